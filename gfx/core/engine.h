@@ -1,0 +1,182 @@
+// The engine instance, its lifecycle, device requests and the module registration of the graphics core.
+#pragma once
+
+#include <cstdarg>
+
+#include "gfx/core/gx.h"
+
+struct GxCamera;
+struct GxWorld;
+struct GxFreeList;
+
+// Memory functions; the hint says who asks and for how long (memory.h).
+struct GxMemoryFunctions {
+    void* (*gxMalloc)(size_t size, GxUInt32 hint);
+    void (*gxFree)(void* block);
+    void* (*gxRealloc)(void* block, size_t size, GxUInt32 hint);
+    void* (*gxCalloc)(size_t count, size_t size, GxUInt32 hint);
+};
+
+typedef void* (*GxFreeListAllocFunc)(GxFreeList* list, GxUInt32 hint);
+typedef GxFreeList* (*GxFreeListFreeFunc)(GxFreeList* list, void* entry);
+
+// OS string functions, each with the meaning of the like-named C function.
+struct GxOSFunctions {
+    int (*gxSprintf)(char* buffer, const char* format, ...);
+    int (*gxVsprintf)(char* buffer, const char* format, va_list args);
+    char* (*gxStrcpy)(char* dst, const char* src);
+    char* (*gxStrncpy)(char* dst, const char* src, size_t n);
+    char* (*gxStrcat)(char* dst, const char* src);
+    char* (*gxStrncat)(char* dst, const char* src, size_t n);
+    char* (*gxStrrchr)(const char* s, int c);
+    char* (*gxStrchr)(const char* s, int c);
+    char* (*gxStrstr)(const char* s, const char* sub);
+    int (*gxStrcmp)(const char* a, const char* b);
+    int (*gxStrncmp)(const char* a, const char* b, size_t n);
+    int (*gxStricmp)(const char* a, const char* b);
+    size_t (*gxStrlen)(const char* s);
+    char* (*gxStrupr)(char* s);
+    char* (*gxStrlwr)(char* s);
+    char* (*gxStrtok)(char* s, const char* delimiters);
+    int (*gxSscanf)(const char* s, const char* format, ...);
+};
+
+// Device request handler: (request, out, inOut, in), nonzero on success.
+typedef GxBool (*GxSystemFunc)(GxInt32 request, void* out, void* inOut, GxInt32 in);
+// Standard function: (out, inOut, in), nonzero on success.
+typedef GxBool (*GxStandardFunc)(void* out, void* inOut, GxInt32 in);
+typedef GxBool (*GxRenderStateSetFunction)(GxInt32 state, void* value);
+typedef GxBool (*GxRenderStateGetFunction)(GxInt32 state, void* value);
+typedef GxBool (*GxIm2DRenderLineFunction)(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2);
+typedef GxBool (*GxIm2DRenderTriangleFunction)(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2, GxInt32 vert3);
+typedef GxBool (*GxIm2DRenderPrimitiveFunction)(GxInt32 primType, void* vertices, GxInt32 numVertices);
+typedef GxBool (*GxIm2DRenderIndexedPrimitiveFunction)(GxInt32 primType, void* vertices, GxInt32 numVertices, GxUInt16* indices, GxInt32 numIndices);
+
+// The driver's device record, copied into the engine instance at open.
+struct GxDevice {
+    GxReal gammaCorrection;
+    GxSystemFunc fpSystem;
+    GxReal zBufferNear;
+    GxReal zBufferFar;
+    GxRenderStateSetFunction fpRenderStateSet;
+    GxRenderStateGetFunction fpRenderStateGet;
+    GxIm2DRenderLineFunction fpIm2DRenderLine;
+    GxIm2DRenderTriangleFunction fpIm2DRenderTriangle;
+    GxIm2DRenderPrimitiveFunction fpIm2DRenderPrimitive;
+    GxIm2DRenderIndexedPrimitiveFunction fpIm2DRenderIndexedPrimitive;
+    void* reserved[4];
+};
+
+constexpr GxInt32 gxSTANDARDNUMOFSTANDARD = 29;
+enum GxStandardFunctionIndex {
+    gxSTANDARDBEGINUPDATE = 1,
+    gxSTANDARDENDUPDATE = 10,
+    gxSTANDARDRASTERSHOWRASTER = 20,
+    gxSTANDARDCAMERACLEAR = 21,
+};
+
+enum GxEngineStatus {
+    gxENGINESTATUSIDLE = 0,
+    gxENGINESTATUSINITED = 1,
+    gxENGINESTATUSOPENED = 2,
+    gxENGINESTATUSSTARTED = 3,
+};
+
+// Device request codes used by the core.
+enum GxDeviceRequest {
+    gxDEVICESYSTEMOPEN = 0,
+    gxDEVICESYSTEMCLOSE = 1,
+    gxDEVICESYSTEMSTART = 2,
+    gxDEVICESYSTEMSTOP = 3,
+    gxDEVICESYSTEMREGISTER = 4,
+    gxDEVICESYSTEMGETNUMMODES = 5,
+    gxDEVICESYSTEMGETMODEINFO = 6,
+    gxDEVICESYSTEMUSEMODE = 7,
+    gxDEVICESYSTEMGETMODE = 10,
+    gxDEVICESYSTEMSTANDARDS = 11,
+    gxDEVICESYSTEMGETNUMSUBSYSTEMS = 13,
+    gxDEVICESYSTEMGETSUBSYSTEMINFO = 14,
+    gxDEVICESYSTEMGETCURRENTSUBSYSTEM = 15,
+    gxDEVICESYSTEMSETSUBSYSTEM = 16,
+    gxDEVICESYSTEMFINALIZESTART = 17,
+    gxDEVICESYSTEMINITIATESTOP = 18,
+};
+
+// The engine instance: core fields, then every module's data block.
+struct GxEngine {
+    GxCamera* curCamera;
+    GxWorld* curWorld;
+    GxDevice dOpenDevice;
+    GxStandardFunc stdFunc[gxSTANDARDNUMOFSTANDARD];
+    GxLink dirtyFrameList;
+    GxOSFunctions stringFuncs;
+    GxMemoryFunctions memoryFuncs;
+    GxFreeListAllocFunc memoryAlloc;
+    GxFreeListFreeFunc memoryFree;
+    GxInt32 engineStatus;
+    GxUInt32 resArenaInitSize;
+};
+
+// The current engine instance: a static one before open and after close.
+extern GxEngine* GxEngineInstance;
+
+// Address of a module's data block inside the engine instance.
+#define GxEngineGetModuleBlock(offset) (reinterpret_cast<char*>(GxEngineInstance) + (offset))
+
+// The graphics device driver the engine opens. The driver (or a test) installs
+// it before GxEngineInit; without one every device request is unhandled.
+struct GxDriver {
+    GxDevice* (*getDevice)(void);           // the driver's device record
+    GxBool (*rasterExtensionRegister)(void); // registers the driver's raster extension
+};
+void GxEngineSetDriver(const GxDriver* driver);
+
+struct GxSubSystemInfo {
+    char name[80];
+};
+
+// Video mode record filled by request 6.
+struct GxVideoMode {
+    GxInt32 width;
+    GxInt32 height;
+    GxInt32 depth;
+    GxInt32 flags;        // bit 0: full screen
+    GxInt32 refRate;
+    GxInt32 format;       // raster format code
+};
+
+GxBool GxEngineInit(const GxMemoryFunctions* memFuncs, GxUInt32 initFlags, GxUInt32 resArenaSize);
+GxBool GxEngineOpen(void* params);
+GxBool GxEngineStart(void);
+GxBool GxEngineStop(void);
+GxBool GxEngineClose(void);
+GxBool GxEngineTerm(void);
+
+GxInt32 GxEngineRegisterPlugin(GxInt32 size, GxUInt32 pluginID,
+                               GxPluginObjectConstructor constructor,
+                               GxPluginObjectDestructor destructor);
+GxInt32 GxEngineGetPluginOffset(GxUInt32 pluginID);
+GxInt32 GxEngineGetVersion(void);
+GxInt32 GxEngineGetOpenCount(void);
+
+GxBool GxEngineDeviceRequest(GxDevice* device, GxInt32 request, void* out, void* inOut, GxInt32 in);
+
+GxInt32 GxEngineGetNumSubSystems(void);
+GxSubSystemInfo* GxEngineGetSubSystemInfo(GxSubSystemInfo* info, GxInt32 n);
+GxInt32 GxEngineGetCurrentSubSystem(void);
+GxBool GxEngineSetSubSystem(GxInt32 n);
+GxInt32 GxEngineGetNumVideoModes(void);
+GxVideoMode* GxEngineGetVideoModeInfo(GxVideoMode* info, GxInt32 n);
+GxInt32 GxEngineGetCurrentVideoMode(void);
+GxBool GxEngineSetVideoMode(GxInt32 n);
+
+// Part of the user-interface services the core calls: does nothing.
+void EmptyMethod(void);
+
+// Memory shorthands through the engine instance's functions.
+#define GxMalloc(size, hint) (GxEngineInstance->memoryFuncs.gxMalloc((size), (hint)))
+#define GxFree(block) (GxEngineInstance->memoryFuncs.gxFree(block))
+#define GxRealloc(block, size, hint) (GxEngineInstance->memoryFuncs.gxRealloc((block), (size), (hint)))
+#define GxCalloc(count, size, hint) (GxEngineInstance->memoryFuncs.gxCalloc((count), (size), (hint)))
+#define GxFreeListAllocEntry(list, hint) (GxEngineInstance->memoryAlloc((list), (hint)))
+#define GxFreeListFreeEntry(list, entry) (GxEngineInstance->memoryFree((list), (entry)))
