@@ -1,0 +1,29 @@
+// Private declarations shared by the graphics core's modules.
+#pragma once
+
+#include "gfx/core/engine.h"
+
+// A core module as GxEngineInit registers it in the engine's plugin registry:
+// the size of its data block and its open and close callbacks.
+struct GxCoreModule {
+    GxUInt32 pluginID;
+    GxInt32 blockSize;
+    GxPluginObjectConstructor open;
+    GxPluginObjectDestructor close;
+};
+
+// In registration order; each is defined beside the code of its module.
+extern const GxCoreModule gxErrorModule;      // 0x40F error.cpp
+extern const GxCoreModule gxVectorModule;     // 0x401 vector.cpp
+extern const GxCoreModule gxEmptyModule;      // 0x40D vector.cpp
+extern const GxCoreModule gxMatrixModule;     // 0x402 matrix.cpp
+extern const GxCoreModule gxFrameModule;      // 0x403 frame.cpp
+extern const GxCoreModule gxStreamModule;     // 0x404 stream.cpp
+extern const GxCoreModule gxCameraModule;     // 0x405
+extern const GxCoreModule gxImageModule;      // 0x406
+extern const GxCoreModule gxRasterModule;     // 0x407
+extern const GxCoreModule gxTextureModule;    // 0x408
+extern const GxCoreModule gxPipelineModule;   // 0x409
+extern const GxCoreModule gxNameRecordModule; // 0x412 stream.cpp
+extern const GxCoreModule gxIm3DModule;       // 0x40A
+extern const GxCoreModule gxResourcesModule;  // 0x40B resources.cpp
