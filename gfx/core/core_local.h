@@ -27,3 +27,6 @@ extern const GxCoreModule gxPipelineModule;   // 0x409
 extern const GxCoreModule gxNameRecordModule; // 0x412 stream.cpp
 extern const GxCoreModule gxIm3DModule;       // 0x40A
 extern const GxCoreModule gxResourcesModule;  // 0x40B resources.cpp
+
+// Fills the engine's OS string-function table (os.cpp).
+GxBool GxOSInstallFunctions(void);
