@@ -30,3 +30,9 @@ extern const GxCoreModule gxResourcesModule;  // 0x40B resources.cpp
 
 // Fills the engine's OS string-function table (os.cpp).
 GxBool GxOSInstallFunctions(void);
+
+// True when GxEngineInit switched free lists off (memory.cpp).
+GxBool GxFreeListsSwitchedOff(void);
+
+// Gamma of the image module's gamma table (pending_modules.cpp until images arrive).
+void GxImageSetGamma(GxReal gamma);

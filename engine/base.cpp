@@ -1,0 +1,251 @@
+// Engine base class, the game base with its clocks and owned objects, and the debug switches.
+#include "engine/base.h"
+
+#include <cstring>
+
+#include "engine/locale.h"
+#include "engine/tagtree.h"
+#include "engine/techtree.h"
+#include "platform/win32/winbase.h"
+
+CFerroxGame* g_pFerroxGame = nullptr;
+CFerroxTagTree* g_pFerroxSetupTree = nullptr;
+CFerroxDebugSettings g_FerroxDebugSettings;
+
+namespace {
+
+const float kMaxFrameTime = 0.05f;
+
+const char* const kSwitchKeys[FERROX_DEBUG_COUNT] = {
+    "fulltrace", "clumpload", "assetpool", "streamchecking",
+    "debugtxtonscreen", "hasstartupscreen", "readtxd", "cameracoords",
+};
+const int32_t kSwitchDefaults[FERROX_DEBUG_COUNT] = { 0, 1, 1, 1, 1, 1, 0, 0 };
+
+void WriteDebugBanner(const char* problem)
+{
+    FerroxDebugOutput("\n\n//////////////////////////////////////////////////////////////\n");
+    FerroxDebugOutput("FERROX ERROR\n");
+    FerroxDebugOutput(problem);
+    FerroxDebugOutput("Are your project settings correct - start in dir will be empty :)\n");
+    FerroxDebugOutput("/////////////////////////////////////////////////////////////////\n\n");
+}
+
+// A tag name without its enclosing brackets and line end.
+std::string SwitchName(const std::string& tag)
+{
+    std::string name = tag;
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
+        name.pop_back();
+    if (!name.empty() && name.front() == '<')
+        name.erase(name.begin());
+    if (!name.empty() && name.back() == '>')
+        name.pop_back();
+    return name;
+}
+
+FerroxGameDeleters g_gameDeleters = { nullptr, nullptr, nullptr, nullptr, nullptr };
+
+void DeleteOwned(FerroxOwnedDeleter deleter, void* object)
+{
+    if (object && deleter)
+        deleter(object);
+}
+
+} // namespace
+
+void FerroxDebugOutput(const char* text)
+{
+    if (text)
+        OutputDebugStringA(text);
+}
+
+CFerroxBase::CFerroxBase() : m_pName(nullptr) {}
+
+const char* CFerroxBase::GetName()
+{
+    return m_pName ? m_pName->c_str() : nullptr;
+}
+
+void CFerroxBase::SetName(const char* name)
+{
+    ClearName();
+    if (name)
+        m_pName = new std::string(name);
+}
+
+void CFerroxBase::ClearName()
+{
+    delete m_pName;
+    m_pName = nullptr;
+}
+
+void CFerroxBase::Init()
+{
+    m_pName = nullptr;
+}
+
+void CFerroxBase::Release()
+{
+    ClearName();
+    Init();
+}
+
+CFerroxBase::~CFerroxBase()
+{
+    delete m_pName;
+    m_pName = nullptr;
+}
+
+FerroxGameDeleters& FerroxGetGameDeleters()
+{
+    return g_gameDeleters;
+}
+
+CFerroxGame::CFerroxGame()
+{
+    Init();
+}
+
+CFerroxGame::~CFerroxGame()
+{
+    Release();
+}
+
+void CFerroxGame::Init()
+{
+    m_pGameData = nullptr;
+    m_hWnd = nullptr;
+    m_pStartDirectory = nullptr;
+    m_state = 0;
+    m_gameValue = 0;
+    m_skipFrame = 0;
+    m_times[0] = 0.0f;
+    m_times[1] = 0.0f;
+    m_screenWidth = 0;
+    m_screenHeight = 0;
+    memset(&m_lastKey, 0, sizeof(m_lastKey));
+    m_pLevelManager = nullptr;
+    m_pLocale = nullptr;
+    m_pCamera = nullptr;
+    m_pKeyboard = nullptr;
+    m_pMouse = nullptr;
+    m_pInterface = nullptr;
+    m_pTechTree = nullptr;
+}
+
+void CFerroxGame::Release()
+{
+    delete m_pGameData;
+    DeleteOwned(g_gameDeleters.levelManager, m_pLevelManager);
+    DeleteOwned(g_gameDeleters.interface_, m_pInterface);
+    DeleteOwned(g_gameDeleters.mouse, m_pMouse);
+    DeleteOwned(g_gameDeleters.keyboard, m_pKeyboard);
+    delete m_pLocale;
+    DeleteOwned(g_gameDeleters.camera, m_pCamera);
+    delete m_pTechTree;
+    Init();
+}
+
+void CFerroxGame::EmptyOperation() {}
+void CFerroxGame::PlayDefaultSample() {}
+
+int CFerroxGame::SetScreenSize(int width, int height)
+{
+    m_screenWidth = width;
+    m_screenHeight = height;
+    return width;
+}
+
+int CFerroxGame::GetScreenWidth() { return m_screenWidth; }
+int CFerroxGame::GetScreenHeight() { return m_screenHeight; }
+void CFerroxGame::SetState(int32_t state) { m_state = state; }
+int32_t CFerroxGame::GetState() { return m_state; }
+void CFerroxGame::SetGameValue(int32_t value) { m_gameValue = value; }
+int32_t CFerroxGame::GetGameValue() { return m_gameValue; }
+float* CFerroxGame::GetFrameTimes() { return m_times; }
+
+int CFerroxGame::ChooseVideoMode(int*, int*)
+{
+    return 1;
+}
+
+HWND CFerroxGame::GetWindow() { return m_hWnd; }
+const char* CFerroxGame::GetStartDirectory() { return m_pStartDirectory; }
+void CFerroxGame::SetStartDirectory(const char* directory) { m_pStartDirectory = directory; }
+
+void CFerroxGame::Update(float frameTime)
+{
+    if (m_skipFrame) {
+        m_skipFrame = 0;
+        m_times[0] = 0.0f;
+        m_times[1] = 0.0f;
+        return;
+    }
+    // A time that is not below the limit (NaN included) becomes the limit; a negative one counts as none.
+    float time = frameTime < kMaxFrameTime ? frameTime : kMaxFrameTime;
+    if (time < 0.0f)
+        time = 0.0f;
+    m_times[0] = time;
+    m_times[1] += time;
+}
+
+void CFerroxGame::Render() {}
+
+int CFerroxGame::Create(HWND window, const char* name)
+{
+    if (m_hWnd || !window)
+        return 0;
+    m_hWnd = window;
+    SetName(name);
+    return 1;
+}
+
+CFerroxDebugSettings::CFerroxDebugSettings()
+{
+    SetDefaults();
+}
+
+CFerroxDebugSettings::~CFerroxDebugSettings() {}
+
+int CFerroxDebugSettings::SetDefaults()
+{
+    for (int i = 0; i < FERROX_DEBUG_COUNT; ++i)
+        m_switches[i] = kSwitchDefaults[i];
+    return 1;
+}
+
+void CFerroxDebugSettings::EmptyOperation() {}
+
+void CFerroxDebugSettings::SetSwitch(const char* name, int32_t value)
+{
+    // An enabled full trace freezes every switch.
+    if (!name || m_switches[FERROX_DEBUG_FULLTRACE])
+        return;
+    for (int i = 0; i < FERROX_DEBUG_COUNT; ++i) {
+        if (strcmp(name, kSwitchKeys[i]) == 0) {
+            m_switches[i] = value;
+            return;
+        }
+    }
+}
+
+int CFerroxDebugSettings::Load(const char* fileName)
+{
+    CFerroxTagTree tree;
+    tree.Load(fileName);
+    if (!tree.FindNode("DEBUG", 1)) {
+        WriteDebugBanner("COULDN'T FIND DEBUG TAG in data.xml - are you running in the right directory\n");
+        return 0;
+    }
+    if (!tree.FindChild(nullptr)) {
+        WriteDebugBanner("COULDN'T FIND DEBUG CHILD in data.xml - are you running in the right directory\n");
+        return 0;
+    }
+    do {
+        const char* first = tree.GetValue(0);
+        int32_t value = first && first[0] == '1' ? 1 : 0;
+        SetSwitch(SwitchName(tree.GetCursor()->name).c_str(), value);
+    } while (tree.NextSibling(nullptr));
+    return 1;
+}

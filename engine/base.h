@@ -1,0 +1,138 @@
+// Root class of the engine and game classes, the engine's game base and the debug settings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/win32/wintypes.h"
+
+class CFerroxTagTree;
+class CFerroxLevelManager;
+class CFerroxLocale;
+class CFerroxCamera;
+class CFerroxKeyboard;
+class CFerroxMouse;
+class CFerroxInterface;
+class CFerroxTechTree;
+
+// Writes a text to the debugger output.
+void FerroxDebugOutput(const char* text);
+
+// Every engine and game class keeps these six slots first.
+class CFerroxBase {
+public:
+    CFerroxBase();
+    virtual const char* GetName();
+    virtual void SetName(const char* name);
+    virtual void ClearName();
+    virtual void Init();
+    virtual void Release();
+    virtual ~CFerroxBase();
+
+private:
+    std::string* m_pName;
+};
+
+// Last key event as the game's key-down callback records it.
+struct FerroxKeyEvent {
+    int32_t modifiers0;
+    int32_t modifiers1;
+    int32_t scanCode;
+    int32_t keyCode;
+    uint16_t virtualKey;
+};
+
+// Deletes one owned object of a class that lives in a module above or beside this one.
+// The module that defines the class installs it; without one the object is left alone.
+typedef void (*FerroxOwnedDeleter)(void* object);
+struct FerroxGameDeleters {
+    FerroxOwnedDeleter levelManager;
+    FerroxOwnedDeleter interface_;
+    FerroxOwnedDeleter mouse;
+    FerroxOwnedDeleter keyboard;
+    FerroxOwnedDeleter camera;
+};
+FerroxGameDeleters& FerroxGetGameDeleters();
+
+class CFerroxGame : public CFerroxBase {
+public:
+    CFerroxGame();
+    void Init() override;
+    void Release() override;
+    ~CFerroxGame() override;
+
+    virtual void EmptyOperation();
+    virtual void PlayDefaultSample();
+    virtual int SetScreenSize(int width, int height);
+    virtual int GetScreenWidth();
+    virtual int GetScreenHeight();
+    virtual void SetState(int32_t state);
+    virtual int32_t GetState();
+    virtual void SetGameValue(int32_t value);
+    virtual int32_t GetGameValue();
+    // Frame time followed by game time.
+    virtual float* GetFrameTimes();
+    virtual int ChooseVideoMode(int* adapter, int* mode);
+    virtual HWND GetWindow();
+    virtual const char* GetStartDirectory();
+    virtual void SetStartDirectory(const char* directory);
+    virtual void Update(float frameTime);
+    virtual void Render();
+    virtual int Create(HWND window, const char* name);
+
+    void SetSkipFrame(int skip) { m_skipFrame = skip; }
+    float GetFrameTime() const { return m_times[0]; }
+    float GetGameTime() const { return m_times[1]; }
+
+    CFerroxTagTree* m_pGameData;
+    HWND m_hWnd;
+    const char* m_pStartDirectory;
+    int32_t m_state;
+    int32_t m_gameValue;
+    int32_t m_skipFrame;
+    float m_times[2];          // frame time, game time
+    int32_t m_screenWidth;
+    int32_t m_screenHeight;
+    FerroxKeyEvent m_lastKey;
+    CFerroxLevelManager* m_pLevelManager;
+    CFerroxLocale* m_pLocale;
+    CFerroxCamera* m_pCamera;
+    CFerroxKeyboard* m_pKeyboard;
+    CFerroxMouse* m_pMouse;
+    CFerroxInterface* m_pInterface;
+    CFerroxTechTree* m_pTechTree;
+};
+
+// The application's game object and setup tree, reached through global pointers.
+extern CFerroxGame* g_pFerroxGame;
+extern CFerroxTagTree* g_pFerroxSetupTree;
+
+enum FerroxDebugSwitch {
+    FERROX_DEBUG_FULLTRACE,
+    FERROX_DEBUG_CLUMPLOAD,
+    FERROX_DEBUG_ASSETPOOL,
+    FERROX_DEBUG_STREAMCHECKING,
+    FERROX_DEBUG_DEBUGTXTONSCREEN,
+    FERROX_DEBUG_HASSTARTUPSCREEN,
+    FERROX_DEBUG_READTXD,
+    FERROX_DEBUG_CAMERACOORDS,
+    FERROX_DEBUG_COUNT
+};
+
+class CFerroxDebugSettings {
+public:
+    CFerroxDebugSettings();
+    virtual int SetDefaults();
+    // Reads the "DEBUG" block of the given tag file (./data.xml at start-up).
+    virtual int Load(const char* fileName = "./data.xml");
+    virtual void EmptyOperation();
+    virtual ~CFerroxDebugSettings();
+
+    void SetSwitch(const char* name, int32_t value);
+    int32_t GetSwitch(FerroxDebugSwitch which) const { return m_switches[which]; }
+
+private:
+    int32_t m_switches[FERROX_DEBUG_COUNT];
+};
+
+extern CFerroxDebugSettings g_FerroxDebugSettings;

@@ -1,0 +1,65 @@
+// Fuzz target of the line-file reader: lines keep every byte but their line ends, and section seeks stay safe.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/file.h"
+#include "engine/fuzz_files_local.h"
+
+namespace {
+
+std::string g_input;
+
+std::string WithoutLineEnds(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c != '\r' && c != '\n')
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (!FerroxFuzzFilesStart())
+        std::abort();
+    g_input = FerroxFuzzPath("ferrox_file_in");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FerroxFuzzWrite(g_input, data, size);
+    std::string input(reinterpret_cast<const char*>(data), size);
+    CFerroxTagFile file;
+    if (file.Open(g_input.c_str(), 1) != 0)
+        std::abort();
+    std::string line;
+    std::string joined;
+    size_t lines = 0;
+    while (!file.IsEof()) {
+        file.ReadLine(line);
+        if (line.find('\n') != std::string::npos)
+            std::abort();
+        joined += line;
+        if (++lines > size + 1)
+            std::abort();
+    }
+    // Text without NUL bytes loses nothing but its CR and LF bytes.
+    if (input.find('\0') == std::string::npos && WithoutLineEnds(joined) != WithoutLineEnds(input))
+        std::abort();
+
+    std::string tag = input.substr(0, input.find_first_of("\r\n"));
+    if (tag.size() > 8)
+        tag.resize(8);
+    if (file.SeekTag(tag) == 0) {
+        file.ReadLine(line);
+        if (file.SeekTag(tag) != 0)
+            std::abort();
+    }
+    file.Close();
+    return 0;
+}

@@ -1,0 +1,77 @@
+// The tag text format in memory: a tree of named nodes with value lines, a cursor, and the file reader and writers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Nodes deeper than this below the root are not created; their lines are kept as values.
+constexpr unsigned FERROX_TAG_MAX_DEPTH = 255;
+// Read buffer of one piece of a line: at most FERROX_TAG_LINE_BUFFER - 1 bytes a piece.
+constexpr size_t FERROX_TAG_LINE_BUFFER = 1024;
+
+class CFerroxTagNode {
+public:
+    CFerroxTagNode(const std::string& nodeName, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
+        : name(nodeName), depth(nodeDepth), parent(nodeParent) {}
+    ~CFerroxTagNode();
+    CFerroxTagNode(const CFerroxTagNode&) = delete;
+    CFerroxTagNode& operator=(const CFerroxTagNode&) = delete;
+
+    std::string name;                        // the opening line as read, with its LF
+    uint8_t depth;                           // root 0
+    std::vector<std::string> values;         // value lines in file order
+    CFerroxTagNode* parent;                  // null for the root
+    std::vector<CFerroxTagNode*> children;   // owned, in file order
+};
+
+class CFerroxTagParser;
+
+class CFerroxTagTree {
+public:
+    CFerroxTagTree();
+    ~CFerroxTagTree();
+    CFerroxTagTree(const CFerroxTagTree&) = delete;
+    CFerroxTagTree& operator=(const CFerroxTagTree&) = delete;
+
+    void Init();
+    // Reads a tag text file; with no name only the root is made. 0 when the file is missing or
+    // unreadable (the root still exists and holds the cursor). A tree already loaded is cleared first.
+    int Load(const char* fileName);
+    // Reads tag text held in memory, by the same rules as a file.
+    int LoadFromMemory(const char* text, size_t size);
+    // Write every child subtree of the root; 0 when the file cannot be created.
+    int Save(const char* fileName);
+    int SaveSplit(const char* prefix);
+
+    int FindNode(const char* text, int fromRoot);
+    int FindChild(const char* text);
+    int NextSibling(const char* text);
+    int HasChild(const char* text);
+    // Cursor to its parent; 0 (no move) at the root or without a cursor.
+    int MoveToParent();
+    // The cursor node's value lines (null without a cursor); callers may change them.
+    std::vector<std::string>* GetValues();
+    // Value line index of the cursor node, or null when it has no such value.
+    const char* GetValue(size_t index);
+    // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused.
+    int AddChild(const char* name);
+    int AddValue(const char* value);
+    void DeleteCurrent();
+
+    CFerroxTagNode* GetRoot() const { return m_pRoot; }
+    CFerroxTagNode* GetCursor() const { return m_pCursor; }
+    void SetCursor(CFerroxTagNode* node) { m_pCursor = node; }
+    uint8_t GetMaxDepth() const { return m_maxDepth; }
+    const std::vector<std::vector<CFerroxTagNode*>>& GetDepthLists() const { return m_depthLists; }
+
+private:
+    void Clear();
+
+    CFerroxTagParser* m_pParser;
+    CFerroxTagNode* m_pRoot;
+    CFerroxTagNode* m_pCursor;
+    std::vector<std::vector<CFerroxTagNode*>> m_depthLists;
+    uint8_t m_maxDepth;
+};

@@ -1,0 +1,284 @@
+// Tag tree: reading rules, search orders, editing, and the plain and split writers.
+#include "engine/tagtree.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "engine/test_files_local.h"
+
+namespace {
+
+void LoadText(CFerroxTagTree& tree, const std::string& text)
+{
+    ASSERT_EQ(1, tree.LoadFromMemory(text.data(), text.size()));
+}
+
+// The whole tree as text: each node's depth, name and values, in depth-first order.
+std::string Dump(const CFerroxTagNode* node)
+{
+    std::string out = std::to_string(node->depth) + "[" + node->name + "]";
+    for (const std::string& value : node->values)
+        out += "{" + value + "}";
+    for (const CFerroxTagNode* child : node->children)
+        out += Dump(child);
+    return out;
+}
+
+CFerroxTagNode* Child(CFerroxTagNode* node, size_t i)
+{
+    return i < node->children.size() ? node->children[i] : nullptr;
+}
+
+TEST(TagTreeRead, NamesKeepTheirWholeLineAndValuesLoseTheirLineEnd)
+{
+    CFerroxTagTree tree;
+    LoadText(tree, "<Game_Data>\r\n<Language> trailing\r\n0\r\n</Language>\r\n</Game_Data>\r\n");
+    CFerroxTagNode* root = tree.GetRoot();
+    EXPECT_EQ("root", root->name);
+    ASSERT_EQ(1u, root->children.size());
+    CFerroxTagNode* game = Child(root, 0);
+    EXPECT_EQ("<Game_Data>\n", game->name);
+    EXPECT_EQ(1, game->depth);
+    CFerroxTagNode* language = Child(game, 0);
+    ASSERT_NE(nullptr, language);
+    EXPECT_EQ("<Language> trailing\n", language->name);
+    EXPECT_EQ(2, language->depth);
+    EXPECT_EQ(game, language->parent);
+    ASSERT_EQ(1u, language->values.size());
+    EXPECT_EQ("0", language->values[0]);
+    EXPECT_EQ(root, tree.GetCursor());
+}
+
+TEST(TagTreeRead, CommentsBlankLedValuesEmptyLinesAndLooseClosings)
+{
+    CFerroxTagTree tree;
+    LoadText(tree, "#comment\n</stray>\n<A>\n <B>\n\n#x\nv\n</anything>\n</A>\n</A>\n<C>\n");
+    CFerroxTagNode* root = tree.GetRoot();
+    ASSERT_EQ(2u, root->children.size());
+    CFerroxTagNode* a = Child(root, 0);
+    ASSERT_EQ(3u, a->values.size());
+    EXPECT_EQ(" <B>", a->values[0]);
+    EXPECT_EQ("", a->values[1]);
+    EXPECT_EQ("v", a->values[2]);
+    // "</anything>" closed <A>; the extra closings at the root changed nothing.
+    EXPECT_TRUE(a->children.empty());
+    EXPECT_TRUE(root->values.empty());
+    // A node left open at the end stays in the tree.
+    EXPECT_EQ("<C>\n", Child(root, 1)->name);
+}
+
+TEST(TagTreeRead, LongLinesAreSplitIntoPiecesOf1023Bytes)
+{
+    CFerroxTagTree tree;
+    std::string longValue(1500, 'x');
+    std::string exact(1023, 'y');
+    std::string exactCrlf(1023, 'z');
+    std::string crSplit(1022, 'w');
+    std::string longName = "<" + std::string(1100, 'n') + ">";
+    LoadText(tree, "<A>\n" + longValue + "\n" + exact + "\n" + exactCrlf + "\r\n" + crSplit + "\r\nlast\n" + longName + "\n</A>\n");
+    CFerroxTagNode* a = Child(tree.GetRoot(), 0);
+    ASSERT_EQ(6u, a->values.size());
+    EXPECT_EQ(longValue.substr(0, 1023), a->values[0]);
+    EXPECT_EQ(longValue.substr(1023), a->values[1]);
+    // A line that exactly fills a piece leaves no empty value behind for its line end.
+    EXPECT_EQ(exact, a->values[2]);
+    EXPECT_EQ(exactCrlf, a->values[3]);
+    EXPECT_EQ(crSplit, a->values[4]);
+    EXPECT_EQ("last", a->values[5]);
+    // The rest of a long opening line is a value of the node it opened.
+    CFerroxTagNode* named = Child(a, 0);
+    ASSERT_NE(nullptr, named);
+    EXPECT_EQ(1023u, named->name.size());
+    ASSERT_EQ(1u, named->values.size());
+    EXPECT_EQ(std::string(1100 - 1022, 'n') + ">", named->values[0]);
+}
+
+TEST(TagTreeRead, NodesDeeperThanTheLimitBecomeValues)
+{
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += "<d" + std::to_string(i) + ">\n";
+    text += "deep\n";
+    for (int i = 299; i >= 0; --i)
+        text += "</d" + std::to_string(i) + ">\n";
+    text += "<after>\n</after>\n";
+    CFerroxTagTree tree;
+    LoadText(tree, text);
+    EXPECT_EQ(FERROX_TAG_MAX_DEPTH, tree.GetMaxDepth());
+    ASSERT_EQ(1u, tree.GetDepthLists()[FERROX_TAG_MAX_DEPTH].size());
+    CFerroxTagNode* deepest = tree.GetDepthLists()[FERROX_TAG_MAX_DEPTH][0];
+    // 45 opening lines, the value and 45 closing lines stay with the deepest node.
+    ASSERT_EQ(91u, deepest->values.size());
+    EXPECT_EQ("<d255>", deepest->values.front());
+    EXPECT_EQ("deep", deepest->values[45]);
+    EXPECT_EQ("</d255>", deepest->values.back());
+    // The structure after the deep part is intact.
+    ASSERT_EQ(2u, tree.GetRoot()->children.size());
+    EXPECT_EQ("<after>\n", Child(tree.GetRoot(), 1)->name);
+    ASSERT_TRUE(tree.FindNode("d254>", 1));
+    EXPECT_EQ(0, tree.AddChild("tooDeep"));
+}
+
+const char kSearchTree[] =
+    "<A>\n<A1>\n<X>\n1\n</X>\n</A1>\n<A2>\n</A2>\n</A>\n"
+    "<B>\n<Language>\n<LanguageCode>\n</LanguageCode>\n</Language>\n<X>\nb\n</X>\n</B>\n";
+
+TEST(TagTreeSearch, FindNodeWalksDepthByDepthFromTheStartDepth)
+{
+    CFerroxTagTree tree;
+    LoadText(tree, kSearchTree);
+    EXPECT_EQ(0, tree.FindNode(nullptr, 1));
+    ASSERT_TRUE(tree.FindNode("", 1));
+    EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
+    // <X> under B (depth 2) comes before <X> under A1 (depth 3).
+    ASSERT_TRUE(tree.FindNode("X", 1));
+    EXPECT_EQ("b", tree.GetCursor()->values[0]);
+    // From depth 2 in A's branch: finds B's <Language> at depth 2, never <B> at depth 1.
+    ASSERT_TRUE(tree.FindNode("A1", 1));
+    ASSERT_TRUE(tree.FindNode("Lang", 0));
+    EXPECT_EQ("<Language>\n", tree.GetCursor()->name);
+    EXPECT_EQ(0, tree.FindNode("B", 0));
+    EXPECT_EQ("<Language>\n", tree.GetCursor()->name);
+}
+
+TEST(TagTreeSearch, FindChildNextSiblingAndHasChild)
+{
+    CFerroxTagTree tree;
+    LoadText(tree, "<P>\n<A>\n</A>\n<B>\n</B>\n<C>\n</C>\n</P>\n");
+    ASSERT_TRUE(tree.FindChild("P"));
+    EXPECT_TRUE(tree.HasChild("C"));
+    EXPECT_EQ(0, tree.HasChild("D"));
+    ASSERT_TRUE(tree.FindChild(nullptr));
+    CFerroxTagNode* a = tree.GetCursor();
+    EXPECT_EQ("<A>\n", a->name);
+    // Only the sibling directly after is looked at.
+    EXPECT_EQ(0, tree.NextSibling("C"));
+    EXPECT_EQ(a, tree.GetCursor());
+    EXPECT_TRUE(tree.NextSibling("B"));
+    EXPECT_TRUE(tree.NextSibling(nullptr));
+    EXPECT_EQ(0, tree.NextSibling(nullptr));
+    EXPECT_EQ("<C>\n", tree.GetCursor()->name);
+    EXPECT_EQ(0, tree.FindChild(nullptr));
+    EXPECT_TRUE(tree.MoveToParent());
+    EXPECT_TRUE(tree.MoveToParent());
+    EXPECT_EQ(0, tree.MoveToParent());
+    EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
+    EXPECT_EQ(0, tree.NextSibling(nullptr));
+}
+
+TEST(TagTreeEdit, AddChildShapesNamesAndDeleteCurrentUnregisters)
+{
+    CFerroxTagTree tree;
+    ASSERT_EQ(1, tree.Load(nullptr));
+    EXPECT_EQ(0, tree.AddChild(""));
+    ASSERT_EQ(1, tree.AddChild("Application_Data"));
+    ASSERT_TRUE(tree.FindChild("Application_Data"));
+    ASSERT_EQ(1, tree.AddChild("VideoModeWidth"));
+    ASSERT_EQ(1, tree.AddChild("<Bits>"));
+    EXPECT_EQ("<VideoModeWidth>\n", tree.GetCursor()->children[0]->name);
+    EXPECT_EQ("<Bits>\n", tree.GetCursor()->children[1]->name);
+    ASSERT_TRUE(tree.FindChild("VideoModeWidth"));
+    ASSERT_EQ(1, tree.AddValue("800"));
+    EXPECT_STREQ("800", tree.GetValue(0));
+    EXPECT_EQ(nullptr, tree.GetValue(1));
+    (*tree.GetValues())[0] = "1024";
+    EXPECT_STREQ("1024", tree.GetValue(0));
+
+    tree.DeleteCurrent();
+    EXPECT_EQ("<Application_Data>\n", tree.GetCursor()->name);
+    EXPECT_EQ(0, tree.FindNode("VideoModeWidth", 1));
+    EXPECT_EQ(1u, tree.GetDepthLists()[2].size());
+    ASSERT_TRUE(tree.FindNode("Application_Data", 1));
+    tree.DeleteCurrent();
+    EXPECT_TRUE(tree.GetRoot()->children.empty());
+    EXPECT_TRUE(tree.GetDepthLists()[2].empty());
+    tree.DeleteCurrent();   // at the root: nothing
+    EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
+}
+
+TEST(TagTreeEdit, OperationsWithoutARootFailQuietly)
+{
+    CFerroxTagTree tree;
+    EXPECT_EQ(0, tree.FindNode("", 1));
+    EXPECT_EQ(0, tree.FindChild(nullptr));
+    EXPECT_EQ(0, tree.AddChild("x"));
+    EXPECT_EQ(0, tree.AddValue("x"));
+    EXPECT_EQ(nullptr, tree.GetValues());
+    tree.DeleteCurrent();
+}
+
+class TagTreeFiles : public FerroxTestFiles {};
+
+TEST_F(TagTreeFiles, WritesCrLfAndReadsBackWhatItWrote)
+{
+    std::string in = Path("in.xml");
+    WriteFile(in, "<A>\nx\n</A>\n<Empty>\r\n</Empty>\r\n");
+    CFerroxTagTree tree;
+    ASSERT_EQ(1, tree.Load(in.c_str()));
+    ASSERT_TRUE(tree.FindNode("A", 1));
+    ASSERT_EQ(1, tree.AddChild("Added"));
+    ASSERT_TRUE(tree.FindChild("Added"));
+    tree.AddValue("with LF\n");
+    std::string out = Path("out.xml");
+    ASSERT_EQ(1, tree.Save(out.c_str()));
+    EXPECT_EQ("<A>\r\nx\r\n<Added>\r\nwith LF\n</Added>\r\n</A>\r\n<Empty>\r\n\r\n</Empty>\r\n", ReadFile(out));
+
+    CFerroxTagTree again;
+    ASSERT_EQ(1, again.Load(out.c_str()));
+    ASSERT_TRUE(again.FindNode("Empty", 1));
+    ASSERT_EQ(1u, again.GetValues()->size());
+    EXPECT_EQ("", (*again.GetValues())[0]);
+    ASSERT_TRUE(again.FindNode("Added", 1));
+    EXPECT_STREQ("with LF", again.GetValue(0));
+}
+
+TEST_F(TagTreeFiles, FilesAndMemoryReadAlike)
+{
+    const std::string texts[] = {
+        "<A>\r\n" + std::string(1022, 'a') + "\r\n" + std::string(1023, 'b') + "\r\n</A>\r\n",
+        "<A>\n" + std::string(2046, 'c') + "\r\n" + std::string(1021, 'd') + "\r\r\n</A>",
+        "\r\n\r\r\n<\n</\n#\n<x>y\r",
+        std::string("<A>\nab\0cd\nef\n", 14),
+        "no line end at all",
+    };
+    int i = 0;
+    for (const std::string& text : texts) {
+        std::string path = Path("t" + std::to_string(i++) + ".xml");
+        WriteFile(path, text);
+        CFerroxTagTree fromFile, fromMemory;
+        ASSERT_EQ(1, fromFile.Load(path.c_str()));
+        ASSERT_EQ(1, fromMemory.LoadFromMemory(text.data(), text.size()));
+        EXPECT_EQ(Dump(fromMemory.GetRoot()), Dump(fromFile.GetRoot())) << "text " << i - 1;
+    }
+    CFerroxTagTree tree;
+    ASSERT_EQ(1, tree.Load(Path("t0.xml").c_str()));
+    EXPECT_EQ("0[root]1[<A>\n]{" + std::string(1022, 'a') + "}{" + std::string(1023, 'b') + "}", Dump(tree.GetRoot()));
+}
+
+TEST_F(TagTreeFiles, MissingOrUnwritableFilesFail)
+{
+    CFerroxTagTree tree;
+    EXPECT_EQ(0, tree.Load(Path("missing.xml").c_str()));
+    ASSERT_NE(nullptr, tree.GetRoot());
+    EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
+    EXPECT_EQ(0, tree.Save(Path("no/such/dir/out.xml").c_str()));
+    EXPECT_EQ(0, tree.SaveSplit(Path("no/such/dir/lang").c_str()));
+}
+
+TEST_F(TagTreeFiles, SaveSplitWritesStructureAndFirstValues)
+{
+    std::string in = Path("lang.xml");
+    WriteFile(in, "<LANGUAGE>\n<maps>\n<0>\nLondon\nLondres\n</0>\n<1>\n</1>\n</maps>\n</LANGUAGE>\n");
+    CFerroxTagTree tree;
+    ASSERT_EQ(1, tree.Load(in.c_str()));
+    ASSERT_TRUE(tree.FindNode("<1>", 1));
+    tree.GetValues()->clear();
+    std::string prefix = Path("language");
+    ASSERT_EQ(1, tree.SaveSplit(prefix.c_str()));
+    EXPECT_EQ("<LANGUAGE>\r\n<maps>\r\n<0>\r\n\r\n</0>\r\n<1>\r\n\r\n</1>\r\n</maps>\r\n</LANGUAGE>\r\n",
+              ReadFile(prefix + "_TAGS.xml"));
+    EXPECT_EQ("London\t\r\n", ReadFile(prefix + "_DATA.txt"));
+}
+
+}  // namespace

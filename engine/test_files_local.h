@@ -1,0 +1,54 @@
+// Test fixture: the graphics core with a Win32 file system as default, and a scratch folder per test.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/win32fs.h"
+
+class FerroxTestFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        ASSERT_TRUE(GxFileSystemManagerOpen(2));
+        GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
+        ASSERT_NE(nullptr, fs);
+        ASSERT_TRUE(GxFileSystemRegister(fs));
+        GxFileSystemManagerSetDefault(fs);
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = std::filesystem::temp_directory_path()
+            / (std::string("ferrox_") + info->test_suite_name() + "_" + info->name());
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override
+    {
+        GxFileSystemManagerClose();
+        GxEngineTerm();
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+    }
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+    static void WriteFile(const std::string& path, const std::string& bytes)
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+    static std::string ReadFile(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+
+private:
+    std::filesystem::path m_dir;
+};

@@ -1,0 +1,13 @@
+// UTF-8 and UTF-16 conversion of the engine's texts (files hold UTF-8, memory holds UTF-16).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Decodes UTF-8; malformed or overlong sequences and surrogate code points become U+FFFD.
+std::u16string FerroxUtf8ToUtf16(const char* text, size_t length);
+std::u16string FerroxUtf8ToUtf16(const std::string& text);
+// Encodes UTF-16; an unpaired surrogate becomes U+FFFD.
+std::string FerroxUtf16ToUtf8(const std::u16string& text);
+// Narrow ASCII text widened character by character (diagnostics built from numbers and names).
+std::u16string FerroxAsciiToUtf16(const std::string& text);

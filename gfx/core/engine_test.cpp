@@ -1,0 +1,282 @@
+// Tests of the engine lifecycle, its refusals out of order and the device request dispatcher.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "gfx/core/core_local.h"
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/memory.h"
+
+namespace {
+
+GxError TakeError()
+{
+    GxError error;
+    GxErrorGet(&error);
+    return error;
+}
+
+// Memory functions that count calls and can be told to fail.
+struct CountingMemory {
+    int mallocs = 0;
+    int frees = 0;
+    int failAfter = -1;  // allocations left before they fail; -1 never
+    std::vector<GxUInt32> hints;
+};
+CountingMemory counting;
+
+void* CountingMalloc(size_t size, GxUInt32 hint)
+{
+    if (counting.failAfter == 0) {
+        return nullptr;
+    }
+    if (counting.failAfter > 0) {
+        counting.failAfter--;
+    }
+    counting.mallocs++;
+    counting.hints.push_back(hint);
+    return malloc(size);
+}
+void CountingFree(void* block)
+{
+    counting.frees++;
+    free(block);
+}
+void* CountingRealloc(void* block, size_t size, GxUInt32) { return realloc(block, size); }
+void* CountingCalloc(size_t count, size_t size, GxUInt32) { return calloc(count, size); }
+const GxMemoryFunctions countingFunctions = {CountingMalloc, CountingFree, CountingRealloc, CountingCalloc};
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        counting = CountingMemory();
+        GxTestDeviceInstall();
+        TakeError();
+    }
+    void TearDown() override { GxTestEngineShutdown(); }
+    int window = 0;
+};
+
+TEST_F(EngineTest, LifecycleRunsTheDeviceRequestsInOrderAndMovesTheInstance)
+{
+    GxEngine* staticInstance = GxEngineInstance;
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    EXPECT_EQ(gxENGINESTATUSINITED, GxEngineInstance->engineStatus);
+    EXPECT_EQ(0x400000u, GxEngineInstance->resArenaInitSize);
+    EXPECT_EQ(static_cast<GxInt32>(sizeof(GxEngine)), GxEngineGetPluginOffset(0x40F));
+    for (GxUInt32 id : {0x401u, 0x40Du, 0x402u, 0x403u, 0x404u, 0x405u, 0x406u, 0x407u, 0x408u, 0x409u, 0x412u,
+                        0x40Au, 0x40Bu}) {
+        EXPECT_GE(GxEngineGetPluginOffset(id), GxEngineGetPluginOffset(0x40F)) << std::hex << id;
+    }
+
+    ASSERT_TRUE(GxEngineOpen(&window));
+    EXPECT_NE(staticInstance, GxEngineInstance);
+    EXPECT_EQ(&window, gxTestDevice.lastOpenParams);
+    EXPECT_EQ(&GxEngineInstance->memoryFuncs, gxTestDevice.memoryFuncs);
+    EXPECT_EQ(GxTestDeviceSystem, GxEngineInstance->dOpenDevice.fpSystem);
+    EXPECT_EQ(GxTestStandardFunction, GxEngineInstance->stdFunc[gxSTANDARDRASTERSHOWRASTER]);
+    EXPECT_EQ(1, GxEngineGetOpenCount());
+    EXPECT_EQ(gxENGINESTATUSOPENED, GxEngineInstance->engineStatus);
+
+    ASSERT_TRUE(GxEngineStart());
+    EXPECT_EQ(gxENGINESTATUSSTARTED, GxEngineInstance->engineStatus);
+    ASSERT_TRUE(GxEngineStop());
+    EXPECT_EQ(gxENGINESTATUSOPENED, GxEngineInstance->engineStatus);
+    ASSERT_TRUE(GxEngineClose());
+    EXPECT_EQ(staticInstance, GxEngineInstance);
+    EXPECT_EQ(0, GxEngineGetOpenCount());
+    ASSERT_TRUE(GxEngineTerm());
+    EXPECT_EQ(gxENGINESTATUSIDLE, GxEngineInstance->engineStatus);
+    EXPECT_EQ(-1, GxEngineGetPluginOffset(0x40F));
+
+    const std::vector<GxInt32> expected = {4, 0, 11, 2, 17, 18, 3, 1};
+    EXPECT_EQ(expected, gxTestDevice.requests);
+    EXPECT_EQ(0x37002, GxEngineGetVersion());
+}
+
+TEST_F(EngineTest, CallsOutOfOrderAreRefusedAndChangeNothing)
+{
+    EXPECT_FALSE(GxEngineOpen(&window));
+    EXPECT_EQ(gxERRENGINESTATE, TakeError().errorCode);
+    EXPECT_FALSE(GxEngineStart());
+    EXPECT_FALSE(GxEngineTerm());
+
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    EXPECT_FALSE(GxEngineInit(nullptr, 0, 0x400000));
+    EXPECT_FALSE(GxEngineStart());
+    EXPECT_EQ(gxERRENGINESTATE, TakeError().errorCode);
+    EXPECT_FALSE(GxEngineClose());
+    EXPECT_EQ(gxERRENGINESTATE, TakeError().errorCode);
+    EXPECT_FALSE(GxEngineOpen(nullptr));
+    EXPECT_EQ(gxERRNULLARG, TakeError().errorCode);
+
+    ASSERT_TRUE(GxEngineOpen(&window));
+    GxEngine* openInstance = GxEngineInstance;
+    // A second init while open must neither repoint the engine nor swap its free-list functions.
+    EXPECT_FALSE(GxEngineInit(nullptr, 1, 0));
+    EXPECT_EQ(openInstance, GxEngineInstance);
+    EXPECT_EQ(GxFreeListAlloc, GxEngineInstance->memoryAlloc);
+    EXPECT_EQ(0x400000u, GxEngineInstance->resArenaInitSize);
+    EXPECT_FALSE(GxEngineTerm());
+    EXPECT_EQ(1, GxEngineGetOpenCount());
+    EXPECT_FALSE(GxEngineStop());
+    EXPECT_FALSE(GxEngineOpen(&window));
+
+    ASSERT_TRUE(GxEngineStart());
+    EXPECT_FALSE(GxEngineStart());
+    EXPECT_FALSE(GxEngineClose());  // modules still open
+    EXPECT_EQ(gxENGINESTATUSSTARTED, GxEngineInstance->engineStatus);
+    EXPECT_FALSE(GxEngineInit(nullptr, 0, 0));
+    EXPECT_EQ(openInstance, GxEngineInstance);
+}
+
+TEST_F(EngineTest, RegistrationIsClosedWhileTheEngineIsOpen)
+{
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    ASSERT_TRUE(GxEngineOpen(&window));
+    EXPECT_EQ(-1, GxEngineRegisterPlugin(8, 0x7001, nullptr, nullptr));
+    EXPECT_EQ(GxError({0, gxERRPLUGINREG}).errorCode, TakeError().errorCode);
+    ASSERT_TRUE(GxEngineClose());
+    GxInt32 offset = GxEngineRegisterPlugin(8, 0x7001, nullptr, nullptr);
+    EXPECT_GE(offset, static_cast<GxInt32>(sizeof(GxEngine)));
+    EXPECT_EQ(0, offset % 8);
+}
+
+TEST_F(EngineTest, FailedOpenLeavesTheStaticInstanceCurrent)
+{
+    ASSERT_TRUE(GxEngineInit(&countingFunctions, 0, 0x400000));
+    GxEngine* staticInstance = GxEngineInstance;
+    gxTestDevice.failRequest = gxDEVICESYSTEMOPEN;
+    const int freesBefore = counting.frees;
+    EXPECT_FALSE(GxEngineOpen(&window));
+    EXPECT_EQ(staticInstance, GxEngineInstance);
+    EXPECT_EQ(gxENGINESTATUSINITED, GxEngineInstance->engineStatus);
+    EXPECT_EQ(0, GxEngineGetOpenCount());
+    EXPECT_EQ(freesBefore + 1, counting.frees);
+
+    // No memory for the instance.
+    gxTestDevice.failRequest = -1;
+    counting.failAfter = 0;
+    TakeError();
+    EXPECT_FALSE(GxEngineOpen(&window));
+    EXPECT_EQ(gxERRNOMEMORY, TakeError().errorCode);
+    EXPECT_EQ(staticInstance, GxEngineInstance);
+    counting.failAfter = -1;
+    EXPECT_TRUE(GxEngineOpen(&window));
+    EXPECT_EQ(gxMEMHINTDURGLOBAL, counting.hints.back());
+}
+
+TEST_F(EngineTest, FailedStartUnwindsTheModulesAndStopsTheDevice)
+{
+    static std::vector<int> calls;
+    calls.clear();
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    auto openA = [](void* o, GxInt32, GxInt32) -> void* { calls.push_back(1); return o; };
+    auto closeA = [](void* o, GxInt32, GxInt32) -> void* { calls.push_back(-1); return o; };
+    auto openB = [](void*, GxInt32, GxInt32) -> void* { calls.push_back(2); return nullptr; };
+    auto closeB = [](void* o, GxInt32, GxInt32) -> void* { calls.push_back(-2); return o; };
+    ASSERT_GE(GxEngineRegisterPlugin(4, 0x7002, openA, closeA), 0);
+    ASSERT_GE(GxEngineRegisterPlugin(4, 0x7003, openB, closeB), 0);
+    ASSERT_TRUE(GxEngineOpen(&window));
+    gxTestDevice.requests.clear();
+    EXPECT_FALSE(GxEngineStart());
+    EXPECT_EQ(gxENGINESTATUSOPENED, GxEngineInstance->engineStatus);
+    EXPECT_EQ((std::vector<int>{1, 2, -1}), calls);
+    EXPECT_EQ((std::vector<GxInt32>{2, 3}), gxTestDevice.requests);
+    // The core modules opened before the failure were closed again: the engine still closes cleanly.
+    EXPECT_TRUE(GxEngineClose());
+    EXPECT_TRUE(GxEngineTerm());
+}
+
+TEST_F(EngineTest, FailedDeviceStopDoesNotCloseTheModulesTwice)
+{
+    static int closes = 0;
+    closes = 0;
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    auto close = [](void* o, GxInt32, GxInt32) -> void* { closes++; return o; };
+    ASSERT_GE(GxEngineRegisterPlugin(4, 0x7004, nullptr, close), 0);
+    ASSERT_TRUE(GxEngineOpen(&window));
+    ASSERT_TRUE(GxEngineStart());
+    gxTestDevice.failRequest = gxDEVICESYSTEMSTOP;
+    EXPECT_FALSE(GxEngineStop());
+    EXPECT_FALSE(GxEngineStop());
+    EXPECT_EQ(1, closes);
+    gxTestDevice.failRequest = -1;
+}
+
+TEST_F(EngineTest, QueriesFallBackToTheDispatcherDefaults)
+{
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    ASSERT_TRUE(GxEngineOpen(&window));
+    EXPECT_EQ(1, GxEngineGetNumSubSystems());
+    EXPECT_EQ(0, GxEngineGetCurrentSubSystem());
+    GxSubSystemInfo info = {};
+    ASSERT_EQ(&info, GxEngineGetSubSystemInfo(&info, 0));
+    EXPECT_STREQ("Only rendering sub system", info.name);
+    TakeError();
+    EXPECT_EQ(nullptr, GxEngineGetSubSystemInfo(&info, 1));
+    GxError error = TakeError();
+    EXPECT_EQ(1, error.pluginID);
+    EXPECT_EQ(gxERRDEVICEREQUEST, error.errorCode);
+    EXPECT_TRUE(GxEngineSetSubSystem(0));
+    EXPECT_FALSE(GxEngineSetSubSystem(1));
+    EXPECT_EQ(-1, GxEngineGetNumVideoModes());
+    GxVideoMode mode;
+    EXPECT_EQ(nullptr, GxEngineGetVideoModeInfo(&mode, 0));
+    EXPECT_EQ(-1, GxEngineGetCurrentVideoMode());
+    EXPECT_FALSE(GxEngineSetVideoMode(0));
+    EXPECT_EQ(nullptr, GxEngineGetSubSystemInfo(nullptr, 0));
+}
+
+TEST_F(EngineTest, CloseCopiesTheCoreWordsBackIntoTheStaticInstance)
+{
+    ASSERT_TRUE(GxEngineInit(&countingFunctions, 0, 0x1234));
+    ASSERT_TRUE(GxEngineOpen(&window));
+    GxEngineInstance->curWorld = reinterpret_cast<GxWorld*>(&window);
+    GxEngineInstance->dOpenDevice.gammaCorrection = 1.5f;
+    ASSERT_TRUE(GxEngineClose());
+    EXPECT_EQ(reinterpret_cast<GxWorld*>(&window), GxEngineInstance->curWorld);
+    EXPECT_EQ(1.5f, GxEngineInstance->dOpenDevice.gammaCorrection);
+    EXPECT_EQ(CountingMalloc, GxEngineInstance->memoryFuncs.gxMalloc);
+    EXPECT_EQ(gxENGINESTATUSINITED, GxEngineInstance->engineStatus);
+    EXPECT_EQ(0x1234u, GxEngineInstance->resArenaInitSize);
+}
+
+TEST_F(EngineTest, FailedInitUndoesEverythingAndCanBeRetried)
+{
+    gxTestDevice.rasterExtensionResult = 0;
+    EXPECT_FALSE(GxEngineInit(nullptr, 0, 0x400000));
+    EXPECT_EQ(gxENGINESTATUSIDLE, GxEngineInstance->engineStatus);
+    EXPECT_EQ(-1, GxEngineGetPluginOffset(0x40F));
+
+    gxTestDevice.rasterExtensionResult = 1;
+    counting.failAfter = 0;
+    EXPECT_FALSE(GxEngineInit(&countingFunctions, 0, 0x400000));
+    EXPECT_EQ(gxENGINESTATUSIDLE, GxEngineInstance->engineStatus);
+
+    counting.failAfter = -1;
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    EXPECT_EQ(static_cast<GxInt32>(sizeof(GxEngine)), GxEngineGetPluginOffset(0x40F));
+}
+
+TEST_F(EngineTest, WithoutADriverEveryRequestIsUnhandled)
+{
+    GxEngineSetDriver(nullptr);
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    EXPECT_FALSE(GxEngineOpen(&window));
+    EXPECT_EQ(gxERRDEVICEREQUEST, TakeError().errorCode);
+    EXPECT_EQ(gxENGINESTATUSINITED, GxEngineInstance->engineStatus);
+    EXPECT_TRUE(GxEngineTerm());
+}
+
+TEST_F(EngineTest, ModuleBlocksArePointerAligned)
+{
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    for (GxUInt32 id : {0x40Fu, 0x402u, 0x403u, 0x404u, 0x412u, 0x40Bu}) {
+        EXPECT_EQ(0, GxEngineGetPluginOffset(id) % static_cast<GxInt32>(alignof(void*))) << std::hex << id;
+    }
+}
+
+}  // namespace

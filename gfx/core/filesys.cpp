@@ -1,0 +1,370 @@
+// File-system manager: registration, device lookup, slot allocation and the stdio-like file functions.
+#include <cstring>
+
+#include "gfx/core/filesys.h"
+#include "gfx/core/engine.h"
+#include "platform/win32/windows.h"
+
+namespace {
+
+GxFileSystemManager manager;
+CRITICAL_SECTION slotLock;
+
+void ReportError(GxInt32 code)
+{
+    if (manager.errorCallback != nullptr)
+        manager.errorCallback(code);
+}
+
+bool NameFits(const GxFileSystem* fs)
+{
+    return std::memchr(fs->name, '\0', sizeof(fs->name)) != nullptr;
+}
+
+bool DeviceMatches(const GxFileSystem* fs, const char* path, size_t length)
+{
+    return fs->deviceName != nullptr && std::strlen(fs->deviceName) == length &&
+           _strnicmp(fs->deviceName, path, length) == 0;
+}
+
+// The file system for a path: the first whose device equals the path up to one
+// of its ':' (tried in order), else the default one.
+GxFileSystem* FileSystemForPath(const char* path)
+{
+    if (!manager.isOpen || manager.numFileSystems == 0) {
+        ReportError(gxFSERRNOTFOUND);
+        return nullptr;
+    }
+    for (const char* colon = std::strchr(path, ':'); colon != nullptr; colon = std::strchr(colon + 1, ':')) {
+        size_t length = static_cast<size_t>(colon - path) + 1;
+        for (GxFileSystem* fs = manager.first; fs != nullptr; fs = fs->next) {
+            if (DeviceMatches(fs, path, length))
+                return fs;
+        }
+    }
+    if (manager.defaultFileSystem == nullptr)
+        ReportError(gxFSERRNOTFOUND);
+    return manager.defaultFileSystem;
+}
+
+// Mode letters to open flags; 0 when the mode names no access.
+GxUInt32 ModeFlags(const char* mode)
+{
+    bool plus = std::strstr(mode, "+") != nullptr;
+    bool binary = std::strstr(mode, "b") != nullptr;
+    GxUInt32 flags = 0;
+    if (std::strstr(mode, "r") != nullptr)
+        flags |= plus ? (gxFILEMODEREAD | gxFILEMODEWRITE | gxFILEMODEKEEP) : gxFILEMODEREAD;
+    if (std::strstr(mode, "w") != nullptr)
+        flags |= gxFILEMODEWRITE | gxFILEMODECREATE | (plus ? gxFILEMODEREAD : 0);
+    if (std::strstr(mode, "a") != nullptr) {
+        flags |= gxFILEMODEWRITE | gxFILEMODEKEEP | gxFILEMODEAPPEND;
+        flags |= (plus ? gxFILEMODEREAD : 0) | (binary ? gxFILEMODECREATE : 0);
+    }
+    return flags;
+}
+
+// Claims the first free slot of the file system, or null.
+GxFile* ClaimSlot(GxFileSystem* fs)
+{
+    GxFile* claimed = nullptr;
+    EnterCriticalSection(&slotLock);
+    for (GxInt32 i = 0; i < fs->numFiles && fs->getFile != nullptr; i++) {
+        GxFile* file = fs->getFile(fs, i);
+        if (file != nullptr && file->status == gxFILESTATUSFREE) {
+            file->status = gxFILESTATUSOPENING;
+            claimed = file;
+            break;
+        }
+    }
+    LeaveCriticalSection(&slotLock);
+    return claimed;
+}
+
+void FreeSlot(GxFile* file)
+{
+    EnterCriticalSection(&slotLock);
+    file->status = gxFILESTATUSFREE;
+    LeaveCriticalSection(&slotLock);
+}
+
+bool Usable(const GxFile* file)
+{
+    return file != nullptr && file->fileSystem != nullptr && file->status != gxFILESTATUSFREE &&
+           file->status != gxFILESTATUSOPENING;
+}
+
+// size x count as a 32-bit byte count; false when it does not fit.
+bool ByteCount(size_t size, size_t count, GxUInt32& bytes)
+{
+    if (size == 0 || count > 0xFFFFFFFFu / size)
+        return false;
+    bytes = static_cast<GxUInt32>(size * count);
+    return true;
+}
+
+void DestroyFileSystem(GxFileSystem* fs)
+{
+    if (fs->fsClose != nullptr)
+        fs->fsClose(fs);
+    if (fs->deviceName != nullptr)
+        GxFree(fs->deviceName);
+    fs->deviceName = nullptr;
+    if (fs->deinit != nullptr)
+        fs->deinit(fs->name);
+    GxFree(fs);
+}
+
+} // namespace
+
+GxBool GxFileSystemManagerOpen(GxInt32 maxFileSystems)
+{
+    if (manager.isOpen || maxFileSystems < 0)
+        return 0;
+    manager = GxFileSystemManager{};
+    manager.maxFileSystems = maxFileSystems;
+    InitializeCriticalSection(&slotLock);
+    manager.isOpen = 1;
+    return 1;
+}
+
+void GxFileSystemManagerClose(void)
+{
+    if (!manager.isOpen)
+        return;
+    GxFileSystem* fs = manager.first;
+    while (fs != nullptr) {
+        GxFileSystem* next = fs->next;
+        DestroyFileSystem(fs);
+        fs = next;
+    }
+    DeleteCriticalSection(&slotLock);
+    manager.first = nullptr;
+    manager.defaultFileSystem = nullptr;
+    manager.numFileSystems = 0;
+    manager.isOpen = 0;
+}
+
+GxFileSystem* GxFileSystemManagerGetDefault(void) { return manager.defaultFileSystem; }
+
+GxBool GxFileSystemManagerSetDefault(GxFileSystem* fs)
+{
+    // Only a registered file system may serve as default; it is freed when unregistered.
+    if (fs != nullptr) {
+        GxFileSystem* found = manager.first;
+        while (found != nullptr && found != fs)
+            found = found->next;
+        if (found == nullptr) {
+            ReportError(gxFSERRNOTFOUND);
+            return 0;
+        }
+    }
+    manager.defaultFileSystem = fs;
+    return 1;
+}
+
+GxFileSystemManager* GxFileSystemManagerGet(void) { return &manager; }
+
+void GxFileSystemManagerSetErrorCallBack(GxFileSystemErrorCallBack callback) { manager.errorCallback = callback; }
+
+GxBool GxFileSystemRegister(GxFileSystem* fs)
+{
+    if (!manager.isOpen)
+        return 0;
+    if (fs == nullptr || !NameFits(fs)) {
+        ReportError(gxFSERRNOFILESYSTEM);
+        return 0;
+    }
+    if (manager.maxFileSystems != 0 && manager.numFileSystems + 1 > manager.maxFileSystems) {
+        ReportError(gxFSERRTOOMANY);
+        return 0;
+    }
+    for (GxFileSystem* other = manager.first; other != nullptr; other = other->next) {
+        if (other == fs || std::strcmp(other->name, fs->name) == 0)
+            return 0;
+    }
+    if (fs->init != nullptr)
+        fs->init(fs->name);
+    fs->next = manager.first;
+    manager.first = fs;
+    manager.numFileSystems += 1;
+    return 1;
+}
+
+void GxFileSystemUnregister(GxFileSystem* fs)
+{
+    if (fs == nullptr) {
+        ReportError(gxFSERRNOFILESYSTEM);
+        return;
+    }
+    if (manager.defaultFileSystem == fs)
+        manager.defaultFileSystem = nullptr;
+    GxFileSystem** link = &manager.first;
+    while (*link != nullptr && *link != fs)
+        link = &(*link)->next;
+    if (*link == nullptr) {
+        ReportError(gxFSERRNOTFOUND);
+        return;
+    }
+    *link = fs->next;
+    manager.numFileSystems -= 1;
+    DestroyFileSystem(fs);
+}
+
+GxFileSystem* GxFileSystemFind(const char* name)
+{
+    if (name == nullptr)
+        return nullptr;
+    for (GxFileSystem* fs = manager.first; fs != nullptr; fs = fs->next) {
+        if (std::strcmp(fs->name, name) == 0)
+            return fs;
+    }
+    return nullptr;
+}
+
+GxFileSystem* GxFileSystemFindByDevice(const char* device)
+{
+    if (device == nullptr)
+        return nullptr;
+    for (GxFileSystem* fs = manager.first; fs != nullptr; fs = fs->next) {
+        if (fs->deviceName != nullptr && _stricmp(fs->deviceName, device) == 0)
+            return fs;
+    }
+    return nullptr;
+}
+
+GxFile* GxFileOpen(const char* path, const char* mode)
+{
+    if (path == nullptr || mode == nullptr)
+        return nullptr;
+    GxUInt32 flags = ModeFlags(mode);
+    if (flags == 0)
+        return nullptr;
+    GxFileSystem* fs = FileSystemForPath(path);
+    if (fs == nullptr || fs->ops.open == nullptr)
+        return nullptr;
+    GxFile* file = ClaimSlot(fs);
+    if (file == nullptr) {
+        manager.lastError = gxFSERRNOSLOT;
+        ReportError(gxFSERRNOSLOT);
+        return nullptr;
+    }
+    if (fs->async)
+        flags |= gxFILEMODEASYNC;
+    if ((flags & gxFILEMODEASYNC) || file->async) {
+        file->operation = gxFILEOPOPEN;
+        file->callback = nullptr;
+        file->callbackData = nullptr;
+    }
+    file->mode = flags;
+    if (fs->ops.open(fs, file, path, flags) != gxFILEOPENOK) {
+        FreeSlot(file);
+        return nullptr;
+    }
+    file->openState = 2;
+    return file;
+}
+
+GxInt32 GxFileClose(GxFile* file)
+{
+    if (!Usable(file))
+        return 0;
+    EnterCriticalSection(&slotLock);
+    file->status = gxFILESTATUSFREE;
+    file->openState = 0;
+    if (file->fileSystem->ops.close != nullptr)
+        file->fileSystem->ops.close(file);
+    LeaveCriticalSection(&slotLock);
+    return 0;
+}
+
+size_t GxFileRead(void* buffer, size_t size, size_t count, GxFile* file)
+{
+    GxUInt32 bytes;
+    if (buffer == nullptr || !Usable(file) || !ByteCount(size, count, bytes) || file->fileSystem->ops.read == nullptr)
+        return 0;
+    return file->fileSystem->ops.read(file, buffer, bytes) / size;
+}
+
+size_t GxFileWrite(const void* buffer, size_t size, size_t count, GxFile* file)
+{
+    GxUInt32 bytes;
+    if (buffer == nullptr || !Usable(file) || !ByteCount(size, count, bytes) || file->fileSystem->ops.write == nullptr)
+        return 0;
+    return file->fileSystem->ops.write(file, buffer, bytes) / size;
+}
+
+GxInt32 GxFileSeek(GxFile* file, GxInt32 offset, GxInt32 origin)
+{
+    if (!Usable(file) || origin < 0 || origin > 2 || file->fileSystem->ops.seek == nullptr)
+        return -1;
+    if (file->async) {
+        file->operation = gxFILEOPSEEK;
+        file->status = gxFILESTATUSBUSY;
+    }
+    return file->fileSystem->ops.seek(file, offset, origin + 1) ? 0 : -1;
+}
+
+GxInt32 GxFileTell(GxFile* file)
+{
+    if (!Usable(file))
+        return -1;
+    return static_cast<GxInt32>(file->posLow);
+}
+
+char* GxFileGets(char* buffer, GxInt32 n, GxFile* file)
+{
+    // Room for at least one byte and the NUL, else nothing can be read.
+    if (buffer == nullptr || n < 2 || !Usable(file))
+        return nullptr;
+    size_t got = GxFileRead(buffer, 1, static_cast<size_t>(n - 1), file);
+    if (got == 0)
+        return nullptr;
+    for (size_t i = 0; i < got; i++) {
+        if (buffer[i] == '\r' && i + 1 < got && buffer[i + 1] == '\n') {
+            std::memmove(buffer + i, buffer + i + 1, got - i - 1);
+            got -= 1;
+        }
+        if (buffer[i] != '\n')
+            continue;
+        size_t beyond = got - (i + 1);
+        buffer[i + 1] = '\0';
+        if (beyond > 0)
+            GxFileSeek(file, -static_cast<GxInt32>(beyond), 1);
+        return buffer;
+    }
+    // A CR that ends a partial line may be the first half of CR LF: leave it
+    // for the next call, which then sees the pair whole.
+    if (got > 1 && buffer[got - 1] == '\r' && GxFileSeek(file, -1, 1) == 0)
+        got -= 1;
+    buffer[got] = '\0';
+    return buffer;
+}
+
+GxInt32 GxFilePuts(const char* string, GxFile* file)
+{
+    if (string == nullptr || !Usable(file))
+        return 0;
+    size_t length = std::strlen(string);
+    if (length == 0)
+        return 0;
+    return static_cast<GxInt32>(GxFileWrite(string, 1, length, file));
+}
+
+GxBool GxFileEof(GxFile* file)
+{
+    // A file that is not open has nothing left to read.
+    if (!Usable(file) || file->fileSystem->ops.eof == nullptr)
+        return 1;
+    return file->fileSystem->ops.eof(file);
+}
+
+GxBool GxFileExists(const char* path)
+{
+    if (path == nullptr)
+        return 0;
+    GxFileSystem* fs = FileSystemForPath(path);
+    if (fs == nullptr || fs->ops.exists == nullptr)
+        return 0;
+    return fs->ops.exists(fs, path);
+}

@@ -1,0 +1,580 @@
+// Frame module: frame creation and destruction, the hierarchy, the dirty-frame list, synchronisation and cloning.
+#include <cstring>
+
+#include "gfx/core/core_local.h"
+#include "gfx/core/frame_local.h"
+#include "gfx/core/memory.h"
+
+GxPluginRegistry gxFrameTKList = GxPluginRegistryInitializer(sizeof(GxFrame), 0);
+
+namespace {
+
+constexpr GxUInt32 kFrameHint = 0x3000E;
+constexpr GxUInt32 kFrameFreeListHint = 0x4000E;
+constexpr GxInt32 kFramesPerBlock = 50;
+
+struct GxFrameModuleBlock {
+    GxFreeList* frameFreeList;
+};
+
+GxInt32 frameModuleOffset = -1;
+GxInt32 frameModuleInstances = 0;
+GxFreeList frameFreeListRecord;
+
+GxFrameModuleBlock* FrameBlock()
+{
+    if (frameModuleInstances <= 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<GxFrameModuleBlock*>(GxEngineGetModuleBlock(frameModuleOffset));
+}
+
+GxFrame* Parent(const GxFrame* frame)
+{
+    return static_cast<GxFrame*>(frame->object.parent);
+}
+
+// Next frame of top's subtree in depth-first pre-order; walks by links so deep
+// hierarchies need no stack.
+GxFrame* NextInSubtree(GxFrame* frame, const GxFrame* top)
+{
+    if (frame->child != nullptr) {
+        return frame->child;
+    }
+    while (frame != top) {
+        if (frame->next != nullptr) {
+            return frame->next;
+        }
+        frame = Parent(frame);
+    }
+    return nullptr;
+}
+
+void SetSubtreeRoot(GxFrame* top, GxFrame* root)
+{
+    for (GxFrame* f = top; f != nullptr; f = NextInSubtree(f, top)) {
+        f->root = root;
+    }
+}
+
+bool IsListed(const GxFrame* root)
+{
+    return (root->object.privateFlags & gxFRAMEHIERARCHYSYNC) != 0;
+}
+
+void ListRoot(GxFrame* root)
+{
+    if (!IsListed(root)) {
+        GxLinkAddAfter(&GxEngineInstance->dirtyFrameList, &root->inDirtyListLink);
+    }
+    root->object.privateFlags |= gxFRAMEHIERARCHYSYNC;
+}
+
+void UnlistRoot(GxFrame* root)
+{
+    if (IsListed(root)) {
+        GxLinkRemove(&root->inDirtyListLink);
+        root->object.privateFlags &= static_cast<GxUInt8>(~gxFRAMEHIERARCHYSYNC);
+    }
+}
+
+// Objects left on a frame that goes away get self-linked, so that a later
+// unlink by their owner touches only the object itself.
+void ReleaseObjects(GxFrame* frame)
+{
+    GxLink* link = frame->objectList.next;
+    while (link != &frame->objectList) {
+        GxLink* next = link->next;
+        GxLinkInit(link);
+        link = next;
+    }
+    GxLinkInit(&frame->objectList);
+}
+
+void FreeFrame(GxFrame* frame)
+{
+    GxFreeListFreeEntry(FrameBlock()->frameFreeList, frame);
+}
+
+// Takes the child out of its parent's child list; it becomes a dirty root.
+void Detach(GxFrame* child)
+{
+    GxFrame* parent = Parent(child);
+    if (parent == nullptr) {
+        return;
+    }
+    if (parent->child == child) {
+        parent->child = child->next;
+    } else {
+        GxFrame* prev = parent->child;
+        while (prev != nullptr && prev->next != child) {
+            prev = prev->next;
+        }
+        if (prev != nullptr) {
+            prev->next = child->next;
+        }
+    }
+    child->object.parent = nullptr;
+    child->next = nullptr;
+    SetSubtreeRoot(child, child);
+    GxFrameSetDirty(child);
+}
+
+// Run on a frame whose hierarchy is being taken down: no relinking of others.
+void DestroyOne(GxFrame* frame)
+{
+    GxPluginRegistryDeInitObject(&gxFrameTKList, frame);
+    UnlistRoot(frame);
+    ReleaseObjects(frame);
+    FreeFrame(frame);
+}
+
+// World matrices of one hierarchy. A frame keeps its 0x04 flag until the walk
+// leaves its subtree, so each child sees its parent's flag as inherited.
+void SyncHierarchyWorld(GxFrame* root)
+{
+    if (root->object.privateFlags & gxFRAMESYNCWORLD) {
+        GxMatrixCopy(&root->ltm, &root->modelling);
+    }
+    GxFrame* f = root->child;
+    while (f != nullptr) {
+        const GxFrame* parent = Parent(f);
+        if (parent->object.privateFlags & gxFRAMESYNCWORLD) {
+            f->object.privateFlags |= gxFRAMESYNCWORLD;
+        }
+        if (f->object.privateFlags & gxFRAMESYNCWORLD) {
+            GxMatrixMultiply(&f->ltm, &f->modelling, &parent->ltm);
+        }
+        if (f->child != nullptr) {
+            f = f->child;
+            continue;
+        }
+        while (f != root) {
+            f->object.privateFlags &= static_cast<GxUInt8>(~gxFRAMESYNCWORLD);
+            if (f->next != nullptr) {
+                f = f->next;
+                break;
+            }
+            f = Parent(f);
+        }
+        if (f == root) {
+            break;
+        }
+    }
+    root->object.privateFlags &= static_cast<GxUInt8>(~(gxFRAMEHIERARCHYSYNCWORLD | gxFRAMESYNCWORLD));
+}
+
+void SyncFrameObjects(GxFrame* frame)
+{
+    GxLink* link = frame->objectList.next;
+    while (link != &frame->objectList) {
+        GxLink* next = link->next;
+        GxFramedObject* object = GxLinkGetData(link, GxFramedObject, inFrameList);
+        if (object->sync != nullptr) {
+            object->sync(object);
+        }
+        link = next;
+    }
+}
+
+void SyncHierarchyObjects(GxFrame* root)
+{
+    for (GxFrame* f = root; f != nullptr; f = NextInSubtree(f, root)) {
+        f->object.privateFlags &= static_cast<GxUInt8>(~gxFRAMESYNCOBJ);
+        SyncFrameObjects(f);
+    }
+}
+
+bool IsAncestorOrSelf(const GxFrame* candidate, const GxFrame* frame)
+{
+    for (const GxFrame* f = frame; f != nullptr; f = Parent(f)) {
+        if (f == candidate) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void* FrameModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
+{
+    frameModuleOffset = offset;
+    auto* engine = static_cast<GxEngine*>(instance);
+    auto* block = reinterpret_cast<GxFrameModuleBlock*>(static_cast<char*>(instance) + offset);
+    GxLinkInit(&engine->dirtyFrameList);
+    block->frameFreeList = GxFreeListCreateAndPreallocate(gxFrameTKList.sizeOfStruct, kFramesPerBlock,
+                                                          alignof(GxFrame), 1, &frameFreeListRecord,
+                                                          kFrameFreeListHint);
+    if (block->frameFreeList == nullptr) {
+        GxErrorRaise(0, gxERRNOMEMORY);
+        return nullptr;
+    }
+    frameModuleInstances++;
+    return instance;
+}
+
+void* FrameModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
+{
+    auto* block = reinterpret_cast<GxFrameModuleBlock*>(static_cast<char*>(instance) + offset);
+    if (block->frameFreeList != nullptr) {
+        GxFreeListDestroy(block->frameFreeList);
+        block->frameFreeList = nullptr;
+    }
+    frameModuleInstances--;
+    return instance;
+}
+
+} // namespace
+
+const GxCoreModule gxFrameModule = {0x403, sizeof(GxFrameModuleBlock), FrameModuleOpen, FrameModuleClose};
+
+GxFrame* GxFrameInit(GxFrame* frame)
+{
+    std::memset(&frame->object, 0, sizeof(frame->object));
+    frame->object.type = gxOBJECTTYPEFRAME;
+    GxLinkInit(&frame->inDirtyListLink);
+    GxMatrixSetIdentity(&frame->modelling);
+    GxMatrixSetIdentity(&frame->ltm);
+    GxLinkInit(&frame->objectList);
+    frame->child = nullptr;
+    frame->next = nullptr;
+    frame->root = frame;
+    if (GxPluginRegistryInitObject(&gxFrameTKList, frame) == nullptr) {
+        return nullptr;
+    }
+    return frame;
+}
+
+GxFrame* GxFrameCreate(void)
+{
+    GxFrameModuleBlock* block = FrameBlock();
+    if (block == nullptr) {
+        GxErrorRaise(0, gxERRENGINESTATE);
+        return nullptr;
+    }
+    auto* frame = static_cast<GxFrame*>(GxFreeListAllocEntry(block->frameFreeList, kFrameHint));
+    if (frame == nullptr) {
+        GxErrorRaise(0, gxERRNOMEMORY);
+        return nullptr;
+    }
+    // A failing extension constructor is almost always out of memory; its own report wins if it made one.
+    if (GxFrameInit(frame) == nullptr) {
+        FreeFrame(frame);
+        GxErrorRaise(0, gxERRNOMEMORY);
+        return nullptr;
+    }
+    return frame;
+}
+
+GxBool GxFrameDestroy(GxFrame* frame)
+{
+    if (frame == nullptr) {
+        GxErrorRaise(0, gxERRNULLARG);
+        return 0;
+    }
+    GxPluginRegistryDeInitObject(&gxFrameTKList, frame);
+    Detach(frame);
+    UnlistRoot(frame);
+    // The children become roots; their world matrices must lose the old parent, so they are set dirty.
+    GxFrame* child = frame->child;
+    while (child != nullptr) {
+        GxFrame* next = child->next;
+        child->object.parent = nullptr;
+        child->next = nullptr;
+        SetSubtreeRoot(child, child);
+        child->object.privateFlags &= static_cast<GxUInt8>(~gxFRAMEHIERARCHYSYNC);
+        GxFrameSetDirty(child);
+        child = next;
+    }
+    frame->child = nullptr;
+    ReleaseObjects(frame);
+    FreeFrame(frame);
+    return 1;
+}
+
+GxBool GxFrameDestroyHierarchy(GxFrame* root)
+{
+    if (root == nullptr) {
+        return 1;
+    }
+    // A frame still under a parent is taken out first so the parent keeps no dangling child.
+    Detach(root);
+    GxFrame* f = root;
+    for (;;) {
+        while (f->child != nullptr) {
+            f = f->child;
+        }
+        const bool isTop = f == root;
+        GxFrame* parent = Parent(f);
+        GxFrame* next = f->next;
+        DestroyOne(f);
+        if (isTop) {
+            break;
+        }
+        parent->child = next;
+        f = next != nullptr ? next : parent;
+    }
+    return 1;
+}
+
+GxFrame* GxFrameSetDirty(GxFrame* frame)
+{
+    ListRoot(frame->root);
+    frame->object.privateFlags |= gxFRAMESYNC;
+    return frame;
+}
+
+GxInt32 GxFrameIsDirty(const GxFrame* frame)
+{
+    return frame->root->object.privateFlags & gxFRAMEHIERARCHYSYNC;
+}
+
+GxFrame* GxFrameGetRoot(const GxFrame* frame)
+{
+    return frame->root;
+}
+
+GxFrame* GxFrameAddChildNoUpdate(GxFrame* parent, GxFrame* child)
+{
+    if (parent == nullptr || child == nullptr) {
+        GxErrorRaise(0, gxERRNULLARG);
+        return nullptr;
+    }
+    // Linking a frame below itself would make a cycle.
+    if (IsAncestorOrSelf(child, parent)) {
+        GxErrorRaise(0, gxERRNULLARG);
+        return nullptr;
+    }
+    Detach(child);
+    // A listed child would stay on the dirty list as a non-root; its pending
+    // work moves to the new root instead.
+    const bool wasListed = IsListed(child);
+    UnlistRoot(child);
+    child->next = parent->child;
+    parent->child = child;
+    child->object.parent = parent;
+    SetSubtreeRoot(child, parent->root);
+    if (wasListed) {
+        ListRoot(parent->root);
+    }
+    return parent;
+}
+
+GxFrame* GxFrameAddChild(GxFrame* parent, GxFrame* child)
+{
+    if (GxFrameAddChildNoUpdate(parent, child) == nullptr) {
+        return nullptr;
+    }
+    GxFrameSetDirty(child);
+    return parent;
+}
+
+GxFrame* GxFrameAppendChild(GxFrame* parent, GxFrame* child, GxFrame* lastChild)
+{
+    if (GxFrameAddChild(parent, child) == nullptr) {
+        return nullptr;
+    }
+    if (child->next == nullptr) {
+        return parent;
+    }
+    if (lastChild == nullptr) {
+        lastChild = child->next;
+        while (lastChild->next != nullptr) {
+            lastChild = lastChild->next;
+        }
+    }
+    parent->child = child->next;
+    child->next = nullptr;
+    lastChild->next = child;
+    return parent;
+}
+
+GxFrame* GxFrameRemoveChild(GxFrame* child)
+{
+    if (child == nullptr) {
+        GxErrorRaise(0, gxERRNULLARG);
+        return nullptr;
+    }
+    Detach(child);
+    return child;
+}
+
+GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root)
+{
+    GxFrameModuleBlock* block = FrameBlock();
+    if (root == nullptr || block == nullptr) {
+        GxErrorRaise(0, root == nullptr ? gxERRNULLARG : gxERRENGINESTATE);
+        return nullptr;
+    }
+    GxFrame* newRoot = nullptr;
+    // Pre-order, so each source parent already points at its clone through its root pointer.
+    for (GxFrame* src = root; src != nullptr; src = NextInSubtree(src, root)) {
+        auto* clone = static_cast<GxFrame*>(GxFreeListAllocEntry(block->frameFreeList, kFrameHint));
+        if (clone == nullptr) {
+            GxErrorRaise(0, gxERRNOMEMORY);
+            break;
+        }
+        clone->object = src->object;
+        clone->object.parent = nullptr;
+        clone->object.privateFlags &= static_cast<GxUInt8>(~gxFRAMEHIERARCHYSYNC);
+        GxLinkInit(&clone->inDirtyListLink);
+        GxLinkInit(&clone->objectList);
+        clone->modelling = src->modelling;
+        GxMatrixSetIdentity(&clone->ltm);
+        clone->child = nullptr;
+        clone->next = nullptr;
+        if (newRoot == nullptr) {
+            newRoot = clone;
+        } else {
+            GxFrame* parentClone = Parent(src)->root;
+            clone->object.parent = parentClone;
+            clone->next = parentClone->child;
+            parentClone->child = clone;
+        }
+        clone->root = newRoot;
+        src->root = clone;
+        if (GxPluginRegistryInitObject(&gxFrameTKList, clone) == nullptr) {
+            if (clone == newRoot) {
+                newRoot = nullptr;
+            } else {
+                Parent(clone)->child = clone->next;
+            }
+            FreeFrame(clone);
+            break;
+        }
+        GxPluginRegistryCopyObject(&gxFrameTKList, clone, src);
+        if (NextInSubtree(src, root) == nullptr) {
+            newRoot->object.privateFlags &= static_cast<GxUInt8>(~gxFRAMEHIERARCHYSYNC);
+            GxFrameSetDirty(newRoot);
+            return newRoot;
+        }
+    }
+    // Failed: the source must not keep root pointers to clones about to go.
+    GxFrameRestoreRoots(root);
+    if (newRoot != nullptr) {
+        GxFrameDestroyHierarchy(newRoot);
+    }
+    return nullptr;
+}
+
+GxFrame* GxFrameRestoreRoots(GxFrame* root)
+{
+    if (root == nullptr) {
+        return nullptr;
+    }
+    GxFrame* parent = Parent(root);
+    SetSubtreeRoot(root, parent != nullptr ? parent->root : root);
+    return root;
+}
+
+GxFrame* GxFrameCloneHierarchy(GxFrame* root)
+{
+    GxFrame* clone = GxFrameCloneHierarchyNoRestore(root);
+    if (clone != nullptr) {
+        GxFrameRestoreRoots(root);
+    }
+    return clone;
+}
+
+GxMatrix* GxFrameGetWorldMatrix(GxFrame* frame)
+{
+    GxFrame* root = frame->root;
+    if (root->object.privateFlags & gxFRAMEHIERARCHYSYNCWORLD) {
+        SyncHierarchyWorld(root);
+    }
+    return &frame->ltm;
+}
+
+GxFrame* GxFrameTranslate(GxFrame* frame, const GxV3d* translation, GxInt32 combine)
+{
+    if (GxMatrixTranslate(&frame->modelling, translation, combine) == nullptr) {
+        return nullptr;
+    }
+    return GxFrameSetDirty(frame);
+}
+
+GxFrame* GxFrameRotate(GxFrame* frame, const GxV3d* axis, GxReal angle, GxInt32 combine)
+{
+    if (GxMatrixRotate(&frame->modelling, axis, angle, combine) == nullptr) {
+        return nullptr;
+    }
+    return GxFrameSetDirty(frame);
+}
+
+GxFrame* GxFrameTransform(GxFrame* frame, const GxMatrix* matrix, GxInt32 combine)
+{
+    if (GxMatrixTransform(&frame->modelling, matrix, combine) == nullptr) {
+        return nullptr;
+    }
+    return GxFrameSetDirty(frame);
+}
+
+// Stops at the first callback that returns null; the callback may destroy its child.
+GxFrame* GxFrameForAllChildren(GxFrame* frame, GxFrameCallBack callBack, void* data)
+{
+    GxFrame* child = frame->child;
+    while (child != nullptr) {
+        GxFrame* next = child->next;
+        if (callBack(child, data) == nullptr) {
+            break;
+        }
+        child = next;
+    }
+    return frame;
+}
+
+GxInt32 GxFrameCount(GxFrame* frame)
+{
+    GxInt32 count = 0;
+    for (GxFrame* f = frame; f != nullptr; f = NextInSubtree(f, frame)) {
+        count++;
+    }
+    return count;
+}
+
+GxInt32 GxFrameRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
+                              GxPluginObjectDestructor destructor, GxPluginObjectCopy copy)
+{
+    return GxPluginRegistryAddPlugin(&gxFrameTKList, size, pluginID, constructor, destructor, copy);
+}
+
+GxInt32 GxFrameRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
+                                    GxPluginDataChunkWriteCallBack writeCB,
+                                    GxPluginDataChunkGetSizeCallBack getSizeCB)
+{
+    return GxPluginRegistryAddPluginStream(&gxFrameTKList, pluginID, readCB, writeCB, getSizeCB);
+}
+
+GxInt32 GxFrameGetPluginOffset(GxUInt32 pluginID)
+{
+    return GxPluginRegistryGetPluginOffset(&gxFrameTKList, pluginID);
+}
+
+// Roots listed while the pass runs (by sync callbacks) wait for the next pass,
+// and a root is off the list before its callbacks run, so every listed root
+// is always on a valid list.
+GxBool GxFrameSyncDirty(void)
+{
+    GxLink* head = &GxEngineInstance->dirtyFrameList;
+    if (GxLinkIsEmpty(head)) {
+        return 1;
+    }
+    GxLink pending;
+    pending.next = head->next;
+    pending.prev = head->prev;
+    pending.next->prev = &pending;
+    pending.prev->next = &pending;
+    GxLinkInit(head);
+
+    while (!GxLinkIsEmpty(&pending)) {
+        GxLink* link = pending.next;
+        GxLinkRemove(link);
+        GxLinkInit(link);
+        GxFrame* root = GxLinkGetData(link, GxFrame, inDirtyListLink);
+        if (root->object.privateFlags & gxFRAMEHIERARCHYSYNCWORLD) {
+            SyncHierarchyWorld(root);
+        }
+        root->object.privateFlags &= static_cast<GxUInt8>(~0x0F);
+        SyncHierarchyObjects(root);
+    }
+    return 1;
+}

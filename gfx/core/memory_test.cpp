@@ -1,0 +1,448 @@
+// Tests of free lists, the resources arena and its heap, and grow arrays.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+#include <vector>
+
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/memory.h"
+
+namespace {
+
+GxError TakeError()
+{
+    GxError error;
+    GxErrorGet(&error);
+    return error;
+}
+
+struct Tally {
+    int mallocs = 0;
+    int frees = 0;
+    int reallocFailures = 0;  // reallocations left to fail
+    std::vector<std::pair<size_t, GxUInt32>> sizes;
+};
+Tally tally;
+
+void* TallyMalloc(size_t size, GxUInt32 hint)
+{
+    tally.mallocs++;
+    tally.sizes.push_back({size, hint});
+    return malloc(size);
+}
+void TallyFree(void* block)
+{
+    if (block) {
+        tally.frees++;
+    }
+    free(block);
+}
+void* TallyRealloc(void* block, size_t size, GxUInt32)
+{
+    if (tally.reallocFailures > 0) {
+        tally.reallocFailures--;
+        return nullptr;
+    }
+    return realloc(block, size);
+}
+void* TallyCalloc(size_t count, size_t size, GxUInt32) { return calloc(count, size); }
+const GxMemoryFunctions tallyFunctions = {TallyMalloc, TallyFree, TallyRealloc, TallyCalloc};
+
+class FreeListTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tally = Tally();
+        GxTestDeviceInstall();
+        ASSERT_TRUE(GxEngineInit(&tallyFunctions, 0, 0x400000));
+    }
+    void TearDown() override { GxTestEngineShutdown(); }
+};
+
+TEST_F(FreeListTest, BlocksAreAddedAtTheHeadAndFreedWhenEmpty)
+{
+    GxFreeList* list = GxFreeListCreate(24, 16, 8, 0x3000E);
+    ASSERT_NE(nullptr, list);
+    std::vector<GxUInt8*> first;
+    for (int i = 0; i < 16; i++) {
+        first.push_back(static_cast<GxUInt8*>(GxFreeListAlloc(list, 0x3000E)));
+        ASSERT_NE(nullptr, first.back());
+        EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(first.back()) % 8);
+        if (i > 0) {
+            EXPECT_EQ(first[i - 1] + 24, first[i]);
+        }
+    }
+    const int blocksBefore = tally.mallocs;
+    auto* seventeenth = static_cast<GxUInt8*>(GxFreeListAlloc(list, 0x3000E));
+    EXPECT_EQ(blocksBefore + 1, tally.mallocs);
+    EXPECT_TRUE(seventeenth < first.front() || seventeenth > first.back());
+    // The new block is at the head, so the next entry follows the seventeenth.
+    EXPECT_EQ(seventeenth + 24, GxFreeListAlloc(list, 0x3000E));
+
+    const int freesBefore = tally.frees;
+    for (int i = 0; i < 15; i++) {
+        EXPECT_EQ(list, GxFreeListFree(list, first[i]));
+    }
+    EXPECT_EQ(freesBefore, tally.frees);
+    EXPECT_EQ(list, GxFreeListFree(list, first[15]));
+    EXPECT_EQ(freesBefore + 1, tally.frees);
+    EXPECT_EQ(nullptr, GxFreeListFree(list, first[0]));  // its block is gone
+    EXPECT_TRUE(GxFreeListDestroy(list));
+}
+
+TEST_F(FreeListTest, BitsPastTheLastEntryAreNeverHandedOut)
+{
+    GxFreeList* list = GxFreeListCreateAndPreallocate(16, 10, 0, 0, nullptr, 0x30001);
+    ASSERT_NE(nullptr, list);
+    EXPECT_EQ(2u, list->heapSize);
+    std::set<void*> seen;
+    const int blocksBefore = tally.mallocs;
+    for (int i = 0; i < 10; i++) {
+        seen.insert(GxFreeListAlloc(list, 0x30001));
+    }
+    EXPECT_EQ(blocksBefore + 1, tally.mallocs);
+    GxFreeListAlloc(list, 0x30001);
+    EXPECT_EQ(blocksBefore + 2, tally.mallocs);
+    EXPECT_EQ(10u, seen.size());
+    EXPECT_TRUE(GxFreeListDestroy(list));
+}
+
+TEST_F(FreeListTest, FreeRefusesPointersThatAreNotItsEntries)
+{
+    GxFreeList* list = GxFreeListCreate(12, 4, 4, 0x30001);
+    GxFreeList* other = GxFreeListCreate(12, 4, 4, 0x30001);
+    std::vector<GxUInt8*> entries;
+    for (int i = 0; i < 4; i++) {
+        entries.push_back(static_cast<GxUInt8*>(GxFreeListAlloc(list, 0x30001)));
+    }
+    void* foreign = GxFreeListAlloc(other, 0x30001);
+    EXPECT_EQ(nullptr, GxFreeListFree(list, entries[3] + 12));  // one past the block's last entry
+    EXPECT_EQ(nullptr, GxFreeListFree(list, entries[1] + 4));   // inside an entry
+    EXPECT_EQ(nullptr, GxFreeListFree(list, foreign));
+    EXPECT_EQ(nullptr, GxFreeListFree(list, nullptr));
+    EXPECT_EQ(list, GxFreeListFree(list, entries[2]));
+    EXPECT_EQ(nullptr, GxFreeListFree(list, entries[2]));        // already free
+    // The block is intact: the freed slot is handed out again, the others stay taken.
+    EXPECT_EQ(entries[2], GxFreeListAlloc(list, 0x30001));
+    GxFreeListDestroy(other);
+    GxFreeListDestroy(list);
+}
+
+TEST_F(FreeListTest, PurgeFreesOnlyEmptyBlocks)
+{
+    GxFreeList* list = GxFreeListCreateAndPreallocate(20, 8, 4, 2, nullptr, 0x30001);
+    ASSERT_NE(nullptr, list);
+    void* entry = GxFreeListAlloc(list, 0x30001);
+    const int freesBefore = tally.frees;
+    EXPECT_EQ(20, GxFreeListPurge(list));
+    EXPECT_EQ(freesBefore + 1, tally.frees);
+    EXPECT_EQ(0, GxFreeListPurge(list));
+    EXPECT_EQ(list, GxFreeListFree(list, entry));
+
+    GxFreeList* second = GxFreeListCreateAndPreallocate(8, 8, 4, 3, nullptr, 0x30001);
+    EXPECT_EQ(24, GxFreeListPurgeAllFreeLists());
+    GxFreeListDestroy(second);
+    GxFreeListDestroy(list);
+}
+
+TEST_F(FreeListTest, ForAllUsedVisitsEveryEntryEvenWhenTheCallbackFreesThem)
+{
+    GxFreeList* list = GxFreeListCreate(8, 4, 8, 0x30001);
+    std::vector<void*> entries;
+    for (int i = 0; i < 6; i++) {
+        entries.push_back(GxFreeListAlloc(list, 0x30001));
+    }
+    GxFreeListFree(list, entries[1]);
+    struct Visit {
+        GxFreeList* list;
+        std::vector<void*> seen;
+    } visit{list, {}};
+    auto freeIt = [](void* entry, void* data) {
+        auto* v = static_cast<Visit*>(data);
+        v->seen.push_back(entry);
+        GxFreeListFree(v->list, entry);
+    };
+    EXPECT_EQ(list, GxFreeListForAllUsed(list, freeIt, &visit));
+    // Newest block first, entries most significant bit first.
+    EXPECT_EQ((std::vector<void*>{entries[4], entries[5], entries[0], entries[2], entries[3]}), visit.seen);
+    const int blocksBefore = tally.mallocs;
+    GxFreeListAlloc(list, 0x30001);
+    EXPECT_EQ(blocksBefore + 1, tally.mallocs);  // every block went with its last entry
+    GxFreeListDestroy(list);
+}
+
+TEST_F(FreeListTest, CreationRoundsAndRejectsBadArguments)
+{
+    GxFreeList* list = GxFreeListCreateAndPreallocate(5, 3, 4, 0, nullptr, 0x30001);
+    ASSERT_NE(nullptr, list);
+    EXPECT_EQ(8u, list->entrySize);
+    EXPECT_EQ(4u, list->alignment);
+    EXPECT_EQ(gxFREELISTFLAGFREEBLOCKS, list->flags);
+    GxFreeListDestroy(list);
+
+    GxFreeList* pointers = GxFreeListCreateAndPreallocate(12, 3, 0, 0, nullptr, 0x30001);
+    EXPECT_EQ(alignof(void*), pointers->alignment);
+    GxFreeListDestroy(pointers);
+
+    GxFreeList* sixteen = GxFreeListCreate(20, 5, 16, 0x30001);
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(GxFreeListAlloc(sixteen, 0x30001)) % 16);
+    }
+    GxFreeListDestroy(sixteen);
+
+    GxFreeList record;
+    GxFreeList* inPlace = GxFreeListCreateAndPreallocate(8, 8, 8, 1, &record, 0x30001);
+    EXPECT_EQ(&record, inPlace);
+    EXPECT_EQ(3u, record.flags);
+    GxFreeListDestroy(inPlace);
+
+    EXPECT_EQ(nullptr, GxFreeListCreate(0, 8, 4, 0));
+    EXPECT_EQ(nullptr, GxFreeListCreate(-4, 8, 4, 0));
+    EXPECT_EQ(nullptr, GxFreeListCreate(8, 0, 4, 0));
+    EXPECT_EQ(nullptr, GxFreeListCreate(8, 8, -1, 0));
+    EXPECT_EQ(nullptr, GxFreeListCreate(0x40000000, 0x40000000, 4, 0));
+}
+
+TEST_F(FreeListTest, ListsLeftOpenAreDestroyedByTerm)
+{
+    GxFreeList* list = GxFreeListCreate(32, 4, 8, 0x30001);
+    for (int i = 0; i < 9; i++) {
+        GxFreeListAlloc(list, 0x30001);
+    }
+    GxTestEngineShutdown();
+    EXPECT_EQ(tally.mallocs, tally.frees);
+}
+
+TEST(FreeListOff, InitFlagMakesEveryEntryAPlainAllocation)
+{
+    tally = Tally();
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(&tallyFunctions, 1, 0x400000));
+    EXPECT_EQ(GxFreeListAllocDirect, GxEngineInstance->memoryAlloc);
+    const int before = tally.mallocs;
+    GxFreeList* list = GxFreeListCreateAndPreallocate(40, 16, 8, 5, nullptr, 0x30123);
+    ASSERT_NE(nullptr, list);
+    EXPECT_EQ(before + 1, tally.mallocs);  // the record only, no block
+    void* entry = GxFreeListAllocEntry(list, 0x30123);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(40u, tally.sizes.back().first);
+    EXPECT_EQ(0x30123u, tally.sizes.back().second);
+    EXPECT_EQ(list, GxFreeListFreeEntry(list, entry));
+    GxFreeListDestroy(list);
+    GxTestEngineShutdown();
+    EXPECT_EQ(tally.mallocs, tally.frees);
+}
+
+// Resources arena ------------------------------------------------------------
+
+struct Owner {
+    GxResourceEntry* entry = nullptr;
+    int destroyed = 0;
+};
+std::vector<Owner*> destroyOrder;
+
+void DestroyNotify(GxResourceEntry* entry)
+{
+    auto* owner = static_cast<Owner*>(entry->owner);
+    owner->destroyed++;
+    destroyOrder.push_back(owner);
+}
+
+class ArenaTest : public ::testing::Test {
+protected:
+    void Start(GxUInt32 arenaSize)
+    {
+        destroyOrder.clear();
+        ASSERT_TRUE(GxTestEngineStart(0, arenaSize));
+        TakeError();
+    }
+    void TearDown() override { GxTestEngineShutdown(); }
+};
+
+TEST_F(ArenaTest, FullArenaEvictsThePreviousFramesOldestFirst)
+{
+    Start(64 * 1024);
+    Owner a, b, c, d;
+    ASSERT_NE(nullptr, GxResourceEntryAlloc(&a, &a.entry, 20000, DestroyNotify));
+    ASSERT_NE(nullptr, GxResourceEntryAlloc(&b, &b.entry, 20000, DestroyNotify));
+    GxResourcesNewFrame();
+    ASSERT_NE(nullptr, GxResourceEntryAlloc(&c, &c.entry, 20000, DestroyNotify));
+    EXPECT_EQ(60000u, GxResourcesGetArenaUsage());
+    GxResourcesNewFrame();
+    ASSERT_NE(nullptr, GxResourceEntryAlloc(&d, &d.entry, 30000, DestroyNotify));
+    EXPECT_EQ((std::vector<Owner*>{&a, &b}), destroyOrder);
+    EXPECT_EQ(nullptr, a.entry);
+    EXPECT_EQ(nullptr, b.entry);
+    EXPECT_NE(nullptr, c.entry);
+    EXPECT_NE(nullptr, d.entry);
+    EXPECT_EQ(50000u, GxResourcesGetArenaUsage());
+
+    // This frame's entries go only when nothing older is left.
+    Owner e;
+    ASSERT_NE(nullptr, GxResourceEntryAlloc(&e, &e.entry, 40000, DestroyNotify));
+    EXPECT_EQ((std::vector<Owner*>{&a, &b, &c, &d}), destroyOrder);
+    EXPECT_EQ(gxERRNOERROR, TakeError().errorCode);
+
+    EXPECT_TRUE(GxResourceEntryFree(e.entry));
+    EXPECT_EQ(nullptr, e.entry);
+    EXPECT_EQ(0u, GxResourcesGetArenaUsage());
+}
+
+TEST_F(ArenaTest, RequestLargerThanTheHeapFailsWithCode12)
+{
+    Start(16 * 1024);
+    Owner a, big;
+    ASSERT_NE(nullptr, GxResourceEntryAlloc(&a, &a.entry, 100, DestroyNotify));
+    big.entry = reinterpret_cast<GxResourceEntry*>(&big);
+    EXPECT_EQ(nullptr, GxResourceEntryAlloc(&big, &big.entry, 20000, DestroyNotify));
+    EXPECT_EQ(nullptr, big.entry);
+    GxError error = TakeError();
+    EXPECT_EQ(1, error.pluginID);
+    EXPECT_EQ(gxERRARENAFULL, error.errorCode);
+    EXPECT_EQ(nullptr, GxResourceEntryAlloc(&big, &big.entry, -1, nullptr));
+    EXPECT_EQ(nullptr, GxResourceEntryAlloc(&big, &big.entry, 0x7FFFFFFF, nullptr));
+}
+
+TEST_F(ArenaTest, EmptyArenaAndStopReleaseEveryEntry)
+{
+    Start(64 * 1024);
+    Owner owners[6];
+    for (int i = 0; i < 6; i++) {
+        ASSERT_NE(nullptr, GxResourceEntryAlloc(&owners[i], &owners[i].entry, 1000 * (i + 1), DestroyNotify));
+        if (i == 2) {
+            GxResourcesNewFrame();
+        }
+    }
+    EXPECT_TRUE(GxResourcesEmptyArena());
+    for (Owner& owner : owners) {
+        EXPECT_EQ(1, owner.destroyed);
+        EXPECT_EQ(nullptr, owner.entry);
+    }
+    // After emptying, the whole heap is one block again.
+    Owner big;
+    EXPECT_NE(nullptr, GxResourceEntryAlloc(&big, &big.entry, 60000, DestroyNotify));
+    GxEngineStop();
+    EXPECT_EQ(1, big.destroyed);
+    EXPECT_EQ(nullptr, big.entry);
+}
+
+TEST_F(ArenaTest, ZeroSizedArenaGivesEntriesOutsideIt)
+{
+    Start(0);
+    Owner a;
+    GxResourceEntry* entry = GxResourceEntryAlloc(&a, &a.entry, 5000, DestroyNotify);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(nullptr, entry->link.next);
+    EXPECT_EQ(entry, a.entry);
+    GxResourcesNewFrame();
+    EXPECT_TRUE(GxResourcesEmptyArena());
+    EXPECT_EQ(entry, a.entry);  // not the arena's to evict
+    EXPECT_TRUE(GxResourceEntryFree(entry));
+    EXPECT_EQ(1, a.destroyed);
+    EXPECT_EQ(nullptr, a.entry);
+}
+
+TEST(ResHeap, FirstFitSplitsAndCoalesces)
+{
+    alignas(32) static GxUInt8 buffer[4096 + 24];
+    GxUInt8* start = buffer + 24;  // a start that is not on a 32-byte boundary
+    ASSERT_TRUE(GxResHeapInit(start, 4096));
+    auto* heap = reinterpret_cast<GxResHeap*>(start);
+    auto* a = static_cast<GxUInt8*>(GxResHeapAlloc(heap, 100));
+    ASSERT_NE(nullptr, a);
+    EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(a) % 32);
+    EXPECT_GE(a - 32, start + sizeof(GxResHeap));
+    auto* b = static_cast<GxUInt8*>(GxResHeapAlloc(heap, 64));
+    auto* c = static_cast<GxUInt8*>(GxResHeapAlloc(heap, 32));
+    EXPECT_EQ(a + 128 + 32, b);
+    EXPECT_EQ(b + 64 + 32, c);
+    GxResHeapFree(b);
+    // First fit: a request that fits the hole takes it.
+    EXPECT_EQ(b, GxResHeapAlloc(heap, 40));
+    GxResHeapFree(b);
+    GxResHeapFree(a);
+    // a and b merged: 128 + 32 + 64 bytes.
+    EXPECT_EQ(a, GxResHeapAlloc(heap, 224));
+    GxResHeapFree(a);
+    GxResHeapFree(a);  // a second free of the same block is ignored
+    GxResHeapFree(c);
+    const size_t whole = (reinterpret_cast<uintptr_t>(start + 4096) & ~uintptr_t(31)) - reinterpret_cast<uintptr_t>(a);
+    EXPECT_EQ(a, GxResHeapAlloc(heap, static_cast<GxUInt32>(whole)));
+    EXPECT_EQ(nullptr, GxResHeapAlloc(heap, 1));
+    EXPECT_EQ(nullptr, GxResHeapAlloc(heap, 0xFFFFFFFFu));
+
+    EXPECT_FALSE(GxResHeapInit(start, 40));
+    EXPECT_FALSE(GxResHeapInit(nullptr, 4096));
+}
+
+TEST(ResHeap, SmallSurplusStaysInTheBlock)
+{
+    alignas(32) static GxUInt8 buffer[1024];
+    ASSERT_TRUE(GxResHeapInit(buffer, 32 + 32 + 160));  // one block of 160 data bytes
+    auto* heap = reinterpret_cast<GxResHeap*>(buffer);
+    void* a = GxResHeapAlloc(heap, 96);  // surplus 64: not split
+    ASSERT_NE(nullptr, a);
+    EXPECT_EQ(nullptr, GxResHeapAlloc(heap, 1));
+    GxResHeapFree(a);
+    a = GxResHeapAlloc(heap, 64);  // surplus 96: split into 64 and 64
+    EXPECT_NE(nullptr, GxResHeapAlloc(heap, 64));
+}
+
+// Grow arrays ------------------------------------------------------------------
+
+class GrowArrayTest : public FreeListTest {};
+
+TEST_F(GrowArrayTest, GrowsByAQuarterAndKeepsItsEntries)
+{
+    GxGrowArray* array = GxGrowArrayCreate(sizeof(GxInt32), 0x30001);
+    ASSERT_NE(nullptr, array);
+    EXPECT_EQ(nullptr, GxGrowArrayGetFirst(array));
+    for (GxInt32 i = 0; i < 20; i++) {
+        *static_cast<GxInt32*>(GxGrowArrayAddEntry(array, 0x30001)) = i;
+    }
+    EXPECT_EQ(20, array->capacity);
+    *static_cast<GxInt32*>(GxGrowArrayAddEntry(array, 0x30001)) = 20;
+    EXPECT_EQ(25, array->capacity);
+    for (GxInt32 i = 0; i < 21; i++) {
+        EXPECT_EQ(i, *static_cast<GxInt32*>(GxGrowArrayGetEntry(array, i)));
+    }
+    EXPECT_EQ(GxGrowArrayGetEntry(array, 21), GxGrowArrayGetEnd(array));
+
+    auto* many = static_cast<GxInt32*>(GxGrowArrayAddEntries(array, 10, 0x30001));
+    EXPECT_EQ(GxGrowArrayGetEntry(array, 21), many);
+    EXPECT_EQ(25 + 6 + 10, array->capacity);
+    EXPECT_EQ(31, array->count);
+
+    GxGrowArrayRemoveEntries(array, 40);
+    EXPECT_EQ(0, array->count);
+    EXPECT_EQ(nullptr, GxGrowArrayAddEntries(array, -1, 0));
+    EXPECT_TRUE(GxGrowArrayDestroy(array));
+}
+
+TEST_F(GrowArrayTest, FailedGrowthLeavesTheArrayAsItWas)
+{
+    GxGrowArray* array = GxGrowArrayCreate(8, 0x30001);
+    for (int i = 0; i < 20; i++) {
+        GxGrowArrayAddEntry(array, 0x30001);
+    }
+    void* entries = array->entries;
+    tally.reallocFailures = 1;
+    TakeError();
+    EXPECT_EQ(nullptr, GxGrowArrayAddEntry(array, 0x30001));
+    EXPECT_EQ(gxERRNOMEMORY, TakeError().errorCode);
+    EXPECT_EQ(entries, array->entries);
+    EXPECT_EQ(20, array->count);
+    EXPECT_EQ(20, array->capacity);
+
+    void* kept = GxGrowArrayDestroyKeepEntries(array);
+    EXPECT_EQ(entries, kept);
+    GxFree(kept);
+
+    GxGrowArray* empty = GxGrowArrayCreate(8, 0x30001);
+    EXPECT_EQ(nullptr, GxGrowArrayDestroyKeepEntries(empty));
+    EXPECT_EQ(nullptr, GxGrowArrayCreate(0, 0x30001));
+}
+
+}  // namespace

@@ -1,0 +1,830 @@
+// Byte streams (file, file name, memory, callbacks), chunk headers, array and string chunks, name records.
+#include "gfx/core/stream.h"
+
+#include <cstring>
+
+#include "gfx/core/core_local.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/memory.h"
+
+static_assert(sizeof(GxNameRecord) == gxNAMERECORDLENGTH, "name records are 33 bytes");
+
+namespace {
+
+constexpr GxUInt32 gxSTREAMPLUGINID = 0x404;
+constexpr GxUInt32 gxNAMERECORDPLUGINID = 0x412;
+constexpr GxUInt32 gxHINTSTREAMLIST = 0x40404;
+constexpr GxUInt32 gxHINTSTREAM = 0x30404;
+constexpr GxUInt32 gxHINTSTREAMGROW = 0x1030404;
+constexpr GxUInt32 gxHINTSTRING = 0x30002;
+constexpr GxUInt32 gxHINTNAMERECORDLIST = 0x40412;
+constexpr GxUInt32 gxHINTNAMERECORD = 0x30412;
+constexpr GxUInt32 gxMEMSTREAMSTEP = 512;
+constexpr GxUInt32 gxSTRINGPIECE = 64;
+constexpr GxUInt32 gxWIDESTRINGPIECE = 128;
+constexpr GxUInt32 gxREALSTAGING = 256;
+
+// Each module block holds its free list and the list's record.
+struct GxStreamModuleBlock {
+    GxFreeList* freeList;
+    GxFreeList record;
+};
+
+GxInt32 gxStreamModuleOffset = -1;
+GxInt32 gxStreamModuleInstances = 0;
+GxInt32 gxNameRecordModuleOffset = -1;
+GxInt32 gxNameRecordModuleInstances = 0;
+
+GxStreamModuleBlock* ModuleBlock(GxInt32 offset)
+{
+    return reinterpret_cast<GxStreamModuleBlock*>(GxEngineGetModuleBlock(offset));
+}
+
+// The stream free list, or null (with an error) while the engine is not started.
+GxFreeList* StreamFreeList()
+{
+    if (gxStreamModuleInstances <= 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+        return nullptr;
+    }
+    return ModuleBlock(gxStreamModuleOffset)->freeList;
+}
+
+GxFreeList* NameRecordFreeList()
+{
+    if (gxNameRecordModuleInstances <= 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+        return nullptr;
+    }
+    return ModuleBlock(gxNameRecordModuleOffset)->freeList;
+}
+
+void PutUInt32(GxUInt8* out, GxUInt32 value)
+{
+    out[0] = static_cast<GxUInt8>(value);
+    out[1] = static_cast<GxUInt8>(value >> 8);
+    out[2] = static_cast<GxUInt8>(value >> 16);
+    out[3] = static_cast<GxUInt8>(value >> 24);
+}
+
+GxUInt32 GetUInt32(const GxUInt8* in)
+{
+    return static_cast<GxUInt32>(in[0]) | (static_cast<GxUInt32>(in[1]) << 8) |
+           (static_cast<GxUInt32>(in[2]) << 16) | (static_cast<GxUInt32>(in[3]) << 24);
+}
+
+bool VersionInWindow(GxUInt32 version)
+{
+    return version >= gxVERSIONMIN && version <= gxVERSIONMAX;
+}
+
+bool IsComplexChunk(GxUInt32 type)
+{
+    switch (type) {
+    case 5: case 6: case 7: case 8: case 9: case 10: case 11:
+    case 14: case 15: case 16: case 18: case 20: case 26:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char* FileMode(GxStreamAccessType access)
+{
+    switch (access) {
+    case gxSTREAMREAD: return "rb";
+    case gxSTREAMWRITE: return "wb";
+    case gxSTREAMAPPEND: return "ab";
+    default: return nullptr;
+    }
+}
+
+bool OpenFile(GxStream* stream, const void* data)
+{
+    GxFile* file = static_cast<GxFile*>(const_cast<void*>(data));
+    if (file == nullptr || GxFileTell(file) == -1) {
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMOPEN);
+        return false;
+    }
+    stream->Type.file.fpFile = file;
+    return true;
+}
+
+bool OpenFileName(GxStream* stream, const void* data)
+{
+    const char* mode = FileMode(stream->accessType);
+    if (mode == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMACCESS);
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMOPEN);
+        return false;
+    }
+    const char* name = static_cast<const char*>(data);
+    GxFile* file = name != nullptr ? GxFileOpen(name, mode) : nullptr;
+    if (file == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMOPEN);
+        return false;
+    }
+    stream->Type.file.fpFile = file;
+    return true;
+}
+
+bool OpenMemory(GxStream* stream, const void* data)
+{
+    GxStreamMemory& mem = stream->Type.memory;
+    const GxMemory* record = static_cast<const GxMemory*>(data);
+    switch (stream->accessType) {
+    case gxSTREAMWRITE:
+        return true;
+    case gxSTREAMREAD:
+    case gxSTREAMAPPEND:
+        if (record == nullptr || (record->start == nullptr && record->length != 0)) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+            return false;
+        }
+        mem.position = stream->accessType == gxSTREAMREAD ? 0 : record->length;
+        mem.nSize = record->length;
+        mem.memBlock = record->start;
+        return true;
+    default:
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMACCESS);
+        return false;
+    }
+}
+
+bool OpenCustom(GxStream* stream, const void* data)
+{
+    if (data == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return false;
+    }
+    stream->Type.custom = *static_cast<const GxStreamCustom*>(data);
+    return true;
+}
+
+bool OpenByType(GxStream* stream, const void* data)
+{
+    switch (stream->type) {
+    case gxSTREAMFILE: return OpenFile(stream, data);
+    case gxSTREAMFILENAME: return OpenFileName(stream, data);
+    case gxSTREAMMEMORY: return OpenMemory(stream, data);
+    case gxSTREAMCUSTOM: return OpenCustom(stream, data);
+    default:
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
+        return false;
+    }
+}
+
+GxUInt32 ReadFile(GxStream* stream, void* buffer, GxUInt32 length)
+{
+    GxFile* file = stream->Type.file.fpFile;
+    GxUInt32 got = static_cast<GxUInt32>(GxFileRead(buffer, 1, length, file));
+    if (got < length)
+        GxErrorRaise(gxPLUGINCORE, GxFileEof(file) ? gxERRENDOFSTREAM : gxERRREAD);
+    return got;
+}
+
+GxUInt32 ReadMemory(GxStream* stream, void* buffer, GxUInt32 length)
+{
+    GxStreamMemory& mem = stream->Type.memory;
+    // A write stream's block beyond the position holds nothing written.
+    if (stream->accessType != gxSTREAMREAD) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return 0;
+    }
+    GxUInt32 avail = mem.nSize - mem.position;
+    if (length > avail) {
+        length = avail;
+        GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
+    }
+    if (length != 0)
+        std::memcpy(buffer, mem.memBlock + mem.position, length);
+    mem.position += length;
+    return length;
+}
+
+GxUInt32 ReadCustom(GxStream* stream, void* buffer, GxUInt32 length)
+{
+    GxStreamCustom& custom = stream->Type.custom;
+    if (custom.sfnread == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return 0;
+    }
+    GxUInt32 got = custom.sfnread(custom.data, buffer, length);
+    return got > length ? length : got;
+}
+
+GxStream* WriteFile(GxStream* stream, const void* buffer, GxUInt32 length)
+{
+    GxUInt32 put = static_cast<GxUInt32>(GxFileWrite(buffer, 1, length, stream->Type.file.fpFile));
+    if (put != length) {
+        GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
+        return nullptr;
+    }
+    return stream;
+}
+
+// Grows the block in 512-byte steps, or by the whole write when that is larger.
+bool GrowMemory(GxStreamMemory& mem, GxUInt32 length)
+{
+    if (mem.memBlock == nullptr) {
+        mem.memBlock = static_cast<GxUInt8*>(GxMalloc(gxMEMSTREAMSTEP, gxHINTSTREAM));
+        if (mem.memBlock == nullptr) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+            return false;
+        }
+        mem.nSize = gxMEMSTREAMSTEP;
+        mem.ownsBlock = 1;
+    }
+    if (mem.nSize - mem.position >= length)
+        return true;
+    GxUInt32 step = length >= gxMEMSTREAMSTEP ? length : gxMEMSTREAMSTEP;
+    if (step > UINT32_MAX - mem.nSize) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return false;
+    }
+    GxUInt32 newSize = mem.nSize + step;
+    GxUInt8* block = static_cast<GxUInt8*>(GxRealloc(mem.memBlock, newSize, gxHINTSTREAMGROW));
+    if (block == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return false;
+    }
+    mem.memBlock = block;
+    mem.nSize = newSize;
+    mem.ownsBlock = 1;
+    return true;
+}
+
+GxStream* WriteMemory(GxStream* stream, const void* buffer, GxUInt32 length)
+{
+    // A read stream's buffer belongs to the caller and may not be written or grown.
+    if (stream->accessType == gxSTREAMREAD) {
+        GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
+        return nullptr;
+    }
+    GxStreamMemory& mem = stream->Type.memory;
+    if (!GrowMemory(mem, length))
+        return nullptr;
+    std::memcpy(mem.memBlock + mem.position, buffer, length);
+    mem.position += length;
+    return stream;
+}
+
+GxStream* WriteCustom(GxStream* stream, const void* buffer, GxUInt32 length)
+{
+    GxStreamCustom& custom = stream->Type.custom;
+    if (custom.sfnwrite == nullptr || custom.sfnwrite(custom.data, buffer, length) <= 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
+        return nullptr;
+    }
+    return stream;
+}
+
+// Skipping past the end of a file being read would seem to succeed, so it is checked against the size.
+GxStream* SkipFile(GxStream* stream, GxUInt32 offset)
+{
+    GxFile* file = stream->Type.file.fpFile;
+    if (stream->accessType != gxSTREAMREAD) {
+        if (offset > static_cast<GxUInt32>(INT32_MAX))
+            return nullptr;
+        if (GxFileSeek(file, static_cast<GxInt32>(offset), 1) != 0) {
+            if (GxFileEof(file))
+                GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
+            return nullptr;
+        }
+        return stream;
+    }
+    GxInt32 pos = GxFileTell(file);
+    if (pos < 0 || GxFileSeek(file, 0, 2) != 0)
+        return nullptr;
+    GxInt32 end = GxFileTell(file);
+    if (end < pos || static_cast<GxUInt32>(end - pos) < offset) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
+        return nullptr;
+    }
+    if (GxFileSeek(file, pos + static_cast<GxInt32>(offset), 0) != 0)
+        return nullptr;
+    return stream;
+}
+
+GxStream* SkipMemory(GxStream* stream, GxUInt32 offset)
+{
+    GxStreamMemory& mem = stream->Type.memory;
+    if (stream->accessType != gxSTREAMREAD) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return nullptr;
+    }
+    if (offset <= mem.nSize - mem.position) {
+        mem.position += offset;
+        return stream;
+    }
+    mem.position = mem.nSize;
+    GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
+    return nullptr;
+}
+
+GxStream* SkipCustom(GxStream* stream, GxUInt32 offset)
+{
+    GxStreamCustom& custom = stream->Type.custom;
+    if (custom.sfnskip == nullptr || custom.sfnskip(custom.data, offset) <= 0)
+        return nullptr;
+    return stream;
+}
+
+void CloseMemory(GxStream* stream, void* data)
+{
+    GxStreamMemory& mem = stream->Type.memory;
+    if (stream->accessType == gxSTREAMREAD)
+        return;
+    GxMemory* out = static_cast<GxMemory*>(data);
+    if (out != nullptr) {
+        out->start = mem.memBlock;
+        out->length = mem.position;
+        return;
+    }
+    // Nobody takes the block: free it when it is ours, rather than lose it.
+    if (mem.ownsBlock)
+        GxFree(mem.memBlock);
+}
+
+// Where a string chunk's characters go: the caller's bounded buffer or one grown as needed.
+struct GxStringSink {
+    GxChar* buffer;
+    GxUInt32 capacity;    // bytes, room for the NUL included
+    GxUInt32 count;       // characters stored
+    GxUInt32 maxChars;    // the most the chunk can hold
+    bool owned;
+    bool terminated;      // a NUL was seen; the rest of the body is padding
+};
+
+bool SinkReserve(GxStringSink& sink)
+{
+    if (sink.count + 1 < sink.capacity)
+        return true;
+    if (!sink.owned) {
+        // The text does not fit the caller's buffer: refused, not cut.
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return false;
+    }
+    uint64_t limit = static_cast<uint64_t>(sink.maxChars) + 1;
+    uint64_t wanted = sink.capacity < 32 ? 64 : static_cast<uint64_t>(sink.capacity) * 2;
+    if (wanted > limit)
+        wanted = limit;
+    if (wanted > UINT32_MAX || wanted <= sink.capacity) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return false;
+    }
+    GxUInt32 grown = static_cast<GxUInt32>(wanted);
+    GxChar* buffer = static_cast<GxChar*>(GxRealloc(sink.buffer, grown, gxHINTSTRING));
+    if (buffer == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return false;
+    }
+    sink.buffer = buffer;
+    sink.capacity = grown;
+    return true;
+}
+
+bool SinkPut(GxStringSink& sink, GxChar c)
+{
+    if (sink.terminated)
+        return true;
+    if (c == '\0') {
+        sink.terminated = true;
+        return true;
+    }
+    if (!SinkReserve(sink))
+        return false;
+    sink.buffer[sink.count++] = c;
+    return true;
+}
+
+// Bytes a memory read stream still holds, or UINT32_MAX when the stream cannot tell.
+GxUInt32 StreamBytesLeft(const GxStream* stream)
+{
+    if (stream->type == gxSTREAMMEMORY && stream->accessType == gxSTREAMREAD)
+        return stream->Type.memory.nSize - stream->Type.memory.position;
+    return UINT32_MAX;
+}
+
+// Reads a string body of `length` bytes (wide: 16-bit units, low byte kept) into the sink.
+bool ReadStringBody(GxStream* stream, GxUInt32 length, bool wide, GxStringSink& sink)
+{
+    GxUInt8 piece[gxWIDESTRINGPIECE];
+    GxUInt32 pieceSize = wide ? gxWIDESTRINGPIECE : gxSTRINGPIECE;
+    while (length > 0) {
+        GxUInt32 n = length < pieceSize ? length : pieceSize;
+        if (GxStreamRead(stream, piece, n) != n) {
+            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+            return false;
+        }
+        length -= n;
+        // A wide body of odd size ends in a lone byte that makes no character.
+        GxUInt32 step = wide ? 2 : 1;
+        for (GxUInt32 i = 0; i + step <= n; i += step) {
+            GxChar c = static_cast<GxChar>(piece[i]);
+            if (!SinkPut(sink, c))
+                return false;
+        }
+    }
+    return true;
+}
+
+GxChar* ReadStringChunk(GxChar* buffer, GxUInt32 bufferSize, GxStream* stream, GxUInt32 length, bool wide)
+{
+    GxStringSink sink = {buffer, bufferSize, 0, wide ? length / 2 : length, buffer == nullptr, false};
+    if (sink.owned) {
+        // A body larger than what the stream holds is refused before anything is allocated.
+        if (length > StreamBytesLeft(stream)) {
+            GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
+            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+            return nullptr;
+        }
+        GxUInt32 first = sink.maxChars < 63 ? sink.maxChars + 1 : 64;
+        sink.buffer = static_cast<GxChar*>(GxMalloc(first, gxHINTSTRING));
+        if (sink.buffer == nullptr) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+            return nullptr;
+        }
+        sink.capacity = first;
+    }
+    if (ReadStringBody(stream, length, wide, sink)) {
+        sink.buffer[sink.count] = '\0';
+        return sink.buffer;
+    }
+    if (sink.owned)
+        GxFree(sink.buffer);
+    else
+        buffer[0] = '\0';
+    return nullptr;
+}
+
+} // namespace
+
+GxUInt32 GxStreamMakeLibraryStamp(GxUInt32 version, GxUInt32 buildNum)
+{
+    return ((((version + 0x10000) >> 8) & 0x3FF) << 22) | ((version & 0x3F) << 16) | (buildNum & 0xFFFF);
+}
+
+void GxStreamDecodeLibraryStamp(GxUInt32 stamp, GxUInt32* version, GxUInt32* buildNum)
+{
+    // Stamps below 0x10000 are old plain versions without a build number.
+    if (stamp < 0x10000) {
+        *version = stamp << 8;
+        *buildNum = 0;
+        return;
+    }
+    *version = (((stamp >> 14) & 0x3FF00) + 0x30000) | ((stamp >> 16) & 0x3F);
+    *buildNum = stamp & 0xFFFF;
+}
+
+GxStream* GxStreamOpen(GxStreamType type, GxStreamAccessType accessType, const void* data)
+{
+    GxFreeList* list = StreamFreeList();
+    if (list == nullptr)
+        return nullptr;
+    GxStream* stream = static_cast<GxStream*>(GxFreeListAllocEntry(list, gxHINTSTREAM));
+    if (stream == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    std::memset(stream, 0, sizeof(*stream));
+    stream->type = type;
+    stream->accessType = accessType;
+    stream->freeOnClose = 1;
+    if (!OpenByType(stream, data)) {
+        GxFreeListFreeEntry(list, stream);
+        return nullptr;
+    }
+    return stream;
+}
+
+GxBool GxStreamClose(GxStream* stream, void* data)
+{
+    if (stream == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    GxBool result = 1;
+    switch (stream->type) {
+    case gxSTREAMFILE:
+        break;
+    case gxSTREAMFILENAME:
+        GxFileClose(stream->Type.file.fpFile);
+        break;
+    case gxSTREAMMEMORY:
+        CloseMemory(stream, data);
+        break;
+    case gxSTREAMCUSTOM:
+        if (stream->Type.custom.sfnclose != nullptr)
+            stream->Type.custom.sfnclose(stream->Type.custom.data);
+        break;
+    default:
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
+        result = 0;
+        break;
+    }
+    if (stream->freeOnClose) {
+        GxFreeList* list = StreamFreeList();
+        if (list != nullptr)
+            GxFreeListFreeEntry(list, stream);
+    }
+    return result;
+}
+
+GxUInt32 GxStreamRead(GxStream* stream, void* buffer, GxUInt32 length)
+{
+    if (stream == nullptr || (buffer == nullptr && length != 0)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    switch (stream->type) {
+    case gxSTREAMFILE:
+    case gxSTREAMFILENAME:
+        return ReadFile(stream, buffer, length);
+    case gxSTREAMMEMORY:
+        return ReadMemory(stream, buffer, length);
+    case gxSTREAMCUSTOM:
+        return ReadCustom(stream, buffer, length);
+    default:
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
+        return 0;
+    }
+}
+
+GxStream* GxStreamWrite(GxStream* stream, const void* buffer, GxUInt32 length)
+{
+    if (stream == nullptr || (buffer == nullptr && length != 0)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (length == 0)
+        return stream;
+    switch (stream->type) {
+    case gxSTREAMFILE:
+    case gxSTREAMFILENAME:
+        return WriteFile(stream, buffer, length);
+    case gxSTREAMMEMORY:
+        return WriteMemory(stream, buffer, length);
+    case gxSTREAMCUSTOM:
+        return WriteCustom(stream, buffer, length);
+    default:
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
+        return nullptr;
+    }
+}
+
+GxStream* GxStreamSkip(GxStream* stream, GxUInt32 offset)
+{
+    if (stream == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (offset == 0)
+        return stream;
+    switch (stream->type) {
+    case gxSTREAMFILE:
+    case gxSTREAMFILENAME:
+        return SkipFile(stream, offset);
+    case gxSTREAMMEMORY:
+        return SkipMemory(stream, offset);
+    case gxSTREAMCUSTOM:
+        return SkipCustom(stream, offset);
+    default:
+        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
+        return nullptr;
+    }
+}
+
+GxStream* GxStreamWriteChunkHeader(GxStream* stream, GxUInt32 type, GxUInt32 size, GxUInt32 version,
+                                   GxUInt32 buildNum)
+{
+    GxUInt8 header[gxCHUNKHEADERSIZE];
+    PutUInt32(header, type);
+    PutUInt32(header + 4, size);
+    PutUInt32(header + 8, GxStreamMakeLibraryStamp(version, buildNum));
+    return GxStreamWrite(stream, header, gxCHUNKHEADERSIZE);
+}
+
+GxBool GxStreamReadChunkHeader(GxStream* stream, GxUInt32* type, GxUInt32* length, GxUInt32* version,
+                               GxUInt32* buildNum)
+{
+    GxUInt8 header[gxCHUNKHEADERSIZE];
+    if (GxStreamRead(stream, header, gxCHUNKHEADERSIZE) != gxCHUNKHEADERSIZE) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return 0;
+    }
+    GxUInt32 v, b;
+    GxStreamDecodeLibraryStamp(GetUInt32(header + 8), &v, &b);
+    if (type != nullptr)
+        *type = GetUInt32(header);
+    if (length != nullptr)
+        *length = GetUInt32(header + 4);
+    if (version != nullptr)
+        *version = v;
+    if (buildNum != nullptr)
+        *buildNum = b;
+    return 1;
+}
+
+GxStream* GxStreamReadChunkHeaderInfo(GxStream* stream, GxChunkHeaderInfo* info)
+{
+    if (info == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (!GxStreamReadChunkHeader(stream, &info->type, &info->length, &info->version, &info->buildNum))
+        return nullptr;
+    info->isComplex = IsComplexChunk(info->type) ? 1 : 0;
+    return stream;
+}
+
+GxBool GxStreamFindChunk(GxStream* stream, GxUInt32 type, GxUInt32* lengthOut, GxUInt32* versionOut)
+{
+    for (;;) {
+        GxUInt32 t, length, version;
+        if (!GxStreamReadChunkHeader(stream, &t, &length, &version, nullptr))
+            return 0;
+        if (t == type) {
+            if (!VersionInWindow(version)) {
+                GxErrorRaise(gxPLUGINCORE, gxERRBADVERSION);
+                return 0;
+            }
+            if (lengthOut != nullptr)
+                *lengthOut = length;
+            if (versionOut != nullptr)
+                *versionOut = version;
+            return 1;
+        }
+        if (GxStreamSkip(stream, length) == nullptr)
+            return 0;
+    }
+}
+
+GxStream* GxStreamWriteReal(GxStream* stream, const GxReal* reals, GxUInt32 numBytes)
+{
+    // Staged in pieces: the place where a big-endian host would swap bytes.
+    GxUInt8 staging[gxREALSTAGING];
+    const GxUInt8* src = reinterpret_cast<const GxUInt8*>(reals);
+    if (reals == nullptr && numBytes != 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    while (numBytes > 0) {
+        GxUInt32 n = numBytes < gxREALSTAGING ? numBytes : gxREALSTAGING;
+        std::memcpy(staging, src, n);
+        if (GxStreamWrite(stream, staging, n) == nullptr)
+            return nullptr;
+        src += n;
+        numBytes -= n;
+    }
+    return stream;
+}
+
+GxStream* GxStreamWriteInt32(GxStream* stream, const void* ints, GxUInt32 numBytes)
+{
+    return GxStreamWrite(stream, ints, numBytes);
+}
+
+GxStream* GxStreamReadInt32(GxStream* stream, void* ints, GxUInt32 numBytes)
+{
+    if (GxStreamRead(stream, ints, numBytes) != numBytes) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return nullptr;
+    }
+    return stream;
+}
+
+GxUInt32 GxStringStreamGetSize(const GxChar* string)
+{
+    size_t length = string != nullptr ? std::strlen(string) : 0;
+    return static_cast<GxUInt32>((length + 4) & ~static_cast<size_t>(3));
+}
+
+const GxChar* GxStringStreamWrite(const GxChar* string, GxStream* stream)
+{
+    static const GxUInt8 zeros[4] = {0, 0, 0, 0};
+    if (string == nullptr)
+        string = "";
+    size_t length = std::strlen(string);
+    if (length > UINT32_MAX - 4) {
+        GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
+        return nullptr;
+    }
+    GxUInt32 size = GxStringStreamGetSize(string);
+    GxUInt32 chars = static_cast<GxUInt32>(length);
+    if (GxStreamWriteChunkHeader(stream, gxID_STRING, size, gxLIBRARYVERSION, gxLIBRARYBUILD) == nullptr ||
+        GxStreamWrite(stream, string, chars) == nullptr ||
+        GxStreamWrite(stream, zeros, size - chars) == nullptr)
+        return nullptr;
+    return string;
+}
+
+GxChar* GxStringStreamRead(GxChar* buffer, GxStream* stream, GxUInt32 bufferSize)
+{
+    if (stream == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (buffer != nullptr && bufferSize == 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    for (;;) {
+        GxUInt32 type, length, version;
+        if (!GxStreamReadChunkHeader(stream, &type, &length, &version, nullptr))
+            break;
+        if (!VersionInWindow(version)) {
+            GxErrorRaise(gxPLUGINCORE, gxERRBADVERSION);
+            break;
+        }
+        if (type == gxID_STRING || type == gxID_UNICODESTRING)
+            return ReadStringChunk(buffer, bufferSize, stream, length, type == gxID_UNICODESTRING);
+        if (GxStreamSkip(stream, length) == nullptr)
+            break;
+    }
+    if (buffer != nullptr)
+        buffer[0] = '\0';
+    return nullptr;
+}
+
+GxNameRecord* GxNameRecordStreamRead(GxStream* stream)
+{
+    GxFreeList* list = NameRecordFreeList();
+    if (list == nullptr)
+        return nullptr;
+    GxNameRecord* record = static_cast<GxNameRecord*>(GxFreeListAllocEntry(list, gxHINTNAMERECORD));
+    if (record == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    std::memset(record, 0, sizeof(*record));
+    GxInt32 unused;
+    if (GxStreamReadInt32(stream, &unused, sizeof(unused)) == nullptr ||
+        GxStringStreamRead(record->name, stream, sizeof(record->name)) == nullptr) {
+        GxFreeListFreeEntry(list, record);
+        return nullptr;
+    }
+    return record;
+}
+
+GxBool GxNameRecordDestroy(GxNameRecord* record)
+{
+    if (record == nullptr)
+        return 1;
+    GxFreeList* list = NameRecordFreeList();
+    if (list != nullptr)
+        GxFreeListFreeEntry(list, record);
+    return 1;
+}
+
+static void* OpenModule(void* instance, GxInt32 offset, GxInt32* offsetOut, GxInt32* instances,
+                        GxInt32 entrySize, GxInt32 alignment, GxUInt32 hint)
+{
+    *offsetOut = offset;
+    GxStreamModuleBlock* block = ModuleBlock(offset);
+    block->freeList = GxFreeListCreateAndPreallocate(entrySize, 16, alignment, 1, &block->record, hint);
+    if (block->freeList == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    ++*instances;
+    return instance;
+}
+
+static void* CloseModule(void* instance, GxInt32 offset, GxInt32* instances)
+{
+    GxStreamModuleBlock* block = ModuleBlock(offset);
+    if (block->freeList != nullptr)
+        GxFreeListDestroy(block->freeList);
+    block->freeList = nullptr;
+    --*instances;
+    return instance;
+}
+
+void* GxStreamModuleOpen(void* instance, GxInt32 offset, GxInt32)
+{
+    return OpenModule(instance, offset, &gxStreamModuleOffset, &gxStreamModuleInstances,
+                      static_cast<GxInt32>(sizeof(GxStream)), static_cast<GxInt32>(alignof(GxStream)),
+                      gxHINTSTREAMLIST);
+}
+
+void* GxStreamModuleClose(void* instance, GxInt32 offset, GxInt32)
+{
+    return CloseModule(instance, offset, &gxStreamModuleInstances);
+}
+
+void* GxNameRecordModuleOpen(void* instance, GxInt32 offset, GxInt32)
+{
+    return OpenModule(instance, offset, &gxNameRecordModuleOffset, &gxNameRecordModuleInstances,
+                      static_cast<GxInt32>(sizeof(GxNameRecord)), 0, gxHINTNAMERECORDLIST);
+}
+
+void* GxNameRecordModuleClose(void* instance, GxInt32 offset, GxInt32)
+{
+    return CloseModule(instance, offset, &gxNameRecordModuleInstances);
+}
+
+const GxCoreModule gxStreamModule = {gxSTREAMPLUGINID, static_cast<GxInt32>(sizeof(GxStreamModuleBlock)),
+                                     GxStreamModuleOpen, GxStreamModuleClose};
+const GxCoreModule gxNameRecordModule = {gxNAMERECORDPLUGINID, static_cast<GxInt32>(sizeof(GxStreamModuleBlock)),
+                                         GxNameRecordModuleOpen, GxNameRecordModuleClose};

@@ -1,0 +1,99 @@
+// SDL window and OpenGL context handling for the GL back end.
+#include "platform/d3d9/gl_context.h"
+
+#include <SDL.h>
+#include <cstdio>
+
+#include "platform/d3d9/glimports.h"
+
+#if __has_include("platform/win32/win32_sdl.h")
+#include "platform/win32/win32_sdl.h"
+#define MALL_HAVE_WIN32_SDL 1
+#endif
+
+SDL_Window* GlWindowFromHwnd(void* hwnd) {
+  if (!hwnd) return nullptr;
+#ifdef MALL_HAVE_WIN32_SDL
+  return Win32GetSDLWindow(static_cast<HWND>(hwnd));
+#else
+  return nullptr;
+#endif
+}
+
+static void GlSetContextAttributes() {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  // The back buffer is an FBO of ours; the window only receives the blit.
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+}
+
+static bool GlTryContext(GlContext* ctx, SDL_Window* window) {
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (!context) return false;
+  ctx->window = window;
+  ctx->context = context;
+  return true;
+}
+
+bool GlContextCreate(GlContext* ctx, void* hwnd, int width, int height) {
+  if (!ctx) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  ctx->videoInited = true;
+  GlSetContextAttributes();
+  SDL_Window* window = GlWindowFromHwnd(hwnd);
+  bool ok = window && GlTryContext(ctx, window);
+  if (!ok) {
+    // No window of ours behind the handle (or not a GL one): draw offscreen.
+    if (width <= 0) width = 1;
+    if (height <= 0) height = 1;
+    window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (window) {
+      ctx->ownsWindow = true;
+      ok = GlTryContext(ctx, window);
+    }
+  }
+  const char* missing = nullptr;
+  if (ok && !GlImportsLoad(&missing)) {
+    std::fprintf(stderr, "d3d9: OpenGL entry point %s missing\n", missing ? missing : "?");
+    ok = false;
+  }
+  if (!ok) {
+    GlContextDestroy(ctx);
+    return false;
+  }
+  return true;
+}
+
+void GlContextDestroy(GlContext* ctx) {
+  if (!ctx) return;
+  if (ctx->context) {
+    if (SDL_GL_GetCurrentContext() == ctx->context) SDL_GL_MakeCurrent(ctx->window, nullptr);
+    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(ctx->context));
+  }
+  if (ctx->ownsWindow && ctx->window) SDL_DestroyWindow(ctx->window);
+  if (ctx->videoInited) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  *ctx = GlContext();
+}
+
+void GlContextBind(const GlContext* ctx) {
+  if (!ctx || !ctx->context) return;
+  if (SDL_GL_GetCurrentContext() != ctx->context) SDL_GL_MakeCurrent(ctx->window, ctx->context);
+}
+
+void GlContextDrawableSize(const GlContext* ctx, int* width, int* height) {
+  int w = 0, h = 0;
+  if (ctx && ctx->window) SDL_GL_GetDrawableSize(ctx->window, &w, &h);
+  if (width) *width = w;
+  if (height) *height = h;
+}
+
+void GlContextSwap(const GlContext* ctx, int interval) {
+  if (!ctx || !ctx->window) return;
+  // Fails where there is no vertical sync (Xvfb); nothing to do then.
+  SDL_GL_SetSwapInterval(interval);
+  SDL_GL_SwapWindow(ctx->window);
+}

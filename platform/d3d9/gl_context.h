@@ -1,0 +1,26 @@
+// The OpenGL context of a device: its SDL window (the device window or a hidden one of our own) and swap.
+#ifndef PLATFORM_D3D9_GL_CONTEXT_H
+#define PLATFORM_D3D9_GL_CONTEXT_H
+
+struct SDL_Window;
+
+struct GlContext {
+  SDL_Window* window = nullptr;
+  void* context = nullptr;  // SDL_GLContext
+  bool ownsWindow = false;  // a hidden window made for a null or foreign HWND
+  bool videoInited = false;
+};
+
+// Creates a compatibility-profile context on the SDL window behind hwnd, or on
+// a hidden window of width x height when hwnd has none. Loads the GL table.
+bool GlContextCreate(GlContext* ctx, void* hwnd, int width, int height);
+void GlContextDestroy(GlContext* ctx);
+// Makes the context current when another one is.
+void GlContextBind(const GlContext* ctx);
+// Drawable size of the window (the client size).
+void GlContextDrawableSize(const GlContext* ctx, int* width, int* height);
+void GlContextSwap(const GlContext* ctx, int interval);
+// The SDL window behind an HWND of the Win32 layer, or null.
+SDL_Window* GlWindowFromHwnd(void* hwnd);
+
+#endif

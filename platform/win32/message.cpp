@@ -1,0 +1,401 @@
+// The message queue and pump: SDL events become Win32 messages; posting, sending, dispatch and the default procedure.
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/win32/user_local.h"
+#include "platform/win32/win32_sdl.h"
+
+namespace {
+
+// Calls a procedure, counting the calls in progress so that records of
+// windows destroyed inside them are freed only afterwards.
+LRESULT CallProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    UserState& u = User();
+    ++u.procDepth;
+    LRESULT result = proc(hwnd, msg, wParam, lParam);
+    --u.procDepth;
+    return result;
+}
+
+void FreeDeadWindows()
+{
+    UserState& u = User();
+    if (u.procDepth == 0)
+        u.dead.clear();
+}
+
+DWORD Now() { return static_cast<DWORD>(SDL_GetTicks()); }
+
+MSG MakeMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    MSG m;
+    m.hwnd = hwnd;
+    m.message = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = Now();
+    m.pt = User().cursor;
+    return m;
+}
+
+void TranslateWindowEvent(const SDL_WindowEvent& e)
+{
+    UserWindow* w = UserFindSdl(e.windowID);
+    if (w == nullptr)
+        return;
+    HWND hwnd = w->handle;
+    switch (e.event) {
+    case SDL_WINDOWEVENT_CLOSE:
+        // The close box: WM_SYSCOMMAND, whose default sends WM_CLOSE, whose default destroys.
+        UserSend(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        UserActivate(hwnd);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        UserDeactivate(hwnd);
+        break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        w->minimized = true;
+        UserSyncGeometry(hwnd);
+        break;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+        w->minimized = false;
+        w->maximized = true;
+        UserSyncGeometry(hwnd);
+        break;
+    case SDL_WINDOWEVENT_RESTORED:
+        w->minimized = false;
+        w->maximized = false;
+        UserSyncGeometry(hwnd);
+        break;
+    case SDL_WINDOWEVENT_MOVED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        UserSyncGeometry(hwnd);
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+        w->needsPaint = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void Translate(const SDL_Event& e)
+{
+    switch (e.type) {
+    case SDL_WINDOWEVENT: TranslateWindowEvent(e.window); break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: UserTranslateKey(e.key); break;
+    case SDL_TEXTINPUT: UserTranslateText(e.text); break;
+    case SDL_MOUSEMOTION: UserTranslateMotion(e.motion); break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: UserTranslateButton(e.button); break;
+    case SDL_MOUSEWHEEL: UserTranslateWheel(e.wheel); break;
+    case SDL_QUIT: {
+        // An interrupt from the terminal: ask the front window to close.
+        HWND target = User().foreground;
+        if (target == nullptr && !User().windows.empty())
+            target = User().windows.begin()->second->handle;
+        if (target != nullptr)
+            UserSend(target, WM_SYSCOMMAND, SC_CLOSE, 0);
+        break;
+    }
+    default: break;
+    }
+}
+
+// Takes the windowing events out of SDL's queue one at a time (a procedure
+// may pump again while one is handled) and leaves other kinds to their owners.
+void PumpSDL()
+{
+    if (!User().videoReady)
+        return;
+    SDL_PumpEvents();
+    SDL_Event e;
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_QUIT, SDL_MOUSEWHEEL) > 0)
+        Translate(e);
+}
+
+bool Matches(const MSG& m, HWND hwnd, UINT low, UINT high)
+{
+    if (hwnd == reinterpret_cast<HWND>(-1)) {
+        if (m.hwnd != nullptr)
+            return false;
+    } else if (hwnd != nullptr && m.hwnd != hwnd) {
+        return false;
+    }
+    if (low == 0 && high == 0)
+        return true;
+    return m.message >= low && m.message <= high;
+}
+
+// Narrow-character retrieval sees characters beyond Latin-1 as '?'.
+void NarrowChar(MSG* m)
+{
+    if ((m->message == WM_CHAR || m->message == WM_SYSCHAR) && m->wParam > 0xFF)
+        m->wParam = '?';
+}
+
+BOOL Peek(LPMSG out, HWND hwnd, UINT low, UINT high, UINT remove, bool wide)
+{
+    if (out == nullptr)
+        return FALSE;
+    FreeDeadWindows();
+    PumpSDL();
+    UserState& u = User();
+    std::lock_guard<std::mutex> lock(u.queueLock);
+    for (auto it = u.queue.begin(); it != u.queue.end(); ++it) {
+        if (!Matches(it->msg, hwnd, low, high))
+            continue;
+        *out = it->msg;
+        if (remove & PM_REMOVE)
+            u.queue.erase(it);
+        if (!wide)
+            NarrowChar(out);
+        u.messageTime = out->time;
+        return TRUE;
+    }
+    // The quit request is seen once nothing else waits.
+    MSG quit = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(u.quitCode), 0);
+    if (u.quitPending && hwnd == nullptr && Matches(quit, nullptr, low, high)) {
+        *out = quit;
+        if (remove & PM_REMOVE)
+            u.quitPending = false;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL Get(LPMSG out, HWND hwnd, UINT low, UINT high, bool wide)
+{
+    if (out == nullptr)
+        return -1;
+    if (hwnd != nullptr && hwnd != reinterpret_cast<HWND>(-1) && UserFind(hwnd) == nullptr)
+        return -1;
+    while (!Peek(out, hwnd, low, high, PM_REMOVE, wide)) {
+        if (User().videoReady)
+            SDL_WaitEventTimeout(nullptr, 10);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return out->message == WM_QUIT ? FALSE : TRUE;
+}
+
+LRESULT Dispatch(const MSG* m)
+{
+    if (m == nullptr || m->hwnd == nullptr)
+        return 0;
+    UserWindow* w = UserFind(m->hwnd);
+    if (w == nullptr || w->proc == nullptr)
+        return 0;
+    return CallProc(w->proc, m->hwnd, m->message, m->wParam, m->lParam);
+}
+
+LRESULT SysCommand(HWND hwnd, WPARAM command)
+{
+    switch (command & 0xFFF0) {
+    case SC_CLOSE: UserSend(hwnd, WM_CLOSE, 0, 0); break;
+    case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
+    case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
+    case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
+    default: break;
+    }
+    return 0;
+}
+
+LRESULT CopyText(UserWindow* w, WPARAM size, LPARAM buffer)
+{
+    char* out = reinterpret_cast<char*>(buffer);
+    if (out == nullptr || size == 0)
+        return 0;
+    size_t count = std::min(static_cast<size_t>(size) - 1, w->text.size());
+    std::memcpy(out, w->text.data(), count);
+    out[count] = '\0';
+    return static_cast<LRESULT>(count);
+}
+
+} // namespace
+
+LRESULT UserSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    UserWindow* w = UserFind(hwnd);
+    if (w == nullptr || w->proc == nullptr)
+        return 0;
+    return CallProc(w->proc, hwnd, msg, wParam, lParam);
+}
+
+void UserPost(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool echo)
+{
+    UserState& u = User();
+    MSG m = MakeMessage(hwnd, msg, wParam, lParam);
+    std::lock_guard<std::mutex> lock(u.queueLock);
+    u.queue.push_back(UserMessage{m, echo});
+}
+
+void UserPostMouseMove(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    UserState& u = User();
+    {
+        std::lock_guard<std::mutex> lock(u.queueLock);
+        if (!u.queue.empty()) {
+            UserMessage& last = u.queue.back();
+            if (!last.echo && last.msg.message == WM_MOUSEMOVE && last.msg.hwnd == hwnd) {
+                last.msg = MakeMessage(hwnd, WM_MOUSEMOVE, wParam, lParam);
+                return;
+            }
+        }
+    }
+    UserPost(hwnd, WM_MOUSEMOVE, wParam, lParam);
+}
+
+void UserForgetMessages(HWND hwnd)
+{
+    UserState& u = User();
+    std::lock_guard<std::mutex> lock(u.queueLock);
+    u.queue.erase(std::remove_if(u.queue.begin(), u.queue.end(),
+                                 [hwnd](const UserMessage& m) { return m.msg.hwnd == hwnd; }),
+                  u.queue.end());
+}
+
+LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    UserWindow* w = UserFind(hWnd);
+    if (w == nullptr)
+        return 0;
+    switch (Msg) {
+    case WM_NCCREATE: return TRUE;
+    case WM_CLOSE: DestroyWindow(hWnd); return 0;
+    case WM_SYSCOMMAND: return SysCommand(hWnd, wParam);
+    case WM_SYSKEYDOWN:
+        // Alt+F4 closes, as the system menu would.
+        if (wParam == VK_F4 && (lParam & (1 << 29)) != 0)
+            UserSend(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
+    case WM_PAINT: w->needsPaint = false; return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_SETTEXT: {
+        const char* text = reinterpret_cast<const char*>(lParam);
+        w->text = text != nullptr ? text : "";
+        if (w->sdl != nullptr)
+            SDL_SetWindowTitle(w->sdl, w->text.c_str());
+        return TRUE;
+    }
+    case WM_GETTEXT: return CopyText(w, wParam, lParam);
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
+    default: return 0;
+    }
+}
+
+LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(hWnd, Msg, wParam, lParam);
+}
+
+LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    if (lpPrevWndFunc == nullptr)
+        return 0;
+    return CallProc(lpPrevWndFunc, hWnd, Msg, wParam, lParam);
+}
+
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg)
+{
+    return Peek(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, wRemoveMsg, false);
+}
+
+BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg)
+{
+    return Peek(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, wRemoveMsg, true);
+}
+
+BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
+{
+    return Get(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, false);
+}
+
+BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
+{
+    return Get(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true);
+}
+
+BOOL WINAPI TranslateMessage(const MSG* lpMsg)
+{
+    // Characters already come from SDL's text input; report whether one may follow.
+    if (lpMsg == nullptr)
+        return FALSE;
+    return lpMsg->message == WM_KEYDOWN || lpMsg->message == WM_SYSKEYDOWN;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) { return Dispatch(lpMsg); }
+
+LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) { return Dispatch(lpMsg); }
+
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    if (hWnd != nullptr && UserFind(hWnd) == nullptr)
+        return FALSE;
+    UserPost(hWnd, Msg, wParam, lParam);
+    return TRUE;
+}
+
+BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    return PostMessageA(hWnd, Msg, wParam, lParam);
+}
+
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    return UserSend(hWnd, Msg, wParam, lParam);
+}
+
+LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    return UserSend(hWnd, Msg, wParam, lParam);
+}
+
+void WINAPI PostQuitMessage(int nExitCode)
+{
+    UserState& u = User();
+    std::lock_guard<std::mutex> lock(u.queueLock);
+    u.quitPending = true;
+    u.quitCode = nExitCode;
+}
+
+DWORD WINAPI GetMessageTime(void) { return User().messageTime; }
+
+void Win32ResetForTests(void)
+{
+    UserState& u = User();
+    std::vector<std::unique_ptr<UserWindow>> records;
+    for (auto& entry : u.windows)
+        records.push_back(std::move(entry.second));
+    u.windows.clear();
+    for (auto& record : records)
+        if (record->sdl != nullptr)
+            SDL_DestroyWindow(record->sdl);
+    u.dead.clear();
+    u.classes.clear();
+    u.foreground = nullptr;
+    u.capture = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(u.queueLock);
+        u.queue.clear();
+        u.quitPending = false;
+        u.quitCode = 0;
+    }
+    if (u.videoReady) {
+        SDL_PumpEvents();
+        SDL_FlushEvents(SDL_QUIT, SDL_MOUSEWHEEL);
+    }
+    u.clipActive = false;
+    u.cursorKnown = false;
+    std::memset(u.keyDown, 0, sizeof u.keyDown);
+    std::memset(u.keyToggled, 0, sizeof u.keyToggled);
+    u.cursorCount = 0;
+    if (u.videoReady)
+        SDL_ShowCursor(SDL_ENABLE);
+}

@@ -1,0 +1,16 @@
+// Platform-private bridge from the Win32 windowing stand-in to SDL: the SDL window of an HWND, and test hooks.
+#ifndef PLATFORM_WIN32_WIN32_SDL_H
+#define PLATFORM_WIN32_WIN32_SDL_H
+
+#include "platform/win32/winuser.h"
+
+struct SDL_Window;
+
+// The SDL window behind a top-level window (created with SDL_WINDOW_OPENGL), or null.
+SDL_Window* Win32GetSDLWindow(HWND hwnd);
+
+// Tests: destroys every window without sending messages, and empties the
+// queue, the quit request, capture, clip, focus and key state.
+void Win32ResetForTests(void);
+
+#endif

@@ -1,0 +1,79 @@
+// Win32-shaped kernel calls of the Linux stand-in layer: files, events, critical sections, timers, debug output.
+#ifndef PLATFORM_WIN32_WINBASE_H
+#define PLATFORM_WIN32_WINBASE_H
+
+#include "platform/win32/wintypes.h"
+
+// Files. Paths use drive "C:" for the root of the Linux tree; '\\' and '/'
+// both separate; a name not found as written is matched without case.
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
+BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
+                                LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
+DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
+                            DWORD dwMoveMethod);
+DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+BOOL WINAPI FlushFileBuffers(HANDLE hFile);
+BOOL WINAPI CloseHandle(HANDLE hObject);
+
+// Errors (per thread).
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD dwErrCode);
+
+// Events.
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
+                           BOOL bInitialState, LPCSTR lpName);
+BOOL WINAPI SetEvent(HANDLE hEvent);
+BOOL WINAPI ResetEvent(HANDLE hEvent);
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+
+// Critical sections: recursive locks.
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+
+// Timers: a steady clock.
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
+DWORD WINAPI GetTickCount(void);
+ULONGLONG WINAPI GetTickCount64(void);
+void WINAPI Sleep(DWORD dwMilliseconds);
+
+// Debug output goes to standard error unless switched off (MALL_DEBUG_OUTPUT=0
+// in the environment, or StandInSetDebugOutput).
+void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
+
+// C runtime names the callers use.
+// Current directory as "C:\\dir\\sub"; a null buffer is allocated with malloc
+// (at least maxlen bytes); null with errno ERANGE when the buffer is too small.
+char* _getcwd(char* buffer, int maxlen);
+int _stricmp(const char* a, const char* b);
+int _strnicmp(const char* a, const char* b, size_t n);
+char* _strupr(char* s);
+char* _strlwr(char* s);
+
+// Controls of the stand-in itself, for tests and headless runs.
+// Switches debug output to standard error on or off.
+void StandInSetDebugOutput(BOOL enable);
+// Also hands every debug string to hook (null removes it), even when output is off.
+void StandInSetDebugOutputHook(void (*hook)(const char* text));
+// With defer set, overlapped reads and writes stay pending (FALSE, ERROR_IO_PENDING)
+// until StandInCompletePendingIo or a waiting GetOverlappedResult completes them.
+void StandInDeferOverlappedIo(BOOL defer);
+// Completes every pending overlapped operation; returns how many it completed.
+int StandInCompletePendingIo(void);
+// Maps a Win32-style path to the Linux path it names (drive, separators, case).
+// Returns FALSE with the last error set when it cannot be mapped or does not fit.
+BOOL StandInMapPath(LPCSTR path, char* out, size_t outSize);
+
+#endif
