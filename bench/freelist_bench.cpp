@@ -11,16 +11,15 @@ namespace {
 
 constexpr int gxPAIRS = 1000000;
 constexpr int gxBATCH = 1000;
-constexpr int gxENTRYSIZE = 64;
 
 // A list as a module keeps it: one long-lived entry holds its first block.
 struct ListFixture {
     GxFreeList* list = nullptr;
     void* resident = nullptr;
-    ListFixture()
+    ListFixture(GxInt32 entrySize, GxInt32 entriesPerBlock)
     {
         GxEngineInit(nullptr, 0, 0);
-        list = GxFreeListCreate(gxENTRYSIZE, 64, alignof(void*), 0x30001);
+        list = GxFreeListCreate(entrySize, entriesPerBlock, alignof(void*), 0x30001);
         resident = GxFreeListAllocEntry(list, 0x30001);
     }
     ~ListFixture()
@@ -31,9 +30,10 @@ struct ListFixture {
     }
 };
 
+// A million allocate/free pairs through the engine's free-list functions; argument: entry size.
 void BM_FreeListAllocFreePair(benchmark::State& state)
 {
-    ListFixture fixture;
+    ListFixture fixture(static_cast<GxInt32>(state.range(0)), 64);
     for (auto _ : state) {
         for (int i = 0; i < gxPAIRS; i++) {
             void* entry = GxFreeListAllocEntry(fixture.list, 0x30001);
@@ -43,25 +43,27 @@ void BM_FreeListAllocFreePair(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * gxPAIRS);
 }
-BENCHMARK(BM_FreeListAllocFreePair)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FreeListAllocFreePair)->Arg(64)->Arg(200)->Unit(benchmark::kMillisecond);
 
 void BM_MallocFreePair(benchmark::State& state)
 {
+    const size_t size = static_cast<size_t>(state.range(0));
     for (auto _ : state) {
         for (int i = 0; i < gxPAIRS; i++) {
-            void* block = malloc(gxENTRYSIZE);
+            void* block = malloc(size);
             benchmark::DoNotOptimize(block);
             free(block);
         }
     }
     state.SetItemsProcessed(state.iterations() * gxPAIRS);
 }
-BENCHMARK(BM_MallocFreePair)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MallocFreePair)->Arg(64)->Arg(200)->Unit(benchmark::kMillisecond);
 
-// A thousand live entries at once, then all freed: the pattern of loading and dropping a model.
+// A thousand live 64-byte entries, then all freed (loading and dropping a model);
+// argument: entries per block.
 void BM_FreeListBatch(benchmark::State& state)
 {
-    ListFixture fixture;
+    ListFixture fixture(64, static_cast<GxInt32>(state.range(0)));
     std::vector<void*> entries(gxBATCH);
     for (auto _ : state) {
         for (void*& entry : entries) {
@@ -74,14 +76,14 @@ void BM_FreeListBatch(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * gxBATCH);
 }
-BENCHMARK(BM_FreeListBatch);
+BENCHMARK(BM_FreeListBatch)->Arg(64)->Arg(256);
 
 void BM_MallocBatch(benchmark::State& state)
 {
     std::vector<void*> entries(gxBATCH);
     for (auto _ : state) {
         for (void*& entry : entries) {
-            entry = malloc(gxENTRYSIZE);
+            entry = malloc(64);
         }
         benchmark::DoNotOptimize(entries.data());
         for (void* entry : entries) {

@@ -6,6 +6,7 @@
 #include "engine/locale.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
+#include "gfx/core/image.h"
 #include "platform/win32/winbase.h"
 
 CFerroxGame* g_pFerroxGame = nullptr;
@@ -198,6 +199,10 @@ int CFerroxGame::Create(HWND window, const char* name)
         return 0;
     m_hWnd = window;
     SetName(name);
+    std::string path;
+    if (m_pStartDirectory)
+        path = std::string(m_pStartDirectory) + "\\";
+    GxImageSetPath(path.c_str());
     return 1;
 }
 

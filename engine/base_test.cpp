@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/test_files_local.h"
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/image.h"
 #include "platform/win32/winbase.h"
 
 namespace {
@@ -42,15 +44,24 @@ TEST(FerroxGame, UpdateClampsFrameTimeAndSkipsAFrame)
     EXPECT_FLOAT_EQ(0.01f, game.GetGameTime());
 }
 
-TEST(FerroxGame, CreateOnceWithAWindowAndReleaseOwnedObjects)
+// The image path needs a started graphics engine.
+class FerroxGameStarted : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(GxTestEngineStart()); }
+    void TearDown() override { GxTestEngineShutdown(); }
+};
+
+TEST_F(FerroxGameStarted, CreateOnceWithAWindowAndReleaseOwnedObjects)
 {
     CFerroxGame game;
+    game.SetStartDirectory("C:\\mall");
     HWND window = reinterpret_cast<HWND>(0x1234);
     EXPECT_EQ(0, game.Create(nullptr, "Ferrox Game"));
     EXPECT_EQ(1, game.Create(window, "Ferrox Game"));
     EXPECT_EQ(0, game.Create(window, "again"));
     EXPECT_EQ(window, game.GetWindow());
     EXPECT_STREQ("Ferrox Game", game.GetName());
+    EXPECT_STREQ("C:\\mall\\", GxImageGetPath());
     EXPECT_EQ(640, game.SetScreenSize(640, 480));
     EXPECT_EQ(480, game.GetScreenHeight());
     int adapter = 3, mode = 4;
@@ -77,10 +88,12 @@ protected:
         FerroxTestFiles::SetUp();
         g_debugText.clear();
         StandInSetDebugOutputHook(CaptureDebug);
+        StandInSetDebugOutput(FALSE);
     }
     void TearDown() override
     {
         StandInSetDebugOutputHook(nullptr);
+        StandInSetDebugOutput(TRUE);
         FerroxTestFiles::TearDown();
     }
     CFerroxDebugSettings settings;

@@ -1,70 +1,77 @@
 // Tag tree: reading tag text into nodes, cursor searches, editing, and the plain and split writers.
 #include "engine/tagtree.h"
+#include "engine/tagtree_local.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "gfx/core/filesys.h"
 
-namespace {
-
-// Where the reader takes its pieces from: a file of the graphics core or a block of memory.
-class CTagLineSource {
-public:
-    virtual ~CTagLineSource() {}
-    virtual char* Gets(char* buffer, int size) = 0;
-    virtual int Eof() = 0;
-};
-
-class CTagFileSource : public CTagLineSource {
-public:
-    explicit CTagFileSource(GxFile* file) : m_pFile(file) {}
-    char* Gets(char* buffer, int size) override { return GxFileGets(buffer, size, m_pFile); }
-    int Eof() override { return GxFileEof(m_pFile) ? 1 : 0; }
-
-private:
-    GxFile* m_pFile;
-};
-
-// Hands out pieces as the file layer does: at most size - 1 bytes, ending after the first LF,
-// with a CR directly before that LF dropped and a CR that ends a partial piece left for the next.
-class CTagMemorySource : public CTagLineSource {
-public:
-    CTagMemorySource(const char* text, size_t size) : m_pText(text), m_size(size), m_pos(0) {}
-    char* Gets(char* buffer, int size) override;
-    int Eof() override { return m_pos >= m_size ? 1 : 0; }
-
-private:
-    const char* m_pText;
-    size_t m_size;
-    size_t m_pos;
-};
-
-char* CTagMemorySource::Gets(char* buffer, int size)
+bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
 {
-    if (size < 2 || m_pos >= m_size)
-        return nullptr;
-    size_t take = std::min(static_cast<size_t>(size - 1), m_size - m_pos);
+    if (m_pos >= m_size)
+        return false;
+    size_t take = std::min(FERROX_TAG_LINE_BUFFER - 1, m_size - m_pos);
     const char* start = m_pText + m_pos;
     const char* lf = static_cast<const char*>(memchr(start, '\n', take));
-    if (lf)
-        take = static_cast<size_t>(lf - start) + 1;
-    memcpy(buffer, start, take);
-    m_pos += take;
-    if (lf && take >= 2 && buffer[take - 2] == '\r') {
-        buffer[take - 2] = '\n';
-        --take;
-    } else if (!lf && take > 1 && buffer[take - 1] == '\r') {
-        --take;
-        --m_pos;
+    size_t length;
+    if (lf) {
+        length = static_cast<size_t>(lf - start);
+        m_pos += length + 1;
+        if (length > 0 && start[length - 1] == '\r')
+            --length;
+    } else {
+        length = take;
+        if (take > 1 && start[take - 1] == '\r')
+            --length;
+        m_pos += length;
     }
-    buffer[take] = '\0';
-    return buffer;
+    piece.text = start;
+    piece.lineEnd = lf != nullptr;
+    const char* nul = static_cast<const char*>(memchr(start, '\0', length));
+    if (nul) {
+        length = static_cast<size_t>(nul - start);
+        piece.lineEnd = false;
+    }
+    piece.length = length;
+    return true;
 }
 
-bool NameMatches(const CFerroxTagNode* node, const char* text)
+namespace {
+
+// Largest tag file read; larger ones are refused rather than held in memory.
+const size_t kMaxTagFileSize = 64u << 20;
+
+// Reads the whole file in large blocks: one read call per line would cost far more than the parsing.
+bool ReadWholeFile(GxFile* file, std::string& text)
 {
-    return !text || !*text || strstr(node->name.c_str(), text) != nullptr;
+    char block[65536];
+    for (;;) {
+        size_t got = GxFileRead(block, 1, sizeof(block), file);
+        if (got == 0)
+            return true;
+        if (text.size() + got > kMaxTagFileSize)
+            return false;
+        text.append(block, got);
+    }
+}
+
+// A search text with its length and pair mask worked out once per search.
+struct TagSearch {
+    explicit TagSearch(const char* t)
+        : text(t), length(t ? strlen(t) : 0), mask(FerroxTagPairMask(t, length)) {}
+    const char* text;
+    size_t length;
+    uint64_t mask;
+};
+
+bool NameMatches(const CFerroxTagNode* node, const TagSearch& search)
+{
+    if (search.length == 0)
+        return true;
+    if ((node->pairMask & search.mask) != search.mask || node->name.size() < search.length)
+        return false;
+    return strstr(node->name.c_str(), search.text) != nullptr;
 }
 
 // The opening line written for a node: its name cut at the first CR, LF or NUL, then CR LF.
@@ -85,6 +92,16 @@ std::string ClosingLine(const std::string& opening)
 
 } // namespace
 
+uint64_t FerroxTagPairMask(const char* text, size_t length)
+{
+    uint64_t mask = 0;
+    for (size_t i = 1; i < length; ++i) {
+        unsigned pair = static_cast<unsigned char>(text[i - 1]) * 31u + static_cast<unsigned char>(text[i]);
+        mask |= uint64_t(1) << (pair & 63u);
+    }
+    return mask;
+}
+
 CFerroxTagNode::~CFerroxTagNode()
 {
     for (CFerroxTagNode* child : children)
@@ -102,7 +119,7 @@ public:
 
     void RegisterNode(Tree tree, CFerroxTagNode* node);
     void CreateRoot(Tree tree);
-    void Read(Tree tree, CTagLineSource& source);
+    void Read(Tree tree, const char* text, size_t size);
     int Write(CFerroxTagNode* root, const char* fileName);
     void WriteNode(CFerroxTagNode* node, GxFile* file);
     int WriteSplit(CFerroxTagNode* root, const char* prefix);
@@ -113,7 +130,7 @@ private:
         CFerroxTagNode* current;
         unsigned skippedDepth;   // opening lines kept as values because the tree is too deep
     };
-    void HandleLine(Tree tree, ReadState& state, const char* line, size_t length);
+    void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
 };
 
 void CFerroxTagParser::RegisterNode(Tree tree, CFerroxTagNode* node)
@@ -133,15 +150,21 @@ void CFerroxTagParser::CreateRoot(Tree tree)
     RegisterNode(tree, tree.root);
 }
 
-void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const char* line, size_t length)
+void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece)
 {
+    const char* line = piece.text;
+    size_t length = piece.length;
     bool opening = length >= 1 && line[0] == '<' && (length < 2 || line[1] != '/');
     bool closing = length >= 2 && line[0] == '<' && line[1] == '/';
     if (length >= 1 && line[0] == '#')
         return;
     if (opening && state.current->depth < FERROX_TAG_MAX_DEPTH && state.skippedDepth == 0) {
-        CFerroxTagNode* node = new CFerroxTagNode(std::string(line, length),
-                                                  static_cast<uint8_t>(state.current->depth + 1),
+        std::string name;
+        name.reserve(length + 1);
+        name.assign(line, length);
+        if (piece.lineEnd)
+            name += '\n';
+        CFerroxTagNode* node = new CFerroxTagNode(std::move(name), static_cast<uint8_t>(state.current->depth + 1),
                                                   state.current);
         state.current->children.push_back(node);
         RegisterNode(tree, node);
@@ -158,29 +181,21 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const char* line,
             state.current = state.current->parent;
         return;
     }
-    if (length > 0 && line[length - 1] == '\n')
-        --length;
     state.current->values.emplace_back(line, length);
 }
 
-void CFerroxTagParser::Read(Tree tree, CTagLineSource& source)
+void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
 {
     ReadState state = { tree.root, 0 };
-    char buffer[FERROX_TAG_LINE_BUFFER];
-    // After a piece that did not end its line, a piece that is only the LF is that line's end, not an empty value.
+    CFerroxTagPieceReader reader(text, size);
+    FerroxTagPiece piece;
+    // After a piece that did not end its line, a piece that is only the line end is not an empty value.
     bool continued = false;
-    if (source.Eof())
-        return;
-    for (;;) {
-        if (!source.Gets(buffer, static_cast<int>(sizeof(buffer))))
-            break;
-        size_t length = strlen(buffer);
-        bool lineEndOnly = continued && length == 1 && buffer[0] == '\n';
+    while (reader.Next(piece)) {
+        bool lineEndOnly = continued && piece.length == 0 && piece.lineEnd;
         if (!lineEndOnly)
-            HandleLine(tree, state, buffer, length);
-        continued = length == 0 || buffer[length - 1] != '\n';
-        if (source.Eof())
-            break;
+            HandleLine(tree, state, piece);
+        continued = !piece.lineEnd;
     }
 }
 
@@ -292,9 +307,13 @@ int CFerroxTagTree::Load(const char* fileName)
     GxFile* file = GxFileOpen(fileName, "r");
     if (!file)
         return 0;
-    CTagFileSource source(file);
-    m_pParser->Read(tree, source);
+    std::string text;
+    bool complete = ReadWholeFile(file, text);
     GxFileClose(file);
+    if (!complete)
+        return 0;
+    // The file's bytes are cut into pieces by the same rules as the file layer's line reads.
+    m_pParser->Read(tree, text.data(), text.size());
     m_pCursor = m_pRoot;
     return 1;
 }
@@ -307,8 +326,7 @@ int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
     m_pCursor = m_pRoot;
     if (!text)
         return 1;
-    CTagMemorySource source(text, size);
-    m_pParser->Read(tree, source);
+    m_pParser->Read(tree, text, size);
     return 1;
 }
 
@@ -332,9 +350,10 @@ int CFerroxTagTree::FindNode(const char* text, int fromRoot)
             return 0;
         start = m_pCursor->depth;
     }
+    TagSearch search(text);
     for (unsigned depth = start; depth <= m_maxDepth && depth < m_depthLists.size(); ++depth) {
         for (CFerroxTagNode* node : m_depthLists[depth]) {
-            if (NameMatches(node, text)) {
+            if (NameMatches(node, search)) {
                 m_pCursor = node;
                 return 1;
             }
@@ -347,8 +366,9 @@ int CFerroxTagTree::FindChild(const char* text)
 {
     if (!m_pCursor)
         return 0;
+    TagSearch search(text);
     for (CFerroxTagNode* child : m_pCursor->children) {
-        if (NameMatches(child, text)) {
+        if (NameMatches(child, search)) {
             m_pCursor = child;
             return 1;
         }
@@ -364,7 +384,7 @@ int CFerroxTagTree::NextSibling(const char* text)
     auto it = std::find(siblings.begin(), siblings.end(), m_pCursor);
     if (it == siblings.end() || it + 1 == siblings.end())
         return 0;
-    if (!NameMatches(*(it + 1), text))
+    if (!NameMatches(*(it + 1), TagSearch(text)))
         return 0;
     m_pCursor = *(it + 1);
     return 1;
@@ -374,8 +394,9 @@ int CFerroxTagTree::HasChild(const char* text)
 {
     if (!m_pCursor)
         return 0;
+    TagSearch search(text);
     for (CFerroxTagNode* child : m_pCursor->children) {
-        if (NameMatches(child, text))
+        if (NameMatches(child, search))
             return 1;
     }
     return 0;
@@ -405,13 +426,16 @@ int CFerroxTagTree::AddChild(const char* name)
 {
     if (!m_pCursor || !name || !*name || m_pCursor->depth >= FERROX_TAG_MAX_DEPTH)
         return 0;
+    // "</..." would be written as a closing line and the node lost on reading.
+    if (name[0] == '/' || (name[0] == '<' && name[1] == '/'))
+        return 0;
     std::string shaped = name;
     if (shaped.front() != '<')
         shaped.insert(shaped.begin(), '<');
     if (shaped.back() != '>')
         shaped += '>';
     shaped += '\n';
-    CFerroxTagNode* node = new CFerroxTagNode(shaped, static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
+    CFerroxTagNode* node = new CFerroxTagNode(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
     m_pCursor->children.push_back(node);
     CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth };
     m_pParser->RegisterNode(tree, node);
@@ -421,6 +445,12 @@ int CFerroxTagTree::AddChild(const char* name)
 int CFerroxTagTree::AddValue(const char* value)
 {
     if (!m_pCursor || !value)
+        return 0;
+    // A value that would be read back as a node, a comment or several lines would corrupt the file.
+    size_t length = strlen(value);
+    size_t lineEnd = strcspn(value, "\r\n");
+    bool oneLine = lineEnd == length || (lineEnd == length - 1 && value[lineEnd] == '\n');
+    if (value[0] == '<' || value[0] == '#' || !oneLine)
         return 0;
     m_pCursor->values.emplace_back(value);
     return 1;

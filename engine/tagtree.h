@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Nodes deeper than this below the root are not created; their lines are kept as values.
@@ -11,15 +12,21 @@ constexpr unsigned FERROX_TAG_MAX_DEPTH = 255;
 // Read buffer of one piece of a line: at most FERROX_TAG_LINE_BUFFER - 1 bytes a piece.
 constexpr size_t FERROX_TAG_LINE_BUFFER = 1024;
 
+// One bit for each pair of adjacent bytes of a text: a name can contain a search text only
+// when it has every bit of the text's mask, which rules out most names in one test.
+uint64_t FerroxTagPairMask(const char* text, size_t length);
+
 class CFerroxTagNode {
 public:
-    CFerroxTagNode(const std::string& nodeName, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
-        : name(nodeName), depth(nodeDepth), parent(nodeParent) {}
+    CFerroxTagNode(std::string nodeName, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
+        : name(std::move(nodeName)), pairMask(FerroxTagPairMask(name.data(), name.size())),
+          depth(nodeDepth), parent(nodeParent) {}
     ~CFerroxTagNode();
     CFerroxTagNode(const CFerroxTagNode&) = delete;
     CFerroxTagNode& operator=(const CFerroxTagNode&) = delete;
 
-    std::string name;                        // the opening line as read, with its LF
+    const std::string name;                  // the opening line as read, with its LF
+    const uint64_t pairMask;                 // FerroxTagPairMask of the name, for quick rejection
     uint8_t depth;                           // root 0
     std::vector<std::string> values;         // value lines in file order
     CFerroxTagNode* parent;                  // null for the root
@@ -55,8 +62,11 @@ public:
     std::vector<std::string>* GetValues();
     // Value line index of the cursor node, or null when it has no such value.
     const char* GetValue(size_t index);
-    // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused.
+    // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused
+    // (no cursor, an empty name or one starting with "/", or the deepest level reached).
     int AddChild(const char* name);
+    // Appends a value line to the cursor node. 0 when refused: a value must be one line (a final
+    // LF allowed) and must not start with "<" or "#", so that it reads back as the same value.
     int AddValue(const char* value);
     void DeleteCurrent();
 

@@ -34,5 +34,5 @@ GxBool GxOSInstallFunctions(void);
 // True when GxEngineInit switched free lists off (memory.cpp).
 GxBool GxFreeListsSwitchedOff(void);
 
-// Gamma of the image module's gamma table (pending_modules.cpp until images arrive).
-void GxImageSetGamma(GxReal gamma);
+// Gamma of the image module's gamma tables (image.cpp).
+GxBool GxImageSetGamma(GxReal gamma);

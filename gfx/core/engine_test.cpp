@@ -271,12 +271,4 @@ TEST_F(EngineTest, WithoutADriverEveryRequestIsUnhandled)
     EXPECT_TRUE(GxEngineTerm());
 }
 
-TEST_F(EngineTest, ModuleBlocksArePointerAligned)
-{
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-    for (GxUInt32 id : {0x40Fu, 0x402u, 0x403u, 0x404u, 0x412u, 0x40Bu}) {
-        EXPECT_EQ(0, GxEngineGetPluginOffset(id) % static_cast<GxInt32>(alignof(void*))) << std::hex << id;
-    }
-}
-
 }  // namespace

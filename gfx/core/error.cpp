@@ -44,6 +44,9 @@ const GxCoreModule gxErrorModule = {0x40F, static_cast<GxInt32>(sizeof(ErrorBloc
 
 GxError* GxErrorSet(GxError* record)
 {
+    if (!record) {
+        return nullptr;
+    }
     GxError* pending = Pending();
     if (pending->pluginID != 0 || pending->errorCode != gxERRNOERROR) {
         return record;
@@ -55,6 +58,9 @@ GxError* GxErrorSet(GxError* record)
 
 GxError* GxErrorGet(GxError* out)
 {
+    if (!out) {
+        return nullptr;
+    }
     GxError* pending = Pending();
     *out = *pending;
     pending->pluginID = 0;

@@ -129,13 +129,55 @@ void DestroyOne(GxFrame* frame)
     FreeFrame(frame);
 }
 
-// World matrices of one hierarchy. A frame keeps its 0x04 flag until the walk
-// leaves its subtree, so each child sees its parent's flag as inherited.
-void SyncHierarchyWorld(GxFrame* root)
+// Frames whose objects wait for their sync callbacks during GxFrameSyncDirty.
+// Indices, not pointers, are kept across callbacks because the array may move.
+struct GxFrameSyncScratch {
+    GxFrame** frames;
+    GxInt32 count;
+    GxInt32 capacity;
+    bool overflow;  // a push failed: the pass falls back to walking the hierarchy
+};
+GxFrameSyncScratch syncScratch = {nullptr, 0, 0, false};
+
+void ScratchPush(GxFrame* frame)
+{
+    if (syncScratch.count == syncScratch.capacity) {
+        const GxInt32 capacity = syncScratch.capacity > 0 ? syncScratch.capacity * 2 : 256;
+        const size_t bytes = sizeof(GxFrame*) * capacity;
+        void* grown = syncScratch.frames == nullptr ? GxMalloc(bytes, 0x104000E)
+                                                    : GxRealloc(syncScratch.frames, bytes, 0x104000E);
+        if (grown == nullptr) {
+            syncScratch.overflow = true;
+            return;
+        }
+        syncScratch.frames = static_cast<GxFrame**>(grown);
+        syncScratch.capacity = capacity;
+    }
+    syncScratch.frames[syncScratch.count++] = frame;
+}
+
+// Marks a frame's objects synchronised and, when collecting, queues them.
+void NoteObjects(GxFrame* frame, bool collect)
+{
+    if (!collect) {
+        return;
+    }
+    frame->object.privateFlags &= static_cast<GxUInt8>(~gxFRAMESYNCOBJ);
+    if (!GxLinkIsEmpty(&frame->objectList)) {
+        ScratchPush(frame);
+    }
+}
+
+// World matrices of one hierarchy, in one depth-first walk by links. A frame
+// keeps its 0x04 flag until the walk leaves its subtree, so each child sees its
+// parent's flag as inherited. With `collect` the frames carrying objects are
+// queued for their sync callbacks.
+void SyncHierarchyWorld(GxFrame* root, bool collect)
 {
     if (root->object.privateFlags & gxFRAMESYNCWORLD) {
         GxMatrixCopy(&root->ltm, &root->modelling);
     }
+    NoteObjects(root, collect);
     GxFrame* f = root->child;
     while (f != nullptr) {
         const GxFrame* parent = Parent(f);
@@ -145,6 +187,7 @@ void SyncHierarchyWorld(GxFrame* root)
         if (f->object.privateFlags & gxFRAMESYNCWORLD) {
             GxMatrixMultiply(&f->ltm, &f->modelling, &parent->ltm);
         }
+        NoteObjects(f, collect);
         if (f->child != nullptr) {
             f = f->child;
             continue;
@@ -185,8 +228,38 @@ void SyncHierarchyObjects(GxFrame* root)
     }
 }
 
+// One dirty root: world matrices first (when they changed), then every sync
+// callback of the hierarchy, so callbacks see finished matrices.
+void SyncRoot(GxFrame* root)
+{
+    const GxInt32 first = syncScratch.count;
+    syncScratch.overflow = false;
+    if (root->object.privateFlags & gxFRAMEHIERARCHYSYNCWORLD) {
+        SyncHierarchyWorld(root, true);
+    } else {
+        for (GxFrame* f = root; f != nullptr; f = NextInSubtree(f, root)) {
+            NoteObjects(f, true);
+        }
+    }
+    root->object.privateFlags &= static_cast<GxUInt8>(~0x0F);
+    if (syncScratch.overflow) {
+        syncScratch.count = first;
+        SyncHierarchyObjects(root);
+        return;
+    }
+    const GxInt32 end = syncScratch.count;
+    for (GxInt32 i = first; i < end; i++) {
+        SyncFrameObjects(syncScratch.frames[i]);
+    }
+    syncScratch.count = first;
+}
+
 bool IsAncestorOrSelf(const GxFrame* candidate, const GxFrame* frame)
 {
+    // A leaf is nobody's ancestor, which keeps building deep chains linear.
+    if (candidate->child == nullptr) {
+        return candidate == frame;
+    }
     for (const GxFrame* f = frame; f != nullptr; f = Parent(f)) {
         if (f == candidate) {
             return true;
@@ -219,6 +292,10 @@ void* FrameModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
         GxFreeListDestroy(block->frameFreeList);
         block->frameFreeList = nullptr;
     }
+    if (syncScratch.frames != nullptr) {
+        GxFree(syncScratch.frames);
+    }
+    syncScratch = {nullptr, 0, 0, false};
     frameModuleInstances--;
     return instance;
 }
@@ -479,7 +556,7 @@ GxMatrix* GxFrameGetWorldMatrix(GxFrame* frame)
 {
     GxFrame* root = frame->root;
     if (root->object.privateFlags & gxFRAMEHIERARCHYSYNCWORLD) {
-        SyncHierarchyWorld(root);
+        SyncHierarchyWorld(root, false);
     }
     return &frame->ltm;
 }
@@ -554,6 +631,11 @@ GxInt32 GxFrameGetPluginOffset(GxUInt32 pluginID)
 // is always on a valid list.
 GxBool GxFrameSyncDirty(void)
 {
+    // The list head is set up by the module's open; before that there is nothing to walk.
+    if (FrameBlock() == nullptr) {
+        GxErrorRaise(0, gxERRENGINESTATE);
+        return 0;
+    }
     GxLink* head = &GxEngineInstance->dirtyFrameList;
     if (GxLinkIsEmpty(head)) {
         return 1;
@@ -570,11 +652,7 @@ GxBool GxFrameSyncDirty(void)
         GxLinkRemove(link);
         GxLinkInit(link);
         GxFrame* root = GxLinkGetData(link, GxFrame, inDirtyListLink);
-        if (root->object.privateFlags & gxFRAMEHIERARCHYSYNCWORLD) {
-            SyncHierarchyWorld(root);
-        }
-        root->object.privateFlags &= static_cast<GxUInt8>(~0x0F);
-        SyncHierarchyObjects(root);
+        SyncRoot(root);
     }
     return 1;
 }

@@ -88,6 +88,7 @@ GxFrame* GxFrameRotate(GxFrame* frame, const GxV3d* axis, GxReal angle, GxInt32 
 // Applies GxMatrixTransform to the modelling matrix, then sets the frame dirty.
 GxFrame* GxFrameTransform(GxFrame* frame, const GxMatrix* matrix, GxInt32 combine);
 
+// Calls back for each direct child in order; stops at the first null result.
 GxFrame* GxFrameForAllChildren(GxFrame* frame, GxFrameCallBack callBack, void* data);
 GxInt32 GxFrameCount(GxFrame* frame);
 

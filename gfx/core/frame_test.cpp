@@ -12,14 +12,15 @@
 
 namespace {
 
-// Memory functions that count live blocks carrying the frame module's id (0x0E).
+// Memory functions that count live blocks carrying the frame module's id (0x0E),
+// leaving out the module's own resizable scratch array.
 struct alignas(16) BlockHeader {
     GxUInt32 hint;
     size_t size;
 };
 GxInt32 liveFrameBlocks = 0;
 
-bool IsFrameHint(GxUInt32 hint) { return (hint & 0xFFFF) == 0x0E; }
+bool IsFrameHint(GxUInt32 hint) { return (hint & 0x100FFFF) == 0x0E; }
 
 void* TrackMalloc(size_t size, GxUInt32 hint)
 {
@@ -265,6 +266,11 @@ TEST_F(FrameTest, NewFrameIsAnUnlistedIdentityRoot)
     EXPECT_EQ(constructorCalls, 1);
     EXPECT_TRUE(GxFrameDestroy(frame));
     EXPECT_EQ(liveFrameBlocks, 0);
+
+    GxTestEngineShutdown();
+    EXPECT_EQ(GxFrameCreate(), nullptr);
+    EXPECT_FALSE(GxFrameSyncDirty());
+    EXPECT_EQ(TakeError().errorCode, gxERRENGINESTATE);
 }
 
 TEST_F(FrameTest, WorldMatricesAreComputedOnceAndMatchTheParentChain)
@@ -389,23 +395,24 @@ TEST_F(FrameTest, DestroyingInnerFramesLeavesConsistentRoots)
     TestObject onA;
     Attach(&onA, f[1]);
 
-    // A (with child A1) goes: A1 becomes a root whose world is its own matrix.
-    EXPECT_TRUE(GxFrameDestroy(f[1]));
-    EXPECT_EQ(f[0]->child, f[2]);
-    EXPECT_EQ(GxFrameGetParent(f[3]), nullptr);
-    EXPECT_EQ(GxFrameGetRoot(f[3]), f[3]);
-    EXPECT_EQ(f[3]->next, nullptr);
-    EXPECT_NEAR(GxFrameGetWorldMatrix(f[3])->pos.x, 4.0f, 1e-6);
-    // The object left behind is unlinked safely.
-    GxLinkRemove(&onA.framed.inFrameList);
-
-    // The root goes: B becomes a root with B1 still below it.
+    // The root with children A and B goes: two roots, each over its own subtree,
+    // with worlds that no longer carry the old root's translation.
     EXPECT_TRUE(GxFrameDestroy(f[0]));
-    EXPECT_EQ(GxFrameGetRoot(f[2]), f[2]);
-    EXPECT_EQ(GxFrameGetRoot(f[4]), f[2]);
-    EXPECT_EQ(GxFrameCount(f[2]), 2);
+    for (int i : {1, 2}) {
+        EXPECT_EQ(GxFrameGetParent(f[i]), nullptr);
+        EXPECT_EQ(GxFrameGetRoot(f[i]), f[i]);
+        EXPECT_EQ(f[i]->next, nullptr);
+        EXPECT_EQ(GxFrameGetRoot(f[i + 2]), f[i]);
+        EXPECT_EQ(GxFrameCount(f[i]), 2);
+    }
     GxFrameSyncDirty();
     EXPECT_NEAR(GxFrameGetWorldMatrix(f[4])->pos.x, 8.0f, 1e-6);
+
+    // A goes: A1 becomes a root; the object left on A is unlinked safely.
+    EXPECT_TRUE(GxFrameDestroy(f[1]));
+    EXPECT_EQ(GxFrameGetRoot(f[3]), f[3]);
+    EXPECT_NEAR(GxFrameGetWorldMatrix(f[3])->pos.x, 4.0f, 1e-6);
+    GxLinkRemove(&onA.framed.inFrameList);
 
     // Destroying a hierarchy given a non-root detaches it from its parent first.
     GxFrameDestroyHierarchy(f[4]);
@@ -413,6 +420,31 @@ TEST_F(FrameTest, DestroyingInnerFramesLeavesConsistentRoots)
     GxFrameDestroyHierarchy(f[2]);
     GxFrameDestroyHierarchy(f[3]);
     EXPECT_TRUE(DirtyRoots().empty());
+    EXPECT_EQ(liveFrameBlocks, 0);
+}
+
+TEST_F(FrameTest, DeepChainsAreWalkedWithoutRecursion)
+{
+    constexpr int kDepth = 100000;
+    GxFrame* root = NewFrame(1.0f);
+    GxFrame* last = root;
+    for (int i = 1; i < kDepth; i++) {
+        GxFrame* frame = NewFrame(1.0f);
+        ASSERT_EQ(GxFrameAddChild(last, frame), last);
+        last = frame;
+    }
+    GxFrameSyncDirty();
+    EXPECT_NEAR(GxFrameGetWorldMatrix(last)->pos.x, float(kDepth), 1.0f);
+    EXPECT_EQ(GxFrameCount(root), kDepth);
+    GxFrameList list;
+    ASSERT_NE(GxFrameListInitialize(&list, root), nullptr);
+    EXPECT_EQ(list.frames[kDepth - 1], last);
+    GxFrameListDeinitialize(&list);
+    GxFrame* clone = GxFrameCloneHierarchy(root);
+    ASSERT_NE(clone, nullptr);
+    EXPECT_EQ(GxFrameCount(clone), kDepth);
+    GxFrameDestroyHierarchy(clone);
+    GxFrameDestroyHierarchy(root);
     EXPECT_EQ(liveFrameBlocks, 0);
 }
 

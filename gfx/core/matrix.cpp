@@ -44,18 +44,20 @@ GxV3d RowTimes(const GxV3d& r, const GxMatrix* b)
             r.x * b->right.z + r.y * b->up.z + r.z * b->at.z};
 }
 
-// Computes into a temporary first so that dst may be a or b.
+// Reads every source value before the first store, so dst may be a or b.
 GxMatrix* PortableMultiply(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 {
-    GxMatrix result;
-    std::memset(&result, 0, sizeof(result));
-    result.right = RowTimes(a->right, b);
-    result.up = RowTimes(a->up, b);
-    result.at = RowTimes(a->at, b);
+    const GxV3d right = RowTimes(a->right, b);
+    const GxV3d up = RowTimes(a->up, b);
+    const GxV3d at = RowTimes(a->at, b);
     const GxV3d p = RowTimes(a->pos, b);
-    result.pos = {p.x + b->pos.x, p.y + b->pos.y, p.z + b->pos.z};
-    result.flags = a->flags & b->flags;
-    *dst = result;
+    const GxV3d pos = {p.x + b->pos.x, p.y + b->pos.y, p.z + b->pos.z};
+    const GxUInt32 flags = a->flags & b->flags;
+    dst->right = right;
+    dst->up = up;
+    dst->at = at;
+    dst->pos = pos;
+    dst->flags = flags;
     return dst;
 }
 
@@ -65,11 +67,11 @@ void MultiplyInto(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 {
     const GxMatrixModuleBlock* block = MatrixBlock();
     const GxMatrixMultiplyFunc routine = block ? block->multiply : PortableMultiply;
-    if (true) {
+    if (dst != a && dst != b) {
         routine(dst, a, b);
         return;
     }
-    GxMatrix result;
+    GxMatrix result = *dst;
     routine(&result, a, b);
     std::memcpy(dst, &result, sizeof(result));
 }

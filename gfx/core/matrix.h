@@ -41,7 +41,8 @@ typedef GxV3d* (*GxV3dTransformPointFunc)(GxV3d* dst, const GxV3d* src, const Gx
 typedef GxV3d* (*GxV3dTransformPointsFunc)(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix);
 typedef GxV3d* (*GxV3dTransformVectorFunc)(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix);
 typedef GxV3d* (*GxV3dTransformVectorsFunc)(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix);
-// Computes dst = a x b; dst may equal a or b.
+// Computes dst = a x b. GxMatrixMultiply never hands an installed routine a dst
+// that aliases a source, so a routine need not cope with that.
 typedef GxMatrix* (*GxMatrixMultiplyFunc)(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b);
 
 // Square roots through the vector module's tables (valid while the engine is started).

@@ -1,7 +1,6 @@
 // Memory module: the engine's memory functions and the free lists of fixed-size entries.
 #include "gfx/core/memory.h"
 
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +40,8 @@ inline GxUInt8* BlockData(const GxFreeList* list, FreeListBlock* block)
     return reinterpret_cast<GxUInt8*>((end + align - 1) / align * align);
 }
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bitmap words are read as little-endian lanes");
+
 // Eight bitmap bytes at once: lets a run of full (or empty) bytes pass in one test.
 inline uint64_t BitmapWord(const GxUInt8* bitmap)
 {
@@ -75,6 +76,7 @@ void FreeAllBlocks(GxFreeList* list)
         cur = next;
     }
     GxLinkInit(&list->blockList);
+    list->lastFreeBlock = nullptr;
 }
 
 // Gives a record back to where it came from.
@@ -89,6 +91,9 @@ void ReleaseRecord(GxFreeList* list)
     }
     GxFreeListFreeEntry(freeListFreeList, list);
 }
+
+// Bit of entry `index` in the little-endian word holding it: byte index/8, bit 7 - index%8.
+inline uint64_t WordMask(GxUInt32 index) { return uint64_t(1) << ((index & 63) ^ 7); }
 
 // Index of the first clear bit of `byte` (bit 7 is index 0), or 8 when none.
 inline GxUInt32 FirstClearBit(GxUInt8 byte)
@@ -209,7 +214,9 @@ GxFreeList* GxFreeListCreateAndPreallocate(GxInt32 entrySize, GxInt32 entriesPer
     list->entriesPerBlock = static_cast<GxUInt32>(entriesPerBlock);
     list->heapSize = (static_cast<GxUInt32>(entriesPerBlock) + 7) / 8;
     list->alignment = static_cast<GxUInt32>(alignment);
+    list->entryInverse = (roundedSize & (roundedSize - 1)) == 0 ? 0 : ~uint64_t(0) / roundedSize + 1;
     list->flags = flags;
+    list->lastFreeBlock = nullptr;
     GxLinkInit(&list->blockList);
 
     for (GxInt32 i = 0; i < numBlocksToPrealloc; i++) {
@@ -237,20 +244,35 @@ GxBool GxFreeListDestroy(GxFreeList* freeList)
 void* GxFreeListAlloc(GxFreeList* freeList, GxUInt32 hint)
 {
     const GxUInt32 entries = freeList->entriesPerBlock;
+    const GxUInt32 bytes = freeList->heapSize;
     for (GxLink* cur = freeList->blockList.next; cur != &freeList->blockList; cur = cur->next) {
         auto* block = reinterpret_cast<FreeListBlock*>(cur);
         GxUInt8* bitmap = BlockBitmap(block);
-        for (GxUInt32 byte = 0; byte < freeList->heapSize; byte++) {
-            if ((byte & 7) == 0 && byte + 8 <= freeList->heapSize && BitmapWord(bitmap + byte) == ~uint64_t(0)) {
-                byte += 7;
+        GxUInt32 byte = 0;
+        // Whole words first: the bitmap is read and written in the same width, so a
+        // free followed by an allocate never stalls on a partial store.
+        for (; byte + 8 <= bytes; byte += 8) {
+            uint64_t word = BitmapWord(bitmap + byte);
+            // Byte-swapped, the word lists its entries from the top bit down.
+            const uint64_t clear = ~__builtin_bswap64(word);
+            if (!clear) {
                 continue;
             }
+            const GxUInt32 index = byte * 8 + static_cast<GxUInt32>(__builtin_clzll(clear));
+            // Bits past the block's real entries are never handed out.
+            if (index >= entries) {
+                break;
+            }
+            word |= WordMask(index);
+            memcpy(bitmap + byte, &word, sizeof(word));
+            return BlockData(freeList, block) + static_cast<size_t>(index) * freeList->entrySize;
+        }
+        for (; byte < bytes; byte++) {
             if (bitmap[byte] == 0xFF) {
                 continue;
             }
-            GxUInt32 bit = FirstClearBit(bitmap[byte]);
-            GxUInt32 index = byte * 8 + bit;
-            // Bits past the block's real entries are never handed out.
+            const GxUInt32 bit = FirstClearBit(bitmap[byte]);
+            const GxUInt32 index = byte * 8 + bit;
             if (index >= entries) {
                 break;
             }
@@ -266,40 +288,80 @@ void* GxFreeListAlloc(GxFreeList* freeList, GxUInt32 hint)
     return BlockData(freeList, block);
 }
 
+// Clears the entry's bit; false when it was not set. `nowZero` tells whether its word or byte became 0.
+static GxBool ClearEntryBit(const GxFreeList* list, GxUInt8* bitmap, GxUInt32 index, GxBool* nowZero)
+{
+    const GxUInt32 byte = index >> 3;
+    const GxUInt8 mask = static_cast<GxUInt8>(0x80 >> (index & 7));
+    const GxUInt32 wordStart = byte & ~7u;
+    if (wordStart + 8 <= list->heapSize) {
+        uint64_t word = BitmapWord(bitmap + wordStart);
+        const uint64_t wordMask = WordMask(index);
+        if (!(word & wordMask)) {
+            return 0;
+        }
+        word &= ~wordMask;
+        memcpy(bitmap + wordStart, &word, sizeof(word));
+        *nowZero = word == 0;
+        return 1;
+    }
+    if (!(bitmap[byte] & mask)) {
+        return 0;
+    }
+    bitmap[byte] &= static_cast<GxUInt8>(~mask);
+    *nowZero = bitmap[byte] == 0;
+    return 1;
+}
+
+// Index of the entry at `address` in `block`, or -1 when the address is not one of its entries.
+static int64_t EntryIndex(const GxFreeList* list, FreeListBlock* block, uintptr_t address)
+{
+    const uintptr_t data = reinterpret_cast<uintptr_t>(BlockData(list, block));
+    const uintptr_t span = static_cast<uintptr_t>(list->entriesPerBlock) * list->entrySize;
+    // The end of the block's entries is not an entry: a half-open range.
+    if (address < data || address >= data + span) {
+        return -1;
+    }
+    // Blocks are below 2 GiB: a 32-bit distance, whose quotient the 64-bit inverse gives exactly.
+    const GxUInt32 distance = static_cast<GxUInt32>(address - data);
+    const GxUInt32 size = list->entrySize;
+    const GxUInt32 index =
+        list->entryInverse ? static_cast<GxUInt32>((static_cast<unsigned __int128>(list->entryInverse) * distance) >> 64)
+                           : distance >> __builtin_ctz(size);
+    if (distance - index * size != 0) {
+        return -2;  // inside an entry, not at its start
+    }
+    return index;
+}
+
 GxFreeList* GxFreeListFree(GxFreeList* freeList, void* entry)
 {
     if (!freeList || !entry) {
         return nullptr;
     }
     const uintptr_t address = reinterpret_cast<uintptr_t>(entry);
-    const uintptr_t span = static_cast<uintptr_t>(freeList->entriesPerBlock) * freeList->entrySize;
-    for (GxLink* cur = freeList->blockList.next; cur != &freeList->blockList; cur = cur->next) {
-        auto* block = reinterpret_cast<FreeListBlock*>(cur);
-        const uintptr_t data = reinterpret_cast<uintptr_t>(BlockData(freeList, block));
-        // The end of the block's entries is not an entry: a half-open range.
-        if (address < data || address >= data + span) {
-            continue;
-        }
-        // Blocks are below 2 GiB, so 32-bit division suffices.
-        const GxUInt32 distance = static_cast<GxUInt32>(address - data);
-        const GxUInt32 index = distance / freeList->entrySize;
-        if (distance - index * freeList->entrySize != 0) {
-            return nullptr;
-        }
-        GxUInt8* bitmap = BlockBitmap(block);
-        GxUInt8 mask = static_cast<GxUInt8>(0x80 >> (index & 7));
-        if (!(bitmap[index >> 3] & mask)) {
-            return nullptr;  // already free
-        }
-        bitmap[index >> 3] &= static_cast<GxUInt8>(~mask);
-        // Only a byte that just became zero can have emptied the block.
-        if ((freeList->flags & gxFREELISTFLAGFREEBLOCKS) && bitmap[index >> 3] == 0 && BlockIsEmpty(freeList, block)) {
-            GxLinkRemove(&block->link);
-            GxFree(block);
-        }
-        return freeList;
+    // Entries tend to be freed block by block: try the block of the last free first.
+    auto* block = static_cast<FreeListBlock*>(freeList->lastFreeBlock);
+    int64_t index = block ? EntryIndex(freeList, block, address) : -1;
+    for (GxLink* cur = freeList->blockList.next; index == -1 && cur != &freeList->blockList; cur = cur->next) {
+        block = reinterpret_cast<FreeListBlock*>(cur);
+        index = EntryIndex(freeList, block, address);
     }
-    return nullptr;
+    if (index < 0) {
+        return nullptr;
+    }
+    GxBool nowZero = 0;
+    if (!ClearEntryBit(freeList, BlockBitmap(block), static_cast<GxUInt32>(index), &nowZero)) {
+        return nullptr;  // already free
+    }
+    freeList->lastFreeBlock = block;
+    // Only a word that just became zero can have emptied the block.
+    if ((freeList->flags & gxFREELISTFLAGFREEBLOCKS) && nowZero && BlockIsEmpty(freeList, block)) {
+        GxLinkRemove(&block->link);
+        GxFree(block);
+        freeList->lastFreeBlock = nullptr;
+    }
+    return freeList;
 }
 
 void* GxFreeListAllocDirect(GxFreeList* freeList, GxUInt32 hint)
@@ -329,6 +391,7 @@ GxInt32 GxFreeListPurge(GxFreeList* freeList)
         GxLinkInit(&freeList->blockList);
     }
     GxInt32 freed = 0;
+    freeList->lastFreeBlock = nullptr;
     while (!GxLinkIsEmpty(&taken)) {
         GxLink* cur = taken.next;
         GxLinkRemove(cur);

@@ -23,6 +23,8 @@ struct GxFreeList {
     GxLink blockList;         // circular; the head points at itself when empty
     GxUInt32 flags;
     GxLink lFreeList;         // link in the list of all free lists
+    uint64_t entryInverse;    // ceil(2^64 / entrySize), 0 for a power of two: entry index without a division
+    void* lastFreeBlock;      // block of the last free, searched first; null when unknown
 };
 
 GxBool GxMemoryOpen(const GxMemoryFunctions* memFuncs);

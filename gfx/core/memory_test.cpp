@@ -109,6 +109,33 @@ TEST_F(FreeListTest, BitsPastTheLastEntryAreNeverHandedOut)
     EXPECT_TRUE(GxFreeListDestroy(list));
 }
 
+TEST_F(FreeListTest, LargeBlocksHandOutTheLowestFreeEntryFirst)
+{
+    for (GxInt32 entrySize : {1, 40, 56}) {
+        GxFreeList* list = GxFreeListCreateAndPreallocate(entrySize, 100, entrySize == 1 ? 1 : 8, 0, nullptr, 0x30001);
+        ASSERT_NE(nullptr, list);
+        std::vector<GxUInt8*> entries;
+        const int blocksBefore = tally.mallocs;
+        for (int i = 0; i < 100; i++) {
+            entries.push_back(static_cast<GxUInt8*>(GxFreeListAlloc(list, 0x30001)));
+            EXPECT_EQ(entries.front() + i * list->entrySize, entries.back()) << entrySize << " " << i;
+        }
+        EXPECT_EQ(blocksBefore + 1, tally.mallocs);
+        for (int i : {99, 70, 3, 64, 63}) {
+            EXPECT_EQ(list, GxFreeListFree(list, entries[i]));
+        }
+        for (int i : {3, 63, 64, 70, 99}) {
+            EXPECT_EQ(entries[i], GxFreeListAlloc(list, 0x30001)) << entrySize << " " << i;
+        }
+        EXPECT_EQ(blocksBefore + 1, tally.mallocs);
+        for (GxUInt8* entry : entries) {
+            EXPECT_EQ(list, GxFreeListFree(list, entry));
+        }
+        EXPECT_EQ(0, GxFreeListPurge(list));  // the block went with its last entry
+        GxFreeListDestroy(list);
+    }
+}
+
 TEST_F(FreeListTest, FreeRefusesPointersThatAreNotItsEntries)
 {
     GxFreeList* list = GxFreeListCreate(12, 4, 4, 0x30001);

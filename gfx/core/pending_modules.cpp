@@ -5,7 +5,6 @@ namespace {
 
 // Open and close only count instances: these modules keep no data yet.
 GxInt32 cameraInstances = 0;
-GxInt32 imageInstances = 0;
 GxInt32 rasterInstances = 0;
 GxInt32 textureInstances = 0;
 GxInt32 pipelineInstances = 0;
@@ -13,8 +12,6 @@ GxInt32 im3DInstances = 0;
 
 void* CameraOpen(void* instance, GxInt32, GxInt32) { cameraInstances++; return instance; }
 void* CameraClose(void* instance, GxInt32, GxInt32) { cameraInstances--; return instance; }
-void* ImageOpen(void* instance, GxInt32, GxInt32) { imageInstances++; return instance; }
-void* ImageClose(void* instance, GxInt32, GxInt32) { imageInstances--; return instance; }
 void* RasterOpen(void* instance, GxInt32, GxInt32) { rasterInstances++; return instance; }
 void* RasterClose(void* instance, GxInt32, GxInt32) { rasterInstances--; return instance; }
 void* TextureOpen(void* instance, GxInt32, GxInt32) { textureInstances++; return instance; }
@@ -27,10 +24,7 @@ void* Im3DClose(void* instance, GxInt32, GxInt32) { im3DInstances--; return inst
 }  // namespace
 
 const GxCoreModule gxCameraModule = {0x405, 0, CameraOpen, CameraClose};
-const GxCoreModule gxImageModule = {0x406, 0, ImageOpen, ImageClose};
 const GxCoreModule gxRasterModule = {0x407, 0, RasterOpen, RasterClose};
 const GxCoreModule gxTextureModule = {0x408, 0, TextureOpen, TextureClose};
 const GxCoreModule gxPipelineModule = {0x409, 0, PipelineOpen, PipelineClose};
 const GxCoreModule gxIm3DModule = {0x40A, 0, Im3DOpen, Im3DClose};
-
-void GxImageSetGamma(GxReal) {}

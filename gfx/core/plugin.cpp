@@ -263,6 +263,10 @@ GxInt32 GxPluginRegistryGetPluginOffset(const GxPluginRegistry* reg, GxUInt32 pl
 
 const GxPluginRegistry* GxPluginRegistryInitObject(const GxPluginRegistry* reg, void* object)
 {
+    if (!reg || !object) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     for (GxPluginRegistryEntry* e = reg->firstRegEntry; e; e = e->nextRegEntry) {
         if (e->constructCB(object, e->offset, e->size)) {
             continue;
@@ -277,6 +281,10 @@ const GxPluginRegistry* GxPluginRegistryInitObject(const GxPluginRegistry* reg, 
 
 const GxPluginRegistry* GxPluginRegistryDeInitObject(const GxPluginRegistry* reg, void* object)
 {
+    if (!reg || !object) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     for (GxPluginRegistryEntry* e = reg->lastRegEntry; e; e = e->prevRegEntry) {
         e->destructCB(object, e->offset, e->size);
     }
@@ -285,6 +293,10 @@ const GxPluginRegistry* GxPluginRegistryDeInitObject(const GxPluginRegistry* reg
 
 const GxPluginRegistry* GxPluginRegistryCopyObject(const GxPluginRegistry* reg, void* dst, const void* src)
 {
+    if (!reg || !dst || !src) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     for (GxPluginRegistryEntry* e = reg->firstRegEntry; e; e = e->nextRegEntry) {
         e->copyCB(dst, src, e->offset, e->size);
     }
@@ -331,8 +343,12 @@ GxInt32 GxPluginRegistryAddPluginStreamRights(GxPluginRegistry* reg, GxUInt32 pl
 GxInt32 GxPluginRegistryGetSize(const GxPluginRegistry* reg, const void* object)
 {
     GxInt32 total = 0;
+    if (!reg || !object) {
+        return 0;
+    }
+    // Only what the writer will write counts, so the chunk's length always matches its body.
     for (GxPluginRegistryEntry* e = reg->firstRegEntry; e; e = e->nextRegEntry) {
-        if (!e->getSizeCB) {
+        if (!e->getSizeCB || !e->writeCB) {
             continue;
         }
         GxInt32 size = e->getSizeCB(object, e->offset, e->size);
@@ -346,6 +362,10 @@ GxInt32 GxPluginRegistryGetSize(const GxPluginRegistry* reg, const void* object)
 const GxPluginRegistry* GxPluginRegistryWriteDataChunks(const GxPluginRegistry* reg, GxStream* stream,
                                                         const void* object)
 {
+    if (!reg || !stream || !object) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     const GxInt32 total = GxPluginRegistryGetSize(reg, object);
     if (!GxStreamWriteChunkHeader(stream, gxID_EXTENSION, static_cast<GxUInt32>(total), gxLIBRARYVERSION,
                                   gxLIBRARYBUILD)) {
@@ -363,7 +383,15 @@ const GxPluginRegistry* GxPluginRegistryWriteDataChunks(const GxPluginRegistry* 
                                       gxLIBRARYBUILD)) {
             return nullptr;
         }
+        GxUInt32 start = 0;
+        const GxBool known = StreamTell(stream, &start);
         if (!e->writeCB(stream, size, object, e->offset, e->size)) {
+            return nullptr;
+        }
+        // A writer that wrote other than it announced would leave a chunk no reader can parse.
+        GxUInt32 end = 0;
+        if (known && StreamTell(stream, &end) && end - start != static_cast<GxUInt32>(size)) {
+            GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
             return nullptr;
         }
     }
@@ -372,6 +400,10 @@ const GxPluginRegistry* GxPluginRegistryWriteDataChunks(const GxPluginRegistry* 
 
 const GxPluginRegistry* GxPluginRegistryReadDataChunks(const GxPluginRegistry* reg, GxStream* stream, void* object)
 {
+    if (!reg || !stream || !object) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     GxUInt32 remaining = 0;
     GxUInt32 version = 0;
     if (!GxStreamFindChunk(stream, gxID_EXTENSION, &remaining, &version)) {
@@ -417,6 +449,10 @@ const GxPluginRegistry* GxPluginRegistryReadDataChunks(const GxPluginRegistry* r
 
 const GxPluginRegistry* GxPluginRegistrySkipDataChunks(const GxPluginRegistry* reg, GxStream* stream)
 {
+    if (!reg || !stream) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     GxUInt32 remaining = 0;
     if (!GxStreamFindChunk(stream, gxID_EXTENSION, &remaining, nullptr)) {
         return nullptr;

@@ -118,20 +118,6 @@ TEST_F(PluginTest, ObjectsAreBuiltCopiedAndDestroyedThroughEveryPlugin)
     EXPECT_EQ((std::vector<int>{1, 2, 10, 20, -2, -1}), calls);
 }
 
-TEST_F(PluginTest, RightsGoToTheNamedPluginOnly)
-{
-    GxPluginRegistryAddPlugin(&reg, 4, 0x101, nullptr, nullptr, nullptr);
-    GxPluginRegistryAddPlugin(&reg, 4, 0x102, nullptr, nullptr, nullptr);
-    auto rights = [](void*, GxInt32, GxInt32, GxUInt32 extra) -> GxBool { return extra == 7 ? 1 : -1; };
-    EXPECT_EQ(-1, GxPluginRegistryAddPluginStreamRights(&reg, 0x999, rights));
-    EXPECT_EQ(44, GxPluginRegistryAddPluginStreamRights(&reg, 0x102, rights));
-    char object[48];
-    EXPECT_EQ(&reg, GxPluginRegistryInvokeRights(&reg, 0x102, object, 7));
-    EXPECT_EQ(nullptr, GxPluginRegistryInvokeRights(&reg, 0x102, object, 8));
-    EXPECT_EQ(nullptr, GxPluginRegistryInvokeRights(&reg, 0x101, object, 7));
-    EXPECT_EQ(nullptr, GxPluginRegistryInvokeRights(&reg, 0x103, object, 7));
-}
-
 TEST(PluginRegistryFreeListsOff, EntriesAreFoundAndFreedWithoutTheFreeList)
 {
     static GxPluginRegistry reg = GxPluginRegistryInitializer(16, 0);
@@ -374,6 +360,17 @@ TEST_F(ExtensionChunkTest, MalformedLengthsAreRefused)
         std::vector<GxUInt8> prefix(bytes.begin(), bytes.begin() + length);
         EXPECT_EQ(nullptr, Read(prefix, length)) << length;
     }
+    // Any damaged byte either still parses or is refused; the reader never leaves the data.
+    for (size_t at = 0; at < bytes.size(); at++) {
+        for (GxUInt8 value : {0x00, 0x7F, 0xFF}) {
+            std::vector<GxUInt8> damaged = bytes;
+            damaged[at] = value;
+            GxUInt32 position = 0;
+            if (Read(damaged, 44, &position)) {
+                EXPECT_LE(position, 44u);
+            }
+        }
+    }
     TakeError();
 }
 
@@ -399,6 +396,33 @@ TEST_F(ExtensionChunkTest, AlwaysCallbacksRunAfterTheSubChunksAndCanFailTheRead)
     GxPluginRegistryAddPluginStreamAlways(&reg, 0x203, alwaysC);
     EXPECT_EQ(nullptr, Read(bytes, static_cast<GxUInt32>(bytes.size())));
     EXPECT_EQ(-1, GxPluginRegistryAddPluginStreamAlways(&reg, 0x999, alwaysC));
+}
+
+TEST_F(ExtensionChunkTest, TheAnnouncedLengthAlwaysMatchesWhatIsWritten)
+{
+    // A size without a writer announces nothing, so the chunk still parses.
+    GxPluginRegistryAddPluginStream(&reg, 0x201, WordRead, nullptr, LongSize);
+    GxPluginRegistryAddPluginStream(&reg, 0x202, WordRead, WordWrite, WordSize);
+    Ext(source.data(), b)->value = 4;
+    EXPECT_EQ(16, GxPluginRegistryGetSize(&reg, source.data()));
+    std::vector<GxUInt8> bytes;
+    Stream(&bytes);
+    EXPECT_EQ(28u, bytes.size());
+    ASSERT_EQ(&reg, Read(bytes, 28));
+    EXPECT_EQ(4, Ext(target.data(), b)->value);
+
+    // A writer that writes more than its size said is refused.
+    GxPluginRegistryAddPluginStream(&reg, 0x201, WordRead, LongWrite, WordSize);
+    Ext(source.data(), a)->value = 1;
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+    TakeError();
+    EXPECT_EQ(nullptr, GxPluginRegistryWriteDataChunks(&reg, stream, source.data()));
+    EXPECT_EQ(gxERRWRITE, TakeError().errorCode);
+    GxStreamClose(stream, nullptr);
+
+    EXPECT_EQ(nullptr, GxPluginRegistryWriteDataChunks(&reg, nullptr, source.data()));
+    EXPECT_EQ(nullptr, GxPluginRegistryReadDataChunks(nullptr, nullptr, target.data()));
+    EXPECT_EQ(gxERRNULLARG, TakeError().errorCode);
 }
 
 TEST_F(ExtensionChunkTest, SkipPassesOverTheWholeChunk)

@@ -374,7 +374,7 @@ bool SinkReserve(GxStringSink& sink)
         return false;
     }
     GxUInt32 grown = static_cast<GxUInt32>(wanted);
-    GxChar* buffer = static_cast<GxChar*>(GxRealloc(sink.buffer, grown, gxHINTSTRING));
+    GxChar* buffer = static_cast<GxChar*>(GxRealloc(sink.buffer, grown, gxHINTSTRING | gxMEMHINTFLAGRESIZEABLE));
     if (buffer == nullptr) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return false;

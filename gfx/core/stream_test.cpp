@@ -581,6 +581,19 @@ TEST_F(StreamTest, DocumentsRoundTripAndDamageIsRefused)
     EXPECT_LE(gLargestAlloc, 4096u);
 }
 
+TEST(StreamEngineTest, NeedsAStartedEngineAndWorksWithoutFreeLists)
+{
+    GxMemory mem = {nullptr, 0};
+    EXPECT_EQ(GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &mem), nullptr);
+    EXPECT_EQ(TakeError(), gxERRENGINESTATE);
+    ASSERT_TRUE(GxTestEngineStart(1, 0));  // free lists off: records are plain blocks
+    Document doc = SampleDocument(), back;
+    Bytes bytes = WriteToMemory(doc);
+    EXPECT_TRUE(ReadFromMemory(bytes, back));
+    EXPECT_EQ(back, doc);
+    GxTestEngineShutdown();
+}
+
 class StreamFileTest : public StreamTest {
 protected:
     void SetUp() override
@@ -663,7 +676,7 @@ TEST_F(StreamFileTest, SkipsAndTruncatedFiles)
     TakeError();
 
     Bytes full = WriteToMemory(SampleDocument());
-    for (size_t n = 0; n < full.size(); n += 11) {
+    for (size_t n = 0; n < full.size(); ++n) {
         ASSERT_TRUE(WriteFile(Prefix(full, n)));
         s = OpenFileRead();
         Document doc;

@@ -488,17 +488,20 @@ void GlBackend::DestroyBuffer(D3D9BufferData* buffer) {
   buffer->backend = nullptr;
 }
 
-void GlBackend::UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size) {
+void GlBackend::UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size, DWORD lockFlags) {
   GlBuffer* b = static_cast<GlBuffer*>(buffer->backend);
   if (!b || !open_ || offset >= buffer->size) return;
   size = std::min(size, buffer->size - offset);
   if (size == 0) return;
   GlContextBind(&ctx_);
   qgl.BindBuffer(b->target, b->name);
+  const GLenum usage = (buffer->usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
   if (offset == 0 && size == buffer->size) {
-    // A whole rewrite orphans the old storage instead of waiting on it.
-    const GLenum usage = (buffer->usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
+    // A whole rewrite replaces the storage instead of waiting on draws queued from it.
     qgl.BufferData(b->target, static_cast<GLsizeiptr>(size), buffer->bits.data(), usage);
+  } else if (lockFlags & D3DLOCK_DISCARD) {
+    // The rest of a discarded buffer is undefined; the system copy holds it anyway.
+    qgl.BufferData(b->target, static_cast<GLsizeiptr>(buffer->size), buffer->bits.data(), usage);
   } else {
     qgl.BufferSubData(b->target, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(size),
                       buffer->bits.data() + offset);

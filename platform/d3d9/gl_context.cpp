@@ -1,4 +1,5 @@
 // SDL window and OpenGL context handling for the GL back end.
+#include "platform/win32/win32_sdl.h"
 #include "platform/d3d9/gl_context.h"
 
 #include <SDL.h>
@@ -6,18 +7,9 @@
 
 #include "platform/d3d9/glimports.h"
 
-#if __has_include("platform/win32/win32_sdl.h")
-#include "platform/win32/win32_sdl.h"
-#define MALL_HAVE_WIN32_SDL 1
-#endif
-
 SDL_Window* GlWindowFromHwnd(void* hwnd) {
   if (!hwnd) return nullptr;
-#ifdef MALL_HAVE_WIN32_SDL
   return Win32GetSDLWindow(static_cast<HWND>(hwnd));
-#else
-  return nullptr;
-#endif
 }
 
 static void GlSetContextAttributes() {

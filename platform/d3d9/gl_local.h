@@ -88,7 +88,7 @@ class GlBackend : public D3D9Backend {
   void UploadSurface(D3D9SurfaceData* surface, const RECT* rect) override;
   HRESULT CreateBuffer(D3D9BufferData* buffer) override;
   void DestroyBuffer(D3D9BufferData* buffer) override;
-  void UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size) override;
+  void UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size, DWORD lockFlags) override;
   HRESULT CreateDeclaration(D3D9DeclarationData*) override { return D3D_OK; }
   void DestroyDeclaration(D3D9DeclarationData*) override {}
   HRESULT CreateShader(D3D9ShaderData* shader) override;
@@ -166,6 +166,7 @@ class GlBackend : public D3D9Backend {
   unsigned enabledArrays_ = 0;
   unsigned enabledTexArrays_ = 0;
   std::vector<float> convertScratch_;
+  bool convertedDraw_ = false;
 };
 
 // Pure helpers shared with the tests.

@@ -25,6 +25,8 @@ void FreeDeadWindows()
     UserState& u = User();
     if (u.procDepth == 0)
         u.dead.clear();
+    if (!u.zombies.empty())
+        UserFreeZombies();
 }
 
 DWORD Now() { return static_cast<DWORD>(SDL_GetTicks()); }
@@ -376,7 +378,7 @@ void Win32ResetForTests(void)
     u.windows.clear();
     for (auto& record : records)
         if (record->sdl != nullptr)
-            SDL_DestroyWindow(record->sdl);
+            UserReleaseSdlWindow(record->sdl);
     u.dead.clear();
     u.classes.clear();
     u.foreground = nullptr;
@@ -392,10 +394,13 @@ void Win32ResetForTests(void)
         SDL_FlushEvents(SDL_QUIT, SDL_MOUSEWHEEL);
     }
     u.clipActive = false;
+    u.warpPending = false;
     u.cursorKnown = false;
     std::memset(u.keyDown, 0, sizeof u.keyDown);
     std::memset(u.keyToggled, 0, sizeof u.keyToggled);
     u.cursorCount = 0;
+    // SDL video stays up: stopping it unloads GL libraries that leave their
+    // allocations behind.
     if (u.videoReady)
         SDL_ShowCursor(SDL_ENABLE);
 }

@@ -48,10 +48,6 @@ struct UserWindow {
     // Geometry last reported with WM_MOVE and WM_SIZE.
     int reportedX = 0, reportedY = 0, reportedWidth = 0, reportedHeight = 0;
     bool reportedMinimized = false, reportedMaximized = false;
-    // A warp whose echo from SDL is still due (client coordinates).
-    bool warpPending = false;
-    int warpX = 0, warpY = 0;
-    Uint32 warpTicks = 0;
     // lParam of the last key-down, which the characters it types carry.
     LPARAM lastKeyLParam = 1;
 };
@@ -65,6 +61,7 @@ struct UserState {
     std::map<std::string, UserClass> classes;  // key: lower-case name
     std::map<uintptr_t, std::unique_ptr<UserWindow>> windows;
     std::vector<std::unique_ptr<UserWindow>> dead;  // freed when no procedure is running
+    std::vector<SDL_Window*> zombies;  // SDL windows of destroyed windows that a GL context still uses
     uintptr_t nextHandle = 0x10000;
     ATOM nextAtom = 0xC000;
     HCURSOR cursorShape = nullptr;
@@ -73,7 +70,7 @@ struct UserState {
     int procDepth = 0;
     bool videoReady = false;
 
-    std::mutex queueLock;  // PostMessage may come from another thread
+    std::mutex queueLock;  // thread messages (PostMessage to no window) may come from other threads
     std::deque<UserMessage> queue;
     bool quitPending = false;
     int quitCode = 0;
@@ -82,6 +79,10 @@ struct UserState {
     int cursorCount = 0;
     bool cursorKnown = false;
     POINT cursor = {0, 0};
+    // A warp whose report from SDL may still come (screen coordinates).
+    bool warpPending = false;
+    POINT warp = {0, 0};
+    Uint32 warpTicks = 0;
     bool clipActive = false;
     RECT clip = {0, 0, 0, 0};
     unsigned char keyDown[256] = {};
@@ -92,6 +93,12 @@ UserState& User();
 
 // SDL video, initialised on first need; false when it cannot start.
 bool UserVideoInit();
+
+// Destroys the SDL window of a destroyed window, or hides it and keeps it
+// while a GL context is still current on it (the renderer stops after the
+// window is gone); UserFreeZombies destroys those kept once released.
+void UserReleaseSdlWindow(SDL_Window* window);
+void UserFreeZombies();
 
 // The live window of a handle (also during its WM_DESTROY), or null with ERROR_INVALID_WINDOW_HANDLE.
 UserWindow* UserFind(HWND hwnd);

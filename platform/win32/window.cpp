@@ -146,8 +146,38 @@ bool UserVideoInit()
         return false;
     }
     u.videoReady = true;
+    // Hold the GL library for good: SDL unloads it with the last GL window,
+    // and a reload per window leaks inside the driver.
+    if (SDL_GL_LoadLibrary(nullptr) != 0)
+        SDL_ClearError();
     SDL_ShowCursor(u.cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
     return true;
+}
+
+void UserReleaseSdlWindow(SDL_Window* window)
+{
+    if (window == nullptr)
+        return;
+    if (SDL_GL_GetCurrentWindow() != window) {
+        SDL_DestroyWindow(window);
+        return;
+    }
+    SDL_HideWindow(window);
+    User().zombies.push_back(window);
+}
+
+void UserFreeZombies()
+{
+    auto& zombies = User().zombies;
+    SDL_Window* current = SDL_GL_GetCurrentWindow();
+    for (auto it = zombies.begin(); it != zombies.end();) {
+        if (*it == current) {
+            ++it;
+            continue;
+        }
+        SDL_DestroyWindow(*it);
+        it = zombies.erase(it);
+    }
 }
 
 UserWindow* UserFind(HWND hwnd)
@@ -265,13 +295,15 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    UserClass cls;
-    cls.name = lpWndClass->lpszClassName;
-    cls.style = lpWndClass->style;
-    cls.proc = lpWndClass->lpfnWndProc;
-    cls.cbWndExtra = std::max(0, lpWndClass->cbWndExtra);
-    cls.instance = lpWndClass->hInstance;
-    return AddClass(cls);
+    WNDCLASSEXA ex;
+    std::memset(&ex, 0, sizeof ex);
+    ex.cbSize = sizeof ex;
+    ex.style = lpWndClass->style;
+    ex.lpfnWndProc = lpWndClass->lpfnWndProc;
+    ex.cbWndExtra = lpWndClass->cbWndExtra;
+    ex.hInstance = lpWndClass->hInstance;
+    ex.lpszClassName = lpWndClass->lpszClassName;
+    return RegisterClassExA(&ex);
 }
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass)
@@ -292,6 +324,8 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass)
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE)
 {
+    if (User().videoReady)
+        UserFreeZombies();
     std::string key = ClassKey(lpClassName);
     if (key.empty() || User().classes.erase(key) == 0) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -337,6 +371,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
         return nullptr;
     if (!child && !UserVideoInit())
         return nullptr;
+    UserFreeZombies();
 
     auto w = std::make_unique<UserWindow>();
     w->proc = cls->second.proc;
@@ -446,7 +481,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
     u.windows.erase(it);
     if (record->sdl != nullptr) {
         SDL_SetWindowMouseRect(record->sdl, nullptr);
-        SDL_DestroyWindow(record->sdl);
+        UserReleaseSdlWindow(record->sdl);
         record->sdl = nullptr;
     }
     u.dead.push_back(std::move(record));

@@ -4,5 +4,6 @@
 
 #include "platform/win32/wintypes.h"
 #include "platform/win32/winbase.h"
+#include "platform/win32/winuser.h"
 
 #endif

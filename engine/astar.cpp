@@ -1,0 +1,429 @@
+// A* path finder: open heap, closed list, per-cell state map and node index, path read-out.
+#include "engine/astar.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/blockgrid.h"
+#include "engine/debugdraw.h"
+#include "engine/spline.h"
+#include "gfx/core/memory.h"
+
+namespace {
+
+constexpr GxUInt32 kHintNode = 0x30000;
+constexpr GxInt32 kNodesPerBlock = 32;
+constexpr float kDebugLift = 0.1f;
+
+enum CellState : uint8_t { kUntouched = 0, kOpen = 1, kClosed = 2 };
+
+// Min-heap on f through the standard heap algorithms.
+bool HeapGreater(const FerroxAStarNode* a, const FerroxAStarNode* b)
+{
+    return a->f > b->f;
+}
+
+}  // namespace
+
+CFerroxAStar::CFerroxAStar()
+{
+    m_pFreeList = nullptr;
+    m_pMap = nullptr;
+    m_liveNodes = 0;
+    Init();
+}
+
+void CFerroxAStar::Init()
+{
+    m_status = FERROX_ASTAR_IDLE;
+    m_stepCount = 0;
+    m_pathLength = 0;
+    m_ownerValue = 0;
+    m_pFreeList = nullptr;
+    m_pGrid = nullptr;
+    m_pMap = nullptr;
+    m_cellCount = 0;
+    m_closedCount = 0;
+    m_pStartNode = nullptr;
+    m_pGoalNode = nullptr;
+}
+
+void CFerroxAStar::Release()
+{
+    delete[] m_pMap;
+    m_pMap = nullptr;
+    Reset();
+    if (m_pFreeList != nullptr) {
+        GxFreeListDestroy(m_pFreeList);
+    }
+    m_cellNodes.clear();
+    Init();
+}
+
+CFerroxAStar::~CFerroxAStar()
+{
+    CFerroxAStar::Release();
+}
+
+FerroxAStarNode* CFerroxAStar::AllocNode()
+{
+    if (m_pFreeList == nullptr) {
+        return nullptr;
+    }
+    auto* node = static_cast<FerroxAStarNode*>(GxFreeListAllocEntry(m_pFreeList, kHintNode));
+    if (node == nullptr) {
+        return nullptr;
+    }
+    std::memset(node, 0, sizeof(*node));
+    m_liveNodes++;
+    return node;
+}
+
+void CFerroxAStar::FreeNode(FerroxAStarNode* node)
+{
+    if (node == nullptr || m_pFreeList == nullptr) {
+        return;
+    }
+    GxFreeListFreeEntry(m_pFreeList, node);
+    m_liveNodes--;
+}
+
+void CFerroxAStar::FreeCellNode(FerroxAStarNode* node)
+{
+    if (m_cellNodes[node->cell] == node) {
+        m_cellNodes[node->cell] = nullptr;
+    }
+    FreeNode(node);
+}
+
+void CFerroxAStar::Reset()
+{
+    for (int32_t cell : m_touched) {
+        if (m_cellNodes[cell] != nullptr) {
+            FreeNode(m_cellNodes[cell]);
+            m_cellNodes[cell] = nullptr;
+        }
+    }
+    m_touched.clear();
+    FreeNode(m_pGoalNode);
+    m_pGoalNode = nullptr;
+    m_pStartNode = nullptr;
+    m_open.clear();
+    m_closed.clear();
+    m_closedCount = 0;
+    if (m_pFreeList != nullptr) {
+        GxFreeListPurge(m_pFreeList);
+    }
+}
+
+void CFerroxAStar::ReleaseUnusedNodes()
+{
+    for (FerroxAStarNode* node : m_open) {
+        if (node->child == nullptr) {
+            FreeCellNode(node);
+        }
+    }
+    for (FerroxAStarNode* node : m_closed) {
+        if (node->child == nullptr) {
+            FreeCellNode(node);
+        }
+    }
+    m_open.clear();
+    m_closed.clear();
+    m_closedCount = 0;
+}
+
+void CFerroxAStar::ClearMap()
+{
+    if (m_pMap != nullptr) {
+        std::memset(m_pMap, 0, m_cellCount);
+    }
+    Reset();
+    m_pStartNode = nullptr;
+    m_pGoalNode = nullptr;
+}
+
+void CFerroxAStar::SetCellCount(CFerroxBlockGrid* grid)
+{
+    m_pGrid = grid;
+    delete[] m_pMap;
+    m_cellCount = grid->GetColumns() * grid->GetRows();
+    m_pMap = new uint8_t[m_cellCount]();
+    m_cellNodes.assign(m_cellCount, nullptr);
+}
+
+int CFerroxAStar::SetGrid(CFerroxBlockGrid* grid)
+{
+    if (m_pFreeList != nullptr) {
+        Reset();
+        GxFreeListDestroy(m_pFreeList);
+    }
+    m_pFreeList = GxFreeListCreateAndPreallocate(sizeof(FerroxAStarNode), kNodesPerBlock,
+                                                 alignof(FerroxAStarNode), 1, nullptr, kHintNode);
+    if (grid != nullptr) {
+        SetCellCount(grid);
+    }
+    return 0;
+}
+
+int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, intptr_t ownerValue)
+{
+    Reset();
+    m_pathLength = 0;
+    if (grid == nullptr || !grid->IsValidCell(startCell, 1) || !grid->IsValidCell(goalCell, 1)) {
+        m_status = FERROX_ASTAR_FAILED;
+        return m_status;
+    }
+    if (grid != m_pGrid || m_pMap == nullptr) {
+        SetCellCount(grid);
+    }
+    if (m_pFreeList == nullptr) {
+        SetGrid(nullptr);
+    }
+    std::memset(m_pMap, 0, m_cellCount);
+    m_ownerValue = ownerValue;
+    m_pStartNode = AllocNode();
+    m_pGoalNode = AllocNode();
+    if (m_pStartNode == nullptr || m_pGoalNode == nullptr) {
+        FreeNode(m_pStartNode);
+        FreeNode(m_pGoalNode);
+        m_pStartNode = m_pGoalNode = nullptr;
+        m_status = FERROX_ASTAR_FAILED;
+        return m_status;
+    }
+    m_pStartNode->cell = startCell;
+    m_pStartNode->g = 0;
+    m_pStartNode->h = Heuristic(m_pStartNode, goalCell);
+    m_pStartNode->f = m_pStartNode->g + m_pStartNode->h;
+    m_pGoalNode->cell = goalCell;
+    m_status = FERROX_ASTAR_STARTED;
+    m_open.push_back(m_pStartNode);
+    std::push_heap(m_open.begin(), m_open.end(), HeapGreater);
+    m_pMap[startCell] = kOpen;
+    m_cellNodes[startCell] = m_pStartNode;
+    m_touched.push_back(startCell);
+    m_stepCount = 0;
+    return m_status;
+}
+
+void CFerroxAStar::FoundGoal(FerroxAStarNode* current)
+{
+    m_pGoalNode->parent = current->parent;
+    m_pathLength = 1;
+    if (current != m_pStartNode) {
+        FreeCellNode(current);
+        FerroxAStarNode* node = m_pGoalNode;
+        while (node != m_pStartNode && node->parent != nullptr) {
+            node->parent->child = node;
+            m_pathLength++;
+            node = node->parent;
+        }
+    }
+    ReleaseUnusedNodes();
+    m_status = FERROX_ASTAR_FOUND;
+}
+
+// A cell already open or closed that is reached by a cheaper route takes the new route in
+// place: nodes it expanded keep pointing at it, so no parent link is ever left dangling.
+void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
+{
+    const uint32_t g = StepCost(s) + current->g;
+    const int32_t cell = s->cell;
+    FerroxAStarNode* existing = m_pMap[cell] != kUntouched ? m_cellNodes[cell] : nullptr;
+    if (existing != nullptr && existing->g <= g) {
+        FreeNode(s);
+        return;
+    }
+    if (existing == nullptr) {
+        s->parent = current;
+        s->g = g;
+        s->h = Heuristic(s, m_pGoalNode->cell);
+        s->f = s->g + s->h;
+        m_cellNodes[cell] = s;
+        m_touched.push_back(cell);
+        m_open.push_back(s);
+        std::push_heap(m_open.begin(), m_open.end(), HeapGreater);
+        m_pMap[cell] = kOpen;
+        return;
+    }
+    FreeNode(s);
+    if (m_pMap[cell] == kClosed) {
+        auto it = std::find(m_closed.rbegin(), m_closed.rend(), existing);
+        if (it != m_closed.rend()) {
+            m_closed.erase(std::next(it).base());
+            m_closedCount--;
+        }
+    } else {
+        auto it = std::find(m_open.begin(), m_open.end(), existing);
+        if (it != m_open.end()) {
+            m_open.erase(it);
+            std::make_heap(m_open.begin(), m_open.end(), HeapGreater);
+        }
+    }
+    existing->parent = current;
+    existing->g = g;
+    existing->h = Heuristic(existing, m_pGoalNode->cell);
+    existing->f = existing->g + existing->h;
+    m_open.push_back(existing);
+    std::push_heap(m_open.begin(), m_open.end(), HeapGreater);
+    m_pMap[cell] = kOpen;
+}
+
+int CFerroxAStar::Step()
+{
+    if (m_status == FERROX_ASTAR_IDLE) {
+        m_status = FERROX_ASTAR_NOTSTARTED;
+        return m_status;
+    }
+    if (m_open.empty()) {
+        m_status = FERROX_ASTAR_FAILED;
+        Reset();
+        return m_status;
+    }
+    if (m_closedCount > m_cellCount / 2) {
+        m_status = FERROX_ASTAR_GAVEUP;
+        Reset();
+        return m_status;
+    }
+    m_stepCount++;
+    std::pop_heap(m_open.begin(), m_open.end(), HeapGreater);
+    FerroxAStarNode* current = m_open.back();
+    m_open.pop_back();
+    if (IsGoal(current)) {
+        FoundGoal(current);
+        return m_status;
+    }
+    m_successors.clear();
+    GetSuccessors(current, current->parent);
+    for (FerroxAStarNode* s : m_successors) {
+        ExpandSuccessor(current, s);
+    }
+    m_successors.clear();
+    m_closed.push_back(current);
+    m_closedCount++;
+    m_pMap[current->cell] = kClosed;
+    m_status = FERROX_ASTAR_SEARCHING;
+    return m_status;
+}
+
+intptr_t CFerroxAStar::GetOwnerValue()
+{
+    return m_ownerValue;
+}
+
+uint32_t CFerroxAStar::Heuristic(FerroxAStarNode* node, int goalCell)
+{
+    const int rows = std::abs(m_pGrid->GetCellRow(node->cell, 1) - m_pGrid->GetCellRow(goalCell, 1));
+    const int columns = std::abs(m_pGrid->GetCellColumn(node->cell, 1) - m_pGrid->GetCellColumn(goalCell, 1));
+    return static_cast<uint32_t>(rows + columns);
+}
+
+int CFerroxAStar::IsGoal(FerroxAStarNode* node)
+{
+    return m_pGoalNode != nullptr && node->cell == m_pGoalNode->cell ? 1 : 0;
+}
+
+int CFerroxAStar::GetSuccessors(FerroxAStarNode* node, FerroxAStarNode*)
+{
+    const int w = m_pGrid->GetColumns();
+    const int offsets[8] = {1, w + 1, w, w - 1, -1, -w - 1, -w, -w + 1};
+    for (int direction = 0; direction < 8; direction++) {
+        if (!m_pGrid->CanMove(direction, node->cell)) {
+            continue;
+        }
+        FerroxAStarNode* successor = AllocNode();
+        if (successor == nullptr) {
+            continue;
+        }
+        successor->cell = node->cell + offsets[direction];
+        AddSuccessor(successor);
+    }
+    return 1;
+}
+
+uint32_t CFerroxAStar::StepCost(FerroxAStarNode*)
+{
+    return 1;
+}
+
+int CFerroxAStar::IsSameNode(FerroxAStarNode* a, FerroxAStarNode* b)
+{
+    return a->cell == b->cell ? 1 : 0;
+}
+
+FerroxAStarNode* CFerroxAStar::GetStartNode()
+{
+    return m_pStartNode;
+}
+
+FerroxAStarNode* CFerroxAStar::GetGoalNode()
+{
+    return m_pGoalNode;
+}
+
+void CFerroxAStar::AddSuccessor(FerroxAStarNode* node)
+{
+    m_successors.push_back(node);
+}
+
+int CFerroxAStar::GetPath(std::vector<int>& cells, int append)
+{
+    if (!append) {
+        cells.clear();
+    }
+    if (m_pStartNode == nullptr || m_status == FERROX_ASTAR_FAILED || m_status == FERROX_ASTAR_GAVEUP) {
+        return 0;
+    }
+    int appended = 0;
+    for (FerroxAStarNode* node = m_pStartNode; node != nullptr; node = node->child) {
+        cells.push_back(node->cell);
+        appended++;
+        if (node == m_pGoalNode) {
+            break;
+        }
+    }
+    return appended;
+}
+
+CFerroxSpline* CFerroxAStar::BuildPathSpline()
+{
+    if (m_pStartNode == nullptr || m_pGrid == nullptr || m_pathLength < 1) {
+        return nullptr;
+    }
+    std::vector<GxV3d> points;
+    points.reserve(m_pathLength);
+    for (FerroxAStarNode* node = m_pStartNode; node != nullptr && static_cast<int>(points.size()) < m_pathLength;
+         node = node->child) {
+        GxV3d p;
+        if (m_pGrid->GetCellPosition(node->cell, &p, 1) != nullptr) {
+            points.push_back(p);
+        }
+    }
+    CFerroxSpline* spline = new CFerroxSpline();
+    spline->Create(points.data(), static_cast<int>(points.size()), nullptr);
+    return spline;
+}
+
+void CFerroxAStar::DrawDebugInfo()
+{
+    if (m_pGrid == nullptr) {
+        return;
+    }
+    auto drawCircle = [this](FerroxAStarNode* node, float radius, int count) {
+        GxV3d centre;
+        if (m_pGrid->GetCellPosition(node->cell, &centre, 1) == nullptr) {
+            return;
+        }
+        centre.y += kDebugLift;
+        GxV3d* circle = MakeDebugCircle(centre, radius, count);
+        DrawDebugLines(circle, count, 0);
+        delete[] circle;
+    };
+    for (FerroxAStarNode* node : m_open) {
+        drawCircle(node, 0.5f, 4);
+    }
+    for (FerroxAStarNode* node : m_closed) {
+        drawCircle(node, 0.75f, 5);
+    }
+}

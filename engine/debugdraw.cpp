@@ -1,0 +1,128 @@
+// Debug drawing: the vertex lists of lines, circles and grids, and the render states around them.
+#include "engine/debugdraw.h"
+
+#include <cmath>
+
+#include "gfx/core/engine.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Vertices of DrawDebugLines carry no colour of their own choosing: a fixed opaque white.
+constexpr GxUInt32 kLineColor = 0xFFFFFFFFu;
+
+FerroxImVertex MakeVertex(const GxV3d& position, GxUInt32 color)
+{
+    FerroxImVertex v = {};
+    v.position = position;
+    v.color = color;
+    return v;
+}
+
+}  // namespace
+
+void FerroxSetRenderState(GxInt32 state, intptr_t value)
+{
+    GxRenderStateSetFunction set = GxEngineInstance->dOpenDevice.fpRenderStateSet;
+    if (set != nullptr) {
+        set(state, reinterpret_cast<void*>(value));
+    }
+}
+
+GxUInt32 FerroxPackColor(const GxRGBA& color)
+{
+    return (static_cast<GxUInt32>(color.alpha) << 24) | (static_cast<GxUInt32>(color.red) << 16) |
+           (static_cast<GxUInt32>(color.green) << 8) | color.blue;
+}
+
+void BeginDebugDraw()
+{
+    FerroxSetRenderState(FERROX_RS_SHADEMODE, FERROX_SHADE_GOURAUD);
+    FerroxSetRenderState(FERROX_RS_TEXTURERASTER, 0);
+    FerroxSetRenderState(FERROX_RS_VERTEXALPHA, 0);
+    FerroxSetRenderState(FERROX_RS_ZTEST, 1);
+    FerroxSetRenderState(FERROX_RS_ZWRITE, 1);
+}
+
+void EndDebugDraw()
+{
+    FerroxSetRenderState(FERROX_RS_SRCBLEND, FERROX_BLEND_SRCALPHA);
+    FerroxSetRenderState(FERROX_RS_DESTBLEND, FERROX_BLEND_INVSRCALPHA);
+    FerroxSetRenderState(FERROX_RS_ZTEST, 1);
+    FerroxSetRenderState(FERROX_RS_ZWRITE, 1);
+}
+
+std::vector<FerroxImVertex> BuildDebugLineVertices(const GxV3d* points, int count, float height)
+{
+    std::vector<FerroxImVertex> vertices;
+    if (points == nullptr || count <= 0) {
+        return vertices;
+    }
+    vertices.reserve(count);
+    for (int i = 0; i < count; i++) {
+        GxV3d p = points[i];
+        p.y += height;
+        vertices.push_back(MakeVertex(p, kLineColor));
+    }
+    return vertices;
+}
+
+void DrawDebugLines(const GxV3d* points, int count, float height)
+{
+    std::vector<FerroxImVertex> vertices = BuildDebugLineVertices(points, count, height);
+    if (vertices.size() < 2) {
+        return;
+    }
+    BeginDebugDraw();
+    // The vertices go to immediate-mode 3D as a polyline (opaque, world space) once it exists.
+    EndDebugDraw();
+}
+
+GxV3d* MakeDebugCircle(const GxV3d& midpoint, float radius, int count)
+{
+    if (count < 2) {
+        return nullptr;
+    }
+    GxV3d* points = new GxV3d[count];
+    const double step = 360.0 / (count - 1);
+    for (int i = 0; i < count - 1; i++) {
+        const double angle = i * step * kPi / 180.0;
+        points[i] = {static_cast<GxReal>(midpoint.x + std::cos(angle) * radius), midpoint.y,
+                     static_cast<GxReal>(midpoint.z + std::sin(angle) * radius)};
+    }
+    points[count - 1] = points[0];
+    return points;
+}
+
+std::vector<FerroxImVertex> BuildDebugGridVertices(const GxV3d& origin, int columns, int rows, float cellSize,
+                                                   const GxRGBA& color)
+{
+    std::vector<FerroxImVertex> vertices;
+    if (columns < 0 || rows < 0) {
+        return vertices;
+    }
+    const GxUInt32 packed = FerroxPackColor(color);
+    vertices.reserve(static_cast<size_t>(columns + rows + 2) * 2);
+    for (int i = 0; i <= rows; i++) {
+        const GxReal z = origin.z - i * cellSize;
+        vertices.push_back(MakeVertex({origin.x, origin.y, z}, packed));
+        vertices.push_back(MakeVertex({origin.x + columns * cellSize, origin.y, z}, packed));
+    }
+    for (int i = 0; i <= columns; i++) {
+        const GxReal x = origin.x + i * cellSize;
+        vertices.push_back(MakeVertex({x, origin.y, origin.z}, packed));
+        vertices.push_back(MakeVertex({x, origin.y, origin.z - rows * cellSize}, packed));
+    }
+    return vertices;
+}
+
+void DrawDebugGrid(const GxV3d& origin, int columns, int rows, float cellSize, const GxRGBA& color)
+{
+    std::vector<FerroxImVertex> vertices = BuildDebugGridVertices(origin, columns, rows, cellSize, color);
+    if (vertices.empty()) {
+        return;
+    }
+    BeginDebugDraw();
+    // The vertices go to immediate-mode 3D as a line list (opaque, world space) once it exists.
+    EndDebugDraw();
+}

@@ -1,0 +1,27 @@
+// Internals of the tag-tree reader shared with its tests: how file bytes are cut into line pieces.
+#pragma once
+
+#include <cstddef>
+
+#include "engine/tagtree.h"
+
+// One piece of a line: its bytes without the line end, and whether the line end followed.
+struct FerroxTagPiece {
+    const char* text;
+    size_t length;
+    bool lineEnd;
+};
+
+// Cuts text into pieces as the file layer's line reads do: at most FERROX_TAG_LINE_BUFFER - 1
+// bytes, ending after the first LF, a CR directly before that LF dropped, a CR that ends a
+// partial piece left for the next, and a NUL byte ending the visible text.
+class CFerroxTagPieceReader {
+public:
+    CFerroxTagPieceReader(const char* text, size_t size) : m_pText(text), m_size(size), m_pos(0) {}
+    bool Next(FerroxTagPiece& piece);
+
+private:
+    const char* m_pText;
+    size_t m_size;
+    size_t m_pos;
+};

@@ -1,0 +1,808 @@
+// Image module: images and their pixel blocks, copies, masks, gamma tables, the search path and the image-format registry.
+#include "gfx/core/image.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
+#include "gfx/core/core_local.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
+#include "gfx/core/stream.h"
+
+namespace {
+
+constexpr GxUInt32 gxIMAGEPLUGINID = 0x406;
+constexpr GxUInt32 kImageHint = 0x30018;
+constexpr GxUInt32 kImageListHint = 0x40018;
+constexpr GxUInt32 kFormatHint = 0x30406;
+constexpr GxUInt32 kFormatListHint = 0x40406;
+constexpr GxUInt32 kPathHint = 0x1040406;
+constexpr GxUInt32 kNameHint = 0x1040018;
+constexpr GxInt32 kEntriesPerBlock = 128;
+constexpr GxInt32 kInitialBufferSize = 256;
+constexpr GxInt32 kExtensionSize = 20;   // "." + 18 characters + NUL
+// Largest pixel block an image may have; keeps every size computation inside 32 bits.
+constexpr uint64_t kMaxPixelBytes = 0x40000000u;
+
+// One registered file format.
+struct GxImageFormat {
+    GxChar lowerExtension[kExtensionSize];
+    GxChar upperExtension[kExtensionSize];
+    GxImageCallBackRead readCB;
+    GxImageCallBackWrite writeCB;
+    GxImageFormat* next;
+};
+
+struct GxImageModuleBlock {
+    GxFreeList* imageFreeList;
+    GxFreeList imageFreeListRecord;
+    GxChar* path;
+    GxInt32 pathSize;
+    GxUInt8 gammaTable[256];
+    GxUInt8 invGammaTable[256];
+    GxReal gamma;
+    GxChar* nameBuffer;
+    GxInt32 nameBufferSize;
+    GxFreeList* formatFreeList;
+    GxFreeList formatFreeListRecord;
+    GxImageFormat* formats;
+};
+
+GxPluginRegistry imageTKList = GxPluginRegistryInitializer(sizeof(GxImage), 0);
+GxInt32 imageModuleOffset = -1;
+GxInt32 imageModuleInstances = 0;
+
+GxImageModuleBlock* Block()
+{
+    if (imageModuleInstances <= 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<GxImageModuleBlock*>(GxEngineGetModuleBlock(imageModuleOffset));
+}
+
+GxImageModuleBlock* BlockOrRaise()
+{
+    GxImageModuleBlock* block = Block();
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+    }
+    return block;
+}
+
+GxInt32 BytesPerPixel(GxInt32 depth) { return (depth + 7) >> 3; }
+bool IsPalettised(GxInt32 depth) { return depth == 4 || depth == 8; }
+GxInt32 PaletteBytes(GxInt32 depth) { return IsPalettised(depth) ? (4 << depth) : 0; }
+
+// Stride of a freshly allocated block, or -1 when the block would be unreasonably large.
+GxInt32 AllocatedStride(GxInt32 width, GxInt32 height, GxInt32 depth)
+{
+    if (width < 0 || height < 0 || depth <= 0 || depth > 32) {
+        return -1;
+    }
+    const uint64_t stride = (static_cast<uint64_t>(BytesPerPixel(depth)) * static_cast<uint64_t>(width) + 3) & ~3ull;
+    if (stride * static_cast<uint64_t>(height) > kMaxPixelBytes) {
+        return -1;
+    }
+    return static_cast<GxInt32>(stride);
+}
+
+// A zeroed block of rows and palette; the palette, when any, follows the rows.
+GxUInt8* NewPixelBlock(GxInt32 stride, GxInt32 height, GxInt32 depth)
+{
+    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height) + PaletteBytes(depth);
+    return static_cast<GxUInt8*>(GxCalloc(bytes == 0 ? 1 : bytes, 1, kImageHint));
+}
+
+GxRGBA* PaletteOf(GxUInt8* block, GxInt32 stride, GxInt32 height, GxInt32 depth)
+{
+    if (!IsPalettised(depth)) {
+        return nullptr;
+    }
+    return reinterpret_cast<GxRGBA*>(block + static_cast<size_t>(stride) * static_cast<size_t>(height));
+}
+
+GxUInt8 MaxRGB(const GxRGBA& c)
+{
+    GxUInt8 m = c.red > c.green ? c.red : c.green;
+    return m > c.blue ? m : c.blue;
+}
+
+// Expands palette indices (depth 4 or 8) into 32-bit pixels of the same size.
+void ExpandThroughPalette(GxImage* destination, const GxImage* source)
+{
+    const GxInt32 entries = 1 << source->depth;
+    for (GxInt32 y = 0; y < source->height; ++y) {
+        const GxUInt8* in = source->pixels + static_cast<size_t>(y) * source->stride;
+        GxRGBA* out = reinterpret_cast<GxRGBA*>(destination->pixels + static_cast<size_t>(y) * destination->stride);
+        for (GxInt32 x = 0; x < source->width; ++x) {
+            out[x] = source->palette[in[x] & (entries - 1)];
+        }
+    }
+}
+
+void CopyRows(GxImage* destination, const GxImage* source, GxInt32 rowBytes)
+{
+    for (GxInt32 y = 0; y < source->height; ++y) {
+        memcpy(destination->pixels + static_cast<size_t>(y) * destination->stride,
+               source->pixels + static_cast<size_t>(y) * source->stride, static_cast<size_t>(rowBytes));
+    }
+}
+
+GxUInt8 GammaByte(float value)
+{
+    // Out-of-range gammas give huge or NaN values; keep the conversion defined.
+    if (!(value > 0.0f)) {
+        return 0;
+    }
+    if (value >= 255.0f) {
+        return 255;
+    }
+    return static_cast<GxUInt8>(static_cast<GxInt32>(value));
+}
+
+void BuildGammaTables(GxImageModuleBlock* block, GxReal gamma)
+{
+    const float inverse = 1.0f / gamma;
+    block->gammaTable[0] = 0;
+    block->invGammaTable[0] = 0;
+    for (GxInt32 i = 1; i < 256; ++i) {
+        const float x = static_cast<float>(i) * (1.0f / 255.0f);
+        const float corrected = static_cast<float>(std::pow(static_cast<double>(x), static_cast<double>(inverse)));
+        const float undone = static_cast<float>(std::pow(static_cast<double>(x), static_cast<double>(gamma)));
+        block->gammaTable[i] = GammaByte(corrected * 255.0f + 0.5f);
+        block->invGammaTable[i] = GammaByte(undone * 255.0f + 0.5f);
+    }
+}
+
+// Grows a module buffer to at least `size` bytes, keeping its contents.
+bool GrowBuffer(GxChar** buffer, GxInt32* capacity, size_t size, GxUInt32 hint)
+{
+    if (size <= static_cast<size_t>(*capacity)) {
+        return true;
+    }
+    if (size > 0x7FFFFFFFu) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return false;
+    }
+    auto* grown = static_cast<GxChar*>(GxRealloc(*buffer, size, hint));
+    if (!grown) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return false;
+    }
+    *buffer = grown;
+    *capacity = static_cast<GxInt32>(size);
+    return true;
+}
+
+GxImageFormat* FindFormatByLower(GxImageModuleBlock* block, const GxChar* lower)
+{
+    for (GxImageFormat* f = block->formats; f; f = f->next) {
+        if (strcmp(f->lowerExtension, lower) == 0) {
+            return f;
+        }
+    }
+    return nullptr;
+}
+
+// The extension (with its ".") of the file part of a name, or null.
+const GxChar* NameExtension(const GxChar* name)
+{
+    const GxChar* part = name;
+    for (char separator : {':', '/', '\\'}) {
+        if (const GxChar* cut = strrchr(part, separator)) {
+            part = cut + 1;
+        }
+    }
+    return strrchr(part, '.');
+}
+
+struct ReadSearch {
+    GxImageCallBackRead readCB;
+    GxImage* image;
+};
+
+const GxChar* TryRead(const GxChar* candidate, void* data)
+{
+    auto* search = static_cast<ReadSearch*>(data);
+    if (!GxFileExists(candidate)) {
+        return candidate;
+    }
+    search->image = search->readCB(candidate);
+    return search->image ? nullptr : candidate;
+}
+
+struct ExtensionSearch {
+    GxImageModuleBlock* block;
+    const GxChar* found;
+};
+
+// The name buffer has room for an extension after the candidate.
+const GxChar* TryExtensions(const GxChar* candidate, void* data)
+{
+    auto* search = static_cast<ExtensionSearch*>(data);
+    GxChar* buffer = search->block->nameBuffer;
+    const size_t length = strlen(candidate);
+    for (GxImageFormat* f = search->block->formats; f; f = f->next) {
+        for (const GxChar* extension : {f->lowerExtension, f->upperExtension}) {
+            memcpy(buffer + length, extension, strlen(extension) + 1);
+            if (GxFileExists(buffer)) {
+                search->found = extension;
+                buffer[length] = '\0';
+                return nullptr;
+            }
+        }
+    }
+    buffer[length] = '\0';
+    return candidate;
+}
+
+// Reads `bytes` of rows stored with `storedStride` into the image's rows.
+bool ReadRows(GxStream* stream, GxImage* image, GxInt32 storedStride)
+{
+    if (storedStride == image->stride) {
+        const GxUInt32 bytes = static_cast<GxUInt32>(image->stride) * static_cast<GxUInt32>(image->height);
+        return GxStreamRead(stream, image->pixels, bytes) == bytes;
+    }
+    const GxUInt32 common = static_cast<GxUInt32>(storedStride < image->stride ? storedStride : image->stride);
+    const GxUInt32 skip = static_cast<GxUInt32>(storedStride) - common;
+    for (GxInt32 y = 0; y < image->height; ++y) {
+        if (GxStreamRead(stream, image->pixels + static_cast<size_t>(y) * image->stride, common) != common) {
+            return false;
+        }
+        if (skip && !GxStreamSkip(stream, skip)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void* ImageOpen(void* instance, GxInt32 offset, GxInt32)
+{
+    imageModuleOffset = offset;
+    auto* block = reinterpret_cast<GxImageModuleBlock*>(static_cast<char*>(instance) + offset);
+    memset(block, 0, sizeof(*block));
+    block->imageFreeList = GxFreeListCreateAndPreallocate(imageTKList.sizeOfStruct, kEntriesPerBlock,
+                                                          alignof(GxImage), 1, &block->imageFreeListRecord,
+                                                          kImageListHint);
+    block->formatFreeList = GxFreeListCreateAndPreallocate(sizeof(GxImageFormat), kEntriesPerBlock,
+                                                           alignof(GxImageFormat), 1, &block->formatFreeListRecord,
+                                                           kFormatListHint);
+    block->path = static_cast<GxChar*>(GxMalloc(kInitialBufferSize, kPathHint));
+    block->nameBuffer = static_cast<GxChar*>(GxMalloc(kInitialBufferSize, kNameHint));
+    if (!block->imageFreeList || !block->formatFreeList || !block->path || !block->nameBuffer) {
+        if (block->imageFreeList) GxFreeListDestroy(block->imageFreeList);
+        if (block->formatFreeList) GxFreeListDestroy(block->formatFreeList);
+        if (block->path) GxFree(block->path);
+        if (block->nameBuffer) GxFree(block->nameBuffer);
+        memset(block, 0, sizeof(*block));
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    block->path[0] = '\0';
+    block->pathSize = kInitialBufferSize;
+    block->nameBuffer[0] = '\0';
+    block->nameBufferSize = kInitialBufferSize;
+    block->gamma = 1.0f;
+    BuildGammaTables(block, 1.0f);
+    imageModuleInstances++;
+    return instance;
+}
+
+void* ImageClose(void* instance, GxInt32 offset, GxInt32)
+{
+    auto* block = reinterpret_cast<GxImageModuleBlock*>(static_cast<char*>(instance) + offset);
+    GxFree(block->nameBuffer);
+    GxFree(block->path);
+    while (GxImageFormat* f = block->formats) {
+        block->formats = f->next;
+        GxFreeListFreeEntry(block->formatFreeList, f);
+    }
+    GxFreeListDestroy(block->formatFreeList);
+    GxFreeListDestroy(block->imageFreeList);
+    memset(block, 0, sizeof(*block));
+    imageModuleInstances--;
+    return instance;
+}
+
+}  // namespace
+
+const GxCoreModule gxImageModule = {gxIMAGEPLUGINID, static_cast<GxInt32>(sizeof(GxImageModuleBlock)), ImageOpen,
+                                    ImageClose};
+
+GxInt32 GxImageRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
+                              GxPluginObjectDestructor destructor, GxPluginObjectCopy copy)
+{
+    return GxPluginRegistryAddPlugin(&imageTKList, size, pluginID, constructor, destructor, copy);
+}
+
+GxInt32 GxImageGetPluginOffset(GxUInt32 pluginID)
+{
+    return GxPluginRegistryGetPluginOffset(&imageTKList, pluginID);
+}
+
+GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth)
+{
+    GxImageModuleBlock* block = BlockOrRaise();
+    if (!block) {
+        return nullptr;
+    }
+    if (width < 0 || height < 0 || depth <= 0 || depth > 32) {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return nullptr;
+    }
+    auto* image = static_cast<GxImage*>(GxFreeListAllocEntry(block->imageFreeList, kImageHint));
+    if (!image) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    *image = GxImage{0, width, height, depth, 0, nullptr, nullptr};
+    if (!GxPluginRegistryInitObject(&imageTKList, image)) {
+        GxFreeListFreeEntry(block->imageFreeList, image);
+        return nullptr;
+    }
+    return image;
+}
+
+GxBool GxImageDestroy(GxImage* image)
+{
+    GxImageModuleBlock* block = Block();
+    if (!image || !block) {
+        return 1;
+    }
+    GxImageFreePixels(image);
+    GxPluginRegistryDeInitObject(&imageTKList, image);
+    GxFreeListFreeEntry(block->imageFreeList, image);
+    return 1;
+}
+
+GxImage* GxImageAllocatePixels(GxImage* image)
+{
+    if (!image) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    const GxInt32 stride = AllocatedStride(image->width, image->height, image->depth);
+    GxUInt8* block = stride < 0 ? nullptr : NewPixelBlock(stride, image->height, image->depth);
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    GxImageFreePixels(image);
+    image->stride = stride;
+    image->pixels = block;
+    image->palette = PaletteOf(block, stride, image->height, image->depth);
+    image->flags |= gxIMAGEALLOCATED;
+    return image;
+}
+
+GxImage* GxImageFreePixels(GxImage* image)
+{
+    if (image->flags & gxIMAGEALLOCATED) {
+        GxFree(image->pixels);
+    }
+    image->pixels = nullptr;
+    image->palette = nullptr;
+    image->flags &= ~gxIMAGEALLOCATED;
+    return image;
+}
+
+GxImage* GxImageResize(GxImage* image, GxInt32 width, GxInt32 height)
+{
+    if (!image) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (!(image->flags & gxIMAGEALLOCATED)) {
+        image->width = width;
+        image->height = height;
+        return image;
+    }
+    const GxInt32 stride = AllocatedStride(width, height, image->depth);
+    GxUInt8* block = stride < 0 ? nullptr : NewPixelBlock(stride, height, image->depth);
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    GxRGBA* palette = PaletteOf(block, stride, height, image->depth);
+    if (palette && image->palette) {
+        memcpy(palette, image->palette, static_cast<size_t>(PaletteBytes(image->depth)));
+    }
+    const GxInt32 rows = height < image->height ? height : image->height;
+    const GxInt32 columns = width < image->width ? width : image->width;
+    const size_t rowBytes = static_cast<size_t>(columns) * BytesPerPixel(image->depth);
+    for (GxInt32 y = 0; y < rows; ++y) {
+        memcpy(block + static_cast<size_t>(y) * stride, image->pixels + static_cast<size_t>(y) * image->stride, rowBytes);
+    }
+    GxFree(image->pixels);
+    image->pixels = block;
+    image->palette = palette;
+    image->stride = stride;
+    image->width = width;
+    image->height = height;
+    return image;
+}
+
+GxImage* GxImageCopy(GxImage* destination, const GxImage* source)
+{
+    if (!destination || !source || !destination->pixels || !source->pixels) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (destination->width != source->width || destination->height != source->height) {
+        GxErrorRaise(gxPLUGINCORE, gxERRSIZEMISMATCH);
+        return nullptr;
+    }
+    const GxInt32 from = source->depth;
+    const GxInt32 to = destination->depth;
+    if (from == to) {
+        if (destination->palette && source->palette && from <= 8) {
+            memcpy(destination->palette, source->palette, static_cast<size_t>(4 << from));
+        }
+        CopyRows(destination, source, BytesPerPixel(from) * source->width);
+    } else if (from == 4 && to == 8) {
+        // The first 16 entries carry the colours of the 4-bit indices.
+        if (destination->palette && source->palette) {
+            memcpy(destination->palette, source->palette, 4 << 4);
+        }
+        CopyRows(destination, source, source->width);
+    } else if (IsPalettised(from) && to == 32 && source->palette) {
+        ExpandThroughPalette(destination, source);
+    } else {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return nullptr;
+    }
+    destination->flags = (destination->flags & ~gxIMAGEGAMMASET) | (source->flags & gxIMAGEGAMMASET);
+    return destination;
+}
+
+GxImage* GxImageMakeMask(GxImage* image)
+{
+    if (IsPalettised(image->depth) && image->palette) {
+        for (GxInt32 i = 0; i < (1 << image->depth); ++i) {
+            image->palette[i].alpha = MaxRGB(image->palette[i]);
+        }
+    } else if (image->depth == 32 && image->pixels) {
+        for (GxInt32 y = 0; y < image->height; ++y) {
+            auto* row = reinterpret_cast<GxRGBA*>(image->pixels + static_cast<size_t>(y) * image->stride);
+            for (GxInt32 x = 0; x < image->width; ++x) {
+                row[x].alpha = MaxRGB(row[x]);
+            }
+        }
+    }
+    return image;
+}
+
+GxImage* GxImageApplyMask(GxImage* image, const GxImage* mask)
+{
+    if (!image || !mask || !image->pixels || !mask->pixels) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (image->width != mask->width || image->height != mask->height) {
+        GxErrorRaise(gxPLUGINCORE, gxERRSIZEMISMATCH);
+        return nullptr;
+    }
+    const bool maskPalettised = IsPalettised(mask->depth) && mask->palette;
+    if ((!maskPalettised && mask->depth != 32) ||
+        (image->depth != 32 && !(IsPalettised(image->depth) && image->palette))) {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return nullptr;
+    }
+    if (image->depth != 32) {
+        // Expand into a new block first so a failure leaves the image as it was.
+        GxImage* expanded = GxImageCreate(image->width, image->height, 32);
+        if (!expanded || !GxImageAllocatePixels(expanded)) {
+            GxImageDestroy(expanded);
+            return nullptr;
+        }
+        GxImageCopy(expanded, image);
+        GxImageFreePixels(image);
+        image->depth = 32;
+        image->stride = expanded->stride;
+        image->pixels = expanded->pixels;
+        image->flags |= gxIMAGEALLOCATED;
+        expanded->flags &= ~gxIMAGEALLOCATED;
+        GxImageDestroy(expanded);
+    }
+    for (GxInt32 y = 0; y < image->height; ++y) {
+        auto* row = reinterpret_cast<GxRGBA*>(image->pixels + static_cast<size_t>(y) * image->stride);
+        const GxUInt8* maskRow = mask->pixels + static_cast<size_t>(y) * mask->stride;
+        for (GxInt32 x = 0; x < image->width; ++x) {
+            row[x].alpha = maskPalettised ? mask->palette[maskRow[x] & ((1 << mask->depth) - 1)].alpha
+                                          : maskRow[4 * x + 3];
+        }
+    }
+    return image;
+}
+
+GxImage* GxImageGammaCorrect(GxImage* image)
+{
+    GxImageModuleBlock* block = BlockOrRaise();
+    if (!block) {
+        return nullptr;
+    }
+    if (!image) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    const GxUInt8* table = block->gammaTable;
+    if (IsPalettised(image->depth)) {
+        if (!image->palette) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+            return nullptr;
+        }
+        for (GxInt32 i = 0; i < (1 << image->depth); ++i) {
+            GxRGBA& c = image->palette[i];
+            c = GxRGBA{table[c.red], table[c.green], table[c.blue], c.alpha};
+        }
+    } else if (image->depth == 32) {
+        if (!image->pixels) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+            return nullptr;
+        }
+        for (GxInt32 y = 0; y < image->height; ++y) {
+            auto* row = reinterpret_cast<GxRGBA*>(image->pixels + static_cast<size_t>(y) * image->stride);
+            for (GxInt32 x = 0; x < image->width; ++x) {
+                row[x] = GxRGBA{table[row[x].red], table[row[x].green], table[row[x].blue], row[x].alpha};
+            }
+        }
+    } else {
+        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDDEPTH);
+        return nullptr;
+    }
+    image->flags |= gxIMAGEGAMMASET;
+    return image;
+}
+
+GxBool GxImageSetGamma(GxReal gamma)
+{
+    GxImageModuleBlock* block = Block();
+    if (!block) {
+        return 0;
+    }
+    block->gamma = gamma;
+    BuildGammaTables(block, gamma);
+    return 1;
+}
+
+GxReal GxImageGetGamma(void)
+{
+    GxImageModuleBlock* block = Block();
+    return block ? block->gamma : 1.0f;
+}
+
+const GxUInt8* GxImageGetGammaTable(void)
+{
+    GxImageModuleBlock* block = Block();
+    return block ? block->gammaTable : nullptr;
+}
+
+const GxUInt8* GxImageGetInverseGammaTable(void)
+{
+    GxImageModuleBlock* block = Block();
+    return block ? block->invGammaTable : nullptr;
+}
+
+const GxChar* GxImageSetPath(const GxChar* path)
+{
+    GxImageModuleBlock* block = BlockOrRaise();
+    if (!block) {
+        return nullptr;
+    }
+    if (!path) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    const size_t length = strlen(path);
+    if (!GrowBuffer(&block->path, &block->pathSize, length + 1, kPathHint)) {
+        return nullptr;
+    }
+    memmove(block->path, path, length + 1);
+    return path;
+}
+
+const GxChar* GxImageGetPath(void)
+{
+    GxImageModuleBlock* block = Block();
+    return block ? block->path : nullptr;
+}
+
+GxBool GxImageIsAbsolutePath(const GxChar* name)
+{
+    if (!name) {
+        return 0;
+    }
+    if (name[0] == '\\' || name[0] == '/') {
+        return 1;
+    }
+    const bool letter = (name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z');
+    return letter && name[1] == ':';
+}
+
+const GxChar* GxImageForEachPathCandidate(const GxChar* name, GxInt32 spareBytes, GxImagePathCallBack callBack,
+                                          void* data)
+{
+    GxImageModuleBlock* block = BlockOrRaise();
+    if (!block) {
+        return nullptr;
+    }
+    if (!name || !callBack || spareBytes < 1) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    const size_t nameLength = strlen(name);
+    if (GxImageIsAbsolutePath(name) || block->path[0] == '\0') {
+        if (!GrowBuffer(&block->nameBuffer, &block->nameBufferSize, nameLength + spareBytes, kNameHint)) {
+            return nullptr;
+        }
+        memmove(block->nameBuffer, name, nameLength + 1);
+        callBack(block->nameBuffer, data);
+        return name;
+    }
+    const GxChar* directory = block->path;
+    while (*directory) {
+        const GxChar* end = strchr(directory, ';');
+        const size_t length = end ? static_cast<size_t>(end - directory) : strlen(directory);
+        if (!GrowBuffer(&block->nameBuffer, &block->nameBufferSize, length + nameLength + spareBytes, kNameHint)) {
+            return nullptr;
+        }
+        // The callback may change the path; the candidate is complete before it runs.
+        memcpy(block->nameBuffer, directory, length);
+        memcpy(block->nameBuffer + length, name, nameLength + 1);
+        if (!callBack(block->nameBuffer, data)) {
+            break;
+        }
+        if (!end) {
+            break;
+        }
+        directory = end + 1;
+    }
+    return name;
+}
+
+GxBool GxImageRegisterImageFormat(const GxChar* extension, GxImageCallBackRead readCB, GxImageCallBackWrite writeCB)
+{
+    GxImageModuleBlock* block = BlockOrRaise();
+    if (!block) {
+        return 0;
+    }
+    if (!extension) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    GxChar lower[kExtensionSize] = ".";
+    strncat(lower, extension, kExtensionSize - 2);
+    for (GxChar* c = lower; *c; ++c) {
+        *c = static_cast<GxChar>(tolower(static_cast<unsigned char>(*c)));
+    }
+    GxImageFormat* format = FindFormatByLower(block, lower);
+    if (!format) {
+        format = static_cast<GxImageFormat*>(GxFreeListAllocEntry(block->formatFreeList, kFormatHint));
+        if (!format) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+            return 0;
+        }
+        memcpy(format->lowerExtension, lower, sizeof(lower));
+        memcpy(format->upperExtension, lower, sizeof(lower));
+        for (GxChar* c = format->upperExtension; *c; ++c) {
+            *c = static_cast<GxChar>(toupper(static_cast<unsigned char>(*c)));
+        }
+        format->readCB = nullptr;
+        format->writeCB = nullptr;
+        format->next = block->formats;
+        block->formats = format;
+    }
+    if (readCB) {
+        format->readCB = readCB;
+    }
+    if (writeCB) {
+        format->writeCB = writeCB;
+    }
+    return 1;
+}
+
+GxImage* GxImageRead(const GxChar* imageName)
+{
+    GxImageModuleBlock* block = BlockOrRaise();
+    if (!block || !imageName) {
+        return nullptr;
+    }
+    const GxChar* extension = NameExtension(imageName);
+    if (!extension) {
+        return nullptr;
+    }
+    GxImageFormat* format = block->formats;
+    while (format && strcmp(format->lowerExtension, extension) != 0 && strcmp(format->upperExtension, extension) != 0) {
+        format = format->next;
+    }
+    if (!format || !format->readCB) {
+        return nullptr;
+    }
+    ReadSearch search = {format->readCB, nullptr};
+    GxImageForEachPathCandidate(imageName, 5, TryRead, &search);
+    return search.image;
+}
+
+GxImage* GxImageReadMaskedImage(const GxChar* imageName, const GxChar* maskName)
+{
+    GxImage* image = GxImageRead(imageName);
+    if (!image || !maskName || maskName[0] == '\0') {
+        return image;
+    }
+    GxImage* mask = GxImageRead(maskName);
+    if (!mask) {
+        GxImageDestroy(image);
+        return nullptr;
+    }
+    GxImageMakeMask(mask);
+    GxImage* result = GxImageApplyMask(image, mask);
+    GxImageDestroy(mask);
+    if (!result) {
+        GxImageDestroy(image);
+    }
+    return result;
+}
+
+const GxChar* GxImageFindFileExtension(const GxChar* imageName)
+{
+    GxImageModuleBlock* block = BlockOrRaise();
+    if (!block || !imageName) {
+        return nullptr;
+    }
+    ExtensionSearch search = {block, nullptr};
+    GxImageForEachPathCandidate(imageName, kExtensionSize, TryExtensions, &search);
+    return search.found;
+}
+
+GxImage* GxImageStreamRead(GxStream* stream)
+{
+    return GxImageStreamReadSized(stream, 0xFFFFFFFFu);
+}
+
+GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)
+{
+    if (!stream) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    GxUInt32 structLength = 0;
+    if (!GxStreamFindChunk(stream, gxID_STRUCT, &structLength, nullptr)) {
+        return nullptr;
+    }
+    GxInt32 header[4];
+    if (structLength < sizeof(header) || !GxStreamReadInt32(stream, header, sizeof(header))) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return nullptr;
+    }
+    if (structLength > sizeof(header) && !GxStreamSkip(stream, structLength - sizeof(header))) {
+        return nullptr;
+    }
+    const GxInt32 width = header[0], height = header[1], depth = header[2], storedStride = header[3];
+    const bool knownDepth = depth == 4 || depth == 8 || depth == 32;
+    const GxInt32 stride = knownDepth ? AllocatedStride(width, height, depth) : -1;
+    const uint64_t rowBytes = static_cast<uint64_t>(BytesPerPixel(depth)) * static_cast<uint64_t>(width);
+    const uint64_t storedBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength +
+                                 static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) +
+                                 static_cast<uint64_t>(PaletteBytes(depth));
+    // Every size is checked before anything is allocated for it.
+    if (stride < 0 || width <= 0 || height <= 0 || storedStride < 0 || static_cast<uint64_t>(storedStride) < rowBytes ||
+        static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes || storedBytes > bodyLength) {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return nullptr;
+    }
+    GxImage* image = GxImageCreate(width, height, depth);
+    if (!image || !GxImageAllocatePixels(image)) {
+        GxImageDestroy(image);
+        return nullptr;
+    }
+    const GxUInt32 paletteBytes = static_cast<GxUInt32>(PaletteBytes(depth));
+    if (!ReadRows(stream, image, storedStride) ||
+        (paletteBytes && GxStreamRead(stream, image->palette, paletteBytes) != paletteBytes)) {
+        GxImageDestroy(image);
+        return nullptr;
+    }
+    return image;
+}

@@ -1,0 +1,118 @@
+// Images in system memory, palettes, gamma tables, the image-format registry, the quantiser and the PNG and BMP files.
+#pragma once
+
+#include "gfx/core/gx.h"
+
+struct GxStream;
+
+// Error codes of the image operations (stored with plugin id 0).
+constexpr GxInt32 gxERRINVALIDDEPTH = gxERRCODE(0x80000008);   // depth the operation can not handle
+constexpr GxInt32 gxERRUNSUPPORTED = gxERRCODE(0x80000009);    // depth pair, file variant or format not handled
+constexpr GxInt32 gxERRSIZEMISMATCH = gxERRCODE(0x8000000A);   // mask and image differ in size
+
+// Image flags.
+constexpr GxInt32 gxIMAGEALLOCATED = 0x1;  // the image owns its pixel block
+constexpr GxInt32 gxIMAGEGAMMASET = 0x2;   // pixels (or palette) are gamma corrected
+
+// A picture in system memory: 4- or 8-bit palette indices (one per byte) or 32-bit R, G, B, A.
+struct GxImage {
+    GxInt32 flags;
+    GxInt32 width;
+    GxInt32 height;
+    GxInt32 depth;
+    GxInt32 stride;    // bytes per row, rows top to bottom
+    GxUInt8* pixels;
+    GxRGBA* palette;   // 2^depth entries for depths 4 and 8, else null
+};
+
+// Image-format callbacks: read a file into an image, write an image to a file.
+typedef GxImage* (*GxImageCallBackRead)(const GxChar* imageName);
+typedef GxImage* (*GxImageCallBackWrite)(GxImage* image, const GxChar* imageName);
+// Called with each candidate file name of a path search; returning null ends the search.
+typedef const GxChar* (*GxImagePathCallBack)(const GxChar* candidate, void* data);
+
+GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth);
+GxBool GxImageDestroy(GxImage* image);
+GxImage* GxImageAllocatePixels(GxImage* image);
+GxImage* GxImageFreePixels(GxImage* image);
+GxImage* GxImageResize(GxImage* image, GxInt32 width, GxInt32 height);
+GxImage* GxImageCopy(GxImage* destination, const GxImage* source);
+GxImage* GxImageMakeMask(GxImage* image);
+GxImage* GxImageApplyMask(GxImage* image, const GxImage* mask);
+GxImage* GxImageGammaCorrect(GxImage* image);
+
+GxBool GxImageSetGamma(GxReal gamma);
+GxReal GxImageGetGamma(void);
+// The module's 256-entry tables (null while the module is closed).
+const GxUInt8* GxImageGetGammaTable(void);
+const GxUInt8* GxImageGetInverseGammaTable(void);
+
+// Search path: directories separated by ";", each with its trailing separator.
+const GxChar* GxImageSetPath(const GxChar* path);
+const GxChar* GxImageGetPath(void);
+GxBool GxImageIsAbsolutePath(const GxChar* name);
+const GxChar* GxImageForEachPathCandidate(const GxChar* name, GxInt32 spareBytes, GxImagePathCallBack callBack,
+                                          void* data);
+
+GxBool GxImageRegisterImageFormat(const GxChar* extension, GxImageCallBackRead readCB, GxImageCallBackWrite writeCB);
+GxImage* GxImageRead(const GxChar* imageName);
+GxImage* GxImageReadMaskedImage(const GxChar* imageName, const GxChar* maskName);
+const GxChar* GxImageFindFileExtension(const GxChar* imageName);
+
+// Image chunk body (0x18): a 16-byte struct chunk, the rows, then the palette for depths up to 8.
+GxImage* GxImageStreamRead(GxStream* stream);
+// The same, with the body length of the enclosing image chunk checked before anything is allocated.
+GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength);
+constexpr GxUInt32 gxID_IMAGE = 0x18;
+
+// Extensions of the image object (before the engine opens).
+GxInt32 GxImageRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
+                              GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
+GxInt32 GxImageGetPluginOffset(GxUInt32 pluginID);
+
+// Exchanging images with device rasters (GxImageSetFromRaster, GxRasterSetFromImage,
+// GxImageFindRasterFormat, GxRasterRead) arrives with the raster module.
+
+// Palette quantiser: a 16-way colour tree over the top 6 bits of R, G, B and A.
+struct GxPaletteQuantizerNode;
+struct GxFreeList;
+
+struct GxPaletteQuantizerBox {
+    GxInt32 lower[4];  // R, G, B, A lattice corner, inclusive
+    GxInt32 upper[4];  // exclusive
+};
+
+struct GxPaletteQuantizerMoments {
+    GxReal weight;
+    GxReal sum[4];
+    GxReal variance;
+    GxUInt8 index;
+};
+
+constexpr GxInt32 gxPALETTEQUANTIZERMAXBOXES = 256;
+
+struct GxPaletteQuantizer {
+    GxPaletteQuantizerBox boxes[gxPALETTEQUANTIZERMAXBOXES];
+    GxReal boxVariance[gxPALETTEQUANTIZERMAXBOXES];
+    GxPaletteQuantizerMoments boxMoments[gxPALETTEQUANTIZERMAXBOXES];
+    GxPaletteQuantizerNode* root;
+    GxFreeList* nodeFreeList;
+};
+
+GxBool GxPaletteQuantizerInit(GxPaletteQuantizer* quantizer);
+void GxPaletteQuantizerTerm(GxPaletteQuantizer* quantizer);
+void GxPaletteQuantizerAddImage(GxPaletteQuantizer* quantizer, const GxImage* image, GxReal weight);
+GxInt32 GxPaletteQuantizerMakePalette(GxRGBA* palette, GxInt32 numEntries, GxPaletteQuantizer* quantizer);
+void GxPaletteQuantizerMatchImage(GxUInt8* pixels, GxInt32 stride, GxInt32 depth, GxBool packed,
+                                  GxPaletteQuantizer* quantizer, const GxImage* image);
+
+// Box-filter resampling of 32-bit images.
+GxImage* GxImageResample(GxImage* destination, const GxImage* source);
+GxImage* GxImageCreateResample(const GxImage* image, GxInt32 width, GxInt32 height);
+
+// The PNG reader and the BMP reader and writer (image-format callbacks for "png" and "bmp").
+constexpr GxInt32 gxPLUGINPNG = 0x10D;
+constexpr GxInt32 gxPLUGINBMP = 0x19D;
+GxImage* GxImageReadPNG(const GxChar* imageName);
+GxImage* GxImageReadBMP(const GxChar* imageName);
+GxImage* GxImageWriteBMP(GxImage* image, const GxChar* imageName);

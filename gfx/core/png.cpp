@@ -1,0 +1,190 @@
+// PNG reader: decodes PNG files through libpng into 4-, 8- or 32-bit images.
+#include <png.h>
+
+#include "gfx/core/core_local.h"
+#include "gfx/core/image.h"
+#include "gfx/core/stream.h"
+
+namespace {
+
+constexpr GxUInt32 kPngHint = 0x3010D;
+
+// Everything the decoder makes; libpng's long jump returns here and the caller frees it.
+struct PngRead {
+    GxStream* stream;
+    png_structp png;
+    png_infop info;
+    GxImage* image;
+    png_bytep* rows;
+};
+
+png_voidp PngMalloc(png_structp, png_alloc_size_t size)
+{
+    return GxMalloc(size, kPngHint);
+}
+
+void PngFree(png_structp, png_voidp block)
+{
+    GxFree(block);
+}
+
+void PngError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+void PngReadData(png_structp png, png_bytep data, size_t length)
+{
+    auto* stream = static_cast<GxStream*>(png_get_io_ptr(png));
+    if (!stream || length > 0xFFFFFFFFu || GxStreamRead(stream, data, static_cast<GxUInt32>(length)) != length) {
+        png_error(png, "short read");
+    }
+}
+
+// Image depth for the file's colour type after the transforms asked for it; 0 when unknown.
+GxInt32 SetTransforms(png_structp png, png_infop info, int colourType, int bitDepth)
+{
+    png_set_strip_16(png);
+    switch (colourType) {
+    case PNG_COLOR_TYPE_GRAY:
+        // Only the grey bits: expanding transparency too would add an alpha byte per pixel.
+        if (bitDepth < 8) {
+            png_set_expand_gray_1_2_4_to_8(png);
+        }
+        return 8;
+    case PNG_COLOR_TYPE_RGB:
+        if (png_get_valid(png, info, PNG_INFO_tRNS)) {
+            png_set_tRNS_to_alpha(png);
+        } else {
+            png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+        }
+        return 32;
+    case PNG_COLOR_TYPE_PALETTE:
+        if (bitDepth < 8) {
+            png_set_packing(png);
+            return 4;
+        }
+        return 8;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        png_set_gray_to_rgb(png);
+        return 32;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        return 32;
+    default:
+        return 0;
+    }
+}
+
+void FillPalette(png_structp png, png_infop info, GxImage* image, int colourType, int bitDepth)
+{
+    const GxInt32 entries = 1 << image->depth;
+    for (GxInt32 i = 0; i < entries; ++i) {
+        const auto v = static_cast<GxUInt8>(i);
+        image->palette[i] = GxRGBA{v, v, v, 255};
+    }
+    png_colorp colours = nullptr;
+    int numColours = 0;
+    if (png_get_valid(png, info, PNG_INFO_PLTE) && png_get_PLTE(png, info, &colours, &numColours)) {
+        for (GxInt32 i = 0; i < numColours && i < entries; ++i) {
+            image->palette[i] = GxRGBA{colours[i].red, colours[i].green, colours[i].blue, 255};
+        }
+    }
+    if (!png_get_valid(png, info, PNG_INFO_tRNS)) {
+        return;
+    }
+    png_bytep alphas = nullptr;
+    int numAlphas = 0;
+    png_color_16p transparent = nullptr;
+    png_get_tRNS(png, info, &alphas, &numAlphas, &transparent);
+    if (colourType == PNG_COLOR_TYPE_PALETTE && alphas) {
+        for (GxInt32 i = 0; i < numAlphas && i < entries; ++i) {
+            image->palette[i].alpha = alphas[i];
+        }
+    } else if (colourType == PNG_COLOR_TYPE_GRAY && transparent && bitDepth <= 8) {
+        // The one transparent grey level, scaled as the grey expansion scales it.
+        const GxInt32 top = (1 << bitDepth) - 1;
+        const GxInt32 level = (transparent->gray & top) * 255 / top;
+        image->palette[level].alpha = 0;
+    }
+}
+
+// Decodes the file into s->image; false on any failure, with whatever was made left in s.
+bool Decode(PngRead* s)
+{
+    s->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning, nullptr, PngMalloc,
+                                      PngFree);
+    if (!s->png) {
+        return false;
+    }
+    s->info = png_create_info_struct(s->png);
+    if (!s->info) {
+        return false;
+    }
+    if (setjmp(png_jmpbuf(s->png))) {
+        return false;
+    }
+    png_set_read_fn(s->png, s->stream, PngReadData);
+    png_read_info(s->png, s->info);
+    png_uint_32 width = 0, height = 0;
+    int bitDepth = 0, colourType = 0;
+    png_get_IHDR(s->png, s->info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+    const GxInt32 depth = SetTransforms(s->png, s->info, colourType, bitDepth);
+    if (depth == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) {
+        return false;
+    }
+    png_set_interlace_handling(s->png);
+    png_read_update_info(s->png, s->info);
+    s->image = GxImageCreate(static_cast<GxInt32>(width), static_cast<GxInt32>(height), depth);
+    if (!s->image || !GxImageAllocatePixels(s->image)) {
+        return false;
+    }
+    // The transforms must give exactly the image's row layout.
+    const size_t rowBytes = png_get_rowbytes(s->png, s->info);
+    if (rowBytes != static_cast<size_t>((depth + 7) >> 3) * width) {
+        return false;
+    }
+    s->rows = static_cast<png_bytep*>(GxMalloc(sizeof(png_bytep) * height, kPngHint));
+    if (!s->rows) {
+        GxErrorRaise(gxPLUGINPNG, gxERRNOMEMORY);
+        return false;
+    }
+    for (png_uint_32 y = 0; y < height; ++y) {
+        s->rows[y] = s->image->pixels + static_cast<size_t>(y) * s->image->stride;
+    }
+    if (s->image->palette) {
+        FillPalette(s->png, s->info, s->image, colourType, bitDepth);
+    }
+    png_read_image(s->png, s->rows);
+    png_read_end(s->png, nullptr);
+    return true;
+}
+
+}  // namespace
+
+GxImage* GxImageReadPNG(const GxChar* imageName)
+{
+    if (!imageName) {
+        GxErrorRaise(gxPLUGINPNG, gxERRNULLARG);
+        return nullptr;
+    }
+    PngRead s = {};
+    s.stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, imageName);
+    if (!s.stream) {
+        return nullptr;
+    }
+    const bool ok = Decode(&s);
+    if (s.png) {
+        png_destroy_read_struct(&s.png, s.info ? &s.info : nullptr, nullptr);
+    }
+    if (s.rows) {
+        GxFree(s.rows);
+    }
+    GxStreamClose(s.stream, nullptr);
+    if (!ok) {
+        GxImageDestroy(s.image);
+        return nullptr;
+    }
+    return s.image;
+}

@@ -1,0 +1,720 @@
+// Pixel tests of the OpenGL back end: scenes drawn through the Direct3D 9 layer and read back.
+#include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/gl_local.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const UINT kW = 64;
+const UINT kH = 64;
+
+struct TLVertex {  // XYZRHW | DIFFUSE | TEX1
+  float x, y, z, rhw;
+  DWORD color;
+  float u, v;
+};
+const DWORD kTLFVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+struct LitVertex {  // XYZ | NORMAL | DIFFUSE | TEX1
+  float x, y, z;
+  float nx, ny, nz;
+  DWORD color;
+  float u, v;
+};
+const DWORD kLitFVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+struct NormalVertex {  // XYZ | NORMAL
+  float x, y, z;
+  float nx, ny, nz;
+};
+const DWORD kNormalFVF = D3DFVF_XYZ | D3DFVF_NORMAL;
+
+typedef std::function<void(IDirect3DDevice9*)> Scene;
+
+struct Rgb {
+  int r, g, b, a;
+};
+
+Rgb Split(DWORD argb) {
+  return {static_cast<int>((argb >> 16) & 0xFF), static_cast<int>((argb >> 8) & 0xFF), static_cast<int>(argb & 0xFF),
+          static_cast<int>(argb >> 24)};
+}
+
+::testing::AssertionResult Near(DWORD argb, int r, int g, int b, int tolerance = 3) {
+  const Rgb c = Split(argb);
+  if (std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "got (" << c.r << "," << c.g << "," << c.b << ") want (" << r << "," << g
+                                       << "," << b << ")";
+}
+
+// Quad of two triangles as a list, screen-clockwise (Direct3D's front faces).
+void TLQuad(float x0, float y0, float x1, float y1, DWORD color, TLVertex out[6], float z = 0.5f) {
+  const TLVertex tl = {x0, y0, z, 1.0f, color, 0.0f, 0.0f};
+  const TLVertex tr = {x1, y0, z, 1.0f, color, 1.0f, 0.0f};
+  const TLVertex bl = {x0, y1, z, 1.0f, color, 0.0f, 1.0f};
+  const TLVertex br = {x1, y1, z, 1.0f, color, 1.0f, 1.0f};
+  out[0] = tl;
+  out[1] = tr;
+  out[2] = bl;
+  out[3] = bl;
+  out[4] = tr;
+  out[5] = br;
+}
+
+D3DMATRIX Identity() {
+  D3DMATRIX m;
+  std::memset(&m, 0, sizeof(m));
+  m._11 = m._22 = m._33 = m._44 = 1.0f;
+  return m;
+}
+
+// Left-handed orthographic projection of a 2 x 2 window, z 0..10.
+D3DMATRIX Ortho() {
+  D3DMATRIX m = Identity();
+  m._33 = 1.0f / 10.0f;
+  return m;
+}
+
+// A quad filling the 2 x 2 window at depth z, facing the camera (-z).
+void FacingQuad(float z, DWORD color, LitVertex out[6]) {
+  const LitVertex tl = {-1, 1, z, 0, 0, -1, color, 0, 0};
+  const LitVertex tr = {1, 1, z, 0, 0, -1, color, 1, 0};
+  const LitVertex bl = {-1, -1, z, 0, 0, -1, color, 0, 1};
+  const LitVertex br = {1, -1, z, 0, 0, -1, color, 1, 1};
+  out[0] = tl;
+  out[1] = tr;
+  out[2] = bl;
+  out[3] = bl;
+  out[4] = tr;
+  out[5] = br;
+}
+
+void Setup3D(IDirect3DDevice9* dev) {
+  const D3DMATRIX id = Identity(), proj = Ortho();
+  dev->SetTransform(D3DTS_WORLD, &id);
+  dev->SetTransform(D3DTS_VIEW, &id);
+  dev->SetTransform(D3DTS_PROJECTION, &proj);
+}
+
+D3DMATERIAL9 WhiteMaterial() {
+  D3DMATERIAL9 m;
+  std::memset(&m, 0, sizeof(m));
+  m.Diffuse = {1, 1, 1, 1};
+  m.Ambient = {1, 1, 1, 1};
+  return m;
+}
+
+// One device through the layer on the chosen back end.
+class Device {
+ public:
+  explicit Device(const char* backend) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("MALL_D3D9_BACKEND", backend, 1);
+    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+    unsetenv("MALL_D3D9_BACKEND");
+    if (!d3d_) return;
+    D3DADAPTER_IDENTIFIER9 id;
+    if (FAILED(d3d_->GetAdapterIdentifier(0, 0, &id)) || std::string(id.Driver) != backend) return;
+    D3DPRESENT_PARAMETERS pp;
+    std::memset(&pp, 0, sizeof(pp));
+    pp.BackBufferWidth = kW;
+    pp.BackBufferHeight = kH;
+    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_COPY;
+    pp.Windowed = TRUE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev_);
+  }
+  ~Device() {
+    if (dev_) dev_->Release();
+    if (d3d_) d3d_->Release();
+  }
+  IDirect3DDevice9* get() const { return dev_; }
+
+  // Clears to `background`, draws the scene in one scene bracket and reads the back buffer.
+  std::vector<DWORD> Run(const Scene& scene, D3DCOLOR background = 0xFF000000u) {
+    std::vector<DWORD> pixels;
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, background, 1.0f, 0);
+    if (FAILED(dev_->BeginScene())) return pixels;
+    scene(dev_);
+    dev_->EndScene();
+    return ReadBack();
+  }
+
+  // The back buffer through GetRenderTargetData into a system-memory surface.
+  std::vector<DWORD> ReadBack() {
+    std::vector<DWORD> pixels;
+    IDirect3DSurface9* rt = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    if (FAILED(dev_->GetRenderTarget(0, &rt))) return pixels;
+    if (SUCCEEDED(dev_->CreateOffscreenPlainSurface(kW, kH, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr)) &&
+        SUCCEEDED(dev_->GetRenderTargetData(rt, copy))) {
+      D3DLOCKED_RECT lr;
+      if (SUCCEEDED(copy->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
+        pixels.resize(kW * kH);
+        for (UINT y = 0; y < kH; ++y) {
+          std::memcpy(&pixels[y * kW], static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch, kW * 4);
+        }
+        copy->UnlockRect();
+      }
+    }
+    if (copy) copy->Release();
+    rt->Release();
+    return pixels;
+  }
+
+ private:
+  IDirect3D9* d3d_ = nullptr;
+  IDirect3DDevice9* dev_ = nullptr;
+};
+
+class GlPixelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gl_.reset(new Device("opengl"));
+    if (!gl_->get()) GTEST_SKIP() << "no OpenGL context here";
+  }
+
+  // Draws the scene through GL and checks that the software back end takes
+  // the same scene without a failing call.
+  std::vector<DWORD> Draw(const Scene& scene, D3DCOLOR background = 0xFF000000u) {
+    pixels_ = gl_->Run(scene, background);
+    EXPECT_EQ(pixels_.size(), kW * kH);
+    if (pixels_.size() != kW * kH) pixels_.assign(kW * kH, 0);
+    return pixels_;
+  }
+  DWORD At(int x, int y) const { return pixels_[static_cast<size_t>(y) * kW + static_cast<size_t>(x)]; }
+
+  IDirect3DTexture9* MakeTexture(UINT w, UINT h, D3DFORMAT format, const void* texels, UINT rowBytes, UINT rows) {
+    IDirect3DTexture9* tex = nullptr;
+    if (FAILED(gl_->get()->CreateTexture(w, h, 1, 0, format, D3DPOOL_MANAGED, &tex, nullptr))) return nullptr;
+    D3DLOCKED_RECT lr;
+    if (SUCCEEDED(tex->LockRect(0, &lr, nullptr, 0))) {
+      for (UINT y = 0; y < rows; ++y) {
+        std::memcpy(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch, static_cast<const BYTE*>(texels) + y * rowBytes,
+                    rowBytes);
+      }
+      tex->UnlockRect(0);
+    }
+    return tex;
+  }
+
+  std::unique_ptr<Device> gl_;
+  std::vector<DWORD> pixels_;
+};
+
+// ---------------------------------------------------------------- clears and read-back
+
+TEST_F(GlPixelTest, ClearStaysInsideViewportAndRowZeroIsTop) {
+  Draw([](IDirect3DDevice9* dev) {
+    D3DVIEWPORT9 vp = {8, 0, 16, 4, 0.0f, 1.0f};
+    dev->SetViewport(&vp);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
+    // A rectangle is clipped to the viewport too.
+    D3DVIEWPORT9 lower = {0, 32, 64, 32, 0.0f, 1.0f};
+    dev->SetViewport(&lower);
+    D3DRECT r = {0, 0, 10, 40};
+    dev->Clear(1, &r, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+  }, 0xFF0000FFu);
+  EXPECT_TRUE(Near(At(8, 0), 255, 0, 0));
+  EXPECT_TRUE(Near(At(23, 3), 255, 0, 0));
+  EXPECT_TRUE(Near(At(7, 0), 0, 0, 255));
+  EXPECT_TRUE(Near(At(24, 0), 0, 0, 255));
+  EXPECT_TRUE(Near(At(8, 4), 0, 0, 255));
+  EXPECT_TRUE(Near(At(0, 32), 0, 255, 0));
+  EXPECT_TRUE(Near(At(9, 39), 0, 255, 0));
+  EXPECT_TRUE(Near(At(0, 31), 0, 0, 255));
+  EXPECT_TRUE(Near(At(0, 40), 0, 0, 255));
+  EXPECT_TRUE(Near(At(10, 35), 0, 0, 255));
+}
+
+TEST_F(GlPixelTest, SetRenderTargetResetsViewportAndTargetsReadBack) {
+  IDirect3DDevice9* dev = gl_->get();
+  IDirect3DSurface9* target = nullptr;
+  ASSERT_EQ(dev->CreateRenderTarget(kW, kH, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr), D3D_OK);
+  IDirect3DSurface9* back = nullptr;
+  ASSERT_EQ(dev->GetRenderTarget(0, &back), D3D_OK);
+  D3DVIEWPORT9 small = {0, 0, 8, 8, 0.0f, 1.0f};
+  dev->SetViewport(&small);
+  dev->SetRenderTarget(0, target);
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808000u, 1.0f, 0);
+  // Copy the off-screen target's top half into the back buffer.
+  dev->SetRenderTarget(0, back);
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+  RECT half = {0, 0, static_cast<LONG>(kW), static_cast<LONG>(kH / 2)};
+  EXPECT_EQ(dev->StretchRect(target, &half, back, &half, D3DTEXF_POINT), D3D_OK);
+  pixels_ = gl_->ReadBack();
+  ASSERT_EQ(pixels_.size(), kW * kH);
+  EXPECT_TRUE(Near(At(63, 31), 128, 128, 0));  // the whole target was cleared, not 8 x 8
+  EXPECT_TRUE(Near(At(63, 32), 0, 0, 0));
+  target->Release();
+  back->Release();
+}
+
+// ---------------------------------------------------------------- rasterisation conventions
+
+TEST_F(GlPixelTest, PretransformedQuadCoversIntegerPixelCentres) {
+  Draw([](IDirect3DDevice9* dev) {
+    TLVertex v[6];
+    // Pixel centres on integers: a span from 0.4 to 10.4 covers pixels 1 to 10.
+    TLQuad(0.4f, 0.4f, 10.4f, 10.4f, 0xFFFFFFFFu, v);
+    dev->SetFVF(kTLFVF);
+    dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+  });
+  EXPECT_TRUE(Near(At(0, 5), 0, 0, 0));
+  EXPECT_TRUE(Near(At(1, 5), 255, 255, 255));
+  EXPECT_TRUE(Near(At(10, 5), 255, 255, 255));
+  EXPECT_TRUE(Near(At(11, 5), 0, 0, 0));
+  EXPECT_TRUE(Near(At(5, 0), 0, 0, 0));
+  EXPECT_TRUE(Near(At(5, 1), 255, 255, 255));
+  EXPECT_TRUE(Near(At(5, 10), 255, 255, 255));
+  EXPECT_TRUE(Near(At(5, 11), 0, 0, 0));
+}
+
+TEST_F(GlPixelTest, CullModesFollowScreenWinding) {
+  // Left triangle clockwise on screen, right one counter-clockwise.
+  auto scene = [](DWORD cull) {
+    return [cull](IDirect3DDevice9* dev) {
+      const TLVertex cw[3] = {{2, 2, 0.5f, 1, 0xFFFF0000u, 0, 0},
+                              {30, 2, 0.5f, 1, 0xFFFF0000u, 0, 0},
+                              {2, 30, 0.5f, 1, 0xFFFF0000u, 0, 0}};
+      const TLVertex ccw[3] = {{34, 2, 0.5f, 1, 0xFF00FF00u, 0, 0},
+                               {34, 30, 0.5f, 1, 0xFF00FF00u, 0, 0},
+                               {62, 2, 0.5f, 1, 0xFF00FF00u, 0, 0}};
+      dev->SetFVF(kTLFVF);
+      dev->SetRenderState(D3DRS_CULLMODE, cull);
+      dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(TLVertex));
+      dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(TLVertex));
+    };
+  };
+  Draw(scene(D3DCULL_CCW));
+  EXPECT_TRUE(Near(At(6, 6), 255, 0, 0));
+  EXPECT_TRUE(Near(At(38, 6), 0, 0, 0));
+  Draw(scene(D3DCULL_CW));
+  EXPECT_TRUE(Near(At(6, 6), 0, 0, 0));
+  EXPECT_TRUE(Near(At(38, 6), 0, 255, 0));
+  Draw(scene(D3DCULL_NONE));
+  EXPECT_TRUE(Near(At(6, 6), 255, 0, 0));
+  EXPECT_TRUE(Near(At(38, 6), 0, 255, 0));
+}
+
+TEST_F(GlPixelTest, DefaultCullingKeepsFrontFacesOf3DGeometry) {
+  Draw([](IDirect3DDevice9* dev) {
+    Setup3D(dev);
+    dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    LitVertex v[6];
+    FacingQuad(1.0f, 0xFF00FFFFu, v);
+    dev->SetFVF(kLitFVF);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
+  });
+  EXPECT_TRUE(Near(At(32, 32), 0, 255, 255));
+  EXPECT_TRUE(Near(At(0, 5), 0, 255, 255));
+  EXPECT_TRUE(Near(At(5, 0), 0, 255, 255));
+  EXPECT_TRUE(Near(At(5, 63), 0, 255, 255));
+  EXPECT_TRUE(Near(At(63, 5), 0, 255, 255));
+  EXPECT_TRUE(Near(At(0, 0), 0, 255, 255));
+  EXPECT_TRUE(Near(At(63, 63), 0, 255, 255));
+}
+
+TEST_F(GlPixelTest, DepthTestKeepsNearerSurface) {
+  auto scene = [](DWORD func) {
+    return [func](IDirect3DDevice9* dev) {
+      TLVertex nearQuad[6], farQuad[6];
+      TLQuad(0, 0, 64, 64, 0xFFFF0000u, nearQuad, 0.2f);
+      TLQuad(16, 16, 48, 48, 0xFF00FF00u, farQuad, 0.8f);
+      dev->SetFVF(kTLFVF);
+      dev->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+      dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+      dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, nearQuad, sizeof(TLVertex));
+      dev->SetRenderState(D3DRS_ZFUNC, func);
+      dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, farQuad, sizeof(TLVertex));
+    };
+  };
+  Draw(scene(D3DCMP_LESSEQUAL));
+  EXPECT_TRUE(Near(At(32, 32), 255, 0, 0));
+  Draw(scene(D3DCMP_GREATER));
+  EXPECT_TRUE(Near(At(32, 32), 0, 255, 0));
+  EXPECT_TRUE(Near(At(4, 4), 255, 0, 0));
+}
+
+// ---------------------------------------------------------------- lighting
+
+TEST_F(GlPixelTest, DirectionalPointAndSpotLights) {
+  auto lit = [](const D3DLIGHT9& light) {
+    return [light](IDirect3DDevice9* dev) {
+      Setup3D(dev);
+      const D3DMATERIAL9 mat = WhiteMaterial();
+      dev->SetMaterial(&mat);
+      dev->SetRenderState(D3DRS_LIGHTING, TRUE);
+      dev->SetRenderState(D3DRS_AMBIENT, 0);
+      dev->SetLight(0, &light);
+      dev->LightEnable(0, TRUE);
+      // Lighting is per vertex: a fan around a centre vertex samples the light there.
+      NormalVertex v[6] = {{0, 0, 1, 0, 0, -1},   {-1, 1, 1, 0, 0, -1},  {1, 1, 1, 0, 0, -1},
+                           {1, -1, 1, 0, 0, -1}, {-1, -1, 1, 0, 0, -1}, {-1, 1, 1, 0, 0, -1}};
+      dev->SetFVF(kNormalFVF);
+      dev->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 4, v, sizeof(NormalVertex));
+    };
+  };
+  D3DLIGHT9 dir;
+  std::memset(&dir, 0, sizeof(dir));
+  dir.Type = D3DLIGHT_DIRECTIONAL;
+  dir.Diffuse = {0.5f, 0.25f, 1.0f, 1.0f};
+  dir.Direction = {0.0f, 0.0f, 1.0f};  // travelling away from the camera onto the quad
+  Draw(lit(dir));
+  EXPECT_TRUE(Near(At(32, 32), 128, 64, 255));
+  EXPECT_TRUE(Near(At(1, 62), 128, 64, 255));
+
+  // Pointing the other way lights the back: nothing on the front.
+  dir.Direction = {0.0f, 0.0f, -1.0f};
+  Draw(lit(dir));
+  EXPECT_TRUE(Near(At(32, 32), 0, 0, 0));
+
+  D3DLIGHT9 point;
+  std::memset(&point, 0, sizeof(point));
+  point.Type = D3DLIGHT_POINT;
+  point.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+  point.Position = {0.0f, 0.0f, 0.0f};
+  point.Range = 100.0f;
+  point.Attenuation0 = 2.0f;  // half strength at any distance
+  Draw(lit(point));
+  EXPECT_TRUE(Near(At(32, 32), 128, 128, 128));
+  // At a corner the light falls at 55 degrees: cos = 1/sqrt(3).
+  EXPECT_TRUE(Near(At(0, 0), 74, 74, 74, 5));
+
+  D3DLIGHT9 spot = point;
+  spot.Type = D3DLIGHT_SPOT;
+  spot.Attenuation0 = 1.0f;
+  spot.Direction = {0.0f, 0.0f, 1.0f};
+  spot.Theta = 0.4f;
+  spot.Phi = 0.4f;
+  spot.Falloff = 1.0f;
+  Draw(lit(spot));
+  // Lit at the centre vertex only; in between, Gouraud shading.
+  EXPECT_TRUE(Near(At(32, 32), 255, 255, 255));
+  EXPECT_TRUE(Near(At(32, 12), 96, 96, 96, 5));
+  EXPECT_TRUE(Near(At(0, 0), 0, 0, 0));
+}
+
+TEST_F(GlPixelTest, VertexColourFeedsDiffuseMaterialWhenLit) {
+  Draw([](IDirect3DDevice9* dev) {
+    Setup3D(dev);
+    D3DMATERIAL9 mat = WhiteMaterial();
+    mat.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
+    dev->SetMaterial(&mat);
+    dev->SetRenderState(D3DRS_LIGHTING, TRUE);
+    dev->SetRenderState(D3DRS_AMBIENT, 0);
+    D3DLIGHT9 dir;
+    std::memset(&dir, 0, sizeof(dir));
+    dir.Type = D3DLIGHT_DIRECTIONAL;
+    dir.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    dir.Direction = {0.0f, 0.0f, 1.0f};
+    dev->SetLight(0, &dir);
+    dev->LightEnable(0, TRUE);
+    LitVertex v[6];
+    FacingQuad(1.0f, 0xFF20C040u, v);
+    dev->SetFVF(kLitFVF);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
+  });
+  EXPECT_TRUE(Near(At(32, 32), 0x20, 0xC0, 0x40));
+}
+
+// ---------------------------------------------------------------- textures
+
+TEST_F(GlPixelTest, TextureRowZeroIsTopAndTexelsMapOneToOne) {
+  // 2 x 2 texels: red green / blue white, in B,G,R,A memory order.
+  const DWORD texels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+  IDirect3DTexture9* tex = MakeTexture(2, 2, D3DFMT_A8R8G8B8, texels, 8, 2);
+  ASSERT_NE(tex, nullptr);
+  Draw([tex](IDirect3DDevice9* dev) {
+    TLVertex v[6];
+    TLQuad(-0.5f, -0.5f, 63.5f, 63.5f, 0xFFFFFFFFu, v);
+    dev->SetFVF(kTLFVF);
+    dev->SetTexture(0, tex);
+    dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    dev->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    dev->SetTexture(0, nullptr);
+  });
+  // With the -0.5 offset, linear filtering lands on texel centres at the corners.
+  EXPECT_TRUE(Near(At(0, 0), 255, 0, 0, 4));
+  EXPECT_TRUE(Near(At(63, 0), 0, 255, 0, 4));
+  EXPECT_TRUE(Near(At(0, 63), 0, 0, 255, 4));
+  EXPECT_TRUE(Near(At(63, 63), 255, 255, 255, 4));
+  tex->Release();
+}
+
+TEST_F(GlPixelTest, SixteenBitAndDxt1TexturesDecode) {
+  // R5G6B5: top row pure red, bottom row pure blue.
+  const uint16_t rgb565[4] = {0xF800, 0xF800, 0x001F, 0x001F};
+  // A4R4G4B4: half-transparent green everywhere.
+  const uint16_t argb4444[4] = {0x80F0, 0x80F0, 0x80F0, 0x80F0};
+  // One DXT1 block: colour0 red, colour1 blue; rows 0-1 take colour0, rows 2-3 colour1.
+  const uint8_t dxt1[8] = {0x00, 0xF8, 0x1F, 0x00, 0x00, 0x00, 0x55, 0x55};
+  IDirect3DTexture9* t565 = MakeTexture(2, 2, D3DFMT_R5G6B5, rgb565, 4, 2);
+  IDirect3DTexture9* t4444 = MakeTexture(2, 2, D3DFMT_A4R4G4B4, argb4444, 4, 2);
+  IDirect3DTexture9* tdxt = MakeTexture(4, 4, D3DFMT_DXT1, dxt1, 8, 1);
+  ASSERT_TRUE(t565 && t4444 && tdxt);
+  Draw([&](IDirect3DDevice9* dev) {
+    dev->SetFVF(kTLFVF);
+    TLVertex v[6];
+    TLQuad(0, 0, 16, 64, 0xFFFFFFFFu, v);
+    dev->SetTexture(0, t565);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    TLQuad(16, 0, 32, 64, 0xFFFFFFFFu, v);
+    dev->SetTexture(0, tdxt);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    TLQuad(32, 0, 48, 64, 0xFFFFFFFFu, v);
+    dev->SetTexture(0, t4444);
+    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    dev->SetTexture(0, nullptr);
+  }, 0xFF0000FFu);
+  EXPECT_TRUE(Near(At(8, 4), 255, 0, 0));
+  EXPECT_TRUE(Near(At(8, 60), 0, 0, 255));
+  EXPECT_TRUE(Near(At(24, 4), 255, 0, 0));
+  EXPECT_TRUE(Near(At(24, 60), 0, 0, 255));
+  // 0x8 of 0xF alpha: 136/255 green over blue.
+  EXPECT_TRUE(Near(At(40, 30), 0, 136, 119, 4));
+  t565->Release();
+  t4444->Release();
+  tdxt->Release();
+}
+
+// ---------------------------------------------------------------- stages
+
+TEST_F(GlPixelTest, StageOperationsModulateAddSelectAndBlend) {
+  const DWORD grey[4] = {0x80808080u, 0x80808080u, 0x80808080u, 0x80808080u};
+  const DWORD halfRed[4] = {0x80FF0000u, 0x80FF0000u, 0x80FF0000u, 0x80FF0000u};
+  IDirect3DTexture9* greyTex = MakeTexture(2, 2, D3DFMT_A8R8G8B8, grey, 8, 2);
+  IDirect3DTexture9* redTex = MakeTexture(2, 2, D3DFMT_A8R8G8B8, halfRed, 8, 2);
+  ASSERT_TRUE(greyTex && redTex);
+  Draw([&](IDirect3DDevice9* dev) {
+    dev->SetFVF(kTLFVF);
+    dev->SetTexture(0, greyTex);
+    TLVertex v[6];
+    // Modulate: grey texture times diffuse (0, 255, 200).
+    TLQuad(0, 0, 16, 32, 0xFF00FFC8u, v);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    // Add: grey plus diffuse (0x40, 0, 0x10).
+    TLQuad(16, 0, 32, 32, 0xFF400010u, v);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    // Select the diffuse colour (arg2), ignoring the texture.
+    TLQuad(32, 0, 48, 32, 0xFF123456u, v);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    // Select the texture factor.
+    TLQuad(48, 0, 64, 32, 0xFFFFFFFFu, v);
+    dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF00A0FFu);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    // Stage 1 blends its half-transparent red over stage 0's diffuse by texture alpha.
+    TLQuad(0, 32, 64, 64, 0xFF0000FFu, v);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    dev->SetTexture(1, redTex);
+    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDTEXTUREALPHA);
+    dev->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    dev->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    dev->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    dev->SetTexture(0, nullptr);
+    dev->SetTexture(1, nullptr);
+  });
+  EXPECT_TRUE(Near(At(8, 16), 0, 128, 100));
+  EXPECT_TRUE(Near(At(24, 16), 0xC0, 0x80, 0x90));
+  EXPECT_TRUE(Near(At(40, 16), 0x12, 0x34, 0x56));
+  EXPECT_TRUE(Near(At(56, 16), 0x00, 0xA0, 0xFF));
+  EXPECT_TRUE(Near(At(32, 48), 128, 0, 127));
+  greyTex->Release();
+  redTex->Release();
+}
+
+// ---------------------------------------------------------------- per-pixel operations
+
+TEST_F(GlPixelTest, AlphaTestAndBlending) {
+  Draw([](IDirect3DDevice9* dev) {
+    dev->SetFVF(kTLFVF);
+    TLVertex v[6];
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    dev->SetRenderState(D3DRS_ALPHAREF, 0x80);
+    dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    TLQuad(0, 0, 32, 32, 0x40FFFFFFu, v);  // rejected
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    TLQuad(32, 0, 64, 32, 0xC0FFFFFFu, v);  // kept
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    TLQuad(0, 32, 32, 64, 0x80FF0000u, v);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    TLQuad(32, 32, 64, 64, 0xFF004000u, v);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+  }, 0xFF0000FFu);
+  EXPECT_TRUE(Near(At(16, 16), 0, 0, 255));
+  EXPECT_TRUE(Near(At(48, 16), 255, 255, 255));
+  EXPECT_TRUE(Near(At(16, 48), 128, 0, 127));
+  EXPECT_TRUE(Near(At(48, 48), 0, 0x40, 255));
+}
+
+TEST_F(GlPixelTest, LinearFogVertexAndTable) {
+  auto fogged = [](DWORD tableMode, DWORD vertexMode) {
+    return [=](IDirect3DDevice9* dev) {
+      Setup3D(dev);
+      dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+      dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+      dev->SetRenderState(D3DRS_FOGCOLOR, 0xFF00FF00u);
+      dev->SetRenderState(D3DRS_FOGTABLEMODE, tableMode);
+      dev->SetRenderState(D3DRS_FOGVERTEXMODE, vertexMode);
+      const float start = 0.0f, end = 4.0f;
+      DWORD bits;
+      std::memcpy(&bits, &start, 4);
+      dev->SetRenderState(D3DRS_FOGSTART, bits);
+      std::memcpy(&bits, &end, 4);
+      dev->SetRenderState(D3DRS_FOGEND, bits);
+      LitVertex v[6];
+      FacingQuad(1.0f, 0xFFFF0000u, v);  // a quarter of the way: 75 % object colour
+      dev->SetFVF(kLitFVF);
+      dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
+    };
+  };
+  Draw(fogged(D3DFOG_NONE, D3DFOG_LINEAR));
+  EXPECT_TRUE(Near(At(32, 32), 191, 64, 0, 4));
+  Draw(fogged(D3DFOG_LINEAR, D3DFOG_NONE));
+  EXPECT_TRUE(Near(At(32, 32), 191, 64, 0, 4));
+}
+
+// ---------------------------------------------------------------- indexed draws from buffers
+
+TEST_F(GlPixelTest, IndexedDrawFromBuffersHonoursBaseVertex) {
+  IDirect3DDevice9* dev = gl_->get();
+  IDirect3DVertexBuffer9* vb = nullptr;
+  IDirect3DIndexBuffer9* ib = nullptr;
+  ASSERT_EQ(dev->CreateVertexBuffer(12 * sizeof(TLVertex), D3DUSAGE_WRITEONLY, kTLFVF, D3DPOOL_MANAGED, &vb, nullptr),
+            D3D_OK);
+  ASSERT_EQ(dev->CreateIndexBuffer(6 * sizeof(uint16_t), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib,
+                                   nullptr),
+            D3D_OK);
+  void* p = nullptr;
+  ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+  TLVertex* v = static_cast<TLVertex*>(p);
+  // Two quads of four vertices after four unused ones.
+  for (int i = 0; i < 4; ++i) v[i] = {0, 0, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+  const float xs[2] = {0, 32};
+  const DWORD colors[2] = {0xFFFF0000u, 0xFF00FF00u};
+  for (int q = 0; q < 2; ++q) {
+    TLVertex* o = v + 4 + q * 4;
+    o[0] = {xs[q], 0, 0.5f, 1, colors[q], 0, 0};
+    o[1] = {xs[q] + 32, 0, 0.5f, 1, colors[q], 0, 0};
+    o[2] = {xs[q], 64, 0.5f, 1, colors[q], 0, 0};
+    o[3] = {xs[q] + 32, 64, 0.5f, 1, colors[q], 0, 0};
+  }
+  vb->Unlock();
+  ASSERT_EQ(ib->Lock(0, 0, &p, 0), D3D_OK);
+  const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
+  std::memcpy(p, idx, sizeof(idx));
+  ib->Unlock();
+  Draw([&](IDirect3DDevice9* d) {
+    d->SetFVF(kTLFVF);
+    d->SetStreamSource(0, vb, 0, sizeof(TLVertex));
+    d->SetIndices(ib);
+    d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 8, 0, 4, 0, 2);  // the green quad only
+    d->SetStreamSource(0, nullptr, 0, 0);
+    d->SetIndices(nullptr);
+  });
+  EXPECT_TRUE(Near(At(16, 32), 0, 0, 0));
+  EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+  vb->Release();
+  ib->Release();
+}
+
+// ---------------------------------------------------------------- helpers without a context
+
+TEST(GlHelpers, PixelCentreShiftAndPretransformedMapping) {
+  D3DMATRIX id = Identity();
+  float m[16];
+  GlPixelCentreProjection(id, 64.0f, 32.0f, m);
+  // Row 3 carries the half-pixel shift: +1/w in x, about -1/h in y (rows run down).
+  EXPECT_FLOAT_EQ(m[12], 1.0f / 64.0f);
+  EXPECT_LT(m[13], -0.9f / 32.0f);
+  EXPECT_GT(m[13], -1.0f / 32.0f);
+  GlPretransformedProjection(64.0f, 32.0f, m);
+  // Pixel 0's centre (x = 0) lands half a pixel inside the left edge.
+  const float x = 0.0f * m[0] + m[12];
+  EXPECT_FLOAT_EQ(x, -1.0f + 1.0f / 64.0f);
+  // Row 31's centre lands a little over half a pixel above the bottom edge.
+  const float y = 31.0f * m[5] + m[13];
+  EXPECT_GT(y, -1.0f + 1.0f / 32.0f);
+  EXPECT_LT(y, -1.0f + 1.1f / 32.0f);
+}
+
+TEST(GlHelpers, SpotExponentAndElementDecoding) {
+  EXPECT_EQ(GlSpotExponent(0.5f, 0.5f, 1.0f), 0.0f);
+  const float e = GlSpotExponent(0.2f, 1.0f, 1.0f);
+  EXPECT_GT(e, 0.0f);
+  // Half intensity half way between the cones' cosines.
+  const float cosHalf = 0.5f * (std::cos(0.1f) + std::cos(0.5f));
+  EXPECT_NEAR(std::pow(cosHalf, e), 0.5f, 1e-3f);
+
+  float out[4];
+  const uint8_t color[4] = {0x10, 0x20, 0x30, 0x40};  // B, G, R, A
+  GlDecodeElement(D3DDECLTYPE_D3DCOLOR, color, out);
+  EXPECT_FLOAT_EQ(out[0], 0x30 / 255.0f);
+  EXPECT_FLOAT_EQ(out[2], 0x10 / 255.0f);
+  EXPECT_FLOAT_EQ(out[3], 0x40 / 255.0f);
+  const uint32_t dec = (511u) | (0x201u << 10) | (0u << 20);  // +1, -1, 0
+  GlDecodeElement(D3DDECLTYPE_DEC3N, reinterpret_cast<const BYTE*>(&dec), out);
+  EXPECT_FLOAT_EQ(out[0], 1.0f);
+  EXPECT_FLOAT_EQ(out[1], -1.0f);
+  EXPECT_FLOAT_EQ(out[2], 0.0f);
+  const int16_t shorts[2] = {32767, -32767};
+  GlDecodeElement(D3DDECLTYPE_SHORT2N, reinterpret_cast<const BYTE*>(shorts), out);
+  EXPECT_FLOAT_EQ(out[0], 1.0f);
+  EXPECT_FLOAT_EQ(out[1], -1.0f);
+  EXPECT_FLOAT_EQ(out[3], 1.0f);
+  const uint16_t halves[2] = {0x3C00, 0xC000};  // 1.0, -2.0
+  GlDecodeElement(D3DDECLTYPE_FLOAT16_2, reinterpret_cast<const BYTE*>(halves), out);
+  EXPECT_FLOAT_EQ(out[0], 1.0f);
+  EXPECT_FLOAT_EQ(out[1], -2.0f);
+}
+
+TEST(GlHelpers, FormatTableRefusesPalettesAndWidensA4L4) {
+  EXPECT_EQ(GlFormatFind(D3DFMT_P8), nullptr);
+  const GlFormat* f = GlFormatFind(D3DFMT_A4L4);
+  ASSERT_NE(f, nullptr);
+  const uint8_t src[1] = {0xF8};
+  uint8_t dst[4];
+  GlFormatConvertRow(f, src, dst, 1);
+  EXPECT_EQ(dst[0], 0x88);
+  EXPECT_EQ(dst[3], 0xFF);
+  ASSERT_NE(GlFormatFind(D3DFMT_DXT1), nullptr);
+  EXPECT_EQ(GlFormatFind(D3DFMT_DXT1)->blockBytes, 8);
+}
+
+}  // namespace
