@@ -28,6 +28,7 @@ bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
     }
     piece.text = start;
     piece.lineEnd = lf != nullptr;
+    piece.lineDone = lf != nullptr;
     const char* nul = static_cast<const char*>(memchr(start, '\0', length));
     if (nul) {
         length = static_cast<size_t>(nul - start);
@@ -195,7 +196,7 @@ void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
         bool lineEndOnly = continued && piece.length == 0 && piece.lineEnd;
         if (!lineEndOnly)
             HandleLine(tree, state, piece);
-        continued = !piece.lineEnd;
+        continued = !piece.lineDone;
     }
 }
 

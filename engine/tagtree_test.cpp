@@ -97,6 +97,17 @@ TEST(TagTreeRead, LongLinesAreSplitIntoPiecesOf1023Bytes)
     EXPECT_EQ(std::string(1100 - 1022, 'n') + ">", named->values[0]);
 }
 
+TEST(TagTreeRead, ANulByteEndsTheVisibleLineOnly)
+{
+    CFerroxTagTree tree;
+    LoadText(tree, std::string("<A>\nab\0cd\n\nef\n", 14));
+    CFerroxTagNode* a = Child(tree.GetRoot(), 0);
+    ASSERT_EQ(3u, a->values.size());
+    EXPECT_EQ("ab", a->values[0]);
+    EXPECT_EQ("", a->values[1]);
+    EXPECT_EQ("ef", a->values[2]);
+}
+
 TEST(TagTreeRead, NodesDeeperThanTheLimitBecomeValues)
 {
     std::string text;

@@ -34,6 +34,8 @@
 //   Textures and surfaces in the SYSTEMMEM and SCRATCH pools are announced
 //   through Create*/Destroy* but never uploaded or drawn: a back end may keep
 //   nothing for them.
+//   AUTOGENMIPMAP textures expose one level; the back end rebuilds the
+//   chain after each upload of that level and on GenerateMipSubLevels.
 //   Render targets and depth surfaces (pool DEFAULT with RENDERTARGET or
 //   DEPTHSTENCIL usage, and back buffers) are never locked: their content
 //   lives in the back end, and ReadRenderTarget copies it into a

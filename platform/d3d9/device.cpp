@@ -1072,11 +1072,11 @@ HRESULT D3D9Device::CheckIndexedRange(UINT startIndex, UINT indexCount) {
 HRESULT D3D9Device::SubmitDraw(const D3D9DrawCall& draw) { return backend_->Draw(state_, draw); }
 
 HRESULT D3D9Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
+  if (PrimitiveCount == 0) return D3D_OK;  // sent by the 2D path with nothing to draw
   UINT vertices = D3D9PrimitiveVertexCount(PrimitiveType, PrimitiveCount);
-  if (PrimitiveCount > 0 && vertices == 0) return D3DERR_INVALIDCALL;
+  if (vertices == 0) return D3DERR_INVALIDCALL;
   HRESULT hr = CheckDrawTarget();
   if (FAILED(hr)) return hr;
-  if (PrimitiveCount == 0) return D3D_OK;
   if (!state_.streams[0].buffer) return D3DERR_INVALIDCALL;
   D3D9DrawCall draw;
   draw.type = PrimitiveType;
@@ -1088,11 +1088,11 @@ HRESULT D3D9Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVert
 
 HRESULT D3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
                                          UINT NumVertices, UINT startIndex, UINT primCount) {
+  if (primCount == 0) return D3D_OK;
   UINT indices = D3D9PrimitiveVertexCount(PrimitiveType, primCount);
-  if (primCount > 0 && indices == 0) return D3DERR_INVALIDCALL;
+  if (indices == 0) return D3DERR_INVALIDCALL;
   HRESULT hr = CheckDrawTarget();
   if (FAILED(hr)) return hr;
-  if (primCount == 0) return D3D_OK;
   if (!state_.streams[0].buffer) return D3DERR_INVALIDCALL;
   hr = CheckIndexedRange(startIndex, indices);
   if (FAILED(hr)) return hr;
@@ -1118,15 +1118,15 @@ static void UnbindForUserDraw(D3D9State* state, D3D9VertexBuffer** stream0, D3D9
 
 HRESULT D3D9Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                     const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
+  if (PrimitiveCount == 0) return D3D_OK;
   UINT vertices = D3D9PrimitiveVertexCount(PrimitiveType, PrimitiveCount);
-  if (PrimitiveCount > 0 && vertices == 0) return D3DERR_INVALIDCALL;
+  if (vertices == 0) return D3DERR_INVALIDCALL;
   if (!pVertexStreamZeroData || VertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
   HRESULT hr = CheckDrawTarget();
   if (FAILED(hr)) return hr;
   UnbindForUserDraw(&state_, &streamObjects_[0], &indexObject_);
   Changed(D3D9_STATE_STREAM, 0, 0, 0);
   Changed(D3D9_STATE_INDICES, 0, 0, 0);
-  if (PrimitiveCount == 0) return D3D_OK;
   D3D9DrawCall draw;
   draw.type = PrimitiveType;
   draw.primitiveCount = PrimitiveCount;
@@ -1139,8 +1139,9 @@ HRESULT D3D9Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Primiti
 HRESULT D3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex, UINT NumVertices,
                                            UINT PrimitiveCount, const void* pIndexData, D3DFORMAT IndexDataFormat,
                                            const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
+  if (PrimitiveCount == 0) return D3D_OK;
   UINT indices = D3D9PrimitiveVertexCount(PrimitiveType, PrimitiveCount);
-  if (PrimitiveCount > 0 && indices == 0) return D3DERR_INVALIDCALL;
+  if (indices == 0) return D3DERR_INVALIDCALL;
   if (!pIndexData || !pVertexStreamZeroData || VertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
   if (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
   HRESULT hr = CheckDrawTarget();
@@ -1148,7 +1149,6 @@ HRESULT D3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT 
   UnbindForUserDraw(&state_, &streamObjects_[0], &indexObject_);
   Changed(D3D9_STATE_STREAM, 0, 0, 0);
   Changed(D3D9_STATE_INDICES, 0, 0, 0);
-  if (PrimitiveCount == 0) return D3D_OK;
   // Every index must name one of the NumVertices vertices the caller passed.
   for (UINT i = 0; i < indices; ++i) {
     UINT index;

@@ -120,7 +120,7 @@ static UINT FVFTexCoordCount(DWORD fvf, UINT set) {
 static UINT FVFBetaCount(DWORD fvf) {
   DWORD position = fvf & D3DFVF_POSITION_MASK;
   if (position < D3DFVF_XYZB1 || position > D3DFVF_XYZB5) return 0;
-  return (position - D3DFVF_XYZ) / 2;
+  return (position - D3DFVF_XYZRHW) / 2;  // XYZB1 = 6 carries one beta, XYZB5 = 14 five
 }
 
 UINT D3D9FVFSize(DWORD fvf) {
