@@ -64,8 +64,9 @@ std::string& CFerroxFile::ReadLine(std::string& out)
             break;
         size_t length = strlen(buffer);
         out.append(buffer, length);
+        // The buffer was zero-filled, so an LF anywhere in it, even behind a NUL byte, ended the line.
         // A piece may also stop short of the buffer without ending the line (a CR kept for the next piece).
-        if ((length > 0 && buffer[length - 1] == '\n') || GxFileEof(m_pFile))
+        if (memchr(buffer, '\n', sizeof(buffer) - 1) || GxFileEof(m_pFile))
             break;
     }
     // Only a real line end is removed: a last line without LF keeps all its characters.

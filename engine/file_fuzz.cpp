@@ -1,4 +1,5 @@
 // Fuzz target of the line-file reader: lines keep every byte but their line ends, and section seeks stay safe.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -48,6 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (++lines > size + 1)
             std::abort();
     }
+    // One line per LF, and one more for a last line without it.
+    size_t expected = static_cast<size_t>(std::count(input.begin(), input.end(), '\n'));
+    if (!input.empty() && input.back() != '\n')
+        ++expected;
+    if (lines != expected)
+        std::abort();
     // Text without NUL bytes loses nothing but its CR and LF bytes.
     if (input.find('\0') == std::string::npos && WithoutLineEnds(joined) != WithoutLineEnds(input))
         std::abort();

@@ -36,6 +36,17 @@ TEST_F(LineFile, ReadLineJoinsPiecesAndDropsOnlyTheLineEnd)
     EXPECT_EQ("", file.ReadLine(line));
 }
 
+TEST_F(LineFile, ANulByteCutsItsLineButNeverJoinsTwo)
+{
+    std::string path = Path("nul.txt");
+    WriteFile(path, std::string("ab\0cd\r\nef\r\n", 11));
+    CFerroxFile file;
+    ASSERT_EQ(0, file.Open(path.c_str(), 1));
+    std::string line;
+    EXPECT_EQ("ab", file.ReadLine(line));
+    EXPECT_EQ("ef", file.ReadLine(line));
+}
+
 TEST_F(LineFile, OpenAndWriteFollowTheFileConvention)
 {
     std::string path = Path("out.txt");

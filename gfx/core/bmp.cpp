@@ -264,8 +264,8 @@ bool ReadBmp(BmpRead* r)
     }
     const GxUInt32 paletteBytes = h.bitCount <= 8 ? h.colours * (h.headerSize == kCoreHeaderSize ? 3 : 4) : 0;
     const GxUInt32 consumed = kFileHeaderSize + h.headerSize + paletteBytes;
-    // A pixel offset inside the headers would mean reading backwards.
-    if (h.dataOffset < consumed) {
+    // A pixel offset inside the headers (or a negative one) would mean reading backwards.
+    if (static_cast<GxInt32>(h.dataOffset) < 0 || h.dataOffset < consumed) {
         return Fail(gxERRUNSUPPORTED);
     }
     if (h.dataOffset > consumed && !GxStreamSkip(r->stream, h.dataOffset - consumed)) {

@@ -18,6 +18,10 @@ struct GxV2d { GxReal x, y; };
 struct GxV3d { GxReal x, y, z; };
 struct GxRGBA { GxUInt8 red, green, blue, alpha; };
 struct GxRect { GxInt32 x, y, w, h; };
+struct GxSphere { GxV3d center; GxReal radius; };
+struct GxBBox { GxV3d sup; GxV3d inf; };  // maximum corner, then minimum corner
+struct GxPlane { GxV3d normal; GxReal distance; };
+struct GxLine { GxV3d start; GxV3d end; };
 
 // Circular doubly linked list; a head is a link that points at itself when empty.
 struct GxLink {

@@ -380,6 +380,9 @@ GxImage* GxImageAllocatePixels(GxImage* image)
 
 GxImage* GxImageFreePixels(GxImage* image)
 {
+    if (!image) {
+        return nullptr;
+    }
     if (image->flags & gxIMAGEALLOCATED) {
         GxFree(image->pixels);
     }
@@ -460,6 +463,9 @@ GxImage* GxImageCopy(GxImage* destination, const GxImage* source)
 
 GxImage* GxImageMakeMask(GxImage* image)
 {
+    if (!image) {
+        return nullptr;
+    }
     if (IsPalettised(image->depth) && image->palette) {
         for (GxInt32 i = 0; i < (1 << image->depth); ++i) {
             image->palette[i].alpha = MaxRGB(image->palette[i]);

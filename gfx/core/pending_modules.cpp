@@ -4,16 +4,10 @@
 namespace {
 
 // Open and close only count instances: these modules keep no data yet.
-GxInt32 cameraInstances = 0;
-GxInt32 rasterInstances = 0;
 GxInt32 textureInstances = 0;
 GxInt32 pipelineInstances = 0;
 GxInt32 im3DInstances = 0;
 
-void* CameraOpen(void* instance, GxInt32, GxInt32) { cameraInstances++; return instance; }
-void* CameraClose(void* instance, GxInt32, GxInt32) { cameraInstances--; return instance; }
-void* RasterOpen(void* instance, GxInt32, GxInt32) { rasterInstances++; return instance; }
-void* RasterClose(void* instance, GxInt32, GxInt32) { rasterInstances--; return instance; }
 void* TextureOpen(void* instance, GxInt32, GxInt32) { textureInstances++; return instance; }
 void* TextureClose(void* instance, GxInt32, GxInt32) { textureInstances--; return instance; }
 void* PipelineOpen(void* instance, GxInt32, GxInt32) { pipelineInstances++; return instance; }
@@ -23,8 +17,6 @@ void* Im3DClose(void* instance, GxInt32, GxInt32) { im3DInstances--; return inst
 
 }  // namespace
 
-const GxCoreModule gxCameraModule = {0x405, 0, CameraOpen, CameraClose};
-const GxCoreModule gxRasterModule = {0x407, 0, RasterOpen, RasterClose};
 const GxCoreModule gxTextureModule = {0x408, 0, TextureOpen, TextureClose};
 const GxCoreModule gxPipelineModule = {0x409, 0, PipelineOpen, PipelineClose};
 const GxCoreModule gxIm3DModule = {0x40A, 0, Im3DOpen, Im3DClose};

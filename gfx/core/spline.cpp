@@ -20,6 +20,7 @@ constexpr GxUInt32 kHintBasis = 0x40102;
 constexpr GxUInt32 kHintWindow = 0x30102;
 constexpr GxUInt32 kHintReadPoints = 0x10102;
 constexpr GxUInt32 kBodyHeaderSize = 40;        // name, count, type
+constexpr GxReal kTinyLength = 1e-5f;
 
 // Shared by every engine instance; built at the first open and freed at the last close.
 GxInt32 splineOpenCount = 0;
@@ -256,15 +257,18 @@ GxV3d Blend(const GxV3d* q, GxReal w0, GxReal w1, GxReal w2, GxReal w3)
     return r;
 }
 
-// Normalises in place; a zero vector is left zero. Returns the length before.
+// Normalises in place. Rounding leaves vectors of a still or straight path a little off zero;
+// below kTinyLength they count as zero (the vector becomes zero, 0 is returned).
 GxReal Normalise(GxV3d& v)
 {
     const GxReal length = std::sqrt(GxV3dDotProduct(&v, &v));
-    if (length > 0) {
-        v.x /= length;
-        v.y /= length;
-        v.z /= length;
+    if (length <= kTinyLength) {
+        v = {0, 0, 0};
+        return 0;
     }
+    v.x /= length;
+    v.y /= length;
+    v.z /= length;
     return length;
 }
 

@@ -49,7 +49,7 @@
 //   the index range against the index buffer, and skipped draws of 0
 //   primitives. For *UP draws the vertices and indices are in the
 //   D3D9DrawCall record; state.streams[0] and state.indices are then null
-//   (the core unbinds them, as the original device does).
+//   (the core unbinds them, as the interface defines).
 // - P8 textures: bits hold palette indices; the palettes are in the state
 //   (palettes, currentPalette) and sample through the current one at draw.
 // - Copies: StretchRect and ColorFill go to the back end when the
@@ -58,7 +58,8 @@
 //   an Upload* of the destination.
 // - Reset: the core refuses it while a DEFAULT-pool resource the caller
 //   holds is alive; it then destroys the back buffers and depth buffer,
-//   calls Reset, recreates them and returns the state to the defaults.
+//   calls Reset, recreates them (at the old size when Reset failed) and
+//   returns the state to the defaults.
 //   MANAGED and SYSTEMMEM resources keep their back end objects.
 // - Device loss: TestCooperativeLevel and Present results are passed through
 //   to the caller unchanged.

@@ -22,8 +22,9 @@ class D3D9Object {
 
   ULONG PublicAddRef() { return ++publicRefs_; }
   ULONG PublicRelease();
-  void InternalAddRef() { ++internalRefs_; }
-  void InternalRelease();
+  // Virtual so that texture levels can hand them to their texture.
+  virtual void InternalAddRef() { ++internalRefs_; }
+  virtual void InternalRelease();
   ULONG PublicRefs() const { return publicRefs_; }
 
  protected:
@@ -52,8 +53,6 @@ class D3D9Resource : public D3D9Object {
   ~D3D9Resource() override;
   D3D9Device* Device() const { return device_; }
   virtual D3DPOOL Pool() const = 0;
-  // Device-owned implicit objects (back buffers, automatic depth buffer).
-  bool implicit = false;
 
  protected:
   D3D9Device* device_;
@@ -68,6 +67,9 @@ class D3D9Surface final : public IDirect3DSurface9, public D3D9Resource {
 
   ULONG AddRef() override;
   ULONG Release() override;
+  // A bound texture level keeps its whole texture alive.
+  void InternalAddRef() override;
+  void InternalRelease() override;
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
   DWORD SetPriority(DWORD PriorityNew) override;
   DWORD GetPriority() override;
@@ -82,6 +84,8 @@ class D3D9Surface final : public IDirect3DSurface9, public D3D9Resource {
   bool Locked() const { return locked_; }
   // Render targets, depth buffers and back buffers keep their content in the back end.
   bool InBackend() const;
+  // False while the back end holds no object for it (implicit targets during a Reset).
+  bool backendLive = true;
 
  private:
   D3D9SurfaceData* data_;  // owned when there is no container
@@ -480,8 +484,12 @@ class D3D9Device final : public IDirect3DDevice9, public D3D9Object {
 
  private:
   HRESULT CompleteParams(D3DPRESENT_PARAMETERS* params, HWND window);
+  bool FullScreenModeListed(const D3DPRESENT_PARAMETERS& params);
   HRESULT MakeImplicit();
   void DropImplicit();
+  HRESULT RebuildImplicit(D3D9Surface* surface, UINT width, UINT height, D3DFORMAT format);
+  HRESULT RebuildTargets(const D3DPRESENT_PARAMETERS& params);
+  bool HoldsDefaultPool() const;
   void UnbindAll();
   void ResetState();
   void Changed(D3D9StateKind kind, DWORD a, DWORD b, DWORD value) { backend_->StateChanged(state_, kind, a, b, value); }

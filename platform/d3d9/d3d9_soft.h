@@ -42,7 +42,8 @@ enum D3D9SoftObjectKind {
 enum D3D9SoftErrorKind {
   D3D9SOFT_ERROR_VERTEX_RANGE = 1,  // a vertex past the end of a stream
   D3D9SOFT_ERROR_INDEX_RANGE,       // an index outside [MinVertexIndex, MinVertexIndex + NumVertices)
-  D3D9SOFT_ERROR_STRIDE             // a stream whose stride is shorter than the vertex it feeds
+  D3D9SOFT_ERROR_STRIDE,            // a stream whose stride is shorter than the vertex it feeds
+  D3D9SOFT_ERROR_NO_PALETTE         // a P8 texture sampled while no palette is current
 };
 
 struct D3D9SoftEvent {
@@ -98,7 +99,7 @@ void D3D9SoftFailResets(IDirect3DDevice9* device, UINT count);
 void D3D9SoftFailCreates(IDirect3DDevice9* device, UINT count, DWORD classes);
 void D3D9SoftSetAvailableTextureMem(IDirect3DDevice9* device, UINT bytes);
 
-// The event log (at most about a million events; older ones are kept, later
+// The event log (at most 262144 events; older ones are kept, later
 // ones counted as dropped). Logging can be switched off for timing.
 const std::vector<D3D9SoftEvent>& D3D9SoftLog(IDirect3DDevice9* device);
 void D3D9SoftClearLog(IDirect3DDevice9* device);

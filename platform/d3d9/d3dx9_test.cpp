@@ -1,5 +1,4 @@
-// Tests of the D3DX9-shaped matrix helpers and of the shared format and vertex-layout helpers.
-#include "platform/d3d9/backend.h"
+// Tests of the D3DX9-shaped matrix and vector helpers.
 #include "platform/d3d9/d3dx9.h"
 
 #include <gtest/gtest.h>
@@ -99,39 +98,6 @@ TEST(D3DXShader, AssemblyFailsCleanlyForNow) {
   EXPECT_GT(errors->GetBufferSize(), 1u);
   EXPECT_EQ(errors->Release(), 0u);
   EXPECT_TRUE(FAILED(D3DXAssembleShader(src, sizeof(src) - 1, nullptr, nullptr, 0, &shader, nullptr)));
-}
-
-TEST(D3D9Format, SizesPitchesAndVertexLayouts) {
-  EXPECT_EQ(D3D9FormatPitch(D3DFMT_A8R8G8B8, 10), 40u);
-  EXPECT_EQ(D3D9FormatPitch(D3DFMT_R8G8B8, 3), 9u);
-  EXPECT_EQ(D3D9FormatPitch(D3DFMT_DXT1, 13), 4u * 8u);
-  EXPECT_EQ(D3D9FormatPitch(D3DFMT_DXT3, 2), 16u);
-  EXPECT_EQ(D3D9FormatRows(D3DFMT_DXT5, 9), 3u);
-  EXPECT_EQ(D3D9FormatRows(D3DFMT_L8, 9), 9u);
-  EXPECT_FALSE(D3D9FormatKnown(D3DFMT_UNKNOWN));
-  EXPECT_FALSE(D3D9FormatKnown((D3DFORMAT)MAKEFOURCC('A', 'T', 'I', '1')));
-  EXPECT_TRUE(D3D9FormatIsDepth(D3DFMT_D24S8));
-
-  EXPECT_EQ(D3D9FVFSize(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX2), 12u + 12u + 4u + 16u);
-  EXPECT_EQ(D3D9FVFSize(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1), 28u);
-  EXPECT_EQ(D3D9FVFSize(D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE), 20u);
-  EXPECT_EQ(D3D9FVFSize(D3DFVF_XYZ | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0)), 24u);
-
-  std::vector<D3DVERTEXELEMENT9> e;
-  D3D9DeclarationFromFVF(D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL | D3DFVF_SPECULAR, &e);
-  ASSERT_EQ(e.size(), 5u);
-  EXPECT_EQ(e[1].Usage, D3DDECLUSAGE_BLENDWEIGHT);
-  EXPECT_EQ(e[1].Type, D3DDECLTYPE_FLOAT2);
-  EXPECT_EQ(e[2].Usage, D3DDECLUSAGE_BLENDINDICES);
-  EXPECT_EQ(e[2].Type, D3DDECLTYPE_UBYTE4);
-  EXPECT_EQ(e[2].Offset, 20u);
-  EXPECT_EQ(e[4].Usage, D3DDECLUSAGE_COLOR);
-  EXPECT_EQ(e[4].UsageIndex, 1u);
-
-  EXPECT_EQ(D3D9PrimitiveVertexCount(D3DPT_TRIANGLEFAN, 4), 6u);
-  EXPECT_EQ(D3D9PrimitiveVertexCount(D3DPT_LINESTRIP, 4), 5u);
-  EXPECT_EQ(D3D9PrimitiveVertexCount((D3DPRIMITIVETYPE)9, 4), 0u);
-  EXPECT_EQ(sizeof(D3DVERTEXELEMENT9), 8u);
 }
 
 }  // namespace

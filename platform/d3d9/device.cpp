@@ -40,6 +40,19 @@ D3D9Device::~D3D9Device() {
   d3d_->InternalRelease();
 }
 
+// Full screen needs one of the listed modes (any rate when none is asked).
+bool D3D9Device::FullScreenModeListed(const D3DPRESENT_PARAMETERS& params) {
+  D3DFORMAT display = params.BackBufferFormat == D3DFMT_A8R8G8B8 ? D3DFMT_X8R8G8B8 : params.BackBufferFormat;
+  UINT count = d3d_->GetAdapterModeCount(0, display);
+  for (UINT i = 0; i < count; ++i) {
+    D3DDISPLAYMODE mode;
+    if (FAILED(d3d_->EnumAdapterModes(0, display, i, &mode))) continue;
+    if (mode.Width != params.BackBufferWidth || mode.Height != params.BackBufferHeight) continue;
+    if (params.FullScreen_RefreshRateInHz == 0 || params.FullScreen_RefreshRateInHz == mode.RefreshRate) return true;
+  }
+  return false;
+}
+
 HRESULT D3D9Device::CompleteParams(D3DPRESENT_PARAMETERS* params, HWND window) {
   if (!params) return D3DERR_INVALIDCALL;
   if (params->BackBufferCount == 0) params->BackBufferCount = 1;
@@ -63,18 +76,7 @@ HRESULT D3D9Device::CompleteParams(D3DPRESENT_PARAMETERS* params, HWND window) {
     }
     if (params->FullScreen_RefreshRateInHz != 0) return D3DERR_INVALIDCALL;
   } else {
-    // Full screen needs one of the listed modes.
-    UINT count = d3d_->GetAdapterModeCount(0, params->BackBufferFormat == D3DFMT_A8R8G8B8 ? D3DFMT_X8R8G8B8
-                                                                                         : params->BackBufferFormat);
-    bool found = false;
-    for (UINT i = 0; i < count && !found; ++i) {
-      D3DDISPLAYMODE mode;
-      D3DFORMAT f = params->BackBufferFormat == D3DFMT_A8R8G8B8 ? D3DFMT_X8R8G8B8 : params->BackBufferFormat;
-      if (FAILED(d3d_->EnumAdapterModes(0, f, i, &mode))) continue;
-      found = mode.Width == params->BackBufferWidth && mode.Height == params->BackBufferHeight &&
-              (params->FullScreen_RefreshRateInHz == 0 || params->FullScreen_RefreshRateInHz == mode.RefreshRate);
-    }
-    if (!found) return D3DERR_INVALIDCALL;
+    if (!FullScreenModeListed(*params)) return D3DERR_INVALIDCALL;
   }
   if (!IsBackBufferFormat(params->BackBufferFormat)) return D3DERR_INVALIDCALL;
   if (!params->hDeviceWindow) params->hDeviceWindow = window;
@@ -149,9 +151,7 @@ HRESULT D3D9Device::MakeImplicit() {
   D3D9Surface* back = nullptr;
   HRESULT hr = MakeBackBuffer(params_, params_.hDeviceWindow, &back);
   if (FAILED(hr)) return hr;
-  back->implicit = true;
   chain_ = new D3D9SwapChain(this, params_, back);
-  chain_->implicit = true;
   chain_->InternalAddRef();
   chain_->Release();
   back->Release();  // the chain's internal reference keeps it
@@ -160,7 +160,6 @@ HRESULT D3D9Device::MakeImplicit() {
   hr = NewSurface(params_.BackBufferWidth, params_.BackBufferHeight, params_.AutoDepthStencilFormat,
                   D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, D3D9_SURFACE_AUTODEPTH, &depth);
   if (FAILED(hr)) return hr;
-  depth->implicit = true;
   autoDepth_ = depth;
   autoDepth_->InternalAddRef();
   depth->Release();
@@ -305,19 +304,63 @@ HRESULT D3D9Device::GetSwapChain(UINT iSwapChain, IDirect3DSwapChain9** pSwapCha
   return D3D_OK;
 }
 
+// Gives an implicit surface fresh storage and a new back-end object; the
+// object itself survives every Reset, so pointers callers kept stay valid.
+HRESULT D3D9Device::RebuildImplicit(D3D9Surface* surface, UINT width, UINT height, D3DFORMAT format) {
+  D3D9SurfaceData* d = surface->Data();
+  d->width = width;
+  d->height = height;
+  d->format = format;
+  d->pitch = D3D9FormatPitch(format, width);
+  d->rows = D3D9FormatRows(format, height);
+  d->bits.assign((size_t)d->pitch * d->rows, 0);
+  HRESULT hr = backend_->CreateSurface(d);
+  surface->backendLive = SUCCEEDED(hr);
+  return hr;
+}
+
+HRESULT D3D9Device::RebuildTargets(const D3DPRESENT_PARAMETERS& params) {
+  if (!chain_) return D3DERR_INVALIDCALL;
+  D3D9Surface* back = chain_->backBuffer;
+  back->Data()->window = params.hDeviceWindow;
+  back->Data()->flags = D3D9_SURFACE_BACKBUFFER;
+  if (params.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) back->Data()->flags |= D3D9_SURFACE_LOCKABLE;
+  chain_->params = params;
+  HRESULT hr = RebuildImplicit(back, params.BackBufferWidth, params.BackBufferHeight, params.BackBufferFormat);
+  if (FAILED(hr)) return hr;
+  if (!params.EnableAutoDepthStencil) {
+    D3D9Surface* depth = autoDepth_;
+    autoDepth_ = nullptr;
+    if (depth) depth->InternalRelease();
+    return D3D_OK;
+  }
+  if (autoDepth_) {
+    return RebuildImplicit(autoDepth_, params.BackBufferWidth, params.BackBufferHeight, params.AutoDepthStencilFormat);
+  }
+  D3D9Surface* depth = nullptr;
+  hr = NewSurface(params.BackBufferWidth, params.BackBufferHeight, params.AutoDepthStencilFormat,
+                  D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, D3D9_SURFACE_AUTODEPTH, &depth);
+  if (FAILED(hr)) return hr;
+  autoDepth_ = depth;
+  autoDepth_->InternalAddRef();
+  depth->Release();
+  return D3D_OK;
+}
+
+// Whether the caller still holds a default-pool object, which blocks a Reset.
+bool D3D9Device::HoldsDefaultPool() const {
+  for (D3D9Resource* r : resources_) {
+    if (r->Pool() != D3DPOOL_DEFAULT || r->PublicRefs() == 0) continue;
+    D3D9Surface* s = dynamic_cast<D3D9Surface*>(r);
+    if (s && (s->Data()->flags & D3D9_SURFACE_LEVEL)) continue;  // counted through its texture
+    return true;
+  }
+  return false;
+}
+
 HRESULT D3D9Device::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) {
   if (!pPresentationParameters) return D3DERR_INVALIDCALL;
-  // Every default-pool object the caller still holds blocks a Reset.
-  for (D3D9Resource* r : resources_) {
-    if (r->Pool() == D3DPOOL_DEFAULT && r->PublicRefs() > 0 && !r->implicit) {
-      D3D9Surface* s = dynamic_cast<D3D9Surface*>(r);
-      if (s && (s->Data()->flags & D3D9_SURFACE_LEVEL)) continue;  // counted through its texture
-      needsReset_ = true;
-      return D3DERR_INVALIDCALL;
-    }
-  }
-  if ((chain_ && chain_->PublicRefs() > 0) || (chain_ && chain_->backBuffer->PublicRefs() > 0) ||
-      (autoDepth_ && autoDepth_->PublicRefs() > 0)) {
+  if (HoldsDefaultPool()) {
     needsReset_ = true;
     return D3DERR_INVALIDCALL;
   }
@@ -332,22 +375,22 @@ HRESULT D3D9Device::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) {
   UnbindAll();
   for (D3D9SurfaceData*& t : state_.renderTargets) t = nullptr;
   state_.depthStencil = nullptr;
-  DropImplicit();
+  for (D3D9Surface* s : {chain_ ? chain_->backBuffer : nullptr, autoDepth_}) {
+    if (!s || !s->backendLive) continue;
+    backend_->DestroySurface(s->Data());
+    s->backendLive = false;
+  }
   hr = backend_->Reset(params);
-  if (FAILED(hr)) {
-    needsReset_ = true;
-    return hr;
+  // After a failed Reset the targets come back at the old size, so that the
+  // caller's next attempt starts from a consistent device.
+  HRESULT rebuilt = RebuildTargets(SUCCEEDED(hr) ? params : params_);
+  if (SUCCEEDED(hr) && SUCCEEDED(rebuilt)) {
+    params_ = params;
+    *pPresentationParameters = params;
   }
-  params_ = params;
-  *pPresentationParameters = params;
-  hr = MakeImplicit();
-  if (FAILED(hr)) {
-    needsReset_ = true;
-    return hr;
-  }
-  needsReset_ = false;
+  needsReset_ = FAILED(hr) || FAILED(rebuilt);
   ResetState();
-  return D3D_OK;
+  return FAILED(hr) ? hr : rebuilt;
 }
 
 HRESULT D3D9Device::PresentChain(D3D9SwapChain* chain, const RECT* source, const RECT* dest, HWND window) {
@@ -586,8 +629,10 @@ static bool RectInside(const RECT* in, UINT width, UINT height, RECT* out) {
          in->left < in->right && in->top < in->bottom;
 }
 
+static bool IsSystemPool(D3DPOOL pool) { return pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH; }
+
 static void UploadAfterCopy(D3D9Backend* backend, D3D9SurfaceData* dest, const RECT& rect) {
-  if (dest->pool == D3DPOOL_SYSTEMMEM || dest->pool == D3DPOOL_SCRATCH) return;
+  if (IsSystemPool(dest->pool)) return;
   if (dest->texture) {
     backend->UploadTexture(dest->texture, dest->face, dest->level, &rect);
   } else {
@@ -614,7 +659,10 @@ HRESULT D3D9Device::UpdateSurface(IDirect3DSurface9* pSourceSurface, const RECT*
   D3D9Surface* dst = D3D9SurfaceFrom(pDestinationSurface);
   D3D9SurfaceData* s = src->Data();
   D3D9SurfaceData* d = dst->Data();
-  if (s->pool != D3DPOOL_SYSTEMMEM || d->pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
+  // The interface asks for a system-memory source and a default-pool target;
+  // the raster code also copies from and into managed textures, which the
+  // system-memory copies here serve as well.
+  if (src->InBackend() || IsSystemPool(d->pool) || D3D9FormatIsDepth(d->format)) return D3DERR_INVALIDCALL;
   if (s->format != d->format || src->Locked() || dst->Locked()) return D3DERR_INVALIDCALL;
   RECT sr;
   if (!RectInside(pSourceRect, s->width, s->height, &sr)) return D3DERR_INVALIDCALL;
@@ -657,14 +705,17 @@ HRESULT D3D9Device::GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirec
   D3D9SurfaceData* s = src->Data();
   D3D9SurfaceData* d = dst->Data();
   if (!src->InBackend() || D3D9FormatIsDepth(s->format)) return D3DERR_INVALIDCALL;
-  if (d->pool != D3DPOOL_SYSTEMMEM || dst->Locked()) return D3DERR_INVALIDCALL;
+  if (dst->InBackend() || dst->Locked()) return D3DERR_INVALIDCALL;
+  if (d->pool != D3DPOOL_SYSTEMMEM && d->pool != D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
   if (s->width != d->width || s->height != d->height || s->format != d->format) return D3DERR_INVALIDCALL;
-  return backend_->ReadRenderTarget(s, d);
+  HRESULT hr = backend_->ReadRenderTarget(s, d);
+  if (SUCCEEDED(hr)) UploadAfterCopy(backend_, d, RECT{0, 0, (LONG)d->width, (LONG)d->height});
+  return hr;
 }
 
 HRESULT D3D9Device::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
                                 IDirect3DSurface9* pDestSurface, const RECT* pDestRect, D3DTEXTUREFILTERTYPE Filter) {
-  if (!pSourceSurface || !pDestSurface || inScene_) return D3DERR_INVALIDCALL;
+  if (!pSourceSurface || !pDestSurface) return D3DERR_INVALIDCALL;
   D3D9Surface* src = D3D9SurfaceFrom(pSourceSurface);
   D3D9Surface* dst = D3D9SurfaceFrom(pDestSurface);
   D3D9SurfaceData* s = src->Data();
@@ -1108,7 +1159,7 @@ HRESULT D3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT Bas
   return SubmitDraw(draw);
 }
 
-// *UP draws leave stream 0 and the indices unbound, as the original does.
+// *UP draws leave stream 0 and the indices unbound, as the interface defines.
 static void UnbindForUserDraw(D3D9State* state, D3D9VertexBuffer** stream0, D3D9IndexBuffer** indices) {
   D3D9Rebind<D3D9VertexBuffer>(*stream0, nullptr);
   D3D9Rebind<D3D9IndexBuffer>(*indices, nullptr);
@@ -1295,7 +1346,8 @@ HRESULT D3D9Device::GetVertexShaderConstantF(UINT StartRegister, float* pConstan
 
 HRESULT D3D9Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
                                     UINT Stride) {
-  if (StreamNumber >= D3D9_MAX_STREAMS || StreamNumber >= caps_.MaxStreams) return D3DERR_INVALIDCALL;
+  if (StreamNumber >= D3D9_MAX_STREAMS) return D3DERR_INVALIDCALL;
+  if (pStreamData && StreamNumber >= caps_.MaxStreams) return D3DERR_INVALIDCALL;
   if (OffsetInBytes != 0 && !(caps_.DevCaps2 & D3DDEVCAPS2_STREAMOFFSET)) return D3DERR_INVALIDCALL;
   if (Stride > caps_.MaxStreamStride) return D3DERR_INVALIDCALL;
   D3D9VertexBuffer* vb = static_cast<D3D9VertexBuffer*>(pStreamData);

@@ -103,6 +103,32 @@ TEST_F(SoftDevice, ReleaseUntilZeroIsSafeWhileBound) {
   EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DESTROY)->kind, (DWORD)D3D9SOFT_DECLARATION);
 }
 
+TEST_F(SoftDevice, ABoundTextureLevelKeepsItsTextureAlive) {
+  IDirect3DTexture9* tex = nullptr;
+  ASSERT_EQ(dev->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &tex, nullptr),
+            D3D_OK);
+  IDirect3DSurface9* level = nullptr;
+  ASSERT_EQ(tex->GetSurfaceLevel(0, &level), D3D_OK);
+  IDirect3DSurface9* back = nullptr;
+  ASSERT_EQ(dev->GetRenderTarget(0, &back), D3D_OK);
+  ASSERT_EQ(dev->SetRenderTarget(0, level), D3D_OK);
+  EXPECT_EQ(level->Release(), 1u);
+  EXPECT_EQ(tex->Release(), 0u);
+  D3D9SoftClearLog(dev);
+  IDirect3DSurface9* bound = nullptr;
+  ASSERT_EQ(dev->GetRenderTarget(0, &bound), D3D_OK);
+  D3DSURFACE_DESC desc;
+  ASSERT_EQ(bound->GetDesc(&desc), D3D_OK);
+  EXPECT_EQ(desc.Width, 64u);
+  EXPECT_EQ(bound->Release(), 0u);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(Count(D3D9SOFT_DESTROY), 0u);
+  ASSERT_EQ(dev->SetRenderTarget(0, back), D3D_OK);
+  EXPECT_EQ(Count(D3D9SOFT_DESTROY), 1u);
+  EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DESTROY)->kind, (DWORD)D3D9SOFT_TEXTURE);
+  back->Release();
+}
+
 TEST_F(SoftDevice, DefaultTargetsStayValidAfterTheCallerReleasesThem) {
   IDirect3DSurface9* back = nullptr;
   IDirect3DSurface9* depth = nullptr;
@@ -446,12 +472,32 @@ TEST_F(SoftDevice, InjectedDeviceLossAndRecovery) {
   EXPECT_EQ(dev->TestCooperativeLevel(), D3D_OK);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
+  // The driver keeps the default targets without references across failed
+  // Resets and binds them again before retrying: they must stay valid.
+  IDirect3DSurface9* back = nullptr;
+  IDirect3DSurface9* depth = nullptr;
+  ASSERT_EQ(dev->GetRenderTarget(0, &back), D3D_OK);
+  ASSERT_EQ(dev->GetDepthStencilSurface(&depth), D3D_OK);
+  back->Release();
+  depth->Release();
   D3D9SoftFailResets(dev, 1);
-  EXPECT_EQ(dev->Reset(&pp), D3DERR_INVALIDCALL);
+  D3DPRESENT_PARAMETERS bigger = WindowedParams(400, 300);
+  EXPECT_EQ(dev->Reset(&bigger), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
-  EXPECT_EQ(dev->Reset(&pp), D3D_OK);
+  EXPECT_EQ(dev->SetRenderTarget(0, back), D3D_OK);
+  EXPECT_EQ(dev->SetDepthStencilSurface(depth), D3D_OK);
+  D3DSURFACE_DESC desc;
+  ASSERT_EQ(back->GetDesc(&desc), D3D_OK);
+  EXPECT_EQ(desc.Width, 320u);
+  EXPECT_EQ(dev->Reset(&bigger), D3D_OK);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  IDirect3DSurface9* now = nullptr;
+  ASSERT_EQ(dev->GetRenderTarget(0, &now), D3D_OK);
+  EXPECT_EQ(now, back);
+  ASSERT_EQ(now->GetDesc(&desc), D3D_OK);
+  EXPECT_EQ(desc.Width, 400u);
+  now->Release();
 }
 
 TEST_F(SoftDevice, InjectedCreationFailuresAndRefusedFormats) {
@@ -646,12 +692,31 @@ TEST_F(DrawTest, DrawsOutsideTheirBuffersFail) {
   // A base vertex index that reads past the vertex buffer.
   EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 0, 4, 0, 2), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2), D3DERR_INVALIDCALL);
+  // A negative base vertex index is fine while it stays inside the buffer.
+  EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, -1, 1, 2, 1, 1), D3D_OK);
+  EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, -2, 1, 2, 1, 1), D3DERR_INVALIDCALL);
   // A vertex larger than the stride.
   dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
   EXPECT_EQ(dev->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3DERR_INVALIDCALL);
-  EXPECT_EQ(Count(D3D9SOFT_DRAW), 0u);
-  EXPECT_EQ(Count(D3D9SOFT_ERROR), 4u);
+  EXPECT_EQ(Count(D3D9SOFT_DRAW), 1u);
+  EXPECT_EQ(Count(D3D9SOFT_ERROR), 5u);
   ASSERT_EQ(dev->EndScene(), D3D_OK);
+}
+
+TEST_F(DrawTest, PalettedTexturesNeedACurrentPalette) {
+  IDirect3DTexture9* p8 = nullptr;
+  ASSERT_EQ(dev->CreateTexture(8, 8, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, &p8, nullptr), D3D_OK);
+  dev->SetTexture(0, p8);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_ERROR)->a, (DWORD)D3D9SOFT_ERROR_NO_PALETTE);
+  PALETTEENTRY entries[256] = {};
+  dev->SetPaletteEntries(0, entries);
+  EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+  EXPECT_NE(D3D9SoftLast(dev, D3D9SOFT_DRAW)->texture0, nullptr);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  dev->SetTexture(0, nullptr);
+  p8->Release();
 }
 
 TEST_F(DrawTest, UserPointerDrawsUnbindStreamZeroAndIndices) {

@@ -259,7 +259,7 @@ void D3D9FillBaseCaps(D3DCAPS9* caps, D3D9CapsProfile profile) {
   caps->MaxPointSize = full ? 64.0f : 1.0f;
   caps->MaxPrimitiveCount = 0xFFFFF;
   caps->MaxVertexIndex = full ? 0xFFFFFF : 0xFFFF;
-  caps->MaxStreams = full ? 16 : 1;
+  caps->MaxStreams = 16;  // several streams are basic; only their offsets are optional
   caps->MaxStreamStride = 255;
   caps->VertexShaderVersion = D3DVS_VERSION(0, 0);
   caps->MaxVertexShaderConst = 0;

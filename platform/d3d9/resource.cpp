@@ -54,13 +54,29 @@ D3D9Surface::D3D9Surface(D3D9Device* device, D3D9SurfaceData* data, D3D9Object* 
 D3D9Surface::~D3D9Surface() {
   if (container_) return;  // the texture owns and destroys the level data
   device_->ForgetSurface(data_);
-  device_->Backend()->DestroySurface(data_);
+  if (backendLive) device_->Backend()->DestroySurface(data_);
   delete data_;
 }
 
 ULONG D3D9Surface::AddRef() { return container_ ? container_->PublicAddRef() : PublicAddRef(); }
 
 ULONG D3D9Surface::Release() { return container_ ? container_->PublicRelease() : PublicRelease(); }
+
+void D3D9Surface::InternalAddRef() {
+  if (container_) {
+    container_->InternalAddRef();
+  } else {
+    D3D9Object::InternalAddRef();
+  }
+}
+
+void D3D9Surface::InternalRelease() {
+  if (container_) {
+    container_->InternalRelease();
+  } else {
+    D3D9Object::InternalRelease();
+  }
+}
 
 HRESULT D3D9Surface::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-const size_t kMaxEvents = size_t(1) << 20;
+const size_t kMaxEvents = size_t(1) << 18;  // about 40 MB at most
 
 class SoftBackend final : public D3D9Backend {
  public:
@@ -321,8 +321,11 @@ HRESULT SoftBackend::CheckIndices(const D3D9State& state, const D3D9DrawCall& dr
   if (lo < draw.minIndex || (uint64_t)hi >= (uint64_t)draw.minIndex + draw.numVertices) {
     return Fail(D3D9SOFT_ERROR_INDEX_RANGE, hi);
   }
-  *lowest = (INT)lo + draw.baseVertexIndex;
-  *highest = hi + (UINT)std::max(draw.baseVertexIndex, 0);
+  int64_t first = (int64_t)lo + draw.baseVertexIndex;
+  int64_t last = (int64_t)hi + draw.baseVertexIndex;
+  if (first < 0 || last > 0x7FFFFFFF) return Fail(D3D9SOFT_ERROR_VERTEX_RANGE, 0);
+  *lowest = (INT)first;
+  *highest = (UINT)last;
   return D3D_OK;
 }
 
@@ -360,7 +363,19 @@ HRESULT SoftBackend::CheckStreams(const D3D9State& state, const D3D9DrawCall& dr
   return D3D_OK;
 }
 
+// P8 textures sample through the current palette, which must have been filled.
+static bool PalettesReady(const D3D9State& state) {
+  bool paletteSet = state.currentPalette < state.palettes.size() && !state.palettes[state.currentPalette].empty();
+  for (DWORD stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
+    if (state.textureStageStates[stage][D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
+    const D3D9TextureData* t = state.textures[stage];
+    if (t && t->format == D3DFMT_P8 && !paletteSet) return false;
+  }
+  return true;
+}
+
 HRESULT SoftBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw) {
+  if (!PalettesReady(state)) return Fail(D3D9SOFT_ERROR_NO_PALETTE, state.currentPalette);
   INT lowest = (INT)draw.startVertex;
   UINT highest = draw.startVertex + draw.vertexCount - 1;
   if (draw.indexed) {

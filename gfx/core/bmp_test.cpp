@@ -1,0 +1,438 @@
+// Tests of the BMP reader and writer: every bit count, run-length data, damaged files and write failures.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/core/win32fs.h"
+
+namespace {
+
+using Bytes = std::vector<GxUInt8>;
+
+// Memory functions that count live blocks, so failures can be checked for leaks.
+long gBmpLive = 0;
+void* BmpTestCount(void* p) { gBmpLive += p != nullptr; return p; }
+void* BmpTestMalloc(size_t size, GxUInt32) { return BmpTestCount(std::malloc(size)); }
+void BmpTestFree(void* block) { gBmpLive -= block != nullptr; std::free(block); }
+void* BmpTestRealloc(void* block, size_t size, GxUInt32)
+{
+    return block ? std::realloc(block, size) : BmpTestCount(std::malloc(size));
+}
+void* BmpTestCalloc(size_t n, size_t size, GxUInt32) { return BmpTestCount(std::calloc(n, size)); }
+const GxMemoryFunctions gBmpMemory = {BmpTestMalloc, BmpTestFree, BmpTestRealloc, BmpTestCalloc};
+
+void Put(Bytes& out, GxUInt32 v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<GxUInt8>(v >> (8 * i)));
+}
+
+// The parts of a BMP file; MakeBmp lays them out.
+struct BmpSpec {
+    GxUInt32 headerSize = 40;
+    GxInt32 width = 0;
+    GxInt32 height = 0;
+    GxUInt32 bitCount = 8;
+    GxUInt32 compression = 0;
+    GxUInt32 coloursUsed = 0;
+    std::vector<GxRGBA> palette;
+    GxInt32 offsetShift = 0;  // added to the true pixel offset
+    Bytes data;
+};
+
+Bytes MakeBmp(const BmpSpec& s)
+{
+    const GxUInt32 entry = s.headerSize == 12 ? 3 : 4;
+    const GxUInt32 offset = 14 + s.headerSize + static_cast<GxUInt32>(s.palette.size()) * entry;
+    Bytes out = {'B', 'M'};
+    Put(out, offset + static_cast<GxUInt32>(s.data.size()), 4);
+    Put(out, 0, 4);
+    Put(out, offset + static_cast<GxUInt32>(s.offsetShift), 4);
+    Put(out, s.headerSize, 4);
+    if (s.headerSize == 12) {
+        Put(out, static_cast<GxUInt32>(s.width), 2);
+        Put(out, static_cast<GxUInt32>(s.height), 2);
+        Put(out, 1, 2);
+        Put(out, s.bitCount, 2);
+    } else {
+        Put(out, static_cast<GxUInt32>(s.width), 4);
+        Put(out, static_cast<GxUInt32>(s.height), 4);
+        Put(out, 1, 2);
+        Put(out, s.bitCount, 2);
+        Put(out, s.compression, 4);
+        Put(out, static_cast<GxUInt32>(s.data.size()), 4);
+        Put(out, 2835, 4);
+        Put(out, 2835, 4);
+        Put(out, s.coloursUsed, 4);
+        Put(out, 0, 4);
+        for (GxUInt32 i = 40; i < s.headerSize; ++i) out.push_back(0);
+    }
+    for (const GxRGBA& c : s.palette) {
+        out.push_back(c.blue);
+        out.push_back(c.green);
+        out.push_back(c.red);
+        if (entry == 4) out.push_back(0);
+    }
+    for (GxInt32 i = 0; i < s.offsetShift; ++i) out.push_back(0xEE);
+    out.insert(out.end(), s.data.begin(), s.data.end());
+    return out;
+}
+
+// Uncompressed rows in file order (bottom-up unless topDown) from the value of each pixel.
+Bytes PlainRows(GxUInt32 bitCount, GxInt32 w, GxInt32 h, bool topDown, const std::function<GxUInt32(GxInt32, GxInt32)>& value)
+{
+    const size_t rowBytes = ((bitCount * static_cast<GxUInt32>(w) + 7) / 8 + 3) & ~3u;
+    Bytes out;
+    for (GxInt32 i = 0; i < h; ++i) {
+        const GxInt32 y = topDown ? i : h - 1 - i;
+        Bytes row(rowBytes, 0);
+        // 15-bit pixels lie in 16-bit words.
+        const GxUInt32 step = bitCount == 15 ? 16 : bitCount;
+        for (GxInt32 x = 0; x < w; ++x) {
+            const GxUInt32 v = value(x, y);
+            const size_t bit = static_cast<size_t>(x) * step;
+            if (step < 8) {
+                row[bit / 8] |= static_cast<GxUInt8>(v << (8 - step - bit % 8));
+            } else {
+                for (GxUInt32 b = 0; b < step / 8; ++b) row[bit / 8 + b] = static_cast<GxUInt8>(v >> (8 * b));
+            }
+        }
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+std::vector<GxRGBA> TestPalette(GxUInt32 n)
+{
+    std::vector<GxRGBA> palette;
+    for (GxUInt32 i = 0; i < n; ++i) {
+        palette.push_back(GxRGBA{static_cast<GxUInt8>(i * 3 + 1), static_cast<GxUInt8>(255 - i), static_cast<GxUInt8>(i ^ 0x55), 0});
+    }
+    return palette;
+}
+
+GxRGBA At(const GxImage* image, GxInt32 x, GxInt32 y)
+{
+    const GxUInt8* row = image->pixels + y * image->stride;
+    if (image->depth != 32) {
+        return image->palette[row[x]];
+    }
+    return GxRGBA{row[4 * x], row[4 * x + 1], row[4 * x + 2], row[4 * x + 3]};
+}
+
+bool Same(const GxRGBA& a, const GxRGBA& b)
+{
+    return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
+}
+
+GxInt32 TakeError()
+{
+    GxError error;
+    GxErrorGet(&error);
+    return error.errorCode;
+}
+
+class BmpTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(GxTestEngineStart(0, 0, &gBmpMemory));
+        ASSERT_TRUE(GxFileSystemManagerOpen(2));
+        GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
+        ASSERT_TRUE(fs != nullptr && GxFileSystemRegister(fs));
+        GxFileSystemManagerSetDefault(fs);
+        path = std::string("bmp_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bmp";
+        TakeError();
+    }
+    void TearDown() override
+    {
+        GxFileSystemManagerClose();
+        std::remove(path.c_str());
+        GxTestEngineShutdown();
+    }
+    bool Store(const Bytes& bytes)
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        const bool ok = f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
+        return f && std::fclose(f) == 0 && ok;
+    }
+    Bytes Load()
+    {
+        Bytes bytes;
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        for (int c; f && (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<GxUInt8>(c));
+        if (f) std::fclose(f);
+        return bytes;
+    }
+    GxImage* Read(const BmpSpec& spec) { return Store(MakeBmp(spec)) ? GxImageReadBMP(path.c_str()) : nullptr; }
+    std::string path;
+};
+
+TEST_F(BmpTest, PalettisedBitCounts)
+{
+    struct Case { GxUInt32 bits; GxUInt32 colours; GxInt32 depth; GxUInt32 headerSize; bool topDown; };
+    for (Case c : {Case{1, 2, 4, 40, false}, Case{4, 16, 4, 40, false}, Case{4, 9, 4, 40, true}, Case{8, 256, 8, 40, false},
+                   Case{8, 5, 8, 40, true}, Case{8, 256, 8, 12, false}, Case{1, 2, 4, 12, false}}) {
+        SCOPED_TRACE("bits " + std::to_string(c.bits) + " header " + std::to_string(c.headerSize));
+        const GxInt32 w = 7, h = 3;
+        auto value = [&](GxInt32 x, GxInt32 y) { return static_cast<GxUInt32>(x + 3 * y) % c.colours; };
+        BmpSpec spec;
+        spec.headerSize = c.headerSize;
+        spec.width = w;
+        spec.height = c.topDown ? -h : h;
+        spec.bitCount = c.bits;
+        spec.palette = TestPalette(c.colours);
+        spec.coloursUsed = c.colours == (1u << c.bits) ? 0 : c.colours;
+        spec.data = PlainRows(c.bits, w, h, c.topDown, value);
+        GxImage* image = Read(spec);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->depth, c.depth);
+        EXPECT_EQ(image->height, h);
+        for (GxInt32 y = 0; y < h; ++y) {
+            for (GxInt32 x = 0; x < w; ++x) {
+                const GxUInt32 v = value(x, y);
+                ASSERT_EQ(image->pixels[y * image->stride + x], v) << x << "," << y;
+                GxRGBA want = spec.palette[v];
+                want.alpha = 255;
+                ASSERT_TRUE(Same(At(image, x, y), want));
+            }
+        }
+        // Entries the file does not give are opaque black.
+        if (c.colours < (1u << c.depth)) {
+            EXPECT_TRUE(Same(image->palette[c.colours], GxRGBA{0, 0, 0, 255}));
+        }
+        GxImageDestroy(image);
+    }
+}
+
+TEST_F(BmpTest, TrueColourBitCounts)
+{
+    struct Case { GxUInt32 bits; GxInt32 width; bool topDown; GxUInt32 headerSize; };
+    for (Case c : {Case{16, 5, false, 40}, Case{15, 3, false, 40}, Case{24, 3, false, 40}, Case{24, 4, true, 40},
+                   Case{32, 3, false, 40}, Case{24, 2, false, 12}, Case{32, 3, false, 124}}) {
+        SCOPED_TRACE("bits " + std::to_string(c.bits) + " width " + std::to_string(c.width));
+        const GxInt32 h = 2;
+        auto value = [&](GxInt32 x, GxInt32 y) { return static_cast<GxUInt32>((x * 0x1F3D5B + y * 0x7A2C11 + 0x102030) & 0xFFFFFFFF); };
+        BmpSpec spec;
+        spec.headerSize = c.headerSize;
+        spec.width = c.width;
+        spec.height = c.topDown ? -h : h;
+        spec.bitCount = c.bits;
+        spec.data = PlainRows(c.bits, c.width, h, c.topDown, value);
+        if (c.bits == 24) {
+            EXPECT_EQ(spec.data.size(), static_cast<size_t>(h) * ((3 * c.width + 3) & ~3));
+        }
+        GxImage* image = Read(spec);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->depth, 32);
+        for (GxInt32 y = 0; y < h; ++y) {
+            for (GxInt32 x = 0; x < c.width; ++x) {
+                const GxUInt32 v = value(x, y);
+                GxRGBA want;
+                if (c.bits <= 16) {
+                    const GxUInt32 w16 = v & 0xFFFF;  // 5-5-5 words
+                    want = GxRGBA{static_cast<GxUInt8>((w16 >> 7) & 0xF8), static_cast<GxUInt8>((w16 >> 2) & 0xF8),
+                                  static_cast<GxUInt8>((w16 << 3) & 0xFF), 255};
+                } else {
+                    want = GxRGBA{static_cast<GxUInt8>(v >> 16), static_cast<GxUInt8>(v >> 8), static_cast<GxUInt8>(v), 255};
+                }
+                ASSERT_TRUE(Same(At(image, x, y), want)) << x << "," << y;
+            }
+        }
+        GxImageDestroy(image);
+    }
+}
+
+// 8-bit run-length rows: runs, literals with and without padding, end of line, end of bitmap.
+Bytes RleData()
+{
+    return {
+        3, 7, 0, 3, 1, 2, 3, 0, 1, 9, 0, 0,  // bottom row: 7 7 7, literal 1 2 3 (padded), 9
+        0, 4, 4, 5, 6, 8, 2, 1, 0, 0,        // next row: literal 4 5 6 8, then 1 1
+        2, 6, 0, 1,                          // third row: 6 6, then the end of the bitmap
+    };
+}
+
+TEST_F(BmpTest, RunLengthRows)
+{
+    BmpSpec spec;
+    spec.width = 7;
+    spec.height = 4;
+    spec.compression = 1;
+    spec.palette = TestPalette(10);
+    spec.coloursUsed = 10;
+    spec.data = RleData();
+    GxImage* image = Read(spec);
+    ASSERT_NE(image, nullptr);
+    auto row = [&](GxInt32 y) { return Bytes(image->pixels + y * image->stride, image->pixels + y * image->stride + 7); };
+    EXPECT_EQ(row(3), (Bytes{7, 7, 7, 1, 2, 3, 9}));
+    EXPECT_EQ(row(2), (Bytes{4, 5, 6, 8, 1, 1, 9}));  // the row buffer keeps what the row did not write
+    EXPECT_EQ(row(1), (Bytes{6, 6, 6, 8, 1, 1, 9}));
+    EXPECT_EQ(row(0), Bytes(7, 0));                    // never decoded
+    GxImageDestroy(image);
+}
+
+TEST_F(BmpTest, UnsafeOrUnsupportedFilesAreRefused)
+{
+    auto base = [] {
+        BmpSpec spec;
+        spec.width = 4;
+        spec.height = 2;
+        spec.palette = TestPalette(4);
+        spec.coloursUsed = 4;
+        spec.data = Bytes(8, 1);
+        return spec;
+    };
+    struct Case { const char* what; std::function<void(BmpSpec&)> change; GxInt32 error; };
+    const std::vector<Case> cases = {
+        {"run past the row", [](BmpSpec& s) { s.compression = 1; s.data = {3, 1, 2, 1, 0, 0}; }, gxERRUNSUPPORTED},
+        {"literal past the row", [](BmpSpec& s) { s.compression = 1; s.data = {2, 1, 0, 3, 1, 2, 3, 0}; }, gxERRUNSUPPORTED},
+        {"delta", [](BmpSpec& s) { s.compression = 1; s.data = {0, 2, 1, 1, 0, 0}; }, gxERRUNSUPPORTED},
+        {"4-bit run length", [](BmpSpec& s) { s.compression = 2; }, gxERRUNSUPPORTED},
+        {"8-bit runs of 4-bit pixels", [](BmpSpec& s) { s.compression = 1; s.bitCount = 4; }, gxERRUNSUPPORTED},
+        {"bit fields below 24 bits", [](BmpSpec& s) { s.compression = 3; s.bitCount = 16; s.palette.clear(); }, gxERRUNSUPPORTED},
+        {"pixels inside the headers", [](BmpSpec& s) { s.offsetShift = -20; }, gxERRUNSUPPORTED},
+        {"pixels before the file", [](BmpSpec& s) { s.offsetShift = -1000; }, gxERRUNSUPPORTED},
+        {"zero width", [](BmpSpec& s) { s.width = 0; }, gxERRUNSUPPORTED},
+        {"negative width", [](BmpSpec& s) { s.width = -4; }, gxERRUNSUPPORTED},
+        {"zero height", [](BmpSpec& s) { s.height = 0; }, gxERRUNSUPPORTED},
+        {"absurd height", [](BmpSpec& s) { s.height = -0x7FFFFFFF; }, gxERRUNSUPPORTED},
+        {"absurd width", [](BmpSpec& s) { s.width = 0x10000000; }, gxERRUNSUPPORTED},
+        {"bit count 3", [](BmpSpec& s) { s.bitCount = 3; }, gxERRINVALIDDEPTH},
+        {"short info header", [](BmpSpec& s) { s.headerSize = 20; }, gxERRUNSUPPORTED},
+        {"big header with a palette", [](BmpSpec& s) { s.headerSize = 108; }, gxERRUNSUPPORTED},
+    };
+    // Free lists give their blocks back with their last entry, so count after a first read.
+    GxImageDestroy(Read(base()));
+    const long live = gBmpLive;
+    for (const Case& c : cases) {
+        BmpSpec spec = base();
+        c.change(spec);
+        EXPECT_EQ(Read(spec), nullptr) << c.what;
+        EXPECT_EQ(TakeError(), c.error) << c.what;
+    }
+    Bytes notBmp = MakeBmp(base());
+    notBmp[1] = 'A';
+    ASSERT_TRUE(Store(notBmp));
+    EXPECT_EQ(GxImageReadBMP(path.c_str()), nullptr);
+    EXPECT_EQ(GxImageReadBMP(nullptr), nullptr);
+    EXPECT_EQ(gBmpLive, live);
+}
+
+TEST_F(BmpTest, EveryTruncationIsRefused)
+{
+    BmpSpec rle;
+    rle.width = 7;
+    rle.height = 3;
+    rle.compression = 1;
+    rle.palette = TestPalette(10);
+    rle.coloursUsed = 10;
+    rle.data = RleData();
+    rle.data.resize(rle.data.size() - 2);  // the third row ends with the end of the line instead
+    rle.data.push_back(0);
+    rle.data.push_back(0);
+    BmpSpec plain;
+    plain.width = 5;
+    plain.height = 3;
+    plain.bitCount = 24;
+    plain.data = PlainRows(24, 5, 3, false, [](GxInt32 x, GxInt32 y) { return static_cast<GxUInt32>(x * 40 + y); });
+    BmpSpec core;
+    core.headerSize = 12;
+    core.width = 3;
+    core.height = 2;
+    core.bitCount = 4;
+    core.palette = TestPalette(16);
+    core.data = PlainRows(4, 3, 2, false, [](GxInt32 x, GxInt32) { return static_cast<GxUInt32>(x); });
+    for (const BmpSpec& spec : {rle, plain, core}) {
+        const Bytes good = MakeBmp(spec);
+        ASSERT_TRUE(Store(good));
+        GxImage* image = GxImageReadBMP(path.c_str());
+        ASSERT_NE(image, nullptr);
+        GxImageDestroy(image);
+        const long live = gBmpLive;
+        for (size_t n = 0; n < good.size(); ++n) {
+            ASSERT_TRUE(Store(Bytes(good.begin(), good.begin() + static_cast<long>(n))));
+            EXPECT_EQ(GxImageReadBMP(path.c_str()), nullptr) << "prefix of " << n << " of " << good.size();
+            TakeError();
+        }
+        EXPECT_EQ(gBmpLive, live);
+    }
+}
+
+TEST_F(BmpTest, WrittenFilesReadBackIdentical)
+{
+    for (GxInt32 depth : {4, 8, 32}) {
+        SCOPED_TRACE("depth " + std::to_string(depth));
+        const GxInt32 w = 5, h = 3;
+        GxImage* image = GxImageCreate(w, h, depth);
+        ASSERT_TRUE(GxImageAllocatePixels(image));
+        if (image->palette) {
+            for (GxInt32 i = 0; i < (1 << depth); ++i) {
+                image->palette[i] = GxRGBA{static_cast<GxUInt8>(i), static_cast<GxUInt8>(i * 7), static_cast<GxUInt8>(255 - i), 255};
+            }
+        }
+        for (GxInt32 y = 0; y < h; ++y) {
+            for (GxInt32 x = 0; x < w; ++x) {
+                GxUInt8* p = image->pixels + y * image->stride;
+                if (depth == 32) {
+                    p[4 * x] = static_cast<GxUInt8>(x * 50);
+                    p[4 * x + 1] = static_cast<GxUInt8>(y * 80);
+                    p[4 * x + 2] = static_cast<GxUInt8>(x * y);
+                    p[4 * x + 3] = 255;
+                } else {
+                    p[x] = static_cast<GxUInt8>((x * 5 + y * 3) % (1 << depth));
+                }
+            }
+        }
+        ASSERT_EQ(GxImageWriteBMP(image, path.c_str()), image);
+        const Bytes file = Load();
+        const GxUInt32 bits = depth == 32 ? 24 : static_cast<GxUInt32>(depth);
+        const GxUInt32 rowBytes = ((w * bits + 31) >> 3) & ~3u;
+        const GxUInt32 offset = 54 + (depth == 32 ? 0 : (4u << depth));
+        ASSERT_EQ(file.size(), offset + rowBytes * h);
+        EXPECT_EQ(file[10] | (file[11] << 8), static_cast<int>(offset));
+        EXPECT_EQ(file[28], bits);
+        if (depth == 4) {  // an odd width pads the last low nibble
+            EXPECT_EQ(file[offset + 2] & 0x0F, 0);
+        }
+
+        GxImage* back = GxImageReadBMP(path.c_str());
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->depth, depth);
+        for (GxInt32 y = 0; y < h; ++y) {
+            EXPECT_EQ(memcmp(back->pixels + y * back->stride, image->pixels + y * image->stride,
+                             static_cast<size_t>(w * (depth == 32 ? 4 : 1))), 0);
+        }
+        if (depth != 32) {
+            EXPECT_EQ(memcmp(back->palette, image->palette, 4u << depth), 0);
+        }
+        GxImageDestroy(back);
+        GxImageDestroy(image);
+    }
+}
+
+TEST_F(BmpTest, FailedWritesAreReported)
+{
+    GxImage* image = GxImageCreate(64, 64, 32);
+    ASSERT_TRUE(GxImageAllocatePixels(image));
+    // The device accepts the open and refuses every byte.
+    EXPECT_EQ(GxImageWriteBMP(image, "C:\\dev\\full"), nullptr);
+    EXPECT_EQ(TakeError(), gxERRWRITE);
+    EXPECT_EQ(GxImageWriteBMP(image, "bmp_test_no_such_dir/x.bmp"), nullptr);
+    TakeError();
+    GxImage* sixteen = GxImageCreate(2, 2, 16);
+    ASSERT_TRUE(GxImageAllocatePixels(sixteen));
+    EXPECT_EQ(GxImageWriteBMP(sixteen, path.c_str()), nullptr);
+    EXPECT_EQ(TakeError(), gxERRUNSUPPORTED);
+    EXPECT_EQ(GxImageWriteBMP(nullptr, path.c_str()), nullptr);
+    GxImageDestroy(image);
+    GxImageDestroy(sixteen);
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+// Tests of the spline plugin: tables through a started engine, interpolation, evaluation frames and errors.
+#include "gfx/core/spline.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "gfx/core/engine_testing.h"
+
+namespace {
+
+GxError TakeError()
+{
+    GxError error;
+    GxErrorGet(&error);
+    return error;
+}
+
+class SplineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int window = 0;
+        GxTestDeviceInstall();
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        ASSERT_TRUE(GxSplinePluginAttach());
+        ASSERT_TRUE(GxEngineOpen(&window));
+        ASSERT_TRUE(GxEngineStart());
+        TakeError();
+    }
+    void TearDown() override { GxTestEngineShutdown(); }
+
+    static GxV3d Position(const GxSpline* spline, GxReal t, GxInt32 pathType = gxSPLINEPATHSMOOTH)
+    {
+        GxMatrix m;
+        GxMatrixSetIdentity(&m);
+        const GxV3d up = {0, 1, 0};
+        GxSplineFindMatrix(spline, pathType, t, &up, &m);
+        return m.pos;
+    }
+};
+
+void ExpectNear(const GxV3d& a, const GxV3d& b, float tolerance = 1e-3f)
+{
+    EXPECT_NEAR(a.x, b.x, tolerance);
+    EXPECT_NEAR(a.y, b.y, tolerance);
+    EXPECT_NEAR(a.z, b.z, tolerance);
+}
+
+std::vector<GxV3d> Wiggle(int n)
+{
+    std::vector<GxV3d> points;
+    for (int i = 0; i < n; i++) {
+        points.push_back({static_cast<GxReal>(i * 2), static_cast<GxReal>((i * 7) % 5), static_cast<GxReal>((i * 3) % 4) - 1});
+    }
+    return points;
+}
+
+TEST(SplinePlugin, NeedsItsPluginAttachedBeforeTheEngineStarts)
+{
+    ASSERT_TRUE(GxTestEngineStart());
+    const std::vector<GxV3d> points = Wiggle(4);
+    EXPECT_EQ(nullptr, GxSplineCreate(4, gxSPLINEOPEN, points.data()));
+    GxTestEngineShutdown();
+}
+
+TEST_F(SplineTest, OpenSplinePassesThroughItsPointsAtEqualSharesOfT)
+{
+    for (int n = 4; n <= 10; n++) {
+        const std::vector<GxV3d> points = Wiggle(n);
+        GxSpline* spline = GxSplineCreate(n, gxSPLINEOPEN, points.data());
+        ASSERT_NE(nullptr, spline);
+        EXPECT_EQ(n + 2, spline->nStoredPoints);
+        EXPECT_EQ(n, GxSplineGetNumControlPoints(spline));
+        for (int i = 0; i < n; i++) {
+            SCOPED_TRACE(testing::Message() << "n " << n << " point " << i);
+            ExpectNear(points[i], Position(spline, static_cast<GxReal>(i) / (n - 1)));
+        }
+        GxSplineDestroy(spline);
+    }
+    // Longer splines use a window of ten points and stay close to theirs.
+    const std::vector<GxV3d> points = Wiggle(25);
+    GxSpline* spline = GxSplineCreate(25, gxSPLINEOPEN, points.data());
+    ASSERT_NE(nullptr, spline);
+    for (int i = 0; i < 25; i++) {
+        ExpectNear(points[i], Position(spline, i / 24.0f), 0.05f);
+    }
+    GxSplineDestroy(spline);
+}
+
+TEST_F(SplineTest, ParameterOutsideTheRangeNeverLeavesTheStoredPoints)
+{
+    const std::vector<GxV3d> points = Wiggle(4);
+    GxSpline* open = GxSplineCreate(4, gxSPLINEOPEN, points.data());
+    ASSERT_NE(nullptr, open);
+    ExpectNear(Position(open, 0.3f), Position(open, -0.3f));
+    ExpectNear(points[3], Position(open, 2.0f));
+    ExpectNear(points[3], Position(open, 1e30f));
+    ExpectNear(points[0], Position(open, std::nanf("")));
+    ExpectNear(Position(open, 0.99999994f), Position(open, 1.0f), 1e-3f);
+    GxSplineDestroy(open);
+
+    GxSpline* closed = GxSplineCreate(5, gxSPLINECLOSED, Wiggle(5).data());
+    ASSERT_NE(nullptr, closed);
+    ExpectNear(Position(closed, 0.25f), Position(closed, 1.25f));
+    ExpectNear(Position(closed, 0.4f), Position(closed, -2.4f));
+    GxSplineDestroy(closed);
+}
+
+TEST_F(SplineTest, ClosedSplineLoopsThroughEveryPoint)
+{
+    for (int n = 1; n <= 10; n++) {
+        const std::vector<GxV3d> points = Wiggle(n);
+        GxSpline* spline = GxSplineCreate(n, gxSPLINECLOSED, points.data());
+        ASSERT_NE(nullptr, spline);
+        EXPECT_EQ(n + 3, spline->nStoredPoints);
+        for (int i = 0; i < n; i++) {
+            SCOPED_TRACE(testing::Message() << "n " << n << " point " << i);
+            ExpectNear(points[i], Position(spline, static_cast<GxReal>(i) / n));
+        }
+        ExpectNear(points[0], Position(spline, 1.0f));
+        GxSplineDestroy(spline);
+    }
+}
+
+TEST_F(SplineTest, FrameFollowsThePathAndItsFlagsDescribeTheRowsWritten)
+{
+    const GxV3d line[4] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}};
+    GxSpline* spline = GxSplineCreate(4, gxSPLINEOPEN, line);
+    ASSERT_NE(nullptr, spline);
+    GxMatrix m;
+    GxMatrixSetIdentity(&m);
+    const GxV3d up = {0, 1, 0};
+    EXPECT_FLOAT_EQ(0.0f, GxSplineFindMatrix(spline, gxSPLINEPATHSMOOTH, 0.5f, &up, &m));
+    ExpectNear({1.5f, 0, 0}, m.pos);
+    ExpectNear({1, 0, 0}, m.at);
+    ExpectNear({0, 0, -1}, m.right);
+    ExpectNear({0, 1, 0}, m.up);
+    EXPECT_EQ(0u, m.flags & gxMATRIXINTERNALIDENTITY);
+    EXPECT_EQ(gxMATRIXTYPEORTHONORMAL, m.flags & gxMATRIXTYPEORTHONORMAL);
+    // Eased paths start slowly: eased 0.25 is smooth 0.125; 0.5 stays the middle.
+    ExpectNear(Position(spline, 0.125f), Position(spline, 0.25f, gxSPLINEPATHEASED));
+    ExpectNear(Position(spline, 0.5f), Position(spline, 0.5f, gxSPLINEPATHEASED));
+    EXPECT_FLOAT_EQ(-1.0f, GxSplineFindMatrix(spline, 12, 0.5f, &up, &m));
+    GxError error = TakeError();
+    EXPECT_EQ(static_cast<GxInt32>(gxPLUGINSPLINE), error.pluginID);
+    EXPECT_EQ(gxERRSPLINETYPE, error.errorCode);
+    GxSplineDestroy(spline);
+
+    const GxV3d still[4] = {{2, 2, 2}, {2, 2, 2}, {2, 2, 2}, {2, 2, 2}};
+    GxSpline* point = GxSplineCreate(4, gxSPLINEOPEN, still);
+    ASSERT_NE(nullptr, point);
+    GxSplineFindMatrix(point, gxSPLINEPATHSMOOTH, 0.5f, nullptr, &m);
+    ExpectNear({0, 0, 1}, m.at);
+    ExpectNear({0, 1, 0}, m.up);
+    GxSplineDestroy(point);
+}
+
+TEST_F(SplineTest, ControlPointsAreBoundedAndRecomputeTheCurve)
+{
+    std::vector<GxV3d> points = Wiggle(5);
+    GxSpline* spline = GxSplineCreate(5, gxSPLINEOPEN, points.data());
+    ASSERT_NE(nullptr, spline);
+    GxV3d p;
+    ASSERT_EQ(&p, GxSplineGetControlPoint(spline, 4, &p));
+    ExpectNear(points[4], p);
+    const GxV3d moved = {10, 20, 30};
+    EXPECT_EQ(nullptr, GxSplineSetControlPoint(spline, 5, &moved));
+    EXPECT_EQ(gxERRINVALIDENUM, TakeError().errorCode);
+    EXPECT_EQ(nullptr, GxSplineGetControlPoint(spline, -1, &p));
+    EXPECT_EQ(gxERRINVALIDENUM, TakeError().errorCode);
+    ExpectNear(points[4], Position(spline, 1.0f));
+    ASSERT_EQ(spline, GxSplineSetControlPoint(spline, 2, &moved));
+    ExpectNear(moved, Position(spline, 0.5f));
+    GxSplineDestroy(spline);
+}
+
+TEST_F(SplineTest, CreationRefusesBadTypesAndTooFewPoints)
+{
+    const std::vector<GxV3d> points = Wiggle(4);
+    EXPECT_EQ(nullptr, GxSplineCreate(4, 3, points.data()));
+    GxError error = TakeError();
+    EXPECT_EQ(static_cast<GxInt32>(gxPLUGINSPLINE), error.pluginID);
+    EXPECT_EQ(gxERRSPLINETYPE, error.errorCode);
+    EXPECT_EQ(nullptr, GxSplineCreate(3, gxSPLINEOPEN, points.data()));
+    EXPECT_EQ(gxERRNULLARG, TakeError().errorCode);
+    EXPECT_EQ(nullptr, GxSplineCreate(0, gxSPLINECLOSED, points.data()));
+    EXPECT_EQ(nullptr, GxSplineCreate(-4, gxSPLINEOPEN, points.data()));
+    EXPECT_EQ(nullptr, GxSplineCreate(4, gxSPLINEOPEN, nullptr));
+    EXPECT_EQ(0, GxSplineDestroy(nullptr));
+}
+
+}  // namespace

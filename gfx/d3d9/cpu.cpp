@@ -1,0 +1,207 @@
+// Processor feature tests, the floating-point modes after start and the SSE point and vector transforms.
+#include <cpuid.h>
+#include <xmmintrin.h>
+
+#include <cstdint>
+
+#include "gfx/core/matrix.h"
+#include "gfx/d3d9/d3d9_local.h"
+
+namespace {
+
+constexpr unsigned int flushToZero = 0x8000;
+constexpr unsigned int sseBits = (1u << 25) | (1u << 26);
+constexpr unsigned int sse2Bit = 1u << 26;
+constexpr unsigned int amd3DNowBit = 1u << 31;
+
+struct Features {
+    GxBool sse;
+    GxBool sse2;
+    GxBool amd3DNow;
+};
+Features features = {0, 0, 0};
+
+// Every 64-bit processor has CPUID, so the ID-flag probe of older processors is not needed.
+bool HaveCPUID() { return true; }
+
+bool CPUID(unsigned int leaf, unsigned int* a, unsigned int* b, unsigned int* c, unsigned int* d)
+{
+    if (!HaveCPUID()) {
+        return false;
+    }
+    __cpuid(leaf, *a, *b, *c, *d);
+    return true;
+}
+
+GxBool DetectSSE(unsigned int mask)
+{
+    unsigned int a, b, c, d;
+    if (!CPUID(1, &a, &b, &c, &d)) {
+        return 0;
+    }
+    return (d & mask) != 0;
+}
+
+GxBool Detect3DNow()
+{
+    unsigned int a, b, c, d;
+    if (!CPUID(0x80000000u, &a, &b, &c, &d) || a <= 0x80000000u) {
+        return 0;
+    }
+    CPUID(0x80000001u, &a, &b, &c, &d);
+    return (d & amd3DNowBit) != 0;
+}
+
+// The matrix rows with the spare fourth word replaced by the third, so flags never reach the arithmetic.
+struct Rows {
+    __m128 right, up, at, pos;
+};
+
+inline __m128 LoadRow(const float* row, bool aligned)
+{
+    const __m128 r = aligned ? _mm_load_ps(row) : _mm_loadu_ps(row);
+    return _mm_shuffle_ps(r, r, _MM_SHUFFLE(2, 2, 1, 0));
+}
+
+inline Rows LoadRows(const GxMatrix* m)
+{
+    const bool aligned = (reinterpret_cast<uintptr_t>(m) & 15) == 0;
+    return Rows{LoadRow(&m->right.x, aligned), LoadRow(&m->up.x, aligned), LoadRow(&m->at.x, aligned),
+                LoadRow(&m->pos.x, aligned)};
+}
+
+// Summed in the portable routines' order so both give the same bits.
+inline __m128 Vector(const Rows& r, const GxV3d* s)
+{
+    __m128 t = _mm_mul_ps(_mm_set1_ps(s->x), r.right);
+    t = _mm_add_ps(t, _mm_mul_ps(_mm_set1_ps(s->y), r.up));
+    return _mm_add_ps(t, _mm_mul_ps(_mm_set1_ps(s->z), r.at));
+}
+
+inline __m128 Point(const Rows& r, const GxV3d* s) { return _mm_add_ps(Vector(r, s), r.pos); }
+
+// x and y in one 8-byte store, z in a 4-byte one.
+inline void StorePair(GxV3d* d, __m128 v)
+{
+    _mm_storel_pi(reinterpret_cast<__m64*>(d), v);
+    _mm_store_ss(&d->z, _mm_movehl_ps(v, v));
+}
+
+inline void StoreScalar(GxV3d* d, __m128 v)
+{
+    _mm_store_ss(&d->x, v);
+    _mm_store_ss(&d->y, _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1)));
+    _mm_store_ss(&d->z, _mm_movehl_ps(v, v));
+}
+
+}  // namespace
+
+void GxCPUDetectFeatures(void)
+{
+    features.sse = DetectSSE(sseBits);
+    features.sse2 = DetectSSE(sse2Bit);
+    features.amd3DNow = Detect3DNow();
+}
+
+void GxCPUSetFeatures(GxBool sse, GxBool sse2, GxBool amd3DNow)
+{
+    features = Features{sse ? 1 : 0, sse2 ? 1 : 0, amd3DNow ? 1 : 0};
+}
+
+GxBool GxCPUHaveSSE(void) { return features.sse; }
+GxBool GxCPUHaveSSE2(void) { return features.sse2; }
+GxBool GxCPUHave3DNow(void) { return features.amd3DNow; }
+
+GxD3D9TransformSet GxD3D9ChooseTransformFunctions(GxBool sse, GxBool sse2, GxBool amd3DNow)
+{
+    if (!sse) {
+        return GxD3D9TransformSet{GxV3dTransformPointX87, GxV3dTransformPointsX87, GxV3dTransformVectorX87,
+                                  GxV3dTransformVectorsX87};
+    }
+    // Separate stores suit the processors with SSE2 but without 3DNow! best.
+    if (sse2 && !amd3DNow) {
+        return GxD3D9TransformSet{GxV3dTransformPointSSEScalar, GxV3dTransformPointsSSEScalar,
+                                  GxV3dTransformVectorSSEScalar, GxV3dTransformVectorsSSEScalar};
+    }
+    return GxD3D9TransformSet{GxV3dTransformPointSSE, GxV3dTransformPointsSSE, GxV3dTransformVectorSSE,
+                              GxV3dTransformVectorsSSE};
+}
+
+void GxD3D9CPUAfterStart(void)
+{
+    GxFPUSetSinglePrecision();
+    if (features.sse) {
+        _mm_setcsr(_mm_getcsr() | flushToZero);
+    }
+    GxMatrixSetMultiplyFunction(GxMatrixMultiplyX87);
+    const GxD3D9TransformSet set = GxD3D9ChooseTransformFunctions(features.sse, features.sse2, features.amd3DNow);
+    GxV3dSetTransformFunctions(set.point, set.points, set.vector, set.vectors);
+}
+
+void GxD3D9CPUBeforeStop(void)
+{
+    GxFPURestoreControlWord();
+    if (features.sse) {
+        _mm_setcsr(_mm_getcsr() & ~flushToZero);
+    }
+}
+
+GxV3d* GxV3dTransformPointsSSE(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix)
+{
+    const Rows rows = LoadRows(matrix);
+    for (GxInt32 i = 0; i < count; i++) {
+        StorePair(&dst[i], Point(rows, &src[i]));
+    }
+    return dst;
+}
+
+GxV3d* GxV3dTransformVectorsSSE(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix)
+{
+    const Rows rows = LoadRows(matrix);
+    for (GxInt32 i = 0; i < count; i++) {
+        StorePair(&dst[i], Vector(rows, &src[i]));
+    }
+    return dst;
+}
+
+GxV3d* GxV3dTransformPointSSE(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix)
+{
+    StorePair(dst, Point(LoadRows(matrix), src));
+    return dst;
+}
+
+GxV3d* GxV3dTransformVectorSSE(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix)
+{
+    StorePair(dst, Vector(LoadRows(matrix), src));
+    return dst;
+}
+
+GxV3d* GxV3dTransformPointsSSEScalar(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix)
+{
+    const Rows rows = LoadRows(matrix);
+    for (GxInt32 i = 0; i < count; i++) {
+        StoreScalar(&dst[i], Point(rows, &src[i]));
+    }
+    return dst;
+}
+
+GxV3d* GxV3dTransformVectorsSSEScalar(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix)
+{
+    const Rows rows = LoadRows(matrix);
+    for (GxInt32 i = 0; i < count; i++) {
+        StoreScalar(&dst[i], Vector(rows, &src[i]));
+    }
+    return dst;
+}
+
+GxV3d* GxV3dTransformPointSSEScalar(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix)
+{
+    StoreScalar(dst, Point(LoadRows(matrix), src));
+    return dst;
+}
+
+GxV3d* GxV3dTransformVectorSSEScalar(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix)
+{
+    StoreScalar(dst, Vector(LoadRows(matrix), src));
+    return dst;
+}

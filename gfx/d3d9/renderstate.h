@@ -1,0 +1,86 @@
+// Render-state caches: engine-level render states, deferred render and texture-stage states, samplers, material.
+#pragma once
+
+#include "gfx/core/gx.h"
+#include "platform/d3d9/d3d9.h"
+
+struct GxRaster;
+struct GxTexture;
+
+// The library's render states, set and read through the engine instance's device record.
+enum GxRenderState : GxInt32 {
+    gxRENDERSTATETEXTURERASTER = 1,        // GxRaster* (stage 0)
+    gxRENDERSTATETEXTUREADDRESS = 2,       // U and V together
+    gxRENDERSTATETEXTUREADDRESSU = 3,
+    gxRENDERSTATETEXTUREADDRESSV = 4,
+    gxRENDERSTATETEXTUREPERSPECTIVE = 5,   // always on: only a nonzero value is accepted
+    gxRENDERSTATEZTESTENABLE = 6,
+    gxRENDERSTATESHADEMODE = 7,            // 1 flat, 2 Gouraud
+    gxRENDERSTATEZWRITEENABLE = 8,
+    gxRENDERSTATETEXTUREFILTER = 9,        // filter mode 0 to 6
+    gxRENDERSTATESRCBLEND = 10,            // blend function 1 to 11
+    gxRENDERSTATEDESTBLEND = 11,
+    gxRENDERSTATEVERTEXALPHAENABLE = 12,
+    gxRENDERSTATEBORDERCOLOR = 13,         // packed colour
+    gxRENDERSTATEFOGENABLE = 14,
+    gxRENDERSTATEFOGCOLOR = 15,
+    gxRENDERSTATEFOGTYPE = 16,             // 1 linear, 2 exponential, 3 exponential squared
+    gxRENDERSTATEFOGDENSITY = 17,          // set takes a GxReal*, get writes a GxReal
+    gxRENDERSTATECULLMODE = 20,            // 1 none, 2 clockwise, 3 counter-clockwise
+    gxRENDERSTATESTENCILENABLE = 21,
+    gxRENDERSTATESTENCILFAIL = 22,         // stencil operation 1 to 8
+    gxRENDERSTATESTENCILZFAIL = 23,
+    gxRENDERSTATESTENCILPASS = 24,
+    gxRENDERSTATESTENCILFUNCTION = 25,     // comparison 1 (never) to 8 (always)
+    gxRENDERSTATESTENCILFUNCTIONREF = 26,
+    gxRENDERSTATESTENCILFUNCTIONMASK = 27,
+    gxRENDERSTATESTENCILFUNCTIONWRITEMASK = 28,
+    gxRENDERSTATEALPHATESTFUNCTION = 29,   // comparison 1 to 8
+    gxRENDERSTATEALPHATESTFUNCTIONREF = 30,   // 0 to 255
+};
+
+constexpr GxInt32 gxD3D9MAXTEXTURESTAGES = 8;
+constexpr GxUInt32 gxD3D9NUMRENDERSTATES = 210;
+constexpr GxUInt32 gxD3D9NUMTEXTURESTAGESTATES = 33;
+constexpr GxUInt32 gxD3D9NUMSAMPLERSTATES = 14;
+
+// Geometry flags GxD3D9SetSurfaceProperties looks at.
+constexpr GxUInt32 gxD3D9GEOMETRYPRELIT = 0x08;
+constexpr GxUInt32 gxD3D9GEOMETRYMODULATEMATERIALCOLOR = 0x40;
+
+// Engine level (the device record's slots). value carries the integer or pointer itself,
+// except for the fog density, where it points at a GxReal. 0 for unsupported states or values.
+GxBool GxD3D9RenderStateSet(GxInt32 state, void* value);
+// Writes a 32-bit value (a GxRaster* for the texture raster, a GxReal for the fog density).
+GxBool GxD3D9RenderStateGet(GxInt32 state, void* value);
+
+// Direct3D level: recorded now, sent by the next flush when it differs from what the device holds.
+// Out-of-range states, stages and samplers are ignored.
+GxBool GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value);
+// The wanted value, which may not have been sent yet (0 for an unknown state).
+void GxD3D9GetRenderState(GxUInt32 state, GxUInt32* value);
+void GxD3D9SetTextureStageState(GxUInt32 stage, GxUInt32 state, GxUInt32 value);
+// Sent at once when it differs from what was last sent.
+void GxD3D9SetSamplerState(GxUInt32 sampler, GxUInt32 state, GxUInt32 value);
+// Every draw path calls this right before its draw call.
+void GxD3D9RenderStateFlush(void);
+
+// Texture binding. A texture's filter-and-addressing field packs the filter mode in bits
+// 0-7, addressing U in bits 8-11 and addressing V in bits 12-15.
+GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage);
+GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage);
+// The same as GxD3D9SetTexture with the texture's parts (raster null: no texture).
+GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt32 stage);
+GxRaster* GxD3D9GetTextureRaster(GxUInt32 stage);
+// Unbinds a raster that is going away from every stage that holds it.
+void GxD3D9TextureRasterForget(const GxRaster* raster);
+
+GxBool GxD3D9SetVertexAlpha(GxBool on);
+GxBool GxD3D9GetVertexAlpha(void);
+GxBool GxD3D9SetSrcBlend(GxUInt32 blend);
+GxBool GxD3D9SetDestBlend(GxUInt32 blend);
+
+// Material set-up. props: ambient, specular and diffuse coefficients; colour: 8-bit RGBA.
+GxBool GxD3D9SetSurfaceProperties(const GxSurfaceProperties* props, const GxRGBA* colour, GxUInt32 flags);
+// The ambient light colour the material set-up scales (kept by the lighting code).
+void GxD3D9SetAmbientLightColour(GxReal red, GxReal green, GxReal blue);
