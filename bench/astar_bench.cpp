@@ -37,12 +37,12 @@ public:
         path.clear();
         m_generation++;
         m_open.clear();
-        int closed = 0;
+        m_closed = 0;
         const int cells = m_side * m_side;
         Touch(start, 0, -1, goal);
         Push(start);
         while (!m_open.empty()) {
-            if (closed > cells / 2) {
+            if (m_closed > cells / 2) {
                 return false;
             }
             std::pop_heap(m_open.begin(), m_open.end(), [this](int a, int b) { return m_f[a] > m_f[b]; });
@@ -58,7 +58,7 @@ public:
                 if (next >= 0) Relax(current, next, goal);
             }
             m_state[current] = 2;
-            closed++;
+            m_closed++;
         }
         return false;
     }
@@ -104,6 +104,8 @@ private:
         if (seen && m_state[next] == 1) {
             m_open.erase(std::find(m_open.begin(), m_open.end(), next));
             std::make_heap(m_open.begin(), m_open.end(), [this](int a, int b) { return m_f[a] > m_f[b]; });
+        } else if (seen) {
+            m_closed--;   // a closed cell reached more cheaply is open again
         }
         Touch(next, g, current, goal);
         Push(next);
@@ -116,6 +118,7 @@ private:
     std::vector<uint32_t> m_stamp;
     std::vector<uint8_t> m_state;
     std::vector<int> m_open;
+    int m_closed = 0;
     uint32_t m_generation = 0;
 };
 

@@ -18,11 +18,10 @@ constexpr float kDebugLift = 0.1f;
 
 enum CellState : uint8_t { kUntouched = 0, kOpen = 1, kClosed = 2 };
 
-// Min-heap on f through the standard heap algorithms.
-bool HeapGreater(const FerroxAStarNode* a, const FerroxAStarNode* b)
-{
-    return a->f > b->f;
-}
+// Min-heap on f through the standard heap algorithms; ties are settled by heap position alone.
+struct HeapGreater {
+    template <typename Entry> bool operator()(const Entry& a, const Entry& b) const { return a.f > b.f; }
+};
 
 }  // namespace
 
@@ -42,6 +41,7 @@ void CFerroxAStar::Init()
     m_ownerValue = 0;
     m_pFreeList = nullptr;
     m_pGrid = nullptr;
+    m_gridRows = 1;
     m_pMap = nullptr;
     m_cellCount = 0;
     m_closedCount = 0;
@@ -119,9 +119,9 @@ void CFerroxAStar::Reset()
 
 void CFerroxAStar::ReleaseUnusedNodes()
 {
-    for (FerroxAStarNode* node : m_open) {
-        if (node->child == nullptr) {
-            FreeCellNode(node);
+    for (const OpenEntry& entry : m_open) {
+        if (entry.node->child == nullptr) {
+            FreeCellNode(entry.node);
         }
     }
     for (FerroxAStarNode* node : m_closed) {
@@ -149,6 +149,7 @@ void CFerroxAStar::SetCellCount(CFerroxBlockGrid* grid)
     m_pGrid = grid;
     delete[] m_pMap;
     m_cellCount = grid->GetColumns() * grid->GetRows();
+    m_gridRows = grid->GetRows();
     m_pMap = new uint8_t[m_cellCount]();
     m_cellNodes.assign(m_cellCount, nullptr);
 }
@@ -198,13 +199,28 @@ int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, int
     m_pStartNode->f = m_pStartNode->g + m_pStartNode->h;
     m_pGoalNode->cell = goalCell;
     m_status = FERROX_ASTAR_STARTED;
-    m_open.push_back(m_pStartNode);
-    std::push_heap(m_open.begin(), m_open.end(), HeapGreater);
+    PushOpen(m_pStartNode);
     m_pMap[startCell] = kOpen;
     m_cellNodes[startCell] = m_pStartNode;
     m_touched.push_back(startCell);
     m_stepCount = 0;
     return m_status;
+}
+
+void CFerroxAStar::PushOpen(FerroxAStarNode* node)
+{
+    m_open.push_back({node->f, node});
+    std::push_heap(m_open.begin(), m_open.end(), HeapGreater());
+}
+
+std::vector<FerroxAStarNode*> CFerroxAStar::GetOpenList() const
+{
+    std::vector<FerroxAStarNode*> nodes;
+    nodes.reserve(m_open.size());
+    for (const OpenEntry& entry : m_open) {
+        nodes.push_back(entry.node);
+    }
+    return nodes;
 }
 
 void CFerroxAStar::FoundGoal(FerroxAStarNode* current)
@@ -232,22 +248,26 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
     const int32_t cell = s->cell;
     FerroxAStarNode* existing = m_pMap[cell] != kUntouched ? m_cellNodes[cell] : nullptr;
     if (existing != nullptr && existing->g <= g) {
-        FreeNode(s);
         return;
     }
     if (existing == nullptr) {
+        // Successors are scratch records; only a cell seen for the first time takes a node.
+        FerroxAStarNode* scratch = s;
+        s = AllocNode();
+        if (s == nullptr) {
+            return;
+        }
+        s->cell = scratch->cell;
         s->parent = current;
         s->g = g;
         s->h = Heuristic(s, m_pGoalNode->cell);
         s->f = s->g + s->h;
         m_cellNodes[cell] = s;
         m_touched.push_back(cell);
-        m_open.push_back(s);
-        std::push_heap(m_open.begin(), m_open.end(), HeapGreater);
+        PushOpen(s);
         m_pMap[cell] = kOpen;
         return;
     }
-    FreeNode(s);
     if (m_pMap[cell] == kClosed) {
         auto it = std::find(m_closed.rbegin(), m_closed.rend(), existing);
         if (it != m_closed.rend()) {
@@ -255,18 +275,18 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
             m_closedCount--;
         }
     } else {
-        auto it = std::find(m_open.begin(), m_open.end(), existing);
+        auto it = std::find_if(m_open.begin(), m_open.end(),
+                               [existing](const OpenEntry& entry) { return entry.node == existing; });
         if (it != m_open.end()) {
             m_open.erase(it);
-            std::make_heap(m_open.begin(), m_open.end(), HeapGreater);
+            std::make_heap(m_open.begin(), m_open.end(), HeapGreater());
         }
     }
     existing->parent = current;
     existing->g = g;
     existing->h = Heuristic(existing, m_pGoalNode->cell);
     existing->f = existing->g + existing->h;
-    m_open.push_back(existing);
-    std::push_heap(m_open.begin(), m_open.end(), HeapGreater);
+    PushOpen(existing);
     m_pMap[cell] = kOpen;
 }
 
@@ -287,8 +307,8 @@ int CFerroxAStar::Step()
         return m_status;
     }
     m_stepCount++;
-    std::pop_heap(m_open.begin(), m_open.end(), HeapGreater);
-    FerroxAStarNode* current = m_open.back();
+    std::pop_heap(m_open.begin(), m_open.end(), HeapGreater());
+    FerroxAStarNode* current = m_open.back().node;
     m_open.pop_back();
     if (IsGoal(current)) {
         FoundGoal(current);
@@ -312,10 +332,12 @@ intptr_t CFerroxAStar::GetOwnerValue()
     return m_ownerValue;
 }
 
+// Rows and columns as the grid reckons them for its valid cells (index / R, index mod R).
 uint32_t CFerroxAStar::Heuristic(FerroxAStarNode* node, int goalCell)
 {
-    const int rows = std::abs(m_pGrid->GetCellRow(node->cell, 1) - m_pGrid->GetCellRow(goalCell, 1));
-    const int columns = std::abs(m_pGrid->GetCellColumn(node->cell, 1) - m_pGrid->GetCellColumn(goalCell, 1));
+    const int r = m_gridRows;
+    const int rows = std::abs(node->cell / r - goalCell / r);
+    const int columns = std::abs(node->cell % r - goalCell % r);
     return static_cast<uint32_t>(rows + columns);
 }
 
@@ -332,10 +354,8 @@ int CFerroxAStar::GetSuccessors(FerroxAStarNode* node, FerroxAStarNode*)
         if (!m_pGrid->CanMove(direction, node->cell)) {
             continue;
         }
-        FerroxAStarNode* successor = AllocNode();
-        if (successor == nullptr) {
-            continue;
-        }
+        FerroxAStarNode* successor = &m_scratch[m_successors.size()];
+        *successor = FerroxAStarNode{};
         successor->cell = node->cell + offsets[direction];
         AddSuccessor(successor);
     }
@@ -420,8 +440,8 @@ void CFerroxAStar::DrawDebugInfo()
         DrawDebugLines(circle, count, 0);
         delete[] circle;
     };
-    for (FerroxAStarNode* node : m_open) {
-        drawCircle(node, 0.5f, 4);
+    for (const OpenEntry& entry : m_open) {
+        drawCircle(entry.node, 0.5f, 4);
     }
     for (FerroxAStarNode* node : m_closed) {
         drawCircle(node, 0.75f, 5);

@@ -66,7 +66,8 @@ public:
     int GetStepCount() const { return m_stepCount; }
     int GetPathLength() const { return m_pathLength; }
     int GetClosedCount() const { return m_closedCount; }
-    const std::vector<FerroxAStarNode*>& GetOpenList() const { return m_open; }
+    // The open nodes in heap order.
+    std::vector<FerroxAStarNode*> GetOpenList() const;
     const std::vector<FerroxAStarNode*>& GetClosedList() const { return m_closed; }
     // Nodes taken from the node list and not yet given back.
     int GetLiveNodeCount() const { return m_liveNodes; }
@@ -83,11 +84,19 @@ private:
     intptr_t m_ownerValue;
     GxFreeList* m_pFreeList;
     CFerroxBlockGrid* m_pGrid;
+    int32_t m_gridRows;
     uint8_t* m_pMap;  // 0 untouched, 1 open, 2 closed
     int32_t m_cellCount;
-    std::vector<FerroxAStarNode*> m_open;  // min-heap on f
+    // Min-heap on f; each entry carries its node's f so that sifting reads no node.
+    struct OpenEntry {
+        uint32_t f;
+        FerroxAStarNode* node;
+    };
+    void PushOpen(FerroxAStarNode* node);
+    std::vector<OpenEntry> m_open;
     std::vector<FerroxAStarNode*> m_closed;
-    std::vector<FerroxAStarNode*> m_successors;
+    std::vector<FerroxAStarNode*> m_successors;  // point into m_scratch
+    FerroxAStarNode m_scratch[8];
     int32_t m_closedCount;
     FerroxAStarNode* m_pStartNode;
     FerroxAStarNode* m_pGoalNode;

@@ -466,7 +466,7 @@ int CFerroxBlockGrid::CanMove(int direction, int index)
     const int target = Neighbour(direction, index);
     CFerroxBlock* from = m_pCells[index];
     if (direction % 2 == 0) {
-        if (!IsValidCell(target, 1)) {
+        if (!HasCell(target)) {
             return 0;
         }
         const int blocked = direction == 0 ? from->IsBlockedToNextColumn()
@@ -482,7 +482,7 @@ int CFerroxBlockGrid::CanMove(int direction, int index)
     const int columnStep = kColumnStep[direction];
     const int sideColumn = index + columnStep;
     const int sideRow = index + rowStep * m_width;
-    if (!IsValidCell(sideColumn, 1) || !IsValidCell(sideRow, 1) || !IsValidCell(target, 1)) {
+    if (!HasCell(sideColumn) || !HasCell(sideRow) || !HasCell(target)) {
         return 0;
     }
     CFerroxBlock* diagonal = m_pCells[target];

@@ -4,13 +4,15 @@
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
+#include "gfx/d3d9/d3d9drv.h"
 
 namespace {
 
 GxEngine staticEngine;
 GxPluginRegistry engineTKList = GxPluginRegistryInitializer(sizeof(GxEngine), 0);
 GxInt32 engineOpenCount = 0;
-const GxDriver* installedDriver = nullptr;
+// The Direct3D 9 driver unless a test installs another.
+const GxDriver* installedDriver = GxD3D9GetDriver();
 
 // Stands in for a device when no driver is installed: it handles no request.
 GxBool NullDeviceSystem(GxInt32, void*, void*, GxInt32) { return 0; }

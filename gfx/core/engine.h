@@ -146,8 +146,8 @@ extern GxEngine* GxEngineInstance;
 // Address of a module's data block inside the engine instance.
 #define GxEngineGetModuleBlock(offset) (reinterpret_cast<char*>(GxEngineInstance) + (offset))
 
-// The graphics device driver the engine opens. The driver (or a test) installs
-// it before GxEngineInit; without one every device request is unhandled.
+// The graphics device driver the engine opens: the Direct3D 9 driver unless a test
+// installs another before GxEngineInit; with none, every device request is unhandled.
 struct GxDriver {
     GxDevice* (*getDevice)(void);           // the driver's device record
     GxBool (*rasterExtensionRegister)(void); // registers the driver's raster extension

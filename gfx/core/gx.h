@@ -22,6 +22,8 @@ struct GxSphere { GxV3d center; GxReal radius; };
 struct GxBBox { GxV3d sup; GxV3d inf; };  // maximum corner, then minimum corner
 struct GxPlane { GxV3d normal; GxReal distance; };
 struct GxLine { GxV3d start; GxV3d end; };
+// A material's ambient, specular and diffuse coefficients.
+struct GxSurfaceProperties { GxReal ambient; GxReal specular; GxReal diffuse; };
 
 // Circular doubly linked list; a head is a link that points at itself when empty.
 struct GxLink {

@@ -87,6 +87,11 @@ GxBool GxD3D9CameraAttachWindow(GxCamera* camera, HWND window);
 GxBool GxD3D9ReleaseVideoMemory(void);
 GxBool GxD3D9RestoreVideoMemory(void);
 GxBool GxD3D9BeginSceneWithRecovery(void);
+// Render target 0 and the automatic depth-stencil surface of the device, kept without a reference.
+void GxD3D9FetchDefaultSurfaces(void);
+// Direct3D clear flags of a camera clear mode on the main window's depth buffer.
+DWORD GxD3D9ClearFlags(GxInt32 clearMode, GxBool stencilAvailable);
+void GxD3D9BuildProjectionMatrix(const GxCamera* camera, D3DMATRIX* projection);
 
 // ---- processor features and vector routines (cpu.cpp) ----
 

@@ -301,23 +301,6 @@ DWORD BehaviourFlags(const D3DCAPS9& caps)
     return flags;
 }
 
-// Render target 0 and the automatic depth-stencil surface, kept without a reference.
-void FetchDefaultSurfaces(void)
-{
-    IDirect3DSurface9* surface = nullptr;
-    S().defaultRenderTarget = nullptr;
-    S().defaultDepthStencil = nullptr;
-    if (SUCCEEDED(S().device->GetRenderTarget(0, &surface)) && surface) {
-        S().defaultRenderTarget = surface;
-        surface->Release();
-    }
-    surface = nullptr;
-    if (SUCCEEDED(S().device->GetDepthStencilSurface(&surface)) && surface) {
-        S().defaultDepthStencil = surface;
-        surface->Release();
-    }
-}
-
 GxBool SystemStart(void)
 {
     if (!S().d3d || S().device) {
@@ -353,7 +336,7 @@ GxBool SystemStart(void)
         S().currentMode.width = static_cast<GxUInt32>(client.right);
         S().currentMode.height = static_cast<GxUInt32>(client.bottom);
     }
-    FetchDefaultSurfaces();
+    GxD3D9FetchDefaultSurfaces();
     S().inScene = 0;
     S().currentCamera = nullptr;
     S().copyToTexture = 0;

@@ -23,6 +23,7 @@ protected:
     bool Open() { return GxD3D9TestEngineOpen(&window); }
 
     HWND window = nullptr;
+    GxD3D9TestAdapter adapter;  // outlives the engine, which holds it while open
 };
 
 GxVideoMode Mode(GxInt32 index)
@@ -126,7 +127,6 @@ TEST_F(D3D9Device, ModeListOfTheStandIn)
 TEST_F(D3D9Device, ModeListKeepsEachSizeOnceAtItsHighestRate)
 {
     ASSERT_TRUE(Open());
-    GxD3D9TestAdapter adapter;
     adapter.modes = {Fs(640, 480, 60), Fs(640, 480, 85), Fs(800, 600, 75), Fs(640, 480, 72),
                      Fs(640, 480, 60, D3DFMT_R5G6B5), Fs(800, 600, 60)};
     GxD3D9TestInstallAdapter(&adapter);
@@ -154,7 +154,6 @@ TEST_F(D3D9Device, ModeListKeepsEachSizeOnceAtItsHighestRate)
 TEST_F(D3D9Device, RefreshCapTakesTheBestRateTheSizeOffers)
 {
     ASSERT_TRUE(Open());
-    GxD3D9TestAdapter adapter;
     adapter.modes = {Fs(640, 480, 60), Fs(640, 480, 75), Fs(640, 480, 100), Fs(800, 600, 100)};
     GxD3D9TestInstallAdapter(&adapter);
     ASSERT_TRUE(GxEngineSetVideoMode(1));
@@ -180,7 +179,6 @@ TEST_F(D3D9Device, RefreshCapTakesTheBestRateTheSizeOffers)
 TEST_F(D3D9Device, AdapterRequests)
 {
     ASSERT_TRUE(Open());
-    GxD3D9TestAdapter adapter;
     adapter.adapters = 2;
     adapter.description = std::string(300, 'x');
     adapter.modes = {Fs(640, 480, 60)};

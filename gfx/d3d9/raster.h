@@ -97,3 +97,6 @@ struct GxD3D9RasterListNode {
     GxD3D9RasterListNode* next;
 };
 const GxD3D9RasterListNode* GxD3D9RasterListFirst(void);
+
+// Hook into the texture module (still to come): builds the lower mip levels of an automatic-mipmap raster.
+GxBool GxD3D9RasterGenerateMipmaps(GxRaster* raster);

@@ -5,7 +5,6 @@
 #include "platform/d3d9/d3d9.h"
 
 struct GxRaster;
-struct GxTexture;
 
 // The library's render states, set and read through the engine instance's device record.
 enum GxRenderState : GxInt32 {
@@ -67,9 +66,8 @@ void GxD3D9RenderStateFlush(void);
 
 // Texture binding. A texture's filter-and-addressing field packs the filter mode in bits
 // 0-7, addressing U in bits 8-11 and addressing V in bits 12-15.
-GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage);
 GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage);
-// The same as GxD3D9SetTexture with the texture's parts (raster null: no texture).
+// Binds a texture by its raster and filter-and-addressing field (raster null: no texture).
 GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt32 stage);
 GxRaster* GxD3D9GetTextureRaster(GxUInt32 stage);
 // Unbinds a raster that is going away from every stage that holds it.

@@ -38,8 +38,9 @@
 //   chain after each upload of that level and on GenerateMipSubLevels.
 //   Render targets and depth surfaces (pool DEFAULT with RENDERTARGET or
 //   DEPTHSTENCIL usage, and back buffers) are never locked: their content
-//   lives in the back end, and ReadRenderTarget copies it into a
-//   system-memory surface's bits.
+//   lives in the back end, and ReadRenderTarget copies it into the bits of
+//   a system-memory surface or of a managed texture level (which the core
+//   then uploads).
 // - State: every Set* call updates D3D9State first and then calls
 //   StateChanged (also when the value did not change: the core does not
 //   filter redundant calls; the renderer's own caches sit above). A back end
@@ -52,10 +53,11 @@
 //   (the core unbinds them, as the interface defines).
 // - P8 textures: bits hold palette indices; the palettes are in the state
 //   (palettes, currentPalette) and sample through the current one at draw.
-// - Copies: StretchRect and ColorFill go to the back end when the
-//   destination is a render target, depth surface or back buffer; other
-//   copies are done by the core on the system-memory copies, followed by
-//   an Upload* of the destination.
+// - Copies: StretchRect, ColorFill and UpdateSurface reach the back end (as
+//   StretchRect or ColorFill; for UpdateSurface the source is a record whose
+//   bits hold the truth) when the destination is a render target, depth
+//   surface or back buffer. Other copies are done by the core on the
+//   system-memory copies, followed by an Upload* of the destination.
 // - Reset: the core refuses it while a DEFAULT-pool resource the caller
 //   holds is alive; it then destroys the back buffers and depth buffer,
 //   calls Reset, recreates them (at the old size when Reset failed) and
