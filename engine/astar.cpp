@@ -42,6 +42,9 @@ void CFerroxAStar::Init()
     m_pFreeList = nullptr;
     m_pGrid = nullptr;
     m_gridRows = 1;
+    m_goalCell = -1;
+    m_goalRow = 0;
+    m_goalColumn = 0;
     m_pMap = nullptr;
     m_cellCount = 0;
     m_closedCount = 0;
@@ -119,13 +122,11 @@ void CFerroxAStar::Reset()
 
 void CFerroxAStar::ReleaseUnusedNodes()
 {
-    for (const OpenEntry& entry : m_open) {
-        if (entry.node->child == nullptr) {
-            FreeCellNode(entry.node);
-        }
-    }
-    for (FerroxAStarNode* node : m_closed) {
-        if (node->child == nullptr) {
+    // Every node of a touched cell is open or closed, but for a start node that was popped
+    // as the goal; they are freed in the order they were made, which the node list frees fastest.
+    for (int32_t cell : m_touched) {
+        FerroxAStarNode* node = m_cellNodes[cell];
+        if (node != nullptr && node->child == nullptr && node != m_pStartNode) {
             FreeCellNode(node);
         }
     }
@@ -184,6 +185,9 @@ int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, int
     }
     std::memset(m_pMap, 0, m_cellCount);
     m_ownerValue = ownerValue;
+    m_goalCell = goalCell;
+    m_goalRow = goalCell / m_gridRows;
+    m_goalColumn = goalCell % m_gridRows;
     m_pStartNode = AllocNode();
     m_pGoalNode = AllocNode();
     if (m_pStartNode == nullptr || m_pGoalNode == nullptr) {
@@ -209,8 +213,20 @@ int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, int
 
 void CFerroxAStar::PushOpen(FerroxAStarNode* node)
 {
-    m_open.push_back({node->f, node});
+    m_open.push_back({node->f, node->cell});
     std::push_heap(m_open.begin(), m_open.end(), HeapGreater());
+}
+
+std::vector<FerroxAStarNode*> CFerroxAStar::GetClosedList() const
+{
+    std::vector<FerroxAStarNode*> nodes;
+    nodes.reserve(m_closedCount);
+    for (FerroxAStarNode* node : m_closed) {
+        if (node != nullptr) {
+            nodes.push_back(node);
+        }
+    }
+    return nodes;
 }
 
 std::vector<FerroxAStarNode*> CFerroxAStar::GetOpenList() const
@@ -218,7 +234,7 @@ std::vector<FerroxAStarNode*> CFerroxAStar::GetOpenList() const
     std::vector<FerroxAStarNode*> nodes;
     nodes.reserve(m_open.size());
     for (const OpenEntry& entry : m_open) {
-        nodes.push_back(entry.node);
+        nodes.push_back(m_cellNodes[entry.cell]);
     }
     return nodes;
 }
@@ -246,7 +262,7 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
 {
     const uint32_t g = StepCost(s) + current->g;
     const int32_t cell = s->cell;
-    FerroxAStarNode* existing = m_pMap[cell] != kUntouched ? m_cellNodes[cell] : nullptr;
+    FerroxAStarNode* existing = m_cellNodes[cell];
     if (existing != nullptr && existing->g <= g) {
         return;
     }
@@ -269,14 +285,11 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
         return;
     }
     if (m_pMap[cell] == kClosed) {
-        auto it = std::find(m_closed.rbegin(), m_closed.rend(), existing);
-        if (it != m_closed.rend()) {
-            m_closed.erase(std::next(it).base());
-            m_closedCount--;
-        }
+        // Struck out where it stands: the others keep their order and nothing is searched.
+        m_closed[existing->spare] = nullptr;
+        m_closedCount--;
     } else {
-        auto it = std::find_if(m_open.begin(), m_open.end(),
-                               [existing](const OpenEntry& entry) { return entry.node == existing; });
+        auto it = std::find_if(m_open.begin(), m_open.end(), [cell](const OpenEntry& entry) { return entry.cell == cell; });
         if (it != m_open.end()) {
             m_open.erase(it);
             std::make_heap(m_open.begin(), m_open.end(), HeapGreater());
@@ -308,7 +321,7 @@ int CFerroxAStar::Step()
     }
     m_stepCount++;
     std::pop_heap(m_open.begin(), m_open.end(), HeapGreater());
-    FerroxAStarNode* current = m_open.back().node;
+    FerroxAStarNode* current = m_cellNodes[m_open.back().cell];
     m_open.pop_back();
     if (IsGoal(current)) {
         FoundGoal(current);
@@ -320,6 +333,7 @@ int CFerroxAStar::Step()
         ExpandSuccessor(current, s);
     }
     m_successors.clear();
+    current->spare = static_cast<int32_t>(m_closed.size());
     m_closed.push_back(current);
     m_closedCount++;
     m_pMap[current->cell] = kClosed;
@@ -336,8 +350,12 @@ intptr_t CFerroxAStar::GetOwnerValue()
 uint32_t CFerroxAStar::Heuristic(FerroxAStarNode* node, int goalCell)
 {
     const int r = m_gridRows;
-    const int rows = std::abs(node->cell / r - goalCell / r);
-    const int columns = std::abs(node->cell % r - goalCell % r);
+    const int row = node->cell / r;
+    const int column = node->cell - row * r;
+    const int goalRow = goalCell == m_goalCell ? m_goalRow : goalCell / r;
+    const int goalColumn = goalCell == m_goalCell ? m_goalColumn : goalCell % r;
+    const int rows = std::abs(row - goalRow);
+    const int columns = std::abs(column - goalColumn);
     return static_cast<uint32_t>(rows + columns);
 }
 
@@ -351,13 +369,20 @@ int CFerroxAStar::GetSuccessors(FerroxAStarNode* node, FerroxAStarNode*)
     const int w = m_pGrid->GetColumns();
     const int offsets[8] = {1, w + 1, w, w - 1, -1, -w - 1, -w, -w + 1};
     for (int direction = 0; direction < 8; direction++) {
-        if (!m_pGrid->CanMove(direction, node->cell)) {
-            continue;
-        }
         FerroxAStarNode* successor = &m_scratch[m_successors.size()];
         *successor = FerroxAStarNode{};
         successor->cell = node->cell + offsets[direction];
-        AddSuccessor(successor);
+        // A cell already reached at no greater cost would be dropped by Step anyway: leaving
+        // it out first changes nothing and spares the grid's move test.
+        if (successor->cell >= 0 && successor->cell < m_cellCount) {
+            const FerroxAStarNode* existing = m_cellNodes[successor->cell];
+            if (existing != nullptr && existing->g <= StepCost(successor) + node->g) {
+                continue;
+            }
+        }
+        if (m_pGrid->CanMove(direction, node->cell)) {
+            AddSuccessor(successor);
+        }
     }
     return 1;
 }
@@ -440,10 +465,10 @@ void CFerroxAStar::DrawDebugInfo()
         DrawDebugLines(circle, count, 0);
         delete[] circle;
     };
-    for (const OpenEntry& entry : m_open) {
-        drawCircle(entry.node, 0.5f, 4);
+    for (FerroxAStarNode* node : GetOpenList()) {
+        drawCircle(node, 0.5f, 4);
     }
-    for (FerroxAStarNode* node : m_closed) {
+    for (FerroxAStarNode* node : GetClosedList()) {
         drawCircle(node, 0.75f, 5);
     }
 }

@@ -68,7 +68,8 @@ public:
     int GetClosedCount() const { return m_closedCount; }
     // The open nodes in heap order.
     std::vector<FerroxAStarNode*> GetOpenList() const;
-    const std::vector<FerroxAStarNode*>& GetClosedList() const { return m_closed; }
+    // The closed nodes in the order they were closed.
+    std::vector<FerroxAStarNode*> GetClosedList() const;
     // Nodes taken from the node list and not yet given back.
     int GetLiveNodeCount() const { return m_liveNodes; }
 
@@ -85,15 +86,20 @@ private:
     GxFreeList* m_pFreeList;
     CFerroxBlockGrid* m_pGrid;
     int32_t m_gridRows;
+    int32_t m_goalCell;  // the goal's row and column, kept for the estimate
+    int32_t m_goalRow;
+    int32_t m_goalColumn;
     uint8_t* m_pMap;  // 0 untouched, 1 open, 2 closed
     int32_t m_cellCount;
-    // Min-heap on f; each entry carries its node's f so that sifting reads no node.
+    // Min-heap on f; each entry carries its node's f and cell (the node is the cell's node),
+    // so that sifting reads no node.
     struct OpenEntry {
         uint32_t f;
-        FerroxAStarNode* node;
+        int32_t cell;
     };
     void PushOpen(FerroxAStarNode* node);
     std::vector<OpenEntry> m_open;
+    // In closing order; a reopened node leaves a null behind (its index is in its spare field).
     std::vector<FerroxAStarNode*> m_closed;
     std::vector<FerroxAStarNode*> m_successors;  // point into m_scratch
     FerroxAStarNode m_scratch[8];

@@ -455,7 +455,7 @@ int CFerroxBlockGrid::Neighbour(int direction, int index) const
 
 int CFerroxBlockGrid::CanMove(int direction, int index)
 {
-    if (!IsValidCell(index, 1) || direction < 0 || direction > 7) {
+    if (!HasCell(index) || direction < 0 || direction > 7) {
         return 0;
     }
     const int row = index / m_rows + kRowStep[direction];
@@ -465,15 +465,16 @@ int CFerroxBlockGrid::CanMove(int direction, int index)
     }
     const int target = Neighbour(direction, index);
     CFerroxBlock* from = m_pCells[index];
+    // Walkability first: it refuses most moves, and every test here is free of side effects.
     if (direction % 2 == 0) {
-        if (!HasCell(target)) {
+        if (!HasCell(target) || !m_pCells[target]->IsWalkable()) {
             return 0;
         }
         const int blocked = direction == 0 ? from->IsBlockedToNextColumn()
                           : direction == 2 ? from->IsBlockedToNextRow()
                           : direction == 4 ? from->IsBlockedToPrevColumn()
                                            : from->IsBlockedToPrevRow();
-        if (blocked || !m_pCells[target]->IsWalkable()) {
+        if (blocked) {
             return 0;
         }
         return CanLeave(direction, index) ? 1 : 0;
@@ -486,13 +487,15 @@ int CFerroxBlockGrid::CanMove(int direction, int index)
         return 0;
     }
     CFerroxBlock* diagonal = m_pCells[target];
+    if (!m_pCells[sideColumn]->IsWalkable() || !m_pCells[sideRow]->IsWalkable() || !diagonal->IsWalkable()) {
+        return 0;
+    }
     const int fromBlocked = (columnStep > 0 ? from->IsBlockedToNextColumn() : from->IsBlockedToPrevColumn()) ||
                             (rowStep > 0 ? from->IsBlockedToNextRow() : from->IsBlockedToPrevRow());
     const int diagonalBlocked =
         (columnStep > 0 ? diagonal->IsBlockedToPrevColumn() : diagonal->IsBlockedToNextColumn()) ||
         (rowStep > 0 ? diagonal->IsBlockedToPrevRow() : diagonal->IsBlockedToNextRow());
-    if (fromBlocked || diagonalBlocked || !m_pCells[sideColumn]->IsWalkable() ||
-        !m_pCells[sideRow]->IsWalkable() || !diagonal->IsWalkable()) {
+    if (fromBlocked || diagonalBlocked) {
         return 0;
     }
     return CanLeave(direction, index) ? 1 : 0;

@@ -351,7 +351,8 @@ int CFerroxBlockMesh::Save(CFerroxFile* file, FerroxTileToText toText)
     return 1;
 }
 
-void CFerroxBlockMesh::ReadBody(CFerroxFile* file, FerroxTileFromText fromText, bool* endOfBlock)
+void CFerroxBlockMesh::ReadBody(CFerroxFile* file, FerroxTileFromText fromText, CFerroxTileRecord* defaultTile,
+                                bool* endOfBlock)
 {
     std::string line;
     file->ReadLine(line);  // "<SUBMESH>"
@@ -371,7 +372,7 @@ void CFerroxBlockMesh::ReadBody(CFerroxFile* file, FerroxTileFromText fromText, 
         if (!ParseRun(line, &value, &count) || count <= 0) {
             continue;
         }
-        CFerroxTileRecord* tile = fromText != nullptr ? fromText(value) : nullptr;
+        CFerroxTileRecord* tile = fromText != nullptr ? fromText(value, defaultTile) : nullptr;
         const int end = count < m_cellCount - cell ? cell + count : m_cellCount;
         for (; cell < end; cell++) {
             m_pTiles[cell] = tile;
@@ -395,7 +396,7 @@ void CFerroxBlockMesh::ReadBody(CFerroxFile* file, FerroxTileFromText fromText, 
     *endOfBlock = line.find("</MESH>") != std::string::npos;
 }
 
-int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText)
+int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerroxTileRecord* defaultTile)
 {
     if (file == nullptr || m_pTiles == nullptr) {
         return 0;
@@ -428,7 +429,7 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText)
             current = upper;
         }
         storeys++;
-        current->ReadBody(file, fromText, &endOfBlock);
+        current->ReadBody(file, fromText, defaultTile, &endOfBlock);
     }
     return current != nullptr ? 1 : 0;
 }

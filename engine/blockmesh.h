@@ -18,7 +18,8 @@ struct CFerroxTileRecord {
 // (untiled is 1 when the cell below has no tile); non-zero lays the tile.
 typedef int (*FerroxStoreyFilter)(CFerroxBase* occupant, int cell, int untiled);
 typedef int (*FerroxTileToText)(CFerroxTileRecord* tile);
-typedef CFerroxTileRecord* (*FerroxTileFromText)(int value);
+// Turns a saved value back into a tile; the default is the one given to Load.
+typedef CFerroxTileRecord* (*FerroxTileFromText)(int value, CFerroxTileRecord* defaultTile);
 typedef void (*FerroxTileCallback)(int cell);
 
 // One triangle strip of the floor: a run of cells of one row with the same tile.
@@ -59,7 +60,8 @@ public:
     // Writes the chain from this (ground) mesh up; 1 on success.
     int Save(CFerroxFile* file, FerroxTileToText toText);
     // Reads a chain into this (ground) mesh and new meshes above it; 1 when the block was read.
-    int Load(CFerroxFile* file, FerroxTileFromText fromText);
+    // The ground should have no storeys yet: the chain read replaces the links above it.
+    int Load(CFerroxFile* file, FerroxTileFromText fromText, CFerroxTileRecord* defaultTile = nullptr);
 
     // The strips Render draws, row by row.
     void BuildTileStrips(std::vector<FerroxTileStrip>& strips);
@@ -70,7 +72,7 @@ public:
 
 private:
     void FreeArrays();
-    void ReadBody(CFerroxFile* file, FerroxTileFromText fromText, bool* endOfBlock);
+    void ReadBody(CFerroxFile* file, FerroxTileFromText fromText, CFerroxTileRecord* defaultTile, bool* endOfBlock);
 
     FerroxImVertex* m_pVertices;
     CFerroxTileRecord** m_pTiles;

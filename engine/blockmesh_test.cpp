@@ -20,8 +20,11 @@ int TileToText(CFerroxTileRecord* tile)
     return tile == nullptr ? 0 : static_cast<int>(tile - gTiles) + 1;
 }
 
-CFerroxTileRecord* TileFromText(int value)
+CFerroxTileRecord* TileFromText(int value, CFerroxTileRecord* defaultTile)
 {
+    if (value == 9) {
+        return defaultTile;
+    }
     return value >= 1 && value <= 3 ? &gTiles[value - 1] : nullptr;
 }
 
@@ -58,7 +61,7 @@ protected:
         std::ofstream(path, std::ios::binary) << text;
         CFerroxFile file;
         EXPECT_EQ(0, file.Open(path.c_str(), 1));
-        const int result = mesh.Load(&file, TileFromText);
+        const int result = mesh.Load(&file, TileFromText, &gTiles[2]);
         file.Close();
         return result;
     }
@@ -132,13 +135,14 @@ TEST_F(BlockMeshTest, LoadTakesTheGroundFirstAndRefusesBadInput)
     ASSERT_EQ(1, mesh.Create(3, 3, {0, 0, 0}, 2, 0));
     // A storey written at height 4 has blocked holes where it has no tile.
     ASSERT_EQ(1, LoadText(mesh, "<MESH>\r\n0.00000\r\n<SUBMESH>\r\n1,9\r\n\r\n</SUBMESH>\r\n"
-                                "4.00000\r\n<SUBMESH>\r\n0,4\r\n2,5\r\n4\r\n</SUBMESH>\r\n</MESH>\r\n"));
+                                "4.00000\r\n<SUBMESH>\r\n0,4\r\n2,4\r\n9,1\r\n4\r\n</SUBMESH>\r\n</MESH>\r\n"));
     CFerroxBlockMesh* upper = mesh.GetUpper();
     ASSERT_NE(nullptr, upper);
     EXPECT_FLOAT_EQ(4.0f, upper->GetOrigin().y);
     EXPECT_EQ(FERROX_BLOCK_BLOCKED, upper->GetBlock(3)->m_state);
     EXPECT_EQ(FERROX_BLOCK_OCCUPIED, upper->GetBlock(4)->m_state);
-    EXPECT_EQ(&gTiles[1], upper->GetTile(8));
+    EXPECT_EQ(&gTiles[1], upper->GetTile(7));
+    EXPECT_EQ(&gTiles[2], upper->GetTile(8));   // the caller's default
     DropStoreys(mesh);
 
     // Seven storeys written: five read. Bad and negative runs are ignored.

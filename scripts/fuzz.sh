@@ -22,14 +22,15 @@ cmake --build "$build_dir" --target engine -j 3
 
 libs="$build_dir/libengine.a"
 for lib in gfx_d3d9 platform_d3d9 gfx_core platform_win32; do
-    [ -f "$build_dir/lib$lib.a" ] && libs="$libs $build_dir/lib$lib.a"
+    if [ -f "$build_dir/lib$lib.a" ]; then libs="$libs $build_dir/lib$lib.a"; fi
 done
-extra=$(pkg-config --libs sdl2 libpng zlib 2>/dev/null || echo "-lpng -lz")
+extra=$(pkg-config --libs sdl2 libpng zlib gl 2>/dev/null || echo "-lpng -lz")
 
 targets=${*:-$(cd "$source_dir/engine" && ls *_fuzz.cpp | sed 's/\.cpp$//')}
 for target in $targets; do
     clang++ -std=c++17 $flags -fsanitize=fuzzer -I"$source_dir" \
-        "$source_dir/engine/$target.cpp" $libs $extra -lpthread -o "$build_dir/$target"
+        "$source_dir/engine/$target.cpp" -Wl,--start-group $libs -Wl,--end-group $extra -lpthread \
+        -o "$build_dir/$target"
     mkdir -p "$build_dir/corpus/$target"
     echo "== $target: $seconds s"
     (cd "$build_dir/corpus/$target" && "$build_dir/$target" -max_total_time="$seconds" -max_len=4096 \

@@ -25,6 +25,17 @@ struct GxLine { GxV3d start; GxV3d end; };
 // A material's ambient, specular and diffuse coefficients.
 struct GxSurfaceProperties { GxReal ambient; GxReal specular; GxReal diffuse; };
 
+// Primitive types of the immediate modes.
+enum GxPrimitiveType : GxInt32 {
+    gxPRIMTYPENAPRIMTYPE = 0,
+    gxPRIMTYPELINELIST = 1,
+    gxPRIMTYPEPOLYLINE = 2,
+    gxPRIMTYPETRILIST = 3,
+    gxPRIMTYPETRISTRIP = 4,
+    gxPRIMTYPETRIFAN = 5,
+    gxPRIMTYPEPOINTLIST = 6,
+};
+
 // Circular doubly linked list; a head is a link that points at itself when empty.
 struct GxLink {
     GxLink* next;

@@ -43,9 +43,10 @@ inline bool GxD3D9TestEngineOpen(HWND* window)
     return GxEngineInit(nullptr, 0, 0x400000) && GxEngineOpen(window);
 }
 
-// Stops, closes and terminates whatever state the engine is in.
+// Stops, closes and terminates whatever state the engine is in; later tests choose their own back end.
 inline void GxD3D9TestEngineShutdown(void)
 {
+    unsetenv("MALL_D3D9_BACKEND");
     if (GxEngineInstance->engineStatus == gxENGINESTATUSSTARTED) {
         GxEngineStop();
     }
@@ -81,27 +82,26 @@ struct GxD3D9TestAdapter : IDirect3D9 {
     UINT GetAdapterCount() override { return adapters; }
     HRESULT GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER9* id) override
     {
-        if (adapter >= adapters || !id) {
+        if (adapter >= adapters || FAILED(inner->GetAdapterIdentifier(0, flags, id))) {
             return D3DERR_INVALIDCALL;
         }
-        inner->GetAdapterIdentifier(0, flags, id);
         memset(id->Description, 0, sizeof(id->Description));
         strncpy(id->Description, description.c_str(), sizeof(id->Description) - 1);
         return D3D_OK;
     }
     UINT GetAdapterModeCount(UINT adapter, D3DFORMAT format) override
     {
+        D3DDISPLAYMODE mode;
         UINT n = 0;
-        for (const D3DDISPLAYMODE& m : modes) {
-            n += adapter < adapters && m.Format == format ? 1 : 0;
+        while (SUCCEEDED(EnumAdapterModes(adapter, format, n, &mode))) {
+            n++;
         }
         return n;
     }
     HRESULT EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT index, D3DDISPLAYMODE* out) override
     {
-        UINT n = 0;
         for (const D3DDISPLAYMODE& m : modes) {
-            if (adapter < adapters && m.Format == format && n++ == index) {
+            if (adapter < adapters && m.Format == format && index-- == 0) {
                 *out = m;
                 return D3D_OK;
             }
@@ -110,11 +110,12 @@ struct GxD3D9TestAdapter : IDirect3D9 {
     }
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* out) override
     {
-        if (adapter >= adapters) {
-            return D3DERR_INVALIDCALL;
-        }
         *out = desktop;
-        return D3D_OK;
+        return adapter < adapters ? D3D_OK : D3DERR_INVALIDCALL;
+    }
+    HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE t, D3DCAPS9* caps) override
+    {
+        return adapter < adapters ? inner->GetDeviceCaps(0, t, caps) : D3DERR_INVALIDCALL;
     }
     HRESULT CheckDeviceType(UINT, D3DDEVTYPE t, D3DFORMAT a, D3DFORMAT b, BOOL w) override
     {
@@ -137,12 +138,7 @@ struct GxD3D9TestAdapter : IDirect3D9 {
     {
         return inner->CheckDeviceFormatConversion(0, t, s, d);
     }
-    HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE t, D3DCAPS9* caps) override
-    {
-        return adapter < adapters ? inner->GetDeviceCaps(0, t, caps) : D3DERR_INVALIDCALL;
-    }
-    HRESULT CreateDevice(UINT, D3DDEVTYPE t, HWND w, DWORD f, D3DPRESENT_PARAMETERS* p,
-                         IDirect3DDevice9** d) override
+    HRESULT CreateDevice(UINT, D3DDEVTYPE t, HWND w, DWORD f, D3DPRESENT_PARAMETERS* p, IDirect3DDevice9** d) override
     {
         return inner->CreateDevice(0, t, w, f, p, d);
     }

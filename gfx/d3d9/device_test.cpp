@@ -42,7 +42,13 @@ D3DDISPLAYMODE Fs(UINT w, UINT h, UINT rate, D3DFORMAT format = D3DFMT_X8R8G8B8)
 
 TEST_F(D3D9Device, EngineStatesThroughTheDriver)
 {
-    ASSERT_TRUE(Open());
+    GxEngineSetDriver(GxD3D9GetDriver());
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    // Before open: no parameters, no Direct3D, no device.
+    EXPECT_FALSE(GxD3D9SystemHandler(gxDEVICESYSTEMOPEN, nullptr, nullptr, 0));
+    EXPECT_FALSE(GxD3D9SystemHandler(gxDEVICESYSTEMSTART, nullptr, nullptr, 0));
+    EXPECT_FALSE(GxD3D9SystemHandler(gxD3D9DEVICESYSTEMFOCUS, nullptr, nullptr, 1));
+    ASSERT_TRUE(GxEngineOpen(&window));
     EXPECT_EQ(GxEngineInstance->engineStatus, gxENGINESTATUSOPENED);
     EXPECT_NE(gxD3D9State.d3d, nullptr);
     EXPECT_EQ(gxD3D9State.device, nullptr);
@@ -68,23 +74,9 @@ TEST_F(D3D9Device, EngineStatesThroughTheDriver)
     EXPECT_TRUE(GxEngineClose());
     EXPECT_EQ(gxD3D9State.d3d, nullptr);
     EXPECT_TRUE(GxEngineTerm());
-
-    // And again, so nothing of the first run is left in the way.
+    // And again: nothing of the first run is in the way.
     ASSERT_TRUE(Open());
     ASSERT_TRUE(GxEngineStart());
-}
-
-TEST_F(D3D9Device, OpenRefusesMissingParameters)
-{
-    GxEngineSetDriver(GxD3D9GetDriver());
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-    EXPECT_FALSE(GxD3D9SystemHandler(gxDEVICESYSTEMOPEN, nullptr, nullptr, 0));
-    EXPECT_EQ(gxD3D9State.d3d, nullptr);
-    // Requests that need the device or Direct3D fail without them.
-    GxUInt32 memory = 0;
-    EXPECT_FALSE(GxD3D9SystemHandler(gxD3D9DEVICESYSTEMGETTEXMEMSIZE, &memory, nullptr, 0));
-    EXPECT_FALSE(GxD3D9SystemHandler(gxDEVICESYSTEMSTART, nullptr, nullptr, 0));
-    EXPECT_FALSE(GxD3D9SystemHandler(gxD3D9DEVICESYSTEMFOCUS, nullptr, nullptr, 1));
 }
 
 TEST_F(D3D9Device, ModeListOfTheStandIn)
@@ -242,18 +234,4 @@ TEST_F(D3D9Device, PresentParametersAndDepthFormats)
     EXPECT_EQ(gxD3D9State.backBufferDepth, 16);
     EXPECT_TRUE(pp.AutoDepthStencilFormat == D3DFMT_D15S1 || pp.AutoDepthStencilFormat == D3DFMT_D16);
     EXPECT_EQ(gxD3D9State.stencilAvailable, pp.AutoDepthStencilFormat == D3DFMT_D15S1);
-}
-
-TEST_F(D3D9Device, FormatTable)
-{
-    const struct {
-        GxUInt32 format;
-        GxInt32 depth;
-        GxInt32 raster;
-    } table[] = {{21, 32, 0x500}, {22, 32, 0x600}, {23, 16, 0x200}, {24, 16, 0xA00},
-                 {25, 16, 0x100}, {35, 32, 0x500}, {41, 0, 0},      {0xFFFFFFFFu, 0, 0}};
-    for (const auto& row : table) {
-        EXPECT_EQ(GxD3D9FormatDepth(row.format), row.depth) << row.format;
-        EXPECT_EQ(GxD3D9FormatRasterFormat(row.format), row.raster) << row.format;
-    }
 }

@@ -74,6 +74,10 @@ GxBool DepthStencilMatch(GxUInt32 renderTarget, GxUInt32 depth)
     if (d3d == nullptr) {
         return 0;
     }
+    // A device without a depth buffer has nothing a render target must match.
+    if (depth == D3DFMT_UNKNOWN) {
+        return 1;
+    }
     return SUCCEEDED(d3d->CheckDepthStencilMatch(gxD3D9State.adapter, D3DDEVTYPE_HAL, DisplayFormat(),
                                                  static_cast<D3DFORMAT>(renderTarget),
                                                  static_cast<D3DFORMAT>(depth)));
@@ -497,12 +501,13 @@ HRESULT MakeCameraTexture(GxRaster* raster, GxD3D9RasterExt* ext, GxUInt32 forma
     return MakeTexture(raster, ext, TextureLevels(raster), usage, BackBufferFormat(), D3DPOOL_DEFAULT);
 }
 
-void TakeBackBufferFormat(GxRaster* raster, GxD3D9RasterExt* ext)
+// At creation the depth is the display's; at a restore it is the format's own.
+void TakeBackBufferFormat(GxRaster* raster, GxD3D9RasterExt* ext, bool displayDepth)
 {
     const GxD3D9FormatInfoEntry& info = FormatInfo(BackBufferFormat());
     raster->format = static_cast<GxUInt8>(
         ((GxRasterGetFormat(raster) & ~gxRASTERFORMATPIXELFORMATMASK) | info.rasterFormat) >> 8);
-    raster->depth = DisplayDepth();
+    raster->depth = displayDepth ? DisplayDepth() : info.depth;
     ext->d3dFormat = BackBufferFormat();
     ext->alpha = info.alpha;
 }
@@ -530,7 +535,7 @@ GxBool CreateCameraTexture(GxRaster* raster, GxD3D9RasterExt* ext)
         return 0;
     }
     if (retried) {
-        TakeBackBufferFormat(raster, ext);
+        TakeBackBufferFormat(raster, ext, true);
     }
     return 1;
 }
@@ -793,7 +798,7 @@ GxBool LockCamera(GxRaster* raster, GxUInt32 level, GxInt32 mode, DWORD flags)
     D3DLOCKED_RECT locked;
     RECT lockedRect;
     if (ok) {
-        ok = LockSurface(raster, copy, 0, flags, &locked, &lockedRect);
+        ok = LockSurface(raster, copy, level, flags, &locked, &lockedRect);
     }
     if (cameraTexture && source != nullptr) {
         source->Release();
@@ -863,7 +868,7 @@ void UnlockCamera(GxRaster* raster, GxD3D9RasterExt* ext)
             RECT rect;
             if (raster == top) {
                 GxD3D9Device()->UpdateSurface(copy, nullptr, destination, nullptr);
-            } else if (SUCCEEDED(copy->GetDesc(&desc)) && SubRasterRect(raster, 0, desc, &rect)) {
+            } else if (SUCCEEDED(copy->GetDesc(&desc)) && SubRasterRect(raster, level, desc, &rect)) {
                 const POINT point = {rect.left, rect.top};
                 GxD3D9Device()->UpdateSurface(copy, &rect, destination, &point);
             }
@@ -903,9 +908,12 @@ void ReleaseListed(GxRaster* raster)
         }
         break;
     case gxRASTERTYPECAMERA:
-        // The field keeps its value: it tells the restore to build a new swap chain.
+        // The back buffer goes with its swap chain; the window left in the extension tells the
+        // restore to build a new one, and nothing is left for the destructor to release twice.
         if (ext->swapChain != nullptr) {
             ext->swapChain->Release();
+            ext->swapChain = nullptr;
+            ext->texture = nullptr;
         }
         break;
     case gxRASTERTYPECAMERATEXTURE:
@@ -976,8 +984,8 @@ bool RestoreSwapChain(GxD3D9RasterExt* ext)
 
 bool RestoreCamera(GxRaster* raster, GxD3D9RasterExt* ext)
 {
-    if (ext->swapChain != nullptr) {
-        return RestoreSwapChain(ext);
+    if (ext->window != nullptr) {
+        return ext->swapChain != nullptr || RestoreSwapChain(ext);
     }
     const GxUInt32 displayWidth = gxD3D9State.currentMode.width;
     const GxUInt32 displayHeight = gxD3D9State.currentMode.height;
@@ -1010,7 +1018,7 @@ bool RestoreCameraTexture(GxRaster* raster, GxD3D9RasterExt* ext)
         return false;
     }
     if (retried) {
-        TakeBackBufferFormat(raster, ext);
+        TakeBackBufferFormat(raster, ext, false);
     }
     return true;
 }

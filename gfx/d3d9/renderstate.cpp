@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/core/texture.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/raster.h"
 
@@ -144,7 +145,7 @@ void SetBlendSources(GxBool vertexAlpha, GxBool textureAlpha)
 
 void SetStageZeroAlpha(const GxRaster* raster)
 {
-    const bool alpha = raster && GxD3D9RASTEREXTFromConstRaster(raster)->alpha;
+    const bool alpha = raster && gxD3D9RasterExtOffset >= 0 && GxD3D9RASTEREXTFromConstRaster(raster)->alpha;
     if (alpha != static_cast<bool>(caches.engine.textureAlpha)) {
         SetBlendSources(caches.engine.vertexAlpha, alpha ? 1 : 0);
     }
@@ -596,7 +597,7 @@ GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage)
         return 1;
     }
     record.raster = raster;
-    if (raster && GxD3D9RASTEREXTFromRaster(raster)->palette) {
+    if (raster && gxD3D9RasterExtOffset >= 0 && GxD3D9RASTEREXTFromRaster(raster)->palette) {
         device->SetCurrentTexturePalette(GxD3D9RASTEREXTFromRaster(raster)->palette->paletteNumber);
     }
     return 1;
@@ -631,6 +632,14 @@ GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt
         SetStageFilter(stage, filter);
     }
     return GxD3D9SetTextureRaster(raster, stage);
+}
+
+GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage)
+{
+    if (!texture) {
+        return GxD3D9SetTextureParts(nullptr, 0, stage);
+    }
+    return GxD3D9SetTextureParts(texture->raster, texture->filterAddressing, stage);
 }
 
 GxRaster* GxD3D9GetTextureRaster(GxUInt32 stage)

@@ -5,6 +5,7 @@
 #include "platform/d3d9/d3d9.h"
 
 struct GxRaster;
+struct GxTexture;
 
 // The library's render states, set and read through the engine instance's device record.
 enum GxRenderState : GxInt32 {
@@ -66,6 +67,7 @@ void GxD3D9RenderStateFlush(void);
 
 // Texture binding. A texture's filter-and-addressing field packs the filter mode in bits
 // 0-7, addressing U in bits 8-11 and addressing V in bits 12-15.
+GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage);
 GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage);
 // Binds a texture by its raster and filter-and-addressing field (raster null: no texture).
 GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt32 stage);

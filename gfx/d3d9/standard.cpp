@@ -319,7 +319,12 @@ bool ClearSwapChainCamera(GxCamera* camera, D3DCOLOR colour, GxInt32 mode)
         return false;
     }
     SetViewport(0, 0, camera->frameBuffer);
-    return SUCCEEDED(S().device->Clear(0, nullptr, static_cast<DWORD>(mode), colour, 1.0f, S().stencilClearValue));
+    DWORD flags = static_cast<DWORD>(mode);
+    // Without a z-buffer raster no depth-stencil surface is set, and the device refuses a depth clear.
+    if (!camera->zBuffer) {
+        flags &= ~static_cast<DWORD>(D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL);
+    }
+    return !flags || SUCCEEDED(S().device->Clear(0, nullptr, flags, colour, 1.0f, S().stencilClearValue));
 }
 
 bool ClearCameraTexture(GxCamera* camera, const GxRaster* top, D3DCOLOR colour, GxInt32 mode)

@@ -3,7 +3,10 @@
 #include "platform/d3d9/gl_context.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/d3d9/glimports.h"
 
@@ -12,14 +15,39 @@ SDL_Window* GlWindowFromHwnd(void* hwnd) {
   return Win32GetSDLWindow(static_cast<HWND>(hwnd));
 }
 
-static void GlSetContextAttributes() {
+static int GlPinDriverModule(struct dl_phdr_info* info, size_t, void*) {
+  const char* name = info->dlpi_name;
+  if (!name || !*name) return 0;
+  static const char* const kDriverParts[] = {"_dri.so", "libLLVM", "libgallium", "libglapi", "_mesa.so"};
+  for (const char* part : kDriverParts) {
+    if (std::strstr(name, part)) {
+      // NOLOAD only adds the flag to the module already there.
+      void* handle = dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+      if (handle) dlclose(handle);
+      return 0;
+    }
+  }
+  return 0;
+}
+
+// The GL driver is loaded and unloaded with each context. Keeping it mapped
+// avoids reloading it (and recompiling its shaders) for every device, and
+// lets leak reports name the driver's own allocations.
+static void GlPinDriverModules() {
+  static bool pinned = false;
+  if (pinned) return;
+  pinned = true;
+  dl_iterate_phdr(GlPinDriverModule, nullptr);
+}
+
+static void GlSetContextAttributes(const GlContext* ctx) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   // The back buffer is an FBO of ours; the window only receives the blit.
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, ctx->depthBits);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, ctx->depthBits > 0 ? 8 : 0);
 }
 
 static bool GlTryContext(GlContext* ctx, SDL_Window* window) {
@@ -34,7 +62,7 @@ bool GlContextCreate(GlContext* ctx, void* hwnd, int width, int height) {
   if (!ctx) return false;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   ctx->videoInited = true;
-  GlSetContextAttributes();
+  GlSetContextAttributes(ctx);
   SDL_Window* window = GlWindowFromHwnd(hwnd);
   bool ok = window && GlTryContext(ctx, window);
   if (!ok) {
@@ -48,6 +76,7 @@ bool GlContextCreate(GlContext* ctx, void* hwnd, int width, int height) {
       ok = GlTryContext(ctx, window);
     }
   }
+  if (ok) GlPinDriverModules();
   const char* missing = nullptr;
   if (ok && !GlImportsLoad(&missing)) {
     std::fprintf(stderr, "d3d9: OpenGL entry point %s missing\n", missing ? missing : "?");
@@ -83,9 +112,12 @@ void GlContextDrawableSize(const GlContext* ctx, int* width, int* height) {
   if (height) *height = h;
 }
 
-void GlContextSwap(const GlContext* ctx, int interval) {
+void GlContextSwap(GlContext* ctx, int interval) {
   if (!ctx || !ctx->window) return;
-  // Fails where there is no vertical sync (Xvfb); nothing to do then.
-  SDL_GL_SetSwapInterval(interval);
+  if (interval != ctx->swapInterval) {
+    // Fails where there is no vertical sync (Xvfb); nothing to do then.
+    SDL_GL_SetSwapInterval(interval);
+    ctx->swapInterval = interval;
+  }
   SDL_GL_SwapWindow(ctx->window);
 }

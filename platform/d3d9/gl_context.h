@@ -9,6 +9,8 @@ struct GlContext {
   void* context = nullptr;  // SDL_GLContext
   bool ownsWindow = false;  // a hidden window made for a null or foreign HWND
   bool videoInited = false;
+  int swapInterval = -2;  // last interval asked of SDL
+  int depthBits = 0;      // depth of the window's own framebuffer (the device draws into FBOs)
 };
 
 // Creates a compatibility-profile context on the SDL window behind hwnd, or on
@@ -19,7 +21,7 @@ void GlContextDestroy(GlContext* ctx);
 void GlContextBind(const GlContext* ctx);
 // Drawable size of the window (the client size).
 void GlContextDrawableSize(const GlContext* ctx, int* width, int* height);
-void GlContextSwap(const GlContext* ctx, int interval);
+void GlContextSwap(GlContext* ctx, int interval);
 // The SDL window behind an HWND of the Win32 layer, or null.
 SDL_Window* GlWindowFromHwnd(void* hwnd);
 

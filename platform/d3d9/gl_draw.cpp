@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 
 // ---------------------------------------------------------------- pure helpers
 
@@ -392,11 +393,6 @@ void GlBackend::ApplyLighting(const D3D9State& state, bool pretransformed, bool 
     materialKey_ = 0xFFFFFFFFu;
     return;
   }
-  float ambient[4];
-  GlColorValue(rs[D3DRS_AMBIENT], ambient);
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, rs[D3DRS_LOCALVIEWER] ? GL_TRUE : GL_FALSE);
-
   // Which material colour follows the vertex colour.
   GLenum track = 0;
   if (rs[D3DRS_COLORVERTEX] && hasColor) {
@@ -412,6 +408,10 @@ void GlBackend::ApplyLighting(const D3D9State& state, bool pretransformed, bool 
   if (!(dirty_ & kGlDirtyMaterial) && key == materialKey_) return;
   dirty_ &= ~static_cast<DWORD>(kGlDirtyMaterial);
   materialKey_ = key;
+  float ambient[4];
+  GlColorValue(rs[D3DRS_AMBIENT], ambient);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, rs[D3DRS_LOCALVIEWER] && !(getenv("H7EXP") && (atoi(getenv("H7EXP")) & 4)) ? GL_TRUE : GL_FALSE);
   // Colour tracking overwrites the material, so send the material after
   // switching tracking off and before switching it on.
   glDisable(GL_COLOR_MATERIAL);
@@ -737,7 +737,7 @@ void GlBackend::ApplyStages(const D3D9State& state) {
       glBindTexture(GL_TEXTURE_2D, whiteTexture_);
       glEnable(GL_TEXTURE_2D);
     }
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, (getenv("H7EXP") && (atoi(getenv("H7EXP")) & 8)) ? GL_MODULATE : GL_COMBINE);
     glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
     glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, sprites ? GL_TRUE : GL_FALSE);
     // Without a texture, an operation that reads it passes the current
@@ -1115,7 +1115,13 @@ static GLenum GlPrimitive(D3DPRIMITIVETYPE type) {
   }
 }
 
+std::vector<GlTraceCall>* gGlTrace = nullptr;
+
 HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw) {
+  if (gGlTrace) {
+    gGlTrace->push_back({1, {static_cast<DWORD>(draw.type), draw.primitiveCount, draw.indexed ? 1u : 0u,
+                             draw.startVertex, static_cast<DWORD>(draw.baseVertexIndex), draw.minIndex}});
+  }
   if (!open_) return D3DERR_INVALIDCALL;
   // Shaders are refused at creation; a draw through one has nothing to run.
   if (state.vertexShader || state.pixelShader) return D3DERR_INVALIDCALL;

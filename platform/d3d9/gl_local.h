@@ -169,6 +169,14 @@ class GlBackend : public D3D9Backend {
   bool convertedDraw_ = false;
 };
 
+// What reached the back end, for tests that compare it with the software
+// back end's log. Recording only while gGlTrace is set.
+struct GlTraceCall {
+  int what;  // 0 clear: count, flags, colour; 1 draw: type, primitives, indexed, start vertex, base, min index
+  DWORD v[6];
+};
+extern std::vector<GlTraceCall>* gGlTrace;
+
 // Pure helpers shared with the tests.
 
 // Row-vector product a * b of two row-major 4x4 matrices.

@@ -1,0 +1,379 @@
+// Tests of cameras: z scale and shift, setters and their refusals, view matrix and frustum, update bracket, clone, chunk.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "gfx/core/camera.h"
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
+#include "gfx/core/stream.h"
+
+namespace {
+
+struct FakeCameraDevice {
+    std::vector<GxCamera*> begins;
+    std::vector<GxCamera*> ends;
+    bool refuseBegin = false;
+    GxCamera* currentAtBegin = nullptr;
+};
+FakeCameraDevice fake;
+GxInt32 copies = 0;
+
+GxBool FakeBegin(void*, void* inOut, GxInt32)
+{
+    fake.begins.push_back(static_cast<GxCamera*>(inOut));
+    fake.currentAtBegin = GxEngineInstance->curCamera;
+    return fake.refuseBegin ? 0 : 1;
+}
+GxBool FakeEnd(void*, void* inOut, GxInt32)
+{
+    fake.ends.push_back(static_cast<GxCamera*>(inOut));
+    return 1;
+}
+
+void* CopyExtension(void* dst, const void* src, GxInt32 offset, GxInt32)
+{
+    copies++;
+    *reinterpret_cast<GxInt32*>(static_cast<char*>(dst) + offset) =
+        *reinterpret_cast<const GxInt32*>(static_cast<const char*>(src) + offset);
+    return dst;
+}
+void* ZeroExtension(void* object, GxInt32 offset, GxInt32)
+{
+    *reinterpret_cast<GxInt32*>(static_cast<char*>(object) + offset) = 0;
+    return object;
+}
+void* KeepExtension(void* object, GxInt32, GxInt32) { return object; }
+
+GxInt32 TakeError()
+{
+    GxError error;
+    GxErrorGet(&error);
+    return error.errorCode;
+}
+
+void ExpectV3d(const GxV3d& v, GxReal x, GxReal y, GxReal z)
+{
+    EXPECT_NEAR(v.x, x, 1e-4f);
+    EXPECT_NEAR(v.y, y, 1e-4f);
+    EXPECT_NEAR(v.z, z, 1e-4f);
+}
+
+GxV3d Apply(const GxMatrix& m, const GxV3d& p)
+{
+    return {p.x * m.right.x + p.y * m.up.x + p.z * m.at.x + m.pos.x,
+            p.x * m.right.y + p.y * m.up.y + p.z * m.at.y + m.pos.y,
+            p.x * m.right.z + p.y * m.up.z + p.z * m.at.z + m.pos.z};
+}
+
+class Camera : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake = FakeCameraDevice();
+        copies = 0;
+        static int window = 0;
+        GxTestDeviceInstall();
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        extOffset = GxCameraRegisterPlugin(4, 0xF0F1, ZeroExtension, KeepExtension, CopyExtension);
+        ASSERT_GE(extOffset, 0);
+        ASSERT_TRUE(GxEngineOpen(&window));
+        ASSERT_TRUE(GxEngineStart());
+        GxEngineInstance->stdFunc[gxSTANDARDBEGINUPDATE] = FakeBegin;
+        GxEngineInstance->stdFunc[gxSTANDARDENDUPDATE] = FakeEnd;
+        TakeError();
+    }
+    void TearDown() override
+    {
+        for (GxCamera* camera : cameras) {
+            GxCameraDestroy(camera);
+        }
+        for (GxFrame* frame : frames) {
+            GxFrameDestroy(frame);
+        }
+        GxTestEngineShutdown();
+    }
+
+    GxCamera* Make()
+    {
+        GxCamera* camera = GxCameraCreate();
+        EXPECT_NE(camera, nullptr);
+        cameras.push_back(camera);
+        return camera;
+    }
+    // A camera on a frame of its own, synchronised.
+    GxCamera* MakeFramed()
+    {
+        GxCamera* camera = Make();
+        GxFrame* frame = GxFrameCreate();
+        frames.push_back(frame);
+        camera->object.object.parent = frame;
+        GxLinkAddAfter(&frame->objectList, &camera->object.inFrameList);
+        Sync(camera);
+        return camera;
+    }
+    void Sync(GxCamera* camera)
+    {
+        GxFrameSetDirty(GxCameraGetFrame(camera));
+        GxFrameSyncDirty();
+    }
+    GxReal ZOf(const GxCamera* camera, GxReal value) { return value * camera->zScale + camera->zShift; }
+
+    GxInt32 extOffset = -1;
+    std::vector<GxCamera*> cameras;
+    std::vector<GxFrame*> frames;
+};
+
+}  // namespace
+
+TEST_F(Camera, DefaultsAndZRangeFromTheDevice)
+{
+    GxCamera* camera = Make();
+    EXPECT_EQ(camera->object.object.type, gxOBJECTTYPECAMERA);
+    EXPECT_EQ(camera->projectionType, gxPERSPECTIVE);
+    EXPECT_FLOAT_EQ(camera->viewWindow.x, 1.0f);
+    EXPECT_FLOAT_EQ(camera->nearPlane, 0.05f);
+    EXPECT_FLOAT_EQ(camera->farPlane, 10.0f);
+    EXPECT_FLOAT_EQ(camera->fogPlane, 5.0f);
+    EXPECT_EQ(camera->frameBuffer, nullptr);
+    EXPECT_EQ(GxCameraGetFrame(camera), nullptr);
+    // Perspective: 1/near maps to the start of the range, 1/far to its end, each pulled in by 1/10000.
+    EXPECT_NEAR(ZOf(camera, 1.0f / 0.05f), 0.0001f, 1e-5f);
+    EXPECT_NEAR(ZOf(camera, 1.0f / 10.0f), 0.9999f, 1e-5f);
+
+    GxCameraSetProjection(camera, gxPARALLEL);
+    EXPECT_NEAR(ZOf(camera, 0.05f), 0.0001f, 1e-5f);
+    EXPECT_NEAR(ZOf(camera, 10.0f), 0.9999f, 1e-5f);
+
+    // The device's z range is read at every change.
+    GxEngineInstance->dOpenDevice.zBufferNear = 0.5f;
+    GxEngineInstance->dOpenDevice.zBufferFar = 1.0f;
+    GxCameraSetFarClipPlane(camera, 20.0f);
+    EXPECT_NEAR(ZOf(camera, 0.05f), 0.50005f, 1e-5f);
+    EXPECT_NEAR(ZOf(camera, 20.0f), 0.99995f, 1e-5f);
+}
+
+TEST_F(Camera, SettersRefuseValuesThatBreakTheProjection)
+{
+    GxCamera* camera = Make();
+    EXPECT_EQ(GxCameraSetProjection(camera, 3), nullptr);
+    EXPECT_EQ(TakeError(), gxERRINVALIDENUM);
+    EXPECT_EQ(camera->projectionType, gxPERSPECTIVE);
+
+    const GxReal nan = std::numeric_limits<GxReal>::quiet_NaN();
+    const GxV2d zero = {0.0f, 1.0f};
+    const GxV2d notANumber = {nan, 1.0f};
+    EXPECT_EQ(GxCameraSetViewWindow(camera, &zero), nullptr);
+    EXPECT_EQ(GxCameraSetViewWindow(camera, &notANumber), nullptr);
+    EXPECT_EQ(GxCameraSetNearClipPlane(camera, 0.0f), nullptr);
+    EXPECT_EQ(GxCameraSetFarClipPlane(camera, -1.0f), nullptr);
+    EXPECT_EQ(GxCameraSetViewOffset(camera, &notANumber), nullptr);
+    EXPECT_FLOAT_EQ(camera->viewWindow.x, 1.0f);
+    EXPECT_FLOAT_EQ(camera->nearPlane, 0.05f);
+    EXPECT_TRUE(std::isfinite(camera->zScale));
+
+    // Near equal to far for a moment keeps finite values until far moves on.
+    ASSERT_EQ(GxCameraSetNearClipPlane(camera, 10.0f), camera);
+    EXPECT_TRUE(std::isfinite(camera->zScale));
+    ASSERT_EQ(GxCameraSetFarClipPlane(camera, 100.0f), camera);
+    EXPECT_NEAR(ZOf(camera, 1.0f / 10.0f), 0.0001f, 1e-5f);
+
+    const GxV2d window = {2.0f, 0.5f};
+    ASSERT_EQ(GxCameraSetViewWindow(camera, &window), camera);
+    EXPECT_FLOAT_EQ(camera->recipViewWindow.x, 0.5f);
+    EXPECT_FLOAT_EQ(camera->recipViewWindow.y, 2.0f);
+}
+
+TEST_F(Camera, PerspectiveViewMatrixFrustumAndBox)
+{
+    GxCamera* camera = MakeFramed();
+    GxCameraSetNearClipPlane(camera, 1.0f);
+    GxCameraSetFarClipPlane(camera, 10.0f);
+    GxFrameSyncDirty();
+
+    // The view centre at distance d projects to (0.5, 0.5); the window's +right edge to x = 0.
+    const GxV3d centre = Apply(camera->viewMatrix, {0.0f, 0.0f, 4.0f});
+    EXPECT_NEAR(centre.x / centre.z, 0.5f, 1e-5f);
+    EXPECT_NEAR(centre.y / centre.z, 0.5f, 1e-5f);
+    EXPECT_NEAR(centre.z, 4.0f, 1e-5f);
+    const GxV3d edge = Apply(camera->viewMatrix, {4.0f, 4.0f, 4.0f});
+    EXPECT_NEAR(edge.x / edge.z, 0.0f, 1e-5f);
+    EXPECT_NEAR(edge.y / edge.z, 0.0f, 1e-5f);
+
+    ExpectV3d(camera->frustumCorners[0], 1.0f, 1.0f, 1.0f);
+    ExpectV3d(camera->frustumCorners[2], -1.0f, -1.0f, 1.0f);
+    ExpectV3d(camera->frustumCorners[5], -10.0f, 10.0f, 10.0f);
+    const GxFrustumPlane* planes = camera->frustumPlanes;
+    ExpectV3d(planes[gxFRUSTUMFAR].plane.normal, 0.0f, 0.0f, 1.0f);
+    EXPECT_NEAR(planes[gxFRUSTUMFAR].plane.distance, 10.0f, 1e-4f);
+    ExpectV3d(planes[gxFRUSTUMNEAR].plane.normal, 0.0f, 0.0f, -1.0f);
+    EXPECT_NEAR(planes[gxFRUSTUMNEAR].plane.distance, -1.0f, 1e-4f);
+    const GxReal h = std::sqrt(0.5f);
+    ExpectV3d(planes[gxFRUSTUMLEFT].plane.normal, -h, 0.0f, -h);
+    ExpectV3d(planes[gxFRUSTUMTOP].plane.normal, 0.0f, h, -h);
+    ExpectV3d(planes[gxFRUSTUMRIGHT].plane.normal, h, 0.0f, -h);
+    ExpectV3d(planes[gxFRUSTUMBOTTOM].plane.normal, 0.0f, -h, -h);
+    EXPECT_NEAR(planes[gxFRUSTUMLEFT].plane.distance, 0.0f, 1e-4f);
+    EXPECT_EQ(planes[gxFRUSTUMLEFT].closestX, 0);
+    EXPECT_EQ(planes[gxFRUSTUMTOP].closestY, 1);
+    EXPECT_EQ(planes[gxFRUSTUMRIGHT].closestX, 1);
+    ExpectV3d(camera->frustumBoundBox.sup, 10.0f, 10.0f, 10.0f);
+    ExpectV3d(camera->frustumBoundBox.inf, -10.0f, -10.0f, 1.0f);
+
+    // On the axis at half the far distance, larger than the distance to the far plane: crossing.
+    const GxSphere crossing = {{0.0f, 0.0f, 5.0f}, 5.5f};
+    const GxSphere inside = {{0.0f, 0.0f, 5.0f}, 1.0f};
+    const GxSphere beyond = {{0.0f, 0.0f, 12.0f}, 1.0f};
+    const GxSphere aside = {{-20.0f, 0.0f, 5.0f}, 1.0f};
+    EXPECT_EQ(GxCameraFrustumTestSphere(camera, &crossing), gxSPHEREBOUNDARY);
+    EXPECT_EQ(GxCameraFrustumTestSphere(camera, &inside), gxSPHEREINSIDE);
+    EXPECT_EQ(GxCameraFrustumTestSphere(camera, &beyond), gxSPHEREOUTSIDE);
+    EXPECT_EQ(GxCameraFrustumTestSphere(camera, &aside), gxSPHEREOUTSIDE);
+}
+
+TEST_F(Camera, FrustumFollowsTheFrameAndTheParallelProjection)
+{
+    GxCamera* camera = MakeFramed();
+    GxCameraSetNearClipPlane(camera, 1.0f);
+    GxCameraSetFarClipPlane(camera, 10.0f);
+    GxCameraSetProjection(camera, gxPARALLEL);
+    const GxV3d move = {5.0f, 0.0f, 0.0f};
+    GxFrameTranslate(GxCameraGetFrame(camera), &move, gxCOMBINEREPLACE);
+    GxFrameSyncDirty();
+
+    // A box of the window's size along the view direction.
+    ExpectV3d(camera->frustumCorners[0], 6.0f, 1.0f, 1.0f);
+    ExpectV3d(camera->frustumCorners[6], 4.0f, -1.0f, 10.0f);
+    ExpectV3d(camera->frustumPlanes[gxFRUSTUMLEFT].plane.normal, -1.0f, 0.0f, 0.0f);
+    EXPECT_NEAR(camera->frustumPlanes[gxFRUSTUMLEFT].plane.distance, -4.0f, 1e-4f);
+    ExpectV3d(camera->frustumBoundBox.inf, 4.0f, -1.0f, 1.0f);
+    const GxV3d centre = Apply(camera->viewMatrix, {5.0f, 0.0f, 7.0f});
+    EXPECT_NEAR(centre.x, 0.5f, 1e-5f);
+    EXPECT_NEAR(centre.y, 0.5f, 1e-5f);
+    EXPECT_NEAR(centre.z, 7.0f, 1e-5f);
+
+    // A view offset shifts the perspective corners' origin.
+    GxCameraSetProjection(camera, gxPERSPECTIVE);
+    const GxV2d offset = {0.5f, 0.0f};
+    GxCameraSetViewOffset(camera, &offset);
+    GxFrameSyncDirty();
+    ExpectV3d(camera->frustumCorners[0], 6.0f, 1.0f, 1.0f);
+    ExpectV3d(camera->frustumCorners[4], 19.5f, 10.0f, 10.0f);
+}
+
+TEST_F(Camera, UpdateBracketThroughTheDevice)
+{
+    GxCamera* camera = MakeFramed();
+    ASSERT_EQ(GxCameraBeginUpdate(camera), camera);
+    EXPECT_EQ(fake.currentAtBegin, camera);
+    EXPECT_EQ(GxEngineInstance->curCamera, camera);
+    ASSERT_EQ(GxCameraEndUpdate(camera), camera);
+    EXPECT_EQ(GxEngineInstance->curCamera, nullptr);
+    EXPECT_EQ(fake.ends.size(), 1u);
+
+    // A refused begin returns null and leaves the camera current.
+    fake.refuseBegin = true;
+    EXPECT_EQ(GxCameraBeginUpdate(camera), nullptr);
+    EXPECT_EQ(GxEngineInstance->curCamera, camera);
+
+    // Without a frame there is no view: the device is not asked.
+    GxCamera* loose = Make();
+    const size_t asked = fake.begins.size();
+    EXPECT_EQ(GxCameraBeginUpdate(loose), nullptr);
+    EXPECT_EQ(fake.begins.size(), asked);
+
+    // A destroyed camera does not stay current.
+    GxCameraDestroy(camera);
+    cameras.erase(cameras.begin());
+    EXPECT_EQ(GxEngineInstance->curCamera, nullptr);
+    EXPECT_TRUE(GxLinkIsEmpty(&frames[0]->objectList));
+}
+
+TEST_F(Camera, CloneCopiesSettingsButNotTheFrame)
+{
+    GxCamera* camera = MakeFramed();
+    const GxV2d window = {0.75f, 0.5f};
+    GxCameraSetViewWindow(camera, &window);
+    GxCameraSetFarClipPlane(camera, 300.0f);
+    GxCameraSetFogDistance(camera, 120.0f);
+    *reinterpret_cast<GxInt32*>(reinterpret_cast<char*>(camera) + extOffset) = 42;
+    GxFrameSyncDirty();
+
+    GxCamera* clone = GxCameraClone(camera);
+    ASSERT_NE(clone, nullptr);
+    cameras.push_back(clone);
+    EXPECT_EQ(GxCameraGetFrame(clone), nullptr);
+    EXPECT_FLOAT_EQ(clone->viewWindow.x, 0.75f);
+    EXPECT_FLOAT_EQ(clone->recipViewWindow.y, 2.0f);
+    EXPECT_FLOAT_EQ(clone->farPlane, 300.0f);
+    EXPECT_FLOAT_EQ(clone->fogPlane, 120.0f);
+    EXPECT_FLOAT_EQ(clone->zScale, camera->zScale);
+    EXPECT_EQ(clone->beginUpdate, camera->beginUpdate);
+    EXPECT_EQ(copies, 1);
+    EXPECT_EQ(*reinterpret_cast<GxInt32*>(reinterpret_cast<char*>(clone) + extOffset), 42);
+    EXPECT_EQ(GxCameraClone(nullptr), nullptr);
+}
+
+TEST_F(Camera, ChunkRoundTripAndBadChunks)
+{
+    GxCamera* camera = Make();
+    const GxV2d window = {0.6f, 0.45f};
+    const GxV2d offset = {0.1f, -0.2f};
+    GxCameraSetViewWindow(camera, &window);
+    GxCameraSetViewOffset(camera, &offset);
+    GxCameraSetNearClipPlane(camera, 0.5f);
+    GxCameraSetFarClipPlane(camera, 500.0f);
+    GxCameraSetFogDistance(camera, 250.0f);
+    GxCameraSetProjection(camera, gxPARALLEL);
+
+    GxStream* out = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(GxCameraStreamWrite(camera, out), camera);
+    GxMemory memory = {};
+    GxStreamClose(out, &memory);
+    ASSERT_EQ(memory.length, static_cast<GxUInt32>(12 + GxCameraStreamGetSize(camera)));
+
+    auto readBack = [&](GxMemory* source) {
+        GxStream* in = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, source);
+        GxCamera* read = nullptr;
+        if (GxStreamFindChunk(in, gxID_CAMERA, nullptr, nullptr)) {
+            read = GxCameraStreamRead(in);
+        }
+        GxStreamClose(in, nullptr);
+        return read;
+    };
+    GxCamera* read = readBack(&memory);
+    ASSERT_NE(read, nullptr);
+    cameras.push_back(read);
+    EXPECT_FLOAT_EQ(read->viewWindow.x, 0.6f);
+    EXPECT_FLOAT_EQ(read->viewWindow.y, 0.45f);
+    EXPECT_FLOAT_EQ(read->viewOffset.y, -0.2f);
+    EXPECT_FLOAT_EQ(read->nearPlane, 0.5f);
+    EXPECT_FLOAT_EQ(read->farPlane, 500.0f);
+    EXPECT_FLOAT_EQ(read->fogPlane, 250.0f);
+    EXPECT_EQ(read->projectionType, gxPARALLEL);
+    EXPECT_FLOAT_EQ(read->zScale, camera->zScale);
+
+    // Struct body starts after two headers: a zero view window, a bad projection and a bad version are refused.
+    const GxUInt32 body = 24;
+    std::vector<GxUInt8> bytes(memory.start, memory.start + memory.length);
+    GxFree(memory.start);
+    auto corrupt = [&](GxUInt32 at, GxUInt32 value) {
+        std::vector<GxUInt8> copy = bytes;
+        std::memcpy(copy.data() + at, &value, 4);
+        GxMemory source = {copy.data(), static_cast<GxUInt32>(copy.size())};
+        return readBack(&source);
+    };
+    EXPECT_EQ(corrupt(body + 0, 0), nullptr);
+    EXPECT_EQ(corrupt(body + 28, 7), nullptr);
+    EXPECT_EQ(TakeError(), gxERRINVALIDENUM);
+    EXPECT_EQ(corrupt(20, 0x300), nullptr);  // struct header stamped with an old version
+    const GxUInt32 nanBits = 0x7FC00000u;
+    EXPECT_EQ(corrupt(body + 16, nanBits), nullptr);
+    // A struct chunk shorter than 32 bytes.
+    EXPECT_EQ(corrupt(16, 8), nullptr);
+}

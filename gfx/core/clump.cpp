@@ -1,0 +1,483 @@
+// Atomics and clumps: the module's free lists, membership extensions, clump iteration and bounding spheres.
+#include "gfx/core/clump.h"
+
+#include <cstring>
+#include <vector>
+
+#include "gfx/core/camera.h"
+#include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
+#include "gfx/d3d9/pipeline.h"
+
+namespace {
+
+constexpr GxUInt32 kAtomicFreeListHint = 0x40010;
+constexpr GxUInt32 kClumpFreeListHint = 0x40014;
+constexpr GxUInt32 kAtomicHint = 0x30014;
+constexpr GxUInt32 kClumpHint = 0x30010;
+
+struct ClumpModuleBlock {
+    GxFreeList* atomicFreeList;
+    GxFreeList* clumpFreeList;
+};
+
+GxPluginRegistry atomicTKList = GxPluginRegistryInitializer(sizeof(GxAtomic), 0);
+GxPluginRegistry clumpTKList = GxPluginRegistryInitializer(sizeof(GxClump), 0);
+GxFreeList atomicFreeListSpace;
+GxFreeList clumpFreeListSpace;
+GxInt32 moduleOffset = -1;
+GxInt32 moduleInstances = 0;
+GxInt32 cameraMembershipOffset = -1;
+GxInt32 lightMembershipOffset = -1;
+
+ClumpModuleBlock* Block()
+{
+    if (moduleOffset < 0 || moduleInstances <= 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<ClumpModuleBlock*>(GxEngineGetModuleBlock(moduleOffset));
+}
+
+GxClumpMembership* CameraMembership(GxCamera* camera)
+{
+    return reinterpret_cast<GxClumpMembership*>(reinterpret_cast<char*>(camera) + cameraMembershipOffset);
+}
+
+void* MembershipConstruct(void* object, GxInt32 offset, GxInt32 size)
+{
+    memset(static_cast<char*>(object) + offset, 0, static_cast<size_t>(size));
+    return object;
+}
+
+void* MembershipDestruct(void* object, GxInt32, GxInt32)
+{
+    return object;
+}
+
+void* MembershipCopy(void* dst, const void*, GxInt32, GxInt32)
+{
+    return dst;
+}
+
+GxClump* DefaultClumpCallBack(GxClump* clump, void*)
+{
+    return clump;
+}
+
+// Lights belong to the light module; until it exists a clump's light list only gets unlinked.
+void GxClumpDestroyLightSeam(GxLink* link)
+{
+    GxLinkRemove(link);
+    GxLinkInit(link);
+}
+
+void DestroyClumpContents(GxClump* clump)
+{
+    GxLink* link = clump->atomicList.next;
+    while (link != &clump->atomicList) {
+        GxLink* next = link->next;
+        GxAtomicDestroy(GxLinkGetData(link, GxAtomic, inClumpLink));
+        link = next;
+    }
+    GxLinkInit(&clump->atomicList);
+    while (!GxLinkIsEmpty(&clump->lightList)) {
+        GxClumpDestroyLightSeam(clump->lightList.next);
+    }
+    while (!GxLinkIsEmpty(&clump->cameraList)) {
+        GxLink* cameraLink = clump->cameraList.next;
+        GxLinkRemove(cameraLink);
+        auto* camera = reinterpret_cast<GxCamera*>(reinterpret_cast<char*>(cameraLink) - cameraMembershipOffset);
+        memset(cameraLink, 0, sizeof(GxClumpMembership));
+        GxCameraDestroy(camera);
+    }
+    auto* frame = static_cast<GxFrame*>(clump->object.parent);
+    if (frame) {
+        GxFrameDestroyHierarchy(frame);
+        clump->object.parent = nullptr;
+    }
+}
+
+void CollectEntry(void* entry, void* data)
+{
+    static_cast<std::vector<void*>*>(data)->push_back(entry);
+}
+
+void* ClumpModuleOpen(void* instance, GxInt32 offset, GxInt32)
+{
+    moduleOffset = offset;
+    auto* block = reinterpret_cast<ClumpModuleBlock*>(GxEngineGetModuleBlock(offset));
+    block->atomicFreeList = GxFreeListCreateAndPreallocate(atomicTKList.sizeOfStruct, 128, alignof(GxAtomic), 1,
+                                                           &atomicFreeListSpace, kAtomicFreeListHint);
+    if (!block->atomicFreeList) {
+        return nullptr;
+    }
+    block->clumpFreeList = GxFreeListCreateAndPreallocate(clumpTKList.sizeOfStruct, 128, alignof(GxClump), 1,
+                                                          &clumpFreeListSpace, kClumpFreeListHint);
+    if (!block->clumpFreeList) {
+        GxFreeListDestroy(block->atomicFreeList);
+        block->atomicFreeList = nullptr;
+        return nullptr;
+    }
+    moduleInstances++;
+    return instance;
+}
+
+void* ClumpModuleClose(void* instance, GxInt32, GxInt32)
+{
+    ClumpModuleBlock* block = Block();
+    if (!block) {
+        return instance;
+    }
+    // Entries are gathered first: destroying while the free list is walked would change it under the walk.
+    std::vector<void*> clumps;
+    GxFreeListForAllUsed(block->clumpFreeList, CollectEntry, &clumps);
+    for (void* clump : clumps) {
+        GxClumpDestroy(static_cast<GxClump*>(clump));
+    }
+    std::vector<void*> atomics;
+    GxFreeListForAllUsed(block->atomicFreeList, CollectEntry, &atomics);
+    for (void* atomic : atomics) {
+        GxAtomicDestroy(static_cast<GxAtomic*>(atomic));
+    }
+    GxFreeListDestroy(block->clumpFreeList);
+    GxFreeListDestroy(block->atomicFreeList);
+    block->clumpFreeList = nullptr;
+    block->atomicFreeList = nullptr;
+    moduleInstances--;
+    return instance;
+}
+
+// The morph target sphere at index i, or null when the geometry has no such target.
+const GxSphere* TargetSphere(const GxGeometry* geometry, GxUInt32 i)
+{
+    if (!geometry->morphTarget || static_cast<GxInt32>(i) >= geometry->numMorphTargets) {
+        return nullptr;
+    }
+    return &geometry->morphTarget[i].boundingSphere;
+}
+
+}  // namespace
+
+GxGeometry* GxGeometryAddRef(GxGeometry* geometry)
+{
+    if (geometry) {
+        geometry->refCount++;
+    }
+    return geometry;
+}
+
+GxBool GxGeometryDestroy(GxGeometry* geometry)
+{
+    if (geometry && geometry->refCount > 0) {
+        geometry->refCount--;
+    }
+    return 1;
+}
+
+GxBool GxClumpRegisterMembershipPlugins(void)
+{
+    cameraMembershipOffset = GxCameraRegisterPlugin(sizeof(GxClumpMembership), gxPLUGINCLUMPMEMBERSHIP,
+                                                    MembershipConstruct, MembershipDestruct, MembershipCopy);
+    // Lights get the same extension once the light module's registry exists.
+    return cameraMembershipOffset >= 0;
+}
+
+GxInt32 GxClumpCameraMembershipOffset(void)
+{
+    return cameraMembershipOffset;
+}
+
+GxInt32 GxClumpLightMembershipOffset(void)
+{
+    return lightMembershipOffset;
+}
+
+GxBool GxClumpPluginAttach(void)
+{
+    if (GxEngineRegisterPlugin(sizeof(ClumpModuleBlock), gxPLUGINCLUMPMODULE, ClumpModuleOpen, ClumpModuleClose) < 0) {
+        return 0;
+    }
+    return GxClumpRegisterMembershipPlugins();
+}
+
+GxAtomic* GxAtomicCreate(void)
+{
+    ClumpModuleBlock* block = Block();
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+        return nullptr;
+    }
+    auto* atomic = static_cast<GxAtomic*>(GxFreeListAllocEntry(block->atomicFreeList, kAtomicHint));
+    if (!atomic) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    memset(atomic, 0, sizeof(*atomic));
+    atomic->object.object.type = gxOBJECTTYPEATOMIC;
+    atomic->object.object.flags = gxATOMICCOLLISIONTEST | gxATOMICRENDER;
+    GxLinkInit(&atomic->object.inFrameList);
+    GxLinkInit(&atomic->inClumpLink);
+    GxLinkInit(&atomic->llWorldSectorsInAtomic);
+    atomic->renderCallBack = GxAtomicDefaultRenderCallback;
+    atomic->interpolator = GxInterpolator{3, 0, 0, 1.0f, 1.0f, 0.0f};
+    GxPluginRegistryInitObject(&atomicTKList, atomic);
+    return atomic;
+}
+
+GxBool GxAtomicDestroy(GxAtomic* atomic)
+{
+    ClumpModuleBlock* block = Block();
+    if (!atomic || !block) {
+        return 0;
+    }
+    GxPluginRegistryDeInitObject(&atomicTKList, atomic);
+    if (atomic->repEntry) {
+        GxResourceEntryFree(atomic->repEntry);
+        atomic->repEntry = nullptr;
+    }
+    if (atomic->geometry) {
+        GxGeometryDestroy(atomic->geometry);
+        atomic->geometry = nullptr;
+    }
+    GxObjectUnlinkFrame(&atomic->object);
+    // A clump must not keep a link to an atomic that is gone.
+    GxLinkRemove(&atomic->inClumpLink);
+    GxFreeListFreeEntry(block->atomicFreeList, atomic);
+    return 1;
+}
+
+GxAtomic* GxAtomicSetFrame(GxAtomic* atomic, GxFrame* frame)
+{
+    if (!atomic) {
+        return nullptr;
+    }
+    GxObjectSetFrame(&atomic->object, frame);
+    atomic->object.object.privateFlags |= gxATOMICSPHEREDIRTY;
+    return atomic;
+}
+
+GxAtomic* GxAtomicSetGeometry(GxAtomic* atomic, GxGeometry* geometry, GxUInt32 flags)
+{
+    if (!atomic || atomic->geometry == geometry) {
+        return atomic;
+    }
+    GxGeometryAddRef(geometry);
+    if (atomic->geometry) {
+        GxGeometryDestroy(atomic->geometry);
+    }
+    atomic->geometry = geometry;
+    const GxSphere* sphere = geometry ? TargetSphere(geometry, 0) : nullptr;
+    if (!(flags & 1) && sphere) {
+        atomic->boundingSphere = *sphere;
+        atomic->object.object.privateFlags |= gxATOMICSPHEREDIRTY;
+    }
+    return atomic;
+}
+
+GxAtomic* GxAtomicSetRenderCallBack(GxAtomic* atomic, GxAtomicCallBackRender callBack)
+{
+    if (atomic) {
+        atomic->renderCallBack = callBack ? callBack : GxAtomicDefaultRenderCallback;
+    }
+    return atomic;
+}
+
+GxAtomic* GxAtomicDefaultRenderCallback(GxAtomic* atomic)
+{
+    GxPipeline* pipeline = atomic->pipeline;
+    if (!pipeline) {
+        GxPipelineModuleBlock* pipelines = GxPipelineGetModuleBlock();
+        pipeline = pipelines ? pipelines->currentAtomicPipeline : nullptr;
+    }
+    if (!pipeline) {
+        return atomic;  // no atomic pipeline installed yet: nothing to draw with
+    }
+    return GxPipelineExecute(pipeline, atomic, 1) ? atomic : nullptr;
+}
+
+void GxAtomicInterpolateBoundingSphere(GxAtomic* atomic)
+{
+    if (!atomic || !atomic->geometry) {
+        return;
+    }
+    const GxGeometry* geometry = atomic->geometry;
+    GxInterpolator& interpolator = atomic->interpolator;
+    const GxSphere* start = TargetSphere(geometry, interpolator.startMorphTarget);
+    const GxSphere* end = TargetSphere(geometry, interpolator.endMorphTarget);
+    if (start && end && start != end) {
+        const GxReal f = interpolator.position * interpolator.recipTime;
+        atomic->boundingSphere.center.x = start->center.x + (end->center.x - start->center.x) * f;
+        atomic->boundingSphere.center.y = start->center.y + (end->center.y - start->center.y) * f;
+        atomic->boundingSphere.center.z = start->center.z + (end->center.z - start->center.z) * f;
+        atomic->boundingSphere.radius = start->radius + (end->radius - start->radius) * f;
+    } else if (start && end) {
+        atomic->boundingSphere = *start;
+    } else if (const GxSphere* first = TargetSphere(geometry, 0)) {
+        atomic->boundingSphere = *first;
+    }
+    interpolator.flags &= ~gxINTERPOLATORDIRTYSPHERE;
+    atomic->object.object.privateFlags |= gxATOMICSPHEREDIRTY;
+}
+
+const GxSphere* GxAtomicGetWorldBoundingSphere(GxAtomic* atomic)
+{
+    if (!atomic) {
+        return nullptr;
+    }
+    if (atomic->interpolator.flags & gxINTERPOLATORDIRTYSPHERE) {
+        GxAtomicInterpolateBoundingSphere(atomic);
+    }
+    auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    if (!frame) {
+        // No frame: model space is world space.
+        atomic->worldBoundingSphere = atomic->boundingSphere;
+        atomic->object.object.privateFlags &= static_cast<GxUInt8>(~gxATOMICSPHEREDIRTY);
+        return &atomic->worldBoundingSphere;
+    }
+    if (!GxFrameIsDirty(frame) && !(atomic->object.object.privateFlags & gxATOMICSPHEREDIRTY)) {
+        return &atomic->worldBoundingSphere;
+    }
+    const GxMatrix* world = GxFrameGetWorldMatrix(frame);
+    GxV3dTransformPoint(&atomic->worldBoundingSphere.center, &atomic->boundingSphere.center, world);
+    if ((world->flags & gxMATRIXTYPEORTHONORMAL) == gxMATRIXTYPEORTHONORMAL) {
+        atomic->worldBoundingSphere.radius = atomic->boundingSphere.radius;
+    } else {
+        GxReal largest = GxV3dDotProduct(&world->right, &world->right);
+        const GxReal up = GxV3dDotProduct(&world->up, &world->up);
+        const GxReal at = GxV3dDotProduct(&world->at, &world->at);
+        largest = up > largest ? up : largest;
+        largest = at > largest ? at : largest;
+        atomic->worldBoundingSphere.radius = atomic->boundingSphere.radius * GxSqrt(largest);
+    }
+    atomic->object.object.privateFlags &= static_cast<GxUInt8>(~gxATOMICSPHEREDIRTY);
+    return &atomic->worldBoundingSphere;
+}
+
+GxClump* GxClumpCreate(void)
+{
+    ClumpModuleBlock* block = Block();
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+        return nullptr;
+    }
+    auto* clump = static_cast<GxClump*>(GxFreeListAllocEntry(block->clumpFreeList, kClumpHint));
+    if (!clump) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    memset(clump, 0, sizeof(*clump));
+    clump->object.type = gxOBJECTTYPECLUMP;
+    GxLinkInit(&clump->atomicList);
+    GxLinkInit(&clump->lightList);
+    GxLinkInit(&clump->cameraList);
+    GxLinkInit(&clump->inWorldLink);
+    clump->callback = DefaultClumpCallBack;
+    GxPluginRegistryInitObject(&clumpTKList, clump);
+    return clump;
+}
+
+GxBool GxClumpDestroy(GxClump* clump)
+{
+    ClumpModuleBlock* block = Block();
+    if (!clump || !block) {
+        return 0;
+    }
+    GxPluginRegistryDeInitObject(&clumpTKList, clump);
+    DestroyClumpContents(clump);
+    GxFreeListFreeEntry(block->clumpFreeList, clump);
+    return 1;
+}
+
+GxClump* GxClumpSetFrame(GxClump* clump, GxFrame* frame)
+{
+    if (clump) {
+        clump->object.parent = frame;
+    }
+    return clump;
+}
+
+GxClump* GxClumpAddAtomic(GxClump* clump, GxAtomic* atomic)
+{
+    if (!clump || !atomic) {
+        return nullptr;
+    }
+    GxLinkRemove(&atomic->inClumpLink);
+    GxLinkAddAfter(&clump->atomicList, &atomic->inClumpLink);
+    atomic->clump = clump;
+    return clump;
+}
+
+GxClump* GxClumpRemoveAtomic(GxClump* clump, GxAtomic* atomic)
+{
+    if (!clump || !atomic || atomic->clump != clump) {
+        return nullptr;
+    }
+    GxLinkRemove(&atomic->inClumpLink);
+    GxLinkInit(&atomic->inClumpLink);
+    atomic->clump = nullptr;
+    return clump;
+}
+
+GxClump* GxClumpAddCamera(GxClump* clump, GxCamera* camera)
+{
+    if (!clump || !camera || cameraMembershipOffset < 0) {
+        return nullptr;
+    }
+    GxClumpMembership* membership = CameraMembership(camera);
+    if (membership->clump) {
+        GxLinkRemove(&membership->inClumpLink);
+    }
+    GxLinkAddAfter(&clump->cameraList, &membership->inClumpLink);
+    membership->clump = clump;
+    return clump;
+}
+
+GxClump* GxClumpRender(GxClump* clump)
+{
+    if (!clump) {
+        return nullptr;
+    }
+    GxClump* result = clump;
+    for (GxLink* link = clump->atomicList.next; link != &clump->atomicList;) {
+        GxLink* next = link->next;
+        GxAtomic* atomic = GxLinkGetData(link, GxAtomic, inClumpLink);
+        if (atomic->object.object.flags & gxATOMICRENDER) {
+            auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+            if (frame) {
+                GxFrameGetWorldMatrix(frame);
+            }
+            if (!atomic->renderCallBack || !atomic->renderCallBack(atomic)) {
+                result = nullptr;
+            }
+        }
+        link = next;
+    }
+    return result;
+}
+
+GxClump* GxClumpForAllAtomics(GxClump* clump, GxAtomicCallBack callBack, void* data)
+{
+    if (!clump || !callBack) {
+        return clump;
+    }
+    for (GxLink* link = clump->atomicList.next; link != &clump->atomicList;) {
+        GxLink* next = link->next;
+        if (!callBack(GxLinkGetData(link, GxAtomic, inClumpLink), data)) {
+            break;
+        }
+        link = next;
+    }
+    return clump;
+}
+
+GxInt32 GxClumpGetNumAtomics(GxClump* clump)
+{
+    GxInt32 count = 0;
+    if (!clump) {
+        return 0;
+    }
+    for (GxLink* link = clump->atomicList.next; link != &clump->atomicList; link = link->next) {
+        count++;
+    }
+    return count;
+}

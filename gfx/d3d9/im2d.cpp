@@ -1,0 +1,356 @@
+// Immediate-mode 2D: the four screen-space renderers of the device record and their buffers.
+#include "gfx/d3d9/im2d.h"
+
+#include <cstring>
+
+#include "gfx/core/camera.h"
+#include "gfx/core/raster.h"
+#include "gfx/d3d9/bindings.h"
+#include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/vertexbuffer.h"
+
+namespace {
+
+constexpr DWORD kBufferUsage = D3DUSAGE_WRITEONLY | D3DUSAGE_DONOTCLIP | D3DUSAGE_DYNAMIC;
+constexpr DWORD kAppendLock = D3DLOCK_NOOVERWRITE | D3DLOCK_NOSYSLOCK;
+constexpr DWORD kDiscardLock = D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK;
+constexpr UINT kStride = sizeof(GxIm2DVertex);
+// An own buffer is worth it only when the device processes vertices in software and has memory to spare.
+constexpr UINT kOwnBufferMinTextureMem = 0x800000;
+
+struct Im2DState {
+    GxBool ownBuffer;
+    IDirect3DVertexBuffer9* vertexBuffer;  // own, or the dynamic one last handed out
+    GxUInt32 nextVertex;
+    IDirect3DIndexBuffer9* indexBuffer;
+    GxUInt32 nextIndex;
+    IDirect3DVertexDeclaration9* declaration;
+};
+
+Im2DState im2D = {};
+
+const D3DVERTEXELEMENT9 kElements[] = {
+    {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
+    {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+    {0, 20, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+    D3DDECL_END()};
+
+struct PrimitiveInfo {
+    D3DPRIMITIVETYPE type;
+    UINT count;
+};
+
+// Point lists draw one point per vertex; the other types as the usual counts.
+PrimitiveInfo PrimitiveFor(GxInt32 primType, GxUInt32 n)
+{
+    switch (primType) {
+    case gxPRIMTYPELINELIST: return {D3DPT_LINELIST, n / 2};
+    case gxPRIMTYPEPOLYLINE: return {D3DPT_LINESTRIP, n > 1 ? n - 1 : 0};
+    case gxPRIMTYPETRILIST: return {D3DPT_TRIANGLELIST, n / 3};
+    case gxPRIMTYPETRISTRIP: return {D3DPT_TRIANGLESTRIP, n > 2 ? n - 2 : 0};
+    case gxPRIMTYPETRIFAN: return {D3DPT_TRIANGLEFAN, n > 2 ? n - 2 : 0};
+    case gxPRIMTYPEPOINTLIST: return {D3DPT_POINTLIST, n};
+    default: return {static_cast<D3DPRIMITIVETYPE>(0), 0};
+    }
+}
+
+// Offset of the target raster inside its parent: the current camera's frame buffer, else the raster context.
+void TargetOffset(GxReal* dx, GxReal* dy)
+{
+    GxRaster* raster = nullptr;
+    if (gxD3D9State.currentCamera) {
+        raster = gxD3D9State.currentCamera->frameBuffer;
+    } else {
+        raster = GxRasterGetCurrentContext();
+    }
+    *dx = raster ? static_cast<GxReal>(raster->offsetX) : 0.0f;
+    *dy = raster ? static_cast<GxReal>(raster->offsetY) : 0.0f;
+}
+
+// Locks room for count vertices; sets the current buffer and the first vertex's index. Null on failure.
+void* LockVertices(GxUInt32 count)
+{
+    if (count == 0) {
+        return nullptr;
+    }
+    if (!im2D.ownBuffer) {
+        IDirect3DVertexBuffer9* buffer = nullptr;
+        void* data = nullptr;
+        GxUInt32 base = 0;
+        if (!GxD3D9DynamicVertexBufferLock(kStride, count, &buffer, &data, &base) || !data) {
+            return nullptr;
+        }
+        im2D.vertexBuffer = buffer;
+        im2D.nextVertex = base;
+        return data;
+    }
+    if (count > gxIM2DMAXVERTICES || !im2D.vertexBuffer) {
+        return nullptr;
+    }
+    DWORD flags = kAppendLock;
+    if (im2D.nextVertex + count > gxIM2DMAXVERTICES) {
+        im2D.nextVertex = 0;
+        flags = kDiscardLock;
+    }
+    void* data = nullptr;
+    if (FAILED(im2D.vertexBuffer->Lock(im2D.nextVertex * kStride, count * kStride, &data, flags))) {
+        return nullptr;
+    }
+    return data;
+}
+
+void UnlockVertices(void)
+{
+    if (im2D.ownBuffer) {
+        im2D.vertexBuffer->Unlock();
+    } else {
+        GxD3D9DynamicVertexBufferUnlock(im2D.vertexBuffer);
+    }
+}
+
+// Copies count vertices (vertex i = source[through[i]] when through is given), shifted to the target raster.
+void WriteVertices(void* out, const GxIm2DVertex* source, const GxUInt16* through, const GxInt32* picks,
+                   GxUInt32 count)
+{
+    GxReal dx = 0.0f;
+    GxReal dy = 0.0f;
+    TargetOffset(&dx, &dy);
+    auto* dst = static_cast<GxIm2DVertex*>(out);
+    if (!through && !picks && dx == 0.0f && dy == 0.0f) {
+        memcpy(dst, source, count * kStride);
+        return;
+    }
+    for (GxUInt32 i = 0; i < count; i++) {
+        const GxUInt32 from = through ? through[i] : picks ? static_cast<GxUInt32>(picks[i]) : i;
+        GxIm2DVertex v = source[from];
+        v.x += dx;
+        v.y += dy;
+        dst[i] = v;
+    }
+}
+
+// Places count vertices and runs the set-up; 0 when no room could be locked.
+GxBool PlaceVertices(const GxIm2DVertex* source, const GxUInt16* through, const GxInt32* picks, GxUInt32 count)
+{
+    void* data = LockVertices(count);
+    if (!data) {
+        return 0;
+    }
+    WriteVertices(data, source, through, picks, count);
+    UnlockVertices();
+    return 1;
+}
+
+// The render states the set-up changes, put back after the draw so callers find theirs unchanged.
+struct SavedStates {
+    GxUInt32 clipping;
+    GxUInt32 lighting;
+};
+
+SavedStates SaveStates(void)
+{
+    SavedStates saved = {0, 0};
+    GxD3D9GetRenderState(D3DRS_CLIPPING, &saved.clipping);
+    GxD3D9GetRenderState(D3DRS_LIGHTING, &saved.lighting);
+    return saved;
+}
+
+void RestoreStates(const SavedStates& saved)
+{
+    GxD3D9SetRenderState(D3DRS_CLIPPING, saved.clipping);
+    GxD3D9SetRenderState(D3DRS_LIGHTING, saved.lighting);
+}
+
+GxBool DrawPlaced(D3DPRIMITIVETYPE type, UINT count, GxUInt32 placed)
+{
+    IDirect3DDevice9* device = GxD3D9Device();
+    const SavedStates saved = SaveStates();
+    GxD3D9Im2DSetupRender();
+    const HRESULT result = device->DrawPrimitive(type, im2D.nextVertex, count);
+    RestoreStates(saved);
+    im2D.nextVertex += placed;
+    return SUCCEEDED(result) ? 1 : 0;
+}
+
+GxBool Ready(const void* vertices)
+{
+    return GxD3D9Device() && im2D.declaration && vertices;
+}
+
+GxBool IndexesValid(const GxUInt16* indices, GxInt32 numIndices, GxInt32 numVertices)
+{
+    for (GxInt32 i = 0; i < numIndices; i++) {
+        if (indices[i] >= numVertices) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+void ReleaseAll(void)
+{
+    if (im2D.declaration) {
+        GxD3D9DeleteVertexDeclaration(im2D.declaration);
+        im2D.declaration = nullptr;
+    }
+    if (im2D.ownBuffer && im2D.vertexBuffer) {
+        im2D.vertexBuffer->Release();
+    }
+    im2D.vertexBuffer = nullptr;
+    im2D.ownBuffer = 0;
+    if (im2D.indexBuffer) {
+        im2D.indexBuffer->Release();
+        im2D.indexBuffer = nullptr;
+    }
+    im2D.nextVertex = 0;
+    im2D.nextIndex = 0;
+}
+
+}  // namespace
+
+GxBool GxD3D9Im2DOpen(void)
+{
+    IDirect3DDevice9* device = GxD3D9Device();
+    if (!device) {
+        return 0;
+    }
+    ReleaseAll();
+    const GxBool hardwareTL = (gxD3D9State.caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
+    if (!hardwareTL && device->GetAvailableTextureMem() > kOwnBufferMinTextureMem &&
+        SUCCEEDED(device->CreateVertexBuffer(gxIM2DVERTEXBUFFERBYTES, kBufferUsage, 0, D3DPOOL_DEFAULT,
+                                             &im2D.vertexBuffer, nullptr))) {
+        im2D.ownBuffer = 1;
+    } else {
+        im2D.vertexBuffer = nullptr;
+    }
+    const GxBool made =
+        SUCCEEDED(device->CreateIndexBuffer(gxIM2DMAXINDICES * 2, kBufferUsage, D3DFMT_INDEX16, D3DPOOL_DEFAULT,
+                                            &im2D.indexBuffer, nullptr)) &&
+        GxD3D9CreateVertexDeclaration(kElements, &im2D.declaration);
+    if (!made) {
+        ReleaseAll();
+        return 0;
+    }
+    return 1;
+}
+
+void GxD3D9Im2DClose(void)
+{
+    ReleaseAll();
+}
+
+GxBool GxD3D9Im2DHasOwnBuffer(void)
+{
+    return im2D.ownBuffer;
+}
+
+void GxD3D9Im2DSetupRender(void)
+{
+    GxD3D9SetVertexDeclaration(im2D.declaration);
+    GxD3D9SetVertexShader(nullptr);
+    GxD3D9SetPixelShader(nullptr);
+    GxD3D9SetRenderState(D3DRS_CLIPPING, FALSE);
+    GxD3D9SetRenderState(D3DRS_LIGHTING, FALSE);
+    if (GxD3D9GetTextureRaster(0)) {
+        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    } else {
+        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    }
+    GxD3D9SetStreamSource(0, im2D.vertexBuffer, 0, kStride);
+    GxD3D9RenderStateFlush();
+}
+
+GxBool GxD3D9Im2DRenderLine(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2)
+{
+    // The indexes are checked against the count, so a bad one cannot read past the caller's array.
+    if (!Ready(vertices) || vert1 < 0 || vert2 < 0 || vert1 >= numVertices || vert2 >= numVertices) {
+        return 0;
+    }
+    const GxInt32 picks[2] = {vert1, vert2};
+    if (!PlaceVertices(static_cast<const GxIm2DVertex*>(vertices), nullptr, picks, 2)) {
+        return 0;
+    }
+    return DrawPlaced(D3DPT_LINELIST, 1, 2);
+}
+
+GxBool GxD3D9Im2DRenderTriangle(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2, GxInt32 vert3)
+{
+    if (!Ready(vertices) || vert1 < 0 || vert2 < 0 || vert3 < 0 || vert1 >= numVertices || vert2 >= numVertices ||
+        vert3 >= numVertices) {
+        return 0;
+    }
+    const GxInt32 picks[3] = {vert1, vert2, vert3};
+    if (!PlaceVertices(static_cast<const GxIm2DVertex*>(vertices), nullptr, picks, 3)) {
+        return 0;
+    }
+    return DrawPlaced(D3DPT_TRIANGLELIST, 1, 3);
+}
+
+GxBool GxD3D9Im2DRenderPrimitive(GxInt32 primType, void* vertices, GxInt32 numVertices)
+{
+    const PrimitiveInfo info = PrimitiveFor(primType, numVertices > 0 ? static_cast<GxUInt32>(numVertices) : 0);
+    if (!Ready(vertices) || numVertices <= 0 || info.type == 0) {
+        return 0;
+    }
+    const GxUInt32 n = static_cast<GxUInt32>(numVertices);
+    if (!PlaceVertices(static_cast<const GxIm2DVertex*>(vertices), nullptr, nullptr, n)) {
+        return 0;
+    }
+    return DrawPlaced(info.type, info.count, n);
+}
+
+GxBool GxD3D9Im2DRenderIndexedPrimitive(GxInt32 primType, void* vertices, GxInt32 numVertices, GxUInt16* indices,
+                                        GxInt32 numIndices)
+{
+    const GxUInt32 m = numIndices > 0 ? static_cast<GxUInt32>(numIndices) : 0;
+    const PrimitiveInfo info = PrimitiveFor(primType, m);
+    if (!Ready(vertices) || !indices || numVertices <= 0 || m == 0 || info.type == 0 ||
+        !IndexesValid(indices, numIndices, numVertices)) {
+        return 0;
+    }
+    const auto* source = static_cast<const GxIm2DVertex*>(vertices);
+    const GxUInt32 n = static_cast<GxUInt32>(numVertices);
+    if (m <= n) {
+        if (!PlaceVertices(source, indices, nullptr, m)) {
+            return 0;
+        }
+        return DrawPlaced(info.type, info.count, m);
+    }
+    if (!PlaceVertices(source, nullptr, nullptr, n)) {
+        return 0;
+    }
+    const GxUInt32 baseVertex = im2D.nextVertex;
+    im2D.nextVertex += n;
+    if (!im2D.indexBuffer || m > gxIM2DMAXINDICES) {
+        return 0;
+    }
+    DWORD flags = kAppendLock;
+    if (im2D.nextIndex + m > gxIM2DMAXINDICES) {
+        im2D.nextIndex = 0;
+        flags = kDiscardLock;
+    }
+    void* data = nullptr;
+    HRESULT result = im2D.indexBuffer->Lock(im2D.nextIndex * 2, m * 2, &data, flags);
+    if (FAILED(result) || !data) {
+        return 0;
+    }
+    memcpy(data, indices, m * sizeof(GxUInt16));
+    im2D.indexBuffer->Unlock();
+    const SavedStates saved = SaveStates();
+    GxD3D9Im2DSetupRender();
+    GxD3D9SetIndices(im2D.indexBuffer);
+    result = GxD3D9Device()->DrawIndexedPrimitive(info.type, static_cast<INT>(baseVertex), 0, n, im2D.nextIndex,
+                                                  info.count);
+    RestoreStates(saved);
+    im2D.nextIndex += m;
+    return SUCCEEDED(result) ? 1 : 0;
+}

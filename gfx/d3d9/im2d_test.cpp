@@ -1,0 +1,165 @@
+// Tests of Im2D on the software device: draw calls, vertex data, index checks, buffer wrap and untouched render states.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "gfx/core/camera.h"
+#include "gfx/core/raster.h"
+#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/im2d.h"
+#include "gfx/d3d9/renderstate.h"
+#include "platform/d3d9/d3d9_soft.h"
+
+namespace {
+
+class Im2D : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        GxD3D9TestUseBackend("software");
+        // The minimal profile has no hardware transform, so the module makes its own buffer.
+        if (GetParam()) {
+            setenv("MALL_D3D9_PROFILE", "minimal", 1);
+        }
+        window = GxD3D9TestWindow(320, 240);
+        const bool opened = GxD3D9TestEngineOpen(&window) && GxEngineStart();
+        unsetenv("MALL_D3D9_PROFILE");
+        ASSERT_TRUE(opened);
+        device = GxD3D9Device();
+        ASSERT_TRUE(SUCCEEDED(device->BeginScene()));
+        for (GxInt32 i = 0; i < 64; i++) {
+            vertices.push_back(GxIm2DVertex{10.0f * i, 20.0f + i, 0.5f, 1.0f, 0xFF000000u | i, 0.0f, 1.0f});
+        }
+        record = GxEngineInstance->dOpenDevice;
+    }
+    void TearDown() override
+    {
+        gxD3D9State.currentCamera = nullptr;
+        device->EndScene();
+        GxD3D9TestEngineShutdown();
+        DestroyWindow(window);
+    }
+    const D3D9SoftEvent* LastDraw() { return D3D9SoftLast(device, D3D9SOFT_DRAW); }
+    size_t Draws() { return D3D9SoftCount(device, D3D9SOFT_DRAW); }
+    GxIm2DVertex Drawn(const D3D9SoftEvent* draw, GxUInt32 i)
+    {
+        GxIm2DVertex v;
+        memcpy(&v, draw->stream0->bits.data() + (draw->draw.startVertex + i) * 28, sizeof(v));
+        return v;
+    }
+
+    HWND window = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    GxDevice record = {};
+    std::vector<GxIm2DVertex> vertices;
+};
+
+}  // namespace
+
+TEST_P(Im2D, RenderersDrawThroughTheDeviceRecord)
+{
+    EXPECT_EQ(GxD3D9Im2DHasOwnBuffer(), GetParam() ? 1 : 0);
+    ASSERT_TRUE(record.fpIm2DRenderLine(vertices.data(), 64, 5, 9));
+    const D3D9SoftEvent* draw = LastDraw();
+    EXPECT_EQ(draw->draw.type, D3DPT_LINELIST);
+    EXPECT_EQ(draw->draw.primitiveCount, 1u);
+    EXPECT_EQ(draw->stride0, 28u);
+    EXPECT_EQ(Drawn(draw, 0).x, 50.0f);
+    EXPECT_EQ(Drawn(draw, 1).emissiveColor, vertices[9].emissiveColor);
+
+    ASSERT_TRUE(record.fpIm2DRenderTriangle(vertices.data(), 64, 1, 2, 3));
+    EXPECT_EQ(LastDraw()->draw.type, D3DPT_TRIANGLELIST);
+
+    // Point lists draw one point per vertex.
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, vertices.data(), 7));
+    EXPECT_EQ(LastDraw()->draw.type, D3DPT_POINTLIST);
+    EXPECT_EQ(LastDraw()->draw.primitiveCount, 7u);
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRIFAN, vertices.data(), 6));
+    EXPECT_EQ(LastDraw()->draw.primitiveCount, 4u);
+
+    // As many indices as vertices: copied in index order, no index buffer.
+    GxUInt16 quad[6] = {0, 1, 2, 2, 1, 3};
+    ASSERT_TRUE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 6, quad, 6));
+    draw = LastDraw();
+    EXPECT_FALSE(draw->draw.indexed);
+    EXPECT_EQ(Drawn(draw, 4).x, vertices[1].x);
+    // More indices than vertices: the index buffer.
+    ASSERT_TRUE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 4, quad, 6));
+    draw = LastDraw();
+    ASSERT_TRUE(draw->draw.indexed);
+    EXPECT_EQ(draw->draw.primitiveCount, 2u);
+    EXPECT_EQ(draw->draw.numVertices, 4u);
+}
+
+TEST_P(Im2D, BadInputDrawsNothing)
+{
+    const size_t before = Draws();
+    GxUInt16 bad[4] = {0, 1, 64, 2};
+    EXPECT_FALSE(record.fpIm2DRenderLine(vertices.data(), 64, 0, 64));
+    EXPECT_FALSE(record.fpIm2DRenderLine(vertices.data(), 64, -1, 2));
+    EXPECT_FALSE(record.fpIm2DRenderTriangle(nullptr, 3, 0, 1, 2));
+    EXPECT_FALSE(record.fpIm2DRenderPrimitive(9, vertices.data(), 3));
+    EXPECT_FALSE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 0));
+    EXPECT_FALSE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 64, bad, 4));
+    EXPECT_FALSE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3, nullptr, 3));
+    EXPECT_EQ(Draws(), before);
+}
+
+TEST_P(Im2D, SubRasterTargetsShiftTheVertices)
+{
+    GxRaster sub = {};
+    sub.offsetX = 16;
+    sub.offsetY = 8;
+    GxCamera camera = {};
+    camera.frameBuffer = &sub;
+    gxD3D9State.currentCamera = &camera;
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPELINELIST, vertices.data(), 2));
+    EXPECT_EQ(Drawn(LastDraw(), 1).x, vertices[1].x + 16.0f);
+    EXPECT_EQ(Drawn(LastDraw(), 1).y, vertices[1].y + 8.0f);
+    EXPECT_EQ(vertices[1].x, 10.0f);  // the caller's array is left alone
+}
+
+TEST_P(Im2D, RenderStatesAreLeftAsTheyWere)
+{
+    GxD3D9RenderStateSet(gxRENDERSTATESRCBLEND, reinterpret_cast<void*>(static_cast<intptr_t>(5)));
+    GxD3D9RenderStateSet(gxRENDERSTATEZTESTENABLE, reinterpret_cast<void*>(static_cast<intptr_t>(0)));
+    GxD3D9SetRenderState(D3DRS_LIGHTING, TRUE);
+    GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
+    ASSERT_TRUE(record.fpIm2DRenderTriangle(vertices.data(), 64, 0, 1, 2));
+    GxUInt32 value = 0;
+    GxD3D9GetRenderState(D3DRS_LIGHTING, &value);
+    EXPECT_EQ(value, static_cast<GxUInt32>(TRUE));
+    GxD3D9GetRenderState(D3DRS_CLIPPING, &value);
+    EXPECT_EQ(value, static_cast<GxUInt32>(TRUE));
+    GxInt32 engineValue = -1;
+    GxD3D9RenderStateGet(gxRENDERSTATESRCBLEND, &engineValue);
+    EXPECT_EQ(engineValue, 5);
+    GxD3D9RenderStateGet(gxRENDERSTATEZTESTENABLE, &engineValue);
+    EXPECT_EQ(engineValue, 0);
+    // The draw itself ran with lighting and clipping off.
+    DWORD lighting = TRUE;
+    device->GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, static_cast<DWORD>(FALSE));
+}
+
+TEST_P(Im2D, OwnBufferWrapsWithADiscard)
+{
+    if (!GetParam()) {
+        GTEST_SKIP() << "the shared dynamic buffers serve this device";
+    }
+    std::vector<GxIm2DVertex> batch(gxIM2DMAXVERTICES - 3, vertices[0]);
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, vertices.data(), 3));
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, batch.data(), static_cast<GxInt32>(batch.size())));
+    EXPECT_EQ(LastDraw()->draw.startVertex, 3u);  // ends exactly at the last vertex
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, vertices.data(), 1));
+    EXPECT_EQ(LastDraw()->draw.startVertex, 0u);
+    const D3D9SoftEvent* upload = D3D9SoftLast(device, D3D9SOFT_UPLOAD);
+    ASSERT_NE(upload, nullptr);
+    EXPECT_TRUE(upload->value & D3DLOCK_DISCARD);
+    std::vector<GxIm2DVertex> tooMany(gxIM2DMAXVERTICES + 1, vertices[0]);
+    EXPECT_FALSE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, tooMany.data(), gxIM2DMAXVERTICES + 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Buffers, Im2D, ::testing::Values(false, true));

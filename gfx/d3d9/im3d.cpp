@@ -1,0 +1,551 @@
+// Immediate-mode 3D: the batch context and its pipelines (module 0x40A), and the Direct3D instance and submit nodes.
+#include "gfx/d3d9/im3d.h"
+
+#include <cstring>
+
+#include "gfx/core/core_local.h"
+#include "gfx/d3d9/bindings.h"
+#include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/pipeline.h"
+#include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/vertexbuffer.h"
+
+namespace {
+
+// ---- core side: the batch and the pipelines ----
+
+GxInt32 moduleOffset = -1;
+GxInt32 moduleInstances = 0;
+
+GxIm3DModuleBlock* Block()
+{
+    if (moduleOffset < 0 || moduleInstances <= 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<GxIm3DModuleBlock*>(GxEngineGetModuleBlock(moduleOffset));
+}
+
+// Slot of a primitive type in the render-pipeline arrays, or -1.
+GxInt32 SlotOf(GxInt32 primType)
+{
+    switch (primType) {
+    case gxPRIMTYPETRILIST: return 0;
+    case gxPRIMTYPETRIFAN: return 1;
+    case gxPRIMTYPETRISTRIP: return 2;
+    case gxPRIMTYPELINELIST: return 3;
+    case gxPRIMTYPEPOLYLINE: return 4;
+    case gxPRIMTYPEPOINTLIST: return 5;
+    default: return -1;
+    }
+}
+
+GxPipeline* BuildPipeline(GxNodeDefinition* definition)
+{
+    GxPipeline* pipeline = GxPipelineCreate();
+    if (!pipeline) {
+        return nullptr;
+    }
+    if (!GxPipelineLock(pipeline) || !GxPipelineAddFragment(pipeline, nullptr, definition, nullptr) ||
+        !GxPipelineUnlock(pipeline)) {
+        GxPipelineDestroy(pipeline);
+        return nullptr;
+    }
+    return pipeline;
+}
+
+void TearDown(GxIm3DModuleBlock* block)
+{
+    GxPipeline* render = block->defaultRenderPipelines[SlotOf(gxPRIMTYPETRILIST)];
+    GxPipelineDestroy(render);
+    GxPipelineDestroy(block->defaultTransformPipeline);
+    memset(block, 0, sizeof(*block));
+}
+
+void* Im3DModuleOpen(void* instance, GxInt32 offset, GxInt32)
+{
+    moduleOffset = offset;
+    moduleInstances++;
+    GxIm3DModuleBlock* block = Block();
+    memset(block, 0, sizeof(*block));
+    block->defaultTransformPipeline = BuildPipeline(GxD3D9Im3DInstanceNodeGet());
+    GxPipeline* render = block->defaultTransformPipeline ? BuildPipeline(GxD3D9Im3DSubmitNodeGet()) : nullptr;
+    if (!render) {
+        TearDown(block);
+        moduleInstances--;
+        return nullptr;
+    }
+    block->currentTransformPipeline = block->defaultTransformPipeline;
+    const GxInt32 types[] = {gxPRIMTYPETRILIST, gxPRIMTYPETRIFAN, gxPRIMTYPETRISTRIP, gxPRIMTYPELINELIST,
+                             gxPRIMTYPEPOLYLINE};
+    for (GxInt32 type : types) {
+        block->defaultRenderPipelines[SlotOf(type)] = render;
+        block->renderPipelines[SlotOf(type)] = render;
+    }
+    if (!GxD3D9Im3DOpen()) {
+        TearDown(block);
+        moduleInstances--;
+        return nullptr;
+    }
+    return instance;
+}
+
+void* Im3DModuleClose(void* instance, GxInt32, GxInt32)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block) {
+        return instance;
+    }
+    GxD3D9Im3DClose();
+    TearDown(block);
+    moduleInstances--;
+    return instance;
+}
+
+}  // namespace
+
+const GxCoreModule gxIm3DModule = {gxPLUGINIM3D, sizeof(GxIm3DModuleBlock), Im3DModuleOpen, Im3DModuleClose};
+
+GxIm3DVertex* GxIm3DTransform(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+        return nullptr;
+    }
+    // A refused batch also ends the previous one, so later render calls cannot draw stale vertices.
+    if (!vertices || numVertices <= 0) {
+        memset(&block->pool, 0, sizeof(block->pool));
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (numVertices > gxIM3DMAXVERTICES) {
+        memset(&block->pool, 0, sizeof(block->pool));
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DTOOMANY);
+        return nullptr;
+    }
+    GxIm3DTransformContext& transform = block->pool.transform;
+    transform.numVerts = static_cast<GxUInt32>(numVertices);
+    transform.objVerts = vertices;
+    transform.stride = sizeof(GxIm3DVertex);
+    transform.flags = flags | gxIM3DVERTEXXYZ | gxIM3DVERTEXRGBA;
+    transform.matrix = matrix;
+    if (!GxPipelineExecute(block->currentTransformPipeline, &block->pool, 1)) {
+        // A failed transform leaves no batch behind for the render calls to draw from.
+        memset(&block->pool, 0, sizeof(block->pool));
+        return nullptr;
+    }
+    return vertices;
+}
+
+GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* indices, GxInt32 numIndices)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block || block->pool.transform.numVerts == 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
+        return 0;
+    }
+    if (!indices || numIndices <= 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    const GxInt32 slot = SlotOf(primType);
+    if (slot < 0 || !block->renderPipelines[slot]) {
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
+        return 0;
+    }
+    const GxUInt32 numVerts = block->pool.transform.numVerts;
+    for (GxInt32 i = 0; i < numIndices; i++) {
+        if (indices[i] >= numVerts) {
+            GxErrorRaise(gxPLUGINCORE, gxERRIM3DBADINDEX);
+            return 0;
+        }
+    }
+    GxUInt32 count = static_cast<GxUInt32>(numIndices);
+    if (primType == gxPRIMTYPELINELIST) {
+        count &= ~1u;
+    } else if (primType == gxPRIMTYPETRILIST) {
+        count -= count % 3;
+    }
+    GxIm3DRenderContext& render = block->pool.render;
+    render.pipeline = block->renderPipelines[slot];
+    render.primType = primType;
+    render.indices = indices;
+    render.numIndices = count;
+    const GxBool ok = GxPipelineExecute(render.pipeline, &block->pool, 0) != nullptr;
+    render = GxIm3DRenderContext{nullptr, 0, nullptr, 0};
+    return ok;
+}
+
+GxBool GxIm3DRenderPrimitive(GxInt32 primType)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block || block->pool.transform.numVerts == 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
+        return 0;
+    }
+    const GxInt32 slot = SlotOf(primType);
+    if (slot < 0 || !block->renderPipelines[slot]) {
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
+        return 0;
+    }
+    GxIm3DRenderContext& render = block->pool.render;
+    render.pipeline = block->renderPipelines[slot];
+    render.primType = primType;
+    render.indices = nullptr;
+    render.numIndices = block->pool.transform.numVerts;
+    const GxBool ok = GxPipelineExecute(render.pipeline, &block->pool, 0) != nullptr;
+    render = GxIm3DRenderContext{nullptr, 0, nullptr, 0};
+    return ok;
+}
+
+GxBool GxIm3DEnd(void)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block || block->pool.transform.numVerts == 0) {
+        return 0;
+    }
+    memset(&block->pool, 0, sizeof(block->pool));
+    return 1;
+}
+
+GxPipeline* GxIm3DSetTransformPipeline(GxPipeline* pipeline)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+        return nullptr;
+    }
+    block->currentTransformPipeline = pipeline ? pipeline : block->defaultTransformPipeline;
+    return block->currentTransformPipeline;
+}
+
+GxPipeline* GxIm3DGetTransformPipeline(void)
+{
+    GxIm3DModuleBlock* block = Block();
+    return block ? block->currentTransformPipeline : nullptr;
+}
+
+GxPipeline* GxIm3DSetRenderPipeline(GxPipeline* pipeline, GxInt32 primType)
+{
+    GxIm3DModuleBlock* block = Block();
+    const GxInt32 slot = SlotOf(primType);
+    if (!block || slot < 0) {
+        GxErrorRaise(gxPLUGINCORE, block ? gxERRIM3DPRIMTYPE : gxERRENGINESTATE);
+        return nullptr;
+    }
+    block->renderPipelines[slot] = pipeline ? pipeline : block->defaultRenderPipelines[slot];
+    return block->renderPipelines[slot];
+}
+
+GxPipeline* GxIm3DGetRenderPipeline(GxInt32 primType)
+{
+    GxIm3DModuleBlock* block = Block();
+    const GxInt32 slot = SlotOf(primType);
+    return block && slot >= 0 ? block->renderPipelines[slot] : nullptr;
+}
+
+// ---- Direct3D side: device resources and the two nodes ----
+
+namespace {
+
+constexpr UINT kIndexBufferBytes = 0x1FFFE;
+constexpr UINT kIndexBufferIndices = kIndexBufferBytes / 2;
+constexpr DWORD kIndexBufferUsage = D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC;
+constexpr DWORD kAppendLock = D3DLOCK_NOOVERWRITE | D3DLOCK_NOSYSLOCK;
+constexpr DWORD kDiscardLock = D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK;
+// Small indexed batches are cheaper drawn as copied vertices than through the index buffer.
+constexpr GxUInt32 kDeindexLimit = 8;
+
+struct Im3DDevice {
+    IDirect3DIndexBuffer9* indexBuffer;
+    GxUInt32 baseIndex;
+    IDirect3DVertexDeclaration9* fullDeclaration;      // 36 bytes: position, normal, colour, uv
+    IDirect3DVertexDeclaration9* texturedDeclaration;  // 24 bytes: position, colour, uv
+    IDirect3DVertexDeclaration9* plainDeclaration;     // 16 bytes: position, colour
+    GxIm3DPool* context;                                // recorded by the instance node
+};
+
+Im3DDevice im3D = {};
+
+const D3DVERTEXELEMENT9 kFullElements[] = {
+    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+    {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
+    {0, 24, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+    {0, 28, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+    D3DDECL_END()};
+const D3DVERTEXELEMENT9 kTexturedElements[] = {
+    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+    {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+    {0, 16, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+    D3DDECL_END()};
+const D3DVERTEXELEMENT9 kPlainElements[] = {
+    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+    {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+    D3DDECL_END()};
+
+struct TexturedVertex {
+    GxV3d position;
+    GxUInt32 color;
+    GxReal u, v;
+};
+struct PlainVertex {
+    GxV3d position;
+    GxUInt32 color;
+};
+static_assert(sizeof(TexturedVertex) == 24 && sizeof(PlainVertex) == 16, "Im3D device layouts");
+
+D3DPRIMITIVETYPE D3DTypeOf(GxInt32 primType)
+{
+    switch (primType) {
+    case gxPRIMTYPELINELIST: return D3DPT_LINELIST;
+    case gxPRIMTYPEPOLYLINE: return D3DPT_LINESTRIP;
+    case gxPRIMTYPETRILIST: return D3DPT_TRIANGLELIST;
+    case gxPRIMTYPETRISTRIP: return D3DPT_TRIANGLESTRIP;
+    case gxPRIMTYPETRIFAN: return D3DPT_TRIANGLEFAN;
+    case gxPRIMTYPEPOINTLIST: return D3DPT_POINTLIST;
+    default: return static_cast<D3DPRIMITIVETYPE>(0);
+    }
+}
+
+UINT PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n)
+{
+    switch (type) {
+    case D3DPT_POINTLIST: return n;
+    case D3DPT_LINELIST: return n / 2;
+    case D3DPT_LINESTRIP: return n > 1 ? n - 1 : 0;
+    case D3DPT_TRIANGLELIST: return n / 3;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return n > 2 ? n - 2 : 0;
+    default: return 0;
+    }
+}
+
+void CopyVertex(char* out, const GxIm3DVertex& in, GxBool textured)
+{
+    if (textured) {
+        TexturedVertex v = {in.objVertex, in.color, in.u, in.v};
+        memcpy(out, &v, sizeof(v));
+    } else {
+        PlainVertex v = {in.objVertex, in.color};
+        memcpy(out, &v, sizeof(v));
+    }
+}
+
+// Reserves count vertices in a dynamic buffer and fills them from the batch (or through the index list).
+// Returns the buffer, or null when no room could be had.
+IDirect3DVertexBuffer9* FillVertices(const GxIm3DVertex* vertices, GxUInt32 count, const GxImVertexIndex* indices,
+                                     GxBool textured, GxUInt32 stride, GxUInt32* baseVertex)
+{
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    void* data = nullptr;
+    if (!GxD3D9DynamicVertexBufferLock(stride, count, &buffer, &data, baseVertex) || !data) {
+        return nullptr;
+    }
+    char* out = static_cast<char*>(data);
+    for (GxUInt32 i = 0; i < count; i++, out += stride) {
+        CopyVertex(out, vertices[indices ? indices[i] : i], textured);
+    }
+    GxD3D9DynamicVertexBufferUnlock(buffer);
+    return buffer;
+}
+
+void SetUpState(const GxIm3DTransformContext& transform, IDirect3DVertexDeclaration9* declaration)
+{
+    GxD3D9SetVertexAlpha(!(transform.flags & gxIM3DNOVERTEXALPHA));
+    GxD3D9SetTransformWorld(transform.matrix);
+    GxD3D9SetRenderState(D3DRS_LIGHTING, FALSE);
+    GxD3D9SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
+    GxD3D9SetRenderState(D3DRS_CLIPPING, (transform.flags & gxIM3DNOCLIPPING) ? FALSE : TRUE);
+    if (GxD3D9GetTextureRaster(0)) {
+        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    } else {
+        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    }
+    GxD3D9SetVertexDeclaration(declaration);
+    GxD3D9SetVertexShader(nullptr);
+    GxD3D9SetPixelShader(nullptr);
+}
+
+// Draws from the caller's memory when the buffers could not be used.
+HRESULT DrawFromUserMemory(IDirect3DDevice9* device, D3DPRIMITIVETYPE type, UINT count,
+                           const GxIm3DTransformContext& transform, const GxImVertexIndex* indices)
+{
+    GxD3D9SetVertexDeclaration(im3D.fullDeclaration);
+    GxD3D9SetStreamSource(0, nullptr, 0, 0);
+    GxD3D9RenderStateFlush();
+    if (!indices) {
+        return device->DrawPrimitiveUP(type, count, transform.objVerts, sizeof(GxIm3DVertex));
+    }
+    GxD3D9SetIndices(nullptr);
+    return device->DrawIndexedPrimitiveUP(type, 0, transform.numVerts, count, indices, D3DFMT_INDEX16,
+                                          transform.objVerts, sizeof(GxIm3DVertex));
+}
+
+HRESULT DrawNonIndexed(IDirect3DDevice9* device, D3DPRIMITIVETYPE type, GxUInt32 n, const GxIm3DPool& pool,
+                       const GxImVertexIndex* through, GxBool textured, GxUInt32 stride)
+{
+    GxUInt32 base = 0;
+    IDirect3DVertexBuffer9* buffer =
+        FillVertices(pool.transform.objVerts, n, through, textured, stride, &base);
+    const UINT count = PrimitiveCount(type, n);
+    if (!buffer) {
+        return D3DERR_INVALIDCALL;
+    }
+    GxD3D9SetStreamSource(0, buffer, 0, stride);
+    GxD3D9RenderStateFlush();
+    return device->DrawPrimitive(type, base, count);
+}
+
+HRESULT DrawIndexed(IDirect3DDevice9* device, D3DPRIMITIVETYPE type, const GxIm3DPool& pool, GxBool textured,
+                    GxUInt32 stride)
+{
+    const GxUInt32 m = pool.render.numIndices;
+    const GxUInt32 n = pool.transform.numVerts;
+    if (!im3D.indexBuffer || m > kIndexBufferIndices) {
+        return D3DERR_INVALIDCALL;
+    }
+    GxUInt32 baseVertex = 0;
+    IDirect3DVertexBuffer9* buffer = FillVertices(pool.transform.objVerts, n, nullptr, textured, stride, &baseVertex);
+    if (!buffer) {
+        return D3DERR_INVALIDCALL;
+    }
+    DWORD lockFlags = kAppendLock;
+    if (im3D.baseIndex + m > kIndexBufferIndices) {
+        im3D.baseIndex = 0;
+        lockFlags = kDiscardLock;
+    }
+    void* data = nullptr;
+    HRESULT result = im3D.indexBuffer->Lock(im3D.baseIndex * 2, m * 2, &data, lockFlags);
+    if (FAILED(result) || !data) {
+        return FAILED(result) ? result : D3DERR_INVALIDCALL;
+    }
+    memcpy(data, pool.render.indices, m * sizeof(GxImVertexIndex));
+    im3D.indexBuffer->Unlock();
+    GxD3D9SetStreamSource(0, buffer, 0, stride);
+    GxD3D9SetIndices(im3D.indexBuffer);
+    GxD3D9RenderStateFlush();
+    result = device->DrawIndexedPrimitive(type, static_cast<INT>(baseVertex), 0, n, im3D.baseIndex,
+                                          PrimitiveCount(type, m));
+    im3D.baseIndex += m;
+    return result;
+}
+
+GxBool InstanceNodeBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
+{
+    im3D.context = static_cast<GxIm3DPool*>(params->object);
+    return 1;
+}
+
+GxBool SubmitNodeBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
+{
+    IDirect3DDevice9* device = GxD3D9Device();
+    auto* pool = static_cast<GxIm3DPool*>(params->object);
+    if (!pool) {
+        pool = im3D.context;
+    }
+    if (!device || !pool || !pool->transform.objVerts || !im3D.plainDeclaration) {
+        return 0;
+    }
+    const GxIm3DTransformContext& transform = pool->transform;
+    const D3DPRIMITIVETYPE type = D3DTypeOf(pool->render.primType);
+    if (type == 0) {
+        return 0;
+    }
+    const GxBool textured = (transform.flags & gxIM3DVERTEXUV) != 0;
+    const GxUInt32 stride = textured ? sizeof(TexturedVertex) : sizeof(PlainVertex);
+    SetUpState(transform, textured ? im3D.texturedDeclaration : im3D.plainDeclaration);
+    const GxImVertexIndex* indices = pool->render.indices;
+    const GxUInt32 m = pool->render.numIndices;
+    HRESULT result;
+    if (!indices || m == 0) {
+        result = DrawNonIndexed(device, type, transform.numVerts, *pool, nullptr, textured, stride);
+        if (FAILED(result)) {
+            result = DrawFromUserMemory(device, type, PrimitiveCount(type, transform.numVerts), transform, nullptr);
+        }
+    } else if (m > transform.numVerts || m > kDeindexLimit) {
+        result = DrawIndexed(device, type, *pool, textured, stride);
+        if (FAILED(result)) {
+            result = DrawFromUserMemory(device, type, PrimitiveCount(type, m), transform, indices);
+        }
+    } else {
+        result = DrawNonIndexed(device, type, m, *pool, indices, textured, stride);
+        if (FAILED(result)) {
+            result = DrawFromUserMemory(device, type, PrimitiveCount(type, m), transform, indices);
+        }
+    }
+    // Drawing from user memory is the last resort; only its failure fails the node.
+    return SUCCEEDED(result) ? 1 : 0;
+}
+
+GxNodeDefinition instanceNode = {
+    "ImmInstance.csl", InstanceNodeBody, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    0, nullptr, nullptr, 1, nullptr, 0, 0, 0};
+GxNodeDefinition submitNode = {
+    "nodeD3D9SubmitNoLight.csl", SubmitNodeBody, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    0, nullptr, nullptr, 0, nullptr, 0, 0, 0};
+
+void ReleaseResources(void)
+{
+    if (im3D.indexBuffer) {
+        im3D.indexBuffer->Release();
+        im3D.indexBuffer = nullptr;
+    }
+    IDirect3DVertexDeclaration9** declarations[] = {&im3D.fullDeclaration, &im3D.texturedDeclaration,
+                                                    &im3D.plainDeclaration};
+    for (IDirect3DVertexDeclaration9** declaration : declarations) {
+        if (*declaration) {
+            GxD3D9DeleteVertexDeclaration(*declaration);
+            *declaration = nullptr;
+        }
+    }
+    im3D.baseIndex = 0;
+}
+
+}  // namespace
+
+GxNodeDefinition* GxD3D9Im3DInstanceNodeGet(void)
+{
+    return &instanceNode;
+}
+
+GxNodeDefinition* GxD3D9Im3DSubmitNodeGet(void)
+{
+    return &submitNode;
+}
+
+GxBool GxD3D9Im3DOpen(void)
+{
+    IDirect3DDevice9* device = GxD3D9Device();
+    if (!device) {
+        return 1;  // no device yet (a test device): draws fail until one is open
+    }
+    ReleaseResources();
+    // Without the declarations no layout could be drawn, so they are made on every device.
+    if (!GxD3D9CreateVertexDeclaration(kFullElements, &im3D.fullDeclaration) ||
+        !GxD3D9CreateVertexDeclaration(kTexturedElements, &im3D.texturedDeclaration) ||
+        !GxD3D9CreateVertexDeclaration(kPlainElements, &im3D.plainDeclaration)) {
+        ReleaseResources();
+        return 0;
+    }
+    if (gxD3D9State.caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) {
+        // Without it indexed batches fall back to copied vertices or user memory.
+        if (FAILED(device->CreateIndexBuffer(kIndexBufferBytes, kIndexBufferUsage, D3DFMT_INDEX16, D3DPOOL_DEFAULT,
+                                             &im3D.indexBuffer, nullptr))) {
+            im3D.indexBuffer = nullptr;
+        }
+    }
+    return 1;
+}
+
+void GxD3D9Im3DClose(void)
+{
+    ReleaseResources();
+}

@@ -1,0 +1,191 @@
+// Tests of Im3D on the software device: draw calls and vertex data per primitive type, limits and index checks.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/im3d.h"
+#include "gfx/d3d9/pipeline.h"
+#include "platform/d3d9/d3d9_soft.h"
+
+namespace {
+
+class Im3D : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GxD3D9TestUseBackend("software");
+        window = GxD3D9TestWindow(320, 240);
+        ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
+        ASSERT_TRUE(GxEngineStart());
+        device = GxD3D9Device();
+        ASSERT_TRUE(SUCCEEDED(device->BeginScene()));
+        for (GxInt32 i = 0; i < 40; i++) {
+            GxIm3DVertex v = {};
+            v.objVertex = GxV3d{static_cast<GxReal>(i), 2.0f * i, 0.5f};
+            v.color = 0xFF000000u | static_cast<GxUInt32>(i);
+            v.u = 0.25f * i;
+            v.v = 1.0f;
+            vertices.push_back(v);
+        }
+        Error();
+    }
+    void TearDown() override
+    {
+        GxIm3DEnd();
+        device->EndScene();
+        GxD3D9TestEngineShutdown();
+        DestroyWindow(window);
+    }
+    const D3D9SoftEvent* LastDraw() { return D3D9SoftLast(device, D3D9SOFT_DRAW); }
+    size_t Draws() { return D3D9SoftCount(device, D3D9SOFT_DRAW); }
+    GxInt32 Error()
+    {
+        GxError error = {0, 0};
+        GxErrorGet(&error);
+        return error.errorCode;
+    }
+
+    HWND window = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    std::vector<GxIm3DVertex> vertices;
+};
+
+struct Expect {
+    GxInt32 type;
+    D3DPRIMITIVETYPE d3dType;
+    UINT primitives;
+};
+
+}  // namespace
+
+TEST_F(Im3D, EachPrimitiveTypeDrawsItsVertices)
+{
+    GxMatrix matrix;
+    GxMatrixSetIdentity(&matrix);
+    matrix.pos = GxV3d{5.0f, 6.0f, 7.0f};
+    GxMatrixUpdate(&matrix);
+    ASSERT_EQ(GxIm3DTransform(vertices.data(), 6, &matrix, 0), vertices.data());
+    const Expect cases[] = {{gxPRIMTYPELINELIST, D3DPT_LINELIST, 3},
+                            {gxPRIMTYPEPOLYLINE, D3DPT_LINESTRIP, 5},
+                            {gxPRIMTYPETRILIST, D3DPT_TRIANGLELIST, 2},
+                            {gxPRIMTYPETRISTRIP, D3DPT_TRIANGLESTRIP, 4},
+                            {gxPRIMTYPETRIFAN, D3DPT_TRIANGLEFAN, 4}};
+    for (const Expect& c : cases) {
+        const size_t before = Draws();
+        ASSERT_TRUE(GxIm3DRenderPrimitive(c.type)) << c.type;
+        ASSERT_EQ(Draws(), before + 1);
+        const D3D9SoftEvent* draw = LastDraw();
+        EXPECT_EQ(draw->draw.type, c.d3dType);
+        EXPECT_EQ(draw->draw.primitiveCount, c.primitives);
+        EXPECT_FALSE(draw->draw.indexed);
+        // Plain layout: position and colour, 16 bytes.
+        ASSERT_NE(draw->declaration, nullptr);
+        EXPECT_EQ(draw->declaration->elements.size(), 2u);
+        ASSERT_EQ(draw->stride0, 16u);
+        const BYTE* bytes = draw->stream0->bits.data() + draw->draw.startVertex * 16;
+        for (GxInt32 i = 0; i < 6; i++) {
+            GxV3d position;
+            GxUInt32 color;
+            memcpy(&position, bytes + i * 16, 12);
+            memcpy(&color, bytes + i * 16 + 12, 4);
+            EXPECT_EQ(position.y, vertices[i].objVertex.y);
+            EXPECT_EQ(color, vertices[i].color);
+        }
+    }
+    D3DMATRIX world;
+    ASSERT_TRUE(SUCCEEDED(device->GetTransform(D3DTS_WORLD, &world)));
+    EXPECT_EQ(reinterpret_cast<float*>(&world)[12], 5.0f);
+
+    // Texture coordinates make the 24-byte layout.
+    ASSERT_TRUE(GxIm3DTransform(vertices.data(), 3, nullptr, gxIM3DVERTEXUV));
+    ASSERT_TRUE(GxIm3DRenderPrimitive(gxPRIMTYPETRILIST));
+    const D3D9SoftEvent* draw = LastDraw();
+    ASSERT_EQ(draw->stride0, 24u);
+    GxReal u = 0.0f;
+    memcpy(&u, draw->stream0->bits.data() + (draw->draw.startVertex + 2) * 24 + 16, 4);
+    EXPECT_EQ(u, 0.5f);
+    EXPECT_TRUE(GxIm3DEnd());
+    EXPECT_FALSE(GxIm3DEnd());
+}
+
+TEST_F(Im3D, CountsLimitsAndBadCalls)
+{
+    EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPETRILIST));
+    EXPECT_EQ(Error(), gxERRIM3DNOTRANSFORM);
+    std::vector<GxIm3DVertex> many(65536);
+    EXPECT_EQ(GxIm3DTransform(many.data(), 65536, nullptr, 0), nullptr);
+    EXPECT_EQ(Error(), gxERRIM3DTOOMANY);
+    EXPECT_EQ(GxIm3DTransform(many.data(), 65535, nullptr, 0), many.data());
+    EXPECT_EQ(GxIm3DTransform(nullptr, 3, nullptr, 0), nullptr);
+    EXPECT_EQ(Error(), gxERRNULLARG);
+    EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPELINELIST));  // a refused transform leaves no stale batch
+    EXPECT_EQ(Error(), gxERRIM3DNOTRANSFORM);
+
+    ASSERT_TRUE(GxIm3DTransform(vertices.data(), 10, nullptr, 0));
+    ASSERT_TRUE(GxIm3DRenderPrimitive(gxPRIMTYPETRILIST));
+    EXPECT_EQ(LastDraw()->draw.primitiveCount, 3u);
+    EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPEPOINTLIST));
+    EXPECT_EQ(Error(), gxERRIM3DPRIMTYPE);
+    EXPECT_FALSE(GxIm3DRenderPrimitive(9));
+    EXPECT_EQ(Error(), gxERRIM3DPRIMTYPE);
+
+    const GxImVertexIndex lines[5] = {0, 1, 2, 3, 4};
+    ASSERT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPELINELIST, lines, 5));
+    EXPECT_EQ(LastDraw()->draw.primitiveCount, 2u);
+
+    // An index at or past the vertex count is refused before anything reaches the device.
+    const size_t before = Draws();
+    const GxImVertexIndex bad[3] = {0, 10, 1};
+    EXPECT_FALSE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPETRILIST, bad, 3));
+    EXPECT_EQ(Error(), gxERRIM3DBADINDEX);
+    EXPECT_EQ(Draws(), before);
+}
+
+TEST_F(Im3D, SmallIndexedBatchesAreCopiedLargeOnesUseTheIndexBuffer)
+{
+    ASSERT_TRUE(GxIm3DTransform(vertices.data(), 10, nullptr, 0));
+    const GxImVertexIndex four[4] = {9, 3, 7, 3};
+    ASSERT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPELINELIST, four, 4));
+    const D3D9SoftEvent* draw = LastDraw();
+    EXPECT_FALSE(draw->draw.indexed);
+    EXPECT_EQ(draw->draw.vertexCount, 4u);
+    for (GxInt32 i = 0; i < 4; i++) {
+        GxUInt32 color = 0;
+        memcpy(&color, draw->stream0->bits.data() + (draw->draw.startVertex + i) * 16 + 12, 4);
+        EXPECT_EQ(color, vertices[four[i]].color) << i;
+    }
+
+    std::vector<GxImVertexIndex> thirty;
+    for (GxInt32 i = 0; i < 30; i++) {
+        thirty.push_back(static_cast<GxImVertexIndex>((i * 7) % 10));
+    }
+    for (GxInt32 round = 0; round < 2; round++) {
+        ASSERT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPETRILIST, thirty.data(), 30));
+        draw = LastDraw();
+        ASSERT_TRUE(draw->draw.indexed);
+        EXPECT_EQ(draw->draw.primitiveCount, 10u);
+        EXPECT_EQ(draw->draw.numVertices, 10u);
+        EXPECT_EQ(draw->draw.startIndex, round * 30u);
+        ASSERT_NE(draw->indices, nullptr);
+        GxImVertexIndex stored[30];
+        memcpy(stored, draw->indices->bits.data() + draw->draw.startIndex * 2, sizeof(stored));
+        EXPECT_EQ(memcmp(stored, thirty.data(), sizeof(stored)), 0);
+    }
+}
+
+TEST_F(Im3D, PipelinesCanBeReplacedAndRestored)
+{
+    GxPipeline* standard = GxIm3DGetRenderPipeline(gxPRIMTYPETRILIST);
+    ASSERT_NE(standard, nullptr);
+    GxPipeline* own = GxPipelineCreate();
+    EXPECT_EQ(GxIm3DSetRenderPipeline(own, gxPRIMTYPETRILIST), own);
+    EXPECT_EQ(GxIm3DSetRenderPipeline(nullptr, gxPRIMTYPETRILIST), standard);
+    EXPECT_EQ(GxIm3DSetRenderPipeline(own, 0), nullptr);
+    EXPECT_EQ(Error(), gxERRIM3DPRIMTYPE);
+    GxPipeline* transform = GxIm3DGetTransformPipeline();
+    EXPECT_EQ(GxIm3DSetTransformPipeline(own), own);
+    EXPECT_EQ(GxIm3DSetTransformPipeline(nullptr), transform);
+    GxPipelineDestroy(own);
+}

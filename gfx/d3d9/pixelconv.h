@@ -1,0 +1,33 @@
+// Pixel format conversion of the Direct3D 9 driver: single pixels by Direct3D format, image analysis, raster drawing.
+#pragma once
+
+#include "gfx/core/gx.h"
+
+struct GxImage;
+struct GxRaster;
+
+// Error codes of the conversions (stored with plugin id 0).
+constexpr GxInt32 gxERRUNSUPPORTEDDEPTH = gxERRCODE(0x8000000C);  // pixel depth not handled
+
+// One pixel of a Direct3D format to R, G, B, A; 0 when the format has no unpack rule.
+GxBool GxD3D9UnpackPixel(GxUInt32 d3dFormat, GxUInt32 pixel, GxRGBA* colour);
+// R, G, B, A to one pixel of a Direct3D format; 0 when the format has no pack rule.
+GxBool GxD3D9PackPixel(GxUInt32 d3dFormat, const GxRGBA* colour, GxUInt32* pixel);
+// The integer luminance of a colour: (30 red + 59 green + 11 blue) / 100.
+GxUInt32 GxD3D9Luminance(const GxRGBA* colour);
+
+// The raster format word that suits an image's content on this device (pixel nibble, PAL4 or PAL8).
+GxInt32 GxD3D9ImageFindFormat(const GxImage* image);
+
+// Raster drawing and clearing (standard functions 11, 13, 14, 17, 18, 19) take:
+//   11 SetRasterContext (unused, raster, unused)
+//   13 RasterClearRect  (unused, const GxRect* rectangle, pixel value)
+//   14 RasterClear      (unused, unused, pixel value)
+//   17 RasterRender     (raster, const GxRect* position {x, y}, unused)
+//   18 RasterRenderScaled (raster, const GxRect* rectangle, unused)
+//   19 RasterRenderFast (raster, const GxRect* position {x, y}, unused)
+// The raster of the current context (null before the first SetRasterContext).
+GxRaster* GxD3D9GetRasterContext(void);
+
+// The shared path of the three drawing functions.
+GxBool GxD3D9RasterRenderGeneric(GxRaster* raster, const GxRect* rect, GxBool scaled, GxBool blend);

@@ -1,0 +1,515 @@
+// Tests of the driver's native rasters on the software device: creation by type, formats, locks, palettes, device loss.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "gfx/core/camera.h"
+#include "gfx/core/frame.h"
+#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/raster.h"
+#include "platform/d3d9/d3d9_soft.h"
+
+namespace {
+
+GxInt32 TakeError()
+{
+    GxError error;
+    GxErrorGet(&error);
+    return error.errorCode;
+}
+
+class D3D9Raster : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GxD3D9TestUseBackend("software");
+        window = GxD3D9TestWindow(320, 240);
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
+        ASSERT_TRUE(GxEngineStart());
+        savedCaps = gxD3D9State.caps;
+        TakeError();
+    }
+    void TearDown() override
+    {
+        gxD3D9State.caps = savedCaps;
+        if (gxD3D9State.d3d != nullptr) {
+            D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_L8, false);
+            D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_A8R8G8B8, false);
+        }
+        for (GxRaster* raster : rasters) {
+            GxRasterDestroy(raster);
+        }
+        GxD3D9TestEngineShutdown();
+        DestroyWindow(window);
+    }
+    GxRaster* Make(GxInt32 width, GxInt32 height, GxInt32 flags)
+    {
+        GxRaster* raster = GxRasterCreate(width, height, 0, flags);
+        if (raster != nullptr) {
+            rasters.push_back(raster);
+        }
+        return raster;
+    }
+    bool Listed(const GxRaster* raster)
+    {
+        for (const GxD3D9RasterListNode* node = GxD3D9RasterListFirst(); node; node = node->next) {
+            if (node->raster == raster) {
+                return true;
+            }
+        }
+        return false;
+    }
+    D3DPOOL TexturePool(const GxRaster* raster)
+    {
+        D3DSURFACE_DESC desc = {};
+        GxD3D9RasterGetTexture(raster)->GetLevelDesc(0, &desc);
+        return desc.Pool;
+    }
+
+    HWND window = nullptr;
+    D3DCAPS9 savedCaps = {};
+    std::vector<GxRaster*> rasters;
+};
+
+}  // namespace
+
+TEST_F(D3D9Raster, ExtensionAndFormatTables)
+{
+    EXPECT_EQ(GxRasterGetPluginOffset(gxPLUGIND3D9RASTER), gxD3D9RasterExtOffset);
+    EXPECT_GE(gxD3D9RasterExtOffset, static_cast<GxInt32>(sizeof(GxRaster)));
+    EXPECT_EQ(gxD3D9RasterExtOffset % static_cast<GxInt32>(alignof(GxD3D9RasterExt)), 0);
+
+    // The whole extension belongs to its raster: filling it leaves the next raster intact.
+    GxRaster* first = Make(0, 0, gxRASTERTYPETEXTURE);
+    GxRaster* second = Make(0, 0, gxRASTERTYPETEXTURE);
+    ASSERT_TRUE(first && second);
+    std::memset(GxD3D9RASTEREXTFromRaster(first), 0, sizeof(GxD3D9RasterExt));
+    std::memset(GxD3D9RASTEREXTFromRaster(second), 0, sizeof(GxD3D9RasterExt));
+    EXPECT_EQ(second->parent, second);
+    EXPECT_EQ(first->parent, first);
+
+    // Every colour format code in the Direct3D table leads back to that Direct3D format.
+    for (GxUInt32 format = 0; format < static_cast<GxUInt32>(gxD3D9FORMATINFOSIZE); format++) {
+        const GxInt32 nibble = (GxD3D9FormatInfo[format].rasterFormat >> 8) & 0xF;
+        if (nibble != 0 && (nibble < 7 || nibble > 9)) {
+            EXPECT_EQ(GxD3D9RasterFormatInfo[nibble].d3dFormat, format);
+            EXPECT_EQ(GxD3D9RasterFormatInfo[nibble].alpha, GxD3D9FormatInfo[format].alpha);
+        }
+    }
+
+    // Exactly the five DXT codes; YUY2 and UYVY sort between them but are not compressed formats.
+    EXPECT_TRUE(GxD3D9IsDXTFormat(D3DFMT_DXT1));
+    EXPECT_TRUE(GxD3D9IsDXTFormat(D3DFMT_DXT5));
+    EXPECT_FALSE(GxD3D9IsDXTFormat(D3DFMT_YUY2));
+    EXPECT_FALSE(GxD3D9IsDXTFormat(D3DFMT_UYVY));
+    EXPECT_FALSE(GxD3D9IsDXTFormat(D3DFMT_DXT1 - 1));
+}
+
+TEST_F(D3D9Raster, EachTypeGetsItsDeviceObject)
+{
+    GxRaster* texture = Make(64, 32, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(GxRasterGetFormat(texture), gxRASTERFORMAT8888 | gxRASTERFORMATMIPMAP);
+    EXPECT_EQ(texture->depth, 32);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(texture)->alpha, 1);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(texture)->lockedMipLevel, 0xFF);
+    ASSERT_NE(GxD3D9RasterGetTexture(texture), nullptr);
+    EXPECT_EQ(GxD3D9RasterGetTexture(texture)->GetLevelCount(), 7u);
+    EXPECT_EQ(TexturePool(texture), D3DPOOL_MANAGED);
+    EXPECT_FALSE(Listed(texture));
+
+    GxRaster* normal = Make(16, 16, gxRASTERTYPENORMAL | gxRASTERFORMAT565);
+    ASSERT_NE(normal, nullptr);
+    EXPECT_EQ(normal->depth, 16);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(normal)->d3dFormat, static_cast<GxUInt32>(D3DFMT_R5G6B5));
+
+    // A z-buffer of the window's size shares the device's own surface; another size has its own.
+    GxRaster* sharedZ = Make(320, 240, gxRASTERTYPEZBUFFER);
+    ASSERT_NE(sharedZ, nullptr);
+    EXPECT_EQ(GxD3D9RasterGetSurface(sharedZ), gxD3D9State.defaultDepthStencil);
+    EXPECT_TRUE(Listed(sharedZ));
+    GxRaster* ownZ = Make(64, 64, gxRASTERTYPEZBUFFER);
+    ASSERT_NE(ownZ, nullptr);
+    EXPECT_NE(GxD3D9RasterGetSurface(ownZ), gxD3D9State.defaultDepthStencil);
+    EXPECT_EQ(GxRasterGetFormat(ownZ), GxD3D9ZBufferDepth() == 16 ? gxRASTERFORMAT16 : gxRASTERFORMAT32);
+
+    GxRaster* camera = Make(320, 240, gxRASTERTYPECAMERA);
+    ASSERT_NE(camera, nullptr);
+    EXPECT_TRUE(camera->flags & gxRASTERDONTALLOCATE);
+    EXPECT_EQ(camera->savedWidth, 320);
+    EXPECT_EQ(camera->depth, 32);
+    EXPECT_TRUE(Listed(camera));
+
+    GxRaster* target = Make(128, 128, gxRASTERTYPECAMERATEXTURE);
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(TexturePool(target), D3DPOOL_DEFAULT);
+    EXPECT_TRUE(Listed(target));
+    EXPECT_EQ(GxRasterGetFormat(target), GxD3D9ZBufferDepth() == 16 ? gxRASTERFORMAT565 : gxRASTERFORMAT888);
+
+    // Destroying the shared z-buffer leaves the device's surface alone.
+    GxRasterDestroy(sharedZ);
+    rasters.erase(rasters.begin() + 2);
+    EXPECT_FALSE(Listed(sharedZ));
+    IDirect3DSurface9* depth = nullptr;
+    ASSERT_EQ(gxD3D9State.device->GetDepthStencilSurface(&depth), D3D_OK);
+    D3DSURFACE_DESC desc = {};
+    EXPECT_EQ(depth->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.Width, 320u);
+    depth->Release();
+}
+
+TEST_F(D3D9Raster, RefusedRequests)
+{
+    EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL4 | gxRASTERFORMAT888), nullptr);
+    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(Make(16, 16, gxRASTERTYPECAMERATEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888), nullptr);
+    EXPECT_EQ(TakeError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(Make(400, 240, gxRASTERTYPECAMERA), nullptr);
+    EXPECT_EQ(TakeError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(Make(16, 16, gxRASTERTYPEZBUFFER | gxRASTERFORMAT565), nullptr);
+    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | 0x0B00), nullptr);
+    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(Make(16, 16, gxRASTERTYPECAMERA | gxRASTERFORMAT565), nullptr);
+    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+
+    // A device that can not make the texture: the creation fails with its message.
+    D3D9SoftFailCreates(gxD3D9State.device, 1, D3D9SOFT_FAIL_TEXTURES);
+    EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE), nullptr);
+    EXPECT_EQ(TakeError(), gxERRDEVICEFAILURE);
+
+    // Zero sizes give a record without pixels.
+    GxRaster* empty = Make(0, 16, gxRASTERTYPETEXTURE);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->flags, gxRASTERDONTALLOCATE);
+    EXPECT_EQ(GxD3D9RasterGetTexture(empty), nullptr);
+    EXPECT_EQ(GxRasterLock(empty, 0, gxRASTERLOCKREAD), nullptr);
+    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+}
+
+TEST_F(D3D9Raster, FormatChoiceFollowsTheDevice)
+{
+    EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPETEXTURE, gxRASTERFORMATLUM8), gxRASTERFORMATLUM8);
+    D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_L8, true);
+    EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPETEXTURE, gxRASTERFORMATLUM8 | gxRASTERFORMATMIPMAP),
+              gxRASTERFORMAT888 | gxRASTERFORMATMIPMAP);
+    // A direct create of the refused format fails without an error.
+    EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | gxRASTERFORMATLUM8), nullptr);
+    EXPECT_EQ(TakeError(), gxERRNOERROR);
+
+    EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPETEXTURE, gxRASTERFORMATPAL4 | gxRASTERFORMAT888),
+              gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPEZBUFFER, 0), GxD3D9ZBufferDepth() == 16 ? 0x700 : 0x900);
+    EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPECAMERA, 0), gxRASTERFORMAT8888);
+    EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT4444),
+              GxD3D9ZBufferDepth() == 16 ? gxRASTERFORMAT4444 : gxRASTERFORMAT8888);
+    GxD3D9RasterChooseFormat(3, 0);
+    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+
+    D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_A8R8G8B8, true);
+    GxRaster* fallback = Make(16, 16, gxRASTERTYPETEXTURE);
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_EQ(GxRasterGetFormat(fallback), gxRASTERFORMAT4444);
+    EXPECT_EQ(fallback->depth, 16);
+}
+
+TEST_F(D3D9Raster, SizeClampNeverGrows)
+{
+    GxInt32 w = 300, h = 200;
+    gxD3D9State.caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
+    gxD3D9State.caps.TextureCaps &= ~(D3DPTEXTURECAPS_NONPOW2CONDITIONAL | D3DPTEXTURECAPS_SQUAREONLY);
+    GxD3D9RasterClampSize(&w, &h, gxRASTERFORMATMIPMAP | gxRASTERTYPETEXTURE);
+    EXPECT_EQ(w, 256);
+    EXPECT_EQ(h, 128);
+
+    w = 300, h = 200;
+    gxD3D9State.caps.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
+    GxD3D9RasterClampSize(&w, &h, gxRASTERFORMATMIPMAP | gxRASTERTYPETEXTURE);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 128);
+
+    // The conditional exemption spares plain textures but not mipmapped ones.
+    w = 300, h = 200;
+    gxD3D9State.caps.TextureCaps &= ~D3DPTEXTURECAPS_SQUAREONLY;
+    gxD3D9State.caps.TextureCaps |= D3DPTEXTURECAPS_NONPOW2CONDITIONAL;
+    GxD3D9RasterClampSize(&w, &h, gxRASTERTYPETEXTURE);
+    EXPECT_EQ(w, 300);
+    GxD3D9RasterClampSize(&w, &h, gxRASTERFORMATMIPMAP | gxRASTERTYPETEXTURE);
+    EXPECT_EQ(w, 256);
+
+    w = 9000, h = 0;
+    GxD3D9RasterClampSize(&w, &h, gxRASTERTYPETEXTURE);
+    EXPECT_EQ(w, static_cast<GxInt32>(gxD3D9State.caps.MaxTextureWidth));
+    EXPECT_EQ(h, 0);
+}
+
+TEST_F(D3D9Raster, LockUnlockLevelsAndPitch)
+{
+    GxRaster* raster = Make(64, 16, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP | gxRASTERFORMAT8888);
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(GxRasterGetNumLevels(raster), 7);
+
+    GxUInt8* pixels = GxRasterLock(raster, 3, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(raster->width, 8);
+    EXPECT_EQ(raster->height, 2);
+    EXPECT_GE(raster->stride, 8 * 4);
+    EXPECT_EQ(raster->savedWidth, 64);
+    EXPECT_EQ(raster->privateFlags & gxRASTERPIXELLOCKED, gxRASTERPIXELLOCKEDREAD);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(raster)->lockedMipLevel, 3);
+
+    // A second lock fails and leaves the first intact.
+    EXPECT_EQ(GxRasterLock(raster, 0, gxRASTERLOCKWRITE), nullptr);
+    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+    EXPECT_EQ(raster->pixels, pixels);
+    EXPECT_EQ(raster->width, 8);
+    ASSERT_EQ(GxRasterUnlock(raster), raster);
+    EXPECT_EQ(raster->width, 64);
+    EXPECT_EQ(raster->height, 16);
+    EXPECT_EQ(raster->stride, 0);
+    EXPECT_EQ(raster->pixels, nullptr);
+    EXPECT_EQ(raster->privateFlags & gxRASTERPIXELLOCKED, 0);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(raster)->lockedMipLevel, 0xFF);
+
+    ASSERT_NE(GxRasterLock(raster, 5, gxRASTERLOCKREAD), nullptr);
+    EXPECT_EQ(raster->width, 2);
+    EXPECT_EQ(raster->height, 1);
+    GxRasterUnlock(raster);
+    EXPECT_EQ(GxRasterUnlock(raster), nullptr);
+    EXPECT_EQ(TakeError(), gxERRRASTERNOTLOCKED);
+    EXPECT_EQ(GxRasterLock(raster, 7, gxRASTERLOCKREAD), nullptr);
+    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+
+    // What is written through a lock is read back through the next one.
+    pixels = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+    ASSERT_NE(pixels, nullptr);
+    const GxInt32 stride = raster->stride;
+    for (GxInt32 y = 0; y < 16; y++) {
+        std::memset(pixels + y * stride, y + 1, 64 * 4);
+    }
+    GxRasterUnlock(raster);
+    pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[0], 1);
+    EXPECT_EQ(pixels[15 * stride + 255], 16);
+    GxRasterUnlock(raster);
+
+    GxRaster* z = Make(32, 32, gxRASTERTYPEZBUFFER);
+    ASSERT_NE(z, nullptr);
+    EXPECT_EQ(GxRasterLock(z, 0, gxRASTERLOCKREAD), nullptr);
+    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+}
+
+TEST_F(D3D9Raster, SubRasterLocksItsRectangleOnly)
+{
+    GxRaster* owner = Make(64, 64, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888 | gxRASTERFORMATMIPMAP);
+    GxRaster* sub = Make(0, 0, gxRASTERTYPETEXTURE | gxRASTERDONTALLOCATE);
+    ASSERT_TRUE(owner && sub);
+    const GxRect rect = {16, 8, 8, 4};
+    ASSERT_EQ(GxRasterSubRaster(sub, owner, &rect), sub);
+    EXPECT_EQ(sub->depth, 32);
+    EXPECT_EQ(GxRasterGetFormat(sub), GxRasterGetFormat(owner));
+
+    GxUInt8* pixels = GxRasterLock(sub, 0, gxRASTERLOCKWRITE);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(sub->width, 8);
+    EXPECT_EQ(sub->height, 4);
+    for (GxInt32 y = 0; y < sub->height; y++) {
+        std::memset(pixels + y * sub->stride, 0x5A, static_cast<size_t>(sub->width) * 4);
+    }
+    GxRasterUnlock(sub);
+
+    pixels = GxRasterLock(owner, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    const GxInt32 stride = owner->stride;
+    EXPECT_EQ(pixels[8 * stride + 16 * 4], 0x5A);
+    EXPECT_EQ(pixels[11 * stride + 23 * 4 + 3], 0x5A);
+    EXPECT_EQ(pixels[8 * stride + 15 * 4 + 3], 0);
+    EXPECT_EQ(pixels[12 * stride + 16 * 4], 0);
+    EXPECT_EQ(pixels[8 * stride + 24 * 4], 0);
+    GxRasterUnlock(owner);
+
+    // At a lower level the rectangle shrinks with the level and stays inside it.
+    ASSERT_NE(GxRasterLock(sub, 3, gxRASTERLOCKREAD), nullptr);
+    EXPECT_EQ(sub->width, 1);
+    EXPECT_EQ(sub->height, 1);
+    GxRasterUnlock(sub);
+    EXPECT_EQ(sub->width, 8);
+
+    // The level count comes from the owner; without a device object from its size.
+    EXPECT_EQ(GxRasterGetNumLevels(owner), 7);
+    GxRaster* bare = Make(256, 64, gxRASTERTYPETEXTURE | gxRASTERDONTALLOCATE | gxRASTERFORMATMIPMAP);
+    ASSERT_NE(bare, nullptr);
+    EXPECT_EQ(GxRasterGetNumLevels(bare), 9);
+}
+
+TEST_F(D3D9Raster, PalettesAndTheirNumbers)
+{
+    GxRaster* raster = Make(16, 16, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(raster->depth, 8);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(raster)->d3dFormat, static_cast<GxUInt32>(D3DFMT_P8));
+    EXPECT_TRUE(Listed(raster));
+    const GxUInt32 number = GxD3D9RASTEREXTFromRaster(raster)->palette->paletteNumber;
+
+    GxUInt8* palette = GxRasterLockPalette(raster, gxRASTERLOCKWRITE);
+    ASSERT_NE(palette, nullptr);
+    EXPECT_EQ(raster->privateFlags & gxRASTERPALETTELOCKED, gxRASTERPALETTELOCKED);
+    std::memset(palette, 0x7F, 256 * 4);
+    D3D9SoftClearLog(gxD3D9State.device);
+    GxRasterUnlockPalette(raster);
+    EXPECT_EQ(raster->palette, nullptr);
+    const D3D9SoftEvent* sent = D3D9SoftLast(gxD3D9State.device, D3D9SOFT_STATE);
+    ASSERT_NE(sent, nullptr);
+    EXPECT_EQ(sent->kind, static_cast<DWORD>(D3D9_STATE_PALETTE));
+    EXPECT_EQ(sent->a, number);
+
+    GxRaster* plain = Make(16, 16, gxRASTERTYPETEXTURE);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(GxRasterLockPalette(plain, gxRASTERLOCKREAD), nullptr);
+    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+
+    // A freed palette number is the next one handed out.
+    GxRasterDestroy(raster);
+    rasters.erase(rasters.begin());
+    GxRaster* again = Make(8, 8, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(again)->palette->paletteNumber, number);
+}
+
+TEST_F(D3D9Raster, NativeCreationFromDirect3DFormats)
+{
+    GxRaster* dxt1 = GxD3D9RasterCreateFromD3DFormat(64, 64, D3DFMT_DXT1, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP);
+    ASSERT_NE(dxt1, nullptr);
+    rasters.push_back(dxt1);
+    GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(dxt1);
+    EXPECT_EQ(ext->automipmap & 0xF0, 0x10);
+    EXPECT_EQ(ext->alpha, 0);
+    EXPECT_EQ(GxRasterGetFormat(dxt1) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMAT565);
+    EXPECT_EQ(dxt1->depth, 16);
+    EXPECT_FALSE(dxt1->flags & gxRASTERDONTALLOCATE);
+    EXPECT_EQ(GxRasterGetNumLevels(dxt1), 7);
+
+    GxRaster* dxt5 = GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_DXT5, gxRASTERTYPETEXTURE);
+    ASSERT_NE(dxt5, nullptr);
+    rasters.push_back(dxt5);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(dxt5)->alpha, 1);
+    EXPECT_EQ(GxRasterGetFormat(dxt5) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMAT4444);
+
+    GxRaster* l8 = GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_L8, gxRASTERTYPETEXTURE);
+    ASSERT_NE(l8, nullptr);
+    rasters.push_back(l8);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(l8)->automipmap & 0xF0, 0);
+    EXPECT_EQ(GxRasterGetFormat(l8) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMATLUM8);
+
+    // Formats the device does not take leave nothing behind.
+    EXPECT_EQ(GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_YUY2, gxRASTERTYPETEXTURE), nullptr);
+    EXPECT_EQ(GxD3D9RasterCreateFromD3DFormat(16, 16, static_cast<GxUInt32>(0x7FFFFFFF), gxRASTERTYPETEXTURE),
+              nullptr);
+}
+
+TEST_F(D3D9Raster, DeviceLossReleasesAndRestoresDefaultPoolRasters)
+{
+    GxRaster* ownZ = Make(64, 64, gxRASTERTYPEZBUFFER);
+    GxRaster* sharedZ = Make(320, 240, gxRASTERTYPEZBUFFER);
+    GxRaster* target = Make(64, 64, gxRASTERTYPECAMERATEXTURE);
+    GxRaster* depthTexture = Make(32, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT24);
+    GxRaster* camera = Make(320, 240, gxRASTERTYPECAMERA);
+    GxRaster* managed = Make(32, 32, gxRASTERTYPETEXTURE);
+    ASSERT_TRUE(ownZ && sharedZ && target && depthTexture && camera && managed);
+    EXPECT_TRUE(Listed(depthTexture));
+    EXPECT_FALSE(Listed(managed));
+    IDirect3DBaseTexture9* managedTexture = GxD3D9RasterGetBaseTexture(managed);
+
+    ASSERT_TRUE(GxD3D9ReleaseVideoMemory());
+    EXPECT_EQ(GxD3D9RasterGetSurface(ownZ), nullptr);
+    EXPECT_EQ(GxD3D9RasterGetBaseTexture(target), nullptr);
+    EXPECT_EQ(GxD3D9RasterGetBaseTexture(depthTexture), nullptr);
+    EXPECT_EQ(GxD3D9RasterGetBaseTexture(managed), managedTexture);
+
+    // The device resets only when no default-pool object is held any more.
+    ASSERT_EQ(gxD3D9State.device->Reset(&gxD3D9State.present), D3D_OK);
+    ASSERT_TRUE(GxD3D9RestoreVideoMemory());
+    EXPECT_NE(GxD3D9RasterGetSurface(ownZ), nullptr);
+    EXPECT_EQ(GxD3D9RasterGetSurface(sharedZ), gxD3D9State.defaultDepthStencil);
+    EXPECT_NE(GxD3D9RasterGetBaseTexture(target), nullptr);
+    EXPECT_NE(GxD3D9RasterGetBaseTexture(depthTexture), nullptr);
+    EXPECT_EQ(camera->width, 320);
+    EXPECT_EQ(TexturePool(target), D3DPOOL_DEFAULT);
+
+    // The restored objects work, and the next loss releases them again.
+    ASSERT_NE(GxRasterLock(target, 0, gxRASTERLOCKREAD), nullptr);
+    GxRasterUnlock(target);
+    ASSERT_TRUE(GxD3D9ReleaseVideoMemory());
+    ASSERT_EQ(gxD3D9State.device->Reset(&gxD3D9State.present), D3D_OK);
+    ASSERT_TRUE(GxD3D9RestoreVideoMemory());
+}
+
+TEST_F(D3D9Raster, SwapChainCameraSurvivesALossAndIsReleasedOnce)
+{
+    HWND second = GxD3D9TestWindow(160, 120);
+    GxCamera* camera = GxD3D9TestCameraCreate(320, 240);
+    ASSERT_TRUE(second && camera);
+    ASSERT_TRUE(GxD3D9CameraAttachWindow(camera, second));
+    GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(camera->frameBuffer);
+    ASSERT_NE(ext->swapChain, nullptr);
+    EXPECT_TRUE(Listed(camera->frameBuffer));
+
+    ASSERT_TRUE(GxD3D9ReleaseVideoMemory());
+    EXPECT_EQ(ext->swapChain, nullptr);
+    ASSERT_EQ(gxD3D9State.device->Reset(&gxD3D9State.present), D3D_OK);
+    ASSERT_TRUE(GxD3D9RestoreVideoMemory());
+    ASSERT_NE(ext->swapChain, nullptr);
+    EXPECT_NE(ext->texture, nullptr);
+
+    // A loss, then the camera goes before the restore: nothing is released twice.
+    ASSERT_TRUE(GxD3D9ReleaseVideoMemory());
+    GxD3D9TestCameraDestroy(camera);
+    ASSERT_EQ(gxD3D9State.device->Reset(&gxD3D9State.present), D3D_OK);
+    EXPECT_TRUE(GxD3D9RestoreVideoMemory());
+    DestroyWindow(second);
+}
+
+TEST_F(D3D9Raster, CameraFrameThroughTheStandardFunctions)
+{
+    GxCamera* camera = GxD3D9TestCameraCreate(320, 240);
+    ASSERT_NE(camera, nullptr);
+    GxRGBA colour = {10, 20, 30, 255};
+    EXPECT_EQ(GxCameraClear(camera, &colour, gxCAMERACLEARIMAGE | gxCAMERACLEARZ), camera);
+    ASSERT_EQ(GxCameraBeginUpdate(camera), camera);
+    EXPECT_EQ(GxEngineInstance->curCamera, camera);
+    EXPECT_EQ(GxCameraEndUpdate(camera), camera);
+    EXPECT_EQ(GxEngineInstance->curCamera, nullptr);
+    EXPECT_EQ(GxCameraShowRaster(camera, window, 0), camera);
+
+    // The projection the device receives follows the camera's settings.
+    const GxV2d viewWindow = {2.0f, 0.5f};
+    const GxV2d offset = {0.2f, 0.1f};
+    GxCameraSetViewWindow(camera, &viewWindow);
+    GxCameraSetViewOffset(camera, &offset);
+    GxCameraSetNearClipPlane(camera, 1.0f);
+    GxCameraSetFarClipPlane(camera, 11.0f);
+    const D3DMATRIX& projection = gxD3D9State.projectionMatrix;
+    for (GxInt32 type : {gxPARALLEL, gxPERSPECTIVE}) {
+        GxCameraSetProjection(camera, type);
+        ASSERT_EQ(GxCameraBeginUpdate(camera), camera);
+        EXPECT_FLOAT_EQ(projection._11, 0.5f);
+        EXPECT_FLOAT_EQ(projection._22, 2.0f);
+        EXPECT_FLOAT_EQ(projection._31, 0.1f);
+        EXPECT_FLOAT_EQ(projection._41, -0.1f);
+        EXPECT_FLOAT_EQ(projection._33, type == gxPARALLEL ? 0.1f : 1.1f);
+        EXPECT_FLOAT_EQ(projection._43, type == gxPARALLEL ? -0.1f : -1.1f);
+        GxCameraEndUpdate(camera);
+    }
+
+    // The camera raster reads back what the clear left in the back buffer.
+    GxUInt8* pixels = GxRasterLock(camera->frameBuffer, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(camera->frameBuffer->width, 320);
+    EXPECT_EQ(pixels[0], 30);  // blue byte of A8R8G8B8
+    EXPECT_EQ(pixels[2], 10);
+    GxRasterUnlock(camera->frameBuffer);
+    GxD3D9TestCameraDestroy(camera);
+}

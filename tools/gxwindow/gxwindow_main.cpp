@@ -1,0 +1,280 @@
+// Opens a window through the graphics engine and draws a cleared frame, a 2D triangle and a 3D line strip each frame.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gfx/core/camera.h"
+#include "gfx/core/engine.h"
+#include "gfx/core/frame.h"
+#include "gfx/core/raster.h"
+#include "gfx/d3d9/d3d9drv.h"
+#include "gfx/d3d9/im2d.h"
+#include "gfx/d3d9/im3d.h"
+#include "platform/win32/windows.h"
+
+namespace {
+
+constexpr int clientWidth = 320;
+constexpr int clientHeight = 240;
+bool quitRequested = false;
+
+struct Options {
+    int frames = 0;  // 0: until the window is closed
+    std::string screenshot;
+};
+
+bool ParseOptions(int argc, char** argv, Options* options)
+{
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (arg == "--frames" && i + 1 < argc) {
+            options->frames = std::atoi(argv[++i]);
+            if (options->frames <= 0) {
+                return false;
+            }
+        } else if (arg == "--screenshot" && i + 1 < argc) {
+            options->screenshot = argv[++i];
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CLOSE) {
+        quitRequested = true;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND OpenWindow()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.lpszClassName = "GxWindow";
+    if (!RegisterClassA(&wc)) {
+        return nullptr;
+    }
+    RECT rect = {0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    HWND window = CreateWindowExA(0, "GxWindow", "gxwindow", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
+    if (window) {
+        ShowWindow(window, SW_SHOW);
+    }
+    return window;
+}
+
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quitRequested = true;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// A camera on an identity frame looking down +z, with the window-sized rasters.
+GxCamera* CreateCamera(GxFrame** frameOut)
+{
+    GxCamera* camera = GxCameraCreate();
+    GxFrame* frame = GxFrameCreate();
+    if (!camera || !frame) {
+        return nullptr;
+    }
+    camera->object.object.parent = frame;
+    GxLinkAddAfter(&frame->objectList, &camera->object.inFrameList);
+    camera->frameBuffer = GxRasterCreate(clientWidth, clientHeight, 0, gxRASTERTYPECAMERA);
+    camera->zBuffer = GxRasterCreate(clientWidth, clientHeight, 0, gxRASTERTYPEZBUFFER);
+    *frameOut = frame;
+    return camera->frameBuffer && camera->zBuffer ? camera : nullptr;
+}
+
+void DestroyCamera(GxCamera* camera, GxFrame* frame)
+{
+    if (camera) {
+        if (camera->frameBuffer) {
+            GxRasterDestroy(camera->frameBuffer);
+        }
+        if (camera->zBuffer) {
+            GxRasterDestroy(camera->zBuffer);
+        }
+        GxCameraDestroy(camera);
+    }
+    if (frame) {
+        GxFrameDestroy(frame);
+    }
+}
+
+GxUInt32 Argb(GxUInt8 r, GxUInt8 g, GxUInt8 b) { return 0xFF000000u | (r << 16) | (g << 8) | b; }
+
+void DrawTriangle2D()
+{
+    GxIm2DVertex v[3];
+    memset(v, 0, sizeof(v));
+    // Counter-clockwise on screen: the engine culls clockwise faces.
+    const float xy[3][2] = {{20.0f, 220.0f}, {140.0f, 220.0f}, {100.0f, 140.0f}};
+    for (int i = 0; i < 3; i++) {
+        v[i].x = xy[i][0];
+        v[i].y = xy[i][1];
+        v[i].z = 0.0f;
+        v[i].rhw = 1.0f;
+        v[i].emissiveColor = Argb(255, 0, 0);
+    }
+    GxEngineInstance->dOpenDevice.fpIm2DRenderPrimitive(3, v, 3);
+}
+
+// Three points at depth 5 that project to a quarter of the way in from the window's edges.
+void DrawLineStrip3D()
+{
+    GxIm3DVertex v[3];
+    memset(v, 0, sizeof(v));
+    const float p[3][3] = {{2.5f, 2.5f, 5.0f}, {-2.5f, 2.5f, 5.0f}, {-2.5f, -2.5f, 5.0f}};
+    for (int i = 0; i < 3; i++) {
+        v[i].objVertex = {p[i][0], p[i][1], p[i][2]};
+        v[i].color = Argb(0, 255, 0);
+    }
+    if (GxIm3DTransform(v, 3, nullptr, 0)) {
+        GxIm3DRenderPrimitive(2);
+        GxIm3DEnd();
+    }
+}
+
+bool DrawFrame(GxCamera* camera)
+{
+    GxRGBA background = {30, 60, 120, 255};
+    if (!GxCameraClear(camera, &background, 3)) {
+        return false;
+    }
+    if (!GxCameraBeginUpdate(camera)) {
+        return false;
+    }
+    DrawTriangle2D();
+    DrawLineStrip3D();
+    GxCameraEndUpdate(camera);
+    return true;
+}
+
+void Put16(std::vector<unsigned char>& out, unsigned value)
+{
+    out.push_back(value & 0xFF);
+    out.push_back((value >> 8) & 0xFF);
+}
+
+void Put32(std::vector<unsigned char>& out, unsigned value)
+{
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+
+// A 24-bit bottom-up BMP of the frame buffer's pixels (32-bit ARGB rows of the given stride).
+bool WriteBmp(const std::string& path, const GxUInt8* pixels, int width, int height, int stride)
+{
+    const unsigned rowBytes = (static_cast<unsigned>(width) * 3 + 3) & ~3u;
+    const unsigned imageBytes = rowBytes * static_cast<unsigned>(height);
+    std::vector<unsigned char> out;
+    out.push_back('B');
+    out.push_back('M');
+    Put32(out, 54 + imageBytes);
+    Put32(out, 0);
+    Put32(out, 54);
+    Put32(out, 40);
+    Put32(out, static_cast<unsigned>(width));
+    Put32(out, static_cast<unsigned>(height));
+    Put16(out, 1);
+    Put16(out, 24);
+    Put32(out, 0);
+    Put32(out, imageBytes);
+    Put32(out, 2835);
+    Put32(out, 2835);
+    Put32(out, 0);
+    Put32(out, 0);
+    for (int y = height - 1; y >= 0; y--) {
+        const GxUInt8* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(stride);
+        for (int x = 0; x < width; x++) {
+            out.push_back(row[x * 4 + 0]);
+            out.push_back(row[x * 4 + 1]);
+            out.push_back(row[x * 4 + 2]);
+        }
+        for (unsigned pad = static_cast<unsigned>(width) * 3; pad < rowBytes; pad++) {
+            out.push_back(0);
+        }
+    }
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        return false;
+    }
+    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+    return std::fclose(file) == 0 && written;
+}
+
+bool SaveScreenshot(GxCamera* camera, const std::string& path)
+{
+    GxRaster* raster = camera->frameBuffer;
+    GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+    if (!pixels) {
+        return false;
+    }
+    const bool saved = raster->depth == 32 && WriteBmp(path, pixels, raster->width, raster->height, raster->stride);
+    GxRasterUnlock(raster);
+    return saved;
+}
+
+int Run(const Options& options, HWND window)
+{
+    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxEngineOpen(&window)) {
+        std::fprintf(stderr, "gxwindow: the graphics engine does not open\n");
+        return 1;
+    }
+    if (!GxEngineSetVideoMode(0) || !GxEngineStart()) {
+        std::fprintf(stderr, "gxwindow: the graphics engine does not start\n");
+        GxEngineClose();
+        GxEngineTerm();
+        return 1;
+    }
+    GxFrame* frame = nullptr;
+    GxCamera* camera = CreateCamera(&frame);
+    int result = camera ? 0 : 1;
+    for (int n = 0; camera && !quitRequested && (options.frames == 0 || n < options.frames); n++) {
+        PumpMessages();
+        const bool drawn = DrawFrame(camera);
+        const bool last = options.frames != 0 && n + 1 == options.frames;
+        if (drawn && last && !options.screenshot.empty() && !SaveScreenshot(camera, options.screenshot)) {
+            std::fprintf(stderr, "gxwindow: cannot write %s\n", options.screenshot.c_str());
+            result = 1;
+        }
+        GxCameraShowRaster(camera, window, 0);
+    }
+    DestroyCamera(camera, frame);
+    GxEngineStop();
+    GxEngineClose();
+    GxEngineTerm();
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "usage: gxwindow [--frames N] [--screenshot out.bmp]\n");
+        return 2;
+    }
+    HWND window = OpenWindow();
+    if (!window) {
+        std::fprintf(stderr, "gxwindow: no window\n");
+        return 1;
+    }
+    const int result = Run(options, window);
+    DestroyWindow(window);
+    return result;
+}
