@@ -70,6 +70,19 @@ void BM_TagTreeLoad(benchmark::State& state)
 }
 BENCHMARK(BM_TagTreeLoad)->Unit(benchmark::kMillisecond);
 
+// Loading alone, without freeing the tree afterwards (a loaded tree normally lives on).
+void BM_TagTreeLoadWithoutFree(benchmark::State& state)
+{
+    for (auto _ : state) {
+        CFerroxTagTree* tree = new CFerroxTagTree;
+        benchmark::DoNotOptimize(tree->Load(g_path.c_str()));
+        state.PauseTiming();
+        delete tree;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_TagTreeLoadWithoutFree)->Unit(benchmark::kMillisecond);
+
 void BM_TagTreeParseFromMemory(benchmark::State& state)
 {
     std::ifstream in(g_path, std::ios::binary);

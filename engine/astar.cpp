@@ -289,7 +289,8 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
         m_closed[existing->spare] = nullptr;
         m_closedCount--;
     } else {
-        auto it = std::find_if(m_open.begin(), m_open.end(), [cell](const OpenEntry& entry) { return entry.cell == cell; });
+        auto it = std::find_if(m_open.begin(), m_open.end(),
+                               [cell](const OpenEntry& entry) { return entry.cell == cell; });
         if (it != m_open.end()) {
             m_open.erase(it);
             std::make_heap(m_open.begin(), m_open.end(), HeapGreater());

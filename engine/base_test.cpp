@@ -135,3 +135,21 @@ TEST_F(DebugSettings, MissingBlockOrChildrenWriteTheBanner)
 }
 
 }  // namespace
+
+#include "engine/random.h"
+
+namespace {
+
+TEST(FerroxRandom, TheSameSeedGivesTheSameNumbers)
+{
+    FerroxSrand(42);
+    int first[4] = { FerroxRand(), FerroxRand(), FerroxRand(), FerroxRand() };
+    FerroxSrand(42);
+    for (int value : first) {
+        EXPECT_EQ(value, FerroxRand());
+        EXPECT_LE(0, value);
+        EXPECT_GE(FERROX_RAND_MAX, value);
+    }
+}
+
+}  // namespace

@@ -35,15 +35,6 @@ GxCameraModuleBlock* CameraBlock()
     return reinterpret_cast<GxCameraModuleBlock*>(GxEngineGetModuleBlock(cameraModuleOffset));
 }
 
-GxBool Standard(GxInt32 index, void* out, void* inOut, GxInt32 in)
-{
-    GxStandardFunc function = GxEngineInstance->stdFunc[index];
-    if (function == nullptr) {
-        return 0;
-    }
-    return function(out, inOut, in);
-}
-
 GxV3d Add(const GxV3d& a, const GxV3d& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 GxV3d Sub(const GxV3d& a, const GxV3d& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 GxV3d Scale(const GxV3d& a, GxReal s) { return {a.x * s, a.y * s, a.z * s}; }
@@ -210,7 +201,7 @@ GxCamera* DefaultBeginUpdate(GxCamera* camera)
 {
     GxEngineInstance->curCamera = camera;
     GxFrameSyncDirty();
-    if (!Standard(gxSTANDARDBEGINUPDATE, nullptr, camera, 0)) {
+    if (!GxEngineStandardCall(gxSTANDARDBEGINUPDATE, nullptr, camera, 0)) {
         return nullptr;
     }
     EmptyMethod();
@@ -219,7 +210,7 @@ GxCamera* DefaultBeginUpdate(GxCamera* camera)
 
 GxCamera* DefaultEndUpdate(GxCamera* camera)
 {
-    if (!Standard(gxSTANDARDENDUPDATE, nullptr, camera, 0)) {
+    if (!GxEngineStandardCall(gxSTANDARDENDUPDATE, nullptr, camera, 0)) {
         return nullptr;
     }
     GxEngineInstance->curCamera = nullptr;
@@ -437,7 +428,7 @@ GxCamera* GxCameraClear(GxCamera* camera, GxRGBA* colour, GxInt32 clearMode)
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    return Standard(gxSTANDARDCAMERACLEAR, camera, colour, clearMode) > 0 ? camera : nullptr;
+    return GxEngineStandardCall(gxSTANDARDCAMERACLEAR, camera, colour, clearMode) > 0 ? camera : nullptr;
 }
 
 GxCamera* GxCameraShowRaster(GxCamera* camera, void* window, GxUInt32 flags)

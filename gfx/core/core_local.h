@@ -28,6 +28,13 @@ extern const GxCoreModule gxNameRecordModule; // 0x412 stream.cpp
 extern const GxCoreModule gxIm3DModule;       // 0x40A
 extern const GxCoreModule gxResourcesModule;  // 0x40B resources.cpp
 
+// Calls a standard function of the open device; an entry the device left empty counts as a refusal.
+inline GxBool GxEngineStandardCall(GxInt32 index, void* out, void* inOut, GxInt32 in)
+{
+    GxStandardFunc function = GxEngineInstance->stdFunc[index];
+    return function != nullptr ? function(out, inOut, in) : 0;
+}
+
 // Fills the engine's OS string-function table (os.cpp).
 GxBool GxOSInstallFunctions(void);
 

@@ -37,16 +37,6 @@ GxRasterModuleBlock* RasterBlock()
     return reinterpret_cast<GxRasterModuleBlock*>(GxEngineGetModuleBlock(rasterModuleOffset));
 }
 
-// Standard functions the device has not filled count as refusals.
-GxBool Standard(GxInt32 index, void* out, void* inOut, GxInt32 in)
-{
-    GxStandardFunc function = GxEngineInstance->stdFunc[index];
-    if (function == nullptr) {
-        return 0;
-    }
-    return function(out, inOut, in);
-}
-
 bool ValidCreateArguments(GxInt32 width, GxInt32 height, GxInt32 depth, GxInt32 flags)
 {
     if (width < 0 || height < 0 || width > kMaxRasterSize || height > kMaxRasterSize) {
@@ -144,12 +134,12 @@ GxRaster* GxRasterCreate(GxInt32 width, GxInt32 height, GxInt32 depth, GxInt32 f
     raster->width = width;
     raster->height = height;
     raster->depth = depth;
-    if (!Standard(gxSTANDARDRASTERCREATE, nullptr, raster, flags)) {
+    if (!GxEngineStandardCall(gxSTANDARDRASTERCREATE, nullptr, raster, flags)) {
         GxFreeListFreeEntry(block->rasterFreeList, raster);
         return nullptr;
     }
     if (GxPluginRegistryInitObject(&rasterTKList, raster) == nullptr) {
-        Standard(gxSTANDARDRASTERDESTROY, nullptr, raster, 0);
+        GxEngineStandardCall(gxSTANDARDRASTERDESTROY, nullptr, raster, 0);
         GxFreeListFreeEntry(block->rasterFreeList, raster);
         return nullptr;
     }
@@ -177,7 +167,7 @@ GxBool GxRasterDestroy(GxRaster* raster)
         }
     }
     GxPluginRegistryDeInitObject(&rasterTKList, raster);
-    Standard(gxSTANDARDRASTERDESTROY, nullptr, raster, 0);
+    GxEngineStandardCall(gxSTANDARDRASTERDESTROY, nullptr, raster, 0);
     GxFreeListFreeEntry(block->rasterFreeList, raster);
     return 1;
 }
@@ -208,7 +198,7 @@ GxRaster* GxRasterSubRaster(GxRaster* raster, GxRaster* parent, const GxRect* re
     raster->height = rect->h;
     raster->offsetX = static_cast<GxInt16>(parent->offsetX + rect->x);
     raster->offsetY = static_cast<GxInt16>(parent->offsetY + rect->y);
-    if (!Standard(gxSTANDARDRASTERSUBRASTER, raster, parent, 0)) {
+    if (!GxEngineStandardCall(gxSTANDARDRASTERSUBRASTER, raster, parent, 0)) {
         *raster = saved;
         return nullptr;
     }
@@ -224,7 +214,7 @@ GxUInt8* GxRasterLock(GxRaster* raster, GxUInt8 level, GxInt32 lockMode)
     }
     GxUInt8* pixels = nullptr;
     const GxInt32 in = (static_cast<GxInt32>(level) << 8) + (lockMode & 0xFF);
-    if (!Standard(gxSTANDARDRASTERLOCK, &pixels, raster, in)) {
+    if (!GxEngineStandardCall(gxSTANDARDRASTERLOCK, &pixels, raster, in)) {
         return nullptr;
     }
     return pixels;
@@ -236,7 +226,7 @@ GxRaster* GxRasterUnlock(GxRaster* raster)
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    return Standard(gxSTANDARDRASTERUNLOCK, nullptr, raster, 0) ? raster : nullptr;
+    return GxEngineStandardCall(gxSTANDARDRASTERUNLOCK, nullptr, raster, 0) ? raster : nullptr;
 }
 
 GxUInt8* GxRasterLockPalette(GxRaster* raster, GxInt32 lockMode)
@@ -246,7 +236,7 @@ GxUInt8* GxRasterLockPalette(GxRaster* raster, GxInt32 lockMode)
         return nullptr;
     }
     GxUInt8* palette = nullptr;
-    if (!Standard(gxSTANDARDRASTERLOCKPALETTE, &palette, raster, lockMode & 0xFF)) {
+    if (!GxEngineStandardCall(gxSTANDARDRASTERLOCKPALETTE, &palette, raster, lockMode & 0xFF)) {
         return nullptr;
     }
     return palette;
@@ -258,7 +248,7 @@ GxRaster* GxRasterUnlockPalette(GxRaster* raster)
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    const GxBool unlocked = Standard(gxSTANDARDRASTERUNLOCKPALETTE, nullptr, raster, 0);
+    const GxBool unlocked = GxEngineStandardCall(gxSTANDARDRASTERUNLOCKPALETTE, nullptr, raster, 0);
     raster->privateFlags &= static_cast<GxUInt8>(~gxRASTERPALETTELOCKED);
     return unlocked ? raster : nullptr;
 }
@@ -273,7 +263,7 @@ GxInt32 GxRasterGetNumLevels(GxRaster* raster)
         return 1;
     }
     GxInt32 count = 0;
-    if (!Standard(gxSTANDARDRASTERGETMIPLEVELS, &count, raster, 0)) {
+    if (!GxEngineStandardCall(gxSTANDARDRASTERGETMIPLEVELS, &count, raster, 0)) {
         return -1;
     }
     return count;
@@ -290,7 +280,7 @@ GxRaster* GxRasterPushContext(GxRaster* raster)
         GxErrorRaise(0, gxERRRASTERSTACK);
         return nullptr;
     }
-    if (!Standard(gxSTANDARDSETRASTERCONTEXT, nullptr, raster, 0)) {
+    if (!GxEngineStandardCall(gxSTANDARDSETRASTERCONTEXT, nullptr, raster, 0)) {
         return nullptr;
     }
     block->stackTop++;
@@ -313,7 +303,7 @@ GxRaster* GxRasterPopContext(void)
     GxRaster* removed = block->contextStack[block->stackTop];
     block->contextStack[block->stackTop] = nullptr;
     block->stackTop--;
-    if (!Standard(gxSTANDARDSETRASTERCONTEXT, nullptr, block->contextStack[block->stackTop], 0)) {
+    if (!GxEngineStandardCall(gxSTANDARDSETRASTERCONTEXT, nullptr, block->contextStack[block->stackTop], 0)) {
         return nullptr;
     }
     return removed;
@@ -334,7 +324,7 @@ GxRaster* GxRasterRenderScaled(GxRaster* raster, const GxRect* rect)
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    return Standard(gxSTANDARDRASTERRENDERSCALED, raster, const_cast<GxRect*>(rect), 0) ? raster : nullptr;
+    return GxEngineStandardCall(gxSTANDARDRASTERRENDERSCALED, raster, const_cast<GxRect*>(rect), 0) ? raster : nullptr;
 }
 
 GxRaster* GxRasterShowRaster(GxRaster* raster, void* dev, GxUInt32 flags)
@@ -344,7 +334,7 @@ GxRaster* GxRasterShowRaster(GxRaster* raster, void* dev, GxUInt32 flags)
         return nullptr;
     }
     GxResourcesNewFrame();
-    return Standard(gxSTANDARDRASTERSHOWRASTER, raster, dev, static_cast<GxInt32>(flags)) ? raster : nullptr;
+    return GxEngineStandardCall(gxSTANDARDRASTERSHOWRASTER, raster, dev, static_cast<GxInt32>(flags)) ? raster : nullptr;
 }
 
 GxBool GxCharsetDestroy(GxRaster* charset)

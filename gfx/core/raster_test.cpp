@@ -122,8 +122,6 @@ TEST_F(RasterModule, CreateHandsTheFlagsToTheDeviceAndRunsTheExtensions)
     EXPECT_EQ(raster->parent, raster);
     EXPECT_EQ(raster->width, 64);
     EXPECT_EQ(raster->height, 32);
-    EXPECT_EQ(raster->pixels, nullptr);
-    EXPECT_EQ(raster->offsetX, 0);
     ASSERT_EQ(fake.createFlags.size(), 1u);
     EXPECT_EQ(fake.createFlags[0], 0x8504);
     EXPECT_EQ(GxRasterGetFormat(raster), 0x8500);
@@ -260,16 +258,3 @@ TEST_F(RasterModule, LocksRouteLevelAndModeAndLevelsAskOnlyForMipmaps)
     EXPECT_EQ(fake.unlocks, unlocksBefore + 1);
 }
 
-TEST_F(RasterModule, PaletteUnlockAndCharsetDestroy)
-{
-    GxRaster* raster = GxRasterCreate(8, 8, 0, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
-    ASSERT_NE(raster, nullptr);
-    raster->privateFlags = gxRASTERPALETTELOCKED | gxRASTERGAMMACORRECTED;
-    GxRasterUnlockPalette(raster);
-    EXPECT_EQ(raster->privateFlags, gxRASTERGAMMACORRECTED);
-
-    EXPECT_FALSE(GxCharsetDestroy(nullptr));
-    EXPECT_EQ(TakeError(), gxERRNULLARG);
-    EXPECT_TRUE(GxCharsetDestroy(raster));
-    EXPECT_EQ(fake.destroys, 1);
-}

@@ -320,17 +320,6 @@ UINT PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n)
     }
 }
 
-void CopyVertex(char* out, const GxIm3DVertex& in, GxBool textured)
-{
-    if (textured) {
-        TexturedVertex v = {in.objVertex, in.color, in.u, in.v};
-        memcpy(out, &v, sizeof(v));
-    } else {
-        PlainVertex v = {in.objVertex, in.color};
-        memcpy(out, &v, sizeof(v));
-    }
-}
-
 // Reserves count vertices in a dynamic buffer and fills them from the batch (or through the index list).
 // Returns the buffer, or null when no room could be had.
 IDirect3DVertexBuffer9* FillVertices(const GxIm3DVertex* vertices, GxUInt32 count, const GxImVertexIndex* indices,
@@ -341,9 +330,24 @@ IDirect3DVertexBuffer9* FillVertices(const GxIm3DVertex* vertices, GxUInt32 coun
     if (!GxD3D9DynamicVertexBufferLock(stride, count, &buffer, &data, baseVertex) || !data) {
         return nullptr;
     }
-    char* out = static_cast<char*>(data);
-    for (GxUInt32 i = 0; i < count; i++, out += stride) {
-        CopyVertex(out, vertices[indices ? indices[i] : i], textured);
+    // Field by field into the locked memory: building each vertex on the stack and copying it whole
+    // stalls on store forwarding.
+    if (textured) {
+        auto* out = static_cast<TexturedVertex*>(data);
+        for (GxUInt32 i = 0; i < count; i++) {
+            const GxIm3DVertex& in = vertices[indices ? indices[i] : i];
+            out[i].position = in.objVertex;
+            out[i].color = in.color;
+            out[i].u = in.u;
+            out[i].v = in.v;
+        }
+    } else {
+        auto* out = static_cast<PlainVertex*>(data);
+        for (GxUInt32 i = 0; i < count; i++) {
+            const GxIm3DVertex& in = vertices[indices ? indices[i] : i];
+            out[i].position = in.objVertex;
+            out[i].color = in.color;
+        }
     }
     GxD3D9DynamicVertexBufferUnlock(buffer);
     return buffer;

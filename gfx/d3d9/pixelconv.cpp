@@ -49,9 +49,10 @@ GxUInt32 PackL8(const GxRGBA& c) { return Lum(c) * c.alpha / 255u; }
 GxUInt32 PackA8L8(const GxRGBA& c) { return static_cast<GxUInt32>(c.alpha) << 8 | Lum(c); }
 GxUInt32 PackV8U8(const GxRGBA& c) { return static_cast<GxUInt32>(c.green) << 8 | c.red; }
 GxUInt32 PackL6V5U5(const GxRGBA& c) { return (c.blue & 0xFCu) << 8 | (c.green & 0xF8u) << 2 | c.red >> 3; }
+// Scaled by 257 so that the high byte, which unpacking reads, gives the luminance back (255 stays white).
 GxUInt32 PackL16(const GxRGBA& c)
 {
-    return ((30u * c.red + 59u * c.green + 11u * c.blue) * c.alpha / 25500u) * 255u;
+    return ((30u * c.red + 59u * c.green + 11u * c.blue) * c.alpha / 25500u) * 257u;
 }
 
 PackFunc PackRule(GxUInt32 format)

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <cstdlib>
 
 // The back buffer and every render target are GL textures drawn with
 // glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE): memory row 0 is the top row,
@@ -178,7 +177,7 @@ void GlBackend::SetupDefaults() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  if (!(getenv("H7EXP") && (atoi(getenv("H7EXP")) & 2))) glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+  glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
   glFogi(GL_FOG_COORDINATE_SOURCE, GL_FRAGMENT_DEPTH);
   qgl.GenFramebuffers(1, &drawFbo_);
@@ -657,8 +656,7 @@ HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, cons
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   const bool same = (src.right - src.left) == (dst.right - dst.left) && (src.bottom - src.top) == (dst.bottom - dst.top);
   // The window's row 0 is its bottom row: flip while copying.
-  static int exp = getenv("H7EXP") ? atoi(getenv("H7EXP")) : 0;
-  if (!(exp & 1)) qgl.BlitFramebuffer(src.left, src.top, src.right, src.bottom, dst.left, wh - dst.top, dst.right, wh - dst.bottom,
+  qgl.BlitFramebuffer(src.left, src.top, src.right, src.bottom, dst.left, wh - dst.top, dst.right, wh - dst.bottom,
                       GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
   GlContextSwap(&ctx_, swapInterval_);
   qgl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo_);

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <cstdlib>
 
 // ---------------------------------------------------------------- pure helpers
 
@@ -411,7 +410,7 @@ void GlBackend::ApplyLighting(const D3D9State& state, bool pretransformed, bool 
   float ambient[4];
   GlColorValue(rs[D3DRS_AMBIENT], ambient);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, rs[D3DRS_LOCALVIEWER] && !(getenv("H7EXP") && (atoi(getenv("H7EXP")) & 4)) ? GL_TRUE : GL_FALSE);
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, rs[D3DRS_LOCALVIEWER] ? GL_TRUE : GL_FALSE);
   // Colour tracking overwrites the material, so send the material after
   // switching tracking off and before switching it on.
   glDisable(GL_COLOR_MATERIAL);
@@ -737,7 +736,7 @@ void GlBackend::ApplyStages(const D3D9State& state) {
       glBindTexture(GL_TEXTURE_2D, whiteTexture_);
       glEnable(GL_TEXTURE_2D);
     }
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, (getenv("H7EXP") && (atoi(getenv("H7EXP")) & 8)) ? GL_MODULATE : GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
     glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
     glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, sprites ? GL_TRUE : GL_FALSE);
     // Without a texture, an operation that reads it passes the current

@@ -1,0 +1,475 @@
+// Tests of pixel conversion: single colours, image analysis and image/raster round trips on the software device.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "gfx/core/image.h"
+#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/pixelconv.h"
+#include "gfx/d3d9/raster.h"
+#include "platform/d3d9/d3d9_soft.h"
+
+namespace {
+
+GxUInt32 ToPixel(GxRGBA c, GxInt32 format)
+{
+    GxUInt32 p = 0xDEADBEEF;
+    EXPECT_TRUE(GxD3D9RGBToPixel(&p, &c, format));
+    return p;
+}
+
+GxRGBA ToColour(GxUInt32 p, GxInt32 format)
+{
+    GxRGBA c = {1, 2, 3, 4};
+    EXPECT_TRUE(GxD3D9PixelToRGB(&c, &p, format));
+    return c;
+}
+
+bool Same(GxRGBA a, GxRGBA b) { return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha; }
+
+GxInt32 LastError()
+{
+    GxError e;
+    GxErrorGet(&e);
+    return e.errorCode;
+}
+
+class PixelConv : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GxD3D9TestUseBackend("software");
+        window = GxD3D9TestWindow(64, 64);
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
+        ASSERT_TRUE(GxEngineStart());
+        LastError();
+    }
+    void TearDown() override
+    {
+        for (GxImage* image : images) {
+            GxImageDestroy(image);
+        }
+        for (GxRaster* raster : rasters) {
+            GxRasterDestroy(raster);
+        }
+        GxD3D9TestEngineShutdown();
+        DestroyWindow(window);
+    }
+    GxImage* Image(GxInt32 w, GxInt32 h, GxInt32 depth)
+    {
+        GxImage* image = GxImageCreate(w, h, depth);
+        EXPECT_NE(image, nullptr);
+        EXPECT_NE(GxImageAllocatePixels(image), nullptr);
+        images.push_back(image);
+        return image;
+    }
+    GxRaster* Raster(GxInt32 w, GxInt32 h, GxInt32 flags)
+    {
+        GxRaster* raster = GxRasterCreate(w, h, 0, flags);
+        if (raster) {
+            rasters.push_back(raster);
+        }
+        return raster;
+    }
+    GxRaster* RasterOf(GxInt32 w, GxInt32 h, GxUInt32 d3dFormat)
+    {
+        GxRaster* raster = GxD3D9RasterCreateFromD3DFormat(w, h, d3dFormat, gxRASTERTYPETEXTURE);
+        if (raster) {
+            rasters.push_back(raster);
+        }
+        return raster;
+    }
+    static void Put(GxImage* image, GxInt32 x, GxInt32 y, GxRGBA c)
+    {
+        GxUInt8* p = image->pixels + y * image->stride + 4 * x;
+        p[0] = c.red;
+        p[1] = c.green;
+        p[2] = c.blue;
+        p[3] = c.alpha;
+    }
+    static GxRGBA Get(const GxImage* image, GxInt32 x, GxInt32 y)
+    {
+        const GxUInt8* p = image->pixels + y * image->stride + 4 * x;
+        return GxRGBA{p[0], p[1], p[2], p[3]};
+    }
+    // An image of distinct colours that `d3dFormat` holds exactly (packed and unpacked once).
+    GxImage* ExactImage(GxInt32 w, GxInt32 h, GxUInt32 d3dFormat)
+    {
+        GxImage* image = Image(w, h, 32);
+        GxUInt32 seed = 7;
+        for (GxInt32 y = 0; y < h; y++) {
+            for (GxInt32 x = 0; x < w; x++) {
+                seed = seed * 1664525u + 1013904223u;
+                GxRGBA c = {static_cast<GxUInt8>(seed >> 24), static_cast<GxUInt8>(seed >> 16),
+                            static_cast<GxUInt8>(seed >> 8), static_cast<GxUInt8>(x == 0 ? 255 : seed)};
+                GxUInt32 packed = 0;
+                EXPECT_TRUE(GxD3D9PackPixel(d3dFormat, &c, &packed));
+                EXPECT_TRUE(GxD3D9UnpackPixel(d3dFormat, packed, &c));
+                Put(image, x, y, c);
+            }
+        }
+        return image;
+    }
+    // Writes the image into the raster, reads it back and compares every pixel.
+    void RoundTrip(GxRaster* raster, const GxImage* image)
+    {
+        ASSERT_NE(raster, nullptr);
+        ASSERT_TRUE(GxD3D9RasterSetFromImage(raster, const_cast<GxImage*>(image), 0)) << LastError();
+        GxImage* back = Image(image->width, image->height, 32);
+        ASSERT_TRUE(GxD3D9ImageGetFromRaster(back, raster, 0)) << LastError();
+        for (GxInt32 y = 0; y < image->height; y++) {
+            for (GxInt32 x = 0; x < image->width; x++) {
+                const GxRGBA want = Get(image, x, y);
+                const GxRGBA got = Get(back, x, y);
+                ASSERT_TRUE(Same(want, got)) << "pixel " << x << "," << y << " want " << int(want.red) << ","
+                                             << int(want.green) << "," << int(want.blue) << "," << int(want.alpha)
+                                             << " got " << int(got.red) << "," << int(got.green) << ","
+                                             << int(got.blue) << "," << int(got.alpha);
+            }
+        }
+    }
+
+    HWND window = nullptr;
+    std::vector<GxImage*> images;
+    std::vector<GxRaster*> rasters;
+};
+
+}  // namespace
+
+TEST(PixelConvColour, PackingOfSingleColours)
+{
+    EXPECT_EQ(ToPixel({255, 128, 0, 255}, gxRASTERFORMAT565), 0xFC00u);
+    EXPECT_EQ(ToPixel({255, 128, 0, 127}, gxRASTERFORMAT1555), 0x7E00u);
+    EXPECT_EQ(ToPixel({255, 128, 0, 128}, gxRASTERFORMAT1555), 0xFE00u);
+    EXPECT_EQ(ToPixel({0x12, 0x34, 0x56, 0x78}, gxRASTERFORMAT8888), 0x78123456u);
+    EXPECT_EQ(ToPixel({0x12, 0x34, 0x56, 0x78}, 0), 0x78123456u);
+    EXPECT_EQ(ToPixel({0x12, 0x34, 0x56, 0x00}, gxRASTERFORMAT888), 0xFF123456u);
+    EXPECT_EQ(ToPixel({0xF8, 0x08, 0x10, 0}, gxRASTERFORMAT555), 0x7C22u);
+    EXPECT_EQ(ToPixel({0xAB, 0xCD, 0xEF, 0x98}, gxRASTERFORMAT4444), 0x9ACEu);
+    // Luminance is weighted and scaled by alpha.
+    EXPECT_EQ(ToPixel({100, 200, 50, 255}, gxRASTERFORMATLUM8), (30u * 100 + 59 * 200 + 11 * 50) / 100);
+    EXPECT_EQ(ToPixel({100, 200, 50, 0}, gxRASTERFORMATLUM8), 0u);
+
+    EXPECT_EQ(ToColour(0xF123, gxRASTERFORMAT4444).alpha, 255);
+    EXPECT_EQ(ToColour(0x7123, gxRASTERFORMAT4444).alpha, 0x70);
+    EXPECT_TRUE(Same(ToColour(0x8000, gxRASTERFORMAT1555), {0, 0, 0, 255}));
+    EXPECT_TRUE(Same(ToColour(0x7FFF, gxRASTERFORMAT1555), {0xF8, 0xF8, 0xF8, 0}));
+    EXPECT_TRUE(Same(ToColour(0x42, gxRASTERFORMATLUM8), {0x42, 0x42, 0x42, 255}));
+    // A palette value passes unchanged.
+    EXPECT_TRUE(Same(ToColour(0x04030201, gxRASTERFORMATPAL8 | gxRASTERFORMAT888), {1, 2, 3, 4}));
+}
+
+TEST(PixelConvColour, UnknownNibblesFail)
+{
+    GxUInt32 p = 0;
+    GxRGBA c = {1, 2, 3, 4};
+    LastError();
+    EXPECT_FALSE(GxD3D9RGBToPixel(&p, &c, gxRASTERFORMAT16));
+    EXPECT_EQ(LastError(), gxERRINVALIDRASTER);
+    EXPECT_FALSE(GxD3D9PixelToRGB(&c, &p, 0));
+    EXPECT_EQ(LastError(), gxERRINVALIDRASTER);
+    EXPECT_FALSE(GxD3D9PixelToRGB(&c, &p, 0x0B00));
+    EXPECT_FALSE(GxD3D9RGBToPixel(nullptr, &c, gxRASTERFORMAT565));
+}
+
+// Every 16-bit pixel survives unpack then pack: catches any shift or mask slip in the rules.
+TEST(PixelConvColour, SixteenBitRulesRoundTripEveryPixel)
+{
+    const GxUInt32 formats[] = {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
+                                D3DFMT_X4R4G4B4, D3DFMT_A8R3G3B2, D3DFMT_A8L8, D3DFMT_V8U8, D3DFMT_L6V5U5};
+    const GxUInt32 unused[] = {0, 0x8000, 0, 0, 0xF000, 0, 0, 0, 0};
+    for (size_t f = 0; f < sizeof(formats) / sizeof(formats[0]); f++) {
+        for (GxUInt32 p = 0; p < 0x10000; p++) {
+            GxRGBA c;
+            GxUInt32 back = 0;
+            ASSERT_TRUE(GxD3D9UnpackPixel(formats[f], p, &c));
+            ASSERT_TRUE(GxD3D9PackPixel(formats[f], &c, &back));
+            // A4R4G4B4 keeps only alpha nibble 0xF for 255; X formats set their spare bits.
+            GxUInt32 want = p | unused[f];
+            if (formats[f] == D3DFMT_X1R5G5B5) {
+                want &= 0x7FFF;
+            }
+            if (formats[f] == D3DFMT_A8L8 && (p & 0xFF) != 0) {
+                continue;  // luminance re-weights R, G, B; only grey 0 is exact
+            }
+            ASSERT_EQ(back, want) << "format " << formats[f] << " pixel " << p;
+        }
+    }
+}
+
+TEST(PixelConvColour, ThirtyTwoBitRules)
+{
+    GxRGBA c;
+    ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A8B8G8R8, 0x44332211, &c));
+    EXPECT_TRUE(Same(c, {0x11, 0x22, 0x33, 0x44}));
+    GxUInt32 p = 0;
+    ASSERT_TRUE(GxD3D9PackPixel(D3DFMT_A8B8G8R8, &c, &p));
+    EXPECT_EQ(p, 0x44332211u);
+    ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A2R10G10B10, 0xFFFFFFFF, &c));
+    EXPECT_TRUE(Same(c, {255, 255, 255, 255}));
+    ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A2R10G10B10, 0x40000000u | (0x3FCu << 20), &c));
+    EXPECT_TRUE(Same(c, {0xFF, 0, 0, 85}));
+    ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_L16, 0xAB12, &c));
+    EXPECT_TRUE(Same(c, {0xAB, 0xAB, 0xAB, 255}));
+    ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A4L4, 0xF7, &c));
+    EXPECT_TRUE(Same(c, {0x70, 0x70, 0x70, 255}));
+    ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A4L4, 0x37, &c));
+    EXPECT_EQ(c.alpha, 0x30);
+    EXPECT_FALSE(GxD3D9UnpackPixel(D3DFMT_DXT1, 0, &c));
+    EXPECT_FALSE(GxD3D9PackPixel(D3DFMT_A8, &c, &p));
+}
+
+TEST_F(PixelConv, ImageAnalysisByAlphaAndDisplayDepth)
+{
+    GxImage* image = Image(4, 4, 32);
+    for (GxInt32 i = 0; i < 16; i++) {
+        Put(image, i % 4, i / 4, {10, 20, 30, 255});
+    }
+    const GxInt32 depth = gxD3D9State.currentDepth;
+    gxD3D9State.currentDepth = 16;
+    EXPECT_EQ(GxD3D9ImageFindFormat(image), gxRASTERFORMAT565);
+    Put(image, 1, 1, {0, 0, 0, 15});
+    EXPECT_EQ(GxD3D9ImageFindFormat(image), gxRASTERFORMAT1555);
+    Put(image, 3, 3, {0, 0, 0, 128});
+    EXPECT_EQ(GxD3D9ImageFindFormat(image), gxRASTERFORMAT4444);
+    gxD3D9State.currentDepth = 32;
+    EXPECT_EQ(GxD3D9ImageFindFormat(image), gxRASTERFORMAT8888);
+    Put(image, 3, 3, {0, 0, 0, 255});
+    EXPECT_EQ(GxD3D9ImageFindFormat(image), gxRASTERFORMAT8888);
+    Put(image, 1, 1, {0, 0, 0, 255});
+    EXPECT_EQ(GxD3D9ImageFindFormat(image), gxRASTERFORMAT888);
+    gxD3D9State.currentDepth = depth;
+
+    // A translucent palette entry that no pixel uses leaves the image opaque.
+    GxImage* indexed = Image(4, 4, 8);
+    for (GxInt32 i = 0; i < 256; i++) {
+        indexed->palette[i] = {GxUInt8(i), 0, 0, 255};
+    }
+    indexed->palette[9].alpha = 100;
+    for (GxInt32 i = 0; i < 16; i++) {
+        indexed->pixels[(i / 4) * indexed->stride + i % 4] = 3;
+    }
+    EXPECT_EQ(GxD3D9ImageFindFormat(indexed), gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    indexed->pixels[5] = 9;
+    EXPECT_EQ(GxD3D9ImageFindFormat(indexed), gxRASTERFORMATPAL8 | gxRASTERFORMAT8888);
+}
+
+TEST_F(PixelConv, RasterFormatForImage)
+{
+    GxImage* image = Image(300, 200, 32);
+    for (GxInt32 y = 0; y < 200; y++) {
+        for (GxInt32 x = 0; x < 300; x++) {
+            Put(image, x, y, {1, 2, 3, 255});
+        }
+    }
+    GxRaster record = {};
+    ASSERT_TRUE(GxD3D9ImageFindRasterFormat(&record, image, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP | 0x0300));
+    EXPECT_EQ(record.width, 300);
+    EXPECT_EQ(record.height, 200);
+    EXPECT_EQ(record.type, gxRASTERTYPETEXTURE);
+    // The asked pixel format is replaced by the analysed one; the mipmap bit stays.
+    EXPECT_EQ(GxRasterGetFormat(&record) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMAT888);
+    EXPECT_TRUE(GxRasterGetFormat(&record) & gxRASTERFORMATMIPMAP);
+    EXPECT_EQ(record.depth, 32);
+
+    GxImage* indexed = Image(16, 16, 8);
+    for (GxInt32 i = 0; i < 256; i++) {
+        indexed->palette[i] = {GxUInt8(i), GxUInt8(i), 0, 255};
+    }
+    ASSERT_TRUE(GxD3D9ImageFindRasterFormat(&record, indexed, gxRASTERTYPETEXTURE));
+    EXPECT_TRUE(GxRasterGetFormat(&record) & gxRASTERFORMATPAL8);
+    EXPECT_EQ(record.depth, 8);
+
+    LastError();
+    EXPECT_FALSE(GxD3D9ImageFindRasterFormat(&record, image, 3));
+    EXPECT_EQ(LastError(), gxERRINVALIDRASTER);
+}
+
+TEST_F(PixelConv, ExactRoundTripsThroughEveryNibbleFormat)
+{
+    struct Case {
+        GxInt32 format;
+        GxUInt32 d3d;
+    };
+    const Case cases[] = {{gxRASTERFORMAT8888, D3DFMT_A8R8G8B8}, {gxRASTERFORMAT888, D3DFMT_X8R8G8B8},
+                          {gxRASTERFORMAT565, D3DFMT_R5G6B5},    {gxRASTERFORMAT555, D3DFMT_X1R5G5B5},
+                          {gxRASTERFORMAT1555, D3DFMT_A1R5G5B5}, {gxRASTERFORMAT4444, D3DFMT_A4R4G4B4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        GxRaster* raster = Raster(13, 7, gxRASTERTYPETEXTURE | c.format);
+        ASSERT_NE(raster, nullptr);
+        EXPECT_EQ(GxD3D9RASTEREXTFromRaster(raster)->d3dFormat, c.d3d);
+        RoundTrip(raster, ExactImage(13, 7, c.d3d));
+    }
+}
+
+TEST_F(PixelConv, ExactRoundTripsThroughDirectFormats)
+{
+    const GxUInt32 formats[] = {D3DFMT_X4R4G4B4, D3DFMT_A8L8, D3DFMT_L16};
+    for (GxUInt32 f : formats) {
+        SCOPED_TRACE(f);
+        GxRaster* raster = RasterOf(9, 5, f);
+        ASSERT_NE(raster, nullptr);
+        GxImage* image = ExactImage(9, 5, f);
+        // Grey images only: the luminance formats keep one channel.
+        for (GxInt32 y = 0; y < 5 && f != D3DFMT_X4R4G4B4; y++) {
+            for (GxInt32 x = 0; x < 9; x++) {
+                GxRGBA c = Get(image, x, y);
+                const GxUInt8 v = f == D3DFMT_L16 ? GxUInt8(x * 20) : c.red;
+                GxRGBA grey = {v, v, v, f == D3DFMT_L16 ? GxUInt8(255) : c.alpha};
+                GxUInt32 packed = 0;
+                GxD3D9PackPixel(f, &grey, &packed);
+                GxD3D9UnpackPixel(f, packed, &grey);
+                Put(image, x, y, grey);
+            }
+        }
+        RoundTrip(raster, image);
+    }
+}
+
+TEST_F(PixelConv, LuminanceAndAlphaEightBitRasters)
+{
+    GxRaster* lum = Raster(4, 2, gxRASTERTYPETEXTURE | gxRASTERFORMATLUM8);
+    ASSERT_NE(lum, nullptr);
+    GxImage* grey = Image(4, 2, 32);
+    for (GxInt32 i = 0; i < 8; i++) {
+        Put(grey, i % 4, i / 4, {GxUInt8(i * 30), GxUInt8(i * 30), GxUInt8(i * 30), 255});
+    }
+    RoundTrip(lum, grey);
+
+    // An A8 raster keeps alpha only and reads back as white with that alpha.
+    GxRaster* alpha = RasterOf(4, 2, D3DFMT_A8);
+    ASSERT_NE(alpha, nullptr);
+    GxImage* image = Image(4, 2, 32);
+    for (GxInt32 i = 0; i < 8; i++) {
+        Put(image, i % 4, i / 4, {GxUInt8(i), 0, 0, GxUInt8(i * 31)});
+    }
+    ASSERT_TRUE(GxD3D9RasterSetFromImage(alpha, image, 0));
+    GxImage* back = Image(4, 2, 32);
+    ASSERT_TRUE(GxD3D9ImageGetFromRaster(back, alpha, 0));
+    for (GxInt32 i = 0; i < 8; i++) {
+        EXPECT_TRUE(Same(Get(back, i % 4, i / 4), {255, 255, 255, GxUInt8(i * 31)})) << i;
+    }
+}
+
+TEST_F(PixelConv, PalettisedRasterKeepsIndicesAndPalette)
+{
+    GxRaster* raster = Raster(6, 3, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    ASSERT_NE(raster, nullptr);
+    GxImage* image = Image(6, 3, 8);
+    for (GxInt32 i = 0; i < 256; i++) {
+        image->palette[i] = {GxUInt8(i), GxUInt8(255 - i), GxUInt8(i * 3), 255};
+    }
+    for (GxInt32 i = 0; i < 18; i++) {
+        image->pixels[(i / 6) * image->stride + i % 6] = GxUInt8(i * 13);
+    }
+    ASSERT_TRUE(GxD3D9RasterSetFromImage(raster, image, 0)) << LastError();
+    GxImage* indices = Image(6, 3, 8);
+    ASSERT_TRUE(GxD3D9ImageGetFromRaster(indices, raster, 0));
+    GxImage* colours = Image(6, 3, 32);
+    ASSERT_TRUE(GxD3D9ImageGetFromRaster(colours, raster, 0));
+    for (GxInt32 i = 0; i < 18; i++) {
+        const GxUInt8 index = indices->pixels[(i / 6) * indices->stride + i % 6];
+        EXPECT_EQ(index, GxUInt8(i * 13));
+        EXPECT_TRUE(Same(Get(colours, i % 6, i / 6), image->palette[index])) << i;
+    }
+    for (GxInt32 i = 0; i < 256; i++) {
+        ASSERT_TRUE(Same(indices->palette[i], image->palette[i])) << i;
+    }
+}
+
+TEST_F(PixelConv, PalettisedRasterFromTrueColourIsQuantised)
+{
+    GxRaster* raster = Raster(8, 8, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    ASSERT_NE(raster, nullptr);
+    GxImage* image = Image(8, 8, 32);
+    const GxRGBA colours[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 255, 255}};
+    for (GxInt32 i = 0; i < 64; i++) {
+        Put(image, i % 8, i / 8, colours[(i / 8) % 4]);
+    }
+    RoundTrip(raster, image);
+}
+
+TEST_F(PixelConv, SixteenBitRasterFromPaletteImage)
+{
+    GxRaster* raster = Raster(4, 4, gxRASTERTYPETEXTURE | gxRASTERFORMAT565);
+    ASSERT_NE(raster, nullptr);
+    GxImage* image = Image(4, 4, 4);
+    for (GxInt32 i = 0; i < 16; i++) {
+        image->palette[i] = {GxUInt8(i << 3), GxUInt8(i << 2), GxUInt8((15 - i) << 3), 255};
+        image->pixels[(i / 4) * image->stride + i % 4] = GxUInt8(15 - i);
+    }
+    ASSERT_TRUE(GxD3D9RasterSetFromImage(raster, image, 0));
+    GxImage* back = Image(4, 4, 32);
+    ASSERT_TRUE(GxD3D9ImageGetFromRaster(back, raster, 0));
+    for (GxInt32 i = 0; i < 16; i++) {
+        EXPECT_TRUE(Same(Get(back, i % 4, i / 4), image->palette[15 - i])) << i;
+    }
+}
+
+TEST_F(PixelConv, ImageOfAnotherSizeIsResampled)
+{
+    GxRaster* raster = Raster(64, 64, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    ASSERT_NE(raster, nullptr);
+    GxImage* image = Image(100, 100, 32);
+    for (GxInt32 y = 0; y < 100; y++) {
+        for (GxInt32 x = 0; x < 100; x++) {
+            Put(image, x, y, {40, 80, 120, 200});
+        }
+    }
+    ASSERT_TRUE(GxD3D9RasterSetFromImage(raster, image, 0));
+    GxImage* back = Image(64, 64, 32);
+    ASSERT_TRUE(GxD3D9ImageGetFromRaster(back, raster, 0));
+    EXPECT_TRUE(Same(Get(back, 0, 0), {40, 80, 120, 200}));
+    EXPECT_TRUE(Same(Get(back, 63, 63), {40, 80, 120, 200}));
+    EXPECT_TRUE(GxD3D9RASTEREXTFromRaster(raster)->alpha);
+}
+
+TEST_F(PixelConv, RefusedConversionsWriteNothing)
+{
+    GxRaster* raster = Raster(4, 4, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    ASSERT_NE(raster, nullptr);
+    GxImage* indexed = Image(4, 4, 8);
+    std::fill(indexed->pixels, indexed->pixels + 16, GxUInt8(0x5A));
+    EXPECT_FALSE(GxD3D9ImageGetFromRaster(indexed, raster, 0));
+    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(indexed->pixels[0], 0x5A);
+    EXPECT_EQ(raster->pixels, nullptr);  // no lock left behind
+
+    GxImage* nibbles = Image(4, 4, 4);
+    EXPECT_FALSE(GxD3D9ImageGetFromRaster(nibbles, raster, 0));
+    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+
+    // Compressed rasters take part in neither direction.
+    GxRaster* dxt = RasterOf(8, 8, D3DFMT_DXT1);
+    ASSERT_NE(dxt, nullptr);
+    GxImage* image = Image(8, 8, 32);
+    EXPECT_FALSE(GxD3D9RasterSetFromImage(dxt, image, 0));
+    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+    EXPECT_FALSE(GxD3D9ImageGetFromRaster(image, dxt, 0));
+    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+
+    // A raster locked by someone else can not be written: the call fails before any pixel changes.
+    ASSERT_NE(GxRasterLock(raster, 0, gxRASTERLOCKWRITE), nullptr);
+    EXPECT_FALSE(GxD3D9ImageGetFromRaster(image, raster, 0));
+    GxRasterUnlock(raster);
+    LastError();
+
+    // A bad image is refused, not read.
+    GxImage broken = {0, 4, 4, 32, 4, nullptr, nullptr};
+    EXPECT_FALSE(GxD3D9RasterSetFromImage(raster, &broken, 0));
+    GxImage shortRows = {0, 4, 4, 32, 4, image->pixels, nullptr};
+    EXPECT_FALSE(GxD3D9RasterSetFromImage(raster, &shortRows, 0));
+}
+
+TEST_F(PixelConv, RasterWithoutPackRuleIsRefused)
+{
+    GxRaster* raster = RasterOf(4, 4, D3DFMT_A2R10G10B10);
+    ASSERT_NE(raster, nullptr);
+    GxImage* image = Image(4, 4, 32);
+    EXPECT_FALSE(GxD3D9RasterSetFromImage(raster, image, 0));
+    EXPECT_EQ(LastError(), gxERRINVALIDRASTER);
+    // Reading it back works through its unpack rule.
+    EXPECT_TRUE(GxD3D9ImageGetFromRaster(image, raster, 0));
+}
