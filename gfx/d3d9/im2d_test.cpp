@@ -9,6 +9,7 @@
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/im2d.h"
+#include "gfx/d3d9/im3d.h"
 #include "gfx/d3d9/renderstate.h"
 #include "platform/d3d9/d3d9_soft.h"
 
@@ -163,3 +164,20 @@ TEST_P(Im2D, OwnBufferWrapsWithADiscard)
 }
 
 INSTANTIATE_TEST_SUITE_P(Buffers, Im2D, ::testing::Values(false, true));
+
+TEST_P(Im2D, ImmediateModesComeBackAfterADeviceReset)
+{
+    device->EndScene();
+    D3D9SoftLoseDevice(device, 1);
+    EXPECT_FALSE(GxD3D9BeginSceneWithRecovery());
+    // The reset is refused while any default-pool buffer is alive, so this also checks the release.
+    ASSERT_TRUE(GxD3D9BeginSceneWithRecovery());
+    EXPECT_EQ(D3D9SoftCount(device, D3D9SOFT_RESET), 1u);
+    EXPECT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
+    std::vector<GxIm3DVertex> points(40);
+    ASSERT_TRUE(GxIm3DTransform(points.data(), 40, nullptr, 0));
+    std::vector<GxImVertexIndex> indices(30, 1);
+    EXPECT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPETRILIST, indices.data(), 30));
+    EXPECT_TRUE(LastDraw()->draw.indexed || GetParam());
+    GxIm3DEnd();
+}

@@ -468,8 +468,11 @@ GxBool SubmitNodeBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
     SetUpState(transform, textured ? im3D.texturedDeclaration : im3D.plainDeclaration);
     const GxImVertexIndex* indices = pool->render.indices;
     const GxUInt32 m = pool->render.numIndices;
+    if (indices && m == 0) {
+        return 1;  // an indexed draw rounded down to no primitive draws nothing, not the whole batch
+    }
     HRESULT result;
-    if (!indices || m == 0) {
+    if (!indices) {
         result = DrawNonIndexed(device, type, transform.numVerts, *pool, nullptr, textured, stride);
         if (FAILED(result)) {
             result = DrawFromUserMemory(device, type, PrimitiveCount(type, transform.numVerts), transform, nullptr);

@@ -134,6 +134,10 @@ TEST_F(Im3D, CountsLimitsAndBadCalls)
     const GxImVertexIndex lines[5] = {0, 1, 2, 3, 4};
     ASSERT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPELINELIST, lines, 5));
     EXPECT_EQ(LastDraw()->draw.primitiveCount, 2u);
+    // One index of a line list rounds down to none: nothing is drawn, not the whole batch.
+    size_t drawn = Draws();
+    EXPECT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPELINELIST, lines, 1));
+    EXPECT_EQ(Draws(), drawn);
 
     // An index at or past the vertex count is refused before anything reaches the device.
     const size_t before = Draws();

@@ -426,9 +426,9 @@ GxPipelineNode* GxPipelineNodeDestroy(GxPipelineNode* node, GxPipeline* pipeline
         node->setupData = nullptr;
     }
     FreeNodePrivate(node);
-    if (definition && definition->useCount == 0 && definition->isEditable) {
-        GxFree(definition);
-    }
+    // A run-time definition is not freed here: unset-up nodes hold no counted reference, so other locked
+    // pipelines (or the caller of a failed add-fragment) may still point at it.
+    (void)definition;
     const GxUInt32 k = static_cast<GxUInt32>(node - pipeline->nodeArray);
     const GxUInt32 n = pipeline->nodeCount;
     for (GxUInt32 i = k + 1; i < n; i++) {

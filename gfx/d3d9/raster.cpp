@@ -889,6 +889,102 @@ void UnlockCamera(GxRaster* raster, GxD3D9RasterExt* ext)
     }
 }
 
+// ---- format choice ----
+
+GxInt32 Fallback16()
+{
+    return GxD3D9CheckTextureFormat(D3DFMT_A4R4G4B4) ? gxRASTERFORMAT4444 : gxRASTERFORMAT1555;
+}
+
+GxBool AlphaPalettes() { return (gxD3D9State.caps.TextureCaps & D3DPTEXTURECAPS_ALPHAPALETTE) != 0; }
+
+GxInt32 ChooseDefaultTextureFormat(GxInt32 format)
+{
+    if (format & gxRASTERFORMATPAL8) {
+        if (GxD3D9CheckTextureFormat(D3DFMT_P8)) {
+            return format | (AlphaPalettes() ? gxRASTERFORMAT8888 : gxRASTERFORMAT888);
+        }
+        format &= ~gxRASTERFORMATPAL8;
+    }
+    return format | (GxD3D9CheckTextureFormat(D3DFMT_A8R8G8B8) ? gxRASTERFORMAT8888 : Fallback16());
+}
+
+// A palettised request the device can not keep becomes the nearest plain format.
+GxInt32 ChoosePaletteFallback(GxInt32 pixel)
+{
+    const bool deep = DisplayDepth() > 16;
+    if (pixel == gxRASTERFORMAT888) {
+        return (deep && GxD3D9CheckTextureFormat(D3DFMT_X8R8G8B8)) ? gxRASTERFORMAT888 : gxRASTERFORMAT565;
+    }
+    if (!deep) {
+        return Fallback16();
+    }
+    return GxD3D9CheckTextureFormat(D3DFMT_A8R8G8B8) ? gxRASTERFORMAT8888 : Fallback16();
+}
+
+GxInt32 ChooseGivenTextureFormat(GxInt32 format)
+{
+    if (format & gxRASTERFORMATPAL4) {
+        format = (format & ~gxRASTERFORMATPAL4) | gxRASTERFORMATPAL8;
+    }
+    const GxInt32 pixel = format & gxRASTERFORMATPIXELFORMATMASK;
+    const GxInt32 others = format & ~gxRASTERFORMATPIXELFORMATMASK;
+    if (format & gxRASTERFORMATPAL8) {
+        if (GxD3D9CheckTextureFormat(D3DFMT_P8) && (pixel != gxRASTERFORMAT8888 || AlphaPalettes())) {
+            return format;
+        }
+        return (others & ~gxRASTERFORMATPAL8) | ChoosePaletteFallback(pixel);
+    }
+    switch (pixel) {
+    case gxRASTERFORMAT8888:
+        return others | (GxD3D9CheckTextureFormat(D3DFMT_A8R8G8B8) ? gxRASTERFORMAT8888 : Fallback16());
+    case gxRASTERFORMAT888:
+        return others | (GxD3D9CheckTextureFormat(D3DFMT_X8R8G8B8) ? gxRASTERFORMAT888 : gxRASTERFORMAT565);
+    case gxRASTERFORMAT4444:
+        return others | Fallback16();
+    case gxRASTERFORMATLUM8:
+        if (GxD3D9CheckTextureFormat(D3DFMT_L8)) {
+            return format;
+        }
+        return others | (GxD3D9CheckTextureFormat(D3DFMT_X8R8G8B8) ? gxRASTERFORMAT888 : gxRASTERFORMAT565);
+    default:
+        return format;
+    }
+}
+
+// Camera textures follow the z-buffer's depth: 16-bit requests with a 16-bit one, 32-bit with a 32-bit one.
+GxInt32 ChooseCameraTextureFormat(GxInt32 pixel)
+{
+    const bool shallow = GxD3D9ZBufferDepth() == 16;
+    if (pixel == 0) {
+        return (!shallow && GxD3D9CheckRenderTargetFormat(D3DFMT_X8R8G8B8)) ? gxRASTERFORMAT888 : gxRASTERFORMAT565;
+    }
+    GxInt32 chosen = pixel;
+    if (shallow) {
+        if (pixel == gxRASTERFORMAT8888) {
+            chosen = gxRASTERFORMAT4444;
+        } else if (pixel != gxRASTERFORMAT4444 && pixel != gxRASTERFORMAT1555) {
+            chosen = gxRASTERFORMAT565;
+        }
+        if (chosen == gxRASTERFORMAT4444 && !GxD3D9CheckRenderTargetFormat(D3DFMT_A4R4G4B4)) {
+            chosen = gxRASTERFORMAT1555;
+        }
+        if (chosen == gxRASTERFORMAT1555 && !GxD3D9CheckRenderTargetFormat(D3DFMT_A1R5G5B5)) {
+            chosen = gxRASTERFORMAT565;
+        }
+        return chosen;
+    }
+    if (pixel == gxRASTERFORMAT4444 || pixel == gxRASTERFORMAT1555) {
+        chosen = gxRASTERFORMAT8888;
+    } else if (pixel != gxRASTERFORMAT8888) {
+        chosen = gxRASTERFORMAT888;
+    }
+    if (chosen == gxRASTERFORMAT8888 && !GxD3D9CheckRenderTargetFormat(D3DFMT_A8R8G8B8)) {
+        chosen = gxRASTERFORMAT888;
+    }
+    return chosen;
+}
+
 // ---- release and restore ----
 
 void ReleaseListed(GxRaster* raster)
@@ -1483,61 +1579,13 @@ void GxD3D9RasterClampSize(GxInt32* width, GxInt32* height, GxInt32 formatAndTyp
 
 GxInt32 GxD3D9RasterChooseFormat(GxInt32 type, GxInt32 flags)
 {
-    GxInt32 format = flags & gxRASTERFORMATMASK;
+    const GxInt32 format = flags & gxRASTERFORMATMASK;
     const GxInt32 pixel = format & gxRASTERFORMATPIXELFORMATMASK;
     const GxInt32 rest = format & ~gxRASTERFORMATPIXELFORMATMASK;
-    const bool deep = DisplayDepth() > 16;
-    const GxInt32 fallback16 = GxD3D9CheckTextureFormat(D3DFMT_A4R4G4B4) ? gxRASTERFORMAT4444 : gxRASTERFORMAT1555;
     switch (type) {
     case gxRASTERTYPENORMAL:
-    case gxRASTERTYPETEXTURE: {
-        const bool alphaPalettes = (gxD3D9State.caps.TextureCaps & D3DPTEXTURECAPS_ALPHAPALETTE) != 0;
-        if (pixel == 0) {
-            if (rest & gxRASTERFORMATPAL8) {
-                if (GxD3D9CheckTextureFormat(D3DFMT_P8)) {
-                    return rest | (alphaPalettes ? gxRASTERFORMAT8888 : gxRASTERFORMAT888);
-                }
-                format &= ~gxRASTERFORMATPAL8;
-            }
-            if (GxD3D9CheckTextureFormat(D3DFMT_A8R8G8B8)) {
-                return (format & ~gxRASTERFORMATPIXELFORMATMASK) | gxRASTERFORMAT8888;
-            }
-            return (format & ~gxRASTERFORMATPIXELFORMATMASK) | fallback16;
-        }
-        if (format & gxRASTERFORMATPAL4) {
-            format = (format & ~gxRASTERFORMATPAL4) | gxRASTERFORMATPAL8;
-        }
-        const GxInt32 others = format & ~gxRASTERFORMATPIXELFORMATMASK;
-        if (format & gxRASTERFORMATPAL8) {
-            if (GxD3D9CheckTextureFormat(D3DFMT_P8) && (pixel != gxRASTERFORMAT8888 || alphaPalettes)) {
-                return format;
-            }
-            const GxInt32 plain = others & ~gxRASTERFORMATPAL8;
-            if (pixel == gxRASTERFORMAT888) {
-                return plain | ((deep && GxD3D9CheckTextureFormat(D3DFMT_X8R8G8B8)) ? gxRASTERFORMAT888
-                                                                                     : gxRASTERFORMAT565);
-            }
-            if (!deep) {
-                return plain | fallback16;
-            }
-            return plain | (GxD3D9CheckTextureFormat(D3DFMT_A8R8G8B8) ? gxRASTERFORMAT8888 : fallback16);
-        }
-        switch (pixel) {
-        case gxRASTERFORMAT8888:
-            return others | (GxD3D9CheckTextureFormat(D3DFMT_A8R8G8B8) ? gxRASTERFORMAT8888 : fallback16);
-        case gxRASTERFORMAT888:
-            return others | (GxD3D9CheckTextureFormat(D3DFMT_X8R8G8B8) ? gxRASTERFORMAT888 : gxRASTERFORMAT565);
-        case gxRASTERFORMAT4444:
-            return others | fallback16;
-        case gxRASTERFORMATLUM8:
-            if (GxD3D9CheckTextureFormat(D3DFMT_L8)) {
-                return format;
-            }
-            return others | (GxD3D9CheckTextureFormat(D3DFMT_X8R8G8B8) ? gxRASTERFORMAT888 : gxRASTERFORMAT565);
-        default:
-            return format;
-        }
-    }
+    case gxRASTERTYPETEXTURE:
+        return pixel == 0 ? ChooseDefaultTextureFormat(format) : ChooseGivenTextureFormat(format);
     case gxRASTERTYPEZBUFFER:
         if (pixel != 0) {
             GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
@@ -1550,38 +1598,8 @@ GxInt32 GxD3D9RasterChooseFormat(GxInt32 type, GxInt32 flags)
             return format;
         }
         return rest | FormatInfo(BackBufferFormat()).rasterFormat;
-    case gxRASTERTYPECAMERATEXTURE: {
-        if (pixel == 0) {
-            if (GxD3D9ZBufferDepth() == 16) {
-                return rest | gxRASTERFORMAT565;
-            }
-            return rest | (GxD3D9CheckRenderTargetFormat(D3DFMT_X8R8G8B8) ? gxRASTERFORMAT888 : gxRASTERFORMAT565);
-        }
-        GxInt32 chosen = pixel;
-        if (GxD3D9ZBufferDepth() == 16) {
-            if (pixel == gxRASTERFORMAT8888) {
-                chosen = gxRASTERFORMAT4444;
-            } else if (pixel != gxRASTERFORMAT4444 && pixel != gxRASTERFORMAT1555) {
-                chosen = gxRASTERFORMAT565;
-            }
-            if (chosen == gxRASTERFORMAT4444 && !GxD3D9CheckRenderTargetFormat(D3DFMT_A4R4G4B4)) {
-                chosen = gxRASTERFORMAT1555;
-            }
-            if (chosen == gxRASTERFORMAT1555 && !GxD3D9CheckRenderTargetFormat(D3DFMT_A1R5G5B5)) {
-                chosen = gxRASTERFORMAT565;
-            }
-        } else {
-            if (pixel == gxRASTERFORMAT4444 || pixel == gxRASTERFORMAT1555) {
-                chosen = gxRASTERFORMAT8888;
-            } else if (pixel != gxRASTERFORMAT8888) {
-                chosen = gxRASTERFORMAT888;
-            }
-            if (chosen == gxRASTERFORMAT8888 && !GxD3D9CheckRenderTargetFormat(D3DFMT_A8R8G8B8)) {
-                chosen = gxRASTERFORMAT888;
-            }
-        }
-        return rest | chosen;
-    }
+    case gxRASTERTYPECAMERATEXTURE:
+        return rest | ChooseCameraTextureFormat(pixel);
     default:
         GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
         return format;

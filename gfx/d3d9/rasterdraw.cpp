@@ -1,6 +1,7 @@
 // Raster drawing and clearing into the current raster context: surface copies, textured quads and fills.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/bindings.h"
@@ -98,6 +99,53 @@ D3DTEXTUREFILTERTYPE CopyFilter(bool scaled)
     return (caps & kPointCaps) ? D3DTEXF_POINT : D3DTEXF_NONE;
 }
 
+GxUInt32 FormatBytes(D3DFORMAT format)
+{
+    return static_cast<GxUInt32>(format) < static_cast<GxUInt32>(gxD3D9FORMATINFOSIZE)
+               ? GxD3D9FormatInfo[format].depth / 8u
+               : 0;
+}
+
+// Copies a rectangle between surfaces of different formats through the pixel rules of both.
+HRESULT ConvertRect(IDirect3DSurface9* source, D3DFORMAT sourceFormat, const RECT& sourceRect,
+                    IDirect3DSurface9* destination, D3DFORMAT destinationFormat, POINT at)
+{
+    const GxUInt32 inBytes = FormatBytes(sourceFormat);
+    const GxUInt32 outBytes = FormatBytes(destinationFormat);
+    GxRGBA probe = {0, 0, 0, 0};
+    GxUInt32 packed = 0;
+    if (inBytes == 0 || inBytes > 4 || outBytes == 0 || outBytes > 4 ||
+        !GxD3D9UnpackPixel(sourceFormat, 0, &probe) || !GxD3D9PackPixel(destinationFormat, &probe, &packed)) {
+        return D3DERR_INVALIDCALL;
+    }
+    const LONG width = sourceRect.right - sourceRect.left;
+    const LONG height = sourceRect.bottom - sourceRect.top;
+    const RECT destinationRect = {at.x, at.y, at.x + width, at.y + height};
+    D3DLOCKED_RECT in, out;
+    if (FAILED(source->LockRect(&in, &sourceRect, D3DLOCK_READONLY))) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (FAILED(destination->LockRect(&out, &destinationRect, 0))) {
+        source->UnlockRect();
+        return D3DERR_INVALIDCALL;
+    }
+    for (LONG y = 0; y < height; y++) {
+        const auto* from = static_cast<const GxUInt8*>(in.pBits) + static_cast<size_t>(y) * in.Pitch;
+        auto* to = static_cast<GxUInt8*>(out.pBits) + static_cast<size_t>(y) * out.Pitch;
+        for (LONG x = 0; x < width; x++, from += inBytes, to += outBytes) {
+            GxUInt32 pixel = 0;
+            std::memcpy(&pixel, from, inBytes);
+            GxRGBA colour;
+            GxD3D9UnpackPixel(sourceFormat, pixel, &colour);
+            GxD3D9PackPixel(destinationFormat, &colour, &pixel);
+            std::memcpy(to, &pixel, outBytes);
+        }
+    }
+    destination->UnlockRect();
+    source->UnlockRect();
+    return D3D_OK;
+}
+
 // A rectangle of a camera-like surface into a texture surface, through a system-memory copy,
 // so that only the asked rectangle reaches the texture.
 HRESULT CopyCameraToTexture(IDirect3DSurface9* source, const RECT& sourceRect, IDirect3DSurface9* destination,
@@ -114,8 +162,13 @@ HRESULT CopyCameraToTexture(IDirect3DSurface9* source, const RECT& sourceRect, I
         return hr;
     }
     hr = GxD3D9Device()->GetRenderTargetData(source, copy);
+    D3DSURFACE_DESC target;
     if (SUCCEEDED(hr)) {
-        hr = GxD3D9Device()->UpdateSurface(copy, &sourceRect, destination, &at);
+        hr = destination->GetDesc(&target);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = target.Format == desc.Format ? GxD3D9Device()->UpdateSurface(copy, &sourceRect, destination, &at)
+                                          : ConvertRect(copy, desc.Format, sourceRect, destination, target.Format, at);
     }
     copy->Release();
     return hr;

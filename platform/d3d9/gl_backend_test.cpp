@@ -657,6 +657,93 @@ TEST_F(GlPixelTest, LinearFogVertexAndTable) {
   EXPECT_TRUE(Near(At(32, 32), 191, 64, 0, 4));
 }
 
+TEST_F(GlPixelTest, StencilMaskWithColourWritesOff) {
+  Draw([](IDirect3DDevice9* dev) {
+    dev->SetFVF(kTLFVF);
+    TLVertex v[6];
+    // Mark a square in the stencil buffer without touching the colours.
+    dev->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+    dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    dev->SetRenderState(D3DRS_STENCILREF, 1);
+    dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
+    dev->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    TLQuad(16, 16, 48, 48, 0xFFFFFFFFu, v);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    // Then fill everything where the mark is.
+    dev->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    TLQuad(0, 0, 64, 64, 0xFFFFFF00u, v);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    dev->SetRenderState(D3DRS_STENCILENABLE, FALSE);
+  });
+  EXPECT_TRUE(Near(At(8, 8), 0, 0, 0));
+  EXPECT_TRUE(Near(At(20, 20), 255, 255, 0));
+  EXPECT_TRUE(Near(At(47, 47), 255, 255, 0));
+  EXPECT_TRUE(Near(At(48, 30), 0, 0, 0));
+}
+
+TEST_F(GlPixelTest, TextureTransformOfTwoDimensionalCoordinatesTranslatesByRowTwo) {
+  // Left texel red, right texel green.
+  const DWORD texels[2] = {0xFFFF0000u, 0xFF00FF00u};
+  IDirect3DTexture9* tex = MakeTexture(2, 1, D3DFMT_A8R8G8B8, texels, 8, 1);
+  ASSERT_NE(tex, nullptr);
+  Draw([tex](IDirect3DDevice9* dev) {
+    Setup3D(dev);
+    dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+    dev->SetTexture(0, tex);
+    dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+    // (u, v, 1) times the matrix: row 2 holds the translation of 2D coordinates.
+    D3DMATRIX shift = Identity();
+    shift._31 = 0.5f;
+    dev->SetTransform(D3DTS_TEXTURE0, &shift);
+    dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    LitVertex v[6];
+    FacingQuad(1.0f, 0xFFFFFFFFu, v);
+    dev->SetFVF(kLitFVF);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
+    dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    dev->SetTexture(0, nullptr);
+  }, 0xFF000000u, false);
+  EXPECT_TRUE(Near(At(8, 32), 0, 255, 0));
+  EXPECT_TRUE(Near(At(56, 32), 255, 0, 0));
+  tex->Release();
+}
+
+TEST_F(GlPixelTest, CubeMapLookedUpByGeneratedCameraSpaceNormal) {
+  IDirect3DDevice9* dev = gl_->get();
+  IDirect3DCubeTexture9* cube = nullptr;
+  ASSERT_EQ(dev->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+  // +X -X +Y -Y +Z -Z
+  const DWORD colours[6] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFFFF00FFu, 0xFF00FFFFu};
+  for (int face = 0; face < 6; ++face) {
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(cube->LockRect(static_cast<D3DCUBEMAP_FACES>(face), 0, &lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 2; ++y) {
+      DWORD* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch);
+      row[0] = row[1] = colours[face];
+    }
+    cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(face), 0);
+  }
+  Draw([cube](IDirect3DDevice9* d) {
+    Setup3D(d);
+    d->SetRenderState(D3DRS_LIGHTING, FALSE);
+    d->SetTexture(0, cube);
+    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    LitVertex v[6];
+    FacingQuad(1.0f, 0xFFFFFFFFu, v);  // normals (0, 0, -1): the -Z face
+    d->SetFVF(kLitFVF);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
+    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    d->SetTexture(0, nullptr);
+  }, 0xFF000000u, false);
+  EXPECT_TRUE(Near(At(32, 32), 0, 255, 255));
+  cube->Release();
+}
+
 // ---------------------------------------------------------------- indexed draws from buffers
 
 TEST_F(GlPixelTest, IndexedDrawFromBuffersHonoursBaseVertex) {

@@ -1,0 +1,37 @@
+// Texture module internals shared by the texture and the texture-dictionary code.
+#pragma once
+
+#include "gfx/core/plugin.h"
+#include "gfx/core/texture.h"
+
+struct GxFreeList;
+
+// The texture module's data block inside the engine instance.
+struct GxTextureModuleBlock {
+    GxLink dictionaryList;
+    GxFreeList* textureFreeList;
+    GxFreeList* dictionaryFreeList;
+    GxTexDictionary* currentDictionary;
+    GxTextureCallBackRead readCallBack;
+    GxTextureCallBackFind findCallBack;
+    GxInt32 mipmapping;
+    GxInt32 autoMipmapping;
+    GxUInt8* scratch;
+    GxUInt16 scratchSize;
+    GxTextureCallBackMipmapGeneration mipmapGeneration;
+    GxTextureCallBackMipmapName mipmapName;
+};
+
+// Null (and an engine-state error) while the module is closed.
+GxTextureModuleBlock* GxTextureModuleGetBlock(void);
+
+extern GxPluginRegistry gxTextureTKList;
+extern GxPluginRegistry gxTexDictionaryTKList;
+
+// Case-folded (ASCII a-z only) name comparison of the find functions.
+GxBool GxTextureNamesMatch(const GxChar* a, const GxChar* b);
+// Copies a name into a 32-byte field by the name rule (cut to 31 characters with an error).
+void GxTextureCopyName(GxChar* field, const GxChar* text);
+
+// Unlinks a texture from its dictionary, if any.
+void GxTextureUnlinkFromDictionary(GxTexture* texture);

@@ -1,0 +1,496 @@
+// Tests of the DXT decoders and the DDS reader: native and converted formats, mipmaps, cube maps, bad files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "gfx/core/image.h"
+#include "gfx/core/stream.h"
+#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/dds.h"
+#include "gfx/d3d9/raster.h"
+#include "platform/d3d9/d3d9_soft.h"
+#include "tools/content/dds_writer.h"
+
+namespace {
+
+struct Texel {
+    GxUInt8 r, g, b, a;
+    bool operator==(const Texel& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Texel& t)
+{
+    return os << "(" << int(t.r) << "," << int(t.g) << "," << int(t.b) << "," << int(t.a) << ")";
+}
+
+Texel At(const std::vector<GxUInt8>& rgba, int width, int x, int y)
+{
+    const GxUInt8* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
+    return Texel{p[0], p[1], p[2], p[3]};
+}
+
+// A colour block: two 5:6:5 end points and four rows of 2-bit indices.
+void ColourBlock(GxUInt8* out, GxUInt16 c0, GxUInt16 c1, const GxUInt8 rows[4])
+{
+    out[0] = GxUInt8(c0);
+    out[1] = GxUInt8(c0 >> 8);
+    out[2] = GxUInt8(c1);
+    out[3] = GxUInt8(c1 >> 8);
+    std::memcpy(out + 4, rows, 4);
+}
+
+// Rows whose texel x uses index x.
+const GxUInt8 kIndexByColumn[4] = {0xE4, 0xE4, 0xE4, 0xE4};
+
+GxInt32 LastError()
+{
+    GxError e;
+    GxErrorGet(&e);
+    return e.errorCode;
+}
+
+}  // namespace
+
+TEST(DXTDecode, DXT1FourAndThreeColourBlocks)
+{
+    std::vector<GxUInt8> blocks(16);
+    ColourBlock(&blocks[0], 0xF800, 0x001F, kIndexByColumn);  // red > blue: four colours
+    ColourBlock(&blocks[8], 0x001F, 0xF800, kIndexByColumn);  // blue < red: three colours and transparent
+    std::vector<GxUInt8> rgba(8 * 4 * 4, 0x55);
+    EXPECT_EQ(GxD3D9DecompressDXT1(8, 4, rgba.data(), blocks.data()), 1);
+    EXPECT_EQ(At(rgba, 8, 0, 0), (Texel{248, 0, 0, 255}));
+    EXPECT_EQ(At(rgba, 8, 1, 2), (Texel{0, 0, 248, 255}));
+    EXPECT_EQ(At(rgba, 8, 2, 3), (Texel{165, 0, 82, 255}));
+    EXPECT_EQ(At(rgba, 8, 3, 1), (Texel{82, 0, 165, 255}));
+    EXPECT_EQ(At(rgba, 8, 4, 0), (Texel{0, 0, 248, 255}));
+    EXPECT_EQ(At(rgba, 8, 6, 0), (Texel{124, 0, 124, 255}));
+    EXPECT_EQ(At(rgba, 8, 7, 3), (Texel{0, 0, 0, 0}));
+    // Without index 3 in a three-colour block nothing is transparent.
+    const GxUInt8 noThree[4] = {0x24, 0x24, 0x24, 0x24};
+    ColourBlock(&blocks[8], 0x001F, 0xF800, noThree);
+    EXPECT_EQ(GxD3D9DecompressDXT1(8, 4, rgba.data(), blocks.data()), 0);
+}
+
+TEST(DXTDecode, DXT3ExplicitAlphaAndAlwaysFourColours)
+{
+    GxUInt8 block[16];
+    for (int y = 0; y < 4; y++) {
+        block[2 * y] = GxUInt8(0x10 * y + 0x0F);  // texel 0 alpha 15, texel 1 alpha y
+        block[2 * y + 1] = 0x80;                   // texel 2 alpha 0, texel 3 alpha 8
+    }
+    // Colour 0 <= colour 1 would be three-colour mode in DXT1; here it stays four colours.
+    ColourBlock(block + 8, 0x001F, 0xF800, kIndexByColumn);
+    std::vector<GxUInt8> rgba(4 * 4 * 4);
+    GxD3D9DecompressDXT3(4, 4, rgba.data(), block);
+    EXPECT_EQ(At(rgba, 4, 0, 0), (Texel{0, 0, 248, 255}));
+    EXPECT_EQ(At(rgba, 4, 1, 2), (Texel{248, 0, 0, 2 * 17}));
+    EXPECT_EQ(At(rgba, 4, 2, 0), (Texel{82, 0, 165, 0}));
+    EXPECT_EQ(At(rgba, 4, 3, 3), (Texel{165, 0, 82, 8 * 17}));
+}
+
+TEST(DXTDecode, DXT5AlphaTables)
+{
+    GxUInt8 block[16] = {200, 100};
+    // Texel t uses alpha index t % 8.
+    uint64_t bits = 0;
+    for (int t = 0; t < 16; t++) {
+        bits |= static_cast<uint64_t>(t % 8) << (3 * t);
+    }
+    for (int i = 0; i < 6; i++) {
+        block[2 + i] = GxUInt8(bits >> (8 * i));
+    }
+    ColourBlock(block + 8, 0xFFFF, 0xFFFF, kIndexByColumn);
+    std::vector<GxUInt8> rgba(4 * 4 * 4);
+    GxD3D9DecompressDXT5(4, 4, rgba.data(), block);
+    const GxUInt8 eight[8] = {200, 100, 185, 171, 157, 142, 128, 114};
+    for (int t = 0; t < 16; t++) {
+        EXPECT_EQ(At(rgba, 4, t % 4, t / 4).a, eight[t % 8]) << t;
+    }
+    // Equal end points use the six-value table: index 6 is 0, index 7 is 255.
+    block[0] = 0;
+    block[1] = 0;
+    GxD3D9DecompressDXT5(4, 4, rgba.data(), block);
+    EXPECT_EQ(At(rgba, 4, 2, 1).a, 0);    // t = 6
+    EXPECT_EQ(At(rgba, 4, 3, 1).a, 255);  // t = 7
+    EXPECT_EQ(At(rgba, 4, 1, 0).a, 0);
+    // The block-alpha helper writes only the kept texels of a wider image.
+    std::vector<GxUInt8> wide(8 * 4 * 4, 9);
+    GxD3D9DecompressDXT5Alpha(&wide[4 * 4], block, 8, 0x0001 | 0x8000);
+    EXPECT_EQ(At(wide, 8, 4, 0).a, 0);
+    EXPECT_EQ(At(wide, 8, 7, 3).a, 255);
+    EXPECT_EQ(At(wide, 8, 5, 0).a, 9);
+}
+
+TEST(DXTDecode, EdgeBlocksOfOddSizesAreDecoded)
+{
+    const int w = 6, h = 5;
+    std::vector<GxUInt8> source(static_cast<size_t>(w) * h * 4);
+    for (int i = 0; i < w * h; i++) {
+        const GxUInt8 v = GxUInt8(i * 8);
+        source[4 * i] = v & 0xF8;
+        source[4 * i + 1] = 0;
+        source[4 * i + 2] = 0;
+        source[4 * i + 3] = GxUInt8(i % 2 ? 255 : 0);
+    }
+    const std::vector<GxUInt8> blocks = ContentDxtEncode(3, w, h, source.data());
+    ASSERT_EQ(blocks.size(), GxD3D9DXTDataSize(w, h, 16));
+    ASSERT_EQ(blocks.size(), 4u * 16);
+    // One texel of slack after the image catches any write past it.
+    std::vector<GxUInt8> rgba(static_cast<size_t>(w) * h * 4 + 4, 0x77);
+    GxD3D9DecompressDXT3(w, h, rgba.data(), blocks.data());
+    for (int y = 0; y < h; y++) {
+        for (int x = 0; x < w; x++) {
+            EXPECT_EQ(At(rgba, w, x, y).a, At(source, w, x, y).a) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(rgba[rgba.size() - 1], 0x77);
+}
+
+namespace {
+
+class DDSRead : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GxD3D9TestUseBackend("software");
+        window = GxD3D9TestWindow(64, 64);
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
+        ASSERT_TRUE(GxEngineStart());
+        LastError();
+    }
+    void TearDown() override
+    {
+        for (GxRaster* raster : rasters) {
+            GxRasterDestroy(raster);
+        }
+        GxD3D9TestEngineShutdown();
+        DestroyWindow(window);
+    }
+    static void Refuse(D3DFORMAT format) { D3D9SoftRefuseFormat(gxD3D9State.d3d, format, true); }
+    // Reads a file image through a memory stream; the raster is destroyed at the end of the test.
+    GxRaster* Read(const std::vector<uint8_t>& bytes)
+    {
+        GxMemory memory = {const_cast<GxUInt8*>(bytes.data()), static_cast<GxUInt32>(bytes.size())};
+        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+        EXPECT_NE(stream, nullptr);
+        if (!stream) {
+            return nullptr;
+        }
+        GxRaster* raster = GxD3D9RasterReadDDS(stream);
+        GxStreamClose(stream, nullptr);
+        if (raster) {
+            rasters.push_back(raster);
+        }
+        return raster;
+    }
+    // Every shorter prefix of a good file is refused, and nothing is left behind.
+    void ExpectEveryTruncationRefused(const std::vector<uint8_t>& bytes)
+    {
+        for (size_t n = 0; n < bytes.size(); n++) {
+            std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(n));
+            GxMemory memory = {cut.empty() ? nullptr : cut.data(), static_cast<GxUInt32>(n)};
+            GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+            ASSERT_NE(stream, nullptr);
+            GxRaster* raster = GxD3D9RasterReadDDS(stream);
+            GxStreamClose(stream, nullptr);
+            ASSERT_EQ(raster, nullptr) << "prefix of " << n << " bytes was read";
+            LastError();
+        }
+    }
+    static std::vector<GxUInt8> Image32(GxRaster* raster)
+    {
+        GxImage* image = GxImageCreate(raster->width, raster->height, 32);
+        EXPECT_NE(GxImageAllocatePixels(image), nullptr);
+        EXPECT_TRUE(GxD3D9ImageGetFromRaster(image, raster, 0));
+        std::vector<GxUInt8> out;
+        for (GxInt32 y = 0; y < image->height; y++) {
+            out.insert(out.end(), image->pixels + y * image->stride, image->pixels + y * image->stride + 4 * image->width);
+        }
+        GxImageDestroy(image);
+        return out;
+    }
+    // Raw bytes of one locked level (the current cube face), rowBytes per row.
+    static std::vector<GxUInt8> Level(GxRaster* raster, int level, size_t rowBytes, int rows)
+    {
+        std::vector<GxUInt8> out;
+        GxUInt8* bits = GxRasterLock(raster, GxUInt8(level), gxRASTERLOCKREAD);
+        EXPECT_NE(bits, nullptr);
+        for (int y = 0; bits && y < rows; y++) {
+            out.insert(out.end(), bits + y * raster->stride, bits + y * raster->stride + rowBytes);
+        }
+        if (bits) {
+            GxRasterUnlock(raster);
+        }
+        return out;
+    }
+    static GxInt32 Nibble(GxRaster* raster) { return GxRasterGetFormat(raster) & gxRASTERFORMATPIXELFORMATMASK; }
+
+    HWND window = nullptr;
+    std::vector<GxRaster*> rasters;
+};
+
+std::vector<GxUInt8> Gradient(int w, int h, bool alpha)
+{
+    std::vector<GxUInt8> rgba(static_cast<size_t>(w) * h * 4);
+    for (int y = 0; y < h; y++) {
+        for (int x = 0; x < w; x++) {
+            GxUInt8* p = &rgba[(static_cast<size_t>(y) * w + x) * 4];
+            p[0] = GxUInt8(x * 255 / std::max(1, w - 1));
+            p[1] = GxUInt8(y * 255 / std::max(1, h - 1));
+            p[2] = GxUInt8((x * y) & 0xFF);
+            p[3] = alpha ? GxUInt8((x + y) * 16) : 255;
+        }
+    }
+    return rgba;
+}
+
+ContentDds DXTFile(int kind, int w, int h, const std::vector<GxUInt8>& rgba)
+{
+    ContentDds dds;
+    dds.width = GxUInt32(w);
+    dds.height = GxUInt32(h);
+    ContentDdsSetFourCC(&dds, ContentFourCC('D', 'X', 'T', char('0' + kind)));
+    dds.data = ContentDxtEncode(kind, w, h, rgba.data());
+    return dds;
+}
+
+// A8R8G8B8 texels from R, G, B, A bytes: stored B, G, R, A.
+ContentDds ArgbFile(int w, int h, const std::vector<GxUInt8>& rgba)
+{
+    ContentDds dds;
+    dds.width = GxUInt32(w);
+    dds.height = GxUInt32(h);
+    ContentDdsSetMasks(&dds, 0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+        const GxUInt8 bgra[4] = {rgba[i + 2], rgba[i + 1], rgba[i], rgba[i + 3]};
+        dds.data.insert(dds.data.end(), bgra, bgra + 4);
+    }
+    return dds;
+}
+
+}  // namespace
+
+TEST_F(DDSRead, DXT1NativeOpaqueAndTransparent)
+{
+    const std::vector<GxUInt8> opaque = Gradient(8, 8, false);
+    ContentDds dds = DXTFile(1, 8, 8, opaque);
+    GxRaster* raster = Read(ContentDdsBytes(dds));
+    ASSERT_NE(raster, nullptr);
+    GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(raster);
+    EXPECT_EQ(ext->d3dFormat, static_cast<GxUInt32>(D3DFMT_DXT1));
+    EXPECT_EQ(Nibble(raster), gxRASTERFORMAT565);
+    EXPECT_EQ(ext->alpha, 0);
+    EXPECT_TRUE(ext->automipmap & 0xF0);
+    // The blocks arrive in the device texture unchanged.
+    EXPECT_EQ(Level(raster, 0, 16, 2), dds.data);
+
+    std::vector<GxUInt8> holed = opaque;
+    holed[(5 * 8 + 6) * 4 + 3] = 0;
+    GxRaster* masked = Read(ContentDdsBytes(DXTFile(1, 8, 8, holed)));
+    ASSERT_NE(masked, nullptr);
+    EXPECT_EQ(Nibble(masked), gxRASTERFORMAT1555);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(masked)->alpha, 1);
+}
+
+TEST_F(DDSRead, DXTConvertedWhenTheDeviceLacksTheFormat)
+{
+    Refuse(D3DFMT_DXT1);
+    Refuse(D3DFMT_DXT5);
+    const std::vector<GxUInt8> rgba = Gradient(8, 8, true);
+    ContentDds five = DXTFile(5, 8, 8, rgba);
+    GxRaster* raster = Read(ContentDdsBytes(five));
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(raster)->automipmap & 0xF0, 0);
+    EXPECT_EQ(Nibble(raster), gxRASTERFORMAT4444);
+    std::vector<GxUInt8> decoded(8 * 8 * 4);
+    GxD3D9DecompressDXT5(8, 8, decoded.data(), five.data.data());
+    const std::vector<GxUInt8> got = Image32(raster);
+    for (int i = 0; i < 64; i++) {
+        const Texel want = At(decoded, 8, i % 8, i / 8);
+        const Texel have = At(got, 8, i % 8, i / 8);
+        ASSERT_EQ(have.r, want.r & 0xF0) << i;
+        ASSERT_EQ(have.a, (want.a & 0xF0) == 0xF0 ? 255 : (want.a & 0xF0)) << i;
+    }
+    // Odd sizes decode their edge blocks too.
+    std::vector<GxUInt8> small = Gradient(6, 5, false);
+    small[(4 * 6 + 5) * 4 + 3] = 0;
+    GxRaster* edge = Read(ContentDdsBytes(DXTFile(1, 6, 5, small)));
+    ASSERT_NE(edge, nullptr);
+    EXPECT_EQ(Nibble(edge), gxRASTERFORMAT1555);
+    EXPECT_EQ(At(Image32(edge), 6, 5, 4).a, 0);
+}
+
+TEST_F(DDSRead, UncompressedNativeUsesTheFilePitch)
+{
+    // Three texels a row: 12 bytes in the file, whatever pitch the device locks with.
+    const std::vector<GxUInt8> rgba = Gradient(3, 4, true);
+    GxRaster* raster = Read(ContentDdsBytes(ArgbFile(3, 4, rgba)));
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(raster)->d3dFormat, static_cast<GxUInt32>(D3DFMT_A8R8G8B8));
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(raster)->alpha, 1);
+    EXPECT_EQ(Image32(raster), rgba);
+
+    Refuse(D3DFMT_A8R8G8B8);
+    GxRaster* converted = Read(ContentDdsBytes(ArgbFile(3, 4, rgba)));
+    ASSERT_NE(converted, nullptr);
+    EXPECT_NE(GxD3D9RASTEREXTFromRaster(converted)->d3dFormat, static_cast<GxUInt32>(D3DFMT_A8R8G8B8));
+}
+
+TEST_F(DDSRead, ConvertedUncompressedLayouts)
+{
+    Refuse(D3DFMT_R5G6B5);
+    Refuse(D3DFMT_L8);
+    ContentDds rgb565;
+    rgb565.width = 2;
+    rgb565.height = 1;
+    ContentDdsSetMasks(&rgb565, 0x40, 16, 0xF800, 0x7E0, 0x1F, 0);
+    rgb565.data = {0x00, 0xF8, 0x1F, 0x00};
+    GxRaster* a = Read(ContentDdsBytes(rgb565));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(Nibble(a), gxRASTERFORMAT565);
+    std::vector<GxUInt8> got = Image32(a);
+    EXPECT_EQ(At(got, 2, 0, 0), (Texel{248, 0, 0, 255}));
+    EXPECT_EQ(At(got, 2, 1, 0), (Texel{0, 0, 248, 255}));
+
+    // 10:10:10:2 with red mask 0x3FF takes red from the high field.
+    ContentDds wide;
+    wide.width = 1;
+    wide.height = 1;
+    ContentDdsSetMasks(&wide, 0x41, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000u);
+    const GxUInt32 v = 0xC0000000u | (0x3FCu << 20) | 0x3FC;  // high field full, low field full, green 0
+    wide.data = {GxUInt8(v), GxUInt8(v >> 8), GxUInt8(v >> 16), GxUInt8(v >> 24)};
+    Refuse(D3DFMT_A2R10G10B10);
+    GxRaster* b = Read(ContentDdsBytes(wide));
+    ASSERT_NE(b, nullptr);
+    got = Image32(b);
+    EXPECT_EQ(At(got, 1, 0, 0).r, 255);
+    EXPECT_EQ(At(got, 1, 0, 0).a, 255);
+
+    // An 8-bit palette file on a device without P8.
+    Refuse(D3DFMT_P8);
+    ContentDds pal;
+    pal.width = 2;
+    pal.height = 2;
+    ContentDdsSetMasks(&pal, 0x20, 8, 0, 0, 0, 0);
+    pal.palette.assign(1024, 0);
+    const GxUInt8 entry[4] = {10, 20, 30, 255};
+    std::memcpy(&pal.palette[4 * 200], entry, 4);
+    pal.data = {200, 200, 200, 200};
+    GxRaster* c = Read(ContentDdsBytes(pal));
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(At(Image32(c), 2, 1, 1), (Texel{10, 20, 30, 255}));
+}
+
+TEST_F(DDSRead, MipmapsAndMissingLevels)
+{
+    ContentDds dds = DXTFile(5, 8, 8, Gradient(8, 8, true));
+    const std::vector<GxUInt8> level1 = ContentDxtEncode(5, 4, 4, Gradient(4, 4, false).data());
+    const std::vector<GxUInt8> level2 = ContentDxtEncode(5, 2, 2, Gradient(2, 2, true).data());
+    dds.data.insert(dds.data.end(), level1.begin(), level1.end());
+    dds.data.insert(dds.data.end(), level2.begin(), level2.end());
+    ContentDdsSetMipmaps(&dds, 3);
+    GxRaster* raster = Read(ContentDdsBytes(dds));
+    ASSERT_NE(raster, nullptr);
+    EXPECT_TRUE(GxRasterGetFormat(raster) & gxRASTERFORMATMIPMAP);
+    EXPECT_EQ(GxRasterGetNumLevels(raster), 3);
+    EXPECT_EQ(Level(raster, 1, 16, 1), level1);
+    EXPECT_EQ(Level(raster, 2, 16, 1), level2);
+
+    // An uncompressed file that lists fewer levels than the texture has is refused.
+    ContentDds argb = ArgbFile(8, 8, Gradient(8, 8, true));
+    ContentDdsSetMipmaps(&argb, 2);
+    const std::vector<GxUInt8> half = ArgbFile(4, 4, Gradient(4, 4, true)).data;
+    argb.data.insert(argb.data.end(), half.begin(), half.end());
+    EXPECT_EQ(Read(ContentDdsBytes(argb)), nullptr);
+}
+
+TEST_F(DDSRead, CubeMapsReadEveryFace)
+{
+    ContentDds cube;
+    cube.width = 4;
+    cube.height = 4;
+    ContentDdsSetFourCC(&cube, ContentFourCC('D', 'X', 'T', '1'));
+    ContentDdsSetCube(&cube);
+    ContentDdsSetMipmaps(&cube, 2);
+    std::vector<std::vector<GxUInt8>> faces;
+    for (int f = 0; f < 6; f++) {
+        std::vector<GxUInt8> rgba = Gradient(4, 4, false);
+        rgba[0] = GxUInt8(40 * f);
+        faces.push_back(ContentDxtEncode(1, 4, 4, rgba.data()));
+        cube.data.insert(cube.data.end(), faces.back().begin(), faces.back().end());
+        const std::vector<GxUInt8> small = ContentDxtEncode(1, 2, 2, rgba.data());
+        cube.data.insert(cube.data.end(), small.begin(), small.end());
+    }
+    GxRaster* raster = Read(ContentDdsBytes(cube));
+    ASSERT_NE(raster, nullptr);
+    GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(raster);
+    EXPECT_TRUE(GxD3D9RasterIsCubeTexture(raster));
+    for (int f = 0; f < 6; f++) {
+        ext->cube = GxUInt8(0x01 | f << 4);
+        EXPECT_EQ(Level(raster, 0, 8, 1), faces[f]) << "face " << f;
+    }
+    ext->cube = 0x01;
+
+    // Without cube-texture support for the code the cube map is refused, not converted.
+    Refuse(D3DFMT_DXT1);
+    EXPECT_EQ(Read(ContentDdsBytes(cube)), nullptr);
+}
+
+TEST_F(DDSRead, BadFilesAreRefused)
+{
+    ContentDds good = DXTFile(1, 4, 4, Gradient(4, 4, false));
+    std::vector<uint8_t> bytes = ContentDdsBytes(good);
+    bytes[0] = 'X';
+    EXPECT_EQ(Read(bytes), nullptr);
+
+    ContentDds noFlags = good;
+    noFlags.flags = 0x8;
+    EXPECT_EQ(Read(ContentDdsBytes(noFlags)), nullptr);
+
+    ContentDds unknown = good;
+    unknown.pixelFlags = 0x40;
+    unknown.redMask = 0x123;
+    EXPECT_EQ(Read(ContentDdsBytes(unknown)), nullptr);
+
+    // Codes beyond the format table, or without a rule, are unsupported.
+    ContentDds far = good;
+    ContentDdsSetFourCC(&far, ContentFourCC('A', 'T', 'I', '2'));
+    EXPECT_EQ(Read(ContentDdsBytes(far)), nullptr);
+    ContentDds odd = good;
+    ContentDdsSetFourCC(&odd, 127);
+    EXPECT_EQ(Read(ContentDdsBytes(odd)), nullptr);
+
+    ContentDds huge = good;
+    huge.width = 0x7FFFFFFF;
+    EXPECT_EQ(Read(ContentDdsBytes(huge)), nullptr);
+    ContentDds empty = good;
+    empty.height = 0;
+    EXPECT_EQ(Read(ContentDdsBytes(empty)), nullptr);
+
+    EXPECT_EQ(GxD3D9RasterReadDDS(nullptr), nullptr);
+    EXPECT_EQ(LastError(), gxERRNULLARG);
+}
+
+TEST_F(DDSRead, EveryTruncationIsRefused)
+{
+    ContentDds mip = DXTFile(1, 8, 8, Gradient(8, 8, false));
+    const std::vector<GxUInt8> level1 = ContentDxtEncode(1, 4, 4, Gradient(4, 4, false).data());
+    mip.data.insert(mip.data.end(), level1.begin(), level1.end());
+    ContentDdsSetMipmaps(&mip, 2);
+    ExpectEveryTruncationRefused(ContentDdsBytes(mip));
+
+    ExpectEveryTruncationRefused(ContentDdsBytes(ArgbFile(3, 2, Gradient(3, 2, true))));
+
+    ContentDds pal;
+    pal.width = 2;
+    pal.height = 2;
+    ContentDdsSetMasks(&pal, 0x20, 8, 0, 0, 0, 0);
+    pal.palette.assign(1024, 7);
+    pal.data = {1, 2, 3, 4};
+    ExpectEveryTruncationRefused(ContentDdsBytes(pal));
+
+    Refuse(D3DFMT_DXT3);
+    ExpectEveryTruncationRefused(ContentDdsBytes(DXTFile(3, 8, 4, Gradient(8, 4, true))));
+}
