@@ -113,18 +113,18 @@ void CFerroxBlockMesh::BuildVertices()
         return;
     }
     const int pairs = m_width + 1;
-    m_pVertices = new FerroxImVertex[static_cast<size_t>(m_rows) * 2 * pairs]();
+    m_pVertices = new GxIm3DVertex[static_cast<size_t>(m_rows) * 2 * pairs]();
     m_pTiles = new CFerroxTileRecord*[m_cellCount]();
     const float size = static_cast<float>(m_cellSize);
     const float x0 = m_origin.x - size * 0.5f;
     const float z0 = m_origin.z + size * 0.5f;
     for (int i = 0; i < m_rows; i++) {
         for (int j = 0; j < pairs; j++) {
-            FerroxImVertex* pair = m_pVertices + (static_cast<size_t>(i) * pairs + j) * 2;
-            pair[0].position = {x0 + size * i, m_origin.y, z0 - size * j};
+            GxIm3DVertex* pair = m_pVertices + (static_cast<size_t>(i) * pairs + j) * 2;
+            pair[0].objVertex = {x0 + size * i, m_origin.y, z0 - size * j};
             pair[0].u = static_cast<float>(j);
             pair[0].v = static_cast<float>(i);
-            pair[1].position = {x0 + size * (i + 1), m_origin.y, z0 - size * j};
+            pair[1].objVertex = {x0 + size * (i + 1), m_origin.y, z0 - size * j};
             pair[1].u = static_cast<float>(j);
             pair[1].v = static_cast<float>(i + 1);
             pair[0].color = pair[1].color = kOpaqueWhite;
@@ -237,13 +237,13 @@ void CFerroxBlockMesh::BuildTileStrips(std::vector<FerroxTileStrip>& strips)
 
 void CFerroxBlockMesh::Render()
 {
-    FerroxSetRenderState(FERROX_RS_SHADEMODE, FERROX_SHADE_GOURAUD);
-    FerroxSetRenderState(FERROX_RS_VERTEXALPHA, 0);
-    FerroxSetRenderState(FERROX_RS_TEXTUREADDRESS, FERROX_TEXTUREADDRESS_WRAP);
+    FerroxSetRenderState(gxRENDERSTATESHADEMODE, FERROX_SHADE_GOURAUD);
+    FerroxSetRenderState(gxRENDERSTATEVERTEXALPHAENABLE, 0);
+    FerroxSetRenderState(gxRENDERSTATETEXTUREADDRESS, FERROX_TEXTUREADDRESS_WRAP);
     std::vector<FerroxTileStrip> strips;
     BuildTileStrips(strips);
     for (const FerroxTileStrip& strip : strips) {
-        FerroxSetRenderState(FERROX_RS_TEXTURERASTER, reinterpret_cast<intptr_t>(strip.tile->raster));
+        FerroxSetRenderState(gxRENDERSTATETEXTURERASTER, reinterpret_cast<intptr_t>(strip.tile->raster));
         // The strip's vertices go to immediate-mode 3D (with texture coordinates) once it exists.
     }
 }

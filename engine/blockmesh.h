@@ -66,7 +66,7 @@ public:
     // The strips Render draws, row by row.
     void BuildTileStrips(std::vector<FerroxTileStrip>& strips);
     CFerroxTileRecord* GetTile(int index);
-    const FerroxImVertex* GetVertices() const { return m_pVertices; }
+    const GxIm3DVertex* GetVertices() const { return m_pVertices; }
     CFerroxBlockMesh* GetUpper() const { return m_pUpper; }
     CFerroxBlockMesh* GetLower() const { return m_pLower; }
 
@@ -74,7 +74,7 @@ private:
     void FreeArrays();
     void ReadBody(CFerroxFile* file, FerroxTileFromText fromText, CFerroxTileRecord* defaultTile, bool* endOfBlock);
 
-    FerroxImVertex* m_pVertices;
+    GxIm3DVertex* m_pVertices;
     CFerroxTileRecord** m_pTiles;
     CFerroxBlockMesh* m_pUpper;
     CFerroxBlockMesh* m_pLower;

@@ -220,13 +220,13 @@ TEST_F(BlockMeshTest, StripsAndVerticesCoverTheRightCells)
 {
     CFerroxBlockMesh mesh;
     ASSERT_EQ(1, mesh.Create(4, 4, {0, 0, 0}, 2, 0));
-    const FerroxImVertex* v = mesh.GetVertices();
+    const GxIm3DVertex* v = mesh.GetVertices();
     ASSERT_NE(nullptr, v);
     // Row 1, column boundary 2: the pair spans x -1+2 .. -1+4 at z 1-4.
-    const FerroxImVertex* pair = v + (1 * 5 + 2) * 2;
-    EXPECT_FLOAT_EQ(1.0f, pair[0].position.x);
-    EXPECT_FLOAT_EQ(3.0f, pair[1].position.x);
-    EXPECT_FLOAT_EQ(-3.0f, pair[0].position.z);
+    const GxIm3DVertex* pair = v + (1 * 5 + 2) * 2;
+    EXPECT_FLOAT_EQ(1.0f, pair[0].objVertex.x);
+    EXPECT_FLOAT_EQ(3.0f, pair[1].objVertex.x);
+    EXPECT_FLOAT_EQ(-3.0f, pair[0].objVertex.z);
     EXPECT_FLOAT_EQ(2.0f, pair[0].u);
     EXPECT_FLOAT_EQ(1.0f, pair[0].v);
     EXPECT_FLOAT_EQ(2.0f, pair[1].v);

@@ -11,10 +11,10 @@ constexpr double kPi = 3.14159265358979323846;
 // Vertices of DrawDebugLines carry no colour of their own choosing: a fixed opaque white.
 constexpr GxUInt32 kLineColor = 0xFFFFFFFFu;
 
-FerroxImVertex MakeVertex(const GxV3d& position, GxUInt32 color)
+GxIm3DVertex MakeVertex(const GxV3d& position, GxUInt32 color)
 {
-    FerroxImVertex v = {};
-    v.position = position;
+    GxIm3DVertex v = {};
+    v.objVertex = position;
     v.color = color;
     return v;
 }
@@ -37,24 +37,24 @@ GxUInt32 FerroxPackColor(const GxRGBA& color)
 
 void BeginDebugDraw()
 {
-    FerroxSetRenderState(FERROX_RS_SHADEMODE, FERROX_SHADE_GOURAUD);
-    FerroxSetRenderState(FERROX_RS_TEXTURERASTER, 0);
-    FerroxSetRenderState(FERROX_RS_VERTEXALPHA, 0);
-    FerroxSetRenderState(FERROX_RS_ZTEST, 1);
-    FerroxSetRenderState(FERROX_RS_ZWRITE, 1);
+    FerroxSetRenderState(gxRENDERSTATESHADEMODE, FERROX_SHADE_GOURAUD);
+    FerroxSetRenderState(gxRENDERSTATETEXTURERASTER, 0);
+    FerroxSetRenderState(gxRENDERSTATEVERTEXALPHAENABLE, 0);
+    FerroxSetRenderState(gxRENDERSTATEZTESTENABLE, 1);
+    FerroxSetRenderState(gxRENDERSTATEZWRITEENABLE, 1);
 }
 
 void EndDebugDraw()
 {
-    FerroxSetRenderState(FERROX_RS_SRCBLEND, FERROX_BLEND_SRCALPHA);
-    FerroxSetRenderState(FERROX_RS_DESTBLEND, FERROX_BLEND_INVSRCALPHA);
-    FerroxSetRenderState(FERROX_RS_ZTEST, 1);
-    FerroxSetRenderState(FERROX_RS_ZWRITE, 1);
+    FerroxSetRenderState(gxRENDERSTATESRCBLEND, FERROX_BLEND_SRCALPHA);
+    FerroxSetRenderState(gxRENDERSTATEDESTBLEND, FERROX_BLEND_INVSRCALPHA);
+    FerroxSetRenderState(gxRENDERSTATEZTESTENABLE, 1);
+    FerroxSetRenderState(gxRENDERSTATEZWRITEENABLE, 1);
 }
 
-std::vector<FerroxImVertex> BuildDebugLineVertices(const GxV3d* points, int count, float height)
+std::vector<GxIm3DVertex> BuildDebugLineVertices(const GxV3d* points, int count, float height)
 {
-    std::vector<FerroxImVertex> vertices;
+    std::vector<GxIm3DVertex> vertices;
     if (points == nullptr || count <= 0) {
         return vertices;
     }
@@ -69,7 +69,7 @@ std::vector<FerroxImVertex> BuildDebugLineVertices(const GxV3d* points, int coun
 
 void DrawDebugLines(const GxV3d* points, int count, float height)
 {
-    std::vector<FerroxImVertex> vertices = BuildDebugLineVertices(points, count, height);
+    std::vector<GxIm3DVertex> vertices = BuildDebugLineVertices(points, count, height);
     if (vertices.size() < 2) {
         return;
     }
@@ -94,10 +94,10 @@ GxV3d* MakeDebugCircle(const GxV3d& midpoint, float radius, int count)
     return points;
 }
 
-std::vector<FerroxImVertex> BuildDebugGridVertices(const GxV3d& origin, int columns, int rows, float cellSize,
-                                                   const GxRGBA& color)
+std::vector<GxIm3DVertex> BuildDebugGridVertices(const GxV3d& origin, int columns, int rows, float cellSize,
+                                                 const GxRGBA& color)
 {
-    std::vector<FerroxImVertex> vertices;
+    std::vector<GxIm3DVertex> vertices;
     if (columns < 0 || rows < 0) {
         return vertices;
     }
@@ -118,7 +118,7 @@ std::vector<FerroxImVertex> BuildDebugGridVertices(const GxV3d& origin, int colu
 
 void DrawDebugGrid(const GxV3d& origin, int columns, int rows, float cellSize, const GxRGBA& color)
 {
-    std::vector<FerroxImVertex> vertices = BuildDebugGridVertices(origin, columns, rows, cellSize, color);
+    std::vector<GxIm3DVertex> vertices = BuildDebugGridVertices(origin, columns, rows, cellSize, color);
     if (vertices.empty()) {
         return;
     }

@@ -40,12 +40,12 @@ TEST(DebugDraw, CircleClosesOnItsFirstPointAndNeedsTwoPoints)
 
 TEST(DebugDraw, GridAndLineVertices)
 {
-    const std::vector<FerroxImVertex> grid = BuildDebugGridVertices({0, 1, 0}, 2, 3, 2.0f, GxRGBA{255, 0, 255, 255});
+    const std::vector<GxIm3DVertex> grid = BuildDebugGridVertices({0, 1, 0}, 2, 3, 2.0f, GxRGBA{255, 0, 255, 255});
     ASSERT_EQ(14u, grid.size());
     int alongX = 0, alongZ = 0;
     for (size_t i = 0; i < grid.size(); i += 2) {
-        const GxV3d& a = grid[i].position;
-        const GxV3d& b = grid[i + 1].position;
+        const GxV3d& a = grid[i].objVertex;
+        const GxV3d& b = grid[i + 1].objVertex;
         alongX += a.z == b.z && a.x != b.x;
         alongZ += a.x == b.x && a.z != b.z;
         EXPECT_FLOAT_EQ(1.0f, a.y);
@@ -53,14 +53,14 @@ TEST(DebugDraw, GridAndLineVertices)
     EXPECT_EQ(4, alongX);
     EXPECT_EQ(3, alongZ);
     EXPECT_EQ(0xFFFF00FFu, grid[0].color);
-    EXPECT_FLOAT_EQ(4.0f, grid[1].position.x);
-    EXPECT_FLOAT_EQ(-6.0f, grid[7].position.z);
+    EXPECT_FLOAT_EQ(4.0f, grid[1].objVertex.x);
+    EXPECT_FLOAT_EQ(-6.0f, grid[7].objVertex.z);
     EXPECT_TRUE(BuildDebugGridVertices({0, 0, 0}, -1, 3, 1.0f, GxRGBA{}).empty());
 
     const GxV3d points[3] = {{0, 0, 0}, {1, 2, 0}, {2, 0, 1}};
-    const std::vector<FerroxImVertex> line = BuildDebugLineVertices(points, 3, 0.1f);
+    const std::vector<GxIm3DVertex> line = BuildDebugLineVertices(points, 3, 0.1f);
     ASSERT_EQ(3u, line.size());
-    EXPECT_FLOAT_EQ(2.1f, line[1].position.y);
+    EXPECT_FLOAT_EQ(2.1f, line[1].objVertex.y);
     EXPECT_TRUE(BuildDebugLineVertices(nullptr, 3, 0.1f).empty());
 }
 

@@ -16,18 +16,6 @@ namespace {
 
 using Bytes = std::vector<GxUInt8>;
 
-// Memory functions that count live blocks, so failures can be checked for leaks.
-long gBmpLive = 0;
-void* BmpTestCount(void* p) { gBmpLive += p != nullptr; return p; }
-void* BmpTestMalloc(size_t size, GxUInt32) { return BmpTestCount(std::malloc(size)); }
-void BmpTestFree(void* block) { gBmpLive -= block != nullptr; std::free(block); }
-void* BmpTestRealloc(void* block, size_t size, GxUInt32)
-{
-    return block ? std::realloc(block, size) : BmpTestCount(std::malloc(size));
-}
-void* BmpTestCalloc(size_t n, size_t size, GxUInt32) { return BmpTestCount(std::calloc(n, size)); }
-const GxMemoryFunctions gBmpMemory = {BmpTestMalloc, BmpTestFree, BmpTestRealloc, BmpTestCalloc};
-
 void Put(Bytes& out, GxUInt32 v, int bytes)
 {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<GxUInt8>(v >> (8 * i)));
@@ -131,24 +119,14 @@ bool Same(const GxRGBA& a, const GxRGBA& b)
     return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
 }
 
-GxInt32 TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error.errorCode;
-}
-
 class BmpTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(GxTestEngineStart(0, 0, &gBmpMemory));
-        ASSERT_TRUE(GxFileSystemManagerOpen(2));
-        GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-        ASSERT_TRUE(fs != nullptr && GxFileSystemRegister(fs));
-        GxFileSystemManagerSetDefault(fs);
+        ASSERT_TRUE(GxTestEngineStart(0, 0, GxTestMemoryReset()));
+        ASSERT_TRUE(GxTestFileSystemOpen());
         path = std::string("bmp_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bmp";
-        TakeError();
+        GxTestTakeErrorCode();
     }
     void TearDown() override
     {
@@ -156,12 +134,7 @@ protected:
         std::remove(path.c_str());
         GxTestEngineShutdown();
     }
-    bool Store(const Bytes& bytes)
-    {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        const bool ok = f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
-        return f && std::fclose(f) == 0 && ok;
-    }
+    bool Store(const Bytes& bytes) { return GxTestStoreFile(path, bytes); }
     Bytes Load()
     {
         Bytes bytes;
@@ -310,19 +283,19 @@ TEST_F(BmpTest, UnsafeOrUnsupportedFilesAreRefused)
     };
     // Free lists give their blocks back with their last entry, so count after a first read.
     GxImageDestroy(Read(base()));
-    const long live = gBmpLive;
+    const long live = GxTestLiveBlocks();
     for (const Case& c : cases) {
         BmpSpec spec = base();
         c.change(spec);
         EXPECT_EQ(Read(spec), nullptr) << c.what;
-        EXPECT_EQ(TakeError(), c.error) << c.what;
+        EXPECT_EQ(GxTestTakeErrorCode(), c.error) << c.what;
     }
     Bytes notBmp = MakeBmp(base());
     notBmp[1] = 'A';
     ASSERT_TRUE(Store(notBmp));
     EXPECT_EQ(GxImageReadBMP(path.c_str()), nullptr);
     EXPECT_EQ(GxImageReadBMP(nullptr), nullptr);
-    EXPECT_EQ(gBmpLive, live);
+    EXPECT_EQ(GxTestLiveBlocks(), live);
 }
 
 TEST_F(BmpTest, EveryTruncationIsRefused)
@@ -355,13 +328,13 @@ TEST_F(BmpTest, EveryTruncationIsRefused)
         GxImage* image = GxImageReadBMP(path.c_str());
         ASSERT_NE(image, nullptr);
         GxImageDestroy(image);
-        const long live = gBmpLive;
+        const long live = GxTestLiveBlocks();
         for (size_t n = 0; n < good.size(); ++n) {
             ASSERT_TRUE(Store(Bytes(good.begin(), good.begin() + static_cast<long>(n))));
             EXPECT_EQ(GxImageReadBMP(path.c_str()), nullptr) << "prefix of " << n << " of " << good.size();
-            TakeError();
+            GxTestTakeErrorCode();
         }
-        EXPECT_EQ(gBmpLive, live);
+        EXPECT_EQ(GxTestLiveBlocks(), live);
     }
 }
 
@@ -423,13 +396,13 @@ TEST_F(BmpTest, FailedWritesAreReported)
     ASSERT_TRUE(GxImageAllocatePixels(image));
     // The device accepts the open and refuses every byte.
     EXPECT_EQ(GxImageWriteBMP(image, "C:\\dev\\full"), nullptr);
-    EXPECT_EQ(TakeError(), gxERRWRITE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRWRITE);
     EXPECT_EQ(GxImageWriteBMP(image, "bmp_test_no_such_dir/x.bmp"), nullptr);
-    TakeError();
+    GxTestTakeErrorCode();
     GxImage* sixteen = GxImageCreate(2, 2, 16);
     ASSERT_TRUE(GxImageAllocatePixels(sixteen));
     EXPECT_EQ(GxImageWriteBMP(sixteen, path.c_str()), nullptr);
-    EXPECT_EQ(TakeError(), gxERRUNSUPPORTED);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRUNSUPPORTED);
     EXPECT_EQ(GxImageWriteBMP(nullptr, path.c_str()), nullptr);
     GxImageDestroy(image);
     GxImageDestroy(sixteen);

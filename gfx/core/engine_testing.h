@@ -1,10 +1,18 @@
 // Test device for the graphics core's tests: answers the lifecycle requests and records them.
 #pragma once
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/win32fs.h"
 
 // A headless device: handles open, close, start, stop, register, the standard functions,
 // after-start and before-stop, and nothing else, so every query falls to the dispatcher.
@@ -94,4 +102,110 @@ inline void GxTestEngineShutdown(void)
     }
     GxError discard;
     GxErrorGet(&discard);
+}
+
+// What the test memory functions saw: every live block with its hint, the mallocs and frees,
+// the largest request, and failures still to give.
+struct GxTestMemory {
+    std::map<void*, GxUInt32> live;                         // block -> hint
+    std::vector<std::pair<size_t, GxUInt32>> mallocs;       // size and hint of each malloc served
+    int frees = 0;                                          // blocks freed
+    size_t largest = 0;                                     // largest request of any kind
+    int mallocFailAfter = -1;                               // mallocs left before they fail; -1 never
+    int reallocFailures = 0;                                // reallocs left to fail
+};
+
+inline GxTestMemory gxTestMemory;
+
+inline void* GxTestMemoryNote(void* block, size_t size, GxUInt32 hint)
+{
+    gxTestMemory.largest = std::max(gxTestMemory.largest, size);
+    if (block != nullptr) {
+        gxTestMemory.live[block] = hint;
+    }
+    return block;
+}
+
+inline void* GxTestMalloc(size_t size, GxUInt32 hint)
+{
+    if (gxTestMemory.mallocFailAfter == 0) {
+        return nullptr;
+    }
+    if (gxTestMemory.mallocFailAfter > 0) {
+        gxTestMemory.mallocFailAfter--;
+    }
+    gxTestMemory.mallocs.push_back({size, hint});
+    return GxTestMemoryNote(std::malloc(size), size, hint);
+}
+
+inline void GxTestFree(void* block)
+{
+    if (block != nullptr) {
+        gxTestMemory.frees++;
+        gxTestMemory.live.erase(block);
+    }
+    std::free(block);
+}
+
+inline void* GxTestRealloc(void* block, size_t size, GxUInt32 hint)
+{
+    if (gxTestMemory.reallocFailures > 0) {
+        gxTestMemory.reallocFailures--;
+        return nullptr;
+    }
+    void* fresh = std::realloc(block, size);
+    if (fresh != nullptr) {
+        gxTestMemory.live.erase(block);
+    }
+    return GxTestMemoryNote(fresh, size, hint);
+}
+
+inline void* GxTestCalloc(size_t count, size_t size, GxUInt32 hint)
+{
+    return GxTestMemoryNote(std::calloc(count, size), count * size, hint);
+}
+
+inline const GxMemoryFunctions gxTestMemoryFunctions = {GxTestMalloc, GxTestFree, GxTestRealloc, GxTestCalloc};
+
+// Forgets what the test memory functions saw; the engine must not hold blocks from them.
+inline const GxMemoryFunctions* GxTestMemoryReset(void)
+{
+    gxTestMemory = GxTestMemory();
+    return &gxTestMemoryFunctions;
+}
+
+// Live blocks whose hint, masked, equals value; all of them by default.
+inline long GxTestLiveBlocks(GxUInt32 mask = 0, GxUInt32 value = 0)
+{
+    return std::count_if(gxTestMemory.live.begin(), gxTestMemory.live.end(),
+                         [&](const std::pair<void* const, GxUInt32>& block) { return (block.second & mask) == value; });
+}
+
+inline GxInt32 GxTestTakeErrorCode(void)
+{
+    GxError error;
+    GxErrorGet(&error);
+    return error.errorCode;
+}
+
+// Opens the file-system manager with a Win32 file system on "C:" as the default.
+inline bool GxTestFileSystemOpen(void)
+{
+    if (!GxFileSystemManagerOpen(2)) {
+        return false;
+    }
+    GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
+    if (fs == nullptr || !GxFileSystemRegister(fs)) {
+        return false;
+    }
+    GxFileSystemManagerSetDefault(fs);
+    return true;
+}
+
+// Writes bytes to a host file; true when all of them were written.
+inline bool GxTestStoreFile(const std::string& path, const std::vector<GxUInt8>& bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    const bool ok = f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
+    return f && std::fclose(f) == 0 && ok;
 }

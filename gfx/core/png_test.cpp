@@ -16,18 +16,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Memory functions that count live blocks, so failures can be checked for leaks.
-long gPngLive = 0;
-void* PngTestCount(void* p) { gPngLive += p != nullptr; return p; }
-void* PngTestMalloc(size_t size, GxUInt32) { return PngTestCount(std::malloc(size)); }
-void PngTestFree(void* block) { gPngLive -= block != nullptr; std::free(block); }
-void* PngTestRealloc(void* block, size_t size, GxUInt32)
-{
-    return block ? std::realloc(block, size) : PngTestCount(std::malloc(size));
-}
-void* PngTestCalloc(size_t n, size_t size, GxUInt32) { return PngTestCount(std::calloc(n, size)); }
-const GxMemoryFunctions gPngMemory = {PngTestMalloc, PngTestFree, PngTestRealloc, PngTestCalloc};
-
 // An expected pixel: R, G, B, A for 32-bit images, or the index for palettised ones.
 struct Expected {
     GxInt32 depth;
@@ -39,11 +27,8 @@ class PngTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(GxTestEngineStart(0, 0, &gPngMemory));
-        ASSERT_TRUE(GxFileSystemManagerOpen(2));
-        GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-        ASSERT_TRUE(fs != nullptr && GxFileSystemRegister(fs));
-        GxFileSystemManagerSetDefault(fs);
+        ASSERT_TRUE(GxTestEngineStart(0, 0, GxTestMemoryReset()));
+        ASSERT_TRUE(GxTestFileSystemOpen());
         path = std::string("png_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png";
     }
     void TearDown() override
@@ -52,12 +37,7 @@ protected:
         std::remove(path.c_str());
         GxTestEngineShutdown();
     }
-    bool Store(const Bytes& bytes)
-    {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        const bool ok = f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
-        return f && std::fclose(f) == 0 && ok;
-    }
+    bool Store(const Bytes& bytes) { return GxTestStoreFile(path, bytes); }
     GxImage* ReadBack(const ContentPngImage& png)
     {
         const Bytes bytes = ContentPngEncode(png);
@@ -281,7 +261,7 @@ TEST_F(PngTest, DamagedFilesFailCleanly)
     GxImage* first = GxImageReadPNG(path.c_str());
     ASSERT_NE(first, nullptr);
     GxImageDestroy(first);
-    const long live = gPngLive;
+    const long live = GxTestLiveBlocks();
     for (size_t n = 0; n < good.size(); ++n) {
         ASSERT_TRUE(Store(Bytes(good.begin(), good.begin() + static_cast<long>(n))));
         GxImage* image = GxImageReadPNG(path.c_str());
@@ -295,7 +275,7 @@ TEST_F(PngTest, DamagedFilesFailCleanly)
         ASSERT_TRUE(Store(bad));
         GxImageDestroy(GxImageReadPNG(path.c_str()));
     }
-    EXPECT_EQ(gPngLive, live);
+    EXPECT_EQ(GxTestLiveBlocks(), live);
     GxError error;
     GxErrorGet(&error);
     EXPECT_EQ(GxImageReadPNG(nullptr), nullptr);

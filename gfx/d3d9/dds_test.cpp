@@ -1,13 +1,20 @@
 // Tests of the DXT decoders and the DDS reader: native and converted formats, mipmaps, cube maps, bad files.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
+#include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
+#include "gfx/core/memory.h"
 #include "gfx/core/stream.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/dds.h"
+#include "gfx/core/win32fs.h"
 #include "gfx/d3d9/raster.h"
 #include "platform/d3d9/d3d9_soft.h"
 #include "tools/content/dds_writer.h"
@@ -340,19 +347,18 @@ TEST_F(DDSRead, UncompressedNativeUsesTheFilePitch)
 
 TEST_F(DDSRead, ConvertedUncompressedLayouts)
 {
-    Refuse(D3DFMT_R5G6B5);
-    Refuse(D3DFMT_L8);
-    ContentDds rgb565;
-    rgb565.width = 2;
-    rgb565.height = 1;
-    ContentDdsSetMasks(&rgb565, 0x40, 16, 0xF800, 0x7E0, 0x1F, 0);
-    rgb565.data = {0x00, 0xF8, 0x1F, 0x00};
-    GxRaster* a = Read(ContentDdsBytes(rgb565));
+    // The device has no R3G3B2 textures: the texels go to a 565 raster.
+    ContentDds rgb332;
+    rgb332.width = 2;
+    rgb332.height = 1;
+    ContentDdsSetMasks(&rgb332, 0x40, 8, 0xE0, 0x1C, 0x3, 0);
+    rgb332.data = {0xE0, 0x03};
+    GxRaster* a = Read(ContentDdsBytes(rgb332));
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(Nibble(a), gxRASTERFORMAT565);
     std::vector<GxUInt8> got = Image32(a);
-    EXPECT_EQ(At(got, 2, 0, 0), (Texel{248, 0, 0, 255}));
-    EXPECT_EQ(At(got, 2, 1, 0), (Texel{0, 0, 248, 255}));
+    EXPECT_EQ(At(got, 2, 0, 0), (Texel{224, 0, 0, 255}));
+    EXPECT_EQ(At(got, 2, 1, 0), (Texel{0, 0, 192, 255}));
 
     // 10:10:10:2 with red mask 0x3FF takes red from the high field.
     ContentDds wide;
@@ -397,6 +403,16 @@ TEST_F(DDSRead, MipmapsAndMissingLevels)
     EXPECT_EQ(GxRasterGetNumLevels(raster), 3);
     EXPECT_EQ(Level(raster, 1, 16, 1), level1);
     EXPECT_EQ(Level(raster, 2, 16, 1), level2);
+
+    // Block rows round up: a level 6 texels high holds two rows of blocks, and the next level follows them.
+    ContentDds tall = DXTFile(5, 8, 6, Gradient(8, 6, true));
+    const std::vector<GxUInt8> tallLevel1 = ContentDxtEncode(5, 4, 3, Gradient(4, 3, false).data());
+    tall.data.insert(tall.data.end(), tallLevel1.begin(), tallLevel1.end());
+    ContentDdsSetMipmaps(&tall, 2);
+    GxRaster* uneven = Read(ContentDdsBytes(tall));
+    ASSERT_NE(uneven, nullptr);
+    EXPECT_EQ(Level(uneven, 0, 32, 2), std::vector<GxUInt8>(tall.data.begin(), tall.data.begin() + 64));
+    EXPECT_EQ(Level(uneven, 1, 16, 1), tallLevel1);
 
     // An uncompressed file that lists fewer levels than the texture has is refused.
     ContentDds argb = ArgbFile(8, 8, Gradient(8, 8, true));
@@ -469,6 +485,7 @@ TEST_F(DDSRead, BadFilesAreRefused)
     empty.height = 0;
     EXPECT_EQ(Read(ContentDdsBytes(empty)), nullptr);
 
+    LastError();
     EXPECT_EQ(GxD3D9RasterReadDDS(nullptr), nullptr);
     EXPECT_EQ(LastError(), gxERRNULLARG);
 }
@@ -493,4 +510,74 @@ TEST_F(DDSRead, EveryTruncationIsRefused)
 
     Refuse(D3DFMT_DXT3);
     ExpectEveryTruncationRefused(ContentDdsBytes(DXTFile(3, 8, 4, Gradient(8, 4, true))));
+}
+
+namespace {
+
+class DDSFind : public DDSRead {
+protected:
+    void SetUp() override
+    {
+        DDSRead::SetUp();
+        ASSERT_TRUE(GxFileSystemManagerOpen(2));
+        GxFileSystem* drive = GxWin32FileSystemCreate(4, "C:", "DDS");
+        ASSERT_NE(drive, nullptr);
+        ASSERT_TRUE(GxFileSystemRegister(drive));
+        GxFileSystemManagerSetDefault(drive);
+        dir = std::filesystem::temp_directory_path() / ("dds_test_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        std::filesystem::create_directories(dir / "sub");
+        const std::vector<uint8_t> bytes = ContentDdsBytes(DXTFile(1, 4, 4, Gradient(4, 4, false)));
+        std::ofstream(dir / "sub" / "wall.dds", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    void TearDown() override
+    {
+        GxImageSetPath("");
+        GxFileSystemManagerClose();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+        DDSRead::TearDown();
+    }
+    std::string Drive(const std::filesystem::path& path) const { return "C:" + path.generic_string(); }
+
+    std::filesystem::path dir;
+};
+
+}  // namespace
+
+TEST_F(DDSFind, NamesAlongTheSearchPath)
+{
+    GxChar* file = nullptr;
+    GxChar* name = nullptr;
+    // An absolute name: the texture is named after the part behind the last separator.
+    const std::string absolute = Drive(dir / "sub" / "wall");
+    ASSERT_TRUE(GxD3D9DDSFindFile(absolute.c_str(), &file, &name));
+    EXPECT_EQ(std::string(file), absolute + ".dds");
+    EXPECT_STREQ(name, "wall");
+    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, file);
+    ASSERT_NE(stream, nullptr);
+    GxRaster* raster = GxD3D9RasterReadDDS(stream);
+    GxStreamClose(stream, nullptr);
+    ASSERT_NE(raster, nullptr);
+    rasters.push_back(raster);
+    GxFree(file);
+    GxFree(name);
+
+    // Along the path the first entry holding the file wins and the given name is kept.
+    const std::string path = Drive(dir / "none") + "/;" + Drive(dir / "sub") + "/";
+    GxImageSetPath(path.c_str());
+    ASSERT_TRUE(GxD3D9DDSFindFile("wall", &file, &name));
+    EXPECT_EQ(std::string(file), Drive(dir / "sub" / "wall.dds"));
+    EXPECT_STREQ(name, "wall");
+    GxFree(file);
+    GxFree(name);
+
+    // Missing files and names longer than any path are a clear failure.
+    LastError();
+    EXPECT_FALSE(GxD3D9DDSFindFile("missing", &file, &name));
+    EXPECT_EQ(LastError(), gxERRTEXTURENOTFOUND);
+    EXPECT_EQ(file, nullptr);
+    const std::string longName(2000, 'x');
+    EXPECT_FALSE(GxD3D9DDSFindFile(longName.c_str(), &file, &name));
+    EXPECT_EQ(LastError(), gxERRTEXTURENOTFOUND);
 }

@@ -583,6 +583,11 @@ void GlBackend::TargetSize(const D3D9State& state, int* width, int* height) cons
   *height = rt ? static_cast<int>(rt->height) : 1;
 }
 
+static void GlEnableCap(GLenum cap, bool on) {
+  if (on) glEnable(cap);
+  else glDisable(cap);
+}
+
 static void GlColorOf(D3DCOLOR c, float out[4]) {
   out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
   out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
@@ -611,7 +616,6 @@ HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rec
   glClearColor(c[0], c[1], c[2], c[3]);
   glClearDepth(std::min(std::max(z, 0.0f), 1.0f));
   glClearStencil(static_cast<GLint>(stencil));
-  glEnable(GL_SCISSOR_TEST);
   // Only the viewport (and the scissor rectangle while enabled) is cleared.
   LONG vx0 = static_cast<LONG>(state.viewport.X), vy0 = static_cast<LONG>(state.viewport.Y);
   LONG vx1 = vx0 + static_cast<LONG>(state.viewport.Width), vy1 = vy0 + static_cast<LONG>(state.viewport.Height);
@@ -631,6 +635,11 @@ HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rec
       y1 = std::min(y1, rects[i].y2);
     }
     if (x1 <= x0 || y1 <= y0) continue;
+    // A clear of the whole target takes GL's fast path without a scissor.
+    int tw = 0, th = 0;
+    TargetSize(state, &tw, &th);
+    const bool whole = x0 <= 0 && y0 <= 0 && x1 >= tw && y1 >= th;
+    GlEnableCap(GL_SCISSOR_TEST, !whole);
     glScissor(x0, y0, x1 - x0, y1 - y0);
     glClear(mask);
   }
@@ -643,6 +652,12 @@ HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, cons
   GlContextBind(&ctx_);
   const GlAttachment color = AttachmentOf(backBuffer);
   if (!color.valid) return D3DERR_INVALIDCALL;
+  if (GlContextHeadless(&ctx_)) {
+    // No one can see the window: copying the frame there would only make
+    // the next frame wait for this one. Read-back reads the FBO anyway.
+    glFlush();
+    return D3D_OK;
+  }
   AttachTo(GL_READ_FRAMEBUFFER, readFbo_, color, GlAttachment());
   qgl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glDrawBuffer(GL_BACK);

@@ -121,3 +121,9 @@ void GlContextSwap(GlContext* ctx, int interval) {
   }
   SDL_GL_SwapWindow(ctx->window);
 }
+
+bool GlContextHeadless(const GlContext* ctx) {
+  if (!ctx || !ctx->window || ctx->ownsWindow) return true;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && std::strcmp(driver, "offscreen") == 0;
+}

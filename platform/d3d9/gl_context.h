@@ -22,6 +22,9 @@ void GlContextBind(const GlContext* ctx);
 // Drawable size of the window (the client size).
 void GlContextDrawableSize(const GlContext* ctx, int* width, int* height);
 void GlContextSwap(GlContext* ctx, int interval);
+// True when nothing drawn to the window can be seen: our own hidden window,
+// or SDL's offscreen video driver.
+bool GlContextHeadless(const GlContext* ctx);
 // The SDL window behind an HWND of the Win32 layer, or null.
 SDL_Window* GlWindowFromHwnd(void* hwnd);
 

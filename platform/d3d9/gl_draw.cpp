@@ -410,7 +410,10 @@ void GlBackend::ApplyLighting(const D3D9State& state, bool pretransformed, bool 
   float ambient[4];
   GlColorValue(rs[D3DRS_AMBIENT], ambient);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, rs[D3DRS_LOCALVIEWER] ? GL_TRUE : GL_FALSE);
+  // The viewer position and a separate specular sum matter only with
+  // specular light; without it GL's simpler lighting gives the same colours.
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, rs[D3DRS_LOCALVIEWER] && specular ? GL_TRUE : GL_FALSE);
+  glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, specular ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR);
   // Colour tracking overwrites the material, so send the material after
   // switching tracking off and before switching it on.
   glDisable(GL_COLOR_MATERIAL);
