@@ -8,19 +8,11 @@
 #include <fstream>
 #include <string>
 
-#include "gfx/core/engine.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/win32fs.h"
+#include "gfx/core/engine_testing.h"
 
 inline bool FerroxFuzzFilesStart()
 {
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxFileSystemManagerOpen(2))
-        return false;
-    GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-    if (!fs || !GxFileSystemRegister(fs))
-        return false;
-    GxFileSystemManagerSetDefault(fs);
-    return true;
+    return GxEngineInit(nullptr, 0, 0x400000) && GxTestFileSystemOpen();
 }
 
 // A path in the temporary folder that no other process of the same target uses.

@@ -8,24 +8,12 @@
 
 namespace {
 
-std::string Dump(const CFerroxTagNode* node);
-
 // Values of the root are never written, so they are left out of the comparison after writing.
 std::string DumpWritten(const CFerroxTagNode* root)
 {
     std::string out;
     for (const CFerroxTagNode* child : root->children)
-        out += Dump(child);
-    return out;
-}
-
-std::string Dump(const CFerroxTagNode* node)
-{
-    std::string out = std::to_string(node->depth) + "[" + node->name + "]";
-    for (const std::string& value : node->values)
-        out += "{" + value + "}";
-    for (const CFerroxTagNode* child : node->children)
-        out += Dump(child);
+        out += FerroxTagNodeDump(child);
     return out;
 }
 
@@ -66,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     CFerroxTagTree fromMemory;
     fromMemory.LoadFromMemory(reinterpret_cast<const char*>(data), size);
-    if (Dump(fromFile.GetRoot()) != Dump(fromMemory.GetRoot()))
+    if (FerroxTagNodeDump(fromFile.GetRoot()) != FerroxTagNodeDump(fromMemory.GetRoot()))
         std::abort();
 
     // Searches and edits with a name taken from the input.

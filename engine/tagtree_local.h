@@ -1,7 +1,8 @@
-// Internals of the tag-tree reader shared with its tests: how file bytes are cut into line pieces.
+// Internals of the tag-tree reader shared with its tests: how file bytes are cut into line pieces, and a tree dump.
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "engine/tagtree.h"
 
@@ -27,3 +28,14 @@ private:
     size_t m_size;
     size_t m_pos;
 };
+
+// The whole tree below node as text: each node's depth, name and values, in depth-first order.
+inline std::string FerroxTagNodeDump(const CFerroxTagNode* node)
+{
+    std::string out = std::to_string(node->depth) + "[" + node->name + "]";
+    for (const std::string& value : node->values)
+        out += "{" + value + "}";
+    for (const CFerroxTagNode* child : node->children)
+        out += FerroxTagNodeDump(child);
+    return out;
+}

@@ -17,17 +17,6 @@ void LoadText(CFerroxTagTree& tree, const std::string& text)
     ASSERT_EQ(1, tree.LoadFromMemory(text.data(), text.size()));
 }
 
-// The whole tree as text: each node's depth, name and values, in depth-first order.
-std::string Dump(const CFerroxTagNode* node)
-{
-    std::string out = std::to_string(node->depth) + "[" + node->name + "]";
-    for (const std::string& value : node->values)
-        out += "{" + value + "}";
-    for (const CFerroxTagNode* child : node->children)
-        out += Dump(child);
-    return out;
-}
-
 CFerroxTagNode* Child(CFerroxTagNode* node, size_t i)
 {
     return i < node->children.size() ? node->children[i] : nullptr;
@@ -294,7 +283,7 @@ TEST_F(TagTreeFiles, PiecesMatchTheFileLayersLineReads)
     }
     CFerroxTagTree tree;
     ASSERT_EQ(1, tree.Load(Path("t0.xml").c_str()));
-    EXPECT_EQ("0[root]1[<A>\n]{" + std::string(1022, 'a') + "}{" + std::string(1023, 'b') + "}", Dump(tree.GetRoot()));
+    EXPECT_EQ("0[root]1[<A>\n]{" + std::string(1022, 'a') + "}{" + std::string(1023, 'b') + "}", FerroxTagNodeDump(tree.GetRoot()));
 }
 
 TEST_F(TagTreeFiles, MissingOrUnwritableFilesFail)

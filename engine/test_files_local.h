@@ -8,20 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "gfx/core/engine.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/win32fs.h"
+#include "gfx/core/engine_testing.h"
 
 class FerroxTestFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        ASSERT_TRUE(GxFileSystemManagerOpen(2));
-        GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-        ASSERT_NE(nullptr, fs);
-        ASSERT_TRUE(GxFileSystemRegister(fs));
-        GxFileSystemManagerSetDefault(fs);
+        ASSERT_TRUE(GxTestFileSystemOpen());
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_dir = std::filesystem::temp_directory_path()
             / (std::string("ferrox_") + info->test_suite_name() + "_" + info->name());

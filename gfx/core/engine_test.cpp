@@ -17,41 +17,11 @@ GxError TakeError()
     return error;
 }
 
-// Memory functions that count calls and can be told to fail.
-struct CountingMemory {
-    int mallocs = 0;
-    int frees = 0;
-    int failAfter = -1;  // allocations left before they fail; -1 never
-    std::vector<GxUInt32> hints;
-};
-CountingMemory counting;
-
-void* CountingMalloc(size_t size, GxUInt32 hint)
-{
-    if (counting.failAfter == 0) {
-        return nullptr;
-    }
-    if (counting.failAfter > 0) {
-        counting.failAfter--;
-    }
-    counting.mallocs++;
-    counting.hints.push_back(hint);
-    return malloc(size);
-}
-void CountingFree(void* block)
-{
-    counting.frees++;
-    free(block);
-}
-void* CountingRealloc(void* block, size_t size, GxUInt32) { return realloc(block, size); }
-void* CountingCalloc(size_t count, size_t size, GxUInt32) { return calloc(count, size); }
-const GxMemoryFunctions countingFunctions = {CountingMalloc, CountingFree, CountingRealloc, CountingCalloc};
-
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        counting = CountingMemory();
+        GxTestMemoryReset();
         GxTestDeviceInstall();
         TakeError();
     }
@@ -146,26 +116,26 @@ TEST_F(EngineTest, RegistrationIsClosedWhileTheEngineIsOpen)
 
 TEST_F(EngineTest, FailedOpenLeavesTheStaticInstanceCurrent)
 {
-    ASSERT_TRUE(GxEngineInit(&countingFunctions, 0, 0x400000));
+    ASSERT_TRUE(GxEngineInit(&gxTestMemoryFunctions, 0, 0x400000));
     GxEngine* staticInstance = GxEngineInstance;
     gxTestDevice.failRequest = gxDEVICESYSTEMOPEN;
-    const int freesBefore = counting.frees;
+    const int freesBefore = gxTestMemory.frees;
     EXPECT_FALSE(GxEngineOpen(&window));
     EXPECT_EQ(staticInstance, GxEngineInstance);
     EXPECT_EQ(gxENGINESTATUSINITED, GxEngineInstance->engineStatus);
     EXPECT_EQ(0, GxEngineGetOpenCount());
-    EXPECT_EQ(freesBefore + 1, counting.frees);
+    EXPECT_EQ(freesBefore + 1, gxTestMemory.frees);
 
     // No memory for the instance.
     gxTestDevice.failRequest = -1;
-    counting.failAfter = 0;
+    gxTestMemory.mallocFailAfter = 0;
     TakeError();
     EXPECT_FALSE(GxEngineOpen(&window));
     EXPECT_EQ(gxERRNOMEMORY, TakeError().errorCode);
     EXPECT_EQ(staticInstance, GxEngineInstance);
-    counting.failAfter = -1;
+    gxTestMemory.mallocFailAfter = -1;
     EXPECT_TRUE(GxEngineOpen(&window));
-    EXPECT_EQ(gxMEMHINTDURGLOBAL, counting.hints.back());
+    EXPECT_EQ(gxMEMHINTDURGLOBAL, gxTestMemory.mallocs.back().second);
 }
 
 TEST_F(EngineTest, FailedStartUnwindsTheModulesAndStopsTheDevice)
@@ -232,14 +202,14 @@ TEST_F(EngineTest, QueriesFallBackToTheDispatcherDefaults)
 
 TEST_F(EngineTest, CloseCopiesTheCoreWordsBackIntoTheStaticInstance)
 {
-    ASSERT_TRUE(GxEngineInit(&countingFunctions, 0, 0x1234));
+    ASSERT_TRUE(GxEngineInit(&gxTestMemoryFunctions, 0, 0x1234));
     ASSERT_TRUE(GxEngineOpen(&window));
     GxEngineInstance->curWorld = reinterpret_cast<GxWorld*>(&window);
     GxEngineInstance->dOpenDevice.gammaCorrection = 1.5f;
     ASSERT_TRUE(GxEngineClose());
     EXPECT_EQ(reinterpret_cast<GxWorld*>(&window), GxEngineInstance->curWorld);
     EXPECT_EQ(1.5f, GxEngineInstance->dOpenDevice.gammaCorrection);
-    EXPECT_EQ(CountingMalloc, GxEngineInstance->memoryFuncs.gxMalloc);
+    EXPECT_EQ(GxTestMalloc, GxEngineInstance->memoryFuncs.gxMalloc);
     EXPECT_EQ(gxENGINESTATUSINITED, GxEngineInstance->engineStatus);
     EXPECT_EQ(0x1234u, GxEngineInstance->resArenaInitSize);
 }
@@ -252,11 +222,11 @@ TEST_F(EngineTest, FailedInitUndoesEverythingAndCanBeRetried)
     EXPECT_EQ(-1, GxEngineGetPluginOffset(0x40F));
 
     gxTestDevice.rasterExtensionResult = 1;
-    counting.failAfter = 0;
-    EXPECT_FALSE(GxEngineInit(&countingFunctions, 0, 0x400000));
+    gxTestMemory.mallocFailAfter = 0;
+    EXPECT_FALSE(GxEngineInit(&gxTestMemoryFunctions, 0, 0x400000));
     EXPECT_EQ(gxENGINESTATUSIDLE, GxEngineInstance->engineStatus);
 
-    counting.failAfter = -1;
+    gxTestMemory.mallocFailAfter = -1;
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     EXPECT_EQ(static_cast<GxInt32>(sizeof(GxEngine)), GxEngineGetPluginOffset(0x40F));
 }

@@ -12,59 +12,8 @@
 
 namespace {
 
-// Memory functions that count live blocks carrying the frame module's id (0x0E),
-// leaving out the module's own resizable scratch array.
-struct alignas(16) BlockHeader {
-    GxUInt32 hint;
-    size_t size;
-};
-GxInt32 liveFrameBlocks = 0;
-
-bool IsFrameHint(GxUInt32 hint) { return (hint & 0x100FFFF) == 0x0E; }
-
-void* TrackMalloc(size_t size, GxUInt32 hint)
-{
-    auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
-    if (header == nullptr) {
-        return nullptr;
-    }
-    header->hint = hint;
-    header->size = size;
-    liveFrameBlocks += IsFrameHint(hint) ? 1 : 0;
-    return header + 1;
-}
-
-void TrackFree(void* block)
-{
-    if (block == nullptr) {
-        return;
-    }
-    BlockHeader* header = static_cast<BlockHeader*>(block) - 1;
-    liveFrameBlocks -= IsFrameHint(header->hint) ? 1 : 0;
-    std::free(header);
-}
-
-void* TrackRealloc(void* block, size_t size, GxUInt32 hint)
-{
-    void* fresh = TrackMalloc(size, hint);
-    if (fresh != nullptr && block != nullptr) {
-        const BlockHeader* header = static_cast<BlockHeader*>(block) - 1;
-        std::memcpy(fresh, block, header->size < size ? header->size : size);
-        TrackFree(block);
-    }
-    return fresh;
-}
-
-void* TrackCalloc(size_t count, size_t size, GxUInt32 hint)
-{
-    void* block = TrackMalloc(count * size, hint);
-    if (block != nullptr) {
-        std::memset(block, 0, count * size);
-    }
-    return block;
-}
-
-const GxMemoryFunctions trackingMemory = {TrackMalloc, TrackFree, TrackRealloc, TrackCalloc};
+// Live blocks carrying the frame module's id (0x0E), leaving out the module's own resizable scratch array.
+long LiveFrameBlocks() { return GxTestLiveBlocks(0x100FFFF, 0x0E); }
 
 // A frame extension: a tag that streams as 4 bytes, plus counters.
 constexpr GxUInt32 kTestPluginID = 0x7F01;
@@ -186,10 +135,9 @@ protected:
         failConstructorAt = -1;
         failExtensionRead = false;
         multiplies = 0;
-        liveFrameBlocks = 0;
         static int window = 0;
         GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(&trackingMemory, 1, 0x400000));
+        ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 1, 0x400000));
         extensionOffset = GxFrameRegisterPlugin(sizeof(TestExtension), kTestPluginID, ExtConstruct, nullptr, ExtCopy);
         ASSERT_GE(extensionOffset, static_cast<GxInt32>(sizeof(GxFrame)));
         ASSERT_GE(GxFrameRegisterPluginStream(kTestPluginID, ExtRead, ExtWrite, ExtSize), 0);
@@ -265,7 +213,7 @@ TEST_F(FrameTest, NewFrameIsAnUnlistedIdentityRoot)
     EXPECT_TRUE(DirtyRoots().empty());
     EXPECT_EQ(constructorCalls, 1);
     EXPECT_TRUE(GxFrameDestroy(frame));
-    EXPECT_EQ(liveFrameBlocks, 0);
+    EXPECT_EQ(LiveFrameBlocks(), 0);
 
     GxTestEngineShutdown();
     EXPECT_EQ(GxFrameCreate(), nullptr);
@@ -309,7 +257,7 @@ TEST_F(FrameTest, WorldMatricesAreComputedOnceAndMatchTheParentChain)
     EXPECT_EQ(multiplies, 2);
     GxMatrixSetMultiplyFunction(nullptr);
     GxFrameDestroyHierarchy(root);
-    EXPECT_EQ(liveFrameBlocks, 0);
+    EXPECT_EQ(LiveFrameBlocks(), 0);
 }
 
 TEST_F(FrameTest, WorldMatrixOnDemandKeepsObjectsPendingUntilSync)
@@ -384,7 +332,7 @@ TEST_F(FrameTest, ReparentingMovesTheDirtyListing)
     GxFrameDestroyHierarchy(d);
     EXPECT_TRUE(GxFrameDestroyHierarchy(nullptr));
     EXPECT_TRUE(DirtyRoots().empty());
-    EXPECT_EQ(liveFrameBlocks, 0);
+    EXPECT_EQ(LiveFrameBlocks(), 0);
 }
 
 TEST_F(FrameTest, DestroyingInnerFramesLeavesConsistentRoots)
@@ -420,7 +368,7 @@ TEST_F(FrameTest, DestroyingInnerFramesLeavesConsistentRoots)
     GxFrameDestroyHierarchy(f[2]);
     GxFrameDestroyHierarchy(f[3]);
     EXPECT_TRUE(DirtyRoots().empty());
-    EXPECT_EQ(liveFrameBlocks, 0);
+    EXPECT_EQ(LiveFrameBlocks(), 0);
 }
 
 TEST_F(FrameTest, DeepChainsAreWalkedWithoutRecursion)
@@ -445,7 +393,7 @@ TEST_F(FrameTest, DeepChainsAreWalkedWithoutRecursion)
     EXPECT_EQ(GxFrameCount(clone), kDepth);
     GxFrameDestroyHierarchy(clone);
     GxFrameDestroyHierarchy(root);
-    EXPECT_EQ(liveFrameBlocks, 0);
+    EXPECT_EQ(LiveFrameBlocks(), 0);
 }
 
 TEST_F(FrameTest, FrameListOrderAndChildWalk)
@@ -509,7 +457,7 @@ TEST_F(FrameTest, CloneCopiesMatricesExtensionsAndReversesChildOrder)
     GxFrameDestroyHierarchy(sub);
     GxFrameDestroyHierarchy(clone);
     GxFrameDestroyHierarchy(f[0]);
-    EXPECT_EQ(liveFrameBlocks, 0);
+    EXPECT_EQ(LiveFrameBlocks(), 0);
 }
 
 TEST_F(FrameTest, FailedCloneFreesItsFramesAndRestoresTheSource)
@@ -520,7 +468,7 @@ TEST_F(FrameTest, FailedCloneFreesItsFramesAndRestoresTheSource)
     for (int failAt = 0; failAt < 5; failAt++) {
         failConstructorAt = constructorCalls + failAt;
         EXPECT_EQ(GxFrameCloneHierarchy(f[0]), nullptr) << failAt;
-        EXPECT_EQ(liveFrameBlocks, 5) << failAt;
+        EXPECT_EQ(LiveFrameBlocks(), 5) << failAt;
         for (GxFrame* frame : f) {
             EXPECT_EQ(GxFrameGetRoot(frame), f[0]) << failAt;
         }
@@ -595,7 +543,7 @@ TEST_F(FrameTest, FrameListStreamRoundTripIsByteIdentical)
     GxFrameDestroyHierarchy(list.frames[0]);
     GxFrameListDeinitialize(&list);
     GxFrameDestroyHierarchy(f[0]);
-    EXPECT_EQ(liveFrameBlocks, 0);
+    EXPECT_EQ(LiveFrameBlocks(), 0);
 }
 
 TEST_F(FrameTest, FrameListReadRecomputesFlags)
@@ -625,13 +573,13 @@ TEST_F(FrameTest, BadFrameListsAreRefusedWithoutLeaks)
     const std::vector<GxUInt8> good = WriteList(f[0]);
     GxFrameDestroyHierarchy(f[0]);
     GxFrameSyncDirty();
-    ASSERT_EQ(liveFrameBlocks, 0);
+    ASSERT_EQ(LiveFrameBlocks(), 0);
 
     auto expectRefused = [&](const std::vector<GxUInt8>& bytes, const char* what) {
         GxFrameList list = {nullptr, 0};
         EXPECT_EQ(ReadList(bytes, &list), nullptr) << what;
         EXPECT_EQ(list.frames, nullptr) << what;
-        EXPECT_EQ(liveFrameBlocks, 0) << what;
+        EXPECT_EQ(LiveFrameBlocks(), 0) << what;
         EXPECT_TRUE(DirtyRoots().empty()) << what;
         EXPECT_NE(TakeError().errorCode, gxERRNOERROR) << what;
     };

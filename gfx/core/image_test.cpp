@@ -19,44 +19,6 @@ namespace {
 
 using Bytes = std::vector<GxUInt8>;
 
-// Memory functions that count live blocks and note the largest request.
-long gLiveBlocks = 0;
-size_t gLargest = 0;
-void* CountMalloc(size_t size, GxUInt32)
-{
-    gLargest = std::max(gLargest, size);
-    void* p = std::malloc(size);
-    gLiveBlocks += p != nullptr;
-    return p;
-}
-void CountFree(void* block)
-{
-    gLiveBlocks -= block != nullptr;
-    std::free(block);
-}
-void* CountRealloc(void* block, size_t size, GxUInt32)
-{
-    gLargest = std::max(gLargest, size);
-    void* p = std::realloc(block, size);
-    gLiveBlocks += block == nullptr && p != nullptr;
-    return p;
-}
-void* CountCalloc(size_t n, size_t size, GxUInt32)
-{
-    gLargest = std::max(gLargest, n * size);
-    void* p = std::calloc(n, size);
-    gLiveBlocks += p != nullptr;
-    return p;
-}
-const GxMemoryFunctions gCountingMemory = {CountMalloc, CountFree, CountRealloc, CountCalloc};
-
-GxInt32 TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error.errorCode;
-}
-
 GxImage* NewImage(GxInt32 w, GxInt32 h, GxInt32 depth)
 {
     GxImage* image = GxImageCreate(w, h, depth);
@@ -72,8 +34,8 @@ class ImageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(GxTestEngineStart(0, 0, &gCountingMemory));
-        TakeError();
+        ASSERT_TRUE(GxTestEngineStart(0, 0, GxTestMemoryReset()));
+        GxTestTakeErrorCode();
     }
     void TearDown() override { GxTestEngineShutdown(); }
 };
@@ -104,7 +66,7 @@ TEST_F(ImageTest, PixelBlocksStridesAndPalettes)
     image = GxImageCreate(0x7FFFFFFF, 0x7FFFFFFF, 32);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(GxImageAllocatePixels(image), nullptr);
-    EXPECT_EQ(TakeError(), gxERRNOMEMORY);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOMEMORY);
     GxImageDestroy(image);
     EXPECT_EQ(GxImageCreate(-1, 4, 32), nullptr);
     EXPECT_EQ(GxImageCreate(4, 4, 33), nullptr);
@@ -159,10 +121,10 @@ TEST_F(ImageTest, CopiesBetweenDepths)
 
     // 32 -> 8 needs the quantiser, not a copy.
     EXPECT_EQ(GxImageCopy(eight, wide), nullptr);
-    EXPECT_EQ(TakeError(), gxERRUNSUPPORTED);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRUNSUPPORTED);
     GxImage* small = NewImage(2, 2, 32);
     EXPECT_EQ(GxImageCopy(small, wide), nullptr);
-    EXPECT_EQ(TakeError(), gxERRSIZEMISMATCH);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRSIZEMISMATCH);
     for (GxImage* image : {four, eight, wide, same, small}) GxImageDestroy(image);
 }
 
@@ -203,7 +165,7 @@ TEST_F(ImageTest, MasksTakeTheBrightestChannel)
 
     GxImage* other = NewImage(3, 1, 32);
     EXPECT_EQ(GxImageApplyMask(image, other), nullptr);
-    EXPECT_EQ(TakeError(), gxERRSIZEMISMATCH);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRSIZEMISMATCH);
     for (GxImage* i : {image, mask, paletteMask, other}) GxImageDestroy(i);
 }
 
@@ -246,10 +208,10 @@ TEST_F(ImageTest, GammaTablesAndCorrection)
 
     GxImage* sixteen = NewImage(1, 1, 16);
     EXPECT_EQ(GxImageGammaCorrect(sixteen), nullptr);
-    EXPECT_EQ(TakeError(), gxERRINVALIDDEPTH);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDDEPTH);
     GxImage* bare = GxImageCreate(1, 1, 8);
     EXPECT_EQ(GxImageGammaCorrect(bare), nullptr);
-    EXPECT_EQ(TakeError(), gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 
     // Nonsense gammas give defined tables.
     for (float g : {0.0f, -1.0f, 1e-30f, std::numeric_limits<float>::quiet_NaN()}) {
@@ -291,10 +253,7 @@ protected:
     void SetUp() override
     {
         ImageTest::SetUp();
-        ASSERT_TRUE(GxFileSystemManagerOpen(2));
-        GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-        ASSERT_TRUE(fs != nullptr && GxFileSystemRegister(fs));
-        GxFileSystemManagerSetDefault(fs);
+        ASSERT_TRUE(GxTestFileSystemOpen());
         root = std::string("image_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::create_directories(root + "/a");
         std::filesystem::create_directories(root + "/b");
@@ -429,7 +388,7 @@ TEST_F(ImageFileTest, MaskedImagesLeaveNothingBehindOnFailure)
     ASSERT_TRUE(GxImageWriteBMP(mask, maskName.c_str()));
     ASSERT_TRUE(GxImageWriteBMP(wrong, wrongName.c_str()));
     for (GxImage* i : {picture, mask, wrong}) GxImageDestroy(i);
-    const long live = gLiveBlocks;
+    const long live = GxTestLiveBlocks();
 
     GxImage* masked = GxImageReadMaskedImage(pictureName.c_str(), maskName.c_str());
     ASSERT_NE(masked, nullptr);
@@ -444,7 +403,7 @@ TEST_F(ImageFileTest, MaskedImagesLeaveNothingBehindOnFailure)
     EXPECT_EQ(GxImageReadMaskedImage(pictureName.c_str(), wrongName.c_str()), nullptr);
     EXPECT_EQ(GxImageReadMaskedImage(pictureName.c_str(), (root + "/none.bmp").c_str()), nullptr);
     EXPECT_EQ(GxImageReadMaskedImage((root + "/none.bmp").c_str(), maskName.c_str()), nullptr);
-    EXPECT_EQ(gLiveBlocks, live);
+    EXPECT_EQ(GxTestLiveBlocks(), live);
 }
 
 // An image chunk body written field by field.
@@ -504,24 +463,24 @@ TEST_F(ImageTest, DamagedImageChunksAreRefusedBeforeAllocating)
     GxImage* image = ReadBody(good);
     ASSERT_NE(image, nullptr);
     GxImageDestroy(image);
-    const long live = gLiveBlocks;
+    const long live = GxTestLiveBlocks();
     for (size_t n = 0; n < good.size(); ++n) {
         Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
         EXPECT_EQ(ReadBody(cut), nullptr) << n;
-        TakeError();
+        GxTestTakeErrorCode();
     }
     EXPECT_EQ(ReadBody(good, static_cast<GxUInt32>(good.size() - 1)), nullptr);
-    gLargest = 0;
+    gxTestMemory.largest = 0;
     struct Case { GxInt32 w, h, depth, stride; };
     for (Case c : {Case{-3, 2, 8, 4}, Case{3, 0, 8, 4}, Case{3, 2, 16, 8}, Case{3, 2, 8, 2}, Case{3, 2, 8, -4},
                    Case{0x10000, 0x10000, 32, 0x40000}, Case{3, 0x7FFFFFFF, 8, 4}, Case{1, 2, 32, 0x7FFFFFFF}}) {
         EXPECT_EQ(ReadBody(ChunkBody(c.w, c.h, c.depth, c.stride, Bytes(8, 1), {})), nullptr);
-        EXPECT_EQ(TakeError(), gxERRUNSUPPORTED);
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRUNSUPPORTED);
     }
     // Sizes that the chunk could hold but the stream does not are refused by the chunk length.
     EXPECT_EQ(ReadBody(ChunkBody(1000, 1000, 32, 4000, Bytes(8, 1), {}), 100), nullptr);
-    EXPECT_LT(gLargest, 4096u);
-    EXPECT_EQ(gLiveBlocks, live);
+    EXPECT_LT(gxTestMemory.largest, 4096u);
+    EXPECT_EQ(GxTestLiveBlocks(), live);
     EXPECT_EQ(GxImageStreamRead(nullptr), nullptr);
 }
 

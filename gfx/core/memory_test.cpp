@@ -18,45 +18,14 @@ GxError TakeError()
     return error;
 }
 
-struct Tally {
-    int mallocs = 0;
-    int frees = 0;
-    int reallocFailures = 0;  // reallocations left to fail
-    std::vector<std::pair<size_t, GxUInt32>> sizes;
-};
-Tally tally;
-
-void* TallyMalloc(size_t size, GxUInt32 hint)
-{
-    tally.mallocs++;
-    tally.sizes.push_back({size, hint});
-    return malloc(size);
-}
-void TallyFree(void* block)
-{
-    if (block) {
-        tally.frees++;
-    }
-    free(block);
-}
-void* TallyRealloc(void* block, size_t size, GxUInt32)
-{
-    if (tally.reallocFailures > 0) {
-        tally.reallocFailures--;
-        return nullptr;
-    }
-    return realloc(block, size);
-}
-void* TallyCalloc(size_t count, size_t size, GxUInt32) { return calloc(count, size); }
-const GxMemoryFunctions tallyFunctions = {TallyMalloc, TallyFree, TallyRealloc, TallyCalloc};
+int Mallocs() { return static_cast<int>(gxTestMemory.mallocs.size()); }
 
 class FreeListTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tally = Tally();
         GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(&tallyFunctions, 0, 0x400000));
+        ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 0, 0x400000));
     }
     void TearDown() override { GxTestEngineShutdown(); }
 };
@@ -74,20 +43,20 @@ TEST_F(FreeListTest, BlocksAreAddedAtTheHeadAndFreedWhenEmpty)
             EXPECT_EQ(first[i - 1] + 24, first[i]);
         }
     }
-    const int blocksBefore = tally.mallocs;
+    const int blocksBefore = Mallocs();
     auto* seventeenth = static_cast<GxUInt8*>(GxFreeListAlloc(list, 0x3000E));
-    EXPECT_EQ(blocksBefore + 1, tally.mallocs);
+    EXPECT_EQ(blocksBefore + 1, Mallocs());
     EXPECT_TRUE(seventeenth < first.front() || seventeenth > first.back());
     // The new block is at the head, so the next entry follows the seventeenth.
     EXPECT_EQ(seventeenth + 24, GxFreeListAlloc(list, 0x3000E));
 
-    const int freesBefore = tally.frees;
+    const int freesBefore = gxTestMemory.frees;
     for (int i = 0; i < 15; i++) {
         EXPECT_EQ(list, GxFreeListFree(list, first[i]));
     }
-    EXPECT_EQ(freesBefore, tally.frees);
+    EXPECT_EQ(freesBefore, gxTestMemory.frees);
     EXPECT_EQ(list, GxFreeListFree(list, first[15]));
-    EXPECT_EQ(freesBefore + 1, tally.frees);
+    EXPECT_EQ(freesBefore + 1, gxTestMemory.frees);
     EXPECT_EQ(nullptr, GxFreeListFree(list, first[0]));  // its block is gone
     EXPECT_TRUE(GxFreeListDestroy(list));
 }
@@ -98,13 +67,13 @@ TEST_F(FreeListTest, BitsPastTheLastEntryAreNeverHandedOut)
     ASSERT_NE(nullptr, list);
     EXPECT_EQ(2u, list->heapSize);
     std::set<void*> seen;
-    const int blocksBefore = tally.mallocs;
+    const int blocksBefore = Mallocs();
     for (int i = 0; i < 10; i++) {
         seen.insert(GxFreeListAlloc(list, 0x30001));
     }
-    EXPECT_EQ(blocksBefore + 1, tally.mallocs);
+    EXPECT_EQ(blocksBefore + 1, Mallocs());
     GxFreeListAlloc(list, 0x30001);
-    EXPECT_EQ(blocksBefore + 2, tally.mallocs);
+    EXPECT_EQ(blocksBefore + 2, Mallocs());
     EXPECT_EQ(10u, seen.size());
     EXPECT_TRUE(GxFreeListDestroy(list));
 }
@@ -115,19 +84,19 @@ TEST_F(FreeListTest, LargeBlocksHandOutTheLowestFreeEntryFirst)
         GxFreeList* list = GxFreeListCreateAndPreallocate(entrySize, 100, entrySize == 1 ? 1 : 8, 0, nullptr, 0x30001);
         ASSERT_NE(nullptr, list);
         std::vector<GxUInt8*> entries;
-        const int blocksBefore = tally.mallocs;
+        const int blocksBefore = Mallocs();
         for (int i = 0; i < 100; i++) {
             entries.push_back(static_cast<GxUInt8*>(GxFreeListAlloc(list, 0x30001)));
             EXPECT_EQ(entries.front() + i * list->entrySize, entries.back()) << entrySize << " " << i;
         }
-        EXPECT_EQ(blocksBefore + 1, tally.mallocs);
+        EXPECT_EQ(blocksBefore + 1, Mallocs());
         for (int i : {99, 70, 3, 64, 63}) {
             EXPECT_EQ(list, GxFreeListFree(list, entries[i]));
         }
         for (int i : {3, 63, 64, 70, 99}) {
             EXPECT_EQ(entries[i], GxFreeListAlloc(list, 0x30001)) << entrySize << " " << i;
         }
-        EXPECT_EQ(blocksBefore + 1, tally.mallocs);
+        EXPECT_EQ(blocksBefore + 1, Mallocs());
         for (GxUInt8* entry : entries) {
             EXPECT_EQ(list, GxFreeListFree(list, entry));
         }
@@ -162,9 +131,9 @@ TEST_F(FreeListTest, PurgeFreesOnlyEmptyBlocks)
     GxFreeList* list = GxFreeListCreateAndPreallocate(20, 8, 4, 2, nullptr, 0x30001);
     ASSERT_NE(nullptr, list);
     void* entry = GxFreeListAlloc(list, 0x30001);
-    const int freesBefore = tally.frees;
+    const int freesBefore = gxTestMemory.frees;
     EXPECT_EQ(20, GxFreeListPurge(list));
-    EXPECT_EQ(freesBefore + 1, tally.frees);
+    EXPECT_EQ(freesBefore + 1, gxTestMemory.frees);
     EXPECT_EQ(0, GxFreeListPurge(list));
     EXPECT_EQ(list, GxFreeListFree(list, entry));
 
@@ -194,9 +163,9 @@ TEST_F(FreeListTest, ForAllUsedVisitsEveryEntryEvenWhenTheCallbackFreesThem)
     EXPECT_EQ(list, GxFreeListForAllUsed(list, freeIt, &visit));
     // Newest block first, entries most significant bit first.
     EXPECT_EQ((std::vector<void*>{entries[4], entries[5], entries[0], entries[2], entries[3]}), visit.seen);
-    const int blocksBefore = tally.mallocs;
+    const int blocksBefore = Mallocs();
     GxFreeListAlloc(list, 0x30001);
-    EXPECT_EQ(blocksBefore + 1, tally.mallocs);  // every block went with its last entry
+    EXPECT_EQ(blocksBefore + 1, Mallocs());  // every block went with its last entry
     GxFreeListDestroy(list);
 }
 
@@ -239,27 +208,26 @@ TEST_F(FreeListTest, ListsLeftOpenAreDestroyedByTerm)
         GxFreeListAlloc(list, 0x30001);
     }
     GxTestEngineShutdown();
-    EXPECT_EQ(tally.mallocs, tally.frees);
+    EXPECT_EQ(Mallocs(), gxTestMemory.frees);
 }
 
 TEST(FreeListOff, InitFlagMakesEveryEntryAPlainAllocation)
 {
-    tally = Tally();
     GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(&tallyFunctions, 1, 0x400000));
+    ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 1, 0x400000));
     EXPECT_EQ(GxFreeListAllocDirect, GxEngineInstance->memoryAlloc);
-    const int before = tally.mallocs;
+    const int before = Mallocs();
     GxFreeList* list = GxFreeListCreateAndPreallocate(40, 16, 8, 5, nullptr, 0x30123);
     ASSERT_NE(nullptr, list);
-    EXPECT_EQ(before + 1, tally.mallocs);  // the record only, no block
+    EXPECT_EQ(before + 1, Mallocs());  // the record only, no block
     void* entry = GxFreeListAllocEntry(list, 0x30123);
     ASSERT_NE(nullptr, entry);
-    EXPECT_EQ(40u, tally.sizes.back().first);
-    EXPECT_EQ(0x30123u, tally.sizes.back().second);
+    EXPECT_EQ(40u, gxTestMemory.mallocs.back().first);
+    EXPECT_EQ(0x30123u, gxTestMemory.mallocs.back().second);
     EXPECT_EQ(list, GxFreeListFreeEntry(list, entry));
     GxFreeListDestroy(list);
     GxTestEngineShutdown();
-    EXPECT_EQ(tally.mallocs, tally.frees);
+    EXPECT_EQ(Mallocs(), gxTestMemory.frees);
 }
 
 // Resources arena ------------------------------------------------------------
@@ -455,7 +423,7 @@ TEST_F(GrowArrayTest, FailedGrowthLeavesTheArrayAsItWas)
         GxGrowArrayAddEntry(array, 0x30001);
     }
     void* entries = array->entries;
-    tally.reallocFailures = 1;
+    gxTestMemory.reallocFailures = 1;
     TakeError();
     EXPECT_EQ(nullptr, GxGrowArrayAddEntry(array, 0x30001));
     EXPECT_EQ(gxERRNOMEMORY, TakeError().errorCode);

@@ -19,31 +19,12 @@ namespace {
 using Bytes = std::vector<GxUInt8>;
 constexpr GxUInt32 kStamp = 0x1C02000A;  // version 0x37002, build 10
 
-// Memory functions that note the largest block asked for.
-size_t gLargestAlloc = 0;
-void* TestMalloc(size_t size, GxUInt32) { gLargestAlloc = std::max(gLargestAlloc, size); return std::malloc(size); }
-void TestFree(void* block) { std::free(block); }
-void* TestRealloc(void* block, size_t size, GxUInt32)
-{
-    gLargestAlloc = std::max(gLargestAlloc, size);
-    return std::realloc(block, size);
-}
-void* TestCalloc(size_t n, size_t size, GxUInt32) { gLargestAlloc = std::max(gLargestAlloc, n * size); return std::calloc(n, size); }
-const GxMemoryFunctions gTestMemory = {TestMalloc, TestFree, TestRealloc, TestCalloc};
-
-GxInt32 TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error.errorCode;
-}
-
 class StreamTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(GxTestEngineStart(0, 0, &gTestMemory));
-        TakeError();
+        ASSERT_TRUE(GxTestEngineStart(0, 0, GxTestMemoryReset()));
+        GxTestTakeErrorCode();
     }
     void TearDown() override { GxTestEngineShutdown(); }
 };
@@ -259,7 +240,7 @@ TEST_F(StreamTest, ChunkHeadersAndStamps)
     EXPECT_EQ(info.isComplex, 0);
     EXPECT_EQ(info.version, 0x31000u);
     EXPECT_EQ(GxStreamReadChunkHeaderInfo(s, &info), nullptr);
-    EXPECT_EQ(TakeError(), gxERRENDOFSTREAM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
     GxStreamClose(s, nullptr);
 }
 
@@ -280,13 +261,13 @@ TEST_F(StreamTest, FindChunkSkipsOthersAndChecksTheWindow)
     EXPECT_EQ(version, 0x35000u);
     ASSERT_TRUE(GxStreamReadInt32(s, &value, 4));
     EXPECT_EQ(value, 0xAABBCCDDu);
-    EXPECT_EQ(TakeError(), gxERRNOERROR);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
     EXPECT_FALSE(GxStreamFindChunk(s, 0x08, nullptr, nullptr));
-    EXPECT_EQ(TakeError(), gxERRBADVERSION);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRBADVERSION);
     EXPECT_FALSE(GxStreamFindChunk(s, 0x09, nullptr, nullptr));
-    EXPECT_EQ(TakeError(), gxERRBADVERSION);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRBADVERSION);
     EXPECT_FALSE(GxStreamFindChunk(s, 0x09, nullptr, nullptr));
-    EXPECT_EQ(TakeError(), gxERRENDOFSTREAM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
     GxStreamClose(s, nullptr);
 
     // A body that claims more than the stream holds cannot be skipped over.
@@ -295,7 +276,7 @@ TEST_F(StreamTest, FindChunkSkipsOthersAndChecksTheWindow)
     PutHeader(bytes, 0x10, 0);
     s = OpenRead(bytes, mem);
     EXPECT_FALSE(GxStreamFindChunk(s, 0x10, nullptr, nullptr));
-    EXPECT_EQ(TakeError(), gxERRENDOFSTREAM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
     GxStreamClose(s, nullptr);
 }
 
@@ -306,7 +287,7 @@ TEST_F(StreamTest, MemoryStreams)
     GxStream* s = OpenRead(bytes, mem);
     GxUInt8 out[10] = {};
     EXPECT_EQ(GxStreamRead(s, out, 10), 4u);
-    EXPECT_EQ(TakeError(), gxERRENDOFSTREAM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
     EXPECT_EQ(GxStreamSkip(s, 1), nullptr);
     EXPECT_EQ(GxStreamSkip(s, 0), s);
     // The caller's buffer is neither written nor freed.
@@ -344,16 +325,16 @@ TEST_F(StreamTest, MemoryStreams)
     s = OpenWrite();
     ASSERT_EQ(GxStreamWrite(s, data, 700), s);
     EXPECT_TRUE(GxStreamClose(s, nullptr));
-    TakeError();
+    GxTestTakeErrorCode();
 
     EXPECT_EQ(GxStreamOpen(gxSTREAMMEMORY, static_cast<GxStreamAccessType>(7), nullptr), nullptr);
-    EXPECT_EQ(TakeError(), gxERRSTREAMACCESS);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRSTREAMACCESS);
     EXPECT_EQ(GxStreamOpen(static_cast<GxStreamType>(9), gxSTREAMREAD, nullptr), nullptr);
-    EXPECT_EQ(TakeError(), gxERRSTREAMTYPE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRSTREAMTYPE);
     EXPECT_EQ(GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, nullptr), nullptr);
     EXPECT_EQ(GxStreamRead(nullptr, out, 1), 0u);
     EXPECT_FALSE(GxStreamClose(nullptr, nullptr));
-    EXPECT_EQ(TakeError(), gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 }
 
 TEST_F(StreamTest, CustomStreams)
@@ -378,7 +359,7 @@ TEST_F(StreamTest, CustomStreams)
     s = OpenCustom(full, gxSTREAMWRITE);
     GxInt32 values[2] = {1, 2};
     EXPECT_EQ(GxStreamWriteInt32(s, values, 8), nullptr);
-    EXPECT_EQ(TakeError(), gxERRWRITE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRWRITE);
     GxReal reals[100] = {};
     EXPECT_EQ(GxStreamWriteReal(s, reals, 400), nullptr);
     GxStreamClose(s, nullptr);
@@ -421,7 +402,7 @@ TEST_F(StreamTest, ArraysRoundTripAndShortReadsFail)
     s = OpenRead(bytes, mem);
     GxInt32 ints[2];
     EXPECT_EQ(GxStreamReadInt32(s, ints, 8), nullptr);
-    EXPECT_EQ(TakeError(), gxERRENDOFSTREAM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
     GxStreamClose(s, nullptr);
 }
 
@@ -461,13 +442,13 @@ TEST_F(StreamTest, StringChunks)
     EXPECT_EQ(GxStringStreamRead(buffer, s, 3), buffer);
     EXPECT_STREQ(buffer, "ok");
     EXPECT_EQ(GxStringStreamRead(buffer, s, 8), nullptr);
-    EXPECT_EQ(TakeError(), gxERRBADVERSION);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRBADVERSION);
     GxStreamClose(s, nullptr);
 
     s = OpenRead(bytes, mem);
     std::memset(buffer, 'x', sizeof(buffer));
     EXPECT_EQ(GxStringStreamRead(buffer, s, 7), nullptr);  // does not fit: refused, not cut
-    EXPECT_EQ(TakeError(), gxERRREAD);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
     EXPECT_STREQ(buffer, "");
     EXPECT_EQ(buffer[7], 'x');
     GxStreamClose(s, nullptr);
@@ -503,10 +484,10 @@ TEST_F(StreamTest, AbsurdStringSizesAllocateLittle)
     bytes.insert(bytes.end(), 100, 'q');
     GxMemory mem;
     GxStream* s = OpenRead(bytes, mem);
-    gLargestAlloc = 0;
+    gxTestMemory.largest = 0;
     EXPECT_EQ(GxStringStreamRead(nullptr, s, 0), nullptr);
-    EXPECT_EQ(TakeError(), gxERRENDOFSTREAM);
-    EXPECT_EQ(gLargestAlloc, 0u);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
+    EXPECT_EQ(gxTestMemory.largest, 0u);
     GxStreamClose(s, nullptr);
 
     // A stream that cannot tell its length: the buffer follows the bytes that came.
@@ -515,10 +496,10 @@ TEST_F(StreamTest, AbsurdStringSizesAllocateLittle)
         PutHeader(v.bytes, type, 0xFFFFFFFF);
         v.bytes.insert(v.bytes.end(), 100, 'q');
         s = OpenCustom(v);
-        gLargestAlloc = 0;  // after the open, which may take a free-list block
+        gxTestMemory.largest = 0;  // after the open, which may take a free-list block
         EXPECT_EQ(GxStringStreamRead(nullptr, s, 0), nullptr);
-        EXPECT_EQ(TakeError(), gxERRREAD);
-        EXPECT_LE(gLargestAlloc, 256u);
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
+        EXPECT_LE(gxTestMemory.largest, 256u);
         GxStreamClose(s, nullptr);
     }
 }
@@ -542,7 +523,7 @@ TEST_F(StreamTest, NameRecords)
     EXPECT_STREQ(a->name, "lobby");
     EXPECT_EQ(std::string(b->name), name32);
     EXPECT_EQ(GxNameRecordStreamRead(s), nullptr);  // 33 characters do not fit
-    EXPECT_EQ(TakeError(), gxERRREAD);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
     EXPECT_EQ(GxNameRecordStreamRead(s), nullptr);  // nothing left
     EXPECT_TRUE(GxNameRecordDestroy(a));
     EXPECT_TRUE(GxNameRecordDestroy(b));
@@ -566,26 +547,26 @@ TEST_F(StreamTest, DocumentsRoundTripAndDamageIsRefused)
         GxStream* s = OpenCustom(v);
         EXPECT_FALSE(ReadDocument(s, cut)) << "custom prefix of " << n << " bytes";
         GxStreamClose(s, nullptr);
-        TakeError();
+        GxTestTakeErrorCode();
     }
-    gLargestAlloc = 0;
+    gxTestMemory.largest = 0;
     for (size_t i = 0; i < full.size(); ++i) {
         for (GxUInt8 value : {0x00, 0x7F, 0xFF}) {
             Bytes bad = full;
             bad[i] = value;
             Document any;
             ReadFromMemory(bad, any);  // read or refused, never a crash, a leak or a huge block
-            TakeError();
+            GxTestTakeErrorCode();
         }
     }
-    EXPECT_LE(gLargestAlloc, 4096u);
+    EXPECT_LE(gxTestMemory.largest, 4096u);
 }
 
 TEST(StreamEngineTest, NeedsAStartedEngineAndWorksWithoutFreeLists)
 {
     GxMemory mem = {nullptr, 0};
     EXPECT_EQ(GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &mem), nullptr);
-    EXPECT_EQ(TakeError(), gxERRENGINESTATE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENGINESTATE);
     ASSERT_TRUE(GxTestEngineStart(1, 0));  // free lists off: records are plain blocks
     Document doc = SampleDocument(), back;
     Bytes bytes = WriteToMemory(doc);
@@ -599,10 +580,7 @@ protected:
     void SetUp() override
     {
         StreamTest::SetUp();
-        ASSERT_TRUE(GxFileSystemManagerOpen(2));
-        GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-        ASSERT_TRUE(fs != nullptr && GxFileSystemRegister(fs));
-        GxFileSystemManagerSetDefault(fs);
+        ASSERT_TRUE(GxTestFileSystemOpen());
         path = std::string("stream_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".gxs";
     }
     void TearDown() override
@@ -638,7 +616,7 @@ TEST_F(StreamFileTest, FileStreamsRoundTrip)
     }
     GxUInt8 byte;
     EXPECT_EQ(GxStreamRead(s, &byte, 1), 0u);
-    EXPECT_EQ(TakeError(), gxERRENDOFSTREAM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
     ASSERT_TRUE(GxStreamClose(s, nullptr));
 
     // An open-file stream reads the same bytes and leaves the file open.
@@ -655,9 +633,9 @@ TEST_F(StreamFileTest, FileStreamsRoundTrip)
     EXPECT_EQ(bytes, twice);
 
     EXPECT_EQ(GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, "no_such_stream_file.gxs"), nullptr);
-    EXPECT_EQ(TakeError(), gxERRSTREAMOPEN);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRSTREAMOPEN);
     EXPECT_EQ(GxStreamOpen(gxSTREAMFILENAME, static_cast<GxStreamAccessType>(0), path.c_str()), nullptr);
-    EXPECT_EQ(TakeError(), gxERRSTREAMACCESS);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRSTREAMACCESS);
 }
 
 TEST_F(StreamFileTest, SkipsAndTruncatedFiles)
@@ -666,14 +644,14 @@ TEST_F(StreamFileTest, SkipsAndTruncatedFiles)
     GxStream* s = OpenFileRead();
     ASSERT_EQ(GxStreamSkip(s, 15), s);
     EXPECT_EQ(GxStreamSkip(s, 6), nullptr);  // a seek past the end would seem to work
-    EXPECT_EQ(TakeError(), gxERRENDOFSTREAM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
     GxUInt8 byte;
     EXPECT_EQ(GxStreamRead(s, &byte, 1), 0u);  // left at the end, as a memory stream is
     GxStreamClose(s, nullptr);
     s = OpenFileRead();
     EXPECT_EQ(GxStreamSkip(s, 20), s);
     GxStreamClose(s, nullptr);
-    TakeError();
+    GxTestTakeErrorCode();
 
     Bytes full = WriteToMemory(SampleDocument());
     for (size_t n = 0; n < full.size(); ++n) {
@@ -682,7 +660,7 @@ TEST_F(StreamFileTest, SkipsAndTruncatedFiles)
         Document doc;
         EXPECT_FALSE(ReadDocument(s, doc)) << "prefix of " << n << " bytes";
         GxStreamClose(s, nullptr);
-        TakeError();
+        GxTestTakeErrorCode();
     }
 }
 

@@ -356,6 +356,34 @@ void BuildPackedTable(const GxImage* image, PackFunc pack, GxUInt32* table)
     }
 }
 
+// One row of 32-bit image texels through a pack rule; the store width is chosen once per row.
+void PackRow(GxUInt8* row, const GxUInt8* src, GxInt32 width, GxInt32 bytes, PackFunc pack)
+{
+    switch (bytes) {
+    case 4:
+        for (GxInt32 x = 0; x < width; x++, src += 4, row += 4) {
+            const GxUInt32 v = pack(GxRGBA{src[0], src[1], src[2], src[3]});
+            row[0] = B(v);
+            row[1] = B(v >> 8);
+            row[2] = B(v >> 16);
+            row[3] = B(v >> 24);
+        }
+        return;
+    case 2:
+        for (GxInt32 x = 0; x < width; x++, src += 4, row += 2) {
+            const GxUInt32 v = pack(GxRGBA{src[0], src[1], src[2], src[3]});
+            row[0] = B(v);
+            row[1] = B(v >> 8);
+        }
+        return;
+    default:
+        for (GxInt32 x = 0; x < width; x++, src += 4) {
+            WritePixel(row, x, bytes, pack(GxRGBA{src[0], src[1], src[2], src[3]}));
+        }
+        return;
+    }
+}
+
 // Writes every pixel of the image through a pack rule, `bytes` per raster pixel.
 void WritePacked(GxRaster* raster, const GxImage* image, PackFunc pack, GxInt32 bytes)
 {
@@ -365,9 +393,7 @@ void WritePacked(GxRaster* raster, const GxImage* image, PackFunc pack, GxInt32 
         for (GxInt32 y = 0; y < height; y++) {
             GxUInt8* row = raster->pixels + static_cast<size_t>(y) * raster->stride;
             const GxUInt8* src = image->pixels + static_cast<size_t>(y) * image->stride;
-            for (GxInt32 x = 0; x < width; x++, src += 4) {
-                WritePixel(row, x, bytes, pack(GxRGBA{src[0], src[1], src[2], src[3]}));
-            }
+            PackRow(row, src, width, bytes, pack);
         }
         return;
     }

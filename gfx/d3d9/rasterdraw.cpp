@@ -349,6 +349,14 @@ GxBool RenderQuad(GxRaster* source, const GxRect* rect, bool scaled, bool blend)
         return 0;
     }
     GxIm2DRenderPrimitiveFunction draw = GxEngineInstance->dOpenDevice.fpIm2DRenderPrimitive;
+    // A camera keeps drawing after the quad, so its depth buffer and viewport are put back.
+    const bool camera = Top(currentContext)->type == gxRASTERTYPECAMERA;
+    IDirect3DSurface9* savedDepth = nullptr;
+    D3DVIEWPORT9 savedViewport;
+    const bool viewportSaved = camera && SUCCEEDED(GxD3D9Device()->GetViewport(&savedViewport));
+    if (camera && FAILED(GxD3D9Device()->GetDepthStencilSurface(&savedDepth))) {
+        savedDepth = nullptr;
+    }
     const bool ownTarget = TargetContext();
     GxBool drawn = 0;
     if (draw != nullptr && GxD3D9BeginSceneWithRecovery()) {
@@ -378,6 +386,15 @@ GxBool RenderQuad(GxRaster* source, const GxRect* rect, bool scaled, bool blend)
     if (ownTarget) {
         GxD3D9SetRenderTargetSurface(0, gxD3D9State.defaultRenderTarget);
         GxD3D9SetDepthStencilSurface(gxD3D9State.defaultDepthStencil);
+    }
+    if (camera) {
+        GxD3D9SetDepthStencilSurface(savedDepth);
+        if (savedDepth != nullptr) {
+            savedDepth->Release();
+        }
+        if (viewportSaved) {
+            GxD3D9Device()->SetViewport(&savedViewport);
+        }
     }
     return drawn;
 }

@@ -301,6 +301,7 @@ TEST_F(RasterDraw, QuadsBlendOnlyWhenAskedAndRestoreStates)
     ASSERT_TRUE(camera && texture);
     ASSERT_TRUE(GxD3D9RASTEREXTFromRaster(texture)->alpha);
     Context(camera);
+    GxD3D9SetDepthStencilSurface(gxD3D9State.defaultDepthStencil);
     GxUInt32 before[5];
     const GxInt32 states[5] = {gxRENDERSTATESRCBLEND, gxRENDERSTATEDESTBLEND, gxRENDERSTATEVERTEXALPHAENABLE,
                                gxRENDERSTATEFOGENABLE, gxRENDERSTATETEXTUREFILTER};
@@ -326,6 +327,11 @@ TEST_F(RasterDraw, QuadsBlendOnlyWhenAskedAndRestoreStates)
         EXPECT_EQ(after, before[i]) << "state " << states[i];
     }
     EXPECT_EQ(GxD3D9GetTextureRaster(0), boundBefore);
+    // The camera keeps its depth buffer for what it draws next.
+    IDirect3DSurface9* depth = nullptr;
+    ASSERT_EQ(Device()->GetDepthStencilSurface(&depth), D3D_OK);
+    EXPECT_EQ(depth, gxD3D9State.defaultDepthStencil);
+    depth->Release();
 
     ASSERT_TRUE(GxD3D9RasterRenderFast(texture, &at, 0));
     EXPECT_EQ(spy.vertexAlpha, 0u);

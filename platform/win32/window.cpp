@@ -712,6 +712,26 @@ BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu, DWORD d
     return TRUE;
 }
 
+namespace {
+
+// The window's extra bytes from nIndex on, or null (ERROR_INVALID_INDEX) when size bytes do not fit there.
+unsigned char* ExtraBytes(UserWindow* w, int nIndex, size_t size)
+{
+    if (nIndex < 0 || static_cast<size_t>(nIndex) + size > w->extra.size()) {
+        SetLastError(ERROR_INVALID_INDEX);
+        return nullptr;
+    }
+    return &w->extra[static_cast<size_t>(nIndex)];
+}
+
+// Pointers do not fit a LONG in this build: those take the Ptr calls.
+bool IsPointerIndex(int nIndex)
+{
+    return nIndex == GWLP_WNDPROC || nIndex == GWLP_HINSTANCE || nIndex == GWL_HWNDPARENT;
+}
+
+} // namespace
+
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex)
 {
     UserWindow* w = UserFind(hWnd);
@@ -736,12 +756,11 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex)
     case GWLP_USERDATA: return w->userData;
     default: break;
     }
-    if (nIndex < 0 || static_cast<size_t>(nIndex) + sizeof(LONG_PTR) > w->extra.size()) {
-        SetLastError(ERROR_INVALID_INDEX);
+    const unsigned char* bytes = ExtraBytes(w, nIndex, sizeof(LONG_PTR));
+    if (bytes == nullptr)
         return 0;
-    }
     LONG_PTR value;
-    std::memcpy(&value, &w->extra[static_cast<size_t>(nIndex)], sizeof value);
+    std::memcpy(&value, bytes, sizeof value);
     return value;
 }
 
@@ -778,56 +797,50 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
     case GWLP_USERDATA: w->userData = dwNewLong; return old;
     default: break;
     }
-    if (nIndex < 0 || static_cast<size_t>(nIndex) + sizeof(LONG_PTR) > w->extra.size()) {
-        SetLastError(ERROR_INVALID_INDEX);
+    unsigned char* bytes = ExtraBytes(w, nIndex, sizeof dwNewLong);
+    if (bytes == nullptr)
         return 0;
-    }
-    std::memcpy(&w->extra[static_cast<size_t>(nIndex)], &dwNewLong, sizeof dwNewLong);
+    std::memcpy(bytes, &dwNewLong, sizeof dwNewLong);
     return old;
 }
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
 {
-    // Pointers do not fit a LONG in this build: those take the Ptr calls.
-    if (nIndex == GWLP_WNDPROC || nIndex == GWLP_HINSTANCE || nIndex == GWL_HWNDPARENT) {
+    if (IsPointerIndex(nIndex)) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
     }
     UserWindow* w = UserFind(hWnd);
     if (w == nullptr)
         return 0;
-    if (nIndex >= 0) {
-        if (static_cast<size_t>(nIndex) + sizeof(LONG) > w->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG value;
-        std::memcpy(&value, &w->extra[static_cast<size_t>(nIndex)], sizeof value);
-        return value;
-    }
-    return static_cast<LONG>(GetWindowLongPtrA(hWnd, nIndex));
+    if (nIndex < 0)
+        return static_cast<LONG>(GetWindowLongPtrA(hWnd, nIndex));
+    const unsigned char* bytes = ExtraBytes(w, nIndex, sizeof(LONG));
+    if (bytes == nullptr)
+        return 0;
+    LONG value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
 }
 
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
 {
-    if (nIndex == GWLP_WNDPROC || nIndex == GWLP_HINSTANCE || nIndex == GWL_HWNDPARENT) {
+    if (IsPointerIndex(nIndex)) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
     }
     UserWindow* w = UserFind(hWnd);
     if (w == nullptr)
         return 0;
-    if (nIndex >= 0) {
-        if (static_cast<size_t>(nIndex) + sizeof(LONG) > w->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG old;
-        std::memcpy(&old, &w->extra[static_cast<size_t>(nIndex)], sizeof old);
-        std::memcpy(&w->extra[static_cast<size_t>(nIndex)], &dwNewLong, sizeof dwNewLong);
-        return old;
-    }
-    return static_cast<LONG>(SetWindowLongPtrA(hWnd, nIndex, dwNewLong));
+    if (nIndex < 0)
+        return static_cast<LONG>(SetWindowLongPtrA(hWnd, nIndex, dwNewLong));
+    unsigned char* bytes = ExtraBytes(w, nIndex, sizeof dwNewLong);
+    if (bytes == nullptr)
+        return 0;
+    LONG old;
+    std::memcpy(&old, bytes, sizeof old);
+    std::memcpy(bytes, &dwNewLong, sizeof dwNewLong);
+    return old;
 }
 
 HMENU WINAPI GetMenu(HWND hWnd)
