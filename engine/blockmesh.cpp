@@ -1,67 +1,23 @@
 // Block mesh: floor tiles over a block grid, the vertex strips that draw them, storeys and their save text.
 #include "engine/blockmesh.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <locale>
 #include <sstream>
 #include <string>
 
+#include "engine/convert.h"
 #include "engine/file.h"
+#include "gfx/core/engine.h"
 
 namespace {
 
 constexpr GxUInt32 kOpaqueWhite = 0xFFFFFFFFu;
 
-std::string IntText(int value)
-{
-    return std::to_string(value);
-}
-
-// Six significant digits with the point and trailing zeros, as every saved number.
-std::string FloatText(float value)
-{
-    std::ostringstream stream;
-    stream.imbue(std::locale::classic());
-    stream.setf(std::ios::showpoint);
-    stream.precision(6);
-    stream << value;
-    return stream.str();
-}
-
-bool ParseInt(const std::string& text, int* value)
-{
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(begin, &end, 10);
-    if (end == begin || errno == ERANGE || parsed < INT32_MIN || parsed > INT32_MAX) {
-        return false;
-    }
-    *value = static_cast<int>(parsed);
-    return true;
-}
-
-bool ParseFloat(const std::string& text, float* value)
-{
-    std::istringstream stream(text);
-    stream.imbue(std::locale::classic());
-    float parsed = 0;
-    if (!(stream >> parsed) || !std::isfinite(parsed)) {
-        return false;
-    }
-    *value = parsed;
-    return true;
-}
-
 // "value,count" with both parts numbers.
 bool ParseRun(const std::string& line, int* value, int* count)
 {
     const size_t comma = line.find(',');
-    return comma != std::string::npos && ParseInt(line.substr(0, comma), value) &&
-           ParseInt(line.substr(comma + 1), count);
+    return comma != std::string::npos && FromString<int>(line.substr(0, comma), *value) &&
+           FromString<int>(line.substr(comma + 1), *count);
 }
 
 }  // namespace
@@ -237,14 +193,18 @@ void CFerroxBlockMesh::BuildTileStrips(std::vector<FerroxTileStrip>& strips)
 
 void CFerroxBlockMesh::Render()
 {
-    FerroxSetRenderState(gxRENDERSTATESHADEMODE, FERROX_SHADE_GOURAUD);
-    FerroxSetRenderState(gxRENDERSTATEVERTEXALPHAENABLE, 0);
-    FerroxSetRenderState(gxRENDERSTATETEXTUREADDRESS, FERROX_TEXTUREADDRESS_WRAP);
+    GxRenderStateSet(gxRENDERSTATESHADEMODE, FerroxStateValue(FERROX_SHADE_GOURAUD));
+    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, FerroxStateValue(0));
+    GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, FerroxStateValue(FERROX_TEXTUREADDRESS_WRAP));
     std::vector<FerroxTileStrip> strips;
     BuildTileStrips(strips);
     for (const FerroxTileStrip& strip : strips) {
-        FerroxSetRenderState(gxRENDERSTATETEXTURERASTER, reinterpret_cast<intptr_t>(strip.tile->raster));
-        // The strip's vertices go to immediate-mode 3D (with texture coordinates) once it exists.
+        GxRenderStateSet(gxRENDERSTATETEXTURERASTER, strip.tile->raster);
+        // World positions: the vertices were built where the storey lies.
+        if (GxIm3DTransform(m_pVertices + strip.firstVertex, strip.vertexCount, nullptr, gxIM3DVERTEXUV)) {
+            GxIm3DRenderPrimitive(gxPRIMTYPETRISTRIP);
+            GxIm3DEnd();
+        }
     }
 }
 
@@ -328,7 +288,7 @@ int CFerroxBlockMesh::Save(CFerroxFile* file, FerroxTileToText toText)
     file->WriteLine("<MESH>\r\n");
     for (CFerroxBlockMesh* mesh = this; mesh != nullptr; mesh = mesh->m_pUpper) {
         // Heights above the ground, so that a ground away from 0 reads back where it was.
-        file->WriteLine(FloatText(mesh->m_origin.y - m_origin.y) + "\r\n");
+        file->WriteLine(ToString<float>(mesh->m_origin.y - m_origin.y) + "\r\n");
         file->WriteLine("<SUBMESH>\r\n");
         int cell = 0;
         while (cell < mesh->m_cellCount) {
@@ -337,12 +297,12 @@ int CFerroxBlockMesh::Save(CFerroxFile* file, FerroxTileToText toText)
             while (cell + run < mesh->m_cellCount && mesh->m_pTiles != nullptr && mesh->m_pTiles[cell + run] == tile) {
                 run++;
             }
-            file->WriteLine(IntText(toText(tile)) + "," + IntText(run) + "\r\n");
+            file->WriteLine(ToString<int>(toText(tile)) + "," + ToString<int>(run) + "\r\n");
             cell += run;
         }
         std::string occupied;
         for (size_t i = 0; i < mesh->m_occupied.size(); i++) {
-            occupied += (i ? "," : "") + IntText(mesh->m_occupied[i]);
+            occupied += (i ? "," : "") + ToString<int>(mesh->m_occupied[i]);
         }
         file->WriteLine(occupied + "\r\n");
         file->WriteLine("</SUBMESH>\r\n");
@@ -388,7 +348,7 @@ void CFerroxBlockMesh::ReadBody(CFerroxFile* file, FerroxTileFromText fromText, 
     std::string piece;
     while (std::getline(list, piece, ',')) {
         int index = 0;
-        if (ParseInt(piece, &index)) {
+        if (FromString<int>(piece, index)) {
             OccupyCell(index);
         }
     }
@@ -412,7 +372,7 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerr
             break;
         }
         float height = 0;
-        if (!ParseFloat(line, &height)) {
+        if (!FromString<float>(line, height)) {
             continue;
         }
         if (current == nullptr) {

@@ -19,15 +19,18 @@ GxIm3DVertex MakeVertex(const GxV3d& position, GxUInt32 color)
     return v;
 }
 
-}  // namespace
-
-void FerroxSetRenderState(GxInt32 state, intptr_t value)
+// World positions, opaque: no matrix, vertex alpha stays off.
+void DrawDebugVertices(std::vector<GxIm3DVertex>& vertices, GxInt32 primType)
 {
-    GxRenderStateSetFunction set = GxEngineInstance->dOpenDevice.fpRenderStateSet;
-    if (set != nullptr) {
-        set(state, reinterpret_cast<void*>(value));
+    BeginDebugDraw();
+    if (GxIm3DTransform(vertices.data(), static_cast<GxInt32>(vertices.size()), nullptr, gxIM3DNOVERTEXALPHA)) {
+        GxIm3DRenderPrimitive(primType);
+        GxIm3DEnd();
     }
+    EndDebugDraw();
 }
+
+}  // namespace
 
 GxUInt32 FerroxPackColor(const GxRGBA& color)
 {
@@ -37,19 +40,19 @@ GxUInt32 FerroxPackColor(const GxRGBA& color)
 
 void BeginDebugDraw()
 {
-    FerroxSetRenderState(gxRENDERSTATESHADEMODE, FERROX_SHADE_GOURAUD);
-    FerroxSetRenderState(gxRENDERSTATETEXTURERASTER, 0);
-    FerroxSetRenderState(gxRENDERSTATEVERTEXALPHAENABLE, 0);
-    FerroxSetRenderState(gxRENDERSTATEZTESTENABLE, 1);
-    FerroxSetRenderState(gxRENDERSTATEZWRITEENABLE, 1);
+    GxRenderStateSet(gxRENDERSTATESHADEMODE, FerroxStateValue(FERROX_SHADE_GOURAUD));
+    GxRenderStateSet(gxRENDERSTATETEXTURERASTER, nullptr);
+    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, FerroxStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, FerroxStateValue(1));
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, FerroxStateValue(1));
 }
 
 void EndDebugDraw()
 {
-    FerroxSetRenderState(gxRENDERSTATESRCBLEND, FERROX_BLEND_SRCALPHA);
-    FerroxSetRenderState(gxRENDERSTATEDESTBLEND, FERROX_BLEND_INVSRCALPHA);
-    FerroxSetRenderState(gxRENDERSTATEZTESTENABLE, 1);
-    FerroxSetRenderState(gxRENDERSTATEZWRITEENABLE, 1);
+    GxRenderStateSet(gxRENDERSTATESRCBLEND, FerroxStateValue(FERROX_BLEND_SRCALPHA));
+    GxRenderStateSet(gxRENDERSTATEDESTBLEND, FerroxStateValue(FERROX_BLEND_INVSRCALPHA));
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, FerroxStateValue(1));
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, FerroxStateValue(1));
 }
 
 std::vector<GxIm3DVertex> BuildDebugLineVertices(const GxV3d* points, int count, float height)
@@ -73,9 +76,7 @@ void DrawDebugLines(const GxV3d* points, int count, float height)
     if (vertices.size() < 2) {
         return;
     }
-    BeginDebugDraw();
-    // The vertices go to immediate-mode 3D as a polyline (opaque, world space) once it exists.
-    EndDebugDraw();
+    DrawDebugVertices(vertices, gxPRIMTYPEPOLYLINE);
 }
 
 GxV3d* MakeDebugCircle(const GxV3d& midpoint, float radius, int count)
@@ -98,11 +99,13 @@ std::vector<GxIm3DVertex> BuildDebugGridVertices(const GxV3d& origin, int column
                                                  const GxRGBA& color)
 {
     std::vector<GxIm3DVertex> vertices;
-    if (columns < 0 || rows < 0) {
+    // In 64 bits, so that huge sizes cannot wrap round into a small count.
+    const int64_t count = (static_cast<int64_t>(columns) + rows + 2) * 2;
+    if (columns < 0 || rows < 0 || count > gxIM3DMAXVERTICES) {
         return vertices;
     }
     const GxUInt32 packed = FerroxPackColor(color);
-    vertices.reserve(static_cast<size_t>(columns + rows + 2) * 2);
+    vertices.reserve(static_cast<size_t>(count));
     for (int i = 0; i <= rows; i++) {
         const GxReal z = origin.z - i * cellSize;
         vertices.push_back(MakeVertex({origin.x, origin.y, z}, packed));
@@ -122,7 +125,5 @@ void DrawDebugGrid(const GxV3d& origin, int columns, int rows, float cellSize, c
     if (vertices.empty()) {
         return;
     }
-    BeginDebugDraw();
-    // The vertices go to immediate-mode 3D as a line list (opaque, world space) once it exists.
-    EndDebugDraw();
+    DrawDebugVertices(vertices, gxPRIMTYPELINELIST);
 }

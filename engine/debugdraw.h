@@ -8,14 +8,14 @@
 #include "gfx/d3d9/im3d.h"
 #include "gfx/d3d9/renderstate.h"
 
-// Values of the render states the engine sets.
+// Values of the render states the engine sets (through GxRenderStateSet).
 constexpr intptr_t FERROX_TEXTUREADDRESS_WRAP = 1;
 constexpr intptr_t FERROX_SHADE_GOURAUD = 2;
 constexpr intptr_t FERROX_BLEND_SRCALPHA = 5;
 constexpr intptr_t FERROX_BLEND_INVSRCALPHA = 6;
 
-// Sets one render state through the device table of the engine instance (nothing without a device).
-void FerroxSetRenderState(GxInt32 state, intptr_t value);
+// A render-state value as GxRenderStateSet takes it.
+inline void* FerroxStateValue(intptr_t value) { return reinterpret_cast<void*>(value); }
 
 // The vertex colour word: alpha in the top byte, then red, green, blue.
 GxUInt32 FerroxPackColor(const GxRGBA& color);
@@ -25,13 +25,15 @@ void EndDebugDraw();
 
 // Vertices of the polyline through the points, each lifted by height.
 std::vector<GxIm3DVertex> BuildDebugLineVertices(const GxV3d* points, int count, float height);
+// Draws in world space through immediate-mode 3D, between BeginDebugDraw and EndDebugDraw.
 void DrawDebugLines(const GxV3d* points, int count, float height);
 
 // Count points on a horizontal circle, the last repeating the first; the caller frees
 // them with delete[]. Null for fewer than two points.
 GxV3d* MakeDebugCircle(const GxV3d& midpoint, float radius, int count);
 
-// Line-list vertices of a grid of columns x rows cells: (columns + rows + 2) x 2.
+// Line-list vertices of a grid of columns x rows cells: (columns + rows + 2) x 2; none when that is
+// more than one immediate-mode batch holds.
 std::vector<GxIm3DVertex> BuildDebugGridVertices(const GxV3d& origin, int columns, int rows, float cellSize,
                                                  const GxRGBA& color);
 void DrawDebugGrid(const GxV3d& origin, int columns, int rows, float cellSize,

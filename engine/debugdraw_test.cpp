@@ -80,6 +80,10 @@ TEST(DebugDraw, RenderStatesAroundTheDrawing)
     EXPECT_TRUE(gStates.empty());
     EndDebugDraw();
     EXPECT_EQ((std::vector<std::pair<GxInt32, intptr_t>>{{10, 5}, {11, 6}, {6, 1}, {8, 1}}), gStates);
+    // With no device setter nothing is called and the set reports failure.
+    GxEngineInstance->dOpenDevice.fpRenderStateSet = nullptr;
+    EXPECT_FALSE(GxRenderStateSet(gxRENDERSTATEZTESTENABLE, FerroxStateValue(1)));
+    BeginDebugDraw();
     GxEngineInstance->dOpenDevice.fpRenderStateSet = saved;
 }
 

@@ -222,26 +222,26 @@ TEST_F(BmpTest, TrueColourBitCounts)
     }
 }
 
-// 8-bit run-length rows: runs, literals with and without padding, end of line, end of bitmap.
-Bytes RleData()
+// A 7-wide image of 8-bit run-length rows: runs, literals with and without padding, end of line, end of bitmap.
+BmpSpec RleSpec(GxInt32 height)
 {
-    return {
+    BmpSpec spec;
+    spec.width = 7;
+    spec.height = height;
+    spec.compression = 1;
+    spec.palette = TestPalette(10);
+    spec.coloursUsed = 10;
+    spec.data = {
         3, 7, 0, 3, 1, 2, 3, 0, 1, 9, 0, 0,  // bottom row: 7 7 7, literal 1 2 3 (padded), 9
         0, 4, 4, 5, 6, 8, 2, 1, 0, 0,        // next row: literal 4 5 6 8, then 1 1
         2, 6, 0, 1,                          // third row: 6 6, then the end of the bitmap
     };
+    return spec;
 }
 
 TEST_F(BmpTest, RunLengthRows)
 {
-    BmpSpec spec;
-    spec.width = 7;
-    spec.height = 4;
-    spec.compression = 1;
-    spec.palette = TestPalette(10);
-    spec.coloursUsed = 10;
-    spec.data = RleData();
-    GxImage* image = Read(spec);
+    GxImage* image = Read(RleSpec(4));
     ASSERT_NE(image, nullptr);
     auto row = [&](GxInt32 y) { return Bytes(image->pixels + y * image->stride, image->pixels + y * image->stride + 7); };
     EXPECT_EQ(row(3), (Bytes{7, 7, 7, 1, 2, 3, 9}));
@@ -300,13 +300,7 @@ TEST_F(BmpTest, UnsafeOrUnsupportedFilesAreRefused)
 
 TEST_F(BmpTest, EveryTruncationIsRefused)
 {
-    BmpSpec rle;
-    rle.width = 7;
-    rle.height = 3;
-    rle.compression = 1;
-    rle.palette = TestPalette(10);
-    rle.coloursUsed = 10;
-    rle.data = RleData();
+    BmpSpec rle = RleSpec(3);
     rle.data.resize(rle.data.size() - 2);  // the third row ends with the end of the line instead
     rle.data.push_back(0);
     rle.data.push_back(0);

@@ -488,7 +488,9 @@ GxCamera* GxCameraSetViewOffset(GxCamera* camera, const GxV2d* offset)
     return camera;
 }
 
-GxCamera* GxCameraSetNearClipPlane(GxCamera* camera, GxReal distance)
+namespace {
+
+GxCamera* SetClipPlane(GxCamera* camera, GxReal GxCamera::*plane, GxReal distance)
 {
     if (camera == nullptr) {
         GxErrorRaise(0, gxERRNULLARG);
@@ -499,26 +501,22 @@ GxCamera* GxCameraSetNearClipPlane(GxCamera* camera, GxReal distance)
         GxErrorRaise(0, gxERRINVALIDENUM);
         return nullptr;
     }
-    camera->nearPlane = distance;
+    camera->*plane = distance;
     UpdateZScaleShift(camera);
     MarkFrameDirty(camera);
     return camera;
 }
 
+} // namespace
+
+GxCamera* GxCameraSetNearClipPlane(GxCamera* camera, GxReal distance)
+{
+    return SetClipPlane(camera, &GxCamera::nearPlane, distance);
+}
+
 GxCamera* GxCameraSetFarClipPlane(GxCamera* camera, GxReal distance)
 {
-    if (camera == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
-    if (!(distance > 0.0f) || !Finite(distance)) {
-        GxErrorRaise(0, gxERRINVALIDENUM);
-        return nullptr;
-    }
-    camera->farPlane = distance;
-    UpdateZScaleShift(camera);
-    MarkFrameDirty(camera);
-    return camera;
+    return SetClipPlane(camera, &GxCamera::farPlane, distance);
 }
 
 GxInt32 GxCameraFrustumTestSphere(const GxCamera* camera, const GxSphere* sphere)

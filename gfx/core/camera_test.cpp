@@ -49,13 +49,6 @@ void* ZeroExtension(void* object, GxInt32 offset, GxInt32)
 }
 void* KeepExtension(void* object, GxInt32, GxInt32) { return object; }
 
-GxInt32 TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error.errorCode;
-}
-
 void ExpectV3d(const GxV3d& v, GxReal x, GxReal y, GxReal z)
 {
     EXPECT_NEAR(v.x, x, 1e-4f);
@@ -76,16 +69,14 @@ protected:
     {
         fake = FakeCameraDevice();
         copies = 0;
-        static int window = 0;
         GxTestDeviceInstall();
         ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         extOffset = GxCameraRegisterPlugin(4, 0xF0F1, ZeroExtension, KeepExtension, CopyExtension);
         ASSERT_GE(extOffset, 0);
-        ASSERT_TRUE(GxEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
+        ASSERT_TRUE(GxTestEngineOpenAndStart());
         GxEngineInstance->stdFunc[gxSTANDARDBEGINUPDATE] = FakeBegin;
         GxEngineInstance->stdFunc[gxSTANDARDENDUPDATE] = FakeEnd;
-        TakeError();
+        GxTestTakeErrorCode();
     }
     void TearDown() override
     {
@@ -153,7 +144,7 @@ TEST_F(Camera, SettersRefuseValuesThatBreakTheProjection)
 {
     GxCamera* camera = Make();
     EXPECT_EQ(GxCameraSetProjection(camera, 3), nullptr);
-    EXPECT_EQ(TakeError(), gxERRINVALIDENUM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDENUM);
     EXPECT_EQ(camera->projectionType, gxPERSPECTIVE);
 
     const GxReal nan = std::numeric_limits<GxReal>::quiet_NaN();
@@ -356,7 +347,7 @@ TEST_F(Camera, ChunkRoundTripAndBadChunks)
     };
     EXPECT_EQ(corrupt(body + 0, 0), nullptr);
     EXPECT_EQ(corrupt(body + 28, 7), nullptr);
-    EXPECT_EQ(TakeError(), gxERRINVALIDENUM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDENUM);
     EXPECT_EQ(corrupt(20, 0x300), nullptr);  // struct header stamped with an old version
     const GxUInt32 nanBits = 0x7FC00000u;
     EXPECT_EQ(corrupt(body + 16, nanBits), nullptr);

@@ -267,6 +267,12 @@ GxBool GxEngineDeviceRequest(GxDevice* device, GxInt32 request, void* out, void*
     return 0;
 }
 
+GxBool GxRenderStateSet(GxInt32 state, void* value)
+{
+    GxRenderStateSetFunction set = GxEngineInstance->dOpenDevice.fpRenderStateSet;
+    return set ? set(state, value) : 0;
+}
+
 GxInt32 GxEngineGetNumSubSystems(void)
 {
     GxInt32 count = 1;

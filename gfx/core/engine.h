@@ -184,6 +184,10 @@ GxInt32 GxEngineGetOpenCount(void);
 
 GxBool GxEngineDeviceRequest(GxDevice* device, GxInt32 request, void* out, void* inOut, GxInt32 in);
 
+// Sets a render state through the opened device's setter (value: the integer or pointer itself).
+// 0 when no device setter is installed or the device refuses the state or value.
+GxBool GxRenderStateSet(GxInt32 state, void* value);
+
 GxInt32 GxEngineGetNumSubSystems(void);
 GxSubSystemInfo* GxEngineGetSubSystemInfo(GxSubSystemInfo* info, GxInt32 n);
 GxInt32 GxEngineGetCurrentSubSystem(void);

@@ -10,20 +10,13 @@
 
 namespace {
 
-GxError TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error;
-}
-
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         GxTestMemoryReset();
         GxTestDeviceInstall();
-        TakeError();
+        GxTestTakeError();
     }
     void TearDown() override { GxTestEngineShutdown(); }
     int window = 0;
@@ -69,18 +62,18 @@ TEST_F(EngineTest, LifecycleRunsTheDeviceRequestsInOrderAndMovesTheInstance)
 TEST_F(EngineTest, CallsOutOfOrderAreRefusedAndChangeNothing)
 {
     EXPECT_FALSE(GxEngineOpen(&window));
-    EXPECT_EQ(gxERRENGINESTATE, TakeError().errorCode);
+    EXPECT_EQ(gxERRENGINESTATE, GxTestTakeError().errorCode);
     EXPECT_FALSE(GxEngineStart());
     EXPECT_FALSE(GxEngineTerm());
 
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     EXPECT_FALSE(GxEngineInit(nullptr, 0, 0x400000));
     EXPECT_FALSE(GxEngineStart());
-    EXPECT_EQ(gxERRENGINESTATE, TakeError().errorCode);
+    EXPECT_EQ(gxERRENGINESTATE, GxTestTakeError().errorCode);
     EXPECT_FALSE(GxEngineClose());
-    EXPECT_EQ(gxERRENGINESTATE, TakeError().errorCode);
+    EXPECT_EQ(gxERRENGINESTATE, GxTestTakeError().errorCode);
     EXPECT_FALSE(GxEngineOpen(nullptr));
-    EXPECT_EQ(gxERRNULLARG, TakeError().errorCode);
+    EXPECT_EQ(gxERRNULLARG, GxTestTakeError().errorCode);
 
     ASSERT_TRUE(GxEngineOpen(&window));
     GxEngine* openInstance = GxEngineInstance;
@@ -107,7 +100,7 @@ TEST_F(EngineTest, RegistrationIsClosedWhileTheEngineIsOpen)
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     ASSERT_TRUE(GxEngineOpen(&window));
     EXPECT_EQ(-1, GxEngineRegisterPlugin(8, 0x7001, nullptr, nullptr));
-    EXPECT_EQ(GxError({0, gxERRPLUGINREG}).errorCode, TakeError().errorCode);
+    EXPECT_EQ(GxError({0, gxERRPLUGINREG}).errorCode, GxTestTakeError().errorCode);
     ASSERT_TRUE(GxEngineClose());
     GxInt32 offset = GxEngineRegisterPlugin(8, 0x7001, nullptr, nullptr);
     EXPECT_GE(offset, static_cast<GxInt32>(sizeof(GxEngine)));
@@ -129,9 +122,9 @@ TEST_F(EngineTest, FailedOpenLeavesTheStaticInstanceCurrent)
     // No memory for the instance.
     gxTestDevice.failRequest = -1;
     gxTestMemory.mallocFailAfter = 0;
-    TakeError();
+    GxTestTakeError();
     EXPECT_FALSE(GxEngineOpen(&window));
-    EXPECT_EQ(gxERRNOMEMORY, TakeError().errorCode);
+    EXPECT_EQ(gxERRNOMEMORY, GxTestTakeError().errorCode);
     EXPECT_EQ(staticInstance, GxEngineInstance);
     gxTestMemory.mallocFailAfter = -1;
     EXPECT_TRUE(GxEngineOpen(&window));
@@ -185,9 +178,9 @@ TEST_F(EngineTest, QueriesFallBackToTheDispatcherDefaults)
     GxSubSystemInfo info = {};
     ASSERT_EQ(&info, GxEngineGetSubSystemInfo(&info, 0));
     EXPECT_STREQ("Only rendering sub system", info.name);
-    TakeError();
+    GxTestTakeError();
     EXPECT_EQ(nullptr, GxEngineGetSubSystemInfo(&info, 1));
-    GxError error = TakeError();
+    GxError error = GxTestTakeError();
     EXPECT_EQ(1, error.pluginID);
     EXPECT_EQ(gxERRDEVICEREQUEST, error.errorCode);
     EXPECT_TRUE(GxEngineSetSubSystem(0));
@@ -236,7 +229,7 @@ TEST_F(EngineTest, WithoutADriverEveryRequestIsUnhandled)
     GxEngineSetDriver(nullptr);
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     EXPECT_FALSE(GxEngineOpen(&window));
-    EXPECT_EQ(gxERRDEVICEREQUEST, TakeError().errorCode);
+    EXPECT_EQ(gxERRDEVICEREQUEST, GxTestTakeError().errorCode);
     EXPECT_EQ(gxENGINESTATUSINITED, GxEngineInstance->engineStatus);
     EXPECT_TRUE(GxEngineTerm());
 }

@@ -12,6 +12,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/stream.h"
 #include "gfx/core/win32fs.h"
 
 // A headless device: handles open, close, start, stop, register, the standard functions,
@@ -79,13 +80,19 @@ inline void GxTestDeviceInstall(void)
     GxEngineSetDriver(&gxTestDriver);
 }
 
+// Open and start an engine that is initialised (plugins are registered in between).
+inline bool GxTestEngineOpenAndStart(void)
+{
+    static int window = 0;
+    return GxEngineOpen(&window) && GxEngineStart();
+}
+
 // Init, open and start with the test device; true when the engine is started.
 inline bool GxTestEngineStart(GxUInt32 initFlags = 0, GxUInt32 arenaSize = 0x400000,
                               const GxMemoryFunctions* memFuncs = nullptr)
 {
-    static int window = 0;
     GxTestDeviceInstall();
-    return GxEngineInit(memFuncs, initFlags, arenaSize) && GxEngineOpen(&window) && GxEngineStart();
+    return GxEngineInit(memFuncs, initFlags, arenaSize) && GxTestEngineOpenAndStart();
 }
 
 // Stop, close and terminate whatever state the engine is in.
@@ -181,12 +188,15 @@ inline long GxTestLiveBlocks(GxUInt32 mask = 0, GxUInt32 value = 0)
                          [&](const std::pair<void* const, GxUInt32>& block) { return (block.second & mask) == value; });
 }
 
-inline GxInt32 GxTestTakeErrorCode(void)
+// Reads and clears the error record.
+inline GxError GxTestTakeError(void)
 {
     GxError error;
     GxErrorGet(&error);
-    return error.errorCode;
+    return error;
 }
+
+inline GxInt32 GxTestTakeErrorCode(void) { return GxTestTakeError().errorCode; }
 
 // Opens the file-system manager with a Win32 file system on "C:" as the default.
 inline bool GxTestFileSystemOpen(void)
@@ -208,4 +218,16 @@ inline bool GxTestStoreFile(const std::string& path, const std::vector<GxUInt8>&
     std::FILE* f = std::fopen(path.c_str(), "wb");
     const bool ok = f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
     return f && std::fclose(f) == 0 && ok;
+}
+
+// Closes a memory write stream and returns what it held.
+inline std::vector<GxUInt8> GxTestCloseWriteStream(GxStream* stream)
+{
+    GxMemory memory = {nullptr, 0};
+    if (!GxStreamClose(stream, &memory)) {
+        return {};
+    }
+    std::vector<GxUInt8> bytes(memory.start, memory.start + memory.length);
+    GxFree(memory.start);
+    return bytes;
 }

@@ -493,27 +493,4 @@ TEST_F(FileSystemTest, ClosingTheManagerClosesOpenFiles)
     // TearDown closes the manager with the file still open; the sanitizers see no leak.
 }
 
-TEST_F(FileSystemTest, OSTableHasTheStringFunctions)
-{
-    const GxOSFunctions& os = GxEngineInstance->stringFuncs;
-    char buffer[32];
-    os.gxSprintf(buffer, "%d-%s", 12, "ab");
-    EXPECT_STREQ(buffer, "12-ab");
-    EXPECT_EQ(os.gxStricmp("Only", "ONLY"), 0);
-    const char* text = "a.b.c";
-    EXPECT_EQ(os.gxStrrchr(text, '.'), text + 3);
-    EXPECT_EQ(os.gxStrchr(text, '\0'), text + 5);
-    EXPECT_EQ(os.gxStrchr(text, 'z'), nullptr);
-    EXPECT_EQ(os.gxStrstr("mode 640x480", "x"), std::strstr("mode 640x480", "x"));
-    char word[16];
-    int number = 0;
-    float real = 0;
-    EXPECT_EQ(os.gxSscanf("name 42 1.5", "%s %d %f", word, &number, &real), 3);
-    EXPECT_STREQ(word, "name");
-    EXPECT_EQ(number, 42);
-    char upper[] = "abc";
-    EXPECT_STREQ(os.gxStrupr(upper), "ABC");
-    EXPECT_STREQ(os.gxStrlwr(upper), "abc");
-}
-
 } // namespace

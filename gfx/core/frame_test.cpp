@@ -118,13 +118,6 @@ std::vector<GxFrame*> DirtyRoots()
 
 GxUInt8 Flags(const GxFrame* frame) { return frame->object.privateFlags; }
 
-GxError TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error;
-}
-
 // The engine started with a registered frame extension. Free lists are off so
 // every frame is its own counted block.
 class FrameTest : public ::testing::Test {
@@ -135,15 +128,13 @@ protected:
         failConstructorAt = -1;
         failExtensionRead = false;
         multiplies = 0;
-        static int window = 0;
         GxTestDeviceInstall();
         ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 1, 0x400000));
         extensionOffset = GxFrameRegisterPlugin(sizeof(TestExtension), kTestPluginID, ExtConstruct, nullptr, ExtCopy);
         ASSERT_GE(extensionOffset, static_cast<GxInt32>(sizeof(GxFrame)));
         ASSERT_GE(GxFrameRegisterPluginStream(kTestPluginID, ExtRead, ExtWrite, ExtSize), 0);
-        ASSERT_TRUE(GxEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
-        TakeError();
+        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        GxTestTakeError();
     }
     void TearDown() override { GxTestEngineShutdown(); }
 
@@ -177,10 +168,7 @@ protected:
         EXPECT_NE(GxFrameListInitialize(&list, root), nullptr);
         GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
         EXPECT_NE(GxFrameListStreamWrite(&list, stream), nullptr);
-        GxMemory memory = {nullptr, 0};
-        GxStreamClose(stream, &memory);
-        std::vector<GxUInt8> bytes(memory.start, memory.start + memory.length);
-        GxFree(memory.start);
+        std::vector<GxUInt8> bytes = GxTestCloseWriteStream(stream);
         GxFrameListDeinitialize(&list);
         return bytes;
     }
@@ -218,7 +206,7 @@ TEST_F(FrameTest, NewFrameIsAnUnlistedIdentityRoot)
     GxTestEngineShutdown();
     EXPECT_EQ(GxFrameCreate(), nullptr);
     EXPECT_FALSE(GxFrameSyncDirty());
-    EXPECT_EQ(TakeError().errorCode, gxERRENGINESTATE);
+    EXPECT_EQ(GxTestTakeError().errorCode, gxERRENGINESTATE);
 }
 
 TEST_F(FrameTest, WorldMatricesAreComputedOnceAndMatchTheParentChain)
@@ -322,12 +310,12 @@ TEST_F(FrameTest, ReparentingMovesTheDirtyListing)
     // A cycle is refused and changes nothing.
     EXPECT_EQ(GxFrameAddChild(c, d), nullptr);
     EXPECT_EQ(GxFrameAddChild(c, c), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeError().errorCode, gxERRNULLARG);
     EXPECT_EQ(GxFrameGetRoot(c), d);
     EXPECT_EQ(GxFrameCount(d), 3);
 
     EXPECT_EQ(GxFrameTranslate(c, &c->modelling.pos, 3), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRINVALIDENUM);
+    EXPECT_EQ(GxTestTakeError().errorCode, gxERRINVALIDENUM);
     GxFrameDestroyHierarchy(a);
     GxFrameDestroyHierarchy(d);
     EXPECT_TRUE(GxFrameDestroyHierarchy(nullptr));
@@ -581,7 +569,7 @@ TEST_F(FrameTest, BadFrameListsAreRefusedWithoutLeaks)
         EXPECT_EQ(list.frames, nullptr) << what;
         EXPECT_EQ(LiveFrameBlocks(), 0) << what;
         EXPECT_TRUE(DirtyRoots().empty()) << what;
-        EXPECT_NE(TakeError().errorCode, gxERRNOERROR) << what;
+        EXPECT_NE(GxTestTakeError().errorCode, gxERRNOERROR) << what;
     };
     const size_t countAt = 24;
     const size_t recordAt = 28;

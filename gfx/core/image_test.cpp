@@ -223,10 +223,9 @@ TEST_F(ImageTest, GammaTablesAndCorrection)
 
 TEST(ImageEngineTest, StartAppliesTheDeviceGamma)
 {
-    static int window = 0;
     GxTestDeviceInstall();
     gxTestDevice.record.gammaCorrection = 2.0f;
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x1000) && GxEngineOpen(&window) && GxEngineStart());
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x1000) && GxTestEngineOpenAndStart());
     EXPECT_FLOAT_EQ(GxImageGetGamma(), 2.0f);
     EXPECT_EQ(GxImageGetGammaTable()[64], 128);  // sqrt(64/255) x 255 = 127.7
     GxTestEngineShutdown();
@@ -415,11 +414,7 @@ Bytes ChunkBody(GxInt32 w, GxInt32 h, GxInt32 depth, GxInt32 stride, const Bytes
     GxStreamWriteInt32(s, header, 16);
     GxStreamWrite(s, rows.data(), static_cast<GxUInt32>(rows.size()));
     if (!palette.empty()) GxStreamWrite(s, palette.data(), static_cast<GxUInt32>(palette.size()));
-    GxMemory mem = {nullptr, 0};
-    GxStreamClose(s, &mem);
-    Bytes bytes(mem.start, mem.start + mem.length);
-    GxFree(mem.start);
-    return bytes;
+    return GxTestCloseWriteStream(s);
 }
 
 GxImage* ReadBody(const Bytes& body, GxUInt32 limit = 0xFFFFFFFFu)

@@ -125,13 +125,6 @@ GxMatrix RigidMotion()
     return m;
 }
 
-GxError TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error;
-}
-
 GxInt32 countedMultiplies = 0;
 
 // Writes dst row by row while reading its sources, so aliasing would corrupt it.
@@ -201,7 +194,7 @@ TEST_F(MatrixTest, VectorLengthsAndNormalisation)
     EXPECT_NEAR(GxV3dNormalize(&n, &n), 13.0f, 1e-3);
     EXPECT_NEAR(GxV3dLength(&n), 1.0f, 1e-3);
     EXPECT_NEAR(n.z, 12.0f / 13.0f, 1e-3);
-    EXPECT_EQ(TakeError().errorCode, gxERRNOERROR);
+    EXPECT_EQ(GxTestTakeError().errorCode, gxERRNOERROR);
 
     const GxV3d zero = {0.0f, 0.0f, 0.0f};
     GxV3d out = {7.0f, 7.0f, 7.0f};
@@ -209,7 +202,7 @@ TEST_F(MatrixTest, VectorLengthsAndNormalisation)
     EXPECT_EQ(out.x, 0.0f);
     EXPECT_EQ(out.y, 0.0f);
     EXPECT_EQ(out.z, 0.0f);
-    const GxError error = TakeError();
+    const GxError error = GxTestTakeError();
     EXPECT_EQ(error.pluginID, gxPLUGINCORE);
     EXPECT_EQ(error.errorCode, gxERRZEROLENGTH);
 
@@ -217,7 +210,7 @@ TEST_F(MatrixTest, VectorLengthsAndNormalisation)
     EXPECT_NEAR(GxV3dNormalizeFast(&fast, &v), 1.0f / 13.0f, 1e-5);
     EXPECT_NEAR(fast.x, 3.0f / 13.0f, 1e-3);
     EXPECT_EQ(GxV3dNormalizeFast(&fast, &zero), 0.0f);
-    EXPECT_EQ(TakeError().errorCode, gxERRNOERROR);
+    EXPECT_EQ(GxTestTakeError().errorCode, gxERRNOERROR);
 }
 
 TEST_F(MatrixTest, TransformsMatchReferenceInPlaceAndThroughReplacedRoutines)
@@ -316,46 +309,30 @@ TEST_F(MatrixTest, RotateTranslateScaleEachCombineMatchReference)
     const Ref scale = ScaleRef(s);
     const Ref baseRef = ToRef(base);
 
-    GxMatrix m = base;
-    ASSERT_EQ(GxMatrixRotate(&m, &axis, 35.0f, gxCOMBINEREPLACE), &m);
-    ExpectNear(m, rot);
-    EXPECT_EQ(m.flags, GxUInt32(gxMATRIXTYPEORTHONORMAL));
-    m = base;
-    GxMatrixRotate(&m, &axis, 35.0f, gxCOMBINEPRECONCAT);
-    ExpectNear(m, Mul(rot, baseRef));
-    m = base;
-    GxMatrixRotate(&m, &axis, 35.0f, gxCOMBINEPOSTCONCAT);
-    ExpectNear(m, Mul(baseRef, rot));
-
-    m = base;
-    GxMatrixTranslate(&m, &t, gxCOMBINEREPLACE);
-    ExpectNear(m, trans);
-    EXPECT_EQ(m.flags & 0x20003u, GxUInt32(gxMATRIXTYPEORTHONORMAL));
-    m = base;
-    GxMatrixTranslate(&m, &t, gxCOMBINEPRECONCAT);
-    ExpectNear(m, Mul(trans, baseRef));
-    m = base;
-    GxMatrixTranslate(&m, &t, gxCOMBINEPOSTCONCAT);
-    ExpectNear(m, Mul(baseRef, trans));
-
-    m = base;
-    GxMatrixScale(&m, &s, gxCOMBINEREPLACE);
-    ExpectNear(m, scale);
-    m = base;
-    GxMatrixScale(&m, &s, gxCOMBINEPRECONCAT);
-    ExpectNear(m, Mul(scale, baseRef));
-    m = base;
-    GxMatrixScale(&m, &s, gxCOMBINEPOSTCONCAT);
-    ExpectNear(m, Mul(baseRef, scale));
+    // Replacing gives the operation alone; pre- and post-concatenation put it before or after the base.
+    GxMatrix replaced, m;
+    auto expectEachCombine = [&](const char* what, const Ref& ref, auto apply) {
+        SCOPED_TRACE(what);
+        replaced = base;
+        EXPECT_EQ(apply(&replaced, gxCOMBINEREPLACE), &replaced);
+        ExpectNear(replaced, ref);
+        m = base;
+        apply(&m, gxCOMBINEPRECONCAT);
+        ExpectNear(m, Mul(ref, baseRef));
+        m = base;
+        apply(&m, gxCOMBINEPOSTCONCAT);
+        ExpectNear(m, Mul(baseRef, ref));
+    };
+    expectEachCombine("rotate", rot, [&](GxMatrix* x, GxInt32 c) { return GxMatrixRotate(x, &axis, 35.0f, c); });
+    EXPECT_EQ(replaced.flags, GxUInt32(gxMATRIXTYPEORTHONORMAL));
+    expectEachCombine("translate", trans, [&](GxMatrix* x, GxInt32 c) { return GxMatrixTranslate(x, &t, c); });
+    EXPECT_EQ(replaced.flags & 0x20003u, GxUInt32(gxMATRIXTYPEORTHONORMAL));
+    expectEachCombine("scale", scale, [&](GxMatrix* x, GxInt32 c) { return GxMatrixScale(x, &s, c); });
     EXPECT_EQ(m.flags & 0x20003u, 0u);
 
     const GxMatrix other = RigidMotion();
-    m = base;
-    GxMatrixTransform(&m, &other, gxCOMBINEPRECONCAT);
-    ExpectNear(m, Mul(ToRef(other), baseRef));
-    m = base;
-    GxMatrixTransform(&m, &other, gxCOMBINEPOSTCONCAT);
-    ExpectNear(m, Mul(baseRef, ToRef(other)));
+    expectEachCombine("transform", ToRef(other),
+                      [&](GxMatrix* x, GxInt32 c) { return GxMatrixTransform(x, &other, c); });
     m = base;
     GxMatrixTransform(&m, &m, gxCOMBINEPOSTCONCAT);
     ExpectNear(m, Mul(baseRef, baseRef));
@@ -396,7 +373,7 @@ TEST_F(MatrixTest, InvalidCombineFailsAndLeavesMatrixAlone)
         }
         EXPECT_EQ(result, nullptr) << op;
         EXPECT_EQ(std::memcmp(&m, &base, sizeof(m)), 0) << op;
-        const GxError error = TakeError();
+        const GxError error = GxTestTakeError();
         EXPECT_EQ(error.pluginID, 0) << op;
         EXPECT_EQ(error.errorCode, gxERRINVALIDENUM) << op;
     }
@@ -517,7 +494,7 @@ TEST_F(MatrixTest, CreatedMatricesAreIdentityAndFreeListBacked)
         EXPECT_TRUE(GxMatrixDestroy(m));
     }
     EXPECT_FALSE(GxMatrixDestroy(nullptr));
-    EXPECT_EQ(TakeError().errorCode, gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeError().errorCode, gxERRNULLARG);
 }
 
 } // namespace

@@ -11,13 +11,6 @@
 
 namespace {
 
-GxError TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error;
-}
-
 int Mallocs() { return static_cast<int>(gxTestMemory.mallocs.size()); }
 
 class FreeListTest : public ::testing::Test {
@@ -251,7 +244,7 @@ protected:
     {
         destroyOrder.clear();
         ASSERT_TRUE(GxTestEngineStart(0, arenaSize));
-        TakeError();
+        GxTestTakeError();
     }
     void TearDown() override { GxTestEngineShutdown(); }
 };
@@ -278,7 +271,7 @@ TEST_F(ArenaTest, FullArenaEvictsThePreviousFramesOldestFirst)
     Owner e;
     ASSERT_NE(nullptr, GxResourceEntryAlloc(&e, &e.entry, 40000, DestroyNotify));
     EXPECT_EQ((std::vector<Owner*>{&a, &b, &c, &d}), destroyOrder);
-    EXPECT_EQ(gxERRNOERROR, TakeError().errorCode);
+    EXPECT_EQ(gxERRNOERROR, GxTestTakeError().errorCode);
 
     EXPECT_TRUE(GxResourceEntryFree(e.entry));
     EXPECT_EQ(nullptr, e.entry);
@@ -293,7 +286,7 @@ TEST_F(ArenaTest, RequestLargerThanTheHeapFailsWithCode12)
     big.entry = reinterpret_cast<GxResourceEntry*>(&big);
     EXPECT_EQ(nullptr, GxResourceEntryAlloc(&big, &big.entry, 20000, DestroyNotify));
     EXPECT_EQ(nullptr, big.entry);
-    GxError error = TakeError();
+    GxError error = GxTestTakeError();
     EXPECT_EQ(1, error.pluginID);
     EXPECT_EQ(gxERRARENAFULL, error.errorCode);
     EXPECT_EQ(nullptr, GxResourceEntryAlloc(&big, &big.entry, -1, nullptr));
@@ -424,9 +417,9 @@ TEST_F(GrowArrayTest, FailedGrowthLeavesTheArrayAsItWas)
     }
     void* entries = array->entries;
     gxTestMemory.reallocFailures = 1;
-    TakeError();
+    GxTestTakeError();
     EXPECT_EQ(nullptr, GxGrowArrayAddEntry(array, 0x30001));
-    EXPECT_EQ(gxERRNOMEMORY, TakeError().errorCode);
+    EXPECT_EQ(gxERRNOMEMORY, GxTestTakeError().errorCode);
     EXPECT_EQ(entries, array->entries);
     EXPECT_EQ(20, array->count);
     EXPECT_EQ(20, array->capacity);

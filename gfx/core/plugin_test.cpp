@@ -11,13 +11,6 @@
 
 namespace {
 
-GxError TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error;
-}
-
 std::vector<int> calls;
 
 template <int N>
@@ -53,7 +46,7 @@ protected:
         calls.clear();
         GxTestDeviceInstall();
         ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        TakeError();
+        GxTestTakeError();
     }
     void TearDown() override { GxTestEngineShutdown(); }
     GxPluginRegistry reg = GxPluginRegistryInitializer(40, 0);
@@ -71,7 +64,7 @@ TEST_F(PluginTest, OffsetsFollowRegistrationOrder)
 
     // A duplicate is an error but finds its data.
     EXPECT_EQ(48, GxPluginRegistryAddPlugin(&reg, 8, 0x102, nullptr, nullptr, nullptr));
-    EXPECT_EQ(gxERRPLUGINREG, TakeError().errorCode);
+    EXPECT_EQ(gxERRPLUGINREG, GxTestTakeError().errorCode);
     EXPECT_EQ(80, reg.sizeOfStruct);
     EXPECT_EQ(56, GxPluginRegistryGetPluginOffset(&reg, 0x103));
     EXPECT_EQ(-1, GxPluginRegistryGetPluginOffset(&reg, 0x999));
@@ -79,7 +72,7 @@ TEST_F(PluginTest, OffsetsFollowRegistrationOrder)
     GxPluginRegistry limited = GxPluginRegistryInitializer(40, 48);
     EXPECT_EQ(40, GxPluginRegistryAddPlugin(&limited, 8, 0x101, nullptr, nullptr, nullptr));
     EXPECT_EQ(-1, GxPluginRegistryAddPlugin(&limited, 1, 0x102, nullptr, nullptr, nullptr));
-    EXPECT_EQ(gxERRNOERROR, TakeError().errorCode);
+    EXPECT_EQ(gxERRNOERROR, GxTestTakeError().errorCode);
     EXPECT_EQ(-1, GxPluginRegistryAddPlugin(&limited, -1, 0x103, nullptr, nullptr, nullptr));
     EXPECT_EQ(-1, GxPluginRegistryAddPlugin(&limited, 0x7FFFFFF0, 0x104, nullptr, nullptr, nullptr));
     EXPECT_EQ(-1, GxPluginRegistryAddPlugin(nullptr, 4, 0x105, nullptr, nullptr, nullptr));
@@ -136,34 +129,34 @@ TEST(ErrorRecord, FirstErrorWinsUntilRead)
     GxErrorGet(&discard);
     GxErrorRaise(1, gxERRDEVICEREQUEST);
     GxErrorRaise(1, gxERRNOMEMORY);
-    GxError error = TakeError();
+    GxError error = GxTestTakeError();
     EXPECT_EQ(1, error.pluginID);
     EXPECT_EQ(gxERRDEVICEREQUEST, error.errorCode);
-    error = TakeError();
+    error = GxTestTakeError();
     EXPECT_EQ(0, error.pluginID);
     EXPECT_EQ(gxERRNOERROR, error.errorCode);
 
     GxErrorRaise(1, gxERRNOMEMORY);
-    error = TakeError();
+    error = GxTestTakeError();
     EXPECT_EQ(0, error.pluginID);
     EXPECT_EQ(gxERRNOMEMORY, error.errorCode);
 
     GxError record = {0x116, 7};
     EXPECT_EQ(&record, GxErrorSet(&record));
-    EXPECT_EQ(0x116, TakeError().pluginID);
+    EXPECT_EQ(0x116, GxTestTakeError().pluginID);
     EXPECT_EQ(42, GxErrorMakeCode(42, "dropped message"));
 }
 
 TEST(ErrorRecord, StartedEngineKeepsItsOwnRecord)
 {
-    TakeError();
+    GxTestTakeError();
     ASSERT_TRUE(GxTestEngineStart());
     GxErrorRaise(1, 5);
-    EXPECT_EQ(5, TakeError().errorCode);
+    EXPECT_EQ(5, GxTestTakeError().errorCode);
     GxErrorRaise(0x120, 3);
     GxEngineStop();
     // The module's record went with the module; the static one is clean.
-    EXPECT_EQ(gxERRNOERROR, TakeError().errorCode);
+    EXPECT_EQ(gxERRNOERROR, GxTestTakeError().errorCode);
     GxTestEngineShutdown();
 }
 
@@ -214,17 +207,14 @@ class ExtensionChunkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(GxTestEngineStart());
-        TakeError();
-        // Registries grow only while closed, so register with the engine's open count at 0.
-        GxEngineStop();
-        GxEngineClose();
+        GxTestDeviceInstall();
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        GxTestTakeError();
+        // Registries grow only before the engine opens.
         a = GxPluginRegistryAddPlugin(&reg, sizeof(Extension), 0x201, nullptr, nullptr, nullptr);
         b = GxPluginRegistryAddPlugin(&reg, sizeof(Extension), 0x202, nullptr, nullptr, nullptr);
         c = GxPluginRegistryAddPlugin(&reg, sizeof(Extension), 0x203, nullptr, nullptr, nullptr);
-        static int window;
-        ASSERT_TRUE(GxEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
+        ASSERT_TRUE(GxTestEngineOpenAndStart());
         source.assign(reg.sizeOfStruct, 0);
         target.assign(reg.sizeOfStruct, 0);
     }
@@ -235,10 +225,7 @@ protected:
         GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
         ASSERT_NE(nullptr, stream);
         ASSERT_EQ(&reg, GxPluginRegistryWriteDataChunks(&reg, stream, source.data()));
-        GxMemory memory = {nullptr, 0};
-        ASSERT_TRUE(GxStreamClose(stream, &memory));
-        out->assign(memory.start, memory.start + memory.length);
-        GxFree(memory.start);
+        *out = GxTestCloseWriteStream(stream);
     }
     const GxPluginRegistry* Read(std::vector<GxUInt8>& bytes, GxUInt32 length, GxUInt32* position = nullptr)
     {
@@ -320,9 +307,9 @@ TEST_F(ExtensionChunkTest, ShortReadsAreSkippedAndLongReadsRefused)
     // A reader that takes 8 bytes of a 4-byte sub-chunk eats into the next one.
     GxPluginRegistryAddPluginStream(&reg, 0x201, GreedyRead, WordWrite, WordSize);
     Stream(&bytes);
-    TakeError();
+    GxTestTakeError();
     EXPECT_EQ(nullptr, Read(bytes, static_cast<GxUInt32>(bytes.size())));
-    EXPECT_EQ(gxERRREAD, TakeError().errorCode);
+    EXPECT_EQ(gxERRREAD, GxTestTakeError().errorCode);
 }
 
 TEST_F(ExtensionChunkTest, MalformedLengthsAreRefused)
@@ -351,9 +338,9 @@ TEST_F(ExtensionChunkTest, MalformedLengthsAreRefused)
 
     std::vector<GxUInt8> oldVersion = bytes;
     PutWord(oldVersion, 8, 0x310);
-    TakeError();
+    GxTestTakeError();
     EXPECT_EQ(nullptr, Read(oldVersion, 44));
-    EXPECT_EQ(gxERRBADVERSION, TakeError().errorCode);
+    EXPECT_EQ(gxERRBADVERSION, GxTestTakeError().errorCode);
 
     // Every truncation of a valid chunk is refused without reading past the data.
     for (GxUInt32 length = 0; length < bytes.size(); length++) {
@@ -371,7 +358,7 @@ TEST_F(ExtensionChunkTest, MalformedLengthsAreRefused)
             }
         }
     }
-    TakeError();
+    GxTestTakeError();
 }
 
 TEST_F(ExtensionChunkTest, AlwaysCallbacksRunAfterTheSubChunksAndCanFailTheRead)
@@ -415,14 +402,14 @@ TEST_F(ExtensionChunkTest, TheAnnouncedLengthAlwaysMatchesWhatIsWritten)
     GxPluginRegistryAddPluginStream(&reg, 0x201, WordRead, LongWrite, WordSize);
     Ext(source.data(), a)->value = 1;
     GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
-    TakeError();
+    GxTestTakeError();
     EXPECT_EQ(nullptr, GxPluginRegistryWriteDataChunks(&reg, stream, source.data()));
-    EXPECT_EQ(gxERRWRITE, TakeError().errorCode);
+    EXPECT_EQ(gxERRWRITE, GxTestTakeError().errorCode);
     GxStreamClose(stream, nullptr);
 
     EXPECT_EQ(nullptr, GxPluginRegistryWriteDataChunks(&reg, nullptr, source.data()));
     EXPECT_EQ(nullptr, GxPluginRegistryReadDataChunks(nullptr, nullptr, target.data()));
-    EXPECT_EQ(gxERRNULLARG, TakeError().errorCode);
+    EXPECT_EQ(gxERRNULLARG, GxTestTakeError().errorCode);
 }
 
 TEST_F(ExtensionChunkTest, SkipPassesOverTheWholeChunk)

@@ -276,11 +276,9 @@ TEST_F(PngTest, DamagedFilesFailCleanly)
         GxImageDestroy(GxImageReadPNG(path.c_str()));
     }
     EXPECT_EQ(GxTestLiveBlocks(), live);
-    GxError error;
-    GxErrorGet(&error);
+    GxTestTakeError();
     EXPECT_EQ(GxImageReadPNG(nullptr), nullptr);
-    GxErrorGet(&error);
-    EXPECT_EQ(error.errorCode, gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
     EXPECT_EQ(GxImageReadPNG("png_test_missing.png"), nullptr);
 }
 

@@ -78,26 +78,17 @@ GxBool FakeContext(void*, void* inOut, GxInt32)
 void* CountConstruct(void* object, GxInt32, GxInt32) { return ++constructed, object; }
 void* CountDestruct(void* object, GxInt32, GxInt32) { return ++destructed, object; }
 
-GxInt32 TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error.errorCode;
-}
-
 class RasterModule : public ::testing::Test {
 protected:
     void SetUp() override
     {
         fake = FakeRasterDevice();
         constructed = destructed = 0;
-        static int window = 0;
         GxTestDeviceInstall();
         ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         extOffset = GxRasterRegisterPlugin(8, 0xF0F0, CountConstruct, CountDestruct, nullptr);
         ASSERT_GE(extOffset, static_cast<GxInt32>(sizeof(GxRaster)));
-        ASSERT_TRUE(GxEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
+        ASSERT_TRUE(GxTestEngineOpenAndStart());
         GxStandardFunc* table = GxEngineInstance->stdFunc;
         table[gxSTANDARDRASTERCREATE] = FakeCreate;
         table[gxSTANDARDRASTERDESTROY] = FakeDestroy;
@@ -106,7 +97,7 @@ protected:
         table[gxSTANDARDRASTERUNLOCK] = FakeUnlock;
         table[gxSTANDARDRASTERGETMIPLEVELS] = FakeLevels;
         table[gxSTANDARDSETRASTERCONTEXT] = FakeContext;
-        TakeError();
+        GxTestTakeErrorCode();
     }
     void TearDown() override { GxTestEngineShutdown(); }
 
@@ -142,15 +133,15 @@ TEST_F(RasterModule, RefusedAndInvalidCreatesLeaveNothingBehind)
     fake.refuseCreate = false;
     fake.createFlags.clear();
     EXPECT_EQ(GxRasterCreate(-1, 16, 0, gxRASTERTYPETEXTURE), nullptr);
-    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
     EXPECT_EQ(GxRasterCreate(16, 0x8000, 0, gxRASTERTYPETEXTURE), nullptr);
     EXPECT_EQ(GxRasterCreate(16, 16, -8, gxRASTERTYPETEXTURE), nullptr);
     EXPECT_EQ(GxRasterCreate(16, 16, 0, 3), nullptr);
     EXPECT_EQ(GxRasterCreate(16, 16, 0, 6), nullptr);
     EXPECT_TRUE(fake.createFlags.empty());
-    TakeError();
+    GxTestTakeErrorCode();
     EXPECT_FALSE(GxRasterDestroy(nullptr));
-    EXPECT_EQ(TakeError(), gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 }
 
 TEST_F(RasterModule, SubRastersChainToTheOwnerAndStayInsideIt)
@@ -204,7 +195,7 @@ TEST_F(RasterModule, ContextStackKeepsItsDummyAndItsBound)
 
     // Nothing to pop above the dummy.
     EXPECT_EQ(GxRasterPopContext(), nullptr);
-    EXPECT_EQ(TakeError(), gxERRRASTERSTACK);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERSTACK);
     EXPECT_EQ(GxRasterGetCurrentContext(), bottom);
 
     std::vector<GxRaster*> rasters;
@@ -215,7 +206,7 @@ TEST_F(RasterModule, ContextStackKeepsItsDummyAndItsBound)
         ASSERT_EQ(GxRasterPushContext(rasters[i]), rasters[i]) << i;
     }
     EXPECT_EQ(GxRasterPushContext(rasters.back()), nullptr);
-    EXPECT_EQ(TakeError(), gxERRRASTERSTACK);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERSTACK);
     EXPECT_EQ(GxRasterGetCurrentContext(), rasters[8]);
 
     // The removed entry comes back and the device is set to the new top.

@@ -332,6 +332,24 @@ void* GxResHeapAlloc(GxResHeap* heap, GxUInt32 size)
     return reinterpret_cast<GxUInt8*>(block) + gxRESHEAPGRAIN;
 }
 
+namespace {
+
+// Folds the block after block (and its header) into block.
+void MergeWithNext(GxResHeap* heap, GxResHeapBlockHeader* block)
+{
+    GxResHeapBlockHeader* next = block->next;
+    block->size += next->size + gxRESHEAPGRAIN;
+    block->next = next->next;
+    if (next->next) {
+        next->next->prev = block;
+    }
+    if (heap->firstFree == next) {
+        heap->firstFree = block;
+    }
+}
+
+}  // namespace
+
 void GxResHeapFree(void* data)
 {
     if (!data) {
@@ -348,25 +366,10 @@ void GxResHeapFree(void* data)
     }
     GxResHeapBlockHeader* prev = header->prev;
     if (prev && !(prev->flags & gxRESHEAPUSED)) {
-        prev->size += header->size + gxRESHEAPGRAIN;
-        prev->next = header->next;
-        if (header->next) {
-            header->next->prev = prev;
-        }
-        if (heap->firstFree == header) {
-            heap->firstFree = prev;
-        }
+        MergeWithNext(heap, prev);
         header = prev;
     }
-    GxResHeapBlockHeader* next = header->next;
-    if (next && !(next->flags & gxRESHEAPUSED)) {
-        header->size += next->size + gxRESHEAPGRAIN;
-        header->next = next->next;
-        if (next->next) {
-            next->next->prev = header;
-        }
-        if (heap->firstFree == next) {
-            heap->firstFree = header;
-        }
+    if (header->next && !(header->next->flags & gxRESHEAPUSED)) {
+        MergeWithNext(heap, header);
     }
 }

@@ -40,24 +40,18 @@ GxStreamModuleBlock* ModuleBlock(GxInt32 offset)
     return reinterpret_cast<GxStreamModuleBlock*>(GxEngineGetModuleBlock(offset));
 }
 
-// The stream free list, or null (with an error) while the engine is not started.
-GxFreeList* StreamFreeList()
+// A module's free list, or null (with an error) while the engine is not started.
+GxFreeList* ModuleFreeList(GxInt32 instances, GxInt32 offset)
 {
-    if (gxStreamModuleInstances <= 0) {
+    if (instances <= 0) {
         GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
         return nullptr;
     }
-    return ModuleBlock(gxStreamModuleOffset)->freeList;
+    return ModuleBlock(offset)->freeList;
 }
 
-GxFreeList* NameRecordFreeList()
-{
-    if (gxNameRecordModuleInstances <= 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-        return nullptr;
-    }
-    return ModuleBlock(gxNameRecordModuleOffset)->freeList;
-}
+GxFreeList* StreamFreeList() { return ModuleFreeList(gxStreamModuleInstances, gxStreamModuleOffset); }
+GxFreeList* NameRecordFreeList() { return ModuleFreeList(gxNameRecordModuleInstances, gxNameRecordModuleOffset); }
 
 void PutUInt32(GxUInt8* out, GxUInt32 value)
 {

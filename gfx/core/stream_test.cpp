@@ -37,16 +37,6 @@ GxStream* OpenRead(const Bytes& bytes, GxMemory& mem)
 
 GxStream* OpenWrite() { return GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr); }
 
-// Closes a memory write stream and returns what it held.
-Bytes CloseWrite(GxStream* stream)
-{
-    GxMemory mem = {nullptr, 0};
-    EXPECT_TRUE(GxStreamClose(stream, &mem));
-    Bytes bytes(mem.start, mem.start + mem.length);
-    GxFree(mem.start);
-    return bytes;
-}
-
 void PutHeader(Bytes& out, GxUInt32 type, GxUInt32 size, GxUInt32 stamp = kStamp)
 {
     for (GxUInt32 v : {type, size, stamp})
@@ -192,7 +182,7 @@ Bytes WriteToMemory(const Document& doc)
 {
     GxStream* s = OpenWrite();
     EXPECT_TRUE(WriteDocument(doc, s));
-    return CloseWrite(s);
+    return GxTestCloseWriteStream(s);
 }
 
 bool ReadFromMemory(const Bytes& bytes, Document& doc)
@@ -210,7 +200,7 @@ TEST_F(StreamTest, ChunkHeadersAndStamps)
 {
     GxStream* s = OpenWrite();
     ASSERT_EQ(GxStreamWriteChunkHeader(s, 0x10, 100, 0x37002, 10), s);
-    EXPECT_EQ(CloseWrite(s), (Bytes{0x10, 0, 0, 0, 0x64, 0, 0, 0, 0x0A, 0x00, 0x02, 0x1C}));
+    EXPECT_EQ(GxTestCloseWriteStream(s), (Bytes{0x10, 0, 0, 0, 0x64, 0, 0, 0, 0x0A, 0x00, 0x02, 0x1C}));
 
     struct {
         GxUInt32 stamp, version, build;
@@ -309,7 +299,7 @@ TEST_F(StreamTest, MemoryStreams)
     }
     // Reading a write stream would hand out bytes never written.
     EXPECT_EQ(GxStreamRead(s, out, 1), 0u);
-    EXPECT_EQ(CloseWrite(s), Bytes(data, data + 1200));
+    EXPECT_EQ(GxTestCloseWriteStream(s), Bytes(data, data + 1200));
 
     // Appending grows the caller's engine-allocated buffer and hands the new one back.
     mem = {static_cast<GxUInt8*>(GxMalloc(3, 0)), 3};
@@ -382,7 +372,7 @@ TEST_F(StreamTest, ArraysRoundTripAndShortReadsFail)
     GxStream* s = OpenWrite();
     ASSERT_EQ(GxStreamWriteReal(s, reals.data(), 1200), s);  // more than one staging piece
     ASSERT_EQ(GxStreamWriteInt32(s, shorts, 6), s);
-    Bytes bytes = CloseWrite(s);
+    Bytes bytes = GxTestCloseWriteStream(s);
     ASSERT_EQ(bytes.size(), 1206u);
     EXPECT_EQ(bytes[1200], 0x34);
     EXPECT_EQ(bytes[1201], 0x12);
@@ -419,7 +409,7 @@ TEST_F(StreamTest, StringChunks)
     expected.insert(expected.end(), {'a', 'b', 'c', 'd', 0, 0, 0, 0});
     PutHeader(expected, 2, 4);
     expected.insert(expected.end(), {0, 0, 0, 0});
-    EXPECT_EQ(CloseWrite(s), expected);
+    EXPECT_EQ(GxTestCloseWriteStream(s), expected);
 
     Bytes bytes;
     PutHeader(bytes, 0x07, 2);  // skipped on the way

@@ -27,6 +27,14 @@ constexpr GxInt32 kRasterFlagsAutoMipmapped = kRasterFlagsMipmapped | gxRASTERFO
 
 GxTexture* TextureOf(GxLink* link) { return GxLinkGetData(link, GxTexture, lInDictionary); }
 
+// Readers append, so a dictionary read back lists (and writes) its textures in the stored order.
+void AppendTexture(GxTexDictionary* dictionary, GxTexture* texture)
+{
+    GxTextureUnlinkFromDictionary(texture);
+    GxLinkAddBefore(&dictionary->texturesInDict, &texture->lInDictionary);
+    texture->dictionary = dictionary;
+}
+
 GxUInt16 DeviceIdentifier()
 {
     GxUInt16 id = 0;
@@ -290,7 +298,7 @@ bool ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
     GxTextureSetName(texture, name);
     GxTextureSetMaskName(texture, mask);
     texture->filterAddressing = RecordFilterAddressing(flags);
-    GxTexDictionaryAddTexture(dictionary, texture);
+    AppendTexture(dictionary, texture);
     return true;
 }
 
@@ -351,7 +359,7 @@ bool ReadChunkTexture(GxStream* stream)
     }
     GxTexDictionary* current = GxTexDictionaryGetCurrent();
     if (current != nullptr) {
-        GxTexDictionaryAddTexture(current, texture);
+        AppendTexture(current, texture);
     }
     return true;
 }
@@ -614,7 +622,7 @@ GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream)
             GxTexDictionaryDestroy(dictionary);
             return nullptr;
         }
-        GxTexDictionaryAddTexture(dictionary, texture);
+        AppendTexture(dictionary, texture);
     }
     if (!GxPluginRegistryReadDataChunks(&gxTexDictionaryTKList, stream, dictionary)) {
         GxTexDictionaryDestroy(dictionary);

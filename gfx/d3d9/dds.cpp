@@ -8,6 +8,7 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
+#include "gfx/core/texture.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/dds_local.h"
@@ -31,6 +32,8 @@ constexpr GxUInt32 kMaxSide = 16384;
 // Data is read in steps of this size, so a truncated file fails before a large buffer exists.
 constexpr size_t kReadStep = 1u << 20;
 constexpr GxUInt32 kDataHint = 0x10411;
+constexpr GxUInt8 kFilterLinear = 2;
+constexpr GxUInt8 kFilterLinearMipLinear = 6;
 
 struct Header {
     GxUInt32 flags, height, width, pitch, mipCount;
@@ -127,9 +130,10 @@ bool SizeFits(const Header& h)
     return w == static_cast<GxInt32>(h.width) && ht == static_cast<GxInt32>(h.height);
 }
 
-bool PassesTests(const Row& row, bool cube, const Header& h)
+// The plain-texture tests of a row; failing them sends the file to the CPU conversion.
+bool PassesTests(const Row& row, const Header& h)
 {
-    if (row.test == 1 && !(cube ? GxD3D9CheckCubeTextureFormat(row.format) : GxD3D9CheckTextureFormat(row.format))) {
+    if (row.test == 1 && !GxD3D9CheckTextureFormat(row.format)) {
         return false;
     }
     if (row.test == 2 && !GxD3D9CheckCubeTextureFormat(row.format)) {
@@ -251,7 +255,9 @@ bool ReadFace(GxStream* stream, GxRaster* raster, const Header& h, GxUInt32 form
     const GxUInt32 fileLevels = FileLevels(h);
     const GxInt32 rasterLevels = GxRasterGetNumLevels(raster);
     if (rasterLevels < 1 || static_cast<GxUInt32>(rasterLevels) > fileLevels) {
-        return false;  // the texture would keep levels the file does not have
+        // The texture would keep levels the file does not have.
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return false;
     }
     for (GxUInt32 level = 0; level < fileLevels; level++) {
         const LevelShape shape = ShapeOf(format, Level(h.width, level), Level(h.height, level));
@@ -325,6 +331,7 @@ GxRaster* CreateBare(const Header& h, GxUInt32 format, GxInt32 rasterFormat, boo
     if (FAILED(hr) || ext->texture == nullptr) {
         ext->texture = nullptr;
         GxRasterDestroy(raster);
+        GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRDEVICEFAILURE, "Failed to create texture."));
         return nullptr;
     }
     raster->flags &= static_cast<GxUInt8>(~gxRASTERDONTALLOCATE);
@@ -495,6 +502,7 @@ GxRaster* ReadConverted(GxStream* stream, const Header& h, const Row& row)
     uint64_t size = 0;
     GxUInt32 rowBytes = 0;
     if (!ConversionSize(h, row, &size, &rowBytes)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;
     }
     std::vector<GxUInt8> palette;
@@ -574,6 +582,24 @@ GxChar* CopyText(const GxChar* text, size_t length)
     return copy;
 }
 
+GxRaster* ReadFile(const GxChar* fileName)
+{
+    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, fileName);
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    GxRaster* raster = GxD3D9RasterReadDDS(stream);
+    GxStreamClose(stream, nullptr);
+    return raster;
+}
+
+// A file the reader can not take: null, with the error recorded.
+GxRaster* Refuse()
+{
+    GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+    return nullptr;
+}
+
 // The part of a name after its last directory separator.
 const GxChar* BaseName(const GxChar* name)
 {
@@ -597,27 +623,23 @@ GxRaster* GxD3D9RasterReadDDS(GxStream* stream)
     GxUInt8 magic[4];
     GxUInt8 bytes[gxDDSHEADERSIZE];
     if (!ReadExact(stream, magic, 4) || Word(magic, 4) != gxDDSMAGIC || !ReadExact(stream, bytes, sizeof(bytes))) {
-        return nullptr;
+        return Refuse();
     }
     const Header h = ParseHeader(bytes);
     Row row;
     if (!ValidHeader(h) || !Match(h, &row)) {
-        return nullptr;
+        return Refuse();
     }
-    const bool cube = IsCube(h);
     const bool fourCC = row.layout == DDSLayout::FourCC;
-    // Four-character codes beyond the format table have neither a native nor a CPU rule.
-    if (fourCC && !IsDXT(row.format) && row.format >= static_cast<GxUInt32>(gxD3D9FORMATINFOSIZE)) {
-        return nullptr;
-    }
+    // Four-character codes outside the format table have neither a native nor a CPU rule.
     if (fourCC && !IsDXT(row.format) && TexelBytes(row.format) == 0) {
-        return nullptr;
+        return Refuse();
     }
-    if (cube) {
+    if (IsCube(h)) {
         const bool accepted = fourCC ? GxD3D9CheckCubeTextureFormat(row.format) : row.cubeFormat >= 0 && SizeFits(h);
-        return accepted ? ReadNative(stream, h, row, true) : nullptr;
+        return accepted ? ReadNative(stream, h, row, true) : Refuse();
     }
-    if (PassesTests(row, false, h)) {
+    if (PassesTests(row, h)) {
         return ReadNative(stream, h, row, false);
     }
     return ReadConverted(stream, h, row);
@@ -648,4 +670,28 @@ GxBool GxD3D9DDSFindFile(const GxChar* name, GxChar** fileName, GxChar** texture
     }
     *fileName = search.fileName;
     return 1;
+}
+
+GxTexture* GxD3D9TextureReadDDS(const GxChar* name, const GxChar* /*maskName*/)
+{
+    GxChar* fileName = nullptr;
+    GxChar* textureName = nullptr;
+    if (!GxD3D9DDSFindFile(name, &fileName, &textureName)) {
+        return nullptr;
+    }
+    GxRaster* raster = ReadFile(fileName);
+    GxFree(fileName);
+    GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
+    if (texture == nullptr) {
+        if (raster != nullptr) {
+            GxRasterDestroy(raster);
+        }
+        GxFree(textureName);
+        return nullptr;
+    }
+    const bool mipmapped = (GxRasterGetFormat(raster) & gxRASTERFORMATMIPMAP) != 0;
+    GxTextureSetFilterMode(texture, mipmapped ? kFilterLinearMipLinear : kFilterLinear);
+    GxTextureSetName(texture, textureName);
+    GxFree(textureName);
+    return texture;
 }

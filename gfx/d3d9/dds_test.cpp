@@ -12,6 +12,7 @@
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/stream.h"
+#include "gfx/core/texture.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/dds.h"
 #include "gfx/core/win32fs.h"
@@ -21,21 +22,16 @@
 
 namespace {
 
-struct Texel {
-    GxUInt8 r, g, b, a;
-    bool operator==(const Texel& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
-};
+// A texel as R | G << 8 | B << 16 | A << 24.
+GxUInt32 Texel(GxUInt32 r, GxUInt32 g, GxUInt32 b, GxUInt32 a) { return r | g << 8 | b << 16 | a << 24; }
 
-std::ostream& operator<<(std::ostream& os, const Texel& t)
-{
-    return os << "(" << int(t.r) << "," << int(t.g) << "," << int(t.b) << "," << int(t.a) << ")";
-}
-
-Texel At(const std::vector<GxUInt8>& rgba, int width, int x, int y)
+GxUInt32 At(const std::vector<GxUInt8>& rgba, int width, int x, int y)
 {
     const GxUInt8* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
-    return Texel{p[0], p[1], p[2], p[3]};
+    return Texel(p[0], p[1], p[2], p[3]);
 }
+
+GxUInt32 AlphaAt(const std::vector<GxUInt8>& rgba, int width, int x, int y) { return At(rgba, width, x, y) >> 24; }
 
 // A colour block: two 5:6:5 end points and four rows of 2-bit indices.
 void ColourBlock(GxUInt8* out, GxUInt16 c0, GxUInt16 c1, const GxUInt8 rows[4])
@@ -66,13 +62,13 @@ TEST(DXTDecode, DXT1FourAndThreeColourBlocks)
     ColourBlock(&blocks[8], 0x001F, 0xF800, kIndexByColumn);  // blue < red: three colours and transparent
     std::vector<GxUInt8> rgba(8 * 4 * 4, 0x55);
     EXPECT_EQ(GxD3D9DecompressDXT1(8, 4, rgba.data(), blocks.data()), 1);
-    EXPECT_EQ(At(rgba, 8, 0, 0), (Texel{248, 0, 0, 255}));
-    EXPECT_EQ(At(rgba, 8, 1, 2), (Texel{0, 0, 248, 255}));
-    EXPECT_EQ(At(rgba, 8, 2, 3), (Texel{165, 0, 82, 255}));
-    EXPECT_EQ(At(rgba, 8, 3, 1), (Texel{82, 0, 165, 255}));
-    EXPECT_EQ(At(rgba, 8, 4, 0), (Texel{0, 0, 248, 255}));
-    EXPECT_EQ(At(rgba, 8, 6, 0), (Texel{124, 0, 124, 255}));
-    EXPECT_EQ(At(rgba, 8, 7, 3), (Texel{0, 0, 0, 0}));
+    EXPECT_EQ(At(rgba, 8, 0, 0), Texel(248, 0, 0, 255));
+    EXPECT_EQ(At(rgba, 8, 1, 2), Texel(0, 0, 248, 255));
+    EXPECT_EQ(At(rgba, 8, 2, 3), Texel(165, 0, 82, 255));
+    EXPECT_EQ(At(rgba, 8, 3, 1), Texel(82, 0, 165, 255));
+    EXPECT_EQ(At(rgba, 8, 4, 0), Texel(0, 0, 248, 255));
+    EXPECT_EQ(At(rgba, 8, 6, 0), Texel(124, 0, 124, 255));
+    EXPECT_EQ(At(rgba, 8, 7, 3), Texel(0, 0, 0, 0));
     // Without index 3 in a three-colour block nothing is transparent.
     const GxUInt8 noThree[4] = {0x24, 0x24, 0x24, 0x24};
     ColourBlock(&blocks[8], 0x001F, 0xF800, noThree);
@@ -90,10 +86,10 @@ TEST(DXTDecode, DXT3ExplicitAlphaAndAlwaysFourColours)
     ColourBlock(block + 8, 0x001F, 0xF800, kIndexByColumn);
     std::vector<GxUInt8> rgba(4 * 4 * 4);
     GxD3D9DecompressDXT3(4, 4, rgba.data(), block);
-    EXPECT_EQ(At(rgba, 4, 0, 0), (Texel{0, 0, 248, 255}));
-    EXPECT_EQ(At(rgba, 4, 1, 2), (Texel{248, 0, 0, 2 * 17}));
-    EXPECT_EQ(At(rgba, 4, 2, 0), (Texel{82, 0, 165, 0}));
-    EXPECT_EQ(At(rgba, 4, 3, 3), (Texel{165, 0, 82, 8 * 17}));
+    EXPECT_EQ(At(rgba, 4, 0, 0), Texel(0, 0, 248, 255));
+    EXPECT_EQ(At(rgba, 4, 1, 2), Texel(248, 0, 0, 2 * 17));
+    EXPECT_EQ(At(rgba, 4, 2, 0), Texel(82, 0, 165, 0));
+    EXPECT_EQ(At(rgba, 4, 3, 3), Texel(165, 0, 82, 8 * 17));
 }
 
 TEST(DXTDecode, DXT5AlphaTables)
@@ -112,46 +108,21 @@ TEST(DXTDecode, DXT5AlphaTables)
     GxD3D9DecompressDXT5(4, 4, rgba.data(), block);
     const GxUInt8 eight[8] = {200, 100, 185, 171, 157, 142, 128, 114};
     for (int t = 0; t < 16; t++) {
-        EXPECT_EQ(At(rgba, 4, t % 4, t / 4).a, eight[t % 8]) << t;
+        EXPECT_EQ(AlphaAt(rgba, 4, t % 4, t / 4), eight[t % 8]) << t;
     }
     // Equal end points use the six-value table: index 6 is 0, index 7 is 255.
     block[0] = 0;
     block[1] = 0;
     GxD3D9DecompressDXT5(4, 4, rgba.data(), block);
-    EXPECT_EQ(At(rgba, 4, 2, 1).a, 0);    // t = 6
-    EXPECT_EQ(At(rgba, 4, 3, 1).a, 255);  // t = 7
-    EXPECT_EQ(At(rgba, 4, 1, 0).a, 0);
+    EXPECT_EQ(AlphaAt(rgba, 4, 2, 1), 0);    // t = 6
+    EXPECT_EQ(AlphaAt(rgba, 4, 3, 1), 255);  // t = 7
+    EXPECT_EQ(AlphaAt(rgba, 4, 1, 0), 0);
     // The block-alpha helper writes only the kept texels of a wider image.
     std::vector<GxUInt8> wide(8 * 4 * 4, 9);
     GxD3D9DecompressDXT5Alpha(&wide[4 * 4], block, 8, 0x0001 | 0x8000);
-    EXPECT_EQ(At(wide, 8, 4, 0).a, 0);
-    EXPECT_EQ(At(wide, 8, 7, 3).a, 255);
-    EXPECT_EQ(At(wide, 8, 5, 0).a, 9);
-}
-
-TEST(DXTDecode, EdgeBlocksOfOddSizesAreDecoded)
-{
-    const int w = 6, h = 5;
-    std::vector<GxUInt8> source(static_cast<size_t>(w) * h * 4);
-    for (int i = 0; i < w * h; i++) {
-        const GxUInt8 v = GxUInt8(i * 8);
-        source[4 * i] = v & 0xF8;
-        source[4 * i + 1] = 0;
-        source[4 * i + 2] = 0;
-        source[4 * i + 3] = GxUInt8(i % 2 ? 255 : 0);
-    }
-    const std::vector<GxUInt8> blocks = ContentDxtEncode(3, w, h, source.data());
-    ASSERT_EQ(blocks.size(), GxD3D9DXTDataSize(w, h, 16));
-    ASSERT_EQ(blocks.size(), 4u * 16);
-    // One texel of slack after the image catches any write past it.
-    std::vector<GxUInt8> rgba(static_cast<size_t>(w) * h * 4 + 4, 0x77);
-    GxD3D9DecompressDXT3(w, h, rgba.data(), blocks.data());
-    for (int y = 0; y < h; y++) {
-        for (int x = 0; x < w; x++) {
-            EXPECT_EQ(At(rgba, w, x, y).a, At(source, w, x, y).a) << x << "," << y;
-        }
-    }
-    EXPECT_EQ(rgba[rgba.size() - 1], 0x77);
+    EXPECT_EQ(AlphaAt(wide, 8, 4, 0), 0);
+    EXPECT_EQ(AlphaAt(wide, 8, 7, 3), 255);
+    EXPECT_EQ(AlphaAt(wide, 8, 5, 0), 9);
 }
 
 namespace {
@@ -255,27 +226,10 @@ std::vector<GxUInt8> Gradient(int w, int h, bool alpha)
 
 ContentDds DXTFile(int kind, int w, int h, const std::vector<GxUInt8>& rgba)
 {
-    ContentDds dds;
-    dds.width = GxUInt32(w);
-    dds.height = GxUInt32(h);
-    ContentDdsSetFourCC(&dds, ContentFourCC('D', 'X', 'T', char('0' + kind)));
-    dds.data = ContentDxtEncode(kind, w, h, rgba.data());
-    return dds;
+    return ContentDdsFromRgba(kind, w, h, rgba.data());
 }
 
-// A8R8G8B8 texels from R, G, B, A bytes: stored B, G, R, A.
-ContentDds ArgbFile(int w, int h, const std::vector<GxUInt8>& rgba)
-{
-    ContentDds dds;
-    dds.width = GxUInt32(w);
-    dds.height = GxUInt32(h);
-    ContentDdsSetMasks(&dds, 0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
-    for (size_t i = 0; i < rgba.size(); i += 4) {
-        const GxUInt8 bgra[4] = {rgba[i + 2], rgba[i + 1], rgba[i], rgba[i + 3]};
-        dds.data.insert(dds.data.end(), bgra, bgra + 4);
-    }
-    return dds;
-}
+ContentDds ArgbFile(int w, int h, const std::vector<GxUInt8>& rgba) { return ContentDdsFromRgba(0, w, h, rgba.data()); }
 
 }  // namespace
 
@@ -315,10 +269,10 @@ TEST_F(DDSRead, DXTConvertedWhenTheDeviceLacksTheFormat)
     GxD3D9DecompressDXT5(8, 8, decoded.data(), five.data.data());
     const std::vector<GxUInt8> got = Image32(raster);
     for (int i = 0; i < 64; i++) {
-        const Texel want = At(decoded, 8, i % 8, i / 8);
-        const Texel have = At(got, 8, i % 8, i / 8);
-        ASSERT_EQ(have.r, want.r & 0xF0) << i;
-        ASSERT_EQ(have.a, (want.a & 0xF0) == 0xF0 ? 255 : (want.a & 0xF0)) << i;
+        const GxUInt32 want = At(decoded, 8, i % 8, i / 8);
+        const GxUInt32 have = At(got, 8, i % 8, i / 8);
+        const GxUInt32 alpha = (want >> 24 & 0xF0) == 0xF0 ? 255 : (want >> 24 & 0xF0);
+        ASSERT_EQ(have, (want & 0x00F0F0F0) | alpha << 24) << i;
     }
     // Odd sizes decode their edge blocks too.
     std::vector<GxUInt8> small = Gradient(6, 5, false);
@@ -326,7 +280,7 @@ TEST_F(DDSRead, DXTConvertedWhenTheDeviceLacksTheFormat)
     GxRaster* edge = Read(ContentDdsBytes(DXTFile(1, 6, 5, small)));
     ASSERT_NE(edge, nullptr);
     EXPECT_EQ(Nibble(edge), gxRASTERFORMAT1555);
-    EXPECT_EQ(At(Image32(edge), 6, 5, 4).a, 0);
+    EXPECT_EQ(AlphaAt(Image32(edge), 6, 5, 4), 0);
 }
 
 TEST_F(DDSRead, UncompressedNativeUsesTheFilePitch)
@@ -357,8 +311,8 @@ TEST_F(DDSRead, ConvertedUncompressedLayouts)
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(Nibble(a), gxRASTERFORMAT565);
     std::vector<GxUInt8> got = Image32(a);
-    EXPECT_EQ(At(got, 2, 0, 0), (Texel{224, 0, 0, 255}));
-    EXPECT_EQ(At(got, 2, 1, 0), (Texel{0, 0, 192, 255}));
+    EXPECT_EQ(At(got, 2, 0, 0), Texel(224, 0, 0, 255));
+    EXPECT_EQ(At(got, 2, 1, 0), Texel(0, 0, 192, 255));
 
     // 10:10:10:2 with red mask 0x3FF takes red from the high field.
     ContentDds wide;
@@ -371,8 +325,8 @@ TEST_F(DDSRead, ConvertedUncompressedLayouts)
     GxRaster* b = Read(ContentDdsBytes(wide));
     ASSERT_NE(b, nullptr);
     got = Image32(b);
-    EXPECT_EQ(At(got, 1, 0, 0).r, 255);
-    EXPECT_EQ(At(got, 1, 0, 0).a, 255);
+    EXPECT_EQ(At(got, 1, 0, 0) & 0xFF, 255u);
+    EXPECT_EQ(AlphaAt(got, 1, 0, 0), 255);
 
     // An 8-bit palette file on a device without P8.
     Refuse(D3DFMT_P8);
@@ -386,7 +340,7 @@ TEST_F(DDSRead, ConvertedUncompressedLayouts)
     pal.data = {200, 200, 200, 200};
     GxRaster* c = Read(ContentDdsBytes(pal));
     ASSERT_NE(c, nullptr);
-    EXPECT_EQ(At(Image32(c), 2, 1, 1), (Texel{10, 20, 30, 255}));
+    EXPECT_EQ(At(Image32(c), 2, 1, 1), Texel(10, 20, 30, 255));
 }
 
 TEST_F(DDSRead, MipmapsAndMissingLevels)
@@ -468,7 +422,9 @@ TEST_F(DDSRead, BadFilesAreRefused)
     ContentDds unknown = good;
     unknown.pixelFlags = 0x40;
     unknown.redMask = 0x123;
+    LastError();
     EXPECT_EQ(Read(ContentDdsBytes(unknown)), nullptr);
+    EXPECT_EQ(LastError(), gxERRUNSUPPORTED);
 
     // Codes beyond the format table, or without a rule, are unsupported.
     ContentDds far = good;
@@ -572,7 +528,17 @@ TEST_F(DDSFind, NamesAlongTheSearchPath)
     GxFree(file);
     GxFree(name);
 
+    // The texture read names the texture and filters it linearly.
+    GxTexture* texture = GxD3D9TextureReadDDS("wall", nullptr);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_STREQ(GxTextureGetName(texture), "wall");
+    EXPECT_EQ(GxTextureGetFilterMode(texture), 2);
+    ASSERT_NE(GxTextureGetRaster(texture), nullptr);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(GxTextureGetRaster(texture))->d3dFormat, static_cast<GxUInt32>(D3DFMT_DXT1));
+    GxTextureDestroy(texture);
+
     // Missing files and names longer than any path are a clear failure.
+    EXPECT_EQ(GxD3D9TextureReadDDS("missing", nullptr), nullptr);
     LastError();
     EXPECT_FALSE(GxD3D9DDSFindFile("missing", &file, &name));
     EXPECT_EQ(LastError(), gxERRTEXTURENOTFOUND);

@@ -287,8 +287,8 @@ void FillQuad(GxRaster* source, const GxRect* rect, bool scaled)
 {
     GxRaster* top = Top(source);
     // Pre-transformed vertices are in render-target pixels, so the context's own offset is added.
-    const GxReal x0 = static_cast<GxReal>(currentContext->offsetX + rect->x);
-    const GxReal y0 = static_cast<GxReal>(currentContext->offsetY + rect->y);
+    const GxReal x0 = static_cast<GxReal>(currentContext->offsetX) + static_cast<GxReal>(rect->x);
+    const GxReal y0 = static_cast<GxReal>(currentContext->offsetY) + static_cast<GxReal>(rect->y);
     const GxReal x1 = x0 + static_cast<GxReal>(scaled ? rect->w : source->width);
     const GxReal y1 = y0 + static_cast<GxReal>(scaled ? rect->h : source->height);
     const GxReal pw = top->width > 0 ? static_cast<GxReal>(top->width) : 1.0f;

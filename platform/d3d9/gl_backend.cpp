@@ -75,6 +75,8 @@ void GlBackend::GetCaps(D3DCAPS9* caps) {
     caps->TextureOpCaps &= ~static_cast<DWORD>(D3DTEXOPCAPS_MULTIPLYADD | D3DTEXOPCAPS_ADDSMOOTH |
                                                D3DTEXOPCAPS_BLENDTEXTUREALPHAPM);
   }
+  // The combiners have no temporary register either.
+  caps->PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_TSSARGTEMP);
   caps->MaxVertexBlendMatrices = 0;
   caps->MaxVertexBlendMatrixIndex = 0;
   caps->VertexShaderVersion = D3DVS_VERSION(0, 0);
@@ -469,7 +471,6 @@ HRESULT GlBackend::CreateBuffer(D3D9BufferData* buffer) {
   qgl.BufferData(b->target, static_cast<GLsizeiptr>(buffer->size), buffer->bits.data(), usage);
   qgl.BindBuffer(b->target, 0);
   buffer->backend = b;
-  enabledArrays_ |= 0x80000000u;  // array bindings must be sent again
   if (glGetError() == GL_OUT_OF_MEMORY) {
     DestroyBuffer(buffer);
     return D3DERR_OUTOFVIDEOMEMORY;
@@ -583,17 +584,7 @@ void GlBackend::TargetSize(const D3D9State& state, int* width, int* height) cons
   *height = rt ? static_cast<int>(rt->height) : 1;
 }
 
-static void GlEnableCap(GLenum cap, bool on) {
-  if (on) glEnable(cap);
-  else glDisable(cap);
-}
 
-static void GlColorOf(D3DCOLOR c, float out[4]) {
-  out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
-  out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
-  out[2] = static_cast<float>(c & 0xFF) / 255.0f;
-  out[3] = static_cast<float>((c >> 24) & 0xFF) / 255.0f;
-}
 
 HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
                          float z, DWORD stencil) {
@@ -612,7 +603,7 @@ HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rec
   glDepthMask(GL_TRUE);
   glStencilMask(0xFFFFFFFFu);
   float c[4];
-  GlColorOf(color, c);
+  GlColorValue(color, c);
   glClearColor(c[0], c[1], c[2], c[3]);
   glClearDepth(std::min(std::max(z, 0.0f), 1.0f));
   glClearStencil(static_cast<GLint>(stencil));
@@ -639,7 +630,7 @@ HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rec
     int tw = 0, th = 0;
     TargetSize(state, &tw, &th);
     const bool whole = x0 <= 0 && y0 <= 0 && x1 >= tw && y1 >= th;
-    GlEnableCap(GL_SCISSOR_TEST, !whole);
+    GlEnableIf(GL_SCISSOR_TEST, !whole);
     glScissor(x0, y0, x1 - x0, y1 - y0);
     glClear(mask);
   }
@@ -710,14 +701,11 @@ GLuint GlBackend::TemporaryTexture(D3D9SurfaceData* surface) {
   qgl.ActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, scratchTexture_);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-  D3D9SurfaceData copy;
-  copy.width = surface->width;
-  copy.height = surface->height;
-  copy.pitch = surface->pitch;
-  copy.level = 0;
-  // UploadLevel reads only bits, sizes and pitch; the copy keeps level 0.
-  copy.bits = surface->bits;
-  UploadLevel(&tex, &copy, GL_TEXTURE_2D, nullptr);
+  // Level 0 of the scratch texture, whatever level the surface is of.
+  const UINT level = surface->level;
+  surface->level = 0;
+  UploadLevel(&tex, surface, GL_TEXTURE_2D, nullptr);
+  surface->level = level;
   glBindTexture(GL_TEXTURE_2D, 0);
   stageDirty_ = 0xFFu;
   return scratchTexture_;
@@ -762,7 +750,7 @@ HRESULT GlBackend::ColorFill(D3D9SurfaceData* surface, const RECT& rect, D3DCOLO
   if (!AttachTo(GL_FRAMEBUFFER, drawFbo_, dst, GlAttachment())) return D3DERR_INVALIDCALL;
   fboBound_ = false;
   float c[4];
-  GlColorOf(color, c);
+  GlColorValue(color, c);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glEnable(GL_SCISSOR_TEST);
   glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);

@@ -14,12 +14,6 @@
 #include <string>
 #include <vector>
 
-// The GL driver (Mesa and its LLVM) keeps allocations for the life of the
-// process; they are not ours to find.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:_dri.so\nleak:libLLVM\nleak:libgallium\nleak:libglapi\nleak:_mesa.so\n";
-}
-
 namespace {
 
 const UINT kW = 64;
@@ -547,6 +541,28 @@ TEST_F(GlPixelTest, SixteenBitAndDxt1TexturesDecode) {
   tdxt->Release();
 }
 
+TEST_F(GlPixelTest, OneBitAlphaTextureKeepsOnlyOpaqueTexels) {
+  // A1R5G5B5: left texel transparent red, right texel opaque green.
+  const uint16_t texels[2] = {0x7C00, 0x83E0};
+  IDirect3DTexture9* tex = MakeTexture(2, 1, D3DFMT_A1R5G5B5, texels, 4, 1);
+  ASSERT_NE(tex, nullptr);
+  Draw([tex](IDirect3DDevice9* dev) {
+    dev->SetFVF(kTLFVF);
+    dev->SetTexture(0, tex);
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    dev->SetRenderState(D3DRS_ALPHAREF, 0);
+    dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    TLVertex v[6];
+    TLQuad(0, 0, 64, 64, 0xFFFFFFFFu, v);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    dev->SetTexture(0, nullptr);
+  }, 0xFF0000FFu, false);
+  EXPECT_TRUE(Near(At(16, 32), 0, 0, 255));
+  EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+  tex->Release();
+}
+
 // ---------------------------------------------------------------- stages
 
 TEST_F(GlPixelTest, StageOperationsModulateAddSelectAndBlend) {
@@ -744,6 +760,30 @@ TEST_F(GlPixelTest, CubeMapLookedUpByGeneratedCameraSpaceNormal) {
   cube->Release();
 }
 
+TEST_F(GlPixelTest, PointSpriteTextureRunsTopToBottom) {
+  // Top texel row red, bottom row blue.
+  const DWORD texels[4] = {0xFFFF0000u, 0xFFFF0000u, 0xFF0000FFu, 0xFF0000FFu};
+  IDirect3DTexture9* tex = MakeTexture(2, 2, D3DFMT_A8R8G8B8, texels, 8, 2);
+  ASSERT_NE(tex, nullptr);
+  Draw([tex](IDirect3DDevice9* dev) {
+    const float size = 32.0f;
+    DWORD bits;
+    std::memcpy(&bits, &size, 4);
+    dev->SetRenderState(D3DRS_POINTSIZE, bits);
+    dev->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+    dev->SetTexture(0, tex);
+    const TLVertex point = {32.0f, 32.0f, 0.5f, 1.0f, 0xFFFFFFFFu, 0.0f, 0.0f};
+    dev->SetFVF(kTLFVF);
+    dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &point, sizeof(TLVertex));
+    dev->SetRenderState(D3DRS_POINTSPRITEENABLE, FALSE);
+    dev->SetTexture(0, nullptr);
+  }, 0xFF000000u, false);
+  EXPECT_TRUE(Near(At(32, 20), 255, 0, 0));
+  EXPECT_TRUE(Near(At(32, 44), 0, 0, 255));
+  EXPECT_TRUE(Near(At(32, 4), 0, 0, 0));
+  tex->Release();
+}
+
 // ---------------------------------------------------------------- indexed draws from buffers
 
 TEST_F(GlPixelTest, IndexedDrawFromBuffersHonoursBaseVertex) {
@@ -786,6 +826,57 @@ TEST_F(GlPixelTest, IndexedDrawFromBuffersHonoursBaseVertex) {
   EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
   vb->Release();
   ib->Release();
+}
+
+// ---------------------------------------------------------------- device windows
+
+LRESULT CALLBACK PlainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+TEST(GlDeviceWindow, DrawsIntoAWindowAndOutlivesIt) {
+  IDirect3D9* d3d = OpenGLEntry();
+  if (!d3d) GTEST_SKIP() << "no OpenGL context here";
+  WNDCLASSA wc;
+  std::memset(&wc, 0, sizeof(wc));
+  wc.lpfnWndProc = PlainWindowProc;
+  wc.lpszClassName = "GlBackendTest";
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, "GlBackendTest", "", WS_OVERLAPPEDWINDOW, 0, 0, 96, 64, nullptr, nullptr, nullptr,
+                              nullptr);
+  ASSERT_NE(hwnd, nullptr);
+  D3DPRESENT_PARAMETERS pp;
+  std::memset(&pp, 0, sizeof(pp));
+  pp.BackBufferWidth = kW;
+  pp.BackBufferHeight = kH;
+  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+  pp.SwapEffect = D3DSWAPEFFECT_COPY;
+  pp.hDeviceWindow = hwnd;
+  pp.Windowed = TRUE;
+  pp.EnableAutoDepthStencil = TRUE;
+  pp.AutoDepthStencilFormat = D3DFMT_D16;
+  IDirect3DDevice9* dev = nullptr;
+  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
+  EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030u, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  // The window goes first; the device keeps working on its own.
+  DestroyWindow(hwnd);
+  EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF405060u, 1.0f, 0), D3D_OK);
+  dev->Present(nullptr, nullptr, nullptr, nullptr);
+  IDirect3DSurface9* rt = nullptr;
+  IDirect3DSurface9* copy = nullptr;
+  ASSERT_EQ(dev->GetRenderTarget(0, &rt), D3D_OK);
+  ASSERT_EQ(dev->CreateOffscreenPlainSurface(kW, kH, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+  EXPECT_EQ(dev->GetRenderTargetData(rt, copy), D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(copy->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+  EXPECT_TRUE(Near(static_cast<const DWORD*>(lr.pBits)[0], 0x40, 0x50, 0x60));
+  copy->UnlockRect();
+  copy->Release();
+  rt->Release();
+  dev->Release();
+  d3d->Release();
+  UnregisterClassA("GlBackendTest", nullptr);
 }
 
 // ---------------------------------------------------------------- helpers without a context

@@ -15,6 +15,13 @@ SDL_Window* GlWindowFromHwnd(void* hwnd) {
   return Win32GetSDLWindow(static_cast<HWND>(hwnd));
 }
 
+// Mesa, its LLVM and (under X11) the session bus library keep allocations
+// for the life of the process. Every program that opens a GL device would
+// otherwise fail its leak check on them; a program may still define its own.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+  return "leak:_dri.so\nleak:libLLVM\nleak:libgallium\nleak:libglapi\nleak:_mesa.so\nleak:libdbus-1.so\n";
+}
+
 static int GlPinDriverModule(struct dl_phdr_info* info, size_t, void*) {
   const char* name = info->dlpi_name;
   if (!name || !*name) return 0;
@@ -65,6 +72,7 @@ bool GlContextCreate(GlContext* ctx, void* hwnd, int width, int height) {
   GlSetContextAttributes(ctx);
   SDL_Window* window = GlWindowFromHwnd(hwnd);
   bool ok = window && GlTryContext(ctx, window);
+  if (ok) ctx->hwnd = hwnd;
   if (!ok) {
     // No window of ours behind the handle (or not a GL one): draw offscreen.
     if (width <= 0) width = 1;
@@ -91,17 +99,26 @@ bool GlContextCreate(GlContext* ctx, void* hwnd, int width, int height) {
 
 void GlContextDestroy(GlContext* ctx) {
   if (!ctx) return;
-  if (ctx->context) {
-    if (SDL_GL_GetCurrentContext() == ctx->context) SDL_GL_MakeCurrent(ctx->window, nullptr);
-    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(ctx->context));
-  }
+  // SDL releases the context from whatever window it is current on.
+  if (ctx->context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(ctx->context));
   if (ctx->ownsWindow && ctx->window) SDL_DestroyWindow(ctx->window);
   if (ctx->videoInited) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   *ctx = GlContext();
 }
 
-void GlContextBind(const GlContext* ctx) {
+void GlContextBind(GlContext* ctx) {
   if (!ctx || !ctx->context) return;
+  if (!ctx->ownsWindow && GlWindowFromHwnd(ctx->hwnd) != ctx->window) {
+    // The window went first; keep the context (and every resource) alive on a hidden one.
+    SDL_Window* hidden = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1, 1,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!hidden) return;
+    ctx->window = hidden;
+    ctx->ownsWindow = true;
+    ctx->hwnd = nullptr;
+    SDL_GL_MakeCurrent(ctx->window, static_cast<SDL_GLContext>(ctx->context));
+    return;
+  }
   if (SDL_GL_GetCurrentContext() != ctx->context) SDL_GL_MakeCurrent(ctx->window, ctx->context);
 }
 

@@ -8,6 +8,7 @@
 #include "platform/d3d9/gl_format.h"
 #include "platform/d3d9/glimports.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -118,8 +119,7 @@ class GlBackend : public D3D9Backend {
   GLuint TemporaryTexture(D3D9SurfaceData* surface);
   void UploadLevel(GlTexture* tex, D3D9SurfaceData* surface, GLenum target, const RECT* rect);
 
-  // gl_draw.cpp
-  void ApplyState(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor, bool hasSpecular);
+  // gl_state.cpp
   void ApplyRenderStates(const D3D9State& state);
   void ApplyBlend(const D3D9State& state);
   void ApplyFog(const D3D9State& state, bool pretransformed);
@@ -131,6 +131,9 @@ class GlBackend : public D3D9Backend {
   void ApplyStages(const D3D9State& state);
   void ApplySamplers(const D3D9State& state);
   void ApplyViewport(const D3D9State& state, bool pretransformed);
+
+  // gl_draw.cpp
+  void ApplyState(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor, bool hasSpecular);
   bool SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GLint* baseVertex, bool* pretransformed,
                    bool* hasNormal, bool* hasColor, bool* hasSpecular, int texCounts[kGlMaxStages]);
   void DisableArrays();
@@ -159,7 +162,6 @@ class GlBackend : public D3D9Backend {
   bool fboBound_ = false;
   bool lastPretransformed_ = false;
   DWORD materialKey_ = 0xFFFFFFFFu;
-  bool lastTexcoordHad2d_[kGlMaxStages] = {};
   int lastTexCounts_[kGlMaxStages] = {};
 
   // Arrays enabled by the last draw, so the next one disables only those.
@@ -176,6 +178,26 @@ struct GlTraceCall {
   DWORD v[6];
 };
 extern std::vector<GlTraceCall>* gGlTrace;
+
+inline void GlEnableIf(GLenum cap, bool on) {
+  if (on) glEnable(cap);
+  else glDisable(cap);
+}
+
+// A D3DCOLOR (A,R,G,B in a DWORD) as GL's red, green, blue, alpha.
+inline void GlColorValue(D3DCOLOR c, float out[4]) {
+  out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
+  out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
+  out[2] = static_cast<float>(c & 0xFF) / 255.0f;
+  out[3] = static_cast<float>((c >> 24) & 0xFF) / 255.0f;
+}
+
+// Render-state floats travel as their bits.
+inline float GlFloatBits(DWORD v) {
+  float f;
+  std::memcpy(&f, &v, sizeof(f));
+  return f;
+}
 
 // Pure helpers shared with the tests.
 

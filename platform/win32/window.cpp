@@ -724,6 +724,27 @@ unsigned char* ExtraBytes(UserWindow* w, int nIndex, size_t size)
     return &w->extra[static_cast<size_t>(nIndex)];
 }
 
+bool ReadExtra(UserWindow* w, int nIndex, void* value, size_t size)
+{
+    const unsigned char* bytes = ExtraBytes(w, nIndex, size);
+    if (bytes == nullptr)
+        return false;
+    std::memcpy(value, bytes, size);
+    return true;
+}
+
+// Stores value, first copying what it replaces into old unless old is null.
+bool WriteExtra(UserWindow* w, int nIndex, const void* value, void* old, size_t size)
+{
+    unsigned char* bytes = ExtraBytes(w, nIndex, size);
+    if (bytes == nullptr)
+        return false;
+    if (old != nullptr)
+        std::memcpy(old, bytes, size);
+    std::memcpy(bytes, value, size);
+    return true;
+}
+
 // Pointers do not fit a LONG in this build: those take the Ptr calls.
 bool IsPointerIndex(int nIndex)
 {
@@ -756,12 +777,8 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex)
     case GWLP_USERDATA: return w->userData;
     default: break;
     }
-    const unsigned char* bytes = ExtraBytes(w, nIndex, sizeof(LONG_PTR));
-    if (bytes == nullptr)
-        return 0;
-    LONG_PTR value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
+    LONG_PTR value = 0;
+    return ReadExtra(w, nIndex, &value, sizeof value) ? value : 0;
 }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
@@ -797,11 +814,7 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
     case GWLP_USERDATA: w->userData = dwNewLong; return old;
     default: break;
     }
-    unsigned char* bytes = ExtraBytes(w, nIndex, sizeof dwNewLong);
-    if (bytes == nullptr)
-        return 0;
-    std::memcpy(bytes, &dwNewLong, sizeof dwNewLong);
-    return old;
+    return WriteExtra(w, nIndex, &dwNewLong, nullptr, sizeof dwNewLong) ? old : 0;
 }
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
@@ -815,12 +828,8 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
         return 0;
     if (nIndex < 0)
         return static_cast<LONG>(GetWindowLongPtrA(hWnd, nIndex));
-    const unsigned char* bytes = ExtraBytes(w, nIndex, sizeof(LONG));
-    if (bytes == nullptr)
-        return 0;
-    LONG value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
+    LONG value = 0;
+    return ReadExtra(w, nIndex, &value, sizeof value) ? value : 0;
 }
 
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
@@ -834,13 +843,8 @@ LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
         return 0;
     if (nIndex < 0)
         return static_cast<LONG>(SetWindowLongPtrA(hWnd, nIndex, dwNewLong));
-    unsigned char* bytes = ExtraBytes(w, nIndex, sizeof dwNewLong);
-    if (bytes == nullptr)
-        return 0;
-    LONG old;
-    std::memcpy(&old, bytes, sizeof old);
-    std::memcpy(bytes, &dwNewLong, sizeof dwNewLong);
-    return old;
+    LONG old = 0;
+    return WriteExtra(w, nIndex, &dwNewLong, &old, sizeof dwNewLong) ? old : 0;
 }
 
 HMENU WINAPI GetMenu(HWND hWnd)

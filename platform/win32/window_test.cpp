@@ -81,73 +81,68 @@ protected:
 
     static Uint32 SdlId(HWND hwnd) { return SDL_GetWindowID(Win32GetSDLWindow(hwnd)); }
 
-    static void PushKey(HWND hwnd, bool down, SDL_Scancode sc, SDL_Keycode sym, int repeat = 0)
+    // A cleared event of the given type for the window; every SDL window event keeps its window id
+    // in the same place, so the key member serves them all.
+    static SDL_Event Event(HWND hwnd, Uint32 type)
     {
         SDL_Event e;
         std::memset(&e, 0, sizeof e);
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.type = type;
         e.key.windowID = SdlId(hwnd);
+        return e;
+    }
+
+    static void Push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1); }
+
+    static void PushKey(HWND hwnd, bool down, SDL_Scancode sc, SDL_Keycode sym, int repeat = 0)
+    {
+        SDL_Event e = Event(hwnd, down ? SDL_KEYDOWN : SDL_KEYUP);
         e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
         e.key.repeat = static_cast<Uint8>(repeat);
         e.key.keysym.scancode = sc;
         e.key.keysym.sym = sym;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Push(e);
     }
 
     static void PushText(HWND hwnd, const char* utf8)
     {
-        SDL_Event e;
-        std::memset(&e, 0, sizeof e);
-        e.type = SDL_TEXTINPUT;
-        e.text.windowID = SdlId(hwnd);
+        SDL_Event e = Event(hwnd, SDL_TEXTINPUT);
         std::strncpy(e.text.text, utf8, sizeof e.text.text - 1);
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Push(e);
     }
 
     static void PushMotion(HWND hwnd, int x, int y)
     {
-        SDL_Event e;
-        std::memset(&e, 0, sizeof e);
-        e.type = SDL_MOUSEMOTION;
-        e.motion.windowID = SdlId(hwnd);
+        SDL_Event e = Event(hwnd, SDL_MOUSEMOTION);
         e.motion.x = x;
         e.motion.y = y;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Push(e);
     }
 
     static void PushButton(HWND hwnd, bool down, Uint8 button, int x, int y, int clicks = 1)
     {
-        SDL_Event e;
-        std::memset(&e, 0, sizeof e);
-        e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        e.button.windowID = SdlId(hwnd);
+        SDL_Event e = Event(hwnd, down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP);
         e.button.button = button;
         e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
         e.button.clicks = static_cast<Uint8>(clicks);
         e.button.x = x;
         e.button.y = y;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Push(e);
     }
 
     static void PushWheel(HWND hwnd, int y, bool flipped = false)
     {
-        SDL_Event e;
-        std::memset(&e, 0, sizeof e);
-        e.type = SDL_MOUSEWHEEL;
-        e.wheel.windowID = SdlId(hwnd);
+        SDL_Event e = Event(hwnd, SDL_MOUSEWHEEL);
         e.wheel.y = y;
         e.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Push(e);
     }
 
     static void PushWindowEvent(HWND hwnd, Uint8 event)
     {
-        SDL_Event e;
-        std::memset(&e, 0, sizeof e);
-        e.type = SDL_WINDOWEVENT;
-        e.window.windowID = SdlId(hwnd);
+        SDL_Event e = Event(hwnd, SDL_WINDOWEVENT);
         e.window.event = event;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Push(e);
     }
 
     // Every waiting message in the range, removed, in order (WM_QUIT included).

@@ -276,6 +276,30 @@ inline std::vector<uint8_t> ContentDxtEncode(int kind, int width, int height, co
     return out;
 }
 
+// A one-level file of a width x height R, G, B, A image (rows of width x 4 bytes): A8R8G8B8 texels
+// (code 0) or DXT1, DXT3 or DXT5 blocks (code 1, 3, 5).
+inline ContentDds ContentDdsFromRgba(int code, int width, int height, const uint8_t* rgba)
+{
+    ContentDds dds;
+    dds.width = static_cast<uint32_t>(width);
+    dds.height = static_cast<uint32_t>(height);
+    if (code == 0) {
+        ContentDdsSetMasks(&dds, 0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
+        dds.flags |= 0x8;
+        dds.pitch = static_cast<uint32_t>(width) * 4;
+        dds.data.assign(rgba, rgba + static_cast<size_t>(width) * height * 4);
+        for (size_t i = 0; i < dds.data.size(); i += 4) {
+            std::swap(dds.data[i], dds.data[i + 2]);
+        }
+        return dds;
+    }
+    ContentDdsSetFourCC(&dds, ContentFourCC('D', 'X', 'T', static_cast<char>('0' + code)));
+    dds.data = ContentDxtEncode(code, width, height, rgba);
+    dds.flags |= 0x80000;
+    dds.pitch = static_cast<uint32_t>(dds.data.size());
+    return dds;
+}
+
 // Writes a 32-bit image as a DDS file: A8R8G8B8 (code 0) or DXT1, DXT3 or DXT5 blocks (code 1, 3, 5),
 // one level. Returns false when the image is not 32-bit or the file can not be written.
 bool ContentDdsWriteImage(const char* path, const GxImage* image, int code);

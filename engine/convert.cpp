@@ -1,5 +1,5 @@
 // Decimal text forms of saved-game numbers through the standard string streams, in the classic locale.
-#include "game/convert.h"
+#include "engine/convert.h"
 
 #include <cmath>
 #include <limits>
@@ -32,11 +32,13 @@ bool ParseInteger(const std::string& text, long long low, long long high, long l
     return true;
 }
 
-template <typename T> void FromStringInteger(const std::string& text, T& target)
+template <typename T> bool FromStringInteger(const std::string& text, T& target)
 {
     long long value = 0;
-    if (ParseInteger(text, std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), value))
-        target = static_cast<T>(value);
+    if (!ParseInteger(text, std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), value))
+        return false;
+    target = static_cast<T>(value);
+    return true;
 }
 
 std::vector<std::string> SplitLine(const std::string& line, char separator)
@@ -71,18 +73,20 @@ template <> std::string ToString<float>(float value)
     return stream.str();
 }
 
-template <> void FromString<int>(const std::string& text, int& target) { FromStringInteger(text, target); }
-template <> void FromString<unsigned int>(const std::string& text, unsigned int& target) { FromStringInteger(text, target); }
-template <> void FromString<unsigned short>(const std::string& text, unsigned short& target) { FromStringInteger(text, target); }
+template <> bool FromString<int>(const std::string& text, int& target) { return FromStringInteger(text, target); }
+template <> bool FromString<unsigned int>(const std::string& text, unsigned int& target) { return FromStringInteger(text, target); }
+template <> bool FromString<unsigned short>(const std::string& text, unsigned short& target) { return FromStringInteger(text, target); }
 
-template <> void FromString<float>(const std::string& text, float& target)
+template <> bool FromString<float>(const std::string& text, float& target)
 {
     std::istringstream stream(text);
     stream.imbue(std::locale::classic());
     float value = 0.0f;
     // Out-of-range numbers fail the extraction; NaN and infinity are not numbers a save holds.
-    if ((stream >> value) && std::isfinite(value))
-        target = value;
+    if (!(stream >> value) || !std::isfinite(value))
+        return false;
+    target = value;
+    return true;
 }
 
 // A piece that is no number gives 0, so the values after it keep their places.

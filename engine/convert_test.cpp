@@ -1,5 +1,5 @@
 // Number texts of saved games and number lines through a line file.
-#include "game/convert.h"
+#include "engine/convert.h"
 
 #include <string>
 #include <vector>
@@ -25,15 +25,15 @@ TEST(Convert, ToStringForms)
     EXPECT_EQ("1.00000e+07", ToString<float>(1e7f));
 }
 
-TEST(Convert, FromStringStoresOnlyNumbersThatFit)
+TEST(Convert, FromStringStoresOnlyNumbersThatFitAndSaysSo)
 {
     int i = 7;
-    FromString<int>(" 42x", i);
+    EXPECT_TRUE(FromString<int>(" 42x", i));
     EXPECT_EQ(42, i);
-    FromString<int>("x", i);
+    EXPECT_FALSE(FromString<int>("x", i));
     EXPECT_EQ(42, i);
     FromString<int>("", i);
-    FromString<int>("99999999999", i);
+    EXPECT_FALSE(FromString<int>("99999999999", i));
     EXPECT_EQ(42, i);
     FromString<int>("-2147483648", i);
     EXPECT_EQ(-2147483647 - 1, i);
@@ -51,8 +51,8 @@ TEST(Convert, FromStringStoresOnlyNumbersThatFit)
     FromString<float>("12.5000", f);
     EXPECT_EQ(12.5f, f);
     FromString<float>("abc", f);
-    FromString<float>("1e999", f);
-    FromString<float>("nan", f);
+    EXPECT_FALSE(FromString<float>("1e999", f));
+    EXPECT_FALSE(FromString<float>("nan", f));
     EXPECT_EQ(12.5f, f);
     // Round trip of the six-digit form.
     FromString<float>(ToString<float>(3.14159f), f);

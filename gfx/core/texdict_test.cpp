@@ -1,0 +1,225 @@
+// Tests of texture dictionaries: membership and iteration, the native dictionary chunk round trip and its refusals, tables of contents.
+#include <cstring>
+#include <vector>
+
+#include "gfx/core/texture_testing.h"
+
+namespace {
+
+using Bytes = std::vector<GxUInt8>;
+
+Bytes WriteDictionary(const GxTexDictionary* dictionary)
+{
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+    GxMemory memory = {nullptr, 0};
+    const bool ok = stream && GxTexDictionaryStreamWrite(dictionary, stream);
+    GxStreamClose(stream, &memory);
+    Bytes bytes;
+    if (ok) {
+        bytes.assign(memory.start, memory.start + memory.length);
+    }
+    GxFree(memory.start);
+    return bytes;
+}
+
+// Reads a whole dictionary chunk (header included) from bytes.
+GxTexDictionary* ReadDictionary(Bytes bytes)
+{
+    GxMemory memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    GxTexDictionary* dictionary = nullptr;
+    if (stream && GxStreamFindChunk(stream, gxID_TEXDICTIONARY, nullptr, nullptr)) {
+        dictionary = GxTexDictionaryStreamRead(stream);
+    }
+    GxStreamClose(stream, nullptr);
+    return dictionary;
+}
+
+GxTOC* ReadTOC(Bytes bytes)
+{
+    GxMemory memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    GxTOC* toc = stream ? GxTOCStreamRead(stream) : nullptr;
+    GxStreamClose(stream, nullptr);
+    return toc;
+}
+
+void PutWord(Bytes* bytes, GxUInt32 value)
+{
+    for (int i = 0; i < 4; i++) {
+        bytes->push_back(static_cast<GxUInt8>(value >> (8 * i)));
+    }
+}
+
+class TexDictionary : public GxTextureTest {
+protected:
+    // A texture over a raster made from a solid image, with a name and an extension value.
+    GxTexture* Make(const char* name, GxRGBA colour, GxInt32 flags, GxUInt8 filter)
+    {
+        GxImage* image = SolidImage(8, 8, colour);
+        GxRaster* raster = image ? RasterFromImage(image, flags) : nullptr;
+        if (raster && (flags & gxRASTERFORMATMIPMAP)) {
+            GxTextureRasterGenerateMipmaps(raster, image);
+        }
+        GxImageDestroy(image);
+        GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
+        if (texture) {
+            GxTextureSetName(texture, name);
+            GxTextureSetFilterMode(texture, filter);
+            GxTextureTestValue(texture) = 0x5000 + colour.red;
+        }
+        return texture;
+    }
+    GxTexDictionary* Sample()
+    {
+        GxTexDictionary* dictionary = GxTexDictionaryCreate();
+        GxTexDictionaryAddTexture(dictionary, Make("glass", {10, 20, 30, 128}, gxRASTERTYPETEXTURE, 2));
+        GxTexDictionaryAddTexture(dictionary, Make("floor", {40, 50, 60, 255}, gxRASTERTYPETEXTURE, 1));
+        GxTexture* mipmapped = Make("roof", {70, 80, 90, 255}, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP, 6);
+        GxTextureSetAddressingV(mipmapped, gxTEXTUREADDRESSCLAMP);
+        GxTexDictionaryAddTexture(dictionary, mipmapped);
+        return dictionary;
+    }
+};
+
+GxTexture* DestroyEvery(GxTexture* texture, void* data)
+{
+    ++*static_cast<GxInt32*>(data);
+    GxTextureDestroy(texture);
+    return texture;
+}
+
+GxTexture* StopAtFirst(GxTexture* texture, void* data)
+{
+    ++*static_cast<GxInt32*>(data);
+    return texture == nullptr ? texture : nullptr;
+}
+
+TEST_F(TexDictionary, MembershipCurrentAndIteration)
+{
+    GxTexDictionary* dictionary = GxTexDictionaryCreate();
+    ASSERT_NE(dictionary, nullptr);
+    EXPECT_EQ(dictionary->object.type, gxOBJECTTYPETEXDICTIONARY);
+    GxTexture* a = GxTextureSetName(GxTextureCreate(nullptr), "a");
+    GxTexture* b = GxTextureSetName(GxTextureCreate(nullptr), "b");
+    GxTexDictionaryAddTexture(GxTexDictionaryGetCurrent(), a);
+    GxTexDictionaryAddTexture(dictionary, a);
+    GxTexDictionaryAddTexture(dictionary, b);
+    EXPECT_EQ(GxTexDictionaryGetNumTextures(GxTexDictionaryGetCurrent()), 0);
+    EXPECT_EQ(GxTexDictionaryFindNamedTexture(dictionary, "A"), a);
+    GxInt32 calls = 0;
+    GxTexDictionaryForAllTextures(dictionary, StopAtFirst, &calls);
+    EXPECT_EQ(calls, 1);
+    // The callback may destroy the texture it is given.
+    calls = 0;
+    GxTexDictionaryForAllTextures(dictionary, DestroyEvery, &calls);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(GxTexDictionaryGetNumTextures(dictionary), 0);
+    EXPECT_EQ(gxTextureTestCounts.textures, 0);
+
+    GxTexDictionarySetCurrent(dictionary);
+    GxTexDictionaryDestroy(dictionary);
+    EXPECT_EQ(GxTexDictionaryGetCurrent(), nullptr);
+}
+
+TEST_F(TexDictionary, NativeRoundTripIsByteIdentical)
+{
+    GxTexDictionary* dictionary = Sample();
+    const Bytes first = WriteDictionary(dictionary);
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first.size(), GxTexDictionaryStreamGetSize(dictionary) + 12);
+    GxTexDictionary* copy = ReadDictionary(first);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(GxTexDictionaryGetNumTextures(copy), 3);
+    GxTexture* roof = GxTexDictionaryFindNamedTexture(copy, "roof");
+    ASSERT_NE(roof, nullptr);
+    EXPECT_EQ(roof->filterAddressing, 0x3106u);
+    EXPECT_EQ(GxTextureTestValue(roof), 0x5000u + 70);
+    EXPECT_EQ(GxRasterGetNumLevels(roof->raster), 4);
+    const GxRGBA glass = Pixel(GxTexDictionaryFindNamedTexture(copy, "glass")->raster, 0, 5, 5);
+    EXPECT_EQ(glass.alpha, 128);
+    EXPECT_EQ(glass.blue, 30);
+    EXPECT_EQ(WriteDictionary(copy), first);
+    GxTexDictionaryDestroy(copy);
+    GxTexDictionaryDestroy(dictionary);
+    EXPECT_EQ(gxTextureTestCounts.textures, 0);
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+}
+
+TEST_F(TexDictionary, EveryTruncationIsRefusedWithoutLeaks)
+{
+    GxTexDictionary* dictionary = Sample();
+    const Bytes bytes = WriteDictionary(dictionary);
+    GxTexDictionaryDestroy(dictionary);
+    ASSERT_FALSE(bytes.empty());
+    for (size_t cut = 0; cut < bytes.size(); cut++) {
+        EXPECT_EQ(ReadDictionary(Bytes(bytes.begin(), bytes.begin() + cut)), nullptr) << cut;
+        ASSERT_EQ(gxTextureTestCounts.textures, 0) << cut;
+        ASSERT_EQ(gxTextureTestCounts.rasters, 0) << cut;
+    }
+    TakeError();
+}
+
+TEST_F(TexDictionary, EmptyDictionariesAndDeviceIdentifiers)
+{
+    GxTexDictionary* empty = GxTexDictionaryCreate();
+    Bytes bytes = WriteDictionary(empty);
+    GxTexDictionaryDestroy(empty);
+    // Chunk header, 16-byte struct part, empty extension chunk.
+    ASSERT_EQ(bytes.size(), 12u + 16u + 12u);
+    EXPECT_EQ(bytes[26], 0x02);  // this device's identifier
+    GxTexDictionary* read = ReadDictionary(bytes);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(GxTexDictionaryGetNumTextures(read), 0);
+    GxTexDictionaryDestroy(read);
+
+    // Identifier 0 is anybody's; another device's is refused without an error.
+    bytes[26] = 0;
+    read = ReadDictionary(bytes);
+    EXPECT_NE(read, nullptr);
+    GxTexDictionaryDestroy(read);
+    bytes[26] = 7;
+    TakeError();
+    EXPECT_EQ(ReadDictionary(bytes), nullptr);
+    EXPECT_EQ(TakeError(), gxERRNOERROR);
+    // A struct of other than 4 bytes is refused.
+    bytes[16] = 8;
+    EXPECT_EQ(ReadDictionary(bytes), nullptr);
+}
+
+TEST_F(TexDictionary, TableOfContentsIsBounded)
+{
+    Bytes bytes;
+    PutWord(&bytes, 2);
+    for (GxUInt32 i = 0; i < 2; i++) {
+        PutWord(&bytes, 0x10 + i);
+        PutWord(&bytes, 0);
+        PutWord(&bytes, 100 * (i + 1));
+        bytes.insert(bytes.end(), 16, static_cast<GxUInt8>(i));
+    }
+    GxTOC* toc = ReadTOC(bytes);
+    ASSERT_NE(toc, nullptr);
+    EXPECT_EQ(GxTOCGetNumEntries(toc), 2);
+    EXPECT_EQ(GxTOCGetEntry(toc, 1)->id, 0x11u);
+    EXPECT_EQ(GxTOCGetEntry(toc, 1)->offset, 200u);
+    EXPECT_EQ(GxTOCGetEntry(toc, 2), nullptr);
+    EXPECT_EQ(GxTOCGetEntry(toc, -1), nullptr);
+    GxTOCDestroy(toc);
+
+    // Truncated entries, a negative count and an absurd count are refused.
+    EXPECT_EQ(ReadTOC(Bytes(bytes.begin(), bytes.end() - 1)), nullptr);
+    Bytes negative;
+    PutWord(&negative, 0xFFFFFFFFu);
+    EXPECT_EQ(ReadTOC(negative), nullptr);
+    Bytes huge;
+    PutWord(&huge, 0x40000000u);
+    EXPECT_EQ(ReadTOC(huge), nullptr);
+    Bytes none;
+    PutWord(&none, 0);
+    toc = ReadTOC(none);
+    ASSERT_NE(toc, nullptr);
+    EXPECT_EQ(GxTOCGetEntry(toc, 0), nullptr);
+    GxTOCDestroy(toc);
+}
+
+}  // namespace

@@ -1,0 +1,505 @@
+// Native textures: size, write and read of the struct chunk that holds a texture's raster as the device lays it out.
+#include "gfx/d3d9/nativetex.h"
+
+#include <cstring>
+
+#include "gfx/core/raster.h"
+#include "gfx/core/stream.h"
+#include "gfx/core/texture.h"
+#include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/raster.h"
+
+namespace {
+
+constexpr GxUInt32 kNamingBlockSize = 72;
+constexpr GxUInt32 kDescriptionSize = 16;
+constexpr GxUInt32 kLevelSizeField = 4;
+constexpr GxInt32 kPal4Bytes = 128;
+constexpr GxInt32 kPal8Bytes = 1024;
+constexpr GxInt32 kCubeFaces = 6;
+constexpr GxInt32 kMipBits = gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP;
+
+// The raster description as it lies in the struct.
+struct NativeDescription {
+    GxUInt32 filterAddressing;
+    GxChar name[gxTEXTURENAMELENGTH + 1];
+    GxChar mask[gxTEXTURENAMELENGTH + 1];
+    GxUInt32 format;
+    GxUInt32 d3dFormat;
+    GxUInt16 width;
+    GxUInt16 height;
+    GxUInt8 depth;
+    GxUInt8 levels;
+    GxUInt8 type;
+    GxUInt8 flags;
+};
+
+void PutU32(GxUInt8* out, GxUInt32 value)
+{
+    out[0] = static_cast<GxUInt8>(value);
+    out[1] = static_cast<GxUInt8>(value >> 8);
+    out[2] = static_cast<GxUInt8>(value >> 16);
+    out[3] = static_cast<GxUInt8>(value >> 24);
+}
+
+void PutU16(GxUInt8* out, GxUInt16 value)
+{
+    out[0] = static_cast<GxUInt8>(value);
+    out[1] = static_cast<GxUInt8>(value >> 8);
+}
+
+GxUInt32 GetU32(const GxUInt8* in)
+{
+    return static_cast<GxUInt32>(in[0]) | (static_cast<GxUInt32>(in[1]) << 8) | (static_cast<GxUInt32>(in[2]) << 16) |
+           (static_cast<GxUInt32>(in[3]) << 24);
+}
+
+GxUInt16 GetU16(const GxUInt8* in) { return static_cast<GxUInt16>(in[0] | (in[1] << 8)); }
+
+GxD3D9RasterExt* Ext(GxRaster* raster) { return GxD3D9RASTEREXTFromRaster(raster); }
+
+bool IsCube(const GxD3D9RasterExt* ext) { return (ext->cube & 0x0F) != 0; }
+bool IsCompressed(const GxD3D9RasterExt* ext) { return (ext->automipmap & 0xF0) != 0; }
+bool DeviceMakesMipmaps(const GxD3D9RasterExt* ext) { return (ext->automipmap & 0x0F) != 0; }
+
+void SetFace(GxD3D9RasterExt* ext, GxInt32 face)
+{
+    ext->cube = static_cast<GxUInt8>((ext->cube & 0x0F) | (face << 4));
+}
+
+GxInt32 PaletteBytes(GxInt32 format)
+{
+    if (format & gxRASTERFORMATPAL4) {
+        return kPal4Bytes;
+    }
+    return (format & gxRASTERFORMATPAL8) ? kPal8Bytes : 0;
+}
+
+// Levels a face stores: level 0 only when the device builds the rest.
+GxInt32 StoredLevels(GxRaster* raster)
+{
+    return DeviceMakesMipmaps(Ext(raster)) ? 1 : GxRasterGetNumLevels(raster);
+}
+
+GxUInt8 FlagsOf(GxRaster* raster)
+{
+    const GxD3D9RasterExt* ext = Ext(raster);
+    GxUInt8 flags = 0;
+    flags |= ext->alpha ? gxD3D9NATIVETEXTUREALPHA : 0;
+    flags |= IsCube(ext) ? gxD3D9NATIVETEXTURECUBE : 0;
+    flags |= DeviceMakesMipmaps(ext) ? gxD3D9NATIVETEXTUREAUTOMIPMAP : 0;
+    flags |= IsCompressed(ext) ? gxD3D9NATIVETEXTURECOMPRESSED : 0;
+    return flags;
+}
+
+// Bytes of the level data of one face; false when a level can not be locked.
+bool FaceDataSize(GxRaster* raster, GxInt32 levels, GxUInt32* size)
+{
+    const bool compressed = IsCompressed(Ext(raster));
+    GxUInt32 total = 0;
+    for (GxInt32 level = 0; level < levels; level++) {
+        if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKREAD) == nullptr) {
+            return false;
+        }
+        total += kLevelSizeField + GxD3D9NativeTextureLevelSize(compressed, static_cast<GxUInt32>(raster->stride),
+                                                                 static_cast<GxUInt32>(raster->height));
+        GxRasterUnlock(raster);
+    }
+    *size = total;
+    return true;
+}
+
+bool NativeSize(const GxTexture* texture, GxUInt32* size)
+{
+    GxRaster* raster = texture->raster;
+    if (raster == nullptr) {
+        *size = gxD3D9NATIVETEXTURENORASTERSIZE;
+        return true;
+    }
+    GxD3D9RasterExt* ext = Ext(raster);
+    const GxInt32 levels = StoredLevels(raster);
+    if (levels < 1) {
+        return false;
+    }
+    const GxUInt8 savedCube = ext->cube;
+    SetFace(ext, 0);
+    GxUInt32 face = 0;
+    const bool known = FaceDataSize(raster, levels, &face);
+    ext->cube = savedCube;
+    if (!known) {
+        return false;
+    }
+    const GxUInt32 faces = IsCube(ext) ? kCubeFaces : 1;
+    *size = gxCHUNKHEADERSIZE + gxD3D9NATIVETEXTUREFIXEDSIZE +
+            static_cast<GxUInt32>(PaletteBytes(GxRasterGetFormat(raster))) + faces * face;
+    return true;
+}
+
+// ---- write ----
+
+bool WriteFixedPart(GxStream* stream, const GxTexture* texture)
+{
+    GxRaster* raster = texture->raster;
+    GxUInt8 block[gxD3D9NATIVETEXTUREFIXEDSIZE] = {};
+    PutU32(block, gxD3D9NATIVETEXTUREPLATFORM);
+    PutU32(block + 4, texture->filterAddressing & 0xFFFF);
+    std::memcpy(block + 8, texture->name, gxTEXTURENAMELENGTH);
+    std::memcpy(block + 40, texture->mask, gxTEXTURENAMELENGTH);
+    GxUInt8* description = block + kNamingBlockSize;
+    PutU32(description, static_cast<GxUInt32>(GxRasterGetFormat(raster)));
+    PutU32(description + 4, Ext(raster)->d3dFormat);
+    PutU16(description + 8, static_cast<GxUInt16>(raster->width));
+    PutU16(description + 10, static_cast<GxUInt16>(raster->height));
+    description[12] = static_cast<GxUInt8>(raster->depth);
+    description[13] = static_cast<GxUInt8>(GxRasterGetNumLevels(raster));
+    description[14] = raster->type;
+    description[15] = FlagsOf(raster);
+    return GxStreamWrite(stream, block, sizeof(block)) != nullptr;
+}
+
+bool WritePalette(GxStream* stream, GxRaster* raster)
+{
+    const GxInt32 bytes = PaletteBytes(GxRasterGetFormat(raster));
+    if (bytes == 0) {
+        return true;
+    }
+    GxUInt8* palette = GxRasterLockPalette(raster, gxRASTERLOCKREAD);
+    if (palette == nullptr) {
+        return false;
+    }
+    const bool written = GxStreamWrite(stream, palette, static_cast<GxUInt32>(bytes)) != nullptr;
+    GxRasterUnlockPalette(raster);
+    return written;
+}
+
+bool WriteLevel(GxStream* stream, GxRaster* raster, GxInt32 level)
+{
+    if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKREAD) == nullptr) {
+        return false;
+    }
+    const GxUInt32 size = GxD3D9NativeTextureLevelSize(IsCompressed(Ext(raster)),
+                                                        static_cast<GxUInt32>(raster->stride),
+                                                        static_cast<GxUInt32>(raster->height));
+    const bool written =
+        GxStreamWriteInt32(stream, &size, sizeof(size)) != nullptr && GxStreamWrite(stream, raster->pixels, size) != nullptr;
+    GxRasterUnlock(raster);
+    return written;
+}
+
+bool WriteFaces(GxStream* stream, GxRaster* raster)
+{
+    GxD3D9RasterExt* ext = Ext(raster);
+    const GxInt32 faces = IsCube(ext) ? kCubeFaces : 1;
+    const GxInt32 levels = StoredLevels(raster);
+    bool written = levels >= 1;
+    for (GxInt32 face = 0; written && face < faces; face++) {
+        SetFace(ext, face);
+        for (GxInt32 level = 0; written && level < levels; level++) {
+            written = WriteLevel(stream, raster, level);
+        }
+    }
+    SetFace(ext, 0);
+    return written;
+}
+
+// ---- read ----
+
+bool ReadExactly(GxStream* stream, void* buffer, GxUInt32 size)
+{
+    return GxStreamRead(stream, buffer, size) == size;
+}
+
+// The 88 fixed bytes; nothing is created before they are read whole.
+bool ReadDescription(GxStream* stream, NativeDescription* d)
+{
+    GxUInt8 block[gxD3D9NATIVETEXTUREFIXEDSIZE];
+    if (!ReadExactly(stream, block, kNamingBlockSize) || GetU32(block) != gxD3D9NATIVETEXTUREPLATFORM ||
+        !ReadExactly(stream, block + kNamingBlockSize, kDescriptionSize)) {
+        return false;
+    }
+    d->filterAddressing = GetU32(block + 4);
+    std::memcpy(d->name, block + 8, gxTEXTURENAMELENGTH);
+    std::memcpy(d->mask, block + 40, gxTEXTURENAMELENGTH);
+    d->name[gxTEXTURENAMELENGTH] = '\0';
+    d->mask[gxTEXTURENAMELENGTH] = '\0';
+    const GxUInt8* description = block + kNamingBlockSize;
+    d->format = GetU32(description);
+    d->d3dFormat = GetU32(description + 4);
+    d->width = GetU16(description + 8);
+    d->height = GetU16(description + 10);
+    d->depth = description[12];
+    d->levels = description[13];
+    d->type = description[14];
+    d->flags = description[15];
+    return true;
+}
+
+bool CubeLevelsAllowed(GxUInt32 levels)
+{
+    const DWORD mipFilters = D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MIPFLINEAR;
+    return levels <= 1 || (gxD3D9State.caps.CubeTextureFilterCaps & mipFilters) != 0;
+}
+
+bool WantsAutoMipmap(const NativeDescription& d, bool cube)
+{
+    if ((d.format & kMipBits) != static_cast<GxUInt32>(kMipBits)) {
+        return false;
+    }
+    return cube ? GxD3D9CheckAutoMipmapCubeFormat(d.d3dFormat) : GxD3D9CheckAutoMipmapFormat(d.d3dFormat);
+}
+
+// Makes the device texture of a raster created without one.
+bool MakeDeviceTexture(GxRaster* raster, const NativeDescription& d, GxUInt32 levels, bool cube)
+{
+    IDirect3DDevice9* device = GxD3D9Device();
+    GxD3D9RasterExt* ext = Ext(raster);
+    if (device == nullptr || (cube && !CubeLevelsAllowed(levels))) {
+        return false;
+    }
+    if (cube) {
+        ext->cube |= 0x01;
+    }
+    DWORD usage = 0;
+    if (WantsAutoMipmap(d, cube)) {
+        ext->automipmap |= 0x01;
+        usage = D3DUSAGE_AUTOGENMIPMAP;
+        // A texture whose levels the device builds is created with a level count of 0.
+        levels = 0;
+    }
+    const auto format = static_cast<D3DFORMAT>(d.d3dFormat);
+    HRESULT hr;
+    if (cube) {
+        IDirect3DCubeTexture9* texture = nullptr;
+        hr = device->CreateCubeTexture(d.width, levels, usage, format, D3DPOOL_MANAGED, &texture, nullptr);
+        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
+    } else {
+        IDirect3DTexture9* texture = nullptr;
+        hr = device->CreateTexture(d.width, d.height, levels, usage, format, D3DPOOL_MANAGED, &texture, nullptr);
+        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
+    }
+    if (FAILED(hr) || ext->texture == nullptr) {
+        ext->texture = nullptr;
+        return false;
+    }
+    raster->flags &= static_cast<GxUInt8>(~gxRASTERDONTALLOCATE);
+    ext->d3dFormat = d.d3dFormat;
+    ext->alpha = (d.flags & gxD3D9NATIVETEXTUREALPHA) ? 1 : 0;
+    return true;
+}
+
+GxRaster* CreateUnallocated(const NativeDescription& d, GxUInt32 levels, bool cube, bool compressed)
+{
+    if (compressed && !GxD3D9CheckTextureFormat(d.d3dFormat)) {
+        return nullptr;
+    }
+    GxRaster* raster = GxRasterCreate(d.width, d.height, d.depth,
+                                      static_cast<GxInt32>(d.type | d.format) | gxRASTERDONTALLOCATE);
+    if (raster == nullptr) {
+        return nullptr;
+    }
+    if (!MakeDeviceTexture(raster, d, levels, cube)) {
+        GxRasterDestroy(raster);
+        return nullptr;
+    }
+    if (compressed) {
+        Ext(raster)->automipmap |= 0x10;
+    }
+    return raster;
+}
+
+GxRaster* CreateRaster(const NativeDescription& d)
+{
+    const GxUInt32 levels = (d.format & gxRASTERFORMATMIPMAP) ? d.levels : 1;
+    const bool compressed = (d.flags & gxD3D9NATIVETEXTURECOMPRESSED) != 0;
+    const bool cube = (d.flags & gxD3D9NATIVETEXTURECUBE) != 0;
+    if (levels < 1 || d.width == 0 || d.height == 0) {
+        return nullptr;
+    }
+    if (compressed || cube) {
+        return CreateUnallocated(d, levels, cube, compressed);
+    }
+    if ((d.format & ~static_cast<GxUInt32>(kMipBits)) == 0) {
+        return GxD3D9RasterCreateFromD3DFormat(d.width, d.height, d.d3dFormat,
+                                               static_cast<GxInt32>((d.format & kMipBits) | d.type));
+    }
+    GxRaster* raster = GxRasterCreate(d.width, d.height, d.depth, static_cast<GxInt32>(d.type | d.format));
+    if (raster != nullptr) {
+        Ext(raster)->automipmap &= 0x0F;
+    }
+    return raster;
+}
+
+// The device must have reproduced exactly what was stored.
+bool Matches(GxRaster* raster, const NativeDescription& d)
+{
+    const GxD3D9RasterExt* ext = Ext(raster);
+    if ((d.flags & gxD3D9NATIVETEXTUREAUTOMIPMAP) && !DeviceMakesMipmaps(ext)) {
+        return false;
+    }
+    return d.format == static_cast<GxUInt32>(GxRasterGetFormat(raster)) && d.d3dFormat == ext->d3dFormat &&
+           d.width == raster->width && d.height == raster->height;
+}
+
+bool ReadPalette(GxStream* stream, GxRaster* raster, GxUInt32* remaining)
+{
+    const GxInt32 bytes = PaletteBytes(GxRasterGetFormat(raster));
+    if (bytes == 0) {
+        return true;
+    }
+    if (*remaining < static_cast<GxUInt32>(bytes)) {
+        return false;
+    }
+    GxUInt8* palette = GxRasterLockPalette(raster, gxRASTERLOCKWRITE);
+    if (palette == nullptr) {
+        return false;
+    }
+    const bool read = ReadExactly(stream, palette, static_cast<GxUInt32>(bytes));
+    GxRasterUnlockPalette(raster);
+    *remaining -= static_cast<GxUInt32>(bytes);
+    return read;
+}
+
+// One stored level: its size must be the locked level's own; levels the raster lacks are skipped.
+bool ReadLevel(GxStream* stream, GxRaster* raster, GxInt32 level, GxInt32 rasterLevels, GxUInt32* remaining)
+{
+    GxUInt32 size = 0;
+    if (*remaining < kLevelSizeField || GxStreamReadInt32(stream, &size, sizeof(size)) == nullptr) {
+        return false;
+    }
+    *remaining -= kLevelSizeField;
+    if (size > *remaining) {
+        return false;
+    }
+    *remaining -= size;
+    if (level >= rasterLevels) {
+        return size == 0 || GxStreamSkip(stream, size) != nullptr;
+    }
+    if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKWRITE) == nullptr) {
+        return false;
+    }
+    const GxUInt32 expected = GxD3D9NativeTextureLevelSize(IsCompressed(Ext(raster)),
+                                                            static_cast<GxUInt32>(raster->stride),
+                                                            static_cast<GxUInt32>(raster->height));
+    const bool read = (expected || 1) && ReadExactly(stream, raster->pixels, size);
+    GxRasterUnlock(raster);
+    return read;
+}
+
+bool ReadFaces(GxStream* stream, GxRaster* raster, const NativeDescription& d, GxUInt32* remaining)
+{
+    GxD3D9RasterExt* ext = Ext(raster);
+    const GxInt32 faces = IsCube(ext) ? kCubeFaces : 1;
+    // The file says how many level records it holds, whatever the reading device does.
+    const GxInt32 stored = (d.flags & gxD3D9NATIVETEXTUREAUTOMIPMAP) ? 1 : d.levels;
+    const GxInt32 rasterLevels = DeviceMakesMipmaps(ext) ? 1 : GxRasterGetNumLevels(raster);
+    bool read = rasterLevels >= 1;
+    for (GxInt32 face = 0; read && face < faces; face++) {
+        SetFace(ext, face);
+        for (GxInt32 level = 0; read && level < stored; level++) {
+            read = ReadLevel(stream, raster, level, rasterLevels, remaining);
+        }
+    }
+    SetFace(ext, 0);
+    return read;
+}
+
+bool ReadPixels(GxStream* stream, GxRaster* raster, const NativeDescription& d, GxUInt32 remaining)
+{
+    if (!ReadPalette(stream, raster, &remaining)) {
+        return false;
+    }
+    constexpr GxUInt8 automaticBit = gxRASTERFORMATAUTOMIPMAP >> 8;
+    const GxUInt8 automatic = raster->format & automaticBit;
+    raster->format &= static_cast<GxUInt8>(~automaticBit);
+    const bool read = ReadFaces(stream, raster, d, &remaining);
+    raster->format |= automatic;
+    return read && (remaining == 0 || GxStreamSkip(stream, remaining) != nullptr);
+}
+
+}  // namespace
+
+GxUInt32 GxD3D9NativeTextureLevelSize(GxBool compressed, GxUInt32 pitch, GxUInt32 height)
+{
+    if (!compressed) {
+        return pitch * height;
+    }
+    return height < 4 ? pitch : ((height + 3) / 4) * pitch;
+}
+
+GxBool GxD3D9NativeTextureGetSize(void* out, void* inOut, GxInt32 /*in*/)
+{
+    auto* size = static_cast<GxInt32*>(out);
+    const auto* texture = static_cast<const GxTexture*>(inOut);
+    if (size == nullptr || texture == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    GxUInt32 bytes = 0;
+    if (!NativeSize(texture, &bytes) || bytes > 0x7FFFFFFFu) {
+        return 0;
+    }
+    *size = static_cast<GxInt32>(bytes);
+    return 1;
+}
+
+GxBool GxD3D9NativeTextureWrite(void* out, void* inOut, GxInt32 /*in*/)
+{
+    auto* stream = static_cast<GxStream*>(out);
+    const auto* texture = static_cast<const GxTexture*>(inOut);
+    if (stream == nullptr || texture == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    // Without a raster there is nothing a reader could rebuild.
+    GxUInt32 size = 0;
+    if (texture->raster == nullptr || !NativeSize(texture, &size)) {
+        return 0;
+    }
+    if (!GxStreamWriteChunkHeader(stream, gxID_STRUCT, size - gxCHUNKHEADERSIZE, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
+        !WriteFixedPart(stream, texture) || !WritePalette(stream, texture->raster) ||
+        !WriteFaces(stream, texture->raster)) {
+        return 0;
+    }
+    return 1;
+}
+
+GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
+{
+    auto* stream = static_cast<GxStream*>(out);
+    auto* result = static_cast<GxTexture**>(inOut);
+    if (stream == nullptr || result == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    *result = nullptr;
+    GxUInt32 length = 0;
+    if (!GxStreamFindChunk(stream, gxID_STRUCT, &length, nullptr) || length < gxD3D9NATIVETEXTUREFIXEDSIZE) {
+        return 0;
+    }
+    // The struct must lie inside the enclosing chunk when its length is known.
+    if (in > 0 && static_cast<GxUInt32>(in) < length + gxCHUNKHEADERSIZE) {
+        return 0;
+    }
+    NativeDescription d;
+    if (!ReadDescription(stream, &d)) {
+        return 0;
+    }
+    GxRaster* raster = CreateRaster(d);
+    if (raster == nullptr) {
+        return 0;
+    }
+    if (!Matches(raster, d) || !ReadPixels(stream, raster, d, length - gxD3D9NATIVETEXTUREFIXEDSIZE)) {
+        GxRasterDestroy(raster);
+        return 0;
+    }
+    GxTexture* texture = GxTextureCreate(raster);
+    if (texture == nullptr) {
+        GxRasterDestroy(raster);
+        return 0;
+    }
+    texture->filterAddressing = d.filterAddressing & 0xFFFF;
+    GxTextureSetName(texture, d.name);
+    GxTextureSetMaskName(texture, d.mask);
+    *result = texture;
+    return 1;
+}

@@ -1,0 +1,276 @@
+// Tests of native textures on the software device: each format written and read back, cube textures, sizes and refusals.
+#include <cstring>
+#include <vector>
+
+#include "gfx/core/texture_testing.h"
+#include "gfx/d3d9/nativetex.h"
+#include "gfx/d3d9/raster.h"
+
+namespace {
+
+using Bytes = std::vector<GxUInt8>;
+
+class NativeTexture : public GxTextureTest {
+protected:
+    void SetUp() override
+    {
+        GxTextureTest::SetUp();
+        savedCaps = gxD3D9State.caps;
+    }
+    void TearDown() override
+    {
+        gxD3D9State.caps = savedCaps;
+        GxTextureTest::TearDown();
+    }
+
+    // Fills every level of a raster with bytes that depend on the level and position.
+    static void Fill(GxRaster* raster, GxUInt8 seed)
+    {
+        for (GxInt32 level = 0; level < GxRasterGetNumLevels(raster); level++) {
+            GxUInt8* pixels = GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKWRITE);
+            ASSERT_NE(pixels, nullptr);
+            const GxInt32 rows = (Ext(raster)->automipmap & 0xF0) ? (raster->height + 3) / 4 : raster->height;
+            for (GxInt32 i = 0; i < raster->stride * rows; i++) {
+                pixels[i] = static_cast<GxUInt8>(seed + level * 31 + i);
+            }
+            GxRasterUnlock(raster);
+        }
+    }
+    static GxD3D9RasterExt* Ext(GxRaster* raster) { return GxD3D9RASTEREXTFromRaster(raster); }
+
+    static GxTexture* Wrap(GxRaster* raster, const char* name)
+    {
+        GxTexture* texture = GxTextureCreate(raster);
+        GxTextureSetName(texture, name);
+        GxTextureSetMaskName(texture, "mask");
+        GxTextureSetFilterMode(texture, gxFILTERLINEARMIPLINEAR);
+        GxTextureSetAddressingU(texture, gxTEXTUREADDRESSMIRROR);
+        return texture;
+    }
+
+    static Bytes Write(GxTexture* texture)
+    {
+        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+        const bool ok = GxD3D9NativeTextureWrite(stream, texture, 0);
+        GxMemory memory = {nullptr, 0};
+        GxStreamClose(stream, &memory);
+        Bytes bytes;
+        if (ok) {
+            bytes.assign(memory.start, memory.start + memory.length);
+        }
+        GxFree(memory.start);
+        return bytes;
+    }
+
+    static GxTexture* Read(Bytes bytes)
+    {
+        GxMemory memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
+        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+        GxTexture* texture = nullptr;
+        if (!GxD3D9NativeTextureRead(stream, &texture, static_cast<GxInt32>(bytes.size()))) {
+            texture = nullptr;
+        }
+        GxStreamClose(stream, nullptr);
+        return texture;
+    }
+
+    static GxInt32 NativeSize(GxTexture* texture)
+    {
+        GxInt32 size = -1;
+        return GxD3D9NativeTextureGetSize(&size, texture, 0) ? size : -1;
+    }
+
+    // Writes, reads back and writes again; the texture read back is returned for more checks.
+    GxTexture* RoundTrip(GxTexture* texture)
+    {
+        const Bytes first = Write(texture);
+        EXPECT_EQ(first.size(), static_cast<size_t>(NativeSize(texture)));
+        GxTexture* copy = Read(first);
+        EXPECT_NE(copy, nullptr);
+        if (copy == nullptr) {
+            return nullptr;
+        }
+        EXPECT_EQ(Write(copy), first);
+        EXPECT_STREQ(copy->name, texture->name);
+        EXPECT_STREQ(copy->mask, "mask");
+        EXPECT_EQ(copy->filterAddressing, texture->filterAddressing & 0xFFFF);
+        EXPECT_EQ(GxRasterGetFormat(copy->raster), GxRasterGetFormat(texture->raster));
+        EXPECT_EQ(Ext(copy->raster)->d3dFormat, Ext(texture->raster)->d3dFormat);
+        return copy;
+    }
+
+    // A native struct by hand: description, then `levelRecords` records of `levelBytes` per face.
+    static Bytes Hand(GxUInt32 version, GxUInt32 format, GxUInt32 d3dFormat, GxUInt16 size, GxUInt8 levels,
+                      GxUInt8 flags, GxInt32 levelRecords, GxUInt32 levelBytes, GxInt32 faces)
+    {
+        Bytes body(88, 0);
+        body[0] = 9;
+        body[4] = 2;
+        std::memcpy(&body[8], "sky", 3);
+        std::memcpy(&body[72], &format, 4);
+        std::memcpy(&body[76], &d3dFormat, 4);
+        std::memcpy(&body[80], &size, 2);
+        std::memcpy(&body[82], &size, 2);
+        body[84] = 32;
+        body[85] = levels;
+        body[86] = gxRASTERTYPETEXTURE;
+        body[87] = flags;
+        for (GxInt32 face = 0; face < faces; face++) {
+            GxUInt32 bytes = levelBytes;
+            for (GxInt32 level = 0; level < levelRecords; level++, bytes /= 4) {
+                const GxUInt8* p = reinterpret_cast<const GxUInt8*>(&bytes);
+                body.insert(body.end(), p, p + 4);
+                body.insert(body.end(), bytes, static_cast<GxUInt8>(face * 16 + level));
+            }
+        }
+        Bytes chunk;
+        const GxUInt32 header[3] = {gxID_STRUCT, static_cast<GxUInt32>(body.size()),
+                                    GxStreamMakeLibraryStamp(version, gxLIBRARYBUILD)};
+        chunk.insert(chunk.end(), reinterpret_cast<const GxUInt8*>(header), reinterpret_cast<const GxUInt8*>(header) + 12);
+        chunk.insert(chunk.end(), body.begin(), body.end());
+        return chunk;
+    }
+
+    D3DCAPS9 savedCaps = {};
+};
+
+TEST_F(NativeTexture, EachFormatReadsBackByteForByte)
+{
+    const GxInt32 formats[] = {gxRASTERFORMAT8888, gxRASTERFORMAT888, gxRASTERFORMAT8888 | gxRASTERFORMATMIPMAP,
+                               gxRASTERFORMAT565};
+    for (GxInt32 format : formats) {
+        GxRaster* raster = GxRasterCreate(8, 8, 0, gxRASTERTYPETEXTURE | format);
+        ASSERT_NE(raster, nullptr) << format;
+        Fill(raster, static_cast<GxUInt8>(format >> 8));
+        GxTexture* texture = Wrap(raster, "wall");
+        GxTexture* copy = RoundTrip(texture);
+        ASSERT_NE(copy, nullptr) << format;
+        EXPECT_EQ(GxRasterGetNumLevels(copy->raster), (format & gxRASTERFORMATMIPMAP) ? 4 : 1);
+        EXPECT_EQ(Ext(copy->raster)->alpha, Ext(raster)->alpha);
+        GxTextureDestroy(copy);
+        GxTextureDestroy(texture);
+    }
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+}
+
+TEST_F(NativeTexture, CompressedAndPalettisedTextures)
+{
+    GxRaster* dxt = GxD3D9RasterCreateFromD3DFormat(8, 8, D3DFMT_DXT1, gxRASTERTYPETEXTURE);
+    ASSERT_NE(dxt, nullptr);
+    Fill(dxt, 3);
+    GxTexture* texture = Wrap(dxt, "dxt");
+    // 8 x 8 in DXT1: two block rows of 16 bytes.
+    EXPECT_EQ(NativeSize(texture), 100 + 4 + 32);
+    GxTexture* copy = RoundTrip(texture);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(Ext(copy->raster)->automipmap & 0xF0);
+    GxTextureDestroy(copy);
+    GxTextureDestroy(texture);
+
+    GxRaster* indexed = GxRasterCreate(4, 4, 0, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT8888);
+    ASSERT_NE(indexed, nullptr);
+    Fill(indexed, 9);
+    GxUInt8* palette = GxRasterLockPalette(indexed, gxRASTERLOCKWRITE);
+    ASSERT_NE(palette, nullptr);
+    for (GxInt32 i = 0; i < 1024; i++) {
+        palette[i] = static_cast<GxUInt8>(255 - i);
+    }
+    GxRasterUnlockPalette(indexed);
+    texture = Wrap(indexed, "pal");
+    EXPECT_EQ(NativeSize(texture), 100 + 1024 + 4 + 16);
+    copy = RoundTrip(texture);
+    ASSERT_NE(copy, nullptr);
+    GxTextureDestroy(copy);
+    GxTextureDestroy(texture);
+}
+
+TEST_F(NativeTexture, CompressedLevelSizesCountBlockRows)
+{
+    EXPECT_EQ(GxD3D9NativeTextureLevelSize(1, 128, 2), 128u);
+    EXPECT_EQ(GxD3D9NativeTextureLevelSize(1, 128, 64), 16u * 128u);
+    EXPECT_EQ(GxD3D9NativeTextureLevelSize(0, 256, 64), 256u * 64u);
+    GxRaster* wide = GxD3D9RasterCreateFromD3DFormat(64, 2, D3DFMT_DXT1, gxRASTERTYPETEXTURE);
+    ASSERT_NE(wide, nullptr);
+    GxTexture* texture = GxTextureCreate(wide);
+    EXPECT_EQ(NativeSize(texture), 100 + 4 + 128);
+    GxTextureDestroy(texture);
+}
+
+TEST_F(NativeTexture, AutomaticMipmapsStoreOneLevel)
+{
+    GxRaster* raster = GxD3D9RasterCreateFromD3DFormat(
+        8, 8, D3DFMT_A8R8G8B8, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP);
+    ASSERT_NE(raster, nullptr);
+    ASSERT_TRUE(Ext(raster)->automipmap & 0x0F);
+    Fill(raster, 5);
+    GxTexture* texture = Wrap(raster, "auto");
+    EXPECT_EQ(NativeSize(texture), 100 + 4 + 8 * 8 * 4);
+    const Bytes bytes = Write(texture);
+    EXPECT_EQ(bytes[12 + 87] & gxD3D9NATIVETEXTUREAUTOMIPMAP, gxD3D9NATIVETEXTUREAUTOMIPMAP);
+    GxTexture* copy = RoundTrip(texture);
+    GxTextureDestroy(copy);
+    // A device that can not build the levels refuses the texture.
+    gxD3D9State.caps.Caps2 &= ~D3DCAPS2_CANAUTOGENMIPMAP;
+    EXPECT_EQ(Read(bytes), nullptr);
+    GxTextureDestroy(texture);
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+}
+
+TEST_F(NativeTexture, CubeTexturesFollowTheCubeFilterCaps)
+{
+    const GxUInt32 format = gxRASTERFORMAT8888 | gxRASTERFORMATMIPMAP;
+    const Bytes single = Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1,
+                              gxD3D9NATIVETEXTURECUBE | gxD3D9NATIVETEXTUREALPHA, 1, 64, 6);
+    GxTexture* cube = Read(single);
+    ASSERT_NE(cube, nullptr);
+    EXPECT_TRUE(GxD3D9RasterIsCubeTexture(cube->raster));
+    EXPECT_EQ(Write(cube), single);
+    GxTextureDestroy(cube);
+
+    const Bytes mipmapped = Hand(gxLIBRARYVERSION, format, D3DFMT_A8R8G8B8, 16, 5,
+                                 gxD3D9NATIVETEXTURECUBE | gxD3D9NATIVETEXTUREALPHA, 5, 1024, 6);
+    cube = Read(mipmapped);
+    ASSERT_NE(cube, nullptr);
+    EXPECT_EQ(Write(cube), mipmapped);
+    GxTextureDestroy(cube);
+    gxD3D9State.caps.CubeTextureFilterCaps &= ~(D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MIPFLINEAR);
+    EXPECT_EQ(Read(mipmapped), nullptr);
+    cube = Read(single);
+    EXPECT_NE(cube, nullptr);
+    GxTextureDestroy(cube);
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+}
+
+TEST_F(NativeTexture, BadStructsAreRefusedWithoutLeaks)
+{
+    const Bytes good = Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 64, 1);
+    GxTexture* texture = Read(good);
+    ASSERT_NE(texture, nullptr);
+    GxTextureDestroy(texture);
+    // Versions outside the window, before anything is made.
+    EXPECT_EQ(Read(Hand(0x34000, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 64, 1)), nullptr);
+    EXPECT_EQ(Read(Hand(0x37003, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 64, 1)), nullptr);
+    // A level size that is not the raster's own.
+    EXPECT_EQ(Read(Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 60, 1)), nullptr);
+    // A description the device makes differently (format word against Direct3D format).
+    EXPECT_EQ(Read(Hand(gxLIBRARYVERSION, gxRASTERFORMAT888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 64, 1)), nullptr);
+    // Another platform.
+    Bytes other = good;
+    other[12] = 8;
+    EXPECT_EQ(Read(other), nullptr);
+    for (size_t cut = 0; cut < good.size(); cut++) {
+        EXPECT_EQ(Read(Bytes(good.begin(), good.begin() + cut)), nullptr) << cut;
+    }
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+    EXPECT_EQ(gxTextureTestCounts.textures, 0);
+}
+
+TEST_F(NativeTexture, TextureWithoutRaster)
+{
+    GxTexture* texture = GxTextureCreate(nullptr);
+    EXPECT_EQ(NativeSize(texture), gxD3D9NATIVETEXTURENORASTERSIZE);
+    EXPECT_TRUE(Write(texture).empty());
+    GxTextureDestroy(texture);
+}
+
+}  // namespace

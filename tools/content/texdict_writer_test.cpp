@@ -1,0 +1,244 @@
+// Round trips of images dictionaries, tables of contents, group names and native dictionaries through the library's readers.
+#include "tools/content/texdict_writer.h"
+
+#include <cstring>
+#include <vector>
+
+#include "gfx/core/texture_testing.h"
+#include "gfx/d3d9/raster.h"
+#include "tools/content/image_writer.h"
+
+namespace {
+
+using Bytes = std::vector<GxUInt8>;
+
+template <typename Writer>
+Bytes Written(Writer writer)
+{
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+    const bool ok = stream && writer(stream);
+    GxMemory memory = {nullptr, 0};
+    GxStreamClose(stream, &memory);
+    Bytes bytes;
+    if (ok) {
+        bytes.assign(memory.start, memory.start + memory.length);
+    }
+    GxFree(memory.start);
+    return bytes;
+}
+
+// Opens bytes as a stream positioned after the first chunk header of `type`.
+template <typename Reader>
+auto ReadChunk(Bytes bytes, GxUInt32 type, Reader reader) -> decltype(reader(nullptr))
+{
+    GxMemory memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    decltype(reader(nullptr)) result = nullptr;
+    if (stream && GxStreamFindChunk(stream, type, nullptr, nullptr)) {
+        result = reader(stream);
+    }
+    GxStreamClose(stream, nullptr);
+    return result;
+}
+
+// The texture at a position of a dictionary's list, from its head.
+GxTexture* TextureAt(GxTexDictionary* dictionary, GxInt32 index)
+{
+    GxLink* link = dictionary->texturesInDict.next;
+    for (GxInt32 i = 0; i < index && link != &dictionary->texturesInDict; i++) {
+        link = link->next;
+    }
+    return link == &dictionary->texturesInDict ? nullptr : GxLinkGetData(link, GxTexture, lInDictionary);
+}
+
+GxTexDictionary* ReadImages(const Bytes& bytes)
+{
+    return ReadChunk(bytes, gxID_IMAGEDICTIONARY, GxTexDictionaryStreamReadImages);
+}
+
+class ImageDictionary : public GxTextureTest {
+protected:
+    void TearDown() override
+    {
+        for (GxImage* image : images) {
+            GxImageDestroy(image);
+        }
+        GxTextureTest::TearDown();
+    }
+    const GxImage* Solid(GxInt32 size, GxRGBA colour)
+    {
+        images.push_back(SolidImage(size, size, colour));
+        return images.back();
+    }
+    const GxImage* Indexed(GxInt32 size)
+    {
+        GxImage* image = GxImageCreate(size, size, 8);
+        GxImageAllocatePixels(image);
+        for (GxInt32 i = 0; i < 256; i++) {
+            image->palette[i] = {static_cast<GxUInt8>(i), 0, static_cast<GxUInt8>(255 - i), 255};
+        }
+        for (GxInt32 y = 0; y < size; y++) {
+            for (GxInt32 x = 0; x < size; x++) {
+                image->pixels[y * image->stride + x] = static_cast<GxUInt8>(16 * y + x);
+            }
+        }
+        images.push_back(image);
+        return image;
+    }
+    std::vector<ContentImageTexture> Sample()
+    {
+        std::vector<ContentImageTexture> textures(3);
+        textures[0].name = "brick";
+        textures[0].levels = {Solid(8, {200, 0, 0, 255})};
+        textures[0].filterAddressing = 0x0003;
+        textures[1].name = "pane";
+        textures[1].mask = "panem";
+        textures[1].levels = {Solid(8, {0, 200, 0, 128}), Solid(4, {0, 0, 200, 128})};
+        textures[1].filterAddressing = 0x0206;
+        textures[2].name = "sign";
+        textures[2].levels = {Indexed(16)};
+        textures[2].filterAddressing = 0x3302;
+        return textures;
+    }
+    std::vector<GxImage*> images;
+};
+
+TEST_F(ImageDictionary, RecordLayoutReadsBack)
+{
+    const std::vector<ContentImageTexture> textures = Sample();
+    const Bytes bytes = Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, CONTENTIMAGEDICTIONARYRECORDS); });
+    ASSERT_EQ(bytes.size(), 12u + ContentImageDictionaryBodySize(textures, CONTENTIMAGEDICTIONARYRECORDS));
+    GxTexDictionary* dictionary = ReadImages(bytes);
+    ASSERT_NE(dictionary, nullptr);
+    ASSERT_EQ(GxTexDictionaryGetNumTextures(dictionary), 3);
+    EXPECT_EQ(TextureAt(dictionary, 0), GxTexDictionaryFindNamedTexture(dictionary, "brick"));
+
+    // One level with a mipmapped filter: the device builds the levels.
+    GxTexture* brick = GxTexDictionaryFindNamedTexture(dictionary, "brick");
+    EXPECT_EQ(brick->filterAddressing, 0x1103u);
+    EXPECT_EQ(GxRasterGetFormat(brick->raster) & 0xF000, gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP);
+    EXPECT_EQ(Pixel(brick->raster, 0, 3, 3).red, 200);
+
+    // Two stored levels fill two raster levels; an empty V takes U.
+    GxTexture* pane = GxTexDictionaryFindNamedTexture(dictionary, "pane");
+    EXPECT_EQ(pane->filterAddressing, 0x2206u);
+    EXPECT_STREQ(pane->mask, "panem");
+    EXPECT_EQ(GxRasterGetFormat(pane->raster) & 0xF000, gxRASTERFORMATMIPMAP);
+    EXPECT_EQ(Pixel(pane->raster, 0, 7, 7).green, 200);
+    EXPECT_EQ(Pixel(pane->raster, 1, 3, 3).blue, 200);
+    EXPECT_EQ(Pixel(pane->raster, 1, 3, 3).alpha, 128);
+
+    GxTexture* sign = GxTexDictionaryFindNamedTexture(dictionary, "sign");
+    ASSERT_NE(sign, nullptr);
+    EXPECT_EQ(sign->filterAddressing, 0x3302u);
+    GxTexDictionaryDestroy(dictionary);
+    EXPECT_EQ(gxTextureTestCounts.textures, 0);
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+}
+
+TEST_F(ImageDictionary, ChunkLayoutReadsExtensionsAndRestoresTheCurrentDictionary)
+{
+    GxTexture* source = GxTextureCreate(nullptr);
+    GxTextureTestValue(source) = 0xBEEF;
+    std::vector<ContentImageTexture> textures = Sample();
+    textures[1].extensionSource = source;
+    const Bytes bytes = Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, CONTENTIMAGEDICTIONARYCHUNKS); });
+    ASSERT_EQ(bytes.size(), 12u + ContentImageDictionaryBodySize(textures, CONTENTIMAGEDICTIONARYCHUNKS));
+    GxTextureDestroy(source);
+    GxTexDictionary* current = GxTexDictionaryGetCurrent();
+    GxTexDictionary* dictionary = ReadImages(bytes);
+    ASSERT_NE(dictionary, nullptr);
+    EXPECT_EQ(GxTexDictionaryGetCurrent(), current);
+    EXPECT_EQ(GxTexDictionaryGetNumTextures(dictionary), 3);
+    GxTexture* pane = GxTexDictionaryFindNamedTexture(dictionary, "pane");
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(GxTextureTestValue(pane), 0xBEEFu);
+    EXPECT_EQ(pane->filterAddressing, 0x2206u);
+    EXPECT_EQ(Pixel(pane->raster, 1, 0, 0).blue, 200);
+    GxTexDictionaryDestroy(dictionary);
+}
+
+TEST_F(ImageDictionary, TruncatedAndBadRecordsFailTheWholeRead)
+{
+    for (ContentImageDictionaryLayout layout : {CONTENTIMAGEDICTIONARYRECORDS, CONTENTIMAGEDICTIONARYCHUNKS}) {
+        const std::vector<ContentImageTexture> textures = Sample();
+        const Bytes bytes = Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, layout); });
+        GxTexDictionary* current = GxTexDictionaryGetCurrent();
+        for (size_t cut = 12; cut < bytes.size(); cut++) {
+            ASSERT_EQ(ReadImages(Bytes(bytes.begin(), bytes.begin() + cut)), nullptr) << cut;
+            ASSERT_EQ(gxTextureTestCounts.textures, 0) << cut;
+            ASSERT_EQ(gxTextureTestCounts.rasters, 0) << cut;
+            ASSERT_EQ(GxTexDictionaryGetCurrent(), current) << cut;
+        }
+    }
+    // Level counts of 0 and beyond the limit in the second record.
+    const std::vector<ContentImageTexture> textures = Sample();
+    Bytes bytes = Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, CONTENTIMAGEDICTIONARYRECORDS); });
+    const size_t second = 16 + 72 + ContentImageStreamGetSize(textures[0].levels[0]);
+    for (GxUInt8 count : {GxUInt8(0), GxUInt8(17)}) {
+        Bytes bad = bytes;
+        bad[second + 64] = count;
+        EXPECT_EQ(ReadImages(bad), nullptr);
+        EXPECT_EQ(gxTextureTestCounts.textures, 0);
+        EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+    }
+    // Names that do not fit a record are refused by the writer.
+    std::vector<ContentImageTexture> long_names = Sample();
+    long_names[0].name = std::string(32, 'n');
+    EXPECT_TRUE(Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, long_names, CONTENTIMAGEDICTIONARYRECORDS); }).empty());
+}
+
+// Tables of contents and group names.
+using StreamParts = GxTextureTest;
+
+TEST_F(StreamParts, TableOfContentsAndGroupNamesReadBack)
+{
+    std::vector<GxTOCEntry> entries(2);
+    entries[0] = {gxID_IMAGEDICTIONARY, 0, 64, {}};
+    entries[1] = {0x10, 7, 4096, {}};
+    entries[1].guid[15] = 0x5A;
+    const Bytes toc = Written([&](GxStream* s) { return ContentTOCWrite(s, entries); });
+    GxTOC* table = ReadChunk(toc, gxID_TOC, GxTOCStreamRead);
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(GxTOCGetNumEntries(table), 2);
+    EXPECT_EQ(GxTOCGetEntry(table, 0)->id, gxID_IMAGEDICTIONARY);
+    EXPECT_EQ(GxTOCGetEntry(table, 1)->offset, 4096u);
+    EXPECT_EQ(GxTOCGetEntry(table, 1)->guid[15], 0x5A);
+    GxTOCDestroy(table);
+
+    const Bytes group = Written([](GxStream* s) {
+        return ContentChunkGroupStartWrite(s, "spawn_1_north") && ContentChunkGroupEndWrite(s);
+    });
+    GxNameRecord* record = ReadChunk(group, gxID_CHUNKGROUPSTART, GxNameRecordStreamRead);
+    ASSERT_NE(record, nullptr);
+    EXPECT_STREQ(record->name, "spawn_1_north");
+    GxNameRecordDestroy(record);
+    EXPECT_EQ(group.size(), 12u + ContentNameRecordSize("spawn_1_north") + 12u);
+    EXPECT_TRUE(Written([](GxStream* s) { return ContentNameRecordWrite(s, std::string(33, 'x').c_str()); }).empty());
+}
+
+// The native dictionary the content tool authors.
+TEST_F(StreamParts, NativeDictionaryReadsBackIdentical)
+{
+    const Bytes bytes = Written([](GxStream* s) { return ContentNativeTexDictionaryWrite(s, 16); });
+    ASSERT_FALSE(bytes.empty());
+    GxTexDictionary* dictionary = ReadChunk(bytes, gxID_TEXDICTIONARY, GxTexDictionaryStreamRead);
+    ASSERT_NE(dictionary, nullptr);
+    const char* names[] = {"opaque", "alpha", "mipmapped", "compressed"};
+    for (GxInt32 i = 0; i < 4; i++) {
+        EXPECT_STREQ(TextureAt(dictionary, i)->name, names[i]);
+    }
+    EXPECT_EQ(GxRasterGetFormat(TextureAt(dictionary, 0)->raster) & 0x0F00, gxRASTERFORMAT888);
+    EXPECT_EQ(GxRasterGetFormat(TextureAt(dictionary, 1)->raster) & 0x0F00, gxRASTERFORMAT8888);
+    EXPECT_EQ(GxRasterGetNumLevels(TextureAt(dictionary, 2)->raster), 5);
+    EXPECT_EQ(TextureAt(dictionary, 2)->filterAddressing, 0x1106u);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(TextureAt(dictionary, 3)->raster)->d3dFormat, static_cast<GxUInt32>(D3DFMT_DXT1));
+    const Bytes again = Written([&](GxStream* s) { return GxTexDictionaryStreamWrite(dictionary, s) != nullptr; });
+    EXPECT_EQ(again, bytes);
+    GxTexDictionaryDestroy(dictionary);
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+    EXPECT_FALSE(ContentNativeTexDictionaryWrite(nullptr, 16));
+    EXPECT_TRUE(Written([](GxStream* s) { return ContentNativeTexDictionaryWrite(s, 12); }).empty());
+}
+
+}  // namespace
