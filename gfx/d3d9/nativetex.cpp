@@ -380,7 +380,7 @@ bool ReadLevel(GxStream* stream, GxRaster* raster, GxInt32 level, GxInt32 raster
     const GxUInt32 expected = GxD3D9NativeTextureLevelSize(IsCompressed(Ext(raster)),
                                                             static_cast<GxUInt32>(raster->stride),
                                                             static_cast<GxUInt32>(raster->height));
-    const bool read = (expected || 1) && ReadExactly(stream, raster->pixels, size);
+    const bool read = size == expected && ReadExactly(stream, raster->pixels, size);
     GxRasterUnlock(raster);
     return read;
 }
