@@ -114,11 +114,6 @@ GxRGBA At(const GxImage* image, GxInt32 x, GxInt32 y)
     return GxRGBA{row[4 * x], row[4 * x + 1], row[4 * x + 2], row[4 * x + 3]};
 }
 
-bool Same(const GxRGBA& a, const GxRGBA& b)
-{
-    return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
-}
-
 class BmpTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -173,12 +168,12 @@ TEST_F(BmpTest, PalettisedBitCounts)
                 ASSERT_EQ(image->pixels[y * image->stride + x], v) << x << "," << y;
                 GxRGBA want = spec.palette[v];
                 want.alpha = 255;
-                ASSERT_TRUE(Same(At(image, x, y), want));
+                ASSERT_TRUE(GxTestSameRGBA(At(image, x, y), want));
             }
         }
         // Entries the file does not give are opaque black.
         if (c.colours < (1u << c.depth)) {
-            EXPECT_TRUE(Same(image->palette[c.colours], GxRGBA{0, 0, 0, 255}));
+            EXPECT_TRUE(GxTestSameRGBA(image->palette[c.colours], GxRGBA{0, 0, 0, 255}));
         }
         GxImageDestroy(image);
     }
@@ -215,7 +210,7 @@ TEST_F(BmpTest, TrueColourBitCounts)
                 } else {
                     want = GxRGBA{static_cast<GxUInt8>(v >> 16), static_cast<GxUInt8>(v >> 8), static_cast<GxUInt8>(v), 255};
                 }
-                ASSERT_TRUE(Same(At(image, x, y), want)) << x << "," << y;
+                ASSERT_TRUE(GxTestSameRGBA(At(image, x, y), want)) << x << "," << y;
             }
         }
         GxImageDestroy(image);

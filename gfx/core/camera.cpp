@@ -29,10 +29,7 @@ GxFreeList cameraFreeListRecord;
 
 GxCameraModuleBlock* CameraBlock()
 {
-    if (cameraModuleInstances <= 0 || cameraModuleOffset < 0) {
-        return nullptr;
-    }
-    return reinterpret_cast<GxCameraModuleBlock*>(GxEngineGetModuleBlock(cameraModuleOffset));
+    return static_cast<GxCameraModuleBlock*>(GxCoreModuleBlock(cameraModuleOffset, cameraModuleInstances));
 }
 
 GxV3d Add(const GxV3d& a, const GxV3d& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }

@@ -28,6 +28,12 @@ extern const GxCoreModule gxNameRecordModule; // 0x412 stream.cpp
 extern const GxCoreModule gxIm3DModule;       // 0x40A
 extern const GxCoreModule gxResourcesModule;  // 0x40B resources.cpp
 
+// A module's data block in the current instance, or null while the module is not open.
+inline void* GxCoreModuleBlock(GxInt32 offset, GxInt32 instances)
+{
+    return instances > 0 && offset >= 0 ? GxEngineGetModuleBlock(offset) : nullptr;
+}
+
 // Calls a standard function of the open device; an entry the device left empty counts as a refusal.
 inline GxBool GxEngineStandardCall(GxInt32 index, void* out, void* inOut, GxInt32 in)
 {

@@ -59,6 +59,23 @@ GxBool Request(GxInt32 request, void* out, void* inOut, GxInt32 in)
     return GxEngineDeviceRequest(&GxEngineInstance->dOpenDevice, request, out, inOut, in);
 }
 
+// A number the device reports, or fallback when it does not answer.
+GxInt32 RequestNumber(GxInt32 request, GxInt32 fallback)
+{
+    GxInt32 value = fallback;
+    return Request(request, &value, nullptr, 0) ? value : fallback;
+}
+
+// Entry n of one of the device's lists, into info.
+GxBool RequestEntry(GxInt32 request, void* info, GxInt32 n)
+{
+    if (!info) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    return Request(request, info, nullptr, n);
+}
+
 }  // namespace
 
 GxEngine* GxEngineInstance = &staticEngine;
@@ -275,26 +292,17 @@ GxBool GxRenderStateSet(GxInt32 state, void* value)
 
 GxInt32 GxEngineGetNumSubSystems(void)
 {
-    GxInt32 count = 1;
-    if (!Request(gxDEVICESYSTEMGETNUMSUBSYSTEMS, &count, nullptr, 0)) {
-        return 1;
-    }
-    return count;
+    return RequestNumber(gxDEVICESYSTEMGETNUMSUBSYSTEMS, 1);
 }
 
 GxSubSystemInfo* GxEngineGetSubSystemInfo(GxSubSystemInfo* info, GxInt32 n)
 {
-    if (!info) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    return Request(gxDEVICESYSTEMGETSUBSYSTEMINFO, info, nullptr, n) ? info : nullptr;
+    return RequestEntry(gxDEVICESYSTEMGETSUBSYSTEMINFO, info, n) ? info : nullptr;
 }
 
 GxInt32 GxEngineGetCurrentSubSystem(void)
 {
-    GxInt32 index = -1;
-    return Request(gxDEVICESYSTEMGETCURRENTSUBSYSTEM, &index, nullptr, 0) ? index : -1;
+    return RequestNumber(gxDEVICESYSTEMGETCURRENTSUBSYSTEM, -1);
 }
 
 GxBool GxEngineSetSubSystem(GxInt32 n)
@@ -304,23 +312,17 @@ GxBool GxEngineSetSubSystem(GxInt32 n)
 
 GxInt32 GxEngineGetNumVideoModes(void)
 {
-    GxInt32 count = -1;
-    return Request(gxDEVICESYSTEMGETNUMMODES, &count, nullptr, 0) ? count : -1;
+    return RequestNumber(gxDEVICESYSTEMGETNUMMODES, -1);
 }
 
 GxVideoMode* GxEngineGetVideoModeInfo(GxVideoMode* info, GxInt32 n)
 {
-    if (!info) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    return Request(gxDEVICESYSTEMGETMODEINFO, info, nullptr, n) ? info : nullptr;
+    return RequestEntry(gxDEVICESYSTEMGETMODEINFO, info, n) ? info : nullptr;
 }
 
 GxInt32 GxEngineGetCurrentVideoMode(void)
 {
-    GxInt32 index = -1;
-    return Request(gxDEVICESYSTEMGETMODE, &index, nullptr, 0) ? index : -1;
+    return RequestNumber(gxDEVICESYSTEMGETMODE, -1);
 }
 
 GxBool GxEngineSetVideoMode(GxInt32 n)

@@ -188,6 +188,11 @@ inline long GxTestLiveBlocks(GxUInt32 mask = 0, GxUInt32 value = 0)
                          [&](const std::pair<void* const, GxUInt32>& block) { return (block.second & mask) == value; });
 }
 
+inline bool GxTestSameRGBA(const GxRGBA& a, const GxRGBA& b)
+{
+    return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
+}
+
 // Reads and clears the error record.
 inline GxError GxTestTakeError(void)
 {

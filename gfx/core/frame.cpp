@@ -23,10 +23,7 @@ GxFreeList frameFreeListRecord;
 
 GxFrameModuleBlock* FrameBlock()
 {
-    if (frameModuleInstances <= 0) {
-        return nullptr;
-    }
-    return reinterpret_cast<GxFrameModuleBlock*>(GxEngineGetModuleBlock(frameModuleOffset));
+    return static_cast<GxFrameModuleBlock*>(GxCoreModuleBlock(frameModuleOffset, frameModuleInstances));
 }
 
 GxFrame* Parent(const GxFrame* frame)

@@ -57,10 +57,7 @@ GxInt32 imageModuleInstances = 0;
 
 GxImageModuleBlock* Block()
 {
-    if (imageModuleInstances <= 0) {
-        return nullptr;
-    }
-    return reinterpret_cast<GxImageModuleBlock*>(GxEngineGetModuleBlock(imageModuleOffset));
+    return static_cast<GxImageModuleBlock*>(GxCoreModuleBlock(imageModuleOffset, imageModuleInstances));
 }
 
 GxImageModuleBlock* BlockOrRaise()

@@ -265,7 +265,7 @@ protected:
         std::filesystem::remove_all(root);
         ImageTest::TearDown();
     }
-    void Touch(const std::string& name) { std::FILE* f = std::fopen((root + "/" + name).c_str(), "wb"); std::fclose(f); }
+    void Touch(const std::string& name) { ASSERT_TRUE(GxTestStoreFile(root + "/" + name, {})); }
     std::string root;
 };
 
@@ -354,7 +354,8 @@ TEST_F(ImageFileTest, PathAndNameBuffersGrow)
 {
     ASSERT_TRUE(GxImageRegisterImageFormat("bmp", RecordingRead, nullptr));
     // A path longer than the first 256 bytes, and a candidate that with its spare bytes is too.
-    const std::string directory = root + "/" + std::string(150, 'd') + "/";
+    const std::string folder(150, 'd');
+    const std::string directory = root + "/" + folder + "/";
     std::filesystem::create_directories(directory);
     std::string path;
     for (int i = 0; i < 10; ++i) path += root + "/a/;";
@@ -362,8 +363,7 @@ TEST_F(ImageFileTest, PathAndNameBuffersGrow)
     ASSERT_NE(GxImageSetPath(path.c_str()), nullptr);
     EXPECT_EQ(std::string(GxImageGetPath()), path);
     const std::string stem(62, 'n');
-    std::FILE* f = std::fopen((directory + stem + ".bmp").c_str(), "wb");
-    std::fclose(f);
+    Touch(folder + "/" + stem + ".bmp");
     GxImage* image = NewImage(1, 1, 32);
     gReadResult = image;
     EXPECT_EQ(GxImageRead((stem + ".bmp").c_str()), image);
@@ -487,11 +487,6 @@ GxImage* RowImage(const std::vector<GxRGBA>& colours)
     return image;
 }
 
-bool SameColour(const GxRGBA& a, const GxRGBA& b)
-{
-    return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
-}
-
 TEST_F(ImageTest, QuantiserKeepsFewColoursExactly)
 {
     const GxRGBA white{255, 255, 255, 255}, black{0, 0, 0, 255}, red{255, 0, 0, 255}, grey{128, 64, 32, 200};
@@ -502,11 +497,11 @@ TEST_F(ImageTest, QuantiserKeepsFewColoursExactly)
     std::vector<GxRGBA> palette(16, GxRGBA{1, 1, 1, 1});
     ASSERT_EQ(GxPaletteQuantizerMakePalette(palette.data(), 16, q), 4);
     // Depth-first order: R's top bit first, so black, the grey, red, white.
-    EXPECT_TRUE(SameColour(palette[0], black));
-    EXPECT_TRUE(SameColour(palette[1], grey));
-    EXPECT_TRUE(SameColour(palette[2], red));
-    EXPECT_TRUE(SameColour(palette[3], white));
-    for (int i = 4; i < 16; ++i) EXPECT_TRUE(SameColour(palette[i], GxRGBA{0, 0, 0, 0}));
+    EXPECT_TRUE(GxTestSameRGBA(palette[0], black));
+    EXPECT_TRUE(GxTestSameRGBA(palette[1], grey));
+    EXPECT_TRUE(GxTestSameRGBA(palette[2], red));
+    EXPECT_TRUE(GxTestSameRGBA(palette[3], white));
+    for (int i = 4; i < 16; ++i) EXPECT_TRUE(GxTestSameRGBA(palette[i], GxRGBA{0, 0, 0, 0}));
 
     GxUInt8 indices[8] = {};
     GxPaletteQuantizerMatchImage(indices, 8, 8, 0, q, image);
@@ -591,7 +586,7 @@ TEST_F(ImageTest, ResamplingAveragesByCoverage)
     square->flags |= gxIMAGEGAMMASET;
     GxImage* one = GxImageCreateResample(square, 1, 1);
     ASSERT_NE(one, nullptr);
-    EXPECT_TRUE(SameColour(*Pixel(one, 0, 0), GxRGBA{100, 10, 1, 191}));
+    EXPECT_TRUE(GxTestSameRGBA(*Pixel(one, 0, 0), GxRGBA{100, 10, 1, 191}));
     EXPECT_TRUE(one->flags & gxIMAGEGAMMASET);
 
     // Three pixels into two: each output covers one and a half inputs.
@@ -614,7 +609,7 @@ TEST_F(ImageTest, ResamplingAveragesByCoverage)
     indexed->palette[3] = GxRGBA{40, 80, 120, 160};
     indexed->pixels[0] = indexed->pixels[1] = 3;
     GxImage* fromIndexed = GxImageCreateResample(indexed, 1, 1);
-    EXPECT_TRUE(SameColour(*Pixel(fromIndexed, 0, 0), GxRGBA{40, 80, 120, 160}));
+    EXPECT_TRUE(GxTestSameRGBA(*Pixel(fromIndexed, 0, 0), GxRGBA{40, 80, 120, 160}));
 
     EXPECT_EQ(GxImageResample(indexed, noise), nullptr);
     EXPECT_EQ(GxImageCreateResample(noise, 0, 3), nullptr);

@@ -25,10 +25,7 @@ GxFreeList matrixFreeListRecord;
 
 GxMatrixModuleBlock* MatrixBlock()
 {
-    if (matrixModuleInstances <= 0) {
-        return nullptr;
-    }
-    return reinterpret_cast<GxMatrixModuleBlock*>(GxEngineGetModuleBlock(matrixModuleOffset));
+    return static_cast<GxMatrixModuleBlock*>(GxCoreModuleBlock(matrixModuleOffset, matrixModuleInstances));
 }
 
 bool IsIdentity(const GxMatrix* m)

@@ -85,8 +85,7 @@ void ExpectPixels(const GxImage* image, GxInt32 width, GxInt32 height, const Exp
                 got = image->palette[row[x]];
             }
             const GxRGBA& want = e.colours[i];
-            ASSERT_TRUE(got.red == want.red && got.green == want.green && got.blue == want.blue &&
-                        got.alpha == want.alpha)
+            ASSERT_TRUE(GxTestSameRGBA(got, want))
                 << "pixel " << x << "," << y << " got " << int(got.red) << "," << int(got.green) << ","
                 << int(got.blue) << "," << int(got.alpha);
         }

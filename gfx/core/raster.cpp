@@ -31,10 +31,7 @@ GxFreeList rasterFreeListRecord;
 
 GxRasterModuleBlock* RasterBlock()
 {
-    if (rasterModuleInstances <= 0 || rasterModuleOffset < 0) {
-        return nullptr;
-    }
-    return reinterpret_cast<GxRasterModuleBlock*>(GxEngineGetModuleBlock(rasterModuleOffset));
+    return static_cast<GxRasterModuleBlock*>(GxCoreModuleBlock(rasterModuleOffset, rasterModuleInstances));
 }
 
 bool ValidCreateArguments(GxInt32 width, GxInt32 height, GxInt32 depth, GxInt32 flags)

@@ -412,7 +412,9 @@ GxBool GxTexDictionaryDestroy(GxTexDictionary* dictionary)
         GxLink* next = link->next;
         GxTexture* texture = TextureOf(link);
         // A texture other owners still hold must not keep pointing at the freed dictionary.
-
+        if (texture->refCount > 1) {
+            GxTextureUnlinkFromDictionary(texture);
+        }
         GxTextureDestroy(texture);
         link = next;
     }

@@ -25,10 +25,7 @@ GxInt32 emptyModuleInstances = 0;
 
 GxVectorModuleBlock* VectorBlock()
 {
-    if (vectorModuleInstances <= 0) {
-        return nullptr;
-    }
-    return reinterpret_cast<GxVectorModuleBlock*>(GxEngineGetModuleBlock(vectorModuleOffset));
+    return static_cast<GxVectorModuleBlock*>(GxCoreModuleBlock(vectorModuleOffset, vectorModuleInstances));
 }
 
 GxUInt32 RealToBits(GxReal value)

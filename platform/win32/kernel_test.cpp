@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -49,8 +50,7 @@ protected:
     void TearDown() override
     {
         StandInDeferOverlappedIo(FALSE);
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::filesystem::remove_all(dir);
     }
     void Write(const std::string& name, const std::string& data)
     {

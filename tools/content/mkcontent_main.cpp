@@ -1,0 +1,169 @@
+// mkcontent: authors the game root (text files, camera paths) through the graphics core's own writers.
+//
+//   mkcontent TEXT_DIR OUT_DIR
+//
+// Everything written is deterministic, so runs and tests can compare files.
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/spline.h"
+#include "gfx/core/win32fs.h"
+#include "platform/win32/windows.h"
+#include "tools/content/spline_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Hand-written text files copied into the game root unchanged.
+const char* const kTextFiles[] = {"setup.xml"};
+
+struct City {
+    const char* folder;  // under models/levels/
+    const char* stem;
+    float phase;         // start angle of the camera loops, so the cities differ
+};
+
+const City kCities[] = {
+    {"London", "london", 0.0f},
+    {"Berlin", "berlin", 1.1f},
+    {"Paris", "paris", 2.2f},
+};
+
+// Centre of the mall grid the camera paths circle.
+const GxV3d kGridCentre = {64.0f, 0.0f, -64.0f};
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A loop of `count` points round the grid centre whose last point repeats the first.
+void MakeLoop(GxV3d* points, int count, float radius, float lowY, float highY, float phase)
+{
+    const float step = 2.0f * 3.14159265f / static_cast<float>(count - 1);
+    for (int i = 0; i < count; i++) {
+        const int k = (i == count - 1) ? 0 : i;
+        const float angle = phase + step * static_cast<float>(k);
+        const float rise = 0.5f + 0.5f * std::sin(2.0f * angle);
+        points[i].x = kGridCentre.x + radius * std::cos(angle);
+        points[i].y = lowY + (highY - lowY) * rise;
+        points[i].z = kGridCentre.z + radius * std::sin(angle);
+    }
+}
+
+bool WriteCameraPaths(const fs::path& out)
+{
+    const int count = 10;
+    GxV3d camera[count];
+    GxV3d target[count];
+    for (const City& city : kCities) {
+        const fs::path dir = out / "models" / "levels" / city.folder;
+        fs::create_directories(dir);
+        const std::string base = (dir / city.stem).string();
+        // City view: a wide loop high up, looking at the grid centre.
+        MakeLoop(camera, count, 100.0f, 25.0f, 45.0f, city.phase);
+        MakeLoop(target, count, 10.0f, 0.0f, 5.0f, city.phase);
+        if (!ContentSplineWriteFile((base + "-spl.gxs").c_str(), "camera", gxSPLINEOPEN, camera, count) ||
+            !ContentSplineWriteFile((base + "-spl2.gxs").c_str(), "target", gxSPLINEOPEN, target, count)) {
+            return false;
+        }
+        // End game: the same shapes turned half a loop.
+        MakeLoop(camera, count, 100.0f, 25.0f, 45.0f, city.phase + 3.14159265f);
+        MakeLoop(target, count, 10.0f, 0.0f, 5.0f, city.phase + 3.14159265f);
+        if (!ContentSplineWriteFile((base + "_fspl.gxs").c_str(), "camera", gxSPLINEOPEN, camera, count) ||
+            !ContentSplineWriteFile((base + "_fspl2.gxs").c_str(), "target", gxSPLINEOPEN, target, count)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CopyTextFiles(const fs::path& textDir, const fs::path& out)
+{
+    for (const char* name : kTextFiles) {
+        std::error_code error;
+        fs::copy_file(textDir / name, out / name, fs::copy_options::overwrite_existing, error);
+        if (error) {
+            std::fprintf(stderr, "mkcontent: cannot copy %s: %s\n", name, error.message().c_str());
+            return false;
+        }
+    }
+    fs::create_directories(out / "maps");
+    std::FILE* keep = std::fopen((out / "maps" / ".keep").string().c_str(), "wb");
+    if (keep == nullptr) {
+        return false;
+    }
+    std::fclose(keep);
+    return true;
+}
+
+// Starts the graphics engine on a hidden window with the default file system, as the game does.
+HWND StartEngine()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.lpszClassName = "MkContent";
+    if (!RegisterClassA(&wc)) {
+        return nullptr;
+    }
+    HWND window = CreateWindowExA(0, "MkContent", "mkcontent", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
+                                  nullptr, nullptr, nullptr);
+    if (window == nullptr) {
+        return nullptr;
+    }
+    GxFileSystem* files = nullptr;
+    const bool started = GxEngineInit(nullptr, 0, 0x400000) && GxFileSystemManagerOpen(2) &&
+                         (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
+                         GxFileSystemRegister(files) && (GxFileSystemManagerSetDefault(files), true) &&
+                         GxSplinePluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+    if (!started) {
+        DestroyWindow(window);
+        return nullptr;
+    }
+    return window;
+}
+
+void StopEngine(HWND window)
+{
+    GxEngineStop();
+    GxEngineClose();
+    GxFileSystemManagerClose();
+    GxEngineTerm();
+    DestroyWindow(window);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: mkcontent TEXT_DIR OUT_DIR\n");
+        return 2;
+    }
+    const fs::path textDir = argv[1];
+    const fs::path out = argv[2];
+    std::error_code error;
+    fs::create_directories(out, error);
+    if (error || !CopyTextFiles(textDir, out)) {
+        std::fprintf(stderr, "mkcontent: cannot write the text files into %s\n", argv[2]);
+        return 1;
+    }
+    HWND window = StartEngine();
+    if (window == nullptr) {
+        std::fprintf(stderr, "mkcontent: the graphics engine did not start\n");
+        return 1;
+    }
+    const bool written = WriteCameraPaths(out);
+    StopEngine(window);
+    if (!written) {
+        std::fprintf(stderr, "mkcontent: writing the camera paths failed\n");
+        return 1;
+    }
+    std::printf("mkcontent: game root written to %s\n", argv[2]);
+    return 0;
+}
