@@ -32,19 +32,6 @@ void WriteDebugBanner(const char* problem)
     FerroxDebugOutput("/////////////////////////////////////////////////////////////////\n\n");
 }
 
-// A tag name without its enclosing brackets and line end.
-std::string SwitchName(const std::string& tag)
-{
-    std::string name = tag;
-    while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
-        name.pop_back();
-    if (!name.empty() && name.front() == '<')
-        name.erase(name.begin());
-    if (!name.empty() && name.back() == '>')
-        name.pop_back();
-    return name;
-}
-
 FerroxGameDeleters g_gameDeleters = { nullptr, nullptr, nullptr, nullptr, nullptr };
 
 void DeleteOwned(FerroxOwnedDeleter deleter, void* object)
@@ -250,7 +237,7 @@ int CFerroxDebugSettings::Load(const char* fileName)
     do {
         const char* first = tree.GetValue(0);
         int32_t value = first && first[0] == '1' ? 1 : 0;
-        SetSwitch(SwitchName(tree.GetCursor()->name).c_str(), value);
+        SetSwitch(FerroxTagNameText(tree.GetCursor()->name).c_str(), value);
     } while (tree.NextSibling(nullptr));
     return 1;
 }

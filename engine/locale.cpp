@@ -15,19 +15,6 @@ namespace {
 // Screen width used when no game object is there to ask: the virtual interface width.
 const int kDefaultScreenWidth = 800;
 
-// The entry number written in a node name: without the leading "<", the final LF and the final ">".
-std::string EntryNumberText(const std::string& name)
-{
-    std::string text = name;
-    if (!text.empty() && text.front() == '<')
-        text.erase(text.begin());
-    if (!text.empty() && text.back() == '\n')
-        text.pop_back();
-    if (!text.empty() && text.back() == '>')
-        text.pop_back();
-    return text;
-}
-
 std::u16string FormatWide(const char* format, int value)
 {
     char buffer[256];
@@ -88,7 +75,7 @@ void CLocale::BuildList(const CFerroxTagNode* listNode)
     list->flag = 0;
     unsigned n = 0;
     for (const CFerroxTagNode* entry : listNode->children) {
-        std::string found = EntryNumberText(entry->name);
+        std::string found = FerroxTagNameText(entry->name);
         std::string wanted = std::to_string(n);
         std::string diagnostic;
         // A negative language never reads a value: it is a missing translation.

@@ -93,6 +93,18 @@ std::string ClosingLine(const std::string& opening)
 
 } // namespace
 
+std::string FerroxTagNameText(const std::string& name)
+{
+    std::string text = name;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    if (!text.empty() && text.front() == '<')
+        text.erase(text.begin());
+    if (!text.empty() && text.back() == '>')
+        text.pop_back();
+    return text;
+}
+
 uint64_t FerroxTagPairMask(const char* text, size_t length)
 {
     uint64_t mask = 0;

@@ -16,6 +16,9 @@ constexpr size_t FERROX_TAG_LINE_BUFFER = 1024;
 // when it has every bit of the text's mask, which rules out most names in one test.
 uint64_t FerroxTagPairMask(const char* text, size_t length);
 
+// A node name as written between its brackets: without the line end, the leading "<" and the final ">".
+std::string FerroxTagNameText(const std::string& name);
+
 class CFerroxTagNode {
 public:
     CFerroxTagNode(std::string nodeName, uint8_t nodeDepth, CFerroxTagNode* nodeParent)

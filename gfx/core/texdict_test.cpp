@@ -122,36 +122,22 @@ TEST_F(TexDictionary, MembershipCurrentAndIteration)
     EXPECT_EQ(GxTexDictionaryGetCurrent(), nullptr);
 }
 
-TEST_F(TexDictionary, NativeRoundTripIsByteIdentical)
+TEST_F(TexDictionary, NativeRoundTripAndEveryTruncation)
 {
     GxTexDictionary* dictionary = Sample();
-    const Bytes first = WriteDictionary(dictionary);
-    ASSERT_FALSE(first.empty());
-    EXPECT_EQ(first.size(), GxTexDictionaryStreamGetSize(dictionary) + 12);
-    GxTexDictionary* copy = ReadDictionary(first);
+    const Bytes bytes = WriteDictionary(dictionary);
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes.size(), GxTexDictionaryStreamGetSize(dictionary) + 12);
+    GxTexDictionaryDestroy(dictionary);
+    GxTexDictionary* copy = ReadDictionary(bytes);
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(GxTexDictionaryGetNumTextures(copy), 3);
     GxTexture* roof = GxTexDictionaryFindNamedTexture(copy, "roof");
     ASSERT_NE(roof, nullptr);
     EXPECT_EQ(roof->filterAddressing, 0x3106u);
     EXPECT_EQ(GxTextureTestValue(roof), 0x5000u + 70);
-    EXPECT_EQ(GxRasterGetNumLevels(roof->raster), 4);
-    const GxRGBA glass = Pixel(GxTexDictionaryFindNamedTexture(copy, "glass")->raster, 0, 5, 5);
-    EXPECT_EQ(glass.alpha, 128);
-    EXPECT_EQ(glass.blue, 30);
-    EXPECT_EQ(WriteDictionary(copy), first);
+    EXPECT_EQ(Pixel(GxTexDictionaryFindNamedTexture(copy, "glass")->raster, 0, 5, 5).alpha, 128);
+    EXPECT_EQ(WriteDictionary(copy), bytes);
     GxTexDictionaryDestroy(copy);
-    GxTexDictionaryDestroy(dictionary);
-    EXPECT_EQ(gxTextureTestCounts.textures, 0);
-    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
-}
-
-TEST_F(TexDictionary, EveryTruncationIsRefusedWithoutLeaks)
-{
-    GxTexDictionary* dictionary = Sample();
-    const Bytes bytes = WriteDictionary(dictionary);
-    GxTexDictionaryDestroy(dictionary);
-    ASSERT_FALSE(bytes.empty());
     for (size_t cut = 0; cut < bytes.size(); cut++) {
         EXPECT_EQ(ReadDictionary(Bytes(bytes.begin(), bytes.begin() + cut)), nullptr) << cut;
         ASSERT_EQ(gxTextureTestCounts.textures, 0) << cut;
@@ -214,12 +200,6 @@ TEST_F(TexDictionary, TableOfContentsIsBounded)
     Bytes huge;
     PutWord(&huge, 0x40000000u);
     EXPECT_EQ(ReadTOC(huge), nullptr);
-    Bytes none;
-    PutWord(&none, 0);
-    toc = ReadTOC(none);
-    ASSERT_NE(toc, nullptr);
-    EXPECT_EQ(GxTOCGetEntry(toc, 0), nullptr);
-    GxTOCDestroy(toc);
 }
 
 }  // namespace

@@ -249,3 +249,13 @@ bool ContentNativeTexDictionaryWrite(GxStream* stream, GxInt32 size)
     GxTexDictionaryDestroy(dictionary);
     return made;
 }
+
+bool ContentNativeTexDictionaryWriteFile(const char* fileName, GxInt32 size)
+{
+    GxStream* stream = fileName != nullptr ? GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, fileName) : nullptr;
+    if (stream == nullptr) {
+        return false;
+    }
+    const bool written = ContentNativeTexDictionaryWrite(stream, size);
+    return GxStreamClose(stream, nullptr) && written;
+}

@@ -103,59 +103,42 @@ protected:
     std::vector<GxImage*> images;
 };
 
-TEST_F(ImageDictionary, RecordLayoutReadsBack)
-{
-    const std::vector<ContentImageTexture> textures = Sample();
-    const Bytes bytes = Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, CONTENTIMAGEDICTIONARYRECORDS); });
-    ASSERT_EQ(bytes.size(), 12u + ContentImageDictionaryBodySize(textures, CONTENTIMAGEDICTIONARYRECORDS));
-    GxTexDictionary* dictionary = ReadImages(bytes);
-    ASSERT_NE(dictionary, nullptr);
-    ASSERT_EQ(GxTexDictionaryGetNumTextures(dictionary), 3);
-    EXPECT_EQ(TextureAt(dictionary, 0), GxTexDictionaryFindNamedTexture(dictionary, "brick"));
-
-    // One level with a mipmapped filter: the device builds the levels.
-    GxTexture* brick = GxTexDictionaryFindNamedTexture(dictionary, "brick");
-    EXPECT_EQ(brick->filterAddressing, 0x1103u);
-    EXPECT_EQ(GxRasterGetFormat(brick->raster) & 0xF000, gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP);
-    EXPECT_EQ(Pixel(brick->raster, 0, 3, 3).red, 200);
-
-    // Two stored levels fill two raster levels; an empty V takes U.
-    GxTexture* pane = GxTexDictionaryFindNamedTexture(dictionary, "pane");
-    EXPECT_EQ(pane->filterAddressing, 0x2206u);
-    EXPECT_STREQ(pane->mask, "panem");
-    EXPECT_EQ(GxRasterGetFormat(pane->raster) & 0xF000, gxRASTERFORMATMIPMAP);
-    EXPECT_EQ(Pixel(pane->raster, 0, 7, 7).green, 200);
-    EXPECT_EQ(Pixel(pane->raster, 1, 3, 3).blue, 200);
-    EXPECT_EQ(Pixel(pane->raster, 1, 3, 3).alpha, 128);
-
-    GxTexture* sign = GxTexDictionaryFindNamedTexture(dictionary, "sign");
-    ASSERT_NE(sign, nullptr);
-    EXPECT_EQ(sign->filterAddressing, 0x3302u);
-    GxTexDictionaryDestroy(dictionary);
-    EXPECT_EQ(gxTextureTestCounts.textures, 0);
-    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
-}
-
-TEST_F(ImageDictionary, ChunkLayoutReadsExtensionsAndRestoresTheCurrentDictionary)
+TEST_F(ImageDictionary, BothLayoutsReadBack)
 {
     GxTexture* source = GxTextureCreate(nullptr);
     GxTextureTestValue(source) = 0xBEEF;
-    std::vector<ContentImageTexture> textures = Sample();
-    textures[1].extensionSource = source;
-    const Bytes bytes = Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, CONTENTIMAGEDICTIONARYCHUNKS); });
-    ASSERT_EQ(bytes.size(), 12u + ContentImageDictionaryBodySize(textures, CONTENTIMAGEDICTIONARYCHUNKS));
+    for (ContentImageDictionaryLayout layout : {CONTENTIMAGEDICTIONARYRECORDS, CONTENTIMAGEDICTIONARYCHUNKS}) {
+        std::vector<ContentImageTexture> textures = Sample();
+        textures[1].extensionSource = source;
+        const Bytes bytes = Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, layout); });
+        ASSERT_EQ(bytes.size(), 12u + ContentImageDictionaryBodySize(textures, layout));
+        GxTexDictionary* current = GxTexDictionaryGetCurrent();
+        GxTexDictionary* dictionary = ReadImages(bytes);
+        ASSERT_NE(dictionary, nullptr);
+        EXPECT_EQ(GxTexDictionaryGetCurrent(), current);
+        ASSERT_EQ(GxTexDictionaryGetNumTextures(dictionary), 3);
+        EXPECT_STREQ(TextureAt(dictionary, 0)->name, "brick");
+
+        // One level with a mipmapped filter: the device builds the levels; no addressing means wrap.
+        GxTexture* brick = GxTexDictionaryFindNamedTexture(dictionary, "brick");
+        EXPECT_EQ(brick->filterAddressing, layout ? 0x0003u : 0x1103u);
+        EXPECT_EQ(GxRasterGetFormat(brick->raster) & 0xF000, gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP);
+        EXPECT_EQ(Pixel(brick->raster, 0, 3, 3).red, 200);
+
+        // Two stored levels fill two raster levels; an empty V takes U.
+        GxTexture* pane = GxTexDictionaryFindNamedTexture(dictionary, "pane");
+        EXPECT_EQ(pane->filterAddressing, 0x2206u);
+        EXPECT_STREQ(pane->mask, "panem");
+        EXPECT_EQ(GxRasterGetFormat(pane->raster) & 0xF000, gxRASTERFORMATMIPMAP);
+        EXPECT_EQ(Pixel(pane->raster, 1, 3, 3).blue, 200);
+        EXPECT_EQ(Pixel(pane->raster, 1, 3, 3).alpha, 128);
+        EXPECT_EQ(GxTextureTestValue(pane), layout ? 0xBEEFu : 0u);
+        EXPECT_EQ(GxTexDictionaryFindNamedTexture(dictionary, "sign")->filterAddressing, 0x3302u);
+        GxTexDictionaryDestroy(dictionary);
+    }
     GxTextureDestroy(source);
-    GxTexDictionary* current = GxTexDictionaryGetCurrent();
-    GxTexDictionary* dictionary = ReadImages(bytes);
-    ASSERT_NE(dictionary, nullptr);
-    EXPECT_EQ(GxTexDictionaryGetCurrent(), current);
-    EXPECT_EQ(GxTexDictionaryGetNumTextures(dictionary), 3);
-    GxTexture* pane = GxTexDictionaryFindNamedTexture(dictionary, "pane");
-    ASSERT_NE(pane, nullptr);
-    EXPECT_EQ(GxTextureTestValue(pane), 0xBEEFu);
-    EXPECT_EQ(pane->filterAddressing, 0x2206u);
-    EXPECT_EQ(Pixel(pane->raster, 1, 0, 0).blue, 200);
-    GxTexDictionaryDestroy(dictionary);
+    EXPECT_EQ(gxTextureTestCounts.textures, 0);
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
 }
 
 TEST_F(ImageDictionary, TruncatedAndBadRecordsFailTheWholeRead)
