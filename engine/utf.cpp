@@ -101,8 +101,3 @@ std::string FerroxUtf16ToUtf8(const std::u16string& text)
     }
     return out;
 }
-
-std::u16string FerroxAsciiToUtf16(const std::string& text)
-{
-    return FerroxUtf8ToUtf16(text);
-}

@@ -9,5 +9,3 @@ std::u16string FerroxUtf8ToUtf16(const char* text, size_t length);
 std::u16string FerroxUtf8ToUtf16(const std::string& text);
 // Encodes UTF-16; an unpaired surrogate becomes U+FFFD.
 std::string FerroxUtf16ToUtf8(const std::u16string& text);
-// Narrow ASCII text widened character by character (diagnostics built from numbers and names).
-std::u16string FerroxAsciiToUtf16(const std::string& text);

@@ -1,4 +1,4 @@
-// Test device for the graphics core's tests: answers the lifecycle requests and records them.
+// Graphics-core test support: a recording test device, counting memory functions, file and stream helpers.
 #pragma once
 
 #include <algorithm>
@@ -95,6 +95,16 @@ inline bool GxTestEngineStart(GxUInt32 initFlags = 0, GxUInt32 arenaSize = 0x400
     return GxEngineInit(memFuncs, initFlags, arenaSize) && GxTestEngineOpenAndStart();
 }
 
+// Reads and clears the error record.
+inline GxError GxTestTakeError(void)
+{
+    GxError error;
+    GxErrorGet(&error);
+    return error;
+}
+
+inline GxInt32 GxTestTakeErrorCode(void) { return GxTestTakeError().errorCode; }
+
 // Stop, close and terminate whatever state the engine is in.
 inline void GxTestEngineShutdown(void)
 {
@@ -107,8 +117,7 @@ inline void GxTestEngineShutdown(void)
     if (GxEngineInstance->engineStatus == gxENGINESTATUSINITED) {
         GxEngineTerm();
     }
-    GxError discard;
-    GxErrorGet(&discard);
+    GxTestTakeError();
 }
 
 // What the test memory functions saw: every live block with its hint, the mallocs and frees,
@@ -161,7 +170,7 @@ inline void* GxTestRealloc(void* block, size_t size, GxUInt32 hint)
         return nullptr;
     }
     void* fresh = std::realloc(block, size);
-    if (fresh != nullptr) {
+    if (fresh != nullptr || size == 0) {
         gxTestMemory.live.erase(block);
     }
     return GxTestMemoryNote(fresh, size, hint);
@@ -192,16 +201,6 @@ inline bool GxTestSameRGBA(const GxRGBA& a, const GxRGBA& b)
 {
     return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
 }
-
-// Reads and clears the error record.
-inline GxError GxTestTakeError(void)
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error;
-}
-
-inline GxInt32 GxTestTakeErrorCode(void) { return GxTestTakeError().errorCode; }
 
 // Opens the file-system manager with a Win32 file system on "C:" as the default.
 inline bool GxTestFileSystemOpen(void)

@@ -125,8 +125,7 @@ TEST(PluginRegistryFreeListsOff, EntriesAreFoundAndFreedWithoutTheFreeList)
 
 TEST(ErrorRecord, FirstErrorWinsUntilRead)
 {
-    GxError discard;
-    GxErrorGet(&discard);
+    GxTestTakeError();
     GxErrorRaise(1, gxERRDEVICEREQUEST);
     GxErrorRaise(1, gxERRNOMEMORY);
     GxError error = GxTestTakeError();

@@ -571,6 +571,11 @@ GxBool GxTextureDestroy(GxTexture* texture)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return 0;
     }
+    // A texture already freed must not be freed twice.
+    if (texture->refCount <= 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
     if (--texture->refCount > 0) {
         return 1;
     }
@@ -602,12 +607,20 @@ GxTexture* GxTextureAddRef(GxTexture* texture)
 
 GxTexture* GxTextureSetName(GxTexture* texture, const GxChar* name)
 {
+    if (texture == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     GxTextureCopyName(texture->name, name);
     return texture;
 }
 
 GxTexture* GxTextureSetMaskName(GxTexture* texture, const GxChar* maskName)
 {
+    if (texture == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     GxTextureCopyName(texture->mask, maskName);
     return texture;
 }
@@ -627,12 +640,20 @@ GxTexture* GxTextureSetRaster(GxTexture* texture, GxRaster* raster)
 
 GxTexture* GxTextureSetFilterMode(GxTexture* texture, GxUInt8 filter)
 {
+    if (texture == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     texture->filterAddressing = (texture->filterAddressing & 0xFF00) | filter;
     return texture;
 }
 
 GxTexture* GxTextureSetAddressing(GxTexture* texture, GxUInt8 addressing)
 {
+    if (texture == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     const GxUInt32 mode = addressing & 0x0F;
     texture->filterAddressing = (texture->filterAddressing & 0x00FF) | (mode << 8) | (mode << 12);
     return texture;
@@ -640,12 +661,20 @@ GxTexture* GxTextureSetAddressing(GxTexture* texture, GxUInt8 addressing)
 
 GxTexture* GxTextureSetAddressingU(GxTexture* texture, GxUInt8 addressing)
 {
+    if (texture == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     texture->filterAddressing = (texture->filterAddressing & 0xF0FF) | (static_cast<GxUInt32>(addressing & 0x0F) << 8);
     return texture;
 }
 
 GxTexture* GxTextureSetAddressingV(GxTexture* texture, GxUInt8 addressing)
 {
+    if (texture == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
     texture->filterAddressing = (texture->filterAddressing & 0x0FFF) | (static_cast<GxUInt32>(addressing & 0x0F) << 12);
     return texture;
 }

@@ -658,7 +658,7 @@ GxBool GxD3D9DDSFindFile(const GxChar* name, GxChar** fileName, GxChar** texture
     const bool direct = GxImageIsAbsolutePath(name) || path == nullptr || path[0] == '\0';
     GxImageForEachPathCandidate(name, 5, TryCandidate, &search);
     if (search.fileName == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRTEXTURENOTFOUND, name));
+        GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRTEXTUREUNKNOWN, name));
         return 0;
     }
     const GxChar* shown = direct ? BaseName(name) : name;

@@ -2,18 +2,15 @@
 #pragma once
 
 #include "gfx/core/gx.h"
+#include "gfx/core/texture.h"
 
 struct GxRaster;
 struct GxStream;
-struct GxTexture;
 
 // The magic "DDS " as a little-endian value, and the header that follows it.
 constexpr GxUInt32 gxDDSMAGIC = 0x20534444;
 constexpr GxUInt32 gxDDSHEADERSIZE = 124;
 constexpr GxUInt32 gxDDSPALETTESIZE = 1024;
-
-// Core error raised when no file of the name exists on any search-path entry.
-constexpr GxInt32 gxERRTEXTURENOTFOUND = 22;
 
 // The texture-read callback: the file name is the name plus ".dds", looked up along the image search path.
 // The mask name is not used. Null when no file is found (error 22) or the file can not be read.

@@ -541,9 +541,9 @@ TEST_F(DDSFind, NamesAlongTheSearchPath)
     EXPECT_EQ(GxD3D9TextureReadDDS("missing", nullptr), nullptr);
     LastError();
     EXPECT_FALSE(GxD3D9DDSFindFile("missing", &file, &name));
-    EXPECT_EQ(LastError(), gxERRTEXTURENOTFOUND);
+    EXPECT_EQ(LastError(), gxERRTEXTUREUNKNOWN);
     EXPECT_EQ(file, nullptr);
     const std::string longName(2000, 'x');
     EXPECT_FALSE(GxD3D9DDSFindFile(longName.c_str(), &file, &name));
-    EXPECT_EQ(LastError(), gxERRTEXTURENOTFOUND);
+    EXPECT_EQ(LastError(), gxERRTEXTUREUNKNOWN);
 }

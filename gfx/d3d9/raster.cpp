@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gfx/core/memory.h"
+#include "gfx/core/texture.h"
 #include "gfx/d3d9/raster.h"
 #include "gfx/d3d9/renderstate.h"
 
@@ -1182,11 +1183,11 @@ GxBool DestroyDeviceObject(GxRaster* raster, GxD3D9RasterExt* ext)
 
 }  // namespace
 
-// ---- seams for later modules ----
-
-// Lower mip levels of an automatic-mipmap raster come from the texture module's generation callback;
-// until the texture module exists the lower levels keep what they held.
-GxBool GxD3D9RasterGenerateMipmaps(GxRaster* /*raster*/) { return 1; }
+// Lower mip levels of an automatic-mipmap raster come from the texture module's generation.
+GxBool GxD3D9RasterGenerateMipmaps(GxRaster* raster)
+{
+    return GxTextureRasterGenerateMipmaps(raster, nullptr);
+}
 
 // ---- public ----
 

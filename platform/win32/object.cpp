@@ -103,25 +103,24 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bIniti
     return KernelRegister(ev);
 }
 
-BOOL WINAPI SetEvent(HANDLE hEvent)
+namespace {
+
+// FALSE (ERROR_INVALID_HANDLE) when the handle is not a live event.
+BOOL ChangeEvent(HANDLE hEvent, bool signalled)
 {
     KernelObject* object = KernelAcquire(hEvent, KernelType::Event);
     if (object == nullptr)
         return FALSE;
-    KernelSignalEvent(hEvent, true);
+    KernelSignalEvent(hEvent, signalled);
     KernelRelease(object);
     return TRUE;
 }
 
-BOOL WINAPI ResetEvent(HANDLE hEvent)
-{
-    KernelObject* object = KernelAcquire(hEvent, KernelType::Event);
-    if (object == nullptr)
-        return FALSE;
-    KernelSignalEvent(hEvent, false);
-    KernelRelease(object);
-    return TRUE;
-}
+} // namespace
+
+BOOL WINAPI SetEvent(HANDLE hEvent) { return ChangeEvent(hEvent, true); }
+
+BOOL WINAPI ResetEvent(HANDLE hEvent) { return ChangeEvent(hEvent, false); }
 
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 {
