@@ -62,18 +62,18 @@ TEST_F(EngineTest, LifecycleRunsTheDeviceRequestsInOrderAndMovesTheInstance)
 TEST_F(EngineTest, CallsOutOfOrderAreRefusedAndChangeNothing)
 {
     EXPECT_FALSE(GxEngineOpen(&window));
-    EXPECT_EQ(gxERRENGINESTATE, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRENGINESTATE, GxTestTakeErrorCode());
     EXPECT_FALSE(GxEngineStart());
     EXPECT_FALSE(GxEngineTerm());
 
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     EXPECT_FALSE(GxEngineInit(nullptr, 0, 0x400000));
     EXPECT_FALSE(GxEngineStart());
-    EXPECT_EQ(gxERRENGINESTATE, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRENGINESTATE, GxTestTakeErrorCode());
     EXPECT_FALSE(GxEngineClose());
-    EXPECT_EQ(gxERRENGINESTATE, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRENGINESTATE, GxTestTakeErrorCode());
     EXPECT_FALSE(GxEngineOpen(nullptr));
-    EXPECT_EQ(gxERRNULLARG, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRNULLARG, GxTestTakeErrorCode());
 
     ASSERT_TRUE(GxEngineOpen(&window));
     GxEngine* openInstance = GxEngineInstance;
@@ -100,7 +100,7 @@ TEST_F(EngineTest, RegistrationIsClosedWhileTheEngineIsOpen)
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     ASSERT_TRUE(GxEngineOpen(&window));
     EXPECT_EQ(-1, GxEngineRegisterPlugin(8, 0x7001, nullptr, nullptr));
-    EXPECT_EQ(GxError({0, gxERRPLUGINREG}).errorCode, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRPLUGINREG, GxTestTakeErrorCode());
     ASSERT_TRUE(GxEngineClose());
     GxInt32 offset = GxEngineRegisterPlugin(8, 0x7001, nullptr, nullptr);
     EXPECT_GE(offset, static_cast<GxInt32>(sizeof(GxEngine)));
@@ -124,7 +124,7 @@ TEST_F(EngineTest, FailedOpenLeavesTheStaticInstanceCurrent)
     gxTestMemory.mallocFailAfter = 0;
     GxTestTakeError();
     EXPECT_FALSE(GxEngineOpen(&window));
-    EXPECT_EQ(gxERRNOMEMORY, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRNOMEMORY, GxTestTakeErrorCode());
     EXPECT_EQ(staticInstance, GxEngineInstance);
     gxTestMemory.mallocFailAfter = -1;
     EXPECT_TRUE(GxEngineOpen(&window));
@@ -229,7 +229,7 @@ TEST_F(EngineTest, WithoutADriverEveryRequestIsUnhandled)
     GxEngineSetDriver(nullptr);
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     EXPECT_FALSE(GxEngineOpen(&window));
-    EXPECT_EQ(gxERRDEVICEREQUEST, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRDEVICEREQUEST, GxTestTakeErrorCode());
     EXPECT_EQ(gxENGINESTATUSINITED, GxEngineInstance->engineStatus);
     EXPECT_TRUE(GxEngineTerm());
 }

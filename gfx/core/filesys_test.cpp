@@ -1,11 +1,9 @@
 // Tests of the file-system manager, the file functions and the Win32 file system on real files.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -75,8 +73,9 @@ protected:
         ASSERT_TRUE(GxFileSystemManagerOpen(2));
         reported.clear();
         GxFileSystemManagerSetErrorCallBack(Record);
-        std::mt19937_64 random(static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-        dir = fs::temp_directory_path() / ("filesys_test_" + std::to_string(random()));
+        dir = fs::temp_directory_path() /
+              (std::string("filesys_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
         ASSERT_TRUE(fs::create_directory(dir));
     }
     void TearDown() override

@@ -206,7 +206,7 @@ TEST_F(FrameTest, NewFrameIsAnUnlistedIdentityRoot)
     GxTestEngineShutdown();
     EXPECT_EQ(GxFrameCreate(), nullptr);
     EXPECT_FALSE(GxFrameSyncDirty());
-    EXPECT_EQ(GxTestTakeError().errorCode, gxERRENGINESTATE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENGINESTATE);
 }
 
 TEST_F(FrameTest, WorldMatricesAreComputedOnceAndMatchTheParentChain)
@@ -310,12 +310,12 @@ TEST_F(FrameTest, ReparentingMovesTheDirtyListing)
     // A cycle is refused and changes nothing.
     EXPECT_EQ(GxFrameAddChild(c, d), nullptr);
     EXPECT_EQ(GxFrameAddChild(c, c), nullptr);
-    EXPECT_EQ(GxTestTakeError().errorCode, gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
     EXPECT_EQ(GxFrameGetRoot(c), d);
     EXPECT_EQ(GxFrameCount(d), 3);
 
     EXPECT_EQ(GxFrameTranslate(c, &c->modelling.pos, 3), nullptr);
-    EXPECT_EQ(GxTestTakeError().errorCode, gxERRINVALIDENUM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDENUM);
     GxFrameDestroyHierarchy(a);
     GxFrameDestroyHierarchy(d);
     EXPECT_TRUE(GxFrameDestroyHierarchy(nullptr));
@@ -569,7 +569,7 @@ TEST_F(FrameTest, BadFrameListsAreRefusedWithoutLeaks)
         EXPECT_EQ(list.frames, nullptr) << what;
         EXPECT_EQ(LiveFrameBlocks(), 0) << what;
         EXPECT_TRUE(DirtyRoots().empty()) << what;
-        EXPECT_NE(GxTestTakeError().errorCode, gxERRNOERROR) << what;
+        EXPECT_NE(GxTestTakeErrorCode(), gxERRNOERROR) << what;
     };
     const size_t countAt = 24;
     const size_t recordAt = 28;

@@ -194,7 +194,7 @@ TEST_F(MatrixTest, VectorLengthsAndNormalisation)
     EXPECT_NEAR(GxV3dNormalize(&n, &n), 13.0f, 1e-3);
     EXPECT_NEAR(GxV3dLength(&n), 1.0f, 1e-3);
     EXPECT_NEAR(n.z, 12.0f / 13.0f, 1e-3);
-    EXPECT_EQ(GxTestTakeError().errorCode, gxERRNOERROR);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
 
     const GxV3d zero = {0.0f, 0.0f, 0.0f};
     GxV3d out = {7.0f, 7.0f, 7.0f};
@@ -210,7 +210,7 @@ TEST_F(MatrixTest, VectorLengthsAndNormalisation)
     EXPECT_NEAR(GxV3dNormalizeFast(&fast, &v), 1.0f / 13.0f, 1e-5);
     EXPECT_NEAR(fast.x, 3.0f / 13.0f, 1e-3);
     EXPECT_EQ(GxV3dNormalizeFast(&fast, &zero), 0.0f);
-    EXPECT_EQ(GxTestTakeError().errorCode, gxERRNOERROR);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
 }
 
 TEST_F(MatrixTest, TransformsMatchReferenceInPlaceAndThroughReplacedRoutines)
@@ -494,7 +494,7 @@ TEST_F(MatrixTest, CreatedMatricesAreIdentityAndFreeListBacked)
         EXPECT_TRUE(GxMatrixDestroy(m));
     }
     EXPECT_FALSE(GxMatrixDestroy(nullptr));
-    EXPECT_EQ(GxTestTakeError().errorCode, gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 }
 
 } // namespace

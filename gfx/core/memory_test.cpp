@@ -271,7 +271,7 @@ TEST_F(ArenaTest, FullArenaEvictsThePreviousFramesOldestFirst)
     Owner e;
     ASSERT_NE(nullptr, GxResourceEntryAlloc(&e, &e.entry, 40000, DestroyNotify));
     EXPECT_EQ((std::vector<Owner*>{&a, &b, &c, &d}), destroyOrder);
-    EXPECT_EQ(gxERRNOERROR, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRNOERROR, GxTestTakeErrorCode());
 
     EXPECT_TRUE(GxResourceEntryFree(e.entry));
     EXPECT_EQ(nullptr, e.entry);
@@ -419,7 +419,7 @@ TEST_F(GrowArrayTest, FailedGrowthLeavesTheArrayAsItWas)
     gxTestMemory.reallocFailures = 1;
     GxTestTakeError();
     EXPECT_EQ(nullptr, GxGrowArrayAddEntry(array, 0x30001));
-    EXPECT_EQ(gxERRNOMEMORY, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRNOMEMORY, GxTestTakeErrorCode());
     EXPECT_EQ(entries, array->entries);
     EXPECT_EQ(20, array->count);
     EXPECT_EQ(20, array->capacity);

@@ -64,7 +64,7 @@ TEST_F(PluginTest, OffsetsFollowRegistrationOrder)
 
     // A duplicate is an error but finds its data.
     EXPECT_EQ(48, GxPluginRegistryAddPlugin(&reg, 8, 0x102, nullptr, nullptr, nullptr));
-    EXPECT_EQ(gxERRPLUGINREG, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRPLUGINREG, GxTestTakeErrorCode());
     EXPECT_EQ(80, reg.sizeOfStruct);
     EXPECT_EQ(56, GxPluginRegistryGetPluginOffset(&reg, 0x103));
     EXPECT_EQ(-1, GxPluginRegistryGetPluginOffset(&reg, 0x999));
@@ -72,7 +72,7 @@ TEST_F(PluginTest, OffsetsFollowRegistrationOrder)
     GxPluginRegistry limited = GxPluginRegistryInitializer(40, 48);
     EXPECT_EQ(40, GxPluginRegistryAddPlugin(&limited, 8, 0x101, nullptr, nullptr, nullptr));
     EXPECT_EQ(-1, GxPluginRegistryAddPlugin(&limited, 1, 0x102, nullptr, nullptr, nullptr));
-    EXPECT_EQ(gxERRNOERROR, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRNOERROR, GxTestTakeErrorCode());
     EXPECT_EQ(-1, GxPluginRegistryAddPlugin(&limited, -1, 0x103, nullptr, nullptr, nullptr));
     EXPECT_EQ(-1, GxPluginRegistryAddPlugin(&limited, 0x7FFFFFF0, 0x104, nullptr, nullptr, nullptr));
     EXPECT_EQ(-1, GxPluginRegistryAddPlugin(nullptr, 4, 0x105, nullptr, nullptr, nullptr));
@@ -151,11 +151,11 @@ TEST(ErrorRecord, StartedEngineKeepsItsOwnRecord)
     GxTestTakeError();
     ASSERT_TRUE(GxTestEngineStart());
     GxErrorRaise(1, 5);
-    EXPECT_EQ(5, GxTestTakeError().errorCode);
+    EXPECT_EQ(5, GxTestTakeErrorCode());
     GxErrorRaise(0x120, 3);
     GxEngineStop();
     // The module's record went with the module; the static one is clean.
-    EXPECT_EQ(gxERRNOERROR, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRNOERROR, GxTestTakeErrorCode());
     GxTestEngineShutdown();
 }
 
@@ -308,7 +308,7 @@ TEST_F(ExtensionChunkTest, ShortReadsAreSkippedAndLongReadsRefused)
     Stream(&bytes);
     GxTestTakeError();
     EXPECT_EQ(nullptr, Read(bytes, static_cast<GxUInt32>(bytes.size())));
-    EXPECT_EQ(gxERRREAD, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRREAD, GxTestTakeErrorCode());
 }
 
 TEST_F(ExtensionChunkTest, MalformedLengthsAreRefused)
@@ -339,7 +339,7 @@ TEST_F(ExtensionChunkTest, MalformedLengthsAreRefused)
     PutWord(oldVersion, 8, 0x310);
     GxTestTakeError();
     EXPECT_EQ(nullptr, Read(oldVersion, 44));
-    EXPECT_EQ(gxERRBADVERSION, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRBADVERSION, GxTestTakeErrorCode());
 
     // Every truncation of a valid chunk is refused without reading past the data.
     for (GxUInt32 length = 0; length < bytes.size(); length++) {
@@ -403,12 +403,12 @@ TEST_F(ExtensionChunkTest, TheAnnouncedLengthAlwaysMatchesWhatIsWritten)
     GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
     GxTestTakeError();
     EXPECT_EQ(nullptr, GxPluginRegistryWriteDataChunks(&reg, stream, source.data()));
-    EXPECT_EQ(gxERRWRITE, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRWRITE, GxTestTakeErrorCode());
     GxStreamClose(stream, nullptr);
 
     EXPECT_EQ(nullptr, GxPluginRegistryWriteDataChunks(&reg, nullptr, source.data()));
     EXPECT_EQ(nullptr, GxPluginRegistryReadDataChunks(nullptr, nullptr, target.data()));
-    EXPECT_EQ(gxERRNULLARG, GxTestTakeError().errorCode);
+    EXPECT_EQ(gxERRNULLARG, GxTestTakeErrorCode());
 }
 
 TEST_F(ExtensionChunkTest, SkipPassesOverTheWholeChunk)
