@@ -1,7 +1,6 @@
 // Frame rate of 50,000 lit textured triangles at 800x600 through the Direct3D 9 layer beside plain OpenGL.
 #include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/gl_context.h"
-#include "platform/d3d9/glimports.h"
+#include "platform/d3d9/gl_baseline.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +16,9 @@ const UINT kHeight = 600;
 const int kColumns = 250;  // quads across
 const int kRows = 100;     // quads down: 250 x 100 x 2 = 50,000 triangles
 const int kBatches = 10;   // draw calls per frame
+const D3DCOLOR kBackground = 0xFF202030u;
+const D3DCOLOR kAmbient = 0xFF303030u;
+const D3DVECTOR kLightDirection = {0.3f, -0.4f, 0.8f};
 
 struct MeshVertex {  // XYZ | NORMAL | TEX1
   float x, y, z;
@@ -24,6 +26,7 @@ struct MeshVertex {  // XYZ | NORMAL | TEX1
   float u, v;
 };
 const DWORD kMeshFVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
+static_assert(sizeof(MeshVertex) == 32, "the GL baseline reads 32-byte vertices");
 
 // A rippled sheet facing the camera, quads clockwise on screen.
 void BuildMesh(std::vector<MeshVertex>* vertices, std::vector<uint16_t>* indices, std::vector<uint32_t>* offsets) {
@@ -96,20 +99,8 @@ void Matrices(D3DMATRIX* world, D3DMATRIX* view, D3DMATRIX* proj, float t) {
 
 void BM_D3D9Layer(benchmark::State& state) {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("MALL_D3D9_BACKEND", "opengl", 1);
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  unsetenv("MALL_D3D9_BACKEND");
-  D3DPRESENT_PARAMETERS pp;
-  std::memset(&pp, 0, sizeof(pp));
-  pp.BackBufferWidth = kWidth;
-  pp.BackBufferHeight = kHeight;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_COPY;
-  pp.Windowed = TRUE;
-  pp.EnableAutoDepthStencil = TRUE;
-  pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  IDirect3D9* d3d = D3D9CreateOnBackend("opengl");
+  D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(kWidth, kHeight, nullptr);
   IDirect3DDevice9* dev = nullptr;
   if (!d3d || FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev))) {
     if (d3d) d3d->Release();
@@ -149,14 +140,14 @@ void BM_D3D9Layer(benchmark::State& state) {
   std::memset(&light, 0, sizeof(light));
   light.Type = D3DLIGHT_DIRECTIONAL;
   light.Diffuse = {1, 1, 1, 1};
-  light.Direction = {0.3f, -0.4f, 0.8f};
+  light.Direction = kLightDirection;
   const UINT verticesPerBatch = static_cast<UINT>(vertices.size() / kBatches);
   const UINT trianglesPerBatch = static_cast<UINT>(indices.size() / 3);
   float t = 0.0f;
   for (auto _ : state) {
     D3DMATRIX world, view, proj;
     Matrices(&world, &view, &proj, t += 0.016f);
-    dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF202030u, 1.0f, 0);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground, 1.0f, 0);
     dev->BeginScene();
     dev->SetTransform(D3DTS_WORLD, &world);
     dev->SetTransform(D3DTS_VIEW, &view);
@@ -165,7 +156,7 @@ void BM_D3D9Layer(benchmark::State& state) {
     dev->SetLight(0, &light);
     dev->LightEnable(0, TRUE);
     dev->SetRenderState(D3DRS_LIGHTING, TRUE);
-    dev->SetRenderState(D3DRS_AMBIENT, 0xFF303030u);
+    dev->SetRenderState(D3DRS_AMBIENT, kAmbient);
     dev->SetTexture(0, tex);
     dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
     dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
@@ -194,98 +185,28 @@ void BM_D3D9Layer(benchmark::State& state) {
 // false), or, as the layer does, into an FBO blitted to the window each frame.
 void RunPlainGL(benchmark::State& state, bool throughFbo) {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  GlContext ctx;
-  ctx.depthBits = 24;
-  if (!GlContextCreate(&ctx, nullptr, static_cast<int>(kWidth), static_cast<int>(kHeight))) {
-    state.SkipWithError("no OpenGL context");
-    return;
-  }
   std::vector<MeshVertex> vertices;
   std::vector<uint16_t> indices;
   std::vector<uint32_t> offsets, texels;
   BuildMesh(&vertices, &indices, &offsets);
   BuildTexture(&texels);
-  GLuint buffers[2], texture;
-  qgl.GenBuffers(2, buffers);
-  qgl.BindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-  qgl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(MeshVertex)), vertices.data(),
-                 GL_STATIC_DRAW);
-  qgl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-  qgl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * 2), indices.data(), GL_STATIC_DRAW);
-  glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 256, 256, 0, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  qgl.ClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-  glFrontFace(GL_CW);
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  const float white[4] = {1, 1, 1, 1}, ambient[4] = {0.19f, 0.19f, 0.19f, 1};
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, white);
-  glViewport(0, 0, kWidth, kHeight);
-  GLuint fbo = 0, colour = 0, depth = 0;
-  if (throughFbo) {
-    glGenTextures(1, &colour);
-    glBindTexture(GL_TEXTURE_2D, colour);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kWidth, kHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    qgl.GenRenderbuffers(1, &depth);
-    qgl.BindRenderbuffer(GL_RENDERBUFFER, depth);
-    qgl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, kWidth, kHeight);
-    qgl.GenFramebuffers(1, &fbo);
-    qgl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
-    qgl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
-    qgl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
+  const GlBaselineScene scene = {vertices.data(), vertices.size(), indices.data(), indices.size(),
+                                 offsets.data(),  kBatches,        texels.data(),  256,
+                                 kBackground,     kAmbient,        kLightDirection};
+  GlBaseline* baseline = GlBaselineCreate(scene, static_cast<int>(kWidth), static_cast<int>(kHeight), throughFbo);
+  if (!baseline) {
+    state.SkipWithError("no OpenGL context");
+    return;
   }
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glVertexPointer(3, GL_FLOAT, sizeof(MeshVertex), reinterpret_cast<const void*>(0));
-  glNormalPointer(GL_FLOAT, sizeof(MeshVertex), reinterpret_cast<const void*>(12));
-  glTexCoordPointer(2, GL_FLOAT, sizeof(MeshVertex), reinterpret_cast<const void*>(24));
-  const GLsizei indexCount = static_cast<GLsizei>(indices.size());
   float t = 0.0f;
   for (auto _ : state) {
     D3DMATRIX world, view, proj;
     Matrices(&world, &view, &proj, t += 0.016f);
-    glClearColor(0.125f, 0.125f, 0.19f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(&proj.m[0][0]);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadMatrixf(&view.m[0][0]);
-    const float dir[4] = {-0.3f, 0.4f, -0.8f, 0.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, dir);
-    glMultMatrixf(&world.m[0][0]);
-    for (int b = 0; b < kBatches; ++b) {
-      qgl.DrawElementsBaseVertex(GL_TRIANGLES, indexCount, GL_UNSIGNED_SHORT, nullptr, static_cast<GLint>(offsets[b]));
-    }
-    if (throughFbo) {
-      qgl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-      qgl.BlitFramebuffer(0, 0, kWidth, kHeight, 0, kHeight, kWidth, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    }
-    GlContextSwap(&ctx, 0);
-    if (throughFbo) qgl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
+    GlBaselineDrawFrame(baseline, world, view, proj);
   }
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  state.counters["triangles"] = static_cast<double>(indexCount / 3 * kBatches);
-  if (throughFbo) {
-    qgl.BindFramebuffer(GL_FRAMEBUFFER, 0);
-    qgl.DeleteFramebuffers(1, &fbo);
-    qgl.DeleteRenderbuffers(1, &depth);
-    glDeleteTextures(1, &colour);
-  }
-  glDeleteTextures(1, &texture);
-  qgl.DeleteBuffers(2, buffers);
-  GlContextDestroy(&ctx);
+  state.counters["triangles"] = static_cast<double>(indices.size() / 3 * kBatches);
+  GlBaselineDestroy(baseline);
 }
 
 void BM_PlainGL(benchmark::State& state) { RunPlainGL(state, false); }

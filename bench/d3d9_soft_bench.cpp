@@ -23,13 +23,7 @@ struct Device {
   IDirect3DDevice9* dev = nullptr;
   explicit Device(bool logging) {
     d3d = D3D9SoftCreate(D3D9_CAPS_FULL);
-    D3DPRESENT_PARAMETERS pp;
-    std::memset(&pp, 0, sizeof(pp));
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_COPY;
-    pp.Windowed = TRUE;
+    D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(640, 480, nullptr);
     d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev);
     D3D9SoftSetLogging(dev, logging);
   }

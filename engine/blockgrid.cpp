@@ -192,46 +192,28 @@ int CFerroxBlockGrid::IsAreaInside(int first, int rows, int columns, int whole)
 
 int CFerroxBlockGrid::IsAreaEmpty(int first, int rows, int columns, int whole)
 {
-    if (!IsAreaInside(first, rows, columns, whole)) {
-        return 0;
-    }
-    for (int i = 0; i < rows; i++) {
-        for (int j = 0; j < columns; j++) {
-            if (m_pCells[m_width * i + j + first]->HasObject(nullptr)) {
-                return 0;
-            }
-        }
-    }
-    return 1;
+    return AreaMatches(first, rows, columns, whole, false, nullptr);
 }
 
 int CFerroxBlockGrid::IsAreaFilled(int first, int rows, int columns, int whole)
 {
-    if (!IsAreaInside(first, rows, columns, whole)) {
-        return 0;
-    }
-    for (int i = 0; i < rows; i++) {
-        for (int j = 0; j < columns; j++) {
-            if (!m_pCells[m_width * i + j + first]->HasObject(nullptr)) {
-                return 0;
-            }
-        }
-    }
-    return 1;
+    return AreaMatches(first, rows, columns, whole, true, nullptr);
 }
 
 int CFerroxBlockGrid::IsAreaFilledWith(int first, int rows, int columns, int whole, const char* name)
 {
-    if (name == nullptr) {
-        name = "wall";
-    }
+    return AreaMatches(first, rows, columns, whole, true, name != nullptr ? name : "wall");
+}
+
+int CFerroxBlockGrid::AreaMatches(int first, int rows, int columns, int whole, bool occupied, const char* name)
+{
     if (!IsAreaInside(first, rows, columns, whole)) {
         return 0;
     }
     for (int i = 0; i < rows; i++) {
         for (int j = 0; j < columns; j++) {
             CFerroxBlock* block = m_pCells[m_width * i + j + first];
-            if (!block->HasObject(nullptr) || !block->HasObject(name)) {
+            if ((block->HasObject(nullptr) != 0) != occupied || (name != nullptr && !block->HasObject(name))) {
                 return 0;
             }
         }

@@ -107,6 +107,8 @@ public:
     int32_t GetCellCount() const { return m_cellCount; }
 
 protected:
+    // 1 when the area is inside and every cell is occupied (or every one free) and, when named, holds that object.
+    int AreaMatches(int first, int rows, int columns, int whole, bool occupied, const char* name);
     // The cells of the rectangle spanned by two valid corners, in walk order; false when refused.
     bool GetRangeCells(int first, int last, std::vector<int>& cells);
     // Neighbour of a cell in a direction 0..7.

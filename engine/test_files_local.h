@@ -25,7 +25,7 @@ protected:
     void TearDown() override
     {
         GxFileSystemManagerClose();
-        GxEngineTerm();
+        GxTestEngineShutdown();
         std::error_code ignored;
         std::filesystem::remove_all(m_dir, ignored);
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gfx/core/camera.h"
+#include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
 #include "gfx/d3d9/pipeline.h"
@@ -32,10 +33,7 @@ GxInt32 lightMembershipOffset = -1;
 
 ClumpModuleBlock* Block()
 {
-    if (moduleOffset < 0 || moduleInstances <= 0) {
-        return nullptr;
-    }
-    return reinterpret_cast<ClumpModuleBlock*>(GxEngineGetModuleBlock(moduleOffset));
+    return static_cast<ClumpModuleBlock*>(GxCoreModuleBlock(moduleOffset, moduleInstances));
 }
 
 GxClumpMembership* CameraMembership(GxCamera* camera)
@@ -65,7 +63,7 @@ GxClump* DefaultClumpCallBack(GxClump* clump, void*)
 }
 
 // Lights belong to the light module; until it exists a clump's light list only gets unlinked.
-void GxClumpDestroyLightSeam(GxLink* link)
+void UnlinkLight(GxLink* link)
 {
     GxLinkRemove(link);
     GxLinkInit(link);
@@ -81,7 +79,7 @@ void DestroyClumpContents(GxClump* clump)
     }
     GxLinkInit(&clump->atomicList);
     while (!GxLinkIsEmpty(&clump->lightList)) {
-        GxClumpDestroyLightSeam(clump->lightList.next);
+        UnlinkLight(clump->lightList.next);
     }
     while (!GxLinkIsEmpty(&clump->cameraList)) {
         GxLink* cameraLink = clump->cameraList.next;

@@ -488,11 +488,11 @@ const GxCoreModule gxTextureModule = {0x408, sizeof(GxTextureModuleBlock), Textu
 
 GxTextureModuleBlock* GxTextureModuleGetBlock(void)
 {
-    if (textureModuleInstances <= 0 || textureModuleOffset < 0) {
+    void* block = GxCoreModuleBlock(textureModuleOffset, textureModuleInstances);
+    if (block == nullptr) {
         GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-        return nullptr;
     }
-    return reinterpret_cast<GxTextureModuleBlock*>(GxEngineGetModuleBlock(textureModuleOffset));
+    return static_cast<GxTextureModuleBlock*>(block);
 }
 
 GxBool GxTextureNamesMatch(const GxChar* a, const GxChar* b)

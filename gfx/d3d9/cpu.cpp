@@ -94,6 +94,21 @@ inline void StoreScalar(GxV3d* d, __m128 v)
     _mm_store_ss(&d->z, _mm_movehl_ps(v, v));
 }
 
+// Points take the translation row, vectors do not; scalar stores write one float at a time.
+GxV3d* TransformMany(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix, bool point, bool scalar)
+{
+    const Rows rows = LoadRows(matrix);
+    for (GxInt32 i = 0; i < count; i++) {
+        const __m128 v = point ? Point(rows, &src[i]) : Vector(rows, &src[i]);
+        if (scalar) {
+            StoreScalar(&dst[i], v);
+        } else {
+            StorePair(&dst[i], v);
+        }
+    }
+    return dst;
+}
+
 }  // namespace
 
 void GxCPUDetectFeatures(void)
@@ -148,60 +163,40 @@ void GxD3D9CPUBeforeStop(void)
 
 GxV3d* GxV3dTransformPointsSSE(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix)
 {
-    const Rows rows = LoadRows(matrix);
-    for (GxInt32 i = 0; i < count; i++) {
-        StorePair(&dst[i], Point(rows, &src[i]));
-    }
-    return dst;
+    return TransformMany(dst, src, count, matrix, true, false);
 }
 
 GxV3d* GxV3dTransformVectorsSSE(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix)
 {
-    const Rows rows = LoadRows(matrix);
-    for (GxInt32 i = 0; i < count; i++) {
-        StorePair(&dst[i], Vector(rows, &src[i]));
-    }
-    return dst;
+    return TransformMany(dst, src, count, matrix, false, false);
 }
 
 GxV3d* GxV3dTransformPointSSE(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix)
 {
-    StorePair(dst, Point(LoadRows(matrix), src));
-    return dst;
+    return TransformMany(dst, src, 1, matrix, true, false);
 }
 
 GxV3d* GxV3dTransformVectorSSE(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix)
 {
-    StorePair(dst, Vector(LoadRows(matrix), src));
-    return dst;
+    return TransformMany(dst, src, 1, matrix, false, false);
 }
 
 GxV3d* GxV3dTransformPointsSSEScalar(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix)
 {
-    const Rows rows = LoadRows(matrix);
-    for (GxInt32 i = 0; i < count; i++) {
-        StoreScalar(&dst[i], Point(rows, &src[i]));
-    }
-    return dst;
+    return TransformMany(dst, src, count, matrix, true, true);
 }
 
 GxV3d* GxV3dTransformVectorsSSEScalar(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix)
 {
-    const Rows rows = LoadRows(matrix);
-    for (GxInt32 i = 0; i < count; i++) {
-        StoreScalar(&dst[i], Vector(rows, &src[i]));
-    }
-    return dst;
+    return TransformMany(dst, src, count, matrix, false, true);
 }
 
 GxV3d* GxV3dTransformPointSSEScalar(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix)
 {
-    StoreScalar(dst, Point(LoadRows(matrix), src));
-    return dst;
+    return TransformMany(dst, src, 1, matrix, true, true);
 }
 
 GxV3d* GxV3dTransformVectorSSEScalar(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix)
 {
-    StoreScalar(dst, Vector(LoadRows(matrix), src));
-    return dst;
+    return TransformMany(dst, src, 1, matrix, false, true);
 }

@@ -69,6 +69,8 @@ inline IDirect3D9* GxD3D9Direct3D(void) { return gxD3D9State.d3d; }
 // Colour depth (32, 16 or 0) and raster format code of a Direct3D format.
 GxInt32 GxD3D9FormatDepth(GxUInt32 format);
 GxInt32 GxD3D9FormatRasterFormat(GxUInt32 format);
+// Unbinds every texture, stream, index buffer, shader and declaration, so nothing the device holds outlives its owner.
+void GxD3D9UnbindDeviceObjects(IDirect3DDevice9* device);
 GxBool GxD3D9CreateDisplayModesList(void);
 GxBool GxD3D9SetPresentParameters(const GxD3D9DisplayMode* mode, GxUInt32 flags, D3DFORMAT desktopFormat);
 GxBool GxD3D9DeviceSystemStop(void);
@@ -198,5 +200,8 @@ GxBool GxD3D9Im2DOpen(void);
 void GxD3D9Im2DClose(void);
 GxBool GxD3D9Im3DOpen(void);
 void GxD3D9Im3DClose(void);
-
-// ---- declarations added by the other renderer modules go below, one block each ----
+// Direct3D type of a primitive code (0 when unknown) and the primitives that n vertices or indexes make.
+D3DPRIMITIVETYPE GxD3D9PrimitiveType(GxInt32 primType);
+UINT GxD3D9PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n);
+// Stage 0 modulates the bound texture by the vertex colour, or takes the vertex colour alone without a texture.
+void GxD3D9SetStage0VertexColour(void);

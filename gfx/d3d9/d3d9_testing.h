@@ -8,6 +8,7 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/engine_testing.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/d3d9_local.h"
@@ -47,17 +48,7 @@ inline bool GxD3D9TestEngineOpen(HWND* window)
 inline void GxD3D9TestEngineShutdown(void)
 {
     unsetenv("MALL_D3D9_BACKEND");
-    if (GxEngineInstance->engineStatus == gxENGINESTATUSSTARTED) {
-        GxEngineStop();
-    }
-    if (GxEngineInstance->engineStatus == gxENGINESTATUSOPENED) {
-        GxEngineClose();
-    }
-    if (GxEngineInstance->engineStatus == gxENGINESTATUSINITED) {
-        GxEngineTerm();
-    }
-    GxError discard;
-    GxErrorGet(&discard);
+    GxTestEngineShutdown();
 }
 
 // An adapter that answers the mode and identifier queries from its own lists and

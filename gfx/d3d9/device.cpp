@@ -354,21 +354,6 @@ GxBool SystemStart(void)
     return 1;
 }
 
-// Every device object unbound, so nothing the device holds outlives its owner.
-void UnbindDeviceObjects(IDirect3DDevice9* device)
-{
-    for (DWORD stage = 0; stage < 8; stage++) {
-        device->SetTexture(stage, nullptr);
-    }
-    device->SetIndices(nullptr);
-    for (UINT stream = 0; stream < 4; stream++) {
-        device->SetStreamSource(stream, nullptr, 0, 0);
-    }
-    device->SetPixelShader(nullptr);
-    device->SetVertexDeclaration(nullptr);
-    device->SetVertexShader(nullptr);
-}
-
 }  // namespace
 
 GxDevice* GxD3D9GetDevice(void)
@@ -384,6 +369,20 @@ const GxDriver* GxD3D9GetDriver(void)
 GxBool GxD3D9AttachRasterPlugin(void)
 {
     return GxD3D9RasterPluginAttach();
+}
+
+void GxD3D9UnbindDeviceObjects(IDirect3DDevice9* device)
+{
+    for (DWORD stage = 0; stage < 8; stage++) {
+        device->SetTexture(stage, nullptr);
+    }
+    device->SetIndices(nullptr);
+    for (UINT stream = 0; stream < 4; stream++) {
+        device->SetStreamSource(stream, nullptr, 0, 0);
+    }
+    device->SetPixelShader(nullptr);
+    device->SetVertexDeclaration(nullptr);
+    device->SetVertexShader(nullptr);
 }
 
 GxInt32 GxD3D9FormatDepth(GxUInt32 format)
@@ -524,7 +523,7 @@ GxBool GxD3D9DeviceSystemStop(void)
     GxD3D9TransformCacheDestroy();
     GxD3D9LightTableFree();
     if (S().device) {
-        UnbindDeviceObjects(S().device);
+        GxD3D9UnbindDeviceObjects(S().device);
     }
     GxD3D9VertexDeclarationCacheRelease();
     GxD3D9RasterListClose();

@@ -36,25 +36,6 @@ const D3DVERTEXELEMENT9 kElements[] = {
     {0, 20, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
     D3DDECL_END()};
 
-struct PrimitiveInfo {
-    D3DPRIMITIVETYPE type;
-    UINT count;
-};
-
-// Point lists draw one point per vertex; the other types as the usual counts.
-PrimitiveInfo PrimitiveFor(GxInt32 primType, GxUInt32 n)
-{
-    switch (primType) {
-    case gxPRIMTYPELINELIST: return {D3DPT_LINELIST, n / 2};
-    case gxPRIMTYPEPOLYLINE: return {D3DPT_LINESTRIP, n > 1 ? n - 1 : 0};
-    case gxPRIMTYPETRILIST: return {D3DPT_TRIANGLELIST, n / 3};
-    case gxPRIMTYPETRISTRIP: return {D3DPT_TRIANGLESTRIP, n > 2 ? n - 2 : 0};
-    case gxPRIMTYPETRIFAN: return {D3DPT_TRIANGLEFAN, n > 2 ? n - 2 : 0};
-    case gxPRIMTYPEPOINTLIST: return {D3DPT_POINTLIST, n};
-    default: return {static_cast<D3DPRIMITIVETYPE>(0), 0};
-    }
-}
-
 // Offset of the target raster inside its parent: the current camera's frame buffer, else the raster context.
 void TargetOffset(GxReal* dx, GxReal* dy)
 {
@@ -252,19 +233,7 @@ void GxD3D9Im2DSetupRender(void)
     GxD3D9SetPixelShader(nullptr);
     GxD3D9SetRenderState(D3DRS_CLIPPING, FALSE);
     GxD3D9SetRenderState(D3DRS_LIGHTING, FALSE);
-    if (GxD3D9GetTextureRaster(0)) {
-        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    } else {
-        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
-        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    }
+    GxD3D9SetStage0VertexColour();
     GxD3D9SetStreamSource(0, im2D.vertexBuffer, 0, kStride);
     GxD3D9RenderStateFlush();
 }
@@ -297,23 +266,24 @@ GxBool GxD3D9Im2DRenderTriangle(void* vertices, GxInt32 numVertices, GxInt32 ver
 
 GxBool GxD3D9Im2DRenderPrimitive(GxInt32 primType, void* vertices, GxInt32 numVertices)
 {
-    const PrimitiveInfo info = PrimitiveFor(primType, numVertices > 0 ? static_cast<GxUInt32>(numVertices) : 0);
-    if (!Ready(vertices) || numVertices <= 0 || info.type == 0) {
+    const D3DPRIMITIVETYPE type = GxD3D9PrimitiveType(primType);
+    if (!Ready(vertices) || numVertices <= 0 || type == 0) {
         return 0;
     }
     const GxUInt32 n = static_cast<GxUInt32>(numVertices);
     if (!PlaceVertices(static_cast<const GxIm2DVertex*>(vertices), nullptr, nullptr, n)) {
         return 0;
     }
-    return DrawPlaced(info.type, info.count, n);
+    return DrawPlaced(type, GxD3D9PrimitiveCount(type, n), n);
 }
 
 GxBool GxD3D9Im2DRenderIndexedPrimitive(GxInt32 primType, void* vertices, GxInt32 numVertices, GxUInt16* indices,
                                         GxInt32 numIndices)
 {
     const GxUInt32 m = numIndices > 0 ? static_cast<GxUInt32>(numIndices) : 0;
-    const PrimitiveInfo info = PrimitiveFor(primType, m);
-    if (!Ready(vertices) || !indices || numVertices <= 0 || m == 0 || info.type == 0 ||
+    const D3DPRIMITIVETYPE type = GxD3D9PrimitiveType(primType);
+    const UINT count = GxD3D9PrimitiveCount(type, m);
+    if (!Ready(vertices) || !indices || numVertices <= 0 || m == 0 || type == 0 ||
         !IndexesValid(indices, numIndices, numVertices)) {
         return 0;
     }
@@ -323,7 +293,7 @@ GxBool GxD3D9Im2DRenderIndexedPrimitive(GxInt32 primType, void* vertices, GxInt3
         if (!PlaceVertices(source, indices, nullptr, m)) {
             return 0;
         }
-        return DrawPlaced(info.type, info.count, m);
+        return DrawPlaced(type, count, m);
     }
     if (!PlaceVertices(source, nullptr, nullptr, n)) {
         return 0;
@@ -348,8 +318,7 @@ GxBool GxD3D9Im2DRenderIndexedPrimitive(GxInt32 primType, void* vertices, GxInt3
     const SavedStates saved = SaveStates();
     GxD3D9Im2DSetupRender();
     GxD3D9SetIndices(im2D.indexBuffer);
-    result = GxD3D9Device()->DrawIndexedPrimitive(info.type, static_cast<INT>(baseVertex), 0, n, im2D.nextIndex,
-                                                  info.count);
+    result = GxD3D9Device()->DrawIndexedPrimitive(type, static_cast<INT>(baseVertex), 0, n, im2D.nextIndex, count);
     RestoreStates(saved);
     im2D.nextIndex += m;
     return SUCCEEDED(result) ? 1 : 0;

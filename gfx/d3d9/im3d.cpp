@@ -103,6 +103,49 @@ void* Im3DModuleClose(void* instance, GxInt32, GxInt32)
 
 }  // namespace
 
+D3DPRIMITIVETYPE GxD3D9PrimitiveType(GxInt32 primType)
+{
+    switch (primType) {
+    case gxPRIMTYPELINELIST: return D3DPT_LINELIST;
+    case gxPRIMTYPEPOLYLINE: return D3DPT_LINESTRIP;
+    case gxPRIMTYPETRILIST: return D3DPT_TRIANGLELIST;
+    case gxPRIMTYPETRISTRIP: return D3DPT_TRIANGLESTRIP;
+    case gxPRIMTYPETRIFAN: return D3DPT_TRIANGLEFAN;
+    case gxPRIMTYPEPOINTLIST: return D3DPT_POINTLIST;
+    default: return static_cast<D3DPRIMITIVETYPE>(0);
+    }
+}
+
+UINT GxD3D9PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n)
+{
+    switch (type) {
+    case D3DPT_POINTLIST: return n;
+    case D3DPT_LINELIST: return n / 2;
+    case D3DPT_LINESTRIP: return n > 1 ? n - 1 : 0;
+    case D3DPT_TRIANGLELIST: return n / 3;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return n > 2 ? n - 2 : 0;
+    default: return 0;
+    }
+}
+
+void GxD3D9SetStage0VertexColour(void)
+{
+    if (GxD3D9GetTextureRaster(0)) {
+        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    } else {
+        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    }
+}
+
 const GxCoreModule gxIm3DModule = {gxPLUGINIM3D, sizeof(GxIm3DModuleBlock), Im3DModuleOpen, Im3DModuleClose};
 
 GxIm3DVertex* GxIm3DTransform(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags)
@@ -294,32 +337,6 @@ struct PlainVertex {
 };
 static_assert(sizeof(TexturedVertex) == 24 && sizeof(PlainVertex) == 16, "Im3D device layouts");
 
-D3DPRIMITIVETYPE D3DTypeOf(GxInt32 primType)
-{
-    switch (primType) {
-    case gxPRIMTYPELINELIST: return D3DPT_LINELIST;
-    case gxPRIMTYPEPOLYLINE: return D3DPT_LINESTRIP;
-    case gxPRIMTYPETRILIST: return D3DPT_TRIANGLELIST;
-    case gxPRIMTYPETRISTRIP: return D3DPT_TRIANGLESTRIP;
-    case gxPRIMTYPETRIFAN: return D3DPT_TRIANGLEFAN;
-    case gxPRIMTYPEPOINTLIST: return D3DPT_POINTLIST;
-    default: return static_cast<D3DPRIMITIVETYPE>(0);
-    }
-}
-
-UINT PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n)
-{
-    switch (type) {
-    case D3DPT_POINTLIST: return n;
-    case D3DPT_LINELIST: return n / 2;
-    case D3DPT_LINESTRIP: return n > 1 ? n - 1 : 0;
-    case D3DPT_TRIANGLELIST: return n / 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return n > 2 ? n - 2 : 0;
-    default: return 0;
-    }
-}
-
 // Reserves count vertices in a dynamic buffer and fills them from the batch (or through the index list).
 // Returns the buffer, or null when no room could be had.
 IDirect3DVertexBuffer9* FillVertices(const GxIm3DVertex* vertices, GxUInt32 count, const GxImVertexIndex* indices,
@@ -360,19 +377,7 @@ void SetUpState(const GxIm3DTransformContext& transform, IDirect3DVertexDeclarat
     GxD3D9SetRenderState(D3DRS_LIGHTING, FALSE);
     GxD3D9SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
     GxD3D9SetRenderState(D3DRS_CLIPPING, (transform.flags & gxIM3DNOCLIPPING) ? FALSE : TRUE);
-    if (GxD3D9GetTextureRaster(0)) {
-        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    } else {
-        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
-        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    }
+    GxD3D9SetStage0VertexColour();
     GxD3D9SetVertexDeclaration(declaration);
     GxD3D9SetVertexShader(nullptr);
     GxD3D9SetPixelShader(nullptr);
@@ -399,7 +404,7 @@ HRESULT DrawNonIndexed(IDirect3DDevice9* device, D3DPRIMITIVETYPE type, GxUInt32
     GxUInt32 base = 0;
     IDirect3DVertexBuffer9* buffer =
         FillVertices(pool.transform.objVerts, n, through, textured, stride, &base);
-    const UINT count = PrimitiveCount(type, n);
+    const UINT count = GxD3D9PrimitiveCount(type, n);
     if (!buffer) {
         return D3DERR_INVALIDCALL;
     }
@@ -437,7 +442,7 @@ HRESULT DrawIndexed(IDirect3DDevice9* device, D3DPRIMITIVETYPE type, const GxIm3
     GxD3D9SetIndices(im3D.indexBuffer);
     GxD3D9RenderStateFlush();
     result = device->DrawIndexedPrimitive(type, static_cast<INT>(baseVertex), 0, n, im3D.baseIndex,
-                                          PrimitiveCount(type, m));
+                                          GxD3D9PrimitiveCount(type, m));
     im3D.baseIndex += m;
     return result;
 }
@@ -459,7 +464,7 @@ GxBool SubmitNodeBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
         return 0;
     }
     const GxIm3DTransformContext& transform = pool->transform;
-    const D3DPRIMITIVETYPE type = D3DTypeOf(pool->render.primType);
+    const D3DPRIMITIVETYPE type = GxD3D9PrimitiveType(pool->render.primType);
     if (type == 0) {
         return 0;
     }
@@ -475,17 +480,17 @@ GxBool SubmitNodeBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
     if (!indices) {
         result = DrawNonIndexed(device, type, transform.numVerts, *pool, nullptr, textured, stride);
         if (FAILED(result)) {
-            result = DrawFromUserMemory(device, type, PrimitiveCount(type, transform.numVerts), transform, nullptr);
+            result = DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, transform.numVerts), transform, nullptr);
         }
     } else if (m > transform.numVerts || m > kDeindexLimit) {
         result = DrawIndexed(device, type, *pool, textured, stride);
         if (FAILED(result)) {
-            result = DrawFromUserMemory(device, type, PrimitiveCount(type, m), transform, indices);
+            result = DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, m), transform, indices);
         }
     } else {
         result = DrawNonIndexed(device, type, m, *pool, indices, textured, stride);
         if (FAILED(result)) {
-            result = DrawFromUserMemory(device, type, PrimitiveCount(type, m), transform, indices);
+            result = DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, m), transform, indices);
         }
     }
     // Drawing from user memory is the last resort; only its failure fails the node.

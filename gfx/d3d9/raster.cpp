@@ -601,22 +601,6 @@ GxBool CreateZBuffer(GxRaster* raster, GxD3D9RasterExt* ext)
     return 1;
 }
 
-GxInt32 BackBufferDepth(GxUInt32 format)
-{
-    switch (format) {
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-    case D3DFMT_A2R10G10B10:
-        return 32;
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-        return 16;
-    default:
-        return 0;
-    }
-}
-
 GxBool CreateCamera(GxRaster* raster, GxD3D9RasterExt* ext)
 {
     if (!(raster->flags & gxRASTERDONTALLOCATE)) {
@@ -628,7 +612,7 @@ GxBool CreateCamera(GxRaster* raster, GxD3D9RasterExt* ext)
             return 0;
         }
     }
-    raster->depth = BackBufferDepth(BackBufferFormat());
+    raster->depth = GxD3D9FormatDepth(BackBufferFormat());
     raster->stride = 0;
     raster->pixels = nullptr;
     raster->flags = gxRASTERDONTALLOCATE;
@@ -1707,8 +1691,7 @@ GxBool GxD3D9RasterIsCubeTexture(const GxRaster* raster)
 
 GxRaster* GxD3D9RasterConvertToMipmapped(GxRaster* raster)
 {
-    // Pixel conversion through a 32-bit image belongs to the pixel-conversion module; until it exists
-    // the level-0 pixels are carried over in their own format.
+    // The Direct3D format stays the same, so the level-0 pixels are carried over byte for byte.
     if (raster == nullptr || raster->parent != raster || raster->pixels != nullptr ||
         (raster->type != gxRASTERTYPENORMAL && raster->type != gxRASTERTYPETEXTURE)) {
         GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);

@@ -582,16 +582,7 @@ GxBool GxD3D9ReleaseVideoMemory(void)
     }
     GxD3D9ResetDeviceCaches();
     GxD3D9ClearTransformCache();
-    for (DWORD stage = 0; stage < 8; stage++) {
-        device->SetTexture(stage, nullptr);
-    }
-    device->SetIndices(nullptr);
-    for (UINT stream = 0; stream < 4; stream++) {
-        device->SetStreamSource(stream, nullptr, 0, 0);
-    }
-    device->SetPixelShader(nullptr);
-    device->SetVertexDeclaration(nullptr);
-    device->SetVertexShader(nullptr);
+    GxD3D9UnbindDeviceObjects(device);
 
     GxD3D9SetRenderTargetSurface(0, S().defaultRenderTarget);
     for (GxUInt32 index = 1; index < 4; index++) {

@@ -1432,4 +1432,15 @@ typedef IDirect3DPixelShader9* LPDIRECT3DPIXELSHADER9;
 // Returns null when SDKVersion is not one this layer serves (31 or 32).
 IDirect3D9* Direct3DCreate9(UINT SDKVersion);
 
+// ---- this layer's own helpers
+
+// The entry object on the back end named "software" or "opengl" (null or any
+// other name: OpenGL when a GL context can be had, else software), whatever
+// the environment says. Null when the named back end cannot be had.
+IDirect3D9* D3D9CreateOnBackend(const char* name);
+
+// Windowed presentation: one X8R8G8B8 back buffer, copy swap, a D24S8 depth
+// buffer of its own, no wait for vertical sync.
+D3DPRESENT_PARAMETERS D3D9WindowedParameters(UINT width, UINT height, HWND window);
+
 #endif

@@ -529,8 +529,6 @@ class D3D9Device final : public IDirect3DDevice9, public D3D9Object {
   std::set<D3D9Resource*> resources_;
 };
 
-// Backend selection (direct3d.cpp); the test header can force one.
-D3D9Backend* D3D9ChooseBackend();
 // Surface whose interface the core made, or null for a foreign pointer.
 D3D9Surface* D3D9SurfaceFrom(IDirect3DSurface9* surface);
 // Texture data behind a base texture, and the resource object.

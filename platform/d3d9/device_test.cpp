@@ -9,21 +9,6 @@
 
 namespace {
 
-D3DPRESENT_PARAMETERS WindowedParams(UINT width, UINT height) {
-  D3DPRESENT_PARAMETERS pp;
-  std::memset(&pp, 0, sizeof(pp));
-  pp.BackBufferWidth = width;
-  pp.BackBufferHeight = height;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_COPY;
-  pp.Windowed = TRUE;
-  pp.EnableAutoDepthStencil = TRUE;
-  pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  return pp;
-}
-
 class SoftDevice : public ::testing::Test {
  protected:
   void SetUp() override { Open(D3D9_CAPS_FULL, D3DCREATE_HARDWARE_VERTEXPROCESSING); }
@@ -32,7 +17,7 @@ class SoftDevice : public ::testing::Test {
   void Open(D3D9CapsProfile profile, DWORD behavior) {
     d3d = D3D9SoftCreate(profile);
     ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp = WindowedParams(320, 240);
+    D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(320, 240, nullptr);
     ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behavior, &pp, &dev), D3D_OK);
   }
   void Close() {
@@ -358,7 +343,7 @@ TEST_F(SoftDevice, PalettesForP8Textures) {
 TEST_F(SoftDevice, ResetRefusedWhileADefaultPoolResourceLives) {
   IDirect3DVertexBuffer9* vb = nullptr;
   ASSERT_EQ(dev->CreateVertexBuffer(64, 0x208, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
-  D3DPRESENT_PARAMETERS pp = WindowedParams(640, 480);
+  D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(640, 480, nullptr);
   EXPECT_EQ(dev->Reset(&pp), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
@@ -404,7 +389,7 @@ TEST_F(SoftDevice, ResetRestoresTheDocumentedDefaults) {
   light.Type = D3DLIGHT_POINT;
   dev->SetLight(5, &light);
 
-  D3DPRESENT_PARAMETERS pp = WindowedParams(640, 480);
+  D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(640, 480, nullptr);
   ASSERT_EQ(dev->Reset(&pp), D3D_OK);
 
   DWORD v = 0;
@@ -463,7 +448,7 @@ TEST_F(SoftDevice, InjectedDeviceLossAndRecovery) {
   D3D9SoftLoseDevice(dev, 2);
   EXPECT_EQ(dev->TestCooperativeLevel(), D3DERR_DEVICELOST);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
-  D3DPRESENT_PARAMETERS pp = WindowedParams(320, 240);
+  D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(320, 240, nullptr);
   EXPECT_EQ(dev->Reset(&pp), D3DERR_DEVICELOST);  // still lost: cannot reset yet
   EXPECT_EQ(dev->TestCooperativeLevel(), D3DERR_DEVICELOST);
   EXPECT_EQ(dev->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
@@ -481,7 +466,7 @@ TEST_F(SoftDevice, InjectedDeviceLossAndRecovery) {
   back->Release();
   depth->Release();
   D3D9SoftFailResets(dev, 1);
-  D3DPRESENT_PARAMETERS bigger = WindowedParams(400, 300);
+  D3DPRESENT_PARAMETERS bigger = D3D9WindowedParameters(400, 300, nullptr);
   EXPECT_EQ(dev->Reset(&bigger), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
@@ -554,7 +539,7 @@ TEST_F(SoftDevice, FullProfile) {
 TEST_F(SoftDevice, MinimalProfile) {
   Close();
   d3d = D3D9SoftCreate(D3D9_CAPS_MINIMAL);
-  D3DPRESENT_PARAMETERS pp = WindowedParams(320, 240);
+  D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(320, 240, nullptr);
   EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev),
             D3DERR_INVALIDCALL);
   EXPECT_EQ(dev, nullptr);
@@ -781,7 +766,7 @@ TEST(SoftAdapter, FixedModesComeFirstAndFullScreenNeedsAListedMode) {
   EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, TRUE), D3D_OK);
   EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, TRUE), D3DERR_NOTAVAILABLE);
 
-  D3DPRESENT_PARAMETERS pp = WindowedParams(1024, 768);
+  D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(1024, 768, nullptr);
   pp.Windowed = FALSE;
   pp.SwapEffect = D3DSWAPEFFECT_FLIP;
   pp.FullScreen_RefreshRateInHz = 85;  // not offered
@@ -802,10 +787,10 @@ size_t Count2(IDirect3DDevice9* dev) { return D3D9SoftCount(dev, D3D9SOFT_PRESEN
 
 TEST(SoftAdapter, AdditionalSwapChainsPresentTheirOwnBackBuffer) {
   IDirect3D9* d3d = D3D9SoftCreate(D3D9_CAPS_FULL);
-  D3DPRESENT_PARAMETERS pp = WindowedParams(320, 240);
+  D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(320, 240, nullptr);
   IDirect3DDevice9* dev = nullptr;
   ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
-  D3DPRESENT_PARAMETERS extra = WindowedParams(64, 32);
+  D3DPRESENT_PARAMETERS extra = D3D9WindowedParameters(64, 32, nullptr);
   extra.EnableAutoDepthStencil = FALSE;
   IDirect3DSwapChain9* chain = nullptr;
   ASSERT_EQ(dev->CreateAdditionalSwapChain(&extra, &chain), D3D_OK);

@@ -5,10 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-// Back end named by MALL_D3D9_BACKEND; by default OpenGL when a context can
-// be had, else the software one.
-D3D9Backend* D3D9ChooseBackend() {
-  const char* name = std::getenv("MALL_D3D9_BACKEND");
+// The named back end; by default OpenGL when a context can be had, else the
+// software one.
+static D3D9Backend* ChooseBackend(const char* name) {
   if (name && std::strcmp(name, "software") == 0) return D3D9CreateSoftBackend();
   if (name && std::strcmp(name, "opengl") == 0) return D3D9CreateGLBackend();
   D3D9Backend* gl = D3D9CreateGLBackend();
@@ -17,9 +16,29 @@ D3D9Backend* D3D9ChooseBackend() {
 
 IDirect3D9* Direct3DCreate9(UINT SDKVersion) {
   if (SDKVersion != 31 && SDKVersion != 32) return nullptr;
-  D3D9Backend* backend = D3D9ChooseBackend();
+  return D3D9CreateOnBackend(std::getenv("MALL_D3D9_BACKEND"));
+}
+
+IDirect3D9* D3D9CreateOnBackend(const char* name) {
+  D3D9Backend* backend = ChooseBackend(name);
   if (!backend) return nullptr;
   return new D3D9Direct3D(backend);
+}
+
+D3DPRESENT_PARAMETERS D3D9WindowedParameters(UINT width, UINT height, HWND window) {
+  D3DPRESENT_PARAMETERS pp;
+  std::memset(&pp, 0, sizeof(pp));
+  pp.BackBufferWidth = width;
+  pp.BackBufferHeight = height;
+  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+  pp.BackBufferCount = 1;
+  pp.SwapEffect = D3DSWAPEFFECT_COPY;
+  pp.hDeviceWindow = window;
+  pp.Windowed = TRUE;
+  pp.EnableAutoDepthStencil = TRUE;
+  pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  return pp;
 }
 
 D3D9Direct3D::D3D9Direct3D(D3D9Backend* backend) : backend_(backend) {}

@@ -119,15 +119,7 @@ D3DMATERIAL9 WhiteMaterial() {
 
 IDirect3D9* OpenGLEntry() {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("MALL_D3D9_BACKEND", "opengl", 1);
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  unsetenv("MALL_D3D9_BACKEND");
-  D3DADAPTER_IDENTIFIER9 id;
-  if (d3d && (FAILED(d3d->GetAdapterIdentifier(0, 0, &id)) || std::string(id.Driver) != "opengl")) {
-    d3d->Release();
-    d3d = nullptr;
-  }
-  return d3d;
+  return D3D9CreateOnBackend("opengl");
 }
 
 // One device through the layer on the back end of `d3d` (which it owns).
@@ -135,17 +127,8 @@ class Device {
  public:
   explicit Device(IDirect3D9* d3d) : d3d_(d3d) {
     if (!d3d_) return;
-    D3DPRESENT_PARAMETERS pp;
-    std::memset(&pp, 0, sizeof(pp));
-    pp.BackBufferWidth = kW;
-    pp.BackBufferHeight = kH;
+    D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(kW, kH, nullptr);
     pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_COPY;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev_);
   }
   ~Device() {

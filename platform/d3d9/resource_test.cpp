@@ -14,13 +14,8 @@ class Resources : public ::testing::Test {
  protected:
   void SetUp() override {
     d3d = D3D9SoftCreate(D3D9_CAPS_FULL);
-    D3DPRESENT_PARAMETERS pp;
-    std::memset(&pp, 0, sizeof(pp));
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
+    D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(64, 64, nullptr);
     pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
     ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
   }
   void TearDown() override {

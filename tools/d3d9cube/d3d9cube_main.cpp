@@ -365,18 +365,8 @@ int Run(const Options& options) {
     std::fprintf(stderr, "d3d9cube: no Direct3D 9\n");
     return 1;
   }
-  D3DPRESENT_PARAMETERS pp;
-  std::memset(&pp, 0, sizeof(pp));
-  pp.BackBufferWidth = kWidth;
-  pp.BackBufferHeight = kHeight;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_COPY;
-  pp.hDeviceWindow = hwnd;
-  pp.Windowed = TRUE;
-  pp.EnableAutoDepthStencil = TRUE;
-  pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-  pp.PresentationInterval = options.frames ? D3DPRESENT_INTERVAL_IMMEDIATE : D3DPRESENT_INTERVAL_ONE;
+  D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(kWidth, kHeight, hwnd);
+  if (!options.frames) pp.PresentationInterval = D3DPRESENT_INTERVAL_ONE;
   IDirect3DDevice9* dev = nullptr;
   if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev))) {
     std::fprintf(stderr, "d3d9cube: cannot create the device\n");
