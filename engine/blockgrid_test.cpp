@@ -11,11 +11,6 @@
 
 namespace {
 
-class Named : public CFerroxBase {
-public:
-    explicit Named(const char* name) { SetName(name); }
-};
-
 // A grid of 10 x 10 cells of size 2 at the origin.
 class GridTest : public ::testing::Test {
 protected:

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,11 +34,6 @@ int KeepShops(CFerroxBase* occupant, int, int untiled)
     return untiled ? occupant != nullptr : occupant == nullptr;
 }
 
-class Named : public CFerroxBase {
-public:
-    explicit Named(const char* name) { SetName(name); }
-};
-
 class BlockMeshTest : public FerroxGraphicsTest {
 protected:
     std::string SaveText(CFerroxBlockMesh& mesh)
@@ -50,15 +43,12 @@ protected:
         EXPECT_EQ(0, file.Open(path.c_str(), 0));
         EXPECT_EQ(1, mesh.Save(&file, TileToText));
         file.Close();
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return ReadFile(path);
     }
     int LoadText(CFerroxBlockMesh& mesh, const std::string& text)
     {
         const std::string path = Path("load.txt");
-        std::ofstream(path, std::ios::binary) << text;
+        WriteFile(path, text);
         CFerroxFile file;
         EXPECT_EQ(0, file.Open(path.c_str(), 1));
         const int result = mesh.Load(&file, TileFromText, &gTiles[2]);

@@ -12,7 +12,7 @@
 #include "engine/spline.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/renderstate.h"
 #include "platform/d3d9/d3d9_soft.h"
 
@@ -25,32 +25,26 @@ struct DrawnVertex {
     GxReal v;
 };
 
-class NavDraw : public ::testing::Test {
+class NavDraw : public GxD3D9SoftwareTest {
 protected:
+    NavDraw() : GxD3D9SoftwareTest(320, 240) {}
+    void AttachPlugins() override { ASSERT_TRUE(GxSplinePluginAttach()); }
     void SetUp() override
     {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(320, 240);
-        ASSERT_NE(nullptr, window);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        ASSERT_TRUE(GxSplinePluginAttach());
-        ASSERT_TRUE(GxEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         device = GxD3D9Device();
         ASSERT_TRUE(SUCCEEDED(device->BeginScene()));
         D3D9SoftClearLog(device);
     }
     void TearDown() override
     {
-        for (GxRaster* raster : rasters) {
-            GxRasterDestroy(raster);
-        }
         if (device != nullptr) {
             device->EndScene();
         }
-        GxD3D9TestEngineShutdown();
-        DestroyWindow(window);
+        GxD3D9SoftwareTest::TearDown();
     }
 
     // The draws logged since the last call.
@@ -80,14 +74,7 @@ protected:
         return out;
     }
 
-    GxRaster* MakeTexture()
-    {
-        GxRaster* raster = GxRasterCreate(8, 8, 0, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-        if (raster != nullptr) {
-            rasters.push_back(raster);
-        }
-        return raster;
-    }
+    GxRaster* MakeTexture() { return Keep(GxRasterCreate(8, 8, 0, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888)); }
 
     static GxInt32 RenderState(GxInt32 state)
     {
@@ -96,9 +83,7 @@ protected:
         return static_cast<GxInt32>(value);
     }
 
-    HWND window = nullptr;
     IDirect3DDevice9* device = nullptr;
-    std::vector<GxRaster*> rasters;
 };
 
 TEST_F(NavDraw, DebugGridsAndLinesReachTheDeviceAsLineListsAndStrips)

@@ -1,8 +1,15 @@
 // Test fixture: the file fixture with the graphics core started on the test device and the spline plugin attached.
 #pragma once
 
+#include "engine/base.h"
 #include "engine/test_files_local.h"
 #include "gfx/core/spline.h"
+
+// A plain named object to occupy grid cells with.
+class Named : public CFerroxBase {
+public:
+    explicit Named(const char* name) { SetName(name); }
+};
 
 class FerroxGraphicsTest : public FerroxTestFiles {
 protected:

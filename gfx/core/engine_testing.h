@@ -235,3 +235,30 @@ inline std::vector<GxUInt8> GxTestCloseWriteStream(GxStream* stream)
     GxFree(memory.start);
     return bytes;
 }
+
+// A memory read stream over its own copy of some bytes, placed after the first header of a chunk type
+// when one is given; closed when it goes out of scope.
+struct GxTestReadStream {
+    std::vector<GxUInt8> bytes;
+    GxMemory memory = {nullptr, 0};
+    GxStream* stream = nullptr;
+    bool ready = false;
+
+    explicit GxTestReadStream(std::vector<GxUInt8> data, GxUInt32 chunkType = 0) : bytes(std::move(data))
+    {
+        memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
+        stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+        ready = stream != nullptr && (chunkType == 0 || GxStreamFindChunk(stream, chunkType, nullptr, nullptr));
+    }
+    ~GxTestReadStream()
+    {
+        if (stream != nullptr) {
+            GxStreamClose(stream, nullptr);
+        }
+    }
+    GxTestReadStream(const GxTestReadStream&) = delete;
+    GxTestReadStream& operator=(const GxTestReadStream&) = delete;
+
+    // The stream, or null when it could not be opened or the chunk was not found.
+    GxStream* Get() const { return ready ? stream : nullptr; }
+};

@@ -10,24 +10,15 @@
 
 namespace {
 
-GxError TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error;
-}
-
 class SplineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int window = 0;
         GxTestDeviceInstall();
         ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         ASSERT_TRUE(GxSplinePluginAttach());
-        ASSERT_TRUE(GxEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
-        TakeError();
+        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        GxTestTakeError();
     }
     void TearDown() override { GxTestEngineShutdown(); }
 
@@ -144,7 +135,7 @@ TEST_F(SplineTest, FrameFollowsThePathAndItsFlagsDescribeTheRowsWritten)
     ExpectNear(Position(spline, 0.125f), Position(spline, 0.25f, gxSPLINEPATHEASED));
     ExpectNear(Position(spline, 0.5f), Position(spline, 0.5f, gxSPLINEPATHEASED));
     EXPECT_FLOAT_EQ(-1.0f, GxSplineFindMatrix(spline, 12, 0.5f, &up, &m));
-    GxError error = TakeError();
+    GxError error = GxTestTakeError();
     EXPECT_EQ(static_cast<GxInt32>(gxPLUGINSPLINE), error.pluginID);
     EXPECT_EQ(gxERRSPLINETYPE, error.errorCode);
     GxSplineDestroy(spline);
@@ -168,9 +159,9 @@ TEST_F(SplineTest, ControlPointsAreBoundedAndRecomputeTheCurve)
     ExpectNear(points[4], p);
     const GxV3d moved = {10, 20, 30};
     EXPECT_EQ(nullptr, GxSplineSetControlPoint(spline, 5, &moved));
-    EXPECT_EQ(gxERRINVALIDENUM, TakeError().errorCode);
+    EXPECT_EQ(gxERRINVALIDENUM, GxTestTakeErrorCode());
     EXPECT_EQ(nullptr, GxSplineGetControlPoint(spline, -1, &p));
-    EXPECT_EQ(gxERRINVALIDENUM, TakeError().errorCode);
+    EXPECT_EQ(gxERRINVALIDENUM, GxTestTakeErrorCode());
     ExpectNear(points[4], Position(spline, 1.0f));
     ASSERT_EQ(spline, GxSplineSetControlPoint(spline, 2, &moved));
     ExpectNear(moved, Position(spline, 0.5f));
@@ -181,11 +172,11 @@ TEST_F(SplineTest, CreationRefusesBadTypesAndTooFewPoints)
 {
     const std::vector<GxV3d> points = Wiggle(4);
     EXPECT_EQ(nullptr, GxSplineCreate(4, 3, points.data()));
-    GxError error = TakeError();
+    GxError error = GxTestTakeError();
     EXPECT_EQ(static_cast<GxInt32>(gxPLUGINSPLINE), error.pluginID);
     EXPECT_EQ(gxERRSPLINETYPE, error.errorCode);
     EXPECT_EQ(nullptr, GxSplineCreate(3, gxSPLINEOPEN, points.data()));
-    EXPECT_EQ(gxERRNULLARG, TakeError().errorCode);
+    EXPECT_EQ(gxERRNULLARG, GxTestTakeErrorCode());
     EXPECT_EQ(nullptr, GxSplineCreate(0, gxSPLINECLOSED, points.data()));
     EXPECT_EQ(nullptr, GxSplineCreate(-4, gxSPLINEOPEN, points.data()));
     EXPECT_EQ(nullptr, GxSplineCreate(4, gxSPLINEOPEN, nullptr));

@@ -73,19 +73,6 @@ bool DictionaryBodySize(const GxTexDictionary* dictionary, GxUInt32* size)
     return true;
 }
 
-bool ReadStructWord(GxStream* stream, GxUInt32* word)
-{
-    GxUInt32 length = 0;
-    if (!GxStreamFindChunk(stream, gxID_STRUCT, &length, nullptr)) {
-        return false;
-    }
-    if (length != kStructSize || GxStreamReadInt32(stream, word, sizeof(*word)) == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
-        return false;
-    }
-    return true;
-}
-
 // ---- images dictionary ----
 
 // The images of one stored texture and the raster they become.
@@ -145,21 +132,6 @@ bool ReadLevelImages(GxStream* stream, StoredLevels* levels)
     return true;
 }
 
-bool FindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
-                      GxInt32* format)
-{
-    GxRaster scratch;
-    std::memset(&scratch, 0, sizeof(scratch));
-    if (!GxEngineStandardCall(gxSTANDARDIMAGEFINDRASTERFORMAT, &scratch, image, flags)) {
-        return false;
-    }
-    *width = scratch.width;
-    *height = scratch.height;
-    *depth = scratch.depth;
-    *format = (static_cast<GxInt32>(scratch.format) << 8) | scratch.type;
-    return true;
-}
-
 // A raster the device scaled: palettised choices become true colour, and every level image is resampled.
 GxRaster* FitLevelsToRaster(GxRaster* raster, GxInt32 foundDepth, GxInt32 rasterFlags, StoredLevels* levels)
 {
@@ -199,10 +171,7 @@ bool WriteRasterLevels(GxRaster* raster, StoredLevels* levels)
         if (GxRasterLock(raster, static_cast<GxUInt8>(i), gxRASTERLOCKWRITE) == nullptr) {
             return false;
         }
-        const bool filled = GxEngineStandardCall(gxSTANDARDRASTERSETIMAGE, raster, levels->images[i], 0) != 0;
-        if (filled && (levels->images[i]->flags & gxIMAGEGAMMASET)) {
-            raster->privateFlags |= gxRASTERGAMMACORRECTED;
-        }
+        const bool filled = GxTextureRasterFromImage(raster, levels->images[i]) != nullptr;
         GxRasterUnlock(raster);
         if (!filled) {
             return false;
@@ -224,7 +193,7 @@ GxRaster* BuildRaster(StoredLevels* levels, GxUInt32 filter)
     }
     GxInt32 width = 0, height = 0, depth = 0, format = 0;
     GxRaster* raster = nullptr;
-    if (FindRasterFormat(levels->images[0], rasterFlags, &width, &height, &depth, &format)) {
+    if (GxTextureFindRasterFormat(levels->images[0], rasterFlags, &width, &height, &depth, &format)) {
         raster = GxRasterCreate(width, height, depth, format | rasterFlags);
     }
     if (raster != nullptr &&
@@ -309,7 +278,7 @@ GxTexture* ReadTextureHeader(GxStream* stream)
     GxUInt32 flags = 0;
     GxChar name[kStreamNameSize];
     GxChar mask[kStreamNameSize];
-    if (!GxStreamFindChunk(stream, gxID_TEXTURE, &length, nullptr) || !ReadStructWord(stream, &flags) ||
+    if (!GxStreamFindChunk(stream, gxID_TEXTURE, &length, nullptr) || !GxTextureReadStructWord(stream, &flags) ||
         !GxStringStreamRead(name, stream, kStreamNameSize) || !GxStringStreamRead(mask, stream, kStreamNameSize)) {
         return nullptr;
     }
@@ -365,6 +334,19 @@ bool ReadChunkTexture(GxStream* stream)
 }
 
 }  // namespace
+
+bool GxTextureReadStructWord(GxStream* stream, GxUInt32* word)
+{
+    GxUInt32 length = 0;
+    if (!GxStreamFindChunk(stream, gxID_STRUCT, &length, nullptr)) {
+        return false;
+    }
+    if (length != kStructSize || GxStreamReadInt32(stream, word, sizeof(*word)) == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return false;
+    }
+    return true;
+}
 
 // ---- dictionaries ----
 
@@ -595,7 +577,7 @@ GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream)
         return nullptr;
     }
     GxUInt32 word = 0;
-    if (!ReadStructWord(stream, &word)) {
+    if (!GxTextureReadStructWord(stream, &word)) {
         return nullptr;
     }
     const GxInt32 count = static_cast<GxInt32>(word & 0xFFFF);

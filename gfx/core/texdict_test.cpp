@@ -11,37 +11,22 @@ using Bytes = std::vector<GxUInt8>;
 Bytes WriteDictionary(const GxTexDictionary* dictionary)
 {
     GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
-    GxMemory memory = {nullptr, 0};
-    const bool ok = stream && GxTexDictionaryStreamWrite(dictionary, stream);
-    GxStreamClose(stream, &memory);
-    Bytes bytes;
-    if (ok) {
-        bytes.assign(memory.start, memory.start + memory.length);
-    }
-    GxFree(memory.start);
-    return bytes;
+    const bool ok = GxTexDictionaryStreamWrite(dictionary, stream) != nullptr;
+    Bytes bytes = GxTestCloseWriteStream(stream);
+    return ok ? bytes : Bytes();
 }
 
 // Reads a whole dictionary chunk (header included) from bytes.
 GxTexDictionary* ReadDictionary(Bytes bytes)
 {
-    GxMemory memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    GxTexDictionary* dictionary = nullptr;
-    if (stream && GxStreamFindChunk(stream, gxID_TEXDICTIONARY, nullptr, nullptr)) {
-        dictionary = GxTexDictionaryStreamRead(stream);
-    }
-    GxStreamClose(stream, nullptr);
-    return dictionary;
+    GxTestReadStream in(std::move(bytes), gxID_TEXDICTIONARY);
+    return in.Get() ? GxTexDictionaryStreamRead(in.Get()) : nullptr;
 }
 
 GxTOC* ReadTOC(Bytes bytes)
 {
-    GxMemory memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    GxTOC* toc = stream ? GxTOCStreamRead(stream) : nullptr;
-    GxStreamClose(stream, nullptr);
-    return toc;
+    GxTestReadStream in(std::move(bytes));
+    return in.Get() ? GxTOCStreamRead(in.Get()) : nullptr;
 }
 
 void PutWord(Bytes* bytes, GxUInt32 value)
@@ -143,7 +128,7 @@ TEST_F(TexDictionary, NativeRoundTripAndEveryTruncation)
         ASSERT_EQ(gxTextureTestCounts.textures, 0) << cut;
         ASSERT_EQ(gxTextureTestCounts.rasters, 0) << cut;
     }
-    TakeError();
+    GxTestTakeErrorCode();
 }
 
 TEST_F(TexDictionary, EmptyDictionariesAndDeviceIdentifiers)
@@ -165,9 +150,9 @@ TEST_F(TexDictionary, EmptyDictionariesAndDeviceIdentifiers)
     EXPECT_NE(read, nullptr);
     GxTexDictionaryDestroy(read);
     bytes[26] = 7;
-    TakeError();
+    GxTestTakeErrorCode();
     EXPECT_EQ(ReadDictionary(bytes), nullptr);
-    EXPECT_EQ(TakeError(), gxERRNOERROR);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
     // A struct of other than 4 bytes is refused.
     bytes[16] = 8;
     EXPECT_EQ(ReadDictionary(bytes), nullptr);

@@ -29,50 +29,6 @@ GxInt32 textureModuleOffset = -1;
 GxInt32 textureModuleInstances = 0;
 GxTexDictionary* defaultDictionary = nullptr;
 
-GxBool Standard(GxInt32 index, void* out, void* inOut, GxInt32 in)
-{
-    return GxEngineStandardCall(index, out, inOut, in);
-}
-
-// ---- image and raster exchange through the device ----
-
-GxRaster* RasterFromImage(GxRaster* raster, GxImage* image)
-{
-    if (!Standard(gxSTANDARDRASTERSETIMAGE, raster, image, 0)) {
-        return nullptr;
-    }
-    if (image->flags & gxIMAGEGAMMASET) {
-        raster->privateFlags |= gxRASTERGAMMACORRECTED;
-    }
-    return raster;
-}
-
-GxImage* ImageFromRaster(GxImage* image, GxRaster* raster)
-{
-    if (!Standard(gxSTANDARDIMAGEGETRASTER, image, raster, 0)) {
-        return nullptr;
-    }
-    if (raster->privateFlags & gxRASTERGAMMACORRECTED) {
-        image->flags |= gxIMAGEGAMMASET;
-    }
-    return image;
-}
-
-bool FindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
-                      GxInt32* format)
-{
-    GxRaster scratch;
-    std::memset(&scratch, 0, sizeof(scratch));
-    if (!Standard(gxSTANDARDIMAGEFINDRASTERFORMAT, &scratch, image, flags)) {
-        return false;
-    }
-    *width = scratch.width;
-    *height = scratch.height;
-    *depth = scratch.depth;
-    *format = (static_cast<GxInt32>(scratch.format) << 8) | scratch.type;
-    return true;
-}
-
 GxImage* NewImage(GxInt32 width, GxInt32 height, GxInt32 depth)
 {
     GxImage* image = GxImageCreate(width, height, depth);
@@ -255,7 +211,7 @@ GxTexture* ReadSingle(GxTextureModuleBlock* block, const GxChar* name, const GxC
         GxRasterDestroy(raster);
         return nullptr;
     }
-    const bool filled = GammaCorrect(image) && RasterFromImage(raster, image) != nullptr;
+    const bool filled = GammaCorrect(image) && GxTextureRasterFromImage(raster, image) != nullptr;
     GxImageDestroy(image);
     if (!filled) {
         GxRasterDestroy(raster);
@@ -299,7 +255,7 @@ bool WriteLevels(GxRaster* raster, GxImage** images, GxInt32 levels, const GxIma
 {
     for (GxInt32 level = 0; level < levels; level++) {
         if (GxRasterLock(raster, static_cast<GxUInt8>(level), kLockWriteNoFetch) != nullptr) {
-            const bool filled = RasterFromImage(raster, images[level]) != nullptr;
+            const bool filled = GxTextureRasterFromImage(raster, images[level]) != nullptr;
             GxRasterUnlock(raster);
             if (!filled) {
                 return false;
@@ -353,7 +309,7 @@ GxImage* BaseImage(GxRaster* raster, GxImage* image)
 {
     if (image == nullptr) {
         GxImage* base = NewImage(raster->width, raster->height, 32);
-        if (base != nullptr && ImageFromRaster(base, raster) == nullptr) {
+        if (base != nullptr && GxTextureImageFromRaster(base, raster) == nullptr) {
             GxImageDestroy(base);
             return nullptr;
         }
@@ -393,16 +349,7 @@ bool GenerateLevels(GxRaster* raster, GxImage* given, GxImage** images, GxInt32 
 
 bool ReadFlags(GxStream* stream, GxUInt32* flags)
 {
-    GxUInt32 length = 0;
-    if (!GxStreamFindChunk(stream, gxID_STRUCT, &length, nullptr)) {
-        return false;
-    }
-    if (length != kStructSize) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
-        return false;
-    }
-    if (GxStreamReadInt32(stream, flags, sizeof(*flags)) == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+    if (!GxTextureReadStructWord(stream, flags)) {
         return false;
     }
     if ((*flags & 0xF000) == 0) {
@@ -481,6 +428,45 @@ void* TextureModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
 }
 
 }  // namespace
+
+// ---- image and raster exchange through the device ----
+
+GxRaster* GxTextureRasterFromImage(GxRaster* raster, GxImage* image)
+{
+    if (!GxEngineStandardCall(gxSTANDARDRASTERSETIMAGE, raster, image, 0)) {
+        return nullptr;
+    }
+    if (image->flags & gxIMAGEGAMMASET) {
+        raster->privateFlags |= gxRASTERGAMMACORRECTED;
+    }
+    return raster;
+}
+
+GxImage* GxTextureImageFromRaster(GxImage* image, GxRaster* raster)
+{
+    if (!GxEngineStandardCall(gxSTANDARDIMAGEGETRASTER, image, raster, 0)) {
+        return nullptr;
+    }
+    if (raster->privateFlags & gxRASTERGAMMACORRECTED) {
+        image->flags |= gxIMAGEGAMMASET;
+    }
+    return image;
+}
+
+bool GxTextureFindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
+                               GxInt32* format)
+{
+    GxRaster scratch;
+    std::memset(&scratch, 0, sizeof(scratch));
+    if (!GxEngineStandardCall(gxSTANDARDIMAGEFINDRASTERFORMAT, &scratch, image, flags)) {
+        return false;
+    }
+    *width = scratch.width;
+    *height = scratch.height;
+    *depth = scratch.depth;
+    *format = (static_cast<GxInt32>(scratch.format) << 8) | scratch.type;
+    return true;
+}
 
 const GxCoreModule gxTextureModule = {0x408, sizeof(GxTextureModuleBlock), TextureModuleOpen, TextureModuleClose};
 
@@ -635,7 +621,7 @@ GxTexture* GxTextureSetRaster(GxTexture* texture, GxRaster* raster)
         texture->raster = nullptr;
         return texture;
     }
-    return Standard(gxSTANDARDTEXTURESETRASTER, texture, raster, 0) ? texture : nullptr;
+    return GxEngineStandardCall(gxSTANDARDTEXTURESETRASTER, texture, raster, 0) ? texture : nullptr;
 }
 
 GxTexture* GxTextureSetFilterMode(GxTexture* texture, GxUInt8 filter)
@@ -856,7 +842,7 @@ GxTexture* GxTextureReadMipmapped(const GxChar* name, const GxChar* maskName)
     }
     GxRGBA palette[256];
     bool filled = (!Palettised(raster) || GxTextureImagesMakePalette(palette, nullptr, &image, 1, PaletteDepth(raster))) &&
-                  GammaCorrect(image) && RasterFromImage(raster, image) != nullptr;
+                  GammaCorrect(image) && GxTextureRasterFromImage(raster, image) != nullptr;
     GxImageDestroy(image);
     if (!filled) {
         GxRasterDestroy(raster);
@@ -889,7 +875,7 @@ GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName,
         return nullptr;
     }
     if (*width == 0 || *height == 0) {
-        if (!FindRasterFormat(image, rasterFlags, width, height, depth, format)) {
+        if (!GxTextureFindRasterFormat(image, rasterFlags, width, height, depth, format)) {
             GxImageDestroy(image);
             GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
             return nullptr;

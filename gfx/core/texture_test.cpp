@@ -12,11 +12,6 @@ constexpr GxRGBA kGreen = {10, 200, 20, 255};
 constexpr GxRGBA kBlue = {10, 20, 200, 255};
 constexpr GxRGBA kWhite = {250, 250, 250, 255};
 
-bool Same(GxRGBA a, GxRGBA b)
-{
-    return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
-}
-
 using TextureRead = GxTextureTest;
 
 TEST_F(TextureRead, ByNameAlongTheImagePathWithMask)
@@ -59,7 +54,7 @@ TEST_F(TextureRead, ByNameAlongTheImagePathWithMask)
 TEST_F(TextureRead, MissingFilesFailCleanly)
 {
     EXPECT_EQ(GxTextureRead("nothing", nullptr), nullptr);
-    EXPECT_EQ(TakeError(), gxERRTEXTUREUNKNOWN);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRTEXTUREUNKNOWN);
     // A missing mask fails the whole read.
     ASSERT_TRUE(WriteSolidPng("solo.png", 2, 2, kRed));
     EXPECT_EQ(GxTextureRead("solo", "solom"), nullptr);
@@ -104,10 +99,10 @@ TEST_F(TextureRead, MipmappedReadTakesEachLevelFromItsOwnFile)
     GxRaster* raster = texture->raster;
     EXPECT_TRUE(GxRasterGetFormat(raster) & gxRASTERFORMATMIPMAP);
     ASSERT_EQ(GxRasterGetNumLevels(raster), 4);
-    EXPECT_TRUE(Same(Pixel(raster, 0, 7, 7), kRed));
-    EXPECT_TRUE(Same(Pixel(raster, 1, 3, 3), kGreen));
-    EXPECT_TRUE(Same(Pixel(raster, 2, 1, 1), kBlue));
-    EXPECT_TRUE(Same(Pixel(raster, 3, 0, 0), kWhite));
+    EXPECT_TRUE(GxTestSameRGBA(Pixel(raster, 0, 7, 7), kRed));
+    EXPECT_TRUE(GxTestSameRGBA(Pixel(raster, 1, 3, 3), kGreen));
+    EXPECT_TRUE(GxTestSameRGBA(Pixel(raster, 2, 1, 1), kBlue));
+    EXPECT_TRUE(GxTestSameRGBA(Pixel(raster, 3, 0, 0), kWhite));
     GxTextureDestroy(texture);
 
     // A level file missing: nothing is left behind.
@@ -191,27 +186,15 @@ using TextureChunk = GxTextureTest;
 std::vector<GxUInt8> Written(const GxTexture* texture)
 {
     GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
-    GxMemory memory = {nullptr, 0};
-    const bool ok = stream && GxTextureStreamWrite(texture, stream);
-    GxStreamClose(stream, &memory);
-    std::vector<GxUInt8> bytes;
-    if (ok) {
-        bytes.assign(memory.start, memory.start + memory.length);
-    }
-    GxFree(memory.start);
-    return bytes;
+    const bool ok = GxTextureStreamWrite(texture, stream) != nullptr;
+    std::vector<GxUInt8> bytes = GxTestCloseWriteStream(stream);
+    return ok ? bytes : std::vector<GxUInt8>();
 }
 
 GxTexture* ReadBack(std::vector<GxUInt8> bytes)
 {
-    GxMemory memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    GxTexture* texture = nullptr;
-    if (stream && GxStreamFindChunk(stream, gxID_TEXTURE, nullptr, nullptr)) {
-        texture = GxTextureStreamRead(stream);
-    }
-    GxStreamClose(stream, nullptr);
-    return texture;
+    GxTestReadStream in(std::move(bytes), gxID_TEXTURE);
+    return in.Get() ? GxTextureStreamRead(in.Get()) : nullptr;
 }
 
 // A texture chunk written by hand: flags word, name and mask, empty extension.
@@ -227,11 +210,7 @@ std::vector<GxUInt8> HandChunk(GxUInt32 flags, const char* name, GxUInt32 struct
     GxStringStreamWrite(name, stream);
     GxStringStreamWrite("", stream);
     GxStreamWriteChunkHeader(stream, gxID_EXTENSION, 0, gxLIBRARYVERSION, gxLIBRARYBUILD);
-    GxMemory memory = {nullptr, 0};
-    GxStreamClose(stream, &memory);
-    std::vector<GxUInt8> bytes(memory.start, memory.start + memory.length);
-    GxFree(memory.start);
-    return bytes;
+    return GxTestCloseWriteStream(stream);
 }
 
 TEST_F(TextureChunk, ExistingTextureIsFoundAndCounted)

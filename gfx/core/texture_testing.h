@@ -8,14 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/core/win32fs.h"
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "tools/content/png_writer.h"
 
 // Live textures and rasters, counted by extensions registered for the tests; each texture also carries
@@ -56,17 +54,11 @@ inline GxStream* GxTextureTestExtRead(GxStream* stream, GxInt32 length, void* ob
     return length == 4 ? GxStreamReadInt32(stream, static_cast<char*>(object) + offset, 4) : nullptr;
 }
 
-// The engine started on the software device with a Win32 file system and the PNG reader.
-class GxTextureTest : public ::testing::Test {
+// The engine started on the software device with the counting plugins, a Win32 file system and the PNG reader.
+class GxTextureTest : public GxD3D9SoftwareTest {
 protected:
-    void SetUp() override
+    void AttachPlugins() override
     {
-        gxTextureTestCounts = GxTextureTestCounts();
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(64, 64);
-        ASSERT_NE(window, nullptr);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         gxTextureTestCounts.textureExtOffset =
             GxTextureRegisterPlugin(4, gxTEXTURETESTPLUGIN, GxTextureTestConstruct, GxTextureTestDestruct, nullptr);
         ASSERT_GE(gxTextureTestCounts.textureExtOffset, 0);
@@ -74,31 +66,26 @@ protected:
                                       GxTextureTestExtSize);
         ASSERT_GE(GxRasterRegisterPlugin(0, gxRASTERTESTPLUGIN, GxRasterTestConstruct, GxRasterTestDestruct, nullptr),
                   0);
-        ASSERT_TRUE(GxEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
-        ASSERT_TRUE(GxFileSystemManagerOpen(2));
-        GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-        ASSERT_TRUE(fs != nullptr && GxFileSystemRegister(fs));
-        GxFileSystemManagerSetDefault(fs);
+    }
+    void SetUp() override
+    {
+        gxTextureTestCounts = GxTextureTestCounts();
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        ASSERT_TRUE(GxTestFileSystemOpen());
         ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
         directory = std::string("texture_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::create_directories(directory);
         ASSERT_NE(GxImageSetPath((directory + "/").c_str()), nullptr);
-        TakeError();
+        GxTestTakeErrorCode();
     }
     void TearDown() override
     {
         GxFileSystemManagerClose();
-        GxD3D9TestEngineShutdown();
-        DestroyWindow(window);
+        GxD3D9SoftwareTest::TearDown();
         std::filesystem::remove_all(directory);
-    }
-
-    static GxInt32 TakeError()
-    {
-        GxError error;
-        GxErrorGet(&error);
-        return error.errorCode;
     }
 
     // A PNG of one colour per pixel (R, G, B, A) in the test's directory.
@@ -161,6 +148,5 @@ protected:
         return raster;
     }
 
-    HWND window = nullptr;
     std::string directory;
 };

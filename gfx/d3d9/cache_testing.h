@@ -37,16 +37,7 @@ protected:
         d3d = D3D9SoftCreate(profile);
         ASSERT_NE(d3d, nullptr);
         ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &gxD3D9State.caps), D3D_OK);
-        present = {};
-        present.BackBufferWidth = 64;
-        present.BackBufferHeight = 48;
-        present.BackBufferFormat = D3DFMT_X8R8G8B8;
-        present.BackBufferCount = 1;
-        present.SwapEffect = D3DSWAPEFFECT_COPY;
-        present.hDeviceWindow = window;
-        present.Windowed = TRUE;
-        present.EnableAutoDepthStencil = TRUE;
-        present.AutoDepthStencilFormat = D3DFMT_D24S8;
+        present = D3D9WindowedParameters(64, 48, window);
         const bool hardware = (gxD3D9State.caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
         const DWORD behaviour = hardware ? D3DCREATE_HARDWARE_VERTEXPROCESSING : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
         ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, behaviour, &present, &device), D3D_OK);

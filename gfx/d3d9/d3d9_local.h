@@ -203,5 +203,9 @@ void GxD3D9Im3DClose(void);
 // Direct3D type of a primitive code (0 when unknown) and the primitives that n vertices or indexes make.
 D3DPRIMITIVETYPE GxD3D9PrimitiveType(GxInt32 primType);
 UINT GxD3D9PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n);
+// Writes count indexes into a ring index buffer of capacity entries at *position, or from its start with a
+// discard when they do not fit there (*position then becomes 0). The caller moves *position on after drawing.
+HRESULT GxD3D9WriteIndexRing(IDirect3DIndexBuffer9* buffer, GxUInt32 capacity, GxUInt32* position,
+                             const GxUInt16* indexes, GxUInt32 count);
 // Stage 0 modulates the bound texture by the vertex colour, or takes the vertex colour alone without a texture.
 void GxD3D9SetStage0VertexColour(void);

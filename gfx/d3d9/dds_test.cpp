@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,9 +12,8 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/dds.h"
-#include "gfx/core/win32fs.h"
 #include "gfx/d3d9/raster.h"
 #include "platform/d3d9/d3d9_soft.h"
 #include "tools/content/dds_writer.h"
@@ -45,13 +43,6 @@ void ColourBlock(GxUInt8* out, GxUInt16 c0, GxUInt16 c1, const GxUInt8 rows[4])
 
 // Rows whose texel x uses index x.
 const GxUInt8 kIndexByColumn[4] = {0xE4, 0xE4, 0xE4, 0xE4};
-
-GxInt32 LastError()
-{
-    GxError e;
-    GxErrorGet(&e);
-    return e.errorCode;
-}
 
 }  // namespace
 
@@ -127,54 +118,24 @@ TEST(DXTDecode, DXT5AlphaTables)
 
 namespace {
 
-class DDSRead : public ::testing::Test {
+class DDSRead : public GxD3D9SoftwareTest {
 protected:
-    void SetUp() override
-    {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(64, 64);
-        ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
-        LastError();
-    }
-    void TearDown() override
-    {
-        for (GxRaster* raster : rasters) {
-            GxRasterDestroy(raster);
-        }
-        GxD3D9TestEngineShutdown();
-        DestroyWindow(window);
-    }
     static void Refuse(D3DFORMAT format) { D3D9SoftRefuseFormat(gxD3D9State.d3d, format, true); }
     // Reads a file image through a memory stream; the raster is destroyed at the end of the test.
     GxRaster* Read(const std::vector<uint8_t>& bytes)
     {
-        GxMemory memory = {const_cast<GxUInt8*>(bytes.data()), static_cast<GxUInt32>(bytes.size())};
-        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-        EXPECT_NE(stream, nullptr);
-        if (!stream) {
-            return nullptr;
-        }
-        GxRaster* raster = GxD3D9RasterReadDDS(stream);
-        GxStreamClose(stream, nullptr);
-        if (raster) {
-            rasters.push_back(raster);
-        }
-        return raster;
+        GxTestReadStream in(bytes);
+        EXPECT_NE(in.Get(), nullptr);
+        return Keep(in.Get() ? GxD3D9RasterReadDDS(in.Get()) : nullptr);
     }
     // Every shorter prefix of a good file is refused, and nothing is left behind.
     void ExpectEveryTruncationRefused(const std::vector<uint8_t>& bytes)
     {
         for (size_t n = 0; n < bytes.size(); n++) {
-            std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(n));
-            GxMemory memory = {cut.empty() ? nullptr : cut.data(), static_cast<GxUInt32>(n)};
-            GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-            ASSERT_NE(stream, nullptr);
-            GxRaster* raster = GxD3D9RasterReadDDS(stream);
-            GxStreamClose(stream, nullptr);
-            ASSERT_EQ(raster, nullptr) << "prefix of " << n << " bytes was read";
-            LastError();
+            GxTestReadStream in(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(n)));
+            ASSERT_NE(in.Get(), nullptr);
+            ASSERT_EQ(GxD3D9RasterReadDDS(in.Get()), nullptr) << "prefix of " << n << " bytes was read";
+            GxTestTakeError();
         }
     }
     static std::vector<GxUInt8> Image32(GxRaster* raster)
@@ -205,8 +166,6 @@ protected:
     }
     static GxInt32 Nibble(GxRaster* raster) { return GxRasterGetFormat(raster) & gxRASTERFORMATPIXELFORMATMASK; }
 
-    HWND window = nullptr;
-    std::vector<GxRaster*> rasters;
 };
 
 std::vector<GxUInt8> Gradient(int w, int h, bool alpha)
@@ -422,9 +381,9 @@ TEST_F(DDSRead, BadFilesAreRefused)
     ContentDds unknown = good;
     unknown.pixelFlags = 0x40;
     unknown.redMask = 0x123;
-    LastError();
+    GxTestTakeErrorCode();
     EXPECT_EQ(Read(ContentDdsBytes(unknown)), nullptr);
-    EXPECT_EQ(LastError(), gxERRUNSUPPORTED);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRUNSUPPORTED);
 
     // Codes beyond the format table, or without a rule, are unsupported.
     ContentDds far = good;
@@ -441,9 +400,9 @@ TEST_F(DDSRead, BadFilesAreRefused)
     empty.height = 0;
     EXPECT_EQ(Read(ContentDdsBytes(empty)), nullptr);
 
-    LastError();
+    GxTestTakeErrorCode();
     EXPECT_EQ(GxD3D9RasterReadDDS(nullptr), nullptr);
-    EXPECT_EQ(LastError(), gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 }
 
 TEST_F(DDSRead, EveryTruncationIsRefused)
@@ -475,16 +434,11 @@ protected:
     void SetUp() override
     {
         DDSRead::SetUp();
-        ASSERT_TRUE(GxFileSystemManagerOpen(2));
-        GxFileSystem* drive = GxWin32FileSystemCreate(4, "C:", "DDS");
-        ASSERT_NE(drive, nullptr);
-        ASSERT_TRUE(GxFileSystemRegister(drive));
-        GxFileSystemManagerSetDefault(drive);
+        ASSERT_TRUE(GxTestFileSystemOpen());
         dir = std::filesystem::temp_directory_path() / ("dds_test_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         std::filesystem::create_directories(dir / "sub");
-        const std::vector<uint8_t> bytes = ContentDdsBytes(DXTFile(1, 4, 4, Gradient(4, 4, false)));
-        std::ofstream(dir / "sub" / "wall.dds", std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(GxTestStoreFile((dir / "sub" / "wall.dds").string(),
+                                    ContentDdsBytes(DXTFile(1, 4, 4, Gradient(4, 4, false)))));
     }
     void TearDown() override
     {
@@ -514,8 +468,7 @@ TEST_F(DDSFind, NamesAlongTheSearchPath)
     ASSERT_NE(stream, nullptr);
     GxRaster* raster = GxD3D9RasterReadDDS(stream);
     GxStreamClose(stream, nullptr);
-    ASSERT_NE(raster, nullptr);
-    rasters.push_back(raster);
+    ASSERT_NE(Keep(raster), nullptr);
     GxFree(file);
     GxFree(name);
 
@@ -539,11 +492,11 @@ TEST_F(DDSFind, NamesAlongTheSearchPath)
 
     // Missing files and names longer than any path are a clear failure.
     EXPECT_EQ(GxD3D9TextureReadDDS("missing", nullptr), nullptr);
-    LastError();
+    GxTestTakeErrorCode();
     EXPECT_FALSE(GxD3D9DDSFindFile("missing", &file, &name));
-    EXPECT_EQ(LastError(), gxERRTEXTUREUNKNOWN);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRTEXTUREUNKNOWN);
     EXPECT_EQ(file, nullptr);
     const std::string longName(2000, 'x');
     EXPECT_FALSE(GxD3D9DDSFindFile(longName.c_str(), &file, &name));
-    EXPECT_EQ(LastError(), gxERRTEXTUREUNKNOWN);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRTEXTUREUNKNOWN);
 }

@@ -1,28 +1,21 @@
 // Tests of the driver's request handler: engine states, adapters, the mode list, refresh cap and present parameters.
 #include <gtest/gtest.h>
 
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {
 
-class D3D9Device : public ::testing::Test {
+class D3D9Device : public GxD3D9SoftwareTest {
 protected:
-    void SetUp() override
-    {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(320, 240);
-        ASSERT_NE(window, nullptr);
-    }
+    D3D9Device() : GxD3D9SoftwareTest(320, 240, false) {}
     void TearDown() override
     {
-        GxD3D9TestEngineShutdown();
+        GxD3D9SoftwareTest::TearDown();
         GxD3D9SetRefreshRate(0xFFFFFFFFu);
-        DestroyWindow(window);
     }
     bool Open() { return GxD3D9TestEngineOpen(&window); }
 
-    HWND window = nullptr;
     GxD3D9TestAdapter adapter;  // outlives the engine, which holds it while open
 };
 

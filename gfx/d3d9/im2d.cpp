@@ -303,18 +303,10 @@ GxBool GxD3D9Im2DRenderIndexedPrimitive(GxInt32 primType, void* vertices, GxInt3
     if (!im2D.indexBuffer || m > gxIM2DMAXINDICES) {
         return 0;
     }
-    DWORD flags = kAppendLock;
-    if (im2D.nextIndex + m > gxIM2DMAXINDICES) {
-        im2D.nextIndex = 0;
-        flags = kDiscardLock;
-    }
-    void* data = nullptr;
-    HRESULT result = im2D.indexBuffer->Lock(im2D.nextIndex * 2, m * 2, &data, flags);
-    if (FAILED(result) || !data) {
+    HRESULT result = GxD3D9WriteIndexRing(im2D.indexBuffer, gxIM2DMAXINDICES, &im2D.nextIndex, indices, m);
+    if (FAILED(result)) {
         return 0;
     }
-    memcpy(data, indices, m * sizeof(GxUInt16));
-    im2D.indexBuffer->Unlock();
     const SavedStates saved = SaveStates();
     GxD3D9Im2DSetupRender();
     GxD3D9SetIndices(im2D.indexBuffer);

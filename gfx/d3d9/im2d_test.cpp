@@ -7,7 +7,7 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/im2d.h"
 #include "gfx/d3d9/im3d.h"
 #include "gfx/d3d9/renderstate.h"
@@ -15,19 +15,20 @@
 
 namespace {
 
-class Im2D : public ::testing::TestWithParam<bool> {
+class Im2D : public GxD3D9SoftwareTest, public ::testing::WithParamInterface<bool> {
 protected:
+    Im2D() : GxD3D9SoftwareTest(320, 240) {}
     void SetUp() override
     {
-        GxD3D9TestUseBackend("software");
         // The minimal profile has no hardware transform, so the module makes its own buffer.
         if (GetParam()) {
             setenv("MALL_D3D9_PROFILE", "minimal", 1);
         }
-        window = GxD3D9TestWindow(320, 240);
-        const bool opened = GxD3D9TestEngineOpen(&window) && GxEngineStart();
+        GxD3D9SoftwareTest::SetUp();
         unsetenv("MALL_D3D9_PROFILE");
-        ASSERT_TRUE(opened);
+        if (HasFatalFailure()) {
+            return;
+        }
         device = GxD3D9Device();
         ASSERT_TRUE(SUCCEEDED(device->BeginScene()));
         for (GxInt32 i = 0; i < 64; i++) {
@@ -38,9 +39,10 @@ protected:
     void TearDown() override
     {
         gxD3D9State.currentCamera = nullptr;
-        device->EndScene();
-        GxD3D9TestEngineShutdown();
-        DestroyWindow(window);
+        if (device != nullptr) {
+            device->EndScene();
+        }
+        GxD3D9SoftwareTest::TearDown();
     }
     const D3D9SoftEvent* LastDraw() { return D3D9SoftLast(device, D3D9SOFT_DRAW); }
     size_t Draws() { return D3D9SoftCount(device, D3D9SOFT_DRAW); }
@@ -51,7 +53,6 @@ protected:
         return v;
     }
 
-    HWND window = nullptr;
     IDirect3DDevice9* device = nullptr;
     GxDevice record = {};
     std::vector<GxIm2DVertex> vertices;

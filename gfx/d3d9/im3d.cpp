@@ -129,6 +129,24 @@ UINT GxD3D9PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n)
     }
 }
 
+HRESULT GxD3D9WriteIndexRing(IDirect3DIndexBuffer9* buffer, GxUInt32 capacity, GxUInt32* position,
+                             const GxUInt16* indexes, GxUInt32 count)
+{
+    DWORD flags = D3DLOCK_NOOVERWRITE | D3DLOCK_NOSYSLOCK;
+    if (*position + count > capacity) {
+        *position = 0;
+        flags = D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK;
+    }
+    void* data = nullptr;
+    const HRESULT result = buffer->Lock(*position * 2, count * 2, &data, flags);
+    if (FAILED(result) || !data) {
+        return FAILED(result) ? result : D3DERR_INVALIDCALL;
+    }
+    memcpy(data, indexes, count * sizeof(GxUInt16));
+    buffer->Unlock();
+    return D3D_OK;
+}
+
 void GxD3D9SetStage0VertexColour(void)
 {
     if (GxD3D9GetTextureRaster(0)) {
@@ -294,8 +312,6 @@ namespace {
 constexpr UINT kIndexBufferBytes = 0x1FFFE;
 constexpr UINT kIndexBufferIndices = kIndexBufferBytes / 2;
 constexpr DWORD kIndexBufferUsage = D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC;
-constexpr DWORD kAppendLock = D3DLOCK_NOOVERWRITE | D3DLOCK_NOSYSLOCK;
-constexpr DWORD kDiscardLock = D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK;
 // Small indexed batches are cheaper drawn as copied vertices than through the index buffer.
 constexpr GxUInt32 kDeindexLimit = 8;
 
@@ -426,18 +442,11 @@ HRESULT DrawIndexed(IDirect3DDevice9* device, D3DPRIMITIVETYPE type, const GxIm3
     if (!buffer) {
         return D3DERR_INVALIDCALL;
     }
-    DWORD lockFlags = kAppendLock;
-    if (im3D.baseIndex + m > kIndexBufferIndices) {
-        im3D.baseIndex = 0;
-        lockFlags = kDiscardLock;
+    HRESULT result = GxD3D9WriteIndexRing(im3D.indexBuffer, kIndexBufferIndices, &im3D.baseIndex,
+                                          pool.render.indices, m);
+    if (FAILED(result)) {
+        return result;
     }
-    void* data = nullptr;
-    HRESULT result = im3D.indexBuffer->Lock(im3D.baseIndex * 2, m * 2, &data, lockFlags);
-    if (FAILED(result) || !data) {
-        return FAILED(result) ? result : D3DERR_INVALIDCALL;
-    }
-    memcpy(data, pool.render.indices, m * sizeof(GxImVertexIndex));
-    im3D.indexBuffer->Unlock();
     GxD3D9SetStreamSource(0, buffer, 0, stride);
     GxD3D9SetIndices(im3D.indexBuffer);
     GxD3D9RenderStateFlush();

@@ -4,21 +4,19 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/im3d.h"
 #include "gfx/d3d9/pipeline.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {
 
-class Im3D : public ::testing::Test {
+class Im3D : public GxD3D9SoftwareTest {
 protected:
+    Im3D() : GxD3D9SoftwareTest(320, 240) {}
     void SetUp() override
     {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(320, 240);
-        ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
+        GxD3D9SoftwareTest::SetUp();
         device = GxD3D9Device();
         ASSERT_TRUE(SUCCEEDED(device->BeginScene()));
         for (GxInt32 i = 0; i < 40; i++) {
@@ -29,25 +27,17 @@ protected:
             v.v = 1.0f;
             vertices.push_back(v);
         }
-        Error();
     }
     void TearDown() override
     {
         GxIm3DEnd();
-        device->EndScene();
-        GxD3D9TestEngineShutdown();
-        DestroyWindow(window);
+        if (device != nullptr) {
+            device->EndScene();
+        }
+        GxD3D9SoftwareTest::TearDown();
     }
     const D3D9SoftEvent* LastDraw() { return D3D9SoftLast(device, D3D9SOFT_DRAW); }
     size_t Draws() { return D3D9SoftCount(device, D3D9SOFT_DRAW); }
-    GxInt32 Error()
-    {
-        GxError error = {0, 0};
-        GxErrorGet(&error);
-        return error.errorCode;
-    }
-
-    HWND window = nullptr;
     IDirect3DDevice9* device = nullptr;
     std::vector<GxIm3DVertex> vertices;
 };
@@ -113,23 +103,23 @@ TEST_F(Im3D, EachPrimitiveTypeDrawsItsVertices)
 TEST_F(Im3D, CountsLimitsAndBadCalls)
 {
     EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPETRILIST));
-    EXPECT_EQ(Error(), gxERRIM3DNOTRANSFORM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DNOTRANSFORM);
     std::vector<GxIm3DVertex> many(65536);
     EXPECT_EQ(GxIm3DTransform(many.data(), 65536, nullptr, 0), nullptr);
-    EXPECT_EQ(Error(), gxERRIM3DTOOMANY);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DTOOMANY);
     EXPECT_EQ(GxIm3DTransform(many.data(), 65535, nullptr, 0), many.data());
     EXPECT_EQ(GxIm3DTransform(nullptr, 3, nullptr, 0), nullptr);
-    EXPECT_EQ(Error(), gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
     EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPELINELIST));  // a refused transform leaves no stale batch
-    EXPECT_EQ(Error(), gxERRIM3DNOTRANSFORM);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DNOTRANSFORM);
 
     ASSERT_TRUE(GxIm3DTransform(vertices.data(), 10, nullptr, 0));
     ASSERT_TRUE(GxIm3DRenderPrimitive(gxPRIMTYPETRILIST));
     EXPECT_EQ(LastDraw()->draw.primitiveCount, 3u);
     EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPEPOINTLIST));
-    EXPECT_EQ(Error(), gxERRIM3DPRIMTYPE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DPRIMTYPE);
     EXPECT_FALSE(GxIm3DRenderPrimitive(9));
-    EXPECT_EQ(Error(), gxERRIM3DPRIMTYPE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DPRIMTYPE);
 
     const GxImVertexIndex lines[5] = {0, 1, 2, 3, 4};
     ASSERT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPELINELIST, lines, 5));
@@ -143,7 +133,7 @@ TEST_F(Im3D, CountsLimitsAndBadCalls)
     const size_t before = Draws();
     const GxImVertexIndex bad[3] = {0, 10, 1};
     EXPECT_FALSE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPETRILIST, bad, 3));
-    EXPECT_EQ(Error(), gxERRIM3DBADINDEX);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DBADINDEX);
     EXPECT_EQ(Draws(), before);
 }
 
@@ -187,7 +177,7 @@ TEST_F(Im3D, PipelinesCanBeReplacedAndRestored)
     EXPECT_EQ(GxIm3DSetRenderPipeline(own, gxPRIMTYPETRILIST), own);
     EXPECT_EQ(GxIm3DSetRenderPipeline(nullptr, gxPRIMTYPETRILIST), standard);
     EXPECT_EQ(GxIm3DSetRenderPipeline(own, 0), nullptr);
-    EXPECT_EQ(Error(), gxERRIM3DPRIMTYPE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DPRIMTYPE);
     GxPipeline* transform = GxIm3DGetTransformPipeline();
     EXPECT_EQ(GxIm3DSetTransformPipeline(own), own);
     EXPECT_EQ(GxIm3DSetTransformPipeline(nullptr), transform);

@@ -52,26 +52,16 @@ protected:
     {
         GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
         const bool ok = GxD3D9NativeTextureWrite(stream, texture, 0);
-        GxMemory memory = {nullptr, 0};
-        GxStreamClose(stream, &memory);
-        Bytes bytes;
-        if (ok) {
-            bytes.assign(memory.start, memory.start + memory.length);
-        }
-        GxFree(memory.start);
-        return bytes;
+        Bytes bytes = GxTestCloseWriteStream(stream);
+        return ok ? bytes : Bytes();
     }
 
     static GxTexture* Read(Bytes bytes)
     {
-        GxMemory memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
-        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+        const GxInt32 size = static_cast<GxInt32>(bytes.size());
+        GxTestReadStream in(std::move(bytes));
         GxTexture* texture = nullptr;
-        if (!GxD3D9NativeTextureRead(stream, &texture, static_cast<GxInt32>(bytes.size()))) {
-            texture = nullptr;
-        }
-        GxStreamClose(stream, nullptr);
-        return texture;
+        return GxD3D9NativeTextureRead(in.Get(), &texture, size) ? texture : nullptr;
     }
 
     static GxInt32 NativeSize(GxTexture* texture)

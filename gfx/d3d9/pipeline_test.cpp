@@ -35,13 +35,6 @@ GxNodeDefinition MakeDefinition(const char* name, GxUInt32 outputs)
                             0, nullptr, nullptr, outputs, nullptr, 6, 0, 0};
 }
 
-GxError TakeError()
-{
-    GxError error = {0, 0};
-    GxErrorGet(&error);
-    return error;
-}
-
 class Pipeline : public ::testing::Test {
 protected:
     void SetUp() override
@@ -50,7 +43,7 @@ protected:
         trace.clear();
         kindOpens = kindCloses = nodeCloses = 0;
         failBody = 0;
-        TakeError();
+        GxTestTakeError();
     }
     void TearDown() override { GxTestEngineShutdown(); }
 
@@ -73,7 +66,7 @@ TEST_F(Pipeline, ModuleOpensOnceWithTheDefaultRenderStates)
     EXPECT_EQ(memcmp(copy, expected, sizeof(expected)), 0);
     EXPECT_EQ(memcmp(GxPipelineGetModuleBlock()->defaultRenderStates, expected, sizeof(expected)), 0);
     EXPECT_EQ(GxRenderStateVectorGetDefault(nullptr), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 }
 
 TEST_F(Pipeline, ChainRunsInOrderAndNodeFailureFailsTheRun)
@@ -81,7 +74,7 @@ TEST_F(Pipeline, ChainRunsInOrderAndNodeFailureFailsTheRun)
     GxPipeline* pipeline = GxPipelineCreate();
     ASSERT_NE(pipeline, nullptr);
     EXPECT_EQ(GxPipelineAddFragment(pipeline, nullptr, &a, nullptr), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRPIPELINENOTLOCKED);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINENOTLOCKED);
     ASSERT_EQ(GxPipelineLock(pipeline), pipeline);
     EXPECT_EQ(GxPipelineLock(pipeline), pipeline);
     GxUInt32 first = 99;
@@ -115,13 +108,13 @@ TEST_F(Pipeline, EditingFailuresAndEmptyPipelines)
 {
     EXPECT_EQ(GxPipelineLock(nullptr), nullptr);
     EXPECT_EQ(GxPipelineUnlock(nullptr), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRNULLARG);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
     GxPipeline* pipeline = GxPipelineCreate();
     EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRPIPELINENOTLOCKED);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINENOTLOCKED);
     // Executing a pipeline with no node fails instead of running a missing node.
     EXPECT_EQ(GxPipelineExecute(pipeline, nullptr, 1), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRPIPELINEEMPTY);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINEEMPTY);
     GxPipelineLock(pipeline);
     EXPECT_EQ(GxPipelineUnlock(pipeline), pipeline);
     EXPECT_EQ(kindOpens, 0);
@@ -132,11 +125,11 @@ TEST_F(Pipeline, EditingFailuresAndEmptyPipelines)
         ASSERT_NE(GxPipelineAddFragment(pipeline, nullptr, &many[i], nullptr), nullptr);
     }
     EXPECT_EQ(GxPipelineAddFragment(pipeline, nullptr, &a, &b, nullptr), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRPIPELINETOOMANYNODES);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINETOOMANYNODES);
     EXPECT_EQ(pipeline->nodeCount, 63u);
     GxNodeDefinition wide = MakeDefinition("W", 33);
     EXPECT_EQ(GxPipelineAddFragment(pipeline, nullptr, &wide, nullptr), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRPIPELINETOOMANYOUTPUTS);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINETOOMANYOUTPUTS);
     EXPECT_EQ(pipeline->nodeCount, 63u);
     GxPipelineDestroy(pipeline);
 }
@@ -153,7 +146,7 @@ TEST_F(Pipeline, UnlockOrdersFromTheEntryAndRefusesBadGraphs)
     GxPipelineConnectNodes(pipeline, 1, 0, 0);
     pipeline->entryNode = 0;
     EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRPIPELINEBADENTRY);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINEBADENTRY);
     pipeline->entryNode = 2;
     ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
     EXPECT_STREQ(pipeline->nodeArray[0].definition->name, "A");
@@ -168,13 +161,13 @@ TEST_F(Pipeline, UnlockOrdersFromTheEntryAndRefusesBadGraphs)
     GxPipelineLock(pipeline);
     GxPipelineConnectNodes(pipeline, 2, 0, 1);
     EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRPIPELINECYCLE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINECYCLE);
     // A node nothing points at.
     GxPipelineConnectNodes(pipeline, 2, 0, 2);
     pipeline->nodeArray[2].outputTargets[0] = gxPIPELINEUNCONNECTED;
     pipeline->nodeArray[1].outputTargets[0] = gxPIPELINEUNCONNECTED;
     EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
-    EXPECT_EQ(TakeError().errorCode, gxERRPIPELINEUNREACHED);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINEUNREACHED);
     EXPECT_EQ(pipeline->isLocked, 1u);
     GxPipelineDestroy(pipeline);
 }
@@ -262,7 +255,7 @@ TEST_F(Pipeline, HeapFreeKeepsTheBlockWhenTheFreeArrayCannotGrow)
     GxEngineInstance->memoryFuncs.gxRealloc = FailingRealloc;
     GxPipelineHeapFree(heap, blocks[i]);
     GxEngineInstance->memoryFuncs.gxRealloc = saved;
-    EXPECT_EQ(TakeError().errorCode, gxERRNOMEMORY);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOMEMORY);
     EXPECT_EQ((static_cast<GxPipelineHeapBlockHeader*>(blocks[i]) - 1)->freeEntry, nullptr);
     GxPipelineHeapFree(heap, blocks[i]);
     EXPECT_NE((static_cast<GxPipelineHeapBlockHeader*>(blocks[i]) - 1)->freeEntry, nullptr);

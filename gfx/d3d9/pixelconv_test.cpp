@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "gfx/core/image.h"
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/pixelconv.h"
 #include "gfx/d3d9/raster.h"
 #include "platform/d3d9/d3d9_soft.h"
@@ -26,36 +26,14 @@ GxRGBA ToColour(GxUInt32 p, GxInt32 format)
     return c;
 }
 
-bool Same(GxRGBA a, GxRGBA b) { return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha; }
-
-GxInt32 LastError()
-{
-    GxError e;
-    GxErrorGet(&e);
-    return e.errorCode;
-}
-
-class PixelConv : public ::testing::Test {
+class PixelConv : public GxD3D9SoftwareTest {
 protected:
-    void SetUp() override
-    {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(64, 64);
-        ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
-        LastError();
-    }
     void TearDown() override
     {
         for (GxImage* image : images) {
             GxImageDestroy(image);
         }
-        for (GxRaster* raster : rasters) {
-            GxRasterDestroy(raster);
-        }
-        GxD3D9TestEngineShutdown();
-        DestroyWindow(window);
+        GxD3D9SoftwareTest::TearDown();
     }
     GxImage* Image(GxInt32 w, GxInt32 h, GxInt32 depth)
     {
@@ -65,21 +43,10 @@ protected:
         images.push_back(image);
         return image;
     }
-    GxRaster* Raster(GxInt32 w, GxInt32 h, GxInt32 flags)
-    {
-        GxRaster* raster = GxRasterCreate(w, h, 0, flags);
-        if (raster) {
-            rasters.push_back(raster);
-        }
-        return raster;
-    }
+    GxRaster* Raster(GxInt32 w, GxInt32 h, GxInt32 flags) { return Keep(GxRasterCreate(w, h, 0, flags)); }
     GxRaster* RasterOf(GxInt32 w, GxInt32 h, GxUInt32 d3dFormat)
     {
-        GxRaster* raster = GxD3D9RasterCreateFromD3DFormat(w, h, d3dFormat, gxRASTERTYPETEXTURE);
-        if (raster) {
-            rasters.push_back(raster);
-        }
-        return raster;
+        return Keep(GxD3D9RasterCreateFromD3DFormat(w, h, d3dFormat, gxRASTERTYPETEXTURE));
     }
     static void Put(GxImage* image, GxInt32 x, GxInt32 y, GxRGBA c)
     {
@@ -116,19 +83,17 @@ protected:
     void RoundTrip(GxRaster* raster, const GxImage* image)
     {
         ASSERT_NE(raster, nullptr);
-        ASSERT_TRUE(GxD3D9RasterSetFromImage(raster, const_cast<GxImage*>(image), 0)) << LastError();
+        ASSERT_TRUE(GxD3D9RasterSetFromImage(raster, const_cast<GxImage*>(image), 0)) << GxTestTakeErrorCode();
         GxImage* back = Image(image->width, image->height, 32);
-        ASSERT_TRUE(GxD3D9ImageGetFromRaster(back, raster, 0)) << LastError();
+        ASSERT_TRUE(GxD3D9ImageGetFromRaster(back, raster, 0)) << GxTestTakeErrorCode();
         for (GxInt32 i = 0; i < image->width * image->height; i++) {
             const GxRGBA want = Get(image, i % image->width, i / image->width);
             const GxRGBA got = Get(back, i % image->width, i / image->width);
-            ASSERT_TRUE(Same(want, got)) << "pixel " << i << " red " << int(want.red) << " got " << int(got.red);
+            ASSERT_TRUE(GxTestSameRGBA(want, got)) << "pixel " << i << " red " << int(want.red) << " got " << int(got.red);
         }
     }
 
-    HWND window = nullptr;
     std::vector<GxImage*> images;
-    std::vector<GxRaster*> rasters;
 };
 
 }  // namespace
@@ -149,20 +114,20 @@ TEST(PixelConvColour, PackingOfSingleColours)
 
     EXPECT_EQ(ToColour(0xF123, gxRASTERFORMAT4444).alpha, 255);
     EXPECT_EQ(ToColour(0x7123, gxRASTERFORMAT4444).alpha, 0x70);
-    EXPECT_TRUE(Same(ToColour(0x8000, gxRASTERFORMAT1555), {0, 0, 0, 255}));
-    EXPECT_TRUE(Same(ToColour(0x7FFF, gxRASTERFORMAT1555), {0xF8, 0xF8, 0xF8, 0}));
-    EXPECT_TRUE(Same(ToColour(0x42, gxRASTERFORMATLUM8), {0x42, 0x42, 0x42, 255}));
+    EXPECT_TRUE(GxTestSameRGBA(ToColour(0x8000, gxRASTERFORMAT1555), {0, 0, 0, 255}));
+    EXPECT_TRUE(GxTestSameRGBA(ToColour(0x7FFF, gxRASTERFORMAT1555), {0xF8, 0xF8, 0xF8, 0}));
+    EXPECT_TRUE(GxTestSameRGBA(ToColour(0x42, gxRASTERFORMATLUM8), {0x42, 0x42, 0x42, 255}));
     // A palette value passes unchanged.
-    EXPECT_TRUE(Same(ToColour(0x04030201, gxRASTERFORMATPAL8 | gxRASTERFORMAT888), {1, 2, 3, 4}));
+    EXPECT_TRUE(GxTestSameRGBA(ToColour(0x04030201, gxRASTERFORMATPAL8 | gxRASTERFORMAT888), {1, 2, 3, 4}));
 
     // Nibbles without a colour rule fail with 0x8000000D.
     GxUInt32 p = 0;
     GxRGBA c = {1, 2, 3, 4};
-    LastError();
+    GxTestTakeErrorCode();
     EXPECT_FALSE(GxD3D9RGBToPixel(&p, &c, gxRASTERFORMAT16));
-    EXPECT_EQ(LastError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
     EXPECT_FALSE(GxD3D9PixelToRGB(&c, &p, 0));
-    EXPECT_EQ(LastError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 }
 
 // Every 16-bit pixel survives unpack then pack: catches any shift or mask slip in the rules.
@@ -195,19 +160,19 @@ TEST(PixelConvColour, ThirtyTwoBitAndLuminanceRules)
     GxRGBA c;
     GxUInt32 p = 0;
     ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A8B8G8R8, 0x44332211, &c));
-    EXPECT_TRUE(Same(c, {0x11, 0x22, 0x33, 0x44}));
+    EXPECT_TRUE(GxTestSameRGBA(c, {0x11, 0x22, 0x33, 0x44}));
     ASSERT_TRUE(GxD3D9PackPixel(D3DFMT_A8B8G8R8, &c, &p));
     EXPECT_EQ(p, 0x44332211u);
     ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A2R10G10B10, 0x40000000u | (0x3FCu << 20), &c));
-    EXPECT_TRUE(Same(c, {0xFF, 0, 0, 85}));
+    EXPECT_TRUE(GxTestSameRGBA(c, {0xFF, 0, 0, 85}));
     // White stays white through L16.
     c = {255, 255, 255, 255};
     ASSERT_TRUE(GxD3D9PackPixel(D3DFMT_L16, &c, &p));
     EXPECT_EQ(p, 0xFFFFu);
     ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_L16, p, &c));
-    EXPECT_TRUE(Same(c, {255, 255, 255, 255}));
+    EXPECT_TRUE(GxTestSameRGBA(c, {255, 255, 255, 255}));
     ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A4L4, 0x37, &c));
-    EXPECT_TRUE(Same(c, {0x70, 0x70, 0x70, 0x30}));
+    EXPECT_TRUE(GxTestSameRGBA(c, {0x70, 0x70, 0x70, 0x30}));
     EXPECT_FALSE(GxD3D9UnpackPixel(D3DFMT_DXT1, 0, &c));
     EXPECT_FALSE(GxD3D9PackPixel(D3DFMT_A8, &c, &p));
 }
@@ -259,7 +224,7 @@ TEST_F(PixelConv, RasterFormatForImage)
     EXPECT_EQ(GxRasterGetFormat(&record) & 0xFF00, gxRASTERFORMATPAL8 | gxRASTERFORMAT888 | gxRASTERFORMATMIPMAP);
     EXPECT_EQ(record.depth, 8);
     EXPECT_FALSE(GxD3D9ImageFindRasterFormat(&record, indexed, 3));
-    EXPECT_EQ(LastError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 }
 
 TEST_F(PixelConv, ExactRoundTripsThroughEveryNibbleFormat)
@@ -307,7 +272,7 @@ TEST_F(PixelConv, EightBitAndPaletteRasters)
     ASSERT_TRUE(alpha && GxD3D9RasterSetFromImage(alpha, grey, 0));
     GxImage* back = Image(4, 2, 32);
     ASSERT_TRUE(GxD3D9ImageGetFromRaster(back, alpha, 0));
-    EXPECT_TRUE(Same(Get(back, 3, 1), {255, 255, 255, 7 * 31}));
+    EXPECT_TRUE(GxTestSameRGBA(Get(back, 3, 1), {255, 255, 255, 7 * 31}));
     for (GxInt32 i = 0; i < 8; i++) {
         Put(grey, i % 4, i / 4, {GxUInt8(i * 30), GxUInt8(i * 30), GxUInt8(i * 30), 255});
     }
@@ -327,7 +292,7 @@ TEST_F(PixelConv, EightBitAndPaletteRasters)
     for (GxInt32 i = 0; i < 18; i++) {
         const GxUInt8 index = indices->pixels[(i / 6) * indices->stride + i % 6];
         EXPECT_EQ(index, image->pixels[(i / 6) * image->stride + i % 6]);
-        EXPECT_TRUE(Same(Get(colours, i % 6, i / 6), image->palette[index])) << i;
+        EXPECT_TRUE(GxTestSameRGBA(Get(colours, i % 6, i / 6), image->palette[index])) << i;
     }
     EXPECT_EQ(std::memcmp(indices->palette, image->palette, 256 * sizeof(GxRGBA)), 0);
 
@@ -349,7 +314,7 @@ TEST_F(PixelConv, EightBitAndPaletteRasters)
     ASSERT_TRUE(r565 && GxD3D9RasterSetFromImage(r565, nibbles, 0));
     ASSERT_TRUE(GxD3D9ImageGetFromRaster(Image(4, 4, 32), r565, 0));
     for (GxInt32 i = 0; i < 16; i++) {
-        EXPECT_TRUE(Same(Get(images.back(), i % 4, i / 4), nibbles->palette[15 - i])) << i;
+        EXPECT_TRUE(GxTestSameRGBA(Get(images.back(), i % 4, i / 4), nibbles->palette[15 - i])) << i;
     }
 }
 
@@ -363,8 +328,8 @@ TEST_F(PixelConv, ImageOfAnotherSizeIsResampled)
     ASSERT_TRUE(raster && GxD3D9RasterSetFromImage(raster, image, 0));
     GxImage* back = Image(64, 64, 32);
     ASSERT_TRUE(GxD3D9ImageGetFromRaster(back, raster, 0));
-    EXPECT_TRUE(Same(Get(back, 0, 0), {40, 80, 120, 200}));
-    EXPECT_TRUE(Same(Get(back, 63, 63), {40, 80, 120, 200}));
+    EXPECT_TRUE(GxTestSameRGBA(Get(back, 0, 0), {40, 80, 120, 200}));
+    EXPECT_TRUE(GxTestSameRGBA(Get(back, 63, 63), {40, 80, 120, 200}));
 }
 
 TEST_F(PixelConv, RefusedConversionsWriteNothing)
@@ -374,26 +339,26 @@ TEST_F(PixelConv, RefusedConversionsWriteNothing)
     GxImage* indexed = Image(4, 4, 8);
     std::fill(indexed->pixels, indexed->pixels + 16, GxUInt8(0x5A));
     EXPECT_FALSE(GxD3D9ImageGetFromRaster(indexed, raster, 0));
-    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
     EXPECT_EQ(indexed->pixels[0], 0x5A);
     EXPECT_EQ(raster->pixels, nullptr);  // no lock left behind
     EXPECT_FALSE(GxD3D9ImageGetFromRaster(Image(4, 4, 4), raster, 0));
-    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
 
     // Compressed rasters take part in neither direction.
     GxRaster* dxt = RasterOf(8, 8, D3DFMT_DXT1);
     GxImage* image = Image(8, 8, 32);
     ASSERT_NE(dxt, nullptr);
     EXPECT_FALSE(GxD3D9RasterSetFromImage(dxt, image, 0));
-    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
     EXPECT_FALSE(GxD3D9ImageGetFromRaster(image, dxt, 0));
-    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
 
     // A format without a pack rule is refused; its unpack rule still reads it.
     GxRaster* wide = RasterOf(4, 4, D3DFMT_A2R10G10B10);
     ASSERT_NE(wide, nullptr);
     EXPECT_FALSE(GxD3D9RasterSetFromImage(wide, Image(4, 4, 32), 0));
-    EXPECT_EQ(LastError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
     EXPECT_TRUE(GxD3D9ImageGetFromRaster(images.back(), wide, 0));
 
     // A raster locked by someone else fails the call; bad images are refused, not read.

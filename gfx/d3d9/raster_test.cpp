@@ -6,30 +6,19 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/raster.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {
 
-GxInt32 TakeError()
-{
-    GxError error;
-    GxErrorGet(&error);
-    return error.errorCode;
-}
-
-class D3D9Raster : public ::testing::Test {
+class D3D9Raster : public GxD3D9SoftwareTest {
 protected:
+    D3D9Raster() : GxD3D9SoftwareTest(320, 240) {}
     void SetUp() override
     {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(320, 240);
-        ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
+        GxD3D9SoftwareTest::SetUp();
         savedCaps = gxD3D9State.caps;
-        TakeError();
     }
     void TearDown() override
     {
@@ -38,20 +27,9 @@ protected:
             D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_L8, false);
             D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_A8R8G8B8, false);
         }
-        for (GxRaster* raster : rasters) {
-            GxRasterDestroy(raster);
-        }
-        GxD3D9TestEngineShutdown();
-        DestroyWindow(window);
+        GxD3D9SoftwareTest::TearDown();
     }
-    GxRaster* Make(GxInt32 width, GxInt32 height, GxInt32 flags)
-    {
-        GxRaster* raster = GxRasterCreate(width, height, 0, flags);
-        if (raster != nullptr) {
-            rasters.push_back(raster);
-        }
-        return raster;
-    }
+    GxRaster* Make(GxInt32 width, GxInt32 height, GxInt32 flags) { return Keep(GxRasterCreate(width, height, 0, flags)); }
     bool Listed(const GxRaster* raster)
     {
         for (const GxD3D9RasterListNode* node = GxD3D9RasterListFirst(); node; node = node->next) {
@@ -68,9 +46,7 @@ protected:
         return desc.Pool;
     }
 
-    HWND window = nullptr;
     D3DCAPS9 savedCaps = {};
-    std::vector<GxRaster*> rasters;
 };
 
 }  // namespace
@@ -160,20 +136,20 @@ TEST_F(D3D9Raster, EachTypeGetsItsDeviceObject)
 TEST_F(D3D9Raster, RefusedRequests)
 {
     EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL4 | gxRASTERFORMAT888), nullptr);
-    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
     EXPECT_EQ(Make(16, 16, gxRASTERTYPECAMERATEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888), nullptr);
-    EXPECT_EQ(TakeError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
     EXPECT_EQ(Make(400, 240, gxRASTERTYPECAMERA), nullptr);
-    EXPECT_EQ(TakeError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
     EXPECT_EQ(Make(16, 16, gxRASTERTYPEZBUFFER | gxRASTERFORMAT565), nullptr);
-    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
     EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | 0x0B00), nullptr);
-    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 
     // A device that can not make the texture: the creation fails with its message.
     D3D9SoftFailCreates(gxD3D9State.device, 1, D3D9SOFT_FAIL_TEXTURES);
     EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE), nullptr);
-    EXPECT_EQ(TakeError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
 
     // Zero sizes give a record without pixels.
     GxRaster* empty = Make(0, 16, gxRASTERTYPETEXTURE);
@@ -181,7 +157,7 @@ TEST_F(D3D9Raster, RefusedRequests)
     EXPECT_EQ(empty->flags, gxRASTERDONTALLOCATE);
     EXPECT_EQ(GxD3D9RasterGetTexture(empty), nullptr);
     EXPECT_EQ(GxRasterLock(empty, 0, gxRASTERLOCKREAD), nullptr);
-    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERLOCK);
 }
 
 TEST_F(D3D9Raster, FormatChoiceFollowsTheDevice)
@@ -192,7 +168,7 @@ TEST_F(D3D9Raster, FormatChoiceFollowsTheDevice)
               gxRASTERFORMAT888 | gxRASTERFORMATMIPMAP);
     // A direct create of the refused format fails without an error.
     EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | gxRASTERFORMATLUM8), nullptr);
-    EXPECT_EQ(TakeError(), gxERRNOERROR);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
 
     EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPETEXTURE, gxRASTERFORMATPAL4 | gxRASTERFORMAT888),
               gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
@@ -201,7 +177,7 @@ TEST_F(D3D9Raster, FormatChoiceFollowsTheDevice)
     EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT4444),
               GxD3D9ZBufferDepth() == 16 ? gxRASTERFORMAT4444 : gxRASTERFORMAT8888);
     GxD3D9RasterChooseFormat(3, 0);
-    EXPECT_EQ(TakeError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 
     D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_A8R8G8B8, true);
     GxRaster* fallback = Make(16, 16, gxRASTERTYPETEXTURE);
@@ -256,7 +232,7 @@ TEST_F(D3D9Raster, LockUnlockLevelsAndPitch)
 
     // A second lock fails and leaves the first intact.
     EXPECT_EQ(GxRasterLock(raster, 0, gxRASTERLOCKWRITE), nullptr);
-    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERLOCK);
     EXPECT_EQ(raster->pixels, pixels);
     EXPECT_EQ(raster->width, 8);
     ASSERT_EQ(GxRasterUnlock(raster), raster);
@@ -271,9 +247,9 @@ TEST_F(D3D9Raster, LockUnlockLevelsAndPitch)
     EXPECT_EQ(raster->height, 1);
     GxRasterUnlock(raster);
     EXPECT_EQ(GxRasterUnlock(raster), nullptr);
-    EXPECT_EQ(TakeError(), gxERRRASTERNOTLOCKED);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERNOTLOCKED);
     EXPECT_EQ(GxRasterLock(raster, 7, gxRASTERLOCKREAD), nullptr);
-    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERLOCK);
 
     // What is written through a lock is read back through the next one.
     pixels = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
@@ -292,7 +268,7 @@ TEST_F(D3D9Raster, LockUnlockLevelsAndPitch)
     GxRaster* z = Make(32, 32, gxRASTERTYPEZBUFFER);
     ASSERT_NE(z, nullptr);
     EXPECT_EQ(GxRasterLock(z, 0, gxRASTERLOCKREAD), nullptr);
-    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERLOCK);
 }
 
 TEST_F(D3D9Raster, SubRasterLocksItsRectangleOnly)
@@ -362,7 +338,7 @@ TEST_F(D3D9Raster, PalettesAndTheirNumbers)
     GxRaster* plain = Make(16, 16, gxRASTERTYPETEXTURE);
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(GxRasterLockPalette(plain, gxRASTERLOCKREAD), nullptr);
-    EXPECT_EQ(TakeError(), gxERRRASTERLOCK);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERLOCK);
 
     // A freed palette number is the next one handed out.
     GxRasterDestroy(raster);
@@ -375,8 +351,7 @@ TEST_F(D3D9Raster, PalettesAndTheirNumbers)
 TEST_F(D3D9Raster, NativeCreationFromDirect3DFormats)
 {
     GxRaster* dxt1 = GxD3D9RasterCreateFromD3DFormat(64, 64, D3DFMT_DXT1, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP);
-    ASSERT_NE(dxt1, nullptr);
-    rasters.push_back(dxt1);
+    ASSERT_NE(Keep(dxt1), nullptr);
     GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(dxt1);
     EXPECT_EQ(ext->automipmap & 0xF0, 0x10);
     EXPECT_EQ(ext->alpha, 0);
@@ -385,14 +360,12 @@ TEST_F(D3D9Raster, NativeCreationFromDirect3DFormats)
     EXPECT_EQ(GxRasterGetNumLevels(dxt1), 7);
 
     GxRaster* dxt5 = GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_DXT5, gxRASTERTYPETEXTURE);
-    ASSERT_NE(dxt5, nullptr);
-    rasters.push_back(dxt5);
+    ASSERT_NE(Keep(dxt5), nullptr);
     EXPECT_EQ(GxD3D9RASTEREXTFromRaster(dxt5)->alpha, 1);
     EXPECT_EQ(GxRasterGetFormat(dxt5) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMAT4444);
 
     GxRaster* l8 = GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_L8, gxRASTERTYPETEXTURE);
-    ASSERT_NE(l8, nullptr);
-    rasters.push_back(l8);
+    ASSERT_NE(Keep(l8), nullptr);
     EXPECT_EQ(GxD3D9RASTEREXTFromRaster(l8)->automipmap & 0xF0, 0);
     EXPECT_EQ(GxRasterGetFormat(l8) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMATLUM8);
 

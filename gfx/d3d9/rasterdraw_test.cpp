@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/im2d.h"
 #include "gfx/d3d9/pixelconv.h"
 #include "gfx/d3d9/raster.h"
@@ -39,41 +39,23 @@ GxBool SpyRender(GxInt32 primitive, void* vertices, GxInt32 count)
     return 1;
 }
 
-GxInt32 LastError()
-{
-    GxError e;
-    GxErrorGet(&e);
-    return e.errorCode;
-}
-
-class RasterDraw : public ::testing::Test {
+class RasterDraw : public GxD3D9SoftwareTest {
 protected:
+    RasterDraw() : GxD3D9SoftwareTest(64, 48) {}
     void SetUp() override
     {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(64, 48);
-        ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
+        GxD3D9SoftwareTest::SetUp();
         spy = QuadSpy();
-        LastError();
     }
     void TearDown() override
     {
         GxD3D9SetRasterContext(nullptr, nullptr, 0);
-        for (auto it = rasters.rbegin(); it != rasters.rend(); ++it) {
-            GxRasterDestroy(*it);
-        }
-        GxD3D9TestEngineShutdown();
-        DestroyWindow(window);
+        GxD3D9SoftwareTest::TearDown();
     }
     GxRaster* Raster(GxInt32 w, GxInt32 h, GxInt32 flags)
     {
-        GxRaster* raster = GxRasterCreate(w, h, 0, flags);
+        GxRaster* raster = Keep(GxRasterCreate(w, h, 0, flags));
         EXPECT_NE(raster, nullptr);
-        if (raster) {
-            rasters.push_back(raster);
-        }
         return raster;
     }
     GxRaster* Sub(GxRaster* parent, GxRect rect)
@@ -117,8 +99,6 @@ protected:
     }
     void UseSpy() { GxEngineInstance->dOpenDevice.fpIm2DRenderPrimitive = SpyRender; }
 
-    HWND window = nullptr;
-    std::vector<GxRaster*> rasters;
 };
 
 }  // namespace
@@ -224,7 +204,7 @@ TEST_F(RasterDraw, UnsupportedContextsAndCombinations)
 {
     GxRect rect = {0, 0, 4, 4};
     EXPECT_FALSE(GxD3D9RasterClearRect(nullptr, &rect, 0));
-    EXPECT_EQ(LastError(), gxERRINVALIDRASTER);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 
     GxRaster* texture = Raster(4, 4, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
     GxRaster* depth = Raster(4, 4, gxRASTERTYPEZBUFFER);
@@ -232,14 +212,14 @@ TEST_F(RasterDraw, UnsupportedContextsAndCombinations)
     Context(texture);
     // A z-buffer is drawn nowhere.
     EXPECT_FALSE(GxD3D9RasterRender(depth, &rect, 0));
-    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
     // A null raster fails quietly.
     EXPECT_FALSE(GxD3D9RasterRender(nullptr, &rect, 0));
-    EXPECT_EQ(LastError(), gxERRNOERROR);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
     // Nothing draws into a z-buffer context.
     Context(depth);
     EXPECT_FALSE(GxD3D9RasterRenderFast(texture, &rect, 0));
-    EXPECT_EQ(LastError(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
 }
 
 TEST_F(RasterDraw, TextureCopiesAreClippedToTheContext)
@@ -251,7 +231,7 @@ TEST_F(RasterDraw, TextureCopiesAreClippedToTheContext)
     Fill32(target, 0xFF800000);
     Context(target);
     GxRect at = {5, 6, 0, 0};
-    ASSERT_TRUE(GxD3D9RasterRender(source, &at, 0)) << LastError();
+    ASSERT_TRUE(GxD3D9RasterRender(source, &at, 0)) << GxTestTakeErrorCode();
     const std::vector<GxUInt32> pixels = Pixels32(target);
     for (GxInt32 y = 0; y < 8; y++) {
         for (GxInt32 x = 0; x < 8; x++) {
@@ -282,7 +262,7 @@ TEST_F(RasterDraw, CameraIntoTextureCopiesOnlyTheAskedRectangle)
     Fill32(texture, 0xFF000000);
     Context(texture);
     GxRect at = {1, 2, 0, 0};
-    ASSERT_TRUE(GxD3D9RasterRender(window, &at, 0)) << LastError();
+    ASSERT_TRUE(GxD3D9RasterRender(window, &at, 0)) << GxTestTakeErrorCode();
     const std::vector<GxUInt32> pixels = Pixels32(texture);
     for (GxInt32 y = 0; y < 8; y++) {
         for (GxInt32 x = 0; x < 8; x++) {

@@ -3,28 +3,21 @@
 
 #include <algorithm>
 
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/raster.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {
 
-class D3D9Standard : public ::testing::Test {
+class D3D9Standard : public GxD3D9SoftwareTest {
 protected:
-    void SetUp() override
-    {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(200, 150);
-        ASSERT_NE(window, nullptr);
-        restores = 0;
-    }
+    D3D9Standard() : GxD3D9SoftwareTest(200, 150, false) { restores = 0; }
     void TearDown() override
     {
         GxD3D9TestCameraDestroy(camera);
         camera = nullptr;
         GxD3D9SetDeviceRestoreCallBack(nullptr);
-        GxD3D9TestEngineShutdown();
-        DestroyWindow(window);
+        GxD3D9SoftwareTest::TearDown();
     }
     // Opened and started, with a camera of the window's size; the log starts empty.
     void Start(bool zBuffer = true)
@@ -60,7 +53,6 @@ protected:
 
     static void CountRestore() { restores++; }
     static int restores;
-    HWND window = nullptr;
     GxCamera* camera = nullptr;
 };
 

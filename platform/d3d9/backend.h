@@ -333,6 +333,8 @@ UINT D3D9DeclTypeSize(BYTE type);
 // Vertex size of an FVF, and the declaration it stands for (no end element).
 UINT D3D9FVFSize(DWORD fvf);
 void D3D9DeclarationFromFVF(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements);
+// The elements a draw reads: the bound declaration's, else the FVF's (built in *scratch).
+const std::vector<D3DVERTEXELEMENT9>& D3D9DrawElements(const D3D9State& state, std::vector<D3DVERTEXELEMENT9>* scratch);
 // Vertices used by primitiveCount primitives of a type (0 for a bad type).
 UINT D3D9PrimitiveVertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount);
 

@@ -55,7 +55,14 @@ class D3D9Resource : public D3D9Object {
   virtual D3DPOOL Pool() const = 0;
 
  protected:
+  // SetPriority of every resource interface: the value is kept, never used.
+  DWORD SwapPriority(DWORD priority) {
+    DWORD old = priority_;
+    priority_ = priority;
+    return old;
+  }
   D3D9Device* device_;
+  DWORD priority_ = 0;
 };
 
 class D3D9Surface final : public IDirect3DSurface9, public D3D9Resource {
@@ -71,8 +78,8 @@ class D3D9Surface final : public IDirect3DSurface9, public D3D9Resource {
   void InternalAddRef() override;
   void InternalRelease() override;
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override;
-  DWORD GetPriority() override;
+  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
+  DWORD GetPriority() override { return priority_; }
   void PreLoad() override {}
   D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
   HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override;
@@ -93,7 +100,6 @@ class D3D9Surface final : public IDirect3DSurface9, public D3D9Resource {
   bool locked_ = false;
   DWORD lockFlags_ = 0;
   RECT lockRect_ = {0, 0, 0, 0};
-  DWORD priority_ = 0;
 };
 
 // What 2D and cube textures share.
@@ -104,12 +110,13 @@ class D3D9TextureCore {
   D3D9TextureData* data;
   std::vector<D3D9Surface*> surfaces;  // same order as data->surfaces
   DWORD lod = 0;
-  DWORD priority = 0;
 
   HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc);
   HRESULT GetSurface(UINT face, UINT level, IDirect3DSurface9** surface);
   HRESULT LockRect(UINT face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
   HRESULT UnlockRect(UINT face, UINT level);
+  DWORD SetLOD(DWORD lodNew);
+  HRESULT SetAutoGenFilterType(D3DTEXTUREFILTERTYPE filter);
   void GenerateMipSubLevels();
   bool AnyLocked() const;
 
@@ -125,14 +132,16 @@ class D3D9Texture final : public IDirect3DTexture9, public D3D9Resource {
   ULONG AddRef() override { return PublicAddRef(); }
   ULONG Release() override { return PublicRelease(); }
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override;
-  DWORD GetPriority() override { return core.priority; }
+  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
+  DWORD GetPriority() override { return priority_; }
   void PreLoad() override {}
   D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
-  DWORD SetLOD(DWORD LODNew) override;
+  DWORD SetLOD(DWORD LODNew) override { return core.SetLOD(LODNew); }
   DWORD GetLOD() override { return core.lod; }
   DWORD GetLevelCount() override { return core.data->levels; }
-  HRESULT SetAutoGenFilterType(D3DTEXTUREFILTERTYPE FilterType) override;
+  HRESULT SetAutoGenFilterType(D3DTEXTUREFILTERTYPE FilterType) override {
+    return core.SetAutoGenFilterType(FilterType);
+  }
   D3DTEXTUREFILTERTYPE GetAutoGenFilterType() override { return core.data->autoGenFilter; }
   void GenerateMipSubLevels() override { core.GenerateMipSubLevels(); }
   HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override { return core.GetLevelDesc(Level, pDesc); }
@@ -157,14 +166,16 @@ class D3D9CubeTexture final : public IDirect3DCubeTexture9, public D3D9Resource 
   ULONG AddRef() override { return PublicAddRef(); }
   ULONG Release() override { return PublicRelease(); }
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override;
-  DWORD GetPriority() override { return core.priority; }
+  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
+  DWORD GetPriority() override { return priority_; }
   void PreLoad() override {}
   D3DRESOURCETYPE GetType() override { return D3DRTYPE_CUBETEXTURE; }
-  DWORD SetLOD(DWORD LODNew) override;
+  DWORD SetLOD(DWORD LODNew) override { return core.SetLOD(LODNew); }
   DWORD GetLOD() override { return core.lod; }
   DWORD GetLevelCount() override { return core.data->levels; }
-  HRESULT SetAutoGenFilterType(D3DTEXTUREFILTERTYPE FilterType) override;
+  HRESULT SetAutoGenFilterType(D3DTEXTUREFILTERTYPE FilterType) override {
+    return core.SetAutoGenFilterType(FilterType);
+  }
   D3DTEXTUREFILTERTYPE GetAutoGenFilterType() override { return core.data->autoGenFilter; }
   void GenerateMipSubLevels() override { core.GenerateMipSubLevels(); }
   HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override { return core.GetLevelDesc(Level, pDesc); }
@@ -184,7 +195,6 @@ class D3D9BufferCore {
   D3D9BufferCore(D3D9Device* device, D3D9BufferData* data) : data(data), device_(device) {}
   ~D3D9BufferCore();
   D3D9BufferData* data;
-  DWORD priority = 0;
   HRESULT Lock(UINT offset, UINT size, void** bits, DWORD flags);
   HRESULT Unlock();
   bool Locked() const { return lockCount_ > 0; }
@@ -206,8 +216,8 @@ class D3D9VertexBuffer final : public IDirect3DVertexBuffer9, public D3D9Resourc
   ULONG AddRef() override { return PublicAddRef(); }
   ULONG Release() override { return PublicRelease(); }
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override;
-  DWORD GetPriority() override { return core.priority; }
+  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
+  DWORD GetPriority() override { return priority_; }
   void PreLoad() override {}
   D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
   HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override {
@@ -228,8 +238,8 @@ class D3D9IndexBuffer final : public IDirect3DIndexBuffer9, public D3D9Resource 
   ULONG AddRef() override { return PublicAddRef(); }
   ULONG Release() override { return PublicRelease(); }
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override;
-  DWORD GetPriority() override { return core.priority; }
+  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
+  DWORD GetPriority() override { return priority_; }
   void PreLoad() override {}
   D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
   HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override {

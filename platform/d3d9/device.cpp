@@ -1297,23 +1297,32 @@ static bool ReadTokens(const DWORD* function, bool pixel, std::vector<DWORD>* to
   return false;
 }
 
-HRESULT D3D9Device::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
-  if (!ppShader) return D3DERR_INVALIDCALL;
-  *ppShader = nullptr;
-  if (!pFunction) return D3DERR_INVALIDCALL;
+// The shader's token stream, made known to the back end.
+static HRESULT NewShaderData(D3D9Backend* backend, const DWORD* function, bool pixel, D3D9ShaderData** out) {
+  *out = nullptr;
+  if (!function) return D3DERR_INVALIDCALL;
   D3D9ShaderData* data = new D3D9ShaderData();
-  data->pixel = false;
-  if (!ReadTokens(pFunction, false, &data->tokens)) {
+  data->pixel = pixel;
+  if (!ReadTokens(function, pixel, &data->tokens)) {
     delete data;
     return D3DERR_INVALIDCALL;
   }
-  HRESULT hr = backend_->CreateShader(data);
+  HRESULT hr = backend->CreateShader(data);
   if (FAILED(hr)) {
     delete data;
     return hr;
   }
-  *ppShader = new D3D9VertexShader(this, data);
+  *out = data;
   return D3D_OK;
+}
+
+HRESULT D3D9Device::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
+  if (!ppShader) return D3DERR_INVALIDCALL;
+  *ppShader = nullptr;
+  D3D9ShaderData* data = nullptr;
+  HRESULT hr = NewShaderData(backend_, pFunction, false, &data);
+  if (SUCCEEDED(hr)) *ppShader = new D3D9VertexShader(this, data);
+  return hr;
 }
 
 HRESULT D3D9Device::SetVertexShader(IDirect3DVertexShader9* pShader) {
@@ -1388,20 +1397,10 @@ HRESULT D3D9Device::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
 HRESULT D3D9Device::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) {
   if (!ppShader) return D3DERR_INVALIDCALL;
   *ppShader = nullptr;
-  if (!pFunction) return D3DERR_INVALIDCALL;
-  D3D9ShaderData* data = new D3D9ShaderData();
-  data->pixel = true;
-  if (!ReadTokens(pFunction, true, &data->tokens)) {
-    delete data;
-    return D3DERR_INVALIDCALL;
-  }
-  HRESULT hr = backend_->CreateShader(data);
-  if (FAILED(hr)) {
-    delete data;
-    return hr;
-  }
-  *ppShader = new D3D9PixelShader(this, data);
-  return D3D_OK;
+  D3D9ShaderData* data = nullptr;
+  HRESULT hr = NewShaderData(backend_, pFunction, true, &data);
+  if (SUCCEEDED(hr)) *ppShader = new D3D9PixelShader(this, data);
+  return hr;
 }
 
 HRESULT D3D9Device::SetPixelShader(IDirect3DPixelShader9* pShader) {

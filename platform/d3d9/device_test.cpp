@@ -1,6 +1,5 @@
 // Tests of the Direct3D 9 device core on the software back end.
-#include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/d3d9/soft_device_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -9,31 +8,10 @@
 
 namespace {
 
-class SoftDevice : public ::testing::Test {
+class SoftDevice : public SoftDeviceTest {
  protected:
-  void SetUp() override { Open(D3D9_CAPS_FULL, D3DCREATE_HARDWARE_VERTEXPROCESSING); }
-  void TearDown() override { Close(); }
-
-  void Open(D3D9CapsProfile profile, DWORD behavior) {
-    d3d = D3D9SoftCreate(profile);
-    ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(320, 240, nullptr);
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behavior, &pp, &dev), D3D_OK);
-  }
-  void Close() {
-    if (dev) {
-      EXPECT_EQ(dev->Release(), 0u);
-    }
-    if (d3d) {
-      EXPECT_EQ(d3d->Release(), 0u);
-    }
-    dev = nullptr;
-    d3d = nullptr;
-  }
+  void SetUp() override { Open(D3DCREATE_HARDWARE_VERTEXPROCESSING, 320, 240, D3DFMT_X8R8G8B8); }
   size_t Count(D3D9SoftEventType type) { return D3D9SoftCount(dev, type); }
-
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* dev = nullptr;
 };
 
 // ---------------------------------------------------------------- reference counts

@@ -171,6 +171,13 @@ void D3D9DeclarationFromFVF(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements)
   }
 }
 
+const std::vector<D3DVERTEXELEMENT9>& D3D9DrawElements(const D3D9State& state, std::vector<D3DVERTEXELEMENT9>* scratch) {
+  if (state.declaration) return state.declaration->elements;
+  scratch->clear();
+  D3D9DeclarationFromFVF(state.fvf, scratch);
+  return *scratch;
+}
+
 UINT D3D9PrimitiveVertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount) {
   switch (type) {
     case D3DPT_POINTLIST:

@@ -1,6 +1,7 @@
 // Pixel tests of the OpenGL back end: scenes drawn through the Direct3D 9 layer and read back.
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/d3d9_soft.h"
+#include "platform/d3d9/gl_baseline.h"
 #include "platform/d3d9/gl_local.h"
 
 #include <gtest/gtest.h>
@@ -828,15 +829,7 @@ TEST(GlDeviceWindow, DrawsIntoAWindowAndOutlivesIt) {
   HWND hwnd = CreateWindowExA(0, "GlBackendTest", "", WS_OVERLAPPEDWINDOW, 0, 0, 96, 64, nullptr, nullptr, nullptr,
                               nullptr);
   ASSERT_NE(hwnd, nullptr);
-  D3DPRESENT_PARAMETERS pp;
-  std::memset(&pp, 0, sizeof(pp));
-  pp.BackBufferWidth = kW;
-  pp.BackBufferHeight = kH;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.SwapEffect = D3DSWAPEFFECT_COPY;
-  pp.hDeviceWindow = hwnd;
-  pp.Windowed = TRUE;
-  pp.EnableAutoDepthStencil = TRUE;
+  D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(kW, kH, hwnd);
   pp.AutoDepthStencilFormat = D3DFMT_D16;
   IDirect3DDevice9* dev = nullptr;
   ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
@@ -923,6 +916,31 @@ TEST(GlHelpers, FormatTableRefusesPalettesAndWidensA4L4) {
   EXPECT_EQ(dst[3], 0xFF);
   ASSERT_NE(GlFormatFind(D3DFMT_DXT1), nullptr);
   EXPECT_EQ(GlFormatFind(D3DFMT_DXT1)->blockBytes, 8);
+}
+
+// ---------------------------------------------------------------- the benchmark's plain-GL baseline
+
+TEST(GlBaseline, DrawsTheLitTexturedSceneIntoItsFramebuffer) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  // One screen-filling quad, clockwise on screen, facing the light.
+  const float vertices[4][8] = {{-1, 1, 0.5f, 0, 0, -1, 0, 0},
+                                {1, 1, 0.5f, 0, 0, -1, 1, 0},
+                                {1, -1, 0.5f, 0, 0, -1, 1, 1},
+                                {-1, -1, 0.5f, 0, 0, -1, 0, 1}};
+  const uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
+  const uint32_t base[1] = {0};
+  const uint32_t texels[4] = {0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u};
+  const GlBaselineScene scene = {vertices, 4, indices, 6, base, 1, texels, 2, 0xFF000080u, 0xFF000000u, {0, 0, 1}};
+  GlBaseline* baseline = GlBaselineCreate(scene, kW, kH, true);
+  if (!baseline) GTEST_SKIP() << "no OpenGL context here";
+  const D3DMATRIX id = Identity();
+  GlBaselineDrawFrame(baseline, id, id, id);
+  uint8_t rgba[4] = {0, 0, 0, 0};
+  glReadPixels(kW / 2, kH / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  EXPECT_LT(rgba[0], 8);
+  EXPECT_GT(rgba[1], 247);  // the green texture under a full white light, not the blue background
+  EXPECT_LT(rgba[2], 8);
+  GlBaselineDestroy(baseline);
 }
 
 }  // namespace

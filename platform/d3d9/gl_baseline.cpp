@@ -32,11 +32,9 @@ static void UploadScene(GlBaseline* b, const GlBaselineScene& scene) {
   const GLsizei stride = 32;
   qgl.GenBuffers(2, b->buffers);
   qgl.BindBuffer(GL_ARRAY_BUFFER, b->buffers[0]);
-  qgl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(scene.vertexCount * stride), scene.vertices,
-                 GL_STATIC_DRAW);
+  qgl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(scene.vertexCount * stride), scene.vertices, GL_STATIC_DRAW);
   qgl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, b->buffers[1]);
-  qgl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(scene.indexCount * 2), scene.indices,
-                 GL_STATIC_DRAW);
+  qgl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(scene.indexCount * 2), scene.indices, GL_STATIC_DRAW);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);

@@ -10,7 +10,8 @@
 
 #include "platform/d3d9/glimports.h"
 
-SDL_Window* GlWindowFromHwnd(void* hwnd) {
+// The SDL window behind an HWND of the Win32 layer, or null.
+static SDL_Window* GlWindowFromHwnd(void* hwnd) {
   if (!hwnd) return nullptr;
   return Win32GetSDLWindow(static_cast<HWND>(hwnd));
 }

@@ -27,7 +27,5 @@ void GlContextSwap(GlContext* ctx, int interval);
 // True when nothing drawn to the window can be seen: our own hidden window,
 // or SDL's offscreen video driver.
 bool GlContextHeadless(const GlContext* ctx);
-// The SDL window behind an HWND of the Win32 layer, or null.
-SDL_Window* GlWindowFromHwnd(void* hwnd);
 
 #endif

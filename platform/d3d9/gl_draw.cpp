@@ -212,12 +212,7 @@ void GlBackend::DisableArrays() {
 bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GLint* baseVertex, bool* pretransformed,
                             bool* hasNormal, bool* hasColor, bool* hasSpecular, int texCounts[kGlMaxStages]) {
   std::vector<D3DVERTEXELEMENT9> fvfElements;
-  const std::vector<D3DVERTEXELEMENT9>* elements = &fvfElements;
-  if (state.declaration) {
-    elements = &state.declaration->elements;
-  } else {
-    D3D9DeclarationFromFVF(state.fvf, &fvfElements);
-  }
+  const std::vector<D3DVERTEXELEMENT9>& elements = D3D9DrawElements(state, &fvfElements);
   const bool user = draw.userVertices != nullptr;
 
   // The first vertex the draw reads and how many.
@@ -232,7 +227,7 @@ bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GL
 
   bool convert = false;
   *pretransformed = false;
-  for (const D3DVERTEXELEMENT9& e : *elements) {
+  for (const D3DVERTEXELEMENT9& e : elements) {
     if (e.Usage == D3DDECLUSAGE_POSITIONT) *pretransformed = true;
     if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0 && e.Type != D3DDECLTYPE_FLOAT3 &&
         e.Type != D3DDECLTYPE_FLOAT4) convert = true;
@@ -268,11 +263,11 @@ bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GL
   }
 
   // Converted copy: float4 per element per vertex, interleaved.
-  const size_t floatsPerVertex = elements->size() * 4;
+  const size_t floatsPerVertex = elements.size() * 4;
   if (convert) {
     convertScratch_.assign(static_cast<size_t>(count) * floatsPerVertex, 0.0f);
-    for (size_t ei = 0; ei < elements->size(); ++ei) {
-      const D3DVERTEXELEMENT9& e = (*elements)[ei];
+    for (size_t ei = 0; ei < elements.size(); ++ei) {
+      const D3DVERTEXELEMENT9& e = elements[ei];
       if (e.Stream >= D3D9_MAX_STREAMS || !cpu[e.Stream]) continue;
       const size_t stride = static_cast<size_t>(sources[e.Stream].stride);
       size_t limit = user ? SIZE_MAX : state.streams[e.Stream].buffer->bits.size() - state.streams[e.Stream].offset;
@@ -319,8 +314,8 @@ bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GL
   };
 
   bool havePosition = false;
-  for (size_t ei = 0; ei < elements->size(); ++ei) {
-    const D3DVERTEXELEMENT9& e = (*elements)[ei];
+  for (size_t ei = 0; ei < elements.size(); ++ei) {
+    const D3DVERTEXELEMENT9& e = elements[ei];
     if (e.Stream >= D3D9_MAX_STREAMS || (!user && !state.streams[e.Stream].buffer) || (user && e.Stream != 0)) {
       continue;
     }

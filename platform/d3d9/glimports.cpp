@@ -7,13 +7,12 @@
 GlImports qgl;
 
 bool GlImportsLoad(const char** missing) {
-  GlImports table;
-  std::memset(&table, 0, sizeof(table));
-#define MALL_GL_IMPORT_LOAD(ret, name, args)                                     \
+  GlImports table = {};
+#define MALL_GL_IMPORT_LOAD(ret, name, args)                                               \
   table.name = reinterpret_cast<ret(GLAPIENTRY*) args>(SDL_GL_GetProcAddress("gl" #name)); \
-  if (!table.name) {                                                             \
-    if (missing) *missing = "gl" #name;                                          \
-    return false;                                                                \
+  if (!table.name) {                                                                       \
+    if (missing) *missing = "gl" #name;                                                    \
+    return false;                                                                          \
   }
   MALL_GL_IMPORTS(MALL_GL_IMPORT_LOAD)
 #undef MALL_GL_IMPORT_LOAD
@@ -21,8 +20,6 @@ bool GlImportsLoad(const char** missing) {
   if (missing) *missing = nullptr;
   return true;
 }
-
-void GlImportsClear() { std::memset(&qgl, 0, sizeof(qgl)); }
 
 bool GlHasExtension(const char* name) {
   if (!qgl.GetStringi || !name) return false;

@@ -64,9 +64,6 @@ extern GlImports qgl;
 // the first missing one in *missing when the context lacks any of them.
 bool GlImportsLoad(const char** missing);
 
-// Clears the table (after the context is gone).
-void GlImportsClear();
-
 // True when the current context lists the extension.
 bool GlHasExtension(const char* name);
 

@@ -80,14 +80,6 @@ void D3D9Surface::InternalRelease() {
 
 HRESULT D3D9Surface::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
 
-DWORD D3D9Surface::SetPriority(DWORD PriorityNew) {
-  DWORD old = priority_;
-  priority_ = PriorityNew;
-  return old;
-}
-
-DWORD D3D9Surface::GetPriority() { return priority_; }
-
 bool D3D9Surface::InBackend() const {
   if (data_->flags & (D3D9_SURFACE_BACKBUFFER | D3D9_SURFACE_AUTODEPTH)) return true;
   return (data_->usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0;
@@ -197,6 +189,19 @@ HRESULT D3D9TextureCore::UnlockRect(UINT face, UINT level) {
   return surfaces[face * data->levels + level]->UnlockRect();
 }
 
+// Only managed textures have a level of detail to set.
+DWORD D3D9TextureCore::SetLOD(DWORD lodNew) {
+  DWORD old = lod;
+  if (data->pool == D3DPOOL_MANAGED) lod = std::min<DWORD>(lodNew, data->levels - 1);
+  return old;
+}
+
+HRESULT D3D9TextureCore::SetAutoGenFilterType(D3DTEXTUREFILTERTYPE filter) {
+  if (filter == D3DTEXF_NONE) return D3DERR_INVALIDCALL;
+  data->autoGenFilter = filter;
+  return D3D_OK;
+}
+
 void D3D9TextureCore::GenerateMipSubLevels() {
   if (data->usage & D3DUSAGE_AUTOGENMIPMAP) device_->Backend()->GenerateMipSubLevels(data);
 }
@@ -215,48 +220,12 @@ D3D9Texture::~D3D9Texture() {}
 
 HRESULT D3D9Texture::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
 
-DWORD D3D9Texture::SetPriority(DWORD PriorityNew) {
-  DWORD old = core.priority;
-  core.priority = PriorityNew;
-  return old;
-}
-
-DWORD D3D9Texture::SetLOD(DWORD LODNew) {
-  DWORD old = core.lod;
-  if (core.data->pool == D3DPOOL_MANAGED) core.lod = std::min<DWORD>(LODNew, core.data->levels - 1);
-  return old;
-}
-
-HRESULT D3D9Texture::SetAutoGenFilterType(D3DTEXTUREFILTERTYPE FilterType) {
-  if (FilterType == D3DTEXF_NONE) return D3DERR_INVALIDCALL;
-  core.data->autoGenFilter = FilterType;
-  return D3D_OK;
-}
-
 D3D9CubeTexture::D3D9CubeTexture(D3D9Device* device, D3D9TextureData* data)
     : D3D9Resource(device), core(device, this, data) {}
 
 D3D9CubeTexture::~D3D9CubeTexture() {}
 
 HRESULT D3D9CubeTexture::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
-
-DWORD D3D9CubeTexture::SetPriority(DWORD PriorityNew) {
-  DWORD old = core.priority;
-  core.priority = PriorityNew;
-  return old;
-}
-
-DWORD D3D9CubeTexture::SetLOD(DWORD LODNew) {
-  DWORD old = core.lod;
-  if (core.data->pool == D3DPOOL_MANAGED) core.lod = std::min<DWORD>(LODNew, core.data->levels - 1);
-  return old;
-}
-
-HRESULT D3D9CubeTexture::SetAutoGenFilterType(D3DTEXTUREFILTERTYPE FilterType) {
-  if (FilterType == D3DTEXF_NONE) return D3DERR_INVALIDCALL;
-  core.data->autoGenFilter = FilterType;
-  return D3D_OK;
-}
 
 HRESULT D3D9CubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level,
                                            IDirect3DSurface9** ppCubeMapSurface) {
@@ -333,12 +302,6 @@ D3D9VertexBuffer::~D3D9VertexBuffer() {}
 
 HRESULT D3D9VertexBuffer::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
 
-DWORD D3D9VertexBuffer::SetPriority(DWORD PriorityNew) {
-  DWORD old = core.priority;
-  core.priority = PriorityNew;
-  return old;
-}
-
 HRESULT D3D9VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
   if (!pDesc) return D3DERR_INVALIDCALL;
   pDesc->Format = D3DFMT_VERTEXDATA;
@@ -356,12 +319,6 @@ D3D9IndexBuffer::D3D9IndexBuffer(D3D9Device* device, D3D9BufferData* data)
 D3D9IndexBuffer::~D3D9IndexBuffer() {}
 
 HRESULT D3D9IndexBuffer::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
-
-DWORD D3D9IndexBuffer::SetPriority(DWORD PriorityNew) {
-  DWORD old = core.priority;
-  core.priority = PriorityNew;
-  return old;
-}
 
 HRESULT D3D9IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* pDesc) {
   if (!pDesc) return D3DERR_INVALIDCALL;

@@ -1,6 +1,5 @@
 // Tests of surface copies, declarations, shaders and back-end selection of the Direct3D 9 core (software back end).
-#include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/d3d9/soft_device_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +9,9 @@
 
 namespace {
 
-class Resources : public ::testing::Test {
+class Resources : public SoftDeviceTest {
  protected:
-  void SetUp() override {
-    d3d = D3D9SoftCreate(D3D9_CAPS_FULL);
-    D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(64, 64, nullptr);
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
-  }
-  void TearDown() override {
-    EXPECT_EQ(dev->Release(), 0u);
-    EXPECT_EQ(d3d->Release(), 0u);
-  }
+  void SetUp() override { Open(D3DCREATE_SOFTWARE_VERTEXPROCESSING, 64, 64, D3DFMT_A8R8G8B8); }
 
   // Reads one 32-bit texel of a render target through a system-memory copy.
   DWORD ReadTarget(IDirect3DSurface9* target, int x, int y) {
@@ -39,9 +29,6 @@ class Resources : public ::testing::Test {
     copy->Release();
     return v;
   }
-
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* dev = nullptr;
 };
 
 TEST_F(Resources, UpdateSurfaceAndUpdateTextureCopyIntoTheDefaultPool) {

@@ -333,13 +333,7 @@ HRESULT SoftBackend::CheckIndices(const D3D9State& state, const D3D9DrawCall& dr
 static void StreamNeeds(const D3D9State& state, UINT needs[D3D9_MAX_STREAMS]) {
   std::fill(needs, needs + D3D9_MAX_STREAMS, 0u);
   std::vector<D3DVERTEXELEMENT9> fvfElements;
-  const std::vector<D3DVERTEXELEMENT9>* elements = &fvfElements;
-  if (state.declaration) {
-    elements = &state.declaration->elements;
-  } else {
-    D3D9DeclarationFromFVF(state.fvf, &fvfElements);
-  }
-  for (const D3DVERTEXELEMENT9& e : *elements) {
+  for (const D3DVERTEXELEMENT9& e : D3D9DrawElements(state, &fvfElements)) {
     if (e.Stream < D3D9_MAX_STREAMS) needs[e.Stream] = std::max(needs[e.Stream], e.Offset + D3D9DeclTypeSize(e.Type));
   }
 }

@@ -12,33 +12,14 @@ namespace {
 
 using Bytes = std::vector<GxUInt8>;
 
+// What a writer put on a memory stream; nothing when it failed.
 template <typename Writer>
 Bytes Written(Writer writer)
 {
     GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
     const bool ok = stream && writer(stream);
-    GxMemory memory = {nullptr, 0};
-    GxStreamClose(stream, &memory);
-    Bytes bytes;
-    if (ok) {
-        bytes.assign(memory.start, memory.start + memory.length);
-    }
-    GxFree(memory.start);
-    return bytes;
-}
-
-// Opens bytes as a stream positioned after the first chunk header of `type`.
-template <typename Reader>
-auto ReadChunk(Bytes bytes, GxUInt32 type, Reader reader) -> decltype(reader(nullptr))
-{
-    GxMemory memory = {bytes.data(), static_cast<GxUInt32>(bytes.size())};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    decltype(reader(nullptr)) result = nullptr;
-    if (stream && GxStreamFindChunk(stream, type, nullptr, nullptr)) {
-        result = reader(stream);
-    }
-    GxStreamClose(stream, nullptr);
-    return result;
+    Bytes bytes = GxTestCloseWriteStream(stream);
+    return ok ? bytes : Bytes();
 }
 
 // The texture at a position of a dictionary's list, from its head.
@@ -53,7 +34,8 @@ GxTexture* TextureAt(GxTexDictionary* dictionary, GxInt32 index)
 
 GxTexDictionary* ReadImages(const Bytes& bytes)
 {
-    return ReadChunk(bytes, gxID_IMAGEDICTIONARY, GxTexDictionaryStreamReadImages);
+    GxTestReadStream in(bytes, gxID_IMAGEDICTIONARY);
+    return in.Get() ? GxTexDictionaryStreamReadImages(in.Get()) : nullptr;
 }
 
 class ImageDictionary : public GxTextureTest {
@@ -181,7 +163,8 @@ TEST_F(StreamParts, TableOfContentsAndGroupNamesReadBack)
     entries[1] = {0x10, 7, 4096, {}};
     entries[1].guid[15] = 0x5A;
     const Bytes toc = Written([&](GxStream* s) { return ContentTOCWrite(s, entries); });
-    GxTOC* table = ReadChunk(toc, gxID_TOC, GxTOCStreamRead);
+    GxTestReadStream tocIn(toc, gxID_TOC);
+    GxTOC* table = tocIn.Get() ? GxTOCStreamRead(tocIn.Get()) : nullptr;
     ASSERT_NE(table, nullptr);
     ASSERT_EQ(GxTOCGetNumEntries(table), 2);
     EXPECT_EQ(GxTOCGetEntry(table, 0)->id, gxID_IMAGEDICTIONARY);
@@ -192,7 +175,8 @@ TEST_F(StreamParts, TableOfContentsAndGroupNamesReadBack)
     const Bytes group = Written([](GxStream* s) {
         return ContentChunkGroupStartWrite(s, "spawn_1_north") && ContentChunkGroupEndWrite(s);
     });
-    GxNameRecord* record = ReadChunk(group, gxID_CHUNKGROUPSTART, GxNameRecordStreamRead);
+    GxTestReadStream groupIn(group, gxID_CHUNKGROUPSTART);
+    GxNameRecord* record = groupIn.Get() ? GxNameRecordStreamRead(groupIn.Get()) : nullptr;
     ASSERT_NE(record, nullptr);
     EXPECT_STREQ(record->name, "spawn_1_north");
     GxNameRecordDestroy(record);
@@ -205,7 +189,8 @@ TEST_F(StreamParts, NativeDictionaryReadsBackIdentical)
 {
     const Bytes bytes = Written([](GxStream* s) { return ContentNativeTexDictionaryWrite(s, 16); });
     ASSERT_FALSE(bytes.empty());
-    GxTexDictionary* dictionary = ReadChunk(bytes, gxID_TEXDICTIONARY, GxTexDictionaryStreamRead);
+    GxTestReadStream in(bytes, gxID_TEXDICTIONARY);
+    GxTexDictionary* dictionary = in.Get() ? GxTexDictionaryStreamRead(in.Get()) : nullptr;
     ASSERT_NE(dictionary, nullptr);
     const char* names[] = {"opaque", "alpha", "mipmapped", "compressed"};
     for (GxInt32 i = 0; i < 4; i++) {

@@ -3,6 +3,7 @@
 //   d3d9cube                                   runs until the window is closed (or Escape)
 //   d3d9cube --frames N --screenshot out.bmp   draws N frames and writes the last (.bmp or .ppm)
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/d3dx9.h"
 #include "platform/win32/windows.h"
 
 #include <cmath>
@@ -75,25 +76,13 @@ HWND OpenWindow() {
 
 // ---------------------------------------------------------------- matrices (row vectors)
 
-D3DMATRIX Identity() {
-  D3DMATRIX m;
-  std::memset(&m, 0, sizeof(m));
-  m._11 = m._22 = m._33 = m._44 = 1.0f;
-  return m;
+D3DXMATRIX Identity() {
+  D3DXMATRIX m;
+  return *D3DXMatrixIdentity(&m);
 }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-  D3DMATRIX r;
-  for (int i = 0; i < 4; ++i) {
-    for (int j = 0; j < 4; ++j) {
-      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
-    }
-  }
-  return r;
-}
-
-D3DMATRIX RotationX(float a) {
-  D3DMATRIX m = Identity();
+D3DXMATRIX RotationX(float a) {
+  D3DXMATRIX m = Identity();
   m._22 = std::cos(a);
   m._23 = std::sin(a);
   m._32 = -std::sin(a);
@@ -101,8 +90,8 @@ D3DMATRIX RotationX(float a) {
   return m;
 }
 
-D3DMATRIX RotationY(float a) {
-  D3DMATRIX m = Identity();
+D3DXMATRIX RotationY(float a) {
+  D3DXMATRIX m = Identity();
   m._11 = std::cos(a);
   m._13 = -std::sin(a);
   m._31 = std::sin(a);
@@ -333,8 +322,10 @@ void DrawFrame(IDirect3DDevice9* dev, const Scene& scene, float t) {
   dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(24, 28, 40), 1.0f, 0);
   if (FAILED(dev->BeginScene())) return;
   // Spin about the vertical axis, tilted towards the camera so three faces show.
-  const D3DMATRIX world = Multiply(RotationY(t), RotationX(-0.55f));
-  D3DMATRIX view = Identity();
+  const D3DXMATRIX spin = RotationY(t), tilt = RotationX(-0.55f);
+  D3DXMATRIX world;
+  D3DXMatrixMultiply(&world, &spin, &tilt);
+  D3DXMATRIX view = Identity();
   view._43 = 4.5f;  // camera 4.5 units in front of the cube, looking down +z
   const D3DMATRIX proj = Perspective(0.9f, static_cast<float>(kWidth) / kHeight, 0.5f, 50.0f);
   dev->SetTransform(D3DTS_WORLD, &world);
