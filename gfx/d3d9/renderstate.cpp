@@ -184,15 +184,18 @@ void SetStageBorder(GxUInt32 stage, GxUInt32 colour)
     GxD3D9SetSamplerState(stage, D3DSAMP_BORDERCOLOR, colour);
 }
 
-// Sends the whole stage record (its last-sent values are unknown after a reset).
-void SendStage(GxUInt32 stage)
+// Sends every stage record whole (their last-sent values are unknown after a reset).
+void SendAllStages(void)
 {
-    const StageRecord& record = caches.stages[stage];
-    SendFilter(stage, record.filterMode);
-    GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSU, record.addressU);
-    GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSV, record.addressV);
-    GxD3D9SetSamplerState(stage, D3DSAMP_BORDERCOLOR, record.borderColour);
-    GxD3D9SetSamplerState(stage, D3DSAMP_MAXANISOTROPY, record.maxAnisotropy);
+    GxUInt32 stage = 0;
+    for (const StageRecord& record : caches.stages) {
+        SendFilter(stage, record.filterMode);
+        GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSU, record.addressU);
+        GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSV, record.addressV);
+        GxD3D9SetSamplerState(stage, D3DSAMP_BORDERCOLOR, record.borderColour);
+        GxD3D9SetSamplerState(stage, D3DSAMP_MAXANISOTROPY, record.maxAnisotropy);
+        stage++;
+    }
 }
 
 void UnbindAllStages(void)
@@ -823,9 +826,7 @@ void GxD3D9RenderStateReset(void)
         record.borderColour = 0xFF000000u;
         record.maxAnisotropy = 1;
     }
-    for (GxUInt32 stage = 0; stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES); stage++) {
-        SendStage(stage);
-    }
+    SendAllStages();
 
     Queue(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     Queue(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
@@ -861,9 +862,7 @@ void GxD3D9RenderStateRestore(void)
     QueueStencil();
 
     UnbindAllStages();
-    for (GxUInt32 stage = 0; stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES); stage++) {
-        SendStage(stage);
-    }
+    SendAllStages();
 
     Queue(D3DRS_SRCBLEND, e.srcBlend);
     Queue(D3DRS_DESTBLEND, e.destBlend);
