@@ -15,6 +15,9 @@ if [ "${1:-}" = "--bench" ]; then
   cmake -S . -B build/release "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DMALL_TESTS=OFF -DMALL_BENCH=ON >/dev/null
   cmake --build build/release -j "$jobs"
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen}
+  fi
   for b in build/release/bench/*_bench; do
     [ -x "$b" ] || continue
     echo "== $(basename "$b")"
