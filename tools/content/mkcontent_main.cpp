@@ -1,4 +1,4 @@
-// mkcontent: authors the game root (text files, camera paths) through the graphics core's own writers.
+// mkcontent: authors the game root (text files, camera paths, demo images) through the graphics core's own writers.
 //
 //   mkcontent TEXT_DIR OUT_DIR
 //
@@ -13,6 +13,7 @@
 #include "gfx/core/spline.h"
 #include "gfx/core/win32fs.h"
 #include "platform/win32/windows.h"
+#include "tools/content/demo_images.h"
 #include "tools/content/spline_writer.h"
 
 namespace fs = std::filesystem;
@@ -102,6 +103,19 @@ bool CopyTextFiles(const fs::path& textDir, const fs::path& out)
     return true;
 }
 
+// The checkerboard and the badge the window tool draws, under images/.
+bool WriteDemoImages(const fs::path& out)
+{
+    const fs::path dir = out / "images";
+    std::error_code error;
+    fs::create_directories(dir, error);
+    if (error) {
+        return false;
+    }
+    return ContentWritePng((dir / "checker.png").string().c_str(), ContentCheckerImage()) &&
+           ContentWritePng((dir / "badge.png").string().c_str(), ContentBadgeImage());
+}
+
 // Starts the graphics engine on a hidden window with the default file system, as the game does.
 HWND StartEngine()
 {
@@ -151,6 +165,10 @@ int main(int argc, char** argv)
     fs::create_directories(out, error);
     if (error || !CopyTextFiles(textDir, out)) {
         std::fprintf(stderr, "mkcontent: cannot write the text files into %s\n", argv[2]);
+        return 1;
+    }
+    if (!WriteDemoImages(out)) {
+        std::fprintf(stderr, "mkcontent: cannot write the demo images into %s/images\n", argv[2]);
         return 1;
     }
     HWND window = StartEngine();

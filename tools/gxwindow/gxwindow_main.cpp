@@ -1,4 +1,6 @@
-// Opens a window through the graphics engine and draws a cleared frame, a 2D triangle and a 3D line strip each frame.
+// Opens a window through the graphics engine and draws, each frame, a checkered background with a blended badge
+// (two PNG textures), a 2D triangle and a 3D line strip.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,11 +9,16 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
 #include "gfx/core/frame.h"
+#include "gfx/core/image.h"
 #include "gfx/core/raster.h"
+#include "gfx/core/texture.h"
+#include "gfx/core/win32fs.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/d3d9/im2d.h"
 #include "gfx/d3d9/im3d.h"
+#include "gfx/d3d9/renderstate.h"
 #include "platform/win32/windows.h"
 
 namespace {
@@ -23,6 +30,13 @@ bool quitRequested = false;
 struct Options {
     int frames = 0;  // 0: until the window is closed
     std::string screenshot;
+    std::string content = "content";  // game root holding images/checker.png and images/badge.png
+};
+
+// The two textures of the background; either may be missing.
+struct Textures {
+    GxTexture* checker = nullptr;
+    GxTexture* badge = nullptr;
 };
 
 bool ParseOptions(int argc, char** argv, Options* options)
@@ -36,6 +50,11 @@ bool ParseOptions(int argc, char** argv, Options* options)
             }
         } else if (arg == "--screenshot" && i + 1 < argc) {
             options->screenshot = argv[++i];
+        } else if (arg == "--content" && i + 1 < argc) {
+            options->content = argv[++i];
+            if (options->content.empty()) {
+                return false;
+            }
         } else {
             return false;
         }
@@ -116,6 +135,54 @@ void DestroyCamera(GxCamera* camera, GxFrame* frame)
 
 GxUInt32 Argb(GxUInt8 r, GxUInt8 g, GxUInt8 b) { return 0xFF000000u | (r << 16) | (g << 8) | b; }
 
+void* StateValue(GxUInt32 value) { return reinterpret_cast<void*>(static_cast<uintptr_t>(value)); }
+
+// A screen rectangle as a counter-clockwise fan in white, its texture spanning (0, 0) to (uMax, vMax).
+void DrawQuad2D(float left, float top, float right, float bottom, float uMax, float vMax)
+{
+    GxIm2DVertex v[4];
+    memset(v, 0, sizeof(v));
+    const float corner[4][4] = {
+        {left, top, 0.0f, 0.0f}, {left, bottom, 0.0f, vMax}, {right, bottom, uMax, vMax}, {right, top, uMax, 0.0f}};
+    for (int i = 0; i < 4; i++) {
+        v[i].x = corner[i][0];
+        v[i].y = corner[i][1];
+        v[i].rhw = 1.0f;
+        v[i].emissiveColor = 0xFFFFFFFFu;
+        v[i].u = corner[i][2];
+        v[i].v = corner[i][3];
+    }
+    GxEngineInstance->dOpenDevice.fpIm2DRenderPrimitive(gxPRIMTYPETRIFAN, v, 4);
+}
+
+// The checker repeated over the whole window at one texel per pixel, then the badge in the middle blended
+// by its alpha. Depth writes stay off so the 3D drawing after it is not hidden.
+void DrawBackground(const Textures& textures)
+{
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, StateValue(0));
+    if (textures.checker) {
+        GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(textures.checker));
+        GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, StateValue(gxTEXTUREADDRESSWRAP));
+        GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, StateValue(gxFILTERNEAREST));
+        GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, StateValue(0));
+        DrawQuad2D(0.0f, 0.0f, clientWidth, clientHeight, clientWidth / 64.0f, clientHeight / 64.0f);
+    }
+    if (textures.badge) {
+        const float left = (clientWidth - 64) / 2.0f;
+        const float top = (clientHeight - 64) / 2.0f;
+        GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(textures.badge));
+        GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, StateValue(gxTEXTUREADDRESSCLAMP));
+        GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, StateValue(gxFILTERLINEAR));
+        GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, StateValue(1));
+        GxRenderStateSet(gxRENDERSTATESRCBLEND, StateValue(D3DBLEND_SRCALPHA));
+        GxRenderStateSet(gxRENDERSTATEDESTBLEND, StateValue(D3DBLEND_INVSRCALPHA));
+        DrawQuad2D(left, top, left + 64.0f, top + 64.0f, 1.0f, 1.0f);
+    }
+    GxRenderStateSet(gxRENDERSTATETEXTURERASTER, nullptr);
+    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, StateValue(0));
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, StateValue(1));
+}
+
 void DrawTriangle2D()
 {
     GxIm2DVertex v[3];
@@ -148,7 +215,7 @@ void DrawLineStrip3D()
     }
 }
 
-bool DrawFrame(GxCamera* camera)
+bool DrawFrame(GxCamera* camera, const Textures& textures)
 {
     GxRGBA background = {30, 60, 120, 255};
     if (!GxCameraClear(camera, &background, 3)) {
@@ -157,6 +224,7 @@ bool DrawFrame(GxCamera* camera)
     if (!GxCameraBeginUpdate(camera)) {
         return false;
     }
+    DrawBackground(textures);
     DrawTriangle2D();
     DrawLineStrip3D();
     GxCameraEndUpdate(camera);
@@ -228,24 +296,70 @@ bool SaveScreenshot(GxCamera* camera, const std::string& path)
     return saved;
 }
 
+// The default file system the image reader opens its files through.
+bool OpenFiles()
+{
+    GxFileSystem* files = nullptr;
+    return GxFileSystemManagerOpen(2) && (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
+           GxFileSystemRegister(files) && GxFileSystemManagerSetDefault(files);
+}
+
+// Reads the two PNG textures from CONTENT/images/; a texture that cannot be read is reported and left out.
+Textures ReadTextures(const std::string& content)
+{
+    Textures textures;
+    const std::string path = content + (content.back() == '/' ? "images/" : "/images/");
+    if (!GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr) || !GxImageSetPath(path.c_str())) {
+        std::fprintf(stderr, "gxwindow: PNG images cannot be read; drawing without the background\n");
+        return textures;
+    }
+    textures.checker = GxTextureRead("checker", nullptr);
+    textures.badge = GxTextureRead("badge", nullptr);
+    if (!textures.checker || !textures.badge) {
+        std::fprintf(stderr, "gxwindow: cannot read %schecker.png or %sbadge.png; drawing without them\n",
+                     path.c_str(), path.c_str());
+    }
+    return textures;
+}
+
+void DestroyTextures(Textures* textures)
+{
+    if (textures->checker) {
+        GxTextureDestroy(textures->checker);
+    }
+    if (textures->badge) {
+        GxTextureDestroy(textures->badge);
+    }
+    *textures = Textures();
+}
+
+void CloseEngine()
+{
+    GxEngineClose();
+    GxFileSystemManagerClose();
+    GxEngineTerm();
+}
+
 int Run(const Options& options, HWND window)
 {
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxEngineOpen(&window)) {
+    if (!GxEngineInit(nullptr, 0, 0x400000) || !OpenFiles() || !GxEngineOpen(&window)) {
         std::fprintf(stderr, "gxwindow: the graphics engine does not open\n");
+        GxFileSystemManagerClose();
+        GxEngineTerm();
         return 1;
     }
     if (!GxEngineSetVideoMode(0) || !GxEngineStart()) {
         std::fprintf(stderr, "gxwindow: the graphics engine does not start\n");
-        GxEngineClose();
-        GxEngineTerm();
+        CloseEngine();
         return 1;
     }
+    Textures textures = ReadTextures(options.content);
     GxFrame* frame = nullptr;
     GxCamera* camera = CreateCamera(&frame);
     int result = camera ? 0 : 1;
     for (int n = 0; camera && !quitRequested && (options.frames == 0 || n < options.frames); n++) {
         PumpMessages();
-        const bool drawn = DrawFrame(camera);
+        const bool drawn = DrawFrame(camera, textures);
         const bool last = options.frames != 0 && n + 1 == options.frames;
         if (drawn && last && !options.screenshot.empty() && !SaveScreenshot(camera, options.screenshot)) {
             std::fprintf(stderr, "gxwindow: cannot write %s\n", options.screenshot.c_str());
@@ -253,10 +367,10 @@ int Run(const Options& options, HWND window)
         }
         GxCameraShowRaster(camera, window, 0);
     }
+    DestroyTextures(&textures);
     DestroyCamera(camera, frame);
     GxEngineStop();
-    GxEngineClose();
-    GxEngineTerm();
+    CloseEngine();
     return result;
 }
 
@@ -266,7 +380,7 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: gxwindow [--frames N] [--screenshot out.bmp]\n");
+        std::fprintf(stderr, "usage: gxwindow [--frames N] [--screenshot out.bmp] [--content DIR]\n");
         return 2;
     }
     HWND window = OpenWindow();
