@@ -3,6 +3,7 @@
 # Folders with no sources yet make no target, and missing dependencies are
 # skipped, so modules can be added one at a time.
 include_guard()
+include(${CMAKE_CURRENT_LIST_DIR}/fuzz.cmake)
 
 function(mall_link_existing target scope)
   foreach(dep ${ARGN})
@@ -42,5 +43,8 @@ function(mall_module name dir)
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
       PROPERTIES ENVIRONMENT "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  endif()
+  if(MALL_TESTS AND fuzzers)
+    mall_fuzz_replays(${name} ${dir} ${fuzzers})
   endif()
 endfunction()
