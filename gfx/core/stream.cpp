@@ -589,6 +589,32 @@ GxStream* GxStreamSkip(GxStream* stream, GxUInt32 offset)
     }
 }
 
+GxUInt32 GxStreamBytesLeft(const GxStream* stream)
+{
+    if (stream == nullptr)
+        return 0;
+    switch (stream->type) {
+    case gxSTREAMFILE:
+    case gxSTREAMFILENAME: {
+        const GxFile* file = stream->Type.file.fpFile;
+        if (file == nullptr)
+            return 0;
+        const uint64_t size = (static_cast<uint64_t>(file->sizeHigh) << 32) | file->sizeLow;
+        const uint64_t position = (static_cast<uint64_t>(file->posHigh) << 32) | file->posLow;
+        if (position >= size)
+            return 0;
+        const uint64_t left = size - position;
+        return left >= gxSTREAMBYTESUNKNOWN ? gxSTREAMBYTESUNKNOWN - 1 : static_cast<GxUInt32>(left);
+    }
+    case gxSTREAMMEMORY: {
+        const GxStreamMemory& memory = stream->Type.memory;
+        return memory.position >= memory.nSize ? 0 : memory.nSize - memory.position;
+    }
+    default:
+        return gxSTREAMBYTESUNKNOWN;
+    }
+}
+
 GxStream* GxStreamWriteChunkHeader(GxStream* stream, GxUInt32 type, GxUInt32 size, GxUInt32 version,
                                    GxUInt32 buildNum)
 {

@@ -97,6 +97,11 @@ GxBool GxStreamClose(GxStream* stream, void* data);
 GxUInt32 GxStreamRead(GxStream* stream, void* buffer, GxUInt32 length);
 GxStream* GxStreamWrite(GxStream* stream, const void* buffer, GxUInt32 length);
 GxStream* GxStreamSkip(GxStream* stream, GxUInt32 offset);
+// Bytes the stream can still deliver: what a memory stream holds past its position, what a file
+// holds past its position; gxSTREAMBYTESUNKNOWN for custom streams. Readers check every count taken
+// from their input against it before allocating.
+constexpr GxUInt32 gxSTREAMBYTESUNKNOWN = 0xFFFFFFFFu;
+GxUInt32 GxStreamBytesLeft(const GxStream* stream);
 
 // Library stamp helpers: encode (version, build) and decode a stamp read from a stream.
 GxUInt32 GxStreamMakeLibraryStamp(GxUInt32 version, GxUInt32 buildNum);

@@ -31,6 +31,20 @@ struct PendingIo {
 };
 
 std::atomic<bool> deferIo{false};
+// Writes left before injected failures start; negative when no failure is injected.
+std::atomic<long> writesBeforeFailure{-1};
+
+bool InjectedWriteFailure()
+{
+    long left = writesBeforeFailure.load();
+    while (left >= 0) {
+        if (left == 0)
+            return true;
+        if (writesBeforeFailure.compare_exchange_weak(left, left - 1))
+            return false;
+    }
+    return false;
+}
 
 std::vector<PendingIo>& PendingList()
 {
@@ -105,6 +119,8 @@ BOOL TransferFile(HANDLE handle, void* buffer, DWORD size, LPDWORD done, LPOVERL
         return Fail(file, ERROR_INVALID_PARAMETER);
     if (write ? !file->canWrite : !file->canRead)
         return Fail(file, ERROR_ACCESS_DENIED);
+    if (write && InjectedWriteFailure())
+        return Fail(file, ERROR_DISK_FULL);
     if (overlapped == nullptr) {
         // An overlapped handle has no file position to work from.
         if (file->overlapped || done == nullptr)
@@ -183,6 +199,8 @@ void KernelCancelPendingIo(FileObject* file)
 }
 
 void StandInDeferOverlappedIo(BOOL defer) { deferIo.store(defer != FALSE); }
+
+void StandInFailWritesAfter(LONG successes) { writesBeforeFailure.store(successes < 0 ? -1 : successes); }
 
 int StandInCompletePendingIo(void)
 {
@@ -407,6 +425,25 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
         SetLastError(KernelErrorFromErrno(errno, &path));
         return FALSE;
     }
+    return TRUE;
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
+{
+    std::string from;
+    std::string to;
+    if (!KernelMapPath(lpExistingFileName, from) || !KernelMapPath(lpNewFileName, to))
+        return FALSE;
+    struct stat st;
+    if ((dwFlags & MOVEFILE_REPLACE_EXISTING) == 0 && stat(to.c_str(), &st) == 0) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (rename(from.c_str(), to.c_str()) != 0) {
+        SetLastError(KernelErrorFromErrno(errno, &from));
+        return FALSE;
+    }
+    SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
 

@@ -50,6 +50,7 @@ protected:
     void TearDown() override
     {
         StandInDeferOverlappedIo(FALSE);
+        StandInFailWritesAfter(-1);
         std::filesystem::remove_all(dir);
     }
     void Write(const std::string& name, const std::string& data)
@@ -198,6 +199,37 @@ TEST_F(KernelTest, OpenAlwaysKeepsContents)
     ASSERT_TRUE(WriteFile(h, "J", 1, &done, nullptr));
     EXPECT_TRUE(CloseHandle(h));
     EXPECT_EQ(ReadAll(dir + "/keep.txt"), "Jello");
+}
+
+TEST_F(KernelTest, InjectedWriteFailuresStartAfterTheGivenCount)
+{
+    HANDLE h = Open("full.txt", GENERIC_WRITE, CREATE_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    StandInFailWritesAfter(1);
+    DWORD done = 0;
+    EXPECT_TRUE(WriteFile(h, "ab", 2, &done, nullptr));
+    EXPECT_FALSE(WriteFile(h, "cd", 2, &done, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(done, 0u);
+    EXPECT_FALSE(WriteFile(h, "ef", 2, &done, nullptr));
+    StandInFailWritesAfter(-1);
+    EXPECT_TRUE(WriteFile(h, "gh", 2, &done, nullptr));
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_EQ(ReadAll(dir + "/full.txt"), "abgh");
+}
+
+TEST_F(KernelTest, MoveFileReplacesOnlyWhenAsked)
+{
+    Write("new.txt", "new");
+    Write("old.txt", "old");
+    const std::string from = WinPath(dir + "/new.txt");
+    const std::string to = WinPath(dir + "/old.txt");
+    EXPECT_FALSE(MoveFileExA(from.c_str(), to.c_str(), 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_TRUE(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(ReadAll(dir + "/old.txt"), "new");
+    EXPECT_FALSE(std::filesystem::exists(dir + "/new.txt"));
+    EXPECT_FALSE(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING));
 }
 
 TEST_F(KernelTest, OverlappedReadsCompleteAtOnceWithTheirEvent)

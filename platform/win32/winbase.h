@@ -20,6 +20,9 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
+// Renames a file; with MOVEFILE_REPLACE_EXISTING an existing target is replaced in one step.
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL WINAPI FlushFileBuffers(HANDLE hFile);
 BOOL WINAPI CloseHandle(HANDLE hObject);
@@ -70,6 +73,9 @@ void StandInSetDebugOutputHook(void (*hook)(const char* text));
 // With defer set, overlapped reads and writes stay pending (FALSE, ERROR_IO_PENDING)
 // until StandInCompletePendingIo or a waiting GetOverlappedResult completes them.
 void StandInDeferOverlappedIo(BOOL defer);
+// Write failures on request: the next `successes` WriteFile calls succeed and every one after them
+// fails with ERROR_DISK_FULL, until a negative count switches the injection off.
+void StandInFailWritesAfter(LONG successes);
 // Completes every pending overlapped operation; returns how many it completed.
 int StandInCompletePendingIo(void);
 // Maps a Win32-style path to the Linux path it names (drive, separators, case).
