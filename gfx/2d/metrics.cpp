@@ -124,8 +124,8 @@ GxInt32 DecodeUtf8(NextByte next)
     GxInt32 followers = 0;
     GxInt32 code = 0;
     for (GxInt32 k = 1; k <= kMaxUtf8Followers; k++) {
-        const GxInt32 mask = (0xFF << (7 - k)) & 0xFF;        // k + 1 leading ones
-        const GxInt32 pattern = (0xFF << (8 - k)) & 0xFF;     // k leading ones, then a zero
+        const GxInt32 mask = (0xFF << (6 - k)) & 0xFF;        // k + 2 leading ones
+        const GxInt32 pattern = (0xFF << (7 - k)) & 0xFF;     // k + 1 leading ones, then a zero
         if ((lead & mask) == pattern) {
             followers = k;
             code = lead & ~mask & 0xFF;

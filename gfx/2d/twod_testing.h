@@ -18,15 +18,16 @@ struct Gx2DTestBatch {
     std::vector<GxUInt16> indices;
     GxUInt32 flags;
     GxInt32 primType;
+    GxMatrix matrix;
 };
 
 inline std::vector<Gx2DTestBatch> gx2DTestBatches;
 
-inline GxBool Gx2DTestCapture(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix*, GxUInt32 flags,
+inline GxBool Gx2DTestCapture(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags,
                               GxInt32 primType, const GxUInt16* indices, GxInt32 numIndices)
 {
     gx2DTestBatches.push_back({std::vector<GxIm3DVertex>(vertices, vertices + numVertices),
-                               std::vector<GxUInt16>(indices, indices + numIndices), flags, primType});
+                               std::vector<GxUInt16>(indices, indices + numIndices), flags, primType, *matrix});
     return 1;
 }
 
