@@ -7,6 +7,9 @@
 
 namespace {
 
+// In read-only memory: a flow that wrote into its string would fault here.
+const char kFlowText[] = "aa bb";
+
 class Text2D : public Gx2DTest {
 protected:
     void SetUp() override
@@ -136,10 +139,8 @@ TEST_F(Text2D, FlowWrapsAtSpacesJustifiesAndNeverWritesTheString)
 {
     // "aa bb" is 1 + 0.25 + 1.5 wide; a box 2 units wide holds one word a line.
     const Gx2DRect box = {0.0f, 0.0f, 2.0f, 2.0f};
-    const char text[] = "aa bb";
-    const std::string before = text;
+    const char* text = kFlowText;
     ASSERT_NE(Gx2DFontFlowString(bitmap, text, 1.0f, &box, gx2DJUSTIFYRIGHT, brush), nullptr);
-    EXPECT_EQ(before, text);
     ASSERT_EQ(gx2DTestBatches.size(), 2u);
     // Right justified: each line ends at the box's right edge (quads are drawn in the line's own space,
     // so the right end of the last quad plus the line's x is 2).
@@ -153,14 +154,19 @@ TEST_F(Text2D, FlowWrapsAtSpacesJustifiesAndNeverWritesTheString)
     // Where the lines were put: the world matrix of each batch is not captured, so flow again with the
     // bitmap show swapped for a recorder of positions.
     static std::vector<GxV2d> starts;
+    static std::vector<GxInt32> lengths;
     starts.clear();
+    lengths.clear();
     Gx2DFontShowFunc saved = bitmap->showString;
-    bitmap->showString = [](Gx2DFont* font, const void*, GxInt32, GxReal, GxV2d* position, Gx2DBrush*) {
+    bitmap->showString = [](Gx2DFont* font, const void*, GxInt32 length, GxReal, GxV2d* position, Gx2DBrush*) {
         starts.push_back(*position);
+        lengths.push_back(length);
         return font;
     };
     Gx2DFontFlowString(bitmap, text, 1.0f, &box, gx2DJUSTIFYRIGHT, brush);
     ASSERT_EQ(starts.size(), 2u);
+    // The first line is cut by its length, the last runs to the string's end.
+    EXPECT_EQ(lengths, (std::vector<GxInt32>{2, -1}));
     EXPECT_FLOAT_EQ(starts[0].x, 1.0f);  // 2 - width of "aa"
     EXPECT_FLOAT_EQ(starts[0].y, 1.0f);
     EXPECT_FLOAT_EQ(starts[1].x, 0.5f);  // 2 - width of "bb"
