@@ -17,8 +17,14 @@ constexpr GxInt32 gxCHARSETRASTERSIZE = 128;
 constexpr GxInt32 gxCHARSETCELLSPERROW = gxCHARSETRASTERSIZE / gxCHARSETCELLWIDTH;
 
 // Position of a code's cell in the raster (top-left texel).
-inline GxInt32 GxCharsetCellLeft(GxInt32 code) { return ((code - gxCHARSETFIRSTCODE) % gxCHARSETCELLSPERROW) * gxCHARSETCELLWIDTH; }
-inline GxInt32 GxCharsetCellTop(GxInt32 code) { return ((code - gxCHARSETFIRSTCODE) / gxCHARSETCELLSPERROW) * gxCHARSETCELLHEIGHT; }
+inline GxInt32 GxCharsetCellLeft(GxInt32 code)
+{
+    return ((code - gxCHARSETFIRSTCODE) % gxCHARSETCELLSPERROW) * gxCHARSETCELLWIDTH;
+}
+inline GxInt32 GxCharsetCellTop(GxInt32 code)
+{
+    return ((code - gxCHARSETFIRSTCODE) / gxCHARSETCELLSPERROW) * gxCHARSETCELLHEIGHT;
+}
 
 GxRaster* GxCharsetPrint(GxRaster* charset, const GxChar* string, GxInt32 x, GxInt32 y);
 GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxRaster* charset, GxInt32 x, GxInt32 y,

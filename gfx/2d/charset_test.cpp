@@ -20,7 +20,8 @@ std::vector<Drawn> drawn;
 GxBool Capture(GxInt32, void* vertices, GxInt32 numVertices, GxUInt16* indices, GxInt32 numIndices)
 {
     const auto* v = static_cast<GxIm2DVertex*>(vertices);
-    drawn.push_back({std::vector<GxIm2DVertex>(v, v + numVertices), std::vector<GxUInt16>(indices, indices + numIndices)});
+    drawn.push_back(
+        {std::vector<GxIm2DVertex>(v, v + numVertices), std::vector<GxUInt16>(indices, indices + numIndices)});
     return 1;
 }
 
@@ -35,7 +36,8 @@ protected:
         }
         camera = GxD3D9TestCameraCreate(kScreenWidth, kScreenHeight);
         ASSERT_NE(camera, nullptr);
-        charset = Keep(GxRasterCreate(gxCHARSETRASTERSIZE, gxCHARSETRASTERSIZE, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888));
+        charset = Keep(
+            GxRasterCreate(gxCHARSETRASTERSIZE, gxCHARSETRASTERSIZE, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888));
         ASSERT_NE(charset, nullptr);
         GxEngineInstance->curCamera = camera;
         drawn.clear();

@@ -19,13 +19,13 @@
 
 namespace {
 
-constexpr GxInt32 kLineBytes = 255;      // longest line the reader hands out, without its NUL
+constexpr GxInt32 kLineBytes = 255;  // longest line the reader hands out, without its NUL
 constexpr GxUInt32 kReadChunk = 512;
-constexpr GxInt32 kMinCellPixels = 4;    // a cell keeps 3 pixels of frame, so it needs more than that
+constexpr GxInt32 kMinCellPixels = 4;  // a cell keeps 3 pixels of frame, so it needs more than that
 constexpr GxInt32 kMaxUtf8Followers = 5;
 constexpr GxReal kMaxOutlineCoordinate = 1.0e6f;
 constexpr GxReal kTexelCentre = 0.5f;
-constexpr GxReal kCellInset = 2.5f;      // METRICS2: the cell's first drawn texel after its frame
+constexpr GxReal kCellInset = 2.5f;  // METRICS2: the cell's first drawn texel after its frame
 constexpr GxInt32 kCellFrame = 3;
 
 // ---- line and character sources ----
@@ -124,8 +124,8 @@ GxInt32 DecodeUtf8(NextByte next)
     GxInt32 followers = 0;
     GxInt32 code = 0;
     for (GxInt32 k = 1; k <= kMaxUtf8Followers; k++) {
-        const GxInt32 mask = (0xFF << (6 - k)) & 0xFF;        // k + 2 leading ones
-        const GxInt32 pattern = (0xFF << (7 - k)) & 0xFF;     // k + 1 leading ones, then a zero
+        const GxInt32 mask = (0xFF << (6 - k)) & 0xFF;  // k + 2 leading ones
+        const GxInt32 pattern = (0xFF << (7 - k)) & 0xFF;  // k + 1 leading ones, then a zero
         if ((lead & mask) == pattern) {
             followers = k;
             code = lead & ~mask & 0xFF;
@@ -153,7 +153,7 @@ GxInt32 DecodeUtf8(NextByte next)
 struct Reader {
     Gx2DFont* font;
     LineReader lines;
-    GxInt32* codes = nullptr;     // code of each glyph index
+    GxInt32* codes = nullptr;  // code of each glyph index
     GxInt32 codeCapacity = 0;
     GxInt32 lowestExtended = gx2DFONTCODELIMIT;
     GxInt32 highestExtended = -1;
@@ -335,7 +335,8 @@ bool ReadMetrics1(Reader* r)
 
 bool SamePixel(const GxImage* image, GxInt32 x, GxInt32 y, const GxUInt8* sentinel)
 {
-    return memcmp(image->pixels + static_cast<size_t>(y) * image->stride + static_cast<size_t>(x) * 4, sentinel, 4) == 0;
+    return memcmp(image->pixels + static_cast<size_t>(y) * image->stride + static_cast<size_t>(x) * 4, sentinel, 4) ==
+           0;
 }
 
 GxImage* PageImage(GxRaster* raster)
@@ -480,8 +481,7 @@ bool DrawLine(const GxChar* line, Gx2DPath* path, GxReal* advance)
 {
     GxReal v[6];
     int end = 0;
-    if (Scan(line, "moveto %f %f%n", &v[0], &v[1], &end) == 2 && LineEnds(line + end) && Finite(v[0]) &&
-        Finite(v[1])) {
+    if (Scan(line, "moveto %f %f%n", &v[0], &v[1], &end) == 2 && LineEnds(line + end) && Finite(v[0]) && Finite(v[1])) {
         if (path) {
             Gx2DPathMoveto(path, v[0], v[1]);
         }
@@ -491,8 +491,8 @@ bool DrawLine(const GxChar* line, Gx2DPath* path, GxReal* advance)
             Gx2DPathLineto(path, v[0], v[1]);
         }
     } else if (Scan(line, "curveto %f %f %f %f %f %f%n", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &end) == 6 &&
-               LineEnds(line + end) && Finite(v[0]) && Finite(v[1]) && Finite(v[2]) && Finite(v[3]) &&
-               Finite(v[4]) && Finite(v[5])) {
+               LineEnds(line + end) && Finite(v[0]) && Finite(v[1]) && Finite(v[2]) && Finite(v[3]) && Finite(v[4]) &&
+               Finite(v[5])) {
         if (path) {
             Gx2DPathCurveto(path, v[0], v[1], v[2], v[3], v[4], v[5]);
         }
@@ -518,7 +518,7 @@ bool ReadMetrics3(Reader* r)
     if (line[0] == '\n') {
         return true;
     }
-    GxInt32 open = 0;        // the character whose block is open, 0 for none
+    GxInt32 open = 0;  // the character whose block is open, 0 for none
     Gx2DPath* path = nullptr;
     GxReal advance = 0.0f;
     bool ok = true;
@@ -610,10 +610,18 @@ Gx2DFont* Gx2DFontStreamReadMetrics(GxStream* stream)
     {
         Reader reader(font, stream);
         switch (ReadVersion(&reader.lines)) {
-        case Version::one: ok = ReadMetrics1(&reader); break;
-        case Version::two: ok = ReadMetrics2(&reader); break;
-        case Version::three: ok = ReadMetrics3(&reader); break;
-        case Version::unknown: ok = false; break;
+        case Version::one:
+            ok = ReadMetrics1(&reader);
+            break;
+        case Version::two:
+            ok = ReadMetrics2(&reader);
+            break;
+        case Version::three:
+            ok = ReadMetrics3(&reader);
+            break;
+        case Version::unknown:
+            ok = false;
+            break;
         }
         ok = ok && !reader.lines.truncated && BuildExtendedMap(&reader);
     }

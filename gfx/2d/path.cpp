@@ -124,7 +124,9 @@ void FlattenCurve(Gx2DPath* target, GxV2d p0, GxV2d c1, GxV2d c2, GxV2d p3, GxIn
         Gx2DPathLineto(target, p3.x, p3.y);
         return;
     }
-    auto mid = [](GxV2d a, GxV2d b) { return GxV2d{(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f}; };
+    auto mid = [](GxV2d a, GxV2d b) {
+        return GxV2d{(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f};
+    };
     const GxV2d a1 = mid(p0, c1);
     const GxV2d bc = mid(c1, c2);
     const GxV2d b2 = mid(c2, p3);
@@ -338,7 +340,8 @@ Gx2DPath* Gx2DPathLock(Gx2DPath* path)
             GxFree(sub->points);
             sub->points = nullptr;
         } else if (sub->used < sub->capacity) {
-            void* fitted = GxRealloc(sub->points, sizeof(Gx2DPoint) * static_cast<size_t>(sub->used), gx2DHINTPATHPOINTS);
+            void* fitted =
+                GxRealloc(sub->points, sizeof(Gx2DPoint) * static_cast<size_t>(sub->used), gx2DHINTPATHPOINTS);
             if (fitted) {
                 sub->points = static_cast<Gx2DPoint*>(fitted);
             }

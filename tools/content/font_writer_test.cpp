@@ -18,13 +18,14 @@ namespace fs = std::filesystem;
 namespace {
 
 // German and French text as 16-bit codes: the fonts take 16-bit strings.
-const std::vector<GxUInt16> kSample = {'G', 0xF6, 0xDF, 'e', ' ', 0xC7, 'a', ' ', 0x20AC, ' ', 0x0153, 'u', 'v',
-                                       'r', 'e', 0x2026, 0};
+const std::vector<GxUInt16> kSample = {'G', 0xF6,   0xDF, 'e', ' ', 0xC7, 'a',    ' ', 0x20AC,
+                                       ' ', 0x0153, 'u',  'v', 'r', 'e',  0x2026, 0};
 
 fs::path FreshDir(const char* stem)
 {
-    const fs::path dir = fs::temp_directory_path() /
-                         (std::string(stem) + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const fs::path dir =
+        fs::temp_directory_path() /
+        (std::string(stem) + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     fs::create_directories(dir);
     return dir;
 }
@@ -177,8 +178,8 @@ TEST_F(FontWriterGL, EachFontDrawsItsLineInsideItsCell)
         const GxReal start = position.x;
         Gx2DFontShowString(font, kSample.data(), h, &position, brush);
         EXPECT_TRUE(Gx2DTestNear(position.x - start, Gx2DFontGetStringWidth(font, kSample.data(), h)));
-        bands.push_back({static_cast<int>((1.0f - cellBottom - h) * height), static_cast<int>((1.0f - cellBottom) * height),
-                         static_cast<int>(position.x * height)});
+        bands.push_back({static_cast<int>((1.0f - cellBottom - h) * height),
+                         static_cast<int>((1.0f - cellBottom) * height), static_cast<int>(position.x * height)});
     }
     ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
 
@@ -186,7 +187,8 @@ TEST_F(FontWriterGL, EachFontDrawsItsLineInsideItsCell)
     GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
     ASSERT_NE(bits, nullptr);
     auto green = [&](int x, int y) {
-        return static_cast<int>((reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride)[x] >> 8) & 0xFF);
+        return static_cast<int>(
+            (reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride)[x] >> 8) & 0xFF);
     };
     std::vector<int> ink(bands.size(), 0);
     int stray = 0;
