@@ -8,6 +8,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   libsdl2-dev libsdl2-mixer-dev
   libpng-dev zlib1g-dev
+  libfreetype-dev fonts-dejavu-core
   libgl-dev libegl-dev libgl1-mesa-dri
   xvfb
 )

@@ -14,6 +14,7 @@
 #include "gfx/core/win32fs.h"
 #include "platform/win32/windows.h"
 #include "tools/content/demo_images.h"
+#include "tools/content/font_writer.h"
 #include "tools/content/spline_writer.h"
 
 namespace fs = std::filesystem;
@@ -169,6 +170,11 @@ int main(int argc, char** argv)
     }
     if (!WriteDemoImages(out)) {
         std::fprintf(stderr, "mkcontent: cannot write the demo images into %s/images\n", argv[2]);
+        return 1;
+    }
+    std::string fontError;
+    if (!ContentWriteInterfaceFonts((out / "images" / "fonts").string(), &fontError)) {
+        std::fprintf(stderr, "mkcontent: %s\n", fontError.c_str());
         return 1;
     }
     HWND window = StartEngine();

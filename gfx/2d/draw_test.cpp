@@ -1,0 +1,163 @@
+// The 2D toolkit end to end on the OpenGL back end: a filled and a stroked path and a line of text, read back.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gfx/2d/gx2d.h"
+#include "gfx/core/stream.h"
+#include "gfx/core/texture.h"
+#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/renderstate.h"
+
+namespace {
+
+constexpr int width = 320;
+constexpr int height = 240;
+
+void* StateValue(GxUInt32 value)
+{
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
+}
+
+class Draw2D : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GxD3D9TestUseBackend("opengl");
+        window = GxD3D9TestWindow(width, height);
+        if (!window) {
+            GTEST_SKIP() << "no OpenGL window here";
+        }
+        if (!GxD3D9TestEngineOpen(&window)) {
+            GTEST_SKIP() << "no OpenGL context here";
+        }
+        D3DADAPTER_IDENTIFIER9 id = {};
+        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
+        if (std::string(id.Driver) != "opengl") {
+            GTEST_SKIP() << "the OpenGL back end is not available";
+        }
+        ASSERT_TRUE(GxEngineSetVideoMode(0));
+        ASSERT_TRUE(GxEngineStart());
+        camera = GxD3D9TestCameraCreate(width, height);
+        ASSERT_NE(camera, nullptr);
+        const GxV2d view = {0.5f, 0.375f};
+        GxCameraSetViewWindow(camera, &view);
+        ASSERT_TRUE(Gx2DOpen(camera));
+    }
+    void TearDown() override
+    {
+        if (camera) {
+            Gx2DClose();
+        }
+        GxD3D9TestCameraDestroy(camera);
+        GxD3D9TestEngineShutdown();
+        if (window) {
+            DestroyWindow(window);
+        }
+    }
+
+    // A font of one glyph, 'A', whose cell is solid white: text shows as blocks of the brush colour.
+    Gx2DFont* BlockFont()
+    {
+        GxRaster* raster = GxRasterCreate(16, 16, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+        if (!raster) {
+            return nullptr;
+        }
+        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+        for (GxInt32 y = 0; bits && y < 16; y++) {
+            auto* row = reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
+            for (GxInt32 x = 0; x < 16; x++) {
+                row[x] = 0xFFFFFFFFu;
+            }
+        }
+        GxRasterUnlock(raster);
+        GxTexture* texture = GxTextureCreate(raster);
+        GxTextureSetName(texture, "block");
+        GxTextureSetFilterMode(texture, gxFILTERNEAREST);
+        GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), texture);
+        std::string text = "METRICS1\nblock\n0\n65 0 0 8 16\n";
+        GxMemory memory = {reinterpret_cast<GxUInt8*>(text.data()), static_cast<GxUInt32>(text.size())};
+        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+        Gx2DFont* font = Gx2DFontStreamReadMetrics(stream);
+        GxStreamClose(stream, nullptr);
+        return font;
+    }
+
+    std::vector<GxUInt32> ReadBack()
+    {
+        std::vector<GxUInt32> pixels;
+        GxRaster* raster = camera->frameBuffer;
+        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+        if (!bits) {
+            return pixels;
+        }
+        for (int y = 0; y < height; y++) {
+            const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
+            for (int x = 0; x < width; x++) {
+                pixels.push_back(row[x] & 0xFFFFFFu);
+            }
+        }
+        GxRasterUnlock(raster);
+        return pixels;
+    }
+
+    HWND window = nullptr;
+    GxCamera* camera = nullptr;
+};
+
+TEST_F(Draw2D, FilledAndStrokedPathsAndTextReadBack)
+{
+    Gx2DFont* font = BlockFont();
+    ASSERT_NE(font, nullptr);
+    GxRGBA background = {0, 0, 0, 255};
+    ASSERT_NE(GxCameraClear(camera, &background, 3), nullptr);
+    ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, StateValue(0));
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, StateValue(0));
+    GxRenderStateSet(gxRENDERSTATECULLMODE, StateValue(1));
+
+    // User space: 240 pixels to the unit, origin at the bottom-left corner.
+    const GxRGBA red = {255, 0, 0, 255};
+    const GxRGBA green = {0, 255, 0, 255};
+    const GxRGBA blue = {0, 0, 255, 255};
+    Gx2DBrush* brush = Gx2DBrushCreate();
+    Gx2DPath* path = Gx2DPathCreate();
+    Gx2DBrushSetRGBA(brush, &red, &red, &red, &red);
+    Gx2DPathRect(path, 0.1f, 0.1f, 0.4f, 0.4f);
+    Gx2DPathFill(path, brush);
+
+    Gx2DPathEmpty(path);
+    Gx2DPathMoveto(path, 0.7f, 0.2f);
+    Gx2DPathLineto(path, 1.2f, 0.2f);
+    Gx2DPathLineto(path, 1.2f, 0.45f);
+    Gx2DBrushSetRGBA(brush, &green, &green, &green, &green);
+    Gx2DBrushSetHalfWidth(brush, 0.02f);
+    Gx2DPathStroke(path, brush);
+
+    Gx2DBrushSetRGBA(brush, &blue, &blue, &blue, &blue);
+    GxV2d position = {0.1f, 0.7f};
+    Gx2DFontShowString(font, "AAA", 0.1f, &position, brush);
+    EXPECT_FLOAT_EQ(position.x, 0.25f);
+    ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
+
+    const std::vector<GxUInt32> pixels = ReadBack();
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(width * height));
+    auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y * width + x)]; };
+    EXPECT_EQ(at(72, 168), 0xFF0000u);    // inside the square (pixels 24..120 by 120..216)
+    EXPECT_EQ(at(130, 168), 0u);          // right of it
+    EXPECT_EQ(at(228, 192), 0x00FF00u);   // on the bottom stroke
+    EXPECT_EQ(at(288, 150), 0x00FF00u);   // on the right stroke
+    EXPECT_EQ(at(228, 170), 0u);          // between the strokes
+    EXPECT_EQ(at(30, 65), 0x0000FFu);     // in the first A (pixels 24..36 by 48..72)
+    EXPECT_EQ(at(55, 65), 0x0000FFu);     // in the third A (48..60)
+    EXPECT_EQ(at(66, 65), 0u);            // after the text
+
+    Gx2DPathDestroy(path);
+    Gx2DBrushDestroy(brush);
+    Gx2DFontDestroy(font);
+}
+
+}  // namespace

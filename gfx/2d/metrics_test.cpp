@@ -1,0 +1,234 @@
+// The ".met" reader: each version read to known glyph rectangles, bad records refused, every cut-short file refused.
+#include <filesystem>
+#include <string>
+
+#include "gfx/2d/twod_testing.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/stream.h"
+
+namespace {
+
+constexpr GxUInt32 kSentinel = 0xFFFF00FFu;
+constexpr GxUInt32 kInk = 0xFFFFFFFFu;
+
+const std::string kMetrics1 =
+    "METRICS1\n"
+    "page1\n"
+    "12\n"
+    "65 0 0 8 16\n"
+    "not a glyph line\n"
+    "66 8 0 20 16\n"
+    "0x263A 20 0 36 16\n";
+
+const std::string kMetrics3 =
+    "METRICS3\n"
+    "outline test\n"
+    " A\n"
+    "begin\n"
+    "moveto 0 0\n"
+    "lineto 0.5 1\n"
+    "lineto 0.6 0\n"
+    "closepath\n"
+    "moveto 0.6 0\n"
+    "end\n"
+    " \xE2\x98\xBA\n"
+    "begin\n"
+    "moveto 0 0\n"
+    "curveto 0 1 1 1 1 0\n"
+    "end\n";
+
+class Metrics2D : public Gx2DTest {
+protected:
+    void SetUp() override
+    {
+        Gx2DTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        AddPage("page1", 64, 32, {});
+    }
+
+    // A texture the reader finds in the font dictionary by name.
+    void AddPage(const char* name, GxInt32 width, GxInt32 height, const std::vector<GxUInt32>& pixels)
+    {
+        GxTexture* texture = MakeTexture(name, width, height, pixels);
+        ASSERT_NE(texture, nullptr);
+        GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), texture);
+    }
+
+    // A 64 x 32 page of two bands 16 high: sentinels at x 10 and 20 (then 21) on row 0, at 10 (then 11) on row 16.
+    void AddCellPage(const char* name, GxInt32 cellHeight)
+    {
+        std::vector<GxUInt32> pixels(64 * 32, kInk);
+        auto at = [&](GxInt32 x, GxInt32 y) -> GxUInt32& { return pixels[static_cast<size_t>(y * 64 + x)]; };
+        at(0, 0) = kSentinel;
+        at(0, cellHeight) = kSentinel;
+        at(10, 0) = at(20, 0) = at(21, 0) = kSentinel;
+        at(10, 16) = at(11, 16) = kSentinel;
+        AddPage(name, 64, 32, pixels);
+    }
+
+    static Gx2DFont* Read(const std::string& text)
+    {
+        GxMemory memory = {reinterpret_cast<GxUInt8*>(const_cast<char*>(text.data())),
+                           static_cast<GxUInt32>(text.size())};
+        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+        if (!stream) {
+            return nullptr;
+        }
+        Gx2DFont* font = Gx2DFontStreamReadMetrics(stream);
+        GxStreamClose(stream, nullptr);
+        return font;
+    }
+
+    // Every proper prefix is refused, or it ends a line and holds fewer glyphs than the whole file.
+    static void ExpectCutsRefused(const std::string& text, bool anyAccepted)
+    {
+        Gx2DFont* whole = Read(text);
+        ASSERT_NE(whole, nullptr);
+        const GxInt32 glyphs = whole->numGlyphs;
+        Gx2DFontDestroy(whole);
+        bool accepted = false;
+        for (size_t length = 0; length < text.size(); length++) {
+            Gx2DFont* font = Read(text.substr(0, length));
+            if (font) {
+                accepted = true;
+                EXPECT_EQ(text[length - 1], '\n') << length;
+                EXPECT_LT(font->numGlyphs, glyphs) << length;
+                Gx2DFontDestroy(font);
+            }
+        }
+        EXPECT_EQ(accepted, anyAccepted);
+    }
+};
+
+TEST_F(Metrics2D, Metrics1GlyphsTakeTheirRectanglesFromTheLines)
+{
+    Gx2DFont* font = Read(kMetrics1);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->kind, gx2DFONTBITMAP);
+    EXPECT_EQ(font->numGlyphs, 3);
+    EXPECT_FLOAT_EQ(font->height, 16.0f);
+    EXPECT_FLOAT_EQ(font->baseline, 0.75f);
+    EXPECT_TRUE(Gx2DFontIsUnicode(font));
+    const Gx2DGlyph* a = Gx2DFontGetGlyph(font, 'A');
+    ASSERT_NE(a, nullptr);
+    EXPECT_FLOAT_EQ(a->advance, 0.5f);
+    EXPECT_FLOAT_EQ(a->ul, 0.5f / 64);
+    EXPECT_FLOAT_EQ(a->vt, 0.5f / 32);
+    EXPECT_FLOAT_EQ(a->ur, 8.5f / 64);
+    EXPECT_FLOAT_EQ(a->vb, 16.5f / 32);
+    EXPECT_EQ(a->texture, font->pages[0]);
+    const Gx2DGlyph* smile = Gx2DFontGetGlyph(font, 0x263A);
+    ASSERT_NE(smile, nullptr);
+    EXPECT_FLOAT_EQ(smile->advance, 1.0f);
+    EXPECT_EQ(Gx2DFontGetGlyph(font, 'C'), nullptr);
+    EXPECT_EQ(Gx2DFontGetGlyph(font, 0x263B), nullptr);
+    EXPECT_EQ(font->pages[0]->refCount, 2);  // the dictionary's and the font's
+    Gx2DFontDestroy(font);
+}
+
+TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
+{
+    AddCellPage("cells", 16);
+    Gx2DFont* font = Read("METRICS2\ncells\n10\nAB\n\xC3\xA9\n");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->numGlyphs, 3);
+    EXPECT_FLOAT_EQ(font->height, 13.0f);
+    EXPECT_FLOAT_EQ(font->baseline, 10.0f / 13.0f);
+    const Gx2DGlyph* a = Gx2DFontGetGlyph(font, 'A');
+    const Gx2DGlyph* b = Gx2DFontGetGlyph(font, 'B');
+    const Gx2DGlyph* e = Gx2DFontGetGlyph(font, 0xE9);
+    ASSERT_TRUE(a && b && e);
+    EXPECT_FLOAT_EQ(a->advance, 7.0f / 13.0f);
+    EXPECT_FLOAT_EQ(a->ul, 2.5f / 64);
+    EXPECT_FLOAT_EQ(a->vt, 2.5f / 32);
+    EXPECT_FLOAT_EQ(a->ur, 9.5f / 64);
+    EXPECT_FLOAT_EQ(a->vb, 15.5f / 32);
+    EXPECT_FLOAT_EQ(b->ul, 12.5f / 64);
+    EXPECT_FLOAT_EQ(e->vt, 18.5f / 32);
+    EXPECT_TRUE(Gx2DFontIsUnicode(font));
+    Gx2DFontDestroy(font);
+    ExpectCutsRefused("METRICS2\ncells\n10\nAB\n\xC3\xA9\n", false);
+
+    // Cells of 3 pixels or less, and characters that are no UTF-8, are refused.
+    AddCellPage("flat", 3);
+    EXPECT_EQ(Read("METRICS2\nflat\n2\nAB\nC\n"), nullptr);
+    EXPECT_EQ(Read("METRICS2\ncells\n10\nA\xFF" "B\n"), nullptr);
+}
+
+TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
+{
+    Gx2DFont* font = Read(kMetrics3);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->kind, gx2DFONTOUTLINE);
+    EXPECT_FLOAT_EQ(font->height, 1.0f);
+    EXPECT_TRUE(Gx2DFontIsUnicode(font));
+    const Gx2DGlyph* a = Gx2DFontGetGlyph(font, 'A');
+    ASSERT_NE(a, nullptr);
+    EXPECT_FLOAT_EQ(a->advance, 0.6f);
+    ASSERT_NE(a->path, nullptr);
+    EXPECT_EQ(a->path->next, nullptr);  // the lone moveto went
+    EXPECT_TRUE(a->path->closed);
+    EXPECT_EQ(a->path->count, 4);       // locked
+    const Gx2DGlyph* smile = Gx2DFontGetGlyph(font, 0x263A);
+    ASSERT_NE(smile, nullptr);
+    EXPECT_FALSE(smile->path->flat);
+    Gx2DFontDestroy(font);
+}
+
+TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)
+{
+    const std::string header = "METRICS1\npage1\n12\n";
+    for (const std::string& line : {"65 0 16 8 16\n", "65 0 20 8 16\n", "-5 0 0 8 16\n", "65536 0 0 8 16\n",
+                                    "65 8 0 0 16\n"}) {
+        EXPECT_EQ(Read(header + line), nullptr) << line;
+    }
+    EXPECT_EQ(Read("METRICS1\nmissingpage\n12\n65 0 0 8 16\n"), nullptr);
+    EXPECT_EQ(Read("METRICS4\n"), nullptr);
+    EXPECT_EQ(Read("METRICS1"), nullptr);
+    EXPECT_EQ(Read(""), nullptr);
+    EXPECT_EQ(Read("METRICS3\nname\n \xFF\nbegin\nend\n"), nullptr);
+    EXPECT_EQ(Read("METRICS3\nname\n \xF4\x90\x80\x80\nbegin\nend\n"), nullptr);
+    // Coordinates that are not finite are no drawing lines.
+    Gx2DFont* font = Read("METRICS3\nname\n A\nbegin\nmoveto 0 0\nlineto nan 1\nlineto 1e30 0\nend\n");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(Gx2DFontGetGlyph(font, 'A')->advance, 0.0f);
+    Gx2DFontDestroy(font);
+    // A page line that names nothing gives a font without glyphs.
+    font = Read("METRICS1\n\n");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->numGlyphs, 0);
+    Gx2DFontDestroy(font);
+}
+
+TEST_F(Metrics2D, EveryCutShortFileIsRefusedUnlessItEndsAfterAWholeGlyph)
+{
+    ExpectCutsRefused(kMetrics1, true);
+    ExpectCutsRefused(kMetrics3, true);
+}
+
+TEST_F(Metrics2D, FontsAreFoundAlongTheFontPath)
+{
+    ASSERT_TRUE(GxTestFileSystemOpen());
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("metrics_test_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir / "b");
+    const std::vector<GxUInt8> bytes(kMetrics3.begin(), kMetrics3.end());
+    ASSERT_TRUE(GxTestStoreFile((dir / "b" / "outline.met").string(), bytes));
+    const std::string path = (dir / "a").string() + "/;" + (dir / "b").string() + "/";
+    ASSERT_NE(Gx2DFontSetPath(path.c_str()), nullptr);
+    EXPECT_STREQ(Gx2DFontGetPath(), path.c_str());
+    Gx2DFont* font = Gx2DFontRead("outline");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->numGlyphs, 2);
+    Gx2DFontDestroy(font);
+    EXPECT_EQ(Gx2DFontRead("absent"), nullptr);
+    EXPECT_EQ(Gx2DFontSetPath(nullptr), nullptr);
+    EXPECT_STREQ(Gx2DFontGetPath(), path.c_str());
+    GxFileSystemManagerClose();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+}
+
+}  // namespace

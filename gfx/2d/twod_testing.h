@@ -1,0 +1,107 @@
+// Test fixture of the 2D toolkit: the engine on the software device, a 640 x 480 camera, the toolkit open,
+// and every batch it draws captured instead of submitted.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "gfx/2d/twod_local.h"
+#include "gfx/core/camera.h"
+#include "gfx/core/raster.h"
+#include "gfx/core/texture.h"
+#include "gfx/d3d9/software_testing.h"
+
+struct Gx2DTestBatch {
+    std::vector<GxIm3DVertex> vertices;
+    std::vector<GxUInt16> indices;
+    GxUInt32 flags;
+    GxInt32 primType;
+    GxMatrix matrix;
+};
+
+inline std::vector<Gx2DTestBatch> gx2DTestBatches;
+
+inline GxBool Gx2DTestCapture(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags,
+                              GxInt32 primType, const GxUInt16* indices, GxInt32 numIndices)
+{
+    gx2DTestBatches.push_back({std::vector<GxIm3DVertex>(vertices, vertices + numVertices),
+                               std::vector<GxUInt16>(indices, indices + numIndices), flags, primType, *matrix});
+    return 1;
+}
+
+// Vertices of every captured batch, in order.
+inline std::vector<GxIm3DVertex> Gx2DTestAllVertices()
+{
+    std::vector<GxIm3DVertex> all;
+    for (const Gx2DTestBatch& batch : gx2DTestBatches) {
+        all.insert(all.end(), batch.vertices.begin(), batch.vertices.end());
+    }
+    return all;
+}
+
+class Gx2DTest : public GxD3D9SoftwareTest {
+protected:
+    static constexpr GxInt32 kWidth = 640;
+    static constexpr GxInt32 kHeight = 480;
+
+    Gx2DTest() : GxD3D9SoftwareTest(kWidth, kHeight) {}
+
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        camera = GxD3D9TestCameraCreate(kWidth, kHeight);
+        ASSERT_NE(camera, nullptr);
+        const GxV2d window = {0.5f, 0.375f};
+        GxCameraSetViewWindow(camera, &window);
+        ASSERT_TRUE(Gx2DOpen(camera));
+        gx2DTestBatches.clear();
+        Gx2DSetBatchFunc(Gx2DTestCapture);
+    }
+    void TearDown() override
+    {
+        Gx2DSetBatchFunc(nullptr);
+        gx2DTestBatches.clear();
+        Gx2DClose();
+        GxD3D9TestCameraDestroy(camera);
+        GxD3D9SoftwareTest::TearDown();
+    }
+
+    // A named texture over a 32-bit raster, its pixels given row by row as 0xAARRGGBB (or left clear).
+    GxTexture* MakeTexture(const char* name, GxInt32 width, GxInt32 height, const std::vector<GxUInt32>& pixels = {})
+    {
+        GxRaster* raster = GxRasterCreate(width, height, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+        if (!raster) {
+            return nullptr;
+        }
+        if (!pixels.empty()) {
+            GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+            if (!bits) {
+                return nullptr;
+            }
+            for (GxInt32 y = 0; y < height; y++) {
+                auto* row = reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
+                for (GxInt32 x = 0; x < width; x++) {
+                    row[x] = pixels[static_cast<size_t>(y * width + x)];
+                }
+            }
+            GxRasterUnlock(raster);
+        }
+        GxTexture* texture = GxTextureCreate(raster);
+        if (texture) {
+            GxTextureSetName(texture, name);
+        }
+        return texture;
+    }
+
+    GxCamera* camera = nullptr;
+};
+
+inline bool Gx2DTestNear(GxReal a, GxReal b, GxReal tolerance = 1e-4f)
+{
+    return std::fabs(a - b) <= tolerance;
+}
