@@ -322,7 +322,7 @@ GxBool GxD3D9SetRenderTarget(GxUInt32 index, GxRaster* raster)
     if (IDirect3DTexture9* texture = GxD3D9RasterGetTexture(raster)) {
         texture->GetSurfaceLevel(0, &surface);
     } else if (IDirect3DCubeTexture9* cube = GxD3D9RasterGetCubeTexture(raster)) {
-        const GxUInt32 face = (GxD3D9RASTEREXTFromRaster(raster)->cube >> 4) % 6;
+        const GxUInt32 face = GxD3D9RasterExtFace(GxD3D9RASTEREXTFromRaster(raster));
         cube->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face), 0, &surface);
     } else if ((surface = GxD3D9RasterGetSurface(raster)) != nullptr) {
         surface->AddRef();

@@ -165,7 +165,7 @@ GxUInt32 NibbleFormat(GxInt32 nibbleFormat)
 GxD3D9RasterExt* Ext(GxRaster* raster) { return GxD3D9RASTEREXTFromRaster(raster); }
 GxRaster* Top(GxRaster* raster) { return GxRasterGetParent(raster); }
 GxInt32 Nibble(const GxRaster* raster) { return GxRasterGetFormat(raster) & gxRASTERFORMATPIXELFORMATMASK; }
-bool IsCompressed(GxRaster* raster) { return (Ext(Top(raster))->automipmap & 0xF0) != 0; }
+bool IsCompressed(GxRaster* raster) { return GxD3D9RasterExtIsCompressed(Ext(Top(raster))); }
 bool IsPalettised(GxRaster* raster)
 {
     return Ext(Top(raster))->palette != nullptr || (GxRasterGetFormat(raster) & gxRASTERFORMATPAL8);

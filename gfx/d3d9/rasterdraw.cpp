@@ -67,7 +67,7 @@ IDirect3DSurface9* TextureLevel0(GxRaster* top)
 {
     IDirect3DSurface9* surface = nullptr;
     if (IDirect3DCubeTexture9* cube = GxD3D9RasterGetCubeTexture(top)) {
-        const auto face = static_cast<D3DCUBEMAP_FACES>((Ext(top)->cube >> 4) % 6);
+        const auto face = static_cast<D3DCUBEMAP_FACES>(GxD3D9RasterExtFace(Ext(top)));
         return SUCCEEDED(cube->GetCubeMapSurface(face, 0, &surface)) ? surface : nullptr;
     }
     if (IDirect3DTexture9* texture = GxD3D9RasterGetTexture(top)) {
