@@ -49,10 +49,10 @@ Bindings bindings = {
     {}, nullptr, nullptr, {}, nullptr, 0, 0, nullptr, 0, nullptr, 0, 0,
 };
 
-constexpr GxUInt32 matrixHint = 0x30411;
-constexpr GxUInt32 lightTableHint = 0x1030411;
-constexpr GxUInt32 declarationArrayHint = 0x1040411;
-constexpr GxUInt32 declarationElementsHint = 0x40411;
+constexpr GxUInt32 matrixHint = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
+constexpr GxUInt32 lightTableHint = gxMEMHINTFLAGRESIZEABLE | gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
+constexpr GxUInt32 declarationArrayHint = gxMEMHINTFLAGRESIZEABLE | gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
+constexpr GxUInt32 declarationElementsHint = gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
 constexpr GxUInt32 worldTransform = 256;  // D3DTS_WORLD
 
 const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};

@@ -34,9 +34,7 @@ constexpr GxUInt32 kCubeMipCaps = D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MI
 constexpr GxUInt32 kMaxSide = 16384;
 // Data is read in steps of this size, so a truncated file fails before a large buffer exists.
 constexpr size_t kReadStep = 1u << 20;
-constexpr GxUInt32 kDataHint = 0x10411;
-constexpr GxUInt8 kFilterLinear = 2;
-constexpr GxUInt8 kFilterLinearMipLinear = 6;
+constexpr GxUInt32 kDataHint = gxMEMHINTDURFUNCTION | gxD3D9MEMHINTDRIVER;
 
 struct Header {
     GxUInt32 flags, height, width, pitch, mipCount;
@@ -353,27 +351,14 @@ GxRaster* CreateBare(const Header& h, GxUInt32 format, GxInt32 rasterFormat, boo
         return nullptr;
     }
     GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(raster);
-    HRESULT hr;
-    if (cube) {
-        IDirect3DCubeTexture9* texture = nullptr;
-        hr = GxD3D9Device()->CreateCubeTexture(h.width, levels, 0, static_cast<D3DFORMAT>(format), D3DPOOL_MANAGED,
-                                               &texture, nullptr);
-        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
-    } else {
-        IDirect3DTexture9* texture = nullptr;
-        hr = GxD3D9Device()->CreateTexture(h.width, h.height, levels, 0, static_cast<D3DFORMAT>(format),
-                                           D3DPOOL_MANAGED, &texture, nullptr);
-        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
-    }
-    if (FAILED(hr) || ext->texture == nullptr) {
-        ext->texture = nullptr;
+    ext->cube = cube ? gxD3D9RASTERCUBE : 0;
+    if (FAILED(GxD3D9RasterMakeTexture(raster, levels, 0, format, D3DPOOL_MANAGED))) {
         GxRasterDestroy(raster);
         GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRDEVICEFAILURE, "Failed to create texture."));
         return nullptr;
     }
     raster->flags &= static_cast<GxUInt8>(~gxRASTERDONTALLOCATE);
     ext->d3dFormat = format;
-    ext->cube = cube ? 1 : 0;
     if (IsDXT(format)) {
         ext->automipmap |= gxD3D9RASTERCOMPRESSED;
     }
@@ -734,7 +719,7 @@ GxTexture* GxD3D9TextureReadDDS(const GxChar* name, const GxChar* /*maskName*/)
         return nullptr;
     }
     const bool mipmapped = (GxRasterGetFormat(raster) & gxRASTERFORMATMIPMAP) != 0;
-    GxTextureSetFilterMode(texture, mipmapped ? kFilterLinearMipLinear : kFilterLinear);
+    GxTextureSetFilterMode(texture, mipmapped ? gxFILTERLINEARMIPLINEAR : gxFILTERLINEAR);
     GxTextureSetName(texture, textureName);
     GxFree(textureName);
     return texture;

@@ -10,6 +10,7 @@
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/raster.h"
+#include "gfx/d3d9/renderstate.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ bool WriteFixedPart(GxStream* stream, const GxTexture* texture)
     GxRaster* raster = texture->raster;
     GxUInt8 block[gxD3D9NATIVETEXTUREFIXEDSIZE] = {};
     GxBytesPutU32(block, gxD3D9NATIVETEXTUREPLATFORM);
-    GxBytesPutU32(block + 4, texture->filterAddressing & 0xFFFF);
+    GxBytesPutU32(block + 4, texture->filterAddressing & gxD3D9FILTERADDRESSINGMASK);
     std::memcpy(block + 8, texture->name, gxTEXTURENAMELENGTH);
     std::memcpy(block + 40, texture->mask, gxTEXTURENAMELENGTH);
     GxUInt8* description = block + kNamingBlockSize;
@@ -247,9 +248,8 @@ uint64_t LeastPixelBytes(const NativeDescription& d)
 // Makes the device texture of a raster created without one.
 bool MakeDeviceTexture(GxRaster* raster, const NativeDescription& d, GxUInt32 levels, bool cube)
 {
-    IDirect3DDevice9* device = GxD3D9Device();
     GxD3D9RasterExt* ext = Ext(raster);
-    if (device == nullptr || (cube && !CubeLevelsAllowed(levels))) {
+    if (GxD3D9Device() == nullptr || (cube && !CubeLevelsAllowed(levels))) {
         return false;
     }
     if (cube) {
@@ -262,19 +262,7 @@ bool MakeDeviceTexture(GxRaster* raster, const NativeDescription& d, GxUInt32 le
         // A texture whose levels the device builds is created with a level count of 0.
         levels = 0;
     }
-    const auto format = static_cast<D3DFORMAT>(d.d3dFormat);
-    HRESULT hr;
-    if (cube) {
-        IDirect3DCubeTexture9* texture = nullptr;
-        hr = device->CreateCubeTexture(d.width, levels, usage, format, D3DPOOL_MANAGED, &texture, nullptr);
-        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
-    } else {
-        IDirect3DTexture9* texture = nullptr;
-        hr = device->CreateTexture(d.width, d.height, levels, usage, format, D3DPOOL_MANAGED, &texture, nullptr);
-        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
-    }
-    if (FAILED(hr) || ext->texture == nullptr) {
-        ext->texture = nullptr;
+    if (FAILED(GxD3D9RasterMakeTexture(raster, levels, usage, d.d3dFormat, D3DPOOL_MANAGED))) {
         return false;
     }
     raster->flags &= static_cast<GxUInt8>(~gxRASTERDONTALLOCATE);
@@ -505,7 +493,7 @@ GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
         GxRasterDestroy(raster);
         return 0;
     }
-    texture->filterAddressing = d.filterAddressing & 0xFFFF;
+    texture->filterAddressing = d.filterAddressing & gxD3D9FILTERADDRESSINGMASK;
     GxTextureSetName(texture, d.name);
     GxTextureSetMaskName(texture, d.mask);
     *result = texture;

@@ -1,4 +1,4 @@
-// Native rasters of the Direct3D 9 driver: the raster extension, device objects by raster type, create and destroy, palettes.
+// Native rasters of the Direct3D 9 driver: the raster extension, device objects by type, create, destroy, palettes.
 //
 // The other raster files: raster_format.cpp (format tables, checks and choice), raster_lock.cpp (pixel and
 // palette locks), raster_restore.cpp (the device-memory list and device loss).
@@ -16,7 +16,7 @@ using namespace d3d9raster;
 
 namespace {
 
-constexpr GxUInt32 kPaletteStackHint = 0x1030411;
+constexpr GxUInt32 kPaletteStackHint = gxMEMHINTFLAGRESIZEABLE | gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
 constexpr GxInt32 kPaletteBlocksPerBlock = 64;
 constexpr GxInt32 kPaletteStackGrowth = 512;
 // Palette numbers are stored as 16-bit values on the free stack.
@@ -292,7 +292,8 @@ bool MainWindowClientSize(GxInt32* width, GxInt32* height)
 GxD3D9PaletteBlock* PaletteBlockTake()
 {
     if (paletteState.blocks == nullptr) {
-        paletteState.blocks = GxFreeListCreate(sizeof(GxD3D9PaletteBlock), kPaletteBlocksPerBlock, 4, gxD3D9RASTERLISTHINT);
+        paletteState.blocks = GxFreeListCreate(sizeof(GxD3D9PaletteBlock), kPaletteBlocksPerBlock,
+                                               alignof(GxD3D9PaletteBlock), gxD3D9RASTERLISTHINT);
         if (paletteState.blocks == nullptr) {
             return nullptr;
         }
@@ -604,6 +605,11 @@ GxBool GxD3D9RasterGetMipLevels(void* out, void* inOut, GxInt32 /*in*/)
     return 1;
 }
 
+HRESULT GxD3D9RasterMakeTexture(GxRaster* raster, GxUInt32 levels, DWORD usage, GxUInt32 format, D3DPOOL pool)
+{
+    return MakeTexture(raster, Ext(raster), levels, usage, format, pool);
+}
+
 GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt32 format, GxInt32 flags)
 {
     const GxInt32 type = flags & gxRASTERTYPEMASK;
@@ -703,7 +709,8 @@ GxRaster* GxD3D9RasterConvertToMipmapped(GxRaster* raster)
         return nullptr;
     }
     GxD3D9RasterExt* ext = Ext(raster);
-    if (ext->palette != nullptr || GxD3D9RasterExtIsCompressed(ext) || GxD3D9RasterExtIsCube(ext) || ext->texture == nullptr) {
+    if (ext->palette != nullptr || GxD3D9RasterExtIsCompressed(ext) || GxD3D9RasterExtIsCube(ext) ||
+        ext->texture == nullptr) {
         GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
         return nullptr;
     }
@@ -715,7 +722,7 @@ GxRaster* GxD3D9RasterConvertToMipmapped(GxRaster* raster)
     const GxInt32 rows = raster->height;
     const GxInt32 stride = raster->stride;
     auto* copy = static_cast<GxUInt8*>(GxMalloc(static_cast<size_t>(rowBytes) * static_cast<size_t>(rows),
-                                                gxMEMHINTDURFUNCTION | 0x411));
+                                                gxMEMHINTDURFUNCTION | gxD3D9MEMHINTDRIVER));
     if (copy == nullptr) {
         GxRasterUnlock(raster);
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);

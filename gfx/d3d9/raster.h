@@ -121,6 +121,9 @@ GxInt32 GxD3D9RasterChooseFormat(GxInt32 type, GxInt32 flags);
 GxBool GxD3D9RasterSetFormat(GxRaster* raster, GxInt32 flags);
 // Fits a texture size to the device: maximum size, power-of-two and square-only rules. Sizes never grow.
 void GxD3D9RasterClampSize(GxInt32* width, GxInt32* height, GxInt32 formatAndType);
+// Makes the device texture of a raster's size, a cube texture when the extension marks one, and keeps it in
+// the extension. Rasters created without pixels use it to get a texture in a Direct3D format of their own.
+HRESULT GxD3D9RasterMakeTexture(GxRaster* raster, GxUInt32 levels, DWORD usage, GxUInt32 format, D3DPOOL pool);
 GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt32 format, GxInt32 flags);
 GxBool GxD3D9TextureHasAlpha(const GxTexture* texture);
 GxBool GxD3D9RasterIsCubeTexture(const GxRaster* raster);

@@ -1,10 +1,11 @@
 // Internals shared by the native-raster files of the Direct3D 9 driver (raster*.cpp).
 #pragma once
 
+#include "gfx/core/memory.h"
 #include "gfx/d3d9/raster.h"
 
 // Memory hint of the device-memory list's nodes and the palette blocks.
-constexpr GxUInt32 gxD3D9RASTERLISTHINT = 0x30411;
+constexpr GxUInt32 gxD3D9RASTERLISTHINT = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
 
 // Creation flags above the raster type (gxRASTERDONTALLOCATE among them) kept in GxRaster::flags.
 constexpr GxInt32 gxD3D9RASTERFLAGSMASK = 0xF8;

@@ -1,4 +1,4 @@
-// Native rasters, device loss: the list of rasters with default-pool objects, released before a Reset and made again after it.
+// Native rasters, device loss: the rasters with default-pool objects, released before a Reset and made again after.
 #include "gfx/core/memory.h"
 #include "gfx/d3d9/raster_local.h"
 
