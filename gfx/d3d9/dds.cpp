@@ -380,11 +380,6 @@ bool ReadPalette(GxStream* stream, GxRaster* raster)
     return true;
 }
 
-void SetPixelFormat(GxRaster* raster, GxInt32 nibbleFormat)
-{
-    raster->format = static_cast<GxUInt8>((raster->format & 0xF0) | ((nibbleFormat & gxRASTERFORMATPIXELFORMATMASK) >> 8));
-}
-
 void FinishNative(GxRaster* raster, const Header& h, const Row& row, bool dxtAlpha)
 {
     GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(raster);
@@ -396,17 +391,17 @@ void FinishNative(GxRaster* raster, const Header& h, const Row& row, bool dxtAlp
         const GxD3D9FormatInfoEntry& info = GxD3D9FormatInfo[row.format];
         ext->alpha = info.alpha;
         raster->depth = info.depth;
-        SetPixelFormat(raster, info.rasterFormat);
+        GxD3D9RasterSetPixelFormat(raster, info.rasterFormat);
         return;
     }
     raster->depth = 16;
     if (row.format != D3DFMT_DXT1) {
         ext->alpha = 1;
-        SetPixelFormat(raster, gxRASTERFORMAT4444);
+        GxD3D9RasterSetPixelFormat(raster, gxRASTERFORMAT4444);
         return;
     }
     ext->alpha = dxtAlpha ? 1 : 0;
-    SetPixelFormat(raster, dxtAlpha ? gxRASTERFORMAT1555 : gxRASTERFORMAT565);
+    GxD3D9RasterSetPixelFormat(raster, dxtAlpha ? gxRASTERFORMAT1555 : gxRASTERFORMAT565);
 }
 
 GxRaster* ReadNative(GxStream* stream, const Header& h, const Row& row, bool cube)

@@ -477,7 +477,7 @@ GxBool QuantiseInto(GxRaster* raster, const GxImage* image)
     GxPaletteQuantizerTerm(quantizer);
     delete quantizer;
     if (Ext(raster)->alpha && (GxD3D9ImageFindFormat(temp) & gxRASTERFORMATPIXELFORMATMASK) == gxRASTERFORMAT888) {
-        raster->format = static_cast<GxUInt8>((raster->format & 0xF0) | (gxRASTERFORMAT888 >> 8));
+        GxD3D9RasterSetPixelFormat(raster, gxRASTERFORMAT888);
         Ext(raster)->alpha = 0;
     }
     CopyIndices(raster, temp);

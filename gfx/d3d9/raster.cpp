@@ -402,8 +402,7 @@ HRESULT MakeCameraTexture(GxRaster* raster, GxD3D9RasterExt* ext, GxUInt32 forma
 void TakeBackBufferFormat(GxRaster* raster, GxD3D9RasterExt* ext, bool displayDepth)
 {
     const GxD3D9FormatInfoEntry& info = FormatInfo(BackBufferFormat());
-    raster->format = static_cast<GxUInt8>(
-        ((GxRasterGetFormat(raster) & ~gxRASTERFORMATPIXELFORMATMASK) | info.rasterFormat) >> 8);
+    GxD3D9RasterSetPixelFormat(raster, info.rasterFormat);
     raster->depth = displayDepth ? DisplayDepth() : info.depth;
     ext->d3dFormat = BackBufferFormat();
     ext->alpha = info.alpha;
@@ -458,7 +457,7 @@ IDirect3DBaseTexture9* GxD3D9RasterGetBaseTexture(const GxRaster* raster)
         return nullptr;
     }
     const GxInt32 type = raster->type;
-    if (type != gxRASTERTYPENORMAL && type != gxRASTERTYPETEXTURE && type != gxRASTERTYPECAMERATEXTURE) {
+    if (!TextureType(type)) {
         return nullptr;
     }
     return static_cast<IDirect3DBaseTexture9*>(GxD3D9RASTEREXTFromConstRaster(raster)->texture);
@@ -592,8 +591,7 @@ GxBool GxD3D9RasterGetMipLevels(void* out, void* inOut, GxInt32 /*in*/)
         return 0;
     }
     GxRaster* top = TopRaster(raster);
-    if (top->type != gxRASTERTYPENORMAL && top->type != gxRASTERTYPETEXTURE &&
-        top->type != gxRASTERTYPECAMERATEXTURE) {
+    if (!TextureType(top->type)) {
         *count = 1;
         return 1;
     }
@@ -649,20 +647,19 @@ GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt3
         return nullptr;
     }
     raster->flags &= static_cast<GxUInt8>(~gxRASTERDONTALLOCATE);
-    raster->format &= static_cast<GxUInt8>(~(gxRASTERFORMATPIXELFORMATMASK >> 8));
     ext->d3dFormat = format;
     if (GxD3D9IsDXTFormat(format)) {
         ext->automipmap |= gxD3D9RASTERCOMPRESSED;
         const bool dxt1 = format == D3DFMT_DXT1;
         ext->alpha = dxt1 ? 0 : 1;
-        raster->format |= static_cast<GxUInt8>((dxt1 ? gxRASTERFORMAT565 : gxRASTERFORMAT4444) >> 8);
+        GxD3D9RasterSetPixelFormat(raster, dxt1 ? gxRASTERFORMAT565 : gxRASTERFORMAT4444);
         raster->depth = 16;
     } else {
         ext->automipmap &= gxD3D9RASTERAUTOMIPMAPMASK;
         const GxD3D9FormatInfoEntry& info = FormatInfo(format);
         ext->alpha = info.alpha;
         raster->depth = info.depth;
-        raster->format |= static_cast<GxUInt8>((info.rasterFormat & gxRASTERFORMATPIXELFORMATMASK) >> 8);
+        GxD3D9RasterSetPixelFormat(raster, info.rasterFormat);
     }
     if (palettised) {
         ext->palette = PaletteBlockTake();

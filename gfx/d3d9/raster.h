@@ -67,6 +67,14 @@ inline void GxD3D9RasterExtSetFace(GxD3D9RasterExt* ext, GxUInt32 face)
     ext->cube = static_cast<GxUInt8>((ext->cube & gxD3D9RASTERCUBEMASK) | (face << gxD3D9RASTERFACESHIFT));
 }
 
+// Replaces the pixel format of a raster's format word and keeps its other bits.
+inline void GxD3D9RasterSetPixelFormat(GxRaster* raster, GxInt32 pixelFormat)
+{
+    const GxInt32 format =
+        (GxRasterGetFormat(raster) & ~gxRASTERFORMATPIXELFORMATMASK) | (pixelFormat & gxRASTERFORMATPIXELFORMATMASK);
+    raster->format = static_cast<GxUInt8>(format >> 8);
+}
+
 // Direct3D format -> raster terms (entries 0-127).
 struct GxD3D9FormatInfoEntry {
     GxUInt8 alpha;

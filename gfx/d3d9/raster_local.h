@@ -16,6 +16,12 @@ inline GxD3D9RasterExt* Ext(GxRaster* raster) { return GxD3D9RASTEREXTFromRaster
 
 inline GxRaster* TopRaster(GxRaster* raster) { return GxRasterGetParent(raster); }
 
+// The raster types whose device object is a texture (and may have a palette).
+inline bool TextureType(GxInt32 type)
+{
+    return type == gxRASTERTYPENORMAL || type == gxRASTERTYPETEXTURE || type == gxRASTERTYPECAMERATEXTURE;
+}
+
 // Index of a format word's pixel format in GxD3D9RasterFormatInfo.
 constexpr GxInt32 PixelNibble(GxInt32 format) { return (format & gxRASTERFORMATPIXELFORMATMASK) >> 8; }
 

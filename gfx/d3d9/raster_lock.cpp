@@ -301,8 +301,7 @@ GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in)
     const GxInt32 type = raster->type;
     GxD3D9PaletteBlock* block = Ext(TopRaster(raster))->palette;
     // A raster without a palette has nothing to hand out.
-    if ((type != gxRASTERTYPENORMAL && type != gxRASTERTYPETEXTURE && type != gxRASTERTYPECAMERATEXTURE) ||
-        block == nullptr) {
+    if (!TextureType(type) || block == nullptr) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERLOCK);
         return 0;
     }
@@ -325,7 +324,7 @@ GxBool GxD3D9RasterUnlockPalette(void* /*out*/, void* inOut, GxInt32 /*in*/)
         return 0;
     }
     const GxInt32 type = raster->type;
-    if (type != gxRASTERTYPENORMAL && type != gxRASTERTYPETEXTURE && type != gxRASTERTYPECAMERATEXTURE) {
+    if (!TextureType(type)) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERNOTLOCKED);
         return 0;
     }
