@@ -267,6 +267,11 @@ TEST_F(NativeTexture, BadStructsAreRefusedWithoutLeaks)
         EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
         EXPECT_EQ(D3D9SoftCount(GxD3D9Device(), D3D9SOFT_CREATE), 0u);
     }
+    for (size_t cut = 0; cut < good.size(); cut++) {
+        GxTestReadStream in(Bytes(good.begin(), good.begin() + cut));
+        GxTexture* read = nullptr;
+        EXPECT_FALSE(GxD3D9NativeTextureRead(in.Get(), &read, 0)) << cut;
+    }
 
     // A texture without raster has a size but can not be written.
     texture = GxTextureCreate(nullptr);

@@ -1,7 +1,8 @@
 // Native rasters of the Direct3D 9 driver: the raster extension, device objects by type, create, destroy, palettes.
 //
-// The other raster files: raster_format.cpp (format tables, checks and choice), raster_lock.cpp (pixel and
-// palette locks), raster_restore.cpp (the device-memory list and device loss).
+// Sections: extension callbacks; device objects by raster type; what the other raster files share; the
+// driver calls and standard functions. The other raster files: raster_format.cpp (format tables, checks and
+// choice), raster_lock.cpp (pixel and palette locks), raster_restore.cpp (the device-memory list, device loss).
 #include <algorithm>
 #include <cstring>
 
@@ -47,6 +48,8 @@ GxInt32 BitCount(GxInt32 value)
     return bits;
 }
 
+// ---- extension callbacks ----
+
 void* RasterExtConstructor(void* object, GxInt32 offset, GxInt32 /*size*/)
 {
     auto* ext = reinterpret_cast<GxD3D9RasterExt*>(static_cast<char*>(object) + offset);
@@ -69,6 +72,8 @@ void UnbindFromStages(GxRaster* raster)
 {
     GxD3D9TextureRasterForget(raster);
 }
+
+// ---- device objects by raster type ----
 
 GxUInt32 TextureLevels(const GxRaster* raster) { return (GxRasterGetFormat(raster) & gxRASTERFORMATMIPMAP) ? 0 : 1; }
 
@@ -278,6 +283,8 @@ GxBool CreateDeviceObject(GxRaster* raster, GxD3D9RasterExt* ext)
 
 namespace d3d9raster {
 
+// ---- shared with the other raster files: device objects and palette blocks ----
+
 bool MainWindowClientSize(GxInt32* width, GxInt32* height)
 {
     RECT client = {0, 0, 0, 0};
@@ -444,6 +451,8 @@ void PaletteBlocksClose()
 }
 
 }  // namespace d3d9raster
+
+// ---- driver calls and standard functions ----
 
 // Lower mip levels of an automatic-mipmap raster come from the texture module's generation.
 GxBool GxD3D9RasterGenerateMipmaps(GxRaster* raster)

@@ -11,6 +11,8 @@ using namespace d3d9raster;
 
 namespace {
 
+// ---- device checks and format resolution at create ----
+
 HRESULT CheckFormat(DWORD usage, D3DRESOURCETYPE type, GxUInt32 format)
 {
     IDirect3D9* d3d = GxD3D9Direct3D();
@@ -151,6 +153,8 @@ GxBool DepthCandidate(GxUInt32 format)
     return SUCCEEDED(CheckFormat(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, format)) &&
            DepthStencilMatch(DisplayFormat(), format);
 }
+
+// ---- format choice ----
 
 GxInt32 Fallback16()
 {
