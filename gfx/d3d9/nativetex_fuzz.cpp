@@ -1,45 +1,22 @@
 // Fuzz target: native texture structs read from arbitrary bytes on the software device.
-#include <cstdlib>
-
 #include "gfx/core/texture.h"
-#include "gfx/core/stream.h"
-#include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/fuzz_testing.h"
 #include "gfx/d3d9/nativetex.h"
-
-namespace {
-
-bool Start()
-{
-    GxD3D9TestUseBackend("software");
-    static HWND window = GxD3D9TestWindow(64, 64);
-    return window != nullptr && GxD3D9TestEngineOpen(&window) && GxEngineStart();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!Start()) {
-        std::abort();
-    }
+    GxD3D9FuzzStart();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    GxMemory memory = {const_cast<GxUInt8*>(data), static_cast<GxUInt32>(size)};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    if (stream == nullptr) {
-        return 0;
-    }
     // The enclosing size is unknown to the reader: the stream's own size must bound every claim.
-    GxTexture* texture = nullptr;
-    GxD3D9NativeTextureRead(stream, &texture, 0);
-    GxStreamClose(stream, nullptr);
-    if (texture != nullptr) {
-        GxTextureDestroy(texture);
-    }
-    GxError error;
-    GxErrorGet(&error);
+    GxD3D9FuzzRead(data, size, [](GxStream* stream) {
+        GxTexture* texture = nullptr;
+        if (GxD3D9NativeTextureRead(stream, &texture, 0) && texture != nullptr) {
+            GxTextureDestroy(texture);
+        }
+    });
     return 0;
 }
