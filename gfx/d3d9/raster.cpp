@@ -1,8 +1,9 @@
-// Native rasters of the Direct3D 9 driver: the raster extension, device objects by type, create, destroy, palettes.
+// Native rasters of the Direct3D 9 driver: the raster extension, device objects by type, create and destroy.
 //
 // Sections: extension callbacks; device objects by raster type; what the other raster files share; the
 // driver calls and standard functions. The other raster files: raster_format.cpp (format tables, checks and
-// choice), raster_lock.cpp (pixel and palette locks), raster_restore.cpp (the device-memory list, device loss).
+// choice), raster_lock.cpp (pixel locks), raster_palette.cpp (palette blocks and locks), raster_restore.cpp
+// (the device-memory list and device loss).
 #include <algorithm>
 #include <cstring>
 
@@ -16,22 +17,6 @@ GxInt32 gxD3D9RasterExtOffset = -1;
 using namespace d3d9raster;
 
 namespace {
-
-constexpr GxUInt32 kPaletteStackHint = gxMEMHINTFLAGRESIZEABLE | gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
-constexpr GxInt32 kPaletteBlocksPerBlock = 64;
-constexpr GxInt32 kPaletteStackGrowth = 512;
-// Palette numbers are stored as 16-bit values on the free stack.
-constexpr GxUInt32 kMaxPaletteNumber = 0xFFFF;
-
-struct PaletteState {
-    GxFreeList* blocks;
-    GxUInt16* freeNumbers;
-    GxInt32 numFreeNumbers;
-    GxInt32 freeNumbersCapacity;
-    GxUInt32 nextPaletteNumber;
-};
-
-PaletteState paletteState = {};
 
 void RaiseDevice(const char* message)
 {
@@ -283,7 +268,7 @@ GxBool CreateDeviceObject(GxRaster* raster, GxD3D9RasterExt* ext)
 
 namespace d3d9raster {
 
-// ---- shared with the other raster files: device objects and palette blocks ----
+// ---- shared with the other raster files ----
 
 bool MainWindowClientSize(GxInt32* width, GxInt32* height)
 {
@@ -293,67 +278,6 @@ bool MainWindowClientSize(GxInt32* width, GxInt32* height)
     }
     *width = client.right - client.left;
     *height = client.bottom - client.top;
-    return true;
-}
-
-GxD3D9PaletteBlock* PaletteBlockTake()
-{
-    if (paletteState.blocks == nullptr) {
-        paletteState.blocks = GxFreeListCreate(sizeof(GxD3D9PaletteBlock), kPaletteBlocksPerBlock,
-                                               alignof(GxD3D9PaletteBlock), gxD3D9RASTERLISTHINT);
-        if (paletteState.blocks == nullptr) {
-            return nullptr;
-        }
-    }
-    GxUInt32 number = 0;
-    if (paletteState.numFreeNumbers > 0) {
-        number = paletteState.freeNumbers[--paletteState.numFreeNumbers];
-    } else if (paletteState.nextPaletteNumber <= kMaxPaletteNumber) {
-        number = paletteState.nextPaletteNumber++;
-    } else {
-        return nullptr;
-    }
-    auto* block = static_cast<GxD3D9PaletteBlock*>(GxFreeListAllocEntry(paletteState.blocks, gxD3D9RASTERLISTHINT));
-    if (block == nullptr) {
-        paletteState.freeNumbers[paletteState.numFreeNumbers++] = static_cast<GxUInt16>(number);
-        return nullptr;
-    }
-    std::memset(block->entries, 0, sizeof(block->entries));
-    block->paletteNumber = number;
-    return block;
-}
-
-void PaletteBlockGiveBack(GxD3D9PaletteBlock* block)
-{
-    if (paletteState.numFreeNumbers >= paletteState.freeNumbersCapacity) {
-        const GxInt32 capacity = paletteState.freeNumbersCapacity + kPaletteStackGrowth;
-        const size_t bytes = static_cast<size_t>(capacity) * sizeof(GxUInt16);
-        void* grown = paletteState.freeNumbers ? GxRealloc(paletteState.freeNumbers, bytes, kPaletteStackHint)
-                                              : GxMalloc(bytes, kPaletteStackHint);
-        if (grown != nullptr) {
-            paletteState.freeNumbers = static_cast<GxUInt16*>(grown);
-            paletteState.freeNumbersCapacity = capacity;
-        }
-    }
-    // Without room the number is simply never reused.
-    if (paletteState.numFreeNumbers < paletteState.freeNumbersCapacity) {
-        paletteState.freeNumbers[paletteState.numFreeNumbers++] = static_cast<GxUInt16>(block->paletteNumber);
-    }
-    GxFreeListFreeEntry(paletteState.blocks, block);
-}
-
-// A palette block taken before the free stack exists must find room when it is given back.
-bool EnsurePaletteStack()
-{
-    if (paletteState.freeNumbers != nullptr) {
-        return true;
-    }
-    const size_t bytes = static_cast<size_t>(kPaletteStackGrowth) * sizeof(GxUInt16);
-    paletteState.freeNumbers = static_cast<GxUInt16*>(GxMalloc(bytes, kPaletteStackHint));
-    if (paletteState.freeNumbers == nullptr) {
-        return false;
-    }
-    paletteState.freeNumbersCapacity = kPaletteStackGrowth;
     return true;
 }
 
@@ -437,17 +361,6 @@ void ReleaseOwnDepthSurface(GxD3D9RasterExt* ext)
         static_cast<IDirect3DSurface9*>(ext->texture)->Release();
         ext->texture = nullptr;
     }
-}
-
-void PaletteBlocksClose()
-{
-    if (paletteState.blocks != nullptr) {
-        GxFreeListDestroy(paletteState.blocks);
-    }
-    if (paletteState.freeNumbers != nullptr) {
-        GxFree(paletteState.freeNumbers);
-    }
-    paletteState = {};
 }
 
 }  // namespace d3d9raster

@@ -56,8 +56,12 @@ void TakeBackBufferFormat(GxRaster* raster, GxD3D9RasterExt* ext, bool displayDe
 HRESULT MakeDepthSurface(GxRaster* raster, GxD3D9RasterExt* ext, GxUInt32 format);
 // Releases a z-buffer raster's own depth surface; the device's shared one stays in the extension.
 void ReleaseOwnDepthSurface(GxD3D9RasterExt* ext);
+
+// ---- palette blocks (raster_palette.cpp) ----
+
 GxD3D9PaletteBlock* PaletteBlockTake();
 void PaletteBlockGiveBack(GxD3D9PaletteBlock* block);
+// A palette block taken before the free stack exists must find room when it is given back.
 bool EnsurePaletteStack();
 void PaletteBlocksClose();
 

@@ -1,4 +1,4 @@
-// Native rasters, locks: pixel locks of texture levels and camera surfaces, and palette locks.
+// Native rasters, locks: pixel locks of texture levels and camera surfaces.
 #include <algorithm>
 
 #include "gfx/d3d9/raster_local.h"
@@ -289,50 +289,4 @@ GxBool GxD3D9RasterUnlock(void* /*out*/, void* inOut, GxInt32 /*in*/)
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERNOTLOCKED);
         return 0;
     }
-}
-
-GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in)
-{
-    auto* raster = static_cast<GxRaster*>(inOut);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
-    const GxInt32 type = raster->type;
-    GxD3D9PaletteBlock* block = Ext(TopRaster(raster))->palette;
-    // A raster without a palette has nothing to hand out.
-    if (!TextureType(type) || block == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRRASTERLOCK);
-        return 0;
-    }
-    raster->palette = reinterpret_cast<GxUInt8*>(block->entries);
-    raster->privateFlags |= gxRASTERPALETTELOCKEDREAD;
-    if (in & gxRASTERLOCKWRITE) {
-        raster->privateFlags |= gxRASTERPALETTELOCKEDWRITE;
-    }
-    if (out != nullptr) {
-        *static_cast<GxUInt8**>(out) = raster->palette;
-    }
-    return 1;
-}
-
-GxBool GxD3D9RasterUnlockPalette(void* /*out*/, void* inOut, GxInt32 /*in*/)
-{
-    auto* raster = static_cast<GxRaster*>(inOut);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
-    const GxInt32 type = raster->type;
-    if (!TextureType(type)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRRASTERNOTLOCKED);
-        return 0;
-    }
-    GxD3D9PaletteBlock* block = Ext(TopRaster(raster))->palette;
-    if ((raster->privateFlags & gxRASTERPALETTELOCKEDWRITE) && block != nullptr && GxD3D9Device() != nullptr) {
-        GxD3D9Device()->SetPaletteEntries(block->paletteNumber, block->entries);
-    }
-    raster->palette = nullptr;
-    raster->privateFlags &= static_cast<GxUInt8>(~gxRASTERPALETTELOCKED);
-    return 1;
 }
