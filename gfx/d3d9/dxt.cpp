@@ -5,6 +5,7 @@
 #include "gfx/core/image.h"
 #include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/dds_local.h"
+#include "gfx/d3d9/pixelconv.h"
 #include "platform/d3d9/d3d9.h"
 
 namespace {
@@ -197,18 +198,6 @@ void GxD3D9DecompressDXT5Alpha(GxUInt8* texels, const GxUInt8* alphaBlock, GxInt
 
 namespace {
 
-// A texel of one to four bytes as a little-endian value; wider texels are read channel by channel.
-GxUInt32 Texel(const GxUInt8* p, GxUInt32 bytes)
-{
-    switch (bytes) {
-    case 1: return p[0];
-    case 2: return GxBytesGetU16(p);
-    case 3: return GxBytesGetU24(p);
-    case 4: return GxBytesGetU32(p);
-    default: return 0;
-    }
-}
-
 // The top 8 bits of 16-bit channel `channel` of a texel.
 GxUInt32 Channel16(const GxUInt8* p, GxUInt32 channel) { return GxBytesGetU16(p + 2 * channel) >> 8; }
 
@@ -219,7 +208,8 @@ GxUInt32 Rgba(GxUInt32 r, GxUInt32 g, GxUInt32 b, GxUInt32 a)
 
 GxUInt32 ConvertTexel(DDSLayout layout, const GxUInt8* p, const GxUInt8* palette)
 {
-    const GxUInt32 v = Texel(p, DDSLayoutTexelBytes(layout));
+    // Texels wider than 4 bytes (16-bit channels) are read channel by channel instead.
+    const GxUInt32 v = GxD3D9TexelValue(p, DDSLayoutTexelBytes(layout));
     switch (layout) {
     case DDSLayout::A16B16G16R16: return Rgba(Channel16(p, 0), Channel16(p, 1), Channel16(p, 2), Channel16(p, 3));
     case DDSLayout::RGB24: return Rgba(p[2], p[1], p[0], 255);
