@@ -49,10 +49,10 @@ Bindings bindings = {
     {}, nullptr, nullptr, {}, nullptr, 0, 0, nullptr, 0, nullptr, 0, 0,
 };
 
-constexpr GxUInt32 matrixHint = 0x30411;
-constexpr GxUInt32 lightTableHint = 0x1030411;
-constexpr GxUInt32 declarationArrayHint = 0x1040411;
-constexpr GxUInt32 declarationElementsHint = 0x40411;
+constexpr GxUInt32 matrixHint = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
+constexpr GxUInt32 lightTableHint = gxMEMHINTFLAGRESIZEABLE | gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
+constexpr GxUInt32 declarationArrayHint = gxMEMHINTFLAGRESIZEABLE | gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
+constexpr GxUInt32 declarationElementsHint = gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
 constexpr GxUInt32 worldTransform = 256;  // D3DTS_WORLD
 
 const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -322,7 +322,7 @@ GxBool GxD3D9SetRenderTarget(GxUInt32 index, GxRaster* raster)
     if (IDirect3DTexture9* texture = GxD3D9RasterGetTexture(raster)) {
         texture->GetSurfaceLevel(0, &surface);
     } else if (IDirect3DCubeTexture9* cube = GxD3D9RasterGetCubeTexture(raster)) {
-        const GxUInt32 face = (GxD3D9RASTEREXTFromRaster(raster)->cube >> 4) % 6;
+        const GxUInt32 face = GxD3D9RasterExtFace(GxD3D9RASTEREXTFromRaster(raster));
         cube->GetCubeMapSurface(static_cast<D3DCUBEMAP_FACES>(face), 0, &surface);
     } else if ((surface = GxD3D9RasterGetSurface(raster)) != nullptr) {
         surface->AddRef();

@@ -13,6 +13,10 @@ constexpr unsigned int flushToZero = 0x8000;
 constexpr unsigned int sseBits = (1u << 25) | (1u << 26);
 constexpr unsigned int sse2Bit = 1u << 26;
 constexpr unsigned int amd3DNowBit = 1u << 31;
+// CPUID leaves: the standard feature bits, the highest extended leaf, the extended feature bits.
+constexpr unsigned int featureLeaf = 1;
+constexpr unsigned int extendedLeaves = 0x80000000u;
+constexpr unsigned int extendedFeatureLeaf = 0x80000001u;
 
 struct Features {
     GxBool sse;
@@ -36,7 +40,7 @@ bool CPUID(unsigned int leaf, unsigned int* a, unsigned int* b, unsigned int* c,
 GxBool DetectSSE(unsigned int mask)
 {
     unsigned int a, b, c, d;
-    if (!CPUID(1, &a, &b, &c, &d)) {
+    if (!CPUID(featureLeaf, &a, &b, &c, &d)) {
         return 0;
     }
     return (d & mask) != 0;
@@ -45,10 +49,10 @@ GxBool DetectSSE(unsigned int mask)
 GxBool Detect3DNow()
 {
     unsigned int a, b, c, d;
-    if (!CPUID(0x80000000u, &a, &b, &c, &d) || a <= 0x80000000u) {
+    if (!CPUID(extendedLeaves, &a, &b, &c, &d) || a < extendedFeatureLeaf) {
         return 0;
     }
-    CPUID(0x80000001u, &a, &b, &c, &d);
+    CPUID(extendedFeatureLeaf, &a, &b, &c, &d);
     return (d & amd3DNowBit) != 0;
 }
 

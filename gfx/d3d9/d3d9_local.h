@@ -60,6 +60,9 @@ struct GxD3D9State {
 
 extern GxD3D9State gxD3D9State;
 
+// Who asks, in the memory hints of the driver's allocations.
+constexpr GxUInt32 gxD3D9MEMHINTDRIVER = 0x0411;
+
 // Shorthands for the most read fields.
 inline IDirect3DDevice9* GxD3D9Device(void) { return gxD3D9State.device; }
 inline IDirect3D9* GxD3D9Direct3D(void) { return gxD3D9State.d3d; }
@@ -166,29 +169,29 @@ void GxD3D9RasterReleaseVideoMemory(void);
 GxBool GxD3D9RasterRestoreVideoMemory(void);
 
 // Standard functions of the other modules, all (out, inOut, in), stored by number in the engine's table.
-GxBool GxD3D9RGBToPixel(void* out, void* inOut, GxInt32 in);            // 2
-GxBool GxD3D9PixelToRGB(void* out, void* inOut, GxInt32 in);            // 3
-GxBool GxD3D9RasterCreate(void* out, void* inOut, GxInt32 in);          // 4
-GxBool GxD3D9RasterDestroy(void* out, void* inOut, GxInt32 in);         // 5
-GxBool GxD3D9ImageGetFromRaster(void* out, void* inOut, GxInt32 in);    // 6
-GxBool GxD3D9RasterSetFromImage(void* out, void* inOut, GxInt32 in);    // 7
-GxBool GxD3D9TextureSetRaster(void* out, void* inOut, GxInt32 in);      // 8
-GxBool GxD3D9ImageFindRasterFormat(void* out, void* inOut, GxInt32 in); // 9
-GxBool GxD3D9SetRasterContext(void* out, void* inOut, GxInt32 in);      // 11
-GxBool GxD3D9RasterSubRaster(void* out, void* inOut, GxInt32 in);       // 12
-GxBool GxD3D9RasterClearRect(void* out, void* inOut, GxInt32 in);       // 13
-GxBool GxD3D9RasterClear(void* out, void* inOut, GxInt32 in);           // 14
-GxBool GxD3D9RasterLock(void* out, void* inOut, GxInt32 in);            // 15
-GxBool GxD3D9RasterUnlock(void* out, void* inOut, GxInt32 in);          // 16
-GxBool GxD3D9RasterRender(void* out, void* inOut, GxInt32 in);          // 17
-GxBool GxD3D9RasterRenderScaled(void* out, void* inOut, GxInt32 in);    // 18
-GxBool GxD3D9RasterRenderFast(void* out, void* inOut, GxInt32 in);      // 19
-GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in);     // 23
-GxBool GxD3D9RasterUnlockPalette(void* out, void* inOut, GxInt32 in);   // 24
-GxBool GxD3D9NativeTextureGetSize(void* out, void* inOut, GxInt32 in);  // 25
-GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in);     // 26
-GxBool GxD3D9NativeTextureWrite(void* out, void* inOut, GxInt32 in);    // 27
-GxBool GxD3D9RasterGetMipLevels(void* out, void* inOut, GxInt32 in);    // 28
+GxBool GxD3D9RGBToPixel(void* out, void* inOut, GxInt32 in);             // gxSTANDARDRGBTOPIXEL
+GxBool GxD3D9PixelToRGB(void* out, void* inOut, GxInt32 in);             // gxSTANDARDPIXELTORGB
+GxBool GxD3D9RasterCreate(void* out, void* inOut, GxInt32 in);           // gxSTANDARDRASTERCREATE
+GxBool GxD3D9RasterDestroy(void* out, void* inOut, GxInt32 in);          // gxSTANDARDRASTERDESTROY
+GxBool GxD3D9ImageGetFromRaster(void* out, void* inOut, GxInt32 in);     // gxSTANDARDIMAGEGETRASTER
+GxBool GxD3D9RasterSetFromImage(void* out, void* inOut, GxInt32 in);     // gxSTANDARDRASTERSETIMAGE
+GxBool GxD3D9TextureSetRaster(void* out, void* inOut, GxInt32 in);       // gxSTANDARDTEXTURESETRASTER
+GxBool GxD3D9ImageFindRasterFormat(void* out, void* inOut, GxInt32 in);  // gxSTANDARDIMAGEFINDRASTERFORMAT
+GxBool GxD3D9SetRasterContext(void* out, void* inOut, GxInt32 in);       // gxSTANDARDSETRASTERCONTEXT
+GxBool GxD3D9RasterSubRaster(void* out, void* inOut, GxInt32 in);        // gxSTANDARDRASTERSUBRASTER
+GxBool GxD3D9RasterClearRect(void* out, void* inOut, GxInt32 in);        // gxSTANDARDRASTERCLEARRECT
+GxBool GxD3D9RasterClear(void* out, void* inOut, GxInt32 in);            // gxSTANDARDRASTERCLEAR
+GxBool GxD3D9RasterLock(void* out, void* inOut, GxInt32 in);             // gxSTANDARDRASTERLOCK
+GxBool GxD3D9RasterUnlock(void* out, void* inOut, GxInt32 in);           // gxSTANDARDRASTERUNLOCK
+GxBool GxD3D9RasterRender(void* out, void* inOut, GxInt32 in);           // gxSTANDARDRASTERRENDER
+GxBool GxD3D9RasterRenderScaled(void* out, void* inOut, GxInt32 in);     // gxSTANDARDRASTERRENDERSCALED
+GxBool GxD3D9RasterRenderFast(void* out, void* inOut, GxInt32 in);       // gxSTANDARDRASTERRENDERFAST
+GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in);      // gxSTANDARDRASTERLOCKPALETTE
+GxBool GxD3D9RasterUnlockPalette(void* out, void* inOut, GxInt32 in);    // gxSTANDARDRASTERUNLOCKPALETTE
+GxBool GxD3D9NativeTextureGetSize(void* out, void* inOut, GxInt32 in);   // gxSTANDARDNATIVETEXTUREGETSIZE
+GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in);      // gxSTANDARDNATIVETEXTUREREAD
+GxBool GxD3D9NativeTextureWrite(void* out, void* inOut, GxInt32 in);     // gxSTANDARDNATIVETEXTUREWRITE
+GxBool GxD3D9RasterGetMipLevels(void* out, void* inOut, GxInt32 in);     // gxSTANDARDRASTERGETMIPLEVELS
 
 // Immediate modes: the Direct3D resources, released before a Reset and made again after it.
 GxBool GxD3D9Im2DRenderLine(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2);

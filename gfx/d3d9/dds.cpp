@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
@@ -17,6 +18,7 @@
 
 namespace {
 
+constexpr GxUInt32 kMagicSize = 4;
 constexpr GxUInt32 kFlagsRequired = 0x1007;
 constexpr GxUInt32 kFlagMipmapCount = 0x20000;
 constexpr GxUInt32 kFlagLinearSize = 0x80000;
@@ -26,14 +28,13 @@ constexpr GxUInt32 kPixelRGBA = 0x41;
 constexpr GxUInt32 kCaps1Complex = 0x8;
 constexpr GxUInt32 kCaps2CubeAny = 0xFE00;
 constexpr GxUInt32 kCaps2FirstFace = 0x400;
+constexpr GxUInt32 kCubeFaces = gxD3D9CUBEFACES;
 constexpr GxUInt32 kCubeMipCaps = D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MIPFLINEAR;
 // Sides beyond this are refused before anything is allocated for them.
 constexpr GxUInt32 kMaxSide = 16384;
 // Data is read in steps of this size, so a truncated file fails before a large buffer exists.
 constexpr size_t kReadStep = 1u << 20;
-constexpr GxUInt32 kDataHint = 0x10411;
-constexpr GxUInt8 kFilterLinear = 2;
-constexpr GxUInt8 kFilterLinearMipLinear = 6;
+constexpr GxUInt32 kDataHint = gxMEMHINTDURFUNCTION | gxD3D9MEMHINTDRIVER;
 
 struct Header {
     GxUInt32 flags, height, width, pitch, mipCount;
@@ -41,13 +42,8 @@ struct Header {
     GxUInt32 caps1, caps2;
 };
 
-GxUInt32 Word(const GxUInt8* bytes, GxUInt32 fileOffset)
-{
-    // Header bytes start after the 4-byte magic.
-    const GxUInt8* p = bytes + fileOffset - 4;
-    return p[0] | static_cast<GxUInt32>(p[1]) << 8 | static_cast<GxUInt32>(p[2]) << 16 |
-           static_cast<GxUInt32>(p[3]) << 24;
-}
+// A header word by its offset in the file; the header bytes start after the magic.
+GxUInt32 Word(const GxUInt8* bytes, GxUInt32 fileOffset) { return GxBytesGetU32(bytes + fileOffset - kMagicSize); }
 
 Header ParseHeader(const GxUInt8* bytes)
 {
@@ -72,7 +68,8 @@ Header ParseHeader(const GxUInt8* bytes)
 bool IsCube(const Header& h) { return (h.caps1 & kCaps1Complex) && (h.caps2 & kCaps2CubeAny); }
 bool HasMipmaps(const Header& h) { return (h.flags & kFlagMipmapCount) != 0; }
 GxUInt32 FileLevels(const Header& h) { return HasMipmaps(h) ? std::max<GxUInt32>(1, h.mipCount) : 1; }
-bool IsDXT(GxUInt32 code) { return code >= D3DFMT_DXT1 && code <= D3DFMT_DXT5; }
+// Only the five DXT codes: a range check would take the codes between them for DXT too.
+bool IsDXT(GxUInt32 code) { return GxD3D9IsDXTFormat(code) != 0; }
 GxInt32 BlockBytes(GxUInt32 code) { return code == D3DFMT_DXT1 ? 8 : 16; }
 GxUInt32 Level(GxUInt32 side, GxUInt32 level) { return std::max<GxUInt32>(1, side >> level); }
 
@@ -201,6 +198,44 @@ LevelShape ShapeOf(GxUInt32 format, GxUInt32 width, GxUInt32 height)
     return {width * TexelBytes(format), height};
 }
 
+// Whether the stream can still deliver `bytes`; streams that can not tell are read step by step instead.
+bool StreamHolds(GxStream* stream, uint64_t bytes)
+{
+    const GxUInt32 left = GxStreamBytesLeft(stream);
+    return left == gxSTREAMBYTESUNKNOWN || bytes <= left;
+}
+
+GxUInt32 StoredFaces(const Header& h)
+{
+    if (!IsCube(h)) {
+        return 1;
+    }
+    GxUInt32 faces = 0;
+    for (GxUInt32 face = 0; face < kCubeFaces; face++) {
+        faces += (h.caps2 & (kCaps2FirstFace << face)) ? 1 : 0;
+    }
+    return faces;
+}
+
+// Bytes of texel data a file read natively holds: its palette and every level of every stored face.
+uint64_t NativeDataSize(const Header& h, const Row& row)
+{
+    uint64_t face = 0;
+    for (GxUInt32 level = 0; level < FileLevels(h); level++) {
+        const LevelShape shape = ShapeOf(row.format, Level(h.width, level), Level(h.height, level));
+        face += static_cast<uint64_t>(shape.rowBytes) * shape.rows;
+    }
+    const uint64_t palette = row.layout == DDSLayout::P8 ? gxDDSPALETTESIZE : 0;
+    return palette + StoredFaces(h) * face;
+}
+
+// A file shorter than its header claims: refused before anything is made for it.
+GxRaster* RefuseShort()
+{
+    GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+    return nullptr;
+}
+
 // Any transparent texel in the level's DXT1 blocks (3-colour blocks using index 3 inside the level).
 bool DXT1LevelHasAlpha(const GxUInt8* bits, GxInt32 pitch, GxUInt32 width, GxUInt32 height)
 {
@@ -208,7 +243,7 @@ bool DXT1LevelHasAlpha(const GxUInt8* bits, GxInt32 pitch, GxUInt32 width, GxUIn
         const GxUInt8* row = bits + static_cast<size_t>(by) * pitch;
         for (GxUInt32 bx = 0; bx < (width + 3) / 4; bx++) {
             const GxUInt8* block = row + 8 * bx;
-            if ((block[0] | block[1] << 8) > (block[2] | block[3] << 8)) {
+            if (GxBytesGetU16(block) > GxBytesGetU16(block + 2)) {
                 continue;
             }
             for (GxUInt32 y = 0; y < 4 && 4 * by + y < height; y++) {
@@ -278,16 +313,16 @@ bool ReadFaces(GxStream* stream, GxRaster* raster, const Header& h, GxUInt32 for
     if (!IsCube(h)) {
         return ReadFace(stream, raster, h, format, dxtAlpha);
     }
-    for (GxUInt32 face = 0; face < 6; face++) {
+    for (GxUInt32 face = 0; face < kCubeFaces; face++) {
         if (!(h.caps2 & (kCaps2FirstFace << face))) {
             continue;
         }
-        ext->cube = static_cast<GxUInt8>((ext->cube & 0x0F) | face << 4);
+        GxD3D9RasterExtSetFace(ext, face);
         if (!ReadFace(stream, raster, h, format, dxtAlpha)) {
             return false;
         }
     }
-    ext->cube &= 0x0F;
+    ext->cube &= gxD3D9RASTERCUBEMASK;
     return true;
 }
 
@@ -316,29 +351,16 @@ GxRaster* CreateBare(const Header& h, GxUInt32 format, GxInt32 rasterFormat, boo
         return nullptr;
     }
     GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(raster);
-    HRESULT hr;
-    if (cube) {
-        IDirect3DCubeTexture9* texture = nullptr;
-        hr = GxD3D9Device()->CreateCubeTexture(h.width, levels, 0, static_cast<D3DFORMAT>(format), D3DPOOL_MANAGED,
-                                               &texture, nullptr);
-        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
-    } else {
-        IDirect3DTexture9* texture = nullptr;
-        hr = GxD3D9Device()->CreateTexture(h.width, h.height, levels, 0, static_cast<D3DFORMAT>(format),
-                                           D3DPOOL_MANAGED, &texture, nullptr);
-        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
-    }
-    if (FAILED(hr) || ext->texture == nullptr) {
-        ext->texture = nullptr;
+    ext->cube = cube ? gxD3D9RASTERCUBE : 0;
+    if (FAILED(GxD3D9RasterMakeTexture(raster, levels, 0, format, D3DPOOL_MANAGED))) {
         GxRasterDestroy(raster);
         GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRDEVICEFAILURE, "Failed to create texture."));
         return nullptr;
     }
     raster->flags &= static_cast<GxUInt8>(~gxRASTERDONTALLOCATE);
     ext->d3dFormat = format;
-    ext->cube = cube ? 1 : 0;
     if (IsDXT(format)) {
-        ext->automipmap |= 0x10;
+        ext->automipmap |= gxD3D9RASTERCOMPRESSED;
     }
     return raster;
 }
@@ -358,11 +380,6 @@ bool ReadPalette(GxStream* stream, GxRaster* raster)
     return true;
 }
 
-void SetPixelFormat(GxRaster* raster, GxInt32 nibbleFormat)
-{
-    raster->format = static_cast<GxUInt8>((raster->format & 0xF0) | ((nibbleFormat & gxRASTERFORMATPIXELFORMATMASK) >> 8));
-}
-
 void FinishNative(GxRaster* raster, const Header& h, const Row& row, bool dxtAlpha)
 {
     GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(raster);
@@ -374,21 +391,24 @@ void FinishNative(GxRaster* raster, const Header& h, const Row& row, bool dxtAlp
         const GxD3D9FormatInfoEntry& info = GxD3D9FormatInfo[row.format];
         ext->alpha = info.alpha;
         raster->depth = info.depth;
-        SetPixelFormat(raster, info.rasterFormat);
+        GxD3D9RasterSetPixelFormat(raster, info.rasterFormat);
         return;
     }
     raster->depth = 16;
     if (row.format != D3DFMT_DXT1) {
         ext->alpha = 1;
-        SetPixelFormat(raster, gxRASTERFORMAT4444);
+        GxD3D9RasterSetPixelFormat(raster, gxRASTERFORMAT4444);
         return;
     }
     ext->alpha = dxtAlpha ? 1 : 0;
-    SetPixelFormat(raster, dxtAlpha ? gxRASTERFORMAT1555 : gxRASTERFORMAT565);
+    GxD3D9RasterSetPixelFormat(raster, dxtAlpha ? gxRASTERFORMAT1555 : gxRASTERFORMAT565);
 }
 
 GxRaster* ReadNative(GxStream* stream, const Header& h, const Row& row, bool cube)
 {
+    if (!StreamHolds(stream, NativeDataSize(h, row))) {
+        return RefuseShort();
+    }
     GxRaster* raster;
     if (row.layout == DDSLayout::FourCC) {
         raster = CreateBare(h, row.format, 0, cube);
@@ -505,8 +525,12 @@ GxRaster* ReadConverted(GxStream* stream, const Header& h, const Row& row)
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;
     }
+    const uint64_t paletteSize = row.layout == DDSLayout::P8 ? gxDDSPALETTESIZE : 0;
+    if (!StreamHolds(stream, paletteSize + size)) {
+        return RefuseShort();
+    }
     std::vector<GxUInt8> palette;
-    if (row.layout == DDSLayout::P8 && !ReadData(stream, gxDDSPALETTESIZE, &palette)) {
+    if (paletteSize != 0 && !ReadData(stream, gxDDSPALETTESIZE, &palette)) {
         return nullptr;
     }
     std::vector<GxUInt8> data;
@@ -620,9 +644,9 @@ GxRaster* GxD3D9RasterReadDDS(GxStream* stream)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
-    GxUInt8 magic[4];
+    GxUInt8 magic[kMagicSize];
     GxUInt8 bytes[gxDDSHEADERSIZE];
-    if (!ReadExact(stream, magic, 4) || Word(magic, 4) != gxDDSMAGIC || !ReadExact(stream, bytes, sizeof(bytes))) {
+    if (!ReadExact(stream, magic, kMagicSize) || GxBytesGetU32(magic) != gxDDSMAGIC || !ReadExact(stream, bytes, sizeof(bytes))) {
         return Refuse();
     }
     const Header h = ParseHeader(bytes);
@@ -690,7 +714,7 @@ GxTexture* GxD3D9TextureReadDDS(const GxChar* name, const GxChar* /*maskName*/)
         return nullptr;
     }
     const bool mipmapped = (GxRasterGetFormat(raster) & gxRASTERFORMATMIPMAP) != 0;
-    GxTextureSetFilterMode(texture, mipmapped ? kFilterLinearMipLinear : kFilterLinear);
+    GxTextureSetFilterMode(texture, mipmapped ? gxFILTERLINEARMIPLINEAR : gxFILTERLINEAR);
     GxTextureSetName(texture, textureName);
     GxFree(textureName);
     return texture;

@@ -13,7 +13,7 @@ constexpr GxUInt32 gxDDSHEADERSIZE = 124;
 constexpr GxUInt32 gxDDSPALETTESIZE = 1024;
 
 // The texture-read callback: the file name is the name plus ".dds", looked up along the image search path.
-// The mask name is not used. Null when no file is found (error 22) or the file can not be read.
+// The mask name is not used. Null when no file is found (gxERRTEXTUREUNKNOWN) or the file can not be read.
 GxTexture* GxD3D9TextureReadDDS(const GxChar* name, const GxChar* maskName);
 
 // Reads one DDS file from a stream positioned at its magic; null when the file is bad, truncated or

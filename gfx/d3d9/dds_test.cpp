@@ -427,6 +427,54 @@ TEST_F(DDSRead, EveryTruncationIsRefused)
     ExpectEveryTruncationRefused(ContentDdsBytes(DXTFile(3, 8, 4, Gradient(8, 4, true))));
 }
 
+TEST_F(DDSRead, SixteenBitChannelsConvertFromTheirTopBytes)
+{
+    // The software device has no A16B16G16R16 textures: the file goes through the CPU conversion.
+    ContentDds wide;
+    wide.width = 1;
+    wide.height = 1;
+    ContentDdsSetFourCC(&wide, D3DFMT_A16B16G16R16);
+    wide.data = {0x34, 0x12, 0x78, 0x56, 0xBC, 0x9A, 0xFF, 0xEE};  // R, G, B, A as little-endian 16-bit values
+    const std::vector<uint8_t> bytes = ContentDdsBytes(wide);
+    ASSERT_EQ(bytes.size(), 136u);
+    GxRaster* raster = Read(bytes);
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(At(Image32(raster), 1, 0, 0), Texel(0x12, 0x56, 0x9A, 0xEE));
+}
+
+TEST_F(DDSRead, ClaimsBeyondTheStreamMakeNothing)
+{
+    // Headers claiming far more texels than follow them: refused before any device texture exists.
+    ContentDds big = ArgbFile(4, 4, Gradient(4, 4, true));
+    big.width = 4096;
+    big.height = 4096;
+    ContentDds bigCube = DXTFile(1, 4, 4, Gradient(4, 4, false));
+    bigCube.width = 4096;
+    bigCube.height = 4096;
+    ContentDdsSetCube(&bigCube);
+    IDirect3DDevice9* device = GxD3D9Device();
+    for (const ContentDds& dds : {big, bigCube}) {
+        D3D9SoftClearLog(device);
+        GxTestTakeErrorCode();
+        EXPECT_EQ(Read(ContentDdsBytes(dds)), nullptr);
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
+        EXPECT_EQ(D3D9SoftCount(device, D3D9SOFT_CREATE), 0u);
+    }
+    // The conversion path refuses before reading as well.
+    Refuse(D3DFMT_A8R8G8B8);
+    GxTestTakeErrorCode();
+    EXPECT_EQ(Read(ContentDdsBytes(big)), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
+}
+
+TEST_F(DDSRead, OnlyTheFiveDXTCodesDecodeAsBlocks)
+{
+    // A code between DXT1 and DXT5 that is none of them has no rule, though its data would decode.
+    ContentDds odd = DXTFile(5, 4, 4, Gradient(4, 4, false));
+    ContentDdsSetFourCC(&odd, D3DFMT_DXT1 + 1);
+    EXPECT_EQ(Read(ContentDdsBytes(odd)), nullptr);
+}
+
 namespace {
 
 class DDSFind : public DDSRead {

@@ -1,9 +1,11 @@
 // CPU decoders of DDS texel data into 32-bit R, G, B, A images: DXT1, DXT3 and DXT5 blocks and uncompressed layouts.
 #include <cstring>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/image.h"
 #include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/dds_local.h"
+#include "gfx/d3d9/pixelconv.h"
 #include "platform/d3d9/d3d9.h"
 
 namespace {
@@ -13,8 +15,6 @@ struct Block {
     GxUInt32 texel[16];
 };
 
-GxUInt32 Read16(const GxUInt8* p) { return p[0] | static_cast<GxUInt32>(p[1]) << 8; }
-
 GxUInt32 Pack(GxUInt32 r, GxUInt32 g, GxUInt32 b, GxUInt32 a) { return r | g << 8 | b << 16 | a << 24; }
 
 // Decodes the colour half. Four-colour mode when colour 0 > colour 1 or when forced; otherwise three
@@ -22,8 +22,8 @@ GxUInt32 Pack(GxUInt32 r, GxUInt32 g, GxUInt32 b, GxUInt32 a) { return r | g << 
 // inside keepMask.
 bool DecodeColour(const GxUInt8* data, bool forceFour, GxUInt32 keepMask, Block* block)
 {
-    const GxUInt32 c0 = Read16(data);
-    const GxUInt32 c1 = Read16(data + 2);
+    const GxUInt32 c0 = GxBytesGetU16(data);
+    const GxUInt32 c1 = GxBytesGetU16(data + 2);
     const GxUInt32 r0 = (c0 >> 8) & 0xF8, g0 = (c0 >> 3) & 0xFC, b0 = (c0 & 0x1F) << 3;
     const GxUInt32 r1 = (c1 >> 8) & 0xF8, g1 = (c1 >> 3) & 0xFC, b1 = (c1 & 0x1F) << 3;
     GxUInt32 palette[4];
@@ -52,7 +52,7 @@ bool DecodeColour(const GxUInt8* data, bool forceFour, GxUInt32 keepMask, Block*
 void ExplicitAlpha(const GxUInt8* data, Block* block)
 {
     for (GxInt32 y = 0; y < 4; y++) {
-        const GxUInt32 row = Read16(data + 2 * y);
+        const GxUInt32 row = GxBytesGetU16(data + 2 * y);
         for (GxInt32 x = 0; x < 4; x++) {
             const GxUInt32 a = ((row >> (4 * x)) & 0xF) * 17;
             GxUInt32& t = block->texel[4 * y + x];
@@ -83,8 +83,7 @@ void AlphaTable(const GxUInt8* data, GxUInt32 table[8])
 // The 3-bit index of texel t of a DXT5 alpha block.
 GxUInt32 AlphaIndex(const GxUInt8* data, GxInt32 t)
 {
-    const GxUInt8* group = data + (t < 8 ? 2 : 5);
-    const GxUInt32 bits = group[0] | static_cast<GxUInt32>(group[1]) << 8 | static_cast<GxUInt32>(group[2]) << 16;
+    const GxUInt32 bits = GxBytesGetU24(data + (t < 8 ? 2 : 5));
     return (bits >> (3 * (t & 7))) & 7;
 }
 
@@ -199,14 +198,8 @@ void GxD3D9DecompressDXT5Alpha(GxUInt8* texels, const GxUInt8* alphaBlock, GxInt
 
 namespace {
 
-GxUInt32 Texel(const GxUInt8* p, GxUInt32 bytes)
-{
-    GxUInt32 v = 0;
-    for (GxUInt32 i = 0; i < bytes; i++) {
-        v |= static_cast<GxUInt32>(p[i]) << (8 * i);
-    }
-    return v;
-}
+// The top 8 bits of 16-bit channel `channel` of a texel.
+GxUInt32 Channel16(const GxUInt8* p, GxUInt32 channel) { return GxBytesGetU16(p + 2 * channel) >> 8; }
 
 GxUInt32 Rgba(GxUInt32 r, GxUInt32 g, GxUInt32 b, GxUInt32 a)
 {
@@ -215,9 +208,10 @@ GxUInt32 Rgba(GxUInt32 r, GxUInt32 g, GxUInt32 b, GxUInt32 a)
 
 GxUInt32 ConvertTexel(DDSLayout layout, const GxUInt8* p, const GxUInt8* palette)
 {
-    const GxUInt32 v = Texel(p, DDSLayoutTexelBytes(layout));
+    // Texels wider than 4 bytes (16-bit channels) are read channel by channel instead.
+    const GxUInt32 v = GxD3D9TexelValue(p, DDSLayoutTexelBytes(layout));
     switch (layout) {
-    case DDSLayout::A16B16G16R16: return Rgba(p[1], p[3], p[5], p[7]);
+    case DDSLayout::A16B16G16R16: return Rgba(Channel16(p, 0), Channel16(p, 1), Channel16(p, 2), Channel16(p, 3));
     case DDSLayout::RGB24: return Rgba(p[2], p[1], p[0], 255);
     case DDSLayout::X8R8G8B8: return Rgba(v >> 16, v >> 8, v, 255);
     case DDSLayout::R5G6B5: return Rgba((v >> 8) & 0xF8, (v >> 3) & 0xFC, (v & 0x1F) << 3, 255);

@@ -3,11 +3,14 @@
 
 #include <cstring>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/raster.h"
+#include "gfx/d3d9/renderstate.h"
 
 namespace {
 
@@ -16,7 +19,9 @@ constexpr GxUInt32 kDescriptionSize = 16;
 constexpr GxUInt32 kLevelSizeField = 4;
 constexpr GxInt32 kPal4Bytes = 128;
 constexpr GxInt32 kPal8Bytes = 1024;
-constexpr GxInt32 kCubeFaces = 6;
+constexpr GxInt32 kCubeFaces = static_cast<GxInt32>(gxD3D9CUBEFACES);
+constexpr GxInt32 kDXT1BlockBytes = 8;
+constexpr GxInt32 kDXTBlockBytes = 16;
 constexpr GxInt32 kMipBits = gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP;
 
 // The raster description as it lies in the struct.
@@ -34,38 +39,8 @@ struct NativeDescription {
     GxUInt8 flags;
 };
 
-void PutU32(GxUInt8* out, GxUInt32 value)
-{
-    out[0] = static_cast<GxUInt8>(value);
-    out[1] = static_cast<GxUInt8>(value >> 8);
-    out[2] = static_cast<GxUInt8>(value >> 16);
-    out[3] = static_cast<GxUInt8>(value >> 24);
-}
-
-void PutU16(GxUInt8* out, GxUInt16 value)
-{
-    out[0] = static_cast<GxUInt8>(value);
-    out[1] = static_cast<GxUInt8>(value >> 8);
-}
-
-GxUInt32 GetU32(const GxUInt8* in)
-{
-    return static_cast<GxUInt32>(in[0]) | (static_cast<GxUInt32>(in[1]) << 8) | (static_cast<GxUInt32>(in[2]) << 16) |
-           (static_cast<GxUInt32>(in[3]) << 24);
-}
-
-GxUInt16 GetU16(const GxUInt8* in) { return static_cast<GxUInt16>(in[0] | (in[1] << 8)); }
-
 GxD3D9RasterExt* Ext(GxRaster* raster) { return GxD3D9RASTEREXTFromRaster(raster); }
 
-bool IsCube(const GxD3D9RasterExt* ext) { return (ext->cube & 0x0F) != 0; }
-bool IsCompressed(const GxD3D9RasterExt* ext) { return (ext->automipmap & 0xF0) != 0; }
-bool DeviceMakesMipmaps(const GxD3D9RasterExt* ext) { return (ext->automipmap & 0x0F) != 0; }
-
-void SetFace(GxD3D9RasterExt* ext, GxInt32 face)
-{
-    ext->cube = static_cast<GxUInt8>((ext->cube & 0x0F) | (face << 4));
-}
 
 GxInt32 PaletteBytes(GxInt32 format)
 {
@@ -78,7 +53,7 @@ GxInt32 PaletteBytes(GxInt32 format)
 // Levels a face stores: level 0 only when the device builds the rest.
 GxInt32 StoredLevels(GxRaster* raster)
 {
-    return DeviceMakesMipmaps(Ext(raster)) ? 1 : GxRasterGetNumLevels(raster);
+    return GxD3D9RasterExtAutoMipmaps(Ext(raster)) ? 1 : GxRasterGetNumLevels(raster);
 }
 
 GxUInt8 FlagsOf(GxRaster* raster)
@@ -86,16 +61,16 @@ GxUInt8 FlagsOf(GxRaster* raster)
     const GxD3D9RasterExt* ext = Ext(raster);
     GxUInt8 flags = 0;
     flags |= ext->alpha ? gxD3D9NATIVETEXTUREALPHA : 0;
-    flags |= IsCube(ext) ? gxD3D9NATIVETEXTURECUBE : 0;
-    flags |= DeviceMakesMipmaps(ext) ? gxD3D9NATIVETEXTUREAUTOMIPMAP : 0;
-    flags |= IsCompressed(ext) ? gxD3D9NATIVETEXTURECOMPRESSED : 0;
+    flags |= GxD3D9RasterExtIsCube(ext) ? gxD3D9NATIVETEXTURECUBE : 0;
+    flags |= GxD3D9RasterExtAutoMipmaps(ext) ? gxD3D9NATIVETEXTUREAUTOMIPMAP : 0;
+    flags |= GxD3D9RasterExtIsCompressed(ext) ? gxD3D9NATIVETEXTURECOMPRESSED : 0;
     return flags;
 }
 
 // Bytes of the level data of one face; false when a level can not be locked.
 bool FaceDataSize(GxRaster* raster, GxInt32 levels, GxUInt32* size)
 {
-    const bool compressed = IsCompressed(Ext(raster));
+    const bool compressed = GxD3D9RasterExtIsCompressed(Ext(raster));
     GxUInt32 total = 0;
     for (GxInt32 level = 0; level < levels; level++) {
         if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKREAD) == nullptr) {
@@ -122,14 +97,14 @@ bool NativeSize(const GxTexture* texture, GxUInt32* size)
         return false;
     }
     const GxUInt8 savedCube = ext->cube;
-    SetFace(ext, 0);
+    GxD3D9RasterExtSetFace(ext, 0);
     GxUInt32 face = 0;
     const bool known = FaceDataSize(raster, levels, &face);
     ext->cube = savedCube;
     if (!known) {
         return false;
     }
-    const GxUInt32 faces = IsCube(ext) ? kCubeFaces : 1;
+    const GxUInt32 faces = GxD3D9RasterExtIsCube(ext) ? kCubeFaces : 1;
     *size = gxCHUNKHEADERSIZE + gxD3D9NATIVETEXTUREFIXEDSIZE +
             static_cast<GxUInt32>(PaletteBytes(GxRasterGetFormat(raster))) + faces * face;
     return true;
@@ -141,15 +116,15 @@ bool WriteFixedPart(GxStream* stream, const GxTexture* texture)
 {
     GxRaster* raster = texture->raster;
     GxUInt8 block[gxD3D9NATIVETEXTUREFIXEDSIZE] = {};
-    PutU32(block, gxD3D9NATIVETEXTUREPLATFORM);
-    PutU32(block + 4, texture->filterAddressing & 0xFFFF);
+    GxBytesPutU32(block, gxD3D9NATIVETEXTUREPLATFORM);
+    GxBytesPutU32(block + 4, texture->filterAddressing & gxD3D9FILTERADDRESSINGMASK);
     std::memcpy(block + 8, texture->name, gxTEXTURENAMELENGTH);
     std::memcpy(block + 40, texture->mask, gxTEXTURENAMELENGTH);
     GxUInt8* description = block + kNamingBlockSize;
-    PutU32(description, static_cast<GxUInt32>(GxRasterGetFormat(raster)));
-    PutU32(description + 4, Ext(raster)->d3dFormat);
-    PutU16(description + 8, static_cast<GxUInt16>(raster->width));
-    PutU16(description + 10, static_cast<GxUInt16>(raster->height));
+    GxBytesPutU32(description, static_cast<GxUInt32>(GxRasterGetFormat(raster)));
+    GxBytesPutU32(description + 4, Ext(raster)->d3dFormat);
+    GxBytesPutU16(description + 8, static_cast<GxUInt16>(raster->width));
+    GxBytesPutU16(description + 10, static_cast<GxUInt16>(raster->height));
     description[12] = static_cast<GxUInt8>(raster->depth);
     description[13] = static_cast<GxUInt8>(GxRasterGetNumLevels(raster));
     description[14] = raster->type;
@@ -177,7 +152,7 @@ bool WriteLevel(GxStream* stream, GxRaster* raster, GxInt32 level)
     if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKREAD) == nullptr) {
         return false;
     }
-    const GxUInt32 size = GxD3D9NativeTextureLevelSize(IsCompressed(Ext(raster)),
+    const GxUInt32 size = GxD3D9NativeTextureLevelSize(GxD3D9RasterExtIsCompressed(Ext(raster)),
                                                         static_cast<GxUInt32>(raster->stride),
                                                         static_cast<GxUInt32>(raster->height));
     const bool written =
@@ -189,16 +164,16 @@ bool WriteLevel(GxStream* stream, GxRaster* raster, GxInt32 level)
 bool WriteFaces(GxStream* stream, GxRaster* raster)
 {
     GxD3D9RasterExt* ext = Ext(raster);
-    const GxInt32 faces = IsCube(ext) ? kCubeFaces : 1;
+    const GxInt32 faces = GxD3D9RasterExtIsCube(ext) ? kCubeFaces : 1;
     const GxInt32 levels = StoredLevels(raster);
     bool written = levels >= 1;
     for (GxInt32 face = 0; written && face < faces; face++) {
-        SetFace(ext, face);
+        GxD3D9RasterExtSetFace(ext, face);
         for (GxInt32 level = 0; written && level < levels; level++) {
             written = WriteLevel(stream, raster, level);
         }
     }
-    SetFace(ext, 0);
+    GxD3D9RasterExtSetFace(ext, 0);
     return written;
 }
 
@@ -213,20 +188,20 @@ bool ReadExactly(GxStream* stream, void* buffer, GxUInt32 size)
 bool ReadDescription(GxStream* stream, NativeDescription* d)
 {
     GxUInt8 block[gxD3D9NATIVETEXTUREFIXEDSIZE];
-    if (!ReadExactly(stream, block, kNamingBlockSize) || GetU32(block) != gxD3D9NATIVETEXTUREPLATFORM ||
+    if (!ReadExactly(stream, block, kNamingBlockSize) || GxBytesGetU32(block) != gxD3D9NATIVETEXTUREPLATFORM ||
         !ReadExactly(stream, block + kNamingBlockSize, kDescriptionSize)) {
         return false;
     }
-    d->filterAddressing = GetU32(block + 4);
+    d->filterAddressing = GxBytesGetU32(block + 4);
     std::memcpy(d->name, block + 8, gxTEXTURENAMELENGTH);
     std::memcpy(d->mask, block + 40, gxTEXTURENAMELENGTH);
     d->name[gxTEXTURENAMELENGTH] = '\0';
     d->mask[gxTEXTURENAMELENGTH] = '\0';
     const GxUInt8* description = block + kNamingBlockSize;
-    d->format = GetU32(description);
-    d->d3dFormat = GetU32(description + 4);
-    d->width = GetU16(description + 8);
-    d->height = GetU16(description + 10);
+    d->format = GxBytesGetU32(description);
+    d->d3dFormat = GxBytesGetU32(description + 4);
+    d->width = GxBytesGetU16(description + 8);
+    d->height = GxBytesGetU16(description + 10);
     d->depth = description[12];
     d->levels = description[13];
     d->type = description[14];
@@ -248,37 +223,46 @@ bool WantsAutoMipmap(const NativeDescription& d, bool cube)
     return cube ? GxD3D9CheckAutoMipmapCubeFormat(d.d3dFormat) : GxD3D9CheckAutoMipmapFormat(d.d3dFormat);
 }
 
+// The fewest bytes the struct's pixel data can take: the palette, and per face a size field for every
+// stored level and level 0 at its tightest pitch (the device's pitch is never narrower). 0 when the
+// Direct3D format has no known texel size, so nothing could be read into it.
+uint64_t LeastPixelBytes(const NativeDescription& d)
+{
+    const bool compressed = (d.flags & gxD3D9NATIVETEXTURECOMPRESSED) != 0;
+    uint64_t level0 = 0;
+    if (compressed) {
+        const GxInt32 blockBytes = d.d3dFormat == D3DFMT_DXT1 ? kDXT1BlockBytes : kDXTBlockBytes;
+        level0 = GxD3D9IsDXTFormat(d.d3dFormat) ? GxD3D9DXTDataSize(d.width, d.height, blockBytes) : 0;
+    } else if (d.d3dFormat < static_cast<GxUInt32>(gxD3D9FORMATINFOSIZE)) {
+        level0 = static_cast<uint64_t>(d.width) * d.height * (GxD3D9FormatInfo[d.d3dFormat].depth / 8u);
+    }
+    if (level0 == 0) {
+        return 0;
+    }
+    const uint64_t faces = (d.flags & gxD3D9NATIVETEXTURECUBE) ? kCubeFaces : 1;
+    const uint64_t stored = (d.flags & gxD3D9NATIVETEXTUREAUTOMIPMAP) ? 1 : d.levels;
+    return static_cast<uint64_t>(PaletteBytes(static_cast<GxInt32>(d.format))) +
+           faces * (stored * kLevelSizeField + level0);
+}
+
 // Makes the device texture of a raster created without one.
 bool MakeDeviceTexture(GxRaster* raster, const NativeDescription& d, GxUInt32 levels, bool cube)
 {
-    IDirect3DDevice9* device = GxD3D9Device();
     GxD3D9RasterExt* ext = Ext(raster);
-    if (device == nullptr || (cube && !CubeLevelsAllowed(levels))) {
+    if (GxD3D9Device() == nullptr || (cube && !CubeLevelsAllowed(levels))) {
         return false;
     }
     if (cube) {
-        ext->cube |= 0x01;
+        ext->cube |= gxD3D9RASTERCUBE;
     }
     DWORD usage = 0;
     if (WantsAutoMipmap(d, cube)) {
-        ext->automipmap |= 0x01;
+        ext->automipmap |= gxD3D9RASTERAUTOMIPMAP;
         usage = D3DUSAGE_AUTOGENMIPMAP;
         // A texture whose levels the device builds is created with a level count of 0.
         levels = 0;
     }
-    const auto format = static_cast<D3DFORMAT>(d.d3dFormat);
-    HRESULT hr;
-    if (cube) {
-        IDirect3DCubeTexture9* texture = nullptr;
-        hr = device->CreateCubeTexture(d.width, levels, usage, format, D3DPOOL_MANAGED, &texture, nullptr);
-        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
-    } else {
-        IDirect3DTexture9* texture = nullptr;
-        hr = device->CreateTexture(d.width, d.height, levels, usage, format, D3DPOOL_MANAGED, &texture, nullptr);
-        ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
-    }
-    if (FAILED(hr) || ext->texture == nullptr) {
-        ext->texture = nullptr;
+    if (FAILED(GxD3D9RasterMakeTexture(raster, levels, usage, d.d3dFormat, D3DPOOL_MANAGED))) {
         return false;
     }
     raster->flags &= static_cast<GxUInt8>(~gxRASTERDONTALLOCATE);
@@ -302,7 +286,7 @@ GxRaster* CreateUnallocated(const NativeDescription& d, GxUInt32 levels, bool cu
         return nullptr;
     }
     if (compressed) {
-        Ext(raster)->automipmap |= 0x10;
+        Ext(raster)->automipmap |= gxD3D9RASTERCOMPRESSED;
     }
     return raster;
 }
@@ -324,7 +308,7 @@ GxRaster* CreateRaster(const NativeDescription& d)
     }
     GxRaster* raster = GxRasterCreate(d.width, d.height, d.depth, static_cast<GxInt32>(d.type | d.format));
     if (raster != nullptr) {
-        Ext(raster)->automipmap &= 0x0F;
+        Ext(raster)->automipmap &= gxD3D9RASTERAUTOMIPMAPMASK;
     }
     return raster;
 }
@@ -333,7 +317,7 @@ GxRaster* CreateRaster(const NativeDescription& d)
 bool Matches(GxRaster* raster, const NativeDescription& d)
 {
     const GxD3D9RasterExt* ext = Ext(raster);
-    if ((d.flags & gxD3D9NATIVETEXTUREAUTOMIPMAP) && !DeviceMakesMipmaps(ext)) {
+    if ((d.flags & gxD3D9NATIVETEXTUREAUTOMIPMAP) && !GxD3D9RasterExtAutoMipmaps(ext)) {
         return false;
     }
     return d.format == static_cast<GxUInt32>(GxRasterGetFormat(raster)) && d.d3dFormat == ext->d3dFormat &&
@@ -377,7 +361,7 @@ bool ReadLevel(GxStream* stream, GxRaster* raster, GxInt32 level, GxInt32 raster
     if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKWRITE) == nullptr) {
         return false;
     }
-    const GxUInt32 expected = GxD3D9NativeTextureLevelSize(IsCompressed(Ext(raster)),
+    const GxUInt32 expected = GxD3D9NativeTextureLevelSize(GxD3D9RasterExtIsCompressed(Ext(raster)),
                                                             static_cast<GxUInt32>(raster->stride),
                                                             static_cast<GxUInt32>(raster->height));
     const bool read = size == expected && ReadExactly(stream, raster->pixels, size);
@@ -388,18 +372,18 @@ bool ReadLevel(GxStream* stream, GxRaster* raster, GxInt32 level, GxInt32 raster
 bool ReadFaces(GxStream* stream, GxRaster* raster, const NativeDescription& d, GxUInt32* remaining)
 {
     GxD3D9RasterExt* ext = Ext(raster);
-    const GxInt32 faces = IsCube(ext) ? kCubeFaces : 1;
+    const GxInt32 faces = GxD3D9RasterExtIsCube(ext) ? kCubeFaces : 1;
     // The file says how many level records it holds, whatever the reading device does.
     const GxInt32 stored = (d.flags & gxD3D9NATIVETEXTUREAUTOMIPMAP) ? 1 : d.levels;
-    const GxInt32 rasterLevels = DeviceMakesMipmaps(ext) ? 1 : GxRasterGetNumLevels(raster);
+    const GxInt32 rasterLevels = GxD3D9RasterExtAutoMipmaps(ext) ? 1 : GxRasterGetNumLevels(raster);
     bool read = rasterLevels >= 1;
     for (GxInt32 face = 0; read && face < faces; face++) {
-        SetFace(ext, face);
+        GxD3D9RasterExtSetFace(ext, face);
         for (GxInt32 level = 0; read && level < stored; level++) {
             read = ReadLevel(stream, raster, level, rasterLevels, remaining);
         }
     }
-    SetFace(ext, 0);
+    GxD3D9RasterExtSetFace(ext, 0);
     return read;
 }
 
@@ -480,8 +464,20 @@ GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
     if (in > 0 && static_cast<GxUInt32>(in) < length + gxCHUNKHEADERSIZE) {
         return 0;
     }
+    // The struct can not claim more than the stream still holds.
+    const GxUInt32 left = GxStreamBytesLeft(stream);
+    if (left != gxSTREAMBYTESUNKNOWN && length > left) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return 0;
+    }
     NativeDescription d;
     if (!ReadDescription(stream, &d)) {
+        return 0;
+    }
+    // Nothing is made for a description whose pixels the struct can not hold.
+    const uint64_t least = LeastPixelBytes(d);
+    if (least == 0 || least > length - gxD3D9NATIVETEXTUREFIXEDSIZE) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return 0;
     }
     GxRaster* raster = CreateRaster(d);
@@ -497,7 +493,7 @@ GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
         GxRasterDestroy(raster);
         return 0;
     }
-    texture->filterAddressing = d.filterAddressing & 0xFFFF;
+    texture->filterAddressing = d.filterAddressing & gxD3D9FILTERADDRESSINGMASK;
     GxTextureSetName(texture, d.name);
     GxTextureSetMaskName(texture, d.mask);
     *result = texture;

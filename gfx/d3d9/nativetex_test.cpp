@@ -5,6 +5,7 @@
 #include "gfx/core/texture_testing.h"
 #include "gfx/d3d9/nativetex.h"
 #include "gfx/d3d9/raster.h"
+#include "platform/d3d9/d3d9_soft.h"
 
 namespace {
 
@@ -248,6 +249,29 @@ TEST_F(NativeTexture, BadStructsAreRefusedWithoutLeaks)
     }
     EXPECT_EQ(gxTextureTestCounts.rasters, 0);
     EXPECT_EQ(gxTextureTestCounts.textures, 0);
+
+    // Claims beyond the bytes there are: refused before any device texture is made, also when the caller
+    // does not know the enclosing chunk's size.
+    Bytes longer = good;
+    const GxUInt32 claimed = static_cast<GxUInt32>(good.size()) - 12 + 1;
+    std::memcpy(&longer[4], &claimed, 4);
+    Bytes huge = Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4096, 1, 1, 1, 64, 1);
+    Bytes hugeCube = Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4096, 1,
+                          gxD3D9NATIVETEXTURECUBE, 1, 64, 6);
+    for (const Bytes& bad : {longer, huge, hugeCube}) {
+        D3D9SoftClearLog(GxD3D9Device());
+        GxTestTakeErrorCode();
+        GxTestReadStream in(bad);
+        GxTexture* read = nullptr;
+        EXPECT_FALSE(GxD3D9NativeTextureRead(in.Get(), &read, 0));
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
+        EXPECT_EQ(D3D9SoftCount(GxD3D9Device(), D3D9SOFT_CREATE), 0u);
+    }
+    for (size_t cut = 0; cut < good.size(); cut++) {
+        GxTestReadStream in(Bytes(good.begin(), good.begin() + cut));
+        GxTexture* read = nullptr;
+        EXPECT_FALSE(GxD3D9NativeTextureRead(in.Get(), &read, 0)) << cut;
+    }
 
     // A texture without raster has a size but can not be written.
     texture = GxTextureCreate(nullptr);

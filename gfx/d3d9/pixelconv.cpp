@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/d3d9_local.h"
@@ -165,7 +166,7 @@ GxUInt32 NibbleFormat(GxInt32 nibbleFormat)
 GxD3D9RasterExt* Ext(GxRaster* raster) { return GxD3D9RASTEREXTFromRaster(raster); }
 GxRaster* Top(GxRaster* raster) { return GxRasterGetParent(raster); }
 GxInt32 Nibble(const GxRaster* raster) { return GxRasterGetFormat(raster) & gxRASTERFORMATPIXELFORMATMASK; }
-bool IsCompressed(GxRaster* raster) { return (Ext(Top(raster))->automipmap & 0xF0) != 0; }
+bool IsCompressed(GxRaster* raster) { return GxD3D9RasterExtIsCompressed(Ext(Top(raster))); }
 bool IsPalettised(GxRaster* raster)
 {
     return Ext(Top(raster))->palette != nullptr || (GxRasterGetFormat(raster) & gxRASTERFORMATPAL8);
@@ -179,15 +180,7 @@ void RaiseMessage(const char* message)
 
 GxUInt32 ReadPixel(const GxUInt8* row, GxInt32 x, GxInt32 bytes)
 {
-    const GxUInt8* p = row + static_cast<size_t>(x) * bytes;
-    switch (bytes) {
-    case 1: return p[0];
-    case 2: return p[0] | static_cast<GxUInt32>(p[1]) << 8;
-    case 3: return p[0] | static_cast<GxUInt32>(p[1]) << 8 | static_cast<GxUInt32>(p[2]) << 16;
-    default:
-        return p[0] | static_cast<GxUInt32>(p[1]) << 8 | static_cast<GxUInt32>(p[2]) << 16 |
-               static_cast<GxUInt32>(p[3]) << 24;
-    }
+    return GxD3D9TexelValue(row + static_cast<size_t>(x) * bytes, static_cast<GxUInt32>(bytes));
 }
 
 void WritePixel(GxUInt8* row, GxInt32 x, GxInt32 bytes, GxUInt32 value)
@@ -477,7 +470,7 @@ GxBool QuantiseInto(GxRaster* raster, const GxImage* image)
     GxPaletteQuantizerTerm(quantizer);
     delete quantizer;
     if (Ext(raster)->alpha && (GxD3D9ImageFindFormat(temp) & gxRASTERFORMATPIXELFORMATMASK) == gxRASTERFORMAT888) {
-        raster->format = static_cast<GxUInt8>((raster->format & 0xF0) | (gxRASTERFORMAT888 >> 8));
+        GxD3D9RasterSetPixelFormat(raster, gxRASTERFORMAT888);
         Ext(raster)->alpha = 0;
     }
     CopyIndices(raster, temp);
@@ -667,6 +660,17 @@ GxBool GxD3D9PackPixel(GxUInt32 d3dFormat, const GxRGBA* colour, GxUInt32* pixel
     }
     *pixel = pack(*colour);
     return 1;
+}
+
+GxUInt32 GxD3D9TexelValue(const GxUInt8* texel, GxUInt32 bytes)
+{
+    switch (bytes) {
+    case 0: return 0;
+    case 1: return texel[0];
+    case 2: return GxBytesGetU16(texel);
+    case 3: return GxBytesGetU24(texel);
+    default: return GxBytesGetU32(texel);
+    }
 }
 
 GxUInt32 GxD3D9Luminance(const GxRGBA* colour) { return Lum(*colour); }

@@ -13,19 +13,21 @@ constexpr GxInt32 gxERRUNSUPPORTEDDEPTH = gxERRCODE(0x8000000C);  // pixel depth
 GxBool GxD3D9UnpackPixel(GxUInt32 d3dFormat, GxUInt32 pixel, GxRGBA* colour);
 // R, G, B, A to one pixel of a Direct3D format; 0 when the format has no pack rule.
 GxBool GxD3D9PackPixel(GxUInt32 d3dFormat, const GxRGBA* colour, GxUInt32* pixel);
+// A texel of 1 to 4 bytes as a little-endian value; wider texels give their first 4 bytes, none gives 0.
+GxUInt32 GxD3D9TexelValue(const GxUInt8* texel, GxUInt32 bytes);
 // The integer luminance of a colour: (30 red + 59 green + 11 blue) / 100.
 GxUInt32 GxD3D9Luminance(const GxRGBA* colour);
 
 // The raster format word that suits an image's content on this device (pixel nibble, PAL4 or PAL8).
 GxInt32 GxD3D9ImageFindFormat(const GxImage* image);
 
-// Raster drawing and clearing (standard functions 11, 13, 14, 17, 18, 19) take:
-//   11 SetRasterContext (unused, raster, unused)
-//   13 RasterClearRect  (unused, const GxRect* rectangle, pixel value)
-//   14 RasterClear      (unused, unused, pixel value)
-//   17 RasterRender     (raster, const GxRect* position {x, y}, unused)
-//   18 RasterRenderScaled (raster, const GxRect* rectangle, unused)
-//   19 RasterRenderFast (raster, const GxRect* position {x, y}, unused)
+// Raster drawing and clearing: the standard functions take (out, inOut, in) as
+//   gxSTANDARDSETRASTERCONTEXT    (unused, raster, unused)
+//   gxSTANDARDRASTERCLEARRECT     (unused, const GxRect* rectangle, pixel value)
+//   gxSTANDARDRASTERCLEAR         (unused, unused, pixel value)
+//   gxSTANDARDRASTERRENDER        (raster, const GxRect* position {x, y}, unused)
+//   gxSTANDARDRASTERRENDERSCALED  (raster, const GxRect* rectangle, unused)
+//   gxSTANDARDRASTERRENDERFAST    (raster, const GxRect* position {x, y}, unused)
 // The raster of the current context (null before the first SetRasterContext).
 GxRaster* GxD3D9GetRasterContext(void);
 

@@ -120,7 +120,7 @@ TEST(PixelConvColour, PackingOfSingleColours)
     // A palette value passes unchanged.
     EXPECT_TRUE(GxTestSameRGBA(ToColour(0x04030201, gxRASTERFORMATPAL8 | gxRASTERFORMAT888), {1, 2, 3, 4}));
 
-    // Nibbles without a colour rule fail with 0x8000000D.
+    // Nibbles without a colour rule fail with gxERRINVALIDRASTER.
     GxUInt32 p = 0;
     GxRGBA c = {1, 2, 3, 4};
     GxTestTakeErrorCode();

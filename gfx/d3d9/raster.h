@@ -32,6 +32,49 @@ struct GxD3D9RasterExt {
     HWND window;
 };
 
+// Bits of GxD3D9RasterExt::cube: the low nibble marks a cube texture, the high nibble holds the face
+// the next lock takes.
+constexpr GxUInt8 gxD3D9RASTERCUBE = 0x01;
+constexpr GxUInt8 gxD3D9RASTERCUBEMASK = 0x0F;
+constexpr GxUInt32 gxD3D9RASTERFACESHIFT = 4;
+// Bits of GxD3D9RasterExt::automipmap: the low nibble when the device builds the mip levels, the high
+// nibble for DXT blocks.
+constexpr GxUInt8 gxD3D9RASTERAUTOMIPMAP = 0x01;
+constexpr GxUInt8 gxD3D9RASTERAUTOMIPMAPMASK = 0x0F;
+constexpr GxUInt8 gxD3D9RASTERCOMPRESSED = 0x10;
+constexpr GxUInt8 gxD3D9RASTERCOMPRESSEDMASK = 0xF0;
+// GxD3D9RasterExt::lockedMipLevel while no level is locked.
+constexpr GxUInt8 gxD3D9NOLOCKEDLEVEL = 0xFF;
+
+inline bool GxD3D9RasterExtIsCube(const GxD3D9RasterExt* ext) { return (ext->cube & gxD3D9RASTERCUBEMASK) != 0; }
+inline bool GxD3D9RasterExtIsCompressed(const GxD3D9RasterExt* ext)
+{
+    return (ext->automipmap & gxD3D9RASTERCOMPRESSEDMASK) != 0;
+}
+inline bool GxD3D9RasterExtAutoMipmaps(const GxD3D9RasterExt* ext)
+{
+    return (ext->automipmap & gxD3D9RASTERAUTOMIPMAPMASK) != 0;
+}
+constexpr GxUInt32 gxD3D9CUBEFACES = 6;
+// The cube face the next lock takes.
+inline GxUInt32 GxD3D9RasterExtFace(const GxD3D9RasterExt* ext)
+{
+    return (ext->cube >> gxD3D9RASTERFACESHIFT) % gxD3D9CUBEFACES;
+}
+// Points the next lock at a cube face.
+inline void GxD3D9RasterExtSetFace(GxD3D9RasterExt* ext, GxUInt32 face)
+{
+    ext->cube = static_cast<GxUInt8>((ext->cube & gxD3D9RASTERCUBEMASK) | (face << gxD3D9RASTERFACESHIFT));
+}
+
+// Replaces the pixel format of a raster's format word and keeps its other bits.
+inline void GxD3D9RasterSetPixelFormat(GxRaster* raster, GxInt32 pixelFormat)
+{
+    const GxInt32 format =
+        (GxRasterGetFormat(raster) & ~gxRASTERFORMATPIXELFORMATMASK) | (pixelFormat & gxRASTERFORMATPIXELFORMATMASK);
+    raster->format = static_cast<GxUInt8>(format >> 8);
+}
+
 // Direct3D format -> raster terms (entries 0-127).
 struct GxD3D9FormatInfoEntry {
     GxUInt8 alpha;
@@ -64,7 +107,7 @@ IDirect3DTexture9* GxD3D9RasterGetTexture(const GxRaster* raster);
 IDirect3DCubeTexture9* GxD3D9RasterGetCubeTexture(const GxRaster* raster);
 IDirect3DSurface9* GxD3D9RasterGetSurface(const GxRaster* raster);
 
-// True when D3DFORMAT lies in the depth range 70-80.
+// True for the depth-stencil codes, D3DFMT_D16_LOCKABLE to D3DFMT_D16.
 GxBool GxD3D9IsDepthFormat(GxUInt32 format);
 // True for the five DXT codes only.
 GxBool GxD3D9IsDXTFormat(GxUInt32 format);
@@ -81,11 +124,14 @@ GxBool GxD3D9CheckAutoMipmapFormat(GxUInt32 format);
 GxBool GxD3D9CheckAutoMipmapRenderTargetFormat(GxUInt32 format);
 GxBool GxD3D9CheckAutoMipmapCubeFormat(GxUInt32 format);
 
-// Format bits of the request with the pixel format the device supports (raises 0x8000000D for bad types).
+// Format bits of the request with the pixel format the device supports (raises gxERRINVALIDRASTER for bad types).
 GxInt32 GxD3D9RasterChooseFormat(GxInt32 type, GxInt32 flags);
 GxBool GxD3D9RasterSetFormat(GxRaster* raster, GxInt32 flags);
 // Fits a texture size to the device: maximum size, power-of-two and square-only rules. Sizes never grow.
 void GxD3D9RasterClampSize(GxInt32* width, GxInt32* height, GxInt32 formatAndType);
+// Makes the device texture of a raster's size, a cube texture when the extension marks one, and keeps it in
+// the extension. Rasters created without pixels use it to get a texture in a Direct3D format of their own.
+HRESULT GxD3D9RasterMakeTexture(GxRaster* raster, GxUInt32 levels, DWORD usage, GxUInt32 format, D3DPOOL pool);
 GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt32 format, GxInt32 flags);
 GxBool GxD3D9TextureHasAlpha(const GxTexture* texture);
 GxBool GxD3D9RasterIsCubeTexture(const GxRaster* raster);

@@ -7,7 +7,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
 #include "gfx/d3d9/software_testing.h"
-#include "gfx/d3d9/raster.h"
+#include "gfx/d3d9/raster_local.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {
@@ -49,7 +49,38 @@ protected:
     D3DCAPS9 savedCaps = {};
 };
 
+// The free-list allocation the engine ran with; the device-memory list's nodes are refused.
+GxFreeListAllocFunc realAlloc = nullptr;
+void* RefuseListNodes(GxFreeList* list, GxUInt32 hint)
+{
+    return hint == gxD3D9RASTERLISTHINT ? nullptr : realAlloc(list, hint);
+}
+
 }  // namespace
+
+TEST_F(D3D9Raster, ARasterTheLossListCanNotHoldIsNotCreated)
+{
+    realAlloc = GxEngineInstance->memoryAlloc;
+    GxEngineInstance->memoryAlloc = RefuseListNodes;
+    GxTestTakeErrorCode();
+    GxRaster* target = Make(64, 64, gxRASTERTYPECAMERATEXTURE);
+    const GxInt32 targetError = GxTestTakeErrorCode();
+    GxRaster* ownZ = Make(64, 64, gxRASTERTYPEZBUFFER);
+    const GxInt32 zError = GxTestTakeErrorCode();
+    GxRaster* depth = Keep(GxD3D9RasterCreateFromD3DFormat(32, 32, D3DFMT_D24X8, gxRASTERTYPETEXTURE));
+    const GxInt32 depthError = GxTestTakeErrorCode();
+    GxEngineInstance->memoryAlloc = realAlloc;
+    EXPECT_EQ(target, nullptr);
+    EXPECT_EQ(targetError, gxERRNOMEMORY);
+    EXPECT_EQ(ownZ, nullptr);
+    EXPECT_EQ(zError, gxERRNOMEMORY);
+    EXPECT_EQ(depth, nullptr);
+    EXPECT_EQ(depthError, gxERRNOMEMORY);
+    // No default-pool object was left behind, so the device still resets.
+    ASSERT_TRUE(GxD3D9ReleaseVideoMemory());
+    EXPECT_EQ(gxD3D9State.device->Reset(&gxD3D9State.present), D3D_OK);
+    EXPECT_TRUE(GxD3D9RestoreVideoMemory());
+}
 
 TEST_F(D3D9Raster, ExtensionAndFormatTables)
 {

@@ -13,8 +13,10 @@
 
 namespace {
 
+// The one value below gxRASTERTYPECAMERATEXTURE that names no raster type.
+constexpr GxInt32 kUnusedRasterType = 3;
+
 const char* const kCombinationMessage = "SRC, DST Raster render combination not supported";
-constexpr GxInt32 kTriangleStrip = 4;
 constexpr DWORD kPointCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MAGFPOINT;
 constexpr DWORD kLinearCaps = D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFLINEAR;
 
@@ -67,7 +69,7 @@ IDirect3DSurface9* TextureLevel0(GxRaster* top)
 {
     IDirect3DSurface9* surface = nullptr;
     if (IDirect3DCubeTexture9* cube = GxD3D9RasterGetCubeTexture(top)) {
-        const auto face = static_cast<D3DCUBEMAP_FACES>((Ext(top)->cube >> 4) % 6);
+        const auto face = static_cast<D3DCUBEMAP_FACES>(GxD3D9RasterExtFace(Ext(top)));
         return SUCCEEDED(cube->GetCubeMapSurface(face, 0, &surface)) ? surface : nullptr;
     }
     if (IDirect3DTexture9* texture = GxD3D9RasterGetTexture(top)) {
@@ -377,7 +379,7 @@ GxBool RenderQuad(GxRaster* source, const GxRect* rect, bool scaled, bool blend)
         GxD3D9RenderStateSet(gxRENDERSTATETEXTUREADDRESS, Value(D3DTADDRESS_CLAMP));
         GxD3D9SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
         GxD3D9SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        drawn = draw(kTriangleStrip, quad, 4);
+        drawn = draw(gxPRIMTYPETRISTRIP, quad, 4);
         RestoreStates(saved);
     }
     if (drawn && !ownTarget && Top(currentContext)->type != gxRASTERTYPECAMERA) {
@@ -522,7 +524,7 @@ GxBool FillRect(const GxRect* rect, GxInt32 pixel)
     const Box placed = {local.left + context->offsetX, local.top + context->offsetY, local.right + context->offsetX,
                         local.bottom + context->offsetY};
     const GxInt32 type = context->type;
-    if (type > gxRASTERTYPECAMERATEXTURE || type == 3) {
+    if (type > gxRASTERTYPECAMERATEXTURE || type == kUnusedRasterType) {
         GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
         return 0;
     }

@@ -622,9 +622,9 @@ GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt
         return 1;
     }
     // Codes outside the tables (a texture read from a damaged file) leave the sampler as it is.
-    const GxUInt32 addressU = (filterAddressing >> 8) & 0xF;
-    const GxUInt32 addressV = (filterAddressing >> 12) & 0xF;
-    const GxUInt32 filter = filterAddressing & 0xFF;
+    const GxUInt32 addressU = (filterAddressing >> gxD3D9ADDRESSUSHIFT) & gxD3D9ADDRESSMASK;
+    const GxUInt32 addressV = (filterAddressing >> gxD3D9ADDRESSVSHIFT) & gxD3D9ADDRESSMASK;
+    const GxUInt32 filter = filterAddressing & gxD3D9FILTERMODEMASK;
     if (addressU <= maxAddress && addressU != record.addressU) {
         SetStageAddressU(stage, addressU);
     }

@@ -44,6 +44,14 @@ constexpr GxUInt32 gxD3D9NUMRENDERSTATES = 210;
 constexpr GxUInt32 gxD3D9NUMTEXTURESTAGESTATES = 33;
 constexpr GxUInt32 gxD3D9NUMSAMPLERSTATES = 14;
 
+// A texture's filter-and-addressing word: filter mode in bits 0-7, addressing U in bits 8-11 and V in
+// bits 12-15. Only those 16 bits are stored with a texture.
+constexpr GxUInt32 gxD3D9FILTERMODEMASK = 0xFF;
+constexpr GxUInt32 gxD3D9ADDRESSUSHIFT = 8;
+constexpr GxUInt32 gxD3D9ADDRESSVSHIFT = 12;
+constexpr GxUInt32 gxD3D9ADDRESSMASK = 0xF;
+constexpr GxUInt32 gxD3D9FILTERADDRESSINGMASK = 0xFFFF;
+
 // Geometry flags GxD3D9SetSurfaceProperties looks at.
 constexpr GxUInt32 gxD3D9GEOMETRYPRELIT = 0x08;
 constexpr GxUInt32 gxD3D9GEOMETRYMODULATEMATERIALCOLOR = 0x40;

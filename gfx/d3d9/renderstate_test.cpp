@@ -5,6 +5,7 @@
 
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/cache_testing.h"
+#include "gfx/d3d9/device_testing.h"
 #include "gfx/d3d9/raster.h"
 
 namespace {
@@ -91,6 +92,32 @@ TEST_F(RenderStateTest, ChangesWaitForTheFlushAndOnlyChangedStatesReachTheDevice
     const std::vector<StateEvent> stage = {{1, D3DTSS_COLOROP, D3DTOP_MODULATE}};
     EXPECT_EQ(Events(D3D9_STATE_TEXTURESTAGE), stage);
     EXPECT_EQ(Count(D3D9_STATE_RENDER), 0u);
+}
+
+TEST_F(RenderStateTest, StatesTheDeviceRefusesAreSentAgainAtTheNextFlush)
+{
+    GxD3D9TestDevice refusing(device);
+    refusing.refusedRenderState = D3DRS_FOGCOLOR;
+    refusing.refusedStageState = D3DTSS_COLOROP;
+    gxD3D9State.device = &refusing;
+    GxD3D9SetRenderState(D3DRS_FOGCOLOR, 0x123456);
+    GxD3D9SetRenderState(D3DRS_CULLMODE, 3);
+    GxD3D9SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    GxD3D9RenderStateFlush();
+    EXPECT_EQ(LastRenderState(D3DRS_FOGCOLOR), -1);
+    EXPECT_EQ(LastRenderState(D3DRS_CULLMODE), 3);
+    EXPECT_EQ(Count(D3D9_STATE_TEXTURESTAGE), 0u);
+
+    // Once the device takes them the refused states arrive; the accepted one is not sent twice.
+    ClearLog();
+    refusing.refusedRenderState = GxD3D9TestDevice::kNone;
+    refusing.refusedStageState = GxD3D9TestDevice::kNone;
+    GxD3D9RenderStateFlush();
+    gxD3D9State.device = device;
+    const std::vector<StateEvent> render = {{D3DRS_FOGCOLOR, 0, 0x123456}};
+    EXPECT_EQ(Events(D3D9_STATE_RENDER), render);
+    const std::vector<StateEvent> stage = {{1, D3DTSS_COLOROP, D3DTOP_MODULATE}};
+    EXPECT_EQ(Events(D3D9_STATE_TEXTURESTAGE), stage);
 }
 
 TEST_F(RenderStateTest, ResetSendsDefaultsAndEngineValuesReportThem)

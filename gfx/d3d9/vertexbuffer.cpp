@@ -55,9 +55,9 @@ struct Manager {
 
 Manager manager = {};
 
-constexpr GxUInt32 listHint = 0x40411;
-constexpr GxUInt32 sharedEntryHint = 0x30411;
-constexpr GxUInt32 dynamicEntryHint = 0x40411;
+constexpr GxUInt32 listHint = gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
+constexpr GxUInt32 sharedEntryHint = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
+constexpr GxUInt32 dynamicEntryHint = gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
 constexpr DWORD dynamicUsage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
 constexpr DWORD discardLock = D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK;
 constexpr DWORD appendLock = D3DLOCK_NOOVERWRITE | D3DLOCK_NOSYSLOCK;
