@@ -179,10 +179,11 @@ GxBool GxEngineRegisterModule(const GxCoreModule* module);
 // with none, the core's own modules register and every device request is unhandled.
 struct GxDriver {
     GxDevice* (*getDevice)(void);            // the driver's device record
+    GxBool (*rasterExtensionRegister)(void); // registers the driver's raster extension, after every module
     // Registers the driver's own engine modules (GxEngineRegisterModule) at the driver's place in the
     // core's module order, so their offsets and those after them stay where they have always been.
+    // Last, so a record written without it leaves it null.
     GxBool (*registerModules)(void);
-    GxBool (*rasterExtensionRegister)(void); // registers the driver's raster extension, after every module
 };
 // The driver GxEngineInit and GxEngineOpen use (null: none); the record must outlive the engine.
 void GxEngineSetDriver(const GxDriver* driver);

@@ -228,7 +228,7 @@ TEST_F(EngineTest, FailedInitUndoesEverythingAndCanBeRetried)
 GxBool driverModulesResult = 1;
 const GxCoreModule driverModule = {0x7F02, 8, nullptr, nullptr};
 GxBool RegisterDriverModules(void) { return driverModulesResult && GxEngineRegisterModule(&driverModule); }
-const GxDriver driverWithModules = {GxTestDeviceGet, RegisterDriverModules, GxTestDeviceRasterExtension};
+const GxDriver driverWithModules = {GxTestDeviceGet, GxTestDeviceRasterExtension, RegisterDriverModules};
 
 TEST_F(EngineTest, DriverModulesRegisterAtTheDriverSlotAndTheirFailureUndoesInit)
 {

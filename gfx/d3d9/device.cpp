@@ -57,7 +57,7 @@ GxBool RegisterDriverModules(void)
 
 GxBool RasterExtensionRegister(void) { return GxD3D9AttachRasterPlugin(); }
 
-const GxDriver d3d9Driver = {GxD3D9GetDevice, RegisterDriverModules, RasterExtensionRegister};
+const GxDriver d3d9Driver = {GxD3D9GetDevice, RasterExtensionRegister, RegisterDriverModules};
 
 GxD3D9State& S() { return gxD3D9State; }
 

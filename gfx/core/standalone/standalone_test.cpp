@@ -62,7 +62,7 @@ const GxCoreModule driverModule = {kDriverModuleID, 16, DriverModuleOpen, Driver
 GxDevice* GetDevice(void) { return &deviceRecord; }
 GxBool RegisterModules(void) { return GxEngineRegisterModule(&driverModule); }
 
-const GxDriver driver = {GetDevice, RegisterModules, nullptr};
+const GxDriver driver = {GetDevice, nullptr, RegisterModules};
 
 TEST(CoreStandalone, OpensAndStartsWithADriverOfItsOwn)
 {
