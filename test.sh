@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up, builds the tests with sanitizers and runs every test.
-#   ./test.sh           build and run all tests
+#   ./test.sh           build everything (tests, tools and benchmarks) and run all tests
 #   ./test.sh --bench   build the release tree and run the benchmarks
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -26,8 +26,9 @@ if [ "${1:-}" = "--bench" ]; then
   exit 0
 fi
 
+# The benchmarks are built here too (not run), so they keep compiling as the code under them changes.
 cmake -S . -B build/test "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DMALL_SANITIZE=ON -DMALL_TESTS=ON >/dev/null
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DMALL_SANITIZE=ON -DMALL_TESTS=ON -DMALL_BENCH=ON >/dev/null
 cmake --build build/test -j "$jobs"
 
 # Tests run headless: SDL's offscreen video driver gives GL without a display

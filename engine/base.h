@@ -1,4 +1,11 @@
 // Root class of the engine and game classes, the engine's game base and the debug settings.
+//
+// The engine module owns the game framework: the application and its main loop, window and input, tag trees
+// and text files, the text catalogue, objects and characters, state machines, A* path finding, block grids
+// and meshes, splines, the technology tree and asset pools. It calls the graphics library (gfx/*) and
+// platform/win32; the game above reaches it through its classes, and it calls back up only through their
+// virtual slots. Threading: one thread runs the main loop. Ownership: objects are created by their owner and
+// released through Release before deletion; shared assets are reference-counted in their pools.
 #pragma once
 
 #include <cstdint>

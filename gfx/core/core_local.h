@@ -3,16 +3,8 @@
 
 #include "gfx/core/engine.h"
 
-// A core module as GxEngineInit registers it in the engine's plugin registry:
-// the size of its data block and its open and close callbacks.
-struct GxCoreModule {
-    GxUInt32 pluginID;
-    GxInt32 blockSize;
-    GxPluginObjectConstructor open;
-    GxPluginObjectDestructor close;
-};
-
-// In registration order; each is defined beside the code of its module.
+// The core's modules in registration order (the driver's own modules register between the name
+// records and the resources); each is defined beside the code of its module.
 extern const GxCoreModule gxErrorModule;      // 0x40F error.cpp
 extern const GxCoreModule gxVectorModule;     // 0x401 vector.cpp
 extern const GxCoreModule gxEmptyModule;      // 0x40D vector.cpp
@@ -23,16 +15,9 @@ extern const GxCoreModule gxCameraModule;     // 0x405
 extern const GxCoreModule gxImageModule;      // 0x406
 extern const GxCoreModule gxRasterModule;     // 0x407
 extern const GxCoreModule gxTextureModule;    // 0x408
-extern const GxCoreModule gxPipelineModule;   // 0x409
+extern const GxCoreModule gxPipelineModule;   // 0x409 pipeline.cpp
 extern const GxCoreModule gxNameRecordModule; // 0x412 stream.cpp
-extern const GxCoreModule gxIm3DModule;       // 0x40A
 extern const GxCoreModule gxResourcesModule;  // 0x40B resources.cpp
-
-// A module's data block in the current instance, or null while the module is not open.
-inline void* GxCoreModuleBlock(GxInt32 offset, GxInt32 instances)
-{
-    return instances > 0 && offset >= 0 ? GxEngineGetModuleBlock(offset) : nullptr;
-}
 
 // Calls a standard function of the open device; an entry the device left empty counts as a refusal.
 inline GxBool GxEngineStandardCall(GxInt32 index, void* out, void* inOut, GxInt32 in)

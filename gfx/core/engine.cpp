@@ -4,24 +4,28 @@
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
-#include "gfx/d3d9/d3d9drv.h"
 
 namespace {
 
 GxEngine staticEngine;
 GxPluginRegistry engineTKList = GxPluginRegistryInitializer(sizeof(GxEngine), 0);
 GxInt32 engineOpenCount = 0;
-// The Direct3D 9 driver unless a test installs another.
-const GxDriver* installedDriver = GxD3D9GetDriver();
+// Installed by the program (GxEngineSetDriver); the core never picks one itself.
+const GxDriver* installedDriver = nullptr;
 
 // Stands in for a device when no driver is installed: it handles no request.
 GxBool NullDeviceSystem(GxInt32, void*, void*, GxInt32) { return 0; }
 GxDevice nullDevice = {1.0f, NullDeviceSystem, 0.0f, 1.0f, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}};
 
+// Marks the place in the module order where the driver registers its own modules.
+constexpr const GxCoreModule* kDriverModules = nullptr;
+
+// The core's modules in registration order. The driver's modules (Im3D) take their place between the name
+// records and the resources, which keeps every module's offset where it has always been.
 const GxCoreModule* const coreModules[] = {
-    &gxErrorModule,  &gxVectorModule,   &gxEmptyModule,   &gxMatrixModule,     &gxFrameModule,
-    &gxStreamModule, &gxCameraModule,   &gxImageModule,   &gxRasterModule,     &gxTextureModule,
-    &gxPipelineModule, &gxNameRecordModule, &gxIm3DModule, &gxResourcesModule,
+    &gxErrorModule,    &gxVectorModule,     &gxEmptyModule,  &gxMatrixModule,    &gxFrameModule,
+    &gxStreamModule,   &gxCameraModule,     &gxImageModule,  &gxRasterModule,    &gxTextureModule,
+    &gxPipelineModule, &gxNameRecordModule, kDriverModules,  &gxResourcesModule,
 };
 
 const char subSystemName[] = "Only rendering sub system";
@@ -36,13 +40,23 @@ GxDevice* DriverDevice()
     return &nullDevice;
 }
 
+GxBool RegisterDriverModules()
+{
+    if (!installedDriver || !installedDriver->registerModules) {
+        return 1;
+    }
+    return installedDriver->registerModules();
+}
+
 GxBool RegisterCoreModules()
 {
-    GxInt32 combined = 0;
     for (const GxCoreModule* module : coreModules) {
-        combined |= GxEngineRegisterPlugin(module->blockSize, module->pluginID, module->open, module->close);
+        const GxBool registered = module != kDriverModules ? GxEngineRegisterModule(module) : RegisterDriverModules();
+        if (!registered) {
+            return 0;
+        }
     }
-    return combined >= 0;
+    return 1;
 }
 
 GxBool RegisterDriverExtension()
@@ -226,6 +240,15 @@ GxInt32 GxEngineRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCo
                                GxPluginObjectDestructor destructor)
 {
     return GxPluginRegistryAddPlugin(&engineTKList, size, pluginID, constructor, destructor, nullptr);
+}
+
+GxBool GxEngineRegisterModule(const GxCoreModule* module)
+{
+    if (!module) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    return GxEngineRegisterPlugin(module->blockSize, module->pluginID, module->open, module->close) >= 0;
 }
 
 GxInt32 GxEngineGetPluginOffset(GxUInt32 pluginID)

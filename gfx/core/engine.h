@@ -1,4 +1,15 @@
 // The engine instance, its lifecycle, device requests and the module registration of the graphics core.
+//
+// gfx_core is the spine of the graphics library. It owns the engine instance and every module's data block
+// in it, the memory functions and free lists, the plugin registry, errors, streams and file systems, frames,
+// cameras, matrices and vectors, rasters, images, textures and texture dictionaries, splines and the pipeline
+// core. It calls only platform/win32, libpng and zlib. It reaches a graphics device only through the driver
+// record installed with GxEngineSetDriver (device record, standard functions, request handler, module hook);
+// the modules above it (gfx/world, gfx/anim, gfx/fx, gfx/2d, the driver) register themselves as plugins.
+// Threading: one thread runs the whole library; only the file-system manager's table of open files sits
+// behind a critical section. Ownership: the engine instance owns its modules' blocks and free lists and is
+// rebuilt at every open; objects are freed through their own destroy functions; the memory functions and the
+// driver record handed in must outlive the engine.
 #pragma once
 
 #include <cstdarg>
@@ -146,12 +157,35 @@ extern GxEngine* GxEngineInstance;
 // Address of a module's data block inside the engine instance.
 #define GxEngineGetModuleBlock(offset) (reinterpret_cast<char*>(GxEngineInstance) + (offset))
 
-// The graphics device driver the engine opens: the Direct3D 9 driver unless a test
-// installs another before GxEngineInit; with none, every device request is unhandled.
-struct GxDriver {
-    GxDevice* (*getDevice)(void);           // the driver's device record
-    GxBool (*rasterExtensionRegister)(void); // registers the driver's raster extension
+// A module's data block in the current instance, or null while the module is not open.
+inline void* GxCoreModuleBlock(GxInt32 offset, GxInt32 instances)
+{
+    return instances > 0 && offset >= 0 ? GxEngineGetModuleBlock(offset) : nullptr;
+}
+
+// A module of the engine instance as it registers in the plugin registry: the size of its data block and
+// the callbacks that open and close it on every instance the engine starts and stops.
+struct GxCoreModule {
+    GxUInt32 pluginID;
+    GxInt32 blockSize;
+    GxPluginObjectConstructor open;
+    GxPluginObjectDestructor close;
 };
+
+// Registers a module's data block in the engine instance (before GxEngineOpen); 1 on success.
+GxBool GxEngineRegisterModule(const GxCoreModule* module);
+
+// The graphics device driver the engine opens, installed by the program before GxEngineInit;
+// with none, the core's own modules register and every device request is unhandled.
+struct GxDriver {
+    GxDevice* (*getDevice)(void);            // the driver's device record
+    GxBool (*rasterExtensionRegister)(void); // registers the driver's raster extension, after every module
+    // Registers the driver's own engine modules (GxEngineRegisterModule) at the driver's place in the
+    // core's module order, so their offsets and those after them stay where they have always been.
+    // Last, so a record written without it leaves it null.
+    GxBool (*registerModules)(void);
+};
+// The driver GxEngineInit and GxEngineOpen use (null: none); the record must outlive the engine.
 void GxEngineSetDriver(const GxDriver* driver);
 
 struct GxSubSystemInfo {

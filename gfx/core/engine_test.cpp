@@ -30,9 +30,10 @@ TEST_F(EngineTest, LifecycleRunsTheDeviceRequestsInOrderAndMovesTheInstance)
     EXPECT_EQ(0x400000u, GxEngineInstance->resArenaInitSize);
     EXPECT_EQ(static_cast<GxInt32>(sizeof(GxEngine)), GxEngineGetPluginOffset(0x40F));
     for (GxUInt32 id : {0x401u, 0x40Du, 0x402u, 0x403u, 0x404u, 0x405u, 0x406u, 0x407u, 0x408u, 0x409u, 0x412u,
-                        0x40Au, 0x40Bu}) {
+                        0x40Bu}) {
         EXPECT_GE(GxEngineGetPluginOffset(id), GxEngineGetPluginOffset(0x40F)) << std::hex << id;
     }
+    EXPECT_EQ(-1, GxEngineGetPluginOffset(0x40A));  // Im3D is the driver's module; the test driver has none
 
     ASSERT_TRUE(GxEngineOpen(&window));
     EXPECT_NE(staticInstance, GxEngineInstance);
@@ -222,6 +223,28 @@ TEST_F(EngineTest, FailedInitUndoesEverythingAndCanBeRetried)
     gxTestMemory.mallocFailAfter = -1;
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     EXPECT_EQ(static_cast<GxInt32>(sizeof(GxEngine)), GxEngineGetPluginOffset(0x40F));
+}
+
+GxBool driverModulesResult = 1;
+const GxCoreModule driverModule = {0x7F02, 8, nullptr, nullptr};
+GxBool RegisterDriverModules(void) { return driverModulesResult && GxEngineRegisterModule(&driverModule); }
+const GxDriver driverWithModules = {GxTestDeviceGet, GxTestDeviceRasterExtension, RegisterDriverModules};
+
+TEST_F(EngineTest, DriverModulesRegisterAtTheDriverSlotAndTheirFailureUndoesInit)
+{
+    GxEngineSetDriver(&driverWithModules);
+    driverModulesResult = 0;
+    EXPECT_FALSE(GxEngineInit(nullptr, 0, 0x400000));
+    EXPECT_EQ(gxENGINESTATUSIDLE, GxEngineInstance->engineStatus);
+    EXPECT_EQ(-1, GxEngineGetPluginOffset(0x40F));
+
+    driverModulesResult = 1;
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    const GxInt32 offset = GxEngineGetPluginOffset(0x7F02);
+    EXPECT_GT(offset, GxEngineGetPluginOffset(0x412));
+    EXPECT_EQ(offset + 8, GxEngineGetPluginOffset(0x40B));
+    EXPECT_FALSE(GxEngineRegisterModule(nullptr));
+    EXPECT_EQ(gxERRNULLARG, GxTestTakeErrorCode());
 }
 
 TEST_F(EngineTest, WithoutADriverEveryRequestIsUnhandled)

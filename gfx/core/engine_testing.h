@@ -65,7 +65,7 @@ inline GxBool GxTestDeviceSystem(GxInt32 request, void* out, void* inOut, GxInt3
 inline GxDevice* GxTestDeviceGet(void) { return &gxTestDevice.record; }
 inline GxBool GxTestDeviceRasterExtension(void) { return gxTestDevice.rasterExtensionResult; }
 
-inline const GxDriver gxTestDriver = {GxTestDeviceGet, GxTestDeviceRasterExtension};
+inline const GxDriver gxTestDriver = {GxTestDeviceGet, GxTestDeviceRasterExtension, nullptr};
 
 // Resets the test device and installs it as the engine's driver.
 inline void GxTestDeviceInstall(void)

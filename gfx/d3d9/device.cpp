@@ -4,6 +4,7 @@
 #include "gfx/core/matrix.h"
 #include "gfx/core/memory.h"
 #include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/im3d.h"
 
 namespace {
 
@@ -41,9 +42,22 @@ GxDevice deviceRecord = {
     {nullptr, nullptr, nullptr, nullptr},
 };
 
+// The driver's own engine modules, in the order they register at the driver's slot of the module order.
+const GxCoreModule* const driverModules[] = {&gxIm3DModule};
+
+GxBool RegisterDriverModules(void)
+{
+    for (const GxCoreModule* module : driverModules) {
+        if (!GxEngineRegisterModule(module)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
 GxBool RasterExtensionRegister(void) { return GxD3D9AttachRasterPlugin(); }
 
-const GxDriver d3d9Driver = {GxD3D9GetDevice, RasterExtensionRegister};
+const GxDriver d3d9Driver = {GxD3D9GetDevice, RasterExtensionRegister, RegisterDriverModules};
 
 GxD3D9State& S() { return gxD3D9State; }
 

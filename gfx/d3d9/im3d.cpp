@@ -3,10 +3,9 @@
 
 #include <cstring>
 
-#include "gfx/core/core_local.h"
+#include "gfx/core/pipeline.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
-#include "gfx/d3d9/pipeline.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/vertexbuffer.h"
 

@@ -1,6 +1,7 @@
 // Immediate-mode 3D: a batch of vertices with a matrix, drawn as lines and triangles through two small pipelines.
 #pragma once
 
+#include "gfx/core/engine.h"
 #include "gfx/core/gx.h"
 #include "gfx/core/matrix.h"
 
@@ -8,6 +9,9 @@ struct GxPipeline;
 struct GxNodeDefinition;
 
 constexpr GxUInt32 gxPLUGINIM3D = 0x40A;
+
+// The module as the driver registers it with the engine (device.cpp).
+extern const GxCoreModule gxIm3DModule;
 
 // Vertex as the caller hands it over (36 bytes): position, normal, D3D colour (B, G, R, A bytes), u, v.
 struct GxIm3DVertex {

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/core/pipeline.h"
 #include "gfx/d3d9/im3d.h"
-#include "gfx/d3d9/pipeline.h"
+#include "gfx/d3d9/software_testing.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {

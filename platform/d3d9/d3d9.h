@@ -1,4 +1,11 @@
 // Direct3D 9-shaped interface of the Linux stand-in layer: types, constants and COM-style interfaces.
+//
+// platform_d3d9 owns Direct3DCreate9 and every interface it leads to (device, surfaces, textures, buffers,
+// state blocks) plus the D3DX9 helpers (d3dx9.h). One device core keeps the state and a system-memory copy
+// of each resource and hands plain records to one back end (backend.h): OpenGL, or software when
+// MALL_D3D9_BACKEND=software or no GL context can be had. It calls platform/win32 (the window behind an
+// HWND), SDL and GL, and nothing of the graphics library. Threading: one thread uses a device. Ownership:
+// COM reference counts; an interface lives until its last Release, and a device keeps what is bound to it.
 #ifndef PLATFORM_D3D9_D3D9_H
 #define PLATFORM_D3D9_D3D9_H
 

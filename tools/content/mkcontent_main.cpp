@@ -12,6 +12,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/win32fs.h"
+#include "gfx/d3d9/d3d9drv.h"
 #include "platform/win32/windows.h"
 #include "tools/content/demo_images.h"
 #include "tools/content/font_writer.h"
@@ -132,6 +133,7 @@ HWND StartEngine()
         return nullptr;
     }
     GxFileSystem* files = nullptr;
+    GxEngineSetDriver(GxD3D9GetDriver());
     const bool started = GxEngineInit(nullptr, 0, 0x400000) && GxFileSystemManagerOpen(2) &&
                          (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
                          GxFileSystemRegister(files) && (GxFileSystemManagerSetDefault(files), true) &&

@@ -342,6 +342,7 @@ void CloseEngine()
 
 int Run(const Options& options, HWND window)
 {
+    GxEngineSetDriver(GxD3D9GetDriver());
     if (!GxEngineInit(nullptr, 0, 0x400000) || !OpenFiles() || !GxEngineOpen(&window)) {
         std::fprintf(stderr, "gxwindow: the graphics engine does not open\n");
         GxFileSystemManagerClose();

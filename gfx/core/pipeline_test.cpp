@@ -7,7 +7,7 @@
 
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/memory.h"
-#include "gfx/d3d9/pipeline.h"
+#include "gfx/core/pipeline.h"
 
 namespace {
 

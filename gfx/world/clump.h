@@ -1,4 +1,11 @@
 // Atomics and clumps: the module with their free lists, clump iteration and atomic bounding spheres.
+//
+// gfx_world holds the world objects of the graphics library: atomics and clumps now; geometry, materials,
+// meshes, worlds and sectors, collision, level of detail, user data and render rights as they arrive. It
+// calls gfx/core only (frames, cameras, streams, the pipeline core, the plugin registry) and never a driver:
+// an atomic is drawn by running its pipeline, which the driver installs. Each object kind is an engine
+// plugin with its own registry, so later modules extend it by registration. Threading: the engine's one
+// thread. Ownership: a clump owns its atomics and destroys them with itself; geometry is reference-counted.
 #pragma once
 
 #include "gfx/core/frame.h"

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "gfx/core/memory.h"
-#include "gfx/d3d9/pipeline.h"
+#include "gfx/core/pipeline.h"
 
 namespace {
 

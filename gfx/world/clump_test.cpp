@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "gfx/core/camera.h"
-#include "gfx/core/clump.h"
 #include "gfx/core/engine_testing.h"
-#include "gfx/d3d9/pipeline.h"
+#include "gfx/core/pipeline.h"
+#include "gfx/world/clump.h"
 
 namespace {
 

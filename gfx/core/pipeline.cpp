@@ -1,5 +1,5 @@
 // The pipeline module: pipeline records, node release, editing (lock, add fragment, unlock), execution and frame links.
-#include "gfx/d3d9/pipeline.h"
+#include "gfx/core/pipeline.h"
 
 #include <cstdarg>
 #include <cstring>

@@ -1,14 +1,14 @@
 // Atomics and clumps: the module's free lists, membership extensions, clump iteration and bounding spheres.
-#include "gfx/core/clump.h"
+#include "gfx/world/clump.h"
 
 #include <cstring>
 #include <vector>
 
 #include "gfx/core/camera.h"
-#include "gfx/core/core_local.h"
+#include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
-#include "gfx/d3d9/pipeline.h"
 
 namespace {
 
