@@ -207,10 +207,10 @@ void GlBackend::DisableArrays() {
 
 // Points GL's arrays at the vertex data of a draw. Elements GL's fixed
 // function cannot read as they are, and pretransformed positions, are
-// converted to floats over the vertices the draw uses; *baseVertex then
+// converted to floats over the vertices the draw uses; baseVertex then
 // re-bases the indices onto that copy.
-bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GLint* baseVertex, bool* pretransformed,
-                            bool* hasNormal, bool* hasColor, bool* hasSpecular, int texCounts[kGlMaxStages]) {
+GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw) {
+  GlArrays arrays;
   std::vector<D3DVERTEXELEMENT9> fvfElements;
   const std::vector<D3DVERTEXELEMENT9>& elements = D3D9DrawElements(state, &fvfElements);
   const bool user = draw.userVertices != nullptr;
@@ -226,9 +226,8 @@ bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GL
   }
 
   bool convert = false;
-  *pretransformed = false;
   for (const D3DVERTEXELEMENT9& e : elements) {
-    if (e.Usage == D3DDECLUSAGE_POSITIONT) *pretransformed = true;
+    if (e.Usage == D3DDECLUSAGE_POSITIONT) arrays.pretransformed = true;
     if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0 && e.Type != D3DDECLTYPE_FLOAT3 &&
         e.Type != D3DDECLTYPE_FLOAT4) convert = true;
     if (e.Usage == D3DDECLUSAGE_NORMAL && e.UsageIndex == 0 && e.Type != D3DDECLTYPE_FLOAT3 &&
@@ -236,8 +235,8 @@ bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GL
     if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex < 2 && !GlColorType(e.Type).ok) convert = true;
     if (e.Usage == D3DDECLUSAGE_TEXCOORD && !GlTexCoordType(e.Type).ok) convert = true;
   }
-  if (*pretransformed) convert = true;
-  if (convert && count <= 0) return false;
+  if (arrays.pretransformed) convert = true;
+  if (convert && count <= 0) return arrays;
 
   // Source of each stream.
   GlSource sources[D3D9_MAX_STREAMS];
@@ -291,8 +290,6 @@ bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GL
   }
 
   DisableArrays();
-  *hasNormal = *hasColor = *hasSpecular = false;
-  for (int i = 0; i < kGlMaxStages; ++i) texCounts[i] = 0;
   qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
   GLuint boundName = 0;
   auto pointerOf = [&](size_t ei, const D3DVERTEXELEMENT9& e, GLsizei* stride) -> const void* {
@@ -332,7 +329,7 @@ bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GL
       glNormalPointer(convert ? GL_FLOAT : e.Type == D3DDECLTYPE_DEC3N ? GL_INT_2_10_10_10_REV : GL_FLOAT, stride, p);
       glEnableClientState(GL_NORMAL_ARRAY);
       enabledArrays_ |= kArrayNormal;
-      *hasNormal = true;
+      arrays.hasNormal = true;
     } else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex < 2) {
       const void* p = pointerOf(ei, e, &stride);
       const GlPointerType t = convert ? GlPointerType{4, GL_FLOAT, GL_TRUE} : GlColorType(e.Type);
@@ -340,12 +337,12 @@ bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GL
         glColorPointer(t.size, t.type, stride, p);
         glEnableClientState(GL_COLOR_ARRAY);
         enabledArrays_ |= kArrayColor;
-        *hasColor = true;
+        arrays.hasColor = true;
       } else {
         qgl.SecondaryColorPointer(t.size == 4 ? 3 : t.size, t.type, stride, p);
         glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
         enabledArrays_ |= kArraySecondary;
-        *hasSpecular = true;
+        arrays.hasSpecular = true;
       }
     } else if (e.Usage == D3DDECLUSAGE_TEXCOORD) {
       // Every stage that reads this coordinate set gets it.
@@ -358,18 +355,19 @@ bool GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GL
         glTexCoordPointer(t.size, t.type, stride, p);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         enabledTexArrays_ |= 1u << stage;
-        texCounts[stage] = GlComponentCount(e.Type);
+        arrays.texCounts[stage] = GlComponentCount(e.Type);
       }
     }
   }
   // With the colour array off GL keeps the last colour; the caller resets it.
-  if (!*hasColor && (enabledArrays_ & kArrayColor)) glDisableClientState(GL_COLOR_ARRAY);
+  if (!arrays.hasColor && (enabledArrays_ & kArrayColor)) glDisableClientState(GL_COLOR_ARRAY);
   if (boundName != 0) qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
-  if (!havePosition) return false;
+  if (!havePosition) return arrays;
   convertedDraw_ = convert;
-  *baseVertex = convert ? static_cast<GLint>(draw.indexed ? -static_cast<long>(draw.minIndex) : 0)
-                        : static_cast<GLint>(draw.indexed ? draw.baseVertexIndex : 0);
-  return true;
+  arrays.baseVertex = convert ? static_cast<GLint>(draw.indexed ? -static_cast<long>(draw.minIndex) : 0)
+                              : static_cast<GLint>(draw.indexed ? draw.baseVertexIndex : 0);
+  arrays.ok = true;
+  return arrays;
 }
 
 // Texture coordinate generation for the stages that ask for it.
@@ -406,8 +404,8 @@ static void GlApplyTexGen(const D3D9State& state, int stage) {
   }
 }
 
-void GlBackend::ApplyState(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor,
-                           bool hasSpecular) {
+void GlBackend::ApplyState(const D3D9State& state, const GlArrays& arrays) {
+  const bool pretransformed = arrays.pretransformed;
   const bool modeChanged = pretransformed != lastPretransformed_;
   lastPretransformed_ = pretransformed;
   if (modeChanged) dirty_ |= kGlDirtyViewport | kGlDirtyTransform | kGlDirtyRender;
@@ -424,7 +422,7 @@ void GlBackend::ApplyState(const D3D9State& state, bool pretransformed, bool has
   if ((dirty_ & kGlDirtyLights) && !pretransformed) ApplyLights(state);
   if (dirty_ & kGlDirtyClip) ApplyClipPlanes(state);
   if (dirty_ & (kGlDirtyLights | kGlDirtyClip | kGlDirtyTransform)) ApplyTransforms(state, pretransformed);
-  ApplyLighting(state, pretransformed, hasNormal, hasColor, hasSpecular);
+  ApplyLighting(state, pretransformed, arrays.hasNormal, arrays.hasColor, arrays.hasSpecular);
   if (samplerDirty_) ApplySamplers(state);
   if (stageDirty_) ApplyStages(state);
   const DWORD keep = pretransformed ? kGlDirtyLights : 0u;
@@ -454,15 +452,12 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw) {
   if (state.vertexShader || state.pixelShader) return D3DERR_INVALIDCALL;
   GlContextBind(&ctx_);
   if (!BindTargets(state)) return D3DERR_INVALIDCALL;
-  GLint baseVertex = 0;
-  bool pretransformed = false, hasNormal = false, hasColor = false, hasSpecular = false;
-  int texCounts[kGlMaxStages];
-  if (!SetupArrays(state, draw, &baseVertex, &pretransformed, &hasNormal, &hasColor, &hasSpecular, texCounts)) {
-    return D3DERR_INVALIDCALL;
-  }
+  const GlArrays arrays = SetupArrays(state, draw);
+  if (!arrays.ok) return D3DERR_INVALIDCALL;
+  const GLint baseVertex = arrays.baseVertex;
   for (int stage = 0; stage < maxUnits_; ++stage) {
     const bool gen = (state.textureStageStates[stage][D3DTSS_TEXCOORDINDEX] & 0xFFFF0000u) != 0;
-    const int inputs = gen ? 3 : texCounts[stage];
+    const int inputs = gen ? 3 : arrays.texCounts[stage];
     if (inputs != lastTexCounts_[stage] || (dirty_ & kGlDirtyTransform)) {
       ApplyTextureTransform(state, stage, inputs);
       lastTexCounts_[stage] = inputs;
@@ -474,7 +469,7 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw) {
       GlApplyTexGen(state, stage);
     }
   }
-  ApplyState(state, pretransformed, hasNormal, hasColor, hasSpecular);
+  ApplyState(state, arrays);
 
   const GLenum mode = GlPrimitive(draw.type);
   const GLsizei n = static_cast<GLsizei>(D3D9PrimitiveVertexCount(draw.type, draw.primitiveCount));

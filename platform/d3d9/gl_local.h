@@ -45,6 +45,18 @@ struct GlAttachment {
   bool valid = false;
 };
 
+// What SetupArrays found in a draw's vertex data; ok is false when the draw
+// has no position to send.
+struct GlArrays {
+  bool ok = false;
+  GLint baseVertex = 0;  // added to every index (re-bases onto a converted copy)
+  bool pretransformed = false;
+  bool hasNormal = false;
+  bool hasColor = false;
+  bool hasSpecular = false;
+  int texCounts[kGlMaxStages] = {};  // coordinates each stage reads from its array
+};
+
 // Dirty groups set by StateChanged and cleared when sent.
 enum {
   kGlDirtyRender = 1u << 0,
@@ -133,9 +145,8 @@ class GlBackend : public D3D9Backend {
   void ApplyViewport(const D3D9State& state, bool pretransformed);
 
   // gl_draw.cpp
-  void ApplyState(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor, bool hasSpecular);
-  bool SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GLint* baseVertex, bool* pretransformed,
-                   bool* hasNormal, bool* hasColor, bool* hasSpecular, int texCounts[kGlMaxStages]);
+  void ApplyState(const D3D9State& state, const GlArrays& arrays);
+  GlArrays SetupArrays(const D3D9State& state, const D3D9DrawCall& draw);
   void DisableArrays();
 
   GlContext ctx_;
