@@ -325,6 +325,9 @@ bool D3D9FormatIsDepth(D3DFORMAT format);
 // Bytes per row (per row of 4x4 blocks for DXT) and number of such rows.
 UINT D3D9FormatPitch(D3DFORMAT format, UINT width);
 UINT D3D9FormatRows(D3DFORMAT format, UINT height);
+// DXT data is stored in 4x4-pixel blocks; bytes of one block (0 for other formats).
+constexpr UINT kD3D9DxtBlockEdge = 4;
+UINT D3D9FormatBlockBytes(D3DFORMAT format);
 // Whether the core can make storage for the format at all.
 bool D3D9FormatKnown(D3DFORMAT format);
 

@@ -46,26 +46,64 @@ void D3D9Rebind(T*& slot, T* object) {
   if (old) old->InternalRelease();
 }
 
+// An object a device made: it keeps the device alive and hands it out.
+class D3D9DeviceObject : public D3D9Object {
+ public:
+  explicit D3D9DeviceObject(D3D9Device* device);
+  ~D3D9DeviceObject() override;
+  D3D9Device* Device() const { return device_; }
+
+ protected:
+  // GetDevice of every child interface.
+  HRESULT ReturnDevice(IDirect3DDevice9** out) const;
+  D3D9Device* device_;
+};
+
 // Resources that live in a pool; the device keeps a registry of them.
-class D3D9Resource : public D3D9Object {
+class D3D9Resource : public D3D9DeviceObject {
  public:
   explicit D3D9Resource(D3D9Device* device);
   ~D3D9Resource() override;
-  D3D9Device* Device() const { return device_; }
   virtual D3DPOOL Pool() const = 0;
 
  protected:
-  // SetPriority of every resource interface: the value is kept, never used.
-  DWORD SwapPriority(DWORD priority) {
-    DWORD old = priority_;
-    priority_ = priority;
-    return old;
-  }
-  D3D9Device* device_;
-  DWORD priority_ = 0;
+  DWORD priority_ = 0;  // SetPriority of every resource interface: the value is kept, never used
 };
 
-class D3D9Surface final : public IDirect3DSurface9, public D3D9Resource {
+// The COM forwarding every interface repeats, written once: the counts go to
+// the object's public references.
+template <typename Interface, typename Base>
+class D3D9Com : public Interface, public Base {
+ public:
+  using Base::Base;
+  ULONG AddRef() override { return this->PublicAddRef(); }
+  ULONG Release() override { return this->PublicRelease(); }
+};
+
+// An interface made by a device: adds GetDevice.
+template <typename Interface, typename Base = D3D9DeviceObject>
+class D3D9Child : public D3D9Com<Interface, Base> {
+ public:
+  using D3D9Com<Interface, Base>::D3D9Com;
+  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override { return this->ReturnDevice(ppDevice); }
+};
+
+// An IDirect3DResource9: adds priorities, PreLoad and the type.
+template <typename Interface, D3DRESOURCETYPE Type>
+class D3D9ResourceOf : public D3D9Child<Interface, D3D9Resource> {
+ public:
+  using D3D9Child<Interface, D3D9Resource>::D3D9Child;
+  DWORD SetPriority(DWORD PriorityNew) override {
+    DWORD old = this->priority_;
+    this->priority_ = PriorityNew;
+    return old;
+  }
+  DWORD GetPriority() override { return this->priority_; }
+  void PreLoad() override {}
+  D3DRESOURCETYPE GetType() override { return Type; }
+};
+
+class D3D9Surface final : public D3D9ResourceOf<IDirect3DSurface9, D3DRTYPE_SURFACE> {
  public:
   // Standalone surface (container null) or a texture level whose counts go
   // to the container.
@@ -77,11 +115,6 @@ class D3D9Surface final : public IDirect3DSurface9, public D3D9Resource {
   // A bound texture level keeps its whole texture alive.
   void InternalAddRef() override;
   void InternalRelease() override;
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
-  DWORD GetPriority() override { return priority_; }
-  void PreLoad() override {}
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
   HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override;
   HRESULT LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
   HRESULT UnlockRect() override;
@@ -124,18 +157,12 @@ class D3D9TextureCore {
   D3D9Device* device_;
 };
 
-class D3D9Texture final : public IDirect3DTexture9, public D3D9Resource {
+// The IDirect3DBaseTexture9 slots of 2D and cube textures, forwarded to their core.
+template <typename Interface, D3DRESOURCETYPE Type>
+class D3D9TextureOf : public D3D9ResourceOf<Interface, Type> {
  public:
-  D3D9Texture(D3D9Device* device, D3D9TextureData* data);
-  ~D3D9Texture() override;
-
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
-  DWORD GetPriority() override { return priority_; }
-  void PreLoad() override {}
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
+  D3D9TextureOf(D3D9Device* device, D3D9TextureData* data)
+      : D3D9ResourceOf<Interface, Type>(device), core(device, this, data) {}
   DWORD SetLOD(DWORD LODNew) override { return core.SetLOD(LODNew); }
   DWORD GetLOD() override { return core.lod; }
   DWORD GetLevelCount() override { return core.data->levels; }
@@ -145,6 +172,14 @@ class D3D9Texture final : public IDirect3DTexture9, public D3D9Resource {
   D3DTEXTUREFILTERTYPE GetAutoGenFilterType() override { return core.data->autoGenFilter; }
   void GenerateMipSubLevels() override { core.GenerateMipSubLevels(); }
   HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override { return core.GetLevelDesc(Level, pDesc); }
+  D3DPOOL Pool() const override { return core.data->pool; }
+
+  D3D9TextureCore core;
+};
+
+class D3D9Texture final : public D3D9TextureOf<IDirect3DTexture9, D3DRTYPE_TEXTURE> {
+ public:
+  using D3D9TextureOf::D3D9TextureOf;
   HRESULT GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) override {
     return core.GetSurface(0, Level, ppSurfaceLevel);
   }
@@ -153,40 +188,22 @@ class D3D9Texture final : public IDirect3DTexture9, public D3D9Resource {
   }
   HRESULT UnlockRect(UINT Level) override { return core.UnlockRect(0, Level); }
   HRESULT AddDirtyRect(const RECT*) override { return D3D_OK; }
-  D3DPOOL Pool() const override { return core.data->pool; }
-
-  D3D9TextureCore core;
 };
 
-class D3D9CubeTexture final : public IDirect3DCubeTexture9, public D3D9Resource {
+class D3D9CubeTexture final : public D3D9TextureOf<IDirect3DCubeTexture9, D3DRTYPE_CUBETEXTURE> {
  public:
-  D3D9CubeTexture(D3D9Device* device, D3D9TextureData* data);
-  ~D3D9CubeTexture() override;
-
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
-  DWORD GetPriority() override { return priority_; }
-  void PreLoad() override {}
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_CUBETEXTURE; }
-  DWORD SetLOD(DWORD LODNew) override { return core.SetLOD(LODNew); }
-  DWORD GetLOD() override { return core.lod; }
-  DWORD GetLevelCount() override { return core.data->levels; }
-  HRESULT SetAutoGenFilterType(D3DTEXTUREFILTERTYPE FilterType) override {
-    return core.SetAutoGenFilterType(FilterType);
+  using D3D9TextureOf::D3D9TextureOf;
+  HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level, IDirect3DSurface9** ppCubeMapSurface) override {
+    return core.GetSurface(static_cast<UINT>(FaceType), Level, ppCubeMapSurface);
   }
-  D3DTEXTUREFILTERTYPE GetAutoGenFilterType() override { return core.data->autoGenFilter; }
-  void GenerateMipSubLevels() override { core.GenerateMipSubLevels(); }
-  HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override { return core.GetLevelDesc(Level, pDesc); }
-  HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level, IDirect3DSurface9** ppCubeMapSurface) override;
   HRESULT LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
-                   DWORD Flags) override;
-  HRESULT UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) override;
+                   DWORD Flags) override {
+    return core.LockRect(static_cast<UINT>(FaceType), Level, pLockedRect, pRect, Flags);
+  }
+  HRESULT UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) override {
+    return core.UnlockRect(static_cast<UINT>(FaceType), Level);
+  }
   HRESULT AddDirtyRect(D3DCUBEMAP_FACES, const RECT*) override { return D3D_OK; }
-  D3DPOOL Pool() const override { return core.data->pool; }
-
-  D3D9TextureCore core;
 };
 
 // Lock bookkeeping shared by vertex and index buffers.
@@ -208,105 +225,65 @@ class D3D9BufferCore {
   DWORD lockFlags_ = 0;
 };
 
-class D3D9VertexBuffer final : public IDirect3DVertexBuffer9, public D3D9Resource {
+// Vertex and index buffers: the lock slots forwarded to their core.
+template <typename Interface, D3DRESOURCETYPE Type>
+class D3D9BufferOf : public D3D9ResourceOf<Interface, Type> {
  public:
-  D3D9VertexBuffer(D3D9Device* device, D3D9BufferData* data);
-  ~D3D9VertexBuffer() override;
-
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
-  DWORD GetPriority() override { return priority_; }
-  void PreLoad() override {}
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+  D3D9BufferOf(D3D9Device* device, D3D9BufferData* data) : D3D9ResourceOf<Interface, Type>(device), core(device, data) {}
   HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override {
     return core.Lock(OffsetToLock, SizeToLock, ppbData, Flags);
   }
   HRESULT Unlock() override { return core.Unlock(); }
+  D3DPOOL Pool() const override { return core.data->pool; }
+
+  D3D9BufferCore core;
+};
+
+class D3D9VertexBuffer final : public D3D9BufferOf<IDirect3DVertexBuffer9, D3DRTYPE_VERTEXBUFFER> {
+ public:
+  using D3D9BufferOf::D3D9BufferOf;
   HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
-  D3DPOOL Pool() const override { return core.data->pool; }
-
-  D3D9BufferCore core;
 };
 
-class D3D9IndexBuffer final : public IDirect3DIndexBuffer9, public D3D9Resource {
+class D3D9IndexBuffer final : public D3D9BufferOf<IDirect3DIndexBuffer9, D3DRTYPE_INDEXBUFFER> {
  public:
-  D3D9IndexBuffer(D3D9Device* device, D3D9BufferData* data);
-  ~D3D9IndexBuffer() override;
-
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  DWORD SetPriority(DWORD PriorityNew) override { return SwapPriority(PriorityNew); }
-  DWORD GetPriority() override { return priority_; }
-  void PreLoad() override {}
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
-  HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override {
-    return core.Lock(OffsetToLock, SizeToLock, ppbData, Flags);
-  }
-  HRESULT Unlock() override { return core.Unlock(); }
+  using D3D9BufferOf::D3D9BufferOf;
   HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) override;
-  D3DPOOL Pool() const override { return core.data->pool; }
-
-  D3D9BufferCore core;
 };
 
-class D3D9VertexDeclaration final : public IDirect3DVertexDeclaration9, public D3D9Object {
+class D3D9VertexDeclaration final : public D3D9Child<IDirect3DVertexDeclaration9> {
  public:
-  D3D9VertexDeclaration(D3D9Device* device, D3D9DeclarationData* data);
+  D3D9VertexDeclaration(D3D9Device* device, D3D9DeclarationData* data) : D3D9Child(device), data(data) {}
   ~D3D9VertexDeclaration() override;
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
   HRESULT GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) override;
   D3D9DeclarationData* data;
-
- private:
-  D3D9Device* device_;
 };
 
-class D3D9VertexShader final : public IDirect3DVertexShader9, public D3D9Object {
+// Vertex and pixel shaders: one token stream the back end knows.
+void D3D9DestroyShader(D3D9Device* device, D3D9ShaderData* data);
+HRESULT D3D9CopyFunction(const D3D9ShaderData* data, void* out, UINT* size);
+
+template <typename Interface>
+class D3D9Shader final : public D3D9Child<Interface> {
  public:
-  D3D9VertexShader(D3D9Device* device, D3D9ShaderData* data);
-  ~D3D9VertexShader() override;
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  HRESULT GetFunction(void* pData, UINT* pSizeOfData) override;
+  D3D9Shader(D3D9Device* device, D3D9ShaderData* data) : D3D9Child<Interface>(device), data(data) {}
+  ~D3D9Shader() override { D3D9DestroyShader(this->device_, data); }
+  HRESULT GetFunction(void* pData, UINT* pSizeOfData) override { return D3D9CopyFunction(data, pData, pSizeOfData); }
   D3D9ShaderData* data;
-
- private:
-  D3D9Device* device_;
 };
+using D3D9VertexShader = D3D9Shader<IDirect3DVertexShader9>;
+using D3D9PixelShader = D3D9Shader<IDirect3DPixelShader9>;
 
-class D3D9PixelShader final : public IDirect3DPixelShader9, public D3D9Object {
- public:
-  D3D9PixelShader(D3D9Device* device, D3D9ShaderData* data);
-  ~D3D9PixelShader() override;
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  HRESULT GetFunction(void* pData, UINT* pSizeOfData) override;
-  D3D9ShaderData* data;
-
- private:
-  D3D9Device* device_;
-};
-
-class D3D9SwapChain final : public IDirect3DSwapChain9, public D3D9Resource {
+class D3D9SwapChain final : public D3D9Child<IDirect3DSwapChain9, D3D9Resource> {
  public:
   // The implicit chain is owned by the device; additional ones are the caller's.
   D3D9SwapChain(D3D9Device* device, const D3DPRESENT_PARAMETERS& params, D3D9Surface* backBuffer);
   ~D3D9SwapChain() override;
 
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
   HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride, const void* pDirtyRegion,
                   DWORD dwFlags) override;
   HRESULT GetBackBuffer(UINT iBackBuffer, D3DBACKBUFFER_TYPE Type, IDirect3DSurface9** ppBackBuffer) override;
   HRESULT GetDisplayMode(D3DDISPLAYMODE* pMode) override;
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
   HRESULT GetPresentParameters(D3DPRESENT_PARAMETERS* pPresentationParameters) override;
   D3DPOOL Pool() const override { return D3DPOOL_DEFAULT; }
 
@@ -314,13 +291,11 @@ class D3D9SwapChain final : public IDirect3DSwapChain9, public D3D9Resource {
   D3D9Surface* backBuffer;  // internal reference
 };
 
-class D3D9Direct3D final : public IDirect3D9, public D3D9Object {
+class D3D9Direct3D final : public D3D9Com<IDirect3D9, D3D9Object> {
  public:
   explicit D3D9Direct3D(D3D9Backend* backend);
   ~D3D9Direct3D() override;
 
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
   UINT GetAdapterCount() override { return 1; }
   HRESULT GetAdapterIdentifier(UINT Adapter, DWORD Flags, D3DADAPTER_IDENTIFIER9* pIdentifier) override;
   UINT GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) override;
@@ -351,15 +326,12 @@ class D3D9Direct3D final : public IDirect3D9, public D3D9Object {
   bool modesListed_ = false;
 };
 
-class D3D9Device final : public IDirect3DDevice9, public D3D9Object {
+class D3D9Device final : public D3D9Com<IDirect3DDevice9, D3D9Object> {
  public:
   D3D9Device(D3D9Direct3D* d3d, HWND focus, DWORD behavior);
   ~D3D9Device() override;
   // Opens the back end and makes the implicit objects; params is completed.
   HRESULT Open(D3DPRESENT_PARAMETERS* params);
-
-  ULONG AddRef() override { return PublicAddRef(); }
-  ULONG Release() override { return PublicRelease(); }
 
   HRESULT TestCooperativeLevel() override;
   UINT GetAvailableTextureMem() override;
@@ -496,6 +468,7 @@ class D3D9Device final : public IDirect3DDevice9, public D3D9Object {
   HRESULT CompleteParams(D3DPRESENT_PARAMETERS* params, HWND window);
   bool FullScreenModeListed(const D3DPRESENT_PARAMETERS& params);
   HRESULT MakeImplicit();
+  HRESULT MakeAutoDepth(const D3DPRESENT_PARAMETERS& params);
   void DropImplicit();
   HRESULT RebuildImplicit(D3D9Surface* surface, UINT width, UINT height, D3DFORMAT format);
   HRESULT RebuildTargets(const D3DPRESENT_PARAMETERS& params);
@@ -505,11 +478,15 @@ class D3D9Device final : public IDirect3DDevice9, public D3D9Object {
   void Changed(D3D9StateKind kind, DWORD a, DWORD b, DWORD value) { backend_->StateChanged(state_, kind, a, b, value); }
   HRESULT CheckTextureArgs(UINT width, UINT height, UINT* levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                            D3DRESOURCETYPE type);
+  HRESULT NewTexture(D3D9TextureKind kind, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                     D3DPOOL pool, D3D9TextureData** texture);
   HRESULT NewSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, DWORD flags,
                      D3D9Surface** surface);
+  HRESULT WrapSurface(D3D9SurfaceData* data, D3D9Surface** surface);
   HRESULT CheckDrawTarget();
   HRESULT CheckIndexedRange(UINT startIndex, UINT indexCount);
   HRESULT SubmitDraw(const D3D9DrawCall& draw);
+  void UnbindForUserDraw();
 
   D3D9Direct3D* d3d_;
   D3D9Backend* backend_;

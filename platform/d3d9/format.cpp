@@ -93,16 +93,25 @@ bool D3D9FormatKnown(D3DFORMAT format) {
   return D3D9FormatIsDXT(format) || D3D9FormatBytesPerPixel(format) != 0;
 }
 
+// DXT1 packs a block in 8 bytes (two colours and 2-bit indices); DXT2-5 add 8 bytes of alpha.
+constexpr UINT kDxt1BlockBytes = 8;
+constexpr UINT kDxtAlphaBlockBytes = 16;
+
+UINT D3D9FormatBlockBytes(D3DFORMAT format) {
+  if (!D3D9FormatIsDXT(format)) return 0;
+  return format == D3DFMT_DXT1 ? kDxt1BlockBytes : kDxtAlphaBlockBytes;
+}
+
+// Blocks needed to cover a number of pixels (at least one).
+static UINT BlocksOver(UINT pixels) { return std::max(1u, (pixels + kD3D9DxtBlockEdge - 1) / kD3D9DxtBlockEdge); }
+
 UINT D3D9FormatPitch(D3DFORMAT format, UINT width) {
-  if (D3D9FormatIsDXT(format)) {
-    UINT blocks = std::max(1u, (width + 3) / 4);
-    return blocks * (format == D3DFMT_DXT1 ? 8 : 16);
-  }
+  if (D3D9FormatIsDXT(format)) return BlocksOver(width) * D3D9FormatBlockBytes(format);
   return width * D3D9FormatBytesPerPixel(format);
 }
 
 UINT D3D9FormatRows(D3DFORMAT format, UINT height) {
-  if (D3D9FormatIsDXT(format)) return std::max(1u, (height + 3) / 4);
+  if (D3D9FormatIsDXT(format)) return BlocksOver(height);
   return height;
 }
 

@@ -27,29 +27,27 @@ void D3D9Object::DeleteIfUnused() {
   if (publicRefs_ == 0 && internalRefs_ == 0) delete this;
 }
 
-D3D9Resource::D3D9Resource(D3D9Device* device) : device_(device) {
-  device_->InternalAddRef();
-  device_->Register(this);
-}
+D3D9DeviceObject::D3D9DeviceObject(D3D9Device* device) : device_(device) { device_->InternalAddRef(); }
 
-D3D9Resource::~D3D9Resource() {
-  device_->Unregister(this);
-  device_->InternalRelease();
-}
+D3D9DeviceObject::~D3D9DeviceObject() { device_->InternalRelease(); }
 
-static HRESULT ReturnDevice(D3D9Device* device, IDirect3DDevice9** out) {
+HRESULT D3D9DeviceObject::ReturnDevice(IDirect3DDevice9** out) const {
   if (!out) return D3DERR_INVALIDCALL;
-  device->AddRef();
-  *out = device;
+  device_->AddRef();
+  *out = device_;
   return D3D_OK;
 }
+
+D3D9Resource::D3D9Resource(D3D9Device* device) : D3D9DeviceObject(device) { device_->Register(this); }
+
+D3D9Resource::~D3D9Resource() { device_->Unregister(this); }
 
 // ---------------------------------------------------------------- surfaces
 
 D3D9Surface* D3D9SurfaceFrom(IDirect3DSurface9* surface) { return static_cast<D3D9Surface*>(surface); }
 
 D3D9Surface::D3D9Surface(D3D9Device* device, D3D9SurfaceData* data, D3D9Object* container)
-    : D3D9Resource(device), data_(data), container_(container) {}
+    : D3D9ResourceOf(device), data_(data), container_(container) {}
 
 D3D9Surface::~D3D9Surface() {
   if (container_) return;  // the texture owns and destroys the level data
@@ -77,8 +75,6 @@ void D3D9Surface::InternalRelease() {
     D3D9Object::InternalRelease();
   }
 }
-
-HRESULT D3D9Surface::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
 
 bool D3D9Surface::InBackend() const {
   if (data_->flags & (D3D9_SURFACE_BACKBUFFER | D3D9_SURFACE_AUTODEPTH)) return true;
@@ -123,7 +119,8 @@ HRESULT D3D9Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DW
   if ((Flags & D3DLOCK_DISCARD) && !(data_->usage & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
   size_t offset;
   if (dxt) {
-    offset = (size_t)(r.top / 4) * data_->pitch + (size_t)(r.left / 4) * (data_->format == D3DFMT_DXT1 ? 8 : 16);
+    offset = static_cast<size_t>(r.top / kD3D9DxtBlockEdge) * data_->pitch +
+             static_cast<size_t>(r.left / kD3D9DxtBlockEdge) * D3D9FormatBlockBytes(data_->format);
   } else {
     offset = (size_t)r.top * data_->pitch + (size_t)r.left * D3D9FormatBytesPerPixel(data_->format);
   }
@@ -213,34 +210,6 @@ bool D3D9TextureCore::AnyLocked() const {
   return false;
 }
 
-D3D9Texture::D3D9Texture(D3D9Device* device, D3D9TextureData* data)
-    : D3D9Resource(device), core(device, this, data) {}
-
-D3D9Texture::~D3D9Texture() {}
-
-HRESULT D3D9Texture::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
-
-D3D9CubeTexture::D3D9CubeTexture(D3D9Device* device, D3D9TextureData* data)
-    : D3D9Resource(device), core(device, this, data) {}
-
-D3D9CubeTexture::~D3D9CubeTexture() {}
-
-HRESULT D3D9CubeTexture::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
-
-HRESULT D3D9CubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level,
-                                           IDirect3DSurface9** ppCubeMapSurface) {
-  return core.GetSurface((UINT)FaceType, Level, ppCubeMapSurface);
-}
-
-HRESULT D3D9CubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_RECT* pLockedRect,
-                                  const RECT* pRect, DWORD Flags) {
-  return core.LockRect((UINT)FaceType, Level, pLockedRect, pRect, Flags);
-}
-
-HRESULT D3D9CubeTexture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) {
-  return core.UnlockRect((UINT)FaceType, Level);
-}
-
 D3D9TextureData* D3D9TextureDataFrom(IDirect3DBaseTexture9* texture, D3D9Resource** resource) {
   if (!texture) {
     if (resource) *resource = nullptr;
@@ -295,13 +264,6 @@ HRESULT D3D9BufferCore::Unlock() {
   return D3D_OK;
 }
 
-D3D9VertexBuffer::D3D9VertexBuffer(D3D9Device* device, D3D9BufferData* data)
-    : D3D9Resource(device), core(device, data) {}
-
-D3D9VertexBuffer::~D3D9VertexBuffer() {}
-
-HRESULT D3D9VertexBuffer::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
-
 HRESULT D3D9VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
   if (!pDesc) return D3DERR_INVALIDCALL;
   pDesc->Format = D3DFMT_VERTEXDATA;
@@ -312,13 +274,6 @@ HRESULT D3D9VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
   pDesc->FVF = core.data->fvf;
   return D3D_OK;
 }
-
-D3D9IndexBuffer::D3D9IndexBuffer(D3D9Device* device, D3D9BufferData* data)
-    : D3D9Resource(device), core(device, data) {}
-
-D3D9IndexBuffer::~D3D9IndexBuffer() {}
-
-HRESULT D3D9IndexBuffer::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
 
 HRESULT D3D9IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* pDesc) {
   if (!pDesc) return D3DERR_INVALIDCALL;
@@ -332,18 +287,10 @@ HRESULT D3D9IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* pDesc) {
 
 // ---------------------------------------------------------------- declarations and shaders
 
-D3D9VertexDeclaration::D3D9VertexDeclaration(D3D9Device* device, D3D9DeclarationData* data)
-    : data(data), device_(device) {
-  device_->InternalAddRef();
-}
-
 D3D9VertexDeclaration::~D3D9VertexDeclaration() {
   device_->Backend()->DestroyDeclaration(data);
   delete data;
-  device_->InternalRelease();
 }
-
-HRESULT D3D9VertexDeclaration::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
 
 HRESULT D3D9VertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) {
   if (!pNumElements) return D3DERR_INVALIDCALL;
@@ -356,9 +303,9 @@ HRESULT D3D9VertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT*
   return D3D_OK;
 }
 
-static HRESULT CopyFunction(const D3D9ShaderData* data, void* out, UINT* size) {
+HRESULT D3D9CopyFunction(const D3D9ShaderData* data, void* out, UINT* size) {
   if (!size) return D3DERR_INVALIDCALL;
-  UINT bytes = (UINT)(data->tokens.size() * sizeof(DWORD));
+  UINT bytes = static_cast<UINT>(data->tokens.size() * sizeof(DWORD));
   if (out) {
     if (*size < bytes) return D3DERR_INVALIDCALL;
     std::memcpy(out, data->tokens.data(), bytes);
@@ -367,38 +314,15 @@ static HRESULT CopyFunction(const D3D9ShaderData* data, void* out, UINT* size) {
   return D3D_OK;
 }
 
-D3D9VertexShader::D3D9VertexShader(D3D9Device* device, D3D9ShaderData* data) : data(data), device_(device) {
-  device_->InternalAddRef();
-}
-
-D3D9VertexShader::~D3D9VertexShader() {
-  device_->Backend()->DestroyShader(data);
+void D3D9DestroyShader(D3D9Device* device, D3D9ShaderData* data) {
+  device->Backend()->DestroyShader(data);
   delete data;
-  device_->InternalRelease();
 }
-
-HRESULT D3D9VertexShader::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
-
-HRESULT D3D9VertexShader::GetFunction(void* pData, UINT* pSizeOfData) { return CopyFunction(data, pData, pSizeOfData); }
-
-D3D9PixelShader::D3D9PixelShader(D3D9Device* device, D3D9ShaderData* data) : data(data), device_(device) {
-  device_->InternalAddRef();
-}
-
-D3D9PixelShader::~D3D9PixelShader() {
-  device_->Backend()->DestroyShader(data);
-  delete data;
-  device_->InternalRelease();
-}
-
-HRESULT D3D9PixelShader::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
-
-HRESULT D3D9PixelShader::GetFunction(void* pData, UINT* pSizeOfData) { return CopyFunction(data, pData, pSizeOfData); }
 
 // ---------------------------------------------------------------- swap chains
 
 D3D9SwapChain::D3D9SwapChain(D3D9Device* device, const D3DPRESENT_PARAMETERS& params, D3D9Surface* backBuffer)
-    : D3D9Resource(device), params(params), backBuffer(backBuffer) {
+    : D3D9Child(device), params(params), backBuffer(backBuffer) {
   backBuffer->InternalAddRef();
 }
 
@@ -422,8 +346,6 @@ HRESULT D3D9SwapChain::GetBackBuffer(UINT iBackBuffer, D3DBACKBUFFER_TYPE Type, 
 }
 
 HRESULT D3D9SwapChain::GetDisplayMode(D3DDISPLAYMODE* pMode) { return device_->GetDisplayMode(0, pMode); }
-
-HRESULT D3D9SwapChain::GetDevice(IDirect3DDevice9** ppDevice) { return ReturnDevice(device_, ppDevice); }
 
 HRESULT D3D9SwapChain::GetPresentParameters(D3DPRESENT_PARAMETERS* pPresentationParameters) {
   if (!pPresentationParameters) return D3DERR_INVALIDCALL;
