@@ -66,6 +66,119 @@ TEST_F(SoftDevice, ReleaseUntilZeroIsSafeWhileBound) {
   EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DESTROY)->kind, (DWORD)D3D9SOFT_DECLARATION);
 }
 
+// Setting again an object whose only reference is its binding must take the
+// new reference before it drops the old one: the other order frees the object
+// in the middle of the call (AddressSanitizer reports the use after free).
+TEST_F(SoftDevice, RebindingAnObjectOnlyItsBindingHoldsKeepsItAlive) {
+  size_t destroyed = Count(D3D9SOFT_DESTROY);
+  auto expectDestroyedOnUnbind = [&](HRESULT unbind) {
+    EXPECT_EQ(unbind, D3D_OK);
+    EXPECT_EQ(Count(D3D9SOFT_DESTROY), destroyed + 1);
+    destroyed = Count(D3D9SOFT_DESTROY);
+  };
+
+  IDirect3DTexture9* tex = nullptr;
+  ASSERT_EQ(dev->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+  ASSERT_EQ(dev->SetTexture(0, tex), D3D_OK);
+  EXPECT_EQ(tex->Release(), 0u);
+  EXPECT_EQ(dev->SetTexture(0, tex), D3D_OK);
+  EXPECT_EQ(tex->GetLevelCount(), 1u);
+  expectDestroyedOnUnbind(dev->SetTexture(0, nullptr));
+
+  IDirect3DCubeTexture9* cube = nullptr;
+  ASSERT_EQ(dev->CreateCubeTexture(8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+  ASSERT_EQ(dev->SetTexture(1, cube), D3D_OK);
+  EXPECT_EQ(cube->Release(), 0u);
+  EXPECT_EQ(dev->SetTexture(1, cube), D3D_OK);
+  EXPECT_EQ(cube->GetLevelCount(), 1u);
+  expectDestroyedOnUnbind(dev->SetTexture(1, nullptr));
+
+  IDirect3DVertexBuffer9* vb = nullptr;
+  ASSERT_EQ(dev->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+  ASSERT_EQ(dev->SetStreamSource(0, vb, 0, 16), D3D_OK);
+  EXPECT_EQ(vb->Release(), 0u);
+  EXPECT_EQ(dev->SetStreamSource(0, vb, 0, 16), D3D_OK);
+  D3DVERTEXBUFFER_DESC vbDesc;
+  EXPECT_EQ(vb->GetDesc(&vbDesc), D3D_OK);
+  expectDestroyedOnUnbind(dev->SetStreamSource(0, nullptr, 0, 0));
+
+  IDirect3DIndexBuffer9* ib = nullptr;
+  ASSERT_EQ(dev->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
+  ASSERT_EQ(dev->SetIndices(ib), D3D_OK);
+  EXPECT_EQ(ib->Release(), 0u);
+  EXPECT_EQ(dev->SetIndices(ib), D3D_OK);
+  D3DINDEXBUFFER_DESC ibDesc;
+  EXPECT_EQ(ib->GetDesc(&ibDesc), D3D_OK);
+  expectDestroyedOnUnbind(dev->SetIndices(nullptr));
+
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
+  IDirect3DVertexDeclaration9* decl = nullptr;
+  ASSERT_EQ(dev->CreateVertexDeclaration(elements, &decl), D3D_OK);
+  ASSERT_EQ(dev->SetVertexDeclaration(decl), D3D_OK);
+  EXPECT_EQ(decl->Release(), 0u);
+  EXPECT_EQ(dev->SetVertexDeclaration(decl), D3D_OK);
+  UINT count = 0;
+  EXPECT_EQ(decl->GetDeclaration(nullptr, &count), D3D_OK);
+  expectDestroyedOnUnbind(dev->SetVertexDeclaration(nullptr));
+
+  const DWORD vsTokens[] = {0xFFFE0101, 0x0000FFFF};
+  IDirect3DVertexShader9* vs = nullptr;
+  ASSERT_EQ(dev->CreateVertexShader(vsTokens, &vs), D3D_OK);
+  ASSERT_EQ(dev->SetVertexShader(vs), D3D_OK);
+  EXPECT_EQ(vs->Release(), 0u);
+  EXPECT_EQ(dev->SetVertexShader(vs), D3D_OK);
+  UINT size = 0;
+  EXPECT_EQ(vs->GetFunction(nullptr, &size), D3D_OK);
+  expectDestroyedOnUnbind(dev->SetVertexShader(nullptr));
+
+  const DWORD psTokens[] = {0xFFFF0101, 0x0000FFFF};
+  IDirect3DPixelShader9* ps = nullptr;
+  ASSERT_EQ(dev->CreatePixelShader(psTokens, &ps), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(ps), D3D_OK);
+  EXPECT_EQ(ps->Release(), 0u);
+  EXPECT_EQ(dev->SetPixelShader(ps), D3D_OK);
+  EXPECT_EQ(ps->GetFunction(nullptr, &size), D3D_OK);
+  expectDestroyedOnUnbind(dev->SetPixelShader(nullptr));
+
+  IDirect3DSurface9* depth = nullptr;
+  ASSERT_EQ(dev->GetDepthStencilSurface(&depth), D3D_OK);
+  IDirect3DSurface9* ownDepth = nullptr;
+  ASSERT_EQ(dev->CreateDepthStencilSurface(320, 240, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE, &ownDepth, nullptr),
+            D3D_OK);
+  ASSERT_EQ(dev->SetDepthStencilSurface(ownDepth), D3D_OK);
+  EXPECT_EQ(ownDepth->Release(), 0u);
+  EXPECT_EQ(dev->SetDepthStencilSurface(ownDepth), D3D_OK);
+  D3DSURFACE_DESC desc;
+  EXPECT_EQ(ownDepth->GetDesc(&desc), D3D_OK);
+  expectDestroyedOnUnbind(dev->SetDepthStencilSurface(depth));
+  depth->Release();
+
+  // Render targets: a standalone surface, then a texture level whose binding
+  // holds its whole texture.
+  IDirect3DSurface9* back = nullptr;
+  ASSERT_EQ(dev->GetRenderTarget(0, &back), D3D_OK);
+  IDirect3DSurface9* target = nullptr;
+  ASSERT_EQ(dev->CreateRenderTarget(64, 64, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr), D3D_OK);
+  ASSERT_EQ(dev->SetRenderTarget(0, target), D3D_OK);
+  EXPECT_EQ(target->Release(), 0u);
+  EXPECT_EQ(dev->SetRenderTarget(0, target), D3D_OK);
+  EXPECT_EQ(target->GetDesc(&desc), D3D_OK);
+  expectDestroyedOnUnbind(dev->SetRenderTarget(0, back));
+
+  IDirect3DTexture9* targetTex = nullptr;
+  ASSERT_EQ(dev->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &targetTex, nullptr),
+            D3D_OK);
+  IDirect3DSurface9* level = nullptr;
+  ASSERT_EQ(targetTex->GetSurfaceLevel(0, &level), D3D_OK);
+  ASSERT_EQ(dev->SetRenderTarget(0, level), D3D_OK);
+  EXPECT_EQ(level->Release(), 1u);
+  EXPECT_EQ(targetTex->Release(), 0u);
+  EXPECT_EQ(dev->SetRenderTarget(0, level), D3D_OK);
+  EXPECT_EQ(level->GetDesc(&desc), D3D_OK);
+  expectDestroyedOnUnbind(dev->SetRenderTarget(0, back));
+  back->Release();
+}
+
 TEST_F(SoftDevice, ABoundTextureLevelKeepsItsTextureAlive) {
   IDirect3DTexture9* tex = nullptr;
   ASSERT_EQ(dev->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &tex, nullptr),
