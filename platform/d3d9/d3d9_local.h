@@ -480,6 +480,8 @@ class D3D9Device final : public D3D9Com<IDirect3DDevice9, D3D9Object> {
                            D3DRESOURCETYPE type);
   HRESULT NewTexture(D3D9TextureKind kind, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                      D3DPOOL pool, D3D9TextureData** texture);
+  HRESULT NewBuffer(D3D9BufferKind kind, UINT size, DWORD usage, D3DFORMAT format, DWORD fvf, D3DPOOL pool,
+                    D3D9BufferData** buffer);
   HRESULT NewSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, DWORD flags,
                      D3D9Surface** surface);
   HRESULT WrapSurface(D3D9SurfaceData* data, D3D9Surface** surface);

@@ -5,7 +5,7 @@
 
 namespace {
 
-D3DXMATRIX Translation(float x, float y, float z) {
+D3DXMATRIX MakeTranslation(float x, float y, float z) {
   D3DXMATRIX m;
   D3DXMatrixIdentity(&m);
   m._41 = x;
@@ -14,15 +14,15 @@ D3DXMATRIX Translation(float x, float y, float z) {
   return m;
 }
 
-D3DXMATRIX Counting() {
+D3DXMATRIX MakeCountingMatrix() {
   D3DXMATRIX m;
   for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = (float)(i + 1);
   return m;
 }
 
 TEST(D3DXMatrix, MultiplyIsRowMajorAndMayAliasItsInputs) {
-  D3DXMATRIX a = Counting();
-  D3DXMATRIX t = Translation(10.0f, 20.0f, 30.0f);
+  D3DXMATRIX a = MakeCountingMatrix();
+  D3DXMATRIX t = MakeTranslation(10.0f, 20.0f, 30.0f);
   D3DXMATRIX r;
   D3DXMatrixMultiply(&r, &a, &t);
   // Row 0 of a is (1, 2, 3, 4): the translation row is weighted by w = 4.
@@ -30,12 +30,12 @@ TEST(D3DXMatrix, MultiplyIsRowMajorAndMayAliasItsInputs) {
   EXPECT_FLOAT_EQ(r._12, 2.0f + 4.0f * 20.0f);
   EXPECT_FLOAT_EQ(r._14, 4.0f);
   // Applying a then t to a point is the point times (a * t).
-  D3DXMATRIX b = Counting();
+  D3DXMATRIX b = MakeCountingMatrix();
   D3DXMatrixMultiply(&b, &b, &t);  // aliasing the output with the first input
   for (int i = 0; i < 4; ++i) {
     for (int j = 0; j < 4; ++j) EXPECT_FLOAT_EQ(b.m[i][j], r.m[i][j]);
   }
-  D3DXMATRIX c = Counting();
+  D3DXMATRIX c = MakeCountingMatrix();
   D3DXMATRIX expected;
   D3DXMatrixMultiply(&expected, &c, &c);
   D3DXMatrixMultiply(&c, &c, &c);
@@ -44,15 +44,15 @@ TEST(D3DXMatrix, MultiplyIsRowMajorAndMayAliasItsInputs) {
 }
 
 TEST(D3DXMatrix, TransposeAndMultiplyTranspose) {
-  D3DXMATRIX a = Counting();
+  D3DXMATRIX a = MakeCountingMatrix();
   D3DXMATRIX t;
   D3DXMatrixTranspose(&t, &a);
   EXPECT_FLOAT_EQ(t._12, a._21);
   EXPECT_FLOAT_EQ(t._41, a._14);
   D3DXMatrixTranspose(&a, &a);
   EXPECT_FLOAT_EQ(a._12, 5.0f);
-  D3DXMATRIX x = Counting();
-  D3DXMATRIX y = Translation(1.0f, 2.0f, 3.0f);
+  D3DXMATRIX x = MakeCountingMatrix();
+  D3DXMATRIX y = MakeTranslation(1.0f, 2.0f, 3.0f);
   D3DXMATRIX product, transposed, both;
   D3DXMatrixMultiply(&product, &x, &y);
   D3DXMatrixTranspose(&transposed, &product);
@@ -63,7 +63,7 @@ TEST(D3DXMatrix, TransposeAndMultiplyTranspose) {
 }
 
 TEST(D3DXVector, TransformsUseRowVectors) {
-  D3DXMATRIX t = Translation(10.0f, 20.0f, 30.0f);
+  D3DXMATRIX t = MakeTranslation(10.0f, 20.0f, 30.0f);
   t._11 = 2.0f;
   D3DXVECTOR3 v(1.0f, 2.0f, 3.0f), out;
   D3DXVec3TransformNormal(&out, &v, &t);  // w = 0: no translation

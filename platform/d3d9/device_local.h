@@ -13,6 +13,8 @@ constexpr DWORD kWorldMatrixBase = 256;
 // Texture ops run from D3DTOP_DISABLE (1) to D3DTOP_LERP (26); op n is bit n - 1 of TextureOpCaps.
 constexpr DWORD kFirstTextureOp = D3DTOP_DISABLE;
 constexpr DWORD kLastTextureOp = D3DTOP_LERP;
+// A cube texture has one image per face of the cube.
+constexpr UINT kCubeFaces = 6;
 // A palette is 256 entries, one per 8-bit index.
 constexpr UINT kPaletteEntries = 256;
 // A clip plane and a shader constant register are four floats (a b c d / x y z w).

@@ -102,7 +102,7 @@ static D3D9TextureData* NewTextureData(D3D9TextureKind kind, UINT width, UINT he
   data->width = width;
   data->height = height;
   data->levels = levels;
-  data->faces = kind == D3D9_TEXTURE_CUBE ? 6 : 1;
+  data->faces = kind == D3D9_TEXTURE_CUBE ? kCubeFaces : 1;
   data->format = format;
   data->usage = usage;
   data->pool = pool;
@@ -162,8 +162,11 @@ HRESULT D3D9Device::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage,
   return hr;
 }
 
-static D3D9BufferData* NewBufferData(D3D9BufferKind kind, UINT size, DWORD usage, D3DFORMAT format, DWORD fvf,
-                                     D3DPOOL pool) {
+// The checked record of a new vertex or index buffer, known to the back end.
+HRESULT D3D9Device::NewBuffer(D3D9BufferKind kind, UINT size, DWORD usage, D3DFORMAT format, DWORD fvf, D3DPOOL pool,
+                              D3D9BufferData** buffer) {
+  if (size == 0 || pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
+  if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
   D3D9BufferData* data = new D3D9BufferData();
   data->kind = kind;
   data->size = size;
@@ -172,42 +175,36 @@ static D3D9BufferData* NewBufferData(D3D9BufferKind kind, UINT size, DWORD usage
   data->format = format;
   data->fvf = fvf;
   data->bits.assign(size, 0);
-  return data;
+  HRESULT hr = backend_->CreateBuffer(data);
+  if (FAILED(hr)) {
+    delete data;
+    return hr;
+  }
+  *buffer = data;
+  return D3D_OK;
 }
 
 HRESULT D3D9Device::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                        IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) {
   if (!ppVertexBuffer || pSharedHandle) return D3DERR_INVALIDCALL;
   *ppVertexBuffer = nullptr;
-  if (Length == 0 || Pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
   if (FVF != 0 && Length < D3D9FVFSize(FVF)) return D3DERR_INVALIDCALL;
-  if ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
-  D3D9BufferData* data = NewBufferData(D3D9_BUFFER_VERTEX, Length, Usage, D3DFMT_VERTEXDATA, FVF, Pool);
-  HRESULT hr = backend_->CreateBuffer(data);
-  if (FAILED(hr)) {
-    delete data;
-    return hr;
-  }
-  *ppVertexBuffer = new D3D9VertexBuffer(this, data);
-  return D3D_OK;
+  D3D9BufferData* data = nullptr;
+  HRESULT hr = NewBuffer(D3D9_BUFFER_VERTEX, Length, Usage, D3DFMT_VERTEXDATA, FVF, Pool, &data);
+  if (SUCCEEDED(hr)) *ppVertexBuffer = new D3D9VertexBuffer(this, data);
+  return hr;
 }
 
 HRESULT D3D9Device::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                       IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) {
   if (!ppIndexBuffer || pSharedHandle) return D3DERR_INVALIDCALL;
   *ppIndexBuffer = nullptr;
-  if (Length == 0 || Pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
   if (Format != D3DFMT_INDEX16 && Format != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
   if (Format == D3DFMT_INDEX32 && caps_.MaxVertexIndex <= kMaxIndex16) return D3DERR_INVALIDCALL;
-  if ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
-  D3D9BufferData* data = NewBufferData(D3D9_BUFFER_INDEX, Length, Usage, Format, 0, Pool);
-  HRESULT hr = backend_->CreateBuffer(data);
-  if (FAILED(hr)) {
-    delete data;
-    return hr;
-  }
-  *ppIndexBuffer = new D3D9IndexBuffer(this, data);
-  return D3D_OK;
+  D3D9BufferData* data = nullptr;
+  HRESULT hr = NewBuffer(D3D9_BUFFER_INDEX, Length, Usage, Format, 0, Pool, &data);
+  if (SUCCEEDED(hr)) *ppIndexBuffer = new D3D9IndexBuffer(this, data);
+  return hr;
 }
 
 HRESULT D3D9Device::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,

@@ -8,15 +8,15 @@
 
 namespace {
 
-class SoftDevice : public SoftDeviceTest {
+class DeviceTest : public SoftDeviceTest {
  protected:
   void SetUp() override { Open(D3DCREATE_HARDWARE_VERTEXPROCESSING, 320, 240, D3DFMT_X8R8G8B8); }
-  size_t Count(D3D9SoftEventType type) { return D3D9SoftCount(dev, type); }
+  size_t CountEvents(D3D9SoftEventType type) { return D3D9SoftCount(dev, type); }
 };
 
 // ---------------------------------------------------------------- reference counts
 
-TEST_F(SoftDevice, ReferenceCounts) {
+TEST_F(DeviceTest, ReferenceCounts) {
   IDirect3DTexture9* tex = nullptr;
   ASSERT_EQ(dev->CreateTexture(64, 64, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
   EXPECT_EQ(tex->GetLevelCount(), 7u);
@@ -34,17 +34,17 @@ TEST_F(SoftDevice, ReferenceCounts) {
   D3D9SoftClearLog(dev);
   EXPECT_EQ(dev->SetTexture(0, tex), D3D_OK);
   EXPECT_EQ(tex->Release(), 0u);
-  EXPECT_EQ(Count(D3D9SOFT_DESTROY), 0u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_DESTROY), 0u);
   IDirect3DBaseTexture9* got = nullptr;
   ASSERT_EQ(dev->GetTexture(0, &got), D3D_OK);
   ASSERT_EQ(got, static_cast<IDirect3DBaseTexture9*>(tex));
   EXPECT_EQ(got->GetLevelCount(), 7u);
   EXPECT_EQ(got->Release(), 0u);
   EXPECT_EQ(dev->SetTexture(0, nullptr), D3D_OK);
-  EXPECT_EQ(Count(D3D9SOFT_DESTROY), 1u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_DESTROY), 1u);
 }
 
-TEST_F(SoftDevice, ReleaseUntilZeroIsSafeWhileBound) {
+TEST_F(DeviceTest, ReleaseUntilZeroIsSafeWhileBound) {
   IDirect3DVertexDeclaration9* decl = nullptr;
   const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
   ASSERT_EQ(dev->CreateVertexDeclaration(elements, &decl), D3D_OK);
@@ -69,12 +69,12 @@ TEST_F(SoftDevice, ReleaseUntilZeroIsSafeWhileBound) {
 // Setting again an object whose only reference is its binding must take the
 // new reference before it drops the old one: the other order frees the object
 // in the middle of the call (AddressSanitizer reports the use after free).
-TEST_F(SoftDevice, RebindingAnObjectOnlyItsBindingHoldsKeepsItAlive) {
-  size_t destroyed = Count(D3D9SOFT_DESTROY);
+TEST_F(DeviceTest, RebindingAnObjectOnlyItsBindingHoldsKeepsItAlive) {
+  size_t destroyed = CountEvents(D3D9SOFT_DESTROY);
   auto expectDestroyedOnUnbind = [&](HRESULT unbind) {
     EXPECT_EQ(unbind, D3D_OK);
-    EXPECT_EQ(Count(D3D9SOFT_DESTROY), destroyed + 1);
-    destroyed = Count(D3D9SOFT_DESTROY);
+    EXPECT_EQ(CountEvents(D3D9SOFT_DESTROY), destroyed + 1);
+    destroyed = CountEvents(D3D9SOFT_DESTROY);
   };
 
   IDirect3DTexture9* tex = nullptr;
@@ -179,7 +179,7 @@ TEST_F(SoftDevice, RebindingAnObjectOnlyItsBindingHoldsKeepsItAlive) {
   back->Release();
 }
 
-TEST_F(SoftDevice, ABoundTextureLevelKeepsItsTextureAlive) {
+TEST_F(DeviceTest, ABoundTextureLevelKeepsItsTextureAlive) {
   IDirect3DTexture9* tex = nullptr;
   ASSERT_EQ(dev->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &tex, nullptr),
             D3D_OK);
@@ -198,14 +198,14 @@ TEST_F(SoftDevice, ABoundTextureLevelKeepsItsTextureAlive) {
   EXPECT_EQ(desc.Width, 64u);
   EXPECT_EQ(bound->Release(), 0u);
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
-  EXPECT_EQ(Count(D3D9SOFT_DESTROY), 0u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_DESTROY), 0u);
   ASSERT_EQ(dev->SetRenderTarget(0, back), D3D_OK);
-  EXPECT_EQ(Count(D3D9SOFT_DESTROY), 1u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_DESTROY), 1u);
   EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DESTROY)->kind, (DWORD)D3D9SOFT_TEXTURE);
   back->Release();
 }
 
-TEST_F(SoftDevice, DefaultTargetsStayValidAfterTheCallerReleasesThem) {
+TEST_F(DeviceTest, DefaultTargetsStayValidAfterTheCallerReleasesThem) {
   IDirect3DSurface9* back = nullptr;
   IDirect3DSurface9* depth = nullptr;
   ASSERT_EQ(dev->GetRenderTarget(0, &back), D3D_OK);
@@ -226,7 +226,7 @@ TEST_F(SoftDevice, DefaultTargetsStayValidAfterTheCallerReleasesThem) {
   same->Release();
 }
 
-TEST_F(SoftDevice, ResourcesKeepTheDeviceAlive) {
+TEST_F(DeviceTest, ResourcesKeepTheDeviceAlive) {
   IDirect3DIndexBuffer9* ib = nullptr;
   ASSERT_EQ(dev->CreateIndexBuffer(64, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
   EXPECT_EQ(dev->Release(), 0u);
@@ -240,7 +240,7 @@ TEST_F(SoftDevice, ResourcesKeepTheDeviceAlive) {
 
 // ---------------------------------------------------------------- locks
 
-TEST_F(SoftDevice, BufferLocksKeepOrDiscardContents) {
+TEST_F(DeviceTest, BufferLocksKeepOrDiscardContents) {
   IDirect3DVertexBuffer9* vb = nullptr;
   ASSERT_EQ(dev->CreateVertexBuffer(256, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vb, nullptr),
             D3D_OK);
@@ -276,11 +276,11 @@ TEST_F(SoftDevice, BufferLocksKeepOrDiscardContents) {
   D3D9SoftClearLog(dev);
   ASSERT_EQ(vb->Lock(0, 0, (void**)&p, D3DLOCK_READONLY), D3D_OK);
   ASSERT_EQ(vb->Unlock(), D3D_OK);
-  EXPECT_EQ(Count(D3D9SOFT_UPLOAD), 0u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_UPLOAD), 0u);
   vb->Release();
 }
 
-TEST_F(SoftDevice, DiscardOnAStaticBufferKeepsItsContents) {
+TEST_F(DeviceTest, DiscardOnAStaticBufferKeepsItsContents) {
   IDirect3DIndexBuffer9* ib = nullptr;
   ASSERT_EQ(dev->CreateIndexBuffer(8, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
   WORD* p = nullptr;
@@ -295,7 +295,7 @@ TEST_F(SoftDevice, DiscardOnAStaticBufferKeepsItsContents) {
   ib->Release();
 }
 
-TEST_F(SoftDevice, TextureLevelLocks) {
+TEST_F(DeviceTest, TextureLevelLocks) {
   IDirect3DTexture9* tex = nullptr;
   ASSERT_EQ(dev->CreateTexture(32, 16, 3, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
   D3DSURFACE_DESC desc;
@@ -326,7 +326,7 @@ TEST_F(SoftDevice, TextureLevelLocks) {
   tex->Release();
 }
 
-TEST_F(SoftDevice, DxtLevelsLockWithAPitchPerBlockRow) {
+TEST_F(DeviceTest, DxtLevelsLockWithAPitchPerBlockRow) {
   IDirect3DTexture9* dxt1 = nullptr;
   IDirect3DTexture9* dxt5 = nullptr;
   ASSERT_EQ(dev->CreateTexture(64, 32, 0, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &dxt1, nullptr), D3D_OK);
@@ -354,7 +354,7 @@ TEST_F(SoftDevice, DxtLevelsLockWithAPitchPerBlockRow) {
   dxt5->Release();
 }
 
-TEST_F(SoftDevice, RenderTargetsAndStaticDefaultTexturesRefuseLocks) {
+TEST_F(DeviceTest, RenderTargetsAndStaticDefaultTexturesRefuseLocks) {
   IDirect3DTexture9* rt = nullptr;
   IDirect3DTexture9* plain = nullptr;
   IDirect3DTexture9* dynamic = nullptr;
@@ -377,7 +377,7 @@ TEST_F(SoftDevice, RenderTargetsAndStaticDefaultTexturesRefuseLocks) {
   dynamic->Release();
 }
 
-TEST_F(SoftDevice, RenderTargetReadBackThroughASystemMemorySurface) {
+TEST_F(DeviceTest, RenderTargetReadBackThroughASystemMemorySurface) {
   IDirect3DSurface9* back = nullptr;
   IDirect3DSurface9* copy = nullptr;
   ASSERT_EQ(dev->GetRenderTarget(0, &back), D3D_OK);
@@ -407,7 +407,7 @@ TEST_F(SoftDevice, RenderTargetReadBackThroughASystemMemorySurface) {
   back->Release();
 }
 
-TEST_F(SoftDevice, PalettesForP8Textures) {
+TEST_F(DeviceTest, PalettesForP8Textures) {
   IDirect3DTexture9* p8 = nullptr;
   ASSERT_EQ(dev->CreateTexture(16, 16, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, &p8, nullptr), D3D_OK);
   D3DLOCKED_RECT lr;
@@ -431,7 +431,7 @@ TEST_F(SoftDevice, PalettesForP8Textures) {
 
 // ---------------------------------------------------------------- reset and device loss
 
-TEST_F(SoftDevice, ResetRefusedWhileADefaultPoolResourceLives) {
+TEST_F(DeviceTest, ResetRefusedWhileADefaultPoolResourceLives) {
   IDirect3DVertexBuffer9* vb = nullptr;
   ASSERT_EQ(dev->CreateVertexBuffer(64, 0x208, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
   D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(640, 480, nullptr);
@@ -454,7 +454,7 @@ TEST_F(SoftDevice, ResetRefusedWhileADefaultPoolResourceLives) {
   EXPECT_EQ(stride, 0u);
 }
 
-TEST_F(SoftDevice, ResetRestoresTheDocumentedDefaults) {
+TEST_F(DeviceTest, ResetRestoresTheDocumentedDefaults) {
   IDirect3DTexture9* managed = nullptr;
   ASSERT_EQ(dev->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr), D3D_OK);
   D3DLOCKED_RECT lr;
@@ -535,7 +535,7 @@ TEST_F(SoftDevice, ResetRestoresTheDocumentedDefaults) {
   managed->Release();
 }
 
-TEST_F(SoftDevice, InjectedDeviceLossAndRecovery) {
+TEST_F(DeviceTest, InjectedDeviceLossAndRecovery) {
   D3D9SoftLoseDevice(dev, 2);
   EXPECT_EQ(dev->TestCooperativeLevel(), D3DERR_DEVICELOST);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
@@ -576,7 +576,7 @@ TEST_F(SoftDevice, InjectedDeviceLossAndRecovery) {
   now->Release();
 }
 
-TEST_F(SoftDevice, InjectedCreationFailuresAndRefusedFormats) {
+TEST_F(DeviceTest, InjectedCreationFailuresAndRefusedFormats) {
   D3D9SoftFailCreates(dev, 1, D3D9SOFT_FAIL_TEXTURES);
   IDirect3DVertexBuffer9* vb = nullptr;
   EXPECT_EQ(dev->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
@@ -599,7 +599,7 @@ TEST_F(SoftDevice, InjectedCreationFailuresAndRefusedFormats) {
 
 // ---------------------------------------------------------------- capability profiles
 
-TEST_F(SoftDevice, FullProfile) {
+TEST_F(DeviceTest, FullProfile) {
   D3DCAPS9 caps;
   ASSERT_EQ(dev->GetDeviceCaps(&caps), D3D_OK);
   EXPECT_TRUE(caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT);
@@ -627,7 +627,7 @@ TEST_F(SoftDevice, FullProfile) {
   vb->Release();
 }
 
-TEST_F(SoftDevice, MinimalProfile) {
+TEST_F(DeviceTest, MinimalProfile) {
   Close();
   d3d = D3D9SoftCreate(D3D9_CAPS_MINIMAL);
   D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(320, 240, nullptr);
@@ -668,7 +668,7 @@ TEST_F(SoftDevice, MinimalProfile) {
 
 // ---------------------------------------------------------------- state, clears and draws
 
-TEST_F(SoftDevice, EveryStateCallIsRecordedEvenWhenRedundant) {
+TEST_F(DeviceTest, EveryStateCallIsRecordedEvenWhenRedundant) {
   D3D9SoftClearLog(dev);
   EXPECT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
   EXPECT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
@@ -699,10 +699,10 @@ TEST_F(SoftDevice, EveryStateCallIsRecordedEvenWhenRedundant) {
   EXPECT_EQ(dev->GetLight(999, &light), D3DERR_INVALIDCALL);
 }
 
-class DrawTest : public SoftDevice {
+class DrawTest : public DeviceTest {
  protected:
   void SetUp() override {
-    SoftDevice::SetUp();
+    DeviceTest::SetUp();
     ASSERT_EQ(dev->CreateVertexBuffer(4 * 16, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
     ASSERT_EQ(dev->CreateIndexBuffer(6 * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr),
               D3D_OK);
@@ -719,7 +719,7 @@ class DrawTest : public SoftDevice {
   void TearDown() override {
     vb->Release();
     ib->Release();
-    SoftDevice::TearDown();
+    DeviceTest::TearDown();
   }
   IDirect3DVertexBuffer9* vb = nullptr;
   IDirect3DIndexBuffer9* ib = nullptr;
@@ -733,16 +733,16 @@ TEST_F(DrawTest, DrawsOnlyInsideAScene) {
   EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
   ASSERT_EQ(dev->EndScene(), D3D_OK);
-  EXPECT_EQ(Count(D3D9SOFT_DRAW), 1u);
-  EXPECT_EQ(Count(D3D9SOFT_BEGINSCENE), 1u);
-  EXPECT_EQ(Count(D3D9SOFT_ENDSCENE), 1u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_DRAW), 1u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_BEGINSCENE), 1u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_ENDSCENE), 1u);
 }
 
 TEST_F(DrawTest, DrawRecordsTheCallAndTheBoundState) {
   ASSERT_EQ(dev->BeginScene(), D3D_OK);
   // Zero primitives: success and nothing drawn.
   EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 0), D3D_OK);
-  EXPECT_EQ(Count(D3D9SOFT_DRAW), 0u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_DRAW), 0u);
   EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
   const D3D9SoftEvent* draw = D3D9SoftLast(dev, D3D9SOFT_DRAW);
   ASSERT_NE(draw, nullptr);
@@ -774,8 +774,8 @@ TEST_F(DrawTest, DrawsOutsideTheirBuffersFail) {
   // A vertex larger than the stride.
   dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
   EXPECT_EQ(dev->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3DERR_INVALIDCALL);
-  EXPECT_EQ(Count(D3D9SOFT_DRAW), 1u);
-  EXPECT_EQ(Count(D3D9SOFT_ERROR), 5u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_DRAW), 1u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_ERROR), 5u);
   ASSERT_EQ(dev->EndScene(), D3D_OK);
 }
 
@@ -810,7 +810,7 @@ TEST_F(DrawTest, UserPointerDrawsUnbindStreamZeroAndIndices) {
             D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 0, verts, sizeof(Vertex)), D3D_OK);
   ASSERT_EQ(dev->EndScene(), D3D_OK);
-  EXPECT_EQ(Count(D3D9SOFT_DRAW), 1u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_DRAW), 1u);
   EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DRAW)->stride0, (UINT)sizeof(Vertex));
   IDirect3DVertexBuffer9* stream = nullptr;
   UINT offset, stride;
@@ -836,7 +836,7 @@ TEST_F(DrawTest, ClearIsRecordedAndChecked) {
   ASSERT_EQ(dev->SetDepthStencilSurface(nullptr), D3D_OK);
   EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
-  EXPECT_EQ(Count(D3D9SOFT_CLEAR), 2u);
+  EXPECT_EQ(CountEvents(D3D9SOFT_CLEAR), 2u);
 }
 
 // ---------------------------------------------------------------- adapters and modes

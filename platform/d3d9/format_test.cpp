@@ -42,7 +42,7 @@ TEST(D3D9Format, SizesPitchesAndVertexLayouts) {
 }
 
 
-D3D9SurfaceData Image(D3DFORMAT format, UINT width, UINT height) {
+D3D9SurfaceData MakeImage(D3DFORMAT format, UINT width, UINT height) {
   D3D9SurfaceData s;
   s.width = width;
   s.height = height;
@@ -53,35 +53,35 @@ D3D9SurfaceData Image(D3DFORMAT format, UINT width, UINT height) {
   return s;
 }
 
-WORD Word(const D3D9SurfaceData& s, UINT x, UINT y) {
+WORD ReadWord(const D3D9SurfaceData& s, UINT x, UINT y) {
   return (WORD)(s.bits[y * s.pitch + x * 2] | (s.bits[y * s.pitch + x * 2 + 1] << 8));
 }
 
 TEST(D3D9Format, FillsPackColoursAndClipToTheImage) {
-  D3D9SurfaceData rgb565 = Image(D3DFMT_R5G6B5, 4, 4);
+  D3D9SurfaceData rgb565 = MakeImage(D3DFMT_R5G6B5, 4, 4);
   ASSERT_TRUE(D3D9FillRect(&rgb565, RECT{-2, -2, 1, 1}, 0xFFFF8000));
-  EXPECT_EQ(Word(rgb565, 0, 0), (0x1F << 11) | (0x20 << 5));
-  EXPECT_EQ(Word(rgb565, 1, 0), 0);
-  D3D9SurfaceData argb1555 = Image(D3DFMT_A1R5G5B5, 2, 2);
+  EXPECT_EQ(ReadWord(rgb565, 0, 0), (0x1F << 11) | (0x20 << 5));
+  EXPECT_EQ(ReadWord(rgb565, 1, 0), 0);
+  D3D9SurfaceData argb1555 = MakeImage(D3DFMT_A1R5G5B5, 2, 2);
   ASSERT_TRUE(D3D9FillRect(&argb1555, RECT{0, 0, 9, 9}, 0x80FF0000));
-  EXPECT_EQ(Word(argb1555, 1, 1), 0x8000 | (0x1F << 10));
-  D3D9SurfaceData argb4444 = Image(D3DFMT_A4R4G4B4, 2, 2);
+  EXPECT_EQ(ReadWord(argb1555, 1, 1), 0x8000 | (0x1F << 10));
+  D3D9SurfaceData argb4444 = MakeImage(D3DFMT_A4R4G4B4, 2, 2);
   ASSERT_TRUE(D3D9FillRect(&argb4444, RECT{0, 0, 2, 2}, 0x7F10E0F0));
-  EXPECT_EQ(Word(argb4444, 0, 1), 0x71EF);
-  D3D9SurfaceData l8 = Image(D3DFMT_L8, 2, 1);
+  EXPECT_EQ(ReadWord(argb4444, 0, 1), 0x71EF);
+  D3D9SurfaceData l8 = MakeImage(D3DFMT_L8, 2, 1);
   ASSERT_TRUE(D3D9FillRect(&l8, RECT{0, 0, 2, 1}, 0xFFFFFFFF));
   EXPECT_GE(l8.bits[1], 254);
-  D3D9SurfaceData dxt = Image(D3DFMT_DXT1, 4, 4);
+  D3D9SurfaceData dxt = MakeImage(D3DFMT_DXT1, 4, 4);
   EXPECT_FALSE(D3D9FillRect(&dxt, RECT{0, 0, 4, 4}, 0));
-  D3D9SurfaceData depth = Image(D3DFMT_D16, 4, 4);
+  D3D9SurfaceData depth = MakeImage(D3DFMT_D16, 4, 4);
   EXPECT_FALSE(D3D9FillRect(&depth, RECT{0, 0, 4, 4}, 0));
 }
 
 TEST(D3D9Format, PointCopiesScaleByWholePixels) {
-  D3D9SurfaceData src = Image(D3DFMT_A8R8G8B8, 2, 2);
+  D3D9SurfaceData src = MakeImage(D3DFMT_A8R8G8B8, 2, 2);
   D3D9FillRect(&src, RECT{1, 0, 2, 1}, 0x11111111);
   D3D9FillRect(&src, RECT{0, 1, 1, 2}, 0x22222222);
-  D3D9SurfaceData dst = Image(D3DFMT_A8R8G8B8, 8, 8);
+  D3D9SurfaceData dst = MakeImage(D3DFMT_A8R8G8B8, 8, 8);
   D3D9CopyRectPoint(src, RECT{0, 0, 2, 2}, &dst, RECT{2, 2, 6, 6});
   auto at = [&](UINT x, UINT y) {
     DWORD v;

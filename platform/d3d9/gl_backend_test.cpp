@@ -47,13 +47,13 @@ struct Rgb {
   int r, g, b, a;
 };
 
-Rgb Split(DWORD argb) {
+Rgb SplitArgb(DWORD argb) {
   return {static_cast<int>((argb >> 16) & 0xFF), static_cast<int>((argb >> 8) & 0xFF), static_cast<int>(argb & 0xFF),
           static_cast<int>(argb >> 24)};
 }
 
 ::testing::AssertionResult Near(DWORD argb, int r, int g, int b, int tolerance = 3) {
-  const Rgb c = Split(argb);
+  const Rgb c = SplitArgb(argb);
   if (std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance) {
     return ::testing::AssertionSuccess();
   }
@@ -62,7 +62,7 @@ Rgb Split(DWORD argb) {
 }
 
 // Quad of two triangles as a list, screen-clockwise (Direct3D's front faces).
-void TLQuad(float x0, float y0, float x1, float y1, DWORD color, TLVertex out[6], float z = 0.5f) {
+void MakeTLQuad(float x0, float y0, float x1, float y1, DWORD color, TLVertex out[6], float z = 0.5f) {
   const TLVertex tl = {x0, y0, z, 1.0f, color, 0.0f, 0.0f};
   const TLVertex tr = {x1, y0, z, 1.0f, color, 1.0f, 0.0f};
   const TLVertex bl = {x0, y1, z, 1.0f, color, 0.0f, 1.0f};
@@ -75,7 +75,7 @@ void TLQuad(float x0, float y0, float x1, float y1, DWORD color, TLVertex out[6]
   out[5] = br;
 }
 
-D3DMATRIX Identity() {
+D3DMATRIX MakeIdentity() {
   D3DMATRIX m;
   std::memset(&m, 0, sizeof(m));
   m._11 = m._22 = m._33 = m._44 = 1.0f;
@@ -83,14 +83,14 @@ D3DMATRIX Identity() {
 }
 
 // Left-handed orthographic projection of a 2 x 2 window, z 0..10.
-D3DMATRIX Ortho() {
-  D3DMATRIX m = Identity();
+D3DMATRIX MakeOrtho() {
+  D3DMATRIX m = MakeIdentity();
   m._33 = 1.0f / 10.0f;
   return m;
 }
 
 // A quad filling the 2 x 2 window at depth z, facing the camera (-z).
-void FacingQuad(float z, DWORD color, LitVertex out[6]) {
+void MakeFacingQuad(float z, DWORD color, LitVertex out[6]) {
   const LitVertex tl = {-1, 1, z, 0, 0, -1, color, 0, 0};
   const LitVertex tr = {1, 1, z, 0, 0, -1, color, 1, 0};
   const LitVertex bl = {-1, -1, z, 0, 0, -1, color, 0, 1};
@@ -103,14 +103,14 @@ void FacingQuad(float z, DWORD color, LitVertex out[6]) {
   out[5] = br;
 }
 
-void Setup3D(IDirect3DDevice9* dev) {
-  const D3DMATRIX id = Identity(), proj = Ortho();
+void SetUp3D(IDirect3DDevice9* dev) {
+  const D3DMATRIX id = MakeIdentity(), proj = MakeOrtho();
   dev->SetTransform(D3DTS_WORLD, &id);
   dev->SetTransform(D3DTS_VIEW, &id);
   dev->SetTransform(D3DTS_PROJECTION, &proj);
 }
 
-D3DMATERIAL9 WhiteMaterial() {
+D3DMATERIAL9 MakeWhiteMaterial() {
   D3DMATERIAL9 m;
   std::memset(&m, 0, sizeof(m));
   m.Diffuse = {1, 1, 1, 1};
@@ -118,21 +118,21 @@ D3DMATERIAL9 WhiteMaterial() {
   return m;
 }
 
-IDirect3D9* OpenGLEntry() {
+IDirect3D9* MakeOpenGLDirect3D() {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   return D3D9CreateOnBackend("opengl");
 }
 
 // One device through the layer on the back end of `d3d` (which it owns).
-class Device {
+class DeviceOnBackend {
  public:
-  explicit Device(IDirect3D9* d3d) : d3d_(d3d) {
+  explicit DeviceOnBackend(IDirect3D9* d3d) : d3d_(d3d) {
     if (!d3d_) return;
     D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(kW, kH, nullptr);
     pp.BackBufferFormat = D3DFMT_A8R8G8B8;
     d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev_);
   }
-  ~Device() {
+  ~DeviceOnBackend() {
     if (dev_) dev_->Release();
     if (d3d_) d3d_->Release();
   }
@@ -192,7 +192,7 @@ class Device {
 class GlPixelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    gl_.reset(new Device(OpenGLEntry()));
+    gl_.reset(new DeviceOnBackend(MakeOpenGLDirect3D()));
     if (!gl_->get()) GTEST_SKIP() << "no OpenGL context here";
   }
 
@@ -207,7 +207,7 @@ class GlPixelTest : public ::testing::Test {
     EXPECT_EQ(pixels_.size(), kW * kH);
     if (pixels_.size() != kW * kH) pixels_.assign(kW * kH, 0);
     if (compare) {
-      Device soft(D3D9SoftCreate(D3D9_CAPS_FULL));
+      DeviceOnBackend soft(D3D9SoftCreate(D3D9_CAPS_FULL));
       EXPECT_NE(soft.get(), nullptr);
       if (soft.get()) {
         D3D9SoftClearLog(soft.get());
@@ -238,7 +238,7 @@ class GlPixelTest : public ::testing::Test {
     return tex;
   }
 
-  std::unique_ptr<Device> gl_;
+  std::unique_ptr<DeviceOnBackend> gl_;
   std::vector<DWORD> pixels_;
 };
 
@@ -296,7 +296,7 @@ TEST_F(GlPixelTest, PretransformedQuadCoversIntegerPixelCentres) {
   Draw([](IDirect3DDevice9* dev) {
     TLVertex v[6];
     // Pixel centres on integers: a span from 0.4 to 10.4 covers pixels 1 to 10.
-    TLQuad(0.4f, 0.4f, 10.4f, 10.4f, 0xFFFFFFFFu, v);
+    MakeTLQuad(0.4f, 0.4f, 10.4f, 10.4f, 0xFFFFFFFFu, v);
     dev->SetFVF(kTLFVF);
     dev->SetRenderState(D3DRS_LIGHTING, FALSE);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
@@ -340,10 +340,10 @@ TEST_F(GlPixelTest, CullModesFollowScreenWinding) {
 
 TEST_F(GlPixelTest, DefaultCullingKeepsFrontFacesOf3DGeometry) {
   Draw([](IDirect3DDevice9* dev) {
-    Setup3D(dev);
+    SetUp3D(dev);
     dev->SetRenderState(D3DRS_LIGHTING, FALSE);
     LitVertex v[6];
-    FacingQuad(1.0f, 0xFF00FFFFu, v);
+    MakeFacingQuad(1.0f, 0xFF00FFFFu, v);
     dev->SetFVF(kLitFVF);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
   });
@@ -360,8 +360,8 @@ TEST_F(GlPixelTest, DepthTestKeepsNearerSurface) {
   auto scene = [](DWORD func) {
     return [func](IDirect3DDevice9* dev) {
       TLVertex nearQuad[6], farQuad[6];
-      TLQuad(0, 0, 64, 64, 0xFFFF0000u, nearQuad, 0.2f);
-      TLQuad(16, 16, 48, 48, 0xFF00FF00u, farQuad, 0.8f);
+      MakeTLQuad(0, 0, 64, 64, 0xFFFF0000u, nearQuad, 0.2f);
+      MakeTLQuad(16, 16, 48, 48, 0xFF00FF00u, farQuad, 0.8f);
       dev->SetFVF(kTLFVF);
       dev->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
       dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
@@ -382,8 +382,8 @@ TEST_F(GlPixelTest, DepthTestKeepsNearerSurface) {
 TEST_F(GlPixelTest, DirectionalPointAndSpotLights) {
   auto lit = [](const D3DLIGHT9& light) {
     return [light](IDirect3DDevice9* dev) {
-      Setup3D(dev);
-      const D3DMATERIAL9 mat = WhiteMaterial();
+      SetUp3D(dev);
+      const D3DMATERIAL9 mat = MakeWhiteMaterial();
       dev->SetMaterial(&mat);
       dev->SetRenderState(D3DRS_LIGHTING, TRUE);
       dev->SetRenderState(D3DRS_AMBIENT, 0);
@@ -438,8 +438,8 @@ TEST_F(GlPixelTest, DirectionalPointAndSpotLights) {
 
 TEST_F(GlPixelTest, VertexColourFeedsDiffuseMaterialWhenLit) {
   Draw([](IDirect3DDevice9* dev) {
-    Setup3D(dev);
-    D3DMATERIAL9 mat = WhiteMaterial();
+    SetUp3D(dev);
+    D3DMATERIAL9 mat = MakeWhiteMaterial();
     mat.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
     dev->SetMaterial(&mat);
     dev->SetRenderState(D3DRS_LIGHTING, TRUE);
@@ -452,7 +452,7 @@ TEST_F(GlPixelTest, VertexColourFeedsDiffuseMaterialWhenLit) {
     dev->SetLight(0, &dir);
     dev->LightEnable(0, TRUE);
     LitVertex v[6];
-    FacingQuad(1.0f, 0xFF20C040u, v);
+    MakeFacingQuad(1.0f, 0xFF20C040u, v);
     dev->SetFVF(kLitFVF);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
   });
@@ -468,7 +468,7 @@ TEST_F(GlPixelTest, TextureRowZeroIsTopAndTexelsMapOneToOne) {
   ASSERT_NE(tex, nullptr);
   Draw([tex](IDirect3DDevice9* dev) {
     TLVertex v[6];
-    TLQuad(-0.5f, -0.5f, 63.5f, 63.5f, 0xFFFFFFFFu, v);
+    MakeTLQuad(-0.5f, -0.5f, 63.5f, 63.5f, 0xFFFFFFFFu, v);
     dev->SetFVF(kTLFVF);
     dev->SetTexture(0, tex);
     dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
@@ -500,13 +500,13 @@ TEST_F(GlPixelTest, SixteenBitAndDxt1TexturesDecode) {
   Draw([&](IDirect3DDevice9* dev) {
     dev->SetFVF(kTLFVF);
     TLVertex v[6];
-    TLQuad(0, 0, 16, 64, 0xFFFFFFFFu, v);
+    MakeTLQuad(0, 0, 16, 64, 0xFFFFFFFFu, v);
     dev->SetTexture(0, t565);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
-    TLQuad(16, 0, 32, 64, 0xFFFFFFFFu, v);
+    MakeTLQuad(16, 0, 32, 64, 0xFFFFFFFFu, v);
     dev->SetTexture(0, tdxt);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
-    TLQuad(32, 0, 48, 64, 0xFFFFFFFFu, v);
+    MakeTLQuad(32, 0, 48, 64, 0xFFFFFFFFu, v);
     dev->SetTexture(0, t4444);
     dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
@@ -537,7 +537,7 @@ TEST_F(GlPixelTest, OneBitAlphaTextureKeepsOnlyOpaqueTexels) {
     dev->SetRenderState(D3DRS_ALPHAREF, 0);
     dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
     TLVertex v[6];
-    TLQuad(0, 0, 64, 64, 0xFFFFFFFFu, v);
+    MakeTLQuad(0, 0, 64, 64, 0xFFFFFFFFu, v);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
     dev->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
     dev->SetTexture(0, nullptr);
@@ -560,25 +560,25 @@ TEST_F(GlPixelTest, StageOperationsModulateAddSelectAndBlend) {
     dev->SetTexture(0, greyTex);
     TLVertex v[6];
     // Modulate: grey texture times diffuse (0, 255, 200).
-    TLQuad(0, 0, 16, 32, 0xFF00FFC8u, v);
+    MakeTLQuad(0, 0, 16, 32, 0xFF00FFC8u, v);
     dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
     // Add: grey plus diffuse (0x40, 0, 0x10).
-    TLQuad(16, 0, 32, 32, 0xFF400010u, v);
+    MakeTLQuad(16, 0, 32, 32, 0xFF400010u, v);
     dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
     // Select the diffuse colour (arg2), ignoring the texture.
-    TLQuad(32, 0, 48, 32, 0xFF123456u, v);
+    MakeTLQuad(32, 0, 48, 32, 0xFF123456u, v);
     dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
     // Select the texture factor.
-    TLQuad(48, 0, 64, 32, 0xFFFFFFFFu, v);
+    MakeTLQuad(48, 0, 64, 32, 0xFFFFFFFFu, v);
     dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF00A0FFu);
     dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
     // Stage 1 blends its half-transparent red over stage 0's diffuse by texture alpha.
-    TLQuad(0, 32, 64, 64, 0xFF0000FFu, v);
+    MakeTLQuad(0, 32, 64, 64, 0xFF0000FFu, v);
     dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
     dev->SetTexture(1, redTex);
@@ -609,19 +609,19 @@ TEST_F(GlPixelTest, AlphaTestAndBlending) {
     dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
     dev->SetRenderState(D3DRS_ALPHAREF, 0x80);
     dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
-    TLQuad(0, 0, 32, 32, 0x40FFFFFFu, v);  // rejected
+    MakeTLQuad(0, 0, 32, 32, 0x40FFFFFFu, v);  // rejected
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
-    TLQuad(32, 0, 64, 32, 0xC0FFFFFFu, v);  // kept
+    MakeTLQuad(32, 0, 64, 32, 0xC0FFFFFFu, v);  // kept
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
     dev->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
     dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    TLQuad(0, 32, 32, 64, 0x80FF0000u, v);
+    MakeTLQuad(0, 32, 32, 64, 0x80FF0000u, v);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
     dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
     dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    TLQuad(32, 32, 64, 64, 0xFF004000u, v);
+    MakeTLQuad(32, 32, 64, 64, 0xFF004000u, v);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
   }, 0xFF0000FFu);
   EXPECT_TRUE(Near(At(16, 16), 0, 0, 255));
@@ -633,7 +633,7 @@ TEST_F(GlPixelTest, AlphaTestAndBlending) {
 TEST_F(GlPixelTest, LinearFogVertexAndTable) {
   auto fogged = [](DWORD tableMode, DWORD vertexMode) {
     return [=](IDirect3DDevice9* dev) {
-      Setup3D(dev);
+      SetUp3D(dev);
       dev->SetRenderState(D3DRS_LIGHTING, FALSE);
       dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
       dev->SetRenderState(D3DRS_FOGCOLOR, 0xFF00FF00u);
@@ -646,7 +646,7 @@ TEST_F(GlPixelTest, LinearFogVertexAndTable) {
       std::memcpy(&bits, &end, 4);
       dev->SetRenderState(D3DRS_FOGEND, bits);
       LitVertex v[6];
-      FacingQuad(1.0f, 0xFFFF0000u, v);  // a quarter of the way: 75 % object colour
+      MakeFacingQuad(1.0f, 0xFFFF0000u, v);  // a quarter of the way: 75 % object colour
       dev->SetFVF(kLitFVF);
       dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
     };
@@ -667,13 +667,13 @@ TEST_F(GlPixelTest, StencilMaskWithColourWritesOff) {
     dev->SetRenderState(D3DRS_STENCILREF, 1);
     dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
     dev->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
-    TLQuad(16, 16, 48, 48, 0xFFFFFFFFu, v);
+    MakeTLQuad(16, 16, 48, 48, 0xFFFFFFFFu, v);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
     // Then fill everything where the mark is.
     dev->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
     dev->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
     dev->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
-    TLQuad(0, 0, 64, 64, 0xFFFFFF00u, v);
+    MakeTLQuad(0, 0, 64, 64, 0xFFFFFF00u, v);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
     dev->SetRenderState(D3DRS_STENCILENABLE, FALSE);
   });
@@ -689,17 +689,17 @@ TEST_F(GlPixelTest, TextureTransformOfTwoDimensionalCoordinatesTranslatesByRowTw
   IDirect3DTexture9* tex = MakeTexture(2, 1, D3DFMT_A8R8G8B8, texels, 8, 1);
   ASSERT_NE(tex, nullptr);
   Draw([tex](IDirect3DDevice9* dev) {
-    Setup3D(dev);
+    SetUp3D(dev);
     dev->SetRenderState(D3DRS_LIGHTING, FALSE);
     dev->SetTexture(0, tex);
     dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
     // (u, v, 1) times the matrix: row 2 holds the translation of 2D coordinates.
-    D3DMATRIX shift = Identity();
+    D3DMATRIX shift = MakeIdentity();
     shift._31 = 0.5f;
     dev->SetTransform(D3DTS_TEXTURE0, &shift);
     dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
     LitVertex v[6];
-    FacingQuad(1.0f, 0xFFFFFFFFu, v);
+    MakeFacingQuad(1.0f, 0xFFFFFFFFu, v);
     dev->SetFVF(kLitFVF);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
     dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
@@ -726,14 +726,14 @@ TEST_F(GlPixelTest, CubeMapLookedUpByGeneratedCameraSpaceNormal) {
     cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(face), 0);
   }
   Draw([cube](IDirect3DDevice9* d) {
-    Setup3D(d);
+    SetUp3D(d);
     d->SetRenderState(D3DRS_LIGHTING, FALSE);
     d->SetTexture(0, cube);
     d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
     d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     LitVertex v[6];
-    FacingQuad(1.0f, 0xFFFFFFFFu, v);  // normals (0, 0, -1): the -Z face
+    MakeFacingQuad(1.0f, 0xFFFFFFFFu, v);  // normals (0, 0, -1): the -Z face
     d->SetFVF(kLitFVF);
     d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
     d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
@@ -819,7 +819,7 @@ LRESULT CALLBACK PlainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 }
 
 TEST(GlDeviceWindow, DrawsIntoAWindowAndOutlivesIt) {
-  IDirect3D9* d3d = OpenGLEntry();
+  IDirect3D9* d3d = MakeOpenGLDirect3D();
   if (!d3d) GTEST_SKIP() << "no OpenGL context here";
   WNDCLASSA wc;
   std::memset(&wc, 0, sizeof(wc));
@@ -858,7 +858,7 @@ TEST(GlDeviceWindow, DrawsIntoAWindowAndOutlivesIt) {
 // ---------------------------------------------------------------- helpers without a context
 
 TEST(GlHelpers, PixelCentreShiftAndPretransformedMapping) {
-  D3DMATRIX id = Identity();
+  D3DMATRIX id = MakeIdentity();
   float m[16];
   GlPixelCentreProjection(id, 64.0f, 32.0f, m);
   // Row 3 carries the half-pixel shift: +1/w in x, about -1/h in y (rows run down).
@@ -933,7 +933,7 @@ TEST(GlBaseline, DrawsTheLitTexturedSceneIntoItsFramebuffer) {
   const GlBaselineScene scene = {vertices, 4, indices, 6, base, 1, texels, 2, 0xFF000080u, 0xFF000000u, {0, 0, 1}};
   GlBaseline* baseline = GlBaselineCreate(scene, kW, kH, true);
   if (!baseline) GTEST_SKIP() << "no OpenGL context here";
-  const D3DMATRIX id = Identity();
+  const D3DMATRIX id = MakeIdentity();
   GlBaselineDrawFrame(baseline, id, id, id);
   uint8_t rgba[4] = {0, 0, 0, 0};
   glReadPixels(kW / 2, kH / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);

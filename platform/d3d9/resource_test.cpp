@@ -9,7 +9,7 @@
 
 namespace {
 
-class Resources : public SoftDeviceTest {
+class ResourceTest : public SoftDeviceTest {
  protected:
   void SetUp() override { Open(D3DCREATE_SOFTWARE_VERTEXPROCESSING, 64, 64, D3DFMT_A8R8G8B8); }
 
@@ -31,7 +31,7 @@ class Resources : public SoftDeviceTest {
   }
 };
 
-TEST_F(Resources, UpdateSurfaceAndUpdateTextureCopyIntoTheDefaultPool) {
+TEST_F(ResourceTest, UpdateSurfaceAndUpdateTextureCopyIntoTheDefaultPool) {
   IDirect3DTexture9* staging = nullptr;
   IDirect3DTexture9* target = nullptr;
   ASSERT_EQ(dev->CreateTexture(16, 16, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &staging, nullptr), D3D_OK);
@@ -73,7 +73,7 @@ TEST_F(Resources, UpdateSurfaceAndUpdateTextureCopyIntoTheDefaultPool) {
   target->Release();
 }
 
-TEST_F(Resources, ColorFillAndStretchRectReachRenderTargets) {
+TEST_F(ResourceTest, ColorFillAndStretchRectReachRenderTargets) {
   IDirect3DSurface9* rt = nullptr;
   IDirect3DSurface9* plain = nullptr;
   ASSERT_EQ(dev->CreateRenderTarget(32, 32, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &rt, nullptr), D3D_OK);
@@ -98,7 +98,7 @@ TEST_F(Resources, ColorFillAndStretchRectReachRenderTargets) {
 }
 
 // The raster code copies between managed textures and cameras in both directions.
-TEST_F(Resources, CopiesBetweenManagedTexturesAndRenderTargets) {
+TEST_F(ResourceTest, CopiesBetweenManagedTexturesAndRenderTargets) {
   IDirect3DTexture9* managed = nullptr;
   ASSERT_EQ(dev->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr), D3D_OK);
   D3DLOCKED_RECT lr;
@@ -132,7 +132,7 @@ TEST_F(Resources, CopiesBetweenManagedTexturesAndRenderTargets) {
   managed->Release();
 }
 
-TEST_F(Resources, RenderTargetSwitchResetsTheViewport) {
+TEST_F(ResourceTest, RenderTargetSwitchResetsTheViewport) {
   IDirect3DSurface9* rt = nullptr;
   ASSERT_EQ(dev->CreateRenderTarget(16, 8, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &rt, nullptr), D3D_OK);
   D3DVIEWPORT9 vp = {4, 4, 40, 40, 0.0f, 1.0f};
@@ -162,7 +162,7 @@ TEST_F(Resources, RenderTargetSwitchResetsTheViewport) {
   bound->Release();
 }
 
-TEST_F(Resources, DeclarationsAreCheckedAndReturnedWithTheirEnd) {
+TEST_F(ResourceTest, DeclarationsAreCheckedAndReturnedWithTheirEnd) {
   const D3DVERTEXELEMENT9 good[] = {
       {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
       {0, 12, D3DDECLTYPE_DEC3N, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
@@ -195,7 +195,7 @@ TEST_F(Resources, DeclarationsAreCheckedAndReturnedWithTheirEnd) {
   EXPECT_EQ(dev->CreateVertexDeclaration(badStream, &bad), D3DERR_INVALIDCALL);
 }
 
-TEST_F(Resources, ShadersKeepTheirTokensUpToTheEnd) {
+TEST_F(ResourceTest, ShadersKeepTheirTokensUpToTheEnd) {
   const DWORD vs[] = {0xFFFE0101, 0x00000001, 0x800F0000, 0x90E40000, 0x0000FFFF, 0xDEADBEEF};
   IDirect3DVertexShader9* shader = nullptr;
   ASSERT_EQ(dev->CreateVertexShader(vs, &shader), D3D_OK);
@@ -226,7 +226,7 @@ TEST_F(Resources, ShadersKeepTheirTokensUpToTheEnd) {
   EXPECT_EQ(back[0], 5.0f);
 }
 
-TEST_F(Resources, BufferLocksNestAndUploadTheirUnion) {
+TEST_F(ResourceTest, BufferLocksNestAndUploadTheirUnion) {
   IDirect3DVertexBuffer9* vb = nullptr;
   ASSERT_EQ(dev->CreateVertexBuffer(128, D3DUSAGE_WRITEONLY, D3DFVF_XYZ, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
   D3DVERTEXBUFFER_DESC desc;
