@@ -67,8 +67,10 @@ typedef struct tagPALETTEENTRY {
 
 typedef DWORD D3DCOLOR;
 
+// clang-format off (the formatter mistakes these casts for binary operators)
 #define D3DCOLOR_ARGB(a, r, g, b) \
   ((D3DCOLOR)((((DWORD)(a) & 0xff) << 24) | (((DWORD)(r) & 0xff) << 16) | (((DWORD)(g) & 0xff) << 8) | ((DWORD)(b) & 0xff)))
+// clang-format on
 #define D3DCOLOR_RGBA(r, g, b, a) D3DCOLOR_ARGB(a, r, g, b)
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
 
@@ -568,10 +570,12 @@ typedef enum _D3DTEXTURETRANSFORMFLAGS {
 #define D3DFVF_TEXTUREFORMAT1 3
 #define D3DFVF_TEXTUREFORMAT3 1
 #define D3DFVF_TEXTUREFORMAT4 2
+// clang-format off
 #define D3DFVF_TEXCOORDSIZE3(i) (D3DFVF_TEXTUREFORMAT3 << ((i) * 2 + 16))
 #define D3DFVF_TEXCOORDSIZE2(i) (D3DFVF_TEXTUREFORMAT2)
 #define D3DFVF_TEXCOORDSIZE4(i) (D3DFVF_TEXTUREFORMAT4 << ((i) * 2 + 16))
 #define D3DFVF_TEXCOORDSIZE1(i) (D3DFVF_TEXTUREFORMAT1 << ((i) * 2 + 16))
+// clang-format on
 
 // ---------------------------------------------------------------- vertex declarations
 
@@ -635,7 +639,9 @@ typedef struct _D3DVERTEXELEMENT9 {
   BYTE UsageIndex;
 } D3DVERTEXELEMENT9, *LPD3DVERTEXELEMENT9;
 
+// clang-format off (a braced list the formatter would break over lines)
 #define D3DDECL_END() {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}
+// clang-format on
 
 // ---------------------------------------------------------------- formats and resources
 
