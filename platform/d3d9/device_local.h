@@ -41,8 +41,7 @@ constexpr LONG kDxtBlockAlignMask = kD3D9DxtBlockEdge - 1;
 // A surface record with the storage its size and format need, zeroed. Every
 // surface the device makes (standalone, back buffer, depth buffer, texture
 // level) starts here; D3D9SizeSurfaceData alone gives an existing record a new size.
-D3D9SurfaceData* D3D9NewSurfaceData(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
-                                    DWORD flags);
+D3D9SurfaceData* D3D9NewSurfaceData(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, DWORD flags);
 void D3D9SizeSurfaceData(D3D9SurfaceData* data, UINT width, UINT height, D3DFORMAT format);
 
 // System-memory and scratch resources never reach the back end.

@@ -10,17 +10,17 @@
 // Vertices are XYZ | NORMAL | TEX1 (32 bytes). Every batch draws the whole
 // index list from its own base vertex.
 struct GlBaselineScene {
-  const void* vertices;
-  size_t vertexCount;
-  const uint16_t* indices;
-  size_t indexCount;
-  const uint32_t* batchBaseVertices;
-  int batchCount;
-  const uint32_t* texels;  // A8R8G8B8, textureSize x textureSize
-  int textureSize;
-  D3DCOLOR background;
-  D3DCOLOR ambient;
-  D3DVECTOR lightDirection;  // one white directional light
+    const void* vertices;
+    size_t vertexCount;
+    const uint16_t* indices;
+    size_t indexCount;
+    const uint32_t* batchBaseVertices;
+    int batchCount;
+    const uint32_t* texels;  // A8R8G8B8, textureSize x textureSize
+    int textureSize;
+    D3DCOLOR background;
+    D3DCOLOR ambient;
+    D3DVECTOR lightDirection;  // one white directional light
 };
 
 struct GlBaseline;

@@ -5,13 +5,13 @@
 struct SDL_Window;
 
 struct GlContext {
-  SDL_Window* window = nullptr;
-  void* context = nullptr;  // SDL_GLContext
-  bool ownsWindow = false;  // a hidden window made for a null or foreign HWND
-  void* hwnd = nullptr;     // the device window the context draws to, when not our own
-  bool videoInited = false;
-  int swapInterval = -2;  // last interval asked of SDL
-  int depthBits = 0;      // depth of the window's own framebuffer (the device draws into FBOs)
+    SDL_Window* window = nullptr;
+    void* context = nullptr;  // SDL_GLContext
+    bool ownsWindow = false;  // a hidden window made for a null or foreign HWND
+    void* hwnd = nullptr;     // the device window the context draws to, when not our own
+    bool videoInited = false;
+    int swapInterval = -2;  // last interval asked of SDL
+    int depthBits = 0;      // depth of the window's own framebuffer (the device draws into FBOs)
 };
 
 // Creates a compatibility-profile context on the SDL window behind hwnd, or on
