@@ -60,6 +60,14 @@ struct GlArrays {
     int texCounts[kGlMaxStages] = {};  // coordinates each stage reads from its array
 };
 
+// The GL target of one face of a texture (the 2D target for plain textures).
+inline GLenum GlFaceTarget(const GlTexture* tex, UINT face)
+{
+    if (tex->target == GL_TEXTURE_CUBE_MAP)
+        return GL_TEXTURE_CUBE_MAP_POSITIVE_X + face;
+    return GL_TEXTURE_2D;
+}
+
 // Dirty groups set by StateChanged and cleared when sent.
 enum {
     kGlDirtyRender = 1u << 0,
@@ -132,6 +140,8 @@ private:
     bool BindTargets(const D3D9State& state);
     void TargetSize(const D3D9State& state, int* width, int* height) const;
     GLuint TemporaryTexture(D3D9SurfaceData* surface);
+
+    // gl_resources.cpp
     void UploadLevel(GlTexture* tex, D3D9SurfaceData* surface, GLenum target, const RECT* rect);
 
     // gl_state.cpp
@@ -143,9 +153,11 @@ private:
     void ApplyClipPlanes(const D3D9State& state);
     void ApplyTransforms(const D3D9State& state, bool pretransformed);
     void ApplyTextureTransform(const D3D9State& state, int stage, int inputCount);
+    void ApplyViewport(const D3D9State& state, bool pretransformed);
+
+    // gl_stages.cpp
     void ApplyStages(const D3D9State& state);
     void ApplySamplers(const D3D9State& state);
-    void ApplyViewport(const D3D9State& state, bool pretransformed);
 
     // gl_draw.cpp
     void ApplyState(const D3D9State& state, const GlArrays& arrays);
