@@ -1,4 +1,4 @@
-// Test fixture of the device-core tests: one windowed device on the software back end.
+// Test fixtures of the device-core tests: one windowed device on the software back end.
 #ifndef PLATFORM_D3D9_SOFT_DEVICE_TESTING_H
 #define PLATFORM_D3D9_SOFT_DEVICE_TESTING_H
 
@@ -34,6 +34,13 @@ protected:
 
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* dev = nullptr;
+};
+
+// The device most tests use: 320x240, hardware vertex processing.
+class DeviceTest : public SoftDeviceTest {
+protected:
+    void SetUp() override { Open(D3DCREATE_HARDWARE_VERTEXPROCESSING, 320, 240, D3DFMT_X8R8G8B8); }
+    size_t CountEvents(D3D9SoftEventType type) { return D3D9SoftCount(dev, type); }
 };
 
 #endif
