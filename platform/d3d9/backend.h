@@ -1,6 +1,5 @@
 // The interface between the Direct3D 9 device core and its back ends (software, OpenGL).
-#ifndef PLATFORM_D3D9_BACKEND_H
-#define PLATFORM_D3D9_BACKEND_H
+#pragma once
 
 // Contract between the core and a back end.
 //
@@ -366,5 +365,3 @@ void D3D9CopyRectPoint(const D3D9SurfaceData& source, const RECT& sourceRect, D3
 // Fills a rect of a system-memory image with a colour converted to its
 // format; false for formats a colour cannot be written to (DXT, depth, P8 ...).
 bool D3D9FillRect(D3D9SurfaceData* surface, const RECT& rect, D3DCOLOR color);
-
-#endif

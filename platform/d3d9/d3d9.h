@@ -1,6 +1,5 @@
 // Direct3D 9-shaped interface of the Linux stand-in layer: types, constants and COM-style interfaces.
-#ifndef PLATFORM_D3D9_D3D9_H
-#define PLATFORM_D3D9_D3D9_H
+#pragma once
 
 #include "platform/win32/windows.h"
 
@@ -1448,5 +1447,3 @@ IDirect3D9* D3D9CreateOnBackend(const char* name);
 // Windowed presentation: one X8R8G8B8 back buffer, copy swap, a D24S8 depth
 // buffer of its own, no wait for vertical sync.
 D3DPRESENT_PARAMETERS D3D9WindowedParameters(UINT width, UINT height, HWND window);
-
-#endif

@@ -1,6 +1,5 @@
 // Internals of the Direct3D 9 device core: the objects behind the interfaces.
-#ifndef PLATFORM_D3D9_D3D9_LOCAL_H
-#define PLATFORM_D3D9_D3D9_LOCAL_H
+#pragma once
 
 #include "platform/d3d9/backend.h"
 
@@ -538,5 +537,3 @@ private:
 D3D9Surface* D3D9SurfaceFrom(IDirect3DSurface9* surface);
 // Texture data behind a base texture, and the resource object.
 D3D9TextureData* D3D9TextureDataFrom(IDirect3DBaseTexture9* texture, D3D9Resource** resource);
-
-#endif

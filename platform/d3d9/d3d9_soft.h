@@ -1,6 +1,5 @@
 // Test-facing controls of the software Direct3D 9 back end: event log, failure injection, capability profile.
-#ifndef PLATFORM_D3D9_D3D9_SOFT_H
-#define PLATFORM_D3D9_D3D9_SOFT_H
+#pragma once
 
 #include "platform/d3d9/backend.h"
 #include "platform/d3d9/d3d9.h"
@@ -108,5 +107,3 @@ size_t D3D9SoftCount(IDirect3DDevice9* device, D3D9SoftEventType type);
 // The last event of a type, or null.
 const D3D9SoftEvent* D3D9SoftLast(IDirect3DDevice9* device, D3D9SoftEventType type);
 size_t D3D9SoftDropped(IDirect3DDevice9* device);
-
-#endif

@@ -127,7 +127,7 @@ public:
         return left;
     }
     void* GetBufferPointer() override { return bytes_.empty() ? nullptr : bytes_.data(); }
-    DWORD GetBufferSize() override { return (DWORD)bytes_.size(); }
+    DWORD GetBufferSize() override { return static_cast<DWORD>(bytes_.size()); }
 
 private:
     std::vector<unsigned char> bytes_;

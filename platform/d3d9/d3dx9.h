@@ -1,6 +1,5 @@
 // D3DX9-shaped helpers of the Linux stand-in layer: matrices, vector transforms and the shader assembler entry.
-#ifndef PLATFORM_D3D9_D3DX9_H
-#define PLATFORM_D3D9_D3DX9_H
+#pragma once
 
 #include "platform/d3d9/d3d9.h"
 
@@ -75,5 +74,3 @@ HRESULT D3DXCreateBuffer(DWORD NumBytes, ID3DXBuffer** ppBuffer);
 // *ppShader null, and an error text in *ppErrorMsgs when asked for.
 HRESULT D3DXAssembleShader(const char* pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                            DWORD Flags, ID3DXBuffer** ppShader, ID3DXBuffer** ppErrorMsgs);
-
-#endif

@@ -19,7 +19,7 @@ D3DXMATRIX MakeCountingMatrix()
 {
     D3DXMATRIX m;
     for (int i = 0; i < 16; ++i)
-        m.m[i / 4][i % 4] = (float)(i + 1);
+        m.m[i / 4][i % 4] = static_cast<float>(i + 1);
     return m;
 }
 

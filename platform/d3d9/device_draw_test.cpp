@@ -14,20 +14,20 @@ TEST_F(DeviceTest, EveryStateCallIsRecordedEvenWhenRedundant)
     D3D9SoftClearLog(dev);
     EXPECT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
     EXPECT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
-    EXPECT_EQ(dev->SetRenderState((D3DRENDERSTATETYPE)210, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->SetRenderState(static_cast<D3DRENDERSTATETYPE>(210), 1), D3DERR_INVALIDCALL);
     EXPECT_EQ(dev->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_ADD), D3DERR_INVALIDCALL);
     EXPECT_EQ(dev->SetSamplerState(2, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP), D3D_OK);
     const std::vector<D3D9SoftEvent>& log = D3D9SoftLog(dev);
     ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].kind, (DWORD)D3D9_STATE_RENDER);
-    EXPECT_EQ(log[0].a, (DWORD)D3DRS_ALPHABLENDENABLE);
-    EXPECT_EQ(log[1].value, (DWORD)TRUE);
-    EXPECT_EQ(log[2].kind, (DWORD)D3D9_STATE_SAMPLER);
+    EXPECT_EQ(log[0].kind, static_cast<DWORD>(D3D9_STATE_RENDER));
+    EXPECT_EQ(log[0].a, static_cast<DWORD>(D3DRS_ALPHABLENDENABLE));
+    EXPECT_EQ(log[1].value, static_cast<DWORD>(TRUE));
+    EXPECT_EQ(log[2].kind, static_cast<DWORD>(D3D9_STATE_SAMPLER));
     EXPECT_EQ(log[2].a, 2u);
-    EXPECT_EQ(log[2].b, (DWORD)D3DSAMP_ADDRESSU);
+    EXPECT_EQ(log[2].b, static_cast<DWORD>(D3DSAMP_ADDRESSU));
     DWORD v = 0;
     dev->GetSamplerState(2, D3DSAMP_ADDRESSU, &v);
-    EXPECT_EQ(v, (DWORD)D3DTADDRESS_CLAMP);
+    EXPECT_EQ(v, static_cast<DWORD>(D3DTADDRESS_CLAMP));
 
     // Lights: sparse indices grow; enabling an unset light gives the default light.
     EXPECT_EQ(dev->LightEnable(1000, TRUE), D3D_OK);
@@ -50,7 +50,7 @@ protected:
         ASSERT_EQ(dev->CreateIndexBuffer(6 * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr),
                   D3D_OK);
         WORD* idx = nullptr;
-        ASSERT_EQ(ib->Lock(0, 0, (void**)&idx, 0), D3D_OK);
+        ASSERT_EQ(ib->Lock(0, 0, reinterpret_cast<void**>(&idx), 0), D3D_OK);
         const WORD quad[6] = {0, 1, 2, 2, 1, 3};
         std::memcpy(idx, quad, sizeof(quad));
         ib->Unlock();
@@ -97,7 +97,7 @@ TEST_F(DrawTest, DrawRecordsTheCallAndTheBoundState)
     EXPECT_EQ(draw->draw.primitiveCount, 2u);
     EXPECT_EQ(draw->draw.vertexCount, 6u);
     EXPECT_EQ(draw->draw.numVertices, 4u);
-    EXPECT_EQ(draw->fvf, (DWORD)(D3DFVF_XYZ | D3DFVF_DIFFUSE));
+    EXPECT_EQ(draw->fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_DIFFUSE));
     EXPECT_EQ(draw->stride0, 16u);
     EXPECT_NE(draw->stream0, nullptr);
     EXPECT_NE(draw->indices, nullptr);
@@ -133,7 +133,7 @@ TEST_F(DrawTest, PalettedTexturesNeedACurrentPalette)
     dev->SetTexture(0, p8);
     ASSERT_EQ(dev->BeginScene(), D3D_OK);
     EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_ERROR)->a, (DWORD)D3D9SOFT_ERROR_NO_PALETTE);
+    EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_ERROR)->a, static_cast<DWORD>(D3D9SOFT_ERROR_NO_PALETTE));
     PALETTEENTRY entries[256] = {};
     dev->SetPaletteEntries(0, entries);
     EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
@@ -160,7 +160,7 @@ TEST_F(DrawTest, UserPointerDrawsUnbindStreamZeroAndIndices)
     EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 0, verts, sizeof(Vertex)), D3D_OK);
     ASSERT_EQ(dev->EndScene(), D3D_OK);
     EXPECT_EQ(CountEvents(D3D9SOFT_DRAW), 1u);
-    EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DRAW)->stride0, (UINT)sizeof(Vertex));
+    EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DRAW)->stride0, static_cast<UINT>(sizeof(Vertex)));
     IDirect3DVertexBuffer9* stream = nullptr;
     UINT offset, stride;
     dev->GetStreamSource(0, &stream, &offset, &stride);
@@ -177,7 +177,7 @@ TEST_F(DrawTest, ClearIsRecordedAndChecked)
     const D3D9SoftEvent* clear = D3D9SoftLast(dev, D3D9SOFT_CLEAR);
     ASSERT_NE(clear, nullptr);
     EXPECT_EQ(clear->a, 1u);
-    EXPECT_EQ(clear->b, (DWORD)(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER));
+    EXPECT_EQ(clear->b, static_cast<DWORD>(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER));
     EXPECT_EQ(clear->value, 0xFF00FF00u);
     EXPECT_EQ(clear->z, 1.0f);
     EXPECT_EQ(dev->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);

@@ -58,7 +58,7 @@ TEST_F(DeviceTest, ReleaseUntilZeroIsSafeWhileBound)
     // SetFVF replaces the declaration, which then goes.
     D3D9SoftClearLog(dev);
     EXPECT_EQ(dev->SetFVF(D3DFVF_XYZ), D3D_OK);
-    EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DESTROY)->kind, (DWORD)D3D9SOFT_DECLARATION);
+    EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DESTROY)->kind, static_cast<DWORD>(D3D9SOFT_DECLARATION));
 }
 
 // Setting again an object whose only reference is its binding must take the
@@ -200,7 +200,7 @@ TEST_F(DeviceTest, ABoundTextureLevelKeepsItsTextureAlive)
     EXPECT_EQ(CountEvents(D3D9SOFT_DESTROY), 0u);
     ASSERT_EQ(dev->SetRenderTarget(0, back), D3D_OK);
     EXPECT_EQ(CountEvents(D3D9SOFT_DESTROY), 1u);
-    EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DESTROY)->kind, (DWORD)D3D9SOFT_TEXTURE);
+    EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DESTROY)->kind, static_cast<DWORD>(D3D9SOFT_TEXTURE));
     back->Release();
 }
 
@@ -218,7 +218,7 @@ TEST_F(DeviceTest, DefaultTargetsStayValidAfterTheCallerReleasesThem)
     D3DSURFACE_DESC desc;
     ASSERT_EQ(again->GetDesc(&desc), D3D_OK);
     EXPECT_EQ(desc.Width, 320u);
-    EXPECT_EQ(desc.Usage & D3DUSAGE_RENDERTARGET, (DWORD)D3DUSAGE_RENDERTARGET);
+    EXPECT_EQ(desc.Usage & D3DUSAGE_RENDERTARGET, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
     again->Release();
     IDirect3DSurface9* same = nullptr;
     ASSERT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &same), D3D_OK);
@@ -247,22 +247,22 @@ TEST_F(DeviceTest, BufferLocksKeepOrDiscardContents)
     ASSERT_EQ(dev->CreateVertexBuffer(256, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vb, nullptr),
               D3D_OK);
     BYTE* p = nullptr;
-    ASSERT_EQ(vb->Lock(0, 0, (void**)&p, D3DLOCK_DISCARD), D3D_OK);
+    ASSERT_EQ(vb->Lock(0, 0, reinterpret_cast<void**>(&p), D3DLOCK_DISCARD), D3D_OK);
     for (int i = 0; i < 256; ++i)
-        p[i] = (BYTE)i;
+        p[i] = static_cast<BYTE>(i);
     ASSERT_EQ(vb->Unlock(), D3D_OK);
 
     // A plain lock of a write-only buffer still reads back what was written.
-    ASSERT_EQ(vb->Lock(16, 16, (void**)&p, 0), D3D_OK);
+    ASSERT_EQ(vb->Lock(16, 16, reinterpret_cast<void**>(&p), 0), D3D_OK);
     EXPECT_EQ(p[0], 16);
     EXPECT_EQ(p[15], 31);
     ASSERT_EQ(vb->Unlock(), D3D_OK);
-    ASSERT_EQ(vb->Lock(100, 4, (void**)&p, D3DLOCK_NOOVERWRITE), D3D_OK);
+    ASSERT_EQ(vb->Lock(100, 4, reinterpret_cast<void**>(&p), D3DLOCK_NOOVERWRITE), D3D_OK);
     EXPECT_EQ(p[0], 100);
     ASSERT_EQ(vb->Unlock(), D3D_OK);
 
     // DISCARD never hands back the old contents.
-    ASSERT_EQ(vb->Lock(0, 32, (void**)&p, D3DLOCK_DISCARD), D3D_OK);
+    ASSERT_EQ(vb->Lock(0, 32, reinterpret_cast<void**>(&p), D3DLOCK_DISCARD), D3D_OK);
     EXPECT_EQ(p[17], 0);
     D3D9SoftClearLog(dev);
     ASSERT_EQ(vb->Unlock(), D3D_OK);
@@ -270,14 +270,14 @@ TEST_F(DeviceTest, BufferLocksKeepOrDiscardContents)
     ASSERT_NE(up, nullptr);
     EXPECT_EQ(up->a, 0u);
     EXPECT_EQ(up->b, 32u);
-    EXPECT_EQ(up->value & D3DLOCK_DISCARD, (DWORD)D3DLOCK_DISCARD);
+    EXPECT_EQ(up->value & D3DLOCK_DISCARD, static_cast<DWORD>(D3DLOCK_DISCARD));
 
     // Out-of-range locks fail; unlocking an unlocked buffer fails; read-only locks upload nothing.
-    EXPECT_EQ(vb->Lock(250, 16, (void**)&p, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(vb->Lock(250, 16, reinterpret_cast<void**>(&p), 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(vb->Unlock(), D3DERR_INVALIDCALL);
     D3D9SoftClearLog(dev);
-    ASSERT_EQ(vb->Lock(0, 0, (void**)&p, D3DLOCK_READONLY), D3D_OK);
+    ASSERT_EQ(vb->Lock(0, 0, reinterpret_cast<void**>(&p), D3DLOCK_READONLY), D3D_OK);
     ASSERT_EQ(vb->Unlock(), D3D_OK);
     EXPECT_EQ(CountEvents(D3D9SOFT_UPLOAD), 0u);
     vb->Release();
@@ -288,11 +288,11 @@ TEST_F(DeviceTest, DiscardOnAStaticBufferKeepsItsContents)
     IDirect3DIndexBuffer9* ib = nullptr;
     ASSERT_EQ(dev->CreateIndexBuffer(8, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
     WORD* p = nullptr;
-    ASSERT_EQ(ib->Lock(0, 0, (void**)&p, 0), D3D_OK);
+    ASSERT_EQ(ib->Lock(0, 0, reinterpret_cast<void**>(&p), 0), D3D_OK);
     p[0] = 7;
     p[3] = 9;
     ASSERT_EQ(ib->Unlock(), D3D_OK);
-    ASSERT_EQ(ib->Lock(0, 0, (void**)&p, D3DLOCK_DISCARD), D3D_OK);
+    ASSERT_EQ(ib->Lock(0, 0, reinterpret_cast<void**>(&p), D3DLOCK_DISCARD), D3D_OK);
     EXPECT_EQ(p[0], 7);
     EXPECT_EQ(p[3], 9);
     ASSERT_EQ(ib->Unlock(), D3D_OK);
@@ -312,19 +312,19 @@ TEST_F(DeviceTest, TextureLevelLocks)
     D3DLOCKED_RECT lr;
     ASSERT_EQ(tex->LockRect(1, &lr, nullptr, 0), D3D_OK);
     EXPECT_EQ(lr.Pitch, 32);
-    ((WORD*)lr.pBits)[5] = 0xBEEF;
+    static_cast<WORD*>(lr.pBits)[5] = 0xBEEF;
     EXPECT_EQ(tex->LockRect(1, &lr, nullptr, 0), D3DERR_INVALIDCALL);  // already locked
     D3D9SoftClearLog(dev);
     ASSERT_EQ(tex->UnlockRect(1), D3D_OK);
     const D3D9SoftEvent* up = D3D9SoftLast(dev, D3D9SOFT_UPLOAD);
     ASSERT_NE(up, nullptr);
-    EXPECT_EQ(up->kind, (DWORD)D3D9SOFT_TEXTURE);
+    EXPECT_EQ(up->kind, static_cast<DWORD>(D3D9SOFT_TEXTURE));
     EXPECT_EQ(up->b, 1u);
 
     // Reading back through a sub-rectangle finds the same texel.
     RECT r = {4, 0, 8, 2};
     ASSERT_EQ(tex->LockRect(1, &lr, &r, D3DLOCK_READONLY), D3D_OK);
-    EXPECT_EQ(((WORD*)lr.pBits)[1], 0xBEEF);
+    EXPECT_EQ(static_cast<WORD*>(lr.pBits)[1], 0xBEEF);
     ASSERT_EQ(tex->UnlockRect(1), D3D_OK);
     RECT outside = {0, 0, 17, 1};
     EXPECT_EQ(tex->LockRect(1, &lr, &outside, 0), D3DERR_INVALIDCALL);
@@ -340,12 +340,12 @@ TEST_F(DeviceTest, DxtLevelsLockWithAPitchPerBlockRow)
     D3DLOCKED_RECT lr;
     ASSERT_EQ(dxt1->LockRect(0, &lr, nullptr, 0), D3D_OK);
     EXPECT_EQ(lr.Pitch, 16 * 8);
-    BYTE* base = (BYTE*)lr.pBits;
+    BYTE* base = static_cast<BYTE*>(lr.pBits);
     base[1 * 128 + 2 * 8] = 0x5A;  // block row 1, block column 2
     ASSERT_EQ(dxt1->UnlockRect(0), D3D_OK);
     RECT r = {8, 4, 16, 8};
     ASSERT_EQ(dxt1->LockRect(0, &lr, &r, D3DLOCK_READONLY), D3D_OK);
-    EXPECT_EQ(((BYTE*)lr.pBits)[0], 0x5A);
+    EXPECT_EQ(static_cast<BYTE*>(lr.pBits)[0], 0x5A);
     ASSERT_EQ(dxt1->UnlockRect(0), D3D_OK);
     RECT unaligned = {2, 0, 8, 4};
     EXPECT_EQ(dxt1->LockRect(0, &lr, &unaligned, 0), D3DERR_INVALIDCALL);
@@ -397,8 +397,8 @@ TEST_F(DeviceTest, RenderTargetReadBackThroughASystemMemorySurface)
     ASSERT_EQ(dev->GetRenderTargetData(back, copy), D3D_OK);
     D3DLOCKED_RECT lr;
     ASSERT_EQ(copy->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-    const DWORD* row20 = (const DWORD*)((const BYTE*)lr.pBits + 20 * lr.Pitch);
-    const DWORD* row60 = (const DWORD*)((const BYTE*)lr.pBits + 60 * lr.Pitch);
+    const DWORD* row20 = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(lr.pBits) + 20 * lr.Pitch);
+    const DWORD* row60 = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(lr.pBits) + 60 * lr.Pitch);
     EXPECT_EQ(row20[10], 0xFF112233u);
     EXPECT_EQ(row20[39], 0xFF112233u);
     EXPECT_EQ(row20[40], 0u);
@@ -426,7 +426,7 @@ TEST_F(DeviceTest, PalettesForP8Textures)
     EXPECT_EQ(dev->SetCurrentTexturePalette(3), D3DERR_INVALIDCALL);  // never filled
     PALETTEENTRY entries[256];
     for (int i = 0; i < 256; ++i)
-        entries[i] = PALETTEENTRY{(BYTE)i, 0, (BYTE)(255 - i), 255};
+        entries[i] = PALETTEENTRY{static_cast<BYTE>(i), 0, static_cast<BYTE>(255 - i), 255};
     ASSERT_EQ(dev->SetPaletteEntries(3, entries), D3D_OK);
     ASSERT_EQ(dev->SetCurrentTexturePalette(3), D3D_OK);
     PALETTEENTRY back[256];
@@ -471,7 +471,7 @@ TEST_F(DeviceTest, ResetRestoresTheDocumentedDefaults)
     ASSERT_EQ(dev->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr), D3D_OK);
     D3DLOCKED_RECT lr;
     ASSERT_EQ(managed->LockRect(0, &lr, nullptr, 0), D3D_OK);
-    ((DWORD*)lr.pBits)[0] = 0xCAFEF00D;
+    static_cast<DWORD*>(lr.pBits)[0] = 0xCAFEF00D;
     ASSERT_EQ(managed->UnlockRect(0), D3D_OK);
 
     dev->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
@@ -497,27 +497,27 @@ TEST_F(DeviceTest, ResetRestoresTheDocumentedDefaults)
 
     DWORD v = 0;
     dev->GetRenderState(D3DRS_FILLMODE, &v);
-    EXPECT_EQ(v, (DWORD)D3DFILL_SOLID);
+    EXPECT_EQ(v, static_cast<DWORD>(D3DFILL_SOLID));
     dev->GetRenderState(D3DRS_COLORWRITEENABLE, &v);
     EXPECT_EQ(v, 0xFu);
     dev->GetRenderState(D3DRS_BLENDOP, &v);
-    EXPECT_EQ(v, (DWORD)D3DBLENDOP_ADD);
+    EXPECT_EQ(v, static_cast<DWORD>(D3DBLENDOP_ADD));
     dev->GetRenderState(D3DRS_LIGHTING, &v);
-    EXPECT_EQ(v, (DWORD)TRUE);
+    EXPECT_EQ(v, static_cast<DWORD>(TRUE));
     dev->GetRenderState(D3DRS_ZENABLE, &v);
-    EXPECT_EQ(v, (DWORD)D3DZB_TRUE);  // the device has an automatic depth buffer
+    EXPECT_EQ(v, static_cast<DWORD>(D3DZB_TRUE));  // the device has an automatic depth buffer
     dev->GetRenderState(D3DRS_CULLMODE, &v);
-    EXPECT_EQ(v, (DWORD)D3DCULL_CCW);
+    EXPECT_EQ(v, static_cast<DWORD>(D3DCULL_CCW));
     for (DWORD stage = 0; stage < 8; ++stage) {
         dev->GetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, &v);
         EXPECT_EQ(v, stage);
         dev->GetTextureStageState(stage, D3DTSS_COLOROP, &v);
-        EXPECT_EQ(v, stage == 0 ? (DWORD)D3DTOP_MODULATE : (DWORD)D3DTOP_DISABLE);
+        EXPECT_EQ(v, stage == 0 ? static_cast<DWORD>(D3DTOP_MODULATE) : static_cast<DWORD>(D3DTOP_DISABLE));
     }
     dev->GetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, &v);
-    EXPECT_EQ(v, (DWORD)D3DTTFF_DISABLE);
+    EXPECT_EQ(v, static_cast<DWORD>(D3DTTFF_DISABLE));
     dev->GetSamplerState(0, D3DSAMP_MINFILTER, &v);
-    EXPECT_EQ(v, (DWORD)D3DTEXF_POINT);
+    EXPECT_EQ(v, static_cast<DWORD>(D3DTEXF_POINT));
     D3DMATRIX m;
     dev->GetTransform(D3DTS_WORLD, &m);
     EXPECT_EQ(m._11, 1.0f);
@@ -542,7 +542,7 @@ TEST_F(DeviceTest, ResetRestoresTheDocumentedDefaults)
 
     // Managed resources survive with their contents.
     ASSERT_EQ(managed->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-    EXPECT_EQ(((DWORD*)lr.pBits)[0], 0xCAFEF00Du);
+    EXPECT_EQ(static_cast<DWORD*>(lr.pBits)[0], 0xCAFEF00Du);
     managed->UnlockRect(0);
     managed->Release();
 }

@@ -157,7 +157,7 @@ static void AddElement(std::vector<D3DVERTEXELEMENT9>* elements, WORD* offset, B
 {
     D3DVERTEXELEMENT9 e = {0, *offset, type, D3DDECLMETHOD_DEFAULT, usage, index};
     elements->push_back(e);
-    *offset = (WORD)(*offset + D3D9DeclTypeSize(type));
+    *offset = static_cast<WORD>(*offset + D3D9DeclTypeSize(type));
 }
 
 void D3D9DeclarationFromFVF(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements)
@@ -177,7 +177,8 @@ void D3D9DeclarationFromFVF(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements)
         bool lastIsIndices = (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) != 0;
         UINT weights = lastIsIndices ? betas - 1 : betas;
         if (weights > 0) {
-            AddElement(elements, &offset, (BYTE)(D3DDECLTYPE_FLOAT1 + weights - 1), D3DDECLUSAGE_BLENDWEIGHT, 0);
+            AddElement(elements, &offset, static_cast<BYTE>(D3DDECLTYPE_FLOAT1 + weights - 1), D3DDECLUSAGE_BLENDWEIGHT,
+                       0);
         }
         if (lastIsIndices) {
             BYTE type = (fvf & D3DFVF_LASTBETA_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_D3DCOLOR;
@@ -194,8 +195,8 @@ void D3D9DeclarationFromFVF(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements)
         AddElement(elements, &offset, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1);
     UINT sets = std::min<UINT>((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 8);
     for (UINT i = 0; i < sets; ++i) {
-        BYTE type = (BYTE)(D3DDECLTYPE_FLOAT1 + FVFTexCoordCount(fvf, i) - 1);
-        AddElement(elements, &offset, type, D3DDECLUSAGE_TEXCOORD, (BYTE)i);
+        BYTE type = static_cast<BYTE>(D3DDECLTYPE_FLOAT1 + FVFTexCoordCount(fvf, i) - 1);
+        AddElement(elements, &offset, type, D3DDECLUSAGE_TEXCOORD, static_cast<BYTE>(i));
     }
 }
 
@@ -476,16 +477,18 @@ void D3D9CopyRectPoint(const D3D9SurfaceData& source, const RECT& sourceRect, D3
     if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
         return;
     for (LONG y = 0; y < dh; ++y) {
-        LONG sy = sourceRect.top + (LONG)(((int64_t)y * sh) / dh);
-        const BYTE* srcRow = source.bits.data() + (size_t)sy * source.pitch;
-        BYTE* dstRow = dest->bits.data() + (size_t)(destRect.top + y) * dest->pitch;
+        LONG sy = sourceRect.top + static_cast<LONG>((static_cast<int64_t>(y) * sh) / dh);
+        const BYTE* srcRow = source.bits.data() + static_cast<size_t>(sy) * source.pitch;
+        BYTE* dstRow = dest->bits.data() + static_cast<size_t>(destRect.top + y) * dest->pitch;
         if (sw == dw) {
-            std::memcpy(dstRow + (size_t)destRect.left * bpp, srcRow + (size_t)sourceRect.left * bpp, (size_t)dw * bpp);
+            std::memcpy(dstRow + static_cast<size_t>(destRect.left) * bpp,
+                        srcRow + static_cast<size_t>(sourceRect.left) * bpp, static_cast<size_t>(dw) * bpp);
             continue;
         }
         for (LONG x = 0; x < dw; ++x) {
-            LONG sx = sourceRect.left + (LONG)(((int64_t)x * sw) / dw);
-            std::memcpy(dstRow + (size_t)(destRect.left + x) * bpp, srcRow + (size_t)sx * bpp, bpp);
+            LONG sx = sourceRect.left + static_cast<LONG>((static_cast<int64_t>(x) * sw) / dw);
+            std::memcpy(dstRow + static_cast<size_t>(destRect.left + x) * bpp, srcRow + static_cast<size_t>(sx) * bpp,
+                        bpp);
         }
     }
 }
@@ -547,12 +550,12 @@ bool D3D9FillRect(D3D9SurfaceData* surface, const RECT& rect, D3DCOLOR color)
         return false;
     LONG left = std::max<LONG>(rect.left, 0);
     LONG top = std::max<LONG>(rect.top, 0);
-    LONG right = std::min<LONG>(rect.right, (LONG)surface->width);
-    LONG bottom = std::min<LONG>(rect.bottom, (LONG)surface->height);
+    LONG right = std::min<LONG>(rect.right, static_cast<LONG>(surface->width));
+    LONG bottom = std::min<LONG>(rect.bottom, static_cast<LONG>(surface->height));
     for (LONG y = top; y < bottom; ++y) {
-        BYTE* row = surface->bits.data() + (size_t)y * surface->pitch;
+        BYTE* row = surface->bits.data() + static_cast<size_t>(y) * surface->pitch;
         for (LONG x = left; x < right; ++x)
-            std::memcpy(row + (size_t)x * size, pixel, size);
+            std::memcpy(row + static_cast<size_t>(x) * size, pixel, size);
     }
     return true;
 }

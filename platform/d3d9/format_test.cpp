@@ -17,7 +17,7 @@ TEST(D3D9Format, SizesPitchesAndVertexLayouts)
     EXPECT_EQ(D3D9FormatRows(D3DFMT_DXT5, 9), 3u);
     EXPECT_EQ(D3D9FormatRows(D3DFMT_L8, 9), 9u);
     EXPECT_FALSE(D3D9FormatKnown(D3DFMT_UNKNOWN));
-    EXPECT_FALSE(D3D9FormatKnown((D3DFORMAT)MAKEFOURCC('A', 'T', 'I', '1')));
+    EXPECT_FALSE(D3D9FormatKnown(static_cast<D3DFORMAT>(MAKEFOURCC('A', 'T', 'I', '1'))));
     EXPECT_TRUE(D3D9FormatIsDepth(D3DFMT_D24S8));
 
     EXPECT_EQ(D3D9FVFSize(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX2), 12u + 12u + 4u + 16u);
@@ -38,7 +38,7 @@ TEST(D3D9Format, SizesPitchesAndVertexLayouts)
 
     EXPECT_EQ(D3D9PrimitiveVertexCount(D3DPT_TRIANGLEFAN, 4), 6u);
     EXPECT_EQ(D3D9PrimitiveVertexCount(D3DPT_LINESTRIP, 4), 5u);
-    EXPECT_EQ(D3D9PrimitiveVertexCount((D3DPRIMITIVETYPE)9, 4), 0u);
+    EXPECT_EQ(D3D9PrimitiveVertexCount(static_cast<D3DPRIMITIVETYPE>(9), 4), 0u);
     EXPECT_EQ(sizeof(D3DVERTEXELEMENT9), 8u);
 }
 
@@ -50,13 +50,13 @@ D3D9SurfaceData MakeImage(D3DFORMAT format, UINT width, UINT height)
     s.format = format;
     s.pitch = D3D9FormatPitch(format, width);
     s.rows = D3D9FormatRows(format, height);
-    s.bits.assign((size_t)s.pitch * s.rows, 0);
+    s.bits.assign(static_cast<size_t>(s.pitch) * s.rows, 0);
     return s;
 }
 
 WORD ReadWord(const D3D9SurfaceData& s, UINT x, UINT y)
 {
-    return (WORD)(s.bits[y * s.pitch + x * 2] | (s.bits[y * s.pitch + x * 2 + 1] << 8));
+    return static_cast<WORD>(s.bits[y * s.pitch + x * 2] | (s.bits[y * s.pitch + x * 2 + 1] << 8));
 }
 
 TEST(D3D9Format, FillsPackColoursAndClipToTheImage)

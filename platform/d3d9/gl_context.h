@@ -1,6 +1,5 @@
 // The OpenGL context of a device: its SDL window (the device window or a hidden one of our own) and swap.
-#ifndef PLATFORM_D3D9_GL_CONTEXT_H
-#define PLATFORM_D3D9_GL_CONTEXT_H
+#pragma once
 
 struct SDL_Window;
 
@@ -27,5 +26,3 @@ void GlContextSwap(GlContext* ctx, int interval);
 // True when nothing drawn to the window can be seen: our own hidden window,
 // or SDL's offscreen video driver.
 bool GlContextHeadless(const GlContext* ctx);
-
-#endif

@@ -1,6 +1,5 @@
 // How each Direct3D surface format is stored and uploaded in OpenGL.
-#ifndef PLATFORM_D3D9_GL_FORMAT_H
-#define PLATFORM_D3D9_GL_FORMAT_H
+#pragma once
 
 #include <cstdint>
 
@@ -29,5 +28,3 @@ const GlFormat* GlFormatFind(uint32_t d3dFormat);
 
 // Widens n texels of a converted format to B,G,R,A bytes.
 void GlFormatConvertRow(const GlFormat* f, const uint8_t* src, uint8_t* dst, int n);
-
-#endif

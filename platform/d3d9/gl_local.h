@@ -1,6 +1,5 @@
 // Internals of the OpenGL back end: its objects and the state it has sent to GL.
-#ifndef PLATFORM_D3D9_GL_LOCAL_H
-#define PLATFORM_D3D9_GL_LOCAL_H
+#pragma once
 
 #include "platform/d3d9/backend.h"
 #include "platform/d3d9/gl_backend.h"
@@ -242,5 +241,3 @@ void GlPretransformedProjection(float width, float height, float out[16]);
 float GlSpotExponent(float theta, float phi, float falloff);
 // Decodes one vertex element to four floats (missing components 0, 0, 0, 1).
 void GlDecodeElement(BYTE type, const BYTE* src, float out[4]);
-
-#endif

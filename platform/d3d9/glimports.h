@@ -1,6 +1,5 @@
 // The one table of OpenGL entry points past 1.1, loaded through SDL for the current context.
-#ifndef PLATFORM_D3D9_GLIMPORTS_H
-#define PLATFORM_D3D9_GLIMPORTS_H
+#pragma once
 
 #include <cstddef>
 #include <GL/gl.h>
@@ -74,5 +73,3 @@ bool GlImportsLoad(const char** missing);
 
 // True when the current context lists the extension.
 bool GlHasExtension(const char* name);
-
-#endif

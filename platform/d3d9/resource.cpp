@@ -129,11 +129,11 @@ HRESULT D3D9Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DW
         return D3DERR_INVALIDCALL;
     if (!Lockable(data_, InBackend()))
         return D3DERR_INVALIDCALL;
-    RECT r = {0, 0, (LONG)data_->width, (LONG)data_->height};
+    RECT r = {0, 0, static_cast<LONG>(data_->width), static_cast<LONG>(data_->height)};
     if (pRect) {
         r = *pRect;
-        if (r.left < 0 || r.top < 0 || r.right > (LONG)data_->width || r.bottom > (LONG)data_->height ||
-            r.left >= r.right || r.top >= r.bottom) {
+        if (r.left < 0 || r.top < 0 || r.right > static_cast<LONG>(data_->width) ||
+            r.bottom > static_cast<LONG>(data_->height) || r.left >= r.right || r.top >= r.bottom) {
             return D3DERR_INVALIDCALL;
         }
     }
@@ -147,11 +147,12 @@ HRESULT D3D9Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DW
         offset = static_cast<size_t>(r.top / kD3D9DxtBlockEdge) * data_->pitch +
                  static_cast<size_t>(r.left / kD3D9DxtBlockEdge) * D3D9FormatBlockBytes(data_->format);
     } else {
-        offset = (size_t)r.top * data_->pitch + (size_t)r.left * D3D9FormatBytesPerPixel(data_->format);
+        offset = static_cast<size_t>(r.top) * data_->pitch +
+                 static_cast<size_t>(r.left) * D3D9FormatBytesPerPixel(data_->format);
     }
     if (Flags & D3DLOCK_DISCARD)
         std::fill(data_->bits.begin(), data_->bits.end(), 0);
-    pLockedRect->Pitch = (INT)data_->pitch;
+    pLockedRect->Pitch = static_cast<INT>(data_->pitch);
     pLockedRect->pBits = data_->bits.data() + offset;
     locked_ = true;
     lockFlags_ = Flags;
@@ -301,7 +302,7 @@ HRESULT D3D9BufferCore::Lock(UINT offset, UINT size, void** bits, DWORD flags)
     if (size > data->size - offset)
         return D3DERR_INVALIDCALL;
     if ((flags & (D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE)) && !(data->usage & D3DUSAGE_DYNAMIC)) {
-        flags &= ~(DWORD)(D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE);  // only dynamic buffers honour them
+        flags &= ~static_cast<DWORD>(D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE);  // only dynamic buffers honour them
     }
     if (flags & D3DLOCK_DISCARD)
         std::memset(data->bits.data() + offset, 0, size);
@@ -369,7 +370,7 @@ HRESULT D3D9VertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT*
 {
     if (!pNumElements)
         return D3DERR_INVALIDCALL;
-    UINT count = (UINT)data->elements.size() + 1;
+    UINT count = static_cast<UINT>(data->elements.size()) + 1;
     if (pElement) {
         std::copy(data->elements.begin(), data->elements.end(), pElement);
         pElement[count - 1] = D3DVERTEXELEMENT9 D3DDECL_END();

@@ -25,7 +25,7 @@ protected:
         EXPECT_EQ(dev->GetRenderTargetData(target, copy), D3D_OK);
         D3DLOCKED_RECT lr;
         EXPECT_EQ(copy->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-        DWORD v = ((const DWORD*)((const BYTE*)lr.pBits + y * lr.Pitch))[x];
+        DWORD v = (reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch))[x];
         copy->UnlockRect();
         copy->Release();
         return v;
@@ -41,7 +41,7 @@ TEST_F(ResourceTest, UpdateSurfaceAndUpdateTextureCopyIntoTheDefaultPool)
               D3D_OK);
     D3DLOCKED_RECT lr;
     ASSERT_EQ(staging->LockRect(1, &lr, nullptr, 0), D3D_OK);
-    ((DWORD*)lr.pBits)[3] = 0x01020304;
+    static_cast<DWORD*>(lr.pBits)[3] = 0x01020304;
     staging->UnlockRect(1);
     // A system-memory texture cannot be drawn from.
     EXPECT_EQ(dev->SetTexture(0, staging), D3DERR_INVALIDCALL);
@@ -50,7 +50,7 @@ TEST_F(ResourceTest, UpdateSurfaceAndUpdateTextureCopyIntoTheDefaultPool)
     ASSERT_EQ(dev->UpdateTexture(staging, target), D3D_OK);
     EXPECT_EQ(D3D9SoftCount(dev, D3D9SOFT_UPLOAD), 2u);
     ASSERT_EQ(target->LockRect(1, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-    EXPECT_EQ(((DWORD*)lr.pBits)[3], 0x01020304u);
+    EXPECT_EQ(static_cast<DWORD*>(lr.pBits)[3], 0x01020304u);
     target->UnlockRect(1);
     EXPECT_EQ(dev->UpdateTexture(target, staging), D3DERR_INVALIDCALL);  // wrong direction
 
@@ -59,13 +59,13 @@ TEST_F(ResourceTest, UpdateSurfaceAndUpdateTextureCopyIntoTheDefaultPool)
     staging->GetSurfaceLevel(0, &from);
     target->GetSurfaceLevel(0, &to);
     ASSERT_EQ(staging->LockRect(0, &lr, nullptr, 0), D3D_OK);
-    ((DWORD*)((BYTE*)lr.pBits + 2 * lr.Pitch))[1] = 0xAABBCCDD;  // texel (1, 2)
+    (reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + 2 * lr.Pitch))[1] = 0xAABBCCDD;  // texel (1, 2)
     staging->UnlockRect(0);
     RECT source = {1, 2, 3, 4};
     POINT at = {10, 12};
     ASSERT_EQ(dev->UpdateSurface(from, &source, to, &at), D3D_OK);
     ASSERT_EQ(target->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-    EXPECT_EQ(((DWORD*)((BYTE*)lr.pBits + 12 * lr.Pitch))[10], 0xAABBCCDDu);
+    EXPECT_EQ((reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + 12 * lr.Pitch))[10], 0xAABBCCDDu);
     target->UnlockRect(0);
     POINT outside = {15, 15};
     EXPECT_EQ(dev->UpdateSurface(from, &source, to, &outside), D3DERR_INVALIDCALL);
@@ -107,7 +107,7 @@ TEST_F(ResourceTest, CopiesBetweenManagedTexturesAndRenderTargets)
     ASSERT_EQ(dev->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr), D3D_OK);
     D3DLOCKED_RECT lr;
     ASSERT_EQ(managed->LockRect(0, &lr, nullptr, 0), D3D_OK);
-    ((DWORD*)lr.pBits)[0] = 0xFF123456;
+    static_cast<DWORD*>(lr.pBits)[0] = 0xFF123456;
     managed->UnlockRect(0);
     IDirect3DSurface9* level = nullptr;
     IDirect3DSurface9* back = nullptr;
@@ -123,7 +123,7 @@ TEST_F(ResourceTest, CopiesBetweenManagedTexturesAndRenderTargets)
     ASSERT_EQ(dev->GetRenderTargetData(back, level), D3D_OK);
     EXPECT_EQ(D3D9SoftCount(dev, D3D9SOFT_UPLOAD), 1u);  // the managed copy goes to the back end too
     ASSERT_EQ(managed->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-    EXPECT_EQ(((DWORD*)lr.pBits)[63 * lr.Pitch / 4 + 63], 0xFF00FF00u);
+    EXPECT_EQ(static_cast<DWORD*>(lr.pBits)[63 * lr.Pitch / 4 + 63], 0xFF00FF00u);
     managed->UnlockRect(0);
     // Copies need matching formats and never write into system memory by UpdateSurface.
     IDirect3DSurface9* sys = nullptr;
@@ -238,14 +238,14 @@ TEST_F(ResourceTest, BufferLocksNestAndUploadTheirUnion)
     ASSERT_EQ(dev->CreateVertexBuffer(128, D3DUSAGE_WRITEONLY, D3DFVF_XYZ, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
     D3DVERTEXBUFFER_DESC desc;
     vb->GetDesc(&desc);
-    EXPECT_EQ(desc.FVF, (DWORD)D3DFVF_XYZ);
+    EXPECT_EQ(desc.FVF, static_cast<DWORD>(D3DFVF_XYZ));
     EXPECT_EQ(desc.Size, 128u);
     void* a = nullptr;
     void* b = nullptr;
     D3D9SoftClearLog(dev);
     ASSERT_EQ(vb->Lock(8, 8, &a, 0), D3D_OK);
     ASSERT_EQ(vb->Lock(64, 16, &b, 0), D3D_OK);
-    EXPECT_EQ((BYTE*)b - (BYTE*)a, 56);
+    EXPECT_EQ(static_cast<BYTE*>(b) - static_cast<BYTE*>(a), 56);
     ASSERT_EQ(vb->Unlock(), D3D_OK);
     EXPECT_EQ(D3D9SoftCount(dev, D3D9SOFT_UPLOAD), 0u);
     ASSERT_EQ(vb->Unlock(), D3D_OK);

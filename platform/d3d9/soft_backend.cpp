@@ -309,7 +309,8 @@ HRESULT SoftBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* r
     if (!(flags & D3DCLEAR_TARGET) || !target)
         return D3D_OK;
     const D3DVIEWPORT9& vp = state.viewport;
-    RECT area = {(LONG)vp.X, (LONG)vp.Y, (LONG)(vp.X + vp.Width), (LONG)(vp.Y + vp.Height)};
+    RECT area = {static_cast<LONG>(vp.X), static_cast<LONG>(vp.Y), static_cast<LONG>(vp.X + vp.Width),
+                 static_cast<LONG>(vp.Y + vp.Height)};
     if (state.renderStates[D3DRS_SCISSORTESTENABLE])
         area = Intersect(area, state.scissor);
     if (count == 0) {
@@ -344,30 +345,30 @@ HRESULT SoftBackend::CheckIndices(const D3D9State& state, const D3D9DrawCall& dr
         wide = draw.userIndexFormat == D3DFMT_INDEX32;
     } else {
         wide = state.indices->format == D3DFMT_INDEX32;
-        bits = state.indices->bits.data() + (size_t)draw.startIndex * (wide ? 4 : 2);
+        bits = state.indices->bits.data() + static_cast<size_t>(draw.startIndex) * (wide ? 4 : 2);
     }
     UINT lo = 0xFFFFFFFFu, hi = 0;
     for (UINT i = 0; i < draw.vertexCount; ++i) {
         UINT index;
         if (wide) {
-            std::memcpy(&index, bits + (size_t)i * 4, 4);
+            std::memcpy(&index, bits + static_cast<size_t>(i) * 4, 4);
         } else {
             WORD w;
-            std::memcpy(&w, bits + (size_t)i * 2, 2);
+            std::memcpy(&w, bits + static_cast<size_t>(i) * 2, 2);
             index = w;
         }
         lo = std::min(lo, index);
         hi = std::max(hi, index);
     }
-    if (lo < draw.minIndex || (uint64_t)hi >= (uint64_t)draw.minIndex + draw.numVertices) {
+    if (lo < draw.minIndex || static_cast<uint64_t>(hi) >= static_cast<uint64_t>(draw.minIndex) + draw.numVertices) {
         return Fail(D3D9SOFT_ERROR_INDEX_RANGE, hi);
     }
-    int64_t first = (int64_t)lo + draw.baseVertexIndex;
-    int64_t last = (int64_t)hi + draw.baseVertexIndex;
+    int64_t first = static_cast<int64_t>(lo) + draw.baseVertexIndex;
+    int64_t last = static_cast<int64_t>(hi) + draw.baseVertexIndex;
     if (first < 0 || last > 0x7FFFFFFF)
         return Fail(D3D9SOFT_ERROR_VERTEX_RANGE, 0);
-    *lowest = (INT)first;
-    *highest = (UINT)last;
+    *lowest = static_cast<INT>(first);
+    *highest = static_cast<UINT>(last);
     return D3D_OK;
 }
 
@@ -401,7 +402,8 @@ HRESULT SoftBackend::CheckStreams(const D3D9State& state, const D3D9DrawCall& dr
             return Fail(D3D9SOFT_ERROR_VERTEX_RANGE, s);
         if (binding.stride < needs[s])
             return Fail(D3D9SOFT_ERROR_STRIDE, s);
-        uint64_t end = (uint64_t)binding.offset + (uint64_t)highest * binding.stride + needs[s];
+        uint64_t end =
+            static_cast<uint64_t>(binding.offset) + static_cast<uint64_t>(highest) * binding.stride + needs[s];
         if (end > binding.buffer->size)
             return Fail(D3D9SOFT_ERROR_VERTEX_RANGE, s);
     }
@@ -426,7 +428,7 @@ HRESULT SoftBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
 {
     if (!PalettesReady(state))
         return Fail(D3D9SOFT_ERROR_NO_PALETTE, state.currentPalette);
-    INT lowest = (INT)draw.startVertex;
+    INT lowest = static_cast<INT>(draw.startVertex);
     UINT highest = draw.startVertex + draw.vertexCount - 1;
     if (draw.indexed) {
         HRESULT hr = CheckIndices(state, draw, &lowest, &highest);

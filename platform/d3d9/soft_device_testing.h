@@ -1,6 +1,5 @@
 // Test fixtures of the device-core tests: one windowed device on the software back end.
-#ifndef PLATFORM_D3D9_SOFT_DEVICE_TESTING_H
-#define PLATFORM_D3D9_SOFT_DEVICE_TESTING_H
+#pragma once
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/d3d9_soft.h"
@@ -42,5 +41,3 @@ protected:
     void SetUp() override { Open(D3DCREATE_HARDWARE_VERTEXPROCESSING, 320, 240, D3DFMT_X8R8G8B8); }
     size_t CountEvents(D3D9SoftEventType type) { return D3D9SoftCount(dev, type); }
 };
-
-#endif
