@@ -36,7 +36,9 @@ private:
     ULONG internalRefs_ = 0;
 };
 
-// Takes an internal reference on a newly bound object and drops the old one.
+// Takes an internal reference on a newly bound object and drops the old one,
+// in that order: when the new object is the old one and the binding holds its
+// last reference, releasing first would free it in the middle of the call.
 template <typename T>
 void D3D9Rebind(T*& slot, T* object)
 {
@@ -500,7 +502,7 @@ private:
     HRESULT NewSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, DWORD flags,
                        D3D9Surface** surface);
     HRESULT WrapSurface(D3D9SurfaceData* data, D3D9Surface** surface);
-    HRESULT CheckDrawTarget();
+    HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT* vertices);
     HRESULT CheckIndexedRange(UINT startIndex, UINT indexCount);
     HRESULT SubmitDraw(const D3D9DrawCall& draw);
     void UnbindForUserDraw();

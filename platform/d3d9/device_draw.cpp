@@ -58,14 +58,24 @@ static D3D9DrawCall DrawOf(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT vert
     return draw;
 }
 
-HRESULT D3D9Device::CheckDrawTarget()
+// The checks every draw opens with. *vertices is the vertex (or index) count
+// the primitives use, 0 when there is nothing to draw: a zero primitive count
+// succeeds without drawing (the 2D path sends them).
+HRESULT D3D9Device::CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT* vertices)
 {
+    *vertices = 0;
+    if (primitiveCount == 0)
+        return D3D_OK;
+    const UINT count = D3D9PrimitiveVertexCount(type, primitiveCount);
+    if (count == 0)
+        return D3DERR_INVALIDCALL;
     if (!inScene_)
         return D3DERR_INVALIDCALL;
     if (!state_.renderTargets[0])
         return D3DERR_INVALIDCALL;
     if (!state_.vertexShader && state_.fvf == 0 && !state_.declaration)
         return D3DERR_INVALIDCALL;
+    *vertices = count;
     return D3D_OK;
 }
 
@@ -83,13 +93,9 @@ HRESULT D3D9Device::SubmitDraw(const D3D9DrawCall& draw) { return backend_->Draw
 
 HRESULT D3D9Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount)
 {
-    if (PrimitiveCount == 0)
-        return D3D_OK;  // sent by the 2D path with nothing to draw
-    UINT vertices = D3D9PrimitiveVertexCount(PrimitiveType, PrimitiveCount);
-    if (vertices == 0)
-        return D3DERR_INVALIDCALL;
-    HRESULT hr = CheckDrawTarget();
-    if (FAILED(hr))
+    UINT vertices = 0;
+    HRESULT hr = CheckDraw(PrimitiveType, PrimitiveCount, &vertices);
+    if (FAILED(hr) || vertices == 0)
         return hr;
     if (!state_.streams[0].buffer)
         return D3DERR_INVALIDCALL;
@@ -101,13 +107,9 @@ HRESULT D3D9Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVert
 HRESULT D3D9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
                                          UINT NumVertices, UINT startIndex, UINT primCount)
 {
-    if (primCount == 0)
-        return D3D_OK;
-    UINT indices = D3D9PrimitiveVertexCount(PrimitiveType, primCount);
-    if (indices == 0)
-        return D3DERR_INVALIDCALL;
-    HRESULT hr = CheckDrawTarget();
-    if (FAILED(hr))
+    UINT indices = 0;
+    HRESULT hr = CheckDraw(PrimitiveType, primCount, &indices);
+    if (FAILED(hr) || indices == 0)
         return hr;
     if (!state_.streams[0].buffer)
         return D3DERR_INVALIDCALL;
@@ -137,16 +139,12 @@ void D3D9Device::UnbindForUserDraw()
 HRESULT D3D9Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                     const void* pVertexStreamZeroData, UINT VertexStreamZeroStride)
 {
-    if (PrimitiveCount == 0)
-        return D3D_OK;
-    UINT vertices = D3D9PrimitiveVertexCount(PrimitiveType, PrimitiveCount);
-    if (vertices == 0)
-        return D3DERR_INVALIDCALL;
+    UINT vertices = 0;
+    HRESULT hr = CheckDraw(PrimitiveType, PrimitiveCount, &vertices);
+    if (FAILED(hr) || vertices == 0)
+        return hr;
     if (!pVertexStreamZeroData || VertexStreamZeroStride == 0)
         return D3DERR_INVALIDCALL;
-    HRESULT hr = CheckDrawTarget();
-    if (FAILED(hr))
-        return hr;
     UnbindForUserDraw();
     D3D9DrawCall draw = DrawOf(PrimitiveType, PrimitiveCount, vertices);
     draw.userVertices = pVertexStreamZeroData;
@@ -158,18 +156,14 @@ HRESULT D3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT 
                                            UINT PrimitiveCount, const void* pIndexData, D3DFORMAT IndexDataFormat,
                                            const void* pVertexStreamZeroData, UINT VertexStreamZeroStride)
 {
-    if (PrimitiveCount == 0)
-        return D3D_OK;
-    UINT indices = D3D9PrimitiveVertexCount(PrimitiveType, PrimitiveCount);
-    if (indices == 0)
-        return D3DERR_INVALIDCALL;
+    UINT indices = 0;
+    HRESULT hr = CheckDraw(PrimitiveType, PrimitiveCount, &indices);
+    if (FAILED(hr) || indices == 0)
+        return hr;
     if (!pIndexData || !pVertexStreamZeroData || VertexStreamZeroStride == 0)
         return D3DERR_INVALIDCALL;
     if (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32)
         return D3DERR_INVALIDCALL;
-    HRESULT hr = CheckDrawTarget();
-    if (FAILED(hr))
-        return hr;
     UnbindForUserDraw();
     // Every index must name one of the NumVertices vertices the caller passed.
     const BYTE* indexBytes = static_cast<const BYTE*>(pIndexData);

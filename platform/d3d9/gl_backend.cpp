@@ -328,6 +328,16 @@ bool GlBackend::AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color
 }
 
 // Binds the FBO with the state's render target 0 and depth surface.
+// Attaches a colour surface alone (no depth); false for depth surfaces and
+// surfaces GL holds no image for.
+bool GlBackend::AttachColorOnly(GLenum fboTarget, GLuint fbo, D3D9SurfaceData* surface)
+{
+    const GlAttachment color = AttachmentOf(surface);
+    if (!color.valid || color.depth)
+        return false;
+    return AttachTo(fboTarget, fbo, color, GlAttachment());
+}
+
 bool GlBackend::BindTargets(const D3D9State& state)
 {
     if (fboBound_ && boundColor_ == state.renderTargets[0] && boundDepth_ == state.depthStencil &&
@@ -463,10 +473,7 @@ HRESULT GlBackend::ReadRenderTarget(D3D9SurfaceData* source, D3D9SurfaceData* de
     if (!f || f->blockBytes || f->convert || f->depth)
         return D3DERR_INVALIDCALL;
     GlContextBind(&ctx_);
-    const GlAttachment color = AttachmentOf(source);
-    if (!color.valid || color.depth)
-        return D3DERR_INVALIDCALL;
-    if (!AttachTo(GL_READ_FRAMEBUFFER, readFbo_, color, GlAttachment()))
+    if (!AttachColorOnly(GL_READ_FRAMEBUFFER, readFbo_, source))
         return D3DERR_INVALIDCALL;
     glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(dest->pitch / static_cast<UINT>(f->bytesPerPixel)));
     glReadPixels(0, 0, static_cast<GLsizei>(dest->width), static_cast<GLsizei>(dest->height), f->format, f->type,
@@ -543,10 +550,7 @@ HRESULT GlBackend::ColorFill(D3D9SurfaceData* surface, const RECT& rect, D3DCOLO
     if (!open_ || !surface)
         return D3DERR_INVALIDCALL;
     GlContextBind(&ctx_);
-    const GlAttachment dst = AttachmentOf(surface);
-    if (!dst.valid || dst.depth)
-        return D3DERR_INVALIDCALL;
-    if (!AttachTo(GL_FRAMEBUFFER, drawFbo_, dst, GlAttachment()))
+    if (!AttachColorOnly(GL_FRAMEBUFFER, drawFbo_, surface))
         return D3DERR_INVALIDCALL;
     fboBound_ = false;
     float c[4];

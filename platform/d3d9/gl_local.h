@@ -136,6 +136,7 @@ private:
     void SetupDefaults();
     GlAttachment AttachmentOf(D3D9SurfaceData* surface) const;
     bool AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth);
+    bool AttachColorOnly(GLenum fboTarget, GLuint fbo, D3D9SurfaceData* surface);
     bool BindTargets(const D3D9State& state);
     void TargetSize(const D3D9State& state, int* width, int* height) const;
     GLuint TemporaryTexture(D3D9SurfaceData* surface);
