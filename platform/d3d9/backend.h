@@ -334,6 +334,11 @@ constexpr UINT kD3D9DxtBlockEdge = 4;
 UINT D3D9FormatBlockBytes(D3DFORMAT format);
 // Whether the core can make storage for the format at all.
 bool D3D9FormatKnown(D3DFORMAT format);
+// Bytes of one index in D3DFMT_INDEX16 or D3DFMT_INDEX32 data, and index i of such data.
+UINT D3D9IndexBytes(D3DFORMAT format);
+UINT D3D9ReadIndex(const BYTE* indices, D3DFORMAT format, UINT i);
+// System-memory and scratch resources never reach the back end.
+inline bool D3D9IsSystemPool(D3DPOOL pool) { return pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH; }
 
 // Size in bytes of one vertex element type (0 for UNUSED or unknown).
 UINT D3D9DeclTypeSize(BYTE type);

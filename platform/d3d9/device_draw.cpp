@@ -168,14 +168,7 @@ HRESULT D3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT 
     // Every index must name one of the NumVertices vertices the caller passed.
     const BYTE* indexBytes = static_cast<const BYTE*>(pIndexData);
     for (UINT i = 0; i < indices; ++i) {
-        UINT index;
-        if (IndexDataFormat == D3DFMT_INDEX16) {
-            WORD w;
-            std::memcpy(&w, indexBytes + i * kIndex16Bytes, kIndex16Bytes);
-            index = w;
-        } else {
-            std::memcpy(&index, indexBytes + i * kIndex32Bytes, kIndex32Bytes);
-        }
+        const UINT index = D3D9ReadIndex(indexBytes, IndexDataFormat, i);
         if (index < MinVertexIndex || index >= MinVertexIndex + NumVertices)
             return D3DERR_INVALIDCALL;
     }

@@ -33,8 +33,6 @@ constexpr DWORD kShaderEndToken = 0x0000FFFFu;
 constexpr size_t kMaxShaderTokens = size_t{1} << 20;
 // 32-bit indices need a device that can address past the 16-bit range.
 constexpr DWORD kMaxIndex16 = 0xFFFF;
-constexpr UINT kIndex16Bytes = 2;
-constexpr UINT kIndex32Bytes = 4;
 // DXT copies start on a block boundary.
 constexpr LONG kDxtBlockAlignMask = kD3D9DxtBlockEdge - 1;
 
@@ -43,9 +41,3 @@ constexpr LONG kDxtBlockAlignMask = kD3D9DxtBlockEdge - 1;
 // level) starts here; D3D9SizeSurfaceData alone gives an existing record a new size.
 D3D9SurfaceData* D3D9NewSurfaceData(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, DWORD flags);
 void D3D9SizeSurfaceData(D3D9SurfaceData* data, UINT width, UINT height, D3DFORMAT format);
-
-// System-memory and scratch resources never reach the back end.
-inline bool D3D9IsSystemPool(D3DPOOL pool) { return pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH; }
-
-// Bytes of one index in a 16- or 32-bit index format.
-inline UINT D3D9IndexBytes(D3DFORMAT format) { return format == D3DFMT_INDEX32 ? kIndex32Bytes : kIndex16Bytes; }

@@ -300,7 +300,7 @@ HRESULT D3D9Device::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture)
         return D3DERR_INVALIDCALL;
     D3D9Resource* object = nullptr;
     D3D9TextureData* data = D3D9TextureDataFrom(pTexture, &object);
-    if (data && (data->pool == D3DPOOL_SYSTEMMEM || data->pool == D3DPOOL_SCRATCH))
+    if (data && D3D9IsSystemPool(data->pool))
         return D3DERR_INVALIDCALL;
     D3D9Rebind<D3D9Resource>(textureObjects_[Stage], object);
     state_.textures[Stage] = data;

@@ -108,6 +108,20 @@ UINT D3D9FormatBlockBytes(D3DFORMAT format)
 // Blocks needed to cover a number of pixels (at least one).
 static UINT BlocksOver(UINT pixels) { return std::max(1u, (pixels + kD3D9DxtBlockEdge - 1) / kD3D9DxtBlockEdge); }
 
+UINT D3D9IndexBytes(D3DFORMAT format) { return format == D3DFMT_INDEX32 ? sizeof(DWORD) : sizeof(WORD); }
+
+UINT D3D9ReadIndex(const BYTE* indices, D3DFORMAT format, UINT i)
+{
+    if (format == D3DFMT_INDEX32) {
+        DWORD index;
+        std::memcpy(&index, indices + static_cast<size_t>(i) * sizeof(index), sizeof(index));
+        return index;
+    }
+    WORD index;
+    std::memcpy(&index, indices + static_cast<size_t>(i) * sizeof(index), sizeof(index));
+    return index;
+}
+
 UINT D3D9FormatPitch(D3DFORMAT format, UINT width)
 {
     if (D3D9FormatIsDXT(format))

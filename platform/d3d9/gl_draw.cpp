@@ -574,7 +574,7 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
     const GlBuffer* ib = static_cast<const GlBuffer*>(state.indices->backend);
     const bool wide = state.indices->format == D3DFMT_INDEX32;
     qgl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, ib->name);
-    const uintptr_t offset = static_cast<uintptr_t>(draw.startIndex) * (wide ? 4u : 2u);
+    const uintptr_t offset = static_cast<uintptr_t>(draw.startIndex) * D3D9IndexBytes(state.indices->format);
     qgl.DrawElementsBaseVertex(mode, n, wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                reinterpret_cast<const void*>(offset), baseVertex);
     return D3D_OK;

@@ -167,7 +167,7 @@ HRESULT D3D9Surface::UnlockRect()
     locked_ = false;
     if (lockFlags_ & D3DLOCK_READONLY)
         return D3D_OK;
-    if (data_->pool == D3DPOOL_SYSTEMMEM || data_->pool == D3DPOOL_SCRATCH)
+    if (D3D9IsSystemPool(data_->pool))
         return D3D_OK;
     if (data_->texture) {
         device_->Backend()->UploadTexture(data_->texture, data_->face, data_->level, &lockRect_);

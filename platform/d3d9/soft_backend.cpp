@@ -339,24 +339,17 @@ HRESULT SoftBackend::Fail(D3D9SoftErrorKind kind, DWORD detail)
 HRESULT SoftBackend::CheckIndices(const D3D9State& state, const D3D9DrawCall& draw, INT* lowest, UINT* highest)
 {
     const BYTE* bits;
-    bool wide;
+    D3DFORMAT format;
     if (draw.userIndices) {
         bits = static_cast<const BYTE*>(draw.userIndices);
-        wide = draw.userIndexFormat == D3DFMT_INDEX32;
+        format = draw.userIndexFormat;
     } else {
-        wide = state.indices->format == D3DFMT_INDEX32;
-        bits = state.indices->bits.data() + static_cast<size_t>(draw.startIndex) * (wide ? 4 : 2);
+        format = state.indices->format;
+        bits = state.indices->bits.data() + static_cast<size_t>(draw.startIndex) * D3D9IndexBytes(format);
     }
     UINT lo = 0xFFFFFFFFu, hi = 0;
     for (UINT i = 0; i < draw.vertexCount; ++i) {
-        UINT index;
-        if (wide) {
-            std::memcpy(&index, bits + static_cast<size_t>(i) * 4, 4);
-        } else {
-            WORD w;
-            std::memcpy(&w, bits + static_cast<size_t>(i) * 2, 2);
-            index = w;
-        }
+        const UINT index = D3D9ReadIndex(bits, format, i);
         lo = std::min(lo, index);
         hi = std::max(hi, index);
     }
