@@ -216,14 +216,21 @@ void GlBackend::SetupDefaults()
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glGenTextures(1, &scratchTexture_);
+    ForgetSentState();
+    enabledArrays_ = 0;
+    enabledTexArrays_ = 0;
+}
+
+// Everything sent to GL is sent again on the next draw: after a new context
+// or a Reset, GL's state no longer matches what was last sent.
+void GlBackend::ForgetSentState()
+{
     dirty_ = kGlDirtyAll;
     samplerDirty_ = 0xFFu;
     stageDirty_ = 0xFFu;
     boundColor_ = nullptr;
     boundDepth_ = nullptr;
     fboBound_ = false;
-    enabledArrays_ = 0;
-    enabledTexArrays_ = 0;
     materialKey_ = 0xFFFFFFFFu;
 }
 
@@ -253,13 +260,7 @@ HRESULT GlBackend::Reset(const D3DPRESENT_PARAMETERS& params)
         SDL_SetWindowSize(ctx_.window, static_cast<int>(params.BackBufferWidth),
                           static_cast<int>(params.BackBufferHeight));
     }
-    dirty_ = kGlDirtyAll;
-    samplerDirty_ = 0xFFu;
-    stageDirty_ = 0xFFu;
-    boundColor_ = nullptr;
-    boundDepth_ = nullptr;
-    fboBound_ = false;
-    materialKey_ = 0xFFFFFFFFu;
+    ForgetSentState();
     return D3D_OK;
 }
 

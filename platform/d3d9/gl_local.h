@@ -134,6 +134,7 @@ public:
 private:
     // gl_backend.cpp
     void SetupDefaults();
+    void ForgetSentState();
     GlAttachment AttachmentOf(D3D9SurfaceData* surface) const;
     bool AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth);
     bool AttachColorOnly(GLenum fboTarget, GLuint fbo, D3D9SurfaceData* surface);
