@@ -1,4 +1,7 @@
 // Internals of the Direct3D 9 device core: the objects behind the interfaces.
+// In order: reference counts and D3D9Rebind; the COM forwarding templates
+// (D3D9Com, D3D9Child, D3D9ResourceOf); surfaces; textures; buffers;
+// declarations and shaders; swap chains; the Direct3D object; the device.
 #pragma once
 
 #include "platform/d3d9/backend.h"

@@ -17,7 +17,7 @@ constexpr DWORD kLastTextureOp = D3DTOP_LERP;
 constexpr UINT kCubeFaces = 6;
 // A palette is 256 entries, one per 8-bit index.
 constexpr UINT kPaletteEntries = 256;
-// A clip plane and a shader constant register are four floats (a b c d / x y z w).
+// A shader constant register is four floats (x y z w).
 constexpr UINT kFloatsPerVector = 4;
 // D3DDECL_END() marks the end of a declaration with stream 0xFF.
 constexpr WORD kDeclEndStream = 0xFF;

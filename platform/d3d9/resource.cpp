@@ -138,7 +138,7 @@ HRESULT D3D9Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DW
         }
     }
     bool dxt = D3D9FormatIsDXT(data_->format);
-    if (dxt && ((r.left | r.top) & 3))
+    if (dxt && ((r.left | r.top) & (kD3D9DxtBlockEdge - 1)))
         return D3DERR_INVALIDCALL;
     if ((Flags & D3DLOCK_DISCARD) && !(data_->usage & D3DUSAGE_DYNAMIC))
         return D3DERR_INVALIDCALL;
