@@ -1,6 +1,5 @@
 // Test-facing controls of the software Direct3D 9 back end: event log, failure injection, capability profile.
-#ifndef PLATFORM_D3D9_D3D9_SOFT_H
-#define PLATFORM_D3D9_D3D9_SOFT_H
+#pragma once
 
 #include "platform/d3d9/backend.h"
 #include "platform/d3d9/d3d9.h"
@@ -15,63 +14,63 @@
 // change: the device layer does not filter redundant calls.
 
 enum D3D9SoftEventType {
-  D3D9SOFT_STATE = 0,    // kind = D3D9StateKind, a, b, value as in StateChanged
-  D3D9SOFT_BEGINSCENE,
-  D3D9SOFT_ENDSCENE,
-  D3D9SOFT_CLEAR,        // a = rect count, b = flags, value = colour, z, stencil
-  D3D9SOFT_DRAW,         // draw and the state snapshot fields
-  D3D9SOFT_PRESENT,      // object = back buffer record
-  D3D9SOFT_RESET,        // a, b = back-buffer width and height
-  D3D9SOFT_CREATE,       // kind = D3D9SoftObjectKind, object = record
-  D3D9SOFT_DESTROY,      // kind = D3D9SoftObjectKind, object = record
-  D3D9SOFT_UPLOAD,       // kind, object; textures: a = face, b = level; buffers: a = offset, b = size, value = flags
-  D3D9SOFT_READBACK,     // object = source record
-  D3D9SOFT_STRETCHRECT,  // object = destination record, value = filter
-  D3D9SOFT_COLORFILL,    // object = surface record, value = colour
-  D3D9SOFT_ERROR         // a draw outside its buffers (a = D3D9SoftErrorKind); the call failed
+    D3D9SOFT_STATE = 0,  // kind = D3D9StateKind, a, b, value as in StateChanged
+    D3D9SOFT_BEGINSCENE,
+    D3D9SOFT_ENDSCENE,
+    D3D9SOFT_CLEAR,        // a = rect count, b = flags, value = colour, z, stencil
+    D3D9SOFT_DRAW,         // draw and the state snapshot fields
+    D3D9SOFT_PRESENT,      // object = back buffer record
+    D3D9SOFT_RESET,        // a, b = back-buffer width and height
+    D3D9SOFT_CREATE,       // kind = D3D9SoftObjectKind, object = record
+    D3D9SOFT_DESTROY,      // kind = D3D9SoftObjectKind, object = record
+    D3D9SOFT_UPLOAD,       // kind, object; textures: a = face, b = level; buffers: a = offset, b = size, value = flags
+    D3D9SOFT_READBACK,     // object = source record
+    D3D9SOFT_STRETCHRECT,  // object = destination record, value = filter
+    D3D9SOFT_COLORFILL,    // object = surface record, value = colour
+    D3D9SOFT_ERROR         // a draw outside its buffers (a = D3D9SoftErrorKind); the call failed
 };
 
 enum D3D9SoftObjectKind {
-  D3D9SOFT_TEXTURE = 0,
-  D3D9SOFT_SURFACE,
-  D3D9SOFT_BUFFER,
-  D3D9SOFT_DECLARATION,
-  D3D9SOFT_SHADER
+    D3D9SOFT_TEXTURE = 0,
+    D3D9SOFT_SURFACE,
+    D3D9SOFT_BUFFER,
+    D3D9SOFT_DECLARATION,
+    D3D9SOFT_SHADER
 };
 
 enum D3D9SoftErrorKind {
-  D3D9SOFT_ERROR_VERTEX_RANGE = 1,  // a vertex past the end of a stream
-  D3D9SOFT_ERROR_INDEX_RANGE,       // an index outside [MinVertexIndex, MinVertexIndex + NumVertices)
-  D3D9SOFT_ERROR_STRIDE,            // a stream whose stride is shorter than the vertex it feeds
-  D3D9SOFT_ERROR_NO_PALETTE         // a P8 texture sampled while no palette is current
+    D3D9SOFT_ERROR_VERTEX_RANGE = 1,  // a vertex past the end of a stream
+    D3D9SOFT_ERROR_INDEX_RANGE,       // an index outside [MinVertexIndex, MinVertexIndex + NumVertices)
+    D3D9SOFT_ERROR_STRIDE,            // a stream whose stride is shorter than the vertex it feeds
+    D3D9SOFT_ERROR_NO_PALETTE         // a P8 texture sampled while no palette is current
 };
 
 struct D3D9SoftEvent {
-  D3D9SoftEventType type;
-  DWORD kind;
-  DWORD a;
-  DWORD b;
-  DWORD value;
-  float z;
-  DWORD stencil;
-  const void* object;
-  // Draws: the call (user pointers cleared) and what was bound for it.
-  D3D9DrawCall draw;
-  DWORD fvf;
-  const D3D9DeclarationData* declaration;
-  const D3D9BufferData* stream0;
-  UINT stride0;
-  const D3D9BufferData* indices;
-  const D3D9TextureData* texture0;
-  const D3D9SurfaceData* renderTarget;
+    D3D9SoftEventType type;
+    DWORD kind;
+    DWORD a;
+    DWORD b;
+    DWORD value;
+    float z;
+    DWORD stencil;
+    const void* object;
+    // Draws: the call (user pointers cleared) and what was bound for it.
+    D3D9DrawCall draw;
+    DWORD fvf;
+    const D3D9DeclarationData* declaration;
+    const D3D9BufferData* stream0;
+    UINT stride0;
+    const D3D9BufferData* indices;
+    const D3D9TextureData* texture0;
+    const D3D9SurfaceData* renderTarget;
 };
 
 // Failure classes for D3D9SoftFailCreates.
 enum {
-  D3D9SOFT_FAIL_TEXTURES = 1,
-  D3D9SOFT_FAIL_SURFACES = 2,
-  D3D9SOFT_FAIL_BUFFERS = 4,
-  D3D9SOFT_FAIL_ALL = 7
+    D3D9SOFT_FAIL_TEXTURES = 1,
+    D3D9SOFT_FAIL_SURFACES = 2,
+    D3D9SOFT_FAIL_BUFFERS = 4,
+    D3D9SOFT_FAIL_ALL = 7
 };
 
 // An entry object on the software back end whatever the environment says.
@@ -108,5 +107,3 @@ size_t D3D9SoftCount(IDirect3DDevice9* device, D3D9SoftEventType type);
 // The last event of a type, or null.
 const D3D9SoftEvent* D3D9SoftLast(IDirect3DDevice9* device, D3D9SoftEventType type);
 size_t D3D9SoftDropped(IDirect3DDevice9* device);
-
-#endif

@@ -6,130 +6,155 @@
 
 D3DXMATRIX::D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24,
                        float m31, float m32, float m33, float m34, float m41, float m42, float m43, float m44)
-    : D3DMATRIX() {
-  _11 = m11, _12 = m12, _13 = m13, _14 = m14;
-  _21 = m21, _22 = m22, _23 = m23, _24 = m24;
-  _31 = m31, _32 = m32, _33 = m33, _34 = m34;
-  _41 = m41, _42 = m42, _43 = m43, _44 = m44;
+    : D3DMATRIX()
+{
+    _11 = m11, _12 = m12, _13 = m13, _14 = m14;
+    _21 = m21, _22 = m22, _23 = m23, _24 = m24;
+    _31 = m31, _32 = m32, _33 = m33, _34 = m34;
+    _41 = m41, _42 = m42, _43 = m43, _44 = m44;
 }
 
-D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* pOut) {
-  if (!pOut) return nullptr;
-  std::memset(pOut->m, 0, sizeof(pOut->m));
-  pOut->_11 = pOut->_22 = pOut->_33 = pOut->_44 = 1.0f;
-  return pOut;
+D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* pOut)
+{
+    if (!pOut)
+        return nullptr;
+    std::memset(pOut->m, 0, sizeof(pOut->m));
+    pOut->_11 = pOut->_22 = pOut->_33 = pOut->_44 = 1.0f;
+    return pOut;
 }
 
 // Product into a temporary first, so the output may alias an input.
-static D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-  D3DMATRIX r;
-  for (int i = 0; i < 4; ++i) {
-    for (int j = 0; j < 4; ++j) {
-      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+static D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
+{
+    D3DMATRIX r;
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+        }
     }
-  }
-  return r;
+    return r;
 }
 
-static D3DMATRIX Transpose(const D3DMATRIX& a) {
-  D3DMATRIX r;
-  for (int i = 0; i < 4; ++i) {
-    for (int j = 0; j < 4; ++j) r.m[i][j] = a.m[j][i];
-  }
-  return r;
+static D3DMATRIX Transpose(const D3DMATRIX& a)
+{
+    D3DMATRIX r;
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j)
+            r.m[i][j] = a.m[j][i];
+    }
+    return r;
 }
 
-D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2) {
-  if (!pOut || !pM1 || !pM2) return nullptr;
-  D3DMATRIX r = Multiply(*pM1, *pM2);
-  *static_cast<D3DMATRIX*>(pOut) = r;
-  return pOut;
+D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2)
+{
+    if (!pOut || !pM1 || !pM2)
+        return nullptr;
+    D3DMATRIX r = Multiply(*pM1, *pM2);
+    *static_cast<D3DMATRIX*>(pOut) = r;
+    return pOut;
 }
 
-D3DXMATRIX* D3DXMatrixMultiplyTranspose(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2) {
-  if (!pOut || !pM1 || !pM2) return nullptr;
-  D3DMATRIX r = Transpose(Multiply(*pM1, *pM2));
-  *static_cast<D3DMATRIX*>(pOut) = r;
-  return pOut;
+D3DXMATRIX* D3DXMatrixMultiplyTranspose(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2)
+{
+    if (!pOut || !pM1 || !pM2)
+        return nullptr;
+    D3DMATRIX r = Transpose(Multiply(*pM1, *pM2));
+    *static_cast<D3DMATRIX*>(pOut) = r;
+    return pOut;
 }
 
-D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* pOut, const D3DXMATRIX* pM) {
-  if (!pOut || !pM) return nullptr;
-  D3DMATRIX r = Transpose(*pM);
-  *static_cast<D3DMATRIX*>(pOut) = r;
-  return pOut;
+D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* pOut, const D3DXMATRIX* pM)
+{
+    if (!pOut || !pM)
+        return nullptr;
+    D3DMATRIX r = Transpose(*pM);
+    *static_cast<D3DMATRIX*>(pOut) = r;
+    return pOut;
 }
 
-D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM) {
-  if (!pOut || !pV || !pM) return nullptr;
-  const D3DMATRIX& m = *pM;
-  float x = pV->x, y = pV->y, z = pV->z;
-  pOut->x = x * m._11 + y * m._21 + z * m._31;
-  pOut->y = x * m._12 + y * m._22 + z * m._32;
-  pOut->z = x * m._13 + y * m._23 + z * m._33;
-  return pOut;
+D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM)
+{
+    if (!pOut || !pV || !pM)
+        return nullptr;
+    const D3DMATRIX& m = *pM;
+    float x = pV->x, y = pV->y, z = pV->z;
+    pOut->x = x * m._11 + y * m._21 + z * m._31;
+    pOut->y = x * m._12 + y * m._22 + z * m._32;
+    pOut->z = x * m._13 + y * m._23 + z * m._33;
+    return pOut;
 }
 
-D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM) {
-  if (!pOut || !pV || !pM) return nullptr;
-  const D3DMATRIX& m = *pM;
-  float x = pV->x, y = pV->y, z = pV->z;
-  pOut->x = x * m._11 + y * m._21 + z * m._31 + m._41;
-  pOut->y = x * m._12 + y * m._22 + z * m._32 + m._42;
-  pOut->z = x * m._13 + y * m._23 + z * m._33 + m._43;
-  pOut->w = x * m._14 + y * m._24 + z * m._34 + m._44;
-  return pOut;
+D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM)
+{
+    if (!pOut || !pV || !pM)
+        return nullptr;
+    const D3DMATRIX& m = *pM;
+    float x = pV->x, y = pV->y, z = pV->z;
+    pOut->x = x * m._11 + y * m._21 + z * m._31 + m._41;
+    pOut->y = x * m._12 + y * m._22 + z * m._32 + m._42;
+    pOut->z = x * m._13 + y * m._23 + z * m._33 + m._43;
+    pOut->w = x * m._14 + y * m._24 + z * m._34 + m._44;
+    return pOut;
 }
 
-D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM) {
-  if (!pOut || !pV || !pM) return nullptr;
-  D3DXVECTOR4 r;
-  D3DXVec3Transform(&r, pV, pM);
-  // A point on the eye plane has no projection; it is left undivided rather than made infinite.
-  float inv = r.w != 0.0f ? 1.0f / r.w : 1.0f;
-  pOut->x = r.x * inv;
-  pOut->y = r.y * inv;
-  pOut->z = r.z * inv;
-  return pOut;
+D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM)
+{
+    if (!pOut || !pV || !pM)
+        return nullptr;
+    D3DXVECTOR4 r;
+    D3DXVec3Transform(&r, pV, pM);
+    // A point on the eye plane has no projection; it is left undivided rather than made infinite.
+    float inv = r.w != 0.0f ? 1.0f / r.w : 1.0f;
+    pOut->x = r.x * inv;
+    pOut->y = r.y * inv;
+    pOut->z = r.z * inv;
+    return pOut;
 }
 
 namespace {
 
 class Buffer final : public ID3DXBuffer {
- public:
-  explicit Buffer(DWORD size) : bytes_(size, 0) {}
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    if (refs_ == 0) return 0;
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  void* GetBufferPointer() override { return bytes_.empty() ? nullptr : bytes_.data(); }
-  DWORD GetBufferSize() override { return (DWORD)bytes_.size(); }
+public:
+    explicit Buffer(DWORD size) : bytes_(size, 0) {}
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override
+    {
+        if (refs_ == 0)
+            return 0;
+        ULONG left = --refs_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    void* GetBufferPointer() override { return bytes_.empty() ? nullptr : bytes_.data(); }
+    DWORD GetBufferSize() override { return static_cast<DWORD>(bytes_.size()); }
 
- private:
-  std::vector<unsigned char> bytes_;
-  ULONG refs_ = 1;
+private:
+    std::vector<unsigned char> bytes_;
+    ULONG refs_ = 1;
 };
 
 }  // namespace
 
-HRESULT D3DXCreateBuffer(DWORD NumBytes, ID3DXBuffer** ppBuffer) {
-  if (!ppBuffer) return D3DERR_INVALIDCALL;
-  *ppBuffer = new Buffer(NumBytes);
-  return D3D_OK;
+HRESULT D3DXCreateBuffer(DWORD NumBytes, ID3DXBuffer** ppBuffer)
+{
+    if (!ppBuffer)
+        return D3DERR_INVALIDCALL;
+    *ppBuffer = new Buffer(NumBytes);
+    return D3D_OK;
 }
 
 HRESULT D3DXAssembleShader(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, ID3DXBuffer** ppShader,
-                           ID3DXBuffer** ppErrorMsgs) {
-  if (ppShader) *ppShader = nullptr;
-  if (ppErrorMsgs) {
-    static const char kMessage[] = "shader assembly is not available";
-    *ppErrorMsgs = nullptr;
-    if (SUCCEEDED(D3DXCreateBuffer(sizeof(kMessage), ppErrorMsgs))) {
-      std::memcpy((*ppErrorMsgs)->GetBufferPointer(), kMessage, sizeof(kMessage));
+                           ID3DXBuffer** ppErrorMsgs)
+{
+    if (ppShader)
+        *ppShader = nullptr;
+    if (ppErrorMsgs) {
+        static const char kMessage[] = "shader assembly is not available";
+        *ppErrorMsgs = nullptr;
+        if (SUCCEEDED(D3DXCreateBuffer(sizeof(kMessage), ppErrorMsgs))) {
+            std::memcpy((*ppErrorMsgs)->GetBufferPointer(), kMessage, sizeof(kMessage));
+        }
     }
-  }
-  return D3DXERR_INVALIDDATA;
+    return D3DXERR_INVALIDDATA;
 }

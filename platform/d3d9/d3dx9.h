@@ -1,29 +1,28 @@
 // D3DX9-shaped helpers of the Linux stand-in layer: matrices, vector transforms and the shader assembler entry.
-#ifndef PLATFORM_D3D9_D3DX9_H
-#define PLATFORM_D3D9_D3DX9_H
+#pragma once
 
 #include "platform/d3d9/d3d9.h"
 
 // Points and directions are row vectors: v' = v * M.
 
 struct D3DXVECTOR3 : D3DVECTOR {
-  D3DXVECTOR3() : D3DVECTOR{0.0f, 0.0f, 0.0f} {}
-  D3DXVECTOR3(float x, float y, float z) : D3DVECTOR{x, y, z} {}
+    D3DXVECTOR3() : D3DVECTOR{0.0f, 0.0f, 0.0f} {}
+    D3DXVECTOR3(float x, float y, float z) : D3DVECTOR{x, y, z} {}
 };
 
 struct D3DXVECTOR4 {
-  float x, y, z, w;
-  D3DXVECTOR4() : x(0.0f), y(0.0f), z(0.0f), w(0.0f) {}
-  D3DXVECTOR4(float x, float y, float z, float w) : x(x), y(y), z(z), w(w) {}
+    float x, y, z, w;
+    D3DXVECTOR4() : x(0.0f), y(0.0f), z(0.0f), w(0.0f) {}
+    D3DXVECTOR4(float x, float y, float z, float w) : x(x), y(y), z(z), w(w) {}
 };
 
 struct D3DXMATRIX : D3DMATRIX {
-  D3DXMATRIX() : D3DMATRIX() {}
-  D3DXMATRIX(const D3DMATRIX& m) : D3DMATRIX(m) {}
-  D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24, float m31,
-             float m32, float m33, float m34, float m41, float m42, float m43, float m44);
-  float& operator()(unsigned row, unsigned col) { return m[row][col]; }
-  float operator()(unsigned row, unsigned col) const { return m[row][col]; }
+    D3DXMATRIX() : D3DMATRIX() {}
+    D3DXMATRIX(const D3DMATRIX& m) : D3DMATRIX(m) {}
+    D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24, float m31,
+               float m32, float m33, float m34, float m41, float m42, float m43, float m44);
+    float& operator()(unsigned row, unsigned col) { return m[row][col]; }
+    float operator()(unsigned row, unsigned col) const { return m[row][col]; }
 };
 
 typedef D3DXMATRIX* LPD3DXMATRIX;
@@ -50,20 +49,20 @@ D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV, const D
 #define D3DXERR_INVALIDDATA MAKE_D3DHRESULT(2905)
 
 struct ID3DXBuffer {
-  virtual ULONG AddRef() = 0;
-  virtual ULONG Release() = 0;
-  virtual void* GetBufferPointer() = 0;
-  virtual DWORD GetBufferSize() = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+    virtual void* GetBufferPointer() = 0;
+    virtual DWORD GetBufferSize() = 0;
 
- protected:
-  virtual ~ID3DXBuffer() {}
+protected:
+    virtual ~ID3DXBuffer() {}
 };
 
 typedef ID3DXBuffer* LPD3DXBUFFER;
 
 typedef struct _D3DXMACRO {
-  const char* Name;
-  const char* Definition;
+    const char* Name;
+    const char* Definition;
 } D3DXMACRO, *LPD3DXMACRO;
 
 struct ID3DXInclude;
@@ -75,5 +74,3 @@ HRESULT D3DXCreateBuffer(DWORD NumBytes, ID3DXBuffer** ppBuffer);
 // *ppShader null, and an error text in *ppErrorMsgs when asked for.
 HRESULT D3DXAssembleShader(const char* pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                            DWORD Flags, ID3DXBuffer** ppShader, ID3DXBuffer** ppErrorMsgs);
-
-#endif

@@ -1,4 +1,4 @@
-// OpenGL back end of the Direct3D 9 layer: adapter, device, resources, targets and present.
+// OpenGL back end of the Direct3D 9 layer: adapter, device, targets and present (resources are in gl_resources.cpp).
 #include "platform/d3d9/gl_local.h"
 
 #include <SDL.h>
@@ -12,13 +12,14 @@
 // as Direct3D has it, so read-back and texture sampling need no flips; only
 // Present flips when it blits to the window.
 
-D3D9Backend* D3D9CreateGLBackend() {
-  GlBackend* backend = new GlBackend();
-  if (!backend->Probe()) {
-    delete backend;
-    return nullptr;
-  }
-  return backend;
+D3D9Backend* D3D9CreateGLBackend()
+{
+    GlBackend* backend = new GlBackend();
+    if (!backend->Probe()) {
+        delete backend;
+        return nullptr;
+    }
+    return backend;
 }
 
 GlBackend::GlBackend() {}
@@ -27,99 +28,112 @@ GlBackend::~GlBackend() { Close(); }
 
 // Makes a throwaway context to learn what GL offers, so the adapter queries
 // answer before a device exists.
-bool GlBackend::Probe() {
-  GlContext probe;
-  if (!GlContextCreate(&probe, nullptr, 16, 16)) return false;
-  const GLubyte* renderer = glGetString(GL_RENDERER);
-  renderer_ = renderer ? reinterpret_cast<const char*>(renderer) : "OpenGL";
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
-  GLfloat range[2] = {1.0f, 64.0f};
-  glGetFloatv(GL_ALIASED_POINT_SIZE_RANGE, range);
-  maxPointSize_ = range[1];
-  GLint units = kGlMaxStages;
-  glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
-  maxUnits_ = std::min<int>(units, kGlMaxStages);
-  combine3_ = GlHasExtension("GL_ATI_texture_env_combine3");
-  if (GlHasExtension("GL_EXT_texture_filter_anisotropic")) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
-  const bool s3tc = GlHasExtension("GL_EXT_texture_compression_s3tc");
-  GlContextDestroy(&probe);
-  return s3tc && maxUnits_ >= 2;
+bool GlBackend::Probe()
+{
+    GlContext probe;
+    if (!GlContextCreate(&probe, nullptr, 16, 16))
+        return false;
+    const GLubyte* renderer = glGetString(GL_RENDERER);
+    renderer_ = renderer ? reinterpret_cast<const char*>(renderer) : "OpenGL";
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
+    GLfloat range[2] = {1.0f, 64.0f};
+    glGetFloatv(GL_ALIASED_POINT_SIZE_RANGE, range);
+    maxPointSize_ = range[1];
+    GLint units = kGlMaxStages;
+    glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+    maxUnits_ = std::min<int>(units, kGlMaxStages);
+    combine3_ = GlHasExtension("GL_ATI_texture_env_combine3");
+    if (GlHasExtension("GL_EXT_texture_filter_anisotropic"))
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
+    const bool s3tc = GlHasExtension("GL_EXT_texture_compression_s3tc");
+    GlContextDestroy(&probe);
+    return s3tc && maxUnits_ >= 2;
 }
 
-void GlBackend::GetIdentifier(D3DADAPTER_IDENTIFIER9* id) {
-  std::memset(id, 0, sizeof(*id));
-  std::snprintf(id->Driver, sizeof(id->Driver), "opengl");
-  std::snprintf(id->Description, sizeof(id->Description), "OpenGL %s", renderer_.c_str());
-  std::snprintf(id->DeviceName, sizeof(id->DeviceName), "\\\\.\\DISPLAY1");
+void GlBackend::GetIdentifier(D3DADAPTER_IDENTIFIER9* id)
+{
+    std::memset(id, 0, sizeof(*id));
+    std::snprintf(id->Driver, sizeof(id->Driver), "opengl");
+    std::snprintf(id->Description, sizeof(id->Description), "OpenGL %s", renderer_.c_str());
+    std::snprintf(id->DeviceName, sizeof(id->DeviceName), "\\\\.\\DISPLAY1");
 }
 
-void GlBackend::GetCaps(D3DCAPS9* caps) {
-  D3D9FillBaseCaps(caps, D3D9_CAPS_FULL);
-  caps->MaxTextureWidth = static_cast<DWORD>(maxTextureSize_);
-  caps->MaxTextureHeight = static_cast<DWORD>(maxTextureSize_);
-  caps->MaxPointSize = maxPointSize_;
-  caps->MaxActiveLights = kGlMaxLights;
-  caps->MaxTextureBlendStages = static_cast<DWORD>(maxUnits_);
-  caps->MaxSimultaneousTextures = static_cast<DWORD>(maxUnits_);
-  caps->MaxAnisotropy = static_cast<DWORD>(maxAnisotropy_);
-  caps->DevCaps |= D3DDEVCAPS_HWTRANSFORMANDLIGHT;
-  caps->DevCaps2 |= D3DDEVCAPS2_STREAMOFFSET;
-  caps->Caps2 |= D3DCAPS2_CANAUTOGENMIPMAP;
-  caps->RasterCaps |= D3DPRASTERCAPS_FOGVERTEX | D3DPRASTERCAPS_FOGTABLE | D3DPRASTERCAPS_WFOG;
-  caps->TextureCaps &= ~static_cast<DWORD>(D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY |
-                                           D3DPTEXTURECAPS_NONPOW2CONDITIONAL);
-  // The combiners have no bump mapping and no premodulation.
-  caps->TextureOpCaps &= ~static_cast<DWORD>(D3DTEXOPCAPS_BUMPENVMAP | D3DTEXOPCAPS_BUMPENVMAPLUMINANCE |
-                                             D3DTEXOPCAPS_PREMODULATE);
-  if (!combine3_) {
-    caps->TextureOpCaps &= ~static_cast<DWORD>(D3DTEXOPCAPS_MULTIPLYADD | D3DTEXOPCAPS_ADDSMOOTH |
-                                               D3DTEXOPCAPS_BLENDTEXTUREALPHAPM);
-  }
-  // The combiners have no temporary register either.
-  caps->PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_TSSARGTEMP);
-  caps->MaxVertexBlendMatrices = 0;
-  caps->MaxVertexBlendMatrixIndex = 0;
-  caps->VertexShaderVersion = D3DVS_VERSION(0, 0);
-  caps->PixelShaderVersion = D3DPS_VERSION(0, 0);
-  caps->MaxVertexShaderConst = 0;
+void GlBackend::GetCaps(D3DCAPS9* caps)
+{
+    D3D9FillBaseCaps(caps, D3D9_CAPS_FULL);
+    caps->MaxTextureWidth = static_cast<DWORD>(maxTextureSize_);
+    caps->MaxTextureHeight = static_cast<DWORD>(maxTextureSize_);
+    caps->MaxPointSize = maxPointSize_;
+    caps->MaxActiveLights = kGlMaxLights;
+    caps->MaxTextureBlendStages = static_cast<DWORD>(maxUnits_);
+    caps->MaxSimultaneousTextures = static_cast<DWORD>(maxUnits_);
+    caps->MaxAnisotropy = static_cast<DWORD>(maxAnisotropy_);
+    caps->DevCaps |= D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+    caps->DevCaps2 |= D3DDEVCAPS2_STREAMOFFSET;
+    caps->Caps2 |= D3DCAPS2_CANAUTOGENMIPMAP;
+    caps->RasterCaps |= D3DPRASTERCAPS_FOGVERTEX | D3DPRASTERCAPS_FOGTABLE | D3DPRASTERCAPS_WFOG;
+    caps->TextureCaps &=
+        ~static_cast<DWORD>(D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY | D3DPTEXTURECAPS_NONPOW2CONDITIONAL);
+    // The combiners have no bump mapping and no premodulation.
+    caps->TextureOpCaps &=
+        ~static_cast<DWORD>(D3DTEXOPCAPS_BUMPENVMAP | D3DTEXOPCAPS_BUMPENVMAPLUMINANCE | D3DTEXOPCAPS_PREMODULATE);
+    if (!combine3_) {
+        caps->TextureOpCaps &=
+            ~static_cast<DWORD>(D3DTEXOPCAPS_MULTIPLYADD | D3DTEXOPCAPS_ADDSMOOTH | D3DTEXOPCAPS_BLENDTEXTUREALPHAPM);
+    }
+    // The combiners have no temporary register either.
+    caps->PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_TSSARGTEMP);
+    caps->MaxVertexBlendMatrices = 0;
+    caps->MaxVertexBlendMatrixIndex = 0;
+    caps->VertexShaderVersion = D3DVS_VERSION(0, 0);
+    caps->PixelShaderVersion = D3DPS_VERSION(0, 0);
+    caps->MaxVertexShaderConst = 0;
 }
 
-void GlBackend::GetDesktopMode(D3DDISPLAYMODE* mode) {
-  mode->Width = 1024;
-  mode->Height = 768;
-  mode->RefreshRate = 60;
-  mode->Format = D3DFMT_X8R8G8B8;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
-  SDL_DisplayMode desktop;
-  if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
-    mode->Width = static_cast<UINT>(desktop.w);
-    mode->Height = static_cast<UINT>(desktop.h);
-    mode->RefreshRate = desktop.refresh_rate > 0 ? static_cast<UINT>(desktop.refresh_rate) : 60;
-    if (SDL_BITSPERPIXEL(desktop.format) == 16) mode->Format = D3DFMT_R5G6B5;
-  }
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+void GlBackend::GetDesktopMode(D3DDISPLAYMODE* mode)
+{
+    mode->Width = 1024;
+    mode->Height = 768;
+    mode->RefreshRate = 60;
+    mode->Format = D3DFMT_X8R8G8B8;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return;
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+        mode->Width = static_cast<UINT>(desktop.w);
+        mode->Height = static_cast<UINT>(desktop.h);
+        mode->RefreshRate = desktop.refresh_rate > 0 ? static_cast<UINT>(desktop.refresh_rate) : 60;
+        if (SDL_BITSPERPIXEL(desktop.format) == 16)
+            mode->Format = D3DFMT_R5G6B5;
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-void GlBackend::AddDisplayModes(std::vector<D3DDISPLAYMODE>* modes) {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
-  const int count = SDL_GetNumDisplayModes(0);
-  for (int i = 0; i < count; ++i) {
-    SDL_DisplayMode m;
-    if (SDL_GetDisplayMode(0, i, &m) != 0 || m.w <= 0 || m.h <= 0) continue;
-    const int bits = SDL_BITSPERPIXEL(m.format);
-    if (bits != 16 && bits != 24 && bits != 32) continue;
-    D3DDISPLAYMODE mode;
-    mode.Width = static_cast<UINT>(m.w);
-    mode.Height = static_cast<UINT>(m.h);
-    mode.RefreshRate = m.refresh_rate > 0 ? static_cast<UINT>(m.refresh_rate) : 60;
-    mode.Format = bits == 16 ? D3DFMT_R5G6B5 : D3DFMT_X8R8G8B8;
-    modes->push_back(mode);
-  }
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+void GlBackend::AddDisplayModes(std::vector<D3DDISPLAYMODE>* modes)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return;
+    const int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode m;
+        if (SDL_GetDisplayMode(0, i, &m) != 0 || m.w <= 0 || m.h <= 0)
+            continue;
+        const int bits = SDL_BITSPERPIXEL(m.format);
+        if (bits != 16 && bits != 24 && bits != 32)
+            continue;
+        D3DDISPLAYMODE mode;
+        mode.Width = static_cast<UINT>(m.w);
+        mode.Height = static_cast<UINT>(m.h);
+        mode.RefreshRate = m.refresh_rate > 0 ? static_cast<UINT>(m.refresh_rate) : 60;
+        mode.Format = bits == 16 ? D3DFMT_R5G6B5 : D3DFMT_X8R8G8B8;
+        modes->push_back(mode);
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-static bool GlFormatRenderable(D3DFORMAT format) {
-  switch (format) {
+static bool GlFormatRenderable(D3DFORMAT format)
+{
+    switch (format) {
     case D3DFMT_A8R8G8B8:
     case D3DFMT_X8R8G8B8:
     case D3DFMT_R5G6B5:
@@ -132,630 +146,421 @@ static bool GlFormatRenderable(D3DFORMAT format) {
     case D3DFMT_X8B8G8R8:
     case D3DFMT_G16R16:
     case D3DFMT_A16B16G16R16:
-      return true;
+        return true;
     default:
-      return false;
-  }
+        return false;
+    }
 }
 
-HRESULT GlBackend::CheckDeviceFormat(D3DFORMAT, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) {
-  const GlFormat* f = GlFormatFind(format);
-  if (!f) return D3DERR_NOTAVAILABLE;
-  if (type != D3DRTYPE_SURFACE && type != D3DRTYPE_TEXTURE && type != D3DRTYPE_CUBETEXTURE) {
-    return D3DERR_NOTAVAILABLE;
-  }
-  if ((usage & D3DUSAGE_DEPTHSTENCIL) && !f->depth) return D3DERR_NOTAVAILABLE;
-  if (!(usage & D3DUSAGE_DEPTHSTENCIL) && f->depth && type != D3DRTYPE_SURFACE && type != D3DRTYPE_TEXTURE) {
-    return D3DERR_NOTAVAILABLE;
-  }
-  if ((usage & D3DUSAGE_RENDERTARGET) && !GlFormatRenderable(format)) return D3DERR_NOTAVAILABLE;
-  if (usage & D3DUSAGE_AUTOGENMIPMAP) {
-    if (f->blockBytes || f->convert || f->depth) return D3DOK_NOAUTOGEN;
-  }
-  return D3D_OK;
+HRESULT GlBackend::CheckDeviceFormat(D3DFORMAT, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format)
+{
+    const GlFormat* f = GlFormatFind(format);
+    if (!f)
+        return D3DERR_NOTAVAILABLE;
+    if (type != D3DRTYPE_SURFACE && type != D3DRTYPE_TEXTURE && type != D3DRTYPE_CUBETEXTURE) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    if ((usage & D3DUSAGE_DEPTHSTENCIL) && !f->depth)
+        return D3DERR_NOTAVAILABLE;
+    if (!(usage & D3DUSAGE_DEPTHSTENCIL) && f->depth && type != D3DRTYPE_SURFACE && type != D3DRTYPE_TEXTURE) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    if ((usage & D3DUSAGE_RENDERTARGET) && !GlFormatRenderable(format))
+        return D3DERR_NOTAVAILABLE;
+    if (usage & D3DUSAGE_AUTOGENMIPMAP) {
+        if (f->blockBytes || f->convert || f->depth)
+            return D3DOK_NOAUTOGEN;
+    }
+    return D3D_OK;
 }
 
-HRESULT GlBackend::Open(HWND window, const D3DPRESENT_PARAMETERS& params) {
-  if (open_) return D3DERR_INVALIDCALL;
-  HWND target = params.hDeviceWindow ? params.hDeviceWindow : window;
-  if (!GlContextCreate(&ctx_, target, static_cast<int>(params.BackBufferWidth),
-                       static_cast<int>(params.BackBufferHeight))) {
-    return D3DERR_NOTAVAILABLE;
-  }
-  open_ = true;
-  SetupDefaults();
-  swapInterval_ = params.PresentationInterval == static_cast<UINT>(D3DPRESENT_INTERVAL_IMMEDIATE) ? 0 : 1;
-  return D3D_OK;
+HRESULT GlBackend::Open(HWND window, const D3DPRESENT_PARAMETERS& params)
+{
+    if (open_)
+        return D3DERR_INVALIDCALL;
+    HWND target = params.hDeviceWindow ? params.hDeviceWindow : window;
+    if (!GlContextCreate(&ctx_, target, static_cast<int>(params.BackBufferWidth),
+                         static_cast<int>(params.BackBufferHeight))) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    open_ = true;
+    SetupDefaults();
+    swapInterval_ = params.PresentationInterval == static_cast<UINT>(D3DPRESENT_INTERVAL_IMMEDIATE) ? 0 : 1;
+    return D3D_OK;
 }
 
 // The GL state the whole device keeps: Direct3D's origin, depth range,
 // winding and provoking vertex, and our FBOs and samplers.
-void GlBackend::SetupDefaults() {
-  qgl.ClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-  // Under the upper-left origin, GL_CW names the triangles Direct3D calls
-  // clockwise on screen; those are Direct3D's front faces.
-  glFrontFace(GL_CW);
-  qgl.ProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
-  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
-  glFogi(GL_FOG_COORDINATE_SOURCE, GL_FRAGMENT_DEPTH);
-  qgl.GenFramebuffers(1, &drawFbo_);
-  qgl.GenFramebuffers(1, &readFbo_);
-  qgl.GenSamplers(kGlMaxStages, samplers_);
-  for (int unit = 0; unit < maxUnits_; ++unit) qgl.BindSampler(static_cast<GLuint>(unit), samplers_[unit]);
-  // Stages with no texture sample opaque white, as Direct3D's fixed function does.
-  glGenTextures(1, &whiteTexture_);
-  glBindTexture(GL_TEXTURE_2D, whiteTexture_);
-  const GLubyte white[4] = {255, 255, 255, 255};
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-  glGenTextures(1, &scratchTexture_);
-  dirty_ = kGlDirtyAll;
-  samplerDirty_ = 0xFFu;
-  stageDirty_ = 0xFFu;
-  boundColor_ = nullptr;
-  boundDepth_ = nullptr;
-  fboBound_ = false;
-  enabledArrays_ = 0;
-  enabledTexArrays_ = 0;
-  materialKey_ = 0xFFFFFFFFu;
-}
-
-void GlBackend::Close() {
-  if (!open_) return;
-  GlContextBind(&ctx_);
-  qgl.DeleteFramebuffers(1, &drawFbo_);
-  qgl.DeleteFramebuffers(1, &readFbo_);
-  qgl.DeleteSamplers(kGlMaxStages, samplers_);
-  glDeleteTextures(1, &whiteTexture_);
-  glDeleteTextures(1, &scratchTexture_);
-  drawFbo_ = readFbo_ = whiteTexture_ = scratchTexture_ = 0;
-  std::memset(samplers_, 0, sizeof(samplers_));
-  GlContextDestroy(&ctx_);
-  open_ = false;
-}
-
-HRESULT GlBackend::Reset(const D3DPRESENT_PARAMETERS& params) {
-  if (!open_) return D3DERR_INVALIDCALL;
-  GlContextBind(&ctx_);
-  swapInterval_ = params.PresentationInterval == static_cast<UINT>(D3DPRESENT_INTERVAL_IMMEDIATE) ? 0 : 1;
-  if (ctx_.ownsWindow && params.BackBufferWidth > 0 && params.BackBufferHeight > 0) {
-    SDL_SetWindowSize(ctx_.window, static_cast<int>(params.BackBufferWidth), static_cast<int>(params.BackBufferHeight));
-  }
-  dirty_ = kGlDirtyAll;
-  samplerDirty_ = 0xFFu;
-  stageDirty_ = 0xFFu;
-  boundColor_ = nullptr;
-  boundDepth_ = nullptr;
-  fboBound_ = false;
-  materialKey_ = 0xFFFFFFFFu;
-  return D3D_OK;
-}
-
-HRESULT GlBackend::CreateShader(D3D9ShaderData*) {
-  // No programmable pipeline yet: the caps report none and callers fall back.
-  return D3DERR_NOTAVAILABLE;
-}
-
-// ---------------------------------------------------------------- textures
-
-static GLenum GlFaceTarget(const GlTexture* tex, UINT face) {
-  if (tex->target == GL_TEXTURE_CUBE_MAP) return GL_TEXTURE_CUBE_MAP_POSITIVE_X + face;
-  return GL_TEXTURE_2D;
-}
-
-HRESULT GlBackend::CreateTexture(D3D9TextureData* texture) {
-  if (!open_) return D3DERR_INVALIDCALL;
-  const GlFormat* f = GlFormatFind(texture->format);
-  if (!f) return D3DERR_NOTAVAILABLE;
-  if (texture->width > static_cast<UINT>(maxTextureSize_) || texture->height > static_cast<UINT>(maxTextureSize_)) {
-    return D3DERR_NOTAVAILABLE;
-  }
-  GlContextBind(&ctx_);
-  GlTexture* tex = new GlTexture();
-  tex->format = f;
-  tex->target = texture->kind == D3D9_TEXTURE_CUBE ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
-  tex->glLevels = static_cast<GLint>(std::max<UINT>(texture->levels, 1));
-  if ((texture->usage & D3DUSAGE_AUTOGENMIPMAP) && !f->blockBytes && !f->convert && !f->depth) {
-    UINT edge = std::max(texture->width, texture->height);
-    GLint chain = 1;
-    while (edge > 1) {
-      edge >>= 1;
-      ++chain;
-    }
-    tex->glLevels = chain;
-  }
-  glGenTextures(1, &tex->name);
-  qgl.ActiveTexture(GL_TEXTURE0);
-  glBindTexture(tex->target, tex->name);
-  glTexParameteri(tex->target, GL_TEXTURE_BASE_LEVEL, 0);
-  glTexParameteri(tex->target, GL_TEXTURE_MAX_LEVEL, tex->glLevels - 1);
-  if (f->depth) glTexParameteri(tex->target, GL_DEPTH_TEXTURE_MODE, GL_LUMINANCE);
-  texture->backend = tex;
-  const UINT faces = texture->kind == D3D9_TEXTURE_CUBE ? 6 : 1;
-  for (UINT face = 0; face < faces; ++face) {
-    for (GLint level = 0; level < tex->glLevels; ++level) {
-      const GLsizei w = static_cast<GLsizei>(std::max<UINT>(texture->width >> level, 1));
-      const GLsizei h = static_cast<GLsizei>(std::max<UINT>(texture->height >> level, 1));
-      if (static_cast<UINT>(level) < texture->levels) {
-        UploadLevel(tex, texture->Surface(face, static_cast<UINT>(level)), GlFaceTarget(tex, face), nullptr);
-      } else if (!f->blockBytes) {
-        glTexImage2D(GlFaceTarget(tex, face), level, static_cast<GLint>(f->internalFormat), w, h, 0,
-                     f->convert ? GL_BGRA : f->format, f->convert ? GL_UNSIGNED_BYTE : f->type, nullptr);
-      }
-    }
-  }
-  glBindTexture(tex->target, 0);
-  stageDirty_ = 0xFFu;
-  if (glGetError() == GL_OUT_OF_MEMORY) {
-    DestroyTexture(texture);
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  return D3D_OK;
-}
-
-void GlBackend::DestroyTexture(D3D9TextureData* texture) {
-  GlTexture* tex = static_cast<GlTexture*>(texture->backend);
-  if (!tex) return;
-  if (open_) {
-    GlContextBind(&ctx_);
-    glDeleteTextures(1, &tex->name);
-  }
-  delete tex;
-  texture->backend = nullptr;
-  boundColor_ = nullptr;
-  boundDepth_ = nullptr;
-  stageDirty_ = 0xFFu;
-}
-
-// Sends one level from the system copy (rect null: the whole level).
-void GlBackend::UploadLevel(GlTexture* tex, D3D9SurfaceData* surface, GLenum target, const RECT* rect) {
-  const GlFormat* f = tex->format;
-  const GLint level = static_cast<GLint>(surface->level);
-  const GLsizei w = static_cast<GLsizei>(surface->width);
-  const GLsizei h = static_cast<GLsizei>(surface->height);
-  if (f->blockBytes) {
-    // Blocks go whole: a partial upload would need block-aligned rectangles.
-    qgl.CompressedTexImage2D(target, level, f->internalFormat, w, h, 0, static_cast<GLsizei>(surface->bits.size()),
-                             surface->bits.data());
-    return;
-  }
-  LONG left = 0, top = 0, right = static_cast<LONG>(w), bottom = static_cast<LONG>(h);
-  if (rect) {
-    left = std::max<LONG>(rect->left, 0);
-    top = std::max<LONG>(rect->top, 0);
-    right = std::min<LONG>(rect->right, static_cast<LONG>(w));
-    bottom = std::min<LONG>(rect->bottom, static_cast<LONG>(h));
-    if (right <= left || bottom <= top) return;
-  }
-  const bool whole = !rect || (left == 0 && top == 0 && right == w && bottom == h);
-  if (f->convert) {
-    const int cw = right - left;
-    std::vector<uint8_t> rgba(static_cast<size_t>(cw) * static_cast<size_t>(bottom - top) * 4u);
-    for (LONG y = top; y < bottom; ++y) {
-      const uint8_t* src = surface->bits.data() + static_cast<size_t>(y) * surface->pitch +
-                           static_cast<size_t>(left) * static_cast<size_t>(f->bytesPerPixel);
-      GlFormatConvertRow(f, src, rgba.data() + static_cast<size_t>(y - top) * cw * 4u, cw);
-    }
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    if (whole) {
-      glTexImage2D(target, level, static_cast<GLint>(f->internalFormat), w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, rgba.data());
-    } else {
-      glTexSubImage2D(target, level, left, top, cw, bottom - top, GL_BGRA, GL_UNSIGNED_BYTE, rgba.data());
-    }
-    return;
-  }
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(surface->pitch / static_cast<UINT>(f->bytesPerPixel)));
-  if (whole) {
-    glTexImage2D(target, level, static_cast<GLint>(f->internalFormat), w, h, 0, f->format, f->type,
-                 surface->bits.empty() ? nullptr : surface->bits.data());
-  } else {
-    const uint8_t* start = surface->bits.data() + static_cast<size_t>(top) * surface->pitch +
-                           static_cast<size_t>(left) * static_cast<size_t>(f->bytesPerPixel);
-    glTexSubImage2D(target, level, left, top, right - left, bottom - top, f->format, f->type, start);
-  }
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-}
-
-void GlBackend::UploadTexture(D3D9TextureData* texture, UINT face, UINT level, const RECT* rect) {
-  GlTexture* tex = static_cast<GlTexture*>(texture->backend);
-  if (!tex || !open_ || level >= texture->levels) return;
-  GlContextBind(&ctx_);
-  qgl.ActiveTexture(GL_TEXTURE0);
-  glBindTexture(tex->target, tex->name);
-  UploadLevel(tex, texture->Surface(face, level), GlFaceTarget(tex, face), rect);
-  if (level == 0 && tex->glLevels > static_cast<GLint>(texture->levels)) qgl.GenerateMipmap(tex->target);
-  glBindTexture(tex->target, 0);
-  stageDirty_ = 0xFFu;
-}
-
-void GlBackend::GenerateMipSubLevels(D3D9TextureData* texture) {
-  GlTexture* tex = static_cast<GlTexture*>(texture->backend);
-  if (!tex || !open_ || tex->glLevels <= 1 || tex->format->blockBytes) return;
-  GlContextBind(&ctx_);
-  qgl.ActiveTexture(GL_TEXTURE0);
-  glBindTexture(tex->target, tex->name);
-  qgl.GenerateMipmap(tex->target);
-  glBindTexture(tex->target, 0);
-  stageDirty_ = 0xFFu;
-}
-
-// ---------------------------------------------------------------- surfaces
-
-HRESULT GlBackend::CreateSurface(D3D9SurfaceData* surface) {
-  if (!open_) return D3DERR_INVALIDCALL;
-  // Levels live in their texture; system-memory and plain surfaces only in bits.
-  if (surface->flags & D3D9_SURFACE_LEVEL) return D3D_OK;
-  const bool target = (surface->usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) ||
-                      (surface->flags & (D3D9_SURFACE_BACKBUFFER | D3D9_SURFACE_AUTODEPTH));
-  if (!target) return D3D_OK;
-  const GlFormat* f = GlFormatFind(surface->format);
-  if (!f) return D3DERR_NOTAVAILABLE;
-  GlContextBind(&ctx_);
-  GlSurface* s = new GlSurface();
-  s->format = f;
-  const GLsizei w = static_cast<GLsizei>(std::max<UINT>(surface->width, 1));
-  const GLsizei h = static_cast<GLsizei>(std::max<UINT>(surface->height, 1));
-  if (f->depth) {
-    qgl.GenRenderbuffers(1, &s->renderbuffer);
-    qgl.BindRenderbuffer(GL_RENDERBUFFER, s->renderbuffer);
-    qgl.RenderbufferStorage(GL_RENDERBUFFER, f->internalFormat, w, h);
-    qgl.BindRenderbuffer(GL_RENDERBUFFER, 0);
-  } else {
-    glGenTextures(1, &s->texture);
-    qgl.ActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, s->texture);
+void GlBackend::SetupDefaults()
+{
+    qgl.ClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+    // Under the upper-left origin, GL_CW names the triangles Direct3D calls
+    // clockwise on screen; those are Direct3D's front faces.
+    glFrontFace(GL_CW);
+    qgl.ProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
+    glFogi(GL_FOG_COORDINATE_SOURCE, GL_FRAGMENT_DEPTH);
+    qgl.GenFramebuffers(1, &drawFbo_);
+    qgl.GenFramebuffers(1, &readFbo_);
+    qgl.GenSamplers(kGlMaxStages, samplers_);
+    for (int unit = 0; unit < maxUnits_; ++unit)
+        qgl.BindSampler(static_cast<GLuint>(unit), samplers_[unit]);
+    // Stages with no texture sample opaque white, as Direct3D's fixed function does.
+    glGenTextures(1, &whiteTexture_);
+    glBindTexture(GL_TEXTURE_2D, whiteTexture_);
+    const GLubyte white[4] = {255, 255, 255, 255};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(f->internalFormat), w, h, 0, f->convert ? GL_BGRA : f->format,
-                 f->convert ? GL_UNSIGNED_BYTE : f->type, nullptr);
-    glBindTexture(GL_TEXTURE_2D, 0);
-  }
-  surface->backend = s;
-  stageDirty_ = 0xFFu;
-  if (glGetError() == GL_OUT_OF_MEMORY) {
-    DestroySurface(surface);
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  return D3D_OK;
+    glGenTextures(1, &scratchTexture_);
+    ForgetSentState();
+    enabledArrays_ = 0;
+    enabledTexArrays_ = 0;
 }
 
-void GlBackend::DestroySurface(D3D9SurfaceData* surface) {
-  if (surface == boundColor_ || surface == boundDepth_) {
+// Everything sent to GL is sent again on the next draw: after a new context
+// or a Reset, GL's state no longer matches what was last sent.
+void GlBackend::ForgetSentState()
+{
+    dirty_ = kGlDirtyAll;
+    samplerDirty_ = 0xFFu;
+    stageDirty_ = 0xFFu;
     boundColor_ = nullptr;
     boundDepth_ = nullptr;
-    dirty_ |= kGlDirtyTargets;
-  }
-  if (surface->flags & D3D9_SURFACE_LEVEL) return;
-  GlSurface* s = static_cast<GlSurface*>(surface->backend);
-  if (!s) return;
-  if (open_) {
+    fboBound_ = false;
+    materialKey_ = 0xFFFFFFFFu;
+}
+
+void GlBackend::Close()
+{
+    if (!open_)
+        return;
     GlContextBind(&ctx_);
-    if (s->texture) glDeleteTextures(1, &s->texture);
-    if (s->renderbuffer) qgl.DeleteRenderbuffers(1, &s->renderbuffer);
-  }
-  delete s;
-  surface->backend = nullptr;
+    qgl.DeleteFramebuffers(1, &drawFbo_);
+    qgl.DeleteFramebuffers(1, &readFbo_);
+    qgl.DeleteSamplers(kGlMaxStages, samplers_);
+    glDeleteTextures(1, &whiteTexture_);
+    glDeleteTextures(1, &scratchTexture_);
+    drawFbo_ = readFbo_ = whiteTexture_ = scratchTexture_ = 0;
+    std::memset(samplers_, 0, sizeof(samplers_));
+    GlContextDestroy(&ctx_);
+    open_ = false;
 }
 
-void GlBackend::UploadSurface(D3D9SurfaceData* surface, const RECT* rect) {
-  if (surface->flags & D3D9_SURFACE_LEVEL) {
-    if (surface->texture) UploadTexture(surface->texture, surface->face, surface->level, rect);
-    return;
-  }
-  GlSurface* s = static_cast<GlSurface*>(surface->backend);
-  if (!s || !s->texture || !open_) return;
-  GlContextBind(&ctx_);
-  GlTexture tex;
-  tex.name = s->texture;
-  tex.format = s->format;
-  qgl.ActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, s->texture);
-  UploadLevel(&tex, surface, GL_TEXTURE_2D, rect);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  stageDirty_ = 0xFFu;
-}
-
-// ---------------------------------------------------------------- buffers
-
-HRESULT GlBackend::CreateBuffer(D3D9BufferData* buffer) {
-  if (!open_) return D3DERR_INVALIDCALL;
-  GlContextBind(&ctx_);
-  GlBuffer* b = new GlBuffer();
-  b->target = buffer->kind == D3D9_BUFFER_INDEX ? GL_ELEMENT_ARRAY_BUFFER : GL_ARRAY_BUFFER;
-  qgl.GenBuffers(1, &b->name);
-  qgl.BindBuffer(b->target, b->name);
-  const GLenum usage = (buffer->usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
-  qgl.BufferData(b->target, static_cast<GLsizeiptr>(buffer->size), buffer->bits.data(), usage);
-  qgl.BindBuffer(b->target, 0);
-  buffer->backend = b;
-  if (glGetError() == GL_OUT_OF_MEMORY) {
-    DestroyBuffer(buffer);
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  return D3D_OK;
-}
-
-void GlBackend::DestroyBuffer(D3D9BufferData* buffer) {
-  GlBuffer* b = static_cast<GlBuffer*>(buffer->backend);
-  if (!b) return;
-  if (open_) {
+HRESULT GlBackend::Reset(const D3DPRESENT_PARAMETERS& params)
+{
+    if (!open_)
+        return D3DERR_INVALIDCALL;
     GlContextBind(&ctx_);
-    qgl.DeleteBuffers(1, &b->name);
-  }
-  delete b;
-  buffer->backend = nullptr;
+    swapInterval_ = params.PresentationInterval == static_cast<UINT>(D3DPRESENT_INTERVAL_IMMEDIATE) ? 0 : 1;
+    if (ctx_.ownsWindow && params.BackBufferWidth > 0 && params.BackBufferHeight > 0) {
+        SDL_SetWindowSize(ctx_.window, static_cast<int>(params.BackBufferWidth),
+                          static_cast<int>(params.BackBufferHeight));
+    }
+    ForgetSentState();
+    return D3D_OK;
 }
 
-void GlBackend::UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size, DWORD lockFlags) {
-  GlBuffer* b = static_cast<GlBuffer*>(buffer->backend);
-  if (!b || !open_ || offset >= buffer->size) return;
-  size = std::min(size, buffer->size - offset);
-  if (size == 0) return;
-  GlContextBind(&ctx_);
-  qgl.BindBuffer(b->target, b->name);
-  const GLenum usage = (buffer->usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
-  if (offset == 0 && size == buffer->size) {
-    // A whole rewrite replaces the storage instead of waiting on draws queued from it.
-    qgl.BufferData(b->target, static_cast<GLsizeiptr>(size), buffer->bits.data(), usage);
-  } else if (lockFlags & D3DLOCK_DISCARD) {
-    // The rest of a discarded buffer is undefined; the system copy holds it anyway.
-    qgl.BufferData(b->target, static_cast<GLsizeiptr>(buffer->size), buffer->bits.data(), usage);
-  } else {
-    qgl.BufferSubData(b->target, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(size),
-                      buffer->bits.data() + offset);
-  }
-  qgl.BindBuffer(b->target, 0);
+HRESULT GlBackend::CreateShader(D3D9ShaderData*)
+{
+    // No programmable pipeline yet: the caps report none and callers fall back.
+    return D3DERR_NOTAVAILABLE;
 }
 
 // ---------------------------------------------------------------- render targets
 
-GlAttachment GlBackend::AttachmentOf(D3D9SurfaceData* surface) const {
-  GlAttachment a;
-  if (!surface) return a;
-  if (surface->flags & D3D9_SURFACE_LEVEL) {
-    D3D9TextureData* owner = surface->texture;
-    GlTexture* tex = owner ? static_cast<GlTexture*>(owner->backend) : nullptr;
-    if (!tex || tex->format->blockBytes) return a;
-    a.texture = tex->name;
-    a.textarget = GlFaceTarget(tex, surface->face);
-    a.level = static_cast<GLint>(surface->level);
-    a.depth = tex->format->depth;
-    a.stencil = tex->format->stencil;
+GlAttachment GlBackend::AttachmentOf(D3D9SurfaceData* surface) const
+{
+    GlAttachment a;
+    if (!surface)
+        return a;
+    if (surface->flags & D3D9_SURFACE_LEVEL) {
+        D3D9TextureData* owner = surface->texture;
+        GlTexture* tex = owner ? static_cast<GlTexture*>(owner->backend) : nullptr;
+        if (!tex || tex->format->blockBytes)
+            return a;
+        a.texture = tex->name;
+        a.textarget = GlFaceTarget(tex, surface->face);
+        a.level = static_cast<GLint>(surface->level);
+        a.depth = tex->format->depth;
+        a.stencil = tex->format->stencil;
+        a.valid = true;
+        return a;
+    }
+    GlSurface* s = static_cast<GlSurface*>(surface->backend);
+    if (!s)
+        return a;
+    a.texture = s->texture;
+    a.renderbuffer = s->renderbuffer;
+    a.depth = s->format->depth;
+    a.stencil = s->format->stencil;
     a.valid = true;
     return a;
-  }
-  GlSurface* s = static_cast<GlSurface*>(surface->backend);
-  if (!s) return a;
-  a.texture = s->texture;
-  a.renderbuffer = s->renderbuffer;
-  a.depth = s->format->depth;
-  a.stencil = s->format->stencil;
-  a.valid = true;
-  return a;
 }
 
-bool GlBackend::AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth) {
-  qgl.BindFramebuffer(fboTarget, fbo);
-  const GlAttachment* c = color.valid && !color.depth ? &color : nullptr;
-  const GlAttachment* d = depth.valid && depth.depth ? &depth : (color.valid && color.depth ? &color : nullptr);
-  if (c) {
-    qgl.FramebufferTexture2D(fboTarget, GL_COLOR_ATTACHMENT0, c->textarget, c->texture, c->level);
-  } else {
-    qgl.FramebufferTexture2D(fboTarget, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-  }
-  qgl.FramebufferRenderbuffer(fboTarget, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
-  if (d) {
-    const GLenum point = d->stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-    if (d->renderbuffer) {
-      qgl.FramebufferRenderbuffer(fboTarget, point, GL_RENDERBUFFER, d->renderbuffer);
+bool GlBackend::AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth)
+{
+    qgl.BindFramebuffer(fboTarget, fbo);
+    const GlAttachment* c = color.valid && !color.depth ? &color : nullptr;
+    const GlAttachment* d = depth.valid && depth.depth ? &depth : (color.valid && color.depth ? &color : nullptr);
+    if (c) {
+        qgl.FramebufferTexture2D(fboTarget, GL_COLOR_ATTACHMENT0, c->textarget, c->texture, c->level);
     } else {
-      qgl.FramebufferTexture2D(fboTarget, point, d->textarget, d->texture, d->level);
+        qgl.FramebufferTexture2D(fboTarget, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     }
-  }
-  if (fboTarget != GL_READ_FRAMEBUFFER) {
-    glDrawBuffer(c ? GL_COLOR_ATTACHMENT0 : GL_NONE);
-  }
-  if (fboTarget != GL_DRAW_FRAMEBUFFER) glReadBuffer(c ? GL_COLOR_ATTACHMENT0 : GL_NONE);
-  return qgl.CheckFramebufferStatus(fboTarget) == GL_FRAMEBUFFER_COMPLETE;
+    qgl.FramebufferRenderbuffer(fboTarget, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+    if (d) {
+        const GLenum point = d->stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+        if (d->renderbuffer) {
+            qgl.FramebufferRenderbuffer(fboTarget, point, GL_RENDERBUFFER, d->renderbuffer);
+        } else {
+            qgl.FramebufferTexture2D(fboTarget, point, d->textarget, d->texture, d->level);
+        }
+    }
+    if (fboTarget != GL_READ_FRAMEBUFFER) {
+        glDrawBuffer(c ? GL_COLOR_ATTACHMENT0 : GL_NONE);
+    }
+    if (fboTarget != GL_DRAW_FRAMEBUFFER)
+        glReadBuffer(c ? GL_COLOR_ATTACHMENT0 : GL_NONE);
+    return qgl.CheckFramebufferStatus(fboTarget) == GL_FRAMEBUFFER_COMPLETE;
 }
 
 // Binds the FBO with the state's render target 0 and depth surface.
-bool GlBackend::BindTargets(const D3D9State& state) {
-  if (fboBound_ && boundColor_ == state.renderTargets[0] && boundDepth_ == state.depthStencil &&
-      !(dirty_ & kGlDirtyTargets)) {
-    return boundColor_ != nullptr;
-  }
-  dirty_ &= ~static_cast<DWORD>(kGlDirtyTargets);
-  boundColor_ = state.renderTargets[0];
-  boundDepth_ = state.depthStencil;
-  fboBound_ = true;
-  const GlAttachment color = AttachmentOf(boundColor_);
-  const GlAttachment depth = AttachmentOf(boundDepth_);
-  if (!color.valid) return false;
-  return AttachTo(GL_FRAMEBUFFER, drawFbo_, color, depth);
+// Attaches a colour surface alone (no depth); false for depth surfaces and
+// surfaces GL holds no image for.
+bool GlBackend::AttachColorOnly(GLenum fboTarget, GLuint fbo, D3D9SurfaceData* surface)
+{
+    const GlAttachment color = AttachmentOf(surface);
+    if (!color.valid || color.depth)
+        return false;
+    return AttachTo(fboTarget, fbo, color, GlAttachment());
 }
 
-void GlBackend::TargetSize(const D3D9State& state, int* width, int* height) const {
-  const D3D9SurfaceData* rt = state.renderTargets[0];
-  *width = rt ? static_cast<int>(rt->width) : 1;
-  *height = rt ? static_cast<int>(rt->height) : 1;
+bool GlBackend::BindTargets(const D3D9State& state)
+{
+    if (fboBound_ && boundColor_ == state.renderTargets[0] && boundDepth_ == state.depthStencil &&
+        !(dirty_ & kGlDirtyTargets)) {
+        return boundColor_ != nullptr;
+    }
+    dirty_ &= ~static_cast<DWORD>(kGlDirtyTargets);
+    boundColor_ = state.renderTargets[0];
+    boundDepth_ = state.depthStencil;
+    fboBound_ = true;
+    const GlAttachment color = AttachmentOf(boundColor_);
+    const GlAttachment depth = AttachmentOf(boundDepth_);
+    if (!color.valid)
+        return false;
+    return AttachTo(GL_FRAMEBUFFER, drawFbo_, color, depth);
 }
 
-
+void GlBackend::TargetSize(const D3D9State& state, int* width, int* height) const
+{
+    const D3D9SurfaceData* rt = state.renderTargets[0];
+    *width = rt ? static_cast<int>(rt->width) : 1;
+    *height = rt ? static_cast<int>(rt->height) : 1;
+}
 
 HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
-                         float z, DWORD stencil) {
-  if (gGlTrace) gGlTrace->push_back({0, {count, flags, color, 0, 0, 0}});
-  if (!open_) return D3DERR_INVALIDCALL;
-  GlContextBind(&ctx_);
-  if (!BindTargets(state)) return D3DERR_INVALIDCALL;
-  GLbitfield mask = 0;
-  if (flags & D3DCLEAR_TARGET) mask |= GL_COLOR_BUFFER_BIT;
-  const GlAttachment depth = AttachmentOf(state.depthStencil);
-  if ((flags & D3DCLEAR_ZBUFFER) && depth.valid) mask |= GL_DEPTH_BUFFER_BIT;
-  if ((flags & D3DCLEAR_STENCIL) && depth.valid && depth.stencil) mask |= GL_STENCIL_BUFFER_BIT;
-  if (!mask) return D3D_OK;
-  // Clear writes every channel whatever the write masks say.
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_TRUE);
-  glStencilMask(0xFFFFFFFFu);
-  float c[4];
-  GlColorValue(color, c);
-  glClearColor(c[0], c[1], c[2], c[3]);
-  glClearDepth(std::min(std::max(z, 0.0f), 1.0f));
-  glClearStencil(static_cast<GLint>(stencil));
-  // Only the viewport (and the scissor rectangle while enabled) is cleared.
-  LONG vx0 = static_cast<LONG>(state.viewport.X), vy0 = static_cast<LONG>(state.viewport.Y);
-  LONG vx1 = vx0 + static_cast<LONG>(state.viewport.Width), vy1 = vy0 + static_cast<LONG>(state.viewport.Height);
-  if (state.renderStates[D3DRS_SCISSORTESTENABLE]) {
-    vx0 = std::max(vx0, state.scissor.left);
-    vy0 = std::max(vy0, state.scissor.top);
-    vx1 = std::min(vx1, state.scissor.right);
-    vy1 = std::min(vy1, state.scissor.bottom);
-  }
-  const DWORD n = rects ? count : 0;
-  for (DWORD i = 0; i < std::max<DWORD>(n, 1); ++i) {
-    LONG x0 = vx0, y0 = vy0, x1 = vx1, y1 = vy1;
-    if (n) {
-      x0 = std::max(x0, rects[i].x1);
-      y0 = std::max(y0, rects[i].y1);
-      x1 = std::min(x1, rects[i].x2);
-      y1 = std::min(y1, rects[i].y2);
+                         float z, DWORD stencil)
+{
+    if (gGlTrace)
+        gGlTrace->push_back({0, {count, flags, color, 0, 0, 0}});
+    if (!open_)
+        return D3DERR_INVALIDCALL;
+    GlContextBind(&ctx_);
+    if (!BindTargets(state))
+        return D3DERR_INVALIDCALL;
+    GLbitfield mask = 0;
+    if (flags & D3DCLEAR_TARGET)
+        mask |= GL_COLOR_BUFFER_BIT;
+    const GlAttachment depth = AttachmentOf(state.depthStencil);
+    if ((flags & D3DCLEAR_ZBUFFER) && depth.valid)
+        mask |= GL_DEPTH_BUFFER_BIT;
+    if ((flags & D3DCLEAR_STENCIL) && depth.valid && depth.stencil)
+        mask |= GL_STENCIL_BUFFER_BIT;
+    if (!mask)
+        return D3D_OK;
+    // Clear writes every channel whatever the write masks say.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glStencilMask(0xFFFFFFFFu);
+    float c[4];
+    GlColorValue(color, c);
+    glClearColor(c[0], c[1], c[2], c[3]);
+    glClearDepth(std::min(std::max(z, 0.0f), 1.0f));
+    glClearStencil(static_cast<GLint>(stencil));
+    // Only the viewport (and the scissor rectangle while enabled) is cleared.
+    LONG vx0 = static_cast<LONG>(state.viewport.X), vy0 = static_cast<LONG>(state.viewport.Y);
+    LONG vx1 = vx0 + static_cast<LONG>(state.viewport.Width), vy1 = vy0 + static_cast<LONG>(state.viewport.Height);
+    if (state.renderStates[D3DRS_SCISSORTESTENABLE]) {
+        vx0 = std::max(vx0, state.scissor.left);
+        vy0 = std::max(vy0, state.scissor.top);
+        vx1 = std::min(vx1, state.scissor.right);
+        vy1 = std::min(vy1, state.scissor.bottom);
     }
-    if (x1 <= x0 || y1 <= y0) continue;
-    // A clear of the whole target takes GL's fast path without a scissor.
-    int tw = 0, th = 0;
-    TargetSize(state, &tw, &th);
-    const bool whole = x0 <= 0 && y0 <= 0 && x1 >= tw && y1 >= th;
-    GlEnableIf(GL_SCISSOR_TEST, !whole);
-    glScissor(x0, y0, x1 - x0, y1 - y0);
-    glClear(mask);
-  }
-  dirty_ |= kGlDirtyRender | kGlDirtyScissor;
-  return D3D_OK;
-}
-
-HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, const RECT* dest, HWND) {
-  if (!open_ || !backBuffer) return D3DERR_INVALIDCALL;
-  GlContextBind(&ctx_);
-  const GlAttachment color = AttachmentOf(backBuffer);
-  if (!color.valid) return D3DERR_INVALIDCALL;
-  if (GlContextHeadless(&ctx_)) {
-    // No one can see the window: copying the frame there would only make
-    // the next frame wait for this one. Read-back reads the FBO anyway.
-    glFlush();
+    const DWORD n = rects ? count : 0;
+    for (DWORD i = 0; i < std::max<DWORD>(n, 1); ++i) {
+        LONG x0 = vx0, y0 = vy0, x1 = vx1, y1 = vy1;
+        if (n) {
+            x0 = std::max(x0, rects[i].x1);
+            y0 = std::max(y0, rects[i].y1);
+            x1 = std::min(x1, rects[i].x2);
+            y1 = std::min(y1, rects[i].y2);
+        }
+        if (x1 <= x0 || y1 <= y0)
+            continue;
+        // A clear of the whole target takes GL's fast path without a scissor.
+        int tw = 0, th = 0;
+        TargetSize(state, &tw, &th);
+        const bool whole = x0 <= 0 && y0 <= 0 && x1 >= tw && y1 >= th;
+        GlEnableIf(GL_SCISSOR_TEST, !whole);
+        glScissor(x0, y0, x1 - x0, y1 - y0);
+        glClear(mask);
+    }
+    dirty_ |= kGlDirtyRender | kGlDirtyScissor;
     return D3D_OK;
-  }
-  AttachTo(GL_READ_FRAMEBUFFER, readFbo_, color, GlAttachment());
-  qgl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glDrawBuffer(GL_BACK);
-  int ww = 0, wh = 0;
-  GlContextDrawableSize(&ctx_, &ww, &wh);
-  RECT src = {0, 0, static_cast<LONG>(backBuffer->width), static_cast<LONG>(backBuffer->height)};
-  RECT dst = {0, 0, ww, wh};
-  if (source) src = *source;
-  if (dest) dst = *dest;
-  glDisable(GL_SCISSOR_TEST);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  const bool same = (src.right - src.left) == (dst.right - dst.left) && (src.bottom - src.top) == (dst.bottom - dst.top);
-  // The window's row 0 is its bottom row: flip while copying.
-  qgl.BlitFramebuffer(src.left, src.top, src.right, src.bottom, dst.left, wh - dst.top, dst.right, wh - dst.bottom,
-                      GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
-  GlContextSwap(&ctx_, swapInterval_);
-  qgl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
-  fboBound_ = false;
-  dirty_ |= kGlDirtyRender | kGlDirtyScissor;
-  return D3D_OK;
 }
 
-HRESULT GlBackend::ReadRenderTarget(D3D9SurfaceData* source, D3D9SurfaceData* dest) {
-  if (!open_ || !source || !dest) return D3DERR_INVALIDCALL;
-  if (source->width != dest->width || source->height != dest->height || source->format != dest->format) {
-    return D3DERR_INVALIDCALL;
-  }
-  const GlFormat* f = GlFormatFind(dest->format);
-  if (!f || f->blockBytes || f->convert || f->depth) return D3DERR_INVALIDCALL;
-  GlContextBind(&ctx_);
-  const GlAttachment color = AttachmentOf(source);
-  if (!color.valid || color.depth) return D3DERR_INVALIDCALL;
-  if (!AttachTo(GL_READ_FRAMEBUFFER, readFbo_, color, GlAttachment())) return D3DERR_INVALIDCALL;
-  glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(dest->pitch / static_cast<UINT>(f->bytesPerPixel)));
-  glReadPixels(0, 0, static_cast<GLsizei>(dest->width), static_cast<GLsizei>(dest->height), f->format, f->type,
-               dest->bits.data());
-  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-  qgl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  fboBound_ = false;
-  return D3D_OK;
+HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, const RECT* dest, HWND)
+{
+    if (!open_ || !backBuffer)
+        return D3DERR_INVALIDCALL;
+    GlContextBind(&ctx_);
+    const GlAttachment color = AttachmentOf(backBuffer);
+    if (!color.valid)
+        return D3DERR_INVALIDCALL;
+    if (GlContextHeadless(&ctx_)) {
+        // No one can see the window: copying the frame there would only make
+        // the next frame wait for this one. Read-back reads the FBO anyway.
+        glFlush();
+        return D3D_OK;
+    }
+    AttachTo(GL_READ_FRAMEBUFFER, readFbo_, color, GlAttachment());
+    qgl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDrawBuffer(GL_BACK);
+    int ww = 0, wh = 0;
+    GlContextDrawableSize(&ctx_, &ww, &wh);
+    RECT src = {0, 0, static_cast<LONG>(backBuffer->width), static_cast<LONG>(backBuffer->height)};
+    RECT dst = {0, 0, ww, wh};
+    if (source)
+        src = *source;
+    if (dest)
+        dst = *dest;
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    const bool same =
+        (src.right - src.left) == (dst.right - dst.left) && (src.bottom - src.top) == (dst.bottom - dst.top);
+    // The window's row 0 is its bottom row: flip while copying.
+    qgl.BlitFramebuffer(src.left, src.top, src.right, src.bottom, dst.left, wh - dst.top, dst.right, wh - dst.bottom,
+                        GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+    GlContextSwap(&ctx_, swapInterval_);
+    qgl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
+    fboBound_ = false;
+    dirty_ |= kGlDirtyRender | kGlDirtyScissor;
+    return D3D_OK;
+}
+
+HRESULT GlBackend::ReadRenderTarget(D3D9SurfaceData* source, D3D9SurfaceData* dest)
+{
+    if (!open_ || !source || !dest)
+        return D3DERR_INVALIDCALL;
+    if (source->width != dest->width || source->height != dest->height || source->format != dest->format) {
+        return D3DERR_INVALIDCALL;
+    }
+    const GlFormat* f = GlFormatFind(dest->format);
+    if (!f || f->blockBytes || f->convert || f->depth)
+        return D3DERR_INVALIDCALL;
+    GlContextBind(&ctx_);
+    if (!AttachColorOnly(GL_READ_FRAMEBUFFER, readFbo_, source))
+        return D3DERR_INVALIDCALL;
+    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(dest->pitch / static_cast<UINT>(f->bytesPerPixel)));
+    glReadPixels(0, 0, static_cast<GLsizei>(dest->width), static_cast<GLsizei>(dest->height), f->format, f->type,
+                 dest->bits.data());
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    qgl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    fboBound_ = false;
+    return D3D_OK;
 }
 
 // A texture holding a surface that has no GL storage of its own.
-GLuint GlBackend::TemporaryTexture(D3D9SurfaceData* surface) {
-  const GlFormat* f = GlFormatFind(surface->format);
-  if (!f || f->depth) return 0;
-  GlTexture tex;
-  tex.name = scratchTexture_;
-  tex.format = f;
-  qgl.ActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, scratchTexture_);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-  // Level 0 of the scratch texture, whatever level the surface is of.
-  const UINT level = surface->level;
-  surface->level = 0;
-  UploadLevel(&tex, surface, GL_TEXTURE_2D, nullptr);
-  surface->level = level;
-  glBindTexture(GL_TEXTURE_2D, 0);
-  stageDirty_ = 0xFFu;
-  return scratchTexture_;
+GLuint GlBackend::TemporaryTexture(D3D9SurfaceData* surface)
+{
+    const GlFormat* f = GlFormatFind(surface->format);
+    if (!f || f->depth)
+        return 0;
+    GlTexture tex;
+    tex.name = scratchTexture_;
+    tex.format = f;
+    qgl.ActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, scratchTexture_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    // Level 0 of the scratch texture, whatever level the surface is of.
+    const UINT level = surface->level;
+    surface->level = 0;
+    UploadLevel(&tex, surface, GL_TEXTURE_2D, nullptr);
+    surface->level = level;
+    glBindTexture(GL_TEXTURE_2D, 0);
+    stageDirty_ = 0xFFu;
+    return scratchTexture_;
 }
 
 HRESULT GlBackend::StretchRect(D3D9SurfaceData* source, const RECT& sourceRect, D3D9SurfaceData* dest,
-                               const RECT& destRect, D3DTEXTUREFILTERTYPE filter) {
-  if (!open_ || !source || !dest) return D3DERR_INVALIDCALL;
-  GlContextBind(&ctx_);
-  GlAttachment src = AttachmentOf(source);
-  const GlAttachment dst = AttachmentOf(dest);
-  if (!dst.valid) return D3DERR_INVALIDCALL;
-  if (!src.valid) {
-    src.texture = TemporaryTexture(source);
-    src.valid = src.texture != 0;
-    if (!src.valid) return D3DERR_INVALIDCALL;
-  }
-  if (src.depth != dst.depth) return D3DERR_INVALIDCALL;
-  GlAttachment none;
-  const bool depth = src.depth;
-  if (!AttachTo(GL_READ_FRAMEBUFFER, readFbo_, depth ? none : src, depth ? src : none)) return D3DERR_INVALIDCALL;
-  if (!AttachTo(GL_DRAW_FRAMEBUFFER, drawFbo_, depth ? none : dst, depth ? dst : none)) return D3DERR_INVALIDCALL;
-  glDisable(GL_SCISSOR_TEST);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_TRUE);
-  GLbitfield mask = GL_COLOR_BUFFER_BIT;
-  if (depth) mask = GL_DEPTH_BUFFER_BIT | (src.stencil && dst.stencil ? GL_STENCIL_BUFFER_BIT : 0);
-  const GLenum glFilter = (filter == D3DTEXF_LINEAR && !depth) ? GL_LINEAR : GL_NEAREST;
-  qgl.BlitFramebuffer(sourceRect.left, sourceRect.top, sourceRect.right, sourceRect.bottom, destRect.left,
-                      destRect.top, destRect.right, destRect.bottom, mask, glFilter);
-  qgl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  fboBound_ = false;
-  dirty_ |= kGlDirtyRender | kGlDirtyScissor;
-  return D3D_OK;
+                               const RECT& destRect, D3DTEXTUREFILTERTYPE filter)
+{
+    if (!open_ || !source || !dest)
+        return D3DERR_INVALIDCALL;
+    GlContextBind(&ctx_);
+    GlAttachment src = AttachmentOf(source);
+    const GlAttachment dst = AttachmentOf(dest);
+    if (!dst.valid)
+        return D3DERR_INVALIDCALL;
+    if (!src.valid) {
+        src.texture = TemporaryTexture(source);
+        src.valid = src.texture != 0;
+        if (!src.valid)
+            return D3DERR_INVALIDCALL;
+    }
+    if (src.depth != dst.depth)
+        return D3DERR_INVALIDCALL;
+    GlAttachment none;
+    const bool depth = src.depth;
+    if (!AttachTo(GL_READ_FRAMEBUFFER, readFbo_, depth ? none : src, depth ? src : none))
+        return D3DERR_INVALIDCALL;
+    if (!AttachTo(GL_DRAW_FRAMEBUFFER, drawFbo_, depth ? none : dst, depth ? dst : none))
+        return D3DERR_INVALIDCALL;
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    GLbitfield mask = GL_COLOR_BUFFER_BIT;
+    if (depth)
+        mask = GL_DEPTH_BUFFER_BIT | (src.stencil && dst.stencil ? GL_STENCIL_BUFFER_BIT : 0);
+    const GLenum glFilter = (filter == D3DTEXF_LINEAR && !depth) ? GL_LINEAR : GL_NEAREST;
+    qgl.BlitFramebuffer(sourceRect.left, sourceRect.top, sourceRect.right, sourceRect.bottom, destRect.left,
+                        destRect.top, destRect.right, destRect.bottom, mask, glFilter);
+    qgl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    fboBound_ = false;
+    dirty_ |= kGlDirtyRender | kGlDirtyScissor;
+    return D3D_OK;
 }
 
-HRESULT GlBackend::ColorFill(D3D9SurfaceData* surface, const RECT& rect, D3DCOLOR color) {
-  if (!open_ || !surface) return D3DERR_INVALIDCALL;
-  GlContextBind(&ctx_);
-  const GlAttachment dst = AttachmentOf(surface);
-  if (!dst.valid || dst.depth) return D3DERR_INVALIDCALL;
-  if (!AttachTo(GL_FRAMEBUFFER, drawFbo_, dst, GlAttachment())) return D3DERR_INVALIDCALL;
-  fboBound_ = false;
-  float c[4];
-  GlColorValue(color, c);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-  glClearColor(c[0], c[1], c[2], c[3]);
-  glClear(GL_COLOR_BUFFER_BIT);
-  dirty_ |= kGlDirtyRender | kGlDirtyScissor;
-  return D3D_OK;
+HRESULT GlBackend::ColorFill(D3D9SurfaceData* surface, const RECT& rect, D3DCOLOR color)
+{
+    if (!open_ || !surface)
+        return D3DERR_INVALIDCALL;
+    GlContextBind(&ctx_);
+    if (!AttachColorOnly(GL_FRAMEBUFFER, drawFbo_, surface))
+        return D3DERR_INVALIDCALL;
+    fboBound_ = false;
+    float c[4];
+    GlColorValue(color, c);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    glClearColor(c[0], c[1], c[2], c[3]);
+    glClear(GL_COLOR_BUFFER_BIT);
+    dirty_ |= kGlDirtyRender | kGlDirtyScissor;
+    return D3D_OK;
 }

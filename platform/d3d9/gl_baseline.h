@@ -1,6 +1,5 @@
 // A lit, textured mesh drawn with plain OpenGL calls: the baseline the Direct3D 9 layer is timed against.
-#ifndef PLATFORM_D3D9_GL_BASELINE_H
-#define PLATFORM_D3D9_GL_BASELINE_H
+#pragma once
 
 #include "platform/d3d9/d3d9.h"
 
@@ -10,17 +9,17 @@
 // Vertices are XYZ | NORMAL | TEX1 (32 bytes). Every batch draws the whole
 // index list from its own base vertex.
 struct GlBaselineScene {
-  const void* vertices;
-  size_t vertexCount;
-  const uint16_t* indices;
-  size_t indexCount;
-  const uint32_t* batchBaseVertices;
-  int batchCount;
-  const uint32_t* texels;  // A8R8G8B8, textureSize x textureSize
-  int textureSize;
-  D3DCOLOR background;
-  D3DCOLOR ambient;
-  D3DVECTOR lightDirection;  // one white directional light
+    const void* vertices;
+    size_t vertexCount;
+    const uint16_t* indices;
+    size_t indexCount;
+    const uint32_t* batchBaseVertices;
+    int batchCount;
+    const uint32_t* texels;  // A8R8G8B8, textureSize x textureSize
+    int textureSize;
+    D3DCOLOR background;
+    D3DCOLOR ambient;
+    D3DVECTOR lightDirection;  // one white directional light
 };
 
 struct GlBaseline;
@@ -32,5 +31,3 @@ GlBaseline* GlBaselineCreate(const GlBaselineScene& scene, int width, int height
 // Clears, draws every batch with the row-vector matrices given, and swaps.
 void GlBaselineDrawFrame(GlBaseline* baseline, const D3DMATRIX& world, const D3DMATRIX& view, const D3DMATRIX& proj);
 void GlBaselineDestroy(GlBaseline* baseline);
-
-#endif

@@ -1,17 +1,16 @@
 // The OpenGL context of a device: its SDL window (the device window or a hidden one of our own) and swap.
-#ifndef PLATFORM_D3D9_GL_CONTEXT_H
-#define PLATFORM_D3D9_GL_CONTEXT_H
+#pragma once
 
 struct SDL_Window;
 
 struct GlContext {
-  SDL_Window* window = nullptr;
-  void* context = nullptr;  // SDL_GLContext
-  bool ownsWindow = false;  // a hidden window made for a null or foreign HWND
-  void* hwnd = nullptr;     // the device window the context draws to, when not our own
-  bool videoInited = false;
-  int swapInterval = -2;  // last interval asked of SDL
-  int depthBits = 0;      // depth of the window's own framebuffer (the device draws into FBOs)
+    SDL_Window* window = nullptr;
+    void* context = nullptr;  // SDL_GLContext
+    bool ownsWindow = false;  // a hidden window made for a null or foreign HWND
+    void* hwnd = nullptr;     // the device window the context draws to, when not our own
+    bool videoInited = false;
+    int swapInterval = -2;  // last interval asked of SDL
+    int depthBits = 0;      // depth of the window's own framebuffer (the device draws into FBOs)
 };
 
 // Creates a compatibility-profile context on the SDL window behind hwnd, or on
@@ -27,5 +26,3 @@ void GlContextSwap(GlContext* ctx, int interval);
 // True when nothing drawn to the window can be seen: our own hidden window,
 // or SDL's offscreen video driver.
 bool GlContextHeadless(const GlContext* ctx);
-
-#endif

@@ -1,6 +1,6 @@
 // Direct3D format to OpenGL storage table and the CPU conversions for formats GL lacks.
-#include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/gl_format.h"
+#include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/glimports.h"
 
 namespace {
@@ -35,7 +35,8 @@ const GlFormat kGlFormats[] = {
     {D3DFMT_DXT4, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, 0, 16, kGlConvertNone, false, false},
     {D3DFMT_DXT5, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, 0, 16, kGlConvertNone, false, false},
     {D3DFMT_D16, GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, 2, 0, kGlConvertNone, true, false},
-    {D3DFMT_D16_LOCKABLE, GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, 2, 0, kGlConvertNone, true, false},
+    {D3DFMT_D16_LOCKABLE, GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, 2, 0, kGlConvertNone, true,
+     false},
     {D3DFMT_D32, GL_DEPTH_COMPONENT32, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, 4, 0, kGlConvertNone, true, false},
     {D3DFMT_D24X8, GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, 4, 0, kGlConvertNone, true, false},
     {D3DFMT_D24S8, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, 0, kGlConvertNone, true, true},
@@ -43,35 +44,39 @@ const GlFormat kGlFormats[] = {
     {D3DFMT_D15S1, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 2, 0, kGlConvertNone, true, true},
 };
 
-uint8_t Expand(unsigned v, int bits) {
-  const unsigned maxv = (1u << bits) - 1u;
-  return static_cast<uint8_t>((v * 255u + maxv / 2u) / maxv);
+uint8_t Expand(unsigned v, int bits)
+{
+    const unsigned maxv = (1u << bits) - 1u;
+    return static_cast<uint8_t>((v * 255u + maxv / 2u) / maxv);
 }
 
 }  // namespace
 
-const GlFormat* GlFormatFind(uint32_t d3dFormat) {
-  for (const GlFormat& f : kGlFormats) {
-    if (f.d3dFormat == d3dFormat) return &f;
-  }
-  return nullptr;
+const GlFormat* GlFormatFind(uint32_t d3dFormat)
+{
+    for (const GlFormat& f : kGlFormats) {
+        if (f.d3dFormat == d3dFormat)
+            return &f;
+    }
+    return nullptr;
 }
 
-void GlFormatConvertRow(const GlFormat* f, const uint8_t* src, uint8_t* dst, int n) {
-  for (int i = 0; i < n; ++i) {
-    uint8_t* out = dst + i * 4;
-    if (f->convert == kGlConvertA4L4) {
-      const uint8_t l = Expand(src[i] & 0x0Fu, 4);
-      out[0] = l;
-      out[1] = l;
-      out[2] = l;
-      out[3] = Expand(src[i] >> 4, 4);
-    } else {  // A8R3G3B2: low byte R3G3B2, high byte alpha
-      const unsigned v = src[i * 2];
-      out[0] = Expand(v & 0x03u, 2);
-      out[1] = Expand((v >> 2) & 0x07u, 3);
-      out[2] = Expand(v >> 5, 3);
-      out[3] = src[i * 2 + 1];
+void GlFormatConvertRow(const GlFormat* f, const uint8_t* src, uint8_t* dst, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        uint8_t* out = dst + i * 4;
+        if (f->convert == kGlConvertA4L4) {
+            const uint8_t l = Expand(src[i] & 0x0Fu, 4);
+            out[0] = l;
+            out[1] = l;
+            out[2] = l;
+            out[3] = Expand(src[i] >> 4, 4);
+        } else {  // A8R3G3B2: low byte R3G3B2, high byte alpha
+            const unsigned v = src[i * 2];
+            out[0] = Expand(v & 0x03u, 2);
+            out[1] = Expand((v >> 2) & 0x07u, 3);
+            out[2] = Expand(v >> 5, 3);
+            out[3] = src[i * 2 + 1];
+        }
     }
-  }
 }

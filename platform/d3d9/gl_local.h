@@ -1,6 +1,5 @@
 // Internals of the OpenGL back end: its objects and the state it has sent to GL.
-#ifndef PLATFORM_D3D9_GL_LOCAL_H
-#define PLATFORM_D3D9_GL_LOCAL_H
+#pragma once
 
 #include "platform/d3d9/backend.h"
 #include "platform/d3d9/gl_backend.h"
@@ -12,191 +11,224 @@
 #include <string>
 #include <vector>
 
-enum { kGlMaxStages = 8, kGlMaxLights = 8 };
+enum {
+    kGlMaxStages = 8,
+    kGlMaxLights = 8
+};
 
 // A texture (2D or cube) and its GL name.
 struct GlTexture {
-  GLuint name = 0;
-  GLenum target = GL_TEXTURE_2D;
-  const GlFormat* format = nullptr;
-  GLint glLevels = 1;  // levels GL holds (a full chain for auto-generated mipmaps)
+    GLuint name = 0;
+    GLenum target = GL_TEXTURE_2D;
+    const GlFormat* format = nullptr;
+    GLint glLevels = 1;  // levels GL holds (a full chain for auto-generated mipmaps)
 };
 
 // A standalone surface with GL storage: a render target, back buffer or depth buffer.
 struct GlSurface {
-  GLuint texture = 0;       // colour surfaces
-  GLuint renderbuffer = 0;  // depth-stencil surfaces
-  const GlFormat* format = nullptr;
+    GLuint texture = 0;       // colour surfaces
+    GLuint renderbuffer = 0;  // depth-stencil surfaces
+    const GlFormat* format = nullptr;
 };
 
 struct GlBuffer {
-  GLuint name = 0;
-  GLenum target = GL_ARRAY_BUFFER;
+    GLuint name = 0;
+    GLenum target = GL_ARRAY_BUFFER;
 };
 
 // What one surface is to an FBO attachment.
 struct GlAttachment {
-  GLuint texture = 0;
-  GLuint renderbuffer = 0;
-  GLenum textarget = GL_TEXTURE_2D;
-  GLint level = 0;
-  bool depth = false;
-  bool stencil = false;
-  bool valid = false;
+    GLuint texture = 0;
+    GLuint renderbuffer = 0;
+    GLenum textarget = GL_TEXTURE_2D;
+    GLint level = 0;
+    bool depth = false;
+    bool stencil = false;
+    bool valid = false;
 };
+
+// What SetupArrays found in a draw's vertex data; ok is false when the draw
+// has no position to send.
+struct GlArrays {
+    bool ok = false;
+    GLint baseVertex = 0;  // added to every index (re-bases onto a converted copy)
+    bool pretransformed = false;
+    bool hasNormal = false;
+    bool hasColor = false;
+    bool hasSpecular = false;
+    int texCounts[kGlMaxStages] = {};  // coordinates each stage reads from its array
+};
+
+// The GL target of one face of a texture (the 2D target for plain textures).
+inline GLenum GlFaceTarget(const GlTexture* tex, UINT face)
+{
+    if (tex->target == GL_TEXTURE_CUBE_MAP)
+        return GL_TEXTURE_CUBE_MAP_POSITIVE_X + face;
+    return GL_TEXTURE_2D;
+}
 
 // Dirty groups set by StateChanged and cleared when sent.
 enum {
-  kGlDirtyRender = 1u << 0,
-  kGlDirtyTransform = 1u << 1,
-  kGlDirtyLights = 1u << 2,
-  kGlDirtyMaterial = 1u << 3,
-  kGlDirtyViewport = 1u << 4,
-  kGlDirtyStages = 1u << 5,
-  kGlDirtySamplers = 1u << 6,
-  kGlDirtyTargets = 1u << 7,
-  kGlDirtyScissor = 1u << 8,
-  kGlDirtyClip = 1u << 9,
-  kGlDirtyAll = 0xFFFFFFFFu
+    kGlDirtyRender = 1u << 0,
+    kGlDirtyTransform = 1u << 1,
+    kGlDirtyLights = 1u << 2,
+    kGlDirtyMaterial = 1u << 3,
+    kGlDirtyViewport = 1u << 4,
+    kGlDirtyStages = 1u << 5,
+    kGlDirtySamplers = 1u << 6,
+    kGlDirtyTargets = 1u << 7,
+    kGlDirtyScissor = 1u << 8,
+    kGlDirtyClip = 1u << 9,
+    kGlDirtyAll = 0xFFFFFFFFu
 };
 
 class GlBackend : public D3D9Backend {
- public:
-  GlBackend();
-  ~GlBackend() override;
-  bool Probe();
+public:
+    GlBackend();
+    ~GlBackend() override;
+    bool Probe();
 
-  const char* Name() const override { return "opengl"; }
-  void GetIdentifier(D3DADAPTER_IDENTIFIER9* id) override;
-  void GetCaps(D3DCAPS9* caps) override;
-  void GetDesktopMode(D3DDISPLAYMODE* mode) override;
-  void AddDisplayModes(std::vector<D3DDISPLAYMODE>* modes) override;
-  HRESULT CheckDeviceFormat(D3DFORMAT adapterFormat, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) override;
+    const char* Name() const override { return "opengl"; }
+    void GetIdentifier(D3DADAPTER_IDENTIFIER9* id) override;
+    void GetCaps(D3DCAPS9* caps) override;
+    void GetDesktopMode(D3DDISPLAYMODE* mode) override;
+    void AddDisplayModes(std::vector<D3DDISPLAYMODE>* modes) override;
+    HRESULT CheckDeviceFormat(D3DFORMAT adapterFormat, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) override;
 
-  HRESULT Open(HWND window, const D3DPRESENT_PARAMETERS& params) override;
-  void Close() override;
-  HRESULT Reset(const D3DPRESENT_PARAMETERS& params) override;
-  HRESULT TestCooperativeLevel() override { return D3D_OK; }
-  UINT GetAvailableTextureMem() override { return 512u * 1024u * 1024u; }
-  void EvictManagedResources() override {}
+    HRESULT Open(HWND window, const D3DPRESENT_PARAMETERS& params) override;
+    void Close() override;
+    HRESULT Reset(const D3DPRESENT_PARAMETERS& params) override;
+    HRESULT TestCooperativeLevel() override { return D3D_OK; }
+    UINT GetAvailableTextureMem() override { return 512u * 1024u * 1024u; }
+    void EvictManagedResources() override {}
 
-  HRESULT CreateTexture(D3D9TextureData* texture) override;
-  void DestroyTexture(D3D9TextureData* texture) override;
-  void UploadTexture(D3D9TextureData* texture, UINT face, UINT level, const RECT* rect) override;
-  void GenerateMipSubLevels(D3D9TextureData* texture) override;
-  HRESULT CreateSurface(D3D9SurfaceData* surface) override;
-  void DestroySurface(D3D9SurfaceData* surface) override;
-  void UploadSurface(D3D9SurfaceData* surface, const RECT* rect) override;
-  HRESULT CreateBuffer(D3D9BufferData* buffer) override;
-  void DestroyBuffer(D3D9BufferData* buffer) override;
-  void UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size, DWORD lockFlags) override;
-  HRESULT CreateDeclaration(D3D9DeclarationData*) override { return D3D_OK; }
-  void DestroyDeclaration(D3D9DeclarationData*) override {}
-  HRESULT CreateShader(D3D9ShaderData* shader) override;
-  void DestroyShader(D3D9ShaderData*) override {}
-  HRESULT CreateSwapChain(HWND, const D3DPRESENT_PARAMETERS&) override { return D3DERR_NOTAVAILABLE; }
+    HRESULT CreateTexture(D3D9TextureData* texture) override;
+    void DestroyTexture(D3D9TextureData* texture) override;
+    void UploadTexture(D3D9TextureData* texture, UINT face, UINT level, const RECT* rect) override;
+    void GenerateMipSubLevels(D3D9TextureData* texture) override;
+    HRESULT CreateSurface(D3D9SurfaceData* surface) override;
+    void DestroySurface(D3D9SurfaceData* surface) override;
+    void UploadSurface(D3D9SurfaceData* surface, const RECT* rect) override;
+    HRESULT CreateBuffer(D3D9BufferData* buffer) override;
+    void DestroyBuffer(D3D9BufferData* buffer) override;
+    void UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size, DWORD lockFlags) override;
+    HRESULT CreateDeclaration(D3D9DeclarationData*) override { return D3D_OK; }
+    void DestroyDeclaration(D3D9DeclarationData*) override {}
+    HRESULT CreateShader(D3D9ShaderData* shader) override;
+    void DestroyShader(D3D9ShaderData*) override {}
+    HRESULT CreateSwapChain(HWND, const D3DPRESENT_PARAMETERS&) override { return D3DERR_NOTAVAILABLE; }
 
-  void StateChanged(const D3D9State& state, D3D9StateKind kind, DWORD a, DWORD b, DWORD value) override;
-  HRESULT BeginScene() override { return D3D_OK; }
-  HRESULT EndScene() override { return D3D_OK; }
-  HRESULT Clear(const D3D9State& state, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                DWORD stencil) override;
-  HRESULT Draw(const D3D9State& state, const D3D9DrawCall& draw) override;
-  HRESULT Present(D3D9SurfaceData* backBuffer, const RECT* source, const RECT* dest, HWND window) override;
-  HRESULT ReadRenderTarget(D3D9SurfaceData* source, D3D9SurfaceData* dest) override;
-  HRESULT StretchRect(D3D9SurfaceData* source, const RECT& sourceRect, D3D9SurfaceData* dest, const RECT& destRect,
-                      D3DTEXTUREFILTERTYPE filter) override;
-  HRESULT ColorFill(D3D9SurfaceData* surface, const RECT& rect, D3DCOLOR color) override;
-  void SetGammaRamp(const D3DGAMMARAMP&) override {}
+    void StateChanged(const D3D9State& state, D3D9StateKind kind, DWORD a, DWORD b, DWORD value) override;
+    HRESULT BeginScene() override { return D3D_OK; }
+    HRESULT EndScene() override { return D3D_OK; }
+    HRESULT Clear(const D3D9State& state, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                  DWORD stencil) override;
+    HRESULT Draw(const D3D9State& state, const D3D9DrawCall& draw) override;
+    HRESULT Present(D3D9SurfaceData* backBuffer, const RECT* source, const RECT* dest, HWND window) override;
+    HRESULT ReadRenderTarget(D3D9SurfaceData* source, D3D9SurfaceData* dest) override;
+    HRESULT StretchRect(D3D9SurfaceData* source, const RECT& sourceRect, D3D9SurfaceData* dest, const RECT& destRect,
+                        D3DTEXTUREFILTERTYPE filter) override;
+    HRESULT ColorFill(D3D9SurfaceData* surface, const RECT& rect, D3DCOLOR color) override;
+    void SetGammaRamp(const D3DGAMMARAMP&) override {}
 
- private:
-  // gl_backend.cpp
-  void SetupDefaults();
-  GlAttachment AttachmentOf(D3D9SurfaceData* surface) const;
-  bool AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth);
-  bool BindTargets(const D3D9State& state);
-  void TargetSize(const D3D9State& state, int* width, int* height) const;
-  GLuint TemporaryTexture(D3D9SurfaceData* surface);
-  void UploadLevel(GlTexture* tex, D3D9SurfaceData* surface, GLenum target, const RECT* rect);
+private:
+    // gl_backend.cpp
+    void SetupDefaults();
+    void ForgetSentState();
+    GlAttachment AttachmentOf(D3D9SurfaceData* surface) const;
+    bool AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth);
+    bool AttachColorOnly(GLenum fboTarget, GLuint fbo, D3D9SurfaceData* surface);
+    bool BindTargets(const D3D9State& state);
+    void TargetSize(const D3D9State& state, int* width, int* height) const;
+    GLuint TemporaryTexture(D3D9SurfaceData* surface);
 
-  // gl_state.cpp
-  void ApplyRenderStates(const D3D9State& state);
-  void ApplyBlend(const D3D9State& state);
-  void ApplyFog(const D3D9State& state, bool pretransformed);
-  void ApplyLighting(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor, bool hasSpecular);
-  void ApplyLights(const D3D9State& state);
-  void ApplyClipPlanes(const D3D9State& state);
-  void ApplyTransforms(const D3D9State& state, bool pretransformed);
-  void ApplyTextureTransform(const D3D9State& state, int stage, int inputCount);
-  void ApplyStages(const D3D9State& state);
-  void ApplySamplers(const D3D9State& state);
-  void ApplyViewport(const D3D9State& state, bool pretransformed);
+    // gl_resources.cpp
+    void UploadLevel(GlTexture* tex, D3D9SurfaceData* surface, GLenum target, const RECT* rect);
 
-  // gl_draw.cpp
-  void ApplyState(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor, bool hasSpecular);
-  bool SetupArrays(const D3D9State& state, const D3D9DrawCall& draw, GLint* baseVertex, bool* pretransformed,
-                   bool* hasNormal, bool* hasColor, bool* hasSpecular, int texCounts[kGlMaxStages]);
-  void DisableArrays();
+    // gl_state.cpp
+    void ApplyRenderStates(const D3D9State& state);
+    void ApplyBlend(const D3D9State& state);
+    void ApplyFog(const D3D9State& state, bool pretransformed);
+    void ApplyLighting(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor, bool hasSpecular);
+    void ApplyLights(const D3D9State& state);
+    void ApplyClipPlanes(const D3D9State& state);
+    void ApplyTransforms(const D3D9State& state, bool pretransformed);
+    void ApplyTextureTransform(const D3D9State& state, int stage, int inputCount);
+    void ApplyViewport(const D3D9State& state, bool pretransformed);
 
-  GlContext ctx_;
-  std::string renderer_;
-  GLint maxTextureSize_ = 2048;
-  float maxPointSize_ = 64.0f;
-  int maxUnits_ = kGlMaxStages;
-  bool combine3_ = false;  // MODULATE_ADD for MULTIPLYADD and friends
-  float maxAnisotropy_ = 1.0f;
+    // gl_stages.cpp
+    void ApplyStages(const D3D9State& state);
+    void ApplySamplers(const D3D9State& state);
 
-  bool open_ = false;
-  int swapInterval_ = -1;
-  GLuint drawFbo_ = 0;
-  GLuint readFbo_ = 0;
-  GLuint whiteTexture_ = 0;
-  GLuint samplers_[kGlMaxStages] = {};
-  GLuint scratchTexture_ = 0;
+    // gl_draw.cpp
+    void ApplyState(const D3D9State& state, const GlArrays& arrays);
+    GlArrays SetupArrays(const D3D9State& state, const D3D9DrawCall& draw);
+    void DisableArrays();
 
-  DWORD dirty_ = kGlDirtyAll;
-  unsigned samplerDirty_ = 0xFFu;
-  unsigned stageDirty_ = 0xFFu;
-  D3D9SurfaceData* boundColor_ = nullptr;
-  D3D9SurfaceData* boundDepth_ = nullptr;
-  bool fboBound_ = false;
-  bool lastPretransformed_ = false;
-  DWORD materialKey_ = 0xFFFFFFFFu;
-  int lastTexCounts_[kGlMaxStages] = {};
+    GlContext ctx_;
+    std::string renderer_;
+    GLint maxTextureSize_ = 2048;
+    float maxPointSize_ = 64.0f;
+    int maxUnits_ = kGlMaxStages;
+    bool combine3_ = false;  // MODULATE_ADD for MULTIPLYADD and friends
+    float maxAnisotropy_ = 1.0f;
 
-  // Arrays enabled by the last draw, so the next one disables only those.
-  unsigned enabledArrays_ = 0;
-  unsigned enabledTexArrays_ = 0;
-  std::vector<float> convertScratch_;
-  bool convertedDraw_ = false;
+    bool open_ = false;
+    int swapInterval_ = -1;
+    GLuint drawFbo_ = 0;
+    GLuint readFbo_ = 0;
+    GLuint whiteTexture_ = 0;
+    GLuint samplers_[kGlMaxStages] = {};
+    GLuint scratchTexture_ = 0;
+
+    DWORD dirty_ = kGlDirtyAll;
+    unsigned samplerDirty_ = 0xFFu;
+    unsigned stageDirty_ = 0xFFu;
+    D3D9SurfaceData* boundColor_ = nullptr;
+    D3D9SurfaceData* boundDepth_ = nullptr;
+    bool fboBound_ = false;
+    bool lastPretransformed_ = false;
+    DWORD materialKey_ = 0xFFFFFFFFu;
+    int lastTexCounts_[kGlMaxStages] = {};
+
+    // Arrays enabled by the last draw, so the next one disables only those.
+    unsigned enabledArrays_ = 0;
+    unsigned enabledTexArrays_ = 0;
+    std::vector<float> convertScratch_;
+    bool convertedDraw_ = false;
 };
 
 // What reached the back end, for tests that compare it with the software
 // back end's log. Recording only while gGlTrace is set.
 struct GlTraceCall {
-  int what;  // 0 clear: count, flags, colour; 1 draw: type, primitives, indexed, start vertex, base, min index
-  DWORD v[6];
+    int what;  // 0 clear: count, flags, colour; 1 draw: type, primitives, indexed, start vertex, base, min index
+    DWORD v[6];
 };
 extern std::vector<GlTraceCall>* gGlTrace;
 
-inline void GlEnableIf(GLenum cap, bool on) {
-  if (on) glEnable(cap);
-  else glDisable(cap);
+inline void GlEnableIf(GLenum cap, bool on)
+{
+    if (on)
+        glEnable(cap);
+    else
+        glDisable(cap);
 }
 
 // A D3DCOLOR (A,R,G,B in a DWORD) as GL's red, green, blue, alpha.
-inline void GlColorValue(D3DCOLOR c, float out[4]) {
-  out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
-  out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
-  out[2] = static_cast<float>(c & 0xFF) / 255.0f;
-  out[3] = static_cast<float>((c >> 24) & 0xFF) / 255.0f;
+inline void GlColorValue(D3DCOLOR c, float out[4])
+{
+    out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
+    out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
+    out[2] = static_cast<float>(c & 0xFF) / 255.0f;
+    out[3] = static_cast<float>((c >> 24) & 0xFF) / 255.0f;
 }
 
 // Render-state floats travel as their bits.
-inline float GlFloatBits(DWORD v) {
-  float f;
-  std::memcpy(&f, &v, sizeof(f));
-  return f;
+inline float GlFloatBits(DWORD v)
+{
+    float f;
+    std::memcpy(&f, &v, sizeof(f));
+    return f;
 }
 
 // Pure helpers shared with the tests.
@@ -211,5 +243,3 @@ void GlPretransformedProjection(float width, float height, float out[16]);
 float GlSpotExponent(float theta, float phi, float falloff);
 // Decodes one vertex element to four floats (missing components 0, 0, 0, 1).
 void GlDecodeElement(BYTE type, const BYTE* src, float out[4]);
-
-#endif

@@ -1,4 +1,5 @@
-// OpenGL back end: Direct3D's fixed-function state (render states, lights, transforms, stages, samplers) onto GL's.
+// OpenGL back end: Direct3D's fixed-function state (render states, lights, transforms) onto GL's; stages and
+// samplers are in gl_stages.cpp.
 #include "platform/d3d9/gl_local.h"
 
 #include <algorithm>
@@ -7,653 +8,470 @@
 
 // ---------------------------------------------------------------- state bookkeeping
 
-void GlBackend::StateChanged(const D3D9State&, D3D9StateKind kind, DWORD a, DWORD b, DWORD) {
-  switch (kind) {
+void GlBackend::StateChanged(const D3D9State&, D3D9StateKind kind, DWORD a, DWORD b, DWORD)
+{
+    switch (kind) {
     case D3D9_STATE_RENDER:
-      dirty_ |= kGlDirtyRender;
-      if (a == D3DRS_TEXTUREFACTOR) stageDirty_ = 0xFFu;
-      if (a == D3DRS_LIGHTING || a == D3DRS_AMBIENT || a == D3DRS_COLORVERTEX || a == D3DRS_SPECULARENABLE ||
-          a == D3DRS_LOCALVIEWER || a == D3DRS_NORMALIZENORMALS || (a >= D3DRS_DIFFUSEMATERIALSOURCE &&
-                                                                    a <= D3DRS_EMISSIVEMATERIALSOURCE)) {
-        dirty_ |= kGlDirtyMaterial;
-      }
-      if (a == D3DRS_CLIPPLANEENABLE) dirty_ |= kGlDirtyClip;
-      if (a == D3DRS_SCISSORTESTENABLE) dirty_ |= kGlDirtyScissor;
-      if (a == D3DRS_POINTSPRITEENABLE) stageDirty_ = 0xFFu;
-      break;
+        dirty_ |= kGlDirtyRender;
+        if (a == D3DRS_TEXTUREFACTOR)
+            stageDirty_ = 0xFFu;
+        if (a == D3DRS_LIGHTING || a == D3DRS_AMBIENT || a == D3DRS_COLORVERTEX || a == D3DRS_SPECULARENABLE ||
+            a == D3DRS_LOCALVIEWER || a == D3DRS_NORMALIZENORMALS ||
+            (a >= D3DRS_DIFFUSEMATERIALSOURCE && a <= D3DRS_EMISSIVEMATERIALSOURCE)) {
+            dirty_ |= kGlDirtyMaterial;
+        }
+        if (a == D3DRS_CLIPPLANEENABLE)
+            dirty_ |= kGlDirtyClip;
+        if (a == D3DRS_SCISSORTESTENABLE)
+            dirty_ |= kGlDirtyScissor;
+        if (a == D3DRS_POINTSPRITEENABLE)
+            stageDirty_ = 0xFFu;
+        break;
     case D3D9_STATE_TEXTURESTAGE:
-      stageDirty_ = 0xFFu;  // a disabled stage turns off all later ones
-      if (b == D3DTSS_TEXCOORDINDEX || b == D3DTSS_TEXTURETRANSFORMFLAGS) dirty_ |= kGlDirtyTransform;
-      break;
+        stageDirty_ = 0xFFu;  // a disabled stage turns off all later ones
+        if (b == D3DTSS_TEXCOORDINDEX || b == D3DTSS_TEXTURETRANSFORMFLAGS)
+            dirty_ |= kGlDirtyTransform;
+        break;
     case D3D9_STATE_SAMPLER:
-      if (a < kGlMaxStages) samplerDirty_ |= 1u << a;
-      break;
+        if (a < kGlMaxStages)
+            samplerDirty_ |= 1u << a;
+        break;
     case D3D9_STATE_TEXTURE:
-      stageDirty_ = 0xFFu;
-      break;
+        stageDirty_ = 0xFFu;
+        break;
     case D3D9_STATE_TRANSFORM:
-      dirty_ |= kGlDirtyTransform;
-      if (a == D3DTS_VIEW) dirty_ |= kGlDirtyLights | kGlDirtyClip;
-      break;
+        dirty_ |= kGlDirtyTransform;
+        if (a == D3DTS_VIEW)
+            dirty_ |= kGlDirtyLights | kGlDirtyClip;
+        break;
     case D3D9_STATE_VIEWPORT:
-      dirty_ |= kGlDirtyViewport | kGlDirtyTransform;
-      break;
+        dirty_ |= kGlDirtyViewport | kGlDirtyTransform;
+        break;
     case D3D9_STATE_SCISSOR:
-      dirty_ |= kGlDirtyScissor;
-      break;
+        dirty_ |= kGlDirtyScissor;
+        break;
     case D3D9_STATE_MATERIAL:
-      dirty_ |= kGlDirtyMaterial;
-      break;
+        dirty_ |= kGlDirtyMaterial;
+        break;
     case D3D9_STATE_LIGHT:
     case D3D9_STATE_LIGHTENABLE:
-      dirty_ |= kGlDirtyLights;
-      break;
+        dirty_ |= kGlDirtyLights;
+        break;
     case D3D9_STATE_CLIPPLANE:
-      dirty_ |= kGlDirtyClip;
-      break;
+        dirty_ |= kGlDirtyClip;
+        break;
     case D3D9_STATE_RENDERTARGET:
     case D3D9_STATE_DEPTHSTENCIL:
-      dirty_ |= kGlDirtyTargets | kGlDirtyViewport | kGlDirtyTransform | kGlDirtyRender;
-      break;
+        dirty_ |= kGlDirtyTargets | kGlDirtyViewport | kGlDirtyTransform | kGlDirtyRender;
+        break;
     case D3D9_STATE_FVF:
     case D3D9_STATE_DECLARATION:
-      dirty_ |= kGlDirtyTransform | kGlDirtyMaterial;
-      stageDirty_ = 0xFFu;
-      break;
+        dirty_ |= kGlDirtyTransform | kGlDirtyMaterial;
+        stageDirty_ = 0xFFu;
+        break;
     case D3D9_STATE_ALL:
-      dirty_ = kGlDirtyAll;
-      samplerDirty_ = 0xFFu;
-      stageDirty_ = 0xFFu;
-      materialKey_ = 0xFFFFFFFFu;
-      break;
+        dirty_ = kGlDirtyAll;
+        samplerDirty_ = 0xFFu;
+        stageDirty_ = 0xFFu;
+        materialKey_ = 0xFFFFFFFFu;
+        break;
     default:
-      break;
-  }
+        break;
+    }
 }
 
 // ---------------------------------------------------------------- render states
 
-static GLenum GlCompare(DWORD f) {
-  static const GLenum map[] = {GL_ALWAYS, GL_NEVER, GL_LESS, GL_EQUAL, GL_LEQUAL, GL_GREATER, GL_NOTEQUAL, GL_GEQUAL,
-                               GL_ALWAYS};
-  return f <= 8 ? map[f] : GL_ALWAYS;
+static GLenum GlCompare(DWORD f)
+{
+    static const GLenum map[] = {GL_ALWAYS,  GL_NEVER,    GL_LESS,   GL_EQUAL, GL_LEQUAL,
+                                 GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
+    return f <= 8 ? map[f] : GL_ALWAYS;
 }
 
-static GLenum GlStencilOp(DWORD op) {
-  static const GLenum map[] = {GL_KEEP, GL_KEEP, GL_ZERO, GL_REPLACE, GL_INCR, GL_DECR, GL_INVERT, GL_INCR_WRAP,
-                               GL_DECR_WRAP};
-  return op <= 8 ? map[op] : GL_KEEP;
+static GLenum GlStencilOp(DWORD op)
+{
+    static const GLenum map[] = {GL_KEEP, GL_KEEP,   GL_ZERO,      GL_REPLACE,  GL_INCR,
+                                 GL_DECR, GL_INVERT, GL_INCR_WRAP, GL_DECR_WRAP};
+    return op <= 8 ? map[op] : GL_KEEP;
 }
 
-static GLenum GlBlendFactor(DWORD f) {
-  switch (f) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-    case D3DBLEND_BLENDFACTOR: return GL_CONSTANT_COLOR;
-    case D3DBLEND_INVBLENDFACTOR: return GL_ONE_MINUS_CONSTANT_COLOR;
-    default: return GL_ONE;
-  }
+static GLenum GlBlendFactor(DWORD f)
+{
+    switch (f) {
+    case D3DBLEND_ZERO:
+        return GL_ZERO;
+    case D3DBLEND_ONE:
+        return GL_ONE;
+    case D3DBLEND_SRCCOLOR:
+        return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR:
+        return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA:
+        return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA:
+        return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA:
+        return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA:
+        return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR:
+        return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR:
+        return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT:
+        return GL_SRC_ALPHA_SATURATE;
+    case D3DBLEND_BLENDFACTOR:
+        return GL_CONSTANT_COLOR;
+    case D3DBLEND_INVBLENDFACTOR:
+        return GL_ONE_MINUS_CONSTANT_COLOR;
+    default:
+        return GL_ONE;
+    }
 }
 
-static GLenum GlBlendOp(DWORD op) {
-  switch (op) {
-    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN: return GL_MIN;
-    case D3DBLENDOP_MAX: return GL_MAX;
-    default: return GL_FUNC_ADD;
-  }
+static GLenum GlBlendOp(DWORD op)
+{
+    switch (op) {
+    case D3DBLENDOP_SUBTRACT:
+        return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT:
+        return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN:
+        return GL_MIN;
+    case D3DBLENDOP_MAX:
+        return GL_MAX;
+    default:
+        return GL_FUNC_ADD;
+    }
 }
-
-
-
 
 // BOTHSRCALPHA and BOTHINVSRCALPHA set both factors from the source one.
-static void GlBlendPair(DWORD src, DWORD dst, GLenum* s, GLenum* d) {
-  if (src == D3DBLEND_BOTHSRCALPHA) {
-    *s = GL_SRC_ALPHA;
-    *d = GL_ONE_MINUS_SRC_ALPHA;
-  } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
-    *s = GL_ONE_MINUS_SRC_ALPHA;
-    *d = GL_SRC_ALPHA;
-  } else {
-    *s = GlBlendFactor(src);
-    *d = GlBlendFactor(dst);
-  }
+static void GlBlendPair(DWORD src, DWORD dst, GLenum* s, GLenum* d)
+{
+    if (src == D3DBLEND_BOTHSRCALPHA) {
+        *s = GL_SRC_ALPHA;
+        *d = GL_ONE_MINUS_SRC_ALPHA;
+    } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
+        *s = GL_ONE_MINUS_SRC_ALPHA;
+        *d = GL_SRC_ALPHA;
+    } else {
+        *s = GlBlendFactor(src);
+        *d = GlBlendFactor(dst);
+    }
 }
 
-void GlBackend::ApplyBlend(const D3D9State& state) {
-  const DWORD* rs = state.renderStates;
-  GlEnableIf(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != 0);
-  GLenum s, d, sa, da;
-  GlBlendPair(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &s, &d);
-  sa = s;
-  da = d;
-  GLenum op = GlBlendOp(rs[D3DRS_BLENDOP]), opAlpha = op;
-  if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
-    GlBlendPair(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &sa, &da);
-    opAlpha = GlBlendOp(rs[D3DRS_BLENDOPALPHA]);
-  }
-  qgl.BlendFuncSeparate(s, d, sa, da);
-  if (op == opAlpha) {
-    qgl.BlendEquation(op);
-  }
-  float f[4];
-  GlColorValue(rs[D3DRS_BLENDFACTOR], f);
-  qgl.BlendColor(f[0], f[1], f[2], f[3]);
+void GlBackend::ApplyBlend(const D3D9State& state)
+{
+    const DWORD* rs = state.renderStates;
+    GlEnableIf(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != 0);
+    GLenum s, d, sa, da;
+    GlBlendPair(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &s, &d);
+    sa = s;
+    da = d;
+    GLenum op = GlBlendOp(rs[D3DRS_BLENDOP]), opAlpha = op;
+    if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
+        GlBlendPair(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &sa, &da);
+        opAlpha = GlBlendOp(rs[D3DRS_BLENDOPALPHA]);
+    }
+    qgl.BlendFuncSeparate(s, d, sa, da);
+    if (op == opAlpha) {
+        qgl.BlendEquation(op);
+    }
+    float f[4];
+    GlColorValue(rs[D3DRS_BLENDFACTOR], f);
+    qgl.BlendColor(f[0], f[1], f[2], f[3]);
 }
 
-void GlBackend::ApplyRenderStates(const D3D9State& state) {
-  const DWORD* rs = state.renderStates;
-  const bool hasDepth = state.depthStencil != nullptr;
-  GlEnableIf(GL_DEPTH_TEST, hasDepth && rs[D3DRS_ZENABLE] != D3DZB_FALSE);
-  glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
-  glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-  const DWORD fill = rs[D3DRS_FILLMODE];
-  glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
-  glShadeModel(rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH);
-  GlEnableIf(GL_ALPHA_TEST, rs[D3DRS_ALPHATESTENABLE] != 0);
-  glAlphaFunc(GlCompare(rs[D3DRS_ALPHAFUNC]), static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF) / 255.0f);
-  ApplyBlend(state);
-  // GL_CW names Direct3D's front faces (see SetupDefaults).
-  const DWORD cull = rs[D3DRS_CULLMODE];
-  GlEnableIf(GL_CULL_FACE, cull == D3DCULL_CW || cull == D3DCULL_CCW);
-  glCullFace(cull == D3DCULL_CW ? GL_FRONT : GL_BACK);
-  GlEnableIf(GL_DITHER, rs[D3DRS_DITHERENABLE] != 0);
-  const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
-  glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+void GlBackend::ApplyRenderStates(const D3D9State& state)
+{
+    const DWORD* rs = state.renderStates;
+    const bool hasDepth = state.depthStencil != nullptr;
+    GlEnableIf(GL_DEPTH_TEST, hasDepth && rs[D3DRS_ZENABLE] != D3DZB_FALSE);
+    glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
+    glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+    const DWORD fill = rs[D3DRS_FILLMODE];
+    glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
+    glShadeModel(rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH);
+    GlEnableIf(GL_ALPHA_TEST, rs[D3DRS_ALPHATESTENABLE] != 0);
+    glAlphaFunc(GlCompare(rs[D3DRS_ALPHAFUNC]), static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF) / 255.0f);
+    ApplyBlend(state);
+    // GL_CW names Direct3D's front faces (see SetupDefaults).
+    const DWORD cull = rs[D3DRS_CULLMODE];
+    GlEnableIf(GL_CULL_FACE, cull == D3DCULL_CW || cull == D3DCULL_CCW);
+    glCullFace(cull == D3DCULL_CW ? GL_FRONT : GL_BACK);
+    GlEnableIf(GL_DITHER, rs[D3DRS_DITHERENABLE] != 0);
+    const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
+    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
 
-  const bool stencil = rs[D3DRS_STENCILENABLE] != 0 && hasDepth;
-  GlEnableIf(GL_STENCIL_TEST, stencil);
-  const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF]);
-  const GLuint smask = rs[D3DRS_STENCILMASK];
-  qgl.StencilFuncSeparate(GL_FRONT, GlCompare(rs[D3DRS_STENCILFUNC]), ref, smask);
-  qgl.StencilOpSeparate(GL_FRONT, GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
-                        GlStencilOp(rs[D3DRS_STENCILPASS]));
-  // Counter-clockwise faces are GL's back faces here.
-  if (rs[D3DRS_TWOSIDEDSTENCILMODE]) {
-    qgl.StencilFuncSeparate(GL_BACK, GlCompare(rs[D3DRS_CCW_STENCILFUNC]), ref, smask);
-    qgl.StencilOpSeparate(GL_BACK, GlStencilOp(rs[D3DRS_CCW_STENCILFAIL]), GlStencilOp(rs[D3DRS_CCW_STENCILZFAIL]),
-                          GlStencilOp(rs[D3DRS_CCW_STENCILPASS]));
-  } else {
-    qgl.StencilFuncSeparate(GL_BACK, GlCompare(rs[D3DRS_STENCILFUNC]), ref, smask);
-    qgl.StencilOpSeparate(GL_BACK, GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
+    const bool stencil = rs[D3DRS_STENCILENABLE] != 0 && hasDepth;
+    GlEnableIf(GL_STENCIL_TEST, stencil);
+    const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF]);
+    const GLuint smask = rs[D3DRS_STENCILMASK];
+    qgl.StencilFuncSeparate(GL_FRONT, GlCompare(rs[D3DRS_STENCILFUNC]), ref, smask);
+    qgl.StencilOpSeparate(GL_FRONT, GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
                           GlStencilOp(rs[D3DRS_STENCILPASS]));
-  }
-  glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
+    // Counter-clockwise faces are GL's back faces here.
+    if (rs[D3DRS_TWOSIDEDSTENCILMODE]) {
+        qgl.StencilFuncSeparate(GL_BACK, GlCompare(rs[D3DRS_CCW_STENCILFUNC]), ref, smask);
+        qgl.StencilOpSeparate(GL_BACK, GlStencilOp(rs[D3DRS_CCW_STENCILFAIL]), GlStencilOp(rs[D3DRS_CCW_STENCILZFAIL]),
+                              GlStencilOp(rs[D3DRS_CCW_STENCILPASS]));
+    } else {
+        qgl.StencilFuncSeparate(GL_BACK, GlCompare(rs[D3DRS_STENCILFUNC]), ref, smask);
+        qgl.StencilOpSeparate(GL_BACK, GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
+                              GlStencilOp(rs[D3DRS_STENCILPASS]));
+    }
+    glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
 
-  const float slope = GlFloatBits(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
-  const float bias = GlFloatBits(rs[D3DRS_DEPTHBIAS]);
-  const bool offset = slope != 0.0f || bias != 0.0f;
-  GlEnableIf(GL_POLYGON_OFFSET_FILL, offset);
-  GlEnableIf(GL_POLYGON_OFFSET_LINE, offset);
-  GlEnableIf(GL_POLYGON_OFFSET_POINT, offset);
-  // Direct3D's bias is in depth units; GL's in steps of a 24-bit buffer.
-  if (offset) glPolygonOffset(slope, bias * 16777215.0f);
+    const float slope = GlFloatBits(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
+    const float bias = GlFloatBits(rs[D3DRS_DEPTHBIAS]);
+    const bool offset = slope != 0.0f || bias != 0.0f;
+    GlEnableIf(GL_POLYGON_OFFSET_FILL, offset);
+    GlEnableIf(GL_POLYGON_OFFSET_LINE, offset);
+    GlEnableIf(GL_POLYGON_OFFSET_POINT, offset);
+    // Direct3D's bias is in depth units; GL's in steps of a 24-bit buffer.
+    if (offset)
+        glPolygonOffset(slope, bias * 16777215.0f);
 
-  glPointSize(std::max(GlFloatBits(rs[D3DRS_POINTSIZE]), 1.0f));
-  qgl.PointParameterf(GL_POINT_SIZE_MIN, GlFloatBits(rs[D3DRS_POINTSIZE_MIN]));
-  qgl.PointParameterf(GL_POINT_SIZE_MAX, std::min(GlFloatBits(rs[D3DRS_POINTSIZE_MAX]), maxPointSize_));
-  GlEnableIf(GL_POINT_SPRITE, rs[D3DRS_POINTSPRITEENABLE] != 0);
-  qgl.PointParameterf(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
+    glPointSize(std::max(GlFloatBits(rs[D3DRS_POINTSIZE]), 1.0f));
+    qgl.PointParameterf(GL_POINT_SIZE_MIN, GlFloatBits(rs[D3DRS_POINTSIZE_MIN]));
+    qgl.PointParameterf(GL_POINT_SIZE_MAX, std::min(GlFloatBits(rs[D3DRS_POINTSIZE_MAX]), maxPointSize_));
+    GlEnableIf(GL_POINT_SPRITE, rs[D3DRS_POINTSPRITEENABLE] != 0);
+    qgl.PointParameterf(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
 }
 
-void GlBackend::ApplyFog(const D3D9State& state, bool pretransformed) {
-  const DWORD* rs = state.renderStates;
-  DWORD mode = rs[D3DRS_FOGTABLEMODE];
-  if (mode == D3DFOG_NONE && !pretransformed) mode = rs[D3DRS_FOGVERTEXMODE];
-  // Pretransformed vertices carry no eye depth for GL to fog by.
-  const bool on = rs[D3DRS_FOGENABLE] && mode != D3DFOG_NONE && !pretransformed;
-  GlEnableIf(GL_FOG, on);
-  if (!on) return;
-  glFogi(GL_FOG_MODE, mode == D3DFOG_EXP ? GL_EXP : mode == D3DFOG_EXP2 ? GL_EXP2 : GL_LINEAR);
-  glFogf(GL_FOG_START, GlFloatBits(rs[D3DRS_FOGSTART]));
-  glFogf(GL_FOG_END, GlFloatBits(rs[D3DRS_FOGEND]));
-  glFogf(GL_FOG_DENSITY, GlFloatBits(rs[D3DRS_FOGDENSITY]));
-  float c[4];
-  GlColorValue(rs[D3DRS_FOGCOLOR], c);
-  glFogfv(GL_FOG_COLOR, c);
+void GlBackend::ApplyFog(const D3D9State& state, bool pretransformed)
+{
+    const DWORD* rs = state.renderStates;
+    DWORD mode = rs[D3DRS_FOGTABLEMODE];
+    if (mode == D3DFOG_NONE && !pretransformed)
+        mode = rs[D3DRS_FOGVERTEXMODE];
+    // Pretransformed vertices carry no eye depth for GL to fog by.
+    const bool on = rs[D3DRS_FOGENABLE] && mode != D3DFOG_NONE && !pretransformed;
+    GlEnableIf(GL_FOG, on);
+    if (!on)
+        return;
+    glFogi(GL_FOG_MODE, mode == D3DFOG_EXP ? GL_EXP : mode == D3DFOG_EXP2 ? GL_EXP2 : GL_LINEAR);
+    glFogf(GL_FOG_START, GlFloatBits(rs[D3DRS_FOGSTART]));
+    glFogf(GL_FOG_END, GlFloatBits(rs[D3DRS_FOGEND]));
+    glFogf(GL_FOG_DENSITY, GlFloatBits(rs[D3DRS_FOGDENSITY]));
+    float c[4];
+    GlColorValue(rs[D3DRS_FOGCOLOR], c);
+    glFogfv(GL_FOG_COLOR, c);
 }
 
 // ---------------------------------------------------------------- lighting
 
-static void GlMaterialColor(GLenum pname, const D3DCOLORVALUE& c) {
-  const float v[4] = {c.r, c.g, c.b, c.a};
-  glMaterialfv(GL_FRONT_AND_BACK, pname, v);
+static void GlMaterialColor(GLenum pname, const D3DCOLORVALUE& c)
+{
+    const float v[4] = {c.r, c.g, c.b, c.a};
+    glMaterialfv(GL_FRONT_AND_BACK, pname, v);
 }
 
 void GlBackend::ApplyLighting(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor,
-                              bool hasSpecular) {
-  const DWORD* rs = state.renderStates;
-  const bool lighting = rs[D3DRS_LIGHTING] && !pretransformed;
-  const bool specular = rs[D3DRS_SPECULARENABLE] != 0;
-  GlEnableIf(GL_LIGHTING, lighting);
-  GlEnableIf(GL_NORMALIZE, rs[D3DRS_NORMALIZENORMALS] != 0);
-  // Unlit, the specular vertex colour is added after texturing when enabled.
-  GlEnableIf(GL_COLOR_SUM, !lighting && specular && hasSpecular);
-  if (!hasNormal) glNormal3f(0.0f, 0.0f, 0.0f);
-  if (!hasColor) glColor4f(1.0f, 1.0f, 1.0f, 1.0f);  // Direct3D's default diffuse is opaque white
-  if (!lighting) {
+                              bool hasSpecular)
+{
+    const DWORD* rs = state.renderStates;
+    const bool lighting = rs[D3DRS_LIGHTING] && !pretransformed;
+    const bool specular = rs[D3DRS_SPECULARENABLE] != 0;
+    GlEnableIf(GL_LIGHTING, lighting);
+    GlEnableIf(GL_NORMALIZE, rs[D3DRS_NORMALIZENORMALS] != 0);
+    // Unlit, the specular vertex colour is added after texturing when enabled.
+    GlEnableIf(GL_COLOR_SUM, !lighting && specular && hasSpecular);
+    if (!hasNormal)
+        glNormal3f(0.0f, 0.0f, 0.0f);
+    if (!hasColor)
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);  // Direct3D's default diffuse is opaque white
+    if (!lighting) {
+        glDisable(GL_COLOR_MATERIAL);
+        materialKey_ = 0xFFFFFFFFu;
+        return;
+    }
+    // Which material colour follows the vertex colour.
+    GLenum track = 0;
+    if (rs[D3DRS_COLORVERTEX] && hasColor) {
+        const bool diffuse = rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
+        const bool amb = rs[D3DRS_AMBIENTMATERIALSOURCE] == D3DMCS_COLOR1;
+        if (diffuse && amb)
+            track = GL_AMBIENT_AND_DIFFUSE;
+        else if (diffuse)
+            track = GL_DIFFUSE;
+        else if (amb)
+            track = GL_AMBIENT;
+        else if (rs[D3DRS_EMISSIVEMATERIALSOURCE] == D3DMCS_COLOR1)
+            track = GL_EMISSION;
+        else if (rs[D3DRS_SPECULARMATERIALSOURCE] == D3DMCS_COLOR1 && specular)
+            track = GL_SPECULAR;
+    }
+    const DWORD key = track | (specular ? 0x10000u : 0u);
+    if (!(dirty_ & kGlDirtyMaterial) && key == materialKey_)
+        return;
+    dirty_ &= ~static_cast<DWORD>(kGlDirtyMaterial);
+    materialKey_ = key;
+    float ambient[4];
+    GlColorValue(rs[D3DRS_AMBIENT], ambient);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    // The viewer position and a separate specular sum matter only with
+    // specular light; without it GL's simpler lighting gives the same colours.
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, rs[D3DRS_LOCALVIEWER] && specular ? GL_TRUE : GL_FALSE);
+    glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, specular ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR);
+    // Colour tracking overwrites the material, so send the material after
+    // switching tracking off and before switching it on.
     glDisable(GL_COLOR_MATERIAL);
-    materialKey_ = 0xFFFFFFFFu;
-    return;
-  }
-  // Which material colour follows the vertex colour.
-  GLenum track = 0;
-  if (rs[D3DRS_COLORVERTEX] && hasColor) {
-    const bool diffuse = rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
-    const bool amb = rs[D3DRS_AMBIENTMATERIALSOURCE] == D3DMCS_COLOR1;
-    if (diffuse && amb) track = GL_AMBIENT_AND_DIFFUSE;
-    else if (diffuse) track = GL_DIFFUSE;
-    else if (amb) track = GL_AMBIENT;
-    else if (rs[D3DRS_EMISSIVEMATERIALSOURCE] == D3DMCS_COLOR1) track = GL_EMISSION;
-    else if (rs[D3DRS_SPECULARMATERIALSOURCE] == D3DMCS_COLOR1 && specular) track = GL_SPECULAR;
-  }
-  const DWORD key = track | (specular ? 0x10000u : 0u);
-  if (!(dirty_ & kGlDirtyMaterial) && key == materialKey_) return;
-  dirty_ &= ~static_cast<DWORD>(kGlDirtyMaterial);
-  materialKey_ = key;
-  float ambient[4];
-  GlColorValue(rs[D3DRS_AMBIENT], ambient);
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-  // The viewer position and a separate specular sum matter only with
-  // specular light; without it GL's simpler lighting gives the same colours.
-  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, rs[D3DRS_LOCALVIEWER] && specular ? GL_TRUE : GL_FALSE);
-  glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, specular ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR);
-  // Colour tracking overwrites the material, so send the material after
-  // switching tracking off and before switching it on.
-  glDisable(GL_COLOR_MATERIAL);
-  const D3DMATERIAL9& m = state.material;
-  GlMaterialColor(GL_DIFFUSE, m.Diffuse);
-  GlMaterialColor(GL_AMBIENT, m.Ambient);
-  GlMaterialColor(GL_EMISSION, m.Emissive);
-  const D3DCOLORVALUE black = {0.0f, 0.0f, 0.0f, 0.0f};
-  GlMaterialColor(GL_SPECULAR, specular ? m.Specular : black);
-  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, std::min(std::max(m.Power, 0.0f), 128.0f));
-  if (track) {
-    glColorMaterial(GL_FRONT_AND_BACK, track);
-    glEnable(GL_COLOR_MATERIAL);
-  }
+    const D3DMATERIAL9& m = state.material;
+    GlMaterialColor(GL_DIFFUSE, m.Diffuse);
+    GlMaterialColor(GL_AMBIENT, m.Ambient);
+    GlMaterialColor(GL_EMISSION, m.Emissive);
+    const D3DCOLORVALUE black = {0.0f, 0.0f, 0.0f, 0.0f};
+    GlMaterialColor(GL_SPECULAR, specular ? m.Specular : black);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, std::min(std::max(m.Power, 0.0f), 128.0f));
+    if (track) {
+        glColorMaterial(GL_FRONT_AND_BACK, track);
+        glEnable(GL_COLOR_MATERIAL);
+    }
 }
 
 // Lights are given in world space: send them under the view matrix alone.
-void GlBackend::ApplyLights(const D3D9State& state) {
-  glMatrixMode(GL_MODELVIEW);
-  glLoadMatrixf(&state.view.m[0][0]);
-  int used = 0;
-  for (size_t i = 0; i < state.lights.size() && used < kGlMaxLights; ++i) {
-    const D3D9LightSlot& slot = state.lights[i];
-    if (!slot.set || !slot.enabled) continue;
-    const D3DLIGHT9& l = slot.light;
-    const GLenum id = GL_LIGHT0 + static_cast<GLenum>(used++);
-    glEnable(id);
-    const float diffuse[4] = {l.Diffuse.r, l.Diffuse.g, l.Diffuse.b, l.Diffuse.a};
-    const float spec[4] = {l.Specular.r, l.Specular.g, l.Specular.b, l.Specular.a};
-    const float amb[4] = {l.Ambient.r, l.Ambient.g, l.Ambient.b, l.Ambient.a};
-    glLightfv(id, GL_DIFFUSE, diffuse);
-    glLightfv(id, GL_SPECULAR, spec);
-    glLightfv(id, GL_AMBIENT, amb);
-    if (l.Type == D3DLIGHT_DIRECTIONAL) {
-      // GL wants the direction towards the light.
-      const float pos[4] = {-l.Direction.x, -l.Direction.y, -l.Direction.z, 0.0f};
-      glLightfv(id, GL_POSITION, pos);
-      glLightf(id, GL_SPOT_CUTOFF, 180.0f);
-      glLightf(id, GL_CONSTANT_ATTENUATION, 1.0f);
-      glLightf(id, GL_LINEAR_ATTENUATION, 0.0f);
-      glLightf(id, GL_QUADRATIC_ATTENUATION, 0.0f);
-      continue;
+void GlBackend::ApplyLights(const D3D9State& state)
+{
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(&state.view.m[0][0]);
+    int used = 0;
+    for (size_t i = 0; i < state.lights.size() && used < kGlMaxLights; ++i) {
+        const D3D9LightSlot& slot = state.lights[i];
+        if (!slot.set || !slot.enabled)
+            continue;
+        const D3DLIGHT9& l = slot.light;
+        const GLenum id = GL_LIGHT0 + static_cast<GLenum>(used++);
+        glEnable(id);
+        const float diffuse[4] = {l.Diffuse.r, l.Diffuse.g, l.Diffuse.b, l.Diffuse.a};
+        const float spec[4] = {l.Specular.r, l.Specular.g, l.Specular.b, l.Specular.a};
+        const float amb[4] = {l.Ambient.r, l.Ambient.g, l.Ambient.b, l.Ambient.a};
+        glLightfv(id, GL_DIFFUSE, diffuse);
+        glLightfv(id, GL_SPECULAR, spec);
+        glLightfv(id, GL_AMBIENT, amb);
+        if (l.Type == D3DLIGHT_DIRECTIONAL) {
+            // GL wants the direction towards the light.
+            const float pos[4] = {-l.Direction.x, -l.Direction.y, -l.Direction.z, 0.0f};
+            glLightfv(id, GL_POSITION, pos);
+            glLightf(id, GL_SPOT_CUTOFF, 180.0f);
+            glLightf(id, GL_CONSTANT_ATTENUATION, 1.0f);
+            glLightf(id, GL_LINEAR_ATTENUATION, 0.0f);
+            glLightf(id, GL_QUADRATIC_ATTENUATION, 0.0f);
+            continue;
+        }
+        const float pos[4] = {l.Position.x, l.Position.y, l.Position.z, 1.0f};
+        glLightfv(id, GL_POSITION, pos);
+        float a0 = l.Attenuation0, a1 = l.Attenuation1, a2 = l.Attenuation2;
+        if (a0 <= 0.0f && a1 <= 0.0f && a2 <= 0.0f)
+            a0 = 1.0f;
+        glLightf(id, GL_CONSTANT_ATTENUATION, a0);
+        glLightf(id, GL_LINEAR_ATTENUATION, a1);
+        glLightf(id, GL_QUADRATIC_ATTENUATION, a2);
+        if (l.Type == D3DLIGHT_SPOT) {
+            const float dir[3] = {l.Direction.x, l.Direction.y, l.Direction.z};
+            glLightfv(id, GL_SPOT_DIRECTION, dir);
+            const float cutoff = std::min(std::max(l.Phi, l.Theta) * 0.5f * 57.29578f, 90.0f);
+            glLightf(id, GL_SPOT_CUTOFF, cutoff);
+            glLightf(id, GL_SPOT_EXPONENT, GlSpotExponent(l.Theta, l.Phi, l.Falloff));
+        } else {
+            glLightf(id, GL_SPOT_CUTOFF, 180.0f);
+        }
     }
-    const float pos[4] = {l.Position.x, l.Position.y, l.Position.z, 1.0f};
-    glLightfv(id, GL_POSITION, pos);
-    float a0 = l.Attenuation0, a1 = l.Attenuation1, a2 = l.Attenuation2;
-    if (a0 <= 0.0f && a1 <= 0.0f && a2 <= 0.0f) a0 = 1.0f;
-    glLightf(id, GL_CONSTANT_ATTENUATION, a0);
-    glLightf(id, GL_LINEAR_ATTENUATION, a1);
-    glLightf(id, GL_QUADRATIC_ATTENUATION, a2);
-    if (l.Type == D3DLIGHT_SPOT) {
-      const float dir[3] = {l.Direction.x, l.Direction.y, l.Direction.z};
-      glLightfv(id, GL_SPOT_DIRECTION, dir);
-      const float cutoff = std::min(std::max(l.Phi, l.Theta) * 0.5f * 57.29578f, 90.0f);
-      glLightf(id, GL_SPOT_CUTOFF, cutoff);
-      glLightf(id, GL_SPOT_EXPONENT, GlSpotExponent(l.Theta, l.Phi, l.Falloff));
-    } else {
-      glLightf(id, GL_SPOT_CUTOFF, 180.0f);
-    }
-  }
-  for (int i = used; i < kGlMaxLights; ++i) glDisable(GL_LIGHT0 + static_cast<GLenum>(i));
+    for (int i = used; i < kGlMaxLights; ++i)
+        glDisable(GL_LIGHT0 + static_cast<GLenum>(i));
 }
 
-void GlBackend::ApplyClipPlanes(const D3D9State& state) {
-  glMatrixMode(GL_MODELVIEW);
-  glLoadMatrixf(&state.view.m[0][0]);
-  const DWORD enable = state.renderStates[D3DRS_CLIPPLANEENABLE];
-  for (int i = 0; i < D3D9_MAX_CLIPPLANES; ++i) {
-    const GLenum id = GL_CLIP_PLANE0 + static_cast<GLenum>(i);
-    if (!(enable & (1u << i))) {
-      glDisable(id);
-      continue;
+void GlBackend::ApplyClipPlanes(const D3D9State& state)
+{
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(&state.view.m[0][0]);
+    const DWORD enable = state.renderStates[D3DRS_CLIPPLANEENABLE];
+    for (int i = 0; i < D3D9_MAX_CLIPPLANES; ++i) {
+        const GLenum id = GL_CLIP_PLANE0 + static_cast<GLenum>(i);
+        if (!(enable & (1u << i))) {
+            glDisable(id);
+            continue;
+        }
+        // Direct3D's planes are in world space; GL takes them through the modelview.
+        const double p[4] = {state.clipPlanes[i][0], state.clipPlanes[i][1], state.clipPlanes[i][2],
+                             state.clipPlanes[i][3]};
+        glClipPlane(id, p);
+        glEnable(id);
     }
-    // Direct3D's planes are in world space; GL takes them through the modelview.
-    const double p[4] = {state.clipPlanes[i][0], state.clipPlanes[i][1], state.clipPlanes[i][2],
-                         state.clipPlanes[i][3]};
-    glClipPlane(id, p);
-    glEnable(id);
-  }
 }
 
 // ---------------------------------------------------------------- transforms
 
-void GlBackend::ApplyViewport(const D3D9State& state, bool pretransformed) {
-  int tw = 1, th = 1;
-  TargetSize(state, &tw, &th);
-  if (pretransformed) {
-    // Pretransformed positions are target pixels: the viewport does not apply.
-    glViewport(0, 0, tw, th);
-    glDepthRange(0.0, 1.0);
-    return;
-  }
-  const D3DVIEWPORT9& vp = state.viewport;
-  glViewport(static_cast<GLint>(vp.X), static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Width),
-             static_cast<GLsizei>(vp.Height));
-  glDepthRange(vp.MinZ, vp.MaxZ);
-}
-
-void GlBackend::ApplyTransforms(const D3D9State& state, bool pretransformed) {
-  float m[16];
-  glMatrixMode(GL_PROJECTION);
-  if (pretransformed) {
+void GlBackend::ApplyViewport(const D3D9State& state, bool pretransformed)
+{
     int tw = 1, th = 1;
     TargetSize(state, &tw, &th);
-    GlPretransformedProjection(static_cast<float>(tw), static_cast<float>(th), m);
+    if (pretransformed) {
+        // Pretransformed positions are target pixels: the viewport does not apply.
+        glViewport(0, 0, tw, th);
+        glDepthRange(0.0, 1.0);
+        return;
+    }
+    const D3DVIEWPORT9& vp = state.viewport;
+    glViewport(static_cast<GLint>(vp.X), static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Width),
+               static_cast<GLsizei>(vp.Height));
+    glDepthRange(vp.MinZ, vp.MaxZ);
+}
+
+void GlBackend::ApplyTransforms(const D3D9State& state, bool pretransformed)
+{
+    float m[16];
+    glMatrixMode(GL_PROJECTION);
+    if (pretransformed) {
+        int tw = 1, th = 1;
+        TargetSize(state, &tw, &th);
+        GlPretransformedProjection(static_cast<float>(tw), static_cast<float>(th), m);
+        glLoadMatrixf(m);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        return;
+    }
+    GlPixelCentreProjection(state.projection, static_cast<float>(state.viewport.Width),
+                            static_cast<float>(state.viewport.Height), m);
     glLoadMatrixf(m);
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    return;
-  }
-  GlPixelCentreProjection(state.projection, static_cast<float>(state.viewport.Width),
-                          static_cast<float>(state.viewport.Height), m);
-  glLoadMatrixf(m);
-  glMatrixMode(GL_MODELVIEW);
-  // Row vectors: v * World * View; the row-major product loads as GL's column-major matrix.
-  GlMatrixMultiply(&state.world[0].m[0][0], &state.view.m[0][0], m);
-  glLoadMatrixf(m);
+    // Row vectors: v * World * View; the row-major product loads as GL's column-major matrix.
+    GlMatrixMultiply(&state.world[0].m[0][0], &state.view.m[0][0], m);
+    glLoadMatrixf(m);
 }
 
 // Texture coordinates: Direct3D pads n input components with a 1 after the
 // last one and takes the first `count` outputs, dividing by the last with
 // PROJECTED. GL feeds (s, t, r, q) with r = 0, q = 1 and divides by q, so the
 // matrix is rearranged to match.
-void GlBackend::ApplyTextureTransform(const D3D9State& state, int stage, int inputCount) {
-  qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
-  glMatrixMode(GL_TEXTURE);
-  const DWORD flags = state.textureStageStates[stage][D3DTSS_TEXTURETRANSFORMFLAGS];
-  const DWORD count = flags & 0xFFu;
-  if (count == D3DTTFF_DISABLE) {
-    glLoadIdentity();
-    return;
-  }
-  const D3DMATRIX& t = state.textureTransforms[stage];
-  float m[4][4];
-  std::memcpy(m, t.m, sizeof(m));
-  if (inputCount >= 1 && inputCount < 4) {
-    // The padding 1 sits in component inputCount; GL's 1 is in q.
-    float pad[4];
-    std::memcpy(pad, m[inputCount], sizeof(pad));
-    for (int r = inputCount; r < 3; ++r) std::memset(m[r], 0, sizeof(m[r]));
-    std::memcpy(m[3], pad, sizeof(pad));
-  }
-  if (!(flags & D3DTTFF_PROJECTED) || count < 2) {
-    for (int r = 0; r < 4; ++r) m[r][3] = r == 3 ? 1.0f : 0.0f;
-  } else if (count != 4) {
-    for (int r = 0; r < 4; ++r) m[r][3] = m[r][count - 1];
-  }
-  glLoadMatrixf(&m[0][0]);
-}
-
-// ---------------------------------------------------------------- texture stages
-
-namespace {
-
-struct GlArg {
-  GLenum source;
-  GLenum operand;
-};
-
-GlArg GlStageArg(DWORD arg, bool alpha) {
-  GlArg a;
-  switch (arg & D3DTA_SELECTMASK) {
-    case D3DTA_DIFFUSE: a.source = GL_PRIMARY_COLOR; break;
-    case D3DTA_TEXTURE: a.source = GL_TEXTURE; break;
-    case D3DTA_TFACTOR:
-    case D3DTA_CONSTANT: a.source = GL_CONSTANT; break;
-    case D3DTA_SPECULAR: a.source = GL_PRIMARY_COLOR; break;
-    default: a.source = GL_PREVIOUS; break;  // CURRENT, TEMP
-  }
-  const bool complement = (arg & D3DTA_COMPLEMENT) != 0;
-  if (alpha || (arg & D3DTA_ALPHAREPLICATE)) {
-    a.operand = complement ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;
-  } else {
-    a.operand = complement ? GL_ONE_MINUS_SRC_COLOR : GL_SRC_COLOR;
-  }
-  return a;
-}
-
-// One combiner function for the colour or the alpha part of a stage.
-struct GlCombiner {
-  GLenum mode = GL_REPLACE;
-  GlArg args[3];
-  int count = 1;
-  float scale = 1.0f;
-};
-
-GlArg GlAlphaOf(GlArg a) {
-  a.operand = (a.operand == GL_ONE_MINUS_SRC_COLOR || a.operand == GL_ONE_MINUS_SRC_ALPHA) ? GL_ONE_MINUS_SRC_ALPHA
-                                                                                          : GL_SRC_ALPHA;
-  return a;
-}
-
-GlArg GlComplementOf(GlArg a) {
-  switch (a.operand) {
-    case GL_SRC_COLOR: a.operand = GL_ONE_MINUS_SRC_COLOR; break;
-    case GL_ONE_MINUS_SRC_COLOR: a.operand = GL_SRC_COLOR; break;
-    case GL_SRC_ALPHA: a.operand = GL_ONE_MINUS_SRC_ALPHA; break;
-    default: a.operand = GL_SRC_ALPHA; break;
-  }
-  return a;
-}
-
-GlCombiner GlStageCombiner(DWORD op, DWORD arg0, DWORD arg1, DWORD arg2, bool alpha, bool combine3) {
-  GlCombiner c;
-  const GlArg a0 = GlStageArg(arg0, alpha), a1 = GlStageArg(arg1, alpha), a2 = GlStageArg(arg2, alpha);
-  c.args[0] = a1;
-  c.args[1] = a2;
-  c.count = 2;
-  auto blendBy = [&](GLenum source) {
-    c.mode = GL_INTERPOLATE;
-    c.args[2] = {source, GL_SRC_ALPHA};
-    c.count = 3;
-  };
-  switch (op) {
-    case D3DTOP_SELECTARG1: c.count = 1; break;
-    case D3DTOP_SELECTARG2: c.args[0] = a2; c.count = 1; break;
-    case D3DTOP_MODULATE: c.mode = GL_MODULATE; break;
-    case D3DTOP_MODULATE2X: c.mode = GL_MODULATE; c.scale = 2.0f; break;
-    case D3DTOP_MODULATE4X: c.mode = GL_MODULATE; c.scale = 4.0f; break;
-    case D3DTOP_ADD: c.mode = GL_ADD; break;
-    case D3DTOP_ADDSIGNED: c.mode = GL_ADD_SIGNED; break;
-    case D3DTOP_ADDSIGNED2X: c.mode = GL_ADD_SIGNED; c.scale = 2.0f; break;
-    case D3DTOP_SUBTRACT: c.mode = GL_SUBTRACT; break;
-    case D3DTOP_BLENDDIFFUSEALPHA: blendBy(GL_PRIMARY_COLOR); break;
-    case D3DTOP_BLENDTEXTUREALPHA: blendBy(GL_TEXTURE); break;
-    case D3DTOP_BLENDFACTORALPHA: blendBy(GL_CONSTANT); break;
-    case D3DTOP_BLENDCURRENTALPHA: blendBy(GL_PREVIOUS); break;
-    case D3DTOP_DOTPRODUCT3: c.mode = GL_DOT3_RGBA; break;
-    case D3DTOP_LERP:  // arg0 * arg1 + (1 - arg0) * arg2
-      c.mode = GL_INTERPOLATE;
-      c.args[2] = a0;
-      c.count = 3;
-      break;
-    default:
-      c.mode = GL_MODULATE;
-      break;
-  }
-  if (!combine3) return c;
-  // MODULATE_ADD computes args[0] * args[2] + args[1].
-  switch (op) {
-    case D3DTOP_MULTIPLYADD: c.mode = GL_MODULATE_ADD_ATI; c.args[0] = a1; c.args[2] = a2; c.args[1] = a0; c.count = 3; break;
-    case D3DTOP_ADDSMOOTH: c.mode = GL_MODULATE_ADD_ATI; c.args[0] = a2; c.args[2] = GlComplementOf(a1); c.args[1] = a1; c.count = 3; break;
-    case D3DTOP_BLENDTEXTUREALPHAPM:
-      c.mode = GL_MODULATE_ADD_ATI;
-      c.args[0] = a2;
-      c.args[2] = {GL_TEXTURE, GL_ONE_MINUS_SRC_ALPHA};
-      c.args[1] = a1;
-      c.count = 3;
-      break;
-    case D3DTOP_MODULATEALPHA_ADDCOLOR:
-      if (alpha) break;
-      c.mode = GL_MODULATE_ADD_ATI; c.args[0] = GlAlphaOf(a1); c.args[2] = a2; c.args[1] = a1; c.count = 3;
-      break;
-    case D3DTOP_MODULATECOLOR_ADDALPHA:
-      if (alpha) break;
-      c.mode = GL_MODULATE_ADD_ATI; c.args[0] = a1; c.args[2] = a2; c.args[1] = GlAlphaOf(a1); c.count = 3;
-      break;
-    case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
-      if (alpha) break;
-      c.mode = GL_MODULATE_ADD_ATI; c.args[0] = GlComplementOf(GlAlphaOf(a1)); c.args[2] = a2; c.args[1] = a1; c.count = 3;
-      break;
-    case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
-      if (alpha) break;
-      c.mode = GL_MODULATE_ADD_ATI; c.args[0] = GlComplementOf(a1); c.args[2] = a2; c.args[1] = GlAlphaOf(a1); c.count = 3;
-      break;
-    default:
-      break;
-  }
-  return c;
-}
-
-void GlSendCombiner(const GlCombiner& c, bool alpha) {
-  static const GLenum rgbSources[3] = {GL_SRC0_RGB, GL_SRC1_RGB, GL_SRC2_RGB};
-  static const GLenum rgbOperands[3] = {GL_OPERAND0_RGB, GL_OPERAND1_RGB, GL_OPERAND2_RGB};
-  static const GLenum alphaSources[3] = {GL_SRC0_ALPHA, GL_SRC1_ALPHA, GL_SRC2_ALPHA};
-  static const GLenum alphaOperands[3] = {GL_OPERAND0_ALPHA, GL_OPERAND1_ALPHA, GL_OPERAND2_ALPHA};
-  GLenum mode = c.mode;
-  if (alpha && mode == GL_DOT3_RGBA) mode = GL_REPLACE;
-  glTexEnvi(GL_TEXTURE_ENV, alpha ? GL_COMBINE_ALPHA : GL_COMBINE_RGB, static_cast<GLint>(mode));
-  for (int i = 0; i < 3; ++i) {
-    const GlArg a = i < c.count ? c.args[i] : c.args[0];
-    glTexEnvi(GL_TEXTURE_ENV, alpha ? alphaSources[i] : rgbSources[i], static_cast<GLint>(a.source));
-    glTexEnvi(GL_TEXTURE_ENV, alpha ? alphaOperands[i] : rgbOperands[i], static_cast<GLint>(a.operand));
-  }
-  glTexEnvf(GL_TEXTURE_ENV, alpha ? GL_ALPHA_SCALE : GL_RGB_SCALE, c.scale);
-}
-
-// Whether a stage operation reads the stage's texture.
-bool GlStageReadsTexture(DWORD op, DWORD arg0, DWORD arg1, DWORD arg2) {
-  if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
-  const bool texture1 = (arg1 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
-  const bool texture2 = (arg2 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
-  const bool texture0 = (arg0 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
-  if (op == D3DTOP_SELECTARG1) return texture1;
-  if (op == D3DTOP_SELECTARG2) return texture2;
-  if (op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP) return texture0 || texture1 || texture2;
-  return texture1 || texture2;
-}
-
-}  // namespace
-
-void GlBackend::ApplyStages(const D3D9State& state) {
-  float factor[4];
-  GlColorValue(state.renderStates[D3DRS_TEXTUREFACTOR], factor);
-  const bool sprites = state.renderStates[D3DRS_POINTSPRITEENABLE] != 0;
-  bool active = true;
-  for (int stage = 0; stage < maxUnits_; ++stage) {
-    const DWORD* tss = state.textureStageStates[stage];
+void GlBackend::ApplyTextureTransform(const D3D9State& state, int stage, int inputCount)
+{
     qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
-    // The first disabled colour stage ends the cascade.
-    if (tss[D3DTSS_COLOROP] == D3DTOP_DISABLE) active = false;
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_TEXTURE_CUBE_MAP);
-    if (!active) continue;
-    const D3D9TextureData* texture = state.textures[stage];
-    const GlTexture* tex = texture ? static_cast<const GlTexture*>(texture->backend) : nullptr;
-    if (tex) {
-      glBindTexture(tex->target, tex->name);
-      glEnable(tex->target);
-    } else {
-      glBindTexture(GL_TEXTURE_2D, whiteTexture_);
-      glEnable(GL_TEXTURE_2D);
+    glMatrixMode(GL_TEXTURE);
+    const DWORD flags = state.textureStageStates[stage][D3DTSS_TEXTURETRANSFORMFLAGS];
+    const DWORD count = flags & 0xFFu;
+    if (count == D3DTTFF_DISABLE) {
+        glLoadIdentity();
+        return;
     }
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
-    glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, sprites ? GL_TRUE : GL_FALSE);
-    // Without a texture, an operation that reads it passes the current
-    // value on: untextured geometry keeps its vertex colour and alpha.
-    GlCombiner color;
-    color.args[0] = {GL_PREVIOUS, GL_SRC_COLOR};
-    if (tex || !GlStageReadsTexture(tss[D3DTSS_COLOROP], tss[D3DTSS_COLORARG0], tss[D3DTSS_COLORARG1],
-                                    tss[D3DTSS_COLORARG2])) {
-      color = GlStageCombiner(tss[D3DTSS_COLOROP], tss[D3DTSS_COLORARG0], tss[D3DTSS_COLORARG1], tss[D3DTSS_COLORARG2],
-                              false, combine3_);
+    const D3DMATRIX& t = state.textureTransforms[stage];
+    float m[4][4];
+    std::memcpy(m, t.m, sizeof(m));
+    if (inputCount >= 1 && inputCount < 4) {
+        // The padding 1 sits in component inputCount; GL's 1 is in q.
+        float pad[4];
+        std::memcpy(pad, m[inputCount], sizeof(pad));
+        for (int r = inputCount; r < 3; ++r)
+            std::memset(m[r], 0, sizeof(m[r]));
+        std::memcpy(m[3], pad, sizeof(pad));
     }
-    GlCombiner alpha;
-    if (tss[D3DTSS_ALPHAOP] == D3DTOP_DISABLE ||
-        (!tex && GlStageReadsTexture(tss[D3DTSS_ALPHAOP], tss[D3DTSS_ALPHAARG0], tss[D3DTSS_ALPHAARG1],
-                                     tss[D3DTSS_ALPHAARG2]))) {
-      alpha.args[0] = {GL_PREVIOUS, GL_SRC_ALPHA};
-    } else {
-      alpha = GlStageCombiner(tss[D3DTSS_ALPHAOP], tss[D3DTSS_ALPHAARG0], tss[D3DTSS_ALPHAARG1], tss[D3DTSS_ALPHAARG2],
-                              true, combine3_);
+    if (!(flags & D3DTTFF_PROJECTED) || count < 2) {
+        for (int r = 0; r < 4; ++r)
+            m[r][3] = r == 3 ? 1.0f : 0.0f;
+    } else if (count != 4) {
+        for (int r = 0; r < 4; ++r)
+            m[r][3] = m[r][count - 1];
     }
-    GlSendCombiner(color, false);
-    GlSendCombiner(alpha, true);
-  }
-  stageDirty_ = 0;
-}
-
-static GLint GlAddress(DWORD mode) {
-  switch (mode) {
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE: return GL_MIRROR_CLAMP_TO_EDGE;
-    default: return GL_REPEAT;
-  }
-}
-
-void GlBackend::ApplySamplers(const D3D9State& state) {
-  for (int s = 0; s < maxUnits_; ++s) {
-    if (!(samplerDirty_ & (1u << s))) continue;
-    const DWORD* ss = state.samplerStates[s];
-    const GLuint id = samplers_[s];
-    qgl.SamplerParameteri(id, GL_TEXTURE_WRAP_S, GlAddress(ss[D3DSAMP_ADDRESSU]));
-    qgl.SamplerParameteri(id, GL_TEXTURE_WRAP_T, GlAddress(ss[D3DSAMP_ADDRESSV]));
-    qgl.SamplerParameteri(id, GL_TEXTURE_WRAP_R, GlAddress(ss[D3DSAMP_ADDRESSW]));
-    float border[4];
-    GlColorValue(ss[D3DSAMP_BORDERCOLOR], border);
-    qgl.SamplerParameterfv(id, GL_TEXTURE_BORDER_COLOR, border);
-    const DWORD mag = ss[D3DSAMP_MAGFILTER], min = ss[D3DSAMP_MINFILTER], mip = ss[D3DSAMP_MIPFILTER];
-    qgl.SamplerParameteri(id, GL_TEXTURE_MAG_FILTER, mag == D3DTEXF_POINT || mag == D3DTEXF_NONE ? GL_NEAREST : GL_LINEAR);
-    const bool linear = !(min == D3DTEXF_POINT || min == D3DTEXF_NONE);
-    GLint minFilter = linear ? GL_LINEAR : GL_NEAREST;
-    if (mip == D3DTEXF_POINT) minFilter = linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    else if (mip != D3DTEXF_NONE) minFilter = linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-    qgl.SamplerParameteri(id, GL_TEXTURE_MIN_FILTER, minFilter);
-    float aniso = 1.0f;
-    if (min == D3DTEXF_ANISOTROPIC || mag == D3DTEXF_ANISOTROPIC) {
-      aniso = std::min(static_cast<float>(std::max<DWORD>(ss[D3DSAMP_MAXANISOTROPY], 1)), maxAnisotropy_);
-    }
-    if (maxAnisotropy_ > 1.0f) qgl.SamplerParameterf(id, GL_TEXTURE_MAX_ANISOTROPY_EXT, aniso);
-    qgl.SamplerParameterf(id, GL_TEXTURE_LOD_BIAS, GlFloatBits(ss[D3DSAMP_MIPMAPLODBIAS]));
-    qgl.SamplerParameterf(id, GL_TEXTURE_MIN_LOD, static_cast<float>(ss[D3DSAMP_MAXMIPLEVEL]));
-  }
-  samplerDirty_ = 0;
+    glLoadMatrixf(&m[0][0]);
 }

@@ -1,0 +1,350 @@
+// OpenGL back end: texture stages as GL texture combiners, and sampler states.
+#include "platform/d3d9/gl_local.h"
+
+// ---------------------------------------------------------------- texture stages
+
+namespace {
+
+struct GlArg {
+    GLenum source;
+    GLenum operand;
+};
+
+GlArg GlStageArg(DWORD arg, bool alpha)
+{
+    GlArg a;
+    switch (arg & D3DTA_SELECTMASK) {
+    case D3DTA_DIFFUSE:
+        a.source = GL_PRIMARY_COLOR;
+        break;
+    case D3DTA_TEXTURE:
+        a.source = GL_TEXTURE;
+        break;
+    case D3DTA_TFACTOR:
+    case D3DTA_CONSTANT:
+        a.source = GL_CONSTANT;
+        break;
+    case D3DTA_SPECULAR:
+        a.source = GL_PRIMARY_COLOR;
+        break;
+    default:
+        a.source = GL_PREVIOUS;
+        break;  // CURRENT, TEMP
+    }
+    const bool complement = (arg & D3DTA_COMPLEMENT) != 0;
+    if (alpha || (arg & D3DTA_ALPHAREPLICATE)) {
+        a.operand = complement ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;
+    } else {
+        a.operand = complement ? GL_ONE_MINUS_SRC_COLOR : GL_SRC_COLOR;
+    }
+    return a;
+}
+
+// One combiner function for the colour or the alpha part of a stage.
+struct GlCombiner {
+    GLenum mode = GL_REPLACE;
+    GlArg args[3];
+    int count = 1;
+    float scale = 1.0f;
+};
+
+GlArg GlAlphaOf(GlArg a)
+{
+    a.operand = (a.operand == GL_ONE_MINUS_SRC_COLOR || a.operand == GL_ONE_MINUS_SRC_ALPHA) ? GL_ONE_MINUS_SRC_ALPHA
+                                                                                             : GL_SRC_ALPHA;
+    return a;
+}
+
+GlArg GlComplementOf(GlArg a)
+{
+    switch (a.operand) {
+    case GL_SRC_COLOR:
+        a.operand = GL_ONE_MINUS_SRC_COLOR;
+        break;
+    case GL_ONE_MINUS_SRC_COLOR:
+        a.operand = GL_SRC_COLOR;
+        break;
+    case GL_SRC_ALPHA:
+        a.operand = GL_ONE_MINUS_SRC_ALPHA;
+        break;
+    default:
+        a.operand = GL_SRC_ALPHA;
+        break;
+    }
+    return a;
+}
+
+GlCombiner GlStageCombiner(DWORD op, DWORD arg0, DWORD arg1, DWORD arg2, bool alpha, bool combine3)
+{
+    GlCombiner c;
+    const GlArg a0 = GlStageArg(arg0, alpha), a1 = GlStageArg(arg1, alpha), a2 = GlStageArg(arg2, alpha);
+    c.args[0] = a1;
+    c.args[1] = a2;
+    c.count = 2;
+    auto blendBy = [&](GLenum source) {
+        c.mode = GL_INTERPOLATE;
+        c.args[2] = {source, GL_SRC_ALPHA};
+        c.count = 3;
+    };
+    switch (op) {
+    case D3DTOP_SELECTARG1:
+        c.count = 1;
+        break;
+    case D3DTOP_SELECTARG2:
+        c.args[0] = a2;
+        c.count = 1;
+        break;
+    case D3DTOP_MODULATE:
+        c.mode = GL_MODULATE;
+        break;
+    case D3DTOP_MODULATE2X:
+        c.mode = GL_MODULATE;
+        c.scale = 2.0f;
+        break;
+    case D3DTOP_MODULATE4X:
+        c.mode = GL_MODULATE;
+        c.scale = 4.0f;
+        break;
+    case D3DTOP_ADD:
+        c.mode = GL_ADD;
+        break;
+    case D3DTOP_ADDSIGNED:
+        c.mode = GL_ADD_SIGNED;
+        break;
+    case D3DTOP_ADDSIGNED2X:
+        c.mode = GL_ADD_SIGNED;
+        c.scale = 2.0f;
+        break;
+    case D3DTOP_SUBTRACT:
+        c.mode = GL_SUBTRACT;
+        break;
+    case D3DTOP_BLENDDIFFUSEALPHA:
+        blendBy(GL_PRIMARY_COLOR);
+        break;
+    case D3DTOP_BLENDTEXTUREALPHA:
+        blendBy(GL_TEXTURE);
+        break;
+    case D3DTOP_BLENDFACTORALPHA:
+        blendBy(GL_CONSTANT);
+        break;
+    case D3DTOP_BLENDCURRENTALPHA:
+        blendBy(GL_PREVIOUS);
+        break;
+    case D3DTOP_DOTPRODUCT3:
+        c.mode = GL_DOT3_RGBA;
+        break;
+    case D3DTOP_LERP:  // arg0 * arg1 + (1 - arg0) * arg2
+        c.mode = GL_INTERPOLATE;
+        c.args[2] = a0;
+        c.count = 3;
+        break;
+    default:
+        c.mode = GL_MODULATE;
+        break;
+    }
+    if (!combine3)
+        return c;
+    // MODULATE_ADD computes args[0] * args[2] + args[1].
+    switch (op) {
+    case D3DTOP_MULTIPLYADD:
+        c.mode = GL_MODULATE_ADD_ATI;
+        c.args[0] = a1;
+        c.args[2] = a2;
+        c.args[1] = a0;
+        c.count = 3;
+        break;
+    case D3DTOP_ADDSMOOTH:
+        c.mode = GL_MODULATE_ADD_ATI;
+        c.args[0] = a2;
+        c.args[2] = GlComplementOf(a1);
+        c.args[1] = a1;
+        c.count = 3;
+        break;
+    case D3DTOP_BLENDTEXTUREALPHAPM:
+        c.mode = GL_MODULATE_ADD_ATI;
+        c.args[0] = a2;
+        c.args[2] = {GL_TEXTURE, GL_ONE_MINUS_SRC_ALPHA};
+        c.args[1] = a1;
+        c.count = 3;
+        break;
+    case D3DTOP_MODULATEALPHA_ADDCOLOR:
+        if (alpha)
+            break;
+        c.mode = GL_MODULATE_ADD_ATI;
+        c.args[0] = GlAlphaOf(a1);
+        c.args[2] = a2;
+        c.args[1] = a1;
+        c.count = 3;
+        break;
+    case D3DTOP_MODULATECOLOR_ADDALPHA:
+        if (alpha)
+            break;
+        c.mode = GL_MODULATE_ADD_ATI;
+        c.args[0] = a1;
+        c.args[2] = a2;
+        c.args[1] = GlAlphaOf(a1);
+        c.count = 3;
+        break;
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
+        if (alpha)
+            break;
+        c.mode = GL_MODULATE_ADD_ATI;
+        c.args[0] = GlComplementOf(GlAlphaOf(a1));
+        c.args[2] = a2;
+        c.args[1] = a1;
+        c.count = 3;
+        break;
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
+        if (alpha)
+            break;
+        c.mode = GL_MODULATE_ADD_ATI;
+        c.args[0] = GlComplementOf(a1);
+        c.args[2] = a2;
+        c.args[1] = GlAlphaOf(a1);
+        c.count = 3;
+        break;
+    default:
+        break;
+    }
+    return c;
+}
+
+void GlSendCombiner(const GlCombiner& c, bool alpha)
+{
+    static const GLenum rgbSources[3] = {GL_SRC0_RGB, GL_SRC1_RGB, GL_SRC2_RGB};
+    static const GLenum rgbOperands[3] = {GL_OPERAND0_RGB, GL_OPERAND1_RGB, GL_OPERAND2_RGB};
+    static const GLenum alphaSources[3] = {GL_SRC0_ALPHA, GL_SRC1_ALPHA, GL_SRC2_ALPHA};
+    static const GLenum alphaOperands[3] = {GL_OPERAND0_ALPHA, GL_OPERAND1_ALPHA, GL_OPERAND2_ALPHA};
+    GLenum mode = c.mode;
+    if (alpha && mode == GL_DOT3_RGBA)
+        mode = GL_REPLACE;
+    glTexEnvi(GL_TEXTURE_ENV, alpha ? GL_COMBINE_ALPHA : GL_COMBINE_RGB, static_cast<GLint>(mode));
+    for (int i = 0; i < 3; ++i) {
+        const GlArg a = i < c.count ? c.args[i] : c.args[0];
+        glTexEnvi(GL_TEXTURE_ENV, alpha ? alphaSources[i] : rgbSources[i], static_cast<GLint>(a.source));
+        glTexEnvi(GL_TEXTURE_ENV, alpha ? alphaOperands[i] : rgbOperands[i], static_cast<GLint>(a.operand));
+    }
+    glTexEnvf(GL_TEXTURE_ENV, alpha ? GL_ALPHA_SCALE : GL_RGB_SCALE, c.scale);
+}
+
+// Whether a stage operation reads the stage's texture.
+bool GlStageReadsTexture(DWORD op, DWORD arg0, DWORD arg1, DWORD arg2)
+{
+    if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM)
+        return true;
+    const bool texture1 = (arg1 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
+    const bool texture2 = (arg2 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
+    const bool texture0 = (arg0 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
+    if (op == D3DTOP_SELECTARG1)
+        return texture1;
+    if (op == D3DTOP_SELECTARG2)
+        return texture2;
+    if (op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP)
+        return texture0 || texture1 || texture2;
+    return texture1 || texture2;
+}
+
+}  // namespace
+
+void GlBackend::ApplyStages(const D3D9State& state)
+{
+    float factor[4];
+    GlColorValue(state.renderStates[D3DRS_TEXTUREFACTOR], factor);
+    const bool sprites = state.renderStates[D3DRS_POINTSPRITEENABLE] != 0;
+    bool active = true;
+    for (int stage = 0; stage < maxUnits_; ++stage) {
+        const DWORD* tss = state.textureStageStates[stage];
+        qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
+        // The first disabled colour stage ends the cascade.
+        if (tss[D3DTSS_COLOROP] == D3DTOP_DISABLE)
+            active = false;
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_TEXTURE_CUBE_MAP);
+        if (!active)
+            continue;
+        const D3D9TextureData* texture = state.textures[stage];
+        const GlTexture* tex = texture ? static_cast<const GlTexture*>(texture->backend) : nullptr;
+        if (tex) {
+            glBindTexture(tex->target, tex->name);
+            glEnable(tex->target);
+        } else {
+            glBindTexture(GL_TEXTURE_2D, whiteTexture_);
+            glEnable(GL_TEXTURE_2D);
+        }
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+        glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
+        glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, sprites ? GL_TRUE : GL_FALSE);
+        // Without a texture, an operation that reads it passes the current
+        // value on: untextured geometry keeps its vertex colour and alpha.
+        GlCombiner color;
+        color.args[0] = {GL_PREVIOUS, GL_SRC_COLOR};
+        if (tex || !GlStageReadsTexture(tss[D3DTSS_COLOROP], tss[D3DTSS_COLORARG0], tss[D3DTSS_COLORARG1],
+                                        tss[D3DTSS_COLORARG2])) {
+            color = GlStageCombiner(tss[D3DTSS_COLOROP], tss[D3DTSS_COLORARG0], tss[D3DTSS_COLORARG1],
+                                    tss[D3DTSS_COLORARG2], false, combine3_);
+        }
+        GlCombiner alpha;
+        if (tss[D3DTSS_ALPHAOP] == D3DTOP_DISABLE ||
+            (!tex && GlStageReadsTexture(tss[D3DTSS_ALPHAOP], tss[D3DTSS_ALPHAARG0], tss[D3DTSS_ALPHAARG1],
+                                         tss[D3DTSS_ALPHAARG2]))) {
+            alpha.args[0] = {GL_PREVIOUS, GL_SRC_ALPHA};
+        } else {
+            alpha = GlStageCombiner(tss[D3DTSS_ALPHAOP], tss[D3DTSS_ALPHAARG0], tss[D3DTSS_ALPHAARG1],
+                                    tss[D3DTSS_ALPHAARG2], true, combine3_);
+        }
+        GlSendCombiner(color, false);
+        GlSendCombiner(alpha, true);
+    }
+    stageDirty_ = 0;
+}
+
+static GLint GlAddress(DWORD mode)
+{
+    switch (mode) {
+    case D3DTADDRESS_MIRROR:
+        return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP:
+        return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER:
+        return GL_CLAMP_TO_BORDER;
+    case D3DTADDRESS_MIRRORONCE:
+        return GL_MIRROR_CLAMP_TO_EDGE;
+    default:
+        return GL_REPEAT;
+    }
+}
+
+void GlBackend::ApplySamplers(const D3D9State& state)
+{
+    for (int s = 0; s < maxUnits_; ++s) {
+        if (!(samplerDirty_ & (1u << s)))
+            continue;
+        const DWORD* ss = state.samplerStates[s];
+        const GLuint id = samplers_[s];
+        qgl.SamplerParameteri(id, GL_TEXTURE_WRAP_S, GlAddress(ss[D3DSAMP_ADDRESSU]));
+        qgl.SamplerParameteri(id, GL_TEXTURE_WRAP_T, GlAddress(ss[D3DSAMP_ADDRESSV]));
+        qgl.SamplerParameteri(id, GL_TEXTURE_WRAP_R, GlAddress(ss[D3DSAMP_ADDRESSW]));
+        float border[4];
+        GlColorValue(ss[D3DSAMP_BORDERCOLOR], border);
+        qgl.SamplerParameterfv(id, GL_TEXTURE_BORDER_COLOR, border);
+        const DWORD mag = ss[D3DSAMP_MAGFILTER], min = ss[D3DSAMP_MINFILTER], mip = ss[D3DSAMP_MIPFILTER];
+        qgl.SamplerParameteri(id, GL_TEXTURE_MAG_FILTER,
+                              mag == D3DTEXF_POINT || mag == D3DTEXF_NONE ? GL_NEAREST : GL_LINEAR);
+        const bool linear = !(min == D3DTEXF_POINT || min == D3DTEXF_NONE);
+        GLint minFilter = linear ? GL_LINEAR : GL_NEAREST;
+        if (mip == D3DTEXF_POINT)
+            minFilter = linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+        else if (mip != D3DTEXF_NONE)
+            minFilter = linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+        qgl.SamplerParameteri(id, GL_TEXTURE_MIN_FILTER, minFilter);
+        float aniso = 1.0f;
+        if (min == D3DTEXF_ANISOTROPIC || mag == D3DTEXF_ANISOTROPIC) {
+            aniso = std::min(static_cast<float>(std::max<DWORD>(ss[D3DSAMP_MAXANISOTROPY], 1)), maxAnisotropy_);
+        }
+        if (maxAnisotropy_ > 1.0f)
+            qgl.SamplerParameterf(id, GL_TEXTURE_MAX_ANISOTROPY_EXT, aniso);
+        qgl.SamplerParameterf(id, GL_TEXTURE_LOD_BIAS, GlFloatBits(ss[D3DSAMP_MIPMAPLODBIAS]));
+        qgl.SamplerParameterf(id, GL_TEXTURE_MIN_LOD, static_cast<float>(ss[D3DSAMP_MAXMIPLEVEL]));
+    }
+    samplerDirty_ = 0;
+}
