@@ -784,16 +784,24 @@ GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)
         return nullptr;
     }
     const GxInt32 width = header[0], height = header[1], depth = header[2], storedStride = header[3];
+    // The depth is checked first: every size below is computed from it.
     const bool knownDepth = depth == 4 || depth == 8 || depth == 32;
-    const GxInt32 stride = knownDepth ? AllocatedStride(width, height, depth) : -1;
+    if (!knownDepth || width <= 0 || height <= 0 || storedStride < 0 || AllocatedStride(width, height, depth) < 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return nullptr;
+    }
     const uint64_t rowBytes = static_cast<uint64_t>(BytesPerPixel(depth)) * static_cast<uint64_t>(width);
-    const uint64_t storedBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength +
-                                 static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) +
-                                 static_cast<uint64_t>(PaletteBytes(depth));
-    // Every size is checked before anything is allocated for it.
-    if (stride < 0 || width <= 0 || height <= 0 || storedStride < 0 || static_cast<uint64_t>(storedStride) < rowBytes ||
+    const uint64_t pixelBytes = static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) +
+                                static_cast<uint64_t>(PaletteBytes(depth));
+    const uint64_t storedBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength + pixelBytes;
+    // Every size is checked before anything is allocated for it, against the chunk and what the stream holds.
+    if (static_cast<uint64_t>(storedStride) < rowBytes ||
         static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes || storedBytes > bodyLength) {
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return nullptr;
+    }
+    if (!GxStreamCanSupply(stream, pixelBytes)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
         return nullptr;
     }
     GxImage* image = GxImageCreate(width, height, depth);

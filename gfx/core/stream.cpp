@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/memory.h"
@@ -23,6 +24,9 @@ constexpr GxUInt32 gxMEMSTREAMSTEP = 512;
 constexpr GxUInt32 gxSTRINGPIECE = 64;
 constexpr GxUInt32 gxWIDESTRINGPIECE = 128;
 constexpr GxUInt32 gxREALSTAGING = 256;
+constexpr GxUInt32 gxHINTBLOCK = 0x10404;
+// First size of a block read from a stream that cannot tell its length; it doubles from there.
+constexpr GxUInt32 gxBLOCKFIRSTSTEP = 0x10000;
 
 // Each module block holds its free list and the list's record.
 struct GxStreamModuleBlock {
@@ -52,20 +56,6 @@ GxFreeList* ModuleFreeList(GxInt32 instances, GxInt32 offset)
 
 GxFreeList* StreamFreeList() { return ModuleFreeList(gxStreamModuleInstances, gxStreamModuleOffset); }
 GxFreeList* NameRecordFreeList() { return ModuleFreeList(gxNameRecordModuleInstances, gxNameRecordModuleOffset); }
-
-void PutUInt32(GxUInt8* out, GxUInt32 value)
-{
-    out[0] = static_cast<GxUInt8>(value);
-    out[1] = static_cast<GxUInt8>(value >> 8);
-    out[2] = static_cast<GxUInt8>(value >> 16);
-    out[3] = static_cast<GxUInt8>(value >> 24);
-}
-
-GxUInt32 GetUInt32(const GxUInt8* in)
-{
-    return static_cast<GxUInt32>(in[0]) | (static_cast<GxUInt32>(in[1]) << 8) |
-           (static_cast<GxUInt32>(in[2]) << 16) | (static_cast<GxUInt32>(in[3]) << 24);
-}
 
 bool VersionInWindow(GxUInt32 version)
 {
@@ -392,14 +382,6 @@ bool SinkPut(GxStringSink& sink, GxChar c)
     return true;
 }
 
-// Bytes a memory read stream still holds, or UINT32_MAX when the stream cannot tell.
-GxUInt32 StreamBytesLeft(const GxStream* stream)
-{
-    if (stream->type == gxSTREAMMEMORY && stream->accessType == gxSTREAMREAD)
-        return stream->Type.memory.nSize - stream->Type.memory.position;
-    return UINT32_MAX;
-}
-
 // Reads a string body of `length` bytes (wide: 16-bit units, low byte kept) into the sink.
 bool ReadStringBody(GxStream* stream, GxUInt32 length, bool wide, GxStringSink& sink)
 {
@@ -428,7 +410,7 @@ GxChar* ReadStringChunk(GxChar* buffer, GxUInt32 bufferSize, GxStream* stream, G
     GxStringSink sink = {buffer, bufferSize, 0, wide ? length / 2 : length, buffer == nullptr, false};
     if (sink.owned) {
         // A body larger than what the stream holds is refused before anything is allocated.
-        if (length > StreamBytesLeft(stream)) {
+        if (length > GxStreamBytesLeft(stream)) {
             GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
             GxErrorRaise(gxPLUGINCORE, gxERRREAD);
             return nullptr;
@@ -503,14 +485,20 @@ GxBool GxStreamClose(GxStream* stream, void* data)
     case gxSTREAMFILE:
         break;
     case gxSTREAMFILENAME:
-        GxFileClose(stream->Type.file.fpFile);
+        // A failed write or close of a file this stream opened means the data did not arrive.
+        if (GxFileClose(stream->Type.file.fpFile) != 0) {
+            GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
+            result = 0;
+        }
         break;
     case gxSTREAMMEMORY:
         CloseMemory(stream, data);
         break;
     case gxSTREAMCUSTOM:
-        if (stream->Type.custom.sfnclose != nullptr)
-            stream->Type.custom.sfnclose(stream->Type.custom.data);
+        if (stream->Type.custom.sfnclose != nullptr && !stream->Type.custom.sfnclose(stream->Type.custom.data)) {
+            GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
+            result = 0;
+        }
         break;
     default:
         GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
@@ -615,13 +603,51 @@ GxUInt32 GxStreamBytesLeft(const GxStream* stream)
     }
 }
 
+GxUInt8* GxStreamReadBlock(GxStream* stream, GxUInt32 length)
+{
+    if (stream == nullptr) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (!GxStreamCanSupply(stream, length)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
+        return nullptr;
+    }
+    const bool known = GxStreamBytesLeft(stream) != gxSTREAMBYTESUNKNOWN;
+    GxUInt32 capacity = known || length < gxBLOCKFIRSTSTEP ? length : gxBLOCKFIRSTSTEP;
+    GxUInt8* block = static_cast<GxUInt8*>(GxMalloc(capacity == 0 ? 1 : capacity, gxHINTBLOCK));
+    GxUInt32 got = 0;
+    while (block != nullptr && got < length) {
+        if (got == capacity) {
+            capacity = capacity > length - capacity ? length : capacity * 2;
+            GxUInt8* grown = static_cast<GxUInt8*>(GxRealloc(block, capacity, gxHINTBLOCK));
+            if (grown == nullptr) {
+                GxFree(block);
+                block = nullptr;
+                break;
+            }
+            block = grown;
+        }
+        const GxUInt32 wanted = capacity - got;
+        if (GxStreamRead(stream, block + got, wanted) != wanted) {
+            GxFree(block);
+            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+            return nullptr;
+        }
+        got += wanted;
+    }
+    if (block == nullptr)
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+    return block;
+}
+
 GxStream* GxStreamWriteChunkHeader(GxStream* stream, GxUInt32 type, GxUInt32 size, GxUInt32 version,
                                    GxUInt32 buildNum)
 {
     GxUInt8 header[gxCHUNKHEADERSIZE];
-    PutUInt32(header, type);
-    PutUInt32(header + 4, size);
-    PutUInt32(header + 8, GxStreamMakeLibraryStamp(version, buildNum));
+    GxBytesPutU32(header, type);
+    GxBytesPutU32(header + 4, size);
+    GxBytesPutU32(header + 8, GxStreamMakeLibraryStamp(version, buildNum));
     return GxStreamWrite(stream, header, gxCHUNKHEADERSIZE);
 }
 
@@ -634,11 +660,11 @@ GxBool GxStreamReadChunkHeader(GxStream* stream, GxUInt32* type, GxUInt32* lengt
         return 0;
     }
     GxUInt32 v, b;
-    GxStreamDecodeLibraryStamp(GetUInt32(header + 8), &v, &b);
+    GxStreamDecodeLibraryStamp(GxBytesGetU32(header + 8), &v, &b);
     if (type != nullptr)
-        *type = GetUInt32(header);
+        *type = GxBytesGetU32(header);
     if (length != nullptr)
-        *length = GetUInt32(header + 4);
+        *length = GxBytesGetU32(header + 4);
     if (version != nullptr)
         *version = v;
     if (buildNum != nullptr)

@@ -21,6 +21,11 @@ constexpr GxUInt32 kTOCHint = 0x1030024;
 constexpr GxUInt32 kStructSize = 4;
 constexpr GxUInt32 kStreamNameSize = 128;
 constexpr GxInt32 kMaxTextures = 0x10000;
+// Fewest bytes each stored item can take; a count is checked against what the stream holds with them.
+constexpr GxUInt32 kMinImageChunk = 2 * gxCHUNKHEADERSIZE + 16;              // image and struct headers, 4 words
+constexpr GxUInt32 kMinNativeTexture = 2 * gxCHUNKHEADERSIZE;                 // native and extension headers
+constexpr GxUInt32 kMinRecordTexture = 2 * gxTEXTURENAMELENGTH + 8 + kMinImageChunk;
+constexpr GxUInt32 kMinChunkTexture = 4 + kMinImageChunk;
 constexpr GxInt32 kDeviceRequestGetID = 22;
 constexpr GxInt32 kRasterFlagsMipmapped = gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP;
 constexpr GxInt32 kRasterFlagsAutoMipmapped = kRasterFlagsMipmapped | gxRASTERFORMATAUTOMIPMAP;
@@ -96,11 +101,12 @@ void ReleaseLevels(StoredLevels* levels)
     levels->count = 0;
 }
 
-bool AllocateLevels(StoredLevels* levels, GxInt32 count)
+bool AllocateLevels(GxStream* stream, StoredLevels* levels, GxInt32 count)
 {
     levels->images = nullptr;
     levels->count = 0;
-    if (count < 1 || count > gxTEXTUREMAXMIPLEVELS) {
+    if (count < 1 || count > gxTEXTUREMAXMIPLEVELS ||
+        !GxStreamCanSupply(stream, static_cast<uint64_t>(count) * kMinImageChunk)) {
         GxErrorRaise(gxPLUGINIMAGEDICTIONARY, gxERRREAD);
         return false;
     }
@@ -248,7 +254,7 @@ bool ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
     }
     const GxUInt32 flags = static_cast<GxUInt32>(header[1]);
     StoredLevels levels;
-    if (!AllocateLevels(&levels, header[0])) {
+    if (!AllocateLevels(stream, &levels, header[0])) {
         return false;
     }
     if (!ReadLevelImages(stream, &levels)) {
@@ -304,7 +310,7 @@ bool ReadChunkTexture(GxStream* stream)
         return false;
     }
     StoredLevels levels;
-    if (!AllocateLevels(&levels, count)) {
+    if (!AllocateLevels(stream, &levels, count)) {
         return false;
     }
     GxTexture* texture = nullptr;
@@ -586,6 +592,10 @@ GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream)
     if (storedDevice != 0 && device != 0 && storedDevice != device) {
         return nullptr;
     }
+    if (!GxStreamCanSupply(stream, static_cast<uint64_t>(count) * kMinNativeTexture)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return nullptr;
+    }
     GxTexDictionary* dictionary = GxTexDictionaryCreate();
     if (dictionary == nullptr) {
         return nullptr;
@@ -628,6 +638,11 @@ GxTexDictionary* GxTexDictionaryStreamReadImages(GxStream* stream)
     }
     const GxInt32 count = static_cast<GxInt32>(header & 0xFFFF);
     const bool chunkLayout = (header >> 16) != 0;
+    const uint64_t least = static_cast<uint64_t>(count) * (chunkLayout ? kMinChunkTexture : kMinRecordTexture);
+    if (!GxStreamCanSupply(stream, least)) {
+        GxErrorRaise(gxPLUGINIMAGEDICTIONARY, gxERRREAD);
+        return nullptr;
+    }
     GxTexDictionary* dictionary = GxTexDictionaryCreate();
     if (dictionary == nullptr) {
         return nullptr;
@@ -668,7 +683,8 @@ GxTOC* GxTOCStreamRead(GxStream* stream)
         GxErrorRaise(gxPLUGINTOC, gxERRREAD);
         return nullptr;
     }
-    if (count < 0 || count > gxTOCMAXENTRIES) {
+    if (count < 0 || count > gxTOCMAXENTRIES ||
+        !GxStreamCanSupply(stream, static_cast<uint64_t>(count) * gxTOCENTRYSIZE)) {
         GxErrorRaise(gxPLUGINTOC, gxERRREAD);
         return nullptr;
     }
