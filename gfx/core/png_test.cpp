@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -282,6 +284,55 @@ TEST_F(PngTest, DamagedFilesFailCleanly)
     EXPECT_EQ(GxImageReadPNG(nullptr), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
     EXPECT_EQ(GxImageReadPNG("png_test_missing.png"), nullptr);
+}
+
+// A PNG chunk: length, type, data and the CRC of type and data; `claimed` replaces the true length.
+void PutPngChunk(Bytes& out, const char* type, const Bytes& data, int64_t claimed = -1)
+{
+    const uint32_t length = claimed < 0 ? static_cast<uint32_t>(data.size()) : static_cast<uint32_t>(claimed);
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<GxUInt8>(length >> shift));
+    Bytes body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    out.insert(out.end(), body.begin(), body.end());
+    const uLong crc = crc32(0, body.data(), static_cast<uInt>(body.size()));
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<GxUInt8>(crc >> shift));
+}
+
+Bytes PngHeader(uint32_t width, uint32_t height, GxUInt8 colourType)
+{
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes ihdr;
+    for (uint32_t v : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) ihdr.push_back(static_cast<GxUInt8>(v >> shift));
+    }
+    ihdr.insert(ihdr.end(), {8, colourType, 0, 0, 0});
+    PutPngChunk(out, "IHDR", ihdr);
+    return out;
+}
+
+// Files that claim more than they hold are refused before anything large is allocated: ancillary
+// chunks of 2 GiB, and pixels that their compressed data could never expand to.
+TEST_F(PngTest, ClaimsBeyondTheFileAllocateLittle)
+{
+    for (const char* type : {"iTXt", "tEXt", "zTXt", "sPLT", "iCCP"}) {
+        Bytes bytes = PngHeader(1, 1, PNG_COLOR_TYPE_RGB_ALPHA);
+        PutPngChunk(bytes, type, Bytes(15, 'a'), 0x7F000000);
+        ASSERT_EQ(bytes.size(), 33u + 27);
+        ASSERT_TRUE(Store(bytes));
+        gxTestMemory.largest = 0;
+        EXPECT_EQ(GxImageReadPNG(path.c_str()), nullptr) << type;
+        EXPECT_LT(gxTestMemory.largest, 0x100000u) << type;
+    }
+    Bytes big = PngHeader(16384, 16384, PNG_COLOR_TYPE_RGB_ALPHA);
+    PutPngChunk(big, "IDAT", Bytes(15, 0));
+    PutPngChunk(big, "IEND", {});
+    ASSERT_EQ(big.size(), 72u);
+    ASSERT_TRUE(Store(big));
+    gxTestMemory.largest = 0;
+    GxTestTakeErrorCode();
+    EXPECT_EQ(GxImageReadPNG(path.c_str()), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
+    EXPECT_LT(gxTestMemory.largest, 0x100000u);
 }
 
 TEST_F(PngTest, ReadThroughTheFormatRegistry)

@@ -19,7 +19,6 @@ constexpr GxInt32 kWindowTables = kMaxWindow - kMinWindow + 1;
 constexpr GxUInt32 kHintSpline = 0x3000C;
 constexpr GxUInt32 kHintBasis = 0x40102;
 constexpr GxUInt32 kHintWindow = 0x30102;
-constexpr GxUInt32 kHintReadPoints = 0x10102;
 constexpr GxUInt32 kBodyHeaderSize = 40;        // name, count, type
 constexpr GxReal kTinyLength = 1e-5f;
 
@@ -332,16 +331,15 @@ GxSpline* ReadBody(GxStream* stream, GxUInt32 limit)
         GxErrorRaise(gxPLUGINSPLINE, gxERRSPLINETYPE);
         return nullptr;
     }
+    // Read as a block that grows with the bytes that come, for streams that cannot tell their length.
     const GxUInt32 bytes = static_cast<GxUInt32>(count) * 12;
-    GxV3d* points = static_cast<GxV3d*>(GxMalloc(bytes, kHintReadPoints));
-    if (points == nullptr) {
-        GxErrorRaise(gxPLUGINSPLINE, gxERRNOMEMORY);
+    GxUInt8* block = GxStreamReadBlock(stream, bytes);
+    if (block == nullptr) {
+        GxErrorRaise(gxPLUGINSPLINE, gxERRREAD);
         return nullptr;
     }
-    GxSpline* spline = nullptr;
-    if (GxStreamReadInt32(stream, points, bytes) != nullptr) {
-        spline = GxSplineCreate(count, type, points);
-    }
+    GxV3d* points = static_cast<GxV3d*>(static_cast<void*>(block));
+    GxSpline* spline = GxSplineCreate(count, type, points);
     if (spline != nullptr) {
         std::memcpy(spline->name, header, gxSPLINENAMELENGTH);
     }
