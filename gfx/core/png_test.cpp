@@ -12,7 +12,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/win32fs.h"
-#include "tools/content/png_writer.h"
+#include "gfx/testsupport/png_writer.h"
 
 namespace {
 
