@@ -44,11 +44,12 @@ struct Setup {
     bool ready = false;
     Setup()
     {
-        if (!MakeFile() || !GxTestEngineStart() || !GxFileSystemManagerOpen(2)) {
+        if (!GxTestEngineStart() || !GxFileSystemManagerOpen(2)) {
             return;
         }
         GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-        ready = fs && GxFileSystemRegister(fs) && GxFileSystemManagerSetDefault(fs);
+        // The writer goes through the file functions, so the file is made once they are open.
+        ready = fs && GxFileSystemRegister(fs) && GxFileSystemManagerSetDefault(fs) && MakeFile();
     }
     ~Setup() { std::remove(kFile); }
 };
