@@ -160,7 +160,7 @@ bool GrowBuffer(GxChar** buffer, GxInt32* capacity, size_t size, GxUInt32 hint)
     if (size <= static_cast<size_t>(*capacity)) {
         return true;
     }
-    if (size > 0x7FFFFFFFu) {
+    if (size > static_cast<size_t>(INT32_MAX)) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return false;
     }
@@ -445,7 +445,7 @@ GxImage* GxImageCopy(GxImage* destination, const GxImage* source)
     } else if (from == 4 && to == 8) {
         // The first 16 entries carry the colours of the 4-bit indices.
         if (destination->palette && source->palette) {
-            memcpy(destination->palette, source->palette, 4 << 4);
+            memcpy(destination->palette, source->palette, static_cast<size_t>(PaletteBytes(4)));
         }
         CopyRows(destination, source, source->width);
     } else if (IsPalettised(from) && to == 32 && source->palette) {
@@ -762,7 +762,8 @@ const GxChar* GxImageFindFileExtension(const GxChar* imageName)
 
 GxImage* GxImageStreamRead(GxStream* stream)
 {
-    return GxImageStreamReadSized(stream, 0xFFFFFFFFu);
+    // No chunk length: only what the stream holds bounds the read.
+    return GxImageStreamReadSized(stream, UINT32_MAX);
 }
 
 GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)

@@ -25,6 +25,20 @@ constexpr GxUInt32 gxSTRINGPIECE = 64;
 constexpr GxUInt32 gxWIDESTRINGPIECE = 128;
 constexpr GxUInt32 gxREALSTAGING = 256;
 constexpr GxUInt32 gxHINTBLOCK = 0x10404;
+
+// Library stamps pack a version (such as 0x37002) and a 16-bit build: 10 bits of release
+// ((version + 0x10000) >> 8, so 0x37002 gives 0x070), the low 6 bits of the version,
+// then the build. Decoding adds the 0x30000 family back. Stamps under 0x10000 are old plain
+// versions (version >> 8) with no build.
+constexpr GxUInt32 gxSTAMPRELEASEBIAS = 0x10000;
+constexpr GxUInt32 gxSTAMPVERSIONBASE = 0x30000;
+constexpr GxUInt32 gxSTAMPRELEASESHIFT = 8;
+constexpr GxUInt32 gxSTAMPRELEASEMASK = 0x3FF;
+constexpr GxUInt32 gxSTAMPRELEASEPOS = 22;
+constexpr GxUInt32 gxSTAMPMINORMASK = 0x3F;
+constexpr GxUInt32 gxSTAMPMINORPOS = 16;
+constexpr GxUInt32 gxSTAMPBUILDMASK = 0xFFFF;
+constexpr GxUInt32 gxSTAMPFIRSTPACKED = 0x10000;
 // First size of a block read from a stream that cannot tell its length; it doubles from there.
 constexpr GxUInt32 gxBLOCKFIRSTSTEP = 0x10000;
 
@@ -62,15 +76,17 @@ bool VersionInWindow(GxUInt32 version)
     return version >= gxVERSIONMIN && version <= gxVERSIONMAX;
 }
 
+// Object chunks that hold other chunks (camera 0x05 and texture 0x06 among them); every other type
+// is a plain body. Chunk headers report it so walkers know which bodies to descend into.
+constexpr GxUInt32 gxCOMPLEXCHUNKS[] = {0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0E, 0x0F, 0x10, 0x12, 0x14, 0x1A};
+
 bool IsComplexChunk(GxUInt32 type)
 {
-    switch (type) {
-    case 5: case 6: case 7: case 8: case 9: case 10: case 11:
-    case 14: case 15: case 16: case 18: case 20: case 26:
-        return true;
-    default:
-        return false;
+    for (GxUInt32 complex : gxCOMPLEXCHUNKS) {
+        if (type == complex)
+            return true;
     }
+    return false;
 }
 
 const char* FileMode(GxStreamAccessType access)
@@ -438,19 +454,21 @@ GxChar* ReadStringChunk(GxChar* buffer, GxUInt32 bufferSize, GxStream* stream, G
 
 GxUInt32 GxStreamMakeLibraryStamp(GxUInt32 version, GxUInt32 buildNum)
 {
-    return ((((version + 0x10000) >> 8) & 0x3FF) << 22) | ((version & 0x3F) << 16) | (buildNum & 0xFFFF);
+    const GxUInt32 release = ((version + gxSTAMPRELEASEBIAS) >> gxSTAMPRELEASESHIFT) & gxSTAMPRELEASEMASK;
+    return (release << gxSTAMPRELEASEPOS) | ((version & gxSTAMPMINORMASK) << gxSTAMPMINORPOS) |
+           (buildNum & gxSTAMPBUILDMASK);
 }
 
 void GxStreamDecodeLibraryStamp(GxUInt32 stamp, GxUInt32* version, GxUInt32* buildNum)
 {
-    // Stamps below 0x10000 are old plain versions without a build number.
-    if (stamp < 0x10000) {
-        *version = stamp << 8;
+    if (stamp < gxSTAMPFIRSTPACKED) {
+        *version = stamp << gxSTAMPRELEASESHIFT;
         *buildNum = 0;
         return;
     }
-    *version = (((stamp >> 14) & 0x3FF00) + 0x30000) | ((stamp >> 16) & 0x3F);
-    *buildNum = stamp & 0xFFFF;
+    const GxUInt32 release = (stamp >> gxSTAMPRELEASEPOS) & gxSTAMPRELEASEMASK;
+    *version = ((release << gxSTAMPRELEASESHIFT) + gxSTAMPVERSIONBASE) | ((stamp >> gxSTAMPMINORPOS) & gxSTAMPMINORMASK);
+    *buildNum = stamp & gxSTAMPBUILDMASK;
 }
 
 GxStream* GxStreamOpen(GxStreamType type, GxStreamAccessType accessType, const void* data)

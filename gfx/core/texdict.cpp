@@ -21,6 +21,10 @@ constexpr GxUInt32 kTOCHint = 0x1030024;
 constexpr GxUInt32 kStructSize = 4;
 constexpr GxUInt32 kStreamNameSize = 128;
 constexpr GxInt32 kMaxTextures = 0x10000;
+// Dictionary header words: a 16-bit texture count, and above it the device identifier (native
+// dictionaries) or the layout flag (images dictionaries).
+constexpr GxUInt32 kCountMask = 0xFFFF;
+constexpr GxUInt32 kHighHalfShift = 16;
 // Fewest bytes each stored item can take; a count is checked against what the stream holds with them.
 constexpr GxUInt32 kMinImageChunk = 2 * gxCHUNKHEADERSIZE + 16;              // image and struct headers, 4 words
 constexpr GxUInt32 kMinNativeTexture = 2 * gxCHUNKHEADERSIZE;                 // native and extension headers
@@ -227,8 +231,8 @@ GxRaster* BuildRaster(StoredLevels* levels, GxUInt32 filter)
 // Addressing of a record: an empty axis takes the other's mode, and both empty mean wrap.
 GxUInt32 RecordFilterAddressing(GxUInt32 flags)
 {
-    GxUInt32 u = (flags >> 8) & 0x0F;
-    GxUInt32 v = (flags >> 12) & 0x0F;
+    GxUInt32 u = (flags >> gxTEXTUREADDRESSUSHIFT) & gxTEXTUREADDRESSMODEMASK;
+    GxUInt32 v = (flags >> gxTEXTUREADDRESSVSHIFT) & gxTEXTUREADDRESSMODEMASK;
     if (u == 0) {
         u = v;
     }
@@ -238,7 +242,7 @@ GxUInt32 RecordFilterAddressing(GxUInt32 flags)
     if (u == 0) {
         u = v = gxTEXTUREADDRESSWRAP;
     }
-    return (flags & 0xFF) | (u << 8) | (v << 12);
+    return (flags & gxTEXTUREFILTERMASK) | (u << gxTEXTUREADDRESSUSHIFT) | (v << gxTEXTUREADDRESSVSHIFT);
 }
 
 bool ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
@@ -261,7 +265,7 @@ bool ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
         ReleaseLevels(&levels);
         return false;
     }
-    GxRaster* raster = BuildRaster(&levels, flags & 0xFF);
+    GxRaster* raster = BuildRaster(&levels, flags & gxTEXTUREFILTERMASK);
     if (raster == nullptr) {
         return false;
     }
@@ -288,9 +292,7 @@ GxTexture* ReadTextureHeader(GxStream* stream)
         !GxStringStreamRead(name, stream, kStreamNameSize) || !GxStringStreamRead(mask, stream, kStreamNameSize)) {
         return nullptr;
     }
-    if ((flags & 0xF000) == 0) {
-        flags |= (flags & 0x0F00) << 4;
-    }
+    flags = GxTextureStoredFilterAddressing(flags);
     GxTexture* texture = GxTextureCreate(nullptr);
     if (texture == nullptr) {
         GxPluginRegistrySkipDataChunks(&gxTextureTKList, stream);
@@ -298,7 +300,7 @@ GxTexture* ReadTextureHeader(GxStream* stream)
     }
     GxTextureSetName(texture, name);
     GxTextureSetMaskName(texture, mask);
-    texture->filterAddressing = flags & 0xFFFF;
+    texture->filterAddressing = flags & gxTEXTUREFILTERADDRESSINGMASK;
     return texture;
 }
 
@@ -554,7 +556,7 @@ const GxTexDictionary* GxTexDictionaryStreamWrite(const GxTexDictionary* diction
     if (count >= kMaxTextures || !DictionaryBodySize(dictionary, &size)) {
         return nullptr;
     }
-    const GxUInt32 word = static_cast<GxUInt32>(count) | (static_cast<GxUInt32>(DeviceIdentifier()) << 16);
+    const GxUInt32 word = static_cast<GxUInt32>(count) | (static_cast<GxUInt32>(DeviceIdentifier()) << kHighHalfShift);
     if (!GxStreamWriteChunkHeader(stream, gxID_TEXDICTIONARY, size, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
         !GxStreamWriteChunkHeader(stream, gxID_STRUCT, kStructSize, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
         !GxStreamWriteInt32(stream, &word, sizeof(word))) {
@@ -586,8 +588,8 @@ GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream)
     if (!GxTextureReadStructWord(stream, &word)) {
         return nullptr;
     }
-    const GxInt32 count = static_cast<GxInt32>(word & 0xFFFF);
-    const GxUInt16 storedDevice = static_cast<GxUInt16>(word >> 16);
+    const GxInt32 count = static_cast<GxInt32>(word & kCountMask);
+    const GxUInt16 storedDevice = static_cast<GxUInt16>(word >> kHighHalfShift);
     const GxUInt16 device = DeviceIdentifier();
     if (storedDevice != 0 && device != 0 && storedDevice != device) {
         return nullptr;
@@ -636,8 +638,8 @@ GxTexDictionary* GxTexDictionaryStreamReadImages(GxStream* stream)
         GxErrorRaise(gxPLUGINIMAGEDICTIONARY, gxERRREAD);
         return nullptr;
     }
-    const GxInt32 count = static_cast<GxInt32>(header & 0xFFFF);
-    const bool chunkLayout = (header >> 16) != 0;
+    const GxInt32 count = static_cast<GxInt32>(header & kCountMask);
+    const bool chunkLayout = (header >> kHighHalfShift) != 0;
     const uint64_t least = static_cast<uint64_t>(count) * (chunkLayout ? kMinChunkTexture : kMinRecordTexture);
     if (!GxStreamCanSupply(stream, least)) {
         GxErrorRaise(gxPLUGINIMAGEDICTIONARY, gxERRREAD);
