@@ -219,7 +219,7 @@ TEST_F(FileSystemTest, FullPathsUseTheDeviceAndBackslashes)
         EXPECT_EQ(drive->getFile(drive, i)->status, gxFILESTATUSFREE);
 }
 
-TEST_F(FileSystemTest, SlotsRunOutWithLastErrorEight)
+TEST_F(FileSystemTest, SlotsRunOutWithTheNoSlotError)
 {
     GxFileSystem* drive = MakeDrive(2);
     ASSERT_NE(drive, nullptr);
