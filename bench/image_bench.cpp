@@ -10,7 +10,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/win32fs.h"
-#include "tools/content/png_writer.h"
+#include "gfx/testsupport/png_writer.h"
 
 namespace {
 
@@ -44,11 +44,12 @@ struct Setup {
     bool ready = false;
     Setup()
     {
-        if (!MakeFile() || !GxTestEngineStart() || !GxFileSystemManagerOpen(2)) {
+        if (!GxTestEngineStart() || !GxFileSystemManagerOpen(2)) {
             return;
         }
         GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-        ready = fs && GxFileSystemRegister(fs) && GxFileSystemManagerSetDefault(fs);
+        // The writer goes through the file functions, so the file is made once they are open.
+        ready = fs && GxFileSystemRegister(fs) && GxFileSystemManagerSetDefault(fs) && MakeFile();
     }
     ~Setup() { std::remove(kFile); }
 };

@@ -9,7 +9,7 @@
 #include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/pixelconv.h"
 #include "gfx/d3d9/raster.h"
-#include "tools/content/dds_writer.h"
+#include "gfx/testsupport/dds_writer.h"
 
 namespace {
 

@@ -1,7 +1,9 @@
 // BMP reader (1, 4, 8, 15, 16, 24 and 32 bits, 8-bit run-length) and writer (4, 8 and 24 bits).
 #include <cstring>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/core_local.h"
+#include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/stream.h"
 
@@ -17,19 +19,10 @@ constexpr GxInt32 kMaxSide = 0x8000;
 constexpr GxUInt32 kCompressionNone = 0;
 constexpr GxUInt32 kCompressionRle8 = 1;
 constexpr GxUInt32 kCompressionRle4 = 2;
+// Most pixels one 2-byte run-length code can give.
+constexpr uint64_t kRleMaxRun = 255;
+constexpr GxUInt32 kRleCodeSize = 2;
 
-GxUInt16 U16(const GxUInt8* p) { return static_cast<GxUInt16>(p[0] | (p[1] << 8)); }
-GxUInt32 U32(const GxUInt8* p)
-{
-    return static_cast<GxUInt32>(p[0]) | (static_cast<GxUInt32>(p[1]) << 8) | (static_cast<GxUInt32>(p[2]) << 16) |
-           (static_cast<GxUInt32>(p[3]) << 24);
-}
-void Put16(GxUInt8* p, GxUInt32 v) { p[0] = static_cast<GxUInt8>(v); p[1] = static_cast<GxUInt8>(v >> 8); }
-void Put32(GxUInt8* p, GxUInt32 v)
-{
-    Put16(p, v);
-    Put16(p + 2, v >> 16);
-}
 
 struct BmpHeader {
     GxUInt32 dataOffset;
@@ -67,16 +60,16 @@ bool ReadHeader(GxStream* stream, BmpHeader* h)
     if (!ReadBytes(stream, file, 2) || file[0] != 'B' || file[1] != 'M' || !ReadBytes(stream, file + 2, 16)) {
         return false;
     }
-    h->dataOffset = U32(file + 10);
-    h->headerSize = U32(file + 14);
+    h->dataOffset = GxBytesGetU32(file + 10);
+    h->headerSize = GxBytesGetU32(file + 14);
     GxUInt8 info[36];
     if (h->headerSize == kCoreHeaderSize) {
         if (!ReadBytes(stream, info, 8)) {
             return false;
         }
-        h->width = static_cast<GxInt16>(U16(info));
-        h->height = static_cast<GxInt16>(U16(info + 2));
-        h->bitCount = U16(info + 6);
+        h->width = static_cast<GxInt16>(GxBytesGetU16(info));
+        h->height = static_cast<GxInt16>(GxBytesGetU16(info + 2));
+        h->bitCount = GxBytesGetU16(info + 6);
         h->compression = kCompressionNone;
         h->colours = h->bitCount <= 8 ? (1u << h->bitCount) : 0;
         return true;
@@ -88,11 +81,11 @@ bool ReadHeader(GxStream* stream, BmpHeader* h)
         (h->headerSize > kInfoHeaderSize && !GxStreamSkip(stream, h->headerSize - kInfoHeaderSize))) {
         return false;
     }
-    h->width = static_cast<GxInt32>(U32(info));
-    h->height = static_cast<GxInt32>(U32(info + 4));
-    h->bitCount = U16(info + 10);
-    h->compression = U32(info + 12);
-    const GxUInt32 used = U32(info + 28);
+    h->width = static_cast<GxInt32>(GxBytesGetU32(info));
+    h->height = static_cast<GxInt32>(GxBytesGetU32(info + 4));
+    h->bitCount = GxBytesGetU16(info + 10);
+    h->compression = GxBytesGetU32(info + 12);
+    const GxUInt32 used = GxBytesGetU32(info + 28);
     if (h->bitCount <= 8) {
         h->colours = (used >= 1 && used <= (1u << h->bitCount)) ? used : (1u << h->bitCount);
     } else {
@@ -163,7 +156,7 @@ void ConvertRow(const BmpHeader& h, const GxUInt8* in, GxImage* image, GxInt32 y
         case 15:
         case 16:
             // Uncompressed 16-bit files hold 5-5-5 words; bit 15 is unused.
-            w = U16(in + 2 * x);
+            w = GxBytesGetU16(in + 2 * x);
             out[4 * x] = static_cast<GxUInt8>((w >> 7) & 0xF8);
             out[4 * x + 1] = static_cast<GxUInt8>((w >> 2) & 0xF8);
             out[4 * x + 2] = static_cast<GxUInt8>((w << 3) & 0xFF);
@@ -248,11 +241,33 @@ bool ReadRleRows(BmpRead* r, const BmpHeader& h)
     return true;
 }
 
+// The declared pixels must be able to come from the bytes left: every stored row, or enough
+// run-length codes at their greatest expansion. Checked before the image is allocated.
+// `before` is the number of bytes between the stream's position and the pixels.
+bool PixelsCanBePresent(const GxStream* stream, const BmpHeader& h, uint64_t before)
+{
+    const uint64_t rows = static_cast<uint64_t>(h.height);
+    if (h.compression != kCompressionRle8) {
+        return GxStreamCanSupply(stream, before + rows * FileRowSize(h));
+    }
+    const uint64_t pixels = rows * static_cast<uint64_t>(h.width);
+    return GxStreamCanSupply(stream, before + (pixels + kRleMaxRun - 1) / kRleMaxRun * kRleCodeSize);
+}
+
 bool ReadBmp(BmpRead* r)
 {
     BmpHeader h = {};
     if (!ReadHeader(r->stream, &h) || !CheckHeader(&h)) {
         return false;
+    }
+    const GxUInt32 paletteBytes = h.bitCount <= 8 ? h.colours * (h.headerSize == kCoreHeaderSize ? 3 : 4) : 0;
+    const GxUInt32 consumed = kFileHeaderSize + h.headerSize + paletteBytes;
+    // A pixel offset inside the headers (or a negative one) would mean reading backwards.
+    if (static_cast<GxInt32>(h.dataOffset) < 0 || h.dataOffset < consumed) {
+        return Fail(gxERRUNSUPPORTED);
+    }
+    if (!PixelsCanBePresent(r->stream, h, h.dataOffset - kFileHeaderSize - h.headerSize)) {
+        return Fail(gxERRENDOFSTREAM);
     }
     const GxInt32 depth = h.bitCount <= 4 ? 4 : (h.bitCount == 8 ? 8 : 32);
     r->image = GxImageCreate(h.width, h.height, depth);
@@ -261,12 +276,6 @@ bool ReadBmp(BmpRead* r)
     }
     if (r->image->palette && !ReadPalette(r->stream, h, r->image)) {
         return false;
-    }
-    const GxUInt32 paletteBytes = h.bitCount <= 8 ? h.colours * (h.headerSize == kCoreHeaderSize ? 3 : 4) : 0;
-    const GxUInt32 consumed = kFileHeaderSize + h.headerSize + paletteBytes;
-    // A pixel offset inside the headers (or a negative one) would mean reading backwards.
-    if (static_cast<GxInt32>(h.dataOffset) < 0 || h.dataOffset < consumed) {
-        return Fail(gxERRUNSUPPORTED);
     }
     if (h.dataOffset > consumed && !GxStreamSkip(r->stream, h.dataOffset - consumed)) {
         return false;
@@ -310,16 +319,16 @@ bool WriteBmp(GxStream* stream, const GxImage* image, GxUInt32 bitCount, GxUInt8
     const GxUInt32 rowSize = WriteRowSize(image, bitCount);
     const GxUInt32 paletteBytes = bitCount <= 8 ? (4u << bitCount) : 0;
     GxUInt8 header[54] = {'B', 'M'};
-    Put32(header + 2, rowSize * static_cast<GxUInt32>(image->height) + 54 + paletteBytes);
-    Put32(header + 10, 54 + paletteBytes);
-    Put32(header + 14, kInfoHeaderSize);
-    Put32(header + 18, static_cast<GxUInt32>(image->width));
-    Put32(header + 22, static_cast<GxUInt32>(image->height));
-    Put16(header + 26, 1);
-    Put16(header + 28, bitCount);
+    GxBytesPutU32(header + 2, rowSize * static_cast<GxUInt32>(image->height) + 54 + paletteBytes);
+    GxBytesPutU32(header + 10, 54 + paletteBytes);
+    GxBytesPutU32(header + 14, kInfoHeaderSize);
+    GxBytesPutU32(header + 18, static_cast<GxUInt32>(image->width));
+    GxBytesPutU32(header + 22, static_cast<GxUInt32>(image->height));
+    GxBytesPutU16(header + 26, 1);
+    GxBytesPutU16(header + 28, bitCount);
     if (paletteBytes) {
-        Put32(header + 46, 1u << bitCount);
-        Put32(header + 50, 1u << bitCount);
+        GxBytesPutU32(header + 46, 1u << bitCount);
+        GxBytesPutU32(header + 50, 1u << bitCount);
     }
     if (!GxStreamWrite(stream, header, sizeof(header))) {
         return false;
@@ -387,11 +396,19 @@ GxImage* GxImageWriteBMP(GxImage* image, const GxChar* imageName)
         GxErrorRaise(gxPLUGINBMP, gxERRNOMEMORY);
         return nullptr;
     }
-    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, imageName);
+    // The file is written beside its final name and renamed over it only once complete.
+    GxChar temporary[gxFILEMAXPATH + 1];
+    GxStream* stream = GxFileTemporaryName(imageName, temporary, sizeof(temporary))
+                           ? GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, temporary)
+                           : nullptr;
     bool ok = stream && WriteBmp(stream, image, bitCount, row);
     // A file that could not be flushed and closed is not saved either.
     if (stream && !GxStreamClose(stream, nullptr)) {
         ok = false;
+    }
+    if (stream && !(ok && GxFileRename(temporary, imageName))) {
+        ok = false;
+        GxFileRemove(temporary);
     }
     GxFree(row);
     if (!ok) {

@@ -11,6 +11,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/win32fs.h"
+#include "platform/win32/winbase.h"
 
 namespace {
 
@@ -379,13 +380,24 @@ TEST_F(BmpTest, WrittenFilesReadBackIdentical)
     }
 }
 
-TEST_F(BmpTest, FailedWritesAreReported)
+TEST_F(BmpTest, FailedWritesAreReportedAndLeaveTheOldFile)
 {
     GxImage* image = GxImageCreate(64, 64, 32);
     ASSERT_TRUE(GxImageAllocatePixels(image));
-    // The device accepts the open and refuses every byte.
-    EXPECT_EQ(GxImageWriteBMP(image, "C:\\dev\\full"), nullptr);
-    EXPECT_EQ(GxTestTakeErrorCode(), gxERRWRITE);
+    const Bytes old = {'o', 'l', 'd'};
+    ASSERT_TRUE(Store(old));
+    // The header, then one write per row: a failure at any of them, or none written at all.
+    for (LONG successes : {0, 1, 30, 64}) {
+        StandInFailWritesAfter(successes);
+        EXPECT_EQ(GxImageWriteBMP(image, path.c_str()), nullptr) << successes;
+        StandInFailWritesAfter(-1);
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRWRITE) << successes;
+        EXPECT_EQ(Load(), old) << successes;
+        EXPECT_FALSE(GxFileExists((path + ".tmp").c_str())) << successes;
+    }
+    ASSERT_EQ(GxImageWriteBMP(image, path.c_str()), image);
+    EXPECT_EQ(Load().size(), 54u + 64 * 64 * 3);
+    EXPECT_FALSE(GxFileExists((path + ".tmp").c_str()));
     EXPECT_EQ(GxImageWriteBMP(image, "bmp_test_no_such_dir/x.bmp"), nullptr);
     GxTestTakeErrorCode();
     GxImage* sixteen = GxImageCreate(2, 2, 16);
@@ -395,6 +407,37 @@ TEST_F(BmpTest, FailedWritesAreReported)
     EXPECT_EQ(GxImageWriteBMP(nullptr, path.c_str()), nullptr);
     GxImageDestroy(image);
     GxImageDestroy(sixteen);
+}
+
+// Sizes the file cannot hold are refused before the image is allocated.
+TEST_F(BmpTest, DeclaredSizesBeyondTheFileAllocateNothing)
+{
+    BmpSpec plain;
+    plain.width = 32768;
+    plain.height = 32768;
+    plain.bitCount = 24;
+    plain.data = Bytes(64, 0);
+    ASSERT_EQ(MakeBmp(plain).size(), 118u);
+    BmpSpec runs;
+    runs.width = 32768;
+    runs.height = 32768;
+    runs.compression = 1;
+    runs.palette = TestPalette(2);
+    runs.coloursUsed = 2;
+    runs.data = {0xFF, 1, 0, 0, 0, 1};
+    for (const BmpSpec& spec : {plain, runs}) {
+        gxTestMemory.largest = 0;
+        EXPECT_EQ(Read(spec), nullptr);
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
+        EXPECT_LT(gxTestMemory.largest, 0x10000u);
+    }
+    // At the greatest run-length expansion the same codes are enough.
+    runs.width = 255;
+    runs.height = 3;
+    runs.data = {0xFF, 1, 0, 0, 0xFF, 1, 0, 0, 0xFF, 1, 0, 1};
+    GxImage* image = Read(runs);
+    ASSERT_NE(image, nullptr);
+    GxImageDestroy(image);
 }
 
 }  // namespace

@@ -119,6 +119,39 @@ protected:
     std::vector<GxFrame*> frames;
 };
 
+// Extension lengths are held to the bytes that follow before any plugin sees them: a plugin sizes
+// its data from the length it is handed.
+TEST_F(Camera, ExtensionLengthsBeyondTheStreamReachNoPlugin)
+{
+    static GxInt32 handed;
+    handed = 0;
+    GxCameraRegisterPluginStream(
+        0xF0F1,
+        [](GxStream* stream, GxInt32 length, void* object, GxInt32, GxInt32) -> GxStream* {
+            handed = length;
+            return object != nullptr && GxStreamSkip(stream, static_cast<GxUInt32>(length)) ? stream : nullptr;
+        },
+        nullptr, nullptr);
+    GxStream* out = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+    GxCamera* camera = Make();
+    ASSERT_EQ(GxCameraStreamWrite(camera, out), camera);
+    std::vector<GxUInt8> bytes = GxTestCloseWriteStream(out);
+    // Camera header, struct header and body, then an extension chunk claiming nearly 4 GiB.
+    bytes.resize(12 + 12 + 32);
+    const GxUInt32 words[] = {gxID_EXTENSION, 0xFFFFFFF0u, 0x1C02000A, 0xF0F1, 0x7FFFFF00u, 0x1C02000A};
+    for (GxUInt32 word : words) {
+        for (int b = 0; b < 4; b++) {
+            bytes.push_back(static_cast<GxUInt8>(word >> (8 * b)));
+        }
+    }
+    bytes.resize(bytes.size() + 16, 0);
+    GxTestReadStream in(bytes, gxID_CAMERA);
+    ASSERT_NE(in.Get(), nullptr);
+    EXPECT_EQ(GxCameraStreamRead(in.Get()), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
+    EXPECT_EQ(handed, 0);
+}
+
 }  // namespace
 
 TEST_F(Camera, DefaultsAndZRangeFromTheDevice)

@@ -270,12 +270,17 @@ GxInt32 GxFileClose(GxFile* file)
     if (!Usable(file))
         return 0;
     EnterCriticalSection(&slotLock);
+    // A write that failed earlier leaves the slot failed; the close reports it, as fclose does.
+    bool failed = (file->mode & gxFILEMODEWRITE) != 0 && file->status == gxFILESTATUSFAILED;
     file->status = gxFILESTATUSFREE;
     file->openState = 0;
     if (file->fileSystem->ops.close != nullptr)
         file->fileSystem->ops.close(file);
+    if (file->status == gxFILESTATUSFAILED)
+        failed = true;
+    file->status = gxFILESTATUSFREE;
     LeaveCriticalSection(&slotLock);
-    return 0;
+    return failed ? -1 : 0;
 }
 
 size_t GxFileRead(void* buffer, size_t size, size_t count, GxFile* file)
@@ -367,4 +372,54 @@ GxBool GxFileExists(const char* path)
     if (fs == nullptr || fs->ops.exists == nullptr)
         return 0;
     return fs->ops.exists(fs, path);
+}
+
+GxBool GxFileRename(const char* from, const char* to)
+{
+    if (from == nullptr || to == nullptr)
+        return 0;
+    GxFileSystem* fs = FileSystemForPath(from);
+    if (fs == nullptr || fs != FileSystemForPath(to) || fs->ops.rename == nullptr)
+        return 0;
+    return fs->ops.rename(fs, from, to);
+}
+
+GxBool GxFileRemove(const char* path)
+{
+    if (path == nullptr)
+        return 0;
+    GxFileSystem* fs = FileSystemForPath(path);
+    if (fs == nullptr || fs->ops.remove == nullptr)
+        return 0;
+    return fs->ops.remove(fs, path);
+}
+
+GxBool GxFileTemporaryName(const char* path, char* out, size_t outSize)
+{
+    static const char suffix[] = ".tmp";
+    if (path == nullptr || out == nullptr)
+        return 0;
+    size_t length = std::strlen(path);
+    if (length + sizeof(suffix) > outSize)
+        return 0;
+    std::memcpy(out, path, length);
+    std::memcpy(out + length, suffix, sizeof(suffix));
+    return 1;
+}
+
+GxBool GxFileWriteReplacing(const char* path, const void* bytes, GxUInt32 length)
+{
+    char temporary[gxFILEMAXPATH + 1];
+    if (path == nullptr || (bytes == nullptr && length != 0) || !GxFileTemporaryName(path, temporary, sizeof(temporary)))
+        return 0;
+    GxFile* file = GxFileOpen(temporary, "wb");
+    if (file == nullptr)
+        return 0;
+    bool written = length == 0 || GxFileWrite(bytes, 1, length, file) == length;
+    if (GxFileClose(file) != 0)
+        written = false;
+    if (written && GxFileRename(temporary, path))
+        return 1;
+    GxFileRemove(temporary);
+    return 0;
 }

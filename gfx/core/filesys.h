@@ -77,6 +77,8 @@ struct GxFileSystemOps {
     GxBool (*eof)(GxFile* file);
     GxInt32 (*wait)(GxFile* file);
     GxBool (*exists)(GxFileSystem* fs, const char* path);
+    GxBool (*rename)(GxFileSystem* fs, const char* from, const char* to);  // replaces `to`; may be null
+    GxBool (*remove)(GxFileSystem* fs, const char* path);                  // may be null
 };
 
 // A registered file system serving one device prefix, with its own file slots.
@@ -142,6 +144,7 @@ GxFileSystem* GxFileSystemFindByDevice(const char* device);
 
 // stdio-like file functions. Mode letters: r, w, a, + and b.
 GxFile* GxFileOpen(const char* path, const char* mode);
+// 0, or -1 when a write to the file failed or its data could not be flushed and closed.
 GxInt32 GxFileClose(GxFile* file);
 size_t GxFileRead(void* buffer, size_t size, size_t count, GxFile* file);
 size_t GxFileWrite(const void* buffer, size_t size, size_t count, GxFile* file);
@@ -151,3 +154,11 @@ char* GxFileGets(char* buffer, GxInt32 n, GxFile* file);
 GxInt32 GxFilePuts(const char* string, GxFile* file);
 GxBool GxFileEof(GxFile* file);
 GxBool GxFileExists(const char* path);
+// Renames `from` over `to` (both on one file system), replacing `to` in one step.
+GxBool GxFileRename(const char* from, const char* to);
+GxBool GxFileRemove(const char* path);
+// Writes a whole file so that a failure never leaves a damaged one: the bytes go to a temporary
+// file beside `path`, which replaces `path` only once every write and the close succeeded.
+GxBool GxFileWriteReplacing(const char* path, const void* bytes, GxUInt32 length);
+// The temporary name GxFileWriteReplacing and the image writers use beside `path`; false when it does not fit.
+GxBool GxFileTemporaryName(const char* path, char* out, size_t outSize);

@@ -219,7 +219,7 @@ TEST_F(FileSystemTest, FullPathsUseTheDeviceAndBackslashes)
         EXPECT_EQ(drive->getFile(drive, i)->status, gxFILESTATUSFREE);
 }
 
-TEST_F(FileSystemTest, SlotsRunOutWithLastErrorEight)
+TEST_F(FileSystemTest, SlotsRunOutWithTheNoSlotError)
 {
     GxFileSystem* drive = MakeDrive(2);
     ASSERT_NE(drive, nullptr);
@@ -297,6 +297,39 @@ TEST_F(FileSystemTest, ReadWriteSeekTellAndEof)
     EXPECT_EQ(GxFileTell(file), -1);
     EXPECT_TRUE(GxFileEof(file));
     EXPECT_EQ(GxFileTell(nullptr), -1);
+}
+
+// A write that failed is reported again by the close, and a whole-file write replaces the old
+// file only when every byte arrived, leaving no temporary behind either way.
+TEST_F(FileSystemTest, FailedWritesReachTheCloseAndReplacingKeepsTheOldFile)
+{
+    ASSERT_NE(MakeDrive(), nullptr);
+    GxFile* file = GxFileOpen(Path("lost.bin").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    StandInFailWritesAfter(0);
+    EXPECT_EQ(GxFileWrite("abc", 1, 3, file), 0u);
+    StandInFailWritesAfter(-1);
+    EXPECT_EQ(GxFileClose(file), -1);
+    file = GxFileOpen(Path("kept.bin").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(GxFileWrite("abc", 1, 3, file), 3u);
+    EXPECT_EQ(GxFileClose(file), 0);
+
+    Put("target.bin", "old");
+    const std::string target = Path("target.bin");
+    StandInFailWritesAfter(0);
+    EXPECT_FALSE(GxFileWriteReplacing(target.c_str(), "new contents", 12));
+    StandInFailWritesAfter(-1);
+    EXPECT_EQ(fs::file_size(dir / "target.bin"), 3u);
+    EXPECT_FALSE(fs::exists(dir / "target.bin.tmp"));
+    EXPECT_TRUE(GxFileWriteReplacing(target.c_str(), "new contents", 12));
+    EXPECT_EQ(fs::file_size(dir / "target.bin"), 12u);
+    EXPECT_FALSE(fs::exists(dir / "target.bin.tmp"));
+    EXPECT_FALSE(GxFileWriteReplacing(Path("no_such_folder/x.bin").c_str(), "x", 1));
+    EXPECT_TRUE(GxFileRename(target.c_str(), Path("moved.bin").c_str()));
+    EXPECT_TRUE(fs::exists(dir / "moved.bin"));
+    EXPECT_TRUE(GxFileRemove(Path("moved.bin").c_str()));
+    EXPECT_FALSE(GxFileRemove(Path("moved.bin").c_str()));
 }
 
 TEST_F(FileSystemTest, ModesTruncateKeepAndAppend)

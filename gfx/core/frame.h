@@ -107,3 +107,6 @@ GxBool GxFrameListFindFrame(const GxFrameList* list, const GxFrame* frame, GxInt
 GxInt32 GxFrameListStreamGetSize(const GxFrameList* list);
 const GxFrameList* GxFrameListStreamWrite(const GxFrameList* list, GxStream* stream);
 GxFrameList* GxFrameListStreamRead(GxStream* stream, GxFrameList* list);
+// The same for a frame-list chunk of `length` bytes: nothing past the chunk is read, and the stream
+// ends up just past it.
+GxFrameList* GxFrameListStreamReadSized(GxStream* stream, GxFrameList* list, GxUInt32 length);

@@ -1,6 +1,7 @@
 // Frame lists: a hierarchy flattened into an array, and its chunk (0x0E) on streams.
 #include <cstring>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame_local.h"
 #include "gfx/core/stream.h"
@@ -15,45 +16,16 @@ constexpr GxUInt32 kScratchHint = 0x1000E;
 constexpr GxReal kReadTolerance = 0.01f;
 constexpr GxReal kReadMinDeterminant = 0.99f;
 
-void PutU32(GxUInt8* out, GxUInt32 value)
-{
-    out[0] = static_cast<GxUInt8>(value);
-    out[1] = static_cast<GxUInt8>(value >> 8);
-    out[2] = static_cast<GxUInt8>(value >> 16);
-    out[3] = static_cast<GxUInt8>(value >> 24);
-}
-
-GxUInt32 GetU32(const GxUInt8* in)
-{
-    return static_cast<GxUInt32>(in[0]) | (static_cast<GxUInt32>(in[1]) << 8) |
-           (static_cast<GxUInt32>(in[2]) << 16) | (static_cast<GxUInt32>(in[3]) << 24);
-}
-
-void PutReal(GxUInt8* out, GxReal value)
-{
-    GxUInt32 bits;
-    std::memcpy(&bits, &value, sizeof(bits));
-    PutU32(out, bits);
-}
-
-GxReal GetReal(const GxUInt8* in)
-{
-    const GxUInt32 bits = GetU32(in);
-    GxReal value;
-    std::memcpy(&value, &bits, sizeof(value));
-    return value;
-}
-
 void PutV3d(GxUInt8* out, const GxV3d& v)
 {
-    PutReal(out, v.x);
-    PutReal(out + 4, v.y);
-    PutReal(out + 8, v.z);
+    GxBytesPutReal(out, v.x);
+    GxBytesPutReal(out + 4, v.y);
+    GxBytesPutReal(out + 8, v.z);
 }
 
 GxV3d GetV3d(const GxUInt8* in)
 {
-    return {GetReal(in), GetReal(in + 4), GetReal(in + 8)};
+    return {GxBytesGetReal(in), GxBytesGetReal(in + 4), GxBytesGetReal(in + 8)};
 }
 
 GxInt32 ParentIndex(const GxFrameList* list, const GxFrame* frame)
@@ -73,8 +45,8 @@ void EncodeRecord(GxUInt8* out, const GxFrame* frame, GxInt32 parentIndex)
     PutV3d(out + 12, m.up);
     PutV3d(out + 24, m.at);
     PutV3d(out + 36, m.pos);
-    PutU32(out + 48, static_cast<GxUInt32>(parentIndex));
-    PutU32(out + 52, m.flags);
+    GxBytesPutU32(out + 48, static_cast<GxUInt32>(parentIndex));
+    GxBytesPutU32(out + 52, m.flags);
 }
 
 // The stored flags word is not trusted: orthonormality is measured again.
@@ -111,7 +83,7 @@ bool ReadFrames(GxStream* stream, GxFrame** frames, GxFrame** lastChild, GxInt32
             GxErrorRaise(0, gxERRREAD);
             return false;
         }
-        const GxInt32 parentIndex = static_cast<GxInt32>(GetU32(record + 48));
+        const GxInt32 parentIndex = static_cast<GxInt32>(GxBytesGetU32(record + 48));
         if (parentIndex >= i) {
             GxErrorRaise(0, gxERRREAD);
             return false;
@@ -219,7 +191,7 @@ const GxFrameList* GxFrameListStreamWrite(const GxFrameList* list, GxStream* str
         return nullptr;
     }
     GxUInt8 countBytes[4];
-    PutU32(countBytes, static_cast<GxUInt32>(list->numFrames));
+    GxBytesPutU32(countBytes, static_cast<GxUInt32>(list->numFrames));
     if (GxStreamWrite(stream, countBytes, sizeof(countBytes)) == nullptr) {
         return nullptr;
     }
@@ -253,9 +225,13 @@ GxFrameList* GxFrameListStreamRead(GxStream* stream, GxFrameList* list)
         GxErrorRaise(0, gxERRREAD);
         return nullptr;
     }
+    if (!GxStreamCanSupply(stream, structSize - sizeof(countBytes))) {
+        GxErrorRaise(0, gxERRENDOFSTREAM);
+        return nullptr;
+    }
     // The count must fit the struct chunk that carries the records, and a
     // list always holds its root.
-    const GxInt32 count = static_cast<GxInt32>(GetU32(countBytes));
+    const GxInt32 count = static_cast<GxInt32>(GxBytesGetU32(countBytes));
     const GxUInt32 recordBytes = structSize - static_cast<GxUInt32>(sizeof(countBytes));
     if (count <= 0 || static_cast<GxUInt32>(count) > recordBytes / kRecordSize) {
         GxErrorRaise(0, gxERRREAD);
@@ -299,4 +275,24 @@ GxFrameList* GxFrameListStreamRead(GxStream* stream, GxFrameList* list)
     list->frames = frames;
     list->numFrames = count;
     return list;
+}
+
+GxFrameList* GxFrameListStreamReadSized(GxStream* stream, GxFrameList* list, GxUInt32 length)
+{
+    if (stream == nullptr || list == nullptr) {
+        GxErrorRaise(0, gxERRNULLARG);
+        return nullptr;
+    }
+    GxUInt8* body = GxStreamReadBlock(stream, length);
+    if (body == nullptr) {
+        return nullptr;
+    }
+    GxMemory memory = {body, length};
+    GxStream* chunk = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    GxFrameList* result = chunk != nullptr ? GxFrameListStreamRead(chunk, list) : nullptr;
+    if (chunk != nullptr) {
+        GxStreamClose(chunk, nullptr);
+    }
+    GxFree(body);
+    return result;
 }

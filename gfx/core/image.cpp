@@ -1,13 +1,11 @@
-// Image module: images and their pixel blocks, copies, masks, gamma tables, the search path and the image-format registry.
+// Image module: images and their pixel blocks, copies, masks, gamma tables and the image chunk.
 #include "gfx/core/image.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 
 #include "gfx/core/core_local.h"
-#include "gfx/core/filesys.h"
+#include "gfx/core/image_local.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
@@ -17,57 +15,15 @@ namespace {
 constexpr GxUInt32 gxIMAGEPLUGINID = 0x406;
 constexpr GxUInt32 kImageHint = 0x30018;
 constexpr GxUInt32 kImageListHint = 0x40018;
-constexpr GxUInt32 kFormatHint = 0x30406;
 constexpr GxUInt32 kFormatListHint = 0x40406;
-constexpr GxUInt32 kPathHint = 0x1040406;
-constexpr GxUInt32 kNameHint = 0x1040018;
 constexpr GxInt32 kEntriesPerBlock = 128;
 constexpr GxInt32 kInitialBufferSize = 256;
-constexpr GxInt32 kExtensionSize = 20;   // "." + 18 characters + NUL
 // Largest pixel block an image may have; keeps every size computation inside 32 bits.
 constexpr uint64_t kMaxPixelBytes = 0x40000000u;
-
-// One registered file format.
-struct GxImageFormat {
-    GxChar lowerExtension[kExtensionSize];
-    GxChar upperExtension[kExtensionSize];
-    GxImageCallBackRead readCB;
-    GxImageCallBackWrite writeCB;
-    GxImageFormat* next;
-};
-
-struct GxImageModuleBlock {
-    GxFreeList* imageFreeList;
-    GxFreeList imageFreeListRecord;
-    GxChar* path;
-    GxInt32 pathSize;
-    GxUInt8 gammaTable[256];
-    GxUInt8 invGammaTable[256];
-    GxReal gamma;
-    GxChar* nameBuffer;
-    GxInt32 nameBufferSize;
-    GxFreeList* formatFreeList;
-    GxFreeList formatFreeListRecord;
-    GxImageFormat* formats;
-};
 
 GxPluginRegistry imageTKList = GxPluginRegistryInitializer(sizeof(GxImage), 0);
 GxInt32 imageModuleOffset = -1;
 GxInt32 imageModuleInstances = 0;
-
-GxImageModuleBlock* Block()
-{
-    return static_cast<GxImageModuleBlock*>(GxCoreModuleBlock(imageModuleOffset, imageModuleInstances));
-}
-
-GxImageModuleBlock* BlockOrRaise()
-{
-    GxImageModuleBlock* block = Block();
-    if (!block) {
-        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-    }
-    return block;
-}
 
 GxInt32 BytesPerPixel(GxInt32 depth) { return (depth + 7) >> 3; }
 bool IsPalettised(GxInt32 depth) { return depth == 4 || depth == 8; }
@@ -154,88 +110,6 @@ void BuildGammaTables(GxImageModuleBlock* block, GxReal gamma)
     }
 }
 
-// Grows a module buffer to at least `size` bytes, keeping its contents.
-bool GrowBuffer(GxChar** buffer, GxInt32* capacity, size_t size, GxUInt32 hint)
-{
-    if (size <= static_cast<size_t>(*capacity)) {
-        return true;
-    }
-    if (size > 0x7FFFFFFFu) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return false;
-    }
-    auto* grown = static_cast<GxChar*>(GxRealloc(*buffer, size, hint));
-    if (!grown) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return false;
-    }
-    *buffer = grown;
-    *capacity = static_cast<GxInt32>(size);
-    return true;
-}
-
-GxImageFormat* FindFormatByLower(GxImageModuleBlock* block, const GxChar* lower)
-{
-    for (GxImageFormat* f = block->formats; f; f = f->next) {
-        if (strcmp(f->lowerExtension, lower) == 0) {
-            return f;
-        }
-    }
-    return nullptr;
-}
-
-// The extension (with its ".") of the file part of a name, or null.
-const GxChar* NameExtension(const GxChar* name)
-{
-    const GxChar* part = name;
-    for (char separator : {':', '/', '\\'}) {
-        if (const GxChar* cut = strrchr(part, separator)) {
-            part = cut + 1;
-        }
-    }
-    return strrchr(part, '.');
-}
-
-struct ReadSearch {
-    GxImageCallBackRead readCB;
-    GxImage* image;
-};
-
-const GxChar* TryRead(const GxChar* candidate, void* data)
-{
-    auto* search = static_cast<ReadSearch*>(data);
-    if (!GxFileExists(candidate)) {
-        return candidate;
-    }
-    search->image = search->readCB(candidate);
-    return search->image ? nullptr : candidate;
-}
-
-struct ExtensionSearch {
-    GxImageModuleBlock* block;
-    const GxChar* found;
-};
-
-// The name buffer has room for an extension after the candidate.
-const GxChar* TryExtensions(const GxChar* candidate, void* data)
-{
-    auto* search = static_cast<ExtensionSearch*>(data);
-    GxChar* buffer = search->block->nameBuffer;
-    const size_t length = strlen(candidate);
-    for (GxImageFormat* f = search->block->formats; f; f = f->next) {
-        for (const GxChar* extension : {f->lowerExtension, f->upperExtension}) {
-            memcpy(buffer + length, extension, strlen(extension) + 1);
-            if (GxFileExists(buffer)) {
-                search->found = extension;
-                buffer[length] = '\0';
-                return nullptr;
-            }
-        }
-    }
-    buffer[length] = '\0';
-    return candidate;
-}
-
 // Reads `bytes` of rows stored with `storedStride` into the image's rows.
 bool ReadRows(GxStream* stream, GxImage* image, GxInt32 storedStride)
 {
@@ -267,8 +141,8 @@ void* ImageOpen(void* instance, GxInt32 offset, GxInt32)
     block->formatFreeList = GxFreeListCreateAndPreallocate(sizeof(GxImageFormat), kEntriesPerBlock,
                                                            alignof(GxImageFormat), 1, &block->formatFreeListRecord,
                                                            kFormatListHint);
-    block->path = static_cast<GxChar*>(GxMalloc(kInitialBufferSize, kPathHint));
-    block->nameBuffer = static_cast<GxChar*>(GxMalloc(kInitialBufferSize, kNameHint));
+    block->path = static_cast<GxChar*>(GxMalloc(kInitialBufferSize, gxIMAGEPATHHINT));
+    block->nameBuffer = static_cast<GxChar*>(GxMalloc(kInitialBufferSize, gxIMAGENAMEHINT));
     if (!block->imageFreeList || !block->formatFreeList || !block->path || !block->nameBuffer) {
         if (block->imageFreeList) GxFreeListDestroy(block->imageFreeList);
         if (block->formatFreeList) GxFreeListDestroy(block->formatFreeList);
@@ -306,6 +180,20 @@ void* ImageClose(void* instance, GxInt32 offset, GxInt32)
 
 }  // namespace
 
+GxImageModuleBlock* GxImageBlock()
+{
+    return static_cast<GxImageModuleBlock*>(GxCoreModuleBlock(imageModuleOffset, imageModuleInstances));
+}
+
+GxImageModuleBlock* GxImageBlockOrRaise()
+{
+    GxImageModuleBlock* block = GxImageBlock();
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+    }
+    return block;
+}
+
 const GxCoreModule gxImageModule = {gxIMAGEPLUGINID, static_cast<GxInt32>(sizeof(GxImageModuleBlock)), ImageOpen,
                                     ImageClose};
 
@@ -322,7 +210,7 @@ GxInt32 GxImageGetPluginOffset(GxUInt32 pluginID)
 
 GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth)
 {
-    GxImageModuleBlock* block = BlockOrRaise();
+    GxImageModuleBlock* block = GxImageBlockOrRaise();
     if (!block) {
         return nullptr;
     }
@@ -345,7 +233,7 @@ GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth)
 
 GxBool GxImageDestroy(GxImage* image)
 {
-    GxImageModuleBlock* block = Block();
+    GxImageModuleBlock* block = GxImageBlock();
     if (!image || !block) {
         return 1;
     }
@@ -445,7 +333,7 @@ GxImage* GxImageCopy(GxImage* destination, const GxImage* source)
     } else if (from == 4 && to == 8) {
         // The first 16 entries carry the colours of the 4-bit indices.
         if (destination->palette && source->palette) {
-            memcpy(destination->palette, source->palette, 4 << 4);
+            memcpy(destination->palette, source->palette, static_cast<size_t>(PaletteBytes(4)));
         }
         CopyRows(destination, source, source->width);
     } else if (IsPalettised(from) && to == 32 && source->palette) {
@@ -523,7 +411,7 @@ GxImage* GxImageApplyMask(GxImage* image, const GxImage* mask)
 
 GxImage* GxImageGammaCorrect(GxImage* image)
 {
-    GxImageModuleBlock* block = BlockOrRaise();
+    GxImageModuleBlock* block = GxImageBlockOrRaise();
     if (!block) {
         return nullptr;
     }
@@ -562,7 +450,7 @@ GxImage* GxImageGammaCorrect(GxImage* image)
 
 GxBool GxImageSetGamma(GxReal gamma)
 {
-    GxImageModuleBlock* block = Block();
+    GxImageModuleBlock* block = GxImageBlock();
     if (!block) {
         return 0;
     }
@@ -573,196 +461,26 @@ GxBool GxImageSetGamma(GxReal gamma)
 
 GxReal GxImageGetGamma(void)
 {
-    GxImageModuleBlock* block = Block();
+    GxImageModuleBlock* block = GxImageBlock();
     return block ? block->gamma : 1.0f;
 }
 
 const GxUInt8* GxImageGetGammaTable(void)
 {
-    GxImageModuleBlock* block = Block();
+    GxImageModuleBlock* block = GxImageBlock();
     return block ? block->gammaTable : nullptr;
 }
 
 const GxUInt8* GxImageGetInverseGammaTable(void)
 {
-    GxImageModuleBlock* block = Block();
+    GxImageModuleBlock* block = GxImageBlock();
     return block ? block->invGammaTable : nullptr;
-}
-
-const GxChar* GxImageSetPath(const GxChar* path)
-{
-    GxImageModuleBlock* block = BlockOrRaise();
-    if (!block) {
-        return nullptr;
-    }
-    if (!path) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    const size_t length = strlen(path);
-    if (!GrowBuffer(&block->path, &block->pathSize, length + 1, kPathHint)) {
-        return nullptr;
-    }
-    memmove(block->path, path, length + 1);
-    return path;
-}
-
-const GxChar* GxImageGetPath(void)
-{
-    GxImageModuleBlock* block = Block();
-    return block ? block->path : nullptr;
-}
-
-GxBool GxImageIsAbsolutePath(const GxChar* name)
-{
-    if (!name) {
-        return 0;
-    }
-    if (name[0] == '\\' || name[0] == '/') {
-        return 1;
-    }
-    const bool letter = (name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z');
-    return letter && name[1] == ':';
-}
-
-const GxChar* GxImageForEachPathCandidate(const GxChar* name, GxInt32 spareBytes, GxImagePathCallBack callBack,
-                                          void* data)
-{
-    GxImageModuleBlock* block = BlockOrRaise();
-    if (!block) {
-        return nullptr;
-    }
-    if (!name || !callBack || spareBytes < 1) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    const size_t nameLength = strlen(name);
-    if (GxImageIsAbsolutePath(name) || block->path[0] == '\0') {
-        if (!GrowBuffer(&block->nameBuffer, &block->nameBufferSize, nameLength + spareBytes, kNameHint)) {
-            return nullptr;
-        }
-        memmove(block->nameBuffer, name, nameLength + 1);
-        callBack(block->nameBuffer, data);
-        return name;
-    }
-    const GxChar* directory = block->path;
-    while (*directory) {
-        const GxChar* end = strchr(directory, ';');
-        const size_t length = end ? static_cast<size_t>(end - directory) : strlen(directory);
-        if (!GrowBuffer(&block->nameBuffer, &block->nameBufferSize, length + nameLength + spareBytes, kNameHint)) {
-            return nullptr;
-        }
-        // The callback may change the path; the candidate is complete before it runs.
-        memcpy(block->nameBuffer, directory, length);
-        memcpy(block->nameBuffer + length, name, nameLength + 1);
-        if (!callBack(block->nameBuffer, data)) {
-            break;
-        }
-        if (!end) {
-            break;
-        }
-        directory = end + 1;
-    }
-    return name;
-}
-
-GxBool GxImageRegisterImageFormat(const GxChar* extension, GxImageCallBackRead readCB, GxImageCallBackWrite writeCB)
-{
-    GxImageModuleBlock* block = BlockOrRaise();
-    if (!block) {
-        return 0;
-    }
-    if (!extension) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
-    GxChar lower[kExtensionSize] = ".";
-    strncat(lower, extension, kExtensionSize - 2);
-    for (GxChar* c = lower; *c; ++c) {
-        *c = static_cast<GxChar>(tolower(static_cast<unsigned char>(*c)));
-    }
-    GxImageFormat* format = FindFormatByLower(block, lower);
-    if (!format) {
-        format = static_cast<GxImageFormat*>(GxFreeListAllocEntry(block->formatFreeList, kFormatHint));
-        if (!format) {
-            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-            return 0;
-        }
-        memcpy(format->lowerExtension, lower, sizeof(lower));
-        memcpy(format->upperExtension, lower, sizeof(lower));
-        for (GxChar* c = format->upperExtension; *c; ++c) {
-            *c = static_cast<GxChar>(toupper(static_cast<unsigned char>(*c)));
-        }
-        format->readCB = nullptr;
-        format->writeCB = nullptr;
-        format->next = block->formats;
-        block->formats = format;
-    }
-    if (readCB) {
-        format->readCB = readCB;
-    }
-    if (writeCB) {
-        format->writeCB = writeCB;
-    }
-    return 1;
-}
-
-GxImage* GxImageRead(const GxChar* imageName)
-{
-    GxImageModuleBlock* block = BlockOrRaise();
-    if (!block || !imageName) {
-        return nullptr;
-    }
-    const GxChar* extension = NameExtension(imageName);
-    if (!extension) {
-        return nullptr;
-    }
-    GxImageFormat* format = block->formats;
-    while (format && strcmp(format->lowerExtension, extension) != 0 && strcmp(format->upperExtension, extension) != 0) {
-        format = format->next;
-    }
-    if (!format || !format->readCB) {
-        return nullptr;
-    }
-    ReadSearch search = {format->readCB, nullptr};
-    GxImageForEachPathCandidate(imageName, 5, TryRead, &search);
-    return search.image;
-}
-
-GxImage* GxImageReadMaskedImage(const GxChar* imageName, const GxChar* maskName)
-{
-    GxImage* image = GxImageRead(imageName);
-    if (!image || !maskName || maskName[0] == '\0') {
-        return image;
-    }
-    GxImage* mask = GxImageRead(maskName);
-    if (!mask) {
-        GxImageDestroy(image);
-        return nullptr;
-    }
-    GxImageMakeMask(mask);
-    GxImage* result = GxImageApplyMask(image, mask);
-    GxImageDestroy(mask);
-    if (!result) {
-        GxImageDestroy(image);
-    }
-    return result;
-}
-
-const GxChar* GxImageFindFileExtension(const GxChar* imageName)
-{
-    GxImageModuleBlock* block = BlockOrRaise();
-    if (!block || !imageName) {
-        return nullptr;
-    }
-    ExtensionSearch search = {block, nullptr};
-    GxImageForEachPathCandidate(imageName, kExtensionSize, TryExtensions, &search);
-    return search.found;
 }
 
 GxImage* GxImageStreamRead(GxStream* stream)
 {
-    return GxImageStreamReadSized(stream, 0xFFFFFFFFu);
+    // No chunk length: only what the stream holds bounds the read.
+    return GxImageStreamReadSized(stream, UINT32_MAX);
 }
 
 GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)
@@ -784,16 +502,24 @@ GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)
         return nullptr;
     }
     const GxInt32 width = header[0], height = header[1], depth = header[2], storedStride = header[3];
+    // The depth is checked first: every size below is computed from it.
     const bool knownDepth = depth == 4 || depth == 8 || depth == 32;
-    const GxInt32 stride = knownDepth ? AllocatedStride(width, height, depth) : -1;
+    if (!knownDepth || width <= 0 || height <= 0 || storedStride < 0 || AllocatedStride(width, height, depth) < 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return nullptr;
+    }
     const uint64_t rowBytes = static_cast<uint64_t>(BytesPerPixel(depth)) * static_cast<uint64_t>(width);
-    const uint64_t storedBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength +
-                                 static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) +
-                                 static_cast<uint64_t>(PaletteBytes(depth));
-    // Every size is checked before anything is allocated for it.
-    if (stride < 0 || width <= 0 || height <= 0 || storedStride < 0 || static_cast<uint64_t>(storedStride) < rowBytes ||
+    const uint64_t pixelBytes = static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) +
+                                static_cast<uint64_t>(PaletteBytes(depth));
+    const uint64_t storedBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength + pixelBytes;
+    // Every size is checked before anything is allocated for it, against the chunk and what the stream holds.
+    if (static_cast<uint64_t>(storedStride) < rowBytes ||
         static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes || storedBytes > bodyLength) {
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return nullptr;
+    }
+    if (!GxStreamCanSupply(stream, pixelBytes)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
         return nullptr;
     }
     GxImage* image = GxImageCreate(width, height, depth);

@@ -479,6 +479,23 @@ TEST_F(ImageTest, DamagedImageChunksAreRefusedBeforeAllocating)
     EXPECT_EQ(GxImageStreamRead(nullptr), nullptr);
 }
 
+// Depths are checked before any size is computed from them, and a chunk read without a length is
+// held to what the stream holds.
+TEST_F(ImageTest, ImageChunksAreHeldToTheStream)
+{
+    // 28 bytes: a struct chunk of width -2, height 0x27000001 and depth 0x7FFFFFFE.
+    const Bytes overflow = {0x01, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x0a, 0x00, 0x02, 0x1c, 0xfe, 0xff,
+                            0xff, 0xff, 0x01, 0x00, 0x00, 0x27, 0xfe, 0xff, 0xff, 0x7f, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_EQ(ReadBody(overflow), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRUNSUPPORTED);
+    gxTestMemory.largest = 0;
+    Bytes bytes = ChunkBody(8000, 8000, 32, 32000, Bytes(8, 1), {});
+    GxTestReadStream in(bytes, 0);
+    EXPECT_EQ(GxImageStreamRead(in.Get()), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
+    EXPECT_LT(gxTestMemory.largest, 4096u);
+}
+
 // A 32-bit image from a list of colours in one row.
 GxImage* RowImage(const std::vector<GxRGBA>& colours)
 {

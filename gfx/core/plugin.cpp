@@ -413,6 +413,11 @@ const GxPluginRegistry* GxPluginRegistryReadDataChunks(const GxPluginRegistry* r
         GxErrorRaise(gxPLUGINCORE, gxERRBADVERSION);
         return nullptr;
     }
+    // Plugins size their data from the sub-chunk lengths, so the body must be there before any is read.
+    if (!GxStreamCanSupply(stream, remaining)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
+        return nullptr;
+    }
     while (remaining > 0) {
         // Every sub-chunk must fit, header and body, inside what is left of the body.
         GxUInt32 type = 0;

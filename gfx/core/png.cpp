@@ -8,6 +8,21 @@
 namespace {
 
 constexpr GxUInt32 kPngHint = 0x3010D;
+// Largest side the reader takes, as the BMP reader.
+constexpr png_uint_32 kMaxSide = 0x8000;
+// Largest chunk libpng may allocate for: PLTE and tRNS are below 1 KiB, and no ancillary chunk
+// the reader needs is large. Compressed rows stream through and are not limited by it.
+constexpr png_alloc_size_t kMaxChunkBytes = 0x10000;
+// Ancillary chunks libpng may keep in memory before it refuses more.
+constexpr png_uint_32 kMaxCachedChunks = 32;
+// Greatest expansion of deflate data: 258 bytes from about a quarter of a byte, ~1032:1.
+constexpr uint64_t kZlibMaxRatio = 1032;
+// Ancillary chunks the image needs nothing from; libpng skips them unread.
+constexpr png_byte kSkippedChunks[] = {
+    'i', 'C', 'C', 'P', '\0', 'i', 'T', 'X', 't', '\0', 's', 'P', 'L', 'T', '\0', 't', 'E', 'X', 't', '\0',
+    'z', 'T', 'X', 't', '\0', 'e', 'X', 'I', 'f', '\0', 'h', 'I', 'S', 'T', '\0', 't', 'I', 'M', 'E', '\0',
+};
+constexpr int kSkippedChunkCount = static_cast<int>(sizeof(kSkippedChunks) / 5);
 
 // Everything the decoder makes; libpng's long jump returns here and the caller frees it.
 struct PngRead {
@@ -33,6 +48,8 @@ void PngError(png_structp png, png_const_charp)
     png_longjmp(png, 1);
 }
 
+// A warning means libpng dropped something the image does not need (an oversized or damaged
+// ancillary chunk); the reader carries on without it and libpng prints nothing.
 void PngWarning(png_structp, png_const_charp) {}
 
 void PngReadData(png_structp png, png_bytep data, size_t length)
@@ -49,6 +66,13 @@ GxInt32 SetTransforms(png_structp png, png_infop info, int colourType, int bitDe
     png_set_strip_16(png);
     switch (colourType) {
     case PNG_COLOR_TYPE_GRAY:
+        // A 16-bit key names one 16-bit level, which an 8-bit palette cannot single out: such
+        // images become RGBA, the key matched before the samples are cut to 8 bits.
+        if (bitDepth == 16 && png_get_valid(png, info, PNG_INFO_tRNS)) {
+            png_set_tRNS_to_alpha(png);
+            png_set_gray_to_rgb(png);
+            return 32;
+        }
         // Only the grey bits: expanding transparency too would add an alpha byte per pixel.
         if (bitDepth < 8) {
             png_set_expand_gray_1_2_4_to_8(png);
@@ -110,6 +134,22 @@ void FillPalette(png_structp png, png_infop info, GxImage* image, int colourType
     }
 }
 
+void SetLimits(png_structp png)
+{
+    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_cache_max(png, kMaxCachedChunks);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, kSkippedChunkCount);
+}
+
+// The filtered rows must be able to come, deflated, from the bytes the stream still holds.
+bool RowsCanBePresent(const GxStream* stream, png_uint_32 width, png_uint_32 height, int channels, int bitDepth)
+{
+    const uint64_t rowBytes = (static_cast<uint64_t>(width) * channels * bitDepth + 7) / 8 + 1;
+    const uint64_t rawBytes = rowBytes * height;
+    return GxStreamCanSupply(stream, (rawBytes + kZlibMaxRatio - 1) / kZlibMaxRatio);
+}
+
 // Decodes the file into s->image; false on any failure, with whatever was made left in s.
 bool Decode(PngRead* s)
 {
@@ -126,12 +166,17 @@ bool Decode(PngRead* s)
         return false;
     }
     png_set_read_fn(s->png, s->stream, PngReadData);
+    SetLimits(s->png);
     png_read_info(s->png, s->info);
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colourType = 0;
     png_get_IHDR(s->png, s->info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+    if (!RowsCanBePresent(s->stream, width, height, png_get_channels(s->png, s->info), bitDepth)) {
+        GxErrorRaise(gxPLUGINPNG, gxERRENDOFSTREAM);
+        return false;
+    }
     const GxInt32 depth = SetTransforms(s->png, s->info, colourType, bitDepth);
-    if (depth == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) {
+    if (depth == 0) {
         return false;
     }
     png_set_interlace_handling(s->png);

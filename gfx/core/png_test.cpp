@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/win32fs.h"
-#include "tools/content/png_writer.h"
+#include "gfx/testsupport/png_writer.h"
 
 namespace {
 
@@ -94,20 +96,23 @@ void ExpectPixels(const GxImage* image, GxInt32 width, GxInt32 height, const Exp
 
 constexpr uint32_t kW = 5, kH = 3;
 
-// Grey of every bit depth, with and without a transparent level; always 8-bit, one byte per pixel.
+// Grey of every bit depth, with and without a transparent level: one byte per pixel, except that a
+// 16-bit key becomes RGBA so that only the exact 16-bit level turns clear.
 TEST_F(PngTest, GreyImages)
 {
     for (int depth : {1, 2, 4, 8, 16}) {
         for (bool keyed : {false, true}) {
             const uint32_t top = (1u << depth) - 1;
+            const uint32_t key = depth == 16 ? 4099u : 1u;
+            const bool rgba = keyed && depth == 16;
             std::vector<uint32_t> samples;
-            Expected e{8, {}, {}};
+            Expected e{rgba ? 32 : 8, {}, {}};
             for (uint32_t i = 0; i < kW * kH; ++i) {
                 const uint32_t v = (i * (depth == 16 ? 4099u : 7u)) % (top + 1);
                 samples.push_back(v);
                 const auto grey = static_cast<GxUInt8>(depth == 16 ? v >> 8 : v * 255 / top);
                 e.indices.push_back(grey);
-                const bool clear = keyed && depth <= 8 && v == 1;
+                const bool clear = keyed && v == key;
                 e.colours.push_back(GxRGBA{grey, grey, grey, static_cast<GxUInt8>(clear ? 0 : 255)});
             }
             ContentPngImage png;
@@ -117,12 +122,12 @@ TEST_F(PngTest, GreyImages)
             png.bitDepth = depth;
             png.rows = PackRows(samples, kW, kH, depth);
             png.hasKey = keyed;
-            png.key.gray = 1;
+            png.key.gray = static_cast<png_uint_16>(key);
             SCOPED_TRACE("grey depth " + std::to_string(depth) + (keyed ? " keyed" : ""));
             GxImage* image = ReadBack(png);
             ExpectPixels(image, kW, kH, e);
             // The ramp covers the entries no pixel uses.
-            if (image) {
+            if (image && !rgba) {
                 EXPECT_EQ(image->palette[200].red, 200);
             }
             GxImageDestroy(image);
@@ -279,6 +284,55 @@ TEST_F(PngTest, DamagedFilesFailCleanly)
     EXPECT_EQ(GxImageReadPNG(nullptr), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
     EXPECT_EQ(GxImageReadPNG("png_test_missing.png"), nullptr);
+}
+
+// A PNG chunk: length, type, data and the CRC of type and data; `claimed` replaces the true length.
+void PutPngChunk(Bytes& out, const char* type, const Bytes& data, int64_t claimed = -1)
+{
+    const uint32_t length = claimed < 0 ? static_cast<uint32_t>(data.size()) : static_cast<uint32_t>(claimed);
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<GxUInt8>(length >> shift));
+    Bytes body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    out.insert(out.end(), body.begin(), body.end());
+    const uLong crc = crc32(0, body.data(), static_cast<uInt>(body.size()));
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<GxUInt8>(crc >> shift));
+}
+
+Bytes PngHeader(uint32_t width, uint32_t height, GxUInt8 colourType)
+{
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes ihdr;
+    for (uint32_t v : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) ihdr.push_back(static_cast<GxUInt8>(v >> shift));
+    }
+    ihdr.insert(ihdr.end(), {8, colourType, 0, 0, 0});
+    PutPngChunk(out, "IHDR", ihdr);
+    return out;
+}
+
+// Files that claim more than they hold are refused before anything large is allocated: ancillary
+// chunks of 2 GiB, and pixels that their compressed data could never expand to.
+TEST_F(PngTest, ClaimsBeyondTheFileAllocateLittle)
+{
+    for (const char* type : {"iTXt", "tEXt", "zTXt", "sPLT", "iCCP"}) {
+        Bytes bytes = PngHeader(1, 1, PNG_COLOR_TYPE_RGB_ALPHA);
+        PutPngChunk(bytes, type, Bytes(15, 'a'), 0x7F000000);
+        ASSERT_EQ(bytes.size(), 33u + 27);
+        ASSERT_TRUE(Store(bytes));
+        gxTestMemory.largest = 0;
+        EXPECT_EQ(GxImageReadPNG(path.c_str()), nullptr) << type;
+        EXPECT_LT(gxTestMemory.largest, 0x100000u) << type;
+    }
+    Bytes big = PngHeader(16384, 16384, PNG_COLOR_TYPE_RGB_ALPHA);
+    PutPngChunk(big, "IDAT", Bytes(15, 0));
+    PutPngChunk(big, "IEND", {});
+    ASSERT_EQ(big.size(), 72u);
+    ASSERT_TRUE(Store(big));
+    gxTestMemory.largest = 0;
+    GxTestTakeErrorCode();
+    EXPECT_EQ(GxImageReadPNG(path.c_str()), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
+    EXPECT_LT(gxTestMemory.largest, 0x100000u);
 }
 
 TEST_F(PngTest, ReadThroughTheFormatRegistry)

@@ -8,6 +8,10 @@
 
 namespace {
 
+// The word a lock hands the device: the lock mode in the low byte, the mip level above it.
+constexpr GxInt32 kLockModeMask = 0xFF;
+constexpr GxInt32 kLockLevelShift = 8;
+
 constexpr GxUInt32 kRasterHint = 0x30407;
 constexpr GxUInt32 kRasterModuleHint = 0x40407;
 constexpr GxInt32 kRastersPerBlock = 128;
@@ -210,7 +214,7 @@ GxUInt8* GxRasterLock(GxRaster* raster, GxUInt8 level, GxInt32 lockMode)
         return nullptr;
     }
     GxUInt8* pixels = nullptr;
-    const GxInt32 in = (static_cast<GxInt32>(level) << 8) + (lockMode & 0xFF);
+    const GxInt32 in = (static_cast<GxInt32>(level) << kLockLevelShift) + (lockMode & kLockModeMask);
     if (!GxEngineStandardCall(gxSTANDARDRASTERLOCK, &pixels, raster, in)) {
         return nullptr;
     }
@@ -233,7 +237,7 @@ GxUInt8* GxRasterLockPalette(GxRaster* raster, GxInt32 lockMode)
         return nullptr;
     }
     GxUInt8* palette = nullptr;
-    if (!GxEngineStandardCall(gxSTANDARDRASTERLOCKPALETTE, &palette, raster, lockMode & 0xFF)) {
+    if (!GxEngineStandardCall(gxSTANDARDRASTERLOCKPALETTE, &palette, raster, lockMode & kLockModeMask)) {
         return nullptr;
     }
     return palette;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/stream.h"
@@ -18,7 +19,6 @@ constexpr GxInt32 kWindowTables = kMaxWindow - kMinWindow + 1;
 constexpr GxUInt32 kHintSpline = 0x3000C;
 constexpr GxUInt32 kHintBasis = 0x40102;
 constexpr GxUInt32 kHintWindow = 0x30102;
-constexpr GxUInt32 kHintReadPoints = 0x10102;
 constexpr GxUInt32 kBodyHeaderSize = 40;        // name, count, type
 constexpr GxReal kTinyLength = 1e-5f;
 
@@ -305,27 +305,6 @@ void Locate(const GxSpline* spline, GxReal t, GxInt32* segment, GxInt32* index, 
     *fraction = 1;
 }
 
-// Bytes a read stream still holds, or UINT32_MAX when it cannot tell.
-GxUInt32 BytesLeft(GxStream* stream)
-{
-    if (stream->type == gxSTREAMMEMORY) {
-        return stream->Type.memory.nSize - stream->Type.memory.position;
-    }
-    if (stream->type == gxSTREAMFILE || stream->type == gxSTREAMFILENAME) {
-        const GxFile* file = stream->Type.file.fpFile;
-        if (file == nullptr) {
-            return 0;
-        }
-        const uint64_t size = (static_cast<uint64_t>(file->sizeHigh) << 32) | file->sizeLow;
-        const uint64_t pos = (static_cast<uint64_t>(file->posHigh) << 32) | file->posLow;
-        if (pos >= size) {
-            return 0;
-        }
-        return size - pos > UINT32_MAX ? UINT32_MAX : static_cast<GxUInt32>(size - pos);
-    }
-    return UINT32_MAX;
-}
-
 // Reads a body of at most `limit` bytes; the counts are checked before anything is allocated.
 GxSpline* ReadBody(GxStream* stream, GxUInt32 limit)
 {
@@ -336,8 +315,8 @@ GxSpline* ReadBody(GxStream* stream, GxUInt32 limit)
     }
     GxInt32 count;
     GxInt32 type;
-    std::memcpy(&count, header + 32, 4);
-    std::memcpy(&type, header + 36, 4);
+    count = GxBytesGetI32(header + 32);
+    type = GxBytesGetI32(header + 36);
     const GxUInt32 left = limit - kBodyHeaderSize;
     if (count < 0 || count > gxSPLINEMAXPOINTS || static_cast<uint64_t>(count) * 12 > left) {
         GxErrorRaise(gxPLUGINSPLINE, gxERRREAD);
@@ -352,16 +331,15 @@ GxSpline* ReadBody(GxStream* stream, GxUInt32 limit)
         GxErrorRaise(gxPLUGINSPLINE, gxERRSPLINETYPE);
         return nullptr;
     }
+    // Read as a block that grows with the bytes that come, for streams that cannot tell their length.
     const GxUInt32 bytes = static_cast<GxUInt32>(count) * 12;
-    GxV3d* points = static_cast<GxV3d*>(GxMalloc(bytes, kHintReadPoints));
-    if (points == nullptr) {
-        GxErrorRaise(gxPLUGINSPLINE, gxERRNOMEMORY);
+    GxUInt8* block = GxStreamReadBlock(stream, bytes);
+    if (block == nullptr) {
+        GxErrorRaise(gxPLUGINSPLINE, gxERRREAD);
         return nullptr;
     }
-    GxSpline* spline = nullptr;
-    if (GxStreamReadInt32(stream, points, bytes) != nullptr) {
-        spline = GxSplineCreate(count, type, points);
-    }
+    GxV3d* points = static_cast<GxV3d*>(static_cast<void*>(block));
+    GxSpline* spline = GxSplineCreate(count, type, points);
     if (spline != nullptr) {
         std::memcpy(spline->name, header, gxSPLINENAMELENGTH);
     }
@@ -509,7 +487,7 @@ GxSpline* GxSplineStreamRead(GxStream* stream)
         GxErrorRaise(gxPLUGINSPLINE, gxERRNULLARG);
         return nullptr;
     }
-    return ReadBody(stream, BytesLeft(stream));
+    return ReadBody(stream, GxStreamBytesLeft(stream));
 }
 
 GxSpline* GxSplineRead(const char* fileName)
@@ -521,7 +499,7 @@ GxSpline* GxSplineRead(const char* fileName)
     GxSpline* spline = nullptr;
     GxUInt32 length = 0;
     if (GxStreamFindChunk(stream, gxID_SPLINE, &length, nullptr)) {
-        const GxUInt32 left = BytesLeft(stream);
+        const GxUInt32 left = GxStreamBytesLeft(stream);
         spline = ReadBody(stream, length < left ? length : left);
     }
     GxStreamClose(stream, nullptr);

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/engine_testing.h"
 
 namespace {
@@ -181,6 +184,45 @@ TEST_F(SplineTest, CreationRefusesBadTypesAndTooFewPoints)
     EXPECT_EQ(nullptr, GxSplineCreate(-4, gxSPLINEOPEN, points.data()));
     EXPECT_EQ(nullptr, GxSplineCreate(4, gxSPLINEOPEN, nullptr));
     EXPECT_EQ(0, GxSplineDestroy(nullptr));
+}
+
+// A spline body claiming the most points the format allows, over 40 bytes: refused before the points
+// are allocated when the stream knows its length, and read only as far as the bytes go when it does not.
+TEST(SplineStream, CountsBeyondTheStreamAllocateNothing)
+{
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 0, 0x400000));
+    ASSERT_TRUE(GxSplinePluginAttach());
+    ASSERT_TRUE(GxTestEngineOpenAndStart());
+    std::vector<GxUInt8> body(40, 0);
+    GxBytesPutU32(body.data() + 32, gxSPLINEMAXPOINTS);
+    GxBytesPutU32(body.data() + 36, gxSPLINEOPEN);
+    body.resize(100, 0);
+    {
+        GxTestReadStream in(body);
+        gxTestMemory.largest = 0;
+        EXPECT_EQ(GxSplineStreamRead(in.Get()), nullptr);
+        EXPECT_LT(gxTestMemory.largest, 0x10000u);
+    }
+    struct Source {
+        std::vector<GxUInt8>* bytes;
+        size_t position;
+    } source = {&body, 0};
+    GxStreamCustom custom = {nullptr,
+                             [](void* data, void* buffer, GxUInt32 n) -> GxUInt32 {
+                                 auto* from = static_cast<Source*>(data);
+                                 const size_t got = std::min<size_t>(n, from->bytes->size() - from->position);
+                                 std::memcpy(buffer, from->bytes->data() + from->position, got);
+                                 from->position += got;
+                                 return static_cast<GxUInt32>(got);
+                             },
+                             nullptr, nullptr, &source};
+    GxStream* stream = GxStreamOpen(gxSTREAMCUSTOM, gxSTREAMREAD, &custom);
+    gxTestMemory.largest = 0;
+    EXPECT_EQ(GxSplineStreamRead(stream), nullptr);
+    EXPECT_LT(gxTestMemory.largest, 0x40000u);
+    GxStreamClose(stream, nullptr);
+    GxTestEngineShutdown();
 }
 
 }  // namespace

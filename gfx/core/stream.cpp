@@ -1,4 +1,5 @@
-// Byte streams (file, file name, memory, callbacks), chunk headers, array and string chunks, name records.
+// Byte streams over files, file names, memory and callbacks; blocks read against what a stream holds;
+// name records and the stream and name-record modules.
 #include "gfx/core/stream.h"
 
 #include <cstring>
@@ -16,13 +17,13 @@ constexpr GxUInt32 gxNAMERECORDPLUGINID = 0x412;
 constexpr GxUInt32 gxHINTSTREAMLIST = 0x40404;
 constexpr GxUInt32 gxHINTSTREAM = 0x30404;
 constexpr GxUInt32 gxHINTSTREAMGROW = 0x1030404;
-constexpr GxUInt32 gxHINTSTRING = 0x30002;
 constexpr GxUInt32 gxHINTNAMERECORDLIST = 0x40412;
 constexpr GxUInt32 gxHINTNAMERECORD = 0x30412;
 constexpr GxUInt32 gxMEMSTREAMSTEP = 512;
-constexpr GxUInt32 gxSTRINGPIECE = 64;
-constexpr GxUInt32 gxWIDESTRINGPIECE = 128;
-constexpr GxUInt32 gxREALSTAGING = 256;
+constexpr GxUInt32 gxHINTBLOCK = 0x10404;
+
+// First size of a block read from a stream that cannot tell its length; it doubles from there.
+constexpr GxUInt32 gxBLOCKFIRSTSTEP = 0x10000;
 
 // Each module block holds its free list and the list's record.
 struct GxStreamModuleBlock {
@@ -52,36 +53,6 @@ GxFreeList* ModuleFreeList(GxInt32 instances, GxInt32 offset)
 
 GxFreeList* StreamFreeList() { return ModuleFreeList(gxStreamModuleInstances, gxStreamModuleOffset); }
 GxFreeList* NameRecordFreeList() { return ModuleFreeList(gxNameRecordModuleInstances, gxNameRecordModuleOffset); }
-
-void PutUInt32(GxUInt8* out, GxUInt32 value)
-{
-    out[0] = static_cast<GxUInt8>(value);
-    out[1] = static_cast<GxUInt8>(value >> 8);
-    out[2] = static_cast<GxUInt8>(value >> 16);
-    out[3] = static_cast<GxUInt8>(value >> 24);
-}
-
-GxUInt32 GetUInt32(const GxUInt8* in)
-{
-    return static_cast<GxUInt32>(in[0]) | (static_cast<GxUInt32>(in[1]) << 8) |
-           (static_cast<GxUInt32>(in[2]) << 16) | (static_cast<GxUInt32>(in[3]) << 24);
-}
-
-bool VersionInWindow(GxUInt32 version)
-{
-    return version >= gxVERSIONMIN && version <= gxVERSIONMAX;
-}
-
-bool IsComplexChunk(GxUInt32 type)
-{
-    switch (type) {
-    case 5: case 6: case 7: case 8: case 9: case 10: case 11:
-    case 14: case 15: case 16: case 18: case 20: case 26:
-        return true;
-    default:
-        return false;
-    }
-}
 
 const char* FileMode(GxStreamAccessType access)
 {
@@ -340,136 +311,7 @@ void CloseMemory(GxStream* stream, void* data)
         GxFree(mem.memBlock);
 }
 
-// Where a string chunk's characters go: the caller's bounded buffer or one grown as needed.
-struct GxStringSink {
-    GxChar* buffer;
-    GxUInt32 capacity;    // bytes, room for the NUL included
-    GxUInt32 count;       // characters stored
-    GxUInt32 maxChars;    // the most the chunk can hold
-    bool owned;
-    bool terminated;      // a NUL was seen; the rest of the body is padding
-};
-
-bool SinkReserve(GxStringSink& sink)
-{
-    if (sink.count + 1 < sink.capacity)
-        return true;
-    if (!sink.owned) {
-        // The text does not fit the caller's buffer: refused, not cut.
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
-        return false;
-    }
-    uint64_t limit = static_cast<uint64_t>(sink.maxChars) + 1;
-    uint64_t wanted = sink.capacity < 32 ? 64 : static_cast<uint64_t>(sink.capacity) * 2;
-    if (wanted > limit)
-        wanted = limit;
-    if (wanted > UINT32_MAX || wanted <= sink.capacity) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return false;
-    }
-    GxUInt32 grown = static_cast<GxUInt32>(wanted);
-    GxChar* buffer = static_cast<GxChar*>(GxRealloc(sink.buffer, grown, gxHINTSTRING | gxMEMHINTFLAGRESIZEABLE));
-    if (buffer == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return false;
-    }
-    sink.buffer = buffer;
-    sink.capacity = grown;
-    return true;
-}
-
-bool SinkPut(GxStringSink& sink, GxChar c)
-{
-    if (sink.terminated)
-        return true;
-    if (c == '\0') {
-        sink.terminated = true;
-        return true;
-    }
-    if (!SinkReserve(sink))
-        return false;
-    sink.buffer[sink.count++] = c;
-    return true;
-}
-
-// Bytes a memory read stream still holds, or UINT32_MAX when the stream cannot tell.
-GxUInt32 StreamBytesLeft(const GxStream* stream)
-{
-    if (stream->type == gxSTREAMMEMORY && stream->accessType == gxSTREAMREAD)
-        return stream->Type.memory.nSize - stream->Type.memory.position;
-    return UINT32_MAX;
-}
-
-// Reads a string body of `length` bytes (wide: 16-bit units, low byte kept) into the sink.
-bool ReadStringBody(GxStream* stream, GxUInt32 length, bool wide, GxStringSink& sink)
-{
-    GxUInt8 piece[gxWIDESTRINGPIECE];
-    GxUInt32 pieceSize = wide ? gxWIDESTRINGPIECE : gxSTRINGPIECE;
-    while (length > 0) {
-        GxUInt32 n = length < pieceSize ? length : pieceSize;
-        if (GxStreamRead(stream, piece, n) != n) {
-            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
-            return false;
-        }
-        length -= n;
-        // A wide body of odd size ends in a lone byte that makes no character.
-        GxUInt32 step = wide ? 2 : 1;
-        for (GxUInt32 i = 0; i + step <= n; i += step) {
-            GxChar c = static_cast<GxChar>(piece[i]);
-            if (!SinkPut(sink, c))
-                return false;
-        }
-    }
-    return true;
-}
-
-GxChar* ReadStringChunk(GxChar* buffer, GxUInt32 bufferSize, GxStream* stream, GxUInt32 length, bool wide)
-{
-    GxStringSink sink = {buffer, bufferSize, 0, wide ? length / 2 : length, buffer == nullptr, false};
-    if (sink.owned) {
-        // A body larger than what the stream holds is refused before anything is allocated.
-        if (length > StreamBytesLeft(stream)) {
-            GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
-            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
-            return nullptr;
-        }
-        GxUInt32 first = sink.maxChars < 63 ? sink.maxChars + 1 : 64;
-        sink.buffer = static_cast<GxChar*>(GxMalloc(first, gxHINTSTRING));
-        if (sink.buffer == nullptr) {
-            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-            return nullptr;
-        }
-        sink.capacity = first;
-    }
-    if (ReadStringBody(stream, length, wide, sink)) {
-        sink.buffer[sink.count] = '\0';
-        return sink.buffer;
-    }
-    if (sink.owned)
-        GxFree(sink.buffer);
-    else
-        buffer[0] = '\0';
-    return nullptr;
-}
-
 } // namespace
-
-GxUInt32 GxStreamMakeLibraryStamp(GxUInt32 version, GxUInt32 buildNum)
-{
-    return ((((version + 0x10000) >> 8) & 0x3FF) << 22) | ((version & 0x3F) << 16) | (buildNum & 0xFFFF);
-}
-
-void GxStreamDecodeLibraryStamp(GxUInt32 stamp, GxUInt32* version, GxUInt32* buildNum)
-{
-    // Stamps below 0x10000 are old plain versions without a build number.
-    if (stamp < 0x10000) {
-        *version = stamp << 8;
-        *buildNum = 0;
-        return;
-    }
-    *version = (((stamp >> 14) & 0x3FF00) + 0x30000) | ((stamp >> 16) & 0x3F);
-    *buildNum = stamp & 0xFFFF;
-}
 
 GxStream* GxStreamOpen(GxStreamType type, GxStreamAccessType accessType, const void* data)
 {
@@ -503,14 +345,20 @@ GxBool GxStreamClose(GxStream* stream, void* data)
     case gxSTREAMFILE:
         break;
     case gxSTREAMFILENAME:
-        GxFileClose(stream->Type.file.fpFile);
+        // A failed write or close of a file this stream opened means the data did not arrive.
+        if (GxFileClose(stream->Type.file.fpFile) != 0) {
+            GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
+            result = 0;
+        }
         break;
     case gxSTREAMMEMORY:
         CloseMemory(stream, data);
         break;
     case gxSTREAMCUSTOM:
-        if (stream->Type.custom.sfnclose != nullptr)
-            stream->Type.custom.sfnclose(stream->Type.custom.data);
+        if (stream->Type.custom.sfnclose != nullptr && !stream->Type.custom.sfnclose(stream->Type.custom.data)) {
+            GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
+            result = 0;
+        }
         break;
     default:
         GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
@@ -615,156 +463,42 @@ GxUInt32 GxStreamBytesLeft(const GxStream* stream)
     }
 }
 
-GxStream* GxStreamWriteChunkHeader(GxStream* stream, GxUInt32 type, GxUInt32 size, GxUInt32 version,
-                                   GxUInt32 buildNum)
-{
-    GxUInt8 header[gxCHUNKHEADERSIZE];
-    PutUInt32(header, type);
-    PutUInt32(header + 4, size);
-    PutUInt32(header + 8, GxStreamMakeLibraryStamp(version, buildNum));
-    return GxStreamWrite(stream, header, gxCHUNKHEADERSIZE);
-}
-
-GxBool GxStreamReadChunkHeader(GxStream* stream, GxUInt32* type, GxUInt32* length, GxUInt32* version,
-                               GxUInt32* buildNum)
-{
-    GxUInt8 header[gxCHUNKHEADERSIZE];
-    if (GxStreamRead(stream, header, gxCHUNKHEADERSIZE) != gxCHUNKHEADERSIZE) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
-        return 0;
-    }
-    GxUInt32 v, b;
-    GxStreamDecodeLibraryStamp(GetUInt32(header + 8), &v, &b);
-    if (type != nullptr)
-        *type = GetUInt32(header);
-    if (length != nullptr)
-        *length = GetUInt32(header + 4);
-    if (version != nullptr)
-        *version = v;
-    if (buildNum != nullptr)
-        *buildNum = b;
-    return 1;
-}
-
-GxStream* GxStreamReadChunkHeaderInfo(GxStream* stream, GxChunkHeaderInfo* info)
-{
-    if (info == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    if (!GxStreamReadChunkHeader(stream, &info->type, &info->length, &info->version, &info->buildNum))
-        return nullptr;
-    info->isComplex = IsComplexChunk(info->type) ? 1 : 0;
-    return stream;
-}
-
-GxBool GxStreamFindChunk(GxStream* stream, GxUInt32 type, GxUInt32* lengthOut, GxUInt32* versionOut)
-{
-    for (;;) {
-        GxUInt32 t, length, version;
-        if (!GxStreamReadChunkHeader(stream, &t, &length, &version, nullptr))
-            return 0;
-        if (t == type) {
-            if (!VersionInWindow(version)) {
-                GxErrorRaise(gxPLUGINCORE, gxERRBADVERSION);
-                return 0;
-            }
-            if (lengthOut != nullptr)
-                *lengthOut = length;
-            if (versionOut != nullptr)
-                *versionOut = version;
-            return 1;
-        }
-        if (GxStreamSkip(stream, length) == nullptr)
-            return 0;
-    }
-}
-
-GxStream* GxStreamWriteReal(GxStream* stream, const GxReal* reals, GxUInt32 numBytes)
-{
-    // Staged in pieces: the place where a big-endian host would swap bytes.
-    GxUInt8 staging[gxREALSTAGING];
-    const GxUInt8* src = reinterpret_cast<const GxUInt8*>(reals);
-    if (reals == nullptr && numBytes != 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    while (numBytes > 0) {
-        GxUInt32 n = numBytes < gxREALSTAGING ? numBytes : gxREALSTAGING;
-        std::memcpy(staging, src, n);
-        if (GxStreamWrite(stream, staging, n) == nullptr)
-            return nullptr;
-        src += n;
-        numBytes -= n;
-    }
-    return stream;
-}
-
-GxStream* GxStreamWriteInt32(GxStream* stream, const void* ints, GxUInt32 numBytes)
-{
-    return GxStreamWrite(stream, ints, numBytes);
-}
-
-GxStream* GxStreamReadInt32(GxStream* stream, void* ints, GxUInt32 numBytes)
-{
-    if (GxStreamRead(stream, ints, numBytes) != numBytes) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
-        return nullptr;
-    }
-    return stream;
-}
-
-GxUInt32 GxStringStreamGetSize(const GxChar* string)
-{
-    size_t length = string != nullptr ? std::strlen(string) : 0;
-    return static_cast<GxUInt32>((length + 4) & ~static_cast<size_t>(3));
-}
-
-const GxChar* GxStringStreamWrite(const GxChar* string, GxStream* stream)
-{
-    static const GxUInt8 zeros[4] = {0, 0, 0, 0};
-    if (string == nullptr)
-        string = "";
-    size_t length = std::strlen(string);
-    if (length > UINT32_MAX - 4) {
-        GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
-        return nullptr;
-    }
-    GxUInt32 size = GxStringStreamGetSize(string);
-    GxUInt32 chars = static_cast<GxUInt32>(length);
-    if (GxStreamWriteChunkHeader(stream, gxID_STRING, size, gxLIBRARYVERSION, gxLIBRARYBUILD) == nullptr ||
-        GxStreamWrite(stream, string, chars) == nullptr ||
-        GxStreamWrite(stream, zeros, size - chars) == nullptr)
-        return nullptr;
-    return string;
-}
-
-GxChar* GxStringStreamRead(GxChar* buffer, GxStream* stream, GxUInt32 bufferSize)
+GxUInt8* GxStreamReadBlock(GxStream* stream, GxUInt32 length)
 {
     if (stream == nullptr) {
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
-    if (buffer != nullptr && bufferSize == 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+    if (!GxStreamCanSupply(stream, length)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
         return nullptr;
     }
-    for (;;) {
-        GxUInt32 type, length, version;
-        if (!GxStreamReadChunkHeader(stream, &type, &length, &version, nullptr))
-            break;
-        if (!VersionInWindow(version)) {
-            GxErrorRaise(gxPLUGINCORE, gxERRBADVERSION);
-            break;
+    const bool known = GxStreamBytesLeft(stream) != gxSTREAMBYTESUNKNOWN;
+    GxUInt32 capacity = known || length < gxBLOCKFIRSTSTEP ? length : gxBLOCKFIRSTSTEP;
+    GxUInt8* block = static_cast<GxUInt8*>(GxMalloc(capacity == 0 ? 1 : capacity, gxHINTBLOCK));
+    GxUInt32 got = 0;
+    while (block != nullptr && got < length) {
+        if (got == capacity) {
+            capacity = capacity > length - capacity ? length : capacity * 2;
+            GxUInt8* grown = static_cast<GxUInt8*>(GxRealloc(block, capacity, gxHINTBLOCK));
+            if (grown == nullptr) {
+                GxFree(block);
+                block = nullptr;
+                break;
+            }
+            block = grown;
         }
-        if (type == gxID_STRING || type == gxID_UNICODESTRING)
-            return ReadStringChunk(buffer, bufferSize, stream, length, type == gxID_UNICODESTRING);
-        if (GxStreamSkip(stream, length) == nullptr)
-            break;
+        const GxUInt32 wanted = capacity - got;
+        if (GxStreamRead(stream, block + got, wanted) != wanted) {
+            GxFree(block);
+            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+            return nullptr;
+        }
+        got += wanted;
     }
-    if (buffer != nullptr)
-        buffer[0] = '\0';
-    return nullptr;
+    if (block == nullptr)
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+    return block;
 }
 
 GxNameRecord* GxNameRecordStreamRead(GxStream* stream)

@@ -102,6 +102,18 @@ GxStream* GxStreamSkip(GxStream* stream, GxUInt32 offset);
 // from their input against it before allocating.
 constexpr GxUInt32 gxSTREAMBYTESUNKNOWN = 0xFFFFFFFFu;
 GxUInt32 GxStreamBytesLeft(const GxStream* stream);
+// False when the stream knows it holds fewer than `bytes` more; the test a count read from the
+// stream passes before anything is allocated for it.
+inline bool GxStreamCanSupply(const GxStream* stream, uint64_t bytes)
+{
+    const GxUInt32 left = GxStreamBytesLeft(stream);
+    return left == gxSTREAMBYTESUNKNOWN || bytes <= left;
+}
+// Reads the next `length` bytes into a block the caller frees with GxFree. The block grows as the
+// bytes arrive, so a length the stream cannot back costs no more memory than the bytes it delivers.
+// A reader given a chunk reads its body this way and parses it from a memory stream, so it can
+// never read past the chunk's end.
+GxUInt8* GxStreamReadBlock(GxStream* stream, GxUInt32 length);
 
 // Library stamp helpers: encode (version, build) and decode a stamp read from a stream.
 GxUInt32 GxStreamMakeLibraryStamp(GxUInt32 version, GxUInt32 buildNum);

@@ -13,6 +13,7 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"
+#include "platform/win32/winbase.h"
 
 namespace {
 
@@ -494,6 +495,49 @@ TEST_F(StreamTest, AbsurdStringSizesAllocateLittle)
     }
 }
 
+// What a stream can still deliver, and blocks read against it: a memory stream knows, a custom one
+// cannot tell, and a block read from it grows only with the bytes that came.
+TEST_F(StreamTest, BytesLeftAndBlocksReadAgainstThem)
+{
+    Bytes bytes(100, 7);
+    GxMemory mem;
+    GxStream* s = OpenRead(bytes, mem);
+    EXPECT_EQ(GxStreamBytesLeft(s), 100u);
+    ASSERT_EQ(GxStreamSkip(s, 30), s);
+    EXPECT_EQ(GxStreamBytesLeft(s), 70u);
+    EXPECT_TRUE(GxStreamCanSupply(s, 70));
+    EXPECT_FALSE(GxStreamCanSupply(s, 71));
+    gxTestMemory.largest = 0;
+    EXPECT_EQ(GxStreamReadBlock(s, 0xFFFFFFF0u), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
+    EXPECT_EQ(gxTestMemory.largest, 0u);
+    GxUInt8* block = GxStreamReadBlock(s, 70);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block[69], 7);
+    GxFree(block);
+    EXPECT_EQ(GxStreamBytesLeft(s), 0u);
+    GxStreamClose(s, nullptr);
+    EXPECT_EQ(GxStreamBytesLeft(nullptr), 0u);
+
+    VectorStream v;
+    v.bytes.assign(0x30000, 9);
+    s = OpenCustom(v);
+    EXPECT_EQ(GxStreamBytesLeft(s), gxSTREAMBYTESUNKNOWN);
+    EXPECT_TRUE(GxStreamCanSupply(s, 0xFFFFFFFFu));
+    gxTestMemory.largest = 0;
+    EXPECT_EQ(GxStreamReadBlock(s, 0xFFFFFFF0u), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
+    EXPECT_LE(gxTestMemory.largest, 2u * 0x30000);
+    GxStreamClose(s, nullptr);
+    v.position = 0;
+    s = OpenCustom(v);
+    block = GxStreamReadBlock(s, 0x30000);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block[0x2FFFF], 9);
+    GxFree(block);
+    GxStreamClose(s, nullptr);
+}
+
 TEST_F(StreamTest, NameRecords)
 {
     std::string name32(32, 'n');
@@ -626,6 +670,41 @@ TEST_F(StreamFileTest, FileStreamsRoundTrip)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRSTREAMOPEN);
     EXPECT_EQ(GxStreamOpen(gxSTREAMFILENAME, static_cast<GxStreamAccessType>(0), path.c_str()), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRSTREAMACCESS);
+}
+
+TEST_F(StreamFileTest, BytesLeftFollowTheFilePosition)
+{
+    ASSERT_TRUE(WriteFile(Bytes(40, 1)));
+    GxStream* s = OpenFileRead();
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(GxStreamBytesLeft(s), 40u);
+    GxUInt8 some[15];
+    ASSERT_EQ(GxStreamRead(s, some, sizeof(some)), sizeof(some));
+    EXPECT_EQ(GxStreamBytesLeft(s), 25u);
+    ASSERT_EQ(GxStreamSkip(s, 25), s);
+    EXPECT_EQ(GxStreamBytesLeft(s), 0u);
+    GxStreamClose(s, nullptr);
+}
+
+// Every failed write, and so the close of a file that lost data, is reported.
+TEST_F(StreamFileTest, FailedWritesFailTheWriteAndTheClose)
+{
+    for (LONG successes : {0, 1}) {
+        GxStream* s = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, path.c_str());
+        ASSERT_NE(s, nullptr);
+        StandInFailWritesAfter(successes);
+        const bool first = GxStreamWrite(s, "abcd", 4) != nullptr;
+        const bool second = GxStreamWrite(s, "efgh", 4) != nullptr;
+        StandInFailWritesAfter(-1);
+        EXPECT_EQ(first, successes > 0);
+        EXPECT_FALSE(second);
+        EXPECT_FALSE(GxStreamClose(s, nullptr)) << successes;
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRWRITE);
+    }
+    VectorStream v;
+    GxStreamCustom refusing = {[](void*) -> GxBool { return 0; }, nullptr, VecWrite, nullptr, &v};
+    GxStream* s = GxStreamOpen(gxSTREAMCUSTOM, gxSTREAMWRITE, &refusing);
+    EXPECT_FALSE(GxStreamClose(s, nullptr));
 }
 
 TEST_F(StreamFileTest, SkipsAndTruncatedFiles)

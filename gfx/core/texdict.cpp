@@ -21,6 +21,15 @@ constexpr GxUInt32 kTOCHint = 0x1030024;
 constexpr GxUInt32 kStructSize = 4;
 constexpr GxUInt32 kStreamNameSize = 128;
 constexpr GxInt32 kMaxTextures = 0x10000;
+// Dictionary header words: a 16-bit texture count, and above it the device identifier (native
+// dictionaries) or the layout flag (images dictionaries).
+constexpr GxUInt32 kCountMask = 0xFFFF;
+constexpr GxUInt32 kHighHalfShift = 16;
+// Fewest bytes each stored item can take; a count is checked against what the stream holds with them.
+constexpr GxUInt32 kMinImageChunk = 2 * gxCHUNKHEADERSIZE + 16;              // image and struct headers, 4 words
+constexpr GxUInt32 kMinNativeTexture = 2 * gxCHUNKHEADERSIZE;                 // native and extension headers
+constexpr GxUInt32 kMinRecordTexture = 2 * gxTEXTURENAMELENGTH + 8 + kMinImageChunk;
+constexpr GxUInt32 kMinChunkTexture = 4 + kMinImageChunk;
 constexpr GxInt32 kDeviceRequestGetID = 22;
 constexpr GxInt32 kRasterFlagsMipmapped = gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP;
 constexpr GxInt32 kRasterFlagsAutoMipmapped = kRasterFlagsMipmapped | gxRASTERFORMATAUTOMIPMAP;
@@ -96,11 +105,12 @@ void ReleaseLevels(StoredLevels* levels)
     levels->count = 0;
 }
 
-bool AllocateLevels(StoredLevels* levels, GxInt32 count)
+bool AllocateLevels(GxStream* stream, StoredLevels* levels, GxInt32 count)
 {
     levels->images = nullptr;
     levels->count = 0;
-    if (count < 1 || count > gxTEXTUREMAXMIPLEVELS) {
+    if (count < 1 || count > gxTEXTUREMAXMIPLEVELS ||
+        !GxStreamCanSupply(stream, static_cast<uint64_t>(count) * kMinImageChunk)) {
         GxErrorRaise(gxPLUGINIMAGEDICTIONARY, gxERRREAD);
         return false;
     }
@@ -221,8 +231,8 @@ GxRaster* BuildRaster(StoredLevels* levels, GxUInt32 filter)
 // Addressing of a record: an empty axis takes the other's mode, and both empty mean wrap.
 GxUInt32 RecordFilterAddressing(GxUInt32 flags)
 {
-    GxUInt32 u = (flags >> 8) & 0x0F;
-    GxUInt32 v = (flags >> 12) & 0x0F;
+    GxUInt32 u = (flags >> gxTEXTUREADDRESSUSHIFT) & gxTEXTUREADDRESSMODEMASK;
+    GxUInt32 v = (flags >> gxTEXTUREADDRESSVSHIFT) & gxTEXTUREADDRESSMODEMASK;
     if (u == 0) {
         u = v;
     }
@@ -232,7 +242,7 @@ GxUInt32 RecordFilterAddressing(GxUInt32 flags)
     if (u == 0) {
         u = v = gxTEXTUREADDRESSWRAP;
     }
-    return (flags & 0xFF) | (u << 8) | (v << 12);
+    return (flags & gxTEXTUREFILTERMASK) | (u << gxTEXTUREADDRESSUSHIFT) | (v << gxTEXTUREADDRESSVSHIFT);
 }
 
 bool ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
@@ -248,14 +258,14 @@ bool ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
     }
     const GxUInt32 flags = static_cast<GxUInt32>(header[1]);
     StoredLevels levels;
-    if (!AllocateLevels(&levels, header[0])) {
+    if (!AllocateLevels(stream, &levels, header[0])) {
         return false;
     }
     if (!ReadLevelImages(stream, &levels)) {
         ReleaseLevels(&levels);
         return false;
     }
-    GxRaster* raster = BuildRaster(&levels, flags & 0xFF);
+    GxRaster* raster = BuildRaster(&levels, flags & gxTEXTUREFILTERMASK);
     if (raster == nullptr) {
         return false;
     }
@@ -282,9 +292,7 @@ GxTexture* ReadTextureHeader(GxStream* stream)
         !GxStringStreamRead(name, stream, kStreamNameSize) || !GxStringStreamRead(mask, stream, kStreamNameSize)) {
         return nullptr;
     }
-    if ((flags & 0xF000) == 0) {
-        flags |= (flags & 0x0F00) << 4;
-    }
+    flags = GxTextureStoredFilterAddressing(flags);
     GxTexture* texture = GxTextureCreate(nullptr);
     if (texture == nullptr) {
         GxPluginRegistrySkipDataChunks(&gxTextureTKList, stream);
@@ -292,7 +300,7 @@ GxTexture* ReadTextureHeader(GxStream* stream)
     }
     GxTextureSetName(texture, name);
     GxTextureSetMaskName(texture, mask);
-    texture->filterAddressing = flags & 0xFFFF;
+    texture->filterAddressing = flags & gxTEXTUREFILTERADDRESSINGMASK;
     return texture;
 }
 
@@ -304,7 +312,7 @@ bool ReadChunkTexture(GxStream* stream)
         return false;
     }
     StoredLevels levels;
-    if (!AllocateLevels(&levels, count)) {
+    if (!AllocateLevels(stream, &levels, count)) {
         return false;
     }
     GxTexture* texture = nullptr;
@@ -548,7 +556,7 @@ const GxTexDictionary* GxTexDictionaryStreamWrite(const GxTexDictionary* diction
     if (count >= kMaxTextures || !DictionaryBodySize(dictionary, &size)) {
         return nullptr;
     }
-    const GxUInt32 word = static_cast<GxUInt32>(count) | (static_cast<GxUInt32>(DeviceIdentifier()) << 16);
+    const GxUInt32 word = static_cast<GxUInt32>(count) | (static_cast<GxUInt32>(DeviceIdentifier()) << kHighHalfShift);
     if (!GxStreamWriteChunkHeader(stream, gxID_TEXDICTIONARY, size, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
         !GxStreamWriteChunkHeader(stream, gxID_STRUCT, kStructSize, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
         !GxStreamWriteInt32(stream, &word, sizeof(word))) {
@@ -580,10 +588,14 @@ GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream)
     if (!GxTextureReadStructWord(stream, &word)) {
         return nullptr;
     }
-    const GxInt32 count = static_cast<GxInt32>(word & 0xFFFF);
-    const GxUInt16 storedDevice = static_cast<GxUInt16>(word >> 16);
+    const GxInt32 count = static_cast<GxInt32>(word & kCountMask);
+    const GxUInt16 storedDevice = static_cast<GxUInt16>(word >> kHighHalfShift);
     const GxUInt16 device = DeviceIdentifier();
     if (storedDevice != 0 && device != 0 && storedDevice != device) {
+        return nullptr;
+    }
+    if (!GxStreamCanSupply(stream, static_cast<uint64_t>(count) * kMinNativeTexture)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return nullptr;
     }
     GxTexDictionary* dictionary = GxTexDictionaryCreate();
@@ -626,8 +638,13 @@ GxTexDictionary* GxTexDictionaryStreamReadImages(GxStream* stream)
         GxErrorRaise(gxPLUGINIMAGEDICTIONARY, gxERRREAD);
         return nullptr;
     }
-    const GxInt32 count = static_cast<GxInt32>(header & 0xFFFF);
-    const bool chunkLayout = (header >> 16) != 0;
+    const GxInt32 count = static_cast<GxInt32>(header & kCountMask);
+    const bool chunkLayout = (header >> kHighHalfShift) != 0;
+    const uint64_t least = static_cast<uint64_t>(count) * (chunkLayout ? kMinChunkTexture : kMinRecordTexture);
+    if (!GxStreamCanSupply(stream, least)) {
+        GxErrorRaise(gxPLUGINIMAGEDICTIONARY, gxERRREAD);
+        return nullptr;
+    }
     GxTexDictionary* dictionary = GxTexDictionaryCreate();
     if (dictionary == nullptr) {
         return nullptr;
@@ -668,7 +685,8 @@ GxTOC* GxTOCStreamRead(GxStream* stream)
         GxErrorRaise(gxPLUGINTOC, gxERRREAD);
         return nullptr;
     }
-    if (count < 0 || count > gxTOCMAXENTRIES) {
+    if (count < 0 || count > gxTOCMAXENTRIES ||
+        !GxStreamCanSupply(stream, static_cast<uint64_t>(count) * gxTOCENTRYSIZE)) {
         GxErrorRaise(gxPLUGINTOC, gxERRREAD);
         return nullptr;
     }

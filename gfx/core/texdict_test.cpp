@@ -187,4 +187,48 @@ TEST_F(TexDictionary, TableOfContentsIsBounded)
     EXPECT_EQ(ReadTOC(huge), nullptr);
 }
 
+// Counts are held to the bytes that follow them before anything is made for them.
+class TexDictionaryCounts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(GxTestEngineStart(0, 0x400000, GxTestMemoryReset()));
+        GxTestTakeErrorCode();
+    }
+    void TearDown() override { GxTestEngineShutdown(); }
+};
+
+TEST_F(TexDictionaryCounts, CountsBeyondTheStreamAllocateNothing)
+{
+    Bytes toc;
+    PutWord(&toc, gxTOCMAXENTRIES);
+    gxTestMemory.largest = 0;
+    EXPECT_EQ(ReadTOC(toc), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
+    EXPECT_LT(gxTestMemory.largest, 0x10000u);
+
+    // 0xFFFF textures in the record and in the chunk layout of the images dictionary, and in a native one.
+    const long live = GxTestLiveBlocks();
+    for (GxUInt32 header : {0x0000FFFFu, 0x0001FFFFu}) {
+        Bytes images;
+        PutWord(&images, header);
+        images.resize(200, 0);
+        GxTestReadStream in(images);
+        EXPECT_EQ(GxTexDictionaryStreamReadImages(in.Get()), nullptr);
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
+    }
+    Bytes native;
+    PutWord(&native, gxID_STRUCT);
+    PutWord(&native, 4);
+    PutWord(&native, 0x1C02000A);
+    PutWord(&native, 0xFFFF);
+    native.resize(100, 0);
+    {
+        GxTestReadStream in(native);
+        EXPECT_EQ(GxTexDictionaryStreamRead(in.Get()), nullptr);
+    }
+    GxTestTakeErrorCode();
+    EXPECT_EQ(GxTestLiveBlocks(), live);
+}
+
 }  // namespace

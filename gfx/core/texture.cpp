@@ -1,4 +1,4 @@
-// Texture module: texture objects, the read path from image files, mipmap naming and generation, the texture chunk.
+// Texture module: texture objects and their settings, the module's callbacks and plugins, the texture chunk.
 #include <cstring>
 
 #include "gfx/core/core_local.h"
@@ -15,347 +15,27 @@ namespace {
 constexpr GxUInt32 kTextureListHint = 0x40006;
 constexpr GxUInt32 kTextureHint = 0x30006;
 constexpr GxUInt32 kDictionaryListHint = 0x40408;
-constexpr GxUInt32 kWorkHint = 0x10006;
 constexpr GxInt32 kTexturesPerBlock = 128;
 constexpr GxInt32 kDictionariesPerBlock = 5;
-constexpr GxUInt32 kDefaultFilterAddressing = 0x1101;
+// Nearest filtering, wrapped both ways: what a new texture starts with.
+constexpr GxUInt32 kDefaultFilterAddressing = gxFILTERNEAREST | (gxTEXTUREADDRESSWRAP << gxTEXTUREADDRESSUSHIFT) |
+                                              (gxTEXTUREADDRESSWRAP << gxTEXTUREADDRESSVSHIFT);
 constexpr GxUInt32 kStructSize = 4;
 constexpr GxUInt32 kStreamNameSize = 128;
 // Bit of the stored flags word: the file carries its own mip levels.
 constexpr GxUInt32 kStoredLevelsBit = 0x10000;
-constexpr GxInt32 kLockWriteNoFetch = gxRASTERLOCKWRITE | gxRASTERLOCKNOFETCH;
+
+// The filter-and-addressing bits other than the filter mode.
+constexpr GxUInt32 kAddressingBits = gxTEXTUREFILTERADDRESSINGMASK & ~gxTEXTUREFILTERMASK;
 
 GxInt32 textureModuleOffset = -1;
 GxInt32 textureModuleInstances = 0;
 GxTexDictionary* defaultDictionary = nullptr;
-
-GxImage* NewImage(GxInt32 width, GxInt32 height, GxInt32 depth)
+// The word with one axis's addressing replaced.
+GxUInt32 WithAddressing(GxUInt32 word, GxUInt32 shift, GxUInt8 addressing)
 {
-    GxImage* image = GxImageCreate(width, height, depth);
-    if (image != nullptr && GxImageAllocatePixels(image) == nullptr) {
-        GxImageDestroy(image);
-        return nullptr;
-    }
-    return image;
-}
-
-void SetAutoMipmapBit(GxRaster* raster, bool on)
-{
-    constexpr GxUInt8 bit = gxRASTERFORMATAUTOMIPMAP >> 8;
-    raster->format = on ? static_cast<GxUInt8>(raster->format | bit) : static_cast<GxUInt8>(raster->format & ~bit);
-}
-
-bool Palettised(const GxRaster* raster)
-{
-    return (GxRasterGetFormat(raster) & (gxRASTERFORMATPAL8 | gxRASTERFORMATPAL4)) != 0;
-}
-
-GxInt32 PaletteDepth(const GxRaster* raster)
-{
-    return (GxRasterGetFormat(raster) & gxRASTERFORMATPAL4) ? 4 : 8;
-}
-
-// Images already corrected are left alone, so a level is never corrected twice.
-bool GammaCorrect(GxImage* image)
-{
-    return (image->flags & gxIMAGEGAMMASET) || GxImageGammaCorrect(image) != nullptr;
-}
-
-void DestroyImages(GxImage** images, GxInt32 from, GxInt32 count, const GxImage* keep = nullptr)
-{
-    for (GxInt32 i = from; i < count; i++) {
-        if (images[i] != nullptr && images[i] != keep) {
-            GxImageDestroy(images[i]);
-        }
-        images[i] = nullptr;
-    }
-}
-
-// ---- names ----
-
-// Copies a name into a work buffer, cut to the work length with an error.
-void CopyWorkName(GxChar* buffer, const GxChar* text)
-{
-    buffer[0] = '\0';
-    if (text == nullptr) {
-        return;
-    }
-    const size_t length = std::strlen(text);
-    if (length > static_cast<size_t>(gxTEXTURENAMEWORKLENGTH)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNAMETOOLONG);
-    }
-    const size_t kept = length > static_cast<size_t>(gxTEXTURENAMEWORKLENGTH) ? gxTEXTURENAMEWORKLENGTH : length;
-    std::memcpy(buffer, text, kept);
-    buffer[kept] = '\0';
-}
-
-// Names given without an extension take the first registered one under which the file exists.
-void AppendFoundExtension(GxChar* buffer)
-{
-    const GxChar* extension = GxImageFindFileExtension(buffer);
-    if (extension == nullptr) {
-        return;
-    }
-    const size_t length = std::strlen(buffer);
-    if (length + std::strlen(extension) < static_cast<size_t>(gxTEXTURENAMEBUFFER)) {
-        std::strcat(buffer, extension);
-    }
-}
-
-void CallMipmapName(GxTextureModuleBlock* block, GxChar* name, GxChar* mask, GxUInt8 level, GxInt32 flags)
-{
-    if (block->mipmapName != nullptr) {
-        block->mipmapName(name, mask, level, flags);
-    }
-}
-
-GxTexture* MakeTexture(GxRaster* raster, const GxChar* name, const GxChar* mask)
-{
-    GxTexture* texture = GxTextureCreate(raster);
-    if (texture == nullptr) {
-        return nullptr;
-    }
-    GxTextureSetName(texture, name);
-    GxTextureSetMaskName(texture, mask != nullptr ? mask : "");
-    return texture;
-}
-
-// ---- fitting an image to a raster size ----
-
-GxImage* Widen(GxImage* image)
-{
-    if (image->depth == 32) {
-        return image;
-    }
-    GxImage* wide = NewImage(image->width, image->height, 32);
-    if (wide == nullptr || GxImageCopy(wide, image) == nullptr) {
-        GxImageDestroy(wide);
-        return nullptr;
-    }
-    return wide;
-}
-
-GxImage* Requantise(GxImage* image, GxInt32 depth)
-{
-    auto* quantizer = static_cast<GxPaletteQuantizer*>(GxMalloc(sizeof(GxPaletteQuantizer), kWorkHint));
-    if (quantizer == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return nullptr;
-    }
-    GxImage* result = nullptr;
-    if (GxPaletteQuantizerInit(quantizer)) {
-        GxPaletteQuantizerAddImage(quantizer, image, 1.0f);
-        GxRGBA palette[256];
-        const GxInt32 entries = 1 << depth;
-        if (GxPaletteQuantizerMakePalette(palette, entries, quantizer) > 0 &&
-            (result = NewImage(image->width, image->height, depth)) != nullptr) {
-            GxPaletteQuantizerMatchImage(result->pixels, result->stride, depth, 0, quantizer, image);
-            std::memcpy(result->palette, palette, sizeof(GxRGBA) * entries);
-            result->flags |= image->flags & gxIMAGEGAMMASET;
-        }
-        GxPaletteQuantizerTerm(quantizer);
-    }
-    GxFree(quantizer);
-    return result;
-}
-
-// Resamples an image to width x height; palettised images come back palettised. The given image is consumed.
-GxImage* FitImage(GxImage* image, GxInt32 width, GxInt32 height)
-{
-    const GxInt32 originalDepth = image->depth;
-    GxImage* wide = Widen(image);
-    if (wide != image) {
-        GxImageDestroy(image);
-    }
-    if (wide == nullptr) {
-        return nullptr;
-    }
-    GxImage* resized = NewImage(width, height, 32);
-    if (resized == nullptr || GxImageResample(resized, wide) == nullptr) {
-        GxImageDestroy(resized);
-        GxImageDestroy(wide);
-        return nullptr;
-    }
-    GxImageDestroy(wide);
-    if (originalDepth != 4 && originalDepth != 8) {
-        return resized;
-    }
-    GxImage* result = Requantise(resized, originalDepth);
-    GxImageDestroy(resized);
-    return result;
-}
-
-// ---- the read paths ----
-
-GxTexture* ReadSingle(GxTextureModuleBlock* block, const GxChar* name, const GxChar* mask)
-{
-    GxChar nameBuffer[gxTEXTURENAMEBUFFER];
-    GxChar maskBuffer[gxTEXTURENAMEBUFFER];
-    CopyWorkName(nameBuffer, name);
-    CopyWorkName(maskBuffer, mask);
-    CallMipmapName(block, nameBuffer, maskBuffer, 0, gxRASTERTYPETEXTURE);
-    GxInt32 width = 0, height = 0, depth = 0, format = 0;
-    GxImage* image = GxTextureImageReadForRaster(nameBuffer, maskBuffer, gxRASTERTYPETEXTURE, &width, &height, &depth,
-                                                 &format);
-    if (image == nullptr) {
-        return nullptr;
-    }
-    GxRaster* raster = GxRasterCreate(width, height, depth, format);
-    if (raster == nullptr) {
-        GxImageDestroy(image);
-        return nullptr;
-    }
-    GxRGBA palette[256];
-    if (Palettised(raster) && !GxTextureImagesMakePalette(palette, nullptr, &image, 1, PaletteDepth(raster))) {
-        GxImageDestroy(image);
-        GxRasterDestroy(raster);
-        return nullptr;
-    }
-    const bool filled = GammaCorrect(image) && GxTextureRasterFromImage(raster, image) != nullptr;
-    GxImageDestroy(image);
-    if (!filled) {
-        GxRasterDestroy(raster);
-        return nullptr;
-    }
-    GxTexture* texture = MakeTexture(raster, name, mask);
-    if (texture == nullptr) {
-        GxRasterDestroy(raster);
-    }
-    return texture;
-}
-
-// Reads the images of levels 1 and on at the sizes the raster gives them.
-bool ReadLevelImages(GxTextureModuleBlock* block, GxRaster* raster, const GxChar* name, const GxChar* mask,
-                     GxImage** images, GxInt32 levels)
-{
-    for (GxInt32 level = 1; level < levels; level++) {
-        GxChar nameBuffer[gxTEXTURENAMEBUFFER];
-        GxChar maskBuffer[gxTEXTURENAMEBUFFER];
-        CopyWorkName(nameBuffer, name);
-        CopyWorkName(maskBuffer, mask);
-        CallMipmapName(block, nameBuffer, maskBuffer, static_cast<GxUInt8>(level), GxRasterGetFormat(raster) | raster->type);
-        if (GxRasterLock(raster, static_cast<GxUInt8>(level), kLockWriteNoFetch) == nullptr) {
-            return false;
-        }
-        GxInt32 width = raster->width;
-        GxInt32 height = raster->height;
-        GxInt32 depth = raster->depth;
-        GxInt32 format = GxRasterGetFormat(raster) | raster->type;
-        GxRasterUnlock(raster);
-        images[level] = GxTextureImageReadForRaster(nameBuffer, maskBuffer, format, &width, &height, &depth, &format);
-        if (images[level] == nullptr) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Writes every level and destroys its image (never `keep`).
-bool WriteLevels(GxRaster* raster, GxImage** images, GxInt32 levels, const GxImage* keep = nullptr)
-{
-    for (GxInt32 level = 0; level < levels; level++) {
-        if (GxRasterLock(raster, static_cast<GxUInt8>(level), kLockWriteNoFetch) != nullptr) {
-            const bool filled = GxTextureRasterFromImage(raster, images[level]) != nullptr;
-            GxRasterUnlock(raster);
-            if (!filled) {
-                return false;
-            }
-        }
-        if (images[level] != keep) {
-            GxImageDestroy(images[level]);
-        }
-        images[level] = nullptr;
-    }
-    return true;
-}
-
-GxTexture* ReadMipmappedLevels(GxTextureModuleBlock* block, GxRaster* raster, GxImage* base, const GxChar* name,
-                               const GxChar* mask)
-{
-    const GxInt32 levels = GxRasterGetNumLevels(raster);
-    if (levels < 1 || levels > gxTEXTUREMAXMIPLEVELS) {
-        GxImageDestroy(base);
-        GxRasterDestroy(raster);
-        return nullptr;
-    }
-    GxImage* images[gxTEXTUREMAXMIPLEVELS] = {};
-    images[0] = base;
-    bool ok = ReadLevelImages(block, raster, name, mask, images, levels);
-    GxRGBA palette[256];
-    if (ok && Palettised(raster)) {
-        ok = GxTextureImagesMakePalette(palette, nullptr, images, levels, PaletteDepth(raster)) &&
-             GammaCorrect(images[0]);
-    } else {
-        for (GxInt32 level = 0; ok && level < levels; level++) {
-            ok = GammaCorrect(images[level]);
-        }
-    }
-    ok = ok && WriteLevels(raster, images, levels);
-    DestroyImages(images, 0, levels);
-    if (!ok) {
-        GxRasterDestroy(raster);
-        return nullptr;
-    }
-    GxTexture* texture = MakeTexture(raster, name, mask);
-    if (texture == nullptr) {
-        GxRasterDestroy(raster);
-    }
-    return texture;
-}
-
-// ---- mipmap generation ----
-
-GxImage* BaseImage(GxRaster* raster, GxImage* image)
-{
-    if (image == nullptr) {
-        GxImage* base = NewImage(raster->width, raster->height, 32);
-        if (base != nullptr && GxTextureImageFromRaster(base, raster) == nullptr) {
-            GxImageDestroy(base);
-            return nullptr;
-        }
-        return base;
-    }
-    return Widen(image);
-}
-
-bool GenerateLevels(GxRaster* raster, GxImage* given, GxImage** images, GxInt32 levels)
-{
-    for (GxInt32 level = 1; level < levels; level++) {
-        if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKREAD) == nullptr) {
-            return false;
-        }
-        const GxInt32 width = raster->width;
-        const GxInt32 height = raster->height;
-        GxRasterUnlock(raster);
-        images[level] = GxImageCreateResample(images[level - 1], width, height);
-        if (images[level] == nullptr) {
-            return false;
-        }
-    }
-    GxRGBA palette[256];
-    if (Palettised(raster)) {
-        return GxTextureImagesMakePalette(palette, given, images, levels, PaletteDepth(raster)) &&
-               GammaCorrect(images[0]) && WriteLevels(raster, images, levels, given);
-    }
-    for (GxInt32 level = 0; level < levels; level++) {
-        if (!GammaCorrect(images[level])) {
-            return false;
-        }
-    }
-    return WriteLevels(raster, images, levels, given);
-}
-
-// ---- the texture chunk ----
-
-bool ReadFlags(GxStream* stream, GxUInt32* flags)
-{
-    if (!GxTextureReadStructWord(stream, flags)) {
-        return false;
-    }
-    if ((*flags & 0xF000) == 0) {
-        *flags |= (*flags & 0x0F00) << 4;
-    }
-    return true;
+    const GxUInt32 field = gxTEXTUREADDRESSMODEMASK << shift;
+    return (word & gxTEXTUREFILTERADDRESSINGMASK & ~field) | ((addressing & gxTEXTUREADDRESSMODEMASK) << shift);
 }
 
 GxTextureModuleBlock* BlockAt(void* instance, GxInt32 offset)
@@ -429,48 +109,18 @@ void* TextureModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
 
 }  // namespace
 
-// ---- image and raster exchange through the device ----
-
-GxRaster* GxTextureRasterFromImage(GxRaster* raster, GxImage* image)
-{
-    if (!GxEngineStandardCall(gxSTANDARDRASTERSETIMAGE, raster, image, 0)) {
-        return nullptr;
-    }
-    if (image->flags & gxIMAGEGAMMASET) {
-        raster->privateFlags |= gxRASTERGAMMACORRECTED;
-    }
-    return raster;
-}
-
-GxImage* GxTextureImageFromRaster(GxImage* image, GxRaster* raster)
-{
-    if (!GxEngineStandardCall(gxSTANDARDIMAGEGETRASTER, image, raster, 0)) {
-        return nullptr;
-    }
-    if (raster->privateFlags & gxRASTERGAMMACORRECTED) {
-        image->flags |= gxIMAGEGAMMASET;
-    }
-    return image;
-}
-
-bool GxTextureFindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
-                               GxInt32* format)
-{
-    GxRaster scratch;
-    std::memset(&scratch, 0, sizeof(scratch));
-    if (!GxEngineStandardCall(gxSTANDARDIMAGEFINDRASTERFORMAT, &scratch, image, flags)) {
-        return false;
-    }
-    *width = scratch.width;
-    *height = scratch.height;
-    *depth = scratch.depth;
-    *format = (static_cast<GxInt32>(scratch.format) << 8) | scratch.type;
-    return true;
-}
-
 const GxCoreModule gxTextureModule = {0x408, sizeof(GxTextureModuleBlock), TextureModuleOpen, TextureModuleClose};
 
 // ---- module internals ----
+
+GxUInt32 GxTextureStoredFilterAddressing(GxUInt32 flags)
+{
+    const GxUInt32 vField = gxTEXTUREADDRESSMODEMASK << gxTEXTUREADDRESSVSHIFT;
+    if ((flags & vField) == 0) {
+        flags |= ((flags >> gxTEXTUREADDRESSUSHIFT) & gxTEXTUREADDRESSMODEMASK) << gxTEXTUREADDRESSVSHIFT;
+    }
+    return flags;
+}
 
 GxTextureModuleBlock* GxTextureModuleGetBlock(void)
 {
@@ -630,7 +280,7 @@ GxTexture* GxTextureSetFilterMode(GxTexture* texture, GxUInt8 filter)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
-    texture->filterAddressing = (texture->filterAddressing & 0xFF00) | filter;
+    texture->filterAddressing = (texture->filterAddressing & kAddressingBits) | filter;
     return texture;
 }
 
@@ -640,8 +290,9 @@ GxTexture* GxTextureSetAddressing(GxTexture* texture, GxUInt8 addressing)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
-    const GxUInt32 mode = addressing & 0x0F;
-    texture->filterAddressing = (texture->filterAddressing & 0x00FF) | (mode << 8) | (mode << 12);
+    const GxUInt32 mode = addressing & gxTEXTUREADDRESSMODEMASK;
+    texture->filterAddressing = (texture->filterAddressing & gxTEXTUREFILTERMASK) | (mode << gxTEXTUREADDRESSUSHIFT) |
+                                (mode << gxTEXTUREADDRESSVSHIFT);
     return texture;
 }
 
@@ -651,7 +302,7 @@ GxTexture* GxTextureSetAddressingU(GxTexture* texture, GxUInt8 addressing)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
-    texture->filterAddressing = (texture->filterAddressing & 0xF0FF) | (static_cast<GxUInt32>(addressing & 0x0F) << 8);
+    texture->filterAddressing = WithAddressing(texture->filterAddressing, gxTEXTUREADDRESSUSHIFT, addressing);
     return texture;
 }
 
@@ -661,33 +312,7 @@ GxTexture* GxTextureSetAddressingV(GxTexture* texture, GxUInt8 addressing)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
-    texture->filterAddressing = (texture->filterAddressing & 0x0FFF) | (static_cast<GxUInt32>(addressing & 0x0F) << 12);
-    return texture;
-}
-
-GxTexture* GxTextureRead(const GxChar* name, const GxChar* maskName)
-{
-    GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr) {
-        return nullptr;
-    }
-    if (name == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    GxTexture* texture = block->findCallBack != nullptr ? block->findCallBack(name) : nullptr;
-    if (texture != nullptr) {
-        texture->refCount++;
-        return texture;
-    }
-    texture = block->readCallBack != nullptr ? block->readCallBack(name, maskName) : nullptr;
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRTEXTUREUNKNOWN);
-        return nullptr;
-    }
-    if (block->currentDictionary != nullptr) {
-        GxTexDictionaryAddTexture(block->currentDictionary, texture);
-    }
+    texture->filterAddressing = WithAddressing(texture->filterAddressing, gxTEXTUREADDRESSVSHIFT, addressing);
     return texture;
 }
 
@@ -780,211 +405,6 @@ GxBool GxTextureRasterGenerateMipmaps(GxRaster* raster, GxImage* image)
     return block->mipmapGeneration != nullptr ? block->mipmapGeneration(raster, image) : 0;
 }
 
-// ---- default callbacks ----
-
-GxTexture* GxTextureDefaultFind(const GxChar* name)
-{
-    GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || name == nullptr) {
-        return nullptr;
-    }
-    if (block->currentDictionary != nullptr) {
-        return GxTexDictionaryFindNamedTexture(block->currentDictionary, name);
-    }
-    for (GxLink* link = block->dictionaryList.next; link != &block->dictionaryList; link = link->next) {
-        GxTexture* texture = GxTexDictionaryFindNamedTexture(GxLinkGetData(link, GxTexDictionary, lInInstance), name);
-        if (texture != nullptr) {
-            return texture;
-        }
-    }
-    return nullptr;
-}
-
-GxTexture* GxTextureDefaultRead(const GxChar* name, const GxChar* maskName)
-{
-    GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || name == nullptr) {
-        return nullptr;
-    }
-    if (block->mipmapping) {
-        return GxTextureReadMipmapped(name, maskName);
-    }
-    return ReadSingle(block, name, maskName);
-}
-
-GxTexture* GxTextureReadMipmapped(const GxChar* name, const GxChar* maskName)
-{
-    GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || name == nullptr) {
-        return nullptr;
-    }
-    GxChar nameBuffer[gxTEXTURENAMEBUFFER];
-    GxChar maskBuffer[gxTEXTURENAMEBUFFER];
-    CopyWorkName(nameBuffer, name);
-    CopyWorkName(maskBuffer, maskName);
-    GxInt32 flags = gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP;
-    if (block->autoMipmapping) {
-        flags |= gxRASTERFORMATAUTOMIPMAP;
-    }
-    CallMipmapName(block, nameBuffer, maskBuffer, 0, flags);
-    GxInt32 width = 0, height = 0, depth = 0, format = 0;
-    GxImage* image = GxTextureImageReadForRaster(nameBuffer, maskBuffer, flags, &width, &height, &depth, &format);
-    if (image == nullptr) {
-        return nullptr;
-    }
-    GxRaster* raster = GxRasterCreate(width, height, depth, format);
-    if (raster == nullptr) {
-        GxImageDestroy(image);
-        return nullptr;
-    }
-    if (!(GxRasterGetFormat(raster) & gxRASTERFORMATAUTOMIPMAP)) {
-        return ReadMipmappedLevels(block, raster, image, name, maskName);
-    }
-    GxRGBA palette[256];
-    bool filled = (!Palettised(raster) || GxTextureImagesMakePalette(palette, nullptr, &image, 1, PaletteDepth(raster))) &&
-                  GammaCorrect(image) && GxTextureRasterFromImage(raster, image) != nullptr;
-    GxImageDestroy(image);
-    if (!filled) {
-        GxRasterDestroy(raster);
-        return nullptr;
-    }
-    GxTexture* texture = MakeTexture(raster, name, maskName);
-    if (texture == nullptr) {
-        GxRasterDestroy(raster);
-    }
-    return texture;
-}
-
-GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName, GxInt32 rasterFlags,
-                                     GxInt32* width, GxInt32* height, GxInt32* depth, GxInt32* format)
-{
-    if (name == nullptr || width == nullptr || height == nullptr || depth == nullptr || format == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    GxChar nameBuffer[gxTEXTURENAMEBUFFER];
-    GxChar maskBuffer[gxTEXTURENAMEBUFFER];
-    CopyWorkName(nameBuffer, name);
-    CopyWorkName(maskBuffer, maskName);
-    AppendFoundExtension(nameBuffer);
-    if (maskBuffer[0] != '\0') {
-        AppendFoundExtension(maskBuffer);
-    }
-    GxImage* image = GxImageReadMaskedImage(nameBuffer, maskBuffer[0] != '\0' ? maskBuffer : nullptr);
-    if (image == nullptr) {
-        return nullptr;
-    }
-    if (*width == 0 || *height == 0) {
-        if (!GxTextureFindRasterFormat(image, rasterFlags, width, height, depth, format)) {
-            GxImageDestroy(image);
-            GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
-            return nullptr;
-        }
-    }
-    if (*width <= 0 || *height <= 0) {
-        GxImageDestroy(image);
-        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
-        return nullptr;
-    }
-    if (image->width == *width && image->height == *height) {
-        return image;
-    }
-    return FitImage(image, *width, *height);
-}
-
-GxBool GxTextureImagesMakePalette(GxRGBA* palette, GxImage* keep, GxImage** images, GxInt32 count, GxInt32 depth)
-{
-    if (palette == nullptr || images == nullptr || count < 1 || images[0] == nullptr || (depth != 4 && depth != 8)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
-    // Images of one depth whose palettes agree can share the first one's as it stands.
-    const GxImage* first = images[0];
-    bool shared = first->palette != nullptr && (first->depth == 4 || first->depth == 8) && first->depth <= depth;
-    for (GxInt32 i = 1; shared && i < count; i++) {
-        shared = images[i] != nullptr && images[i]->palette != nullptr && images[i]->depth == first->depth &&
-                 std::memcmp(images[i]->palette, first->palette, sizeof(GxRGBA) << first->depth) == 0;
-    }
-    if (shared) {
-        std::memcpy(palette, first->palette, sizeof(GxRGBA) << first->depth);
-        return 1;
-    }
-    auto* quantizer = static_cast<GxPaletteQuantizer*>(GxMalloc(sizeof(GxPaletteQuantizer), kWorkHint));
-    if (quantizer == nullptr || !GxPaletteQuantizerInit(quantizer)) {
-        GxFree(quantizer);
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return 0;
-    }
-    for (GxInt32 i = 0; i < count; i++) {
-        GxPaletteQuantizerAddImage(quantizer, images[i], 1.0f);
-    }
-    GxPaletteQuantizerMakePalette(palette, 1 << depth, quantizer);
-    GxBool result = 1;
-    for (GxInt32 i = 0; i < count; i++) {
-        GxImage* indexed = NewImage(images[i]->width, images[i]->height, depth);
-        if (indexed == nullptr) {
-            result = 0;
-            break;
-        }
-        GxPaletteQuantizerMatchImage(indexed->pixels, indexed->stride, depth, 0, quantizer, images[i]);
-        indexed->palette = palette;
-        indexed->flags |= images[i]->flags & gxIMAGEGAMMASET;
-        if (images[i] != keep) {
-            GxImageDestroy(images[i]);
-        }
-        images[i] = indexed;
-    }
-    GxPaletteQuantizerTerm(quantizer);
-    GxFree(quantizer);
-    return result;
-}
-
-GxBool GxTextureGenerateMipmapName(GxChar* name, GxChar* maskName, GxUInt8 mipLevel, GxInt32 /*format*/)
-{
-    static const GxChar digits[] = "0123456789abcdef";
-    if (mipLevel == 0 || mipLevel > 15) {
-        return 1;
-    }
-    const GxChar suffix[3] = {'m', digits[mipLevel], '\0'};
-    // The work buffers keep room for the suffix beyond the longest name.
-    if (name != nullptr && std::strlen(name) + 2 < static_cast<size_t>(gxTEXTURENAMEBUFFER)) {
-        std::strcat(name, suffix);
-    }
-    if (maskName != nullptr && maskName[0] != '\0' &&
-        std::strlen(maskName) + 2 < static_cast<size_t>(gxTEXTURENAMEBUFFER)) {
-        std::strcat(maskName, suffix);
-    }
-    return 1;
-}
-
-GxBool GxTextureDefaultGenerateMipmaps(GxRaster* raster, GxImage* image)
-{
-    if (raster == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
-    const GxInt32 levels = GxRasterGetNumLevels(raster);
-    if (levels == 1) {
-        return 1;
-    }
-    if (levels < 1 || levels > gxTEXTUREMAXMIPLEVELS) {
-        return 0;
-    }
-    GxImage* base = BaseImage(raster, image);
-    if (base == nullptr) {
-        return 0;
-    }
-    const bool automatic = (GxRasterGetFormat(raster) & gxRASTERFORMATAUTOMIPMAP) != 0;
-    SetAutoMipmapBit(raster, false);
-    GxImage* images[gxTEXTUREMAXMIPLEVELS] = {};
-    images[0] = base;
-    const bool ok = GenerateLevels(raster, image, images, levels);
-    // The given image is the caller's; everything else made here goes.
-    DestroyImages(images, 0, levels, image);
-    SetAutoMipmapBit(raster, automatic);
-    return ok ? 1 : 0;
-}
-
 // ---- plugins ----
 
 GxInt32 GxTextureRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
@@ -1005,6 +425,19 @@ GxInt32 GxTextureGetPluginOffset(GxUInt32 pluginID)
 }
 
 // ---- the texture chunk ----
+
+namespace {
+
+bool ReadFlags(GxStream* stream, GxUInt32* flags)
+{
+    if (!GxTextureReadStructWord(stream, flags)) {
+        return false;
+    }
+    *flags = GxTextureStoredFilterAddressing(*flags);
+    return true;
+}
+
+}  // namespace
 
 GxInt32 GxTextureExtensionStreamGetSize(const GxTexture* texture)
 {
@@ -1036,7 +469,7 @@ const GxTexture* GxTextureStreamWrite(const GxTexture* texture, GxStream* stream
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
-    GxUInt32 flags = texture->filterAddressing & 0xFFFF;
+    GxUInt32 flags = texture->filterAddressing & gxTEXTUREFILTERADDRESSINGMASK;
     if (texture->raster != nullptr && !(GxRasterGetFormat(texture->raster) & gxRASTERFORMATAUTOMIPMAP)) {
         flags |= kStoredLevelsBit;
     }
@@ -1066,7 +499,7 @@ GxTexture* GxTextureStreamRead(GxStream* stream)
     }
     const GxInt32 savedMipmapping = block->mipmapping;
     const GxInt32 savedAutoMipmapping = block->autoMipmapping;
-    const GxUInt32 filter = flags & 0xFF;
+    const GxUInt32 filter = flags & gxTEXTUREFILTERMASK;
     const bool mipmapped = filter >= gxFILTERMIPNEAREST && filter <= gxFILTERLINEARMIPLINEAR;
     block->mipmapping = mipmapped;
     block->autoMipmapping = mipmapped && !(flags & kStoredLevelsBit);
@@ -1091,7 +524,7 @@ GxTexture* GxTextureStreamRead(GxStream* stream)
         }
         return texture;
     }
-    texture->filterAddressing = flags & 0xFFFF;
+    texture->filterAddressing = flags & gxTEXTUREFILTERADDRESSINGMASK;
     if (!GxTextureExtensionStreamRead(texture, stream)) {
         GxTextureDestroy(texture);
         return nullptr;

@@ -88,9 +88,23 @@ inline GxRaster* GxTextureGetRaster(const GxTexture* texture) { return texture->
 inline const GxChar* GxTextureGetName(const GxTexture* texture) { return texture->name; }
 inline const GxChar* GxTextureGetMaskName(const GxTexture* texture) { return texture->mask; }
 inline GxTexDictionary* GxTextureGetDictionary(const GxTexture* texture) { return texture->dictionary; }
+// The filter and addressing word: the filter mode in the low byte, then a 4-bit addressing mode per
+// axis. Stored words carry other flags above the low 16 bits.
+constexpr GxUInt32 gxTEXTUREFILTERMASK = 0x00FF;
+constexpr GxUInt32 gxTEXTUREADDRESSMODEMASK = 0x0F;
+constexpr GxUInt32 gxTEXTUREADDRESSUSHIFT = 8;
+constexpr GxUInt32 gxTEXTUREADDRESSVSHIFT = 12;
+constexpr GxUInt32 gxTEXTUREFILTERADDRESSINGMASK = 0xFFFF;
+
 inline GxUInt8 GxTextureGetFilterMode(const GxTexture* texture) { return static_cast<GxUInt8>(texture->filterAddressing); }
-inline GxUInt8 GxTextureGetAddressingU(const GxTexture* texture) { return (texture->filterAddressing >> 8) & 0x0F; }
-inline GxUInt8 GxTextureGetAddressingV(const GxTexture* texture) { return (texture->filterAddressing >> 12) & 0x0F; }
+inline GxUInt8 GxTextureGetAddressingU(const GxTexture* texture)
+{
+    return (texture->filterAddressing >> gxTEXTUREADDRESSUSHIFT) & gxTEXTUREADDRESSMODEMASK;
+}
+inline GxUInt8 GxTextureGetAddressingV(const GxTexture* texture)
+{
+    return (texture->filterAddressing >> gxTEXTUREADDRESSVSHIFT) & gxTEXTUREADDRESSMODEMASK;
+}
 GxTexture* GxTextureSetFilterMode(GxTexture* texture, GxUInt8 filter);
 // Sets U and V together.
 GxTexture* GxTextureSetAddressing(GxTexture* texture, GxUInt8 addressing);

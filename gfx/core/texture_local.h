@@ -40,6 +40,10 @@ GxImage* GxTextureImageFromRaster(GxImage* image, GxRaster* raster);
 bool GxTextureFindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
                                GxInt32* format);
 
+// The filter and addressing word of a stored flags word: files written before V addressing existed
+// leave it empty, and it then follows U.
+GxUInt32 GxTextureStoredFilterAddressing(GxUInt32 flags);
+
 // Reads the 4-byte struct chunk of a texture or dictionary; a struct of another size is a read error.
 bool GxTextureReadStructWord(GxStream* stream, GxUInt32* word);
 

@@ -244,6 +244,8 @@ GxFileSystem* GxWin32FileSystemCreate(GxInt32 numFiles, const char* deviceName, 
     fs->ops.eof = GxWin32FileEof;
     fs->ops.wait = GxWin32FileWait;
     fs->ops.exists = GxWin32FileExists;
+    fs->ops.rename = GxWin32FileRename;
+    fs->ops.remove = GxWin32FileRemove;
     fs->files = static_cast<GxFile*>(GxCalloc(static_cast<size_t>(numFiles), sizeof(GxFile), gxWIN32FSMEMHINT));
     if (fs->files != nullptr && SetUp(fs, numFiles, deviceName, fsName))
         return fs;
@@ -310,8 +312,15 @@ void GxWin32FileClose(GxFile* file)
     file->operation = gxFILEOPNONE;
     file->opened = 0;
     file->openState = 0;
-    if (HasHandle(file))
-        CloseHandle(file->handle);
+    // Written data that cannot be flushed or closed is lost: the slot says so to GxFileClose.
+    if (HasHandle(file)) {
+        const bool flushed = (file->mode & gxFILEMODEWRITE) == 0 || FlushFileBuffers(file->handle);
+        const bool closed = CloseHandle(file->handle);
+        if (!flushed || !closed) {
+            KeepOSError();
+            file->status = gxFILESTATUSFAILED;
+        }
+    }
     file->handle = INVALID_HANDLE_VALUE;
     if (file->event != nullptr)
         CloseHandle(file->event);
@@ -398,4 +407,26 @@ GxBool GxWin32FileExists(GxFileSystem* fs, const char* path)
     if (!GxWin32FileSystemFullPath(fs, path, fullPath, sizeof(fullPath)))
         return 0;
     return GetFileAttributesA(fullPath) != INVALID_FILE_ATTRIBUTES;
+}
+
+GxBool GxWin32FileRename(GxFileSystem* fs, const char* from, const char* to)
+{
+    char fromPath[gxFILEMAXPATH + 1];
+    char toPath[gxFILEMAXPATH + 1];
+    if (!GxWin32FileSystemFullPath(fs, from, fromPath, sizeof(fromPath)) ||
+        !GxWin32FileSystemFullPath(fs, to, toPath, sizeof(toPath)))
+        return 0;
+    const BOOL moved = MoveFileExA(fromPath, toPath, MOVEFILE_REPLACE_EXISTING);
+    KeepOSError();
+    return moved ? 1 : 0;
+}
+
+GxBool GxWin32FileRemove(GxFileSystem* fs, const char* path)
+{
+    char fullPath[gxFILEMAXPATH + 1];
+    if (!GxWin32FileSystemFullPath(fs, path, fullPath, sizeof(fullPath)))
+        return 0;
+    const BOOL removed = DeleteFileA(fullPath);
+    KeepOSError();
+    return removed ? 1 : 0;
 }

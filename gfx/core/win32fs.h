@@ -28,3 +28,5 @@ void GxWin32FileRelease(GxFile* file);
 GxBool GxWin32FileEof(GxFile* file);
 GxInt32 GxWin32FileWait(GxFile* file);
 GxBool GxWin32FileExists(GxFileSystem* fs, const char* path);
+GxBool GxWin32FileRename(GxFileSystem* fs, const char* from, const char* to);
+GxBool GxWin32FileRemove(GxFileSystem* fs, const char* path);

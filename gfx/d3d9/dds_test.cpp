@@ -16,7 +16,7 @@
 #include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/raster.h"
 #include "platform/d3d9/d3d9_soft.h"
-#include "tools/content/dds_writer.h"
+#include "gfx/testsupport/dds_writer.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/im2d.h"
 #include "gfx/d3d9/renderstate.h"
-#include "tools/content/demo_images.h"
+#include "gfx/testsupport/demo_images.h"
 
 namespace {
 

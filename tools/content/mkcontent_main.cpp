@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "gfx/core/engine.h"
@@ -13,8 +15,9 @@
 #include "gfx/core/spline.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/d3d9/d3d9drv.h"
+#include "gfx/testsupport/demo_images.h"
 #include "platform/win32/windows.h"
-#include "tools/content/demo_images.h"
+#include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
 #include "tools/content/spline_writer.h"
 
@@ -89,20 +92,17 @@ bool WriteCameraPaths(const fs::path& out)
 bool CopyTextFiles(const fs::path& textDir, const fs::path& out)
 {
     for (const char* name : kTextFiles) {
-        std::error_code error;
-        fs::copy_file(textDir / name, out / name, fs::copy_options::overwrite_existing, error);
-        if (error) {
-            std::fprintf(stderr, "mkcontent: cannot copy %s: %s\n", name, error.message().c_str());
+        std::ifstream in(textDir / name, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.is_open() || in.bad() ||
+            !ContentWriteBytes((out / name).string().c_str(), text.data(), static_cast<unsigned>(text.size()))) {
+            std::fprintf(stderr, "mkcontent: cannot copy %s\n", name);
             return false;
         }
     }
-    fs::create_directories(out / "maps");
-    std::FILE* keep = std::fopen((out / "maps" / ".keep").string().c_str(), "wb");
-    if (keep == nullptr) {
-        return false;
-    }
-    std::fclose(keep);
-    return true;
+    std::error_code error;
+    fs::create_directories(out / "maps", error);
+    return !error && ContentWriteBytes((out / "maps" / ".keep").string().c_str(), "", 0);
 }
 
 // The checkerboard and the badge the window tool draws, under images/.
@@ -166,28 +166,25 @@ int main(int argc, char** argv)
     const fs::path out = argv[2];
     std::error_code error;
     fs::create_directories(out, error);
-    if (error || !CopyTextFiles(textDir, out)) {
-        std::fprintf(stderr, "mkcontent: cannot write the text files into %s\n", argv[2]);
-        return 1;
-    }
-    if (!WriteDemoImages(out)) {
-        std::fprintf(stderr, "mkcontent: cannot write the demo images into %s/images\n", argv[2]);
-        return 1;
-    }
-    std::string fontError;
-    if (!ContentWriteInterfaceFonts((out / "images" / "fonts").string(), &fontError)) {
-        std::fprintf(stderr, "mkcontent: %s\n", fontError.c_str());
-        return 1;
-    }
-    HWND window = StartEngine();
+    HWND window = error ? nullptr : StartEngine();
     if (window == nullptr) {
         std::fprintf(stderr, "mkcontent: the graphics engine did not start\n");
         return 1;
     }
-    const bool written = WriteCameraPaths(out);
+    const char* failed = nullptr;
+    std::string fontError;
+    if (!CopyTextFiles(textDir, out)) {
+        failed = "the text files";
+    } else if (!WriteDemoImages(out)) {
+        failed = "the demo images";
+    } else if (!WriteCameraPaths(out)) {
+        failed = "the camera paths";
+    } else if (!ContentWriteInterfaceFonts((out / "images" / "fonts").string(), &fontError)) {
+        failed = "the interface fonts";
+    }
     StopEngine(window);
-    if (!written) {
-        std::fprintf(stderr, "mkcontent: writing the camera paths failed\n");
+    if (failed != nullptr) {
+        std::fprintf(stderr, "mkcontent: writing %s into %s failed %s\n", failed, argv[2], fontError.c_str());
         return 1;
     }
     std::printf("mkcontent: game root written to %s\n", argv[2]);

@@ -6,6 +6,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
+#include "tools/content/content_file.h"
 
 GxUInt32 ContentSplineBodySize(GxInt32 count)
 {
@@ -59,10 +60,5 @@ std::vector<GxUInt8> ContentSplineBytes(const char* name, GxInt32 type, const Gx
 bool ContentSplineWriteFile(const char* fileName, const char* name, GxInt32 type, const GxV3d* points,
                             GxInt32 count)
 {
-    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, fileName);
-    if (stream == nullptr) {
-        return false;
-    }
-    const bool written = ContentSplineWrite(stream, name, type, points, count);
-    return GxStreamClose(stream, nullptr) && written;
+    return ContentWriteFile(fileName, [&](GxStream* stream) { return ContentSplineWrite(stream, name, type, points, count); });
 }

@@ -9,7 +9,9 @@
 #include "engine/spline.h"
 #include "engine/test_graphics_local.h"
 #include "gfx/core/spline.h"
+#include "gfx/core/filesys.h"
 #include "gfx/core/stream.h"
+#include "platform/win32/winbase.h"
 
 namespace {
 
@@ -131,6 +133,23 @@ TEST_F(SplineChunkTest, FilesAreReadThroughTheCoreAndTheEngine)
     GxStreamWrite(stream, bytes.data(), static_cast<GxUInt32>(bytes.size() - 7));
     GxStreamClose(stream, nullptr);
     EXPECT_EQ(nullptr, GxSplineRead(cutPath.c_str()));
+}
+
+// A file whose writes fail is not stored, and the copy it was to replace stays whole.
+TEST_F(SplineChunkTest, FailedWritesKeepTheEarlierFile)
+{
+    const std::string path = Path("kept.gxs");
+    ASSERT_TRUE(ContentSplineWriteFile(path.c_str(), "first", gxSPLINEOPEN, kPath, 5));
+    StandInFailWritesAfter(0);
+    EXPECT_FALSE(ContentSplineWriteFile(path.c_str(), "second", gxSPLINEOPEN, kPath, 4));
+    StandInFailWritesAfter(-1);
+    EXPECT_FALSE(GxFileExists((path + ".tmp").c_str()));
+    GxSpline* spline = GxSplineRead(path.c_str());
+    ASSERT_NE(nullptr, spline);
+    EXPECT_EQ(5, GxSplineGetNumControlPoints(spline));
+    GxSplineDestroy(spline);
+    GxError discard;
+    GxErrorGet(&discard);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/d3d9/raster.h"
+#include "tools/content/content_file.h"
 #include "tools/content/image_writer.h"
 
 namespace {
@@ -252,10 +253,5 @@ bool ContentNativeTexDictionaryWrite(GxStream* stream, GxInt32 size)
 
 bool ContentNativeTexDictionaryWriteFile(const char* fileName, GxInt32 size)
 {
-    GxStream* stream = fileName != nullptr ? GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, fileName) : nullptr;
-    if (stream == nullptr) {
-        return false;
-    }
-    const bool written = ContentNativeTexDictionaryWrite(stream, size);
-    return GxStreamClose(stream, nullptr) && written;
+    return ContentWriteFile(fileName, [&](GxStream* stream) { return ContentNativeTexDictionaryWrite(stream, size); });
 }

@@ -1,7 +1,11 @@
 // d3d9cube: a spinning lit, textured cube drawn through the Direct3D 9 layer in a Win32-layer window.
 //
 //   d3d9cube                                   runs until the window is closed (or Escape)
-//   d3d9cube --frames N --screenshot out.bmp   draws N frames and writes the last (.bmp or .ppm)
+//   d3d9cube --frames N --screenshot out.bmp   draws N frames and writes the last as a BMP
+#include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/core/win32fs.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/d3dx9.h"
 #include "platform/win32/windows.h"
@@ -197,61 +201,65 @@ void SetLighting(IDirect3DDevice9* dev) {
 
 // ---------------------------------------------------------------- screenshots
 
-bool EndsWith(const std::string& s, const char* tail) {
-  const size_t n = std::strlen(tail);
-  return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
-}
-
-void PutLE(std::vector<unsigned char>* out, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
-}
-
-// pixels: B,G,R,A rows from the top.
-bool WriteImage(const std::string& path, const std::vector<unsigned char>& pixels, UINT w, UINT h) {
-  std::vector<unsigned char> file;
-  if (EndsWith(path, ".ppm")) {
-    const std::string header = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-    file.assign(header.begin(), header.end());
-    for (UINT i = 0; i < w * h; ++i) {
-      file.push_back(pixels[i * 4 + 2]);
-      file.push_back(pixels[i * 4 + 1]);
-      file.push_back(pixels[i * 4 + 0]);
-    }
-  } else {
-    const UINT rowBytes = (w * 3 + 3) & ~3u;
-    file.push_back('B');
-    file.push_back('M');
-    PutLE(&file, 54 + rowBytes * h, 4);
-    PutLE(&file, 0, 4);
-    PutLE(&file, 54, 4);
-    PutLE(&file, 40, 4);
-    PutLE(&file, w, 4);
-    PutLE(&file, h, 4);  // positive: rows stored bottom-up
-    PutLE(&file, 1, 2);
-    PutLE(&file, 24, 2);
-    PutLE(&file, 0, 4);
-    PutLE(&file, rowBytes * h, 4);
-    PutLE(&file, 2835, 4);
-    PutLE(&file, 2835, 4);
-    PutLE(&file, 0, 4);
-    PutLE(&file, 0, 4);
-    for (UINT y = h; y-- > 0;) {
-      for (UINT x = 0; x < w; ++x) {
-        const unsigned char* p = &pixels[(y * w + x) * 4];
-        file.push_back(p[0]);
-        file.push_back(p[1]);
-        file.push_back(p[2]);
-      }
-      for (UINT pad = w * 3; pad < rowBytes; ++pad) file.push_back(0);
-    }
+// The graphics core is opened only to save the screenshot with its BMP writer. Its image and file
+// code needs no device, so the driver's device accepts the engine's lifecycle requests and no other.
+GxBool ScreenshotDeviceSystem(GxInt32 request, void*, void*, GxInt32) {
+  switch (request) {
+    case gxDEVICESYSTEMOPEN:
+    case gxDEVICESYSTEMCLOSE:
+    case gxDEVICESYSTEMSTART:
+    case gxDEVICESYSTEMSTOP:
+    case gxDEVICESYSTEMFINALIZESTART:
+    case gxDEVICESYSTEMINITIATESTOP:
+      return 1;
+    default:
+      return 0;
   }
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-  return std::fclose(f) == 0 && ok;
 }
 
-bool SaveBackBuffer(IDirect3DDevice9* dev, const std::string& path) {
+GxDevice screenshotDevice = {1.0f, ScreenshotDeviceSystem, 0.0f, 1.0f, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, {}};
+GxDevice* ScreenshotDevice() { return &screenshotDevice; }
+const GxDriver kScreenshotDriver = {ScreenshotDevice, nullptr};
+constexpr GxUInt32 kScreenshotArena = 0x100000;
+
+// pixels: B,G,R,A rows from the top, written as a 24-bit BMP through the core's image writer.
+bool WriteImage(const std::string& path, const std::vector<unsigned char>& pixels, UINT w, UINT h, HWND window) {
+  GxEngineSetDriver(&kScreenshotDriver);
+  GxFileSystem* files = nullptr;
+  if (!GxEngineInit(nullptr, 0, kScreenshotArena) || !GxFileSystemManagerOpen(2) ||
+      (files = GxWin32FileSystemCreate(2, "C:", "wfs")) == nullptr || !GxFileSystemRegister(files) ||
+      !GxFileSystemManagerSetDefault(files) || !GxEngineOpen(&window)) {
+    GxFileSystemManagerClose();
+    GxEngineTerm();
+    return false;
+  }
+  bool ok = false;
+  if (GxEngineStart()) {
+    GxImage* image = GxImageCreate(static_cast<GxInt32>(w), static_cast<GxInt32>(h), 32);
+    if (image && GxImageAllocatePixels(image)) {
+      for (UINT y = 0; y < h; ++y) {
+        GxUInt8* row = image->pixels + static_cast<size_t>(y) * image->stride;
+        for (UINT x = 0; x < w; ++x) {
+          const unsigned char* p = &pixels[(static_cast<size_t>(y) * w + x) * 4];
+          row[4 * x] = p[2];
+          row[4 * x + 1] = p[1];
+          row[4 * x + 2] = p[0];
+          row[4 * x + 3] = 0xFF;
+        }
+      }
+      ok = GxImageWriteBMP(image, path.c_str()) != nullptr;
+    }
+    GxImageDestroy(image);
+    GxEngineStop();
+  }
+  GxEngineClose();
+  GxFileSystemManagerClose();
+  GxEngineTerm();
+  return ok;
+}
+
+bool SaveBackBuffer(IDirect3DDevice9* dev, const std::string& path, HWND window) {
   IDirect3DSurface9* rt = nullptr;
   IDirect3DSurface9* copy = nullptr;
   if (FAILED(dev->GetRenderTarget(0, &rt))) return false;
@@ -269,7 +277,7 @@ bool SaveBackBuffer(IDirect3DDevice9* dev, const std::string& path) {
                     desc.Width * 4);
       }
       copy->UnlockRect();
-      ok = WriteImage(path, pixels, desc.Width, desc.Height);
+      ok = WriteImage(path, pixels, desc.Width, desc.Height, window);
     }
   }
   if (copy) copy->Release();
@@ -382,7 +390,7 @@ int Run(const Options& options) {
       if (!running) break;
       DrawFrame(dev, scene, static_cast<float>(frame) * (1.0f / 60.0f) + 0.6f);
       const bool last = options.frames > 0 && frame + 1 >= options.frames;
-      if (last && !options.screenshot.empty() && !SaveBackBuffer(dev, options.screenshot)) {
+      if (last && !options.screenshot.empty() && !SaveBackBuffer(dev, options.screenshot, hwnd)) {
         std::fprintf(stderr, "d3d9cube: cannot write %s\n", options.screenshot.c_str());
         result = 1;
       }
@@ -402,7 +410,7 @@ int Run(const Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
-    std::fprintf(stderr, "usage: d3d9cube [--frames N [--screenshot file.bmp|file.ppm]]\n");
+    std::fprintf(stderr, "usage: d3d9cube [--frames N [--screenshot file.bmp]]\n");
     return 2;
   }
   return Run(options);

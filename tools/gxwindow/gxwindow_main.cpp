@@ -231,68 +231,32 @@ bool DrawFrame(GxCamera* camera, const Textures& textures)
     return true;
 }
 
-void Put16(std::vector<unsigned char>& out, unsigned value)
-{
-    out.push_back(value & 0xFF);
-    out.push_back((value >> 8) & 0xFF);
-}
-
-void Put32(std::vector<unsigned char>& out, unsigned value)
-{
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
-
-// A 24-bit bottom-up BMP of the frame buffer's pixels (32-bit ARGB rows of the given stride).
-bool WriteBmp(const std::string& path, const GxUInt8* pixels, int width, int height, int stride)
-{
-    const unsigned rowBytes = (static_cast<unsigned>(width) * 3 + 3) & ~3u;
-    const unsigned imageBytes = rowBytes * static_cast<unsigned>(height);
-    std::vector<unsigned char> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, 54 + imageBytes);
-    Put32(out, 0);
-    Put32(out, 54);
-    Put32(out, 40);
-    Put32(out, static_cast<unsigned>(width));
-    Put32(out, static_cast<unsigned>(height));
-    Put16(out, 1);
-    Put16(out, 24);
-    Put32(out, 0);
-    Put32(out, imageBytes);
-    Put32(out, 2835);
-    Put32(out, 2835);
-    Put32(out, 0);
-    Put32(out, 0);
-    for (int y = height - 1; y >= 0; y--) {
-        const GxUInt8* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(stride);
-        for (int x = 0; x < width; x++) {
-            out.push_back(row[x * 4 + 0]);
-            out.push_back(row[x * 4 + 1]);
-            out.push_back(row[x * 4 + 2]);
-        }
-        for (unsigned pad = static_cast<unsigned>(width) * 3; pad < rowBytes; pad++) {
-            out.push_back(0);
-        }
-    }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        return false;
-    }
-    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
-    return std::fclose(file) == 0 && written;
-}
-
+// Copies the frame buffer (32-bit B, G, R, A rows) into an image and saves it with the core's BMP writer.
 bool SaveScreenshot(GxCamera* camera, const std::string& path)
 {
     GxRaster* raster = camera->frameBuffer;
-    GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
-    if (!pixels) {
+    if (raster->depth != 32) {
         return false;
     }
-    const bool saved = raster->depth == 32 && WriteBmp(path, pixels, raster->width, raster->height, raster->stride);
+    GxImage* image = GxImageCreate(raster->width, raster->height, 32);
+    GxUInt8* pixels = image && GxImageAllocatePixels(image) ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
+    if (!pixels) {
+        GxImageDestroy(image);
+        return false;
+    }
+    for (int y = 0; y < raster->height; y++) {
+        const GxUInt8* in = pixels + static_cast<size_t>(y) * static_cast<size_t>(raster->stride);
+        GxUInt8* out = image->pixels + static_cast<size_t>(y) * static_cast<size_t>(image->stride);
+        for (int x = 0; x < raster->width; x++) {
+            out[4 * x] = in[4 * x + 2];
+            out[4 * x + 1] = in[4 * x + 1];
+            out[4 * x + 2] = in[4 * x];
+            out[4 * x + 3] = 0xFF;
+        }
+    }
     GxRasterUnlock(raster);
+    const bool saved = GxImageWriteBMP(image, path.c_str()) != nullptr;
+    GxImageDestroy(image);
     return saved;
 }
 

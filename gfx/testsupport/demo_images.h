@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "tools/content/png_writer.h"
+#include "gfx/testsupport/png_writer.h"
 
 constexpr uint32_t kContentDemoSize = 64;        // both images are square
 constexpr uint32_t kContentCheckerSquare = 8;    // pixels per checker square

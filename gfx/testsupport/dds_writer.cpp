@@ -1,8 +1,7 @@
 // DDS files from system-memory images, for the content tools.
-#include "tools/content/dds_writer.h"
+#include "gfx/testsupport/dds_writer.h"
 
-#include <cstdio>
-
+#include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 
 bool ContentDdsWriteImage(const char* path, const GxImage* image, int code)
@@ -21,10 +20,6 @@ bool ContentDdsWriteImage(const char* path, const GxImage* image, int code)
     }
     const ContentDds dds = ContentDdsFromRgba(code, image->width, image->height, rgba.data());
     const std::vector<uint8_t> bytes = ContentDdsBytes(dds);
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    // Written beside its final name and renamed over it once every byte is down.
+    return GxFileWriteReplacing(path, bytes.data(), static_cast<GxUInt32>(bytes.size())) != 0;
 }

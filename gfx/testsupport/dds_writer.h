@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
+
+#include "gfx/core/bytes.h"
 
 struct GxImage;
 
@@ -67,41 +70,26 @@ inline void ContentDdsSetCube(ContentDds* dds)
     dds->caps2 = 0x200 | 0xFC00;
 }
 
-inline void ContentPut32(std::vector<uint8_t>* out, uint32_t v)
-{
-    for (int i = 0; i < 4; i++) {
-        out->push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-}
+// Header fields and where they lie in the 128-byte header (magic included).
+constexpr size_t kContentDdsHeaderSize = 128;
+constexpr uint32_t kContentDdsMagic = 0x20534444;        // "DDS "
+constexpr uint32_t kContentDdsInfoSize = 124;            // the header after the magic
+constexpr uint32_t kContentDdsPixelFormatSize = 32;
 
 // The whole file, field by field.
 inline std::vector<uint8_t> ContentDdsBytes(const ContentDds& dds)
 {
-    std::vector<uint8_t> out;
-    ContentPut32(&out, 0x20534444);
-    ContentPut32(&out, 124);
-    ContentPut32(&out, dds.flags);
-    ContentPut32(&out, dds.height);
-    ContentPut32(&out, dds.width);
-    ContentPut32(&out, dds.pitch);
-    ContentPut32(&out, 0);
-    ContentPut32(&out, dds.mipCount);
-    for (int i = 0; i < 11; i++) {
-        ContentPut32(&out, 0);
+    uint8_t header[kContentDdsHeaderSize] = {};
+    const std::pair<size_t, uint32_t> fields[] = {
+        {0, kContentDdsMagic}, {4, kContentDdsInfoSize}, {8, dds.flags}, {12, dds.height}, {16, dds.width},
+        {20, dds.pitch}, {28, dds.mipCount}, {76, kContentDdsPixelFormatSize}, {80, dds.pixelFlags},
+        {84, dds.fourCC}, {88, dds.bitCount}, {92, dds.redMask}, {96, dds.greenMask}, {100, dds.blueMask},
+        {104, dds.alphaMask}, {108, dds.caps1}, {112, dds.caps2},
+    };
+    for (const auto& field : fields) {
+        GxBytesPutU32(header + field.first, field.second);
     }
-    ContentPut32(&out, 32);
-    ContentPut32(&out, dds.pixelFlags);
-    ContentPut32(&out, dds.fourCC);
-    ContentPut32(&out, dds.bitCount);
-    ContentPut32(&out, dds.redMask);
-    ContentPut32(&out, dds.greenMask);
-    ContentPut32(&out, dds.blueMask);
-    ContentPut32(&out, dds.alphaMask);
-    ContentPut32(&out, dds.caps1);
-    ContentPut32(&out, dds.caps2);
-    for (int i = 0; i < 3; i++) {
-        ContentPut32(&out, 0);
-    }
+    std::vector<uint8_t> out(header, header + kContentDdsHeaderSize);
     out.insert(out.end(), dds.palette.begin(), dds.palette.end());
     out.insert(out.end(), dds.data.begin(), dds.data.end());
     return out;
@@ -169,10 +157,8 @@ inline void ContentDxtEncodeColour(const uint8_t* texels, bool punchThrough, uin
             p[3][k] = (p[0][k] + 2 * p[1][k]) / 3;
         }
     }
-    out[0] = static_cast<uint8_t>(c0);
-    out[1] = static_cast<uint8_t>(c0 >> 8);
-    out[2] = static_cast<uint8_t>(c1);
-    out[3] = static_cast<uint8_t>(c1 >> 8);
+    GxBytesPutU16(out, c0);
+    GxBytesPutU16(out + 2, c1);
     for (int y = 0; y < 4; y++) {
         uint8_t bits = 0;
         for (int x = 0; x < 4; x++) {
@@ -204,8 +190,7 @@ inline void ContentDxtEncodeExplicitAlpha(const uint8_t* texels, uint8_t* out)
         for (int x = 0; x < 4; x++) {
             row |= static_cast<uint32_t>(texels[4 * (4 * y + x) + 3] >> 4) << (4 * x);
         }
-        out[2 * y] = static_cast<uint8_t>(row);
-        out[2 * y + 1] = static_cast<uint8_t>(row >> 8);
+        GxBytesPutU16(out + 2 * y, row);
     }
 }
 
@@ -240,9 +225,9 @@ inline void ContentDxtEncodeInterpolatedAlpha(const uint8_t* texels, uint8_t* ou
         }
         bits |= static_cast<uint64_t>(best) << (3 * t);
     }
-    for (int i = 0; i < 6; i++) {
-        out[2 + i] = static_cast<uint8_t>(bits >> (8 * i));
-    }
+    // Sixteen 3-bit indices: 48 bits, low bytes first.
+    GxBytesPutU16(out + 2, static_cast<uint32_t>(bits));
+    GxBytesPutU32(out + 4, static_cast<uint32_t>(bits >> 16));
 }
 
 // Encodes a width x height R, G, B, A image (rows of width x 4 bytes) as DXT1 (1), DXT3 (3) or DXT5 (5)

@@ -4,8 +4,9 @@
 #include <png.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
+
+#include "gfx/core/filesys.h"
 
 // Samples as PNG stores them: each row packed at the file's bit depth, 16-bit samples big-endian.
 struct ContentPngImage {
@@ -94,13 +95,10 @@ inline std::vector<uint8_t> ContentPngEncode(const ContentPngImage& image)
     return bytes;
 }
 
+// Written beside its final name and renamed over it once every byte is down; the file functions
+// must be open.
 inline bool ContentWritePng(const char* path, const ContentPngImage& image)
 {
     const std::vector<uint8_t> bytes = ContentPngEncode(image);
-    std::FILE* file = bytes.empty() ? nullptr : std::fopen(path, "wb");
-    if (!file) {
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    return !bytes.empty() && GxFileWriteReplacing(path, bytes.data(), static_cast<GxUInt32>(bytes.size())) != 0;
 }
