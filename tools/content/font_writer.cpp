@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "tools/content/png_writer.h"
+#include "gfx/testsupport/png_writer.h"
 
 namespace fs = std::filesystem;
 
