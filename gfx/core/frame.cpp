@@ -1,4 +1,5 @@
 // Frame module: frame creation and destruction, the hierarchy, the dirty-frame list, synchronisation and cloning.
+#include <cstdint>
 #include <cstring>
 
 #include "gfx/core/core_local.h"
@@ -12,6 +13,13 @@ namespace {
 constexpr GxUInt32 kFrameHint = 0x3000E;
 constexpr GxUInt32 kFrameFreeListHint = 0x4000E;
 constexpr GxInt32 kFramesPerBlock = 50;
+constexpr GxUInt32 kSyncScratchHint = 0x104000E;  // resizable: kept across passes, freed at close
+constexpr GxInt32 kSyncScratchFirstCapacity = 256;
+constexpr GxInt32 kSyncOrderMinFrames = 32;       // smaller hierarchies walk their links as fast
+constexpr GxUInt32 kSyncOrderSlotBits = 6;
+constexpr GxUInt32 kSyncOrderSlots = 1u << kSyncOrderSlotBits;
+constexpr GxInt32 kSyncPrefetchAhead = 16;
+constexpr uint64_t kPointerHashFactor = 0x9E3779B97F4A7C15ull;
 
 struct GxFrameModuleBlock {
     GxFreeList* frameFreeList;
@@ -29,6 +37,15 @@ GxFrameModuleBlock* FrameBlock()
 GxFrame* Parent(const GxFrame* frame)
 {
     return static_cast<GxFrame*>(frame->object.parent);
+}
+
+// Counts every change of any hierarchy's shape (a link, a frame made or freed):
+// a cached walk order is good only while this is what it was when the order was built.
+uint64_t shapeGeneration = 0;
+
+void ShapeChanged()
+{
+    shapeGeneration++;
 }
 
 // Next frame of top's subtree in depth-first pre-order; walks by links so deep
@@ -90,6 +107,7 @@ void ReleaseObjects(GxFrame* frame)
 
 void FreeFrame(GxFrame* frame)
 {
+    ShapeChanged();
     GxFreeListFreeEntry(FrameBlock()->frameFreeList, frame);
 }
 
@@ -100,6 +118,7 @@ void Detach(GxFrame* child)
     if (parent == nullptr) {
         return;
     }
+    ShapeChanged();
     if (parent->child == child) {
         parent->child = child->next;
     } else {
@@ -139,10 +158,10 @@ GxFrameSyncScratch syncScratch = {nullptr, 0, 0, false};
 void ScratchPush(GxFrame* frame)
 {
     if (syncScratch.count == syncScratch.capacity) {
-        const GxInt32 capacity = syncScratch.capacity > 0 ? syncScratch.capacity * 2 : 256;
+        const GxInt32 capacity = syncScratch.capacity > 0 ? syncScratch.capacity * 2 : kSyncScratchFirstCapacity;
         const size_t bytes = sizeof(GxFrame*) * capacity;
-        void* grown = syncScratch.frames == nullptr ? GxMalloc(bytes, 0x104000E)
-                                                    : GxRealloc(syncScratch.frames, bytes, 0x104000E);
+        void* grown = syncScratch.frames == nullptr ? GxMalloc(bytes, kSyncScratchHint)
+                                                    : GxRealloc(syncScratch.frames, bytes, kSyncScratchHint);
         if (grown == nullptr) {
             syncScratch.overflow = true;
             return;
@@ -168,15 +187,17 @@ void NoteObjects(GxFrame* frame, bool collect)
 // World matrices of one hierarchy, in one depth-first walk by links. A frame
 // keeps its 0x04 flag until the walk leaves its subtree, so each child sees its
 // parent's flag as inherited. With `collect` the frames carrying objects are
-// queued for their sync callbacks.
-void SyncHierarchyWorld(GxFrame* root, bool collect)
+// queued for their sync callbacks. Returns the number of frames.
+GxInt32 SyncHierarchyWorld(GxFrame* root, bool collect)
 {
     if (root->object.privateFlags & gxFRAMESYNCWORLD) {
         GxMatrixCopy(&root->ltm, &root->modelling);
     }
     NoteObjects(root, collect);
+    GxInt32 count = 1;
     GxFrame* f = root->child;
     while (f != nullptr) {
+        count++;
         const GxFrame* parent = Parent(f);
         if (parent->object.privateFlags & gxFRAMESYNCWORLD) {
             f->object.privateFlags |= gxFRAMESYNCWORLD;
@@ -202,6 +223,198 @@ void SyncHierarchyWorld(GxFrame* root, bool collect)
         }
     }
     root->object.privateFlags &= static_cast<GxUInt8>(~(gxFRAMEHIERARCHYSYNCWORLD | gxFRAMESYNCWORLD));
+    return count;
+}
+
+// Objects only: queues every frame of the hierarchy that carries objects. Returns the number of frames.
+GxInt32 NoteHierarchyObjects(GxFrame* root)
+{
+    GxInt32 count = 0;
+    for (GxFrame* f = root; f != nullptr; f = NextInSubtree(f, root)) {
+        NoteObjects(f, true);
+        count++;
+    }
+    return count;
+}
+
+// A large hierarchy's frames in pre-order with each one's parent index: a pass reads
+// these arrays, whose loads overlap, instead of chasing links one frame at a time.
+// Kept per root in a small table and good while the shape generation is unchanged.
+struct GxFrameSyncOrder {
+    GxFrame* root;  // null: the slot holds nothing usable
+    uint64_t generation;
+    GxInt32 count;
+    GxInt32 capacity;
+    GxFrame** frames;
+    GxInt32* parents;  // parents[0] is -1
+    GxUInt8* moved;    // during a pass: the frame's world matrix is being recomputed
+    GxInt32* moving;   // during a pass: indices of those frames, in order
+};
+GxFrameSyncOrder syncOrders[kSyncOrderSlots];
+
+GxFrameSyncOrder* OrderSlot(const GxFrame* root)
+{
+    const uint64_t key = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(root)) * kPointerHashFactor;
+    return &syncOrders[key >> (64 - kSyncOrderSlotBits)];
+}
+
+GxFrameSyncOrder* CurrentOrder(const GxFrame* root)
+{
+    GxFrameSyncOrder* order = OrderSlot(root);
+    if (order->root != root || order->generation != shapeGeneration) {
+        return nullptr;
+    }
+    return order;
+}
+
+bool ReserveOrder(GxFrameSyncOrder* order, GxInt32 count)
+{
+    if (count <= order->capacity) {
+        return true;
+    }
+    const size_t bytes = (sizeof(GxFrame*) + 2 * sizeof(GxInt32) + sizeof(GxUInt8)) * static_cast<size_t>(count);
+    void* block = GxMalloc(bytes, kSyncScratchHint);
+    if (block == nullptr) {
+        return false;
+    }
+    if (order->frames != nullptr) {
+        GxFree(order->frames);
+    }
+    order->frames = static_cast<GxFrame**>(block);
+    order->parents = reinterpret_cast<GxInt32*>(order->frames + count);
+    order->moving = order->parents + count;
+    order->moved = reinterpret_cast<GxUInt8*>(order->moving + count);
+    order->capacity = count;
+    return true;
+}
+
+void FreeOrders()
+{
+    for (GxFrameSyncOrder& order : syncOrders) {
+        if (order.frames != nullptr) {
+            GxFree(order.frames);
+        }
+        order = {};
+    }
+}
+
+// Records the `count` frames of root's hierarchy; climbing uses the parent
+// indices already recorded, so no stack is needed. Without memory nothing is cached.
+void BuildOrder(GxFrame* root, GxInt32 count)
+{
+    GxFrameSyncOrder* order = OrderSlot(root);
+    order->root = nullptr;
+    if (!ReserveOrder(order, count)) {
+        return;
+    }
+    GxFrame** frames = order->frames;
+    GxInt32* parents = order->parents;
+    frames[0] = root;
+    parents[0] = -1;
+    GxInt32 n = 1;
+    GxInt32 at = 0;
+    for (;;) {
+        GxFrame* f = frames[at];
+        GxInt32 parent = at;
+        if (f->child != nullptr) {
+            f = f->child;
+        } else {
+            while (at != 0 && frames[at]->next == nullptr) {
+                at = parents[at];
+            }
+            if (at == 0) {
+                break;
+            }
+            f = frames[at]->next;
+            parent = parents[at];
+        }
+        if (n == count) {
+            return;  // the hierarchy is not the one counted
+        }
+        frames[n] = f;
+        parents[n] = parent;
+        at = n++;
+    }
+    if (n != count) {
+        return;
+    }
+    order->count = n;
+    order->generation = shapeGeneration;
+    order->root = root;
+}
+
+// The link walks' work over a cached order, frame for frame in the same order. The
+// flags and object lists are read in a first loop with no calls in it, fetching a few
+// frames ahead; the products follow in a second loop, in the same parent-first order.
+template <bool world, bool collect>
+void SyncOrderPass(const GxFrameSyncOrder* order)
+{
+    GxFrame* const* frames = order->frames;
+    const GxInt32* parents = order->parents;
+    GxUInt8* moved = order->moved;
+    GxInt32* moving = order->moving;
+    GxInt32 moves = 0;
+    const GxUInt8 done = static_cast<GxUInt8>((world ? gxFRAMESYNCWORLD : 0) | (collect ? gxFRAMESYNCOBJ : 0));
+    GxFrame* root = frames[0];
+    moved[0] = world && (root->object.privateFlags & gxFRAMESYNCWORLD) != 0;
+    if (moved[0]) {
+        GxMatrixCopy(&root->ltm, &root->modelling);
+    }
+    NoteObjects(root, collect);
+    const GxInt32 count = order->count;
+    for (GxInt32 i = 1; i < count; i++) {
+        if (i + kSyncPrefetchAhead < count) {
+            const GxFrame* ahead = frames[i + kSyncPrefetchAhead];
+            __builtin_prefetch(&ahead->object);
+            __builtin_prefetch(&ahead->objectList);
+        }
+        GxFrame* f = frames[i];
+        const GxUInt8 flags = f->object.privateFlags;
+        const GxUInt8 move = moved[parents[i]] | ((flags & done & gxFRAMESYNCWORLD) != 0);
+        moved[i] = move;
+        moving[moves] = i;
+        moves += move;
+        // Only frames with something to clear are written, so clean frames stay clean in the cache.
+        if (flags & done) {
+            f->object.privateFlags = static_cast<GxUInt8>(flags & ~done);
+        }
+        if (collect && !GxLinkIsEmpty(&f->objectList)) {
+            ScratchPush(f);
+        }
+    }
+    for (GxInt32 k = 0; k < moves; k++) {
+        if (k + kSyncPrefetchAhead < moves) {
+            const GxFrame* ahead = frames[moving[k + kSyncPrefetchAhead]];
+            __builtin_prefetch(&ahead->modelling);
+            __builtin_prefetch(&ahead->ltm, 1);
+            __builtin_prefetch(&ahead->ltm.pos, 1);
+        }
+        GxFrame* f = frames[moving[k]];
+        GxMatrixMultiply(&f->ltm, &f->modelling, &frames[parents[moving[k]]]->ltm);
+    }
+    if (world) {
+        root->object.privateFlags &= static_cast<GxUInt8>(~(gxFRAMEHIERARCHYSYNCWORLD | gxFRAMESYNCWORLD));
+    }
+}
+
+// One pass over a hierarchy: world matrices when `world`, objects queued when `collect`.
+void WalkHierarchy(GxFrame* root, bool world, bool collect)
+{
+    const GxFrameSyncOrder* order = CurrentOrder(root);
+    if (order != nullptr) {
+        if (!world) {
+            SyncOrderPass<false, true>(order);
+        } else if (collect) {
+            SyncOrderPass<true, true>(order);
+        } else {
+            SyncOrderPass<true, false>(order);
+        }
+        return;
+    }
+    const GxInt32 count = world ? SyncHierarchyWorld(root, collect) : NoteHierarchyObjects(root);
+    if (count >= kSyncOrderMinFrames) {
+        BuildOrder(root, count);
+    }
 }
 
 void SyncFrameObjects(GxFrame* frame)
@@ -231,13 +444,7 @@ void SyncRoot(GxFrame* root)
 {
     const GxInt32 first = syncScratch.count;
     syncScratch.overflow = false;
-    if (root->object.privateFlags & gxFRAMEHIERARCHYSYNCWORLD) {
-        SyncHierarchyWorld(root, true);
-    } else {
-        for (GxFrame* f = root; f != nullptr; f = NextInSubtree(f, root)) {
-            NoteObjects(f, true);
-        }
-    }
+    WalkHierarchy(root, (root->object.privateFlags & gxFRAMEHIERARCHYSYNCWORLD) != 0, true);
     root->object.privateFlags &= static_cast<GxUInt8>(~0x0F);
     if (syncScratch.overflow) {
         syncScratch.count = first;
@@ -293,6 +500,7 @@ void* FrameModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
         GxFree(syncScratch.frames);
     }
     syncScratch = {nullptr, 0, 0, false};
+    FreeOrders();
     frameModuleInstances--;
     return instance;
 }
@@ -303,6 +511,7 @@ const GxCoreModule gxFrameModule = {0x403, sizeof(GxFrameModuleBlock), FrameModu
 
 GxFrame* GxFrameInit(GxFrame* frame)
 {
+    ShapeChanged();
     std::memset(&frame->object, 0, sizeof(frame->object));
     frame->object.type = gxOBJECTTYPEFRAME;
     GxLinkInit(&frame->inDirtyListLink);
@@ -348,6 +557,7 @@ GxBool GxFrameDestroy(GxFrame* frame)
     GxPluginRegistryDeInitObject(&gxFrameTKList, frame);
     Detach(frame);
     UnlistRoot(frame);
+    ShapeChanged();
     // The children become roots; their world matrices must lose the old parent, so they are set dirty.
     GxFrame* child = frame->child;
     while (child != nullptr) {
@@ -372,6 +582,7 @@ GxBool GxFrameDestroyHierarchy(GxFrame* root)
     }
     // A frame still under a parent is taken out first so the parent keeps no dangling child.
     Detach(root);
+    ShapeChanged();
     GxFrame* f = root;
     for (;;) {
         while (f->child != nullptr) {
@@ -419,6 +630,7 @@ GxFrame* GxFrameAddChildNoUpdate(GxFrame* parent, GxFrame* child)
         return nullptr;
     }
     Detach(child);
+    ShapeChanged();
     // A listed child would stay on the dirty list as a non-root; its pending
     // work moves to the new root instead.
     const bool wasListed = IsListed(child);
@@ -456,6 +668,7 @@ GxFrame* GxFrameAppendChild(GxFrame* parent, GxFrame* child, GxFrame* lastChild)
             lastChild = lastChild->next;
         }
     }
+    ShapeChanged();
     parent->child = child->next;
     child->next = nullptr;
     lastChild->next = child;
@@ -479,6 +692,7 @@ GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root)
         GxErrorRaise(0, root == nullptr ? gxERRNULLARG : gxERRENGINESTATE);
         return nullptr;
     }
+    ShapeChanged();
     GxFrame* newRoot = nullptr;
     // Pre-order, so each source parent already points at its clone through its root pointer.
     for (GxFrame* src = root; src != nullptr; src = NextInSubtree(src, root)) {
@@ -553,7 +767,7 @@ GxMatrix* GxFrameGetWorldMatrix(GxFrame* frame)
 {
     GxFrame* root = frame->root;
     if (root->object.privateFlags & gxFRAMEHIERARCHYSYNCWORLD) {
-        SyncHierarchyWorld(root, false);
+        WalkHierarchy(root, true, false);
     }
     return &frame->ltm;
 }

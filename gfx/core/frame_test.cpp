@@ -7,6 +7,7 @@
 
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/frame.h"
+#include "gfx/core/frame_local.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
 
@@ -490,6 +491,95 @@ TEST_F(FrameTest, SyncCallbackDirtyingAnotherFrameIsHandledNextPass)
     GxFrameDestroy(a);
     GxFrameDestroy(b);
     EXPECT_TRUE(DirtyRoots().empty());
+}
+
+// World matrix by the parent chain, without the frame module's walks.
+GxMatrix ChainWorld(const GxFrame* frame)
+{
+    GxMatrix world = frame->modelling;
+    for (const GxFrame* p = GxFrameGetParent(frame); p != nullptr; p = GxFrameGetParent(p)) {
+        GxMatrix next;
+        GxMatrixMultiply(&next, &world, &p->modelling);
+        world = next;
+    }
+    return world;
+}
+
+void ExpectWorldsMatchChains(const std::vector<GxFrame*>& frames, const char* when)
+{
+    for (size_t i = 0; i < frames.size(); i++) {
+        const GxMatrix expected = ChainWorld(frames[i]);
+        EXPECT_NEAR(frames[i]->ltm.pos.x, expected.pos.x, 1e-3) << when << " frame " << i;
+        EXPECT_NEAR(frames[i]->ltm.pos.y, expected.pos.y, 1e-3) << when << " frame " << i;
+        EXPECT_NEAR(frames[i]->ltm.pos.z, expected.pos.z, 1e-3) << when << " frame " << i;
+        EXPECT_NEAR(frames[i]->ltm.right.x, expected.right.x, 1e-4) << when << " frame " << i;
+    }
+}
+
+// Large hierarchies are walked through a remembered frame order; every change of
+// shape between passes (reparenting, sibling order, destruction, new objects) must be seen.
+TEST_F(FrameTest, LargeHierarchiesFollowEveryShapeChange)
+{
+    constexpr int kFrames = 60;
+    std::vector<GxFrame*> f;
+    const GxV3d axis = {0.0f, 0.0f, 1.0f};
+    for (int i = 0; i < kFrames; i++) {
+        f.push_back(NewFrame(float(i % 5 + 1)));
+        GxFrameRotate(f.back(), &axis, float(i * 7), gxCOMBINEPOSTCONCAT);
+        if (i > 0) {
+            GxFrameAddChild(f[(i - 1) / 3], f.back());
+        }
+    }
+    GxFrameSyncDirty();
+    GxFrameSyncDirty();
+    ExpectWorldsMatchChains(f, "built");
+
+    // Moving one frame recomputes it and exactly the frames below it.
+    GxMatrixSetMultiplyFunction(CountingMultiply);
+    GxFrameTranslate(f[1], &axis, gxCOMBINEPOSTCONCAT);
+    GxFrameSyncDirty();
+    EXPECT_EQ(multiplies, GxFrameCount(f[1]));
+    GxMatrixSetMultiplyFunction(nullptr);
+    ExpectWorldsMatchChains(f, "moved");
+
+    // A subtree moved under another branch, then siblings appended in order.
+    GxFrameAddChild(f[50], f[2]);
+    GxFrameSyncDirty();
+    ExpectWorldsMatchChains(f, "reparented");
+    GxFrameAppendChild(f[59], f[3], nullptr);
+    GxFrameSetDirty(f[59]);
+    GxFrameSyncDirty();
+    ExpectWorldsMatchChains(f, "appended");
+
+    // An object attached after the order was remembered is synchronised.
+    TestObject late;
+    Attach(&late, f[40]);
+    GxFrameTranslate(f[0], &axis, gxCOMBINEPOSTCONCAT);
+    EXPECT_NEAR(GxFrameGetWorldMatrix(f[40])->pos.x, ChainWorld(f[40]).pos.x, 1e-3);
+    GxFrameSyncDirty();
+    EXPECT_EQ(late.syncs, 1);
+    ExpectWorldsMatchChains(f, "object added");
+    GxLinkRemove(&late.framed.inFrameList);
+
+    // An inner frame destroyed: its children become roots of their own.
+    GxFrame* inner = f[4];
+    std::vector<GxFrame*> orphans;
+    for (GxFrame* c = inner->child; c != nullptr; c = c->next) {
+        orphans.push_back(c);
+    }
+    ASSERT_FALSE(orphans.empty());
+    GxFrameDestroy(inner);
+    f.erase(f.begin() + 4);
+    GxFrameTranslate(f[0], &axis, gxCOMBINEPOSTCONCAT);
+    GxFrameSyncDirty();
+    ExpectWorldsMatchChains(f, "destroyed");
+    for (GxFrame* orphan : orphans) {
+        EXPECT_EQ(GxFrameGetRoot(orphan), orphan);
+        GxFrameDestroyHierarchy(orphan);
+    }
+    GxFrameDestroyHierarchy(f[0]);
+    EXPECT_TRUE(DirtyRoots().empty());
+    EXPECT_EQ(LiveFrameBlocks(), 0);
 }
 
 TEST_F(FrameTest, FrameListStreamRoundTripIsByteIdentical)

@@ -34,7 +34,7 @@ bool IsIdentity(const GxMatrix* m)
 }
 
 // Row r of a times b: r.x b.right + r.y b.up + r.z b.at.
-GxV3d RowTimes(const GxV3d& r, const GxMatrix* b)
+inline GxV3d RowTimes(const GxV3d& r, const GxMatrix* b)
 {
     return {r.x * b->right.x + r.y * b->up.x + r.z * b->at.x,
             r.x * b->right.y + r.y * b->up.y + r.z * b->at.y,

@@ -9,9 +9,17 @@
 
 namespace {
 
-// A block: its two links, the usage bitmap, padding to the alignment, the entries.
+constexpr GxUInt32 kBitmapWordBits = 64;
+constexpr GxUInt32 kInverseNewtonSteps = 5;  // 3 correct bits doubled five times covers 64
+
+// A block: its two links, where its entries start, how many are in use, then the
+// usage bitmap (entry i is bit i % 64 of word i / 64), padding to the alignment, the entries.
+// Bits past the block's last entry are set, so a search never hands them out.
 struct FreeListBlock {
     GxLink link;
+    GxUInt8* data;
+    GxUInt32 used;
+    GxUInt32 reserved;
     // bitmap follows
 };
 
@@ -30,30 +38,27 @@ const GxMemoryFunctions defaultMemoryFunctions = {DefaultMalloc, DefaultFree, De
 
 inline GxUInt8* BlockBitmap(FreeListBlock* block) { return reinterpret_cast<GxUInt8*>(block + 1); }
 
-inline GxUInt8* BlockData(const GxFreeList* list, FreeListBlock* block)
+inline GxUInt32 BitmapWords(const GxFreeList* list)
 {
-    uintptr_t end = reinterpret_cast<uintptr_t>(BlockBitmap(block)) + list->heapSize;
-    uintptr_t align = list->alignment;
-    if ((align & (align - 1)) == 0) {
-        return reinterpret_cast<GxUInt8*>((end + align - 1) & ~(align - 1));
-    }
-    return reinterpret_cast<GxUInt8*>((end + align - 1) / align * align);
+    return (list->entriesPerBlock + kBitmapWordBits - 1) / kBitmapWordBits;
 }
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bitmap words are read as little-endian lanes");
-
-// Eight bitmap bytes at once: lets a run of full (or empty) bytes pass in one test.
-inline uint64_t BitmapWord(const GxUInt8* bitmap)
+inline uint64_t LoadWord(const GxUInt8* bitmap, GxUInt32 word)
 {
-    uint64_t word;
-    memcpy(&word, bitmap, sizeof(word));
-    return word;
+    uint64_t value;
+    memcpy(&value, bitmap + static_cast<size_t>(word) * sizeof(value), sizeof(value));
+    return value;
+}
+
+inline void StoreWord(GxUInt8* bitmap, GxUInt32 word, uint64_t value)
+{
+    memcpy(bitmap + static_cast<size_t>(word) * sizeof(value), &value, sizeof(value));
 }
 
 size_t BlockSize(const GxFreeList* list)
 {
-    return sizeof(FreeListBlock) + list->heapSize + static_cast<size_t>(list->entriesPerBlock) * list->entrySize +
-           list->alignment - 1;
+    return sizeof(FreeListBlock) + static_cast<size_t>(BitmapWords(list)) * sizeof(uint64_t) +
+           static_cast<size_t>(list->entriesPerBlock) * list->entrySize + list->alignment - 1;
 }
 
 FreeListBlock* NewBlock(GxFreeList* list, GxUInt32 hint)
@@ -62,7 +67,18 @@ FreeListBlock* NewBlock(GxFreeList* list, GxUInt32 hint)
     if (!block) {
         return nullptr;
     }
-    memset(BlockBitmap(block), 0, list->heapSize);
+    const GxUInt32 words = BitmapWords(list);
+    GxUInt8* bitmap = BlockBitmap(block);
+    memset(bitmap, 0, static_cast<size_t>(words) * sizeof(uint64_t));
+    const GxUInt32 tail = list->entriesPerBlock % kBitmapWordBits;
+    if (tail != 0) {
+        StoreWord(bitmap, words - 1, ~uint64_t(0) << tail);
+    }
+    const uintptr_t end = reinterpret_cast<uintptr_t>(bitmap) + static_cast<size_t>(words) * sizeof(uint64_t);
+    const uintptr_t align = list->alignment;
+    block->data = reinterpret_cast<GxUInt8*>((end + align - 1) / align * align);
+    block->used = 0;
+    block->reserved = 0;
     GxLinkAddAfter(&list->blockList, &block->link);
     return block;
 }
@@ -92,34 +108,65 @@ void ReleaseRecord(GxFreeList* list)
     GxFreeListFreeEntry(freeListFreeList, list);
 }
 
-// Bit of entry `index` in the little-endian word holding it: byte index/8, bit 7 - index%8.
-inline uint64_t WordMask(GxUInt32 index) { return uint64_t(1) << ((index & 63) ^ 7); }
-
-// Index of the first clear bit of `byte` (bit 7 is index 0), or 8 when none.
-inline GxUInt32 FirstClearBit(GxUInt8 byte)
+// Inverse of an odd number modulo 2^64, by Newton's iteration.
+uint64_t OddInverse(uint64_t odd)
 {
-    GxUInt32 inverted = static_cast<GxUInt8>(~byte);
-    if (!inverted) {
-        return 8;
+    uint64_t inverse = odd;
+    for (GxUInt32 i = 0; i < kInverseNewtonSteps; i++) {
+        inverse *= 2 - odd * inverse;
     }
-    return static_cast<GxUInt32>(__builtin_clz(inverted)) - 24;
+    return inverse;
 }
 
-GxBool BlockIsEmpty(const GxFreeList* list, FreeListBlock* block)
+inline uint64_t RotateRight(uint64_t value, GxUInt32 shift)
 {
-    const GxUInt8* bitmap = BlockBitmap(block);
-    GxUInt32 i = 0;
-    for (; i + 8 <= list->heapSize; i += 8) {
-        if (BitmapWord(bitmap + i)) {
-            return 0;
+    return (value >> shift) | (value << ((64 - shift) & 63));
+}
+
+// Index of the entry at `address` in `block`, or entriesPerBlock or more when the address is
+// not the start of one of its entries. Multiplying by the odd factor's inverse and rotating
+// by the power of two maps exactly the multiples j * entrySize to j and everything else
+// (below the block, past its end, inside an entry) to a value of at least 2^64 / entrySize.
+inline uint64_t EntryIndex(const GxFreeList* list, const FreeListBlock* block, uintptr_t address)
+{
+    const uint64_t offset = static_cast<uint64_t>(address - reinterpret_cast<uintptr_t>(block->data));
+    return RotateRight(offset * list->entryInverse, list->entryShift);
+}
+
+// The rarer paths stay out of line so the common ones need no stack frame.
+__attribute__((noinline)) GxFreeList* ReleaseBlock(GxFreeList* list, FreeListBlock* block)
+{
+    GxLinkRemove(&block->link);
+    GxFree(block);
+    if (list->lastFreeBlock == block) {
+        list->lastFreeBlock = nullptr;
+    }
+    return list;
+}
+
+// The block holding an entry at `address`, or null.
+__attribute__((noinline)) FreeListBlock* FindBlock(const GxFreeList* list, uintptr_t address)
+{
+    for (GxLink* cur = list->blockList.next; cur != &list->blockList; cur = cur->next) {
+        auto* block = reinterpret_cast<FreeListBlock*>(cur);
+        if (EntryIndex(list, block, address) < list->entriesPerBlock) {
+            return block;
         }
     }
-    for (; i < list->heapSize; i++) {
-        if (bitmap[i]) {
-            return 0;
-        }
+    return nullptr;
+}
+
+__attribute__((noinline)) void* AllocInNewBlock(GxFreeList* list, GxUInt32 hint)
+{
+    FreeListBlock* block = NewBlock(list, hint);
+    if (!block) {
+        return nullptr;
     }
-    return 1;
+    GxUInt8* bitmap = BlockBitmap(block);
+    StoreWord(bitmap, 0, LoadWord(bitmap, 0) | 1);
+    block->used = 1;
+    list->lastFreeBlock = block;
+    return block->data;
 }
 
 }  // namespace
@@ -214,7 +261,8 @@ GxFreeList* GxFreeListCreateAndPreallocate(GxInt32 entrySize, GxInt32 entriesPer
     list->entriesPerBlock = static_cast<GxUInt32>(entriesPerBlock);
     list->heapSize = (static_cast<GxUInt32>(entriesPerBlock) + 7) / 8;
     list->alignment = static_cast<GxUInt32>(alignment);
-    list->entryInverse = (roundedSize & (roundedSize - 1)) == 0 ? 0 : ~uint64_t(0) / roundedSize + 1;
+    list->entryShift = static_cast<GxUInt32>(__builtin_ctzll(roundedSize));
+    list->entryInverse = OddInverse(roundedSize >> list->entryShift);
     list->flags = flags;
     list->lastFreeBlock = nullptr;
     GxLinkInit(&list->blockList);
@@ -241,125 +289,61 @@ GxBool GxFreeListDestroy(GxFreeList* freeList)
     return 1;
 }
 
+// The first block with room, newest first, hands out its lowest free entry.
 void* GxFreeListAlloc(GxFreeList* freeList, GxUInt32 hint)
 {
     const GxUInt32 entries = freeList->entriesPerBlock;
-    const GxUInt32 bytes = freeList->heapSize;
     for (GxLink* cur = freeList->blockList.next; cur != &freeList->blockList; cur = cur->next) {
         auto* block = reinterpret_cast<FreeListBlock*>(cur);
+        if (block->used == entries) {
+            continue;
+        }
         GxUInt8* bitmap = BlockBitmap(block);
-        GxUInt32 byte = 0;
-        // Whole words first: the bitmap is read and written in the same width, so a
-        // free followed by an allocate never stalls on a partial store.
-        for (; byte + 8 <= bytes; byte += 8) {
-            uint64_t word = BitmapWord(bitmap + byte);
-            // Byte-swapped, the word lists its entries from the top bit down.
-            const uint64_t clear = ~__builtin_bswap64(word);
-            if (!clear) {
-                continue;
-            }
-            const GxUInt32 index = byte * 8 + static_cast<GxUInt32>(__builtin_clzll(clear));
-            // Bits past the block's real entries are never handed out.
-            if (index >= entries) {
-                break;
-            }
-            word |= WordMask(index);
-            memcpy(bitmap + byte, &word, sizeof(word));
-            return BlockData(freeList, block) + static_cast<size_t>(index) * freeList->entrySize;
+        GxUInt32 word = 0;
+        uint64_t bits = LoadWord(bitmap, 0);
+        // A block with room has a clear bit, and padding bits are set: the search ends inside the bitmap.
+        while (bits == ~uint64_t(0)) {
+            bits = LoadWord(bitmap, ++word);
         }
-        for (; byte < bytes; byte++) {
-            if (bitmap[byte] == 0xFF) {
-                continue;
-            }
-            const GxUInt32 bit = FirstClearBit(bitmap[byte]);
-            const GxUInt32 index = byte * 8 + bit;
-            if (index >= entries) {
-                break;
-            }
-            bitmap[byte] |= static_cast<GxUInt8>(0x80 >> bit);
-            return BlockData(freeList, block) + static_cast<size_t>(index) * freeList->entrySize;
-        }
+        const GxUInt32 bit = static_cast<GxUInt32>(__builtin_ctzll(~bits));
+        StoreWord(bitmap, word, bits | (uint64_t(1) << bit));
+        block->used++;
+        freeList->lastFreeBlock = block;
+        return block->data + static_cast<size_t>(word * kBitmapWordBits + bit) * freeList->entrySize;
     }
-    FreeListBlock* block = NewBlock(freeList, hint);
-    if (!block) {
-        return nullptr;
-    }
-    BlockBitmap(block)[0] = 0x80;
-    return BlockData(freeList, block);
+    return AllocInNewBlock(freeList, hint);
 }
 
-// Clears the entry's bit; false when it was not set. `nowZero` tells whether its word or byte became 0.
-static GxBool ClearEntryBit(const GxFreeList* list, GxUInt8* bitmap, GxUInt32 index, GxBool* nowZero)
-{
-    const GxUInt32 byte = index >> 3;
-    const GxUInt8 mask = static_cast<GxUInt8>(0x80 >> (index & 7));
-    const GxUInt32 wordStart = byte & ~7u;
-    if (wordStart + 8 <= list->heapSize) {
-        uint64_t word = BitmapWord(bitmap + wordStart);
-        const uint64_t wordMask = WordMask(index);
-        if (!(word & wordMask)) {
-            return 0;
-        }
-        word &= ~wordMask;
-        memcpy(bitmap + wordStart, &word, sizeof(word));
-        *nowZero = word == 0;
-        return 1;
-    }
-    if (!(bitmap[byte] & mask)) {
-        return 0;
-    }
-    bitmap[byte] &= static_cast<GxUInt8>(~mask);
-    *nowZero = bitmap[byte] == 0;
-    return 1;
-}
-
-// Index of the entry at `address` in `block`, or -1 when the address is not one of its entries.
-static int64_t EntryIndex(const GxFreeList* list, FreeListBlock* block, uintptr_t address)
-{
-    const uintptr_t data = reinterpret_cast<uintptr_t>(BlockData(list, block));
-    const uintptr_t span = static_cast<uintptr_t>(list->entriesPerBlock) * list->entrySize;
-    // The end of the block's entries is not an entry: a half-open range.
-    if (address < data || address >= data + span) {
-        return -1;
-    }
-    // Blocks are below 2 GiB: a 32-bit distance, whose quotient the 64-bit inverse gives exactly.
-    const GxUInt32 distance = static_cast<GxUInt32>(address - data);
-    const GxUInt32 size = list->entrySize;
-    const GxUInt32 index =
-        list->entryInverse ? static_cast<GxUInt32>((static_cast<unsigned __int128>(list->entryInverse) * distance) >> 64)
-                           : distance >> __builtin_ctz(size);
-    if (distance - index * size != 0) {
-        return -2;  // inside an entry, not at its start
-    }
-    return index;
-}
-
+// Refuses, with null, anything that is not an entry in use of this list: a foreign pointer,
+// one past a block's last entry, a pointer inside an entry, an entry already free.
 GxFreeList* GxFreeListFree(GxFreeList* freeList, void* entry)
 {
     if (!freeList || !entry) {
         return nullptr;
     }
     const uintptr_t address = reinterpret_cast<uintptr_t>(entry);
-    // Entries tend to be freed block by block: try the block of the last free first.
+    const GxUInt32 entries = freeList->entriesPerBlock;
+    // Entries tend to be freed near the last one handled: try its block first.
     auto* block = static_cast<FreeListBlock*>(freeList->lastFreeBlock);
-    int64_t index = block ? EntryIndex(freeList, block, address) : -1;
-    for (GxLink* cur = freeList->blockList.next; index == -1 && cur != &freeList->blockList; cur = cur->next) {
-        block = reinterpret_cast<FreeListBlock*>(cur);
+    uint64_t index = block ? EntryIndex(freeList, block, address) : entries;
+    if (index >= entries) {
+        block = FindBlock(freeList, address);
+        if (!block) {
+            return nullptr;
+        }
         index = EntryIndex(freeList, block, address);
     }
-    if (index < 0) {
+    GxUInt8* bitmap = BlockBitmap(block);
+    const GxUInt32 word = static_cast<GxUInt32>(index / kBitmapWordBits);
+    const uint64_t mask = uint64_t(1) << (index % kBitmapWordBits);
+    const uint64_t bits = LoadWord(bitmap, word);
+    if (!(bits & mask)) {
         return nullptr;
     }
-    GxBool nowZero = 0;
-    if (!ClearEntryBit(freeList, BlockBitmap(block), static_cast<GxUInt32>(index), &nowZero)) {
-        return nullptr;  // already free
-    }
+    StoreWord(bitmap, word, bits & ~mask);
     freeList->lastFreeBlock = block;
-    // Only a word that just became zero can have emptied the block.
-    if ((freeList->flags & gxFREELISTFLAGFREEBLOCKS) && nowZero && BlockIsEmpty(freeList, block)) {
-        GxLinkRemove(&block->link);
-        GxFree(block);
-        freeList->lastFreeBlock = nullptr;
+    if (--block->used == 0 && (freeList->flags & gxFREELISTFLAGFREEBLOCKS)) {
+        return ReleaseBlock(freeList, block);
     }
     return freeList;
 }
@@ -396,7 +380,7 @@ GxInt32 GxFreeListPurge(GxFreeList* freeList)
         GxLink* cur = taken.next;
         GxLinkRemove(cur);
         auto* block = reinterpret_cast<FreeListBlock*>(cur);
-        if (BlockIsEmpty(freeList, block)) {
+        if (block->used == 0) {
             GxFree(block);
             freed++;
         } else {
@@ -426,20 +410,22 @@ GxFreeList* GxFreeListForAllUsed(GxFreeList* freeList, GxFreeListCallBack callBa
     if (!freeList || !callBack) {
         return nullptr;
     }
+    const GxUInt32 entries = freeList->entriesPerBlock;
+    const size_t bitmapBytes = static_cast<size_t>(BitmapWords(freeList)) * sizeof(uint64_t);
     GxLink* cur = freeList->blockList.next;
     while (cur != &freeList->blockList) {
         // The callback may free entries, and with them this block: work from a copy.
         GxLink* next = cur->next;
         auto* block = reinterpret_cast<FreeListBlock*>(cur);
-        auto* copy = static_cast<GxUInt8*>(GxMalloc(freeList->heapSize, gxMEMHINTDURFUNCTION));
+        auto* copy = static_cast<GxUInt8*>(GxMalloc(bitmapBytes, gxMEMHINTDURFUNCTION));
         if (!copy) {
             return nullptr;
         }
-        memcpy(copy, BlockBitmap(block), freeList->heapSize);
-        GxUInt8* entries = BlockData(freeList, block);
-        for (GxUInt32 index = 0; index < freeList->entriesPerBlock; index++) {
-            if (copy[index >> 3] & (0x80 >> (index & 7))) {
-                callBack(entries + static_cast<size_t>(index) * freeList->entrySize, data);
+        memcpy(copy, BlockBitmap(block), bitmapBytes);
+        GxUInt8* first = block->data;
+        for (GxUInt32 index = 0; index < entries; index++) {
+            if (LoadWord(copy, index / kBitmapWordBits) & (uint64_t(1) << (index % kBitmapWordBits))) {
+                callBack(first + static_cast<size_t>(index) * freeList->entrySize, data);
             }
         }
         GxFree(copy);

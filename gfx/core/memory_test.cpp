@@ -113,6 +113,15 @@ TEST_F(FreeListTest, FreeRefusesPointersThatAreNotItsEntries)
     EXPECT_EQ(nullptr, GxFreeListFree(list, nullptr));
     EXPECT_EQ(list, GxFreeListFree(list, entries[2]));
     EXPECT_EQ(nullptr, GxFreeListFree(list, entries[2]));        // already free
+    // Every address around the block but the starts of its entries in use is refused.
+    const uintptr_t first = reinterpret_cast<uintptr_t>(entries[0]);
+    for (uintptr_t address = first - 40; address < first + 4 * 12 + 40; address++) {
+        const bool inUse = address >= first && address < first + 4 * 12 && (address - first) % 12 == 0 &&
+                           address != first + 2 * 12;
+        if (!inUse) {
+            EXPECT_EQ(nullptr, GxFreeListFree(list, reinterpret_cast<void*>(address))) << address - first;
+        }
+    }
     // The block is intact: the freed slot is handed out again, the others stay taken.
     EXPECT_EQ(entries[2], GxFreeListAlloc(list, 0x30001));
     GxFreeListDestroy(other);
