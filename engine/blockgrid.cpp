@@ -172,12 +172,18 @@ int CFerroxBlockGrid::IsAreaInside(int first, int rows, int columns, int whole)
     if (m_pCells == nullptr || m_cellCount < 1) {
         return 0;
     }
-    // 64-bit sums: a huge rectangle must fail the test, not overflow it.
-    const int64_t lastCell = static_cast<int64_t>(rows - 1) * m_width + first + columns - 1;
+    // Every term in 64 bits: a corner or size anywhere in the int range must fail the test, not overflow it.
+    const int64_t first64 = first;
+    const int64_t rows64 = rows;
+    const int64_t columns64 = columns;
+    const int64_t width = m_width;
     const int64_t border = whole ? 0 : 1;
-    if (first < border * (m_width + 1) || lastCell >= m_cellCount || first >= m_cellCount - border * (m_width + 1) ||
-        static_cast<int64_t>(first % m_width) + columns > m_width - 2 * border ||
-        static_cast<int64_t>(rows) + first / m_rows > m_rows - 2 * border) {
+    if (rows < 0 || columns < 0 || first64 < border * (width + 1) || first64 >= m_cellCount - border * (width + 1)) {
+        return 0;
+    }
+    const int64_t lastCell = (rows64 - 1) * width + first64 + columns64 - 1;
+    if (lastCell >= m_cellCount || first64 % width + columns64 > width - 2 * border ||
+        rows64 + first64 / m_rows > m_rows - 2 * border) {
         return 0;
     }
     for (int i = 0; i < rows; i++) {

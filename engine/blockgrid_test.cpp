@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -120,6 +121,32 @@ TEST_F(GridTest, AreaOperationsRespectBorderAndOccupants)
     EXPECT_EQ(0, grid.ClearArea(44, 2, 2, 0));
     EXPECT_EQ(0, grid.GetBlock(55)->HasObject(nullptr));
     EXPECT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(55)->m_state);
+}
+
+// Corners and sizes at the ends of the int range are refused without overflowing the bounds arithmetic.
+TEST_F(GridTest, AreaChecksRefuseExtremeCornersAndSizes)
+{
+    const int extremes[] = {INT_MIN, INT_MIN + 1, -1, INT_MAX - 1, INT_MAX};
+    for (int e : extremes) {
+        EXPECT_EQ(0, grid.IsAreaInside(11, e, 1, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaInside(11, 2, e, 0)) << e;
+        EXPECT_EQ(0, grid.IsAreaInside(e, 2, 2, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaInside(e, e, e, 0)) << e;
+        EXPECT_EQ(1, grid.SetAreaState(e, 2, 2, FERROX_BLOCK_BLOCKED)) << e;
+        EXPECT_EQ(1, grid.SetAreaState(11, e, 1, FERROX_BLOCK_BLOCKED)) << e;
+        EXPECT_EQ(1, grid.PlaceObject(11, &shop, e, 1, 1)) << e;
+        EXPECT_EQ(1, grid.AssignObject(11, &shop, e, 1, 1)) << e;
+        EXPECT_EQ(1, grid.ClearArea(e, 1, 1, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaEmpty(11, 1, e, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaFilledWith(e, 1, 1, 1, nullptr)) << e;
+    }
+    EXPECT_EQ(1, grid.IsAreaInside(11, 7, 7, 0));
+    EXPECT_EQ(0, grid.IsAreaInside(11, 8, 7, 0));
+    EXPECT_EQ(1, grid.IsAreaInside(0, 10, 10, 1));
+    for (int cell = 0; cell < grid.GetCellCount(); cell++) {
+        ASSERT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(cell)->m_state) << cell;
+        ASSERT_EQ(0, grid.GetBlock(cell)->HasObject(nullptr)) << cell;
+    }
 }
 
 TEST_F(GridTest, RangesSpanTheSameRectangleInAnyOrientationAndNeverStartOutside)
