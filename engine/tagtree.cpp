@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/file.h"
 #include "gfx/core/filesys.h"
 
 bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
@@ -39,6 +40,11 @@ bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
 }
 
 namespace {
+
+// Longest line text that reads back as one piece.
+const size_t kMaxLineText = FERROX_TAG_LINE_BUFFER - 1;
+// Longest opening line whose CR LF still ends in the same piece, so that the name reads back with its LF.
+const size_t kMaxNameLine = FERROX_TAG_LINE_BUFFER - 3;
 
 // Largest tag file read; larger ones are refused rather than held in memory.
 const size_t kMaxTagFileSize = 64u << 20;
@@ -84,10 +90,20 @@ std::string OpeningLine(const std::string& name)
     return line;
 }
 
+// One checked write of the whole text.
+bool WriteText(GxFile* file, const std::string& text)
+{
+    return text.empty() || GxFileWrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+// Any line starting "</" closes a node: one cut to a single line piece never leaves a stray value.
 std::string ClosingLine(const std::string& opening)
 {
-    std::string line = opening;
-    line.insert(line.begin() + 1, '/');
+    std::string line = opening.substr(0, opening.size() - 2);
+    line.insert(std::min<size_t>(1, line.size()), 1, '/');
+    if (line.size() > kMaxLineText)
+        line.resize(kMaxLineText);
+    line += "\r\n";
     return line;
 }
 
@@ -134,9 +150,9 @@ public:
     void CreateRoot(Tree tree);
     void Read(Tree tree, const char* text, size_t size);
     int Write(CFerroxTagNode* root, const char* fileName);
-    void WriteNode(CFerroxTagNode* node, GxFile* file);
+    void WriteNode(CFerroxTagNode* node, std::string& out);
     int WriteSplit(CFerroxTagNode* root, const char* prefix);
-    void WriteNodeSplit(CFerroxTagNode* node, GxFile* tags, GxFile* data);
+    void WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data);
 
 private:
     struct ReadState {
@@ -212,73 +228,78 @@ void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
     }
 }
 
+// The text is built whole and written at once; the file it replaces changes only when all of it was written.
 int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName)
 {
     if (!root || !fileName)
         return 0;
-    GxFile* file = GxFileOpen(fileName, "w");
+    std::string text;
+    for (CFerroxTagNode* child : root->children)
+        WriteNode(child, text);
+    GxFile* file = FerroxOpenReplacement(fileName);
     if (!file)
         return 0;
-    for (CFerroxTagNode* child : root->children)
-        WriteNode(child, file);
-    GxFileClose(file);
-    return 1;
+    bool written = WriteText(file, text);
+    return FerroxCommitReplacement(file, fileName, written) ? 1 : 0;
 }
 
-void CFerroxTagParser::WriteNode(CFerroxTagNode* node, GxFile* file)
+void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
 {
     std::string opening = OpeningLine(node->name);
-    GxFilePuts(opening.c_str(), file);
+    out += opening;
     for (const std::string& value : node->values) {
-        GxFilePuts(value.c_str(), file);
-        if (value.empty() || value.back() != '\n')
-            GxFilePuts("\r\n", file);
+        // As a C string: text a caller put behind a NUL is not written.
+        const char* text = value.c_str();
+        size_t length = strlen(text);
+        out.append(text, length);
+        if (length == 0 || text[length - 1] != '\n')
+            out += "\r\n";
     }
     for (CFerroxTagNode* child : node->children)
-        WriteNode(child, file);
+        WriteNode(child, out);
     if (node->values.empty() && node->children.empty())
-        GxFilePuts("\r\n", file);
-    GxFilePuts(ClosingLine(opening).c_str(), file);
+        out += "\r\n";
+    out += ClosingLine(opening);
 }
 
+// Both files are written before either replaces its old self; the data file is renamed first,
+// and the tags file only after it.
 int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
 {
     if (!root || !prefix)
         return 0;
+    std::string tagsText;
+    std::string dataText;
+    for (CFerroxTagNode* child : root->children)
+        WriteNodeSplit(child, tagsText, dataText);
     std::string dataName = std::string(prefix) + "_DATA.txt";
     std::string tagsName = std::string(prefix) + "_TAGS.xml";
-    GxFile* data = GxFileOpen(dataName.c_str(), "w");
-    if (!data)
-        return 0;
-    GxFile* tags = GxFileOpen(tagsName.c_str(), "w");
-    if (!tags) {
-        GxFileClose(data);
-        return 0;
-    }
-    for (CFerroxTagNode* child : root->children)
-        WriteNodeSplit(child, tags, data);
-    GxFileClose(data);
-    GxFileClose(tags);
-    return 1;
+    GxFile* data = FerroxOpenReplacement(dataName.c_str());
+    GxFile* tags = data ? FerroxOpenReplacement(tagsName.c_str()) : nullptr;
+    bool written = tags && WriteText(data, dataText) && WriteText(tags, tagsText);
+    bool dataDone = FerroxCommitReplacement(data, dataName.c_str(), written);
+    bool tagsDone = FerroxCommitReplacement(tags, tagsName.c_str(), written && dataDone);
+    return dataDone && tagsDone ? 1 : 0;
 }
 
-void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, GxFile* tags, GxFile* data)
+void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data)
 {
     std::string opening = OpeningLine(node->name);
-    GxFilePuts(opening.c_str(), tags);
+    tags += opening;
     if (!node->values.empty()) {
-        const std::string& first = node->values.front();
-        GxFilePuts("\r\n", tags);
-        GxFilePuts(first.c_str(), data);
-        if (first.empty() || first.back() != '\n')
-            GxFilePuts("\t", data);
-        GxFilePuts("\r\n", data);
+        const char* first = node->values.front().c_str();
+        size_t length = strlen(first);
+        tags += "\r\n";
+        data.append(first, length);
+        if (length == 0 || first[length - 1] != '\n')
+            data += "\t";
+        data += "\r\n";
     }
     for (CFerroxTagNode* child : node->children)
         WriteNodeSplit(child, tags, data);
     if (node->values.empty() && node->children.empty())
-        GxFilePuts("\r\n", tags);
-    GxFilePuts(ClosingLine(opening).c_str(), tags);
+        tags += "\r\n";
+    tags += ClosingLine(opening);
 }
 
 CFerroxTagTree::CFerroxTagTree()
@@ -442,11 +463,16 @@ int CFerroxTagTree::AddChild(const char* name)
     // "</..." would be written as a closing line and the node lost on reading.
     if (name[0] == '/' || (name[0] == '<' && name[1] == '/'))
         return 0;
+    // A line end would cut the name on writing; the opening line must fit one line piece.
+    if (strcspn(name, "\r\n") != strlen(name))
+        return 0;
     std::string shaped = name;
     if (shaped.front() != '<')
         shaped.insert(shaped.begin(), '<');
     if (shaped.back() != '>')
         shaped += '>';
+    if (shaped.size() > kMaxNameLine)
+        return 0;
     shaped += '\n';
     CFerroxTagNode* node = new CFerroxTagNode(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
     m_pCursor->children.push_back(node);
@@ -457,13 +483,14 @@ int CFerroxTagTree::AddChild(const char* name)
 
 int CFerroxTagTree::AddValue(const char* value)
 {
-    if (!m_pCursor || !value)
+    // The root's values are never written.
+    if (!m_pCursor || !value || !m_pCursor->parent)
         return 0;
     // A value that would be read back as a node, a comment or several lines would corrupt the file.
     size_t length = strlen(value);
     size_t lineEnd = strcspn(value, "\r\n");
     bool oneLine = lineEnd == length || (lineEnd == length - 1 && value[lineEnd] == '\n');
-    if (value[0] == '<' || value[0] == '#' || !oneLine)
+    if (value[0] == '<' || value[0] == '#' || !oneLine || lineEnd > kMaxLineText)
         return 0;
     m_pCursor->values.emplace_back(value);
     return 1;

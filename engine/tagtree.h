@@ -65,11 +65,13 @@ public:
     std::vector<std::string>* GetValues();
     // Value line index of the cursor node, or null when it has no such value.
     const char* GetValue(size_t index);
-    // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused
-    // (no cursor, an empty name or one starting with "/", or the deepest level reached).
+    // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused (no cursor,
+    // an empty name, one starting with "/", holding a CR or LF or longer than a line piece once
+    // bracketed, or the deepest level reached).
     int AddChild(const char* name);
-    // Appends a value line to the cursor node. 0 when refused: a value must be one line (a final
-    // LF allowed) and must not start with "<" or "#", so that it reads back as the same value.
+    // Appends a value line to the cursor node. 0 when refused: a value must be one line of at most
+    // FERROX_TAG_LINE_BUFFER - 1 bytes (a final LF allowed), must not start with "<" or "#", and
+    // the cursor must not be the root, whose values are not written; so it reads back the same.
     int AddValue(const char* value);
     void DeleteCurrent();
 

@@ -206,6 +206,14 @@ TEST(TagTreeEdit, WhatCouldNotBeReadBackIsRefused)
     tree.Load(nullptr);
     EXPECT_EQ(0, tree.AddChild("/x"));
     EXPECT_EQ(0, tree.AddChild("</x>"));
+    EXPECT_EQ(0, tree.AddChild("a\nb"));
+    EXPECT_EQ(0, tree.AddChild("a\r"));
+    EXPECT_EQ(0, tree.AddChild(std::string(1020, 'n').c_str()));
+    EXPECT_EQ(0, tree.AddValue("at the root"));
+    ASSERT_EQ(1, tree.AddChild("V"));
+    ASSERT_TRUE(tree.FindChild("V"));
+    EXPECT_EQ(0, tree.AddValue(std::string(1024, 'v').c_str()));
+    EXPECT_EQ(0, tree.AddValue(std::string(1500, 'v').c_str()));
     EXPECT_EQ(0, tree.AddValue("<x>"));
     EXPECT_EQ(0, tree.AddValue("#x"));
     EXPECT_EQ(0, tree.AddValue("a\nb"));
@@ -213,7 +221,9 @@ TEST(TagTreeEdit, WhatCouldNotBeReadBackIsRefused)
     EXPECT_EQ(1, tree.AddValue(" <x>"));
     EXPECT_EQ(1, tree.AddValue("ends with LF\n"));
     EXPECT_EQ(1, tree.AddValue(""));
-    EXPECT_TRUE(tree.GetRoot()->children.empty());
+    EXPECT_EQ(3u, tree.GetCursor()->values.size());
+    EXPECT_TRUE(tree.GetCursor()->children.empty());
+    EXPECT_EQ(1u, tree.GetRoot()->children.size());
 }
 
 TEST(TagTreeEdit, OperationsWithoutARootFailQuietly)
@@ -250,6 +260,36 @@ TEST_F(TagTreeFiles, WritesCrLfAndReadsBackWhatItWrote)
     EXPECT_EQ("", (*again.GetValues())[0]);
     ASSERT_TRUE(again.FindNode("Added", 1));
     EXPECT_STREQ("with LF", again.GetValue(0));
+}
+
+// Names and values at the longest a line piece holds are accepted and come back whole.
+TEST_F(TagTreeFiles, LongestAcceptedNamesAndValuesReadBackUnchanged)
+{
+    CFerroxTagTree tree;
+    tree.Load(nullptr);
+    const std::string name(1019, 'n');
+    const std::string value(1023, 'v');
+    ASSERT_EQ(1, tree.AddChild(name.c_str()));
+    ASSERT_TRUE(tree.FindChild(nullptr));
+    ASSERT_EQ(1, tree.AddValue(value.c_str()));
+    ASSERT_EQ(1, tree.AddValue((value + "\n").c_str()));
+    ASSERT_EQ(1, tree.AddChild(("<" + name + ">").c_str()));
+    std::string out = Path("long.xml");
+    ASSERT_EQ(1, tree.Save(out.c_str()));
+    CFerroxTagTree again;
+    ASSERT_EQ(1, again.Load(out.c_str()));
+    const std::string bracketed = "<" + name + ">\n";
+    EXPECT_EQ("0[root]1[" + bracketed + "]{" + value + "}{" + value + "}2[" + bracketed + "]{}",
+              FerroxTagNodeDump(again.GetRoot()));
+
+    // A longer name read from a file is written with a closing line that still fits one piece.
+    const std::string in = Path("in.xml");
+    WriteFile(in, "<A>\n<" + std::string(1100, 'n') + ">\nx\n</n>\n</A>\n");
+    ASSERT_EQ(1, again.Load(in.c_str()));
+    ASSERT_EQ(1, again.Save(out.c_str()));
+    const std::string dump = FerroxTagNodeDump(again.GetRoot());
+    ASSERT_EQ(1, again.Load(out.c_str()));
+    EXPECT_EQ(dump, FerroxTagNodeDump(again.GetRoot()));
 }
 
 // The reader cuts the bytes it loads into the same pieces as line reads of the file layer.
@@ -294,6 +334,34 @@ TEST_F(TagTreeFiles, MissingOrUnwritableFilesFail)
     EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
     EXPECT_EQ(0, tree.Save(Path("no/such/dir/out.xml").c_str()));
     EXPECT_EQ(0, tree.SaveSplit(Path("no/such/dir/lang").c_str()));
+}
+
+// A save that cannot write everything reports failure and leaves the files it would replace as they were.
+TEST_F(TagTreeFiles, FailedWritesKeepTheOldFilesAndReportFailure)
+{
+    CFerroxTagTree tree;
+    LoadText(tree, "<LANGUAGE>\n<maps>\n<0>\nLondon\n</0>\n</maps>\n</LANGUAGE>\n");
+    const std::string out = Path("out.xml");
+    const std::string prefix = Path("lang");
+    WriteFile(out, "old tree");
+    WriteFile(prefix + "_DATA.txt", "old data");
+    WriteFile(prefix + "_TAGS.xml", "old tags");
+    for (LONG successes = 0; successes < 2; ++successes) {
+        FerroxFailWritesAfter full(successes);
+        if (successes == 0) {
+            EXPECT_EQ(0, tree.Save(out.c_str()));
+        }
+        EXPECT_EQ(0, tree.SaveSplit(prefix.c_str())) << successes;
+    }
+    EXPECT_EQ("old tree", ReadFile(out));
+    EXPECT_EQ("old data", ReadFile(prefix + "_DATA.txt"));
+    EXPECT_EQ("old tags", ReadFile(prefix + "_TAGS.xml"));
+    EXPECT_FALSE(Exists(out + ".tmp"));
+    EXPECT_FALSE(Exists(prefix + "_DATA.txt.tmp"));
+    EXPECT_FALSE(Exists(prefix + "_TAGS.xml.tmp"));
+    ASSERT_EQ(1, tree.Save(out.c_str()));
+    EXPECT_EQ("<LANGUAGE>\r\n<maps>\r\n<0>\r\nLondon\r\n</0>\r\n</maps>\r\n</LANGUAGE>\r\n", ReadFile(out));
+    EXPECT_FALSE(Exists(out + ".tmp"));
 }
 
 TEST_F(TagTreeFiles, SaveSplitWritesStructureAndFirstValues)
