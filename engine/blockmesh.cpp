@@ -282,7 +282,7 @@ int CFerroxBlockMesh::BuildStoreyAbove(float height, CFerroxTileRecord* tile, Fe
 
 int CFerroxBlockMesh::Save(CFerroxFile* file, FerroxTileToText toText)
 {
-    if (file == nullptr || toText == nullptr) {
+    if (file == nullptr || toText == nullptr || file->HasWriteFailed()) {
         return 0;
     }
     file->WriteLine("<MESH>\r\n");
@@ -308,7 +308,7 @@ int CFerroxBlockMesh::Save(CFerroxFile* file, FerroxTileToText toText)
         file->WriteLine("</SUBMESH>\r\n");
     }
     file->WriteLine("</MESH>\r\n");
-    return 1;
+    return file->HasWriteFailed() ? 0 : 1;
 }
 
 void CFerroxBlockMesh::ReadBody(CFerroxFile* file, FerroxTileFromText fromText, CFerroxTileRecord* defaultTile,

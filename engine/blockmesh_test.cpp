@@ -81,6 +81,23 @@ TEST_F(BlockMeshTest, SaveTextOfEqualAndAlternatingTiles)
               SaveText(stripes));
 }
 
+TEST_F(BlockMeshTest, SaveReportsAFailedWrite)
+{
+    CFerroxBlockMesh mesh;
+    ASSERT_EQ(1, mesh.Create(3, 3, {0, 0, 0}, 2, 0));
+    const std::string path = Path("mesh.txt");
+    WriteFile(path, "old");
+    CFerroxFile file;
+    ASSERT_EQ(0, file.Open(path.c_str(), 0));
+    {
+        FerroxFailWritesAfter full(3);
+        EXPECT_EQ(0, mesh.Save(&file, TileToText));
+    }
+    EXPECT_EQ(1, file.Close());
+    EXPECT_EQ("old", ReadFile(path));
+    EXPECT_EQ(0, mesh.Save(&file, TileToText));   // nothing open
+}
+
 TEST_F(BlockMeshTest, TwoStoreysReadBackIdentical)
 {
     CFerroxBlockMesh ground;
