@@ -8,7 +8,6 @@
 
 class CFerroxBlockGrid;
 class CFerroxSpline;
-struct GxFreeList;
 
 struct FerroxAStarNode {
     int32_t cell;
@@ -37,12 +36,14 @@ public:
     void Release() override;
     ~CFerroxAStar() override;
 
-    // Frees every node of the search (path nodes included) and purges the node list.
+    // Gives back every node of the search (path nodes included); their storage is reused.
     virtual void Reset();
     virtual void ReleaseUnusedNodes();
     virtual int Step();
-    // Returns the status: 1, or 3 when the grid or a cell cannot be searched.
+    // Returns the status: 1, or 3 when the grid or a cell cannot be searched. The per-cell tables
+    // and the search limit follow the grid's cell count as it is at each start.
     virtual int Start(int startCell, int goalCell, CFerroxBlockGrid* grid, intptr_t ownerValue);
+    // A zeroed node from the finder's node pool; it lives until the next Reset at the latest.
     virtual FerroxAStarNode* AllocNode();
     virtual void FreeNode(FerroxAStarNode* node);
     virtual void ClearMap();
@@ -78,18 +79,36 @@ private:
     void FreeCellNode(FerroxAStarNode* node);
     void FoundGoal(FerroxAStarNode* current);
     void ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s);
+    // The node of a cell in this search, or null.
+    FerroxAStarNode* CellNode(int32_t cell) const
+    {
+        return (m_cellStamps[cell] >> kStateBits) == m_generation ? m_cellNodes[cell] : nullptr;
+    }
+    uint32_t CellState(int32_t cell) const
+    {
+        return (m_cellStamps[cell] >> kStateBits) == m_generation ? m_cellStamps[cell] & kStateMask : 0;
+    }
+    void SetCell(int32_t cell, FerroxAStarNode* node, uint32_t state)
+    {
+        m_cellNodes[cell] = node;
+        m_cellStamps[cell] = (m_generation << kStateBits) | state;
+    }
+    void SetCellState(int32_t cell, uint32_t state) { m_cellStamps[cell] = (m_generation << kStateBits) | state; }
+    void NextGeneration();
+
+    static constexpr uint32_t kStateBits = 2;
+    static constexpr uint32_t kStateMask = (1u << kStateBits) - 1;
 
     int32_t m_status;
     int32_t m_stepCount;
     int32_t m_pathLength;
     intptr_t m_ownerValue;
-    GxFreeList* m_pFreeList;
     CFerroxBlockGrid* m_pGrid;
     int32_t m_gridRows;
+    int32_t m_gridColumns;
     int32_t m_goalCell;  // the goal's row and column, kept for the estimate
     int32_t m_goalRow;
     int32_t m_goalColumn;
-    uint8_t* m_pMap;  // 0 untouched, 1 open, 2 closed
     int32_t m_cellCount;
     // Min-heap on f; each entry carries its node's f and cell (the node is the cell's node),
     // so that sifting reads no node.
@@ -106,8 +125,13 @@ private:
     int32_t m_closedCount;
     FerroxAStarNode* m_pStartNode;
     FerroxAStarNode* m_pGoalNode;
-    // The one node of each touched cell, so that nothing is searched for and nothing freed twice.
+    // Per cell: the search generation that touched it with its state (0 untouched, 1 open,
+    // 2 closed) in the low bits, and its node; a new search only moves the generation on.
+    std::vector<uint32_t> m_cellStamps;
     std::vector<FerroxAStarNode*> m_cellNodes;
-    std::vector<int32_t> m_touched;
+    uint32_t m_generation;
+    // Nodes are taken from fixed blocks in order and all given back at once by Reset.
+    std::vector<FerroxAStarNode*> m_nodeBlocks;
+    size_t m_nodesUsed;
     int32_t m_liveNodes;
 };

@@ -115,6 +115,7 @@ protected:
     int Neighbour(int direction, int index) const;
     // IsValidCell (index, 1) without the call: the moves test it up to four times a neighbour.
     bool HasCell(int index) const { return m_pCells != nullptr && index >= 0 && index < m_cellCount; }
+    int CanMovePlain(int direction, int index, int target);
 
     int32_t m_floorId;
     CFerroxBlock** m_pCells;
@@ -129,4 +130,6 @@ protected:
     std::vector<CFerroxGridPiece*> m_pieces;
     std::vector<int32_t> m_occupied;
     int32_t m_occupiedCount;
+    // Every block is a plain CFerroxBlock (none of its tests overridden), so moves may read states directly.
+    bool m_plainBlocks;
 };
