@@ -58,10 +58,8 @@ void CFerroxAStar::Release()
         delete[] block;
     }
     m_nodeBlocks.clear();
-    m_cellStamps.clear();
-    m_cellStamps.shrink_to_fit();
-    m_cellNodes.clear();
-    m_cellNodes.shrink_to_fit();
+    m_cells.clear();
+    m_cells.shrink_to_fit();
     Init();
 }
 
@@ -103,7 +101,7 @@ void CFerroxAStar::FreeCellNode(FerroxAStarNode* node)
 void CFerroxAStar::NextGeneration()
 {
     if (m_generation == kLastGeneration) {
-        std::fill(m_cellStamps.begin(), m_cellStamps.end(), 0u);
+        std::fill(m_cells.begin(), m_cells.end(), CellSlot{0u, nullptr});
         m_generation = 0;
     }
     m_generation++;
@@ -149,10 +147,9 @@ void CFerroxAStar::SetCellCount(CFerroxBlockGrid* grid)
     m_gridRows = grid->GetRows();
     m_gridColumns = grid->GetColumns();
     const int32_t cells = m_gridRows * m_gridColumns;
-    if (cells != m_cellCount || m_cellStamps.size() != static_cast<size_t>(cells)) {
+    if (cells != m_cellCount || m_cells.size() != static_cast<size_t>(cells)) {
         m_cellCount = cells;
-        m_cellStamps.assign(cells, 0u);
-        m_cellNodes.assign(cells, nullptr);
+        m_cells.assign(cells, CellSlot{0u, nullptr});
         m_generation = 1;
     }
 }

@@ -82,18 +82,20 @@ private:
     // The node of a cell in this search, or null.
     FerroxAStarNode* CellNode(int32_t cell) const
     {
-        return (m_cellStamps[cell] >> kStateBits) == m_generation ? m_cellNodes[cell] : nullptr;
+        const CellSlot& slot = m_cells[cell];
+        return (slot.stamp >> kStateBits) == m_generation ? slot.node : nullptr;
     }
     uint32_t CellState(int32_t cell) const
     {
-        return (m_cellStamps[cell] >> kStateBits) == m_generation ? m_cellStamps[cell] & kStateMask : 0;
+        const CellSlot& slot = m_cells[cell];
+        return (slot.stamp >> kStateBits) == m_generation ? slot.stamp & kStateMask : 0;
     }
     void SetCell(int32_t cell, FerroxAStarNode* node, uint32_t state)
     {
-        m_cellNodes[cell] = node;
-        m_cellStamps[cell] = (m_generation << kStateBits) | state;
+        m_cells[cell].node = node;
+        m_cells[cell].stamp = (m_generation << kStateBits) | state;
     }
-    void SetCellState(int32_t cell, uint32_t state) { m_cellStamps[cell] = (m_generation << kStateBits) | state; }
+    void SetCellState(int32_t cell, uint32_t state) { m_cells[cell].stamp = (m_generation << kStateBits) | state; }
     void NextGeneration();
 
     static constexpr uint32_t kStateBits = 2;
@@ -127,8 +129,11 @@ private:
     FerroxAStarNode* m_pGoalNode;
     // Per cell: the search generation that touched it with its state (0 untouched, 1 open,
     // 2 closed) in the low bits, and its node; a new search only moves the generation on.
-    std::vector<uint32_t> m_cellStamps;
-    std::vector<FerroxAStarNode*> m_cellNodes;
+    struct CellSlot {
+        uint32_t stamp;
+        FerroxAStarNode* node;
+    };
+    std::vector<CellSlot> m_cells;
     uint32_t m_generation;
     // Nodes are taken from fixed blocks in order and all given back at once by Reset.
     std::vector<FerroxAStarNode*> m_nodeBlocks;

@@ -89,6 +89,7 @@ void CFerroxBlockGrid::Init()
 {
     m_pCells = nullptr;
     m_plainBlocks = false;
+    m_rowMagic = 0;
     m_rows = 0;
     m_width = 0;
     m_cellCount = 0;
@@ -143,6 +144,7 @@ int CFerroxBlockGrid::Create(int rows, int width, const GxV3d& origin, int cellS
     m_width = width;
     m_floorId = floorId;
     m_cellCount = rows * width;
+    m_rowMagic = (uint64_t(1) << kRowMagicShift) / static_cast<uint64_t>(rows) + 1;
     m_pCells = new CFerroxBlock*[m_cellCount];
     m_extentX = static_cast<float>(cellSize) * rows;
     m_extentZ = static_cast<float>(cellSize) * width;
@@ -450,8 +452,9 @@ int CFerroxBlockGrid::CanMove(int direction, int index)
     if (!HasCell(index) || direction < 0 || direction > 7) {
         return 0;
     }
-    const int row = index / m_rows + kRowStep[direction];
-    const int column = index % m_rows + kColumnStep[direction];
+    const int fromRow = RowOf(index);
+    const int row = fromRow + kRowStep[direction];
+    const int column = index - fromRow * m_rows + kColumnStep[direction];
     if (row < 0 || row >= m_rows || column < 0 || column >= m_width) {
         return 0;
     }

@@ -116,6 +116,12 @@ protected:
     // IsValidCell (index, 1) without the call: the moves test it up to four times a neighbour.
     bool HasCell(int index) const { return m_pCells != nullptr && index >= 0 && index < m_cellCount; }
     int CanMovePlain(int direction, int index, int target);
+    // index / m_rows for a valid cell, by multiplying with m_rowMagic: exact for every cell count allowed.
+    int RowOf(int index) const
+    {
+        return static_cast<int>((static_cast<uint64_t>(index) * m_rowMagic) >> kRowMagicShift);
+    }
+    static constexpr int kRowMagicShift = 40;
 
     int32_t m_floorId;
     CFerroxBlock** m_pCells;
@@ -132,4 +138,5 @@ protected:
     int32_t m_occupiedCount;
     // Every block is a plain CFerroxBlock (none of its tests overridden), so moves may read states directly.
     bool m_plainBlocks;
+    uint64_t m_rowMagic;   // 2^kRowMagicShift / m_rows, rounded up
 };

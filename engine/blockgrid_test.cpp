@@ -212,6 +212,21 @@ public:
     int made = 0;
 };
 
+// The row found by multiplication is the quotient for every cell of every side tried.
+TEST(BlockGrid, RowsByMultiplicationMatchDivision)
+{
+    struct RowGrid : CFerroxBlockGrid {
+        using CFerroxBlockGrid::RowOf;
+    };
+    for (int side : {1, 2, 3, 5, 7, 10, 31, 64, 97}) {
+        RowGrid grid;
+        ASSERT_EQ(1, grid.Create(side, side, {0, 0, 0}, 2, 0));
+        for (int cell = 0; cell < side * side; cell++) {
+            ASSERT_EQ(cell / side, grid.RowOf(cell)) << side << " " << cell;
+        }
+    }
+}
+
 TEST_F(GridTest, CanMoveNeverCutsACornerOrLeavesTheGrid)
 {
     for (int d = 0; d < 8; d++) {

@@ -4,9 +4,18 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "engine/file.h"
 #include "gfx/core/filesys.h"
+
+bool CFerroxTagPieceReader::NextWhole(FerroxTagPiece& piece, bool atEnd)
+{
+    size_t left = m_size - m_pos;
+    if (!atEnd && left < FERROX_TAG_LINE_BUFFER - 1 && !memchr(m_pText + m_pos, '\n', left))
+        return false;
+    return Next(piece);
+}
 
 bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
 {
@@ -49,19 +58,9 @@ const size_t kMaxNameLine = FERROX_TAG_LINE_BUFFER - 3;
 // Largest tag file read; larger ones are refused rather than held in memory.
 const size_t kMaxTagFileSize = 64u << 20;
 
-// Reads the whole file in large blocks: one read call per line would cost far more than the parsing.
-bool ReadWholeFile(GxFile* file, std::string& text)
-{
-    char block[65536];
-    for (;;) {
-        size_t got = GxFileRead(block, 1, sizeof(block), file);
-        if (got == 0)
-            return true;
-        if (text.size() + got > kMaxTagFileSize)
-            return false;
-        text.append(block, got);
-    }
-}
+// Files are read in blocks this large: one read call per line would cost far more than the parsing,
+// and one buffer for the whole file would be a large allocation per load.
+const size_t kReadBlock = 64u << 10;
 
 // A search text with its length and pair mask worked out once per search.
 struct TagSearch {
@@ -149,6 +148,8 @@ public:
     void RegisterNode(Tree tree, CFerroxTagNode* node);
     void CreateRoot(Tree tree);
     void Read(Tree tree, const char* text, size_t size);
+    // Reads the file in blocks, cutting each block's whole pieces; false past kMaxTagFileSize.
+    bool ReadFile(Tree tree, GxFile* file);
     int Write(CFerroxTagNode* root, const char* fileName);
     void WriteNode(CFerroxTagNode* node, std::string& out);
     int WriteSplit(CFerroxTagNode* root, const char* prefix);
@@ -158,8 +159,11 @@ private:
     struct ReadState {
         CFerroxTagNode* current;
         unsigned skippedDepth;   // opening lines kept as values because the tree is too deep
+        // After a piece that did not end its line, a piece that is only the line end is not an empty value.
+        bool continued;
     };
     void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
+    void HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd);
 };
 
 void CFerroxTagParser::RegisterNode(Tree tree, CFerroxTagNode* node)
@@ -213,18 +217,43 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
     state.current->values.emplace_back(line, length);
 }
 
-void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
+void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd)
 {
-    ReadState state = { tree.root, 0 };
-    CFerroxTagPieceReader reader(text, size);
     FerroxTagPiece piece;
-    // After a piece that did not end its line, a piece that is only the line end is not an empty value.
-    bool continued = false;
-    while (reader.Next(piece)) {
-        bool lineEndOnly = continued && piece.length == 0 && piece.lineEnd;
+    while (reader.NextWhole(piece, atEnd)) {
+        bool lineEndOnly = state.continued && piece.length == 0 && piece.lineEnd;
         if (!lineEndOnly)
             HandleLine(tree, state, piece);
-        continued = !piece.lineDone;
+        state.continued = !piece.lineDone;
+    }
+}
+
+void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
+{
+    ReadState state = { tree.root, 0, false };
+    CFerroxTagPieceReader reader(text, size);
+    HandlePieces(tree, state, reader, true);
+}
+
+bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
+{
+    ReadState state = { tree.root, 0, false };
+    std::unique_ptr<char[]> block(new char[kReadBlock]);
+    size_t held = 0;
+    size_t total = 0;
+    for (;;) {
+        size_t got = GxFileRead(block.get() + held, 1, kReadBlock - held, file);
+        total += got;
+        if (total > kMaxTagFileSize)
+            return false;
+        held += got;
+        // A piece still short of its line end waits for the next block, unless the file has ended.
+        CFerroxTagPieceReader reader(block.get(), held);
+        HandlePieces(tree, state, reader, got == 0);
+        if (got == 0)
+            return true;
+        held -= reader.GetPosition();
+        memmove(block.get(), block.get() + reader.GetPosition(), held);
     }
 }
 
@@ -341,13 +370,17 @@ int CFerroxTagTree::Load(const char* fileName)
     GxFile* file = GxFileOpen(fileName, "r");
     if (!file)
         return 0;
-    std::string text;
-    bool complete = ReadWholeFile(file, text);
-    GxFileClose(file);
-    if (!complete)
-        return 0;
+    // Too large a file is refused before anything of it is read.
+    uint64_t size = (static_cast<uint64_t>(file->sizeHigh) << 32) | file->sizeLow;
     // The file's bytes are cut into pieces by the same rules as the file layer's line reads.
-    m_pParser->Read(tree, text.data(), text.size());
+    bool complete = size <= kMaxTagFileSize && m_pParser->ReadFile(tree, file);
+    GxFileClose(file);
+    if (!complete) {
+        Clear();
+        m_pParser->CreateRoot(tree);
+        m_pCursor = m_pRoot;
+        return 0;
+    }
     m_pCursor = m_pRoot;
     return 1;
 }

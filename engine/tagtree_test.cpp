@@ -326,6 +326,37 @@ TEST_F(TagTreeFiles, PiecesMatchTheFileLayersLineReads)
     EXPECT_EQ("0[root]1[<A>\n]{" + std::string(1022, 'a') + "}{" + std::string(1023, 'b') + "}", FerroxTagNodeDump(tree.GetRoot()));
 }
 
+// Files are read in blocks: pieces that straddle a block's end come out as from one whole text.
+TEST_F(TagTreeFiles, AFileReadInBlocksGivesTheTreeOfItsWholeText)
+{
+    std::string text;
+    unsigned state = 7;
+    while (text.size() < 300000) {
+        state = state * 1103515245u + 12345u;
+        size_t length = (state >> 8) % 2100;
+        const char starts[] = {'<', '<', 'v', '#', '\r', '\0'};
+        std::string line(length, static_cast<char>('a' + (state >> 4) % 26));
+        if (length > 0)
+            line[0] = starts[(state >> 12) % sizeof(starts)];
+        if (length > 1 && (state >> 20) % 3 == 0)
+            line[1] = '/';
+        text += line + ((state >> 24) % 4 == 0 ? "\r\n" : "\n");
+        if ((state >> 16) % 5 == 0)
+            text += '\r';
+    }
+    const std::string path = Path("big.xml");
+    WriteFile(path, text);
+    CFerroxTagTree fromFile;
+    ASSERT_EQ(1, fromFile.Load(path.c_str()));
+    CFerroxTagTree fromMemory;
+    LoadText(fromMemory, text);
+    size_t nodes = 0;
+    for (const auto& list : fromMemory.GetDepthLists())
+        nodes += list.size();
+    EXPECT_GT(nodes, 20u);
+    EXPECT_EQ(FerroxTagNodeDump(fromMemory.GetRoot()), FerroxTagNodeDump(fromFile.GetRoot()));
+}
+
 TEST_F(TagTreeFiles, MissingOrUnwritableFilesFail)
 {
     CFerroxTagTree tree;
