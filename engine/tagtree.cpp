@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "engine/file.h"
 #include "gfx/core/filesys.h"
@@ -130,11 +131,62 @@ uint64_t FerroxTagPairMask(const char* text, size_t length)
     return mask;
 }
 
-CFerroxTagNode::~CFerroxTagNode()
+// Nodes are made in blocks and destroyed in place by their tree; the blocks are kept for the
+// next load and freed with the tree. A node deleted on its own leaves its slot until the tree is cleared.
+class CFerroxTagNodePool {
+public:
+    CFerroxTagNodePool() : m_used(0) {}
+    ~CFerroxTagNodePool()
+    {
+        for (void* block : m_blocks)
+            ::operator delete(block);
+    }
+    CFerroxTagNodePool(const CFerroxTagNodePool&) = delete;
+    CFerroxTagNodePool& operator=(const CFerroxTagNodePool&) = delete;
+
+    CFerroxTagNode* Make(std::string name, uint8_t depth, CFerroxTagNode* parent)
+    {
+        if (m_used == m_blocks.size() * kNodesPerBlock)
+            m_blocks.push_back(::operator new(sizeof(CFerroxTagNode) * kNodesPerBlock));
+        char* block = static_cast<char*>(m_blocks[m_used / kNodesPerBlock]);
+        void* slot = block + (m_used % kNodesPerBlock) * sizeof(CFerroxTagNode);
+        ++m_used;
+        return new (slot) CFerroxTagNode(std::move(name), depth, parent);
+    }
+    // Every node made must have been destroyed.
+    void Reset() { m_used = 0; }
+
+private:
+    static constexpr size_t kNodesPerBlock = 256;
+    std::vector<void*> m_blocks;
+    size_t m_used;
+};
+
+namespace {
+
+void AppendChild(CFerroxTagNode* parent, CFerroxTagNode* child)
 {
-    for (CFerroxTagNode* child : children)
-        delete child;
+    parent->children.push_back(child);
+    parent->childMasks.push_back(child->pairMask);
 }
+
+// Index of the first child whose name holds the search text, or -1.
+long FindChildIndex(const CFerroxTagNode* node, const TagSearch& search)
+{
+    const std::vector<CFerroxTagNode*>& children = node->children;
+    const std::vector<uint64_t>& masks = node->childMasks;
+    // The masks side by side reject most children without touching them.
+    bool masked = masks.size() == children.size();
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (masked && (masks[i] & search.mask) != search.mask)
+            continue;
+        if (NameMatches(children[i], search))
+            return static_cast<long>(i);
+    }
+    return -1;
+}
+
+} // namespace
 
 // Carries the read and write routines; it keeps no state of its own.
 class CFerroxTagParser {
@@ -143,6 +195,7 @@ public:
         CFerroxTagNode*& root;
         std::vector<std::vector<CFerroxTagNode*>>& depthLists;
         uint8_t& maxDepth;
+        CFerroxTagNodePool& pool;
     };
 
     void RegisterNode(Tree tree, CFerroxTagNode* node);
@@ -177,7 +230,7 @@ void CFerroxTagParser::RegisterNode(Tree tree, CFerroxTagNode* node)
 
 void CFerroxTagParser::CreateRoot(Tree tree)
 {
-    tree.root = new CFerroxTagNode("root", 0, nullptr);
+    tree.root = tree.pool.Make("root", 0, nullptr);
     tree.depthLists.clear();
     tree.maxDepth = 0;
     RegisterNode(tree, tree.root);
@@ -197,9 +250,9 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
         name.assign(line, length);
         if (piece.lineEnd)
             name += '\n';
-        CFerroxTagNode* node = new CFerroxTagNode(std::move(name), static_cast<uint8_t>(state.current->depth + 1),
-                                                  state.current);
-        state.current->children.push_back(node);
+        CFerroxTagNode* node = tree.pool.Make(std::move(name), static_cast<uint8_t>(state.current->depth + 1),
+                                              state.current);
+        AppendChild(state.current, node);
         RegisterNode(tree, node);
         state.current = node;
         return;
@@ -332,7 +385,8 @@ void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, s
 }
 
 CFerroxTagTree::CFerroxTagTree()
-    : m_pParser(new CFerroxTagParser), m_pRoot(nullptr), m_pCursor(nullptr), m_maxDepth(0)
+    : m_pParser(new CFerroxTagParser), m_pPool(new CFerroxTagNodePool), m_pRoot(nullptr), m_pCursor(nullptr),
+      m_maxDepth(0)
 {
     Init();
 }
@@ -340,6 +394,7 @@ CFerroxTagTree::CFerroxTagTree()
 CFerroxTagTree::~CFerroxTagTree()
 {
     Clear();
+    delete m_pPool;
     delete m_pParser;
 }
 
@@ -350,9 +405,14 @@ void CFerroxTagTree::Init()
     m_maxDepth = 0;
 }
 
+// Every node is in exactly one depth list, so destroying the lists' nodes destroys the tree.
 void CFerroxTagTree::Clear()
 {
-    delete m_pRoot;
+    for (std::vector<CFerroxTagNode*>& list : m_depthLists) {
+        for (CFerroxTagNode* node : list)
+            node->~CFerroxTagNode();
+    }
+    m_pPool->Reset();
     m_depthLists.clear();
     Init();
 }
@@ -360,7 +420,7 @@ void CFerroxTagTree::Clear()
 int CFerroxTagTree::Load(const char* fileName)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!fileName)
@@ -388,7 +448,7 @@ int CFerroxTagTree::Load(const char* fileName)
 int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!text)
@@ -433,14 +493,11 @@ int CFerroxTagTree::FindChild(const char* text)
 {
     if (!m_pCursor)
         return 0;
-    TagSearch search(text);
-    for (CFerroxTagNode* child : m_pCursor->children) {
-        if (NameMatches(child, search)) {
-            m_pCursor = child;
-            return 1;
-        }
-    }
-    return 0;
+    long index = FindChildIndex(m_pCursor, TagSearch(text));
+    if (index < 0)
+        return 0;
+    m_pCursor = m_pCursor->children[static_cast<size_t>(index)];
+    return 1;
 }
 
 int CFerroxTagTree::NextSibling(const char* text)
@@ -461,12 +518,7 @@ int CFerroxTagTree::HasChild(const char* text)
 {
     if (!m_pCursor)
         return 0;
-    TagSearch search(text);
-    for (CFerroxTagNode* child : m_pCursor->children) {
-        if (NameMatches(child, search))
-            return 1;
-    }
-    return 0;
+    return FindChildIndex(m_pCursor, TagSearch(text)) >= 0 ? 1 : 0;
 }
 
 int CFerroxTagTree::MoveToParent()
@@ -507,9 +559,9 @@ int CFerroxTagTree::AddChild(const char* name)
     if (shaped.size() > kMaxNameLine)
         return 0;
     shaped += '\n';
-    CFerroxTagNode* node = new CFerroxTagNode(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
-    m_pCursor->children.push_back(node);
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth };
+    CFerroxTagNode* node = m_pPool->Make(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
+    AppendChild(m_pCursor, node);
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
     m_pParser->RegisterNode(tree, node);
     return 1;
 }
@@ -534,19 +586,26 @@ void CFerroxTagTree::DeleteCurrent()
     CFerroxTagNode* node = m_pCursor;
     if (!node || !node->parent)
         return;
-    std::vector<CFerroxTagNode*>& siblings = node->parent->children;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), node), siblings.end());
-    // Every node of the subtree leaves its depth list before the subtree is freed.
-    std::vector<CFerroxTagNode*> pending(1, node);
-    while (!pending.empty()) {
-        CFerroxTagNode* n = pending.back();
-        pending.pop_back();
+    CFerroxTagNode* parent = node->parent;
+    std::vector<CFerroxTagNode*>& siblings = parent->children;
+    auto it = std::find(siblings.begin(), siblings.end(), node);
+    if (it != siblings.end()) {
+        size_t index = static_cast<size_t>(it - siblings.begin());
+        siblings.erase(it);
+        if (parent->childMasks.size() > index)
+            parent->childMasks.erase(parent->childMasks.begin() + static_cast<long>(index));
+    }
+    // Every node of the subtree leaves its depth list, then the subtree is destroyed.
+    std::vector<CFerroxTagNode*> subtree(1, node);
+    for (size_t i = 0; i < subtree.size(); ++i) {
+        CFerroxTagNode* n = subtree[i];
         if (n->depth < m_depthLists.size()) {
             std::vector<CFerroxTagNode*>& list = m_depthLists[n->depth];
             list.erase(std::remove(list.begin(), list.end(), n), list.end());
         }
-        pending.insert(pending.end(), n->children.begin(), n->children.end());
+        subtree.insert(subtree.end(), n->children.begin(), n->children.end());
     }
-    m_pCursor = node->parent;
-    delete node;
+    for (CFerroxTagNode* n : subtree)
+        n->~CFerroxTagNode();
+    m_pCursor = parent;
 }

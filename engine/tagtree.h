@@ -24,7 +24,6 @@ public:
     CFerroxTagNode(std::string nodeName, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
         : name(std::move(nodeName)), pairMask(FerroxTagPairMask(name.data(), name.size())),
           depth(nodeDepth), parent(nodeParent) {}
-    ~CFerroxTagNode();
     CFerroxTagNode(const CFerroxTagNode&) = delete;
     CFerroxTagNode& operator=(const CFerroxTagNode&) = delete;
 
@@ -33,10 +32,12 @@ public:
     uint8_t depth;                           // root 0
     std::vector<std::string> values;         // value lines in file order
     CFerroxTagNode* parent;                  // null for the root
-    std::vector<CFerroxTagNode*> children;   // owned, in file order
+    std::vector<CFerroxTagNode*> children;   // in file order; every node is owned by its tree
+    std::vector<uint64_t> childMasks;        // pairMask of each child, in step with children
 };
 
 class CFerroxTagParser;
+class CFerroxTagNodePool;
 
 class CFerroxTagTree {
 public:
@@ -85,6 +86,7 @@ private:
     void Clear();
 
     CFerroxTagParser* m_pParser;
+    CFerroxTagNodePool* m_pPool;
     CFerroxTagNode* m_pRoot;
     CFerroxTagNode* m_pCursor;
     std::vector<std::vector<CFerroxTagNode*>> m_depthLists;
