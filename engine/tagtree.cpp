@@ -175,12 +175,17 @@ long FindChildIndex(const CFerroxTagNode* node, const TagSearch& search)
 {
     const std::vector<CFerroxTagNode*>& children = node->children;
     const std::vector<uint64_t>& masks = node->childMasks;
+    if (masks.size() != children.size()) {
+        for (size_t i = 0; i < children.size(); ++i) {
+            if (NameMatches(children[i], search))
+                return static_cast<long>(i);
+        }
+        return -1;
+    }
     // The masks side by side reject most children without touching them.
-    bool masked = masks.size() == children.size();
-    for (size_t i = 0; i < children.size(); ++i) {
-        if (masked && (masks[i] & search.mask) != search.mask)
-            continue;
-        if (NameMatches(children[i], search))
+    const uint64_t want = search.mask;
+    for (size_t i = 0; i < masks.size(); ++i) {
+        if ((masks[i] & want) == want && NameMatches(children[i], search))
             return static_cast<long>(i);
     }
     return -1;
@@ -291,22 +296,22 @@ void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
 bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
 {
     ReadState state = { tree.root, 0, false };
-    std::unique_ptr<char[]> block(new char[kReadBlock]);
+    char block[kReadBlock];
     size_t held = 0;
     size_t total = 0;
     for (;;) {
-        size_t got = GxFileRead(block.get() + held, 1, kReadBlock - held, file);
+        size_t got = GxFileRead(block + held, 1, kReadBlock - held, file);
         total += got;
         if (total > kMaxTagFileSize)
             return false;
         held += got;
         // A piece still short of its line end waits for the next block, unless the file has ended.
-        CFerroxTagPieceReader reader(block.get(), held);
+        CFerroxTagPieceReader reader(block, held);
         HandlePieces(tree, state, reader, got == 0);
         if (got == 0)
             return true;
         held -= reader.GetPosition();
-        memmove(block.get(), block.get() + reader.GetPosition(), held);
+        memmove(block, block + reader.GetPosition(), held);
     }
 }
 
