@@ -166,6 +166,21 @@ TEST_F(BlockMeshTest, LoadTakesTheGroundFirstAndRefusesBadInput)
     EXPECT_EQ(&gTiles[0], tall.GetLinked(4)->GetTile(8));
     DropStoreys(tall);
 
+    // Heights with no storey body after them make no storey grids.
+    std::string heights = "<MESH>\r\n0.00000\r\n<SUBMESH>\r\n1,9\r\n\r\n</SUBMESH>\r\n4\r\n8\r\n12\r\n";
+    CFerroxBlockMesh bare;
+    ASSERT_EQ(1, bare.Create(3, 3, {0, 0, 0}, 2, 0));
+    EXPECT_EQ(1, LoadText(bare, heights));
+    EXPECT_EQ(nullptr, bare.GetUpper());
+    EXPECT_EQ(&gTiles[0], bare.GetTile(4));
+    DropStoreys(bare);
+    // The shortest body a storey can have is enough.
+    CFerroxBlockMesh shortest;
+    ASSERT_EQ(1, shortest.Create(3, 3, {0, 0, 0}, 2, 0));
+    EXPECT_EQ(1, LoadText(shortest, "<MESH>\n0\n<SUBMESH>\n1,9\n\n</SUBMESH>\n4\n<SUBMESH>\n0,1\n\n</SUBMESH>\n"));
+    EXPECT_NE(nullptr, shortest.GetUpper());
+    DropStoreys(shortest);
+
     // Cut short anywhere: no crash, no endless loop.
     const std::string whole = "<MESH>\r\n0.00000\r\n<SUBMESH>\r\n1,9\r\n4\r\n</SUBMESH>\r\n"
                               "4.00000\r\n<SUBMESH>\r\n2,9\r\n4\r\n</SUBMESH>\r\n</MESH>\r\n";

@@ -131,6 +131,15 @@ void CFerroxFile::WriteLine(const char* text)
         m_writeFailed = true;
 }
 
+uint64_t CFerroxFile::GetBytesLeft() const
+{
+    if (!m_pFile || m_mode != 1)
+        return 0;
+    uint64_t size = (static_cast<uint64_t>(m_pFile->sizeHigh) << 32) | m_pFile->sizeLow;
+    uint64_t position = (static_cast<uint64_t>(m_pFile->posHigh) << 32) | m_pFile->posLow;
+    return size > position ? size - position : 0;
+}
+
 int CFerroxFile::IsEof()
 {
     return !m_pFile || GxFileEof(m_pFile) ? 1 : 0;

@@ -32,6 +32,8 @@ public:
 
     // Non-zero once no byte is left to read (or no file is open).
     int IsEof();
+    // Bytes between the read position and the end of the file; 0 without a file open for reading.
+    uint64_t GetBytesLeft() const;
     int IsOpen() const { return m_pFile != nullptr; }
     const std::string& GetName() const { return m_name; }
     int32_t GetMode() const { return m_mode; }
