@@ -42,6 +42,7 @@ void CFerroxAStar::Init()
     m_pGrid = nullptr;
     m_gridRows = 1;
     m_gridColumns = 1;
+    m_rowMagic = 0;
     m_goalCell = -1;
     m_goalRow = 0;
     m_goalColumn = 0;
@@ -146,6 +147,7 @@ void CFerroxAStar::SetCellCount(CFerroxBlockGrid* grid)
     m_pGrid = grid;
     m_gridRows = grid->GetRows();
     m_gridColumns = grid->GetColumns();
+    m_rowMagic = m_gridRows > 0 ? (uint64_t(1) << kRowMagicShift) / static_cast<uint64_t>(m_gridRows) + 1 : 0;
     const int32_t cells = m_gridRows * m_gridColumns;
     if (cells != m_cellCount || m_cells.size() != static_cast<size_t>(cells)) {
         m_cellCount = cells;
@@ -194,12 +196,6 @@ int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, int
     SetCell(startCell, m_pStartNode, kOpen);
     m_stepCount = 0;
     return m_status;
-}
-
-void CFerroxAStar::PushOpen(FerroxAStarNode* node)
-{
-    m_open.push_back({node->f, node->cell});
-    std::push_heap(m_open.begin(), m_open.end(), HeapGreater());
 }
 
 std::vector<FerroxAStarNode*> CFerroxAStar::GetClosedList() const
@@ -337,8 +333,12 @@ intptr_t CFerroxAStar::GetOwnerValue()
 uint32_t CFerroxAStar::Heuristic(FerroxAStarNode* node, int goalCell)
 {
     const int r = m_gridRows;
-    const int row = node->cell / r;
-    const int column = node->cell - row * r;
+    const int cell = node->cell;
+    // Cells of the grid take the multiplication; anything else the plain division.
+    const int row = cell >= 0 && cell < m_cellCount
+                        ? static_cast<int>((static_cast<uint64_t>(cell) * m_rowMagic) >> kRowMagicShift)
+                        : cell / r;
+    const int column = cell - row * r;
     const int goalRow = goalCell == m_goalCell ? m_goalRow : goalCell / r;
     const int goalColumn = goalCell == m_goalCell ? m_goalColumn : goalCell % r;
     const int rows = std::abs(row - goalRow);

@@ -1,6 +1,7 @@
 // Incremental A* search over the cells of a block grid, one expansion per step.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -108,6 +109,9 @@ private:
     CFerroxBlockGrid* m_pGrid;
     int32_t m_gridRows;
     int32_t m_gridColumns;
+    // A cell's row is (cell * m_rowMagic) >> kRowMagicShift: exact for every cell of a grid.
+    uint64_t m_rowMagic;
+    static constexpr int kRowMagicShift = 40;
     int32_t m_goalCell;  // the goal's row and column, kept for the estimate
     int32_t m_goalRow;
     int32_t m_goalColumn;
@@ -118,7 +122,11 @@ private:
         uint32_t f;
         int32_t cell;
     };
-    void PushOpen(FerroxAStarNode* node);
+    void PushOpen(FerroxAStarNode* node)
+    {
+        m_open.push_back({node->f, node->cell});
+        std::push_heap(m_open.begin(), m_open.end(), [](const OpenEntry& a, const OpenEntry& b) { return a.f > b.f; });
+    }
     std::vector<OpenEntry> m_open;
     // In closing order; a reopened node leaves a null behind (its index is in its spare field).
     std::vector<FerroxAStarNode*> m_closed;
