@@ -31,6 +31,10 @@ bool FerroxCommitReplacement(GxFile* file, const char* name, bool ok)
 {
     if (!file)
         return false;
+    if (!name) {
+        GxFileClose(file);
+        return false;
+    }
     // Renaming works on the file system's own paths, which only the Win32 file system has.
     GxFileSystem* fs = file->fileSystem;
     const bool win32 = fs != nullptr && fs->ops.open == GxWin32FileOpen;

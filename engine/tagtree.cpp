@@ -250,11 +250,9 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
     if (length >= 1 && line[0] == '#')
         return;
     if (opening && state.current->depth < FERROX_TAG_MAX_DEPTH && state.skippedDepth == 0) {
-        std::string name;
-        name.reserve(length + 1);
-        name.assign(line, length);
-        if (piece.lineEnd)
-            name += '\n';
+        // Made at its final size at once: the LF is already in place when the line has one.
+        std::string name(length + (piece.lineEnd ? 1 : 0), '\n');
+        memcpy(&name[0], line, length);
         CFerroxTagNode* node = tree.pool.Make(std::move(name), static_cast<uint8_t>(state.current->depth + 1),
                                               state.current);
         AppendChild(state.current, node);
