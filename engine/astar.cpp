@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "engine/blockgrid.h"
 #include "engine/debugdraw.h"
@@ -17,11 +16,6 @@ constexpr uint32_t kLastGeneration = 0xFFFFFFFFu >> 2;
 constexpr float kDebugLift = 0.1f;
 
 enum CellState : uint32_t { kUntouched = 0, kOpen = 1, kClosed = 2 };
-
-// Min-heap on f through the standard heap algorithms; ties are settled by heap position alone.
-struct HeapGreater {
-    template <typename Entry> bool operator()(const Entry& a, const Entry& b) const { return a.f > b.f; }
-};
 
 }  // namespace
 
@@ -275,7 +269,7 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
                                [cell](const OpenEntry& entry) { return entry.cell == cell; });
         if (it != m_open.end()) {
             m_open.erase(it);
-            std::make_heap(m_open.begin(), m_open.end(), HeapGreater());
+            std::make_heap(m_open.begin(), m_open.end(), OpenGreater());
         }
     }
     existing->parent = current;
@@ -303,7 +297,7 @@ int CFerroxAStar::Step()
         return m_status;
     }
     m_stepCount++;
-    std::pop_heap(m_open.begin(), m_open.end(), HeapGreater());
+    std::pop_heap(m_open.begin(), m_open.end(), OpenGreater());
     FerroxAStarNode* current = CellNode(m_open.back().cell);
     m_open.pop_back();
     if (IsGoal(current)) {

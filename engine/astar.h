@@ -72,7 +72,7 @@ public:
     std::vector<FerroxAStarNode*> GetOpenList() const;
     // The closed nodes in the order they were closed.
     std::vector<FerroxAStarNode*> GetClosedList() const;
-    // Nodes taken from the node list and not yet given back.
+    // Nodes taken from the node pool and not yet given back.
     int GetLiveNodeCount() const { return m_liveNodes; }
 
 private:
@@ -122,10 +122,14 @@ private:
         uint32_t f;
         int32_t cell;
     };
+    // Min-heap on f through the standard heap algorithms; ties are settled by heap position alone.
+    struct OpenGreater {
+        bool operator()(const OpenEntry& a, const OpenEntry& b) const { return a.f > b.f; }
+    };
     void PushOpen(FerroxAStarNode* node)
     {
         m_open.push_back({node->f, node->cell});
-        std::push_heap(m_open.begin(), m_open.end(), [](const OpenEntry& a, const OpenEntry& b) { return a.f > b.f; });
+        std::push_heap(m_open.begin(), m_open.end(), OpenGreater());
     }
     std::vector<OpenEntry> m_open;
     // In closing order; a reopened node leaves a null behind (its index is in its spare field).

@@ -33,7 +33,7 @@ public:
     std::vector<std::string> values;         // value lines in file order
     CFerroxTagNode* parent;                  // null for the root
     std::vector<CFerroxTagNode*> children;   // in file order; every node is owned by its tree
-    std::vector<uint64_t> childMasks;        // pairMask of each child, in step with children
+    std::vector<uint64_t> childMasks;        // pairMask of each child, kept in step by the tree's edits
 };
 
 class CFerroxTagParser;
@@ -52,8 +52,10 @@ public:
     int Load(const char* fileName);
     // Reads tag text held in memory, by the same rules as a file.
     int LoadFromMemory(const char* text, size_t size);
-    // Write every child subtree of the root; 0 when the file cannot be created.
+    // Write every child subtree of the root; 0 when the file cannot be made or any write fails.
+    // The text goes to a temporary file beside the target, which replaces the target only when whole.
     int Save(const char* fileName);
+    // "<prefix>_TAGS.xml" and the first values in "<prefix>_DATA.txt", replaced the same way.
     int SaveSplit(const char* prefix);
 
     int FindNode(const char* text, int fromRoot);
@@ -67,8 +69,8 @@ public:
     // Value line index of the cursor node, or null when it has no such value.
     const char* GetValue(size_t index);
     // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused (no cursor,
-    // an empty name, one starting with "/", holding a CR or LF or longer than a line piece once
-    // bracketed, or the deepest level reached).
+    // an empty name, one starting with "/", one holding a CR or LF, one whose bracketed line and
+    // CR LF do not fit one line piece, or the deepest level reached).
     int AddChild(const char* name);
     // Appends a value line to the cursor node. 0 when refused: a value must be one line of at most
     // FERROX_TAG_LINE_BUFFER - 1 bytes (a final LF allowed), must not start with "<" or "#", and
