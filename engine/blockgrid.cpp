@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <typeinfo>
 
 #include "engine/debugdraw.h"
@@ -88,6 +89,9 @@ CFerroxBlockGrid::CFerroxBlockGrid()
 void CFerroxBlockGrid::Init()
 {
     m_pCells = nullptr;
+    m_pBlockSlab = nullptr;
+    m_slabUsed = 0;
+    m_slabOpen = false;
     m_plainBlocks = false;
     m_rowMagic = 0;
     m_rows = 0;
@@ -99,15 +103,29 @@ void CFerroxBlockGrid::Init()
     m_occupiedCount = 0;
 }
 
-void CFerroxBlockGrid::Release()
+void CFerroxBlockGrid::FreeCells()
 {
     if (m_pCells != nullptr) {
         for (int i = 0; i < m_cellCount; i++) {
-            delete m_pCells[i];
+            CFerroxBlock* block = m_pCells[i];
+            if (block >= m_pBlockSlab && block < m_pBlockSlab + m_slabUsed) {
+                block->~CFerroxBlock();
+            } else {
+                delete block;
+            }
         }
         delete[] m_pCells;
         m_pCells = nullptr;
     }
+    ::operator delete(m_pBlockSlab);
+    m_pBlockSlab = nullptr;
+    m_slabUsed = 0;
+    m_plainBlocks = false;
+}
+
+void CFerroxBlockGrid::Release()
+{
+    FreeCells();
     for (CFerroxGridPiece* piece : m_pieces) {
         delete piece->object;
         piece->object = nullptr;
@@ -121,8 +139,13 @@ CFerroxBlockGrid::~CFerroxBlockGrid()
     CFerroxBlockGrid::Release();
 }
 
+// While Create runs, blocks of the grid's own making are laid side by side in cell order;
+// they belong to the grid and go with it.
 CFerroxBlock* CFerroxBlockGrid::CreateBlock()
 {
+    if (m_slabOpen && m_slabUsed < m_cellCount) {
+        return new (&m_pBlockSlab[m_slabUsed++]) CFerroxBlock();
+    }
     return new CFerroxBlock();
 }
 
@@ -132,12 +155,7 @@ int CFerroxBlockGrid::Create(int rows, int width, const GxV3d& origin, int cellS
         cellSize > FERROX_GRID_MAXCELLSIZE) {
         return 0;
     }
-    if (m_pCells != nullptr) {
-        for (int i = 0; i < m_cellCount; i++) {
-            delete m_pCells[i];
-        }
-        delete[] m_pCells;
-    }
+    FreeCells();
     m_origin = origin;
     m_cellSize = cellSize;
     m_rows = rows;
@@ -149,11 +167,20 @@ int CFerroxBlockGrid::Create(int rows, int width, const GxV3d& origin, int cellS
     m_extentX = static_cast<float>(cellSize) * rows;
     m_extentZ = static_cast<float>(cellSize) * width;
     m_area = m_extentX * m_extentZ;
-    m_plainBlocks = true;
+    m_pBlockSlab = static_cast<CFerroxBlock*>(::operator new(sizeof(CFerroxBlock) * m_cellCount));
+    bool plain = true;
+    m_slabOpen = true;
     for (int i = 0; i < m_cellCount; i++) {
         m_pCells[i] = CreateBlock();
-        m_plainBlocks = m_plainBlocks && typeid(*m_pCells[i]) == typeid(CFerroxBlock);
+        plain = plain && m_pCells[i] == &m_pBlockSlab[i] && typeid(*m_pCells[i]) == typeid(CFerroxBlock);
     }
+    if (m_slabUsed == 0) {
+        ::operator delete(m_pBlockSlab);
+        m_pBlockSlab = nullptr;
+    }
+    // Later calls of CreateBlock make blocks of their own.
+    m_slabOpen = false;
+    m_plainBlocks = plain;
     return 1;
 }
 
@@ -503,7 +530,7 @@ int CFerroxBlockGrid::CanMove(int direction, int index)
 // (walkable below FERROX_BLOCK_BLOCKED, no blocked edges) without a virtual call per block.
 int CFerroxBlockGrid::CanMovePlain(int direction, int index, int target)
 {
-    auto walkable = [this](int cell) { return HasCell(cell) && m_pCells[cell]->m_state < FERROX_BLOCK_BLOCKED; };
+    auto walkable = [this](int cell) { return HasCell(cell) && m_pBlockSlab[cell].m_state < FERROX_BLOCK_BLOCKED; };
     if (!walkable(target)) {
         return 0;
     }

@@ -212,6 +212,29 @@ public:
     int made = 0;
 };
 
+// Blocks of the base CreateBlock and of a subclass side by side: each kind freed its own way,
+// and a wall of the subclass's blocks still stops a move.
+TEST(BlockGrid, MixedBlockMakersAreFreedAndTestedEachTheirWay)
+{
+    struct MixedGrid : CFerroxBlockGrid {
+        CFerroxBlock* CreateBlock() override
+        {
+            return ++made % 7 == 0 ? new WalledBlock() : CFerroxBlockGrid::CreateBlock();
+        }
+        int made = 0;
+    };
+    MixedGrid grid;
+    ASSERT_EQ(1, grid.Create(6, 6, {0, 0, 0}, 2, 0));
+    EXPECT_EQ(0, grid.CanMove(0, 6));   // cell 6 is the seventh made: walled on its next column
+    EXPECT_EQ(1, grid.CanMove(0, 7));
+    grid.GetBlock(9)->SetState(FERROX_BLOCK_BLOCKED);
+    EXPECT_EQ(0, grid.CanMove(1, 2));   // the diagonal's target is blocked
+    ASSERT_EQ(1, grid.Create(4, 4, {0, 0, 0}, 2, 0));   // the first blocks are freed here
+    EXPECT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(9)->m_state);
+    delete grid.CreateBlock();   // made after Create: the caller's own
+    grid.Release();
+}
+
 // The row found by multiplication is the quotient for every cell of every side tried.
 TEST(BlockGrid, RowsByMultiplicationMatchDivision)
 {
