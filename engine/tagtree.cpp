@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include "engine/file.h"
@@ -56,7 +55,7 @@ const size_t kMaxLineText = FERROX_TAG_LINE_BUFFER - 1;
 // Longest opening line whose CR LF still ends in the same piece, so that the name reads back with its LF.
 const size_t kMaxNameLine = FERROX_TAG_LINE_BUFFER - 3;
 
-// Largest tag file read; larger ones are refused rather than held in memory.
+// Largest tag file read; a larger one is refused, its tree left empty.
 const size_t kMaxTagFileSize = 64u << 20;
 
 // Files are read in blocks this large: one read call per line would cost far more than the parsing,
