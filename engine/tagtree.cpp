@@ -163,6 +163,8 @@ private:
 
 namespace {
 
+constexpr size_t kMaskGroup = 4;
+
 void AppendChild(CFerroxTagNode* parent, CFerroxTagNode* child)
 {
     parent->children.push_back(child);
@@ -181,10 +183,23 @@ long FindChildIndex(const CFerroxTagNode* node, const TagSearch& search)
         }
         return -1;
     }
-    // The masks side by side reject most children without touching them.
+    // The masks side by side reject most children without touching them, a group of four at a time.
     const uint64_t want = search.mask;
-    for (size_t i = 0; i < masks.size(); ++i) {
-        if ((masks[i] & want) == want && NameMatches(children[i], search))
+    const size_t count = masks.size();
+    const uint64_t* mask = masks.data();
+    size_t i = 0;
+    for (; i + kMaskGroup <= count; i += kMaskGroup) {
+        bool any = ((mask[i] & want) == want) | ((mask[i + 1] & want) == want) | ((mask[i + 2] & want) == want) |
+                   ((mask[i + 3] & want) == want);
+        if (!any)
+            continue;
+        for (size_t j = i; j < i + kMaskGroup; ++j) {
+            if ((mask[j] & want) == want && NameMatches(children[j], search))
+                return static_cast<long>(j);
+        }
+    }
+    for (; i < count; ++i) {
+        if ((mask[i] & want) == want && NameMatches(children[i], search))
             return static_cast<long>(i);
     }
     return -1;

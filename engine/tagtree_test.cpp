@@ -239,6 +239,34 @@ TEST(TagTreeEdit, OperationsWithoutARootFailQuietly)
 
 class TagTreeFiles : public FerroxTestFiles {};
 
+// Child searches over many children find the first name holding the text, wherever it stands.
+TEST(TagTreeSearch, FindChildAmongManyTakesTheFirstMatch)
+{
+    std::string text = "<P>\n";
+    for (int i = 0; i < 11; ++i)
+        text += "<child_" + std::to_string(i) + ">\n</child_" + std::to_string(i) + ">\n";
+    text += "</P>\n";
+    CFerroxTagTree tree;
+    LoadText(tree, text);
+    for (int i = 0; i < 11; ++i) {
+        ASSERT_TRUE(tree.FindNode("P", 1));
+        const std::string name = "<child_" + std::to_string(i) + ">";
+        ASSERT_TRUE(tree.FindChild(name.c_str())) << i;
+        EXPECT_EQ(name + "\n", tree.GetCursor()->name);
+    }
+    ASSERT_TRUE(tree.FindNode("P", 1));
+    ASSERT_TRUE(tree.FindChild("child_1"));   // child_1 before child_10
+    EXPECT_EQ("<child_1>\n", tree.GetCursor()->name);
+    ASSERT_TRUE(tree.FindNode("P", 1));
+    EXPECT_EQ(0, tree.HasChild("<child_11>"));
+    EXPECT_EQ(1, tree.HasChild("_10>"));
+    tree.FindChild("<child_4>");
+    tree.DeleteCurrent();
+    EXPECT_EQ(0, tree.HasChild("<child_4>"));
+    ASSERT_TRUE(tree.FindChild("<child_9>"));
+    EXPECT_EQ("<child_9>\n", tree.GetCursor()->name);
+}
+
 TEST_F(TagTreeFiles, WritesCrLfAndReadsBackWhatItWrote)
 {
     std::string in = Path("in.xml");
