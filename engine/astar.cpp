@@ -1,34 +1,28 @@
-// A* path finder: open heap, closed list, per-cell state map and node index, path read-out.
+// A* path finder: open heap, closed list, per-cell stamps and node index, node pool, path read-out.
 #include "engine/astar.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "engine/blockgrid.h"
 #include "engine/debugdraw.h"
 #include "engine/spline.h"
-#include "gfx/core/memory.h"
 
 namespace {
 
-constexpr GxUInt32 kHintNode = 0x30000;
-constexpr GxInt32 kNodesPerBlock = 32;
+constexpr size_t kNodesPerBlock = 4096;
+// Generations live in the stamp bits above the state; past the last one every stamp is cleared.
+constexpr uint32_t kLastGeneration = 0xFFFFFFFFu >> 2;
 constexpr float kDebugLift = 0.1f;
 
-enum CellState : uint8_t { kUntouched = 0, kOpen = 1, kClosed = 2 };
-
-// Min-heap on f through the standard heap algorithms; ties are settled by heap position alone.
-struct HeapGreater {
-    template <typename Entry> bool operator()(const Entry& a, const Entry& b) const { return a.f > b.f; }
-};
+enum CellState : uint32_t { kUntouched = 0, kOpen = 1, kClosed = 2 };
 
 }  // namespace
 
 CFerroxAStar::CFerroxAStar()
 {
-    m_pFreeList = nullptr;
-    m_pMap = nullptr;
+    m_generation = 1;
+    m_nodesUsed = 0;
     m_liveNodes = 0;
     Init();
 }
@@ -39,13 +33,13 @@ void CFerroxAStar::Init()
     m_stepCount = 0;
     m_pathLength = 0;
     m_ownerValue = 0;
-    m_pFreeList = nullptr;
     m_pGrid = nullptr;
     m_gridRows = 1;
+    m_gridColumns = 1;
+    m_rowMagic = 0;
     m_goalCell = -1;
     m_goalRow = 0;
     m_goalColumn = 0;
-    m_pMap = nullptr;
     m_cellCount = 0;
     m_closedCount = 0;
     m_pStartNode = nullptr;
@@ -54,13 +48,13 @@ void CFerroxAStar::Init()
 
 void CFerroxAStar::Release()
 {
-    delete[] m_pMap;
-    m_pMap = nullptr;
     Reset();
-    if (m_pFreeList != nullptr) {
-        GxFreeListDestroy(m_pFreeList);
+    for (FerroxAStarNode* block : m_nodeBlocks) {
+        delete[] block;
     }
-    m_cellNodes.clear();
+    m_nodeBlocks.clear();
+    m_cells.clear();
+    m_cells.shrink_to_fit();
     Init();
 }
 
@@ -71,65 +65,67 @@ CFerroxAStar::~CFerroxAStar()
 
 FerroxAStarNode* CFerroxAStar::AllocNode()
 {
-    if (m_pFreeList == nullptr) {
-        return nullptr;
+    const size_t block = m_nodesUsed / kNodesPerBlock;
+    if (block == m_nodeBlocks.size()) {
+        m_nodeBlocks.push_back(new FerroxAStarNode[kNodesPerBlock]);
     }
-    auto* node = static_cast<FerroxAStarNode*>(GxFreeListAllocEntry(m_pFreeList, kHintNode));
-    if (node == nullptr) {
-        return nullptr;
-    }
-    std::memset(node, 0, sizeof(*node));
+    FerroxAStarNode* node = &m_nodeBlocks[block][m_nodesUsed % kNodesPerBlock];
+    m_nodesUsed++;
+    *node = FerroxAStarNode{};
     m_liveNodes++;
     return node;
 }
 
+// The storage comes back with the others at the next Reset.
 void CFerroxAStar::FreeNode(FerroxAStarNode* node)
 {
-    if (node == nullptr || m_pFreeList == nullptr) {
+    if (node == nullptr) {
         return;
     }
-    GxFreeListFreeEntry(m_pFreeList, node);
     m_liveNodes--;
 }
 
 void CFerroxAStar::FreeCellNode(FerroxAStarNode* node)
 {
-    if (m_cellNodes[node->cell] == node) {
-        m_cellNodes[node->cell] = nullptr;
+    if (CellNode(node->cell) == node) {
+        SetCell(node->cell, nullptr, kUntouched);
     }
     FreeNode(node);
 }
 
+void CFerroxAStar::NextGeneration()
+{
+    if (m_generation == kLastGeneration) {
+        std::fill(m_cells.begin(), m_cells.end(), CellSlot{0u, nullptr});
+        m_generation = 0;
+    }
+    m_generation++;
+}
+
 void CFerroxAStar::Reset()
 {
-    for (int32_t cell : m_touched) {
-        if (m_cellNodes[cell] != nullptr) {
-            FreeNode(m_cellNodes[cell]);
-            m_cellNodes[cell] = nullptr;
-        }
-    }
-    m_touched.clear();
-    FreeNode(m_pGoalNode);
+    NextGeneration();
+    m_nodesUsed = 0;
+    m_liveNodes = 0;
     m_pGoalNode = nullptr;
     m_pStartNode = nullptr;
     m_open.clear();
     m_closed.clear();
     m_closedCount = 0;
-    if (m_pFreeList != nullptr) {
-        GxFreeListPurge(m_pFreeList);
-    }
 }
 
 void CFerroxAStar::ReleaseUnusedNodes()
 {
-    // Every node of a touched cell is open or closed, but for a start node that was popped
-    // as the goal; they are freed in the order they were made, which the node list frees fastest.
-    for (int32_t cell : m_touched) {
-        FerroxAStarNode* node = m_cellNodes[cell];
-        if (node != nullptr && node->child == nullptr && node != m_pStartNode) {
-            FreeCellNode(node);
-        }
+    // What stays is the path: its cell nodes from the start on, linked by child, and the goal node.
+    int32_t kept = 0;
+    for (FerroxAStarNode* node = m_pStartNode; node != nullptr && node != m_pGoalNode; node = node->child) {
+        kept++;
     }
+    if (m_pGoalNode != nullptr) {
+        kept++;
+    }
+    NextGeneration();
+    m_liveNodes = kept;
     m_open.clear();
     m_closed.clear();
     m_closedCount = 0;
@@ -137,32 +133,26 @@ void CFerroxAStar::ReleaseUnusedNodes()
 
 void CFerroxAStar::ClearMap()
 {
-    if (m_pMap != nullptr) {
-        std::memset(m_pMap, 0, m_cellCount);
-    }
     Reset();
-    m_pStartNode = nullptr;
-    m_pGoalNode = nullptr;
 }
 
 void CFerroxAStar::SetCellCount(CFerroxBlockGrid* grid)
 {
     m_pGrid = grid;
-    delete[] m_pMap;
-    m_cellCount = grid->GetColumns() * grid->GetRows();
     m_gridRows = grid->GetRows();
-    m_pMap = new uint8_t[m_cellCount]();
-    m_cellNodes.assign(m_cellCount, nullptr);
+    m_gridColumns = grid->GetColumns();
+    m_rowMagic = m_gridRows > 0 ? (uint64_t(1) << kRowMagicShift) / static_cast<uint64_t>(m_gridRows) + 1 : 0;
+    const int32_t cells = m_gridRows * m_gridColumns;
+    if (cells != m_cellCount || m_cells.size() != static_cast<size_t>(cells)) {
+        m_cellCount = cells;
+        m_cells.assign(cells, CellSlot{0u, nullptr});
+        m_generation = 1;
+    }
 }
 
 int CFerroxAStar::SetGrid(CFerroxBlockGrid* grid)
 {
-    if (m_pFreeList != nullptr) {
-        Reset();
-        GxFreeListDestroy(m_pFreeList);
-    }
-    m_pFreeList = GxFreeListCreateAndPreallocate(sizeof(FerroxAStarNode), kNodesPerBlock,
-                                                 alignof(FerroxAStarNode), 1, nullptr, kHintNode);
+    Reset();
     if (grid != nullptr) {
         SetCellCount(grid);
     }
@@ -177,13 +167,8 @@ int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, int
         m_status = FERROX_ASTAR_FAILED;
         return m_status;
     }
-    if (grid != m_pGrid || m_pMap == nullptr) {
-        SetCellCount(grid);
-    }
-    if (m_pFreeList == nullptr) {
-        SetGrid(nullptr);
-    }
-    std::memset(m_pMap, 0, m_cellCount);
+    // The grid may have been made again at another size since the last search.
+    SetCellCount(grid);
     m_ownerValue = ownerValue;
     m_goalCell = goalCell;
     m_goalRow = goalCell / m_gridRows;
@@ -191,9 +176,7 @@ int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, int
     m_pStartNode = AllocNode();
     m_pGoalNode = AllocNode();
     if (m_pStartNode == nullptr || m_pGoalNode == nullptr) {
-        FreeNode(m_pStartNode);
-        FreeNode(m_pGoalNode);
-        m_pStartNode = m_pGoalNode = nullptr;
+        Reset();
         m_status = FERROX_ASTAR_FAILED;
         return m_status;
     }
@@ -204,17 +187,9 @@ int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, int
     m_pGoalNode->cell = goalCell;
     m_status = FERROX_ASTAR_STARTED;
     PushOpen(m_pStartNode);
-    m_pMap[startCell] = kOpen;
-    m_cellNodes[startCell] = m_pStartNode;
-    m_touched.push_back(startCell);
+    SetCell(startCell, m_pStartNode, kOpen);
     m_stepCount = 0;
     return m_status;
-}
-
-void CFerroxAStar::PushOpen(FerroxAStarNode* node)
-{
-    m_open.push_back({node->f, node->cell});
-    std::push_heap(m_open.begin(), m_open.end(), HeapGreater());
 }
 
 std::vector<FerroxAStarNode*> CFerroxAStar::GetClosedList() const
@@ -234,7 +209,7 @@ std::vector<FerroxAStarNode*> CFerroxAStar::GetOpenList() const
     std::vector<FerroxAStarNode*> nodes;
     nodes.reserve(m_open.size());
     for (const OpenEntry& entry : m_open) {
-        nodes.push_back(m_cellNodes[entry.cell]);
+        nodes.push_back(CellNode(entry.cell));
     }
     return nodes;
 }
@@ -262,7 +237,10 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
 {
     const uint32_t g = StepCost(s) + current->g;
     const int32_t cell = s->cell;
-    FerroxAStarNode* existing = m_cellNodes[cell];
+    if (cell < 0 || cell >= m_cellCount) {
+        return;
+    }
+    FerroxAStarNode* existing = CellNode(cell);
     if (existing != nullptr && existing->g <= g) {
         return;
     }
@@ -278,13 +256,11 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
         s->g = g;
         s->h = Heuristic(s, m_pGoalNode->cell);
         s->f = s->g + s->h;
-        m_cellNodes[cell] = s;
-        m_touched.push_back(cell);
+        SetCell(cell, s, kOpen);
         PushOpen(s);
-        m_pMap[cell] = kOpen;
         return;
     }
-    if (m_pMap[cell] == kClosed) {
+    if (CellState(cell) == kClosed) {
         // Struck out where it stands: the others keep their order and nothing is searched.
         m_closed[existing->spare] = nullptr;
         m_closedCount--;
@@ -293,7 +269,7 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
                                [cell](const OpenEntry& entry) { return entry.cell == cell; });
         if (it != m_open.end()) {
             m_open.erase(it);
-            std::make_heap(m_open.begin(), m_open.end(), HeapGreater());
+            std::make_heap(m_open.begin(), m_open.end(), OpenGreater());
         }
     }
     existing->parent = current;
@@ -301,7 +277,7 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
     existing->h = Heuristic(existing, m_pGoalNode->cell);
     existing->f = existing->g + existing->h;
     PushOpen(existing);
-    m_pMap[cell] = kOpen;
+    SetCellState(cell, kOpen);
 }
 
 int CFerroxAStar::Step()
@@ -321,8 +297,8 @@ int CFerroxAStar::Step()
         return m_status;
     }
     m_stepCount++;
-    std::pop_heap(m_open.begin(), m_open.end(), HeapGreater());
-    FerroxAStarNode* current = m_cellNodes[m_open.back().cell];
+    std::pop_heap(m_open.begin(), m_open.end(), OpenGreater());
+    FerroxAStarNode* current = CellNode(m_open.back().cell);
     m_open.pop_back();
     if (IsGoal(current)) {
         FoundGoal(current);
@@ -337,7 +313,7 @@ int CFerroxAStar::Step()
     current->spare = static_cast<int32_t>(m_closed.size());
     m_closed.push_back(current);
     m_closedCount++;
-    m_pMap[current->cell] = kClosed;
+    SetCellState(current->cell, kClosed);
     m_status = FERROX_ASTAR_SEARCHING;
     return m_status;
 }
@@ -351,8 +327,12 @@ intptr_t CFerroxAStar::GetOwnerValue()
 uint32_t CFerroxAStar::Heuristic(FerroxAStarNode* node, int goalCell)
 {
     const int r = m_gridRows;
-    const int row = node->cell / r;
-    const int column = node->cell - row * r;
+    const int cell = node->cell;
+    // Cells of the grid take the multiplication; anything else the plain division.
+    const int row = cell >= 0 && cell < m_cellCount
+                        ? static_cast<int>((static_cast<uint64_t>(cell) * m_rowMagic) >> kRowMagicShift)
+                        : cell / r;
+    const int column = cell - row * r;
     const int goalRow = goalCell == m_goalCell ? m_goalRow : goalCell / r;
     const int goalColumn = goalCell == m_goalCell ? m_goalColumn : goalCell % r;
     const int rows = std::abs(row - goalRow);
@@ -367,7 +347,7 @@ int CFerroxAStar::IsGoal(FerroxAStarNode* node)
 
 int CFerroxAStar::GetSuccessors(FerroxAStarNode* node, FerroxAStarNode*)
 {
-    const int w = m_pGrid->GetColumns();
+    const int w = m_gridColumns;
     const int offsets[8] = {1, w + 1, w, w - 1, -1, -w - 1, -w, -w + 1};
     for (int direction = 0; direction < 8; direction++) {
         FerroxAStarNode* successor = &m_scratch[m_successors.size()];
@@ -376,7 +356,7 @@ int CFerroxAStar::GetSuccessors(FerroxAStarNode* node, FerroxAStarNode*)
         // A cell already reached at no greater cost would be dropped by Step anyway: leaving
         // it out first changes nothing and spares the grid's move test.
         if (successor->cell >= 0 && successor->cell < m_cellCount) {
-            const FerroxAStarNode* existing = m_cellNodes[successor->cell];
+            const FerroxAStarNode* existing = CellNode(successor->cell);
             if (existing != nullptr && existing->g <= StepCost(successor) + node->g) {
                 continue;
             }

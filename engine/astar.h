@@ -1,6 +1,7 @@
 // Incremental A* search over the cells of a block grid, one expansion per step.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -8,7 +9,6 @@
 
 class CFerroxBlockGrid;
 class CFerroxSpline;
-struct GxFreeList;
 
 struct FerroxAStarNode {
     int32_t cell;
@@ -37,12 +37,14 @@ public:
     void Release() override;
     ~CFerroxAStar() override;
 
-    // Frees every node of the search (path nodes included) and purges the node list.
+    // Gives back every node of the search (path nodes included); their storage is reused.
     virtual void Reset();
     virtual void ReleaseUnusedNodes();
     virtual int Step();
-    // Returns the status: 1, or 3 when the grid or a cell cannot be searched.
+    // Returns the status: 1, or 3 when the grid or a cell cannot be searched. The per-cell tables
+    // and the search limit follow the grid's cell count as it is at each start.
     virtual int Start(int startCell, int goalCell, CFerroxBlockGrid* grid, intptr_t ownerValue);
+    // A zeroed node from the finder's node pool; it lives until the next Reset at the latest.
     virtual FerroxAStarNode* AllocNode();
     virtual void FreeNode(FerroxAStarNode* node);
     virtual void ClearMap();
@@ -70,7 +72,7 @@ public:
     std::vector<FerroxAStarNode*> GetOpenList() const;
     // The closed nodes in the order they were closed.
     std::vector<FerroxAStarNode*> GetClosedList() const;
-    // Nodes taken from the node list and not yet given back.
+    // Nodes taken from the node pool and not yet given back.
     int GetLiveNodeCount() const { return m_liveNodes; }
 
 private:
@@ -78,18 +80,41 @@ private:
     void FreeCellNode(FerroxAStarNode* node);
     void FoundGoal(FerroxAStarNode* current);
     void ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s);
+    // The node of a cell in this search, or null.
+    FerroxAStarNode* CellNode(int32_t cell) const
+    {
+        const CellSlot& slot = m_cells[cell];
+        return (slot.stamp >> kStateBits) == m_generation ? slot.node : nullptr;
+    }
+    uint32_t CellState(int32_t cell) const
+    {
+        const CellSlot& slot = m_cells[cell];
+        return (slot.stamp >> kStateBits) == m_generation ? slot.stamp & kStateMask : 0;
+    }
+    void SetCell(int32_t cell, FerroxAStarNode* node, uint32_t state)
+    {
+        m_cells[cell].node = node;
+        m_cells[cell].stamp = (m_generation << kStateBits) | state;
+    }
+    void SetCellState(int32_t cell, uint32_t state) { m_cells[cell].stamp = (m_generation << kStateBits) | state; }
+    void NextGeneration();
+
+    static constexpr uint32_t kStateBits = 2;
+    static constexpr uint32_t kStateMask = (1u << kStateBits) - 1;
 
     int32_t m_status;
     int32_t m_stepCount;
     int32_t m_pathLength;
     intptr_t m_ownerValue;
-    GxFreeList* m_pFreeList;
     CFerroxBlockGrid* m_pGrid;
     int32_t m_gridRows;
+    int32_t m_gridColumns;
+    // A cell's row is (cell * m_rowMagic) >> kRowMagicShift: exact for every cell of a grid.
+    uint64_t m_rowMagic;
+    static constexpr int kRowMagicShift = 40;
     int32_t m_goalCell;  // the goal's row and column, kept for the estimate
     int32_t m_goalRow;
     int32_t m_goalColumn;
-    uint8_t* m_pMap;  // 0 untouched, 1 open, 2 closed
     int32_t m_cellCount;
     // Min-heap on f; each entry carries its node's f and cell (the node is the cell's node),
     // so that sifting reads no node.
@@ -97,7 +122,15 @@ private:
         uint32_t f;
         int32_t cell;
     };
-    void PushOpen(FerroxAStarNode* node);
+    // Min-heap on f through the standard heap algorithms; ties are settled by heap position alone.
+    struct OpenGreater {
+        bool operator()(const OpenEntry& a, const OpenEntry& b) const { return a.f > b.f; }
+    };
+    void PushOpen(FerroxAStarNode* node)
+    {
+        m_open.push_back({node->f, node->cell});
+        std::push_heap(m_open.begin(), m_open.end(), OpenGreater());
+    }
     std::vector<OpenEntry> m_open;
     // In closing order; a reopened node leaves a null behind (its index is in its spare field).
     std::vector<FerroxAStarNode*> m_closed;
@@ -106,8 +139,16 @@ private:
     int32_t m_closedCount;
     FerroxAStarNode* m_pStartNode;
     FerroxAStarNode* m_pGoalNode;
-    // The one node of each touched cell, so that nothing is searched for and nothing freed twice.
-    std::vector<FerroxAStarNode*> m_cellNodes;
-    std::vector<int32_t> m_touched;
+    // Per cell: the search generation that touched it with its state (0 untouched, 1 open,
+    // 2 closed) in the low bits, and its node; a new search only moves the generation on.
+    struct CellSlot {
+        uint32_t stamp;
+        FerroxAStarNode* node;
+    };
+    std::vector<CellSlot> m_cells;
+    uint32_t m_generation;
+    // Nodes are taken from fixed blocks in order and all given back at once by Reset.
+    std::vector<FerroxAStarNode*> m_nodeBlocks;
+    size_t m_nodesUsed;
     int32_t m_liveNodes;
 };

@@ -278,6 +278,45 @@ TEST_F(AStarTest, ReopenedNodesKeepEveryParentLinkValid)
     EXPECT_GT(reopenedSearches, 0);
 }
 
+// Walls in the far corner cell of an n x n grid, leaving the rest free.
+void WallInLastCell(CFerroxBlockGrid& grid, int n)
+{
+    const int corner = n * n - 1;
+    for (int cell : {corner - 1, corner - n, corner - n - 1}) grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
+}
+
+// A grid made again at another size is searched as a new grid: tables and search limit follow its size.
+TEST_F(AStarTest, AGridCreatedAgainIsSearchedAtItsNewSize)
+{
+    CFerroxBlockGrid grid;
+    ASSERT_EQ(1, grid.Create(8, 8, {0, 0, 0}, 2, 0));
+    ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, grid, 9, 54));
+    finder.ClearMap();
+
+    grid.Release();
+    ASSERT_EQ(1, grid.Create(16, 16, {0, 0, 0}, 2, 0));
+    ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, grid, 17, 254));
+    const std::vector<int> path = PathOf(finder);
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(17, path.front());
+    EXPECT_EQ(254, path.back());
+    ExpectLegal(grid, path);
+    finder.ClearMap();
+
+    // Smaller again: a walled-in goal is given up at half of the new cell count, as a fresh finder does.
+    grid.Release();
+    ASSERT_EQ(1, grid.Create(6, 6, {0, 0, 0}, 2, 0));
+    WallInLastCell(grid, 6);
+    CFerroxAStar fresh;
+    fresh.SetGrid(nullptr);
+    const int expected = Search(fresh, grid, 7, 35);
+    ASSERT_EQ(FERROX_ASTAR_GAVEUP, expected);
+    EXPECT_EQ(expected, Search(finder, grid, 7, 35));
+    EXPECT_EQ(fresh.GetStepCount(), finder.GetStepCount());
+    EXPECT_EQ(0, finder.GetLiveNodeCount());
+    fresh.Release();
+}
+
 TEST_F(AStarTest, TenThousandSearchesLeaveNoNodeBehind)
 {
     DrawnGrid d({"..........",

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <typeinfo>
 
 #include "engine/debugdraw.h"
 #include "engine/spline.h"
@@ -87,6 +89,11 @@ CFerroxBlockGrid::CFerroxBlockGrid()
 void CFerroxBlockGrid::Init()
 {
     m_pCells = nullptr;
+    m_pBlockSlab = nullptr;
+    m_slabUsed = 0;
+    m_slabOpen = false;
+    m_plainBlocks = false;
+    m_rowMagic = 0;
     m_rows = 0;
     m_width = 0;
     m_cellCount = 0;
@@ -96,15 +103,29 @@ void CFerroxBlockGrid::Init()
     m_occupiedCount = 0;
 }
 
-void CFerroxBlockGrid::Release()
+void CFerroxBlockGrid::FreeCells()
 {
     if (m_pCells != nullptr) {
         for (int i = 0; i < m_cellCount; i++) {
-            delete m_pCells[i];
+            CFerroxBlock* block = m_pCells[i];
+            if (block >= m_pBlockSlab && block < m_pBlockSlab + m_slabUsed) {
+                block->~CFerroxBlock();
+            } else {
+                delete block;
+            }
         }
         delete[] m_pCells;
         m_pCells = nullptr;
     }
+    ::operator delete(m_pBlockSlab);
+    m_pBlockSlab = nullptr;
+    m_slabUsed = 0;
+    m_plainBlocks = false;
+}
+
+void CFerroxBlockGrid::Release()
+{
+    FreeCells();
     for (CFerroxGridPiece* piece : m_pieces) {
         delete piece->object;
         piece->object = nullptr;
@@ -118,8 +139,13 @@ CFerroxBlockGrid::~CFerroxBlockGrid()
     CFerroxBlockGrid::Release();
 }
 
+// While Create runs, blocks of the grid's own making are laid side by side in cell order;
+// they belong to the grid and go with it.
 CFerroxBlock* CFerroxBlockGrid::CreateBlock()
 {
+    if (m_slabOpen && m_slabUsed < m_cellCount) {
+        return new (&m_pBlockSlab[m_slabUsed++]) CFerroxBlock();
+    }
     return new CFerroxBlock();
 }
 
@@ -129,25 +155,32 @@ int CFerroxBlockGrid::Create(int rows, int width, const GxV3d& origin, int cellS
         cellSize > FERROX_GRID_MAXCELLSIZE) {
         return 0;
     }
-    if (m_pCells != nullptr) {
-        for (int i = 0; i < m_cellCount; i++) {
-            delete m_pCells[i];
-        }
-        delete[] m_pCells;
-    }
+    FreeCells();
     m_origin = origin;
     m_cellSize = cellSize;
     m_rows = rows;
     m_width = width;
     m_floorId = floorId;
     m_cellCount = rows * width;
+    m_rowMagic = (uint64_t(1) << kRowMagicShift) / static_cast<uint64_t>(rows) + 1;
     m_pCells = new CFerroxBlock*[m_cellCount];
     m_extentX = static_cast<float>(cellSize) * rows;
     m_extentZ = static_cast<float>(cellSize) * width;
     m_area = m_extentX * m_extentZ;
+    m_pBlockSlab = static_cast<CFerroxBlock*>(::operator new(sizeof(CFerroxBlock) * m_cellCount));
+    bool plain = true;
+    m_slabOpen = true;
     for (int i = 0; i < m_cellCount; i++) {
         m_pCells[i] = CreateBlock();
+        plain = plain && m_pCells[i] == &m_pBlockSlab[i] && typeid(*m_pCells[i]) == typeid(CFerroxBlock);
     }
+    if (m_slabUsed == 0) {
+        ::operator delete(m_pBlockSlab);
+        m_pBlockSlab = nullptr;
+    }
+    // Later calls of CreateBlock make blocks of their own.
+    m_slabOpen = false;
+    m_plainBlocks = plain;
     return 1;
 }
 
@@ -172,12 +205,18 @@ int CFerroxBlockGrid::IsAreaInside(int first, int rows, int columns, int whole)
     if (m_pCells == nullptr || m_cellCount < 1) {
         return 0;
     }
-    // 64-bit sums: a huge rectangle must fail the test, not overflow it.
-    const int64_t lastCell = static_cast<int64_t>(rows - 1) * m_width + first + columns - 1;
+    // Every term in 64 bits: a corner or size anywhere in the int range must fail the test, not overflow it.
+    const int64_t first64 = first;
+    const int64_t rows64 = rows;
+    const int64_t columns64 = columns;
+    const int64_t width = m_width;
     const int64_t border = whole ? 0 : 1;
-    if (first < border * (m_width + 1) || lastCell >= m_cellCount || first >= m_cellCount - border * (m_width + 1) ||
-        static_cast<int64_t>(first % m_width) + columns > m_width - 2 * border ||
-        static_cast<int64_t>(rows) + first / m_rows > m_rows - 2 * border) {
+    if (rows < 0 || columns < 0 || first64 < border * (width + 1) || first64 >= m_cellCount - border * (width + 1)) {
+        return 0;
+    }
+    const int64_t lastCell = (rows64 - 1) * width + first64 + columns64 - 1;
+    if (lastCell >= m_cellCount || first64 % width + columns64 > width - 2 * border ||
+        rows64 + first64 / m_rows > m_rows - 2 * border) {
         return 0;
     }
     for (int i = 0; i < rows; i++) {
@@ -440,12 +479,16 @@ int CFerroxBlockGrid::CanMove(int direction, int index)
     if (!HasCell(index) || direction < 0 || direction > 7) {
         return 0;
     }
-    const int row = index / m_rows + kRowStep[direction];
-    const int column = index % m_rows + kColumnStep[direction];
+    const int fromRow = RowOf(index);
+    const int row = fromRow + kRowStep[direction];
+    const int column = index - fromRow * m_rows + kColumnStep[direction];
     if (row < 0 || row >= m_rows || column < 0 || column >= m_width) {
         return 0;
     }
     const int target = Neighbour(direction, index);
+    if (m_plainBlocks) {
+        return CanMovePlain(direction, index, target);
+    }
     CFerroxBlock* from = m_pCells[index];
     // Walkability first: it refuses most moves, and every test here is free of side effects.
     if (direction % 2 == 0) {
@@ -478,6 +521,21 @@ int CFerroxBlockGrid::CanMove(int direction, int index)
         (columnStep > 0 ? diagonal->IsBlockedToPrevColumn() : diagonal->IsBlockedToNextColumn()) ||
         (rowStep > 0 ? diagonal->IsBlockedToPrevRow() : diagonal->IsBlockedToNextRow());
     if (fromBlocked || diagonalBlocked) {
+        return 0;
+    }
+    return CanLeave(direction, index) ? 1 : 0;
+}
+
+// CanMove over blocks that are all plain CFerroxBlock: the same tests as their own methods make
+// (walkable below FERROX_BLOCK_BLOCKED, no blocked edges) without a virtual call per block.
+int CFerroxBlockGrid::CanMovePlain(int direction, int index, int target)
+{
+    auto walkable = [this](int cell) { return HasCell(cell) && m_pBlockSlab[cell].m_state < FERROX_BLOCK_BLOCKED; };
+    if (!walkable(target)) {
+        return 0;
+    }
+    if (direction % 2 == 1 &&
+        (!walkable(index + kColumnStep[direction]) || !walkable(index + kRowStep[direction] * m_width))) {
         return 0;
     }
     return CanLeave(direction, index) ? 1 : 0;

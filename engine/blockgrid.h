@@ -115,6 +115,15 @@ protected:
     int Neighbour(int direction, int index) const;
     // IsValidCell (index, 1) without the call: the moves test it up to four times a neighbour.
     bool HasCell(int index) const { return m_pCells != nullptr && index >= 0 && index < m_cellCount; }
+    int CanMovePlain(int direction, int index, int target);
+    // Destroys the blocks (in place for those in the slab) and the slab.
+    void FreeCells();
+    // index / m_rows for a valid cell, by multiplying with m_rowMagic: exact for every cell count allowed.
+    int RowOf(int index) const
+    {
+        return static_cast<int>((static_cast<uint64_t>(index) * m_rowMagic) >> kRowMagicShift);
+    }
+    static constexpr int kRowMagicShift = 40;
 
     int32_t m_floorId;
     CFerroxBlock** m_pCells;
@@ -129,4 +138,12 @@ protected:
     std::vector<CFerroxGridPiece*> m_pieces;
     std::vector<int32_t> m_occupied;
     int32_t m_occupiedCount;
+    // Blocks the base CreateBlock made during Create, side by side; m_slabUsed of them were made.
+    CFerroxBlock* m_pBlockSlab;
+    int32_t m_slabUsed;
+    bool m_slabOpen;
+    // Every cell's block is the plain CFerroxBlock of its slab place (none of its tests
+    // overridden), so moves may read the states straight from the slab.
+    bool m_plainBlocks;
+    uint64_t m_rowMagic;   // 2^kRowMagicShift / m_rows, rounded up
 };

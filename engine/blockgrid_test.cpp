@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -122,6 +123,32 @@ TEST_F(GridTest, AreaOperationsRespectBorderAndOccupants)
     EXPECT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(55)->m_state);
 }
 
+// Corners and sizes at the ends of the int range are refused without overflowing the bounds arithmetic.
+TEST_F(GridTest, AreaChecksRefuseExtremeCornersAndSizes)
+{
+    const int extremes[] = {INT_MIN, INT_MIN + 1, -1, INT_MAX - 1, INT_MAX};
+    for (int e : extremes) {
+        EXPECT_EQ(0, grid.IsAreaInside(11, e, 1, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaInside(11, 2, e, 0)) << e;
+        EXPECT_EQ(0, grid.IsAreaInside(e, 2, 2, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaInside(e, e, e, 0)) << e;
+        EXPECT_EQ(1, grid.SetAreaState(e, 2, 2, FERROX_BLOCK_BLOCKED)) << e;
+        EXPECT_EQ(1, grid.SetAreaState(11, e, 1, FERROX_BLOCK_BLOCKED)) << e;
+        EXPECT_EQ(1, grid.PlaceObject(11, &shop, e, 1, 1)) << e;
+        EXPECT_EQ(1, grid.AssignObject(11, &shop, e, 1, 1)) << e;
+        EXPECT_EQ(1, grid.ClearArea(e, 1, 1, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaEmpty(11, 1, e, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaFilledWith(e, 1, 1, 1, nullptr)) << e;
+    }
+    EXPECT_EQ(1, grid.IsAreaInside(11, 7, 7, 0));
+    EXPECT_EQ(0, grid.IsAreaInside(11, 8, 7, 0));
+    EXPECT_EQ(1, grid.IsAreaInside(0, 10, 10, 1));
+    for (int cell = 0; cell < grid.GetCellCount(); cell++) {
+        ASSERT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(cell)->m_state) << cell;
+        ASSERT_EQ(0, grid.GetBlock(cell)->HasObject(nullptr)) << cell;
+    }
+}
+
 TEST_F(GridTest, RangesSpanTheSameRectangleInAnyOrientationAndNeverStartOutside)
 {
     CFerroxBlockGrid other;
@@ -184,6 +211,44 @@ public:
     CFerroxBlock* CreateBlock() override { return ++made == 45 ? new WalledBlock() : new CFerroxBlock(); }
     int made = 0;
 };
+
+// Blocks of the base CreateBlock and of a subclass side by side: each kind freed its own way,
+// and a wall of the subclass's blocks still stops a move.
+TEST(BlockGrid, MixedBlockMakersAreFreedAndTestedEachTheirWay)
+{
+    struct MixedGrid : CFerroxBlockGrid {
+        CFerroxBlock* CreateBlock() override
+        {
+            return ++made % 7 == 0 ? new WalledBlock() : CFerroxBlockGrid::CreateBlock();
+        }
+        int made = 0;
+    };
+    MixedGrid grid;
+    ASSERT_EQ(1, grid.Create(6, 6, {0, 0, 0}, 2, 0));
+    EXPECT_EQ(0, grid.CanMove(0, 6));   // cell 6 is the seventh made: walled on its next column
+    EXPECT_EQ(1, grid.CanMove(0, 7));
+    grid.GetBlock(9)->SetState(FERROX_BLOCK_BLOCKED);
+    EXPECT_EQ(0, grid.CanMove(1, 2));   // the diagonal's target is blocked
+    ASSERT_EQ(1, grid.Create(4, 4, {0, 0, 0}, 2, 0));   // the first blocks are freed here
+    EXPECT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(9)->m_state);
+    delete grid.CreateBlock();   // made after Create: the caller's own
+    grid.Release();
+}
+
+// The row found by multiplication is the quotient for every cell of every side tried.
+TEST(BlockGrid, RowsByMultiplicationMatchDivision)
+{
+    struct RowGrid : CFerroxBlockGrid {
+        using CFerroxBlockGrid::RowOf;
+    };
+    for (int side : {1, 2, 3, 5, 7, 10, 31, 64, 97}) {
+        RowGrid grid;
+        ASSERT_EQ(1, grid.Create(side, side, {0, 0, 0}, 2, 0));
+        for (int cell = 0; cell < side * side; cell++) {
+            ASSERT_EQ(cell / side, grid.RowOf(cell)) << side << " " << cell;
+        }
+    }
+}
 
 TEST_F(GridTest, CanMoveNeverCutsACornerOrLeavesTheGrid)
 {

@@ -11,6 +11,9 @@
 namespace {
 
 constexpr GxUInt32 kOpaqueWhite = 0xFFFFFFFFu;
+// The shortest body a storey can be saved with: a storey is made only when the file still holds one.
+constexpr char kShortestStorey[] = "<SUBMESH>\n0,1\n\n</SUBMESH>\n";
+constexpr uint64_t kShortestStoreyBytes = sizeof(kShortestStorey) - 1;
 
 // "value,count" with both parts numbers.
 bool ParseRun(const std::string& line, int* value, int* count)
@@ -282,7 +285,7 @@ int CFerroxBlockMesh::BuildStoreyAbove(float height, CFerroxTileRecord* tile, Fe
 
 int CFerroxBlockMesh::Save(CFerroxFile* file, FerroxTileToText toText)
 {
-    if (file == nullptr || toText == nullptr) {
+    if (file == nullptr || toText == nullptr || file->HasWriteFailed()) {
         return 0;
     }
     file->WriteLine("<MESH>\r\n");
@@ -308,7 +311,7 @@ int CFerroxBlockMesh::Save(CFerroxFile* file, FerroxTileToText toText)
         file->WriteLine("</SUBMESH>\r\n");
     }
     file->WriteLine("</MESH>\r\n");
-    return 1;
+    return file->HasWriteFailed() ? 0 : 1;
 }
 
 void CFerroxBlockMesh::ReadBody(CFerroxFile* file, FerroxTileFromText fromText, CFerroxTileRecord* defaultTile,
@@ -378,6 +381,10 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerr
         if (current == nullptr) {
             current = this;  // the first mesh of the block is always the ground
         } else {
+            // A whole grid is made for a storey: a few bytes of height alone do not justify it.
+            if (file->GetBytesLeft() < kShortestStoreyBytes) {
+                break;
+            }
             CFerroxBlockMesh* upper = new CFerroxBlockMesh();
             const GxV3d origin = {m_origin.x, m_origin.y + height, m_origin.z};
             if (!upper->Create(m_rows, m_width, origin, m_cellSize, m_floorId)) {

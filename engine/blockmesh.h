@@ -57,7 +57,8 @@ public:
     int CountLinked();
     // Builds the storey above at the given height; 0 when made, 1 when refused.
     int BuildStoreyAbove(float height, CFerroxTileRecord* tile, FerroxStoreyFilter filter);
-    // Writes the chain from this (ground) mesh up; 1 on success.
+    // Writes the chain from this (ground) mesh up; 1 on success, 0 when the file is not open for
+    // writing or a write to it failed.
     int Save(CFerroxFile* file, FerroxTileToText toText);
     // Reads a chain into this (ground) mesh and new meshes above it; 1 when the block was read.
     // The ground should have no storeys yet: the chain read replaces the links above it.

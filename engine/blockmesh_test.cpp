@@ -81,6 +81,23 @@ TEST_F(BlockMeshTest, SaveTextOfEqualAndAlternatingTiles)
               SaveText(stripes));
 }
 
+TEST_F(BlockMeshTest, SaveReportsAFailedWrite)
+{
+    CFerroxBlockMesh mesh;
+    ASSERT_EQ(1, mesh.Create(3, 3, {0, 0, 0}, 2, 0));
+    const std::string path = Path("mesh.txt");
+    WriteFile(path, "old");
+    CFerroxFile file;
+    ASSERT_EQ(0, file.Open(path.c_str(), 0));
+    {
+        FerroxFailWritesAfter full(3);
+        EXPECT_EQ(0, mesh.Save(&file, TileToText));
+    }
+    EXPECT_EQ(1, file.Close());
+    EXPECT_EQ("old", ReadFile(path));
+    EXPECT_EQ(0, mesh.Save(&file, TileToText));   // nothing open
+}
+
 TEST_F(BlockMeshTest, TwoStoreysReadBackIdentical)
 {
     CFerroxBlockMesh ground;
@@ -148,6 +165,21 @@ TEST_F(BlockMeshTest, LoadTakesTheGroundFirstAndRefusesBadInput)
     EXPECT_EQ(nullptr, tall.GetLinked(5));
     EXPECT_EQ(&gTiles[0], tall.GetLinked(4)->GetTile(8));
     DropStoreys(tall);
+
+    // Heights with no storey body after them make no storey grids.
+    std::string heights = "<MESH>\r\n0.00000\r\n<SUBMESH>\r\n1,9\r\n\r\n</SUBMESH>\r\n4\r\n8\r\n12\r\n";
+    CFerroxBlockMesh bare;
+    ASSERT_EQ(1, bare.Create(3, 3, {0, 0, 0}, 2, 0));
+    EXPECT_EQ(1, LoadText(bare, heights));
+    EXPECT_EQ(nullptr, bare.GetUpper());
+    EXPECT_EQ(&gTiles[0], bare.GetTile(4));
+    DropStoreys(bare);
+    // The shortest body a storey can have is enough.
+    CFerroxBlockMesh shortest;
+    ASSERT_EQ(1, shortest.Create(3, 3, {0, 0, 0}, 2, 0));
+    EXPECT_EQ(1, LoadText(shortest, "<MESH>\n0\n<SUBMESH>\n1,9\n\n</SUBMESH>\n4\n<SUBMESH>\n0,1\n\n</SUBMESH>\n"));
+    EXPECT_NE(nullptr, shortest.GetUpper());
+    DropStoreys(shortest);
 
     // Cut short anywhere: no crash, no endless loop.
     const std::string whole = "<MESH>\r\n0.00000\r\n<SUBMESH>\r\n1,9\r\n4\r\n</SUBMESH>\r\n"

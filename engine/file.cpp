@@ -2,15 +2,58 @@
 #include "engine/file.h"
 
 #include <cstring>
+#include <string>
 
 #include "gfx/core/filesys.h"
+#include "gfx/core/win32fs.h"
+#include "platform/win32/winbase.h"
 
 namespace {
 // One piece of a line: at most 255 bytes.
 const int kPieceBuffer = 256;
+// Appended to a name for the file written before it replaces the named one.
+const char kReplacementSuffix[] = ".tmp";
+
+std::string ReplacementName(const char* name)
+{
+    return std::string(name) + kReplacementSuffix;
+}
 }
 
-CFerroxFile::CFerroxFile() : m_pFile(nullptr), m_mode(0)
+GxFile* FerroxOpenReplacement(const char* name)
+{
+    if (!name)
+        return nullptr;
+    return GxFileOpen(ReplacementName(name).c_str(), "w");
+}
+
+bool FerroxCommitReplacement(GxFile* file, const char* name, bool ok)
+{
+    if (!file)
+        return false;
+    if (!name) {
+        GxFileClose(file);
+        return false;
+    }
+    // Renaming works on the file system's own paths, which only the Win32 file system has.
+    GxFileSystem* fs = file->fileSystem;
+    const bool win32 = fs != nullptr && fs->ops.open == GxWin32FileOpen;
+    // The bytes reach the disk before the rename, so a crash leaves the old file or the whole new one.
+    ok = ok && win32 && FlushFileBuffers(file->handle);
+    ok = GxFileClose(file) == 0 && ok;
+    std::string temporary = ReplacementName(name);
+    char from[gxFILEMAXPATH + 1];
+    char to[gxFILEMAXPATH + 1];
+    if (!win32 || !GxWin32FileSystemFullPath(fs, temporary.c_str(), from, sizeof(from)))
+        return false;
+    if (ok && GxWin32FileSystemFullPath(fs, name, to, sizeof(to)) &&
+        MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING))
+        return true;
+    DeleteFileA(from);
+    return false;
+}
+
+CFerroxFile::CFerroxFile() : m_pFile(nullptr), m_mode(0), m_writeFailed(false)
 {
     Init();
 }
@@ -24,6 +67,7 @@ int CFerroxFile::Init()
 {
     m_pFile = nullptr;
     m_mode = 0;
+    m_writeFailed = false;
     return 0;
 }
 
@@ -34,12 +78,13 @@ int CFerroxFile::Open(const char* name, int read)
     Close();
     if (read && !GxFileExists(name))
         return 1;
-    GxFile* file = GxFileOpen(name, read ? "r" : "w");
+    GxFile* file = read ? GxFileOpen(name, "r") : FerroxOpenReplacement(name);
     if (!file)
         return 1;
     m_pFile = file;
     m_mode = read ? 1 : 0;
     m_name = name;
+    m_writeFailed = false;
     return 0;
 }
 
@@ -47,9 +92,13 @@ int CFerroxFile::Close()
 {
     if (!m_pFile)
         return 1;
-    GxFileClose(m_pFile);
+    GxFile* file = m_pFile;
     m_pFile = nullptr;
-    return 0;
+    if (m_mode == 1) {
+        GxFileClose(file);
+        return 0;
+    }
+    return FerroxCommitReplacement(file, m_name.c_str(), !m_writeFailed) ? 0 : 1;
 }
 
 std::string& CFerroxFile::ReadLine(std::string& out)
@@ -80,9 +129,19 @@ std::string& CFerroxFile::ReadLine(std::string& out)
 
 void CFerroxFile::WriteLine(const char* text)
 {
-    if (!m_pFile || !text || !*text)
+    if (!m_pFile || m_mode != 0 || !text || !*text)
         return;
-    GxFilePuts(text, m_pFile);
+    if (static_cast<size_t>(GxFilePuts(text, m_pFile)) != strlen(text))
+        m_writeFailed = true;
+}
+
+uint64_t CFerroxFile::GetBytesLeft() const
+{
+    if (!m_pFile || m_mode != 1)
+        return 0;
+    uint64_t size = (static_cast<uint64_t>(m_pFile->sizeHigh) << 32) | m_pFile->sizeLow;
+    uint64_t position = (static_cast<uint64_t>(m_pFile->posHigh) << 32) | m_pFile->posLow;
+    return size > position ? size - position : 0;
 }
 
 int CFerroxFile::IsEof()

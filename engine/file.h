@@ -16,16 +16,24 @@ public:
     // Closes a file still open, so that its slot of the file system is not lost.
     virtual ~CFerroxFile();
 
-    // read = 0: create or truncate for writing; otherwise the file must exist and is read.
+    // read = 0: write a file that replaces any file of that name; otherwise the file must exist
+    // and is read. The lines written go to "<name>.tmp" beside it, renamed over the name by Close.
     int Open(const char* name, int read);
+    // For a written file: 0 only when every line, the flush and the close succeeded and the file
+    // replaced its target; otherwise the target keeps its old content and the temporary is removed.
     int Close();
     // Next line without its line end; empty at the end of the file.
     std::string& ReadLine(std::string& out);
+    // Writes text as it stands (no line end is added); a failed write is kept for Close to report.
     void WriteLine(const char* text);
     void WriteLine(const std::string& text) { WriteLine(text.c_str()); }
+    // Non-zero once a write to the open file has failed (or nothing is open for writing).
+    int HasWriteFailed() const { return !m_pFile || m_mode != 0 || m_writeFailed ? 1 : 0; }
 
     // Non-zero once no byte is left to read (or no file is open).
     int IsEof();
+    // Bytes between the read position and the end of the file; 0 without a file open for reading.
+    uint64_t GetBytesLeft() const;
     int IsOpen() const { return m_pFile != nullptr; }
     const std::string& GetName() const { return m_name; }
     int32_t GetMode() const { return m_mode; }
@@ -34,7 +42,14 @@ protected:
     std::string m_name;
     GxFile* m_pFile;
     int32_t m_mode;   // 0 writing, 1 reading
+    bool m_writeFailed;
 };
+
+// Replacing a file safely: "<name>.tmp" is opened for writing beside it; FerroxCommitReplacement
+// flushes and closes it and, when ok is still true, renames it over the name (else removes it).
+// Both return null or false on any failure, and the named file is untouched unless renamed.
+GxFile* FerroxOpenReplacement(const char* name);
+bool FerroxCommitReplacement(GxFile* file, const char* name, bool ok);
 
 class CFerroxTagFile : public CFerroxFile {
 public:

@@ -74,6 +74,33 @@ TEST_F(LineFile, OpenAndWriteFollowTheFileConvention)
     EXPECT_EQ("kept", ReadFile(path));
 }
 
+// A written file replaces its target only whole: any failed write leaves the old file and fails Close.
+TEST_F(LineFile, AFailedWriteKeepsTheOldFileAndFailsClose)
+{
+    std::string path = Path("save.fds");
+    WriteFile(path, "old");
+    CFerroxFile file;
+    {
+        FerroxFailWritesAfter full(1);
+        ASSERT_EQ(0, file.Open(path.c_str(), 0));
+        file.WriteLine("first\r\n");
+        EXPECT_EQ(0, file.HasWriteFailed());
+        file.WriteLine("second\r\n");
+        EXPECT_EQ(1, file.HasWriteFailed());
+        file.WriteLine("third\r\n");
+        EXPECT_EQ("old", ReadFile(path));
+        EXPECT_EQ(1, file.Close());
+    }
+    EXPECT_EQ("old", ReadFile(path));
+    EXPECT_FALSE(Exists(path + ".tmp"));
+    ASSERT_EQ(0, file.Open(path.c_str(), 0));
+    file.WriteLine("new\r\n");
+    EXPECT_EQ("old", ReadFile(path));   // nothing replaced before Close
+    EXPECT_EQ(0, file.Close());
+    EXPECT_EQ("new\r\n", ReadFile(path));
+    EXPECT_FALSE(Exists(path + ".tmp"));
+}
+
 TEST_F(LineFile, SeekTagStartsFromTheTopEveryTime)
 {
     std::string path = Path("save.fds");

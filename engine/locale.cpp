@@ -120,11 +120,17 @@ void CLocale::LoadTextsFromTree(CFerroxTagTree& tree)
     }
 }
 
-void CLocale::ExportTextsFrom(const char* fileName, const char* prefix)
+int CLocale::ExportTextsFrom(const char* fileName, const char* prefix)
 {
     CFerroxTagTree tree;
     tree.Load(fileName);
-    tree.SaveSplit(prefix);
+    return tree.SaveSplit(prefix);
+}
+
+void CLocale::ExportTexts()
+{
+    if (!ExportTextsFrom("./language.xml", "./language"))
+        FerroxDebugOutput("The text catalogue could not be written to ./language_TAGS.xml and ./language_DATA.txt\n");
 }
 
 int16_t CLocale::FindTextList(const char* name)

@@ -50,13 +50,14 @@ public:
     void Init() override { m_listCount = 0; }
     ~CLocale() override { ClearTexts(); }
     virtual void ClearTexts();
-    virtual void ExportTexts() { ExportTextsFrom("./language.xml", "./language"); }
+    virtual void ExportTexts();
 
     // The same, from and to the files named.
     void LoadTextsFrom(const char* fileName);
     // Appends the lists of the "LANGUAGE" node of a loaded tree.
     void LoadTextsFromTree(CFerroxTagTree& tree);
-    void ExportTextsFrom(const char* fileName, const char* prefix);
+    // 1 when both files were written whole; 0 leaves any earlier files as they were.
+    int ExportTextsFrom(const char* fileName, const char* prefix);
 
     uint16_t GetListCount() const { return m_listCount; }
     // The text drawn for (list, index), diagnostics included; the alignment rule applies to it

@@ -168,8 +168,15 @@ TEST_F(LocaleFiles, SettingsAndFilesAndExport)
     missing.LoadTextsFrom(Path("absent.xml").c_str());
     EXPECT_EQ(0, missing.GetListCount());
 
-    fromFile.ExportTextsFrom(language.c_str(), Path("language").c_str());
-    EXPECT_EQ("Extra\t\r\nLondon\t\r\nBerlin\t\r\nParis\t\r\nCaf\xC3\xA9\t\r\n", ReadFile(Path("language_DATA.txt")));
+    ASSERT_EQ(1, fromFile.ExportTextsFrom(language.c_str(), Path("language").c_str()));
+    const std::string exported = "Extra\t\r\nLondon\t\r\nBerlin\t\r\nParis\t\r\nCaf\xC3\xA9\t\r\n";
+    EXPECT_EQ(exported, ReadFile(Path("language_DATA.txt")));
+    // A failed export says so and leaves the files of the last one.
+    {
+        FerroxFailWritesAfter full(0);
+        EXPECT_EQ(0, fromFile.ExportTextsFrom(language.c_str(), Path("language").c_str()));
+    }
+    EXPECT_EQ(exported, ReadFile(Path("language_DATA.txt")));
 }
 
 }  // namespace

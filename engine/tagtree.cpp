@@ -4,8 +4,18 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
+#include "engine/file.h"
 #include "gfx/core/filesys.h"
+
+bool CFerroxTagPieceReader::NextWhole(FerroxTagPiece& piece, bool atEnd)
+{
+    size_t left = m_size - m_pos;
+    if (!atEnd && left < FERROX_TAG_LINE_BUFFER - 1 && !memchr(m_pText + m_pos, '\n', left))
+        return false;
+    return Next(piece);
+}
 
 bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
 {
@@ -40,22 +50,17 @@ bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
 
 namespace {
 
-// Largest tag file read; larger ones are refused rather than held in memory.
+// Longest line text that reads back as one piece.
+const size_t kMaxLineText = FERROX_TAG_LINE_BUFFER - 1;
+// Longest opening line whose CR LF still ends in the same piece, so that the name reads back with its LF.
+const size_t kMaxNameLine = FERROX_TAG_LINE_BUFFER - 3;
+
+// Largest tag file read; a larger one is refused, its tree left empty.
 const size_t kMaxTagFileSize = 64u << 20;
 
-// Reads the whole file in large blocks: one read call per line would cost far more than the parsing.
-bool ReadWholeFile(GxFile* file, std::string& text)
-{
-    char block[65536];
-    for (;;) {
-        size_t got = GxFileRead(block, 1, sizeof(block), file);
-        if (got == 0)
-            return true;
-        if (text.size() + got > kMaxTagFileSize)
-            return false;
-        text.append(block, got);
-    }
-}
+// Files are read in blocks this large: one read call per line would cost far more than the parsing,
+// and one buffer for the whole file would be a large allocation per load.
+const size_t kReadBlock = 64u << 10;
 
 // A search text with its length and pair mask worked out once per search.
 struct TagSearch {
@@ -84,10 +89,20 @@ std::string OpeningLine(const std::string& name)
     return line;
 }
 
+// One checked write of the whole text.
+bool WriteText(GxFile* file, const std::string& text)
+{
+    return text.empty() || GxFileWrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+// Any line starting "</" closes a node: one cut to a single line piece never leaves a stray value.
 std::string ClosingLine(const std::string& opening)
 {
-    std::string line = opening;
-    line.insert(line.begin() + 1, '/');
+    std::string line = opening.substr(0, opening.size() - 2);
+    line.insert(std::min<size_t>(1, line.size()), 1, '/');
+    if (line.size() > kMaxLineText)
+        line.resize(kMaxLineText);
+    line += "\r\n";
     return line;
 }
 
@@ -115,11 +130,82 @@ uint64_t FerroxTagPairMask(const char* text, size_t length)
     return mask;
 }
 
-CFerroxTagNode::~CFerroxTagNode()
+// Nodes are made in blocks and destroyed in place by their tree; the blocks are kept for the
+// next load and freed with the tree. A node deleted on its own leaves its slot until the tree is cleared.
+class CFerroxTagNodePool {
+public:
+    CFerroxTagNodePool() : m_used(0) {}
+    ~CFerroxTagNodePool()
+    {
+        for (void* block : m_blocks)
+            ::operator delete(block);
+    }
+    CFerroxTagNodePool(const CFerroxTagNodePool&) = delete;
+    CFerroxTagNodePool& operator=(const CFerroxTagNodePool&) = delete;
+
+    CFerroxTagNode* Make(std::string name, uint8_t depth, CFerroxTagNode* parent)
+    {
+        if (m_used == m_blocks.size() * kNodesPerBlock)
+            m_blocks.push_back(::operator new(sizeof(CFerroxTagNode) * kNodesPerBlock));
+        char* block = static_cast<char*>(m_blocks[m_used / kNodesPerBlock]);
+        void* slot = block + (m_used % kNodesPerBlock) * sizeof(CFerroxTagNode);
+        ++m_used;
+        return new (slot) CFerroxTagNode(std::move(name), depth, parent);
+    }
+    // Every node made must have been destroyed.
+    void Reset() { m_used = 0; }
+
+private:
+    static constexpr size_t kNodesPerBlock = 256;
+    std::vector<void*> m_blocks;
+    size_t m_used;
+};
+
+namespace {
+
+constexpr size_t kMaskGroup = 4;
+
+void AppendChild(CFerroxTagNode* parent, CFerroxTagNode* child)
 {
-    for (CFerroxTagNode* child : children)
-        delete child;
+    parent->children.push_back(child);
+    parent->childMasks.push_back(child->pairMask);
 }
+
+// Index of the first child whose name holds the search text, or -1.
+long FindChildIndex(const CFerroxTagNode* node, const TagSearch& search)
+{
+    const std::vector<CFerroxTagNode*>& children = node->children;
+    const std::vector<uint64_t>& masks = node->childMasks;
+    if (masks.size() != children.size()) {
+        for (size_t i = 0; i < children.size(); ++i) {
+            if (NameMatches(children[i], search))
+                return static_cast<long>(i);
+        }
+        return -1;
+    }
+    // The masks side by side reject most children without touching them, a group of four at a time.
+    const uint64_t want = search.mask;
+    const size_t count = masks.size();
+    const uint64_t* mask = masks.data();
+    size_t i = 0;
+    for (; i + kMaskGroup <= count; i += kMaskGroup) {
+        bool any = ((mask[i] & want) == want) | ((mask[i + 1] & want) == want) | ((mask[i + 2] & want) == want) |
+                   ((mask[i + 3] & want) == want);
+        if (!any)
+            continue;
+        for (size_t j = i; j < i + kMaskGroup; ++j) {
+            if ((mask[j] & want) == want && NameMatches(children[j], search))
+                return static_cast<long>(j);
+        }
+    }
+    for (; i < count; ++i) {
+        if ((mask[i] & want) == want && NameMatches(children[i], search))
+            return static_cast<long>(i);
+    }
+    return -1;
+}
+
+} // namespace
 
 // Carries the read and write routines; it keeps no state of its own.
 class CFerroxTagParser {
@@ -128,22 +214,28 @@ public:
         CFerroxTagNode*& root;
         std::vector<std::vector<CFerroxTagNode*>>& depthLists;
         uint8_t& maxDepth;
+        CFerroxTagNodePool& pool;
     };
 
     void RegisterNode(Tree tree, CFerroxTagNode* node);
     void CreateRoot(Tree tree);
     void Read(Tree tree, const char* text, size_t size);
+    // Reads the file in blocks, cutting each block's whole pieces; false past kMaxTagFileSize.
+    bool ReadFile(Tree tree, GxFile* file);
     int Write(CFerroxTagNode* root, const char* fileName);
-    void WriteNode(CFerroxTagNode* node, GxFile* file);
+    void WriteNode(CFerroxTagNode* node, std::string& out);
     int WriteSplit(CFerroxTagNode* root, const char* prefix);
-    void WriteNodeSplit(CFerroxTagNode* node, GxFile* tags, GxFile* data);
+    void WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data);
 
 private:
     struct ReadState {
         CFerroxTagNode* current;
         unsigned skippedDepth;   // opening lines kept as values because the tree is too deep
+        // After a piece that did not end its line, a piece that is only the line end is not an empty value.
+        bool continued;
     };
     void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
+    void HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd);
 };
 
 void CFerroxTagParser::RegisterNode(Tree tree, CFerroxTagNode* node)
@@ -157,7 +249,7 @@ void CFerroxTagParser::RegisterNode(Tree tree, CFerroxTagNode* node)
 
 void CFerroxTagParser::CreateRoot(Tree tree)
 {
-    tree.root = new CFerroxTagNode("root", 0, nullptr);
+    tree.root = tree.pool.Make("root", 0, nullptr);
     tree.depthLists.clear();
     tree.maxDepth = 0;
     RegisterNode(tree, tree.root);
@@ -172,14 +264,12 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
     if (length >= 1 && line[0] == '#')
         return;
     if (opening && state.current->depth < FERROX_TAG_MAX_DEPTH && state.skippedDepth == 0) {
-        std::string name;
-        name.reserve(length + 1);
-        name.assign(line, length);
-        if (piece.lineEnd)
-            name += '\n';
-        CFerroxTagNode* node = new CFerroxTagNode(std::move(name), static_cast<uint8_t>(state.current->depth + 1),
-                                                  state.current);
-        state.current->children.push_back(node);
+        // Made at its final size at once: the LF is already in place when the line has one.
+        std::string name(length + (piece.lineEnd ? 1 : 0), '\n');
+        memcpy(&name[0], line, length);
+        CFerroxTagNode* node = tree.pool.Make(std::move(name), static_cast<uint8_t>(state.current->depth + 1),
+                                              state.current);
+        AppendChild(state.current, node);
         RegisterNode(tree, node);
         state.current = node;
         return;
@@ -197,92 +287,123 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
     state.current->values.emplace_back(line, length);
 }
 
-void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
+void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd)
 {
-    ReadState state = { tree.root, 0 };
-    CFerroxTagPieceReader reader(text, size);
     FerroxTagPiece piece;
-    // After a piece that did not end its line, a piece that is only the line end is not an empty value.
-    bool continued = false;
-    while (reader.Next(piece)) {
-        bool lineEndOnly = continued && piece.length == 0 && piece.lineEnd;
+    while (reader.NextWhole(piece, atEnd)) {
+        bool lineEndOnly = state.continued && piece.length == 0 && piece.lineEnd;
         if (!lineEndOnly)
             HandleLine(tree, state, piece);
-        continued = !piece.lineDone;
+        state.continued = !piece.lineDone;
     }
 }
 
+void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
+{
+    ReadState state = { tree.root, 0, false };
+    CFerroxTagPieceReader reader(text, size);
+    HandlePieces(tree, state, reader, true);
+}
+
+bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
+{
+    ReadState state = { tree.root, 0, false };
+    char block[kReadBlock];
+    size_t held = 0;
+    size_t total = 0;
+    for (;;) {
+        size_t got = GxFileRead(block + held, 1, kReadBlock - held, file);
+        total += got;
+        if (total > kMaxTagFileSize)
+            return false;
+        held += got;
+        // A piece still short of its line end waits for the next block, unless the file has ended.
+        CFerroxTagPieceReader reader(block, held);
+        HandlePieces(tree, state, reader, got == 0);
+        if (got == 0)
+            return true;
+        held -= reader.GetPosition();
+        memmove(block, block + reader.GetPosition(), held);
+    }
+}
+
+// The text is built whole and written at once; the file it replaces changes only when all of it was written.
 int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName)
 {
     if (!root || !fileName)
         return 0;
-    GxFile* file = GxFileOpen(fileName, "w");
+    std::string text;
+    for (CFerroxTagNode* child : root->children)
+        WriteNode(child, text);
+    GxFile* file = FerroxOpenReplacement(fileName);
     if (!file)
         return 0;
-    for (CFerroxTagNode* child : root->children)
-        WriteNode(child, file);
-    GxFileClose(file);
-    return 1;
+    bool written = WriteText(file, text);
+    return FerroxCommitReplacement(file, fileName, written) ? 1 : 0;
 }
 
-void CFerroxTagParser::WriteNode(CFerroxTagNode* node, GxFile* file)
+void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
 {
     std::string opening = OpeningLine(node->name);
-    GxFilePuts(opening.c_str(), file);
+    out += opening;
     for (const std::string& value : node->values) {
-        GxFilePuts(value.c_str(), file);
-        if (value.empty() || value.back() != '\n')
-            GxFilePuts("\r\n", file);
+        // As a C string: text a caller put behind a NUL is not written.
+        const char* text = value.c_str();
+        size_t length = strlen(text);
+        out.append(text, length);
+        if (length == 0 || text[length - 1] != '\n')
+            out += "\r\n";
     }
     for (CFerroxTagNode* child : node->children)
-        WriteNode(child, file);
+        WriteNode(child, out);
     if (node->values.empty() && node->children.empty())
-        GxFilePuts("\r\n", file);
-    GxFilePuts(ClosingLine(opening).c_str(), file);
+        out += "\r\n";
+    out += ClosingLine(opening);
 }
 
+// Both files are written before either replaces its old self; the data file is renamed first,
+// and the tags file only after it.
 int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
 {
     if (!root || !prefix)
         return 0;
+    std::string tagsText;
+    std::string dataText;
+    for (CFerroxTagNode* child : root->children)
+        WriteNodeSplit(child, tagsText, dataText);
     std::string dataName = std::string(prefix) + "_DATA.txt";
     std::string tagsName = std::string(prefix) + "_TAGS.xml";
-    GxFile* data = GxFileOpen(dataName.c_str(), "w");
-    if (!data)
-        return 0;
-    GxFile* tags = GxFileOpen(tagsName.c_str(), "w");
-    if (!tags) {
-        GxFileClose(data);
-        return 0;
-    }
-    for (CFerroxTagNode* child : root->children)
-        WriteNodeSplit(child, tags, data);
-    GxFileClose(data);
-    GxFileClose(tags);
-    return 1;
+    GxFile* data = FerroxOpenReplacement(dataName.c_str());
+    GxFile* tags = data ? FerroxOpenReplacement(tagsName.c_str()) : nullptr;
+    bool written = tags && WriteText(data, dataText) && WriteText(tags, tagsText);
+    bool dataDone = FerroxCommitReplacement(data, dataName.c_str(), written);
+    bool tagsDone = FerroxCommitReplacement(tags, tagsName.c_str(), written && dataDone);
+    return dataDone && tagsDone ? 1 : 0;
 }
 
-void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, GxFile* tags, GxFile* data)
+void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data)
 {
     std::string opening = OpeningLine(node->name);
-    GxFilePuts(opening.c_str(), tags);
+    tags += opening;
     if (!node->values.empty()) {
-        const std::string& first = node->values.front();
-        GxFilePuts("\r\n", tags);
-        GxFilePuts(first.c_str(), data);
-        if (first.empty() || first.back() != '\n')
-            GxFilePuts("\t", data);
-        GxFilePuts("\r\n", data);
+        const char* first = node->values.front().c_str();
+        size_t length = strlen(first);
+        tags += "\r\n";
+        data.append(first, length);
+        if (length == 0 || first[length - 1] != '\n')
+            data += "\t";
+        data += "\r\n";
     }
     for (CFerroxTagNode* child : node->children)
         WriteNodeSplit(child, tags, data);
     if (node->values.empty() && node->children.empty())
-        GxFilePuts("\r\n", tags);
-    GxFilePuts(ClosingLine(opening).c_str(), tags);
+        tags += "\r\n";
+    tags += ClosingLine(opening);
 }
 
 CFerroxTagTree::CFerroxTagTree()
-    : m_pParser(new CFerroxTagParser), m_pRoot(nullptr), m_pCursor(nullptr), m_maxDepth(0)
+    : m_pParser(new CFerroxTagParser), m_pPool(new CFerroxTagNodePool), m_pRoot(nullptr), m_pCursor(nullptr),
+      m_maxDepth(0)
 {
     Init();
 }
@@ -290,6 +411,7 @@ CFerroxTagTree::CFerroxTagTree()
 CFerroxTagTree::~CFerroxTagTree()
 {
     Clear();
+    delete m_pPool;
     delete m_pParser;
 }
 
@@ -300,9 +422,14 @@ void CFerroxTagTree::Init()
     m_maxDepth = 0;
 }
 
+// Every node is in exactly one depth list, so destroying the lists' nodes destroys the tree.
 void CFerroxTagTree::Clear()
 {
-    delete m_pRoot;
+    for (std::vector<CFerroxTagNode*>& list : m_depthLists) {
+        for (CFerroxTagNode* node : list)
+            node->~CFerroxTagNode();
+    }
+    m_pPool->Reset();
     m_depthLists.clear();
     Init();
 }
@@ -310,7 +437,7 @@ void CFerroxTagTree::Clear()
 int CFerroxTagTree::Load(const char* fileName)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!fileName)
@@ -320,13 +447,17 @@ int CFerroxTagTree::Load(const char* fileName)
     GxFile* file = GxFileOpen(fileName, "r");
     if (!file)
         return 0;
-    std::string text;
-    bool complete = ReadWholeFile(file, text);
-    GxFileClose(file);
-    if (!complete)
-        return 0;
+    // Too large a file is refused before anything of it is read.
+    uint64_t size = (static_cast<uint64_t>(file->sizeHigh) << 32) | file->sizeLow;
     // The file's bytes are cut into pieces by the same rules as the file layer's line reads.
-    m_pParser->Read(tree, text.data(), text.size());
+    bool complete = size <= kMaxTagFileSize && m_pParser->ReadFile(tree, file);
+    GxFileClose(file);
+    if (!complete) {
+        Clear();
+        m_pParser->CreateRoot(tree);
+        m_pCursor = m_pRoot;
+        return 0;
+    }
     m_pCursor = m_pRoot;
     return 1;
 }
@@ -334,7 +465,7 @@ int CFerroxTagTree::Load(const char* fileName)
 int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!text)
@@ -379,14 +510,11 @@ int CFerroxTagTree::FindChild(const char* text)
 {
     if (!m_pCursor)
         return 0;
-    TagSearch search(text);
-    for (CFerroxTagNode* child : m_pCursor->children) {
-        if (NameMatches(child, search)) {
-            m_pCursor = child;
-            return 1;
-        }
-    }
-    return 0;
+    long index = FindChildIndex(m_pCursor, TagSearch(text));
+    if (index < 0)
+        return 0;
+    m_pCursor = m_pCursor->children[static_cast<size_t>(index)];
+    return 1;
 }
 
 int CFerroxTagTree::NextSibling(const char* text)
@@ -407,12 +535,7 @@ int CFerroxTagTree::HasChild(const char* text)
 {
     if (!m_pCursor)
         return 0;
-    TagSearch search(text);
-    for (CFerroxTagNode* child : m_pCursor->children) {
-        if (NameMatches(child, search))
-            return 1;
-    }
-    return 0;
+    return FindChildIndex(m_pCursor, TagSearch(text)) >= 0 ? 1 : 0;
 }
 
 int CFerroxTagTree::MoveToParent()
@@ -442,28 +565,34 @@ int CFerroxTagTree::AddChild(const char* name)
     // "</..." would be written as a closing line and the node lost on reading.
     if (name[0] == '/' || (name[0] == '<' && name[1] == '/'))
         return 0;
+    // A line end would cut the name on writing; the opening line must fit one line piece.
+    if (strcspn(name, "\r\n") != strlen(name))
+        return 0;
     std::string shaped = name;
     if (shaped.front() != '<')
         shaped.insert(shaped.begin(), '<');
     if (shaped.back() != '>')
         shaped += '>';
+    if (shaped.size() > kMaxNameLine)
+        return 0;
     shaped += '\n';
-    CFerroxTagNode* node = new CFerroxTagNode(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
-    m_pCursor->children.push_back(node);
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth };
+    CFerroxTagNode* node = m_pPool->Make(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
+    AppendChild(m_pCursor, node);
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
     m_pParser->RegisterNode(tree, node);
     return 1;
 }
 
 int CFerroxTagTree::AddValue(const char* value)
 {
-    if (!m_pCursor || !value)
+    // The root's values are never written.
+    if (!m_pCursor || !value || !m_pCursor->parent)
         return 0;
     // A value that would be read back as a node, a comment or several lines would corrupt the file.
     size_t length = strlen(value);
     size_t lineEnd = strcspn(value, "\r\n");
     bool oneLine = lineEnd == length || (lineEnd == length - 1 && value[lineEnd] == '\n');
-    if (value[0] == '<' || value[0] == '#' || !oneLine)
+    if (value[0] == '<' || value[0] == '#' || !oneLine || lineEnd > kMaxLineText)
         return 0;
     m_pCursor->values.emplace_back(value);
     return 1;
@@ -474,19 +603,26 @@ void CFerroxTagTree::DeleteCurrent()
     CFerroxTagNode* node = m_pCursor;
     if (!node || !node->parent)
         return;
-    std::vector<CFerroxTagNode*>& siblings = node->parent->children;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), node), siblings.end());
-    // Every node of the subtree leaves its depth list before the subtree is freed.
-    std::vector<CFerroxTagNode*> pending(1, node);
-    while (!pending.empty()) {
-        CFerroxTagNode* n = pending.back();
-        pending.pop_back();
+    CFerroxTagNode* parent = node->parent;
+    std::vector<CFerroxTagNode*>& siblings = parent->children;
+    auto it = std::find(siblings.begin(), siblings.end(), node);
+    if (it != siblings.end()) {
+        size_t index = static_cast<size_t>(it - siblings.begin());
+        siblings.erase(it);
+        if (parent->childMasks.size() > index)
+            parent->childMasks.erase(parent->childMasks.begin() + static_cast<long>(index));
+    }
+    // Every node of the subtree leaves its depth list, then the subtree is destroyed.
+    std::vector<CFerroxTagNode*> subtree(1, node);
+    for (size_t i = 0; i < subtree.size(); ++i) {
+        CFerroxTagNode* n = subtree[i];
         if (n->depth < m_depthLists.size()) {
             std::vector<CFerroxTagNode*>& list = m_depthLists[n->depth];
             list.erase(std::remove(list.begin(), list.end(), n), list.end());
         }
-        pending.insert(pending.end(), n->children.begin(), n->children.end());
+        subtree.insert(subtree.end(), n->children.begin(), n->children.end());
     }
-    m_pCursor = node->parent;
-    delete node;
+    for (CFerroxTagNode* n : subtree)
+        n->~CFerroxTagNode();
+    m_pCursor = parent;
 }

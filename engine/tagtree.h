@@ -24,7 +24,6 @@ public:
     CFerroxTagNode(std::string nodeName, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
         : name(std::move(nodeName)), pairMask(FerroxTagPairMask(name.data(), name.size())),
           depth(nodeDepth), parent(nodeParent) {}
-    ~CFerroxTagNode();
     CFerroxTagNode(const CFerroxTagNode&) = delete;
     CFerroxTagNode& operator=(const CFerroxTagNode&) = delete;
 
@@ -33,10 +32,12 @@ public:
     uint8_t depth;                           // root 0
     std::vector<std::string> values;         // value lines in file order
     CFerroxTagNode* parent;                  // null for the root
-    std::vector<CFerroxTagNode*> children;   // owned, in file order
+    std::vector<CFerroxTagNode*> children;   // in file order; every node is owned by its tree
+    std::vector<uint64_t> childMasks;        // pairMask of each child, kept in step by the tree's edits
 };
 
 class CFerroxTagParser;
+class CFerroxTagNodePool;
 
 class CFerroxTagTree {
 public:
@@ -51,8 +52,10 @@ public:
     int Load(const char* fileName);
     // Reads tag text held in memory, by the same rules as a file.
     int LoadFromMemory(const char* text, size_t size);
-    // Write every child subtree of the root; 0 when the file cannot be created.
+    // Write every child subtree of the root; 0 when the file cannot be made or any write fails.
+    // The text goes to a temporary file beside the target, which replaces the target only when whole.
     int Save(const char* fileName);
+    // "<prefix>_TAGS.xml" and the first values in "<prefix>_DATA.txt", replaced the same way.
     int SaveSplit(const char* prefix);
 
     int FindNode(const char* text, int fromRoot);
@@ -65,11 +68,13 @@ public:
     std::vector<std::string>* GetValues();
     // Value line index of the cursor node, or null when it has no such value.
     const char* GetValue(size_t index);
-    // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused
-    // (no cursor, an empty name or one starting with "/", or the deepest level reached).
+    // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused (no cursor,
+    // an empty name, one starting with "/", one holding a CR or LF, one whose bracketed line and
+    // CR LF do not fit one line piece, or the deepest level reached).
     int AddChild(const char* name);
-    // Appends a value line to the cursor node. 0 when refused: a value must be one line (a final
-    // LF allowed) and must not start with "<" or "#", so that it reads back as the same value.
+    // Appends a value line to the cursor node. 0 when refused: a value must be one line of at most
+    // FERROX_TAG_LINE_BUFFER - 1 bytes (a final LF allowed), must not start with "<" or "#", and
+    // the cursor must not be the root, whose values are not written; so it reads back the same.
     int AddValue(const char* value);
     void DeleteCurrent();
 
@@ -83,6 +88,7 @@ private:
     void Clear();
 
     CFerroxTagParser* m_pParser;
+    CFerroxTagNodePool* m_pPool;
     CFerroxTagNode* m_pRoot;
     CFerroxTagNode* m_pCursor;
     std::vector<std::vector<CFerroxTagNode*>> m_depthLists;

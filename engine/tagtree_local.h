@@ -22,6 +22,9 @@ class CFerroxTagPieceReader {
 public:
     CFerroxTagPieceReader(const char* text, size_t size) : m_pText(text), m_size(size), m_pos(0) {}
     bool Next(FerroxTagPiece& piece);
+    // As Next, but before the text's end (atEnd false) only a piece that more text could not change.
+    bool NextWhole(FerroxTagPiece& piece, bool atEnd);
+    size_t GetPosition() const { return m_pos; }
 
 private:
     const char* m_pText;

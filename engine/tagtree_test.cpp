@@ -206,6 +206,14 @@ TEST(TagTreeEdit, WhatCouldNotBeReadBackIsRefused)
     tree.Load(nullptr);
     EXPECT_EQ(0, tree.AddChild("/x"));
     EXPECT_EQ(0, tree.AddChild("</x>"));
+    EXPECT_EQ(0, tree.AddChild("a\nb"));
+    EXPECT_EQ(0, tree.AddChild("a\r"));
+    EXPECT_EQ(0, tree.AddChild(std::string(1020, 'n').c_str()));
+    EXPECT_EQ(0, tree.AddValue("at the root"));
+    ASSERT_EQ(1, tree.AddChild("V"));
+    ASSERT_TRUE(tree.FindChild("V"));
+    EXPECT_EQ(0, tree.AddValue(std::string(1024, 'v').c_str()));
+    EXPECT_EQ(0, tree.AddValue(std::string(1500, 'v').c_str()));
     EXPECT_EQ(0, tree.AddValue("<x>"));
     EXPECT_EQ(0, tree.AddValue("#x"));
     EXPECT_EQ(0, tree.AddValue("a\nb"));
@@ -213,7 +221,9 @@ TEST(TagTreeEdit, WhatCouldNotBeReadBackIsRefused)
     EXPECT_EQ(1, tree.AddValue(" <x>"));
     EXPECT_EQ(1, tree.AddValue("ends with LF\n"));
     EXPECT_EQ(1, tree.AddValue(""));
-    EXPECT_TRUE(tree.GetRoot()->children.empty());
+    EXPECT_EQ(3u, tree.GetCursor()->values.size());
+    EXPECT_TRUE(tree.GetCursor()->children.empty());
+    EXPECT_EQ(1u, tree.GetRoot()->children.size());
 }
 
 TEST(TagTreeEdit, OperationsWithoutARootFailQuietly)
@@ -228,6 +238,34 @@ TEST(TagTreeEdit, OperationsWithoutARootFailQuietly)
 }
 
 class TagTreeFiles : public FerroxTestFiles {};
+
+// Child searches over many children find the first name holding the text, wherever it stands.
+TEST(TagTreeSearch, FindChildAmongManyTakesTheFirstMatch)
+{
+    std::string text = "<P>\n";
+    for (int i = 0; i < 11; ++i)
+        text += "<child_" + std::to_string(i) + ">\n</child_" + std::to_string(i) + ">\n";
+    text += "</P>\n";
+    CFerroxTagTree tree;
+    LoadText(tree, text);
+    for (int i = 0; i < 11; ++i) {
+        ASSERT_TRUE(tree.FindNode("P", 1));
+        const std::string name = "<child_" + std::to_string(i) + ">";
+        ASSERT_TRUE(tree.FindChild(name.c_str())) << i;
+        EXPECT_EQ(name + "\n", tree.GetCursor()->name);
+    }
+    ASSERT_TRUE(tree.FindNode("P", 1));
+    ASSERT_TRUE(tree.FindChild("child_1"));   // child_1 before child_10
+    EXPECT_EQ("<child_1>\n", tree.GetCursor()->name);
+    ASSERT_TRUE(tree.FindNode("P", 1));
+    EXPECT_EQ(0, tree.HasChild("<child_11>"));
+    EXPECT_EQ(1, tree.HasChild("_10>"));
+    tree.FindChild("<child_4>");
+    tree.DeleteCurrent();
+    EXPECT_EQ(0, tree.HasChild("<child_4>"));
+    ASSERT_TRUE(tree.FindChild("<child_9>"));
+    EXPECT_EQ("<child_9>\n", tree.GetCursor()->name);
+}
 
 TEST_F(TagTreeFiles, WritesCrLfAndReadsBackWhatItWrote)
 {
@@ -250,6 +288,36 @@ TEST_F(TagTreeFiles, WritesCrLfAndReadsBackWhatItWrote)
     EXPECT_EQ("", (*again.GetValues())[0]);
     ASSERT_TRUE(again.FindNode("Added", 1));
     EXPECT_STREQ("with LF", again.GetValue(0));
+}
+
+// Names and values at the longest a line piece holds are accepted and come back whole.
+TEST_F(TagTreeFiles, LongestAcceptedNamesAndValuesReadBackUnchanged)
+{
+    CFerroxTagTree tree;
+    tree.Load(nullptr);
+    const std::string name(1019, 'n');
+    const std::string value(1023, 'v');
+    ASSERT_EQ(1, tree.AddChild(name.c_str()));
+    ASSERT_TRUE(tree.FindChild(nullptr));
+    ASSERT_EQ(1, tree.AddValue(value.c_str()));
+    ASSERT_EQ(1, tree.AddValue((value + "\n").c_str()));
+    ASSERT_EQ(1, tree.AddChild(("<" + name + ">").c_str()));
+    std::string out = Path("long.xml");
+    ASSERT_EQ(1, tree.Save(out.c_str()));
+    CFerroxTagTree again;
+    ASSERT_EQ(1, again.Load(out.c_str()));
+    const std::string bracketed = "<" + name + ">\n";
+    EXPECT_EQ("0[root]1[" + bracketed + "]{" + value + "}{" + value + "}2[" + bracketed + "]{}",
+              FerroxTagNodeDump(again.GetRoot()));
+
+    // A longer name read from a file is written with a closing line that still fits one piece.
+    const std::string in = Path("in.xml");
+    WriteFile(in, "<A>\n<" + std::string(1100, 'n') + ">\nx\n</n>\n</A>\n");
+    ASSERT_EQ(1, again.Load(in.c_str()));
+    ASSERT_EQ(1, again.Save(out.c_str()));
+    const std::string dump = FerroxTagNodeDump(again.GetRoot());
+    ASSERT_EQ(1, again.Load(out.c_str()));
+    EXPECT_EQ(dump, FerroxTagNodeDump(again.GetRoot()));
 }
 
 // The reader cuts the bytes it loads into the same pieces as line reads of the file layer.
@@ -286,6 +354,37 @@ TEST_F(TagTreeFiles, PiecesMatchTheFileLayersLineReads)
     EXPECT_EQ("0[root]1[<A>\n]{" + std::string(1022, 'a') + "}{" + std::string(1023, 'b') + "}", FerroxTagNodeDump(tree.GetRoot()));
 }
 
+// Files are read in blocks: pieces that straddle a block's end come out as from one whole text.
+TEST_F(TagTreeFiles, AFileReadInBlocksGivesTheTreeOfItsWholeText)
+{
+    std::string text;
+    unsigned state = 7;
+    while (text.size() < 300000) {
+        state = state * 1103515245u + 12345u;
+        size_t length = (state >> 8) % 2100;
+        const char starts[] = {'<', '<', 'v', '#', '\r', '\0'};
+        std::string line(length, static_cast<char>('a' + (state >> 4) % 26));
+        if (length > 0)
+            line[0] = starts[(state >> 12) % sizeof(starts)];
+        if (length > 1 && (state >> 20) % 3 == 0)
+            line[1] = '/';
+        text += line + ((state >> 24) % 4 == 0 ? "\r\n" : "\n");
+        if ((state >> 16) % 5 == 0)
+            text += '\r';
+    }
+    const std::string path = Path("big.xml");
+    WriteFile(path, text);
+    CFerroxTagTree fromFile;
+    ASSERT_EQ(1, fromFile.Load(path.c_str()));
+    CFerroxTagTree fromMemory;
+    LoadText(fromMemory, text);
+    size_t nodes = 0;
+    for (const auto& list : fromMemory.GetDepthLists())
+        nodes += list.size();
+    EXPECT_GT(nodes, 20u);
+    EXPECT_EQ(FerroxTagNodeDump(fromMemory.GetRoot()), FerroxTagNodeDump(fromFile.GetRoot()));
+}
+
 TEST_F(TagTreeFiles, MissingOrUnwritableFilesFail)
 {
     CFerroxTagTree tree;
@@ -294,6 +393,34 @@ TEST_F(TagTreeFiles, MissingOrUnwritableFilesFail)
     EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
     EXPECT_EQ(0, tree.Save(Path("no/such/dir/out.xml").c_str()));
     EXPECT_EQ(0, tree.SaveSplit(Path("no/such/dir/lang").c_str()));
+}
+
+// A save that cannot write everything reports failure and leaves the files it would replace as they were.
+TEST_F(TagTreeFiles, FailedWritesKeepTheOldFilesAndReportFailure)
+{
+    CFerroxTagTree tree;
+    LoadText(tree, "<LANGUAGE>\n<maps>\n<0>\nLondon\n</0>\n</maps>\n</LANGUAGE>\n");
+    const std::string out = Path("out.xml");
+    const std::string prefix = Path("lang");
+    WriteFile(out, "old tree");
+    WriteFile(prefix + "_DATA.txt", "old data");
+    WriteFile(prefix + "_TAGS.xml", "old tags");
+    for (LONG successes = 0; successes < 2; ++successes) {
+        FerroxFailWritesAfter full(successes);
+        if (successes == 0) {
+            EXPECT_EQ(0, tree.Save(out.c_str()));
+        }
+        EXPECT_EQ(0, tree.SaveSplit(prefix.c_str())) << successes;
+    }
+    EXPECT_EQ("old tree", ReadFile(out));
+    EXPECT_EQ("old data", ReadFile(prefix + "_DATA.txt"));
+    EXPECT_EQ("old tags", ReadFile(prefix + "_TAGS.xml"));
+    EXPECT_FALSE(Exists(out + ".tmp"));
+    EXPECT_FALSE(Exists(prefix + "_DATA.txt.tmp"));
+    EXPECT_FALSE(Exists(prefix + "_TAGS.xml.tmp"));
+    ASSERT_EQ(1, tree.Save(out.c_str()));
+    EXPECT_EQ("<LANGUAGE>\r\n<maps>\r\n<0>\r\nLondon\r\n</0>\r\n</maps>\r\n</LANGUAGE>\r\n", ReadFile(out));
+    EXPECT_FALSE(Exists(out + ".tmp"));
 }
 
 TEST_F(TagTreeFiles, SaveSplitWritesStructureAndFirstValues)

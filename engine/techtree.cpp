@@ -273,7 +273,7 @@ int CFerroxTechTree::LoadTechnologies(CFerroxTagTree* tree, FerroxTechUnlockCall
 
 int CFerroxTechTree::Save(CFerroxFile* file)
 {
-    if (!file)
+    if (!file || file->HasWriteFailed())
         return 0;
     std::vector<uint16_t> completed;
     for (FerroxTechEntry* entry : m_completed)
@@ -287,7 +287,7 @@ int CFerroxTechTree::Save(CFerroxFile* file)
     file->WriteLine(JoinU16(completed) + "\r\n");
     file->WriteLine(JoinU16(active) + "\r\n");
     file->WriteLine("</TECHTREE>\r\n");
-    return 1;
+    return file->HasWriteFailed() ? 0 : 1;
 }
 
 int CFerroxTechTree::Load(CFerroxTagFile* file)

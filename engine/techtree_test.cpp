@@ -138,6 +138,22 @@ TEST_F(TechTree, ResetRestoresEveryList)
     EXPECT_TRUE(tree.GetActive().empty());
 }
 
+TEST_F(TechTree, SaveReportsAFailedWrite)
+{
+    std::string path = Path("save.fds");
+    WriteFile(path, "old");
+    CFerroxFile file;
+    ASSERT_EQ(0, file.Open(path.c_str(), 0));
+    {
+        FerroxFailWritesAfter full(1);
+        EXPECT_EQ(0, tree.Save(&file));
+    }
+    EXPECT_EQ(0, tree.Save(&file));   // the file already lost a line
+    EXPECT_EQ(1, file.Close());
+    EXPECT_EQ("old", ReadFile(path));
+    EXPECT_EQ(0, tree.Save(&file));   // nothing open
+}
+
 TEST_F(TechTree, SavedSectionReadsBackIdentical)
 {
     EXPECT_EQ("<GAME_DATA>\r\n1\r\n<TECHTREE>\r\n\r\n\r\n</TECHTREE>\r\n<END>\r\n", SaveSection());

@@ -9,6 +9,15 @@
 #include <gtest/gtest.h>
 
 #include "gfx/core/engine_testing.h"
+#include "platform/win32/winbase.h"
+
+// Writes of the Win32 stand-in fail after the given number of successes while this lives.
+struct FerroxFailWritesAfter {
+    explicit FerroxFailWritesAfter(LONG successes) { StandInFailWritesAfter(successes); }
+    ~FerroxFailWritesAfter() { StandInFailWritesAfter(-1); }
+    FerroxFailWritesAfter(const FerroxFailWritesAfter&) = delete;
+    FerroxFailWritesAfter& operator=(const FerroxFailWritesAfter&) = delete;
+};
 
 class FerroxTestFiles : public ::testing::Test {
 protected:
@@ -30,6 +39,7 @@ protected:
         std::filesystem::remove_all(m_dir, ignored);
     }
     std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+    static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
     static void WriteFile(const std::string& path, const std::string& bytes)
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
