@@ -1,0 +1,59 @@
+// Fuzz target: DDS files read into rasters of the software device (native and converted formats, cube maps,
+// mipmaps); a raster read is written back as a native texture and read again.
+#include <cstdlib>
+#include <vector>
+
+#include "gfx/core/raster.h"
+#include "gfx/core/stream.h"
+#include "gfx/core/texture.h"
+#include "gfx/d3d9/dds.h"
+#include "gfx/d3d9/fuzz_d3d9_local.h"
+
+namespace {
+
+void WriteBack(GxTexture* texture)
+{
+    GxStream* out = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+    if (out == nullptr) {
+        std::abort();
+    }
+    const bool written = GxD3D9NativeTextureWrite(out, texture, 0);
+    std::vector<GxUInt8> bytes = GxTestCloseWriteStream(out);
+    if (!written) {
+        return;
+    }
+    const GxInt32 size = static_cast<GxInt32>(bytes.size());
+    GxTestReadStream in(std::move(bytes));
+    GxTexture* again = nullptr;
+    if (!GxD3D9NativeTextureRead(in.Get(), &again, size) || again == nullptr) {
+        std::abort();
+    }
+    GxTextureDestroy(again);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (!GxD3D9FuzzStart()) {
+        std::abort();
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    GxTestReadStream in(std::vector<GxUInt8>(data, data + size));
+    GxRaster* raster = in.Get() != nullptr ? GxD3D9RasterReadDDS(in.Get()) : nullptr;
+    if (raster != nullptr) {
+        GxTexture* texture = GxTextureCreate(raster);
+        if (texture == nullptr) {
+            GxRasterDestroy(raster);
+        } else {
+            WriteBack(texture);
+            GxTextureDestroy(texture);
+        }
+    }
+    GxD3D9FuzzClearError();
+    return 0;
+}
