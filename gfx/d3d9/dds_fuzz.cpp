@@ -1,5 +1,6 @@
 // Fuzz target: DDS files read into rasters of the software device (native and converted formats, cube maps,
 // mipmaps); a raster read is written back as a native texture and read again.
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -26,6 +27,9 @@ void WriteBack(GxTexture* texture)
     GxTestReadStream in(std::move(bytes));
     GxTexture* again = nullptr;
     if (!GxD3D9NativeTextureRead(in.Get(), &again, size) || again == nullptr) {
+        std::fprintf(stderr, "native texture of format 0x%X written but not read back (error 0x%X)\n",
+                     static_cast<unsigned>(GxRasterGetFormat(texture->raster)),
+                     static_cast<unsigned>(GxTestTakeErrorCode()));
         std::abort();
     }
     GxTextureDestroy(again);
