@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/file.h"
 #include "engine/fuzz_files_local.h"
@@ -10,6 +11,7 @@
 namespace {
 
 std::string g_input;
+std::string g_output;
 
 std::string WithoutLineEnds(const std::string& text)
 {
@@ -28,6 +30,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     if (!FerroxFuzzFilesStart())
         std::abort();
     g_input = FerroxFuzzPath("ferrox_file_in");
+    g_output = FerroxFuzzPath("ferrox_file_out");
     return 0;
 }
 
@@ -40,15 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     std::string line;
     std::string joined;
-    size_t lines = 0;
+    std::vector<std::string> read;
     while (!file.IsEof()) {
         file.ReadLine(line);
         if (line.find('\n') != std::string::npos)
             std::abort();
         joined += line;
-        if (++lines > size + 1)
+        read.push_back(line);
+        if (read.size() > size + 1)
             std::abort();
     }
+    const size_t lines = read.size();
     // One line per LF, and one more for a last line without it.
     size_t expected = static_cast<size_t>(std::count(input.begin(), input.end(), '\n'));
     if (!input.empty() && input.back() != '\n')
@@ -68,5 +73,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
     }
     file.Close();
+
+    // The lines written back one per LF read back the same.
+    CFerroxFile out;
+    if (out.Open(g_output.c_str(), 0) != 0)
+        std::abort();
+    for (const std::string& text : read)
+        out.WriteLine(text + "\n");
+    out.Close();
+    if (out.Open(g_output.c_str(), 1) != 0)
+        std::abort();
+    for (const std::string& text : read) {
+        if (out.IsEof() || WithoutLineEnds(out.ReadLine(line)) != WithoutLineEnds(text))
+            std::abort();
+    }
+    if (!out.IsEof())
+        std::abort();
+    out.Close();
     return 0;
 }

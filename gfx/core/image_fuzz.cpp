@@ -1,58 +1,71 @@
-// Fuzz target: image chunks, images dictionaries and tables of contents read from arbitrary bytes.
-// The first byte picks the reader; the rest is its stream.
+// Fuzz target: image chunk bodies, unsized and sized by their enclosing chunk; an image read is corrected, resampled
+// and written back as a BMP file that must read again.
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "gfx/core/engine_testing.h"
+#include "gfx/core/fuzz_local.h"
 #include "gfx/core/image.h"
 #include "gfx/core/stream.h"
-#include "gfx/core/texture.h"
 
 namespace {
 
-enum Reader { kImageChunk, kImagesDictionary, kTableOfContents, kReaderCount };
+std::string g_output;
 
-bool Start()
+// Resampling to half size and back touches every pixel of a 32-bit image.
+void Resample(const GxImage* image)
 {
-    static int window = 0;
-    GxTestDeviceInstall();
-    return GxEngineInit(nullptr, 0, 0x400000) && GxEngineOpen(&window) && GxEngineStart();
+    if (image->depth != 32) {
+        return;
+    }
+    GxImage* half = GxImageCreateResample(image, image->width / 2 + 1, image->height / 2 + 1);
+    if (half != nullptr) {
+        GxImageDestroy(half);
+    }
 }
 
-}  // namespace
+void WriteBack(GxImage* image)
+{
+    if (GxImageWriteBMP(image, g_output.c_str()) == nullptr) {
+        return;
+    }
+    GxImage* again = GxImageReadBMP(g_output.c_str());
+    if (again == nullptr || again->width != image->width || again->height != image->height) {
+        std::abort();
+    }
+    GxImageDestroy(again);
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!Start()) {
+    if (!GxTestEngineStart() || !GxTestFileSystemOpen()) {
         std::abort();
     }
+    g_output = GxFuzzScratchPath("gx_image_out", ".bmp");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1) {
-        return 0;
-    }
-    GxMemory memory = {const_cast<GxUInt8*>(data + 1), static_cast<GxUInt32>(size - 1)};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    if (stream == nullptr) {
-        return 0;
-    }
-    switch (data[0] % kReaderCount) {
-    case kImageChunk:
-        GxImageDestroy(GxImageStreamRead(stream));
-        break;
-    case kImagesDictionary:
-        if (GxTexDictionary* dictionary = GxTexDictionaryStreamReadImages(stream)) {
-            GxTexDictionaryDestroy(dictionary);
+    const std::vector<GxUInt8> bytes(data, data + size);
+    {
+        GxTestReadStream in(bytes);
+        if (GxImage* image = GxImageStreamRead(in.Get())) {
+            GxImageGammaCorrect(image);
+            Resample(image);
+            WriteBack(image);
+            GxImageDestroy(image);
         }
-        break;
-    default:
-        GxTOCDestroy(GxTOCStreamRead(stream));
-        break;
     }
-    GxStreamClose(stream, nullptr);
-    GxError discard;
-    GxErrorGet(&discard);
+    {
+        GxTestReadStream in(bytes);
+        if (GxImage* image = GxImageStreamReadSized(in.Get(), static_cast<GxUInt32>(size))) {
+            GxImageDestroy(image);
+        }
+    }
+    GxTestTakeError();
     return 0;
 }

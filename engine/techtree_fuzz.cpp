@@ -1,0 +1,96 @@
+// Fuzz target of the tech tree's saved section: completed ids and (id, progress) pairs from any file apply to a
+// fixed tree, development runs on, and what is saved loads into a fresh tree as the same state.
+#include <cstdlib>
+#include <string>
+
+#include "engine/file.h"
+#include "engine/fuzz_files_local.h"
+#include "engine/tagtree.h"
+#include "engine/techtree.h"
+
+namespace {
+
+const char kTechnologies[] =
+    "<TECHNOLOGIES>\n"
+    "<cleaning>\n"
+    "<mop>\n1000\n3\n2000\n</mop>\n"
+    "<vacuum>\n1001\n2\n4000\n<prerequisits>\n1000\n</prerequisits>\n</vacuum>\n"
+    "<robot>\n1002\n5\n<prerequisits>\n1001\n\n1000\n</prerequisits>\n</robot>\n"
+    "</cleaning>\n"
+    "<security>\n"
+    "<guard>\n4000\n1\n</guard>\n"
+    "<self>\n4001\n1\n<prerequisits>\n4001\n</prerequisits>\n</self>\n"
+    "</security>\n"
+    "</TECHNOLOGIES>\n";
+
+// Development steps run between loading and saving, in seconds.
+constexpr float kStep = 0.5f;
+constexpr int kSteps = 4;
+
+std::string g_input;
+std::string g_output;
+
+void Unlocked(uint16_t) {}
+
+bool Fill(CFerroxTechTree& tree)
+{
+    CFerroxTagTree data;
+    data.LoadFromMemory(kTechnologies, sizeof(kTechnologies) - 1);
+    return tree.LoadTechnologies(&data, Unlocked) == 1;
+}
+
+void Save(CFerroxTechTree& tree)
+{
+    CFerroxFile file;
+    if (file.Open(g_output.c_str(), 0) != 0)
+        std::abort();
+    file.WriteLine("<GAME_DATA>\r\n1\r\n");
+    tree.Save(&file);
+    file.WriteLine("<END>\r\n");
+    file.Close();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (!FerroxFuzzFilesStart())
+        std::abort();
+    g_input = FerroxFuzzPath("ferrox_techtree_in");
+    g_output = FerroxFuzzPath("ferrox_techtree_out");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FerroxFuzzWrite(g_input, data, size);
+    CFerroxTechTree tree;
+    if (!Fill(tree))
+        std::abort();
+    CFerroxTagFile file;
+    if (file.Open(g_input.c_str(), 1) != 0)
+        std::abort();
+    tree.Load(&file);
+    // A second load of the same section changes nothing that the first did not.
+    tree.Load(&file);
+    file.Close();
+    for (int i = 0; i < kSteps; i++)
+        tree.Update(kStep);
+
+    Save(tree);
+    CFerroxTechTree again;
+    if (!Fill(again))
+        std::abort();
+    CFerroxTagFile saved;
+    if (saved.Open(g_output.c_str(), 1) != 0 || again.Load(&saved) != 1)
+        std::abort();
+    saved.Close();
+    if (again.GetCompleted().size() != tree.GetCompleted().size() ||
+        again.GetActive().size() != tree.GetActive().size())
+        std::abort();
+    for (size_t i = 0; i < tree.GetActive().size(); i++) {
+        if (again.FindEntry(tree.GetActive()[i]->id)->progress != tree.GetActive()[i]->progress)
+            std::abort();
+    }
+    return 0;
+}
