@@ -15,9 +15,9 @@ function(mall_fuzz_replays library dir)
     set(replay ${library}_${stem}_replay)
     set(corpus ${CMAKE_SOURCE_DIR}/${dir}/corpus/${target_stem})
     add_executable(${replay} ${source} ${MALL_FUZZ_REPLAY_MAIN})
-    # A fuzz target may link upward for real drivers (a core reader fed rasters of the D3D9 driver).
-    target_link_libraries(${replay} PRIVATE ${library})
-    mall_link_existing(${replay} PRIVATE gfx_d3d9 gfx_core)
+    # Like the module's tests, a replay may link upward (MALL_TEST_DEPS_<library>): a core reader fed
+    # rasters of the Direct3D 9 driver.
+    target_link_libraries(${replay} PRIVATE ${library} ${MALL_TEST_DEPS_${library}})
     add_test(NAME FuzzReplay.${library}_${stem}
       COMMAND ${replay} ${corpus} ${corpus}/crashes
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
