@@ -1,4 +1,4 @@
-// mkcontent: authors the game root (text files, camera paths, demo images) through the graphics core's own writers.
+// mkcontent: authors the game root (text files, camera paths, splash pictures, cursor, demo images) through the graphics core's own writers.
 //
 //   mkcontent TEXT_DIR OUT_DIR
 //
@@ -16,6 +16,7 @@
 #include "platform/win32/windows.h"
 #include "tools/content/demo_images.h"
 #include "tools/content/font_writer.h"
+#include "tools/content/splash_images.h"
 #include "tools/content/spline_writer.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +24,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Hand-written text files copied into the game root unchanged.
-const char* const kTextFiles[] = {"setup.xml"};
+const char* const kTextFiles[] = {"setup.xml", "data.xml"};
 
 struct City {
     const char* folder;  // under models/levels/
@@ -172,6 +173,11 @@ int main(int argc, char** argv)
     }
     if (!WriteDemoImages(out)) {
         std::fprintf(stderr, "mkcontent: cannot write the demo images into %s/images\n", argv[2]);
+        return 1;
+    }
+    std::string splashError;
+    if (!ContentWriteSplashes(out.string(), &splashError)) {
+        std::fprintf(stderr, "mkcontent: %s\n", splashError.c_str());
         return 1;
     }
     std::string fontError;
