@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
@@ -259,6 +260,10 @@ TEST_F(App, StartReadsTheDebugFileNameAndSurvivesBrokenSettings)
     app = MakeApp();
     EXPECT_EQ(1, app->Start());
     EXPECT_EQ(0, g_FerroxDebugSettings.GetSwitch(FERROX_DEBUG_FULLTRACE));
+    app->Release();
+    // Reading the player's files never writes them.
+    EXPECT_EQ(std::string("<Debug_Data>\n<DebugFile>\n\x01\xff\x00garbage", 21), ReadFile("setup.xml"));
+    EXPECT_EQ("<DEBUG>\n<fulltrace>\nnot a number\n", ReadFile("data.xml"));
     std::filesystem::current_path(previous);
     g_FerroxDebugSettings.SetDefaults();
 }
@@ -348,4 +353,32 @@ TEST_F(App, QuitDuringTheFirstFrameEndsRunBeforeTheLoop)
     EXPECT_EQ(0, app->Run());
     EXPECT_EQ(1u, game->times.size());
     EXPECT_EQ(1u, g_passes.size());  // no pass ran
+}
+
+// The start directory is taken whole however deep it lies, and the file systems open on it.
+TEST(AppPaths, StartDirectoryHasNoLengthLimit)
+{
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::path deep = std::filesystem::temp_directory_path() / "ferrox_deep_start";
+    std::filesystem::remove_all(deep);
+    const std::filesystem::path root = deep;
+    for (int i = 0; i < 8; ++i)
+        deep /= std::string(40, static_cast<char>('a' + i));
+    std::filesystem::create_directories(deep);
+    std::filesystem::current_path(deep);
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    {
+        CFerroxApp app;
+        g_pFerroxApp = &app;
+        ASSERT_EQ(1, app.Create(nullptr));
+        ASSERT_NE(nullptr, app.GetWindowObject()->GetStartDirectory());
+        EXPECT_GT(strlen(app.GetWindowObject()->GetStartDirectory()), 320u);
+        EXPECT_EQ(1, app.OpenFileSystems());
+        app.CloseFileSystems();
+        app.Release();
+        g_pFerroxApp = nullptr;
+    }
+    GxEngineTerm();
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(root);
 }
