@@ -54,6 +54,20 @@ const KeyTable& Table()
     return table;
 }
 
+// What each arrow asks of the camera, in key order up, down, left, right. With shift it turns the view;
+// without, the view glides along the ground: up and down forward and back, left and right sideways (the
+// camera's right vector points to screen left, as the edge scrolling has it).
+struct ArrowMotion {
+    float turnPitch, turnYaw;
+    float glideSide, glideForward;
+};
+const ArrowMotion kArrowMotions[4] = {
+    { 0.0f, -kArrowSpeed, 0.0f, kArrowSpeed },
+    { 0.0f, kArrowSpeed, 0.0f, -kArrowSpeed },
+    { -kArrowSpeed, 0.0f, kArrowSpeed, 0.0f },
+    { kArrowSpeed, 0.0f, -kArrowSpeed, 0.0f },
+};
+
 bool IsArrow(int32_t key)
 {
     return key >= FERROX_KEY_UP && key <= FERROX_KEY_RIGHT;
@@ -110,25 +124,17 @@ int CVantorKeyboard::KeyDown(const FerroxKeyEvent* event)
         return 1;
     const int32_t key = event->keyCode;
     if (IsArrow(key)) {
-        // With shift an arrow turns the view; without it the view glides along the ground: up and down
-        // forward and back, left and right sideways (the camera's right vector points to screen left).
-        float pitch = 0.0f, yaw = 0.0f;
-        switch (key) {
-        case FERROX_KEY_UP: pitch = kArrowSpeed; break;
-        case FERROX_KEY_DOWN: pitch = -kArrowSpeed; break;
-        case FERROX_KEY_LEFT: yaw = kArrowSpeed; break;
-        default: yaw = -kArrowSpeed; break;
-        }
+        const ArrowMotion& arrow = kArrowMotions[key - FERROX_KEY_UP];
         if (event->modifiers1) {
             camera->m_mode = VANTOR_CAMERA_TURN;
-            camera->m_pitchInput = -yaw;
-            camera->m_yawInput = -pitch;
+            camera->m_pitchInput = arrow.turnPitch;
+            camera->m_yawInput = arrow.turnYaw;
             camera->m_thirdInput = 0.0f;
         } else {
             camera->m_mode = VANTOR_CAMERA_GLIDE;
-            camera->m_motion[0] = yaw;
+            camera->m_motion[0] = arrow.glideSide;
             camera->m_motion[1] = 0.0f;
-            camera->m_motion[2] = pitch;
+            camera->m_motion[2] = arrow.glideForward;
         }
     }
     camera->m_keepMotion = 1;
