@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/base.h"
 #include "engine/app_local.h"
+#include "engine/base.h"
 #include "engine/camera.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
@@ -31,9 +31,9 @@ namespace {
 
 const int kClientWidth = 800;
 const int kClientHeight = 600;
-const DWORD kWindowStyle = 0xCF0000;        // overlapped window with caption, system menu, frame and boxes
+const DWORD kWindowStyle = 0xCF0000;  // overlapped window with caption, system menu, frame and boxes
 const UINT kClassStyle = CS_BYTEALIGNWINDOW;
-const UINT kFullScreenPosFlags = 0x27;      // no size, no move, no z-order change, frame changed
+const UINT kFullScreenPosFlags = 0x27;  // no size, no move, no z-order change, frame changed
 const GxUInt32 kResourceArenaBytes = 0x400000;
 const GxInt32 kMaxFileSystems = 2;
 const GxInt32 kMaxOpenFiles = 10;
@@ -43,12 +43,17 @@ const size_t kDeviceNameLength = 2;
 const GxUInt32 kRefreshRate = 85;
 const GxInt32 kVideoModeExclusive = 0x1;
 const float kFirstFrameTime = 0.001f;
-const LPARAM kKeyWasDown = 0x40000000;      // lParam bit 30: the key was already down (auto-repeat)
+const LPARAM kKeyWasDown = 0x40000000;  // lParam bit 30: the key was already down (auto-repeat)
 const char* const kSetupFile = "./setup.xml";
 const char* const kDataFile = "./data.xml";
 
 // How far the graphics engine has come.
-enum EngineLevel { kEngineNone, kEngineInitialised, kEngineOpened, kEngineStarted };
+enum EngineLevel {
+    kEngineNone,
+    kEngineInitialised,
+    kEngineOpened,
+    kEngineStarted
+};
 
 BOOL RealPeekMessageA(LPMSG m, HWND h, UINT a, UINT b, UINT r) { return PeekMessageA(m, h, a, b, r); }
 BOOL RealPeekMessageW(LPMSG m, HWND h, UINT a, UINT b, UINT r) { return PeekMessageW(m, h, a, b, r); }
@@ -61,11 +66,26 @@ BOOL RealQueryPerformanceFrequency(LARGE_INTEGER* f) { return QueryPerformanceFr
 BOOL RealQueryPerformanceCounter(LARGE_INTEGER* c) { return QueryPerformanceCounter(c); }
 
 const FerroxAppPlatform kRealPlatform = {
-    GxEngineInit, GxEngineOpen, GxEngineStart, GxEngineStop, GxEngineClose, GxEngineTerm,
-    GxEngineGetCurrentSubSystem, GxEngineSetSubSystem, GxEngineSetVideoMode, GxEngineGetVideoModeInfo,
+    GxEngineInit,
+    GxEngineOpen,
+    GxEngineStart,
+    GxEngineStop,
+    GxEngineClose,
+    GxEngineTerm,
+    GxEngineGetCurrentSubSystem,
+    GxEngineSetSubSystem,
+    GxEngineSetVideoMode,
+    GxEngineGetVideoModeInfo,
     GxD3D9SetRefreshRate,
-    RealPeekMessageA, RealPeekMessageW, RealTranslateMessage, RealDispatchMessageW, RealGetForegroundWindow,
-    RealClipCursor, RealSetCapture, RealQueryPerformanceFrequency, RealQueryPerformanceCounter,
+    RealPeekMessageA,
+    RealPeekMessageW,
+    RealTranslateMessage,
+    RealDispatchMessageW,
+    RealGetForegroundWindow,
+    RealClipCursor,
+    RealSetCapture,
+    RealQueryPerformanceFrequency,
+    RealQueryPerformanceCounter,
 };
 
 FerroxAppPlatform g_platform = kRealPlatform;
@@ -80,19 +100,13 @@ struct PluginStep {
 };
 
 const PluginStep kPluginSteps[] = {
-    { "LOD atomics", nullptr },
-    { "world", GxClumpPluginAttach },
-    { "keyframe animation", nullptr },
-    { "hierarchical animation", nullptr },
-    { "skinning", nullptr },
-    { "collision", nullptr },
-    { "user data", nullptr },
-    { "splines", GxSplinePluginAttach },
-    { "clump extension", nullptr },
-    { "material effects", nullptr },
-    { "UV animation", nullptr },
-    { "particle tanks", nullptr },
-    { "standard particles", nullptr },
+    {"LOD atomics", nullptr},        {"world", GxClumpPluginAttach},
+    {"keyframe animation", nullptr}, {"hierarchical animation", nullptr},
+    {"skinning", nullptr},           {"collision", nullptr},
+    {"user data", nullptr},          {"splines", GxSplinePluginAttach},
+    {"clump extension", nullptr},    {"material effects", nullptr},
+    {"UV animation", nullptr},       {"particle tanks", nullptr},
+    {"standard particles", nullptr},
 };
 
 // The texture read that tries a DDS file first and falls back to the read installed before it.
@@ -106,7 +120,7 @@ GxTexture* ReadTextureDDSFirst(const GxChar* name, const GxChar* maskName)
     return g_previousTextureRead ? g_previousTextureRead(name, maskName) : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 int FerroxInstallDDSReader()
 {
@@ -117,27 +131,15 @@ int FerroxInstallDDSReader()
     return GxTextureSetReadCallback(ReadTextureDDSFirst) ? 1 : 0;
 }
 
-FerroxAppPlatform& FerroxGetAppPlatform()
-{
-    return g_platform;
-}
+FerroxAppPlatform& FerroxGetAppPlatform() { return g_platform; }
 
-void FerroxResetAppPlatform()
-{
-    g_platform = kRealPlatform;
-}
+void FerroxResetAppPlatform() { g_platform = kRealPlatform; }
 
 // ---- window ----
 
-CFerroxWindow::CFerroxWindow()
-{
-    Init();
-}
+CFerroxWindow::CFerroxWindow() { Init(); }
 
-CFerroxWindow::~CFerroxWindow()
-{
-    Destroy();
-}
+CFerroxWindow::~CFerroxWindow() { Destroy(); }
 
 void CFerroxWindow::Init()
 {
@@ -158,7 +160,7 @@ HWND CFerroxWindow::Create(HINSTANCE instance)
     wc.lpszClassName = kFerroxWindowClass;
     if (!RegisterClassA(&wc))
         return nullptr;
-    RECT rect = { 0, 0, kClientWidth, kClientHeight };
+    RECT rect = {0, 0, kClientWidth, kClientHeight};
     AdjustWindowRect(&rect, kWindowStyle, FALSE);
     m_hWnd = CreateWindowExA(0, kFerroxWindowClass, nullptr, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                              rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
@@ -188,8 +190,8 @@ void CFerroxWindow::Destroy()
 // ---- application fields and small slots ----
 
 CFerroxApp::CFerroxApp()
-    : m_previousTotalTime(0.0f), m_engineLevel(kEngineNone), m_frameLimit(0), m_framesRun(0),
-      m_screenshotFailed(0), m_startFailure(nullptr)
+    : m_previousTotalTime(0.0f), m_engineLevel(kEngineNone), m_frameLimit(0), m_framesRun(0), m_screenshotFailed(0),
+      m_startFailure(nullptr)
 {
     Init();
 }
@@ -241,10 +243,7 @@ int32_t CFerroxApp::SetAppValue(int32_t value)
 
 float CFerroxApp::GetTotalTime() { return m_totalTime; }
 
-void CFerroxApp::Quit()
-{
-    m_quit = 1;
-}
+void CFerroxApp::Quit() { m_quit = 1; }
 
 void CFerroxApp::SetFrameLimit(int frames, const char* screenshot)
 {
@@ -341,12 +340,9 @@ void ReadDebugFile(CFerroxTagTree* setup)
         g_debugFileName = value;
 }
 
-} // namespace
+}  // namespace
 
-const char* FerroxGetDebugFileName()
-{
-    return g_debugFileName.c_str();
-}
+const char* FerroxGetDebugFileName() { return g_debugFileName.c_str(); }
 
 int CFerroxApp::Start()
 {
@@ -422,8 +418,8 @@ void CFerroxApp::EndLimitedFrame()
         return;
     if (!m_screenshot.empty()) {
         CFerroxCamera* camera = m_pGame ? m_pGame->m_pCamera : nullptr;
-        m_screenshotFailed = !camera || camera->SaveScreenshot(m_screenshot.c_str(), camera->GetWidth(),
-                                                                 camera->GetHeight()) != 0;
+        m_screenshotFailed =
+            !camera || camera->SaveScreenshot(m_screenshot.c_str(), camera->GetWidth(), camera->GetHeight()) != 0;
     }
     Quit();
 }
@@ -431,10 +427,8 @@ void CFerroxApp::EndLimitedFrame()
 void CFerroxApp::DiscardWaitingInput()
 {
     MSG msg;
-    while (P().peekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSEWHEEL, PM_REMOVE)) {
-    }
-    while (P().peekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-    }
+    while (P().peekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSEWHEEL, PM_REMOVE)) {}
+    while (P().peekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {}
 }
 
 int CFerroxApp::Run()
@@ -483,7 +477,7 @@ int CFerroxApp::Run()
 
 void CFerroxApp::Queue(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    m_queue.push_back(QueuedMessage{ message, wParam, lParam });
+    m_queue.push_back(QueuedMessage{message, wParam, lParam});
 }
 
 LRESULT CFerroxApp::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

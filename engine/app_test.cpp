@@ -21,12 +21,12 @@
 namespace {
 
 std::vector<std::string> g_calls;
-std::string g_failAt;                 // the fake call that fails
-std::deque<MSG> g_threadQueue;        // messages the fake pump hands out
-std::vector<std::deque<MSG>> g_passes; // messages arriving at the start of each pass
-std::vector<HWND> g_foregrounds;      // the foreground window of each pass; the game window after them
+std::string g_failAt;                   // the fake call that fails
+std::deque<MSG> g_threadQueue;          // messages the fake pump hands out
+std::vector<std::deque<MSG>> g_passes;  // messages arriving at the start of each pass
+std::vector<HWND> g_foregrounds;        // the foreground window of each pass; the game window after them
 LONGLONG g_counter = 0;
-const LONGLONG kCounterStep = 16;     // ticks per counter read
+const LONGLONG kCounterStep = 16;  // ticks per counter read
 const LONGLONG kFrequency = 1000;
 GxInt32 g_modeFlags = 0;
 HWND const kWindow = reinterpret_cast<HWND>(0x5151);
@@ -59,12 +59,15 @@ const FerroxAppPlatform kFake = {
     []() { return Record("engineStop"); },
     []() { return Record("engineClose"); },
     []() { return Record("engineTerm"); },
-    []() -> GxInt32 { Record("getCurrentSubSystem"); return 0; },
+    []() -> GxInt32 {
+        Record("getCurrentSubSystem");
+        return 0;
+    },
     [](GxInt32) { return Record("setSubSystem"); },
     [](GxInt32) { return Record("setVideoMode"); },
     [](GxVideoMode* info, GxInt32) -> GxVideoMode* {
         Record("getVideoModeInfo");
-        *info = GxVideoMode{ 1024, 768, 32, g_modeFlags, 85, 0 };
+        *info = GxVideoMode{1024, 768, 32, g_modeFlags, 85, 0};
         return info;
     },
     [](GxUInt32 rate) { Record(rate == 85 ? "setRefreshRate85" : "setRefreshRate"); },
@@ -85,10 +88,23 @@ const FerroxAppPlatform kFake = {
         g_foregrounds.erase(g_foregrounds.begin());
         return front;
     },
-    [](const RECT*) { Record("clipCursor"); return TRUE; },
-    [](HWND) -> HWND { Record("setCapture"); return nullptr; },
-    [](LARGE_INTEGER* f) { f->QuadPart = kFrequency; return TRUE; },
-    [](LARGE_INTEGER* c) { g_counter += kCounterStep; c->QuadPart = g_counter; return TRUE; },
+    [](const RECT*) {
+        Record("clipCursor");
+        return TRUE;
+    },
+    [](HWND) -> HWND {
+        Record("setCapture");
+        return nullptr;
+    },
+    [](LARGE_INTEGER* f) {
+        f->QuadPart = kFrequency;
+        return TRUE;
+    },
+    [](LARGE_INTEGER* c) {
+        g_counter += kCounterStep;
+        c->QuadPart = g_counter;
+        return TRUE;
+    },
 };
 
 MSG Msg(UINT id, WPARAM wParam = 0, LPARAM lParam = 0)
@@ -177,9 +193,9 @@ protected:
 };
 
 const std::vector<std::string> kStartOrder = {
-    "appCreate", "engineInit", "openFileSystems", "attachPlugins", "engineOpen", "getCurrentSubSystem",
-    "ChooseVideoMode", "setSubSystem", "setVideoMode", "getVideoModeInfo", "setRefreshRate85", "engineStart",
-    "registerImageFormats", "gameCreate",
+    "appCreate",           "engineInit",      "openFileSystems",      "attachPlugins", "engineOpen",
+    "getCurrentSubSystem", "ChooseVideoMode", "setSubSystem",         "setVideoMode",  "getVideoModeInfo",
+    "setRefreshRate85",    "engineStart",     "registerImageFormats", "gameCreate",
 };
 
 std::vector<std::string> CallsAfter(size_t from)
@@ -187,7 +203,7 @@ std::vector<std::string> CallsAfter(size_t from)
     return std::vector<std::string>(g_calls.begin() + static_cast<long>(from), g_calls.end());
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(App, StartRunsItsStepsInOrderAndTeardownClosesAll)
 {
@@ -198,7 +214,7 @@ TEST_F(App, StartRunsItsStepsInOrderAndTeardownClosesAll)
     EXPECT_EQ(0, app->IsFullScreen());
     const size_t started = g_calls.size();
     app->Release();
-    EXPECT_EQ((std::vector<std::string>{ "closeFileSystems", "engineStop", "engineClose", "engineTerm" }),
+    EXPECT_EQ((std::vector<std::string>{"closeFileSystems", "engineStop", "engineClose", "engineTerm"}),
               CallsAfter(started));
     EXPECT_EQ(nullptr, g_pFerroxSetupTree);
 }
@@ -206,8 +222,9 @@ TEST_F(App, StartRunsItsStepsInOrderAndTeardownClosesAll)
 // Each step that fails makes Start return 0; teardown then closes exactly what had been opened.
 TEST_F(App, AFailureAtAnyStepLeavesNothingOpen)
 {
-    const char* const failing[] = { "engineInit", "attachPlugins", "engineOpen", "setSubSystem", "setVideoMode",
-                                    "ChooseVideoMode", "engineStart", "registerImageFormats", "gameCreate" };
+    const char* const failing[] = {"engineInit",   "attachPlugins",        "engineOpen",
+                                   "setSubSystem", "setVideoMode",         "ChooseVideoMode",
+                                   "engineStart",  "registerImageFormats", "gameCreate"};
     for (const char* step : failing) {
         SCOPED_TRACE(step);
         g_calls.clear();
@@ -273,8 +290,15 @@ TEST_F(App, EntrySequenceTearsDownAfterEveryOutcome)
     static int appDestroyed, gameDestroyed, gameMade;
     appDestroyed = gameDestroyed = gameMade = 0;
     FerroxProgram program = {
-        []() -> CFerroxApp* { g_pFerroxApp = new TestApp(); return g_pFerroxApp; },
-        []() { ++appDestroyed; delete g_pFerroxApp; g_pFerroxApp = nullptr; },
+        []() -> CFerroxApp* {
+            g_pFerroxApp = new TestApp();
+            return g_pFerroxApp;
+        },
+        []() {
+            ++appDestroyed;
+            delete g_pFerroxApp;
+            g_pFerroxApp = nullptr;
+        },
         [](CFerroxGame** out) -> CFerroxGame* {
             ++gameMade;
             auto* made = new RecordingGame();
@@ -283,7 +307,11 @@ TEST_F(App, EntrySequenceTearsDownAfterEveryOutcome)
             *out = made;
             return made;
         },
-        []() { ++gameDestroyed; delete g_pFerroxGame; g_pFerroxGame = nullptr; },
+        []() {
+            ++gameDestroyed;
+            delete g_pFerroxGame;
+            g_pFerroxGame = nullptr;
+        },
     };
     // A previous instance: nothing is created.
     EXPECT_EQ(0, FerroxWinMain(program, nullptr, reinterpret_cast<HINSTANCE>(1)));
@@ -329,9 +357,9 @@ TEST_F(App, RunDropsStaleInputWaitsForTheFrontAndEndsOnQuit)
 {
     TestApp* app = MakeApp();
     game->m_pKeyboard = new CFerroxKeyboard();
-    g_threadQueue = { Msg(WM_KEYDOWN, 'A', 0x001E0001), Msg(WM_MOUSEMOVE), Msg(WM_PAINT) };
-    g_foregrounds = { nullptr, kWindow, kWindow };
-    g_passes = { { Msg(WM_KEYDOWN, 'B', 0x00300001) }, {}, { Msg(WM_QUIT), Msg(WM_KEYUP, 'B', 0x00300001) } };
+    g_threadQueue = {Msg(WM_KEYDOWN, 'A', 0x001E0001), Msg(WM_MOUSEMOVE), Msg(WM_PAINT)};
+    g_foregrounds = {nullptr, kWindow, kWindow};
+    g_passes = {{Msg(WM_KEYDOWN, 'B', 0x00300001)}, {}, {Msg(WM_QUIT), Msg(WM_KEYUP, 'B', 0x00300001)}};
     EXPECT_EQ(0, app->Run());
     ASSERT_EQ(2u, game->times.size());
     EXPECT_FLOAT_EQ(0.001f, game->times[0]);
@@ -349,7 +377,7 @@ TEST_F(App, QuitDuringTheFirstFrameEndsRunBeforeTheLoop)
 {
     TestApp* app = MakeApp();
     game->quitAfter = 1;
-    g_passes = { { Msg(WM_QUIT) } };
+    g_passes = {{Msg(WM_QUIT)}};
     EXPECT_EQ(0, app->Run());
     EXPECT_EQ(1u, game->times.size());
     EXPECT_EQ(1u, g_passes.size());  // no pass ran

@@ -19,11 +19,11 @@
 
 namespace {
 
-const float kNearClipScale = 0.01f;          // NearClipPlane is given in hundredths
+const float kNearClipScale = 0.01f;  // NearClipPlane is given in hundredths
 const float kDefaultNear = 0.05f;
 const float kDefaultFar = 10.0f;
 const float kDefaultFog = 5.0f;
-const GxRGBA kDefaultBackground = { 104, 104, 188, 255 };
+const GxRGBA kDefaultBackground = {104, 104, 188, 255};
 const float kLayerDepth2D = 4.0f;
 const float kSubCameraHalfAngle = 30.0f;
 const float kDegreesToRadians = 3.14159265358979f / 180.0f;
@@ -42,10 +42,7 @@ const GxInt32 kCombinePost = 2;
 GxRGBA g_background = kDefaultBackground;
 bool g_2dOpen = false;
 
-GxFrame* FrameOf(GxCamera* camera)
-{
-    return camera ? GxCameraGetFrame(camera) : nullptr;
-}
+GxFrame* FrameOf(GxCamera* camera) { return camera ? GxCameraGetFrame(camera) : nullptr; }
 
 // The first value of a "Game_Data" key of the settings, or null.
 const char* SetupValue(const char* key)
@@ -109,15 +106,15 @@ void ReadClipPlanes(GxCamera* camera)
 
 void ReadBackground()
 {
-    const char* const keys[4] = { "BGr", "BGg", "BGb", "Bga" };
-    const GxUInt8 defaults[4] = { kDefaultBackground.red, kDefaultBackground.green, kDefaultBackground.blue,
-                                  kDefaultBackground.alpha };
+    const char* const keys[4] = {"BGr", "BGg", "BGb", "Bga"};
+    const GxUInt8 defaults[4] = {kDefaultBackground.red, kDefaultBackground.green, kDefaultBackground.blue,
+                                 kDefaultBackground.alpha};
     GxUInt8 channels[4];
     for (int i = 0; i < 4; ++i) {
         long value = 0;
         channels[i] = ParseInt(SetupValue(keys[i]), &value) ? static_cast<GxUInt8>(value & 0xFF) : defaults[i];
     }
-    g_background = GxRGBA{ channels[0], channels[1], channels[2], channels[3] };
+    g_background = GxRGBA{channels[0], channels[1], channels[2], channels[3]};
 }
 
 // A raster without pixels made a window of a new parent raster of the size.
@@ -127,7 +124,7 @@ GxRaster* CreateWindowRaster(int width, int height, GxInt32 type)
     if (!parent)
         return nullptr;
     GxRaster* raster = GxRasterCreate(0, 0, 0, type | gxRASTERDONTALLOCATE);
-    const GxRect rect = { 0, 0, width, height };
+    const GxRect rect = {0, 0, width, height};
     if (!raster || !GxRasterSubRaster(raster, parent, &rect)) {
         if (raster)
             GxRasterDestroy(raster);
@@ -152,9 +149,9 @@ void SetViewWindow(GxCamera* camera, float viewSize, float width, float height)
 {
     GxV2d window;
     if (width <= height)
-        window = GxV2d{ viewSize * width / height, viewSize };
+        window = GxV2d{viewSize * width / height, viewSize};
     else
-        window = GxV2d{ viewSize, viewSize * height / width };
+        window = GxV2d{viewSize, viewSize * height / width};
     GxCameraSetViewWindow(camera, &window);
 }
 
@@ -162,28 +159,19 @@ void SetViewWindow(GxCamera* camera, float viewSize, float width, float height)
 void TurnAbout(GxFrame* frame, const GxV3d* pivot, GxV3d axis, float degrees)
 {
     const GxV3d at = pivot ? *pivot : frame->modelling.pos;
-    const GxV3d back = { -at.x, -at.y, -at.z };
+    const GxV3d back = {-at.x, -at.y, -at.z};
     GxFrameTranslate(frame, &back, kCombinePost);
     GxFrameRotate(frame, &axis, degrees, kCombinePost);
     GxFrameTranslate(frame, &at, kCombinePost);
 }
 
-float FrameTime()
-{
-    return g_pFerroxGame ? g_pFerroxGame->GetFrameTimes()[0] : 0.0f;
-}
+float FrameTime() { return g_pFerroxGame ? g_pFerroxGame->GetFrameTimes()[0] : 0.0f; }
 
-void Accumulate(float* total, float degrees, int accumulate)
-{
-    *total = accumulate ? *total + degrees : degrees;
-}
+void Accumulate(float* total, float degrees, int accumulate) { *total = accumulate ? *total + degrees : degrees; }
 
-} // namespace
+}  // namespace
 
-const GxRGBA* FerroxGetBackgroundColour()
-{
-    return &g_background;
-}
+const GxRGBA* FerroxGetBackgroundColour() { return &g_background; }
 
 GxRaster* FerroxRasterRead(const char* fileName)
 {
@@ -208,10 +196,7 @@ GxRaster* FerroxRasterRead(const char* fileName)
 
 // ---- implementation ----
 
-CFerroxCameraImpl::CFerroxCameraImpl()
-{
-    Init();
-}
+CFerroxCameraImpl::CFerroxCameraImpl() { Init(); }
 
 CFerroxCameraImpl::~CFerroxCameraImpl() {}
 
@@ -237,7 +222,7 @@ int CFerroxCameraImpl::Create(int width, int height, int withZRaster)
     ReadClipPlanes(m_pCamera);
     ReadBackground();
     m_position[0] = m_position[1] = m_position[2] = 0.0f;
-    const GxV3d none = { 0.0f, 0.0f, 0.0f };
+    const GxV3d none = {0.0f, 0.0f, 0.0f};
     Move(&none);
     if (frame)
         GxFrameSetDirty(frame);
@@ -273,7 +258,7 @@ int CFerroxCameraImpl::Resize(const GxRect* rect, float viewSize)
     GxCamera* camera = m_pCamera;
     if (!camera || !camera->frameBuffer)
         return 0;
-    GxRect area = { 0, 0, 0, 0 };
+    GxRect area = {0, 0, 0, 0};
     if (rect) {
         area = *rect;
     } else {
@@ -316,7 +301,7 @@ void CFerroxCameraImpl::Yaw(const GxV3d* pivot, float degrees)
 {
     GxFrame* frame = FrameOf(m_pCamera);
     if (frame)
-        TurnAbout(frame, pivot, GxV3d{ 0.0f, 1.0f, 0.0f }, degrees);
+        TurnAbout(frame, pivot, GxV3d{0.0f, 1.0f, 0.0f}, degrees);
 }
 
 void CFerroxCameraImpl::Roll(const GxV3d* pivot, float degrees)
@@ -378,7 +363,10 @@ void CFerroxCamera::Roll(const GxV3d* pivot, float degrees, int accumulate)
 }
 
 void CFerroxCamera::Update() { m_pImpl->Update(); }
-int CFerroxCamera::Create(int width, int height, int withZRaster) { return m_pImpl->Create(width, height, withZRaster); }
+int CFerroxCamera::Create(int width, int height, int withZRaster)
+{
+    return m_pImpl->Create(width, height, withZRaster);
+}
 void CFerroxCamera::Release() { m_pImpl->Release(); }
 
 int CFerroxCamera::GetWidth()
@@ -450,7 +438,7 @@ void CFerroxCamera::ResetRotation()
     GxFrame* frame = FrameOf(m_pImpl->m_pCamera);
     if (!frame)
         return;
-    const GxV3d up = { 0.0f, 1.0f, 0.0f };
+    const GxV3d up = {0.0f, 1.0f, 0.0f};
     GxMatrixRotate(&frame->modelling, &up, 0.0f, kCombineReplace);
     GxFrameSetDirty(frame);
 }
@@ -466,12 +454,12 @@ void CFerroxCamera::MoveOnGround(const GxV3d* delta, int (*validator)(const GxV3
     GxMatrixInvert(inverse, GxFrameGetWorldMatrix(frame));
     const GxMatrix& own = frame->modelling;
     const GxV3d directions[3] = {
-        { own.right.x, 0.0f, own.right.z },
-        { 0.0f, own.up.y, 0.0f },
-        { own.at.x, 0.0f, own.at.z },
+        {own.right.x, 0.0f, own.right.z},
+        {0.0f, own.up.y, 0.0f},
+        {own.at.x, 0.0f, own.at.z},
     };
-    const float amounts[3] = { delta->x, delta->y, delta->z };
-    GxV3d sum = { 0.0f, 0.0f, 0.0f };
+    const float amounts[3] = {delta->x, delta->y, delta->z};
+    GxV3d sum = {0.0f, 0.0f, 0.0f};
     for (int i = 0; i < 3; ++i) {
         if (amounts[i] == 0.0f)
             continue;
@@ -485,10 +473,10 @@ void CFerroxCamera::MoveOnGround(const GxV3d* delta, int (*validator)(const GxV3
     }
     GxMatrixDestroy(inverse);
     const float time = FrameTime();
-    GxV3d step = { sum.x * time, sum.y * time, sum.z * time };
+    GxV3d step = {sum.x * time, sum.y * time, sum.z * time};
     GxFrameTranslate(frame, &step, kCombinePre);
     if (validator && !validator(&frame->modelling.pos)) {
-        GxV3d back = { -step.x, -step.y, -step.z };
+        GxV3d back = {-step.x, -step.y, -step.z};
         GxFrameTranslate(frame, &back, kCombinePre);
     }
 }
@@ -547,8 +535,8 @@ int CFerroxCamera::SaveScreenshot(const char* fileName, int width, int height)
     }
     GxImage* result = image;
     GxRaster format = {};
-    const bool fits = find && find(&format, image, gxRASTERTYPETEXTURE) && format.width == width &&
-                      format.height == height;
+    const bool fits =
+        find && find(&format, image, gxRASTERTYPETEXTURE) && format.width == width && format.height == height;
     if (!fits) {
         // A square of the requested width, then cut to the requested height.
         result = GxImageCreateResample(image, width, width);
@@ -566,10 +554,7 @@ int CFerroxCamera::SaveScreenshot(const char* fileName, int width, int height)
 
 // ---- game camera ----
 
-CVantorCamera::CVantorCamera()
-{
-    CVantorCamera::Init();
-}
+CVantorCamera::CVantorCamera() { CVantorCamera::Init(); }
 
 CVantorCamera::~CVantorCamera() {}
 
@@ -611,14 +596,14 @@ void CVantorCamera::Update()
         break;
     case VANTOR_CAMERA_RAISE:
         if (moving) {
-            const GxV3d lift = { 0.0f, m_motion[1] * kRaiseScale, 0.0f };
+            const GxV3d lift = {0.0f, m_motion[1] * kRaiseScale, 0.0f};
             MoveClamped(&lift);
         }
         break;
     case VANTOR_CAMERA_GLIDE:
         if (moving) {
             m_motionRamp = std::fmin(m_motionRamp + FrameTime(), kMaxRamp);
-            const GxV3d glide = { m_motionRamp * m_motion[0], 0.0f, m_motionRamp * m_motion[2] };
+            const GxV3d glide = {m_motionRamp * m_motion[0], 0.0f, m_motionRamp * m_motion[2]};
             MoveOnGround(&glide, m_validator);
         }
         break;

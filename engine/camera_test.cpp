@@ -22,10 +22,7 @@
 namespace {
 
 // The mall's ground rectangle, as the game's camera installs it.
-int InsideBounds(const GxV3d* p)
-{
-    return p->x >= -40.0f && p->x <= 240.0f && p->z >= -240.0f && p->z <= 40.0f;
-}
+int InsideBounds(const GxV3d* p) { return p->x >= -40.0f && p->x <= 240.0f && p->z >= -240.0f && p->z <= 40.0f; }
 
 class GroundCamera : public CVantorCamera {
 public:
@@ -59,17 +56,14 @@ protected:
     CFerroxGame game;
 };
 
-std::string GameData(const std::string& body)
-{
-    return "<Game_Data>\n" + body + "</Game_Data>\n";
-}
+std::string GameData(const std::string& body) { return "<Game_Data>\n" + body + "</Game_Data>\n"; }
 
 std::string Key(const char* name, const char* value)
 {
     return std::string("<") + name + ">\n" + value + "\n</" + name + ">\n";
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(Camera, ClipPlanesAndBackgroundComeFromTheSettings)
 {
@@ -95,8 +89,7 @@ TEST_F(Camera, DamagedSettingsGiveTheDefaults)
     const std::string cases[] = {
         "",
         GameData(""),
-        GameData(Key("NearClipPlane", "ten") + Key("FarClipPlane", "6e") + Key("FogClipPlane", "") +
-                 Key("BGr", "red")),
+        GameData(Key("NearClipPlane", "ten") + Key("FarClipPlane", "6e") + Key("FogClipPlane", "") + Key("BGr", "red")),
         GameData(Key("NearClipPlane", "0") + Key("FarClipPlane", "600")),
         GameData(Key("NearClipPlane", "5000") + Key("FarClipPlane", "20")),
         GameData(Key("NearClipPlane", "nan") + Key("FarClipPlane", "inf")),
@@ -128,13 +121,13 @@ TEST_F(Camera, GlideStaysInsideTheGroundBounds)
     camera.SetMoveValidator(InsideBounds);
     camera.m_mode = VANTOR_CAMERA_GLIDE;
     camera.m_keepMotion = 1;
-    camera.m_motion[2] = 30.0f;   // forward: +z for an unturned camera
+    camera.m_motion[2] = 30.0f;  // forward: +z for an unturned camera
     camera.Update();
     EXPECT_FLOAT_EQ(30.0f, camera.GetPosition()->z);  // ramp reached 1.0 in one second
     camera.Update();
     EXPECT_FLOAT_EQ(30.0f, camera.GetPosition()->z);  // 60 would leave the ground: undone
     camera.m_motion[2] = 0.0f;
-    camera.m_motion[0] = -50.0f;    // x -50 is off the ground
+    camera.m_motion[0] = -50.0f;  // x -50 is off the ground
     camera.Update();
     EXPECT_FLOAT_EQ(0.0f, camera.GetPosition()->x);
     camera.m_motion[0] = 50.0f;
@@ -152,13 +145,13 @@ TEST_F(Camera, PitchRequestsOutsideTheRangeAreIgnoredAndLockedModeIgnoresThem)
     GroundCamera camera;
     ASSERT_EQ(1, camera.Create(80, 60, 1));
     camera.m_mode = VANTOR_CAMERA_TURN;
-    camera.m_pitchInput = 100.0f;   // 10 degrees
+    camera.m_pitchInput = 100.0f;  // 10 degrees
     camera.Update();
     EXPECT_FLOAT_EQ(10.0f, camera.GetPitchTotal());
     EXPECT_FLOAT_EQ(0.0f, camera.m_pitchInput);
-    camera.PitchClamped(nullptr, -5.1f, 1);   // 4.9: ignored, not clipped
+    camera.PitchClamped(nullptr, -5.1f, 1);  // 4.9: ignored, not clipped
     EXPECT_FLOAT_EQ(10.0f, camera.GetPitchTotal());
-    camera.PitchClamped(nullptr, 70.1f, 1);   // 80.1
+    camera.PitchClamped(nullptr, 70.1f, 1);  // 80.1
     EXPECT_FLOAT_EQ(10.0f, camera.GetPitchTotal());
     camera.PitchClamped(nullptr, 70.0f, 1);
     EXPECT_FLOAT_EQ(80.0f, camera.GetPitchTotal());
@@ -188,7 +181,7 @@ TEST_F(Camera, SubCameraSharesTheRastersAndCopiesTheDistances)
     Settings(GameData(Key("NearClipPlane", "20") + Key("FarClipPlane", "90")));
     CFerroxCamera camera;
     ASSERT_EQ(1, camera.Create(80, 60, 1));
-    const GxRect rect = { 10, 10, 40, 20 };
+    const GxRect rect = {10, 10, 40, 20};
     GxCamera* sub = camera.CreateSubCamera(&rect);
     ASSERT_NE(nullptr, sub);
     EXPECT_EQ(40, sub->frameBuffer->width);
@@ -197,7 +190,7 @@ TEST_F(Camera, SubCameraSharesTheRastersAndCopiesTheDistances)
     EXPECT_FLOAT_EQ(90.0f, sub->farPlane);
     EXPECT_NEAR(0.57735f, sub->viewWindow.x, 1e-4f);
     EXPECT_NEAR(0.57735f * 0.5f, sub->viewWindow.y, 1e-4f);
-    const GxRect none = { 0, 0, 0, 0 };
+    const GxRect none = {0, 0, 0, 0};
     EXPECT_EQ(nullptr, camera.CreateSubCamera(&none));
     GxFrame* frame = GxCameraGetFrame(sub);
     GxObjectSetFrame(&sub->object, nullptr);
@@ -211,7 +204,7 @@ TEST_F(Camera, ScreenshotIsResampledToTheThumbnailSize)
 {
     CFerroxCamera camera;
     ASSERT_EQ(1, camera.Create(80, 60, 1));
-    const GxRGBA red = { 200, 10, 20, 255 };
+    const GxRGBA red = {200, 10, 20, 255};
     ASSERT_EQ(0, camera.Clear(&red, 3));
     const std::string path = (std::filesystem::temp_directory_path() / "ferrox_camera_shot.bmp").string();
     ASSERT_EQ(0, camera.SaveScreenshot(path.c_str(), 16, 12));

@@ -9,7 +9,7 @@ namespace {
 
 const int kKeyTableSize = 256;
 const int32_t kExtendedScanBase = 0x80;
-const LPARAM kExtendedKeyBit = 0x01000000;   // lParam bit 24
+const LPARAM kExtendedKeyBit = 0x01000000;  // lParam bit 24
 const int kScanCodeShift = 16;
 const int32_t kScanCodeMask = 0xFF;
 const SHORT kKeyHeldMask = static_cast<SHORT>(0xFF00);
@@ -21,20 +21,18 @@ struct KeyPair {
     uint8_t key;
 };
 const KeyPair kKeyPairs[] = {
-    { 1, 128 }, { 2, '1' }, { 3, '2' }, { 4, '3' }, { 5, '4' }, { 6, '5' }, { 7, '6' }, { 8, '7' }, { 9, '8' },
-    { 10, '9' }, { 11, '0' }, { 12, 45 }, { 13, 61 }, { 14, 168 }, { 15, 169 },
-    { 16, 'q' }, { 17, 'w' }, { 18, 'e' }, { 19, 'r' }, { 20, 't' }, { 21, 'y' }, { 22, 'u' }, { 23, 'i' },
-    { 24, 'o' }, { 25, 'p' }, { 26, 91 }, { 27, 93 }, { 28, 171 }, { 29, 174 },
-    { 30, 'a' }, { 31, 's' }, { 32, 'd' }, { 33, 'f' }, { 34, 'g' }, { 35, 'h' }, { 36, 'j' }, { 37, 'k' },
-    { 38, 'l' }, { 39, 59 }, { 40, 39 }, { 41, 96 }, { 42, 172 }, { 43, 35 },
-    { 44, 'z' }, { 45, 'x' }, { 46, 'c' }, { 47, 'v' }, { 48, 'b' }, { 49, 'n' }, { 50, 'm' },
-    { 51, 44 }, { 52, 46 }, { 53, 47 }, { 54, 173 }, { 55, 163 }, { 56, 176 }, { 57, 32 }, { 58, 170 },
-    { 59, 129 }, { 60, 130 }, { 61, 131 }, { 62, 132 }, { 63, 133 }, { 64, 134 }, { 65, 135 }, { 66, 136 },
-    { 67, 137 }, { 68, 138 }, { 69, 161 }, { 71, 143 }, { 72, 157 }, { 73, 155 }, { 74, 164 }, { 75, 159 },
-    { 76, 167 }, { 77, 160 }, { 78, 165 }, { 79, 154 }, { 80, 158 }, { 81, 156 }, { 82, 151 }, { 83, 152 },
-    { 86, 92 }, { 87, 139 }, { 88, 140 }, { 156, 166 }, { 157, 175 }, { 181, 162 }, { 184, 177 },
-    { 197, 161 }, { 199, 143 }, { 200, 147 }, { 201, 145 }, { 203, 149 }, { 205, 150 }, { 207, 144 },
-    { 208, 148 }, { 209, 146 }, { 210, 141 }, { 211, 142 },
+    {1, 128},   {2, '1'},   {3, '2'},   {4, '3'},   {5, '4'},   {6, '5'},   {7, '6'},   {8, '7'},   {9, '8'},
+    {10, '9'},  {11, '0'},  {12, 45},   {13, 61},   {14, 168},  {15, 169},  {16, 'q'},  {17, 'w'},  {18, 'e'},
+    {19, 'r'},  {20, 't'},  {21, 'y'},  {22, 'u'},  {23, 'i'},  {24, 'o'},  {25, 'p'},  {26, 91},   {27, 93},
+    {28, 171},  {29, 174},  {30, 'a'},  {31, 's'},  {32, 'd'},  {33, 'f'},  {34, 'g'},  {35, 'h'},  {36, 'j'},
+    {37, 'k'},  {38, 'l'},  {39, 59},   {40, 39},   {41, 96},   {42, 172},  {43, 35},   {44, 'z'},  {45, 'x'},
+    {46, 'c'},  {47, 'v'},  {48, 'b'},  {49, 'n'},  {50, 'm'},  {51, 44},   {52, 46},   {53, 47},   {54, 173},
+    {55, 163},  {56, 176},  {57, 32},   {58, 170},  {59, 129},  {60, 130},  {61, 131},  {62, 132},  {63, 133},
+    {64, 134},  {65, 135},  {66, 136},  {67, 137},  {68, 138},  {69, 161},  {71, 143},  {72, 157},  {73, 155},
+    {74, 164},  {75, 159},  {76, 167},  {77, 160},  {78, 165},  {79, 154},  {80, 158},  {81, 156},  {82, 151},
+    {83, 152},  {86, 92},   {87, 139},  {88, 140},  {156, 166}, {157, 175}, {181, 162}, {184, 177}, {197, 161},
+    {199, 143}, {200, 147}, {201, 145}, {203, 149}, {205, 150}, {207, 144}, {208, 148}, {209, 146}, {210, 141},
+    {211, 142},
 };
 
 struct KeyTable {
@@ -62,28 +60,19 @@ struct ArrowMotion {
     float glideSide, glideForward;
 };
 const ArrowMotion kArrowMotions[4] = {
-    { 0.0f, -kArrowSpeed, 0.0f, kArrowSpeed },
-    { 0.0f, kArrowSpeed, 0.0f, -kArrowSpeed },
-    { -kArrowSpeed, 0.0f, kArrowSpeed, 0.0f },
-    { kArrowSpeed, 0.0f, -kArrowSpeed, 0.0f },
+    {0.0f, -kArrowSpeed, 0.0f, kArrowSpeed},
+    {0.0f, kArrowSpeed, 0.0f, -kArrowSpeed},
+    {-kArrowSpeed, 0.0f, kArrowSpeed, 0.0f},
+    {kArrowSpeed, 0.0f, -kArrowSpeed, 0.0f},
 };
 
-bool IsArrow(int32_t key)
-{
-    return key >= FERROX_KEY_UP && key <= FERROX_KEY_RIGHT;
-}
+bool IsArrow(int32_t key) { return key >= FERROX_KEY_UP && key <= FERROX_KEY_RIGHT; }
 
-bool IsModifier(int32_t key)
-{
-    return key >= FERROX_KEY_LSHIFT && key <= FERROX_KEY_RCONTROL;
-}
+bool IsModifier(int32_t key) { return key >= FERROX_KEY_LSHIFT && key <= FERROX_KEY_RCONTROL; }
 
-CVantorCamera* GameCamera()
-{
-    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera) : nullptr;
-}
+CVantorCamera* GameCamera() { return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera) : nullptr; }
 
-} // namespace
+}  // namespace
 
 int32_t FerroxKeyCodeFromScanCode(int32_t scanCode)
 {
@@ -92,10 +81,7 @@ int32_t FerroxKeyCodeFromScanCode(int32_t scanCode)
     return Table().codes[scanCode];
 }
 
-CFerroxKeyboard::CFerroxKeyboard()
-{
-    memset(&m_event, 0, sizeof(m_event));
-}
+CFerroxKeyboard::CFerroxKeyboard() { memset(&m_event, 0, sizeof(m_event)); }
 
 CFerroxKeyboard::~CFerroxKeyboard() {}
 
@@ -182,10 +168,7 @@ int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     return 1;
 }
 
-int CFerroxWin32Keyboard::ReturnOne()
-{
-    return 1;
-}
+int CFerroxWin32Keyboard::ReturnOne() { return 1; }
 
 void CFerroxWin32Keyboard::EmptyOperation1() {}
 void CFerroxWin32Keyboard::EmptyOperation2() {}

@@ -15,7 +15,7 @@ LPARAM KeyParam(int scan, bool extended = false)
 
 class Keyboard : public FerroxInputTest {};
 
-} // namespace
+}  // namespace
 
 TEST(KeyTable, SetOneScanCodesGiveEngineKeyCodes)
 {
@@ -27,9 +27,9 @@ TEST(KeyTable, SetOneScanCodesGiveEngineKeyCodes)
     EXPECT_EQ('m', FerroxKeyCodeFromScanCode(50));
     EXPECT_EQ(129, FerroxKeyCodeFromScanCode(59));
     EXPECT_EQ(138, FerroxKeyCodeFromScanCode(68));
-    EXPECT_EQ(157, FerroxKeyCodeFromScanCode(72));    // keypad 8
-    EXPECT_EQ(147, FerroxKeyCodeFromScanCode(200));   // extended 72: arrow up
-    EXPECT_EQ(175, FerroxKeyCodeFromScanCode(157));   // right control
+    EXPECT_EQ(157, FerroxKeyCodeFromScanCode(72));   // keypad 8
+    EXPECT_EQ(147, FerroxKeyCodeFromScanCode(200));  // extended 72: arrow up
+    EXPECT_EQ(175, FerroxKeyCodeFromScanCode(157));  // right control
     EXPECT_EQ(255, FerroxKeyCodeFromScanCode(70));
     EXPECT_EQ(255, FerroxKeyCodeFromScanCode(-1));
     EXPECT_EQ(255, FerroxKeyCodeFromScanCode(256));
@@ -56,30 +56,30 @@ TEST_F(Keyboard, AdapterBuildsEventsFromScanCodesAndDropsCharacters)
 
 TEST_F(Keyboard, ArrowsGlideAlongTheGroundAndTurnWithShift)
 {
-    FerroxKeyEvent up = { 0, 0, 200, FERROX_KEY_UP, VK_UP };
+    FerroxKeyEvent up = {0, 0, 200, FERROX_KEY_UP, VK_UP};
     game->m_pKeyboard->KeyDown(&up);
     EXPECT_EQ(VANTOR_CAMERA_GLIDE, camera->m_mode);
     EXPECT_EQ(1, camera->m_keepMotion);
     EXPECT_FLOAT_EQ(0.0f, camera->m_motion[0]);
     EXPECT_FLOAT_EQ(80.0f, camera->m_motion[2]);
 
-    FerroxKeyEvent right = { 0, 0, 205, FERROX_KEY_RIGHT, VK_RIGHT };
+    FerroxKeyEvent right = {0, 0, 205, FERROX_KEY_RIGHT, VK_RIGHT};
     game->m_pKeyboard->KeyDown(&right);
     EXPECT_FLOAT_EQ(-80.0f, camera->m_motion[0]);
     EXPECT_FLOAT_EQ(0.0f, camera->m_motion[2]);
 
-    FerroxKeyEvent shiftLeft = { 0, 1, 203, FERROX_KEY_LEFT, VK_LEFT };
+    FerroxKeyEvent shiftLeft = {0, 1, 203, FERROX_KEY_LEFT, VK_LEFT};
     game->m_pKeyboard->KeyDown(&shiftLeft);
     EXPECT_EQ(VANTOR_CAMERA_TURN, camera->m_mode);
     EXPECT_FLOAT_EQ(-80.0f, camera->m_pitchInput);
     EXPECT_FLOAT_EQ(0.0f, camera->m_yawInput);
-    FerroxKeyEvent shiftUp = { 0, 1, 200, FERROX_KEY_UP, VK_UP };
+    FerroxKeyEvent shiftUp = {0, 1, 200, FERROX_KEY_UP, VK_UP};
     game->m_pKeyboard->KeyDown(&shiftUp);
     EXPECT_FLOAT_EQ(0.0f, camera->m_pitchInput);
     EXPECT_FLOAT_EQ(-80.0f, camera->m_yawInput);
 
     // Another key keeps the mode; releasing it changes nothing, releasing an arrow stops the camera.
-    FerroxKeyEvent letter = { 0, 0, 30, 'a', 'A' };
+    FerroxKeyEvent letter = {0, 0, 30, 'a', 'A'};
     game->m_pKeyboard->KeyDown(&letter);
     EXPECT_EQ(VANTOR_CAMERA_TURN, camera->m_mode);
     camera->m_motionRamp = 0.5f;

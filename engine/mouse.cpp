@@ -18,25 +18,16 @@ const float kVirtualHeight = 600.0f;
 const int32_t kVirtualWidthInt = 800;
 const int32_t kVirtualHeightInt = 600;
 const float kEdgeMargin = 10.0f;
-const float kEdgeHold = 9.0f;           // where the cursor is held while it scrolls at an edge
+const float kEdgeHold = 9.0f;  // where the cursor is held while it scrolls at an edge
 const float kEdgeScrollSpeed = 80.0f;
 const float kWheelScale = 0.1f;
 const char* const kCursorFile = "cursor.png";
 
-CVantorCamera* GameCamera()
-{
-    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera) : nullptr;
-}
+CVantorCamera* GameCamera() { return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera) : nullptr; }
 
-int ScreenWidth()
-{
-    return g_pFerroxGame ? g_pFerroxGame->GetScreenWidth() : 0;
-}
+int ScreenWidth() { return g_pFerroxGame ? g_pFerroxGame->GetScreenWidth() : 0; }
 
-int ScreenHeight()
-{
-    return g_pFerroxGame ? g_pFerroxGame->GetScreenHeight() : 0;
-}
+int ScreenHeight() { return g_pFerroxGame ? g_pFerroxGame->GetScreenHeight() : 0; }
 
 const FerroxKeyEvent* LastKey()
 {
@@ -59,12 +50,9 @@ float ClampAxis(float* value, float limit)
     return 0.0f;
 }
 
-void ReleaseState(int32_t* state)
-{
-    *state = FERROX_BUTTON_RELEASED;
-}
+void ReleaseState(int32_t* state) { *state = FERROX_BUTTON_RELEASED; }
 
-} // namespace
+}  // namespace
 
 // ---- engine mouse ----
 
@@ -74,10 +62,7 @@ CFerroxMouse::CFerroxMouse()
     Init();
 }
 
-CFerroxMouse::~CFerroxMouse()
-{
-    Release();
-}
+CFerroxMouse::~CFerroxMouse() { Release(); }
 
 void CFerroxMouse::Init()
 {
@@ -97,10 +82,7 @@ void CFerroxMouse::Release()
     Init();
 }
 
-FerroxMousePosition* CFerroxMouse::GetPosition()
-{
-    return &m_pos;
-}
+FerroxMousePosition* CFerroxMouse::GetPosition() { return &m_pos; }
 
 void CFerroxMouse::UpdateCursorRect()
 {
@@ -129,12 +111,36 @@ FerroxMousePosition* CFerroxMouse::MoveTo(float x, float y)
     return &m_pos;
 }
 
-int CFerroxMouse::LeftButtonDown() { m_pos.left = FERROX_BUTTON_DOWN; return 1; }
-int CFerroxMouse::LeftButtonUp() { ReleaseState(&m_pos.left); return 1; }
-int CFerroxMouse::RightButtonDown() { m_pos.right = FERROX_BUTTON_DOWN; return 1; }
-int CFerroxMouse::RightButtonUp() { ReleaseState(&m_pos.right); return 1; }
-int CFerroxMouse::MiddleButtonDown() { m_pos.middle = FERROX_BUTTON_DOWN; return 1; }
-int CFerroxMouse::MiddleButtonUp() { ReleaseState(&m_pos.middle); return 1; }
+int CFerroxMouse::LeftButtonDown()
+{
+    m_pos.left = FERROX_BUTTON_DOWN;
+    return 1;
+}
+int CFerroxMouse::LeftButtonUp()
+{
+    ReleaseState(&m_pos.left);
+    return 1;
+}
+int CFerroxMouse::RightButtonDown()
+{
+    m_pos.right = FERROX_BUTTON_DOWN;
+    return 1;
+}
+int CFerroxMouse::RightButtonUp()
+{
+    ReleaseState(&m_pos.right);
+    return 1;
+}
+int CFerroxMouse::MiddleButtonDown()
+{
+    m_pos.middle = FERROX_BUTTON_DOWN;
+    return 1;
+}
+int CFerroxMouse::MiddleButtonUp()
+{
+    ReleaseState(&m_pos.middle);
+    return 1;
+}
 
 int CFerroxMouse::SetWheel(int32_t value)
 {
@@ -149,7 +155,7 @@ void CFerroxMouse::DrawCursor()
         return;
     if (camera->PushRasterContext() != 0)
         return;
-    GxRect rect = { m_cursorRect[0], m_cursorRect[1], m_cursorRect[2], m_cursorRect[3] };
+    GxRect rect = {m_cursorRect[0], m_cursorRect[1], m_cursorRect[2], m_cursorRect[3]};
     GxRasterRenderScaled(m_pCursorRaster, &rect);
     GxRasterPopContext();
 }
@@ -159,7 +165,7 @@ void CFerroxMouse::EndFrame()
     m_pos.dx = 0.0f;
     m_pos.dy = 0.0f;
     m_pos.wheel = 0;
-    int32_t* buttons[] = { &m_pos.left, &m_pos.middle, &m_pos.right };
+    int32_t* buttons[] = {&m_pos.left, &m_pos.middle, &m_pos.right};
     for (int32_t* state : buttons) {
         if (*state == FERROX_BUTTON_RELEASED)
             *state = FERROX_BUTTON_UP;
@@ -318,17 +324,11 @@ int CVantorMouse::SetWheel(int32_t value)
 
 // ---- Win32 adapter ----
 
-CFerroxWin32Mouse::CFerroxWin32Mouse()
-{
-    Init();
-}
+CFerroxWin32Mouse::CFerroxWin32Mouse() { Init(); }
 
 CFerroxWin32Mouse::~CFerroxWin32Mouse() {}
 
-void CFerroxWin32Mouse::Init()
-{
-    m_skipNextMove = 0;
-}
+void CFerroxWin32Mouse::Init() { m_skipNextMove = 0; }
 
 int CFerroxWin32Mouse::ClipToWindow(HWND window, int fullScreen)
 {
@@ -364,7 +364,7 @@ void CFerroxWin32Mouse::SyncCursor(const FerroxMousePosition* position)
     HWND window = g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr;
     if (!window)
         return;
-    POINT point = { static_cast<LONG>(position->x), static_cast<LONG>(position->y) };
+    POINT point = {static_cast<LONG>(position->x), static_cast<LONG>(position->y)};
     ClientToScreen(window, &point);
     SetCursorPos(point.x, point.y);
     ClipToWindow(window, g_pFerroxApp->IsFullScreen());
@@ -387,13 +387,34 @@ int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         SyncCursor(mouse->MoveTo(x, y));
         return 1;
-    case WM_LBUTTONDOWN: SetCapture(window); mouse->LeftButtonDown(); return 1;
-    case WM_RBUTTONDOWN: SetCapture(window); mouse->RightButtonDown(); return 1;
-    case WM_MBUTTONDOWN: SetCapture(window); mouse->MiddleButtonDown(); return 1;
-    case WM_LBUTTONUP: ReleaseCapture(); mouse->LeftButtonUp(); return 1;
-    case WM_RBUTTONUP: ReleaseCapture(); mouse->RightButtonUp(); return 1;
-    case WM_MBUTTONUP: ReleaseCapture(); mouse->MiddleButtonUp(); return 1;
-    case WM_MOUSEWHEEL: mouse->SetWheel(GET_WHEEL_DELTA_WPARAM(wParam)); return 1;
-    default: return 1;
+    case WM_LBUTTONDOWN:
+        SetCapture(window);
+        mouse->LeftButtonDown();
+        return 1;
+    case WM_RBUTTONDOWN:
+        SetCapture(window);
+        mouse->RightButtonDown();
+        return 1;
+    case WM_MBUTTONDOWN:
+        SetCapture(window);
+        mouse->MiddleButtonDown();
+        return 1;
+    case WM_LBUTTONUP:
+        ReleaseCapture();
+        mouse->LeftButtonUp();
+        return 1;
+    case WM_RBUTTONUP:
+        ReleaseCapture();
+        mouse->RightButtonUp();
+        return 1;
+    case WM_MBUTTONUP:
+        ReleaseCapture();
+        mouse->MiddleButtonUp();
+        return 1;
+    case WM_MOUSEWHEEL:
+        mouse->SetWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 1;
+    default:
+        return 1;
     }
 }

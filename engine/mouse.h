@@ -11,7 +11,7 @@ struct GxRaster;
 enum FerroxButtonState : int32_t {
     FERROX_BUTTON_UP = 0,
     FERROX_BUTTON_DOWN = 1,
-    FERROX_BUTTON_RELEASED = 3,   // released during this frame; up after EndFrame
+    FERROX_BUTTON_RELEASED = 3,  // released during this frame; up after EndFrame
 };
 
 // What GetPosition returns: position and motion in window pixels, then the buttons, wheel and flag.

@@ -9,12 +9,9 @@ namespace {
 
 class Mouse : public FerroxInputTest {};
 
-LPARAM At(int x, int y)
-{
-    return MAKELPARAM(x, y);
-}
+LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 
-} // namespace
+}  // namespace
 
 TEST_F(Mouse, MovesAreClampedToTheFrameBuffer)
 {
@@ -92,11 +89,11 @@ TEST_F(Mouse, AdapterSkipsTheEchoOfEachWarp)
 {
     CFerroxWin32Mouse adapter;
     adapter.HandleMessage(WM_MOUSEMOVE, 0, At(100, 100));
-    EXPECT_FLOAT_EQ(0.0f, Pos()->x);            // the first move only arms the adapter
+    EXPECT_FLOAT_EQ(0.0f, Pos()->x);  // the first move only arms the adapter
     adapter.HandleMessage(WM_MOUSEMOVE, 0, At(120, 130));
     EXPECT_FLOAT_EQ(120.0f, Pos()->x);
     EXPECT_EQ(0, adapter.GetSkipNextMove());
-    adapter.HandleMessage(WM_MOUSEMOVE, 0, At(120, 130));   // the echo
+    adapter.HandleMessage(WM_MOUSEMOVE, 0, At(120, 130));  // the echo
     EXPECT_EQ(1, adapter.GetSkipNextMove());
     adapter.HandleMessage(WM_MOUSEMOVE, 0, At(200, 210));
     EXPECT_FLOAT_EQ(200.0f, Pos()->x);

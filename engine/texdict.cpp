@@ -11,17 +11,11 @@ namespace {
 
 const char* const kPartSuffix = ".part";
 
-} // namespace
+}  // namespace
 
-CFerroxTexDictionary::CFerroxTexDictionary()
-{
-    Init();
-}
+CFerroxTexDictionary::CFerroxTexDictionary() { Init(); }
 
-CFerroxTexDictionary::~CFerroxTexDictionary()
-{
-    Destroy();
-}
+CFerroxTexDictionary::~CFerroxTexDictionary() { Destroy(); }
 
 void CFerroxTexDictionary::Init()
 {
@@ -29,10 +23,7 @@ void CFerroxTexDictionary::Init()
     m_empty = 1;
 }
 
-int CFerroxTexDictionary::IsEmpty()
-{
-    return m_empty;
-}
+int CFerroxTexDictionary::IsEmpty() { return m_empty; }
 
 void CFerroxTexDictionary::MakeCurrent()
 {
@@ -40,10 +31,7 @@ void CFerroxTexDictionary::MakeCurrent()
         GxTexDictionarySetCurrent(m_pDictionary);
 }
 
-int CFerroxTexDictionary::IsCurrent()
-{
-    return m_pDictionary && GxTexDictionaryGetCurrent() == m_pDictionary ? 1 : 0;
-}
+int CFerroxTexDictionary::IsCurrent() { return m_pDictionary && GxTexDictionaryGetCurrent() == m_pDictionary ? 1 : 0; }
 
 int CFerroxTexDictionary::ReadFromStream(GxStream* stream)
 {

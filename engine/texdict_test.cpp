@@ -50,7 +50,7 @@ protected:
     std::filesystem::path dir;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(TexDictionary, SavedFileLoadsBackAndBecomesCurrent)
 {
@@ -79,7 +79,9 @@ TEST_F(TexDictionary, FilesWithoutADictionaryKeepTheOneHeld)
     AddTexture(&held, "kept");
     GxTexDictionary* before = held.GetDictionary();
     const std::string other = Path("other.gxs");
-    std::ofstream(other, std::ios::binary) << std::string("\x10\0\0\0\x04\0\0\0\x02\0\x37\x1c" "abcd", 16);
+    std::ofstream(other, std::ios::binary) << std::string("\x10\0\0\0\x04\0\0\0\x02\0\x37\x1c"
+                                                          "abcd",
+                                                          16);
     EXPECT_EQ(0, held.LoadFile(other.c_str()));
     EXPECT_EQ(0, held.LoadFile(Path("missing.gxs").c_str()));
     EXPECT_EQ(before, held.GetDictionary());
@@ -96,7 +98,7 @@ TEST_F(TexDictionary, AFailedSaveLeavesTheOldFile)
     CFerroxTexDictionary empty;
     const std::string file = Path("keep.gxs");
     std::ofstream(file, std::ios::binary) << "old";
-    EXPECT_EQ(0, empty.SaveFile(file.c_str()));   // nothing to write
+    EXPECT_EQ(0, empty.SaveFile(file.c_str()));  // nothing to write
     CFerroxTexDictionary held;
     AddTexture(&held, "t");
     EXPECT_EQ(0, held.SaveFile(Path("no/such/dir/level.gxs").c_str()));
@@ -110,17 +112,17 @@ namespace {
 // A 2 x 2 A8R8G8B8 DDS file, written field by field.
 void WriteDDS(const std::string& path)
 {
-    std::vector<uint32_t> words = { 0x20534444u, 124, 0x1007, 2, 2, 8, 0, 0 };
+    std::vector<uint32_t> words = {0x20534444u, 124, 0x1007, 2, 2, 8, 0, 0};
     words.resize(words.size() + 11, 0);
-    const uint32_t format[8] = { 32, 0x41, 0, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u };
+    const uint32_t format[8] = {32, 0x41, 0, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u};
     words.insert(words.end(), format, format + 8);
-    const uint32_t caps[5] = { 0x1000, 0, 0, 0, 0 };
+    const uint32_t caps[5] = {0x1000, 0, 0, 0, 0};
     words.insert(words.end(), caps, caps + 5);
     words.insert(words.end(), 4, 0xFF336699u);
     std::ofstream out(path, std::ios::binary);
     for (uint32_t w : words) {
-        const char bytes[4] = { static_cast<char>(w), static_cast<char>(w >> 8), static_cast<char>(w >> 16),
-                                static_cast<char>(w >> 24) };
+        const char bytes[4] = {static_cast<char>(w), static_cast<char>(w >> 8), static_cast<char>(w >> 16),
+                               static_cast<char>(w >> 24)};
         out.write(bytes, 4);
     }
 }
@@ -132,13 +134,13 @@ GxTexture* CountingRead(const GxChar*, const GxChar*)
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(TexDictionary, TextureReadTriesDDSThenTheReadBeforeIt)
 {
     ASSERT_TRUE(GxTextureSetReadCallback(CountingRead));
     ASSERT_EQ(1, FerroxInstallDDSReader());
-    ASSERT_EQ(1, FerroxInstallDDSReader());   // a second install must not call itself
+    ASSERT_EQ(1, FerroxInstallDDSReader());  // a second install must not call itself
     g_fallbackReads = 0;
     ASSERT_NE(nullptr, GxImageSetPath((dir.string() + "/").c_str()));
     EXPECT_EQ(nullptr, GxTextureRead("absent", nullptr));

@@ -18,7 +18,7 @@ struct Options {
 };
 Options g_options;
 
-} // namespace
+}  // namespace
 
 // The game's application: the engine's one with the program's own destructor.
 class CApp : public CFerroxApp {
@@ -79,12 +79,12 @@ bool ParseOptions(int argc, char** argv)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 {
     GxEngineSetDriver(GxD3D9GetDriver());
-    const FerroxProgram program = { CApp::Instance, CApp::DestroyInstance, GameInstance, GameDestroyInstance };
+    const FerroxProgram program = {CApp::Instance, CApp::DestroyInstance, GameInstance, GameDestroyInstance};
     return FerroxWinMain(program, instance, previous);
 }
 

@@ -11,19 +11,16 @@ namespace {
 
 const int kScreenWidth = 800;
 const int kScreenHeight = 600;
-const float kViewSize = 0.57735f;   // tan 30 degrees
-const int kClearMode = 3;           // colour and depth: the splash may not cover a frame of another size
+const float kViewSize = 0.57735f;  // tan 30 degrees
+const int kClearMode = 3;          // colour and depth: the splash may not cover a frame of another size
 const int32_t kStateBrandSplash = 1;
 const char* const kBrandSplash = "./images/loading/StoneArrow.png";
 
-} // namespace
+}  // namespace
 
 CSplashGame::CSplashGame() : m_pSplash(nullptr) {}
 
-CSplashGame::~CSplashGame()
-{
-    CSplashGame::Release();
-}
+CSplashGame::~CSplashGame() { CSplashGame::Release(); }
 
 void CSplashGame::Release()
 {
@@ -74,7 +71,7 @@ void CSplashGame::DrawSplash()
     m_pCamera->Clear(FerroxGetBackgroundColour(), kClearMode);
     if (m_pCamera->BeginUpdate() == 0) {
         if (m_pSplash && m_pCamera->PushRasterContext() == 0) {
-            const GxRect screen = { 0, 0, GetScreenWidth(), GetScreenHeight() };
+            const GxRect screen = {0, 0, GetScreenWidth(), GetScreenHeight()};
             GxRasterRenderScaled(m_pSplash, &screen);
             GxRasterPopContext();
         }

@@ -6,13 +6,10 @@
 
 namespace {
 
-const float kArrowShaft = 0.08f;          // half thickness of the arrow's shaft, in heights
+const float kArrowShaft = 0.08f;  // half thickness of the arrow's shaft, in heights
 const uint32_t kCursorOutline = 1;
 
-uint8_t Mix(uint8_t a, uint8_t b, float t)
-{
-    return static_cast<uint8_t>(std::lround(a + (b - a) * t));
-}
+uint8_t Mix(uint8_t a, uint8_t b, float t) { return static_cast<uint8_t>(std::lround(a + (b - a) * t)); }
 
 // Whether the figure covers the point (u, v), both in [0, 1] across the picture.
 bool Covers(ContentSplashFigure figure, float u, float v)
@@ -53,7 +50,7 @@ bool InCursor(int x, int y)
     return x <= y * 0.7f;
 }
 
-} // namespace
+}  // namespace
 
 ContentPngImage ContentSplashImage(const ContentSplash& splash)
 {

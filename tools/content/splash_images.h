@@ -11,9 +11,14 @@ constexpr uint32_t kContentSplashHeight = 600;
 constexpr uint32_t kContentCursorSize = 32;
 
 // One splash picture: a vertical gradient between two colours with a figure in the accent colour.
-enum ContentSplashFigure { kContentFigureArrow, kContentFigureRidge, kContentFigureRings, kContentFigureBar };
+enum ContentSplashFigure {
+    kContentFigureArrow,
+    kContentFigureRidge,
+    kContentFigureRings,
+    kContentFigureBar
+};
 struct ContentSplash {
-    const char* name;           // file name under images/loading/
+    const char* name;  // file name under images/loading/
     uint8_t top[3];
     uint8_t bottom[3];
     uint8_t accent[3];

@@ -14,7 +14,7 @@ uint8_t CursorAlpha(const ContentPngImage& image, uint32_t x, uint32_t y)
     return image.rows[(static_cast<size_t>(y) * image.width + x) * 4 + 3];
 }
 
-} // namespace
+}  // namespace
 
 TEST(SplashImages, FiveDistinctFullScreenPictures)
 {
@@ -48,7 +48,7 @@ TEST(SplashImages, WritesThePicturesWhereTheGameLooks)
     std::filesystem::remove_all(dir);
     std::string error;
     ASSERT_TRUE(ContentWriteSplashes(dir.string(), &error)) << error;
-    for (const char* name : { "StoneArrow.png", "BrightRidge.png", "graphics.png", "loading.png", "loadingger.png" })
+    for (const char* name : {"StoneArrow.png", "BrightRidge.png", "graphics.png", "loading.png", "loadingger.png"})
         EXPECT_TRUE(std::filesystem::exists(dir / "images" / "loading" / name)) << name;
     EXPECT_TRUE(std::filesystem::exists(dir / "cursor.png"));
     std::filesystem::remove_all(dir);
