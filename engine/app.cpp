@@ -100,13 +100,19 @@ struct PluginStep {
 };
 
 const PluginStep kPluginSteps[] = {
-    {"LOD atomics", nullptr},        {"world", GxClumpPluginAttach},
-    {"keyframe animation", nullptr}, {"hierarchical animation", nullptr},
-    {"skinning", nullptr},           {"collision", nullptr},
-    {"user data", nullptr},          {"splines", GxSplinePluginAttach},
-    {"clump extension", nullptr},    {"material effects", nullptr},
-    {"UV animation", nullptr},       {"particle tanks", nullptr},
-    {"standard particles", nullptr},
+    {"LOD atomics", nullptr},             // not in the tree yet
+    {"world", GxClumpPluginAttach},       // atomics and clumps so far
+    {"keyframe animation", nullptr},      // not in the tree yet
+    {"hierarchical animation", nullptr},  // not in the tree yet
+    {"skinning", nullptr},                // not in the tree yet
+    {"collision", nullptr},               // not in the tree yet
+    {"user data", nullptr},               // not in the tree yet
+    {"splines", GxSplinePluginAttach},    //
+    {"clump extension", nullptr},         // needs the clumps' plugin registry
+    {"material effects", nullptr},        // not in the tree yet
+    {"UV animation", nullptr},            // not in the tree yet
+    {"particle tanks", nullptr},          // not in the tree yet
+    {"standard particles", nullptr},      // not in the tree yet
 };
 
 // The texture read that tries a DDS file first and falls back to the read installed before it.

@@ -17,6 +17,7 @@
 #include "engine/mouse.h"
 #include "engine/tagtree.h"
 #include "engine/test_files_local.h"
+#include "gfx/world/clump.h"
 
 namespace {
 
@@ -409,4 +410,16 @@ TEST(AppPaths, StartDirectoryHasNoLengthLimit)
     GxEngineTerm();
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(root);
+}
+
+// The plugins that are in the tree attach between init and open, and the engine then opens with them.
+TEST(AppPlugins, AttachBeforeTheEngineOpens)
+{
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    CFerroxApp app;
+    EXPECT_EQ(1, app.AttachPlugins());
+    EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINCLUMPMODULE), 0);
+    EXPECT_TRUE(GxTestEngineOpenAndStart());
+    GxTestEngineShutdown();
 }

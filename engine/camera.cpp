@@ -274,10 +274,11 @@ int CFerroxCameraImpl::Resize(const GxRect* rect, float viewSize)
     }
     if (area.w <= 0 || area.h <= 0)
         return 0;
+    if (!GxRasterSubRaster(camera->frameBuffer, GxRasterGetParent(camera->frameBuffer), &area))
+        return 0;
+    if (camera->zBuffer && !GxRasterSubRaster(camera->zBuffer, GxRasterGetParent(camera->zBuffer), &area))
+        return 0;
     SetViewWindow(camera, viewSize, static_cast<float>(area.w), static_cast<float>(area.h));
-    GxRasterSubRaster(camera->frameBuffer, GxRasterGetParent(camera->frameBuffer), &area);
-    if (camera->zBuffer)
-        GxRasterSubRaster(camera->zBuffer, GxRasterGetParent(camera->zBuffer), &area);
     if (g_2dOpen)
         Gx2DDeviceSetCamera(camera);
     return 1;

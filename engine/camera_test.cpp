@@ -229,3 +229,24 @@ TEST_F(Camera, ScreenshotIsResampledToTheThumbnailSize)
     std::remove(path.c_str());
     EXPECT_EQ(1, camera.SaveScreenshot(path.c_str(), 0, 12));
 }
+
+TEST_F(Camera, ResizeSetsTheViewWindowForTheRectangle)
+{
+    CFerroxCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    ASSERT_EQ(1, camera.Resize(nullptr, 0.5f));
+    EXPECT_FLOAT_EQ(0.5f, camera.GetGraphicsCamera()->viewWindow.x);
+    EXPECT_FLOAT_EQ(0.375f, camera.GetGraphicsCamera()->viewWindow.y);
+    const GxRect tall = {0, 0, 30, 60};
+    ASSERT_EQ(1, camera.Resize(&tall, 0.5f));
+    EXPECT_FLOAT_EQ(0.25f, camera.GetGraphicsCamera()->viewWindow.x);
+    EXPECT_FLOAT_EQ(0.5f, camera.GetGraphicsCamera()->viewWindow.y);
+    EXPECT_EQ(30, camera.GetWidth());
+    const GxRect empty = {0, 0, 0, 60};
+    EXPECT_EQ(0, camera.Resize(&empty, 0.5f));
+    // A rectangle reaching past the frame buffer is refused and changes nothing.
+    const GxRect outside = {60, 0, 40, 60};
+    EXPECT_EQ(0, camera.Resize(&outside, 0.5f));
+    EXPECT_EQ(30, camera.GetWidth());
+    EXPECT_FLOAT_EQ(0.25f, camera.GetGraphicsCamera()->viewWindow.x);
+}
