@@ -423,3 +423,25 @@ TEST(AppPlugins, AttachBeforeTheEngineOpens)
     EXPECT_TRUE(GxTestEngineOpenAndStart());
     GxTestEngineShutdown();
 }
+
+// Closing the game window destroys it, which posts WM_QUIT: the loop ends in the pass that pumps it.
+TEST(AppWindow, ClosingTheWindowEndsTheLoop)
+{
+    class CountingGame : public CFerroxGame {
+    public:
+        void Update(float) override { ++frames; }
+        int frames = 0;
+    };
+    CFerroxApp app;
+    CountingGame counting;
+    g_pFerroxApp = &app;
+    app.m_pGame = &counting;
+    ASSERT_EQ(1, app.Create(nullptr));
+    ShowAppWindow(app.GetWindow(), 0);
+    ASSERT_TRUE(PostMessageA(app.GetWindow(), WM_CLOSE, 0, 0));
+    EXPECT_EQ(0, app.Run());
+    EXPECT_EQ(1, counting.frames);  // only the first frame: the pass that took WM_QUIT ticked nothing
+    EXPECT_FALSE(IsWindow(app.GetWindow()));
+    app.Release();
+    g_pFerroxApp = nullptr;
+}
