@@ -13,10 +13,9 @@
 namespace {
 
 const float kMinPosition = 1.0f;
-const float kVirtualWidth = 800.0f;
-const float kVirtualHeight = 600.0f;
-const int32_t kVirtualWidthInt = 800;
-const int32_t kVirtualHeightInt = 600;
+// The screen the cursor picture is drawn for; the cursor is scaled from it to the frame buffer.
+const int32_t kVirtualWidth = 800;
+const int32_t kVirtualHeight = 600;
 const float kEdgeMargin = 10.0f;
 const float kEdgeHold = 9.0f;  // where the cursor is held while it scrolls at an edge
 const float kEdgeScrollSpeed = 80.0f;
@@ -90,8 +89,8 @@ void CFerroxMouse::UpdateCursorRect()
     const int32_t rasterHeight = m_pCursorRaster ? m_pCursorRaster->height : 0;
     m_cursorRect[0] = static_cast<int32_t>(m_pos.x);
     m_cursorRect[1] = static_cast<int32_t>(m_pos.y);
-    m_cursorRect[2] = ScreenWidth() * rasterWidth / kVirtualWidthInt;
-    m_cursorRect[3] = ScreenHeight() * rasterHeight / kVirtualHeightInt;
+    m_cursorRect[2] = ScreenWidth() * rasterWidth / kVirtualWidth;
+    m_cursorRect[3] = ScreenHeight() * rasterHeight / kVirtualHeight;
 }
 
 FerroxMousePosition* CFerroxMouse::MoveTo(float x, float y)
