@@ -49,7 +49,7 @@ cmake --build "$build_dir" --target $libraries -j 3
 
 # Every library built, in dependency order; the group lets the linker resolve in any order anyway.
 libs=""
-for lib in engine gfx_d3d9 platform_d3d9 gfx_core platform_fmod platform_win32; do
+for lib in engine gfx_2d gfx_d3d9 platform_d3d9 gfx_world gfx_core platform_fmod platform_win32; do
     if [ -f "$build_dir/lib$lib.a" ]; then libs="$libs $build_dir/lib$lib.a"; fi
 done
 extra=$(pkg-config --libs sdl2 libpng zlib gl 2>/dev/null || echo "-lpng -lz")
