@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds the release tree, authors the content and starts the program.
+# Sets up, builds the release tree, authors the content and starts the game in its root folder.
 set -euo pipefail
+caller=$(pwd)
 cd "$(dirname "$0")"
 
 ./scripts/setup.sh
@@ -18,7 +19,20 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 MALL_D3D9_BACKEND=software build/release/tools/mkcontent tools/content/text content
 
-echo "The game itself is not built yet. What there is to run:"
-echo "  build/release/tools/gxwindow    the graphics engine draws 2D and 3D primitives in a window"
-echo "  build/release/tools/d3d9cube    a spinning lit, textured cube through the Direct3D 9 layer"
-echo "Both take --frames N --screenshot FILE.bmp to run headless and save the last frame."
+# Start the game in its root, passing the arguments on (--frames N --screenshot FILE.bmp for a headless
+# run). A relative screenshot name is taken from where run.sh was called.
+args=()
+while [ $# -gt 0 ]; do
+  if [ "$1" = "--screenshot" ] && [ $# -gt 1 ]; then
+    case "$2" in
+      /*) args+=("$1" "$2") ;;
+      *) args+=("$1" "$caller/$2") ;;
+    esac
+    shift 2
+  else
+    args+=("$1")
+    shift
+  fi
+done
+cd content
+exec ../build/release/mall "${args[@]}"

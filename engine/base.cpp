@@ -3,7 +3,10 @@
 
 #include <cstring>
 
+#include "engine/camera.h"
+#include "engine/keyboard.h"
 #include "engine/locale.h"
+#include "engine/mouse.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "gfx/core/image.h"
@@ -32,7 +35,7 @@ void WriteDebugBanner(const char* problem)
     FerroxDebugOutput("/////////////////////////////////////////////////////////////////\n\n");
 }
 
-FerroxGameDeleters g_gameDeleters = { nullptr, nullptr, nullptr, nullptr, nullptr };
+FerroxGameDeleters g_gameDeleters = { nullptr, nullptr };
 
 void DeleteOwned(FerroxOwnedDeleter deleter, void* object)
 {
@@ -120,6 +123,7 @@ void CFerroxGame::Init()
     m_pMouse = nullptr;
     m_pInterface = nullptr;
     m_pTechTree = nullptr;
+    m_imagePath.clear();
 }
 
 void CFerroxGame::Release()
@@ -127,10 +131,10 @@ void CFerroxGame::Release()
     delete m_pGameData;
     DeleteOwned(g_gameDeleters.levelManager, m_pLevelManager);
     DeleteOwned(g_gameDeleters.interface_, m_pInterface);
-    DeleteOwned(g_gameDeleters.mouse, m_pMouse);
-    DeleteOwned(g_gameDeleters.keyboard, m_pKeyboard);
+    delete m_pMouse;
+    delete m_pKeyboard;
     delete m_pLocale;
-    DeleteOwned(g_gameDeleters.camera, m_pCamera);
+    delete m_pCamera;
     delete m_pTechTree;
     Init();
 }

@@ -55,9 +55,6 @@ typedef void (*FerroxOwnedDeleter)(void* object);
 struct FerroxGameDeleters {
     FerroxOwnedDeleter levelManager;
     FerroxOwnedDeleter interface_;
-    FerroxOwnedDeleter mouse;
-    FerroxOwnedDeleter keyboard;
-    FerroxOwnedDeleter camera;
 };
 FerroxGameDeleters& FerroxGetGameDeleters();
 
@@ -88,6 +85,11 @@ public:
     virtual int Create(HWND window, const char* name);
 
     void SetSkipFrame(int skip) { m_skipFrame = skip; }
+    // The directory the cursor, animated textures and the interface read their pictures from; empty: the
+    // image search path alone.
+    const char* GetImagePath() const { return m_imagePath.c_str(); }
+    void SetImagePath(const char* path) { m_imagePath = path ? path : ""; }
+    const FerroxKeyEvent* GetLastKey() const { return &m_lastKey; }
     float GetFrameTime() const { return m_times[0]; }
     float GetGameTime() const { return m_times[1]; }
 
@@ -108,6 +110,9 @@ public:
     CFerroxMouse* m_pMouse;
     CFerroxInterface* m_pInterface;
     CFerroxTechTree* m_pTechTree;
+
+private:
+    std::string m_imagePath;
 };
 
 // The application's game object and setup tree, reached through global pointers.

@@ -1,5 +1,8 @@
 // Engine base class, the game base's clocks and set-up, and the debug switches read from a data file.
 #include "engine/base.h"
+#include "engine/camera.h"
+#include "engine/keyboard.h"
+#include "engine/mouse.h"
 
 #include <string>
 
@@ -69,11 +72,15 @@ TEST_F(FerroxGameStarted, CreateOnceWithAWindowAndReleaseOwnedObjects)
     EXPECT_EQ(3, adapter);
 
     static int deleted = 0;
-    FerroxGetGameDeleters().camera = [](void* object) { ++deleted; delete static_cast<int*>(object); };
-    game.m_pCamera = reinterpret_cast<CFerroxCamera*>(new int(5));
+    FerroxGetGameDeleters().interface_ = [](void* object) { ++deleted; delete static_cast<int*>(object); };
+    game.m_pInterface = reinterpret_cast<CFerroxInterface*>(new int(5));
+    game.m_pCamera = new CFerroxCamera();
+    game.m_pMouse = new CFerroxMouse();
+    game.m_pKeyboard = new CFerroxKeyboard();
     game.Release();
-    FerroxGetGameDeleters().camera = nullptr;
+    FerroxGetGameDeleters().interface_ = nullptr;
     EXPECT_EQ(1, deleted);
+    EXPECT_EQ(nullptr, game.m_pMouse);
     EXPECT_EQ(nullptr, game.GetWindow());
     EXPECT_EQ(nullptr, game.m_pCamera);
 }

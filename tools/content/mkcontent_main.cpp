@@ -1,4 +1,4 @@
-// mkcontent: authors the game root (text files, camera paths, demo images) through the graphics core's own writers.
+// mkcontent: authors the game root (text files, camera paths, splash pictures, cursor, demo images) through the graphics core's own writers.
 //
 //   mkcontent TEXT_DIR OUT_DIR
 //
@@ -19,6 +19,7 @@
 #include "platform/win32/windows.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
+#include "tools/content/splash_images.h"
 #include "tools/content/spline_writer.h"
 
 namespace fs = std::filesystem;
@@ -26,7 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Hand-written text files copied into the game root unchanged.
-const char* const kTextFiles[] = {"setup.xml"};
+const char* const kTextFiles[] = {"setup.xml", "data.xml"};
 
 struct City {
     const char* folder;  // under models/levels/
@@ -172,19 +173,21 @@ int main(int argc, char** argv)
         return 1;
     }
     const char* failed = nullptr;
-    std::string fontError;
+    std::string detail;
     if (!CopyTextFiles(textDir, out)) {
         failed = "the text files";
     } else if (!WriteDemoImages(out)) {
         failed = "the demo images";
     } else if (!WriteCameraPaths(out)) {
         failed = "the camera paths";
-    } else if (!ContentWriteInterfaceFonts((out / "images" / "fonts").string(), &fontError)) {
+    } else if (!ContentWriteSplashes(out.string(), &detail)) {
+        failed = "the splash pictures";
+    } else if (!ContentWriteInterfaceFonts((out / "images" / "fonts").string(), &detail)) {
         failed = "the interface fonts";
     }
     StopEngine(window);
     if (failed != nullptr) {
-        std::fprintf(stderr, "mkcontent: writing %s into %s failed %s\n", failed, argv[2], fontError.c_str());
+        std::fprintf(stderr, "mkcontent: writing %s into %s failed %s\n", failed, argv[2], detail.c_str());
         return 1;
     }
     std::printf("mkcontent: game root written to %s\n", argv[2]);

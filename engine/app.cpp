@@ -1,0 +1,592 @@
+// The application object: window and class, start-up in its fixed order, the timed main loop with queued
+// input, teardown, and the program's entry sequence.
+//
+// Sections: platform table; window; application fields and small slots; start-up; main loop and window
+// procedure; teardown; entry sequence.
+#include "engine/app.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/app_local.h"
+#include "engine/base.h"
+#include "engine/camera.h"
+#include "engine/keyboard.h"
+#include "engine/mouse.h"
+#include "engine/tagtree.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/core/spline.h"
+#include "gfx/core/texture.h"
+#include "gfx/core/win32fs.h"
+#include "gfx/d3d9/d3d9drv.h"
+#include "gfx/d3d9/dds.h"
+#include "gfx/world/clump.h"
+
+const char* const kFerroxWindowClass = "Ferrox Game";
+CFerroxApp* g_pFerroxApp = nullptr;
+
+namespace {
+
+const int kClientWidth = 800;
+const int kClientHeight = 600;
+const DWORD kWindowStyle = 0xCF0000;  // overlapped window with caption, system menu, frame and boxes
+const UINT kClassStyle = CS_BYTEALIGNWINDOW;
+const UINT kFullScreenPosFlags = 0x27;  // no size, no move, no z-order change, frame changed
+const GxUInt32 kResourceArenaBytes = 0x400000;
+const GxInt32 kMaxFileSystems = 2;
+const GxInt32 kMaxOpenFiles = 10;
+const char* const kFileSystemName = "KFS";
+// Start directories carry a drive prefix ("C:") whose two characters name the file system's device.
+const size_t kDeviceNameLength = 2;
+const GxUInt32 kRefreshRate = 85;
+const GxInt32 kVideoModeExclusive = 0x1;
+const float kFirstFrameTime = 0.001f;
+const LPARAM kKeyWasDown = 0x40000000;  // lParam bit 30: the key was already down (auto-repeat)
+const char* const kSetupFile = "./setup.xml";
+const char* const kDataFile = "./data.xml";
+
+// How far the graphics engine has come.
+enum EngineLevel {
+    kEngineNone,
+    kEngineInitialised,
+    kEngineOpened,
+    kEngineStarted
+};
+
+BOOL RealPeekMessageA(LPMSG m, HWND h, UINT a, UINT b, UINT r) { return PeekMessageA(m, h, a, b, r); }
+BOOL RealPeekMessageW(LPMSG m, HWND h, UINT a, UINT b, UINT r) { return PeekMessageW(m, h, a, b, r); }
+BOOL RealTranslateMessage(const MSG* m) { return TranslateMessage(m); }
+LRESULT RealDispatchMessageW(const MSG* m) { return DispatchMessageW(m); }
+HWND RealGetForegroundWindow() { return GetForegroundWindow(); }
+BOOL RealClipCursor(const RECT* r) { return ClipCursor(r); }
+HWND RealSetCapture(HWND h) { return SetCapture(h); }
+BOOL RealQueryPerformanceFrequency(LARGE_INTEGER* f) { return QueryPerformanceFrequency(f); }
+BOOL RealQueryPerformanceCounter(LARGE_INTEGER* c) { return QueryPerformanceCounter(c); }
+
+const FerroxAppPlatform kRealPlatform = {
+    GxEngineInit,
+    GxEngineOpen,
+    GxEngineStart,
+    GxEngineStop,
+    GxEngineClose,
+    GxEngineTerm,
+    GxEngineGetCurrentSubSystem,
+    GxEngineSetSubSystem,
+    GxEngineSetVideoMode,
+    GxEngineGetVideoModeInfo,
+    GxD3D9SetRefreshRate,
+    RealPeekMessageA,
+    RealPeekMessageW,
+    RealTranslateMessage,
+    RealDispatchMessageW,
+    RealGetForegroundWindow,
+    RealClipCursor,
+    RealSetCapture,
+    RealQueryPerformanceFrequency,
+    RealQueryPerformanceCounter,
+};
+
+FerroxAppPlatform g_platform = kRealPlatform;
+
+FerroxAppPlatform& P() { return g_platform; }
+
+// The graphics plugins in their attach order. A plugin whose module is not in the tree yet has no attach
+// function and is passed over; the order of the others stays as it will be.
+struct PluginStep {
+    const char* name;
+    GxBool (*attach)(void);
+};
+
+const PluginStep kPluginSteps[] = {
+    {"LOD atomics", nullptr},             // not in the tree yet
+    {"world", GxClumpPluginAttach},       // atomics and clumps so far
+    {"keyframe animation", nullptr},      // not in the tree yet
+    {"hierarchical animation", nullptr},  // not in the tree yet
+    {"skinning", nullptr},                // not in the tree yet
+    {"collision", nullptr},               // not in the tree yet
+    {"user data", nullptr},               // not in the tree yet
+    {"splines", GxSplinePluginAttach},    //
+    {"clump extension", nullptr},         // needs the clumps' plugin registry
+    {"material effects", nullptr},        // not in the tree yet
+    {"UV animation", nullptr},            // not in the tree yet
+    {"particle tanks", nullptr},          // not in the tree yet
+    {"standard particles", nullptr},      // not in the tree yet
+};
+
+// The texture read that tries a DDS file first and falls back to the read installed before it.
+GxTextureCallBackRead g_previousTextureRead = nullptr;
+
+GxTexture* ReadTextureDDSFirst(const GxChar* name, const GxChar* maskName)
+{
+    GxTexture* texture = GxD3D9TextureReadDDS(name, maskName);
+    if (texture)
+        return texture;
+    return g_previousTextureRead ? g_previousTextureRead(name, maskName) : nullptr;
+}
+
+}  // namespace
+
+int FerroxInstallDDSReader()
+{
+    GxTextureCallBackRead current = GxTextureGetReadCallback();
+    if (current == ReadTextureDDSFirst)
+        return 1;
+    g_previousTextureRead = current;
+    return GxTextureSetReadCallback(ReadTextureDDSFirst) ? 1 : 0;
+}
+
+FerroxAppPlatform& FerroxGetAppPlatform() { return g_platform; }
+
+void FerroxResetAppPlatform() { g_platform = kRealPlatform; }
+
+// ---- window ----
+
+CFerroxWindow::CFerroxWindow() { Init(); }
+
+CFerroxWindow::~CFerroxWindow() { Destroy(); }
+
+void CFerroxWindow::Init()
+{
+    m_hInstance = nullptr;
+    m_hWnd = nullptr;
+    m_startDirectory.clear();
+    m_hasStartDirectory = false;
+}
+
+HWND CFerroxWindow::Create(HINSTANCE instance)
+{
+    m_hInstance = instance;
+    WNDCLASSA wc = {};
+    wc.style = kClassStyle;
+    wc.lpfnWndProc = WindowProcThunk;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = kFerroxWindowClass;
+    if (!RegisterClassA(&wc))
+        return nullptr;
+    RECT rect = {0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRect(&rect, kWindowStyle, FALSE);
+    m_hWnd = CreateWindowExA(0, kFerroxWindowClass, nullptr, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                             rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
+    if (!m_hWnd) {
+        UnregisterClassA(kFerroxWindowClass, instance);
+        return nullptr;
+    }
+    // No length limit: the directory is taken whole, however deep it lies.
+    char* directory = _getcwd(nullptr, 0);
+    if (directory) {
+        m_startDirectory = directory;
+        m_hasStartDirectory = true;
+        free(directory);
+    }
+    return m_hWnd;
+}
+
+void CFerroxWindow::Destroy()
+{
+    if (m_hWnd) {
+        DestroyWindow(m_hWnd);
+        UnregisterClassA(kFerroxWindowClass, m_hInstance);
+    }
+    Init();
+}
+
+// ---- application fields and small slots ----
+
+CFerroxApp::CFerroxApp()
+    : m_previousTotalTime(0.0f), m_engineLevel(kEngineNone), m_frameLimit(0), m_framesRun(0), m_screenshotFailed(0),
+      m_startFailure(nullptr)
+{
+    Init();
+}
+
+CFerroxApp::~CFerroxApp()
+{
+    Release();
+    m_queue.clear();
+}
+
+void CFerroxApp::Init()
+{
+    m_frameTime = 0.0f;
+    m_totalTime = 0.0f;
+    m_hWnd = nullptr;
+    m_hInstance = nullptr;
+    m_fullScreenWidth = 0;
+    m_fullScreenHeight = 0;
+    m_quit = 0;
+    m_started = 0;
+    m_fullScreen = 0;
+    m_appValue = 0;
+    m_pWindow = nullptr;
+    m_pMouse = nullptr;
+    m_pKeyboard = nullptr;
+    m_pGame = nullptr;
+}
+
+void CFerroxApp::CloseEngine()
+{
+    if (m_engineLevel >= kEngineOpened)
+        P().engineClose();
+    if (m_engineLevel >= kEngineInitialised)
+        P().engineTerm();
+    m_engineLevel = kEngineNone;
+}
+
+HWND CFerroxApp::GetWindow() { return m_hWnd; }
+HINSTANCE CFerroxApp::GetInstance() { return m_hInstance; }
+int CFerroxApp::IsFullScreen() { return m_fullScreen; }
+int CFerroxApp::IsStarted() { return m_started; }
+int32_t CFerroxApp::GetAppValue() { return m_appValue; }
+
+int32_t CFerroxApp::SetAppValue(int32_t value)
+{
+    m_appValue = value;
+    return value;
+}
+
+float CFerroxApp::GetTotalTime() { return m_totalTime; }
+
+void CFerroxApp::Quit() { m_quit = 1; }
+
+void CFerroxApp::SetFrameLimit(int frames, const char* screenshot)
+{
+    m_frameLimit = frames > 0 ? frames : 0;
+    m_framesRun = 0;
+    m_screenshot = screenshot ? screenshot : "";
+    m_screenshotFailed = 0;
+}
+
+// ---- start-up ----
+
+int CFerroxApp::Create(HINSTANCE instance)
+{
+    m_pWindow = new CFerroxWindow();
+    m_hWnd = m_pWindow->Create(instance);
+    if (!m_hWnd)
+        return 0;
+    m_pMouse = new CFerroxWin32Mouse();
+    m_pKeyboard = new CFerroxWin32Keyboard();
+    return 1;
+}
+
+int CFerroxApp::OpenFileSystems()
+{
+    const char* directory = m_pWindow ? m_pWindow->GetStartDirectory() : nullptr;
+    if (!directory || strlen(directory) < kDeviceNameLength)
+        return 0;
+    if (!GxFileSystemManagerOpen(kMaxFileSystems))
+        return 0;
+    const std::string device(directory, kDeviceNameLength);
+    GxFileSystem* files = GxWin32FileSystemCreate(kMaxOpenFiles, device.c_str(), kFileSystemName);
+    if (!files)
+        return 0;
+    if (!GxFileSystemRegister(files))
+        return 0;
+    return GxFileSystemManagerSetDefault(files) ? 1 : 0;
+}
+
+void CFerroxApp::CloseFileSystems()
+{
+    GxFileSystem* files = GxFileSystemManagerGetDefault();
+    if (files)
+        GxFileSystemUnregister(files);
+    GxFileSystemManagerClose();
+}
+
+int CFerroxApp::RegisterImageFormats()
+{
+    if (!GxImageRegisterImageFormat("bmp", GxImageReadBMP, nullptr))
+        return 0;
+    if (!GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr))
+        return 0;
+    // DDS files are textures, not images: the texture read tries them first and falls back to the images.
+    return FerroxInstallDDSReader();
+}
+
+int CFerroxApp::AttachPlugins()
+{
+    for (const PluginStep& step : kPluginSteps) {
+        if (step.attach && !step.attach())
+            return 0;
+    }
+    return 1;
+}
+
+int CFerroxApp::SelectVideoMode()
+{
+    int adapter = P().getCurrentSubSystem();
+    int mode = 0;
+    const int result = m_pGame->ChooseVideoMode(&adapter, &mode);
+    if (!P().setSubSystem(adapter) || !P().setVideoMode(mode))
+        return 0;
+    GxVideoMode info = {};
+    if (P().getVideoModeInfo(&info, mode) && (info.flags & kVideoModeExclusive)) {
+        m_fullScreenWidth = info.width;
+        m_fullScreenHeight = info.height;
+        m_fullScreen = 1;
+    }
+    return result;
+}
+
+namespace {
+
+// Keeps the engine's debug file name from the setup tree ("Debug_Data" / "DebugFile").
+std::string g_debugFileName;
+
+void ReadDebugFile(CFerroxTagTree* setup)
+{
+    g_debugFileName.clear();
+    if (!setup->FindNode("Debug_Data", 1) || !setup->FindChild("DebugFile"))
+        return;
+    const char* value = setup->GetValue(0);
+    if (value)
+        g_debugFileName = value;
+}
+
+}  // namespace
+
+const char* FerroxGetDebugFileName() { return g_debugFileName.c_str(); }
+
+int CFerroxApp::Start()
+{
+    m_startFailure = nullptr;
+    if (!m_pGame)
+        return Fail("no game object");
+    m_pGame->SetStartDirectory(m_pWindow ? m_pWindow->GetStartDirectory() : nullptr);
+    if (!P().engineInit(nullptr, 0, kResourceArenaBytes))
+        return Fail("the graphics engine does not initialise");
+    m_engineLevel = kEngineInitialised;
+    OpenFileSystems();
+    g_FerroxDebugSettings.Load(kDataFile);
+    delete g_pFerroxSetupTree;
+    g_pFerroxSetupTree = new CFerroxTagTree();
+    // A missing or unreadable file leaves an empty tree: every reader of a key falls back to its default.
+    g_pFerroxSetupTree->Load(kSetupFile);
+    ReadDebugFile(g_pFerroxSetupTree);
+    if (!AttachPlugins())
+        return Fail("a graphics plugin does not attach");
+    if (!P().engineOpen(&m_hWnd))
+        return Fail("the graphics engine does not open on the window");
+    m_engineLevel = kEngineOpened;
+    if (!SelectVideoMode()) {
+        CloseEngine();
+        return Fail("no video mode was chosen");
+    }
+    P().setRefreshRate(kRefreshRate);
+    if (!P().engineStart()) {
+        CloseEngine();
+        return Fail("the graphics engine does not start");
+    }
+    m_engineLevel = kEngineStarted;
+    m_started = 1;
+    if (!RegisterImageFormats())
+        return Fail("the image formats do not register");
+    if (!m_pGame->Create(m_hWnd, kFerroxWindowClass))
+        return Fail("the game does not start");
+    if (m_pMouse)
+        m_pMouse->HideCursor();
+    ShowAppWindow(m_hWnd, m_fullScreen);
+    return 1;
+}
+
+int CFerroxApp::Fail(const char* step)
+{
+    m_startFailure = step;
+    return 0;
+}
+
+void ShowAppWindow(HWND window, int fullScreen)
+{
+    if (fullScreen) {
+        SetWindowLongA(window, GWL_STYLE, WS_POPUP);
+        SetWindowPos(window, nullptr, 0, 0, 0, 0, kFullScreenPosFlags);
+    }
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+}
+
+// ---- main loop and window procedure ----
+
+void CFerroxApp::Tick(float frameTime)
+{
+    m_pGame->Render();
+    m_pGame->Update(frameTime);
+    if (m_frameLimit)
+        EndLimitedFrame();
+}
+
+void CFerroxApp::EndLimitedFrame()
+{
+    if (++m_framesRun < m_frameLimit)
+        return;
+    if (!m_screenshot.empty()) {
+        CFerroxCamera* camera = m_pGame ? m_pGame->m_pCamera : nullptr;
+        m_screenshotFailed =
+            !camera || camera->SaveScreenshot(m_screenshot.c_str(), camera->GetWidth(), camera->GetHeight()) != 0;
+    }
+    Quit();
+}
+
+void CFerroxApp::DiscardWaitingInput()
+{
+    MSG msg;
+    while (P().peekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSEWHEEL, PM_REMOVE)) {}
+    while (P().peekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {}
+}
+
+int CFerroxApp::Run()
+{
+    DiscardWaitingInput();
+    P().setCapture(m_hWnd);
+    LARGE_INTEGER frequency = {};
+    LARGE_INTEGER previous = {};
+    P().queryPerformanceFrequency(&frequency);
+    P().queryPerformanceCounter(&previous);
+    Tick(kFirstFrameTime);
+    if (m_quit)
+        return 0;
+    const float ticksPerSecond = static_cast<float>(frequency.QuadPart);
+    const float reciprocal = ticksPerSecond > 0.0f ? 1.0f / ticksPerSecond : 0.0f;
+    while (!m_quit) {
+        LARGE_INTEGER now = {};
+        P().queryPerformanceCounter(&now);
+        m_frameTime = static_cast<float>(now.QuadPart - previous.QuadPart) * reciprocal;
+        m_previousTotalTime = m_totalTime;
+        m_totalTime += m_frameTime;
+        const bool inFront = P().getForegroundWindow() == m_hWnd;
+        if (!inFront)
+            P().clipCursor(nullptr);
+        MSG msg;
+        bool quitTaken = false;
+        while (P().peekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                m_quit = 1;
+                quitTaken = true;
+                break;
+            }
+            P().translateMessage(&msg);
+            P().dispatchMessageW(&msg);
+        }
+        if (quitTaken)
+            break;
+        if (inFront) {
+            DispatchInput();
+            Tick(m_frameTime);
+        }
+        previous = now;
+    }
+    return 0;
+}
+
+void CFerroxApp::Queue(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    m_queue.push_back(QueuedMessage{message, wParam, lParam});
+}
+
+LRESULT CFerroxApp::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        ClipCursor(nullptr);
+        PostQuitMessage(0);
+        return 0;
+    case WM_MOVE:
+        if (m_pMouse)
+            m_pMouse->ClipToWindow(hwnd, m_fullScreen);
+        return 0;
+    case WM_KEYDOWN:
+    case WM_CHAR:
+        if (lParam & kKeyWasDown)
+            return DefWindowProcA(hwnd, message, wParam, lParam);
+        Queue(message, wParam, lParam);
+        return 0;
+    case WM_KEYUP:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MOUSEWHEEL:
+        Queue(message, wParam, lParam);
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+void CFerroxApp::DispatchInput()
+{
+    while (!m_queue.empty()) {
+        const QueuedMessage msg = m_queue.front();
+        m_queue.pop_front();
+        if (msg.message >= WM_KEYDOWN && msg.message <= WM_CHAR) {
+            if (m_pKeyboard)
+                m_pKeyboard->HandleMessage(msg.message, msg.wParam, msg.lParam);
+        } else if (msg.message >= WM_MOUSEMOVE && msg.message <= WM_MOUSEWHEEL) {
+            if (m_pMouse)
+                m_pMouse->HandleMessage(msg.message, msg.wParam, msg.lParam);
+        }
+    }
+}
+
+LRESULT CALLBACK WindowProcThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!g_pFerroxApp)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    return g_pFerroxApp->WindowProc(hwnd, message, wParam, lParam);
+}
+
+// ---- teardown ----
+
+void CFerroxApp::Stop()
+{
+    delete g_pFerroxSetupTree;
+    g_pFerroxSetupTree = nullptr;
+    if (m_engineLevel >= kEngineInitialised)
+        CloseFileSystems();
+    if (m_engineLevel >= kEngineStarted)
+        P().engineStop();
+    // A start that failed half-way closes what it opened, so nothing is left open at exit.
+    CloseEngine();
+    m_started = 0;
+}
+
+void CFerroxApp::Release()
+{
+    Stop();
+    delete m_pKeyboard;
+    delete m_pMouse;
+    delete m_pWindow;
+    Init();
+}
+
+// ---- entry sequence ----
+
+int FerroxWinMain(const FerroxProgram& program, HINSTANCE instance, HINSTANCE previous)
+{
+    if (previous)
+        return 0;
+    CFerroxApp* app = program.appInstance();
+    if (!app)
+        return 0;
+    if (!app->Create(instance)) {
+        program.appDestroy();
+        return 0;
+    }
+    program.gameInstance(&app->m_pGame);
+    int result = 0;
+    if (app->Start())
+        result = app->Run();
+    else if (app->GetStartFailure())
+        fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->GetStartFailure());
+    // The game goes before the application also after a failed start: the engine it holds objects of is
+    // still there, and nothing is left behind.
+    program.gameDestroy();
+    program.appDestroy();
+    return result;
+}

@@ -1,0 +1,141 @@
+// The application object: the game window, the input adapters, start-up, the timed main loop and teardown.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "platform/win32/windows.h"
+
+class CFerroxGame;
+class CFerroxWin32Mouse;
+class CFerroxWin32Keyboard;
+
+// Class name of the game window; also the game's name at start-up.
+extern const char* const kFerroxWindowClass;
+
+// One window message waiting for the next frame.
+struct QueuedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// The game window: its class, the window itself and the directory the program started in.
+class CFerroxWindow {
+public:
+    CFerroxWindow();
+    // Registers the class, creates the hidden window and takes the start directory; 0 on failure.
+    virtual HWND Create(HINSTANCE instance);
+    virtual void Destroy();
+    virtual void Init();
+    virtual ~CFerroxWindow();
+
+    HWND GetHandle() const { return m_hWnd; }
+    // The working directory at creation, of any length; null before Create.
+    const char* GetStartDirectory() const { return m_hasStartDirectory ? m_startDirectory.c_str() : nullptr; }
+
+    HINSTANCE m_hInstance;
+    HWND m_hWnd;
+
+private:
+    std::string m_startDirectory;
+    bool m_hasStartDirectory;
+};
+
+class CFerroxApp {
+public:
+    CFerroxApp();
+    virtual ~CFerroxApp();
+    virtual void CloseEngine();
+    virtual HWND GetWindow();
+    virtual HINSTANCE GetInstance();
+    virtual int IsFullScreen();
+    virtual int IsStarted();
+    virtual int32_t GetAppValue();
+    virtual int32_t SetAppValue(int32_t value);
+    virtual float GetTotalTime();
+    virtual void Quit();
+    virtual int OpenFileSystems();
+    virtual void CloseFileSystems();
+    virtual int RegisterImageFormats();
+    virtual int AttachPlugins();
+    virtual int SelectVideoMode();
+    virtual void Tick(float frameTime);
+    virtual int Run();
+    virtual int Start();
+    virtual void Stop();
+    virtual int Create(HINSTANCE instance);
+    virtual void Release();
+    virtual void Init();
+    virtual LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Hands the queued input to the adapters, oldest first.
+    void DispatchInput();
+    size_t GetQueuedCount() const { return m_queue.size(); }
+    int IsQuitting() const { return m_quit; }
+    CFerroxWindow* GetWindowObject() const { return m_pWindow; }
+    CFerroxWin32Mouse* GetMouseAdapter() const { return m_pMouse; }
+    CFerroxWin32Keyboard* GetKeyboardAdapter() const { return m_pKeyboard; }
+
+    // A run of a fixed number of frames (0: until quit), saving the last frame as a BMP when a name is given.
+    void SetFrameLimit(int frames, const char* screenshot);
+    // 0 when the last limited run wrote its screenshot (or had none to write).
+    int GetScreenshotFailed() const { return m_screenshotFailed; }
+    // What the last failed Start stopped at; null after a successful one.
+    const char* GetStartFailure() const { return m_startFailure; }
+
+    float m_frameTime;
+    float m_totalTime;
+    float m_previousTotalTime;
+    HWND m_hWnd;
+    HINSTANCE m_hInstance;
+    int32_t m_fullScreenWidth;
+    int32_t m_fullScreenHeight;
+    int32_t m_quit;
+    int32_t m_started;
+    int32_t m_fullScreen;
+    int32_t m_appValue;
+    CFerroxWindow* m_pWindow;
+    CFerroxWin32Mouse* m_pMouse;
+    CFerroxWin32Keyboard* m_pKeyboard;
+    std::deque<QueuedMessage> m_queue;
+    CFerroxGame* m_pGame;
+
+private:
+    void Queue(UINT message, WPARAM wParam, LPARAM lParam);
+    void DiscardWaitingInput();
+    void EndLimitedFrame();
+    int Fail(const char* step);
+
+    // How far the graphics engine came, so a failed start leaves nothing open.
+    int32_t m_engineLevel;
+    int m_frameLimit;
+    int m_framesRun;
+    std::string m_screenshot;
+    int m_screenshotFailed;
+    const char* m_startFailure;
+};
+
+// The application singleton and the window procedure that forwards to it.
+extern CFerroxApp* g_pFerroxApp;
+LRESULT CALLBACK WindowProcThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The engine's debug file name, from "Debug_Data" / "DebugFile" of the setup tree; empty when none.
+const char* FerroxGetDebugFileName();
+
+// Makes the texture read try a DDS file before the read installed so far; 1 on success.
+int FerroxInstallDDSReader();
+
+// Shows the game window, as a popup covering the screen in full screen.
+void ShowAppWindow(HWND window, int fullScreen);
+
+// The program's entry sequence over its two singletons: create the application and its window, create the
+// game, start, run, and tear both down. Returns 0 at once when a previous instance is given.
+struct FerroxProgram {
+    CFerroxApp* (*appInstance)();
+    void (*appDestroy)();
+    CFerroxGame* (*gameInstance)(CFerroxGame** out);
+    void (*gameDestroy)();
+};
+int FerroxWinMain(const FerroxProgram& program, HINSTANCE instance, HINSTANCE previous);

@@ -1,0 +1,35 @@
+// The calls the application makes of the graphics engine and the window system, gathered in one table so that
+// tests can run start-up and the main loop against a fake engine, message source and clock.
+#pragma once
+
+#include "gfx/core/engine.h"
+#include "platform/win32/windows.h"
+
+struct FerroxAppPlatform {
+    GxBool (*engineInit)(const GxMemoryFunctions* memFuncs, GxUInt32 initFlags, GxUInt32 resArenaSize);
+    GxBool (*engineOpen)(void* params);
+    GxBool (*engineStart)(void);
+    GxBool (*engineStop)(void);
+    GxBool (*engineClose)(void);
+    GxBool (*engineTerm)(void);
+    GxInt32 (*getCurrentSubSystem)(void);
+    GxBool (*setSubSystem)(GxInt32 n);
+    GxBool (*setVideoMode)(GxInt32 n);
+    GxVideoMode* (*getVideoModeInfo)(GxVideoMode* info, GxInt32 n);
+    void (*setRefreshRate)(GxUInt32 rate);
+
+    BOOL (*peekMessageA)(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remove);
+    BOOL (*peekMessageW)(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remove);
+    BOOL (*translateMessage)(const MSG* msg);
+    LRESULT (*dispatchMessageW)(const MSG* msg);
+    HWND (*getForegroundWindow)(void);
+    BOOL (*clipCursor)(const RECT* rect);
+    HWND (*setCapture)(HWND hwnd);
+    BOOL (*queryPerformanceFrequency)(LARGE_INTEGER* frequency);
+    BOOL (*queryPerformanceCounter)(LARGE_INTEGER* counter);
+};
+
+// The table the application calls through; it starts with the real functions.
+FerroxAppPlatform& FerroxGetAppPlatform();
+// Puts the real functions back.
+void FerroxResetAppPlatform();

@@ -1,0 +1,447 @@
+// Start-up order and its failures, the entry sequence, the window procedure's queue and the main loop,
+// against a fake graphics engine, message source and clock.
+#include "engine/app.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/app_local.h"
+#include "engine/base.h"
+#include "engine/keyboard.h"
+#include "engine/mouse.h"
+#include "engine/tagtree.h"
+#include "engine/test_files_local.h"
+#include "gfx/world/clump.h"
+
+namespace {
+
+std::vector<std::string> g_calls;
+std::string g_failAt;                   // the fake call that fails
+std::deque<MSG> g_threadQueue;          // messages the fake pump hands out
+std::vector<std::deque<MSG>> g_passes;  // messages arriving at the start of each pass
+std::vector<HWND> g_foregrounds;        // the foreground window of each pass; the game window after them
+LONGLONG g_counter = 0;
+const LONGLONG kCounterStep = 16;  // ticks per counter read
+const LONGLONG kFrequency = 1000;
+GxInt32 g_modeFlags = 0;
+HWND const kWindow = reinterpret_cast<HWND>(0x5151);
+
+GxBool Record(const char* name)
+{
+    g_calls.push_back(name);
+    return g_failAt == name ? 0 : 1;
+}
+
+bool IsInput(UINT id, UINT first, UINT last) { return id >= first && id <= last; }
+
+// Removes the first queued message within the filter, as PeekMessage with PM_REMOVE does.
+BOOL Peek(LPMSG msg, UINT first, UINT last)
+{
+    for (auto it = g_threadQueue.begin(); it != g_threadQueue.end(); ++it) {
+        if ((first == 0 && last == 0) || IsInput(it->message, first, last)) {
+            *msg = *it;
+            g_threadQueue.erase(it);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+const FerroxAppPlatform kFake = {
+    [](const GxMemoryFunctions*, GxUInt32, GxUInt32) { return Record("engineInit"); },
+    [](void*) { return Record("engineOpen"); },
+    []() { return Record("engineStart"); },
+    []() { return Record("engineStop"); },
+    []() { return Record("engineClose"); },
+    []() { return Record("engineTerm"); },
+    []() -> GxInt32 {
+        Record("getCurrentSubSystem");
+        return 0;
+    },
+    [](GxInt32) { return Record("setSubSystem"); },
+    [](GxInt32) { return Record("setVideoMode"); },
+    [](GxVideoMode* info, GxInt32) -> GxVideoMode* {
+        Record("getVideoModeInfo");
+        *info = GxVideoMode{1024, 768, 32, g_modeFlags, 85, 0};
+        return info;
+    },
+    [](GxUInt32 rate) { Record(rate == 85 ? "setRefreshRate85" : "setRefreshRate"); },
+    [](LPMSG msg, HWND, UINT first, UINT last, UINT) { return Peek(msg, first, last); },
+    [](LPMSG msg, HWND, UINT first, UINT last, UINT) { return Peek(msg, first, last); },
+    [](const MSG*) { return TRUE; },
+    [](const MSG* msg) { return g_pFerroxApp->WindowProc(msg->hwnd, msg->message, msg->wParam, msg->lParam); },
+    []() -> HWND {
+        // Each pass reads the foreground first: deliver that pass's messages now.
+        if (!g_passes.empty()) {
+            for (const MSG& m : g_passes.front())
+                g_threadQueue.push_back(m);
+            g_passes.erase(g_passes.begin());
+        }
+        if (g_foregrounds.empty())
+            return kWindow;
+        HWND front = g_foregrounds.front();
+        g_foregrounds.erase(g_foregrounds.begin());
+        return front;
+    },
+    [](const RECT*) {
+        Record("clipCursor");
+        return TRUE;
+    },
+    [](HWND) -> HWND {
+        Record("setCapture");
+        return nullptr;
+    },
+    [](LARGE_INTEGER* f) {
+        f->QuadPart = kFrequency;
+        return TRUE;
+    },
+    [](LARGE_INTEGER* c) {
+        g_counter += kCounterStep;
+        c->QuadPart = g_counter;
+        return TRUE;
+    },
+};
+
+MSG Msg(UINT id, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    MSG m = {};
+    m.hwnd = kWindow;
+    m.message = id;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    return m;
+}
+
+// Records what the game is asked, and quits after a number of frames.
+class RecordingGame : public CFerroxGame {
+public:
+    int ChooseVideoMode(int* adapter, int* mode) override
+    {
+        Record("ChooseVideoMode");
+        *adapter = 0;
+        *mode = 2;
+        return g_failAt == "ChooseVideoMode" ? 0 : 1;
+    }
+    int Create(HWND, const char*) override { return Record("gameCreate"); }
+    void Update(float frameTime) override
+    {
+        times.push_back(frameTime);
+        if (quitAfter && static_cast<int>(times.size()) >= quitAfter)
+            g_pFerroxApp->Quit();
+    }
+    std::vector<float> times;
+    int quitAfter = 0;
+};
+
+// An application whose file systems and image formats are recorded, not opened.
+class TestApp : public CFerroxApp {
+public:
+    int OpenFileSystems() override { return Record("openFileSystems"); }
+    void CloseFileSystems() override { Record("closeFileSystems"); }
+    int AttachPlugins() override { return Record("attachPlugins"); }
+    int RegisterImageFormats() override { return Record("registerImageFormats"); }
+    int Create(HINSTANCE) override
+    {
+        if (!Record("appCreate"))
+            return 0;
+        m_hWnd = kWindow;
+        m_pMouse = new CFerroxWin32Mouse();
+        m_pKeyboard = new CFerroxWin32Keyboard();
+        return 1;
+    }
+};
+
+class App : public FerroxTestFiles {
+protected:
+    void SetUp() override
+    {
+        FerroxTestFiles::SetUp();
+        g_calls.clear();
+        g_failAt.clear();
+        g_threadQueue.clear();
+        g_passes.clear();
+        g_foregrounds.clear();
+        g_counter = 0;
+        g_modeFlags = 0;
+        FerroxGetAppPlatform() = kFake;
+    }
+    void TearDown() override
+    {
+        delete g_pFerroxApp;
+        g_pFerroxApp = nullptr;
+        delete g_pFerroxGame;
+        g_pFerroxGame = nullptr;
+        FerroxResetAppPlatform();
+        FerroxTestFiles::TearDown();
+    }
+    TestApp* MakeApp()
+    {
+        auto* app = new TestApp();
+        g_pFerroxApp = app;
+        game = new RecordingGame();
+        g_pFerroxGame = game;
+        app->m_pGame = game;
+        app->Create(nullptr);
+        return app;
+    }
+    RecordingGame* game = nullptr;
+};
+
+const std::vector<std::string> kStartOrder = {
+    "appCreate",           "engineInit",      "openFileSystems",      "attachPlugins", "engineOpen",
+    "getCurrentSubSystem", "ChooseVideoMode", "setSubSystem",         "setVideoMode",  "getVideoModeInfo",
+    "setRefreshRate85",    "engineStart",     "registerImageFormats", "gameCreate",
+};
+
+std::vector<std::string> CallsAfter(size_t from)
+{
+    return std::vector<std::string>(g_calls.begin() + static_cast<long>(from), g_calls.end());
+}
+
+}  // namespace
+
+TEST_F(App, StartRunsItsStepsInOrderAndTeardownClosesAll)
+{
+    TestApp* app = MakeApp();
+    ASSERT_EQ(1, app->Start());
+    EXPECT_EQ(kStartOrder, g_calls);
+    EXPECT_EQ(1, app->IsStarted());
+    EXPECT_EQ(0, app->IsFullScreen());
+    const size_t started = g_calls.size();
+    app->Release();
+    EXPECT_EQ((std::vector<std::string>{"closeFileSystems", "engineStop", "engineClose", "engineTerm"}),
+              CallsAfter(started));
+    EXPECT_EQ(nullptr, g_pFerroxSetupTree);
+}
+
+// Each step that fails makes Start return 0; teardown then closes exactly what had been opened.
+TEST_F(App, AFailureAtAnyStepLeavesNothingOpen)
+{
+    const char* const failing[] = {"engineInit",   "attachPlugins",        "engineOpen",
+                                   "setSubSystem", "setVideoMode",         "ChooseVideoMode",
+                                   "engineStart",  "registerImageFormats", "gameCreate"};
+    for (const char* step : failing) {
+        SCOPED_TRACE(step);
+        g_calls.clear();
+        g_failAt = step;
+        TestApp* app = MakeApp();
+        EXPECT_EQ(0, app->Start());
+        EXPECT_NE(nullptr, app->GetStartFailure());
+        delete app;
+        g_pFerroxApp = nullptr;
+        delete g_pFerroxGame;
+        g_pFerroxGame = nullptr;
+        int opens = 0, closes = 0;
+        for (const std::string& call : g_calls) {
+            opens += call == "engineInit" || call == "engineOpen" || call == "engineStart";
+            closes += call == "engineTerm" || call == "engineClose" || call == "engineStop";
+        }
+        // A failing open call opened nothing.
+        const bool failedOpen = g_failAt == "engineInit" || g_failAt == "engineOpen" || g_failAt == "engineStart";
+        EXPECT_EQ(opens - (failedOpen ? 1 : 0), closes);
+    }
+}
+
+TEST_F(App, AnExclusiveVideoModeMakesTheAppFullScreen)
+{
+    g_modeFlags = 1;
+    TestApp* app = MakeApp();
+    ASSERT_EQ(1, app->Start());
+    EXPECT_EQ(1, app->IsFullScreen());
+    EXPECT_EQ(1024, app->m_fullScreenWidth);
+    EXPECT_EQ(768, app->m_fullScreenHeight);
+}
+
+TEST_F(App, StartReadsTheDebugFileNameAndSurvivesBrokenSettings)
+{
+    // The settings are read from the working directory.
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(Path(""));
+    WriteFile("setup.xml", "<Debug_Data>\n<DebugFile>\ntrace.txt\n</DebugFile>\n</Debug_Data>\n");
+    TestApp* app = MakeApp();
+    ASSERT_EQ(1, app->Start());
+    EXPECT_STREQ("trace.txt", FerroxGetDebugFileName());
+    delete app;
+    g_pFerroxApp = nullptr;
+    delete g_pFerroxGame;
+    g_pFerroxGame = nullptr;
+
+    // Damaged settings: an unclosed node, a key without its node, binary noise. Start goes on with defaults.
+    WriteFile("setup.xml", std::string("<Debug_Data>\n<DebugFile>\n\x01\xff\x00garbage", 21));
+    WriteFile("data.xml", "<DEBUG>\n<fulltrace>\nnot a number\n");
+    app = MakeApp();
+    EXPECT_EQ(1, app->Start());
+    EXPECT_EQ(0, g_FerroxDebugSettings.GetSwitch(FERROX_DEBUG_FULLTRACE));
+    app->Release();
+    // Reading the player's files never writes them.
+    EXPECT_EQ(std::string("<Debug_Data>\n<DebugFile>\n\x01\xff\x00garbage", 21), ReadFile("setup.xml"));
+    EXPECT_EQ("<DEBUG>\n<fulltrace>\nnot a number\n", ReadFile("data.xml"));
+    std::filesystem::current_path(previous);
+    g_FerroxDebugSettings.SetDefaults();
+}
+
+TEST_F(App, EntrySequenceTearsDownAfterEveryOutcome)
+{
+    static int appDestroyed, gameDestroyed, gameMade;
+    appDestroyed = gameDestroyed = gameMade = 0;
+    FerroxProgram program = {
+        []() -> CFerroxApp* {
+            g_pFerroxApp = new TestApp();
+            return g_pFerroxApp;
+        },
+        []() {
+            ++appDestroyed;
+            delete g_pFerroxApp;
+            g_pFerroxApp = nullptr;
+        },
+        [](CFerroxGame** out) -> CFerroxGame* {
+            ++gameMade;
+            auto* made = new RecordingGame();
+            made->quitAfter = 1;
+            g_pFerroxGame = made;
+            *out = made;
+            return made;
+        },
+        []() {
+            ++gameDestroyed;
+            delete g_pFerroxGame;
+            g_pFerroxGame = nullptr;
+        },
+    };
+    // A previous instance: nothing is created.
+    EXPECT_EQ(0, FerroxWinMain(program, nullptr, reinterpret_cast<HINSTANCE>(1)));
+    EXPECT_TRUE(g_calls.empty());
+
+    g_failAt = "appCreate";
+    EXPECT_EQ(0, FerroxWinMain(program, nullptr, nullptr));
+    EXPECT_EQ(1, appDestroyed);
+    EXPECT_EQ(0, gameMade);
+
+    // A failed start still deletes the game before the application.
+    g_failAt = "engineStart";
+    EXPECT_EQ(0, FerroxWinMain(program, nullptr, nullptr));
+    EXPECT_EQ(1, gameDestroyed);
+    EXPECT_EQ(2, appDestroyed);
+
+    g_failAt.clear();
+    EXPECT_EQ(0, FerroxWinMain(program, nullptr, nullptr));
+    EXPECT_EQ(2, gameDestroyed);
+    EXPECT_EQ(nullptr, g_pFerroxApp);
+}
+
+TEST_F(App, WindowProcedureQueuesFirstPressesReleasesAndMouseMessages)
+{
+    TestApp* app = MakeApp();
+    const LPARAM repeat = 0x40000000;
+    app->WindowProc(kWindow, WM_KEYDOWN, 'A', 0x001E0001);
+    app->WindowProc(kWindow, WM_KEYDOWN, 'A', 0x001E0001 | repeat);
+    app->WindowProc(kWindow, WM_CHAR, 'a', 0x001E0001 | repeat);
+    app->WindowProc(kWindow, WM_KEYUP, 'A', static_cast<LPARAM>(0xC01E0001u));
+    app->WindowProc(kWindow, WM_LBUTTONDBLCLK, 0, 0);
+    app->WindowProc(kWindow, WM_MOUSEMOVE, 0, MAKELPARAM(10, 20));
+    app->WindowProc(kWindow, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    ASSERT_EQ(4u, app->GetQueuedCount());
+    EXPECT_EQ(static_cast<UINT>(WM_KEYDOWN), app->m_queue[0].message);
+    EXPECT_EQ(static_cast<UINT>(WM_KEYUP), app->m_queue[1].message);
+    EXPECT_EQ(static_cast<UINT>(WM_MOUSEMOVE), app->m_queue[2].message);
+    EXPECT_EQ(static_cast<UINT>(WM_MOUSEWHEEL), app->m_queue[3].message);
+}
+
+// Pass 1 out of front (input waits), pass 2 in front (input handed on, frame ticked), pass 3 takes WM_QUIT.
+TEST_F(App, RunDropsStaleInputWaitsForTheFrontAndEndsOnQuit)
+{
+    TestApp* app = MakeApp();
+    game->m_pKeyboard = new CFerroxKeyboard();
+    g_threadQueue = {Msg(WM_KEYDOWN, 'A', 0x001E0001), Msg(WM_MOUSEMOVE), Msg(WM_PAINT)};
+    g_foregrounds = {nullptr, kWindow, kWindow};
+    g_passes = {{Msg(WM_KEYDOWN, 'B', 0x00300001)}, {}, {Msg(WM_QUIT), Msg(WM_KEYUP, 'B', 0x00300001)}};
+    EXPECT_EQ(0, app->Run());
+    ASSERT_EQ(2u, game->times.size());
+    EXPECT_FLOAT_EQ(0.001f, game->times[0]);
+    EXPECT_FLOAT_EQ(0.016f, game->times[1]);
+    EXPECT_FLOAT_EQ(0.048f, app->GetTotalTime());  // every pass counts, in front or not
+    EXPECT_EQ('b', game->m_pKeyboard->GetLastEvent().keyCode);
+    EXPECT_EQ(1, std::count(g_calls.begin(), g_calls.end(), std::string("clipCursor")));
+    // The key-up after WM_QUIT was not taken in that pass.
+    ASSERT_EQ(1u, g_threadQueue.size());
+    EXPECT_EQ(static_cast<UINT>(WM_KEYUP), g_threadQueue[0].message);
+    EXPECT_EQ(0u, app->GetQueuedCount());
+}
+
+TEST_F(App, QuitDuringTheFirstFrameEndsRunBeforeTheLoop)
+{
+    TestApp* app = MakeApp();
+    game->quitAfter = 1;
+    g_passes = {{Msg(WM_QUIT)}};
+    EXPECT_EQ(0, app->Run());
+    EXPECT_EQ(1u, game->times.size());
+    EXPECT_EQ(1u, g_passes.size());  // no pass ran
+}
+
+// The start directory is taken whole however deep it lies, and the file systems open on it.
+TEST(AppPaths, StartDirectoryHasNoLengthLimit)
+{
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::path deep = std::filesystem::temp_directory_path() / "ferrox_deep_start";
+    std::filesystem::remove_all(deep);
+    const std::filesystem::path root = deep;
+    for (int i = 0; i < 8; ++i)
+        deep /= std::string(40, static_cast<char>('a' + i));
+    std::filesystem::create_directories(deep);
+    std::filesystem::current_path(deep);
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    {
+        CFerroxApp app;
+        g_pFerroxApp = &app;
+        ASSERT_EQ(1, app.Create(nullptr));
+        ASSERT_NE(nullptr, app.GetWindowObject()->GetStartDirectory());
+        EXPECT_GT(strlen(app.GetWindowObject()->GetStartDirectory()), 320u);
+        EXPECT_EQ(1, app.OpenFileSystems());
+        app.CloseFileSystems();
+        app.Release();
+        g_pFerroxApp = nullptr;
+    }
+    GxEngineTerm();
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(root);
+}
+
+// The plugins that are in the tree attach between init and open, and the engine then opens with them.
+TEST(AppPlugins, AttachBeforeTheEngineOpens)
+{
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    CFerroxApp app;
+    EXPECT_EQ(1, app.AttachPlugins());
+    EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINCLUMPMODULE), 0);
+    EXPECT_TRUE(GxTestEngineOpenAndStart());
+    GxTestEngineShutdown();
+}
+
+// Closing the game window destroys it, which posts WM_QUIT: the loop ends in the pass that pumps it.
+TEST(AppWindow, ClosingTheWindowEndsTheLoop)
+{
+    class CountingGame : public CFerroxGame {
+    public:
+        void Update(float) override { ++frames; }
+        int frames = 0;
+    };
+    CFerroxApp app;
+    CountingGame counting;
+    g_pFerroxApp = &app;
+    app.m_pGame = &counting;
+    ASSERT_EQ(1, app.Create(nullptr));
+    ShowAppWindow(app.GetWindow(), 0);
+    ASSERT_TRUE(PostMessageA(app.GetWindow(), WM_CLOSE, 0, 0));
+    EXPECT_EQ(0, app.Run());
+    EXPECT_EQ(1, counting.frames);  // only the first frame: the pass that took WM_QUIT ticked nothing
+    EXPECT_FALSE(IsWindow(app.GetWindow()));
+    app.Release();
+    g_pFerroxApp = nullptr;
+}

@@ -1,0 +1,35 @@
+// Fuzz target of the camera's settings: any ./setup.xml gives a camera with a usable projection.
+#include <cmath>
+#include <cstdlib>
+
+#include "engine/base.h"
+#include "engine/camera.h"
+#include "engine/tagtree.h"
+#include "gfx/core/camera.h"
+#include "gfx/d3d9/fuzz_testing.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    GxD3D9FuzzStart();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    CFerroxTagTree settings;
+    settings.LoadFromMemory(reinterpret_cast<const char*>(data), size);
+    g_pFerroxSetupTree = &settings;
+    {
+        CFerroxCamera camera;
+        if (!camera.Create(16, 16, 1))
+            std::abort();
+        const GxCamera* graphics = camera.GetGraphicsCamera();
+        if (!(graphics->nearPlane > 0.0f) || !(graphics->farPlane > graphics->nearPlane) ||
+            !std::isfinite(graphics->farPlane) || !std::isfinite(graphics->fogPlane))
+            std::abort();
+    }
+    g_pFerroxSetupTree = nullptr;
+    GxError error;
+    GxErrorGet(&error);
+    return 0;
+}

@@ -1,0 +1,252 @@
+// Cameras on the software device: settings, motion by mode within bounds, sub-cameras and screenshots.
+#include "engine/camera.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/base.h"
+#include "engine/tagtree.h"
+#include "gfx/core/camera.h"
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/frame.h"
+#include "gfx/core/image.h"
+#include "gfx/core/pipeline.h"
+#include "gfx/d3d9/software_testing.h"
+
+namespace {
+
+// The mall's ground rectangle, as the game's camera installs it.
+int InsideBounds(const GxV3d* p) { return p->x >= -40.0f && p->x <= 240.0f && p->z >= -240.0f && p->z <= 40.0f; }
+
+class GroundCamera : public CVantorCamera {
+public:
+    void MoveClamped(const GxV3d* delta) override { MoveOnGround(delta, nullptr); }
+};
+
+class Camera : public GxD3D9SoftwareTest {
+protected:
+    Camera() : GxD3D9SoftwareTest(80, 60) {}
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        game.GetFrameTimes()[0] = 1.0f;
+        g_pFerroxGame = &game;
+    }
+    void TearDown() override
+    {
+        g_pFerroxGame = nullptr;
+        delete g_pFerroxSetupTree;
+        g_pFerroxSetupTree = nullptr;
+        GxFileSystemManagerClose();
+        GxD3D9SoftwareTest::TearDown();
+    }
+    void Settings(const std::string& text)
+    {
+        delete g_pFerroxSetupTree;
+        g_pFerroxSetupTree = new CFerroxTagTree();
+        g_pFerroxSetupTree->LoadFromMemory(text.data(), text.size());
+    }
+    CFerroxGame game;
+};
+
+std::string GameData(const std::string& body) { return "<Game_Data>\n" + body + "</Game_Data>\n"; }
+
+std::string Key(const char* name, const char* value)
+{
+    return std::string("<") + name + ">\n" + value + "\n</" + name + ">\n";
+}
+
+}  // namespace
+
+TEST_F(Camera, ClipPlanesAndBackgroundComeFromTheSettings)
+{
+    Settings(GameData(Key("NearClipPlane", "50") + Key("FarClipPlane", "600") + Key("FogClipPlane", "300") +
+                      Key("BGr", "1") + Key("BGg", "258") + Key("BGb", "3") + Key("Bga", "4")));
+    CFerroxCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    EXPECT_FLOAT_EQ(0.5f, camera.GetGraphicsCamera()->nearPlane);
+    EXPECT_FLOAT_EQ(600.0f, camera.GetGraphicsCamera()->farPlane);
+    EXPECT_FLOAT_EQ(300.0f, camera.GetGraphicsCamera()->fogPlane);
+    const GxRGBA* bg = FerroxGetBackgroundColour();
+    EXPECT_EQ(1, bg->red);
+    EXPECT_EQ(2, bg->green);  // truncated to a byte
+    EXPECT_EQ(3, bg->blue);
+    EXPECT_EQ(4, bg->alpha);
+    EXPECT_EQ(80, camera.GetWidth());
+    EXPECT_EQ(60, camera.GetHeight());
+}
+
+// Missing nodes, text where numbers belong and planes that make no projection fall back to the defaults.
+TEST_F(Camera, DamagedSettingsGiveTheDefaults)
+{
+    const std::string cases[] = {
+        "",
+        GameData(""),
+        GameData(Key("NearClipPlane", "ten") + Key("FarClipPlane", "6e") + Key("FogClipPlane", "") + Key("BGr", "red")),
+        GameData(Key("NearClipPlane", "0") + Key("FarClipPlane", "600")),
+        GameData(Key("NearClipPlane", "5000") + Key("FarClipPlane", "20")),
+        GameData(Key("NearClipPlane", "nan") + Key("FarClipPlane", "inf")),
+    };
+    for (const std::string& text : cases) {
+        SCOPED_TRACE(text);
+        Settings(text);
+        CFerroxCamera camera;
+        ASSERT_EQ(1, camera.Create(80, 60, 0));
+        EXPECT_FLOAT_EQ(0.05f, camera.GetGraphicsCamera()->nearPlane);
+        EXPECT_FLOAT_EQ(10.0f, camera.GetGraphicsCamera()->farPlane);
+        EXPECT_FLOAT_EQ(5.0f, camera.GetGraphicsCamera()->fogPlane);
+        const GxRGBA* bg = FerroxGetBackgroundColour();
+        EXPECT_EQ(104, bg->red);
+        EXPECT_EQ(188, bg->blue);
+        EXPECT_EQ(255, bg->alpha);
+    }
+    delete g_pFerroxSetupTree;
+    g_pFerroxSetupTree = nullptr;
+    CFerroxCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 0));
+    EXPECT_FLOAT_EQ(0.05f, camera.GetGraphicsCamera()->nearPlane);
+}
+
+TEST_F(Camera, GlideStaysInsideTheGroundBounds)
+{
+    GroundCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    camera.SetMoveValidator(InsideBounds);
+    camera.m_mode = VANTOR_CAMERA_GLIDE;
+    camera.m_keepMotion = 1;
+    camera.m_motion[2] = 30.0f;  // forward: +z for an unturned camera
+    camera.Update();
+    EXPECT_FLOAT_EQ(30.0f, camera.GetPosition()->z);  // ramp reached 1.0 in one second
+    camera.Update();
+    EXPECT_FLOAT_EQ(30.0f, camera.GetPosition()->z);  // 60 would leave the ground: undone
+    camera.m_motion[2] = 0.0f;
+    camera.m_motion[0] = -50.0f;  // x -50 is off the ground
+    camera.Update();
+    EXPECT_FLOAT_EQ(0.0f, camera.GetPosition()->x);
+    camera.m_motion[0] = 50.0f;
+    camera.Update();
+    EXPECT_FLOAT_EQ(30.0f, camera.GetPosition()->z);
+    EXPECT_FLOAT_EQ(50.0f, camera.GetPosition()->x);
+    // Without keep-motion the request is used once.
+    camera.m_keepMotion = 0;
+    camera.Update();
+    EXPECT_FLOAT_EQ(0.0f, camera.m_motion[0]);
+}
+
+TEST_F(Camera, PitchRequestsOutsideTheRangeAreIgnoredAndLockedModeIgnoresThem)
+{
+    GroundCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    camera.m_mode = VANTOR_CAMERA_TURN;
+    camera.m_pitchInput = 100.0f;  // 10 degrees
+    camera.Update();
+    EXPECT_FLOAT_EQ(10.0f, camera.GetPitchTotal());
+    EXPECT_FLOAT_EQ(0.0f, camera.m_pitchInput);
+    camera.PitchClamped(nullptr, -5.1f, 1);  // 4.9: ignored, not clipped
+    EXPECT_FLOAT_EQ(10.0f, camera.GetPitchTotal());
+    camera.PitchClamped(nullptr, 70.1f, 1);  // 80.1
+    EXPECT_FLOAT_EQ(10.0f, camera.GetPitchTotal());
+    camera.PitchClamped(nullptr, 70.0f, 1);
+    EXPECT_FLOAT_EQ(80.0f, camera.GetPitchTotal());
+    camera.m_mode = VANTOR_CAMERA_LOCKED;
+    camera.PitchClamped(nullptr, -10.0f, 1);
+    EXPECT_FLOAT_EQ(80.0f, camera.GetPitchTotal());
+    // Yaw turns about the world's up axis: the view's height over the ground does not change.
+    const float atY = camera.GetAt()->y;
+    camera.Yaw(nullptr, 90.0f, 1);
+    EXPECT_NEAR(atY, camera.GetAt()->y, 1e-5f);
+    EXPECT_FLOAT_EQ(90.0f, camera.GetYawTotal());
+}
+
+TEST_F(Camera, RaiseModeMovesStraightUp)
+{
+    GroundCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    camera.m_mode = VANTOR_CAMERA_RAISE;
+    camera.m_motion[1] = -1.2f;
+    camera.Update();
+    EXPECT_NEAR(12.0f, std::fabs(camera.GetPosition()->y), 1e-4f);
+    EXPECT_FLOAT_EQ(0.0f, camera.m_motion[1]);
+}
+
+TEST_F(Camera, SubCameraSharesTheRastersAndCopiesTheDistances)
+{
+    Settings(GameData(Key("NearClipPlane", "20") + Key("FarClipPlane", "90")));
+    CFerroxCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    const GxRect rect = {10, 10, 40, 20};
+    GxCamera* sub = camera.CreateSubCamera(&rect);
+    ASSERT_NE(nullptr, sub);
+    EXPECT_EQ(40, sub->frameBuffer->width);
+    EXPECT_EQ(20, sub->frameBuffer->height);
+    EXPECT_FLOAT_EQ(0.2f, sub->nearPlane);
+    EXPECT_FLOAT_EQ(90.0f, sub->farPlane);
+    EXPECT_NEAR(0.57735f, sub->viewWindow.x, 1e-4f);
+    EXPECT_NEAR(0.57735f * 0.5f, sub->viewWindow.y, 1e-4f);
+    const GxRect none = {0, 0, 0, 0};
+    EXPECT_EQ(nullptr, camera.CreateSubCamera(&none));
+    GxFrame* frame = GxCameraGetFrame(sub);
+    GxObjectSetFrame(&sub->object, nullptr);
+    GxRasterDestroy(sub->frameBuffer);
+    GxRasterDestroy(sub->zBuffer);
+    GxCameraDestroy(sub);
+    GxFrameDestroy(frame);
+}
+
+TEST_F(Camera, ScreenshotIsResampledToTheThumbnailSize)
+{
+    CFerroxCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    const GxRGBA red = {200, 10, 20, 255};
+    ASSERT_EQ(0, camera.Clear(&red, 3));
+    const std::string path = (std::filesystem::temp_directory_path() / "ferrox_camera_shot.bmp").string();
+    ASSERT_EQ(0, camera.SaveScreenshot(path.c_str(), 16, 12));
+    ASSERT_TRUE(GxImageRegisterImageFormat("bmp", GxImageReadBMP, nullptr));
+    GxImage* image = GxImageReadBMP(path.c_str());
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(16, image->width);
+    EXPECT_EQ(12, image->height);
+    const GxUInt8* pixel = image->pixels + 5 * image->stride + 7 * (image->depth / 8);
+    if (image->depth >= 24) {
+        EXPECT_EQ(200, pixel[0]);
+        EXPECT_EQ(10, pixel[1]);
+        EXPECT_EQ(20, pixel[2]);
+    }
+    GxImageDestroy(image);
+    // The frame buffer's own size is written as it is.
+    ASSERT_EQ(0, camera.SaveScreenshot(path.c_str(), 80, 60));
+    image = GxImageReadBMP(path.c_str());
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(80, image->width);
+    GxImageDestroy(image);
+    std::remove(path.c_str());
+    EXPECT_EQ(1, camera.SaveScreenshot(path.c_str(), 0, 12));
+}
+
+TEST_F(Camera, ResizeSetsTheViewWindowForTheRectangle)
+{
+    CFerroxCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    ASSERT_EQ(1, camera.Resize(nullptr, 0.5f));
+    EXPECT_FLOAT_EQ(0.5f, camera.GetGraphicsCamera()->viewWindow.x);
+    EXPECT_FLOAT_EQ(0.375f, camera.GetGraphicsCamera()->viewWindow.y);
+    const GxRect tall = {0, 0, 30, 60};
+    ASSERT_EQ(1, camera.Resize(&tall, 0.5f));
+    EXPECT_FLOAT_EQ(0.25f, camera.GetGraphicsCamera()->viewWindow.x);
+    EXPECT_FLOAT_EQ(0.5f, camera.GetGraphicsCamera()->viewWindow.y);
+    EXPECT_EQ(30, camera.GetWidth());
+    const GxRect empty = {0, 0, 0, 60};
+    EXPECT_EQ(0, camera.Resize(&empty, 0.5f));
+    // A rectangle reaching past the frame buffer is refused and changes nothing.
+    const GxRect outside = {60, 0, 40, 60};
+    EXPECT_EQ(0, camera.Resize(&outside, 0.5f));
+    EXPECT_EQ(30, camera.GetWidth());
+    EXPECT_FLOAT_EQ(0.25f, camera.GetGraphicsCamera()->viewWindow.x);
+}

@@ -1,0 +1,34 @@
+// Fuzz target of the level texture dictionary file reader: any file loads or fails without harm.
+#include <cstdlib>
+#include <string>
+
+#include "engine/fuzz_files_local.h"
+#include "engine/texdict.h"
+#include "gfx/d3d9/fuzz_testing.h"
+
+namespace {
+
+std::string g_input;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    GxD3D9FuzzStart();
+    if (!GxTestFileSystemOpen())
+        std::abort();
+    g_input = FerroxFuzzPath("ferrox_texdict_in");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FerroxFuzzWrite(g_input, data, size);
+    CFerroxTexDictionary dictionary;
+    if (dictionary.LoadFile(g_input.c_str()))
+        dictionary.MakeCurrent();
+    dictionary.Destroy();
+    GxError error;
+    GxErrorGet(&error);
+    return 0;
+}
