@@ -6,11 +6,12 @@
 #include "engine/camera.h"
 #include "engine/tagtree.h"
 #include "gfx/core/camera.h"
-#include "gfx/d3d9/fuzz_testing.h"
+#include "gfx/d3d9/fuzz_d3d9_local.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    GxD3D9FuzzStart();
+    if (!GxD3D9FuzzStart())
+        std::abort();
     return 0;
 }
 

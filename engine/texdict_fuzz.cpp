@@ -4,7 +4,7 @@
 
 #include "engine/fuzz_files_local.h"
 #include "engine/texdict.h"
-#include "gfx/d3d9/fuzz_testing.h"
+#include "gfx/d3d9/fuzz_d3d9_local.h"
 
 namespace {
 
@@ -14,8 +14,7 @@ std::string g_input;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    GxD3D9FuzzStart();
-    if (!GxTestFileSystemOpen())
+    if (!GxD3D9FuzzStart())
         std::abort();
     g_input = FerroxFuzzPath("ferrox_texdict_in");
     return 0;

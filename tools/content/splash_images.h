@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/content/png_writer.h"
+#include "gfx/testsupport/png_writer.h"
 
 constexpr uint32_t kContentSplashWidth = 800;
 constexpr uint32_t kContentSplashHeight = 600;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "gfx/core/engine_testing.h"
+
 namespace {
 
 // Alpha of cursor pixel (x, y).
@@ -44,6 +46,9 @@ TEST(SplashImages, CursorPointsToItsTopLeftPixelAndIsClearElsewhere)
 
 TEST(SplashImages, WritesThePicturesWhereTheGameLooks)
 {
+    // The pictures are written through the library's file layer, as mkcontent writes them.
+    ASSERT_TRUE(GxTestEngineStart());
+    ASSERT_TRUE(GxTestFileSystemOpen());
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "content_splash_test";
     std::filesystem::remove_all(dir);
     std::string error;
@@ -52,4 +57,6 @@ TEST(SplashImages, WritesThePicturesWhereTheGameLooks)
         EXPECT_TRUE(std::filesystem::exists(dir / "images" / "loading" / name)) << name;
     EXPECT_TRUE(std::filesystem::exists(dir / "cursor.png"));
     std::filesystem::remove_all(dir);
+    GxFileSystemManagerClose();
+    GxTestEngineShutdown();
 }
