@@ -156,22 +156,6 @@ const GxSphere* TargetSphere(const GxGeometry* geometry, GxUInt32 i)
 
 }  // namespace
 
-GxGeometry* GxGeometryAddRef(GxGeometry* geometry)
-{
-    if (geometry) {
-        geometry->refCount++;
-    }
-    return geometry;
-}
-
-GxBool GxGeometryDestroy(GxGeometry* geometry)
-{
-    if (geometry && geometry->refCount > 0) {
-        geometry->refCount--;
-    }
-    return 1;
-}
-
 GxBool GxClumpRegisterMembershipPlugins(void)
 {
     cameraMembershipOffset = GxCameraRegisterPlugin(sizeof(GxClumpMembership), gxPLUGINCLUMPMEMBERSHIP,

@@ -11,6 +11,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/gx.h"
 #include "gfx/core/matrix.h"
+#include "gfx/world/geometry.h"
 
 struct GxAtomic;
 struct GxClump;
@@ -20,31 +21,6 @@ struct GxResourceEntry;
 
 constexpr GxUInt32 gxPLUGINCLUMPMODULE = 0x504;
 constexpr GxUInt32 gxPLUGINCLUMPMEMBERSHIP = 0x10;
-
-// ---- geometry as far as atomics read it ----
-// The geometry module proper (morph-target data, materials, streaming) extends these records.
-
-struct GxGeometry;
-
-struct GxMorphTarget {
-    GxGeometry* parentGeom;
-    GxSphere boundingSphere;
-    GxV3d* verts;
-    GxV3d* normals;
-};
-
-struct GxGeometry {
-    GxObject object;
-    GxUInt32 flags;
-    GxInt32 numMorphTargets;
-    GxMorphTarget* morphTarget;
-    GxInt32 refCount;
-};
-
-// Adds a reference; returns the geometry.
-GxGeometry* GxGeometryAddRef(GxGeometry* geometry);
-// Drops a reference (the geometry module frees the record at the last one); returns 1.
-GxBool GxGeometryDestroy(GxGeometry* geometry);
 
 // ---- atomics ----
 
