@@ -16,6 +16,14 @@ extern GxPluginRegistry gxLightTKList;
 extern GxPluginRegistry gxAtomicTKList;
 extern GxPluginRegistry gxClumpTKList;
 
+// Right-to-render record read from an atomic's extensions; the atomic reader clears it before them and
+// hands it to the recorded plugin after them.
+struct GxRightsRecord {
+    GxUInt32 pluginID;
+    GxUInt32 extraData;
+};
+extern GxRightsRecord gxAtomicPendingRights;
+
 // True when the stream can still deliver `bytes` (always true when it cannot tell).
 inline bool GxWorldStreamHolds(const GxStream* stream, uint64_t bytes)
 {
