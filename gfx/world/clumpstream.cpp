@@ -367,6 +367,13 @@ bool ReadFrames(GxStream* stream, ReadContext* context)
     return false;
 }
 
+// Reading keeps the order of the stream, so a clump read and written again gives the same bytes.
+void MoveToTail(GxLink* head, GxLink* link)
+{
+    GxLinkRemove(link);
+    GxLinkAddBefore(head, link);
+}
+
 }  // namespace
 
 // ---- reading clumps ----
@@ -410,6 +417,7 @@ GxClump* GxClumpStreamRead(GxStream* stream)
             ok = GxWorldFindChunk(stream, gxID_ATOMIC, nullptr) && (atomic = AtomicStreamRead(stream, context));
             if (ok) {
                 GxClumpAddAtomic(clump, atomic);
+                MoveToTail(&clump->atomicList, &atomic->inClumpLink);
             }
         }
         for (GxInt32 i = 0; ok && i < numLights; i++) {
@@ -420,6 +428,7 @@ GxClump* GxClumpStreamRead(GxStream* stream)
             if (ok) {
                 GxLightSetFrame(light, context.frames.frames[index]);
                 GxClumpAddLight(clump, light);
+                MoveToTail(&clump->lightList, clump->lightList.next);
             }
         }
         for (GxInt32 i = 0; ok && i < numCameras; i++) {
@@ -430,6 +439,7 @@ GxClump* GxClumpStreamRead(GxStream* stream)
             if (ok) {
                 GxObjectSetFrame(&camera->object, context.frames.frames[index]);
                 GxClumpAddCamera(clump, camera);
+                MoveToTail(&clump->cameraList, clump->cameraList.next);
             }
         }
     }
