@@ -355,11 +355,15 @@ bool ReadFrames(GxStream* stream, ReadContext* context)
     if (single) {
         return true;
     }
+    // Roots first, then destroy: a destroyed hierarchy takes its frames with it.
+    GxInt32 roots = 0;
     for (GxInt32 i = 0; i < context->frames.numFrames; i++) {
-        GxFrame* frame = context->frames.frames[i];
-        if (GxFrameGetParent(frame) == nullptr) {
-            GxFrameDestroyHierarchy(frame);
+        if (GxFrameGetParent(context->frames.frames[i]) == nullptr) {
+            context->frames.frames[roots++] = context->frames.frames[i];
         }
+    }
+    for (GxInt32 i = 0; i < roots; i++) {
+        GxFrameDestroyHierarchy(context->frames.frames[i]);
     }
     GxFrameListDeinitialize(&context->frames);
     context->frames = GxFrameList{nullptr, 0};
