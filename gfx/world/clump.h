@@ -1,11 +1,15 @@
-// Atomics and clumps: the module with their free lists, clump iteration and atomic bounding spheres.
+// Atomics and clumps: the world objects' public header, with the module, clump iteration, cloning and streams.
 //
-// gfx_world holds the world objects of the graphics library: atomics and clumps now; geometry, materials,
-// meshes, worlds and sectors, collision, level of detail, user data and render rights as they arrive. It
-// calls gfx/core only (frames, cameras, streams, the pipeline core, the plugin registry) and never a driver:
-// an atomic is drawn by running its pipeline, which the driver installs. Each object kind is an engine
-// plugin with its own registry, so later modules extend it by registration. Threading: the engine's one
-// thread. Ownership: a clump owns its atomics and destroys them with itself; geometry is reference-counted.
+// gfx_world holds the world objects of the graphics library: atomics and clumps (this header), geometry and
+// morph targets (geometry.h), materials, material lists and lights (material.h), meshes and bin meshes
+// (mesh.h), level-of-detail atomics (lod.h) and user data (userdata.h); worlds, sectors and collision are to
+// come. It calls gfx/core only (frames, cameras, streams, textures, the pipeline core, the plugin registry)
+// and never a driver: an atomic is drawn by running its pipeline, which the driver installs. Each object kind
+// has its own plugin registry, so later modules extend it by registration; GxWorldObjectsPluginAttach
+// registers every module here before GxEngineOpen. Threading: the engine's one thread. Ownership: a clump owns
+// its atomics, lights, cameras and frame hierarchy and destroys them with itself; geometries and materials
+// are reference-counted (destroy is release). Every reader takes its counts from the bytes that remain and
+// refuses what they cannot back.
 #pragma once
 
 #include "gfx/core/frame.h"
