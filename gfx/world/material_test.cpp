@@ -3,6 +3,7 @@
 
 #include "gfx/core/bytes.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/core/texture.h"
 #include "gfx/world/world_testing.h"
 
 namespace {
@@ -143,4 +144,39 @@ TEST_F(Material, LightDestroyedOnItsOwnLeavesItsClump)
     EXPECT_TRUE(GxLinkIsEmpty(&clump->lightList));
     GxLightDestroy(kept);
     GxClumpDestroy(clump);
+}
+
+TEST_F(Material, MissingTextureLeavesTheMaterialUntextured)
+{
+    GxTexture* texture = GxTextureCreate(nullptr);
+    GxTextureSetName(texture, "sign");
+    GxTexDictionary* dictionary = GxTexDictionaryCreate();
+    GxTexDictionaryAddTexture(dictionary, texture);
+    GxTexDictionarySetCurrent(dictionary);
+    GxMaterialList list;
+    GxMaterialListInitialize(&list);
+    GxMaterial* textured = GxMaterialCreate();
+    GxMaterialSetTexture(textured, texture);
+    GxMaterial* plain = GxMaterialCreate();
+    plain->color.red = 7;
+    GxMaterialListAppendMaterial(&list, textured);
+    GxMaterialListAppendMaterial(&list, plain);
+    GxMaterialDestroy(textured);
+    GxMaterialDestroy(plain);
+    const std::vector<GxUInt8> bytes = WriteList(&list);
+    GxMaterialListDestroy(&list);
+
+    GxMaterialList copy;
+    GxMaterialListInitialize(&copy);
+    ASSERT_NE(ReadList(bytes, &copy), nullptr);
+    EXPECT_EQ(copy.materials[0]->texture, texture);
+    GxMaterialListDestroy(&copy);
+    // Without the texture anywhere the first material reads untextured and the second still reads.
+    GxTexDictionarySetCurrent(nullptr);
+    GxTexDictionaryDestroy(dictionary);
+    ASSERT_NE(ReadList(bytes, &copy), nullptr);
+    EXPECT_EQ(copy.materials[0]->texture, nullptr);
+    EXPECT_EQ(copy.materials[1]->color.red, 7);
+    GxMaterialListDestroy(&copy);
+    GxTestTakeError();
 }
