@@ -12,8 +12,8 @@
 namespace {
 
 constexpr GxInt32 kClumpColumns = 40;
-constexpr GxInt32 kClumpRows = 50;  // 40 x 50 = 2,000 vertices
-constexpr GxInt32 kMeshCells = 100; // 100 x 100 quads = 20,000 triangles
+constexpr GxInt32 kClumpRows = 50;   // 40 x 50 = 2,000 vertices
+constexpr GxInt32 kMeshCells = 100;  // 100 x 100 quads = 20,000 triangles
 constexpr GxInt32 kMaterials = 4;
 
 bool Started()

@@ -33,10 +33,7 @@ GxInt32 moduleInstances = 0;
 GxInt32 cameraMembershipOffset = -1;
 GxInt32 lightMembershipOffset = -1;
 
-ClumpModuleBlock* Block()
-{
-    return static_cast<ClumpModuleBlock*>(GxCoreModuleBlock(moduleOffset, moduleInstances));
-}
+ClumpModuleBlock* Block() { return static_cast<ClumpModuleBlock*>(GxCoreModuleBlock(moduleOffset, moduleInstances)); }
 
 GxClumpMembership* CameraMembership(GxCamera* camera)
 {
@@ -60,15 +57,9 @@ void* MembershipDestruct(void* object, GxInt32 offset, GxInt32)
     return object;
 }
 
-void* MembershipCopy(void* dst, const void*, GxInt32, GxInt32)
-{
-    return dst;
-}
+void* MembershipCopy(void* dst, const void*, GxInt32, GxInt32) { return dst; }
 
-GxClump* DefaultClumpCallBack(GxClump* clump, void*)
-{
-    return clump;
-}
+GxClump* DefaultClumpCallBack(GxClump* clump, void*) { return clump; }
 
 GxLight* LightOfLink(GxLink* link)
 {
@@ -113,10 +104,7 @@ void DestroyClumpContents(GxClump* clump)
     }
 }
 
-void CollectEntry(void* entry, void* data)
-{
-    static_cast<std::vector<void*>*>(data)->push_back(entry);
-}
+void CollectEntry(void* entry, void* data) { static_cast<std::vector<void*>*>(data)->push_back(entry); }
 
 void* ClumpModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
@@ -183,15 +171,9 @@ GxBool GxClumpRegisterMembershipPlugins(void)
     return cameraMembershipOffset >= 0 && lightMembershipOffset >= 0;
 }
 
-GxInt32 GxClumpCameraMembershipOffset(void)
-{
-    return cameraMembershipOffset;
-}
+GxInt32 GxClumpCameraMembershipOffset(void) { return cameraMembershipOffset; }
 
-GxInt32 GxClumpLightMembershipOffset(void)
-{
-    return lightMembershipOffset;
-}
+GxInt32 GxClumpLightMembershipOffset(void) { return lightMembershipOffset; }
 
 GxBool GxClumpPluginAttach(void)
 {
@@ -632,7 +614,4 @@ GxInt32 GxClumpRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCall
     return GxPluginRegistryAddPluginStream(&gxClumpTKList, pluginID, readCB, writeCB, getSizeCB);
 }
 
-GxInt32 GxClumpGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&gxClumpTKList, pluginID);
-}
+GxInt32 GxClumpGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&gxClumpTKList, pluginID); }

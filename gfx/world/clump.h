@@ -43,7 +43,7 @@ constexpr GxInt32 gxERRATOMICWITHOUTFRAME = 5;  // with plugin id gxPLUGINWORLD,
 
 // Morph-target interpolation state.
 struct GxInterpolator {
-    GxInt32 flags;               // bit 0x2: the bounding sphere must be interpolated
+    GxInt32 flags;  // bit 0x2: the bounding sphere must be interpolated
     GxUInt16 startMorphTarget;
     GxUInt16 endMorphTarget;
     GxReal time;
@@ -61,10 +61,10 @@ enum GxAtomicPrivateFlag : GxUInt8 {
 };
 
 struct GxAtomic {
-    GxFramedObject object;       // header, frame link and sync callback
-    GxResourceEntry* repEntry;   // instanced data, null until the renderer instances the atomic
+    GxFramedObject object;      // header, frame link and sync callback
+    GxResourceEntry* repEntry;  // instanced data, null until the renderer instances the atomic
     GxGeometry* geometry;
-    GxSphere boundingSphere;     // model space
+    GxSphere boundingSphere;  // model space
     GxSphere worldBoundingSphere;
     GxClump* clump;
     GxLink inClumpLink;
@@ -72,7 +72,7 @@ struct GxAtomic {
     GxInterpolator interpolator;
     GxUInt16 renderFrame;
     GxLink llWorldSectorsInAtomic;
-    GxPipeline* pipeline;        // null: the pipeline module's default atomic pipeline
+    GxPipeline* pipeline;  // null: the pipeline module's default atomic pipeline
 };
 
 // The clump-membership extension of cameras and lights.
@@ -82,7 +82,7 @@ struct GxClumpMembership {
 };
 
 struct GxClump {
-    GxObject object;             // parent is the root frame of the clump's hierarchy
+    GxObject object;  // parent is the root frame of the clump's hierarchy
     GxLink atomicList;
     GxLink lightList;
     GxLink cameraList;
@@ -131,7 +131,8 @@ GxAtomic* GxAtomicClone(GxAtomic* atomic);
 GxInt32 GxAtomicRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
                                GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
 GxInt32 GxAtomicRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                     GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB);
+                                     GxPluginDataChunkWriteCallBack writeCB,
+                                     GxPluginDataChunkGetSizeCallBack getSizeCB);
 GxInt32 GxAtomicSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB);
 GxInt32 GxAtomicSetStreamAlwaysCallback(GxUInt32 pluginID, GxPluginDataChunkAlwaysCallBack alwaysCB);
 GxInt32 GxAtomicGetPluginOffset(GxUInt32 pluginID);
@@ -153,8 +154,7 @@ GxClump* GxClumpStreamRead(GxStream* stream);
 
 // The atomic right-to-render extension (0x1F): plugin id and data of the atomic's pipeline.
 GxStream* GxAtomicRightsStreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
-GxStream* GxAtomicRightsStreamWrite(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset,
-                                    GxInt32 size);
+GxStream* GxAtomicRightsStreamWrite(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset, GxInt32 size);
 GxInt32 GxAtomicRightsStreamGetSize(const void* object, GxInt32 offset, GxInt32 size);
 
 // Registers what the world objects carry in their streams: the bin mesh (0x50E) on geometries and the

@@ -38,10 +38,7 @@ struct WriteContext {
     }
 };
 
-GxAtomic* AtomicOfLink(GxLink* link)
-{
-    return GxLinkGetData(link, GxAtomic, inClumpLink);
-}
+GxAtomic* AtomicOfLink(GxLink* link) { return GxLinkGetData(link, GxAtomic, inClumpLink); }
 
 GxLight* LightOfLink(GxLink* link)
 {
@@ -314,8 +311,9 @@ bool ReadGeometryList(GxStream* stream, ReadContext* context)
 {
     GxUInt32 length = 0;
     GxInt32 count = 0;
-    if (!GxWorldFindChunk(stream, gxID_GEOMETRYLIST, nullptr) || !GxWorldFindStruct(stream, kIndexStructSize, &length) ||
-        !GxWorldReadI32(stream, &count) || !GxWorldSkip(stream, length - kIndexStructSize)) {
+    if (!GxWorldFindChunk(stream, gxID_GEOMETRYLIST, nullptr) ||
+        !GxWorldFindStruct(stream, kIndexStructSize, &length) || !GxWorldReadI32(stream, &count) ||
+        !GxWorldSkip(stream, length - kIndexStructSize)) {
         return false;
     }
     if (count < 0 || !GxWorldStreamHolds(stream, static_cast<uint64_t>(count) * kLeastGeometryBytes)) {

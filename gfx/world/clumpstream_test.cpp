@@ -3,8 +3,8 @@
 
 #include "gfx/core/bytes.h"
 #include "gfx/core/camera.h"
-#include "gfx/core/plugin.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/core/plugin.h"
 #include "gfx/world/world_testing.h"
 
 namespace {

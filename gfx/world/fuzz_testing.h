@@ -49,10 +49,7 @@ void GxWorldFuzzRead(const uint8_t* data, size_t size, GxUInt32 type, Read read)
 }
 
 // A memory write stream for writing back what a target read; closed and freed by GxWorldFuzzCloseOut.
-inline GxStream* GxWorldFuzzOpenOut(void)
-{
-    return GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
-}
+inline GxStream* GxWorldFuzzOpenOut(void) { return GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr); }
 
 inline void GxWorldFuzzCloseOut(GxStream* out)
 {

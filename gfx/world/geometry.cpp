@@ -35,15 +35,9 @@ constexpr GxUInt32 kTriangleStaging = 256;
 constexpr GxReal kSphereMargin = 1.001f;
 constexpr size_t kBlockAlign = 8;
 
-size_t AlignUp(size_t n)
-{
-    return (n + kBlockAlign - 1) & ~(kBlockAlign - 1);
-}
+size_t AlignUp(size_t n) { return (n + kBlockAlign - 1) & ~(kBlockAlign - 1); }
 
-bool IsNative(const GxGeometry* geometry)
-{
-    return (geometry->flags & gxGEOMETRYNATIVE) != 0;
-}
+bool IsNative(const GxGeometry* geometry) { return (geometry->flags & gxGEOMETRYNATIVE) != 0; }
 
 // Number of texture-coordinate sets a format asks for.
 GxInt32 TexCoordSetsOf(GxUInt32 format)
@@ -80,9 +74,10 @@ void LayOutMorphTargets(GxGeometry* geometry, GxMorphTarget* targets, GxInt32 co
             continue;
         }
         targets[i].verts = reinterpret_cast<GxV3d*>(data);
-        targets[i].normals = (geometry->flags & gxGEOMETRYNORMALS)
-                                 ? reinterpret_cast<GxV3d*>(data + kBytesPerVector * static_cast<size_t>(geometry->numVertices))
-                                 : nullptr;
+        targets[i].normals =
+            (geometry->flags & gxGEOMETRYNORMALS)
+                ? reinterpret_cast<GxV3d*>(data + kBytesPerVector * static_cast<size_t>(geometry->numVertices))
+                : nullptr;
         data += dataSize;
     }
 }
@@ -113,8 +108,7 @@ GxGeometry* GxGeometryCreate(GxInt32 numVertices, GxInt32 numTriangles, GxUInt32
     const size_t colorBytes = native || !(flags & gxGEOMETRYPRELIT) ? 0 : nv * kBytesPerColor;
     const size_t coordBytes = native ? 0 : static_cast<size_t>(sets) * nv * kBytesPerTexCoord;
     const size_t triangleBytes = native ? 0 : static_cast<size_t>(numTriangles) * sizeof(GxTriangle);
-    char* block = static_cast<char*>(
-        GxCalloc(1, structBytes + colorBytes + coordBytes + triangleBytes, kGeometryHint));
+    char* block = static_cast<char*>(GxCalloc(1, structBytes + colorBytes + coordBytes + triangleBytes, kGeometryHint));
     if (!block) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
@@ -174,8 +168,8 @@ GxInt32 GxGeometryAddMorphTargets(GxGeometry* geometry, GxInt32 count)
     const GxInt32 total = old + count;
     const size_t dataSize = MorphDataSize(geometry);
     const size_t recordBytes = AlignUp(sizeof(GxMorphTarget) * static_cast<size_t>(total));
-    auto* targets = static_cast<GxMorphTarget*>(
-        GxCalloc(1, recordBytes + dataSize * static_cast<size_t>(total), kGeometryHint));
+    auto* targets =
+        static_cast<GxMorphTarget*>(GxCalloc(1, recordBytes + dataSize * static_cast<size_t>(total), kGeometryHint));
     if (!targets) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return -1;
@@ -452,7 +446,8 @@ GxInt32 GxGeometryRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObject
 }
 
 GxInt32 GxGeometryRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                       GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB)
+                                       GxPluginDataChunkWriteCallBack writeCB,
+                                       GxPluginDataChunkGetSizeCallBack getSizeCB)
 {
     return GxPluginRegistryAddPluginStream(&gxGeometryTKList, pluginID, readCB, writeCB, getSizeCB);
 }
@@ -466,10 +461,7 @@ GxInt32 GxGeometryGetPluginOffset(GxUInt32 pluginID)
 
 namespace {
 
-bool HasVertexArrays(const GxGeometry* geometry)
-{
-    return !IsNative(geometry) && geometry->numVertices > 0;
-}
+bool HasVertexArrays(const GxGeometry* geometry) { return !IsNative(geometry) && geometry->numVertices > 0; }
 
 GxUInt32 StructSize(const GxGeometry* geometry)
 {
@@ -479,8 +471,9 @@ GxUInt32 StructSize(const GxGeometry* geometry)
         if (geometry->preLitLum) {
             size += nv * kBytesPerColor;
         }
-        size += (static_cast<GxUInt32>(geometry->numTexCoordSets) * nv + static_cast<GxUInt32>(geometry->numTriangles)) *
-                kBytesPerTexCoord;
+        size +=
+            (static_cast<GxUInt32>(geometry->numTexCoordSets) * nv + static_cast<GxUInt32>(geometry->numTriangles)) *
+            kBytesPerTexCoord;
     }
     for (GxInt32 i = 0; i < geometry->numMorphTargets; i++) {
         size += kMorphRecordSize;
@@ -516,8 +509,9 @@ bool WriteTriangles(const GxGeometry* geometry, GxStream* stream)
 
 GxUInt32 GxGeometryStreamGetSize(const GxGeometry* geometry)
 {
-    return gxCHUNKHEADERSIZE + StructSize(geometry) + gxCHUNKHEADERSIZE + GxMaterialListStreamGetSize(&geometry->matList) +
-           gxCHUNKHEADERSIZE + static_cast<GxUInt32>(GxPluginRegistryGetSize(&gxGeometryTKList, geometry));
+    return gxCHUNKHEADERSIZE + StructSize(geometry) + gxCHUNKHEADERSIZE +
+           GxMaterialListStreamGetSize(&geometry->matList) + gxCHUNKHEADERSIZE +
+           static_cast<GxUInt32>(GxPluginRegistryGetSize(&gxGeometryTKList, geometry));
 }
 
 const GxGeometry* GxGeometryStreamWrite(const GxGeometry* geometry, GxStream* stream)

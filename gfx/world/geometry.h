@@ -13,8 +13,8 @@ constexpr GxUInt32 gxID_GEOMETRY = 0x0F;
 constexpr GxInt32 gxMAXTEXCOORDSETS = 8;
 constexpr GxInt32 gxGEOMETRYMAXVERTICES = 0x10000;  // vertex indices are 16-bit
 constexpr GxUInt16 gxGEOMETRYNOMATERIAL = 0xFFFF;
-constexpr GxInt32 gxERRTOOMANYVERTICES = 6;         // with plugin id gxPLUGINWORLD
-constexpr GxInt32 gxERRBADMATERIALINDEX = 7;        // a triangle names no material, or one the list lacks
+constexpr GxInt32 gxERRTOOMANYVERTICES = 6;   // with plugin id gxPLUGINWORLD
+constexpr GxInt32 gxERRBADMATERIALINDEX = 7;  // a triangle names no material, or one the list lacks
 
 enum GxGeometryFlag : GxUInt32 {
     gxGEOMETRYTRISTRIP = 0x01,
@@ -41,7 +41,7 @@ enum GxGeometryLockFlag : GxUInt16 {
 
 struct GxTriangle {
     GxUInt16 vertIndex[3];
-    GxUInt16 matIndex;           // gxGEOMETRYNOMATERIAL: none
+    GxUInt16 matIndex;  // gxGEOMETRYNOMATERIAL: none
 };
 
 struct GxTexCoords {
@@ -52,7 +52,7 @@ struct GxMorphTarget {
     GxGeometry* parentGeom;
     GxSphere boundingSphere;
     GxV3d* verts;
-    GxV3d* normals;              // only with gxGEOMETRYNORMALS
+    GxV3d* normals;  // only with gxGEOMETRYNORMALS
 };
 
 struct GxGeometry {
@@ -68,7 +68,7 @@ struct GxGeometry {
     GxTriangle* triangles;
     GxRGBA* preLitLum;
     GxTexCoords* texCoords[gxMAXTEXCOORDSETS];
-    GxMeshHeader* mesh;          // null until built
+    GxMeshHeader* mesh;  // null until built
     GxResourceEntry* repEntry;
     GxMorphTarget* morphTarget;
     // Raised by every lock. Each atomic's instance keeps the stamp it was built from, so a geometry shared by

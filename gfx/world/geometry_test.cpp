@@ -136,9 +136,14 @@ TEST_F(Geometry, BadStreamsAreRefused)
     const size_t triangles = kStructBody + 16 + 24 * 8;
     const size_t morph = triangles + 12 * 8;
     const Patch patches[] = {
-        {kStructBody + 4, 5000},     {kStructBody + 8, 60000},       {kStructBody + 12, 0},
-        {kStructBody + 12, 2},       {triangles, (30u << 16) | 1},   {triangles + 4, (2u << 16) | 1},
-        {triangles + 4, (2u << 16) | 0xFFFF}, {morph + 20, 2},
+        {kStructBody + 4, 5000},
+        {kStructBody + 8, 60000},
+        {kStructBody + 12, 0},
+        {kStructBody + 12, 2},
+        {triangles, (30u << 16) | 1},
+        {triangles + 4, (2u << 16) | 1},
+        {triangles + 4, (2u << 16) | 0xFFFF},
+        {morph + 20, 2},
     };
     for (const Patch& patch : patches) {
         std::vector<GxUInt8> bad = bytes;

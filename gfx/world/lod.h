@@ -9,12 +9,12 @@ constexpr GxInt32 gxLODATOMICMAXLEVELS = 10;
 typedef GxInt32 (*GxLODAtomicLODCallBack)(GxAtomic* atomic);
 
 struct GxLODAtomicRecord {
-    GxInt32 hooked;                        // the atomic's render callback is the level-of-detail one
+    GxInt32 hooked;  // the atomic's render callback is the level-of-detail one
     GxAtomicCallBackRender previousRender;
     GxLODAtomicLODCallBack select;
-    GxReal reserved;                       // carried in the stream, not used
-    GxReal levelScale;                     // levels per unit of depth for the default selection
-    GxInt32 currentLevel;                  // -1: none
+    GxReal reserved;       // carried in the stream, not used
+    GxReal levelScale;     // levels per unit of depth for the default selection
+    GxInt32 currentLevel;  // -1: none
     GxGeometry* geometry[gxLODATOMICMAXLEVELS];
 };
 

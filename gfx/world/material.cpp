@@ -69,9 +69,9 @@ void* MaterialModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     materialOffset = offset;
     auto* block = reinterpret_cast<MaterialModuleBlock*>(GxEngineGetModuleBlock(offset));
-    block->freeList = GxFreeListCreateAndPreallocate(gxMaterialTKList.sizeOfStruct, kMaterialsPerBlock,
-                                                     alignof(GxMaterial), 1, &materialFreeListSpace,
-                                                     kMaterialFreeListHint);
+    block->freeList =
+        GxFreeListCreateAndPreallocate(gxMaterialTKList.sizeOfStruct, kMaterialsPerBlock, alignof(GxMaterial), 1,
+                                       &materialFreeListSpace, kMaterialFreeListHint);
     if (!block->freeList) {
         return nullptr;
     }
@@ -89,17 +89,14 @@ void* MaterialModuleClose(void* instance, GxInt32, GxInt32)
     return instance;
 }
 
-void CollectEntry(void* entry, void* data)
-{
-    static_cast<std::vector<void*>*>(data)->push_back(entry);
-}
+void CollectEntry(void* entry, void* data) { static_cast<std::vector<void*>*>(data)->push_back(entry); }
 
 void* LightModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     lightOffset = offset;
     auto* block = reinterpret_cast<LightModuleBlock*>(GxEngineGetModuleBlock(offset));
-    block->freeList = GxFreeListCreateAndPreallocate(gxLightTKList.sizeOfStruct, kLightsPerBlock, alignof(GxLight),
-                                                     1, &lightFreeListSpace, kLightFreeListHint);
+    block->freeList = GxFreeListCreateAndPreallocate(gxLightTKList.sizeOfStruct, kLightsPerBlock, alignof(GxLight), 1,
+                                                     &lightFreeListSpace, kLightFreeListHint);
     if (!block->freeList) {
         return nullptr;
     }
@@ -124,15 +121,9 @@ void* LightModuleClose(void* instance, GxInt32, GxInt32)
     return instance;
 }
 
-GxFramedObject* LightSync(GxFramedObject* object)
-{
-    return object;
-}
+GxFramedObject* LightSync(GxFramedObject* object) { return object; }
 
-bool IsGrey(const GxRGBAReal& color)
-{
-    return color.red == color.green && color.green == color.blue;
-}
+bool IsGrey(const GxRGBAReal& color) { return color.red == color.green && color.green == color.blue; }
 
 }  // namespace
 
@@ -229,7 +220,8 @@ GxInt32 GxMaterialRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObject
 }
 
 GxInt32 GxMaterialRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                       GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB)
+                                       GxPluginDataChunkWriteCallBack writeCB,
+                                       GxPluginDataChunkGetSizeCallBack getSizeCB)
 {
     return GxPluginRegistryAddPluginStream(&gxMaterialTKList, pluginID, readCB, writeCB, getSizeCB);
 }
@@ -604,10 +596,7 @@ GxInt32 GxLightRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCall
     return GxPluginRegistryAddPluginStream(&gxLightTKList, pluginID, readCB, writeCB, getSizeCB);
 }
 
-GxInt32 GxLightGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&gxLightTKList, pluginID);
-}
+GxInt32 GxLightGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&gxLightTKList, pluginID); }
 
 GxUInt32 GxLightStreamGetSize(const GxLight* light)
 {

@@ -18,9 +18,9 @@ constexpr GxUInt32 gxPLUGINLIGHTMODULE = 0x505;
 constexpr GxInt32 gxPLUGINWORLD = 2;
 
 struct GxMaterial {
-    GxTexture* texture;          // counted reference or null
+    GxTexture* texture;  // counted reference or null
     GxRGBA color;
-    GxPipeline* pipeline;        // null: the default material pipeline
+    GxPipeline* pipeline;  // null: the default material pipeline
     GxSurfaceProperties surfaceProps;
     GxInt16 refCount;
 };
@@ -35,7 +35,7 @@ struct GxMaterialList {
 enum GxLightType : GxUInt8 {
     gxLIGHTDIRECTIONAL = 1,
     gxLIGHTAMBIENT = 2,
-    gxLIGHTPOINT = 0x80,         // 128 and above: local lights with a position and radius
+    gxLIGHTPOINT = 0x80,  // 128 and above: local lights with a position and radius
     gxLIGHTSPOT = 0x81,
     gxLIGHTSPOTSOFT = 0x82,
 };
@@ -50,7 +50,7 @@ struct GxRGBAReal {
 };
 
 struct GxLight {
-    GxFramedObject object;       // sub-type is the light type
+    GxFramedObject object;  // sub-type is the light type
     GxReal radius;
     GxRGBAReal color;
     GxReal minusCosAngle;

@@ -86,7 +86,8 @@ TEST_F(Material, RightsChunkOnlyForPipelinesOfAPlugin)
 {
     GxMaterial* material = GxMaterialCreate();
     const auto size = [material] {
-        return GxWorldTestWrite([material](GxStream* s) { return GxMaterialStreamWrite(material, s) != nullptr; }).size();
+        return GxWorldTestWrite([material](GxStream* s) { return GxMaterialStreamWrite(material, s) != nullptr; })
+            .size();
     };
     const size_t bare = size();
     GxPipeline pipeline = {};

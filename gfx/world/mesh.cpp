@@ -43,10 +43,7 @@ GxMeshHeader emptyHeader = {};
 GxMeshStripBuilder stripBuilder = GxMeshBuildStrips;
 void* stripBuilderData = nullptr;
 
-MeshModuleBlock* MeshBlock()
-{
-    return static_cast<MeshModuleBlock*>(GxCoreModuleBlock(meshOffset, meshInstances));
-}
+MeshModuleBlock* MeshBlock() { return static_cast<MeshModuleBlock*>(GxCoreModuleBlock(meshOffset, meshInstances)); }
 
 void* MeshModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
@@ -63,9 +60,9 @@ void* MeshModuleOpen(void* instance, GxInt32 offset, GxInt32)
     const GxUInt32 primToFlags[6] = {gxMESHHEADERLINELIST, gxMESHHEADERPOLYLINE, gxMESHHEADERTRILIST,
                                      gxMESHHEADERTRISTRIP, gxMESHHEADERTRIFAN,   gxMESHHEADERPOINTLIST};
     memcpy(block->primTypeToFlags, primToFlags, sizeof(primToFlags));
-    block->builderFreeList = GxFreeListCreateAndPreallocate(sizeof(GxMeshBuilder), kBuildersPerBlock,
-                                                            alignof(GxMeshBuilder), 1, &builderFreeListSpace,
-                                                            kBuilderFreeListHint);
+    block->builderFreeList =
+        GxFreeListCreateAndPreallocate(sizeof(GxMeshBuilder), kBuildersPerBlock, alignof(GxMeshBuilder), 1,
+                                       &builderFreeListSpace, kBuilderFreeListHint);
     if (!block->builderFreeList) {
         return nullptr;
     }
@@ -218,8 +215,9 @@ GxMeshBuilder* GxMeshBuilderAddTriangle(GxMeshBuilder* builder, GxMaterial* mate
 {
     if (builder->count >= builder->capacity) {
         const size_t bytes = (builder->capacity + 1) * sizeof(GxMeshBuilderEntry);
-        auto* grown = static_cast<GxMeshBuilderEntry*>(
-            builder->entries ? GxRealloc(builder->entries, bytes, kBuilderEntriesHint) : GxMalloc(bytes, kBuilderEntriesHint));
+        auto* grown =
+            static_cast<GxMeshBuilderEntry*>(builder->entries ? GxRealloc(builder->entries, bytes, kBuilderEntriesHint)
+                                                              : GxMalloc(bytes, kBuilderEntriesHint));
         if (!grown) {
             GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
             return nullptr;
@@ -252,10 +250,7 @@ void GxMeshSetStripBuilder(GxMeshStripBuilder builder, void* data)
     stripBuilderData = builder ? data : nullptr;
 }
 
-GxMeshHeader* GxMeshHeaderGetEmpty(void)
-{
-    return &emptyHeader;
-}
+GxMeshHeader* GxMeshHeaderGetEmpty(void) { return &emptyHeader; }
 
 GxMeshHeader* GxMeshHeaderFromBuilder(GxMeshBuilder* builder, GxBool strips)
 {
@@ -350,13 +345,13 @@ namespace {
 
 struct StripEdge {
     GxUInt16 a, b;
-    GxUInt32 first, second;      // triangles on either side; second kNoTriangle on a boundary
+    GxUInt32 first, second;  // triangles on either side; second kNoTriangle on a boundary
 };
 
 struct StripNode {
     GxUInt16 v[3];
-    GxUInt32 edge[3];            // edge k runs from v[k] to v[k+1]
-    GxUInt32 prev, next;         // degree bucket links
+    GxUInt32 edge[3];     // edge k runs from v[k] to v[k+1]
+    GxUInt32 prev, next;  // degree bucket links
     bool used;
     GxUInt8 degree;
 };
@@ -639,7 +634,7 @@ GxMeshHeader* GxMeshBuildStrips(GxMeshBuilder* builder, void*)
     size_t total = 0;
     for (size_t r = 0; r < runs.size(); r++) {
         std::vector<const GxMeshBuilderEntry*> run(sorted.begin() + static_cast<std::ptrdiff_t>(runs[r].first),
-                                                  sorted.begin() + static_cast<std::ptrdiff_t>(runs[r].second));
+                                                   sorted.begin() + static_cast<std::ptrdiff_t>(runs[r].second));
         StripRun(run).Build(&strips[r]);
         total += strips[r].size();
     }
@@ -695,10 +690,7 @@ GxUInt32 GxMeshStripToTriangles(const GxUInt16* strip, GxUInt32 numIndices, GxUI
 
 namespace {
 
-bool IsNative(const GxGeometry* geometry)
-{
-    return (geometry->flags & gxGEOMETRYNATIVE) != 0;
-}
+bool IsNative(const GxGeometry* geometry) { return (geometry->flags & gxGEOMETRYNATIVE) != 0; }
 
 }  // namespace
 
@@ -787,8 +779,8 @@ GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* ob
             break;
         }
         meshes[m].numIndices = count;
-        meshes[m].material = numMaterials ? GxMaterialListGetMaterial(&geometry->matList, static_cast<GxInt32>(matIndex))
-                                          : nullptr;
+        meshes[m].material =
+            numMaterials ? GxMaterialListGetMaterial(&geometry->matList, static_cast<GxInt32>(matIndex)) : nullptr;
         if (native) {
             continue;
         }

@@ -21,7 +21,7 @@ enum GxMeshHeaderFlag : GxUInt32 {
 struct GxMesh {
     GxUInt16* indices;
     GxUInt32 numIndices;
-    GxMaterial* material;        // not a counted reference
+    GxMaterial* material;  // not a counted reference
 };
 
 // Followed in its block by the meshes, then every mesh's indices.
@@ -33,10 +33,7 @@ struct GxMeshHeader {
     GxUInt32 firstMeshOffset;
 };
 
-inline GxMesh* GxMeshHeaderGetMeshes(GxMeshHeader* header)
-{
-    return reinterpret_cast<GxMesh*>(header + 1);
-}
+inline GxMesh* GxMeshHeaderGetMeshes(GxMeshHeader* header) { return reinterpret_cast<GxMesh*>(header + 1); }
 
 struct GxMeshBuilderEntry {
     GxUInt16 vertIndex[3];

@@ -66,7 +66,7 @@ GxMeshBuilder* GridBuilder(GxInt32 cells, GxMaterial* a, GxMaterial* b, std::vec
 TEST_F(Mesh, ListsEmitTrianglesThatShareNoVertexFirst)
 {
     GxMaterial* material = GxMaterialCreate();
-    GxMeshBuilder* builder = GxMeshBuilderCreate(1);  // grows past its announced size
+    GxMeshBuilder* builder = GxMeshBuilderCreate(1);                   // grows past its announced size
     GxMeshBuilderAddTriangle(builder, material, 0, 1, 2, 0, 0, 0, 0);  // A
     GxMeshBuilderAddTriangle(builder, material, 2, 3, 4, 0, 0, 0, 0);  // B shares vertex 2 with A
     GxMeshBuilderAddTriangle(builder, material, 5, 6, 7, 0, 0, 0, 0);  // C shares none

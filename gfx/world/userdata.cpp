@@ -155,10 +155,7 @@ void* CopyExtension(void* dst, const void* src, GxInt32 offset, GxInt32)
 
 // ---- stream ----
 
-GxUInt32 StringSize(const GxChar* text)
-{
-    return text ? static_cast<GxUInt32>(strlen(text)) + 1 : 0;
-}
+GxUInt32 StringSize(const GxChar* text) { return text ? static_cast<GxUInt32>(strlen(text)) + 1 : 0; }
 
 GxInt32 StreamSize(const void* object, GxInt32 offset, GxInt32)
 {
@@ -391,10 +388,9 @@ GxUserDataArray* AddArray(UserDataExtension* extension, const GxChar* name, GxIn
     GxUserDataArray* entry = &arrays[count - 1];
     entry->format = format;
     if ((name && !(entry->name = CopyString(name, strlen(name)))) ||
-        (numElements > 0 && !(entry->data = GxCalloc(static_cast<size_t>(numElements), format == gxUSERDATASTRING
-                                                                                          ? sizeof(GxChar*)
-                                                                                          : kElementSize,
-                                                     kUserDataHint)))) {
+        (numElements > 0 &&
+         !(entry->data = GxCalloc(static_cast<size_t>(numElements),
+                                  format == gxUSERDATASTRING ? sizeof(GxChar*) : kElementSize, kUserDataHint)))) {
         FreeEntry(entry);
         GxFree(arrays);
         return nullptr;

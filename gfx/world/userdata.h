@@ -10,17 +10,17 @@ struct GxMaterial;
 constexpr GxUInt32 gxPLUGINUSERDATA = 0x11F;
 
 enum GxUserDataFormat : GxInt32 {
-    gxUSERDATANA = 0,              // neither counted nor streamed
+    gxUSERDATANA = 0,  // neither counted nor streamed
     gxUSERDATAINT = 1,
     gxUSERDATAREAL = 2,
     gxUSERDATASTRING = 3,
 };
 
 struct GxUserDataArray {
-    GxChar* name;                  // owned, may be null
+    GxChar* name;  // owned, may be null
     GxInt32 format;
     GxInt32 numElements;
-    void* data;                    // numElements values, or for strings numElements owned pointers (null allowed)
+    void* data;  // numElements values, or for strings numElements owned pointers (null allowed)
 };
 
 // Engine plugin 0x11F and the extension on geometries, frames, cameras, lights, materials and textures;

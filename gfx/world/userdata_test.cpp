@@ -39,7 +39,7 @@ GxFrame* ReadFrame(const std::vector<GxUInt8>& bytes, size_t length = SIZE_MAX)
 TEST_F(UserData, StringsSurviveTheStreamAndCopies)
 {
     GxFrame* frame = GxFrameCreate();
-    frame->modelling.flags &= gxMATRIXTYPEORTHONORMAL;  // all the frame reader keeps
+    frame->modelling.flags &= gxMATRIXTYPEORTHONORMAL;         // all the frame reader keeps
     EXPECT_EQ(WriteFrames(frame).size(), 12 + 16 + 56 + 12u);  // no user data: no extension data
     GxUserDataArray* text = GxFrameAddUserDataArray(frame, "dummy", gxUSERDATASTRING, 2);
     GxUserDataArraySetString(text, 0, "door");

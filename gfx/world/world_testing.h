@@ -74,8 +74,8 @@ inline GxGeometry* GxWorldTestBox(GxMaterial* first, GxMaterial* second, GxReal 
             const GxReal a = (corner & 1) ? size : -size;
             const GxReal b = (corner & 2) ? size : -size;
             const GxInt32 v = face * 4 + corner;
-            target->verts[v] = GxV3d{n.x * size + u.x * a + w.x * b, n.y * size + u.y * a + w.y * b,
-                                     n.z * size + u.z * a + w.z * b};
+            target->verts[v] =
+                GxV3d{n.x * size + u.x * a + w.x * b, n.y * size + u.y * a + w.y * b, n.z * size + u.z * a + w.z * b};
             target->normals[v] = n;
             geometry->texCoords[0][v] = GxTexCoords{(corner & 1) ? 1.0f : 0.0f, (corner & 2) ? 1.0f : 0.0f};
         }

@@ -26,8 +26,8 @@ constexpr GxReal kAwningHeight = 0.6f;
 // The simple level takes over from this depth on: levels per unit of depth for the default selection.
 constexpr GxReal kLevelScale = 1.0f / 60.0f;
 constexpr GxInt32 kSimpleLevel = 1;
-constexpr GxUInt32 kGeometryFlags = gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT |
-                                    gxGEOMETRYMODULATEMATERIALCOLOR;
+constexpr GxUInt32 kGeometryFlags =
+    gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
 
 // Outward normal and two axes across each face, chosen so that (u x v) = normal: counter-clockwise from outside.
 struct Face {
@@ -38,20 +38,14 @@ const Face kFaces[kFacesPerBox] = {
     {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}},
 };
 
-GxReal Along(const GxV3d& axis, const GxV3d& half)
-{
-    return axis.x * half.x + axis.y * half.y + axis.z * half.z;
-}
+GxReal Along(const GxV3d& axis, const GxV3d& half) { return axis.x * half.x + axis.y * half.y + axis.z * half.z; }
 
-GxV3d Abs(const GxV3d& v)
-{
-    return {v.x < 0 ? -v.x : v.x, v.y < 0 ? -v.y : v.y, v.z < 0 ? -v.z : v.z};
-}
+GxV3d Abs(const GxV3d& v) { return {v.x < 0 ? -v.x : v.x, v.y < 0 ? -v.y : v.y, v.z < 0 ? -v.z : v.z}; }
 
 }  // namespace
 
-GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial* const* materials,
-                               GxInt32 numMaterials, GxUInt32 extraFlags)
+GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial* const* materials, GxInt32 numMaterials,
+                               GxUInt32 extraFlags)
 {
     const GxInt32 numBoxes = static_cast<GxInt32>(boxes.size());
     GxGeometry* geometry = GxGeometryCreate(numBoxes * kFacesPerBox * kVerticesPerFace,
@@ -82,8 +76,9 @@ GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial*
                 geometry->texCoords[0][first + corner] = {(corner & 1) ? 1.0f : 0.0f, (corner & 2) ? 0.0f : 1.0f};
             }
             const GxUInt16 v0 = static_cast<GxUInt16>(first);
-            const GxUInt16 quad[kTrianglesPerFace][3] = {{v0, static_cast<GxUInt16>(v0 + 1), static_cast<GxUInt16>(v0 + 3)},
-                                                         {v0, static_cast<GxUInt16>(v0 + 3), static_cast<GxUInt16>(v0 + 2)}};
+            const GxUInt16 quad[kTrianglesPerFace][3] = {
+                {v0, static_cast<GxUInt16>(v0 + 1), static_cast<GxUInt16>(v0 + 3)},
+                {v0, static_cast<GxUInt16>(v0 + 3), static_cast<GxUInt16>(v0 + 2)}};
             for (GxInt32 t = 0; t < kTrianglesPerFace; t++) {
                 GxTriangle* triangle = &geometry->triangles[(b * kFacesPerBox + f) * kTrianglesPerFace + t];
                 std::memcpy(triangle->vertIndex, quad[t], sizeof(triangle->vertIndex));
@@ -137,12 +132,13 @@ GxClump* ContentShopUnitCreate(const ContentShopUnitPlan& plan)
     const GxReal hz = plan.sizeZ * 0.5f;
     const GxReal wallY = kSlabThickness + kWallHeight * 0.5f;
     const std::vector<ContentBox> full = {
-        {{0, kSlabThickness * 0.5f, 0}, {hx, kSlabThickness * 0.5f, hz}, 0},                        // slab
+        {{0, kSlabThickness * 0.5f, 0}, {hx, kSlabThickness * 0.5f, hz}, 0},                            // slab
         {{0, wallY, -hz + kWallThickness * 0.5f}, {hx, kWallHeight * 0.5f, kWallThickness * 0.5f}, 0},  // back
         {{-hx + kWallThickness * 0.5f, wallY, 0}, {kWallThickness * 0.5f, kWallHeight * 0.5f, hz}, 0},  // west
         {{hx - kWallThickness * 0.5f, wallY, 0}, {kWallThickness * 0.5f, kWallHeight * 0.5f, hz}, 0},   // east
         {{0, kSlabThickness + kWallHeight - kAwningHeight * 0.5f, hz + kAwningDepth * 0.5f},
-         {hx, kAwningHeight * 0.5f, kAwningDepth * 0.5f}, 1},  // awning with the sign
+         {hx, kAwningHeight * 0.5f, kAwningDepth * 0.5f},
+         1},  // awning with the sign
     };
     const std::vector<ContentBox> simple = {
         {{0, (kSlabThickness + kWallHeight) * 0.5f, 0}, {hx, (kSlabThickness + kWallHeight) * 0.5f, hz}, 0},
@@ -194,7 +190,8 @@ GxClump* ContentShopUnitCreate(const ContentShopUnitPlan& plan)
         return nullptr;
     }
     // Frames are written with the matrix type the reader gives back, so a model reads and writes the same.
-    for (GxFrame* frame : {static_cast<GxFrame*>(clump->object.parent), static_cast<GxFrame*>(clump->object.parent)->child}) {
+    for (GxFrame* frame :
+         {static_cast<GxFrame*>(clump->object.parent), static_cast<GxFrame*>(clump->object.parent)->child}) {
         frame->modelling.flags &= gxMATRIXTYPEORTHONORMAL;
     }
     return clump;

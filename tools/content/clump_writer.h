@@ -18,8 +18,8 @@ struct ContentBox {
 
 // Geometry of boxes, 4 vertices and 2 triangles per face, with normals and one coordinate set per face
 // (0..1 across it); `extraFlags` is ORed into the format. The mesh header is built; null on failure.
-GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial* const* materials,
-                               GxInt32 numMaterials, GxUInt32 extraFlags);
+GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial* const* materials, GxInt32 numMaterials,
+                               GxUInt32 extraFlags);
 
 // The clump chunk as bytes (empty on failure), written by GxClumpStreamWrite.
 std::vector<GxUInt8> ContentClumpBytes(GxClump* clump);
@@ -29,7 +29,7 @@ struct ContentShopUnitPlan {
     GxReal sizeX;
     GxReal sizeZ;
     GxRGBA wallColour;
-    GxTexture* sign;       // the awning's texture (its raster decides whether it sorts as transparent)
+    GxTexture* sign;  // the awning's texture (its raster decides whether it sorts as transparent)
 };
 
 // A shop unit: slab, three walls and an awning with the sign texture (two materials), two levels of detail
