@@ -1,16 +1,22 @@
-// Atomics and clumps: the module with their free lists, clump iteration and atomic bounding spheres.
+// Atomics and clumps: the world objects' public header, with the module, clump iteration, cloning and streams.
 //
-// gfx_world holds the world objects of the graphics library: atomics and clumps now; geometry, materials,
-// meshes, worlds and sectors, collision, level of detail, user data and render rights as they arrive. It
-// calls gfx/core only (frames, cameras, streams, the pipeline core, the plugin registry) and never a driver:
-// an atomic is drawn by running its pipeline, which the driver installs. Each object kind is an engine
-// plugin with its own registry, so later modules extend it by registration. Threading: the engine's one
-// thread. Ownership: a clump owns its atomics and destroys them with itself; geometry is reference-counted.
+// gfx_world holds the world objects of the graphics library: atomics and clumps (this header), geometry and
+// morph targets (geometry.h), materials, material lists and lights (material.h), meshes and bin meshes
+// (mesh.h), level-of-detail atomics (lod.h) and user data (userdata.h); worlds, sectors and collision are to
+// come. It calls gfx/core only (frames, cameras, streams, textures, the pipeline core, the plugin registry)
+// and never a driver: an atomic is drawn by running its pipeline, which the driver installs. Each object kind
+// has its own plugin registry, so later modules extend it by registration; GxWorldObjectsPluginAttach
+// registers every module here before GxEngineOpen. Threading: the engine's one thread. Ownership: a clump owns
+// its atomics, lights, cameras and frame hierarchy and destroys them with itself; geometries and materials
+// are reference-counted (destroy is release). Every reader takes its counts from the bytes that remain and
+// refuses what they cannot back.
 #pragma once
 
 #include "gfx/core/frame.h"
 #include "gfx/core/gx.h"
 #include "gfx/core/matrix.h"
+#include "gfx/world/geometry.h"
+#include "gfx/world/material.h"
 
 struct GxAtomic;
 struct GxClump;
@@ -21,40 +27,23 @@ struct GxResourceEntry;
 constexpr GxUInt32 gxPLUGINCLUMPMODULE = 0x504;
 constexpr GxUInt32 gxPLUGINCLUMPMEMBERSHIP = 0x10;
 
-// ---- geometry as far as atomics read it ----
-// The geometry module proper (morph-target data, materials, streaming) extends these records.
-
-struct GxGeometry;
-
-struct GxMorphTarget {
-    GxGeometry* parentGeom;
-    GxSphere boundingSphere;
-    GxV3d* verts;
-    GxV3d* normals;
-};
-
-struct GxGeometry {
-    GxObject object;
-    GxUInt32 flags;
-    GxInt32 numMorphTargets;
-    GxMorphTarget* morphTarget;
-    GxInt32 refCount;
-};
-
-// Adds a reference; returns the geometry.
-GxGeometry* GxGeometryAddRef(GxGeometry* geometry);
-// Drops a reference (the geometry module frees the record at the last one); returns 1.
-GxBool GxGeometryDestroy(GxGeometry* geometry);
-
 // ---- atomics ----
 
 typedef GxAtomic* (*GxAtomicCallBackRender)(GxAtomic* atomic);
 typedef GxAtomic* (*GxAtomicCallBack)(GxAtomic* atomic, void* data);
 typedef GxClump* (*GxClumpCallBack)(GxClump* clump, void* data);
+typedef GxLight* (*GxLightCallBack)(GxLight* light, void* data);
+typedef GxCamera* (*GxCameraCallBack)(GxCamera* camera, void* data);
+
+constexpr GxUInt32 gxID_CLUMP = 0x10;
+constexpr GxUInt32 gxID_ATOMIC = 0x14;
+constexpr GxUInt32 gxID_GEOMETRYLIST = 0x1A;
+constexpr GxUInt32 gxID_FRAMELIST = 0x0E;
+constexpr GxInt32 gxERRATOMICWITHOUTFRAME = 5;  // with plugin id gxPLUGINWORLD, during a clump clone
 
 // Morph-target interpolation state.
 struct GxInterpolator {
-    GxInt32 flags;               // bit 0x2: the bounding sphere must be interpolated
+    GxInt32 flags;  // bit 0x2: the bounding sphere must be interpolated
     GxUInt16 startMorphTarget;
     GxUInt16 endMorphTarget;
     GxReal time;
@@ -72,10 +61,10 @@ enum GxAtomicPrivateFlag : GxUInt8 {
 };
 
 struct GxAtomic {
-    GxFramedObject object;       // header, frame link and sync callback
-    GxResourceEntry* repEntry;   // instanced data, null until the renderer instances the atomic
+    GxFramedObject object;      // header, frame link and sync callback
+    GxResourceEntry* repEntry;  // instanced data, null until the renderer instances the atomic
     GxGeometry* geometry;
-    GxSphere boundingSphere;     // model space
+    GxSphere boundingSphere;  // model space
     GxSphere worldBoundingSphere;
     GxClump* clump;
     GxLink inClumpLink;
@@ -83,7 +72,7 @@ struct GxAtomic {
     GxInterpolator interpolator;
     GxUInt16 renderFrame;
     GxLink llWorldSectorsInAtomic;
-    GxPipeline* pipeline;        // null: the pipeline module's default atomic pipeline
+    GxPipeline* pipeline;  // null: the pipeline module's default atomic pipeline
 };
 
 // The clump-membership extension of cameras and lights.
@@ -93,7 +82,7 @@ struct GxClumpMembership {
 };
 
 struct GxClump {
-    GxObject object;             // parent is the root frame of the clump's hierarchy
+    GxObject object;  // parent is the root frame of the clump's hierarchy
     GxLink atomicList;
     GxLink lightList;
     GxLink cameraList;
@@ -101,7 +90,7 @@ struct GxClump {
     GxClumpCallBack callback;
 };
 
-// Module (engine plugin 0x504) and the membership extensions; called before GxEngineOpen.
+// Module (engine plugin 0x504) and the membership extensions of cameras and lights; called before GxEngineOpen.
 GxBool GxClumpPluginAttach(void);
 GxBool GxClumpRegisterMembershipPlugins(void);
 // Extension offsets of the membership record in cameras and lights (-1 when not registered).
@@ -128,3 +117,49 @@ GxClump* GxClumpAddCamera(GxClump* clump, GxCamera* camera);
 GxClump* GxClumpRender(GxClump* clump);
 GxClump* GxClumpForAllAtomics(GxClump* clump, GxAtomicCallBack callBack, void* data);
 GxInt32 GxClumpGetNumAtomics(GxClump* clump);
+GxClump* GxClumpAddLight(GxClump* clump, GxLight* light);
+// Unlinks the light and zeroes its membership record.
+GxClump* GxClumpRemoveLight(GxClump* clump, GxLight* light);
+// Most recently added first; the next node is fetched before each call, so a callback may destroy its object.
+GxClump* GxClumpForAllLights(GxClump* clump, GxLightCallBack callBack, void* data);
+GxClump* GxClumpForAllCameras(GxClump* clump, GxCameraCallBack callBack, void* data);
+GxClump* GxClumpSetCallback(GxClump* clump, GxClumpCallBack callBack);
+// Copies atomics (frames and hierarchy included); lights and cameras stay with the source.
+GxClump* GxClumpClone(GxClump* clump);
+GxAtomic* GxAtomicClone(GxAtomic* atomic);
+
+GxInt32 GxAtomicRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
+                               GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
+GxInt32 GxAtomicRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
+                                     GxPluginDataChunkWriteCallBack writeCB,
+                                     GxPluginDataChunkGetSizeCallBack getSizeCB);
+GxInt32 GxAtomicSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB);
+GxInt32 GxAtomicSetStreamAlwaysCallback(GxUInt32 pluginID, GxPluginDataChunkAlwaysCallBack alwaysCB);
+GxInt32 GxAtomicGetPluginOffset(GxUInt32 pluginID);
+GxInt32 GxClumpRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
+                              GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
+GxInt32 GxClumpRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
+                                    GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB);
+GxInt32 GxClumpGetPluginOffset(GxUInt32 pluginID);
+
+// ---- streams ----
+
+// Body size of the clump chunk (without its own header).
+GxUInt32 GxClumpStreamGetSize(GxClump* clump);
+GxClump* GxClumpStreamWrite(GxClump* clump, GxStream* stream);
+// Reads the body of a clump chunk whose header the caller has consumed.
+GxClump* GxClumpStreamRead(GxStream* stream);
+
+// ---- render rights ----
+
+// The atomic right-to-render extension (0x1F): plugin id and data of the atomic's pipeline.
+GxStream* GxAtomicRightsStreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
+GxStream* GxAtomicRightsStreamWrite(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset, GxInt32 size);
+GxInt32 GxAtomicRightsStreamGetSize(const void* object, GxInt32 offset, GxInt32 size);
+
+// Registers what the world objects carry in their streams: the bin mesh (0x50E) on geometries and the
+// right-to-render record (0x1F) on atomics.
+GxBool GxWorldStreamPluginAttach(void);
+// Every module of the world objects in order: materials (0x501), meshes (0x502), atomics and clumps
+// (0x504), lights (0x505), then their stream extensions and the clump membership of lights and cameras.
+GxBool GxWorldObjectsPluginAttach(void);

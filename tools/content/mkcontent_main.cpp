@@ -1,4 +1,5 @@
-// mkcontent: authors the game root (text files, camera paths, splash pictures, cursor, demo images) through the graphics core's own writers.
+// mkcontent: authors the game root (text files, camera paths, splash pictures, cursor, fonts, demo images, models)
+// through the graphics core's own writers.
 //
 //   mkcontent TEXT_DIR OUT_DIR
 //
@@ -12,11 +13,17 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/core/raster.h"
 #include "gfx/core/spline.h"
+#include "gfx/core/texture.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/testsupport/demo_images.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
 #include "platform/win32/windows.h"
+#include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
 #include "tools/content/splash_images.h"
@@ -90,6 +97,43 @@ bool WriteCameraPaths(const fs::path& out)
     return true;
 }
 
+// The first model: a small fashion shop unit with its sign texture in the file's own images dictionary.
+bool WriteShopUnit(const fs::path& out)
+{
+    constexpr GxInt32 kSignSize = 64;
+    constexpr GxUInt32 kSignFilter = 0x1106;  // filter 6, wrap in U and V
+    const fs::path dir = out / "models" / "shops";
+    std::error_code error;
+    fs::create_directories(dir, error);
+    GxImage* image = ContentSignImage(kSignSize, GxRGBA{220, 40, 120, 255});
+    GxRaster* raster = GxRasterCreate(kSignSize, kSignSize, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    GxTexture* sign = raster ? GxTextureCreate(raster) : nullptr;
+    bool ok = !error && image && sign;
+    GxClump* clump = nullptr;
+    if (ok) {
+        GxTextureSetName(sign, "fashion_sign");
+        sign->filterAddressing = kSignFilter;
+        clump = ContentShopUnitCreate(ContentShopUnitPlan{6.0f, 6.0f, GxRGBA{235, 230, 220, 255}, sign});
+        ContentImageTexture texture;
+        texture.name = "fashion_sign";
+        texture.levels = {image};
+        texture.filterAddressing = kSignFilter;
+        ok = clump && ContentModelFileWrite((dir / "fashion_small.gxs").string().c_str(), {texture}, clump);
+    }
+    if (clump) {
+        GxClumpDestroy(clump);
+    }
+    if (sign) {
+        GxTextureDestroy(sign);
+    } else if (raster) {
+        GxRasterDestroy(raster);
+    }
+    if (image) {
+        GxImageDestroy(image);
+    }
+    return ok;
+}
+
 bool CopyTextFiles(const fs::path& textDir, const fs::path& out)
 {
     for (const char* name : kTextFiles) {
@@ -138,7 +182,8 @@ HWND StartEngine()
     const bool started = GxEngineInit(nullptr, 0, 0x400000) && GxFileSystemManagerOpen(2) &&
                          (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
                          GxFileSystemRegister(files) && (GxFileSystemManagerSetDefault(files), true) &&
-                         GxSplinePluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+                         GxSplinePluginAttach() && GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() &&
+                         GxUserDataPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
     if (!started) {
         DestroyWindow(window);
         return nullptr;
@@ -184,6 +229,8 @@ int main(int argc, char** argv)
         failed = "the splash pictures";
     } else if (!ContentWriteInterfaceFonts((out / "images" / "fonts").string(), &detail)) {
         failed = "the interface fonts";
+    } else if (!WriteShopUnit(out)) {
+        failed = "the shop unit model";
     }
     StopEngine(window);
     if (failed != nullptr) {
