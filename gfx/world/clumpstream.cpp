@@ -342,7 +342,9 @@ bool ReadGeometryList(GxStream* stream, ReadContext* context)
 // The frame list must form one hierarchy under frame 0; frames outside it would belong to nobody.
 bool ReadFrames(GxStream* stream, ReadContext* context)
 {
-    if (!GxWorldFindChunk(stream, gxID_FRAMELIST, nullptr) || !GxFrameListStreamRead(stream, &context->frames)) {
+    GxUInt32 length = 0;
+    if (!GxWorldFindChunk(stream, gxID_FRAMELIST, &length) ||
+        !GxFrameListStreamReadSized(stream, &context->frames, length)) {
         return false;
     }
     GxFrame* root = context->frames.frames[0];
