@@ -490,6 +490,7 @@ void GlBackend::ApplyState(const D3D9State& state, const GlArrays& arrays)
     if (dirty_ & (kGlDirtyLights | kGlDirtyClip | kGlDirtyTransform))
         ApplyTransforms(state, pretransformed);
     ApplyLighting(state, pretransformed, arrays.hasNormal, arrays.hasColor, arrays.hasSpecular);
+    ApplyLitProgram(state, arrays);
     if (samplerDirty_)
         ApplySamplers(state);
     if (stageDirty_)
