@@ -109,3 +109,48 @@ TEST_F(GlPixelTest, TexturedDrawUnderALocalLight)
     EXPECT_TRUE(Near(At(2, 60), 0, 74, 0, 4));
     tex->Release();
 }
+
+TEST_F(GlPixelTest, GeneratedCoordinatesUnderALocalLight)
+{
+    IDirect3DDevice9* dev = gl_->get();
+    IDirect3DCubeTexture9* cube = nullptr;
+    ASSERT_EQ(dev->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    // +X -X +Y -Y +Z -Z
+    const DWORD colours[6] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFFFF00FFu, 0xFF00FFFFu};
+    for (int face = 0; face < 6; ++face) {
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(cube->LockRect(static_cast<D3DCUBEMAP_FACES>(face), 0, &lr, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 2; ++y) {
+            DWORD* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch);
+            row[0] = row[1] = colours[face];
+        }
+        cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(face), 0);
+    }
+    // Normal (0, 0, -1) and the reflected view ray at the centre both point at the -Z face.
+    for (DWORD generation : {D3DTSS_TCI_CAMERASPACENORMAL, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR}) {
+        Draw(
+            [cube, generation](IDirect3DDevice9* d) {
+                SetUp3D(d);
+                const D3DMATERIAL9 mat = MakeWhiteMaterial();
+                d->SetMaterial(&mat);
+                d->SetRenderState(D3DRS_LIGHTING, TRUE);
+                const D3DLIGHT9 light = PointAtEye(10.0f);
+                d->SetLight(0, &light);
+                d->LightEnable(0, TRUE);
+                d->SetTexture(0, cube);
+                d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, generation);
+                d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+                d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+                LitVertex v[6];
+                MakeFacingQuad(1.0f, 0xFFFFFFFFu, v);
+                d->SetFVF(kLitFVF);
+                d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
+                d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+                d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+                d->SetTexture(0, nullptr);
+            },
+            0xFF000000u, false);
+        EXPECT_TRUE(Near(At(32, 32), 0, 255, 255)) << generation;
+    }
+    cube->Release();
+}
