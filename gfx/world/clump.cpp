@@ -9,6 +9,10 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
+#include "gfx/world/world_local.h"
+
+GxPluginRegistry gxAtomicTKList = GxPluginRegistryInitializer(sizeof(GxAtomic), 0);
+GxPluginRegistry gxClumpTKList = GxPluginRegistryInitializer(sizeof(GxClump), 0);
 
 namespace {
 
@@ -22,8 +26,6 @@ struct ClumpModuleBlock {
     GxFreeList* clumpFreeList;
 };
 
-GxPluginRegistry atomicTKList = GxPluginRegistryInitializer(sizeof(GxAtomic), 0);
-GxPluginRegistry clumpTKList = GxPluginRegistryInitializer(sizeof(GxClump), 0);
 GxFreeList atomicFreeListSpace;
 GxFreeList clumpFreeListSpace;
 GxInt32 moduleOffset = -1;
@@ -47,8 +49,14 @@ void* MembershipConstruct(void* object, GxInt32 offset, GxInt32 size)
     return object;
 }
 
-void* MembershipDestruct(void* object, GxInt32, GxInt32)
+// A light or camera destroyed on its own leaves its clump's list.
+void* MembershipDestruct(void* object, GxInt32 offset, GxInt32)
 {
+    auto* membership = reinterpret_cast<GxClumpMembership*>(static_cast<char*>(object) + offset);
+    if (membership->clump) {
+        GxLinkRemove(&membership->inClumpLink);
+        membership->clump = nullptr;
+    }
     return object;
 }
 
@@ -62,11 +70,19 @@ GxClump* DefaultClumpCallBack(GxClump* clump, void*)
     return clump;
 }
 
-// Lights belong to the light module; until it exists a clump's light list only gets unlinked.
-void UnlinkLight(GxLink* link)
+GxLight* LightOfLink(GxLink* link)
 {
-    GxLinkRemove(link);
-    GxLinkInit(link);
+    return reinterpret_cast<GxLight*>(reinterpret_cast<char*>(link) - lightMembershipOffset);
+}
+
+GxCamera* CameraOfLink(GxLink* link)
+{
+    return reinterpret_cast<GxCamera*>(reinterpret_cast<char*>(link) - cameraMembershipOffset);
+}
+
+GxClumpMembership* LightMembership(GxLight* light)
+{
+    return reinterpret_cast<GxClumpMembership*>(reinterpret_cast<char*>(light) + lightMembershipOffset);
 }
 
 void DestroyClumpContents(GxClump* clump)
@@ -79,14 +95,16 @@ void DestroyClumpContents(GxClump* clump)
     }
     GxLinkInit(&clump->atomicList);
     while (!GxLinkIsEmpty(&clump->lightList)) {
-        UnlinkLight(clump->lightList.next);
+        GxLink* lightLink = clump->lightList.next;
+        GxLinkRemove(lightLink);
+        memset(lightLink, 0, sizeof(GxClumpMembership));
+        GxLightDestroy(LightOfLink(lightLink));
     }
     while (!GxLinkIsEmpty(&clump->cameraList)) {
         GxLink* cameraLink = clump->cameraList.next;
         GxLinkRemove(cameraLink);
-        auto* camera = reinterpret_cast<GxCamera*>(reinterpret_cast<char*>(cameraLink) - cameraMembershipOffset);
         memset(cameraLink, 0, sizeof(GxClumpMembership));
-        GxCameraDestroy(camera);
+        GxCameraDestroy(CameraOfLink(cameraLink));
     }
     auto* frame = static_cast<GxFrame*>(clump->object.parent);
     if (frame) {
@@ -104,12 +122,12 @@ void* ClumpModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     moduleOffset = offset;
     auto* block = reinterpret_cast<ClumpModuleBlock*>(GxEngineGetModuleBlock(offset));
-    block->atomicFreeList = GxFreeListCreateAndPreallocate(atomicTKList.sizeOfStruct, 128, alignof(GxAtomic), 1,
+    block->atomicFreeList = GxFreeListCreateAndPreallocate(gxAtomicTKList.sizeOfStruct, 128, alignof(GxAtomic), 1,
                                                            &atomicFreeListSpace, kAtomicFreeListHint);
     if (!block->atomicFreeList) {
         return nullptr;
     }
-    block->clumpFreeList = GxFreeListCreateAndPreallocate(clumpTKList.sizeOfStruct, 128, alignof(GxClump), 1,
+    block->clumpFreeList = GxFreeListCreateAndPreallocate(gxClumpTKList.sizeOfStruct, 128, alignof(GxClump), 1,
                                                           &clumpFreeListSpace, kClumpFreeListHint);
     if (!block->clumpFreeList) {
         GxFreeListDestroy(block->atomicFreeList);
@@ -156,28 +174,13 @@ const GxSphere* TargetSphere(const GxGeometry* geometry, GxUInt32 i)
 
 }  // namespace
 
-GxGeometry* GxGeometryAddRef(GxGeometry* geometry)
-{
-    if (geometry) {
-        geometry->refCount++;
-    }
-    return geometry;
-}
-
-GxBool GxGeometryDestroy(GxGeometry* geometry)
-{
-    if (geometry && geometry->refCount > 0) {
-        geometry->refCount--;
-    }
-    return 1;
-}
-
 GxBool GxClumpRegisterMembershipPlugins(void)
 {
     cameraMembershipOffset = GxCameraRegisterPlugin(sizeof(GxClumpMembership), gxPLUGINCLUMPMEMBERSHIP,
                                                     MembershipConstruct, MembershipDestruct, MembershipCopy);
-    // Lights get the same extension once the light module's registry exists.
-    return cameraMembershipOffset >= 0;
+    lightMembershipOffset = GxLightRegisterPlugin(sizeof(GxClumpMembership), gxPLUGINCLUMPMEMBERSHIP,
+                                                  MembershipConstruct, MembershipDestruct, MembershipCopy);
+    return cameraMembershipOffset >= 0 && lightMembershipOffset >= 0;
 }
 
 GxInt32 GxClumpCameraMembershipOffset(void)
@@ -218,7 +221,7 @@ GxAtomic* GxAtomicCreate(void)
     GxLinkInit(&atomic->llWorldSectorsInAtomic);
     atomic->renderCallBack = GxAtomicDefaultRenderCallback;
     atomic->interpolator = GxInterpolator{3, 0, 0, 1.0f, 1.0f, 0.0f};
-    GxPluginRegistryInitObject(&atomicTKList, atomic);
+    GxPluginRegistryInitObject(&gxAtomicTKList, atomic);
     return atomic;
 }
 
@@ -228,7 +231,7 @@ GxBool GxAtomicDestroy(GxAtomic* atomic)
     if (!atomic || !block) {
         return 0;
     }
-    GxPluginRegistryDeInitObject(&atomicTKList, atomic);
+    GxPluginRegistryDeInitObject(&gxAtomicTKList, atomic);
     if (atomic->repEntry) {
         GxResourceEntryFree(atomic->repEntry);
         atomic->repEntry = nullptr;
@@ -278,19 +281,6 @@ GxAtomic* GxAtomicSetRenderCallBack(GxAtomic* atomic, GxAtomicCallBackRender cal
         atomic->renderCallBack = callBack ? callBack : GxAtomicDefaultRenderCallback;
     }
     return atomic;
-}
-
-GxAtomic* GxAtomicDefaultRenderCallback(GxAtomic* atomic)
-{
-    GxPipeline* pipeline = atomic->pipeline;
-    if (!pipeline) {
-        GxPipelineModuleBlock* pipelines = GxPipelineGetModuleBlock();
-        pipeline = pipelines ? pipelines->currentAtomicPipeline : nullptr;
-    }
-    if (!pipeline) {
-        return atomic;  // no atomic pipeline installed yet: nothing to draw with
-    }
-    return GxPipelineExecute(pipeline, atomic, 1) ? atomic : nullptr;
 }
 
 void GxAtomicInterpolateBoundingSphere(GxAtomic* atomic)
@@ -370,7 +360,7 @@ GxClump* GxClumpCreate(void)
     GxLinkInit(&clump->cameraList);
     GxLinkInit(&clump->inWorldLink);
     clump->callback = DefaultClumpCallBack;
-    GxPluginRegistryInitObject(&clumpTKList, clump);
+    GxPluginRegistryInitObject(&gxClumpTKList, clump);
     return clump;
 }
 
@@ -380,7 +370,7 @@ GxBool GxClumpDestroy(GxClump* clump)
     if (!clump || !block) {
         return 0;
     }
-    GxPluginRegistryDeInitObject(&clumpTKList, clump);
+    GxPluginRegistryDeInitObject(&gxClumpTKList, clump);
     DestroyClumpContents(clump);
     GxFreeListFreeEntry(block->clumpFreeList, clump);
     return 1;
@@ -478,4 +468,171 @@ GxInt32 GxClumpGetNumAtomics(GxClump* clump)
         count++;
     }
     return count;
+}
+
+GxClump* GxClumpAddLight(GxClump* clump, GxLight* light)
+{
+    if (!clump || !light || lightMembershipOffset < 0) {
+        return nullptr;
+    }
+    GxClumpMembership* membership = LightMembership(light);
+    if (membership->clump) {
+        GxLinkRemove(&membership->inClumpLink);
+    }
+    GxLinkAddAfter(&clump->lightList, &membership->inClumpLink);
+    membership->clump = clump;
+    return clump;
+}
+
+GxClump* GxClumpRemoveLight(GxClump* clump, GxLight* light)
+{
+    if (!clump || !light || lightMembershipOffset < 0) {
+        return nullptr;
+    }
+    GxClumpMembership* membership = LightMembership(light);
+    if (membership->clump == clump) {
+        GxLinkRemove(&membership->inClumpLink);
+    }
+    memset(membership, 0, sizeof(*membership));
+    return clump;
+}
+
+GxClump* GxClumpForAllLights(GxClump* clump, GxLightCallBack callBack, void* data)
+{
+    for (GxLink* link = clump->lightList.next; link != &clump->lightList;) {
+        GxLink* next = link->next;
+        if (!callBack(LightOfLink(link), data)) {
+            break;
+        }
+        link = next;
+    }
+    return clump;
+}
+
+GxClump* GxClumpForAllCameras(GxClump* clump, GxCameraCallBack callBack, void* data)
+{
+    for (GxLink* link = clump->cameraList.next; link != &clump->cameraList;) {
+        GxLink* next = link->next;
+        if (!callBack(CameraOfLink(link), data)) {
+            break;
+        }
+        link = next;
+    }
+    return clump;
+}
+
+GxClump* GxClumpSetCallback(GxClump* clump, GxClumpCallBack callBack)
+{
+    clump->callback = callBack ? callBack : DefaultClumpCallBack;
+    return clump;
+}
+
+GxAtomic* GxAtomicClone(GxAtomic* atomic)
+{
+    GxAtomic* copy = GxAtomicCreate();
+    if (!copy) {
+        return nullptr;
+    }
+    copy->object.object.type = atomic->object.object.type;
+    copy->object.object.subType = atomic->object.object.subType;
+    copy->object.object.flags = atomic->object.object.flags;
+    copy->object.object.privateFlags = atomic->object.object.privateFlags;
+    GxAtomicSetGeometry(copy, atomic->geometry, 0);
+    copy->boundingSphere = atomic->boundingSphere;
+    copy->renderCallBack = atomic->renderCallBack;
+    copy->pipeline = atomic->pipeline;
+    copy->interpolator = atomic->interpolator;
+    GxPluginRegistryCopyObject(&gxAtomicTKList, copy, atomic);
+    copy->object.object.privateFlags |= gxATOMICSPHEREDIRTY;
+    return copy;
+}
+
+GxClump* GxClumpClone(GxClump* clump)
+{
+    GxClump* copy = GxClumpCreate();
+    if (!copy) {
+        return nullptr;
+    }
+    auto* root = static_cast<GxFrame*>(clump->object.parent);
+    if (root) {
+        GxFrame* rootCopy = GxFrameCloneHierarchyNoRestore(root);
+        if (!rootCopy) {
+            GxClumpDestroy(copy);
+            return nullptr;
+        }
+        GxClumpSetFrame(copy, rootCopy);
+    }
+    // Atomics are added at the head, so the source list is walked from its tail to keep the order.
+    bool ok = true;
+    for (GxLink* link = clump->atomicList.prev; link != &clump->atomicList; link = link->prev) {
+        GxAtomic* source = GxLinkGetData(link, GxAtomic, inClumpLink);
+        GxAtomic* atomic = GxAtomicClone(source);
+        if (!atomic) {
+            ok = false;
+            break;
+        }
+        auto* frame = static_cast<GxFrame*>(source->object.object.parent);
+        if (!frame || !root) {
+            GxAtomicDestroy(atomic);
+            GxErrorRaise(gxPLUGINWORLD, gxERRATOMICWITHOUTFRAME);
+            break;
+        }
+        // Until the roots are restored, each source frame's root pointer names its copy.
+        GxAtomicSetFrame(atomic, frame->root);
+        GxClumpAddAtomic(copy, atomic);
+    }
+    if (root) {
+        GxFrameRestoreRoots(root);
+    }
+    if (!ok) {
+        GxClumpDestroy(copy);
+        return nullptr;
+    }
+    copy->callback = clump->callback;
+    GxPluginRegistryCopyObject(&gxClumpTKList, copy, clump);
+    return copy;
+}
+
+GxInt32 GxAtomicRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
+                               GxPluginObjectDestructor destructor, GxPluginObjectCopy copy)
+{
+    return GxPluginRegistryAddPlugin(&gxAtomicTKList, size, pluginID, constructor, destructor, copy);
+}
+
+GxInt32 GxAtomicRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
+                                     GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB)
+{
+    return GxPluginRegistryAddPluginStream(&gxAtomicTKList, pluginID, readCB, writeCB, getSizeCB);
+}
+
+GxInt32 GxAtomicSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB)
+{
+    return GxPluginRegistryAddPluginStreamRights(&gxAtomicTKList, pluginID, rightsCB);
+}
+
+GxInt32 GxAtomicSetStreamAlwaysCallback(GxUInt32 pluginID, GxPluginDataChunkAlwaysCallBack alwaysCB)
+{
+    return GxPluginRegistryAddPluginStreamAlways(&gxAtomicTKList, pluginID, alwaysCB);
+}
+
+GxInt32 GxAtomicGetPluginOffset(GxUInt32 pluginID)
+{
+    return GxPluginRegistryGetPluginOffset(&gxAtomicTKList, pluginID);
+}
+
+GxInt32 GxClumpRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
+                              GxPluginObjectDestructor destructor, GxPluginObjectCopy copy)
+{
+    return GxPluginRegistryAddPlugin(&gxClumpTKList, size, pluginID, constructor, destructor, copy);
+}
+
+GxInt32 GxClumpRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
+                                    GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB)
+{
+    return GxPluginRegistryAddPluginStream(&gxClumpTKList, pluginID, readCB, writeCB, getSizeCB);
+}
+
+GxInt32 GxClumpGetPluginOffset(GxUInt32 pluginID)
+{
+    return GxPluginRegistryGetPluginOffset(&gxClumpTKList, pluginID);
 }

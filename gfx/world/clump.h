@@ -11,6 +11,8 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/gx.h"
 #include "gfx/core/matrix.h"
+#include "gfx/world/geometry.h"
+#include "gfx/world/material.h"
 
 struct GxAtomic;
 struct GxClump;
@@ -21,36 +23,19 @@ struct GxResourceEntry;
 constexpr GxUInt32 gxPLUGINCLUMPMODULE = 0x504;
 constexpr GxUInt32 gxPLUGINCLUMPMEMBERSHIP = 0x10;
 
-// ---- geometry as far as atomics read it ----
-// The geometry module proper (morph-target data, materials, streaming) extends these records.
-
-struct GxGeometry;
-
-struct GxMorphTarget {
-    GxGeometry* parentGeom;
-    GxSphere boundingSphere;
-    GxV3d* verts;
-    GxV3d* normals;
-};
-
-struct GxGeometry {
-    GxObject object;
-    GxUInt32 flags;
-    GxInt32 numMorphTargets;
-    GxMorphTarget* morphTarget;
-    GxInt32 refCount;
-};
-
-// Adds a reference; returns the geometry.
-GxGeometry* GxGeometryAddRef(GxGeometry* geometry);
-// Drops a reference (the geometry module frees the record at the last one); returns 1.
-GxBool GxGeometryDestroy(GxGeometry* geometry);
-
 // ---- atomics ----
 
 typedef GxAtomic* (*GxAtomicCallBackRender)(GxAtomic* atomic);
 typedef GxAtomic* (*GxAtomicCallBack)(GxAtomic* atomic, void* data);
 typedef GxClump* (*GxClumpCallBack)(GxClump* clump, void* data);
+typedef GxLight* (*GxLightCallBack)(GxLight* light, void* data);
+typedef GxCamera* (*GxCameraCallBack)(GxCamera* camera, void* data);
+
+constexpr GxUInt32 gxID_CLUMP = 0x10;
+constexpr GxUInt32 gxID_ATOMIC = 0x14;
+constexpr GxUInt32 gxID_GEOMETRYLIST = 0x1A;
+constexpr GxUInt32 gxID_FRAMELIST = 0x0E;
+constexpr GxInt32 gxERRATOMICWITHOUTFRAME = 5;  // with plugin id gxPLUGINWORLD, during a clump clone
 
 // Morph-target interpolation state.
 struct GxInterpolator {
@@ -101,7 +86,7 @@ struct GxClump {
     GxClumpCallBack callback;
 };
 
-// Module (engine plugin 0x504) and the membership extensions; called before GxEngineOpen.
+// Module (engine plugin 0x504) and the membership extensions of cameras and lights; called before GxEngineOpen.
 GxBool GxClumpPluginAttach(void);
 GxBool GxClumpRegisterMembershipPlugins(void);
 // Extension offsets of the membership record in cameras and lights (-1 when not registered).
@@ -128,3 +113,49 @@ GxClump* GxClumpAddCamera(GxClump* clump, GxCamera* camera);
 GxClump* GxClumpRender(GxClump* clump);
 GxClump* GxClumpForAllAtomics(GxClump* clump, GxAtomicCallBack callBack, void* data);
 GxInt32 GxClumpGetNumAtomics(GxClump* clump);
+GxClump* GxClumpAddLight(GxClump* clump, GxLight* light);
+// Unlinks the light and zeroes its membership record.
+GxClump* GxClumpRemoveLight(GxClump* clump, GxLight* light);
+// Most recently added first; the next node is fetched before each call, so a callback may destroy its object.
+GxClump* GxClumpForAllLights(GxClump* clump, GxLightCallBack callBack, void* data);
+GxClump* GxClumpForAllCameras(GxClump* clump, GxCameraCallBack callBack, void* data);
+GxClump* GxClumpSetCallback(GxClump* clump, GxClumpCallBack callBack);
+// Copies atomics (frames and hierarchy included); lights and cameras stay with the source.
+GxClump* GxClumpClone(GxClump* clump);
+GxAtomic* GxAtomicClone(GxAtomic* atomic);
+
+GxInt32 GxAtomicRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
+                               GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
+GxInt32 GxAtomicRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
+                                     GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB);
+GxInt32 GxAtomicSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB);
+GxInt32 GxAtomicSetStreamAlwaysCallback(GxUInt32 pluginID, GxPluginDataChunkAlwaysCallBack alwaysCB);
+GxInt32 GxAtomicGetPluginOffset(GxUInt32 pluginID);
+GxInt32 GxClumpRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
+                              GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
+GxInt32 GxClumpRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
+                                    GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB);
+GxInt32 GxClumpGetPluginOffset(GxUInt32 pluginID);
+
+// ---- streams ----
+
+// Body size of the clump chunk (without its own header).
+GxUInt32 GxClumpStreamGetSize(GxClump* clump);
+GxClump* GxClumpStreamWrite(GxClump* clump, GxStream* stream);
+// Reads the body of a clump chunk whose header the caller has consumed.
+GxClump* GxClumpStreamRead(GxStream* stream);
+
+// ---- render rights ----
+
+// The atomic right-to-render extension (0x1F): plugin id and data of the atomic's pipeline.
+GxStream* GxAtomicRightsStreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
+GxStream* GxAtomicRightsStreamWrite(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset,
+                                    GxInt32 size);
+GxInt32 GxAtomicRightsStreamGetSize(const void* object, GxInt32 offset, GxInt32 size);
+
+// Registers what the world objects carry in their streams: the bin mesh (0x50E) on geometries and the
+// right-to-render record (0x1F) on atomics.
+GxBool GxWorldStreamPluginAttach(void);
+// Every module of the world objects in order: materials (0x501), meshes (0x502), atomics and clumps
+// (0x504), lights (0x505), then their stream extensions and the clump membership of lights and cameras.
+GxBool GxWorldObjectsPluginAttach(void);

@@ -1,0 +1,47 @@
+// User data: named arrays of integers, floats or strings attached to frames, cameras, lights, materials,
+// textures and geometries, carried in their extension data (plugin 0x11F).
+#pragma once
+
+#include "gfx/core/frame.h"
+#include "gfx/core/gx.h"
+
+struct GxMaterial;
+
+constexpr GxUInt32 gxPLUGINUSERDATA = 0x11F;
+
+enum GxUserDataFormat : GxInt32 {
+    gxUSERDATANA = 0,              // neither counted nor streamed
+    gxUSERDATAINT = 1,
+    gxUSERDATAREAL = 2,
+    gxUSERDATASTRING = 3,
+};
+
+struct GxUserDataArray {
+    GxChar* name;                  // owned, may be null
+    GxInt32 format;
+    GxInt32 numElements;
+    void* data;                    // numElements values, or for strings numElements owned pointers (null allowed)
+};
+
+// Engine plugin 0x11F and the extension on geometries, frames, cameras, lights, materials and textures;
+// called before GxEngineOpen. True only when every registration succeeded.
+GxBool GxUserDataPluginAttach(void);
+
+GxInt32 GxFrameGetUserDataArrayCount(GxFrame* frame);
+GxUserDataArray* GxFrameGetUserDataArray(GxFrame* frame, GxInt32 index);
+GxInt32 GxMaterialGetUserDataArrayCount(GxMaterial* material);
+GxUserDataArray* GxMaterialGetUserDataArray(GxMaterial* material, GxInt32 index);
+// Appends an entry of `numElements` zeroed elements; returns it, or null.
+GxUserDataArray* GxFrameAddUserDataArray(GxFrame* frame, const GxChar* name, GxInt32 format, GxInt32 numElements);
+GxUserDataArray* GxMaterialAddUserDataArray(GxMaterial* material, const GxChar* name, GxInt32 format,
+                                            GxInt32 numElements);
+
+inline const GxChar* GxUserDataArrayGetName(const GxUserDataArray* array) { return array->name; }
+inline GxInt32 GxUserDataArrayGetFormat(const GxUserDataArray* array) { return array->format; }
+// No bounds check: the caller keeps index below the element count.
+inline const GxChar* GxUserDataArrayGetString(const GxUserDataArray* array, GxInt32 index)
+{
+    return static_cast<GxChar* const*>(array->data)[index];
+}
+// Replaces string element `index` with a copy of `string` (null allowed); returns the array or null.
+GxUserDataArray* GxUserDataArraySetString(GxUserDataArray* array, GxInt32 index, const GxChar* string);

@@ -1,0 +1,119 @@
+// Internals shared by the world modules: checked chunk and field reads, chunk writes, registries.
+#pragma once
+
+#include <cstdint>
+
+#include "gfx/core/bytes.h"
+#include "gfx/core/plugin.h"
+#include "gfx/core/stream.h"
+
+struct GxGeometry;
+
+// The registries of the world objects; their plugins extend them by registration.
+extern GxPluginRegistry gxGeometryTKList;
+extern GxPluginRegistry gxMaterialTKList;
+extern GxPluginRegistry gxLightTKList;
+extern GxPluginRegistry gxAtomicTKList;
+extern GxPluginRegistry gxClumpTKList;
+
+// Right-to-render record read from an atomic's extensions; the atomic reader clears it before them and
+// hands it to the recorded plugin after them.
+struct GxRightsRecord {
+    GxUInt32 pluginID;
+    GxUInt32 extraData;
+};
+extern GxRightsRecord gxAtomicPendingRights;
+
+// True when the stream can still deliver `bytes` (always true when it cannot tell).
+inline bool GxWorldStreamHolds(const GxStream* stream, uint64_t bytes)
+{
+    const GxUInt32 left = GxStreamBytesLeft(stream);
+    return left == gxSTREAMBYTESUNKNOWN || bytes <= left;
+}
+
+// Reads exactly `length` bytes; a short read raises the read error.
+inline bool GxWorldRead(GxStream* stream, void* buffer, GxUInt32 length)
+{
+    if (GxStreamRead(stream, buffer, length) != length) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return false;
+    }
+    return true;
+}
+
+inline bool GxWorldReadU32(GxStream* stream, GxUInt32* value)
+{
+    GxUInt8 bytes[4];
+    if (!GxWorldRead(stream, bytes, sizeof(bytes))) {
+        return false;
+    }
+    *value = GxBytesGetU32(bytes);
+    return true;
+}
+
+inline bool GxWorldReadI32(GxStream* stream, GxInt32* value)
+{
+    GxUInt32 word = 0;
+    if (!GxWorldReadU32(stream, &word)) {
+        return false;
+    }
+    *value = static_cast<GxInt32>(word);
+    return true;
+}
+
+inline bool GxWorldSkip(GxStream* stream, GxUInt32 length)
+{
+    if (length != 0 && !GxStreamSkip(stream, length)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return false;
+    }
+    return true;
+}
+
+// Finds the struct chunk of an object: its body must hold at least `minSize` bytes and fit the stream.
+inline bool GxWorldFindStruct(GxStream* stream, GxUInt32 minSize, GxUInt32* length)
+{
+    if (!GxStreamFindChunk(stream, gxID_STRUCT, length, nullptr)) {
+        return false;
+    }
+    if (*length < minSize || !GxWorldStreamHolds(stream, *length)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return false;
+    }
+    return true;
+}
+
+// Finds an object chunk and checks its body fits the stream.
+inline bool GxWorldFindChunk(GxStream* stream, GxUInt32 type, GxUInt32* length)
+{
+    GxUInt32 size = 0;
+    if (!GxStreamFindChunk(stream, type, &size, nullptr)) {
+        return false;
+    }
+    if (!GxWorldStreamHolds(stream, size)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return false;
+    }
+    if (length) {
+        *length = size;
+    }
+    return true;
+}
+
+inline bool GxWorldWriteHeader(GxStream* stream, GxUInt32 type, GxUInt32 size)
+{
+    return GxStreamWriteChunkHeader(stream, type, size, gxLIBRARYVERSION, gxLIBRARYBUILD) != nullptr;
+}
+
+inline bool GxWorldWriteU32(GxStream* stream, GxUInt32 value)
+{
+    GxUInt8 bytes[4];
+    GxBytesPutU32(bytes, value);
+    return GxStreamWrite(stream, bytes, sizeof(bytes)) != nullptr;
+}
+
+// The geometry's bin-mesh extension stream callbacks (mesh.cpp), registered by the stream attach.
+GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
+GxStream* GxBinMeshGeometryStreamWrite(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset,
+                                       GxInt32 size);
+GxInt32 GxBinMeshGeometryStreamGetSize(const void* object, GxInt32 offset, GxInt32 size);
