@@ -160,8 +160,11 @@ void ResetRecords()
 
 GxBool GxD3D9LightPluginAttach(void)
 {
-    module.offset = GxLightRegisterPlugin(sizeof(GxD3D9LightData), gxPLUGIND3D9LIGHT, LightConstruct, LightDestruct,
-                                          LightCopy);
+    module.offset = GxLightGetPluginOffset(gxPLUGIND3D9LIGHT);
+    if (module.offset < 0) {
+        module.offset = GxLightRegisterPlugin(sizeof(GxD3D9LightData), gxPLUGIND3D9LIGHT, LightConstruct,
+                                              LightDestruct, LightCopy);
+    }
     return module.offset >= 0;
 }
 
