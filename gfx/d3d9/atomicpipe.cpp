@@ -88,7 +88,7 @@ void BuildLayout(const GxGeometry* geometry, GxUInt32 changing, GxUInt32 streams
     if (geometry->flags & gxGEOMETRYNORMALS) {
         Append(layout, gxD3D9STREAMNORMALS, changing, NormalType(), D3DDECLUSAGE_NORMAL, 0);
     }
-    if (geometry->flags & gxGEOMETRYPRELIT) {
+    if ((geometry->flags & gxGEOMETRYPRELIT) && geometry->preLitLum) {
         Append(layout, gxD3D9STREAMPRELIT, changing, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0);
     }
     for (GxInt32 i = 0; i < geometry->numTexCoordSets; i++) {
@@ -465,9 +465,11 @@ GxBool GxD3D9AtomicInstance(void* object, GxD3D9InstanceHeader* header, GxBool r
                                                                  geometry->preLitLum + first, n, stride);
                 }
             } else if (tangent) {
-                const GxReal* uv = &geometry->texCoords[geometry->numTexCoordSets - 1][0].u;
-                GxD3D9WriteTangents(e.type, base + e.offset, morph.start->verts, uv, header, stride);
-            } else {
+                const GxTexCoords* uv = geometry->texCoords[geometry->numTexCoordSets - 1];
+                if (uv && morph.start->verts) {
+                    GxD3D9WriteTangents(e.type, base + e.offset, morph.start->verts, &uv[0].u, header, stride);
+                }
+            } else if (geometry->texCoords[e.usageIndex]) {
                 GxD3D9WriteTexCoords(e.type, base + e.offset, &geometry->texCoords[e.usageIndex][0].u, count, stride);
             }
         }
