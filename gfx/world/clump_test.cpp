@@ -32,12 +32,17 @@ protected:
         ASSERT_TRUE(GxEngineStart());
         rendered.clear();
         failing = nullptr;
-        targets[0] = GxMorphTarget{&geometry, GxSphere{{0.0f, 0.0f, 0.0f}, 1.0f}, nullptr, nullptr};
-        targets[1] = GxMorphTarget{&geometry, GxSphere{{4.0f, 2.0f, 0.0f}, 3.0f}, nullptr, nullptr};
-        geometry.numMorphTargets = 2;
-        geometry.morphTarget = targets;
+        geometry = GxGeometryCreate(0, 0, 0);
+        ASSERT_NE(geometry, nullptr);
+        ASSERT_EQ(GxGeometryAddMorphTargets(geometry, 1), 1);
+        geometry->morphTarget[0].boundingSphere = GxSphere{{0.0f, 0.0f, 0.0f}, 1.0f};
+        geometry->morphTarget[1].boundingSphere = GxSphere{{4.0f, 2.0f, 0.0f}, 3.0f};
     }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void TearDown() override
+    {
+        GxGeometryDestroy(geometry);
+        GxTestEngineShutdown();
+    }
 
     // Atomics come out of a clump most recently added first.
     GxClump* ClumpOfThree(GxAtomic* atomics[3])
@@ -51,8 +56,7 @@ protected:
         return clump;
     }
 
-    GxGeometry geometry = {};
-    GxMorphTarget targets[2];
+    GxGeometry* geometry = nullptr;
 };
 
 GxAtomic* DestroyAndCount(GxAtomic* atomic, void* data)
@@ -102,8 +106,8 @@ TEST_F(Clump, ForAllAtomicsSurvivesRemovalAndStopsOnNull)
 TEST_F(Clump, WorldSphereFollowsTheFrame)
 {
     GxAtomic* atomic = GxAtomicCreate();
-    GxAtomicSetGeometry(atomic, &geometry, 0);
-    EXPECT_EQ(geometry.refCount, 1);
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    EXPECT_EQ(geometry->refCount, 2);
     // Without a frame the model sphere is the world sphere.
     EXPECT_EQ(GxAtomicGetWorldBoundingSphere(atomic)->radius, 1.0f);
 
@@ -124,7 +128,7 @@ TEST_F(Clump, WorldSphereFollowsTheFrame)
     sphere = GxAtomicGetWorldBoundingSphere(atomic);
     EXPECT_NEAR(sphere->radius, 2.0f, 1e-4f);
     GxAtomicDestroy(atomic);
-    EXPECT_EQ(geometry.refCount, 0);
+    EXPECT_EQ(geometry->refCount, 1);
     EXPECT_TRUE(GxLinkIsEmpty(&frame->objectList));
     GxFrameDestroy(frame);
 }
@@ -132,7 +136,7 @@ TEST_F(Clump, WorldSphereFollowsTheFrame)
 TEST_F(Clump, SphereInterpolatesBetweenMorphTargets)
 {
     GxAtomic* atomic = GxAtomicCreate();
-    GxAtomicSetGeometry(atomic, &geometry, 0);
+    GxAtomicSetGeometry(atomic, geometry, 0);
     atomic->interpolator.startMorphTarget = 0;
     atomic->interpolator.endMorphTarget = 1;
     atomic->interpolator.time = 4.0f;
@@ -164,15 +168,15 @@ TEST_F(Clump, CloseDestroysWhatIsLeft)
         GxFrameAddChild(root, child);
         GxClumpSetFrame(clump, root);
         GxAtomicSetFrame(atomics[0], child);
-        GxAtomicSetGeometry(atomics[1], &geometry, 0);
+        GxAtomicSetGeometry(atomics[1], geometry, 0);
         GxCamera* camera = GxCameraCreate();
         ASSERT_NE(camera, nullptr);
         GxObjectSetFrame(&camera->object, child);
         ASSERT_EQ(GxClumpAddCamera(clump, camera), clump);
     }
     GxAtomic* loose = GxAtomicCreate();
-    GxAtomicSetGeometry(loose, &geometry, 0);
-    EXPECT_EQ(geometry.refCount, 3);
+    GxAtomicSetGeometry(loose, geometry, 0);
+    EXPECT_EQ(geometry->refCount, 4);
     ASSERT_TRUE(GxEngineStop());  // the sanitizers catch any use of what was freed
-    EXPECT_EQ(geometry.refCount, 0);
+    EXPECT_EQ(geometry->refCount, 1);
 }

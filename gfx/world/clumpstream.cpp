@@ -355,16 +355,27 @@ bool ReadFrames(GxStream* stream, ReadContext* context)
     if (single) {
         return true;
     }
+    // Roots first, then destroy: a destroyed hierarchy takes its frames with it.
+    GxInt32 roots = 0;
     for (GxInt32 i = 0; i < context->frames.numFrames; i++) {
-        GxFrame* frame = context->frames.frames[i];
-        if (GxFrameGetParent(frame) == nullptr) {
-            GxFrameDestroyHierarchy(frame);
+        if (GxFrameGetParent(context->frames.frames[i]) == nullptr) {
+            context->frames.frames[roots++] = context->frames.frames[i];
         }
+    }
+    for (GxInt32 i = 0; i < roots; i++) {
+        GxFrameDestroyHierarchy(context->frames.frames[i]);
     }
     GxFrameListDeinitialize(&context->frames);
     context->frames = GxFrameList{nullptr, 0};
     GxErrorRaise(gxPLUGINCORE, gxERRREAD);
     return false;
+}
+
+// Reading keeps the order of the stream, so a clump read and written again gives the same bytes.
+void MoveToTail(GxLink* head, GxLink* link)
+{
+    GxLinkRemove(link);
+    GxLinkAddBefore(head, link);
 }
 
 }  // namespace
@@ -410,6 +421,7 @@ GxClump* GxClumpStreamRead(GxStream* stream)
             ok = GxWorldFindChunk(stream, gxID_ATOMIC, nullptr) && (atomic = AtomicStreamRead(stream, context));
             if (ok) {
                 GxClumpAddAtomic(clump, atomic);
+                MoveToTail(&clump->atomicList, &atomic->inClumpLink);
             }
         }
         for (GxInt32 i = 0; ok && i < numLights; i++) {
@@ -420,6 +432,7 @@ GxClump* GxClumpStreamRead(GxStream* stream)
             if (ok) {
                 GxLightSetFrame(light, context.frames.frames[index]);
                 GxClumpAddLight(clump, light);
+                MoveToTail(&clump->lightList, clump->lightList.next);
             }
         }
         for (GxInt32 i = 0; ok && i < numCameras; i++) {
@@ -430,6 +443,7 @@ GxClump* GxClumpStreamRead(GxStream* stream)
             if (ok) {
                 GxObjectSetFrame(&camera->object, context.frames.frames[index]);
                 GxClumpAddCamera(clump, camera);
+                MoveToTail(&clump->cameraList, clump->cameraList.next);
             }
         }
     }

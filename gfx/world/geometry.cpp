@@ -683,8 +683,9 @@ bool MaterialIndicesValid(const GxGeometry* geometry)
 {
     const GxInt32 numMaterials = geometry->matList.numMaterials;
     for (GxInt32 i = 0; i < geometry->numTriangles && geometry->triangles; i++) {
+        // As the unlock demands: a material for every triangle when the list has any, else none.
         const GxUInt16 index = geometry->triangles[i].matIndex;
-        if (index != gxGEOMETRYNOMATERIAL && index >= numMaterials) {
+        if (numMaterials == 0 ? index != gxGEOMETRYNOMATERIAL : index >= numMaterials) {
             return false;
         }
     }

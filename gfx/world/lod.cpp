@@ -12,14 +12,12 @@
 namespace {
 
 constexpr GxUInt32 kRecordHint = 0x30112;
-constexpr GxInt32 kRecordsPerBlock = 64;
 // The stream image of a record: six 32-bit fields, then one non-null indicator word per level.
 constexpr GxUInt32 kRecordStreamSize = 64;
 constexpr GxUInt32 kRecordFixedFields = 6;
 constexpr GxReal kDefaultScale = -1.0f;
 constexpr GxInt32 kNoLevel = -1;
 
-GxFreeList* recordFreeList = nullptr;
 GxInt32 extensionOffset = -1;
 GxInt32 openCount = 0;
 
@@ -44,8 +42,9 @@ void SetDefaults(GxLODAtomicRecord* record)
 
 GxLODAtomicRecord* NewRecord()
 {
-    auto* record = recordFreeList ? static_cast<GxLODAtomicRecord*>(GxFreeListAllocEntry(recordFreeList, kRecordHint))
-                                  : nullptr;
+    // Records come from the heap, not a free list of this module: the atomics that hold them may outlive
+    // the module's close when the engine stops (modules close in reverse order of registration).
+    auto* record = static_cast<GxLODAtomicRecord*>(GxMalloc(sizeof(GxLODAtomicRecord), kRecordHint));
     if (record) {
         SetDefaults(record);
     }
@@ -67,10 +66,7 @@ void ReleaseRecord(GxAtomic* atomic)
             GxGeometryDestroy(geometry);
         }
     }
-    SetDefaults(record);
-    if (recordFreeList) {
-        GxFreeListFreeEntry(recordFreeList, record);
-    }
+    GxFree(record);
     record = nullptr;
 }
 
@@ -266,23 +262,13 @@ GxStream* StreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32, Gx
 
 void* ModuleOpen(void* instance, GxInt32, GxInt32)
 {
-    if (openCount++ == 0) {
-        recordFreeList = GxFreeListCreate(sizeof(GxLODAtomicRecord), kRecordsPerBlock, alignof(GxLODAtomicRecord),
-                                          kRecordHint);
-        if (!recordFreeList) {
-            openCount--;
-            return nullptr;
-        }
-    }
+    openCount++;
     return instance;
 }
 
 void* ModuleClose(void* instance, GxInt32, GxInt32)
 {
-    if (openCount > 0 && --openCount == 0) {
-        GxFreeListDestroy(recordFreeList);
-        recordFreeList = nullptr;
-    }
+    openCount--;
     return instance;
 }
 

@@ -6,26 +6,12 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/core/engine_testing.h"
 #include "gfx/core/memory.h"
-#include "gfx/core/stream.h"
-#include "gfx/world/clump.h"
-#include "gfx/world/lod.h"
-#include "gfx/world/mesh.h"
-#include "gfx/world/userdata.h"
-
-// Starts an engine with the world modules and the level-of-detail and user-data plugins.
-inline bool GxWorldTestStart(void)
-{
-    static int window = 0;
-    GxTestDeviceInstall();
-    return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() &&
-           GxUserDataPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
-}
+#include "gfx/world/fuzz_testing.h"
 
 class WorldTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(GxWorldTestStart()); }
+    void SetUp() override { ASSERT_TRUE(GxWorldEngineStart()); }
     void TearDown() override { GxTestEngineShutdown(); }
 };
 

@@ -1,4 +1,4 @@
-// mkcontent: authors the game root (text files, camera paths, demo images) through the graphics core's own writers.
+// mkcontent: authors the game root (text files, camera paths, demo images, models) through the graphics core's own writers.
 //
 //   mkcontent TEXT_DIR OUT_DIR
 //
@@ -10,10 +10,16 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/core/raster.h"
 #include "gfx/core/spline.h"
+#include "gfx/core/texture.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/d3d9/d3d9drv.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
 #include "platform/win32/windows.h"
+#include "tools/content/clump_writer.h"
 #include "tools/content/demo_images.h"
 #include "tools/content/font_writer.h"
 #include "tools/content/spline_writer.h"
@@ -86,6 +92,43 @@ bool WriteCameraPaths(const fs::path& out)
     return true;
 }
 
+// The first model: a small fashion shop unit with its sign texture in the file's own images dictionary.
+bool WriteShopUnit(const fs::path& out)
+{
+    constexpr GxInt32 kSignSize = 64;
+    constexpr GxUInt32 kSignFilter = 0x1106;  // filter 6, wrap in U and V
+    const fs::path dir = out / "models" / "shops";
+    std::error_code error;
+    fs::create_directories(dir, error);
+    GxImage* image = ContentSignImage(kSignSize, GxRGBA{220, 40, 120, 255});
+    GxRaster* raster = GxRasterCreate(kSignSize, kSignSize, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    GxTexture* sign = raster ? GxTextureCreate(raster) : nullptr;
+    bool ok = !error && image && sign;
+    GxClump* clump = nullptr;
+    if (ok) {
+        GxTextureSetName(sign, "fashion_sign");
+        sign->filterAddressing = kSignFilter;
+        clump = ContentShopUnitCreate(ContentShopUnitPlan{6.0f, 6.0f, GxRGBA{235, 230, 220, 255}, sign});
+        ContentImageTexture texture;
+        texture.name = "fashion_sign";
+        texture.levels = {image};
+        texture.filterAddressing = kSignFilter;
+        ok = clump && ContentModelFileWrite((dir / "fashion_small.gxs").string().c_str(), {texture}, clump);
+    }
+    if (clump) {
+        GxClumpDestroy(clump);
+    }
+    if (sign) {
+        GxTextureDestroy(sign);
+    } else if (raster) {
+        GxRasterDestroy(raster);
+    }
+    if (image) {
+        GxImageDestroy(image);
+    }
+    return ok;
+}
+
 bool CopyTextFiles(const fs::path& textDir, const fs::path& out)
 {
     for (const char* name : kTextFiles) {
@@ -137,7 +180,8 @@ HWND StartEngine()
     const bool started = GxEngineInit(nullptr, 0, 0x400000) && GxFileSystemManagerOpen(2) &&
                          (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
                          GxFileSystemRegister(files) && (GxFileSystemManagerSetDefault(files), true) &&
-                         GxSplinePluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+                         GxSplinePluginAttach() && GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() &&
+                         GxUserDataPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
     if (!started) {
         DestroyWindow(window);
         return nullptr;
@@ -185,9 +229,14 @@ int main(int argc, char** argv)
         return 1;
     }
     const bool written = WriteCameraPaths(out);
+    const bool modelled = written && WriteShopUnit(out);
     StopEngine(window);
     if (!written) {
         std::fprintf(stderr, "mkcontent: writing the camera paths failed\n");
+        return 1;
+    }
+    if (!modelled) {
+        std::fprintf(stderr, "mkcontent: writing the shop unit model failed\n");
         return 1;
     }
     std::printf("mkcontent: game root written to %s\n", argv[2]);

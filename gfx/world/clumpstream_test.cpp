@@ -1,0 +1,269 @@
+// Tests of the clump chunk: a full model written, read and written again, truncations and bad indices refused.
+#include <cstring>
+
+#include "gfx/core/bytes.h"
+#include "gfx/core/camera.h"
+#include "gfx/core/plugin.h"
+#include "gfx/core/pipeline.h"
+#include "gfx/world/world_testing.h"
+
+namespace {
+
+constexpr GxUInt32 kStamp = 0x1C02000A;
+
+// A clump of three atomics over four frames (root, a, b under root, c under b); two atomics share one
+// geometry, both geometries share two materials; a light, a camera, frame user data and a LOD atomic.
+class ClumpStream : public WorldTest {
+protected:
+    void SetUp() override
+    {
+        WorldTest::SetUp();
+        GxMaterial* red = GxMaterialCreate();
+        GxMaterial* glass = GxMaterialCreate();
+        red->color = GxRGBA{200, 0, 0, 255};
+        glass->color = GxRGBA{255, 255, 255, 128};
+        shared = GxWorldTestBox(red, glass);
+        GxGeometry* big = GxWorldTestBox(glass, red, 2.0f);
+        GxGeometry* far = GxWorldTestBox(red, red, 0.5f, gxGEOMETRYTRISTRIP);
+        ASSERT_TRUE(shared && big && far);
+        GxMaterialDestroy(red);
+        GxMaterialDestroy(glass);
+
+        clump = GxClumpCreate();
+        GxFrame* root = GxFrameCreate();
+        frames[0] = root;
+        for (GxInt32 i = 1; i < 4; i++) {
+            frames[i] = GxFrameCreate();
+            const GxV3d move = {static_cast<GxReal>(i), 0.0f, 0.0f};
+            GxFrameTranslate(frames[i], &move, gxCOMBINEREPLACE);
+        }
+        GxFrameAddChild(root, frames[1]);
+        GxFrameAddChild(root, frames[2]);
+        GxFrameAddChild(frames[2], frames[3]);
+        GxClumpSetFrame(clump, root);
+        // The frame reader keeps only the orthonormal type of a matrix; the writer stores the flags as they are.
+        for (GxFrame* frame : frames) {
+            frame->modelling.flags &= gxMATRIXTYPEORTHONORMAL;
+        }
+        GxUserDataArray* text = GxFrameAddUserDataArray(frames[3], "door", gxUSERDATASTRING, 1);
+        GxUserDataArraySetString(text, 0, "shop/bench.gxs");
+
+        GxGeometry* geometries[3] = {shared, shared, big};
+        for (GxInt32 i = 2; i >= 0; i--) {
+            atomics[i] = GxAtomicCreate();
+            GxAtomicSetFrame(atomics[i], frames[i + 1]);
+            GxAtomicSetGeometry(atomics[i], geometries[i], 0);
+            GxClumpAddAtomic(clump, atomics[i]);
+        }
+        GxLODAtomicSetGeometry(atomics[2], 1, far);
+        GxGeometryDestroy(big);
+        GxGeometryDestroy(far);
+
+        GxLight* light = GxLightCreate(gxLIGHTDIRECTIONAL);
+        GxLightSetFrame(light, root);
+        GxClumpAddLight(clump, light);
+        GxCamera* camera = GxCameraCreate();
+        GxObjectSetFrame(&camera->object, frames[3]);
+        GxClumpAddCamera(clump, camera);
+    }
+
+    void TearDown() override
+    {
+        GxClumpDestroy(clump);
+        if (shared) {
+            GxGeometryDestroy(shared);
+        }
+        WorldTest::TearDown();
+    }
+
+    GxClump* clump = nullptr;
+    GxGeometry* shared = nullptr;
+    GxFrame* frames[4] = {};
+    GxAtomic* atomics[3] = {};
+};
+
+std::vector<GxUInt8> WriteClump(GxClump* clump)
+{
+    return GxWorldTestWrite([clump](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
+}
+
+GxClump* ReadClump(const std::vector<GxUInt8>& bytes, size_t length = SIZE_MAX)
+{
+    return GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead, length);
+}
+
+// Offset of the first chunk header of `type` (type word followed by our stamp), or 0.
+size_t FindChunk(const std::vector<GxUInt8>& bytes, GxUInt32 type, size_t from = 0)
+{
+    for (size_t i = from; i + 12 <= bytes.size(); i++) {
+        if (GxBytesGetU32(&bytes[i]) == type && GxBytesGetU32(&bytes[i + 8]) == kStamp) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+GxAtomic* AtomicAt(GxClump* clump, GxInt32 index)
+{
+    GxLink* link = clump->atomicList.next;
+    while (index-- > 0) {
+        link = link->next;
+    }
+    return GxLinkGetData(link, GxAtomic, inClumpLink);
+}
+
+}  // namespace
+
+TEST_F(ClumpStream, RoundTripIsByteForByteAndKeepsSharing)
+{
+    const std::vector<GxUInt8> first = WriteClump(clump);
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(GxBytesGetU32(&first[4]) + 12, first.size());
+    GxClump* copy = ReadClump(first);
+    ASSERT_NE(copy, nullptr);
+    ASSERT_EQ(GxClumpGetNumAtomics(copy), 3);
+    // Shared geometry stays shared: two atomics and no list left holding it.
+    EXPECT_EQ(AtomicAt(copy, 0)->geometry, AtomicAt(copy, 1)->geometry);
+    EXPECT_EQ(AtomicAt(copy, 0)->geometry->refCount, 2);
+    EXPECT_EQ(AtomicAt(copy, 0)->geometry->matList.numMaterials, 2);
+    // Frames in order: atomic i sits on frame i + 1, whose x offset is i + 1.
+    for (GxInt32 i = 0; i < 3; i++) {
+        auto* frame = static_cast<GxFrame*>(AtomicAt(copy, i)->object.object.parent);
+        EXPECT_FLOAT_EQ(frame->modelling.pos.x, static_cast<GxReal>(i + 1));
+    }
+    GxLODAtomicRecord* lod = GxLODAtomicGetRecord(AtomicAt(copy, 2));
+    ASSERT_NE(lod, nullptr);
+    EXPECT_NE(lod->geometry[0], nullptr);
+    EXPECT_NE(lod->geometry[1], nullptr);
+    const std::vector<GxUInt8> second = WriteClump(copy);
+    ASSERT_EQ(second.size(), first.size());
+    for (size_t i = 0; i < first.size(); i++) {
+        ASSERT_EQ(second[i], first[i]) << "first difference at byte " << i;
+    }
+    GxClumpDestroy(copy);
+}
+
+TEST_F(ClumpStream, UnknownExtensionChunkIsSkipped)
+{
+    const std::vector<GxUInt8> first = WriteClump(clump);
+    // The clump's own extension chunk closes the stream; put an unknown chunk into it.
+    std::vector<GxUInt8> patched = first;
+    const GxUInt8 unknown[16] = {0x77, 0x77, 0, 0, 4, 0, 0, 0, 0x0A, 0x00, 0x02, 0x1C, 1, 2, 3, 4};
+    const size_t tail = patched.size() - 12;
+    ASSERT_EQ(GxBytesGetU32(&patched[tail]), gxID_EXTENSION);
+    GxBytesPutU32(&patched[tail + 4], GxBytesGetU32(&patched[tail + 4]) + sizeof(unknown));
+    patched.insert(patched.end(), unknown, unknown + sizeof(unknown));
+    GxBytesPutU32(&patched[4], GxBytesGetU32(&patched[4]) + sizeof(unknown));
+    GxClump* copy = ReadClump(patched);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(WriteClump(copy), first);
+    GxClumpDestroy(copy);
+}
+
+TEST_F(ClumpStream, EveryTruncationIsRefused)
+{
+    const std::vector<GxUInt8> bytes = WriteClump(clump);
+    for (size_t length = 0; length < bytes.size(); length++) {
+        GxClump* copy = ReadClump(bytes, length);
+        EXPECT_EQ(copy, nullptr) << "read succeeded with " << length << " of " << bytes.size() << " bytes";
+        if (copy) {
+            GxClumpDestroy(copy);
+        }
+    }
+    GxTestTakeError();
+}
+
+TEST_F(ClumpStream, BadIndicesAreRefused)
+{
+    const std::vector<GxUInt8> bytes = WriteClump(clump);
+    const size_t atomic = FindChunk(bytes, gxID_ATOMIC);
+    ASSERT_NE(atomic, 0u);
+    // Frame index, geometry index, then a light's frame index out of range.
+    for (size_t field : {atomic + 24, atomic + 28}) {
+        std::vector<GxUInt8> bad = bytes;
+        GxBytesPutU32(&bad[field], 99);
+        EXPECT_EQ(ReadClump(bad), nullptr);
+        GxBytesPutU32(&bad[field], 0xFFFFFFFFu);
+        EXPECT_EQ(ReadClump(bad), nullptr);
+    }
+    const size_t light = FindChunk(bytes, gxID_LIGHT);
+    ASSERT_GT(light, 16u);
+    std::vector<GxUInt8> bad = bytes;
+    GxBytesPutU32(&bad[light - 4], 4);
+    EXPECT_EQ(ReadClump(bad), nullptr);
+    // A clump struct shorter than its 12 bytes.
+    bad = bytes;
+    GxBytesPutU32(&bad[12 + 4], 8);
+    EXPECT_EQ(ReadClump(bad), nullptr);
+    GxTestTakeError();
+}
+
+TEST_F(ClumpStream, DestroyedAtomicLeavesItsClump)
+{
+    GxAtomicDestroy(atomics[1]);
+    EXPECT_EQ(GxClumpGetNumAtomics(clump), 2);
+    GxClump* copy = ReadClump(WriteClump(clump));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(GxClumpGetNumAtomics(copy), 2);
+    GxClumpDestroy(copy);
+}
+
+TEST_F(ClumpStream, CloneCopiesAtomicsOnly)
+{
+    GxClump* copy = GxClumpClone(clump);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(GxClumpGetNumAtomics(copy), 3);
+    EXPECT_TRUE(GxLinkIsEmpty(&copy->lightList));
+    EXPECT_TRUE(GxLinkIsEmpty(&copy->cameraList));
+    EXPECT_EQ(AtomicAt(copy, 0)->geometry, shared);
+    EXPECT_NE(AtomicAt(copy, 0)->object.object.parent, atomics[0]->object.object.parent);
+    EXPECT_EQ(frames[2]->root, frames[0]);  // source roots restored
+    GxClumpDestroy(copy);
+}
+
+TEST_F(ClumpStream, RightsChunkCallsThePluginBack)
+{
+    static GxUInt32 seen[2];
+    constexpr GxUInt32 kPlugin = 0x7F10;
+    // Registration needs a closed engine, so the rights callback is added around a restart.
+    GxClumpDestroy(clump);
+    GxGeometryDestroy(shared);
+    clump = nullptr;
+    shared = nullptr;
+    GxTestEngineShutdown();
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach());
+    GxAtomicRegisterPlugin(0, kPlugin, nullptr, nullptr, nullptr);
+    GxAtomicSetStreamRightsCallback(kPlugin, [](void* object, GxInt32, GxInt32, GxUInt32 extra) -> GxBool {
+        seen[0] = object ? 1 : 0;
+        seen[1] = extra;
+        return 1;
+    });
+    ASSERT_TRUE(GxTestEngineOpenAndStart());
+    GxPipeline pipeline = {};
+    pipeline.ownerPluginId = kPlugin;
+    pipeline.pluginData = 42;
+    GxClump* made = GxClumpCreate();
+    GxClumpSetFrame(made, GxFrameCreate());
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetFrame(atomic, static_cast<GxFrame*>(made->object.parent));
+    GxGeometry* box = GxWorldTestBox(nullptr, nullptr);
+    GxAtomicSetGeometry(atomic, box, 0);
+    GxGeometryDestroy(box);
+    GxClumpAddAtomic(made, atomic);
+    atomic->pipeline = &pipeline;
+    const std::vector<GxUInt8> bytes = WriteClump(made);
+    atomic->pipeline = nullptr;
+    EXPECT_NE(FindChunk(bytes, gxID_RIGHTTORENDER), 0u);
+    GxClump* copy = ReadClump(bytes);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(seen[0], 1u);
+    EXPECT_EQ(seen[1], 42u);
+    // Without an owner plugin no rights chunk is written.
+    pipeline.ownerPluginId = 0;
+    atomic->pipeline = &pipeline;
+    EXPECT_EQ(FindChunk(WriteClump(made), gxID_RIGHTTORENDER), 0u);
+    atomic->pipeline = nullptr;
+    GxClumpDestroy(copy);
+    GxClumpDestroy(made);
+}

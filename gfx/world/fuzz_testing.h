@@ -1,0 +1,62 @@
+// Fuzz-target support of the world objects: the engine with every world plugin, and each input read through a
+// memory stream.
+#pragma once
+
+#include <cstdlib>
+
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/stream.h"
+#include "gfx/world/clump.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/mesh.h"
+#include "gfx/world/userdata.h"
+
+// Starts an engine with the world modules and the level-of-detail and user-data plugins.
+inline bool GxWorldEngineStart(void)
+{
+    static int window = 0;
+    GxTestDeviceInstall();
+    return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() &&
+           GxUserDataPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+}
+
+// Starts the engine once; a target that can not start aborts.
+inline void GxWorldFuzzStart(void)
+{
+    static const bool started = GxWorldEngineStart();
+    if (!started) {
+        std::abort();
+    }
+}
+
+// Finds the first chunk of `type` in the input and hands the stream to `read`; then closes the stream,
+// writes back whatever was read (`write`, which also destroys it) and clears the error record.
+template <typename Read>
+void GxWorldFuzzRead(const uint8_t* data, size_t size, GxUInt32 type, Read read)
+{
+    GxWorldFuzzStart();
+    GxMemory memory = {const_cast<GxUInt8*>(data), static_cast<GxUInt32>(size)};
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    if (stream == nullptr) {
+        return;
+    }
+    if (GxStreamFindChunk(stream, type, nullptr, nullptr)) {
+        read(stream);
+    }
+    GxStreamClose(stream, nullptr);
+    GxError error;
+    GxErrorGet(&error);
+}
+
+// A memory write stream for writing back what a target read; closed and freed by GxWorldFuzzCloseOut.
+inline GxStream* GxWorldFuzzOpenOut(void)
+{
+    return GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+}
+
+inline void GxWorldFuzzCloseOut(GxStream* out)
+{
+    if (out) {
+        GxStreamClose(out, nullptr);
+    }
+}

@@ -1,0 +1,252 @@
+// Model writers: box geometry, the shop unit, and model files written through the library's clump writer.
+#include "tools/content/clump_writer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/image.h"
+#include "gfx/core/stream.h"
+#include "gfx/core/texture.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
+
+namespace {
+
+constexpr GxInt32 kFacesPerBox = 6;
+constexpr GxInt32 kVerticesPerFace = 4;
+constexpr GxInt32 kTrianglesPerFace = 2;
+constexpr GxReal kSlabThickness = 0.2f;
+constexpr GxReal kWallThickness = 0.2f;
+constexpr GxReal kWallHeight = 3.0f;
+constexpr GxReal kAwningDepth = 1.0f;
+constexpr GxReal kAwningHeight = 0.6f;
+// The simple level takes over from this depth on: levels per unit of depth for the default selection.
+constexpr GxReal kLevelScale = 1.0f / 60.0f;
+constexpr GxInt32 kSimpleLevel = 1;
+constexpr GxUInt32 kGeometryFlags = gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT |
+                                    gxGEOMETRYMODULATEMATERIALCOLOR;
+
+// Outward normal and two axes across each face, chosen so that (u x v) = normal: counter-clockwise from outside.
+struct Face {
+    GxV3d normal, u, v;
+};
+const Face kFaces[kFacesPerBox] = {
+    {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}}, {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}},
+    {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}},
+};
+
+GxReal Along(const GxV3d& axis, const GxV3d& half)
+{
+    return axis.x * half.x + axis.y * half.y + axis.z * half.z;
+}
+
+GxV3d Abs(const GxV3d& v)
+{
+    return {v.x < 0 ? -v.x : v.x, v.y < 0 ? -v.y : v.y, v.z < 0 ? -v.z : v.z};
+}
+
+}  // namespace
+
+GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial* const* materials,
+                               GxInt32 numMaterials, GxUInt32 extraFlags)
+{
+    const GxInt32 numBoxes = static_cast<GxInt32>(boxes.size());
+    GxGeometry* geometry = GxGeometryCreate(numBoxes * kFacesPerBox * kVerticesPerFace,
+                                            numBoxes * kFacesPerBox * kTrianglesPerFace, kGeometryFlags | extraFlags);
+    if (!geometry) {
+        return nullptr;
+    }
+    GxMorphTarget* target = &geometry->morphTarget[0];
+    for (GxInt32 b = 0; b < numBoxes; b++) {
+        const ContentBox& box = boxes[static_cast<size_t>(b)];
+        if (box.material < 0 || box.material >= numMaterials) {
+            GxGeometryDestroy(geometry);
+            return nullptr;
+        }
+        for (GxInt32 f = 0; f < kFacesPerBox; f++) {
+            const Face& face = kFaces[f];
+            const GxReal n = Along(Abs(face.normal), box.half);
+            const GxReal du = Along(Abs(face.u), box.half);
+            const GxReal dv = Along(Abs(face.v), box.half);
+            const GxInt32 first = (b * kFacesPerBox + f) * kVerticesPerFace;
+            for (GxInt32 corner = 0; corner < kVerticesPerFace; corner++) {
+                const GxReal a = (corner & 1) ? du : -du;
+                const GxReal c = (corner & 2) ? dv : -dv;
+                target->verts[first + corner] = {box.centre.x + face.normal.x * n + face.u.x * a + face.v.x * c,
+                                                 box.centre.y + face.normal.y * n + face.u.y * a + face.v.y * c,
+                                                 box.centre.z + face.normal.z * n + face.u.z * a + face.v.z * c};
+                target->normals[first + corner] = face.normal;
+                geometry->texCoords[0][first + corner] = {(corner & 1) ? 1.0f : 0.0f, (corner & 2) ? 0.0f : 1.0f};
+            }
+            const GxUInt16 v0 = static_cast<GxUInt16>(first);
+            const GxUInt16 quad[kTrianglesPerFace][3] = {{v0, static_cast<GxUInt16>(v0 + 1), static_cast<GxUInt16>(v0 + 3)},
+                                                         {v0, static_cast<GxUInt16>(v0 + 3), static_cast<GxUInt16>(v0 + 2)}};
+            for (GxInt32 t = 0; t < kTrianglesPerFace; t++) {
+                GxTriangle* triangle = &geometry->triangles[(b * kFacesPerBox + f) * kTrianglesPerFace + t];
+                std::memcpy(triangle->vertIndex, quad[t], sizeof(triangle->vertIndex));
+                if (!GxGeometryTriangleSetMaterial(geometry, triangle, materials[box.material])) {
+                    GxGeometryDestroy(geometry);
+                    return nullptr;
+                }
+            }
+        }
+    }
+    GxMorphTargetCalcBoundingSphere(target, &target->boundingSphere);
+    if (!GxGeometryUnlock(geometry)) {
+        GxGeometryDestroy(geometry);
+        return nullptr;
+    }
+    return geometry;
+}
+
+std::vector<GxUInt8> ContentClumpBytes(GxClump* clump)
+{
+    std::vector<GxUInt8> bytes;
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+    if (!stream) {
+        return bytes;
+    }
+    const bool written = GxClumpStreamWrite(clump, stream) != nullptr;
+    GxMemory memory = {nullptr, 0};
+    GxStreamClose(stream, &memory);
+    if (written && memory.start) {
+        bytes.assign(memory.start, memory.start + memory.length);
+    }
+    if (memory.start) {
+        GxFree(memory.start);
+    }
+    return bytes;
+}
+
+GxClump* ContentShopUnitCreate(const ContentShopUnitPlan& plan)
+{
+    GxMaterial* walls = GxMaterialCreate();
+    GxMaterial* awning = GxMaterialCreate();
+    if (!walls || !awning) {
+        GxMaterialDestroy(walls);
+        GxMaterialDestroy(awning);
+        return nullptr;
+    }
+    walls->color = plan.wallColour;
+    GxMaterialSetTexture(awning, plan.sign);
+    GxMaterial* const materials[2] = {walls, awning};
+    const GxReal hx = plan.sizeX * 0.5f;
+    const GxReal hz = plan.sizeZ * 0.5f;
+    const GxReal wallY = kSlabThickness + kWallHeight * 0.5f;
+    const std::vector<ContentBox> full = {
+        {{0, kSlabThickness * 0.5f, 0}, {hx, kSlabThickness * 0.5f, hz}, 0},                        // slab
+        {{0, wallY, -hz + kWallThickness * 0.5f}, {hx, kWallHeight * 0.5f, kWallThickness * 0.5f}, 0},  // back
+        {{-hx + kWallThickness * 0.5f, wallY, 0}, {kWallThickness * 0.5f, kWallHeight * 0.5f, hz}, 0},  // west
+        {{hx - kWallThickness * 0.5f, wallY, 0}, {kWallThickness * 0.5f, kWallHeight * 0.5f, hz}, 0},   // east
+        {{0, kSlabThickness + kWallHeight - kAwningHeight * 0.5f, hz + kAwningDepth * 0.5f},
+         {hx, kAwningHeight * 0.5f, kAwningDepth * 0.5f}, 1},  // awning with the sign
+    };
+    const std::vector<ContentBox> simple = {
+        {{0, (kSlabThickness + kWallHeight) * 0.5f, 0}, {hx, (kSlabThickness + kWallHeight) * 0.5f, hz}, 0},
+    };
+    GxGeometry* detailed = ContentBoxGeometry(full, materials, 2, 0);
+    GxGeometry* far = ContentBoxGeometry(simple, materials, 2, gxGEOMETRYTRISTRIP);
+    GxMaterialDestroy(walls);
+    GxMaterialDestroy(awning);
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    GxFrame* door = GxFrameCreate();
+    GxAtomic* atomic = GxAtomicCreate();
+    bool ok = detailed && far && clump && root && door && atomic;
+    if (ok) {
+        GxClumpSetFrame(clump, root);
+        GxFrameAddChild(root, door);
+        const GxV3d entrance = {0.0f, 0.0f, hz + 1.0f};
+        GxFrameTranslate(door, &entrance, gxCOMBINEREPLACE);
+        GxAtomicSetFrame(atomic, root);
+        GxAtomicSetGeometry(atomic, detailed, 0);
+        GxClumpAddAtomic(clump, atomic);
+        atomic = nullptr;
+        GxUserDataArray* tag = GxFrameAddUserDataArray(door, "tag", gxUSERDATASTRING, 1);
+        GxAtomic* unit = GxLinkGetData(clump->atomicList.next, GxAtomic, inClumpLink);
+        ok = tag && GxUserDataArraySetString(tag, 0, "door") && GxLODAtomicSetGeometry(unit, kSimpleLevel, far) &&
+             GxLODAtomicSetLevelScale(unit, kLevelScale);
+        door = nullptr;
+        root = nullptr;
+    }
+    if (detailed) {
+        GxGeometryDestroy(detailed);
+    }
+    if (far) {
+        GxGeometryDestroy(far);
+    }
+    if (atomic) {
+        GxAtomicDestroy(atomic);
+    }
+    if (door) {
+        GxFrameDestroy(door);
+    }
+    if (root) {
+        GxFrameDestroy(root);
+    }
+    if (!ok) {
+        if (clump) {
+            GxClumpDestroy(clump);
+        }
+        return nullptr;
+    }
+    // Frames are written with the matrix type the reader gives back, so a model reads and writes the same.
+    for (GxFrame* frame : {static_cast<GxFrame*>(clump->object.parent), static_cast<GxFrame*>(clump->object.parent)->child}) {
+        frame->modelling.flags &= gxMATRIXTYPEORTHONORMAL;
+    }
+    return clump;
+}
+
+GxImage* ContentSignImage(GxInt32 size, GxRGBA colour)
+{
+    GxImage* image = GxImageCreate(size, size, 32);
+    if (!image || !GxImageAllocatePixels(image)) {
+        if (image) {
+            GxImageDestroy(image);
+        }
+        return nullptr;
+    }
+    for (GxInt32 y = 0; y < size; y++) {
+        const GxInt32 edge = y < size / 2 ? y : size - 1 - y;
+        const GxUInt8 alpha = static_cast<GxUInt8>(255 * edge * 2 / size);
+        for (GxInt32 x = 0; x < size; x++) {
+            const GxRGBA texel = {colour.red, colour.green, colour.blue, alpha};
+            std::memcpy(image->pixels + y * image->stride + x * 4, &texel, sizeof(texel));
+        }
+    }
+    return image;
+}
+
+bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageTexture>& textures, GxClump* clump)
+{
+    const std::vector<GxUInt8> clumpBytes = ContentClumpBytes(clump);
+    const GxUInt32 dictionarySize = ContentImageDictionaryBodySize(textures, CONTENTIMAGEDICTIONARYRECORDS);
+    if (clumpBytes.empty() || dictionarySize == 0) {
+        return false;
+    }
+    const GxUInt32 tocSize = gxCHUNKHEADERSIZE + 4 + 2 * gxTOCENTRYSIZE;
+    std::vector<GxTOCEntry> entries(2);
+    entries[0].id = gxID_IMAGEDICTIONARY;
+    entries[0].offset = tocSize;
+    entries[1].id = gxID_CLUMP;
+    entries[1].offset = tocSize + gxCHUNKHEADERSIZE + dictionarySize;
+    // Written beside the old file and renamed over it, so a failed run never leaves half a model.
+    const std::string temporary = std::string(fileName) + ".new";
+    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, temporary.c_str());
+    if (!stream) {
+        return false;
+    }
+    const bool written = ContentTOCWrite(stream, entries) &&
+                         ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) &&
+                         GxStreamWrite(stream, clumpBytes.data(), static_cast<GxUInt32>(clumpBytes.size()));
+    if (!GxStreamClose(stream, nullptr) || !written) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, fileName, error);
+    return !error;
+}

@@ -1,0 +1,44 @@
+// Writes models: box geometry, the shop unit clump and model files (table of contents, images dictionary, clump),
+// all through the library's own clump, geometry and material writers.
+#pragma once
+
+#include <vector>
+
+#include "gfx/world/clump.h"
+#include "tools/content/texdict_writer.h"
+
+struct GxImage;
+
+// An axis-aligned box: centre, half extents and the index of its material in the list given with it.
+struct ContentBox {
+    GxV3d centre;
+    GxV3d half;
+    GxInt32 material;
+};
+
+// Geometry of boxes, 4 vertices and 2 triangles per face, with normals and one coordinate set per face
+// (0..1 across it); `extraFlags` is ORed into the format. The mesh header is built; null on failure.
+GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial* const* materials,
+                               GxInt32 numMaterials, GxUInt32 extraFlags);
+
+// The clump chunk as bytes (empty on failure), written by GxClumpStreamWrite.
+std::vector<GxUInt8> ContentClumpBytes(GxClump* clump);
+
+// Footprint and look of a shop unit: origin at the footprint centre, entrance on the +z side.
+struct ContentShopUnitPlan {
+    GxReal sizeX;
+    GxReal sizeZ;
+    GxRGBA wallColour;
+    GxTexture* sign;       // the awning's texture (its raster decides whether it sorts as transparent)
+};
+
+// A shop unit: slab, three walls and an awning with the sign texture (two materials), two levels of detail
+// (the full unit, then one box), and a "door" dummy frame carrying user-data text at the entrance.
+// Needs the world, level-of-detail and user-data plugins.
+GxClump* ContentShopUnitCreate(const ContentShopUnitPlan& plan);
+
+// The sign texture's picture: `size` square, 32-bit, a coloured band whose alpha fades to the edges.
+GxImage* ContentSignImage(GxInt32 size, GxRGBA colour);
+
+// A model file: table of contents (images dictionary, then clump), the images dictionary, then the clump.
+bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageTexture>& textures, GxClump* clump);
