@@ -178,17 +178,20 @@ protected:
     }
 };
 
+// The driver on the minimal profile's capabilities (no transform and lighting, no compact declaration types,
+// two stages), drawing through GL.
 class LitModelMinimal : public LitModel {
 protected:
     void SetUp() override
     {
-        setenv("MALL_D3D9_PROFILE", "minimal", 1);
         LitModel::SetUp();
-    }
-    void TearDown() override
-    {
-        LitModel::TearDown();
-        unsetenv("MALL_D3D9_PROFILE");
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        IDirect3D9* minimal = D3D9SoftCreate(D3D9_CAPS_MINIMAL);
+        ASSERT_EQ(minimal->GetDeviceCaps(0, D3DDEVTYPE_HAL, &gxD3D9State.caps), D3D_OK);
+        minimal->Release();
+        ASSERT_TRUE(GxD3D9LightResourcesOpen());
     }
 };
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 // The back buffer and every render target are GL textures drawn with
@@ -59,23 +58,8 @@ void GlBackend::GetIdentifier(D3DADAPTER_IDENTIFIER9* id)
     std::snprintf(id->DeviceName, sizeof(id->DeviceName), "\\\\.\\DISPLAY1");
 }
 
-// MALL_D3D9_PROFILE=minimal reports the minimal profile (no transform and lighting, two stages, no compact
-// declaration types), so the callers' fallbacks can be seen drawn; GL still draws whatever it is given.
-static bool GlMinimalProfile()
-{
-    const char* profile = std::getenv("MALL_D3D9_PROFILE");
-    return profile && std::strcmp(profile, "minimal") == 0;
-}
-
 void GlBackend::GetCaps(D3DCAPS9* caps)
 {
-    if (GlMinimalProfile()) {
-        D3D9FillBaseCaps(caps, D3D9_CAPS_MINIMAL);
-        caps->MaxTextureWidth = static_cast<DWORD>(maxTextureSize_);
-        caps->MaxTextureHeight = static_cast<DWORD>(maxTextureSize_);
-        caps->MaxActiveLights = kGlMaxLights;
-        return;
-    }
     D3D9FillBaseCaps(caps, D3D9_CAPS_FULL);
     caps->MaxTextureWidth = static_cast<DWORD>(maxTextureSize_);
     caps->MaxTextureHeight = static_cast<DWORD>(maxTextureSize_);
