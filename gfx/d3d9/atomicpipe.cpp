@@ -204,7 +204,12 @@ GxInt32 WriteMeshIndices(GxUInt16* dst, GxUInt32 room, const GxMesh* mesh, GxD3D
     const GxUInt32 n = mesh->numIndices;
     GxUInt32 written = 0;
     if (toList) {
-        if (n > 2 && (n - 2) * 3 > room) {
+        GxUInt32 triangles = 0;
+        for (GxUInt32 i = 0; i + 2 < n; i++) {
+            const GxUInt16* w = mesh->indices + i;
+            triangles += w[0] != w[1] && w[1] != w[2] && w[0] != w[2];
+        }
+        if (triangles * 3 > room) {
             return -1;
         }
         written = GxD3D9StripToList(dst, mesh->indices, n, out->firstVertex);

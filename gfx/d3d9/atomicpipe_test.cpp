@@ -2,6 +2,11 @@
 // geometry and device restore, and lit, textured and blended drawing read back on two capability profiles.
 #include "gfx/d3d9/atomicpipe_testing.h"
 
+#include <algorithm>
+
+#include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/vertexdecl.h"
+
 namespace {
 
 using AtomicPipe = GxAtomicPipeTest;
@@ -20,6 +25,31 @@ GxV3d BufferPosition(GxD3D9InstanceHeader* header, GxUInt32 stream, GxUInt32 v)
     if (SUCCEEDED(s.buffer->Lock(s.offset, s.stride * header->vertexTotal, &data, D3DLOCK_READONLY))) {
         memcpy(&out, static_cast<char*>(data) + static_cast<size_t>(v) * s.stride, sizeof(out));
         s.buffer->Unlock();
+    }
+    return out;
+}
+
+// The texture coordinates of vertex v, found through the instance's declaration.
+GxTexCoords BufferTexCoords(GxD3D9InstanceHeader* header, GxUInt32 v)
+{
+    D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
+    UINT count = MAXD3DDECLLENGTH + 1;
+    GxTexCoords out = {-1.0f, -1.0f};
+    if (FAILED(header->declaration->GetDeclaration(elements, &count))) {
+        return out;
+    }
+    for (UINT i = 0; i < count; i++) {
+        if (elements[i].Usage != D3DDECLUSAGE_TEXCOORD || elements[i].Stream > 1) {
+            continue;
+        }
+        GxD3D9VertexStream& s = header->streams[elements[i].Stream];
+        void* data = nullptr;
+        if (SUCCEEDED(s.buffer->Lock(s.offset, s.stride * header->vertexTotal, &data, D3DLOCK_READONLY))) {
+            GxReal uv[2];
+            GxD3D9ReadTexCoords(elements[i].Type, uv, static_cast<char*>(data) + v * s.stride + elements[i].Offset);
+            out = GxTexCoords{uv[0], uv[1]};
+            s.buffer->Unlock();
+        }
     }
     return out;
 }
@@ -100,6 +130,12 @@ TEST_F(AtomicPipe, PositionsOnlyLockRewritesThePositions)
         const GxV3d moved = BufferPosition(header, 0, 0);
         EXPECT_FLOAT_EQ(moved.x, geometry->morphTarget[0].verts[0].x) << "usage " << usage;
         EXPECT_FLOAT_EQ(moved.y, geometry->morphTarget[0].verts[0].y);
+        // The parts that were not locked are still there (the instance keeps its buffers).
+        for (GxUInt32 v : {0u, 3u}) {
+            const GxTexCoords uv = BufferTexCoords(header, v);
+            EXPECT_FLOAT_EQ(uv.u, geometry->texCoords[0][v].u) << "usage " << usage << " vertex " << v;
+            EXPECT_FLOAT_EQ(uv.v, geometry->texCoords[0][v].v);
+        }
         GxFrame* frame = static_cast<GxFrame*>(atomic->object.object.parent);
         atomics.pop_back();
         GxAtomicDestroy(atomic);
@@ -207,4 +243,58 @@ TEST_F(LitModelMinimal, AmbientAndDirectionalTexturedAndBlended)
     EXPECT_FALSE(gxD3D9State.caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT);
     EXPECT_EQ(gxD3D9State.caps.DeclTypes, 0u);
     Check();
+}
+
+TEST_F(AtomicPipe, LongStripsBecomeASortedTriangleList)
+{
+    // Two separate triangles: as a strip they need a join, so the strip holds more than three indices a triangle.
+    GxGeometry* geometry = GxGeometryCreate(6, 2, gxGEOMETRYPOSITIONS | gxGEOMETRYTRISTRIP);
+    ASSERT_NE(geometry, nullptr);
+    for (GxInt32 v = 0; v < 6; v++) {
+        geometry->morphTarget[0].verts[v] = GxV3d{static_cast<GxReal>(v), static_cast<GxReal>(v % 2), 0.0f};
+    }
+    const GxUInt16 tris[2][3] = {{5, 4, 3}, {0, 1, 2}};
+    for (GxInt32 t = 0; t < 2; t++) {
+        memcpy(geometry->triangles[t].vertIndex, tris[t], sizeof(tris[t]));
+        geometry->triangles[t].matIndex = gxGEOMETRYNOMATERIAL;
+    }
+    GxMorphTargetCalcBoundingSphere(&geometry->morphTarget[0], &geometry->morphTarget[0].boundingSphere);
+    ASSERT_NE(GxGeometryUnlock(geometry), nullptr);
+    ASSERT_GT(geometry->mesh->totalIndicesInMesh, 6u);
+    GxAtomic* atomic = MakeAtomic(geometry);
+    ASSERT_TRUE(Render());
+    GxD3D9InstanceHeader* header = HeaderOf(atomic->geometry->repEntry);
+    EXPECT_EQ(header->primitive, static_cast<GxUInt32>(D3DPT_TRIANGLELIST));
+    EXPECT_EQ(header->indexTotal, 6u);
+    void* data = nullptr;
+    ASSERT_EQ(header->indexBuffer->Lock(0, 0, &data, D3DLOCK_READONLY), D3D_OK);
+    std::vector<GxUInt16> indices(static_cast<GxUInt16*>(data), static_cast<GxUInt16*>(data) + 6);
+    header->indexBuffer->Unlock();
+    const GxD3D9MeshInstance* mesh = GxD3D9InstanceMeshes(header);
+    ASSERT_EQ(mesh->indexCount, 6u);
+    EXPECT_EQ(mesh->primitiveCount, 2u);
+    // Sorted by their lowest index: the triangle on vertices 0-2 comes first.
+    for (GxUInt16& index : indices) {
+        index = static_cast<GxUInt16>(index + mesh->firstVertex);
+    }
+    EXPECT_LT(*std::max_element(indices.begin(), indices.begin() + 3), 3);
+    EXPECT_GE(*std::min_element(indices.begin() + 3, indices.end()), 3);
+}
+
+TEST_F(AtomicPipe, ScaledFramesAreLitWithNormalisation)
+{
+    GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    AddLight(gxLIGHTDIRECTIONAL, 1.0f);
+    ASSERT_TRUE(Render());
+    GxUInt32 normalise = 1;
+    GxD3D9GetRenderState(D3DRS_NORMALIZENORMALS, &normalise);
+    EXPECT_EQ(normalise, 0u);
+    const GxV3d scale = {2.0f, 2.0f, 2.0f};
+    GxMatrix stretch;
+    GxMatrixSetIdentity(&stretch);
+    GxMatrixScale(&stretch, &scale, gxCOMBINEREPLACE);
+    GxFrameTransform(static_cast<GxFrame*>(atomic->object.object.parent), &stretch, gxCOMBINEPOSTCONCAT);
+    ASSERT_TRUE(Render());
+    GxD3D9GetRenderState(D3DRS_NORMALIZENORMALS, &normalise);
+    EXPECT_EQ(normalise, 1u);
 }
