@@ -298,3 +298,15 @@ TEST_F(AtomicPipe, ScaledFramesAreLitWithNormalisation)
     GxD3D9GetRenderState(D3DRS_NORMALIZENORMALS, &normalise);
     EXPECT_EQ(normalise, 1u);
 }
+
+TEST_F(AtomicPipe, UsageOfAbsentPartsKeepsOneStream)
+{
+    // Prelit colours change, but the geometry has none: a dynamic stream would be empty.
+    GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    GxD3D9GeometrySetUsageFlags(atomic->geometry, gxD3D9USAGEPRELIT);
+    ASSERT_TRUE(Render());
+    GxD3D9InstanceHeader* header = HeaderOf(atomic->geometry->repEntry);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_NE(header->streams[0].stride, 0u);
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(atomic->geometry));
+}

@@ -211,3 +211,14 @@ TEST_F(D3D9Lights, GlobalLightsSumAmbientAndSetDirectional)
         GxLinkRemove(&light->inWorld);
     }
 }
+
+TEST_F(D3D9Lights, LightWithoutFrameIsNotSet)
+{
+    GxLight* light = GxLightCreate(gxLIGHTDIRECTIONAL);
+    EXPECT_FALSE(GxD3D9DirectionalLightSetup(light));
+    light->object.object.subType = gxLIGHTPOINT;
+    light->radius = 5.0f;
+    EXPECT_FALSE(GxD3D9LocalLightSetup(light));
+    EXPECT_EQ(IndexOf(light), -1);
+    GxLightDestroy(light);
+}
