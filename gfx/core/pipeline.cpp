@@ -6,6 +6,7 @@
 
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/pipeline_local.h"
 
 namespace {
 
@@ -76,21 +77,28 @@ void DefinitionRelease(GxNodeDefinition* definition)
     }
 }
 
+// A node's run-time tables and private data live in the pipeline's run-time block.
 void FreeNodePrivate(GxPipelineNode* node)
 {
-    if (node->privateBlock) {
-        GxFree(node->privateBlock);
-        node->privateBlock = nullptr;
-    }
+    node->privateBlock = nullptr;
+    node->slotClusters = nullptr;
+    node->slotOutputMasks = nullptr;
+    node->interestSlots = nullptr;
 }
 
+// Frees the run-time block, which starts with the packet template.
 void FreePacketTemplate(GxPipeline* pipeline)
 {
     if (pipeline->packetTemplate) {
         GxFree(pipeline->packetTemplate);
         pipeline->packetTemplate = nullptr;
     }
+    for (GxUInt32 i = 0; i < pipeline->nodeCount && pipeline->nodeArray; i++) {
+        FreeNodePrivate(&pipeline->nodeArray[i]);
+    }
     pipeline->slotCount = 0;
+    pipeline->inputCount = 0;
+    pipeline->inputs = nullptr;
 }
 
 // Tears down one node's run-time set-up (lock, failed unlock).
@@ -194,41 +202,6 @@ GxBool OrderNodes(GxPipeline* pipeline)
         return 0;
     }
     pipeline->entryNode = 0;
-    return 1;
-}
-
-// Cluster routing between nodes is resolved here once node definitions declare clusters; until then a
-// packet carries no slot and nodes pass their data through the execution parameters.
-GxBool GxPipelineResolveClusters(GxPipeline* pipeline)
-{
-    pipeline->slotCount = 0;
-    pipeline->inputCount = 0;
-    pipeline->inputs = nullptr;
-    auto* packet = static_cast<GxPipelinePacket*>(GxCalloc(1, sizeof(GxPipelinePacket), kNodeDataHint));
-    if (!packet) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return 0;
-    }
-    packet->numClusters = 0;
-    packet->pipeline = pipeline;
-    pipeline->packetTemplate = packet;
-    return 1;
-}
-
-GxBool AllocatePrivateBlocks(GxPipeline* pipeline)
-{
-    for (GxUInt32 i = 0; i < pipeline->nodeCount; i++) {
-        GxPipelineNode* node = &pipeline->nodeArray[i];
-        const GxUInt32 size = (node->definition->privateSize + 3u) & ~3u;
-        if (size == 0) {
-            continue;
-        }
-        node->privateBlock = GxCalloc(1, size, kNodeDataHint);
-        if (!node->privateBlock) {
-            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-            return 0;
-        }
-    }
     return 1;
 }
 
@@ -653,7 +626,7 @@ GxPipeline* GxPipelineUnlock(GxPipeline* pipeline)
         pipeline->entryNode = entry;
         return nullptr;
     }
-    if (!GxPipelineResolveClusters(pipeline) || !AllocatePrivateBlocks(pipeline)) {
+    if (!GxPipelineResolveClusters(pipeline)) {
         UnlockFailed(pipeline);
         return nullptr;
     }

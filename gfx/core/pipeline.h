@@ -21,12 +21,59 @@ constexpr GxUInt32 gxPIPELINEUNCONNECTED = 0xFFFFFFFFu;
 constexpr GxInt32 gxERRPIPELINEBADENTRY = 36;       // entry node out of range, without definition or with an incoming edge
 constexpr GxInt32 gxERRPIPELINEUNREACHED = 34;      // a node other than the entry with no incoming edge
 constexpr GxInt32 gxERRPIPELINECYCLE = 28;
+constexpr GxInt32 gxERRPIPELINEREQUIREDINVALID = 29; // a required cluster made invalid on the way to its user
+constexpr GxInt32 gxERRPIPELINEREPEATEDCLUSTER = 30; // a cluster listed twice among a node's clusters of interest
+constexpr GxInt32 gxERRPIPELINENULLCLUSTER = 31;
+constexpr GxInt32 gxERRPIPELINESCRATCH = 32;         // scratch allocation failed while resolving clusters
 constexpr GxInt32 gxERRPIPELINETOOMANYINTERESTS = 40;
 constexpr GxInt32 gxERRPIPELINETOOMANYOUTPUTS = 41;
 constexpr GxInt32 gxERRPIPELINETOOMANYNODES = 42;
 constexpr GxInt32 gxERRPIPELINENOTLOCKED = 52;
 constexpr GxInt32 gxERRPIPELINEEMPTY = 53;          // execution of a pipeline with no node or still locked
 constexpr GxInt32 gxERRNOTSTARTEDVECTOR = gxERRCODE(0x80000018);
+
+// A kind of data travelling through pipelines; compared by address.
+struct GxClusterDefinition {
+    const char* name;
+    GxUInt32 defaultStride;
+    GxUInt32 attributes;               // copied into every slot record that carries the cluster
+};
+
+// A node's cluster of interest.
+struct GxClusterRef {
+    GxClusterDefinition* clusterDef;
+    GxUInt32 forcePresent;             // the node keeps a slot for the cluster even when nobody asks for it
+    GxUInt32 reserved;
+};
+
+// What a node needs of a cluster of interest on its input.
+constexpr GxUInt32 gxCLUSTERDONTWANT = 0;
+constexpr GxUInt32 gxCLUSTERREQUIRED = 1;
+constexpr GxUInt32 gxCLUSTEROPTIONAL = 2;
+
+// What an output does to a cluster.
+constexpr GxUInt32 gxCLUSTERNOCHANGE = 0;
+constexpr GxUInt32 gxCLUSTERVALID = 1;     // the node creates or refreshes it
+constexpr GxUInt32 gxCLUSTERINVALID = 2;   // the node spoils it
+
+struct GxOutputSpec {
+    const char* name;
+    const GxUInt32* clusterValidity;   // one per cluster of interest
+    GxUInt32 allOtherClusters;
+};
+
+// The record a packet slot points at: one per distinct cluster of a pipeline.
+struct GxPipelineClusterInfo {
+    GxClusterDefinition* clusterDef;
+    GxUInt32 attributes;
+};
+
+// A cluster the first node expects to find in the packet it is given.
+struct GxPipelineInput {
+    GxClusterDefinition* clusterDef;
+    GxUInt32 requirement;
+    GxUInt32 slot;
+};
 
 // What a pipeline run is given: the object drawn and the heap its nodes allocate from.
 struct GxPipelineExecutionParams {
@@ -53,10 +100,10 @@ struct GxNodeDefinition {
     GxNodeConfigureFunc nodeConfigure; // per node, after every open
     GxNodeMessageFunc messageHandler;
     GxUInt32 interestCount;
-    const void* interests;             // cluster references; resolved by the cluster stage of unlock
-    const GxUInt32* interestRequirements;
+    const GxClusterRef* interests;
+    const GxUInt32* interestRequirements; // gxCLUSTERDONTWANT, REQUIRED or OPTIONAL per interest
     GxUInt32 outputCount;
-    const void* outputSpecs;
+    const GxOutputSpec* outputSpecs;   // null: every output leaves every cluster unchanged
     GxUInt32 privateSize;              // bytes of each node's private block
     GxUInt32 isEditable;               // allocated at run time: freed with its last use
     GxUInt32 useCount;                 // live set-up nodes of this kind
@@ -66,8 +113,8 @@ struct GxPipelineNode {
     GxNodeDefinition* definition;
     GxUInt32 outputCount;
     GxUInt32* outputTargets;           // node indexes, gxPIPELINEUNCONNECTED when not connected
-    void** slotClusters;
-    GxUInt32* slotOutputMasks;
+    GxPipelineClusterInfo** slotClusters;  // per packet slot, the cluster it carries here or null
+    GxUInt32* slotOutputMasks;         // [0] AND of all, then per slot the outputs the cluster leaves by
     void* privateBlock;                // zeroed at unlock, privateSize bytes
     GxUInt32* interestSlots;
     void* orderWork;                   // the node's work record, valid while locked
@@ -102,9 +149,9 @@ struct GxPipeline {
     GxPipelineNode* nodeArray;
     GxUInt32 slotCount;
     GxUInt32 packetsMade;              // packets made by the current run; cleared before each run
-    GxPipelinePacket* packetTemplate;
+    GxPipelinePacket* packetTemplate;  // head of the one block of run-time tables built by unlock
     GxUInt32 inputCount;
-    void* inputs;
+    GxPipelineInput* inputs;           // sorted by cluster definition address
     void* nodeBlock;
     GxUInt32 nodeBlockSize;
     GxUInt32 entryNode;
@@ -149,6 +196,19 @@ GxPipeline* GxPipelineAddFragment(GxPipeline* pipeline, GxUInt32* firstIndexOut,
 GxPipeline* GxPipelineUnlock(GxPipeline* pipeline);
 // Connects output `output` of node `from` to node `to` in a locked pipeline.
 GxPipeline* GxPipelineConnectNodes(GxPipeline* pipeline, GxUInt32 from, GxUInt32 output, GxUInt32 to);
+
+// The first node after `startNode` (from the first when null) whose definition has this name, or null and
+// 0xFFFFFFFF.
+GxPipelineNode* GxPipelineFindNodeByName(GxPipeline* pipeline, const char* name, GxPipelineNode* startNode,
+                                         GxUInt32* indexOut);
+// Number of distinct cluster definitions among all nodes' clusters of interest.
+GxUInt32 GxPipelineCountClusters(GxPipeline* pipeline);
+// In-place sort of `count` records of `stride` bytes (a multiple of 4) by the u32 key at keyOffset.
+void GxRadixSortByKey(void* base, GxUInt32 count, GxUInt32 stride, GxUInt32 keyOffset, GxUInt32 minKey,
+                      GxUInt32 maxKey);
+// The scratch arena of unlock: valid only while an unlock resolves clusters; null when it is exhausted.
+void* GxPipelineScratchAllocTop(GxUInt32 size);
+void* GxPipelineScratchAllocBottom(GxUInt32 size);
 
 void GxPipelinePacketRelease(GxPipelinePacket* packet);
 // Fills the module's own vector with the defaults before start; copies them out after.

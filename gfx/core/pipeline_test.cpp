@@ -1,6 +1,7 @@
 // Tests of the pipeline module: editing and ordering, node release, execution, the pipeline heap and frame links.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -306,4 +307,207 @@ TEST_F(Pipeline, ObjectFrameLinks)
     EXPECT_EQ(object.object.parent, frame);
     EXPECT_TRUE(GxLinkIsEmpty(&frame->objectList));
     GxFrameDestroy(frame);
+}
+
+namespace {
+
+// Synthetic clusters and node kinds for cluster resolution.
+GxClusterDefinition clusterX = {"X", 12, 0x11};
+GxClusterDefinition clusterY = {"Y", 8, 0x22};
+
+struct NodeKind {
+    std::vector<GxClusterRef> interests;
+    std::vector<GxUInt32> requirements;
+    std::vector<std::vector<GxUInt32>> validity;  // per output, per interest
+    std::vector<GxOutputSpec> specs;
+    GxNodeDefinition definition;
+
+    NodeKind(const char* name, std::vector<GxClusterDefinition*> clusters, std::vector<GxUInt32> wants,
+             std::vector<std::vector<GxUInt32>> outputs, GxUInt32 others = gxCLUSTERNOCHANGE)
+        : requirements(std::move(wants)), validity(std::move(outputs))
+    {
+        for (GxClusterDefinition* cluster : clusters) {
+            interests.push_back(GxClusterRef{cluster, 0, 0});
+        }
+        for (const auto& v : validity) {
+            specs.push_back(GxOutputSpec{"out", v.data(), others});
+        }
+        definition = MakeDefinition(name, static_cast<GxUInt32>(validity.size()));
+        definition.interestCount = static_cast<GxUInt32>(interests.size());
+        definition.interests = interests.data();
+        definition.interestRequirements = requirements.data();
+        definition.outputSpecs = specs.data();
+    }
+};
+
+GxUInt32 SlotOf(const GxPipelineNode& node, GxUInt32 interest)
+{
+    return node.interestSlots[interest];
+}
+
+}  // namespace
+
+TEST_F(Pipeline, ClustersFlowThroughSharedSlots)
+{
+    // A creates X; B needs X and creates Y; C needs Y and would take X.
+    NodeKind kindA("A", {&clusterX}, {gxCLUSTERDONTWANT}, {{gxCLUSTERVALID}});
+    NodeKind kindB("B", {&clusterX, &clusterY}, {gxCLUSTERREQUIRED, gxCLUSTERDONTWANT},
+                   {{gxCLUSTERNOCHANGE, gxCLUSTERVALID}});
+    NodeKind kindC("C", {&clusterY, &clusterX}, {gxCLUSTERREQUIRED, gxCLUSTEROPTIONAL}, {});
+    GxPipeline* pipeline = GxPipelineCreate();
+    GxPipelineLock(pipeline);
+    ASSERT_EQ(GxPipelineAddFragment(pipeline, nullptr, &kindA.definition, &kindB.definition, &kindC.definition,
+                                    nullptr), pipeline);
+    EXPECT_EQ(GxPipelineCountClusters(pipeline), 2u);
+    ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
+    ASSERT_EQ(pipeline->slotCount, 2u);
+    ASSERT_NE(pipeline->packetTemplate, nullptr);
+    EXPECT_EQ(pipeline->packetTemplate->numClusters, 2u);
+    EXPECT_EQ(pipeline->packetTemplate->pipeline, pipeline);
+    EXPECT_EQ(pipeline->inputCount, 0u);  // A makes everything the others need
+
+    const GxPipelineNode* n = pipeline->nodeArray;
+    const GxUInt32 x = SlotOf(n[0], 0);
+    const GxUInt32 y = SlotOf(n[1], 1);
+    EXPECT_EQ(SlotOf(n[1], 0), x);
+    EXPECT_EQ(SlotOf(n[2], 1), x);
+    EXPECT_EQ(SlotOf(n[2], 0), y);
+    EXPECT_NE(x, y);
+    ASSERT_NE(n[1].slotClusters[y], nullptr);
+    EXPECT_EQ(n[1].slotClusters[y]->clusterDef, &clusterY);
+    EXPECT_EQ(n[1].slotClusters[y]->attributes, 0x22u);
+    EXPECT_EQ(n[1].slotClusters[x]->clusterDef, &clusterX);
+    EXPECT_EQ(n[0].slotClusters[y], nullptr);  // Y does not exist before B
+    EXPECT_EQ(n[0].slotOutputMasks[1 + x], 1u);
+    EXPECT_EQ(n[1].slotOutputMasks[0], 1u);
+    EXPECT_EQ(n[2].slotOutputMasks[0], 0u);  // a last node passes nothing on
+    // Private blocks are zeroed and sit in the pipeline's one run-time block.
+    for (GxUInt32 i = 0; i < 3; i++) {
+        ASSERT_NE(n[i].privateBlock, nullptr);
+        EXPECT_EQ(memcmp(n[i].privateBlock, "\0\0\0\0\0\0", 6), 0);
+    }
+    EXPECT_GT(static_cast<char*>(n[0].privateBlock), reinterpret_cast<char*>(pipeline->packetTemplate));
+
+    // Relocking and unlocking again rebuilds the same assignment.
+    GxPipelineLock(pipeline);
+    EXPECT_EQ(pipeline->packetTemplate, nullptr);
+    ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
+    EXPECT_EQ(SlotOf(pipeline->nodeArray[2], 1), SlotOf(pipeline->nodeArray[0], 0));
+    GxPipelineDestroy(pipeline);
+
+    // Without A, X is the pipeline's required input.
+    pipeline = GxPipelineCreate();
+    GxPipelineLock(pipeline);
+    GxPipelineAddFragment(pipeline, nullptr, &kindB.definition, &kindC.definition, nullptr);
+    ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
+    ASSERT_EQ(pipeline->inputCount, 1u);
+    EXPECT_EQ(pipeline->inputs[0].clusterDef, &clusterX);
+    EXPECT_EQ(pipeline->inputs[0].requirement, gxCLUSTERREQUIRED);
+    EXPECT_EQ(pipeline->inputs[0].slot, SlotOf(pipeline->nodeArray[0], 0));
+    GxPipelineDestroy(pipeline);
+}
+
+TEST_F(Pipeline, InvalidatedClustersAndBadInterests)
+{
+    NodeKind spoiler("S", {&clusterX}, {gxCLUSTERDONTWANT}, {{gxCLUSTERINVALID}});
+    NodeKind needsX("N", {&clusterX}, {gxCLUSTERREQUIRED}, {});
+    NodeKind takesX("T", {&clusterX, &clusterY}, {gxCLUSTEROPTIONAL, gxCLUSTERREQUIRED}, {});
+    GxPipeline* pipeline = GxPipelineCreate();
+    GxPipelineLock(pipeline);
+    GxPipelineAddFragment(pipeline, nullptr, &spoiler.definition, &needsX.definition, nullptr);
+    EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINEREQUIREDINVALID);
+    EXPECT_EQ(pipeline->isLocked, 1u);
+    EXPECT_EQ(kindOpens, 0);
+    GxPipelineDestroy(pipeline);
+
+    // An optional cluster spoiled upstream is dropped: the node gets no slot for it.
+    pipeline = GxPipelineCreate();
+    GxPipelineLock(pipeline);
+    GxPipelineAddFragment(pipeline, nullptr, &spoiler.definition, &takesX.definition, nullptr);
+    ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
+    EXPECT_EQ(SlotOf(pipeline->nodeArray[1], 0), gxPIPELINEUNCONNECTED);
+    EXPECT_NE(SlotOf(pipeline->nodeArray[1], 1), gxPIPELINEUNCONNECTED);
+    ASSERT_EQ(pipeline->inputCount, 1u);  // Y passes through the spoiler untouched
+    EXPECT_EQ(pipeline->inputs[0].clusterDef, &clusterY);
+    GxPipelineDestroy(pipeline);
+
+    NodeKind nullInterest("0", {nullptr}, {gxCLUSTERREQUIRED}, {});
+    NodeKind repeated("R", {&clusterX, &clusterX}, {gxCLUSTERREQUIRED, gxCLUSTERREQUIRED}, {});
+    const std::pair<NodeKind*, GxInt32> bad[] = {{&nullInterest, gxERRPIPELINENULLCLUSTER},
+                                                 {&repeated, gxERRPIPELINEREPEATEDCLUSTER}};
+    for (const auto& [kind, code] : bad) {
+        pipeline = GxPipelineCreate();
+        GxPipelineLock(pipeline);
+        GxPipelineAddFragment(pipeline, nullptr, &kind->definition, nullptr);
+        EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
+        EXPECT_EQ(GxTestTakeErrorCode(), code);
+        GxPipelineDestroy(pipeline);
+    }
+
+    std::vector<GxClusterDefinition> many(33);
+    std::vector<GxClusterDefinition*> pointers;
+    for (auto& cluster : many) {
+        pointers.push_back(&cluster);
+    }
+    NodeKind wide("W", pointers, std::vector<GxUInt32>(33, 0), {});
+    pipeline = GxPipelineCreate();
+    GxPipelineLock(pipeline);
+    EXPECT_EQ(GxPipelineAddFragment(pipeline, nullptr, &wide.definition, nullptr), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINETOOMANYINTERESTS);
+    EXPECT_EQ(pipeline->nodeCount, 0u);
+    GxPipelineDestroy(pipeline);
+}
+
+TEST_F(Pipeline, FindNodeByName)
+{
+    GxPipeline* pipeline = GxPipelineCreate();
+    GxPipelineLock(pipeline);
+    GxPipelineAddFragment(pipeline, nullptr, &a, &b, &a, nullptr);
+    GxPipelineUnlock(pipeline);
+    GxUInt32 index = 0;
+    GxPipelineNode* first = GxPipelineFindNodeByName(pipeline, "A", nullptr, &index);
+    ASSERT_EQ(first, &pipeline->nodeArray[0]);
+    EXPECT_EQ(index, 0u);
+    EXPECT_EQ(GxPipelineFindNodeByName(pipeline, "A", first, &index), &pipeline->nodeArray[2]);
+    EXPECT_EQ(index, 2u);
+    EXPECT_EQ(GxPipelineFindNodeByName(pipeline, "A", &pipeline->nodeArray[2], &index), nullptr);
+    EXPECT_EQ(index, gxPIPELINEUNCONNECTED);
+    EXPECT_EQ(GxPipelineFindNodeByName(pipeline, "Z", nullptr, &index), nullptr);
+    EXPECT_EQ(GxPipelineFindNodeByName(nullptr, "A", nullptr, &index), nullptr);
+    GxPipelineDestroy(pipeline);
+}
+
+TEST_F(Pipeline, RadixSortOrdersByKey)
+{
+    struct Record {
+        GxUInt32 payload;
+        GxUInt32 key;
+    };
+    for (GxUInt32 count : {0u, 1u, 2u, 5u, 6u, 40u, 500u}) {
+        std::vector<Record> records;
+        GxUInt32 seed = 12345 + count;
+        for (GxUInt32 i = 0; i < count; i++) {
+            seed = seed * 1103515245u + 12345u;
+            records.push_back(Record{i, (seed >> 8) % (i % 3 ? 0xFFFFFFu : 7u)});
+        }
+        std::vector<Record> sorted = records;
+        GxRadixSortByKey(sorted.data(), count, sizeof(Record), 4, 0, 0xFFFFFFFFu);
+        for (GxUInt32 i = 1; i < count; i++) {
+            ASSERT_LE(sorted[i - 1].key, sorted[i].key) << "count " << count << " at " << i;
+        }
+        // Nothing lost: every payload still there with its key.
+        std::vector<GxUInt32> seen(count, 0);
+        for (const Record& r : sorted) {
+            ASSERT_LT(r.payload, count);
+            EXPECT_EQ(r.key, records[r.payload].key);
+            seen[r.payload]++;
+        }
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), 1u), static_cast<long>(count));
+    }
+    // A key beyond the record, or an empty key range: untouched.
+    Record two[2] = {{0, 9}, {1, 3}};
+    GxRadixSortByKey(two, 2, sizeof(Record), 6, 0, 0xFFFFFFFFu);
+    GxRadixSortByKey(two, 2, sizeof(Record), 4, 5, 5);
+    EXPECT_EQ(two[0].key, 9u);
 }

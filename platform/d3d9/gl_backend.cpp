@@ -232,6 +232,7 @@ void GlBackend::ForgetSentState()
     boundDepth_ = nullptr;
     fboBound_ = false;
     materialKey_ = 0xFFFFFFFFu;
+    programKnown_ = false;
 }
 
 void GlBackend::Close()
@@ -244,6 +245,7 @@ void GlBackend::Close()
     qgl.DeleteSamplers(kGlMaxStages, samplers_);
     glDeleteTextures(1, &whiteTexture_);
     glDeleteTextures(1, &scratchTexture_);
+    DeleteLitPrograms();
     drawFbo_ = readFbo_ = whiteTexture_ = scratchTexture_ = 0;
     std::memset(samplers_, 0, sizeof(samplers_));
     GlContextDestroy(&ctx_);

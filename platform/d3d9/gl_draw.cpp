@@ -270,8 +270,9 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
         if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0 && e.Type != D3DDECLTYPE_FLOAT3 &&
             e.Type != D3DDECLTYPE_FLOAT4)
             convert = true;
-        if (e.Usage == D3DDECLUSAGE_NORMAL && e.UsageIndex == 0 && e.Type != D3DDECLTYPE_FLOAT3 &&
-            e.Type != D3DDECLTYPE_DEC3N)
+        // Packed DEC3N normals go through the conversion too: GL's fixed-function normal array does not
+        // decode GL_INT_2_10_10_10_REV as Direct3D does on every driver (the normals came out wrong).
+        if (e.Usage == D3DDECLUSAGE_NORMAL && e.UsageIndex == 0 && e.Type != D3DDECLTYPE_FLOAT3)
             convert = true;
         if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex < 2 && !GlColorType(e.Type).ok)
             convert = true;
@@ -375,10 +376,7 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
             havePosition = true;
         } else if (e.Usage == D3DDECLUSAGE_NORMAL && e.UsageIndex == 0) {
             const void* p = pointerOf(ei, e, &stride);
-            glNormalPointer(convert                       ? GL_FLOAT
-                            : e.Type == D3DDECLTYPE_DEC3N ? GL_INT_2_10_10_10_REV
-                                                          : GL_FLOAT,
-                            stride, p);
+            glNormalPointer(GL_FLOAT, stride, p);
             glEnableClientState(GL_NORMAL_ARRAY);
             enabledArrays_ |= kArrayNormal;
             arrays.hasNormal = true;
@@ -490,6 +488,7 @@ void GlBackend::ApplyState(const D3D9State& state, const GlArrays& arrays)
     if (dirty_ & (kGlDirtyLights | kGlDirtyClip | kGlDirtyTransform))
         ApplyTransforms(state, pretransformed);
     ApplyLighting(state, pretransformed, arrays.hasNormal, arrays.hasColor, arrays.hasSpecular);
+    ApplyLitProgram(state, arrays);
     if (samplerDirty_)
         ApplySamplers(state);
     if (stageDirty_)

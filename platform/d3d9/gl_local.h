@@ -7,7 +7,9 @@
 #include "platform/d3d9/gl_format.h"
 #include "platform/d3d9/glimports.h"
 
+#include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,18 @@ struct GlAttachment {
     bool depth = false;
     bool stencil = false;
     bool valid = false;
+};
+
+// A light as the generated lighting program needs it, per GL light slot.
+struct GlLightInfo {
+    unsigned kind = 0;     // 1 directional, 2 point, 3 spot
+    float extra[4] = {};   // range, falloff, cos(theta / 2), cos(phi / 2)
+};
+
+// A compiled lighting program; program 0 when its text did not compile.
+struct GlLitProgram {
+    GLuint program = 0;
+    GLint extraLocation = -1;
 };
 
 // What SetupArrays found in a draw's vertex data; ok is false when the draw
@@ -156,6 +170,11 @@ private:
     void ApplyTextureTransform(const D3D9State& state, int stage, int inputCount);
     void ApplyViewport(const D3D9State& state, bool pretransformed);
 
+    // gl_lighting.cpp
+    void RecordLight(int slot, const D3DLIGHT9& light);
+    void ApplyLitProgram(const D3D9State& state, const GlArrays& arrays);
+    void DeleteLitPrograms();
+
     // gl_stages.cpp
     void ApplyStages(const D3D9State& state);
     void ApplySamplers(const D3D9State& state);
@@ -190,6 +209,13 @@ private:
     bool lastPretransformed_ = false;
     DWORD materialKey_ = 0xFFFFFFFFu;
     int lastTexCounts_[kGlMaxStages] = {};
+
+    // Lights as last sent (ApplyLights) and the lighting programs made for them.
+    GlLightInfo lightInfo_[kGlMaxLights];
+    int usedLights_ = 0;
+    std::map<uint64_t, GlLitProgram> litPrograms_;
+    GLuint boundProgram_ = 0;
+    bool programKnown_ = false;  // false: the bound program must be sent again
 
     // Arrays enabled by the last draw, so the next one disables only those.
     unsigned enabledArrays_ = 0;

@@ -342,6 +342,7 @@ void GlBackend::ApplyLights(const D3D9State& state)
         if (!slot.set || !slot.enabled)
             continue;
         const D3DLIGHT9& l = slot.light;
+        RecordLight(used, l);
         const GLenum id = GL_LIGHT0 + static_cast<GLenum>(used++);
         glEnable(id);
         const float diffuse[4] = {l.Diffuse.r, l.Diffuse.g, l.Diffuse.b, l.Diffuse.a};
@@ -378,6 +379,7 @@ void GlBackend::ApplyLights(const D3D9State& state)
             glLightf(id, GL_SPOT_CUTOFF, 180.0f);
         }
     }
+    usedLights_ = used;
     for (int i = used; i < kGlMaxLights; ++i)
         glDisable(GL_LIGHT0 + static_cast<GLenum>(i));
 }

@@ -56,7 +56,20 @@
     X(void, SamplerParameterfv, (GLuint sampler, GLenum pname, const GLfloat* param))                                 \
     X(void, ClipControl, (GLenum origin, GLenum depth))                                                               \
     X(void, ProvokingVertex, (GLenum mode))                                                                           \
-    X(const GLubyte*, GetStringi, (GLenum name, GLuint index))
+    X(const GLubyte*, GetStringi, (GLenum name, GLuint index))                                                        \
+    X(GLuint, CreateShader, (GLenum type))                                                                            \
+    X(void, ShaderSource, (GLuint shader, GLsizei count, const GLchar* const* string, const GLint* length))           \
+    X(void, CompileShader, (GLuint shader))                                                                           \
+    X(void, GetShaderiv, (GLuint shader, GLenum pname, GLint * params))                                               \
+    X(void, DeleteShader, (GLuint shader))                                                                            \
+    X(GLuint, CreateProgram, (void))                                                                                  \
+    X(void, AttachShader, (GLuint program, GLuint shader))                                                            \
+    X(void, LinkProgram, (GLuint program))                                                                            \
+    X(void, GetProgramiv, (GLuint program, GLenum pname, GLint * params))                                             \
+    X(void, DeleteProgram, (GLuint program))                                                                          \
+    X(void, UseProgram, (GLuint program))                                                                             \
+    X(GLint, GetUniformLocation, (GLuint program, const GLchar* name))                                                \
+    X(void, Uniform4fv, (GLint location, GLsizei count, const GLfloat* value))
 
 // The loaded entry points; called as qgl.ActiveTexture(...).
 struct GlImports {

@@ -1,0 +1,88 @@
+// The Direct3D 9 atomic pipeline: the all-in-one node that instances an atomic's geometry into Direct3D
+// buffers held in a resources-arena entry, lights it and calls its render callback; the default render
+// callback; the driver's world glue (usage flags, dynamic geometry, device restore, default pipelines) and
+// native geometry data (chunk 0x510).
+//
+// GxD3D9WorldPluginAttach runs before GxEngineOpen, after the world objects' attach; the default pipelines
+// live while the engine is open. An instance stays valid while its geometry's mesh serial number is unchanged;
+// locks without new meshes rewrite only the locked parts. One thread.
+#pragma once
+
+#include "gfx/core/gx.h"
+#include "gfx/d3d9/instance.h"
+#include "gfx/world/clump.h"
+
+struct GxNodeDefinition;
+struct GxPipeline;
+struct GxResourceEntry;
+struct GxMeshHeader;
+struct GxStream;
+struct GxWorld;
+
+constexpr GxUInt32 gxPLUGIND3D9USAGEFLAGS = 0x50F;
+constexpr GxUInt32 gxID_NATIVEDATA = 0x510;
+constexpr GxUInt32 gxD3D9PLATFORMID = 9;
+constexpr GxUInt32 gxD3D9OBJECTATOMIC = 1;      // render-callback type of atomics
+constexpr GxUInt32 gxD3D9OBJECTSECTOR = 255;    // and of world sectors
+constexpr GxUInt32 gxGEOMETRYINSTANCEONLY = 0x02000000;  // instance, never draw
+constexpr GxUInt32 gxD3D9SKINPIPELINEID = 302;  // atomic pipelines of this plugin keep one stream
+
+// Geometry usage flags: the parts that change and go into the dynamic stream.
+enum GxD3D9UsageFlag : GxUInt32 {
+    gxD3D9USAGEPOSITIONS = 0x2,
+    gxD3D9USAGENORMALS = 0x4,
+    gxD3D9USAGEPRELIT = 0x8,
+    gxD3D9USAGETEXCOORDS0 = 0x10,    // << set, up to bit 11
+    gxD3D9USAGETANGENTS = 0x10000,
+};
+
+typedef GxBool (*GxD3D9InstanceCallBack)(void* object, GxD3D9InstanceHeader* header, GxBool reinstance);
+typedef GxBool (*GxD3D9ReinstanceCallBack)(GxAtomic* atomic, GxD3D9InstanceHeader* header,
+                                           GxD3D9InstanceCallBack instanceCallBack);
+typedef void (*GxD3D9LightingCallBack)(void* object);
+typedef void (*GxD3D9RenderCallBack)(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags);
+
+// The all-in-one node's private data.
+struct GxD3D9AllInOneCallBacks {
+    GxD3D9InstanceCallBack instanceCallBack;
+    GxD3D9ReinstanceCallBack reinstanceCallBack;
+    GxD3D9LightingCallBack lightingCallBack;
+    GxD3D9RenderCallBack renderCallBack;
+};
+
+GxNodeDefinition* GxD3D9AtomicAllInOneNodeGet(void);
+// The callbacks of a pipeline's all-in-one node (null when it has none).
+GxD3D9AllInOneCallBacks* GxD3D9AllInOneGetCallBacks(GxPipeline* pipeline);
+
+// Instancing.
+GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, GxResourceEntry** slot,
+                                      GxMeshHeader* meshHeader, GxD3D9InstanceCallBack instanceCallBack,
+                                      GxBool instanceOnly, GxUInt32 triangleCount);
+void GxD3D9InstanceDestroy(GxResourceEntry* entry);
+GxBool GxD3D9AtomicInstance(void* atomic, GxD3D9InstanceHeader* header, GxBool reinstance);
+GxBool GxD3D9AtomicReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxD3D9InstanceCallBack callBack);
+void GxD3D9AtomicLighting(void* atomic);
+void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags);
+
+// The global lights of a world, linked through GxLight::inWorld; installed by the code that owns worlds.
+typedef GxLink* (*GxD3D9WorldLightsQuery)(GxWorld* world);
+void GxD3D9SetWorldLightsQuery(GxD3D9WorldLightsQuery query);
+
+// World glue.
+GxBool GxD3D9WorldPluginAttach(void);
+GxBool GxD3D9GeometrySetUsageFlags(GxGeometry* geometry, GxUInt32 flags);
+GxUInt32 GxD3D9GeometryGetUsageFlags(const GxGeometry* geometry);
+GxBool GxD3D9WorldPipelinesCreate(void);
+void GxD3D9WorldPipelinesDestroy(void);
+// Null restores the platform pipeline.
+void GxD3D9SetDefaultAtomicPipeline(GxPipeline* pipeline);
+void GxD3D9DynamicGeometryAdd(GxGeometry* geometry);
+void GxD3D9DynamicGeometryRemove(GxGeometry* geometry);
+GxBool GxD3D9DynamicGeometryContains(const GxGeometry* geometry);
+// Run after a device reset: every dynamic geometry rebuilds all its streams at its next draw.
+void GxD3D9WorldDeviceRestore(void);
+
+// Native geometry data (chunk 0x510), for geometries flagged native.
+GxStream* GxD3D9GeometryNativeStreamWrite(GxStream* stream, GxGeometry* geometry);
+GxStream* GxD3D9GeometryNativeStreamRead(GxStream* stream, GxGeometry* geometry);
+GxInt32 GxD3D9GeometryNativeStreamSize(GxGeometry* geometry);

@@ -1,0 +1,312 @@
+// Tests of the atomic pipeline: default pipelines, instancing and its reuse, reinstancing after locks, dynamic
+// geometry and device restore, and lit, textured and blended drawing read back on two capability profiles.
+#include "gfx/d3d9/atomicpipe_testing.h"
+
+#include <algorithm>
+
+#include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/vertexdecl.h"
+
+namespace {
+
+using AtomicPipe = GxAtomicPipeTest;
+
+GxD3D9InstanceHeader* HeaderOf(GxResourceEntry* entry)
+{
+    return reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
+}
+
+// The position element of vertex v as the buffer holds it.
+GxV3d BufferPosition(GxD3D9InstanceHeader* header, GxUInt32 stream, GxUInt32 v)
+{
+    GxD3D9VertexStream& s = header->streams[stream];
+    void* data = nullptr;
+    GxV3d out = {};
+    if (SUCCEEDED(s.buffer->Lock(s.offset, s.stride * header->vertexTotal, &data, D3DLOCK_READONLY))) {
+        memcpy(&out, static_cast<char*>(data) + static_cast<size_t>(v) * s.stride, sizeof(out));
+        s.buffer->Unlock();
+    }
+    return out;
+}
+
+// The texture coordinates of vertex v, found through the instance's declaration.
+GxTexCoords BufferTexCoords(GxD3D9InstanceHeader* header, GxUInt32 v)
+{
+    D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
+    UINT count = MAXD3DDECLLENGTH + 1;
+    GxTexCoords out = {-1.0f, -1.0f};
+    if (FAILED(header->declaration->GetDeclaration(elements, &count))) {
+        return out;
+    }
+    for (UINT i = 0; i < count; i++) {
+        if (elements[i].Usage != D3DDECLUSAGE_TEXCOORD || elements[i].Stream > 1) {
+            continue;
+        }
+        GxD3D9VertexStream& s = header->streams[elements[i].Stream];
+        void* data = nullptr;
+        if (SUCCEEDED(s.buffer->Lock(s.offset, s.stride * header->vertexTotal, &data, D3DLOCK_READONLY))) {
+            GxReal uv[2];
+            GxD3D9ReadTexCoords(elements[i].Type, uv, static_cast<char*>(data) + v * s.stride + elements[i].Offset);
+            out = GxTexCoords{uv[0], uv[1]};
+            s.buffer->Unlock();
+        }
+    }
+    return out;
+}
+
+size_t Draws(IDirect3DDevice9* device)
+{
+    size_t n = 0;
+    for (const D3D9SoftEvent& e : D3D9SoftLog(device)) {
+        n += e.type == D3D9SOFT_DRAW;
+    }
+    return n;
+}
+
+}  // namespace
+
+TEST_F(AtomicPipe, DefaultPipelinesAndTheirReplacement)
+{
+    GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
+    ASSERT_NE(block->platformAtomicPipeline, nullptr);
+    EXPECT_EQ(block->currentAtomicPipeline, block->platformAtomicPipeline);
+    EXPECT_EQ(block->platformAtomicPipeline->ownerPluginId, 2u);
+    ASSERT_NE(block->currentMaterialPipeline, nullptr);
+    EXPECT_NE(GxD3D9AllInOneGetCallBacks(block->platformAtomicPipeline), nullptr);
+    GxPipeline* other = GxPipelineCreate();
+    GxD3D9SetDefaultAtomicPipeline(other);
+    EXPECT_EQ(block->currentAtomicPipeline, other);
+    GxD3D9SetDefaultAtomicPipeline(nullptr);
+    EXPECT_EQ(block->currentAtomicPipeline, block->platformAtomicPipeline);
+    GxPipelineDestroy(other);
+}
+
+TEST_F(AtomicPipe, InstanceIsBuiltOnceAndReused)
+{
+    GxMaterial* material = GxMaterialCreate();
+    GxAtomic* atomic = MakeAtomic(GxWorldTestBox(material, material));
+    GxMaterialDestroy(material);
+    GxGeometry* geometry = atomic->geometry;
+    D3D9SoftClearLog(gxD3D9State.device);
+    ASSERT_TRUE(Render());
+    ASSERT_NE(geometry->repEntry, nullptr);
+    GxD3D9InstanceHeader* header = HeaderOf(geometry->repEntry);
+    EXPECT_EQ(header->meshCount, geometry->mesh->numMeshes);
+    EXPECT_EQ(header->vertexTotal, 24u);
+    EXPECT_EQ(header->indexTotal, 36u);
+    EXPECT_EQ(header->primitive, static_cast<GxUInt32>(D3DPT_TRIANGLELIST));
+    EXPECT_EQ(header->streams[0].pooled, 1u);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_EQ(Draws(gxD3D9State.device), header->meshCount);
+    GxResourceEntry* first = geometry->repEntry;
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(geometry->repEntry, first);
+    // New meshes (a polygon lock) throw the instance away.
+    GxGeometryLock(geometry, gxGEOMETRYLOCKPOLYGONS);
+    ASSERT_NE(GxGeometryUnlock(geometry), nullptr);
+    ASSERT_TRUE(Render());
+    ASSERT_NE(geometry->repEntry, nullptr);
+    EXPECT_EQ(HeaderOf(geometry->repEntry)->meshSerial, geometry->mesh->serialNum);
+}
+
+TEST_F(AtomicPipe, PositionsOnlyLockRewritesThePositions)
+{
+    for (GxUInt32 usage : {0u, static_cast<GxUInt32>(gxD3D9USAGEPOSITIONS)}) {
+        GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+        GxGeometry* geometry = atomic->geometry;
+        GxD3D9GeometrySetUsageFlags(geometry, usage);
+        ASSERT_TRUE(Render());
+        GxD3D9InstanceHeader* header = HeaderOf(geometry->repEntry);
+        const GxUInt32 streams = header->streams[1].buffer ? 2 : 1;
+        EXPECT_EQ(streams, usage ? 2u : 1u);
+        EXPECT_EQ(GxD3D9DynamicGeometryContains(geometry), usage != 0);
+        GxResourceEntry* entry = geometry->repEntry;
+        GxGeometryLock(geometry, gxGEOMETRYLOCKVERTICES);
+        geometry->morphTarget[0].verts[0].x += 10.0f;
+        ASSERT_NE(GxGeometryUnlock(geometry), nullptr);
+        ASSERT_TRUE(Render());
+        ASSERT_EQ(geometry->repEntry, entry);  // rewritten in place
+        EXPECT_EQ(geometry->lockedSinceLastInst, 0u);
+        const GxV3d moved = BufferPosition(header, 0, 0);
+        EXPECT_FLOAT_EQ(moved.x, geometry->morphTarget[0].verts[0].x) << "usage " << usage;
+        EXPECT_FLOAT_EQ(moved.y, geometry->morphTarget[0].verts[0].y);
+        // The parts that were not locked are still there (the instance keeps its buffers).
+        for (GxUInt32 v : {0u, 3u}) {
+            const GxTexCoords uv = BufferTexCoords(header, v);
+            EXPECT_FLOAT_EQ(uv.u, geometry->texCoords[0][v].u) << "usage " << usage << " vertex " << v;
+            EXPECT_FLOAT_EQ(uv.v, geometry->texCoords[0][v].v);
+        }
+        GxFrame* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+        atomics.pop_back();
+        GxAtomicDestroy(atomic);
+        GxFrameDestroy(frame);
+    }
+}
+
+TEST_F(AtomicPipe, DeviceRestoreReinstancesDynamicGeometryOnly)
+{
+    GxAtomic* still = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    GxAtomic* moving = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    GxD3D9GeometrySetUsageFlags(moving->geometry, gxD3D9USAGEPOSITIONS | gxD3D9USAGENORMALS);
+    ASSERT_TRUE(Render());
+    EXPECT_TRUE(GxD3D9DynamicGeometryContains(moving->geometry));
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(still->geometry));
+    GxD3D9DynamicGeometryAdd(moving->geometry);  // a second add keeps one entry
+    GxD3D9DynamicGeometryRemove(moving->geometry);
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(moving->geometry));
+    GxD3D9DynamicGeometryAdd(moving->geometry);
+    // What the device runs after a Reset.
+    GxD3D9GetDeviceRestoreCallBack()();
+    EXPECT_EQ(moving->geometry->lockedSinceLastInst, 0xFFFu);
+    EXPECT_EQ(still->geometry->lockedSinceLastInst, 0u);
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(moving->geometry->lockedSinceLastInst, 0u);
+    const GxV3d p = BufferPosition(HeaderOf(moving->geometry->repEntry), 0, 5);
+    EXPECT_FLOAT_EQ(p.z, moving->geometry->morphTarget[0].verts[5].z);
+    // A destroyed geometry leaves the list.
+    GxGeometry* geometry = moving->geometry;
+    GxFrame* frame = static_cast<GxFrame*>(moving->object.object.parent);
+    atomics.pop_back();
+    GxAtomicDestroy(moving);
+    GxFrameDestroy(frame);
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(geometry));
+}
+
+TEST_F(AtomicPipe, EmptyGeometryDrawsNothing)
+{
+    GxAtomic* atomic = MakeAtomic(GxGeometryCreate(0, 0, gxGEOMETRYPOSITIONS));
+    D3D9SoftClearLog(gxD3D9State.device);
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(atomic->geometry->repEntry, nullptr);
+    EXPECT_EQ(Draws(gxD3D9State.device), 0u);
+}
+
+namespace {
+
+// A lit, textured box whose front face has a half-transparent material, over a grey background.
+class LitModel : public GxAtomicPipeTest {
+protected:
+    LitModel() : GxAtomicPipeTest("opengl") {}
+    void Check()
+    {
+        GxMaterial* back = GxMaterialCreate();
+        GxMaterial* front = GxMaterialCreate();
+        GxMaterialSetTexture(front, SolidTexture(200, 100, 40));
+        GxAtomic* atomic = MakeAtomic(GxWorldTestBox(back, front, 1.0f, gxGEOMETRYMODULATEMATERIALCOLOR));
+        GxMaterialDestroy(back);
+        GxMaterialDestroy(front);
+        AddLight(gxLIGHTAMBIENT, 0.25f);
+        AddLight(gxLIGHTDIRECTIONAL, 0.5f);  // its frame's at vector (0, 0, 1) runs onto the front face
+        // Opaque: ambient 0.25 + directional 0.5 of the texture.
+        ASSERT_TRUE(Render({60, 60, 60, 255}));
+        EXPECT_TRUE(GxColourNear(At(32, 32), 150, 75, 30));
+        EXPECT_TRUE(GxColourNear(At(1, 1), 60, 60, 60));
+        // Half transparent: blended half and half with the background.
+        GxMaterial* material = atomic->geometry->matList.materials[1];
+        material->color.alpha = 128;
+        ASSERT_TRUE(Render({60, 60, 60, 255}));
+        EXPECT_TRUE(GxColourNear(At(32, 32), 105, 68, 45, 4));
+        // Unlit (no lighting flag) and not prelit: black, alpha of an opaque texture unused.
+        material->color.alpha = 255;
+        atomic->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+        ASSERT_TRUE(Render({60, 60, 60, 255}));
+        EXPECT_TRUE(GxColourNear(At(32, 32), 0, 0, 0));
+    }
+};
+
+// The driver on the minimal profile's capabilities (no transform and lighting, no compact declaration types,
+// two stages), drawing through GL.
+class LitModelMinimal : public LitModel {
+protected:
+    void SetUp() override
+    {
+        LitModel::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        IDirect3D9* minimal = D3D9SoftCreate(D3D9_CAPS_MINIMAL);
+        ASSERT_EQ(minimal->GetDeviceCaps(0, D3DDEVTYPE_HAL, &gxD3D9State.caps), D3D_OK);
+        minimal->Release();
+        ASSERT_TRUE(GxD3D9LightResourcesOpen());
+    }
+};
+
+}  // namespace
+
+TEST_F(LitModel, AmbientAndDirectionalTexturedAndBlended)
+{
+    Check();
+}
+
+TEST_F(LitModelMinimal, AmbientAndDirectionalTexturedAndBlended)
+{
+    EXPECT_FALSE(gxD3D9State.caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT);
+    EXPECT_EQ(gxD3D9State.caps.DeclTypes, 0u);
+    Check();
+}
+
+TEST_F(AtomicPipe, LongStripsBecomeASortedTriangleList)
+{
+    // Two separate triangles: as a strip they need a join, so the strip holds more than three indices a triangle.
+    GxGeometry* geometry = GxGeometryCreate(6, 2, gxGEOMETRYPOSITIONS | gxGEOMETRYTRISTRIP);
+    ASSERT_NE(geometry, nullptr);
+    for (GxInt32 v = 0; v < 6; v++) {
+        geometry->morphTarget[0].verts[v] = GxV3d{static_cast<GxReal>(v), static_cast<GxReal>(v % 2), 0.0f};
+    }
+    const GxUInt16 tris[2][3] = {{5, 4, 3}, {0, 1, 2}};
+    for (GxInt32 t = 0; t < 2; t++) {
+        memcpy(geometry->triangles[t].vertIndex, tris[t], sizeof(tris[t]));
+        geometry->triangles[t].matIndex = gxGEOMETRYNOMATERIAL;
+    }
+    GxMorphTargetCalcBoundingSphere(&geometry->morphTarget[0], &geometry->morphTarget[0].boundingSphere);
+    ASSERT_NE(GxGeometryUnlock(geometry), nullptr);
+    ASSERT_GT(geometry->mesh->totalIndicesInMesh, 6u);
+    GxAtomic* atomic = MakeAtomic(geometry);
+    ASSERT_TRUE(Render());
+    GxD3D9InstanceHeader* header = HeaderOf(atomic->geometry->repEntry);
+    EXPECT_EQ(header->primitive, static_cast<GxUInt32>(D3DPT_TRIANGLELIST));
+    EXPECT_EQ(header->indexTotal, 6u);
+    void* data = nullptr;
+    ASSERT_EQ(header->indexBuffer->Lock(0, 0, &data, D3DLOCK_READONLY), D3D_OK);
+    std::vector<GxUInt16> indices(static_cast<GxUInt16*>(data), static_cast<GxUInt16*>(data) + 6);
+    header->indexBuffer->Unlock();
+    const GxD3D9MeshInstance* mesh = GxD3D9InstanceMeshes(header);
+    ASSERT_EQ(mesh->indexCount, 6u);
+    EXPECT_EQ(mesh->primitiveCount, 2u);
+    // Sorted by their lowest index: the triangle on vertices 0-2 comes first.
+    for (GxUInt16& index : indices) {
+        index = static_cast<GxUInt16>(index + mesh->firstVertex);
+    }
+    EXPECT_LT(*std::max_element(indices.begin(), indices.begin() + 3), 3);
+    EXPECT_GE(*std::min_element(indices.begin() + 3, indices.end()), 3);
+}
+
+TEST_F(AtomicPipe, ScaledFramesAreLitWithNormalisation)
+{
+    GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    AddLight(gxLIGHTDIRECTIONAL, 1.0f);
+    ASSERT_TRUE(Render());
+    GxUInt32 normalise = 1;
+    GxD3D9GetRenderState(D3DRS_NORMALIZENORMALS, &normalise);
+    EXPECT_EQ(normalise, 0u);
+    const GxV3d scale = {2.0f, 2.0f, 2.0f};
+    GxMatrix stretch;
+    GxMatrixSetIdentity(&stretch);
+    GxMatrixScale(&stretch, &scale, gxCOMBINEREPLACE);
+    GxFrameTransform(static_cast<GxFrame*>(atomic->object.object.parent), &stretch, gxCOMBINEPOSTCONCAT);
+    ASSERT_TRUE(Render());
+    GxD3D9GetRenderState(D3DRS_NORMALIZENORMALS, &normalise);
+    EXPECT_EQ(normalise, 1u);
+}
+
+TEST_F(AtomicPipe, UsageOfAbsentPartsKeepsOneStream)
+{
+    // Prelit colours change, but the geometry has none: a dynamic stream would be empty.
+    GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    GxD3D9GeometrySetUsageFlags(atomic->geometry, gxD3D9USAGEPRELIT);
+    ASSERT_TRUE(Render());
+    GxD3D9InstanceHeader* header = HeaderOf(atomic->geometry->repEntry);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_NE(header->streams[0].stride, 0u);
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(atomic->geometry));
+}

@@ -1,0 +1,173 @@
+// Test support of the atomic pipeline: the engine on the software device with the world objects and the driver's
+// world glue, atomics over test boxes, a camera, global lights and pixel read-back.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gfx/core/camera.h"
+#include "gfx/core/memory.h"
+#include "gfx/core/pipeline.h"
+#include "gfx/core/raster.h"
+#include "gfx/core/texture.h"
+#include "gfx/d3d9/atomicpipe.h"
+#include "gfx/d3d9/lights.h"
+#include "gfx/d3d9/software_testing.h"
+#include "gfx/world/world_testing.h"
+#include "platform/d3d9/d3d9_soft.h"
+
+inline GxLink gxAtomicPipeTestLights;
+inline GxLink* GxAtomicPipeTestLightsQuery(GxWorld*) { return &gxAtomicPipeTestLights; }
+
+class GxAtomicPipeTest : public GxD3D9SoftwareTest {
+protected:
+    // The engine starts here on the named back end ("software" logs draws, "opengl" draws pixels).
+    explicit GxAtomicPipeTest(const char* backendName = "software")
+        : GxD3D9SoftwareTest(64, 64, false), backend(backendName)
+    {
+    }
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        GxD3D9TestUseBackend(backend);
+        GxEngineSetDriver(GxD3D9GetDriver());
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        ASSERT_TRUE(GxWorldObjectsPluginAttach());
+        ASSERT_TRUE(GxD3D9WorldPluginAttach());
+        if (!GxEngineOpen(&window)) {
+            GTEST_SKIP() << "no device on the " << backend << " back end here";
+        }
+        D3DADAPTER_IDENTIFIER9 id = {};
+        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
+        const std::string driver = id.Driver;
+        if (driver.find(backend == std::string("software") ? "soft" : backend) == std::string::npos) {
+            GTEST_SKIP() << "the " << backend << " back end is not available";
+        }
+        ASSERT_TRUE(GxEngineSetVideoMode(0));
+        ASSERT_TRUE(GxEngineStart());
+        GxTestTakeError();
+        GxLinkInit(&gxAtomicPipeTestLights);
+        GxD3D9SetWorldLightsQuery(GxAtomicPipeTestLightsQuery);
+        camera = GxD3D9TestCameraCreate(64, 64);
+        ASSERT_NE(camera, nullptr);
+        const GxV2d window = {0.5f, 0.5f};
+        GxCameraSetViewWindow(camera, &window);
+        GxCameraSetNearClipPlane(camera, 0.5f);
+        GxCameraSetFarClipPlane(camera, 100.0f);
+    }
+    void TearDown() override
+    {
+        for (GxAtomic* atomic : atomics) {
+            GxFrame* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+            GxAtomicDestroy(atomic);
+            GxFrameDestroy(frame);
+        }
+        for (GxLight* light : lights) {
+            GxLinkRemove(&light->inWorld);
+            GxFrame* frame = static_cast<GxFrame*>(light->object.object.parent);
+            GxLightDestroy(light);
+            GxFrameDestroy(frame);
+        }
+        for (GxTexture* texture : textures) {
+            GxTextureDestroy(texture);
+        }
+        GxD3D9SetWorldLightsQuery(nullptr);
+        GxD3D9TestCameraDestroy(camera);
+        GxD3D9SoftwareTest::TearDown();
+    }
+
+    // An atomic over a box at depth z in front of the camera (the -z face, material `front`, faces it).
+    GxAtomic* MakeAtomic(GxGeometry* geometry, GxReal z = 5.0f)
+    {
+        GxAtomic* atomic = GxAtomicCreate();
+        GxFrame* frame = GxFrameCreate();
+        const GxV3d at = {0, 0, z};
+        GxFrameTranslate(frame, &at, 0);
+        GxAtomicSetFrame(atomic, frame);
+        GxAtomicSetGeometry(atomic, geometry, 0);
+        GxGeometryDestroy(geometry);  // the atomic holds it now
+        atomics.push_back(atomic);
+        return atomic;
+    }
+
+    GxLight* AddLight(GxInt32 type, GxReal grey)
+    {
+        GxLight* light = GxLightCreate(type);
+        GxFrame* frame = GxFrameCreate();
+        GxLightSetFrame(light, frame);
+        const GxRGBAReal colour = {grey, grey, grey, 1.0f};
+        GxLightSetColor(light, &colour);
+        GxLinkAddAfter(&gxAtomicPipeTestLights, &light->inWorld);
+        lights.push_back(light);
+        return light;
+    }
+
+    GxTexture* SolidTexture(GxUInt8 r, GxUInt8 g, GxUInt8 b)
+    {
+        GxRaster* raster = GxRasterCreate(2, 2, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+        if (!raster) {
+            return nullptr;
+        }
+        GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+        for (GxInt32 y = 0; pixels && y < 2; y++) {
+            for (GxInt32 x = 0; x < 2; x++) {
+                GxUInt8* p = pixels + y * raster->stride + x * 4;
+                p[0] = b;
+                p[1] = g;
+                p[2] = r;
+                p[3] = 255;
+            }
+        }
+        GxRasterUnlock(raster);
+        GxTexture* texture = GxTextureCreate(raster);
+        textures.push_back(texture);
+        return texture;
+    }
+
+    // Clears, renders the atomics in a camera update with a stand-in current world, and reads the frame back.
+    bool Render(GxRGBA background = {0, 0, 0, 255})
+    {
+        if (!GxCameraClear(camera, &background, 3) || !GxCameraBeginUpdate(camera)) {
+            return false;
+        }
+        static int worldStandIn = 0;
+        GxEngineInstance->curWorld = reinterpret_cast<GxWorld*>(&worldStandIn);
+        bool ok = true;
+        for (GxAtomic* atomic : atomics) {
+            ok = GxAtomicDefaultRenderCallback(atomic) != nullptr && ok;
+        }
+        GxEngineInstance->curWorld = nullptr;
+        GxCameraEndUpdate(camera);
+        pixels.clear();
+        GxRaster* raster = camera->frameBuffer;
+        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+        if (!bits) {
+            return false;
+        }
+        for (GxInt32 y = 0; y < raster->height; y++) {
+            const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
+            pixels.insert(pixels.end(), row, row + raster->width);
+        }
+        GxRasterUnlock(raster);
+        return ok;
+    }
+    GxUInt32 At(GxInt32 x, GxInt32 y) const { return pixels[static_cast<size_t>(y) * 64 + static_cast<size_t>(x)]; }
+
+    const char* backend;
+    GxCamera* camera = nullptr;
+    std::vector<GxAtomic*> atomics;
+    std::vector<GxLight*> lights;
+    std::vector<GxTexture*> textures;
+    std::vector<GxUInt32> pixels;
+};
+
+inline ::testing::AssertionResult GxColourNear(GxUInt32 argb, GxInt32 r, GxInt32 g, GxInt32 b, GxInt32 tolerance = 3)
+{
+    const GxInt32 cr = (argb >> 16) & 0xFF, cg = (argb >> 8) & 0xFF, cb = argb & 0xFF;
+    if (std::abs(cr - r) <= tolerance && std::abs(cg - g) <= tolerance && std::abs(cb - b) <= tolerance) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "got (" << cr << "," << cg << "," << cb << ") want (" << r << "," << g
+                                         << "," << b << ")";
+}

@@ -1,0 +1,224 @@
+// Tests of the Direct3D 9 lights: index allocation and reuse, local and spot set-up, per-object enabling, the
+// light limit and the ambient sum of global lights.
+#include "gfx/d3d9/lights.h"
+
+#include <cmath>
+
+#include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/software_testing.h"
+#include "gfx/world/clump.h"
+
+namespace {
+
+class D3D9Lights : public GxD3D9SoftwareTest {
+protected:
+    void AttachPlugins() override
+    {
+        ASSERT_TRUE(GxWorldObjectsPluginAttach());
+        ASSERT_TRUE(GxD3D9LightPluginAttach());
+    }
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        ASSERT_TRUE(GxD3D9LightResourcesOpen());
+    }
+    void TearDown() override
+    {
+        for (GxLight* light : lights) {
+            GxFrame* frame = static_cast<GxFrame*>(light->object.object.parent);
+            GxLightDestroy(light);
+            GxFrameDestroy(frame);
+        }
+        GxD3D9LightResourcesClose();
+        GxD3D9SoftwareTest::TearDown();
+    }
+
+    GxLight* Make(GxInt32 type, GxReal radius = 10.0f)
+    {
+        GxLight* light = GxLightCreate(type);
+        GxFrame* frame = GxFrameCreate();
+        GxLightSetFrame(light, frame);
+        light->radius = radius;
+        lights.push_back(light);
+        return light;
+    }
+    void Destroy(GxLight* light)
+    {
+        lights.erase(std::find(lights.begin(), lights.end(), light));
+        GxFrame* frame = static_cast<GxFrame*>(light->object.object.parent);
+        GxLightDestroy(light);
+        GxFrameDestroy(frame);
+    }
+    GxInt32 IndexOf(GxLight* light) { return GxD3D9LightGetData(light)->index; }
+    bool Enabled(GxInt32 index)
+    {
+        BOOL on = FALSE;
+        return SUCCEEDED(gxD3D9State.device->GetLightEnable(index, &on)) && on;
+    }
+    D3DLIGHT9 DeviceLight(GxInt32 index)
+    {
+        D3DLIGHT9 light = {};
+        gxD3D9State.device->GetLight(index, &light);
+        return light;
+    }
+
+    std::vector<GxLight*> lights;
+};
+
+}  // namespace
+
+TEST_F(D3D9Lights, FreedIndexesAreReused)
+{
+    GxLight* a = Make(gxLIGHTPOINT);
+    GxLight* b = Make(gxLIGHTPOINT);
+    EXPECT_EQ(IndexOf(a), -1);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(a));
+    ASSERT_TRUE(GxD3D9LocalLightSetup(b));
+    ASSERT_TRUE(GxD3D9LocalLightSetup(a));  // keeps its index
+    EXPECT_EQ(IndexOf(a), 0);
+    EXPECT_EQ(IndexOf(b), 1);
+    Destroy(a);
+    GxLight* c = Make(gxLIGHTSPOT);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(c));
+    EXPECT_EQ(IndexOf(c), 0);
+    GxLight* d = Make(gxLIGHTPOINT);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(d));
+    EXPECT_EQ(IndexOf(d), 2);
+    // With every index given back, numbering starts again at 0.
+    Destroy(b);
+    Destroy(c);
+    Destroy(d);
+    GxLight* e = Make(gxLIGHTPOINT);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(e));
+    EXPECT_EQ(IndexOf(e), 0);
+    GxD3D9LightsEnable(1);
+}
+
+TEST_F(D3D9Lights, LocalAndSpotSetUp)
+{
+    GxLight* none = Make(gxLIGHTPOINT, 0.0f);
+    EXPECT_FALSE(GxD3D9LocalLightSetup(none));
+    EXPECT_EQ(IndexOf(none), -1);
+    EXPECT_FALSE(GxD3D9LocalLightSetup(Make(gxLIGHTAMBIENT)));
+
+    GxLight* point = Make(gxLIGHTPOINT, 4.0f);
+    const GxV3d at = {1, 2, 3};
+    GxFrameTranslate(static_cast<GxFrame*>(point->object.object.parent), &at, 0);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(point));
+    D3DLIGHT9 l = DeviceLight(IndexOf(point));
+    EXPECT_EQ(l.Type, D3DLIGHT_POINT);
+    EXPECT_FLOAT_EQ(l.Position.y, 2.0f);
+    EXPECT_FLOAT_EQ(l.Range, 4.0f);
+    EXPECT_FLOAT_EQ(l.Attenuation0, 1.0f);
+    EXPECT_FLOAT_EQ(l.Attenuation2, 5.0f / 16.0f);
+
+    GxLight* wide = Make(gxLIGHTSPOT);
+    wide->minusCosAngle = -std::cos(3.1415927f / 2);  // 90 degrees
+    ASSERT_TRUE(GxD3D9LocalLightSetup(wide));
+    l = DeviceLight(IndexOf(wide));
+    EXPECT_EQ(l.Type, D3DLIGHT_SPOT);
+    EXPECT_NEAR(l.Phi, 3.1415927f, 1e-5f);
+    EXPECT_NEAR(l.Theta, 3.1415927f - 0.001f, 1e-5f);
+    GxLight* narrow = Make(gxLIGHTSPOT);
+    narrow->minusCosAngle = -std::cos(3.1415927f / 6);  // 30 degrees
+    ASSERT_TRUE(GxD3D9LocalLightSetup(narrow));
+    l = DeviceLight(IndexOf(narrow));
+    EXPECT_NEAR(l.Phi, 3.1415927f / 3, 1e-5f);
+    EXPECT_FLOAT_EQ(l.Theta, l.Phi);
+    GxLight* soft = Make(gxLIGHTSPOTSOFT);
+    soft->minusCosAngle = -std::cos(3.1415927f / 6);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(soft));
+    EXPECT_EQ(DeviceLight(IndexOf(soft)).Theta, 0.0f);
+    GxD3D9LightsEnable(1);
+}
+
+TEST_F(D3D9Lights, EnablingFollowsTheObjectDrawn)
+{
+    GxLight* a = Make(gxLIGHTPOINT);
+    GxLight* b = Make(gxLIGHTPOINT);
+    GxD3D9LocalLightSetup(a);
+    GxD3D9LocalLightSetup(b);
+    GxD3D9LightsEnable(1);
+    EXPECT_TRUE(Enabled(IndexOf(a)));
+    EXPECT_TRUE(Enabled(IndexOf(b)));
+    GxUInt32 lighting = 0;
+    GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, 1u);
+    // The next object is lit by b alone.
+    GxD3D9LocalLightSetup(b);
+    GxD3D9LightsEnable(1);
+    EXPECT_FALSE(Enabled(IndexOf(a)));
+    EXPECT_TRUE(Enabled(IndexOf(b)));
+    // An unlit object turns lighting off and leaves the device lights as they were.
+    GxD3D9LightsEnable(0);
+    GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, 0u);
+    EXPECT_TRUE(Enabled(IndexOf(b)));
+}
+
+TEST_F(D3D9Lights, NoMoreLightsThanTheDeviceAllows)
+{
+    const DWORD saved = gxD3D9State.caps.MaxActiveLights;
+    gxD3D9State.caps.MaxActiveLights = 2;
+    ASSERT_TRUE(GxD3D9LightResourcesOpen());
+    gxD3D9State.caps.MaxActiveLights = saved;
+    GxLight* ls[3] = {Make(gxLIGHTPOINT), Make(gxLIGHTPOINT), Make(gxLIGHTPOINT)};
+    for (GxLight* light : ls) {
+        ASSERT_TRUE(GxD3D9LocalLightSetup(light));
+    }
+    GxD3D9LightsEnable(1);
+    EXPECT_TRUE(Enabled(IndexOf(ls[0])));
+    EXPECT_TRUE(Enabled(IndexOf(ls[1])));
+    EXPECT_FALSE(Enabled(IndexOf(ls[2])));
+}
+
+TEST_F(D3D9Lights, GlobalLightsSumAmbientAndSetDirectional)
+{
+    GxLink list;
+    GxLinkInit(&list);
+    GxLight* ambient1 = Make(gxLIGHTAMBIENT);
+    GxLight* ambient2 = Make(gxLIGHTAMBIENT);
+    GxLight* sun = Make(gxLIGHTDIRECTIONAL);
+    GxLight* sectorsOnly = Make(gxLIGHTAMBIENT);
+    const GxRGBAReal grey = {0.25f, 0.25f, 0.25f, 1};
+    const GxRGBAReal red = {0.5f, 0, 0, 1};
+    GxLightSetColor(ambient1, &grey);
+    GxLightSetColor(ambient2, &red);
+    sectorsOnly->object.object.flags = gxLIGHTLIGHTWORLD;
+    for (GxLight* light : {ambient1, ambient2, sun, sectorsOnly}) {
+        GxLinkAddAfter(&list, &light->inWorld);
+    }
+    ASSERT_TRUE(GxD3D9GlobalLightsSetup(&list, gxLIGHTLIGHTATOMICS));
+    GxD3D9LightsEnable(1);
+    EXPECT_TRUE(Enabled(IndexOf(sun)));
+    EXPECT_EQ(DeviceLight(IndexOf(sun)).Type, D3DLIGHT_DIRECTIONAL);
+    // The material's ambient colour is the ambient sum.
+    const GxSurfaceProperties props = {1.0f, 0.0f, 1.0f};
+    const GxRGBA white = {255, 255, 255, 255};
+    ASSERT_TRUE(GxD3D9SetSurfaceProperties(&props, &white, 0));
+    D3DMATERIAL9 material = {};
+    gxD3D9State.device->GetMaterial(&material);
+    EXPECT_FLOAT_EQ(material.Ambient.r, 0.75f);
+    EXPECT_FLOAT_EQ(material.Ambient.g, 0.25f);
+    // Nothing that lights atomics: ambient off.
+    GxLink empty;
+    GxLinkInit(&empty);
+    EXPECT_FALSE(GxD3D9GlobalLightsSetup(&empty, gxLIGHTLIGHTATOMICS));
+    GxUInt32 ambientState = 1;
+    GxD3D9GetRenderState(D3DRS_AMBIENT, &ambientState);
+    EXPECT_EQ(ambientState, 0u);
+    for (GxLight* light : {ambient1, ambient2, sun, sectorsOnly}) {
+        GxLinkRemove(&light->inWorld);
+    }
+}
+
+TEST_F(D3D9Lights, LightWithoutFrameIsNotSet)
+{
+    GxLight* light = GxLightCreate(gxLIGHTDIRECTIONAL);
+    EXPECT_FALSE(GxD3D9DirectionalLightSetup(light));
+    light->object.object.subType = gxLIGHTPOINT;
+    light->radius = 5.0f;
+    EXPECT_FALSE(GxD3D9LocalLightSetup(light));
+    EXPECT_EQ(IndexOf(light), -1);
+    GxLightDestroy(light);
+}
