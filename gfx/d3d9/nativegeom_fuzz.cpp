@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "gfx/d3d9/atomicpipe.h"
-#include "gfx/d3d9/fuzz_testing.h"
+#include "gfx/d3d9/fuzz_d3d9_local.h"
 #include "gfx/world/clump.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
