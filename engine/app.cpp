@@ -12,6 +12,7 @@
 #include "engine/app_local.h"
 #include "engine/base.h"
 #include "engine/camera.h"
+#include "engine/clumpext.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
 #include "engine/tagtree.h"
@@ -23,6 +24,8 @@
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/d3d9/dds.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
 
 const char* const kFerroxWindowClass = "Ferrox Game";
 CFerroxApp* g_pFerroxApp = nullptr;
@@ -86,34 +89,26 @@ const FerroxAppPlatform kRealPlatform = {
     RealSetCapture,
     RealQueryPerformanceFrequency,
     RealQueryPerformanceCounter,
+    {
+        {"LOD atomics", GxLODAtomicPluginAttach},
+        {"world", GxWorldObjectsPluginAttach},  // the world objects so far; sectors and worlds to come
+        {"keyframe animation", nullptr},        // not in the tree yet
+        {"hierarchical animation", nullptr},    // not in the tree yet
+        {"skinning", nullptr},                  // not in the tree yet
+        {"collision", nullptr},                 // not in the tree yet
+        {"user data", GxUserDataPluginAttach},
+        {"splines", GxSplinePluginAttach},
+        {"clump extension", AttachClumpExtension},
+        {"material effects", nullptr},    // not in the tree yet
+        {"UV animation", nullptr},        // not in the tree yet
+        {"particle tanks", nullptr},      // not in the tree yet
+        {"standard particles", nullptr},  // not in the tree yet
+    },
 };
 
 FerroxAppPlatform g_platform = kRealPlatform;
 
 FerroxAppPlatform& P() { return g_platform; }
-
-// The graphics plugins in their attach order. A plugin whose module is not in the tree yet has no attach
-// function and is passed over; the order of the others stays as it will be.
-struct PluginStep {
-    const char* name;
-    GxBool (*attach)(void);
-};
-
-const PluginStep kPluginSteps[] = {
-    {"LOD atomics", nullptr},             // not in the tree yet
-    {"world", GxClumpPluginAttach},       // atomics and clumps so far
-    {"keyframe animation", nullptr},      // not in the tree yet
-    {"hierarchical animation", nullptr},  // not in the tree yet
-    {"skinning", nullptr},                // not in the tree yet
-    {"collision", nullptr},               // not in the tree yet
-    {"user data", nullptr},               // not in the tree yet
-    {"splines", GxSplinePluginAttach},    //
-    {"clump extension", nullptr},         // needs the clumps' plugin registry
-    {"material effects", nullptr},        // not in the tree yet
-    {"UV animation", nullptr},            // not in the tree yet
-    {"particle tanks", nullptr},          // not in the tree yet
-    {"standard particles", nullptr},      // not in the tree yet
-};
 
 // The texture read that tries a DDS file first and falls back to the read installed before it.
 GxTextureCallBackRead g_previousTextureRead = nullptr;
@@ -308,7 +303,7 @@ int CFerroxApp::RegisterImageFormats()
 
 int CFerroxApp::AttachPlugins()
 {
-    for (const PluginStep& step : kPluginSteps) {
+    for (const FerroxPluginStep& step : P().plugins) {
         if (step.attach && !step.attach())
             return 0;
     }

@@ -5,6 +5,14 @@
 #include "gfx/core/engine.h"
 #include "platform/win32/windows.h"
 
+// One graphics plugin of start-up: its name and attach function; no function while its module is not in the
+// tree, and the step is passed over.
+struct FerroxPluginStep {
+    const char* name;
+    GxBool (*attach)(void);
+};
+const int kFerroxPluginSteps = 13;
+
 struct FerroxAppPlatform {
     GxBool (*engineInit)(const GxMemoryFunctions* memFuncs, GxUInt32 initFlags, GxUInt32 resArenaSize);
     GxBool (*engineOpen)(void* params);
@@ -27,6 +35,9 @@ struct FerroxAppPlatform {
     HWND (*setCapture)(HWND hwnd);
     BOOL (*queryPerformanceFrequency)(LARGE_INTEGER* frequency);
     BOOL (*queryPerformanceCounter)(LARGE_INTEGER* counter);
+
+    // The graphics plugins in their attach order.
+    FerroxPluginStep plugins[kFerroxPluginSteps];
 };
 
 // The table the application calls through; it starts with the real functions.

@@ -6,18 +6,24 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/app_local.h"
 #include "engine/base.h"
+#include "engine/clumpext.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
 #include "engine/tagtree.h"
 #include "engine/test_files_local.h"
+#include "gfx/core/spline.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
 
 namespace {
 
@@ -106,7 +112,32 @@ const FerroxAppPlatform kFake = {
         c->QuadPart = g_counter;
         return TRUE;
     },
+    {},  // the plugins: the real table's steps in its order, each recording its name (UseFakePlatform)
 };
+
+// A recording attach for step N of the plugin table; it records the step's name as the real table gives it.
+template <size_t N>
+GxBool AttachFake()
+{
+    return Record(FerroxGetAppPlatform().plugins[N].name);
+}
+
+template <size_t... N>
+void SetFakeAttaches(FerroxAppPlatform& platform, std::index_sequence<N...>)
+{
+    ((platform.plugins[N].attach = AttachFake<N>), ...);
+}
+
+// The fake platform with the real plugin table's steps, in its order, attached by recording fakes.
+void UseFakePlatform()
+{
+    FerroxResetAppPlatform();
+    FerroxAppPlatform fake = kFake;
+    std::copy(std::begin(FerroxGetAppPlatform().plugins), std::end(FerroxGetAppPlatform().plugins),
+              std::begin(fake.plugins));
+    SetFakeAttaches(fake, std::make_index_sequence<kFerroxPluginSteps>());
+    FerroxGetAppPlatform() = fake;
+}
 
 MSG Msg(UINT id, WPARAM wParam = 0, LPARAM lParam = 0)
 {
@@ -144,7 +175,6 @@ class TestApp : public CFerroxApp {
 public:
     int OpenFileSystems() override { return Record("openFileSystems"); }
     void CloseFileSystems() override { Record("closeFileSystems"); }
-    int AttachPlugins() override { return Record("attachPlugins"); }
     int RegisterImageFormats() override { return Record("registerImageFormats"); }
     int Create(HINSTANCE) override
     {
@@ -169,7 +199,7 @@ protected:
         g_foregrounds.clear();
         g_counter = 0;
         g_modeFlags = 0;
-        FerroxGetAppPlatform() = kFake;
+        UseFakePlatform();
     }
     void TearDown() override
     {
@@ -193,11 +223,23 @@ protected:
     RecordingGame* game = nullptr;
 };
 
-const std::vector<std::string> kStartOrder = {
-    "appCreate",           "engineInit",      "openFileSystems",      "attachPlugins", "engineOpen",
-    "getCurrentSubSystem", "ChooseVideoMode", "setSubSystem",         "setVideoMode",  "getVideoModeInfo",
-    "setRefreshRate85",    "engineStart",     "registerImageFormats", "gameCreate",
+const std::string kPlugins[] = {
+    "LOD atomics",        "world",   "keyframe animation", "hierarchical animation", "skinning",     "collision",
+    "user data",          "splines", "clump extension",    "material effects",       "UV animation", "particle tanks",
+    "standard particles",
 };
+
+// Start-up in order, the graphics plugins in their fixed order between init and open.
+std::vector<std::string> StartOrder()
+{
+    std::vector<std::string> order = {"appCreate", "engineInit", "openFileSystems"};
+    order.insert(order.end(), std::begin(kPlugins), std::end(kPlugins));
+    const char* const rest[] = {"engineOpen",           "getCurrentSubSystem", "ChooseVideoMode",  "setSubSystem",
+                                "setVideoMode",         "getVideoModeInfo",    "setRefreshRate85", "engineStart",
+                                "registerImageFormats", "gameCreate"};
+    order.insert(order.end(), std::begin(rest), std::end(rest));
+    return order;
+}
 
 std::vector<std::string> CallsAfter(size_t from)
 {
@@ -210,7 +252,7 @@ TEST_F(App, StartRunsItsStepsInOrderAndTeardownClosesAll)
 {
     TestApp* app = MakeApp();
     ASSERT_EQ(1, app->Start());
-    EXPECT_EQ(kStartOrder, g_calls);
+    EXPECT_EQ(StartOrder(), g_calls);
     EXPECT_EQ(1, app->IsStarted());
     EXPECT_EQ(0, app->IsFullScreen());
     const size_t started = g_calls.size();
@@ -223,9 +265,9 @@ TEST_F(App, StartRunsItsStepsInOrderAndTeardownClosesAll)
 // Each step that fails makes Start return 0; teardown then closes exactly what had been opened.
 TEST_F(App, AFailureAtAnyStepLeavesNothingOpen)
 {
-    const char* const failing[] = {"engineInit",   "attachPlugins",        "engineOpen",
-                                   "setSubSystem", "setVideoMode",         "ChooseVideoMode",
-                                   "engineStart",  "registerImageFormats", "gameCreate"};
+    const char* const failing[] = {"engineInit",  "LOD atomics",          "clump extension", "standard particles",
+                                   "engineOpen",  "setSubSystem",         "setVideoMode",    "ChooseVideoMode",
+                                   "engineStart", "registerImageFormats", "gameCreate"};
     for (const char* step : failing) {
         SCOPED_TRACE(step);
         g_calls.clear();
@@ -241,6 +283,13 @@ TEST_F(App, AFailureAtAnyStepLeavesNothingOpen)
         for (const std::string& call : g_calls) {
             opens += call == "engineInit" || call == "engineOpen" || call == "engineStart";
             closes += call == "engineTerm" || call == "engineClose" || call == "engineStop";
+        }
+        // A plugin that fails stops start-up there: no later plugin attaches and the engine is not opened.
+        const auto failed = std::find(g_calls.begin(), g_calls.end(), g_failAt);
+        ASSERT_NE(g_calls.end(), failed);
+        if (std::find(std::begin(kPlugins), std::end(kPlugins), g_failAt) != std::end(kPlugins)) {
+            for (auto call = failed + 1; call != g_calls.end(); ++call)
+                EXPECT_TRUE(*call == "closeFileSystems" || *call == "engineTerm") << *call;
         }
         // A failing open call opened nothing.
         const bool failedOpen = g_failAt == "engineInit" || g_failAt == "engineOpen" || g_failAt == "engineStart";
@@ -412,7 +461,8 @@ TEST(AppPaths, StartDirectoryHasNoLengthLimit)
     std::filesystem::remove_all(root);
 }
 
-// The plugins that are in the tree attach between init and open, and the engine then opens with them.
+// Every plugin in the tree attaches between init and open, and the engine then opens with them: atomics carry
+// the level-of-detail record, frames the user data, clumps the engine's words.
 TEST(AppPlugins, AttachBeforeTheEngineOpens)
 {
     GxTestDeviceInstall();
@@ -420,7 +470,15 @@ TEST(AppPlugins, AttachBeforeTheEngineOpens)
     CFerroxApp app;
     EXPECT_EQ(1, app.AttachPlugins());
     EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINCLUMPMODULE), 0);
-    EXPECT_TRUE(GxTestEngineOpenAndStart());
+    EXPECT_GE(GxAtomicGetPluginOffset(gxPLUGINLODATOMIC), 0);
+    EXPECT_GE(GxFrameGetPluginOffset(gxPLUGINUSERDATA), 0);
+    EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINSPLINE), 0);
+    ASSERT_TRUE(GxTestEngineOpenAndStart());
+    GxClump* clump = GxClumpCreate();
+    ASSERT_NE(nullptr, clump);
+    EXPECT_EQ(1, SetClumpOwner(clump, reinterpret_cast<CFerroxObject*>(&app)));
+    EXPECT_EQ(reinterpret_cast<CFerroxObject*>(&app), GetClumpOwner(clump));
+    GxClumpDestroy(clump);
     GxTestEngineShutdown();
 }
 
