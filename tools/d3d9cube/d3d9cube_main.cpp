@@ -5,7 +5,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
-#include "gfx/core/win32fs.h"
+#include "gfx/testsupport/headless.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/d3dx9.h"
 #include "platform/win32/windows.h"
@@ -203,19 +203,7 @@ void SetLighting(IDirect3DDevice9* dev) {
 
 // The graphics core is opened only to save the screenshot with its BMP writer. Its image and file
 // code needs no device, so the driver's device accepts the engine's lifecycle requests and no other.
-GxBool ScreenshotDeviceSystem(GxInt32 request, void*, void*, GxInt32) {
-  switch (request) {
-    case gxDEVICESYSTEMOPEN:
-    case gxDEVICESYSTEMCLOSE:
-    case gxDEVICESYSTEMSTART:
-    case gxDEVICESYSTEMSTOP:
-    case gxDEVICESYSTEMFINALIZESTART:
-    case gxDEVICESYSTEMINITIATESTOP:
-      return 1;
-    default:
-      return 0;
-  }
-}
+GxBool ScreenshotDeviceSystem(GxInt32 request, void*, void*, GxInt32) { return GxTestIsLifecycleRequest(request); }
 
 GxDevice screenshotDevice = {1.0f, ScreenshotDeviceSystem, 0.0f, 1.0f, nullptr, nullptr, nullptr, nullptr, nullptr,
                              nullptr, {}};
@@ -223,34 +211,18 @@ GxDevice* ScreenshotDevice() { return &screenshotDevice; }
 const GxDriver kScreenshotDriver = {ScreenshotDevice, nullptr};
 constexpr GxUInt32 kScreenshotArena = 0x100000;
 
-// pixels: B,G,R,A rows from the top, written as a 24-bit BMP through the core's image writer.
+// pixels: B,G,R,A rows from the top, written as a BMP through the core's image writer.
 bool WriteImage(const std::string& path, const std::vector<unsigned char>& pixels, UINT w, UINT h, HWND window) {
   GxEngineSetDriver(&kScreenshotDriver);
-  GxFileSystem* files = nullptr;
-  if (!GxEngineInit(nullptr, 0, kScreenshotArena) || !GxFileSystemManagerOpen(2) ||
-      (files = GxWin32FileSystemCreate(2, "C:", "wfs")) == nullptr || !GxFileSystemRegister(files) ||
-      !GxFileSystemManagerSetDefault(files) || !GxEngineOpen(&window)) {
+  if (!GxEngineInit(nullptr, 0, kScreenshotArena) || !GxTestFileSystemOpen() || !GxEngineOpen(&window)) {
     GxFileSystemManagerClose();
     GxEngineTerm();
     return false;
   }
   bool ok = false;
   if (GxEngineStart()) {
-    GxImage* image = GxImageCreate(static_cast<GxInt32>(w), static_cast<GxInt32>(h), 32);
-    if (image && GxImageAllocatePixels(image)) {
-      for (UINT y = 0; y < h; ++y) {
-        GxUInt8* row = image->pixels + static_cast<size_t>(y) * image->stride;
-        for (UINT x = 0; x < w; ++x) {
-          const unsigned char* p = &pixels[(static_cast<size_t>(y) * w + x) * 4];
-          row[4 * x] = p[2];
-          row[4 * x + 1] = p[1];
-          row[4 * x + 2] = p[0];
-          row[4 * x + 3] = 0xFF;
-        }
-      }
-      ok = GxImageWriteBMP(image, path.c_str()) != nullptr;
-    }
-    GxImageDestroy(image);
+    ok = GxTestWriteScreenshot(path.c_str(), pixels.data(), static_cast<GxInt32>(w), static_cast<GxInt32>(h),
+                               static_cast<size_t>(w) * 4);
     GxEngineStop();
   }
   GxEngineClose();
