@@ -65,9 +65,9 @@ TEST_F(Draw2D, FilledAndStrokedPathsAndTextReadBack)
     GxRGBA background = {0, 0, 0, 255};
     ASSERT_NE(GxCameraClear(camera, &background, 3), nullptr);
     ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
-    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxTestStateValue(0));
-    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxTestStateValue(0));
-    GxRenderStateSet(gxRENDERSTATECULLMODE, GxTestStateValue(1));
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATECULLMODE, GxRenderStateValue(1));
 
     // User space: 240 pixels to the unit, origin at the bottom-left corner.
     const GxRGBA red = {255, 0, 0, 255};

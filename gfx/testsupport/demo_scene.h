@@ -2,8 +2,6 @@
 // repeated behind a blended badge, a 2D triangle and a 3D line strip.
 #pragma once
 
-#include <cstdint>
-
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
@@ -17,12 +15,6 @@ constexpr GxInt32 kDemoBadgeSize = 64;      // the badge's pixels, drawn a texel
 constexpr GxInt32 kDemoCheckerPeriod = 64;  // the checker image repeats every this many pixels
 constexpr GxUInt32 kDemoTriangleColour = 0xFFFF0000u;
 constexpr GxUInt32 kDemoStripColour = 0xFF00FF00u;
-
-// A render-state value that is a number rather than a pointer.
-inline void* GxTestStateValue(GxUInt32 value)
-{
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
-}
 
 inline void GxTestCameraDestroy(GxCamera* camera)
 {
@@ -90,12 +82,12 @@ inline bool GxDemoDrawQuad2D(float left, float top, float right, float bottom, f
 // after it is not hidden; texturing and vertex alpha are off again at the end. True when every call succeeded.
 inline bool GxDemoDrawBackground(GxTexture* checker, GxTexture* badge, GxInt32 width, GxInt32 height)
 {
-    bool ok = GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxTestStateValue(0));
+    bool ok = GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
     if (checker) {
         ok &= GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(checker)) &&
-              GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, GxTestStateValue(gxTEXTUREADDRESSWRAP)) &&
-              GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, GxTestStateValue(gxFILTERNEAREST)) &&
-              GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxTestStateValue(0)) &&
+              GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, GxRenderStateValue(gxTEXTUREADDRESSWRAP)) &&
+              GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, GxRenderStateValue(gxFILTERNEAREST)) &&
+              GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(0)) &&
               GxDemoDrawQuad2D(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height),
                                static_cast<float>(width) / kDemoCheckerPeriod,
                                static_cast<float>(height) / kDemoCheckerPeriod);
@@ -104,16 +96,16 @@ inline bool GxDemoDrawBackground(GxTexture* checker, GxTexture* badge, GxInt32 w
         const float left = static_cast<float>((width - kDemoBadgeSize) / 2);
         const float top = static_cast<float>((height - kDemoBadgeSize) / 2);
         ok &= GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(badge)) &&
-              GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, GxTestStateValue(gxTEXTUREADDRESSCLAMP)) &&
-              GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, GxTestStateValue(gxFILTERLINEAR)) &&
-              GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxTestStateValue(1)) &&
-              GxRenderStateSet(gxRENDERSTATESRCBLEND, GxTestStateValue(D3DBLEND_SRCALPHA)) &&
-              GxRenderStateSet(gxRENDERSTATEDESTBLEND, GxTestStateValue(D3DBLEND_INVSRCALPHA)) &&
+              GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, GxRenderStateValue(gxTEXTUREADDRESSCLAMP)) &&
+              GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, GxRenderStateValue(gxFILTERLINEAR)) &&
+              GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1)) &&
+              GxRenderStateSet(gxRENDERSTATESRCBLEND, GxRenderStateValue(D3DBLEND_SRCALPHA)) &&
+              GxRenderStateSet(gxRENDERSTATEDESTBLEND, GxRenderStateValue(D3DBLEND_INVSRCALPHA)) &&
               GxDemoDrawQuad2D(left, top, left + kDemoBadgeSize, top + kDemoBadgeSize, 1.0f, 1.0f);
     }
     ok &= GxRenderStateSet(gxRENDERSTATETEXTURERASTER, nullptr) &&
-          GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxTestStateValue(0)) &&
-          GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxTestStateValue(1));
+          GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(0)) &&
+          GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(1));
     return ok;
 }
 

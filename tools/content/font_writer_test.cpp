@@ -132,11 +132,11 @@ TEST_F(FontWriterGL, EachFontDrawsItsLineInsideItsCell)
     GxRGBA black = {0, 0, 0, 255};
     ASSERT_NE(GxCameraClear(camera, &black, 3), nullptr);
     ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
-    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxTestStateValue(0));
-    GxRenderStateSet(gxRENDERSTATECULLMODE, GxTestStateValue(1));
-    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxTestStateValue(1));
-    GxRenderStateSet(gxRENDERSTATESRCBLEND, GxTestStateValue(D3DBLEND_SRCALPHA));
-    GxRenderStateSet(gxRENDERSTATEDESTBLEND, GxTestStateValue(D3DBLEND_INVSRCALPHA));
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATECULLMODE, GxRenderStateValue(1));
+    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1));
+    GxRenderStateSet(gxRENDERSTATESRCBLEND, GxRenderStateValue(D3DBLEND_SRCALPHA));
+    GxRenderStateSet(gxRENDERSTATEDESTBLEND, GxRenderStateValue(D3DBLEND_INVSRCALPHA));
     Gx2DBrush* brush = Gx2DBrushCreate();
 
     // Line i sits with its cell bottom at 0.1 + 0.2 i in user space (300 pixels to the unit).
