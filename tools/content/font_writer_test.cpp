@@ -159,7 +159,9 @@ TEST_F(FontWriterGL, EachFontDrawsItsLineInsideItsCell)
 
     const std::vector<GxUInt32> pixels = ReadBack();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(width * height));
-    auto green = [&](int x, int y) { return static_cast<int>((pixels[static_cast<size_t>(y * width + x)] >> 8) & 0xFF); };
+    auto green = [&](int x, int y) {
+        return static_cast<int>((pixels[static_cast<size_t>(y * width + x)] >> 8) & 0xFF);
+    };
     std::vector<int> ink(bands.size(), 0);
     int stray = 0;
     for (int y = 0; y < height; y++) {

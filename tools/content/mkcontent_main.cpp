@@ -31,7 +31,7 @@ const char* const kTextFiles[] = {"setup.xml"};
 struct City {
     const char* folder;  // under models/levels/
     const char* stem;
-    float phase;         // start angle of the camera loops, so the cities differ
+    float phase;  // start angle of the camera loops, so the cities differ
 };
 
 const City kCities[] = {
@@ -127,17 +127,17 @@ HWND StartEngine()
     if (!RegisterClassA(&wc)) {
         return nullptr;
     }
-    HWND window = CreateWindowExA(0, "MkContent", "mkcontent", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
-                                  nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExA(0, "MkContent", "mkcontent", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
+                                  nullptr, nullptr);
     if (window == nullptr) {
         return nullptr;
     }
     GxFileSystem* files = nullptr;
     GxEngineSetDriver(GxD3D9GetDriver());
     const bool started = GxEngineInit(nullptr, 0, 0x400000) && GxFileSystemManagerOpen(2) &&
-                         (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
-                         GxFileSystemRegister(files) && (GxFileSystemManagerSetDefault(files), true) &&
-                         GxSplinePluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+                         (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr && GxFileSystemRegister(files) &&
+                         (GxFileSystemManagerSetDefault(files), true) && GxSplinePluginAttach() &&
+                         GxEngineOpen(&window) && GxEngineStart();
     if (!started) {
         DestroyWindow(window);
         return nullptr;

@@ -123,8 +123,8 @@ bool SaveScreenshot(GxCamera* camera, const std::string& path)
     if (!pixels) {
         return false;
     }
-    const bool saved = GxTestWriteScreenshot(path.c_str(), pixels, raster->width, raster->height,
-                                             static_cast<size_t>(raster->stride));
+    const bool saved =
+        GxTestWriteScreenshot(path.c_str(), pixels, raster->width, raster->height, static_cast<size_t>(raster->stride));
     GxRasterUnlock(raster);
     return saved;
 }
@@ -141,8 +141,8 @@ Textures ReadTextures(const std::string& content)
     textures.checker = GxTextureRead("checker", nullptr);
     textures.badge = GxTextureRead("badge", nullptr);
     if (!textures.checker || !textures.badge) {
-        std::fprintf(stderr, "gxwindow: cannot read %schecker.png or %sbadge.png; drawing without them\n",
-                     path.c_str(), path.c_str());
+        std::fprintf(stderr, "gxwindow: cannot read %schecker.png or %sbadge.png; drawing without them\n", path.c_str(),
+                     path.c_str());
     }
     return textures;
 }
