@@ -141,7 +141,7 @@ TEST_F(ImageDictionary, TruncatedAndBadRecordsFailTheWholeRead)
     Bytes bytes =
         Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, CONTENTIMAGEDICTIONARYRECORDS); });
     const size_t second = 16 + 72 + ContentImageStreamGetSize(textures[0].levels[0]);
-    for (GxUInt8 count : {GxUInt8(0), GxUInt8(17)}) {
+    for (GxUInt8 count : {static_cast<GxUInt8>(0), static_cast<GxUInt8>(17)}) {
         Bytes bad = bytes;
         bad[second + 64] = count;
         EXPECT_EQ(ReadImages(bad), nullptr);
