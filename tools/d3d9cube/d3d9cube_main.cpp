@@ -225,7 +225,7 @@ GxBool ScreenshotDeviceSystem(GxInt32 request, void*, void*, GxInt32) { return G
 GxDevice screenshotDevice = {
     1.0f, ScreenshotDeviceSystem, 0.0f, 1.0f, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}};
 GxDevice* ScreenshotDevice() { return &screenshotDevice; }
-const GxDriver kScreenshotDriver = {ScreenshotDevice, nullptr};
+const GxDriver kScreenshotDriver = {ScreenshotDevice, nullptr, nullptr};
 constexpr GxUInt32 kScreenshotArena = 0x100000;
 
 // pixels: B,G,R,A rows from the top, written as a BMP through the core's image writer.
