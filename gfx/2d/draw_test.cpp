@@ -62,12 +62,8 @@ TEST_F(Draw2D, FilledAndStrokedPathsAndTextReadBack)
 {
     Gx2DFont* font = BlockFont();
     ASSERT_NE(font, nullptr);
-    GxRGBA background = {0, 0, 0, 255};
-    ASSERT_NE(GxCameraClear(camera, &background, 3), nullptr);
-    ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
-    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+    ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
     GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATECULLMODE, GxRenderStateValue(1));
 
     // User space: 240 pixels to the unit, origin at the bottom-left corner.
     const GxRGBA red = {255, 0, 0, 255};

@@ -12,6 +12,7 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/opengl_testing.h"
+#include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/software_testing.h"
 
 struct Gx2DTestBatch {
@@ -133,6 +134,16 @@ protected:
             Gx2DClose();
         }
         GxD3D9OpenGLTest::TearDown();
+    }
+
+    // Begins a frame cleared to opaque black, with depth test and culling off as flat drawing wants.
+    void BeginFlatFrame()
+    {
+        GxRGBA black = {0, 0, 0, 255};
+        ASSERT_NE(GxCameraClear(camera, &black, 3), nullptr);
+        ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
+        GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+        GxRenderStateSet(gxRENDERSTATECULLMODE, GxRenderStateValue(1));
     }
 
     bool opened = false;

@@ -129,11 +129,7 @@ TEST_F(FontWriterGL, EachFontDrawsItsLineInsideItsCell)
         fonts.push_back(Gx2DFontRead(spec.name));
         ASSERT_NE(fonts.back(), nullptr) << spec.name;
     }
-    GxRGBA black = {0, 0, 0, 255};
-    ASSERT_NE(GxCameraClear(camera, &black, 3), nullptr);
-    ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
-    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATECULLMODE, GxRenderStateValue(1));
+    ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
     GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1));
     GxRenderStateSet(gxRENDERSTATESRCBLEND, GxRenderStateValue(D3DBLEND_SRCALPHA));
     GxRenderStateSet(gxRENDERSTATEDESTBLEND, GxRenderStateValue(D3DBLEND_INVSRCALPHA));
