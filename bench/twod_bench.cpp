@@ -40,7 +40,7 @@ struct Scene {
         if (IDirect3DDevice9* device = GxD3D9Device()) {
             D3D9SoftSetLogging(device, false);
         }
-        camera = GxD3D9TestCameraCreate(800, 600);
+        camera = GxTestCameraCreate(800, 600);
         ok = camera && Gx2DOpen(camera) && GxCameraBeginUpdate(camera);
         if (!ok) {
             return;

@@ -56,11 +56,6 @@ Gx2DBrushColour Lerp(const Gx2DBrushColour& base, const Gx2DBrushColour& delta, 
             base.alpha + delta.alpha * t};
 }
 
-void* StateValue(GxUInt32 value)
-{
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
-}
-
 GxUInt32 BatchFlags(const Gx2DBrush* brush)
 {
     return brush->texture ? gxIM3DVERTEXUV : 0u;
@@ -325,9 +320,9 @@ void Gx2DBrushSetupTexture(const Gx2DBrush* brush)
         return;
     }
     GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(texture));
-    GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, StateValue(GxTextureGetFilterMode(texture)));
+    GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, GxRenderStateValue(GxTextureGetFilterMode(texture)));
     const GxUInt8 u = GxTextureGetAddressingU(texture);
-    GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, StateValue(u == GxTextureGetAddressingV(texture) ? u : 0u));
+    GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, GxRenderStateValue(u == GxTextureGetAddressingV(texture) ? u : 0u));
 }
 
 GxUInt32 Gx2DBrushFlatColour(const Gx2DBrush* brush)

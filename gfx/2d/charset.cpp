@@ -21,11 +21,6 @@ constexpr GxUInt32 kBlendInvSrcAlpha = 6;
 constexpr GxUInt32 kCullNone = 1;
 constexpr GxReal kTexelCentre = 0.5f;
 
-void* StateValue(GxUInt32 value)
-{
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
-}
-
 // The states a print changes, in the order they are restored.
 constexpr GxInt32 kSavedStates[] = {gxRENDERSTATEZTESTENABLE,  gxRENDERSTATEZWRITEENABLE, gxRENDERSTATESRCBLEND,
                                     gxRENDERSTATEDESTBLEND,    gxRENDERSTATETEXTURERASTER, gxRENDERSTATETEXTUREFILTER,
@@ -135,16 +130,16 @@ GxRaster* GxCharsetPrint(GxRaster* charset, const GxChar* string, GxInt32 x, GxI
             device.fpRenderStateGet(kSavedStates[s], &saved[s]);
         } else {
             device.fpRenderStateGet(kSavedStates[s], &value);
-            saved[s] = StateValue(value);
+            saved[s] = GxRenderStateValue(value);
         }
     }
-    device.fpRenderStateSet(gxRENDERSTATEZTESTENABLE, StateValue(0));
-    device.fpRenderStateSet(gxRENDERSTATEZWRITEENABLE, StateValue(0));
-    device.fpRenderStateSet(gxRENDERSTATETEXTUREFILTER, StateValue(kFilterNearest));
+    device.fpRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+    device.fpRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+    device.fpRenderStateSet(gxRENDERSTATETEXTUREFILTER, GxRenderStateValue(kFilterNearest));
     device.fpRenderStateSet(gxRENDERSTATETEXTURERASTER, charset);
-    device.fpRenderStateSet(gxRENDERSTATESRCBLEND, StateValue(kBlendSrcAlpha));
-    device.fpRenderStateSet(gxRENDERSTATEDESTBLEND, StateValue(kBlendInvSrcAlpha));
-    device.fpRenderStateSet(gxRENDERSTATECULLMODE, StateValue(kCullNone));
+    device.fpRenderStateSet(gxRENDERSTATESRCBLEND, GxRenderStateValue(kBlendSrcAlpha));
+    device.fpRenderStateSet(gxRENDERSTATEDESTBLEND, GxRenderStateValue(kBlendInvSrcAlpha));
+    device.fpRenderStateSet(gxRENDERSTATECULLMODE, GxRenderStateValue(kCullNone));
     device.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices, kVerticesPerQuad * quads, indices,
                                         kIndicesPerQuad * quads);
     for (GxInt32 s = 0; s < kNumSavedStates; s++) {

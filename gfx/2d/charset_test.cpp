@@ -34,7 +34,7 @@ protected:
         if (HasFatalFailure()) {
             return;
         }
-        camera = GxD3D9TestCameraCreate(kScreenWidth, kScreenHeight);
+        camera = GxTestCameraCreate(kScreenWidth, kScreenHeight);
         ASSERT_NE(camera, nullptr);
         charset = Keep(
             GxRasterCreate(gxCHARSETRASTERSIZE, gxCHARSETRASTERSIZE, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888));
@@ -45,7 +45,7 @@ protected:
     void TearDown() override
     {
         GxEngineInstance->curCamera = nullptr;
-        GxD3D9TestCameraDestroy(camera);
+        GxTestCameraDestroy(camera);
         GxD3D9SoftwareTest::TearDown();
     }
 

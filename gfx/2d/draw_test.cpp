@@ -6,58 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "gfx/2d/gx2d.h"
+#include "gfx/2d/twod_testing.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/renderstate.h"
 
 namespace {
 
-constexpr int width = 320;
-constexpr int height = 240;
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
 
-void* StateValue(GxUInt32 value)
-{
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
-}
-
-class Draw2D : public ::testing::Test {
+class Draw2D : public Gx2DOpenGLTest {
 protected:
-    void SetUp() override
-    {
-        GxD3D9TestUseBackend("opengl");
-        window = GxD3D9TestWindow(width, height);
-        if (!window) {
-            GTEST_SKIP() << "no OpenGL window here";
-        }
-        if (!GxD3D9TestEngineOpen(&window)) {
-            GTEST_SKIP() << "no OpenGL context here";
-        }
-        D3DADAPTER_IDENTIFIER9 id = {};
-        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-        if (std::string(id.Driver) != "opengl") {
-            GTEST_SKIP() << "the OpenGL back end is not available";
-        }
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        camera = GxD3D9TestCameraCreate(width, height);
-        ASSERT_NE(camera, nullptr);
-        const GxV2d view = {0.5f, 0.375f};
-        GxCameraSetViewWindow(camera, &view);
-        ASSERT_TRUE(Gx2DOpen(camera));
-    }
-    void TearDown() override
-    {
-        if (camera) {
-            Gx2DClose();
-        }
-        GxD3D9TestCameraDestroy(camera);
-        GxD3D9TestEngineShutdown();
-        if (window) {
-            DestroyWindow(window);
-        }
-    }
+    Draw2D() : Gx2DOpenGLTest(kWidth, kHeight) {}
 
     // A font of one glyph, 'A', whose cell is solid white: text shows as blocks of the brush colour.
     Gx2DFont* BlockFont()
@@ -86,38 +47,23 @@ protected:
         return font;
     }
 
-    std::vector<GxUInt32> ReadBack()
+    // The frame buffer without alpha.
+    std::vector<GxUInt32> ReadRgb()
     {
-        std::vector<GxUInt32> pixels;
-        GxRaster* raster = camera->frameBuffer;
-        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
-        if (!bits) {
-            return pixels;
+        std::vector<GxUInt32> pixels = ReadBack();
+        for (GxUInt32& pixel : pixels) {
+            pixel &= 0xFFFFFFu;
         }
-        for (int y = 0; y < height; y++) {
-            const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
-            for (int x = 0; x < width; x++) {
-                pixels.push_back(row[x] & 0xFFFFFFu);
-            }
-        }
-        GxRasterUnlock(raster);
         return pixels;
     }
-
-    HWND window = nullptr;
-    GxCamera* camera = nullptr;
 };
 
 TEST_F(Draw2D, FilledAndStrokedPathsAndTextReadBack)
 {
     Gx2DFont* font = BlockFont();
     ASSERT_NE(font, nullptr);
-    GxRGBA background = {0, 0, 0, 255};
-    ASSERT_NE(GxCameraClear(camera, &background, 3), nullptr);
-    ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
-    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, StateValue(0));
-    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, StateValue(0));
-    GxRenderStateSet(gxRENDERSTATECULLMODE, StateValue(1));
+    ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
 
     // User space: 240 pixels to the unit, origin at the bottom-left corner.
     const GxRGBA red = {255, 0, 0, 255};
@@ -143,7 +89,7 @@ TEST_F(Draw2D, FilledAndStrokedPathsAndTextReadBack)
     EXPECT_FLOAT_EQ(position.x, 0.25f);
     ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
 
-    const std::vector<GxUInt32> pixels = ReadBack();
+    const std::vector<GxUInt32> pixels = ReadRgb();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(width * height));
     auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y * width + x)]; };
     EXPECT_EQ(at(72, 168), 0xFF0000u);    // inside the square (pixels 24..120 by 120..216)

@@ -1,10 +1,8 @@
 // Fuzz target: ".met" metrics text read from arbitrary bytes, and the fonts it makes measured and shown.
-#include <cstdlib>
-
 #include "gfx/2d/gx2d.h"
 #include "gfx/2d/twod_local.h"
 #include "gfx/core/camera.h"
-#include "gfx/core/engine_testing.h"
+#include "gfx/core/fuzz_testing.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
@@ -17,13 +15,9 @@ GxBool Discard(GxIm3DVertex*, GxInt32, const GxMatrix*, GxUInt32, GxInt32, const
     return 1;
 }
 
-bool Start()
+// The toolkit open on a camera of the started engine, with the pages the seed files name.
+bool OpenToolkit()
 {
-    static int window = 0;
-    GxTestDeviceInstall();
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxEngineOpen(&window) || !GxEngineStart()) {
-        return false;
-    }
     // A camera record with a frame-buffer raster record gives the toolkit its device.
     GxCamera* camera = GxCameraCreate();
     GxRaster* frameBuffer = GxRasterCreate(640, 480, 32, gxRASTERTYPECAMERA | gxRASTERDONTALLOCATE);
@@ -60,22 +54,17 @@ bool Start()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!Start()) {
-        std::abort();
-    }
+    GxTestFuzzStart([] { return true; }, OpenToolkit);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    GxMemory memory = {const_cast<GxUInt8*>(data), static_cast<GxUInt32>(size)};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    if (stream == nullptr) {
-        return 0;
-    }
-    Gx2DFont* font = Gx2DFontStreamReadMetrics(stream);
-    GxStreamClose(stream, nullptr);
-    if (font != nullptr) {
+    GxTestFuzzRead(data, size, [](GxStream* stream) {
+        Gx2DFont* font = Gx2DFontStreamReadMetrics(stream);
+        if (font == nullptr) {
+            return;
+        }
         static const GxUInt8 text[] = {'A', 0, 'b', 0, ' ', 0, 0x3A, 0x26, 'A', 0, 0, 0};
         GxV2d position = {0.0f, 0.0f};
         Gx2DBrush* brush = Gx2DBrushCreate();
@@ -87,8 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Gx2DBrushDestroy(brush);
         }
         Gx2DFontDestroy(font);
-    }
-    GxError discard;
-    GxErrorGet(&discard);
+    });
     return 0;
 }

@@ -12,11 +12,6 @@ constexpr GxReal kHalf = 0.5f;
 constexpr GxInt32 kSpace = 32;
 constexpr GxInt32 kLineFeed = 10;
 
-void* StateValue(GxUInt32 value)
-{
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
-}
-
 const GxUInt8* Bytes(const void* string)
 {
     return static_cast<const GxUInt8*>(string);
@@ -27,20 +22,28 @@ GxInt32 CharBytes(const Gx2DFont* font)
     return Gx2DFontIsUnicode(font) ? 2 : 1;
 }
 
-// Width at height 1 of the characters in bytes [0, end) (end negative: up to the first code 0).
-GxReal RangeWidth(const Gx2DFont* font, const GxUInt8* string, GxInt32 end)
+// Calls `visit` with the glyph of every character in bytes [0, end) (end negative: up to the first code 0);
+// characters the font has no glyph for are passed over.
+template <typename Visit>
+void ForEachGlyph(const Gx2DFont* font, const GxUInt8* string, GxInt32 end, Visit visit)
 {
-    GxReal width = 0.0f;
     GxInt32 at = 0;
     while (end < 0 || at < end) {
         const GxInt32 code = Gx2DFontNextCode(font, string, &at);
         if (code == 0) {
-            break;
+            return;
         }
         if (const Gx2DGlyph* glyph = Gx2DFontGetGlyph(font, code)) {
-            width += font->gap + glyph->advance;
+            visit(glyph);
         }
     }
+}
+
+// Width at height 1 of the characters in bytes [0, end).
+GxReal RangeWidth(const Gx2DFont* font, const GxUInt8* string, GxInt32 end)
+{
+    GxReal width = 0.0f;
+    ForEachGlyph(font, string, end, [&](const Gx2DGlyph* glyph) { width += font->gap + glyph->advance; });
     return width;
 }
 
@@ -75,16 +78,7 @@ Gx2DFont* Gx2DFontShowBitmapString(Gx2DFont* font, const void* string, GxInt32 l
     GxReal pen = 0.0f;
     const GxTexture* current = nullptr;
     GxInt32 quads = 0;
-    GxInt32 at = 0;
-    while (end < 0 || at < end) {
-        const GxInt32 code = Gx2DFontNextCode(font, text, &at);
-        if (code == 0) {
-            break;
-        }
-        const Gx2DGlyph* glyph = Gx2DFontGetGlyph(font, code);
-        if (!glyph) {
-            continue;
-        }
+    ForEachGlyph(font, text, end, [&](const Gx2DGlyph* glyph) {
         const bool changed = glyph->texture != current;
         if (changed || quads >= gx2DQUADSPERBATCH) {
             DrawQuads(quads, matrix);
@@ -93,7 +87,7 @@ Gx2DFont* Gx2DFontShowBitmapString(Gx2DFont* font, const void* string, GxInt32 l
         if (changed) {
             current = glyph->texture;
             if (current) {
-                GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, StateValue(GxTextureGetFilterMode(current)));
+                GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, GxRenderStateValue(GxTextureGetFilterMode(current)));
                 GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(current));
             }
             if (brush->texture && (brush->flags & gx2DBRUSHTEXTURED)) {
@@ -116,7 +110,7 @@ Gx2DFont* Gx2DFontShowBitmapString(Gx2DFont* font, const void* string, GxInt32 l
         }
         quads++;
         pen += font->gap + glyph->advance;
-    }
+    });
     DrawQuads(quads, matrix);
     position->x += pen * height;
     Gx2DCTMPop();
@@ -129,21 +123,15 @@ Gx2DFont* Gx2DFontShowOutlineString(Gx2DFont* font, const void* string, GxInt32 
     const GxUInt8* text = Bytes(string);
     const GxInt32 end = length < 0 ? -1 : length * CharBytes(font);
     PushStringSpace(font, height, position);
-    GxInt32 at = 0;
-    while (end < 0 || at < end) {
-        const GxInt32 code = Gx2DFontNextCode(font, text, &at);
-        if (code == 0) {
-            break;
-        }
-        const Gx2DGlyph* glyph = Gx2DFontGetGlyph(font, code);
-        if (!glyph || glyph->texture) {
-            continue;
+    ForEachGlyph(font, text, end, [&](const Gx2DGlyph* glyph) {
+        if (glyph->texture) {
+            return;
         }
         if (glyph->path) {
             Gx2DPathStroke(glyph->path, brush);
         }
         Gx2DCTMTranslate(font->gap + glyph->advance, 0.0f);
-    }
+    });
     Gx2DCTMPop();
     return font;
 }

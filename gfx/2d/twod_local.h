@@ -7,14 +7,19 @@
 
 struct GxCamera;
 
-// Memory hints of the toolkit's blocks.
-constexpr GxUInt32 gx2DHINTPATHLIST = 0x401A1;
-constexpr GxUInt32 gx2DHINTPATHPOINTS = 0x301A1;
-constexpr GxUInt32 gx2DHINTBRUSHLIST = 0x401A2;
-constexpr GxUInt32 gx2DHINTSCRATCH = 0x40190;
-constexpr GxUInt32 gx2DHINTFONTLIST = 0x40199;
-constexpr GxUInt32 gx2DHINTFONTDATA = 0x30199;
-constexpr GxUInt32 gx2DHINTFONTNAME = 0x10190;
+// Memory hints of the toolkit's blocks: a duration over the id of what the block belongs to.
+constexpr GxUInt32 gx2DID = 0x190;
+constexpr GxUInt32 gx2DPATHID = 0x1A1;
+constexpr GxUInt32 gx2DBRUSHID = 0x1A2;
+constexpr GxUInt32 gx2DFONTID = 0x199;
+constexpr GxUInt32 gx2DHINTPATHLIST = gxMEMHINTDURGLOBAL | gx2DPATHID;
+constexpr GxUInt32 gx2DHINTPATHPOINTS = gxMEMHINTDUROBJECT | gx2DPATHID;
+constexpr GxUInt32 gx2DHINTBRUSHLIST = gxMEMHINTDURGLOBAL | gx2DBRUSHID;
+constexpr GxUInt32 gx2DHINTSCRATCH = gxMEMHINTDURGLOBAL | gx2DID;
+constexpr GxUInt32 gx2DHINTFONTLIST = gxMEMHINTDURGLOBAL | gx2DFONTID;
+constexpr GxUInt32 gx2DHINTFONTDATA = gxMEMHINTDUROBJECT | gx2DFONTID;
+constexpr GxUInt32 gx2DHINTFONTNAME = gxMEMHINTDURFUNCTION | gx2DID;
+static_assert(gx2DHINTPATHLIST == 0x401A1 && gx2DHINTFONTNAME == 0x10190, "hints are stored in memory records");
 
 // The vertex scratch buffer: 256 immediate-mode vertices, shared by fill, stroke and text.
 constexpr GxInt32 gx2DSCRATCHVERTICES = 256;

@@ -11,6 +11,8 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
+#include "gfx/d3d9/opengl_testing.h"
+#include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/software_testing.h"
 
 struct Gx2DTestBatch {
@@ -41,6 +43,14 @@ inline std::vector<GxIm3DVertex> Gx2DTestAllVertices()
     return all;
 }
 
+// Opens the toolkit on a camera whose view window is 0.5 by 0.375 (4:3): a unit of user space is the height.
+inline bool Gx2DTestOpen(GxCamera* camera)
+{
+    const GxV2d view = {0.5f, 0.375f};
+    GxCameraSetViewWindow(camera, &view);
+    return Gx2DOpen(camera);
+}
+
 class Gx2DTest : public GxD3D9SoftwareTest {
 protected:
     static constexpr GxInt32 kWidth = 640;
@@ -54,11 +64,9 @@ protected:
         if (HasFatalFailure()) {
             return;
         }
-        camera = GxD3D9TestCameraCreate(kWidth, kHeight);
+        camera = GxTestCameraCreate(kWidth, kHeight);
         ASSERT_NE(camera, nullptr);
-        const GxV2d window = {0.5f, 0.375f};
-        GxCameraSetViewWindow(camera, &window);
-        ASSERT_TRUE(Gx2DOpen(camera));
+        ASSERT_TRUE(Gx2DTestOpen(camera));
         gx2DTestBatches.clear();
         Gx2DSetBatchFunc(Gx2DTestCapture);
     }
@@ -67,7 +75,7 @@ protected:
         Gx2DSetBatchFunc(nullptr);
         gx2DTestBatches.clear();
         Gx2DClose();
-        GxD3D9TestCameraDestroy(camera);
+        GxTestCameraDestroy(camera);
         GxD3D9SoftwareTest::TearDown();
     }
 
@@ -105,3 +113,38 @@ inline bool Gx2DTestNear(GxReal a, GxReal b, GxReal tolerance = 1e-4f)
 {
     return std::fabs(a - b) <= tolerance;
 }
+
+// The toolkit open on the OpenGL back end, drawing for real (Gx2DTest captures instead).
+class Gx2DOpenGLTest : public GxD3D9OpenGLTest {
+protected:
+    Gx2DOpenGLTest(int width, int height) : GxD3D9OpenGLTest(width, height) {}
+
+    void SetUp() override
+    {
+        GxD3D9OpenGLTest::SetUp();
+        if (!Ready()) {
+            return;
+        }
+        opened = Gx2DTestOpen(camera);
+        ASSERT_TRUE(opened);
+    }
+    void TearDown() override
+    {
+        if (opened) {
+            Gx2DClose();
+        }
+        GxD3D9OpenGLTest::TearDown();
+    }
+
+    // Begins a frame cleared to opaque black, with depth test and culling off as flat drawing wants.
+    void BeginFlatFrame()
+    {
+        GxRGBA black = {0, 0, 0, 255};
+        ASSERT_NE(GxCameraClear(camera, &black, 3), nullptr);
+        ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
+        GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+        GxRenderStateSet(gxRENDERSTATECULLMODE, GxRenderStateValue(1));
+    }
+
+    bool opened = false;
+};

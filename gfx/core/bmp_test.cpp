@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -16,11 +17,6 @@
 namespace {
 
 using Bytes = std::vector<GxUInt8>;
-
-void Put(Bytes& out, GxUInt32 v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<GxUInt8>(v >> (8 * i)));
-}
 
 // The parts of a BMP file; MakeBmp lays them out.
 struct BmpSpec {
@@ -40,26 +36,26 @@ Bytes MakeBmp(const BmpSpec& s)
     const GxUInt32 entry = s.headerSize == 12 ? 3 : 4;
     const GxUInt32 offset = 14 + s.headerSize + static_cast<GxUInt32>(s.palette.size()) * entry;
     Bytes out = {'B', 'M'};
-    Put(out, offset + static_cast<GxUInt32>(s.data.size()), 4);
-    Put(out, 0, 4);
-    Put(out, offset + static_cast<GxUInt32>(s.offsetShift), 4);
-    Put(out, s.headerSize, 4);
+    GxBytesAppend(&out, offset + static_cast<GxUInt32>(s.data.size()), 4);
+    GxBytesAppend(&out, 0, 4);
+    GxBytesAppend(&out, offset + static_cast<GxUInt32>(s.offsetShift), 4);
+    GxBytesAppend(&out, s.headerSize, 4);
     if (s.headerSize == 12) {
-        Put(out, static_cast<GxUInt32>(s.width), 2);
-        Put(out, static_cast<GxUInt32>(s.height), 2);
-        Put(out, 1, 2);
-        Put(out, s.bitCount, 2);
+        GxBytesAppend(&out, static_cast<GxUInt32>(s.width), 2);
+        GxBytesAppend(&out, static_cast<GxUInt32>(s.height), 2);
+        GxBytesAppend(&out, 1, 2);
+        GxBytesAppend(&out, s.bitCount, 2);
     } else {
-        Put(out, static_cast<GxUInt32>(s.width), 4);
-        Put(out, static_cast<GxUInt32>(s.height), 4);
-        Put(out, 1, 2);
-        Put(out, s.bitCount, 2);
-        Put(out, s.compression, 4);
-        Put(out, static_cast<GxUInt32>(s.data.size()), 4);
-        Put(out, 2835, 4);
-        Put(out, 2835, 4);
-        Put(out, s.coloursUsed, 4);
-        Put(out, 0, 4);
+        GxBytesAppend(&out, static_cast<GxUInt32>(s.width), 4);
+        GxBytesAppend(&out, static_cast<GxUInt32>(s.height), 4);
+        GxBytesAppend(&out, 1, 2);
+        GxBytesAppend(&out, s.bitCount, 2);
+        GxBytesAppend(&out, s.compression, 4);
+        GxBytesAppend(&out, static_cast<GxUInt32>(s.data.size()), 4);
+        GxBytesAppend(&out, 2835, 4);
+        GxBytesAppend(&out, 2835, 4);
+        GxBytesAppend(&out, s.coloursUsed, 4);
+        GxBytesAppend(&out, 0, 4);
         for (GxUInt32 i = 40; i < s.headerSize; ++i) out.push_back(0);
     }
     for (const GxRGBA& c : s.palette) {

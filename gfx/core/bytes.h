@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 inline uint16_t GxBytesGetU16(const uint8_t* in)
 {
@@ -49,4 +50,12 @@ inline void GxBytesPutReal(uint8_t* out, float value)
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof(bits));
     GxBytesPutU32(out, bits);
+}
+
+// Appends a field of `size` bytes (1 to 4), low byte first: how writers of fixtures lay a file out.
+inline void GxBytesAppend(std::vector<uint8_t>* out, uint32_t value, int size = 4)
+{
+    uint8_t field[4];
+    GxBytesPutU32(field, value);
+    out->insert(out->end(), field, field + size);
 }

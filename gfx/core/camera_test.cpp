@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/memory.h"
@@ -140,9 +141,7 @@ TEST_F(Camera, ExtensionLengthsBeyondTheStreamReachNoPlugin)
     bytes.resize(12 + 12 + 32);
     const GxUInt32 words[] = {gxID_EXTENSION, 0xFFFFFFF0u, 0x1C02000A, 0xF0F1, 0x7FFFFF00u, 0x1C02000A};
     for (GxUInt32 word : words) {
-        for (int b = 0; b < 4; b++) {
-            bytes.push_back(static_cast<GxUInt8>(word >> (8 * b)));
-        }
+        GxBytesAppend(&bytes, word);
     }
     bytes.resize(bytes.size() + 16, 0);
     GxTestReadStream in(bytes, gxID_CAMERA);

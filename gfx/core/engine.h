@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 
 #include "gfx/core/gx.h"
 
@@ -221,6 +222,12 @@ GxBool GxEngineDeviceRequest(GxDevice* device, GxInt32 request, void* out, void*
 // Sets a render state through the opened device's setter (value: the integer or pointer itself).
 // 0 when no device setter is installed or the device refuses the state or value.
 GxBool GxRenderStateSet(GxInt32 state, void* value);
+
+// A render-state value that is an integer, in the pointer GxRenderStateSet takes.
+inline void* GxRenderStateValue(GxUInt32 value)
+{
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
+}
 
 GxInt32 GxEngineGetNumSubSystems(void);
 GxSubSystemInfo* GxEngineGetSubSystemInfo(GxSubSystemInfo* info, GxInt32 n);

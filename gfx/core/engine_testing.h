@@ -13,7 +13,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/stream.h"
-#include "gfx/core/win32fs.h"
+#include "gfx/testsupport/headless.h"
 
 // A headless device: handles open, close, start, stop, register, the standard functions,
 // after-start and before-stop, and nothing else, so every query falls to the dispatcher.
@@ -51,14 +51,8 @@ inline GxBool GxTestDeviceSystem(GxInt32 request, void* out, void* inOut, GxInt3
         }
         return 1;
     }
-    case gxDEVICESYSTEMCLOSE:
-    case gxDEVICESYSTEMSTART:
-    case gxDEVICESYSTEMSTOP:
-    case gxDEVICESYSTEMFINALIZESTART:
-    case gxDEVICESYSTEMINITIATESTOP:
-        return 1;
     default:
-        return 0;
+        return GxTestIsLifecycleRequest(request);
     }
 }
 
@@ -200,20 +194,6 @@ inline long GxTestLiveBlocks(GxUInt32 mask = 0, GxUInt32 value = 0)
 inline bool GxTestSameRGBA(const GxRGBA& a, const GxRGBA& b)
 {
     return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
-}
-
-// Opens the file-system manager with a Win32 file system on "C:" as the default.
-inline bool GxTestFileSystemOpen(void)
-{
-    if (!GxFileSystemManagerOpen(2)) {
-        return false;
-    }
-    GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-    if (fs == nullptr || !GxFileSystemRegister(fs)) {
-        return false;
-    }
-    GxFileSystemManagerSetDefault(fs);
-    return true;
 }
 
 // Writes bytes to a host file; true when all of them were written.

@@ -83,14 +83,30 @@ GxBool RememberRegistry(GxPluginRegistry* reg)
     return 1;
 }
 
+// The entry of a plugin; null when the registry is null or the plugin is not in it.
 GxPluginRegistryEntry* FindEntry(const GxPluginRegistry* reg, GxUInt32 pluginID)
 {
+    if (!reg) {
+        return nullptr;
+    }
     for (GxPluginRegistryEntry* e = reg->firstRegEntry; e; e = e->nextRegEntry) {
         if (e->pluginID == pluginID) {
             return e;
         }
     }
     return nullptr;
+}
+
+// Lets `set` fill in a plugin's callbacks and returns the plugin's offset; -1 when it is not registered.
+template <typename Set>
+GxInt32 SetEntryCallBacks(GxPluginRegistry* reg, GxUInt32 pluginID, Set set)
+{
+    GxPluginRegistryEntry* entry = FindEntry(reg, pluginID);
+    if (!entry) {
+        return -1;
+    }
+    set(entry);
+    return entry->offset;
 }
 
 // Where the stream stands, when that can be known (memory and file streams).
@@ -254,9 +270,6 @@ GxInt32 GxPluginRegistryAddPlugin(GxPluginRegistry* reg, GxInt32 size, GxUInt32 
 
 GxInt32 GxPluginRegistryGetPluginOffset(const GxPluginRegistry* reg, GxUInt32 pluginID)
 {
-    if (!reg) {
-        return -1;
-    }
     GxPluginRegistryEntry* entry = FindEntry(reg, pluginID);
     return entry ? entry->offset : -1;
 }
@@ -308,36 +321,23 @@ GxInt32 GxPluginRegistryAddPluginStream(GxPluginRegistry* reg, GxUInt32 pluginID
                                         GxPluginDataChunkWriteCallBack writeCB,
                                         GxPluginDataChunkGetSizeCallBack getSizeCB)
 {
-    GxPluginRegistryEntry* entry = reg ? FindEntry(reg, pluginID) : nullptr;
-    if (!entry) {
-        return -1;
-    }
-    entry->readCB = readCB;
-    entry->writeCB = writeCB;
-    entry->getSizeCB = getSizeCB;
-    return entry->offset;
+    return SetEntryCallBacks(reg, pluginID, [&](GxPluginRegistryEntry* entry) {
+        entry->readCB = readCB;
+        entry->writeCB = writeCB;
+        entry->getSizeCB = getSizeCB;
+    });
 }
 
 GxInt32 GxPluginRegistryAddPluginStreamAlways(GxPluginRegistry* reg, GxUInt32 pluginID,
                                               GxPluginDataChunkAlwaysCallBack alwaysCB)
 {
-    GxPluginRegistryEntry* entry = reg ? FindEntry(reg, pluginID) : nullptr;
-    if (!entry) {
-        return -1;
-    }
-    entry->alwaysCB = alwaysCB;
-    return entry->offset;
+    return SetEntryCallBacks(reg, pluginID, [&](GxPluginRegistryEntry* entry) { entry->alwaysCB = alwaysCB; });
 }
 
 GxInt32 GxPluginRegistryAddPluginStreamRights(GxPluginRegistry* reg, GxUInt32 pluginID,
                                               GxPluginDataChunkRightsCallBack rightsCB)
 {
-    GxPluginRegistryEntry* entry = reg ? FindEntry(reg, pluginID) : nullptr;
-    if (!entry) {
-        return -1;
-    }
-    entry->rightsCB = rightsCB;
-    return entry->offset;
+    return SetEntryCallBacks(reg, pluginID, [&](GxPluginRegistryEntry* entry) { entry->rightsCB = rightsCB; });
 }
 
 GxInt32 GxPluginRegistryGetSize(const GxPluginRegistry* reg, const void* object)
@@ -487,7 +487,7 @@ const GxPluginRegistry* GxPluginRegistrySkipDataChunks(const GxPluginRegistry* r
 const GxPluginRegistry* GxPluginRegistryInvokeRights(const GxPluginRegistry* reg, GxUInt32 pluginID, void* object,
                                                      GxUInt32 extraData)
 {
-    GxPluginRegistryEntry* entry = reg ? FindEntry(reg, pluginID) : nullptr;
+    GxPluginRegistryEntry* entry = FindEntry(reg, pluginID);
     if (!entry || !entry->rightsCB) {
         return nullptr;
     }

@@ -14,13 +14,15 @@ namespace {
 
 constexpr GxUInt32 gxSTREAMPLUGINID = 0x404;
 constexpr GxUInt32 gxNAMERECORDPLUGINID = 0x412;
-constexpr GxUInt32 gxHINTSTREAMLIST = 0x40404;
-constexpr GxUInt32 gxHINTSTREAM = 0x30404;
-constexpr GxUInt32 gxHINTSTREAMGROW = 0x1030404;
-constexpr GxUInt32 gxHINTNAMERECORDLIST = 0x40412;
-constexpr GxUInt32 gxHINTNAMERECORD = 0x30412;
+// Memory hints: a duration over the id of what the block belongs to.
+constexpr GxUInt32 gxHINTSTREAMLIST = gxMEMHINTDURGLOBAL | gxSTREAMPLUGINID;
+constexpr GxUInt32 gxHINTSTREAM = gxMEMHINTDUROBJECT | gxSTREAMPLUGINID;
+constexpr GxUInt32 gxHINTSTREAMGROW = gxMEMHINTFLAGRESIZEABLE | gxHINTSTREAM;
+constexpr GxUInt32 gxHINTNAMERECORDLIST = gxMEMHINTDURGLOBAL | gxNAMERECORDPLUGINID;
+constexpr GxUInt32 gxHINTNAMERECORD = gxMEMHINTDUROBJECT | gxNAMERECORDPLUGINID;
+constexpr GxUInt32 gxHINTBLOCK = gxMEMHINTDURFUNCTION | gxSTREAMPLUGINID;
+static_assert(gxHINTSTREAMGROW == 0x1030404 && gxHINTNAMERECORD == 0x30412, "hints keep their values");
 constexpr GxUInt32 gxMEMSTREAMSTEP = 512;
-constexpr GxUInt32 gxHINTBLOCK = 0x10404;
 
 // First size of a block read from a stream that cannot tell its length; it doubles from there.
 constexpr GxUInt32 gxBLOCKFIRSTSTEP = 0x10000;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"
@@ -40,9 +41,9 @@ GxStream* OpenWrite() { return GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullp
 
 void PutHeader(Bytes& out, GxUInt32 type, GxUInt32 size, GxUInt32 stamp = kStamp)
 {
-    for (GxUInt32 v : {type, size, stamp})
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<GxUInt8>(v >> (8 * i)));
+    for (GxUInt32 v : {type, size, stamp}) {
+        GxBytesAppend(&out, v);
+    }
 }
 
 GxStream* Header(GxStream* s, GxUInt32 type, GxUInt32 size)

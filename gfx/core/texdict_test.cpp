@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/texture_testing.h"
 
 namespace {
@@ -27,13 +28,6 @@ GxTOC* ReadTOC(Bytes bytes)
 {
     GxTestReadStream in(std::move(bytes));
     return in.Get() ? GxTOCStreamRead(in.Get()) : nullptr;
-}
-
-void PutWord(Bytes* bytes, GxUInt32 value)
-{
-    for (int i = 0; i < 4; i++) {
-        bytes->push_back(static_cast<GxUInt8>(value >> (8 * i)));
-    }
 }
 
 class TexDictionary : public GxTextureTest {
@@ -161,11 +155,11 @@ TEST_F(TexDictionary, EmptyDictionariesAndDeviceIdentifiers)
 TEST_F(TexDictionary, TableOfContentsIsBounded)
 {
     Bytes bytes;
-    PutWord(&bytes, 2);
+    GxBytesAppend(&bytes, 2);
     for (GxUInt32 i = 0; i < 2; i++) {
-        PutWord(&bytes, 0x10 + i);
-        PutWord(&bytes, 0);
-        PutWord(&bytes, 100 * (i + 1));
+        GxBytesAppend(&bytes, 0x10 + i);
+        GxBytesAppend(&bytes, 0);
+        GxBytesAppend(&bytes, 100 * (i + 1));
         bytes.insert(bytes.end(), 16, static_cast<GxUInt8>(i));
     }
     GxTOC* toc = ReadTOC(bytes);
@@ -180,10 +174,10 @@ TEST_F(TexDictionary, TableOfContentsIsBounded)
     // Truncated entries, a negative count and an absurd count are refused.
     EXPECT_EQ(ReadTOC(Bytes(bytes.begin(), bytes.end() - 1)), nullptr);
     Bytes negative;
-    PutWord(&negative, 0xFFFFFFFFu);
+    GxBytesAppend(&negative, 0xFFFFFFFFu);
     EXPECT_EQ(ReadTOC(negative), nullptr);
     Bytes huge;
-    PutWord(&huge, 0x40000000u);
+    GxBytesAppend(&huge, 0x40000000u);
     EXPECT_EQ(ReadTOC(huge), nullptr);
 }
 
@@ -201,7 +195,7 @@ protected:
 TEST_F(TexDictionaryCounts, CountsBeyondTheStreamAllocateNothing)
 {
     Bytes toc;
-    PutWord(&toc, gxTOCMAXENTRIES);
+    GxBytesAppend(&toc, gxTOCMAXENTRIES);
     gxTestMemory.largest = 0;
     EXPECT_EQ(ReadTOC(toc), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
@@ -211,17 +205,17 @@ TEST_F(TexDictionaryCounts, CountsBeyondTheStreamAllocateNothing)
     const long live = GxTestLiveBlocks();
     for (GxUInt32 header : {0x0000FFFFu, 0x0001FFFFu}) {
         Bytes images;
-        PutWord(&images, header);
+        GxBytesAppend(&images, header);
         images.resize(200, 0);
         GxTestReadStream in(images);
         EXPECT_EQ(GxTexDictionaryStreamReadImages(in.Get()), nullptr);
         EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
     }
     Bytes native;
-    PutWord(&native, gxID_STRUCT);
-    PutWord(&native, 4);
-    PutWord(&native, 0x1C02000A);
-    PutWord(&native, 0xFFFF);
+    GxBytesAppend(&native, gxID_STRUCT);
+    GxBytesAppend(&native, 4);
+    GxBytesAppend(&native, 0x1C02000A);
+    GxBytesAppend(&native, 0xFFFF);
     native.resize(100, 0);
     {
         GxTestReadStream in(native);

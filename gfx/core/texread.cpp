@@ -89,22 +89,57 @@ void AppendFoundExtension(GxChar* buffer)
     }
 }
 
-void CallMipmapName(GxTextureModuleBlock* block, GxChar* name, GxChar* mask, GxUInt8 level, GxInt32 flags)
-{
-    if (block->mipmapName != nullptr) {
-        block->mipmapName(name, mask, level, flags);
+// A name and mask in work buffers.
+struct WorkNames {
+    GxChar name[gxTEXTURENAMEBUFFER];
+    GxChar mask[gxTEXTURENAMEBUFFER];
+
+    WorkNames(const GxChar* nameText, const GxChar* maskText)
+    {
+        CopyWorkName(name, nameText);
+        CopyWorkName(mask, maskText);
     }
+};
+
+// The names of a mipmap level as the module's name callback gives them.
+WorkNames LevelNames(GxTextureModuleBlock* block, const GxChar* name, const GxChar* mask, GxUInt8 level,
+                     GxInt32 flags)
+{
+    WorkNames names(name, mask);
+    if (block->mipmapName != nullptr) {
+        block->mipmapName(names.name, names.mask, level, flags);
+    }
+    return names;
 }
 
+// The texture over a filled raster; the raster is destroyed when no texture can be made of it.
 GxTexture* MakeTexture(GxRaster* raster, const GxChar* name, const GxChar* mask)
 {
     GxTexture* texture = GxTextureCreate(raster);
     if (texture == nullptr) {
+        GxRasterDestroy(raster);
         return nullptr;
     }
     GxTextureSetName(texture, name);
     GxTextureSetMaskName(texture, mask != nullptr ? mask : "");
     return texture;
+}
+
+// Levels ready to write: a palettised raster's levels share one palette (made around `keep`'s pixels), and
+// gamma is corrected once, before the palette for palettised rasters and per level otherwise.
+bool PrepareLevels(const GxRaster* raster, GxImage** images, GxInt32 levels, GxImage* keep = nullptr)
+{
+    GxRGBA palette[256];
+    if (Palettised(raster)) {
+        return GxTextureImagesMakePalette(palette, keep, images, levels, PaletteDepth(raster)) &&
+               GammaCorrect(images[0]);
+    }
+    for (GxInt32 level = 0; level < levels; level++) {
+        if (!GammaCorrect(images[level])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // ---- fitting an image to a raster size ----
@@ -174,41 +209,43 @@ GxImage* FitImage(GxImage* image, GxInt32 width, GxInt32 height)
 
 // ---- the read paths ----
 
-GxTexture* ReadSingle(GxTextureModuleBlock* block, const GxChar* name, const GxChar* mask)
+// Reads the base image under the names level 0 is given and makes a raster for it; null, with nothing
+// left behind, when either fails.
+GxRaster* ReadBase(GxTextureModuleBlock* block, const GxChar* name, const GxChar* mask, GxInt32 flags,
+                   GxImage** image)
 {
-    GxChar nameBuffer[gxTEXTURENAMEBUFFER];
-    GxChar maskBuffer[gxTEXTURENAMEBUFFER];
-    CopyWorkName(nameBuffer, name);
-    CopyWorkName(maskBuffer, mask);
-    CallMipmapName(block, nameBuffer, maskBuffer, 0, gxRASTERTYPETEXTURE);
+    const WorkNames names = LevelNames(block, name, mask, 0, flags);
     GxInt32 width = 0, height = 0, depth = 0, format = 0;
-    GxImage* image = GxTextureImageReadForRaster(nameBuffer, maskBuffer, gxRASTERTYPETEXTURE, &width, &height, &depth,
-                                                 &format);
-    if (image == nullptr) {
+    *image = GxTextureImageReadForRaster(names.name, names.mask, flags, &width, &height, &depth, &format);
+    if (*image == nullptr) {
         return nullptr;
     }
     GxRaster* raster = GxRasterCreate(width, height, depth, format);
     if (raster == nullptr) {
-        GxImageDestroy(image);
-        return nullptr;
+        GxImageDestroy(*image);
+        *image = nullptr;
     }
-    GxRGBA palette[256];
-    if (Palettised(raster) && !GxTextureImagesMakePalette(palette, nullptr, &image, 1, PaletteDepth(raster))) {
-        GxImageDestroy(image);
-        GxRasterDestroy(raster);
-        return nullptr;
-    }
-    const bool filled = GammaCorrect(image) && GxTextureRasterFromImage(raster, image) != nullptr;
+    return raster;
+}
+
+// Fills a raster of one level (or one the device completes) from an image it takes, and makes the texture;
+// the raster is destroyed on failure.
+GxTexture* FillSingle(GxRaster* raster, GxImage* image, const GxChar* name, const GxChar* mask)
+{
+    const bool filled = PrepareLevels(raster, &image, 1) && GxTextureRasterFromImage(raster, image) != nullptr;
     GxImageDestroy(image);
     if (!filled) {
         GxRasterDestroy(raster);
         return nullptr;
     }
-    GxTexture* texture = MakeTexture(raster, name, mask);
-    if (texture == nullptr) {
-        GxRasterDestroy(raster);
-    }
-    return texture;
+    return MakeTexture(raster, name, mask);
+}
+
+GxTexture* ReadSingle(GxTextureModuleBlock* block, const GxChar* name, const GxChar* mask)
+{
+    GxImage* image = nullptr;
+    GxRaster* raster = ReadBase(block, name, mask, gxRASTERTYPETEXTURE, &image);
+    return raster != nullptr ? FillSingle(raster, image, name, mask) : nullptr;
 }
 
 // Reads the images of levels 1 and on at the sizes the raster gives them.
@@ -216,11 +253,8 @@ bool ReadLevelImages(GxTextureModuleBlock* block, GxRaster* raster, const GxChar
                      GxImage** images, GxInt32 levels)
 {
     for (GxInt32 level = 1; level < levels; level++) {
-        GxChar nameBuffer[gxTEXTURENAMEBUFFER];
-        GxChar maskBuffer[gxTEXTURENAMEBUFFER];
-        CopyWorkName(nameBuffer, name);
-        CopyWorkName(maskBuffer, mask);
-        CallMipmapName(block, nameBuffer, maskBuffer, static_cast<GxUInt8>(level), GxRasterGetFormat(raster) | raster->type);
+        const WorkNames names =
+            LevelNames(block, name, mask, static_cast<GxUInt8>(level), GxRasterGetFormat(raster) | raster->type);
         if (GxRasterLock(raster, static_cast<GxUInt8>(level), kLockWriteNoFetch) == nullptr) {
             return false;
         }
@@ -229,7 +263,7 @@ bool ReadLevelImages(GxTextureModuleBlock* block, GxRaster* raster, const GxChar
         GxInt32 depth = raster->depth;
         GxInt32 format = GxRasterGetFormat(raster) | raster->type;
         GxRasterUnlock(raster);
-        images[level] = GxTextureImageReadForRaster(nameBuffer, maskBuffer, format, &width, &height, &depth, &format);
+        images[level] = GxTextureImageReadForRaster(names.name, names.mask, format, &width, &height, &depth, &format);
         if (images[level] == nullptr) {
             return false;
         }
@@ -267,27 +301,14 @@ GxTexture* ReadMipmappedLevels(GxTextureModuleBlock* block, GxRaster* raster, Gx
     }
     GxImage* images[gxTEXTUREMAXMIPLEVELS] = {};
     images[0] = base;
-    bool ok = ReadLevelImages(block, raster, name, mask, images, levels);
-    GxRGBA palette[256];
-    if (ok && Palettised(raster)) {
-        ok = GxTextureImagesMakePalette(palette, nullptr, images, levels, PaletteDepth(raster)) &&
-             GammaCorrect(images[0]);
-    } else {
-        for (GxInt32 level = 0; ok && level < levels; level++) {
-            ok = GammaCorrect(images[level]);
-        }
-    }
-    ok = ok && WriteLevels(raster, images, levels);
+    const bool ok = ReadLevelImages(block, raster, name, mask, images, levels) &&
+                    PrepareLevels(raster, images, levels) && WriteLevels(raster, images, levels);
     DestroyImages(images, 0, levels);
     if (!ok) {
         GxRasterDestroy(raster);
         return nullptr;
     }
-    GxTexture* texture = MakeTexture(raster, name, mask);
-    if (texture == nullptr) {
-        GxRasterDestroy(raster);
-    }
-    return texture;
+    return MakeTexture(raster, name, mask);
 }
 
 // ---- mipmap generation ----
@@ -319,17 +340,7 @@ bool GenerateLevels(GxRaster* raster, GxImage* given, GxImage** images, GxInt32 
             return false;
         }
     }
-    GxRGBA palette[256];
-    if (Palettised(raster)) {
-        return GxTextureImagesMakePalette(palette, given, images, levels, PaletteDepth(raster)) &&
-               GammaCorrect(images[0]) && WriteLevels(raster, images, levels, given);
-    }
-    for (GxInt32 level = 0; level < levels; level++) {
-        if (!GammaCorrect(images[level])) {
-            return false;
-        }
-    }
-    return WriteLevels(raster, images, levels, given);
+    return PrepareLevels(raster, images, levels, given) && WriteLevels(raster, images, levels, given);
 }
 
 }  // namespace
@@ -439,41 +450,19 @@ GxTexture* GxTextureReadMipmapped(const GxChar* name, const GxChar* maskName)
     if (block == nullptr || name == nullptr) {
         return nullptr;
     }
-    GxChar nameBuffer[gxTEXTURENAMEBUFFER];
-    GxChar maskBuffer[gxTEXTURENAMEBUFFER];
-    CopyWorkName(nameBuffer, name);
-    CopyWorkName(maskBuffer, maskName);
     GxInt32 flags = gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP;
     if (block->autoMipmapping) {
         flags |= gxRASTERFORMATAUTOMIPMAP;
     }
-    CallMipmapName(block, nameBuffer, maskBuffer, 0, flags);
-    GxInt32 width = 0, height = 0, depth = 0, format = 0;
-    GxImage* image = GxTextureImageReadForRaster(nameBuffer, maskBuffer, flags, &width, &height, &depth, &format);
-    if (image == nullptr) {
-        return nullptr;
-    }
-    GxRaster* raster = GxRasterCreate(width, height, depth, format);
+    GxImage* image = nullptr;
+    GxRaster* raster = ReadBase(block, name, maskName, flags, &image);
     if (raster == nullptr) {
-        GxImageDestroy(image);
         return nullptr;
     }
     if (!(GxRasterGetFormat(raster) & gxRASTERFORMATAUTOMIPMAP)) {
         return ReadMipmappedLevels(block, raster, image, name, maskName);
     }
-    GxRGBA palette[256];
-    bool filled = (!Palettised(raster) || GxTextureImagesMakePalette(palette, nullptr, &image, 1, PaletteDepth(raster))) &&
-                  GammaCorrect(image) && GxTextureRasterFromImage(raster, image) != nullptr;
-    GxImageDestroy(image);
-    if (!filled) {
-        GxRasterDestroy(raster);
-        return nullptr;
-    }
-    GxTexture* texture = MakeTexture(raster, name, maskName);
-    if (texture == nullptr) {
-        GxRasterDestroy(raster);
-    }
-    return texture;
+    return FillSingle(raster, image, name, maskName);
 }
 
 GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName, GxInt32 rasterFlags,
@@ -483,15 +472,12 @@ GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName,
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
-    GxChar nameBuffer[gxTEXTURENAMEBUFFER];
-    GxChar maskBuffer[gxTEXTURENAMEBUFFER];
-    CopyWorkName(nameBuffer, name);
-    CopyWorkName(maskBuffer, maskName);
-    AppendFoundExtension(nameBuffer);
-    if (maskBuffer[0] != '\0') {
-        AppendFoundExtension(maskBuffer);
+    WorkNames names(name, maskName);
+    AppendFoundExtension(names.name);
+    if (names.mask[0] != '\0') {
+        AppendFoundExtension(names.mask);
     }
-    GxImage* image = GxImageReadMaskedImage(nameBuffer, maskBuffer[0] != '\0' ? maskBuffer : nullptr);
+    GxImage* image = GxImageReadMaskedImage(names.name, names.mask[0] != '\0' ? names.mask : nullptr);
     if (image == nullptr) {
         return nullptr;
     }

@@ -6,12 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/frame.h"
-#include "gfx/core/raster.h"
 #include "gfx/d3d9/d3d9_local.h"
+#include "gfx/testsupport/demo_scene.h"
 
 // A top-level window of the given client size; the class is registered once.
 inline HWND GxD3D9TestWindow(int width, int height)
@@ -141,37 +139,4 @@ inline void GxD3D9TestInstallAdapter(GxD3D9TestAdapter* adapter)
     adapter->inner = gxD3D9State.d3d;
     gxD3D9State.d3d = adapter;
     GxEngineSetSubSystem(0);
-}
-
-// A camera on a frame of its own, with a frame-buffer raster of the given size and a z-buffer.
-inline GxCamera* GxD3D9TestCameraCreate(GxInt32 width, GxInt32 height, bool withZBuffer = true)
-{
-    GxCamera* camera = GxCameraCreate();
-    GxFrame* frame = GxFrameCreate();
-    if (!camera || !frame) {
-        return nullptr;
-    }
-    camera->object.object.parent = frame;
-    GxLinkAddAfter(&frame->objectList, &camera->object.inFrameList);
-    camera->frameBuffer = GxRasterCreate(width, height, 0, gxRASTERTYPECAMERA);
-    camera->zBuffer = withZBuffer ? GxRasterCreate(width, height, 0, gxRASTERTYPEZBUFFER) : nullptr;
-    return camera;
-}
-
-inline void GxD3D9TestCameraDestroy(GxCamera* camera)
-{
-    if (!camera) {
-        return;
-    }
-    GxFrame* frame = GxCameraGetFrame(camera);
-    if (camera->frameBuffer) {
-        GxRasterDestroy(camera->frameBuffer);
-    }
-    if (camera->zBuffer) {
-        GxRasterDestroy(camera->zBuffer);
-    }
-    GxCameraDestroy(camera);
-    if (frame) {
-        GxFrameDestroy(frame);
-    }
 }

@@ -264,6 +264,15 @@ GxBool CreateDeviceObject(GxRaster* raster, GxD3D9RasterExt* ext)
     return 1;
 }
 
+// False, with the null-argument error raised, when a standard function lacks what it works on.
+bool ArgumentsGiven(bool given)
+{
+    if (!given) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+    }
+    return given;
+}
+
 }  // namespace
 
 namespace d3d9raster {
@@ -425,8 +434,7 @@ GxBool GxD3D9RasterPluginAttach(void)
 GxBool GxD3D9RasterCreate(void* /*out*/, void* inOut, GxInt32 flags)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+    if (!ArgumentsGiven(raster != nullptr && gxD3D9RasterExtOffset >= 0)) {
         return 0;
     }
     GxD3D9RasterExt* ext = Ext(raster);
@@ -464,8 +472,7 @@ GxBool GxD3D9RasterCreate(void* /*out*/, void* inOut, GxInt32 flags)
 GxBool GxD3D9RasterDestroy(void* /*out*/, void* inOut, GxInt32 /*in*/)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+    if (!ArgumentsGiven(raster != nullptr && gxD3D9RasterExtOffset >= 0)) {
         return 0;
     }
     GxD3D9RasterExt* ext = Ext(raster);
@@ -492,8 +499,7 @@ GxBool GxD3D9RasterSubRaster(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* raster = static_cast<GxRaster*>(out);
     auto* parent = static_cast<GxRaster*>(inOut);
-    if (raster == nullptr || parent == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+    if (!ArgumentsGiven(raster != nullptr && parent != nullptr)) {
         return 0;
     }
     raster->stride = parent->stride;
@@ -508,8 +514,7 @@ GxBool GxD3D9RasterGetMipLevels(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* count = static_cast<GxInt32*>(out);
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (count == nullptr || raster == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+    if (!ArgumentsGiven(count != nullptr && raster != nullptr)) {
         return 0;
     }
     GxRaster* top = TopRaster(raster);

@@ -446,7 +446,7 @@ TEST_F(D3D9Raster, DeviceLossReleasesAndRestoresDefaultPoolRasters)
 TEST_F(D3D9Raster, SwapChainCameraSurvivesALossAndIsReleasedOnce)
 {
     HWND second = GxD3D9TestWindow(160, 120);
-    GxCamera* camera = GxD3D9TestCameraCreate(320, 240);
+    GxCamera* camera = GxTestCameraCreate(320, 240);
     ASSERT_TRUE(second && camera);
     ASSERT_TRUE(GxD3D9CameraAttachWindow(camera, second));
     GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(camera->frameBuffer);
@@ -462,7 +462,7 @@ TEST_F(D3D9Raster, SwapChainCameraSurvivesALossAndIsReleasedOnce)
 
     // A loss, then the camera goes before the restore: nothing is released twice.
     ASSERT_TRUE(GxD3D9ReleaseVideoMemory());
-    GxD3D9TestCameraDestroy(camera);
+    GxTestCameraDestroy(camera);
     ASSERT_EQ(gxD3D9State.device->Reset(&gxD3D9State.present), D3D_OK);
     EXPECT_TRUE(GxD3D9RestoreVideoMemory());
     DestroyWindow(second);
@@ -470,7 +470,7 @@ TEST_F(D3D9Raster, SwapChainCameraSurvivesALossAndIsReleasedOnce)
 
 TEST_F(D3D9Raster, CameraFrameThroughTheStandardFunctions)
 {
-    GxCamera* camera = GxD3D9TestCameraCreate(320, 240);
+    GxCamera* camera = GxTestCameraCreate(320, 240);
     ASSERT_NE(camera, nullptr);
     GxRGBA colour = {10, 20, 30, 255};
     EXPECT_EQ(GxCameraClear(camera, &colour, gxCAMERACLEARIMAGE | gxCAMERACLEARZ), camera);
@@ -507,5 +507,5 @@ TEST_F(D3D9Raster, CameraFrameThroughTheStandardFunctions)
     EXPECT_EQ(pixels[0], 30);  // blue byte of A8R8G8B8
     EXPECT_EQ(pixels[2], 10);
     GxRasterUnlock(camera->frameBuffer);
-    GxD3D9TestCameraDestroy(camera);
+    GxTestCameraDestroy(camera);
 }

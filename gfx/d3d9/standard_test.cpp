@@ -14,7 +14,7 @@ protected:
     D3D9Standard() : GxD3D9SoftwareTest(200, 150, false) { restores = 0; }
     void TearDown() override
     {
-        GxD3D9TestCameraDestroy(camera);
+        GxTestCameraDestroy(camera);
         camera = nullptr;
         GxD3D9SetDeviceRestoreCallBack(nullptr);
         GxD3D9SoftwareTest::TearDown();
@@ -24,7 +24,7 @@ protected:
     {
         ASSERT_TRUE(GxD3D9TestEngineOpen(&window));
         ASSERT_TRUE(GxEngineStart());
-        camera = GxD3D9TestCameraCreate(200, 150, zBuffer);
+        camera = GxTestCameraCreate(200, 150, zBuffer);
         ASSERT_NE(camera, nullptr);
         ASSERT_NE(camera->frameBuffer, nullptr);
         D3D9SoftClearLog(Device());
@@ -154,7 +154,7 @@ TEST_F(D3D9Standard, ClearWithoutAStencilFormat)
     }
     ASSERT_TRUE(GxEngineStart());
     ASSERT_EQ(gxD3D9State.present.AutoDepthStencilFormat, D3DFMT_D16);
-    camera = GxD3D9TestCameraCreate(200, 150);
+    camera = GxTestCameraCreate(200, 150);
     D3D9SoftClearLog(Device());
     ASSERT_TRUE(Clear(4));
     EXPECT_EQ(Count(D3D9SOFT_CLEAR), 0u);
@@ -282,7 +282,7 @@ TEST_F(D3D9Standard, CameraInAWindowOfItsOwn)
     EXPECT_EQ(camera->frameBuffer->width, 160);
     EXPECT_EQ(camera->zBuffer->height, 100);
     EXPECT_NE(GxD3D9RASTEREXTFromRaster(camera->frameBuffer)->swapChain, nullptr);
-    GxD3D9TestCameraDestroy(camera);
+    GxTestCameraDestroy(camera);
     camera = nullptr;
     DestroyWindow(own);
 }

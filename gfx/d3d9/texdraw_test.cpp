@@ -10,17 +10,15 @@
 
 #include "gfx/core/image.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/d3d9_testing.h"
-#include "gfx/d3d9/im2d.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/opengl_testing.h"
 #include "gfx/testsupport/demo_images.h"
 
 namespace {
 
-constexpr int width = 320;
-constexpr int height = 240;
-constexpr int badgeLeft = (width - 64) / 2;
-constexpr int badgeTop = (height - 64) / 2;
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+constexpr int badgeLeft = (kWidth - kDemoBadgeSize) / 2;
+constexpr int badgeTop = (kHeight - kDemoBadgeSize) / 2;
 
 struct Rgb {
     int r, g, b;
@@ -43,32 +41,17 @@ Rgb CheckerAt(int x, int y)
                                          << want.r << ", " << want.g << ", " << want.b << ")";
 }
 
-void* StateValue(GxUInt32 value) { return reinterpret_cast<void*>(static_cast<uintptr_t>(value)); }
-
-class TexDraw : public ::testing::Test {
+class TexDraw : public GxD3D9OpenGLTest {
 protected:
+    TexDraw() : GxD3D9OpenGLTest(kWidth, kHeight) {}
+
     void SetUp() override
     {
-        GxD3D9TestUseBackend("opengl");
-        window = GxD3D9TestWindow(width, height);
-        // The window is made for OpenGL, so a video driver without GL has none to give.
-        if (!window) {
-            GTEST_SKIP() << "no OpenGL window here";
-        }
-        if (!GxD3D9TestEngineOpen(&window)) {
-            GTEST_SKIP() << "no OpenGL context here";
-        }
-        D3DADAPTER_IDENTIFIER9 id = {};
-        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-        if (std::string(id.Driver) != "opengl") {
-            GTEST_SKIP() << "the OpenGL back end is not available";
+        GxD3D9OpenGLTest::SetUp();
+        if (!Ready()) {
+            return;
         }
         ASSERT_TRUE(GxTestFileSystemOpen());
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        camera = GxD3D9TestCameraCreate(width, height);
-        ASSERT_NE(camera, nullptr);
-
         dir = std::filesystem::temp_directory_path() /
               ("texdraw_test_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         std::filesystem::create_directories(dir);
@@ -85,15 +68,13 @@ protected:
                 GxTextureDestroy(texture);
             }
         }
-        GxD3D9TestCameraDestroy(camera);
         GxImageSetPath("");
         GxFileSystemManagerClose();
-        GxD3D9TestEngineShutdown();
-        if (window) {
-            DestroyWindow(window);
+        GxD3D9OpenGLTest::TearDown();
+        if (!dir.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
     }
 
     void ReadTextures()
@@ -106,74 +87,29 @@ protected:
         ASSERT_NE(GxTextureGetRaster(badge), nullptr);
     }
 
-    static bool Quad(float left, float top, float right, float bottom, float uMax, float vMax)
-    {
-        GxIm2DVertex v[4] = {};
-        const float corner[4][4] = {
-            {left, top, 0.0f, 0.0f}, {left, bottom, 0.0f, vMax}, {right, bottom, uMax, vMax}, {right, top, uMax, 0.0f}};
-        for (int i = 0; i < 4; i++) {
-            v[i].x = corner[i][0];
-            v[i].y = corner[i][1];
-            v[i].rhw = 1.0f;
-            v[i].emissiveColor = 0xFFFFFFFFu;
-            v[i].u = corner[i][2];
-            v[i].v = corner[i][3];
-        }
-        return GxEngineInstance->dOpenDevice.fpIm2DRenderPrimitive(gxPRIMTYPETRIFAN, v, 4);
-    }
-
     // The checker over the whole frame at a texel per pixel, then the badge blended in the middle.
     void DrawBackground()
     {
         GxRGBA clear = {0, 0, 0, 255};
         ASSERT_NE(GxCameraClear(camera, &clear, 3), nullptr);
         ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, StateValue(0)));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(checker)));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, StateValue(gxTEXTUREADDRESSWRAP)));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, StateValue(gxFILTERNEAREST)));
-        EXPECT_TRUE(Quad(0.0f, 0.0f, width, height, width / 64.0f, height / 64.0f));
-
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(badge)));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, StateValue(gxTEXTUREADDRESSCLAMP)));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, StateValue(gxFILTERLINEAR)));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, StateValue(1)));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATESRCBLEND, StateValue(D3DBLEND_SRCALPHA)));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATEDESTBLEND, StateValue(D3DBLEND_INVSRCALPHA)));
-        EXPECT_TRUE(Quad(badgeLeft, badgeTop, badgeLeft + 64.0f, badgeTop + 64.0f, 1.0f, 1.0f));
-
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATETEXTURERASTER, nullptr));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, StateValue(0)));
-        EXPECT_TRUE(GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, StateValue(1)));
+        EXPECT_TRUE(GxDemoDrawBackground(checker, badge, width, height));
     }
 
     void EndFrame() { ASSERT_NE(GxCameraEndUpdate(camera), nullptr); }
 
-    std::vector<Rgb> ReadBack()
+    std::vector<Rgb> ReadRgb()
     {
         std::vector<Rgb> pixels;
-        GxRaster* raster = camera->frameBuffer;
-        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
-        if (!bits) {
-            return pixels;
+        for (const GxUInt32 c : ReadBack()) {
+            pixels.push_back({static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                              static_cast<int>(c & 0xFF)});
         }
-        EXPECT_EQ(raster->depth, 32);
-        for (int y = 0; y < height; y++) {
-            const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
-            for (int x = 0; x < width; x++) {
-                const GxUInt32 c = row[x];
-                pixels.push_back({static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                                  static_cast<int>(c & 0xFF)});
-            }
-        }
-        GxRasterUnlock(raster);
         return pixels;
     }
 
-    static Rgb At(const std::vector<Rgb>& pixels, int x, int y) { return pixels[static_cast<size_t>(y * width + x)]; }
+    static Rgb At(const std::vector<Rgb>& pixels, int x, int y) { return pixels[static_cast<size_t>(y * kWidth + x)]; }
 
-    HWND window = nullptr;
-    GxCamera* camera = nullptr;
     GxTexture* checker = nullptr;
     GxTexture* badge = nullptr;
     std::filesystem::path dir;
@@ -186,7 +122,7 @@ TEST_F(TexDraw, BadgeBlendsOverTheRepeatedChecker)
     ReadTextures();
     DrawBackground();
     EndFrame();
-    const std::vector<Rgb> pixels = ReadBack();
+    const std::vector<Rgb> pixels = ReadRgb();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(width * height));
 
     // Both checker colours, the right way up, and repeated by wrapping (away from square edges).
@@ -245,7 +181,7 @@ TEST_F(TexDraw, PlainDrawingAfterTheBadgeIsNeitherTexturedNorBlended)
     }
     EXPECT_TRUE(GxEngineInstance->dOpenDevice.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, tri, 3));
     EndFrame();
-    const std::vector<Rgb> pixels = ReadBack();
+    const std::vector<Rgb> pixels = ReadRgb();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(width * height));
     EXPECT_TRUE(Close(At(pixels, badgeLeft + 32, badgeTop + 32), {255, 0, 0}, 0));
     EXPECT_TRUE(Close(At(pixels, badgeLeft + 10, badgeTop + 50), {255, 0, 0}, 0));

@@ -317,13 +317,18 @@ static DWORD* StateCell(DWORD (&table)[Units][Types], DWORD unit, DWORD type)
     return &table[unit][type];
 }
 
-HRESULT D3D9Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue)
+// A state cell read out; D3DERR_INVALIDCALL for a cell out of range or nowhere to put the value.
+static HRESULT ReadStateCell(const DWORD* cell, DWORD* pValue)
 {
-    const DWORD* cell = StateCell(state_.textureStageStates, Stage, Type);
     if (!cell || !pValue)
         return D3DERR_INVALIDCALL;
     *pValue = *cell;
     return D3D_OK;
+}
+
+HRESULT D3D9Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue)
+{
+    return ReadStateCell(StateCell(state_.textureStageStates, Stage, Type), pValue);
 }
 
 HRESULT D3D9Device::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value)
@@ -338,11 +343,7 @@ HRESULT D3D9Device::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE T
 
 HRESULT D3D9Device::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue)
 {
-    const DWORD* cell = StateCell(state_.samplerStates, Sampler, Type);
-    if (!cell || !pValue)
-        return D3DERR_INVALIDCALL;
-    *pValue = *cell;
-    return D3D_OK;
+    return ReadStateCell(StateCell(state_.samplerStates, Sampler, Type), pValue);
 }
 
 HRESULT D3D9Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value)

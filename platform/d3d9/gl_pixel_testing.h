@@ -63,19 +63,25 @@ inline ::testing::AssertionResult Near(DWORD argb, int r, int g, int b, int tole
                                          << "," << b << ")";
 }
 
-// Quad of two triangles as a list, screen-clockwise (Direct3D's front faces).
-inline void MakeTLQuad(float x0, float y0, float x1, float y1, DWORD color, TLVertex out[6], float z = 0.5f)
+// The corners of a quad as a list of two triangles, screen-clockwise (Direct3D's front faces).
+template <typename Vertex>
+void QuadAsList(const Vertex& tl, const Vertex& tr, const Vertex& bl, const Vertex& br, Vertex out[6])
 {
-    const TLVertex tl = {x0, y0, z, 1.0f, color, 0.0f, 0.0f};
-    const TLVertex tr = {x1, y0, z, 1.0f, color, 1.0f, 0.0f};
-    const TLVertex bl = {x0, y1, z, 1.0f, color, 0.0f, 1.0f};
-    const TLVertex br = {x1, y1, z, 1.0f, color, 1.0f, 1.0f};
     out[0] = tl;
     out[1] = tr;
     out[2] = bl;
     out[3] = bl;
     out[4] = tr;
     out[5] = br;
+}
+
+inline void MakeTLQuad(float x0, float y0, float x1, float y1, DWORD color, TLVertex out[6], float z = 0.5f)
+{
+    const TLVertex tl = {x0, y0, z, 1.0f, color, 0.0f, 0.0f};
+    const TLVertex tr = {x1, y0, z, 1.0f, color, 1.0f, 0.0f};
+    const TLVertex bl = {x0, y1, z, 1.0f, color, 0.0f, 1.0f};
+    const TLVertex br = {x1, y1, z, 1.0f, color, 1.0f, 1.0f};
+    QuadAsList(tl, tr, bl, br, out);
 }
 
 inline D3DMATRIX MakeIdentity()
@@ -101,12 +107,7 @@ inline void MakeFacingQuad(float z, DWORD color, LitVertex out[6])
     const LitVertex tr = {1, 1, z, 0, 0, -1, color, 1, 0};
     const LitVertex bl = {-1, -1, z, 0, 0, -1, color, 0, 1};
     const LitVertex br = {1, -1, z, 0, 0, -1, color, 1, 1};
-    out[0] = tl;
-    out[1] = tr;
-    out[2] = bl;
-    out[3] = bl;
-    out[4] = tr;
-    out[5] = br;
+    QuadAsList(tl, tr, bl, br, out);
 }
 
 inline void SetUp3D(IDirect3DDevice9* dev)

@@ -817,13 +817,24 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
     return WriteExtra(w, nIndex, &dwNewLong, nullptr, sizeof dwNewLong) ? old : 0;
 }
 
-LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
+namespace {
+
+// The window a 32-bit long of it is asked of; null for an unknown window, or for an index that names a
+// pointer-sized field, which the 32-bit calls refuse.
+UserWindow* LongWindow(HWND hWnd, int nIndex)
 {
     if (IsPointerIndex(nIndex)) {
         SetLastError(ERROR_INVALID_INDEX);
-        return 0;
+        return nullptr;
     }
-    UserWindow* w = UserFind(hWnd);
+    return UserFind(hWnd);
+}
+
+}  // namespace
+
+LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
+{
+    UserWindow* w = LongWindow(hWnd, nIndex);
     if (w == nullptr)
         return 0;
     if (nIndex < 0)
@@ -834,11 +845,7 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
 
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
 {
-    if (IsPointerIndex(nIndex)) {
-        SetLastError(ERROR_INVALID_INDEX);
-        return 0;
-    }
-    UserWindow* w = UserFind(hWnd);
+    UserWindow* w = LongWindow(hWnd, nIndex);
     if (w == nullptr)
         return 0;
     if (nIndex < 0)
@@ -871,28 +878,31 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
                                      reinterpret_cast<LPARAM>(lpString)));
 }
 
-BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
+namespace {
+
+// Moves a point by the window's client origin on the screen, times `sign` (1: client to screen).
+BOOL MoveByClientOrigin(HWND hWnd, LPPOINT lpPoint, int sign)
 {
     if (UserFind(hWnd) == nullptr || lpPoint == nullptr)
         return FALSE;
     int x = 0;
     int y = 0;
     ScreenOrigin(hWnd, &x, &y);
-    lpPoint->x += x;
-    lpPoint->y += y;
+    lpPoint->x += sign * x;
+    lpPoint->y += sign * y;
     return TRUE;
+}
+
+}  // namespace
+
+BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
+{
+    return MoveByClientOrigin(hWnd, lpPoint, 1);
 }
 
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint)
 {
-    if (UserFind(hWnd) == nullptr || lpPoint == nullptr)
-        return FALSE;
-    int x = 0;
-    int y = 0;
-    ScreenOrigin(hWnd, &x, &y);
-    lpPoint->x -= x;
-    lpPoint->y -= y;
-    return TRUE;
+    return MoveByClientOrigin(hWnd, lpPoint, -1);
 }
 
 int WINAPI GetSystemMetrics(int nIndex)

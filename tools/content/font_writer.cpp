@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kPadding = 2;          // clear pixels round every cell, so filtering never bleeds
+constexpr int kPadding = 2;  // clear pixels round every cell, so filtering never bleeds
 constexpr int kPageSizes[] = {256, 512};
 constexpr int kLatin1First = 160;
 constexpr int kLatin1Last = 255;
@@ -37,10 +37,7 @@ struct Face {
     }
 };
 
-int Pixels26(FT_Pos value)
-{
-    return static_cast<int>((value + 63) >> 6);
-}
+int Pixels26(FT_Pos value) { return static_cast<int>((value + 63) >> 6); }
 
 // Lays the cells out row by row on a page of the given size; false when they do not fit.
 bool Layout(const std::vector<int>& widths, int cellHeight, int size, std::vector<ContentFontGlyph>* cells)

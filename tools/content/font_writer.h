@@ -5,9 +5,9 @@
 #include <vector>
 
 struct ContentFontSpec {
-    const char* name;       // file stem under images/fonts/, e.g. "msgfont"
-    const char* fontFile;   // the outline font rasterised
-    int pixelSize;          // FreeType pixel size
+    const char* name;      // file stem under images/fonts/, e.g. "msgfont"
+    const char* fontFile;  // the outline font rasterised
+    int pixelSize;         // FreeType pixel size
 };
 
 // One glyph cell of a page: code and rectangle (left, top, right, bottom) in page pixels.
@@ -18,9 +18,9 @@ struct ContentFontGlyph {
 
 // A font rasterised into one page: white pixels with alpha equal to coverage.
 struct ContentFontPage {
-    int size = 0;                      // the page is square
-    std::vector<unsigned char> rgba;   // size x size x 4
-    int baseline = 0;                  // pixels above the cell bottom
+    int size = 0;                     // the page is square
+    std::vector<unsigned char> rgba;  // size x size x 4
+    int baseline = 0;                 // pixels above the cell bottom
     std::vector<ContentFontGlyph> glyphs;
 };
 

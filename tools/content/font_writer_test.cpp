@@ -30,9 +30,25 @@ fs::path FreshDir(const char* stem)
     return dir;
 }
 
-void* StateValue(GxUInt32 value)
+// Writes the interface fonts into a fresh folder and reads fonts from there; closed by CloseFonts.
+void OpenFonts(const char* stem, fs::path* dir)
 {
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
+    *dir = FreshDir(stem);
+    std::string error;
+    ASSERT_TRUE(ContentWriteInterfaceFonts(dir->string(), &error)) << error;
+    ASSERT_TRUE(GxTestFileSystemOpen());
+    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+    ASSERT_NE(Gx2DFontSetPath((dir->string() + "/").c_str()), nullptr);
+}
+
+void CloseFonts(const fs::path& dir)
+{
+    GxImageSetPath("");
+    GxFileSystemManagerClose();
+    if (!dir.empty()) {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
 }
 
 class FontWriter : public Gx2DTest {
@@ -43,20 +59,12 @@ protected:
         if (HasFatalFailure()) {
             return;
         }
-        dir = FreshDir("font_writer_test_");
-        std::string error;
-        ASSERT_TRUE(ContentWriteInterfaceFonts(dir.string(), &error)) << error;
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-        ASSERT_NE(Gx2DFontSetPath((dir.string() + "/").c_str()), nullptr);
+        OpenFonts("font_writer_test_", &dir);
     }
     void TearDown() override
     {
-        GxImageSetPath("");
-        GxFileSystemManagerClose();
+        CloseFonts(dir);
         Gx2DTest::TearDown();
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
     }
     fs::path dir;
 };
@@ -93,58 +101,24 @@ TEST_F(FontWriter, EveryInterfaceFontReadsBackWithEveryCode)
 }
 
 // The same fonts drawn by the OpenGL back end: a line in each, white on black, read back.
-class FontWriterGL : public ::testing::Test {
+class FontWriterGL : public Gx2DOpenGLTest {
 protected:
-    static constexpr int width = 400;
-    static constexpr int height = 300;
+    FontWriterGL() : Gx2DOpenGLTest(400, 300) {}
 
     void SetUp() override
     {
-        GxD3D9TestUseBackend("opengl");
-        window = GxD3D9TestWindow(width, height);
-        if (!window) {
-            GTEST_SKIP() << "no OpenGL window here";
+        Gx2DOpenGLTest::SetUp();
+        if (!Ready()) {
+            return;
         }
-        if (!GxD3D9TestEngineOpen(&window)) {
-            GTEST_SKIP() << "no OpenGL context here";
-        }
-        D3DADAPTER_IDENTIFIER9 id = {};
-        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-        if (std::string(id.Driver) != "opengl") {
-            GTEST_SKIP() << "the OpenGL back end is not available";
-        }
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        camera = GxD3D9TestCameraCreate(width, height);
-        ASSERT_NE(camera, nullptr);
-        const GxV2d view = {0.5f, 0.375f};
-        GxCameraSetViewWindow(camera, &view);
-        ASSERT_TRUE(Gx2DOpen(camera));
-        dir = FreshDir("font_writer_gl_");
-        std::string error;
-        ASSERT_TRUE(ContentWriteInterfaceFonts(dir.string(), &error)) << error;
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-        ASSERT_NE(Gx2DFontSetPath((dir.string() + "/").c_str()), nullptr);
+        OpenFonts("font_writer_gl_", &dir);
     }
     void TearDown() override
     {
-        if (camera) {
-            Gx2DClose();
-        }
-        GxD3D9TestCameraDestroy(camera);
-        GxImageSetPath("");
-        GxFileSystemManagerClose();
-        GxD3D9TestEngineShutdown();
-        if (window) {
-            DestroyWindow(window);
-        }
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
+        CloseFonts(dir);
+        Gx2DOpenGLTest::TearDown();
     }
 
-    HWND window = nullptr;
-    GxCamera* camera = nullptr;
     fs::path dir;
 };
 
@@ -155,14 +129,10 @@ TEST_F(FontWriterGL, EachFontDrawsItsLineInsideItsCell)
         fonts.push_back(Gx2DFontRead(spec.name));
         ASSERT_NE(fonts.back(), nullptr) << spec.name;
     }
-    GxRGBA black = {0, 0, 0, 255};
-    ASSERT_NE(GxCameraClear(camera, &black, 3), nullptr);
-    ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
-    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, StateValue(0));
-    GxRenderStateSet(gxRENDERSTATECULLMODE, StateValue(1));
-    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, StateValue(1));
-    GxRenderStateSet(gxRENDERSTATESRCBLEND, StateValue(D3DBLEND_SRCALPHA));
-    GxRenderStateSet(gxRENDERSTATEDESTBLEND, StateValue(D3DBLEND_INVSRCALPHA));
+    ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
+    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1));
+    GxRenderStateSet(gxRENDERSTATESRCBLEND, GxRenderStateValue(D3DBLEND_SRCALPHA));
+    GxRenderStateSet(gxRENDERSTATEDESTBLEND, GxRenderStateValue(D3DBLEND_INVSRCALPHA));
     Gx2DBrush* brush = Gx2DBrushCreate();
 
     // Line i sits with its cell bottom at 0.1 + 0.2 i in user space (300 pixels to the unit).
@@ -183,12 +153,10 @@ TEST_F(FontWriterGL, EachFontDrawsItsLineInsideItsCell)
     }
     ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
 
-    GxRaster* raster = camera->frameBuffer;
-    GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
-    ASSERT_NE(bits, nullptr);
+    const std::vector<GxUInt32> pixels = ReadBack();
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(width * height));
     auto green = [&](int x, int y) {
-        return static_cast<int>(
-            (reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride)[x] >> 8) & 0xFF);
+        return static_cast<int>((pixels[static_cast<size_t>(y * width + x)] >> 8) & 0xFF);
     };
     std::vector<int> ink(bands.size(), 0);
     int stray = 0;
@@ -207,7 +175,6 @@ TEST_F(FontWriterGL, EachFontDrawsItsLineInsideItsCell)
             stray += inside ? 0 : 1;
         }
     }
-    GxRasterUnlock(raster);
     for (size_t b = 0; b < bands.size(); b++) {
         EXPECT_GT(ink[b], 40) << ContentInterfaceFonts()[b].name;
     }

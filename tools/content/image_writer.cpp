@@ -14,8 +14,8 @@ GxUInt32 PaletteBytes(const GxImage* image)
 
 GxUInt32 BodySize(const GxImage* image)
 {
-    return gxCHUNKHEADERSIZE + kStructSize + static_cast<GxUInt32>(image->stride) * static_cast<GxUInt32>(image->height) +
-           PaletteBytes(image);
+    return gxCHUNKHEADERSIZE + kStructSize +
+           static_cast<GxUInt32>(image->stride) * static_cast<GxUInt32>(image->height) + PaletteBytes(image);
 }
 
 bool Writable(const GxImage* image)
@@ -27,10 +27,7 @@ bool Writable(const GxImage* image)
 
 }  // namespace
 
-GxUInt32 ContentImageStreamGetSize(const GxImage* image)
-{
-    return gxCHUNKHEADERSIZE + BodySize(image);
-}
+GxUInt32 ContentImageStreamGetSize(const GxImage* image) { return gxCHUNKHEADERSIZE + BodySize(image); }
 
 const GxImage* ContentImageStreamWrite(const GxImage* image, GxStream* stream)
 {

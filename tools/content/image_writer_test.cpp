@@ -54,7 +54,8 @@ GxImage* Sample(GxInt32 w, GxInt32 h, GxInt32 depth)
         image->pixels[i] = static_cast<GxUInt8>(i * 13 + depth);
     }
     for (GxInt32 i = 0; image->palette && i < (1 << depth); ++i) {
-        image->palette[i] = GxRGBA{static_cast<GxUInt8>(i), static_cast<GxUInt8>(i * 3), 9, static_cast<GxUInt8>(255 - i)};
+        image->palette[i] =
+            GxRGBA{static_cast<GxUInt8>(i), static_cast<GxUInt8>(i * 3), 9, static_cast<GxUInt8>(255 - i)};
     }
     return image;
 }

@@ -39,7 +39,7 @@ const char* const kTextFiles[] = {"setup.xml", "data.xml"};
 struct City {
     const char* folder;  // under models/levels/
     const char* stem;
-    float phase;         // start angle of the camera loops, so the cities differ
+    float phase;  // start angle of the camera loops, so the cities differ
 };
 
 const City kCities[] = {
@@ -172,8 +172,8 @@ HWND StartEngine()
     if (!RegisterClassA(&wc)) {
         return nullptr;
     }
-    HWND window = CreateWindowExA(0, "MkContent", "mkcontent", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
-                                  nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExA(0, "MkContent", "mkcontent", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
+                                  nullptr, nullptr);
     if (window == nullptr) {
         return nullptr;
     }

@@ -8,10 +8,7 @@
 #include "gfx/core/stream.h"
 #include "tools/content/content_file.h"
 
-GxUInt32 ContentSplineBodySize(GxInt32 count)
-{
-    return 40 + 12 * static_cast<GxUInt32>(count);
-}
+GxUInt32 ContentSplineBodySize(GxInt32 count) { return 40 + 12 * static_cast<GxUInt32>(count); }
 
 bool ContentSplineWrite(GxStream* stream, const char* name, GxInt32 type, const GxV3d* points, GxInt32 count)
 {
@@ -57,8 +54,8 @@ std::vector<GxUInt8> ContentSplineBytes(const char* name, GxInt32 type, const Gx
     return bytes;
 }
 
-bool ContentSplineWriteFile(const char* fileName, const char* name, GxInt32 type, const GxV3d* points,
-                            GxInt32 count)
+bool ContentSplineWriteFile(const char* fileName, const char* name, GxInt32 type, const GxV3d* points, GxInt32 count)
 {
-    return ContentWriteFile(fileName, [&](GxStream* stream) { return ContentSplineWrite(stream, name, type, points, count); });
+    return ContentWriteFile(fileName,
+                            [&](GxStream* stream) { return ContentSplineWrite(stream, name, type, points, count); });
 }

@@ -14,5 +14,4 @@ bool ContentSplineWrite(GxStream* stream, const char* name, GxInt32 type, const 
 // The whole chunk as bytes (empty on failure); needs an initialised engine.
 std::vector<GxUInt8> ContentSplineBytes(const char* name, GxInt32 type, const GxV3d* points, GxInt32 count);
 // Writes a file that holds the one chunk.
-bool ContentSplineWriteFile(const char* fileName, const char* name, GxInt32 type, const GxV3d* points,
-                            GxInt32 count);
+bool ContentSplineWriteFile(const char* fileName, const char* name, GxInt32 type, const GxV3d* points, GxInt32 count);

@@ -8,8 +8,8 @@
 
 #include "engine/spline.h"
 #include "engine/test_graphics_local.h"
-#include "gfx/core/spline.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "platform/win32/winbase.h"
 
@@ -76,9 +76,9 @@ TEST_F(SplineChunkTest, EveryTruncationAndBadCountIsRefused)
     std::vector<GxUInt8> bad = bytes;
     Patch(bad, 12 + 32, -1);
     EXPECT_EQ(nullptr, ReadBytes(bad));
-    Patch(bad, 12 + 32, 6);                 // one point more than the stream holds
+    Patch(bad, 12 + 32, 6);  // one point more than the stream holds
     EXPECT_EQ(nullptr, ReadBytes(bad));
-    Patch(bad, 12 + 32, 0x7FFFFFFF);        // refused before anything that size is allocated
+    Patch(bad, 12 + 32, 0x7FFFFFFF);  // refused before anything that size is allocated
     EXPECT_EQ(nullptr, ReadBytes(bad));
     bad = bytes;
     Patch(bad, 12 + 36, 7);

@@ -123,8 +123,8 @@ bool FillLevels(GxRaster* raster, GxUInt8 seed, bool compressed)
     return true;
 }
 
-GxTexture* NativeTexture(GxTexDictionary* dictionary, const char* name, GxRaster* raster, GxUInt8 filter,
-                         GxUInt8 seed, bool compressed)
+GxTexture* NativeTexture(GxTexDictionary* dictionary, const char* name, GxRaster* raster, GxUInt8 filter, GxUInt8 seed,
+                         bool compressed)
 {
     if (raster == nullptr) {
         return nullptr;
@@ -188,17 +188,15 @@ bool ContentTOCWrite(GxStream* stream, const std::vector<GxTOCEntry>& entries)
     }
     for (const GxTOCEntry& entry : entries) {
         const GxUInt32 words[3] = {entry.id, entry.gid, entry.offset};
-        if (!GxStreamWriteInt32(stream, words, sizeof(words)) || !GxStreamWrite(stream, entry.guid, sizeof(entry.guid))) {
+        if (!GxStreamWriteInt32(stream, words, sizeof(words)) ||
+            !GxStreamWrite(stream, entry.guid, sizeof(entry.guid))) {
             return false;
         }
     }
     return true;
 }
 
-GxUInt32 ContentNameRecordSize(const char* name)
-{
-    return 4 + gxCHUNKHEADERSIZE + GxStringStreamGetSize(name);
-}
+GxUInt32 ContentNameRecordSize(const char* name) { return 4 + gxCHUNKHEADERSIZE + GxStringStreamGetSize(name); }
 
 bool ContentNameRecordWrite(GxStream* stream, const char* name)
 {

@@ -138,9 +138,10 @@ TEST_F(ImageDictionary, TruncatedAndBadRecordsFailTheWholeRead)
     }
     // Level counts of 0 and beyond the limit in the second record.
     const std::vector<ContentImageTexture> textures = Sample();
-    Bytes bytes = Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, CONTENTIMAGEDICTIONARYRECORDS); });
+    Bytes bytes =
+        Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, CONTENTIMAGEDICTIONARYRECORDS); });
     const size_t second = 16 + 72 + ContentImageStreamGetSize(textures[0].levels[0]);
-    for (GxUInt8 count : {GxUInt8(0), GxUInt8(17)}) {
+    for (GxUInt8 count : {static_cast<GxUInt8>(0), static_cast<GxUInt8>(17)}) {
         Bytes bad = bytes;
         bad[second + 64] = count;
         EXPECT_EQ(ReadImages(bad), nullptr);
@@ -150,7 +151,9 @@ TEST_F(ImageDictionary, TruncatedAndBadRecordsFailTheWholeRead)
     // Names that do not fit a record are refused by the writer.
     std::vector<ContentImageTexture> long_names = Sample();
     long_names[0].name = std::string(32, 'n');
-    EXPECT_TRUE(Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, long_names, CONTENTIMAGEDICTIONARYRECORDS); }).empty());
+    EXPECT_TRUE(Written([&](GxStream* s) {
+                    return ContentImageDictionaryWrite(s, long_names, CONTENTIMAGEDICTIONARYRECORDS);
+                }).empty());
 }
 
 // Tables of contents and group names.
@@ -172,9 +175,8 @@ TEST_F(StreamParts, TableOfContentsAndGroupNamesReadBack)
     EXPECT_EQ(GxTOCGetEntry(table, 1)->guid[15], 0x5A);
     GxTOCDestroy(table);
 
-    const Bytes group = Written([](GxStream* s) {
-        return ContentChunkGroupStartWrite(s, "spawn_1_north") && ContentChunkGroupEndWrite(s);
-    });
+    const Bytes group = Written(
+        [](GxStream* s) { return ContentChunkGroupStartWrite(s, "spawn_1_north") && ContentChunkGroupEndWrite(s); });
     GxTestReadStream groupIn(group, gxID_CHUNKGROUPSTART);
     GxNameRecord* record = groupIn.Get() ? GxNameRecordStreamRead(groupIn.Get()) : nullptr;
     ASSERT_NE(record, nullptr);
@@ -200,7 +202,8 @@ TEST_F(StreamParts, NativeDictionaryReadsBackIdentical)
     EXPECT_EQ(GxRasterGetFormat(TextureAt(dictionary, 1)->raster) & 0x0F00, gxRASTERFORMAT8888);
     EXPECT_EQ(GxRasterGetNumLevels(TextureAt(dictionary, 2)->raster), 5);
     EXPECT_EQ(TextureAt(dictionary, 2)->filterAddressing, 0x1106u);
-    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(TextureAt(dictionary, 3)->raster)->d3dFormat, static_cast<GxUInt32>(D3DFMT_DXT1));
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(TextureAt(dictionary, 3)->raster)->d3dFormat,
+              static_cast<GxUInt32>(D3DFMT_DXT1));
     const Bytes again = Written([&](GxStream* s) { return GxTexDictionaryStreamWrite(dictionary, s) != nullptr; });
     EXPECT_EQ(again, bytes);
     GxTexDictionaryDestroy(dictionary);

@@ -1,24 +1,19 @@
 // Opens a window through the graphics engine and draws, each frame, a checkered background with a blended badge
 // (two PNG textures), a 2D triangle and a 3D line strip.
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
-#include "gfx/core/frame.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/d3d9/d3d9drv.h"
-#include "gfx/d3d9/im2d.h"
-#include "gfx/d3d9/im3d.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/testsupport/demo_scene.h"
+#include "gfx/testsupport/headless.h"
 #include "platform/win32/windows.h"
 
 namespace {
@@ -101,120 +96,6 @@ void PumpMessages()
     }
 }
 
-// A camera on an identity frame looking down +z, with the window-sized rasters.
-GxCamera* CreateCamera(GxFrame** frameOut)
-{
-    GxCamera* camera = GxCameraCreate();
-    GxFrame* frame = GxFrameCreate();
-    if (!camera || !frame) {
-        return nullptr;
-    }
-    camera->object.object.parent = frame;
-    GxLinkAddAfter(&frame->objectList, &camera->object.inFrameList);
-    camera->frameBuffer = GxRasterCreate(clientWidth, clientHeight, 0, gxRASTERTYPECAMERA);
-    camera->zBuffer = GxRasterCreate(clientWidth, clientHeight, 0, gxRASTERTYPEZBUFFER);
-    *frameOut = frame;
-    return camera->frameBuffer && camera->zBuffer ? camera : nullptr;
-}
-
-void DestroyCamera(GxCamera* camera, GxFrame* frame)
-{
-    if (camera) {
-        if (camera->frameBuffer) {
-            GxRasterDestroy(camera->frameBuffer);
-        }
-        if (camera->zBuffer) {
-            GxRasterDestroy(camera->zBuffer);
-        }
-        GxCameraDestroy(camera);
-    }
-    if (frame) {
-        GxFrameDestroy(frame);
-    }
-}
-
-GxUInt32 Argb(GxUInt8 r, GxUInt8 g, GxUInt8 b) { return 0xFF000000u | (r << 16) | (g << 8) | b; }
-
-void* StateValue(GxUInt32 value) { return reinterpret_cast<void*>(static_cast<uintptr_t>(value)); }
-
-// A screen rectangle as a counter-clockwise fan in white, its texture spanning (0, 0) to (uMax, vMax).
-void DrawQuad2D(float left, float top, float right, float bottom, float uMax, float vMax)
-{
-    GxIm2DVertex v[4];
-    memset(v, 0, sizeof(v));
-    const float corner[4][4] = {
-        {left, top, 0.0f, 0.0f}, {left, bottom, 0.0f, vMax}, {right, bottom, uMax, vMax}, {right, top, uMax, 0.0f}};
-    for (int i = 0; i < 4; i++) {
-        v[i].x = corner[i][0];
-        v[i].y = corner[i][1];
-        v[i].rhw = 1.0f;
-        v[i].emissiveColor = 0xFFFFFFFFu;
-        v[i].u = corner[i][2];
-        v[i].v = corner[i][3];
-    }
-    GxEngineInstance->dOpenDevice.fpIm2DRenderPrimitive(gxPRIMTYPETRIFAN, v, 4);
-}
-
-// The checker repeated over the whole window at one texel per pixel, then the badge in the middle blended
-// by its alpha. Depth writes stay off so the 3D drawing after it is not hidden.
-void DrawBackground(const Textures& textures)
-{
-    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, StateValue(0));
-    if (textures.checker) {
-        GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(textures.checker));
-        GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, StateValue(gxTEXTUREADDRESSWRAP));
-        GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, StateValue(gxFILTERNEAREST));
-        GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, StateValue(0));
-        DrawQuad2D(0.0f, 0.0f, clientWidth, clientHeight, clientWidth / 64.0f, clientHeight / 64.0f);
-    }
-    if (textures.badge) {
-        const float left = (clientWidth - 64) / 2.0f;
-        const float top = (clientHeight - 64) / 2.0f;
-        GxRenderStateSet(gxRENDERSTATETEXTURERASTER, GxTextureGetRaster(textures.badge));
-        GxRenderStateSet(gxRENDERSTATETEXTUREADDRESS, StateValue(gxTEXTUREADDRESSCLAMP));
-        GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, StateValue(gxFILTERLINEAR));
-        GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, StateValue(1));
-        GxRenderStateSet(gxRENDERSTATESRCBLEND, StateValue(D3DBLEND_SRCALPHA));
-        GxRenderStateSet(gxRENDERSTATEDESTBLEND, StateValue(D3DBLEND_INVSRCALPHA));
-        DrawQuad2D(left, top, left + 64.0f, top + 64.0f, 1.0f, 1.0f);
-    }
-    GxRenderStateSet(gxRENDERSTATETEXTURERASTER, nullptr);
-    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, StateValue(0));
-    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, StateValue(1));
-}
-
-void DrawTriangle2D()
-{
-    GxIm2DVertex v[3];
-    memset(v, 0, sizeof(v));
-    // Counter-clockwise on screen: the engine culls clockwise faces.
-    const float xy[3][2] = {{20.0f, 220.0f}, {140.0f, 220.0f}, {100.0f, 140.0f}};
-    for (int i = 0; i < 3; i++) {
-        v[i].x = xy[i][0];
-        v[i].y = xy[i][1];
-        v[i].z = 0.0f;
-        v[i].rhw = 1.0f;
-        v[i].emissiveColor = Argb(255, 0, 0);
-    }
-    GxEngineInstance->dOpenDevice.fpIm2DRenderPrimitive(3, v, 3);
-}
-
-// Three points at depth 5 that project to a quarter of the way in from the window's edges.
-void DrawLineStrip3D()
-{
-    GxIm3DVertex v[3];
-    memset(v, 0, sizeof(v));
-    const float p[3][3] = {{2.5f, 2.5f, 5.0f}, {-2.5f, 2.5f, 5.0f}, {-2.5f, -2.5f, 5.0f}};
-    for (int i = 0; i < 3; i++) {
-        v[i].objVertex = {p[i][0], p[i][1], p[i][2]};
-        v[i].color = Argb(0, 255, 0);
-    }
-    if (GxIm3DTransform(v, 3, nullptr, 0)) {
-        GxIm3DRenderPrimitive(2);
-        GxIm3DEnd();
-    }
-}
-
 bool DrawFrame(GxCamera* camera, const Textures& textures)
 {
     GxRGBA background = {30, 60, 120, 255};
@@ -224,48 +105,28 @@ bool DrawFrame(GxCamera* camera, const Textures& textures)
     if (!GxCameraBeginUpdate(camera)) {
         return false;
     }
-    DrawBackground(textures);
-    DrawTriangle2D();
-    DrawLineStrip3D();
+    GxDemoDrawBackground(textures.checker, textures.badge, clientWidth, clientHeight);
+    GxDemoDrawTriangle2D();
+    GxDemoDrawLineStrip3D();
     GxCameraEndUpdate(camera);
     return true;
 }
 
-// Copies the frame buffer (32-bit B, G, R, A rows) into an image and saves it with the core's BMP writer.
+// Saves the frame buffer (32-bit B, G, R, A rows) with the core's BMP writer.
 bool SaveScreenshot(GxCamera* camera, const std::string& path)
 {
     GxRaster* raster = camera->frameBuffer;
     if (raster->depth != 32) {
         return false;
     }
-    GxImage* image = GxImageCreate(raster->width, raster->height, 32);
-    GxUInt8* pixels = image && GxImageAllocatePixels(image) ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
+    const GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
     if (!pixels) {
-        GxImageDestroy(image);
         return false;
     }
-    for (int y = 0; y < raster->height; y++) {
-        const GxUInt8* in = pixels + static_cast<size_t>(y) * static_cast<size_t>(raster->stride);
-        GxUInt8* out = image->pixels + static_cast<size_t>(y) * static_cast<size_t>(image->stride);
-        for (int x = 0; x < raster->width; x++) {
-            out[4 * x] = in[4 * x + 2];
-            out[4 * x + 1] = in[4 * x + 1];
-            out[4 * x + 2] = in[4 * x];
-            out[4 * x + 3] = 0xFF;
-        }
-    }
+    const bool saved =
+        GxTestWriteScreenshot(path.c_str(), pixels, raster->width, raster->height, static_cast<size_t>(raster->stride));
     GxRasterUnlock(raster);
-    const bool saved = GxImageWriteBMP(image, path.c_str()) != nullptr;
-    GxImageDestroy(image);
     return saved;
-}
-
-// The default file system the image reader opens its files through.
-bool OpenFiles()
-{
-    GxFileSystem* files = nullptr;
-    return GxFileSystemManagerOpen(2) && (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
-           GxFileSystemRegister(files) && GxFileSystemManagerSetDefault(files);
 }
 
 // Reads the two PNG textures from CONTENT/images/; a texture that cannot be read is reported and left out.
@@ -280,8 +141,8 @@ Textures ReadTextures(const std::string& content)
     textures.checker = GxTextureRead("checker", nullptr);
     textures.badge = GxTextureRead("badge", nullptr);
     if (!textures.checker || !textures.badge) {
-        std::fprintf(stderr, "gxwindow: cannot read %schecker.png or %sbadge.png; drawing without them\n",
-                     path.c_str(), path.c_str());
+        std::fprintf(stderr, "gxwindow: cannot read %schecker.png or %sbadge.png; drawing without them\n", path.c_str(),
+                     path.c_str());
     }
     return textures;
 }
@@ -307,7 +168,7 @@ void CloseEngine()
 int Run(const Options& options, HWND window)
 {
     GxEngineSetDriver(GxD3D9GetDriver());
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !OpenFiles() || !GxEngineOpen(&window)) {
+    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxTestFileSystemOpen() || !GxEngineOpen(&window)) {
         std::fprintf(stderr, "gxwindow: the graphics engine does not open\n");
         GxFileSystemManagerClose();
         GxEngineTerm();
@@ -319,8 +180,7 @@ int Run(const Options& options, HWND window)
         return 1;
     }
     Textures textures = ReadTextures(options.content);
-    GxFrame* frame = nullptr;
-    GxCamera* camera = CreateCamera(&frame);
+    GxCamera* camera = GxTestCameraCreate(clientWidth, clientHeight);
     int result = camera ? 0 : 1;
     for (int n = 0; camera && !quitRequested && (options.frames == 0 || n < options.frames); n++) {
         PumpMessages();
@@ -333,7 +193,7 @@ int Run(const Options& options, HWND window)
         GxCameraShowRaster(camera, window, 0);
     }
     DestroyTextures(&textures);
-    DestroyCamera(camera, frame);
+    GxTestCameraDestroy(camera);
     GxEngineStop();
     CloseEngine();
     return result;
