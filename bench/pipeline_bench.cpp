@@ -59,7 +59,7 @@ struct Scene {
             return;
         }
         D3D9SoftSetLogging(GxD3D9Device(), false);
-        camera = GxD3D9TestCameraCreate(640, 480);
+        camera = GxTestCameraCreate(640, 480);
         GxMaterial* material = GxMaterialCreate();
         std::vector<GxGeometry*> geometries;
         for (int g = 0; g < kGeometries; g++) {

@@ -49,7 +49,7 @@ protected:
         GxTestTakeError();
         GxLinkInit(&gxAtomicPipeTestLights);
         GxD3D9SetWorldLightsQuery(GxAtomicPipeTestLightsQuery);
-        camera = GxD3D9TestCameraCreate(64, 64);
+        camera = GxTestCameraCreate(64, 64);
         ASSERT_NE(camera, nullptr);
         const GxV2d window = {0.5f, 0.5f};
         GxCameraSetViewWindow(camera, &window);
@@ -73,7 +73,7 @@ protected:
             GxTextureDestroy(texture);
         }
         GxD3D9SetWorldLightsQuery(nullptr);
-        GxD3D9TestCameraDestroy(camera);
+        GxTestCameraDestroy(camera);
         GxD3D9SoftwareTest::TearDown();
     }
 
