@@ -1,0 +1,65 @@
+// A scenario's win and lose conditions: each compares one mall figure with a threshold; "<CONDITIONS>".
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class CFerroxFile;
+class CFerroxTagFile;
+class CStatistics;
+
+// The figures a condition can compare.
+enum ConditionVariable : int32_t {
+    kConditionBalance = 0,
+    kConditionDays = 1,
+    kConditionShoppersCome = 2,
+    kConditionRating = 3,
+    kConditionCriminals = 4,
+};
+
+enum ConditionComparison : int32_t {
+    kConditionLess = 0,
+    kConditionGreater = 1,
+};
+
+struct Condition {
+    int32_t variable;
+    int32_t comparison;
+    int32_t threshold;
+};
+
+class CConditions {
+public:
+    CConditions();
+    virtual ~CConditions() = default;
+
+    // Reads the "<CONDITIONS>" section of an open tag file and appends its conditions; 1 when it was found
+    // and read whole. An absent or cut-short section changes nothing.
+    virtual int Load(CFerroxTagFile* file);
+    // Writes the section; 0 when a write failed.
+    virtual int Save(CFerroxFile* file);
+    // The variable of the first condition that holds now, in list order, or -1.
+    virtual int32_t TestLose();
+    virtual int32_t TestWin();
+    virtual void Empty0() {}
+    virtual void Empty1() {}
+    // Frees every condition of both lists.
+    virtual void Reset();
+    virtual void Init() { m_value = 0; }
+
+    // The figures the conditions read: the game's day counter and these statistics (null: every figure 0).
+    void SetStatistics(CStatistics* statistics) { m_pStatistics = statistics; }
+
+    const std::vector<Condition>& GetWin() const { return m_win; }
+    const std::vector<Condition>& GetLose() const { return m_lose; }
+
+    uint16_t m_value;
+
+private:
+    int32_t Test(const std::vector<Condition>& conditions) const;
+    int32_t Figure(int32_t variable) const;
+
+    std::vector<Condition> m_win;
+    std::vector<Condition> m_lose;
+    CStatistics* m_pStatistics;
+};

@@ -1,0 +1,89 @@
+// Fuzz target of the "<CONDITIONS>" section: any file loads or is refused whole, both tests run over what was
+// read, and what is saved loads into fresh conditions as the same section.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/file.h"
+#include "engine/fuzz_files_local.h"
+#include "game/conditions.h"
+#include "game/game.h"
+#include "game/statistics.h"
+
+namespace {
+
+std::string g_input;
+std::string g_output;
+
+std::string Save(CConditions& conditions)
+{
+    CFerroxFile file;
+    if (file.Open(g_output.c_str(), 0) != 0)
+        std::abort();
+    if (!conditions.Save(&file) || file.Close() != 0)
+        std::abort();
+    CFerroxTagFile saved;
+    std::string text;
+    if (saved.Open(g_output.c_str(), 1) != 0)
+        std::abort();
+    for (std::string line; !saved.IsEof();)
+        text += saved.ReadLine(line) + "\n";
+    saved.Close();
+    return text;
+}
+
+// A test result is -1 or the variable of a condition of its list.
+bool Fired(int32_t result, const std::vector<Condition>& list)
+{
+    if (result == -1)
+        return true;
+    for (const Condition& condition : list) {
+        if (condition.variable == result)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (!FerroxFuzzFilesStart())
+        std::abort();
+    g_input = FerroxFuzzPath("ferrox_conditions_in");
+    g_output = FerroxFuzzPath("ferrox_conditions_out");
+    CGame::Instance(nullptr);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FerroxFuzzWrite(g_input, data, size);
+    CStatistics stats;
+    stats.Update();
+    CConditions conditions;
+    conditions.SetStatistics(&stats);
+    CFerroxTagFile file;
+    if (file.Open(g_input.c_str(), 1) != 0)
+        std::abort();
+    const int loaded = conditions.Load(&file);
+    // A second load appends the same conditions again.
+    const size_t wins = conditions.GetWin().size();
+    if (loaded && (conditions.Load(&file) != 1 || conditions.GetWin().size() != 2 * wins))
+        std::abort();
+    file.Close();
+    if (!loaded && (!conditions.GetWin().empty() || !conditions.GetLose().empty()))
+        std::abort();
+    if (!Fired(conditions.TestWin(), conditions.GetWin()) || !Fired(conditions.TestLose(), conditions.GetLose()))
+        std::abort();
+
+    const std::string first = Save(conditions);
+    CConditions again;
+    CFerroxTagFile saved;
+    if (saved.Open(g_output.c_str(), 1) != 0 || again.Load(&saved) != 1)
+        std::abort();
+    saved.Close();
+    if (Save(again) != first)
+        std::abort();
+    return 0;
+}

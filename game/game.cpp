@@ -1,0 +1,68 @@
+// The game object's singleton and the fields the figures read.
+#include "game/game.h"
+
+CGame* g_pGame = nullptr;
+
+namespace {
+constexpr int32_t kFirstState = 1;   // brand splash
+}
+
+CGame* CGame::Instance(CFerroxGame** out)
+{
+    if (!g_pGame) {
+        g_pGame = new CGame();
+        g_pFerroxGame = g_pGame;
+    }
+    if (out)
+        *out = g_pGame;
+    return g_pGame;
+}
+
+void CGame::DestroyInstance(CFerroxGame** out)
+{
+    if (g_pFerroxGame == g_pGame)
+        g_pFerroxGame = nullptr;
+    delete g_pGame;
+    g_pGame = nullptr;
+    if (out)
+        *out = nullptr;
+}
+
+CGame::CGame() : m_pNotices(nullptr)
+{
+    Init();
+}
+
+CGame::~CGame()
+{
+    Release();
+}
+
+void CGame::Init()
+{
+    m_startMonth = kGameStartMonth;
+    m_startYear = kGameStartYear;
+    m_dayCounter = 0;
+    m_newDay = 0;
+    SetState(kFirstState);
+}
+
+void CGame::Release()
+{
+    // The base's Release ends with a virtual Init, which lands here and leaves the base's freed pointers;
+    // its own Init clears them.
+    CFerroxGame::Release();
+    CFerroxGame::Init();
+}
+
+void CGame::QueueMessage(int16_t number)
+{
+    if (m_pNotices)
+        m_pNotices->QueueMessage(number);
+}
+
+void CGame::PlaySample(int32_t sample, int32_t volume)
+{
+    if (m_pNotices)
+        m_pNotices->PlaySample(sample, volume);
+}

@@ -1,0 +1,66 @@
+// The game object as the mall's figures read it, and the notice seam through which the game tells the player.
+//
+// The game module owns the mall simulation: the game object, the statistics, the scenario conditions and the
+// canvas stack the interface routes through (game/stack.h). It calls the engine (engine/*) and, for sound,
+// platform/fmod; the interface above reaches it through these classes, and the game reaches the interface and
+// the sound manager only through the notice seam below, which they install. Threading: one thread runs
+// everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame; the
+// notice seam is installed by its owner, which keeps it alive while installed.
+//
+// CGame here holds only what the figures read (day counter, new-day flag, start year and month); the managers
+// it owns arrive with their own subjects.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/base.h"
+
+// A yes-button action of the confirmation panel.
+typedef void (*GameConfirmCallback)();
+
+// Calls that tell the player: the interface's message queue and confirmation panel, and sound effects.
+class CGameNotices {
+public:
+    virtual ~CGameNotices() = default;
+    // In-game message n: entry n of the text catalogue's "InGameMessages" list.
+    virtual void QueueMessage(int16_t number) = 0;
+    // Pushes the confirmation panel modally and hands it the question and the action of its yes button.
+    virtual void AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, int16_t list, int32_t closeBoth,
+                                 const char* extraText) = 0;
+    // A sound effect by index at a volume of 1 to 255.
+    virtual void PlaySample(int32_t sample, int32_t volume) = 0;
+};
+
+// Start of a new game's calendar.
+constexpr uint16_t kGameStartMonth = 1;
+constexpr uint16_t kGameStartYear = 2004;
+
+class CGame : public CFerroxGame {
+public:
+    // Creates the game on the first call and writes it to out and to the global game pointers.
+    static CGame* Instance(CFerroxGame** out);
+    // Deletes the game and clears out and the global game pointers.
+    static void DestroyInstance(CFerroxGame** out);
+
+    CGame();
+    void Init() override;
+    void Release() override;
+    ~CGame() override;
+
+    // The installed notice seam, or null: then nothing is told.
+    CGameNotices* GetNotices() const { return m_pNotices; }
+    void SetNotices(CGameNotices* notices) { m_pNotices = notices; }
+    void QueueMessage(int16_t number);
+    void PlaySample(int32_t sample, int32_t volume);
+
+    uint16_t m_startMonth;
+    uint16_t m_startYear;
+    uint16_t m_dayCounter;   // game days elapsed
+    int32_t m_newDay;        // 1 during the frame in which a day ended
+
+private:
+    CGameNotices* m_pNotices;
+};
+
+// The game, or null before CGame::Instance.
+extern CGame* g_pGame;
