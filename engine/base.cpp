@@ -136,7 +136,8 @@ void CFerroxGame::Release()
     delete m_pLocale;
     delete m_pCamera;
     delete m_pTechTree;
-    Init();
+    // By name: a subclass's Init would leave the pointers just freed here in place.
+    CFerroxGame::Init();
 }
 
 void CFerroxGame::EmptyOperation() {}

@@ -85,6 +85,24 @@ TEST_F(FerroxGameStarted, CreateOnceWithAWindowAndReleaseOwnedObjects)
     EXPECT_EQ(nullptr, game.m_pCamera);
 }
 
+// A subclass whose own Init leaves the base alone: Release must still clear what it freed.
+class GameWithOwnInit : public CFerroxGame {
+public:
+    void Init() override { ownInits++; }
+    int ownInits = 0;
+};
+
+TEST(FerroxGame, ReleaseInASubclassClearsTheFreedPointers)
+{
+    GameWithOwnInit game;
+    game.m_pMouse = new CFerroxMouse();
+    game.m_pCamera = new CFerroxCamera();
+    game.Release();
+    EXPECT_EQ(nullptr, game.m_pMouse);
+    EXPECT_EQ(nullptr, game.m_pCamera);
+    game.Release();  // a second release frees nothing twice
+}
+
 std::string g_debugText;
 void CaptureDebug(const char* text) { g_debugText += text; }
 

@@ -49,10 +49,7 @@ void CGame::Init()
 
 void CGame::Release()
 {
-    // The base's Release ends with a virtual Init, which lands here and leaves the base's freed pointers;
-    // its own Init clears them.
     CFerroxGame::Release();
-    CFerroxGame::Init();
 }
 
 void CGame::QueueMessage(int16_t number)
