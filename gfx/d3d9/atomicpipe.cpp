@@ -512,8 +512,9 @@ void GxD3D9AtomicLighting(void* object)
 {
     auto* atomic = static_cast<GxAtomic*>(object);
     const GxGeometry* geometry = atomic->geometry;
-    GxWorld* world = GxEngineInstance->curWorld;
-    GxLink* globals = world && worldLightsQuery ? worldLightsQuery(world) : nullptr;
+    // The query is asked even without a current world: until worlds exist, programs light atomics with lights
+    // of their own through it.
+    GxLink* globals = worldLightsQuery ? worldLightsQuery(GxEngineInstance->curWorld) : nullptr;
     if (!(geometry->flags & gxGEOMETRYLIGHT) || !globals) {
         GxD3D9LightsEnable(0);
         return;

@@ -64,7 +64,8 @@ GxBool GxD3D9AtomicReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, Gx
 void GxD3D9AtomicLighting(void* atomic);
 void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags);
 
-// The global lights of a world, linked through GxLight::inWorld; installed by the code that owns worlds.
+// The global lights of a world, linked through GxLight::inWorld; installed by the code that owns worlds, or by
+// a program that lights atomics with lights of its own (it is asked with the current world, null without one).
 typedef GxLink* (*GxD3D9WorldLightsQuery)(GxWorld* world);
 void GxD3D9SetWorldLightsQuery(GxD3D9WorldLightsQuery query);
 
