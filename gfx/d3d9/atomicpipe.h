@@ -5,7 +5,9 @@
 //
 // GxD3D9WorldPluginAttach runs before GxEngineOpen, after the world objects' attach; the default pipelines
 // live while the engine is open. An instance stays valid while its geometry's mesh serial number is unchanged;
-// locks without new meshes rewrite only the locked parts. One thread.
+// locks without new meshes rewrite only the locked parts, in every instance of the geometry (each keeps the lock
+// stamp it was written from). The dynamic-geometry list counts the two-stream instances of each geometry. One
+// thread.
 #pragma once
 
 #include "gfx/core/gx.h"
@@ -77,6 +79,7 @@ GxBool GxD3D9WorldPipelinesCreate(void);
 void GxD3D9WorldPipelinesDestroy(void);
 // Null restores the platform pipeline.
 void GxD3D9SetDefaultAtomicPipeline(GxPipeline* pipeline);
+// Add counts one more user of the geometry's entry; Remove drops one and unlinks the entry with the last.
 void GxD3D9DynamicGeometryAdd(GxGeometry* geometry);
 void GxD3D9DynamicGeometryRemove(GxGeometry* geometry);
 GxBool GxD3D9DynamicGeometryContains(const GxGeometry* geometry);
