@@ -386,3 +386,19 @@ TEST_F(AtomicPipe, DynamicListCountsTheInstancesOfAGeometry)
     EXPECT_FALSE(GxD3D9DynamicGeometryContains(morphing));
     GxGeometryDestroy(morphing);
 }
+
+TEST_F(AtomicPipe, LightsQueryLightsAtomicsWithoutAWorld)
+{
+    MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    AddLight(gxLIGHTDIRECTIONAL, 1.0f);
+    worldless = true;
+    ASSERT_TRUE(Render());
+    GxUInt32 lighting = 0;
+    GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, 1u);
+    // Without a query nothing lights it.
+    GxD3D9SetWorldLightsQuery(nullptr);
+    ASSERT_TRUE(Render());
+    GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, 0u);
+}
