@@ -754,7 +754,7 @@ GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* cal
                 return nullptr;
             }
             header->lockStamp = geometry->lockStamp;
-            return entry;
+            return GxResourcesUseResEntry(entry);
         }
         GxResourceEntryFree(entry);
     }

@@ -402,3 +402,18 @@ TEST_F(AtomicPipe, LightsQueryLightsAtomicsWithoutAWorld)
     GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
     EXPECT_EQ(lighting, 0u);
 }
+
+TEST_F(AtomicPipe, DrawnInstancesMoveToTheFrontOfTheArena)
+{
+    GxAtomic* a = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    GxAtomic* b = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    ASSERT_TRUE(Render());
+    GxResourceEntry* entryA = a->geometry->repEntry;
+    GxResourceEntry* entryB = b->geometry->repEntry;
+    ASSERT_EQ(entryB->link.next, &entryA->link);  // made last, so most recent
+    // Drawn again b first, then a: a is now the most recently used.
+    std::swap(atomics[0], atomics[1]);
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(a->geometry->repEntry, entryA);
+    EXPECT_EQ(entryA->link.next, &entryB->link);
+}
