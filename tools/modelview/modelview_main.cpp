@@ -28,16 +28,16 @@ constexpr GxInt32 kArenaSize = 0x400000;
 constexpr GxReal kViewWindowWidth = 0.5f;
 constexpr GxReal kNearClip = 0.5f;
 constexpr GxReal kFarClip = 200.0f;
-constexpr GxReal kCameraTilt = 18.0f;           // degrees below the horizon
+constexpr GxReal kCameraTilt = 18.0f;  // degrees below the horizon
 constexpr GxReal kCameraHeight = 5.5f;
 constexpr GxReal kCameraDistance = 13.0f;
-constexpr GxReal kStartAngle = 200.0f;          // degrees: the entrance (+z side) turned half towards the camera
+constexpr GxReal kStartAngle = 200.0f;  // degrees: the entrance (+z side) turned half towards the camera
 constexpr GxReal kDegreesPerFrame = 1.0f;
 constexpr GxReal kAmbient = 0.35f;
 constexpr GxReal kDirectional = 0.75f;
-constexpr GxReal kLightPitch = 40.0f;           // degrees: the sun's rays fall this steeply
+constexpr GxReal kLightPitch = 40.0f;  // degrees: the sun's rays fall this steeply
 constexpr GxReal kLightYaw = 30.0f;
-constexpr GxInt32 kClearAll = 3;                // frame buffer and depth
+constexpr GxInt32 kClearAll = 3;  // frame buffer and depth
 constexpr GxInt32 kScreenshotDepth = 32;
 constexpr GxInt32 kFileSystemFiles = 10;
 constexpr GxInt32 kFileSystems = 2;
@@ -301,8 +301,8 @@ bool OpenFiles()
 {
     GxFileSystem* files = nullptr;
     return GxFileSystemManagerOpen(kFileSystems) &&
-           (files = GxWin32FileSystemCreate(kFileSystemFiles, "C:", "wfs")) != nullptr &&
-           GxFileSystemRegister(files) && GxFileSystemManagerSetDefault(files);
+           (files = GxWin32FileSystemCreate(kFileSystemFiles, "C:", "wfs")) != nullptr && GxFileSystemRegister(files) &&
+           GxFileSystemManagerSetDefault(files);
 }
 
 // The world objects, level of detail and user data, then the driver's world glue, which extends them.
