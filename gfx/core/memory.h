@@ -63,6 +63,9 @@ struct GxResourceEntry {
 GxResourceEntry* GxResourceEntryAlloc(void* owner, GxResourceEntry** ownerRef, GxInt32 size,
                                       GxResourceDestroyCallBack destroyNotify);
 GxBool GxResourceEntryFree(GxResourceEntry* entry);
+// Marks an entry used: it moves to the front of the current frame's list, the last to be evicted. Entries
+// outside the arena are left as they are.
+GxResourceEntry* GxResourcesUseResEntry(GxResourceEntry* entry);
 void GxResourcesNewFrame(void);
 GxBool GxResourcesEmptyArena(void);
 GxUInt32 GxResourcesGetArenaUsage(void);

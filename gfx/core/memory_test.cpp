@@ -287,6 +287,22 @@ TEST_F(ArenaTest, FullArenaEvictsThePreviousFramesOldestFirst)
     EXPECT_EQ(0u, GxResourcesGetArenaUsage());
 }
 
+TEST_F(ArenaTest, UsedEntriesAreEvictedLast)
+{
+    Start(64 * 1024);
+    Owner a, b, c;
+    ASSERT_NE(nullptr, GxResourceEntryAlloc(&a, &a.entry, 20000, DestroyNotify));
+    ASSERT_NE(nullptr, GxResourceEntryAlloc(&b, &b.entry, 20000, DestroyNotify));
+    GxResourcesNewFrame();
+    EXPECT_EQ(a.entry, GxResourcesUseResEntry(a.entry));
+    GxResourcesNewFrame();
+    ASSERT_NE(nullptr, GxResourceEntryAlloc(&c, &c.entry, 30000, DestroyNotify));
+    EXPECT_EQ((std::vector<Owner*>{&b}), destroyOrder);
+    EXPECT_NE(nullptr, a.entry);
+    EXPECT_EQ(50000u, GxResourcesGetArenaUsage());
+    EXPECT_TRUE(GxResourcesEmptyArena());
+}
+
 TEST_F(ArenaTest, RequestLargerThanTheHeapFailsWithCode12)
 {
     Start(16 * 1024);
@@ -336,6 +352,8 @@ TEST_F(ArenaTest, ZeroSizedArenaGivesEntriesOutsideIt)
     GxResourcesNewFrame();
     EXPECT_TRUE(GxResourcesEmptyArena());
     EXPECT_EQ(entry, a.entry);  // not the arena's to evict
+    EXPECT_EQ(entry, GxResourcesUseResEntry(entry));
+    EXPECT_EQ(nullptr, entry->link.next);
     EXPECT_TRUE(GxResourceEntryFree(entry));
     EXPECT_EQ(1, a.destroyed);
     EXPECT_EQ(nullptr, a.entry);

@@ -214,6 +214,16 @@ GxBool GxResourceEntryFree(GxResourceEntry* entry)
     return 1;
 }
 
+GxResourceEntry* GxResourcesUseResEntry(GxResourceEntry* entry)
+{
+    if (!entry || !entry->link.next || resourcesModuleInstances <= 0) {
+        return entry;
+    }
+    GxLinkRemove(&entry->link);
+    GxLinkAddAfter(Arena()->curFrameList, &entry->link);
+    return entry;
+}
+
 void GxResourcesNewFrame(void)
 {
     if (resourcesModuleInstances <= 0) {

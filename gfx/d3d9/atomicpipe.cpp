@@ -19,6 +19,7 @@
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/vertexbuffer.h"
 #include "gfx/d3d9/vertexdecl.h"
+#include "gfx/d3d9/worldglue_local.h"
 #include "gfx/world/mesh.h"
 
 namespace {
@@ -31,7 +32,6 @@ constexpr GxUInt16 kTangentParts = 0xFF2;  // positions or any coordinate set ch
 constexpr GxUInt32 kChangingMask = 0xFFF;
 constexpr GxUInt32 kTangentPart = 0x10000;
 constexpr GxUInt32 kMaxElements = 16;
-constexpr GxUInt32 kObjectTypeGeometry = 8;
 constexpr GxReal kUnitMin = 0.9f;
 constexpr GxReal kUnitMax = 1.1f;
 constexpr GxUInt32 kOrthonormalFlags = 0x20001;
@@ -294,19 +294,10 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
 void GxD3D9InstanceDestroy(GxResourceEntry* entry)
 {
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    const bool ownBuffer = (header->streams[0].buffer && !header->streams[0].pooled) ||
-                           (header->streams[1].buffer && !header->streams[1].pooled);
-    auto* object = static_cast<GxObject*>(entry->owner);
-    if (ownBuffer && object) {
-        GxGeometry* geometry = nullptr;
-        if (object->type == kObjectTypeGeometry) {
-            geometry = reinterpret_cast<GxGeometry*>(object);
-        } else if (object->type == gxOBJECTTYPEATOMIC) {
-            geometry = reinterpret_cast<GxAtomic*>(object)->geometry;
-        }
-        if (geometry) {
-            GxD3D9DynamicGeometryRemove(geometry);
-        }
+    // The instance gives up exactly the use it took: an atomic's geometry may have changed since.
+    if (header->dynamicGeometry) {
+        GxD3D9DynamicGeometryRemove(static_cast<GxGeometry*>(header->dynamicGeometry));
+        header->dynamicGeometry = nullptr;
     }
     if (header->indexBuffer) {
         header->indexBuffer->Release();
@@ -395,9 +386,12 @@ void WriteV3dPart(const Element& e, char* base, GxUInt32 stride, const MorphSour
 
 }  // namespace
 
-GxBool GxD3D9AtomicInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstance)
+namespace {
+
+// Writes an atomic's streams: all of them on first instancing; on reinstancing the parts locked since the
+// instance was last written, with `extraParts` besides.
+GxBool InstanceAtomic(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxBool reinstance, GxUInt32 extraParts)
 {
-    auto* atomic = static_cast<GxAtomic*>(object);
     GxGeometry* geometry = atomic->geometry;
     const GxUInt32 changing = ChangingParts(geometry);
     Layout layout;
@@ -410,6 +404,7 @@ GxBool GxD3D9AtomicInstance(void* object, GxD3D9InstanceHeader* header, GxBool r
         }
         if (streams == 2) {
             GxD3D9DynamicGeometryAdd(geometry);
+            header->dynamicGeometry = geometry;
         }
         const bool offsets = streams == 2 && HasCap(GxD3D9GetCaps()->DevCaps2, D3DDEVCAPS2_STREAMOFFSET);
         header->streamOffsets = offsets ? 1 : 0;
@@ -428,7 +423,10 @@ GxBool GxD3D9AtomicInstance(void* object, GxD3D9InstanceHeader* header, GxBool r
             }
         }
     }
-    GxUInt32 parts = reinstance ? geometry->lockedSinceLastInst : kAllParts;
+    GxUInt32 parts = kAllParts;
+    if (reinstance) {
+        parts = (GxD3D9GeometryPartsLockedSince(geometry, header->lockStamp) | extraParts) & kAllParts;
+    }
     if (parts == kAllParts) {
         parts = kAllParts | kTangentPart;
     }
@@ -487,16 +485,18 @@ GxBool GxD3D9AtomicInstance(void* object, GxD3D9InstanceHeader* header, GxBool r
     return ok;
 }
 
+}  // namespace
+
+GxBool GxD3D9AtomicInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstance)
+{
+    return InstanceAtomic(static_cast<GxAtomic*>(object), header, reinstance, 0);
+}
+
 GxBool GxD3D9AtomicReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxD3D9InstanceCallBack callBack)
 {
-    GxGeometry* geometry = atomic->geometry;
-    if (geometry->numMorphTargets > 1) {
+    if (atomic->geometry->numMorphTargets > 1) {
         // Morphing atomics are rewritten on every draw: their interpolation moves with time.
-        const GxUInt16 saved = geometry->lockedSinceLastInst;
-        geometry->lockedSinceLastInst |= gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS;
-        const GxBool ok = GxD3D9AtomicInstance(atomic, header, 1);
-        geometry->lockedSinceLastInst = saved;
-        return ok;
+        return InstanceAtomic(atomic, header, 1, gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS);
     }
     return callBack ? callBack(atomic, header, 1) : 1;
 }
@@ -512,8 +512,9 @@ void GxD3D9AtomicLighting(void* object)
 {
     auto* atomic = static_cast<GxAtomic*>(object);
     const GxGeometry* geometry = atomic->geometry;
-    GxWorld* world = GxEngineInstance->curWorld;
-    GxLink* globals = world && worldLightsQuery ? worldLightsQuery(world) : nullptr;
+    // The query is asked even without a current world: until worlds exist, programs light atomics with lights
+    // of their own through it.
+    GxLink* globals = worldLightsQuery ? worldLightsQuery(GxEngineInstance->curWorld) : nullptr;
     if (!(geometry->flags & gxGEOMETRYLIGHT) || !globals) {
         GxD3D9LightsEnable(0);
         return;
@@ -744,22 +745,27 @@ GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* cal
     if (entry) {
         auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
         if (header->meshSerial == geometry->mesh->serialNum) {
-            if ((geometry->lockedSinceLastInst || own) && callBacks->reinstanceCallBack &&
+            // Each instance keeps the stamp it was written from: several atomics' instances of one geometry
+            // each learn of a lock, not only the first one drawn after it.
+            const bool stale = header->lockStamp != geometry->lockStamp;
+            if ((stale || own) && callBacks->reinstanceCallBack &&
                 !callBacks->reinstanceCallBack(atomic, header, callBacks->instanceCallBack)) {
                 GxResourceEntryFree(entry);
                 return nullptr;
             }
-            geometry->lockedSinceLastInst = 0;
-            return entry;
+            header->lockStamp = geometry->lockStamp;
+            return GxResourcesUseResEntry(entry);
         }
         GxResourceEntryFree(entry);
     }
+    // Locks so far are dated before the stamp the new instance is written from.
+    GxD3D9GeometryPartsLockedSince(geometry, geometry->lockStamp);
     void* owner = own ? static_cast<void*>(atomic) : static_cast<void*>(geometry);
     entry = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, slot, geometry->mesh,
                                  callBacks->instanceCallBack, (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0,
                                  static_cast<GxUInt32>(geometry->numTriangles));
     if (entry) {
-        geometry->lockedSinceLastInst = 0;
+        reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1)->lockStamp = geometry->lockStamp;
     }
     return entry;
 }

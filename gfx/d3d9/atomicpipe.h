@@ -5,7 +5,9 @@
 //
 // GxD3D9WorldPluginAttach runs before GxEngineOpen, after the world objects' attach; the default pipelines
 // live while the engine is open. An instance stays valid while its geometry's mesh serial number is unchanged;
-// locks without new meshes rewrite only the locked parts. One thread.
+// locks without new meshes rewrite only the locked parts, in every instance of the geometry (each keeps the lock
+// stamp it was written from). The dynamic-geometry list counts the two-stream instances of each geometry. One
+// thread.
 #pragma once
 
 #include "gfx/core/gx.h"
@@ -64,7 +66,8 @@ GxBool GxD3D9AtomicReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, Gx
 void GxD3D9AtomicLighting(void* atomic);
 void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags);
 
-// The global lights of a world, linked through GxLight::inWorld; installed by the code that owns worlds.
+// The global lights of a world, linked through GxLight::inWorld; installed by the code that owns worlds, or by
+// a program that lights atomics with lights of its own (it is asked with the current world, null without one).
 typedef GxLink* (*GxD3D9WorldLightsQuery)(GxWorld* world);
 void GxD3D9SetWorldLightsQuery(GxD3D9WorldLightsQuery query);
 
@@ -76,6 +79,7 @@ GxBool GxD3D9WorldPipelinesCreate(void);
 void GxD3D9WorldPipelinesDestroy(void);
 // Null restores the platform pipeline.
 void GxD3D9SetDefaultAtomicPipeline(GxPipeline* pipeline);
+// Add counts one more user of the geometry's entry; Remove drops one and unlinks the entry with the last.
 void GxD3D9DynamicGeometryAdd(GxGeometry* geometry);
 void GxD3D9DynamicGeometryRemove(GxGeometry* geometry);
 GxBool GxD3D9DynamicGeometryContains(const GxGeometry* geometry);

@@ -54,6 +54,22 @@ GxTexCoords BufferTexCoords(GxD3D9InstanceHeader* header, GxUInt32 v)
     return out;
 }
 
+// A morphing box (two targets, the second the first moved up by one) for atomics that share it.
+GxGeometry* MorphingBox()
+{
+    GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr);
+    if (!geometry || GxGeometryAddMorphTargets(geometry, 1) != 1) {
+        return geometry;
+    }
+    for (GxInt32 v = 0; v < geometry->numVertices; v++) {
+        geometry->morphTarget[1].verts[v] = geometry->morphTarget[0].verts[v];
+        geometry->morphTarget[1].verts[v].y += 1.0f;
+        geometry->morphTarget[1].normals[v] = geometry->morphTarget[0].normals[v];
+    }
+    geometry->morphTarget[1].boundingSphere = geometry->morphTarget[0].boundingSphere;
+    return geometry;
+}
+
 size_t Draws(IDirect3DDevice9* device)
 {
     size_t n = 0;
@@ -151,10 +167,6 @@ TEST_F(AtomicPipe, DeviceRestoreReinstancesDynamicGeometryOnly)
     ASSERT_TRUE(Render());
     EXPECT_TRUE(GxD3D9DynamicGeometryContains(moving->geometry));
     EXPECT_FALSE(GxD3D9DynamicGeometryContains(still->geometry));
-    GxD3D9DynamicGeometryAdd(moving->geometry);  // a second add keeps one entry
-    GxD3D9DynamicGeometryRemove(moving->geometry);
-    EXPECT_FALSE(GxD3D9DynamicGeometryContains(moving->geometry));
-    GxD3D9DynamicGeometryAdd(moving->geometry);
     // What the device runs after a Reset.
     GxD3D9GetDeviceRestoreCallBack()();
     EXPECT_EQ(moving->geometry->lockedSinceLastInst, 0xFFFu);
@@ -309,4 +321,99 @@ TEST_F(AtomicPipe, UsageOfAbsentPartsKeepsOneStream)
     EXPECT_EQ(header->streams[1].buffer, nullptr);
     EXPECT_NE(header->streams[0].stride, 0u);
     EXPECT_FALSE(GxD3D9DynamicGeometryContains(atomic->geometry));
+}
+
+TEST_F(AtomicPipe, EveryAtomicSharingAGeometryIsReinstancedAfterALock)
+{
+    // Morphing atomics keep instances of their own; one plain atomic shares the geometry's.
+    GxGeometry* morphing = MorphingBox();
+    ASSERT_EQ(morphing->numMorphTargets, 2);
+    GxAtomic* first = MakeAtomic(GxGeometryAddRef(morphing));
+    GxAtomic* second = MakeAtomic(morphing);
+    GxAtomic* plainA = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    GxAtomic* plainB = MakeAtomic(GxGeometryAddRef(plainA->geometry));
+    ASSERT_TRUE(Render());
+    ASSERT_NE(first->repEntry, nullptr);
+    ASSERT_NE(second->repEntry, nullptr);
+    ASSERT_NE(first->repEntry, second->repEntry);
+    for (GxGeometry* geometry : {morphing, plainA->geometry}) {
+        GxGeometryLock(geometry, gxGEOMETRYLOCKTEXCOORDS);
+        geometry->texCoords[0][2] = GxTexCoords{0.25f, 0.75f};
+        ASSERT_NE(GxGeometryUnlock(geometry), nullptr);
+    }
+    ASSERT_TRUE(Render());
+    for (GxResourceEntry* entry : {first->repEntry, second->repEntry, plainB->geometry->repEntry}) {
+        const GxTexCoords uv = BufferTexCoords(HeaderOf(entry), 2);
+        EXPECT_FLOAT_EQ(uv.u, 0.25f);
+        EXPECT_FLOAT_EQ(uv.v, 0.75f);
+    }
+    // A lock after the second atomic was drawn reaches the first at its next draw.
+    GxGeometryLock(morphing, gxGEOMETRYLOCKTEXCOORDS);
+    morphing->texCoords[0][2] = GxTexCoords{0.5f, 0.125f};
+    ASSERT_NE(GxGeometryUnlock(morphing), nullptr);
+    ASSERT_TRUE(Render());
+    EXPECT_FLOAT_EQ(BufferTexCoords(HeaderOf(first->repEntry), 2).v, 0.125f);
+    EXPECT_FLOAT_EQ(BufferTexCoords(HeaderOf(second->repEntry), 2).v, 0.125f);
+}
+
+TEST_F(AtomicPipe, DynamicListCountsTheInstancesOfAGeometry)
+{
+    GxGeometry* morphing = MorphingBox();
+    GxAtomic* first = MakeAtomic(GxGeometryAddRef(morphing));
+    GxAtomic* second = MakeAtomic(morphing);
+    ASSERT_TRUE(Render());
+    ASSERT_NE(HeaderOf(first->repEntry)->streams[1].buffer, nullptr);
+    ASSERT_TRUE(GxD3D9DynamicGeometryContains(morphing));
+    // The first atomic goes: the second still uses the geometry's entry.
+    GxFrame* frame = static_cast<GxFrame*>(first->object.object.parent);
+    atomics.erase(atomics.begin());
+    GxAtomicDestroy(first);
+    GxFrameDestroy(frame);
+    EXPECT_TRUE(GxD3D9DynamicGeometryContains(morphing));
+    // A restore still reaches the geometry and rebuilds the remaining instance.
+    GxD3D9GetDeviceRestoreCallBack()();
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(morphing->lockedSinceLastInst, 0u);
+    // Adds and removes by hand count the same way.
+    GxD3D9DynamicGeometryAdd(morphing);
+    GxD3D9DynamicGeometryRemove(morphing);
+    EXPECT_TRUE(GxD3D9DynamicGeometryContains(morphing));
+    frame = static_cast<GxFrame*>(second->object.object.parent);
+    atomics.pop_back();
+    GxGeometryAddRef(morphing);
+    GxAtomicDestroy(second);
+    GxFrameDestroy(frame);
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(morphing));
+    GxGeometryDestroy(morphing);
+}
+
+TEST_F(AtomicPipe, LightsQueryLightsAtomicsWithoutAWorld)
+{
+    MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    AddLight(gxLIGHTDIRECTIONAL, 1.0f);
+    worldless = true;
+    ASSERT_TRUE(Render());
+    GxUInt32 lighting = 0;
+    GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, 1u);
+    // Without a query nothing lights it.
+    GxD3D9SetWorldLightsQuery(nullptr);
+    ASSERT_TRUE(Render());
+    GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, 0u);
+}
+
+TEST_F(AtomicPipe, DrawnInstancesMoveToTheFrontOfTheArena)
+{
+    GxAtomic* a = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    GxAtomic* b = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    ASSERT_TRUE(Render());
+    GxResourceEntry* entryA = a->geometry->repEntry;
+    GxResourceEntry* entryB = b->geometry->repEntry;
+    ASSERT_EQ(entryB->link.next, &entryA->link);  // made last, so most recent
+    // Drawn again b first, then a: a is now the most recently used.
+    std::swap(atomics[0], atomics[1]);
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(a->geometry->repEntry, entryA);
+    EXPECT_EQ(entryA->link.next, &entryB->link);
 }

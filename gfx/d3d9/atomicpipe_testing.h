@@ -125,14 +125,15 @@ protected:
         return texture;
     }
 
-    // Clears, renders the atomics in a camera update with a stand-in current world, and reads the frame back.
+    // Clears, renders the atomics in a camera update (with a stand-in current world unless `worldless`), and reads
+    // the frame back.
     bool Render(GxRGBA background = {0, 0, 0, 255})
     {
         if (!GxCameraClear(camera, &background, 3) || !GxCameraBeginUpdate(camera)) {
             return false;
         }
         static int worldStandIn = 0;
-        GxEngineInstance->curWorld = reinterpret_cast<GxWorld*>(&worldStandIn);
+        GxEngineInstance->curWorld = worldless ? nullptr : reinterpret_cast<GxWorld*>(&worldStandIn);
         bool ok = true;
         for (GxAtomic* atomic : atomics) {
             ok = GxAtomicDefaultRenderCallback(atomic) != nullptr && ok;
@@ -155,6 +156,7 @@ protected:
     GxUInt32 At(GxInt32 x, GxInt32 y) const { return pixels[static_cast<size_t>(y) * 64 + static_cast<size_t>(x)]; }
 
     const char* backend;
+    bool worldless = false;
     GxCamera* camera = nullptr;
     std::vector<GxAtomic*> atomics;
     std::vector<GxLight*> lights;

@@ -29,6 +29,8 @@ struct GxD3D9InstanceHeader {
     IDirect3DVertexDeclaration9* declaration;
     GxUInt32 indexTotal;
     GxUInt32 vertexTotal;
+    GxUInt32 lockStamp;                  // the geometry's lock stamp the streams were last written from
+    void* dynamicGeometry;               // the geometry whose dynamic-list entry this instance holds, or null
 };
 
 struct GxD3D9MeshInstance {

@@ -108,10 +108,13 @@ void* LightDestruct(void* object, GxInt32 offset, GxInt32)
     return object;
 }
 
+// The copy takes the attenuations but no device index: two lights never share a slot, and each gives its own
+// index back when destroyed.
 void* LightCopy(void* destination, const void* source, GxInt32 offset, GxInt32)
 {
-    memcpy(static_cast<char*>(destination) + offset, static_cast<const char*>(source) + offset,
-           sizeof(GxD3D9LightData));
+    auto* data = reinterpret_cast<GxD3D9LightData*>(static_cast<char*>(destination) + offset);
+    *data = *reinterpret_cast<const GxD3D9LightData*>(static_cast<const char*>(source) + offset);
+    data->index = -1;
     return destination;
 }
 

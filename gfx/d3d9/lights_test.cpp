@@ -7,6 +7,7 @@
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/world_local.h"
 
 namespace {
 
@@ -91,6 +92,33 @@ TEST_F(D3D9Lights, FreedIndexesAreReused)
     GxLight* e = Make(gxLIGHTPOINT);
     ASSERT_TRUE(GxD3D9LocalLightSetup(e));
     EXPECT_EQ(IndexOf(e), 0);
+    GxD3D9LightsEnable(1);
+}
+
+TEST_F(D3D9Lights, CopyGetsAnIndexOfItsOwn)
+{
+    GxLight* source = Make(gxLIGHTPOINT);
+    GxLight* other = Make(gxLIGHTPOINT);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(source));
+    ASSERT_TRUE(GxD3D9LocalLightSetup(other));
+    GxD3D9LightGetData(source)->linearAttenuation = 2.0f;
+    GxLight* copy = Make(gxLIGHTPOINT);
+    ASSERT_NE(GxPluginRegistryCopyObject(&gxLightTKList, copy, source), nullptr);
+    EXPECT_EQ(IndexOf(copy), -1);
+    EXPECT_FLOAT_EQ(GxD3D9LightGetData(copy)->linearAttenuation, 2.0f);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(copy));
+    EXPECT_NE(IndexOf(copy), IndexOf(source));
+    EXPECT_NE(IndexOf(copy), IndexOf(other));
+    // Each gives back only its own index: new lights never get the one still held by the third.
+    Destroy(source);
+    Destroy(copy);
+    GxLight* a = Make(gxLIGHTPOINT);
+    GxLight* b = Make(gxLIGHTPOINT);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(a));
+    ASSERT_TRUE(GxD3D9LocalLightSetup(b));
+    EXPECT_NE(IndexOf(a), IndexOf(b));
+    EXPECT_NE(IndexOf(a), IndexOf(other));
+    EXPECT_NE(IndexOf(b), IndexOf(other));
     GxD3D9LightsEnable(1);
 }
 

@@ -1,6 +1,6 @@
-// The driver's world glue: the usage-flag extension of geometries, the dynamic-geometry list and the device
-// restore that re-instances it, and the default atomic and material pipelines.
-#include <cstring>
+// The driver's world glue: the usage-flag extension of geometries (with the dates of their locks), the
+// dynamic-geometry list and the device restore that re-instances it, and the default atomic and material
+// pipelines.
 
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
@@ -8,15 +8,26 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/lights.h"
+#include "gfx/d3d9/worldglue_local.h"
 
 namespace {
 
 constexpr GxUInt32 kWorldPipelineOwner = 2;    // plugin id the default world pipelines carry
 constexpr GxInt32 kDynamicEntriesPerBlock = 128;
 constexpr GxUInt32 kDynamicHint = 0x3050F;
+constexpr GxUInt32 kLockParts = 12;            // lock bits 0 to 11
+constexpr GxUInt16 kRestoreParts = 0xFFF;
 
+// The geometry extension: the usage flags, then the lock stamp at which each part was last seen locked.
+struct GeometryGlue {
+    GxUInt32 usage;
+    GxUInt32 partStamps[kLockParts];
+};
+
+// A geometry with two-stream instances, and how many of its instances hold the entry.
 struct DynamicEntry {
     GxGeometry* geometry;
+    GxInt32 users;
     DynamicEntry* next;
 };
 
@@ -31,32 +42,51 @@ struct WorldGlue {
 
 WorldGlue glue;
 
-GxUInt32* UsageWord(const GxGeometry* geometry)
+GeometryGlue* GlueOf(const GxGeometry* geometry)
 {
     if (!geometry || glue.geometryOffset < 0) {
         return nullptr;
     }
-    return reinterpret_cast<GxUInt32*>(reinterpret_cast<char*>(const_cast<GxGeometry*>(geometry)) +
-                                       glue.geometryOffset);
+    return reinterpret_cast<GeometryGlue*>(reinterpret_cast<char*>(const_cast<GxGeometry*>(geometry)) +
+                                           glue.geometryOffset);
+}
+
+GeometryGlue* GlueAt(void* object, GxInt32 offset)
+{
+    return reinterpret_cast<GeometryGlue*>(static_cast<char*>(object) + offset);
 }
 
 void* UsageConstruct(void* object, GxInt32 offset, GxInt32)
 {
-    *reinterpret_cast<GxUInt32*>(static_cast<char*>(object) + offset) = 0;
+    *GlueAt(object, offset) = GeometryGlue{};
     return object;
 }
 
+// A copy has no instances yet: it takes the usage flags only.
 void* UsageCopy(void* destination, const void* source, GxInt32 offset, GxInt32)
 {
-    memcpy(static_cast<char*>(destination) + offset, static_cast<const char*>(source) + offset, sizeof(GxUInt32));
+    GlueAt(destination, offset)->usage = GlueAt(const_cast<void*>(source), offset)->usage;
     return destination;
+}
+
+// Unlinks a geometry's entry whatever its users.
+void DynamicPurge(const GxGeometry* geometry)
+{
+    for (DynamicEntry** link = &glue.dynamic; *link; link = &(*link)->next) {
+        if ((*link)->geometry == geometry) {
+            DynamicEntry* entry = *link;
+            *link = entry->next;
+            GxFreeListFreeEntry(glue.dynamicEntries, entry);
+            return;
+        }
+    }
 }
 
 // A destroyed geometry must not stay in the dynamic list.
 void* UsageDestruct(void* object, GxInt32 offset, GxInt32)
 {
-    GxD3D9DynamicGeometryRemove(static_cast<GxGeometry*>(object));
-    *reinterpret_cast<GxUInt32*>(static_cast<char*>(object) + offset) = 0;
+    DynamicPurge(static_cast<GxGeometry*>(object));
+    *GlueAt(object, offset) = GeometryGlue{};
     return object;
 }
 
@@ -127,7 +157,7 @@ GxBool GxD3D9WorldPluginAttach(void)
     }
     glue.geometryOffset = GxGeometryGetPluginOffset(gxPLUGIND3D9USAGEFLAGS);
     if (glue.geometryOffset < 0) {
-        glue.geometryOffset = GxGeometryRegisterPlugin(sizeof(GxUInt32), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
+        glue.geometryOffset = GxGeometryRegisterPlugin(sizeof(GeometryGlue), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
                                                        UsageDestruct, UsageCopy);
     }
     if (glue.geometryOffset < 0 || (GxEngineGetPluginOffset(gxPLUGIND3D9USAGEFLAGS) < 0 &&
@@ -160,18 +190,39 @@ GxBool GxD3D9WorldPluginAttach(void)
 
 GxBool GxD3D9GeometrySetUsageFlags(GxGeometry* geometry, GxUInt32 flags)
 {
-    GxUInt32* word = UsageWord(geometry);
-    if (!word) {
+    GeometryGlue* data = GlueOf(geometry);
+    if (!data) {
         return 0;
     }
-    *word = flags;
+    data->usage = flags;
     return 1;
 }
 
 GxUInt32 GxD3D9GeometryGetUsageFlags(const GxGeometry* geometry)
 {
-    const GxUInt32* word = UsageWord(geometry);
-    return word ? *word : 0;
+    const GeometryGlue* data = GlueOf(geometry);
+    return data ? data->usage : 0;
+}
+
+GxUInt32 GxD3D9GeometryPartsLockedSince(GxGeometry* geometry, GxUInt32 stamp)
+{
+    GeometryGlue* data = GlueOf(geometry);
+    if (!data) {
+        return geometry ? geometry->lockedSinceLastInst : 0;  // no dates kept: every pending part
+    }
+    const GxUInt32 now = geometry->lockStamp;
+    GxUInt32 parts = 0;
+    for (GxUInt32 p = 0; p < kLockParts; p++) {
+        if (geometry->lockedSinceLastInst & (1u << p)) {
+            data->partStamps[p] = now;
+        }
+        // Ages counted back from now, so the comparison holds across a wrap of the stamp.
+        if (now - data->partStamps[p] < now - stamp) {
+            parts |= 1u << p;
+        }
+    }
+    geometry->lockedSinceLastInst = 0;
+    return parts;
 }
 
 GxBool GxD3D9WorldPipelinesCreate(void)
@@ -199,7 +250,7 @@ void GxD3D9WorldPipelinesDestroy(void)
 {
     GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
     while (glue.dynamic) {
-        GxD3D9DynamicGeometryRemove(glue.dynamic->geometry);
+        DynamicPurge(glue.dynamic->geometry);
     }
     if (glue.dynamicEntries) {
         GxFreeListDestroy(glue.dynamicEntries);
@@ -227,8 +278,14 @@ void GxD3D9SetDefaultAtomicPipeline(GxPipeline* pipeline)
 
 void GxD3D9DynamicGeometryAdd(GxGeometry* geometry)
 {
-    if (!geometry || GxD3D9DynamicGeometryContains(geometry)) {
+    if (!geometry) {
         return;
+    }
+    for (DynamicEntry* entry = glue.dynamic; entry; entry = entry->next) {
+        if (entry->geometry == geometry) {
+            entry->users++;
+            return;
+        }
     }
     if (!glue.dynamicEntries) {
         glue.dynamicEntries = GxFreeListCreate(sizeof(DynamicEntry), kDynamicEntriesPerBlock, alignof(DynamicEntry),
@@ -242,17 +299,17 @@ void GxD3D9DynamicGeometryAdd(GxGeometry* geometry)
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return;
     }
-    *entry = DynamicEntry{geometry, glue.dynamic};
+    *entry = DynamicEntry{geometry, 1, glue.dynamic};
     glue.dynamic = entry;
 }
 
 void GxD3D9DynamicGeometryRemove(GxGeometry* geometry)
 {
-    for (DynamicEntry** link = &glue.dynamic; *link; link = &(*link)->next) {
-        if ((*link)->geometry == geometry) {
-            DynamicEntry* entry = *link;
-            *link = entry->next;
-            GxFreeListFreeEntry(glue.dynamicEntries, entry);
+    for (DynamicEntry* entry = glue.dynamic; entry; entry = entry->next) {
+        if (entry->geometry == geometry) {
+            if (--entry->users <= 0) {
+                DynamicPurge(geometry);
+            }
             return;
         }
     }
@@ -270,7 +327,9 @@ GxBool GxD3D9DynamicGeometryContains(const GxGeometry* geometry)
 
 void GxD3D9WorldDeviceRestore(void)
 {
+    // A new stamp makes every instance of the geometry stale, not only the first one drawn.
     for (DynamicEntry* entry = glue.dynamic; entry; entry = entry->next) {
-        entry->geometry->lockedSinceLastInst = 0xFFF;
+        entry->geometry->lockedSinceLastInst = kRestoreParts;
+        entry->geometry->lockStamp++;
     }
 }
