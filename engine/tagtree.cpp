@@ -3,11 +3,243 @@
 #include "engine/tagtree_local.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <ostream>
 
 #include "engine/file.h"
 #include "gfx/core/filesys.h"
+
+CFerroxTagValue CFerroxTagValue::Kept(const char* text, size_t size)
+{
+    assert(text[size] == '\0' && size <= UINT32_MAX && "a kept value ends in a NUL");
+    CFerroxTagValue value;
+    value.m_text = text;
+    value.m_size = static_cast<uint32_t>(size);
+    return value;
+}
+
+CFerroxTagValue::CFerroxTagValue(CFerroxTagValue&& other) noexcept
+    : m_text(other.m_text), m_size(other.m_size), m_owned(other.m_owned)
+{
+    other.m_text = "";
+    other.m_size = 0;
+    other.m_owned = false;
+}
+
+CFerroxTagValue& CFerroxTagValue::operator=(const CFerroxTagValue& other)
+{
+    Assign(other.view());
+    return *this;
+}
+
+CFerroxTagValue& CFerroxTagValue::operator=(CFerroxTagValue&& other) noexcept
+{
+    if (this != &other) {
+        Free();
+        std::swap(m_text, other.m_text);
+        std::swap(m_size, other.m_size);
+        std::swap(m_owned, other.m_owned);
+    }
+    return *this;
+}
+
+CFerroxTagValue& CFerroxTagValue::operator=(std::string_view text)
+{
+    Assign(text);
+    return *this;
+}
+
+// The copy is made before the old text goes: the new text may be part of it.
+void CFerroxTagValue::Assign(std::string_view text)
+{
+    assert(text.size() <= UINT32_MAX && "a value line is far shorter");
+    char* copy = new char[text.size() + 1];
+    if (!text.empty())
+        memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    Free();
+    m_text = copy;
+    m_size = static_cast<uint32_t>(text.size());
+    m_owned = true;
+}
+
+void CFerroxTagValue::Free()
+{
+    if (m_owned)
+        delete[] m_text;
+    m_text = "";
+    m_size = 0;
+    m_owned = false;
+}
+
+std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value)
+{
+    return out << value.view();
+}
+
+void CFerroxTagValues::push_back(CFerroxTagValue value)
+{
+    if (m_size == m_capacity) {
+        uint32_t capacity = m_capacity * 2;
+        CFerroxTagValue* more = new CFerroxTagValue[capacity];
+        CFerroxTagValue* old = Data();
+        for (uint32_t i = 0; i < m_size; ++i)
+            more[i] = std::move(old[i]);
+        delete[] m_pMore;
+        m_pMore = more;
+        m_capacity = capacity;
+    }
+    Data()[m_size++] = std::move(value);
+}
+
+void CFerroxTagValues::clear()
+{
+    CFerroxTagValue* values = Data();
+    for (uint32_t i = 0; i < m_size; ++i)
+        values[i] = CFerroxTagValue();
+    m_size = 0;
+}
+
+// Blocks of memory for a tree, each twice the size of the one before up to a cap, so that a
+// large file takes few blocks and a small one little memory. They are kept for the next load
+// and freed with the tree.
+namespace {
+
+// Blocks of trees that are gone, kept for the trees loaded next: they reuse memory already in
+// use instead of the allocator giving it back to the system and faulting it in again. Trees on
+// any thread share them, hence the lock. Never destroyed, so a tree may go at any time.
+struct TagSpareBlocks {
+    std::mutex lock;
+    std::vector<std::pair<size_t, void*>> blocks;
+    size_t bytes = 0;
+};
+
+// At most this much memory is kept for later trees.
+constexpr size_t kSpareBytes = 4u << 20;
+
+TagSpareBlocks& Spares()
+{
+    static TagSpareBlocks* spares = new TagSpareBlocks;
+    return *spares;
+}
+
+void* TakeSpareBlock(size_t size)
+{
+    TagSpareBlocks& spares = Spares();
+    {
+        std::lock_guard<std::mutex> hold(spares.lock);
+        for (size_t i = 0; i < spares.blocks.size(); ++i) {
+            if (spares.blocks[i].first != size)
+                continue;
+            void* block = spares.blocks[i].second;
+            spares.blocks[i] = spares.blocks.back();
+            spares.blocks.pop_back();
+            spares.bytes -= size;
+            return block;
+        }
+    }
+    return ::operator new(size);
+}
+
+void GiveSpareBlock(void* block, size_t size)
+{
+    TagSpareBlocks& spares = Spares();
+    {
+        std::lock_guard<std::mutex> hold(spares.lock);
+        if (spares.bytes + size <= kSpareBytes) {
+            spares.blocks.emplace_back(size, block);
+            spares.bytes += size;
+            return;
+        }
+    }
+    ::operator delete(block);
+}
+
+} // namespace
+
+class CFerroxTagBlocks {
+public:
+    CFerroxTagBlocks(size_t firstSize, size_t largestSize, size_t align)
+        : m_firstSize(firstSize), m_largestSize(largestSize), m_align(align)
+    {
+    }
+    ~CFerroxTagBlocks()
+    {
+        size_t size = m_firstSize;
+        for (void* block : m_blocks) {
+            GiveSpareBlock(block, size);
+            size = std::min(size * 2, m_largestSize);
+        }
+    }
+    CFerroxTagBlocks(const CFerroxTagBlocks&) = delete;
+    CFerroxTagBlocks& operator=(const CFerroxTagBlocks&) = delete;
+
+    // Room for size bytes; size is at most the first block's size.
+    void* Take(size_t size)
+    {
+        assert(size <= m_firstSize && "a piece fits the smallest block");
+        size = (size + m_align - 1) / m_align * m_align;
+        if (size > m_left)
+            NextBlock();
+        void* out = m_pFree;
+        m_pFree += size;
+        m_left -= size;
+        return out;
+    }
+    // Everything taken is given back at once.
+    void Reset()
+    {
+        m_next = 0;
+        m_pFree = nullptr;
+        m_left = 0;
+    }
+
+private:
+    void NextBlock()
+    {
+        size_t size = m_firstSize;
+        for (size_t i = 0; i < m_next; ++i)
+            size = std::min(size * 2, m_largestSize);
+        if (m_next == m_blocks.size())
+            m_blocks.push_back(TakeSpareBlock(size));
+        m_pFree = static_cast<char*>(m_blocks[m_next++]);
+        m_left = size;
+    }
+
+    const size_t m_firstSize;
+    const size_t m_largestSize;
+    const size_t m_align;   // of every piece taken
+    std::vector<void*> m_blocks;
+    size_t m_next = 0;   // the block after the one being filled
+    char* m_pFree = nullptr;
+    size_t m_left = 0;
+};
+
+// The value lines a tree read, copied side by side with a NUL after each.
+class CFerroxTagTextStore {
+public:
+    CFerroxTagTextStore() : m_blocks(kFirstBlock, kLargestBlock, 1) {}
+
+    const char* Keep(const char* text, size_t size)
+    {
+        char* out = static_cast<char*>(m_blocks.Take(size + 1));
+        memcpy(out, text, size);
+        out[size] = '\0';
+        return out;
+    }
+    // Every value kept must be gone.
+    void Reset() { m_blocks.Reset(); }
+
+private:
+    // A line piece and its NUL fit the first block.
+    static constexpr size_t kFirstBlock = 4u << 10;
+    static constexpr size_t kLargestBlock = 4u << 20;
+    static_assert(FERROX_TAG_LINE_BUFFER <= kFirstBlock, "a line piece and its NUL fit one block");
+    CFerroxTagBlocks m_blocks;
+};
 
 bool CFerroxTagPieceReader::NextWhole(FerroxTagPiece& piece, bool atEnd)
 {
@@ -130,35 +362,27 @@ uint64_t FerroxTagPairMask(const char* text, size_t length)
     return mask;
 }
 
-// Nodes are made in blocks and destroyed in place by their tree; the blocks are kept for the
-// next load and freed with the tree. A node deleted on its own leaves its slot until the tree is cleared.
+// Nodes are made in the tree's blocks and destroyed in place by their tree. A node deleted on
+// its own leaves its slot until the tree is cleared.
 class CFerroxTagNodePool {
 public:
-    CFerroxTagNodePool() : m_used(0) {}
-    ~CFerroxTagNodePool()
+    CFerroxTagNodePool()
+        : m_blocks(sizeof(CFerroxTagNode) * kFirstNodes, sizeof(CFerroxTagNode) * kLargestNodes,
+                   alignof(CFerroxTagNode))
     {
-        for (void* block : m_blocks)
-            ::operator delete(block);
     }
-    CFerroxTagNodePool(const CFerroxTagNodePool&) = delete;
-    CFerroxTagNodePool& operator=(const CFerroxTagNodePool&) = delete;
 
     CFerroxTagNode* Make(std::string name, uint8_t depth, CFerroxTagNode* parent)
     {
-        if (m_used == m_blocks.size() * kNodesPerBlock)
-            m_blocks.push_back(::operator new(sizeof(CFerroxTagNode) * kNodesPerBlock));
-        char* block = static_cast<char*>(m_blocks[m_used / kNodesPerBlock]);
-        void* slot = block + (m_used % kNodesPerBlock) * sizeof(CFerroxTagNode);
-        ++m_used;
-        return new (slot) CFerroxTagNode(std::move(name), depth, parent);
+        return new (m_blocks.Take(sizeof(CFerroxTagNode))) CFerroxTagNode(std::move(name), depth, parent);
     }
     // Every node made must have been destroyed.
-    void Reset() { m_used = 0; }
+    void Reset() { m_blocks.Reset(); }
 
 private:
-    static constexpr size_t kNodesPerBlock = 256;
-    std::vector<void*> m_blocks;
-    size_t m_used;
+    static constexpr size_t kFirstNodes = 64;
+    static constexpr size_t kLargestNodes = 64u << 10;
+    CFerroxTagBlocks m_blocks;
 };
 
 namespace {
@@ -215,6 +439,7 @@ public:
         std::vector<std::vector<CFerroxTagNode*>>& depthLists;
         uint8_t& maxDepth;
         CFerroxTagNodePool& pool;
+        CFerroxTagTextStore& text;
     };
 
     void RegisterNode(Tree tree, CFerroxTagNode* node);
@@ -284,7 +509,7 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
             state.current = state.current->parent;
         return;
     }
-    state.current->values.emplace_back(line, length);
+    state.current->values.push_back(CFerroxTagValue::Kept(tree.text.Keep(line, length), length));
 }
 
 void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd)
@@ -346,7 +571,7 @@ void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
 {
     std::string opening = OpeningLine(node->name);
     out += opening;
-    for (const std::string& value : node->values) {
+    for (const CFerroxTagValue& value : node->values) {
         // As a C string: text a caller put behind a NUL is not written.
         const char* text = value.c_str();
         size_t length = strlen(text);
@@ -402,8 +627,8 @@ void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, s
 }
 
 CFerroxTagTree::CFerroxTagTree()
-    : m_pParser(new CFerroxTagParser), m_pPool(new CFerroxTagNodePool), m_pRoot(nullptr), m_pCursor(nullptr),
-      m_maxDepth(0)
+    : m_pParser(new CFerroxTagParser), m_pPool(new CFerroxTagNodePool), m_pText(new CFerroxTagTextStore),
+      m_pRoot(nullptr), m_pCursor(nullptr), m_maxDepth(0)
 {
     Init();
 }
@@ -411,6 +636,7 @@ CFerroxTagTree::CFerroxTagTree()
 CFerroxTagTree::~CFerroxTagTree()
 {
     Clear();
+    delete m_pText;
     delete m_pPool;
     delete m_pParser;
 }
@@ -430,6 +656,7 @@ void CFerroxTagTree::Clear()
             node->~CFerroxTagNode();
     }
     m_pPool->Reset();
+    m_pText->Reset();
     m_depthLists.clear();
     Init();
 }
@@ -437,7 +664,7 @@ void CFerroxTagTree::Clear()
 int CFerroxTagTree::Load(const char* fileName)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!fileName)
@@ -465,7 +692,7 @@ int CFerroxTagTree::Load(const char* fileName)
 int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!text)
@@ -546,7 +773,7 @@ int CFerroxTagTree::MoveToParent()
     return 1;
 }
 
-std::vector<std::string>* CFerroxTagTree::GetValues()
+CFerroxTagValues* CFerroxTagTree::GetValues()
 {
     return m_pCursor ? &m_pCursor->values : nullptr;
 }
@@ -578,7 +805,7 @@ int CFerroxTagTree::AddChild(const char* name)
     shaped += '\n';
     CFerroxTagNode* node = m_pPool->Make(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
     AppendChild(m_pCursor, node);
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
     m_pParser->RegisterNode(tree, node);
     return 1;
 }
@@ -594,7 +821,7 @@ int CFerroxTagTree::AddValue(const char* value)
     bool oneLine = lineEnd == length || (lineEnd == length - 1 && value[lineEnd] == '\n');
     if (value[0] == '<' || value[0] == '#' || !oneLine || lineEnd > kMaxLineText)
         return 0;
-    m_pCursor->values.emplace_back(value);
+    m_pCursor->values.push_back(CFerroxTagValue(value));
     return 1;
 }
 

@@ -36,8 +36,8 @@ private:
 inline std::string FerroxTagNodeDump(const CFerroxTagNode* node)
 {
     std::string out = std::to_string(node->depth) + "[" + node->name + "]";
-    for (const std::string& value : node->values)
-        out += "{" + value + "}";
+    for (const CFerroxTagValue& value : node->values)
+        out += "{" + value.str() + "}";
     for (const CFerroxTagNode* child : node->children)
         out += FerroxTagNodeDump(child);
     return out;

@@ -123,6 +123,37 @@ TEST(TagTreeRead, NodesDeeperThanTheLimitBecomeValues)
     EXPECT_EQ(0, tree.AddChild("tooDeep"));
 }
 
+// Values read from text live in the tree's store; copies and values set by callers own their text.
+TEST(TagTreeRead, ValuesOutliveTheirTreeWhenCopiedAndTakeEditsOfTheirOwnText)
+{
+    CFerroxTagValue copy;
+    {
+        CFerroxTagTree tree;
+        LoadText(tree, "<A>\nfirst value of a\nsecond\nthird\n</A>\n<B>\nb\n</B>\n");
+        CFerroxTagNode* a = Child(tree.GetRoot(), 0);
+        ASSERT_EQ(3u, a->values.size());
+        copy = a->values[0];
+        // Set from part of itself, then grown past its first place and emptied for reuse.
+        a->values[1] = a->values[1].view().substr(2);
+        EXPECT_EQ("cond", a->values[1]);
+        a->values.push_back(CFerroxTagValue("fourth"));
+        ASSERT_EQ(4u, a->values.size());
+        EXPECT_EQ("fourth", a->values.back());
+        EXPECT_EQ("first value of a", a->values.front());
+        a->values.clear();
+        EXPECT_TRUE(a->values.empty());
+        a->values.push_back(CFerroxTagValue("again"));
+        EXPECT_STREQ("again", a->values[0].c_str());
+        // The tree's store is reused by the next load; the copy keeps its own text.
+        LoadText(tree, "<C>\n" + std::string(200, 'c') + "\n</C>\n");
+        EXPECT_EQ(std::string(200, 'c'), Child(tree.GetRoot(), 0)->values[0]);
+    }
+    CFerroxTagTree later;
+    LoadText(later, "<D>\n" + std::string(300, 'd') + "\n</D>\n");
+    EXPECT_EQ("first value of a", copy);
+    EXPECT_EQ(std::string(300, 'd'), Child(later.GetRoot(), 0)->values[0]);
+}
+
 const char kSearchTree[] =
     "<A>\n<A1>\n<X>\n1\n</X>\n</A1>\n<A2>\n</A2>\n</A>\n"
     "<B>\n<Language>\n<LanguageCode>\n</LanguageCode>\n</Language>\n<X>\nb\n</X>\n</B>\n";
