@@ -287,6 +287,9 @@ const size_t kMaxLineText = FERROX_TAG_LINE_BUFFER - 1;
 // Longest opening line whose CR LF still ends in the same piece, so that the name reads back with its LF.
 const size_t kMaxNameLine = FERROX_TAG_LINE_BUFFER - 3;
 
+// Appended to the old data file's name while a split save replaces it.
+const char kAsideSuffix[] = ".old";
+
 // Largest tag file read; a larger one is refused, its tree left empty.
 const size_t kMaxTagFileSize = 64u << 20;
 
@@ -586,8 +589,8 @@ void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
     out += ClosingLine(opening);
 }
 
-// Both files are written before either replaces its old self; the data file is renamed first,
-// and the tags file only after it.
+// Both files are written and closed before either replaces its old self; then the two renames
+// follow each other directly, the old data file set aside first so that it can be put back.
 int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
 {
     if (!root || !prefix)
@@ -601,9 +604,32 @@ int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
     GxFile* data = FerroxOpenReplacement(dataName.c_str());
     GxFile* tags = data ? FerroxOpenReplacement(tagsName.c_str()) : nullptr;
     bool written = tags && WriteText(data, dataText) && WriteText(tags, tagsText);
-    bool dataDone = FerroxCommitReplacement(data, dataName.c_str(), written);
-    bool tagsDone = FerroxCommitReplacement(tags, tagsName.c_str(), written && dataDone);
-    return dataDone && tagsDone ? 1 : 0;
+    bool dataReady = FerroxCloseReplacement(data, dataName.c_str(), written);
+    bool tagsReady = FerroxCloseReplacement(tags, tagsName.c_str(), written && dataReady);
+    if (!tagsReady) {
+        FerroxDiscardReplacement(dataName.c_str());
+        return 0;
+    }
+    std::string asideName = dataName + kAsideSuffix;
+    bool hadData = GxFileExists(dataName.c_str());
+    if (hadData && !GxFileRename(dataName.c_str(), asideName.c_str())) {
+        FerroxDiscardReplacement(dataName.c_str());
+        FerroxDiscardReplacement(tagsName.c_str());
+        return 0;
+    }
+    bool dataDone = FerroxRenameReplacement(dataName.c_str());
+    if (dataDone && FerroxRenameReplacement(tagsName.c_str())) {
+        if (hadData)
+            GxFileRemove(asideName.c_str());
+        return 1;
+    }
+    // Only a crash (or a failed put-back) between the two renames leaves new data beside old tags.
+    if (hadData)
+        GxFileRename(asideName.c_str(), dataName.c_str());
+    else if (dataDone)
+        GxFileRemove(dataName.c_str());
+    FerroxDiscardReplacement(tagsName.c_str());
+    return 0;
 }
 
 void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data)

@@ -454,6 +454,49 @@ TEST_F(TagTreeFiles, FailedWritesKeepTheOldFilesAndReportFailure)
     EXPECT_FALSE(Exists(out + ".tmp"));
 }
 
+// The file system's renames, with those onto a tags file refused.
+GxBool (*g_plainRename)(GxFileSystem*, const char*, const char*) = nullptr;
+GxBool RenameRefusingTags(GxFileSystem* fs, const char* from, const char* to)
+{
+    const std::string target = to;
+    const std::string tags = "_TAGS.xml";
+    if (target.size() >= tags.size() && target.compare(target.size() - tags.size(), tags.size(), tags) == 0)
+        return 0;
+    return g_plainRename(fs, from, to);
+}
+
+// The data file is replaced first; when the tags file then cannot be, the old data comes back.
+TEST_F(TagTreeFiles, AFailedSecondRenameOfASplitSavePutsTheOldDataBack)
+{
+    const std::string prefix = Path("language");
+    const std::string data = prefix + "_DATA.txt";
+    const std::string tags = prefix + "_TAGS.xml";
+    WriteFile(data, "old data");
+    WriteFile(tags, "old tags");
+    CFerroxTagTree tree;
+    LoadText(tree, "<A>\nnew\n</A>\n");
+    GxFileSystem* fs = GxFileSystemManagerGetDefault();
+    ASSERT_NE(nullptr, fs);
+    g_plainRename = fs->ops.rename;
+    fs->ops.rename = RenameRefusingTags;
+    EXPECT_EQ(0, tree.SaveSplit(prefix.c_str()));
+    EXPECT_EQ("old data", ReadFile(data));
+    EXPECT_EQ("old tags", ReadFile(tags));
+    // Without an old data file, the new one goes again.
+    std::filesystem::remove(data);
+    EXPECT_EQ(0, tree.SaveSplit(prefix.c_str()));
+    EXPECT_FALSE(Exists(data));
+    fs->ops.rename = g_plainRename;
+    for (const std::string& left : {data + ".old", data + ".tmp", tags + ".tmp"})
+        EXPECT_FALSE(Exists(left)) << left;
+
+    WriteFile(data, "old data");
+    ASSERT_EQ(1, tree.SaveSplit(prefix.c_str()));
+    EXPECT_EQ("new\t\r\n", ReadFile(data));
+    EXPECT_EQ("<A>\r\n\r\n</A>\r\n", ReadFile(tags));
+    EXPECT_FALSE(Exists(data + ".old"));
+}
+
 TEST_F(TagTreeFiles, SaveSplitWritesStructureAndFirstValues)
 {
     std::string in = Path("lang.xml");
