@@ -12,6 +12,15 @@
 #include "engine/file.h"
 #include "gfx/core/filesys.h"
 
+// Made at its final size at once: the LF is already in place when the line has one.
+std::string CFerroxTagNode::NameLine(std::string_view line, bool lineEnd)
+{
+    std::string name(line.size() + (lineEnd ? 1 : 0), '\n');
+    if (!line.empty())
+        memcpy(&name[0], line.data(), line.size());
+    return name;
+}
+
 CFerroxTagValue CFerroxTagValue::Kept(const char* text, size_t size)
 {
     assert(text[size] == '\0' && size <= UINT32_MAX && "a kept value ends in a NUL");
@@ -165,6 +174,7 @@ public:
     CFerroxTagBlocks(size_t firstSize, size_t largestSize, size_t align)
         : m_firstSize(firstSize), m_largestSize(largestSize), m_align(align)
     {
+        assert(align > 0 && (align & (align - 1)) == 0 && "alignments are powers of two");
     }
     ~CFerroxTagBlocks()
     {
@@ -181,7 +191,7 @@ public:
     void* Take(size_t size)
     {
         assert(size <= m_firstSize && "a piece fits the smallest block");
-        size = (size + m_align - 1) / m_align * m_align;
+        size = (size + m_align - 1) & ~(m_align - 1);
         if (size > m_left)
             NextBlock();
         void* out = m_pFree;
@@ -211,7 +221,7 @@ private:
 
     const size_t m_firstSize;
     const size_t m_largestSize;
-    const size_t m_align;   // of every piece taken
+    const size_t m_align;   // of every piece taken, a power of two
     std::vector<void*> m_blocks;
     size_t m_next = 0;   // the block after the one being filled
     char* m_pFree = nullptr;
@@ -271,7 +281,7 @@ bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
     piece.text = start;
     piece.lineEnd = lf != nullptr;
     piece.lineDone = lf != nullptr;
-    const char* nul = static_cast<const char*>(memchr(start, '\0', length));
+    const char* nul = m_hasNul ? static_cast<const char*>(memchr(start, '\0', length)) : nullptr;
     if (nul) {
         length = static_cast<size_t>(nul - start);
         piece.lineEnd = false;
@@ -312,7 +322,9 @@ bool NameMatches(const CFerroxTagNode* node, const TagSearch& search)
         return true;
     if ((node->pairMask & search.mask) != search.mask || node->name.size() < search.length)
         return false;
-    return strstr(node->name.c_str(), search.text) != nullptr;
+    // A search for a whole name, the usual kind, matches at the start without a search.
+    const char* name = node->name.c_str();
+    return memcmp(name, search.text, search.length) == 0 || strstr(name, search.text) != nullptr;
 }
 
 // The opening line written for a node: its name cut at the first CR, LF or NUL, then CR LF.
@@ -375,9 +387,10 @@ public:
     {
     }
 
-    CFerroxTagNode* Make(std::string name, uint8_t depth, CFerroxTagNode* parent)
+    template <typename... Args>
+    CFerroxTagNode* Make(Args&&... args)
     {
-        return new (m_blocks.Take(sizeof(CFerroxTagNode))) CFerroxTagNode(std::move(name), depth, parent);
+        return new (m_blocks.Take(sizeof(CFerroxTagNode))) CFerroxTagNode(std::forward<Args>(args)...);
     }
     // Every node made must have been destroyed.
     void Reset() { m_blocks.Reset(); }
@@ -477,7 +490,7 @@ void CFerroxTagParser::RegisterNode(Tree tree, CFerroxTagNode* node)
 
 void CFerroxTagParser::CreateRoot(Tree tree)
 {
-    tree.root = tree.pool.Make("root", 0, nullptr);
+    tree.root = tree.pool.Make(std::string("root"), 0, nullptr);
     tree.depthLists.clear();
     tree.maxDepth = 0;
     RegisterNode(tree, tree.root);
@@ -492,11 +505,8 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
     if (length >= 1 && line[0] == '#')
         return;
     if (opening && state.current->depth < FERROX_TAG_MAX_DEPTH && state.skippedDepth == 0) {
-        // Made at its final size at once: the LF is already in place when the line has one.
-        std::string name(length + (piece.lineEnd ? 1 : 0), '\n');
-        memcpy(&name[0], line, length);
-        CFerroxTagNode* node = tree.pool.Make(std::move(name), static_cast<uint8_t>(state.current->depth + 1),
-                                              state.current);
+        CFerroxTagNode* node = tree.pool.Make(std::string_view(line, length), piece.lineEnd,
+                                              static_cast<uint8_t>(state.current->depth + 1), state.current);
         AppendChild(state.current, node);
         RegisterNode(tree, node);
         state.current = node;

@@ -100,6 +100,10 @@ public:
     CFerroxTagNode(std::string nodeName, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
         : name(std::move(nodeName)), pairMask(FerroxTagPairMask(name.data(), name.size())),
           depth(nodeDepth), parent(nodeParent) {}
+    // Named by an opening line read from text, with an LF after it when the line had one.
+    CFerroxTagNode(std::string_view line, bool lineEnd, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
+        : name(NameLine(line, lineEnd)), pairMask(FerroxTagPairMask(name.data(), name.size())),
+          depth(nodeDepth), parent(nodeParent) {}
     CFerroxTagNode(const CFerroxTagNode&) = delete;
     CFerroxTagNode& operator=(const CFerroxTagNode&) = delete;
 
@@ -110,6 +114,9 @@ public:
     CFerroxTagNode* parent;                  // null for the root
     std::vector<CFerroxTagNode*> children;   // in file order; every node is owned by its tree
     std::vector<uint64_t> childMasks;        // pairMask of each child, kept in step by the tree's edits
+
+private:
+    static std::string NameLine(std::string_view line, bool lineEnd);
 };
 
 class CFerroxTagParser;
