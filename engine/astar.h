@@ -124,7 +124,7 @@ private:
     // None of the search rules (estimate, cost, goal test, successors, nodes) is overridden, so
     // Step calls this class's own without a virtual call per neighbour.
     bool m_ownRules;
-    // ...and the grid is a plain CFerroxBlockGrid, whose blocks Step may read when they are plain.
+    // Own rules on a grid of the plain CFerroxBlockGrid type: Step reads its blocks when they are plain.
     bool m_plainGridType;
     int32_t m_goalCell;  // the goal's row and column, kept for the estimate
     int32_t m_goalRow;

@@ -106,7 +106,7 @@ public:
     int32_t GetOccupiedCount() const { return m_occupiedCount; }
     int32_t GetCellCount() const { return m_cellCount; }
     // The grid's own blocks side by side in cell order when every cell is one of them and plain
-    // (CanMove then reads their states alone); null otherwise.
+    // (moves then depend on their states and CanLeave only); null otherwise.
     const CFerroxBlock* GetPlainBlocks() const { return m_plainBlocks ? m_pBlockSlab : nullptr; }
 
 protected:

@@ -21,9 +21,9 @@ uint64_t FerroxTagPairMask(const char* text, size_t length);
 // A node name as written between its brackets: without the line end, the leading "<" and the final ">".
 std::string FerroxTagNameText(const std::string& name);
 
-// One value line, always followed by a NUL. A line read from a file points into its tree's
-// text store and lives as long as the loaded tree; a line a caller sets, adds or copies owns
-// its own copy.
+// One value line, always followed by a NUL. A line read from text points into its tree's
+// text store and lives until the tree loads again or goes; a line a caller sets, adds or copies
+// owns its own copy.
 class CFerroxTagValue {
 public:
     CFerroxTagValue() = default;
