@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <typeinfo>
 
 #include "engine/blockgrid.h"
 #include "engine/debugdraw.h"
@@ -16,6 +17,19 @@ constexpr uint32_t kLastGeneration = 0xFFFFFFFFu >> 2;
 constexpr float kDebugLift = 0.1f;
 
 enum CellState : uint32_t { kUntouched = 0, kOpen = 1, kClosed = 2 };
+
+// Directions 0..7 as the grid numbers them: row and column steps.
+constexpr int kRowStep[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+constexpr int kColumnStep[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+constexpr int kDirections = 8;
+// Every move, straight or diagonal, costs the same.
+constexpr uint32_t kStepCost = 1;
+// The directions that step to the next or previous column or row, one bit per direction.
+constexpr uint32_t kToNextColumn = (1u << 0) | (1u << 1) | (1u << 7);
+constexpr uint32_t kToPrevColumn = (1u << 3) | (1u << 4) | (1u << 5);
+constexpr uint32_t kToNextRow = (1u << 1) | (1u << 2) | (1u << 3);
+constexpr uint32_t kToPrevRow = (1u << 5) | (1u << 6) | (1u << 7);
+constexpr uint32_t kAllDirections = 0xFFu;
 
 }  // namespace
 
@@ -37,6 +51,9 @@ void CFerroxAStar::Init()
     m_gridRows = 1;
     m_gridColumns = 1;
     m_rowMagic = 0;
+    std::fill(std::begin(m_offsets), std::end(m_offsets), 0);
+    m_ownRules = false;
+    m_plainGridType = false;
     m_goalCell = -1;
     m_goalRow = 0;
     m_goalColumn = 0;
@@ -96,7 +113,7 @@ void CFerroxAStar::FreeCellNode(FerroxAStarNode* node)
 void CFerroxAStar::NextGeneration()
 {
     if (m_generation == kLastGeneration) {
-        std::fill(m_cells.begin(), m_cells.end(), CellSlot{0u, nullptr});
+        std::fill(m_cells.begin(), m_cells.end(), CellSlot{0u, 0u, nullptr});
         m_generation = 0;
     }
     m_generation++;
@@ -142,10 +159,13 @@ void CFerroxAStar::SetCellCount(CFerroxBlockGrid* grid)
     m_gridRows = grid->GetRows();
     m_gridColumns = grid->GetColumns();
     m_rowMagic = m_gridRows > 0 ? (uint64_t(1) << kRowMagicShift) / static_cast<uint64_t>(m_gridRows) + 1 : 0;
+    for (int direction = 0; direction < kDirections; direction++) {
+        m_offsets[direction] = kRowStep[direction] * m_gridColumns + kColumnStep[direction];
+    }
     const int32_t cells = m_gridRows * m_gridColumns;
     if (cells != m_cellCount || m_cells.size() != static_cast<size_t>(cells)) {
         m_cellCount = cells;
-        m_cells.assign(cells, CellSlot{0u, nullptr});
+        m_cells.assign(cells, CellSlot{0u, 0u, nullptr});
         m_generation = 1;
     }
 }
@@ -169,6 +189,8 @@ int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, int
     }
     // The grid may have been made again at another size since the last search.
     SetCellCount(grid);
+    m_ownRules = typeid(*this) == typeid(CFerroxAStar);
+    m_plainGridType = m_ownRules && typeid(*grid) == typeid(CFerroxBlockGrid);
     m_ownerValue = ownerValue;
     m_goalCell = goalCell;
     m_goalRow = goalCell / m_gridRows;
@@ -231,8 +253,6 @@ void CFerroxAStar::FoundGoal(FerroxAStarNode* current)
     m_status = FERROX_ASTAR_FOUND;
 }
 
-// A cell already open or closed that is reached by a cheaper route takes the new route in
-// place: nodes it expanded keep pointing at it, so no parent link is ever left dangling.
 void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
 {
     const uint32_t g = StepCost(s) + current->g;
@@ -240,21 +260,60 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
     if (cell < 0 || cell >= m_cellCount) {
         return;
     }
+    // Successors are scratch records; only a cell seen for the first time takes a node.
+    Reach(current, cell, g);
+}
+
+// The moves of a plain grid (walkable below FERROX_BLOCK_BLOCKED, no corner cut) with this
+// class's own rules: the same successors in the same order as GetSuccessors, CanMove and
+// ExpandSuccessor give, reading each neighbour's block state once.
+void CFerroxAStar::ExpandPlain(FerroxAStarNode* current, const CFerroxBlock* blocks)
+{
+    const int32_t cell = current->cell;
+    const int row = RowOf(cell);
+    const int column = cell - row * m_gridRows;
+    uint32_t inside = kAllDirections;
+    inside &= column + 1 < m_gridColumns ? kAllDirections : ~kToNextColumn;
+    inside &= column > 0 ? kAllDirections : ~kToPrevColumn;
+    inside &= row + 1 < m_gridRows ? kAllDirections : ~kToNextRow;
+    inside &= row > 0 ? kAllDirections : ~kToPrevRow;
+    uint32_t walkable = 0;
+    for (int direction = 0; direction < kDirections; direction++) {
+        if ((inside >> direction) & 1u) {
+            const bool free = blocks[cell + m_offsets[direction]].m_state < FERROX_BLOCK_BLOCKED;
+            walkable |= static_cast<uint32_t>(free) << direction;
+        }
+    }
+    // A diagonal also needs the two cells beside it: the directions on either side of it.
+    const uint32_t sides = ((walkable << 1) | (walkable >> 7)) & ((walkable >> 1) | (walkable << 7));
+    constexpr uint32_t kDiagonals = 0xAAu;
+    const uint32_t moves = walkable & (~kDiagonals | sides);
+    const uint32_t g = current->g + kStepCost;
+    for (int direction = 0; direction < kDirections; direction++) {
+        if ((moves >> direction) & 1u) {
+            Reach(current, cell + m_offsets[direction], g);
+        }
+    }
+}
+
+// A cell already open or closed that is reached by a cheaper route takes the new route in
+// place: nodes it expanded keep pointing at it, so no parent link is ever left dangling.
+void CFerroxAStar::Reach(FerroxAStarNode* current, int32_t cell, uint32_t g)
+{
     FerroxAStarNode* existing = CellNode(cell);
-    if (existing != nullptr && existing->g <= g) {
+    if (existing != nullptr && m_cells[cell].g <= g) {
         return;
     }
+    const int goalCell = m_pGoalNode->cell;
     if (existing == nullptr) {
-        // Successors are scratch records; only a cell seen for the first time takes a node.
-        FerroxAStarNode* scratch = s;
-        s = AllocNode();
+        FerroxAStarNode* s = m_ownRules ? CFerroxAStar::AllocNode() : AllocNode();
         if (s == nullptr) {
             return;
         }
-        s->cell = scratch->cell;
+        s->cell = cell;
         s->parent = current;
         s->g = g;
-        s->h = Heuristic(s, m_pGoalNode->cell);
+        s->h = m_ownRules ? CFerroxAStar::Heuristic(s, goalCell) : Heuristic(s, goalCell);
         s->f = s->g + s->h;
         SetCell(cell, s, kOpen);
         PushOpen(s);
@@ -274,10 +333,10 @@ void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
     }
     existing->parent = current;
     existing->g = g;
-    existing->h = Heuristic(existing, m_pGoalNode->cell);
+    existing->h = m_ownRules ? CFerroxAStar::Heuristic(existing, goalCell) : Heuristic(existing, goalCell);
     existing->f = existing->g + existing->h;
     PushOpen(existing);
-    SetCellState(cell, kOpen);
+    SetCell(cell, existing, kOpen);
 }
 
 int CFerroxAStar::Step()
@@ -300,16 +359,24 @@ int CFerroxAStar::Step()
     std::pop_heap(m_open.begin(), m_open.end(), OpenGreater());
     FerroxAStarNode* current = CellNode(m_open.back().cell);
     m_open.pop_back();
-    if (IsGoal(current)) {
+    if (m_ownRules ? CFerroxAStar::IsGoal(current) : IsGoal(current)) {
         FoundGoal(current);
         return m_status;
     }
-    m_successors.clear();
-    GetSuccessors(current, current->parent);
-    for (FerroxAStarNode* s : m_successors) {
-        ExpandSuccessor(current, s);
+    // The grid is asked again each step: it may have been made again since the start.
+    const CFerroxBlock* blocks = m_plainGridType && m_pGrid->GetCellCount() == m_cellCount
+                                     ? m_pGrid->GetPlainBlocks()
+                                     : nullptr;
+    if (blocks != nullptr) {
+        ExpandPlain(current, blocks);
+    } else {
+        m_successors.clear();
+        GetSuccessors(current, current->parent);
+        for (FerroxAStarNode* s : m_successors) {
+            ExpandSuccessor(current, s);
+        }
+        m_successors.clear();
     }
-    m_successors.clear();
     current->spare = static_cast<int32_t>(m_closed.size());
     m_closed.push_back(current);
     m_closedCount++;
@@ -329,9 +396,7 @@ uint32_t CFerroxAStar::Heuristic(FerroxAStarNode* node, int goalCell)
     const int r = m_gridRows;
     const int cell = node->cell;
     // Cells of the grid take the multiplication; anything else the plain division.
-    const int row = cell >= 0 && cell < m_cellCount
-                        ? static_cast<int>((static_cast<uint64_t>(cell) * m_rowMagic) >> kRowMagicShift)
-                        : cell / r;
+    const int row = cell >= 0 && cell < m_cellCount ? RowOf(cell) : cell / r;
     const int column = cell - row * r;
     const int goalRow = goalCell == m_goalCell ? m_goalRow : goalCell / r;
     const int goalColumn = goalCell == m_goalCell ? m_goalColumn : goalCell % r;
@@ -347,12 +412,10 @@ int CFerroxAStar::IsGoal(FerroxAStarNode* node)
 
 int CFerroxAStar::GetSuccessors(FerroxAStarNode* node, FerroxAStarNode*)
 {
-    const int w = m_gridColumns;
-    const int offsets[8] = {1, w + 1, w, w - 1, -1, -w - 1, -w, -w + 1};
-    for (int direction = 0; direction < 8; direction++) {
+    for (int direction = 0; direction < kDirections; direction++) {
         FerroxAStarNode* successor = &m_scratch[m_successors.size()];
         *successor = FerroxAStarNode{};
-        successor->cell = node->cell + offsets[direction];
+        successor->cell = node->cell + m_offsets[direction];
         // A cell already reached at no greater cost would be dropped by Step anyway: leaving
         // it out first changes nothing and spares the grid's move test.
         if (successor->cell >= 0 && successor->cell < m_cellCount) {
@@ -370,7 +433,7 @@ int CFerroxAStar::GetSuccessors(FerroxAStarNode* node, FerroxAStarNode*)
 
 uint32_t CFerroxAStar::StepCost(FerroxAStarNode*)
 {
-    return 1;
+    return kStepCost;
 }
 
 int CFerroxAStar::IsSameNode(FerroxAStarNode* a, FerroxAStarNode* b)

@@ -7,6 +7,7 @@
 
 #include "engine/base.h"
 
+class CFerroxBlock;
 class CFerroxBlockGrid;
 class CFerroxSpline;
 
@@ -80,6 +81,8 @@ private:
     void FreeCellNode(FerroxAStarNode* node);
     void FoundGoal(FerroxAStarNode* current);
     void ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s);
+    void ExpandPlain(FerroxAStarNode* current, const CFerroxBlock* blocks);
+    void Reach(FerroxAStarNode* current, int32_t cell, uint32_t g);
     // The node of a cell in this search, or null.
     FerroxAStarNode* CellNode(int32_t cell) const
     {
@@ -94,6 +97,7 @@ private:
     void SetCell(int32_t cell, FerroxAStarNode* node, uint32_t state)
     {
         m_cells[cell].node = node;
+        m_cells[cell].g = node != nullptr ? node->g : 0;
         m_cells[cell].stamp = (m_generation << kStateBits) | state;
     }
     void SetCellState(int32_t cell, uint32_t state) { m_cells[cell].stamp = (m_generation << kStateBits) | state; }
@@ -112,6 +116,16 @@ private:
     // A cell's row is (cell * m_rowMagic) >> kRowMagicShift: exact for every cell of a grid.
     uint64_t m_rowMagic;
     static constexpr int kRowMagicShift = 40;
+    int RowOf(int32_t cell) const
+    {
+        return static_cast<int>((static_cast<uint64_t>(cell) * m_rowMagic) >> kRowMagicShift);
+    }
+    int32_t m_offsets[8];  // cell index steps of directions 0..7
+    // None of the search rules (estimate, cost, goal test, successors, nodes) is overridden, so
+    // Step calls this class's own without a virtual call per neighbour.
+    bool m_ownRules;
+    // Own rules on a grid of the plain CFerroxBlockGrid type: Step reads its blocks when they are plain.
+    bool m_plainGridType;
     int32_t m_goalCell;  // the goal's row and column, kept for the estimate
     int32_t m_goalRow;
     int32_t m_goalColumn;
@@ -140,9 +154,11 @@ private:
     FerroxAStarNode* m_pStartNode;
     FerroxAStarNode* m_pGoalNode;
     // Per cell: the search generation that touched it with its state (0 untouched, 1 open,
-    // 2 closed) in the low bits, and its node; a new search only moves the generation on.
+    // 2 closed) in the low bits, and its node with a copy of the node's g, so that a neighbour
+    // is judged without reading its node; a new search only moves the generation on.
     struct CellSlot {
         uint32_t stamp;
+        uint32_t g;
         FerroxAStarNode* node;
     };
     std::vector<CellSlot> m_cells;

@@ -317,6 +317,55 @@ TEST_F(AStarTest, AGridCreatedAgainIsSearchedAtItsNewSize)
     fresh.Release();
 }
 
+// Takes the finder's general route (a call per rule and neighbour) while changing no rule.
+class CallingAStar : public CFerroxAStar {
+public:
+    uint32_t StepCost(FerroxAStarNode* node) override { return CFerroxAStar::StepCost(node); }
+};
+
+// Refuses every move to the next column.
+class NoEastGrid : public CFerroxBlockGrid {
+public:
+    int CanLeave(int direction, int) override { return direction == 0 || direction == 1 || direction == 7 ? 0 : 1; }
+};
+
+// A plain finder on a plain grid reads the blocks itself: its searches, walls at the edges and
+// corners included, match the general route's step for step.
+TEST_F(AStarTest, OwnRulesOnAPlainGridMatchTheGeneralRoute)
+{
+    CallingAStar calling;
+    calling.SetGrid(nullptr);
+    FerroxSrand(77);
+    for (int trial = 0; trial < 100; trial++) {
+        const int n = 5 + trial % 12;
+        CFerroxBlockGrid grid;
+        grid.Create(n, n, {0, 0, 0}, 2, 0);
+        for (int cell = 0; cell < n * n; cell++) {
+            if (FerroxRand() % 100 < 25) grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
+        }
+        const int start = FerroxRand() % (n * n);
+        const int goal = FerroxRand() % (n * n);
+        const int status = Search(finder, grid, start, goal);
+        ASSERT_EQ(Search(calling, grid, start, goal), status) << trial;
+        EXPECT_EQ(calling.GetStepCount(), finder.GetStepCount()) << trial;
+        EXPECT_EQ(PathOf(calling), PathOf(finder)) << trial;
+        finder.ClearMap();
+        calling.ClearMap();
+    }
+    calling.Release();
+}
+
+TEST_F(AStarTest, AGridThatRefusesMovesIsAskedForEachOne)
+{
+    NoEastGrid grid;
+    grid.Create(6, 6, {0, 0, 0}, 2, 0);
+    // From column 0 to column 5 with every eastward step refused: no way there.
+    ASSERT_EQ(FERROX_ASTAR_FAILED, Search(finder, grid, 12, 17));
+    ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, grid, 17, 12));
+    EXPECT_EQ((std::vector<int>{17, 16, 15, 14, 13, 12}), PathOf(finder));
+    finder.ClearMap();
+}
+
 TEST_F(AStarTest, TenThousandSearchesLeaveNoNodeBehind)
 {
     DrawnGrid d({"..........",

@@ -105,6 +105,9 @@ public:
     const std::vector<int32_t>& GetOccupiedList() const { return m_occupied; }
     int32_t GetOccupiedCount() const { return m_occupiedCount; }
     int32_t GetCellCount() const { return m_cellCount; }
+    // The grid's own blocks side by side in cell order when every cell is one of them and plain
+    // (moves then depend on their states and CanLeave only); null otherwise.
+    const CFerroxBlock* GetPlainBlocks() const { return m_plainBlocks ? m_pBlockSlab : nullptr; }
 
 protected:
     // 1 when the area is inside and every cell is occupied (or every one free) and, when named, holds that object.

@@ -5,52 +5,54 @@
 #include <string>
 
 #include "gfx/core/filesys.h"
-#include "gfx/core/win32fs.h"
-#include "platform/win32/winbase.h"
 
 namespace {
 // One piece of a line: at most 255 bytes.
 const int kPieceBuffer = 256;
-// Appended to a name for the file written before it replaces the named one.
-const char kReplacementSuffix[] = ".tmp";
-
-std::string ReplacementName(const char* name)
-{
-    return std::string(name) + kReplacementSuffix;
-}
 }
 
 GxFile* FerroxOpenReplacement(const char* name)
 {
-    if (!name)
+    char temporary[gxFILEMAXPATH + 1];
+    if (!name || !GxFileTemporaryName(name, temporary, sizeof(temporary)))
         return nullptr;
-    return GxFileOpen(ReplacementName(name).c_str(), "w");
+    return GxFileOpen(temporary, "w");
+}
+
+// The close flushes the written bytes to the disk, so a rename after it leaves the old file or the whole new one.
+bool FerroxCloseReplacement(GxFile* file, const char* name, bool ok)
+{
+    if (!file)
+        return false;
+    ok = GxFileClose(file) == 0 && ok;
+    if (!name)
+        return false;
+    if (!ok)
+        FerroxDiscardReplacement(name);
+    return ok;
+}
+
+void FerroxDiscardReplacement(const char* name)
+{
+    char temporary[gxFILEMAXPATH + 1];
+    if (name && GxFileTemporaryName(name, temporary, sizeof(temporary)))
+        GxFileRemove(temporary);
+}
+
+bool FerroxRenameReplacement(const char* name)
+{
+    char temporary[gxFILEMAXPATH + 1];
+    if (!name || !GxFileTemporaryName(name, temporary, sizeof(temporary)))
+        return false;
+    if (GxFileRename(temporary, name))
+        return true;
+    GxFileRemove(temporary);
+    return false;
 }
 
 bool FerroxCommitReplacement(GxFile* file, const char* name, bool ok)
 {
-    if (!file)
-        return false;
-    if (!name) {
-        GxFileClose(file);
-        return false;
-    }
-    // Renaming works on the file system's own paths, which only the Win32 file system has.
-    GxFileSystem* fs = file->fileSystem;
-    const bool win32 = fs != nullptr && fs->ops.open == GxWin32FileOpen;
-    // The bytes reach the disk before the rename, so a crash leaves the old file or the whole new one.
-    ok = ok && win32 && FlushFileBuffers(file->handle);
-    ok = GxFileClose(file) == 0 && ok;
-    std::string temporary = ReplacementName(name);
-    char from[gxFILEMAXPATH + 1];
-    char to[gxFILEMAXPATH + 1];
-    if (!win32 || !GxWin32FileSystemFullPath(fs, temporary.c_str(), from, sizeof(from)))
-        return false;
-    if (ok && GxWin32FileSystemFullPath(fs, name, to, sizeof(to)) &&
-        MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING))
-        return true;
-    DeleteFileA(from);
-    return false;
+    return FerroxCloseReplacement(file, name, ok) && FerroxRenameReplacement(name);
 }
 
 CFerroxFile::CFerroxFile() : m_pFile(nullptr), m_mode(0), m_writeFailed(false)

@@ -45,11 +45,17 @@ protected:
     bool m_writeFailed;
 };
 
-// Replacing a file safely: "<name>.tmp" is opened for writing beside it; FerroxCommitReplacement
-// flushes and closes it and, when ok is still true, renames it over the name (else removes it).
-// Both return null or false on any failure, and the named file is untouched unless renamed.
+// Replacing a file safely, on any registered file system: "<name>.tmp" is opened for writing
+// beside it; FerroxCommitReplacement closes it (which flushes it) and, when ok is still true,
+// renames it over the name (else removes it). Both return null or false on any failure, and the
+// named file is untouched unless renamed.
 GxFile* FerroxOpenReplacement(const char* name);
 bool FerroxCommitReplacement(GxFile* file, const char* name, bool ok);
+// The two halves of a commit, for files replaced together. Closing keeps the temporary only when
+// ok and the close succeeded (true); renaming removes it when the rename fails; discarding removes it.
+bool FerroxCloseReplacement(GxFile* file, const char* name, bool ok);
+bool FerroxRenameReplacement(const char* name);
+void FerroxDiscardReplacement(const char* name);
 
 class CFerroxTagFile : public CFerroxFile {
 public:

@@ -7,6 +7,7 @@
 
 #include "engine/test_files_local.h"
 #include "engine/utf.h"
+#include "gfx/core/filesys.h"
 
 namespace {
 
@@ -99,6 +100,43 @@ TEST_F(LineFile, AFailedWriteKeepsTheOldFileAndFailsClose)
     EXPECT_EQ(0, file.Close());
     EXPECT_EQ("new\r\n", ReadFile(path));
     EXPECT_FALSE(Exists(path + ".tmp"));
+}
+
+// Renames of the file system, counted, and refused while g_refuseRenames is set.
+GxBool (*g_fileSystemRename)(GxFileSystem*, const char*, const char*) = nullptr;
+int g_renames = 0;
+bool g_refuseRenames = false;
+GxBool CountedRename(GxFileSystem* fs, const char* from, const char* to)
+{
+    ++g_renames;
+    return g_refuseRenames ? 0 : g_fileSystemRename(fs, from, to);
+}
+
+// The written file replaces the old one through the file system it is on.
+TEST_F(LineFile, ReplacingGoesThroughTheFileSystemsRename)
+{
+    std::string path = Path("save.fds");
+    WriteFile(path, "old");
+    GxFileSystem* fs = GxFileSystemManagerGetDefault();
+    ASSERT_NE(nullptr, fs);
+    g_fileSystemRename = fs->ops.rename;
+    fs->ops.rename = CountedRename;
+    g_renames = 0;
+    g_refuseRenames = true;
+    CFerroxFile file;
+    ASSERT_EQ(0, file.Open(path.c_str(), 0));
+    file.WriteLine("new\r\n");
+    EXPECT_EQ(1, file.Close());
+    EXPECT_EQ(1, g_renames);
+    EXPECT_EQ("old", ReadFile(path));
+    EXPECT_FALSE(Exists(path + ".tmp"));
+    g_refuseRenames = false;
+    ASSERT_EQ(0, file.Open(path.c_str(), 0));
+    file.WriteLine("new\r\n");
+    EXPECT_EQ(0, file.Close());
+    EXPECT_EQ(2, g_renames);
+    EXPECT_EQ("new\r\n", ReadFile(path));
+    fs->ops.rename = g_fileSystemRename;
 }
 
 TEST_F(LineFile, SeekTagStartsFromTheTopEveryTime)

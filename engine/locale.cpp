@@ -81,14 +81,15 @@ void CLocale::BuildList(const CFerroxTagNode* listNode)
         // A negative language never reads a value: it is a missing translation.
         bool hasValue = m_language >= 0 && static_cast<size_t>(m_language) < entry->values.size();
         if (found == wanted && hasValue) {
-            list->texts.push_back(FerroxUtf8ToUtf16(entry->values[static_cast<size_t>(m_language)]));
+            const CFerroxTagValue& text = entry->values[static_cast<size_t>(m_language)];
+            list->texts.push_back(FerroxUtf8ToUtf16(text.c_str(), text.size()));
             ++n;
             continue;
         }
         if (found == wanted) {
             diagnostic = "Missing Language Text. LIST: " + list->name + ", INDEX:" + wanted
                 + ", LANGUAGE:" + std::to_string(m_language) + ", ENGLISH:"
-                + (entry->values.empty() ? std::string() : entry->values.front());
+                + (entry->values.empty() ? std::string() : entry->values.front().str());
         } else {
             diagnostic = "incorrect tag number. LIST:" + list->name + ", FOUND:" + found
                 + ", WANTED:" + wanted + ", LANGUAGE:" + std::to_string(m_language);

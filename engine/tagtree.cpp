@@ -3,11 +3,253 @@
 #include "engine/tagtree_local.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <ostream>
 
 #include "engine/file.h"
 #include "gfx/core/filesys.h"
+
+// Made at its final size at once: the LF is already in place when the line has one.
+std::string CFerroxTagNode::NameLine(std::string_view line, bool lineEnd)
+{
+    std::string name(line.size() + (lineEnd ? 1 : 0), '\n');
+    if (!line.empty())
+        memcpy(&name[0], line.data(), line.size());
+    return name;
+}
+
+CFerroxTagValue CFerroxTagValue::Kept(const char* text, size_t size)
+{
+    assert(text[size] == '\0' && size <= UINT32_MAX && "a kept value ends in a NUL");
+    CFerroxTagValue value;
+    value.m_text = text;
+    value.m_size = static_cast<uint32_t>(size);
+    return value;
+}
+
+CFerroxTagValue::CFerroxTagValue(CFerroxTagValue&& other) noexcept
+    : m_text(other.m_text), m_size(other.m_size), m_owned(other.m_owned)
+{
+    other.m_text = "";
+    other.m_size = 0;
+    other.m_owned = false;
+}
+
+CFerroxTagValue& CFerroxTagValue::operator=(const CFerroxTagValue& other)
+{
+    Assign(other.view());
+    return *this;
+}
+
+CFerroxTagValue& CFerroxTagValue::operator=(CFerroxTagValue&& other) noexcept
+{
+    if (this != &other) {
+        Free();
+        std::swap(m_text, other.m_text);
+        std::swap(m_size, other.m_size);
+        std::swap(m_owned, other.m_owned);
+    }
+    return *this;
+}
+
+CFerroxTagValue& CFerroxTagValue::operator=(std::string_view text)
+{
+    Assign(text);
+    return *this;
+}
+
+// The copy is made before the old text goes: the new text may be part of it.
+void CFerroxTagValue::Assign(std::string_view text)
+{
+    assert(text.size() <= UINT32_MAX && "a value line is far shorter");
+    char* copy = new char[text.size() + 1];
+    if (!text.empty())
+        memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    Free();
+    m_text = copy;
+    m_size = static_cast<uint32_t>(text.size());
+    m_owned = true;
+}
+
+void CFerroxTagValue::Free()
+{
+    if (m_owned)
+        delete[] m_text;
+    m_text = "";
+    m_size = 0;
+    m_owned = false;
+}
+
+std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value)
+{
+    return out << value.view();
+}
+
+void CFerroxTagValues::push_back(CFerroxTagValue value)
+{
+    if (m_size == m_capacity) {
+        uint32_t capacity = m_capacity * 2;
+        CFerroxTagValue* more = new CFerroxTagValue[capacity];
+        CFerroxTagValue* old = Data();
+        for (uint32_t i = 0; i < m_size; ++i)
+            more[i] = std::move(old[i]);
+        delete[] m_pMore;
+        m_pMore = more;
+        m_capacity = capacity;
+    }
+    Data()[m_size++] = std::move(value);
+}
+
+void CFerroxTagValues::clear()
+{
+    CFerroxTagValue* values = Data();
+    for (uint32_t i = 0; i < m_size; ++i)
+        values[i] = CFerroxTagValue();
+    m_size = 0;
+}
+
+// Blocks of memory for a tree, each twice the size of the one before up to a cap, so that a
+// large file takes few blocks and a small one little memory. They are kept for the next load
+// and freed with the tree.
+namespace {
+
+// Blocks of trees that are gone, kept for the trees loaded next: they reuse memory already in
+// use instead of the allocator giving it back to the system and faulting it in again. Trees on
+// any thread share them, hence the lock. Never destroyed, so a tree may go at any time.
+struct TagSpareBlocks {
+    std::mutex lock;
+    std::vector<std::pair<size_t, void*>> blocks;
+    size_t bytes = 0;
+};
+
+// At most this much memory is kept for later trees.
+constexpr size_t kSpareBytes = 4u << 20;
+
+TagSpareBlocks& Spares()
+{
+    static TagSpareBlocks* spares = new TagSpareBlocks;
+    return *spares;
+}
+
+void* TakeSpareBlock(size_t size)
+{
+    TagSpareBlocks& spares = Spares();
+    {
+        std::lock_guard<std::mutex> hold(spares.lock);
+        for (size_t i = 0; i < spares.blocks.size(); ++i) {
+            if (spares.blocks[i].first != size)
+                continue;
+            void* block = spares.blocks[i].second;
+            spares.blocks[i] = spares.blocks.back();
+            spares.blocks.pop_back();
+            spares.bytes -= size;
+            return block;
+        }
+    }
+    return ::operator new(size);
+}
+
+void GiveSpareBlock(void* block, size_t size)
+{
+    TagSpareBlocks& spares = Spares();
+    {
+        std::lock_guard<std::mutex> hold(spares.lock);
+        if (spares.bytes + size <= kSpareBytes) {
+            spares.blocks.emplace_back(size, block);
+            spares.bytes += size;
+            return;
+        }
+    }
+    ::operator delete(block);
+}
+
+} // namespace
+
+class CFerroxTagBlocks {
+public:
+    CFerroxTagBlocks(size_t firstSize, size_t largestSize, size_t align)
+        : m_firstSize(firstSize), m_largestSize(largestSize), m_align(align)
+    {
+        assert(align > 0 && (align & (align - 1)) == 0 && "alignments are powers of two");
+    }
+    ~CFerroxTagBlocks()
+    {
+        size_t size = m_firstSize;
+        for (void* block : m_blocks) {
+            GiveSpareBlock(block, size);
+            size = std::min(size * 2, m_largestSize);
+        }
+    }
+    CFerroxTagBlocks(const CFerroxTagBlocks&) = delete;
+    CFerroxTagBlocks& operator=(const CFerroxTagBlocks&) = delete;
+
+    // Room for size bytes; size is at most the first block's size.
+    void* Take(size_t size)
+    {
+        assert(size <= m_firstSize && "a piece fits the smallest block");
+        size = (size + m_align - 1) & ~(m_align - 1);
+        if (size > m_left)
+            NextBlock();
+        void* out = m_pFree;
+        m_pFree += size;
+        m_left -= size;
+        return out;
+    }
+    // Everything taken is given back at once.
+    void Reset()
+    {
+        m_next = 0;
+        m_pFree = nullptr;
+        m_left = 0;
+    }
+
+private:
+    void NextBlock()
+    {
+        size_t size = m_firstSize;
+        for (size_t i = 0; i < m_next; ++i)
+            size = std::min(size * 2, m_largestSize);
+        if (m_next == m_blocks.size())
+            m_blocks.push_back(TakeSpareBlock(size));
+        m_pFree = static_cast<char*>(m_blocks[m_next++]);
+        m_left = size;
+    }
+
+    const size_t m_firstSize;
+    const size_t m_largestSize;
+    const size_t m_align;   // of every piece taken, a power of two
+    std::vector<void*> m_blocks;
+    size_t m_next = 0;   // the block after the one being filled
+    char* m_pFree = nullptr;
+    size_t m_left = 0;
+};
+
+// The value lines a tree read, copied side by side with a NUL after each.
+class CFerroxTagTextStore {
+public:
+    CFerroxTagTextStore() : m_blocks(kFirstBlock, kLargestBlock, 1) {}
+
+    const char* Keep(const char* text, size_t size)
+    {
+        char* out = static_cast<char*>(m_blocks.Take(size + 1));
+        memcpy(out, text, size);
+        out[size] = '\0';
+        return out;
+    }
+    // Every value kept must be gone.
+    void Reset() { m_blocks.Reset(); }
+
+private:
+    // A line piece and its NUL fit the first block.
+    static constexpr size_t kFirstBlock = 4u << 10;
+    static constexpr size_t kLargestBlock = 4u << 20;
+    static_assert(FERROX_TAG_LINE_BUFFER <= kFirstBlock, "a line piece and its NUL fit one block");
+    CFerroxTagBlocks m_blocks;
+};
 
 bool CFerroxTagPieceReader::NextWhole(FerroxTagPiece& piece, bool atEnd)
 {
@@ -39,7 +281,7 @@ bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
     piece.text = start;
     piece.lineEnd = lf != nullptr;
     piece.lineDone = lf != nullptr;
-    const char* nul = static_cast<const char*>(memchr(start, '\0', length));
+    const char* nul = m_hasNul ? static_cast<const char*>(memchr(start, '\0', length)) : nullptr;
     if (nul) {
         length = static_cast<size_t>(nul - start);
         piece.lineEnd = false;
@@ -54,6 +296,9 @@ namespace {
 const size_t kMaxLineText = FERROX_TAG_LINE_BUFFER - 1;
 // Longest opening line whose CR LF still ends in the same piece, so that the name reads back with its LF.
 const size_t kMaxNameLine = FERROX_TAG_LINE_BUFFER - 3;
+
+// Appended to the old data file's name while a split save replaces it.
+const char kAsideSuffix[] = ".old";
 
 // Largest tag file read; a larger one is refused, its tree left empty.
 const size_t kMaxTagFileSize = 64u << 20;
@@ -77,7 +322,9 @@ bool NameMatches(const CFerroxTagNode* node, const TagSearch& search)
         return true;
     if ((node->pairMask & search.mask) != search.mask || node->name.size() < search.length)
         return false;
-    return strstr(node->name.c_str(), search.text) != nullptr;
+    // A search for a whole name, the usual kind, matches at the start without a search.
+    const char* name = node->name.c_str();
+    return memcmp(name, search.text, search.length) == 0 || strstr(name, search.text) != nullptr;
 }
 
 // The opening line written for a node: its name cut at the first CR, LF or NUL, then CR LF.
@@ -130,35 +377,28 @@ uint64_t FerroxTagPairMask(const char* text, size_t length)
     return mask;
 }
 
-// Nodes are made in blocks and destroyed in place by their tree; the blocks are kept for the
-// next load and freed with the tree. A node deleted on its own leaves its slot until the tree is cleared.
+// Nodes are made in the tree's blocks and destroyed in place by their tree. A node deleted on
+// its own leaves its slot until the tree is cleared.
 class CFerroxTagNodePool {
 public:
-    CFerroxTagNodePool() : m_used(0) {}
-    ~CFerroxTagNodePool()
+    CFerroxTagNodePool()
+        : m_blocks(sizeof(CFerroxTagNode) * kFirstNodes, sizeof(CFerroxTagNode) * kLargestNodes,
+                   alignof(CFerroxTagNode))
     {
-        for (void* block : m_blocks)
-            ::operator delete(block);
     }
-    CFerroxTagNodePool(const CFerroxTagNodePool&) = delete;
-    CFerroxTagNodePool& operator=(const CFerroxTagNodePool&) = delete;
 
-    CFerroxTagNode* Make(std::string name, uint8_t depth, CFerroxTagNode* parent)
+    template <typename... Args>
+    CFerroxTagNode* Make(Args&&... args)
     {
-        if (m_used == m_blocks.size() * kNodesPerBlock)
-            m_blocks.push_back(::operator new(sizeof(CFerroxTagNode) * kNodesPerBlock));
-        char* block = static_cast<char*>(m_blocks[m_used / kNodesPerBlock]);
-        void* slot = block + (m_used % kNodesPerBlock) * sizeof(CFerroxTagNode);
-        ++m_used;
-        return new (slot) CFerroxTagNode(std::move(name), depth, parent);
+        return new (m_blocks.Take(sizeof(CFerroxTagNode))) CFerroxTagNode(std::forward<Args>(args)...);
     }
     // Every node made must have been destroyed.
-    void Reset() { m_used = 0; }
+    void Reset() { m_blocks.Reset(); }
 
 private:
-    static constexpr size_t kNodesPerBlock = 256;
-    std::vector<void*> m_blocks;
-    size_t m_used;
+    static constexpr size_t kFirstNodes = 64;
+    static constexpr size_t kLargestNodes = 64u << 10;
+    CFerroxTagBlocks m_blocks;
 };
 
 namespace {
@@ -215,6 +455,7 @@ public:
         std::vector<std::vector<CFerroxTagNode*>>& depthLists;
         uint8_t& maxDepth;
         CFerroxTagNodePool& pool;
+        CFerroxTagTextStore& text;
     };
 
     void RegisterNode(Tree tree, CFerroxTagNode* node);
@@ -249,7 +490,7 @@ void CFerroxTagParser::RegisterNode(Tree tree, CFerroxTagNode* node)
 
 void CFerroxTagParser::CreateRoot(Tree tree)
 {
-    tree.root = tree.pool.Make("root", 0, nullptr);
+    tree.root = tree.pool.Make(std::string("root"), 0, nullptr);
     tree.depthLists.clear();
     tree.maxDepth = 0;
     RegisterNode(tree, tree.root);
@@ -264,11 +505,8 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
     if (length >= 1 && line[0] == '#')
         return;
     if (opening && state.current->depth < FERROX_TAG_MAX_DEPTH && state.skippedDepth == 0) {
-        // Made at its final size at once: the LF is already in place when the line has one.
-        std::string name(length + (piece.lineEnd ? 1 : 0), '\n');
-        memcpy(&name[0], line, length);
-        CFerroxTagNode* node = tree.pool.Make(std::move(name), static_cast<uint8_t>(state.current->depth + 1),
-                                              state.current);
+        CFerroxTagNode* node = tree.pool.Make(std::string_view(line, length), piece.lineEnd,
+                                              static_cast<uint8_t>(state.current->depth + 1), state.current);
         AppendChild(state.current, node);
         RegisterNode(tree, node);
         state.current = node;
@@ -284,7 +522,7 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
             state.current = state.current->parent;
         return;
     }
-    state.current->values.emplace_back(line, length);
+    state.current->values.push_back(CFerroxTagValue::Kept(tree.text.Keep(line, length), length));
 }
 
 void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd)
@@ -346,7 +584,7 @@ void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
 {
     std::string opening = OpeningLine(node->name);
     out += opening;
-    for (const std::string& value : node->values) {
+    for (const CFerroxTagValue& value : node->values) {
         // As a C string: text a caller put behind a NUL is not written.
         const char* text = value.c_str();
         size_t length = strlen(text);
@@ -361,8 +599,8 @@ void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
     out += ClosingLine(opening);
 }
 
-// Both files are written before either replaces its old self; the data file is renamed first,
-// and the tags file only after it.
+// Both files are written and closed before either replaces its old self; then the two renames
+// follow each other directly, the old data file set aside first so that it can be put back.
 int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
 {
     if (!root || !prefix)
@@ -376,9 +614,32 @@ int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
     GxFile* data = FerroxOpenReplacement(dataName.c_str());
     GxFile* tags = data ? FerroxOpenReplacement(tagsName.c_str()) : nullptr;
     bool written = tags && WriteText(data, dataText) && WriteText(tags, tagsText);
-    bool dataDone = FerroxCommitReplacement(data, dataName.c_str(), written);
-    bool tagsDone = FerroxCommitReplacement(tags, tagsName.c_str(), written && dataDone);
-    return dataDone && tagsDone ? 1 : 0;
+    bool dataReady = FerroxCloseReplacement(data, dataName.c_str(), written);
+    bool tagsReady = FerroxCloseReplacement(tags, tagsName.c_str(), written && dataReady);
+    if (!tagsReady) {
+        FerroxDiscardReplacement(dataName.c_str());
+        return 0;
+    }
+    std::string asideName = dataName + kAsideSuffix;
+    bool hadData = GxFileExists(dataName.c_str());
+    if (hadData && !GxFileRename(dataName.c_str(), asideName.c_str())) {
+        FerroxDiscardReplacement(dataName.c_str());
+        FerroxDiscardReplacement(tagsName.c_str());
+        return 0;
+    }
+    bool dataDone = FerroxRenameReplacement(dataName.c_str());
+    if (dataDone && FerroxRenameReplacement(tagsName.c_str())) {
+        if (hadData)
+            GxFileRemove(asideName.c_str());
+        return 1;
+    }
+    // Only a crash (or a failed put-back) between the two renames leaves new data beside old tags.
+    if (hadData)
+        GxFileRename(asideName.c_str(), dataName.c_str());
+    else if (dataDone)
+        GxFileRemove(dataName.c_str());
+    FerroxDiscardReplacement(tagsName.c_str());
+    return 0;
 }
 
 void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data)
@@ -402,8 +663,8 @@ void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, s
 }
 
 CFerroxTagTree::CFerroxTagTree()
-    : m_pParser(new CFerroxTagParser), m_pPool(new CFerroxTagNodePool), m_pRoot(nullptr), m_pCursor(nullptr),
-      m_maxDepth(0)
+    : m_pParser(new CFerroxTagParser), m_pPool(new CFerroxTagNodePool), m_pText(new CFerroxTagTextStore),
+      m_pRoot(nullptr), m_pCursor(nullptr), m_maxDepth(0)
 {
     Init();
 }
@@ -411,6 +672,7 @@ CFerroxTagTree::CFerroxTagTree()
 CFerroxTagTree::~CFerroxTagTree()
 {
     Clear();
+    delete m_pText;
     delete m_pPool;
     delete m_pParser;
 }
@@ -430,6 +692,7 @@ void CFerroxTagTree::Clear()
             node->~CFerroxTagNode();
     }
     m_pPool->Reset();
+    m_pText->Reset();
     m_depthLists.clear();
     Init();
 }
@@ -437,7 +700,7 @@ void CFerroxTagTree::Clear()
 int CFerroxTagTree::Load(const char* fileName)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!fileName)
@@ -465,7 +728,7 @@ int CFerroxTagTree::Load(const char* fileName)
 int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!text)
@@ -546,7 +809,7 @@ int CFerroxTagTree::MoveToParent()
     return 1;
 }
 
-std::vector<std::string>* CFerroxTagTree::GetValues()
+CFerroxTagValues* CFerroxTagTree::GetValues()
 {
     return m_pCursor ? &m_pCursor->values : nullptr;
 }
@@ -578,7 +841,7 @@ int CFerroxTagTree::AddChild(const char* name)
     shaped += '\n';
     CFerroxTagNode* node = m_pPool->Make(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
     AppendChild(m_pCursor, node);
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool };
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
     m_pParser->RegisterNode(tree, node);
     return 1;
 }
@@ -594,7 +857,7 @@ int CFerroxTagTree::AddValue(const char* value)
     bool oneLine = lineEnd == length || (lineEnd == length - 1 && value[lineEnd] == '\n');
     if (value[0] == '<' || value[0] == '#' || !oneLine || lineEnd > kMaxLineText)
         return 0;
-    m_pCursor->values.emplace_back(value);
+    m_pCursor->values.push_back(CFerroxTagValue(value));
     return 1;
 }
 

@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,10 +21,88 @@ uint64_t FerroxTagPairMask(const char* text, size_t length);
 // A node name as written between its brackets: without the line end, the leading "<" and the final ">".
 std::string FerroxTagNameText(const std::string& name);
 
+// One value line, always followed by a NUL. A line read from text points into its tree's
+// text store and lives until the tree loads again or goes; a line a caller sets, adds or copies
+// owns its own copy.
+class CFerroxTagValue {
+public:
+    CFerroxTagValue() = default;
+    explicit CFerroxTagValue(std::string_view text) { Assign(text); }
+    // Text kept elsewhere for at least as long as the value; text[size] must be a NUL.
+    static CFerroxTagValue Kept(const char* text, size_t size);
+    CFerroxTagValue(const CFerroxTagValue& other) { Assign(other.view()); }
+    CFerroxTagValue(CFerroxTagValue&& other) noexcept;
+    CFerroxTagValue& operator=(const CFerroxTagValue& other);
+    CFerroxTagValue& operator=(CFerroxTagValue&& other) noexcept;
+    CFerroxTagValue& operator=(std::string_view text);
+    ~CFerroxTagValue() { Free(); }
+
+    const char* c_str() const { return m_text; }
+    const char* data() const { return m_text; }
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    std::string_view view() const { return std::string_view(m_text, m_size); }
+    std::string str() const { return std::string(m_text, m_size); }
+
+    friend bool operator==(const CFerroxTagValue& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(std::string_view a, const CFerroxTagValue& b) { return a == b.view(); }
+    friend bool operator!=(const CFerroxTagValue& a, std::string_view b) { return a.view() != b; }
+    friend bool operator!=(std::string_view a, const CFerroxTagValue& b) { return a != b.view(); }
+
+private:
+    void Assign(std::string_view text);
+    void Free();
+
+    const char* m_text = "";
+    uint32_t m_size = 0;
+    bool m_owned = false;
+};
+
+std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value);
+
+// A node's value lines in file order. The first is held in place, so a node with one value
+// (the usual case) allocates nothing for it; more move to an array of their own.
+class CFerroxTagValues {
+public:
+    CFerroxTagValues() = default;
+    ~CFerroxTagValues() { delete[] m_pMore; }
+    CFerroxTagValues(const CFerroxTagValues&) = delete;
+    CFerroxTagValues& operator=(const CFerroxTagValues&) = delete;
+
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    CFerroxTagValue* begin() { return Data(); }
+    CFerroxTagValue* end() { return Data() + m_size; }
+    const CFerroxTagValue* begin() const { return Data(); }
+    const CFerroxTagValue* end() const { return Data() + m_size; }
+    CFerroxTagValue& operator[](size_t index) { return Data()[index]; }
+    const CFerroxTagValue& operator[](size_t index) const { return Data()[index]; }
+    CFerroxTagValue& front() { return Data()[0]; }
+    const CFerroxTagValue& front() const { return Data()[0]; }
+    CFerroxTagValue& back() { return Data()[m_size - 1]; }
+    const CFerroxTagValue& back() const { return Data()[m_size - 1]; }
+    void push_back(CFerroxTagValue value);
+    // Empties the list; an array already made is kept for the next values.
+    void clear();
+
+private:
+    CFerroxTagValue* Data() { return m_pMore ? m_pMore : &m_first; }
+    const CFerroxTagValue* Data() const { return m_pMore ? m_pMore : &m_first; }
+
+    CFerroxTagValue m_first;
+    CFerroxTagValue* m_pMore = nullptr;   // all the values once there were more than one
+    uint32_t m_size = 0;
+    uint32_t m_capacity = 1;
+};
+
 class CFerroxTagNode {
 public:
     CFerroxTagNode(std::string nodeName, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
         : name(std::move(nodeName)), pairMask(FerroxTagPairMask(name.data(), name.size())),
+          depth(nodeDepth), parent(nodeParent) {}
+    // Named by an opening line read from text, with an LF after it when the line had one.
+    CFerroxTagNode(std::string_view line, bool lineEnd, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
+        : name(NameLine(line, lineEnd)), pairMask(FerroxTagPairMask(name.data(), name.size())),
           depth(nodeDepth), parent(nodeParent) {}
     CFerroxTagNode(const CFerroxTagNode&) = delete;
     CFerroxTagNode& operator=(const CFerroxTagNode&) = delete;
@@ -30,14 +110,18 @@ public:
     const std::string name;                  // the opening line as read, with its LF
     const uint64_t pairMask;                 // FerroxTagPairMask of the name, for quick rejection
     uint8_t depth;                           // root 0
-    std::vector<std::string> values;         // value lines in file order
+    CFerroxTagValues values;                 // value lines in file order
     CFerroxTagNode* parent;                  // null for the root
     std::vector<CFerroxTagNode*> children;   // in file order; every node is owned by its tree
     std::vector<uint64_t> childMasks;        // pairMask of each child, kept in step by the tree's edits
+
+private:
+    static std::string NameLine(std::string_view line, bool lineEnd);
 };
 
 class CFerroxTagParser;
 class CFerroxTagNodePool;
+class CFerroxTagTextStore;
 
 class CFerroxTagTree {
 public:
@@ -65,7 +149,7 @@ public:
     // Cursor to its parent; 0 (no move) at the root or without a cursor.
     int MoveToParent();
     // The cursor node's value lines (null without a cursor); callers may change them.
-    std::vector<std::string>* GetValues();
+    CFerroxTagValues* GetValues();
     // Value line index of the cursor node, or null when it has no such value.
     const char* GetValue(size_t index);
     // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused (no cursor,
@@ -89,6 +173,7 @@ private:
 
     CFerroxTagParser* m_pParser;
     CFerroxTagNodePool* m_pPool;
+    CFerroxTagTextStore* m_pText;   // the value lines read from files
     CFerroxTagNode* m_pRoot;
     CFerroxTagNode* m_pCursor;
     std::vector<std::vector<CFerroxTagNode*>> m_depthLists;

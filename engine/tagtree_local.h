@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 #include "engine/tagtree.h"
@@ -20,7 +21,11 @@ struct FerroxTagPiece {
 // partial piece left for the next, and a NUL byte ending the visible text.
 class CFerroxTagPieceReader {
 public:
-    CFerroxTagPieceReader(const char* text, size_t size) : m_pText(text), m_size(size), m_pos(0) {}
+    // Text without a NUL, the usual kind, is searched for one once instead of line by line.
+    CFerroxTagPieceReader(const char* text, size_t size)
+        : m_pText(text), m_size(size), m_pos(0), m_hasNul(size > 0 && std::memchr(text, '\0', size) != nullptr)
+    {
+    }
     bool Next(FerroxTagPiece& piece);
     // As Next, but before the text's end (atEnd false) only a piece that more text could not change.
     bool NextWhole(FerroxTagPiece& piece, bool atEnd);
@@ -30,14 +35,15 @@ private:
     const char* m_pText;
     size_t m_size;
     size_t m_pos;
+    bool m_hasNul;
 };
 
 // The whole tree below node as text: each node's depth, name and values, in depth-first order.
 inline std::string FerroxTagNodeDump(const CFerroxTagNode* node)
 {
     std::string out = std::to_string(node->depth) + "[" + node->name + "]";
-    for (const std::string& value : node->values)
-        out += "{" + value + "}";
+    for (const CFerroxTagValue& value : node->values)
+        out += "{" + value.str() + "}";
     for (const CFerroxTagNode* child : node->children)
         out += FerroxTagNodeDump(child);
     return out;

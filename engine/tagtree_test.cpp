@@ -123,6 +123,37 @@ TEST(TagTreeRead, NodesDeeperThanTheLimitBecomeValues)
     EXPECT_EQ(0, tree.AddChild("tooDeep"));
 }
 
+// Values read from text live in the tree's store; copies and values set by callers own their text.
+TEST(TagTreeRead, ValuesOutliveTheirTreeWhenCopiedAndTakeEditsOfTheirOwnText)
+{
+    CFerroxTagValue copy;
+    {
+        CFerroxTagTree tree;
+        LoadText(tree, "<A>\nfirst value of a\nsecond\nthird\n</A>\n<B>\nb\n</B>\n");
+        CFerroxTagNode* a = Child(tree.GetRoot(), 0);
+        ASSERT_EQ(3u, a->values.size());
+        copy = a->values[0];
+        // Set from part of itself, then grown past its first place and emptied for reuse.
+        a->values[1] = a->values[1].view().substr(2);
+        EXPECT_EQ("cond", a->values[1]);
+        a->values.push_back(CFerroxTagValue("fourth"));
+        ASSERT_EQ(4u, a->values.size());
+        EXPECT_EQ("fourth", a->values.back());
+        EXPECT_EQ("first value of a", a->values.front());
+        a->values.clear();
+        EXPECT_TRUE(a->values.empty());
+        a->values.push_back(CFerroxTagValue("again"));
+        EXPECT_STREQ("again", a->values[0].c_str());
+        // The tree's store is reused by the next load; the copy keeps its own text.
+        LoadText(tree, "<C>\n" + std::string(200, 'c') + "\n</C>\n");
+        EXPECT_EQ(std::string(200, 'c'), Child(tree.GetRoot(), 0)->values[0]);
+    }
+    CFerroxTagTree later;
+    LoadText(later, "<D>\n" + std::string(300, 'd') + "\n</D>\n");
+    EXPECT_EQ("first value of a", copy);
+    EXPECT_EQ(std::string(300, 'd'), Child(later.GetRoot(), 0)->values[0]);
+}
+
 const char kSearchTree[] =
     "<A>\n<A1>\n<X>\n1\n</X>\n</A1>\n<A2>\n</A2>\n</A>\n"
     "<B>\n<Language>\n<LanguageCode>\n</LanguageCode>\n</Language>\n<X>\nb\n</X>\n</B>\n";
@@ -421,6 +452,49 @@ TEST_F(TagTreeFiles, FailedWritesKeepTheOldFilesAndReportFailure)
     ASSERT_EQ(1, tree.Save(out.c_str()));
     EXPECT_EQ("<LANGUAGE>\r\n<maps>\r\n<0>\r\nLondon\r\n</0>\r\n</maps>\r\n</LANGUAGE>\r\n", ReadFile(out));
     EXPECT_FALSE(Exists(out + ".tmp"));
+}
+
+// The file system's renames, with those onto a tags file refused.
+GxBool (*g_plainRename)(GxFileSystem*, const char*, const char*) = nullptr;
+GxBool RenameRefusingTags(GxFileSystem* fs, const char* from, const char* to)
+{
+    const std::string target = to;
+    const std::string tags = "_TAGS.xml";
+    if (target.size() >= tags.size() && target.compare(target.size() - tags.size(), tags.size(), tags) == 0)
+        return 0;
+    return g_plainRename(fs, from, to);
+}
+
+// The data file is replaced first; when the tags file then cannot be, the old data comes back.
+TEST_F(TagTreeFiles, AFailedSecondRenameOfASplitSavePutsTheOldDataBack)
+{
+    const std::string prefix = Path("language");
+    const std::string data = prefix + "_DATA.txt";
+    const std::string tags = prefix + "_TAGS.xml";
+    WriteFile(data, "old data");
+    WriteFile(tags, "old tags");
+    CFerroxTagTree tree;
+    LoadText(tree, "<A>\nnew\n</A>\n");
+    GxFileSystem* fs = GxFileSystemManagerGetDefault();
+    ASSERT_NE(nullptr, fs);
+    g_plainRename = fs->ops.rename;
+    fs->ops.rename = RenameRefusingTags;
+    EXPECT_EQ(0, tree.SaveSplit(prefix.c_str()));
+    EXPECT_EQ("old data", ReadFile(data));
+    EXPECT_EQ("old tags", ReadFile(tags));
+    // Without an old data file, the new one goes again.
+    std::filesystem::remove(data);
+    EXPECT_EQ(0, tree.SaveSplit(prefix.c_str()));
+    EXPECT_FALSE(Exists(data));
+    fs->ops.rename = g_plainRename;
+    for (const std::string& left : {data + ".old", data + ".tmp", tags + ".tmp"})
+        EXPECT_FALSE(Exists(left)) << left;
+
+    WriteFile(data, "old data");
+    ASSERT_EQ(1, tree.SaveSplit(prefix.c_str()));
+    EXPECT_EQ("new\t\r\n", ReadFile(data));
+    EXPECT_EQ("<A>\r\n\r\n</A>\r\n", ReadFile(tags));
+    EXPECT_FALSE(Exists(data + ".old"));
 }
 
 TEST_F(TagTreeFiles, SaveSplitWritesStructureAndFirstValues)

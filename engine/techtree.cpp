@@ -233,7 +233,7 @@ void CFerroxTechTree::ReadEntry(CFerroxTagTree* tree, FerroxTechCategory* catego
     const CFerroxTagNode* prerequisites = FindChildNode(node, "prerequisits");
     if (prerequisites) {
         // Lines that hold no id (such as the empty line of an empty node) add nothing.
-        for (const std::string& value : prerequisites->values) {
+        for (const CFerroxTagValue& value : prerequisites->values) {
             uint16_t id = 0;
             if (ParseU16(value.c_str(), id))
                 entry->prerequisites->Add(FerroxTechIdToPointer(id));
