@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -29,10 +30,17 @@ constexpr int kBufferFrames = 1024;        // about 23 ms at 44.1 kHz
 constexpr int kDefaultRate = 44100;
 constexpr size_t kMaxConvertedBytes = 256u << 20;
 constexpr Uint8 kPanFull = 255;
+constexpr size_t kMaxSourceChannels = 2;
+constexpr int kUnsigned8Centre = 128;      // 8-bit PCM is unsigned
+constexpr int kByteShift = 8;
+constexpr int kFixedShift = 32;
+constexpr uint64_t kFixedMask = 0xFFFFFFFFull;
+constexpr int kWeightBits = 15;   // keeps (b - a) * weight inside 32 bits
+constexpr int kWeightShift = kFixedShift - kWeightBits;
 
 // A sound in the device's own format, played straight from memory.
 struct Sound {
-    std::vector<uint8_t> pcm;
+    std::unique_ptr<int16_t[]> pcm;   // filled whole by the conversion, so never zeroed first
     Mix_Chunk chunk{};
 };
 
@@ -138,30 +146,56 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>* out)
     return ok;
 }
 
+// The source as signed 16-bit samples, interleaved as it was.
+std::vector<int16_t> DecodeSource(const WavData& wav)
+{
+    std::vector<int16_t> out(wav.bits == 8 ? wav.pcm.size() : wav.pcm.size() / 2);
+    if (wav.bits == 8) {
+        for (size_t i = 0; i < out.size(); i++)
+            out[i] = static_cast<int16_t>((static_cast<int>(wav.pcm[i]) - kUnsigned8Centre) * (1 << kByteShift));
+        return out;
+    }
+    for (size_t i = 0; i < out.size(); i++)
+        out[i] = static_cast<int16_t>(static_cast<uint16_t>(wav.pcm[2 * i] | (wav.pcm[2 * i + 1] << kByteShift)));
+    return out;
+}
+
+// Resamples by linear interpolation in one pass into the device's signed 16-bit frames (a mono source feeds
+// every output channel). SDL's own converter filters far more finely and takes several frames' time on a
+// long track.
 bool ConvertToDevice(const WavData& wav, Sound* sound)
 {
-    const SDL_AudioFormat source = wav.bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-    SDL_AudioCVT cvt;
-    const int built = SDL_BuildAudioCVT(&cvt, source, static_cast<Uint8>(wav.channels), static_cast<int>(wav.rate),
-                                        g_device.format, static_cast<Uint8>(g_device.channels), g_device.rate);
-    if (built < 0)
+    const size_t inChannels = wav.channels;
+    const size_t inFrames = wav.pcm.size() / (inChannels * (wav.bits / 8u));
+    const size_t outChannels = static_cast<size_t>(std::max(g_device.channels, 0));
+    if (inFrames == 0 || inChannels > kMaxSourceChannels || outChannels == 0 || g_device.format != AUDIO_S16SYS)
         return false;
-    const size_t length = wav.pcm.size();
-    const size_t room = built == 0 ? length : length * static_cast<size_t>(std::max(cvt.len_mult, 1));
-    if (room > kMaxConvertedBytes)
+    const uint64_t outFrames = static_cast<uint64_t>(inFrames) * static_cast<uint64_t>(g_device.rate) / wav.rate;
+    const uint64_t outBytes = outFrames * outChannels * sizeof(int16_t);
+    if (outFrames == 0 || outBytes > kMaxConvertedBytes)
         return false;
-    sound->pcm.resize(room);
-    std::copy(wav.pcm.begin(), wav.pcm.end(), sound->pcm.begin());
-    if (built > 0) {
-        cvt.buf = sound->pcm.data();
-        cvt.len = static_cast<int>(length);
-        if (SDL_ConvertAudio(&cvt) != 0 || cvt.len_cvt <= 0)
-            return false;
-        sound->pcm.resize(static_cast<size_t>(cvt.len_cvt));
+    const std::vector<int16_t> source = DecodeSource(wav);
+    const size_t outSamples = static_cast<size_t>(outFrames) * outChannels;
+    sound->pcm.reset(new int16_t[outSamples]);
+    int16_t* out = sound->pcm.get();
+    // Source position in 32.32 fixed point.
+    const uint64_t step = (static_cast<uint64_t>(wav.rate) << kFixedShift) / static_cast<uint64_t>(g_device.rate);
+    uint64_t position = 0;
+    int16_t value[kMaxSourceChannels] = {};
+    for (uint64_t j = 0; j < outFrames; j++, position += step) {
+        const size_t frame = std::min(static_cast<size_t>(position >> kFixedShift), inFrames - 1);
+        const size_t next = std::min(frame + 1, inFrames - 1);
+        const int32_t weight = static_cast<int32_t>((position & kFixedMask) >> kWeightShift);
+        const int16_t* a = &source[frame * inChannels];
+        const int16_t* b = &source[next * inChannels];
+        for (size_t k = 0; k < inChannels; k++)
+            value[k] = static_cast<int16_t>(a[k] + (((b[k] - a[k]) * weight) >> kWeightBits));
+        for (size_t c = 0; c < outChannels; c++)
+            *out++ = value[std::min(c, inChannels - 1)];
     }
     sound->chunk.allocated = 0;
-    sound->chunk.abuf = sound->pcm.data();
-    sound->chunk.alen = static_cast<Uint32>(sound->pcm.size());
+    sound->chunk.abuf = reinterpret_cast<Uint8*>(sound->pcm.get());
+    sound->chunk.alen = static_cast<Uint32>(outBytes);
     sound->chunk.volume = MIX_MAX_VOLUME;
     return true;
 }

@@ -192,6 +192,25 @@ TEST_F(SoundTest, TheNextTrackStartsOnTheMainThreadDuringTheMessagePump)
     EXPECT_TRUE(FSOUND_IsPlaying(list.channel));
 }
 
+TEST_F(SoundTest, EightBitAndStereoFilesPlay)
+{
+    // 8-bit stereo: the 16-bit mono encoding of four samples re-labelled, so the data holds four frames.
+    std::vector<uint8_t> bytes = WavEncode16(2, 8000, std::vector<int16_t>(4000, 0x2080));
+    constexpr size_t kBlockAlignAt = 32;
+    constexpr size_t kBitsAt = 34;
+    bytes[kBlockAlignAt] = 2;
+    bytes[kBitsAt] = 8;
+    FSOUND_SAMPLE* eight = FSOUND_Sample_Load(-1, WriteBytes("eight.wav", bytes).c_str(), FSOUND_2D, 0);
+    FSOUND_SAMPLE* stereo = FSOUND_Sample_Load(
+        -1, WriteBytes("stereo.wav", WavEncode16(2, 44100, std::vector<int16_t>(8000, 1000))).c_str(), FSOUND_2D, 0);
+    ASSERT_NE(nullptr, eight);
+    ASSERT_NE(nullptr, stereo);
+    EXPECT_TRUE(FSOUND_IsPlaying(FSOUND_PlaySound(FSOUND_FREE, eight)));
+    EXPECT_TRUE(FSOUND_IsPlaying(FSOUND_PlaySound(FSOUND_FREE, stereo)));
+    FSOUND_Sample_Free(eight);
+    EXPECT_EQ(0, FSOUND_PlaySound(FSOUND_FREE, stereo));   // channel 0 stopped with its sample
+}
+
 TEST_F(SoundTest, NullHandlesBadChannelsAndBadFilesDoNothing)
 {
     EXPECT_EQ(-1, FSOUND_PlaySound(FSOUND_FREE, nullptr));
