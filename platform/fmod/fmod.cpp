@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -30,6 +31,8 @@ constexpr int kBufferFrames = 1024;        // about 23 ms at 44.1 kHz
 constexpr int kDefaultRate = 44100;
 constexpr size_t kMaxConvertedBytes = 256u << 20;
 constexpr Uint8 kPanFull = 255;
+constexpr const char* kDriverVariable = "SDL_AUDIODRIVER";
+constexpr const char* kDummyDriver = "dummy";
 constexpr size_t kMaxSourceChannels = 2;
 constexpr int kUnsigned8Centre = 128;      // 8-bit PCM is unsigned
 constexpr int kByteShift = 8;
@@ -220,19 +223,20 @@ bool OpenMixer(int rate)
     return false;
 }
 
-// The machine's device, else SDL's dummy driver, which plays nothing but keeps time.
+// The machine's device, else SDL's dummy driver, which plays nothing but keeps time. The driver choice of the
+// environment is restored afterwards.
 bool OpenDevice(int rate)
 {
     if (OpenMixer(rate))
         return true;
-    const char* chosen = SDL_getenv("SDL_AUDIODRIVER");
+    const char* chosen = std::getenv(kDriverVariable);
     const std::string previous = chosen ? chosen : "";
-    SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv(kDriverVariable, kDummyDriver, 1);
     const bool opened = OpenMixer(rate);
     if (chosen)
-        SDL_setenv("SDL_AUDIODRIVER", previous.c_str(), 1);
+        setenv(kDriverVariable, previous.c_str(), 1);
     else
-        SDL_setenv("SDL_AUDIODRIVER", "", 1);
+        unsetenv(kDriverVariable);
     return opened;
 }
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -209,6 +210,22 @@ TEST_F(SoundTest, EightBitAndStereoFilesPlay)
     EXPECT_TRUE(FSOUND_IsPlaying(FSOUND_PlaySound(FSOUND_FREE, stereo)));
     FSOUND_Sample_Free(eight);
     EXPECT_EQ(0, FSOUND_PlaySound(FSOUND_FREE, stereo));   // channel 0 stopped with its sample
+}
+
+TEST_F(SoundTest, ADeviceThatCannotOpenFallsBackToTheDummyDriver)
+{
+    FSOUND_Close();
+    const char* before = std::getenv("SDL_AUDIODRIVER");
+    const std::string saved = before ? before : "";
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_EQ(1, FSOUND_Init(44100, 32, 0));
+    EXPECT_STREQ("no-such-driver", std::getenv("SDL_AUDIODRIVER"));
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(-1, Write("a.wav", 0.5).c_str(), FSOUND_2D, 0);
+    EXPECT_TRUE(FSOUND_IsPlaying(FSOUND_PlaySound(FSOUND_FREE, sample)));
+    if (before)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
 }
 
 TEST_F(SoundTest, NullHandlesBadChannelsAndBadFilesDoNothing)

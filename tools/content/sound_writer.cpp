@@ -10,8 +10,8 @@
 #include "tools/content/content_file.h"
 
 const char* const kContentEffectFiles[kContentEffectCount] = {
-    "click.wav", "placed.wav", "message.wav", "shop.wav", "finance.wav",
-    "crime.wav", "win.wav", "lose.wav", "bonus.wav",
+    "click.wav", "placed.wav", "message.wav", "shop.wav",  "finance.wav",
+    "crime.wav", "win.wav",    "lose.wav",    "bonus.wav",
 };
 const char* const kContentAmbientFiles[kContentAmbientCount] = {"ambient0.wav", "ambient1.wav", "ambient2.wav"};
 const char* const kContentMusicFiles[kContentMusicCount] = {"music0.wav", "music1.wav", "music2.wav", "music3.wav"};
@@ -24,7 +24,11 @@ constexpr double kFullScale = 32767.0;
 constexpr double kCrossfadeSeconds = 1.0;
 constexpr double kMusicSeconds[kContentMusicCount] = {48.0, 44.0, 52.0, 56.0};
 
-enum class Wave { Sine, Square, Noise };
+enum class Wave {
+    Sine,
+    Square,
+    Noise
+};
 
 // One voice: a wave gliding from f0 to f1 Hz, starting at `start` seconds for `length` seconds, rising over
 // `attack` seconds and falling exponentially with time constant `decay` (0: held to the end).
@@ -39,7 +43,7 @@ struct Voice {
     double decay;
 };
 
-// The project's one little noise source: a linear congruential generator, so files repeat byte for byte.
+// A linear congruential generator, so the files repeat byte for byte.
 struct Noise {
     uint32_t state;
     double Next()
@@ -63,9 +67,15 @@ void Render(const Voice& v, std::vector<double>& mix, Noise& noise)
         phase -= std::floor(phase);
         double s = 0.0;
         switch (v.wave) {
-        case Wave::Sine: s = std::sin(kTwoPi * phase); break;
-        case Wave::Square: s = phase < 0.5 ? 0.6 : -0.6; break;
-        case Wave::Noise: s = noise.Next(); break;
+        case Wave::Sine:
+            s = std::sin(kTwoPi * phase);
+            break;
+        case Wave::Square:
+            s = phase < 0.5 ? 0.6 : -0.6;
+            break;
+        case Wave::Noise:
+            s = noise.Next();
+            break;
         }
         const double rise = v.attack > 0.0 ? std::min(1.0, t / v.attack) : 1.0;
         // A short release at the very end keeps the voice from clicking.
@@ -92,46 +102,57 @@ std::vector<int16_t> Mix(double seconds, const std::vector<Voice>& voices, uint3
     return ToPcm(mix);
 }
 
-double Note(int semitonesFromA4)
-{
-    return 440.0 * std::pow(2.0, semitonesFromA4 / 12.0);
-}
+double Note(int semitonesFromA4) { return 440.0 * std::pow(2.0, semitonesFromA4 / 12.0); }
 
-} // namespace
+}  // namespace
 
 std::vector<int16_t> ContentEffectSamples(size_t index)
 {
     using W = Wave;
     switch (index) {
-    case 0:   // click
+    case 0:  // click
         return Mix(0.08, {{W::Square, 1200, 900, 0, 0.08, 0.5, 0.001, 0.015}}, 1);
-    case 1:   // placed: a thump
-        return Mix(0.3, {{W::Noise, 0, 0, 0, 0.12, 0.5, 0.002, 0.03}, {W::Sine, 180, 90, 0, 0.3, 0.7, 0.002, 0.08}},
-                   2);
-    case 2:   // message: a two-note chime
-        return Mix(0.6, {{W::Sine, 880, 880, 0, 0.3, 0.5, 0.005, 0.12}, {W::Sine, 1320, 1320, 0.15, 0.45, 0.5, 0.005, 0.15}},
+    case 1:  // placed: a thump
+        return Mix(0.3, {{W::Noise, 0, 0, 0, 0.12, 0.5, 0.002, 0.03}, {W::Sine, 180, 90, 0, 0.3, 0.7, 0.002, 0.08}}, 2);
+    case 2:  // message: a two-note chime
+        return Mix(0.6,
+                   {{W::Sine, 880, 880, 0, 0.3, 0.5, 0.005, 0.12}, {W::Sine, 1320, 1320, 0.15, 0.45, 0.5, 0.005, 0.15}},
                    3);
-    case 3:   // shop selected
-        return Mix(0.3, {{W::Sine, 660, 700, 0, 0.3, 0.6, 0.01, 0.1}, {W::Square, 330, 330, 0, 0.1, 0.15, 0.002, 0.03}}, 4);
-    case 4:   // finance: coins
-        return Mix(0.45, {{W::Noise, 0, 0, 0, 0.05, 0.3, 0.001, 0.01}, {W::Square, 2000, 2000, 0.02, 0.2, 0.25, 0.002, 0.05},
-                          {W::Square, 2600, 2600, 0.15, 0.3, 0.25, 0.002, 0.06}},
+    case 3:  // shop selected
+        return Mix(0.3, {{W::Sine, 660, 700, 0, 0.3, 0.6, 0.01, 0.1}, {W::Square, 330, 330, 0, 0.1, 0.15, 0.002, 0.03}},
+                   4);
+    case 4:  // finance: coins
+        return Mix(0.45,
+                   {{W::Noise, 0, 0, 0, 0.05, 0.3, 0.001, 0.01},
+                    {W::Square, 2000, 2000, 0.02, 0.2, 0.25, 0.002, 0.05},
+                    {W::Square, 2600, 2600, 0.15, 0.3, 0.25, 0.002, 0.06}},
                    5);
-    case 5:   // crime: a siren rising and falling twice
-        return Mix(0.8, {{W::Square, 600, 900, 0, 0.2, 0.35, 0.01, 0}, {W::Square, 900, 600, 0.2, 0.2, 0.35, 0, 0},
-                         {W::Square, 600, 900, 0.4, 0.2, 0.35, 0, 0}, {W::Square, 900, 600, 0.6, 0.2, 0.35, 0, 0.1}},
+    case 5:  // crime: a siren rising and falling twice
+        return Mix(0.8,
+                   {{W::Square, 600, 900, 0, 0.2, 0.35, 0.01, 0},
+                    {W::Square, 900, 600, 0.2, 0.2, 0.35, 0, 0},
+                    {W::Square, 600, 900, 0.4, 0.2, 0.35, 0, 0},
+                    {W::Square, 900, 600, 0.6, 0.2, 0.35, 0, 0.1}},
                    6);
-    case 6:   // win: a rising arpeggio
-        return Mix(1.1, {{W::Sine, Note(3), Note(3), 0, 0.4, 0.45, 0.005, 0.2}, {W::Sine, Note(7), Note(7), 0.2, 0.4, 0.45, 0.005, 0.2},
-                         {W::Sine, Note(10), Note(10), 0.4, 0.4, 0.45, 0.005, 0.2}, {W::Sine, Note(15), Note(15), 0.6, 0.5, 0.5, 0.005, 0.25}},
+    case 6:  // win: a rising arpeggio
+        return Mix(1.1,
+                   {{W::Sine, Note(3), Note(3), 0, 0.4, 0.45, 0.005, 0.2},
+                    {W::Sine, Note(7), Note(7), 0.2, 0.4, 0.45, 0.005, 0.2},
+                    {W::Sine, Note(10), Note(10), 0.4, 0.4, 0.45, 0.005, 0.2},
+                    {W::Sine, Note(15), Note(15), 0.6, 0.5, 0.5, 0.005, 0.25}},
                    7);
-    case 7:   // lose: a falling buzz
-        return Mix(0.9, {{W::Square, 400, 200, 0, 0.9, 0.4, 0.01, 0.4}, {W::Sine, 200, 100, 0, 0.9, 0.3, 0.01, 0.4}}, 8);
-    case 8:   // bonus: sparkles
-        return Mix(0.6, {{W::Sine, 1320, 1320, 0, 0.15, 0.4, 0.002, 0.05}, {W::Sine, 1760, 1760, 0.12, 0.15, 0.4, 0.002, 0.05},
-                         {W::Sine, 2093, 2093, 0.24, 0.2, 0.4, 0.002, 0.06}, {W::Noise, 0, 0, 0.3, 0.3, 0.08, 0.01, 0.08}},
+    case 7:  // lose: a falling buzz
+        return Mix(0.9, {{W::Square, 400, 200, 0, 0.9, 0.4, 0.01, 0.4}, {W::Sine, 200, 100, 0, 0.9, 0.3, 0.01, 0.4}},
+                   8);
+    case 8:  // bonus: sparkles
+        return Mix(0.6,
+                   {{W::Sine, 1320, 1320, 0, 0.15, 0.4, 0.002, 0.05},
+                    {W::Sine, 1760, 1760, 0.12, 0.15, 0.4, 0.002, 0.05},
+                    {W::Sine, 2093, 2093, 0.24, 0.2, 0.4, 0.002, 0.06},
+                    {W::Noise, 0, 0, 0.3, 0.3, 0.08, 0.01, 0.08}},
                    9);
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -141,7 +162,7 @@ std::vector<int16_t> ContentAmbientSamples(size_t index)
 {
     if (index >= kContentAmbientCount)
         return {};
-    const double smoothing[kContentAmbientCount] = {0.08, 0.15, 0.05};   // London, Berlin, Paris
+    const double smoothing[kContentAmbientCount] = {0.08, 0.15, 0.05};  // London, Berlin, Paris
     const double hum[kContentAmbientCount] = {110.0, 82.5, 146.8};
     const size_t loop = static_cast<size_t>(kContentAmbientSeconds * kRate);
     const size_t fade = static_cast<size_t>(kCrossfadeSeconds * kRate);
@@ -202,7 +223,7 @@ bool WriteOne(const std::filesystem::path& dir, const char* name, const std::vec
     return false;
 }
 
-} // namespace
+}  // namespace
 
 bool ContentWriteSounds(const std::string& root, std::string* detail)
 {
