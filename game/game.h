@@ -57,7 +57,7 @@ public:
     // Through the notice seam when one is installed, else straight to the sound manager.
     void PlaySample(int32_t sample, int32_t volume);
     // The interface's click: effect 0 at full volume.
-    void PlayDefaultSample();
+    void PlayDefaultSample() override;
     CSoundManager* GetSoundManager() const { return m_pSoundManager; }
 
     uint16_t m_startMonth;
