@@ -1,6 +1,8 @@
 // The game object's singleton and the fields the figures read.
 #include "game/game.h"
 
+#include "game/sound.h"
+
 CGame* g_pGame = nullptr;
 
 namespace {
@@ -28,7 +30,7 @@ void CGame::DestroyInstance(CFerroxGame** out)
         *out = nullptr;
 }
 
-CGame::CGame() : m_pNotices(nullptr)
+CGame::CGame() : m_pSoundManager(nullptr), m_pNotices(nullptr)
 {
     Init();
 }
@@ -49,6 +51,11 @@ void CGame::Init()
 
 void CGame::Release()
 {
+    if (m_pSoundManager) {
+        m_pSoundManager->Close();
+        delete m_pSoundManager;
+        m_pSoundManager = nullptr;
+    }
     CFerroxGame::Release();
 }
 
@@ -62,4 +69,17 @@ void CGame::PlaySample(int32_t sample, int32_t volume)
 {
     if (m_pNotices)
         m_pNotices->PlaySample(sample, volume);
+    else if (m_pSoundManager)
+        m_pSoundManager->PlaySample(sample, volume);
+}
+
+void CGame::PlayDefaultSample()
+{
+    PlaySample(kSoundDefaultSample, kSoundFullVolume);
+}
+
+void CGameNotices::PlaySample(int32_t sample, int32_t volume)
+{
+    if (g_pGame && g_pGame->m_pSoundManager)
+        g_pGame->m_pSoundManager->PlaySample(sample, volume);
 }

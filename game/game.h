@@ -1,14 +1,15 @@
 // The game object as the mall's figures read it, and the notice seam through which the game tells the player.
 //
 // The game module owns the mall simulation: the game object, the statistics, the scenario conditions and the
-// canvas stack the interface routes through (game/stack.h). It calls the engine (engine/*) and, for sound,
-// platform/fmod; the interface above reaches it through these classes, and the game reaches the interface and
-// the sound manager only through the notice seam below, which they install. Threading: one thread runs
+// canvas stack the interface routes through (game/stack.h) and the sound manager (game/sound.h). It calls the
+// engine (engine/*) and, for sound, platform/fmod; the interface above reaches it through these classes, and the
+// game reaches the interface only through the notice seam below, which the interface installs. Sound effects go
+// through the seam too when one is installed; its default plays them on the game's sound manager. Threading: one thread runs
 // everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame; the
 // notice seam is installed by its owner, which keeps it alive while installed.
 //
-// CGame here holds only what the figures read (day counter, new-day flag, start year and month); the managers
-// it owns arrive with their own subjects.
+// CGame here holds what the figures read (day counter, new-day flag, start year and month) and the sound
+// manager (game/sound.h); the other managers it owns arrive with their own subjects.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,8 @@
 
 // A yes-button action of the confirmation panel.
 typedef void (*GameConfirmCallback)();
+
+class CSoundManager;
 
 // Calls that tell the player: the interface's message queue and confirmation panel, and sound effects.
 class CGameNotices {
@@ -27,8 +30,8 @@ public:
     // Pushes the confirmation panel modally and hands it the question and the action of its yes button.
     virtual void AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, int16_t list, int32_t closeBoth,
                                  const char* extraText) = 0;
-    // A sound effect by index at a volume of 1 to 255.
-    virtual void PlaySample(int32_t sample, int32_t volume) = 0;
+    // A sound effect by index at a volume of 1 to 255; by default the game's sound manager plays it.
+    virtual void PlaySample(int32_t sample, int32_t volume);
 };
 
 // Start of a new game's calendar.
@@ -51,12 +54,17 @@ public:
     CGameNotices* GetNotices() const { return m_pNotices; }
     void SetNotices(CGameNotices* notices) { m_pNotices = notices; }
     void QueueMessage(int16_t number);
+    // Through the notice seam when one is installed, else straight to the sound manager.
     void PlaySample(int32_t sample, int32_t volume);
+    // The interface's click: effect 0 at full volume.
+    void PlayDefaultSample() override;
+    CSoundManager* GetSoundManager() const { return m_pSoundManager; }
 
     uint16_t m_startMonth;
     uint16_t m_startYear;
     uint16_t m_dayCounter;   // game days elapsed
     int32_t m_newDay;        // 1 during the frame in which a day ended
+    CSoundManager* m_pSoundManager;   // owned; closed and deleted at Release
 
 private:
     CGameNotices* m_pNotices;

@@ -9,6 +9,8 @@
 
 namespace {
 
+Win32PumpHook g_pumpHook = nullptr;
+
 // Calls a procedure, counting the calls in progress so that records of
 // windows destroyed inside them are freed only afterwards.
 LRESULT CallProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -147,6 +149,8 @@ BOOL Peek(LPMSG out, HWND hwnd, UINT low, UINT high, UINT remove, bool wide)
     if (out == nullptr)
         return FALSE;
     FreeDeadWindows();
+    if (g_pumpHook != nullptr)
+        g_pumpHook();
     PumpSDL();
     UserState& u = User();
     std::lock_guard<std::mutex> lock(u.queueLock);
@@ -368,6 +372,8 @@ void WINAPI PostQuitMessage(int nExitCode)
 }
 
 DWORD WINAPI GetMessageTime(void) { return User().messageTime; }
+
+void Win32SetPumpHook(Win32PumpHook hook) { g_pumpHook = hook; }
 
 void Win32ResetForTests(void)
 {

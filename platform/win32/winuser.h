@@ -464,6 +464,10 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int nExitCode);
 DWORD WINAPI GetMessageTime(void);
+// Work a layer above must do on the main thread at every pump (the sound stand-in's stream ends): called at the
+// start of each PeekMessage and GetMessage poll. One hook; null removes it.
+typedef void (*Win32PumpHook)(void);
+void Win32SetPumpHook(Win32PumpHook hook);
 
 // Cursor. Screen coordinates are SDL's global ones.
 BOOL WINAPI ClipCursor(const RECT* lpRect);

@@ -1,5 +1,5 @@
-// mkcontent: authors the game root (text files, camera paths, splash pictures, cursor, fonts, demo images, models)
-// through the graphics core's own writers.
+// mkcontent: authors the game root (text files, camera paths, splash pictures, cursor, fonts, demo images, models,
+// sounds) through the graphics core's own writers.
 //
 //   mkcontent TEXT_DIR OUT_DIR
 //
@@ -26,6 +26,7 @@
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
+#include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
 #include "tools/content/spline_writer.h"
 
@@ -231,6 +232,8 @@ int main(int argc, char** argv)
         failed = "the interface fonts";
     } else if (!WriteShopUnit(out)) {
         failed = "the shop unit model";
+    } else if (!ContentWriteSounds(out.string(), &detail)) {
+        failed = "the sounds";
     }
     StopEngine(window);
     if (failed != nullptr) {
