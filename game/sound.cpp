@@ -17,12 +17,11 @@ constexpr float kMasterMax = 255.0f;
 constexpr float kMasterStepFromZero = 1.0f;
 
 // A value line without its line end.
-std::string ValueText(const std::string& line)
+std::string ValueText(std::string_view line)
 {
-    std::string text = line;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    return text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return std::string(line);
 }
 
 } // namespace
@@ -82,8 +81,8 @@ void CSoundManager::LoadList(CFerroxTagTree* data, const char* child, const std:
 {
     if (!data->FindNode("SOUND", 1) || !data->FindChild(child))
         return;
-    for (const std::string& line : data->GetCursor()->values) {
-        const std::string path = start + ValueText(line);
+    for (const CFerroxTagValue& line : data->GetCursor()->values) {
+        const std::string path = start + ValueText(line.view());
         SoundSample* record = new SoundSample();
         record->sample = FSOUND_Sample_Load(FSOUND_FREE, path.c_str(), mode, 0);
         record->loop = (mode & FSOUND_LOOP_NORMAL) != 0 ? 1 : 0;
@@ -96,8 +95,8 @@ void CSoundManager::LoadMusic(CFerroxTagTree* data, const std::string& start)
 {
     if (!data->FindNode("SOUND", 1) || !data->FindChild("MUSIC"))
         return;
-    for (const std::string& line : data->GetCursor()->values) {
-        m_musicPaths.push_back(start + ValueText(line));
+    for (const CFerroxTagValue& line : data->GetCursor()->values) {
+        m_musicPaths.push_back(start + ValueText(line.view()));
         ++m_trackCount;
     }
 }

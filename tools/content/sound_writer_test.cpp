@@ -22,7 +22,8 @@ std::vector<std::string> Values(CFerroxTagTree& data, const char* child)
     std::vector<std::string> out;
     if (!data.FindNode("SOUND", 1) || !data.FindChild(child))
         return out;
-    for (std::string line : data.GetCursor()->values) {
+    for (const CFerroxTagValue& value : data.GetCursor()->values) {
+        std::string line(value.view());
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.pop_back();
         out.push_back(line);
