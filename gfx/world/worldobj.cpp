@@ -196,6 +196,8 @@ GxFramedObject* AtomicSync(GxFramedObject* object)
     if (ext->sync && !ext->sync(object)) {
         return nullptr;
     }
+    // The frame has moved: its matrices are current but no longer flagged, so the sphere must be recomputed.
+    atomic->object.object.privateFlags |= gxATOMICSPHEREDIRTY;
     if (ext->world && !TieAtomic(atomic, ext->world)) {
         return nullptr;
     }
