@@ -164,6 +164,16 @@ GxCollTree* GxCollisionGeometryGetTree(const GxGeometry* geometry)
     return geometry && geometryOffset >= 0 ? *TreeSlot(geometry, geometryOffset) : nullptr;
 }
 
+GxGeometry* GxCollisionGeometrySetTree(GxGeometry* geometry, GxCollTree* tree)
+{
+    if (!geometry || geometryOffset < 0) {
+        return nullptr;
+    }
+    GxCollTreeDestroy(*TreeSlot(geometry, geometryOffset));
+    *TreeSlot(geometry, geometryOffset) = tree;
+    return geometry;
+}
+
 GxCollTree* GxCollisionSectorGetTree(const GxWorldSector* sector)
 {
     return sector && sectorOffset >= 0 ? *TreeSlot(sector, sectorOffset) : nullptr;

@@ -73,6 +73,8 @@ typedef GxCollTriangle* (*GxIntersectionTriangleCallBack)(GxIntersection* inters
 GxBool GxCollisionPluginAttach(void);
 GxCollTree* GxCollisionGeometryGetTree(const GxGeometry* geometry);
 GxCollTree* GxCollisionSectorGetTree(const GxWorldSector* sector);
+// Gives the geometry a tree (destroying any it had); the tree must name only the geometry's triangles.
+GxGeometry* GxCollisionGeometrySetTree(GxGeometry* geometry, GxCollTree* tree);
 
 // One-sided: hits only triangles facing against the line. Distance is the fraction of delta.
 GxBool GxIntersectLineTriangle(const GxV3d* start, const GxV3d* delta, const GxV3d* v0, const GxV3d* v1,
