@@ -67,6 +67,10 @@ void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 t
 // The global lights of a world, linked through GxLight::inWorld; installed by the code that owns worlds.
 typedef GxLink* (*GxD3D9WorldLightsQuery)(GxWorld* world);
 void GxD3D9SetWorldLightsQuery(GxD3D9WorldLightsQuery query);
+// Sets up the local lights that reach a lit atomic with normals; installed by the code that owns worlds.
+// Non-zero when any light was set.
+typedef GxBool (*GxD3D9AtomicLocalLightsSetup)(GxAtomic* atomic);
+void GxD3D9SetAtomicLocalLightsSetup(GxD3D9AtomicLocalLightsSetup setup);
 
 // World glue.
 GxBool GxD3D9WorldPluginAttach(void);

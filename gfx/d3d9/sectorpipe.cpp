@@ -6,6 +6,7 @@
 
 #include "gfx/core/bytes.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/frame.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
@@ -42,6 +43,34 @@ RightsRecord sectorRights = {0, 0};
 RightsRecord worldRights = {0, 0};
 
 GxLink* WorldGlobalLights(GxWorld* world) { return &world->directionalLightList; }
+
+GxUInt16 lightFrame = 0;  // raised per lit object, so a light reached through several sectors is set once
+
+// The local lights of the atomic's sectors that light atomics and reach its world bounding sphere.
+GxBool AtomicLocalLights(GxAtomic* atomic)
+{
+    const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
+    const GxUInt16 frame = ++lightFrame;
+    GxBool any = 0;
+    for (GxLink* t = atomic->llWorldSectorsInAtomic.next; t != &atomic->llWorldSectorsInAtomic; t = t->next) {
+        GxWorldSector* sector = GxTieFromAtomicLink(t)->worldSector;
+        for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
+            GxLight* light = GxLightTieFromSectorLink(l)->light;
+            auto* lightFrameOwner = static_cast<GxFrame*>(light->object.object.parent);
+            if (light->lightFrame == frame || !(light->object.object.flags & gxLIGHTLIGHTATOMICS) || !lightFrameOwner) {
+                continue;
+            }
+            light->lightFrame = frame;
+            const GxV3d& at = GxFrameGetWorldMatrix(lightFrameOwner)->pos;
+            const GxV3d d = {at.x - sphere->center.x, at.y - sphere->center.y, at.z - sphere->center.z};
+            const GxReal reach = light->radius + sphere->radius;
+            if (GxV3dDotProduct(&d, &d) < reach * reach) {
+                any |= GxD3D9LocalLightSetup(light);
+            }
+        }
+    }
+    return any;
+}
 
 // ---- Instancing.
 
@@ -208,6 +237,7 @@ void* ModuleOpen(void* instance, GxInt32, GxInt32)
     }
     block->platformSectorPipeline = block->currentSectorPipeline = pipeline;
     GxD3D9SetWorldLightsQuery(WorldGlobalLights);
+    GxD3D9SetAtomicLocalLightsSetup(AtomicLocalLights);
     glue.openInstances++;
     return instance;
 }
@@ -221,6 +251,7 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
         block->platformSectorPipeline = nullptr;
     }
     GxD3D9SetWorldLightsQuery(nullptr);
+    GxD3D9SetAtomicLocalLightsSetup(nullptr);
     glue.openInstances--;
     return instance;
 }

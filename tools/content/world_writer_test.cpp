@@ -266,6 +266,34 @@ TEST_F(WorldFile, EachAtomicDrawnOncePerFrameAndCulledByTheFrustum)
     }
 }
 
+TEST_F(WorldFile, ClumpsInTheFrustumAreVisitedOnceEach)
+{
+    world = Read(Bytes(20, 4));
+    ASSERT_NE(world, nullptr);
+    GxAtomic* first = AddAtomic(GxV3d{18, 0, 20}, 3.0f);
+    GxAtomic* second = GxAtomicClone(first);
+    GxFrame* frame = GxFrameCreate();
+    const GxV3d at = {22, 0, 20};
+    GxFrameTranslate(frame, &at, 0);
+    GxAtomicSetFrame(second, frame);
+    GxFrameAddChild(static_cast<GxFrame*>(clumps[0]->object.parent), frame);
+    GxClumpAddAtomic(clumps[0], second);
+    GxWorldRemoveClump(world, clumps[0]);
+    GxWorldAddClump(world, clumps[0]);
+    AddAtomic(GxV3d{39, 0, 39}, 0.5f);  // another clump, outside the view
+    LookDown(GxV3d{20, 10, 20}, 20.0f);
+    ASSERT_GT(Ties(first).size() + Ties(second).size(), 3u);
+    std::vector<GxClump*> seen;
+    GxCameraForAllClumpsInFrustum(
+        camera,
+        [](GxClump* clump, void* data) {
+            static_cast<std::vector<GxClump*>*>(data)->push_back(clump);
+            return clump;
+        },
+        &seen);
+    EXPECT_EQ(seen, std::vector<GxClump*>{clumps[0]});
+}
+
 struct Hits {
     std::vector<GxAtomic*> atomics;
 };
