@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr GxInt32 kCells = 50;             // 50 x 50 cells, 5,000 triangles
+constexpr GxInt32 kCells = 50;               // 50 x 50 cells, 5,000 triangles
 constexpr GxInt32 kTrianglesPerSector = 12;  // about 500 sectors
 constexpr GxReal kCell = 2.0f;
 constexpr GxInt32 kMovers = 1000;
@@ -32,14 +32,15 @@ Scene& TheScene()
     for (GxInt32 z = 0; z < kCells; z++) {
         for (GxInt32 x = 0; x < kCells; x++) {
             const GxReal x0 = x * kCell, z0 = z * kCell;
-            const GxV3d corners[4] = {{x0, 0, z0}, {x0, 0, z0 + kCell}, {x0 + kCell, 0, z0 + kCell}, {x0 + kCell, 0, z0}};
+            const GxV3d corners[4] = {
+                {x0, 0, z0}, {x0, 0, z0 + kCell}, {x0 + kCell, 0, z0 + kCell}, {x0 + kCell, 0, z0}};
             ContentWorldAddQuad(&mesh, corners, GxV3d{0, 1, 0}, GxRGBA{255, 255, 255, 255}, 0, 1.0f);
         }
     }
     scene.material = GxMaterialCreate();
     const GxReal size = kCells * kCell;
-    const ContentWorldPlan plan = {gxGEOMETRYPOSITIONS, GxBBox{{size, 10, size}, {0, -10, 0}}, {scene.material},
-                                   kTrianglesPerSector};
+    const ContentWorldPlan plan = {
+        gxGEOMETRYPOSITIONS, GxBBox{{size, 10, size}, {0, -10, 0}}, {scene.material}, kTrianglesPerSector};
     const std::vector<GxUInt8> bytes = ContentWorldBytes(mesh, plan);
     GxMemory memory = {const_cast<GxUInt8*>(bytes.data()), static_cast<GxUInt32>(bytes.size())};
     GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
@@ -132,7 +133,7 @@ GxWorldSector* CountHit(GxIntersection*, GxWorldSector* sector, GxAtomic*, GxRea
     return sector;
 }
 
-const GxLine kLine = {{0, 0, 1}, {kCells * kCell, 0, kCells * kCell - 1}};
+const GxLine kLine = {{0, 0, 1}, {kCells * kCell, 0, kCells* kCell - 1}};
 
 void BM_LineQueryBruteForce(benchmark::State& state)
 {

@@ -7,9 +7,9 @@
 #include "gfx/core/bytes.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
-#include "gfx/core/stream.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/core/stream.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
@@ -84,9 +84,9 @@ struct SectorLayout {
 void AddElement(SectorLayout* layout, GxUInt32 type, GxUInt32 usage, GxUInt32 index, GxUInt32* offset)
 {
     *offset = layout->stride;
-    layout->elements[layout->count++] = D3DVERTEXELEMENT9{0, static_cast<WORD>(layout->stride),
-                                                          static_cast<BYTE>(type), 0, static_cast<BYTE>(usage),
-                                                          static_cast<BYTE>(index)};
+    layout->elements[layout->count++] =
+        D3DVERTEXELEMENT9{0, static_cast<WORD>(layout->stride), static_cast<BYTE>(type),
+                          0, static_cast<BYTE>(usage),          static_cast<BYTE>(index)};
     layout->stride += GxD3D9VertexDeclTypeGetSize(type);
 }
 
@@ -190,8 +190,8 @@ GxBool SectorAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
 GxBool SectorAllInOneOpen(GxPipelineNode* node)
 {
     auto* callBacks = static_cast<GxD3D9AllInOneCallBacks*>(node->privateBlock);
-    *callBacks = GxD3D9AllInOneCallBacks{GxD3D9SectorInstance, nullptr, GxD3D9SectorLighting,
-                                         GxD3D9DefaultRenderCallback};
+    *callBacks =
+        GxD3D9AllInOneCallBacks{GxD3D9SectorInstance, nullptr, GxD3D9SectorLighting, GxD3D9DefaultRenderCallback};
     return 1;
 }
 
@@ -337,10 +337,7 @@ void GxD3D9SectorLighting(void* object)
     GxD3D9LightsEnable(any);
 }
 
-GxNodeDefinition* GxD3D9WorldSectorAllInOneNodeGet(void)
-{
-    return &sectorNode;
-}
+GxNodeDefinition* GxD3D9WorldSectorAllInOneNodeGet(void) { return &sectorNode; }
 
 GxBool GxD3D9SectorSetUsageFlags(GxWorldSector* sector, GxUInt32 flags)
 {

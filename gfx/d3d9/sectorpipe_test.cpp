@@ -55,9 +55,9 @@ TEST_F(SectorPipe, OpenInstallsTheSectorPipeline)
     ASSERT_NE(block, nullptr);
     ASSERT_NE(block->currentSectorPipeline, nullptr);
     EXPECT_EQ(block->currentSectorPipeline, block->platformSectorPipeline);
-    EXPECT_NE(GxPipelineFindNodeByName(block->currentSectorPipeline, "nodeD3D9WorldSectorAllInOne.csl", nullptr,
-                                       nullptr),
-              nullptr);
+    EXPECT_NE(
+        GxPipelineFindNodeByName(block->currentSectorPipeline, "nodeD3D9WorldSectorAllInOne.csl", nullptr, nullptr),
+        nullptr);
     EXPECT_NE(block->currentAtomicPipeline, nullptr) << "the atomic pipeline survives the sector module's open";
 }
 

@@ -32,10 +32,7 @@ GxInt32 atomicOffset = -1;
 GxInt32 geometryOffset = -1;
 GxInt32 sectorOffset = -1;
 
-GxUInt32* QueryCounter()
-{
-    return static_cast<GxUInt32*>(GxCoreModuleBlock(engineOffset, engineInstances));
-}
+GxUInt32* QueryCounter() { return static_cast<GxUInt32*>(GxCoreModuleBlock(engineOffset, engineInstances)); }
 
 GxUInt32* AtomicStamp(const GxAtomic* atomic)
 {
@@ -432,8 +429,8 @@ GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, bo
 
 GxInt32 GxCollTreeStreamGetSize(const GxCollTree* tree)
 {
-    const GxInt32 body = (tree->numSplits + 3) * static_cast<GxInt32>(kSplitSize) +
-                         (tree->map ? 2 * tree->numEntries : 0);
+    const GxInt32 body =
+        (tree->numSplits + 3) * static_cast<GxInt32>(kSplitSize) + (tree->map ? 2 * tree->numEntries : 0);
     return 4 + static_cast<GxInt32>(kChunkHeaderSize) + body;
 }
 
@@ -504,8 +501,9 @@ bool ForSectorAtomics(WorldQuery* q, GxWorldSector* sector, Test test)
 
 void QuerySphere(WorldQuery* q, const GxSphere& sphere, const GxAtomic* self)
 {
-    const GxBBox box = {{sphere.center.x + sphere.radius, sphere.center.y + sphere.radius, sphere.center.z + sphere.radius},
-                        {sphere.center.x - sphere.radius, sphere.center.y - sphere.radius, sphere.center.z - sphere.radius}};
+    const GxBBox box = {
+        {sphere.center.x + sphere.radius, sphere.center.y + sphere.radius, sphere.center.z + sphere.radius},
+        {sphere.center.x - sphere.radius, sphere.center.y - sphere.radius, sphere.center.z - sphere.radius}};
     const GxReal r2 = sphere.radius * sphere.radius;
     GxWorldForSectorsInBox(q->world, box, [&](GxWorldSector* sector) {
         if (BoxDistanceSquared(sphere.center, sector->boundingBox) > r2) {
@@ -633,8 +631,8 @@ void QueryLine(WorldQuery* q, const GxLine& line)
 
 }  // namespace
 
-GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection,
-                                    GxIntersectionWorldCallBack callBack, void* data)
+GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection, GxIntersectionWorldCallBack callBack,
+                                    void* data)
 {
     GxUInt32* counter = QueryCounter();
     if (!world || !intersection || !callBack || !counter || atomicOffset < 0) {
@@ -678,8 +676,7 @@ struct TriangleQuery {
 };
 
 // Reports a triangle; false when the callback stops the query.
-bool Report(const TriangleQuery& q, GxInt32 index, GxV3d* a, GxV3d* b, GxV3d* c, const GxV3d& normal,
-            GxReal distance)
+bool Report(const TriangleQuery& q, GxInt32 index, GxV3d* a, GxV3d* b, GxV3d* c, const GxV3d& normal, GxReal distance)
 {
     GxCollTriangle triangle = {normal, *a, index, {a, b, c}};
     return q.callBack(q.intersection, &triangle, distance, q.data) != nullptr;
@@ -737,8 +734,8 @@ void TreeLine(const GxCollTree* tree, const GxLine& line, Leaf leaf)
     const GxV3d delta = Sub(line.end, line.start);
     GxReal t0 = 0, t1 = 1;
     for (GxInt32 axis = 0; axis <= 8; axis += 4) {
-        const GxReal tol = kClipTolerance * std::max(std::fabs(GxV3dAxis(line.start, axis)),
-                                                     std::fabs(GxV3dAxis(line.end, axis)));
+        const GxReal tol =
+            kClipTolerance * std::max(std::fabs(GxV3dAxis(line.start, axis)), std::fabs(GxV3dAxis(line.end, axis)));
         const GxReal lo = GxV3dAxis(tree->box.inf, axis) - tol;
         const GxReal hi = GxV3dAxis(tree->box.sup, axis) + tol;
         const GxReal s = GxV3dAxis(line.start, axis);
@@ -951,8 +948,10 @@ GxBool GxGeometryMorphSphereIntersections(GxGeometry* geometry, const GxInterpol
                                           GxIntersectionTriangleCallBack callBack, void* data)
 {
     const GxInt32 n = geometry->numMorphTargets;
-    const GxMorphTarget* start = &geometry->morphTarget[interpolator->startMorphTarget < n ? interpolator->startMorphTarget : 0];
-    const GxMorphTarget* end = &geometry->morphTarget[interpolator->endMorphTarget < n ? interpolator->endMorphTarget : 0];
+    const GxMorphTarget* start =
+        &geometry->morphTarget[interpolator->startMorphTarget < n ? interpolator->startMorphTarget : 0];
+    const GxMorphTarget* end =
+        &geometry->morphTarget[interpolator->endMorphTarget < n ? interpolator->endMorphTarget : 0];
     const GxReal t = interpolator->position * interpolator->recipTime;
     const TriangleQuery q = {intersection, callBack, data};
     for (GxInt32 i = 0; i < geometry->numTriangles; i++) {

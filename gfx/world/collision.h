@@ -65,7 +65,7 @@ struct GxCollTree {
 };
 
 typedef GxWorldSector* (*GxIntersectionWorldCallBack)(GxIntersection* intersection, GxWorldSector* sector,
-                                                       GxAtomic* atomic, GxReal distance, void* data);
+                                                      GxAtomic* atomic, GxReal distance, void* data);
 typedef GxCollTriangle* (*GxIntersectionTriangleCallBack)(GxIntersection* intersection, GxCollTriangle* triangle,
                                                           GxReal distance, void* data);
 
@@ -82,8 +82,8 @@ GxBool GxIntersectLineTriangle(const GxV3d* start, const GxV3d* delta, const GxV
 GxBool GxIntersectSphereTriangle(const GxSphere* sphere, const GxV3d* v0, const GxV3d* v1, const GxV3d* v2,
                                  GxV3d* normal, GxReal* distance);
 
-GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection,
-                                    GxIntersectionWorldCallBack callBack, void* data);
+GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection, GxIntersectionWorldCallBack callBack,
+                                    void* data);
 GxAtomic* GxAtomicForAllIntersections(GxAtomic* atomic, GxIntersection* intersection,
                                       GxIntersectionTriangleCallBack callBack, void* data);
 

@@ -25,8 +25,8 @@ void Walk(GxCollTree* tree)
         geometry->morphTarget[0].verts[v] = corners[v];
     }
     for (GxUInt32 t = 0; t < kTriangles; t++) {
-        geometry->triangles[t] = GxTriangle{{0, static_cast<GxUInt16>(1 + t % 2), static_cast<GxUInt16>(2 + t % 2)},
-                                            gxGEOMETRYNOMATERIAL};
+        geometry->triangles[t] =
+            GxTriangle{{0, static_cast<GxUInt16>(1 + t % 2), static_cast<GxUInt16>(2 + t % 2)}, gxGEOMETRYNOMATERIAL};
     }
     GxCollisionGeometrySetTree(geometry, tree);
     GxAtomicSetGeometry(atomic, geometry, 0);

@@ -59,8 +59,7 @@ WorldModuleBlock* WorldBlock()
 void* WorldModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     auto* block = reinterpret_cast<WorldModuleBlock*>(static_cast<char*>(instance) + offset);
-    block->records = GxFreeListCreate(sizeof(WorldRecord), kWorldRecordsPerBlock, alignof(WorldRecord),
-                                      kWorldListHint);
+    block->records = GxFreeListCreate(sizeof(WorldRecord), kWorldRecordsPerBlock, alignof(WorldRecord), kWorldListHint);
     if (!block->records) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
@@ -577,13 +576,13 @@ uint64_t MinimumBytes(GxInt32 planes, GxInt32 sectors, GxUInt32 vertices, GxUInt
     const uint64_t sectorBytes = 3 * kChunkHeaderSize + kSectorStructSize;
     uint64_t bytes = static_cast<uint64_t>(planes) * planeBytes + static_cast<uint64_t>(sectors) * sectorBytes;
     if (!native) {
-        bytes += static_cast<uint64_t>(vertices) * sizeof(GxV3d) + static_cast<uint64_t>(triangles) * sizeof(GxTriangle);
+        bytes +=
+            static_cast<uint64_t>(vertices) * sizeof(GxV3d) + static_cast<uint64_t>(triangles) * sizeof(GxTriangle);
     }
     return bytes;
 }
 
-uint64_t BlockSize(GxInt32 planes, GxInt32 sectors, GxUInt32 vertices, GxUInt32 triangles, GxUInt32 flags,
-                   GxInt32 sets)
+uint64_t BlockSize(GxInt32 planes, GxInt32 sectors, GxUInt32 vertices, GxUInt32 triangles, GxUInt32 flags, GxInt32 sets)
 {
     uint64_t size = static_cast<uint64_t>(gxWorldTKList.sizeOfStruct);
     size += static_cast<uint64_t>(sectors) * static_cast<uint64_t>(gxWorldSectorTKList.sizeOfStruct);
@@ -682,8 +681,8 @@ GxWorld* GxWorldCreate(const GxBBox* box)
         return nullptr;
     }
     auto* world = static_cast<GxWorld*>(GxMalloc(static_cast<size_t>(gxWorldTKList.sizeOfStruct), kWorldHint));
-    auto* sector = static_cast<GxWorldSector*>(
-        GxMalloc(static_cast<size_t>(gxWorldSectorTKList.sizeOfStruct), kWorldHint));
+    auto* sector =
+        static_cast<GxWorldSector*>(GxMalloc(static_cast<size_t>(gxWorldSectorTKList.sizeOfStruct), kWorldHint));
     if (!world || !sector) {
         GxFree(world);
         GxFree(sector);
@@ -778,8 +777,8 @@ GxWorld* GxWorldStreamRead(GxStream* stream)
         GxErrorRaise(gxPLUGINWORLD, gxERRBADWORLD);
         return nullptr;
     }
-    const uint64_t size = BlockSize(planes, sectors, static_cast<GxUInt32>(vertices), static_cast<GxUInt32>(triangles),
-                                    flags, sets);
+    const uint64_t size =
+        BlockSize(planes, sectors, static_cast<GxUInt32>(vertices), static_cast<GxUInt32>(triangles), flags, sets);
     if (size > SIZE_MAX) {
         GxErrorRaise(gxPLUGINWORLD, gxERRNOMEMORY);
         return nullptr;

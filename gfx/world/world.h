@@ -59,7 +59,7 @@ struct GxPlaneSector {
 };
 
 struct GxWorldSector {
-    GxInt32 type;  // gxATOMICSECTORTYPE
+    GxInt32 type;           // gxATOMICSECTORTYPE
     GxTriangle* triangles;  // material index relative to matListWindowBase
     GxV3d* vertices;
     GxUInt32* normals;  // four signed bytes per vertex, /128

@@ -55,14 +55,20 @@ protected:
         GxTestDeviceInstall();
         ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         constexpr GxUInt32 kTestPlugin = 0xF00;
-        GxLightRegisterPlugin(0, kTestPlugin, [](void* o, GxInt32, GxInt32) {
-            static_cast<GxLight*>(o)->object.sync = FailingSync;
-            return o;
-        }, nullptr, nullptr);
-        GxCameraRegisterPlugin(0, kTestPlugin, [](void* o, GxInt32, GxInt32) {
-            static_cast<GxCamera*>(o)->beginUpdate = FailingBegin;
-            return o;
-        }, nullptr, nullptr);
+        GxLightRegisterPlugin(
+            0, kTestPlugin,
+            [](void* o, GxInt32, GxInt32) {
+                static_cast<GxLight*>(o)->object.sync = FailingSync;
+                return o;
+            },
+            nullptr, nullptr);
+        GxCameraRegisterPlugin(
+            0, kTestPlugin,
+            [](void* o, GxInt32, GxInt32) {
+                static_cast<GxCamera*>(o)->beginUpdate = FailingBegin;
+                return o;
+            },
+            nullptr, nullptr);
         ASSERT_TRUE(GxWorldPluginAttach() && GxEngineOpen(&window) && GxEngineStart());
     }
     void TearDown() override { GxTestEngineShutdown(); }
@@ -166,8 +172,16 @@ TEST_F(CollisionTrees, BrokenIndexesAndCyclesAndTruncationsAreRefused)
     };
     refused([](GxCollTree* t) { t->splits[0].right.index = 3; }, "leaf past the entries");
     refused([](GxCollTree* t) { t->map[1] = 4; }, "entry names a missing triangle");
-    refused([](GxCollTree* t) { t->splits[0].left = GxCollChild{0, gxCOLLSPLITCHILD, 0, 0}; }, "split is its own child");
-    refused([](GxCollTree* t) { t->splits[0].left = GxCollChild{0, gxCOLLSPLITCHILD, 5, 0}; }, "child split out of range");
+    refused(
+        [](GxCollTree* t) {
+            t->splits[0].left = GxCollChild{0, gxCOLLSPLITCHILD, 0, 0};
+        },
+        "split is its own child");
+    refused(
+        [](GxCollTree* t) {
+            t->splits[0].left = GxCollChild{0, gxCOLLSPLITCHILD, 5, 0};
+        },
+        "child split out of range");
     refused([](GxCollTree* t) { t->splits[0].left.axis = 12; }, "axis");
     refused([](GxCollTree* t) { t->splits[0].left.kind = gxCOLLMAXLEAF + 1; }, "leaf too big");
     GxCollTreeDestroy(good);
@@ -190,8 +204,8 @@ TEST_F(CollisionTrees, LinesThroughATreeFindTheSameTrianglesNearerLeavesFirst)
         geometry->morphTarget[0].verts[3 * i + 1] = GxV3d{1, 0, z};
         geometry->morphTarget[0].verts[3 * i + 2] = GxV3d{0, 1, z};
         const auto v = static_cast<GxUInt16>(3 * i);
-        geometry->triangles[i] = GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)},
-                                            gxGEOMETRYNOMATERIAL};
+        geometry->triangles[i] =
+            GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL};
     }
     GxAtomic* atomic = GxAtomicCreate();
     GxAtomicSetGeometry(atomic, geometry, 0);

@@ -121,8 +121,8 @@ void RemoveLightTies(GxLight* light)
     EngineBlock* block = Block();
     GxLink* head = &light->worldSectorsInLight;
     while (!GxLinkIsEmpty(head)) {
-        GxLightTie* tie = reinterpret_cast<GxLightTie*>(reinterpret_cast<char*>(head->next) -
-                                                        offsetof(GxLightTie, lLight));
+        GxLightTie* tie =
+            reinterpret_cast<GxLightTie*>(reinterpret_cast<char*>(head->next) - offsetof(GxLightTie, lLight));
         GxLinkRemove(&tie->lLight);
         GxLinkRemove(&tie->lWorldSector);
         if (block) {
@@ -642,15 +642,9 @@ GxWorld* GxAtomicGetWorld(const GxAtomic* atomic)
     return atomic && atomicOffset >= 0 ? OfAtomic(atomic)->world : nullptr;
 }
 
-GxWorld* GxClumpGetWorld(const GxClump* clump)
-{
-    return clump && clumpOffset >= 0 ? OfClump(clump)->world : nullptr;
-}
+GxWorld* GxClumpGetWorld(const GxClump* clump) { return clump && clumpOffset >= 0 ? OfClump(clump)->world : nullptr; }
 
-GxWorld* GxLightGetWorld(const GxLight* light)
-{
-    return light && lightOffset >= 0 ? OfLight(light)->world : nullptr;
-}
+GxWorld* GxLightGetWorld(const GxLight* light) { return light && lightOffset >= 0 ? OfLight(light)->world : nullptr; }
 
 GxWorld* GxCameraGetWorld(const GxCamera* camera)
 {
@@ -727,14 +721,14 @@ GxBool GxWorldObjectPluginAttach(void)
     if (!GxEngineRegisterModule(&module)) {
         return 0;
     }
-    cameraOffset = GxCameraRegisterPlugin(sizeof(CameraExt), gxPLUGINWORLDOBJMODULE, CameraConstruct, CameraDestruct,
-                                          CameraCopy);
-    atomicOffset = GxAtomicRegisterPlugin(sizeof(AtomicExt), gxPLUGINWORLDOBJMODULE, AtomicConstruct, AtomicDestruct,
-                                          AtomicCopy);
-    clumpOffset = GxClumpRegisterPlugin(sizeof(ClumpExt), gxPLUGINWORLDOBJMODULE, ClumpConstruct, ClumpDestruct,
-                                        ClumpCopy);
-    lightOffset = GxLightRegisterPlugin(sizeof(LightExt), gxPLUGINWORLDOBJMODULE, LightConstruct, LightDestruct,
-                                        LightCopy);
+    cameraOffset =
+        GxCameraRegisterPlugin(sizeof(CameraExt), gxPLUGINWORLDOBJMODULE, CameraConstruct, CameraDestruct, CameraCopy);
+    atomicOffset =
+        GxAtomicRegisterPlugin(sizeof(AtomicExt), gxPLUGINWORLDOBJMODULE, AtomicConstruct, AtomicDestruct, AtomicCopy);
+    clumpOffset =
+        GxClumpRegisterPlugin(sizeof(ClumpExt), gxPLUGINWORLDOBJMODULE, ClumpConstruct, ClumpDestruct, ClumpCopy);
+    lightOffset =
+        GxLightRegisterPlugin(sizeof(LightExt), gxPLUGINWORLDOBJMODULE, LightConstruct, LightDestruct, LightCopy);
     if (cameraOffset < 0 || atomicOffset < 0 || clumpOffset < 0 || lightOffset < 0) {
         return 0;
     }

@@ -20,14 +20,8 @@ inline bool GxSectorIsAtomic(const GxSector* sector) { return sector->type < 0; 
 inline GxWorldSector* GxSectorAsAtomic(GxSector* sector) { return reinterpret_cast<GxWorldSector*>(sector); }
 inline GxPlaneSector* GxSectorAsPlane(GxSector* sector) { return reinterpret_cast<GxPlaneSector*>(sector); }
 // A vector's component by a plane type (its byte offset).
-inline GxReal GxV3dAxis(const GxV3d& v, GxInt32 type)
-{
-    return type == 0 ? v.x : (type == 4 ? v.y : v.z);
-}
-inline GxReal* GxV3dAxisRef(GxV3d* v, GxInt32 type)
-{
-    return type == 0 ? &v->x : (type == 4 ? &v->y : &v->z);
-}
+inline GxReal GxV3dAxis(const GxV3d& v, GxInt32 type) { return type == 0 ? v.x : (type == 4 ? v.y : v.z); }
+inline GxReal* GxV3dAxisRef(GxV3d* v, GxInt32 type) { return type == 0 ? &v->x : (type == 4 ? &v->y : &v->z); }
 
 // Visits every atomic sector whose box a query box reaches, with the stack every walk uses. The callback
 // returns false to stop.

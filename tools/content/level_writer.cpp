@@ -16,9 +16,9 @@ namespace {
 
 constexpr GxInt32 kTextureSize = 8;
 constexpr GxInt32 kBuildingHeight = 12;
-constexpr GxReal kStreet = 4.0f;      // between the grid and the block
-constexpr GxReal kBlockDepth = 10.0f; // of the buildings round the grid
-constexpr GxUInt8 kSideShade = 190;   // prelit brightness of building sides (tops are full)
+constexpr GxReal kStreet = 4.0f;       // between the grid and the block
+constexpr GxReal kBlockDepth = 10.0f;  // of the buildings round the grid
+constexpr GxUInt8 kSideShade = 190;    // prelit brightness of building sides (tops are full)
 constexpr GxInt32 kSectorTriangles = 64;
 constexpr GxReal kAmbientGrey = 0.45f;
 constexpr GxReal kDirectionalGrey = 0.8f;

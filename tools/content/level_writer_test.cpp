@@ -111,9 +111,9 @@ protected:
         if (std::abs(r - want.red) <= 3 && std::abs(g - want.green) <= 3 && std::abs(b - want.blue) <= 3) {
             return ::testing::AssertionSuccess();
         }
-        return ::testing::AssertionFailure() << "(" << x << "," << y << ") is (" << r << "," << g << "," << b
-                                             << ") want (" << int(want.red) << "," << int(want.green) << ","
-                                             << int(want.blue) << ")";
+        return ::testing::AssertionFailure()
+               << "(" << x << "," << y << ") is (" << r << "," << g << "," << b << ") want (" << int(want.red) << ","
+               << int(want.green) << "," << int(want.blue) << ")";
     }
 
     GxTexDictionary* dictionary = nullptr;

@@ -86,7 +86,8 @@ bool WriteSector(const ContentWorldMesh& mesh, const ContentWorldPlan& plan, con
             }
         }
     }
-    if (used.size() > static_cast<size_t>(gxWORLDMAXSECTORCOUNT) || tris.size() > static_cast<size_t>(gxWORLDMAXSECTORCOUNT)) {
+    if (used.size() > static_cast<size_t>(gxWORLDMAXSECTORCOUNT) ||
+        tris.size() > static_cast<size_t>(gxWORLDMAXSECTORCOUNT)) {
         return false;
     }
     GxBBox tight = {{0, 0, 0}, {0, 0, 0}};
@@ -255,8 +256,10 @@ void ContentWorldAddQuad(ContentWorldMesh* mesh, const GxV3d corners[4], const G
         mesh->prelit.push_back(colour);
         mesh->uv.push_back(uv[i]);
     }
-    mesh->triangles.push_back(GxTriangle{{first, static_cast<GxUInt16>(first + 1), static_cast<GxUInt16>(first + 2)}, material});
-    mesh->triangles.push_back(GxTriangle{{first, static_cast<GxUInt16>(first + 2), static_cast<GxUInt16>(first + 3)}, material});
+    mesh->triangles.push_back(
+        GxTriangle{{first, static_cast<GxUInt16>(first + 1), static_cast<GxUInt16>(first + 2)}, material});
+    mesh->triangles.push_back(
+        GxTriangle{{first, static_cast<GxUInt16>(first + 2), static_cast<GxUInt16>(first + 3)}, material});
 }
 
 std::vector<GxUInt8> ContentWorldBytes(const ContentWorldMesh& mesh, const ContentWorldPlan& plan)

@@ -3,6 +3,7 @@
 #include "tools/content/world_writer.h"
 
 #include <cmath>
+#include <cstring>
 #include <set>
 
 #include "gfx/core/bytes.h"
@@ -175,7 +176,9 @@ TEST_F(WorldFile, TiesFollowMovingAtomicsAndLocalLights)
     world = Read(Bytes(10, 4));
     ASSERT_NE(world, nullptr);
     GxAtomic* atomic = AddAtomic(GxV3d{5, 0, 5}, 1.5f);
-    auto expected = [&](GxV3d c, GxReal r) { return Overlapping(GxBBox{{c.x + r, c.y + r, c.z + r}, {c.x - r, c.y - r, c.z - r}}); };
+    auto expected = [&](GxV3d c, GxReal r) {
+        return Overlapping(GxBBox{{c.x + r, c.y + r, c.z + r}, {c.x - r, c.y - r, c.z - r}});
+    };
     const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
     EXPECT_EQ(Ties(atomic), expected(sphere->center, sphere->radius));
     EXPECT_GT(Ties(atomic).size(), 1u);
@@ -419,6 +422,37 @@ TEST_F(WorldFile, DamagedStreamsAreRefused)
     EXPECT_EQ(Read(patched(sector + 8, 0x10000)), nullptr) << "sector of 65,536 vertices";
 }
 
+TEST_F(WorldFile, OlderSectorsStoreTheMaterialFirst)
+{
+    const std::vector<GxUInt8> bytes = Bytes(2, 100);  // one sector
+    GxWorld* current = Read(bytes);
+    ASSERT_NE(current, nullptr);
+    ASSERT_EQ(current->rootSector->type, gxATOMICSECTORTYPE);
+    const GxWorldSector* sector = reinterpret_cast<GxWorldSector*>(current->rootSector);
+    std::vector<GxUInt8> older = bytes;
+    size_t at = 0;
+    while (GxBytesGetU32(&older[at]) != gxID_ATOMICSECTOR ||
+           GxBytesGetU32(&older[at + 8]) != GxBytesGetU32(&older[8])) {
+        at++;
+    }
+    GxBytesPutU32(&older[at + 8], GxStreamMakeLibraryStamp(gxVERSIONMIN, gxLIBRARYBUILD));
+    const size_t vertices = sector->numVertices;
+    size_t triangles = at + 12 + 12 + 44 + vertices * (12 + 4 + 4 + 8);
+    for (GxUInt32 t = 0; t < sector->numTriangles; t++, triangles += 8) {
+        const GxTriangle& tri = sector->triangles[t];
+        GxBytesPutU16(&older[triangles], tri.matIndex);
+        for (GxInt32 k = 0; k < 3; k++) {
+            GxBytesPutU16(&older[triangles + 2 + 2 * k], tri.vertIndex[k]);
+        }
+    }
+    world = Read(older);
+    ASSERT_NE(world, nullptr);
+    const GxWorldSector* converted = reinterpret_cast<GxWorldSector*>(world->rootSector);
+    ASSERT_EQ(converted->numTriangles, sector->numTriangles);
+    EXPECT_EQ(memcmp(converted->triangles, sector->triangles, sector->numTriangles * sizeof(GxTriangle)), 0);
+    GxWorldDestroy(current);
+}
+
 // A chain of planes each with an empty sector on its left: deeper than the walk stack holds is refused.
 std::vector<GxUInt8> PlaneChain(GxInt32 planes, const std::vector<GxMaterial*>& materials)
 {
@@ -438,8 +472,8 @@ std::vector<GxUInt8> PlaneChain(GxInt32 planes, const std::vector<GxMaterial*>& 
         GxBytesPutU32(&node[12], gxID_STRUCT);
         GxBytesPutU32(&node[16], 24);
         GxBytesPutU32(&node[20], GxBytesGetU32(&empty[8]));
-        GxBytesPutU32(&node[32], 1);                          // left is a sector
-        GxBytesPutU32(&node[36], i == 0 ? 1 : 0);             // right: the chain so far
+        GxBytesPutU32(&node[32], 1);               // left is a sector
+        GxBytesPutU32(&node[36], i == 0 ? 1 : 0);  // right: the chain so far
         node.insert(node.end(), sector.begin(), sector.end());
         node.insert(node.end(), tree.begin(), tree.end());
         tree = node;
