@@ -708,7 +708,7 @@ bool SphereTriangle(const TriangleQuery& q, const GxSphere& sphere, GxInt32 inde
 struct TreeNode {
     bool leaf;
     GxUInt16 index;
-    GxUInt8 count;
+    GxUInt32 count;  // a tree without splits is one leaf of every entry
 };
 
 TreeNode ChildNode(const GxCollChild& child)
@@ -718,8 +718,7 @@ TreeNode ChildNode(const GxCollChild& child)
 
 TreeNode RootNode(const GxCollTree* tree)
 {
-    return tree->numSplits > 0 ? TreeNode{false, 0, 0}
-                               : TreeNode{true, 0, static_cast<GxUInt8>(std::min<GxUInt32>(tree->numEntries, 0xFF))};
+    return tree->numSplits > 0 ? TreeNode{false, 0, 0} : TreeNode{true, 0, tree->numEntries};
 }
 
 GxInt32 EntryTriangle(const GxCollTree* tree, GxUInt32 entry)
