@@ -621,7 +621,7 @@ GxBool GxWorldPluginAttach(void)
     static const GxCoreModule countModule = {gxPLUGINOPENCOUNTMODULE, 0, CountOpen, CountClose};
     static const GxCoreModule worldModule = {gxPLUGINWORLDMODULE, sizeof(WorldModuleBlock), WorldModuleOpen,
                                              WorldModuleClose};
-    if (GxMaterialGetPluginOffset(gxID_RIGHTTORENDER) < 0 && !GxWorldObjectsPluginAttach()) {
+    if (GxEngineGetPluginOffset(gxPLUGINMATERIALMODULE) < 0 && !GxWorldObjectsPluginAttach()) {
         return 0;
     }
     for (const GxCoreModule* module : {&sectorModule, &countModule, &worldModule}) {
