@@ -849,6 +849,17 @@ GxWorld* GxWorldStreamRead(GxStream* stream)
 
 // ---- Rendering and lookups.
 
+bool GxWorldIsListed(const GxWorld* world)
+{
+    WorldModuleBlock* block = WorldBlock();
+    for (GxLink* link = block ? block->worlds.next : nullptr; link && link != &block->worlds; link = link->next) {
+        if (RecordOfLink(link)->world == world) {
+            return true;
+        }
+    }
+    return false;
+}
+
 GxWorld* GxWorldForAllWorldSectors(GxWorld* world, GxWorldSectorCallBack callBack, void* data)
 {
     GxSector* stack[gxWORLDSTACKDEPTH];

@@ -32,11 +32,19 @@ TEST_F(WorldObjects, CreatedWorldHasOneEmptySectorThatDrawsNothing)
     EXPECT_EQ(GxWorldRemoveClump(world, clump), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOTINWORLD);
     GxWorldAddClump(world, clump);
+    GxWorldAddClump(world, clump);
     EXPECT_EQ(GxClumpGetWorld(clump), world);
+    EXPECT_EQ(world->numClumpsInWorld, 1) << "added twice, listed once";
     GxClumpDestroy(clump);  // leaves the world on its way out
     EXPECT_TRUE(GxLinkIsEmpty(&world->clumpList));
     EXPECT_EQ(world->numClumpsInWorld, 0);
+    GxCamera* camera = GxCameraCreate();
+    GxWorldAddCamera(world, camera);
+    EXPECT_EQ(GxCameraGetWorld(camera), world);
     EXPECT_TRUE(GxWorldDestroy(world));
+    EXPECT_EQ(GxCameraGetWorld(camera), nullptr) << "a destroyed world leaves its cameras";
+    EXPECT_EQ(GxCameraGetNumVisibleSectors(camera), 0);
+    GxCameraDestroy(camera);
 }
 
 // Hooks that fail, installed by plugins registered before the world-object module so that it saves them.

@@ -68,6 +68,16 @@ T* Ext(const void* object, GxInt32 offset)
 }
 
 CameraExt* OfCamera(const GxCamera* camera) { return Ext<CameraExt>(camera, cameraOffset); }
+
+// Worlds do not know their cameras: a camera whose world was destroyed finds out here and leaves it.
+GxWorld* LiveWorld(CameraExt* ext)
+{
+    if (ext->world && !GxWorldIsListed(ext->world)) {
+        ext->world = nullptr;
+        ext->count = 0;
+    }
+    return ext->world;
+}
 AtomicExt* OfAtomic(const GxAtomic* atomic) { return Ext<AtomicExt>(atomic, atomicOffset); }
 ClumpExt* OfClump(const GxClump* clump) { return Ext<ClumpExt>(clump, clumpOffset); }
 LightExt* OfLight(const GxLight* light) { return Ext<LightExt>(light, lightOffset); }
@@ -380,7 +390,7 @@ GxFramedObject* CameraSync(GxFramedObject* object)
     if (ext->sync && !ext->sync(object)) {
         return nullptr;
     }
-    if (ext->world) {
+    if (LiveWorld(ext)) {
         BuildVisibleSectors(camera, ext);
     }
     return object;
@@ -390,7 +400,7 @@ GxFramedObject* CameraSync(GxFramedObject* object)
 GxCamera* CameraBeginUpdate(GxCamera* camera)
 {
     CameraExt* ext = OfCamera(camera);
-    GxEngineInstance->curWorld = ext->world;
+    GxEngineInstance->curWorld = LiveWorld(ext);
     GxWorldBumpRenderFrame();
     GxCamera* result = ext->beginUpdate ? ext->beginUpdate(camera) : camera;
     if (!result) {
@@ -504,9 +514,13 @@ GxWorld* GxWorldAddClump(GxWorld* world, GxClump* clump)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
+    ClumpExt* ext = OfClump(clump);
+    if (ext->world) {
+        // A clump is in one world at a time: linking it twice would corrupt both lists.
+        GxWorldRemoveClump(ext->world, clump);
+    }
     GxLinkAddAfter(&world->clumpList, &clump->inWorldLink);
     world->numClumpsInWorld++;
-    ClumpExt* ext = OfClump(clump);
     ext->world = world;
     for (GxLink* link = clump->atomicList.next; link != &clump->atomicList; link = link->next) {
         auto* atomic = reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(link) - offsetof(GxAtomic, inClumpLink));
@@ -648,12 +662,12 @@ GxWorld* GxLightGetWorld(const GxLight* light) { return light && lightOffset >= 
 
 GxWorld* GxCameraGetWorld(const GxCamera* camera)
 {
-    return camera && cameraOffset >= 0 ? OfCamera(camera)->world : nullptr;
+    return camera && cameraOffset >= 0 ? LiveWorld(OfCamera(camera)) : nullptr;
 }
 
 GxInt32 GxCameraGetNumVisibleSectors(const GxCamera* camera)
 {
-    return camera && cameraOffset >= 0 ? OfCamera(camera)->count : 0;
+    return camera && cameraOffset >= 0 && LiveWorld(OfCamera(camera)) ? OfCamera(camera)->count : 0;
 }
 
 GxWorldSector* GxCameraGetVisibleSector(const GxCamera* camera, GxInt32 index)

@@ -9,6 +9,8 @@ extern GxPluginRegistry gxWorldSectorTKList;
 extern GxRightsRecord gxWorldPendingRights;
 extern GxRightsRecord gxSectorPendingRights;
 
+// True while the world is in the engine's world list (not yet destroyed).
+bool GxWorldIsListed(const GxWorld* world);
 // The world-object module (0x509): its engine block, extensions and stream registrations.
 GxBool GxWorldObjectPluginAttach(void);
 // Raised by every world camera's begin update.
