@@ -1,6 +1,9 @@
 // The sound manager: effect and ambient records loaded from the game data, and the music stream's playlist.
 #include "game/sound.h"
 
+#include <string>
+#include <string_view>
+
 #include "engine/base.h"
 #include "engine/random.h"
 #include "engine/tagtree.h"

@@ -39,6 +39,7 @@ constexpr DWORD kOpaqueBlackFactor = 0xFF000000u;
 constexpr GxUInt8 kOpaque = 255;
 
 GxD3D9WorldLightsQuery worldLightsQuery = nullptr;
+GxD3D9AtomicLocalLightsSetup atomicLocalLights = nullptr;
 
 // ---- Element layout.
 
@@ -508,6 +509,11 @@ void GxD3D9SetWorldLightsQuery(GxD3D9WorldLightsQuery query)
     worldLightsQuery = query;
 }
 
+void GxD3D9SetAtomicLocalLightsSetup(GxD3D9AtomicLocalLightsSetup setup)
+{
+    atomicLocalLights = setup;
+}
+
 void GxD3D9AtomicLighting(void* object)
 {
     auto* atomic = static_cast<GxAtomic*>(object);
@@ -540,6 +546,9 @@ void GxD3D9AtomicLighting(void* object)
         GxD3D9SetRenderState(D3DRS_AMBIENT, 0);
     }
     // Local lights arrive with the world sectors that tie them to atomics.
+    if ((geometry->flags & gxGEOMETRYNORMALS) && atomicLocalLights) {
+        directional |= atomicLocalLights(atomic);
+    }
     GxD3D9LightsEnable(any || directional);
 }
 

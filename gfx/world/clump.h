@@ -2,10 +2,10 @@
 //
 // gfx_world holds the world objects of the graphics library: atomics and clumps (this header), geometry and
 // morph targets (geometry.h), materials, material lists and lights (material.h), meshes and bin meshes
-// (mesh.h), level-of-detail atomics (lod.h) and user data (userdata.h); worlds, sectors and collision are to
-// come. It calls gfx/core only (frames, cameras, streams, textures, the pipeline core, the plugin registry)
-// and never a driver: an atomic is drawn by running its pipeline, which the driver installs. Each object kind
-// has its own plugin registry, so later modules extend it by registration; GxWorldObjectsPluginAttach
+// (mesh.h), level-of-detail atomics (lod.h), user data (userdata.h), worlds and sectors (world.h) and
+// collision (collision.h). It calls gfx/core only (frames, cameras, streams, textures, the pipeline core, the
+// plugin registry) and never a driver: an atomic is drawn by running its pipeline, which the driver installs.
+// Each object kind has its own plugin registry, so later modules extend it by registration; GxWorldObjectsPluginAttach
 // registers every module here before GxEngineOpen. Threading: the engine's one thread. Ownership: a clump owns
 // its atomics, lights, cameras and frame hierarchy and destroys them with itself; geometries and materials
 // are reference-counted (destroy is release). Every reader takes its counts from the bytes that remain and

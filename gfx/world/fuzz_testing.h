@@ -7,16 +7,18 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/stream.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/collision.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"
 
-// Starts an engine with the world modules and the level-of-detail and user-data plugins.
+// Starts an engine with the world modules, worlds, collision and the level-of-detail and user-data plugins.
 inline bool GxWorldEngineStart(void)
 {
     static int window = 0;
     GxTestDeviceInstall();
-    return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() &&
+    return GxEngineInit(nullptr, 0, 0x400000) && GxWorldPluginAttach() && GxCollisionPluginAttach() &&
+           GxLODAtomicPluginAttach() &&
            GxUserDataPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
 }
 

@@ -22,10 +22,12 @@
 #include "gfx/testsupport/demo_images.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
+#include "gfx/world/world.h"
 #include "platform/win32/windows.h"
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
+#include "tools/content/level_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
 #include "tools/content/spline_writer.h"
@@ -183,7 +185,7 @@ HWND StartEngine()
     const bool started = GxEngineInit(nullptr, 0, 0x400000) && GxFileSystemManagerOpen(2) &&
                          (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
                          GxFileSystemRegister(files) && (GxFileSystemManagerSetDefault(files), true) &&
-                         GxSplinePluginAttach() && GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() &&
+                         GxSplinePluginAttach() && GxWorldPluginAttach() && GxLODAtomicPluginAttach() &&
                          GxUserDataPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
     if (!started) {
         DestroyWindow(window);
@@ -234,6 +236,8 @@ int main(int argc, char** argv)
         failed = "the shop unit model";
     } else if (!ContentWriteSounds(out.string(), &detail)) {
         failed = "the sounds";
+    } else if (!ContentWriteLevel(out.string(), &detail)) {
+        failed = "the first level";
     }
     StopEngine(window);
     if (failed != nullptr) {

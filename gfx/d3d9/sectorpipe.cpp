@@ -1,0 +1,398 @@
+// The world-sector all-in-one node, its instancing and lighting, the sector extensions and the world light query.
+#include "gfx/d3d9/sectorpipe.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "gfx/core/bytes.h"
+#include "gfx/core/engine.h"
+#include "gfx/core/frame.h"
+#include "gfx/core/memory.h"
+#include "gfx/core/pipeline.h"
+#include "gfx/core/stream.h"
+#include "gfx/d3d9/atomicpipe.h"
+#include "gfx/d3d9/bindings.h"
+#include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/lights.h"
+#include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/vertexbuffer.h"
+#include "gfx/d3d9/vertexdecl.h"
+#include "gfx/world/mesh.h"
+#include "gfx/world/world.h"
+
+namespace {
+
+constexpr GxUInt32 kWorldPipelineOwner = 2;
+constexpr GxUInt8 kSectorType = 255;
+constexpr GxUInt32 kMaxElements = 6;
+constexpr GxReal kNormalScale = 1.0f / 128.0f;
+constexpr GxInt32 kRightsSize = 8;
+
+struct SectorGlue {
+    GxInt32 usageOffset = -1;
+    GxInt32 openInstances = 0;
+};
+SectorGlue glue;
+
+// Render-rights records read from sector and world streams; kept for the pipelines that claim them.
+struct RightsRecord {
+    GxUInt32 pluginID;
+    GxUInt32 data;
+};
+RightsRecord sectorRights = {0, 0};
+RightsRecord worldRights = {0, 0};
+
+GxLink* WorldGlobalLights(GxWorld* world) { return &world->directionalLightList; }
+
+GxUInt16 lightFrame = 0;  // raised per lit object, so a light reached through several sectors is set once
+
+// The local lights of the atomic's sectors that light atomics and reach its world bounding sphere.
+GxBool AtomicLocalLights(GxAtomic* atomic)
+{
+    const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
+    const GxUInt16 frame = ++lightFrame;
+    GxBool any = 0;
+    for (GxLink* t = atomic->llWorldSectorsInAtomic.next; t != &atomic->llWorldSectorsInAtomic; t = t->next) {
+        GxWorldSector* sector = GxTieFromAtomicLink(t)->worldSector;
+        for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
+            GxLight* light = GxLightTieFromSectorLink(l)->light;
+            auto* lightFrameOwner = static_cast<GxFrame*>(light->object.object.parent);
+            if (light->lightFrame == frame || !(light->object.object.flags & gxLIGHTLIGHTATOMICS) || !lightFrameOwner) {
+                continue;
+            }
+            light->lightFrame = frame;
+            const GxV3d& at = GxFrameGetWorldMatrix(lightFrameOwner)->pos;
+            const GxV3d d = {at.x - sphere->center.x, at.y - sphere->center.y, at.z - sphere->center.z};
+            const GxReal reach = light->radius + sphere->radius;
+            if (GxV3dDotProduct(&d, &d) < reach * reach) {
+                any |= GxD3D9LocalLightSetup(light);
+            }
+        }
+    }
+    return any;
+}
+
+// ---- Instancing.
+
+struct SectorLayout {
+    D3DVERTEXELEMENT9 elements[kMaxElements + 1];
+    GxUInt32 count;
+    GxUInt32 stride;
+    GxUInt32 normalOffset, prelitOffset, uvOffset[2];
+};
+
+void AddElement(SectorLayout* layout, GxUInt32 type, GxUInt32 usage, GxUInt32 index, GxUInt32* offset)
+{
+    *offset = layout->stride;
+    layout->elements[layout->count++] =
+        D3DVERTEXELEMENT9{0, static_cast<WORD>(layout->stride), static_cast<BYTE>(type),
+                          0, static_cast<BYTE>(usage),          static_cast<BYTE>(index)};
+    layout->stride += GxD3D9VertexDeclTypeGetSize(type);
+}
+
+SectorLayout LayoutOf(const GxWorld* world, const GxWorldSector* sector)
+{
+    SectorLayout layout = {};
+    GxUInt32 position = 0;
+    AddElement(&layout, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0, &position);
+    if ((world->flags & gxGEOMETRYNORMALS) && sector->normals) {
+        AddElement(&layout, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0, &layout.normalOffset);
+    }
+    if ((world->flags & gxGEOMETRYPRELIT) && sector->preLitLum) {
+        AddElement(&layout, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0, &layout.prelitOffset);
+    }
+    for (GxUInt32 set = 0; set < 2; set++) {
+        const bool wanted = set == 0 ? (world->flags & (gxGEOMETRYTEXTURED | gxGEOMETRYTEXTURED2)) != 0
+                                     : (world->flags & gxGEOMETRYTEXTURED2) != 0;
+        if (wanted && sector->texCoords[set]) {
+            AddElement(&layout, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD, set, &layout.uvOffset[set]);
+        }
+    }
+    layout.elements[layout.count] = D3DVERTEXELEMENT9 D3DDECL_END();
+    return layout;
+}
+
+GxWorld* WorldOf(const GxWorldSector* sector)
+{
+    GxWorld* world = GxEngineInstance->curWorld;
+    return world ? world : GxWorldSectorGetWorld(sector);
+}
+
+void WriteVertices(const GxWorld* world, const GxWorldSector* sector, const SectorLayout& layout, char* base,
+                   GxD3D9InstanceHeader* header)
+{
+    const GxUInt32 count = sector->numVertices;
+    GxD3D9WriteV3d(D3DDECLTYPE_FLOAT3, base, sector->vertices, count, layout.stride);
+    if (layout.normalOffset) {
+        for (GxUInt32 v = 0; v < count; v++) {
+            const auto* packed = reinterpret_cast<const GxInt8*>(&sector->normals[v]);
+            const GxV3d normal = {packed[0] * kNormalScale, packed[1] * kNormalScale, packed[2] * kNormalScale};
+            memcpy(base + v * layout.stride + layout.normalOffset, &normal, sizeof(normal));
+        }
+    }
+    GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
+    if (layout.prelitOffset) {
+        for (GxUInt32 m = 0; m < header->meshCount; m++) {
+            const GxUInt32 first = meshes[m].firstVertex;
+            const GxUInt32 n = first < count ? std::min(meshes[m].vertexCount, count - first) : 0;
+            meshes[m].hasVertexAlpha = GxD3D9WriteColors(base + first * layout.stride + layout.prelitOffset,
+                                                         sector->preLitLum + first, n, layout.stride);
+        }
+    }
+    for (GxUInt32 set = 0; set < 2; set++) {
+        if (layout.uvOffset[set]) {
+            GxD3D9WriteTexCoords(D3DDECLTYPE_FLOAT2, base + layout.uvOffset[set], &sector->texCoords[set][0].u, count,
+                                 layout.stride);
+        }
+    }
+    (void)world;
+}
+
+// ---- The node.
+
+GxBool SectorAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams* params)
+{
+    auto* sector = static_cast<GxWorldSector*>(params->object);
+    auto* callBacks = static_cast<GxD3D9AllInOneCallBacks*>(node->privateBlock);
+    if (!sector || sector->numVertices == 0 || !sector->mesh || sector->mesh->numMeshes == 0) {
+        return 1;
+    }
+    GxWorld* world = WorldOf(sector);
+    if (!world) {
+        return 0;
+    }
+    GxResourceEntry* entry = sector->repEntry;
+    if (entry) {
+        const auto* header = reinterpret_cast<const GxD3D9InstanceHeader*>(entry + 1);
+        if (header->meshSerial != sector->mesh->serialNum) {
+            GxResourceEntryFree(entry);
+            entry = nullptr;
+        }
+    }
+    if (!entry) {
+        entry = GxD3D9InstanceCreate(sector, sector, kSectorType, &sector->repEntry, sector->mesh,
+                                     callBacks->instanceCallBack, 0, sector->numTriangles);
+        if (!entry) {
+            return 0;
+        }
+    }
+    if (callBacks->lightingCallBack) {
+        callBacks->lightingCallBack(sector);
+    }
+    GxD3D9SetTransformWorld(nullptr);
+    GxD3D9SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
+    if (callBacks->renderCallBack) {
+        callBacks->renderCallBack(entry, sector, kSectorType, world->flags);
+    }
+    return 1;
+}
+
+GxBool SectorAllInOneOpen(GxPipelineNode* node)
+{
+    auto* callBacks = static_cast<GxD3D9AllInOneCallBacks*>(node->privateBlock);
+    *callBacks =
+        GxD3D9AllInOneCallBacks{GxD3D9SectorInstance, nullptr, GxD3D9SectorLighting, GxD3D9DefaultRenderCallback};
+    return 1;
+}
+
+GxNodeDefinition sectorNode = {"nodeD3D9WorldSectorAllInOne.csl",
+                               SectorAllInOneBody,
+                               nullptr,
+                               nullptr,
+                               SectorAllInOneOpen,
+                               nullptr,
+                               nullptr,
+                               nullptr,
+                               0,
+                               nullptr,
+                               nullptr,
+                               0,
+                               nullptr,
+                               sizeof(GxD3D9AllInOneCallBacks),
+                               0,
+                               0};
+
+GxPipeline* BuildSectorPipeline()
+{
+    GxPipeline* pipeline = GxPipelineCreate();
+    if (!pipeline) {
+        return nullptr;
+    }
+    pipeline->ownerPluginId = kWorldPipelineOwner;
+    if (!GxPipelineLock(pipeline) || !GxPipelineAddFragment(pipeline, nullptr, &sectorNode, nullptr) ||
+        !GxPipelineUnlock(pipeline)) {
+        GxPipelineDestroy(pipeline);
+        return nullptr;
+    }
+    return pipeline;
+}
+
+// Registered after the driver's world glue, whose open clears the default pipelines.
+void* ModuleOpen(void* instance, GxInt32, GxInt32)
+{
+    GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
+    GxPipeline* pipeline = block ? BuildSectorPipeline() : nullptr;
+    if (!pipeline) {
+        return nullptr;
+    }
+    block->platformSectorPipeline = block->currentSectorPipeline = pipeline;
+    GxD3D9SetWorldLightsQuery(WorldGlobalLights);
+    GxD3D9SetAtomicLocalLightsSetup(AtomicLocalLights);
+    glue.openInstances++;
+    return instance;
+}
+
+void* ModuleClose(void* instance, GxInt32, GxInt32)
+{
+    GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
+    if (block) {
+        block->currentSectorPipeline = nullptr;
+        GxPipelineDestroy(block->platformSectorPipeline);
+        block->platformSectorPipeline = nullptr;
+    }
+    GxD3D9SetWorldLightsQuery(nullptr);
+    GxD3D9SetAtomicLocalLightsSetup(nullptr);
+    glue.openInstances--;
+    return instance;
+}
+
+void* UsageConstruct(void* object, GxInt32 offset, GxInt32)
+{
+    *reinterpret_cast<GxUInt32*>(static_cast<char*>(object) + offset) = 0;
+    return object;
+}
+
+void* UsageCopy(void* destination, const void* source, GxInt32 offset, GxInt32)
+{
+    memcpy(static_cast<char*>(destination) + offset, static_cast<const char*>(source) + offset, sizeof(GxUInt32));
+    return destination;
+}
+
+GxStream* ReadRights(GxStream* stream, GxInt32 length, RightsRecord* record)
+{
+    GxUInt8 bytes[kRightsSize] = {};
+    if (length < 4 || length > kRightsSize ||
+        GxStreamRead(stream, bytes, static_cast<GxUInt32>(length)) != static_cast<GxUInt32>(length)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return nullptr;
+    }
+    *record = RightsRecord{GxBytesGetU32(bytes), length == kRightsSize ? GxBytesGetU32(bytes + 4) : 0};
+    return stream;
+}
+
+// Native sectors carry their instance in chunk 0x510; this driver instances sectors at run time only.
+GxStream* NativeRead(GxStream*, GxInt32, void*, GxInt32, GxInt32)
+{
+    GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
+    return nullptr;
+}
+
+}  // namespace
+
+GxBool GxD3D9SectorInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstance)
+{
+    auto* sector = static_cast<GxWorldSector*>(object);
+    GxWorld* world = WorldOf(sector);
+    if (!world || reinstance) {
+        return 0;
+    }
+    const SectorLayout layout = LayoutOf(world, sector);
+    header->vertexTotal = sector->numVertices;
+    header->streamOffsets = 0;
+    GxD3D9VertexStream& stream = header->streams[0];
+    stream.stride = layout.stride;
+    stream.pooled = 1;
+    if (!GxD3D9CreateVertexDeclaration(layout.elements, &header->declaration) ||
+        !GxD3D9CreateVertexBuffer(stream.stride, stream.stride * header->vertexTotal, &stream.buffer, &stream.offset)) {
+        return 0;
+    }
+    GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
+    for (GxUInt32 m = 0; m < header->meshCount; m++) {
+        meshes[m].vertexBase = stream.offset / stream.stride + meshes[m].firstVertex;
+    }
+    void* data = nullptr;
+    if (FAILED(stream.buffer->Lock(stream.offset, stream.stride * header->vertexTotal, &data, D3DLOCK_NOSYSLOCK))) {
+        return 0;
+    }
+    WriteVertices(world, sector, layout, static_cast<char*>(data), header);
+    stream.buffer->Unlock();
+    return 1;
+}
+
+void GxD3D9SectorLighting(void* object)
+{
+    auto* sector = static_cast<GxWorldSector*>(object);
+    GxWorld* world = WorldOf(sector);
+    if (!world || !(world->flags & gxGEOMETRYLIGHT)) {
+        GxD3D9LightsEnable(0);
+        return;
+    }
+    GxBool any = GxD3D9GlobalLightsSetup(&world->directionalLightList, gxLIGHTLIGHTWORLD);
+    for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
+        GxLight* light = GxLightTieFromSectorLink(l)->light;
+        if (light->object.object.flags & gxLIGHTLIGHTWORLD) {
+            any |= GxD3D9LocalLightSetup(light);
+        }
+    }
+    GxD3D9LightsEnable(any);
+}
+
+GxNodeDefinition* GxD3D9WorldSectorAllInOneNodeGet(void) { return &sectorNode; }
+
+GxBool GxD3D9SectorSetUsageFlags(GxWorldSector* sector, GxUInt32 flags)
+{
+    if (!sector || glue.usageOffset < 0) {
+        return 0;
+    }
+    *reinterpret_cast<GxUInt32*>(reinterpret_cast<char*>(sector) + glue.usageOffset) = flags;
+    return 1;
+}
+
+GxUInt32 GxD3D9SectorGetUsageFlags(const GxWorldSector* sector)
+{
+    if (!sector || glue.usageOffset < 0) {
+        return 0;
+    }
+    return *reinterpret_cast<const GxUInt32*>(reinterpret_cast<const char*>(sector) + glue.usageOffset);
+}
+
+void GxD3D9SetDefaultSectorPipeline(GxPipeline* pipeline)
+{
+    GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
+    if (block) {
+        block->currentSectorPipeline = pipeline ? pipeline : block->platformSectorPipeline;
+    }
+}
+
+GxBool GxD3D9SectorPluginAttach(void)
+{
+    if (GxEngineGetPluginOffset(gxPLUGIND3D9WORLDMODULE) >= 0) {
+        return 1;
+    }
+    if (GxEngineGetPluginOffset(gxPLUGIND3D9USAGEFLAGS) < 0 && !GxD3D9WorldPluginAttach()) {
+        return 0;
+    }
+    if (GxEngineRegisterPlugin(0, gxPLUGIND3D9WORLDMODULE, ModuleOpen, ModuleClose) < 0) {
+        return 0;
+    }
+    glue.usageOffset = GxWorldSectorRegisterPlugin(sizeof(GxUInt32), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
+                                                   UsageConstruct, UsageCopy);
+    if (glue.usageOffset < 0 || GxWorldSectorRegisterPlugin(0, gxID_NATIVEDATA, nullptr, nullptr, nullptr) < 0 ||
+        GxWorldSectorRegisterPluginStream(
+            gxID_NATIVEDATA, NativeRead, [](GxStream* s, GxInt32, const void*, GxInt32, GxInt32) { return s; },
+            [](const void*, GxInt32, GxInt32) { return 0; }) < 0) {
+        return 0;
+    }
+    auto sectorRead = [](GxStream* s, GxInt32 length, void*, GxInt32, GxInt32) {
+        return ReadRights(s, length, &sectorRights);
+    };
+    auto worldRead = [](GxStream* s, GxInt32 length, void*, GxInt32, GxInt32) {
+        return ReadRights(s, length, &worldRights);
+    };
+    auto noWrite = [](GxStream* s, GxInt32, const void*, GxInt32, GxInt32) { return s; };
+    auto noSize = [](const void*, GxInt32, GxInt32) { return 0; };
+    return GxWorldSectorRegisterPlugin(0, gxID_RIGHTTORENDER, nullptr, nullptr, nullptr) >= 0 &&
+           GxWorldSectorRegisterPluginStream(gxID_RIGHTTORENDER, sectorRead, noWrite, noSize) >= 0 &&
+           GxWorldRegisterPlugin(0, gxID_RIGHTTORENDER, nullptr, nullptr, nullptr) >= 0 &&
+           GxWorldRegisterPluginStream(gxID_RIGHTTORENDER, worldRead, noWrite, noSize) >= 0;
+}

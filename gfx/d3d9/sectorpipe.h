@@ -1,0 +1,25 @@
+// The Direct3D 9 world-sector pipeline: the all-in-one node that instances a sector's vertices into the shared
+// vertex pool, lights it with its world's global lights and the local lights tied to it, and draws it with the
+// identity world transform; the driver's world-sector extensions; and the world's light query for atomics.
+//
+// GxD3D9SectorPluginAttach runs before GxEngineOpen, after GxWorldPluginAttach; it attaches the driver's world
+// glue first when that is not yet done. The sector pipeline lives while the engine is open. One thread.
+#pragma once
+
+#include "gfx/core/gx.h"
+#include "gfx/d3d9/instance.h"
+
+struct GxNodeDefinition;
+struct GxWorldSector;
+struct GxAtomic;
+
+constexpr GxUInt32 gxPLUGIND3D9WORLDMODULE = 0x50B;
+
+GxBool GxD3D9SectorPluginAttach(void);
+GxNodeDefinition* GxD3D9WorldSectorAllInOneNodeGet(void);
+GxBool GxD3D9SectorInstance(void* sector, GxD3D9InstanceHeader* header, GxBool reinstance);
+void GxD3D9SectorLighting(void* sector);
+GxBool GxD3D9SectorSetUsageFlags(GxWorldSector* sector, GxUInt32 flags);
+GxUInt32 GxD3D9SectorGetUsageFlags(const GxWorldSector* sector);
+// Null restores the platform pipeline.
+void GxD3D9SetDefaultSectorPipeline(struct GxPipeline* pipeline);

@@ -1,0 +1,973 @@
+// Collision: primitive tests, world and atomic queries, collision trees and their stream, pixel rays.
+//
+// Sections: plugin and extensions; primitive tests; collision trees and their stream; world queries; atomic
+// queries; pixel rays and morphing spheres.
+#include "gfx/world/collision.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/memory.h"
+#include "gfx/core/raster.h"
+#include "gfx/world/worldobj_local.h"
+
+namespace {
+
+constexpr GxUInt32 kTreeHint = 0x3002C;
+constexpr GxUInt32 kTreeVersion = 0x37002;
+constexpr GxUInt32 kTreeNewLayout = 0x36001;
+constexpr GxUInt32 kTreeFixedSize = 36;
+constexpr GxUInt32 kSplitSize = 16;
+constexpr GxUInt32 kChunkHeaderSize = 12;
+constexpr GxReal kLineDetMin = 1e-8f;
+constexpr GxReal kLineTolerance = 1e-5f;
+constexpr GxReal kClipTolerance = 1e-6f;
+
+GxInt32 engineOffset = -1;
+GxInt32 engineInstances = 0;
+GxInt32 atomicOffset = -1;
+GxInt32 geometryOffset = -1;
+GxInt32 sectorOffset = -1;
+
+GxUInt32* QueryCounter() { return static_cast<GxUInt32*>(GxCoreModuleBlock(engineOffset, engineInstances)); }
+
+GxUInt32* AtomicStamp(const GxAtomic* atomic)
+{
+    return reinterpret_cast<GxUInt32*>(reinterpret_cast<char*>(const_cast<GxAtomic*>(atomic)) + atomicOffset);
+}
+
+GxCollTree** TreeSlot(const void* object, GxInt32 offset)
+{
+    return reinterpret_cast<GxCollTree**>(reinterpret_cast<char*>(const_cast<void*>(object)) + offset);
+}
+
+void* EngineOpen(void* instance, GxInt32 offset, GxInt32)
+{
+    *reinterpret_cast<GxUInt32*>(static_cast<char*>(instance) + offset) = 0;
+    engineOffset = offset;
+    engineInstances++;
+    return instance;
+}
+
+void* EngineClose(void* instance, GxInt32, GxInt32)
+{
+    engineInstances--;
+    return instance;
+}
+
+void* StampConstruct(void* object, GxInt32 offset, GxInt32)
+{
+    *reinterpret_cast<GxUInt32*>(static_cast<char*>(object) + offset) = 0;
+    return object;
+}
+
+void* TreeConstruct(void* object, GxInt32 offset, GxInt32)
+{
+    *TreeSlot(object, offset) = nullptr;
+    return object;
+}
+
+void* TreeDestruct(void* object, GxInt32 offset, GxInt32)
+{
+    GxCollTreeDestroy(*TreeSlot(object, offset));
+    *TreeSlot(object, offset) = nullptr;
+    return object;
+}
+
+void* TreeCopy(void* destination, const void*, GxInt32, GxInt32) { return destination; }
+
+GxStream* TreeWrite(GxStream* stream, GxInt32, const void* object, GxInt32 offset, GxInt32)
+{
+    return GxCollTreeStreamWrite(*TreeSlot(object, offset), stream) ? stream : nullptr;
+}
+
+GxInt32 TreeSize(const void* object, GxInt32 offset, GxInt32)
+{
+    const GxCollTree* tree = *TreeSlot(object, offset);
+    return tree ? GxCollTreeStreamGetSize(tree) : 0;
+}
+
+GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, bool* skipped);
+
+template <bool Sector>
+GxStream* TreeRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32)
+{
+    const GxUInt32 triangles = Sector ? static_cast<GxWorldSector*>(object)->numTriangles
+                                      : static_cast<GxUInt32>(static_cast<GxGeometry*>(object)->numTriangles);
+    GxCollTreeDestroy(*TreeSlot(object, offset));
+    *TreeSlot(object, offset) = nullptr;
+    bool skipped = false;
+    GxCollTree* tree = ReadTree(stream, length, triangles, &skipped);
+    if (!tree) {
+        // A tree in the older layout leaves the object without one and the read goes on.
+        return skipped ? stream : nullptr;
+    }
+    *TreeSlot(object, offset) = tree;
+    return stream;
+}
+
+// ---- Small vector helpers.
+
+GxV3d Sub(const GxV3d& a, const GxV3d& b) { return GxV3d{a.x - b.x, a.y - b.y, a.z - b.z}; }
+GxV3d Add(const GxV3d& a, const GxV3d& b) { return GxV3d{a.x + b.x, a.y + b.y, a.z + b.z}; }
+GxV3d Scale(const GxV3d& a, GxReal s) { return GxV3d{a.x * s, a.y * s, a.z * s}; }
+GxReal Dot(const GxV3d& a, const GxV3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+GxV3d Cross(const GxV3d& a, const GxV3d& b)
+{
+    return GxV3d{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+GxV3d Lerp(const GxV3d& a, const GxV3d& b, GxReal t) { return Add(a, Scale(Sub(b, a), t)); }
+
+GxReal BoxDistanceSquared(const GxV3d& p, const GxBBox& box)
+{
+    GxReal d = 0;
+    for (GxInt32 axis = 0; axis <= 8; axis += 4) {
+        const GxReal v = GxV3dAxis(p, axis);
+        const GxReal lo = GxV3dAxis(box.inf, axis);
+        const GxReal hi = GxV3dAxis(box.sup, axis);
+        const GxReal out = v < lo ? lo - v : (v > hi ? v - hi : 0.0f);
+        d += out * out;
+    }
+    return d;
+}
+
+}  // namespace
+
+// ---- Plugin.
+
+GxBool GxCollisionPluginAttach(void)
+{
+    if (GxEngineGetPluginOffset(gxPLUGINCOLLISION) >= 0) {
+        return 1;
+    }
+    if (GxEngineRegisterPlugin(sizeof(GxUInt32), gxPLUGINCOLLISION, EngineOpen, EngineClose) < 0) {
+        return 0;
+    }
+    atomicOffset = GxAtomicRegisterPlugin(sizeof(GxUInt32), gxPLUGINCOLLISION, StampConstruct, nullptr, nullptr);
+    geometryOffset =
+        GxGeometryRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, TreeCopy);
+    sectorOffset =
+        GxWorldSectorRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, TreeCopy);
+    return atomicOffset >= 0 && geometryOffset >= 0 && sectorOffset >= 0 &&
+           GxGeometryRegisterPluginStream(gxPLUGINCOLLISION, TreeRead<false>, TreeWrite, TreeSize) >= 0 &&
+           GxWorldSectorRegisterPluginStream(gxPLUGINCOLLISION, TreeRead<true>, TreeWrite, TreeSize) >= 0;
+}
+
+GxCollTree* GxCollisionGeometryGetTree(const GxGeometry* geometry)
+{
+    return geometry && geometryOffset >= 0 ? *TreeSlot(geometry, geometryOffset) : nullptr;
+}
+
+GxGeometry* GxCollisionGeometrySetTree(GxGeometry* geometry, GxCollTree* tree)
+{
+    if (!geometry || geometryOffset < 0) {
+        return nullptr;
+    }
+    GxCollTreeDestroy(*TreeSlot(geometry, geometryOffset));
+    *TreeSlot(geometry, geometryOffset) = tree;
+    return geometry;
+}
+
+GxCollTree* GxCollisionSectorGetTree(const GxWorldSector* sector)
+{
+    return sector && sectorOffset >= 0 ? *TreeSlot(sector, sectorOffset) : nullptr;
+}
+
+// ---- Primitive tests.
+
+GxBool GxIntersectLineTriangle(const GxV3d* start, const GxV3d* delta, const GxV3d* v0, const GxV3d* v1,
+                               const GxV3d* v2, GxReal* distance)
+{
+    const GxV3d e1 = Sub(*v1, *v0);
+    const GxV3d e2 = Sub(*v2, *v0);
+    const GxV3d p = Cross(*delta, e2);
+    const GxReal det = Dot(e1, p);
+    if (!(det > kLineDetMin)) {
+        return 0;
+    }
+    const GxReal tol = -kLineTolerance * det;
+    const GxReal hi = det - tol;
+    const GxV3d s = Sub(*start, *v0);
+    const GxReal u = Dot(s, p);
+    if (u < tol || u > hi) {
+        return 0;
+    }
+    const GxV3d q = Cross(s, e1);
+    const GxReal v = Dot(*delta, q);
+    if (v < tol || u + v > hi) {
+        return 0;
+    }
+    const GxReal t = Dot(e2, q);
+    if (t < tol || t > hi) {
+        return 0;
+    }
+    *distance = t / det;
+    return 1;
+}
+
+GxBool GxIntersectSphereTriangle(const GxSphere* sphere, const GxV3d* v0, const GxV3d* v1, const GxV3d* v2,
+                                 GxV3d* normal, GxReal* distance)
+{
+    const GxReal r = sphere->radius;
+    const GxV3d a = Sub(*v0, sphere->center);
+    const GxV3d b = Sub(*v1, sphere->center);
+    const GxV3d e = Sub(*v2, sphere->center);
+    for (GxInt32 axis = 0; axis <= 8; axis += 4) {
+        const GxReal pa = GxV3dAxis(a, axis), pb = GxV3dAxis(b, axis), pe = GxV3dAxis(e, axis);
+        if ((pa >= r && pb >= r && pe >= r) || (pa < -r && pb < -r && pe < -r)) {
+            return 0;
+        }
+    }
+    GxV3d n = Cross(Sub(*v1, *v0), Sub(*v2, *v0));
+    const GxReal length2 = Dot(n, n);
+    if (!(length2 > 0)) {
+        return 0;
+    }
+    n = Scale(n, 1.0f / std::sqrt(length2));
+    const GxReal d = Dot(n, a);
+    if (d < -r || d > r) {
+        return 0;
+    }
+    *normal = n;
+    *distance = -d;
+    const GxReal r2 = r * r;
+    const GxReal la = Dot(a, a), lb = Dot(b, b), le = Dot(e, e);
+    if (la <= r2 || lb <= r2 || le <= r2) {
+        return 1;
+    }
+    // Beyond the nearest vertex, outside both its edges: no contact.
+    const GxV3d* nearest = &b;
+    const GxV3d *p = &a, *q = &e;
+    GxReal ln = lb;
+    if (la < ln && la <= le) {
+        nearest = &a, p = &b, q = &e, ln = la;
+    } else if (le < ln && le < la) {
+        nearest = &e, p = &a, q = &b, ln = le;
+    }
+    if (Dot(*nearest, *p) > ln && Dot(*nearest, *q) > ln) {
+        return 0;
+    }
+    const GxV3d* edges[3][3] = {{&a, &b, &e}, {&b, &e, &a}, {&e, &a, &b}};
+    for (const auto& edge : edges) {
+        const GxV3d dir = Sub(*edge[1], *edge[0]);
+        const GxReal dd = Dot(dir, dir);
+        const GxReal t = dd > 0 ? -Dot(*edge[0], dir) / dd : 0.0f;
+        const GxV3d closest = Add(*edge[0], Scale(dir, t));
+        const GxReal lc = Dot(closest, closest);
+        if (lc > r2 && lc < Dot(closest, *edge[2])) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// ---- Collision trees and their stream.
+
+GxCollTree* GxCollTreeCreate(GxUInt16 numEntries, GxUInt16 numSplits, GxBool withMap)
+{
+    const size_t size = sizeof(GxCollTree) + numSplits * sizeof(GxCollSplit) + (withMap ? numEntries * 2u : 0u);
+    auto* tree = static_cast<GxCollTree*>(GxCalloc(1, size, kTreeHint));
+    if (!tree) {
+        GxErrorRaise(gxPLUGINCOLLISION, gxERRNOMEMORY);
+        return nullptr;
+    }
+    tree->numEntries = numEntries;
+    tree->numSplits = numSplits;
+    tree->flags = withMap ? gxCOLLTREEMAP : 0;
+    char* next = reinterpret_cast<char*>(tree + 1);
+    if (numSplits > 0) {
+        tree->splits = reinterpret_cast<GxCollSplit*>(next);
+        next += numSplits * sizeof(GxCollSplit);
+    }
+    if (withMap) {
+        tree->map = reinterpret_cast<GxUInt16*>(next);
+    }
+    return tree;
+}
+
+void GxCollTreeDestroy(GxCollTree* tree)
+{
+    if (tree) {
+        GxFree(tree);
+    }
+}
+
+namespace {
+
+bool ChildValid(const GxCollChild& child, GxUInt32 parent, const GxCollTree* tree)
+{
+    if (child.axis != 0 && child.axis != 4 && child.axis != 8) {
+        return false;
+    }
+    if (child.kind == gxCOLLSPLITCHILD) {
+        return child.index > parent && child.index < tree->numSplits;
+    }
+    return child.kind <= gxCOLLMAXLEAF && child.index + child.kind <= tree->numEntries;
+}
+
+// Every split is reached once from a lower index (so there are no cycles), paths fit the walk stack, and every
+// entry names a triangle of the object.
+bool TreeValid(const GxCollTree* tree, GxUInt32 numTriangles)
+{
+    if (tree->map) {
+        for (GxUInt32 i = 0; i < tree->numEntries; i++) {
+            if (tree->map[i] >= numTriangles) {
+                return false;
+            }
+        }
+    } else if (tree->numEntries > numTriangles) {
+        return false;
+    }
+    std::vector<GxUInt8> depth(tree->numSplits, 0);
+    if (tree->numSplits > 0) {
+        depth[0] = 1;
+    }
+    for (GxUInt32 i = 0; i < tree->numSplits; i++) {
+        const GxCollSplit& split = tree->splits[i];
+        if (depth[i] == 0 || !ChildValid(split.left, i, tree) || !ChildValid(split.right, i, tree)) {
+            return false;
+        }
+        for (const GxCollChild* child : {&split.left, &split.right}) {
+            if (child->kind != gxCOLLSPLITCHILD) {
+                continue;
+            }
+            if (depth[child->index] != 0 || depth[i] + 1 >= gxWORLDSTACKDEPTH) {
+                return false;
+            }
+            depth[child->index] = static_cast<GxUInt8>(depth[i] + 1);
+        }
+    }
+    return true;
+}
+
+GxCollChild ParseChild(const GxUInt8* bytes)
+{
+    return GxCollChild{bytes[0], bytes[1], GxBytesGetU16(bytes + 2), GxBytesGetReal(bytes + 4)};
+}
+
+void PutChild(GxUInt8* bytes, const GxCollChild& child)
+{
+    bytes[0] = child.axis;
+    bytes[1] = child.kind;
+    GxBytesPutU16(bytes + 2, child.index);
+    GxBytesPutReal(bytes + 4, child.extent);
+}
+
+}  // namespace
+
+GxCollTree* GxCollTreeStreamRead(GxStream* stream, GxInt32 length, GxUInt32 numTriangles)
+{
+    bool skipped = false;
+    return ReadTree(stream, length, numTriangles, &skipped);
+}
+
+namespace {
+
+GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, bool* skipped)
+{
+    GxUInt32 version = 0;
+    if (length < 4 || !GxWorldReadU32(stream, &version)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return nullptr;
+    }
+    if (version < kTreeNewLayout) {
+        // The older layout is not converted: the object goes without a tree and queries test every triangle.
+        *skipped = GxWorldSkip(stream, static_cast<GxUInt32>(length) - 4);
+        return nullptr;
+    }
+    GxUInt32 size = 0;
+    if (!GxWorldFindChunk(stream, gxID_COLLTREE, nullptr) || !GxWorldFindStruct(stream, kTreeFixedSize, &size)) {
+        return nullptr;
+    }
+    GxUInt8 fixed[kTreeFixedSize];
+    if (!GxWorldRead(stream, fixed, kTreeFixedSize)) {
+        return nullptr;
+    }
+    const GxUInt32 flags = GxBytesGetU32(fixed);
+    const GxUInt32 entries = GxBytesGetU32(fixed + 28);
+    const GxUInt32 splits = GxBytesGetU32(fixed + 32);
+    const bool withMap = (flags & gxCOLLTREEMAP) != 0;
+    const uint64_t body = kTreeFixedSize + static_cast<uint64_t>(splits) * kSplitSize + (withMap ? entries * 2ull : 0);
+    if (entries > 0xFFFF || splits > 0xFFFF || body > size) {
+        GxErrorRaise(gxPLUGINCOLLISION, gxERRCOLLBADTREE);
+        return nullptr;
+    }
+    GxCollTree* tree = GxCollTreeCreate(static_cast<GxUInt16>(entries), static_cast<GxUInt16>(splits), withMap);
+    if (!tree) {
+        return nullptr;
+    }
+    tree->box.inf = GxV3d{GxBytesGetReal(fixed + 4), GxBytesGetReal(fixed + 8), GxBytesGetReal(fixed + 12)};
+    tree->box.sup = GxV3d{GxBytesGetReal(fixed + 16), GxBytesGetReal(fixed + 20), GxBytesGetReal(fixed + 24)};
+    bool ok = true;
+    for (GxUInt32 i = 0; i < splits && ok; i++) {
+        GxUInt8 bytes[kSplitSize];
+        ok = GxWorldRead(stream, bytes, kSplitSize);
+        tree->splits[i] = GxCollSplit{ParseChild(bytes), ParseChild(bytes + 8)};
+    }
+    if (ok && withMap && entries > 0) {
+        ok = GxStreamReadInt32(stream, tree->map, entries * 2) != nullptr;
+        if (!ok) {
+            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        }
+    }
+    ok = ok && GxWorldSkip(stream, static_cast<GxUInt32>(size - body));
+    if (ok && !TreeValid(tree, numTriangles)) {
+        GxErrorRaise(gxPLUGINCOLLISION, gxERRCOLLBADTREE);
+        ok = false;
+    }
+    if (!ok) {
+        GxCollTreeDestroy(tree);
+        return nullptr;
+    }
+    return tree;
+}
+
+}  // namespace
+
+GxInt32 GxCollTreeStreamGetSize(const GxCollTree* tree)
+{
+    const GxInt32 body =
+        (tree->numSplits + 3) * static_cast<GxInt32>(kSplitSize) + (tree->map ? 2 * tree->numEntries : 0);
+    return 4 + static_cast<GxInt32>(kChunkHeaderSize) + body;
+}
+
+GxBool GxCollTreeStreamWrite(const GxCollTree* tree, GxStream* stream)
+{
+    if (!tree) {
+        return 1;
+    }
+    const GxUInt32 body = static_cast<GxUInt32>(GxCollTreeStreamGetSize(tree)) - 4 - kChunkHeaderSize;
+    GxUInt8 fixed[kTreeFixedSize];
+    GxBytesPutU32(fixed, tree->flags);
+    const GxReal box[6] = {tree->box.inf.x, tree->box.inf.y, tree->box.inf.z,
+                           tree->box.sup.x, tree->box.sup.y, tree->box.sup.z};
+    for (GxInt32 i = 0; i < 6; i++) {
+        GxBytesPutReal(fixed + 4 + 4 * i, box[i]);
+    }
+    GxBytesPutU32(fixed + 28, tree->numEntries);
+    GxBytesPutU32(fixed + 32, tree->numSplits);
+    if (!GxWorldWriteU32(stream, kTreeVersion) || !GxWorldWriteHeader(stream, gxID_COLLTREE, body) ||
+        !GxWorldWriteHeader(stream, gxID_STRUCT, body - kChunkHeaderSize) ||
+        !GxStreamWrite(stream, fixed, kTreeFixedSize)) {
+        return 0;
+    }
+    for (GxUInt32 i = 0; i < tree->numSplits; i++) {
+        GxUInt8 bytes[kSplitSize];
+        PutChild(bytes, tree->splits[i].left);
+        PutChild(bytes + 8, tree->splits[i].right);
+        if (!GxStreamWrite(stream, bytes, kSplitSize)) {
+            return 0;
+        }
+    }
+    return !tree->map || tree->numEntries == 0 || GxStreamWriteInt32(stream, tree->map, tree->numEntries * 2u);
+}
+
+// ---- World queries.
+
+namespace {
+
+struct WorldQuery {
+    GxWorld* world;
+    GxIntersection* intersection;
+    GxIntersectionWorldCallBack callBack;
+    void* data;
+    GxUInt32 counter;
+    bool stopped;
+};
+
+// Atomics of a sector not yet visited by this query, stamped as they come.
+template <typename Test>
+bool ForSectorAtomics(WorldQuery* q, GxWorldSector* sector, Test test)
+{
+    GxLink* head = &sector->collAtomicsInWorldSector;
+    for (GxLink* link = head->next; link != head;) {
+        GxAtomic* atomic = GxTieFromSectorLink(link)->apAtom;
+        link = link->next;
+        if (!(atomic->object.object.flags & gxATOMICCOLLISIONTEST) || *AtomicStamp(atomic) == q->counter) {
+            continue;
+        }
+        *AtomicStamp(atomic) = q->counter;
+        GxReal distance = 0;
+        if (test(atomic, &distance) && !q->callBack(q->intersection, sector, atomic, distance, q->data)) {
+            q->stopped = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+void QuerySphere(WorldQuery* q, const GxSphere& sphere, const GxAtomic* self)
+{
+    const GxBBox box = {
+        {sphere.center.x + sphere.radius, sphere.center.y + sphere.radius, sphere.center.z + sphere.radius},
+        {sphere.center.x - sphere.radius, sphere.center.y - sphere.radius, sphere.center.z - sphere.radius}};
+    const GxReal r2 = sphere.radius * sphere.radius;
+    GxWorldForSectorsInBox(q->world, box, [&](GxWorldSector* sector) {
+        if (BoxDistanceSquared(sphere.center, sector->boundingBox) > r2) {
+            return true;
+        }
+        return ForSectorAtomics(q, sector, [&](GxAtomic* atomic, GxReal* distance) {
+            if (atomic == self) {
+                return false;
+            }
+            const GxSphere* other = GxAtomicGetWorldBoundingSphere(atomic);
+            const GxV3d d = Sub(sphere.center, other->center);
+            const GxReal reach = sphere.radius + other->radius;
+            const GxReal d2 = Dot(d, d);
+            if (d2 > reach * reach) {
+                return false;
+            }
+            *distance = reach > 0 ? std::sqrt(d2 / (reach * reach)) : 0.0f;
+            return true;
+        });
+    });
+}
+
+void QueryBox(WorldQuery* q, const GxBBox& box)
+{
+    GxWorldForSectorsInBox(q->world, box, [&](GxWorldSector* sector) {
+        return ForSectorAtomics(q, sector, [&](GxAtomic* atomic, GxReal* distance) {
+            const GxSphere* s = GxAtomicGetWorldBoundingSphere(atomic);
+            *distance = 0;
+            return BoxDistanceSquared(s->center, box) <= s->radius * s->radius;
+        });
+    });
+}
+
+struct LineRange {
+    GxSector* node;
+    GxReal t0, t1;
+};
+
+// The clipping descent: each node with the part of the segment that can reach it. Used for sector trees; the
+// leaf visitor returns false to stop.
+template <typename Node, typename Visit, typename Split>
+void ClipDescent(const GxLine& line, Node root, GxReal t0, GxReal t1, Split split, Visit visit)
+{
+    const GxV3d delta = Sub(line.end, line.start);
+    GxV3d tol;
+    for (GxInt32 axis = 0; axis <= 8; axis += 4) {
+        *GxV3dAxisRef(&tol, axis) =
+            kClipTolerance * std::max(std::fabs(GxV3dAxis(line.start, axis)), std::fabs(GxV3dAxis(line.end, axis)));
+    }
+    struct Entry {
+        Node node;
+        GxReal t0, t1;
+    };
+    Entry stack[gxWORLDSTACKDEPTH];
+    GxInt32 top = 0;
+    stack[top++] = Entry{root, t0, t1};
+    while (top > 0) {
+        const Entry e = stack[--top];
+        GxInt32 axis = 0;
+        GxReal leftExtent = 0, rightExtent = 0;
+        Node left{}, right{};
+        if (!split(e.node, &axis, &leftExtent, &rightExtent, &left, &right)) {
+            if (!visit(e.node)) {
+                return;
+            }
+            continue;
+        }
+        const GxReal g = GxV3dAxis(delta, axis);
+        const GxReal s = GxV3dAxis(line.start, axis);
+        const GxReal p0 = s + g * e.t0;
+        const GxReal p1 = s + g * e.t1;
+        const GxReal lo = leftExtent + GxV3dAxis(tol, axis);
+        const GxReal ro = rightExtent - GxV3dAxis(tol, axis);
+        const bool takeLeft = g <= 0 ? p1 <= lo : p0 <= lo;
+        const bool takeRight = g <= 0 ? p0 >= ro : p1 >= ro;
+        if (takeLeft && takeRight && g != 0 && top + 2 <= gxWORLDSTACKDEPTH) {
+            // Near child first with its range ending where the segment leaves it; the far child after.
+            const bool leftNear = g > 0;
+            const GxReal leaveNear = ((leftNear ? lo : ro) - s) / g;
+            const GxReal enterFar = ((leftNear ? ro : lo) - s) / g;
+            stack[top++] = Entry{leftNear ? right : left, std::max(e.t0, enterFar), e.t1};
+            stack[top++] = Entry{leftNear ? left : right, e.t0, std::min(e.t1, leaveNear)};
+        } else if (takeLeft && takeRight && top + 2 <= gxWORLDSTACKDEPTH) {
+            stack[top++] = Entry{right, e.t0, e.t1};
+            stack[top++] = Entry{left, e.t0, e.t1};
+        } else if (takeLeft) {
+            stack[top++] = Entry{left, e.t0, e.t1};
+        } else if (takeRight) {
+            stack[top++] = Entry{right, e.t0, e.t1};
+        }
+    }
+}
+
+void QueryLine(WorldQuery* q, const GxLine& line)
+{
+    const GxV3d d = Sub(line.end, line.start);
+    const GxReal L = Dot(d, d);
+    auto split = [](GxSector* node, GxInt32* axis, GxReal* le, GxReal* re, GxSector** l, GxSector** r) {
+        if (GxSectorIsAtomic(node)) {
+            return false;
+        }
+        GxPlaneSector* plane = GxSectorAsPlane(node);
+        *axis = plane->type;
+        *le = plane->leftValue;
+        *re = plane->rightValue;
+        *l = plane->leftSubTree;
+        *r = plane->rightSubTree;
+        return true;
+    };
+    ClipDescent(line, q->world->rootSector, 0.0f, 1.0f, split, [&](GxSector* node) {
+        return ForSectorAtomics(q, GxSectorAsAtomic(node), [&](GxAtomic* atomic, GxReal* distance) {
+            const GxSphere* s = GxAtomicGetWorldBoundingSphere(atomic);
+            const GxV3d w = Sub(s->center, line.start);
+            const GxReal k = Dot(w, d);
+            const GxReal f = s->radius * s->radius * L - (L * Dot(w, w) - k * k);
+            if (f < 0) {
+                return false;
+            }
+            const bool meets = (k >= 0 && k <= L) || (k > L && (k - L) * (k - L) <= f) || (k < 0 && k * k <= f);
+            *distance = L > 0 ? k / L : 0.0f;
+            return meets;
+        });
+    });
+}
+
+}  // namespace
+
+GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection, GxIntersectionWorldCallBack callBack,
+                                    void* data)
+{
+    GxUInt32* counter = QueryCounter();
+    if (!world || !intersection || !callBack || !counter || atomicOffset < 0) {
+        return world;
+    }
+    WorldQuery q = {world, intersection, callBack, data, ++*counter, false};
+    switch (intersection->type) {
+    case gxINTERSECTLINE:
+        QueryLine(&q, intersection->t.line);
+        break;
+    case gxINTERSECTPOINT:
+        QuerySphere(&q, GxSphere{intersection->t.point, 0.0f}, nullptr);
+        break;
+    case gxINTERSECTSPHERE:
+        QuerySphere(&q, intersection->t.sphere, nullptr);
+        break;
+    case gxINTERSECTBOX:
+        QueryBox(&q, intersection->t.box);
+        break;
+    case gxINTERSECTATOMIC: {
+        GxAtomic* atomic = intersection->t.atomic;
+        if (atomic) {
+            QuerySphere(&q, *GxAtomicGetWorldBoundingSphere(atomic), atomic);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return world;
+}
+
+// ---- Atomic queries.
+
+namespace {
+
+struct TriangleQuery {
+    GxIntersection* intersection;
+    GxIntersectionTriangleCallBack callBack;
+    void* data;
+};
+
+// Reports a triangle; false when the callback stops the query.
+bool Report(const TriangleQuery& q, GxInt32 index, GxV3d* a, GxV3d* b, GxV3d* c, const GxV3d& normal, GxReal distance)
+{
+    GxCollTriangle triangle = {normal, *a, index, {a, b, c}};
+    return q.callBack(q.intersection, &triangle, distance, q.data) != nullptr;
+}
+
+bool LineTriangle(const TriangleQuery& q, const GxV3d& start, const GxV3d& delta, GxInt32 index, GxV3d* a, GxV3d* b,
+                  GxV3d* c)
+{
+    GxReal distance = 0;
+    if (!GxIntersectLineTriangle(&start, &delta, a, b, c, &distance)) {
+        return true;
+    }
+    GxV3d normal = Cross(Sub(*b, *a), Sub(*c, *a));
+    GxV3dNormalize(&normal, &normal);
+    return Report(q, index, a, b, c, normal, distance);
+}
+
+bool SphereTriangle(const TriangleQuery& q, const GxSphere& sphere, GxInt32 index, GxV3d* a, GxV3d* b, GxV3d* c)
+{
+    GxV3d normal;
+    GxReal distance = 0;
+    if (!GxIntersectSphereTriangle(&sphere, a, b, c, &normal, &distance)) {
+        return true;
+    }
+    return Report(q, index, a, b, c, normal, sphere.radius > 0 ? distance / sphere.radius : 0.0f);
+}
+
+// Tree nodes as (split index) or (leaf: first entry, count), packed for the descent.
+struct TreeNode {
+    bool leaf;
+    GxUInt16 index;
+    GxUInt32 count;  // a tree without splits is one leaf of every entry
+};
+
+TreeNode ChildNode(const GxCollChild& child)
+{
+    return child.kind == gxCOLLSPLITCHILD ? TreeNode{false, child.index, 0} : TreeNode{true, child.index, child.kind};
+}
+
+TreeNode RootNode(const GxCollTree* tree)
+{
+    return tree->numSplits > 0 ? TreeNode{false, 0, 0} : TreeNode{true, 0, tree->numEntries};
+}
+
+GxInt32 EntryTriangle(const GxCollTree* tree, GxUInt32 entry)
+{
+    return tree->map ? tree->map[entry] : static_cast<GxInt32>(entry);
+}
+
+// A whole tree's leaves the segment may reach, nearer leaves first.
+template <typename Leaf>
+void TreeLine(const GxCollTree* tree, const GxLine& line, Leaf leaf)
+{
+    const GxV3d delta = Sub(line.end, line.start);
+    GxReal t0 = 0, t1 = 1;
+    for (GxInt32 axis = 0; axis <= 8; axis += 4) {
+        const GxReal tol =
+            kClipTolerance * std::max(std::fabs(GxV3dAxis(line.start, axis)), std::fabs(GxV3dAxis(line.end, axis)));
+        const GxReal lo = GxV3dAxis(tree->box.inf, axis) - tol;
+        const GxReal hi = GxV3dAxis(tree->box.sup, axis) + tol;
+        const GxReal s = GxV3dAxis(line.start, axis);
+        const GxReal g = GxV3dAxis(delta, axis);
+        if (g == 0) {
+            if (s < lo || s > hi) {
+                return;
+            }
+            continue;
+        }
+        GxReal a = (lo - s) / g, b = (hi - s) / g;
+        if (a > b) {
+            std::swap(a, b);
+        }
+        t0 = std::max(t0, a);
+        t1 = std::min(t1, b);
+        if (t0 > t1) {
+            return;
+        }
+    }
+    if (tree->numSplits == 0) {
+        leaf(RootNode(tree));
+        return;
+    }
+    auto split = [tree](TreeNode node, GxInt32* axis, GxReal* le, GxReal* re, TreeNode* l, TreeNode* r) {
+        if (node.leaf) {
+            return false;
+        }
+        const GxCollSplit& s = tree->splits[node.index];
+        *axis = s.left.axis;
+        *le = s.left.extent;
+        *re = s.right.extent;
+        *l = ChildNode(s.left);
+        *r = ChildNode(s.right);
+        return true;
+    };
+    ClipDescent(line, RootNode(tree), t0, t1, split, leaf);
+}
+
+GxV3d* TriangleVertex(GxV3d* verts, const GxTriangle& t, GxInt32 k) { return &verts[t.vertIndex[k]]; }
+
+void AtomicLine(GxAtomic* atomic, GxGeometry* geometry, const GxLine& worldLine, const TriangleQuery& q)
+{
+    GxMatrix inverse;
+    auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    GxLine line = worldLine;
+    if (frame) {
+        GxMatrixInvert(&inverse, GxFrameGetWorldMatrix(frame));
+        GxV3dTransformPoint(&line.start, &worldLine.start, &inverse);
+        GxV3dTransformPoint(&line.end, &worldLine.end, &inverse);
+    }
+    const GxV3d delta = Sub(line.end, line.start);
+    if (geometry->numMorphTargets >= 2) {
+        const GxInterpolator& ip = atomic->interpolator;
+        const GxInt32 n = geometry->numMorphTargets;
+        const GxMorphTarget* start = &geometry->morphTarget[ip.startMorphTarget < n ? ip.startMorphTarget : 0];
+        const GxMorphTarget* end = &geometry->morphTarget[ip.endMorphTarget < n ? ip.endMorphTarget : 0];
+        const GxReal f = ip.position * ip.recipTime;
+        for (GxInt32 i = 0; i < geometry->numTriangles; i++) {
+            const GxTriangle& t = geometry->triangles[i];
+            GxV3d v[3];
+            for (GxInt32 k = 0; k < 3; k++) {
+                v[k] = start == end ? start->verts[t.vertIndex[k]]
+                                    : Lerp(start->verts[t.vertIndex[k]], end->verts[t.vertIndex[k]], f);
+            }
+            if (!LineTriangle(q, line.start, delta, i, &v[0], &v[1], &v[2])) {
+                return;
+            }
+        }
+        return;
+    }
+    GxV3d* verts = geometry->morphTarget[0].verts;
+    const GxCollTree* tree = GxCollisionGeometryGetTree(geometry);
+    if (!tree) {
+        for (GxInt32 i = 0; i < geometry->numTriangles; i++) {
+            const GxTriangle& t = geometry->triangles[i];
+            if (!LineTriangle(q, line.start, delta, i, TriangleVertex(verts, t, 0), TriangleVertex(verts, t, 1),
+                              TriangleVertex(verts, t, 2))) {
+                return;
+            }
+        }
+        return;
+    }
+    TreeLine(tree, line, [&](TreeNode node) {
+        for (GxUInt32 e = node.index; e < static_cast<GxUInt32>(node.index) + node.count; e++) {
+            const GxInt32 i = EntryTriangle(tree, e);
+            const GxTriangle& t = geometry->triangles[i];
+            if (!LineTriangle(q, line.start, delta, i, TriangleVertex(verts, t, 0), TriangleVertex(verts, t, 1),
+                              TriangleVertex(verts, t, 2))) {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+// The static sphere walker: every triangle, or the leaves of the tree the sphere's box reaches.
+void StaticSphere(GxGeometry* geometry, const GxSphere& sphere, const TriangleQuery& q)
+{
+    GxV3d* verts = geometry->morphTarget[0].verts;
+    const GxCollTree* tree = GxCollisionGeometryGetTree(geometry);
+    auto test = [&](GxInt32 i) {
+        const GxTriangle& t = geometry->triangles[i];
+        return SphereTriangle(q, sphere, i, TriangleVertex(verts, t, 0), TriangleVertex(verts, t, 1),
+                              TriangleVertex(verts, t, 2));
+    };
+    if (!tree) {
+        for (GxInt32 i = 0; i < geometry->numTriangles; i++) {
+            if (!test(i)) {
+                return;
+            }
+        }
+        return;
+    }
+    if (BoxDistanceSquared(sphere.center, tree->box) > sphere.radius * sphere.radius) {
+        return;
+    }
+    TreeNode stack[gxWORLDSTACKDEPTH];
+    GxInt32 top = 0;
+    stack[top++] = RootNode(tree);
+    while (top > 0) {
+        const TreeNode node = stack[--top];
+        if (node.leaf) {
+            for (GxUInt32 e = node.index; e < static_cast<GxUInt32>(node.index) + node.count; e++) {
+                if (!test(EntryTriangle(tree, e))) {
+                    return;
+                }
+            }
+            continue;
+        }
+        const GxCollSplit& s = tree->splits[node.index];
+        const GxReal c = GxV3dAxis(sphere.center, s.left.axis);
+        // Validated trees are at most the stack deep, so both children fit.
+        if (s.right.extent <= c + sphere.radius) {
+            stack[top++] = ChildNode(s.right);
+        }
+        if (c - sphere.radius < s.left.extent) {
+            stack[top++] = ChildNode(s.left);
+        }
+    }
+}
+
+}  // namespace
+
+GxAtomic* GxAtomicForAllIntersections(GxAtomic* atomic, GxIntersection* intersection,
+                                      GxIntersectionTriangleCallBack callBack, void* data)
+{
+    GxGeometry* geometry = atomic ? atomic->geometry : nullptr;
+    if (!geometry || !intersection || !callBack || !geometry->morphTarget || !geometry->triangles) {
+        return atomic;
+    }
+    const TriangleQuery q = {intersection, callBack, data};
+    switch (intersection->type) {
+    case gxINTERSECTLINE:
+        AtomicLine(atomic, geometry, intersection->t.line, q);
+        break;
+    case gxINTERSECTSPHERE:
+    case gxINTERSECTATOMIC:
+        GxAtomicSphereIntersections(atomic, intersection, callBack, data);
+        break;
+    default:
+        break;
+    }
+    return atomic;
+}
+
+// ---- Pixel rays and morphing spheres.
+
+void GxCameraCalcPixelRay(const GxCamera* camera, GxLine* line, const GxV2d* pixel)
+{
+    const GxRaster* raster = camera->frameBuffer;
+    const GxReal u = raster && raster->width > 0 ? pixel->x / static_cast<GxReal>(raster->width) : 0.0f;
+    const GxReal v = raster && raster->height > 0 ? pixel->y / static_cast<GxReal>(raster->height) : 0.0f;
+    const GxV3d* c = camera->frustumCorners;
+    const GxV3d nearTop = Lerp(c[0], c[1], u);
+    const GxV3d nearBottom = Lerp(c[3], c[2], u);
+    line->start = Lerp(nearTop, nearBottom, v);
+    const GxV3d farTop = Lerp(c[4], c[5], u);
+    const GxV3d farBottom = Lerp(c[7], c[6], u);
+    line->end = Lerp(farTop, farBottom, v);
+}
+
+void GxAtomicSphereIntersections(GxAtomic* atomic, GxIntersection* intersection,
+                                 GxIntersectionTriangleCallBack callBack, void* data)
+{
+    GxGeometry* geometry = atomic ? atomic->geometry : nullptr;
+    if (!geometry || !geometry->morphTarget || !geometry->triangles) {
+        return;
+    }
+    GxSphere sphere = intersection->type == gxINTERSECTATOMIC && intersection->t.atomic
+                          ? *GxAtomicGetWorldBoundingSphere(intersection->t.atomic)
+                          : intersection->t.sphere;
+    auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    if (frame) {
+        GxMatrix inverse;
+        GxMatrixInvert(&inverse, GxFrameGetWorldMatrix(frame));
+        const GxV3d center = sphere.center;
+        GxV3dTransformPoints(&sphere.center, &center, 1, &inverse);
+        sphere.radius *= GxSqrt(Dot(inverse.at, inverse.at));
+    }
+    if (geometry->numMorphTargets < 2) {
+        StaticSphere(geometry, sphere, TriangleQuery{intersection, callBack, data});
+        return;
+    }
+    GxGeometryMorphSphereIntersections(geometry, &atomic->interpolator, &sphere, intersection, callBack, data);
+}
+
+GxBool GxGeometryMorphSphereIntersections(GxGeometry* geometry, const GxInterpolator* interpolator,
+                                          const GxSphere* sphere, GxIntersection* intersection,
+                                          GxIntersectionTriangleCallBack callBack, void* data)
+{
+    const GxInt32 n = geometry->numMorphTargets;
+    const GxMorphTarget* start =
+        &geometry->morphTarget[interpolator->startMorphTarget < n ? interpolator->startMorphTarget : 0];
+    const GxMorphTarget* end =
+        &geometry->morphTarget[interpolator->endMorphTarget < n ? interpolator->endMorphTarget : 0];
+    const GxReal t = interpolator->position * interpolator->recipTime;
+    const TriangleQuery q = {intersection, callBack, data};
+    for (GxInt32 i = 0; i < geometry->numTriangles; i++) {
+        const GxTriangle& tri = geometry->triangles[i];
+        GxV3d blended[3];
+        GxV3d* v[3];
+        for (GxInt32 k = 0; k < 3; k++) {
+            if (start == end) {
+                v[k] = &start->verts[tri.vertIndex[k]];
+            } else {
+                blended[k] = Lerp(start->verts[tri.vertIndex[k]], end->verts[tri.vertIndex[k]], t);
+                v[k] = &blended[k];
+            }
+        }
+        if (!SphereTriangle(q, *sphere, i, v[0], v[1], v[2])) {
+            return 1;
+        }
+    }
+    return 1;
+}

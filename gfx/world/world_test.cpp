@@ -1,0 +1,241 @@
+// Worlds made in memory, the world-object hooks' failures, primitive intersection tests and collision trees.
+#include "gfx/world/world.h"
+
+#include "gfx/core/camera.h"
+#include "gfx/core/engine.h"
+#include "gfx/world/collision.h"
+#include "gfx/world/world_testing.h"
+
+namespace {
+
+class WorldObjects : public WorldTest {};
+
+TEST_F(WorldObjects, CreatedWorldHasOneEmptySectorThatDrawsNothing)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    std::vector<GxWorldSector*> sectors;
+    GxWorldForAllWorldSectors(
+        world,
+        [](GxWorldSector* s, void* data) {
+            static_cast<std::vector<GxWorldSector*>*>(data)->push_back(s);
+            return s;
+        },
+        &sectors);
+    ASSERT_EQ(sectors.size(), 1u);
+    EXPECT_EQ(sectors[0]->numTriangles, 0);
+    EXPECT_EQ(sectors[0]->boundingBox.sup.x, 10);
+    EXPECT_EQ(GxWorldSectorRender(sectors[0]), sectors[0]);
+    EXPECT_EQ(GxWorldSectorGetWorld(sectors[0]), world);
+    GxClump* clump = GxClumpCreate();
+    EXPECT_EQ(GxWorldRemoveClump(world, clump), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOTINWORLD);
+    GxWorldAddClump(world, clump);
+    GxWorldAddClump(world, clump);
+    EXPECT_EQ(GxClumpGetWorld(clump), world);
+    EXPECT_EQ(world->numClumpsInWorld, 1) << "added twice, listed once";
+    GxClumpDestroy(clump);  // leaves the world on its way out
+    EXPECT_TRUE(GxLinkIsEmpty(&world->clumpList));
+    EXPECT_EQ(world->numClumpsInWorld, 0);
+    GxCamera* camera = GxCameraCreate();
+    GxWorldAddCamera(world, camera);
+    EXPECT_EQ(GxCameraGetWorld(camera), world);
+    EXPECT_TRUE(GxWorldDestroy(world));
+    EXPECT_EQ(GxCameraGetWorld(camera), nullptr) << "a destroyed world leaves its cameras";
+    EXPECT_EQ(GxCameraGetNumVisibleSectors(camera), 0);
+    GxCameraDestroy(camera);
+}
+
+// Hooks that fail, installed by plugins registered before the world-object module so that it saves them.
+GxFramedObject* FailingSync(GxFramedObject*) { return nullptr; }
+GxCamera* FailingBegin(GxCamera* camera)
+{
+    GxEngineInstance->curCamera = camera;  // as the default begin update does before it can fail
+    return nullptr;
+}
+
+class WorldHookFailures : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int window = 0;
+        GxTestDeviceInstall();
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        constexpr GxUInt32 kTestPlugin = 0xF00;
+        GxLightRegisterPlugin(
+            0, kTestPlugin,
+            [](void* o, GxInt32, GxInt32) {
+                static_cast<GxLight*>(o)->object.sync = FailingSync;
+                return o;
+            },
+            nullptr, nullptr);
+        GxCameraRegisterPlugin(
+            0, kTestPlugin,
+            [](void* o, GxInt32, GxInt32) {
+                static_cast<GxCamera*>(o)->beginUpdate = FailingBegin;
+                return o;
+            },
+            nullptr, nullptr);
+        ASSERT_TRUE(GxWorldPluginAttach() && GxEngineOpen(&window) && GxEngineStart());
+    }
+    void TearDown() override { GxTestEngineShutdown(); }
+};
+
+TEST_F(WorldHookFailures, FailedSyncAndBeginUpdateReportFailureAndLeaveNothingCurrent)
+{
+    GxLight* light = GxLightCreate(gxLIGHTPOINT);
+    ASSERT_NE(light, nullptr);
+    EXPECT_EQ(light->object.sync(&light->object), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
+    GxLightDestroy(light);
+
+    const GxBBox box = {{1, 1, 1}, {-1, -1, -1}};
+    GxWorld* world = GxWorldCreate(&box);
+    GxCamera* camera = GxCameraCreate();
+    GxFrame* frame = GxFrameCreate();
+    camera->object.object.parent = frame;
+    GxLinkAddAfter(&frame->objectList, &camera->object.inFrameList);
+    GxWorldAddCamera(world, camera);
+    EXPECT_EQ(GxCameraBeginUpdate(camera), nullptr);
+    EXPECT_EQ(GxEngineInstance->curCamera, nullptr);
+    EXPECT_EQ(GxEngineInstance->curWorld, nullptr);
+    GxLinkRemove(&camera->object.inFrameList);
+    camera->object.object.parent = nullptr;
+    GxCameraDestroy(camera);
+    GxFrameDestroy(frame);
+    GxWorldDestroy(world);
+}
+
+TEST(Intersections, LineTriangleIsOneSidedAndEndsExactly)
+{
+    const GxV3d a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0};  // normal +z
+    GxReal distance = -1;
+    const GxV3d start = {0.2f, 0.2f, 1}, down = {0, 0, -1};
+    EXPECT_TRUE(GxIntersectLineTriangle(&start, &down, &a, &b, &c, &distance));
+    EXPECT_NEAR(distance, 1.0f, 1e-6f);
+    const GxV3d up = {0, 0, 1}, below = {0.2f, 0.2f, -1};
+    EXPECT_FALSE(GxIntersectLineTriangle(&below, &up, &a, &b, &c, &distance)) << "seen from behind";
+    const GxV3d along = {1, 0, 0};
+    EXPECT_FALSE(GxIntersectLineTriangle(&start, &along, &a, &b, &c, &distance)) << "parallel";
+    const GxV3d shortDown = {0, 0, -(1 - 1e-4f)};
+    EXPECT_FALSE(GxIntersectLineTriangle(&start, &shortDown, &a, &b, &c, &distance)) << "stops short";
+
+    GxV3d normal;
+    const GxSphere touching = {{0.2f, 0.2f, 0.5f}, 0.6f};
+    EXPECT_TRUE(GxIntersectSphereTriangle(&touching, &a, &b, &c, &normal, &distance));
+    EXPECT_NEAR(distance, 0.5f, 1e-6f);
+    EXPECT_NEAR(normal.z, 1.0f, 1e-6f);
+    const GxSphere beside = {{2, 2, 0}, 0.5f};
+    EXPECT_FALSE(GxIntersectSphereTriangle(&beside, &a, &b, &c, &normal, &distance));
+    const GxSphere nearCorner = {{1.3f, -0.1f, 0}, 0.35f};
+    EXPECT_TRUE(GxIntersectSphereTriangle(&nearCorner, &a, &b, &c, &normal, &distance));
+}
+
+// A tree over triangles 0..3 of a strip along x: one split on x with two leaves of two entries.
+GxCollTree* StripTree(bool map)
+{
+    GxCollTree* tree = GxCollTreeCreate(4, 1, map);
+    tree->box = GxBBox{{4, 1, 0}, {0, 0, 0}};
+    tree->splits[0] = GxCollSplit{{0, 2, 0, 2.0f}, {0, 2, 2, 2.0f}};
+    if (map) {
+        const GxUInt16 order[4] = {0, 1, 2, 3};
+        std::copy(order, order + 4, tree->map);
+    }
+    return tree;
+}
+
+std::vector<GxUInt8> TreeBytes(const GxCollTree* tree)
+{
+    return GxWorldTestWrite([&](GxStream* s) { return GxCollTreeStreamWrite(tree, s) != 0; });
+}
+
+GxCollTree* ReadTree(const std::vector<GxUInt8>& bytes, size_t length = SIZE_MAX)
+{
+    GxStream* stream = GxWorldTestOpen(bytes, length);
+    GxCollTree* tree = GxCollTreeStreamRead(stream, static_cast<GxInt32>(std::min(length, bytes.size())), 4);
+    GxStreamClose(stream, nullptr);
+    return tree;
+}
+
+class CollisionTrees : public WorldTest {};
+
+TEST_F(CollisionTrees, BrokenIndexesAndCyclesAndTruncationsAreRefused)
+{
+    GxCollTree* good = StripTree(true);
+    const std::vector<GxUInt8> bytes = TreeBytes(good);
+    GxCollTree* back = ReadTree(bytes);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->splits[0].right.index, 2);
+    GxCollTreeDestroy(back);
+    for (size_t length = 0; length < bytes.size(); length++) {
+        EXPECT_EQ(ReadTree(bytes, length), nullptr) << "truncated at " << length;
+    }
+    auto refused = [&](auto damage, const char* what) {
+        GxCollTree* tree = StripTree(true);
+        damage(tree);
+        const std::vector<GxUInt8> damaged = TreeBytes(tree);
+        GxCollTreeDestroy(tree);
+        EXPECT_EQ(ReadTree(damaged), nullptr) << what;
+    };
+    refused([](GxCollTree* t) { t->splits[0].right.index = 3; }, "leaf past the entries");
+    refused([](GxCollTree* t) { t->map[1] = 4; }, "entry names a missing triangle");
+    refused(
+        [](GxCollTree* t) {
+            t->splits[0].left = GxCollChild{0, gxCOLLSPLITCHILD, 0, 0};
+        },
+        "split is its own child");
+    refused(
+        [](GxCollTree* t) {
+            t->splits[0].left = GxCollChild{0, gxCOLLSPLITCHILD, 5, 0};
+        },
+        "child split out of range");
+    refused([](GxCollTree* t) { t->splits[0].left.axis = 12; }, "axis");
+    refused([](GxCollTree* t) { t->splits[0].left.kind = gxCOLLMAXLEAF + 1; }, "leaf too big");
+    GxCollTreeDestroy(good);
+}
+
+GxCollTriangle* Order(GxIntersection*, GxCollTriangle* triangle, GxReal, void* data)
+{
+    static_cast<std::vector<GxInt32>*>(data)->push_back(triangle->index);
+    return triangle;
+}
+
+TEST_F(CollisionTrees, LinesThroughATreeFindTheSameTrianglesNearerLeavesFirst)
+{
+    // Four stacked triangles facing +z at heights -3, -2, -1 and 0; the tree splits them on z.
+    GxGeometry* geometry = GxGeometryCreate(12, 4, gxGEOMETRYPOSITIONS);
+    ASSERT_NE(geometry, nullptr);
+    for (GxInt32 i = 0; i < 4; i++) {
+        const GxReal z = static_cast<GxReal>(i - 3);
+        geometry->morphTarget[0].verts[3 * i] = GxV3d{0, 0, z};
+        geometry->morphTarget[0].verts[3 * i + 1] = GxV3d{1, 0, z};
+        geometry->morphTarget[0].verts[3 * i + 2] = GxV3d{0, 1, z};
+        const auto v = static_cast<GxUInt16>(3 * i);
+        geometry->triangles[i] =
+            GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL};
+    }
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxIntersection query = {};
+    query.type = gxINTERSECTLINE;
+    query.t.line = GxLine{{0.25f, 0.25f, 1}, {0.25f, 0.25f, -4}};
+    std::vector<GxInt32> brute, treed;
+    GxAtomicForAllIntersections(atomic, &query, Order, &brute);
+    EXPECT_EQ(brute, (std::vector<GxInt32>{0, 1, 2, 3}));
+    GxCollTree* tree = GxCollTreeCreate(4, 1, 0);
+    tree->box = GxBBox{{1, 1, 0}, {0, 0, -3}};
+    tree->splits[0] = GxCollSplit{{8, 2, 0, -2.0f}, {8, 2, 2, -1.0f}};
+    GxCollisionGeometrySetTree(geometry, tree);
+    GxAtomicForAllIntersections(atomic, &query, Order, &treed);
+    EXPECT_EQ(treed, (std::vector<GxInt32>{2, 3, 0, 1}));
+    std::vector<GxInt32> touched;
+    query.type = gxINTERSECTSPHERE;
+    query.t.sphere = GxSphere{{0.2f, 0.2f, -2.1f}, 0.5f};
+    GxAtomicForAllIntersections(atomic, &query, Order, &touched);
+    EXPECT_EQ(touched, (std::vector<GxInt32>{1}));
+    GxGeometryDestroy(geometry);
+    GxAtomicDestroy(atomic);
+}
+
+}  // namespace

@@ -1,0 +1,754 @@
+// The world-object module: ties of atomics and local lights to sectors, camera hooks and visible sectors,
+// clumps, lights and cameras entering and leaving worlds, and the stream extensions of sectors.
+//
+// Sections: the engine block and extensions; ties; camera hooks; membership; frustum walks; attach.
+#include <cstring>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/memory.h"
+#include "gfx/world/mesh.h"
+#include "gfx/world/worldobj_local.h"
+
+namespace {
+
+constexpr GxUInt32 kTieHint = 0x30507;
+constexpr GxUInt32 kTieListHint = 0x40507;
+constexpr GxInt32 kAtomicTiesPerBlock = 256;
+constexpr GxInt32 kLightTiesPerBlock = 32;
+constexpr GxInt32 kVisibleGrowth = 50;
+constexpr GxUInt32 kVisibleHint = 0x1030507;
+constexpr GxInt32 gxERRLIGHTSYNC = gxERRNULLARG;
+
+struct EngineBlock {
+    GxFreeList* atomicTies;
+    GxFreeList* lightTies;
+    GxInt32 clumpStamp;
+    GxUInt16 renderFrame;
+};
+
+struct CameraExt {
+    GxWorldSector** visible;
+    GxInt32 capacity;
+    GxInt32 count;
+    GxWorld* world;
+    GxCameraBeginUpdateFunc beginUpdate;
+    GxCameraEndUpdateFunc endUpdate;
+    GxFramedObjectSyncCallBack sync;
+};
+
+struct AtomicExt {
+    GxWorld* world;
+    GxFramedObjectSyncCallBack sync;
+};
+
+struct ClumpExt {
+    GxWorld* world;
+    GxInt32 stamp;
+};
+
+struct LightExt {
+    GxWorld* world;
+    GxFramedObjectSyncCallBack sync;
+};
+
+GxInt32 engineOffset = -1;
+GxInt32 engineInstances = 0;
+GxInt32 cameraOffset = -1;
+GxInt32 atomicOffset = -1;
+GxInt32 clumpOffset = -1;
+GxInt32 lightOffset = -1;
+GxUInt16 renderFrameOutside = 0;  // the counter while the module is not open
+
+EngineBlock* Block() { return static_cast<EngineBlock*>(GxCoreModuleBlock(engineOffset, engineInstances)); }
+
+template <typename T>
+T* Ext(const void* object, GxInt32 offset)
+{
+    return reinterpret_cast<T*>(reinterpret_cast<char*>(const_cast<void*>(object)) + offset);
+}
+
+CameraExt* OfCamera(const GxCamera* camera) { return Ext<CameraExt>(camera, cameraOffset); }
+
+// Worlds do not know their cameras: a camera whose world was destroyed finds out here and leaves it.
+GxWorld* LiveWorld(CameraExt* ext)
+{
+    if (ext->world && !GxWorldIsListed(ext->world)) {
+        ext->world = nullptr;
+        ext->count = 0;
+    }
+    return ext->world;
+}
+AtomicExt* OfAtomic(const GxAtomic* atomic) { return Ext<AtomicExt>(atomic, atomicOffset); }
+ClumpExt* OfClump(const GxClump* clump) { return Ext<ClumpExt>(clump, clumpOffset); }
+LightExt* OfLight(const GxLight* light) { return Ext<LightExt>(light, lightOffset); }
+
+void* EngineOpen(void* instance, GxInt32 offset, GxInt32)
+{
+    auto* block = reinterpret_cast<EngineBlock*>(static_cast<char*>(instance) + offset);
+    block->atomicTies = GxFreeListCreate(sizeof(GxTie), kAtomicTiesPerBlock, alignof(GxTie), kTieListHint);
+    block->lightTies = GxFreeListCreate(sizeof(GxLightTie), kLightTiesPerBlock, alignof(GxLightTie), kTieListHint);
+    if (!block->atomicTies || !block->lightTies) {
+        GxFreeListDestroy(block->atomicTies);
+        GxFreeListDestroy(block->lightTies);
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    block->clumpStamp = 0;
+    block->renderFrame = 1;
+    engineOffset = offset;
+    engineInstances++;
+    return instance;
+}
+
+void* EngineClose(void* instance, GxInt32 offset, GxInt32)
+{
+    auto* block = reinterpret_cast<EngineBlock*>(static_cast<char*>(instance) + offset);
+    GxFreeListDestroy(block->atomicTies);
+    GxFreeListDestroy(block->lightTies);
+    block->atomicTies = block->lightTies = nullptr;
+    engineInstances--;
+    return instance;
+}
+
+// ---- Ties.
+
+void RemoveAtomicTies(GxAtomic* atomic)
+{
+    EngineBlock* block = Block();
+    GxLink* head = &atomic->llWorldSectorsInAtomic;
+    while (!GxLinkIsEmpty(head)) {
+        GxTie* tie = GxTieFromAtomicLink(head->next);
+        GxLinkRemove(&tie->lAtomic);
+        GxLinkRemove(&tie->lWorldSector);
+        if (block) {
+            GxFreeListFreeEntry(block->atomicTies, tie);
+        }
+    }
+}
+
+void RemoveLightTies(GxLight* light)
+{
+    EngineBlock* block = Block();
+    GxLink* head = &light->worldSectorsInLight;
+    while (!GxLinkIsEmpty(head)) {
+        GxLightTie* tie =
+            reinterpret_cast<GxLightTie*>(reinterpret_cast<char*>(head->next) - offsetof(GxLightTie, lLight));
+        GxLinkRemove(&tie->lLight);
+        GxLinkRemove(&tie->lWorldSector);
+        if (block) {
+            GxFreeListFreeEntry(block->lightTies, tie);
+        }
+    }
+}
+
+GxBBox BoxAround(const GxV3d& center, GxReal radius)
+{
+    return GxBBox{{center.x + radius, center.y + radius, center.z + radius},
+                  {center.x - radius, center.y - radius, center.z - radius}};
+}
+
+// A tie that cannot be allocated leaves the atomic in the sectors tied so far and reports the failure.
+bool TieAtomic(GxAtomic* atomic, GxWorld* world)
+{
+    RemoveAtomicTies(atomic);
+    EngineBlock* block = Block();
+    const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
+    if (!block || !sphere) {
+        return false;
+    }
+    bool ok = true;
+    GxWorldForSectorsInBox(world, BoxAround(sphere->center, sphere->radius), [&](GxWorldSector* sector) {
+        auto* tie = static_cast<GxTie*>(GxFreeListAllocEntry(block->atomicTies, kTieHint));
+        if (!tie) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+            ok = false;
+            return false;
+        }
+        tie->apAtom = atomic;
+        tie->worldSector = sector;
+        GxLinkAddAfter(&sector->collAtomicsInWorldSector, &tie->lWorldSector);
+        GxLinkAddAfter(&atomic->llWorldSectorsInAtomic, &tie->lAtomic);
+        return true;
+    });
+    return ok;
+}
+
+bool TieLight(GxLight* light, GxWorld* world)
+{
+    RemoveLightTies(light);
+    EngineBlock* block = Block();
+    auto* frame = static_cast<GxFrame*>(light->object.object.parent);
+    if (!block || !frame) {
+        return block != nullptr;
+    }
+    const GxV3d position = GxFrameGetWorldMatrix(frame)->pos;
+    bool ok = true;
+    GxWorldForSectorsInBox(world, BoxAround(position, light->radius), [&](GxWorldSector* sector) {
+        auto* tie = static_cast<GxLightTie*>(GxFreeListAllocEntry(block->lightTies, kTieHint));
+        if (!tie) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+            ok = false;
+            return false;
+        }
+        tie->light = light;
+        tie->sect = sector;
+        GxLinkAddAfter(&sector->lightsInWorldSector, &tie->lWorldSector);
+        GxLinkAddAfter(&light->worldSectorsInLight, &tie->lLight);
+        return true;
+    });
+    return ok;
+}
+
+GxFramedObject* AtomicSync(GxFramedObject* object)
+{
+    auto* atomic = reinterpret_cast<GxAtomic*>(object);
+    AtomicExt* ext = OfAtomic(atomic);
+    if (ext->sync && !ext->sync(object)) {
+        return nullptr;
+    }
+    // The frame has moved: its matrices are current but no longer flagged, so the sphere must be recomputed.
+    atomic->object.object.privateFlags |= gxATOMICSPHEREDIRTY;
+    if (ext->world && !TieAtomic(atomic, ext->world)) {
+        return nullptr;
+    }
+    return object;
+}
+
+// A failed sync reports failure; lights outside worlds or without a frame only run the saved sync.
+GxFramedObject* LightSync(GxFramedObject* object)
+{
+    auto* light = reinterpret_cast<GxLight*>(object);
+    LightExt* ext = OfLight(light);
+    if (ext->sync && !ext->sync(object)) {
+        GxErrorRaise(gxPLUGINWORLD, gxERRLIGHTSYNC);
+        return nullptr;
+    }
+    if (ext->world && light->object.object.subType >= gxLIGHTPOINT && light->object.object.parent) {
+        if (!TieLight(light, ext->world)) {
+            return nullptr;
+        }
+    }
+    return object;
+}
+
+void* AtomicConstruct(void* object, GxInt32 offset, GxInt32)
+{
+    auto* atomic = static_cast<GxAtomic*>(object);
+    AtomicExt* ext = Ext<AtomicExt>(object, offset);
+    ext->world = nullptr;
+    ext->sync = atomic->object.sync;
+    atomic->object.sync = AtomicSync;
+    return object;
+}
+
+void* AtomicDestruct(void* object, GxInt32 offset, GxInt32)
+{
+    auto* atomic = static_cast<GxAtomic*>(object);
+    RemoveAtomicTies(atomic);
+    AtomicExt* ext = Ext<AtomicExt>(object, offset);
+    atomic->object.sync = ext->sync;
+    ext->world = nullptr;
+    return object;
+}
+
+void* AtomicCopy(void* destination, const void*, GxInt32, GxInt32) { return destination; }
+
+void* LightConstruct(void* object, GxInt32 offset, GxInt32)
+{
+    auto* light = static_cast<GxLight*>(object);
+    LightExt* ext = Ext<LightExt>(object, offset);
+    ext->world = nullptr;
+    ext->sync = light->object.sync;
+    light->object.sync = LightSync;
+    return object;
+}
+
+void* LightDestruct(void* object, GxInt32 offset, GxInt32)
+{
+    auto* light = static_cast<GxLight*>(object);
+    LightExt* ext = Ext<LightExt>(object, offset);
+    if (ext->world) {
+        GxWorldRemoveLight(ext->world, light);
+    }
+    RemoveLightTies(light);
+    light->object.sync = ext->sync;
+    return object;
+}
+
+void* LightCopy(void* destination, const void* source, GxInt32 offset, GxInt32)
+{
+    GxWorld* world = Ext<LightExt>(source, offset)->world;
+    if (world) {
+        GxWorldAddLight(world, static_cast<GxLight*>(destination));
+    }
+    return destination;
+}
+
+void* ClumpConstruct(void* object, GxInt32 offset, GxInt32)
+{
+    *Ext<ClumpExt>(object, offset) = ClumpExt{nullptr, 0};
+    return object;
+}
+
+// A clump destroyed while in a world leaves it first, so the world keeps no freed clump.
+void* ClumpDestruct(void* object, GxInt32 offset, GxInt32)
+{
+    ClumpExt* ext = Ext<ClumpExt>(object, offset);
+    if (ext->world) {
+        GxWorldRemoveClump(ext->world, static_cast<GxClump*>(object));
+    }
+    return object;
+}
+
+void* ClumpCopy(void* destination, const void* source, GxInt32 offset, GxInt32)
+{
+    GxWorld* world = Ext<ClumpExt>(source, offset)->world;
+    if (world) {
+        GxWorldAddClump(world, static_cast<GxClump*>(destination));
+    }
+    return destination;
+}
+
+// ---- Camera hooks.
+
+bool AppendVisible(CameraExt* ext, GxWorldSector* sector)
+{
+    if (ext->count == ext->capacity) {
+        const GxInt32 capacity = ext->capacity + kVisibleGrowth;
+        void* grown = GxRealloc(ext->visible, static_cast<size_t>(capacity) * sizeof(GxWorldSector*), kVisibleHint);
+        if (!grown) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+            return false;
+        }
+        ext->visible = static_cast<GxWorldSector**>(grown);
+        ext->capacity = capacity;
+    }
+    ext->visible[ext->count++] = sector;
+    return true;
+}
+
+bool BoxOutsideFrustum(const GxCamera* camera, const GxBBox& box)
+{
+    for (const GxFrustumPlane& fp : camera->frustumPlanes) {
+        // The corner furthest against the normal: when even it lies in front of the plane the box is out.
+        const GxV3d corner = {fp.closestX ? box.inf.x : box.sup.x, fp.closestY ? box.inf.y : box.sup.y,
+                              fp.closestZ ? box.inf.z : box.sup.z};
+        if (GxV3dDotProduct(&fp.plane.normal, &corner) - fp.plane.distance > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void BuildVisibleSectors(GxCamera* camera, CameraExt* ext)
+{
+    ext->count = 0;
+    GxWorld* world = ext->world;
+    GxFrame* frame = GxCameraGetFrame(camera);
+    if (!world || !frame) {
+        return;
+    }
+    const GxBBox& box = camera->frustumBoundBox;
+    const GxV3d eye = GxFrameGetWorldMatrix(frame)->pos;
+    GxSector* stack[gxWORLDSTACKDEPTH];
+    GxInt32 top = 0;
+    GxSector* node = world->rootSector;
+    while (node) {
+        if (GxSectorIsAtomic(node)) {
+            GxWorldSector* sector = GxSectorAsAtomic(node);
+            if (!BoxOutsideFrustum(camera, sector->boundingBox) && !AppendVisible(ext, sector)) {
+                return;
+            }
+            node = top > 0 ? stack[--top] : nullptr;
+            continue;
+        }
+        GxPlaneSector* plane = GxSectorAsPlane(node);
+        const bool left = GxV3dAxis(box.inf, plane->type) < plane->leftValue;
+        const bool right = GxV3dAxis(box.sup, plane->type) > plane->rightValue;
+        if (left && right && top < gxWORLDSTACKDEPTH) {
+            // Above the plane the left side is the far one.
+            const bool leftFar = GxV3dAxis(eye, plane->type) > plane->value;
+            const bool farFirst = world->renderOrder == gxWORLDRENDERBACKTOFRONT;
+            GxSector* farChild = leftFar ? plane->leftSubTree : plane->rightSubTree;
+            GxSector* nearChild = leftFar ? plane->rightSubTree : plane->leftSubTree;
+            node = farFirst ? farChild : nearChild;
+            stack[top++] = farFirst ? nearChild : farChild;
+        } else if (left) {
+            node = plane->leftSubTree;
+        } else if (right) {
+            node = plane->rightSubTree;
+        } else {
+            node = top > 0 ? stack[--top] : nullptr;
+        }
+    }
+}
+
+GxFramedObject* CameraSync(GxFramedObject* object)
+{
+    auto* camera = reinterpret_cast<GxCamera*>(object);
+    CameraExt* ext = OfCamera(camera);
+    if (ext->sync && !ext->sync(object)) {
+        return nullptr;
+    }
+    if (LiveWorld(ext)) {
+        BuildVisibleSectors(camera, ext);
+    }
+    return object;
+}
+
+// A failed begin update leaves neither the camera nor its world current.
+GxCamera* CameraBeginUpdate(GxCamera* camera)
+{
+    CameraExt* ext = OfCamera(camera);
+    GxEngineInstance->curWorld = LiveWorld(ext);
+    GxWorldBumpRenderFrame();
+    GxCamera* result = ext->beginUpdate ? ext->beginUpdate(camera) : camera;
+    if (!result) {
+        GxEngineInstance->curWorld = nullptr;
+        if (GxEngineInstance->curCamera == camera) {
+            GxEngineInstance->curCamera = nullptr;
+        }
+    }
+    return result;
+}
+
+GxCamera* CameraEndUpdate(GxCamera* camera)
+{
+    CameraExt* ext = OfCamera(camera);
+    GxEngineInstance->curWorld = nullptr;
+    return ext->endUpdate ? ext->endUpdate(camera) : camera;
+}
+
+void* CameraConstruct(void* object, GxInt32 offset, GxInt32)
+{
+    auto* camera = static_cast<GxCamera*>(object);
+    CameraExt* ext = Ext<CameraExt>(object, offset);
+    *ext = CameraExt{nullptr, 0, 0, nullptr, camera->beginUpdate, camera->endUpdate, camera->object.sync};
+    camera->beginUpdate = CameraBeginUpdate;
+    camera->endUpdate = CameraEndUpdate;
+    camera->object.sync = CameraSync;
+    return object;
+}
+
+void* CameraDestruct(void* object, GxInt32 offset, GxInt32)
+{
+    auto* camera = static_cast<GxCamera*>(object);
+    CameraExt* ext = Ext<CameraExt>(object, offset);
+    GxFree(ext->visible);
+    camera->beginUpdate = ext->beginUpdate;
+    camera->endUpdate = ext->endUpdate;
+    camera->object.sync = ext->sync;
+    *ext = CameraExt{};
+    return object;
+}
+
+void* CameraCopy(void* destination, const void* source, GxInt32 offset, GxInt32)
+{
+    GxWorld* world = Ext<CameraExt>(source, offset)->world;
+    if (world) {
+        GxWorldAddCamera(world, static_cast<GxCamera*>(destination));
+    }
+    return destination;
+}
+
+void SetFrameDirty(void* frame)
+{
+    if (frame) {
+        GxFrameSetDirty(static_cast<GxFrame*>(frame));
+    }
+}
+
+// ---- Sector stream extensions.
+
+GxStream* SectorBinMeshRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
+GxStream* SectorBinMeshWrite(GxStream*, GxInt32, const void*, GxInt32, GxInt32) { return nullptr; }
+GxInt32 SectorBinMeshSize(const void*, GxInt32, GxInt32) { return 0; }
+
+// Sectors build their meshes from their triangles after reading; a stored bin mesh is skipped.
+GxStream* SectorBinMeshRead(GxStream* stream, GxInt32 length, void*, GxInt32, GxInt32)
+{
+    return GxWorldSkip(stream, static_cast<GxUInt32>(length)) ? stream : nullptr;
+}
+
+}  // namespace
+
+// ---- Membership.
+
+void GxWorldBumpRenderFrame(void)
+{
+    EngineBlock* block = Block();
+    GxUInt16* frame = block ? &block->renderFrame : &renderFrameOutside;
+    ++*frame;
+}
+
+GxUInt16 GxWorldGetRenderFrame(void)
+{
+    EngineBlock* block = Block();
+    return block ? block->renderFrame : renderFrameOutside;
+}
+
+void GxWorldSectorRemoveAllTies(GxWorldSector* sector)
+{
+    EngineBlock* block = Block();
+    while (!GxLinkIsEmpty(&sector->collAtomicsInWorldSector)) {
+        GxTie* tie = GxTieFromSectorLink(sector->collAtomicsInWorldSector.next);
+        GxLinkRemove(&tie->lWorldSector);
+        GxLinkRemove(&tie->lAtomic);
+        if (block) {
+            GxFreeListFreeEntry(block->atomicTies, tie);
+        }
+    }
+    while (!GxLinkIsEmpty(&sector->lightsInWorldSector)) {
+        GxLightTie* tie = GxLightTieFromSectorLink(sector->lightsInWorldSector.next);
+        GxLinkRemove(&tie->lWorldSector);
+        GxLinkRemove(&tie->lLight);
+        if (block) {
+            GxFreeListFreeEntry(block->lightTies, tie);
+        }
+    }
+}
+
+GxWorld* GxWorldAddClump(GxWorld* world, GxClump* clump)
+{
+    if (!world || !clump || clumpOffset < 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    ClumpExt* ext = OfClump(clump);
+    if (ext->world) {
+        // A clump is in one world at a time: linking it twice would corrupt both lists.
+        GxWorldRemoveClump(ext->world, clump);
+    }
+    GxLinkAddAfter(&world->clumpList, &clump->inWorldLink);
+    world->numClumpsInWorld++;
+    ext->world = world;
+    for (GxLink* link = clump->atomicList.next; link != &clump->atomicList; link = link->next) {
+        auto* atomic = reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(link) - offsetof(GxAtomic, inClumpLink));
+        OfAtomic(atomic)->world = world;
+        SetFrameDirty(atomic->object.object.parent);
+    }
+    GxClumpForAllLights(
+        clump,
+        [](GxLight* light, void* data) {
+            GxWorldAddLight(static_cast<GxWorld*>(data), light);
+            return light;
+        },
+        world);
+    GxClumpForAllCameras(
+        clump,
+        [](GxCamera* camera, void* data) {
+            GxWorldAddCamera(static_cast<GxWorld*>(data), camera);
+            return camera;
+        },
+        world);
+    auto* frame = static_cast<GxFrame*>(clump->object.parent);
+    if (frame) {
+        GxMatrixOptimize(&frame->modelling, nullptr);
+        GxFrameSetDirty(frame);
+    }
+    EngineBlock* block = Block();
+    ext->stamp = block ? block->clumpStamp : 0;
+    return world;
+}
+
+GxWorld* GxWorldRemoveClump(GxWorld* world, GxClump* clump)
+{
+    ClumpExt* ext = clump && clumpOffset >= 0 ? OfClump(clump) : nullptr;
+    if (!world || !ext || ext->world != world) {
+        GxErrorRaise(gxPLUGINWORLD, gxERRNOTINWORLD);
+        return nullptr;
+    }
+    world->numClumpsInWorld--;
+    if (world->currentClumpLink == &clump->inWorldLink) {
+        world->currentClumpLink = clump->inWorldLink.next;
+    }
+    GxLinkRemove(&clump->inWorldLink);
+    GxLinkInit(&clump->inWorldLink);
+    for (GxLink* link = clump->atomicList.next; link != &clump->atomicList; link = link->next) {
+        auto* atomic = reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(link) - offsetof(GxAtomic, inClumpLink));
+        AtomicExt* atomicExt = OfAtomic(atomic);
+        if (atomicExt->world != world) {
+            continue;
+        }
+        if (atomic->repEntry) {
+            GxResourceEntryFree(atomic->repEntry);
+        }
+        RemoveAtomicTies(atomic);
+        atomicExt->world = nullptr;
+    }
+    GxClumpForAllLights(
+        clump,
+        [](GxLight* light, void* data) {
+            if (OfLight(light)->world == data) {
+                GxWorldRemoveLight(static_cast<GxWorld*>(data), light);
+            }
+            return light;
+        },
+        world);
+    GxClumpForAllCameras(
+        clump,
+        [](GxCamera* camera, void* data) {
+            if (OfCamera(camera)->world == data) {
+                GxWorldRemoveCamera(static_cast<GxWorld*>(data), camera);
+            }
+            return camera;
+        },
+        world);
+    ext->world = nullptr;
+    return world;
+}
+
+GxWorld* GxWorldAddLight(GxWorld* world, GxLight* light)
+{
+    if (!world || !light || lightOffset < 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    LightExt* ext = OfLight(light);
+    if (ext->world) {
+        GxWorldRemoveLight(ext->world, light);
+    }
+    ext->world = world;
+    if (light->object.object.subType >= gxLIGHTPOINT) {
+        SetFrameDirty(light->object.object.parent);
+        GxLinkAddAfter(&world->lightList, &light->inWorld);
+    } else {
+        GxLinkAddAfter(&world->directionalLightList, &light->inWorld);
+    }
+    return world;
+}
+
+GxWorld* GxWorldRemoveLight(GxWorld* world, GxLight* light)
+{
+    if (!world || !light || lightOffset < 0 || OfLight(light)->world != world) {
+        return nullptr;
+    }
+    OfLight(light)->world = nullptr;
+    RemoveLightTies(light);
+    GxLinkRemove(&light->inWorld);
+    GxLinkInit(&light->inWorld);
+    return world;
+}
+
+GxWorld* GxWorldAddCamera(GxWorld* world, GxCamera* camera)
+{
+    if (!world || !camera || cameraOffset < 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    OfCamera(camera)->world = world;
+    SetFrameDirty(camera->object.object.parent);
+    return world;
+}
+
+GxWorld* GxWorldRemoveCamera(GxWorld* world, GxCamera* camera)
+{
+    if (!camera || cameraOffset < 0 || !OfCamera(camera)->world) {
+        return nullptr;
+    }
+    OfCamera(camera)->world = nullptr;
+    OfCamera(camera)->count = 0;
+    return world;
+}
+
+GxWorld* GxAtomicGetWorld(const GxAtomic* atomic)
+{
+    return atomic && atomicOffset >= 0 ? OfAtomic(atomic)->world : nullptr;
+}
+
+GxWorld* GxClumpGetWorld(const GxClump* clump) { return clump && clumpOffset >= 0 ? OfClump(clump)->world : nullptr; }
+
+GxWorld* GxLightGetWorld(const GxLight* light) { return light && lightOffset >= 0 ? OfLight(light)->world : nullptr; }
+
+GxWorld* GxCameraGetWorld(const GxCamera* camera)
+{
+    return camera && cameraOffset >= 0 ? LiveWorld(OfCamera(camera)) : nullptr;
+}
+
+GxInt32 GxCameraGetNumVisibleSectors(const GxCamera* camera)
+{
+    return camera && cameraOffset >= 0 && LiveWorld(OfCamera(camera)) ? OfCamera(camera)->count : 0;
+}
+
+GxWorldSector* GxCameraGetVisibleSector(const GxCamera* camera, GxInt32 index)
+{
+    const CameraExt* ext = OfCamera(camera);
+    return index >= 0 && index < ext->count ? ext->visible[index] : nullptr;
+}
+
+// ---- Frustum walks.
+
+GxCamera* GxCameraForAllSectorsInFrustum(GxCamera* camera, GxWorldSectorCallBack callBack, void* data)
+{
+    const GxInt32 count = GxCameraGetNumVisibleSectors(camera);
+    for (GxInt32 i = 0; i < count; i++) {
+        if (!callBack(OfCamera(camera)->visible[i], data)) {
+            break;
+        }
+    }
+    return camera;
+}
+
+GxCamera* GxCameraForAllClumpsInFrustum(GxCamera* camera, GxClumpCallBack callBack, void* data)
+{
+    EngineBlock* block = Block();
+    if (!camera || !block) {
+        return camera;
+    }
+    const GxInt32 stamp = ++block->clumpStamp;
+    const GxInt32 count = GxCameraGetNumVisibleSectors(camera);
+    for (GxInt32 i = 0; i < count; i++) {
+        GxWorldSector* sector = OfCamera(camera)->visible[i];
+        GxLink* head = &sector->collAtomicsInWorldSector;
+        for (GxLink* link = head->next; link != head; link = link->next) {
+            GxAtomic* atomic = GxTieFromSectorLink(link)->apAtom;
+            GxClump* clump = atomic->clump;
+            if (!clump || OfClump(clump)->stamp == stamp ||
+                GxCameraFrustumTestSphere(camera, GxAtomicGetWorldBoundingSphere(atomic)) == gxSPHEREOUTSIDE) {
+                continue;
+            }
+            OfClump(clump)->stamp = stamp;
+            // A placeholder after the current tie keeps the walk valid when the callback removes objects.
+            GxLink placeholder;
+            GxLinkAddAfter(link, &placeholder);
+            const bool more = callBack(clump, data) != nullptr;
+            link = &placeholder;
+            GxLink* previous = placeholder.prev;
+            GxLinkRemove(&placeholder);
+            if (!more) {
+                return camera;
+            }
+            link = previous;
+        }
+    }
+    return camera;
+}
+
+// ---- Attach.
+
+GxBool GxWorldObjectPluginAttach(void)
+{
+    if (GxEngineGetPluginOffset(gxPLUGINWORLDOBJMODULE) >= 0) {
+        return 1;
+    }
+    static const GxCoreModule module = {gxPLUGINWORLDOBJMODULE, sizeof(EngineBlock), EngineOpen, EngineClose};
+    if (!GxEngineRegisterModule(&module)) {
+        return 0;
+    }
+    cameraOffset =
+        GxCameraRegisterPlugin(sizeof(CameraExt), gxPLUGINWORLDOBJMODULE, CameraConstruct, CameraDestruct, CameraCopy);
+    atomicOffset =
+        GxAtomicRegisterPlugin(sizeof(AtomicExt), gxPLUGINWORLDOBJMODULE, AtomicConstruct, AtomicDestruct, AtomicCopy);
+    clumpOffset =
+        GxClumpRegisterPlugin(sizeof(ClumpExt), gxPLUGINWORLDOBJMODULE, ClumpConstruct, ClumpDestruct, ClumpCopy);
+    lightOffset =
+        GxLightRegisterPlugin(sizeof(LightExt), gxPLUGINWORLDOBJMODULE, LightConstruct, LightDestruct, LightCopy);
+    if (cameraOffset < 0 || atomicOffset < 0 || clumpOffset < 0 || lightOffset < 0) {
+        return 0;
+    }
+    if (GxWorldSectorRegisterPlugin(0, gxID_BINMESH, nullptr, nullptr, nullptr) < 0 ||
+        GxWorldSectorRegisterPluginStream(gxID_BINMESH, SectorBinMeshRead, SectorBinMeshWrite, SectorBinMeshSize) < 0) {
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,499 @@
+// Worlds written by the world writer and read by the library: the tree, ties of moving atomics and lights,
+// rendering once per frame, frustum culling, intersection queries, pixel rays and refusal of damaged streams.
+#include "tools/content/world_writer.h"
+
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "gfx/core/bytes.h"
+#include "gfx/d3d9/software_testing.h"
+#include "gfx/world/collision.h"
+#include "gfx/world/world_testing.h"
+
+namespace {
+
+constexpr GxReal kCell = 2.0f;
+
+// A flat ground of n x n cells at y = 0 from the origin towards +x and +z, facing up.
+ContentWorldMesh Ground(GxInt32 n)
+{
+    ContentWorldMesh mesh;
+    for (GxInt32 z = 0; z < n; z++) {
+        for (GxInt32 x = 0; x < n; x++) {
+            const GxReal x0 = x * kCell, z0 = z * kCell, x1 = x0 + kCell, z1 = z0 + kCell;
+            const GxV3d corners[4] = {{x0, 0, z0}, {x0, 0, z1}, {x1, 0, z1}, {x1, 0, z0}};
+            ContentWorldAddQuad(&mesh, corners, GxV3d{0, 1, 0}, GxRGBA{200, 200, 200, 255},
+                                static_cast<GxUInt16>((x + z) % 2), 1.0f);
+        }
+    }
+    return mesh;
+}
+
+class WorldFile : public GxD3D9SoftwareTest {
+protected:
+    void AttachPlugins() override { ASSERT_TRUE(GxWorldPluginAttach() && GxCollisionPluginAttach()); }
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        materials = {GxMaterialCreate(), GxMaterialCreate()};
+    }
+    void TearDown() override
+    {
+        for (GxClump* clump : clumps) {
+            GxClumpDestroy(clump);
+        }
+        if (camera) {
+            GxD3D9TestCameraDestroy(camera);
+        }
+        if (world) {
+            GxWorldDestroy(world);
+        }
+        for (GxMaterial* material : materials) {
+            GxMaterialDestroy(material);
+        }
+        GxD3D9SoftwareTest::TearDown();
+    }
+
+    std::vector<GxUInt8> Bytes(GxInt32 cells, GxInt32 perSector)
+    {
+        const GxReal size = cells * kCell;
+        ContentWorldPlan plan = {gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYPRELIT | gxGEOMETRYNORMALS,
+                                 GxBBox{{size, 10, size}, {0, -10, 0}}, materials, perSector};
+        return ContentWorldBytes(Ground(cells), plan);
+    }
+    GxWorld* Read(const std::vector<GxUInt8>& bytes, size_t length = SIZE_MAX)
+    {
+        return GxWorldTestRead<GxWorld>(bytes, gxID_WORLD, GxWorldStreamRead, length);
+    }
+    std::vector<GxWorldSector*> Sectors(GxWorld* w)
+    {
+        std::vector<GxWorldSector*> out;
+        GxWorldForAllWorldSectors(
+            w,
+            [](GxWorldSector* s, void* data) {
+                static_cast<std::vector<GxWorldSector*>*>(data)->push_back(s);
+                return s;
+            },
+            &out);
+        return out;
+    }
+    // An atomic in its own clump, in the world, with a bounding sphere of `radius` at `at`.
+    GxAtomic* AddAtomic(GxV3d at, GxReal radius)
+    {
+        GxClump* clump = GxClumpCreate();
+        GxFrame* frame = GxFrameCreate();
+        GxClumpSetFrame(clump, frame);
+        GxAtomic* atomic = GxAtomicCreate();
+        GxAtomicSetFrame(atomic, frame);
+        GxGeometry* box = GxWorldTestBox(nullptr, nullptr, radius / 2);
+        GxAtomicSetGeometry(atomic, box, 0);
+        GxGeometryDestroy(box);
+        atomic->boundingSphere = GxSphere{{0, 0, 0}, radius};
+        GxAtomicSetGeometry(atomic, atomic->geometry, 1);
+        GxClumpAddAtomic(clump, atomic);
+        GxFrameTranslate(frame, &at, 0);
+        GxWorldAddClump(world, clump);
+        clumps.push_back(clump);
+        GxFrameSyncDirty();
+        return atomic;
+    }
+    std::set<GxWorldSector*> Ties(GxAtomic* atomic)
+    {
+        std::set<GxWorldSector*> out;
+        for (GxLink* l = atomic->llWorldSectorsInAtomic.next; l != &atomic->llWorldSectorsInAtomic; l = l->next) {
+            EXPECT_TRUE(out.insert(GxTieFromAtomicLink(l)->worldSector).second) << "tied twice";
+        }
+        return out;
+    }
+    std::set<GxWorldSector*> Overlapping(const GxBBox& box)
+    {
+        std::set<GxWorldSector*> out;
+        for (GxWorldSector* s : Sectors(world)) {
+            if (s->boundingBox.inf.x <= box.sup.x && s->boundingBox.sup.x >= box.inf.x &&
+                s->boundingBox.inf.z <= box.sup.z && s->boundingBox.sup.z >= box.inf.z &&
+                s->boundingBox.inf.y <= box.sup.y && s->boundingBox.sup.y >= box.inf.y) {
+                out.insert(s);
+            }
+        }
+        return out;
+    }
+    // A camera at `at` looking straight down.
+    void LookDown(GxV3d at, GxReal far = 100.0f)
+    {
+        camera = GxD3D9TestCameraCreate(64, 64);
+        ASSERT_NE(camera, nullptr);
+        GxFrame* frame = GxCameraGetFrame(camera);
+        const GxV3d xAxis = {1, 0, 0};
+        GxFrameRotate(frame, &xAxis, 90.0f, 0);
+        GxFrameTranslate(frame, &at, 2);
+        const GxV2d window = {0.2f, 0.2f};
+        GxCameraSetViewWindow(camera, &window);
+        GxCameraSetNearClipPlane(camera, 0.5f);
+        GxCameraSetFarClipPlane(camera, far);
+        GxWorldAddCamera(world, camera);
+        GxFrameSyncDirty();
+        ASSERT_LT(GxFrameGetWorldMatrix(frame)->at.y, -0.99f);
+    }
+
+    std::vector<GxMaterial*> materials;
+    std::vector<GxClump*> clumps;
+    GxWorld* world = nullptr;
+    GxCamera* camera = nullptr;
+};
+
+TEST_F(WorldFile, WrittenAndReadBackAsATreeOfSectors)
+{
+    const std::vector<GxUInt8> bytes = Bytes(10, 8);
+    ASSERT_FALSE(bytes.empty());
+    world = Read(bytes);
+    ASSERT_NE(world, nullptr);
+    EXPECT_EQ(world->matList.numMaterials, 2);
+    EXPECT_EQ(world->numTexCoordSets, 1);
+    const std::vector<GxWorldSector*> sectors = Sectors(world);
+    EXPECT_GT(sectors.size(), 10u);
+    GxInt32 triangles = 0;
+    for (GxWorldSector* s : sectors) {
+        triangles += s->numTriangles;
+        EXPECT_LE(s->numTriangles, 8);
+        ASSERT_NE(s->mesh, nullptr);
+        for (GxUInt32 v = 0; v < s->numVertices; v++) {
+            const GxV3d& p = s->vertices[v];
+            EXPECT_TRUE(p.x >= s->boundingBox.inf.x && p.x <= s->boundingBox.sup.x && p.z >= s->boundingBox.inf.z &&
+                        p.z <= s->boundingBox.sup.z)
+                << "vertex outside its sector's box";
+        }
+        EXPECT_EQ(GxWorldSectorGetWorld(s), world);
+    }
+    EXPECT_EQ(triangles, 200);
+}
+
+TEST_F(WorldFile, TiesFollowMovingAtomicsAndLocalLights)
+{
+    world = Read(Bytes(10, 4));
+    ASSERT_NE(world, nullptr);
+    GxAtomic* atomic = AddAtomic(GxV3d{5, 0, 5}, 1.5f);
+    auto expected = [&](GxV3d c, GxReal r) {
+        return Overlapping(GxBBox{{c.x + r, c.y + r, c.z + r}, {c.x - r, c.y - r, c.z - r}});
+    };
+    const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
+    EXPECT_EQ(Ties(atomic), expected(sphere->center, sphere->radius));
+    EXPECT_GT(Ties(atomic).size(), 1u);
+    const GxV3d move = {9, 0, 4};
+    GxFrameTranslate(static_cast<GxFrame*>(atomic->object.object.parent), &move, 1);
+    GxFrameSyncDirty();
+    const GxSphere* moved = GxAtomicGetWorldBoundingSphere(atomic);
+    EXPECT_NEAR(moved->center.x, 14, 1e-5f);
+    EXPECT_EQ(Ties(atomic), expected(moved->center, moved->radius));
+
+    GxLight* light = GxLightCreate(gxLIGHTPOINT);
+    GxFrame* frame = GxFrameCreate();
+    GxLightSetFrame(light, frame);
+    light->radius = 3;
+    const GxV3d at = {10, 0, 10};
+    GxFrameTranslate(frame, &at, 0);
+    GxWorldAddLight(world, light);
+    GxFrameSyncDirty();
+    std::set<GxWorldSector*> lit;
+    for (GxWorldSector* s : Sectors(world)) {
+        for (GxLink* l = s->lightsInWorldSector.next; l != &s->lightsInWorldSector; l = l->next) {
+            lit.insert(s);
+        }
+    }
+    EXPECT_EQ(lit, expected(at, 3));
+    GxLightDestroy(light);  // leaves the world and its sectors
+    GxFrameDestroy(frame);
+    for (GxWorldSector* s : Sectors(world)) {
+        EXPECT_TRUE(GxLinkIsEmpty(&s->lightsInWorldSector));
+    }
+
+    ASSERT_EQ(GxWorldRemoveClump(world, clumps[0]), world);
+    EXPECT_TRUE(Ties(atomic).empty());
+    EXPECT_EQ(GxWorldRemoveClump(world, clumps[0]), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOTINWORLD);
+}
+
+int renders = 0;
+GxAtomic* CountRender(GxAtomic* atomic)
+{
+    renders++;
+    return atomic;
+}
+
+TEST_F(WorldFile, EachAtomicDrawnOncePerFrameAndCulledByTheFrustum)
+{
+    world = Read(Bytes(20, 4));
+    ASSERT_NE(world, nullptr);
+    GxWorldSetSectorRenderCallback(world, [](GxWorldSector* s) { return s; });
+    GxAtomic* wide = AddAtomic(GxV3d{20, 0, 20}, 6.0f);
+    GxAtomic* hidden = AddAtomic(GxV3d{20, 0, 20}, 1.0f);
+    GxAtomic* away = AddAtomic(GxV3d{39, 0, 1}, 0.5f);
+    for (GxAtomic* a : {wide, hidden, away}) {
+        GxAtomicSetRenderCallBack(a, CountRender);
+    }
+    hidden->object.object.flags &= static_cast<GxUInt8>(~gxATOMICRENDER);
+    LookDown(GxV3d{20, 10, 20}, 20.0f);
+    EXPECT_GT(Ties(wide).size(), 2u);
+
+    // The visible sectors are exactly those whose boxes meet the frustum.
+    std::set<GxWorldSector*> visible;
+    for (GxInt32 i = 0; i < GxCameraGetNumVisibleSectors(camera); i++) {
+        EXPECT_TRUE(visible.insert(GxCameraGetVisibleSector(camera, i)).second);
+    }
+    EXPECT_FALSE(visible.empty());
+    for (GxWorldSector* s : Sectors(world)) {
+        // A sector whose centre column is under the camera's view is listed; one far outside it is not.
+        const GxReal cx = (s->boundingBox.inf.x + s->boundingBox.sup.x) / 2;
+        const GxReal cz = (s->boundingBox.inf.z + s->boundingBox.sup.z) / 2;
+        if (std::fabs(cx - 20) < 0.5f && std::fabs(cz - 20) < 0.5f) {
+            EXPECT_EQ(visible.count(s), 1u);
+        }
+        if (s->boundingBox.inf.x > 26 || s->boundingBox.sup.x < 14) {
+            EXPECT_EQ(visible.count(s), 0u);
+        }
+    }
+    EXPECT_LT(visible.size(), Sectors(world).size());
+    EXPECT_EQ(visible.count(*Ties(away).begin()), 0u);
+
+    for (int frame = 1; frame <= 2; frame++) {
+        renders = 0;
+        ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
+        EXPECT_EQ(GxEngineInstance->curWorld, world);
+        GxWorldRender(world);
+        GxCameraEndUpdate(camera);
+        EXPECT_EQ(renders, 1) << "frame " << frame;
+        EXPECT_EQ(GxEngineInstance->curWorld, nullptr);
+    }
+}
+
+TEST_F(WorldFile, ClumpsInTheFrustumAreVisitedOnceEach)
+{
+    world = Read(Bytes(20, 4));
+    ASSERT_NE(world, nullptr);
+    GxAtomic* first = AddAtomic(GxV3d{18, 0, 20}, 3.0f);
+    GxAtomic* second = GxAtomicClone(first);
+    GxFrame* frame = GxFrameCreate();
+    const GxV3d at = {22, 0, 20};
+    GxFrameTranslate(frame, &at, 0);
+    GxAtomicSetFrame(second, frame);
+    GxFrameAddChild(static_cast<GxFrame*>(clumps[0]->object.parent), frame);
+    GxClumpAddAtomic(clumps[0], second);
+    GxWorldRemoveClump(world, clumps[0]);
+    GxWorldAddClump(world, clumps[0]);
+    AddAtomic(GxV3d{39, 0, 39}, 0.5f);  // another clump, outside the view
+    LookDown(GxV3d{20, 10, 20}, 20.0f);
+    ASSERT_GT(Ties(first).size() + Ties(second).size(), 3u);
+    std::vector<GxClump*> seen;
+    GxCameraForAllClumpsInFrustum(
+        camera,
+        [](GxClump* clump, void* data) {
+            static_cast<std::vector<GxClump*>*>(data)->push_back(clump);
+            return clump;
+        },
+        &seen);
+    EXPECT_EQ(seen, std::vector<GxClump*>{clumps[0]});
+}
+
+struct Hits {
+    std::vector<GxAtomic*> atomics;
+};
+GxWorldSector* Collect(GxIntersection*, GxWorldSector* sector, GxAtomic* atomic, GxReal, void* data)
+{
+    static_cast<Hits*>(data)->atomics.push_back(atomic);
+    return sector;
+}
+
+TEST_F(WorldFile, QueriesVisitEachAtomicOnce)
+{
+    world = Read(Bytes(10, 2));
+    ASSERT_NE(world, nullptr);
+    GxAtomic* a = AddAtomic(GxV3d{4, 0, 4}, 3.0f);
+    GxAtomic* b = AddAtomic(GxV3d{16, 0, 4}, 1.0f);
+    GxAtomic* c = AddAtomic(GxV3d{10, 0, 16}, 1.0f);
+    auto run = [&](GxIntersection query) {
+        Hits hits;
+        GxWorldForAllIntersections(world, &query, Collect, &hits);
+        std::set<GxAtomic*> unique(hits.atomics.begin(), hits.atomics.end());
+        EXPECT_EQ(unique.size(), hits.atomics.size()) << "an atomic reported twice";
+        return unique;
+    };
+    GxIntersection line = {};
+    line.type = gxINTERSECTLINE;
+    line.t.line = GxLine{{0, 0, 4}, {20, 0, 4}};
+    EXPECT_EQ(run(line), (std::set<GxAtomic*>{a, b}));
+    line.t.line = GxLine{{20, 0, 4}, {0, 0, 4}};
+    EXPECT_EQ(run(line), (std::set<GxAtomic*>{a, b}));
+    GxIntersection sphere = {};
+    sphere.type = gxINTERSECTSPHERE;
+    sphere.t.sphere = GxSphere{{10, 0, 13}, 2.5f};
+    EXPECT_EQ(run(sphere), (std::set<GxAtomic*>{c}));
+    GxIntersection box = {};
+    box.type = gxINTERSECTBOX;
+    box.t.box = GxBBox{{20, 1, 5}, {5, -1, 0}};
+    EXPECT_EQ(run(box), (std::set<GxAtomic*>{a, b}));
+    GxIntersection self = {};
+    self.type = gxINTERSECTATOMIC;
+    self.t.atomic = a;
+    EXPECT_TRUE(run(self).empty());
+    b->object.object.flags &= static_cast<GxUInt8>(~gxATOMICCOLLISIONTEST);
+    line.t.line = GxLine{{0, 0, 4}, {20, 0, 4}};
+    EXPECT_EQ(run(line), (std::set<GxAtomic*>{a}));
+}
+
+GxCollTriangle* CountTriangle(GxIntersection*, GxCollTriangle* triangle, GxReal distance, void* data)
+{
+    static_cast<std::vector<std::pair<GxInt32, GxReal>>*>(data)->push_back({triangle->index, distance});
+    return triangle;
+}
+
+TEST_F(WorldFile, PixelRaysThroughKnownPointsPickTheAtomicBelow)
+{
+    world = Read(Bytes(10, 8));
+    ASSERT_NE(world, nullptr);
+    GxAtomic* target = AddAtomic(GxV3d{10, 0, 10}, 1.0f);
+    LookDown(GxV3d{10, 10, 10});
+    GxLine ray;
+    const GxV2d corner = {0, 0};
+    GxCameraCalcPixelRay(camera, &ray, &corner);
+    EXPECT_NEAR(ray.start.x, camera->frustumCorners[0].x, 1e-4f);
+    EXPECT_NEAR(ray.end.z, camera->frustumCorners[4].z, 1e-4f);
+    const GxV2d far = {64, 64};
+    GxCameraCalcPixelRay(camera, &ray, &far);
+    EXPECT_NEAR(ray.start.x, camera->frustumCorners[2].x, 1e-4f);
+    EXPECT_NEAR(ray.end.z, camera->frustumCorners[6].z, 1e-4f);
+    const GxV2d centre = {32, 32};
+    GxCameraCalcPixelRay(camera, &ray, &centre);
+    EXPECT_NEAR(ray.end.x, 10, 1e-3f);
+    EXPECT_NEAR(ray.end.z, 10, 1e-3f);
+    const GxV2d offCentre = {29, 34};
+    GxCameraCalcPixelRay(camera, &ray, &offCentre);
+    GxIntersection pick = {};
+    pick.type = gxINTERSECTLINE;
+    pick.t.line = ray;
+    Hits hits;
+    GxWorldForAllIntersections(world, &pick, Collect, &hits);
+    EXPECT_EQ(hits.atomics, std::vector<GxAtomic*>{target});
+    // Against the atomic's own triangles the ray enters the box's top face.
+    std::vector<std::pair<GxInt32, GxReal>> triangles;
+    GxAtomicForAllIntersections(target, &pick, CountTriangle, &triangles);
+    ASSERT_EQ(triangles.size(), 1u);
+    EXPECT_GT(triangles[0].second, 0.0f);
+    EXPECT_LT(triangles[0].second, 0.2f);
+}
+
+TEST_F(WorldFile, DamagedStreamsAreRefused)
+{
+    const std::vector<GxUInt8> bytes = Bytes(4, 4);
+    ASSERT_NE(world = Read(bytes), nullptr);
+    GxWorldDestroy(world);
+    world = nullptr;
+    for (size_t length = 0; length < bytes.size(); length += 7) {
+        EXPECT_EQ(Read(bytes, length), nullptr) << "truncated at " << length;
+    }
+    // Header 12, struct header 12: counts sit at 16 (triangles), 20 (vertices), 24 (planes), 28 (sectors).
+    constexpr size_t kStruct = 24;
+    auto patched = [&](size_t at, GxUInt32 value) {
+        std::vector<GxUInt8> copy = bytes;
+        GxBytesPutU32(&copy[at], value);
+        return copy;
+    };
+    const GxUInt32 planes = GxBytesGetU32(&bytes[kStruct + 24]);
+    ASSERT_GT(planes, 0u);
+    EXPECT_EQ(Read(patched(kStruct + 24, planes - 1)), nullptr) << "more planes than announced";
+    EXPECT_EQ(Read(patched(kStruct + 28, planes)), nullptr) << "more sectors than announced";
+    EXPECT_EQ(Read(patched(kStruct + 20, GxBytesGetU32(&bytes[kStruct + 20]) - 1)), nullptr) << "vertices overrun";
+    EXPECT_EQ(Read(patched(kStruct + 32, 1)), nullptr) << "collision sector size";
+    // The first plane's type, then the first sector's vertex count beyond 16 bits.
+    size_t plane = 0, sector = 0;
+    for (size_t at = 0; at + 4 <= bytes.size(); at++) {
+        const GxUInt32 type = GxBytesGetU32(&bytes[at]);
+        if (!plane && type == gxID_PLANESECTOR && GxBytesGetU32(&bytes[at + 8]) == GxBytesGetU32(&bytes[8])) {
+            plane = at + 24;
+        }
+        if (!sector && type == gxID_ATOMICSECTOR && GxBytesGetU32(&bytes[at + 8]) == GxBytesGetU32(&bytes[8])) {
+            sector = at + 24;
+        }
+    }
+    ASSERT_TRUE(plane && sector);
+    EXPECT_EQ(Read(patched(plane, 12)), nullptr) << "plane type 12";
+    EXPECT_EQ(Read(patched(sector + 8, 0x10000)), nullptr) << "sector of 65,536 vertices";
+}
+
+TEST_F(WorldFile, OlderSectorsStoreTheMaterialFirst)
+{
+    const std::vector<GxUInt8> bytes = Bytes(2, 100);  // one sector
+    GxWorld* current = Read(bytes);
+    ASSERT_NE(current, nullptr);
+    ASSERT_EQ(current->rootSector->type, gxATOMICSECTORTYPE);
+    const GxWorldSector* sector = reinterpret_cast<GxWorldSector*>(current->rootSector);
+    std::vector<GxUInt8> older = bytes;
+    size_t at = 0;
+    while (GxBytesGetU32(&older[at]) != gxID_ATOMICSECTOR ||
+           GxBytesGetU32(&older[at + 8]) != GxBytesGetU32(&older[8])) {
+        at++;
+    }
+    GxBytesPutU32(&older[at + 8], GxStreamMakeLibraryStamp(gxVERSIONMIN, gxLIBRARYBUILD));
+    const size_t vertices = sector->numVertices;
+    size_t triangles = at + 12 + 12 + 44 + vertices * (12 + 4 + 4 + 8);
+    for (GxUInt32 t = 0; t < sector->numTriangles; t++, triangles += 8) {
+        const GxTriangle& tri = sector->triangles[t];
+        GxBytesPutU16(&older[triangles], tri.matIndex);
+        for (GxInt32 k = 0; k < 3; k++) {
+            GxBytesPutU16(&older[triangles + 2 + 2 * k], tri.vertIndex[k]);
+        }
+    }
+    world = Read(older);
+    ASSERT_NE(world, nullptr);
+    const GxWorldSector* converted = reinterpret_cast<GxWorldSector*>(world->rootSector);
+    ASSERT_EQ(converted->numTriangles, sector->numTriangles);
+    EXPECT_EQ(memcmp(converted->triangles, sector->triangles, sector->numTriangles * sizeof(GxTriangle)), 0);
+    GxWorldDestroy(current);
+}
+
+// A chain of planes each with an empty sector on its left: deeper than the walk stack holds is refused.
+std::vector<GxUInt8> PlaneChain(GxInt32 planes, const std::vector<GxMaterial*>& materials)
+{
+    ContentWorldMesh none;
+    ContentWorldPlan plan = {gxGEOMETRYPOSITIONS, GxBBox{{1, 1, 1}, {0, 0, 0}}, materials, 1};
+    const std::vector<GxUInt8> empty = ContentWorldBytes(none, plan);  // the world with one empty sector
+    // Pieces of the one-sector world: header+struct (88), material list, sector chunk, extension (12).
+    const size_t matEnd = 12 + 76 + 12 + GxBytesGetU32(&empty[12 + 76 + 4]);
+    const std::vector<GxUInt8> head(empty.begin(), empty.begin() + static_cast<long>(matEnd));
+    const std::vector<GxUInt8> sector(empty.begin() + static_cast<long>(matEnd), empty.end() - 12);
+    std::vector<GxUInt8> tree = sector;
+    for (GxInt32 i = 0; i < planes; i++) {
+        std::vector<GxUInt8> node(12 + 12 + 24);
+        GxBytesPutU32(&node[0], gxID_PLANESECTOR);
+        GxBytesPutU32(&node[4], static_cast<GxUInt32>(36 + sector.size() + tree.size()));
+        GxBytesPutU32(&node[8], GxBytesGetU32(&empty[8]));
+        GxBytesPutU32(&node[12], gxID_STRUCT);
+        GxBytesPutU32(&node[16], 24);
+        GxBytesPutU32(&node[20], GxBytesGetU32(&empty[8]));
+        GxBytesPutU32(&node[32], 1);               // left is a sector
+        GxBytesPutU32(&node[36], i == 0 ? 1 : 0);  // right: the chain so far
+        node.insert(node.end(), sector.begin(), sector.end());
+        node.insert(node.end(), tree.begin(), tree.end());
+        tree = node;
+    }
+    std::vector<GxUInt8> out = head;
+    out.insert(out.end(), tree.begin(), tree.end());
+    out.insert(out.end(), empty.end() - 12, empty.end());
+    GxBytesPutU32(&out[4], static_cast<GxUInt32>(out.size() - 12));
+    GxBytesPutU32(&out[24], planes > 0 ? 0 : 1);
+    GxBytesPutU32(&out[24 + 24], static_cast<GxUInt32>(planes));
+    GxBytesPutU32(&out[24 + 28], static_cast<GxUInt32>(planes + 1));
+    return out;
+}
+
+TEST_F(WorldFile, TreesDeeperThanTheWalkStackAreRefused)
+{
+    world = Read(PlaneChain(gxWORLDMAXPLANEDEPTH, materials));
+    ASSERT_NE(world, nullptr);
+    EXPECT_EQ(Sectors(world).size(), static_cast<size_t>(gxWORLDMAXPLANEDEPTH + 1));
+    EXPECT_EQ(Read(PlaneChain(gxWORLDMAXPLANEDEPTH + 1, materials)), nullptr);
+}
+
+}  // namespace
