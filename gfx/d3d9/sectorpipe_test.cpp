@@ -24,7 +24,7 @@ protected:
             GxClumpDestroy(clump);
         }
         if (camera) {
-            GxD3D9TestCameraDestroy(camera);
+            GxTestCameraDestroy(camera);
         }
         if (world) {
             GxWorldDestroy(world);
@@ -81,7 +81,7 @@ TEST_F(SectorPipe, AtomicsAreLitByTheWorldsGlobalLightsAndTheLocalLightsThatReac
     GxLight* sun = Light(gxLIGHTDIRECTIONAL, GxV3d{0, 0, 0}, 0);
     GxLight* nearLamp = Light(gxLIGHTPOINT, GxV3d{1, 1, 5}, 3);
     GxLight* farLamp = Light(gxLIGHTPOINT, GxV3d{60, 0, 5}, 3);
-    camera = GxD3D9TestCameraCreate(64, 64);
+    camera = GxTestCameraCreate(64, 64);
     ASSERT_NE(camera, nullptr);
     GxWorldAddCamera(world, camera);
     ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);

@@ -53,7 +53,7 @@ protected:
     {
         if (camera) {
             GxWorldRemoveCamera(world, camera);
-            GxD3D9TestCameraDestroy(camera);
+            GxTestCameraDestroy(camera);
         }
         if (world) {
             GxWorldDestroy(world);
@@ -129,7 +129,7 @@ TEST_F(Level, GroundSeenFromAboveShowsItsTiles)
     ASSERT_FALSE(bytes.empty());
     world = GxWorldTestRead<GxWorld>(bytes, gxID_WORLD, GxWorldStreamRead);
     ASSERT_NE(world, nullptr);
-    camera = GxD3D9TestCameraCreate(kSize, kSize);
+    camera = GxTestCameraCreate(kSize, kSize);
     ASSERT_NE(camera, nullptr);
     const GxV2d window = {0.5f, 0.5f};
     GxCameraSetViewWindow(camera, &window);

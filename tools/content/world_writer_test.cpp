@@ -47,7 +47,7 @@ protected:
             GxClumpDestroy(clump);
         }
         if (camera) {
-            GxD3D9TestCameraDestroy(camera);
+            GxTestCameraDestroy(camera);
         }
         if (world) {
             GxWorldDestroy(world);
@@ -124,7 +124,7 @@ protected:
     // A camera at `at` looking straight down.
     void LookDown(GxV3d at, GxReal far = 100.0f)
     {
-        camera = GxD3D9TestCameraCreate(64, 64);
+        camera = GxTestCameraCreate(64, 64);
         ASSERT_NE(camera, nullptr);
         GxFrame* frame = GxCameraGetFrame(camera);
         const GxV3d xAxis = {1, 0, 0};
