@@ -1,6 +1,8 @@
 // Processor skinning: palette construction with its cache key, and the weighted blends.
 #include "gfx/d3d9/skincpu.h"
 
+#include <xmmintrin.h>
+
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
 #include "gfx/world/clump.h"
@@ -51,8 +53,37 @@ inline GxV3d* At(void* base, GxUInt32 stride, GxUInt32 v)
     return reinterpret_cast<GxV3d*>(static_cast<GxUInt8*>(base) + static_cast<size_t>(stride) * v);
 }
 
+// Weighted sum of the vertex's bone matrices, one packed register per row; palette rows keep 0 in their fourth
+// float, so the spare lane stays 0.
+struct Rows {
+    __m128 r[4];
+};
+
+inline void AddWeighted(Rows* sum, const GxMatrix& m, GxReal weight)
+{
+    const __m128 w = _mm_set1_ps(weight);
+    const float* f = &m.right.x;
+    for (GxInt32 i = 0; i < 4; i++) {
+        sum->r[i] = _mm_add_ps(sum->r[i], _mm_mul_ps(w, _mm_loadu_ps(f + 4 * i)));
+    }
+}
+
+inline void Store3(GxV3d* out, __m128 v)
+{
+    _mm_storel_pi(reinterpret_cast<__m64*>(&out->x), v);
+    _mm_store_ss(&out->z, _mm_movehl_ps(v, v));
+}
+
+inline __m128 Transform(const Rows& m, const GxV3d& v, bool point)
+{
+    __m128 p = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(v.x), m.r[0]), _mm_mul_ps(_mm_set1_ps(v.y), m.r[1]));
+    p = _mm_add_ps(p, _mm_mul_ps(_mm_set1_ps(v.z), m.r[2]));
+    return point ? _mm_add_ps(p, m.r[3]) : p;
+}
+
 // Bones of a vertex, at most `slots`, with the weight tests that skip bones: a first weight of 1 or more takes
-// bone 0 alone; the third counts when above 0, the fourth only when the third does too.
+// bone 0 alone; the third counts when above 0, the fourth only when the third does too. The weighted matrices
+// are summed first and the vertex transformed once.
 template <GxUInt32 slots>
 void Blend(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxMatrix* palette,
            const GxV3d* positionsIn, void* positionsOut, const GxV3d* normalsIn, void* normalsOut, GxUInt32 stride)
@@ -68,19 +99,13 @@ void Blend(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const
                 used = (w[3] > 0.0f) ? 4 : 3;
             }
         }
-        GxV3d p = {0.0f, 0.0f, 0.0f};
-        GxV3d n = {0.0f, 0.0f, 0.0f};
+        Rows sum = {{_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()}};
         for (GxUInt32 k = 0; k < used; k++) {
-            const GxMatrix& m = palette[(packed >> (8 * k)) & 0xFF];
-            const GxReal weight = used == 1 ? 1.0f : w[k];
-            Point(m, positionsIn[v], &p, weight);
-            if (normals) {
-                Vector(m, normalsIn[v], &n, weight);
-            }
+            AddWeighted(&sum, palette[(packed >> (8 * k)) & 0xFF], used == 1 ? 1.0f : w[k]);
         }
-        *At(positionsOut, stride, v) = p;
+        Store3(At(positionsOut, stride, v), Transform(sum, positionsIn[v], true));
         if (normals) {
-            *At(normalsOut, stride, v) = n;
+            Store3(At(normalsOut, stride, v), Transform(sum, normalsIn[v], false));
         }
     }
 }
@@ -107,8 +132,10 @@ void GxD3D9SkinPaletteMatrices(GxMatrix* palette, const GxMatrix* world, const G
     if (invert) {
         GxMatrixInvert(&inverse, world);
     }
+    // Palette rows keep 0 in their spare words: the blend sums whole rows.
     GxMatrix identity;
     GxMatrixSetIdentity(&identity);
+    identity.flags = 0;
     for (GxUInt32 i = 0; i < count; i++) {
         const GxMatrix* node = &identity;
         if (!frames) {
