@@ -1,4 +1,5 @@
 // Keyframe animation toolkit: the scheme table, animations and their chunk, and interpolators.
+#include <cmath>
 #include <cstring>
 
 #include "gfx/anim/anim_local.h"
@@ -288,6 +289,9 @@ GxAnimInterpolator* GxAnimInterpolatorCreate(GxInt32 numNodes, GxInt32 maxInterp
         GxErrorRaise(gxPLUGINANIM, GxErrorMakeCode(gxANIMERRBADBINDING, "interpolator size out of range"));
         return nullptr;
     }
+    // Node entries start with pointers: the stride keeps them aligned whatever size a stream names.
+    constexpr GxInt32 kEntryAlign = alignof(GxAnimInterpFrameHeader);
+    maxInterpKeyFrameSize = (maxInterpKeyFrameSize + kEntryAlign - 1) & ~(kEntryAlign - 1);
     const size_t total = sizeof(GxAnimInterpolator) + static_cast<size_t>(numNodes) * maxInterpKeyFrameSize;
     auto* interp = static_cast<GxAnimInterpolator*>(GxMalloc(static_cast<GxUInt32>(total), kAnimationHint));
     if (!interp) {
@@ -369,13 +373,16 @@ GxBool GxAnimInterpolatorAddAnimTime(GxAnimInterpolator* interp, GxReal dt)
     bool looped = false;
     if (time > duration) {
         looped = true;
-        if (duration > 0.0f) {
-            while (time > duration) {
-                time -= duration;
-                callbackDue = callbackDue || callbackTime <= time;
+        if (duration > 0.0f && std::isfinite(time)) {
+            // One subtraction shows whether the callback time is passed again (later ones only lower the
+            // time); the remainder replaces the rest, which a tiny duration would make endless.
+            callbackDue = callbackDue || callbackTime <= time - duration;
+            time = std::fmod(time, duration);
+            if (time == 0.0f) {
+                time = duration;
             }
         } else {
-            // A zero-length animation holds its first pose; subtracting nothing would never end.
+            // A zero-length animation (or a step to infinity) holds the first pose.
             time = 0.0f;
         }
         Bind(interp, animation);

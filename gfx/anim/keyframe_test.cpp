@@ -125,6 +125,13 @@ TEST_F(KeyframeTest, DegenerateAnimationsEndAndNeverDivideByZero)
     EXPECT_EQ(loops, 1);
     EXPECT_TRUE(std::isfinite(NodeX(interp, 0)));
 
+    // A duration too small to subtract from the time wraps by remainder, not by endless subtraction.
+    GxAnimation* tiny = Linear(1, {0.0f, 1e-30f});
+    ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(interp, tiny));
+    GxAnimInterpolatorAddAnimTime(interp, 0.3f);
+    EXPECT_LE(interp->currentTime, 1e-30f);
+    GxAnimationDestroy(tiny);
+
     // A keyframe that follows no node's current end is passed over instead of searched for forever.
     GxAnimation* odd = Linear(1, {0.0f, 0.5f, 1.0f});
     auto* frames = static_cast<GxAnimStdKeyFrame*>(odd->pFrames);

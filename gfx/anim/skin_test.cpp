@@ -4,6 +4,8 @@
 
 #include "gfx/anim/anim_local.h"
 #include "gfx/anim/anim_testing.h"
+#include "gfx/core/plugin.h"
+#include "gfx/world/world_local.h"
 
 namespace {
 
@@ -164,6 +166,86 @@ TEST_F(SkinTest, NativeHeaderCarriesItsTrueSizeAndRefusesOtherPlatforms)
     EXPECT_EQ(GxSkinGeometryStreamReadHeader(stream, other), nullptr);
     GxStreamClose(stream, nullptr);
     GxGeometryDestroy(other);
+    GxGeometryDestroy(geometry);
+}
+
+GxBool RefuseCreate(GxUInt32) { return 0; }
+
+TEST(SkinModule, FailedPipelineConstructionFailsTheOpenCleanly)
+{
+    static const GxSkinDriverHooks failing = {RefuseCreate, nullptr, nullptr};
+    GxSkinSetDriverHooks(&failing);
+    static int window = 0;
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach());
+    // Modules open when the engine starts.
+    ASSERT_TRUE(GxEngineOpen(&window));
+    EXPECT_FALSE(GxEngineStart());
+    EXPECT_EQ(GxSkinGetPalette(), nullptr);  // the scratch palette went with the failed open
+    GxSkinSetDriverHooks(nullptr);
+    GxTestEngineShutdown();
+}
+
+TEST_F(SkinTest, OlderAtomicLayoutRebuildsMaximumWeightsAndUsedBones)
+{
+    GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr);
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
+    std::vector<GxUInt8> bytes;
+    auto word = [&](GxUInt32 value) {
+        for (GxInt32 i = 0; i < 4; i++) {
+            bytes.push_back(static_cast<GxUInt8>(value >> (8 * i)));
+        }
+    };
+    word(kBones);
+    word(0);
+    for (GxUInt32 v = 0; v < n; v++) {
+        word(Pack(2, 1, 0, 0));
+    }
+    for (GxUInt32 v = 0; v < n; v++) {
+        const GxReal w[4] = {0.5f, 0.5f, 0.0f, 0.0f};
+        for (GxReal f : w) {
+            GxUInt32 bits;
+            memcpy(&bits, &f, 4);
+            word(bits);
+        }
+    }
+    for (GxUInt32 b = 0; b < kBones; b++) {
+        bytes.insert(bytes.end(), 12 + sizeof(GxMatrix), 0);
+    }
+    // Through the atomic's extension chunk, as a clump's atomic is read.
+    std::vector<GxUInt8> chunk;
+    auto put = [&](GxUInt32 value) {
+        for (GxInt32 i = 0; i < 4; i++) {
+            chunk.push_back(static_cast<GxUInt8>(value >> (8 * i)));
+        }
+    };
+    put(gxPLUGINSKIN);
+    put(static_cast<GxUInt32>(bytes.size()));
+    put(GxStreamMakeLibraryStamp(gxLIBRARYVERSION, gxLIBRARYBUILD));
+    chunk.insert(chunk.end(), bytes.begin(), bytes.end());
+    std::vector<GxUInt8> extension;
+    auto putTo = [&](GxUInt32 value) {
+        for (GxInt32 i = 0; i < 4; i++) {
+            extension.push_back(static_cast<GxUInt8>(value >> (8 * i)));
+        }
+    };
+    putTo(gxID_EXTENSION);
+    putTo(static_cast<GxUInt32>(chunk.size()));
+    putTo(GxStreamMakeLibraryStamp(gxLIBRARYVERSION, gxLIBRARYBUILD));
+    extension.insert(extension.end(), chunk.begin(), chunk.end());
+    GxStream* stream = GxWorldTestOpen(extension);
+    ASSERT_NE(GxPluginRegistryReadDataChunks(&gxAtomicTKList, stream, atomic), nullptr);
+    GxStreamClose(stream, nullptr);
+    const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    ASSERT_NE(skin, nullptr);
+    EXPECT_EQ(skin->maxNumWeightsForVertex, 2u);
+    EXPECT_EQ(skin->numBoneIDs, 2u);
+    EXPECT_EQ(skin->boneIDs[0], 1);
+    EXPECT_EQ(skin->boneIDs[1], 2);
+    GxAtomicDestroy(atomic);
     GxGeometryDestroy(geometry);
 }
 

@@ -28,3 +28,15 @@ GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot);
 // transposed world x view x projection (view x projection cached until the next camera update).
 void GxD3D9VSSetWorldMatrix(const GxMatrix* matrix);
 void GxD3D9GetWorldViewProjTransposed(D3DMATRIX* out);
+
+// Light colours of the vertex-shader light block. The shader path scales them by each mesh's ambient and diffuse
+// coefficients from the unscaled colours, never by ratios of coefficients, so a coefficient of 0 neither divides
+// by zero nor loses the colours for the next mesh.
+constexpr GxUInt32 gxD3D9VSMAXLIGHTS = 45;  // 15 each of directional, point and spot lights
+struct GxD3D9VSLightColors {
+    GxReal ambient[4];
+    GxUInt32 numLights;
+    GxReal colors[gxD3D9VSMAXLIGHTS][4];
+};
+void GxD3D9VSScaleLightColors(GxD3D9VSLightColors* scaled, const GxD3D9VSLightColors* unscaled, GxReal ambient,
+                              GxReal diffuse);

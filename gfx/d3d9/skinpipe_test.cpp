@@ -147,4 +147,23 @@ TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
     GxCameraEndUpdate(camera);
 }
 
+TEST(SkinLightColors, ZeroCoefficientIsUndoneByTheNextMesh)
+{
+    GxD3D9VSLightColors unscaled = {};
+    unscaled.ambient[0] = 0.4f;
+    unscaled.numLights = 2;
+    unscaled.colors[1][2] = 0.8f;
+    unscaled.colors[1][3] = 1.0f;
+    GxD3D9VSLightColors scaled = {};
+    GxD3D9VSScaleLightColors(&scaled, &unscaled, 0.0f, 0.0f);
+    EXPECT_EQ(scaled.colors[1][2], 0.0f);
+    GxD3D9VSScaleLightColors(&scaled, &unscaled, 0.5f, 0.5f);
+    EXPECT_FLOAT_EQ(scaled.ambient[0], 0.2f);
+    EXPECT_FLOAT_EQ(scaled.colors[1][2], 0.4f);
+    EXPECT_FLOAT_EQ(scaled.colors[1][3], 1.0f);
+    unscaled.numLights = 1000;  // a count past the block is held to it
+    GxD3D9VSScaleLightColors(&scaled, &unscaled, 1.0f, 1.0f);
+    EXPECT_EQ(scaled.numLights, gxD3D9VSMAXLIGHTS);
+}
+
 }  // namespace

@@ -45,3 +45,21 @@ void GxD3D9GetWorldViewProjTransposed(D3DMATRIX* out)
     }
     *out = result;
 }
+
+void GxD3D9VSScaleLightColors(GxD3D9VSLightColors* scaled, const GxD3D9VSLightColors* unscaled, GxReal ambient,
+                              GxReal diffuse)
+{
+    constexpr GxInt32 kRGB = 3;
+    const GxUInt32 lights = unscaled->numLights < gxD3D9VSMAXLIGHTS ? unscaled->numLights : gxD3D9VSMAXLIGHTS;
+    scaled->numLights = lights;
+    scaled->ambient[kRGB] = unscaled->ambient[kRGB];
+    for (GxInt32 c = 0; c < kRGB; c++) {
+        scaled->ambient[c] = unscaled->ambient[c] * ambient;
+    }
+    for (GxUInt32 l = 0; l < lights; l++) {
+        for (GxInt32 c = 0; c < kRGB; c++) {
+            scaled->colors[l][c] = unscaled->colors[l][c] * diffuse;
+        }
+        scaled->colors[l][kRGB] = unscaled->colors[l][kRGB];
+    }
+}
