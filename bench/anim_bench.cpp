@@ -59,8 +59,8 @@ struct Crowd {
         animation = GxAnimStdAnimationBuild(kBones, kKeys, times, FillSwing, nullptr);
         const std::vector<GxInt32> flags = SkeletonFlags();
         for (GxInt32 i = 0; i < count; i++) {
-            GxAnimHierarchy* h = GxAnimHierarchyCreate(kBones, flags.data(), nullptr,
-                                                       gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+            GxAnimHierarchy* h = GxAnimHierarchyCreate(
+                kBones, flags.data(), nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
             GxAnimHierarchySetCurrentAnim(h, animation);
             GxAnimHierarchyAddAnimTime(h, 0.01f * static_cast<GxReal>(i));
             hierarchies.push_back(h);

@@ -130,8 +130,8 @@ GxBool GxAnimInterpolatorDestroy(GxAnimInterpolator* interp);
 GxBool GxAnimInterpolatorSetCurrentAnim(GxAnimInterpolator* interp, GxAnimation* animation);
 GxAnimInterpolator* GxAnimInterpolatorSetAnimLoopCallback(GxAnimInterpolator* interp, GxAnimCallBack callBack,
                                                           void* data);
-GxAnimInterpolator* GxAnimInterpolatorSetAnimCallback(GxAnimInterpolator* interp, GxAnimCallBack callBack,
-                                                      GxReal time, void* data);
+GxAnimInterpolator* GxAnimInterpolatorSetAnimCallback(GxAnimInterpolator* interp, GxAnimCallBack callBack, GxReal time,
+                                                      void* data);
 GxBool GxAnimInterpolatorCopy(GxAnimInterpolator* dst, const GxAnimInterpolator* src);
 GxBool GxAnimInterpolatorAddAnimTime(GxAnimInterpolator* interp, GxReal time);
 
@@ -227,8 +227,8 @@ constexpr GxUInt8 gxSKINNOREMAP = 0xFF;
 
 struct GxSkin {
     GxUInt32 numBones;
-    GxUInt32 numBoneIDs;      // used bones
-    GxUInt8* boneIDs;         // used-bone list
+    GxUInt32 numBoneIDs;  // used bones
+    GxUInt8* boneIDs;     // used-bone list
     GxMatrix* skinToBoneMatrices;
     GxUInt32 maxNumWeightsForVertex;
     GxUInt32* vertexBoneIndices;  // bone of weight slot j in byte j
@@ -266,8 +266,8 @@ GxBool GxSkinDestroy(GxSkin* skin);
 GxBool GxSkinDataAllocate(GxSkin* skin, GxUInt32 numBones, GxUInt32 numUsedBones, GxUInt32 numVertices,
                           const GxUInt8* usedBones, const GxReal* weights, const GxUInt32* indices,
                           const GxMatrix* matrices);
-void GxSkinFindUsedBones(GxSkin* skin, const GxUInt32* indices, const GxReal* weights, GxUInt8* list,
-                         GxUInt32* count, GxUInt32 numVertices);
+void GxSkinFindUsedBones(GxSkin* skin, const GxUInt32* indices, const GxReal* weights, GxUInt8* list, GxUInt32* count,
+                         GxUInt32 numVertices);
 GxUInt32 GxSkinComputeMaxWeights(const GxReal* weights, GxUInt32 numVertices);
 // The scratch palette of 256 matrices, 16-byte aligned (null while the plugin is closed).
 GxMatrix* GxSkinGetPalette(void);
@@ -277,8 +277,7 @@ GxGeometry* GxSkinGeometrySortWeights(GxGeometry* geometry);
 GxInt32 GxSkinBoneIndexCompare(const void* a, const void* b);
 GxBool GxSkinSplitDataDestroy(GxSkin* skin);
 // The block as given (bone count + 2 x (meshes + runs) bytes) is copied and checked.
-GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 numMeshes, GxUInt32 numRLE,
-                          const GxUInt8* block);
+GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 numMeshes, GxUInt32 numRLE, const GxUInt8* block);
 GxStream* GxSkinSplitDataStreamWrite(GxStream* stream, const GxSkin* skin);
 GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin);
 GxInt32 GxSkinSplitDataStreamSize(const GxSkin* skin);

@@ -9,8 +9,7 @@ GxAnimation* GxAnimStdAnimationBuild(GxInt32 numNodes, GxInt32 numKeys, const Gx
     if (numNodes < 1 || numKeys < 2) {
         return nullptr;
     }
-    GxAnimation* animation =
-        GxAnimationCreate(gxHANIMSTDKEYFRAMETYPEID, numNodes * numKeys, 0, times[numKeys - 1]);
+    GxAnimation* animation = GxAnimationCreate(gxHANIMSTDKEYFRAMETYPEID, numNodes * numKeys, 0, times[numKeys - 1]);
     if (!animation) {
         return nullptr;
     }

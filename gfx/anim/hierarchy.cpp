@@ -132,8 +132,7 @@ void GxAnimStdKeyFrameBlend(void* out, void* in1, void* in2, GxReal alpha)
     auto* o = static_cast<GxAnimStdInterpFrame*>(out);
     auto* a = static_cast<GxAnimStdInterpFrame*>(in1);
     auto* b = static_cast<GxAnimStdInterpFrame*>(in2);
-    o->t = {a->t.x + (b->t.x - a->t.x) * alpha, a->t.y + (b->t.y - a->t.y) * alpha,
-            a->t.z + (b->t.z - a->t.z) * alpha};
+    o->t = {a->t.x + (b->t.x - a->t.x) * alpha, a->t.y + (b->t.y - a->t.y) * alpha, a->t.z + (b->t.z - a->t.z) * alpha};
     Slerp(o->q, a->q, b->q, alpha);
 }
 
@@ -237,13 +236,15 @@ GxAnimHierarchy* GxAnimHierarchyCreate(GxInt32 numNodes, const GxInt32* nodeFlag
     h->currentAnim = GxAnimInterpolatorCreate(numNodes, size);
     const size_t count = static_cast<size_t>(numNodes);
     if (!(flags & gxHANIMHIERARCHYNOMATRICES)) {
-        h->pMatrixArrayUnaligned = GxMalloc(static_cast<GxUInt32>(count * sizeof(GxMatrix) + kMatrixAlign - 1), kArrayHint);
+        h->pMatrixArrayUnaligned =
+            GxMalloc(static_cast<GxUInt32>(count * sizeof(GxMatrix) + kMatrixAlign - 1), kArrayHint);
         if (h->pMatrixArrayUnaligned) {
             const auto address = reinterpret_cast<uintptr_t>(h->pMatrixArrayUnaligned);
             h->pMatrixArray = reinterpret_cast<GxMatrix*>((address + kMatrixAlign - 1) & ~uintptr_t(kMatrixAlign - 1));
         }
     }
-    h->pNodeInfo = static_cast<GxAnimNodeInfo*>(GxMalloc(static_cast<GxUInt32>(count * sizeof(GxAnimNodeInfo) + 1), kArrayHint));
+    h->pNodeInfo =
+        static_cast<GxAnimNodeInfo*>(GxMalloc(static_cast<GxUInt32>(count * sizeof(GxAnimNodeInfo) + 1), kArrayHint));
     if (!h->currentAnim || !h->pNodeInfo || (!(flags & gxHANIMHIERARCHYNOMATRICES) && !h->pMatrixArrayUnaligned)) {
         GxAnimHierarchyDestroy(h);
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);

@@ -16,9 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 GxAnimHierarchyUpdateMatrices(h);
             }
         }
-        GxAnimFuzzWriteBack([](GxStream* out, const void* l) {
-            return GxFrameListStreamWrite(static_cast<const GxFrameList*>(l), out) != nullptr;
-        }, &list);
+        GxAnimFuzzWriteBack(
+            [](GxStream* out, const void* l) {
+                return GxFrameListStreamWrite(static_cast<const GxFrameList*>(l), out) != nullptr;
+            },
+            &list);
         GxFrameSyncDirty();
         GxInt32 roots = 0;
         for (GxInt32 i = 0; i < list.numFrames; i++) {

@@ -62,8 +62,8 @@ TEST_F(HierarchyTest, NodeMatricesAtKnownTimes)
     GxAnimHierarchyAddAnimTime(h, 0.5f);
     GxAnimHierarchyUpdateMatrices(h);
     ExpectNear(h->pMatrixArray[0].right, kRoot2, kRoot2, 0.0f);
-    ExpectNear(h->pMatrixArray[1].pos, kRoot2, kRoot2, 0.0f);    // (1, 0, 0) turned 45 degrees
-    ExpectNear(h->pMatrixArray[2].pos, -kRoot2, kRoot2, 0.0f);   // (0, 1, 0): parent kept by flags 3
+    ExpectNear(h->pMatrixArray[1].pos, kRoot2, kRoot2, 0.0f);   // (1, 0, 0) turned 45 degrees
+    ExpectNear(h->pMatrixArray[2].pos, -kRoot2, kRoot2, 0.0f);  // (0, 1, 0): parent kept by flags 3
     GxAnimHierarchyAddAnimTime(h, 0.5f);
     GxAnimHierarchyUpdateMatrices(h);
     ExpectNear(h->pMatrixArray[1].pos, 0.0f, 1.0f, 0.0f);
@@ -82,9 +82,9 @@ TEST_F(HierarchyTest, UpdateWritesAttachedFramesEvenWithoutMatrices)
     for (GxInt32 i = 0; i < 3; i++) {
         GxFrameSetNodeID(frames[i], kTreeIDs[i]);
     }
-    GxAnimHierarchy* h = GxAnimHierarchyCreate(
-        3, kTreeFlags, kTreeIDs, gxHANIMHIERARCHYNOMATRICES | gxHANIMHIERARCHYUPDATEMODELLINGMATRICES,
-        gxHANIMSTDKEYFRAMESTREAMSIZE);
+    GxAnimHierarchy* h = GxAnimHierarchyCreate(3, kTreeFlags, kTreeIDs,
+                                               gxHANIMHIERARCHYNOMATRICES | gxHANIMHIERARCHYUPDATEMODELLINGMATRICES,
+                                               gxHANIMSTDKEYFRAMESTREAMSIZE);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(h->pMatrixArray, nullptr);
     GxFrameSetAnimHierarchy(frames[0], h);

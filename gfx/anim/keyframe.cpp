@@ -25,8 +25,8 @@ GxFreeList* recordList = nullptr;
 
 void* ModuleOpen(void* instance, GxInt32, GxInt32)
 {
-    recordList = GxFreeListCreateAndPreallocate(sizeof(GxAnimInterpolatorInfo), kFreeListEntries, alignof(void*), 1, nullptr,
-                                                kFreeListHint);
+    recordList = GxFreeListCreateAndPreallocate(sizeof(GxAnimInterpolatorInfo), kFreeListEntries, alignof(void*), 1,
+                                                nullptr, kFreeListHint);
     return recordList ? instance : nullptr;
 }
 
@@ -40,12 +40,12 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
     return instance;
 }
 
-void Refuse(GxInt32 code, const char* message)
-{
-    GxErrorRaise(gxPLUGINANIM, GxErrorMakeCode(code, message));
-}
+void Refuse(GxInt32 code, const char* message) { GxErrorRaise(gxPLUGINANIM, GxErrorMakeCode(code, message)); }
 
-GxUInt8* FrameAt(const GxAnimation* animation, GxInt32 i) { return static_cast<GxUInt8*>(GxAnimationGetFrame(animation, i)); }
+GxUInt8* FrameAt(const GxAnimation* animation, GxInt32 i)
+{
+    return static_cast<GxUInt8*>(GxAnimationGetFrame(animation, i));
+}
 
 GxUInt8* FramesEnd(const GxAnimation* animation) { return FrameAt(animation, animation->numFrames); }
 
@@ -64,7 +64,8 @@ bool LinksValid(const GxAnimation* animation, GxInt32 numNodes)
     const size_t stride = static_cast<size_t>(animation->interpInfo->animKeyFrameSize);
     for (GxInt32 k = numNodes; k < animation->numFrames; k++) {
         const GxUInt8* frame = FrameAt(animation, k);
-        const auto* previous = static_cast<const GxUInt8*>(reinterpret_cast<const GxAnimKeyFrameHeader*>(frame)->prevFrame);
+        const auto* previous =
+            static_cast<const GxUInt8*>(reinterpret_cast<const GxAnimKeyFrameHeader*>(frame)->prevFrame);
         if (previous < first || previous >= frame || (previous - first) % stride != 0) {
             return false;
         }
@@ -137,10 +138,7 @@ void AdvancePairs(GxAnimInterpolator* interp)
 
 }  // namespace
 
-GxBool GxAnimPluginAttach(void)
-{
-    return GxEngineRegisterPlugin(0, gxPLUGINANIM, ModuleOpen, ModuleClose) > 0;
-}
+GxBool GxAnimPluginAttach(void) { return GxEngineRegisterPlugin(0, gxPLUGINANIM, ModuleOpen, ModuleClose) > 0; }
 
 GxBool GxAnimRegisterInterpolatorInfo(const GxAnimInterpolatorInfo* info)
 {
@@ -333,8 +331,8 @@ GxAnimInterpolator* GxAnimInterpolatorSetAnimLoopCallback(GxAnimInterpolator* in
     return interp;
 }
 
-GxAnimInterpolator* GxAnimInterpolatorSetAnimCallback(GxAnimInterpolator* interp, GxAnimCallBack callBack,
-                                                      GxReal time, void* data)
+GxAnimInterpolator* GxAnimInterpolatorSetAnimCallback(GxAnimInterpolator* interp, GxAnimCallBack callBack, GxReal time,
+                                                      void* data)
 {
     interp->pAnimCallBack = callBack;
     interp->pAnimCallBackData = data;
@@ -397,8 +395,7 @@ GxBool GxAnimInterpolatorAddAnimTime(GxAnimInterpolator* interp, GxReal dt)
         GxAnimInterpFrameHeader* entry = GxAnimInterpolatorGetFrame(interp, i);
         interp->keyFrameInterpolateCB(entry, entry->keyFrame1, entry->keyFrame2, time, animation->customData);
     }
-    if (callbackDue && interp->pAnimCallBack &&
-        !interp->pAnimCallBack(interp, interp->pAnimCallBackData)) {
+    if (callbackDue && interp->pAnimCallBack && !interp->pAnimCallBack(interp, interp->pAnimCallBackData)) {
         interp->pAnimCallBack = nullptr;
     }
     if (looped && interp->pAnimLoopCallBack && !interp->pAnimLoopCallBack(interp, interp->pAnimLoopCallBackData)) {

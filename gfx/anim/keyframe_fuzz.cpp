@@ -8,9 +8,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!animation) {
             return;
         }
-        GxAnimFuzzWriteBack([](GxStream* out, const void* a) {
-            return GxAnimationStreamWrite(static_cast<const GxAnimation*>(a), out) != 0;
-        }, animation);
+        GxAnimFuzzWriteBack(
+            [](GxStream* out, const void* a) {
+                return GxAnimationStreamWrite(static_cast<const GxAnimation*>(a), out) != 0;
+            },
+            animation);
         const GxInt32 nodes = GxAnimationGetNumNodes(animation);
         if (GxAnimInterpolator* interp = GxAnimInterpolatorCreate(nodes, animation->interpInfo->interpKeyFrameSize)) {
             if (GxAnimInterpolatorSetCurrentAnim(interp, animation)) {

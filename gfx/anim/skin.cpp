@@ -152,12 +152,12 @@ GxStream* GeometryRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32
         return nullptr;
     }
     skin->maxNumWeightsForVertex = maxWeights;
-    const bool read = (numUsed == 0 || GxStreamRead(stream, skin->boneIDs, numUsed) == numUsed) &&
-                      (numVertices == 0 || GxStreamReadInt32(stream, skin->vertexBoneIndices, numVertices * 4)) &&
-                      (numVertices == 0 || GxStreamReadInt32(stream, skin->vertexBoneWeights, numVertices * 16)) &&
-                      (numBones == 0 ||
-                       GxStreamReadInt32(stream, skin->skinToBoneMatrices, numBones * sizeof(GxMatrix))) &&
-                      GxSkinSplitDataStreamRead(stream, skin);
+    const bool read =
+        (numUsed == 0 || GxStreamRead(stream, skin->boneIDs, numUsed) == numUsed) &&
+        (numVertices == 0 || GxStreamReadInt32(stream, skin->vertexBoneIndices, numVertices * 4)) &&
+        (numVertices == 0 || GxStreamReadInt32(stream, skin->vertexBoneWeights, numVertices * 16)) &&
+        (numBones == 0 || GxStreamReadInt32(stream, skin->skinToBoneMatrices, numBones * sizeof(GxMatrix))) &&
+        GxSkinSplitDataStreamRead(stream, skin);
     if (!read) {
         GxSkinDestroy(skin);
         return nullptr;
@@ -194,14 +194,13 @@ GxStream* GeometryWrite(GxStream* stream, GxInt32, const void* object, GxInt32, 
     }
     const GxUInt32 counts = skin->numBones | (skin->numBoneIDs << 8) | (skin->maxNumWeightsForVertex << 16);
     const GxUInt32 v = skin->numVertices;
-    const bool written =
-        GxAnimWriteUInt32(stream, counts) &&
-        (skin->numBoneIDs == 0 || GxStreamWrite(stream, skin->boneIDs, skin->numBoneIDs)) &&
-        (v == 0 || GxStreamWriteInt32(stream, skin->vertexBoneIndices, v * 4)) &&
-        (v == 0 || GxStreamWriteReal(stream, skin->vertexBoneWeights, v * 16)) &&
-        (skin->numBones == 0 ||
-         GxStreamWriteInt32(stream, skin->skinToBoneMatrices, skin->numBones * sizeof(GxMatrix))) &&
-        GxSkinSplitDataStreamWrite(stream, skin);
+    const bool written = GxAnimWriteUInt32(stream, counts) &&
+                         (skin->numBoneIDs == 0 || GxStreamWrite(stream, skin->boneIDs, skin->numBoneIDs)) &&
+                         (v == 0 || GxStreamWriteInt32(stream, skin->vertexBoneIndices, v * 4)) &&
+                         (v == 0 || GxStreamWriteReal(stream, skin->vertexBoneWeights, v * 16)) &&
+                         (skin->numBones == 0 ||
+                          GxStreamWriteInt32(stream, skin->skinToBoneMatrices, skin->numBones * sizeof(GxMatrix))) &&
+                         GxSkinSplitDataStreamWrite(stream, skin);
     return written ? stream : nullptr;
 }
 
@@ -380,20 +379,17 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
 
 GxUInt32 GxSkinAllocHint(void) { return kArrayHint; }
 
-void GxSkinSetDriverHooks(const GxSkinDriverHooks* hooks)
-{
-    driverHooks = hooks ? *hooks : GxSkinDriverHooks{};
-}
+void GxSkinSetDriverHooks(const GxSkinDriverHooks* hooks) { driverHooks = hooks ? *hooks : GxSkinDriverHooks{}; }
 
 GxBool GxSkinPluginAttach(void)
 {
     if (GxEngineRegisterPlugin(0, gxPLUGINSKIN, ModuleOpen, ModuleClose) < 0) {
         return 0;
     }
-    atomicOffset = GxAtomicRegisterPlugin(sizeof(GxAnimHierarchy*), gxPLUGINSKIN, AtomicConstruct, AtomicDestruct,
-                                          AtomicCopy);
-    geometryOffset = GxGeometryRegisterPlugin(sizeof(GxSkin*), gxPLUGINSKIN, GeometryConstruct, GeometryDestruct,
-                                              GeometryCopy);
+    atomicOffset =
+        GxAtomicRegisterPlugin(sizeof(GxAnimHierarchy*), gxPLUGINSKIN, AtomicConstruct, AtomicDestruct, AtomicCopy);
+    geometryOffset =
+        GxGeometryRegisterPlugin(sizeof(GxSkin*), gxPLUGINSKIN, GeometryConstruct, GeometryDestruct, GeometryCopy);
     if (atomicOffset < 0 || geometryOffset < 0) {
         return 0;
     }
@@ -479,8 +475,7 @@ GxBool GxSkinDataAllocate(GxSkin* skin, GxUInt32 numBones, GxUInt32 numUsedBones
     skin->numVertices = numVertices;
     skin->boneIDs = static_cast<GxUInt8*>(block);
     const auto address = reinterpret_cast<uintptr_t>(block) + numUsedBones;
-    skin->skinToBoneMatrices =
-        reinterpret_cast<GxMatrix*>((address + kMatrixAlign - 1) & ~uintptr_t(kMatrixAlign - 1));
+    skin->skinToBoneMatrices = reinterpret_cast<GxMatrix*>((address + kMatrixAlign - 1) & ~uintptr_t(kMatrixAlign - 1));
     skin->vertexBoneIndices = reinterpret_cast<GxUInt32*>(skin->skinToBoneMatrices + numBones);
     skin->vertexBoneWeights = reinterpret_cast<GxReal*>(skin->vertexBoneIndices + numVertices);
     if (usedBones && numUsedBones) {
@@ -498,13 +493,13 @@ GxBool GxSkinDataAllocate(GxSkin* skin, GxUInt32 numBones, GxUInt32 numUsedBones
     return 1;
 }
 
-void GxSkinFindUsedBones(GxSkin* skin, const GxUInt32* indices, const GxReal* weights, GxUInt8* list,
-                         GxUInt32* count, GxUInt32 numVertices)
+void GxSkinFindUsedBones(GxSkin* skin, const GxUInt32* indices, const GxReal* weights, GxUInt8* list, GxUInt32* count,
+                         GxUInt32 numVertices)
 {
     bool seen[gxSKINPALETTESIZE] = {};
     GxUInt32 n = 0;
-    const GxUInt32 slots = skin->maxNumWeightsForVertex > gxSKINMAXWEIGHTS ? gxSKINMAXWEIGHTS
-                                                                          : skin->maxNumWeightsForVertex;
+    const GxUInt32 slots =
+        skin->maxNumWeightsForVertex > gxSKINMAXWEIGHTS ? gxSKINMAXWEIGHTS : skin->maxNumWeightsForVertex;
     for (GxUInt32 v = 0; v < numVertices; v++) {
         for (GxUInt32 j = 0; j < slots; j++) {
             if (weights[v * gxSKINMAXWEIGHTS + j] == 0.0f) {

@@ -8,9 +8,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!geometry) {
             return;
         }
-        GxAnimFuzzWriteBack([](GxStream* out, const void* g) {
-            return GxGeometryStreamWrite(static_cast<const GxGeometry*>(g), out) != nullptr;
-        }, geometry);
+        GxAnimFuzzWriteBack(
+            [](GxStream* out, const void* g) {
+                return GxGeometryStreamWrite(static_cast<const GxGeometry*>(g), out) != nullptr;
+            },
+            geometry);
         GxGeometryDestroy(geometry);
     });
     return 0;

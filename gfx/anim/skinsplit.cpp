@@ -62,7 +62,8 @@ GxStream* Malformed(const char* message)
 
 GxInt32 GxSkinBoneIndexCompare(const void* a, const void* b)
 {
-    return static_cast<GxInt32>(*static_cast<const GxUInt8*>(a)) - static_cast<GxInt32>(*static_cast<const GxUInt8*>(b));
+    return static_cast<GxInt32>(*static_cast<const GxUInt8*>(a)) -
+           static_cast<GxInt32>(*static_cast<const GxUInt8*>(b));
 }
 
 GxGeometry* GxSkinGeometrySortWeights(GxGeometry* geometry)
@@ -110,8 +111,7 @@ GxBool GxSkinSplitDataDestroy(GxSkin* skin)
     return 1;
 }
 
-GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 numMeshes, GxUInt32 numRLE,
-                          const GxUInt8* block)
+GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 numMeshes, GxUInt32 numRLE, const GxUInt8* block)
 {
     GxSkinSplitDataDestroy(skin);
     if (numMeshes == 0) {

@@ -38,8 +38,8 @@ protected:
         const GxReal times[2] = {0.0f, 1.0f};
         anim = GxAnimStdAnimationBuild(2, 2, times, FillArm, nullptr);
         const GxInt32 flags[2] = {0, gxHANIMPOPPARENTMATRIX};
-        hierarchy = GxAnimHierarchyCreate(2, flags, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES,
-                                          gxHANIMSTDKEYFRAMESTREAMSIZE);
+        hierarchy =
+            GxAnimHierarchyCreate(2, flags, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
         ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, anim));
         GxAnimHierarchyAddAnimTime(hierarchy, 1.0f);
         GxAnimHierarchyUpdateMatrices(hierarchy);
@@ -84,10 +84,10 @@ TEST_F(SkinCpuTest, QuarterTurnMovesEachVertexByItsWeightedBones)
     GxD3D9SkinPaletteMatrices(palette, nullptr, skin, hierarchy);
     Vertex out[4];
     GxD3D9SkinBlend(skin, palette, 4, positions, &out[0].position, normals, &out[0].normal, sizeof(Vertex));
-    ExpectNear(out[0].position, 0, 1, 0);    // bone 0 alone
-    ExpectNear(out[1].position, -2, 0, 0);   // bone 1 alone: (0, 2, 0) turned
-    ExpectNear(out[2].position, -1, 0, 0);   // half and half, both land on (-1, 0, 0)
-    ExpectNear(out[3].position, 0, 1, 0);    // fourth weight ignored: the third is 0
+    ExpectNear(out[0].position, 0, 1, 0);   // bone 0 alone
+    ExpectNear(out[1].position, -2, 0, 0);  // bone 1 alone: (0, 2, 0) turned
+    ExpectNear(out[2].position, -1, 0, 0);  // half and half, both land on (-1, 0, 0)
+    ExpectNear(out[3].position, 0, 1, 0);   // fourth weight ignored: the third is 0
     ExpectNear(out[0].normal, 0, 1, 0);
     ExpectNear(out[1].normal, -1, 0, 0);
 
@@ -129,14 +129,14 @@ TEST_F(SkinCpuTest, WorldSpaceNodesAreBroughtBackByTheAtomicsInverse)
 TEST_F(SkinCpuTest, NodeCountsBeyondTheSkinReadNoFurtherThanItsBones)
 {
     // A hierarchy with more nodes than the skin has bones fills only the bones' entries.
-    GxAnimHierarchy* big = GxAnimHierarchyCreate(40, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES,
-                                                 gxHANIMSTDKEYFRAMESTREAMSIZE);
+    GxAnimHierarchy* big =
+        GxAnimHierarchyCreate(40, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
     EXPECT_EQ(GxD3D9SkinPaletteCount(skin, big), 2u);
     std::vector<GxMatrix> palette(2);  // exactly the bones: ASan catches any write past them
     GxD3D9SkinPaletteMatrices(palette.data(), nullptr, skin, big);
     // Fewer nodes than bones: the rest of the bones' entries are the identity, not stale.
-    GxAnimHierarchy* one = GxAnimHierarchyCreate(1, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES,
-                                                 gxHANIMSTDKEYFRAMESTREAMSIZE);
+    GxAnimHierarchy* one =
+        GxAnimHierarchyCreate(1, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
     palette[1].pos = {9, 9, 9};
     GxD3D9SkinPaletteMatrices(palette.data(), nullptr, skin, one);
     ExpectNear(palette[1].pos, 0, 0, 0);

@@ -18,17 +18,17 @@ constexpr GxUInt32 kMaskSkinnedAtomic = 1;
 constexpr GxUInt32 kPipelineData = 1;
 constexpr GxUInt32 kPositionSize = 12;  // FLOAT3, first in the vertex
 
-enum class SkinPath { processor, shader };
+enum class SkinPath {
+    processor,
+    shader
+};
 
 GxPipeline* slots[gxD3D9SKINPIPELINESLOTS] = {};
 std::vector<GxV3d> normalScratch;
 
 // The vertex-shader path takes atomics whose palette fits the device's constants once its shader builder
 // exists; until then every skinned atomic is blended on the processor.
-SkinPath ChoosePath(const GxAtomic*, const GxSkin*)
-{
-    return SkinPath::processor;
-}
+SkinPath ChoosePath(const GxAtomic*, const GxSkin*) { return SkinPath::processor; }
 
 GxUInt32 NormalType()
 {

@@ -140,8 +140,8 @@ TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
     GxD3D9GetWorldViewProjTransposed(&withWorld);
     // Row 3 of world x view-projection is pos x VP + VP row 3; transposed it is column 3.
     for (int c = 0; c < 4; c++) {
-        const float want = 1.0f * expected.m[0][c] + 2.0f * expected.m[1][c] + 3.0f * expected.m[2][c] +
-                           expected.m[3][c];
+        const float want =
+            1.0f * expected.m[0][c] + 2.0f * expected.m[1][c] + 3.0f * expected.m[2][c] + expected.m[3][c];
         EXPECT_NEAR(withWorld.m[c][3], want, 1e-4f);
     }
     GxCameraEndUpdate(camera);

@@ -18,34 +18,53 @@
 namespace {
 
 enum Bone : GxInt32 {
-    kHips, kSpine, kChest, kNeck, kHead,
-    kUpperArmL, kForearmL, kHandL, kUpperArmR, kForearmR, kHandR,
-    kThighL, kShinL, kFootL, kThighR, kShinR, kFootR,
+    kHips,
+    kSpine,
+    kChest,
+    kNeck,
+    kHead,
+    kUpperArmL,
+    kForearmL,
+    kHandL,
+    kUpperArmR,
+    kForearmR,
+    kHandR,
+    kThighL,
+    kShinL,
+    kFootL,
+    kThighR,
+    kShinR,
+    kFootR,
 };
 
 // Parent of each bone (-1 for the hips), in depth-first order.
 const GxInt32 kParent[CONTENTHUMANOIDBONES] = {
-    -1, kHips, kSpine, kChest, kNeck,
-    kChest, kUpperArmL, kForearmL, kChest, kUpperArmR, kForearmR,
-    kHips, kThighL, kShinL, kHips, kThighR, kShinR,
+    -1,         kHips,     kSpine, kChest,  kNeck,  kChest, kUpperArmL, kForearmL, kChest,
+    kUpperArmR, kForearmR, kHips,  kThighL, kShinL, kHips,  kThighR,    kShinR,
 };
 
 // Bind pose: 1.8 tall, feet at y 0, arms hanging, facing +z.
 const GxV3d kOffset[CONTENTHUMANOIDBONES] = {
-    {0.0f, 0.95f, 0.0f}, {0.0f, 0.15f, 0.0f}, {0.0f, 0.2f, 0.0f}, {0.0f, 0.2f, 0.0f}, {0.0f, 0.1f, 0.0f},
-    {0.2f, 0.15f, 0.0f}, {0.0f, -0.28f, 0.0f}, {0.0f, -0.25f, 0.0f},
-    {-0.2f, 0.15f, 0.0f}, {0.0f, -0.28f, 0.0f}, {0.0f, -0.25f, 0.0f},
-    {0.1f, -0.05f, 0.0f}, {0.0f, -0.42f, 0.0f}, {0.0f, -0.4f, 0.0f},
-    {-0.1f, -0.05f, 0.0f}, {0.0f, -0.42f, 0.0f}, {0.0f, -0.4f, 0.0f},
+    {0.0f, 0.95f, 0.0f},  {0.0f, 0.15f, 0.0f},  {0.0f, 0.2f, 0.0f},   {0.0f, 0.2f, 0.0f},   {0.0f, 0.1f, 0.0f},
+    {0.2f, 0.15f, 0.0f},  {0.0f, -0.28f, 0.0f}, {0.0f, -0.25f, 0.0f}, {-0.2f, 0.15f, 0.0f}, {0.0f, -0.28f, 0.0f},
+    {0.0f, -0.25f, 0.0f}, {0.1f, -0.05f, 0.0f}, {0.0f, -0.42f, 0.0f}, {0.0f, -0.4f, 0.0f},  {-0.1f, -0.05f, 0.0f},
+    {0.0f, -0.42f, 0.0f}, {0.0f, -0.4f, 0.0f},
 };
 
 // Material of each bone's box: 0 skin, 1 shirt, 2 trousers, 3 shoes, 4 hair.
-enum Material : GxInt32 { kSkinMat, kShirtMat, kTrousersMat, kShoesMat, kHairMat, kMaterialCount };
+enum Material : GxInt32 {
+    kSkinMat,
+    kShirtMat,
+    kTrousersMat,
+    kShoesMat,
+    kHairMat,
+    kMaterialCount
+};
 const char* const kMaterialTags[kMaterialCount] = {"skin", "shirt", "trousers", "shoes", "hair"};
 
 constexpr GxInt32 kNodeIDBase = 1;
 constexpr GxInt32 kVerticesPerBox = 24;
-constexpr GxReal kJointBlend = 0.1f;   // weight the parent takes at a box's upper end
+constexpr GxReal kJointBlend = 0.1f;  // weight the parent takes at a box's upper end
 constexpr GxInt32 kTextureSize = 64;
 constexpr GxUInt32 kTextureFilter = 0x1106;
 constexpr GxUInt32 kBodyFlags = gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
@@ -170,8 +189,8 @@ bool BindSkin(GxGeometry* geometry, const std::vector<ContentBox>& boxes)
         used[b] = static_cast<GxUInt8>(b);
     }
     GxSkin* skin = GxSkinCreate();
-    if (!skin || !GxSkinDataAllocate(skin, CONTENTHUMANOIDBONES, CONTENTHUMANOIDBONES, n, used.data(),
-                                     weights.data(), indices.data(), toBone.data())) {
+    if (!skin || !GxSkinDataAllocate(skin, CONTENTHUMANOIDBONES, CONTENTHUMANOIDBONES, n, used.data(), weights.data(),
+                                     indices.data(), toBone.data())) {
         if (skin) {
             GxSkinDestroy(skin);
         }
@@ -251,10 +270,8 @@ void PoseGiveUp(GxInt32 bone, GxReal phase, GxAnimStdKeyFrame* frame)
 }
 
 const Motion kMotions[] = {
-    {"pause", {0.0f, 0.5f, 1.0f, 1.5f, 2.0f}, PosePause},
-    {"walk", {0.0f, 0.25f, 0.5f, 0.75f, 1.0f}, PoseWalk},
-    {"work", {0.0f, 0.25f, 0.5f, 0.75f, 1.0f}, PoseWork},
-    {"sit", {0.0f, 0.25f, 0.5f, 0.75f, 1.0f}, PoseSit},
+    {"pause", {0.0f, 0.5f, 1.0f, 1.5f, 2.0f}, PosePause},        {"walk", {0.0f, 0.25f, 0.5f, 0.75f, 1.0f}, PoseWalk},
+    {"work", {0.0f, 0.25f, 0.5f, 0.75f, 1.0f}, PoseWork},        {"sit", {0.0f, 0.25f, 0.5f, 0.75f, 1.0f}, PoseSit},
     {"giveup", {0.0f, 0.375f, 0.75f, 1.125f, 1.5f}, PoseGiveUp},
 };
 
@@ -316,8 +333,8 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
     bool ok = texture != nullptr;
     for (GxInt32 m = 0; m < kMaterialCount && ok; m++) {
         materials[m] = GxMaterialCreate();
-        GxUserDataArray* tag = materials[m] ? GxMaterialAddUserDataArray(materials[m], "tag", gxUSERDATASTRING, 1)
-                                            : nullptr;
+        GxUserDataArray* tag =
+            materials[m] ? GxMaterialAddUserDataArray(materials[m], "tag", gxUSERDATASTRING, 1) : nullptr;
         ok = tag && GxUserDataArraySetString(tag, 0, kMaterialTags[m]);
         if (ok) {
             materials[m]->color = colours[m];

@@ -16,8 +16,8 @@
 
 namespace {
 
-const ContentHumanoidPlan kPlan = {{230, 190, 160, 255}, {40, 90, 200, 255}, {60, 60, 70, 255},
-                                   {30, 20, 10, 255}, {90, 60, 20, 255}};
+const ContentHumanoidPlan kPlan = {
+    {230, 190, 160, 255}, {40, 90, 200, 255}, {60, 60, 70, 255}, {30, 20, 10, 255}, {90, 60, 20, 255}};
 
 class HumanoidWriter : public GxD3D9SoftwareTest {
 protected:
@@ -43,9 +43,10 @@ protected:
 
 GxAtomic* FirstAtomic(GxClump* clump)
 {
-    return GxLinkIsEmpty(&clump->atomicList) ? nullptr
-                                             : reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(
-                                                   clump->atomicList.next) - offsetof(GxAtomic, inClumpLink));
+    return GxLinkIsEmpty(&clump->atomicList)
+               ? nullptr
+               : reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(clump->atomicList.next) -
+                                             offsetof(GxAtomic, inClumpLink));
 }
 
 TEST_F(HumanoidWriter, NodeFlagsFollowTheTreeShape)
@@ -53,11 +54,11 @@ TEST_F(HumanoidWriter, NodeFlagsFollowTheTreeShape)
     GxInt32 ids[CONTENTHUMANOIDBONES];
     GxInt32 flags[CONTENTHUMANOIDBONES];
     ContentHumanoidNodes(ids, flags);
-    EXPECT_EQ(flags[0], 0);                                                  // hips: children, no sibling
-    EXPECT_EQ(flags[1], gxHANIMPUSHPARENTMATRIX);                           // spine: legs follow it
-    EXPECT_EQ(flags[4], gxHANIMPOPPARENTMATRIX);                            // head: last leaf of its branch
-    EXPECT_EQ(flags[3], gxHANIMPUSHPARENTMATRIX);                           // neck: arms follow it
-    EXPECT_EQ(flags[CONTENTHUMANOIDBONES - 1], gxHANIMPOPPARENTMATRIX);     // right foot
+    EXPECT_EQ(flags[0], 0);                                              // hips: children, no sibling
+    EXPECT_EQ(flags[1], gxHANIMPUSHPARENTMATRIX);                        // spine: legs follow it
+    EXPECT_EQ(flags[4], gxHANIMPOPPARENTMATRIX);                         // head: last leaf of its branch
+    EXPECT_EQ(flags[3], gxHANIMPUSHPARENTMATRIX);                        // neck: arms follow it
+    EXPECT_EQ(flags[CONTENTHUMANOIDBONES - 1], gxHANIMPOPPARENTMATRIX);  // right foot
 }
 
 TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
