@@ -117,6 +117,28 @@ TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
     EXPECT_FLOAT_EQ(StreamPosition(header, 0).y, geometry->morphTarget[0].verts[0].y + 0.25f);
 }
 
+TEST_F(SkinPipeTest, ReadAtomicWithASkinGetsTheSkinPipeline)
+{
+    GxAtomic* atomic = SkinnedAtomic();
+    atomic->pipeline = nullptr;
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    GxClumpSetFrame(clump, root);
+    GxAtomic* copy = GxAtomicClone(atomic);
+    GxAtomicSetFrame(copy, root);
+    GxClumpAddAtomic(clump, copy);
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([&](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
+    GxClumpDestroy(clump);
+    GxClump* read = GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+    ASSERT_NE(read, nullptr);
+    GxAtomic* first =
+        reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(read->atomicList.next) - offsetof(GxAtomic, inClumpLink));
+    ASSERT_NE(GxSkinGeometryGetSkin(first->geometry), nullptr);
+    EXPECT_EQ(first->pipeline, GxD3D9SkinGetPipeline(0));
+    GxClumpDestroy(read);
+}
+
 TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
 {
     ASSERT_TRUE(GxCameraBeginUpdate(camera));
