@@ -18,6 +18,7 @@
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
 #include "gfx/core/win32fs.h"
+#include "gfx/anim/anim.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/testsupport/demo_images.h"
 #include "gfx/world/lod.h"
@@ -27,6 +28,7 @@
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
+#include "tools/content/humanoid_writer.h"
 #include "tools/content/level_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
@@ -166,6 +168,45 @@ bool WriteDemoImages(const fs::path& out)
            ContentWritePng((dir / "badge.png").string().c_str(), ContentBadgeImage());
 }
 
+// The sixteen character files: one skeleton and its animations, clothes coloured per person.
+bool WriteCharacters(const fs::path& out)
+{
+    struct Person {
+        const char* stem;
+        ContentHumanoidPlan plan;
+    };
+    const GxRGBA light = {235, 200, 170, 255}, dark = {120, 80, 55, 255};
+    const GxRGBA brown = {90, 60, 30, 255}, grey = {150, 150, 150, 255}, black = {25, 25, 25, 255};
+    const Person people[] = {
+        {"shopper_adult_a", {light, {200, 40, 40, 255}, {40, 50, 90, 255}, black, brown}},
+        {"shopper_adult_b", {dark, {40, 140, 60, 255}, {70, 60, 50, 255}, black, black}},
+        {"shopper_youth_a", {light, {240, 200, 40, 255}, {40, 70, 160, 255}, {230, 230, 230, 255}, brown}},
+        {"shopper_youth_b", {dark, {150, 60, 180, 255}, {30, 30, 30, 255}, {200, 30, 30, 255}, black}},
+        {"shopper_senior_a", {light, {180, 170, 150, 255}, {90, 90, 90, 255}, brown, grey}},
+        {"shopper_senior_b", {dark, {110, 70, 90, 255}, {60, 50, 40, 255}, black, grey}},
+        {"crook_a", {light, {30, 30, 30, 255}, {30, 30, 40, 255}, black, black}},
+        {"crook_b", {dark, {60, 60, 60, 255}, {20, 20, 20, 255}, black, brown}},
+        {"cleaner_a", {light, {70, 120, 200, 255}, {70, 120, 200, 255}, black, brown}},
+        {"cleaner_b", {dark, {70, 120, 200, 255}, {70, 120, 200, 255}, black, black}},
+        {"gardener_a", {light, {60, 130, 50, 255}, {90, 70, 40, 255}, brown, brown}},
+        {"gardener_b", {dark, {60, 130, 50, 255}, {90, 70, 40, 255}, brown, black}},
+        {"engineer_a", {light, {230, 120, 20, 255}, {50, 60, 80, 255}, black, brown}},
+        {"engineer_b", {dark, {230, 120, 20, 255}, {50, 60, 80, 255}, black, black}},
+        {"security_a", {light, {30, 40, 80, 255}, {30, 40, 80, 255}, black, brown}},
+        {"security_b", {dark, {30, 40, 80, 255}, {30, 40, 80, 255}, black, black}},
+    };
+    const fs::path dir = out / "models" / "people";
+    std::error_code error;
+    fs::create_directories(dir, error);
+    for (const Person& person : people) {
+        if (error || !ContentHumanoidFileWrite((dir / (std::string(person.stem) + ".gxs")).string().c_str(),
+                                               person.plan)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Starts the graphics engine on a hidden window with the default file system, as the game does.
 HWND StartEngine()
 {
@@ -186,7 +227,8 @@ HWND StartEngine()
                          (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
                          GxFileSystemRegister(files) && (GxFileSystemManagerSetDefault(files), true) &&
                          GxSplinePluginAttach() && GxWorldPluginAttach() && GxLODAtomicPluginAttach() &&
-                         GxUserDataPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+                         GxUserDataPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() &&
+                         GxEngineOpen(&window) && GxEngineStart();
     if (!started) {
         DestroyWindow(window);
         return nullptr;
@@ -238,6 +280,8 @@ int main(int argc, char** argv)
         failed = "the sounds";
     } else if (!ContentWriteLevel(out.string(), &detail)) {
         failed = "the first level";
+    } else if (!WriteCharacters(out)) {
+        failed = "the characters";
     }
     StopEngine(window);
     if (failed != nullptr) {

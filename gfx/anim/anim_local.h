@@ -1,0 +1,24 @@
+// Internals shared by the animation module's files: error codes for malformed input and stream helpers.
+#pragma once
+
+#include "gfx/anim/anim.h"
+#include "gfx/core/stream.h"
+
+// Malformed-input codes, one per reader, carried with the reader's plugin id.
+constexpr GxInt32 gxANIMERRBADANIMATION = 3;   // counts, sizes or keyframe links that do not fit
+constexpr GxInt32 gxANIMERRBADBINDING = 4;     // an animation that cannot drive the interpolator
+constexpr GxInt32 gxHANIMERRBADHIERARCHY = 1;  // flags, counts or key size out of range
+constexpr GxInt32 gxSKINERRBADSKIN = 1;        // counts, bone indexes or split tables out of range
+
+inline GxStream* GxAnimReadUInt32(GxStream* stream, GxUInt32* value)
+{
+    return GxStreamReadInt32(stream, value, sizeof(*value));
+}
+
+inline GxStream* GxAnimWriteUInt32(GxStream* stream, GxUInt32 value)
+{
+    return GxStreamWriteInt32(stream, &value, sizeof(value));
+}
+
+// Skin module internals used by the split-data file.
+GxUInt32 GxSkinAllocHint(void);

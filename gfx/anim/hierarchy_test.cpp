@@ -1,0 +1,201 @@
+// Hierarchical animation: node matrices at known times, frames written by the update, the bounded push/pop
+// stack, and the frame extension's stream.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "gfx/anim/anim_local.h"
+#include "gfx/anim/anim_testing.h"
+#include "gfx/core/frame.h"
+
+namespace {
+
+constexpr GxReal kHalfPi = 1.5707963f;
+constexpr GxReal kRoot2 = 0.70710678f;
+
+// Node 0 turns a quarter turn about z over one second; nodes 1 and 2 sit one unit along x and y.
+void FillTree(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
+{
+    const GxV3d z = {0.0f, 0.0f, 1.0f};
+    if (node == 0) {
+        GxAnimQuatFromAxisAngle(frame->q, &z, key * kHalfPi);
+    } else {
+        frame->t = node == 1 ? GxV3d{1.0f, 0.0f, 0.0f} : GxV3d{0.0f, 1.0f, 0.0f};
+    }
+}
+
+// Root with two leaf children: neither flag, then push+pop (a leaf with a later sibling), then pop.
+const GxInt32 kTreeFlags[3] = {0, gxHANIMPUSHPARENTMATRIX | gxHANIMPOPPARENTMATRIX, gxHANIMPOPPARENTMATRIX};
+const GxInt32 kTreeIDs[3] = {10, 11, 12};
+
+void ExpectNear(const GxV3d& v, GxReal x, GxReal y, GxReal z)
+{
+    EXPECT_NEAR(v.x, x, 1e-5f);
+    EXPECT_NEAR(v.y, y, 1e-5f);
+    EXPECT_NEAR(v.z, z, 1e-5f);
+}
+
+class HierarchyTest : public AnimTest {
+protected:
+    void SetUp() override
+    {
+        AnimTest::SetUp();
+        const GxReal times[2] = {0.0f, 1.0f};
+        anim = GxAnimStdAnimationBuild(3, 2, times, FillTree, nullptr);
+        ASSERT_NE(anim, nullptr);
+    }
+    void TearDown() override
+    {
+        GxAnimationDestroy(anim);
+        AnimTest::TearDown();
+    }
+    GxAnimation* anim = nullptr;
+};
+
+TEST_F(HierarchyTest, NodeMatricesAtKnownTimes)
+{
+    GxAnimHierarchy* h = GxAnimHierarchyCreate(3, kTreeFlags, kTreeIDs, gxHANIMHIERARCHYLOCALSPACEMATRICES,
+                                               gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(h->pMatrixArray) % 16, 0u);
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(h, anim));
+    GxAnimHierarchyAddAnimTime(h, 0.5f);
+    GxAnimHierarchyUpdateMatrices(h);
+    ExpectNear(h->pMatrixArray[0].right, kRoot2, kRoot2, 0.0f);
+    ExpectNear(h->pMatrixArray[1].pos, kRoot2, kRoot2, 0.0f);   // (1, 0, 0) turned 45 degrees
+    ExpectNear(h->pMatrixArray[2].pos, -kRoot2, kRoot2, 0.0f);  // (0, 1, 0): parent kept by flags 3
+    GxAnimHierarchyAddAnimTime(h, 0.5f);
+    GxAnimHierarchyUpdateMatrices(h);
+    ExpectNear(h->pMatrixArray[1].pos, 0.0f, 1.0f, 0.0f);
+    ExpectNear(h->pMatrixArray[2].pos, -1.0f, 0.0f, 0.0f);
+    GxAnimHierarchyDestroy(h);
+}
+
+TEST_F(HierarchyTest, UpdateWritesAttachedFramesEvenWithoutMatrices)
+{
+    GxFrame* frames[3];
+    for (GxFrame*& f : frames) {
+        f = GxFrameCreate();
+    }
+    GxFrameAddChild(frames[0], frames[1]);
+    GxFrameAddChild(frames[0], frames[2]);
+    for (GxInt32 i = 0; i < 3; i++) {
+        GxFrameSetNodeID(frames[i], kTreeIDs[i]);
+    }
+    GxAnimHierarchy* h = GxAnimHierarchyCreate(3, kTreeFlags, kTreeIDs,
+                                               gxHANIMHIERARCHYNOMATRICES | gxHANIMHIERARCHYUPDATEMODELLINGMATRICES,
+                                               gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->pMatrixArray, nullptr);
+    GxFrameSetAnimHierarchy(frames[0], h);
+    GxAnimHierarchyAttach(h);
+    EXPECT_EQ(h->pNodeInfo[2].pFrame, frames[2]);
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(h, anim));
+    GxAnimHierarchyAddAnimTime(h, 1.0f);
+    GxAnimHierarchyUpdateMatrices(h);
+    ExpectNear(frames[0]->modelling.right, 0.0f, 1.0f, 0.0f);
+    ExpectNear(frames[1]->modelling.pos, 1.0f, 0.0f, 0.0f);
+    ExpectNear(GxFrameGetWorldMatrix(frames[1])->pos, 0.0f, 1.0f, 0.0f);
+    GxFrameDestroyHierarchy(frames[0]);  // takes the hierarchy with it
+}
+
+TEST_F(HierarchyTest, PushesDeeperThanTheStackAndStrayPopsStayInside)
+{
+    constexpr GxInt32 kNodes = gxHANIMSTACKDEPTH + 8;
+    std::vector<GxInt32> flags(kNodes, gxHANIMPUSHPARENTMATRIX);
+    flags.back() = gxHANIMPOPPARENTMATRIX;
+    flags[0] = gxHANIMPOPPARENTMATRIX;  // a pop with nothing pushed
+    GxAnimHierarchy* h = GxAnimHierarchyCreate(kNodes, flags.data(), nullptr, 0, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(h, nullptr);
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* chain = GxAnimStdAnimationBuild(kNodes, 2, times, FillTree, nullptr);
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(h, chain));
+    GxAnimHierarchyAddAnimTime(h, 0.25f);
+    EXPECT_TRUE(GxAnimHierarchyUpdateMatrices(h));
+    GxAnimHierarchyDestroy(h);
+    GxAnimationDestroy(chain);
+}
+
+std::vector<GxUInt8> WriteFrames(GxFrame* root)
+{
+    GxFrameList list;
+    GxFrameListInitialize(&list, root);
+    std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([&](GxStream* s) { return GxFrameListStreamWrite(&list, s) != nullptr; });
+    GxFrameListDeinitialize(&list);
+    return bytes;
+}
+
+// Reads a frame list; returns its root (null on failure).
+GxFrame* ReadFrames(const std::vector<GxUInt8>& bytes)
+{
+    GxStream* stream = GxWorldTestOpen(bytes);
+    GxFrameList list;
+    GxFrame* root = nullptr;
+    if (GxStreamFindChunk(stream, gxID_FRAMELIST, nullptr, nullptr) && GxFrameListStreamRead(stream, &list)) {
+        root = list.frames[0];
+        GxFrameListDeinitialize(&list);
+    }
+    GxStreamClose(stream, nullptr);
+    return root;
+}
+
+TEST_F(HierarchyTest, ExtensionStreamsBackAndRefusesDamage)
+{
+    GxFrame* root = GxFrameCreate();
+    GxFrame* plain = GxFrameCreate();
+    GxFrameAddChild(root, plain);
+    GxFrameSetNodeID(root, kTreeIDs[0]);
+    GxAnimHierarchy* h = GxAnimHierarchyCreate(3, kTreeFlags, kTreeIDs, gxHANIMHIERARCHYUPDATEMODELLINGMATRICES,
+                                               gxHANIMSTDKEYFRAMESTREAMSIZE);
+    GxFrameSetAnimHierarchy(root, h);
+    const std::vector<GxUInt8> bytes = WriteFrames(root);
+    ASSERT_FALSE(bytes.empty());
+
+    GxFrame* back = ReadFrames(bytes);
+    ASSERT_NE(back, nullptr);
+    GxAnimHierarchy* read = GxFrameGetAnimHierarchy(back);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->numNodes, 3);
+    EXPECT_EQ(read->pNodeInfo[1].flags, kTreeFlags[1]);
+    EXPECT_EQ(read->pNodeInfo[2].nodeID, kTreeIDs[2]);
+    EXPECT_EQ(GxFrameGetNodeID(back->child), -1);
+    // The frame records' matrix flags are the frame list's business; the extension data at the end must match.
+    const std::vector<GxUInt8> again = WriteFrames(back);
+    ASSERT_EQ(again.size(), bytes.size());
+    constexpr size_t kExtensionTail = 20 + 3 * 12;
+    EXPECT_TRUE(std::equal(bytes.end() - kExtensionTail, bytes.end(), again.end() - kExtensionTail));
+
+    // Node flags are the last word of the stream's last node; anything beyond push and pop is refused.
+    std::vector<GxUInt8> damaged = bytes;
+    size_t at = 0;
+    for (size_t i = 0; i + 12 <= damaged.size(); i++) {
+        if (damaged[i] == 12 && damaged[i + 4] == 2 && damaged[i + 8] == 1) {
+            at = i + 8;
+        }
+    }
+    ASSERT_NE(at, 0u);
+    damaged[at] = 5;
+    EXPECT_EQ(ReadFrames(damaged), nullptr);
+    GxAnimTestTakeError();
+    GxFrameDestroyHierarchy(root);
+    GxFrameDestroyHierarchy(back);
+}
+
+TEST_F(HierarchyTest, CopiedFrameGetsItsOwnHierarchy)
+{
+    GxFrame* root = GxFrameCreate();
+    GxAnimHierarchy* h = GxAnimHierarchyCreate(3, kTreeFlags, kTreeIDs, 0, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    GxFrameSetAnimHierarchy(root, h);
+    GxFrame* copy = GxFrameCloneHierarchy(root);
+    ASSERT_NE(copy, nullptr);
+    GxAnimHierarchy* copied = GxFrameGetAnimHierarchy(copy);
+    ASSERT_NE(copied, nullptr);
+    EXPECT_NE(copied, h);
+    EXPECT_EQ(copied->parentFrame, copy);
+    EXPECT_EQ(copied->pNodeInfo[1].flags, kTreeFlags[1]);
+    GxFrameDestroyHierarchy(root);
+    GxFrameDestroyHierarchy(copy);
+}
+
+}  // namespace

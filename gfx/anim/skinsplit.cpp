@@ -1,0 +1,241 @@
+// Skin weight order, bone-split data (palette windows per mesh) and the native skin header.
+#include <cstdlib>
+#include <cstring>
+
+#include "gfx/anim/anim_local.h"
+#include "gfx/core/engine.h"
+#include "gfx/core/memory.h"
+#include "gfx/world/geometry.h"
+
+namespace {
+
+constexpr GxUInt32 kSplitCountsSize = 12;
+constexpr GxUInt32 kNativePlatform = 9;
+// Platform value and bone count.
+constexpr GxUInt32 kNativeBodySize = 8;
+// A run table is indexed by byte.
+constexpr GxUInt32 kMaxRuns = 256;
+
+GxUInt32 BlockSize(GxUInt32 numBones, GxUInt32 numMeshes, GxUInt32 numRLE)
+{
+    return numBones + 2 * (numMeshes + numRLE);
+}
+
+void SetPointers(GxSkin* skin)
+{
+    skin->meshBoneRLECount = skin->meshBoneRemapIndices + skin->numBones;
+    skin->meshBoneRLE = skin->meshBoneRLECount + 2 * skin->numMeshes;
+}
+
+// Remap entries name palette slots inside the limit; mesh windows name runs that exist; runs name bones.
+bool SplitValid(const GxSkin* skin)
+{
+    if (skin->boneLimit > gxSKINPALETTESIZE || skin->numRLE > kMaxRuns) {
+        return false;
+    }
+    for (GxUInt32 b = 0; b < skin->numBones; b++) {
+        const GxUInt8 slot = skin->meshBoneRemapIndices[b];
+        if (slot != gxSKINNOREMAP && slot >= skin->boneLimit) {
+            return false;
+        }
+    }
+    for (GxUInt32 m = 0; m < skin->numMeshes; m++) {
+        if (skin->meshBoneRLECount[2 * m] + skin->meshBoneRLECount[2 * m + 1] > skin->numRLE) {
+            return false;
+        }
+    }
+    for (GxUInt32 r = 0; r < skin->numRLE; r++) {
+        if (skin->meshBoneRLE[2 * r] + skin->meshBoneRLE[2 * r + 1] > skin->numBones) {
+            return false;
+        }
+    }
+    return true;
+}
+
+GxStream* Malformed(const char* message)
+{
+    GxErrorRaise(gxPLUGINSKIN, GxErrorMakeCode(gxSKINERRBADSKIN, message));
+    return nullptr;
+}
+
+}  // namespace
+
+GxInt32 GxSkinBoneIndexCompare(const void* a, const void* b)
+{
+    return static_cast<GxInt32>(*static_cast<const GxUInt8*>(a)) -
+           static_cast<GxInt32>(*static_cast<const GxUInt8*>(b));
+}
+
+GxGeometry* GxSkinGeometrySortWeights(GxGeometry* geometry)
+{
+    GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    if (!skin || !skin->vertexBoneWeights) {
+        return geometry;
+    }
+    for (GxUInt32 v = 0; v < skin->numVertices; v++) {
+        GxReal* w = &skin->vertexBoneWeights[v * gxSKINMAXWEIGHTS];
+        if (!(w[0] < 1.0f)) {
+            continue;
+        }
+        GxUInt8 bones[gxSKINMAXWEIGHTS];
+        memcpy(bones, &skin->vertexBoneIndices[v], sizeof(bones));
+        for (bool swapped = true; swapped;) {
+            swapped = false;
+            for (GxInt32 j = 0; j + 1 < gxSKINMAXWEIGHTS; j++) {
+                if (w[j] < w[j + 1]) {
+                    const GxReal t = w[j];
+                    w[j] = w[j + 1];
+                    w[j + 1] = t;
+                    const GxUInt8 b = bones[j];
+                    bones[j] = bones[j + 1];
+                    bones[j + 1] = b;
+                    swapped = true;
+                }
+            }
+        }
+        memcpy(&skin->vertexBoneIndices[v], bones, sizeof(bones));
+    }
+    if (skin->numBoneIDs > 1) {
+        qsort(skin->boneIDs, skin->numBoneIDs, 1, GxSkinBoneIndexCompare);
+    }
+    return geometry;
+}
+
+GxBool GxSkinSplitDataDestroy(GxSkin* skin)
+{
+    if (skin->meshBoneRemapIndices) {
+        GxFree(skin->meshBoneRemapIndices);
+    }
+    skin->boneLimit = skin->numMeshes = skin->numRLE = 0;
+    skin->meshBoneRemapIndices = skin->meshBoneRLECount = skin->meshBoneRLE = nullptr;
+    return 1;
+}
+
+GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 numMeshes, GxUInt32 numRLE, const GxUInt8* block)
+{
+    GxSkinSplitDataDestroy(skin);
+    if (numMeshes == 0) {
+        return 1;
+    }
+    const GxUInt32 size = BlockSize(skin->numBones, numMeshes, numRLE);
+    auto* copy = static_cast<GxUInt8*>(GxMalloc(size, GxSkinAllocHint()));
+    if (!copy) {
+        return 0;
+    }
+    memcpy(copy, block, size);
+    skin->boneLimit = boneLimit;
+    skin->numMeshes = numMeshes;
+    skin->numRLE = numRLE;
+    skin->meshBoneRemapIndices = copy;
+    SetPointers(skin);
+    if (!SplitValid(skin)) {
+        GxSkinSplitDataDestroy(skin);
+        return 0;
+    }
+    return 1;
+}
+
+GxStream* GxSkinSplitDataStreamWrite(GxStream* stream, const GxSkin* skin)
+{
+    const GxUInt32 counts[3] = {skin->boneLimit, skin->numMeshes, skin->numRLE};
+    if (!GxStreamWriteInt32(stream, counts, sizeof(counts))) {
+        return nullptr;
+    }
+    if (skin->numMeshes == 0) {
+        return stream;
+    }
+    return GxStreamWrite(stream, skin->meshBoneRemapIndices, BlockSize(skin->numBones, skin->numMeshes, skin->numRLE));
+}
+
+GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
+{
+    GxUInt32 counts[3];
+    if (!GxStreamReadInt32(stream, counts, sizeof(counts))) {
+        return nullptr;
+    }
+    if (counts[1] < 1) {
+        return stream;
+    }
+    if (counts[0] > gxSKINPALETTESIZE || counts[1] > kMaxRuns || counts[2] > kMaxRuns) {
+        return Malformed("skin split counts out of range");
+    }
+    const GxUInt32 size = BlockSize(skin->numBones, counts[1], counts[2]);
+    if (!GxStreamCanSupply(stream, size)) {
+        return Malformed("skin split block beyond the extension");
+    }
+    GxSkinSplitDataDestroy(skin);
+    auto* block = static_cast<GxUInt8*>(GxCalloc(1, size, GxSkinAllocHint()));
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
+    }
+    skin->boneLimit = counts[0];
+    skin->numMeshes = counts[1];
+    skin->numRLE = counts[2];
+    skin->meshBoneRemapIndices = block;
+    SetPointers(skin);
+    if (GxStreamRead(stream, block, size) != size) {
+        GxSkinSplitDataDestroy(skin);
+        return nullptr;
+    }
+    if (!SplitValid(skin)) {
+        GxSkinSplitDataDestroy(skin);
+        return Malformed("skin split tables name slots, runs or bones that do not exist");
+    }
+    return stream;
+}
+
+GxInt32 GxSkinSplitDataStreamSize(const GxSkin* skin)
+{
+    if (skin->numMeshes == 0) {
+        return kSplitCountsSize;
+    }
+    return static_cast<GxInt32>(kSplitCountsSize + BlockSize(skin->numBones, skin->numMeshes, skin->numRLE));
+}
+
+GxInt32 GxSkinGeometryStreamHeaderSize(void) { return gxCHUNKHEADERSIZE + kNativeBodySize; }
+
+GxStream* GxSkinGeometryStreamWriteHeader(GxStream* stream, const GxGeometry* geometry)
+{
+    const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    const GxUInt32 body[2] = {kNativePlatform, skin ? skin->numBones : 0u};
+    if (!GxStreamWriteChunkHeader(stream, gxID_STRUCT, kNativeBodySize, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
+        !GxStreamWriteInt32(stream, body, sizeof(body))) {
+        return nullptr;
+    }
+    return stream;
+}
+
+GxStream* GxSkinGeometryStreamReadHeader(GxStream* stream, GxGeometry* geometry)
+{
+    GxUInt32 type = 0;
+    GxUInt32 version = 0;
+    if (!GxStreamReadChunkHeader(stream, &type, nullptr, &version, nullptr)) {
+        return nullptr;
+    }
+    if (type != gxID_STRUCT) {
+        return Malformed("native skin header is not a struct chunk");
+    }
+    if (version < gxVERSIONMIN || version > gxVERSIONMAX) {
+        GxErrorRaise(gxPLUGINSKIN, gxERRBADVERSION);
+        return nullptr;
+    }
+    GxUInt32 body[2];
+    if (!GxStreamReadInt32(stream, body, sizeof(body)) || body[0] != kNativePlatform) {
+        return nullptr;
+    }
+    if (body[1] > gxSKINPALETTESIZE) {
+        return Malformed("native skin bone count above the palette");
+    }
+    GxSkin* skin = GxSkinCreate();
+    if (!skin) {
+        return nullptr;
+    }
+    skin->numBones = body[1];
+    if (GxSkin* old = GxSkinGeometryGetSkin(geometry)) {
+        GxSkinGeometrySetSkin(geometry, nullptr);
+        GxSkinDestroy(old);
+    }
+    GxSkinGeometrySetSkin(geometry, skin);
+    return stream;
+}

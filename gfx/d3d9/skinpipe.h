@@ -1,0 +1,42 @@
+// The Direct3D 9 skin pipeline: the skinned-atomic pipeline built on the atomic all-in-one node, its processor
+// path (blend into the instance's vertex stream, then the default render callback), and the vertex-shader
+// constant routines that the shader path will share.
+//
+// GxD3D9SkinPluginAttach replaces GxSkinPluginAttach for programs that draw through this driver: it hands the
+// skin plugin the driver's pipeline hooks, then attaches it (after the world objects and the hierarchy plugin,
+// before GxEngineOpen). The pipeline lives from the skin module's open to its close. One thread.
+#pragma once
+
+#include "gfx/core/gx.h"
+#include "platform/d3d9/d3d9.h"
+
+struct GxAtomic;
+struct GxPipeline;
+struct GxMatrix;
+
+constexpr GxInt32 gxD3D9SKINPIPELINESLOTS = 4;
+
+GxBool GxD3D9SkinPluginAttach(void);
+GxBool GxSkinPipelinesCreate(GxUInt32 mask);
+GxBool GxSkinPipelinesDestroy(void);
+GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type);
+// Null when a construction step fails (nothing is left behind).
+GxPipeline* GxD3D9SkinPipelineCreate(void);
+GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot);
+
+// Vertex-shader constants: the world matrix the constants are built for (null: the identity), and the
+// transposed world x view x projection (view x projection cached until the next camera update).
+void GxD3D9VSSetWorldMatrix(const GxMatrix* matrix);
+void GxD3D9GetWorldViewProjTransposed(D3DMATRIX* out);
+
+// Light colours of the vertex-shader light block. The shader path scales them by each mesh's ambient and diffuse
+// coefficients from the unscaled colours, never by ratios of coefficients, so a coefficient of 0 neither divides
+// by zero nor loses the colours for the next mesh.
+constexpr GxUInt32 gxD3D9VSMAXLIGHTS = 45;  // 15 each of directional, point and spot lights
+struct GxD3D9VSLightColors {
+    GxReal ambient[4];
+    GxUInt32 numLights;
+    GxReal colors[gxD3D9VSMAXLIGHTS][4];
+};
+void GxD3D9VSScaleLightColors(GxD3D9VSLightColors* scaled, const GxD3D9VSLightColors* unscaled, GxReal ambient,
+                              GxReal diffuse);

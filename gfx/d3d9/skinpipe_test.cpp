@@ -1,0 +1,191 @@
+// Skin pipeline on the software device: a skinned atomic gets the skin pipeline when read or set, its vertex
+// stream holds the blended pose after a draw, and the combined transform follows view and projection.
+#include <cstring>
+#include <vector>
+
+#include "gfx/anim/anim.h"
+#include "gfx/d3d9/atomicpipe_testing.h"
+#include "gfx/d3d9/skinpipe.h"
+#include "platform/d3d9/d3dx9.h"
+
+namespace {
+
+void FillLift(GxInt32, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
+{
+    frame->t = {0.0f, 0.5f * static_cast<GxReal>(key), 0.0f};
+}
+
+class SkinPipeTest : public GxAtomicPipeTest {
+protected:
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        GxD3D9TestUseBackend(backend);
+        GxEngineSetDriver(GxD3D9GetDriver());
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        ASSERT_TRUE(GxWorldObjectsPluginAttach());
+        ASSERT_TRUE(GxD3D9WorldPluginAttach());
+        ASSERT_TRUE(GxAnimHierarchyPluginAttach());
+        ASSERT_TRUE(GxD3D9SkinPluginAttach());
+        if (!GxEngineOpen(&window)) {
+            GTEST_SKIP() << "no software device here";
+        }
+        ASSERT_TRUE(GxEngineSetVideoMode(0));
+        ASSERT_TRUE(GxEngineStart());
+        GxTestTakeError();
+        GxLinkInit(&gxAtomicPipeTestLights);
+        GxD3D9SetWorldLightsQuery(GxAtomicPipeTestLightsQuery);
+        camera = GxD3D9TestCameraCreate(64, 64);
+        ASSERT_NE(camera, nullptr);
+        const GxReal times[2] = {0.0f, 1.0f};
+        anim = GxAnimStdAnimationBuild(1, 2, times, FillLift, nullptr);
+    }
+    void TearDown() override
+    {
+        if (hierarchy) {
+            GxAnimHierarchyDestroy(hierarchy);
+        }
+        if (anim) {
+            GxAnimationDestroy(anim);
+        }
+        GxAtomicPipeTest::TearDown();
+    }
+
+    // A box whose every vertex follows bone 0.
+    GxAtomic* SkinnedAtomic()
+    {
+        GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr);
+        const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
+        std::vector<GxReal> weights(n * 4, 0.0f);
+        for (GxUInt32 v = 0; v < n; v++) {
+            weights[v * 4] = 1.0f;
+        }
+        std::vector<GxUInt32> indices(n, 0);
+        GxMatrix toBone;
+        GxMatrixSetIdentity(&toBone);
+        GxSkin* skin = GxSkinCreate();
+        const GxUInt8 used = 0;
+        GxSkinDataAllocate(skin, 1, 1, n, &used, weights.data(), indices.data(), &toBone);
+        skin->maxNumWeightsForVertex = 1;
+        GxSkinGeometrySetSkin(geometry, skin);
+        GxAtomic* atomic = MakeAtomic(geometry);
+        hierarchy = GxAnimHierarchyCreate(1, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES,
+                                          gxHANIMSTDKEYFRAMESTREAMSIZE);
+        GxSkinAtomicSetHierarchy(atomic, hierarchy);
+        GxSkinAtomicInitPipeline(atomic, 1);
+        return atomic;
+    }
+
+    GxAnimation* anim = nullptr;
+    GxAnimHierarchy* hierarchy = nullptr;
+};
+
+GxV3d StreamPosition(GxD3D9InstanceHeader* header, GxUInt32 v)
+{
+    GxD3D9VertexStream& s = header->streams[0];
+    void* data = nullptr;
+    GxV3d out = {};
+    if (SUCCEEDED(s.buffer->Lock(s.offset, s.stride * header->vertexTotal, &data, D3DLOCK_READONLY))) {
+        memcpy(&out, static_cast<char*>(data) + static_cast<size_t>(v) * s.stride, sizeof(out));
+        s.buffer->Unlock();
+    }
+    return out;
+}
+
+TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
+{
+    ASSERT_NE(GxD3D9SkinGetPipeline(0), nullptr);
+    GxAtomic* atomic = SkinnedAtomic();
+    EXPECT_EQ(atomic->pipeline, GxD3D9SkinGetPipeline(0));
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, anim));
+    GxAnimHierarchyAddAnimTime(hierarchy, 1.0f);
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+    ASSERT_TRUE(Render());
+    GxGeometry* geometry = atomic->geometry;
+    ASSERT_NE(geometry->repEntry, nullptr);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);  // one stream, rewritten in place
+    for (GxUInt32 v : {0u, 7u, 23u}) {
+        const GxV3d p = StreamPosition(header, v);
+        EXPECT_FLOAT_EQ(p.x, geometry->morphTarget[0].verts[v].x);
+        EXPECT_FLOAT_EQ(p.y, geometry->morphTarget[0].verts[v].y + 0.5f) << "vertex " << v;
+    }
+    // The next pose is blended at the next draw.
+    GxAnimHierarchyAddAnimTime(hierarchy, 0.5f);  // wraps to 0.5: lifted by 0.25
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+    ASSERT_TRUE(Render());
+    EXPECT_FLOAT_EQ(StreamPosition(header, 0).y, geometry->morphTarget[0].verts[0].y + 0.25f);
+}
+
+TEST_F(SkinPipeTest, ReadAtomicWithASkinGetsTheSkinPipeline)
+{
+    GxAtomic* atomic = SkinnedAtomic();
+    atomic->pipeline = nullptr;
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    GxClumpSetFrame(clump, root);
+    GxAtomic* copy = GxAtomicClone(atomic);
+    GxAtomicSetFrame(copy, root);
+    GxClumpAddAtomic(clump, copy);
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([&](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
+    GxClumpDestroy(clump);
+    GxClump* read = GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+    ASSERT_NE(read, nullptr);
+    GxAtomic* first =
+        reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(read->atomicList.next) - offsetof(GxAtomic, inClumpLink));
+    ASSERT_NE(GxSkinGeometryGetSkin(first->geometry), nullptr);
+    EXPECT_EQ(first->pipeline, GxD3D9SkinGetPipeline(0));
+    GxClumpDestroy(read);
+}
+
+TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
+{
+    ASSERT_TRUE(GxCameraBeginUpdate(camera));
+    D3DMATRIX viewProj;
+    GxD3D9VSSetWorldMatrix(nullptr);
+    GxD3D9GetWorldViewProjTransposed(&viewProj);
+    D3DXMATRIX expected;
+    const D3DXMATRIX view(gxD3D9State.viewMatrix);
+    const D3DXMATRIX projection(gxD3D9State.projectionMatrix);
+    D3DXMatrixMultiply(&expected, &view, &projection);
+    for (int r = 0; r < 4; r++) {
+        for (int c = 0; c < 4; c++) {
+            EXPECT_FLOAT_EQ(viewProj.m[r][c], expected.m[c][r]);
+        }
+    }
+    GxMatrix world;
+    GxMatrixSetIdentity(&world);
+    world.pos = {1.0f, 2.0f, 3.0f};
+    GxD3D9VSSetWorldMatrix(&world);
+    D3DMATRIX withWorld;
+    GxD3D9GetWorldViewProjTransposed(&withWorld);
+    // Row 3 of world x view-projection is pos x VP + VP row 3; transposed it is column 3.
+    for (int c = 0; c < 4; c++) {
+        const float want =
+            1.0f * expected.m[0][c] + 2.0f * expected.m[1][c] + 3.0f * expected.m[2][c] + expected.m[3][c];
+        EXPECT_NEAR(withWorld.m[c][3], want, 1e-4f);
+    }
+    GxCameraEndUpdate(camera);
+}
+
+TEST(SkinLightColors, ZeroCoefficientIsUndoneByTheNextMesh)
+{
+    GxD3D9VSLightColors unscaled = {};
+    unscaled.ambient[0] = 0.4f;
+    unscaled.numLights = 2;
+    unscaled.colors[1][2] = 0.8f;
+    unscaled.colors[1][3] = 1.0f;
+    GxD3D9VSLightColors scaled = {};
+    GxD3D9VSScaleLightColors(&scaled, &unscaled, 0.0f, 0.0f);
+    EXPECT_EQ(scaled.colors[1][2], 0.0f);
+    GxD3D9VSScaleLightColors(&scaled, &unscaled, 0.5f, 0.5f);
+    EXPECT_FLOAT_EQ(scaled.ambient[0], 0.2f);
+    EXPECT_FLOAT_EQ(scaled.colors[1][2], 0.4f);
+    EXPECT_FLOAT_EQ(scaled.colors[1][3], 1.0f);
+    unscaled.numLights = 1000;  // a count past the block is held to it
+    GxD3D9VSScaleLightColors(&scaled, &unscaled, 1.0f, 1.0f);
+    EXPECT_EQ(scaled.numLights, gxD3D9VSMAXLIGHTS);
+}
+
+}  // namespace
