@@ -35,7 +35,7 @@ protected:
         GxTestTakeError();
         GxLinkInit(&gxAtomicPipeTestLights);
         GxD3D9SetWorldLightsQuery(GxAtomicPipeTestLightsQuery);
-        camera = GxD3D9TestCameraCreate(64, 64);
+        camera = GxTestCameraCreate(64, 64);
         ASSERT_NE(camera, nullptr);
         const GxReal times[2] = {0.0f, 1.0f};
         anim = GxAnimStdAnimationBuild(1, 2, times, FillLift, nullptr);
