@@ -23,6 +23,11 @@
 #include "gfx/core/win32fs.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/d3d9/dds.h"
+#include "gfx/d3d9/sectorpipe.h"
+#include "gfx/d3d9/skinpipe.h"
+#include "gfx/anim/anim.h"
+#include "gfx/world/collision.h"
+#include "gfx/world/world.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
@@ -68,6 +73,9 @@ HWND RealSetCapture(HWND h) { return SetCapture(h); }
 BOOL RealQueryPerformanceFrequency(LARGE_INTEGER* f) { return QueryPerformanceFrequency(f); }
 BOOL RealQueryPerformanceCounter(LARGE_INTEGER* c) { return QueryPerformanceCounter(c); }
 
+// Worlds and their objects, then the driver's world and sector pipelines, which need the world's registries.
+GxBool AttachWorld() { return GxWorldPluginAttach() && GxD3D9SectorPluginAttach(); }
+
 const FerroxAppPlatform kRealPlatform = {
     GxEngineInit,
     GxEngineOpen,
@@ -91,11 +99,11 @@ const FerroxAppPlatform kRealPlatform = {
     RealQueryPerformanceCounter,
     {
         {"LOD atomics", GxLODAtomicPluginAttach},
-        {"world", GxWorldObjectsPluginAttach},  // the world objects so far; sectors and worlds to come
-        {"keyframe animation", nullptr},        // not in the tree yet
-        {"hierarchical animation", nullptr},    // not in the tree yet
-        {"skinning", nullptr},                  // not in the tree yet
-        {"collision", nullptr},                 // not in the tree yet
+        {"world", AttachWorld},
+        {"keyframe animation", GxAnimPluginAttach},
+        {"hierarchical animation", GxAnimHierarchyPluginAttach},
+        {"skinning", GxD3D9SkinPluginAttach},  // the skin plugin with the driver's skin pipeline
+        {"collision", GxCollisionPluginAttach},
         {"user data", GxUserDataPluginAttach},
         {"splines", GxSplinePluginAttach},
         {"clump extension", AttachClumpExtension},
