@@ -16,6 +16,8 @@
 #include "gfx/core/matrix.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/raster.h"
+#include "gfx/world/clump.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -168,6 +170,9 @@ void TurnAbout(GxFrame* frame, const GxV3d* pivot, GxV3d axis, float degrees)
 float FrameTime() { return g_pFerroxGame ? g_pFerroxGame->GetFrameTimes()[0] : 0.0f; }
 
 void Accumulate(float* total, float degrees, int accumulate) { *total = accumulate ? *total + degrees : degrees; }
+
+// The walk hands every visible clump to its own callback, as set with GxClumpSetCallback.
+GxClump* RenderClump(GxClump* clump, void* data) { return clump->callback ? clump->callback(clump, data) : clump; }
 
 }  // namespace
 
@@ -411,6 +416,36 @@ int CFerroxCamera::PushRasterContext()
 {
     GxCamera* camera = m_pImpl->m_pCamera;
     return camera && camera->frameBuffer && GxRasterPushContext(camera->frameBuffer) ? 0 : 1;
+}
+
+int CFerroxCamera::RenderVisibleClumps()
+{
+    GxCamera* camera = m_pImpl->m_pCamera;
+    if (!camera) {
+        return 1;
+    }
+    GxCameraForAllClumpsInFrustum(camera, RenderClump, nullptr);
+    return 0;
+}
+
+int CFerroxCamera::AddToWorld(GxWorld* world)
+{
+    GxCamera* camera = m_pImpl->m_pCamera;
+    if (!camera || !world || GxCameraGetWorld(camera)) {
+        return 1;
+    }
+    return GxWorldAddCamera(world, camera) ? 0 : 1;
+}
+
+int CFerroxCamera::RemoveFromWorld(GxWorld* world)
+{
+    GxCamera* camera = m_pImpl->m_pCamera;
+    GxWorld* current = camera ? GxCameraGetWorld(camera) : nullptr;
+    if (!current) {
+        return 1;
+    }
+    GxWorld* from = world == current ? world : current;
+    return GxWorldRemoveCamera(from, camera) ? 0 : 1;
 }
 
 const GxV3d* CFerroxCamera::GetPosition()

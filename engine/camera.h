@@ -8,6 +8,7 @@
 #include "platform/win32/windows.h"
 
 struct GxCamera;
+struct GxWorld;
 struct GxRaster;
 struct GxV3d;
 struct GxRGBA;
@@ -69,6 +70,13 @@ public:
     int BeginUpdate();
     int EndUpdate();
     int PushRasterContext();
+    // Runs each visible clump's own callback once; the walk stops when one returns null.
+    int RenderVisibleClumps();
+    // 0 when the camera was put into the world; 1 when it already is in one (it stays there).
+    int AddToWorld(GxWorld* world);
+    // Takes the camera out of the given world, or out of whatever world it is in when it is not in that one;
+    // 0 when it was taken out, 1 when it was in none.
+    int RemoveFromWorld(GxWorld* world);
     const GxV3d* GetPosition();
     const GxV3d* GetAt();
     float GetPitchTotal() const { return m_pitchTotal; }

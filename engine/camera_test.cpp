@@ -1,6 +1,8 @@
-// Cameras on the software device: settings, motion by mode within bounds, sub-cameras and screenshots.
+// Cameras on the software device: settings, motion by mode within bounds, sub-cameras, screenshots, and
+// cameras in worlds rendering the clumps they see.
 #include "engine/camera.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +20,9 @@
 #include "gfx/core/image.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/d3d9/software_testing.h"
+#include "gfx/world/clump.h"
+#include "gfx/world/world.h"
+#include "gfx/world/world_testing.h"
 
 namespace {
 
@@ -249,4 +254,138 @@ TEST_F(Camera, ResizeSetsTheViewWindowForTheRectangle)
     EXPECT_EQ(0, camera.Resize(&outside, 0.5f));
     EXPECT_EQ(30, camera.GetWidth());
     EXPECT_FLOAT_EQ(0.25f, camera.GetGraphicsCamera()->viewWindow.x);
+}
+
+namespace {
+
+std::vector<GxClump*> g_rendered;
+
+GxClump* RecordRender(GxClump* clump, void*)
+{
+    g_rendered.push_back(clump);
+    return clump;
+}
+
+GxClump* RecordAndStop(GxClump* clump, void* data)
+{
+    RecordRender(clump, data);
+    return nullptr;
+}
+
+class CameraInWorld : public Camera {
+protected:
+    void AttachPlugins() override { ASSERT_TRUE(GxWorldPluginAttach()); }
+    void SetUp() override
+    {
+        Camera::SetUp();
+        g_rendered.clear();
+        const GxBBox box = {{50, 50, 50}, {-50, -50, -50}};
+        for (GxWorld*& world : worlds) {
+            world = GxWorldCreate(&box);
+            ASSERT_NE(world, nullptr);
+        }
+    }
+    void TearDown() override
+    {
+        for (GxClump* clump : clumps) {
+            GxClumpDestroy(clump);
+        }
+        for (GxWorld* world : worlds) {
+            if (world) {
+                GxWorldDestroy(world);
+            }
+        }
+        Camera::TearDown();
+    }
+    // A clump in worlds[0] with one atomic of bounding radius 1 at each of `points`, rendered by RecordRender.
+    GxClump* AddClump(std::vector<GxV3d> points)
+    {
+        GxClump* clump = GxClumpCreate();
+        GxFrame* root = GxFrameCreate();
+        GxClumpSetFrame(clump, root);
+        for (const GxV3d& at : points) {
+            GxFrame* frame = GxFrameCreate();
+            GxFrameTranslate(frame, &at, 0);
+            GxFrameAddChild(root, frame);
+            GxAtomic* atomic = GxAtomicCreate();
+            GxAtomicSetFrame(atomic, frame);
+            GxGeometry* box = GxWorldTestBox(nullptr, nullptr, 0.5f);
+            GxAtomicSetGeometry(atomic, box, 0);
+            GxGeometryDestroy(box);
+            atomic->boundingSphere = GxSphere{{0, 0, 0}, 1.0f};
+            GxAtomicSetGeometry(atomic, atomic->geometry, 1);
+            GxClumpAddAtomic(clump, atomic);
+        }
+        GxClumpSetCallback(clump, RecordRender);
+        GxWorldAddClump(worlds[0], clump);
+        clumps.push_back(clump);
+        return clump;
+    }
+    GxWorld* worlds[2] = {};
+    std::vector<GxClump*> clumps;
+};
+
+}  // namespace
+
+TEST_F(CameraInWorld, AddedToOneWorldAtATimeAndRemovedFromTheOneItIsIn)
+{
+    CFerroxCamera camera;
+    EXPECT_EQ(1, camera.AddToWorld(worlds[0]));  // no graphics camera yet
+    EXPECT_EQ(1, camera.RemoveFromWorld(nullptr));
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    GxCamera* graphics = camera.GetGraphicsCamera();
+
+    EXPECT_EQ(1, camera.RemoveFromWorld(worlds[0]));
+    EXPECT_EQ(0, camera.AddToWorld(worlds[0]));
+    EXPECT_EQ(worlds[0], GxCameraGetWorld(graphics));
+    EXPECT_EQ(1, camera.AddToWorld(worlds[1]));
+    EXPECT_EQ(worlds[0], GxCameraGetWorld(graphics)) << "a second add moved the camera";
+    EXPECT_EQ(1, camera.AddToWorld(nullptr));
+
+    // Naming another world still takes the camera out of the one it is in.
+    EXPECT_EQ(0, camera.RemoveFromWorld(worlds[1]));
+    EXPECT_EQ(nullptr, GxCameraGetWorld(graphics));
+    EXPECT_EQ(1, camera.RemoveFromWorld(worlds[0]));
+
+    EXPECT_EQ(0, camera.AddToWorld(worlds[1]));
+    EXPECT_EQ(0, camera.RemoveFromWorld(nullptr));
+    EXPECT_EQ(nullptr, GxCameraGetWorld(graphics));
+}
+
+TEST_F(CameraInWorld, VisibleClumpsAreRenderedOnceEach)
+{
+    Settings(GameData(Key("NearClipPlane", "10") + Key("FarClipPlane", "30")));
+    CFerroxCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    GxClump* twoAtomics = AddClump({{-0.5f, 0, 8}, {0.5f, 0, 9}});
+    GxClump* ahead = AddClump({{0, 1, 15}});
+    AddClump({{0, 0, -8}});  // behind the camera
+    AddClump({{0, 0, 45}});  // beyond the far plane
+
+    EXPECT_EQ(0, camera.RenderVisibleClumps());
+    EXPECT_TRUE(g_rendered.empty()) << "rendered while in no world";
+
+    ASSERT_EQ(0, camera.AddToWorld(worlds[0]));
+    GxFrameSyncDirty();
+    for (int pass = 1; pass <= 2; pass++) {
+        g_rendered.clear();
+        EXPECT_EQ(0, camera.RenderVisibleClumps());
+        std::vector<GxClump*> sorted = g_rendered;
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<GxClump*> expected = {twoAtomics, ahead};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(expected, sorted) << "pass " << pass;
+    }
+
+    // A clump's callback returning null ends the walk.
+    GxClumpSetCallback(twoAtomics, RecordAndStop);
+    GxClumpSetCallback(ahead, RecordAndStop);
+    g_rendered.clear();
+    EXPECT_EQ(0, camera.RenderVisibleClumps());
+    EXPECT_EQ(1u, g_rendered.size());
+
+    ASSERT_EQ(0, camera.RemoveFromWorld(worlds[0]));
+    g_rendered.clear();
+    EXPECT_EQ(0, camera.RenderVisibleClumps());
+    EXPECT_TRUE(g_rendered.empty()) << "rendered after leaving the world";
 }
