@@ -6,6 +6,7 @@
 #include <random>
 
 #include "gfx/core/engine_testing.h"
+#include "gfx/core/plugin.h"
 #include "gfx/world/world_testing.h"
 
 namespace {
@@ -138,6 +139,71 @@ TEST_F(Collision, OlderLayoutTreesConvertAndEveryIndexIsChecked)
     const GxError big = refused([](OldTree* t) { t->leaves[0] = (gxCOLLMAXLEAF + 1u) << 16; }, "leaf too big");
     EXPECT_EQ(big.pluginID, static_cast<GxInt32>(gxPLUGINCOLLISION));
     EXPECT_EQ(big.errorCode, gxERRCOLLLEAFTOOBIG);
+}
+
+// A geometry stream whose collision extension holds an older-layout tree over the box's 12 triangles.
+std::vector<GxUInt8> GeometryWithOldTree(GxGeometry* geometry, GxUInt32 firstLeaf)
+{
+    std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([geometry](GxStream* s) { return GxGeometryStreamWrite(geometry, s) != nullptr; });
+    auto word = [&bytes](size_t at) {
+        return GxUInt32(bytes[at]) | GxUInt32(bytes[at + 1]) << 8 | GxUInt32(bytes[at + 2]) << 16 |
+               GxUInt32(bytes[at + 3]) << 24;
+    };
+    auto put = [&bytes](size_t at, GxUInt32 value) {
+        for (int i = 0; i < 4; i++) {
+            bytes[at + i] = static_cast<GxUInt8>(value >> (8 * i));
+        }
+    };
+    size_t extension = 12;
+    extension += 12 + word(extension + 4);  // struct
+    extension += 12 + word(extension + 4);  // material list
+    EXPECT_EQ(word(extension), gxID_EXTENSION);
+    std::vector<GxUInt8> body;
+    for (GxUInt32 w : {2u, 12u, 0u, 0u}) {
+        PutWord(&body, w);  // two nodes, twelve entries, a split on x with two leaves
+    }
+    PutReal(&body, 0.0f);
+    PutReal(&body, 0.0f);
+    PutWord(&body, firstLeaf);
+    PutWord(&body, 0x00060006);
+    for (GxUInt32 e = 0; e < 12; e++) {
+        PutWord(&body, e);
+    }
+    std::vector<GxUInt8> chunk;
+    PutWord(&chunk, gxPLUGINCOLLISION);
+    PutWord(&chunk, static_cast<GxUInt32>(body.size()));
+    PutWord(&chunk, word(extension + 8));
+    chunk.insert(chunk.end(), body.begin(), body.end());
+    put(4, word(4) + static_cast<GxUInt32>(chunk.size()));
+    put(extension + 4, word(extension + 4) + static_cast<GxUInt32>(chunk.size()));
+    bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+    return bytes;
+}
+
+TEST_F(Collision, OlderLayoutTreeOfAGeometryTakesTheBoxAroundItsSphere)
+{
+    GxGeometry* box = GxWorldTestBox(nullptr, nullptr, 2.0f);
+    ASSERT_NE(box, nullptr);
+    auto read = [](const std::vector<GxUInt8>& bytes) {
+        return GxWorldTestRead<GxGeometry>(bytes, gxID_GEOMETRY, GxGeometryStreamRead);
+    };
+    GxGeometry* copy = read(GeometryWithOldTree(box, 0x00060000));
+    ASSERT_NE(copy, nullptr);
+    const GxCollTree* tree = GxCollisionGeometryGetTree(copy);
+    ASSERT_NE(tree, nullptr);
+    const GxSphere& sphere = box->morphTarget[0].boundingSphere;
+    EXPECT_FLOAT_EQ(tree->box.sup.x, sphere.center.x + sphere.radius);
+    EXPECT_FLOAT_EQ(tree->box.inf.z, sphere.center.z - sphere.radius);
+    GxGeometryDestroy(copy);
+
+    // A leaf over the limit leaves the geometry without a tree; the read goes on.
+    copy = read(GeometryWithOldTree(box, (gxCOLLMAXLEAF + 1u) << 16));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(GxCollisionGeometryGetTree(copy), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRCOLLLEAFTOOBIG);
+    GxGeometryDestroy(copy);
+    GxGeometryDestroy(box);
 }
 
 // A balanced tree with an index map over the triangles' centroids: median splits on the widest axis.
