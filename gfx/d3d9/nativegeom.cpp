@@ -39,10 +39,7 @@ constexpr GxUInt32 kNoMaterial = 0xFFFFFFFFu;
 constexpr GxUInt32 kEntryHint = 0x30510;
 constexpr GxUInt32 kMaxPrimitive = D3DPT_TRIANGLEFAN;
 
-GxD3D9InstanceHeader* HeaderOf(GxResourceEntry* entry)
-{
-    return reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-}
+GxD3D9InstanceHeader* HeaderOf(GxResourceEntry* entry) { return reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1); }
 
 // What the reader and writer need of the object that owns an instance.
 struct NativeOwner {
@@ -85,8 +82,8 @@ void PutStream(std::vector<GxUInt8>* out, const GxD3D9VertexStream& s)
     GxBytesPutU32(b, 0);  // the buffer pointer means nothing in a file
     GxBytesPutU32(b + 4, s.offset);
     GxBytesPutU32(b + 8, s.stride);
-    GxBytesPutU32(b + 12, s.contents | (static_cast<GxUInt32>(s.pooled) << 16) |
-                              (static_cast<GxUInt32>(s.discardLock) << 24));
+    GxBytesPutU32(b + 12,
+                  s.contents | (static_cast<GxUInt32>(s.pooled) << 16) | (static_cast<GxUInt32>(s.discardLock) << 24));
     out->insert(out->end(), b, b + kStreamBytes);
 }
 
@@ -124,8 +121,7 @@ std::vector<GxUInt8> InstanceBytes(const GxMaterialList* materials, GxD3D9Instan
     for (GxUInt32 m = 0; m < header->meshCount; m++) {
         const GxD3D9MeshInstance& mesh = meshes[m];
         const GxInt32 index =
-            mesh.material ? GxMaterialListFindMaterialIndex(materials, static_cast<GxMaterial*>(mesh.material))
-                          : -1;
+            mesh.material ? GxMaterialListFindMaterialIndex(materials, static_cast<GxMaterial*>(mesh.material)) : -1;
         const GxUInt32 words[9] = {mesh.indexCount,
                                    mesh.firstVertex,
                                    index < 0 ? kNoMaterial : static_cast<GxUInt32>(index),
@@ -291,8 +287,8 @@ bool CreateStreamBuffer(GxD3D9InstanceHeader* header, GxUInt32 s, bool twoStream
 bool ReadBody(Budget* budget, const NativeOwner& owner, GxResourceEntry** entryOut)
 {
     GxUInt32 platform = 0, size = 0;
-    if (!budget->Word(&platform) || platform != gxD3D9PLATFORMID || !budget->Word(&size) ||
-        size < kHeaderBytes || (size - kHeaderBytes) % kMeshBytes != 0 || !budget->Fits(size)) {
+    if (!budget->Word(&platform) || platform != gxD3D9PLATFORMID || !budget->Word(&size) || size < kHeaderBytes ||
+        (size - kHeaderBytes) % kMeshBytes != 0 || !budget->Fits(size)) {
         return false;
     }
     std::vector<GxUInt8> instance(size);
@@ -323,7 +319,8 @@ bool ReadBody(Budget* budget, const NativeOwner& owner, GxResourceEntry** entryO
         return false;
     }
     GxUInt32 count = 0;
-    if (!budget->Word(&count) || count == 0 || count > kMaxElements || !budget->Fits(static_cast<uint64_t>(count) * kElementBytes)) {
+    if (!budget->Word(&count) || count == 0 || count > kMaxElements ||
+        !budget->Fits(static_cast<uint64_t>(count) * kElementBytes)) {
         return false;
     }
     D3DVERTEXELEMENT9 elements[kMaxElements];
@@ -332,13 +329,14 @@ bool ReadBody(Budget* budget, const NativeOwner& owner, GxResourceEntry** entryO
         if (!budget->Take(b, kElementBytes)) {
             return false;
         }
-        elements[i] = D3DVERTEXELEMENT9{static_cast<WORD>(GxBytesGetU16(b)), static_cast<WORD>(GxBytesGetU16(b + 2)),
-                                        b[4], b[5], b[6], b[7]};
+        elements[i] = D3DVERTEXELEMENT9{
+            static_cast<WORD>(GxBytesGetU16(b)), static_cast<WORD>(GxBytesGetU16(b + 2)), b[4], b[5], b[6], b[7]};
     }
     if (!ElementsFit(elements, count, header) || !GxD3D9CreateVertexDeclaration(elements, &header->declaration)) {
         return false;
     }
-    if (!budget->Fits(static_cast<uint64_t>(header->indexTotal) * 2) || !GxD3D9IndexBufferCreate(header->indexTotal, &header->indexBuffer)) {
+    if (!budget->Fits(static_cast<uint64_t>(header->indexTotal) * 2) ||
+        !GxD3D9IndexBufferCreate(header->indexTotal, &header->indexBuffer)) {
         return false;
     }
     void* locked = nullptr;
@@ -365,8 +363,7 @@ bool ReadBody(Budget* budget, const NativeOwner& owner, GxResourceEntry** entryO
             continue;
         }
         const GxUInt32 bytes = stream.stride * header->vertexTotal;
-        if (!budget->Fits(bytes) ||
-            !CreateStreamBuffer(header, s, twoStreams, owner.ownBuffers)) {
+        if (!budget->Fits(bytes) || !CreateStreamBuffer(header, s, twoStreams, owner.ownBuffers)) {
             return false;
         }
         if (FAILED(stream.buffer->Lock(stream.offset, bytes, &locked, D3DLOCK_NOSYSLOCK))) {
@@ -388,10 +385,7 @@ bool ReadBody(Budget* budget, const NativeOwner& owner, GxResourceEntry** entryO
     return budget->left == 0;
 }
 
-GxInt32 SizeOf(GxResourceEntry* entry)
-{
-    return static_cast<GxInt32>(StructSize(HeaderOf(entry)) + 12);
-}
+GxInt32 SizeOf(GxResourceEntry* entry) { return static_cast<GxInt32>(StructSize(HeaderOf(entry)) + 12); }
 
 GxStream* Write(GxStream* stream, const NativeOwner& owner)
 {
@@ -497,10 +491,7 @@ GxStream* GxD3D9GeometryNativeStreamRead(GxStream* stream, GxGeometry* geometry)
     return stream && geometry ? Read(stream, OwnerOf(geometry)) : nullptr;
 }
 
-GxInt32 GxD3D9SectorNativeStreamSize(GxWorldSector* sector)
-{
-    return IsNative(sector) ? SizeOf(sector->repEntry) : 0;
-}
+GxInt32 GxD3D9SectorNativeStreamSize(GxWorldSector* sector) { return IsNative(sector) ? SizeOf(sector->repEntry) : 0; }
 
 GxStream* GxD3D9SectorNativeStreamWrite(GxStream* stream, GxWorldSector* sector)
 {

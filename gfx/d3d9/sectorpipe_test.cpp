@@ -1,8 +1,8 @@
 // The sector side of the driver: the default sector pipeline and the world's lights as atomics see them.
 #include "gfx/d3d9/sectorpipe.h"
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 #include "gfx/core/pipeline.h"
 #include "gfx/d3d9/atomicpipe.h"

@@ -114,8 +114,8 @@ GxStream* TreeRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offse
 {
     const GxUInt32 triangles = Sector ? static_cast<GxWorldSector*>(object)->numTriangles
                                       : static_cast<GxUInt32>(static_cast<GxGeometry*>(object)->numTriangles);
-    const GxBBox box = Sector ? ObjectBox(static_cast<GxWorldSector*>(object))
-                              : ObjectBox(static_cast<GxGeometry*>(object));
+    const GxBBox box =
+        Sector ? ObjectBox(static_cast<GxWorldSector*>(object)) : ObjectBox(static_cast<GxGeometry*>(object));
     GxCollTreeDestroy(*TreeSlot(object, offset));
     *TreeSlot(object, offset) = nullptr;
     bool skipped = false;
