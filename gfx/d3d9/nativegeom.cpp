@@ -1,5 +1,5 @@
-// Native geometry data (chunk 0x510): a geometry's Direct3D instance written out and read back, so that it is
-// drawn without instancing at run time.
+// Native data (chunk 0x510): a geometry's or world sector's Direct3D instance written out and read back, so
+// that it is drawn without instancing at run time. Both owners share one reader and one writer.
 //
 // Layout of the struct chunk, little-endian: platform id 9; instance size S; the instance header (16 words) and
 // S - 64 bytes of mesh records (9 words each; material as its list index, 0xFFFFFFFF for none; pointers as 0);
@@ -17,14 +17,17 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/vertexbuffer.h"
 #include "gfx/d3d9/vertexdecl.h"
+#include "gfx/world/world.h"
 
 namespace {
 
 constexpr GxUInt32 kStructChunk = 0x01;
 constexpr GxUInt32 kLibraryVersion = 0x37002;
 constexpr GxUInt32 kLibraryBuild = 10;
+constexpr GxUInt32 kOldestVersion = 0x35000;
 constexpr GxUInt32 kHeaderBytes = 64;
 constexpr GxUInt32 kMeshBytes = 36;
 constexpr GxUInt32 kStreamBytes = 16;
@@ -36,14 +39,41 @@ constexpr GxUInt32 kNoMaterial = 0xFFFFFFFFu;
 constexpr GxUInt32 kEntryHint = 0x30510;
 constexpr GxUInt32 kMaxPrimitive = D3DPT_TRIANGLEFAN;
 
-GxD3D9InstanceHeader* HeaderOf(GxResourceEntry* entry)
-{
-    return reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-}
+GxD3D9InstanceHeader* HeaderOf(GxResourceEntry* entry) { return reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1); }
+
+// What the reader and writer need of the object that owns an instance.
+struct NativeOwner {
+    void* object;
+    GxResourceEntry** slot;
+    const GxMaterialList* materials;
+    bool ownBuffers;  // a buffer per stream (morphing geometry) instead of pool space
+};
 
 bool IsNative(const GxGeometry* geometry)
 {
     return geometry && (geometry->flags & gxGEOMETRYNATIVE) && geometry->repEntry;
+}
+
+NativeOwner OwnerOf(GxGeometry* geometry)
+{
+    return NativeOwner{geometry, &geometry->repEntry, &geometry->matList, geometry->numMorphTargets > 1};
+}
+
+// A sector's materials are its world's; the world is found by address while it is being read.
+bool OwnerOf(GxWorldSector* sector, NativeOwner* owner)
+{
+    GxWorld* world = sector ? GxWorldSectorGetWorld(sector) : nullptr;
+    if (!world) {
+        return false;
+    }
+    *owner = NativeOwner{sector, &sector->repEntry, &world->matList, false};
+    return true;
+}
+
+bool IsNative(GxWorldSector* sector)
+{
+    GxWorld* world = sector && sector->repEntry ? GxWorldSectorGetWorld(sector) : nullptr;
+    return world && (world->flags & gxGEOMETRYNATIVE);
 }
 
 void PutStream(std::vector<GxUInt8>* out, const GxD3D9VertexStream& s)
@@ -52,8 +82,8 @@ void PutStream(std::vector<GxUInt8>* out, const GxD3D9VertexStream& s)
     GxBytesPutU32(b, 0);  // the buffer pointer means nothing in a file
     GxBytesPutU32(b + 4, s.offset);
     GxBytesPutU32(b + 8, s.stride);
-    GxBytesPutU32(b + 12, s.contents | (static_cast<GxUInt32>(s.pooled) << 16) |
-                              (static_cast<GxUInt32>(s.discardLock) << 24));
+    GxBytesPutU32(b + 12,
+                  s.contents | (static_cast<GxUInt32>(s.pooled) << 16) | (static_cast<GxUInt32>(s.discardLock) << 24));
     out->insert(out->end(), b, b + kStreamBytes);
 }
 
@@ -74,7 +104,7 @@ GxUInt32 ElementCount(IDirect3DVertexDeclaration9* declaration)
 }
 
 // The instance data with materials as indexes: header and mesh records.
-std::vector<GxUInt8> InstanceBytes(const GxGeometry* geometry, GxD3D9InstanceHeader* header)
+std::vector<GxUInt8> InstanceBytes(const GxMaterialList* materials, GxD3D9InstanceHeader* header)
 {
     std::vector<GxUInt8> out;
     PutWord(&out, header->meshSerial);
@@ -91,8 +121,7 @@ std::vector<GxUInt8> InstanceBytes(const GxGeometry* geometry, GxD3D9InstanceHea
     for (GxUInt32 m = 0; m < header->meshCount; m++) {
         const GxD3D9MeshInstance& mesh = meshes[m];
         const GxInt32 index =
-            mesh.material ? GxMaterialListFindMaterialIndex(&geometry->matList, static_cast<GxMaterial*>(mesh.material))
-                          : -1;
+            mesh.material ? GxMaterialListFindMaterialIndex(materials, static_cast<GxMaterial*>(mesh.material)) : -1;
         const GxUInt32 words[9] = {mesh.indexCount,
                                    mesh.firstVertex,
                                    index < 0 ? kNoMaterial : static_cast<GxUInt32>(index),
@@ -179,7 +208,7 @@ GxUInt32 PrimitivesOf(GxUInt32 primitive, GxUInt32 indices)
 
 // The header and mesh records, checked: counts within the instance size, ranges within the totals, materials
 // within the geometry's list.
-bool ParseInstance(const std::vector<GxUInt8>& bytes, const GxGeometry* geometry, GxD3D9InstanceHeader* header)
+bool ParseInstance(const std::vector<GxUInt8>& bytes, const GxMaterialList* materials, GxD3D9InstanceHeader* header)
 {
     const GxUInt8* b = bytes.data();
     header->meshSerial = GxBytesGetU32(b);
@@ -206,10 +235,10 @@ bool ParseInstance(const std::vector<GxUInt8>& bytes, const GxGeometry* geometry
         mesh.vertexCount = GxBytesGetU32(w + 24);
         mesh.firstIndex = GxBytesGetU32(w + 28);
         mesh.primitiveCount = GxBytesGetU32(w + 32);
-        if (material != kNoMaterial && material >= static_cast<GxUInt32>(geometry->matList.numMaterials)) {
+        if (material != kNoMaterial && material >= static_cast<GxUInt32>(materials->numMaterials)) {
             return false;
         }
-        mesh.material = material == kNoMaterial ? nullptr : geometry->matList.materials[material];
+        mesh.material = material == kNoMaterial ? nullptr : materials->materials[material];
         indexSum += mesh.indexCount;
         if (static_cast<uint64_t>(mesh.firstIndex) + mesh.indexCount > header->indexTotal ||
             static_cast<uint64_t>(mesh.firstVertex) + mesh.vertexCount > header->vertexTotal ||
@@ -255,11 +284,11 @@ bool CreateStreamBuffer(GxD3D9InstanceHeader* header, GxUInt32 s, bool twoStream
     return GxD3D9CreateVertexBuffer(stream.stride, size, &stream.buffer, &stream.offset);
 }
 
-bool ReadBody(Budget* budget, GxGeometry* geometry, GxResourceEntry** entryOut)
+bool ReadBody(Budget* budget, const NativeOwner& owner, GxResourceEntry** entryOut)
 {
     GxUInt32 platform = 0, size = 0;
-    if (!budget->Word(&platform) || platform != gxD3D9PLATFORMID || !budget->Word(&size) ||
-        size < kHeaderBytes || (size - kHeaderBytes) % kMeshBytes != 0 || !budget->Fits(size)) {
+    if (!budget->Word(&platform) || platform != gxD3D9PLATFORMID || !budget->Word(&size) || size < kHeaderBytes ||
+        (size - kHeaderBytes) % kMeshBytes != 0 || !budget->Fits(size)) {
         return false;
     }
     std::vector<GxUInt8> instance(size);
@@ -273,11 +302,11 @@ bool ReadBody(Budget* budget, GxGeometry* geometry, GxResourceEntry** entryOut)
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return false;
     }
-    *entry = GxResourceEntry{{nullptr, nullptr}, dataSize, geometry, &geometry->repEntry, GxD3D9InstanceDestroy};
-    geometry->repEntry = entry;
+    *entry = GxResourceEntry{{nullptr, nullptr}, dataSize, owner.object, owner.slot, GxD3D9InstanceDestroy};
+    *owner.slot = entry;
     *entryOut = entry;
     GxD3D9InstanceHeader* header = HeaderOf(entry);
-    if (!ParseInstance(instance, geometry, header)) {
+    if (!ParseInstance(instance, owner.materials, header)) {
         return false;
     }
     const bool twoStreams = header->streams[1].stride != 0;
@@ -290,7 +319,8 @@ bool ReadBody(Budget* budget, GxGeometry* geometry, GxResourceEntry** entryOut)
         return false;
     }
     GxUInt32 count = 0;
-    if (!budget->Word(&count) || count == 0 || count > kMaxElements || !budget->Fits(static_cast<uint64_t>(count) * kElementBytes)) {
+    if (!budget->Word(&count) || count == 0 || count > kMaxElements ||
+        !budget->Fits(static_cast<uint64_t>(count) * kElementBytes)) {
         return false;
     }
     D3DVERTEXELEMENT9 elements[kMaxElements];
@@ -299,13 +329,14 @@ bool ReadBody(Budget* budget, GxGeometry* geometry, GxResourceEntry** entryOut)
         if (!budget->Take(b, kElementBytes)) {
             return false;
         }
-        elements[i] = D3DVERTEXELEMENT9{static_cast<WORD>(GxBytesGetU16(b)), static_cast<WORD>(GxBytesGetU16(b + 2)),
-                                        b[4], b[5], b[6], b[7]};
+        elements[i] = D3DVERTEXELEMENT9{
+            static_cast<WORD>(GxBytesGetU16(b)), static_cast<WORD>(GxBytesGetU16(b + 2)), b[4], b[5], b[6], b[7]};
     }
     if (!ElementsFit(elements, count, header) || !GxD3D9CreateVertexDeclaration(elements, &header->declaration)) {
         return false;
     }
-    if (!budget->Fits(static_cast<uint64_t>(header->indexTotal) * 2) || !GxD3D9IndexBufferCreate(header->indexTotal, &header->indexBuffer)) {
+    if (!budget->Fits(static_cast<uint64_t>(header->indexTotal) * 2) ||
+        !GxD3D9IndexBufferCreate(header->indexTotal, &header->indexBuffer)) {
         return false;
     }
     void* locked = nullptr;
@@ -332,8 +363,7 @@ bool ReadBody(Budget* budget, GxGeometry* geometry, GxResourceEntry** entryOut)
             continue;
         }
         const GxUInt32 bytes = stream.stride * header->vertexTotal;
-        if (!budget->Fits(bytes) ||
-            !CreateStreamBuffer(header, s, twoStreams, geometry->numMorphTargets > 1)) {
+        if (!budget->Fits(bytes) || !CreateStreamBuffer(header, s, twoStreams, owner.ownBuffers)) {
             return false;
         }
         if (FAILED(stream.buffer->Lock(stream.offset, bytes, &locked, D3DLOCK_NOSYSLOCK))) {
@@ -355,25 +385,14 @@ bool ReadBody(Budget* budget, GxGeometry* geometry, GxResourceEntry** entryOut)
     return budget->left == 0;
 }
 
-}  // namespace
+GxInt32 SizeOf(GxResourceEntry* entry) { return static_cast<GxInt32>(StructSize(HeaderOf(entry)) + 12); }
 
-GxInt32 GxD3D9GeometryNativeStreamSize(GxGeometry* geometry)
+GxStream* Write(GxStream* stream, const NativeOwner& owner)
 {
-    if (!IsNative(geometry)) {
-        return 0;
-    }
-    return static_cast<GxInt32>(StructSize(HeaderOf(geometry->repEntry)) + 12);
-}
-
-GxStream* GxD3D9GeometryNativeStreamWrite(GxStream* stream, GxGeometry* geometry)
-{
-    if (!IsNative(geometry)) {
-        return stream;
-    }
-    GxD3D9InstanceHeader* header = HeaderOf(geometry->repEntry);
+    GxD3D9InstanceHeader* header = HeaderOf(*owner.slot);
     std::vector<GxUInt8> out;
     PutWord(&out, gxD3D9PLATFORMID);
-    const std::vector<GxUInt8> instance = InstanceBytes(geometry, header);
+    const std::vector<GxUInt8> instance = InstanceBytes(owner.materials, header);
     PutWord(&out, static_cast<GxUInt32>(instance.size()));
     out.insert(out.end(), instance.begin(), instance.end());
     const GxUInt32 count = ElementCount(header->declaration);
@@ -424,10 +443,15 @@ GxStream* GxD3D9GeometryNativeStreamWrite(GxStream* stream, GxGeometry* geometry
     return stream;
 }
 
-GxStream* GxD3D9GeometryNativeStreamRead(GxStream* stream, GxGeometry* geometry)
+GxStream* Read(GxStream* stream, const NativeOwner& owner)
 {
     GxUInt32 length = 0;
-    if (!stream || !geometry || !GxStreamFindChunk(stream, kStructChunk, &length, nullptr)) {
+    GxUInt32 version = 0;
+    if (!GxStreamFindChunk(stream, kStructChunk, &length, &version)) {
+        return nullptr;
+    }
+    if (version < kOldestVersion || version > kLibraryVersion) {
+        GxErrorRaise(gxPLUGINCORE, gxERRBADVERSION);
         return nullptr;
     }
     const GxUInt32 left = GxStreamBytesLeft(stream);
@@ -435,12 +459,12 @@ GxStream* GxD3D9GeometryNativeStreamRead(GxStream* stream, GxGeometry* geometry)
         GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return nullptr;
     }
-    if (geometry->repEntry) {
-        GxResourceEntryFree(geometry->repEntry);
+    if (*owner.slot) {
+        GxResourceEntryFree(*owner.slot);
     }
     Budget budget = {stream, length};
     GxResourceEntry* entry = nullptr;
-    if (!ReadBody(&budget, geometry, &entry)) {
+    if (!ReadBody(&budget, owner, &entry)) {
         if (entry) {
             GxResourceEntryFree(entry);
         }
@@ -448,4 +472,42 @@ GxStream* GxD3D9GeometryNativeStreamRead(GxStream* stream, GxGeometry* geometry)
         return nullptr;
     }
     return stream;
+}
+
+}  // namespace
+
+GxInt32 GxD3D9GeometryNativeStreamSize(GxGeometry* geometry)
+{
+    return IsNative(geometry) ? SizeOf(geometry->repEntry) : 0;
+}
+
+GxStream* GxD3D9GeometryNativeStreamWrite(GxStream* stream, GxGeometry* geometry)
+{
+    return IsNative(geometry) ? Write(stream, OwnerOf(geometry)) : stream;
+}
+
+GxStream* GxD3D9GeometryNativeStreamRead(GxStream* stream, GxGeometry* geometry)
+{
+    return stream && geometry ? Read(stream, OwnerOf(geometry)) : nullptr;
+}
+
+GxInt32 GxD3D9SectorNativeStreamSize(GxWorldSector* sector) { return IsNative(sector) ? SizeOf(sector->repEntry) : 0; }
+
+GxStream* GxD3D9SectorNativeStreamWrite(GxStream* stream, GxWorldSector* sector)
+{
+    NativeOwner owner = {};
+    if (!IsNative(sector)) {
+        return stream;
+    }
+    return OwnerOf(sector, &owner) ? Write(stream, owner) : nullptr;
+}
+
+GxStream* GxD3D9SectorNativeStreamRead(GxStream* stream, GxWorldSector* sector)
+{
+    NativeOwner owner = {};
+    if (!stream || !OwnerOf(sector, &owner)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return nullptr;
+    }
+    return Read(stream, owner);
 }

@@ -1,18 +1,20 @@
-// Fuzz target: native geometry data (chunk 0x510) read from arbitrary bytes into a two-material geometry on the
-// software device.
+// Fuzz target: native data (chunk 0x510) read from arbitrary bytes into a two-material geometry and into the
+// sector of a native two-material world, on the software device.
 #include <cstdlib>
 
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/d3d9/sectorpipe.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/world.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     GxD3D9TestUseBackend("software");
     static HWND window = GxD3D9TestWindow(64, 64);
     GxEngineSetDriver(GxD3D9GetDriver());
-    if (window == nullptr || !GxEngineInit(nullptr, 0, 0x400000) || !GxWorldObjectsPluginAttach() ||
-        !GxD3D9WorldPluginAttach() || !GxEngineOpen(&window) || !GxEngineStart()) {
+    if (window == nullptr || !GxEngineInit(nullptr, 0, 0x400000) || !GxWorldPluginAttach() ||
+        !GxD3D9SectorPluginAttach() || !GxEngineOpen(&window) || !GxEngineStart()) {
         std::abort();
     }
     return 0;
@@ -30,6 +32,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         GxMaterialDestroy(material);
     }
     GxD3D9FuzzRead(data, size, [geometry](GxStream* stream) { GxD3D9GeometryNativeStreamRead(stream, geometry); });
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* world = GxWorldCreate(&box);
+    if (world) {
+        world->flags |= gxGEOMETRYNATIVE;
+        for (GxInt32 i = 0; i < geometry->matList.numMaterials; i++) {
+            GxMaterialListAppendMaterial(&world->matList, geometry->matList.materials[i]);
+        }
+        auto* sector = reinterpret_cast<GxWorldSector*>(world->rootSector);
+        GxD3D9FuzzRead(data, size, [sector](GxStream* stream) { GxD3D9SectorNativeStreamRead(stream, sector); });
+        GxWorldDestroy(world);
+    }
     GxGeometryDestroy(geometry);
     return 0;
 }

@@ -162,7 +162,11 @@ GxBool SectorAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
         return 0;
     }
     GxResourceEntry* entry = sector->repEntry;
-    if (entry) {
+    const bool native = (world->flags & gxGEOMETRYNATIVE) != 0;
+    if (native && !entry) {
+        return 1;  // a native sector has no arrays to instance from
+    }
+    if (entry && !native) {
         const auto* header = reinterpret_cast<const GxD3D9InstanceHeader*>(entry + 1);
         if (header->meshSerial != sector->mesh->serialNum) {
             GxResourceEntryFree(entry);
@@ -280,11 +284,19 @@ GxStream* ReadRights(GxStream* stream, GxInt32 length, RightsRecord* record)
     return stream;
 }
 
-// Native sectors carry their instance in chunk 0x510; this driver instances sectors at run time only.
-GxStream* NativeRead(GxStream*, GxInt32, void*, GxInt32, GxInt32)
+GxStream* NativeRead(GxStream* stream, GxInt32, void* sector, GxInt32, GxInt32)
 {
-    GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
-    return nullptr;
+    return GxD3D9SectorNativeStreamRead(stream, static_cast<GxWorldSector*>(sector));
+}
+
+GxStream* NativeWrite(GxStream* stream, GxInt32, const void* sector, GxInt32, GxInt32)
+{
+    return GxD3D9SectorNativeStreamWrite(stream, static_cast<GxWorldSector*>(const_cast<void*>(sector)));
+}
+
+GxInt32 NativeSize(const void* sector, GxInt32, GxInt32)
+{
+    return GxD3D9SectorNativeStreamSize(static_cast<GxWorldSector*>(const_cast<void*>(sector)));
 }
 
 }  // namespace
@@ -378,9 +390,7 @@ GxBool GxD3D9SectorPluginAttach(void)
     glue.usageOffset = GxWorldSectorRegisterPlugin(sizeof(GxUInt32), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
                                                    UsageConstruct, UsageCopy);
     if (glue.usageOffset < 0 || GxWorldSectorRegisterPlugin(0, gxID_NATIVEDATA, nullptr, nullptr, nullptr) < 0 ||
-        GxWorldSectorRegisterPluginStream(
-            gxID_NATIVEDATA, NativeRead, [](GxStream* s, GxInt32, const void*, GxInt32, GxInt32) { return s; },
-            [](const void*, GxInt32, GxInt32) { return 0; }) < 0) {
+        GxWorldSectorRegisterPluginStream(gxID_NATIVEDATA, NativeRead, NativeWrite, NativeSize) < 0) {
         return 0;
     }
     auto sectorRead = [](GxStream* s, GxInt32 length, void*, GxInt32, GxInt32) {

@@ -12,6 +12,7 @@
 struct GxNodeDefinition;
 struct GxWorldSector;
 struct GxAtomic;
+struct GxStream;
 
 constexpr GxUInt32 gxPLUGIND3D9WORLDMODULE = 0x50B;
 
@@ -21,5 +22,10 @@ GxBool GxD3D9SectorInstance(void* sector, GxD3D9InstanceHeader* header, GxBool r
 void GxD3D9SectorLighting(void* sector);
 GxBool GxD3D9SectorSetUsageFlags(GxWorldSector* sector, GxUInt32 flags);
 GxUInt32 GxD3D9SectorGetUsageFlags(const GxWorldSector* sector);
+// Native sector data (chunk 0x510), the sector's instance as the geometry form writes and reads it; materials
+// are indices into the sector's world's list.
+GxInt32 GxD3D9SectorNativeStreamSize(GxWorldSector* sector);
+GxStream* GxD3D9SectorNativeStreamWrite(GxStream* stream, GxWorldSector* sector);
+GxStream* GxD3D9SectorNativeStreamRead(GxStream* stream, GxWorldSector* sector);
 // Null restores the platform pipeline.
 void GxD3D9SetDefaultSectorPipeline(struct GxPipeline* pipeline);

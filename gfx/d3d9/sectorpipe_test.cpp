@@ -1,6 +1,9 @@
 // The sector side of the driver: the default sector pipeline and the world's lights as atomics see them.
 #include "gfx/d3d9/sectorpipe.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "gfx/core/pipeline.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/lights.h"
@@ -91,6 +94,77 @@ TEST_F(SectorPipe, AtomicsAreLitByTheWorldsGlobalLightsAndTheLocalLightsThatReac
     EXPECT_GE(GxD3D9LightGetData(sun)->index, 0);
     EXPECT_GE(GxD3D9LightGetData(nearLamp)->index, 0);
     EXPECT_LT(GxD3D9LightGetData(farLamp)->index, 0) << "tied to the same sector but out of reach";
+}
+
+// Native sector data is the geometry form with the world's materials: a geometry's instance, read into a native
+// world's sector, writes back byte for byte; every truncation and a material past the world's list are refused.
+TEST_F(SectorPipe, NativeSectorDataReadsBackTheSameAndRefusesDamage)
+{
+    GxMaterial* first = GxMaterialCreate();
+    GxMaterial* second = GxMaterialCreate();
+    const GxBBox box = {{100, 100, 100}, {-100, -100, -100}};
+    world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    clump = GxClumpCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxClumpSetFrame(clump, frame);
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetFrame(atomic, frame);
+    GxAtomicSetGeometry(atomic, GxWorldTestBox(first, second), 0);
+    GxGeometryDestroy(atomic->geometry);
+    GxClumpAddAtomic(clump, atomic);
+    const GxV3d ahead = {0, 0, 5};
+    GxFrameTranslate(frame, &ahead, 0);
+    GxWorldAddClump(world, clump);
+    camera = GxTestCameraCreate(64, 64);
+    ASSERT_NE(camera, nullptr);
+    GxWorldAddCamera(world, camera);
+    ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
+    EXPECT_NE(GxAtomicDefaultRenderCallback(atomic), nullptr);
+    GxCameraEndUpdate(camera);
+    GxGeometry* geometry = atomic->geometry;
+    geometry->flags |= gxGEOMETRYNATIVE;
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([geometry](GxStream* s) { return GxD3D9GeometryNativeStreamWrite(s, geometry); });
+    ASSERT_FALSE(bytes.empty());
+    GxResourceEntryFree(geometry->repEntry);  // its pool space goes to the sector, as written
+
+    auto* sector = reinterpret_cast<GxWorldSector*>(world->rootSector);
+    auto read = [sector](const std::vector<GxUInt8>& data, size_t length) {
+        GxStream* stream = GxWorldTestOpen(data, length);
+        const bool ok = GxD3D9SectorNativeStreamRead(stream, sector) != nullptr;
+        GxStreamClose(stream, nullptr);
+        return ok;
+    };
+    auto write = [sector] {
+        return GxWorldTestWrite([sector](GxStream* s) { return GxD3D9SectorNativeStreamWrite(s, sector); });
+    };
+    GxMaterialListAppendMaterial(&world->matList, first);
+    EXPECT_FALSE(read(bytes, SIZE_MAX)) << "the second material is past a one-material list";
+    EXPECT_EQ(sector->repEntry, nullptr);
+    GxMaterialListAppendMaterial(&world->matList, second);
+    GxMaterialDestroy(first);
+    GxMaterialDestroy(second);
+    for (size_t length = 0; length < bytes.size(); length++) {
+        ASSERT_FALSE(read(bytes, length)) << length;
+        ASSERT_EQ(sector->repEntry, nullptr);
+    }
+    GxTestTakeError();
+    ASSERT_TRUE(read(bytes, SIZE_MAX));
+    ASSERT_NE(sector->repEntry, nullptr);
+    EXPECT_EQ(GxD3D9SectorNativeStreamSize(sector), 0) << "the world is not native";
+    EXPECT_TRUE(write().empty());
+    world->flags |= gxGEOMETRYNATIVE;
+    EXPECT_EQ(GxD3D9SectorNativeStreamSize(sector), static_cast<GxInt32>(bytes.size()));
+    EXPECT_EQ(write(), bytes);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(sector->repEntry + 1);
+    EXPECT_EQ(header->streams[0].pooled, 1) << "sector vertices live in the shared pool";
+    if (const char* seed = std::getenv("MALL_NATIVESECTOR_SEED")) {
+        FILE* f = std::fopen(seed, "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
 }
 
 }  // namespace

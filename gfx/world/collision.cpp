@@ -21,10 +21,13 @@ constexpr GxUInt32 kTreeVersion = 0x37002;
 constexpr GxUInt32 kTreeNewLayout = 0x36001;
 constexpr GxUInt32 kTreeFixedSize = 36;
 constexpr GxUInt32 kSplitSize = 16;
+constexpr GxUInt32 kOldLeafSize = 4;
+constexpr GxUInt32 kOldSplitChild = 2;
 constexpr GxUInt32 kChunkHeaderSize = 12;
 constexpr GxReal kLineDetMin = 1e-8f;
 constexpr GxReal kLineTolerance = 1e-5f;
 constexpr GxReal kClipTolerance = 1e-6f;
+constexpr GxReal kInnerCubeScale = 0.57f;  // half-size of a cube inside the sphere: 0.57 x sqrt(3) < 1
 
 GxInt32 engineOffset = -1;
 GxInt32 engineInstances = 0;
@@ -90,19 +93,35 @@ GxInt32 TreeSize(const void* object, GxInt32 offset, GxInt32)
     return tree ? GxCollTreeStreamGetSize(tree) : 0;
 }
 
-GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, bool* skipped);
+GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, const GxBBox& box, bool* skipped);
+
+// The box an older-layout tree takes from its object. A sector's bounding box is derived only after its
+// world's tree is read, so its tight box (around its vertices, read before the extensions) stands in.
+GxBBox ObjectBox(const GxWorldSector* sector) { return sector->tightBoundingBox; }
+
+GxBBox ObjectBox(const GxGeometry* geometry)
+{
+    if (geometry->numMorphTargets < 1 || !geometry->morphTarget) {
+        return GxBBox{};
+    }
+    const GxSphere& s = geometry->morphTarget[0].boundingSphere;
+    return GxBBox{{s.center.x + s.radius, s.center.y + s.radius, s.center.z + s.radius},
+                  {s.center.x - s.radius, s.center.y - s.radius, s.center.z - s.radius}};
+}
 
 template <bool Sector>
 GxStream* TreeRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32)
 {
     const GxUInt32 triangles = Sector ? static_cast<GxWorldSector*>(object)->numTriangles
                                       : static_cast<GxUInt32>(static_cast<GxGeometry*>(object)->numTriangles);
+    const GxBBox box =
+        Sector ? ObjectBox(static_cast<GxWorldSector*>(object)) : ObjectBox(static_cast<GxGeometry*>(object));
     GxCollTreeDestroy(*TreeSlot(object, offset));
     *TreeSlot(object, offset) = nullptr;
     bool skipped = false;
-    GxCollTree* tree = ReadTree(stream, length, triangles, &skipped);
+    GxCollTree* tree = ReadTree(stream, length, triangles, box, &skipped);
     if (!tree) {
-        // A tree in the older layout leaves the object without one and the read goes on.
+        // An older-layout tree with an oversized leaf leaves the object without one and the read goes on.
         return skipped ? stream : nullptr;
     }
     *TreeSlot(object, offset) = tree;
@@ -297,7 +316,7 @@ void GxCollTreeDestroy(GxCollTree* tree)
 
 namespace {
 
-bool ChildValid(const GxCollChild& child, GxUInt32 parent, const GxCollTree* tree)
+bool ChildValid(const GxCollChild& child, GxUInt32 parent, const GxCollTree* tree, bool ranges)
 {
     if (child.axis != 0 && child.axis != 4 && child.axis != 8) {
         return false;
@@ -305,20 +324,20 @@ bool ChildValid(const GxCollChild& child, GxUInt32 parent, const GxCollTree* tre
     if (child.kind == gxCOLLSPLITCHILD) {
         return child.index > parent && child.index < tree->numSplits;
     }
-    return child.kind <= gxCOLLMAXLEAF && child.index + child.kind <= tree->numEntries;
+    return !ranges || (child.kind <= gxCOLLMAXLEAF && child.index + child.kind <= tree->numEntries);
 }
 
-// Every split is reached once from a lower index (so there are no cycles), paths fit the walk stack, and every
-// entry names a triangle of the object.
-bool TreeValid(const GxCollTree* tree, GxUInt32 numTriangles)
+// Every split is reached once from a lower index (so there are no cycles), paths fit the walk stack, and (with
+// `ranges`) every leaf and entry names a triangle of the object.
+bool TreeValid(const GxCollTree* tree, GxUInt32 numTriangles, bool ranges = true)
 {
-    if (tree->map) {
+    if (ranges && tree->map) {
         for (GxUInt32 i = 0; i < tree->numEntries; i++) {
             if (tree->map[i] >= numTriangles) {
                 return false;
             }
         }
-    } else if (tree->numEntries > numTriangles) {
+    } else if (ranges && tree->numEntries > numTriangles) {
         return false;
     }
     std::vector<GxUInt8> depth(tree->numSplits, 0);
@@ -327,7 +346,7 @@ bool TreeValid(const GxCollTree* tree, GxUInt32 numTriangles)
     }
     for (GxUInt32 i = 0; i < tree->numSplits; i++) {
         const GxCollSplit& split = tree->splits[i];
-        if (depth[i] == 0 || !ChildValid(split.left, i, tree) || !ChildValid(split.right, i, tree)) {
+        if (depth[i] == 0 || !ChildValid(split.left, i, tree, ranges) || !ChildValid(split.right, i, tree, ranges)) {
             return false;
         }
         for (const GxCollChild* child : {&split.left, &split.right}) {
@@ -358,15 +377,103 @@ void PutChild(GxUInt8* bytes, const GxCollChild& child)
 
 }  // namespace
 
-GxCollTree* GxCollTreeStreamRead(GxStream* stream, GxInt32 length, GxUInt32 numTriangles)
+GxCollTree* GxCollTreeStreamRead(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, const GxBBox* box)
 {
     bool skipped = false;
-    return ReadTree(stream, length, numTriangles, &skipped);
+    return ReadTree(stream, length, numTriangles, box ? *box : GxBBox{}, &skipped);
 }
 
 namespace {
 
-GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, bool* skipped)
+// Older layout, after its node count: per split two words and two extents (axis in bits 16-23 of the first,
+// a child is a split when its byte there is 2; left index in the high half of the second, right in the low),
+// one word per leaf in depth-first order (count in the high half, first entry in the low), then the index map
+// one entry per word. Without splits a single word stands for the one leaf. Converted to the current form with
+// an index map; every index is checked as for the current layout before the tree is walked or kept.
+GxCollTree* ReadOldTree(GxStream* stream, GxUInt32 length, GxUInt32 nodes, GxUInt32 numTriangles, const GxBBox& box,
+                        bool* skipped)
+{
+    GxUInt32 entries = 0;
+    if (length < 8 || nodes == 0 || !GxWorldReadU32(stream, &entries)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return nullptr;
+    }
+    const GxUInt32 splits = nodes - 1;
+    const uint64_t body = splits == 0 ? kOldLeafSize + entries * 4ull
+                                      : splits * static_cast<uint64_t>(kSplitSize) + nodes * 4ull + entries * 4ull;
+    if (entries > 0xFFFF || splits > 0xFFFF || body > length - 8) {
+        GxErrorRaise(gxPLUGINCOLLISION, gxERRCOLLBADTREE);
+        return nullptr;
+    }
+    GxCollTree* tree = GxCollTreeCreate(static_cast<GxUInt16>(entries), static_cast<GxUInt16>(splits), 1);
+    if (!tree) {
+        return nullptr;
+    }
+    tree->box = box;
+    bool ok = true;
+    for (GxUInt32 i = 0; i < splits && ok; i++) {
+        GxUInt8 bytes[kSplitSize];
+        ok = GxWorldRead(stream, bytes, kSplitSize);
+        const GxUInt32 shape = GxBytesGetU32(bytes);
+        const GxUInt32 indices = GxBytesGetU32(bytes + 4);
+        const auto axis = static_cast<GxUInt8>(shape >> 16);
+        const GxUInt8 leftKind = ((shape >> 8) & 0xFF) == kOldSplitChild ? gxCOLLSPLITCHILD : 0;
+        const GxUInt8 rightKind = (shape & 0xFF) == kOldSplitChild ? gxCOLLSPLITCHILD : 0;
+        // Leaf children get their range from the leaf words below.
+        tree->splits[i] = GxCollSplit{
+            {axis, leftKind, static_cast<GxUInt16>(leftKind ? indices >> 16 : 0), GxBytesGetReal(bytes + 8)},
+            {axis, rightKind, static_cast<GxUInt16>(rightKind ? indices & 0xFFFF : 0), GxBytesGetReal(bytes + 12)}};
+    }
+    // The shape must be a tree before it is walked: no cycles, every split reached once.
+    if (ok && !TreeValid(tree, numTriangles, false)) {
+        GxErrorRaise(gxPLUGINCOLLISION, gxERRCOLLBADTREE);
+        ok = false;
+    }
+    bool tooBig = false;
+    if (ok && splits == 0) {
+        ok = GxWorldSkip(stream, kOldLeafSize);
+    } else if (ok) {
+        GxCollChild* stack[gxWORLDSTACKDEPTH * 2];
+        GxInt32 top = 0;
+        stack[top++] = &tree->splits[0].right;
+        stack[top++] = &tree->splits[0].left;
+        while (ok && top > 0) {
+            GxCollChild* child = stack[--top];
+            if (child->kind == gxCOLLSPLITCHILD) {
+                stack[top++] = &tree->splits[child->index].right;
+                stack[top++] = &tree->splits[child->index].left;
+                continue;
+            }
+            GxUInt32 leaf = 0;
+            ok = GxWorldReadU32(stream, &leaf);
+            const GxUInt32 count = leaf >> 16;
+            tooBig = tooBig || count > gxCOLLMAXLEAF;
+            child->kind = static_cast<GxUInt8>(std::min<GxUInt32>(count, gxCOLLMAXLEAF));
+            child->index = static_cast<GxUInt16>(leaf & 0xFFFF);
+        }
+    }
+    for (GxUInt32 i = 0; i < entries && ok; i++) {
+        GxUInt32 entry = 0;
+        ok = GxWorldReadU32(stream, &entry);
+        tree->map[i] = static_cast<GxUInt16>(std::min<GxUInt32>(entry, 0xFFFF));
+    }
+    ok = ok && GxWorldSkip(stream, static_cast<GxUInt32>(length - 8 - body));
+    if (ok && tooBig) {
+        GxErrorRaise(gxPLUGINCOLLISION, gxERRCOLLLEAFTOOBIG);
+        *skipped = true;
+        ok = false;
+    } else if (ok && !TreeValid(tree, numTriangles, true)) {
+        GxErrorRaise(gxPLUGINCOLLISION, gxERRCOLLBADTREE);
+        ok = false;
+    }
+    if (!ok) {
+        GxCollTreeDestroy(tree);
+        return nullptr;
+    }
+    return tree;
+}
+
+GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, const GxBBox& box, bool* skipped)
 {
     GxUInt32 version = 0;
     if (length < 4 || !GxWorldReadU32(stream, &version)) {
@@ -374,9 +481,7 @@ GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, bo
         return nullptr;
     }
     if (version < kTreeNewLayout) {
-        // The older layout is not converted: the object goes without a tree and queries test every triangle.
-        *skipped = GxWorldSkip(stream, static_cast<GxUInt32>(length) - 4);
-        return nullptr;
+        return ReadOldTree(stream, static_cast<GxUInt32>(length), version, numTriangles, box, skipped);
     }
     GxUInt32 size = 0;
     if (!GxWorldFindChunk(stream, gxID_COLLTREE, nullptr) || !GxWorldFindStruct(stream, kTreeFixedSize, &size)) {
@@ -832,15 +937,48 @@ void AtomicLine(GxAtomic* atomic, GxGeometry* geometry, const GxLine& worldLine,
 }
 
 // The static sphere walker: every triangle, or the leaves of the tree the sphere's box reaches.
+// The first and one-past-last entries of a subtree: from its leftmost leaf to its rightmost.
+void SubtreeEntries(const GxCollTree* tree, const TreeNode& node, GxUInt32* first, GxUInt32* end)
+{
+    TreeNode n = node;
+    while (!n.leaf) {
+        n = ChildNode(tree->splits[n.index].left);
+    }
+    *first = n.index;
+    n = node;
+    while (!n.leaf) {
+        n = ChildNode(tree->splits[n.index].right);
+    }
+    *end = static_cast<GxUInt32>(n.index) + n.count;
+}
+
+// A triangle known to lie inside the sphere, reported without the exact test. Degenerate triangles have no
+// normal and the exact test never reports them, so neither does this.
+bool InsideTriangle(const TriangleQuery& q, const GxSphere& sphere, GxInt32 index, GxV3d* a, GxV3d* b, GxV3d* c)
+{
+    GxV3d normal = Cross(Sub(*b, *a), Sub(*c, *a));
+    const GxReal length2 = Dot(normal, normal);
+    if (!(length2 > 0)) {
+        return true;
+    }
+    normal = Scale(normal, 1.0f / std::sqrt(length2));
+    const GxReal distance = Dot(Sub(sphere.center, *a), normal);
+    return Report(q, index, a, b, c, normal, sphere.radius > 0 ? distance / sphere.radius : 0.0f);
+}
+
+// Side bits of the inner-cube mask: bit 2k is the minimum side of axis k, bit 2k + 1 its maximum side.
+GxUInt32 SideBit(GxInt32 axis, bool maximum) { return 1u << (2 * (axis / 4) + (maximum ? 1 : 0)); }
+
+// The static sphere walker: every triangle, or the leaves of the tree the sphere's box reaches. Each node carries
+// the sides on which it may still reach outside a cube inscribed in the sphere; a node with none lies wholly
+// inside the sphere and its triangles are reported without the exact test.
 void StaticSphere(GxGeometry* geometry, const GxSphere& sphere, const TriangleQuery& q)
 {
     GxV3d* verts = geometry->morphTarget[0].verts;
     const GxCollTree* tree = GxCollisionGeometryGetTree(geometry);
-    auto test = [&](GxInt32 i) {
-        const GxTriangle& t = geometry->triangles[i];
-        return SphereTriangle(q, sphere, i, TriangleVertex(verts, t, 0), TriangleVertex(verts, t, 1),
-                              TriangleVertex(verts, t, 2));
-    };
+    auto vertex = [&](GxInt32 i, GxInt32 k) { return TriangleVertex(verts, geometry->triangles[i], k); };
+    auto test = [&](GxInt32 i) { return SphereTriangle(q, sphere, i, vertex(i, 0), vertex(i, 1), vertex(i, 2)); };
+    auto inside = [&](GxInt32 i) { return InsideTriangle(q, sphere, i, vertex(i, 0), vertex(i, 1), vertex(i, 2)); };
     if (!tree) {
         for (GxInt32 i = 0; i < geometry->numTriangles; i++) {
             if (!test(i)) {
@@ -852,11 +990,33 @@ void StaticSphere(GxGeometry* geometry, const GxSphere& sphere, const TriangleQu
     if (BoxDistanceSquared(sphere.center, tree->box) > sphere.radius * sphere.radius) {
         return;
     }
-    TreeNode stack[gxWORLDSTACKDEPTH];
+    const GxReal inner = kInnerCubeScale * sphere.radius;
+    GxUInt32 rootMask = 0;
+    for (GxInt32 axis = 0; axis <= 8; axis += 4) {
+        const GxReal c = GxV3dAxis(sphere.center, axis);
+        rootMask |= GxV3dAxis(tree->box.inf, axis) < c - inner ? SideBit(axis, false) : 0;
+        rootMask |= GxV3dAxis(tree->box.sup, axis) > c + inner ? SideBit(axis, true) : 0;
+    }
+    struct Entry {
+        TreeNode node;
+        GxUInt32 mask;
+    };
+    Entry stack[gxWORLDSTACKDEPTH];
     GxInt32 top = 0;
-    stack[top++] = RootNode(tree);
+    stack[top++] = Entry{RootNode(tree), rootMask};
     while (top > 0) {
-        const TreeNode node = stack[--top];
+        const Entry entry = stack[--top];
+        const TreeNode& node = entry.node;
+        if (entry.mask == 0) {
+            GxUInt32 first = 0, end = 0;
+            SubtreeEntries(tree, node, &first, &end);
+            for (GxUInt32 e = first; e < end; e++) {
+                if (!inside(EntryTriangle(tree, e))) {
+                    return;
+                }
+            }
+            continue;
+        }
         if (node.leaf) {
             for (GxUInt32 e = node.index; e < static_cast<GxUInt32>(node.index) + node.count; e++) {
                 if (!test(EntryTriangle(tree, e))) {
@@ -866,13 +1026,16 @@ void StaticSphere(GxGeometry* geometry, const GxSphere& sphere, const TriangleQu
             continue;
         }
         const GxCollSplit& s = tree->splits[node.index];
-        const GxReal c = GxV3dAxis(sphere.center, s.left.axis);
+        const GxInt32 axis = s.left.axis;
+        const GxReal c = GxV3dAxis(sphere.center, axis);
         // Validated trees are at most the stack deep, so both children fit.
         if (s.right.extent <= c + sphere.radius) {
-            stack[top++] = ChildNode(s.right);
+            const GxUInt32 cleared = s.right.extent >= c - inner ? SideBit(axis, false) : 0;
+            stack[top++] = Entry{ChildNode(s.right), entry.mask & ~cleared};
         }
         if (c - sphere.radius < s.left.extent) {
-            stack[top++] = ChildNode(s.left);
+            const GxUInt32 cleared = s.left.extent <= c + inner ? SideBit(axis, true) : 0;
+            stack[top++] = Entry{ChildNode(s.left), entry.mask & ~cleared};
         }
     }
 }

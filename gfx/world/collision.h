@@ -96,7 +96,7 @@ GxBool GxGeometryMorphSphereIntersections(GxGeometry* geometry, const GxInterpol
                                           GxIntersectionTriangleCallBack callBack, void* data);
 
 // The collision extension body (version word and chunk 0x2C) of a tree; exposed for writers and fuzzing.
-GxCollTree* GxCollTreeStreamRead(GxStream* stream, GxInt32 length, GxUInt32 numTriangles);
+GxCollTree* GxCollTreeStreamRead(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, const GxBBox* box);
 GxBool GxCollTreeStreamWrite(const GxCollTree* tree, GxStream* stream);
 GxInt32 GxCollTreeStreamGetSize(const GxCollTree* tree);
 GxCollTree* GxCollTreeCreate(GxUInt16 numEntries, GxUInt16 numSplits, GxBool withMap);

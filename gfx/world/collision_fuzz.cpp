@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!stream) {
         return 0;
     }
-    GxCollTree* tree = GxCollTreeStreamRead(stream, static_cast<GxInt32>(size), kTriangles);
+    const GxBBox box = {{1, 1, 1}, {0, 0, -1}};  // the box an older-layout tree takes
+    GxCollTree* tree = GxCollTreeStreamRead(stream, static_cast<GxInt32>(size), kTriangles, &box);
     GxStreamClose(stream, nullptr);
     if (tree) {
         GxStream* out = GxWorldFuzzOpenOut();

@@ -153,7 +153,7 @@ std::vector<GxUInt8> TreeBytes(const GxCollTree* tree)
 GxCollTree* ReadTree(const std::vector<GxUInt8>& bytes, size_t length = SIZE_MAX)
 {
     GxStream* stream = GxWorldTestOpen(bytes, length);
-    GxCollTree* tree = GxCollTreeStreamRead(stream, static_cast<GxInt32>(std::min(length, bytes.size())), 4);
+    GxCollTree* tree = GxCollTreeStreamRead(stream, static_cast<GxInt32>(std::min(length, bytes.size())), 4, nullptr);
     GxStreamClose(stream, nullptr);
     return tree;
 }
