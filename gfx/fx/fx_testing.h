@@ -13,7 +13,7 @@ inline bool GxFxEngineStart(void)
     static int window = 0;
     GxTestDeviceInstall();
     return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxAnimPluginAttach() &&
-           GxUVAnimPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+           GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
 }
 
 class FxTest : public ::testing::Test {

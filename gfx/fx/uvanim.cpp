@@ -37,7 +37,6 @@ struct UVMaterial {
 
 GxInt32 materialOffset = -1;
 GxInt32 openCount = 0;
-GxUVAnimTransformHook transformHook = nullptr;
 GxUVAnimDictionary* currentDictionary = nullptr;
 GxUVAnimDictionary** dictionaries = nullptr;
 GxInt32 numDictionaries = 0;
@@ -508,11 +507,6 @@ GxBool GxUVAnimPluginAttach(void)
            GxMaterialRegisterPluginStream(gxPLUGINUVANIM, MaterialRead, MaterialWrite, MaterialSize) >= 0;
 }
 
-void GxUVAnimSetTransformHook(GxUVAnimTransformHook hook)
-{
-    transformHook = hook;
-}
-
 GxAnimation* GxUVAnimCreate(const GxChar* name)
 {
     constexpr GxInt32 kKeyFrames = 2;
@@ -636,9 +630,7 @@ GxMaterial* GxUVAnimMaterialApply(GxMaterial* material)
             GxMatrixTransform(ext->uv[channel], &m, gxCOMBINEPRECONCAT);
         }
     }
-    if (transformHook) {
-        transformHook(material, ext->uv[0], ext->uv[1]);
-    }
+    GxMaterialEffectsSetUVTransformMatrices(material, ext->uv[0], ext->uv[1]);
     return material;
 }
 
