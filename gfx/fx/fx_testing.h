@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "gfx/fx/fx.h"
+#include "gfx/fx/particles.h"
 #include "gfx/world/world_testing.h"
 
 inline bool GxFxEngineStart(void)
@@ -13,7 +14,8 @@ inline bool GxFxEngineStart(void)
     static int window = 0;
     GxTestDeviceInstall();
     return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxAnimPluginAttach() &&
-           GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+           GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach() &&
+           GxParticleTankPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
 }
 
 class FxTest : public ::testing::Test {
