@@ -15,7 +15,7 @@ inline bool GxFxEngineStart(void)
     GxTestDeviceInstall();
     return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxAnimPluginAttach() &&
            GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach() &&
-           GxParticleTankPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+           GxParticleTankPluginAttach() && GxParticlePluginAttach() && GxEngineOpen(&window) && GxEngineStart();
 }
 
 class FxTest : public ::testing::Test {

@@ -111,3 +111,217 @@ GxAtomic* GxParticleTankRender(GxAtomic* atomic);
 typedef void (*GxParticleTankDrawQuadsCallBack)(void* data, GxInt32 firstVertex, GxInt32 vertices, GxInt32 triangles);
 GxInt32 GxParticleTankSplitQuads(GxInt32 firstVertex, GxInt32 vertices, GxParticleTankDrawQuadsCallBack draw,
                                  void* data);
+
+// ---------------------------------------------------------------------------------------------- standard particles
+
+constexpr GxUInt32 gxPLUGINPARTICLES = 0x130;
+
+// Emitter class flags, and the property ids they add.
+enum GxParticleEmitterClassFlag : GxUInt32 {
+    gxPRTSTDEMITTERDATAFLAGSTANDARD = 0x01,
+    gxPRTSTDEMITTERDATAFLAGPRTCOLOR = 0x02,
+    gxPRTSTDEMITTERDATAFLAGPRTTEXCOORDS = 0x04,
+    gxPRTSTDEMITTERDATAFLAGPRT2DROTATE = 0x08,
+    gxPRTSTDEMITTERDATAFLAGPRTSIZE = 0x10,
+    gxPRTSTDEMITTERDATAFLAGPTANK = 0x20,
+    gxPRTSTDEMITTERDATAFLAGPRTMATRIX = 0x40,
+};
+enum GxParticleClassFlag : GxUInt32 {
+    gxPRTSTDPARTICLEDATAFLAGPOSITION = 0x02,
+    gxPRTSTDPARTICLEDATAFLAGCOLOR = 0x04,
+    gxPRTSTDPARTICLEDATAFLAGTEXCOORDS = 0x08,
+    gxPRTSTDPARTICLEDATAFLAG2DROTATE = 0x10,
+    gxPRTSTDPARTICLEDATAFLAGSIZE = 0x20,
+    gxPRTSTDPARTICLEDATAFLAGVELOCITY = 0x40,
+    gxPRTSTDPARTICLEDATAFLAGMATRIX = 0x80,
+};
+enum GxParticleEmitterProperty : GxInt32 {
+    gxPRTSTDPROPERTYCODEEMITTER = 0,
+    gxPRTSTDPROPERTYCODEEMITTERSTANDARD = 1,
+    gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR = 2,
+    gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS = 3,
+    gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE = 4,
+    gxPRTSTDPROPERTYCODEEMITTERPRTSIZE = 5,
+    gxPRTSTDPROPERTYCODEEMITTERPTANK = 6,
+    gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX = 8,
+};
+enum GxParticleProperty : GxInt32 {
+    gxPRTSTDPROPERTYCODEPARTICLESTANDARD = 0,
+    gxPRTSTDPROPERTYCODEPARTICLEPOSITION = 1,
+    gxPRTSTDPROPERTYCODEPARTICLECOLOR = 2,
+    gxPRTSTDPROPERTYCODEPARTICLETEXCOORDS = 3,
+    gxPRTSTDPROPERTYCODEPARTICLE2DROTATE = 4,
+    gxPRTSTDPROPERTYCODEPARTICLESIZE = 5,
+    gxPRTSTDPROPERTYCODEPARTICLEVELOCITY = 6,
+    gxPRTSTDPROPERTYCODEPARTICLEMATRIX = 7,
+};
+enum GxParticleEmitterFlag : GxUInt32 {
+    gxPRTSTDEMITTERFLAGALIVE = 0x02,
+    gxPRTSTDEMITTERFLAGACTIVE = 0x04,  // uses a particle tank
+    gxPRTSTDEMITTERFLAGEMIT = 0x08,
+    gxPRTSTDEMITTERFLAGUPDATE = 0x10,
+    gxPRTSTDEMITTERFLAGUPDATEPARTICLE = 0x20,
+    gxPRTSTDEMITTERFLAGRENDER = 0x40,
+    gxPRTSTDEMITTERFLAGRENDERPARTICLE = 0x80,
+    gxPRTSTDEMITTERFLAGSTREAMREAD = 0x200,
+};
+constexpr GxUInt32 gxPRTSTDEMITTERFLAGSDEFAULT = 0x7F;
+
+struct GxParticlePropertyTable {
+    void* allocation;
+    GxParticlePropertyTable* next;
+    GxInt32 key;
+    GxInt32 refCount;
+    GxInt32 numProp;
+    GxInt32* propID;
+    GxInt32* propOffset;  // numProp + 1 entries: the last is the record size
+    GxInt32* propSize;    // rounded up to 4
+    GxInt32* propSizeUA;  // as given
+};
+
+struct GxParticleClassBase {
+    GxParticleClassBase* next;
+    GxUInt32 id;
+    GxInt32 refCount;
+    GxInt32 objSize;
+    GxParticlePropertyTable* propTab;
+};
+typedef GxParticleClassBase GxParticleEmitterClass;
+typedef GxParticleClassBase GxParticleClass;
+
+struct GxParticleBatch;
+
+// The emitter header (property 0); the class's other properties follow at their table offsets.
+struct GxParticleEmitter {
+    GxParticleEmitter* next;
+    GxUInt32 flags;
+    GxAtomic* atomic;
+    GxParticleEmitterClass* emtClass;
+    GxInt32 numPtcles;
+    GxInt32 maxPtclePerBatch;
+    GxParticleClass* ptcleClass;
+    GxParticleBatch* spareBatch;
+    GxParticleBatch* liveBatch;  // oldest first, in the order their particles lie in the tank
+    GxReal radiusSq;
+};
+
+struct GxParticleBatch {
+    GxParticleBatch* next;
+    GxParticleClass* ptcleClass;
+    GxInt32 numPtcles;
+    GxInt32 maxPtcles;
+    GxInt32 newPtcleIdx;
+    GxInt32 offset;
+};
+
+struct GxParticleEmitterStd {
+    GxUInt32 seed;
+    GxInt32 maxPTank;
+    GxReal clock;
+    GxInt32 unused;
+    GxV3d force;
+    GxV3d emtPos;
+    GxV3d emtPosBias;
+    GxReal emtEmitGap;
+    GxReal emtEmitGapBias;
+    GxReal emtPrevEmitTime;
+    GxReal emtEmitTime;
+    GxInt32 emtPtcleEmitCount;
+    GxInt32 emtPtcleEmitCountBias;
+    GxReal emtInitVel;
+    GxReal emtInitVelBias;
+    GxReal emtPtcleLife;
+    GxReal emtPtcleLifeBias;
+    GxV3d emtInitDir;
+    GxV3d emtInitDirBias;
+    GxReal ptcleSize[2];
+    GxRGBA ptcleColor;
+    GxReal tankRotSpeed;
+    GxReal ptcleUV[8];
+    GxTexture* texture;
+    GxMatrix* ltm;  // the atomic frame's world matrix during an update; null: no transform
+};
+struct GxParticleEmitterColor {
+    GxReal start[4], startBias[4], end[4], endBias[4];
+};
+struct GxParticleEmitterTexCoords {
+    GxReal start[4], startBias[4], end[4], endBias[4];
+};
+struct GxParticleEmitterSize {
+    GxReal start[2], startBias[2], end[2], endBias[2];
+};
+struct GxParticleEmitter2DRotate {
+    GxReal start, startBias, end, endBias;
+};
+struct GxParticleEmitterMatrix {
+    GxMatrix matrix;
+    GxV3d at, atBias, up, upBias;
+    GxInt32 useMatrix;
+};
+struct GxParticleEmitterTank {
+    GxUInt32 dataFlags;
+    GxInt32 unused;
+    GxInt32 numWritten;
+    GxInt32 maxPCount;
+    GxUInt32 updateFlags;
+    GxUInt32 emitFlags;
+    GxUInt32 platFlags;
+    GxAtomic* tank;
+    GxUInt8* dataIn[gxPTANKKINDS];   // read pointers, by data bit in ascending order
+    GxUInt8* dataOut[gxPTANKKINDS];  // write pointers
+    GxInt32 dataStride[gxPTANKKINDS];
+    GxInt32 srcBlend;
+    GxInt32 dstBlend;
+    GxBool vtxAlphaBlend;
+};
+
+struct GxParticleStandard {
+    GxInt32 flag;
+    GxReal life;  // age
+    GxReal oneOverLife;
+    GxReal lifeSpan;
+};
+struct GxParticleColor {
+    GxReal start[4], delta[4];
+};
+struct GxParticleTexCoords {
+    GxReal start[4], delta[4];
+};
+struct GxParticleSize {
+    GxReal start[2], delta[2], current[2], extra[2];
+};
+struct GxParticle2DRotate {
+    GxReal start, delta;
+};
+
+struct GxParticleUpdateData {
+    GxReal deltaT;
+};
+
+GxBool GxParticlePluginAttach(void);
+GxParticleEmitterClass* GxParticleEmitterClassCreate(GxUInt32 flags);
+GxBool GxParticleEmitterClassDestroy(GxParticleEmitterClass* emitterClass);
+GxParticleClass* GxParticleClassCreate(GxUInt32 flags);
+GxBool GxParticleClassDestroy(GxParticleClass* particleClass);
+GxInt32 GxParticlePropertyGetOffset(const GxParticlePropertyTable* table, GxInt32 id);
+GxInt32 GxParticlePropertyGetIndex(const GxParticlePropertyTable* table, GxInt32 id);
+// The emitter's property block of `id`, or null when its class lacks it.
+void* GxParticleEmitterGetProperty(GxParticleEmitter* emitter, GxInt32 id);
+void* GxParticleGetProperty(const GxParticleClass* particleClass, void* particle, GxInt32 id);
+
+GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void* data);
+GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter);
+GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter, GxParticleClass* particleClass,
+                                                     GxInt32 maxPtclePerBatch);
+GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* emitter, GxParticleUpdateData* data);
+// First particle of a batch.
+GxUInt8* GxParticleBatchGetParticles(GxParticleBatch* batch);
+
+GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* data);
+GxParticleEmitter* GxParticleAtomicGetEmitters(const GxAtomic* atomic);
+GxAtomic* GxParticleAtomicAddEmitter(GxAtomic* atomic, GxParticleEmitter* emitter);
+GxAtomic* GxParticleAtomicUpdate(GxAtomic* atomic, GxParticleUpdateData* data);
+
+// The emitter's generator: one step, r in [0, 1), and a value drawn with a bias.
+GxReal GxParticleRandom(GxUInt32* state);
+GxReal GxParticleRandomBias(GxUInt32* state, GxReal value, GxReal bias);

@@ -1,0 +1,169 @@
+// Standard particles: shared classes and tables, the generator, emission and ageing into a tank, clamped colours
+// and particles without velocity.
+#include <cstring>
+
+#include "gfx/fx/fx_testing.h"
+
+namespace {
+
+constexpr GxUInt32 kFireEmitter = 0x33;    // standard, colour, size, tank
+constexpr GxUInt32 kFireParticles = 0x65;  // velocity, colour, size
+
+class Particles : public FxTest {
+protected:
+    // An emitter of the fire classes on its own atomic, emitting `count` particles of `life` seconds each update.
+    GxAtomic* Fire(GxUInt32 particleFlags, GxInt32 count, GxReal life, GxInt32 capacity = 100)
+    {
+        emitterClass = GxParticleEmitterClassCreate(kFireEmitter);
+        particleClass = GxParticleClassCreate(particleFlags);
+        GxAtomic* atomic = GxParticleAtomicCreate(emitterClass, nullptr);
+        if (!atomic) {
+            return nullptr;
+        }
+        emitter = GxParticleAtomicGetEmitters(atomic);
+        GxParticleEmitterSetParticleClass(emitter, particleClass, 16);
+        std = static_cast<GxParticleEmitterStd*>(
+            GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+        std->maxPTank = capacity;
+        std->emtPtcleEmitCount = count;
+        std->emtPtcleLife = life;
+        std->emtInitVel = 1.0f;
+        std->emtInitDir = {0.0f, 1.0f, 0.0f};
+        auto* size = static_cast<GxParticleEmitterSize*>(
+            GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE));
+        size->start[0] = size->start[1] = size->end[0] = size->end[1] = 1.0f;
+        return atomic;
+    }
+
+    GxAtomic* TankOf() const
+    {
+        return static_cast<GxParticleEmitterTank*>(
+                   GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK))
+            ->tank;
+    }
+
+    void Done(GxAtomic* atomic)
+    {
+        GxAtomicDestroy(atomic);
+        GxParticleEmitterClassDestroy(emitterClass);
+        GxParticleClassDestroy(particleClass);
+    }
+
+    GxParticleEmitterClass* emitterClass = nullptr;
+    GxParticleClass* particleClass = nullptr;
+    GxParticleEmitter* emitter = nullptr;
+    GxParticleEmitterStd* std = nullptr;
+};
+
+TEST_F(Particles, ClassesAreSharedByFlagsAndTablesByProperties)
+{
+    GxParticleClass* fire = GxParticleClassCreate(kFireParticles);
+    ASSERT_NE(fire, nullptr);
+    EXPECT_EQ(GxParticleClassCreate(kFireParticles), fire);
+    EXPECT_EQ(fire->refCount, 2);
+    EXPECT_EQ(fire->id, kFireParticles);
+    const GxParticlePropertyTable* table = fire->propTab;
+    EXPECT_EQ(table->numProp, 4);
+    EXPECT_GE(GxParticlePropertyGetOffset(table, gxPRTSTDPROPERTYCODEPARTICLEVELOCITY), 16);
+    EXPECT_GE(GxParticlePropertyGetOffset(table, gxPRTSTDPROPERTYCODEPARTICLECOLOR), 0);
+    EXPECT_GE(GxParticlePropertyGetOffset(table, gxPRTSTDPROPERTYCODEPARTICLESIZE), 0);
+    EXPECT_EQ(GxParticlePropertyGetOffset(table, gxPRTSTDPROPERTYCODEPARTICLEPOSITION), -1);
+    // Bit 0x01 adds no property: another class, the same table.
+    GxParticleClass* same = GxParticleClassCreate(kFireParticles & ~1u);
+    EXPECT_NE(same, fire);
+    EXPECT_EQ(same->propTab, table);
+    EXPECT_EQ(table->refCount, 2);
+    GxParticleClassDestroy(same);
+    EXPECT_EQ(table->refCount, 1);
+    GxParticleClassDestroy(fire);
+    GxParticleClassDestroy(fire);
+}
+
+TEST_F(Particles, GeneratorGivesItsGoldenSequence)
+{
+    GxUInt32 state = 1;
+    EXPECT_FLOAT_EQ(GxParticleRandom(&state), 0.25703285f);
+    EXPECT_EQ(state, 0x41CCE7A0u);
+    EXPECT_FLOAT_EQ(GxParticleRandom(&state), 0.31963870f);
+    EXPECT_EQ(state, 0x51D3D78Bu);
+    // r = 0.0675306: 10 - (1 - 2r) x 4.
+    EXPECT_NEAR(GxParticleRandomBias(&state, 10.0f, 4.0f), 6.5402446f, 1e-5f);
+}
+
+TEST_F(Particles, EmitsIntoTheTankAgesAndDropsTheDead)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 10, 0.25f);
+    ASSERT_NE(atomic, nullptr);
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(emitter->numPtcles, 10);
+    GxParticleTank* tank = GxParticleTankGet(TankOf());
+    ASSERT_NE(tank, nullptr);
+    EXPECT_EQ(tank->format.dataFlags & 0xFF, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR | gxPTANKDFLAGSIZE);
+    EXPECT_EQ(tank->pCount, 10);
+    // Gap 0: every update emits; lives of 0.25 s end after the third ageing step.
+    for (GxInt32 i = 0; i < 3; i++) {
+        ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    }
+    EXPECT_EQ(emitter->numPtcles, 40);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(emitter->numPtcles, 40);
+    EXPECT_EQ(tank->pCount, 40);
+    // Every particle moved up at speed 1 since its emission; the oldest survivors came first.
+    GxParticleTankLockStruct positions;
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &positions, gxPTANKDFLAGPOSITION, 0));
+    GxV3d first;
+    memcpy(&first, positions.data, sizeof(first));
+    EXPECT_NEAR(first.y, 0.3f, 1e-4f);
+    // The tank's capacity bounds every emission.
+    for (GxInt32 i = 0; i < 20; i++) {
+        std->emtPtcleLife = 100.0f;
+        ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    }
+    EXPECT_EQ(emitter->numPtcles, 100);
+    EXPECT_EQ(tank->pCount, 100);
+    Done(atomic);
+}
+
+TEST_F(Particles, BiasedColoursClampAndStillParticlesStartAtTheEmitter)
+{
+    GxAtomic* atomic = Fire(gxPRTSTDPARTICLEDATAFLAGCOLOR | gxPRTSTDPARTICLEDATAFLAGPOSITION, 8, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    auto* colour = static_cast<GxParticleEmitterColor*>(
+        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR));
+    for (GxInt32 i = 0; i < 4; i++) {
+        colour->start[i] = 250.0f;
+        colour->startBias[i] = 200.0f;
+        colour->end[i] = -250.0f;
+        colour->endBias[i] = 10.0f;
+    }
+    std->emtPos = {1.0f, 2.0f, 3.0f};
+    GxParticleUpdateData step = {0.1f};
+    for (GxInt32 i = 0; i < 5; i++) {
+        ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    }
+    GxParticleTankLockStruct colours;
+    GxParticleTankLockStruct positions;
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &colours, gxPTANKDFLAGCOLOR, 0));
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &positions, gxPTANKDFLAGPOSITION, 0));
+    bool sawFull = false;
+    bool sawEmpty = false;
+    for (GxInt32 p = 0; p < emitter->numPtcles; p++) {
+        const GxUInt8* c = colours.data + p * colours.stride;
+        sawFull = sawFull || c[0] == 255;
+        sawEmpty = sawEmpty || c[0] == 0;
+        GxV3d at;
+        memcpy(&at, positions.data + p * positions.stride, sizeof(at));
+        EXPECT_FLOAT_EQ(at.x, 1.0f);
+        EXPECT_FLOAT_EQ(at.z, 3.0f);
+    }
+    EXPECT_TRUE(sawFull);
+    EXPECT_TRUE(sawEmpty);
+    GxParticleBatch* batch = emitter->liveBatch;
+    const auto* pos = static_cast<const GxV3d*>(GxParticleGetProperty(
+        particleClass, GxParticleBatchGetParticles(batch), gxPRTSTDPROPERTYCODEPARTICLEPOSITION));
+    EXPECT_FLOAT_EQ(pos->y, 2.0f);
+    Done(atomic);
+}
+
+}  // namespace
