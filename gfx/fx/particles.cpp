@@ -8,7 +8,9 @@
 #include <initializer_list>
 
 #include "gfx/core/engine.h"
+#include "gfx/core/texture.h"
 #include "gfx/fx/particles.h"
+#include "gfx/fx/particles_local.h"
 #include "gfx/world/geometry.h"
 
 namespace {
@@ -26,6 +28,8 @@ constexpr GxInt32 kKeyIdShift = 10;
 constexpr GxInt32 kKeyMask = 0xFFFF;
 constexpr GxInt32 kMaxProperties = 8;
 constexpr GxReal kMaxChannel = 255.0f;
+// Largest batch an emitter may ask for: keeps a batch allocation far from the 32-bit limit.
+constexpr GxUInt32 kMaxBatch = 0x10000;
 
 struct PropertySpec {
     GxUInt32 flag;
@@ -697,6 +701,26 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
 
 }  // namespace
 
+GxInt32 GxParticleStoredPropertySize(bool emitter, GxInt32 id)
+{
+    constexpr GxInt32 kEmitterSizes[] = {40, 172, 64, 64, 16, 32, 52, 0, 116};
+    constexpr GxInt32 kParticleSizes[] = {16, 12, 32, 32, 8, 32, 12, 64};
+    if (emitter) {
+        return id >= 0 && id < static_cast<GxInt32>(sizeof(kEmitterSizes) / sizeof(GxInt32)) ? kEmitterSizes[id] : 0;
+    }
+    return id >= 0 && id < static_cast<GxInt32>(sizeof(kParticleSizes) / sizeof(GxInt32)) ? kParticleSizes[id] : 0;
+}
+
+GxUInt32 GxParticleMaxBatch(void)
+{
+    return kMaxBatch;
+}
+
+GxInt32 GxParticleEmitterGetPropertyOffset(const GxParticleEmitterClass* emitterClass, GxInt32 id)
+{
+    return GxParticlePropertyGetOffset(emitterClass->propTab, id);
+}
+
 GxReal GxParticleRandom(GxUInt32* state)
 {
     *state = *state * kRandomMultiplier + kRandomIncrement;
@@ -715,7 +739,9 @@ GxBool GxParticlePluginAttach(void)
     }
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxParticleEmitter*), gxPLUGINPARTICLES, AtomicConstruct,
                                           AtomicDestruct, nullptr);
-    return atomicOffset >= 0 ? 1 : 0;
+    return atomicOffset >= 0 && GxAtomicRegisterPluginStream(gxPLUGINPARTICLES, GxParticleAtomicStreamRead,
+                                                             GxParticleAtomicStreamWrite,
+                                                             GxParticleAtomicStreamGetSize) >= 0;
 }
 
 GxParticleEmitterClass* GxParticleEmitterClassCreate(GxUInt32 flags)
@@ -809,6 +835,9 @@ GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter)
     if (auto* t = Prop<GxParticleEmitterTank>(emitter, o.tank); t && t->tank) {
         GxParticleTankDestroy(t->tank);
     }
+    if (auto* s = Prop<GxParticleEmitterStd>(emitter, o.std); s && s->texture) {
+        GxTextureDestroy(s->texture);
+    }
     GxParticleEmitterClassDestroy(emitter->emtClass);
     GxParticleClassDestroy(emitter->ptcleClass);
     GxFree(emitter);
@@ -818,7 +847,7 @@ GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter)
 GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter, GxParticleClass* particleClass,
                                                      GxInt32 maxPtclePerBatch)
 {
-    if (!emitter || !particleClass || maxPtclePerBatch < 1) {
+    if (!emitter || !particleClass || maxPtclePerBatch < 1 || static_cast<GxUInt32>(maxPtclePerBatch) > kMaxBatch) {
         GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
         return nullptr;
     }

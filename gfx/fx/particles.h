@@ -238,7 +238,7 @@ struct GxParticleEmitterStd {
     GxRGBA ptcleColor;
     GxReal tankRotSpeed;
     GxReal ptcleUV[8];
-    GxTexture* texture;
+    GxTexture* texture;  // one counted reference, released with the emitter
     GxMatrix* ltm;  // the atomic frame's world matrix during an update; null: no transform
 };
 struct GxParticleEmitterColor {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gfx/fx/fx_testing.h"
+#include "gfx/fx/particles_local.h"
 
 namespace {
 
@@ -163,6 +164,71 @@ TEST_F(Particles, BiasedColoursClampAndStillParticlesStartAtTheEmitter)
     const auto* pos = static_cast<const GxV3d*>(GxParticleGetProperty(
         particleClass, GxParticleBatchGetParticles(batch), gxPRTSTDPROPERTYCODEPARTICLEPOSITION));
     EXPECT_FLOAT_EQ(pos->y, 2.0f);
+    Done(atomic);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<GxUInt8> WriteAtomicExtension(const GxAtomic* atomic)
+{
+    return GxWorldTestWrite([atomic](GxStream* s) {
+        return GxParticleAtomicStreamWrite(s, 0, atomic, 0, 0) != nullptr;
+    });
+}
+
+GxAtomic* ReadAtomicExtension(const std::vector<GxUInt8>& bytes, size_t length = SIZE_MAX)
+{
+    GxStream* stream = GxWorldTestOpen(bytes, length);
+    GxAtomic* atomic = GxAtomicCreate();
+    const bool ok = stream && GxParticleAtomicStreamRead(stream, 0, atomic, 0, 0);
+    if (stream) {
+        GxStreamClose(stream, nullptr);
+    }
+    if (!ok) {
+        GxAtomicDestroy(atomic);
+        return nullptr;
+    }
+    return atomic;
+}
+
+TEST_F(Particles, StreamsReadBackIdenticalAndRefuseHostileTables)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 5, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    GxParticleEmitter* second = GxParticleEmitterCreate(emitterClass, nullptr);
+    GxParticleEmitterSetParticleClass(second, particleClass, 8);
+    GxParticleAtomicAddEmitter(atomic, second);
+    std->emtPos = {1.0f, 2.0f, 3.0f};
+    std->tankRotSpeed = 0.5f;
+    const std::vector<GxUInt8> bytes = WriteAtomicExtension(atomic);
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(GxParticleAtomicStreamGetSize(atomic, 0, 0)));
+    GxUInt32 head = 0;
+    memcpy(&head, bytes.data(), sizeof(head));
+    EXPECT_EQ(head, 0x03000002u);
+
+    GxAtomic* read = ReadAtomicExtension(bytes);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(WriteAtomicExtension(read), bytes);
+    GxParticleEmitter* e = GxParticleAtomicGetEmitters(read);
+    EXPECT_EQ(e->flags & gxPRTSTDEMITTERFLAGSTREAMREAD, gxPRTSTDEMITTERFLAGSTREAMREAD);
+    EXPECT_EQ(e->emtClass, emitterClass);
+    GxAtomicDestroy(read);
+
+    for (size_t length = 0; length < bytes.size(); length++) {
+        EXPECT_EQ(ReadAtomicExtension(bytes, length), nullptr) << length;
+    }
+    // The first table's count claims more ids than its chunk body holds.
+    std::vector<GxUInt8> counted = bytes;
+    const GxUInt32 huge = 0x4000000;
+    memcpy(&counted[4 + 20 + 12 + 4], &huge, sizeof(huge));
+    EXPECT_EQ(ReadAtomicExtension(counted), nullptr);
+    GxTestTakeError();
+
+    GxAtomic* empty = GxAtomicCreate();
+    EXPECT_EQ(GxParticleAtomicStreamGetSize(empty, 0, 0), 0);
+    GxAtomicDestroy(empty);
     Done(atomic);
 }
 
