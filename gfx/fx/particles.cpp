@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "gfx/core/engine.h"
+#include "gfx/core/frame.h"
 #include "gfx/core/texture.h"
 #include "gfx/fx/particles.h"
 #include "gfx/fx/particles_local.h"
@@ -623,12 +624,14 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
     }
 }
 
-void BeginUpdate(GxParticleEmitter* e, const Offsets& o, GxReal dt)
+void BeginUpdate(GxAtomic* atomic, GxParticleEmitter* e, const Offsets& o, GxReal dt)
 {
     auto* s = Prop<GxParticleEmitterStd>(e, o.std);
     if (!s) {
         return;
     }
+    auto* frame = atomic ? static_cast<GxFrame*>(atomic->object.object.parent) : nullptr;
+    s->ltm = frame ? GxFrameGetWorldMatrix(frame) : nullptr;
     s->clock += dt;
     auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
     if (t && t->tank && (t->updateFlags & gxPTANKDFLAGCNS2DROTATE)) {
@@ -860,7 +863,7 @@ GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter,
     return emitter;
 }
 
-GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic*, GxParticleEmitter* e, GxParticleUpdateData* data)
+GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* e, GxParticleUpdateData* data)
 {
     if (!(e->flags & gxPRTSTDEMITTERFLAGALIVE)) {
         return e;
@@ -873,7 +876,7 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic*, GxParticleEmitter* e, GxPa
     }
     GxParticleEmitterTank* tank = t && t->tank ? t : nullptr;
     if (e->flags & gxPRTSTDEMITTERFLAGUPDATE) {
-        BeginUpdate(e, o, dt);
+        BeginUpdate(atomic, e, o, dt);
     }
     e->radiusSq = 0.0f;
     bool locked = false;
@@ -920,6 +923,32 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic*, GxParticleEmitter* e, GxPa
     return e;
 }
 
+GxParticleEmitter* GxParticleEmitterRender(GxAtomic*, GxParticleEmitter* e, void*)
+{
+    if (!(e->flags & gxPRTSTDEMITTERFLAGALIVE) || !(e->flags & gxPRTSTDEMITTERFLAGRENDER) || e->numPtcles == 0) {
+        return e;
+    }
+    auto* t = static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(e, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    if (!t || !t->tank) {
+        GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, "live particles without a tank"));
+        return nullptr;
+    }
+    if (t->numWritten > 0 && !t->tank->renderCallBack(t->tank)) {
+        return nullptr;
+    }
+    return e;
+}
+
+GxAtomic* GxParticleAtomicRender(GxAtomic* atomic)
+{
+    for (GxParticleEmitter* e = EmittersOf(atomic); e; e = e->next) {
+        if (!GxParticleEmitterRender(atomic, e, nullptr)) {
+            return nullptr;
+        }
+    }
+    return atomic;
+}
+
 GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* data)
 {
     GxParticleEmitter* emitter = GxParticleEmitterCreate(emitterClass, data);
@@ -929,6 +958,7 @@ GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* dat
         return nullptr;
     }
     GxParticleAtomicAddEmitter(atomic, emitter);
+    GxAtomicSetRenderCallBack(atomic, GxParticleAtomicRender);
     return atomic;
 }
 

@@ -321,6 +321,9 @@ GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* dat
 GxParticleEmitter* GxParticleAtomicGetEmitters(const GxAtomic* atomic);
 GxAtomic* GxParticleAtomicAddEmitter(GxAtomic* atomic, GxParticleEmitter* emitter);
 GxAtomic* GxParticleAtomicUpdate(GxAtomic* atomic, GxParticleUpdateData* data);
+// The particle atomic's render callback: each emitter's tank draws what the last update wrote.
+GxAtomic* GxParticleAtomicRender(GxAtomic* atomic);
+GxParticleEmitter* GxParticleEmitterRender(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
 
 // The emitter's generator: one step, r in [0, 1), and a value drawn with a bias.
 GxReal GxParticleRandom(GxUInt32* state);

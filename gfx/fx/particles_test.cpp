@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gfx/fx/fx_testing.h"
+#include "gfx/core/frame.h"
 #include "gfx/fx/particles_local.h"
 
 namespace {
@@ -229,6 +230,43 @@ TEST_F(Particles, StreamsReadBackIdenticalAndRefuseHostileTables)
     GxAtomic* empty = GxAtomicCreate();
     EXPECT_EQ(GxParticleAtomicStreamGetSize(empty, 0, 0), 0);
     GxAtomicDestroy(empty);
+    Done(atomic);
+}
+
+}  // namespace
+
+namespace {
+
+int tankDraws = 0;
+GxBool CountDraw(GxAtomic*, GxParticleTankFormat*, GxInt32 count)
+{
+    tankDraws += count;
+    return 1;
+}
+
+TEST_F(Particles, RenderDrawsTheTankAndEmissionFollowsTheFrame)
+{
+    const GxParticleTankCallBackSet callbacks = {nullptr, nullptr, nullptr, CountDraw};
+    GxParticleTankSetDefaultCallbacks(&callbacks);
+    GxAtomic* atomic = Fire(kFireParticles, 4, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    GxFrame* frame = GxFrameCreate();
+    const GxV3d offset = {10.0f, 0.0f, 0.0f};
+    GxFrameTranslate(frame, &offset, gxCOMBINEREPLACE);
+    GxAtomicSetFrame(atomic, frame);
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    tankDraws = 0;
+    EXPECT_EQ(atomic->renderCallBack(atomic), atomic);
+    EXPECT_EQ(tankDraws, 4);
+    GxParticleTankLockStruct positions;
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &positions, gxPTANKDFLAGPOSITION, 0));
+    GxV3d at;
+    memcpy(&at, positions.data, sizeof(at));
+    EXPECT_FLOAT_EQ(at.x, 10.0f);
+    GxParticleTankSetDefaultCallbacks(nullptr);
+    GxAtomicSetFrame(atomic, nullptr);
+    GxFrameDestroy(frame);
     Done(atomic);
 }
 

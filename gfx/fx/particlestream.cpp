@@ -363,5 +363,6 @@ GxStream* GxParticleAtomicStreamRead(GxStream* stream, GxInt32, void* object, Gx
         }
         GxParticleAtomicAddEmitter(atomic, e);
     }
+    GxAtomicSetRenderCallBack(atomic, GxParticleAtomicRender);
     return stream;
 }
