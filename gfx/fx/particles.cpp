@@ -1,0 +1,994 @@
+// Standard particles: shared property tables, emitter and particle classes, emitters and their batches, the
+// per-emitter generator, emission and ageing written straight into particle tanks.
+//
+// Sections: generator - property tables - classes - emitters and batches - tank property - emission - update -
+// atomics and plugin.
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/frame.h"
+#include "gfx/core/texture.h"
+#include "gfx/fx/particles.h"
+#include "gfx/fx/particles_local.h"
+#include "gfx/world/geometry.h"
+
+namespace {
+
+constexpr GxUInt32 kParticleHint = 0x30130;
+constexpr GxUInt32 kRandomMultiplier = 0x0BB38435u;
+constexpr GxUInt32 kRandomIncrement = 0x3619636Bu;
+constexpr GxReal kTwoToMinus32 = 2.3283064e-10f;
+constexpr GxReal kPi = 3.1415927f;
+constexpr GxReal kTankRotationEpsilon = 1e-5f;
+// Property blocks hold pointers: sizes round up so every block stays aligned for them.
+constexpr GxInt32 kSizeRound = static_cast<GxInt32>(alignof(void*));
+constexpr GxInt32 kKeyCountShift = 4;
+constexpr GxInt32 kKeyIdShift = 10;
+constexpr GxInt32 kKeyMask = 0xFFFF;
+constexpr GxInt32 kMaxProperties = 8;
+constexpr GxReal kMaxChannel = 255.0f;
+// Largest batch an emitter may ask for: keeps a batch allocation far from the 32-bit limit.
+constexpr GxUInt32 kMaxBatch = 0x10000;
+
+struct PropertySpec {
+    GxUInt32 flag;
+    GxInt32 id;
+    GxInt32 size;
+};
+
+constexpr PropertySpec kEmitterProps[] = {
+    {gxPRTSTDEMITTERDATAFLAGSTANDARD, gxPRTSTDPROPERTYCODEEMITTERSTANDARD, sizeof(GxParticleEmitterStd)},
+    {gxPRTSTDEMITTERDATAFLAGPRTCOLOR, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR, sizeof(GxParticleEmitterColor)},
+    {gxPRTSTDEMITTERDATAFLAGPRTTEXCOORDS, gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS, sizeof(GxParticleEmitterTexCoords)},
+    {gxPRTSTDEMITTERDATAFLAGPTANK, gxPRTSTDPROPERTYCODEEMITTERPTANK, sizeof(GxParticleEmitterTank)},
+    {gxPRTSTDEMITTERDATAFLAGPRTMATRIX, gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX, sizeof(GxParticleEmitterMatrix)},
+    {gxPRTSTDEMITTERDATAFLAGPRTSIZE, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE, sizeof(GxParticleEmitterSize)},
+    {gxPRTSTDEMITTERDATAFLAGPRT2DROTATE, gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE, sizeof(GxParticleEmitter2DRotate)},
+};
+constexpr PropertySpec kParticleProps[] = {
+    {gxPRTSTDPARTICLEDATAFLAGVELOCITY, gxPRTSTDPROPERTYCODEPARTICLEVELOCITY, sizeof(GxV3d)},
+    {gxPRTSTDPARTICLEDATAFLAGPOSITION, gxPRTSTDPROPERTYCODEPARTICLEPOSITION, sizeof(GxV3d)},
+    {gxPRTSTDPARTICLEDATAFLAGCOLOR, gxPRTSTDPROPERTYCODEPARTICLECOLOR, sizeof(GxParticleColor)},
+    {gxPRTSTDPARTICLEDATAFLAGTEXCOORDS, gxPRTSTDPROPERTYCODEPARTICLETEXCOORDS, sizeof(GxParticleTexCoords)},
+    {gxPRTSTDPARTICLEDATAFLAGMATRIX, gxPRTSTDPROPERTYCODEPARTICLEMATRIX, sizeof(GxMatrix)},
+    {gxPRTSTDPARTICLEDATAFLAGSIZE, gxPRTSTDPROPERTYCODEPARTICLESIZE, sizeof(GxParticleSize)},
+    {gxPRTSTDPARTICLEDATAFLAG2DROTATE, gxPRTSTDPROPERTYCODEPARTICLE2DROTATE, sizeof(GxParticle2DRotate)},
+};
+
+// Tank data bits in ascending order; the emitter's pointer arrays follow this order.
+constexpr GxUInt32 kTankBits[] = {gxPTANKDFLAGPOSITION, gxPTANKDFLAGCOLOR,    gxPTANKDFLAGSIZE,
+                                  gxPTANKDFLAGMATRIX,   gxPTANKDFLAG2DROTATE, gxPTANKDFLAGVTX2TEXCOORDS};
+enum TankSlot : GxInt32 { kSlotPosition, kSlotColour, kSlotSize, kSlotMatrix, kSlotRotate, kSlotUV, kTankSlots };
+static_assert(kTankSlots <= gxPTANKKINDS, "tank pointer arrays too small");
+
+GxParticlePropertyTable* tables = nullptr;
+GxParticleClassBase* emitterClasses = nullptr;
+GxParticleClassBase* particleClasses = nullptr;
+GxInt32 atomicOffset = -1;
+
+GxParticleEmitter*& EmittersOf(const GxAtomic* atomic)
+{
+    return *reinterpret_cast<GxParticleEmitter**>(reinterpret_cast<GxUInt8*>(const_cast<GxAtomic*>(atomic)) +
+                                                  atomicOffset);
+}
+
+template <typename T>
+T* Prop(void* record, GxInt32 offset)
+{
+    return offset < 0 ? nullptr : reinterpret_cast<T*>(static_cast<GxUInt8*>(record) + offset);
+}
+
+// ---------------------------------------------------------------------------------------------- property tables
+
+GxInt32 RoundSize(GxInt32 size)
+{
+    return (size + kSizeRound - 1) & ~(kSizeRound - 1);
+}
+
+bool TableMatches(const GxParticlePropertyTable* table, GxInt32 count, const GxInt32* ids, const GxInt32* sizes)
+{
+    if (table->numProp != count) {
+        return false;
+    }
+    for (GxInt32 i = 0; i < count; i++) {
+        const GxInt32 at = GxParticlePropertyGetIndex(table, ids[i]);
+        if (at < 0 || table->propSize[at] != RoundSize(sizes[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+GxParticlePropertyTable* TableCreate(GxInt32 count, const GxInt32* ids, const GxInt32* sizes)
+{
+    for (GxParticlePropertyTable* table = tables; table; table = table->next) {
+        if (TableMatches(table, count, ids, sizes)) {
+            table->refCount++;
+            return table;
+        }
+    }
+    const size_t arrays = sizeof(GxInt32) * static_cast<size_t>(count + 1) * 4;
+    auto* table = static_cast<GxParticlePropertyTable*>(GxMalloc(
+        static_cast<GxUInt32>(sizeof(GxParticlePropertyTable) + arrays), kParticleHint));
+    if (!table) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
+        return nullptr;
+    }
+    memset(table, 0, sizeof(*table) + arrays);
+    table->allocation = table;
+    auto* words = reinterpret_cast<GxInt32*>(table + 1);
+    table->propID = words;
+    table->propOffset = words + (count + 1);
+    table->propSize = words + 2 * (count + 1);
+    table->propSizeUA = words + 3 * (count + 1);
+    table->numProp = count;
+    GxInt32 offset = 0;
+    GxInt32 idSum = 0;
+    for (GxInt32 i = 0; i < count; i++) {
+        table->propID[i] = ids[i];
+        table->propSizeUA[i] = sizes[i];
+        table->propSize[i] = RoundSize(sizes[i]);
+        table->propOffset[i] = offset;
+        offset += table->propSize[i];
+        idSum += ids[i];
+    }
+    table->propOffset[count] = offset;
+    table->key = (((count + 1) << kKeyCountShift) & kKeyMask) | (idSum >> kKeyIdShift) | (idSum << kKeyIdShift);
+    table->refCount = 1;
+    table->next = tables;
+    tables = table;
+    return table;
+}
+
+void TableDestroy(GxParticlePropertyTable* table)
+{
+    if (--table->refCount > 0) {
+        return;
+    }
+    for (GxParticlePropertyTable** at = &tables; *at; at = &(*at)->next) {
+        if (*at == table) {
+            *at = table->next;
+            break;
+        }
+    }
+    GxFree(table->allocation);
+}
+
+// ---------------------------------------------------------------------------------------------- classes
+
+template <size_t N>
+GxParticleClassBase* ClassCreate(GxParticleClassBase*& list, GxUInt32 flags, GxInt32 baseSize,
+                                 const PropertySpec (&specs)[N])
+{
+    for (GxParticleClassBase* c = list; c; c = c->next) {
+        if (c->id == flags) {
+            c->refCount++;
+            return c;
+        }
+    }
+    GxInt32 ids[kMaxProperties] = {0};
+    GxInt32 sizes[kMaxProperties] = {baseSize};
+    GxInt32 count = 1;
+    for (const PropertySpec& spec : specs) {
+        if (flags & spec.flag) {
+            ids[count] = spec.id;
+            sizes[count++] = spec.size;
+        }
+    }
+    auto* c = static_cast<GxParticleClassBase*>(GxMalloc(sizeof(GxParticleClassBase), kParticleHint));
+    if (!c) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
+        return nullptr;
+    }
+    c->propTab = TableCreate(count, ids, sizes);
+    if (!c->propTab) {
+        GxFree(c);
+        return nullptr;
+    }
+    c->id = flags;
+    c->refCount = 1;
+    c->objSize = c->propTab->propOffset[count];
+    c->next = list;
+    list = c;
+    return c;
+}
+
+GxBool ClassDestroy(GxParticleClassBase*& list, GxParticleClassBase* c)
+{
+    if (!c || --c->refCount > 0) {
+        return 1;
+    }
+    for (GxParticleClassBase** at = &list; *at; at = &(*at)->next) {
+        if (*at == c) {
+            *at = c->next;
+            break;
+        }
+    }
+    TableDestroy(c->propTab);
+    GxFree(c);
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------------- emitter access
+
+// Offsets of the properties an emitter and its particle class carry, looked up once per update.
+struct Offsets {
+    GxInt32 std, colour, uv, size, tank, matrix, rotate;
+    GxInt32 pVelocity, pPosition, pColour, pUV, pSize, pRotate, pMatrix;
+    GxInt32 pSizeBytes;
+};
+
+Offsets LookUp(const GxParticleEmitter* e)
+{
+    const GxParticlePropertyTable* t = e->emtClass->propTab;
+    Offsets o = {};
+    o.std = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERSTANDARD);
+    o.colour = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR);
+    o.uv = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS);
+    o.size = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE);
+    o.tank = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPTANK);
+    o.matrix = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX);
+    o.rotate = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE);
+    const GxParticlePropertyTable* p = e->ptcleClass ? e->ptcleClass->propTab : nullptr;
+    const auto at = [p](GxInt32 id) { return p ? GxParticlePropertyGetOffset(p, id) : -1; };
+    o.pVelocity = at(gxPRTSTDPROPERTYCODEPARTICLEVELOCITY);
+    o.pPosition = at(gxPRTSTDPROPERTYCODEPARTICLEPOSITION);
+    o.pColour = at(gxPRTSTDPROPERTYCODEPARTICLECOLOR);
+    o.pUV = at(gxPRTSTDPROPERTYCODEPARTICLETEXCOORDS);
+    o.pSize = at(gxPRTSTDPROPERTYCODEPARTICLESIZE);
+    o.pRotate = at(gxPRTSTDPROPERTYCODEPARTICLE2DROTATE);
+    o.pMatrix = at(gxPRTSTDPROPERTYCODEPARTICLEMATRIX);
+    o.pSizeBytes = e->ptcleClass ? e->ptcleClass->objSize : 0;
+    return o;
+}
+
+GxReal WrapAngle(GxReal angle)
+{
+    if (angle < -kPi) {
+        return angle + 2.0f * kPi;
+    }
+    if (angle > kPi) {
+        return angle - 2.0f * kPi;
+    }
+    return angle;
+}
+
+GxUInt8 Channel(GxReal value)
+{
+    // Biased colours can leave the byte range; a cast of such a value would be undefined.
+    const GxReal rounded = std::floor(value + 0.5f);
+    return static_cast<GxUInt8>(rounded < 0.0f ? 0.0f : (rounded > kMaxChannel ? kMaxChannel : rounded));
+}
+
+// ---------------------------------------------------------------------------------------------- tank property
+
+void TankPropertyInit(GxParticleEmitterTank* t)
+{
+    memset(t, 0, sizeof(*t));
+    t->updateFlags = 0xFFFFFFFFu;
+    t->emitFlags = 0xFFFFFFFFu;
+    t->srcBlend = 2;
+    t->dstBlend = 2;
+    t->vtxAlphaBlend = 1;
+}
+
+bool TankPropertyCreateTank(GxParticleEmitter* e, const Offsets& o)
+{
+    auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
+    auto* s = Prop<GxParticleEmitterStd>(e, o.std);
+    if (t->tank) {
+        return true;
+    }
+    GxUInt32 flags = o.matrix >= 0 ? gxPTANKDFLAGMATRIX : gxPTANKDFLAGPOSITION;
+    if (o.colour >= 0) {
+        flags |= gxPTANKDFLAGCOLOR;
+    }
+    if (s && s->texture) {
+        flags |= o.uv >= 0 ? gxPTANKDFLAGVTX2TEXCOORDS : gxPTANKDFLAGCNSVTX2TEXCOORDS;
+    }
+    if (o.size >= 0 && (flags & gxPTANKDFLAGPOSITION)) {
+        flags |= gxPTANKDFLAGSIZE;
+    }
+    if (flags & gxPTANKDFLAGPOSITION) {
+        if (o.rotate >= 0) {
+            flags |= gxPTANKDFLAG2DROTATE;
+        } else if (s && std::fabs(s->tankRotSpeed) > kTankRotationEpsilon) {
+            flags |= gxPTANKDFLAGCNS2DROTATE;
+            t->updateFlags |= gxPTANKDFLAGCNS2DROTATE;
+        }
+    }
+    GxAtomic* tank = GxParticleTankCreate(s ? s->maxPTank : 0, flags, t->platFlags);
+    if (!tank) {
+        return false;
+    }
+    GxParticleTank* record = GxParticleTankGet(tank);
+    if (s) {
+        record->cColor = s->ptcleColor;
+        memcpy(record->cUV, s->ptcleUV, sizeof(record->cUV));
+        record->cSize[0] = s->ptcleSize[0];
+        record->cSize[1] = s->ptcleSize[1];
+    }
+    record->srcBlend = t->srcBlend;
+    record->dstBlend = t->dstBlend;
+    record->vertexAlphaBlend = t->vtxAlphaBlend;
+    t->tank = tank;
+    t->maxPCount = record->maxPCount;
+    t->dataFlags = record->format.dataFlags;
+    t->numWritten = 0;
+    GxParticleTankSetCount(tank, 0);
+    return true;
+}
+
+void TankPropertyLock(GxParticleEmitterTank* t)
+{
+    for (GxInt32 slot = 0; slot < kTankSlots; slot++) {
+        GxParticleTankLockStruct lock;
+        GxParticleTankLock(t->tank, &lock, kTankBits[slot], gxPTANKLOCKWRITE);
+        t->dataIn[slot] = t->dataOut[slot] = lock.data;
+        t->dataStride[slot] = lock.stride;
+    }
+}
+
+bool Writes(const GxParticleEmitterTank* t, GxUInt32 bit, GxUInt32 which)
+{
+    return (t->dataFlags & bit & which) != 0;
+}
+
+void Put(GxParticleEmitterTank* t, GxInt32 slot, const void* value, size_t size)
+{
+    memcpy(t->dataOut[slot], value, size);
+    t->dataOut[slot] += t->dataStride[slot];
+}
+
+// ---------------------------------------------------------------------------------------------- emission
+
+GxParticleBatch* TakeBatch(GxParticleEmitter* e)
+{
+    GxParticleBatch* batch = e->spareBatch;
+    if (batch) {
+        e->spareBatch = batch->next;
+    } else {
+        const size_t bytes = sizeof(GxParticleBatch) + static_cast<size_t>(e->maxPtclePerBatch) * e->ptcleClass->objSize;
+        batch = static_cast<GxParticleBatch*>(GxMalloc(static_cast<GxUInt32>(bytes), kParticleHint));
+        if (!batch) {
+            GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
+            return nullptr;
+        }
+        batch->ptcleClass = e->ptcleClass;
+        batch->maxPtcles = e->maxPtclePerBatch;
+        batch->offset = sizeof(GxParticleBatch);
+    }
+    batch->numPtcles = 0;
+    batch->newPtcleIdx = 0;
+    batch->next = nullptr;
+    GxParticleBatch** at = &e->liveBatch;
+    while (*at) {
+        at = &(*at)->next;
+    }
+    *at = batch;
+    return batch;
+}
+
+void EmitOne(GxParticleEmitter* e, const Offsets& o, GxParticleEmitterStd* s, GxUInt32* seed, GxUInt8* p,
+             GxParticleEmitterTank* t)
+{
+    auto* base = reinterpret_cast<GxParticleStandard*>(p);
+    base->lifeSpan = GxParticleRandomBias(seed, s->emtPtcleLife, s->emtPtcleLifeBias);
+    base->life = 0.0f;
+    base->oneOverLife = base->lifeSpan > 0.0f ? 1.0f / base->lifeSpan : 0.0f;
+    base->flag = 0;
+    GxV3d position = {GxParticleRandomBias(seed, s->emtPos.x, s->emtPosBias.x),
+                      GxParticleRandomBias(seed, s->emtPos.y, s->emtPosBias.y),
+                      GxParticleRandomBias(seed, s->emtPos.z, s->emtPosBias.z)};
+    if (auto* velocity = Prop<GxV3d>(p, o.pVelocity)) {
+        GxV3d dir = {GxParticleRandomBias(seed, s->emtInitDir.x, s->emtInitDirBias.x),
+                     GxParticleRandomBias(seed, s->emtInitDir.y, s->emtInitDirBias.y),
+                     GxParticleRandomBias(seed, s->emtInitDir.z, s->emtInitDirBias.z)};
+        GxV3dNormalize(&dir, &dir);
+        if (s->ltm) {
+            GxV3dTransformVector(&dir, &dir, s->ltm);
+        }
+        const GxReal speed = GxParticleRandomBias(seed, s->emtInitVel, s->emtInitVelBias);
+        *velocity = {dir.x * speed, dir.y * speed, dir.z * speed};
+    }
+    // Particles without velocity still start where the emitter puts them.
+    if (s->ltm) {
+        GxV3dTransformPoint(&position, &position, s->ltm);
+    }
+    if (auto* pos = Prop<GxV3d>(p, o.pPosition)) {
+        *pos = position;
+    }
+    if (auto* m = Prop<GxMatrix>(p, o.pMatrix)) {
+        GxMatrixSetIdentity(m);
+    }
+    GxReal size[2] = {s->ptcleSize[0], s->ptcleSize[1]};
+    if (auto* ps = Prop<GxParticleSize>(p, o.pSize)) {
+        if (auto* es = Prop<GxParticleEmitterSize>(e, o.size)) {
+            for (GxInt32 i = 0; i < 2; i++) {
+                size[i] = GxParticleRandomBias(seed, es->start[i], es->startBias[i]);
+                ps->delta[i] = GxParticleRandomBias(seed, es->end[i], es->endBias[i]) - size[i];
+            }
+        }
+        for (GxInt32 i = 0; i < 2; i++) {
+            ps->start[i] = ps->current[i] = size[i];
+        }
+    }
+    GxReal colour[4] = {s->ptcleColor.red, s->ptcleColor.green, s->ptcleColor.blue, s->ptcleColor.alpha};
+    auto* pc = Prop<GxParticleColor>(p, o.pColour);
+    auto* ec = Prop<GxParticleEmitterColor>(e, o.colour);
+    if (pc && ec) {
+        for (GxInt32 i = 0; i < 4; i++) {
+            pc->start[i] = colour[i] = GxParticleRandomBias(seed, ec->start[i], ec->startBias[i]);
+            pc->delta[i] = GxParticleRandomBias(seed, ec->end[i], ec->endBias[i]) - pc->start[i];
+        }
+    }
+    GxReal angle = 0.0f;
+    auto* pr = Prop<GxParticle2DRotate>(p, o.pRotate);
+    auto* er = Prop<GxParticleEmitter2DRotate>(e, o.rotate);
+    if (pr && er) {
+        pr->start = angle = WrapAngle(GxParticleRandomBias(seed, er->start, er->startBias));
+        pr->delta = GxParticleRandomBias(seed, er->end, er->endBias) - pr->start;
+    }
+    GxReal uv[4] = {s->ptcleUV[0], s->ptcleUV[1], s->ptcleUV[2], s->ptcleUV[3]};
+    auto* pt = Prop<GxParticleTexCoords>(p, o.pUV);
+    auto* et = Prop<GxParticleEmitterTexCoords>(e, o.uv);
+    if (pt && et) {
+        for (GxInt32 i = 0; i < 4; i++) {
+            pt->start[i] = uv[i] = GxParticleRandomBias(seed, et->start[i], et->startBias[i]);
+            pt->delta[i] = GxParticleRandomBias(seed, et->end[i], et->endBias[i]) - pt->start[i];
+        }
+    }
+    if (!t) {
+        return;
+    }
+    if (Writes(t, gxPTANKDFLAGPOSITION, t->emitFlags)) {
+        Put(t, kSlotPosition, &position, sizeof(position));
+    }
+    if (Writes(t, gxPTANKDFLAGSIZE, t->emitFlags)) {
+        Put(t, kSlotSize, size, sizeof(size));
+    }
+    if (Writes(t, gxPTANKDFLAGCOLOR, t->emitFlags)) {
+        const GxRGBA c = {Channel(colour[0]), Channel(colour[1]), Channel(colour[2]), Channel(colour[3])};
+        Put(t, kSlotColour, &c, sizeof(c));
+    }
+    if (Writes(t, gxPTANKDFLAGVTX2TEXCOORDS, t->emitFlags)) {
+        Put(t, kSlotUV, uv, sizeof(uv));
+    }
+    if (Writes(t, gxPTANKDFLAG2DROTATE, t->emitFlags)) {
+        Put(t, kSlotRotate, &angle, sizeof(angle));
+    }
+}
+
+GxParticleBatch* NewestBatch(const GxParticleEmitter* e)
+{
+    GxParticleBatch* batch = e->liveBatch;
+    while (batch && batch->next) {
+        batch = batch->next;
+    }
+    return batch;
+}
+
+bool Emit(GxParticleEmitter* e, const Offsets& o)
+{
+    auto* s = Prop<GxParticleEmitterStd>(e, o.std);
+    if (!s || !e->ptcleClass || s->emtEmitTime > s->clock) {
+        return true;
+    }
+    GxUInt32 seed = s->seed;
+    const GxReal r = GxParticleRandom(&seed);
+    GxInt32 n = s->emtPtcleEmitCount + static_cast<GxInt32>((2.0f * r - 1.0f) * s->emtPtcleEmitCountBias);
+    auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
+    GxParticleEmitterTank* tank = t && t->tank ? t : nullptr;
+    if (tank && n > tank->maxPCount - e->numPtcles) {
+        n = tank->maxPCount - e->numPtcles;
+    }
+    if (n <= 0) {
+        return true;
+    }
+    GxParticleBatch* batch = NewestBatch(e);
+    if (!batch || batch->numPtcles + n > batch->maxPtcles) {
+        if (!(batch = TakeBatch(e))) {
+            return false;
+        }
+        if (n > batch->maxPtcles) {
+            n = batch->maxPtcles;
+        }
+    }
+    GxUInt8* first = GxParticleBatchGetParticles(batch) + static_cast<size_t>(batch->numPtcles) * o.pSizeBytes;
+    for (GxInt32 i = 0; i < n; i++) {
+        EmitOne(e, o, s, &seed, first + static_cast<size_t>(i) * o.pSizeBytes, tank);
+    }
+    if (tank) {
+        tank->numWritten += n;
+    }
+    batch->newPtcleIdx = batch->numPtcles;
+    batch->numPtcles += n;
+    e->numPtcles += n;
+    s->seed = seed;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------- update
+
+template <typename T>
+void Carry(GxParticleEmitterTank* t, GxInt32 slot, const T& value)
+{
+    memcpy(t->dataOut[slot], &value, sizeof(T));
+}
+
+void CopyEntry(GxParticleEmitterTank* t, GxInt32 slot, size_t size)
+{
+    if (t->dataOut[slot] != t->dataIn[slot]) {
+        memmove(t->dataOut[slot], t->dataIn[slot], size);
+    }
+}
+
+void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch, GxReal dt, GxParticleEmitterTank* t)
+{
+    auto* s = Prop<GxParticleEmitterStd>(e, o.std);
+    const GxV3d force = s ? s->force : GxV3d{0.0f, 0.0f, 0.0f};
+    const GxV3d origin = s && s->ltm ? s->ltm->pos : GxV3d{0.0f, 0.0f, 0.0f};
+    GxUInt8* particles = GxParticleBatchGetParticles(batch);
+    GxInt32 kept = 0;
+    for (GxInt32 i = 0; i < batch->numPtcles; i++) {
+        GxUInt8* p = particles + static_cast<size_t>(i) * o.pSizeBytes;
+        auto* base = reinterpret_cast<GxParticleStandard*>(p);
+        const bool alive = base->life < base->lifeSpan;
+        if (alive) {
+            base->life += dt;
+            GxReal f = base->life * base->oneOverLife;
+            f = f > 1.0f ? 1.0f : f;
+            auto* velocity = Prop<GxV3d>(p, o.pVelocity);
+            if (velocity) {
+                *velocity = {velocity->x + dt * force.x, velocity->y + dt * force.y, velocity->z + dt * force.z};
+            }
+            if (auto* pos = Prop<GxV3d>(p, o.pPosition); pos && velocity) {
+                *pos = {pos->x + dt * velocity->x, pos->y + dt * velocity->y, pos->z + dt * velocity->z};
+            }
+            auto* ps = Prop<GxParticleSize>(p, o.pSize);
+            if (ps) {
+                ps->current[0] = ps->start[0] + f * ps->delta[0];
+                ps->current[1] = ps->start[1] + f * ps->delta[1];
+            }
+            if (t) {
+                if (Writes(t, gxPTANKDFLAGPOSITION, t->updateFlags)) {
+                    if (velocity) {
+                        GxV3d prev;
+                        memcpy(&prev, t->dataIn[kSlotPosition], sizeof(prev));
+                        const GxV3d next = {prev.x + dt * velocity->x, prev.y + dt * velocity->y,
+                                            prev.z + dt * velocity->z};
+                        Carry(t, kSlotPosition, next);
+                        const GxV3d d = {next.x - origin.x, next.y - origin.y, next.z - origin.z};
+                        const GxReal distSq = GxV3dDotProduct(&d, &d);
+                        e->radiusSq = distSq > e->radiusSq ? distSq : e->radiusSq;
+                    } else {
+                        CopyEntry(t, kSlotPosition, sizeof(GxV3d));
+                    }
+                }
+                if (Writes(t, gxPTANKDFLAGSIZE, t->updateFlags)) {
+                    if (ps) {
+                        Carry(t, kSlotSize, ps->current);
+                    } else {
+                        CopyEntry(t, kSlotSize, 2 * sizeof(GxReal));
+                    }
+                }
+                if (Writes(t, gxPTANKDFLAGCOLOR, t->updateFlags)) {
+                    if (auto* pc = Prop<GxParticleColor>(p, o.pColour)) {
+                        const GxRGBA c = {Channel(pc->start[0] + f * pc->delta[0]),
+                                          Channel(pc->start[1] + f * pc->delta[1]),
+                                          Channel(pc->start[2] + f * pc->delta[2]),
+                                          Channel(pc->start[3] + f * pc->delta[3])};
+                        Carry(t, kSlotColour, c);
+                    } else {
+                        CopyEntry(t, kSlotColour, sizeof(GxRGBA));
+                    }
+                }
+                if (Writes(t, gxPTANKDFLAGVTX2TEXCOORDS, t->updateFlags)) {
+                    if (auto* pt = Prop<GxParticleTexCoords>(p, o.pUV)) {
+                        GxReal uv[4];
+                        for (GxInt32 k = 0; k < 4; k++) {
+                            uv[k] = pt->start[k] + f * pt->delta[k];
+                        }
+                        Carry(t, kSlotUV, uv);
+                    } else {
+                        CopyEntry(t, kSlotUV, 4 * sizeof(GxReal));
+                    }
+                }
+                if (Writes(t, gxPTANKDFLAG2DROTATE, t->updateFlags)) {
+                    if (auto* pr = Prop<GxParticle2DRotate>(p, o.pRotate)) {
+                        Carry(t, kSlotRotate, pr->start + f * pr->delta);
+                    } else {
+                        CopyEntry(t, kSlotRotate, sizeof(GxReal));
+                    }
+                }
+                for (GxInt32 slot = 0; slot < kTankSlots; slot++) {
+                    t->dataOut[slot] += t->dataStride[slot];
+                }
+            }
+            if (kept != i) {
+                memcpy(particles + static_cast<size_t>(kept) * o.pSizeBytes, p, static_cast<size_t>(o.pSizeBytes));
+            }
+            kept++;
+        }
+        if (t) {
+            for (GxInt32 slot = 0; slot < kTankSlots; slot++) {
+                t->dataIn[slot] += t->dataStride[slot];
+            }
+        }
+    }
+    batch->numPtcles = kept;
+    if (t) {
+        t->numWritten += kept;
+    }
+}
+
+void BeginUpdate(GxAtomic* atomic, GxParticleEmitter* e, const Offsets& o, GxReal dt)
+{
+    auto* s = Prop<GxParticleEmitterStd>(e, o.std);
+    if (!s) {
+        return;
+    }
+    auto* frame = atomic ? static_cast<GxFrame*>(atomic->object.object.parent) : nullptr;
+    s->ltm = frame ? GxFrameGetWorldMatrix(frame) : nullptr;
+    s->clock += dt;
+    auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
+    if (t && t->tank && (t->updateFlags & gxPTANKDFLAGCNS2DROTATE)) {
+        GxParticleTank* record = GxParticleTankGet(t->tank);
+        record->cRotate = WrapAngle(record->cRotate + dt * s->tankRotSpeed);
+        record->updateFlags |= gxPTANKDFLAGCNS2DROTATE;
+    }
+}
+
+void EndUpdate(GxParticleEmitter* e, const Offsets& o)
+{
+    auto* s = Prop<GxParticleEmitterStd>(e, o.std);
+    if (!s || s->emtEmitTime > s->clock) {
+        return;
+    }
+    s->emtPrevEmitTime = s->clock;
+    GxParticleRandom(&s->seed);
+    s->emtEmitTime = s->clock + GxParticleRandomBias(&s->seed, s->emtEmitGap, s->emtEmitGapBias);
+}
+
+void FreeBatches(GxParticleEmitter* e)
+{
+    for (GxParticleBatch** list : {&e->liveBatch, &e->spareBatch}) {
+        while (GxParticleBatch* batch = *list) {
+            *list = batch->next;
+            GxFree(batch);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------- atomics and plugin
+
+void* AtomicConstruct(void* object, GxInt32, GxInt32)
+{
+    EmittersOf(static_cast<GxAtomic*>(object)) = nullptr;
+    return object;
+}
+
+void* AtomicDestruct(void* object, GxInt32, GxInt32)
+{
+    GxParticleEmitter*& list = EmittersOf(static_cast<GxAtomic*>(object));
+    while (GxParticleEmitter* e = list) {
+        list = e->next;
+        GxParticleEmitterDestroy(e);
+    }
+    return object;
+}
+
+void* ModuleOpen(void* instance, GxInt32, GxInt32)
+{
+    return instance;
+}
+
+void* ModuleClose(void* instance, GxInt32, GxInt32)
+{
+    while (emitterClasses) {
+        emitterClasses->refCount = 1;
+        ClassDestroy(emitterClasses, emitterClasses);
+    }
+    while (particleClasses) {
+        particleClasses->refCount = 1;
+        ClassDestroy(particleClasses, particleClasses);
+    }
+    while (tables) {
+        tables->refCount = 1;
+        TableDestroy(tables);
+    }
+    return instance;
+}
+
+}  // namespace
+
+GxInt32 GxParticleStoredPropertySize(bool emitter, GxInt32 id)
+{
+    constexpr GxInt32 kEmitterSizes[] = {40, 172, 64, 64, 16, 32, 52, 0, 116};
+    constexpr GxInt32 kParticleSizes[] = {16, 12, 32, 32, 8, 32, 12, 64};
+    if (emitter) {
+        return id >= 0 && id < static_cast<GxInt32>(sizeof(kEmitterSizes) / sizeof(GxInt32)) ? kEmitterSizes[id] : 0;
+    }
+    return id >= 0 && id < static_cast<GxInt32>(sizeof(kParticleSizes) / sizeof(GxInt32)) ? kParticleSizes[id] : 0;
+}
+
+GxUInt32 GxParticleMaxBatch(void)
+{
+    return kMaxBatch;
+}
+
+GxInt32 GxParticleEmitterGetPropertyOffset(const GxParticleEmitterClass* emitterClass, GxInt32 id)
+{
+    return GxParticlePropertyGetOffset(emitterClass->propTab, id);
+}
+
+GxReal GxParticleRandom(GxUInt32* state)
+{
+    *state = *state * kRandomMultiplier + kRandomIncrement;
+    return static_cast<GxReal>(*state) * kTwoToMinus32;
+}
+
+GxReal GxParticleRandomBias(GxUInt32* state, GxReal value, GxReal bias)
+{
+    return value + (2.0f * GxParticleRandom(state) - 1.0f) * bias;
+}
+
+GxBool GxParticlePluginAttach(void)
+{
+    if (GxEngineRegisterPlugin(0, gxPLUGINPARTICLES, ModuleOpen, ModuleClose) < 0) {
+        return 0;
+    }
+    atomicOffset = GxAtomicRegisterPlugin(sizeof(GxParticleEmitter*), gxPLUGINPARTICLES, AtomicConstruct,
+                                          AtomicDestruct, nullptr);
+    return atomicOffset >= 0 && GxAtomicRegisterPluginStream(gxPLUGINPARTICLES, GxParticleAtomicStreamRead,
+                                                             GxParticleAtomicStreamWrite,
+                                                             GxParticleAtomicStreamGetSize) >= 0;
+}
+
+GxParticleEmitterClass* GxParticleEmitterClassCreate(GxUInt32 flags)
+{
+    return ClassCreate(emitterClasses, flags, sizeof(GxParticleEmitter), kEmitterProps);
+}
+
+GxBool GxParticleEmitterClassDestroy(GxParticleEmitterClass* emitterClass)
+{
+    return ClassDestroy(emitterClasses, emitterClass);
+}
+
+GxParticleClass* GxParticleClassCreate(GxUInt32 flags)
+{
+    return ClassCreate(particleClasses, flags, sizeof(GxParticleStandard), kParticleProps);
+}
+
+GxBool GxParticleClassDestroy(GxParticleClass* particleClass)
+{
+    return ClassDestroy(particleClasses, particleClass);
+}
+
+GxInt32 GxParticlePropertyGetIndex(const GxParticlePropertyTable* table, GxInt32 id)
+{
+    for (GxInt32 i = 0; i < table->numProp; i++) {
+        if (table->propID[i] == id) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+GxInt32 GxParticlePropertyGetOffset(const GxParticlePropertyTable* table, GxInt32 id)
+{
+    const GxInt32 i = GxParticlePropertyGetIndex(table, id);
+    return i < 0 ? -1 : table->propOffset[i];
+}
+
+void* GxParticleEmitterGetProperty(GxParticleEmitter* emitter, GxInt32 id)
+{
+    return Prop<void>(emitter, GxParticlePropertyGetOffset(emitter->emtClass->propTab, id));
+}
+
+void* GxParticleGetProperty(const GxParticleClass* particleClass, void* particle, GxInt32 id)
+{
+    return Prop<void>(particle, GxParticlePropertyGetOffset(particleClass->propTab, id));
+}
+
+GxUInt8* GxParticleBatchGetParticles(GxParticleBatch* batch)
+{
+    return reinterpret_cast<GxUInt8*>(batch) + batch->offset;
+}
+
+GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void*)
+{
+    if (!emitterClass) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+        return nullptr;
+    }
+    auto* e = static_cast<GxParticleEmitter*>(GxMalloc(static_cast<GxUInt32>(emitterClass->objSize), kParticleHint));
+    if (!e) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
+        return nullptr;
+    }
+    memset(e, 0, static_cast<size_t>(emitterClass->objSize));
+    e->next = nullptr;
+    e->emtClass = emitterClass;
+    emitterClass->refCount++;
+    const Offsets o = LookUp(e);
+    if (auto* t = Prop<GxParticleEmitterTank>(e, o.tank)) {
+        TankPropertyInit(t);
+    }
+    if (auto* s = Prop<GxParticleEmitterStd>(e, o.std)) {
+        s->seed = 1;
+        s->ptcleSize[0] = s->ptcleSize[1] = 1.0f;
+        s->ptcleColor = {255, 255, 255, 255};
+        const GxReal uv[8] = {0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+        memcpy(s->ptcleUV, uv, sizeof(uv));
+    }
+    e->flags = gxPRTSTDEMITTERFLAGSDEFAULT;
+    return e;
+}
+
+GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter)
+{
+    if (!emitter) {
+        return 0;
+    }
+    FreeBatches(emitter);
+    const Offsets o = LookUp(emitter);
+    if (auto* t = Prop<GxParticleEmitterTank>(emitter, o.tank); t && t->tank) {
+        GxParticleTankDestroy(t->tank);
+    }
+    if (auto* s = Prop<GxParticleEmitterStd>(emitter, o.std); s && s->texture) {
+        GxTextureDestroy(s->texture);
+    }
+    GxParticleEmitterClassDestroy(emitter->emtClass);
+    GxParticleClassDestroy(emitter->ptcleClass);
+    GxFree(emitter);
+    return 1;
+}
+
+GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter, GxParticleClass* particleClass,
+                                                     GxInt32 maxPtclePerBatch)
+{
+    if (!emitter || !particleClass || maxPtclePerBatch < 1 || static_cast<GxUInt32>(maxPtclePerBatch) > kMaxBatch) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+        return nullptr;
+    }
+    FreeBatches(emitter);
+    emitter->numPtcles = 0;
+    particleClass->refCount++;
+    GxParticleClassDestroy(emitter->ptcleClass);
+    emitter->ptcleClass = particleClass;
+    emitter->maxPtclePerBatch = maxPtclePerBatch;
+    return emitter;
+}
+
+GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* e, GxParticleUpdateData* data)
+{
+    if (!(e->flags & gxPRTSTDEMITTERFLAGALIVE)) {
+        return e;
+    }
+    const Offsets o = LookUp(e);
+    const GxReal dt = data ? data->deltaT : 0.0f;
+    auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
+    if ((e->flags & gxPRTSTDEMITTERFLAGACTIVE) && t && !TankPropertyCreateTank(e, o)) {
+        return nullptr;
+    }
+    GxParticleEmitterTank* tank = t && t->tank ? t : nullptr;
+    if (e->flags & gxPRTSTDEMITTERFLAGUPDATE) {
+        BeginUpdate(atomic, e, o, dt);
+    }
+    e->radiusSq = 0.0f;
+    bool locked = false;
+    if ((e->flags & gxPRTSTDEMITTERFLAGUPDATEPARTICLE) && e->liveBatch) {
+        if (tank) {
+            TankPropertyLock(tank);
+            tank->numWritten = 0;
+            locked = true;
+        }
+        GxInt32 total = 0;
+        GxParticleBatch** at = &e->liveBatch;
+        while (GxParticleBatch* batch = *at) {
+            batch->newPtcleIdx = -1;
+            if (batch->numPtcles == 0) {
+                *at = batch->next;
+                batch->next = e->spareBatch;
+                e->spareBatch = batch;
+                continue;
+            }
+            UpdateBatch(e, o, batch, dt, tank);
+            total += batch->numPtcles;
+            at = &batch->next;
+        }
+        e->numPtcles = total;
+    }
+    if (tank && !locked) {
+        TankPropertyLock(tank);
+        for (GxInt32 slot = 0; slot < kTankSlots; slot++) {
+            tank->dataIn[slot] += tank->dataStride[slot] * tank->numWritten;
+            tank->dataOut[slot] += tank->dataStride[slot] * tank->numWritten;
+        }
+        locked = true;
+    }
+    if ((e->flags & gxPRTSTDEMITTERFLAGEMIT) && !Emit(e, o)) {
+        return nullptr;
+    }
+    if (locked) {
+        GxParticleTankSetCount(tank->tank, tank->numWritten);
+        GxParticleTankUnlock(tank->tank);
+    }
+    if (e->flags & gxPRTSTDEMITTERFLAGUPDATE) {
+        EndUpdate(e, o);
+    }
+    return e;
+}
+
+GxParticleEmitter* GxParticleEmitterRender(GxAtomic*, GxParticleEmitter* e, void*)
+{
+    if (!(e->flags & gxPRTSTDEMITTERFLAGALIVE) || !(e->flags & gxPRTSTDEMITTERFLAGRENDER) || e->numPtcles == 0) {
+        return e;
+    }
+    auto* t = static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(e, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    if (!t || !t->tank) {
+        GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, "live particles without a tank"));
+        return nullptr;
+    }
+    if (t->numWritten > 0 && !t->tank->renderCallBack(t->tank)) {
+        return nullptr;
+    }
+    return e;
+}
+
+GxAtomic* GxParticleAtomicRender(GxAtomic* atomic)
+{
+    for (GxParticleEmitter* e = EmittersOf(atomic); e; e = e->next) {
+        if (!GxParticleEmitterRender(atomic, e, nullptr)) {
+            return nullptr;
+        }
+    }
+    return atomic;
+}
+
+GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* data)
+{
+    GxParticleEmitter* emitter = GxParticleEmitterCreate(emitterClass, data);
+    GxAtomic* atomic = emitter ? GxAtomicCreate() : nullptr;
+    if (!atomic) {
+        GxParticleEmitterDestroy(emitter);
+        return nullptr;
+    }
+    GxParticleAtomicAddEmitter(atomic, emitter);
+    GxAtomicSetRenderCallBack(atomic, GxParticleAtomicRender);
+    return atomic;
+}
+
+GxParticleEmitter* GxParticleAtomicGetEmitters(const GxAtomic* atomic)
+{
+    return EmittersOf(atomic);
+}
+
+GxAtomic* GxParticleAtomicAddEmitter(GxAtomic* atomic, GxParticleEmitter* emitter)
+{
+    GxParticleEmitter** at = &EmittersOf(atomic);
+    while (*at) {
+        at = &(*at)->next;
+    }
+    *at = emitter;
+    emitter->next = nullptr;
+    emitter->atomic = atomic;
+    return atomic;
+}
+
+GxAtomic* GxParticleAtomicUpdate(GxAtomic* atomic, GxParticleUpdateData* data)
+{
+    GxParticleEmitter* e = EmittersOf(atomic);
+    if (!e) {
+        return nullptr;
+    }
+    for (; e; e = e->next) {
+        if (!GxParticleEmitterUpdate(atomic, e, data)) {
+            return nullptr;
+        }
+    }
+    return atomic;
+}

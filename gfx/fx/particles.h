@@ -1,0 +1,330 @@
+// Particle tanks (plugin 0x12F) and standard particles (plugin 0x130), device-independent side: tank records and
+// their data arrays, particle and emitter classes over shared property tables, emission and ageing into tanks.
+// The driver supplies a tank's create and render callbacks (GxParticleTankSetDefaultCallbacks) and draws quads in
+// the batches GxParticleTankSplitQuads gives. Rendering thread only; a tank belongs to its atomic, an emitter
+// to its atomic or creator, classes and tables are shared by reference count.
+#pragma once
+
+#include "gfx/core/gx.h"
+#include "gfx/core/matrix.h"
+#include "gfx/world/clump.h"
+
+struct GxAtomic;
+struct GxTexture;
+
+// ---------------------------------------------------------------------------------------------- tanks
+
+constexpr GxUInt32 gxPLUGINPARTICLETANK = 0x12F;
+
+enum GxParticleTankDataFlag : GxUInt32 {
+    gxPTANKDFLAGPOSITION = 0x01,
+    gxPTANKDFLAGCOLOR = 0x02,
+    gxPTANKDFLAGSIZE = 0x04,
+    gxPTANKDFLAGMATRIX = 0x08,
+    gxPTANKDFLAGNORMAL = 0x10,
+    gxPTANKDFLAG2DROTATE = 0x20,
+    gxPTANKDFLAGVTXCOLOR = 0x40,
+    gxPTANKDFLAGVTX2TEXCOORDS = 0x80,
+    gxPTANKDFLAGVTX4TEXCOORDS = 0x100,
+    gxPTANKDFLAGCNSMATRIX = 0x8000,
+    gxPTANKDFLAGCNS2DROTATE = 0x20000,
+    gxPTANKDFLAGCNSVTXCOLOR = 0x40000,
+    gxPTANKDFLAGCNSVTX2TEXCOORDS = 0x80000,
+    gxPTANKDFLAGCNSVTX4TEXCOORDS = 0x100000,
+    gxPTANKDFLAGUSECENTER = 0x1000000,
+    gxPTANKDFLAGARRAY = 0x10000000,
+    gxPTANKDFLAGSTRUCTURE = 0x20000000,
+};
+// Changed-data bit that announces a new particle count.
+constexpr GxUInt32 gxPTANKDFLAGNEWCOUNT = 0x800000;
+constexpr GxUInt32 gxPTANKLOCKWRITE = 0x40000000;
+// The per-particle kinds, in array order, with their element sizes.
+constexpr GxInt32 gxPTANKKINDS = 9;
+// Quads are drawn in batches that 16-bit indices can reach.
+constexpr GxInt32 gxPTANKMAXQUADVERTICES = 65532;
+
+struct GxParticleTankLockStruct {
+    GxUInt8* data;
+    GxInt32 stride;
+};
+
+// Pointer and stride per kind in the order position, matrix, normal, size, colour, corner colours, rotation,
+// texture coordinates, corner texture coordinates; then the array count, interleaved stride and data flags.
+struct GxParticleTankFormat {
+    GxParticleTankLockStruct kinds[gxPTANKKINDS];
+    GxInt32 numArrays;
+    GxInt32 stride;
+    GxUInt32 dataFlags;
+};
+
+typedef void* (*GxParticleTankAllocCallBack)(GxParticleTankFormat* format, GxInt32 capacity, GxUInt32 dataFlags);
+typedef GxBool (*GxParticleTankCreateCallBack)(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 capacity,
+                                               GxUInt32 dataFlags, GxUInt32 platformFlags);
+typedef GxBool (*GxParticleTankInstanceCallBack)(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 count,
+                                                 GxUInt32 changedFlags);
+typedef GxBool (*GxParticleTankRenderCallBack)(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 count);
+
+struct GxParticleTankCallBackSet {
+    GxParticleTankAllocCallBack alloc;
+    GxParticleTankCreateCallBack create;
+    GxParticleTankInstanceCallBack instance;
+    GxParticleTankRenderCallBack render;
+};
+
+struct GxParticleTank {
+    GxInt32 maxPCount;
+    GxInt32 pCount;  // particles to draw, set by the producer
+    void* rawData;   // the owned data block (null when an allocate callback gave the data)
+    GxAtomicCallBackRender savedRender;
+    GxParticleTankCallBackSet callbacks;
+    GxUInt32 lockFlags;
+    GxUInt32 updateFlags;  // what must be instanced again
+    GxUInt32 platFlags;
+    GxParticleTankFormat format;
+    GxInt32 srcBlend;
+    GxInt32 dstBlend;
+    GxBool vertexAlphaBlend;
+    GxReal cPivot[2];
+    GxReal cSize[2];
+    GxReal cRotate;
+    GxRGBA cColor;
+    GxRGBA cVtxColor[4];
+    GxReal cUV[8];
+    GxMatrix cMatrix;
+};
+
+GxBool GxParticleTankPluginAttach(void);
+// The callbacks GxParticleTankCreate uses: the driver's create and render, the default instance callback.
+void GxParticleTankSetDefaultCallbacks(const GxParticleTankCallBackSet* callbacks);
+GxAtomic* GxParticleTankCreate(GxInt32 maxParticles, GxUInt32 dataFlags, GxUInt32 platFlags);
+GxAtomic* GxParticleTankCreateWithCallbacks(GxInt32 maxParticles, GxUInt32 dataFlags, GxUInt32 platFlags,
+                                            const GxParticleTankCallBackSet* callbacks);
+GxBool GxParticleTankDestroy(GxAtomic* atomic);
+GxParticleTank* GxParticleTankGet(const GxAtomic* atomic);
+const GxParticleTankFormat* GxParticleTankGetFormat(const GxAtomic* atomic);
+GxBool GxParticleTankLock(GxAtomic* atomic, GxParticleTankLockStruct* out, GxUInt32 dataBit, GxUInt32 lockFlags);
+GxAtomic* GxParticleTankUnlock(GxAtomic* atomic);
+GxAtomic* GxParticleTankSetCount(GxAtomic* atomic, GxInt32 count);
+// The atomic's render callback while it carries a tank.
+GxAtomic* GxParticleTankRender(GxAtomic* atomic);
+// Calls draw(first vertex, vertices, triangles) for each indexed quad batch of `vertices` vertices.
+typedef void (*GxParticleTankDrawQuadsCallBack)(void* data, GxInt32 firstVertex, GxInt32 vertices, GxInt32 triangles);
+GxInt32 GxParticleTankSplitQuads(GxInt32 firstVertex, GxInt32 vertices, GxParticleTankDrawQuadsCallBack draw,
+                                 void* data);
+
+// ---------------------------------------------------------------------------------------------- standard particles
+
+constexpr GxUInt32 gxPLUGINPARTICLES = 0x130;
+
+// Emitter class flags, and the property ids they add.
+enum GxParticleEmitterClassFlag : GxUInt32 {
+    gxPRTSTDEMITTERDATAFLAGSTANDARD = 0x01,
+    gxPRTSTDEMITTERDATAFLAGPRTCOLOR = 0x02,
+    gxPRTSTDEMITTERDATAFLAGPRTTEXCOORDS = 0x04,
+    gxPRTSTDEMITTERDATAFLAGPRT2DROTATE = 0x08,
+    gxPRTSTDEMITTERDATAFLAGPRTSIZE = 0x10,
+    gxPRTSTDEMITTERDATAFLAGPTANK = 0x20,
+    gxPRTSTDEMITTERDATAFLAGPRTMATRIX = 0x40,
+};
+enum GxParticleClassFlag : GxUInt32 {
+    gxPRTSTDPARTICLEDATAFLAGPOSITION = 0x02,
+    gxPRTSTDPARTICLEDATAFLAGCOLOR = 0x04,
+    gxPRTSTDPARTICLEDATAFLAGTEXCOORDS = 0x08,
+    gxPRTSTDPARTICLEDATAFLAG2DROTATE = 0x10,
+    gxPRTSTDPARTICLEDATAFLAGSIZE = 0x20,
+    gxPRTSTDPARTICLEDATAFLAGVELOCITY = 0x40,
+    gxPRTSTDPARTICLEDATAFLAGMATRIX = 0x80,
+};
+enum GxParticleEmitterProperty : GxInt32 {
+    gxPRTSTDPROPERTYCODEEMITTER = 0,
+    gxPRTSTDPROPERTYCODEEMITTERSTANDARD = 1,
+    gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR = 2,
+    gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS = 3,
+    gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE = 4,
+    gxPRTSTDPROPERTYCODEEMITTERPRTSIZE = 5,
+    gxPRTSTDPROPERTYCODEEMITTERPTANK = 6,
+    gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX = 8,
+};
+enum GxParticleProperty : GxInt32 {
+    gxPRTSTDPROPERTYCODEPARTICLESTANDARD = 0,
+    gxPRTSTDPROPERTYCODEPARTICLEPOSITION = 1,
+    gxPRTSTDPROPERTYCODEPARTICLECOLOR = 2,
+    gxPRTSTDPROPERTYCODEPARTICLETEXCOORDS = 3,
+    gxPRTSTDPROPERTYCODEPARTICLE2DROTATE = 4,
+    gxPRTSTDPROPERTYCODEPARTICLESIZE = 5,
+    gxPRTSTDPROPERTYCODEPARTICLEVELOCITY = 6,
+    gxPRTSTDPROPERTYCODEPARTICLEMATRIX = 7,
+};
+enum GxParticleEmitterFlag : GxUInt32 {
+    gxPRTSTDEMITTERFLAGALIVE = 0x02,
+    gxPRTSTDEMITTERFLAGACTIVE = 0x04,  // uses a particle tank
+    gxPRTSTDEMITTERFLAGEMIT = 0x08,
+    gxPRTSTDEMITTERFLAGUPDATE = 0x10,
+    gxPRTSTDEMITTERFLAGUPDATEPARTICLE = 0x20,
+    gxPRTSTDEMITTERFLAGRENDER = 0x40,
+    gxPRTSTDEMITTERFLAGRENDERPARTICLE = 0x80,
+    gxPRTSTDEMITTERFLAGSTREAMREAD = 0x200,
+};
+constexpr GxUInt32 gxPRTSTDEMITTERFLAGSDEFAULT = 0x7F;
+
+struct GxParticlePropertyTable {
+    void* allocation;
+    GxParticlePropertyTable* next;
+    GxInt32 key;
+    GxInt32 refCount;
+    GxInt32 numProp;
+    GxInt32* propID;
+    GxInt32* propOffset;  // numProp + 1 entries: the last is the record size
+    GxInt32* propSize;    // rounded up to 4
+    GxInt32* propSizeUA;  // as given
+};
+
+struct GxParticleClassBase {
+    GxParticleClassBase* next;
+    GxUInt32 id;
+    GxInt32 refCount;
+    GxInt32 objSize;
+    GxParticlePropertyTable* propTab;
+};
+typedef GxParticleClassBase GxParticleEmitterClass;
+typedef GxParticleClassBase GxParticleClass;
+
+struct GxParticleBatch;
+
+// The emitter header (property 0); the class's other properties follow at their table offsets.
+struct GxParticleEmitter {
+    GxParticleEmitter* next;
+    GxUInt32 flags;
+    GxAtomic* atomic;
+    GxParticleEmitterClass* emtClass;
+    GxInt32 numPtcles;
+    GxInt32 maxPtclePerBatch;
+    GxParticleClass* ptcleClass;
+    GxParticleBatch* spareBatch;
+    GxParticleBatch* liveBatch;  // oldest first, in the order their particles lie in the tank
+    GxReal radiusSq;
+};
+
+struct GxParticleBatch {
+    GxParticleBatch* next;
+    GxParticleClass* ptcleClass;
+    GxInt32 numPtcles;
+    GxInt32 maxPtcles;
+    GxInt32 newPtcleIdx;
+    GxInt32 offset;
+};
+
+struct GxParticleEmitterStd {
+    GxUInt32 seed;
+    GxInt32 maxPTank;
+    GxReal clock;
+    GxInt32 unused;
+    GxV3d force;
+    GxV3d emtPos;
+    GxV3d emtPosBias;
+    GxReal emtEmitGap;
+    GxReal emtEmitGapBias;
+    GxReal emtPrevEmitTime;
+    GxReal emtEmitTime;
+    GxInt32 emtPtcleEmitCount;
+    GxInt32 emtPtcleEmitCountBias;
+    GxReal emtInitVel;
+    GxReal emtInitVelBias;
+    GxReal emtPtcleLife;
+    GxReal emtPtcleLifeBias;
+    GxV3d emtInitDir;
+    GxV3d emtInitDirBias;
+    GxReal ptcleSize[2];
+    GxRGBA ptcleColor;
+    GxReal tankRotSpeed;
+    GxReal ptcleUV[8];
+    GxTexture* texture;  // one counted reference, released with the emitter
+    GxMatrix* ltm;  // the atomic frame's world matrix during an update; null: no transform
+};
+struct GxParticleEmitterColor {
+    GxReal start[4], startBias[4], end[4], endBias[4];
+};
+struct GxParticleEmitterTexCoords {
+    GxReal start[4], startBias[4], end[4], endBias[4];
+};
+struct GxParticleEmitterSize {
+    GxReal start[2], startBias[2], end[2], endBias[2];
+};
+struct GxParticleEmitter2DRotate {
+    GxReal start, startBias, end, endBias;
+};
+struct GxParticleEmitterMatrix {
+    GxMatrix matrix;
+    GxV3d at, atBias, up, upBias;
+    GxInt32 useMatrix;
+};
+struct GxParticleEmitterTank {
+    GxUInt32 dataFlags;
+    GxInt32 unused;
+    GxInt32 numWritten;
+    GxInt32 maxPCount;
+    GxUInt32 updateFlags;
+    GxUInt32 emitFlags;
+    GxUInt32 platFlags;
+    GxAtomic* tank;
+    GxUInt8* dataIn[gxPTANKKINDS];   // read pointers, by data bit in ascending order
+    GxUInt8* dataOut[gxPTANKKINDS];  // write pointers
+    GxInt32 dataStride[gxPTANKKINDS];
+    GxInt32 srcBlend;
+    GxInt32 dstBlend;
+    GxBool vtxAlphaBlend;
+};
+
+struct GxParticleStandard {
+    GxInt32 flag;
+    GxReal life;  // age
+    GxReal oneOverLife;
+    GxReal lifeSpan;
+};
+struct GxParticleColor {
+    GxReal start[4], delta[4];
+};
+struct GxParticleTexCoords {
+    GxReal start[4], delta[4];
+};
+struct GxParticleSize {
+    GxReal start[2], delta[2], current[2], extra[2];
+};
+struct GxParticle2DRotate {
+    GxReal start, delta;
+};
+
+struct GxParticleUpdateData {
+    GxReal deltaT;
+};
+
+GxBool GxParticlePluginAttach(void);
+GxParticleEmitterClass* GxParticleEmitterClassCreate(GxUInt32 flags);
+GxBool GxParticleEmitterClassDestroy(GxParticleEmitterClass* emitterClass);
+GxParticleClass* GxParticleClassCreate(GxUInt32 flags);
+GxBool GxParticleClassDestroy(GxParticleClass* particleClass);
+GxInt32 GxParticlePropertyGetOffset(const GxParticlePropertyTable* table, GxInt32 id);
+GxInt32 GxParticlePropertyGetIndex(const GxParticlePropertyTable* table, GxInt32 id);
+// The emitter's property block of `id`, or null when its class lacks it.
+void* GxParticleEmitterGetProperty(GxParticleEmitter* emitter, GxInt32 id);
+void* GxParticleGetProperty(const GxParticleClass* particleClass, void* particle, GxInt32 id);
+
+GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void* data);
+GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter);
+GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter, GxParticleClass* particleClass,
+                                                     GxInt32 maxPtclePerBatch);
+GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* emitter, GxParticleUpdateData* data);
+// First particle of a batch.
+GxUInt8* GxParticleBatchGetParticles(GxParticleBatch* batch);
+
+GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* data);
+GxParticleEmitter* GxParticleAtomicGetEmitters(const GxAtomic* atomic);
+GxAtomic* GxParticleAtomicAddEmitter(GxAtomic* atomic, GxParticleEmitter* emitter);
+GxAtomic* GxParticleAtomicUpdate(GxAtomic* atomic, GxParticleUpdateData* data);
+// The particle atomic's render callback: each emitter's tank draws what the last update wrote.
+GxAtomic* GxParticleAtomicRender(GxAtomic* atomic);
+GxParticleEmitter* GxParticleEmitterRender(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+
+// The emitter's generator: one step, r in [0, 1), and a value drawn with a bias.
+GxReal GxParticleRandom(GxUInt32* state);
+GxReal GxParticleRandomBias(GxUInt32* state, GxReal value, GxReal bias);

@@ -1,0 +1,273 @@
+// Standard particles: shared classes and tables, the generator, emission and ageing into a tank, clamped colours
+// and particles without velocity.
+#include <cstring>
+
+#include "gfx/fx/fx_testing.h"
+#include "gfx/core/frame.h"
+#include "gfx/fx/particles_local.h"
+
+namespace {
+
+constexpr GxUInt32 kFireEmitter = 0x33;    // standard, colour, size, tank
+constexpr GxUInt32 kFireParticles = 0x65;  // velocity, colour, size
+
+class Particles : public FxTest {
+protected:
+    // An emitter of the fire classes on its own atomic, emitting `count` particles of `life` seconds each update.
+    GxAtomic* Fire(GxUInt32 particleFlags, GxInt32 count, GxReal life, GxInt32 capacity = 100)
+    {
+        emitterClass = GxParticleEmitterClassCreate(kFireEmitter);
+        particleClass = GxParticleClassCreate(particleFlags);
+        GxAtomic* atomic = GxParticleAtomicCreate(emitterClass, nullptr);
+        if (!atomic) {
+            return nullptr;
+        }
+        emitter = GxParticleAtomicGetEmitters(atomic);
+        GxParticleEmitterSetParticleClass(emitter, particleClass, 16);
+        std = static_cast<GxParticleEmitterStd*>(
+            GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+        std->maxPTank = capacity;
+        std->emtPtcleEmitCount = count;
+        std->emtPtcleLife = life;
+        std->emtInitVel = 1.0f;
+        std->emtInitDir = {0.0f, 1.0f, 0.0f};
+        auto* size = static_cast<GxParticleEmitterSize*>(
+            GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE));
+        size->start[0] = size->start[1] = size->end[0] = size->end[1] = 1.0f;
+        return atomic;
+    }
+
+    GxAtomic* TankOf() const
+    {
+        return static_cast<GxParticleEmitterTank*>(
+                   GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK))
+            ->tank;
+    }
+
+    void Done(GxAtomic* atomic)
+    {
+        GxAtomicDestroy(atomic);
+        GxParticleEmitterClassDestroy(emitterClass);
+        GxParticleClassDestroy(particleClass);
+    }
+
+    GxParticleEmitterClass* emitterClass = nullptr;
+    GxParticleClass* particleClass = nullptr;
+    GxParticleEmitter* emitter = nullptr;
+    GxParticleEmitterStd* std = nullptr;
+};
+
+TEST_F(Particles, ClassesAreSharedByFlagsAndTablesByProperties)
+{
+    GxParticleClass* fire = GxParticleClassCreate(kFireParticles);
+    ASSERT_NE(fire, nullptr);
+    EXPECT_EQ(GxParticleClassCreate(kFireParticles), fire);
+    EXPECT_EQ(fire->refCount, 2);
+    EXPECT_EQ(fire->id, kFireParticles);
+    const GxParticlePropertyTable* table = fire->propTab;
+    EXPECT_EQ(table->numProp, 4);
+    EXPECT_GE(GxParticlePropertyGetOffset(table, gxPRTSTDPROPERTYCODEPARTICLEVELOCITY), 16);
+    EXPECT_GE(GxParticlePropertyGetOffset(table, gxPRTSTDPROPERTYCODEPARTICLECOLOR), 0);
+    EXPECT_GE(GxParticlePropertyGetOffset(table, gxPRTSTDPROPERTYCODEPARTICLESIZE), 0);
+    EXPECT_EQ(GxParticlePropertyGetOffset(table, gxPRTSTDPROPERTYCODEPARTICLEPOSITION), -1);
+    // Bit 0x01 adds no property: another class, the same table.
+    GxParticleClass* same = GxParticleClassCreate(kFireParticles & ~1u);
+    EXPECT_NE(same, fire);
+    EXPECT_EQ(same->propTab, table);
+    EXPECT_EQ(table->refCount, 2);
+    GxParticleClassDestroy(same);
+    EXPECT_EQ(table->refCount, 1);
+    GxParticleClassDestroy(fire);
+    GxParticleClassDestroy(fire);
+}
+
+TEST_F(Particles, GeneratorGivesItsGoldenSequence)
+{
+    GxUInt32 state = 1;
+    EXPECT_FLOAT_EQ(GxParticleRandom(&state), 0.25703285f);
+    EXPECT_EQ(state, 0x41CCE7A0u);
+    EXPECT_FLOAT_EQ(GxParticleRandom(&state), 0.31963870f);
+    EXPECT_EQ(state, 0x51D3D78Bu);
+    // r = 0.0675306: 10 - (1 - 2r) x 4.
+    EXPECT_NEAR(GxParticleRandomBias(&state, 10.0f, 4.0f), 6.5402446f, 1e-5f);
+}
+
+TEST_F(Particles, EmitsIntoTheTankAgesAndDropsTheDead)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 10, 0.25f);
+    ASSERT_NE(atomic, nullptr);
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(emitter->numPtcles, 10);
+    GxParticleTank* tank = GxParticleTankGet(TankOf());
+    ASSERT_NE(tank, nullptr);
+    EXPECT_EQ(tank->format.dataFlags & 0xFF, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR | gxPTANKDFLAGSIZE);
+    EXPECT_EQ(tank->pCount, 10);
+    // Gap 0: every update emits; lives of 0.25 s end after the third ageing step.
+    for (GxInt32 i = 0; i < 3; i++) {
+        ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    }
+    EXPECT_EQ(emitter->numPtcles, 40);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(emitter->numPtcles, 40);
+    EXPECT_EQ(tank->pCount, 40);
+    // Every particle moved up at speed 1 since its emission; the oldest survivors came first.
+    GxParticleTankLockStruct positions;
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &positions, gxPTANKDFLAGPOSITION, 0));
+    GxV3d first;
+    memcpy(&first, positions.data, sizeof(first));
+    EXPECT_NEAR(first.y, 0.3f, 1e-4f);
+    // The tank's capacity bounds every emission.
+    for (GxInt32 i = 0; i < 20; i++) {
+        std->emtPtcleLife = 100.0f;
+        ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    }
+    EXPECT_EQ(emitter->numPtcles, 100);
+    EXPECT_EQ(tank->pCount, 100);
+    Done(atomic);
+}
+
+TEST_F(Particles, BiasedColoursClampAndStillParticlesStartAtTheEmitter)
+{
+    GxAtomic* atomic = Fire(gxPRTSTDPARTICLEDATAFLAGCOLOR | gxPRTSTDPARTICLEDATAFLAGPOSITION, 8, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    auto* colour = static_cast<GxParticleEmitterColor*>(
+        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR));
+    for (GxInt32 i = 0; i < 4; i++) {
+        colour->start[i] = 250.0f;
+        colour->startBias[i] = 200.0f;
+        colour->end[i] = -250.0f;
+        colour->endBias[i] = 10.0f;
+    }
+    std->emtPos = {1.0f, 2.0f, 3.0f};
+    GxParticleUpdateData step = {0.1f};
+    for (GxInt32 i = 0; i < 5; i++) {
+        ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    }
+    GxParticleTankLockStruct colours;
+    GxParticleTankLockStruct positions;
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &colours, gxPTANKDFLAGCOLOR, 0));
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &positions, gxPTANKDFLAGPOSITION, 0));
+    bool sawFull = false;
+    bool sawEmpty = false;
+    for (GxInt32 p = 0; p < emitter->numPtcles; p++) {
+        const GxUInt8* c = colours.data + p * colours.stride;
+        sawFull = sawFull || c[0] == 255;
+        sawEmpty = sawEmpty || c[0] == 0;
+        GxV3d at;
+        memcpy(&at, positions.data + p * positions.stride, sizeof(at));
+        EXPECT_FLOAT_EQ(at.x, 1.0f);
+        EXPECT_FLOAT_EQ(at.z, 3.0f);
+    }
+    EXPECT_TRUE(sawFull);
+    EXPECT_TRUE(sawEmpty);
+    GxParticleBatch* batch = emitter->liveBatch;
+    const auto* pos = static_cast<const GxV3d*>(GxParticleGetProperty(
+        particleClass, GxParticleBatchGetParticles(batch), gxPRTSTDPROPERTYCODEPARTICLEPOSITION));
+    EXPECT_FLOAT_EQ(pos->y, 2.0f);
+    Done(atomic);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<GxUInt8> WriteAtomicExtension(const GxAtomic* atomic)
+{
+    return GxWorldTestWrite([atomic](GxStream* s) {
+        return GxParticleAtomicStreamWrite(s, 0, atomic, 0, 0) != nullptr;
+    });
+}
+
+GxAtomic* ReadAtomicExtension(const std::vector<GxUInt8>& bytes, size_t length = SIZE_MAX)
+{
+    GxStream* stream = GxWorldTestOpen(bytes, length);
+    GxAtomic* atomic = GxAtomicCreate();
+    const bool ok = stream && GxParticleAtomicStreamRead(stream, 0, atomic, 0, 0);
+    if (stream) {
+        GxStreamClose(stream, nullptr);
+    }
+    if (!ok) {
+        GxAtomicDestroy(atomic);
+        return nullptr;
+    }
+    return atomic;
+}
+
+TEST_F(Particles, StreamsReadBackIdenticalAndRefuseHostileTables)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 5, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    GxParticleEmitter* second = GxParticleEmitterCreate(emitterClass, nullptr);
+    GxParticleEmitterSetParticleClass(second, particleClass, 8);
+    GxParticleAtomicAddEmitter(atomic, second);
+    std->emtPos = {1.0f, 2.0f, 3.0f};
+    std->tankRotSpeed = 0.5f;
+    const std::vector<GxUInt8> bytes = WriteAtomicExtension(atomic);
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(GxParticleAtomicStreamGetSize(atomic, 0, 0)));
+    GxUInt32 head = 0;
+    memcpy(&head, bytes.data(), sizeof(head));
+    EXPECT_EQ(head, 0x03000002u);
+
+    GxAtomic* read = ReadAtomicExtension(bytes);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(WriteAtomicExtension(read), bytes);
+    GxParticleEmitter* e = GxParticleAtomicGetEmitters(read);
+    EXPECT_EQ(e->flags & gxPRTSTDEMITTERFLAGSTREAMREAD, gxPRTSTDEMITTERFLAGSTREAMREAD);
+    EXPECT_EQ(e->emtClass, emitterClass);
+    GxAtomicDestroy(read);
+
+    for (size_t length = 0; length < bytes.size(); length++) {
+        EXPECT_EQ(ReadAtomicExtension(bytes, length), nullptr) << length;
+    }
+    // The first table's count claims more ids than its chunk body holds.
+    std::vector<GxUInt8> counted = bytes;
+    const GxUInt32 huge = 0x4000000;
+    memcpy(&counted[4 + 20 + 12 + 4], &huge, sizeof(huge));
+    EXPECT_EQ(ReadAtomicExtension(counted), nullptr);
+    GxTestTakeError();
+
+    GxAtomic* empty = GxAtomicCreate();
+    EXPECT_EQ(GxParticleAtomicStreamGetSize(empty, 0, 0), 0);
+    GxAtomicDestroy(empty);
+    Done(atomic);
+}
+
+}  // namespace
+
+namespace {
+
+int tankDraws = 0;
+GxBool CountDraw(GxAtomic*, GxParticleTankFormat*, GxInt32 count)
+{
+    tankDraws += count;
+    return 1;
+}
+
+TEST_F(Particles, RenderDrawsTheTankAndEmissionFollowsTheFrame)
+{
+    const GxParticleTankCallBackSet callbacks = {nullptr, nullptr, nullptr, CountDraw};
+    GxParticleTankSetDefaultCallbacks(&callbacks);
+    GxAtomic* atomic = Fire(kFireParticles, 4, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    GxFrame* frame = GxFrameCreate();
+    const GxV3d offset = {10.0f, 0.0f, 0.0f};
+    GxFrameTranslate(frame, &offset, gxCOMBINEREPLACE);
+    GxAtomicSetFrame(atomic, frame);
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    tankDraws = 0;
+    EXPECT_EQ(atomic->renderCallBack(atomic), atomic);
+    EXPECT_EQ(tankDraws, 4);
+    GxParticleTankLockStruct positions;
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &positions, gxPTANKDFLAGPOSITION, 0));
+    GxV3d at;
+    memcpy(&at, positions.data, sizeof(at));
+    EXPECT_FLOAT_EQ(at.x, 10.0f);
+    GxParticleTankSetDefaultCallbacks(nullptr);
+    GxAtomicSetFrame(atomic, nullptr);
+    GxFrameDestroy(frame);
+    Done(atomic);
+}
+
+}  // namespace

@@ -1,0 +1,368 @@
+// The particle atomic's extension stream: emitters with their class definitions and property blocks.
+#include <cstring>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/stream.h"
+#include "gfx/core/texture.h"
+#include "gfx/fx/particles.h"
+#include "gfx/fx/particles_local.h"
+
+namespace {
+
+constexpr GxUInt32 kStreamVersion = 3;
+// Streams before version 3 store no tank rotation speed.
+constexpr GxUInt32 kOldestVersion = 2;
+constexpr GxUInt32 kVersionShift = 24;
+constexpr GxUInt32 kCountMask = 0xFFFFFF;
+constexpr GxUInt32 kEmitterWords = 5;
+constexpr GxUInt32 kWord = 4;
+constexpr GxUInt32 kClassBody = 8;
+constexpr GxUInt32 kTableHead = 8;
+constexpr GxUInt32 kStdBody = 152;
+constexpr GxUInt32 kTankBody = 20;
+constexpr GxUInt32 kFloatBlock16 = 64;
+constexpr GxUInt32 kFloatBlock8 = 32;
+constexpr GxUInt32 kFloatBlock4 = 16;
+// Property blocks in the order the standard callbacks write them.
+constexpr GxInt32 kStreamOrder[] = {
+    gxPRTSTDPROPERTYCODEEMITTERSTANDARD,   gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR, gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS,
+    gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX,  gxPRTSTDPROPERTYCODEEMITTERPRTSIZE,  gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE,
+    gxPRTSTDPROPERTYCODEEMITTERPTANK,
+};
+
+GxUInt32 readVersion = 0;
+
+void Refuse(const char* message)
+{
+    GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, message));
+}
+
+bool Put(GxStream* s, const void* words, GxUInt32 bytes)
+{
+    return GxStreamWriteInt32(s, words, bytes) != nullptr;
+}
+
+bool Get(GxStream* s, void* words, GxUInt32 bytes)
+{
+    return GxStreamReadInt32(s, words, bytes) != nullptr;
+}
+
+GxUInt32 TableBody(const GxParticlePropertyTable* t)
+{
+    return kTableHead + 2 * kWord * static_cast<GxUInt32>(t->numProp);
+}
+
+bool WriteTable(GxStream* s, const GxParticlePropertyTable* t, bool emitter)
+{
+    if (!GxStreamWriteChunkHeader(s, gxID_PARTICLEPROPERTIES, TableBody(t), gxLIBRARYVERSION, gxLIBRARYBUILD)) {
+        return false;
+    }
+    const GxUInt32 head[2] = {static_cast<GxUInt32>(t->key), static_cast<GxUInt32>(t->numProp)};
+    if (!Put(s, head, sizeof(head)) || !Put(s, t->propID, kWord * static_cast<GxUInt32>(t->numProp))) {
+        return false;
+    }
+    for (GxInt32 i = 0; i < t->numProp; i++) {
+        const GxUInt32 size = static_cast<GxUInt32>(GxParticleStoredPropertySize(emitter, t->propID[i]));
+        if (!Put(s, &size, sizeof(size))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteClass(GxStream* s, const GxParticleClassBase* c)
+{
+    const GxUInt32 body[2] = {c->id, static_cast<GxUInt32>(c->propTab->key)};
+    return GxStreamWriteChunkHeader(s, gxID_PARTICLEPROPERTIES, kClassBody, gxLIBRARYVERSION, gxLIBRARYBUILD) &&
+           Put(s, body, sizeof(body));
+}
+
+GxUInt32 StdBody(const GxParticleEmitterStd* p)
+{
+    return kStdBody + (p->texture ? gxCHUNKHEADERSIZE + GxTextureStreamGetSize(p->texture) : 0) + kWord;
+}
+
+GxUInt32 PropertyBody(GxParticleEmitter* e, GxInt32 id)
+{
+    void* p = GxParticleEmitterGetProperty(e, id);
+    if (!p) {
+        return 0;
+    }
+    switch (id) {
+    case gxPRTSTDPROPERTYCODEEMITTERSTANDARD:
+        return StdBody(static_cast<GxParticleEmitterStd*>(p));
+    case gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR:
+    case gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS:
+        return kFloatBlock16;
+    case gxPRTSTDPROPERTYCODEEMITTERPRTSIZE:
+        return kFloatBlock8;
+    case gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE:
+        return kFloatBlock4;
+    case gxPRTSTDPROPERTYCODEEMITTERPTANK:
+        return kTankBody;
+    default:
+        return 0;
+    }
+}
+
+bool WriteStd(GxStream* s, const GxParticleEmitterStd* p)
+{
+    const GxUInt32 head[2] = {p->seed, static_cast<GxUInt32>(p->maxPTank)};
+    GxUInt32 colour = 0;
+    memcpy(&colour, &p->ptcleColor, sizeof(colour));
+    const GxUInt32 packed = static_cast<GxUInt32>(p->ptcleColor.red) << 24 |
+                            static_cast<GxUInt32>(p->ptcleColor.green) << 16 |
+                            static_cast<GxUInt32>(p->ptcleColor.blue) << 8 | p->ptcleColor.alpha;
+    const GxUInt32 hasTexture = p->texture ? 1 : 0;
+    return Put(s, head, sizeof(head)) && Put(s, &p->force, 9 * kWord) && Put(s, &p->emtEmitGap, 2 * kWord) &&
+           Put(s, &p->emtPtcleEmitCount, 2 * kWord) && Put(s, &p->emtInitVel, 4 * kWord) &&
+           Put(s, &p->emtInitDir, 6 * kWord) && Put(s, p->ptcleSize, 2 * kWord) && Put(s, &colour, kWord) &&
+           Put(s, &packed, kWord) && Put(s, p->ptcleUV, 8 * kWord) && Put(s, &hasTexture, kWord) &&
+           (!p->texture || GxTextureStreamWrite(p->texture, s)) && Put(s, &p->tankRotSpeed, kWord);
+}
+
+bool ReadStd(GxStream* s, GxParticleEmitterStd* p)
+{
+    GxUInt32 head[2];
+    GxUInt32 colourWords[2];
+    GxUInt32 hasTexture = 0;
+    if (!Get(s, head, sizeof(head)) || !Get(s, &p->force, 9 * kWord) || !Get(s, &p->emtEmitGap, 2 * kWord) ||
+        !Get(s, &p->emtPtcleEmitCount, 2 * kWord) || !Get(s, &p->emtInitVel, 4 * kWord) ||
+        !Get(s, &p->emtInitDir, 6 * kWord) || !Get(s, p->ptcleSize, 2 * kWord) ||
+        !Get(s, colourWords, sizeof(colourWords)) || !Get(s, p->ptcleUV, 8 * kWord) || !Get(s, &hasTexture, kWord)) {
+        return false;
+    }
+    p->seed = head[0];
+    p->maxPTank = static_cast<GxInt32>(head[1]);
+    const GxUInt32 packed = colourWords[1];
+    p->ptcleColor = {static_cast<GxUInt8>(packed >> 24), static_cast<GxUInt8>(packed >> 16),
+                     static_cast<GxUInt8>(packed >> 8), static_cast<GxUInt8>(packed)};
+    if (p->maxPTank < 0) {
+        Refuse("negative particle tank capacity");
+        return false;
+    }
+    if (hasTexture) {
+        if (!GxStreamFindChunk(s, gxID_TEXTURE, nullptr, nullptr) || !(p->texture = GxTextureStreamRead(s))) {
+            return false;
+        }
+    }
+    return readVersion < kStreamVersion || Get(s, &p->tankRotSpeed, kWord);
+}
+
+bool WriteTank(GxStream* s, const GxParticleEmitterTank* t)
+{
+    const GxUInt32 words[5] = {t->updateFlags, t->emitFlags, static_cast<GxUInt32>(t->srcBlend),
+                               static_cast<GxUInt32>(t->dstBlend), static_cast<GxUInt32>(t->vtxAlphaBlend)};
+    return Put(s, words, sizeof(words));
+}
+
+bool ReadTank(GxStream* s, GxParticleEmitterTank* t)
+{
+    GxUInt32 words[5];
+    if (!Get(s, words, sizeof(words))) {
+        return false;
+    }
+    t->updateFlags = words[0];
+    t->emitFlags = words[1];
+    t->srcBlend = static_cast<GxInt32>(words[2]);
+    t->dstBlend = static_cast<GxInt32>(words[3]);
+    t->vtxAlphaBlend = static_cast<GxBool>(words[4]);
+    return true;
+}
+
+bool WriteProperty(GxStream* s, GxParticleEmitter* e, GxInt32 id)
+{
+    void* p = GxParticleEmitterGetProperty(e, id);
+    switch (id) {
+    case gxPRTSTDPROPERTYCODEEMITTERSTANDARD:
+        return WriteStd(s, static_cast<GxParticleEmitterStd*>(p));
+    case gxPRTSTDPROPERTYCODEEMITTERPTANK:
+        return WriteTank(s, static_cast<GxParticleEmitterTank*>(p));
+    default:
+        return Put(s, p, PropertyBody(e, id));
+    }
+}
+
+bool ReadProperty(GxStream* s, GxParticleEmitter* e, GxInt32 id)
+{
+    void* p = GxParticleEmitterGetProperty(e, id);
+    switch (id) {
+    case gxPRTSTDPROPERTYCODEEMITTERSTANDARD:
+        return ReadStd(s, static_cast<GxParticleEmitterStd*>(p));
+    case gxPRTSTDPROPERTYCODEEMITTERPTANK:
+        return ReadTank(s, static_cast<GxParticleEmitterTank*>(p));
+    default:
+        return Get(s, p, PropertyBody(e, id));
+    }
+}
+
+// Reads a property table chunk and checks it against the class the stream names: same properties, same order.
+bool ReadTable(GxStream* s, const GxParticleClassBase* expected)
+{
+    GxUInt32 length = 0;
+    GxUInt32 head[2];
+    if (!GxStreamFindChunk(s, gxID_PARTICLEPROPERTIES, &length, nullptr) || length < kTableHead ||
+        !Get(s, head, sizeof(head))) {
+        return false;
+    }
+    // The count must fit the body it came in, before anything is read for it.
+    const uint64_t need = kTableHead + 2ull * kWord * head[1];
+    if (need != length || !GxStreamCanSupply(s, need - kTableHead)) {
+        Refuse("particle property table count does not fit its chunk");
+        return false;
+    }
+    const GxParticlePropertyTable* table = expected->propTab;
+    if (head[1] != static_cast<GxUInt32>(table->numProp)) {
+        Refuse("particle property table differs from its class");
+        return false;
+    }
+    for (GxInt32 i = 0; i < table->numProp; i++) {
+        GxUInt32 id = 0;
+        if (!Get(s, &id, kWord)) {
+            return false;
+        }
+        if (static_cast<GxInt32>(id) != table->propID[i]) {
+            Refuse("particle property table differs from its class");
+            return false;
+        }
+    }
+    return GxStreamSkip(s, kWord * static_cast<GxUInt32>(table->numProp)) != nullptr;
+}
+
+bool ReadClass(GxStream* s, GxUInt32 id)
+{
+    GxUInt32 length = 0;
+    GxUInt32 body[2];
+    if (!GxStreamFindChunk(s, gxID_PARTICLEPROPERTIES, &length, nullptr) || length != kClassBody ||
+        !Get(s, body, sizeof(body))) {
+        return false;
+    }
+    if (body[0] != id) {
+        Refuse("particle class chunk names another class");
+        return false;
+    }
+    return true;
+}
+
+GxParticleEmitter* ReadEmitter(GxStream* s)
+{
+    GxUInt32 words[kEmitterWords];
+    if (!Get(s, words, sizeof(words))) {
+        return nullptr;
+    }
+    if (words[3] < 1 || words[3] > GxParticleMaxBatch() || words[4] > 1) {
+        Refuse("particle emitter header out of range");
+        return nullptr;
+    }
+    GxParticleEmitterClass* emitterClass = GxParticleEmitterClassCreate(words[0]);
+    GxParticleClass* particleClass = GxParticleClassCreate(words[2]);
+    GxParticleEmitter* e = nullptr;
+    bool ok = emitterClass && particleClass;
+    if (ok && words[4]) {
+        ok = ReadTable(s, particleClass) && ReadTable(s, emitterClass) && ReadClass(s, words[2]) &&
+             ReadClass(s, words[0]);
+    }
+    if (ok && GxParticleEmitterGetPropertyOffset(emitterClass, gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX) >= 0) {
+        Refuse("particle orientation property is not streamed");
+        ok = false;
+    }
+    if (ok) {
+        e = GxParticleEmitterCreate(emitterClass, nullptr);
+        ok = e && GxParticleEmitterSetParticleClass(e, particleClass, static_cast<GxInt32>(words[3]));
+    }
+    if (ok) {
+        e->flags = words[1] | gxPRTSTDEMITTERFLAGSTREAMREAD;
+        for (GxInt32 id : kStreamOrder) {
+            if (GxParticleEmitterGetProperty(e, id) && !ReadProperty(s, e, id)) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    GxParticleEmitterClassDestroy(emitterClass);
+    GxParticleClassDestroy(particleClass);
+    if (!ok) {
+        GxParticleEmitterDestroy(e);
+        return nullptr;
+    }
+    return e;
+}
+
+}  // namespace
+
+GxStream* GxParticleAtomicStreamWrite(GxStream* stream, GxInt32, const void* object, GxInt32, GxInt32)
+{
+    const auto* atomic = static_cast<const GxAtomic*>(object);
+    GxUInt32 count = 0;
+    for (GxParticleEmitter* e = GxParticleAtomicGetEmitters(atomic); e; e = e->next) {
+        count++;
+    }
+    const GxUInt32 head = count | kStreamVersion << kVersionShift;
+    if (!Put(stream, &head, sizeof(head))) {
+        return nullptr;
+    }
+    for (GxParticleEmitter* e = GxParticleAtomicGetEmitters(atomic); e; e = e->next) {
+        if (!e->ptcleClass) {
+            Refuse("particle emitter without a particle class");
+            return nullptr;
+        }
+        const GxUInt32 words[kEmitterWords] = {e->emtClass->id, e->flags & ~gxPRTSTDEMITTERFLAGSTREAMREAD,
+                                               e->ptcleClass->id, static_cast<GxUInt32>(e->maxPtclePerBatch), 1};
+        if (!Put(stream, words, sizeof(words)) || !WriteTable(stream, e->ptcleClass->propTab, false) ||
+            !WriteTable(stream, e->emtClass->propTab, true) || !WriteClass(stream, e->ptcleClass) ||
+            !WriteClass(stream, e->emtClass)) {
+            return nullptr;
+        }
+        for (GxInt32 id : kStreamOrder) {
+            if (GxParticleEmitterGetProperty(e, id) && !WriteProperty(stream, e, id)) {
+                return nullptr;
+            }
+        }
+    }
+    return stream;
+}
+
+GxInt32 GxParticleAtomicStreamGetSize(const void* object, GxInt32, GxInt32)
+{
+    GxUInt32 size = 0;
+    for (GxParticleEmitter* e = GxParticleAtomicGetEmitters(static_cast<const GxAtomic*>(object)); e; e = e->next) {
+        if (!e->ptcleClass) {
+            continue;
+        }
+        size += kEmitterWords * kWord + TableBody(e->ptcleClass->propTab) + TableBody(e->emtClass->propTab) +
+                2 * kClassBody + 4 * gxCHUNKHEADERSIZE;
+        for (GxInt32 id : kStreamOrder) {
+            size += PropertyBody(e, id);
+        }
+    }
+    return size ? static_cast<GxInt32>(size + kWord) : 0;
+}
+
+GxStream* GxParticleAtomicStreamRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
+{
+    auto* atomic = static_cast<GxAtomic*>(object);
+    GxUInt32 head = 0;
+    if (!Get(stream, &head, sizeof(head))) {
+        return nullptr;
+    }
+    const GxUInt32 count = head & kCountMask;
+    readVersion = head >> kVersionShift;
+    if (readVersion < kOldestVersion || readVersion > kStreamVersion) {
+        Refuse("particle stream version not readable");
+        return nullptr;
+    }
+    // Each emitter takes at least its header words: the bytes left bound the count.
+    if (!GxStreamCanSupply(stream, static_cast<uint64_t>(count) * kEmitterWords * kWord)) {
+        Refuse("particle emitter count beyond the chunk");
+        return nullptr;
+    }
+    for (GxUInt32 i = 0; i < count; i++) {
+        GxParticleEmitter* e = ReadEmitter(stream);
+        if (!e) {
+            return nullptr;
+        }
+        GxParticleAtomicAddEmitter(atomic, e);
+    }
+    GxAtomicSetRenderCallBack(atomic, GxParticleAtomicRender);
+    return stream;
+}

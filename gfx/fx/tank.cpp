@@ -1,0 +1,307 @@
+// Particle tanks: the tank record on its atomic, data arrays in either layout, locking, rendering through the
+// tank's callbacks, and the split of quad draws into batches 16-bit indices can reach.
+#include <cstring>
+
+#include "gfx/core/engine.h"
+#include "gfx/fx/particles.h"
+
+namespace {
+
+constexpr GxUInt32 kTankHint = 0x3012F;
+constexpr GxUInt32 kInterleavedHint = 0x30000;
+constexpr GxUInt32 kDataAlign = 16;
+constexpr GxUInt32 kAllChanged = 0xFFFFFFFFu;
+constexpr GxUInt32 kLayoutBits = gxPTANKDFLAGARRAY | gxPTANKDFLAGSTRUCTURE;
+// Each per-particle kind in array order: its data bit and element size.
+constexpr GxUInt32 kKindBits[gxPTANKKINDS] = {
+    gxPTANKDFLAGPOSITION, gxPTANKDFLAGMATRIX,        gxPTANKDFLAGNORMAL,        gxPTANKDFLAGSIZE,
+    gxPTANKDFLAGCOLOR,    gxPTANKDFLAGVTXCOLOR,      gxPTANKDFLAG2DROTATE,      gxPTANKDFLAGVTX2TEXCOORDS,
+    gxPTANKDFLAGVTX4TEXCOORDS,
+};
+constexpr GxInt32 kKindSizes[gxPTANKKINDS] = {12, static_cast<GxInt32>(sizeof(GxMatrix)), 12, 8, 4, 16, 4, 16, 32};
+constexpr GxUInt32 kKindMask = 0x1FF;
+// Engine render states the tank takes its blending from when it is made.
+constexpr GxInt32 kStateSrcBlend = 10;
+constexpr GxInt32 kStateDestBlend = 11;
+constexpr GxInt32 kStateVertexAlpha = 12;
+constexpr GxInt32 kDefaultBlend = 2;
+// Triangles per quad vertex pair: two triangles for each four vertices.
+constexpr GxInt32 kVerticesPerTriangle = 2;
+
+GxInt32 tankOffset = -1;
+GxParticleTankCallBackSet defaultCallbacks = {};
+
+GxParticleTank*& TankOf(const GxAtomic* atomic)
+{
+    return *reinterpret_cast<GxParticleTank**>(reinterpret_cast<GxUInt8*>(const_cast<GxAtomic*>(atomic)) +
+                                               tankOffset);
+}
+
+GxUInt32 NormaliseFlags(GxUInt32 flags)
+{
+    if (flags & gxPTANKDFLAGMATRIX) {
+        flags &= ~(gxPTANKDFLAGPOSITION | gxPTANKDFLAGSIZE | gxPTANKDFLAG2DROTATE);
+    }
+    if (!(flags & (gxPTANKDFLAGMATRIX | gxPTANKDFLAGPOSITION))) {
+        flags |= gxPTANKDFLAGPOSITION;
+    }
+    if (!(flags & kLayoutBits)) {
+        flags |= gxPTANKDFLAGARRAY;
+    }
+    return flags;
+}
+
+GxUInt8* AlignUp(void* block)
+{
+    const auto address = reinterpret_cast<uintptr_t>(block);
+    return reinterpret_cast<GxUInt8*>((address + kDataAlign - 1) & ~static_cast<uintptr_t>(kDataAlign - 1));
+}
+
+bool AllocData(GxParticleTank* tank, GxInt32 capacity, GxUInt32 flags)
+{
+    GxParticleTankFormat& format = tank->format;
+    const bool interleaved = (flags & gxPTANKDFLAGSTRUCTURE) != 0;
+    uint64_t recordSize = 0;
+    uint64_t total = 0;
+    for (GxInt32 k = 0; k < gxPTANKKINDS; k++) {
+        if (flags & kKindBits[k]) {
+            recordSize += kKindSizes[k];
+            total += static_cast<uint64_t>(capacity) * kKindSizes[k];
+            format.numArrays++;
+        }
+    }
+    total += kDataAlign;
+    if (total > 0x7FFFFFFFu) {
+        GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNOMEMORY);
+        return false;
+    }
+    tank->rawData = GxMalloc(static_cast<GxUInt32>(total), interleaved ? kInterleavedHint : kTankHint);
+    if (!tank->rawData) {
+        GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNOMEMORY);
+        return false;
+    }
+    memset(tank->rawData, 0, static_cast<size_t>(total));
+    GxUInt8* at = AlignUp(tank->rawData);
+    for (GxInt32 k = 0; k < gxPTANKKINDS; k++) {
+        if (!(flags & kKindBits[k])) {
+            continue;
+        }
+        format.kinds[k].data = at;
+        format.kinds[k].stride = interleaved ? static_cast<GxInt32>(recordSize) : kKindSizes[k];
+        at += interleaved ? kKindSizes[k] : static_cast<size_t>(capacity) * kKindSizes[k];
+    }
+    format.stride = interleaved ? static_cast<GxInt32>(recordSize) : 0;
+    return true;
+}
+
+void SetConstants(GxParticleTank* tank)
+{
+    tank->srcBlend = kDefaultBlend;
+    tank->dstBlend = kDefaultBlend;
+    tank->vertexAlphaBlend = 1;
+    tank->cSize[0] = tank->cSize[1] = 1.0f;
+    tank->cColor = {0, 0, 0, 255};
+    for (GxRGBA& colour : tank->cVtxColor) {
+        colour = tank->cColor;
+    }
+    const GxReal uv[8] = {0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.0f};
+    memcpy(tank->cUV, uv, sizeof(uv));
+    GxMatrixSetIdentity(&tank->cMatrix);
+    GxRenderStateGetFunction get = GxEngineInstance->dOpenDevice.fpRenderStateGet;
+    if (get) {
+        get(kStateSrcBlend, &tank->srcBlend);
+        get(kStateDestBlend, &tank->dstBlend);
+        get(kStateVertexAlpha, &tank->vertexAlphaBlend);
+    }
+}
+
+void FreeTank(GxParticleTank* tank)
+{
+    if (tank->rawData) {
+        GxFree(tank->rawData);
+    }
+    GxFree(tank);
+}
+
+void* AtomicConstruct(void* object, GxInt32, GxInt32)
+{
+    TankOf(static_cast<GxAtomic*>(object)) = nullptr;
+    return object;
+}
+
+void* AtomicDestruct(void* object, GxInt32, GxInt32)
+{
+    GxParticleTank*& tank = TankOf(static_cast<GxAtomic*>(object));
+    if (tank) {
+        FreeTank(tank);
+        tank = nullptr;
+    }
+    return object;
+}
+
+void* ModuleOpen(void* instance, GxInt32, GxInt32)
+{
+    return instance;
+}
+
+void* ModuleClose(void* instance, GxInt32, GxInt32)
+{
+    return instance;
+}
+
+}  // namespace
+
+GxBool GxParticleTankPluginAttach(void)
+{
+    if (GxEngineRegisterPlugin(0, gxPLUGINPARTICLETANK, ModuleOpen, ModuleClose) < 0) {
+        return 0;
+    }
+    tankOffset = GxAtomicRegisterPlugin(sizeof(GxParticleTank*), gxPLUGINPARTICLETANK, AtomicConstruct, AtomicDestruct,
+                                        nullptr);
+    return tankOffset >= 0 ? 1 : 0;
+}
+
+void GxParticleTankSetDefaultCallbacks(const GxParticleTankCallBackSet* callbacks)
+{
+    defaultCallbacks = callbacks ? *callbacks : GxParticleTankCallBackSet{};
+}
+
+GxAtomic* GxParticleTankCreate(GxInt32 maxParticles, GxUInt32 dataFlags, GxUInt32 platFlags)
+{
+    return GxParticleTankCreateWithCallbacks(maxParticles, NormaliseFlags(dataFlags), platFlags, &defaultCallbacks);
+}
+
+GxAtomic* GxParticleTankCreateWithCallbacks(GxInt32 maxParticles, GxUInt32 dataFlags, GxUInt32 platFlags,
+                                            const GxParticleTankCallBackSet* callbacks)
+{
+    if (maxParticles < 0 || !callbacks) {
+        GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNULLARG);
+        return nullptr;
+    }
+    GxAtomic* atomic = GxAtomicCreate();
+    if (!atomic) {
+        return nullptr;
+    }
+    auto* tank = static_cast<GxParticleTank*>(GxMalloc(sizeof(GxParticleTank), kTankHint));
+    if (!tank) {
+        GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNOMEMORY);
+        GxAtomicDestroy(atomic);
+        return nullptr;
+    }
+    memset(tank, 0, sizeof(*tank));
+    TankOf(atomic) = tank;
+    tank->savedRender = atomic->renderCallBack;
+    GxAtomicSetRenderCallBack(atomic, GxParticleTankRender);
+    tank->maxPCount = maxParticles;
+    tank->platFlags = platFlags;
+    tank->updateFlags = kAllChanged;
+    tank->callbacks = *callbacks;
+    bool made = false;
+    if (callbacks->alloc) {
+        tank->format.dataFlags = dataFlags;
+        made = callbacks->alloc(&tank->format, maxParticles, dataFlags) != nullptr;
+    } else {
+        made = AllocData(tank, maxParticles, dataFlags);
+    }
+    tank->format.dataFlags = dataFlags;
+    if (!made || (callbacks->create &&
+                  !callbacks->create(atomic, &tank->format, maxParticles, dataFlags, platFlags))) {
+        GxAtomicDestroy(atomic);
+        return nullptr;
+    }
+    SetConstants(tank);
+    return atomic;
+}
+
+GxBool GxParticleTankDestroy(GxAtomic* atomic)
+{
+    return GxAtomicDestroy(atomic);
+}
+
+GxParticleTank* GxParticleTankGet(const GxAtomic* atomic)
+{
+    return atomic && tankOffset >= 0 ? TankOf(atomic) : nullptr;
+}
+
+const GxParticleTankFormat* GxParticleTankGetFormat(const GxAtomic* atomic)
+{
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    return tank ? &tank->format : nullptr;
+}
+
+GxBool GxParticleTankLock(GxAtomic* atomic, GxParticleTankLockStruct* out, GxUInt32 dataBit, GxUInt32 lockFlags)
+{
+    *out = {nullptr, 0};
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    if (!tank || !(tank->format.dataFlags & dataBit & kKindMask)) {
+        return 0;
+    }
+    for (GxInt32 k = 0; k < gxPTANKKINDS; k++) {
+        if (kKindBits[k] == dataBit) {
+            *out = tank->format.kinds[k];
+            if (lockFlags & gxPTANKLOCKWRITE) {
+                tank->lockFlags |= dataBit;
+            }
+            return 1;
+        }
+    }
+    return 0;
+}
+
+GxAtomic* GxParticleTankUnlock(GxAtomic* atomic)
+{
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    if (!tank) {
+        return nullptr;
+    }
+    tank->updateFlags |= tank->lockFlags;
+    tank->lockFlags = 0;
+    return atomic;
+}
+
+GxAtomic* GxParticleTankSetCount(GxAtomic* atomic, GxInt32 count)
+{
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    if (!tank || count < 0 || count > tank->maxPCount) {
+        GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNULLARG);
+        return nullptr;
+    }
+    tank->pCount = count;
+    tank->updateFlags |= gxPTANKDFLAGNEWCOUNT;
+    return atomic;
+}
+
+GxAtomic* GxParticleTankRender(GxAtomic* atomic)
+{
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    if (!tank) {
+        return nullptr;
+    }
+    if (tank->pCount > 0) {
+        if (tank->callbacks.instance) {
+            tank->callbacks.instance(atomic, &tank->format, tank->pCount, tank->updateFlags);
+        }
+        tank->updateFlags = 0;
+        if (tank->callbacks.render && !tank->callbacks.render(atomic, &tank->format, tank->pCount)) {
+            return nullptr;
+        }
+    }
+    return tank->savedRender ? tank->savedRender(atomic) : atomic;
+}
+
+GxInt32 GxParticleTankSplitQuads(GxInt32 firstVertex, GxInt32 vertices, GxParticleTankDrawQuadsCallBack draw,
+                                 void* data)
+{
+    GxInt32 batches = 0;
+    while (vertices > gxPTANKMAXQUADVERTICES) {
+        draw(data, firstVertex, gxPTANKMAXQUADVERTICES, gxPTANKMAXQUADVERTICES / kVerticesPerTriangle);
+        firstVertex += gxPTANKMAXQUADVERTICES;
+        vertices -= gxPTANKMAXQUADVERTICES;
+        batches++;
+    }
+    if (vertices > 0) {
+        draw(data, firstVertex, vertices, vertices / kVerticesPerTriangle);
+        batches++;
+    }
+    return batches;
+}
