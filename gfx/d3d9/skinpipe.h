@@ -23,6 +23,9 @@ GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type);
 // Null when a construction step fails (nothing is left behind).
 GxPipeline* GxD3D9SkinPipelineCreate(void);
 GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot);
+// The atomic may be drawn by a generated vertex shader: the device has shaders, its palette fits the constants,
+// and it needs no lights (shader lighting is not written yet).
+GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic);
 
 // Vertex-shader constants: the world matrix the constants are built for (null: the identity), and the
 // transposed world x view x projection (view x projection cached until the next camera update).
