@@ -6,6 +6,8 @@
 #include "gfx/anim/anim.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/skinpipe.h"
+#include "gfx/d3d9/vsbuilder.h"
+#include "gfx/d3d9/vscache_testing.h"
 #include "platform/d3d9/d3dx9.h"
 
 namespace {
@@ -167,6 +169,150 @@ TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
         EXPECT_NEAR(withWorld.m[c][3], want, 1e-4f);
     }
     GxCameraEndUpdate(camera);
+}
+
+// A stand-in assembler: a minimal token stream for every text, or a failure for every text.
+HRESULT AssembleAny(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, LPD3DXBUFFER* shader, LPD3DXBUFFER*)
+{
+    static const DWORD tokens[] = {D3DVS_VERSION(1, 1), 0x0000FFFF};
+    if (FAILED(D3DXCreateBuffer(sizeof(tokens), shader))) {
+        return E_OUTOFMEMORY;
+    }
+    memcpy((*shader)->GetBufferPointer(), tokens, sizeof(tokens));
+    return D3D_OK;
+}
+
+HRESULT AssembleNothing(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, LPD3DXBUFFER* shader,
+                        LPD3DXBUFFER*)
+{
+    *shader = nullptr;
+    return D3DXERR_INVALIDDATA;
+}
+
+// A device that reports vertex and pixel shaders 1.1 with 96 constants; the skin pipeline is rebuilt to see it.
+class ShaderSkinPipeTest : public SkinPipeTest {
+protected:
+    void SetUp() override
+    {
+        SkinPipeTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        saved = gxD3D9State.caps;
+        D3DCAPS9& caps = gxD3D9State.caps;
+        caps.DevCaps |= D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+        caps.VertexShaderVersion = D3DVS_VERSION(1, 1);
+        caps.PixelShaderVersion = D3DPS_VERSION(1, 1);
+        caps.MaxVertexShaderConst = 96;
+        restore = true;
+        ASSERT_TRUE(GxSkinPipelinesDestroy());
+        ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    }
+    void TearDown() override
+    {
+        GxD3D9VertexShaderSetAssembler(nullptr);
+        SkinPipeTest::TearDown();
+        if (restore) {
+            gxD3D9State.caps = saved;
+        }
+    }
+    GxAtomic* UnlitSkinnedAtomic()
+    {
+        GxAtomic* atomic = SkinnedAtomic();
+        atomic->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+        return atomic;
+    }
+    void Pose(GxReal time)
+    {
+        GxAnimHierarchySetCurrentAnim(hierarchy, anim);
+        GxAnimHierarchyAddAnimTime(hierarchy, time);
+        GxAnimHierarchyUpdateMatrices(hierarchy);
+    }
+    GxUInt32 DeclarationStreams(const GxD3D9InstanceHeader* header)
+    {
+        D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
+        UINT count = MAXD3DDECLLENGTH + 1;
+        GxUInt32 streams = 0;
+        if (SUCCEEDED(header->declaration->GetDeclaration(elements, &count))) {
+            for (UINT i = 0; i + 1 < count; i++) {
+                streams |= 1u << elements[i].Stream;
+            }
+        }
+        return streams;
+    }
+    D3DCAPS9 saved = {};
+    bool restore = false;
+};
+
+TEST_F(ShaderSkinPipeTest, ShaderPathUploadsThePaletteAndLeavesTheBindPose)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    GxGeometry* geometry = atomic->geometry;
+    ASSERT_NE(geometry->repEntry, nullptr);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    EXPECT_EQ(skin->usesVertexShader, 1u);
+    EXPECT_NE(header->streams[1].buffer, nullptr);
+    EXPECT_EQ(DeclarationStreams(header), 3u);
+    // The device blends: the vertex stream keeps the bind pose.
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y);
+    // Bone 0's rows follow the fixed registers (and the material colour when modulated): lifted by 0.5 in y.
+    const GxUInt32 base = gxD3D9VSLIGHTSREGISTER + ((geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0);
+    float rows[3][4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(base, &rows[0][0], 3)));
+    EXPECT_FLOAT_EQ(rows[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(rows[1][1], 1.0f);
+    EXPECT_FLOAT_EQ(rows[1][3], 0.5f);
+    EXPECT_FLOAT_EQ(rows[2][2], 1.0f);
+}
+
+// A shader that does not assemble never leaves a shader layout to the fixed-function path.
+TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+}
+
+TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    ASSERT_NE(header->streams[1].buffer, nullptr);
+    // The next draw's shader cannot be made (a new cache, an assembler that fails).
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxD3D9VertexShaderCacheClose();
+    GxD3D9VertexShaderCacheOpen();
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_EQ(DeclarationStreams(header), 1u);
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+}
+
+TEST_F(ShaderSkinPipeTest, LitSkinsAndDevicesWithoutShadersStayOnTheProcessor)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* lit = SkinnedAtomic();
+    lit->geometry->flags |= gxGEOMETRYLIGHT;
+    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
+    lit->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+    EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(lit));
+    gxD3D9State.caps.PixelShaderVersion = 0;
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
 }
 
 TEST(SkinLightColors, ZeroCoefficientIsUndoneByTheNextMesh)

@@ -41,6 +41,7 @@ struct Cache {
 
 Cache cache;
 GxUInt32 generated = 0;
+GxD3D9VertexShaderAssembler assembler = D3DXAssembleShader;
 
 constexpr GxD3D9VertexShaderRegisters kNoRegisters = {
     gxD3D9VSNOREGISTER, gxD3D9VSNOREGISTER, gxD3D9VSNOREGISTER,
@@ -121,7 +122,7 @@ IDirect3DVertexShader9* GxD3D9VertexShaderGenerate(const GxD3D9VertexShaderDescr
         return nullptr;
     }
     ID3DXBuffer* tokens = nullptr;
-    if (FAILED(D3DXAssembleShader(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, kAssembleFlags,
+    if (FAILED(assembler(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, kAssembleFlags,
                                   &tokens, nullptr)) ||
         !tokens) {
         if (tokens) {
@@ -179,3 +180,8 @@ GxUInt32 GxD3D9VertexShaderCacheCount(void) { return cache.count; }
 GxUInt32 GxD3D9VertexShaderCacheKey(GxUInt32 index) { return index < cache.count ? cache.entries[index].key : 0; }
 
 GxUInt32 GxD3D9VertexShaderCacheGenerated(void) { return generated; }
+
+void GxD3D9VertexShaderSetAssembler(GxD3D9VertexShaderAssembler function)
+{
+    assembler = function ? function : D3DXAssembleShader;
+}
