@@ -11,10 +11,10 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/d3d9/atomicpipe.h"
-#include "gfx/d3d9/d3d9_local.h"
-#include "gfx/d3d9/skincpu.h"
 #include "gfx/d3d9/bindings.h"
+#include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/skincpu.h"
 #include "gfx/d3d9/vertexbuffer.h"
 #include "gfx/d3d9/vertexdecl.h"
 #include "gfx/d3d9/vsbuilder.h"
@@ -63,9 +63,8 @@ SkinCaps ReadCaps(const D3DCAPS9& caps)
         return out;
     }
     out.maxConstants = std::min<GxUInt32>(caps.MaxVertexShaderConst, gxD3D9VSMAXCONSTANTS);
-    out.maxBones = out.maxConstants > kReservedConstants ? (out.maxConstants - kReservedConstants) /
-                                                               kRegistersPerBone
-                                                         : 0;
+    out.maxBones =
+        out.maxConstants > kReservedConstants ? (out.maxConstants - kReservedConstants) / kRegistersPerBone : 0;
     return out;
 }
 
@@ -172,8 +171,7 @@ GxBool AddBlendStream(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSk
         !skin->vertexBoneIndices || !skin->vertexBoneWeights) {
         return 0;
     }
-    const DWORD indexType = (GxD3D9GetCaps()->DeclTypes & D3DDTCAPS_UBYTE4) ? D3DDECLTYPE_UBYTE4
-                                                                             : D3DDECLTYPE_SHORT4;
+    const DWORD indexType = (GxD3D9GetCaps()->DeclTypes & D3DDTCAPS_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_SHORT4;
     const GxUInt32 weightSize = GxD3D9VertexDeclTypeGetSize(D3DDECLTYPE_FLOAT4);
     const GxUInt32 stride = weightSize + GxD3D9VertexDeclTypeGetSize(indexType);
     D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
@@ -185,9 +183,9 @@ GxBool AddBlendStream(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSk
     const GxUInt32 end = numElements - 1;  // the closing element
     elements[end + 2] = elements[end];
     elements[end] = {static_cast<WORD>(kBlendStream), 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT,
-                     D3DDECLUSAGE_BLENDWEIGHT, 0};
+                     D3DDECLUSAGE_BLENDWEIGHT,        0};
     elements[end + 1] = {static_cast<WORD>(kBlendStream), static_cast<WORD>(weightSize), static_cast<BYTE>(indexType),
-                         D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_BLENDINDICES, 0};
+                         D3DDECLMETHOD_DEFAULT,           D3DDECLUSAGE_BLENDINDICES,     0};
     IDirect3DVertexDeclaration9* declaration = nullptr;
     if (!GxD3D9CreateVertexDeclaration(elements, &declaration)) {
         return 0;
@@ -343,8 +341,8 @@ void DrawMesh(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh
     GxD3D9RenderStateFlush();
     const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
     if (header->indexBuffer) {
-        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount,
-                                     mesh.firstIndex, mesh.primitiveCount);
+        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount, mesh.firstIndex,
+                                     mesh.primitiveCount);
     } else {
         device->DrawPrimitive(primitive, mesh.vertexBase, mesh.primitiveCount);
     }
@@ -381,8 +379,8 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
     GxD3D9SetIndices(header->indexBuffer);
     GxD3D9StreamRecord streams[2];
     for (GxUInt32 s = 0; s < 2; s++) {
-        streams[s] = GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset,
-                                        header->streams[s].stride, 0};
+        streams[s] =
+            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
     }
     GxD3D9SetStreams(streams, header->streamOffsets);
     GxD3D9SetVertexDeclaration(header->declaration);

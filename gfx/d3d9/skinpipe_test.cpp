@@ -24,7 +24,7 @@ protected:
         GxD3D9SoftwareTest::SetUp();
         GxD3D9TestUseBackend(backend);
         GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        ASSERT_TRUE(GxEngineInit(memoryFunctions, 0, 0x400000));
         ASSERT_TRUE(GxWorldObjectsPluginAttach());
         ASSERT_TRUE(GxD3D9WorldPluginAttach());
         ASSERT_TRUE(GxAnimHierarchyPluginAttach());
@@ -78,6 +78,7 @@ protected:
         return atomic;
     }
 
+    const GxMemoryFunctions* memoryFunctions = nullptr;
     GxAnimation* anim = nullptr;
     GxAnimHierarchy* hierarchy = nullptr;
 };
@@ -182,8 +183,7 @@ HRESULT AssembleAny(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, L
     return D3D_OK;
 }
 
-HRESULT AssembleNothing(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, LPD3DXBUFFER* shader,
-                        LPD3DXBUFFER*)
+HRESULT AssembleNothing(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, LPD3DXBUFFER* shader, LPD3DXBUFFER*)
 {
     *shader = nullptr;
     return D3DXERR_INVALIDDATA;
@@ -313,6 +313,41 @@ TEST_F(ShaderSkinPipeTest, LitSkinsAndDevicesWithoutShadersStayOnTheProcessor)
     ASSERT_TRUE(GxSkinPipelinesDestroy());
     ASSERT_TRUE(GxSkinPipelinesCreate(1));
     EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
+}
+
+class SkinPipeMemoryTest : public SkinPipeTest {
+protected:
+    void SetUp() override
+    {
+        memoryFunctions = GxTestMemoryReset();
+        SkinPipeTest::SetUp();
+    }
+};
+
+// Every allocation the pipeline's construction makes may fail: the result is null with nothing left behind, or a
+// whole pipeline with the skin callbacks.
+TEST_F(SkinPipeMemoryTest, EveryConstructionStepIsChecked)
+{
+    int failures = 0;
+    for (int k = 0; k < 64; k++) {
+        const long before = GxTestLiveBlocks();
+        gxTestMemory.mallocFailAfter = k;
+        GxPipeline* pipeline = GxD3D9SkinPipelineCreate();
+        gxTestMemory.mallocFailAfter = -1;
+        GxTestTakeError();
+        if (!pipeline) {
+            failures++;
+            EXPECT_LE(GxTestLiveBlocks(), before) << "after " << k << " allocations";
+            continue;
+        }
+        GxD3D9AllInOneCallBacks* callBacks = GxD3D9AllInOneGetCallBacks(pipeline);
+        ASSERT_NE(callBacks, nullptr);
+        EXPECT_NE(callBacks->renderCallBack, nullptr);
+        EXPECT_NE(callBacks->instanceCallBack, nullptr);
+        GxPipelineDestroy(pipeline);
+        break;
+    }
+    EXPECT_GT(failures, 0);
 }
 
 TEST(SkinLightColors, ZeroCoefficientIsUndoneByTheNextMesh)

@@ -122,8 +122,8 @@ IDirect3DVertexShader9* GxD3D9VertexShaderGenerate(const GxD3D9VertexShaderDescr
         return nullptr;
     }
     ID3DXBuffer* tokens = nullptr;
-    if (FAILED(assembler(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, kAssembleFlags,
-                                  &tokens, nullptr)) ||
+    if (FAILED(assembler(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, kAssembleFlags, &tokens,
+                         nullptr)) ||
         !tokens) {
         if (tokens) {
             tokens->Release();
