@@ -68,9 +68,11 @@ SkinCaps ReadCaps(const D3DCAPS9& caps)
     return out;
 }
 
-SkinPath ChoosePath(const GxAtomic*, const GxSkin* skin)
+// The shader when the skin was instanced for it and this instance holds the shader layout.
+SkinPath ChoosePath(const GxSkin* skin, const GxAnimHierarchy* hierarchy, const GxD3D9InstanceHeader* header)
 {
-    return skin->usesVertexShader ? SkinPath::shader : SkinPath::processor;
+    const bool shaderLayout = header->streams[1].buffer != nullptr;
+    return skin && hierarchy && skin->usesVertexShader && shaderLayout ? SkinPath::shader : SkinPath::processor;
 }
 
 GxUInt32 NormalType()
@@ -163,8 +165,7 @@ void PaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt8 
 }
 
 // The vertex-shader layout adds a pooled stream of weights and palette indices to the processor layout's stream.
-GxBool AddBlendStream(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSkin* skin,
-                      const GxAnimHierarchy* hierarchy)
+GxBool AddBlendStream(GxD3D9InstanceHeader* header, const GxSkin* skin, const GxAnimHierarchy* hierarchy)
 {
     const GxUInt32 count = header->vertexTotal;
     if (!header->declaration || header->streams[kBlendStream].buffer || skin->numVertices < count ||
@@ -222,7 +223,6 @@ GxBool AddBlendStream(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSk
     stream.buffer->Unlock();
     GxD3D9DeleteVertexDeclaration(header->declaration);
     header->declaration = declaration;
-    (void)atomic;
     return 1;
 }
 
@@ -281,7 +281,7 @@ GxBool SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstanc
         // A descriptor whose shader cannot be made keeps the processor layout from the start.
         const GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
         GxD3D9VertexShaderRegisters registers;
-        if (GxD3D9VertexShaderCacheGet(&d, &registers) && AddBlendStream(atomic, header, skin, hierarchy)) {
+        if (GxD3D9VertexShaderCacheGet(&d, &registers) && AddBlendStream(header, skin, hierarchy)) {
             skin->usesVertexShader = 1;
         }
     }
@@ -417,18 +417,17 @@ void SkinRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUI
     GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    if (skin && hierarchy && ChoosePath(atomic, skin) == SkinPath::shader) {
+    if (ChoosePath(skin, hierarchy, header) == SkinPath::shader) {
         if (RenderShader(entry, atomic, skin, hierarchy, flags)) {
             return;
         }
-        // The shader for this draw could not be made: the instance goes back to the processor layout for good.
+        // The shader for this draw could not be made: the skin goes to the processor path for good.
         skin->usesVertexShader = 0;
-        if (!DropBlendStream(header)) {
-            return;
-        }
     }
-    if (header->streams[kBlendStream].buffer && skin && skin->vertexBoneWeights) {
-        return;  // a shader layout the processor path cannot draw
+    // A shader layout (this one, or another instance's after its skin fell back) is never drawn by the
+    // fixed-function path: it is brought back to the processor layout first.
+    if (!DropBlendStream(header)) {
+        return;
     }
     if (skin && hierarchy && skin->vertexBoneWeights) {
         BlendIntoStream(atomic, header, skin, hierarchy);

@@ -1,6 +1,8 @@
-// The Direct3D 9 skin pipeline: the skinned-atomic pipeline built on the atomic all-in-one node, its processor
-// path (blend into the instance's vertex stream, then the default render callback), and the vertex-shader
-// constant routines that the shader path will share.
+// The Direct3D 9 skin pipeline: the skinned-atomic pipeline built on the atomic all-in-one node, its vertex-shader
+// path (weights and palette indices in a second stream, the palette in constants, a generated shader) and its
+// processor path (blend into the instance's vertex stream, then the default render callback). A skin takes the
+// shader path when the device and the shader allow it at instancing; a shader that cannot be made at a draw sends
+// the skin to the processor path, its instance back to the processor layout.
 //
 // GxD3D9SkinPluginAttach replaces GxSkinPluginAttach for programs that draw through this driver: it hands the
 // skin plugin the driver's pipeline hooks, then attaches it (after the world objects and the hierarchy plugin,

@@ -301,6 +301,22 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
 }
 
+// An instance still in the shader layout after its skin fell back (another instance's draw) is brought back too.
+TEST_F(ShaderSkinPipeTest, ShaderLayoutLeftByAnotherInstanceIsDroppedBeforeAFixedDraw)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    ASSERT_NE(header->streams[1].buffer, nullptr);
+    GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader = 0;
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_EQ(DeclarationStreams(header), 1u);
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+}
+
 TEST_F(ShaderSkinPipeTest, LitSkinsAndDevicesWithoutShadersStayOnTheProcessor)
 {
     GxD3D9VertexShaderSetAssembler(AssembleAny);
