@@ -3,6 +3,7 @@
 
 #include "platform/d3d9/backend.h"
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/shader_local.h"
 
 #include <cstddef>
 #include <vector>
@@ -63,7 +64,18 @@ struct D3D9SoftEvent {
     const D3D9BufferData* indices;
     const D3D9TextureData* texture0;
     const D3D9SurfaceData* renderTarget;
+    // Draws with a vertex shader: the shader's outputs for vertices
+    // shadedFirst, shadedFirst + 1 ... (the range the draw reads; empty past
+    // kD3D9SoftMaxShadedVertices vertices).
+    UINT shadedFirst;
+    std::vector<D3D9VertexShaderOutput> shaded;
 };
+
+constexpr UINT kD3D9SoftMaxShadedVertices = 65536;
+
+// Runs the bound vertex shader over vertices lowest..highest of a draw whose streams were checked.
+void D3D9SoftShadeVertices(const D3D9State& state, const D3D9DrawCall& draw, UINT lowest, UINT highest,
+                           std::vector<D3D9VertexShaderOutput>* shaded);
 
 // Failure classes for D3D9SoftFailCreates.
 enum {

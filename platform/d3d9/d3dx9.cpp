@@ -1,7 +1,10 @@
 // D3DX9-shaped matrix and vector helpers (row-vector convention) and buffers.
 #include "platform/d3d9/d3dx9.h"
 
+#include "platform/d3d9/shader_local.h"
+
 #include <cstring>
+#include <string>
 #include <vector>
 
 D3DXMATRIX::D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24,
@@ -144,17 +147,40 @@ HRESULT D3DXCreateBuffer(DWORD NumBytes, ID3DXBuffer** ppBuffer)
     return D3D_OK;
 }
 
-HRESULT D3DXAssembleShader(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, ID3DXBuffer** ppShader,
-                           ID3DXBuffer** ppErrorMsgs)
+// Copies text into a new buffer with its terminator; no buffer when out is null.
+static void PutText(const std::string& text, ID3DXBuffer** out)
+{
+    if (!out)
+        return;
+    *out = nullptr;
+    if (FAILED(D3DXCreateBuffer(static_cast<DWORD>(text.size() + 1), out)))
+        return;
+    std::memcpy((*out)->GetBufferPointer(), text.c_str(), text.size() + 1);
+}
+
+HRESULT D3DXAssembleShader(const char* pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE,
+                           DWORD, ID3DXBuffer** ppShader, ID3DXBuffer** ppErrorMsgs)
 {
     if (ppShader)
         *ppShader = nullptr;
-    if (ppErrorMsgs) {
-        static const char kMessage[] = "shader assembly is not available";
+    if (ppErrorMsgs)
         *ppErrorMsgs = nullptr;
-        if (SUCCEEDED(D3DXCreateBuffer(sizeof(kMessage), ppErrorMsgs))) {
-            std::memcpy((*ppErrorMsgs)->GetBufferPointer(), kMessage, sizeof(kMessage));
-        }
+    if (!pSrcData || !ppShader)
+        return D3DERR_INVALIDCALL;
+    // There is no preprocessor: a define could change the text's meaning.
+    if (pDefines && pDefines->Name) {
+        PutText("macro definitions are not supported", ppErrorMsgs);
+        return D3DXERR_INVALIDDATA;
     }
-    return D3DXERR_INVALIDDATA;
+    std::vector<DWORD> tokens;
+    std::string error;
+    if (!D3D9AssembleShaderText(pSrcData, SrcDataLen, &tokens, &error)) {
+        PutText(error, ppErrorMsgs);
+        return D3DXERR_INVALIDDATA;
+    }
+    DWORD bytes = static_cast<DWORD>(tokens.size() * sizeof(DWORD));
+    if (FAILED(D3DXCreateBuffer(bytes, ppShader)))
+        return E_OUTOFMEMORY;
+    std::memcpy((*ppShader)->GetBufferPointer(), tokens.data(), bytes);
+    return D3D_OK;
 }

@@ -70,7 +70,10 @@ typedef ID3DXInclude* LPD3DXINCLUDE;
 
 HRESULT D3DXCreateBuffer(DWORD NumBytes, ID3DXBuffer** ppBuffer);
 
-// Shader assembly is not available yet: fails with D3DXERR_INVALIDDATA,
-// *ppShader null, and an error text in *ppErrorMsgs when asked for.
+// Assembles vs_1_1 or ps_1_1 text (length SrcDataLen, or up to a NUL) into a
+// token stream for CreateVertexShader / CreatePixelShader. Malformed text
+// fails with D3DXERR_INVALIDDATA, *ppShader null and, when asked for, a
+// message naming the line in *ppErrorMsgs. There is no preprocessor: defines
+// are refused, includes ignored; the flags change nothing.
 HRESULT D3DXAssembleShader(const char* pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                            DWORD Flags, ID3DXBuffer** ppShader, ID3DXBuffer** ppErrorMsgs);

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 namespace {
 
 D3DXMATRIX MakeTranslation(float x, float y, float z)
@@ -95,19 +98,29 @@ TEST(D3DXVector, TransformsUseRowVectors)
     EXPECT_FLOAT_EQ(v.x, 12.0f);
 }
 
-TEST(D3DXShader, AssemblyFailsCleanlyForNow)
+TEST(D3DXShader, AssemblesIntoABufferAndReportsErrorsInOne)
 {
-    ID3DXBuffer* shader = reinterpret_cast<ID3DXBuffer*>(1);
+    ID3DXBuffer* shader = nullptr;
     ID3DXBuffer* errors = nullptr;
     const char src[] = "vs_1_1\nmov oPos, v0\n";
-    HRESULT hr =
-        D3DXAssembleShader(src, sizeof(src) - 1, nullptr, nullptr, D3DXSHADER_SKIPOPTIMIZATION, &shader, &errors);
-    EXPECT_TRUE(FAILED(hr));
+    ASSERT_EQ(D3DXAssembleShader(src, sizeof(src) - 1, nullptr, nullptr, 0, &shader, &errors), D3D_OK);
+    ASSERT_NE(shader, nullptr);
+    EXPECT_EQ(errors, nullptr);
+    const DWORD expected[] = {0xFFFE0101u, 0x00000001u, 0xC00F0000u, 0x90E40000u, 0x0000FFFFu};
+    ASSERT_EQ(shader->GetBufferSize(), sizeof(expected));
+    EXPECT_EQ(std::memcmp(shader->GetBufferPointer(), expected, sizeof(expected)), 0);
+    EXPECT_EQ(shader->Release(), 0u);
+
+    const char bad[] = "vs_1_1\nmov oPos, v0\nfrob r0, r1\n";
+    shader = reinterpret_cast<ID3DXBuffer*>(1);
+    EXPECT_EQ(D3DXAssembleShader(bad, sizeof(bad) - 1, nullptr, nullptr, 0, &shader, &errors), D3DXERR_INVALIDDATA);
     EXPECT_EQ(shader, nullptr);
     ASSERT_NE(errors, nullptr);
-    EXPECT_GT(errors->GetBufferSize(), 1u);
+    std::string message(static_cast<const char*>(errors->GetBufferPointer()));
+    EXPECT_NE(message.find("line 3"), std::string::npos) << message;
+    EXPECT_NE(message.find("frob"), std::string::npos) << message;
     EXPECT_EQ(errors->Release(), 0u);
-    EXPECT_TRUE(FAILED(D3DXAssembleShader(src, sizeof(src) - 1, nullptr, nullptr, 0, &shader, nullptr)));
+    EXPECT_TRUE(FAILED(D3DXAssembleShader(bad, sizeof(bad) - 1, nullptr, nullptr, 0, &shader, nullptr)));
 }
 
 }  // namespace

@@ -622,8 +622,9 @@ TEST_F(DeviceTest, FullProfile)
     EXPECT_TRUE(caps.Caps2 & D3DCAPS2_CANAUTOGENMIPMAP);
     EXPECT_TRUE(caps.TextureCaps & D3DPTEXTURECAPS_CUBEMAP);
     EXPECT_FALSE(caps.TextureCaps & D3DPTEXTURECAPS_POW2);
-    EXPECT_EQ(caps.VertexShaderVersion & 0xFFFF, 0u);  // no shaders until assembly exists
-    EXPECT_EQ(caps.PixelShaderVersion & 0xFFFF, 0u);
+    EXPECT_EQ(caps.VertexShaderVersion, D3DVS_VERSION(1, 1));
+    EXPECT_EQ(caps.PixelShaderVersion, D3DPS_VERSION(1, 1));
+    EXPECT_GE(caps.MaxVertexShaderConst, 96u);
     EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE,
                                      D3DFMT_A8R8G8B8),
               D3D_OK);
@@ -659,6 +660,8 @@ TEST_F(DeviceTest, MinimalProfile)
     EXPECT_EQ(caps.MaxTextureBlendStages, 2u);
     EXPECT_EQ(caps.DeclTypes, 0u);
     EXPECT_EQ(caps.CubeTextureFilterCaps, 0u);
+    EXPECT_EQ(caps.VertexShaderVersion, D3DVS_VERSION(0, 0));
+    EXPECT_EQ(caps.PixelShaderVersion, D3DPS_VERSION(0, 0));
     EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE,
                                      D3DFMT_A8R8G8B8),
               D3DOK_NOAUTOGEN);

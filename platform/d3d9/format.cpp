@@ -1,5 +1,6 @@
 // Format sizes, vertex layouts, capability profiles, default state and image copies shared by core and back ends.
 #include "platform/d3d9/backend.h"
+#include "platform/d3d9/shader_local.h"
 
 #include <algorithm>
 #include <cstring>
@@ -321,10 +322,11 @@ void D3D9FillBaseCaps(D3DCAPS9* caps, D3D9CapsProfile profile)
     caps->MaxVertexIndex = full ? 0xFFFFFF : 0xFFFF;
     caps->MaxStreams = 16;  // several streams are basic; only their offsets are optional
     caps->MaxStreamStride = 255;
-    caps->VertexShaderVersion = D3DVS_VERSION(0, 0);
-    caps->MaxVertexShaderConst = 0;
-    caps->PixelShaderVersion = D3DPS_VERSION(0, 0);
-    caps->PixelShader1xMaxValue = 0.0f;
+    // The full profile runs the 1.1 shader models; the minimal one keeps the fixed-function path only.
+    caps->VertexShaderVersion = full ? D3DVS_VERSION(1, 1) : D3DVS_VERSION(0, 0);
+    caps->MaxVertexShaderConst = full ? kVs11Constants : 0;
+    caps->PixelShaderVersion = full ? D3DPS_VERSION(1, 1) : D3DPS_VERSION(0, 0);
+    caps->PixelShader1xMaxValue = full ? kPs11MaxValue : 0.0f;
     caps->DevCaps2 = 0;
     if (full)
         caps->DevCaps2 = D3DDEVCAPS2_STREAMOFFSET | D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES;

@@ -444,6 +444,8 @@ HRESULT SoftBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
     e->indices = state.indices;
     e->texture0 = state.textures[0];
     e->renderTarget = state.renderTargets[0];
+    e->shadedFirst = static_cast<UINT>(lowest);
+    D3D9SoftShadeVertices(state, draw, static_cast<UINT>(lowest), highest, &e->shaded);
     return D3D_OK;
 }
 
