@@ -47,6 +47,7 @@ constexpr GxReal kByteScale = 1.0f / 255.0f;
 struct SkinCaps {
     bool hardwareTransform;
     bool vertexShadersUsable;
+    bool streamOffsets;
     GxUInt32 maxConstants;
     GxUInt32 maxBones;
 };
@@ -59,6 +60,7 @@ SkinCaps ReadCaps(const D3DCAPS9& caps)
     out.vertexShadersUsable = out.hardwareTransform &&
                               (caps.VertexShaderVersion & kShaderVersionMask) >= kShaderVersion11 &&
                               (caps.PixelShaderVersion & kShaderVersionMask) >= kShaderVersion11;
+    out.streamOffsets = (caps.DevCaps2 & D3DDEVCAPS2_STREAMOFFSET) != 0;
     if (!out.vertexShadersUsable) {
         return out;
     }
@@ -332,19 +334,21 @@ GxBool UploadPalette(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy
     return 1;
 }
 
-void DrawMesh(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh)
+// Both streams are bound at their own byte offsets, so vertices are counted from the start of each range.
+void DrawMesh(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh, GxUInt32 streamBase)
 {
     IDirect3DDevice9* device = GxD3D9Device();
-    if (mesh.primitiveCount == 0) {
+    if (mesh.primitiveCount == 0 || mesh.vertexBase < streamBase) {
         return;
     }
     GxD3D9RenderStateFlush();
     const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
+    const GxUInt32 base = mesh.vertexBase - streamBase;
     if (header->indexBuffer) {
-        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount, mesh.firstIndex,
+        device->DrawIndexedPrimitive(primitive, static_cast<INT>(base), 0, mesh.vertexCount, mesh.firstIndex,
                                      mesh.primitiveCount);
     } else {
-        device->DrawPrimitive(primitive, mesh.vertexBase, mesh.primitiveCount);
+        device->DrawPrimitive(primitive, base, mesh.primitiveCount);
     }
 }
 
@@ -382,9 +386,11 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         streams[s] =
             GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
     }
-    GxD3D9SetStreams(streams, header->streamOffsets);
+    GxD3D9SetStreams(streams, 1);
     GxD3D9SetVertexDeclaration(header->declaration);
     GxD3D9SetVertexShader(shader);
+    const GxD3D9VertexStream& first = header->streams[0];
+    const GxUInt32 streamBase = first.stride ? first.offset / first.stride : 0;
     GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     for (GxUInt32 m = 0; m < header->meshCount; m++) {
         const auto* material = static_cast<const GxMaterial*>(meshes[m].material);
@@ -405,7 +411,7 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, op);
         GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
         GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-        DrawMesh(header, meshes[m]);
+        DrawMesh(header, meshes[m], streamBase);
     }
     GxD3D9SetVertexShader(nullptr);
     return 1;
@@ -515,7 +521,9 @@ GxBool GxD3D9SkinPluginAttach(void)
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    // Split palettes upload per mesh, which this path does not do yet; they stay on the processor.
-    return skinCaps.vertexShadersUsable && skin && !skin->boneLimit && skin->paletteBones <= skinCaps.maxBones &&
-           skin->maxNumWeightsForVertex <= kMaxWeights && !(atomic->geometry->flags & gxGEOMETRYLIGHT);
+    // Split palettes upload per mesh, which this path does not do yet; they stay on the processor. The blend
+    // stream lies elsewhere in the shared buffers than the first stream, so both are bound at byte offsets.
+    return skinCaps.vertexShadersUsable && skinCaps.streamOffsets && skin && !skin->boneLimit &&
+           skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= kMaxWeights &&
+           !(atomic->geometry->flags & gxGEOMETRYLIGHT);
 }

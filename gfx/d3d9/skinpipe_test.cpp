@@ -8,6 +8,7 @@
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/vscache_testing.h"
+#include "platform/d3d9/d3d9_soft.h"
 #include "platform/d3d9/d3dx9.h"
 
 namespace {
@@ -201,6 +202,7 @@ protected:
         saved = gxD3D9State.caps;
         D3DCAPS9& caps = gxD3D9State.caps;
         caps.DevCaps |= D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+        caps.DevCaps2 |= D3DDEVCAPS2_STREAMOFFSET;
         caps.VertexShaderVersion = D3DVS_VERSION(1, 1);
         caps.PixelShaderVersion = D3DPS_VERSION(1, 1);
         caps.MaxVertexShaderConst = 96;
@@ -240,6 +242,9 @@ protected:
         }
         return streams;
     }
+
+public:
+    GxAtomic* MakeAtomicAt(GxGeometry* geometry, GxReal z) { return MakeAtomic(geometry, z); }
     D3DCAPS9 saved = {};
     bool restore = false;
 };
@@ -325,10 +330,122 @@ TEST_F(ShaderSkinPipeTest, LitSkinsAndDevicesWithoutShadersStayOnTheProcessor)
     EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
     lit->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
     EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(lit));
+    gxD3D9State.caps.DevCaps2 &= ~static_cast<DWORD>(D3DDEVCAPS2_STREAMOFFSET);
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
+    gxD3D9State.caps.DevCaps2 |= D3DDEVCAPS2_STREAMOFFSET;
     gxD3D9State.caps.PixelShaderVersion = 0;
     ASSERT_TRUE(GxSkinPipelinesDestroy());
     ASSERT_TRUE(GxSkinPipelinesCreate(1));
     EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
+}
+
+// Two bones: the root lifts and turns about z, its child slides along x and turns about x.
+void FillTwoBones(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
+{
+    const GxReal k = static_cast<GxReal>(key);
+    const GxV3d z = {0.0f, 0.0f, 1.0f};
+    const GxV3d x = {1.0f, 0.0f, 0.0f};
+    if (node == 0) {
+        GxAnimQuatFromAxisAngle(frame->q, &z, 0.4f * k);
+        frame->t = {0.0f, 0.5f * k, 0.0f};
+    } else {
+        GxAnimQuatFromAxisAngle(frame->q, &x, 0.7f * k);
+        frame->t = {0.3f * k, 0.0f, 0.0f};
+    }
+}
+
+// A prelit, unlit box whose every vertex blends both bones, each vertex by its own pair of weights.
+GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy, GxReal z)
+{
+    GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr, 1.0f, gxGEOMETRYPRELIT);
+    geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+    const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
+    std::vector<GxReal> weights(n * 4, 0.0f);
+    std::vector<GxUInt32> indices(n, 0);
+    for (GxUInt32 v = 0; v < n; v++) {
+        weights[v * 4] = 0.5f + 0.05f * static_cast<GxReal>(v % 10);
+        weights[v * 4 + 1] = 1.0f - weights[v * 4];
+        indices[v] = (v & 1) ? 0x0001u : 0x0100u;  // bone 0 or bone 1 first
+        geometry->preLitLum[v] = {static_cast<GxUInt8>(10 * v), static_cast<GxUInt8>(255 - 10 * v), 128, 255};
+    }
+    GxMatrix toBone[2];
+    GxMatrixSetIdentity(&toBone[0]);
+    GxMatrixSetIdentity(&toBone[1]);
+    GxSkin* skin = GxSkinCreate();
+    const GxUInt8 used[2] = {0, 1};
+    GxSkinDataAllocate(skin, 2, 2, n, used, weights.data(), indices.data(), toBone);
+    skin->maxNumWeightsForVertex = 2;
+    GxSkinGeometrySetSkin(geometry, skin);
+    GxAtomic* atomic = test.MakeAtomicAt(geometry, z);
+    GxSkinAtomicSetHierarchy(atomic, hierarchy);
+    GxSkinAtomicInitPipeline(atomic, 1);
+    return atomic;
+}
+
+// The key check of the shader path: the generated shader, run by the software back end, blends the character to the
+// same clip-space positions and colours as the processor path does.
+TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
+{
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+    ASSERT_NE(twoBones, nullptr);
+    hierarchy =
+        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
+    GxAnimHierarchyAddAnimTime(hierarchy, 0.6f);
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f);
+    ASSERT_TRUE(Render());  // instanced for the processor
+    GxD3D9VertexShaderSetAssembler(nullptr);
+    GxD3D9VertexShaderCacheClose();
+    GxD3D9VertexShaderCacheOpen();
+    GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f);
+    D3D9SoftSetLogging(gxD3D9State.device, true);
+    D3D9SoftClearLog(gxD3D9State.device);
+    ASSERT_TRUE(Render());
+    ASSERT_EQ(GxSkinGeometryGetSkin(processor->geometry)->usesVertexShader, 0u);
+    ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u) << "the generated shader must assemble";
+
+    // Clip space of the processor's blended positions, through the same combined transform.
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(processor->geometry->repEntry + 1);
+    GxD3D9VSSetWorldMatrix(GxFrameGetWorldMatrix(static_cast<GxFrame*>(processor->object.object.parent)));
+    D3DMATRIX transform;
+    GxD3D9GetWorldViewProjTransposed(&transform);
+    // The shader path binds its streams at their offsets: shaded vertices are numbered from the geometry's first.
+    const GxUInt32 first = 0;
+    const GxUInt32 n = static_cast<GxUInt32>(processor->geometry->numVertices);
+    GxUInt32 compared = 0;
+    for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
+        if (e.type != D3D9SOFT_DRAW || e.shaded.empty()) {
+            continue;
+        }
+        for (GxUInt32 i = 0; i < e.shaded.size(); i++) {
+            ASSERT_GE(e.shadedFirst + i, first);
+            const GxUInt32 v = e.shadedFirst + i - first;
+            ASSERT_LT(v, n);
+            const D3D9VertexShaderOutput& out = e.shaded[i];
+            const GxV3d p = StreamPosition(header, v);
+            const GxReal in[4] = {p.x, p.y, p.z, 1.0f};
+            for (int r = 0; r < 4; r++) {
+                const GxReal want = transform.m[r][0] * in[0] + transform.m[r][1] * in[1] + transform.m[r][2] * in[2] +
+                                    transform.m[r][3] * in[3];
+                EXPECT_NEAR(out.position[r], want, 1e-3f) << "vertex " << v << " row " << r;
+            }
+            const GxRGBA c = processor->geometry->preLitLum[v];
+            const GxReal want[4] = {c.red / 255.0f, c.green / 255.0f, c.blue / 255.0f, c.alpha / 255.0f};
+            for (int k = 0; k < 4; k++) {
+                EXPECT_NEAR(out.colors[0][k], want[k], 1e-3f) << "vertex " << v << " colour " << k;
+            }
+            compared++;
+        }
+    }
+    EXPECT_GT(compared, 0u);
+    GxAnimationDestroy(twoBones);
 }
 
 class SkinPipeMemoryTest : public SkinPipeTest {
