@@ -352,7 +352,8 @@ UINT D3D9PrimitiveVertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount);
 
 // Capability profiles: "full" (hardware transform and lighting, stream
 // offsets, auto-mipmap, cube maps ...) and "minimal" (none of the optional
-// capabilities). Neither reports shader support yet.
+// capabilities). The full profile reports vertex and pixel shader 1.1 with
+// 256 vertex shader constants; the minimal one no shaders.
 enum D3D9CapsProfile {
     D3D9_CAPS_FULL = 0,
     D3D9_CAPS_MINIMAL = 1

@@ -87,6 +87,7 @@ void GlBackend::GetCaps(D3DCAPS9* caps)
     caps->MaxVertexBlendMatrixIndex = 0;
     caps->VertexShaderVersion = D3DVS_VERSION(0, 0);
     caps->PixelShaderVersion = D3DPS_VERSION(0, 0);
+    caps->PixelShader1xMaxValue = 0.0f;
     caps->MaxVertexShaderConst = 0;
 }
 

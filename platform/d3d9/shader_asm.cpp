@@ -1,6 +1,7 @@
 // The shader assembler: vs_1_1 and ps_1_1 text to Direct3D 9 token streams.
 //
 // Sections: opcode table, lexing helpers, registers, operands, instructions, the entry.
+#include "platform/d3d9/device_local.h"
 #include "platform/d3d9/shader_local.h"
 
 #include <algorithm>

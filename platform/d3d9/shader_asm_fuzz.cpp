@@ -1,4 +1,5 @@
 // Fuzz target: the shader assembler on arbitrary text, and the interpreter on what it accepts.
+#include "platform/d3d9/device_local.h"
 #include "platform/d3d9/shader_local.h"
 
 #include <cstddef>

@@ -1,4 +1,5 @@
 // Tests of the shader assembler: token encodings of what the renderer writes, and refusal of malformed lines.
+#include "platform/d3d9/device_local.h"
 #include "platform/d3d9/shader_local.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +89,28 @@ TEST(ShaderAsm, PixelShaderTokens)
     ASSERT_EQ(t.size(), sizeof(expected) / sizeof(expected[0]));
     for (size_t i = 0; i < t.size(); ++i)
         EXPECT_EQ(t[i], expected[i]) << "token " << i;
+}
+
+// The material effects' pixel shaders in the forms their formulas take.
+TEST(ShaderAsm, EffectPixelShadersAssemble)
+{
+    const char* const kShaders[] = {
+        "ps_1_1\ntex t0\ntex t1\nmul r0, t0, 1-t0.a\nmul r1, t1, t1.a\nadd r0, r0, r1\nmul r0, r0, v0\n",
+        "ps_1_1\ntex t0\ntex t1\nmul r1, t1, t1.a\nmul r1, r1, c0\nmul r0, t0, v0\nadd r0.rgb, r0, r1\n",
+        "ps_1_1\ntex t0\nmul r0, t0, t0.a\nmad r0.rgb, r0, c0, v0\n+mov r0.a, v0.a\n",
+        "ps_1_1\ntex t0\ntex t1\ntex t2\nmul r0, t0, 1-t0.a\nmad r0, t1, t1.a, r0\nmul r0, r0, v0\n"
+        "mul r1, t2, t2.a\nmad r0, r1, c0, r0\n",
+        "ps_1_1\ntex t0\ntex t1\ntex t2\nmul r0.rgb, t0, 1-t0.a\n+mov r0.a, t0.a\nmul r1.rgb, t1, t1.a\n"
+        "+mov r1.a, t1.a\nadd r0, r0, r1\nmul r0, r0, v0\nmul r1, t2, t2.a\nmul r1, r1, r0.a\nmad r0, r1, c0, r0\n",
+        "ps_1_1\ntex t0\ntex t1\ntex t2\nmul r0.rgb, t0, 1-t0.a\n+mov r0.a, t0.a\nmul r1.rgb, t1, t1.a\n"
+        "+mov r1.a, t1.a\nadd r0, r0, r1\nmul r0, r0, v0\nmul r1, t2, r0.a\nmad r0, r1, c0, r0\n",
+    };
+    for (const char* text : kShaders) {
+        std::vector<DWORD> t = Assemble(text);
+        ASSERT_FALSE(t.empty());
+        EXPECT_EQ(t.front(), static_cast<DWORD>(D3DPS_VERSION(1, 1)));
+        EXPECT_EQ(t.back(), kShaderEndToken);
+    }
 }
 
 TEST(ShaderAsm, MalformedLinesAreRefusedWithTheirLine)

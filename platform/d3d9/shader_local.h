@@ -1,7 +1,7 @@
 // Shader token layout shared by the assembler, the software interpreter and the GL translator.
 #pragma once
 
-#include "platform/d3d9/device_local.h"
+#include "platform/d3d9/d3d9.h"
 
 #include <cstddef>
 #include <string>

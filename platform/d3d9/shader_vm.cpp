@@ -1,4 +1,5 @@
 // The vs_1_1 interpreter: runs a vertex shader token stream for one vertex at a time.
+#include "platform/d3d9/device_local.h"
 #include "platform/d3d9/shader_local.h"
 
 #include <algorithm>

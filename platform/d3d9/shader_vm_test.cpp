@@ -1,5 +1,6 @@
 // Tests of the vs_1_1 interpreter, instruction by instruction, and of shaded draws on the software back end.
 #include "platform/d3d9/d3dx9.h"
+#include "platform/d3d9/device_local.h"
 #include "platform/d3d9/shader_local.h"
 #include "platform/d3d9/soft_device_testing.h"
 
