@@ -6,9 +6,9 @@
 
 namespace {
 
-class D3D9DeviceRequests : public GxD3D9SoftwareTest {
+class D3D9Device : public GxD3D9SoftwareTest {
 protected:
-    D3D9DeviceRequests() : GxD3D9SoftwareTest(320, 240, false) {}
+    D3D9Device() : GxD3D9SoftwareTest(320, 240, false) {}
     void TearDown() override
     {
         GxD3D9SoftwareTest::TearDown();
@@ -33,7 +33,7 @@ D3DDISPLAYMODE Fs(UINT w, UINT h, UINT rate, D3DFORMAT format = D3DFMT_X8R8G8B8)
 
 }  // namespace
 
-TEST_F(D3D9DeviceRequests, EngineStatesThroughTheDriver)
+TEST_F(D3D9Device, EngineStatesThroughTheDriver)
 {
     GxEngineSetDriver(GxD3D9GetDriver());
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
@@ -72,7 +72,7 @@ TEST_F(D3D9DeviceRequests, EngineStatesThroughTheDriver)
     ASSERT_TRUE(GxEngineStart());
 }
 
-TEST_F(D3D9DeviceRequests, ModeListOfTheStandIn)
+TEST_F(D3D9Device, ModeListOfTheStandIn)
 {
     ASSERT_TRUE(Open());
     const GxInt32 count = GxEngineGetNumVideoModes();
@@ -109,7 +109,7 @@ TEST_F(D3D9DeviceRequests, ModeListOfTheStandIn)
     EXPECT_EQ(gxD3D9State.currentMode.flags, 0u);
 }
 
-TEST_F(D3D9DeviceRequests, ModeListKeepsEachSizeOnceAtItsHighestRate)
+TEST_F(D3D9Device, ModeListKeepsEachSizeOnceAtItsHighestRate)
 {
     ASSERT_TRUE(Open());
     adapter.modes = {Fs(640, 480, 60), Fs(640, 480, 85), Fs(800, 600, 75), Fs(640, 480, 72),
@@ -135,7 +135,7 @@ TEST_F(D3D9DeviceRequests, ModeListKeepsEachSizeOnceAtItsHighestRate)
     EXPECT_EQ(Mode(1).width, 800);
 }
 
-TEST_F(D3D9DeviceRequests, RefreshCapTakesTheBestRateTheSizeOffers)
+TEST_F(D3D9Device, RefreshCapTakesTheBestRateTheSizeOffers)
 {
     ASSERT_TRUE(Open());
     adapter.modes = {Fs(640, 480, 60), Fs(640, 480, 75), Fs(640, 480, 100), Fs(800, 600, 100)};
@@ -160,7 +160,7 @@ TEST_F(D3D9DeviceRequests, RefreshCapTakesTheBestRateTheSizeOffers)
     EXPECT_EQ(GxD3D9RefreshRateFor(&gxD3D9State.currentMode), 100u);
 }
 
-TEST_F(D3D9DeviceRequests, AdapterRequests)
+TEST_F(D3D9Device, AdapterRequests)
 {
     ASSERT_TRUE(Open());
     adapter.adapters = 2;
@@ -199,7 +199,7 @@ TEST_F(D3D9DeviceRequests, AdapterRequests)
     EXPECT_FALSE(GxD3D9SystemHandler(23, nullptr, nullptr, 0));
 }
 
-TEST_F(D3D9DeviceRequests, PresentParametersAndDepthFormats)
+TEST_F(D3D9Device, PresentParametersAndDepthFormats)
 {
     ASSERT_TRUE(Open());
     ASSERT_TRUE(GxEngineStart());
