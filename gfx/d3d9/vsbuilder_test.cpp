@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/vscache_testing.h"
+#include "platform/d3d9/d3dx9.h"
 
 namespace {
 
@@ -303,6 +305,63 @@ TEST_F(VertexShaderCacheTest, AllOnesDescriptorIsNotTakenForTheEmptyEntry)
     GxD3D9VertexShaderCacheGet(&d, &r);
     EXPECT_EQ(GxD3D9VertexShaderCacheGenerated() - before, 1u);
     EXPECT_EQ(GxD3D9VertexShaderCacheCount(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// Every vs_1_1 text the builder writes is accepted by the assembler: lights of each kind, every weight count with
+// and without normals, each fog mode, morphing, and every effect.
+TEST(VertexShaderText, EveryFormAssembles)
+{
+    std::vector<Descriptor> forms;
+    for (GxUInt8 weights = 0; weights <= 4; weights++) {
+        for (GxUInt8 normals = 0; normals <= 1; normals++) {
+            Descriptor d{};
+            d.numWeights = weights;
+            d.normals = normals;
+            d.normalizeNormals = normals;
+            d.numDirectionalLights = 2;
+            d.numPointLights = 5;
+            d.numSpotLights = 1;
+            d.prelit = 1;
+            d.modulateMaterial = 1;
+            d.numTexCoords = 2;
+            d.fogMode = static_cast<GxUInt8>(weights % 4);
+            forms.push_back(d);
+            d.morphing = 1;
+            forms.push_back(d);
+        }
+    }
+    for (GxUInt8 effect = 1; effect <= 11; effect++) {
+        for (GxUInt8 weights : {0, 1, 2}) {
+            Descriptor d{};
+            d.effect = effect;
+            d.normals = 1;
+            d.numWeights = weights;
+            d.numTexCoords = 2;
+            d.numPointLights = effect % 2;
+            d.numDirectionalLights = effect % 3 == 0 ? 1 : 0;
+            forms.push_back(d);
+        }
+    }
+    for (const Descriptor& d : forms) {
+        GxD3D9VertexShaderRegisters r;
+        const std::string text = GxD3D9VertexShaderWriteText(&d, &kVS11, &r);
+        ID3DXBuffer* tokens = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr = D3DXAssembleShader(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, 4,
+                                              &tokens, &errors);
+        EXPECT_TRUE(SUCCEEDED(hr)) << text << "\n"
+                                   << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        if (tokens) {
+            tokens->Release();
+        }
+        if (errors) {
+            errors->Release();
+        }
+    }
 }
 
 }  // namespace
