@@ -127,6 +127,7 @@ constexpr GxUInt32 kBlendStream = 1;
 constexpr GxUInt32 kFloatsPerRegister = 4;
 constexpr GxReal kLog2E = 1.442695f;
 constexpr GxUInt8 kNoSlot = 0;
+constexpr GxUInt32 kMaxFogMode = 3;  // engine fog types 1-3 are the descriptor's fog modes
 
 GxD3D9VertexShaderDescriptor DescriptorSetup(const GxAtomic* atomic, const GxSkin* skin)
 {
@@ -139,14 +140,10 @@ GxD3D9VertexShaderDescriptor DescriptorSetup(const GxAtomic* atomic, const GxSki
     d.modulateMaterial = (geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0;
     d.numWeights = static_cast<GxUInt8>(std::max<GxUInt32>(1, skin->maxNumWeightsForVertex));
     GxUInt32 fog = 0;
-    GxD3D9GetRenderState(D3DRS_FOGENABLE, &fog);
-    if (fog) {
-        GxUInt32 mode = D3DFOG_NONE;
-        GxD3D9GetRenderState(D3DRS_FOGVERTEXMODE, &mode);
-        if (mode == D3DFOG_NONE) {
-            GxD3D9GetRenderState(D3DRS_FOGTABLEMODE, &mode);
-        }
-        d.fogMode = mode == D3DFOG_LINEAR ? 1 : mode == D3DFOG_EXP ? 2 : mode == D3DFOG_EXP2 ? 3 : 0;
+    GxUInt32 fogType = 0;
+    if (GxD3D9RenderStateGet(gxRENDERSTATEFOGENABLE, &fog) && fog &&
+        GxD3D9RenderStateGet(gxRENDERSTATEFOGTYPE, &fogType) && fogType <= kMaxFogMode) {
+        d.fogMode = static_cast<GxUInt8>(fogType);
     }
     return d;
 }
@@ -301,10 +298,8 @@ void UploadFog(GxUInt32 reg, GxUInt32 fogMode)
             fog[1] = camera->farPlane / range;
         }
     } else {
-        GxUInt32 bits = 0;
-        GxD3D9GetRenderState(D3DRS_FOGDENSITY, &bits);
         GxReal density = 0.0f;
-        std::memcpy(&density, &bits, sizeof(density));
+        GxD3D9RenderStateGet(gxRENDERSTATEFOGDENSITY, &density);
         fog[0] = density * kLog2E;
     }
     GxD3D9Device()->SetVertexShaderConstantF(reg, fog, 1);

@@ -274,6 +274,38 @@ TEST_F(ShaderSkinPipeTest, ShaderPathUploadsThePaletteAndLeavesTheBindPose)
     EXPECT_FLOAT_EQ(rows[2][2], 1.0f);
 }
 
+// Linear fog without w-based fog: the shader's fog register holds the camera's fog range.
+TEST_F(ShaderSkinPipeTest, LinearFogConstantsFollowTheCamera)
+{
+    gxD3D9State.caps.RasterCaps &= ~static_cast<DWORD>(D3DPRASTERCAPS_WFOG);
+    gxD3D9State.caps.RasterCaps |= D3DPRASTERCAPS_FOGVERTEX;
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    ASSERT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEFOGTYPE, GxRenderStateValue(1)));
+    ASSERT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(1)));
+    GxUInt32 on = 0;
+    ASSERT_TRUE(GxD3D9RenderStateGet(gxRENDERSTATEFOGENABLE, &on));
+    ASSERT_EQ(on, 1u);
+    camera->farPlane = 100.0f;
+    camera->fogPlane = 20.0f;
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    ASSERT_FALSE(atomic->geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR);
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    ASSERT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+    float fog[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER, fog, 1)));
+    EXPECT_FLOAT_EQ(fog[0], -1.0f / 80.0f);
+    EXPECT_FLOAT_EQ(fog[1], 100.0f / 80.0f);
+    EXPECT_FLOAT_EQ(fog[3], 1.0f);
+    // The palette follows the fog register.
+    float row[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER + 2, row, 1)));
+    EXPECT_FLOAT_EQ(row[3], 0.5f);
+    GxD3D9RenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
+}
+
 // A shader that does not assemble never leaves a shader layout to the fixed-function path.
 TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
 {

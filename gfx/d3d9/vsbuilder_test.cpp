@@ -351,8 +351,8 @@ TEST(VertexShaderText, EveryFormAssembles)
         const std::string text = GxD3D9VertexShaderWriteText(&d, &kVS11, &r);
         ID3DXBuffer* tokens = nullptr;
         ID3DXBuffer* errors = nullptr;
-        const HRESULT hr = D3DXAssembleShader(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, 4,
-                                              &tokens, &errors);
+        const HRESULT hr =
+            D3DXAssembleShader(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, 4, &tokens, &errors);
         EXPECT_TRUE(SUCCEEDED(hr)) << text << "\n"
                                    << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
         if (tokens) {
