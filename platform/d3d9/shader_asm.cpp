@@ -14,7 +14,11 @@ namespace {
 
 // ---------------------------------------------------------------- opcode table
 
-enum Model { kVertex = 1, kPixel = 2, kBoth = 3 };
+enum Model {
+    kVertex = 1,
+    kPixel = 2,
+    kBoth = 3
+};
 
 struct OpInfo {
     const char* name;
@@ -24,16 +28,16 @@ struct OpInfo {
 };
 
 const OpInfo kOps[] = {
-    {"nop", SHOP_NOP, -1, kBoth},     {"mov", SHOP_MOV, 1, kBoth},     {"add", SHOP_ADD, 2, kBoth},
-    {"sub", SHOP_SUB, 2, kBoth},      {"mad", SHOP_MAD, 3, kBoth},     {"mul", SHOP_MUL, 2, kBoth},
-    {"rcp", SHOP_RCP, 1, kVertex},    {"rsq", SHOP_RSQ, 1, kVertex},   {"dp3", SHOP_DP3, 2, kBoth},
-    {"dp4", SHOP_DP4, 2, kVertex},    {"min", SHOP_MIN, 2, kVertex},   {"max", SHOP_MAX, 2, kVertex},
-    {"slt", SHOP_SLT, 2, kVertex},    {"sge", SHOP_SGE, 2, kVertex},   {"exp", SHOP_EXP, 1, kVertex},
-    {"log", SHOP_LOG, 1, kVertex},    {"lit", SHOP_LIT, 1, kVertex},   {"dst", SHOP_DST, 2, kVertex},
-    {"lrp", SHOP_LRP, 3, kPixel},     {"frc", SHOP_FRC, 1, kVertex},   {"m4x4", SHOP_M4x4, 2, kVertex},
-    {"m4x3", SHOP_M4x3, 2, kVertex},  {"m3x4", SHOP_M3x4, 2, kVertex}, {"m3x3", SHOP_M3x3, 2, kVertex},
-    {"m3x2", SHOP_M3x2, 2, kVertex},  {"expp", SHOP_EXPP, 1, kVertex}, {"logp", SHOP_LOGP, 1, kVertex},
-    {"cnd", SHOP_CND, 3, kPixel},     {"tex", SHOP_TEX, 0, kPixel},    {"texcoord", SHOP_TEXCOORD, 0, kPixel},
+    {"nop", SHOP_NOP, -1, kBoth},         {"mov", SHOP_MOV, 1, kBoth},     {"add", SHOP_ADD, 2, kBoth},
+    {"sub", SHOP_SUB, 2, kBoth},          {"mad", SHOP_MAD, 3, kBoth},     {"mul", SHOP_MUL, 2, kBoth},
+    {"rcp", SHOP_RCP, 1, kVertex},        {"rsq", SHOP_RSQ, 1, kVertex},   {"dp3", SHOP_DP3, 2, kBoth},
+    {"dp4", SHOP_DP4, 2, kVertex},        {"min", SHOP_MIN, 2, kVertex},   {"max", SHOP_MAX, 2, kVertex},
+    {"slt", SHOP_SLT, 2, kVertex},        {"sge", SHOP_SGE, 2, kVertex},   {"exp", SHOP_EXP, 1, kVertex},
+    {"log", SHOP_LOG, 1, kVertex},        {"lit", SHOP_LIT, 1, kVertex},   {"dst", SHOP_DST, 2, kVertex},
+    {"lrp", SHOP_LRP, 3, kPixel},         {"frc", SHOP_FRC, 1, kVertex},   {"m4x4", SHOP_M4x4, 2, kVertex},
+    {"m4x3", SHOP_M4x3, 2, kVertex},      {"m3x4", SHOP_M3x4, 2, kVertex}, {"m3x3", SHOP_M3x3, 2, kVertex},
+    {"m3x2", SHOP_M3x2, 2, kVertex},      {"expp", SHOP_EXPP, 1, kVertex}, {"logp", SHOP_LOGP, 1, kVertex},
+    {"cnd", SHOP_CND, 3, kPixel},         {"tex", SHOP_TEX, 0, kPixel},    {"texcoord", SHOP_TEXCOORD, 0, kPixel},
     {"texkill", SHOP_TEXKILL, 0, kPixel},
 };
 
@@ -46,9 +50,8 @@ const OpInfo* FindOp(const std::string& name)
     return nullptr;
 }
 
-const char* const kUsageNames[] = {"position", "blendweight", "blendindices", "normal", "psize",
-                                   "texcoord", "tangent",     "binormal",     "tessfactor", "positiont",
-                                   "color",    "fog",         "depth",        "sample"};
+const char* const kUsageNames[] = {"position", "blendweight", "blendindices", "normal", "psize", "texcoord", "tangent",
+                                   "binormal", "tessfactor",  "positiont",    "color",  "fog",   "depth",    "sample"};
 
 // A def carries four float components.
 constexpr int kDefComponents = 4;
@@ -159,7 +162,8 @@ bool Assembler::ParseReg(const std::string& text, Reg* reg)
         unsigned fixedIndex;  // for names that carry no number
     };
     static const Named kNamed[] = {
-        {"opos", SHREG_RASTOUT, 1, 0, SHRAST_POSITION}, {"ofog", SHREG_RASTOUT, 1, 0, SHRAST_FOG},
+        {"opos", SHREG_RASTOUT, 1, 0, SHRAST_POSITION},
+        {"ofog", SHREG_RASTOUT, 1, 0, SHRAST_FOG},
         {"opts", SHREG_RASTOUT, 1, 0, SHRAST_POINTSIZE},
     };
     for (const Named& n : kNamed) {
@@ -178,9 +182,12 @@ bool Assembler::ParseReg(const std::string& text, Reg* reg)
         unsigned psLimit;
     };
     static const Numbered kNumbered[] = {
-        {"od", SHREG_ATTROUT, kVs11ColorOuts, 0}, {"ot", SHREG_TEXCRDOUT, kVs11TexOuts, 0},
-        {"r", SHREG_TEMP, kVs11Temps, kPs11Temps}, {"v", SHREG_INPUT, kVs11Inputs, kPs11Inputs},
-        {"c", SHREG_CONST, kVs11Constants, kPs11Constants}, {"a", SHREG_ADDR, 1, 0},
+        {"od", SHREG_ATTROUT, kVs11ColorOuts, 0},
+        {"ot", SHREG_TEXCRDOUT, kVs11TexOuts, 0},
+        {"r", SHREG_TEMP, kVs11Temps, kPs11Temps},
+        {"v", SHREG_INPUT, kVs11Inputs, kPs11Inputs},
+        {"c", SHREG_CONST, kVs11Constants, kPs11Constants},
+        {"a", SHREG_ADDR, 1, 0},
         {"t", SHREG_ADDR, 0, kPs11Textures},
     };
     for (const Numbered& n : kNumbered) {
@@ -229,11 +236,20 @@ bool Assembler::ParseReg(const std::string& text, Reg* reg)
 int ComponentOf(char c)
 {
     switch (c) {
-    case 'x': case 'r': return 0;
-    case 'y': case 'g': return 1;
-    case 'z': case 'b': return 2;
-    case 'w': case 'a': return 3;
-    default: return -1;
+    case 'x':
+    case 'r':
+        return 0;
+    case 'y':
+    case 'g':
+        return 1;
+    case 'z':
+    case 'b':
+        return 2;
+    case 'w':
+    case 'a':
+        return 3;
+    default:
+        return -1;
     }
 }
 

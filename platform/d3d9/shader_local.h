@@ -36,7 +36,11 @@ enum D3D9ShaderRegType : DWORD {
     SHREG_ATTROUT = 5,
     SHREG_TEXCRDOUT = 6
 };
-enum { SHRAST_POSITION = 0, SHRAST_FOG = 1, SHRAST_POINTSIZE = 2 };
+enum {
+    SHRAST_POSITION = 0,
+    SHRAST_FOG = 1,
+    SHRAST_POINTSIZE = 2
+};
 
 inline DWORD D3D9ShaderRegTypeBits(DWORD type) { return ((type & 7u) << 28) | ((type & 0x18u) << 8); }
 inline DWORD D3D9ShaderRegTypeOf(DWORD token) { return ((token >> 28) & 7u) | ((token >> 8) & 0x18u); }

@@ -93,16 +93,34 @@ bool VertexMachine::Read(DWORD token, int rowOffset, Vec* value) const
     DWORD mod = (token >> kShaderSrcModShift) & 0xFu;
     for (float& f : value->v) {
         switch (mod) {
-        case SHMOD_NONE: break;
-        case SHMOD_NEG: f = -f; break;
-        case SHMOD_BIAS: f = f - 0.5f; break;
-        case SHMOD_BIASNEG: f = 0.5f - f; break;
-        case SHMOD_SIGN: f = 2.0f * f - 1.0f; break;
-        case SHMOD_SIGNNEG: f = 1.0f - 2.0f * f; break;
-        case SHMOD_COMP: f = 1.0f - f; break;
-        case SHMOD_X2: f = 2.0f * f; break;
-        case SHMOD_X2NEG: f = -2.0f * f; break;
-        default: return false;
+        case SHMOD_NONE:
+            break;
+        case SHMOD_NEG:
+            f = -f;
+            break;
+        case SHMOD_BIAS:
+            f = f - 0.5f;
+            break;
+        case SHMOD_BIASNEG:
+            f = 0.5f - f;
+            break;
+        case SHMOD_SIGN:
+            f = 2.0f * f - 1.0f;
+            break;
+        case SHMOD_SIGNNEG:
+            f = 1.0f - 2.0f * f;
+            break;
+        case SHMOD_COMP:
+            f = 1.0f - f;
+            break;
+        case SHMOD_X2:
+            f = 2.0f * f;
+            break;
+        case SHMOD_X2NEG:
+            f = -2.0f * f;
+            break;
+        default:
+            return false;
         }
     }
     return true;
@@ -187,12 +205,23 @@ bool VertexMachine::Execute(DWORD opcode, const DWORD* params, int count)
     Vec s[3] = {};
     int rows = 0, width = 0;
     switch (opcode) {
-    case SHOP_M4x4: rows = 4, width = 4; break;
-    case SHOP_M4x3: rows = 3, width = 4; break;
-    case SHOP_M3x4: rows = 4, width = 3; break;
-    case SHOP_M3x3: rows = 3, width = 3; break;
-    case SHOP_M3x2: rows = 2, width = 3; break;
-    default: break;
+    case SHOP_M4x4:
+        rows = 4, width = 4;
+        break;
+    case SHOP_M4x3:
+        rows = 3, width = 4;
+        break;
+    case SHOP_M3x4:
+        rows = 4, width = 3;
+        break;
+    case SHOP_M3x3:
+        rows = 3, width = 3;
+        break;
+    case SHOP_M3x2:
+        rows = 2, width = 3;
+        break;
+    default:
+        break;
     }
     if (rows > 0) {
         Vec row, r{};
@@ -215,22 +244,63 @@ bool VertexMachine::Execute(DWORD opcode, const DWORD* params, int count)
     Vec r{};
     float w = a.v[3];  // scalar instructions read their (replicated) last component
     switch (opcode) {
-    case SHOP_MOV: r = a; break;
-    case SHOP_ADD: for (int i = 0; i < 4; ++i) r.v[i] = a.v[i] + b.v[i]; break;
-    case SHOP_SUB: for (int i = 0; i < 4; ++i) r.v[i] = a.v[i] - b.v[i]; break;
-    case SHOP_MUL: for (int i = 0; i < 4; ++i) r.v[i] = a.v[i] * b.v[i]; break;
-    case SHOP_MAD: for (int i = 0; i < 4; ++i) r.v[i] = a.v[i] * b.v[i] + c.v[i]; break;
-    case SHOP_MIN: for (int i = 0; i < 4; ++i) r.v[i] = a.v[i] < b.v[i] ? a.v[i] : b.v[i]; break;
-    case SHOP_MAX: for (int i = 0; i < 4; ++i) r.v[i] = a.v[i] >= b.v[i] ? a.v[i] : b.v[i]; break;
-    case SHOP_SLT: for (int i = 0; i < 4; ++i) r.v[i] = a.v[i] < b.v[i] ? 1.0f : 0.0f; break;
-    case SHOP_SGE: for (int i = 0; i < 4; ++i) r.v[i] = a.v[i] >= b.v[i] ? 1.0f : 0.0f; break;
-    case SHOP_FRC: for (int i = 0; i < 4; ++i) r.v[i] = a.v[i] - std::floor(a.v[i]); break;
-    case SHOP_DP3: r = Splat(Dot(a, b, 3)); break;
-    case SHOP_DP4: r = Splat(Dot(a, b, 4)); break;
-    case SHOP_RCP: r = Splat(w == 1.0f ? 1.0f : Reciprocal(w)); break;
-    case SHOP_RSQ: r = Splat(w == 1.0f ? 1.0f : Reciprocal(std::sqrt(std::fabs(w)))); break;
-    case SHOP_EXP: r = Splat(std::exp2(w)); break;
-    case SHOP_LOG: r = Splat(Log2Abs(w)); break;
+    case SHOP_MOV:
+        r = a;
+        break;
+    case SHOP_ADD:
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = a.v[i] + b.v[i];
+        break;
+    case SHOP_SUB:
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = a.v[i] - b.v[i];
+        break;
+    case SHOP_MUL:
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = a.v[i] * b.v[i];
+        break;
+    case SHOP_MAD:
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = a.v[i] * b.v[i] + c.v[i];
+        break;
+    case SHOP_MIN:
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = a.v[i] < b.v[i] ? a.v[i] : b.v[i];
+        break;
+    case SHOP_MAX:
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = a.v[i] >= b.v[i] ? a.v[i] : b.v[i];
+        break;
+    case SHOP_SLT:
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = a.v[i] < b.v[i] ? 1.0f : 0.0f;
+        break;
+    case SHOP_SGE:
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = a.v[i] >= b.v[i] ? 1.0f : 0.0f;
+        break;
+    case SHOP_FRC:
+        for (int i = 0; i < 4; ++i)
+            r.v[i] = a.v[i] - std::floor(a.v[i]);
+        break;
+    case SHOP_DP3:
+        r = Splat(Dot(a, b, 3));
+        break;
+    case SHOP_DP4:
+        r = Splat(Dot(a, b, 4));
+        break;
+    case SHOP_RCP:
+        r = Splat(w == 1.0f ? 1.0f : Reciprocal(w));
+        break;
+    case SHOP_RSQ:
+        r = Splat(w == 1.0f ? 1.0f : Reciprocal(std::sqrt(std::fabs(w))));
+        break;
+    case SHOP_EXP:
+        r = Splat(std::exp2(w));
+        break;
+    case SHOP_LOG:
+        r = Splat(Log2Abs(w));
+        break;
     case SHOP_EXPP: {
         float whole = std::floor(w);
         r = Vec{{std::exp2(whole), w - whole, std::exp2(w), 1.0f}};
@@ -255,8 +325,11 @@ bool VertexMachine::Execute(DWORD opcode, const DWORD* params, int count)
         }
         break;
     }
-    case SHOP_DST: r = Vec{{1.0f, a.v[1] * b.v[1], a.v[2], b.v[3]}}; break;
-    default: return false;
+    case SHOP_DST:
+        r = Vec{{1.0f, a.v[1] * b.v[1], a.v[2], b.v[3]}};
+        break;
+    default:
+        return false;
     }
     return Write(params[0], r);
 }

@@ -133,10 +133,10 @@ TEST(ShaderVm, OutputsAndBrokenStreams)
 
     const std::vector<std::vector<DWORD>> broken = {
         {},
-        {D3DPS_VERSION(1, 1), kShaderEndToken},                  // a pixel shader
-        {D3DVS_VERSION(1, 1), SHOP_MOV, 0x800F0000u},             // truncated
-        {D3DVS_VERSION(1, 1), SHOP_MOV, 0x800F0000u, 0x90E40000u},  // no end
-        {D3DVS_VERSION(1, 1), 0x1234u, kShaderEndToken},          // unknown opcode
+        {D3DPS_VERSION(1, 1), kShaderEndToken},                                      // a pixel shader
+        {D3DVS_VERSION(1, 1), SHOP_MOV, 0x800F0000u},                                // truncated
+        {D3DVS_VERSION(1, 1), SHOP_MOV, 0x800F0000u, 0x90E40000u},                   // no end
+        {D3DVS_VERSION(1, 1), 0x1234u, kShaderEndToken},                             // unknown opcode
         {D3DVS_VERSION(1, 1), SHOP_MOV, 0x800F0040u, 0x90E40000u, kShaderEndToken},  // r64
         {D3DVS_VERSION(1, 1), SHOP_MOV, 0x800F0000u, 0xA0E40100u, kShaderEndToken},  // c256
     };
@@ -150,12 +150,11 @@ TEST(ShaderVm, OutputsAndBrokenStreams)
 // A draw with a vertex shader records each vertex's shaded outputs.
 TEST_F(DeviceTest, ShadedDrawRecordsTransformedVertices)
 {
-    const char src[] =
-        "vs_1_1\n"
-        "dcl_position0 v0\n"
-        "dcl_color0 v4\n"
-        "m4x4 oPos, v0, c[0]\n"
-        "mov oD0, v4\n";
+    const char src[] = "vs_1_1\n"
+                       "dcl_position0 v0\n"
+                       "dcl_color0 v4\n"
+                       "m4x4 oPos, v0, c[0]\n"
+                       "mov oD0, v4\n";
     ID3DXBuffer* code = nullptr;
     ASSERT_EQ(D3DXAssembleShader(src, sizeof(src) - 1, nullptr, nullptr, 0, &code, nullptr), D3D_OK);
     IDirect3DVertexShader9* vs = nullptr;

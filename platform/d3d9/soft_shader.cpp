@@ -30,25 +30,47 @@ void Decode(BYTE type, const BYTE* p, float out[4])
     out[0] = out[1] = out[2] = 0.0f;
     out[3] = 1.0f;
     switch (type) {
-    case D3DDECLTYPE_FLOAT4: out[3] = ReadFloat(p + 12); [[fallthrough]];
-    case D3DDECLTYPE_FLOAT3: out[2] = ReadFloat(p + 8); [[fallthrough]];
-    case D3DDECLTYPE_FLOAT2: out[1] = ReadFloat(p + 4); [[fallthrough]];
-    case D3DDECLTYPE_FLOAT1: out[0] = ReadFloat(p); break;
+    case D3DDECLTYPE_FLOAT4:
+        out[3] = ReadFloat(p + 12);
+        [[fallthrough]];
+    case D3DDECLTYPE_FLOAT3:
+        out[2] = ReadFloat(p + 8);
+        [[fallthrough]];
+    case D3DDECLTYPE_FLOAT2:
+        out[1] = ReadFloat(p + 4);
+        [[fallthrough]];
+    case D3DDECLTYPE_FLOAT1:
+        out[0] = ReadFloat(p);
+        break;
     case D3DDECLTYPE_D3DCOLOR:  // stored B G R A
         out[0] = p[2] / kByteScale, out[1] = p[1] / kByteScale, out[2] = p[0] / kByteScale, out[3] = p[3] / kByteScale;
         break;
     case D3DDECLTYPE_UBYTE4:
-        for (int i = 0; i < 4; ++i) out[i] = p[i];
+        for (int i = 0; i < 4; ++i)
+            out[i] = p[i];
         break;
     case D3DDECLTYPE_UBYTE4N:
-        for (int i = 0; i < 4; ++i) out[i] = p[i] / kByteScale;
+        for (int i = 0; i < 4; ++i)
+            out[i] = p[i] / kByteScale;
         break;
-    case D3DDECLTYPE_SHORT4: out[2] = ReadShort(p + 4), out[3] = ReadShort(p + 6); [[fallthrough]];
-    case D3DDECLTYPE_SHORT2: out[0] = ReadShort(p), out[1] = ReadShort(p + 2); break;
-    case D3DDECLTYPE_SHORT4N: out[2] = ReadShort(p + 4) / kShortScale, out[3] = ReadShort(p + 6) / kShortScale; [[fallthrough]];
-    case D3DDECLTYPE_SHORT2N: out[0] = ReadShort(p) / kShortScale, out[1] = ReadShort(p + 2) / kShortScale; break;
-    case D3DDECLTYPE_USHORT4N: out[2] = ReadUShort(p + 4) / kUShortScale, out[3] = ReadUShort(p + 6) / kUShortScale; [[fallthrough]];
-    case D3DDECLTYPE_USHORT2N: out[0] = ReadUShort(p) / kUShortScale, out[1] = ReadUShort(p + 2) / kUShortScale; break;
+    case D3DDECLTYPE_SHORT4:
+        out[2] = ReadShort(p + 4), out[3] = ReadShort(p + 6);
+        [[fallthrough]];
+    case D3DDECLTYPE_SHORT2:
+        out[0] = ReadShort(p), out[1] = ReadShort(p + 2);
+        break;
+    case D3DDECLTYPE_SHORT4N:
+        out[2] = ReadShort(p + 4) / kShortScale, out[3] = ReadShort(p + 6) / kShortScale;
+        [[fallthrough]];
+    case D3DDECLTYPE_SHORT2N:
+        out[0] = ReadShort(p) / kShortScale, out[1] = ReadShort(p + 2) / kShortScale;
+        break;
+    case D3DDECLTYPE_USHORT4N:
+        out[2] = ReadUShort(p + 4) / kUShortScale, out[3] = ReadUShort(p + 6) / kUShortScale;
+        [[fallthrough]];
+    case D3DDECLTYPE_USHORT2N:
+        out[0] = ReadUShort(p) / kUShortScale, out[1] = ReadUShort(p + 2) / kUShortScale;
+        break;
     case D3DDECLTYPE_DEC3N: {
         DWORD bits = static_cast<DWORD>(p[0] | (p[1] << 8) | (p[2] << 16)) | (static_cast<DWORD>(p[3]) << 24);
         for (unsigned i = 0; i < 3; ++i) {
@@ -59,7 +81,8 @@ void Decode(BYTE type, const BYTE* p, float out[4])
         }
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
