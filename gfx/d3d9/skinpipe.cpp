@@ -1,16 +1,25 @@
-// The skinned-atomic pipeline and its processor path; the path choice leaves a seam for the vertex-shader path.
+// The skinned-atomic pipeline: the vertex-shader path (palette in constants, generated shader) where the device
+// and the shader allow it, else the processor path (blend into the instance's vertex stream).
 #include "gfx/d3d9/skinpipe.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "gfx/anim/anim.h"
+#include "gfx/core/camera.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/d3d9/atomicpipe.h"
+#include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/skincpu.h"
+#include "gfx/d3d9/vertexbuffer.h"
 #include "gfx/d3d9/vertexdecl.h"
+#include "gfx/d3d9/vsbuilder.h"
 #include "gfx/world/geometry.h"
+#include "gfx/world/material.h"
 
 namespace {
 
@@ -26,9 +35,47 @@ enum class SkinPath {
 GxPipeline* slots[gxD3D9SKINPIPELINESLOTS] = {};
 std::vector<GxV3d> normalScratch;
 
-// The vertex-shader path takes atomics whose palette fits the device's constants once its shader builder
-// exists; until then every skinned atomic is blended on the processor.
-SkinPath ChoosePath(const GxAtomic*, const GxSkin*) { return SkinPath::processor; }
+constexpr GxUInt32 kShaderVersionMask = 0xFFFF;
+constexpr GxUInt32 kShaderVersion11 = 0x101;
+constexpr GxUInt32 kReservedConstants = 12;  // fixed part of every skin shader before the palette
+constexpr GxUInt32 kRegistersPerBone = 3;
+constexpr GxUInt32 kMaxWeights = 4;
+constexpr GxUInt32 kMaxPaletteIndex = 256;
+constexpr GxReal kByteScale = 1.0f / 255.0f;
+
+// Read from the device when the pipeline is made.
+struct SkinCaps {
+    bool hardwareTransform;
+    bool vertexShadersUsable;
+    bool streamOffsets;
+    GxUInt32 maxConstants;
+    GxUInt32 maxBones;
+};
+SkinCaps skinCaps = {};
+
+SkinCaps ReadCaps(const D3DCAPS9& caps)
+{
+    SkinCaps out = {};
+    out.hardwareTransform = (caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
+    out.vertexShadersUsable = out.hardwareTransform &&
+                              (caps.VertexShaderVersion & kShaderVersionMask) >= kShaderVersion11 &&
+                              (caps.PixelShaderVersion & kShaderVersionMask) >= kShaderVersion11;
+    out.streamOffsets = (caps.DevCaps2 & D3DDEVCAPS2_STREAMOFFSET) != 0;
+    if (!out.vertexShadersUsable) {
+        return out;
+    }
+    out.maxConstants = std::min<GxUInt32>(caps.MaxVertexShaderConst, gxD3D9VSMAXCONSTANTS);
+    out.maxBones =
+        out.maxConstants > kReservedConstants ? (out.maxConstants - kReservedConstants) / kRegistersPerBone : 0;
+    return out;
+}
+
+// The shader when the skin was instanced for it and this instance holds the shader layout.
+SkinPath ChoosePath(const GxSkin* skin, const GxAnimHierarchy* hierarchy, const GxD3D9InstanceHeader* header)
+{
+    const bool shaderLayout = header->streams[1].buffer != nullptr;
+    return skin && hierarchy && skin->usesVertexShader && shaderLayout ? SkinPath::shader : SkinPath::processor;
+}
 
 GxUInt32 NormalType()
 {
@@ -74,13 +121,317 @@ void BlendIntoStream(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSki
     stream.buffer->Unlock();
 }
 
+// ---- Vertex-shader path.
+
+constexpr GxUInt32 kBlendStream = 1;
+constexpr GxUInt32 kFloatsPerRegister = 4;
+constexpr GxReal kLog2E = 1.442695f;
+constexpr GxUInt8 kNoSlot = 0;
+constexpr GxUInt32 kMaxFogMode = 3;  // engine fog types 1-3 are the descriptor's fog modes
+
+GxD3D9VertexShaderDescriptor DescriptorSetup(const GxAtomic* atomic, const GxSkin* skin)
+{
+    const GxGeometry* geometry = atomic->geometry;
+    GxD3D9VertexShaderDescriptor d{};
+    d.numTexCoords = static_cast<GxUInt8>(std::max(0, geometry->numTexCoordSets));
+    d.prelit = (geometry->flags & gxGEOMETRYPRELIT) ? 1 : 0;
+    d.normals = (geometry->flags & gxGEOMETRYNORMALS) ? 1 : 0;
+    d.normalizeNormals = d.normals;
+    d.modulateMaterial = (geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0;
+    d.numWeights = static_cast<GxUInt8>(std::max<GxUInt32>(1, skin->maxNumWeightsForVertex));
+    GxUInt32 fog = 0;
+    GxUInt32 fogType = 0;
+    if (GxD3D9RenderStateGet(gxRENDERSTATEFOGENABLE, &fog) && fog &&
+        GxD3D9RenderStateGet(gxRENDERSTATEFOGTYPE, &fogType) && fogType <= kMaxFogMode) {
+        d.fogMode = static_cast<GxUInt8>(fogType);
+    }
+    return d;
+}
+
+// Palette slot times three of each bone: the bone's place in the used-bone list when the hierarchy has more
+// nodes than the constants hold, else the bone itself.
+void PaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt8 remap[kMaxPaletteIndex])
+{
+    std::memset(remap, kNoSlot, kMaxPaletteIndex);
+    const bool compact = static_cast<GxUInt32>(hierarchy->numNodes) > skinCaps.maxBones;
+    for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
+        const GxUInt32 bone = skin->boneIDs[i];
+        const GxUInt32 slot = compact ? i : bone;
+        if (slot < skinCaps.maxBones) {
+            remap[bone] = static_cast<GxUInt8>(kRegistersPerBone * slot);
+        }
+    }
+}
+
+// The vertex-shader layout adds a pooled stream of weights and palette indices to the processor layout's stream.
+GxBool AddBlendStream(GxD3D9InstanceHeader* header, const GxSkin* skin, const GxAnimHierarchy* hierarchy)
+{
+    const GxUInt32 count = header->vertexTotal;
+    if (!header->declaration || header->streams[kBlendStream].buffer || skin->numVertices < count ||
+        !skin->vertexBoneIndices || !skin->vertexBoneWeights) {
+        return 0;
+    }
+    const DWORD indexType = (GxD3D9GetCaps()->DeclTypes & D3DDTCAPS_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_SHORT4;
+    const GxUInt32 weightSize = GxD3D9VertexDeclTypeGetSize(D3DDECLTYPE_FLOAT4);
+    const GxUInt32 stride = weightSize + GxD3D9VertexDeclTypeGetSize(indexType);
+    D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
+    UINT numElements = 0;
+    if (FAILED(header->declaration->GetDeclaration(nullptr, &numElements)) || numElements < 1 ||
+        numElements + 2 > MAXD3DDECLLENGTH + 1 || FAILED(header->declaration->GetDeclaration(elements, &numElements))) {
+        return 0;
+    }
+    const GxUInt32 end = numElements - 1;  // the closing element
+    elements[end + 2] = elements[end];
+    elements[end] = {static_cast<WORD>(kBlendStream), 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT,
+                     D3DDECLUSAGE_BLENDWEIGHT,        0};
+    elements[end + 1] = {static_cast<WORD>(kBlendStream), static_cast<WORD>(weightSize), static_cast<BYTE>(indexType),
+                         D3DDECLMETHOD_DEFAULT,           D3DDECLUSAGE_BLENDINDICES,     0};
+    IDirect3DVertexDeclaration9* declaration = nullptr;
+    if (!GxD3D9CreateVertexDeclaration(elements, &declaration)) {
+        return 0;
+    }
+    GxD3D9VertexStream& stream = header->streams[kBlendStream];
+    if (!GxD3D9CreateVertexBuffer(stride, stride * count, &stream.buffer, &stream.offset)) {
+        stream = GxD3D9VertexStream{};
+        GxD3D9DeleteVertexDeclaration(declaration);
+        return 0;
+    }
+    stream.stride = stride;
+    stream.pooled = 1;
+    void* data = nullptr;
+    if (FAILED(stream.buffer->Lock(stream.offset, stride * count, &data, 0)) || !data) {
+        GxD3D9DestroyVertexBuffer(stride, stride * count, stream.buffer, stream.offset);
+        stream = GxD3D9VertexStream{};
+        GxD3D9DeleteVertexDeclaration(declaration);
+        return 0;
+    }
+    auto* base = static_cast<GxUInt8*>(data);
+    for (GxUInt32 v = 0; v < count; v++) {
+        GxReal w[kMaxWeights];
+        std::memcpy(w, skin->vertexBoneWeights + kMaxWeights * v, sizeof(w));
+        if (w[0] > 1.0f) {
+            w[0] = 1.0f;
+            w[1] = w[2] = w[3] = 0.0f;
+        }
+        std::memcpy(base + stride * v, w, sizeof(w));
+    }
+    GxUInt8 remap[kMaxPaletteIndex];
+    PaletteRemap(skin, hierarchy, remap);
+    GxD3D9WriteBoneIndices(indexType, base + weightSize, reinterpret_cast<const GxUInt8*>(skin->vertexBoneIndices),
+                           remap, count, stride);
+    stream.buffer->Unlock();
+    GxD3D9DeleteVertexDeclaration(header->declaration);
+    header->declaration = declaration;
+    return 1;
+}
+
+// Back to the processor layout: the blend stream goes and the declaration loses its elements. A shader-layout
+// instance is never drawn by the fixed-function path.
+GxBool DropBlendStream(GxD3D9InstanceHeader* header)
+{
+    GxD3D9VertexStream& stream = header->streams[kBlendStream];
+    if (!stream.buffer) {
+        return 1;
+    }
+    D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
+    UINT numElements = MAXD3DDECLLENGTH + 1;
+    GxUInt32 kept = 0;
+    if (header->declaration && SUCCEEDED(header->declaration->GetDeclaration(nullptr, &numElements)) &&
+        numElements <= MAXD3DDECLLENGTH + 1 && SUCCEEDED(header->declaration->GetDeclaration(elements, &numElements))) {
+        for (GxUInt32 i = 0; i < numElements; i++) {
+            if (elements[i].Stream != kBlendStream) {
+                elements[kept++] = elements[i];
+            }
+        }
+    }
+    IDirect3DVertexDeclaration9* declaration = nullptr;
+    if (kept == 0 || !GxD3D9CreateVertexDeclaration(elements, &declaration)) {
+        return 0;
+    }
+    GxD3D9DeleteVertexDeclaration(header->declaration);
+    header->declaration = declaration;
+    GxD3D9DestroyVertexBuffer(stream.stride, stream.stride * header->vertexTotal, stream.buffer, stream.offset);
+    stream = GxD3D9VertexStream{};
+    return 1;
+}
+
+GxBool SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstance)
+{
+    auto* atomic = static_cast<GxAtomic*>(object);
+    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
+    if (reinstance) {
+        // The processor layout's stream is rewritten as usual; the blend stream holds nothing that locks change.
+        const GxD3D9VertexStream blend = header->streams[kBlendStream];
+        header->streams[kBlendStream] = GxD3D9VertexStream{};
+        const GxBool ok = GxD3D9AtomicInstance(object, header, 1);
+        header->streams[kBlendStream] = blend;
+        return ok;
+    }
+    if (!GxD3D9AtomicInstance(object, header, 0)) {
+        return 0;
+    }
+    if (!skin) {
+        return 1;
+    }
+    skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
+    skin->usesVertexShader = 0;
+    if (hierarchy && GxD3D9SkinCanUseVertexShader(atomic)) {
+        // A descriptor whose shader cannot be made keeps the processor layout from the start.
+        const GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
+        GxD3D9VertexShaderRegisters registers;
+        if (GxD3D9VertexShaderCacheGet(&d, &registers) && AddBlendStream(header, skin, hierarchy)) {
+            skin->usesVertexShader = 1;
+        }
+    }
+    return 1;
+}
+
+void UploadFog(GxUInt32 reg, GxUInt32 fogMode)
+{
+    GxReal fog[kFloatsPerRegister] = {0.0f, 0.0f, 0.0f, 1.0f};
+    if (fogMode == 1) {
+        const GxCamera* camera = GxEngineInstance->curCamera;
+        const GxReal range = camera ? camera->farPlane - camera->fogPlane : 0.0f;
+        if (range > 0.0f) {
+            fog[0] = -1.0f / range;
+            fog[1] = camera->farPlane / range;
+        }
+    } else {
+        GxReal density = 0.0f;
+        GxD3D9RenderStateGet(gxRENDERSTATEFOGDENSITY, &density);
+        fog[0] = density * kLog2E;
+    }
+    GxD3D9Device()->SetVertexShaderConstantF(reg, fog, 1);
+}
+
+// Palette rows of every used bone at its slot: (right.c, up.c, at.c, pos.c) for c = x, y, z.
+GxBool UploadPalette(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt32 base)
+{
+    const GxMatrix* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    if (!palette) {
+        return 0;
+    }
+    GxUInt8 remap[kMaxPaletteIndex];
+    PaletteRemap(skin, hierarchy, remap);
+    const GxUInt32 entries = GxD3D9SkinPaletteCount(skin, hierarchy);
+    for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
+        const GxUInt32 bone = skin->boneIDs[i];
+        if (bone >= entries) {
+            continue;
+        }
+        const GxMatrix& m = palette[bone];
+        const GxReal rows[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
+                                                                    {m.right.y, m.up.y, m.at.y, m.pos.y},
+                                                                    {m.right.z, m.up.z, m.at.z, m.pos.z}};
+        GxD3D9Device()->SetVertexShaderConstantF(base + remap[bone], &rows[0][0], kRegistersPerBone);
+    }
+    return 1;
+}
+
+// Both streams are bound at their own byte offsets, so vertices are counted from the start of each range.
+void DrawMesh(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh, GxUInt32 streamBase)
+{
+    IDirect3DDevice9* device = GxD3D9Device();
+    if (mesh.primitiveCount == 0 || mesh.vertexBase < streamBase) {
+        return;
+    }
+    GxD3D9RenderStateFlush();
+    const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
+    const GxUInt32 base = mesh.vertexBase - streamBase;
+    if (header->indexBuffer) {
+        device->DrawIndexedPrimitive(primitive, static_cast<INT>(base), 0, mesh.vertexCount, mesh.firstIndex,
+                                     mesh.primitiveCount);
+    } else {
+        device->DrawPrimitive(primitive, base, mesh.primitiveCount);
+    }
+}
+
+// Draws with the generated shader; 0 (nothing drawn) when the shader for the draw cannot be made.
+GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy,
+                    GxUInt32 flags)
+{
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
+    const GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
+    GxD3D9VertexShaderRegisters registers;
+    IDirect3DVertexShader9* shader = GxD3D9VertexShaderCacheGet(&d, &registers);
+    if (!shader || !GxD3D9Device() || registers.bones == gxD3D9VSNOREGISTER) {
+        return 0;
+    }
+    auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    GxD3D9VSSetWorldMatrix(frame ? GxFrameGetWorldMatrix(frame) : nullptr);
+    D3DMATRIX transform;
+    GxD3D9GetWorldViewProjTransposed(&transform);
+    // c0-c3 the combined transform, c4 the ambient colour (its alpha stays with prelit vertices' own).
+    GxReal block[gxD3D9VSLIGHTSREGISTER][kFloatsPerRegister] = {};
+    std::memcpy(block, &transform, sizeof(transform));
+    block[gxD3D9VSAMBIENTREGISTER][3] = d.prelit ? 0.0f : 1.0f;
+    GxD3D9Device()->SetVertexShaderConstantF(0, &block[0][0], gxD3D9VSLIGHTSREGISTER);
+    if (registers.fog != gxD3D9VSNOREGISTER) {
+        UploadFog(registers.fog, d.fogMode);
+    }
+    if (!UploadPalette(atomic, skin, hierarchy, registers.bones)) {
+        return 0;
+    }
+    GxD3D9SetPixelShader(nullptr);
+    GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
+    GxD3D9SetIndices(header->indexBuffer);
+    GxD3D9StreamRecord streams[2];
+    for (GxUInt32 s = 0; s < 2; s++) {
+        streams[s] =
+            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
+    }
+    GxD3D9SetStreams(streams, 1);
+    GxD3D9SetVertexDeclaration(header->declaration);
+    GxD3D9SetVertexShader(shader);
+    const GxD3D9VertexStream& first = header->streams[0];
+    const GxUInt32 streamBase = first.stride ? first.offset / first.stride : 0;
+    GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
+    for (GxUInt32 m = 0; m < header->meshCount; m++) {
+        const auto* material = static_cast<const GxMaterial*>(meshes[m].material);
+        const GxRGBA white = {255, 255, 255, 255};
+        const GxRGBA colour = material ? material->color : white;
+        GxD3D9SetVertexAlpha(colour.alpha < white.alpha || meshes[m].hasVertexAlpha);
+        if (registers.material != gxD3D9VSNOREGISTER) {
+            const GxReal c[kFloatsPerRegister] = {colour.red * kByteScale, colour.green * kByteScale,
+                                                  colour.blue * kByteScale, colour.alpha * kByteScale};
+            GxD3D9Device()->SetVertexShaderConstantF(registers.material, c, 1);
+        }
+        const GxTexture* texture = material && (flags & gxGEOMETRYTEXTURED) ? material->texture : nullptr;
+        GxD3D9SetTexture(texture, 0);
+        const GxUInt32 op = texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2;
+        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, op);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, op);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        DrawMesh(header, meshes[m], streamBase);
+    }
+    GxD3D9SetVertexShader(nullptr);
+    return 1;
+}
+
 void SkinRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
 {
     auto* atomic = static_cast<GxAtomic*>(object);
-    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
-    if (skin && hierarchy && skin->vertexBoneWeights && ChoosePath(atomic, skin) == SkinPath::processor) {
-        BlendIntoStream(atomic, reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1), skin, hierarchy);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
+    if (ChoosePath(skin, hierarchy, header) == SkinPath::shader) {
+        if (RenderShader(entry, atomic, skin, hierarchy, flags)) {
+            return;
+        }
+        // The shader for this draw could not be made: the skin goes to the processor path for good.
+        skin->usesVertexShader = 0;
+    }
+    // A shader layout (this one, or another instance's after its skin fell back) is never drawn by the
+    // fixed-function path: it is brought back to the processor layout first.
+    if (!DropBlendStream(header)) {
+        return;
+    }
+    if (skin && hierarchy && skin->vertexBoneWeights) {
+        BlendIntoStream(atomic, header, skin, hierarchy);
     }
     GxD3D9DefaultRenderCallback(entry, object, type, flags);
 }
@@ -93,6 +444,7 @@ GxBool PipelinesDestroyHook(void) { return GxSkinPipelinesDestroy(); }
 
 GxPipeline* GxD3D9SkinPipelineCreate(void)
 {
+    skinCaps = ReadCaps(*GxD3D9GetCaps());
     GxPipeline* pipeline = GxPipelineCreate();
     if (!pipeline) {
         return nullptr;
@@ -112,14 +464,17 @@ GxPipeline* GxD3D9SkinPipelineCreate(void)
         return nullptr;
     }
     callBacks->renderCallBack = SkinRenderCallback;
+    callBacks->instanceCallBack = SkinInstance;
     return pipeline;
 }
 
 GxBool GxSkinPipelinesCreate(GxUInt32 mask)
 {
+    GxD3D9VertexShaderCacheOpen();
     if (mask & kMaskSkinnedAtomic) {
         slots[0] = GxD3D9SkinPipelineCreate();
         if (!slots[0]) {
+            GxD3D9VertexShaderCacheClose();
             return 0;
         }
     }
@@ -136,6 +491,7 @@ GxBool GxSkinPipelinesDestroy(void)
         }
     }
     normalScratch = std::vector<GxV3d>();
+    GxD3D9VertexShaderCacheClose();
     return 1;
 }
 
@@ -155,4 +511,14 @@ GxBool GxD3D9SkinPluginAttach(void)
     static const GxSkinDriverHooks hooks = {PipelinesCreateHook, PipelinesDestroyHook, GxSkinAtomicInitPipeline};
     GxSkinSetDriverHooks(&hooks);
     return GxSkinPluginAttach();
+}
+
+GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
+{
+    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    // Split palettes upload per mesh, which this path does not do yet; they stay on the processor. The blend
+    // stream lies elsewhere in the shared buffers than the first stream, so both are bound at byte offsets.
+    return skinCaps.vertexShadersUsable && skinCaps.streamOffsets && skin && !skin->boneLimit &&
+           skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= kMaxWeights &&
+           !(atomic->geometry->flags & gxGEOMETRYLIGHT);
 }

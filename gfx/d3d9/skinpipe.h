@@ -1,6 +1,8 @@
-// The Direct3D 9 skin pipeline: the skinned-atomic pipeline built on the atomic all-in-one node, its processor
-// path (blend into the instance's vertex stream, then the default render callback), and the vertex-shader
-// constant routines that the shader path will share.
+// The Direct3D 9 skin pipeline: the skinned-atomic pipeline built on the atomic all-in-one node, its vertex-shader
+// path (weights and palette indices in a second stream, the palette in constants, a generated shader) and its
+// processor path (blend into the instance's vertex stream, then the default render callback). A skin takes the
+// shader path when the device and the shader allow it at instancing; a shader that cannot be made at a draw sends
+// the skin to the processor path, its instance back to the processor layout.
 //
 // GxD3D9SkinPluginAttach replaces GxSkinPluginAttach for programs that draw through this driver: it hands the
 // skin plugin the driver's pipeline hooks, then attaches it (after the world objects and the hierarchy plugin,
@@ -23,6 +25,9 @@ GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type);
 // Null when a construction step fails (nothing is left behind).
 GxPipeline* GxD3D9SkinPipelineCreate(void);
 GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot);
+// The atomic may be drawn by a generated vertex shader: the device has shaders, its palette fits the constants,
+// and it needs no lights (shader lighting is not written yet).
+GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic);
 
 // Vertex-shader constants: the world matrix the constants are built for (null: the identity), and the
 // transposed world x view x projection (view x projection cached until the next camera update).

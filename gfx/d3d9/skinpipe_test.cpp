@@ -6,6 +6,9 @@
 #include "gfx/anim/anim.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/skinpipe.h"
+#include "gfx/d3d9/vsbuilder.h"
+#include "gfx/d3d9/vscache_testing.h"
+#include "platform/d3d9/d3d9_soft.h"
 #include "platform/d3d9/d3dx9.h"
 
 namespace {
@@ -22,7 +25,7 @@ protected:
         GxD3D9SoftwareTest::SetUp();
         GxD3D9TestUseBackend(backend);
         GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        ASSERT_TRUE(GxEngineInit(memoryFunctions, 0, 0x400000));
         ASSERT_TRUE(GxWorldObjectsPluginAttach());
         ASSERT_TRUE(GxD3D9WorldPluginAttach());
         ASSERT_TRUE(GxAnimHierarchyPluginAttach());
@@ -76,6 +79,7 @@ protected:
         return atomic;
     }
 
+    const GxMemoryFunctions* memoryFunctions = nullptr;
     GxAnimation* anim = nullptr;
     GxAnimHierarchy* hierarchy = nullptr;
 };
@@ -167,6 +171,348 @@ TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
         EXPECT_NEAR(withWorld.m[c][3], want, 1e-4f);
     }
     GxCameraEndUpdate(camera);
+}
+
+// A stand-in assembler: a minimal token stream for every text, or a failure for every text.
+HRESULT AssembleAny(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, LPD3DXBUFFER* shader, LPD3DXBUFFER*)
+{
+    static const DWORD tokens[] = {D3DVS_VERSION(1, 1), 0x0000FFFF};
+    if (FAILED(D3DXCreateBuffer(sizeof(tokens), shader))) {
+        return E_OUTOFMEMORY;
+    }
+    memcpy((*shader)->GetBufferPointer(), tokens, sizeof(tokens));
+    return D3D_OK;
+}
+
+HRESULT AssembleNothing(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, LPD3DXBUFFER* shader, LPD3DXBUFFER*)
+{
+    *shader = nullptr;
+    return D3DXERR_INVALIDDATA;
+}
+
+// A device that reports vertex and pixel shaders 1.1 with 96 constants; the skin pipeline is rebuilt to see it.
+class ShaderSkinPipeTest : public SkinPipeTest {
+protected:
+    void SetUp() override
+    {
+        SkinPipeTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        saved = gxD3D9State.caps;
+        D3DCAPS9& caps = gxD3D9State.caps;
+        caps.DevCaps |= D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+        caps.DevCaps2 |= D3DDEVCAPS2_STREAMOFFSET;
+        caps.VertexShaderVersion = D3DVS_VERSION(1, 1);
+        caps.PixelShaderVersion = D3DPS_VERSION(1, 1);
+        caps.MaxVertexShaderConst = 96;
+        restore = true;
+        ASSERT_TRUE(GxSkinPipelinesDestroy());
+        ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    }
+    void TearDown() override
+    {
+        GxD3D9VertexShaderSetAssembler(nullptr);
+        SkinPipeTest::TearDown();
+        if (restore) {
+            gxD3D9State.caps = saved;
+        }
+    }
+    GxAtomic* UnlitSkinnedAtomic()
+    {
+        GxAtomic* atomic = SkinnedAtomic();
+        atomic->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+        return atomic;
+    }
+    void Pose(GxReal time)
+    {
+        GxAnimHierarchySetCurrentAnim(hierarchy, anim);
+        GxAnimHierarchyAddAnimTime(hierarchy, time);
+        GxAnimHierarchyUpdateMatrices(hierarchy);
+    }
+    GxUInt32 DeclarationStreams(const GxD3D9InstanceHeader* header)
+    {
+        D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
+        UINT count = MAXD3DDECLLENGTH + 1;
+        GxUInt32 streams = 0;
+        if (SUCCEEDED(header->declaration->GetDeclaration(elements, &count))) {
+            for (UINT i = 0; i + 1 < count; i++) {
+                streams |= 1u << elements[i].Stream;
+            }
+        }
+        return streams;
+    }
+
+public:
+    GxAtomic* MakeAtomicAt(GxGeometry* geometry, GxReal z) { return MakeAtomic(geometry, z); }
+    D3DCAPS9 saved = {};
+    bool restore = false;
+};
+
+TEST_F(ShaderSkinPipeTest, ShaderPathUploadsThePaletteAndLeavesTheBindPose)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    GxGeometry* geometry = atomic->geometry;
+    ASSERT_NE(geometry->repEntry, nullptr);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    EXPECT_EQ(skin->usesVertexShader, 1u);
+    EXPECT_NE(header->streams[1].buffer, nullptr);
+    EXPECT_EQ(DeclarationStreams(header), 3u);
+    // The device blends: the vertex stream keeps the bind pose.
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y);
+    // Bone 0's rows follow the fixed registers (and the material colour when modulated): lifted by 0.5 in y.
+    const GxUInt32 base = gxD3D9VSLIGHTSREGISTER + ((geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0);
+    float rows[3][4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(base, &rows[0][0], 3)));
+    EXPECT_FLOAT_EQ(rows[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(rows[1][1], 1.0f);
+    EXPECT_FLOAT_EQ(rows[1][3], 0.5f);
+    EXPECT_FLOAT_EQ(rows[2][2], 1.0f);
+}
+
+// Linear fog without w-based fog: the shader's fog register holds the camera's fog range.
+TEST_F(ShaderSkinPipeTest, LinearFogConstantsFollowTheCamera)
+{
+    gxD3D9State.caps.RasterCaps &= ~static_cast<DWORD>(D3DPRASTERCAPS_WFOG);
+    gxD3D9State.caps.RasterCaps |= D3DPRASTERCAPS_FOGVERTEX;
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    ASSERT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEFOGTYPE, GxRenderStateValue(1)));
+    ASSERT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(1)));
+    GxUInt32 on = 0;
+    ASSERT_TRUE(GxD3D9RenderStateGet(gxRENDERSTATEFOGENABLE, &on));
+    ASSERT_EQ(on, 1u);
+    camera->farPlane = 100.0f;
+    camera->fogPlane = 20.0f;
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    ASSERT_FALSE(atomic->geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR);
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    ASSERT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+    float fog[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER, fog, 1)));
+    EXPECT_FLOAT_EQ(fog[0], -1.0f / 80.0f);
+    EXPECT_FLOAT_EQ(fog[1], 100.0f / 80.0f);
+    EXPECT_FLOAT_EQ(fog[3], 1.0f);
+    // The palette follows the fog register.
+    float row[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER + 2, row, 1)));
+    EXPECT_FLOAT_EQ(row[3], 0.5f);
+    GxD3D9RenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
+}
+
+// A shader that does not assemble never leaves a shader layout to the fixed-function path.
+TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+}
+
+TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    ASSERT_NE(header->streams[1].buffer, nullptr);
+    // The next draw's shader cannot be made (a new cache, an assembler that fails).
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxD3D9VertexShaderCacheClose();
+    GxD3D9VertexShaderCacheOpen();
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_EQ(DeclarationStreams(header), 1u);
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+}
+
+// An instance still in the shader layout after its skin fell back (another instance's draw) is brought back too.
+TEST_F(ShaderSkinPipeTest, ShaderLayoutLeftByAnotherInstanceIsDroppedBeforeAFixedDraw)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    ASSERT_NE(header->streams[1].buffer, nullptr);
+    GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader = 0;
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_EQ(DeclarationStreams(header), 1u);
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+}
+
+TEST_F(ShaderSkinPipeTest, LitSkinsAndDevicesWithoutShadersStayOnTheProcessor)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* lit = SkinnedAtomic();
+    lit->geometry->flags |= gxGEOMETRYLIGHT;
+    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
+    lit->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+    EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(lit));
+    gxD3D9State.caps.DevCaps2 &= ~static_cast<DWORD>(D3DDEVCAPS2_STREAMOFFSET);
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
+    gxD3D9State.caps.DevCaps2 |= D3DDEVCAPS2_STREAMOFFSET;
+    gxD3D9State.caps.PixelShaderVersion = 0;
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
+}
+
+// Two bones: the root lifts and turns about z, its child slides along x and turns about x.
+void FillTwoBones(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
+{
+    const GxReal k = static_cast<GxReal>(key);
+    const GxV3d z = {0.0f, 0.0f, 1.0f};
+    const GxV3d x = {1.0f, 0.0f, 0.0f};
+    if (node == 0) {
+        GxAnimQuatFromAxisAngle(frame->q, &z, 0.4f * k);
+        frame->t = {0.0f, 0.5f * k, 0.0f};
+    } else {
+        GxAnimQuatFromAxisAngle(frame->q, &x, 0.7f * k);
+        frame->t = {0.3f * k, 0.0f, 0.0f};
+    }
+}
+
+// A prelit, unlit box whose every vertex blends both bones, each vertex by its own pair of weights.
+GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy, GxReal z)
+{
+    GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr, 1.0f, gxGEOMETRYPRELIT);
+    geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+    const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
+    std::vector<GxReal> weights(n * 4, 0.0f);
+    std::vector<GxUInt32> indices(n, 0);
+    for (GxUInt32 v = 0; v < n; v++) {
+        weights[v * 4] = 0.5f + 0.05f * static_cast<GxReal>(v % 10);
+        weights[v * 4 + 1] = 1.0f - weights[v * 4];
+        indices[v] = (v & 1) ? 0x0001u : 0x0100u;  // bone 0 or bone 1 first
+        geometry->preLitLum[v] = {static_cast<GxUInt8>(10 * v), static_cast<GxUInt8>(255 - 10 * v), 128, 255};
+    }
+    GxMatrix toBone[2];
+    GxMatrixSetIdentity(&toBone[0]);
+    GxMatrixSetIdentity(&toBone[1]);
+    GxSkin* skin = GxSkinCreate();
+    const GxUInt8 used[2] = {0, 1};
+    GxSkinDataAllocate(skin, 2, 2, n, used, weights.data(), indices.data(), toBone);
+    skin->maxNumWeightsForVertex = 2;
+    GxSkinGeometrySetSkin(geometry, skin);
+    GxAtomic* atomic = test.MakeAtomicAt(geometry, z);
+    GxSkinAtomicSetHierarchy(atomic, hierarchy);
+    GxSkinAtomicInitPipeline(atomic, 1);
+    return atomic;
+}
+
+// The key check of the shader path: the generated shader, run by the software back end, blends the character to the
+// same clip-space positions and colours as the processor path does.
+TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
+{
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+    ASSERT_NE(twoBones, nullptr);
+    hierarchy =
+        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
+    GxAnimHierarchyAddAnimTime(hierarchy, 0.6f);
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f);
+    ASSERT_TRUE(Render());  // instanced for the processor
+    GxD3D9VertexShaderSetAssembler(nullptr);
+    GxD3D9VertexShaderCacheClose();
+    GxD3D9VertexShaderCacheOpen();
+    GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f);
+    D3D9SoftSetLogging(gxD3D9State.device, true);
+    D3D9SoftClearLog(gxD3D9State.device);
+    ASSERT_TRUE(Render());
+    ASSERT_EQ(GxSkinGeometryGetSkin(processor->geometry)->usesVertexShader, 0u);
+    ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u) << "the generated shader must assemble";
+
+    // Clip space of the processor's blended positions, through the same combined transform.
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(processor->geometry->repEntry + 1);
+    GxD3D9VSSetWorldMatrix(GxFrameGetWorldMatrix(static_cast<GxFrame*>(processor->object.object.parent)));
+    D3DMATRIX transform;
+    GxD3D9GetWorldViewProjTransposed(&transform);
+    // The shader path binds its streams at their offsets: shaded vertices are numbered from the geometry's first.
+    const GxUInt32 first = 0;
+    const GxUInt32 n = static_cast<GxUInt32>(processor->geometry->numVertices);
+    GxUInt32 compared = 0;
+    for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
+        if (e.type != D3D9SOFT_DRAW || e.shaded.empty()) {
+            continue;
+        }
+        for (GxUInt32 i = 0; i < e.shaded.size(); i++) {
+            ASSERT_GE(e.shadedFirst + i, first);
+            const GxUInt32 v = e.shadedFirst + i - first;
+            ASSERT_LT(v, n);
+            const D3D9VertexShaderOutput& out = e.shaded[i];
+            const GxV3d p = StreamPosition(header, v);
+            const GxReal in[4] = {p.x, p.y, p.z, 1.0f};
+            for (int r = 0; r < 4; r++) {
+                const GxReal want = transform.m[r][0] * in[0] + transform.m[r][1] * in[1] + transform.m[r][2] * in[2] +
+                                    transform.m[r][3] * in[3];
+                EXPECT_NEAR(out.position[r], want, 1e-3f) << "vertex " << v << " row " << r;
+            }
+            const GxRGBA c = processor->geometry->preLitLum[v];
+            const GxReal want[4] = {c.red / 255.0f, c.green / 255.0f, c.blue / 255.0f, c.alpha / 255.0f};
+            for (int k = 0; k < 4; k++) {
+                EXPECT_NEAR(out.colors[0][k], want[k], 1e-3f) << "vertex " << v << " colour " << k;
+            }
+            compared++;
+        }
+    }
+    EXPECT_GT(compared, 0u);
+    GxAnimationDestroy(twoBones);
+}
+
+class SkinPipeMemoryTest : public SkinPipeTest {
+protected:
+    void SetUp() override
+    {
+        memoryFunctions = GxTestMemoryReset();
+        SkinPipeTest::SetUp();
+    }
+};
+
+// Every allocation the pipeline's construction makes may fail: the result is null with nothing left behind, or a
+// whole pipeline with the skin callbacks.
+TEST_F(SkinPipeMemoryTest, EveryConstructionStepIsChecked)
+{
+    int failures = 0;
+    for (int k = 0; k < 64; k++) {
+        const long before = GxTestLiveBlocks();
+        gxTestMemory.mallocFailAfter = k;
+        GxPipeline* pipeline = GxD3D9SkinPipelineCreate();
+        gxTestMemory.mallocFailAfter = -1;
+        GxTestTakeError();
+        if (!pipeline) {
+            failures++;
+            EXPECT_LE(GxTestLiveBlocks(), before) << "after " << k << " allocations";
+            continue;
+        }
+        GxD3D9AllInOneCallBacks* callBacks = GxD3D9AllInOneGetCallBacks(pipeline);
+        ASSERT_NE(callBacks, nullptr);
+        EXPECT_NE(callBacks->renderCallBack, nullptr);
+        EXPECT_NE(callBacks->instanceCallBack, nullptr);
+        GxPipelineDestroy(pipeline);
+        break;
+    }
+    EXPECT_GT(failures, 0);
 }
 
 TEST(SkinLightColors, ZeroCoefficientIsUndoneByTheNextMesh)

@@ -1,0 +1,367 @@
+// Vertex-shader text for a range of descriptors, the descriptor key, the constant count, and the cache's memo and
+// least-recently-used replacement.
+#include "gfx/d3d9/vsbuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/vscache_testing.h"
+#include "platform/d3d9/d3dx9.h"
+
+namespace {
+
+using Descriptor = GxD3D9VertexShaderDescriptor;
+
+constexpr GxD3D9VertexShaderTarget kVS11 = {gxD3D9VSLEVEL11, false, 96};
+constexpr GxD3D9VertexShaderTarget kVS20 = {gxD3D9VSLEVEL20, false, 256};
+
+std::string Text(const Descriptor& d, const GxD3D9VertexShaderTarget& target = kVS11,
+                 GxD3D9VertexShaderRegisters* out = nullptr)
+{
+    GxD3D9VertexShaderRegisters registers;
+    std::string text = GxD3D9VertexShaderWriteText(&d, &target, &registers);
+    if (out) {
+        *out = registers;
+    }
+    return text;
+}
+
+TEST(VertexShaderText, UnlitAndAmbientForms)
+{
+    GxD3D9VertexShaderRegisters r;
+    EXPECT_EQ(Text(Descriptor{}, kVS11, &r), "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\nmov oD0, c[4]\n");
+    EXPECT_EQ(r.material, gxD3D9VSNOREGISTER);
+    EXPECT_EQ(r.bones, gxD3D9VSNOREGISTER);
+    EXPECT_EQ(Text(Descriptor{}, kVS20).substr(0, 7), "vs_2_0\n");
+    EXPECT_EQ(Text(Descriptor{}, {gxD3D9VSLEVELNONE, false, 96}), "");
+    Descriptor tooMany{};
+    tooMany.numWeights = 5;
+    EXPECT_EQ(Text(tooMany), "");
+
+    // Lights without the normals bit: ambient plus vertex colour only.
+    Descriptor d{};
+    d.numDirectionalLights = 2;
+    d.prelit = 1;
+    d.numTexCoords = 1;
+    EXPECT_EQ(Text(d), "vs_1_1\ndcl_position0 v0\ndcl_color0 v4\ndcl_texcoord0 v5\n"
+                       "m4x4 oPos.xyzw, v0, c[0]\nadd oD0, v4, c[4]\nmov oT0.xy, v5\n");
+
+    Descriptor sets{};
+    sets.numTexCoords = 2;
+    EXPECT_EQ(Text(sets), "vs_1_1\ndcl_position0 v0\ndcl_texcoord0 v5\ndcl_texcoord1 v6\n"
+                          "m4x4 oPos.xyzw, v0, c[0]\nmov oD0, c[4]\nmov oT0.xy, v5\nmov oT1.xy, v6\n");
+}
+
+TEST(VertexShaderText, LightKinds)
+{
+    Descriptor dir{};
+    dir.numDirectionalLights = 1;
+    dir.normals = 1;
+    EXPECT_EQ(Text(dir), "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
+                         "dp3 r6.x, c[5], v3\nmax r6.x, c[5].w, -r6.x\nmad oD0, c[6], r6.x, r11\n");
+
+    Descriptor point{};
+    point.numPointLights = 1;
+    point.normals = 1;
+    point.modulateMaterial = 1;
+    GxD3D9VertexShaderRegisters r;
+    EXPECT_EQ(Text(point, kVS11, &r),
+              "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
+              "add r7.xyz, -c[6].xyz, v0.xyz\ndp3 r1.x, r7, r7\nrsq r1.x, r1.x\ndp3 r6.x, v3, r7\n"
+              "max r8.x, c[5].x, r1.x\nmax r6.x, c[6].wwww, -r6.x\nadd r8.x, -c[5].x, r8.x\n"
+              "mul r6.x, r6.x, r8.x\nmad r11.xyz, c[7].xyz, r6.xxx, r11.xyz\nmul oD0, r11, c[8]\n");
+    EXPECT_EQ(r.material, 8);
+
+    Descriptor spot{};
+    spot.numSpotLights = 1;
+    spot.normals = 1;
+    EXPECT_EQ(Text(spot), "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
+                          "add r7.xyz, -c[6].xyz, v0.xyz\ndp3 r1.x, r7, r7\nrsq r1.x, r1.x\ndp3 r6.x, v3, r7\n"
+                          "mul r7.xyz, r7.xyz, r1.x\ndp3 r7.w, r7, c[7]\nmad r9.x, r7.w, c[8].x, c[8].y\n"
+                          "max r8.x, c[5].x, r1.x\nmax r9.x, c[6].wwww, r9.x\nmax r6.x, c[6].wwww, -r6.x\n"
+                          "add r8.x, -c[5].x, r8.x\nmul r6.x, r6.x, r8.x\nmul r6.x, r6.x, r9.x\n"
+                          "mad oD0, c[9], r6.x, r11\n");
+
+    // The last light of all kinds writes the output; the point group follows the directional lights.
+    Descriptor mixed{};
+    mixed.numDirectionalLights = 1;
+    mixed.numPointLights = 1;
+    mixed.normals = 1;
+    EXPECT_EQ(Text(mixed), "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
+                           "dp3 r6.x, c[5], v3\nmax r6.x, c[5].w, -r6.x\nmad r11.xyz, c[6].xyz, r6.xxx, r11.xyz\n"
+                           "add r7.xyz, -c[8].xyz, v0.xyz\ndp3 r1.x, r7, r7\nrsq r1.x, r1.x\ndp3 r6.x, v3, r7\n"
+                           "max r8.x, c[7].x, r1.x\nmax r6.x, c[8].wwww, -r6.x\nadd r8.x, -c[7].x, r8.x\n"
+                           "mul r6.x, r6.x, r8.x\nmad oD0, c[9], r6.x, r11\n");
+}
+
+TEST(VertexShaderText, SkinningForms)
+{
+    Descriptor one{};
+    one.numWeights = 1;
+    one.numDirectionalLights = 1;
+    one.normals = 1;
+    one.normalizeNormals = 1;
+    GxD3D9VertexShaderRegisters r;
+    EXPECT_EQ(Text(one, kVS11, &r),
+              "vs_1_1\ndcl_position0 v0\ndcl_blendindices0 v2\ndcl_normal0 v3\nmov a0.x, v2.x\n"
+              "m4x3 r3.xyz, v0, c[a0.x + 7]\nm3x3 r5.xyz, v3, c[a0.x + 7]\nmov r3.w, v0.w\n"
+              "m4x4 oPos.xyzw, r3, c[0]\ndp3 r5.w, r5, r5\nrsq r5.w, r5.w\nmul r5.xyz, r5, r5.w\n"
+              "mov r11, c[4]\ndp3 r6.x, c[5], r5\nmax r6.x, c[5].w, -r6.x\nmad oD0, c[6], r6.x, r11\n");
+    EXPECT_EQ(r.bones, 7);
+
+    Descriptor two{};
+    two.numWeights = 2;
+    two.numDirectionalLights = 2;
+    two.normals = 1;
+    two.modulateMaterial = 1;
+    EXPECT_EQ(Text(two, kVS11, &r),
+              "vs_1_1\ndcl_position0 v0\ndcl_blendweight0 v1\ndcl_blendindices0 v2\ndcl_normal0 v3\n"
+              "mov a0.x, v2.x\nmul r8, v1.x, c[a0.x + 10]\nmul r9, v1.x, c[a0.x + 11]\nmul r10, v1.x, c[a0.x + 12]\n"
+              "mov a0.x, v2.y\nmad r8, v1.y, c[a0.x + 10], r8\nmad r9, v1.y, c[a0.x + 11], r9\n"
+              "mad r10, v1.y, c[a0.x + 12], r10\nm4x3 r3.xyz, v0, r8\nm3x3 r5.xyz, v3, r8\nmov r3.w, v0.w\n"
+              "m4x4 oPos.xyzw, r3, c[0]\nmov r11, c[4]\ndp3 r6.x, c[5], r5\ndp3 r6.y, c[7], r5\n"
+              "max r6.xy, c[5].w, -r6.xy\nmad r11.xyz, c[6].xyz, r6.xxx, r11.xyz\n"
+              "mad r11.xyz, c[8].xyz, r6.yyy, r11.xyz\nmul oD0, r11, c[9]\n");
+    EXPECT_EQ(r.material, 9);
+    EXPECT_EQ(r.bones, 10);
+
+    // Without normals every weight blends a transformed position; vs_2_0 loads all indices at once.
+    Descriptor three{};
+    three.numWeights = 3;
+    three.fogMode = 1;
+    EXPECT_EQ(Text(three, kVS20, &r),
+              "vs_2_0\ndcl_position0 v0\ndcl_blendweight0 v1\ndcl_blendindices0 v2\nmova a0.xyz, v2\n"
+              "m4x3 r5.xyz, v0, c[a0.x + 6]\nmul r3.xyz, v1.x, r5.xyz\nm4x3 r5.xyz, v0, c[a0.y + 6]\n"
+              "mad r3.xyz, v1.y, r5.xyz, r3.xyz\nm4x3 r5.xyz, v0, c[a0.z + 6]\nmad r3.xyz, v1.z, r5.xyz, r3.xyz\n"
+              "mov r3.w, v0.w\nm4x4 oPos.xyzw, r3, c[0]\ndp4 r0.w, r3, c[3]\nmad oFog, r0.w, c[5].x, c[5].y\n"
+              "mov oD0, c[4]\n");
+    EXPECT_EQ(r.fog, 5);
+    EXPECT_EQ(r.bones, 6);
+
+    // A skinned effect takes its registers from the top of the constant file.
+    Descriptor effect{};
+    effect.numWeights = 1;
+    effect.normals = 1;
+    effect.numTexCoords = 1;
+    effect.effect = 1;
+    EXPECT_EQ(Text(effect, kVS11, &r),
+              "vs_1_1\ndcl_position0 v0\ndcl_blendindices0 v2\ndcl_normal0 v3\ndcl_texcoord0 v5\nmov a0.x, v2.x\n"
+              "m4x3 r3.xyz, v0, c[a0.x + 5]\nm3x3 r5.xyz, v3, c[a0.x + 5]\nmov r3.w, v0.w\n"
+              "m4x4 oPos.xyzw, r3, c[0]\nmov oD0, c[4]\ndp3 r9.x, r5, c[94]\ndp3 r9.y, r5, c[95]\n"
+              "mov oT0.xy, v5\nadd oT1.xy, r9.xy, v5.xy\n");
+    EXPECT_EQ(r.effect, 94);
+}
+
+TEST(VertexShaderText, FogAndMorphing)
+{
+    Descriptor fog{};
+    fog.fogMode = 3;
+    GxD3D9VertexShaderRegisters r;
+    EXPECT_EQ(Text(fog, kVS11, &r), "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\ndp4 r0.w, v0, c[3]\n"
+                                    "mul r0.w, r0.w, c[5].x\nmul r0.w, r0.w, r0.w\nexpp r0.w, r0.w\n"
+                                    "rcp oFog, r0.w\nmov oD0, c[4]\n");
+    EXPECT_EQ(r.fog, 5);
+    // With fog computed from w the shader writes the depth and takes no fog register.
+    EXPECT_EQ(Text(fog, {gxD3D9VSLEVEL11, true, 96}, &r),
+              "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\ndp4 oFog, v0, c[3]\nmov oD0, c[4]\n");
+    EXPECT_EQ(r.fog, gxD3D9VSNOREGISTER);
+
+    Descriptor morph{};
+    morph.morphing = 1;
+    morph.numDirectionalLights = 1;
+    morph.normals = 1;
+    EXPECT_EQ(Text(morph, kVS11, &r),
+              "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\ndcl_position1 v14\ndcl_normal1 v15\n"
+              "mul r3, v0, c[7].x\nmad r3, v14, c[7].y, r3\nmul r5, v3, c[7].x\nmad r5, v15, c[7].y, r5\n"
+              "mov r3.w, v0.w\nm4x4 oPos.xyzw, r3, c[0]\nmov r11, c[4]\ndp3 r6.x, c[5], r5\n"
+              "max r6.x, c[5].w, -r6.x\nmad oD0, c[6], r6.x, r11\n");
+    EXPECT_EQ(r.morph, 7);
+}
+
+// Fifteen lights of each kind write far more than a fixed 4 KiB area held; the text is whole.
+TEST(VertexShaderText, TextGrowsForEveryLight)
+{
+    Descriptor d{};
+    d.numDirectionalLights = 15;
+    d.numPointLights = 15;
+    d.numSpotLights = 15;
+    d.normals = 1;
+    const std::string text = Text(d, {gxD3D9VSLEVEL11, false, 256});
+    EXPECT_GT(text.size(), 4096u);
+    const std::string last = "mad oD0, c[132], r6.z, r11\n";
+    ASSERT_GE(text.size(), last.size());
+    EXPECT_EQ(text.substr(text.size() - last.size()), last);
+    EXPECT_EQ(text.find("mad oD0"), text.size() - last.size());
+    EXPECT_EQ(GxD3D9VertexShaderGetNumConstants(&d), 133u);
+}
+
+TEST(VertexShaderDescriptor, KeyAndConstantCount)
+{
+    Descriptor d{};
+    d.numDirectionalLights = 1;
+    d.numPointLights = 2;
+    d.numSpotLights = 3;
+    d.numTexCoords = 4;
+    d.morphing = 1;
+    d.numWeights = 2;
+    d.prelit = 1;
+    d.normalizeNormals = 1;
+    d.fogMode = 2;
+    d.effect = 5;
+    EXPECT_EQ(GxD3D9VertexShaderDescriptorKey(&d), 0x16554321u);
+    // 5 + 2 + (1 + 4) + (1 + 12) + fog + morph
+    EXPECT_EQ(GxD3D9VertexShaderGetNumConstants(&d), 27u);
+    d.effect = 11;
+    d.modulateMaterial = 1;
+    EXPECT_EQ(GxD3D9VertexShaderGetNumConstants(&d), 34u);
+}
+
+class VertexShaderCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = gxD3D9State.caps;
+        gxD3D9State.caps.VertexShaderVersion = D3DVS_VERSION(1, 1);
+        gxD3D9State.caps.MaxVertexShaderConst = 300;
+        gxD3D9State.caps.DeclTypes = D3DDTCAPS_UBYTE4N | D3DDTCAPS_DEC3N;
+        GxD3D9VertexShaderCacheOpen();
+    }
+    void TearDown() override
+    {
+        GxD3D9VertexShaderCacheClose();
+        gxD3D9State.caps = saved;
+    }
+    static Descriptor Numbered(GxUInt32 n)
+    {
+        Descriptor d{};
+        d.numDirectionalLights = static_cast<GxUInt8>(n & 0xF);
+        d.numPointLights = static_cast<GxUInt8>(n >> 4 & 0xF);
+        d.numSpotLights = static_cast<GxUInt8>(n >> 8 & 0xF);
+        return d;
+    }
+    D3DCAPS9 saved;
+};
+
+TEST_F(VertexShaderCacheTest, OpenReadsTheDevice)
+{
+    EXPECT_EQ(GxD3D9VertexShaderGetLevel(), gxD3D9VSLEVEL11);
+    EXPECT_EQ(GxD3D9VertexShaderGetMaxConstants(), 256u);
+    EXPECT_EQ(gxD3D9State.caps.DeclTypes, static_cast<DWORD>(D3DDTCAPS_DEC3N));
+    gxD3D9State.caps.VertexShaderVersion = D3DVS_VERSION(2, 0);
+    gxD3D9State.caps.VS20Caps.DynamicFlowControlDepth = 24;
+    GxD3D9VertexShaderCacheOpen();
+    EXPECT_EQ(GxD3D9VertexShaderGetLevel(), gxD3D9VSLEVEL2X);
+}
+
+TEST_F(VertexShaderCacheTest, MemoAndLeastRecentlyUsedReplacement)
+{
+    GxD3D9VertexShaderRegisters r;
+    const GxUInt32 before = GxD3D9VertexShaderCacheGenerated();
+    const Descriptor a = Numbered(3);
+    GxD3D9VertexShaderCacheGet(&a, &r);
+    GxD3D9VertexShaderCacheGet(&a, &r);
+    EXPECT_EQ(GxD3D9VertexShaderCacheGenerated() - before, 1u);  // a failed shader is asked for once too
+
+    // Fill the cache in descending key order, then touch the oldest so the second oldest is replaced.
+    for (GxUInt32 n = gxD3D9VSCACHESIZE; n-- > 0;) {
+        const Descriptor d = Numbered(n);
+        GxD3D9VertexShaderCacheGet(&d, &r);
+    }
+    EXPECT_EQ(GxD3D9VertexShaderCacheCount(), gxD3D9VSCACHESIZE);
+    EXPECT_EQ(GxD3D9VertexShaderCacheGenerated() - before, gxD3D9VSCACHESIZE);
+    const Descriptor oldest = Numbered(3);  // asked for before the rest: touch it
+    const Descriptor newest = Numbered(gxD3D9VSCACHESIZE);
+    GxD3D9VertexShaderCacheGet(&oldest, &r);
+    GxD3D9VertexShaderCacheGet(&newest, &r);
+    EXPECT_EQ(GxD3D9VertexShaderCacheCount(), gxD3D9VSCACHESIZE);
+    GxUInt32 previous = 0;
+    bool sawOldest = false;
+    bool sawReplaced = false;
+    for (GxUInt32 i = 0; i < GxD3D9VertexShaderCacheCount(); i++) {
+        const GxUInt32 key = GxD3D9VertexShaderCacheKey(i);
+        if (i) {
+            EXPECT_LT(previous, key) << "entry " << i;
+        }
+        previous = key;
+        const Descriptor replaced = Numbered(gxD3D9VSCACHESIZE - 1);  // the first of the descending fill
+        sawOldest |= key == GxD3D9VertexShaderDescriptorKey(&oldest);
+        sawReplaced |= key == GxD3D9VertexShaderDescriptorKey(&replaced);
+    }
+    EXPECT_TRUE(sawOldest);
+    EXPECT_FALSE(sawReplaced);
+    EXPECT_EQ(GxD3D9VertexShaderCacheGenerated() - before, gxD3D9VSCACHESIZE + 1);
+}
+
+// Every bit set packs to the empty entry's placeholder key; an empty cache must still build it.
+TEST_F(VertexShaderCacheTest, AllOnesDescriptorIsNotTakenForTheEmptyEntry)
+{
+    Descriptor d{0xF, 0xF, 0xF, 0xF, 1, 7, 1, 1, 1, 1, 3, 63};
+    ASSERT_EQ(GxD3D9VertexShaderDescriptorKey(&d), 0xFFFFFFFFu);
+    GxD3D9VertexShaderRegisters r;
+    const GxUInt32 before = GxD3D9VertexShaderCacheGenerated();
+    GxD3D9VertexShaderCacheGet(&d, &r);
+    EXPECT_EQ(GxD3D9VertexShaderCacheGenerated() - before, 1u);
+    EXPECT_EQ(GxD3D9VertexShaderCacheCount(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// Every vs_1_1 text the builder writes is accepted by the assembler: lights of each kind, every weight count with
+// and without normals, each fog mode, morphing, and every effect.
+TEST(VertexShaderText, EveryFormAssembles)
+{
+    std::vector<Descriptor> forms;
+    for (GxUInt8 weights = 0; weights <= 4; weights++) {
+        for (GxUInt8 normals = 0; normals <= 1; normals++) {
+            Descriptor d{};
+            d.numWeights = weights;
+            d.normals = normals;
+            d.normalizeNormals = normals;
+            d.numDirectionalLights = 2;
+            d.numPointLights = 5;
+            d.numSpotLights = 1;
+            d.prelit = 1;
+            d.modulateMaterial = 1;
+            d.numTexCoords = 2;
+            d.fogMode = static_cast<GxUInt8>(weights % 4);
+            forms.push_back(d);
+            d.morphing = 1;
+            forms.push_back(d);
+        }
+    }
+    for (GxUInt8 effect = 1; effect <= 11; effect++) {
+        for (GxUInt8 weights : {0, 1, 2}) {
+            Descriptor d{};
+            d.effect = effect;
+            d.normals = 1;
+            d.numWeights = weights;
+            d.numTexCoords = 2;
+            d.numPointLights = effect % 2;
+            d.numDirectionalLights = effect % 3 == 0 ? 1 : 0;
+            forms.push_back(d);
+        }
+    }
+    for (const Descriptor& d : forms) {
+        GxD3D9VertexShaderRegisters r;
+        const std::string text = GxD3D9VertexShaderWriteText(&d, &kVS11, &r);
+        ID3DXBuffer* tokens = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr =
+            D3DXAssembleShader(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, 4, &tokens, &errors);
+        EXPECT_TRUE(SUCCEEDED(hr)) << text << "\n"
+                                   << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        if (tokens) {
+            tokens->Release();
+        }
+        if (errors) {
+            errors->Release();
+        }
+    }
+}
+
+}  // namespace
