@@ -23,6 +23,7 @@ constexpr GxInt32 kCubeFaces = static_cast<GxInt32>(gxD3D9CUBEFACES);
 constexpr GxInt32 kDXT1BlockBytes = 8;
 constexpr GxInt32 kDXTBlockBytes = 16;
 constexpr GxInt32 kMipBits = gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP;
+constexpr GxUInt32 kPixelBits = gxRASTERFORMATPIXELFORMATMASK | gxRASTERFORMATPAL8 | gxRASTERFORMATPAL4;
 
 // The raster description as it lies in the struct.
 struct NativeDescription {
@@ -287,6 +288,12 @@ GxRaster* CreateUnallocated(const NativeDescription& d, GxUInt32 levels, bool cu
     }
     if (compressed) {
         Ext(raster)->automipmap |= gxD3D9RASTERCOMPRESSED;
+    } else if ((d.format & kPixelBits) == 0 && d.d3dFormat < static_cast<GxUInt32>(gxD3D9FORMATINFOSIZE)) {
+        // A Direct3D format without a raster pixel format (A8L8, A4L4...) keeps the default one the stored
+        // raster had, not the one raster creation picks for a default format.
+        const GxD3D9FormatInfoEntry& info = GxD3D9FormatInfo[d.d3dFormat];
+        GxD3D9RasterSetPixelFormat(raster, info.rasterFormat);
+        raster->depth = info.depth;
     }
     return raster;
 }
@@ -472,6 +479,11 @@ GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
     }
     NativeDescription d;
     if (!ReadDescription(stream, &d)) {
+        return 0;
+    }
+    // Only textures are stored; any other raster type would make a device object the struct never held.
+    if (d.type != gxRASTERTYPETEXTURE) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return 0;
     }
     // Nothing is made for a description whose pixels the struct can not hold.
