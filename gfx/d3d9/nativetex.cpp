@@ -481,8 +481,9 @@ GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
     if (!ReadDescription(stream, &d)) {
         return 0;
     }
-    // Only textures are stored; any other raster type would make a device object the struct never held.
-    if (d.type != gxRASTERTYPETEXTURE) {
+    // Only textures are stored (a normal raster is made as one too); any other raster type would make a
+    // device object the struct never held, such as a depth-stencil surface.
+    if (d.type != gxRASTERTYPETEXTURE && d.type != gxRASTERTYPENORMAL) {
         GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return 0;
     }

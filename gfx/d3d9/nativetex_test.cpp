@@ -273,20 +273,26 @@ TEST_F(NativeTexture, BadStructsAreRefusedWithoutLeaks)
         EXPECT_FALSE(GxD3D9NativeTextureRead(in.Get(), &read, 0)) << cut;
     }
 
-    // Only texture rasters are stored: a struct of another raster type makes no device object, whatever size
-    // it claims.
+    // Only texture (and normal) rasters are stored: a struct of another raster type makes no device object,
+    // whatever size it claims.
     const Bytes depth = Hand(gxLIBRARYVERSION, 0, D3DFMT_D16, 4, 1, 0, 1, 32, 1);
     const Bytes depthByFormat = Hand(gxLIBRARYVERSION, gxRASTERFORMAT16, D3DFMT_D16, 4, 1, 0, 1, 32, 1);
     for (const Bytes& stored : {good, depth, depthByFormat}) {
-        for (const GxUInt8 type : {gxRASTERTYPENORMAL, gxRASTERTYPEZBUFFER, gxRASTERTYPECAMERA,
-                                   gxRASTERTYPECAMERATEXTURE}) {
+        // z-buffer, camera, camera texture and the unnamed types
+        for (const GxInt32 type : {1, 2, 3, 5, 6, 7}) {
             Bytes retyped = stored;
-            retyped[12 + 86] = type;
+            retyped[12 + 86] = static_cast<GxUInt8>(type);
             D3D9SoftClearLog(GxD3D9Device());
-            EXPECT_EQ(Read(retyped), nullptr) << static_cast<int>(type);
-            EXPECT_EQ(D3D9SoftCount(GxD3D9Device(), D3D9SOFT_CREATE), 0u) << static_cast<int>(type);
+            EXPECT_EQ(Read(retyped), nullptr) << type;
+            EXPECT_EQ(D3D9SoftCount(GxD3D9Device(), D3D9SOFT_CREATE), 0u) << type;
         }
     }
+    Bytes normal = good;
+    normal[12 + 86] = gxRASTERTYPENORMAL;
+    texture = Read(normal);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(Write(texture), normal);
+    GxTextureDestroy(texture);
     EXPECT_EQ(gxTextureTestCounts.rasters, 0);
 
     // A texture without raster has a size but can not be written.
