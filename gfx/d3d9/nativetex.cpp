@@ -303,7 +303,9 @@ GxRaster* CreateRaster(const NativeDescription& d)
     const GxUInt32 levels = (d.format & gxRASTERFORMATMIPMAP) ? d.levels : 1;
     const bool compressed = (d.flags & gxD3D9NATIVETEXTURECOMPRESSED) != 0;
     const bool cube = (d.flags & gxD3D9NATIVETEXTURECUBE) != 0;
-    if (levels < 1 || d.width == 0 || d.height == 0) {
+    // The writer stores at least one level, and a cube map's faces are square: the device makes a cube of
+    // the width, so a taller description would be written back with more rows than its faces hold.
+    if (levels < 1 || d.levels == 0 || d.width == 0 || d.height == 0 || (cube && d.width != d.height)) {
         return nullptr;
     }
     if (compressed || cube) {

@@ -287,6 +287,15 @@ TEST_F(NativeTexture, BadStructsAreRefusedWithoutLeaks)
             EXPECT_EQ(D3D9SoftCount(GxD3D9Device(), D3D9SOFT_CREATE), 0u) << type;
         }
     }
+    // A cube map whose faces are not square, or a struct of no levels, is refused: neither could be written
+    // back as it was read.
+    Bytes tallCube = Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1,
+                          gxD3D9NATIVETEXTURECUBE | gxD3D9NATIVETEXTUREALPHA, 1, 64, 6);
+    Bytes noLevels = tallCube;
+    tallCube[12 + 82] = 8;
+    noLevels[12 + 85] = 0;
+    EXPECT_EQ(Read(tallCube), nullptr);
+    EXPECT_EQ(Read(noLevels), nullptr);
     Bytes normal = good;
     normal[12 + 86] = gxRASTERTYPENORMAL;
     texture = Read(normal);
