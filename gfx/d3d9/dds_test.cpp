@@ -14,6 +14,7 @@
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/dds.h"
+#include "gfx/d3d9/nativetex.h"
 #include "gfx/d3d9/raster.h"
 #include "platform/d3d9/d3d9_soft.h"
 #include "gfx/testsupport/dds_writer.h"
@@ -392,6 +393,10 @@ TEST_F(DDSRead, BadFilesAreRefused)
     ContentDds odd = good;
     ContentDdsSetFourCC(&odd, 127);
     EXPECT_EQ(Read(ContentDdsBytes(odd)), nullptr);
+    // A code with its top bit set is still just an unknown format.
+    ContentDds high = good;
+    ContentDdsSetFourCC(&high, ContentFourCC('D', 'X', 'T', static_cast<char>(0xB1)));
+    EXPECT_EQ(Read(ContentDdsBytes(high)), nullptr);
 
     ContentDds huge = good;
     huge.width = 0x7FFFFFFF;
@@ -403,6 +408,52 @@ TEST_F(DDSRead, BadFilesAreRefused)
     GxTestTakeErrorCode();
     EXPECT_EQ(GxD3D9RasterReadDDS(nullptr), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
+}
+
+// Luminance-alpha rasters named by a numeric four-CC, plain and cube, with and without mipmaps, keep their
+// format through a native texture: what is written reads back, and writes again byte for byte.
+TEST_F(DDSRead, NumericLuminanceCodesSurviveANativeTexture)
+{
+    const struct {
+        GxUInt32 code;
+        GxUInt32 texelBytes;
+    } codes[] = {{D3DFMT_A8L8, 2}, {D3DFMT_A4L4, 1}};
+    for (const auto& c : codes) {
+        for (const bool cube : {false, true}) {
+            for (const bool mipmaps : {false, true}) {
+                ContentDds dds;
+                dds.width = 4;
+                dds.height = 4;
+                ContentDdsSetFourCC(&dds, c.code);
+                if (cube) {
+                    ContentDdsSetCube(&dds);
+                }
+                if (mipmaps) {
+                    ContentDdsSetMipmaps(&dds, 3);
+                }
+                const size_t faceBytes = (mipmaps ? 16 + 4 + 1 : 16) * c.texelBytes;
+                for (size_t i = 0; i < (cube ? 6 : 1) * faceBytes; i++) {
+                    dds.data.push_back(static_cast<GxUInt8>(i * 7));
+                }
+                const std::string what = std::to_string(c.code) + (cube ? " cube" : "") + (mipmaps ? " mip" : "");
+                GxRaster* raster = Read(ContentDdsBytes(dds));
+                ASSERT_NE(raster, nullptr) << what;
+                GxTexture* texture = GxTextureCreate(raster);
+                rasters.pop_back();  // the texture owns it now
+                GxStream* out = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+                ASSERT_TRUE(GxD3D9NativeTextureWrite(out, texture, 0)) << what;
+                const std::vector<GxUInt8> written = GxTestCloseWriteStream(out);
+                GxTestReadStream in(written);
+                GxTexture* again = nullptr;
+                ASSERT_TRUE(GxD3D9NativeTextureRead(in.Get(), &again, static_cast<GxInt32>(written.size()))) << what;
+                out = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+                EXPECT_TRUE(GxD3D9NativeTextureWrite(out, again, 0)) << what;
+                EXPECT_EQ(GxTestCloseWriteStream(out), written) << what;
+                GxTextureDestroy(again);
+                GxTextureDestroy(texture);
+            }
+        }
+    }
 }
 
 TEST_F(DDSRead, EveryTruncationIsRefused)

@@ -23,6 +23,7 @@ constexpr GxInt32 kCubeFaces = static_cast<GxInt32>(gxD3D9CUBEFACES);
 constexpr GxInt32 kDXT1BlockBytes = 8;
 constexpr GxInt32 kDXTBlockBytes = 16;
 constexpr GxInt32 kMipBits = gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP;
+constexpr GxUInt32 kPixelBits = gxRASTERFORMATPIXELFORMATMASK | gxRASTERFORMATPAL8 | gxRASTERFORMATPAL4;
 
 // The raster description as it lies in the struct.
 struct NativeDescription {
@@ -287,6 +288,12 @@ GxRaster* CreateUnallocated(const NativeDescription& d, GxUInt32 levels, bool cu
     }
     if (compressed) {
         Ext(raster)->automipmap |= gxD3D9RASTERCOMPRESSED;
+    } else if ((d.format & kPixelBits) == 0 && d.d3dFormat < static_cast<GxUInt32>(gxD3D9FORMATINFOSIZE)) {
+        // A Direct3D format without a raster pixel format (A8L8, A4L4...) keeps the default one the stored
+        // raster had, not the one raster creation picks for a default format.
+        const GxD3D9FormatInfoEntry& info = GxD3D9FormatInfo[d.d3dFormat];
+        GxD3D9RasterSetPixelFormat(raster, info.rasterFormat);
+        raster->depth = info.depth;
     }
     return raster;
 }
@@ -296,7 +303,9 @@ GxRaster* CreateRaster(const NativeDescription& d)
     const GxUInt32 levels = (d.format & gxRASTERFORMATMIPMAP) ? d.levels : 1;
     const bool compressed = (d.flags & gxD3D9NATIVETEXTURECOMPRESSED) != 0;
     const bool cube = (d.flags & gxD3D9NATIVETEXTURECUBE) != 0;
-    if (levels < 1 || d.width == 0 || d.height == 0) {
+    // The writer stores at least one level, and a cube map's faces are square: the device makes a cube of
+    // the width, so a taller description would be written back with more rows than its faces hold.
+    if (levels < 1 || d.levels == 0 || d.width == 0 || d.height == 0 || (cube && d.width != d.height)) {
         return nullptr;
     }
     if (compressed || cube) {
@@ -472,6 +481,12 @@ GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
     }
     NativeDescription d;
     if (!ReadDescription(stream, &d)) {
+        return 0;
+    }
+    // Only textures are stored (a normal raster is made as one too); any other raster type would make a
+    // device object the struct never held, such as a depth-stencil surface.
+    if (d.type != gxRASTERTYPETEXTURE && d.type != gxRASTERTYPENORMAL) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return 0;
     }
     // Nothing is made for a description whose pixels the struct can not hold.

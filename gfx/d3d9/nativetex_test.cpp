@@ -273,6 +273,37 @@ TEST_F(NativeTexture, BadStructsAreRefusedWithoutLeaks)
         EXPECT_FALSE(GxD3D9NativeTextureRead(in.Get(), &read, 0)) << cut;
     }
 
+    // Only texture (and normal) rasters are stored: a struct of another raster type makes no device object,
+    // whatever size it claims.
+    const Bytes depth = Hand(gxLIBRARYVERSION, 0, D3DFMT_D16, 4, 1, 0, 1, 32, 1);
+    const Bytes depthByFormat = Hand(gxLIBRARYVERSION, gxRASTERFORMAT16, D3DFMT_D16, 4, 1, 0, 1, 32, 1);
+    for (const Bytes& stored : {good, depth, depthByFormat}) {
+        // z-buffer, camera, camera texture and the unnamed types
+        for (const GxInt32 type : {1, 2, 3, 5, 6, 7}) {
+            Bytes retyped = stored;
+            retyped[12 + 86] = static_cast<GxUInt8>(type);
+            D3D9SoftClearLog(GxD3D9Device());
+            EXPECT_EQ(Read(retyped), nullptr) << type;
+            EXPECT_EQ(D3D9SoftCount(GxD3D9Device(), D3D9SOFT_CREATE), 0u) << type;
+        }
+    }
+    // A cube map whose faces are not square, or a struct of no levels, is refused: neither could be written
+    // back as it was read.
+    Bytes tallCube = Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1,
+                          gxD3D9NATIVETEXTURECUBE | gxD3D9NATIVETEXTUREALPHA, 1, 64, 6);
+    Bytes noLevels = tallCube;
+    tallCube[12 + 82] = 8;
+    noLevels[12 + 85] = 0;
+    EXPECT_EQ(Read(tallCube), nullptr);
+    EXPECT_EQ(Read(noLevels), nullptr);
+    Bytes normal = good;
+    normal[12 + 86] = gxRASTERTYPENORMAL;
+    texture = Read(normal);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(Write(texture), normal);
+    GxTextureDestroy(texture);
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+
     // A texture without raster has a size but can not be written.
     texture = GxTextureCreate(nullptr);
     EXPECT_EQ(NativeSize(texture), gxD3D9NATIVETEXTURENORASTERSIZE);

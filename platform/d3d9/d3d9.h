@@ -654,7 +654,8 @@ typedef struct _D3DVERTEXELEMENT9 {
 
 // ---------------------------------------------------------------- formats and resources
 
-typedef enum _D3DFORMAT {
+// Four-character codes take all 32 bits, so the type is exactly a DWORD and any stored value is a format.
+typedef enum _D3DFORMAT : DWORD {
     D3DFMT_UNKNOWN = 0,
     D3DFMT_R8G8B8 = 20,
     D3DFMT_A8R8G8B8 = 21,

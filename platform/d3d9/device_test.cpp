@@ -611,6 +611,21 @@ TEST_F(DeviceTest, InjectedCreationFailuresAndRefusedFormats)
     EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_DXT3), D3D_OK);
 }
 
+// Four-character codes use all 32 bits: one with its top bit set is a format value like any other, asked
+// about and refused without being misread.
+TEST_F(DeviceTest, FourCCCodesWithTheTopBitSetAreFormats)
+{
+    D3DSURFACE_DESC desc = {};
+    desc.Format = static_cast<D3DFORMAT>(MAKEFOURCC('D', 'X', 'T', 0xB1));
+    const D3DFORMAT stored = desc.Format;
+    EXPECT_EQ(static_cast<DWORD>(stored), 0xB1545844u);
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, stored),
+              D3DERR_NOTAVAILABLE);
+    IDirect3DTexture9* tex = nullptr;
+    EXPECT_EQ(dev->CreateTexture(4, 4, 1, 0, stored, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(tex, nullptr);
+}
+
 // ---------------------------------------------------------------- capability profiles
 
 TEST_F(DeviceTest, FullProfile)
