@@ -6,9 +6,16 @@
 
 namespace {
 constexpr uint16_t kNone = 0xFFFF;
+
+// The game deletes its interface through this, since the engine cannot name the class.
+void DeleteInterface(void* object) { delete static_cast<CFerroxInterface*>(object); }
 } // namespace
 
-CFerroxInterface::CFerroxInterface() { CFerroxInterface::Reset(); }
+CFerroxInterface::CFerroxInterface()
+{
+    FerroxGetGameDeleters().interface_ = DeleteInterface;
+    CFerroxInterface::Reset();
+}
 
 CFerroxInterface::~CFerroxInterface() = default;
 
