@@ -109,7 +109,8 @@ void CFerroxFontImpl::Release()
 int CFerroxFontImpl::Load(const char* path, int32_t scaled, int32_t nearest)
 {
     Release();
-    if (!path)
+    // The toolkit's fonts live while it is open.
+    if (!path || !Gx2DDeviceGetCamera())
         return 0;
     const char* slash = std::strrchr(path, '/');
     if (!slash || slash == path)

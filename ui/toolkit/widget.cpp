@@ -326,13 +326,16 @@ void CFerroxImageImpl::DestroyTexture(GxTexture* texture)
 
 bool CFerroxImageImpl::CreateBrush()
 {
-    m_pBrush = Gx2DBrushCreate();
-    if (!m_pBrush)
-        return false;
-    const GxV2d uv[4] = {{0.0f, 1.0f}, {1.0f, 1.0f}, {1.0f, 0.0f}, {0.0f, 0.0f}};
-    Gx2DBrushSetUV(m_pBrush, &uv[0], &uv[1], &uv[2], &uv[3]);
-    const GxRGBA white = {kWhite.red, kWhite.green, kWhite.blue, kWhite.alpha};
-    Gx2DBrushSetRGBA(m_pBrush, &white, &white, &white, &white);
+    // The 2D toolkit may open after the picture loads: the brush then comes with the first draw.
+    if (Gx2DDeviceGetCamera() && !m_pBrush) {
+        m_pBrush = Gx2DBrushCreate();
+        if (!m_pBrush)
+            return false;
+        const GxV2d uv[4] = {{0.0f, 1.0f}, {1.0f, 1.0f}, {1.0f, 0.0f}, {0.0f, 0.0f}};
+        Gx2DBrushSetUV(m_pBrush, &uv[0], &uv[1], &uv[2], &uv[3]);
+        const GxRGBA c = {m_colour.red, m_colour.green, m_colour.blue, m_colour.alpha};
+        Gx2DBrushSetRGBA(m_pBrush, &c, &c, &c, &c);
+    }
     return true;
 }
 
@@ -381,6 +384,8 @@ void CFerroxImageImpl::Render(const float* rect, float x, float y)
     GxV2d yStep = {0.0f, 1.0f};
     GxV2d origin = {0.0f, 0.0f};
     bool device = Gx2DDeviceGetCamera() != nullptr;
+    if (device && !CreateBrush())
+        return;
     if (device) {
         Gx2DCTMPush();
         Gx2DCTMSetIdentity();
