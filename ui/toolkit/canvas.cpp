@@ -244,13 +244,21 @@ std::vector<FerroxMapBlock> FerroxDecodeMap(const GxImage* map)
 
     // One pass: each palette colour takes the first pixel of it, rows 1 to height - 2.
     size_t left = byColour.size();
+    // Maps are mostly one clear colour: a pixel like the last miss needs no look-up.
+    uint32_t lastMiss = ColourKey(rgba) ^ 1u;
+    bool haveMiss = false;
     for (int32_t y = 1; y + 1 < height && left > 0; y++) {
         for (int32_t x = 0; x < width && left > 0; x++) {
             FerroxReadImagePixel(map, x, y, rgba);
             const uint32_t key = ColourKey(rgba);
-            auto found = byColour.find(key);
-            if (found == byColour.end() || blocks[found->second.front()].found)
+            if (haveMiss && key == lastMiss)
                 continue;
+            auto found = byColour.find(key);
+            if (found == byColour.end() || blocks[found->second.front()].found) {
+                lastMiss = key;
+                haveMiss = true;
+                continue;
+            }
             int32_t right = x;
             while (right + 1 < width) {
                 FerroxReadImagePixel(map, right + 1, y, rgba);

@@ -45,21 +45,6 @@ const char* GameImagePath()
 
 } // namespace
 
-void FerroxReadImagePixel(const GxImage* image, int32_t x, int32_t y, uint8_t* rgba)
-{
-    const GxUInt8* row = image->pixels + static_cast<size_t>(y) * image->stride;
-    if (image->depth == 32) {
-        std::memcpy(rgba, row + static_cast<size_t>(x) * kBytesPerPixel, kBytesPerPixel);
-        return;
-    }
-    // A 4-bit image keeps one index a byte; its palette has 16 entries.
-    const GxRGBA& entry = image->palette[row[x] & ((1 << image->depth) - 1)];
-    rgba[0] = entry.red;
-    rgba[1] = entry.green;
-    rgba[2] = entry.blue;
-    rgba[3] = entry.alpha;
-}
-
 bool FerroxImageReadable(const GxImage* image)
 {
     if (!image || !image->pixels || image->width <= 0 || image->height <= 0)
