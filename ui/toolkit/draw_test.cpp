@@ -1,5 +1,6 @@
 // Pixels on the OpenGL back end at 800 x 600: a bar set drawn through the real picture and font
 // implementations and compared at chosen pixels.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -151,6 +152,37 @@ TEST_F(UiDraw, BarSetLandsOnItsPixels)
     // The bar at 25 % ends at its column.
     EXPECT_EQ(at(514, 202), 0xFFFFFFu);
     EXPECT_EQ(at(515, 202), 0u);
+}
+
+TEST_F(UiDraw, RightAlignedNumberEndsAtItsX)
+{
+    GxRaster* raster = GxRasterCreate(16, 16, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    ASSERT_NE(raster, nullptr);
+    GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+    ASSERT_NE(bits, nullptr);
+    for (GxInt32 y = 0; y < 16; y++)
+        std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), 16, 0xFFFFFFFFu);
+    GxRasterUnlock(raster);
+    GxTexture* page = GxTextureCreate(raster);
+    GxTextureSetName(page, "digits");
+    GxTextureSetFilterMode(page, gxFILTERNEAREST);
+    GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
+    std::ofstream(P("digits.met")) << "METRICS1\ndigits\n0\n49 0 0 8 16\n";
+
+    CFerroxFont font;
+    ASSERT_EQ(font.Load(P("digits").c_str(), 0, 1), 1);
+    EXPECT_NEAR(font.GetStringWidth("11"), 16.0f, 0.01f);
+    ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
+    font.DrawText("11", 600.0f, 100.0f, 0, FERROX_ALIGN_RIGHT, 0.0f, 0, nullptr);
+    ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
+
+    const std::vector<GxUInt32> pixels = Frame();
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenW * kScreenH));
+    auto at = [&](int x, int bottomUpY) { return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)]; };
+    EXPECT_EQ(at(599, 106), 0xFFFFFFu);
+    EXPECT_EQ(at(584, 106), 0xFFFFFFu);
+    EXPECT_EQ(at(600, 106), 0u);
+    EXPECT_EQ(at(583, 106), 0u);
 }
 
 } // namespace
