@@ -19,6 +19,8 @@ float FerroxFontPlace(float x, float middleX, int32_t alignment, float width, fl
 class CFerroxFontImpl {
 public:
     CFerroxFontImpl();
+    CFerroxFontImpl(const CFerroxFontImpl&) = delete;
+    CFerroxFontImpl& operator=(const CFerroxFontImpl&) = delete;
     virtual void DrawText(const char* text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
                           int32_t scaled, const FerroxTextBox* box);
     virtual void DrawWideText(const char16_t* text, float x, float y, int32_t highlight, int32_t alignment,
@@ -55,6 +57,8 @@ void FerroxSetFontImplFactory(FerroxFontImplFactory factory);
 class CFerroxFont : public CFerroxBase, public CFerroxWideTextFont {
 public:
     CFerroxFont();
+    CFerroxFont(const CFerroxFont&) = delete;
+    CFerroxFont& operator=(const CFerroxFont&) = delete;
     ~CFerroxFont() override;
     void Init() override {}
     void Release() override {}

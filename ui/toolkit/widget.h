@@ -83,6 +83,8 @@ struct FerroxImageTile {
 class CFerroxImageImpl {
 public:
     CFerroxImageImpl();
+    CFerroxImageImpl(const CFerroxImageImpl&) = delete;
+    CFerroxImageImpl& operator=(const CFerroxImageImpl&) = delete;
     virtual void Spare0();
     virtual int HitTest(const FerroxPoint* point, const float* rect);
     virtual void SetColour(FerroxColour colour);
@@ -131,6 +133,8 @@ void FerroxSetImageImplFactory(FerroxImageImplFactory factory);
 class CFerroxImage : public CFerroxWidget {
 public:
     CFerroxImage();
+    CFerroxImage(const CFerroxImage&) = delete;
+    CFerroxImage& operator=(const CFerroxImage&) = delete;
     ~CFerroxImage() override;
     void Init() override;
     void Release() override;
