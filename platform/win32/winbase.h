@@ -2,6 +2,8 @@
 #ifndef PLATFORM_WIN32_WINBASE_H
 #define PLATFORM_WIN32_WINBASE_H
 
+#include <cstdint>
+
 #include "platform/win32/wintypes.h"
 
 // Files. Paths use drive "C:" for the root of the Linux tree; '\\' and '/'
@@ -59,6 +61,18 @@ void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 // C runtime names the callers use.
 // Current directory as "C:\\dir\\sub"; a null buffer is allocated with malloc
 // (at least maxlen bytes); null with errno ERANGE when the buffer is too small.
+// File search of the C runtime: matches of "*" and "?" within one folder, taken in sorted name order.
+// "*.*" matches every name, with or without a dot. Returns -1 (errno ENOENT) when nothing matches.
+struct _finddata_t {
+    unsigned attrib;
+    long long time_write;
+    unsigned long size;
+    char name[260];
+};
+constexpr unsigned _A_SUBDIR = 0x10;
+intptr_t _findfirst(const char* pattern, struct _finddata_t* data);
+int _findnext(intptr_t handle, struct _finddata_t* data);
+int _findclose(intptr_t handle);
 char* _getcwd(char* buffer, int maxlen);
 int _stricmp(const char* a, const char* b);
 int _strnicmp(const char* a, const char* b, size_t n);

@@ -29,6 +29,7 @@
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
 #include "tools/content/humanoid_writer.h"
+#include "tools/content/interface_painter.h"
 #include "tools/content/level_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
@@ -39,7 +40,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Hand-written text files copied into the game root unchanged.
-const char* const kTextFiles[] = {"setup.xml", "data.xml"};
+const char* const kTextFiles[] = {"setup.xml", "data.xml", "language.xml"};
 
 struct City {
     const char* folder;  // under models/levels/
@@ -274,6 +275,8 @@ int main(int argc, char** argv)
         failed = "the splash pictures";
     } else if (!ContentWriteInterfaceFonts((out / "images" / "fonts").string(), &detail)) {
         failed = "the interface fonts";
+    } else if (!ContentWriteMainBar((out / "images" / "panels" / "main" / "base").string(), &detail)) {
+        failed = "the main bar";
     } else if (!WriteShopUnit(out)) {
         failed = "the shop unit model";
     } else if (!ContentWriteSounds(out.string(), &detail)) {

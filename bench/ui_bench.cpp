@@ -1,0 +1,236 @@
+// Interface toolkit: laying out an 800 x 600 canvas from both maps against reading the maps alone, decoding a
+// map in one pass against a scan per colour, and a frame of 20 widgets and 10 hot-spots under a moving
+// pointer against the same number of plain rectangle tests.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/mouse.h"
+#include "game/game.h"
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/testsupport/headless.h"
+#include "gfx/testsupport/png_writer.h"
+#include "ui/toolkit/canvas.h"
+#include "ui/toolkit/toolkit_local.h"
+
+namespace {
+
+constexpr int32_t kWidth = 800;
+constexpr int32_t kHeight = 600;
+constexpr int kButtons = 20;
+constexpr int kHotSpots = 10;
+
+// Pictures kept in memory only: the frame measures routing and hit tests, not the device.
+class MemoryImageImpl : public CFerroxImageImpl {
+public:
+    void Render(const float* rect, float x, float y) override { benchmark::DoNotOptimize(rect[0] + x + y); }
+
+protected:
+    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t) override { return nullptr; }
+    bool CreateBrush() override { return true; }
+};
+
+CFerroxImageImpl* MakeMemoryImage() { return new MemoryImageImpl(); }
+
+uint8_t Channel(int k) { return static_cast<uint8_t>(10 + k * 11); }
+
+// An RGBA map: palette of n colours then white on row 0, one w x h block of each colour.
+ContentPngImage PaintMap(int colours, int blockW, int blockH)
+{
+    ContentPngImage image;
+    image.width = kWidth;
+    image.height = kHeight;
+    image.rows.assign(static_cast<size_t>(kWidth) * kHeight * 4, 0);
+    auto put = [&](int x, int row, uint8_t r, uint8_t g, uint8_t b) {
+        uint8_t* p = &image.rows[(static_cast<size_t>(row) * kWidth + x) * 4];
+        p[0] = r;
+        p[1] = g;
+        p[2] = b;
+        p[3] = 255;
+    };
+    for (int k = 0; k < colours; k++) {
+        put(k, 0, Channel(k), 40, 200);
+        for (int row = 0; row < blockH; row++)
+            for (int x = 0; x < blockW; x++)
+                put(30 + k * 36 + x, 500 - row - (k % 4) * 100, Channel(k), 40, 200);
+    }
+    put(colours, 0, 255, 255, 255);
+    return image;
+}
+
+struct Scene {
+    std::filesystem::path dir;
+    std::string background;
+    bool ready = false;
+};
+
+Scene& Setup()
+{
+    static Scene scene;
+    static bool done = false;
+    if (done)
+        return scene;
+    done = true;
+    static int window = 0;
+    GxTestDeviceInstall();
+    if (!GxEngineInit(nullptr, 0, 0x2000000) || !GxEngineOpen(&window) || !GxEngineStart() ||
+        !GxTestFileSystemOpen() || !GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr))
+        return scene;
+    CGame::Instance(nullptr);
+    g_pFerroxGame->m_pMouse = new CFerroxMouse();
+    FerroxSetImageImplFactory(MakeMemoryImage);
+    scene.dir = std::filesystem::temp_directory_path() / "ferrox_ui_bench";
+    std::filesystem::create_directories(scene.dir);
+    const std::string folder = scene.dir.string() + "/";
+    ContentPngImage background;
+    background.width = kWidth;
+    background.height = kHeight;
+    background.rows.assign(static_cast<size_t>(kWidth) * kHeight * 4, 128);
+    ContentPngImage button;
+    button.width = 32;
+    button.height = 32;
+    button.rows.assign(32 * 32 * 4, 200);
+    bool ok = ContentWritePng((folder + "panel.png").c_str(), background) &&
+              ContentWritePng((folder + "panel_p.png").c_str(), PaintMap(kButtons, 1, 1)) &&
+              ContentWritePng((folder + "panel_h.png").c_str(), PaintMap(kHotSpots, 30, 20));
+    for (int k = 1; ok && k <= kButtons; k++)
+        ok = ContentWritePng((folder + std::to_string(k) + "_s.png").c_str(), button);
+    scene.background = folder + "panel.png";
+    scene.ready = ok;
+    return scene;
+}
+
+void BM_ReadMapsOnly(benchmark::State& state)
+{
+    Scene& scene = Setup();
+    if (!scene.ready) {
+        state.SkipWithError("set-up failed");
+        return;
+    }
+    const std::string folder = scene.dir.string() + "/";
+    for (auto _ : state) {
+        GxImage* p = GxImageRead((folder + "panel_p.png").c_str());
+        GxImage* h = GxImageRead((folder + "panel_h.png").c_str());
+        benchmark::DoNotOptimize(p);
+        GxImageDestroy(p);
+        GxImageDestroy(h);
+    }
+}
+BENCHMARK(BM_ReadMapsOnly)->Unit(benchmark::kMillisecond);
+
+void BM_BuildCanvas(benchmark::State& state)
+{
+    Scene& scene = Setup();
+    if (!scene.ready) {
+        state.SkipWithError("set-up failed");
+        return;
+    }
+    for (auto _ : state) {
+        CFerroxCanvas canvas;
+        canvas.Build(scene.background.c_str(), 0.0f, 0.0f, 0);
+        if (canvas.GetWidgetCount() != kButtons + 1 || canvas.GetHotSpotCount() != kHotSpots)
+            state.SkipWithError("wrong layout");
+        canvas.Release();
+    }
+}
+BENCHMARK(BM_BuildCanvas)->Unit(benchmark::kMillisecond);
+
+GxImage* MapInMemory(std::vector<GxUInt8>* pixels)
+{
+    ContentPngImage painted = PaintMap(kHotSpots, 30, 20);
+    *pixels = painted.rows;
+    static GxImage image;
+    image = GxImage{};
+    image.width = kWidth;
+    image.height = kHeight;
+    image.depth = 32;
+    image.stride = kWidth * 4;
+    image.pixels = pixels->data();
+    return &image;
+}
+
+// The baseline: one scan of the map per palette colour.
+void BM_DecodeMapScanPerColour(benchmark::State& state)
+{
+    std::vector<GxUInt8> pixels;
+    GxImage* map = MapInMemory(&pixels);
+    for (auto _ : state) {
+        int found = 0;
+        for (int k = 0; k < kHotSpots; k++) {
+            const GxUInt8* key = map->pixels + k * 4;
+            bool hit = false;
+            for (int32_t row = 1; row + 1 < map->height && !hit; row++) {
+                const GxUInt8* p = map->pixels + static_cast<size_t>(row) * map->stride;
+                for (int32_t x = 0; x < map->width; x++, p += 4) {
+                    if (p[0] == key[0] && p[1] == key[1] && p[2] == key[2]) {
+                        hit = true;
+                        break;
+                    }
+                }
+            }
+            found += hit;
+        }
+        benchmark::DoNotOptimize(found);
+    }
+}
+BENCHMARK(BM_DecodeMapScanPerColour)->Unit(benchmark::kMicrosecond);
+
+void BM_DecodeMapOnePass(benchmark::State& state)
+{
+    std::vector<GxUInt8> pixels;
+    GxImage* map = MapInMemory(&pixels);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FerroxDecodeMap(map));
+}
+BENCHMARK(BM_DecodeMapOnePass)->Unit(benchmark::kMicrosecond);
+
+// The baseline: 30 plain rectangle tests a frame.
+void BM_FramePlainRectangles(benchmark::State& state)
+{
+    std::vector<CFerroxWidget> widgets(kButtons + kHotSpots);
+    for (size_t i = 0; i < widgets.size(); i++) {
+        widgets[i].m_x = static_cast<float>(i * 25);
+        widgets[i].m_y = 100.0f;
+        widgets[i].m_width = widgets[i].m_height = 20.0f;
+    }
+    float x = 0.0f;
+    for (auto _ : state) {
+        x = x >= 799.0f ? 0.0f : x + 1.0f;
+        const FerroxPoint point = {x, 490.0f};
+        int hits = 0;
+        for (CFerroxWidget& widget : widgets)
+            hits += widget.HitTest(&point);
+        benchmark::DoNotOptimize(hits);
+    }
+}
+BENCHMARK(BM_FramePlainRectangles)->Unit(benchmark::kMicrosecond);
+
+void BM_FrameCanvasUpdateRender(benchmark::State& state)
+{
+    Scene& scene = Setup();
+    if (!scene.ready) {
+        state.SkipWithError("set-up failed");
+        return;
+    }
+    CFerroxCanvas canvas;
+    canvas.Build(scene.background.c_str(), 0.0f, 0.0f, 0);
+    FerroxMousePosition* pointer = g_pFerroxGame->m_pMouse->GetPosition();
+    float x = 0.0f;
+    for (auto _ : state) {
+        x = x >= 799.0f ? 0.0f : x + 1.0f;
+        pointer->x = x;
+        pointer->y = 110.0f;
+        canvas.Update();
+        canvas.Render();
+    }
+    canvas.Release();
+}
+BENCHMARK(BM_FrameCanvasUpdateRender)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

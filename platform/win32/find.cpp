@@ -1,0 +1,115 @@
+// File search of the C runtime (_findfirst, _findnext, _findclose) over a POSIX directory listing.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/win32/windows.h"
+
+namespace {
+
+struct FindState {
+    std::string folder;
+    std::vector<std::string> names;
+    size_t next;
+};
+
+// Case-insensitive wildcard match, as the Windows file system matches names.
+bool Matches(const char* pattern, const char* name)
+{
+    if (*pattern == 0)
+        return *name == 0;
+    if (*pattern == '*') {
+        for (const char* at = name;; at++) {
+            if (Matches(pattern + 1, at))
+                return true;
+            if (*at == 0)
+                return false;
+        }
+    }
+    if (*name == 0)
+        return false;
+    if (*pattern != '?' && _strnicmp(pattern, name, 1) != 0)
+        return false;
+    return Matches(pattern + 1, name + 1);
+}
+
+void Fill(const FindState& state, const std::string& name, struct _finddata_t* data)
+{
+    std::memset(data, 0, sizeof(*data));
+    std::strncpy(data->name, name.c_str(), sizeof(data->name) - 1);
+    std::string full = state.folder + name;
+    char mapped[MAX_PATH];
+    struct stat info;
+    if (StandInMapPath(full.c_str(), mapped, sizeof(mapped)) && stat(mapped, &info) == 0) {
+        data->size = static_cast<unsigned long>(info.st_size);
+        data->time_write = static_cast<long long>(info.st_mtime);
+        data->attrib = S_ISDIR(info.st_mode) ? _A_SUBDIR : 0;
+    }
+}
+
+} // namespace
+
+intptr_t _findfirst(const char* pattern, struct _finddata_t* data)
+{
+    if (!pattern || !data) {
+        errno = EINVAL;
+        return -1;
+    }
+    std::string text = pattern;
+    size_t slash = text.find_last_of("/\\");
+    auto* state = new FindState();
+    state->folder = slash == std::string::npos ? "" : text.substr(0, slash + 1);
+    std::string mask = slash == std::string::npos ? text : text.substr(slash + 1);
+    // "*.*" stands for every name, dotted or not.
+    if (mask.size() >= 3 && mask.compare(mask.size() - 3, 3, "*.*") == 0)
+        mask.erase(mask.size() - 2);
+    char mapped[MAX_PATH];
+    const char* folder = state->folder.empty() ? "." : state->folder.c_str();
+    DIR* dir = StandInMapPath(folder, mapped, sizeof(mapped)) ? opendir(mapped) : nullptr;
+    if (dir) {
+        while (dirent* entry = readdir(dir)) {
+            if (Matches(mask.c_str(), entry->d_name))
+                state->names.push_back(entry->d_name);
+        }
+        closedir(dir);
+    }
+    std::sort(state->names.begin(), state->names.end());
+    if (state->names.empty()) {
+        delete state;
+        errno = ENOENT;
+        return -1;
+    }
+    Fill(*state, state->names[0], data);
+    state->next = 1;
+    return reinterpret_cast<intptr_t>(state);
+}
+
+int _findnext(intptr_t handle, struct _finddata_t* data)
+{
+    auto* state = reinterpret_cast<FindState*>(handle);
+    if (handle == -1 || !state || !data) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (state->next >= state->names.size()) {
+        errno = ENOENT;
+        return -1;
+    }
+    Fill(*state, state->names[state->next++], data);
+    return 0;
+}
+
+int _findclose(intptr_t handle)
+{
+    if (handle == -1 || handle == 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    delete reinterpret_cast<FindState*>(handle);
+    return 0;
+}

@@ -1,0 +1,50 @@
+// File search: wildcard matches in sorted order, "*.*" for every name, and the failures.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/win32/windows.h"
+
+namespace {
+
+std::vector<std::string> Find(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    _finddata_t data;
+    intptr_t handle = _findfirst(pattern.c_str(), &data);
+    if (handle == -1)
+        return names;
+    do {
+        names.push_back(data.name);
+    } while (_findnext(handle, &data) == 0);
+    EXPECT_EQ(_findclose(handle), 0);
+    return names;
+}
+
+TEST(FindFileTest, MatchesInSortedOrder)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "ferrox_find_test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"2_s.png", "10_s.png", "1_s.png", "1_h.png", "readme"})
+        std::ofstream(dir / name) << "x";
+    const std::string folder = dir.string() + "/";
+    EXPECT_EQ(Find(folder + "1*.*"), (std::vector<std::string>{"10_s.png", "1_h.png", "1_s.png"}));
+    // "readme" has no dot and still matches; "." and ".." come too, as on Windows.
+    EXPECT_EQ(Find(folder + "*.*").size(), 7u);
+    EXPECT_EQ(Find(folder + "?_S.PNG"), (std::vector<std::string>{"1_s.png", "2_s.png"}));
+    _finddata_t data;
+    errno = 0;
+    EXPECT_EQ(_findfirst((folder + "9*.*").c_str(), &data), -1);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(_findfirst((folder + "missing/*.*").c_str(), &data), -1);
+    EXPECT_EQ(_findnext(-1, &data), -1);
+    EXPECT_EQ(_findclose(-1), -1);
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace

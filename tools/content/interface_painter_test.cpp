@@ -1,0 +1,108 @@
+// Interface pictures: every authored map decoded by the canvas builder gives the widgets and hot-spots of its
+// layout, at the layout's places.
+#include "tools/content/interface_painter.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "engine/locale.h"
+#include "engine/tagtree.h"
+#include "gfx/testsupport/headless.h"
+#include "ui/toolkit/canvas.h"
+
+namespace {
+
+TEST(InterfacePainter, MapColoursAreDistinctAndNeverBlackOrWhite)
+{
+    std::set<std::vector<uint8_t>> seen;
+    for (int k = 0; k < 64; k++) {
+        uint8_t rgb[3];
+        ContentMapColour(k, rgb);
+        seen.insert({rgb[0], rgb[1], rgb[2]});
+        EXPECT_FALSE(rgb[0] == 255 && rgb[1] == 255 && rgb[2] == 255);
+        EXPECT_FALSE(rgb[0] == 0 && rgb[1] == 0 && rgb[2] == 0);
+    }
+    EXPECT_EQ(seen.size(), 64u);
+}
+
+TEST(InterfacePainter, MainBarBuildsElevenButtonsAndItsHotSpots)
+{
+    ASSERT_TRUE(GxTestEngineStart());
+    ASSERT_TRUE(GxTestFileSystemOpen());
+    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "content_mainbar_test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::string error;
+    ASSERT_TRUE(ContentWriteMainBar(dir.string(), &error)) << error;
+    for (const char* name : {"spring.png", "summer.png", "autumn.png", "winter.png", "bar.png", "11_s.png"})
+        EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+
+    const ContentCanvasLayout& layout = ContentMainBarLayout();
+    {
+        CFerroxCanvas canvas;
+        canvas.Build((dir.string() + "/base.png").c_str(), 0.0f, 0.0f, 0);
+        ASSERT_EQ(canvas.GetWidgetCount(), 12);
+        EXPECT_EQ(canvas.GetWidget(0)->m_width, 800.0f);
+        EXPECT_EQ(canvas.GetWidget(0)->m_height, 80.0f);
+        for (size_t k = 0; k < layout.buttons.size(); k++) {
+            const CFerroxWidget* button = canvas.GetWidget(static_cast<int32_t>(k + 1));
+            EXPECT_EQ(button->m_x, static_cast<float>(layout.buttons[k].x)) << k;
+            EXPECT_EQ(button->m_y, static_cast<float>(layout.buttons[k].y)) << k;
+            EXPECT_EQ(button->m_width, static_cast<float>(layout.buttons[k].width)) << k;
+        }
+        ASSERT_EQ(canvas.GetHotSpotCount(), layout.hotSpots.size());
+        for (size_t k = 0; k < layout.hotSpots.size(); k++) {
+            const CFerroxWidget* spot = canvas.GetHotSpot(k);
+            EXPECT_EQ(spot->m_x, static_cast<float>(layout.hotSpots[k].x)) << k;
+            EXPECT_EQ(spot->m_y, static_cast<float>(layout.hotSpots[k].y)) << k;
+            EXPECT_EQ(spot->m_width, static_cast<float>(layout.hotSpots[k].width - 1)) << k;
+            EXPECT_EQ(spot->m_height, static_cast<float>(layout.hotSpots[k].height - 1)) << k;
+        }
+        canvas.Release();
+    }
+    std::filesystem::remove_all(dir);
+    GxFileSystemManagerClose();
+    GxTestEngineShutdown();
+}
+
+} // namespace
+
+namespace {
+
+// Every hot-spot of the main bar has its text in English, German and French.
+TEST(InterfacePainter, BaseListHoldsATooltipPerHotSpotInThreeLanguages)
+{
+    const char* source = std::getenv("MALL_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    std::ifstream in(std::string(source) + "/tools/content/text/language.xml", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(text.empty());
+    CFerroxTagTree tree;
+    tree.LoadFromMemory(text.data(), text.size());
+    for (int32_t language = 0; language < 3; language++) {
+        CLocale locale;
+        locale.SetLanguage(language);
+        locale.LoadTextsFromTree(tree);
+        const int16_t list = locale.FindTextList("base");
+        ASSERT_GE(list, 0);
+        for (size_t k = 0; k < ContentMainBarLayout().hotSpots.size(); k++) {
+            bool missing = false;
+            const std::u16string tip = locale.GetText(list, static_cast<uint16_t>(k), &missing);
+            EXPECT_FALSE(missing) << "language " << language << " text " << k;
+            EXPECT_FALSE(tip.empty());
+            EXPECT_LE(tip.size(), 45u);
+        }
+    }
+}
+
+} // namespace

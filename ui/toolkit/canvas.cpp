@@ -1,0 +1,399 @@
+// Canvases: widget lists, per-frame routing of the mouse, drawing, and layout from authored maps.
+//
+// Sections: lifecycle and widget list; routing and drawing; map decoding; building.
+#include "ui/toolkit/canvas.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "engine/locale.h"
+#include "engine/mouse.h"
+#include "gfx/core/image.h"
+#include "platform/win32/windows.h"
+#include "ui/toolkit/interface.h"
+#include "ui/toolkit/toolkit_local.h"
+
+namespace {
+
+constexpr FerroxColour kOverColour = {255, 255, 255, 255};
+constexpr FerroxColour kNotOverColour = {255, 0, 0, 255};
+constexpr FerroxColour kPressedColour = {0, 0, 255, 255};
+constexpr uint8_t kWhiteChannel = 255;
+constexpr size_t kExtensionLength = 4;
+constexpr int kLastNumber = 99;
+constexpr int kTwoDigits = 10;
+constexpr int kButtonDown = FERROX_BUTTON_DOWN;
+
+uint32_t ColourKey(const uint8_t* rgba)
+{
+    return static_cast<uint32_t>(rgba[0]) << 16 | static_cast<uint32_t>(rgba[1]) << 8 | rgba[2];
+}
+
+bool IsWhite(const uint8_t* rgba)
+{
+    return rgba[0] == kWhiteChannel && rgba[1] == kWhiteChannel && rgba[2] == kWhiteChannel;
+}
+
+// The game's mouse, or null.
+CFerroxMouse* GameMouse()
+{
+    return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr;
+}
+
+// Reads a map beside the background; null when there is none.
+GxImage* ReadMap(const std::string& stem, const char* suffix)
+{
+    GxImage* map = GxImageRead((stem + suffix).c_str());
+    if (map && !FerroxImageReadable(map)) {
+        GxImageDestroy(map);
+        return nullptr;
+    }
+    return map;
+}
+
+} // namespace
+
+// ---- Lifecycle and widget list ----
+
+CFerroxCanvas::CFerroxCanvas() : m_rect{} { CFerroxCanvas::Init(); }
+
+CFerroxCanvas::~CFerroxCanvas() { CFerroxCanvas::Release(); }
+
+void CFerroxCanvas::Init()
+{
+    m_pressed = 0;
+    m_pressedIndex = -1;
+    m_pressedEvent = FERROX_WIDGET_NOT_OVER;
+    m_x = m_y = 0.0f;
+    m_widgets.clear();
+    m_widgetCount = 0;
+    m_hoveredHotSpot = kFerroxNoHotSpot;
+    m_tooltipList = kFerroxNoTextList;
+}
+
+void CFerroxCanvas::Release()
+{
+    for (CFerroxWidget* widget : m_widgets)
+        delete widget;
+    m_widgets.clear();
+    for (CFerroxWidget* hotSpot : m_hotSpots)
+        delete hotSpot;
+    m_hotSpots.clear();
+    m_widgetCount = 0;
+    m_pressed = 0;
+    m_pressedIndex = -1;
+}
+
+void CFerroxCanvas::SetPosition(float x, float y, int32_t absolute)
+{
+    if (absolute) {
+        m_x = x;
+        m_y = y;
+        return;
+    }
+    m_x += x;
+    m_y += y;
+}
+
+void CFerroxCanvas::AddWidget(CFerroxWidget* widget)
+{
+    m_widgets.push_back(widget);
+    m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+}
+
+CFerroxWidget* CFerroxCanvas::RemoveWidget(CFerroxWidget* widget)
+{
+    auto found = std::find(m_widgets.begin(), m_widgets.end(), widget);
+    if (found == m_widgets.end())
+        return nullptr;
+    m_widgets.erase(found);
+    m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+    // The pressed widget's place may now belong to another.
+    m_pressed = 0;
+    m_pressedIndex = -1;
+    m_pressedEvent = FERROX_WIDGET_NOT_OVER;
+    return widget;
+}
+
+void CFerroxCanvas::SetWidgetId(int32_t index, int32_t id)
+{
+    if (index < 0 || index >= static_cast<int32_t>(m_widgets.size()) || id < 0)
+        return;
+    m_widgets[index]->m_id = id;
+}
+
+const float* CFerroxCanvas::GetWidgetRect(int32_t index)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    if (!widget)
+        return nullptr;
+    m_rect[0] = widget->m_x;
+    m_rect[1] = widget->m_y;
+    m_rect[2] = widget->m_width;
+    m_rect[3] = widget->m_height;
+    return m_rect;
+}
+
+void CFerroxCanvas::OnWidgetEvent(int32_t index, int32_t event)
+{
+    if (index != 1 && index != 2)
+        return;
+    CFerroxWidget* widget = GetWidget(index);
+    if (!widget)
+        return;
+    if (event == FERROX_WIDGET_OVER)
+        widget->SetColour(kOverColour);
+    else if (event == FERROX_WIDGET_NOT_OVER)
+        widget->SetColour(kNotOverColour);
+    else if (event == FERROX_WIDGET_PRESSED)
+        widget->SetColour(kPressedColour);
+}
+
+// ---- Routing and drawing ----
+
+void CFerroxCanvas::Update()
+{
+    CFerroxMouse* mouse = GameMouse();
+    if (!mouse)
+        return;
+    FerroxMousePosition* position = mouse->GetPosition();
+    const FerroxPoint point = {position->x - m_x, position->y + m_y};
+
+    m_hoveredHotSpot = kFerroxNoHotSpot;
+    for (size_t i = 0; i < m_hotSpots.size(); i++) {
+        if (m_hotSpots[i]->HitTest(&point)) {
+            m_hoveredHotSpot = static_cast<uint16_t>(i);
+            position->overInterface = 1;
+            break;
+        }
+    }
+
+    if (position->left != kButtonDown) {
+        m_pressed = 0;
+        m_pressedIndex = -1;
+        m_pressedEvent = FERROX_WIDGET_NOT_OVER;
+    }
+
+    // Handlers may change the list: the bound is read again each step.
+    for (size_t i = 0; i < m_widgets.size(); i++) {
+        CFerroxWidget* widget = m_widgets[i];
+        widget->Update();
+        int hit = widget->HitTest(&point);
+        if (i == 0) {
+            if (hit)
+                position->overInterface = 1;
+            continue;
+        }
+        if (!hit) {
+            OnWidgetEvent(static_cast<int32_t>(i), FERROX_WIDGET_NOT_OVER);
+            continue;
+        }
+        position->overInterface = 1;
+        if (!m_pressed && position->left == kButtonDown) {
+            m_pressedIndex = static_cast<int32_t>(i);
+            m_pressedEvent = FERROX_WIDGET_PRESSED;
+            g_pFerroxGame->PlayDefaultSample();
+            m_pressed = 1;
+            break;
+        }
+        OnWidgetEvent(static_cast<int32_t>(i), FERROX_WIDGET_OVER);
+    }
+
+    if (m_pressed)
+        OnWidgetEvent(m_pressedIndex, m_pressedEvent);
+}
+
+void CFerroxCanvas::Render()
+{
+    for (size_t i = 0; i < m_widgets.size(); i++)
+        m_widgets[i]->Draw(m_x, m_y);
+    if (m_tooltipList >= 0 && static_cast<int16_t>(m_hoveredHotSpot) >= 0)
+        ShowTooltip();
+}
+
+void CFerroxCanvas::ShowTooltip()
+{
+    if (!g_pFerroxGame || !g_pFerroxGame->m_pInterface)
+        return;
+    g_pFerroxGame->m_pInterface->SetTooltip(m_hoveredHotSpot, m_tooltipList);
+}
+
+// ---- Map decoding ----
+
+std::vector<FerroxMapBlock> FerroxDecodeMap(const GxImage* map)
+{
+    std::vector<FerroxMapBlock> blocks;
+    if (!FerroxImageReadable(map))
+        return blocks;
+    const int32_t width = map->width;
+    const int32_t height = map->height;
+    std::unordered_map<uint32_t, std::vector<size_t>> byColour;
+    uint8_t rgba[4];
+    for (int32_t x = 0; x < width; x++) {
+        FerroxReadImagePixel(map, x, 0, rgba);
+        if (IsWhite(rgba))
+            break;
+        byColour[ColourKey(rgba)].push_back(blocks.size());
+        blocks.push_back({false, -1, -1, -1, -1});
+    }
+    if (blocks.empty())
+        return blocks;
+
+    // One pass: each palette colour takes the first pixel of it, rows 1 to height - 2.
+    size_t left = byColour.size();
+    // Maps are mostly one clear colour: a pixel like the last miss needs no look-up.
+    uint32_t lastMiss = ColourKey(rgba) ^ 1u;
+    bool haveMiss = false;
+    for (int32_t y = 1; y + 1 < height && left > 0; y++) {
+        for (int32_t x = 0; x < width && left > 0; x++) {
+            FerroxReadImagePixel(map, x, y, rgba);
+            const uint32_t key = ColourKey(rgba);
+            if (haveMiss && key == lastMiss)
+                continue;
+            auto found = byColour.find(key);
+            if (found == byColour.end() || blocks[found->second.front()].found) {
+                lastMiss = key;
+                haveMiss = true;
+                continue;
+            }
+            int32_t right = x;
+            while (right + 1 < width) {
+                FerroxReadImagePixel(map, right + 1, y, rgba);
+                if (ColourKey(rgba) != key)
+                    break;
+                right++;
+            }
+            int32_t bottom = y;
+            while (bottom + 1 < height) {
+                FerroxReadImagePixel(map, right, bottom + 1, rgba);
+                if (ColourKey(rgba) != key)
+                    break;
+                bottom++;
+            }
+            for (size_t k : found->second)
+                blocks[k] = {true, x, height - 1 - bottom, right - x, bottom - y};
+            left--;
+        }
+    }
+    return blocks;
+}
+
+// ---- Building ----
+
+std::string FerroxFindNumberedFile(const char* folder, const char* number, bool wantNormal)
+{
+    std::string pattern = std::string(folder) + number + "*.*";
+    _finddata_t data;
+    intptr_t handle = _findfirst(pattern.c_str(), &data);
+    if (handle == -1)
+        return "";
+    const size_t digits = std::strlen(number);
+    std::string result;
+    do {
+        const char* name = data.name;
+        // "1*" must not take 10_s.png: a non-digit follows the number.
+        if (std::strlen(name) <= digits || std::isdigit(static_cast<unsigned char>(name[digits])))
+            continue;
+        if (wantNormal && !std::strstr(name, "_s") && !std::strstr(name, "_S"))
+            continue;
+        result = name;
+        break;
+    } while (_findnext(handle, &data) == 0);
+    _findclose(handle);
+    return result;
+}
+
+void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
+{
+    if (!path)
+        return;
+    m_x = x;
+    m_y = y;
+    FerroxWidgetRecord record = {};
+    record.name = path;
+    record.scaled = scaled;
+    auto* background = new CFerroxImage();
+    background->Configure(&record);
+    AddWidget(background);
+
+    const std::string text = path;
+    const size_t slash = text.rfind('/');
+    if (slash == 0 || text.size() < kExtensionLength) {
+        m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+        return;
+    }
+    const std::string folder = slash == std::string::npos ? "" : text.substr(0, slash + 1);
+    const std::string stem = text.substr(0, text.size() - kExtensionLength);
+    GxImageSetPath(g_pFerroxGame ? g_pFerroxGame->GetImagePath() : "");
+
+    if (GxImage* map = ReadMap(stem, "_h.png")) {
+        for (const FerroxMapBlock& block : FerroxDecodeMap(map)) {
+            auto* hotSpot = new CFerroxWidget();
+            // A colour missing from the map leaves its hot-spot empty, so later ones keep their texts.
+            if (block.found) {
+                FerroxWidgetRecord area = {};
+                area.x = static_cast<float>(block.column);
+                area.y = static_cast<float>(block.bottom);
+                area.width = static_cast<float>(block.width);
+                area.height = static_cast<float>(block.height);
+                area.scaled = scaled;
+                hotSpot->Configure(&area);
+            }
+            m_hotSpots.push_back(hotSpot);
+        }
+        GxImageDestroy(map);
+    }
+
+    if (GxImage* map = ReadMap(stem, "_p.png")) {
+        const std::string base = stem.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
+            m_tooltipList = g_pFerroxGame->m_pLocale->FindTextList(base.c_str());
+        std::vector<FerroxMapBlock> blocks = FerroxDecodeMap(map);
+        GxImageDestroy(map);
+        for (size_t k = 0; k < blocks.size(); k++) {
+            if (!blocks[k].found)
+                continue;
+            const std::string file = FerroxFindNumberedFile(folder.c_str(), std::to_string(k + 1).c_str(), true);
+            if (file.empty())
+                continue;
+            const std::string name = folder + file;
+            FerroxWidgetRecord button = {};
+            button.name = name.c_str();
+            button.x = static_cast<float>(blocks[k].column);
+            button.y = static_cast<float>(blocks[k].bottom);
+            button.scaled = scaled;
+            auto* image = new CFerroxImage();
+            image->Configure(&button);
+            AddWidget(image);
+        }
+    } else {
+        float at = static_cast<float>(static_cast<int32_t>(x));
+        const float row = static_cast<float>(static_cast<int32_t>(y));
+        for (int n = 1; n <= kLastNumber; n++) {
+            if (n != kLastNumber)
+                at += m_widgets.back()->m_width;
+            std::string number = (n < kTwoDigits ? "0" : "") + std::to_string(n);
+            const std::string file = FerroxFindNumberedFile(folder.c_str(), number.c_str(), false);
+            if (file.empty()) {
+                if (n == kLastNumber)
+                    break;
+                n = kLastNumber - 1;
+                continue;
+            }
+            const std::string name = folder + file;
+            FerroxWidgetRecord button = {};
+            button.name = name.c_str();
+            button.x = at;
+            button.y = row;
+            button.scaled = scaled;
+            auto* image = new CFerroxImage();
+            image->Configure(&button);
+            AddWidget(image);
+        }
+    }
+    GxImageSetPath("");
+    m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+}

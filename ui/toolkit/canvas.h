@@ -1,0 +1,78 @@
+// The interface toolkit: canvases laid out from authored pictures, their widgets (images, bars, text fields),
+// fonts, the interface base with its canvas stack, menu pages and animated textures.
+//
+// The toolkit calls the game and engine below it (the game object through g_pFerroxGame: mouse, locale, image
+// path, last key, click sound) and the graphics library's 2D toolkit and core; nothing calls up into it except
+// through the engine's CFerroxInterface pointer on the game. Single-threaded: the main loop updates and draws.
+// Ownership: a canvas owns its widgets and hot-spots and deletes them at Release; its owner deletes the canvas.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ui/toolkit/widget.h"
+
+// Events a canvas raises for its widgets 1 and up each frame.
+enum FerroxWidgetEvent : int32_t {
+    FERROX_WIDGET_OVER = 0,
+    FERROX_WIDGET_NOT_OVER = 1,
+    FERROX_WIDGET_PRESSED = 2,
+};
+
+constexpr uint16_t kFerroxNoHotSpot = 0xFFFF;
+constexpr int16_t kFerroxNoTextList = -1;
+
+class CFerroxCanvas : public CFerroxBase {
+public:
+    CFerroxCanvas();
+    ~CFerroxCanvas() override;
+    void Init() override;
+    void Release() override;
+
+    virtual void OnWidgetEvent(int32_t index, int32_t event);
+    virtual void SetPosition(float x, float y, int32_t absolute);
+    virtual CFerroxWidget* RemoveWidget(CFerroxWidget* widget);
+    virtual void AddWidget(CFerroxWidget* widget);
+    virtual void SetWidgetId(int32_t index, int32_t id);
+    // The widget's rectangle (x, y, width, height), null outside the list.
+    virtual const float* GetWidgetRect(int32_t index);
+    virtual void Update();
+    virtual void Render();
+    virtual void ShowTooltip();
+    // Lays the canvas out from the background picture at path, its "_h.png" hot-spot map and its "_p.png"
+    // placement map (or the numbered files) in the same folder.
+    virtual void Build(const char* path, float x, float y, int32_t scaled);
+
+    CFerroxWidget* GetWidget(int32_t index) const
+    {
+        return index >= 0 && static_cast<size_t>(index) < m_widgets.size() ? m_widgets[index] : nullptr;
+    }
+    uint16_t GetWidgetCount() const { return m_widgetCount; }
+    size_t GetHotSpotCount() const { return m_hotSpots.size(); }
+    CFerroxWidget* GetHotSpot(size_t index) const { return index < m_hotSpots.size() ? m_hotSpots[index] : nullptr; }
+    uint16_t GetHoveredHotSpot() const { return m_hoveredHotSpot; }
+    int16_t GetTooltipList() const { return m_tooltipList; }
+    void SetTooltipList(int16_t list) { m_tooltipList = list; }
+    float GetX() const { return m_x; }
+    float GetY() const { return m_y; }
+    int32_t GetPressedIndex() const { return m_pressedIndex; }
+
+protected:
+    std::vector<CFerroxWidget*> m_widgets;
+    uint16_t m_widgetCount;
+    std::vector<CFerroxWidget*> m_hotSpots;
+    uint16_t m_hoveredHotSpot;
+    int16_t m_tooltipList;
+    float m_x, m_y;
+    int32_t m_pressed;
+    int32_t m_pressedIndex;
+    int32_t m_pressedEvent;
+
+private:
+    float m_rect[4];
+};
+
+// The file of a button: the first name, in sorted order, that starts with number and then a non-digit
+// (so 1 never takes 10_s.png) and whose rest contains "_s" or "_S" when wantNormal is set. Empty: none.
+std::string FerroxFindNumberedFile(const char* folder, const char* number, bool wantNormal);

@@ -1,0 +1,285 @@
+// Canvases: layout from painted maps and numbered files, mouse routing, position and widget list.
+#include "ui/toolkit/canvas.h"
+
+#include "ui/toolkit/toolkit_local.h"
+#include "ui/toolkit/toolkit_testing.h"
+
+namespace {
+
+constexpr UiRgba kOpaque = {90, 90, 90, 255};
+
+// Records the events it raises instead of colouring.
+class RecordingCanvas : public CFerroxCanvas {
+public:
+    void OnWidgetEvent(int32_t index, int32_t event) override
+    {
+        events.push_back({index, event});
+        if (endPressOnEvent2 && event == FERROX_WIDGET_PRESSED)
+            g_pFerroxGame->m_pMouse->LeftButtonUp();
+    }
+    std::vector<std::pair<int32_t, int32_t>> events;
+    bool endPressOnEvent2 = false;
+};
+
+// Counts its updates; a plain rectangle otherwise.
+class CountingWidget : public CFerroxWidget {
+public:
+    CountingWidget(float x, float y, float w, float h)
+    {
+        m_x = x;
+        m_y = y;
+        m_width = w;
+        m_height = h;
+    }
+    void Update() override { updates++; }
+    int updates = 0;
+};
+
+class CanvasTest : public UiTest {
+protected:
+    std::string Folder()
+    {
+        std::filesystem::create_directories(dir / "panel");
+        return Path("panel") + "/";
+    }
+    void WriteButton(const std::string& name, int w = 8, int h = 8)
+    {
+        ASSERT_TRUE(UiPicture(w, h, kOpaque).Write(Folder() + name));
+    }
+    void WriteBackground(int w = 200, int h = 100) { ASSERT_TRUE(UiPicture(w, h, kOpaque).Write(Folder() + "base.png")); }
+};
+
+TEST_F(CanvasTest, BuildPlacesButtonsInPaletteOrderAndHotSpotsInclusive)
+{
+    WriteBackground();
+    UiPicture place = UiMap(200, 100, 3);
+    place.Block(10, 20, 1, 1, UiPaletteColour(0));
+    place.Block(50, 30, 1, 1, UiPaletteColour(1));
+    place.Block(90, 40, 1, 1, UiPaletteColour(2));
+    ASSERT_TRUE(place.Write(Folder() + "base_p.png"));
+    for (const char* name : {"1_s.png", "1_p.png", "2_s.png", "3_S.png", "10_s.png"})
+        WriteButton(name);
+    UiPicture hot = UiMap(200, 100, 3);
+    hot.Block(5, 5, 10, 4, UiPaletteColour(0));
+    // Colour 1 is missing from the map: its hot-spot stays empty and colour 2 keeps its place.
+    hot.Block(60, 70, 3, 2, UiPaletteColour(2));
+    ASSERT_TRUE(hot.Write(Folder() + "base_h.png"));
+
+    CFerroxCanvas canvas;
+    canvas.Build((Folder() + "base.png").c_str(), 0.0f, 0.0f, 0);
+    ASSERT_EQ(canvas.GetWidgetCount(), 4);
+    EXPECT_EQ(canvas.GetWidget(0)->m_width, 200.0f);
+    const float expected[3][2] = {{10, 20}, {50, 30}, {90, 40}};
+    for (int k = 1; k <= 3; k++) {
+        EXPECT_EQ(canvas.GetWidget(k)->m_x, expected[k - 1][0]) << k;
+        EXPECT_EQ(canvas.GetWidget(k)->m_y, expected[k - 1][1]) << k;
+    }
+    EXPECT_NE(std::string(canvas.GetWidget(1)->GetName()).find("/1_s.png"), std::string::npos);
+    EXPECT_NE(std::string(canvas.GetWidget(3)->GetName()).find("/3_S.png"), std::string::npos);
+    EXPECT_EQ(canvas.GetTooltipList(), 1);   // the list named after the background
+
+    ASSERT_EQ(canvas.GetHotSpotCount(), 3u);
+    const CFerroxWidget* first = canvas.GetHotSpot(0);
+    EXPECT_EQ(first->m_x, 5.0f);
+    EXPECT_EQ(first->m_y, 5.0f);
+    EXPECT_EQ(first->m_width, 9.0f);
+    EXPECT_EQ(first->m_height, 3.0f);
+    EXPECT_EQ(canvas.GetHotSpot(1)->m_width, -1.0f);
+    EXPECT_EQ(canvas.GetHotSpot(2)->m_x, 60.0f);
+    EXPECT_EQ(canvas.GetHotSpot(2)->m_y, 70.0f);
+
+    // Edges of the block are inside, one past them is not.
+    PointAt(14.0f, 8.0f);
+    canvas.Update();
+    EXPECT_EQ(canvas.GetHoveredHotSpot(), 0);
+    PointAt(15.0f, 8.0f);
+    canvas.Update();
+    EXPECT_EQ(canvas.GetHoveredHotSpot(), kFerroxNoHotSpot);
+    PointAt(62.0f, 71.0f);
+    canvas.Update();
+    EXPECT_EQ(canvas.GetHoveredHotSpot(), 2);
+    canvas.Render();
+    EXPECT_EQ(Interface()->m_tooltipText, 2);
+    EXPECT_EQ(Interface()->m_tooltipList, 1);
+    EXPECT_EQ(uiDrawRecords.size(), 4u);
+    canvas.Release();
+}
+
+TEST_F(CanvasTest, WhiteFirstPixelGivesNoHotSpotsAndTwelveButtonsKeepTheirNumbers)
+{
+    WriteBackground(300, 50);
+    UiPicture hot(300, 50);
+    hot.At(0, 0) = {255, 255, 255, 255};
+    hot.Block(5, 5, 10, 4, UiPaletteColour(0));
+    ASSERT_TRUE(hot.Write(Folder() + "base_h.png"));
+    UiPicture place = UiMap(300, 50, 12);
+    for (int k = 0; k < 12; k++) {
+        place.Block(k * 20, 10, 1, 1, UiPaletteColour(k));
+        WriteButton(std::to_string(k + 1) + "_s.png", 4 + k, 8);
+    }
+    ASSERT_TRUE(place.Write(Folder() + "base_p.png"));
+
+    CFerroxCanvas canvas;
+    canvas.Build((Folder() + "base.png").c_str(), 0.0f, 0.0f, 0);
+    EXPECT_EQ(canvas.GetHotSpotCount(), 0u);
+    ASSERT_EQ(canvas.GetWidgetCount(), 13);
+    for (int k = 1; k <= 12; k++)
+        EXPECT_EQ(canvas.GetWidget(k)->m_width, 3.0f + k) << "widget " << k << " takes " << k << "_s.png";
+    canvas.Release();
+}
+
+TEST_F(CanvasTest, NumberedFilesStopAtTheFirstGapThenTry99)
+{
+    WriteBackground(100, 20);
+    for (const char* name : {"01_a.png", "02_b.png", "04_d.png", "99_z.png"})
+        WriteButton(name, 10, 20);
+    CFerroxCanvas canvas;
+    canvas.Build((Folder() + "base.png").c_str(), 3.7f, 5.2f, 0);
+    ASSERT_EQ(canvas.GetWidgetCount(), 4);
+    EXPECT_NE(std::string(canvas.GetWidget(3)->GetName()).find("99_z"), std::string::npos);
+    EXPECT_EQ(canvas.GetWidget(1)->m_x, 103.0f);   // the canvas x truncated, then the background's width
+    EXPECT_EQ(canvas.GetWidget(2)->m_x, 113.0f);
+    EXPECT_EQ(canvas.GetWidget(1)->m_y, 5.0f);
+    canvas.Release();
+}
+
+TEST_F(CanvasTest, MissingBackgroundIsAnImageThatIsNeverHit)
+{
+    CFerroxCanvas canvas;
+    canvas.Build((Folder() + "absent.png").c_str(), 0.0f, 0.0f, 0);
+    ASSERT_EQ(canvas.GetWidgetCount(), 1);
+    PointAt(0.0f, 0.0f);
+    mouse->GetPosition()->overInterface = 0;
+    canvas.Update();
+    EXPECT_EQ(mouse->GetPosition()->overInterface, 0);
+    canvas.Render();
+    EXPECT_TRUE(uiDrawRecords.empty());
+    canvas.Release();
+}
+
+class RoutingTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        background = new CountingWidget(0, 0, 100, 100);
+        first = new CountingWidget(10, 10, 20, 20);
+        second = new CountingWidget(20, 20, 20, 20);   // overlaps the first
+        canvas.AddWidget(background);
+        canvas.AddWidget(first);
+        canvas.AddWidget(second);
+    }
+    void TearDown() override
+    {
+        canvas.Release();
+        UiTest::TearDown();
+    }
+    RecordingCanvas canvas;
+    CountingWidget* background;
+    CountingWidget* first;
+    CountingWidget* second;
+};
+
+TEST_F(RoutingTest, PressRepeatsWhileHeldAndStopsTheWalk)
+{
+    PointAt(25.0f, 25.0f);   // over both widgets
+    mouse->LeftButtonDown();
+    canvas.Update();
+    // The earlier widget takes the press; the walk stops there, so the second gets no update.
+    ASSERT_EQ(canvas.events.size(), 1u);
+    EXPECT_EQ(canvas.events[0], std::make_pair(1, 2));
+    EXPECT_EQ(second->updates, 0);
+    EXPECT_EQ(first->updates, 1);
+    EXPECT_EQ(mouse->GetPosition()->overInterface, 1);
+
+    canvas.events.clear();
+    canvas.Update();   // still held: over events, then the press again
+    EXPECT_EQ(canvas.events, (std::vector<std::pair<int32_t, int32_t>>{{1, 0}, {2, 0}, {1, 2}}));
+
+    canvas.endPressOnEvent2 = true;
+    canvas.events.clear();
+    canvas.Update();
+    EXPECT_EQ(canvas.events.back(), std::make_pair(1, 2));
+    canvas.events.clear();
+    canvas.Update();   // the handler ended the press: no event 2 any more, nothing for the release
+    EXPECT_EQ(canvas.events, (std::vector<std::pair<int32_t, int32_t>>{{1, 0}, {2, 0}}));
+    EXPECT_EQ(canvas.GetPressedIndex(), -1);
+}
+
+TEST_F(RoutingTest, BackgroundGetsNoEventsButMarksThePointerOverTheInterface)
+{
+    PointAt(90.0f, 90.0f);
+    mouse->GetPosition()->overInterface = 0;
+    canvas.Update();
+    EXPECT_EQ(canvas.events, (std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {2, 1}}));
+    EXPECT_EQ(mouse->GetPosition()->overInterface, 1);
+    EXPECT_EQ(background->updates, 1);
+
+    canvas.events.clear();
+    PointAt(300.0f, 300.0f);
+    mouse->GetPosition()->overInterface = 0;
+    canvas.Update();
+    EXPECT_EQ(mouse->GetPosition()->overInterface, 0);
+}
+
+TEST_F(RoutingTest, CanvasPositionMovesTheHitTests)
+{
+    canvas.SetPosition(10.0f, 20.0f, 1);
+    canvas.SetPosition(5.0f, 5.0f, 0);
+    EXPECT_EQ(canvas.GetX(), 15.0f);
+    EXPECT_EQ(canvas.GetY(), 25.0f);
+    // Widget 1 spans 10..30 in x; at canvas x 15 it spans 25..45. The y term is added to the downward pointer.
+    canvas.SetPosition(15.0f, 0.0f, 1);
+    PointAt(44.0f, 15.0f);
+    canvas.Update();
+    EXPECT_EQ(canvas.events[0], std::make_pair(1, 0));
+}
+
+TEST_F(RoutingTest, WidgetListKeepsCountAndIgnoresOutsiders)
+{
+    CFerroxWidget stranger;
+    EXPECT_EQ(canvas.RemoveWidget(&stranger), nullptr);
+    EXPECT_EQ(canvas.GetWidgetCount(), 3);
+    EXPECT_EQ(canvas.GetWidgetRect(3), nullptr);
+    canvas.SetWidgetId(1, 7);
+    canvas.SetWidgetId(1, -2);
+    canvas.SetWidgetId(9, 7);
+    EXPECT_EQ(first->m_id, 7);
+    EXPECT_EQ(canvas.RemoveWidget(first), first);
+    EXPECT_EQ(canvas.GetWidget(1), second);
+    EXPECT_EQ(canvas.GetWidgetCount(), 2);
+    delete first;
+}
+
+TEST(FerroxDecodeMapTest, BlocksMeasureOneLessThanTheirPixels)
+{
+    GxImage image = {};
+    const int32_t w = 6, h = 5;
+    std::vector<GxUInt8> pixels(static_cast<size_t>(w) * h * 4, 0);
+    auto set = [&](int x, int y, uint8_t r, uint8_t g, uint8_t b) {
+        GxUInt8* p = &pixels[(static_cast<size_t>(y) * w + x) * 4];
+        p[0] = r;
+        p[1] = g;
+        p[2] = b;
+        p[3] = 255;
+    };
+    set(0, 0, 1, 2, 3);
+    set(1, 0, 255, 255, 255);
+    for (int y = 1; y <= 3; y++)
+        for (int x = 2; x <= 4; x++)
+            set(x, y, 1, 2, 3);
+    image.width = w;
+    image.height = h;
+    image.depth = 32;
+    image.stride = w * 4;
+    image.pixels = pixels.data();
+    std::vector<FerroxMapBlock> blocks = FerroxDecodeMap(&image);
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_TRUE(blocks[0].found);
+    EXPECT_EQ(blocks[0].column, 2);
+    EXPECT_EQ(blocks[0].bottom, 1);   // row 3 from the top of five rows
+    EXPECT_EQ(blocks[0].width, 2);
+    EXPECT_EQ(blocks[0].height, 2);
+}
+
+} // namespace

@@ -1,0 +1,315 @@
+// Fonts over the 2D toolkit and the text-entry field.
+//
+// Sections: placement and conversion; font implementation; font; text field.
+#include "ui/toolkit/font.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/utf.h"
+#include "gfx/2d/brush.h"
+#include "gfx/2d/font.h"
+#include "gfx/2d/path.h"
+#include "gfx/core/camera.h"
+#include "gfx/core/engine.h"
+#include "gfx/core/raster.h"
+#include "gfx/core/texture.h"
+#include "gfx/d3d9/renderstate.h"
+
+namespace {
+
+constexpr GxRGBA kWhite = {255, 255, 255, 255};
+constexpr GxRGBA kRed = {255, 0, 0, 255};
+constexpr int32_t kBlinkPeriod = 20;
+constexpr int32_t kCaretFrames = 10;
+constexpr const char16_t* kCaret = u" *";
+constexpr char kFirstPrintable = 0x20;
+constexpr char kLastPrintable = 0x7E;
+constexpr GxUInt8 kNearestFilter = gxFILTERNEAREST;
+constexpr GxUInt8 kFontPageFilter = gxFILTERLINEAR;
+
+FerroxFontImplFactory g_fontFactory = nullptr;
+
+// Flow modes of the 2D toolkit for the font's alignments: left stays, right and middle trade places.
+GxInt32 FlowJustify(int32_t alignment)
+{
+    if (alignment == FERROX_ALIGN_RIGHT)
+        return gx2DJUSTIFYRIGHT;
+    if (alignment == FERROX_ALIGN_MIDDLE)
+        return gx2DJUSTIFYCENTER;
+    return gx2DJUSTIFYLEFT;
+}
+
+float Length(const GxV2d& v) { return std::sqrt(v.x * v.x + v.y * v.y); }
+
+// The bytes the 2D toolkit reads for a text: UTF-16 units for a Unicode font, one byte a character otherwise.
+std::string ToolkitString(const Gx2DFont* font, const std::u16string& text)
+{
+    if (Gx2DFontIsUnicode(font)) {
+        std::string bytes(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(char16_t));
+        return bytes;
+    }
+    std::string bytes;
+    for (char16_t c : text)
+        bytes.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+    bytes.push_back(0);
+    return bytes;
+}
+
+// Length of the last UTF-8 character of a non-empty text, so that erasing never leaves half a sequence.
+size_t LastCharacterLength(const std::string& text)
+{
+    size_t at = text.size() - 1;
+    while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+        at--;
+    return text.size() - at;
+}
+
+} // namespace
+
+// ---- Placement and conversion ----
+
+float FerroxFontPlace(float x, float middleX, int32_t alignment, float width, float unit)
+{
+    if (alignment == FERROX_ALIGN_MIDDLE)
+        return middleX * unit - width * 0.5f;
+    if (alignment == FERROX_ALIGN_RIGHT)
+        return x * unit - width;
+    return x * unit;
+}
+
+void FerroxSetFontImplFactory(FerroxFontImplFactory factory) { g_fontFactory = factory; }
+
+// ---- Font implementation ----
+
+CFerroxFontImpl::CFerroxFontImpl() { CFerroxFontImpl::Init(); }
+
+CFerroxFontImpl::~CFerroxFontImpl() { CFerroxFontImpl::Release(); }
+
+int CFerroxFontImpl::Init()
+{
+    m_fontHeight = 0.0f;
+    m_nearest = 0;
+    m_scaleY = 1.0f;
+    m_pFont = nullptr;
+    m_pBrush = nullptr;
+    return 0;
+}
+
+void CFerroxFontImpl::Release()
+{
+    if (m_pBrush)
+        Gx2DBrushDestroy(m_pBrush);
+    if (m_pFont)
+        Gx2DFontDestroy(m_pFont);
+    m_pBrush = nullptr;
+    m_pFont = nullptr;
+}
+
+int CFerroxFontImpl::Load(const char* path, int32_t scaled, int32_t nearest)
+{
+    Release();
+    // The toolkit's fonts live while it is open.
+    if (!path || !Gx2DDeviceGetCamera())
+        return 0;
+    const char* slash = std::strrchr(path, '/');
+    if (!slash || slash == path)
+        return 0;
+    const std::string folder(path, static_cast<size_t>(slash - path + 1));
+    Gx2DFontSetPath(folder.c_str());
+    m_pFont = Gx2DFontRead(slash + 1);
+    if (!m_pFont)
+        return 0;
+    m_pBrush = Gx2DBrushCreate();
+    if (m_pBrush)
+        Gx2DBrushSetRGBA(m_pBrush, &kWhite, &kWhite, &kWhite, &kWhite);
+    m_fontHeight = m_pFont->height;
+    m_scaleY = scaled ? FerroxGetInterfaceScaleY() : 1.0f;
+    m_nearest = nearest;
+    if (nearest) {
+        GxTexDictionary* pages = Gx2DFontGetTexDictionary();
+        GxTexDictionaryForAllTextures(
+            pages,
+            [](GxTexture* texture, void*) -> GxTexture* {
+                return GxTextureSetFilterMode(texture, kFontPageFilter);
+            },
+            nullptr);
+    }
+    return 1;
+}
+
+float CFerroxFontImpl::MeasureUtf16(const char16_t* text)
+{
+    GxCamera* camera = Gx2DDeviceGetCamera();
+    if (!m_pFont || !camera || !text)
+        return 0.0f;
+    GxV2d xStep, yStep, origin;
+    Gx2DDeviceGetPixelVectors(&xStep, &yStep, &origin);
+    const float unit = Length(xStep);
+    if (unit <= 0.0f)
+        return 0.0f;
+    const std::string bytes = ToolkitString(m_pFont, text);
+    // The design height is in pixels: a text m_fontHeight pixels high is that many pixel units high.
+    return Gx2DFontGetStringWidth(m_pFont, bytes.data(), m_fontHeight * Length(yStep)) / unit;
+}
+
+float CFerroxFontImpl::GetStringWidth(const char16_t* text) { return MeasureUtf16(text); }
+
+float CFerroxFontImpl::GetStringWidth(const char* text)
+{
+    return MeasureUtf16(FerroxUtf8ToUtf16(text ? text : "").c_str());
+}
+
+float CFerroxFontImpl::GetStringWidth(const std::u16string& text) { return MeasureUtf16(text.c_str()); }
+
+float CFerroxFontImpl::GetHeight()
+{
+    return m_pFont ? m_fontHeight * m_scaleY : 0.0f;
+}
+
+void CFerroxFontImpl::DrawText(const char* text, float x, float y, int32_t highlight, int32_t alignment,
+                               float middleX, int32_t scaled, const FerroxTextBox* box)
+{
+    Show(FerroxUtf8ToUtf16(text ? text : ""), x, y, highlight, alignment, middleX, scaled, box);
+}
+
+void CFerroxFontImpl::DrawWideText(const char16_t* text, float x, float y, int32_t highlight, int32_t alignment,
+                                   float middleX, int32_t scaled, const FerroxTextBox* box)
+{
+    Show(text ? std::u16string(text) : std::u16string(), x, y, highlight, alignment, middleX, scaled, box);
+}
+
+void CFerroxFontImpl::Show(const std::u16string& text, float x, float y, int32_t highlight, int32_t alignment,
+                           float middleX, int32_t scaled, const FerroxTextBox* box)
+{
+    GxCamera* camera = Gx2DDeviceGetCamera();
+    if (!m_pFont || !m_pBrush || !camera)
+        return;
+    if (highlight)
+        Gx2DBrushSetRGBA(m_pBrush, &kRed, &kRed, &kRed, &kRed);
+    Gx2DCTMPush();
+    Gx2DCTMSetIdentity();
+    GxV2d xStep, yStep, origin;
+    Gx2DDeviceGetPixelVectors(&xStep, &yStep, &origin);
+    const float unitX = Length(xStep);
+    const float unitY = Length(yStep);
+    GxUInt32 savedFilter = 0;
+    GxRenderStateGetFunction get = GxEngineInstance ? GxEngineInstance->dOpenDevice.fpRenderStateGet : nullptr;
+    const bool filterChanged = m_nearest && get && get(gxRENDERSTATETEXTUREFILTER, &savedFilter) &&
+                               GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, GxRenderStateValue(kNearestFilter));
+    if (scaled)
+        Gx2DCTMScale(FerroxGetInterfaceScaleX(), FerroxGetInterfaceScaleY());
+    const std::string bytes = ToolkitString(m_pFont, text);
+    const float height = m_fontHeight * unitY;
+    if (!box) {
+        const float width = MeasureUtf16(text.c_str()) * unitX;
+        GxV2d position = {FerroxFontPlace(x, middleX, alignment, width, unitX), y * unitY};
+        Gx2DFontShowString(m_pFont, bytes.data(), height, &position, m_pBrush);
+    } else {
+        const Gx2DRect rect = {box->x * unitX, box->y * unitY, box->width * unitX, box->height * unitY};
+        Gx2DFontFlowString(m_pFont, bytes.data(), height, &rect, FlowJustify(alignment), m_pBrush);
+    }
+    Gx2DCTMPop();
+    if (highlight)
+        Gx2DBrushSetRGBA(m_pBrush, &kWhite, &kWhite, &kWhite, &kWhite);
+    if (filterChanged)
+        GxRenderStateSet(gxRENDERSTATETEXTUREFILTER, GxRenderStateValue(savedFilter));
+}
+
+// ---- Font ----
+
+CFerroxFont::CFerroxFont() : m_pImpl(g_fontFactory ? g_fontFactory() : new CFerroxFontImpl()) {}
+
+CFerroxFont::~CFerroxFont() { delete m_pImpl; }
+
+void CFerroxFont::DrawText(const char* text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
+                           int32_t scaled, const FerroxTextBox* box)
+{
+    m_pImpl->DrawText(text, x, y, highlight, alignment, middleX, scaled, box);
+}
+
+void CFerroxFont::DrawWideText(const char16_t* text, float x, int y, int highlight, int alignment, float middleX,
+                               int scaled, const FerroxTextBox* box)
+{
+    m_pImpl->DrawWideText(text, x, static_cast<float>(y), highlight, alignment, middleX, scaled, box);
+}
+
+float CFerroxFont::GetStringWidth(const char16_t* text) { return m_pImpl->GetStringWidth(text); }
+float CFerroxFont::GetStringWidth(const char* text) { return m_pImpl->GetStringWidth(text); }
+float CFerroxFont::GetStringWidth(const std::u16string& text) { return m_pImpl->GetStringWidth(text); }
+float CFerroxFont::GetHeight() { return m_pImpl->GetHeight(); }
+
+int CFerroxFont::Load(const char* path, int32_t scaled, int32_t nearest)
+{
+    return m_pImpl->Load(path, scaled, nearest);
+}
+
+// ---- Text field ----
+
+CFerroxTextField::CFerroxTextField() { CFerroxTextField::Init(); }
+
+CFerroxTextField::~CFerroxTextField() = default;
+
+void CFerroxTextField::Init()
+{
+    m_pFont = nullptr;
+    m_wide.clear();
+    m_maxWidth = 0.0f;
+    m_blink = 0;
+}
+
+void CFerroxTextField::Release() { m_wide.clear(); }
+
+void CFerroxTextField::Rebuild() { m_wide = FerroxUtf8ToUtf16(m_text); }
+
+void CFerroxTextField::SetText(const char* text)
+{
+    m_text = text ? text : "";
+    Rebuild();
+}
+
+int CFerroxTextField::HitTest(const FerroxPoint*) { return 1; }
+
+void CFerroxTextField::Configure(const FerroxWidgetRecord* record)
+{
+    if (!record)
+        return;
+    CFerroxWidget::Configure(record);
+    m_pFont = static_cast<CFerroxFont*>(record->object);
+    m_maxWidth = record->extent;
+    SetText(record->name);
+}
+
+void CFerroxTextField::Update()
+{
+    m_blink = (m_blink + 1) % kBlinkPeriod;
+    const int32_t key = g_pFerroxGame ? g_pFerroxGame->GetLastKey()->keyCode : 0;
+    if (key == kFerroxKeyErase || key == kFerroxKeyBackspace) {
+        if (!m_text.empty()) {
+            m_text.erase(m_text.size() - LastCharacterLength(m_text));
+            Rebuild();
+        }
+    } else if (key >= kFirstPrintable && key <= kLastPrintable) {
+        // Only printable ASCII joins the text: other codes would make it invalid UTF-8.
+        m_text.push_back(static_cast<char>(key));
+        Rebuild();
+    }
+    if (m_maxWidth > 0.0f && !m_text.empty() && m_pFont && m_pFont->GetStringWidth(m_wide.c_str()) > m_maxWidth) {
+        m_text.erase(m_text.size() - LastCharacterLength(m_text));
+        Rebuild();
+    }
+}
+
+void CFerroxTextField::Render(float parentX, float parentY)
+{
+    if (!m_pFont)
+        return;
+    const float x = parentX + m_x;
+    const int y = static_cast<int>(parentY + m_y);
+    if (m_blink < kCaretFrames) {
+        const std::u16string shown = m_wide + kCaret;
+        m_pFont->DrawWideText(shown.c_str(), x, y, 0, FERROX_ALIGN_LEFT, 0.0f, 0, nullptr);
+        return;
+    }
+    m_pFont->DrawWideText(m_wide.c_str(), x, y, 0, FERROX_ALIGN_LEFT, 0.0f, 0, nullptr);
+}

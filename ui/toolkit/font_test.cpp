@@ -1,0 +1,159 @@
+// Fonts and the text field: real metrics through the 2D toolkit, placement, the caret, typing and erasing.
+#include "ui/toolkit/font.h"
+
+#include <fstream>
+
+#include "gfx/2d/twod_testing.h"
+#include "gfx/core/filesys.h"
+#include "gfx/testsupport/headless.h"
+#include "ui/toolkit/toolkit_testing.h"
+
+namespace {
+
+// The toolkit open on the software device, with a bitmap font "test" of 16-pixel cells in a scratch folder.
+class RealFontTest : public Gx2DTest {
+protected:
+    void SetUp() override
+    {
+        Gx2DTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        GxTexture* page = MakeTexture("testpage", 64, 32);
+        ASSERT_NE(page, nullptr);
+        GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
+        folder = std::filesystem::temp_directory_path() / "ferrox_ui_font";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "test.met") << "METRICS1\ntestpage\n3\n97 0 0 8 16\n98 8 0 20 16\n32 20 0 24 16\n";
+    }
+    void TearDown() override
+    {
+        GxFileSystemManagerClose();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+        Gx2DTest::TearDown();
+    }
+    std::filesystem::path folder;
+};
+
+TEST_F(RealFontTest, MeasuresInPixelsAndDrawsOnlyWhenLoaded)
+{
+    CFerroxFont font;
+    EXPECT_EQ(font.GetStringWidth("ab"), 0.0f);   // nothing loaded yet: measures 0
+    EXPECT_EQ(font.GetHeight(), 0.0f);
+    font.DrawText("ab", 10.0f, 10.0f, 0, 0, 0.0f, 0, nullptr);
+    EXPECT_TRUE(gx2DTestBatches.empty());
+
+    EXPECT_EQ(font.Load("test", 0, 0), 0);   // no folder before the name
+    ASSERT_EQ(font.Load((folder.string() + "/test").c_str(), 0, 0), 1);
+    EXPECT_NEAR(font.GetStringWidth("ab"), 20.0f, 0.01f);
+    EXPECT_NEAR(font.GetStringWidth(u"a b"), 24.0f, 0.01f);
+    EXPECT_NEAR(font.GetStringWidth(std::u16string(u"")), 0.0f, 0.01f);
+    EXPECT_NEAR(font.GetHeight(), 16.0f, 0.01f);
+    font.DrawText("ab", 10.0f, 10.0f, 1, FERROX_ALIGN_RIGHT, 0.0f, 0, nullptr);
+    EXPECT_FALSE(gx2DTestBatches.empty());
+}
+
+TEST(FontPlaceTest, ThreeAlignments)
+{
+    EXPECT_EQ(FerroxFontPlace(100.0f, 50.0f, FERROX_ALIGN_LEFT, 20.0f, 1.0f), 100.0f);
+    EXPECT_EQ(FerroxFontPlace(100.0f, 50.0f, FERROX_ALIGN_RIGHT, 20.0f, 1.0f), 80.0f);
+    EXPECT_EQ(FerroxFontPlace(100.0f, 50.0f, FERROX_ALIGN_MIDDLE, 20.0f, 1.0f), 40.0f);
+}
+
+class TextFieldTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        font = new CFerroxFont();
+        ASSERT_EQ(font->Load("/fonts/recording", 0, 0), 1);
+        FerroxWidgetRecord record = {};
+        record.name = "ab";
+        record.x = 5;
+        record.y = 6;
+        record.object = font;
+        field.Configure(&record);
+    }
+    void Type(int32_t code)
+    {
+        game->m_lastKey.keyCode = code;
+        field.Update();
+        game->m_lastKey.keyCode = 0;
+    }
+    void TearDown() override
+    {
+        delete font;
+        UiTest::TearDown();
+    }
+    CFerroxFont* font = nullptr;
+    CFerroxTextField field;
+};
+
+TEST_F(TextFieldTest, CaretShowsTenFramesAndHidesTen)
+{
+    std::vector<std::string> shown;
+    for (int frame = 0; frame < 20; frame++) {
+        uiDrawRecords.clear();
+        field.Render(0.0f, 0.0f);
+        ASSERT_EQ(uiDrawRecords.size(), 1u);
+        shown.push_back(uiDrawRecords[0].picture);
+        field.Update();
+    }
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "ab *"), 10);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "ab"), 10);
+    EXPECT_EQ(shown[9], "ab *");
+    EXPECT_EQ(shown[10], "ab");
+    EXPECT_EQ(field.GetBlink(), 0);
+    EXPECT_EQ(uiDrawRecords[0].x, 5.0f);
+}
+
+TEST_F(TextFieldTest, TypesPrintableAsciiAndErasesWithBothCodes)
+{
+    Type('c');
+    Type(0x7E);
+    Type(0xFF);   // no key of the table: ignored, never a stray byte
+    Type(0x9F);
+    Type(0x1B);
+    EXPECT_EQ(field.GetText(), "abc~");
+    EXPECT_EQ(std::u16string(field.GetWideText()), u"abc~");
+    Type(kFerroxKeyBackspace);
+    Type(kFerroxKeyErase);
+    EXPECT_EQ(field.GetText(), "ab");
+    Type(kFerroxKeyErase);
+    Type(kFerroxKeyErase);
+    Type(kFerroxKeyErase);   // erasing an empty text does nothing
+    EXPECT_EQ(field.GetText(), "");
+    EXPECT_EQ(std::u16string(field.GetWideText()), u"");
+}
+
+TEST_F(TextFieldTest, WidthLimitCutsOneCharacterAFrameAndKeepsUtf8Whole)
+{
+    field.SetMaxWidth(3 * CRecordingFontImpl::kCharWidth);
+    field.SetText("abcde");
+    field.Update();
+    EXPECT_EQ(field.GetText(), "abcd");
+    field.Update();
+    EXPECT_EQ(field.GetText(), "abc");
+    Type('x');   // added and cut again within the frame
+    EXPECT_EQ(field.GetText(), "abc");
+
+    field.SetMaxWidth(0.0f);
+    field.SetText("a\xC3\xA9\xE2\x82\xAC");   // a, e acute, euro sign
+    EXPECT_EQ(std::u16string(field.GetWideText()), u"a\u00E9\u20AC");
+    Type(kFerroxKeyErase);
+    EXPECT_EQ(field.GetText(), "a\xC3\xA9");
+    Type(kFerroxKeyBackspace);
+    EXPECT_EQ(field.GetText(), "a");
+}
+
+TEST_F(TextFieldTest, FieldIsAlwaysHitAndDrawsNothingWithoutAFont)
+{
+    FerroxPoint far = {-1000.0f, -1000.0f};
+    EXPECT_EQ(field.HitTest(&far), 1);
+    CFerroxTextField bare;
+    bare.Render(0.0f, 0.0f);
+    EXPECT_TRUE(uiDrawRecords.empty());
+}
+
+} // namespace

@@ -1,0 +1,56 @@
+// The interface base: tooltip selection, the canvas stack's update and drawing, and the 2D render set-up.
+#include "ui/toolkit/interface.h"
+
+#include "gfx/core/engine.h"
+#include "gfx/d3d9/renderstate.h"
+
+namespace {
+constexpr uint16_t kNone = 0xFFFF;
+
+// The game deletes its interface through this, since the engine cannot name the class.
+void DeleteInterface(void* object) { delete static_cast<CFerroxInterface*>(object); }
+} // namespace
+
+CFerroxInterface::CFerroxInterface()
+{
+    FerroxGetGameDeleters().interface_ = DeleteInterface;
+    CFerroxInterface::Reset();
+}
+
+CFerroxInterface::~CFerroxInterface() = default;
+
+void CFerroxInterface::SetTooltip(uint16_t text, int16_t list)
+{
+    m_tooltipText = text;
+    if (list >= 0)
+        m_tooltipList = list;
+}
+
+void CFerroxInterface::Update(float)
+{
+    m_stack.Update();
+}
+
+void CFerroxInterface::Render()
+{
+    // The 3D scene leaves depth and fog on; canvases draw flat over it.
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
+    m_stack.Render();
+}
+
+int CFerroxInterface::Create(int32_t) { return 1; }
+
+void CFerroxInterface::DestroyCanvases() {}
+
+void CFerroxInterface::Reset()
+{
+    m_tooltipList = static_cast<int16_t>(kNone);
+    m_defaultTooltipList = static_cast<int16_t>(kNone);
+    m_tooltipText = kNone;
+    m_lastText = kNone;
+    m_lastList = kNone;
+    m_tooltipX = 0.0f;
+    m_tooltipY = 0.0f;
+}

@@ -1,0 +1,227 @@
+// Test support of the toolkit: recording twins of the picture and font implementations, a painter of maps
+// and buttons, and a fixture with the engine on the software device, the game, its mouse and a scratch folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/locale.h"
+#include "engine/mouse.h"
+#include "game/game.h"
+#include "gfx/d3d9/software_testing.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/testsupport/headless.h"
+#include "gfx/testsupport/png_writer.h"
+#include "ui/toolkit/canvas.h"
+#include "ui/toolkit/font.h"
+#include "ui/toolkit/interface.h"
+
+// ---- Recording twins ----
+
+struct UiDrawRecord {
+    std::string picture;   // image name, or the drawn text
+    float x, y, width, height;
+    FerroxColour tint;
+    int32_t alignment;
+    int32_t highlight;
+    bool boxed;
+};
+
+inline std::vector<UiDrawRecord> uiDrawRecords;
+
+// Keeps pictures in memory only (size and alpha); each draw becomes a record.
+class CRecordingImageImpl : public CFerroxImageImpl {
+public:
+    void Load(const FerroxWidgetRecord* record, float* rect, const char* name) override
+    {
+        m_name = name ? name : "";
+        CFerroxImageImpl::Load(record, rect, name);
+    }
+    void Render(const float* rect, float x, float y) override
+    {
+        if (m_tiles.empty())
+            return;
+        float right = 0.0f, top = 0.0f;
+        for (const FerroxImageTile& tile : m_tiles) {
+            right = std::max(right, tile.x + tile.width);
+            top = std::max(top, tile.y + tile.height);
+        }
+        uiDrawRecords.push_back({m_name, rect[0] + x, rect[1] + y, right, top, m_colour, 0, 0, false});
+    }
+    FerroxColour GetColour() const { return m_colour; }
+
+protected:
+    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t) override { return nullptr; }
+    bool CreateBrush() override { return true; }
+
+private:
+    std::string m_name;
+};
+
+inline CFerroxImageImpl* UiMakeRecordingImage() { return new CRecordingImageImpl(); }
+
+// A font of fixed metrics: each character 7 pixels wide, 12 high; draws become records.
+class CRecordingFontImpl : public CFerroxFontImpl {
+public:
+    static constexpr float kCharWidth = 7.0f;
+    static constexpr float kHeight = 12.0f;
+    int Load(const char* path, int32_t, int32_t) override
+    {
+        m_loaded = path && std::string(path).rfind('/') != std::string::npos && std::string(path).rfind('/') > 0;
+        return m_loaded ? 1 : 0;
+    }
+    float MeasureUtf16(const char16_t* text) override
+    {
+        if (!m_loaded || !text)
+            return 0.0f;
+        size_t n = 0;
+        while (text[n])
+            n++;
+        return kCharWidth * static_cast<float>(n);
+    }
+    float GetHeight() override { return m_loaded ? kHeight : 0.0f; }
+
+protected:
+    void Show(const std::u16string& text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
+              int32_t, const FerroxTextBox* box) override
+    {
+        if (!m_loaded)
+            return;
+        std::string narrow(text.begin(), text.end());
+        uiDrawRecords.push_back({narrow, FerroxFontPlace(x, middleX, alignment, MeasureUtf16(text.c_str()), 1.0f), y,
+                                 MeasureUtf16(text.c_str()), kHeight, FerroxColour{255, 255, 255, 255}, alignment,
+                                 highlight, box != nullptr});
+    }
+
+private:
+    bool m_loaded = false;
+};
+
+inline CFerroxFontImpl* UiMakeRecordingFont() { return new CRecordingFontImpl(); }
+
+// ---- Painter ----
+
+struct UiRgba {
+    uint8_t r, g, b, a;
+};
+
+// An RGBA picture for the tests to paint and write.
+struct UiPicture {
+    int32_t width, height;
+    std::vector<UiRgba> pixels;
+    UiPicture(int32_t w, int32_t h, UiRgba fill = {0, 0, 0, 0})
+        : width(w), height(h), pixels(static_cast<size_t>(w) * h, fill)
+    {
+    }
+    UiRgba& At(int32_t x, int32_t row) { return pixels[static_cast<size_t>(row) * width + x]; }
+    // A block whose bottom-left pixel is (x, bottom-up y), w x h pixels.
+    void Block(int32_t x, int32_t y, int32_t w, int32_t h, UiRgba colour)
+    {
+        for (int32_t row = height - y - h; row < height - y; row++)
+            for (int32_t col = x; col < x + w; col++)
+                At(col, row) = colour;
+    }
+    bool Write(const std::string& path) const
+    {
+        ContentPngImage image;
+        image.width = static_cast<uint32_t>(width);
+        image.height = static_cast<uint32_t>(height);
+        image.rows.resize(pixels.size() * 4);
+        for (size_t i = 0; i < pixels.size(); i++) {
+            image.rows[i * 4] = pixels[i].r;
+            image.rows[i * 4 + 1] = pixels[i].g;
+            image.rows[i * 4 + 2] = pixels[i].b;
+            image.rows[i * 4 + 3] = pixels[i].a;
+        }
+        return ContentWritePng(path.c_str(), image);
+    }
+};
+
+// The k-th palette colour of the tests' maps, never black or white.
+inline UiRgba UiPaletteColour(int k) { return {static_cast<uint8_t>(10 + k * 20), 40, static_cast<uint8_t>(200 - k), 255}; }
+
+// A map of the given size: row 0 holds the palette then white.
+inline UiPicture UiMap(int32_t width, int32_t height, int colours)
+{
+    UiPicture map(width, height);
+    for (int k = 0; k < colours; k++)
+        map.At(k, 0) = UiPaletteColour(k);
+    map.At(colours, 0) = {255, 255, 255, 255};
+    return map;
+}
+
+// ---- Fixture ----
+
+class UiTestLocale : public CFerroxLocale {
+public:
+    void DrawText(CFerroxWideTextFont*, int16_t, uint16_t, float, int, int, int, float, int,
+                  const FerroxTextBox*) override
+    {
+    }
+    int16_t FindTextList(const char* name) override
+    {
+        std::vector<std::string>::iterator it = std::find(lists.begin(), lists.end(), name);
+        return it == lists.end() ? FERROX_NO_TEXT_LIST : static_cast<int16_t>(it - lists.begin());
+    }
+    std::vector<std::string> lists = {"general_tooltips", "base"};
+};
+
+class UiTestInterface : public CFerroxInterface {
+public:
+    void CloseCanvases() override {}
+    void ClearData() override {}
+    CFerroxFont* GetFont(int32_t) override { return nullptr; }
+};
+
+class UiTest : public GxD3D9SoftwareTest {
+protected:
+    UiTest() : GxD3D9SoftwareTest(64, 64) {}
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+        game = CGame::Instance(nullptr);
+        mouse = new CFerroxMouse();
+        game->m_pMouse = mouse;
+        game->m_pLocale = new UiTestLocale();
+        game->m_pInterface = new UiTestInterface();
+        FerroxSetImageImplFactory(UiMakeRecordingImage);
+        FerroxSetFontImplFactory(UiMakeRecordingFont);
+        uiDrawRecords.clear();
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              (std::string("ferrox_ui_") + info->test_suite_name() + "_" + info->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override
+    {
+        FerroxSetImageImplFactory(nullptr);
+        FerroxSetFontImplFactory(nullptr);
+        CGame::DestroyInstance(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+        GxFileSystemManagerClose();
+        GxD3D9SoftwareTest::TearDown();
+    }
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+    UiTestInterface* Interface() { return static_cast<UiTestInterface*>(game->m_pInterface); }
+    // Moves the pointer to (x, bottom-up y) of the 600-pixel-high screen.
+    void PointAt(float x, float y)
+    {
+        mouse->GetPosition()->x = x;
+        mouse->GetPosition()->y = 600.0f - y;
+    }
+
+    CGame* game = nullptr;
+    CFerroxMouse* mouse = nullptr;
+    std::filesystem::path dir;
+};

@@ -1,0 +1,174 @@
+// Widgets: rectangles, tiled pictures on the software device, pixel conversion, hit tests and bars.
+#include "ui/toolkit/widget.h"
+
+#include "gfx/core/texture.h"
+#include "ui/toolkit/toolkit_testing.h"
+
+namespace {
+
+using WidgetTest = UiTest;
+
+FerroxPoint At(float x, float bottomUpY) { return {x, FerroxGetScreenHeight() - bottomUpY}; }
+
+TEST(WidgetBaseTest, RectangleEdgesAreInsideAndScaleFlagMultiplies)
+{
+    CFerroxWidget widget;
+    EXPECT_EQ(widget.m_x, -1.0f);
+    EXPECT_EQ(widget.m_visible, 1);
+    EXPECT_EQ(widget.m_id, -1);
+    EXPECT_EQ(widget.HitTest(nullptr), 0);
+    FerroxWidgetRecord record = {};
+    record.x = 10;
+    record.y = 20;
+    record.width = 30;
+    record.height = 40;
+    widget.Configure(&record);
+    FerroxPoint corner = At(40.0f, 60.0f);
+    EXPECT_EQ(widget.HitTest(&corner), 1);
+    FerroxPoint outside = At(40.5f, 60.0f);
+    EXPECT_EQ(widget.HitTest(&outside), 0);
+    FerroxSetInterfaceScale(2.0f, 0.5f);
+    record.scaled = 1;
+    widget.Configure(&record);
+    EXPECT_EQ(widget.m_x, 20.0f);
+    EXPECT_EQ(widget.m_height, 20.0f);
+    FerroxSetInterfaceScale(1.0f, 1.0f);
+}
+
+TEST(WidgetBaseTest, TileSizesArePowersOfTwoUpTo256)
+{
+    EXPECT_EQ(FerroxImageTileSizes(300), (std::vector<int32_t>{256, 32, 8, 4}));
+    EXPECT_EQ(FerroxImageTileSizes(100), (std::vector<int32_t>{64, 32, 4}));
+    EXPECT_TRUE(FerroxImageTileSizes(0).empty());
+}
+
+TEST(WidgetBaseTest, OpaqueBlackKeepsGreenOne)
+{
+    const uint8_t black[4] = {0, 0, 0, 255};
+    const uint8_t clear[4] = {0, 0, 0, 0};
+    const uint8_t colour[4] = {10, 20, 30, 40};
+    uint8_t out[4];
+    FerroxImageConvertPixel(black, out);
+    EXPECT_EQ(out[1], 1);
+    FerroxImageConvertPixel(clear, out);
+    EXPECT_EQ(out[1], 0);
+    FerroxImageConvertPixel(colour, out);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 4), (std::vector<uint8_t>{30, 20, 10, 40}));
+}
+
+TEST_F(WidgetTest, RealImageCutsTwelveTexturedTiles)
+{
+    FerroxSetImageImplFactory(nullptr);
+    ASSERT_TRUE(UiPicture(300, 100, {5, 6, 7, 255}).Write(Path("big.png")));
+    const std::string name = Path("big.png");
+    FerroxWidgetRecord record = {};
+    record.name = name.c_str();
+    record.x = 4;
+    record.y = 8;
+    CFerroxImage image;
+    image.Configure(&record);
+    EXPECT_EQ(image.m_width, 300.0f);
+    EXPECT_EQ(image.m_height, 100.0f);
+    const std::vector<FerroxImageTile>& tiles = image.GetImpl()->GetTiles();
+    ASSERT_EQ(tiles.size(), 12u);
+    const float widths[] = {256, 32, 8, 4};
+    const float heights[] = {64, 32, 4};
+    for (size_t i = 0; i < tiles.size(); i++) {
+        EXPECT_EQ(tiles[i].width, widths[i / 3]) << i;
+        EXPECT_EQ(tiles[i].height, heights[i % 3]) << i;
+        ASSERT_NE(tiles[i].texture, nullptr) << i;
+        EXPECT_EQ(GxTextureGetRaster(tiles[i].texture)->width, tiles[i].pixelWidth);
+    }
+    // The first tile of a column is its top one, placed bottom-up.
+    EXPECT_EQ(tiles[0].y, 36.0f);
+    EXPECT_EQ(tiles[2].y, 0.0f);
+    EXPECT_EQ(tiles[3].x, 256.0f);
+}
+
+TEST_F(WidgetTest, AlphaDecidesHitsAndNegativeScaleIsIgnored)
+{
+    UiPicture picture(8, 4, {200, 0, 0, 255});
+    picture.At(2, 1) = {200, 0, 0, 0};   // transparent, row 1 from the top
+    ASSERT_TRUE(picture.Write(Path("spot.png")));
+    const std::string name = Path("spot.png");
+    FerroxWidgetRecord record = {};
+    record.name = name.c_str();
+    record.x = 100;
+    record.y = 50;
+    CFerroxImage image;
+    image.Configure(&record);
+    // Pixel (2, 1) from the top spans bottom-up y 52..53 at x 102..103.
+    FerroxPoint clear = At(102.5f, 52.5f);
+    FerroxPoint opaque = At(103.5f, 52.5f);
+    EXPECT_EQ(image.HitTest(&clear), 0);
+    EXPECT_EQ(image.HitTest(&opaque), 1);
+    FerroxPoint right = At(108.0f, 51.0f);   // on the right edge: inside the rectangle, past the last pixel
+    EXPECT_EQ(image.HitTest(&right), 0);
+
+    image.Scale(-1.0f, 2.0f);
+    EXPECT_EQ(image.GetImpl()->GetTiles()[0].height, 4.0f);
+    image.Scale(0.5f, 1.0f);
+    EXPECT_EQ(image.GetImpl()->GetTiles()[0].width, 4.0f);
+    EXPECT_EQ(image.m_width, 8.0f);   // the widget keeps its size for hit tests
+}
+
+TEST_F(WidgetTest, MissingPictureDrawsNothingAndIsNeverHit)
+{
+    FerroxWidgetRecord record = {};
+    const std::string name = Path("absent.png");
+    record.name = name.c_str();
+    CFerroxImage image;
+    image.Configure(&record);
+    FerroxPoint origin = At(0.0f, 0.0f);
+    EXPECT_EQ(image.HitTest(&origin), 0);
+    image.SetColour({255, 0, 0, 255});
+    image.Draw(0.0f, 0.0f);
+    EXPECT_TRUE(uiDrawRecords.empty());
+}
+
+TEST_F(WidgetTest, TintReachesTheDraw)
+{
+    ASSERT_TRUE(UiPicture(4, 4, {1, 1, 1, 255}).Write(Path("tint.png")));
+    const std::string name = Path("tint.png");
+    FerroxWidgetRecord record = {};
+    record.name = name.c_str();
+    CFerroxImage image;
+    image.Configure(&record);
+    image.SetColour({255, 0, 0, 255});
+    image.Draw(3.0f, 4.0f);
+    ASSERT_EQ(uiDrawRecords.size(), 1u);
+    EXPECT_EQ(uiDrawRecords[0].tint.green, 0);
+    EXPECT_EQ(uiDrawRecords[0].x, 3.0f);
+    image.m_visible = 0;
+    image.Draw(3.0f, 4.0f);
+    EXPECT_EQ(uiDrawRecords.size(), 1u);
+}
+
+TEST_F(WidgetTest, BarShowsItsShareAndAnchorsRight)
+{
+    ASSERT_TRUE(UiPicture(64, 6, {255, 255, 255, 255}).Write(Path("bar.png")));
+    const std::string name = Path("bar.png");
+    FerroxWidgetRecord record = {};
+    record.name = name.c_str();
+    record.extent = 128.0f;
+    CFerroxBar bar;
+    bar.Configure(&record);
+    EXPECT_EQ(bar.m_fullLength, 128.0f);
+    bar.SetPercent(50);
+    bar.SetPercent(25);
+    bar.Draw(0.0f, 0.0f);
+    ASSERT_EQ(uiDrawRecords.size(), 1u);
+    EXPECT_FLOAT_EQ(uiDrawRecords[0].width, 32.0f);
+    bar.SetPercent(101);
+    EXPECT_FLOAT_EQ(bar.m_factor, 0.25f);
+    bar.SetPercent(0);
+    EXPECT_EQ(bar.m_visible, 0);
+    bar.SetPercent(25);
+    bar.SetRightAnchored(1);
+    uiDrawRecords.clear();
+    bar.Draw(200.0f, 0.0f);
+    ASSERT_EQ(uiDrawRecords.size(), 1u);
+    EXPECT_FLOAT_EQ(uiDrawRecords[0].x + uiDrawRecords[0].width, 200.0f);
+}
+
+} // namespace
