@@ -538,6 +538,66 @@ TEST(SkinLightColors, ZeroCoefficientIsUndoneByTheNextMesh)
 
 }  // namespace
 
+// The same device claims on the OpenGL back end, which now runs the generated shader as GLSL.
+class GlShaderSkinPipeTest : public ShaderSkinPipeTest {
+protected:
+    GlShaderSkinPipeTest() { backend = "opengl"; }
+    void SetUp() override
+    {
+        ShaderSkinPipeTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        D3DADAPTER_IDENTIFIER9 id = {};
+        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
+        if (std::string(id.Driver).find("opengl") == std::string::npos) {
+            GTEST_SKIP() << "the OpenGL back end is not available";
+        }
+    }
+};
+
+TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
+{
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+    ASSERT_NE(twoBones, nullptr);
+    hierarchy =
+        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
+    GxAnimHierarchyAddAnimTime(hierarchy, 0.6f);
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f);
+    ASSERT_TRUE(Render());
+    const std::vector<GxUInt32> blended = pixels;
+    // Held aside so the second picture shows the shader's character alone; TearDown still destroys it.
+    atomics.pop_back();
+    GxD3D9VertexShaderSetAssembler(nullptr);
+    GxD3D9VertexShaderCacheClose();
+    GxD3D9VertexShaderCacheOpen();
+    GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f);
+    const bool rendered = Render();
+    atomics.push_back(processor);
+    ASSERT_TRUE(rendered);
+    ASSERT_EQ(GxSkinGeometryGetSkin(processor->geometry)->usesVertexShader, 0u);
+    ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u) << "the generated shader must assemble";
+
+    ASSERT_EQ(blended.size(), pixels.size());
+    int covered = 0, differing = 0;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        covered += (blended[i] & 0xFFFFFFu) != 0;
+        const Rgb a = SplitArgb(blended[i]);
+        if (!Near(pixels[i], a.r, a.g, a.b, 2)) {
+            ++differing;
+        }
+    }
+    EXPECT_GT(covered, 64);
+    EXPECT_EQ(differing, 0) << "of " << covered << " covered pixels";
+    GxAnimationDestroy(twoBones);
+}
+
 // ---------------------------------------------------------------- the OpenGL back end's vertex shaders
 
 namespace {
