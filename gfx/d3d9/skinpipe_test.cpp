@@ -10,6 +10,8 @@
 #include "gfx/d3d9/vscache_testing.h"
 #include "platform/d3d9/d3d9_soft.h"
 #include "platform/d3d9/d3dx9.h"
+#include "platform/d3d9/gl_pixel_testing.h"
+#include "platform/d3d9/shader_local.h"
 
 namespace {
 
@@ -535,3 +537,247 @@ TEST(SkinLightColors, ZeroCoefficientIsUndoneByTheNextMesh)
 }
 
 }  // namespace
+
+// The same device claims on the OpenGL back end, which now runs the generated shader as GLSL.
+class GlShaderSkinPipeTest : public ShaderSkinPipeTest {
+protected:
+    GlShaderSkinPipeTest() { backend = "opengl"; }
+    void SetUp() override
+    {
+        ShaderSkinPipeTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        D3DADAPTER_IDENTIFIER9 id = {};
+        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
+        if (std::string(id.Driver).find("opengl") == std::string::npos) {
+            GTEST_SKIP() << "the OpenGL back end is not available";
+        }
+    }
+};
+
+TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
+{
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+    ASSERT_NE(twoBones, nullptr);
+    hierarchy =
+        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
+    GxAnimHierarchyAddAnimTime(hierarchy, 0.6f);
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f);
+    ASSERT_TRUE(Render());
+    const std::vector<GxUInt32> blended = pixels;
+    // Held aside so the second picture shows the shader's character alone; TearDown still destroys it.
+    atomics.pop_back();
+    GxD3D9VertexShaderSetAssembler(nullptr);
+    GxD3D9VertexShaderCacheClose();
+    GxD3D9VertexShaderCacheOpen();
+    GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f);
+    const bool rendered = Render();
+    atomics.push_back(processor);
+    ASSERT_TRUE(rendered);
+    ASSERT_EQ(GxSkinGeometryGetSkin(processor->geometry)->usesVertexShader, 0u);
+    ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u) << "the generated shader must assemble";
+
+    ASSERT_EQ(blended.size(), pixels.size());
+    int covered = 0, differing = 0;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        covered += (blended[i] & 0xFFFFFFu) != 0;
+        const Rgb a = SplitArgb(blended[i]);
+        if (!Near(pixels[i], a.r, a.g, a.b, 2)) {
+            ++differing;
+        }
+    }
+    EXPECT_GT(covered, 64);
+    EXPECT_EQ(differing, 0) << "of " << covered << " covered pixels";
+    GxAnimationDestroy(twoBones);
+}
+
+// ---------------------------------------------------------------- the OpenGL back end's vertex shaders
+
+namespace {
+
+std::vector<DWORD> Assemble(const char* text)
+{
+    std::vector<DWORD> tokens;
+    std::string error;
+    EXPECT_TRUE(D3D9AssembleShaderText(text, std::strlen(text), &tokens, &error)) << error;
+    return tokens;
+}
+
+IDirect3DVertexShader9* MakeShader(IDirect3DDevice9* dev, const char* text)
+{
+    const std::vector<DWORD> tokens = Assemble(text);
+    IDirect3DVertexShader9* vs = nullptr;
+    if (tokens.empty() || FAILED(dev->CreateVertexShader(tokens.data(), &vs)))
+        return nullptr;
+    return vs;
+}
+
+const char* const kTransformShader = "vs_1_1\n"
+                                     "dcl_position v0\n"
+                                     "dcl_color v1\n"
+                                     "dcl_texcoord v2\n"
+                                     "m4x4 oPos, v0, c0\n"
+                                     "mov oD0, v1\n"
+                                     "mov oT0, v2\n";
+
+// A tilted world so the clip-space w and the depth both vary over the quad.
+D3DMATRIX TiltedWorld()
+{
+    D3DMATRIX m = MakeIdentity();
+    m._11 = 0.8f;
+    m._13 = 0.3f;
+    m._22 = 0.7f;
+    m._41 = 0.1f;
+    m._42 = -0.05f;
+    m._43 = 2.0f;
+    return m;
+}
+
+D3DMATRIX Perspective()
+{
+    D3DMATRIX m;
+    std::memset(&m, 0, sizeof(m));
+    m._11 = 1.5f;
+    m._22 = 1.5f;
+    m._33 = 10.0f / 9.0f;
+    m._34 = 1.0f;
+    m._43 = -10.0f / 9.0f;
+    return m;
+}
+
+void FourVertices(LitVertex out[4])
+{
+    out[0] = {-1, 1, 0, 0, 0, -1, 0xFFFF0000u, 0, 0};
+    out[1] = {1, 1, 0.5f, 0, 0, -1, 0xFF00FF00u, 1, 0};
+    out[2] = {1, -1, 0, 0, 0, -1, 0xFF0000FFu, 1, 1};
+    out[3] = {-1, -1, -0.5f, 0, 0, -1, 0xFFFFFFFFu, 0, 1};
+}
+
+// Draws the quad modulated by a 2 x 2 texture, through fixed function or the transform shader.
+Scene TexturedQuad(bool shader, IDirect3DTexture9* texture)
+{
+    return [shader, texture](IDirect3DDevice9* dev) {
+        const D3DMATRIX world = TiltedWorld(), view = MakeIdentity(), proj = Perspective();
+        dev->SetTransform(D3DTS_WORLD, &world);
+        dev->SetTransform(D3DTS_VIEW, &view);
+        dev->SetTransform(D3DTS_PROJECTION, &proj);
+        dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+        dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        dev->SetTexture(0, texture);
+        dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+        dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+        dev->SetFVF(kLitFVF);
+        IDirect3DVertexShader9* vs = nullptr;
+        if (shader) {
+            vs = MakeShader(dev, kTransformShader);
+            ASSERT_NE(vs, nullptr);
+            // The constants hold the transposed world-view-projection, as shaders take it.
+            float wvp[16], tmp[16];
+            GlMatrixMultiply(&world.m[0][0], &view.m[0][0], tmp);
+            GlMatrixMultiply(tmp, &proj.m[0][0], wvp);
+            float transposed[16];
+            for (int r = 0; r < 4; ++r) {
+                for (int c = 0; c < 4; ++c)
+                    transposed[r * 4 + c] = wvp[c * 4 + r];
+            }
+            dev->SetVertexShaderConstantF(0, transposed, 4);
+            dev->SetVertexShader(vs);
+        }
+        LitVertex v[4];
+        FourVertices(v);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, v, sizeof(LitVertex));
+        dev->SetVertexShader(nullptr);
+        dev->SetTexture(0, nullptr);
+        if (vs)
+            vs->Release();
+    };
+}
+
+}  // namespace
+
+TEST(GlVertexShaderText, RefusesWhatItCannotRun)
+{
+    std::string error;
+    EXPECT_FALSE(GlVertexShaderText(Assemble(kTransformShader), &error).empty()) << error;
+    // A pixel shader, a stream without its end token, and a constant past the uniform array.
+    EXPECT_TRUE(GlVertexShaderText(Assemble("ps_1_1\nmov r0, v0\n"), &error).empty());
+    std::vector<DWORD> cut = Assemble(kTransformShader);
+    cut.pop_back();
+    EXPECT_TRUE(GlVertexShaderText(cut, &error).empty());
+    EXPECT_EQ(error, "no end token");
+    std::vector<DWORD> far = Assemble("vs_1_1\nmov oPos, c5\n");
+    ASSERT_GE(far.size(), 4u);
+    far[3] = (far[3] & ~kShaderRegNumMask) | kGlShaderConstants;
+    EXPECT_TRUE(GlVertexShaderText(far, &error).empty());
+}
+
+TEST_F(GlPixelTest, ReportsVertexShadersButNoPixelShaders)
+{
+    D3DCAPS9 caps;
+    ASSERT_EQ(gl_->get()->GetDeviceCaps(&caps), D3D_OK);
+    EXPECT_EQ(caps.VertexShaderVersion, static_cast<DWORD>(D3DVS_VERSION(1, 1)));
+    EXPECT_EQ(caps.PixelShaderVersion, static_cast<DWORD>(D3DPS_VERSION(0, 0)));
+    EXPECT_GE(caps.MaxVertexShaderConst, 96u);
+    IDirect3DPixelShader9* ps = nullptr;
+    const std::vector<DWORD> tokens = Assemble("ps_1_1\nmov r0, v0\n");
+    EXPECT_TRUE(FAILED(gl_->get()->CreatePixelShader(tokens.data(), &ps)));
+}
+
+TEST_F(GlPixelTest, TransformShaderMatchesFixedFunction)
+{
+    const DWORD texels[4] = {0xFFFFFFFFu, 0xFF808080u, 0xFFC0C0C0u, 0xFF404040u};
+    IDirect3DTexture9* texture = MakeTexture(2, 2, D3DFMT_A8R8G8B8, texels, 8, 2);
+    ASSERT_NE(texture, nullptr);
+    const std::vector<DWORD> fixed = Draw(TexturedQuad(false, texture), 0xFF000000u, false);
+    const std::vector<DWORD> shaded = Draw(TexturedQuad(true, texture), 0xFF000000u, false);
+    texture->Release();
+    int covered = 0, differing = 0;
+    for (size_t i = 0; i < fixed.size(); ++i) {
+        covered += (fixed[i] & 0xFFFFFFu) != 0;
+        if (!Near(shaded[i], SplitArgb(fixed[i]).r, SplitArgb(fixed[i]).g, SplitArgb(fixed[i]).b, 2))
+            ++differing;
+    }
+    EXPECT_GT(covered, static_cast<int>(kW * kH / 4));
+    EXPECT_EQ(differing, 0) << "of " << covered << " covered pixels";
+}
+
+TEST_F(GlPixelTest, ShaderReadsConstantsThroughTheAddressRegister)
+{
+    // a0 = floor(2.7) = 2 picks c12 (green); a def wins over the upload; an address past the constants reads zero.
+    const char* text = "vs_1_1\n"
+                       "dcl_position v0\n"
+                       "def c9, 0, 0, 1, 1\n"
+                       "mov oPos, v0\n"
+                       "mov a0.x, c8.x\n"
+                       "mov oD0, c[a0.x + 10]\n";
+    auto scene = [text](float pick) {
+        return [text, pick](IDirect3DDevice9* dev) {
+            IDirect3DVertexShader9* vs = MakeShader(dev, text);
+            ASSERT_NE(vs, nullptr);
+            const float consts[5][4] = {{pick, 0, 0, 0}, {1, 1, 1, 1}, {1, 0, 0, 1}, {0, 0, 0, 1}, {0, 1, 0, 1}};
+            dev->SetVertexShaderConstantF(8, &consts[0][0], 5);
+            dev->SetVertexShader(vs);
+            dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+            dev->SetFVF(D3DFVF_XYZ);
+            const float quad[4][3] = {{-1, 1, 0.5f}, {1, 1, 0.5f}, {1, -1, 0.5f}, {-1, -1, 0.5f}};
+            dev->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(quad[0]));
+            dev->SetVertexShader(nullptr);
+            vs->Release();
+        };
+    };
+    Draw(scene(2.7f));
+    EXPECT_TRUE(Near(At(32, 32), 0, 255, 0));
+    Draw(scene(0.0f));
+    EXPECT_TRUE(Near(At(32, 32), 255, 0, 0));
+    Draw(scene(-1.0f));
+    EXPECT_TRUE(Near(At(32, 32), 0, 0, 255)) << "c9 is defined in the shader";
+    Draw(scene(500.0f));
+    EXPECT_TRUE(Near(At(32, 32), 0, 0, 0));
+}

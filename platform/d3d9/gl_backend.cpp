@@ -46,6 +46,10 @@ bool GlBackend::Probe()
     if (GlHasExtension("GL_EXT_texture_filter_anisotropic"))
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
     const bool s3tc = GlHasExtension("GL_EXT_texture_compression_s3tc");
+    // The translated vertex shaders keep every constant in one uniform array.
+    GLint uniformComponents = 0;
+    glGetIntegerv(GL_MAX_VERTEX_UNIFORM_COMPONENTS, &uniformComponents);
+    vertexShaders_ = uniformComponents >= static_cast<GLint>(kGlShaderConstants * 4 + kGlShaderSpareComponents);
     GlContextDestroy(&probe);
     return s3tc && maxUnits_ >= 2;
 }
@@ -85,10 +89,10 @@ void GlBackend::GetCaps(D3DCAPS9* caps)
     caps->PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_TSSARGTEMP);
     caps->MaxVertexBlendMatrices = 0;
     caps->MaxVertexBlendMatrixIndex = 0;
-    caps->VertexShaderVersion = D3DVS_VERSION(0, 0);
+    caps->VertexShaderVersion = vertexShaders_ ? D3DVS_VERSION(1, 1) : D3DVS_VERSION(0, 0);
     caps->PixelShaderVersion = D3DPS_VERSION(0, 0);
     caps->PixelShader1xMaxValue = 0.0f;
-    caps->MaxVertexShaderConst = 0;
+    caps->MaxVertexShaderConst = vertexShaders_ ? kGlShaderConstants : 0;
 }
 
 void GlBackend::GetDesktopMode(D3DDISPLAYMODE* mode)
@@ -265,12 +269,6 @@ HRESULT GlBackend::Reset(const D3DPRESENT_PARAMETERS& params)
     }
     ForgetSentState();
     return D3D_OK;
-}
-
-HRESULT GlBackend::CreateShader(D3D9ShaderData*)
-{
-    // No programmable pipeline yet: the caps report none and callers fall back.
-    return D3DERR_NOTAVAILABLE;
 }
 
 // ---------------------------------------------------------------- render targets

@@ -238,8 +238,13 @@ void GlBackend::DisableArrays()
         qgl.ClientActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     }
+    for (GLuint i = 0; i < 32; ++i) {
+        if (enabledAttribs_ & (1u << i))
+            qgl.DisableVertexAttribArray(i);
+    }
     enabledArrays_ = 0;
     enabledTexArrays_ = 0;
+    enabledAttribs_ = 0;
 }
 
 // Points GL's arrays at the vertex data of a draw. Elements GL's fixed
@@ -526,12 +531,19 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
     }
     if (!open_)
         return D3DERR_INVALIDCALL;
-    // Shaders are refused at creation; a draw through one has nothing to run.
-    if (state.vertexShader || state.pixelShader)
+    // Pixel shaders are refused at creation; a draw through one has nothing to run.
+    if (state.pixelShader || (state.vertexShader && !state.vertexShader->backend))
         return D3DERR_INVALIDCALL;
     GlContextBind(&ctx_);
     if (!BindTargets(state))
         return D3DERR_INVALIDCALL;
+    if (state.vertexShader) {
+        const GlArrays arrays = SetupShaderArrays(state, draw);
+        if (!arrays.ok)
+            return D3DERR_INVALIDCALL;
+        ApplyShaderState(state);
+        return Submit(state, draw, arrays.baseVertex);
+    }
     const GlArrays arrays = SetupArrays(state, draw);
     if (!arrays.ok)
         return D3DERR_INVALIDCALL;
@@ -551,7 +563,12 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
         }
     }
     ApplyState(state, arrays);
+    return Submit(state, draw, baseVertex);
+}
 
+// Issues the draw call over the arrays set up for it.
+HRESULT GlBackend::Submit(const D3D9State& state, const D3D9DrawCall& draw, GLint baseVertex)
+{
     const GLenum mode = GlPrimitive(draw.type);
     const GLsizei n = static_cast<GLsizei>(D3D9PrimitiveVertexCount(draw.type, draw.primitiveCount));
     if (n == 0)

@@ -129,7 +129,7 @@ public:
     HRESULT CreateDeclaration(D3D9DeclarationData*) override { return D3D_OK; }
     void DestroyDeclaration(D3D9DeclarationData*) override {}
     HRESULT CreateShader(D3D9ShaderData* shader) override;
-    void DestroyShader(D3D9ShaderData*) override {}
+    void DestroyShader(D3D9ShaderData* shader) override;
     HRESULT CreateSwapChain(HWND, const D3DPRESENT_PARAMETERS&) override { return D3DERR_NOTAVAILABLE; }
 
     void StateChanged(const D3D9State& state, D3D9StateKind kind, DWORD a, DWORD b, DWORD value) override;
@@ -179,9 +179,14 @@ private:
     void ApplyStages(const D3D9State& state);
     void ApplySamplers(const D3D9State& state);
 
+    // gl_shader.cpp
+    GlArrays SetupShaderArrays(const D3D9State& state, const D3D9DrawCall& draw);
+    void ApplyShaderState(const D3D9State& state);
+
     // gl_draw.cpp
     void ApplyState(const D3D9State& state, const GlArrays& arrays);
     GlArrays SetupArrays(const D3D9State& state, const D3D9DrawCall& draw);
+    HRESULT Submit(const D3D9State& state, const D3D9DrawCall& draw, GLint baseVertex);
     void DisableArrays();
 
     GlContext ctx_;
@@ -190,6 +195,7 @@ private:
     float maxPointSize_ = 64.0f;
     int maxUnits_ = kGlMaxStages;
     bool combine3_ = false;  // MODULATE_ADD for MULTIPLYADD and friends
+    bool vertexShaders_ = false;  // GLSL can hold the vs_1_1 constants
     float maxAnisotropy_ = 1.0f;
 
     bool open_ = false;
@@ -220,6 +226,7 @@ private:
     // Arrays enabled by the last draw, so the next one disables only those.
     unsigned enabledArrays_ = 0;
     unsigned enabledTexArrays_ = 0;
+    unsigned enabledAttribs_ = 0;  // generic attributes of the last shader draw
     std::vector<float> convertScratch_;
     bool convertedDraw_ = false;
 };
@@ -258,6 +265,13 @@ inline float GlFloatBits(DWORD v)
 }
 
 // Pure helpers shared with the tests.
+
+// Vertex shader constants the generated GLSL declares.
+constexpr unsigned kGlShaderConstants = 256;
+// Uniform components the generated text needs beyond the constants (the pixel-centre shift).
+constexpr unsigned kGlShaderSpareComponents = 4;
+// GLSL text running a vs_1_1 token stream; empty (and *error set) for a stream it cannot translate.
+std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* error);
 
 // Row-vector product a * b of two row-major 4x4 matrices.
 void GlMatrixMultiply(const float a[16], const float b[16], float out[16]);

@@ -69,7 +69,13 @@
     X(void, DeleteProgram, (GLuint program))                                                                          \
     X(void, UseProgram, (GLuint program))                                                                             \
     X(GLint, GetUniformLocation, (GLuint program, const GLchar* name))                                                \
-    X(void, Uniform4fv, (GLint location, GLsizei count, const GLfloat* value))
+    X(void, Uniform4fv, (GLint location, GLsizei count, const GLfloat* value))                                        \
+    X(void, BindAttribLocation, (GLuint program, GLuint index, const GLchar* name))                                   \
+    X(void, VertexAttribPointer,                                                                                      \
+      (GLuint index, GLint size, GLenum type, GLboolean normalized, GLsizei stride, const void* pointer))             \
+    X(void, EnableVertexAttribArray, (GLuint index))                                                                  \
+    X(void, DisableVertexAttribArray, (GLuint index))                                                                 \
+    X(void, VertexAttrib4f, (GLuint index, GLfloat x, GLfloat y, GLfloat z, GLfloat w))
 
 // The loaded entry points; called as qgl.ActiveTexture(...).
 struct GlImports {

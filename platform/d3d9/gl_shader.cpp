@@ -1,0 +1,613 @@
+// OpenGL back end: vs_1_1 token streams translated to GLSL vertex shaders, and the draws that run them.
+//
+// Sections: translation (pure), program objects, draw setup.
+#include "platform/d3d9/device_local.h"
+#include "platform/d3d9/gl_local.h"
+#include "platform/d3d9/shader_local.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+// ---------------------------------------------------------------- translation
+
+namespace {
+
+// GLSL helpers with the interpreter's edge cases (rcp and rsq of 1 exact, zero-guarded addressing).
+const char* const kShaderPrelude = "#version 120\n"
+                                   "uniform vec4 c[256];\n"
+                                   "uniform vec4 pixelCentre;\n"
+                                   "float rcp_(float x) { return x == 1.0 ? 1.0 : 1.0 / x; }\n"
+                                   "float rsq_(float x) { return x == 1.0 ? 1.0 : inversesqrt(abs(x)); }\n"
+                                   "vec4 lit_(vec4 a) {\n"
+                                   "  vec4 r = vec4(1.0, 0.0, 0.0, 1.0);\n"
+                                   "  if (a.x > 0.0) {\n"
+                                   "    r.y = a.x;\n"
+                                   "    if (a.y > 0.0) r.z = pow(a.y, clamp(a.w, -127.9961, 127.9961));\n"
+                                   "  }\n"
+                                   "  return r;\n"
+                                   "}\n"
+                                   "vec4 logp_(float w) {\n"
+                                   "  float l = log2(abs(w));\n"
+                                   "  float e = floor(l);\n"
+                                   "  return vec4(e, abs(w) / exp2(e), l, 1.0);\n"
+                                   "}\n";
+
+constexpr DWORD kVertexShaderMajor11 = 0xFFFE0101u;
+
+struct Def {
+    DWORD index;
+    float v[4];
+};
+
+class Translator {
+public:
+    explicit Translator(const std::vector<DWORD>& tokens) : tokens_(tokens) {}
+    bool Run(std::string* text, std::string* error);
+
+private:
+    bool Source(DWORD token, int rowOffset, std::string* out);
+    bool Dest(DWORD token, std::string* name, std::string* mask, bool* scalar, bool* address);
+    bool Instruction(DWORD opcode, const DWORD* params, int count);
+    std::string Literal(const float v[4]) const;
+    bool Fail(const char* what)
+    {
+        error_ = what;
+        return false;
+    }
+
+    const std::vector<DWORD>& tokens_;
+    std::vector<Def> defs_;
+    unsigned inputsDeclared_ = 0;
+    unsigned inputsRead_ = 0;
+    std::string body_;
+    std::string error_;
+};
+
+std::string Translator::Literal(const float v[4]) const
+{
+    char buffer[160];
+    std::snprintf(buffer, sizeof(buffer), "vec4(%.9g, %.9g, %.9g, %.9g)", static_cast<double>(v[0]),
+                  static_cast<double>(v[1]), static_cast<double>(v[2]), static_cast<double>(v[3]));
+    return buffer;
+}
+
+bool Translator::Source(DWORD token, int rowOffset, std::string* out)
+{
+    const DWORD type = D3D9ShaderRegTypeOf(token);
+    const DWORD index = (token & kShaderRegNumMask) + static_cast<DWORD>(rowOffset);
+    std::string reg;
+    switch (type) {
+    case SHREG_TEMP:
+        if (index >= kVs11Temps)
+            return Fail("temporary register out of range");
+        reg = "r" + std::to_string(index);
+        break;
+    case SHREG_INPUT:
+        if (index >= kVs11Inputs)
+            return Fail("input register out of range");
+        inputsRead_ |= 1u << index;
+        reg = "v" + std::to_string(index);
+        break;
+    case SHREG_CONST:
+        if (token & kShaderRelativeBit) {
+            reg = "C(a0 + " + std::to_string(index) + ")";
+            break;
+        }
+        if (index >= kGlShaderConstants)
+            return Fail("constant register out of range");
+        reg = "c[" + std::to_string(index) + "]";
+        // A def made before this instruction replaces the uploaded constant.
+        for (const Def& d : defs_) {
+            if (d.index == index)
+                reg = Literal(d.v);
+        }
+        break;
+    default:
+        return Fail("register type a vertex shader cannot read");
+    }
+    static const char kComponents[] = "xyzw";
+    const DWORD swizzle = (token >> kShaderSwizzleShift) & 0xFFu;
+    std::string swz = ".";
+    for (int i = 0; i < 4; ++i)
+        swz += kComponents[(swizzle >> (2 * i)) & 3u];
+    const DWORD mod = (token >> kShaderSrcModShift) & 0xFu;
+    if (mod != SHMOD_NONE && mod != SHMOD_NEG)
+        return Fail("source modifier a vertex shader does not have");
+    *out = (mod == SHMOD_NEG ? "(-" : "(") + reg + swz + ")";
+    return true;
+}
+
+bool Translator::Dest(DWORD token, std::string* name, std::string* mask, bool* scalar, bool* address)
+{
+    const DWORD type = D3D9ShaderRegTypeOf(token);
+    const DWORD index = token & kShaderRegNumMask;
+    *scalar = false;
+    *address = false;
+    switch (type) {
+    case SHREG_TEMP:
+        if (index >= kVs11Temps)
+            return Fail("temporary register out of range");
+        *name = "r" + std::to_string(index);
+        break;
+    case SHREG_ADDR:
+        if (index != 0)
+            return Fail("address register out of range");
+        *address = true;
+        return true;
+    case SHREG_RASTOUT:
+        if (index == SHRAST_POSITION)
+            *name = "oPos";
+        else if (index == SHRAST_FOG)
+            *name = "oFog", *scalar = true;
+        else if (index == SHRAST_POINTSIZE)
+            *name = "oPts", *scalar = true;
+        else
+            return Fail("rasteriser output out of range");
+        break;
+    case SHREG_ATTROUT:
+        if (index >= kVs11ColorOuts)
+            return Fail("colour output out of range");
+        *name = "oD" + std::to_string(index);
+        break;
+    case SHREG_TEXCRDOUT:
+        if (index >= kVs11TexOuts)
+            return Fail("texture coordinate output out of range");
+        *name = "oT" + std::to_string(index);
+        break;
+    default:
+        return Fail("register type a vertex shader cannot write");
+    }
+    static const char kComponents[] = "xyzw";
+    const DWORD bits = (token >> kShaderMaskShift) & kShaderFullMask;
+    mask->clear();
+    for (int i = 0; i < 4; ++i) {
+        if (bits & (1u << i))
+            *mask += kComponents[i];
+    }
+    return true;
+}
+
+bool Translator::Instruction(DWORD opcode, const DWORD* params, int count)
+{
+    if (opcode == SHOP_NOP)
+        return true;
+    if (opcode == SHOP_DCL) {
+        const DWORD reg = params[1];
+        if (D3D9ShaderRegTypeOf(reg) == SHREG_INPUT && (reg & kShaderRegNumMask) < kVs11Inputs)
+            inputsDeclared_ |= 1u << (reg & kShaderRegNumMask);
+        return true;
+    }
+    if (opcode == SHOP_DEF) {
+        Def d;
+        d.index = params[0] & kShaderRegNumMask;
+        std::memcpy(d.v, params + 1, sizeof(d.v));
+        defs_.push_back(d);
+        return true;
+    }
+    std::string expr;
+    int rows = 0, width = 0;
+    switch (opcode) {
+    case SHOP_M4x4:
+        rows = 4, width = 4;
+        break;
+    case SHOP_M4x3:
+        rows = 3, width = 4;
+        break;
+    case SHOP_M3x4:
+        rows = 4, width = 3;
+        break;
+    case SHOP_M3x3:
+        rows = 3, width = 3;
+        break;
+    case SHOP_M3x2:
+        rows = 2, width = 3;
+        break;
+    default:
+        break;
+    }
+    if (rows > 0) {
+        std::string a;
+        if (count < 3 || !Source(params[1], 0, &a))
+            return false;
+        const std::string part = width == 4 ? "" : ".xyz";
+        expr = "vec4(";
+        for (int i = 0; i < 4; ++i) {
+            std::string row;
+            if (i >= rows) {
+                expr += "0.0";
+            } else {
+                if (!Source(params[2], i, &row))
+                    return false;
+                expr += "dot(" + a + part + ", " + row + part + ")";
+            }
+            expr += i < 3 ? ", " : ")";
+        }
+    } else {
+        std::string s[3];
+        for (int i = 1; i < count && i <= 3; ++i) {
+            if (!Source(params[i], 0, &s[i - 1]))
+                return false;
+        }
+        const std::string& a = s[0];
+        const std::string& b = s[1];
+        const std::string w = a + ".w";
+        switch (opcode) {
+        case SHOP_MOV:
+            expr = a;
+            break;
+        case SHOP_ADD:
+            expr = a + " + " + b;
+            break;
+        case SHOP_SUB:
+            expr = a + " - " + b;
+            break;
+        case SHOP_MUL:
+            expr = a + " * " + b;
+            break;
+        case SHOP_MAD:
+            expr = a + " * " + b + " + " + s[2];
+            break;
+        case SHOP_MIN:
+            expr = "min(" + a + ", " + b + ")";
+            break;
+        case SHOP_MAX:
+            expr = "max(" + a + ", " + b + ")";
+            break;
+        case SHOP_SLT:
+            expr = "vec4(lessThan(" + a + ", " + b + "))";
+            break;
+        case SHOP_SGE:
+            expr = "vec4(greaterThanEqual(" + a + ", " + b + "))";
+            break;
+        case SHOP_FRC:
+            expr = "fract(" + a + ")";
+            break;
+        case SHOP_DP3:
+            expr = "vec4(dot(" + a + ".xyz, " + b + ".xyz))";
+            break;
+        case SHOP_DP4:
+            expr = "vec4(dot(" + a + ", " + b + "))";
+            break;
+        case SHOP_RCP:
+            expr = "vec4(rcp_(" + w + "))";
+            break;
+        case SHOP_RSQ:
+            expr = "vec4(rsq_(" + w + "))";
+            break;
+        case SHOP_EXP:
+            expr = "vec4(exp2(" + w + "))";
+            break;
+        case SHOP_LOG:
+            expr = "vec4(log2(abs(" + w + ")))";
+            break;
+        case SHOP_EXPP:
+            expr = "vec4(exp2(floor(" + w + ")), fract(" + w + "), exp2(" + w + "), 1.0)";
+            break;
+        case SHOP_LOGP:
+            expr = "logp_(" + w + ")";
+            break;
+        case SHOP_LIT:
+            expr = "lit_(" + a + ")";
+            break;
+        case SHOP_DST:
+            expr = "vec4(1.0, " + a + ".y * " + b + ".y, " + a + ".z, " + b + ".w)";
+            break;
+        default:
+            return Fail("instruction a vertex shader does not have");
+        }
+    }
+    std::string name, mask;
+    bool scalar = false, address = false;
+    if (!Dest(params[0], &name, &mask, &scalar, &address))
+        return false;
+    body_ += "  t = " + expr + ";\n";
+    if (address)
+        body_ += "  a0 = int(clamp(floor(t.x), -1.0e6, 1.0e6));\n";
+    else if (scalar)
+        body_ += "  " + name + " = t.x;\n";
+    else if (!mask.empty())
+        body_ += "  " + name + "." + mask + " = t." + mask + ";\n";
+    return true;
+}
+
+bool Translator::Run(std::string* text, std::string* error)
+{
+    if (tokens_.empty() || tokens_[0] != kVertexShaderMajor11) {
+        *error = "not a vs_1_1 stream";
+        return false;
+    }
+    size_t at = 1;
+    bool ended = false;
+    while (at < tokens_.size()) {
+        const DWORD opcode = tokens_[at++] & kShaderOpcodeMask;
+        if (opcode == SHOP_END) {
+            ended = true;
+            break;
+        }
+        const int count = D3D9ShaderParamCount(opcode);
+        if (count < 0 || tokens_.size() - at < static_cast<size_t>(count)) {
+            *error = "unknown instruction or truncated stream";
+            return false;
+        }
+        if (!Instruction(opcode, tokens_.data() + at, count)) {
+            *error = error_;
+            return false;
+        }
+        at += static_cast<size_t>(count);
+    }
+    if (!ended) {
+        *error = "no end token";
+        return false;
+    }
+    std::string out = kShaderPrelude;
+    for (DWORD i = 0; i < kVs11Inputs; ++i) {
+        if (inputsDeclared_ & (1u << i))
+            out += "attribute vec4 v" + std::to_string(i) + ";\n";
+    }
+    // Relative reads see the defs too; an address outside the constants reads zero.
+    out += "vec4 C(int i) {\n";
+    for (const Def& d : defs_)
+        out += "  if (i == " + std::to_string(d.index) + ") return " + Literal(d.v) + ";\n";
+    out += "  if (i < 0 || i >= 256) return vec4(0.0);\n  return c[i];\n}\n";
+    out += "void main() {\n  vec4 t;\n  int a0 = 0;\n";
+    for (DWORD i = 0; i < kVs11Temps; ++i)
+        out += "  vec4 r" + std::to_string(i) + " = vec4(0.0);\n";
+    for (DWORD i = 0; i < kVs11Inputs; ++i) {
+        if ((inputsRead_ & (1u << i)) && !(inputsDeclared_ & (1u << i)))
+            out += "  vec4 v" + std::to_string(i) + " = vec4(0.0);\n";
+    }
+    out += "  vec4 oPos = vec4(0.0), oD0 = vec4(0.0), oD1 = vec4(0.0);\n  float oFog = 0.0, oPts = 0.0;\n";
+    for (DWORD i = 0; i < kVs11TexOuts; ++i)
+        out += "  vec4 oT" + std::to_string(i) + " = vec4(0.0);\n";
+    out += body_;
+    // Direct3D's pixel centres; its 0..w depth range is GL's under the zero-to-one clip control.
+    out += "  gl_Position = oPos + vec4(pixelCentre.xy * oPos.w, 0.0, 0.0);\n";
+    out += "  gl_FrontColor = oD0;\n  gl_BackColor = oD0;\n";
+    out += "  gl_FrontSecondaryColor = oD1;\n  gl_BackSecondaryColor = oD1;\n";
+    for (DWORD i = 0; i < kVs11TexOuts; ++i)
+        out += "  gl_TexCoord[" + std::to_string(i) + "] = oT" + std::to_string(i) + ";\n";
+    out += "  gl_FogFragCoord = oFog;\n}\n";
+    *text = out;
+    return true;
+}
+
+}  // namespace
+
+std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* error)
+{
+    std::string text;
+    Translator translator(tokens);
+    if (!translator.Run(&text, error))
+        return std::string();
+    return text;
+}
+
+// ---------------------------------------------------------------- program objects
+
+namespace {
+
+struct GlShader {
+    GLuint program = 0;
+    GLint constantsLocation = -1;
+    GLint centreLocation = -1;
+};
+
+// Inputs v# are bound to generic attribute # before linking.
+GLuint GlLinkVertexProgram(const std::string& text)
+{
+    const GLuint shader = qgl.CreateShader(GL_VERTEX_SHADER);
+    if (!shader)
+        return 0;
+    const GLchar* source = text.c_str();
+    qgl.ShaderSource(shader, 1, &source, nullptr);
+    qgl.CompileShader(shader);
+    GLint ok = GL_FALSE;
+    qgl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok != GL_TRUE) {
+        qgl.DeleteShader(shader);
+        return 0;
+    }
+    const GLuint program = qgl.CreateProgram();
+    if (program) {
+        qgl.AttachShader(program, shader);
+        for (GLuint i = 0; i < kVs11Inputs; ++i) {
+            const std::string name = "v" + std::to_string(i);
+            qgl.BindAttribLocation(program, i, name.c_str());
+        }
+        qgl.LinkProgram(program);
+        qgl.GetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (ok != GL_TRUE) {
+            qgl.DeleteProgram(program);
+            qgl.DeleteShader(shader);
+            return 0;
+        }
+    }
+    qgl.DeleteShader(shader);
+    return program;
+}
+
+}  // namespace
+
+HRESULT GlBackend::CreateShader(D3D9ShaderData* shader)
+{
+    // Pixel shaders have no translation: the caps report none and callers fall back.
+    if (shader->pixel || !vertexShaders_)
+        return D3DERR_NOTAVAILABLE;
+    std::string error;
+    const std::string text = GlVertexShaderText(shader->tokens, &error);
+    if (text.empty())
+        return D3DERR_INVALIDCALL;
+    if (open_)
+        GlContextBind(&ctx_);
+    const GLuint program = open_ ? GlLinkVertexProgram(text) : 0;
+    if (!program)
+        return D3DERR_NOTAVAILABLE;
+    GlShader* s = new GlShader;
+    s->program = program;
+    s->constantsLocation = qgl.GetUniformLocation(program, "c");
+    s->centreLocation = qgl.GetUniformLocation(program, "pixelCentre");
+    shader->backend = s;
+    return D3D_OK;
+}
+
+void GlBackend::DestroyShader(D3D9ShaderData* shader)
+{
+    GlShader* s = static_cast<GlShader*>(shader->backend);
+    shader->backend = nullptr;
+    if (!s)
+        return;
+    if (open_) {
+        GlContextBind(&ctx_);
+        if (programKnown_ && boundProgram_ == s->program) {
+            qgl.UseProgram(0);
+            boundProgram_ = 0;
+        }
+        qgl.DeleteProgram(s->program);
+    }
+    delete s;
+}
+
+// ---------------------------------------------------------------- draw setup
+
+// Every element the shader declares is decoded to four floats over the
+// vertices the draw uses and sent as the generic attribute of its register;
+// baseVertex re-bases the indices onto that copy.
+GlArrays GlBackend::SetupShaderArrays(const D3D9State& state, const D3D9DrawCall& draw)
+{
+    GlArrays arrays;
+    const std::vector<DWORD>& tokens = state.vertexShader->tokens;
+    std::vector<D3DVERTEXELEMENT9> fvfElements;
+    const std::vector<D3DVERTEXELEMENT9>& elements = D3D9DrawElements(state, &fvfElements);
+    const bool user = draw.userVertices != nullptr;
+    long first = 0, count = 0;
+    if (draw.indexed) {
+        first = static_cast<long>(draw.baseVertexIndex) + static_cast<long>(draw.minIndex);
+        count = static_cast<long>(draw.numVertices);
+    } else {
+        first = user ? 0 : static_cast<long>(draw.startVertex);
+        count = static_cast<long>(draw.vertexCount);
+    }
+    if (count <= 0)
+        return arrays;
+
+    struct Fetch {
+        const BYTE* base;
+        size_t stride;
+        size_t limit;
+        BYTE type;
+        int reg;
+    };
+    std::vector<Fetch> fetches;
+    unsigned regs = 0;
+    for (const D3DVERTEXELEMENT9& e : elements) {
+        const int reg = D3D9ShaderInputFor(tokens, e.Usage, e.UsageIndex);
+        if (reg < 0 || e.Stream >= D3D9_MAX_STREAMS || (regs & (1u << reg)))
+            continue;
+        if (user) {
+            if (e.Stream != 0)
+                continue;
+            fetches.push_back(
+                {static_cast<const BYTE*>(draw.userVertices) + e.Offset, draw.userStride, SIZE_MAX, e.Type, reg});
+        } else {
+            const D3D9StreamBinding& b = state.streams[e.Stream];
+            if (!b.buffer || b.offset > b.buffer->bits.size())
+                continue;
+            const size_t limit = b.buffer->bits.size() - b.offset;
+            fetches.push_back({b.buffer->bits.data() + b.offset + e.Offset, b.stride,
+                               limit - std::min<size_t>(limit, e.Offset), e.Type, reg});
+        }
+        regs |= 1u << reg;
+    }
+    const size_t floatsPerVertex = fetches.size() * 4;
+    convertScratch_.assign(static_cast<size_t>(count) * std::max<size_t>(floatsPerVertex, 4), 0.0f);
+    for (size_t fi = 0; fi < fetches.size(); ++fi) {
+        const Fetch& f = fetches[fi];
+        const UINT size = D3D9DeclTypeSize(f.type);
+        for (long v = 0; v < count; ++v) {
+            const size_t at = static_cast<size_t>(first + v) * f.stride;
+            if (first + v < 0 || at + size > f.limit)
+                continue;
+            GlDecodeElement(f.type, f.base + at, &convertScratch_[static_cast<size_t>(v) * floatsPerVertex + fi * 4]);
+        }
+    }
+
+    DisableArrays();
+    qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
+    const GLsizei stride = static_cast<GLsizei>(floatsPerVertex * sizeof(float));
+    for (size_t fi = 0; fi < fetches.size(); ++fi) {
+        const GLuint reg = static_cast<GLuint>(fetches[fi].reg);
+        qgl.VertexAttribPointer(reg, 4, GL_FLOAT, GL_FALSE, stride, &convertScratch_[fi * 4]);
+        qgl.EnableVertexAttribArray(reg);
+        enabledAttribs_ |= 1u << reg;
+    }
+    // A declared input without an element reads zero, as on the software back end.
+    for (GLuint i = 0; i < kVs11Inputs; ++i) {
+        if (!(regs & (1u << i)))
+            qgl.VertexAttrib4f(i, 0.0f, 0.0f, 0.0f, 0.0f);
+    }
+    convertedDraw_ = true;
+    arrays.baseVertex = static_cast<GLint>(draw.indexed ? -static_cast<long>(draw.minIndex) : 0);
+    arrays.ok = !fetches.empty();
+    return arrays;
+}
+
+// The state a shader draw needs: render states, viewport, stages, the
+// program and its constants. Transforms and lighting belong to the shader.
+void GlBackend::ApplyShaderState(const D3D9State& state)
+{
+    if (lastPretransformed_) {
+        lastPretransformed_ = false;
+        dirty_ |= kGlDirtyViewport | kGlDirtyTransform | kGlDirtyRender;
+    }
+    if (dirty_ & kGlDirtyRender)
+        ApplyRenderStates(state);
+    // oFog is the fog factor itself: a linear ramp from 1 down to 0 passes it through.
+    ApplyFog(state, false);
+    if (glIsEnabled(GL_FOG) && state.renderStates[D3DRS_FOGTABLEMODE] == D3DFOG_NONE) {
+        glFogi(GL_FOG_MODE, GL_LINEAR);
+        glFogf(GL_FOG_START, 1.0f);
+        glFogf(GL_FOG_END, 0.0f);
+    }
+    if (dirty_ & kGlDirtyScissor) {
+        GlEnableIf(GL_SCISSOR_TEST, state.renderStates[D3DRS_SCISSORTESTENABLE] != 0);
+        const RECT& r = state.scissor;
+        glScissor(r.left, r.top, std::max<LONG>(r.right - r.left, 0), std::max<LONG>(r.bottom - r.top, 0));
+    }
+    if (dirty_ & kGlDirtyViewport)
+        ApplyViewport(state, false);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_COLOR_MATERIAL);
+    for (int stage = 0; stage < maxUnits_; ++stage) {
+        qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
+        glDisable(GL_TEXTURE_GEN_S);
+        glDisable(GL_TEXTURE_GEN_T);
+        glDisable(GL_TEXTURE_GEN_R);
+    }
+    if (samplerDirty_)
+        ApplySamplers(state);
+    if (stageDirty_)
+        ApplyStages(state);
+
+    const GlShader* s = static_cast<const GlShader*>(state.vertexShader->backend);
+    if (!programKnown_ || boundProgram_ != s->program) {
+        qgl.UseProgram(s->program);
+        boundProgram_ = s->program;
+        programKnown_ = true;
+    }
+    if (s->constantsLocation >= 0)
+        qgl.Uniform4fv(s->constantsLocation, kGlShaderConstants, &state.vsConstants[0][0]);
+    const D3DMATRIX identity = {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
+    float m[16];
+    GlPixelCentreProjection(identity, static_cast<float>(state.viewport.Width),
+                            static_cast<float>(state.viewport.Height), m);
+    const float centre[4] = {m[12], m[13], 0.0f, 0.0f};
+    if (s->centreLocation >= 0)
+        qgl.Uniform4fv(s->centreLocation, 1, centre);
+    // The next fixed-function draw sends its states, transforms and texture generation again.
+    dirty_ = kGlDirtyAll;
+    samplerDirty_ = 0;
+    stageDirty_ = 0;
+    for (int& n : lastTexCounts_)
+        n = -1;
+}

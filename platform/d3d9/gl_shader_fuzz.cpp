@@ -1,0 +1,16 @@
+// Fuzz target: the OpenGL back end's vs_1_1 translation on arbitrary token streams.
+#include "platform/d3d9/gl_local.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::vector<DWORD> tokens(size / sizeof(DWORD));
+    if (!tokens.empty())
+        std::memcpy(tokens.data(), data, tokens.size() * sizeof(DWORD));
+    std::string error;
+    GlVertexShaderText(tokens, &error);
+    return 0;
+}
