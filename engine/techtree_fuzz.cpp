@@ -56,14 +56,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!FerroxFuzzFilesStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_techtree_in");
-    g_output = FerroxFuzzPath("ferrox_techtree_out");
+    g_input = GxFuzzScratchPath("ferrox_techtree_in");
+    g_output = GxFuzzScratchPath("ferrox_techtree_out");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     CFerroxTechTree tree;
     if (!Fill(tree))
         std::abort();
