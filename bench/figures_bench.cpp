@@ -17,6 +17,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"
+#include "gfx/testsupport/headless.h"
 
 namespace {
 
@@ -92,12 +93,8 @@ BENCHMARK(BM_FiguresFrame)->Unit(benchmark::kNanosecond);
 
 int main(int argc, char** argv)
 {
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxFileSystemManagerOpen(2))
+    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxTestFileSystemOpen())
         return 1;
-    GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-    if (!fs || !GxFileSystemRegister(fs))
-        return 1;
-    GxFileSystemManagerSetDefault(fs);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

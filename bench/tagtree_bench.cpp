@@ -12,6 +12,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"
+#include "gfx/testsupport/headless.h"
 
 namespace {
 
@@ -128,12 +129,8 @@ BENCHMARK(BM_TagTreeFind1000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxFileSystemManagerOpen(2))
+    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxTestFileSystemOpen())
         return 1;
-    GxFileSystem* fs = GxWin32FileSystemCreate(10, "C:", "wfs");
-    if (!fs || !GxFileSystemRegister(fs))
-        return 1;
-    GxFileSystemManagerSetDefault(fs);
     WriteTagFile();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -27,13 +27,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!FerroxFuzzFilesStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_mesh_in");
+    g_input = GxFuzzScratchPath("ferrox_mesh_in");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     CFerroxBlockMesh ground;
     if (!ground.Create(6, 6, {0, 0, 0}, 2, 0))
         std::abort();

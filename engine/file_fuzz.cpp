@@ -29,14 +29,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!FerroxFuzzFilesStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_file_in");
-    g_output = FerroxFuzzPath("ferrox_file_out");
+    g_input = GxFuzzScratchPath("ferrox_file_in");
+    g_output = GxFuzzScratchPath("ferrox_file_out");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     std::string input(reinterpret_cast<const char*>(data), size);
     CFerroxTagFile file;
     if (file.Open(g_input.c_str(), 1) != 0)

@@ -1,10 +1,10 @@
 // Fuzz-target support: the graphics core with a Win32 file system, and scratch files of one process.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include <cstdlib>
 #include <string>
 
+#include "engine/file.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/fuzz_local.h"
 
@@ -13,13 +13,38 @@ inline bool FerroxFuzzFilesStart()
     return GxEngineInit(nullptr, 0, 0x400000) && GxTestFileSystemOpen();
 }
 
-// A path in the temporary folder that no other process of the same target uses.
-inline std::string FerroxFuzzPath(const char* stem)
+// Writes `header` (if any) and then the section `save` writes into `path`, and returns the file read back line
+// by line; a failed write or read aborts.
+template <typename Save>
+std::string FerroxFuzzSavedText(const std::string& path, const char* header, Save save)
 {
-    return GxFuzzScratchPath(stem);
+    CFerroxFile file;
+    if (file.Open(path.c_str(), 0) != 0)
+        std::abort();
+    if (header != nullptr)
+        file.WriteLine(header);
+    if (!save(&file) || file.Close() != 0)
+        std::abort();
+    CFerroxTagFile saved;
+    std::string text;
+    if (saved.Open(path.c_str(), 1) != 0)
+        std::abort();
+    for (std::string line; !saved.IsEof();)
+        text += saved.ReadLine(line) + "\n";
+    saved.Close();
+    return text;
 }
 
-inline void FerroxFuzzWrite(const std::string& path, const uint8_t* data, size_t size)
+// The section saved in `path` (as `first`) loads into a fresh `T` that saves the same text again (`saveText`);
+// otherwise aborts.
+template <typename T, typename SaveText>
+void FerroxFuzzCheckReload(const std::string& path, const std::string& first, SaveText saveText)
 {
-    GxFuzzScratchWrite(path, data, size);
+    T again;
+    CFerroxTagFile saved;
+    if (saved.Open(path.c_str(), 1) != 0 || again.Load(&saved) != 1)
+        std::abort();
+    saved.Close();
+    if (saveText(again) != first)
+        std::abort();
 }

@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!FerroxFuzzFilesStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_locale_in");
-    g_export = FerroxFuzzPath("ferrox_locale_export");
+    g_input = GxFuzzScratchPath("ferrox_locale_in");
+    g_export = GxFuzzScratchPath("ferrox_locale_export");
     gxFuzzScratch.paths.push_back(g_export + "_DATA.txt");
     gxFuzzScratch.paths.push_back(g_export + "_TAGS.xml");
     return 0;
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     CLocale locale;
     for (int32_t language = 0; language < kLanguages; language++) {
         locale.Release();

@@ -51,14 +51,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!FerroxFuzzFilesStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_tagfile_in");
-    g_output = FerroxFuzzPath("ferrox_tagfile_out");
+    g_input = GxFuzzScratchPath("ferrox_tagfile_in");
+    g_output = GxFuzzScratchPath("ferrox_tagfile_out");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     const std::string input(reinterpret_cast<const char*>(data), size);
     CFerroxTagFile file;
     if (file.Open(g_input.c_str(), 1) != 0)

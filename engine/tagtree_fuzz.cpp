@@ -26,14 +26,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!FerroxFuzzFilesStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_tagtree_in");
-    g_output = FerroxFuzzPath("ferrox_tagtree_out");
+    g_input = GxFuzzScratchPath("ferrox_tagtree_in");
+    g_output = GxFuzzScratchPath("ferrox_tagtree_out");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     // The reader's pieces are those of the file layer's line reads.
     GxFile* file = GxFileOpen(g_input.c_str(), "r");
     if (!file)

@@ -7,21 +7,9 @@
 #include "engine/fuzz_files_local.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
+#include "engine/techtree_testing.h"
 
 namespace {
-
-const char kTechnologies[] =
-    "<TECHNOLOGIES>\n"
-    "<cleaning>\n"
-    "<mop>\n1000\n3\n2000\n</mop>\n"
-    "<vacuum>\n1001\n2\n4000\n<prerequisits>\n1000\n</prerequisits>\n</vacuum>\n"
-    "<robot>\n1002\n5\n<prerequisits>\n1001\n\n1000\n</prerequisits>\n</robot>\n"
-    "</cleaning>\n"
-    "<security>\n"
-    "<guard>\n4000\n1\n</guard>\n"
-    "<self>\n4001\n1\n<prerequisits>\n4001\n</prerequisits>\n</self>\n"
-    "</security>\n"
-    "</TECHNOLOGIES>\n";
 
 // Development steps run between loading and saving, in seconds.
 constexpr float kStep = 0.5f;
@@ -35,7 +23,7 @@ void Unlocked(uint16_t) {}
 bool Fill(CFerroxTechTree& tree)
 {
     CFerroxTagTree data;
-    data.LoadFromMemory(kTechnologies, sizeof(kTechnologies) - 1);
+    data.LoadFromMemory(kFerroxTestTechnologies, sizeof(kFerroxTestTechnologies) - 1);
     return tree.LoadTechnologies(&data, Unlocked) == 1;
 }
 
@@ -56,14 +44,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!FerroxFuzzFilesStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_techtree_in");
-    g_output = FerroxFuzzPath("ferrox_techtree_out");
+    g_input = GxFuzzScratchPath("ferrox_techtree_in");
+    g_output = GxFuzzScratchPath("ferrox_techtree_out");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     CFerroxTechTree tree;
     if (!Fill(tree))
         std::abort();

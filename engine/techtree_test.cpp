@@ -9,22 +9,10 @@
 
 #include "engine/file.h"
 #include "engine/tagtree.h"
+#include "engine/techtree_testing.h"
 #include "engine/test_files_local.h"
 
 namespace {
-
-const char kTechnologies[] =
-    "<TECHNOLOGIES>\n"
-    "<cleaning>\n"
-    "<mop>\n1000\n3\n2000\n</mop>\n"
-    "<vacuum>\n1001\n2\n4000\n<prerequisits>\n1000\n</prerequisits>\n</vacuum>\n"
-    "<robot>\n1002\n5\n<prerequisits>\n1001\n\n1000\n</prerequisits>\n</robot>\n"
-    "</cleaning>\n"
-    "<security>\n"
-    "<guard>\n4000\n1\n</guard>\n"
-    "<self>\n4001\n1\n<prerequisits>\n4001\n</prerequisits>\n</self>\n"
-    "</security>\n"
-    "</TECHNOLOGIES>\n";
 
 std::vector<uint16_t> g_unlocked;
 void RecordUnlock(uint16_t id) { g_unlocked.push_back(id); }
@@ -36,7 +24,7 @@ protected:
         FerroxTestFiles::SetUp();
         g_unlocked.clear();
         CFerroxTagTree data;
-        data.LoadFromMemory(kTechnologies, sizeof(kTechnologies) - 1);
+        data.LoadFromMemory(kFerroxTestTechnologies, sizeof(kFerroxTestTechnologies) - 1);
         ASSERT_EQ(1, tree.LoadTechnologies(&data, RecordUnlock));
         tree.AddListener(&listener);
         listener.Add(FerroxTechIdToPointer(1001));

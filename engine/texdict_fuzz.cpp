@@ -16,13 +16,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!GxD3D9FuzzStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_texdict_in");
+    g_input = GxFuzzScratchPath("ferrox_texdict_in");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     CFerroxTexDictionary dictionary;
     if (dictionary.LoadFile(g_input.c_str()))
         dictionary.MakeCurrent();

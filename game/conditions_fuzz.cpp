@@ -17,19 +17,7 @@ std::string g_output;
 
 std::string Save(CConditions& conditions)
 {
-    CFerroxFile file;
-    if (file.Open(g_output.c_str(), 0) != 0)
-        std::abort();
-    if (!conditions.Save(&file) || file.Close() != 0)
-        std::abort();
-    CFerroxTagFile saved;
-    std::string text;
-    if (saved.Open(g_output.c_str(), 1) != 0)
-        std::abort();
-    for (std::string line; !saved.IsEof();)
-        text += saved.ReadLine(line) + "\n";
-    saved.Close();
-    return text;
+    return FerroxFuzzSavedText(g_output, nullptr, [&](CFerroxFile* file) { return conditions.Save(file); });
 }
 
 // A test result is -1 or the variable of a condition of its list.
@@ -50,15 +38,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!FerroxFuzzFilesStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_conditions_in");
-    g_output = FerroxFuzzPath("ferrox_conditions_out");
+    g_input = GxFuzzScratchPath("ferrox_conditions_in");
+    g_output = GxFuzzScratchPath("ferrox_conditions_out");
     CGame::Instance(nullptr);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     CStatistics stats;
     stats.Update();
     CConditions conditions;
@@ -78,12 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     const std::string first = Save(conditions);
-    CConditions again;
-    CFerroxTagFile saved;
-    if (saved.Open(g_output.c_str(), 1) != 0 || again.Load(&saved) != 1)
-        std::abort();
-    saved.Close();
-    if (Save(again) != first)
-        std::abort();
+    FerroxFuzzCheckReload<CConditions>(g_output, first, Save);
     return 0;
 }

@@ -30,20 +30,7 @@ SilentNotices g_notices;
 
 std::string Save(CStatistics& stats)
 {
-    CFerroxFile file;
-    if (file.Open(g_output.c_str(), 0) != 0)
-        std::abort();
-    file.WriteLine("<GAME_DATA>\r\n1\r\n");
-    if (!stats.Save(&file) || file.Close() != 0)
-        std::abort();
-    CFerroxTagFile saved;
-    std::string text;
-    if (saved.Open(g_output.c_str(), 1) != 0)
-        std::abort();
-    for (std::string line; !saved.IsEof();)
-        text += saved.ReadLine(line) + "\n";
-    saved.Close();
-    return text;
+    return FerroxFuzzSavedText(g_output, "<GAME_DATA>\r\n1\r\n", [&](CFerroxFile* file) { return stats.Save(file); });
 }
 
 } // namespace
@@ -52,8 +39,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     if (!FerroxFuzzFilesStart())
         std::abort();
-    g_input = FerroxFuzzPath("ferrox_statistics_in");
-    g_output = FerroxFuzzPath("ferrox_statistics_out");
+    g_input = GxFuzzScratchPath("ferrox_statistics_in");
+    g_output = GxFuzzScratchPath("ferrox_statistics_out");
     CGame* game = CGame::Instance(nullptr);
     game->SetNotices(&g_notices);
     game->m_pTechTree = new CFerroxTechTree();
@@ -65,7 +52,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FerroxFuzzWrite(g_input, data, size);
+    GxFuzzScratchWrite(g_input, data, size);
     CStatistics stats;
     CFerroxTagFile file;
     if (file.Open(g_input.c_str(), 1) != 0)
@@ -87,12 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     const std::string first = Save(stats);
-    CStatistics again;
-    CFerroxTagFile saved;
-    if (saved.Open(g_output.c_str(), 1) != 0 || again.Load(&saved) != 1)
-        std::abort();
-    saved.Close();
-    if (Save(again) != first)
-        std::abort();
+    FerroxFuzzCheckReload<CStatistics>(g_output, first, Save);
     return 0;
 }

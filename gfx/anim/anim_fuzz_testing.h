@@ -4,8 +4,7 @@
 #include <cstdlib>
 
 #include "gfx/anim/anim.h"
-#include "gfx/core/engine_testing.h"
-#include "gfx/core/stream.h"
+#include "gfx/core/fuzz_testing.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/geometry.h"
 
@@ -25,17 +24,11 @@ void GxAnimFuzzRead(const uint8_t* data, size_t size, GxUInt32 type, Read read)
     if (!started) {
         std::abort();
     }
-    GxMemory memory = {const_cast<GxUInt8*>(data), static_cast<GxUInt32>(size)};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    if (!stream) {
-        return;
-    }
-    if (GxStreamFindChunk(stream, type, nullptr, nullptr)) {
-        read(stream);
-    }
-    GxStreamClose(stream, nullptr);
-    GxError error;
-    GxErrorGet(&error);
+    GxTestFuzzRead(data, size, [&](GxStream* stream) {
+        if (GxStreamFindChunk(stream, type, nullptr, nullptr)) {
+            read(stream);
+        }
+    });
 }
 
 inline void GxAnimFuzzWriteBack(bool (*write)(GxStream*, const void*), const void* object)

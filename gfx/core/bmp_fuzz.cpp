@@ -1,48 +1,21 @@
 // Fuzz target: BMP files through the image reader, alone and with a mask; an image read is written back as a BMP
 // file that must read again with the same size.
-#include <cstdlib>
-#include <string>
-
-#include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
-#include "gfx/core/image.h"
+#include "gfx/core/image_fuzz_local.h"
 
 namespace {
 
-std::string g_input;
-std::string g_output;
+GxImageFuzzFiles g_files;
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxTestEngineStart() || !GxTestFileSystemOpen() ||
-        !GxImageRegisterImageFormat("bmp", GxImageReadBMP, GxImageWriteBMP)) {
-        std::abort();
-    }
-    g_input = GxFuzzScratchPath("gx_bmp_in", ".bmp");
-    g_output = GxFuzzScratchPath("gx_bmp_out", ".bmp");
+    g_files = GxImageFuzzStart("bmp", GxImageReadBMP, GxImageWriteBMP);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    GxFuzzScratchWrite(g_input, data, size);
-    GxImage* image = GxImageReadBMP(g_input.c_str());
-    if (image != nullptr) {
-        if (GxImageWriteBMP(image, g_output.c_str()) != nullptr) {
-            GxImage* again = GxImageReadBMP(g_output.c_str());
-            if (again == nullptr || again->width != image->width || again->height != image->height) {
-                std::abort();
-            }
-            GxImageDestroy(again);
-        }
-        GxImageDestroy(image);
-    }
-    // The file as its own mask: the masked read applies one image's values to the other.
-    if (GxImage* masked = GxImageReadMaskedImage(g_input.c_str(), g_input.c_str())) {
-        GxImageDestroy(masked);
-    }
-    GxTestTakeError();
+    GxImageFuzzRun(g_files, GxImageReadBMP, data, size);
     return 0;
 }

@@ -3,8 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "gfx/core/stream.h"
-#include "gfx/core/texture.h"
+#include "gfx/core/texdict_fuzz_local.h"
 #include "gfx/d3d9/fuzz_d3d9_local.h"
 
 namespace {
@@ -43,33 +42,6 @@ void AttachPlugins()
     }
 }
 
-GxTexDictionary* ReadDictionary(std::vector<GxUInt8> bytes)
-{
-    GxTestReadStream in(std::move(bytes), gxID_TEXDICTIONARY);
-    return in.Get() != nullptr ? GxTexDictionaryStreamRead(in.Get()) : nullptr;
-}
-
-void WriteBack(const GxTexDictionary* dictionary)
-{
-    GxStream* out = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
-    if (out == nullptr) {
-        std::abort();
-    }
-    const bool written = GxTexDictionaryStreamWrite(dictionary, out) != nullptr;
-    std::vector<GxUInt8> bytes = GxTestCloseWriteStream(out);
-    if (!written) {
-        return;
-    }
-    if (bytes.size() != gxCHUNKHEADERSIZE + GxTexDictionaryStreamGetSize(dictionary)) {
-        std::abort();
-    }
-    GxTexDictionary* again = ReadDictionary(std::move(bytes));
-    if (again == nullptr || GxTexDictionaryGetNumTextures(again) != GxTexDictionaryGetNumTextures(dictionary)) {
-        std::abort();
-    }
-    GxTexDictionaryDestroy(again);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -83,9 +55,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::vector<GxUInt8> bytes(data, data + size);
-    if (GxTexDictionary* dictionary = ReadDictionary(bytes)) {
+    if (GxTexDictionary* dictionary = GxTexDictionaryFuzzRead(bytes)) {
         GxTexDictionaryFindNamedTexture(dictionary, "opaque");
-        WriteBack(dictionary);
+        GxTexDictionaryFuzzWriteBack(dictionary);
         GxTexDictionaryDestroy(dictionary);
     }
     {

@@ -1,6 +1,8 @@
-// Fuzz-target support: the engine started on the software Direct3D 9 device, with a Win32 file system.
+// Fuzz-target support: the engine started on the software Direct3D 9 device, with a Win32 file system;
+// inputs are read through GxTestFuzzRead.
 #pragma once
 
+#include "gfx/core/fuzz_testing.h"
 #include "gfx/core/stream.h"
 #include "gfx/d3d9/d3d9_testing.h"
 
@@ -27,18 +29,4 @@ inline void GxD3D9FuzzClearError(void)
 {
     GxError discard;
     GxErrorGet(&discard);
-}
-
-// Hands a read stream over the input to `read`, then closes it and clears the error record.
-template <typename Read>
-void GxD3D9FuzzRead(const uint8_t* data, size_t size, Read read)
-{
-    GxMemory memory = {const_cast<GxUInt8*>(data), static_cast<GxUInt32>(size)};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    if (stream == nullptr) {
-        return;
-    }
-    read(stream);
-    GxStreamClose(stream, nullptr);
-    GxD3D9FuzzClearError();
 }

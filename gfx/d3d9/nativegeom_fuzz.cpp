@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         GxMaterialListAppendMaterial(&geometry->matList, material);
         GxMaterialDestroy(material);
     }
-    GxD3D9FuzzRead(data, size, [geometry](GxStream* stream) { GxD3D9GeometryNativeStreamRead(stream, geometry); });
+    GxTestFuzzRead(data, size, [geometry](GxStream* stream) { GxD3D9GeometryNativeStreamRead(stream, geometry); });
     const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
     GxWorld* world = GxWorldCreate(&box);
     if (world) {
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             GxMaterialListAppendMaterial(&world->matList, geometry->matList.materials[i]);
         }
         auto* sector = reinterpret_cast<GxWorldSector*>(world->rootSector);
-        GxD3D9FuzzRead(data, size, [sector](GxStream* stream) { GxD3D9SectorNativeStreamRead(stream, sector); });
+        GxTestFuzzRead(data, size, [sector](GxStream* stream) { GxD3D9SectorNativeStreamRead(stream, sector); });
         GxWorldDestroy(world);
     }
     GxGeometryDestroy(geometry);

@@ -46,6 +46,39 @@ protected:
         return light;
     }
 
+    // A world holding one clump whose atomic carries `box` (the atomic takes the reference), 5 units ahead of
+    // the origin; null without a world.
+    GxAtomic* BoxAhead(GxGeometry* box)
+    {
+        const GxBBox bounds = {{100, 100, 100}, {-100, -100, -100}};
+        world = GxWorldCreate(&bounds);
+        if (world == nullptr) {
+            return nullptr;
+        }
+        clump = GxClumpCreate();
+        GxFrame* frame = GxFrameCreate();
+        GxClumpSetFrame(clump, frame);
+        GxAtomic* atomic = GxAtomicCreate();
+        GxAtomicSetFrame(atomic, frame);
+        GxAtomicSetGeometry(atomic, box, 0);
+        GxGeometryDestroy(atomic->geometry);
+        GxClumpAddAtomic(clump, atomic);
+        const GxV3d ahead = {0, 0, 5};
+        GxFrameTranslate(frame, &ahead, 0);
+        GxWorldAddClump(world, clump);
+        return atomic;
+    }
+    // Draws the atomic once through a camera added to the world.
+    void RenderOnce(GxAtomic* atomic)
+    {
+        camera = GxTestCameraCreate(64, 64);
+        ASSERT_NE(camera, nullptr);
+        GxWorldAddCamera(world, camera);
+        ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
+        EXPECT_NE(GxAtomicDefaultRenderCallback(atomic), nullptr);
+        GxCameraEndUpdate(camera);
+    }
+
     GxWorld* world = nullptr;
     GxClump* clump = nullptr;
     GxCamera* camera = nullptr;
@@ -66,30 +99,13 @@ TEST_F(SectorPipe, OpenInstallsTheSectorPipeline)
 
 TEST_F(SectorPipe, AtomicsAreLitByTheWorldsGlobalLightsAndTheLocalLightsThatReachThem)
 {
-    const GxBBox box = {{100, 100, 100}, {-100, -100, -100}};
-    world = GxWorldCreate(&box);
-    ASSERT_NE(world, nullptr);
-    clump = GxClumpCreate();
-    GxFrame* frame = GxFrameCreate();
-    GxClumpSetFrame(clump, frame);
-    GxAtomic* atomic = GxAtomicCreate();
-    GxAtomicSetFrame(atomic, frame);
-    GxAtomicSetGeometry(atomic, GxWorldTestBox(nullptr, nullptr, 1.0f, gxGEOMETRYLIGHT), 0);
-    GxGeometryDestroy(atomic->geometry);
-    GxClumpAddAtomic(clump, atomic);
-    const GxV3d ahead = {0, 0, 5};
-    GxFrameTranslate(frame, &ahead, 0);
-    GxWorldAddClump(world, clump);
+    GxAtomic* atomic = BoxAhead(GxWorldTestBox(nullptr, nullptr, 1.0f, gxGEOMETRYLIGHT));
+    ASSERT_NE(atomic, nullptr);
     GxLight* ambient = Light(gxLIGHTAMBIENT, GxV3d{0, 0, 0}, 0);
     GxLight* sun = Light(gxLIGHTDIRECTIONAL, GxV3d{0, 0, 0}, 0);
     GxLight* nearLamp = Light(gxLIGHTPOINT, GxV3d{1, 1, 5}, 3);
     GxLight* farLamp = Light(gxLIGHTPOINT, GxV3d{60, 0, 5}, 3);
-    camera = GxTestCameraCreate(64, 64);
-    ASSERT_NE(camera, nullptr);
-    GxWorldAddCamera(world, camera);
-    ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
-    EXPECT_NE(GxAtomicDefaultRenderCallback(atomic), nullptr);
-    GxCameraEndUpdate(camera);
+    ASSERT_NO_FATAL_FAILURE(RenderOnce(atomic));
     EXPECT_LT(GxD3D9LightGetData(ambient)->index, 0) << "ambient light is summed, not set";
     EXPECT_GE(GxD3D9LightGetData(sun)->index, 0);
     EXPECT_GE(GxD3D9LightGetData(nearLamp)->index, 0);
@@ -102,26 +118,9 @@ TEST_F(SectorPipe, NativeSectorDataReadsBackTheSameAndRefusesDamage)
 {
     GxMaterial* first = GxMaterialCreate();
     GxMaterial* second = GxMaterialCreate();
-    const GxBBox box = {{100, 100, 100}, {-100, -100, -100}};
-    world = GxWorldCreate(&box);
-    ASSERT_NE(world, nullptr);
-    clump = GxClumpCreate();
-    GxFrame* frame = GxFrameCreate();
-    GxClumpSetFrame(clump, frame);
-    GxAtomic* atomic = GxAtomicCreate();
-    GxAtomicSetFrame(atomic, frame);
-    GxAtomicSetGeometry(atomic, GxWorldTestBox(first, second), 0);
-    GxGeometryDestroy(atomic->geometry);
-    GxClumpAddAtomic(clump, atomic);
-    const GxV3d ahead = {0, 0, 5};
-    GxFrameTranslate(frame, &ahead, 0);
-    GxWorldAddClump(world, clump);
-    camera = GxTestCameraCreate(64, 64);
-    ASSERT_NE(camera, nullptr);
-    GxWorldAddCamera(world, camera);
-    ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
-    EXPECT_NE(GxAtomicDefaultRenderCallback(atomic), nullptr);
-    GxCameraEndUpdate(camera);
+    GxAtomic* atomic = BoxAhead(GxWorldTestBox(first, second));
+    ASSERT_NE(atomic, nullptr);
+    ASSERT_NO_FATAL_FAILURE(RenderOnce(atomic));
     GxGeometry* geometry = atomic->geometry;
     geometry->flags |= gxGEOMETRYNATIVE;
     const std::vector<GxUInt8> bytes =

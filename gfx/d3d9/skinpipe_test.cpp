@@ -232,6 +232,15 @@ protected:
         GxAnimHierarchyAddAnimTime(hierarchy, time);
         GxAnimHierarchyUpdateMatrices(hierarchy);
     }
+    // An unlit skinned atomic, posed a second in and drawn once with `assembler` making the vertex shaders;
+    // null if the draw fails.
+    GxAtomic* DrawnSkinnedAtomic(decltype(&AssembleAny) assembler)
+    {
+        GxD3D9VertexShaderSetAssembler(assembler);
+        GxAtomic* atomic = UnlitSkinnedAtomic();
+        Pose(1.0f);
+        return Render() ? atomic : nullptr;
+    }
     GxUInt32 DeclarationStreams(const GxD3D9InstanceHeader* header)
     {
         D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
@@ -253,10 +262,8 @@ public:
 
 TEST_F(ShaderSkinPipeTest, ShaderPathUploadsThePaletteAndLeavesTheBindPose)
 {
-    GxD3D9VertexShaderSetAssembler(AssembleAny);
-    GxAtomic* atomic = UnlitSkinnedAtomic();
-    Pose(1.0f);
-    ASSERT_TRUE(Render());
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    ASSERT_NE(atomic, nullptr);
     GxGeometry* geometry = atomic->geometry;
     ASSERT_NE(geometry->repEntry, nullptr);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
@@ -311,10 +318,8 @@ TEST_F(ShaderSkinPipeTest, LinearFogConstantsFollowTheCamera)
 // A shader that does not assemble never leaves a shader layout to the fixed-function path.
 TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
 {
-    GxD3D9VertexShaderSetAssembler(AssembleNothing);
-    GxAtomic* atomic = UnlitSkinnedAtomic();
-    Pose(1.0f);
-    ASSERT_TRUE(Render());
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleNothing);
+    ASSERT_NE(atomic, nullptr);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
     EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
     EXPECT_EQ(header->streams[1].buffer, nullptr);
@@ -323,10 +328,8 @@ TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
 
 TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
 {
-    GxD3D9VertexShaderSetAssembler(AssembleAny);
-    GxAtomic* atomic = UnlitSkinnedAtomic();
-    Pose(1.0f);
-    ASSERT_TRUE(Render());
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    ASSERT_NE(atomic, nullptr);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
     ASSERT_NE(header->streams[1].buffer, nullptr);
     // The next draw's shader cannot be made (a new cache, an assembler that fails).
@@ -343,10 +346,8 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
 // An instance still in the shader layout after its skin fell back (another instance's draw) is brought back too.
 TEST_F(ShaderSkinPipeTest, ShaderLayoutLeftByAnotherInstanceIsDroppedBeforeAFixedDraw)
 {
-    GxD3D9VertexShaderSetAssembler(AssembleAny);
-    GxAtomic* atomic = UnlitSkinnedAtomic();
-    Pose(1.0f);
-    ASSERT_TRUE(Render());
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    ASSERT_NE(atomic, nullptr);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
     ASSERT_NE(header->streams[1].buffer, nullptr);
     GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader = 0;

@@ -111,6 +111,14 @@ GxTexture* AddRef(GxTexture* texture)
     return texture ? GxTextureAddRef(texture) : nullptr;
 }
 
+// Holds `texture` in place of what `held` held; referenced first, so setting the texture already held is safe.
+void Replace(GxTexture*& held, GxTexture* texture)
+{
+    GxTexture* next = AddRef(texture);
+    Release(held);
+    held = next;
+}
+
 GxMaterialEffectsSlot* SlotOrRefuse(const GxMaterial* material, GxInt32 slotType)
 {
     GxMaterialEffectsSlot* slot = GxMaterialEffectsGetSlot(material, slotType);
@@ -617,9 +625,7 @@ GxMaterial* GxMaterialEffectsSetEnvMapTexture(GxMaterial* material, GxTexture* t
     if (!slot) {
         return nullptr;
     }
-    GxTexture* held = AddRef(texture);
-    Release(slot->data.envMap.texture);
-    slot->data.envMap.texture = held;
+    Replace(slot->data.envMap.texture, texture);
     return material;
 }
 
@@ -640,9 +646,7 @@ GxMaterial* GxMaterialEffectsSetDualTexture(GxMaterial* material, GxTexture* tex
     if (!slot) {
         return nullptr;
     }
-    GxTexture* held = AddRef(texture);
-    Release(slot->data.dual.texture);
-    slot->data.dual.texture = held;
+    Replace(slot->data.dual.texture, texture);
     return material;
 }
 

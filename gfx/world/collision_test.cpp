@@ -85,17 +85,8 @@ TEST_F(Collision, OlderLayoutTreesConvertAndEveryIndexIsChecked)
     EXPECT_EQ(tree->splits[0].right.extent, -1.0f);
 
     // The converted tree answers a line as the current layout does: nearer leaf first.
-    GxGeometry* geometry = GxGeometryCreate(12, 4, gxGEOMETRYPOSITIONS);
+    GxGeometry* geometry = GxWorldTestStackedTriangles();
     ASSERT_NE(geometry, nullptr);
-    for (GxInt32 i = 0; i < 4; i++) {
-        const GxReal z = static_cast<GxReal>(i - 3);
-        geometry->morphTarget[0].verts[3 * i] = GxV3d{0, 0, z};
-        geometry->morphTarget[0].verts[3 * i + 1] = GxV3d{1, 0, z};
-        geometry->morphTarget[0].verts[3 * i + 2] = GxV3d{0, 1, z};
-        const auto v = static_cast<GxUInt16>(3 * i);
-        geometry->triangles[i] =
-            GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL};
-    }
     GxCollisionGeometrySetTree(geometry, tree);
     GxAtomic* atomic = GxAtomicCreate();
     GxAtomicSetGeometry(atomic, geometry, 0);

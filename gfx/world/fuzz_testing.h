@@ -4,8 +4,7 @@
 
 #include <cstdlib>
 
-#include "gfx/core/engine_testing.h"
-#include "gfx/core/stream.h"
+#include "gfx/core/fuzz_testing.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/lod.h"
@@ -37,17 +36,11 @@ template <typename Read>
 void GxWorldFuzzRead(const uint8_t* data, size_t size, GxUInt32 type, Read read)
 {
     GxWorldFuzzStart();
-    GxMemory memory = {const_cast<GxUInt8*>(data), static_cast<GxUInt32>(size)};
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-    if (stream == nullptr) {
-        return;
-    }
-    if (GxStreamFindChunk(stream, type, nullptr, nullptr)) {
-        read(stream);
-    }
-    GxStreamClose(stream, nullptr);
-    GxError error;
-    GxErrorGet(&error);
+    GxTestFuzzRead(data, size, [&](GxStream* stream) {
+        if (GxStreamFindChunk(stream, type, nullptr, nullptr)) {
+            read(stream);
+        }
+    });
 }
 
 // A memory write stream for writing back what a target read; closed and freed by GxWorldFuzzCloseOut.

@@ -270,6 +270,7 @@ void ReleaseSector(GxWorldSector* sector, bool free)
     }
 }
 
+// Runs every sector's destructors; `free` also frees each node, which sectors in one allocation must not.
 void ReleaseTree(GxSector* root, bool free)
 {
     GxSector* stack[gxWORLDSTACKDEPTH];
@@ -545,30 +546,6 @@ bool TreeComplete(GxSector* root)
     return true;
 }
 
-// Sectors in the one allocation are released without frees; their constructors ran, so destructors run.
-void ReleaseOneBlockTree(GxSector* root)
-{
-    GxSector* stack[gxWORLDSTACKDEPTH];
-    GxInt32 top = 0;
-    if (root) {
-        stack[top++] = root;
-    }
-    while (top > 0) {
-        GxSector* node = stack[--top];
-        if (GxSectorIsAtomic(node)) {
-            ReleaseSector(GxSectorAsAtomic(node), false);
-            continue;
-        }
-        GxPlaneSector* plane = GxSectorAsPlane(node);
-        if (plane->rightSubTree) {
-            stack[top++] = plane->rightSubTree;
-        }
-        if (plane->leftSubTree) {
-            stack[top++] = plane->leftSubTree;
-        }
-    }
-}
-
 // Bytes the stream must still hold for the counts the world struct announces.
 uint64_t MinimumBytes(GxInt32 planes, GxInt32 sectors, GxUInt32 vertices, GxUInt32 triangles, bool native)
 {
@@ -735,11 +712,7 @@ GxBool GxWorldDestroy(GxWorld* world)
         },
         nullptr);
     GxMaterialListDestroy(&world->matList);
-    if (oneBlock) {
-        ReleaseOneBlockTree(world->rootSector);
-    } else {
-        ReleaseTree(world->rootSector, true);
-    }
+    ReleaseTree(world->rootSector, !oneBlock);
     GxPluginRegistryDeInitObject(&gxWorldTKList, world);
     GxFree(world);
     return 1;
@@ -838,7 +811,7 @@ GxWorld* GxWorldStreamRead(GxStream* stream)
             return sector;
         },
         nullptr);
-    ReleaseOneBlockTree(world->rootSector);
+    ReleaseTree(world->rootSector, false);
     GxMaterialListDestroy(&world->matList);
     if (constructed) {
         GxPluginRegistryDeInitObject(&gxWorldTKList, world);

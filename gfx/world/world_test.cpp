@@ -203,18 +203,9 @@ GxCollTriangle* Order(GxIntersection*, GxCollTriangle* triangle, GxReal, void* d
 
 TEST_F(CollisionTrees, LinesThroughATreeFindTheSameTrianglesNearerLeavesFirst)
 {
-    // Four stacked triangles facing +z at heights -3, -2, -1 and 0; the tree splits them on z.
-    GxGeometry* geometry = GxGeometryCreate(12, 4, gxGEOMETRYPOSITIONS);
+    // The tree splits the stacked triangles on z.
+    GxGeometry* geometry = GxWorldTestStackedTriangles();
     ASSERT_NE(geometry, nullptr);
-    for (GxInt32 i = 0; i < 4; i++) {
-        const GxReal z = static_cast<GxReal>(i - 3);
-        geometry->morphTarget[0].verts[3 * i] = GxV3d{0, 0, z};
-        geometry->morphTarget[0].verts[3 * i + 1] = GxV3d{1, 0, z};
-        geometry->morphTarget[0].verts[3 * i + 2] = GxV3d{0, 1, z};
-        const auto v = static_cast<GxUInt16>(3 * i);
-        geometry->triangles[i] =
-            GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL};
-    }
     GxAtomic* atomic = GxAtomicCreate();
     GxAtomicSetGeometry(atomic, geometry, 0);
     GxIntersection query = {};

@@ -95,3 +95,23 @@ inline GxGeometry* GxWorldTestBox(GxMaterial* first, GxMaterial* second, GxReal 
     }
     return geometry;
 }
+
+// Four stacked triangles facing +z at heights -3, -2, -1 and 0, without materials; null if out of memory.
+inline GxGeometry* GxWorldTestStackedTriangles(void)
+{
+    constexpr GxInt32 kTriangles = 4;
+    GxGeometry* geometry = GxGeometryCreate(3 * kTriangles, kTriangles, gxGEOMETRYPOSITIONS);
+    if (geometry == nullptr) {
+        return nullptr;
+    }
+    for (GxInt32 i = 0; i < kTriangles; i++) {
+        const GxReal z = static_cast<GxReal>(i - 3);
+        geometry->morphTarget[0].verts[3 * i] = GxV3d{0, 0, z};
+        geometry->morphTarget[0].verts[3 * i + 1] = GxV3d{1, 0, z};
+        geometry->morphTarget[0].verts[3 * i + 2] = GxV3d{0, 1, z};
+        const auto v = static_cast<GxUInt16>(3 * i);
+        geometry->triangles[i] =
+            GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL};
+    }
+    return geometry;
+}

@@ -14,13 +14,13 @@
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/testsupport/demo_scene.h"
 #include "gfx/testsupport/headless.h"
+#include "gfx/testsupport/tool_window.h"
 #include "platform/win32/windows.h"
 
 namespace {
 
 constexpr int clientWidth = 320;
 constexpr int clientHeight = 240;
-bool quitRequested = false;
 
 struct Options {
     int frames = 0;  // 0: until the window is closed
@@ -55,45 +55,6 @@ bool ParseOptions(int argc, char** argv, Options* options)
         }
     }
     return true;
-}
-
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CLOSE) {
-        quitRequested = true;
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-HWND OpenWindow()
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = WindowProc;
-    wc.lpszClassName = "GxWindow";
-    if (!RegisterClassA(&wc)) {
-        return nullptr;
-    }
-    RECT rect = {0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    HWND window = CreateWindowExA(0, "GxWindow", "gxwindow", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
-    if (window) {
-        ShowWindow(window, SW_SHOW);
-    }
-    return window;
-}
-
-void PumpMessages()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            quitRequested = true;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
 }
 
 bool DrawFrame(GxCamera* camera, const Textures& textures)
@@ -158,32 +119,16 @@ void DestroyTextures(Textures* textures)
     *textures = Textures();
 }
 
-void CloseEngine()
-{
-    GxEngineClose();
-    GxFileSystemManagerClose();
-    GxEngineTerm();
-}
-
 int Run(const Options& options, HWND window)
 {
-    GxEngineSetDriver(GxD3D9GetDriver());
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxTestFileSystemOpen() || !GxEngineOpen(&window)) {
-        std::fprintf(stderr, "gxwindow: the graphics engine does not open\n");
-        GxFileSystemManagerClose();
-        GxEngineTerm();
-        return 1;
-    }
-    if (!GxEngineSetVideoMode(0) || !GxEngineStart()) {
-        std::fprintf(stderr, "gxwindow: the graphics engine does not start\n");
-        CloseEngine();
+    if (!GxToolEngineStart("gxwindow", &window, [] { return true; })) {
         return 1;
     }
     Textures textures = ReadTextures(options.content);
     GxCamera* camera = GxTestCameraCreate(clientWidth, clientHeight);
     int result = camera ? 0 : 1;
-    for (int n = 0; camera && !quitRequested && (options.frames == 0 || n < options.frames); n++) {
-        PumpMessages();
+    for (int n = 0; camera && !gxToolQuitRequested && (options.frames == 0 || n < options.frames); n++) {
+        GxToolPumpMessages();
         const bool drawn = DrawFrame(camera, textures);
         const bool last = options.frames != 0 && n + 1 == options.frames;
         if (drawn && last && !options.screenshot.empty() && !SaveScreenshot(camera, options.screenshot)) {
@@ -194,8 +139,7 @@ int Run(const Options& options, HWND window)
     }
     DestroyTextures(&textures);
     GxTestCameraDestroy(camera);
-    GxEngineStop();
-    CloseEngine();
+    GxToolEngineStop();
     return result;
 }
 
@@ -208,7 +152,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: gxwindow [--frames N] [--screenshot out.bmp] [--content DIR]\n");
         return 2;
     }
-    HWND window = OpenWindow();
+    HWND window = GxToolWindowOpen("GxWindow", "gxwindow", clientWidth, clientHeight);
     if (!window) {
         std::fprintf(stderr, "gxwindow: no window\n");
         return 1;

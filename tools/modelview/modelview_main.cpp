@@ -17,6 +17,7 @@
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
+#include "gfx/testsupport/tool_window.h"
 #include "gfx/world/userdata.h"
 #include "platform/win32/windows.h"
 
@@ -24,7 +25,6 @@ namespace {
 
 constexpr int clientWidth = 400;
 constexpr int clientHeight = 300;
-constexpr GxInt32 kArenaSize = 0x400000;
 constexpr GxReal kViewWindowWidth = 0.5f;
 constexpr GxReal kNearClip = 0.5f;
 constexpr GxReal kFarClip = 200.0f;
@@ -39,10 +39,7 @@ constexpr GxReal kLightPitch = 40.0f;  // degrees: the sun's rays fall this stee
 constexpr GxReal kLightYaw = 30.0f;
 constexpr GxInt32 kClearAll = 3;  // frame buffer and depth
 constexpr GxInt32 kScreenshotDepth = 32;
-constexpr GxInt32 kFileSystemFiles = 10;
-constexpr GxInt32 kFileSystems = 2;
 
-bool quitRequested = false;
 GxLink viewerLights;
 
 struct Options {
@@ -79,45 +76,6 @@ bool ParseOptions(int argc, char** argv, Options* options)
         }
     }
     return true;
-}
-
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CLOSE) {
-        quitRequested = true;
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-HWND OpenWindow()
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = WindowProc;
-    wc.lpszClassName = "GxModelView";
-    if (!RegisterClassA(&wc)) {
-        return nullptr;
-    }
-    RECT rect = {0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    HWND window = CreateWindowExA(0, "GxModelView", "modelview", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
-    if (window) {
-        ShowWindow(window, SW_SHOW);
-    }
-    return window;
-}
-
-void PumpMessages()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            quitRequested = true;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
 }
 
 // The viewer's lights stand in for a world's global lights until worlds exist.
@@ -296,27 +254,11 @@ bool SaveScreenshot(GxCamera* camera, const std::string& path)
     return ok;
 }
 
-// The default file system the streams open their files through.
-bool OpenFiles()
-{
-    GxFileSystem* files = nullptr;
-    return GxFileSystemManagerOpen(kFileSystems) &&
-           (files = GxWin32FileSystemCreate(kFileSystemFiles, "C:", "wfs")) != nullptr && GxFileSystemRegister(files) &&
-           GxFileSystemManagerSetDefault(files);
-}
-
 // The world objects, level of detail and user data, then the driver's world glue, which extends them.
 bool AttachPlugins()
 {
     return GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
            GxD3D9WorldPluginAttach();
-}
-
-void CloseEngine()
-{
-    GxEngineClose();
-    GxFileSystemManagerClose();
-    GxEngineTerm();
 }
 
 int RunScene(const Options& options, HWND window)
@@ -327,8 +269,8 @@ int RunScene(const Options& options, HWND window)
         return 1;
     }
     int result = 0;
-    for (int n = 0; !quitRequested && (options.frames == 0 || n < options.frames); n++) {
-        PumpMessages();
+    for (int n = 0; !gxToolQuitRequested && (options.frames == 0 || n < options.frames); n++) {
+        GxToolPumpMessages();
         const bool drawn = DrawFrame(&scene, n);
         if (!drawn) {
             std::fprintf(stderr, "modelview: frame %d was not drawn\n", n);
@@ -348,21 +290,11 @@ int RunScene(const Options& options, HWND window)
 
 int Run(const Options& options, HWND window)
 {
-    GxEngineSetDriver(GxD3D9GetDriver());
-    if (!GxEngineInit(nullptr, 0, kArenaSize) || !AttachPlugins() || !OpenFiles() || !GxEngineOpen(&window)) {
-        std::fprintf(stderr, "modelview: the graphics engine does not open\n");
-        GxFileSystemManagerClose();
-        GxEngineTerm();
-        return 1;
-    }
-    if (!GxEngineSetVideoMode(0) || !GxEngineStart()) {
-        std::fprintf(stderr, "modelview: the graphics engine does not start\n");
-        CloseEngine();
+    if (!GxToolEngineStart("modelview", &window, AttachPlugins)) {
         return 1;
     }
     const int result = RunScene(options, window);
-    GxEngineStop();
-    CloseEngine();
+    GxToolEngineStop();
     return result;
 }
 
@@ -375,7 +307,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: modelview [--frames N] [--screenshot out.bmp] [model.gxs]\n");
         return 2;
     }
-    HWND window = OpenWindow();
+    HWND window = GxToolWindowOpen("GxModelView", "modelview", clientWidth, clientHeight);
     if (!window) {
         std::fprintf(stderr, "modelview: no window\n");
         return 1;
