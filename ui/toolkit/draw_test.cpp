@@ -39,7 +39,9 @@ protected:
         GxCameraSetViewWindow(camera, &view);
         ASSERT_TRUE(GxTestFileSystemOpen());
         ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-        dir = std::filesystem::temp_directory_path() / "ferrox_ui_draw";
+        // One folder per test: ctest runs the tests of a fixture side by side.
+        dir = std::filesystem::temp_directory_path() /
+              (std::string("ferrox_ui_draw_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir / "bar");
     }

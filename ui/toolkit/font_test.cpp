@@ -22,7 +22,9 @@ protected:
         GxTexture* page = MakeTexture("testpage", 64, 32);
         ASSERT_NE(page, nullptr);
         GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
-        folder = std::filesystem::temp_directory_path() / "ferrox_ui_font";
+        // One folder per test: ctest runs the tests of a fixture side by side.
+        folder = std::filesystem::temp_directory_path() /
+              (std::string("ferrox_ui_font_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(folder);
         std::ofstream(folder / "test.met") << "METRICS1\ntestpage\n3\n97 0 0 8 16\n98 8 0 20 16\n32 20 0 24 16\n";
     }
