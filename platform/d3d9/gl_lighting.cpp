@@ -196,36 +196,6 @@ std::string ProgramText(const GlLitKey& key)
     return text;
 }
 
-// 0 when the text does not compile or link: the draw then falls back to fixed lighting.
-GLuint CompileProgram(const std::string& text)
-{
-    const GLuint shader = qgl.CreateShader(GL_VERTEX_SHADER);
-    if (!shader)
-        return 0;
-    const GLchar* source = text.c_str();
-    qgl.ShaderSource(shader, 1, &source, nullptr);
-    qgl.CompileShader(shader);
-    GLint ok = GL_FALSE;
-    qgl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (ok != GL_TRUE) {
-        qgl.DeleteShader(shader);
-        return 0;
-    }
-    const GLuint program = qgl.CreateProgram();
-    if (program) {
-        qgl.AttachShader(program, shader);
-        qgl.LinkProgram(program);
-        qgl.GetProgramiv(program, GL_LINK_STATUS, &ok);
-        if (ok != GL_TRUE) {
-            qgl.DeleteProgram(program);
-            qgl.DeleteShader(shader);
-            return 0;
-        }
-    }
-    qgl.DeleteShader(shader);  // stays alive while attached
-    return program;
-}
-
 unsigned KindOf(D3DLIGHTTYPE type)
 {
     switch (type) {
@@ -290,7 +260,7 @@ void GlBackend::ApplyLitProgram(const D3D9State& state, const GlArrays& arrays)
         auto found = litPrograms_.find(packed);
         if (found == litPrograms_.end()) {
             GlLitProgram made;
-            made.program = CompileProgram(ProgramText(key));
+            made.program = GlCompileVertexProgram(ProgramText(key), 0);
             made.extraLocation = made.program ? qgl.GetUniformLocation(made.program, "lightExtra") : -1;
             found = litPrograms_.emplace(packed, made).first;
         }

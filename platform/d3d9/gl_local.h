@@ -272,6 +272,8 @@ constexpr unsigned kGlShaderConstants = 256;
 constexpr unsigned kGlShaderSpareComponents = 4;
 // GLSL text running a vs_1_1 token stream; empty (and *error set) for a stream it cannot translate.
 std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* error);
+// A GLSL vertex program with inputs v0.. bound to generic attributes 0..; 0 when it does not compile or link.
+GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs);
 
 // Row-vector product a * b of two row-major 4x4 matrices.
 void GlMatrixMultiply(const float a[16], const float b[16], float out[16]);

@@ -187,26 +187,7 @@ bool Translator::Instruction(DWORD opcode, const DWORD* params, int count)
     }
     std::string expr;
     int rows = 0, width = 0;
-    switch (opcode) {
-    case SHOP_M4x4:
-        rows = 4, width = 4;
-        break;
-    case SHOP_M4x3:
-        rows = 3, width = 4;
-        break;
-    case SHOP_M3x4:
-        rows = 4, width = 3;
-        break;
-    case SHOP_M3x3:
-        rows = 3, width = 3;
-        break;
-    case SHOP_M3x2:
-        rows = 2, width = 3;
-        break;
-    default:
-        break;
-    }
-    if (rows > 0) {
+    if (D3D9ShaderMatrixShape(opcode, &rows, &width)) {
         std::string a;
         if (count < 3 || !Source(params[1], 0, &a))
             return false;
@@ -393,8 +374,11 @@ struct GlShader {
     GLint centreLocation = -1;
 };
 
-// Inputs v# are bound to generic attribute # before linking.
-GLuint GlLinkVertexProgram(const std::string& text)
+}  // namespace
+
+// Compiles and links a GLSL vertex program; inputs v0..v(inputs-1) are bound to the generic attributes of the
+// same number before linking. 0 when the text does not compile or link: callers then fall back.
+GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs)
 {
     const GLuint shader = qgl.CreateShader(GL_VERTEX_SHADER);
     if (!shader)
@@ -411,7 +395,7 @@ GLuint GlLinkVertexProgram(const std::string& text)
     const GLuint program = qgl.CreateProgram();
     if (program) {
         qgl.AttachShader(program, shader);
-        for (GLuint i = 0; i < kVs11Inputs; ++i) {
+        for (GLuint i = 0; i < inputs; ++i) {
             const std::string name = "v" + std::to_string(i);
             qgl.BindAttribLocation(program, i, name.c_str());
         }
@@ -423,11 +407,9 @@ GLuint GlLinkVertexProgram(const std::string& text)
             return 0;
         }
     }
-    qgl.DeleteShader(shader);
+    qgl.DeleteShader(shader);  // stays alive while attached
     return program;
 }
-
-}  // namespace
 
 HRESULT GlBackend::CreateShader(D3D9ShaderData* shader)
 {
@@ -440,7 +422,7 @@ HRESULT GlBackend::CreateShader(D3D9ShaderData* shader)
         return D3DERR_INVALIDCALL;
     if (open_)
         GlContextBind(&ctx_);
-    const GLuint program = open_ ? GlLinkVertexProgram(text) : 0;
+    const GLuint program = open_ ? GlCompileVertexProgram(text, kVs11Inputs) : 0;
     if (!program)
         return D3DERR_NOTAVAILABLE;
     GlShader* s = new GlShader;

@@ -204,26 +204,7 @@ bool VertexMachine::Execute(DWORD opcode, const DWORD* params, int count)
     }
     Vec s[3] = {};
     int rows = 0, width = 0;
-    switch (opcode) {
-    case SHOP_M4x4:
-        rows = 4, width = 4;
-        break;
-    case SHOP_M4x3:
-        rows = 3, width = 4;
-        break;
-    case SHOP_M3x4:
-        rows = 4, width = 3;
-        break;
-    case SHOP_M3x3:
-        rows = 3, width = 3;
-        break;
-    case SHOP_M3x2:
-        rows = 2, width = 3;
-        break;
-    default:
-        break;
-    }
-    if (rows > 0) {
+    if (D3D9ShaderMatrixShape(opcode, &rows, &width)) {
         Vec row, r{};
         if (!Read(params[1], 0, &s[0]))
             return false;
