@@ -1,4 +1,5 @@
-// Interface toolkit: laying out an 800 x 600 canvas from both maps against reading the maps alone, decoding a
+// Interface toolkit: laying out an 800 x 600 canvas from both maps against reading the maps alone, each with the
+// maps as RGBA and as the content tool's palette images (argument 0 and 1), decoding a
 // map in one pass against a scan per colour, and a frame of 20 widgets and 10 hot-spots under a moving
 // pointer against the same number of plain rectangle tests.
 #include <benchmark/benchmark.h>
@@ -14,6 +15,7 @@
 #include "gfx/core/image.h"
 #include "gfx/testsupport/headless.h"
 #include "gfx/testsupport/png_writer.h"
+#include "tools/content/interface_painter.h"
 #include "ui/toolkit/canvas.h"
 #include "ui/toolkit/toolkit_local.h"
 
@@ -62,9 +64,11 @@ ContentPngImage PaintMap(int colours, int blockW, int blockH)
     return image;
 }
 
+// Map forms: RGBA as painted, and the palette image the content tool writes.
+constexpr int kMapForms = 2;
+
 struct Scene {
-    std::filesystem::path dir;
-    std::string background;
+    std::string folder[kMapForms];   // with a trailing slash
     bool ready = false;
 };
 
@@ -83,9 +87,7 @@ Scene& Setup()
     CGame::Instance(nullptr);
     g_pFerroxGame->m_pMouse = new CFerroxMouse();
     FerroxSetImageImplFactory(MakeMemoryImage);
-    scene.dir = std::filesystem::temp_directory_path() / "ferrox_ui_bench";
-    std::filesystem::create_directories(scene.dir);
-    const std::string folder = scene.dir.string() + "/";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "ferrox_ui_bench";
     ContentPngImage background;
     background.width = kWidth;
     background.height = kHeight;
@@ -94,12 +96,20 @@ Scene& Setup()
     button.width = 32;
     button.height = 32;
     button.rows.assign(32 * 32 * 4, 200);
-    bool ok = ContentWritePng((folder + "panel.png").c_str(), background) &&
-              ContentWritePng((folder + "panel_p.png").c_str(), PaintMap(kButtons, 1, 1)) &&
-              ContentWritePng((folder + "panel_h.png").c_str(), PaintMap(kHotSpots, 30, 20));
-    for (int k = 1; ok && k <= kButtons; k++)
-        ok = ContentWritePng((folder + std::to_string(k) + "_s.png").c_str(), button);
-    scene.background = folder + "panel.png";
+    bool ok = true;
+    for (int form = 0; ok && form < kMapForms; form++) {
+        const std::filesystem::path sub = dir / std::to_string(form);
+        std::filesystem::create_directories(sub);
+        const std::string folder = sub.string() + "/";
+        const ContentPngImage placement = PaintMap(kButtons, 1, 1);
+        const ContentPngImage hotSpots = PaintMap(kHotSpots, 30, 20);
+        ok = ContentWritePng((folder + "panel.png").c_str(), background) &&
+             ContentWritePng((folder + "panel_p.png").c_str(), form ? ContentPaletteImage(placement) : placement) &&
+             ContentWritePng((folder + "panel_h.png").c_str(), form ? ContentPaletteImage(hotSpots) : hotSpots);
+        for (int k = 1; ok && k <= kButtons; k++)
+            ok = ContentWritePng((folder + std::to_string(k) + "_s.png").c_str(), button);
+        scene.folder[form] = folder;
+    }
     scene.ready = ok;
     return scene;
 }
@@ -111,7 +121,7 @@ void BM_ReadMapsOnly(benchmark::State& state)
         state.SkipWithError("set-up failed");
         return;
     }
-    const std::string folder = scene.dir.string() + "/";
+    const std::string& folder = scene.folder[state.range(0)];
     for (auto _ : state) {
         GxImage* p = GxImageRead((folder + "panel_p.png").c_str());
         GxImage* h = GxImageRead((folder + "panel_h.png").c_str());
@@ -120,7 +130,7 @@ void BM_ReadMapsOnly(benchmark::State& state)
         GxImageDestroy(h);
     }
 }
-BENCHMARK(BM_ReadMapsOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadMapsOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_BuildCanvas(benchmark::State& state)
 {
@@ -131,13 +141,13 @@ void BM_BuildCanvas(benchmark::State& state)
     }
     for (auto _ : state) {
         CFerroxCanvas canvas;
-        canvas.Build(scene.background.c_str(), 0.0f, 0.0f, 0);
+        canvas.Build((scene.folder[state.range(0)] + "panel.png").c_str(), 0.0f, 0.0f, 0);
         if (canvas.GetWidgetCount() != kButtons + 1 || canvas.GetHotSpotCount() != kHotSpots)
             state.SkipWithError("wrong layout");
         canvas.Release();
     }
 }
-BENCHMARK(BM_BuildCanvas)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildCanvas)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 GxImage* MapInMemory(std::vector<GxUInt8>* pixels)
 {
@@ -217,7 +227,7 @@ void BM_FrameCanvasUpdateRender(benchmark::State& state)
         return;
     }
     CFerroxCanvas canvas;
-    canvas.Build(scene.background.c_str(), 0.0f, 0.0f, 0);
+    canvas.Build((scene.folder[1] + "panel.png").c_str(), 0.0f, 0.0f, 0);
     FerroxMousePosition* pointer = g_pFerroxGame->m_pMouse->GetPosition();
     float x = 0.0f;
     for (auto _ : state) {

@@ -24,7 +24,11 @@ void GlMatrixMultiply(const float a[16], const float b[16], float out[16])
 // Under the upper-left origin GL's edge rule counts Direct3D's top edges as
 // bottom ones, so the vertical shift stops a little short: a top edge through
 // a pixel centre then covers it and a bottom edge does not, as in Direct3D.
-static const float kGlRowShift = 0.5f - 1.0f / 64.0f;
+// The shortfall is one step of the rasteriser's 8-bit sub-pixel grid: enough to
+// break the tie, small enough that a texel drawn on its pixel takes under one
+// level from its neighbour under linear filtering (1/64 mixed in about 2 %).
+static const float kGlSubPixelStep = 1.0f / 256.0f;
+static const float kGlRowShift = 0.5f - kGlSubPixelStep;
 
 void GlPixelCentreProjection(const D3DMATRIX& projection, float width, float height, float out[16])
 {

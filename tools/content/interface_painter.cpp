@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 namespace {
@@ -11,6 +12,7 @@ constexpr int kChannels = 4;
 constexpr uint8_t kOpaque = 255;
 constexpr int kFrame = 2;            // frame width around a button on the background
 constexpr int kPaletteLimit = 64;
+constexpr size_t kPngPaletteEntries = 256;   // an 8-bit palette image's largest palette
 constexpr int kBarWidth = 64;
 constexpr int kBarHeight = 6;
 constexpr int kSeasonWidth = 64;
@@ -148,6 +150,39 @@ ContentPngImage ContentCanvasButton(const ContentCanvasLayout& layout, int butto
     return image;
 }
 
+ContentPngImage ContentPaletteImage(const ContentPngImage& rgba)
+{
+    const size_t pixels = static_cast<size_t>(rgba.width) * rgba.height;
+    if (rgba.colourType != PNG_COLOR_TYPE_RGB_ALPHA || rgba.bitDepth != 8 || rgba.rows.size() < pixels * kChannels)
+        return rgba;
+    ContentPngImage out;
+    out.width = rgba.width;
+    out.height = rgba.height;
+    out.colourType = PNG_COLOR_TYPE_PALETTE;
+    out.bitDepth = 8;
+    out.rows.resize(pixels);
+    std::map<uint32_t, uint8_t> index;
+    bool translucent = false;
+    for (size_t i = 0; i < pixels; i++) {
+        const uint8_t* p = &rgba.rows[i * kChannels];
+        const uint32_t key = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+                             static_cast<uint32_t>(p[2]) << 8 | p[3];
+        auto found = index.find(key);
+        if (found == index.end()) {
+            if (out.palette.size() == kPngPaletteEntries)
+                return rgba;
+            found = index.emplace(key, static_cast<uint8_t>(out.palette.size())).first;
+            out.palette.push_back(png_color{p[0], p[1], p[2]});
+            out.paletteAlpha.push_back(p[3]);
+            translucent = translucent || p[3] != kOpaque;
+        }
+        out.rows[i] = found->second;
+    }
+    if (!translucent)
+        out.paletteAlpha.clear();
+    return out;
+}
+
 ContentPngImage ContentCanvasPlacementMap(const ContentCanvasLayout& layout)
 {
     const int colours = static_cast<int>(layout.buttons.size());
@@ -182,9 +217,9 @@ bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& di
     }
     const std::string base = dir + "/" + layout.stem;
     if (!Write(base + ".png", ContentCanvasBackground(layout), error) ||
-        !Write(base + "_p.png", ContentCanvasPlacementMap(layout), error))
+        !Write(base + "_p.png", ContentPaletteImage(ContentCanvasPlacementMap(layout)), error))
         return false;
-    if (!layout.hotSpots.empty() && !Write(base + "_h.png", ContentCanvasHotSpotMap(layout), error))
+    if (!layout.hotSpots.empty() && !Write(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error))
         return false;
     for (size_t k = 0; k < layout.buttons.size(); k++) {
         if (!Write(dir + "/" + std::to_string(k + 1) + "_s.png", ContentCanvasButton(layout, static_cast<int>(k)),

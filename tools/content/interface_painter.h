@@ -37,6 +37,10 @@ ContentPngImage ContentCanvasButton(const ContentCanvasLayout& layout, int butto
 ContentPngImage ContentCanvasPlacementMap(const ContentCanvasLayout& layout);
 ContentPngImage ContentCanvasHotSpotMap(const ContentCanvasLayout& layout);
 
+// The same pixels as a palette image (colour type 3, 8 bits) when the RGBA image has at most 256 distinct
+// colours, else the image unchanged. Flat-colour maps decode about four times faster this way.
+ContentPngImage ContentPaletteImage(const ContentPngImage& rgba);
+
 // Writes every picture of a layout into dir (the canvas's folder); false with a message on the first failure.
 bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& dir, std::string* error);
 // The main bar's folder: the canvas, the four season pictures and the rating bar.

@@ -3,6 +3,7 @@
 #include "tools/content/interface_painter.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +19,7 @@
 #include "engine/tagtree.h"
 #include "gfx/testsupport/headless.h"
 #include "ui/toolkit/canvas.h"
+#include "ui/toolkit/toolkit_local.h"
 
 namespace {
 
@@ -70,6 +72,49 @@ TEST(InterfacePainter, MainBarBuildsElevenButtonsAndItsHotSpots)
         }
         canvas.Release();
     }
+    std::filesystem::remove_all(dir);
+    GxFileSystemManagerClose();
+    GxTestEngineShutdown();
+}
+
+TEST(InterfacePainter, PaletteMapsReadBackTheSamePixels)
+{
+    ASSERT_TRUE(GxTestEngineStart());
+    ASSERT_TRUE(GxTestFileSystemOpen());
+    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "content_palette_test";
+    std::filesystem::create_directories(dir);
+    const std::string rgbaPath = (dir / "rgba.png").string(), palettePath = (dir / "palette.png").string();
+    const ContentPngImage rgba = ContentCanvasHotSpotMap(ContentMainBarLayout());
+    const ContentPngImage palette = ContentPaletteImage(rgba);
+    EXPECT_EQ(palette.colourType, PNG_COLOR_TYPE_PALETTE);
+    EXPECT_FALSE(palette.paletteAlpha.empty());   // the clear background keeps its alpha
+    ASSERT_TRUE(ContentWritePng(rgbaPath.c_str(), rgba));
+    ASSERT_TRUE(ContentWritePng(palettePath.c_str(), palette));
+    GxImage* a = GxImageRead(rgbaPath.c_str());
+    GxImage* b = GxImageRead(palettePath.c_str());
+    ASSERT_TRUE(a && b);
+    ASSERT_TRUE(a->width == b->width && a->height == b->height);
+    int differing = 0;
+    for (int32_t y = 0; y < a->height; y++) {
+        for (int32_t x = 0; x < a->width; x++) {
+            uint8_t pa[4], pb[4];
+            FerroxReadImagePixel(a, x, y, pa);
+            FerroxReadImagePixel(b, x, y, pb);
+            differing += std::memcmp(pa, pb, sizeof(pa)) != 0;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    GxImageDestroy(a);
+    GxImageDestroy(b);
+
+    // More than 256 colours stay RGBA.
+    ContentPngImage ramp = rgba;
+    for (size_t i = 0; i < 300; i++) {
+        ramp.rows[i * 4] = static_cast<uint8_t>(i);
+        ramp.rows[i * 4 + 1] = static_cast<uint8_t>(i >> 8);
+    }
+    EXPECT_EQ(ContentPaletteImage(ramp).colourType, PNG_COLOR_TYPE_RGB_ALPHA);
     std::filesystem::remove_all(dir);
     GxFileSystemManagerClose();
     GxTestEngineShutdown();
