@@ -23,6 +23,7 @@
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/world/geometry.h"
 #include "gfx/world/material.h"
+#include "gfx/world/mesh.h"
 
 namespace {
 
@@ -156,6 +157,16 @@ GxD3D9VertexShaderDescriptor DescriptorSetup(const GxAtomic* atomic, const GxSki
 void PaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt8 remap[kMaxPaletteIndex])
 {
     std::memset(remap, kNoSlot, kMaxPaletteIndex);
+    if (skin->boneLimit) {
+        // Split data: each bone's slot in the palette window of the meshes that use it.
+        for (GxUInt32 bone = 0; bone < skin->numBones && bone < kMaxPaletteIndex; bone++) {
+            const GxUInt8 slot = skin->meshBoneRemapIndices[bone];
+            if (slot != gxSKINNOREMAP && slot < skinCaps.maxBones) {
+                remap[bone] = static_cast<GxUInt8>(kRegistersPerBone * slot);
+            }
+        }
+        return;
+    }
     const bool compact = static_cast<GxUInt32>(hierarchy->numNodes) > skinCaps.maxBones;
     for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
         const GxUInt32 bone = skin->boneIDs[i];
@@ -422,28 +433,42 @@ void UploadFog(GxUInt32 reg, GxUInt32 fogMode)
     GxD3D9Device()->SetVertexShaderConstantF(reg, fog, 1);
 }
 
-// Palette rows of every used bone at its slot: (right.c, up.c, at.c, pos.c) for c = x, y, z.
-GxBool UploadPalette(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt32 base)
+// Palette rows of one bone at its slot: (right.c, up.c, at.c, pos.c) for c = x, y, z.
+void UploadBone(const GxMatrix& m, GxUInt32 reg)
 {
-    const GxMatrix* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
-    if (!palette) {
-        return 0;
-    }
-    GxUInt8 remap[kMaxPaletteIndex];
-    PaletteRemap(skin, hierarchy, remap);
-    const GxUInt32 entries = GxD3D9SkinPaletteCount(skin, hierarchy);
+    const GxReal rows[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
+                                                                {m.right.y, m.up.y, m.at.y, m.pos.y},
+                                                                {m.right.z, m.up.z, m.at.z, m.pos.z}};
+    GxD3D9Device()->SetVertexShaderConstantF(reg, &rows[0][0], kRegistersPerBone);
+}
+
+// Every used bone at its slot (skins without split data).
+void UploadPalette(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base)
+{
     for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
         const GxUInt32 bone = skin->boneIDs[i];
-        if (bone >= entries) {
-            continue;
+        if (bone < entries) {
+            UploadBone(palette[bone], base + remap[bone]);
         }
-        const GxMatrix& m = palette[bone];
-        const GxReal rows[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
-                                                                    {m.right.y, m.up.y, m.at.y, m.pos.y},
-                                                                    {m.right.z, m.up.z, m.at.z, m.pos.z}};
-        GxD3D9Device()->SetVertexShaderConstantF(base + remap[bone], &rows[0][0], kRegistersPerBone);
     }
-    return 1;
+}
+
+// The bones of one mesh's runs at their slots of the mesh's palette window (split data).
+void UploadMeshRuns(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap,
+                    GxUInt32 base, GxUInt32 mesh)
+{
+    if (mesh >= skin->numMeshes) {
+        return;
+    }
+    const GxUInt32 first = skin->meshBoneRLECount[2 * mesh];
+    const GxUInt32 runs = skin->meshBoneRLECount[2 * mesh + 1];
+    for (GxUInt32 r = first; r < first + runs && r < skin->numRLE; r++) {
+        const GxUInt32 start = skin->meshBoneRLE[2 * r];
+        const GxUInt32 count = skin->meshBoneRLE[2 * r + 1];
+        for (GxUInt32 bone = start; bone < start + count && bone < entries && bone < kMaxPaletteIndex; bone++) {
+            UploadBone(palette[bone], base + remap[bone]);
+        }
+    }
 }
 
 // Both streams are bound at their own byte offsets, so vertices are counted from the start of each range.
@@ -498,8 +523,15 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
     if (registers.fog != gxD3D9VSNOREGISTER) {
         UploadFog(registers.fog, d.fogMode);
     }
-    if (!UploadPalette(atomic, skin, hierarchy, registers.bones)) {
+    const GxMatrix* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    if (!palette) {
         return 0;
+    }
+    GxUInt8 remap[kMaxPaletteIndex];
+    PaletteRemap(skin, hierarchy, remap);
+    const GxUInt32 entries = GxD3D9SkinPaletteCount(skin, hierarchy);
+    if (!skin->boneLimit) {
+        UploadPalette(palette, entries, skin, remap, registers.bones);
     }
     GxD3D9SetPixelShader(nullptr);
     GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
@@ -540,6 +572,9 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, op);
         GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
         GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        if (skin->boneLimit) {
+            UploadMeshRuns(palette, entries, skin, remap, registers.bones, m);
+        }
         DrawMesh(header, meshes[m], streamBase);
     }
     GxD3D9SetVertexShader(nullptr);
@@ -650,8 +685,9 @@ GxBool GxD3D9SkinPluginAttach(void)
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    // Split palettes upload per mesh, which this path does not do yet; they stay on the processor. The blend
-    // stream lies elsewhere in the shared buffers than the first stream, so both are bound at byte offsets.
-    return skinCaps.vertexShadersUsable && skinCaps.streamOffsets && skin && !skin->boneLimit &&
+    // The blend stream lies elsewhere in the shared buffers than the first stream, so both are bound at byte
+    // offsets. Split data upload each mesh's bones into the window its table gives.
+    return skinCaps.vertexShadersUsable && skinCaps.streamOffsets && skin &&
+           (!skin->boneLimit || (atomic->geometry->mesh && skin->numMeshes == atomic->geometry->mesh->numMeshes)) &&
            skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= kMaxWeights;
 }

@@ -399,11 +399,12 @@ void FillTwoBones(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
 }
 
 // A prelit box whose every vertex blends both bones, each vertex by its own pair of weights; `material` (may be
-// null) on every face, lit by the world's lights when `lit`.
+// null) on its faces (`second`, if any, on the other mesh's), lit by the world's lights when `lit`, with split
+// data for two meshes when `split`.
 GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy, GxReal z, bool lit = false,
-                           GxMaterial* material = nullptr)
+                           GxMaterial* material = nullptr, bool split = false, GxMaterial* second = nullptr)
 {
-    GxGeometry* geometry = GxWorldTestBox(material, material, 1.0f, gxGEOMETRYPRELIT);
+    GxGeometry* geometry = GxWorldTestBox(material, second ? second : material, 1.0f, gxGEOMETRYPRELIT);
     if (!lit) {
         geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
     }
@@ -426,6 +427,12 @@ GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy,
     const GxUInt8 used[2] = {0, 1};
     GxSkinDataAllocate(skin, 2, 2, n, used, weights.data(), indices.data(), toBone);
     skin->maxNumWeightsForVertex = 2;
+    if (split) {
+        // Both meshes share one window holding the two bones in swapped slots, so the stream's indices and
+        // the upload must both go through the remap.
+        const GxUInt8 block[] = {1, 0, 0, 1, 0, 1, 0, 2};  // remap, mesh table (first run, count) x 2, one run
+        EXPECT_TRUE(GxSkinSplitDataSet(skin, 2, 2, 1, block));
+    }
     GxSkinGeometrySetSkin(geometry, skin);
     GxAtomic* atomic = test.MakeAtomicAt(geometry, z);
     GxSkinAtomicSetHierarchy(atomic, hierarchy);
@@ -454,9 +461,14 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
     const GxReal ambientGrey = 0.2f;
     const GxReal sunGrey = 0.5f;
 
-    for (const bool lit : {false, true}) {
-        SCOPED_TRACE(lit ? "lit" : "unlit");
-        if (lit) {
+    GxMaterial* second = GxMaterialCreate();
+    ASSERT_NE(second, nullptr);
+    second->surfaceProps = material->surfaceProps;
+    for (const int pass : {0, 1, 2}) {
+        const bool lit = pass > 0;
+        const bool split = pass == 2;
+        SCOPED_TRACE(pass == 0 ? "unlit" : split ? "split" : "lit");
+        if (pass == 1) {
             AddLight(gxLIGHTAMBIENT, ambientGrey);
             GxLight* sun = AddLight(gxLIGHTDIRECTIONAL, sunGrey);
             const GxV3d axis = {1.0f, 1.0f, 0.0f};
@@ -465,12 +477,12 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
         GxD3D9VertexShaderCacheClose();
         GxD3D9VertexShaderCacheOpen();
         GxD3D9VertexShaderSetAssembler(AssembleNothing);
-        GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr);
+        GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr, split, split ? second : nullptr);
         ASSERT_TRUE(Render());  // instanced for the processor
         GxD3D9VertexShaderSetAssembler(nullptr);
         GxD3D9VertexShaderCacheClose();
         GxD3D9VertexShaderCacheOpen();
-        GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr);
+        GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr, split, split ? second : nullptr);
         D3D9SoftSetLogging(gxD3D9State.device, true);
         D3D9SoftClearLog(gxD3D9State.device);
         ASSERT_TRUE(Render());
@@ -541,6 +553,7 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
             EXPECT_GT(litByTheSun, 0u) << "the directional light must reach some vertices";
         }
     }
+    GxMaterialDestroy(second);
     GxMaterialDestroy(material);
     GxAnimationDestroy(twoBones);
 }
