@@ -509,6 +509,11 @@ void GxD3D9SetWorldLightsQuery(GxD3D9WorldLightsQuery query)
     worldLightsQuery = query;
 }
 
+GxD3D9WorldLightsQuery GxD3D9GetWorldLightsQuery(void)
+{
+    return worldLightsQuery;
+}
+
 void GxD3D9SetAtomicLocalLightsSetup(GxD3D9AtomicLocalLightsSetup setup)
 {
     atomicLocalLights = setup;

@@ -70,6 +70,7 @@ void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 t
 // a program that lights atomics with lights of its own (it is asked with the current world, null without one).
 typedef GxLink* (*GxD3D9WorldLightsQuery)(GxWorld* world);
 void GxD3D9SetWorldLightsQuery(GxD3D9WorldLightsQuery query);
+GxD3D9WorldLightsQuery GxD3D9GetWorldLightsQuery(void);
 // Sets up the local lights that reach a lit atomic with normals; installed by the code that owns worlds.
 // Non-zero when any light was set.
 typedef GxBool (*GxD3D9AtomicLocalLightsSetup)(GxAtomic* atomic);

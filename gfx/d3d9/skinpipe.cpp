@@ -3,11 +3,14 @@
 #include "gfx/d3d9/skinpipe.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
 #include "gfx/anim/anim.h"
 #include "gfx/core/camera.h"
+#include "gfx/core/matrix.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/d3d9/atomicpipe.h"
@@ -20,6 +23,7 @@
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/world/geometry.h"
 #include "gfx/world/material.h"
+#include "gfx/world/mesh.h"
 
 namespace {
 
@@ -153,6 +157,16 @@ GxD3D9VertexShaderDescriptor DescriptorSetup(const GxAtomic* atomic, const GxSki
 void PaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt8 remap[kMaxPaletteIndex])
 {
     std::memset(remap, kNoSlot, kMaxPaletteIndex);
+    if (skin->boneLimit) {
+        // Split data: each bone's slot in the palette window of the meshes that use it.
+        for (GxUInt32 bone = 0; bone < skin->numBones && bone < kMaxPaletteIndex; bone++) {
+            const GxUInt8 slot = skin->meshBoneRemapIndices[bone];
+            if (slot != gxSKINNOREMAP && slot < skinCaps.maxBones) {
+                remap[bone] = static_cast<GxUInt8>(kRegistersPerBone * slot);
+            }
+        }
+        return;
+    }
     const bool compact = static_cast<GxUInt32>(hierarchy->numNodes) > skinCaps.maxBones;
     for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
         const GxUInt32 bone = skin->boneIDs[i];
@@ -287,6 +301,120 @@ GxBool SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstanc
     return 1;
 }
 
+// ---- Shader lighting: the light block from c4 (ambient, then two registers per directional light).
+
+constexpr GxUInt32 kMaxLightsOfAKind = 15;  // a descriptor's light counts are four bits
+constexpr GxUInt32 kDirectionalRegisters = 2;
+constexpr GxUInt32 kBlockRegisters = gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * kMaxLightsOfAKind;
+constexpr GxInt32 kRGB = 3;
+
+struct LightBlock {
+    GxReal regs[kBlockRegisters][kFloatsPerRegister];
+    GxD3D9VSLightColors unscaled;  // ambient and each light's colour before the material's coefficients
+    GxUInt32 end;                  // one past the last register written
+};
+
+// A direction of world space in the atomic's object space, of unit length (the shader's normals are).
+GxV3d ObjectDirection(const GxMatrix* inverse, const GxV3d& at)
+{
+    GxV3d d = at;
+    if (inverse) {
+        d.x = at.x * inverse->right.x + at.y * inverse->up.x + at.z * inverse->at.x;
+        d.y = at.x * inverse->right.y + at.y * inverse->up.y + at.z * inverse->at.y;
+        d.z = at.x * inverse->right.z + at.y * inverse->up.z + at.z * inverse->at.z;
+    }
+    const GxReal length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    if (length > 0.0f) {
+        d.x /= length;
+        d.y /= length;
+        d.z /= length;
+    }
+    return d;
+}
+
+// Fills the ambient colour and the world's directional lights that light atomics, and their count in the
+// descriptor. Local lights are left to the processor path's device lights (not taken here).
+void ShaderLighting(const GxAtomic* atomic, const GxMatrix* world, GxD3D9VertexShaderDescriptor* d, LightBlock* b)
+{
+    d->numDirectionalLights = d->numPointLights = d->numSpotLights = 0;
+    b->unscaled = GxD3D9VSLightColors{};
+    b->unscaled.ambient[kRGB] = d->prelit ? 0.0f : 1.0f;
+    b->end = gxD3D9VSLIGHTSREGISTER;
+    const GxGeometry* geometry = atomic->geometry;
+    const GxD3D9WorldLightsQuery query = GxD3D9GetWorldLightsQuery();
+    GxLink* globals = query ? query(GxEngineInstance->curWorld) : nullptr;
+    if (!(geometry->flags & gxGEOMETRYLIGHT) || !globals) {
+        return;
+    }
+    GxMatrix inverse;
+    const GxMatrix* toObject = world && GxMatrixInvert(&inverse, world) ? &inverse : nullptr;
+    GxUInt32 count = 0;
+    for (GxLink* link = globals->next; link != globals; link = link->next) {
+        const GxLight* light =
+            reinterpret_cast<const GxLight*>(reinterpret_cast<const char*>(link) - offsetof(GxLight, inWorld));
+        if (!(light->object.object.flags & gxLIGHTLIGHTATOMICS)) {
+            continue;
+        }
+        const GxReal colour[kRGB] = {light->color.red, light->color.green, light->color.blue};
+        if (light->object.object.subType == gxLIGHTAMBIENT) {
+            for (GxInt32 c = 0; c < kRGB; c++) {
+                b->unscaled.ambient[c] += colour[c];
+            }
+            continue;
+        }
+        if (light->object.object.subType != gxLIGHTDIRECTIONAL || !d->normals || count == kMaxLightsOfAKind) {
+            continue;
+        }
+        auto* frame = static_cast<GxFrame*>(light->object.object.parent);
+        const GxV3d at = frame ? GxFrameGetWorldMatrix(frame)->at : GxV3d{0.0f, 0.0f, 1.0f};
+        const GxV3d dir = ObjectDirection(toObject, at);
+        GxReal* direction = b->regs[gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * count];
+        direction[0] = dir.x;
+        direction[1] = dir.y;
+        direction[2] = dir.z;
+        direction[3] = 0.0f;  // the zero of the shader's clamps
+        std::memcpy(b->unscaled.colors[count], colour, sizeof(colour));
+        b->unscaled.colors[count][kRGB] = 0.0f;
+        count++;
+    }
+    d->numDirectionalLights = static_cast<GxUInt8>(count);
+    b->unscaled.numLights = count;
+    b->end = gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * count;
+}
+
+// Writes the colours scaled by a material's coefficients into the block and uploads c4 up to its end.
+void UploadLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
+{
+    GxD3D9VSLightColors scaled;
+    GxD3D9VSScaleLightColors(&scaled, &b->unscaled, ambient, diffuse);
+    std::memcpy(b->regs[gxD3D9VSAMBIENTREGISTER], scaled.ambient, sizeof(scaled.ambient));
+    for (GxUInt32 l = 0; l < scaled.numLights; l++) {
+        std::memcpy(b->regs[gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * l + 1], scaled.colors[l],
+                    sizeof(scaled.colors[l]));
+    }
+    GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSAMBIENTREGISTER, b->regs[gxD3D9VSAMBIENTREGISTER],
+                                             b->end - gxD3D9VSAMBIENTREGISTER);
+}
+
+// Drops lights, then fog, until the shader's constants and the palette fit the device; every light kept stays
+// at its register. Non-zero when they fit.
+GxBool FitConstants(GxD3D9VertexShaderDescriptor* d, const GxSkin* skin, LightBlock* b)
+{
+    const GxUInt32 palette = kRegistersPerBone * skin->paletteBones;
+    while (GxD3D9VertexShaderGetNumConstants(d) + palette > skinCaps.maxConstants) {
+        if (d->numDirectionalLights) {
+            d->numDirectionalLights--;
+            b->unscaled.numLights--;
+            b->end -= kDirectionalRegisters;
+        } else if (d->fogMode) {
+            d->fogMode = 0;
+        } else {
+            return 0;
+        }
+    }
+    return 1;
+}
+
 void UploadFog(GxUInt32 reg, GxUInt32 fogMode)
 {
     GxReal fog[kFloatsPerRegister] = {0.0f, 0.0f, 0.0f, 1.0f};
@@ -305,28 +433,42 @@ void UploadFog(GxUInt32 reg, GxUInt32 fogMode)
     GxD3D9Device()->SetVertexShaderConstantF(reg, fog, 1);
 }
 
-// Palette rows of every used bone at its slot: (right.c, up.c, at.c, pos.c) for c = x, y, z.
-GxBool UploadPalette(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt32 base)
+// Palette rows of one bone at its slot: (right.c, up.c, at.c, pos.c) for c = x, y, z.
+void UploadBone(const GxMatrix& m, GxUInt32 reg)
 {
-    const GxMatrix* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
-    if (!palette) {
-        return 0;
-    }
-    GxUInt8 remap[kMaxPaletteIndex];
-    PaletteRemap(skin, hierarchy, remap);
-    const GxUInt32 entries = GxD3D9SkinPaletteCount(skin, hierarchy);
+    const GxReal rows[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
+                                                                {m.right.y, m.up.y, m.at.y, m.pos.y},
+                                                                {m.right.z, m.up.z, m.at.z, m.pos.z}};
+    GxD3D9Device()->SetVertexShaderConstantF(reg, &rows[0][0], kRegistersPerBone);
+}
+
+// Every used bone at its slot (skins without split data).
+void UploadPalette(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base)
+{
     for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
         const GxUInt32 bone = skin->boneIDs[i];
-        if (bone >= entries) {
-            continue;
+        if (bone < entries) {
+            UploadBone(palette[bone], base + remap[bone]);
         }
-        const GxMatrix& m = palette[bone];
-        const GxReal rows[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
-                                                                    {m.right.y, m.up.y, m.at.y, m.pos.y},
-                                                                    {m.right.z, m.up.z, m.at.z, m.pos.z}};
-        GxD3D9Device()->SetVertexShaderConstantF(base + remap[bone], &rows[0][0], kRegistersPerBone);
     }
-    return 1;
+}
+
+// The bones of one mesh's runs at their slots of the mesh's palette window (split data).
+void UploadMeshRuns(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap,
+                    GxUInt32 base, GxUInt32 mesh)
+{
+    if (mesh >= skin->numMeshes) {
+        return;
+    }
+    const GxUInt32 first = skin->meshBoneRLECount[2 * mesh];
+    const GxUInt32 runs = skin->meshBoneRLECount[2 * mesh + 1];
+    for (GxUInt32 r = first; r < first + runs && r < skin->numRLE; r++) {
+        const GxUInt32 start = skin->meshBoneRLE[2 * r];
+        const GxUInt32 count = skin->meshBoneRLE[2 * r + 1];
+        for (GxUInt32 bone = start; bone < start + count && bone < entries && bone < kMaxPaletteIndex; bone++) {
+            UploadBone(palette[bone], base + remap[bone]);
+        }
+    }
 }
 
 // Both streams are bound at their own byte offsets, so vertices are counted from the start of each range.
@@ -352,26 +494,44 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
                     GxUInt32 flags)
 {
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    const GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
-    GxD3D9VertexShaderRegisters registers;
-    IDirect3DVertexShader9* shader = GxD3D9VertexShaderCacheGet(&d, &registers);
-    if (!shader || !GxD3D9Device() || registers.bones == gxD3D9VSNOREGISTER) {
+    if (!GxD3D9Device()) {
         return 0;
     }
     auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
-    GxD3D9VSSetWorldMatrix(frame ? GxFrameGetWorldMatrix(frame) : nullptr);
+    const GxMatrix* world = frame ? GxFrameGetWorldMatrix(frame) : nullptr;
+    GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
+    LightBlock block{};
+    ShaderLighting(atomic, world, &d, &block);
+    if (!FitConstants(&d, skin, &block)) {
+        return 0;
+    }
+    GxD3D9VertexShaderRegisters registers;
+    IDirect3DVertexShader9* shader = GxD3D9VertexShaderCacheGet(&d, &registers);
+    if (!shader || registers.bones == gxD3D9VSNOREGISTER) {
+        return 0;
+    }
+    GxD3D9VSSetWorldMatrix(world);
     D3DMATRIX transform;
     GxD3D9GetWorldViewProjTransposed(&transform);
-    // c0-c3 the combined transform, c4 the ambient colour (its alpha stays with prelit vertices' own).
-    GxReal block[gxD3D9VSLIGHTSREGISTER][kFloatsPerRegister] = {};
-    std::memcpy(block, &transform, sizeof(transform));
-    block[gxD3D9VSAMBIENTREGISTER][3] = d.prelit ? 0.0f : 1.0f;
-    GxD3D9Device()->SetVertexShaderConstantF(0, &block[0][0], gxD3D9VSLIGHTSREGISTER);
+    // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients.
+    std::memcpy(block.regs, &transform, sizeof(transform));
+    GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, &block.regs[0][0],
+                                             gxD3D9VSAMBIENTREGISTER - gxD3D9VSTRANSFORMREGISTER);
+    UploadLightColors(&block, 1.0f, 1.0f);
+    GxReal lastAmbient = 1.0f;
+    GxReal lastDiffuse = 1.0f;
     if (registers.fog != gxD3D9VSNOREGISTER) {
         UploadFog(registers.fog, d.fogMode);
     }
-    if (!UploadPalette(atomic, skin, hierarchy, registers.bones)) {
+    const GxMatrix* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    if (!palette) {
         return 0;
+    }
+    GxUInt8 remap[kMaxPaletteIndex];
+    PaletteRemap(skin, hierarchy, remap);
+    const GxUInt32 entries = GxD3D9SkinPaletteCount(skin, hierarchy);
+    if (!skin->boneLimit) {
+        UploadPalette(palette, entries, skin, remap, registers.bones);
     }
     GxD3D9SetPixelShader(nullptr);
     GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
@@ -392,6 +552,12 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         const GxRGBA white = {255, 255, 255, 255};
         const GxRGBA colour = material ? material->color : white;
         GxD3D9SetVertexAlpha(colour.alpha < white.alpha || meshes[m].hasVertexAlpha);
+        if (material && (material->surfaceProps.ambient != lastAmbient ||
+                         material->surfaceProps.diffuse != lastDiffuse)) {
+            lastAmbient = material->surfaceProps.ambient;
+            lastDiffuse = material->surfaceProps.diffuse;
+            UploadLightColors(&block, lastAmbient, lastDiffuse);
+        }
         if (registers.material != gxD3D9VSNOREGISTER) {
             const GxReal c[kFloatsPerRegister] = {colour.red * kByteScale, colour.green * kByteScale,
                                                   colour.blue * kByteScale, colour.alpha * kByteScale};
@@ -406,6 +572,9 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, op);
         GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
         GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        if (skin->boneLimit) {
+            UploadMeshRuns(palette, entries, skin, remap, registers.bones, m);
+        }
         DrawMesh(header, meshes[m], streamBase);
     }
     GxD3D9SetVertexShader(nullptr);
@@ -516,9 +685,9 @@ GxBool GxD3D9SkinPluginAttach(void)
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    // Split palettes upload per mesh, which this path does not do yet; they stay on the processor. The blend
-    // stream lies elsewhere in the shared buffers than the first stream, so both are bound at byte offsets.
-    return skinCaps.vertexShadersUsable && skinCaps.streamOffsets && skin && !skin->boneLimit &&
-           skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= kMaxWeights &&
-           !(atomic->geometry->flags & gxGEOMETRYLIGHT);
+    // The blend stream lies elsewhere in the shared buffers than the first stream, so both are bound at byte
+    // offsets. Split data upload each mesh's bones into the window its table gives.
+    return skinCaps.vertexShadersUsable && skinCaps.streamOffsets && skin &&
+           (!skin->boneLimit || (atomic->geometry->mesh && skin->numMeshes == atomic->geometry->mesh->numMeshes)) &&
+           skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= kMaxWeights;
 }

@@ -1,10 +1,13 @@
 // Skin pipeline on the software device: a skinned atomic gets the skin pipeline when read or set, its vertex
 // stream holds the blended pose after a draw, and the combined transform follows view and projection.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "gfx/anim/anim.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
+#include "gfx/d3d9/skincpu.h"
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/vscache_testing.h"
@@ -100,6 +103,12 @@ GxV3d StreamPosition(GxD3D9InstanceHeader* header, GxUInt32 v)
 
 TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
 {
+    // A device without vertex shaders keeps every skin on the processor.
+    const D3DCAPS9 saved = gxD3D9State.caps;
+    gxD3D9State.caps.VertexShaderVersion = 0;
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    gxD3D9State.caps = saved;
     ASSERT_NE(GxD3D9SkinGetPipeline(0), nullptr);
     GxAtomic* atomic = SkinnedAtomic();
     EXPECT_EQ(atomic->pipeline, GxD3D9SkinGetPipeline(0));
@@ -357,13 +366,11 @@ TEST_F(ShaderSkinPipeTest, ShaderLayoutLeftByAnotherInstanceIsDroppedBeforeAFixe
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
 }
 
-TEST_F(ShaderSkinPipeTest, LitSkinsAndDevicesWithoutShadersStayOnTheProcessor)
+TEST_F(ShaderSkinPipeTest, DevicesWithoutShadersKeepSkinsOnTheProcessor)
 {
     GxD3D9VertexShaderSetAssembler(AssembleAny);
     GxAtomic* lit = SkinnedAtomic();
     lit->geometry->flags |= gxGEOMETRYLIGHT;
-    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
-    lit->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
     EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(lit));
     gxD3D9State.caps.DevCaps2 &= ~static_cast<DWORD>(D3DDEVCAPS2_STREAMOFFSET);
     ASSERT_TRUE(GxSkinPipelinesDestroy());
@@ -391,11 +398,16 @@ void FillTwoBones(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
     }
 }
 
-// A prelit, unlit box whose every vertex blends both bones, each vertex by its own pair of weights.
-GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy, GxReal z)
+// A prelit box whose every vertex blends both bones, each vertex by its own pair of weights; `material` (may be
+// null) on its faces (`second`, if any, on the other mesh's), lit by the world's lights when `lit`, with split
+// data for two meshes when `split`.
+GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy, GxReal z, bool lit = false,
+                           GxMaterial* material = nullptr, bool split = false, GxMaterial* second = nullptr)
 {
-    GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr, 1.0f, gxGEOMETRYPRELIT);
-    geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+    GxGeometry* geometry = GxWorldTestBox(material, second ? second : material, 1.0f, gxGEOMETRYPRELIT);
+    if (!lit) {
+        geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+    }
     const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
     std::vector<GxReal> weights(n * 4, 0.0f);
     std::vector<GxUInt32> indices(n, 0);
@@ -403,7 +415,10 @@ GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy,
         weights[v * 4] = 0.5f + 0.05f * static_cast<GxReal>(v % 10);
         weights[v * 4 + 1] = 1.0f - weights[v * 4];
         indices[v] = (v & 1) ? 0x0001u : 0x0100u;  // bone 0 or bone 1 first
-        geometry->preLitLum[v] = {static_cast<GxUInt8>(10 * v), static_cast<GxUInt8>(255 - 10 * v), 128, 255};
+        // Lit vertices keep room below 1 for the lights, so no colour saturates.
+        const GxUInt8 scale = lit ? 4 : 10;
+        geometry->preLitLum[v] = {static_cast<GxUInt8>(scale * v), static_cast<GxUInt8>(lit ? 100 - scale * v : 255 - 10 * v),
+                                  lit ? GxUInt8{40} : GxUInt8{128}, 255};
     }
     GxMatrix toBone[2];
     GxMatrixSetIdentity(&toBone[0]);
@@ -412,6 +427,12 @@ GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy,
     const GxUInt8 used[2] = {0, 1};
     GxSkinDataAllocate(skin, 2, 2, n, used, weights.data(), indices.data(), toBone);
     skin->maxNumWeightsForVertex = 2;
+    if (split) {
+        // Both meshes share one window holding the two bones in swapped slots, so the stream's indices and
+        // the upload must both go through the remap.
+        const GxUInt8 block[] = {1, 0, 0, 1, 0, 1, 0, 2};  // remap, mesh table (first run, count) x 2, one run
+        EXPECT_TRUE(GxSkinSplitDataSet(skin, 2, 2, 1, block));
+    }
     GxSkinGeometrySetSkin(geometry, skin);
     GxAtomic* atomic = test.MakeAtomicAt(geometry, z);
     GxSkinAtomicSetHierarchy(atomic, hierarchy);
@@ -420,7 +441,8 @@ GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy,
 }
 
 // The key check of the shader path: the generated shader, run by the software back end, blends the character to the
-// same clip-space positions and colours as the processor path does.
+// same clip-space positions and colours as the processor path does, unlit and lit (the processor's blended normals
+// lit by the same ambient and directional lights, scaled by the material's coefficients).
 TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
 {
     const GxReal times[2] = {0.0f, 1.0f};
@@ -432,54 +454,107 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
     ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
     GxAnimHierarchyAddAnimTime(hierarchy, 0.6f);
     GxAnimHierarchyUpdateMatrices(hierarchy);
+    GxMaterial* material = GxMaterialCreate();
+    ASSERT_NE(material, nullptr);
+    material->surfaceProps.ambient = 0.5f;
+    material->surfaceProps.diffuse = 0.8f;
+    const GxReal ambientGrey = 0.2f;
+    const GxReal sunGrey = 0.5f;
 
-    GxD3D9VertexShaderSetAssembler(AssembleNothing);
-    GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f);
-    ASSERT_TRUE(Render());  // instanced for the processor
-    GxD3D9VertexShaderSetAssembler(nullptr);
-    GxD3D9VertexShaderCacheClose();
-    GxD3D9VertexShaderCacheOpen();
-    GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f);
-    D3D9SoftSetLogging(gxD3D9State.device, true);
-    D3D9SoftClearLog(gxD3D9State.device);
-    ASSERT_TRUE(Render());
-    ASSERT_EQ(GxSkinGeometryGetSkin(processor->geometry)->usesVertexShader, 0u);
-    ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u) << "the generated shader must assemble";
-
-    // Clip space of the processor's blended positions, through the same combined transform.
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(processor->geometry->repEntry + 1);
-    GxD3D9VSSetWorldMatrix(GxFrameGetWorldMatrix(static_cast<GxFrame*>(processor->object.object.parent)));
-    D3DMATRIX transform;
-    GxD3D9GetWorldViewProjTransposed(&transform);
-    // The shader path binds its streams at their offsets: shaded vertices are numbered from the geometry's first.
-    const GxUInt32 first = 0;
-    const GxUInt32 n = static_cast<GxUInt32>(processor->geometry->numVertices);
-    GxUInt32 compared = 0;
-    for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
-        if (e.type != D3D9SOFT_DRAW || e.shaded.empty()) {
-            continue;
+    GxMaterial* second = GxMaterialCreate();
+    ASSERT_NE(second, nullptr);
+    second->surfaceProps = material->surfaceProps;
+    for (const int pass : {0, 1, 2}) {
+        const bool lit = pass > 0;
+        const bool split = pass == 2;
+        SCOPED_TRACE(pass == 0 ? "unlit" : split ? "split" : "lit");
+        if (pass == 1) {
+            AddLight(gxLIGHTAMBIENT, ambientGrey);
+            GxLight* sun = AddLight(gxLIGHTDIRECTIONAL, sunGrey);
+            const GxV3d axis = {1.0f, 1.0f, 0.0f};
+            GxFrameRotate(static_cast<GxFrame*>(sun->object.object.parent), &axis, 150.0f, gxCOMBINEREPLACE);
         }
-        for (GxUInt32 i = 0; i < e.shaded.size(); i++) {
-            ASSERT_GE(e.shadedFirst + i, first);
-            const GxUInt32 v = e.shadedFirst + i - first;
-            ASSERT_LT(v, n);
-            const D3D9VertexShaderOutput& out = e.shaded[i];
-            const GxV3d p = StreamPosition(header, v);
-            const GxReal in[4] = {p.x, p.y, p.z, 1.0f};
-            for (int r = 0; r < 4; r++) {
-                const GxReal want = transform.m[r][0] * in[0] + transform.m[r][1] * in[1] + transform.m[r][2] * in[2] +
-                                    transform.m[r][3] * in[3];
-                EXPECT_NEAR(out.position[r], want, 1e-3f) << "vertex " << v << " row " << r;
+        GxD3D9VertexShaderCacheClose();
+        GxD3D9VertexShaderCacheOpen();
+        GxD3D9VertexShaderSetAssembler(AssembleNothing);
+        GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr, split, split ? second : nullptr);
+        ASSERT_TRUE(Render());  // instanced for the processor
+        GxD3D9VertexShaderSetAssembler(nullptr);
+        GxD3D9VertexShaderCacheClose();
+        GxD3D9VertexShaderCacheOpen();
+        GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr, split, split ? second : nullptr);
+        D3D9SoftSetLogging(gxD3D9State.device, true);
+        D3D9SoftClearLog(gxD3D9State.device);
+        ASSERT_TRUE(Render());
+        D3D9SoftSetLogging(gxD3D9State.device, false);
+        ASSERT_EQ(GxSkinGeometryGetSkin(processor->geometry)->usesVertexShader, 0u);
+        ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u) << "the generated shader must assemble";
+
+        // Clip space of the processor's blended positions, through the same combined transform.
+        GxGeometry* geometry = processor->geometry;
+        auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+        GxD3D9VSSetWorldMatrix(GxFrameGetWorldMatrix(static_cast<GxFrame*>(processor->object.object.parent)));
+        D3DMATRIX transform;
+        GxD3D9GetWorldViewProjTransposed(&transform);
+        // The processor's blend of the normals, in the character's space as the lights are (its frame only moves).
+        const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
+        const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+        const GxMatrix* palette = GxD3D9SkinPaletteBuild(processor, skin, hierarchy, 0);
+        ASSERT_NE(palette, nullptr);
+        std::vector<GxV3d> positions(n);
+        std::vector<GxV3d> normals(n);
+        GxD3D9SkinBlend(skin, palette, n, geometry->morphTarget[0].verts, positions.data(),
+                        geometry->morphTarget[0].normals, normals.data(), sizeof(GxV3d));
+        GxV3d sunDirection = {};
+        for (GxLight* light : lights) {
+            if (light->object.object.subType == gxLIGHTDIRECTIONAL) {
+                sunDirection = GxFrameGetWorldMatrix(static_cast<GxFrame*>(light->object.object.parent))->at;
             }
-            const GxRGBA c = processor->geometry->preLitLum[v];
-            const GxReal want[4] = {c.red / 255.0f, c.green / 255.0f, c.blue / 255.0f, c.alpha / 255.0f};
-            for (int k = 0; k < 4; k++) {
-                EXPECT_NEAR(out.colors[0][k], want[k], 1e-3f) << "vertex " << v << " colour " << k;
+        }
+        GxUInt32 compared = 0;
+        GxUInt32 litByTheSun = 0;
+        for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
+            if (e.type != D3D9SOFT_DRAW || e.shaded.empty()) {
+                continue;
             }
-            compared++;
+            // The shader path binds its streams at their offsets: shaded vertices are numbered from the first.
+            for (GxUInt32 i = 0; i < e.shaded.size(); i++) {
+                const GxUInt32 v = e.shadedFirst + i;
+                ASSERT_LT(v, n);
+                const D3D9VertexShaderOutput& out = e.shaded[i];
+                const GxV3d p = StreamPosition(header, v);
+                const GxReal in[4] = {p.x, p.y, p.z, 1.0f};
+                for (int r = 0; r < 4; r++) {
+                    const GxReal want = transform.m[r][0] * in[0] + transform.m[r][1] * in[1] +
+                                        transform.m[r][2] * in[2] + transform.m[r][3] * in[3];
+                    EXPECT_NEAR(out.position[r], want, 1e-3f) << "vertex " << v << " row " << r;
+                }
+                GxReal light = 0.0f;
+                if (lit) {
+                    const GxV3d& nv = normals[v];
+                    const GxReal length = std::sqrt(nv.x * nv.x + nv.y * nv.y + nv.z * nv.z);
+                    const GxReal facing =
+                        -(nv.x * sunDirection.x + nv.y * sunDirection.y + nv.z * sunDirection.z) / length;
+                    litByTheSun += facing > 0.1f ? 1 : 0;
+                    light = ambientGrey * material->surfaceProps.ambient +
+                            std::max(0.0f, facing) * sunGrey * material->surfaceProps.diffuse;
+                }
+                const GxRGBA c = geometry->preLitLum[v];
+                const GxReal want[4] = {c.red / 255.0f + light, c.green / 255.0f + light, c.blue / 255.0f + light,
+                                        c.alpha / 255.0f};
+                for (int k = 0; k < 4; k++) {
+                    EXPECT_NEAR(out.colors[0][k], want[k], 2e-3f) << "vertex " << v << " colour " << k;
+                }
+                compared++;
+            }
+        }
+        EXPECT_GT(compared, 0u);
+        if (lit) {
+            EXPECT_GT(litByTheSun, 0u) << "the directional light must reach some vertices";
         }
     }
-    EXPECT_GT(compared, 0u);
+    GxMaterialDestroy(second);
+    GxMaterialDestroy(material);
     GxAnimationDestroy(twoBones);
 }
 
