@@ -24,6 +24,7 @@
 #include "gfx/world/geometry.h"
 #include "gfx/world/material.h"
 #include "gfx/world/mesh.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -581,13 +582,30 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
     return 1;
 }
 
+// The shader takes only ambient and directional lights: a lit skin in a sector with local lights that light
+// atomics is blended on the processor for that draw, where the device lights them.
+bool HasLocalLights(const GxAtomic* atomic)
+{
+    if (!(atomic->geometry->flags & gxGEOMETRYLIGHT))
+        return false;
+    auto* ties = const_cast<GxLink*>(&atomic->llWorldSectorsInAtomic);
+    for (GxLink* t = ties->next; t != ties; t = t->next) {
+        GxWorldSector* sector = GxTieFromAtomicLink(t)->worldSector;
+        for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
+            if (GxLightTieFromSectorLink(l)->light->object.object.flags & gxLIGHTLIGHTATOMICS)
+                return true;
+        }
+    }
+    return false;
+}
+
 void SkinRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
 {
     auto* atomic = static_cast<GxAtomic*>(object);
     GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    if (ChoosePath(skin, hierarchy, header) == SkinPath::shader) {
+    if (ChoosePath(skin, hierarchy, header) == SkinPath::shader && !HasLocalLights(atomic)) {
         if (RenderShader(entry, atomic, skin, hierarchy, flags)) {
             return;
         }
