@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -25,9 +26,12 @@ protected:
     {
         ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         ASSERT_TRUE(GxTestFileSystemOpen());
+        // Named for the test and made unique per run: other runs of the suite may share the machine's temp folder.
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::random_device entropy;
+        const std::string tag = std::to_string(entropy()) + std::to_string(entropy());
         m_dir = std::filesystem::temp_directory_path()
-            / (std::string("ferrox_") + info->test_suite_name() + "_" + info->name());
+            / (std::string("ferrox_") + info->test_suite_name() + "_" + info->name() + "_" + tag);
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
     }

@@ -158,6 +158,51 @@ TEST_F(SoundTest, AStreamEndQueuesOneCallbackAndClosingDropsIt)
     EXPECT_EQ(1, g_ends);
 }
 
+struct Churn {
+    FSOUND_STREAM* current = nullptr;
+    int channel = -1;
+    int wrongEnds = 0;
+};
+
+// An end counts only for the stream open now, and only once its channel has stopped.
+signed char CheckEnd(FSOUND_STREAM* stream, void*, int, void* user)
+{
+    Churn* churn = static_cast<Churn*>(user);
+    if (stream != churn->current || FSOUND_IsPlaying(churn->channel))
+        churn->wrongEnds++;
+    return 1;
+}
+
+// Streams opened, replayed and closed in turn on channels the audio thread is finishing: an end queued for one
+// play is never delivered to a later one.
+TEST_F(SoundTest, AStreamNeverReceivesTheEndOfAnEarlierPlay)
+{
+    constexpr int kRounds = 200;
+    constexpr int kFinishEvery = 8;
+    const std::string path = Write("blip.wav", 0.001);
+    Churn churn;
+    for (int round = 0; round < kRounds; round++) {
+        if (round % 2 == 0) {
+            FSOUND_Stream_Close(churn.current);
+            churn.current = FSOUND_Stream_OpenFile(path.c_str(), 107, 0);
+            ASSERT_NE(nullptr, churn.current);
+            FSOUND_Stream_SetEndCallback(churn.current, CheckEnd, &churn);
+            churn.channel = FSOUND_Stream_Play(FSOUND_FREE, churn.current);
+        } else {
+            churn.channel = FSOUND_Stream_Play(churn.channel, churn.current);
+        }
+        ASSERT_GE(churn.channel, 0);
+        FSOUND_DispatchStreamEnds();
+        // Finished and left queued, this play's end meets the next play.
+        if (round % kFinishEvery == 0) {
+            ASSERT_TRUE(WaitFor([&] { return FSOUND_PendingStreamEnds() > 0; }));
+        }
+    }
+    FSOUND_Stream_Close(churn.current);
+    EXPECT_EQ(0, churn.wrongEnds);
+    EXPECT_EQ(0, FSOUND_PendingStreamEnds());
+}
+
 struct Playlist {
     std::string next;
     FSOUND_STREAM* current = nullptr;
