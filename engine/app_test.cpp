@@ -437,7 +437,7 @@ TEST_F(App, QuitDuringTheFirstFrameEndsRunBeforeTheLoop)
 TEST(AppPaths, StartDirectoryHasNoLengthLimit)
 {
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::path deep = std::filesystem::temp_directory_path() / "ferrox_deep_start";
+    std::filesystem::path deep = std::filesystem::temp_directory_path() / ("ferrox_deep_start_" + FerroxTestRunTag());
     std::filesystem::remove_all(deep);
     const std::filesystem::path root = deep;
     for (int i = 0; i < 8; ++i)

@@ -1,5 +1,6 @@
 // Cameras on the software device: settings, motion by mode within bounds, sub-cameras, screenshots, and
 // cameras in worlds rendering the clumps they see.
+#include "engine/test_files_local.h"
 #include "engine/camera.h"
 
 #include <algorithm>
@@ -211,7 +212,7 @@ TEST_F(Camera, ScreenshotIsResampledToTheThumbnailSize)
     ASSERT_EQ(1, camera.Create(80, 60, 1));
     const GxRGBA red = {200, 10, 20, 255};
     ASSERT_EQ(0, camera.Clear(&red, 3));
-    const std::string path = (std::filesystem::temp_directory_path() / "ferrox_camera_shot.bmp").string();
+    const std::string path = (std::filesystem::temp_directory_path() / ("ferrox_camera_shot_" + FerroxTestRunTag() + ".bmp")).string();
     ASSERT_EQ(0, camera.SaveScreenshot(path.c_str(), 16, 12));
     ASSERT_TRUE(GxImageRegisterImageFormat("bmp", GxImageReadBMP, nullptr));
     GxImage* image = GxImageReadBMP(path.c_str());

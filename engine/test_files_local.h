@@ -20,6 +20,13 @@ struct FerroxFailWritesAfter {
     FerroxFailWritesAfter& operator=(const FerroxFailWritesAfter&) = delete;
 };
 
+// A tag unique to this run, so that test runs side by side on one machine never share a scratch path.
+inline std::string FerroxTestRunTag()
+{
+    std::random_device entropy;
+    return std::to_string(entropy()) + std::to_string(entropy());
+}
+
 class FerroxTestFiles : public ::testing::Test {
 protected:
     void SetUp() override
@@ -28,8 +35,7 @@ protected:
         ASSERT_TRUE(GxTestFileSystemOpen());
         // Named for the test and made unique per run: other runs of the suite may share the machine's temp folder.
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::random_device entropy;
-        const std::string tag = std::to_string(entropy()) + std::to_string(entropy());
+        const std::string tag = FerroxTestRunTag();
         m_dir = std::filesystem::temp_directory_path()
             / (std::string("ferrox_") + info->test_suite_name() + "_" + info->name() + "_" + tag);
         std::filesystem::remove_all(m_dir);
