@@ -216,7 +216,7 @@ bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& di
         return false;
     }
     const std::string base = dir + "/" + layout.stem;
-    if (!Write(base + ".png", ContentCanvasBackground(layout), error) ||
+    if (!Write(base + ".png", ContentPaletteImage(ContentCanvasBackground(layout)), error) ||
         !Write(base + "_p.png", ContentPaletteImage(ContentCanvasPlacementMap(layout)), error))
         return false;
     if (!layout.hotSpots.empty() && !Write(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error))
