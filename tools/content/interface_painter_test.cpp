@@ -77,6 +77,38 @@ TEST(InterfacePainter, MainBarBuildsElevenButtonsAndItsHotSpots)
     GxTestEngineShutdown();
 }
 
+TEST(InterfacePainter, LabelsArePaintedInTheirBoxesInOneColour)
+{
+    const ContentCanvasLayout& layout = ContentMainBarLayout();
+    ASSERT_FALSE(layout.labels.empty());
+    const ContentPngImage image = ContentCanvasBackground(layout);
+    const int height = static_cast<int>(image.height);
+    constexpr int kBoxHeight = 20, kCharWidth = 12;
+    std::vector<int> ink(layout.labels.size(), 0);
+    int stray = 0;
+    for (int row = 0; row < height; row++) {
+        for (int x = 0; x < static_cast<int>(image.width); x++) {
+            const uint8_t* p = &image.rows[(static_cast<size_t>(row) * image.width + x) * 4];
+            if (std::memcmp(p, kContentLabelColour, 3) != 0)
+                continue;
+            const int y = height - 1 - row;
+            bool inside = false;
+            for (size_t k = 0; k < layout.labels.size(); k++) {
+                const ContentUiLabel& label = layout.labels[k];
+                const int width = static_cast<int>(std::strlen(label.text)) * kCharWidth;
+                if (x >= label.x && x < label.x + width && y >= label.y && y < label.y + kBoxHeight) {
+                    ink[k]++;
+                    inside = true;
+                }
+            }
+            stray += inside ? 0 : 1;
+        }
+    }
+    for (size_t k = 0; k < ink.size(); k++)
+        EXPECT_GT(ink[k], 10) << layout.labels[k].text;
+    EXPECT_EQ(stray, 0);
+}
+
 TEST(InterfacePainter, PaletteMapsAndBackgroundsReadBackTheSamePixels)
 {
     ASSERT_TRUE(GxTestEngineStart());
