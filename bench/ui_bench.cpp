@@ -1,5 +1,5 @@
 // Interface toolkit: laying out an 800 x 600 canvas from both maps against reading the maps alone, each with the
-// maps as RGBA and as the content tool's palette images (argument 0 and 1), decoding a
+// background and maps as RGBA and as the content tool's palette images (argument 0 and 1), decoding a
 // map in one pass against a scan per colour, and a frame of 20 widgets and 10 hot-spots under a moving
 // pointer against the same number of plain rectangle tests.
 #include <benchmark/benchmark.h>
@@ -103,7 +103,7 @@ Scene& Setup()
         const std::string folder = sub.string() + "/";
         const ContentPngImage placement = PaintMap(kButtons, 1, 1);
         const ContentPngImage hotSpots = PaintMap(kHotSpots, 30, 20);
-        ok = ContentWritePng((folder + "panel.png").c_str(), background) &&
+        ok = ContentWritePng((folder + "panel.png").c_str(), form ? ContentPaletteImage(background) : background) &&
              ContentWritePng((folder + "panel_p.png").c_str(), form ? ContentPaletteImage(placement) : placement) &&
              ContentWritePng((folder + "panel_h.png").c_str(), form ? ContentPaletteImage(hotSpots) : hotSpots);
         for (int k = 1; ok && k <= kButtons; k++)

@@ -1,6 +1,8 @@
 // Interface pictures and their maps, painted from layout tables.
 #include "tools/content/interface_painter.h"
 
+#include "tools/content/font_writer.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -67,6 +69,40 @@ ContentPngImage Map(const ContentCanvasLayout& layout, int colours)
     return map;
 }
 
+// Paints each label with the message font's glyphs, coverage cut at half so the text stays one colour.
+void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labels)
+{
+    constexpr uint8_t kHalfCoverage = 128;
+    if (labels.empty())
+        return;
+    ContentFontPage page;
+    std::string ignored;
+    if (!ContentFontRasterise(ContentInterfaceFonts().front(), &page, &ignored))
+        return;
+    std::map<int, const ContentFontGlyph*> glyphs;
+    for (const ContentFontGlyph& glyph : page.glyphs)
+        glyphs[glyph.code] = &glyph;
+    const int height = static_cast<int>(image->height);
+    for (const ContentUiLabel& label : labels) {
+        int pen = label.x;
+        for (const char* c = label.text; *c; c++) {
+            auto found = glyphs.find(static_cast<unsigned char>(*c));
+            if (found == glyphs.end())
+                continue;
+            const ContentFontGlyph& g = *found->second;
+            const int cellRow = height - label.y - (g.bottom - g.top);   // top row of the cell
+            for (int py = g.top; py < g.bottom; py++) {
+                for (int px = g.left; px < g.right; px++) {
+                    const size_t at = (static_cast<size_t>(py) * page.size + px) * kChannels;
+                    if (page.rgba[at + 3] >= kHalfCoverage)
+                        Put(image, pen + px - g.left, cellRow + py - g.top, kContentLabelColour);
+                }
+            }
+            pen += g.right - g.left;
+        }
+    }
+}
+
 bool Write(const std::string& path, const ContentPngImage& image, std::string* error)
 {
     if (ContentWritePng(path.c_str(), image))
@@ -77,6 +113,8 @@ bool Write(const std::string& path, const ContentPngImage& image, std::string* e
 }
 
 } // namespace
+
+const uint8_t kContentLabelColour[3] = {232, 228, 210};
 
 void ContentMapColour(int k, uint8_t* rgb)
 {
@@ -116,6 +154,10 @@ const ContentCanvasLayout& ContentMainBarLayout(void)
             {400, 12, 64, 20},   // shoppers, at 460
             {488, 8, 64, 16},    // rating bar from 490
         },
+        {
+            {180, 38, "Date"}, {290, 38, "Balance"}, {400, 38, "Shoppers"}, {488, 38, "Rating"},
+            {684, 16, "Floor"},
+        },
     };
     return layout;
 }
@@ -134,6 +176,7 @@ ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout)
         Fill(&image, {r.x - kFrame, r.y - kFrame, r.width + 2 * kFrame, r.height + 2 * kFrame}, dark);
         Fill(&image, {r.x, r.y, r.width, r.height}, light);
     }
+    PaintLabels(&image, layout.labels);
     return image;
 }
 
@@ -216,7 +259,7 @@ bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& di
         return false;
     }
     const std::string base = dir + "/" + layout.stem;
-    if (!Write(base + ".png", ContentCanvasBackground(layout), error) ||
+    if (!Write(base + ".png", ContentPaletteImage(ContentCanvasBackground(layout)), error) ||
         !Write(base + "_p.png", ContentPaletteImage(ContentCanvasPlacementMap(layout)), error))
         return false;
     if (!layout.hotSpots.empty() && !Write(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error))

@@ -13,6 +13,12 @@ struct ContentUiRect {
     int x, y, width, height;
 };
 
+// An English label painted on the background: its text's bottom-left corner in bottom-up pixels.
+struct ContentUiLabel {
+    int x, y;
+    const char* text;   // ASCII
+};
+
 struct ContentCanvasLayout {
     const char* folder;   // under images/, e.g. "panels/main/base"
     const char* stem;     // background file stem, e.g. "base"
@@ -20,7 +26,11 @@ struct ContentCanvasLayout {
     uint8_t panel[3];     // background colour
     std::vector<ContentUiRect> buttons;    // button k + 1
     std::vector<ContentUiRect> hotSpots;   // hot-spot k shows text k of the canvas's list
+    std::vector<ContentUiLabel> labels;
 };
+
+// The colour labels are painted in: one flat colour, so backgrounds stay palette images.
+extern const uint8_t kContentLabelColour[3];
 
 // The main bar: 800 x 80, 11 buttons (build, manage, options, demolish, speeds 0-3, floor down, floor up,
 // messages) and a hot-spot over each button and over the date, balance, shoppers and rating figures.

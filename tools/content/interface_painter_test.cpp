@@ -77,7 +77,39 @@ TEST(InterfacePainter, MainBarBuildsElevenButtonsAndItsHotSpots)
     GxTestEngineShutdown();
 }
 
-TEST(InterfacePainter, PaletteMapsReadBackTheSamePixels)
+TEST(InterfacePainter, LabelsArePaintedInTheirBoxesInOneColour)
+{
+    const ContentCanvasLayout& layout = ContentMainBarLayout();
+    ASSERT_FALSE(layout.labels.empty());
+    const ContentPngImage image = ContentCanvasBackground(layout);
+    const int height = static_cast<int>(image.height);
+    constexpr int kBoxHeight = 20, kCharWidth = 12;
+    std::vector<int> ink(layout.labels.size(), 0);
+    int stray = 0;
+    for (int row = 0; row < height; row++) {
+        for (int x = 0; x < static_cast<int>(image.width); x++) {
+            const uint8_t* p = &image.rows[(static_cast<size_t>(row) * image.width + x) * 4];
+            if (std::memcmp(p, kContentLabelColour, 3) != 0)
+                continue;
+            const int y = height - 1 - row;
+            bool inside = false;
+            for (size_t k = 0; k < layout.labels.size(); k++) {
+                const ContentUiLabel& label = layout.labels[k];
+                const int width = static_cast<int>(std::strlen(label.text)) * kCharWidth;
+                if (x >= label.x && x < label.x + width && y >= label.y && y < label.y + kBoxHeight) {
+                    ink[k]++;
+                    inside = true;
+                }
+            }
+            stray += inside ? 0 : 1;
+        }
+    }
+    for (size_t k = 0; k < ink.size(); k++)
+        EXPECT_GT(ink[k], 10) << layout.labels[k].text;
+    EXPECT_EQ(stray, 0);
+}
+
+TEST(InterfacePainter, PaletteMapsAndBackgroundsReadBackTheSamePixels)
 {
     ASSERT_TRUE(GxTestEngineStart());
     ASSERT_TRUE(GxTestFileSystemOpen());
@@ -86,27 +118,30 @@ TEST(InterfacePainter, PaletteMapsReadBackTheSamePixels)
     std::filesystem::create_directories(dir);
     const std::string rgbaPath = (dir / "rgba.png").string(), palettePath = (dir / "palette.png").string();
     const ContentPngImage rgba = ContentCanvasHotSpotMap(ContentMainBarLayout());
-    const ContentPngImage palette = ContentPaletteImage(rgba);
-    EXPECT_EQ(palette.colourType, PNG_COLOR_TYPE_PALETTE);
-    EXPECT_FALSE(palette.paletteAlpha.empty());   // the clear background keeps its alpha
-    ASSERT_TRUE(ContentWritePng(rgbaPath.c_str(), rgba));
-    ASSERT_TRUE(ContentWritePng(palettePath.c_str(), palette));
-    GxImage* a = GxImageRead(rgbaPath.c_str());
-    GxImage* b = GxImageRead(palettePath.c_str());
-    ASSERT_TRUE(a && b);
-    ASSERT_TRUE(a->width == b->width && a->height == b->height);
-    int differing = 0;
-    for (int32_t y = 0; y < a->height; y++) {
-        for (int32_t x = 0; x < a->width; x++) {
-            uint8_t pa[4], pb[4];
-            FerroxReadImagePixel(a, x, y, pa);
-            FerroxReadImagePixel(b, x, y, pb);
-            differing += std::memcmp(pa, pb, sizeof(pa)) != 0;
+    EXPECT_FALSE(ContentPaletteImage(rgba).paletteAlpha.empty());   // the clear background keeps its alpha
+    // The panel background as well: flat fills, so the game reads it through the palette.
+    for (const ContentPngImage& painted : {rgba, ContentCanvasBackground(ContentMainBarLayout())}) {
+        const ContentPngImage palette = ContentPaletteImage(painted);
+        EXPECT_EQ(palette.colourType, PNG_COLOR_TYPE_PALETTE);
+        ASSERT_TRUE(ContentWritePng(rgbaPath.c_str(), painted));
+        ASSERT_TRUE(ContentWritePng(palettePath.c_str(), palette));
+        GxImage* a = GxImageRead(rgbaPath.c_str());
+        GxImage* b = GxImageRead(palettePath.c_str());
+        ASSERT_TRUE(a && b);
+        ASSERT_TRUE(a->width == b->width && a->height == b->height);
+        int differing = 0;
+        for (int32_t y = 0; y < a->height; y++) {
+            for (int32_t x = 0; x < a->width; x++) {
+                uint8_t pa[4], pb[4];
+                FerroxReadImagePixel(a, x, y, pa);
+                FerroxReadImagePixel(b, x, y, pb);
+                differing += std::memcmp(pa, pb, sizeof(pa)) != 0;
+            }
         }
+        EXPECT_EQ(differing, 0);
+        GxImageDestroy(a);
+        GxImageDestroy(b);
     }
-    EXPECT_EQ(differing, 0);
-    GxImageDestroy(a);
-    GxImageDestroy(b);
 
     // More than 256 colours stay RGBA.
     ContentPngImage ramp = rgba;

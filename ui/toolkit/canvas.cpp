@@ -23,6 +23,7 @@ constexpr FerroxColour kNotOverColour = {255, 0, 0, 255};
 constexpr FerroxColour kPressedColour = {0, 0, 255, 255};
 constexpr uint8_t kWhiteChannel = 255;
 constexpr size_t kExtensionLength = 4;
+constexpr size_t kPaletteIndices = 256;   // an 8-bit index, and a 4-bit one kept a byte
 constexpr int kLastNumber = 99;
 constexpr int kTwoDigits = 10;
 constexpr int kButtonDown = FERROX_BUTTON_DOWN;
@@ -223,6 +224,66 @@ void CFerroxCanvas::ShowTooltip()
 
 // ---- Map decoding ----
 
+namespace {
+
+// Colour keys of a map, read through the palette once per index for palette images.
+class MapColours {
+public:
+    explicit MapColours(const GxImage* map) : m_map(map)
+    {
+        if (map->depth == 32)
+            return;
+        const size_t entries = size_t{1} << map->depth;
+        m_keyOfIndex.resize(kPaletteIndices);
+        for (size_t i = 0; i < kPaletteIndices; i++) {
+            const GxRGBA& entry = map->palette[i & (entries - 1)];
+            const uint8_t rgba[4] = {entry.red, entry.green, entry.blue, entry.alpha};
+            m_keyOfIndex[i] = ColourKey(rgba);
+        }
+    }
+
+    uint32_t Key(int32_t x, int32_t y) const
+    {
+        const GxUInt8* row = m_map->pixels + static_cast<size_t>(y) * m_map->stride;
+        if (m_keyOfIndex.empty())
+            return ColourKey(row + static_cast<size_t>(x) * 4);
+        return m_keyOfIndex[row[x]];
+    }
+
+    bool Indexed() const { return !m_keyOfIndex.empty(); }
+    uint32_t KeyOfIndex(size_t index) const { return m_keyOfIndex[index]; }
+
+private:
+    const GxImage* m_map;
+    std::vector<uint32_t> m_keyOfIndex;
+};
+
+// The first column from x on whose index is wanted, or width. Maps are mostly one clear index: runs of it are
+// passed a word at a time.
+int32_t SkipUnwanted(const GxUInt8* row, int32_t x, int32_t width, const std::vector<uint8_t>& wanted)
+{
+    constexpr int32_t kWord = static_cast<int32_t>(sizeof(uint64_t));
+    constexpr uint64_t kEveryByte = 0x0101010101010101ull;
+    while (x < width) {
+        const uint8_t index = row[x];
+        if (wanted[index])
+            return x;
+        const uint64_t run = kEveryByte * index;
+        while (x + kWord <= width) {
+            uint64_t word;
+            std::memcpy(&word, row + x, sizeof(word));
+            if (word != run)
+                break;
+            x += kWord;
+        }
+        while (x < width && row[x] == index)
+            x++;
+    }
+    return x;
+}
+
+} // namespace
+
 std::vector<FerroxMapBlock> FerroxDecodeMap(const GxImage* map)
 {
     std::vector<FerroxMapBlock> blocks;
@@ -230,6 +291,7 @@ std::vector<FerroxMapBlock> FerroxDecodeMap(const GxImage* map)
         return blocks;
     const int32_t width = map->width;
     const int32_t height = map->height;
+    const MapColours colours(map);
     std::unordered_map<uint32_t, std::vector<size_t>> byColour;
     uint8_t rgba[4];
     for (int32_t x = 0; x < width; x++) {
@@ -242,15 +304,28 @@ std::vector<FerroxMapBlock> FerroxDecodeMap(const GxImage* map)
     if (blocks.empty())
         return blocks;
 
+    // Palette maps: a table of the indices whose colour is still looked for spares the hash look-up per pixel.
+    std::vector<uint8_t> wanted;
+    if (colours.Indexed()) {
+        wanted.resize(kPaletteIndices);
+        for (size_t i = 0; i < wanted.size(); i++)
+            wanted[i] = byColour.count(colours.KeyOfIndex(i)) ? 1 : 0;
+    }
+
     // One pass: each palette colour takes the first pixel of it, rows 1 to height - 2.
     size_t left = byColour.size();
     // Maps are mostly one clear colour: a pixel like the last miss needs no look-up.
     uint32_t lastMiss = ColourKey(rgba) ^ 1u;
     bool haveMiss = false;
     for (int32_t y = 1; y + 1 < height && left > 0; y++) {
+        const GxUInt8* row = map->pixels + static_cast<size_t>(y) * map->stride;
         for (int32_t x = 0; x < width && left > 0; x++) {
-            FerroxReadImagePixel(map, x, y, rgba);
-            const uint32_t key = ColourKey(rgba);
+            if (!wanted.empty()) {
+                x = SkipUnwanted(row, x, width, wanted);
+                if (x >= width)
+                    break;
+            }
+            const uint32_t key = colours.Key(x, y);
             if (haveMiss && key == lastMiss)
                 continue;
             auto found = byColour.find(key);
@@ -260,22 +335,18 @@ std::vector<FerroxMapBlock> FerroxDecodeMap(const GxImage* map)
                 continue;
             }
             int32_t right = x;
-            while (right + 1 < width) {
-                FerroxReadImagePixel(map, right + 1, y, rgba);
-                if (ColourKey(rgba) != key)
-                    break;
+            while (right + 1 < width && colours.Key(right + 1, y) == key)
                 right++;
-            }
             int32_t bottom = y;
-            while (bottom + 1 < height) {
-                FerroxReadImagePixel(map, right, bottom + 1, rgba);
-                if (ColourKey(rgba) != key)
-                    break;
+            while (bottom + 1 < height && colours.Key(right, bottom + 1) == key)
                 bottom++;
-            }
             for (size_t k : found->second)
                 blocks[k] = {true, x, height - 1 - bottom, right - x, bottom - y};
             left--;
+            for (size_t i = 0; i < wanted.size(); i++) {
+                if (colours.KeyOfIndex(i) == key)
+                    wanted[i] = 0;
+            }
         }
     }
     return blocks;

@@ -1,6 +1,9 @@
 // Canvases: layout from painted maps and numbered files, mouse routing, position and widget list.
 #include "ui/toolkit/canvas.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "ui/toolkit/toolkit_local.h"
 #include "ui/toolkit/toolkit_testing.h"
 
@@ -280,6 +283,66 @@ TEST(FerroxDecodeMapTest, BlocksMeasureOneLessThanTheirPixels)
     EXPECT_EQ(blocks[0].bottom, 1);   // row 3 from the top of five rows
     EXPECT_EQ(blocks[0].width, 2);
     EXPECT_EQ(blocks[0].height, 2);
+}
+
+// A palette map decodes as its RGBA form does: indices sharing a colour, clear runs longer than a word and a
+// block starting right after one.
+TEST(FerroxDecodeMapTest, PaletteMapGivesTheBlocksOfItsRgbaForm)
+{
+    const int32_t w = 45, h = 12;
+    const GxRGBA palette[] = {{0, 0, 0, 255}, {255, 255, 255, 255}, {1, 2, 3, 255}, {9, 8, 7, 255}, {1, 2, 3, 255}};
+    std::vector<GxRGBA> entries(256, GxRGBA{0, 0, 0, 255});
+    std::copy(std::begin(palette), std::end(palette), entries.begin());
+    std::vector<GxUInt8> indices(static_cast<size_t>(w) * h, 0);
+    auto block = [&](int x0, int y0, int bw, int bh, GxUInt8 index) {
+        for (int y = y0; y < y0 + bh; y++)
+            for (int x = x0; x < x0 + bw; x++)
+                indices[static_cast<size_t>(y) * w + x] = index;
+    };
+    indices[0] = 2;   // colour (1, 2, 3), block 0
+    indices[1] = 3;   // colour (9, 8, 7), block 1
+    indices[2] = 2;   // the same colour again: block 2 takes block 0's place
+    indices[3] = 1;
+    block(17, 2, 4, 3, 4);   // another index of colour (1, 2, 3), after a run of 17 clear pixels
+    block(40, 6, 5, 5, 3);   // reaches the right edge
+    block(0, 8, 3, 1, 2);    // a later block of a colour already found is ignored
+
+    GxImage indexed = {};
+    indexed.width = w;
+    indexed.height = h;
+    indexed.depth = 8;
+    indexed.stride = w;
+    indexed.pixels = indices.data();
+    indexed.palette = entries.data();
+    std::vector<GxUInt8> rgba(indices.size() * 4);
+    for (size_t i = 0; i < indices.size(); i++) {
+        const GxRGBA& entry = entries[indices[i]];
+        rgba[i * 4] = entry.red;
+        rgba[i * 4 + 1] = entry.green;
+        rgba[i * 4 + 2] = entry.blue;
+        rgba[i * 4 + 3] = entry.alpha;
+    }
+    GxImage full = indexed;
+    full.depth = 32;
+    full.stride = w * 4;
+    full.pixels = rgba.data();
+    full.palette = nullptr;
+
+    const std::vector<FerroxMapBlock> fromPalette = FerroxDecodeMap(&indexed);
+    const std::vector<FerroxMapBlock> fromRgba = FerroxDecodeMap(&full);
+    ASSERT_EQ(fromPalette.size(), 3u);
+    ASSERT_EQ(fromRgba.size(), 3u);
+    for (size_t k = 0; k < 3; k++) {
+        EXPECT_TRUE(fromPalette[k].found) << k;
+        EXPECT_EQ(fromPalette[k].column, fromRgba[k].column) << k;
+        EXPECT_EQ(fromPalette[k].bottom, fromRgba[k].bottom) << k;
+        EXPECT_EQ(fromPalette[k].width, fromRgba[k].width) << k;
+        EXPECT_EQ(fromPalette[k].height, fromRgba[k].height) << k;
+    }
+    EXPECT_EQ(fromPalette[0].column, 17);
+    EXPECT_EQ(fromPalette[0].width, 3);
+    EXPECT_EQ(fromPalette[1].column, 40);
+    EXPECT_EQ(fromPalette[1].bottom, 1);   // rows 6 to 10 of twelve
 }
 
 } // namespace

@@ -244,11 +244,59 @@ void CFerroxImageImpl::Load(const FerroxWidgetRecord* record, float* rect, const
     m_hasBrush = CreateBrush();
 }
 
+namespace {
+
+constexpr size_t kPaletteIndices = 256;   // an 8-bit index, and a 4-bit one kept a byte
+
+// A palette picture's entries converted once, as RGBA then BGRA, per possible index byte.
+std::vector<uint8_t> ConvertedPalette(const GxImage* picture)
+{
+    std::vector<uint8_t> table;
+    if (picture->depth == 32)
+        return table;
+    table.resize(kPaletteIndices * 2 * kBytesPerPixel);
+    const size_t entries = size_t{1} << picture->depth;
+    for (size_t i = 0; i < kPaletteIndices; i++) {
+        const GxRGBA& entry = picture->palette[i & (entries - 1)];
+        uint8_t* rgba = &table[i * 2 * kBytesPerPixel];
+        rgba[0] = entry.red;
+        rgba[1] = entry.green;
+        rgba[2] = entry.blue;
+        rgba[3] = entry.alpha;
+        FerroxImageConvertPixel(rgba, rgba + kBytesPerPixel);
+    }
+    return table;
+}
+
+// One row of a tile: BGRA texels and the alpha the hit test reads, straight from the picture's row.
+void CopyTileRow(const GxImage* picture, const std::vector<uint8_t>& palette, int32_t column, int32_t y,
+                 int32_t width, uint8_t* bgra, uint8_t* alpha)
+{
+    const GxUInt8* source = picture->pixels + static_cast<size_t>(y) * picture->stride;
+    if (palette.empty()) {
+        source += static_cast<size_t>(column) * kBytesPerPixel;
+        for (int32_t x = 0; x < width; x++, source += kBytesPerPixel, bgra += kBytesPerPixel) {
+            FerroxImageConvertPixel(source, bgra);
+            alpha[x] = source[3];
+        }
+        return;
+    }
+    source += column;
+    for (int32_t x = 0; x < width; x++, bgra += kBytesPerPixel) {
+        const uint8_t* entry = &palette[static_cast<size_t>(source[x]) * 2 * kBytesPerPixel];
+        std::memcpy(bgra, entry + kBytesPerPixel, kBytesPerPixel);
+        alpha[x] = entry[3];
+    }
+}
+
+} // namespace
+
 void CFerroxImageImpl::CutIntoTiles(const GxImage* picture, float sx, float sy)
 {
     std::vector<int32_t> widths = FerroxImageTileSizes(picture->width);
     std::vector<int32_t> heights = FerroxImageTileSizes(picture->height);
     std::vector<uint8_t> bgra;
+    const std::vector<uint8_t> palette = ConvertedPalette(picture);
     int32_t column = 0;
     for (int32_t width : widths) {
         int32_t row = 0;
@@ -259,13 +307,8 @@ void CFerroxImageImpl::CutIntoTiles(const GxImage* picture, float sx, float sy)
             tile.alpha.resize(static_cast<size_t>(width) * height);
             bgra.resize(static_cast<size_t>(width) * height * kBytesPerPixel);
             for (int32_t y = 0; y < height; y++) {
-                for (int32_t x = 0; x < width; x++) {
-                    uint8_t rgba[kBytesPerPixel];
-                    FerroxReadImagePixel(picture, column + x, row + y, rgba);
-                    size_t at = static_cast<size_t>(y) * width + x;
-                    FerroxImageConvertPixel(rgba, &bgra[at * kBytesPerPixel]);
-                    tile.alpha[at] = rgba[3];
-                }
+                const size_t at = static_cast<size_t>(y) * width;
+                CopyTileRow(picture, palette, column, row + y, width, &bgra[at * kBytesPerPixel], &tile.alpha[at]);
             }
             tile.texture = CreateTexture(bgra.data(), width, height);
             tile.x = static_cast<float>(column) * sx;

@@ -1,6 +1,7 @@
 // Widgets: rectangles, tiled pictures on the software device, pixel conversion, hit tests and bars.
 #include "ui/toolkit/widget.h"
 
+#include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "ui/toolkit/toolkit_testing.h"
 
@@ -83,6 +84,63 @@ TEST_F(WidgetTest, RealImageCutsTwelveTexturedTiles)
     EXPECT_EQ(tiles[0].y, 36.0f);
     EXPECT_EQ(tiles[2].y, 0.0f);
     EXPECT_EQ(tiles[3].x, 256.0f);
+}
+
+// Texels and hit alpha of every tile, in tile order.
+std::vector<uint8_t> TileBytes(const CFerroxImage& image)
+{
+    std::vector<uint8_t> bytes;
+    for (const FerroxImageTile& tile : image.GetImpl()->GetTiles()) {
+        bytes.insert(bytes.end(), tile.alpha.begin(), tile.alpha.end());
+        GxRaster* raster = GxTextureGetRaster(tile.texture);
+        const GxUInt8* texels = raster ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
+        if (!texels)
+            continue;
+        for (int32_t y = 0; y < tile.pixelHeight; y++) {
+            const GxUInt8* row = texels + static_cast<size_t>(y) * raster->stride;
+            bytes.insert(bytes.end(), row, row + static_cast<size_t>(tile.pixelWidth) * 4);
+        }
+        GxRasterUnlock(raster);
+    }
+    return bytes;
+}
+
+TEST_F(WidgetTest, PalettePictureCutsTheSameTilesAsItsRgbaForm)
+{
+    FerroxSetImageImplFactory(nullptr);
+    // Four entries: opaque black (drawn with green 1), a translucent and a clear colour, and a plain one.
+    const UiRgba entries[] = {{0, 0, 0, 255}, {200, 10, 20, 128}, {7, 8, 9, 0}, {30, 60, 90, 255}};
+    const int32_t w = 37, h = 21;   // odd sizes: several tiles, rows not a whole number of words
+    UiPicture rgba(w, h);
+    ContentPngImage indexed;
+    indexed.width = w;
+    indexed.height = h;
+    indexed.colourType = PNG_COLOR_TYPE_PALETTE;
+    for (const UiRgba& entry : entries) {
+        indexed.palette.push_back({entry.r, entry.g, entry.b});
+        indexed.paletteAlpha.push_back(entry.a);
+    }
+    for (int32_t row = 0; row < h; row++) {
+        for (int32_t x = 0; x < w; x++) {
+            const uint8_t index = static_cast<uint8_t>((x * 3 + row * 5) % 4);
+            indexed.rows.push_back(index);
+            rgba.At(x, row) = entries[index];
+        }
+    }
+    ASSERT_TRUE(rgba.Write(Path("rgba.png")));
+    ASSERT_TRUE(ContentWritePng(Path("indexed.png").c_str(), indexed));
+    const std::string names[] = {Path("rgba.png"), Path("indexed.png")};
+    std::vector<uint8_t> bytes[2];
+    for (int form = 0; form < 2; form++) {
+        FerroxWidgetRecord record = {};
+        record.name = names[form].c_str();
+        CFerroxImage image;
+        image.Configure(&record);
+        ASSERT_EQ(image.m_width, static_cast<float>(w));
+        bytes[form] = TileBytes(image);
+    }
+    ASSERT_EQ(bytes[0].size(), static_cast<size_t>(w) * h * 5);
+    EXPECT_EQ(bytes[0], bytes[1]);
 }
 
 TEST_F(WidgetTest, AlphaDecidesHitsAndNegativeScaleIsIgnored)

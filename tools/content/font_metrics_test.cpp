@@ -1,0 +1,97 @@
+// The authored interface fonts as the game measures them: widths and heights through the toolkit's font against
+// the glyph rectangles the metrics file carries.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "gfx/2d/twod_testing.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "tools/content/font_writer.h"
+#include "ui/toolkit/font.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Known texts as UTF-8 and as the code points the metrics file is keyed by.
+struct Sample {
+    const char* utf8;
+    std::vector<int> codes;
+};
+
+const std::vector<Sample>& Samples()
+{
+    static const std::vector<Sample> samples = {
+        {"Mall 42", {'M', 'a', 'l', 'l', ' ', '4', '2'}},
+        {"Gr\xC3\xB6\xC3\x9F" "e", {'G', 'r', 0xF6, 0xDF, 'e'}},
+        {"1.250 \xE2\x82\xAC", {'1', '.', '2', '5', '0', ' ', 0x20AC}},
+        {"W", {'W'}},
+    };
+    return samples;
+}
+
+class FontMetrics : public Gx2DTest {
+protected:
+    void SetUp() override
+    {
+        Gx2DTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        dir = fs::temp_directory_path() /
+              ("font_metrics_test_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        std::string error;
+        ASSERT_TRUE(ContentWriteInterfaceFonts(dir.string(), &error)) << error;
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+    }
+    void TearDown() override
+    {
+        GxImageSetPath("");
+        GxFileSystemManagerClose();
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+        Gx2DTest::TearDown();
+    }
+    fs::path dir;
+};
+
+TEST_F(FontMetrics, EachFontMeasuresKnownTextsByItsGlyphRectangles)
+{
+    std::map<std::string, float> heights;
+    for (const ContentFontSpec& spec : ContentInterfaceFonts()) {
+        ContentFontPage page;
+        std::string error;
+        ASSERT_TRUE(ContentFontRasterise(spec, &page, &error)) << error;
+        std::map<int, int> widths;
+        for (const ContentFontGlyph& glyph : page.glyphs)
+            widths[glyph.code] = glyph.right - glyph.left;
+        const ContentFontGlyph& first = page.glyphs.front();
+
+        CFerroxFont font;
+        ASSERT_EQ(font.Load((dir.string() + "/" + spec.name).c_str(), 0, 0), 1) << spec.name;
+        EXPECT_NEAR(font.GetHeight(), static_cast<float>(first.bottom - first.top), 0.01f) << spec.name;
+        EXPECT_GE(font.GetHeight(), static_cast<float>(spec.pixelSize)) << spec.name;
+        for (const Sample& sample : Samples()) {
+            float expected = 0.0f;
+            for (int code : sample.codes) {
+                ASSERT_EQ(widths.count(code), 1u) << spec.name << " " << code;
+                expected += static_cast<float>(widths[code]);
+            }
+            EXPECT_GT(expected, 0.0f) << spec.name << " " << sample.utf8;
+            EXPECT_NEAR(font.GetStringWidth(sample.utf8), expected, 0.01f) << spec.name << " " << sample.utf8;
+        }
+        // A proportional face: a wide letter outmeasures a narrow one.
+        EXPECT_GT(font.GetStringWidth("W"), font.GetStringWidth("i")) << spec.name;
+        heights[spec.name] = font.GetHeight();
+    }
+    // The large face is the tallest, and the plain faces are the same size.
+    EXPECT_GT(heights["bigFont"], heights["figures"]);
+    EXPECT_EQ(heights["msgfont"], heights["tooltip"]);
+}
+
+} // namespace
