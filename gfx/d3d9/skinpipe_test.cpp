@@ -617,6 +617,63 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
     GxAnimationDestroy(twoBones);
 }
 
+// Local lights in the light block, in the character's space: a point light's group register and position, then a
+// soft spot's cone. Constants too few for both drop the spot first, and the point light keeps its registers.
+TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRunShort)
+{
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+    ASSERT_NE(twoBones, nullptr);
+    hierarchy =
+        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+    std::vector<GxLight*> lamps;
+    for (const GxInt32 type : {gxLIGHTPOINT, gxLIGHTSPOTSOFT}) {
+        GxLight* lamp = AddLight(type, 0.5f);
+        GxLinkRemove(&lamp->inWorld);
+        GxLinkInit(&lamp->inWorld);
+        lamp->radius = type == gxLIGHTPOINT ? 4.0f : 8.0f;
+        lamp->minusCosAngle = -0.8f;
+        const GxV3d at = {1.0f, 2.0f, 3.0f};
+        GxFrameTranslate(static_cast<GxFrame*>(lamp->object.object.parent), &at, gxCOMBINEREPLACE);
+        lamps.push_back(lamp);
+    }
+    const GxUInt32 point = gxD3D9VSLIGHTSREGISTER;  // no directional lights: the point group leads the block
+    const GxUInt32 spot = point + 3;                 // group, position, colour
+    for (const bool enough : {false, true}) {
+        SCOPED_TRACE(enough ? "constants enough" : "constants short");
+        // Short: room for the fixed registers, the point light and the palette, not for the spot's five too.
+        gxD3D9State.caps.MaxVertexShaderConst = enough ? 96 : 18;
+        ASSERT_TRUE(GxSkinPipelinesDestroy());
+        ASSERT_TRUE(GxSkinPipelinesCreate(1));
+        GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, true);
+        LampSector sector(lamps, {atomic});
+        ASSERT_TRUE(Render());
+        ASSERT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+        float block[8][4] = {};
+        ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(point, &block[0][0], 8)));
+        EXPECT_FLOAT_EQ(block[0][0], 1.0f / 4.0f) << "reciprocal radius";
+        EXPECT_FLOAT_EQ(block[1][0], 1.0f);
+        EXPECT_FLOAT_EQ(block[1][1], 2.0f);
+        EXPECT_FLOAT_EQ(block[1][2], -2.0f) << "in the character's space";
+        EXPECT_FLOAT_EQ(block[2][0], 0.5f) << "colour";
+        const GxReal cone[2] = {block[spot - point + 3][0], block[spot - point + 3][1]};
+        if (enough) {
+            EXPECT_FLOAT_EQ(block[spot - point][0], 1.0f / 8.0f);
+            EXPECT_FLOAT_EQ(block[spot - point + 2][2], 1.0f) << "direction";
+            EXPECT_NEAR(cone[0], 5.0f, 1e-4f);
+            EXPECT_NEAR(cone[1], -4.0f, 1e-4f);
+        } else {
+            // The spot was dropped: the palette (bone 0 at rest) follows the point light.
+            EXPECT_FLOAT_EQ(block[spot - point][0], 1.0f);
+            EXPECT_FLOAT_EQ(block[spot - point][3], 0.0f);
+        }
+    }
+    GxAnimationDestroy(twoBones);
+}
+
 class SkinPipeMemoryTest : public SkinPipeTest {
 protected:
     void SetUp() override
