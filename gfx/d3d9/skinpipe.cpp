@@ -302,18 +302,49 @@ GxBool SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstanc
     return 1;
 }
 
-// ---- Shader lighting: the light block from c4 (ambient, then two registers per directional light).
+// ---- Shader lighting: the light block from c4 (ambient, two registers per directional light, then the point
+// and spot lights in groups of four, each group led by a register of the lights' reciprocal radii).
 
 constexpr GxUInt32 kMaxLightsOfAKind = 15;  // a descriptor's light counts are four bits
+constexpr GxUInt32 kLightGroup = 4;
 constexpr GxUInt32 kDirectionalRegisters = 2;
-constexpr GxUInt32 kBlockRegisters = gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * kMaxLightsOfAKind;
+constexpr GxUInt32 kPointRegisters = 2;  // position, colour
+constexpr GxUInt32 kSpotRegisters = 4;   // position, direction, cone, colour
+constexpr GxUInt32 kMaxGroups = (kMaxLightsOfAKind + kLightGroup - 1) / kLightGroup;
+constexpr GxUInt32 kBlockRegisters = gxD3D9VSLIGHTSREGISTER +
+                                     (kDirectionalRegisters + kPointRegisters + kSpotRegisters) * kMaxLightsOfAKind +
+                                     2 * kMaxGroups;
 constexpr GxInt32 kRGB = 3;
+constexpr GxReal kHardCone = 999.9999f;       // cone scale of a hard edge
+constexpr GxReal kHardConeCosine = 0.999f;    // narrower cones than this are drawn hard
+constexpr GxReal kConeHalf = 0.5f;
 
 struct LightBlock {
     GxReal regs[kBlockRegisters][kFloatsPerRegister];
-    GxD3D9VSLightColors unscaled;  // ambient and each light's colour before the material's coefficients
-    GxUInt32 end;                  // one past the last register written
+    GxD3D9VSLightColors unscaled;                // ambient and each light's colour before the material's coefficients
+    GxUInt32 colourRegister[gxD3D9VSMAXLIGHTS];  // where each light's colour goes: directional, point, then spot
+    GxUInt32 end;                                // one past the last register written
 };
+
+GxUInt32 Groups(GxUInt32 lights)
+{
+    return (lights + kLightGroup - 1) / kLightGroup;
+}
+
+GxUInt32 PointBase(const GxD3D9VertexShaderDescriptor* d)
+{
+    return gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * d->numDirectionalLights;
+}
+
+GxUInt32 SpotBase(const GxD3D9VertexShaderDescriptor* d)
+{
+    return PointBase(d) + Groups(d->numPointLights) + kPointRegisters * d->numPointLights;
+}
+
+GxUInt32 BlockEnd(const GxD3D9VertexShaderDescriptor* d)
+{
+    return SpotBase(d) + Groups(d->numSpotLights) + kSpotRegisters * d->numSpotLights;
+}
 
 // A direction of world space in the atomic's object space, of unit length (the shader's normals are).
 GxV3d ObjectDirection(const GxMatrix* inverse, const GxV3d& at)
@@ -333,8 +364,125 @@ GxV3d ObjectDirection(const GxMatrix* inverse, const GxV3d& at)
     return d;
 }
 
-// Fills the ambient colour and the world's directional lights that light atomics, and their count in the
-// descriptor. Local lights are left to the processor path's device lights (not taken here).
+GxV3d ObjectPoint(const GxMatrix* inverse, const GxV3d& at)
+{
+    if (!inverse) {
+        return at;
+    }
+    return GxV3d{at.x * inverse->right.x + at.y * inverse->up.x + at.z * inverse->at.x + inverse->pos.x,
+                 at.x * inverse->right.y + at.y * inverse->up.y + at.z * inverse->at.y + inverse->pos.y,
+                 at.x * inverse->right.z + at.y * inverse->up.z + at.z * inverse->at.z + inverse->pos.z};
+}
+
+// A world length in object space, by the inverse's largest axis scale (exact for uniform scales).
+GxReal ObjectRadius(const GxMatrix* inverse, GxReal radius)
+{
+    if (!inverse) {
+        return radius;
+    }
+    GxReal scale = 0.0f;
+    for (const GxV3d* axis : {&inverse->right, &inverse->up, &inverse->at}) {
+        scale = std::max(scale, std::sqrt(GxV3dDotProduct(axis, axis)));
+    }
+    return radius * scale;
+}
+
+void WriteRegister(GxReal* reg, const GxV3d& v)
+{
+    reg[0] = v.x;
+    reg[1] = v.y;
+    reg[2] = v.z;
+    reg[3] = 0.0f;  // the zero of the shader's clamps
+}
+
+// The point and spot lights of the atomic's sectors that light atomics and reach its world bounding sphere,
+// each taken once however many sectors hold it.
+void LocalLights(const GxAtomic* atomic, std::vector<const GxLight*>* points, std::vector<const GxLight*>* spots)
+{
+    const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(const_cast<GxAtomic*>(atomic));
+    auto* ties = const_cast<GxLink*>(&atomic->llWorldSectorsInAtomic);
+    for (GxLink* t = ties->next; t != ties; t = t->next) {
+        GxWorldSector* sector = GxTieFromAtomicLink(t)->worldSector;
+        for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
+            const GxLight* light = GxLightTieFromSectorLink(l)->light;
+            auto* frame = static_cast<GxFrame*>(light->object.object.parent);
+            const GxUInt8 type = light->object.object.subType;
+            std::vector<const GxLight*>* kind = type == gxLIGHTPOINT ? points
+                                                : type == gxLIGHTSPOT || type == gxLIGHTSPOTSOFT ? spots
+                                                                                                 : nullptr;
+            if (!kind || !frame || !(light->object.object.flags & gxLIGHTLIGHTATOMICS) || light->radius <= 0.0f ||
+                kind->size() == kMaxLightsOfAKind || std::find(kind->begin(), kind->end(), light) != kind->end()) {
+                continue;
+            }
+            const GxV3d& at = GxFrameGetWorldMatrix(frame)->pos;
+            const GxV3d d = {at.x - sphere->center.x, at.y - sphere->center.y, at.z - sphere->center.z};
+            const GxReal reach = light->radius + sphere->radius;
+            if (GxV3dDotProduct(&d, &d) < reach * reach) {
+                kind->push_back(light);
+            }
+        }
+    }
+}
+
+void AddColour(LightBlock* b, const GxLight* light, GxUInt32 reg)
+{
+    const GxUInt32 n = b->unscaled.numLights++;
+    const GxReal colour[kFloatsPerRegister] = {light->color.red, light->color.green, light->color.blue, 0.0f};
+    std::memcpy(b->unscaled.colors[n], colour, sizeof(colour));
+    b->colourRegister[n] = reg;
+}
+
+// Point lights from `base`: per group of four a register of reciprocal radii, then position and colour each.
+void WritePointLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights,
+                      GxUInt32 base)
+{
+    GxUInt32 g = base;
+    for (GxUInt32 first = 0; first < lights.size(); first += kLightGroup) {
+        const GxUInt32 n = std::min<GxUInt32>(kLightGroup, static_cast<GxUInt32>(lights.size()) - first);
+        for (GxUInt32 k = 0; k < n; k++) {
+            const GxLight* light = lights[first + k];
+            const GxMatrix* m = GxFrameGetWorldMatrix(static_cast<GxFrame*>(light->object.object.parent));
+            b->regs[g][k] = 1.0f / ObjectRadius(toObject, light->radius);
+            WriteRegister(b->regs[g + 1 + kPointRegisters * k], ObjectPoint(toObject, m->pos));
+            AddColour(b, light, g + 2 + kPointRegisters * k);
+        }
+        g += 1 + kPointRegisters * n;
+    }
+}
+
+// Spot lights from `base`: groups as for points; position, direction, cone and colour each.
+void WriteSpotLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights,
+                     GxUInt32 base)
+{
+    GxUInt32 g = base;
+    for (GxUInt32 first = 0; first < lights.size(); first += kLightGroup) {
+        const GxUInt32 n = std::min<GxUInt32>(kLightGroup, static_cast<GxUInt32>(lights.size()) - first);
+        for (GxUInt32 k = 0; k < n; k++) {
+            const GxLight* light = lights[first + k];
+            const GxMatrix* m = GxFrameGetWorldMatrix(static_cast<GxFrame*>(light->object.object.parent));
+            const GxUInt32 p = g + 1 + kSpotRegisters * k;
+            b->regs[g][k] = 1.0f / ObjectRadius(toObject, light->radius);
+            WriteRegister(b->regs[p], ObjectPoint(toObject, m->pos));
+            WriteRegister(b->regs[p + 1], ObjectDirection(toObject, m->at));
+            const GxReal cs = std::cos(GxLightGetConeAngle(light));
+            GxReal* cone = b->regs[p + 2];
+            if (light->object.object.subType == gxLIGHTSPOT || cs >= kHardConeCosine) {
+                cone[0] = kHardCone;
+                cone[1] = -cs * kHardCone;
+            } else {
+                cone[0] = 1.0f / (1.0f - cs);
+                cone[1] = -cs / (1.0f - cs);
+            }
+            cone[2] = kConeHalf;
+            cone[3] = 0.0f;
+            AddColour(b, light, p + 3);
+        }
+        g += 1 + kSpotRegisters * n;
+    }
+}
+
+// Fills the ambient colour, the world's directional lights and the sectors' point and spot lights that light
+// atomics, and their counts in the descriptor.
 void ShaderLighting(const GxAtomic* atomic, const GxMatrix* world, GxD3D9VertexShaderDescriptor* d, LightBlock* b)
 {
     d->numDirectionalLights = d->numPointLights = d->numSpotLights = 0;
@@ -356,11 +504,10 @@ void ShaderLighting(const GxAtomic* atomic, const GxMatrix* world, GxD3D9VertexS
         if (!(light->object.object.flags & gxLIGHTLIGHTATOMICS)) {
             continue;
         }
-        const GxReal colour[kRGB] = {light->color.red, light->color.green, light->color.blue};
         if (light->object.object.subType == gxLIGHTAMBIENT) {
-            for (GxInt32 c = 0; c < kRGB; c++) {
-                b->unscaled.ambient[c] += colour[c];
-            }
+            b->unscaled.ambient[0] += light->color.red;
+            b->unscaled.ambient[1] += light->color.green;
+            b->unscaled.ambient[2] += light->color.blue;
             continue;
         }
         if (light->object.object.subType != gxLIGHTDIRECTIONAL || !d->normals || count == kMaxLightsOfAKind) {
@@ -368,19 +515,22 @@ void ShaderLighting(const GxAtomic* atomic, const GxMatrix* world, GxD3D9VertexS
         }
         auto* frame = static_cast<GxFrame*>(light->object.object.parent);
         const GxV3d at = frame ? GxFrameGetWorldMatrix(frame)->at : GxV3d{0.0f, 0.0f, 1.0f};
-        const GxV3d dir = ObjectDirection(toObject, at);
-        GxReal* direction = b->regs[gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * count];
-        direction[0] = dir.x;
-        direction[1] = dir.y;
-        direction[2] = dir.z;
-        direction[3] = 0.0f;  // the zero of the shader's clamps
-        std::memcpy(b->unscaled.colors[count], colour, sizeof(colour));
-        b->unscaled.colors[count][kRGB] = 0.0f;
+        const GxUInt32 reg = gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * count;
+        WriteRegister(b->regs[reg], ObjectDirection(toObject, at));
+        AddColour(b, light, reg + 1);
         count++;
     }
     d->numDirectionalLights = static_cast<GxUInt8>(count);
-    b->unscaled.numLights = count;
-    b->end = gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * count;
+    if (d->normals) {
+        std::vector<const GxLight*> points;
+        std::vector<const GxLight*> spots;
+        LocalLights(atomic, &points, &spots);
+        d->numPointLights = static_cast<GxUInt8>(points.size());
+        d->numSpotLights = static_cast<GxUInt8>(spots.size());
+        WritePointLights(b, toObject, points, PointBase(d));
+        WriteSpotLights(b, toObject, spots, SpotBase(d));
+    }
+    b->end = BlockEnd(d);
 }
 
 // Writes the colours scaled by a material's coefficients into the block and uploads c4 up to its end.
@@ -390,29 +540,33 @@ void UploadLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
     GxD3D9VSScaleLightColors(&scaled, &b->unscaled, ambient, diffuse);
     std::memcpy(b->regs[gxD3D9VSAMBIENTREGISTER], scaled.ambient, sizeof(scaled.ambient));
     for (GxUInt32 l = 0; l < scaled.numLights; l++) {
-        std::memcpy(b->regs[gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * l + 1], scaled.colors[l],
-                    sizeof(scaled.colors[l]));
+        std::memcpy(b->regs[b->colourRegister[l]], scaled.colors[l], sizeof(scaled.colors[l]));
     }
     GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSAMBIENTREGISTER, b->regs[gxD3D9VSAMBIENTREGISTER],
                                              b->end - gxD3D9VSAMBIENTREGISTER);
 }
 
-// Drops lights, then fog, until the shader's constants and the palette fit the device; every light kept stays
-// at its register. Non-zero when they fit.
+// Drops spot, then point, then directional lights, then fog, until the shader's constants and the palette fit
+// the device. Lights go from the end of the last kind, so every light kept stays at its register. Non-zero when
+// they fit.
 GxBool FitConstants(GxD3D9VertexShaderDescriptor* d, const GxSkin* skin, LightBlock* b)
 {
     const GxUInt32 palette = kRegistersPerBone * skin->paletteBones;
     while (GxD3D9VertexShaderGetNumConstants(d) + palette > skinCaps.maxConstants) {
-        if (d->numDirectionalLights) {
-            d->numDirectionalLights--;
+        GxUInt8* kind = d->numSpotLights ? &d->numSpotLights
+                        : d->numPointLights ? &d->numPointLights
+                        : d->numDirectionalLights ? &d->numDirectionalLights
+                                                  : nullptr;
+        if (kind) {
+            (*kind)--;
             b->unscaled.numLights--;
-            b->end -= kDirectionalRegisters;
         } else if (d->fogMode) {
             d->fogMode = 0;
         } else {
             return 0;
         }
     }
+    b->end = BlockEnd(d);
     return 1;
 }
 
@@ -582,30 +736,13 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
     return 1;
 }
 
-// The shader takes only ambient and directional lights: a lit skin in a sector with local lights that light
-// atomics is blended on the processor for that draw, where the device lights them.
-bool HasLocalLights(const GxAtomic* atomic)
-{
-    if (!(atomic->geometry->flags & gxGEOMETRYLIGHT))
-        return false;
-    auto* ties = const_cast<GxLink*>(&atomic->llWorldSectorsInAtomic);
-    for (GxLink* t = ties->next; t != ties; t = t->next) {
-        GxWorldSector* sector = GxTieFromAtomicLink(t)->worldSector;
-        for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
-            if (GxLightTieFromSectorLink(l)->light->object.object.flags & gxLIGHTLIGHTATOMICS)
-                return true;
-        }
-    }
-    return false;
-}
-
 void SkinRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
 {
     auto* atomic = static_cast<GxAtomic*>(object);
     GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    if (ChoosePath(skin, hierarchy, header) == SkinPath::shader && !HasLocalLights(atomic)) {
+    if (ChoosePath(skin, hierarchy, header) == SkinPath::shader) {
         if (RenderShader(entry, atomic, skin, hierarchy, flags)) {
             return;
         }

@@ -26,7 +26,8 @@ GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type);
 GxPipeline* GxD3D9SkinPipelineCreate(void);
 GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot);
 // The atomic may be drawn by a generated vertex shader: the device has shaders and its palette fits the constants.
-// The shader lights with the world's ambient and directional lights; split data upload per mesh.
+// The shader lights with the world's ambient and directional lights and the point and spot lights of the
+// atomic's sectors that reach it; split data upload per mesh.
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic);
 
 // Vertex-shader constants: the world matrix the constants are built for (null: the identity), and the

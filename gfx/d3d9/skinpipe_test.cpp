@@ -440,6 +440,34 @@ GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy,
     return atomic;
 }
 
+// A world sector holding local lights, tied by hand to the atomics that stand in it; the ties are undone when it
+// goes, before the atomics are.
+struct LampSector {
+    GxWorldSector sector{};
+    std::vector<GxLightTie> lamps;
+    std::vector<GxTie> atomics;
+    LampSector(std::vector<GxLight*> lights, std::vector<GxAtomic*> inside) : lamps(lights.size()), atomics(inside.size())
+    {
+        GxLinkInit(&sector.lightsInWorldSector);
+        for (size_t i = 0; i < lights.size(); i++) {
+            lamps[i].light = lights[i];
+            lamps[i].sect = &sector;
+            GxLinkAddAfter(&sector.lightsInWorldSector, &lamps[i].lWorldSector);
+        }
+        for (size_t i = 0; i < inside.size(); i++) {
+            atomics[i].apAtom = inside[i];
+            atomics[i].worldSector = &sector;
+            GxLinkAddAfter(&inside[i]->llWorldSectorsInAtomic, &atomics[i].lAtomic);
+        }
+    }
+    ~LampSector()
+    {
+        for (GxTie& tie : atomics) {
+            GxLinkRemove(&tie.lAtomic);
+        }
+    }
+};
+
 // The key check of the shader path: the generated shader, run by the software back end, blends the character to the
 // same clip-space positions and colours as the processor path does, unlit and lit (the processor's blended normals
 // lit by the same ambient and directional lights, scaled by the material's coefficients).
@@ -464,10 +492,24 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
     GxMaterial* second = GxMaterialCreate();
     ASSERT_NE(second, nullptr);
     second->surfaceProps = material->surfaceProps;
-    for (const int pass : {0, 1, 2}) {
+    // A point lamp in reach of the character (in its sector) and another in the same sector out of reach.
+    const GxReal lampGrey = 0.4f;
+    const GxReal lampRadius = 4.0f;
+    const GxV3d lampAt = {1.2f, 0.8f, 3.5f};
+    std::vector<GxLight*> lamps;
+    for (const GxV3d& at : {lampAt, GxV3d{40.0f, 0.0f, 5.0f}}) {
+        GxLight* lamp = AddLight(gxLIGHTPOINT, lampGrey);
+        GxLinkRemove(&lamp->inWorld);  // a local light: in its sector, not among the world's global lights
+        GxLinkInit(&lamp->inWorld);
+        lamp->radius = lampRadius;
+        GxFrameTranslate(static_cast<GxFrame*>(lamp->object.object.parent), &at, gxCOMBINEREPLACE);
+        lamps.push_back(lamp);
+    }
+    for (const int pass : {0, 1, 2, 3}) {
         const bool lit = pass > 0;
         const bool split = pass == 2;
-        SCOPED_TRACE(pass == 0 ? "unlit" : split ? "split" : "lit");
+        const bool local = pass == 3;
+        SCOPED_TRACE(pass == 0 ? "unlit" : split ? "split" : local ? "point light" : "lit");
         if (pass == 1) {
             AddLight(gxLIGHTAMBIENT, ambientGrey);
             GxLight* sun = AddLight(gxLIGHTDIRECTIONAL, sunGrey);
@@ -483,6 +525,7 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
         GxD3D9VertexShaderCacheClose();
         GxD3D9VertexShaderCacheOpen();
         GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr, split, split ? second : nullptr);
+        LampSector sector(local ? lamps : std::vector<GxLight*>{}, {processor, shader});
         D3D9SoftSetLogging(gxD3D9State.device, true);
         D3D9SoftClearLog(gxD3D9State.device);
         ASSERT_TRUE(Render());
@@ -511,8 +554,12 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
                 sunDirection = GxFrameGetWorldMatrix(static_cast<GxFrame*>(light->object.object.parent))->at;
             }
         }
+        // The lamp in the character's space (its frame only moves).
+        const GxV3d& origin = GxFrameGetWorldMatrix(static_cast<GxFrame*>(processor->object.object.parent))->pos;
+        const GxV3d lamp = {lampAt.x - origin.x, lampAt.y - origin.y, lampAt.z - origin.z};
         GxUInt32 compared = 0;
         GxUInt32 litByTheSun = 0;
+        GxUInt32 litByTheLamp = 0;
         for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
             if (e.type != D3D9SOFT_DRAW || e.shaded.empty()) {
                 continue;
@@ -538,6 +585,15 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
                     litByTheSun += facing > 0.1f ? 1 : 0;
                     light = ambientGrey * material->surfaceProps.ambient +
                             std::max(0.0f, facing) * sunGrey * material->surfaceProps.diffuse;
+                    // A point light fades linearly to nothing at its radius.
+                    const GxV3d toLamp = {lamp.x - positions[v].x, lamp.y - positions[v].y, lamp.z - positions[v].z};
+                    const GxReal distance = std::sqrt(GxV3dDotProduct(&toLamp, &toLamp));
+                    const GxReal lampFacing = GxV3dDotProduct(&nv, &toLamp) / (length * distance);
+                    const GxReal fade = std::max(0.0f, 1.0f - distance / lampRadius);
+                    if (local) {
+                        litByTheLamp += lampFacing * fade > 0.05f ? 1 : 0;
+                        light += std::max(0.0f, lampFacing) * fade * lampGrey * material->surfaceProps.diffuse;
+                    }
                 }
                 const GxRGBA c = geometry->preLitLum[v];
                 const GxReal want[4] = {c.red / 255.0f + light, c.green / 255.0f + light, c.blue / 255.0f + light,
@@ -552,9 +608,69 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
         if (lit) {
             EXPECT_GT(litByTheSun, 0u) << "the directional light must reach some vertices";
         }
+        if (local) {
+            EXPECT_GT(litByTheLamp, 0u) << "the point light must reach some vertices";
+        }
     }
     GxMaterialDestroy(second);
     GxMaterialDestroy(material);
+    GxAnimationDestroy(twoBones);
+}
+
+// Local lights in the light block, in the character's space: a point light's group register and position, then a
+// soft spot's cone. Constants too few for both drop the spot first, and the point light keeps its registers.
+TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRunShort)
+{
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+    ASSERT_NE(twoBones, nullptr);
+    hierarchy =
+        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+    std::vector<GxLight*> lamps;
+    for (const GxInt32 type : {gxLIGHTPOINT, gxLIGHTSPOTSOFT}) {
+        GxLight* lamp = AddLight(type, 0.5f);
+        GxLinkRemove(&lamp->inWorld);
+        GxLinkInit(&lamp->inWorld);
+        lamp->radius = type == gxLIGHTPOINT ? 4.0f : 8.0f;
+        lamp->minusCosAngle = -0.8f;
+        const GxV3d at = {1.0f, 2.0f, 3.0f};
+        GxFrameTranslate(static_cast<GxFrame*>(lamp->object.object.parent), &at, gxCOMBINEREPLACE);
+        lamps.push_back(lamp);
+    }
+    const GxUInt32 point = gxD3D9VSLIGHTSREGISTER;  // no directional lights: the point group leads the block
+    const GxUInt32 spot = point + 3;                 // group, position, colour
+    for (const bool enough : {false, true}) {
+        SCOPED_TRACE(enough ? "constants enough" : "constants short");
+        // Short: room for the fixed registers, the point light and the palette, not for the spot's five too.
+        gxD3D9State.caps.MaxVertexShaderConst = enough ? 96 : 18;
+        ASSERT_TRUE(GxSkinPipelinesDestroy());
+        ASSERT_TRUE(GxSkinPipelinesCreate(1));
+        GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, true);
+        LampSector sector(lamps, {atomic});
+        ASSERT_TRUE(Render());
+        ASSERT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+        float block[8][4] = {};
+        ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(point, &block[0][0], 8)));
+        EXPECT_FLOAT_EQ(block[0][0], 1.0f / 4.0f) << "reciprocal radius";
+        EXPECT_FLOAT_EQ(block[1][0], 1.0f);
+        EXPECT_FLOAT_EQ(block[1][1], 2.0f);
+        EXPECT_FLOAT_EQ(block[1][2], -2.0f) << "in the character's space";
+        EXPECT_FLOAT_EQ(block[2][0], 0.5f) << "colour";
+        const GxReal cone[2] = {block[spot - point + 3][0], block[spot - point + 3][1]};
+        if (enough) {
+            EXPECT_FLOAT_EQ(block[spot - point][0], 1.0f / 8.0f);
+            EXPECT_FLOAT_EQ(block[spot - point + 2][2], 1.0f) << "direction";
+            EXPECT_NEAR(cone[0], 5.0f, 1e-4f);
+            EXPECT_NEAR(cone[1], -4.0f, 1e-4f);
+        } else {
+            // The spot was dropped: the palette (bone 0 at rest) follows the point light.
+            EXPECT_FLOAT_EQ(block[spot - point][0], 1.0f);
+            EXPECT_FLOAT_EQ(block[spot - point][3], 0.0f);
+        }
+    }
     GxAnimationDestroy(twoBones);
 }
 
