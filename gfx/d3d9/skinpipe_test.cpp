@@ -398,6 +398,23 @@ void FillTwoBones(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
     }
 }
 
+// A two-node hierarchy running `animation`, posed at `time`; null when it can not be made.
+GxAnimHierarchy* MakePosedTwoBoneHierarchy(GxAnimation* animation, GxReal time)
+{
+    GxAnimHierarchy* posed =
+        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    if (!posed)
+        return nullptr;
+    if (!GxAnimHierarchySetCurrentAnim(posed, animation)) {
+        GxAnimHierarchyDestroy(posed);
+        return nullptr;
+    }
+    if (time > 0.0f)
+        GxAnimHierarchyAddAnimTime(posed, time);
+    GxAnimHierarchyUpdateMatrices(posed);
+    return posed;
+}
+
 // A prelit box whose every vertex blends both bones, each vertex by its own pair of weights; `material` (may be
 // null) on its faces (`second`, if any, on the other mesh's), lit by the world's lights when `lit`, with split
 // data for two meshes when `split`.
@@ -476,12 +493,8 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
     const GxReal times[2] = {0.0f, 1.0f};
     GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
     ASSERT_NE(twoBones, nullptr);
-    hierarchy =
-        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.6f);
     ASSERT_NE(hierarchy, nullptr);
-    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
-    GxAnimHierarchyAddAnimTime(hierarchy, 0.6f);
-    GxAnimHierarchyUpdateMatrices(hierarchy);
     GxMaterial* material = GxMaterialCreate();
     ASSERT_NE(material, nullptr);
     material->surfaceProps.ambient = 0.5f;
@@ -624,11 +637,8 @@ TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRu
     const GxReal times[2] = {0.0f, 1.0f};
     GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
     ASSERT_NE(twoBones, nullptr);
-    hierarchy =
-        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.0f);
     ASSERT_NE(hierarchy, nullptr);
-    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
-    GxAnimHierarchyUpdateMatrices(hierarchy);
     std::vector<GxLight*> lamps;
     for (const GxInt32 type : {gxLIGHTPOINT, gxLIGHTSPOTSOFT}) {
         GxLight* lamp = AddLight(type, 0.5f);
@@ -753,12 +763,8 @@ TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
     const GxReal times[2] = {0.0f, 1.0f};
     GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
     ASSERT_NE(twoBones, nullptr);
-    hierarchy =
-        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.6f);
     ASSERT_NE(hierarchy, nullptr);
-    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, twoBones));
-    GxAnimHierarchyAddAnimTime(hierarchy, 0.6f);
-    GxAnimHierarchyUpdateMatrices(hierarchy);
 
     GxD3D9VertexShaderSetAssembler(AssembleNothing);
     GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f);

@@ -113,19 +113,8 @@ TEST_F(GlPixelTest, TexturedDrawUnderALocalLight)
 TEST_F(GlPixelTest, GeneratedCoordinatesUnderALocalLight)
 {
     IDirect3DDevice9* dev = gl_->get();
-    IDirect3DCubeTexture9* cube = nullptr;
-    ASSERT_EQ(dev->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
-    // +X -X +Y -Y +Z -Z
-    const DWORD colours[6] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFFFF00FFu, 0xFF00FFFFu};
-    for (int face = 0; face < 6; ++face) {
-        D3DLOCKED_RECT lr;
-        ASSERT_EQ(cube->LockRect(static_cast<D3DCUBEMAP_FACES>(face), 0, &lr, nullptr, 0), D3D_OK);
-        for (int y = 0; y < 2; ++y) {
-            DWORD* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch);
-            row[0] = row[1] = colours[face];
-        }
-        cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(face), 0);
-    }
+    IDirect3DCubeTexture9* cube = MakeFaceColouredCube(dev);
+    ASSERT_NE(cube, nullptr);
     // Normal (0, 0, -1) and the reflected view ray at the centre both point at the -Z face.
     for (DWORD generation : {D3DTSS_TCI_CAMERASPACENORMAL, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR}) {
         Draw(

@@ -84,6 +84,28 @@ inline void MakeTLQuad(float x0, float y0, float x1, float y1, DWORD color, TLVe
     QuadAsList(tl, tr, bl, br, out);
 }
 
+// A 2x2 cube texture with one colour per face, in face order +X -X +Y -Y +Z -Z; null when it can not be made.
+inline IDirect3DCubeTexture9* MakeFaceColouredCube(IDirect3DDevice9* dev)
+{
+    static const DWORD colours[6] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFFFF00FFu, 0xFF00FFFFu};
+    IDirect3DCubeTexture9* cube = nullptr;
+    if (dev->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr) != D3D_OK)
+        return nullptr;
+    for (int face = 0; face < 6; ++face) {
+        D3DLOCKED_RECT lr;
+        if (cube->LockRect(static_cast<D3DCUBEMAP_FACES>(face), 0, &lr, nullptr, 0) != D3D_OK) {
+            cube->Release();
+            return nullptr;
+        }
+        for (int y = 0; y < 2; ++y) {
+            DWORD* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch);
+            row[0] = row[1] = colours[face];
+        }
+        cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(face), 0);
+    }
+    return cube;
+}
+
 inline D3DMATRIX MakeIdentity()
 {
     D3DMATRIX m;
