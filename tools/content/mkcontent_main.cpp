@@ -34,6 +34,7 @@
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
 #include "tools/content/spline_writer.h"
+#include "tools/content/templates_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -285,6 +286,8 @@ int main(int argc, char** argv)
         failed = "the first level";
     } else if (!WriteCharacters(out)) {
         failed = "the characters";
+    } else if (!ContentWriteTemplates(textDir.string(), out.string(), &detail)) {
+        failed = "the object templates";
     }
     StopEngine(window);
     if (failed != nullptr) {

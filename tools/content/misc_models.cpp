@@ -1,0 +1,751 @@
+// Models and pictures the object templates name.
+//
+//   1. pictures: floor tiles, model textures, the particle fallback
+//   2. parts: materials, quad meshes, clumps with entrance dummies
+//   3. recipes: floor tiles, stand-ins, helper pieces, ground, selection ring, debris
+//   4. the writer
+#include "tools/content/misc_models.h"
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <utility>
+
+#include "gfx/core/image.h"
+#include "gfx/core/raster.h"
+#include "gfx/core/texture.h"
+#include "gfx/world/userdata.h"
+#include "tools/content/clump_writer.h"
+#include "tools/content/world_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr GxUInt32 kLitFlags =
+    gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
+// Untextured: the material colour alone, modulated so the placement tints show.
+constexpr GxUInt32 kPlainFlags =
+    gxGEOMETRYPOSITIONS | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
+constexpr GxUInt32 kFilterWrap = 0x1106;  // filter 6, wrap in U and V
+constexpr GxInt32 kModelTextureSize = 64;
+constexpr GxInt32 kParticleSize = 64;
+constexpr GxReal kPi = 3.14159265f;
+
+constexpr GxReal kCell = 2.0f;
+constexpr GxReal kTileThickness = 0.02f;
+constexpr GxUInt8 kGhostAlpha = 100;  // below 255: the placement box sorts as translucent
+constexpr GxReal kWallHeight = 3.0f;
+constexpr GxReal kWallThickness = 0.2f;
+constexpr GxReal kRailHeight = 1.0f;
+constexpr GxReal kRailThickness = 0.1f;
+constexpr GxReal kPostWidth = 0.2f;
+constexpr GxReal kDoorwayHeight = 2.4f;
+constexpr GxReal kGroundNear = -10.0f;  // the ground reaches past the 64 x 64 grid on every side
+constexpr GxReal kGroundFar = 138.0f;
+constexpr GxReal kGroundRepeat = 37.0f;  // one paving picture per 4 units
+constexpr GxReal kRingRadius = 0.8f;
+constexpr GxReal kRingWidth = 0.12f;
+constexpr GxReal kRingHeight = 0.05f;
+constexpr GxInt32 kRingSegments = 32;
+constexpr GxUInt8 kRingAlpha = 180;
+constexpr GxInt32 kDebrisCount = 10;
+constexpr GxReal kDebrisLimit = 0.5f;  // every piece fits in a cube of this side
+constexpr GxReal kDummyHalf = 0.05f;
+constexpr GxReal kStandInMargin = 0.1f;
+
+// ---- 1. pictures ----
+
+using Pixels = std::vector<GxRGBA>;
+
+const char* const kTileStems[kContentFloorTileCount] = {"concrete", "marble", "wood", "checker", "carpet", "terracotta"};
+
+std::uint32_t Noise(GxInt32 x, GxInt32 y, std::uint32_t seed)
+{
+    std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u +
+                      seed * 2246822519u;
+    h = (h ^ (h >> 13)) * 1274126177u;
+    return h ^ (h >> 16);
+}
+
+GxUInt8 Clamp(GxInt32 v) { return static_cast<GxUInt8>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+GxRGBA Shade(GxRGBA base, GxInt32 delta)
+{
+    return {Clamp(base.red + delta), Clamp(base.green + delta), Clamp(base.blue + delta), base.alpha};
+}
+
+// Fills a square picture from a function of the pixel position.
+Pixels Paint(GxInt32 size, const std::function<GxRGBA(GxInt32, GxInt32)>& pixel)
+{
+    Pixels pixels(static_cast<size_t>(size * size));
+    for (GxInt32 y = 0; y < size; y++) {
+        for (GxInt32 x = 0; x < size; x++) {
+            pixels[static_cast<size_t>(y * size + x)] = pixel(x, y);
+        }
+    }
+    return pixels;
+}
+
+GxInt32 Speckle(GxInt32 x, GxInt32 y, std::uint32_t seed, GxInt32 range)
+{
+    return static_cast<GxInt32>(Noise(x, y, seed) % static_cast<std::uint32_t>(2 * range + 1)) - range;
+}
+
+Pixels TilePixels(GxInt32 tile)
+{
+    const GxInt32 n = kContentFloorTileSize;
+    switch (tile) {
+    case 0:  // concrete: grey with speckles
+        return Paint(n, [](GxInt32 x, GxInt32 y) { return Shade({150, 150, 146, 255}, Speckle(x, y, 1, 18)); });
+    case 1:  // marble: pale with soft veins
+        return Paint(n, [](GxInt32 x, GxInt32 y) {
+            const GxReal vein = std::sin((x + 0.6f * y) * 0.09f + 3.0f * std::sin(y * 0.05f));
+            const GxInt32 dark = vein > 0.9f ? static_cast<GxInt32>((vein - 0.9f) * 500.0f) : 0;
+            return Shade({232, 230, 226, 255}, Speckle(x, y, 2, 4) - dark);
+        });
+    case 2:  // wood: planks along x with grain
+        return Paint(n, [](GxInt32 x, GxInt32 y) {
+            const GxInt32 plank = y / 16;
+            const GxInt32 seam = (y % 16 == 0 || (x + plank * 40) % 128 == 0) ? -50 : 0;
+            const GxInt32 grain = static_cast<GxInt32>(10.0f * std::sin(y * 1.3f + plank + x * 0.02f));
+            return Shade({150, 100, 60, 255}, grain + seam + Speckle(x, y, 3, 5) + (plank % 2) * 12);
+        });
+    case 3:  // checker: 16-pixel squares
+        return Paint(n, [](GxInt32 x, GxInt32 y) {
+            return ((x / 16 + y / 16) % 2) ? GxRGBA{40, 40, 48, 255} : GxRGBA{225, 220, 205, 255};
+        });
+    case 4:  // carpet: red weave
+        return Paint(n, [](GxInt32 x, GxInt32 y) {
+            return Shade({150, 30, 40, 255}, ((x + y) % 4 < 2 ? 8 : -8) + Speckle(x, y, 5, 6));
+        });
+    default:  // terracotta: 32-pixel tiles with grout
+        return Paint(n, [](GxInt32 x, GxInt32 y) {
+            if (x % 32 < 2 || y % 32 < 2) {
+                return GxRGBA{200, 190, 170, 255};
+            }
+            return Shade({190, 95, 55, 255}, Speckle(x, y, 6, 10) + ((x / 32 + y / 32) % 2) * 8);
+        });
+    }
+}
+
+Pixels PlasterPixels()
+{
+    return Paint(kModelTextureSize, [](GxInt32 x, GxInt32 y) { return Shade({225, 218, 200, 255}, Speckle(x, y, 7, 8)); });
+}
+
+Pixels RailPixels()
+{
+    return Paint(kModelTextureSize, [](GxInt32 x, GxInt32 y) {
+        return Shade({170, 175, 185, 255}, (y % 8 < 2 ? 40 : 0) + Speckle(x, y, 8, 4));
+    });
+}
+
+Pixels PavingPixels()
+{
+    return Paint(kModelTextureSize, [](GxInt32 x, GxInt32 y) {
+        const bool joint = x % 32 == 0 || (y + (x / 32) * 16) % 32 == 0;
+        return Shade({120, 122, 118, 255}, (joint ? -40 : 0) + Speckle(x, y, 9, 10));
+    });
+}
+
+// Diagonal stripes: the look of a building still to come.
+Pixels StandInPixels()
+{
+    return Paint(kModelTextureSize, [](GxInt32 x, GxInt32 y) {
+        return ((x + y) / 8) % 2 ? GxRGBA{255, 255, 255, 255} : GxRGBA{150, 150, 150, 255};
+    });
+}
+
+GxImage* MakeImage(const Pixels& pixels, GxInt32 size)
+{
+    GxImage* image = GxImageCreate(size, size, 32);
+    if (!image) {
+        return nullptr;
+    }
+    if (!GxImageAllocatePixels(image)) {
+        GxImageDestroy(image);
+        return nullptr;
+    }
+    for (GxInt32 y = 0; y < size; y++) {
+        for (GxInt32 x = 0; x < size; x++) {
+            const GxRGBA& p = pixels[static_cast<size_t>(y * size + x)];
+            GxUInt8* out = image->pixels + y * image->stride + x * 4;
+            out[0] = p.red;
+            out[1] = p.green;
+            out[2] = p.blue;
+            out[3] = p.alpha;
+        }
+    }
+    return image;
+}
+
+ContentPngImage MakePng(const Pixels& pixels, GxInt32 size)
+{
+    ContentPngImage png;
+    png.width = static_cast<uint32_t>(size);
+    png.height = static_cast<uint32_t>(size);
+    png.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    for (const GxRGBA& p : pixels) {
+        png.rows.insert(png.rows.end(), {p.red, p.green, p.blue, p.alpha});
+    }
+    return png;
+}
+
+// ---- 2. parts ----
+
+// A material naming a texture whose picture joins the model's images dictionary.
+GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels& pixels, GxInt32 size, GxRGBA colour)
+{
+    GxImage* image = MakeImage(pixels, size);
+    GxRaster* raster = GxRasterCreate(size, size, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
+    GxMaterial* material = GxMaterialCreate();
+    if (!image || !texture || !material) {
+        if (image) {
+            GxImageDestroy(image);
+        }
+        if (texture) {
+            GxTextureDestroy(texture);
+        } else if (raster) {
+            GxRasterDestroy(raster);
+        }
+        if (material) {
+            GxMaterialDestroy(material);
+        }
+        return nullptr;
+    }
+    model->images.push_back(image);
+    ContentImageTexture entry;
+    entry.name = name;
+    entry.levels = {image};
+    entry.filterAddressing = kFilterWrap;
+    model->textures.push_back(entry);
+    GxTextureSetName(texture, name);
+    texture->filterAddressing = kFilterWrap;
+    GxMaterialSetTexture(material, texture);
+    GxTextureDestroy(texture);
+    material->color = colour;
+    return material;
+}
+
+GxMaterial* PlainMaterial(GxRGBA colour)
+{
+    GxMaterial* material = GxMaterialCreate();
+    if (material) {
+        material->color = colour;
+    }
+    return material;
+}
+
+GxV3d Sub(GxV3d a, GxV3d b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+GxReal Dot(GxV3d a, GxV3d b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+GxV3d Cross(GxV3d a, GxV3d b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+
+// A quad whose triangles face along `normal`, whatever the order its corners come in.
+void AddFacingQuad(ContentWorldMesh* mesh, GxV3d a, GxV3d b, GxV3d c, GxV3d d, GxV3d normal, GxUInt16 material,
+                   GxReal uvScale)
+{
+    const GxRGBA white = {255, 255, 255, 255};
+    const bool facing = Dot(Cross(Sub(b, a), Sub(c, a)), normal) > 0.0f;
+    const GxV3d corners[4] = {a, facing ? b : d, c, facing ? d : b};
+    ContentWorldAddQuad(mesh, corners, normal, white, material, uvScale);
+}
+
+void AddBoxQuads(ContentWorldMesh* mesh, GxV3d centre, GxV3d half, GxUInt16 material)
+{
+    const GxV3d axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    for (GxInt32 axis = 0; axis < 3; axis++) {
+        const GxV3d u = axes[(axis + 1) % 3];
+        const GxV3d v = axes[(axis + 2) % 3];
+        const GxReal h[3] = {half.x, half.y, half.z};
+        for (GxReal side : {-1.0f, 1.0f}) {
+            const GxV3d n = {axes[axis].x * side, axes[axis].y * side, axes[axis].z * side};
+            const GxReal du = h[(axis + 1) % 3], dv = h[(axis + 2) % 3], dn = h[axis];
+            auto corner = [&](GxReal su, GxReal sv) {
+                return GxV3d{centre.x + n.x * dn + (u.x * su * du) + (v.x * sv * dv),
+                             centre.y + n.y * dn + (u.y * su * du) + (v.y * sv * dv),
+                             centre.z + n.z * dn + (u.z * su * du) + (v.z * sv * dv)};
+            };
+            AddFacingQuad(mesh, corner(-1, -1), corner(1, -1), corner(1, 1), corner(-1, 1), n, material, 1.0f);
+        }
+    }
+}
+
+// Geometry of a quad mesh; coordinates are kept when the flags ask for a texture.
+GxGeometry* MeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, GxMaterial* const* materials,
+                         GxInt32 numMaterials)
+{
+    const auto vertices = static_cast<GxInt32>(mesh.positions.size());
+    GxGeometry* geometry = GxGeometryCreate(vertices, static_cast<GxInt32>(mesh.triangles.size()), flags);
+    if (!geometry) {
+        return nullptr;
+    }
+    GxMorphTarget* target = &geometry->morphTarget[0];
+    for (GxInt32 i = 0; i < vertices; i++) {
+        target->verts[i] = mesh.positions[static_cast<size_t>(i)];
+        target->normals[i] = mesh.normals[static_cast<size_t>(i)];
+        if (flags & gxGEOMETRYTEXTURED) {
+            geometry->texCoords[0][i] = mesh.uv[static_cast<size_t>(i)];
+        }
+    }
+    for (size_t t = 0; t < mesh.triangles.size(); t++) {
+        const GxTriangle& source = mesh.triangles[t];
+        GxTriangle* triangle = &geometry->triangles[t];
+        *triangle = source;
+        if (source.matIndex >= numMaterials ||
+            !GxGeometryTriangleSetMaterial(geometry, triangle, materials[source.matIndex])) {
+            GxGeometryDestroy(geometry);
+            return nullptr;
+        }
+    }
+    GxMorphTargetCalcBoundingSphere(target, &target->boundingSphere);
+    if (!GxGeometryUnlock(geometry)) {
+        GxGeometryDestroy(geometry);
+        return nullptr;
+    }
+    return geometry;
+}
+
+// Drops the caller's references: geometries and materials live on in what uses them.
+void Drop(std::initializer_list<GxMaterial*> materials)
+{
+    for (GxMaterial* material : materials) {
+        if (material) {
+            GxMaterialDestroy(material);
+        }
+    }
+}
+
+// An atomic of `geometry` on `frame`, added to the clump; the geometry's reference passes to the atomic.
+bool AddAtomic(GxClump* clump, GxFrame* frame, GxGeometry* geometry)
+{
+    GxAtomic* atomic = geometry ? GxAtomicCreate() : nullptr;
+    if (!atomic) {
+        if (geometry) {
+            GxGeometryDestroy(geometry);
+        }
+        return false;
+    }
+    GxAtomicSetFrame(atomic, frame);
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxGeometryDestroy(geometry);
+    GxClumpAddAtomic(clump, atomic);
+    return true;
+}
+
+// A clump of one atomic on its root frame. Frames keep the matrix type the reader gives back.
+bool Assemble(ContentModel* model, GxGeometry* geometry)
+{
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = clump ? GxFrameCreate() : nullptr;
+    if (!root) {
+        if (clump) {
+            GxClumpDestroy(clump);
+        }
+        if (geometry) {
+            GxGeometryDestroy(geometry);
+        }
+        return false;
+    }
+    GxClumpSetFrame(clump, root);
+    model->clump = clump;
+    root->modelling.flags &= gxMATRIXTYPEORTHONORMAL;
+    return AddAtomic(clump, root, geometry);
+}
+
+// A hidden marker the building objects read: a tiny atomic on a child frame whose user data is `tag`.
+bool AddDummy(ContentModel* model, GxV3d position, const char* tag)
+{
+    GxFrame* root = static_cast<GxFrame*>(model->clump->object.parent);
+    GxFrame* frame = GxFrameCreate();
+    GxMaterial* material = PlainMaterial({255, 255, 255, 255});
+    if (!frame || !material) {
+        if (frame) {
+            GxFrameDestroy(frame);
+        }
+        Drop({material});
+        return false;
+    }
+    GxFrameAddChild(root, frame);
+    GxFrameTranslate(frame, &position, gxCOMBINEREPLACE);
+    frame->modelling.flags &= gxMATRIXTYPEORTHONORMAL;
+    ContentWorldMesh mesh;
+    AddBoxQuads(&mesh, {0, 0, 0}, {kDummyHalf, kDummyHalf, kDummyHalf}, 0);
+    GxGeometry* geometry = MeshGeometry(mesh, kPlainFlags, &material, 1);
+    Drop({material});
+    GxUserDataArray* data = GxFrameAddUserDataArray(frame, "tag", gxUSERDATASTRING, 1);
+    return data && GxUserDataArraySetString(data, 0, tag) && AddAtomic(model->clump, frame, geometry);
+}
+
+// ---- 3. recipes ----
+
+using Recipe = std::function<bool(ContentModel*)>;
+
+// A floor tile: a thin 2 x 2 slab wearing the tile's picture.
+bool FloorTile(ContentModel* model, GxInt32 tile)
+{
+    const std::string name = std::string("floor_") + kTileStems[tile];
+    GxMaterial* material = TexturedMaterial(model, name.c_str(), TilePixels(tile), kContentFloorTileSize,
+                                            {255, 255, 255, 255});
+    if (!material) {
+        return false;
+    }
+    const GxReal h = kCell * 0.5f;
+    GxGeometry* geometry = ContentBoxGeometry({{{0, kTileThickness * 0.5f, 0}, {h, kTileThickness * 0.5f, h}, 0}},
+                                              &material, 1, 0);
+    Drop({material});
+    return Assemble(model, geometry);
+}
+
+// A shop unit like the first one, in its category's colour.
+bool StandInShop(ContentModel* model, const char* sign, GxRGBA colour)
+{
+    constexpr GxInt32 kSignSize = 64;
+    constexpr GxReal kShopSize = 6.0f;
+    GxImage* image = ContentSignImage(kSignSize, colour);
+    GxRaster* raster = GxRasterCreate(kSignSize, kSignSize, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
+    if (!image || !texture) {
+        if (image) {
+            GxImageDestroy(image);
+        }
+        if (texture) {
+            GxTextureDestroy(texture);
+        } else if (raster) {
+            GxRasterDestroy(raster);
+        }
+        return false;
+    }
+    model->images.push_back(image);
+    ContentImageTexture entry;
+    entry.name = sign;
+    entry.levels = {image};
+    entry.filterAddressing = kFilterWrap;
+    model->textures.push_back(entry);
+    GxTextureSetName(texture, sign);
+    texture->filterAddressing = kFilterWrap;
+    model->clump = ContentShopUnitCreate(ContentShopUnitPlan{kShopSize, kShopSize, {235, 230, 220, 255}, texture});
+    GxTextureDestroy(texture);
+    return model->clump != nullptr;
+}
+
+// A striped block of the footprint with an entrance marker on the +z side, at the cell centre the building
+// rules turn back into the same cell.
+bool StandInBlock(ContentModel* model, GxReal sizeX, GxReal sizeZ, GxReal height, GxRGBA colour)
+{
+    GxMaterial* material = TexturedMaterial(model, "standin", StandInPixels(), kModelTextureSize, colour);
+    if (!material) {
+        return false;
+    }
+    const GxV3d half = {sizeX * 0.5f - kStandInMargin, height * 0.5f, sizeZ * 0.5f - kStandInMargin};
+    GxGeometry* geometry = ContentBoxGeometry({{{0, height * 0.5f, 0}, half, 0}}, &material, 1, 0);
+    Drop({material});
+    const GxInt32 cells = static_cast<GxInt32>(sizeX / kCell);
+    const GxReal entranceX = -sizeX * 0.5f + kCell * 0.5f + kCell * static_cast<GxReal>(cells / 2);
+    return Assemble(model, geometry) && AddDummy(model, {entranceX, 0, sizeZ * 0.5f + kCell * 0.5f}, "door");
+}
+
+// The placement box: a 1 x 1 x 1 untextured box standing on the floor, translucent so the ghost colour shows.
+bool PlacementBox(ContentModel* model)
+{
+    GxMaterial* material = PlainMaterial({255, 255, 255, kGhostAlpha});
+    if (!material) {
+        return false;
+    }
+    ContentWorldMesh mesh;
+    AddBoxQuads(&mesh, {0, 0.5f, 0}, {0.5f, 0.5f, 0.5f}, 0);
+    GxGeometry* geometry = MeshGeometry(mesh, kPlainFlags, &material, 1);
+    Drop({material});
+    return Assemble(model, geometry);
+}
+
+enum Side { kSouth, kWest, kNorth, kEast };
+
+// The box of a slab of `thickness` along one side of the centred 2 x 2 cell (S +z, W -x, N -z, E +x).
+ContentBox SideSlab(Side side, GxReal height, GxReal thickness)
+{
+    const GxReal h = kCell * 0.5f, t = thickness * 0.5f, inset = h - t;
+    switch (side) {
+    case kSouth: return {{0, height * 0.5f, inset}, {h, height * 0.5f, t}, 0};
+    case kWest: return {{-inset, height * 0.5f, 0}, {t, height * 0.5f, h}, 0};
+    case kNorth: return {{0, height * 0.5f, -inset}, {h, height * 0.5f, t}, 0};
+    default: return {{inset, height * 0.5f, 0}, {t, height * 0.5f, h}, 0};
+    }
+}
+
+bool BoxesModel(ContentModel* model, const char* texture, const Pixels& pixels, const std::vector<ContentBox>& boxes)
+{
+    GxMaterial* material = TexturedMaterial(model, texture, pixels, kModelTextureSize, {255, 255, 255, 255});
+    if (!material) {
+        return false;
+    }
+    GxGeometry* geometry = ContentBoxGeometry(boxes, &material, 1, 0);
+    Drop({material});
+    return Assemble(model, geometry);
+}
+
+bool WallPiece(ContentModel* model, Side side)
+{
+    return BoxesModel(model, "wall_plaster", PlasterPixels(), {SideSlab(side, kWallHeight, kWallThickness)});
+}
+
+bool Balcony(ContentModel* model, Side side)
+{
+    return BoxesModel(model, "balcony_rail", RailPixels(), {SideSlab(side, kRailHeight, kRailThickness)});
+}
+
+// The door-gap piece: two posts and a lintel on the +z side, leaving a doorway.
+bool DoorGapPiece(ContentModel* model)
+{
+    const GxReal h = kCell * 0.5f, t = kWallThickness * 0.5f, post = kPostWidth * 0.5f;
+    const GxReal lintel = kWallHeight - kDoorwayHeight;
+    const std::vector<ContentBox> boxes = {
+        {{-h + post, kWallHeight * 0.5f, h - t}, {post, kWallHeight * 0.5f, t}, 0},
+        {{h - post, kWallHeight * 0.5f, h - t}, {post, kWallHeight * 0.5f, t}, 0},
+        {{0, kDoorwayHeight + lintel * 0.5f, h - t}, {h - kPostWidth, lintel * 0.5f, t}, 0},
+    };
+    return BoxesModel(model, "wall_plaster", PlasterPixels(), boxes);
+}
+
+// The unused tenth piece: a low kerb round the cell.
+bool SparePiece(ContentModel* model)
+{
+    constexpr GxReal kKerb = 0.1f;
+    std::vector<ContentBox> boxes;
+    for (Side side : {kSouth, kWest, kNorth, kEast}) {
+        boxes.push_back(SideSlab(side, kKerb, kKerb));
+    }
+    return BoxesModel(model, "wall_plaster", PlasterPixels(), boxes);
+}
+
+// The ground under the grid: one up-facing quad from (-10, 0, 10) to (138, 0, -138).
+bool Ground(ContentModel* model)
+{
+    GxMaterial* material = TexturedMaterial(model, "ground_paving", PavingPixels(), kModelTextureSize,
+                                            {255, 255, 255, 255});
+    if (!material) {
+        return false;
+    }
+    ContentWorldMesh mesh;
+    const GxReal nearX = kGroundNear, farX = kGroundFar, nearZ = -kGroundNear, farZ = -kGroundFar;
+    AddFacingQuad(&mesh, {nearX, 0, nearZ}, {farX, 0, nearZ}, {farX, 0, farZ}, {nearX, 0, farZ}, {0, 1, 0}, 0,
+                  kGroundRepeat);
+    GxGeometry* geometry = MeshGeometry(mesh, kLitFlags, &material, 1);
+    Drop({material});
+    return Assemble(model, geometry);
+}
+
+// The selection ring: a flat yellow band of radius 0.8 just above the floor.
+bool SelectionRing(ContentModel* model)
+{
+    GxMaterial* material = PlainMaterial({255, 220, 40, kRingAlpha});
+    if (!material) {
+        return false;
+    }
+    ContentWorldMesh mesh;
+    const GxReal inner = kRingRadius - kRingWidth * 0.5f, outer = kRingRadius + kRingWidth * 0.5f;
+    for (GxInt32 s = 0; s < kRingSegments; s++) {
+        const GxReal a0 = 2.0f * kPi * static_cast<GxReal>(s) / kRingSegments;
+        const GxReal a1 = 2.0f * kPi * static_cast<GxReal>(s + 1) / kRingSegments;
+        auto at = [](GxReal radius, GxReal angle) {
+            return GxV3d{radius * std::cos(angle), kRingHeight, radius * std::sin(angle)};
+        };
+        AddFacingQuad(&mesh, at(inner, a0), at(outer, a0), at(outer, a1), at(inner, a1), {0, 1, 0}, 0, 1.0f);
+    }
+    GxGeometry* geometry = MeshGeometry(mesh, kPlainFlags, &material, 1);
+    Drop({material});
+    return Assemble(model, geometry);
+}
+
+// Debris piece k (1-10): a few small boxes of litter, each piece inside a cube of side 0.5 on the floor.
+bool Debris(ContentModel* model, GxInt32 k)
+{
+    const GxRGBA colours[3] = {{200, 195, 180, 255}, {90, 110, 60, 255}, {150, 60, 40, 255}};
+    GxMaterial* materials[3] = {PlainMaterial(colours[0]), PlainMaterial(colours[1]), PlainMaterial(colours[2])};
+    if (!materials[0] || !materials[1] || !materials[2]) {
+        Drop({materials[0], materials[1], materials[2]});
+        return false;
+    }
+    ContentWorldMesh mesh;
+    const GxInt32 bits = 2 + k % 3;
+    const GxReal reach = kDebrisLimit * 0.5f;
+    for (GxInt32 b = 0; b < bits; b++) {
+        const auto seed = static_cast<std::uint32_t>(k * 16 + b);
+        const GxReal sx = 0.03f + 0.07f * static_cast<GxReal>(Noise(b, 1, seed) % 100) / 100.0f;
+        const GxReal sy = 0.01f + 0.04f * static_cast<GxReal>(Noise(b, 2, seed) % 100) / 100.0f;
+        const GxReal sz = 0.03f + 0.07f * static_cast<GxReal>(Noise(b, 3, seed) % 100) / 100.0f;
+        const GxReal x = (reach - sx) * (static_cast<GxReal>(Noise(b, 4, seed) % 200) / 100.0f - 1.0f);
+        const GxReal z = (reach - sz) * (static_cast<GxReal>(Noise(b, 5, seed) % 200) / 100.0f - 1.0f);
+        AddBoxQuads(&mesh, {x, sy, z}, {sx, sy, sz}, static_cast<GxUInt16>((k + b) % 3));
+    }
+    GxGeometry* geometry = MeshGeometry(mesh, kPlainFlags, materials, 3);
+    Drop({materials[0], materials[1], materials[2]});
+    return Assemble(model, geometry);
+}
+
+struct StandIn {
+    const char* path;
+    GxReal sizeX, sizeZ, height;
+    GxRGBA colour;
+};
+
+// One plan for each build category whose buildings are still to come, at the footprint its values give.
+const StandIn kStandIns[] = {
+    {"./models/facilities/atm.gxs", 2, 2, 2.0f, {90, 160, 90, 255}},
+    {"./models/facilities/toilet.gxs", 4, 4, 2.8f, {120, 170, 220, 255}},
+    {"./models/facilities/seats.gxs", 4, 2, 0.8f, {170, 120, 80, 255}},
+    {"./models/facilities/phone.gxs", 2, 2, 2.2f, {220, 60, 60, 255}},
+    {"./models/structure/stairs.gxs", 4, 6, 4.0f, {160, 160, 170, 255}},
+    {"./models/structure/atrium.gxs", 6, 6, 0.6f, {110, 170, 200, 255}},
+    {"./models/structure/door.gxs", 4, 2, 3.0f, {150, 200, 230, 255}},
+    {"./models/scenery/plant_pot.gxs", 2, 2, 1.0f, {70, 150, 60, 255}},
+    {"./models/scenery/statue.gxs", 4, 4, 2.5f, {200, 200, 190, 255}},
+};
+
+struct ShopStandIn {
+    const char* path;
+    const char* sign;
+    GxRGBA colour;
+};
+
+const ShopStandIn kShopStandIns[] = {
+    {"./models/shops/electric_small.gxs", "electric_sign", {40, 120, 220, 255}},
+    {"./models/shops/leisure_small.gxs", "leisure_sign", {240, 170, 30, 255}},
+    {"./models/shops/home_small.gxs", "home_sign", {150, 100, 60, 255}},
+    {"./models/shops/health_small.gxs", "health_sign", {60, 180, 120, 255}},
+    {"./models/shops/food_small.gxs", "food_sign", {220, 80, 40, 255}},
+};
+
+const char* const kWallNames[4] = {"wallS", "wallW", "wallN", "wallE"};
+const char* const kBalconyNames[4] = {"balcS", "balcW", "balcN", "balcE"};
+
+const std::vector<std::pair<std::string, Recipe>>& Recipes()
+{
+    static const std::vector<std::pair<std::string, Recipe>> recipes = [] {
+        std::vector<std::pair<std::string, Recipe>> list;
+        for (GxInt32 t = 0; t < kContentFloorTileCount; t++) {
+            list.emplace_back("./models/floor/tile" + std::to_string(t) + ".gxs",
+                              [t](ContentModel* m) { return FloorTile(m, t); });
+        }
+        for (const ShopStandIn& shop : kShopStandIns) {
+            list.emplace_back(shop.path, [shop](ContentModel* m) { return StandInShop(m, shop.sign, shop.colour); });
+        }
+        for (const StandIn& block : kStandIns) {
+            list.emplace_back(block.path, [block](ContentModel* m) {
+                return StandInBlock(m, block.sizeX, block.sizeZ, block.height, block.colour);
+            });
+        }
+        list.emplace_back("./models/aux/box.gxs", PlacementBox);
+        for (GxInt32 s = 0; s < 4; s++) {
+            list.emplace_back(std::string("./models/aux/") + kWallNames[s] + ".gxs",
+                              [s](ContentModel* m) { return WallPiece(m, static_cast<Side>(s)); });
+        }
+        list.emplace_back("./models/aux/wallNE.gxs", DoorGapPiece);
+        for (GxInt32 s = 0; s < 4; s++) {
+            list.emplace_back(std::string("./models/aux/") + kBalconyNames[s] + ".gxs",
+                              [s](ContentModel* m) { return Balcony(m, static_cast<Side>(s)); });
+        }
+        list.emplace_back("./models/aux/spare10.gxs", SparePiece);
+        list.emplace_back("./models/misc/ground.gxs", Ground);
+        list.emplace_back("./models/people/select.gxs", SelectionRing);
+        for (GxInt32 k = 1; k <= kDebrisCount; k++) {
+            list.emplace_back("./models/misc/debris" + std::to_string(k) + ".gxs",
+                              [k](ContentModel* m) { return Debris(m, k); });
+        }
+        return list;
+    }();
+    return recipes;
+}
+
+}  // namespace
+
+// ---- 4. the writer ----
+
+const char* ContentFloorTileStem(GxInt32 tile)
+{
+    return tile >= 0 && tile < kContentFloorTileCount ? kTileStems[tile] : nullptr;
+}
+
+ContentPngImage ContentFloorTileImage(GxInt32 tile)
+{
+    return MakePng(TilePixels(tile), kContentFloorTileSize);
+}
+
+ContentPngImage ContentParticleImage()
+{
+    const GxReal centre = (kParticleSize - 1) * 0.5f;
+    return MakePng(Paint(kParticleSize,
+                         [centre](GxInt32 x, GxInt32 y) {
+                             const GxReal d = std::hypot(x - centre, y - centre) / centre;
+                             const GxReal alpha = d >= 1.0f ? 0.0f : (1.0f - d) * (1.0f - d);
+                             return GxRGBA{255, 255, 255, Clamp(static_cast<GxInt32>(alpha * 255.0f))};
+                         }),
+                   kParticleSize);
+}
+
+ContentModel::~ContentModel()
+{
+    if (clump) {
+        GxClumpDestroy(clump);
+    }
+    for (GxImage* image : images) {
+        GxImageDestroy(image);
+    }
+}
+
+const std::vector<std::string>& ContentObjectModelPaths()
+{
+    static const std::vector<std::string> paths = [] {
+        std::vector<std::string> list;
+        for (const auto& recipe : Recipes()) {
+            list.push_back(recipe.first);
+        }
+        return list;
+    }();
+    return paths;
+}
+
+bool ContentObjectModelCreate(const std::string& path, ContentModel* model)
+{
+    for (const auto& recipe : Recipes()) {
+        if (recipe.first == path) {
+            return recipe.second(model) && model->clump != nullptr;
+        }
+    }
+    return false;
+}
+
+bool ContentWriteObjectModels(const std::string& out, std::string* detail)
+{
+    const fs::path root(out);
+    std::error_code error;
+    fs::create_directories(root / "images" / "floors", error);
+    fs::create_directories(root / "data" / "images", error);
+    for (GxInt32 t = 0; t < kContentFloorTileCount && !error; t++) {
+        const fs::path file = root / "images" / "floors" / (std::string(kTileStems[t]) + ".png");
+        if (!ContentWritePng(file.string().c_str(), ContentFloorTileImage(t))) {
+            *detail = file.string();
+            return false;
+        }
+    }
+    const fs::path particle = root / "data" / "images" / "particle.png";
+    if (error || !ContentWritePng(particle.string().c_str(), ContentParticleImage())) {
+        *detail = particle.string();
+        return false;
+    }
+    for (const std::string& path : ContentObjectModelPaths()) {
+        const fs::path file = root / path.substr(2);  // past "./"
+        fs::create_directories(file.parent_path(), error);
+        ContentModel model;
+        if (error || !ContentObjectModelCreate(path, &model) ||
+            !ContentModelFileWrite(file.string().c_str(), model.textures, model.clump)) {
+            *detail = file.string();
+            return false;
+        }
+    }
+    return true;
+}
