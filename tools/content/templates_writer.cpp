@@ -312,6 +312,17 @@ bool ContentSpliceDataBlocks(const std::string& data, const std::string& blocks,
     return true;
 }
 
+bool ContentGameDataText(const std::string& textDir, std::string* merged, std::string* error)
+{
+    const fs::path text(textDir);
+    std::string data, blocks;
+    if (!ReadText(text / kDataFile, &data) || !ReadText(text / kBlocksFile, &blocks)) {
+        *error = "cannot read data.xml or templates.xml in " + textDir;
+        return false;
+    }
+    return ContentSpliceDataBlocks(data, blocks, merged, error);
+}
+
 std::vector<ContentCategory> ContentReadTemplates(CFerroxTagTree* data)
 {
     std::vector<ContentCategory> categories;
@@ -395,11 +406,8 @@ std::vector<std::string> ContentLintParticleText(const std::string& text)
 bool ContentWriteTemplates(const std::string& textDir, const std::string& out, std::string* detail)
 {
     const fs::path text(textDir), root(out);
-    std::string data, blocks, merged, why;
-    if (!ReadText(text / kDataFile, &data) || !ReadText(text / kBlocksFile, &blocks)) {
-        return Fail(detail, "cannot read data.xml or templates.xml in " + textDir);
-    }
-    if (!ContentSpliceDataBlocks(data, blocks, &merged, &why)) {
+    std::string merged, why;
+    if (!ContentGameDataText(textDir, &merged, &why)) {
         return Fail(detail, why);
     }
     const fs::path dataOut = root / kDataFile;

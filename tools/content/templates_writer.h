@@ -32,6 +32,9 @@ struct ContentCategory {
 bool ContentSpliceDataBlocks(const std::string& data, const std::string& blocks, std::string* merged,
                              std::string* error);
 
+// The game root's data.xml: TEXT_DIR's data.xml with TEXT_DIR's templates.xml spliced in.
+bool ContentGameDataText(const std::string& textDir, std::string* merged, std::string* error);
+
 // The categories under the tree's TEMPLATES node, in order (empty without one). The cursor moves.
 std::vector<ContentCategory> ContentReadTemplates(CFerroxTagTree* data);
 // The entries of the FLOOR_TILES node, in order.

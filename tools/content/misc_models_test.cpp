@@ -1,0 +1,312 @@
+// The models and pictures the templates name, read back through the library's own readers: each model finds its
+// textures in its own dictionary, the helper pieces have the shapes the placement code expects, and each
+// stand-in fits the footprint its plan gives, with its entrance on a cell of that footprint.
+#include "tools/content/misc_models.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "engine/tagtree.h"
+#include "engine/test_files_local.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/core/stream.h"
+#include "gfx/core/texture.h"
+#include "gfx/d3d9/software_testing.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
+#include "tools/content/templates_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Bounds {
+    GxV3d lo{1e9f, 1e9f, 1e9f};
+    GxV3d hi{-1e9f, -1e9f, -1e9f};
+};
+
+// One model file read back: its dictionary (current while the clump was read) and its clump.
+struct ReadModel {
+    GxTexDictionary* dictionary = nullptr;
+    GxClump* clump = nullptr;
+    ~ReadModel()
+    {
+        if (clump) {
+            GxClumpDestroy(clump);
+        }
+        GxTexDictionarySetCurrent(nullptr);
+        if (dictionary) {
+            GxTexDictionaryDestroy(dictionary);
+        }
+    }
+};
+
+std::vector<GxAtomic*> Atomics(GxClump* clump)
+{
+    std::vector<GxAtomic*> atomics;
+    GxClumpForAllAtomics(
+        clump,
+        [](GxAtomic* atomic, void* data) {
+            static_cast<std::vector<GxAtomic*>*>(data)->push_back(atomic);
+            return atomic;
+        },
+        &atomics);
+    return atomics;
+}
+
+GxFrame* FrameOf(GxAtomic* atomic) { return static_cast<GxFrame*>(atomic->object.object.parent); }
+
+const char* TagOf(GxAtomic* atomic)
+{
+    GxUserDataArray* data = GxFrameGetUserDataArray(FrameOf(atomic), 0);
+    return data ? GxUserDataArrayGetString(data, 0) : nullptr;
+}
+
+// Vertex bounds of the model's untagged atomics, in the model's space.
+Bounds BodyBounds(GxClump* clump)
+{
+    Bounds b;
+    for (GxAtomic* atomic : Atomics(clump)) {
+        if (TagOf(atomic)) {
+            continue;
+        }
+        const GxGeometry* geometry = atomic->geometry;
+        for (GxInt32 i = 0; i < geometry->numVertices; i++) {
+            const GxV3d& v = geometry->morphTarget[0].verts[i];
+            b.lo = {std::fmin(b.lo.x, v.x), std::fmin(b.lo.y, v.y), std::fmin(b.lo.z, v.z)};
+            b.hi = {std::fmax(b.hi.x, v.x), std::fmax(b.hi.y, v.y), std::fmax(b.hi.z, v.z)};
+        }
+    }
+    return b;
+}
+
+GxGeometry* OnlyGeometry(GxClump* clump)
+{
+    const std::vector<GxAtomic*> atomics = Atomics(clump);
+    return atomics.size() == 1 ? atomics[0]->geometry : nullptr;
+}
+
+class ObjectModels : public GxD3D9SoftwareTest {
+protected:
+    void AttachPlugins() override
+    {
+        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach());
+    }
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        dir = fs::temp_directory_path() / ("ferrox_ObjectModels_" + FerroxTestRunTag());
+        fs::create_directories(dir);
+        std::string detail;
+        ASSERT_TRUE(ContentWriteObjectModels(dir.string(), &detail)) << detail;
+    }
+    void TearDown() override
+    {
+        GxFileSystemManagerClose();
+        GxD3D9SoftwareTest::TearDown();
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    // Reads as the game's loader does: the table of contents skipped, the dictionary made current, the clump.
+    void Read(const std::string& path, ReadModel* model)
+    {
+        const std::string file = (dir / path.substr(2)).string();
+        GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, file.c_str());
+        ASSERT_NE(nullptr, stream) << path;
+        GxUInt32 length = 0;
+        ASSERT_TRUE(GxStreamFindChunk(stream, gxID_TOC, &length, nullptr)) << path;
+        GxStreamSkip(stream, length);
+        ASSERT_TRUE(GxStreamFindChunk(stream, gxID_IMAGEDICTIONARY, nullptr, nullptr)) << path;
+        model->dictionary = GxTexDictionaryStreamReadImages(stream);
+        ASSERT_NE(nullptr, model->dictionary) << path;
+        GxTexDictionarySetCurrent(model->dictionary);
+        ASSERT_TRUE(GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr)) << path;
+        model->clump = GxClumpStreamRead(stream);
+        GxStreamClose(stream, nullptr);
+        ASSERT_NE(nullptr, model->clump) << path;
+    }
+
+    fs::path dir;
+};
+
+// The texture names of every material, atomic by atomic ("" for an untextured material).
+std::vector<std::string> TextureNames(GxClump* clump)
+{
+    std::vector<std::string> names;
+    for (GxAtomic* atomic : Atomics(clump)) {
+        const GxGeometry* geometry = atomic->geometry;
+        for (GxInt32 m = 0; m < geometry->matList.numMaterials; m++) {
+            const GxTexture* texture = geometry->matList.materials[m]->texture;
+            names.push_back(texture ? texture->name : "");
+        }
+    }
+    return names;
+}
+
+TEST_F(ObjectModels, EveryModelReadsBackWithItsTexturesFromItsOwnDictionary)
+{
+    for (const std::string& path : ContentObjectModelPaths()) {
+        ContentModel made;
+        ASSERT_TRUE(ContentObjectModelCreate(path, &made)) << path;
+        ReadModel model;
+        Read(path, &model);
+        if (HasFatalFailure()) {
+            return;
+        }
+        // A texture missing from the file's dictionary reads back as no texture at all.
+        const std::vector<std::string> names = TextureNames(model.clump);
+        EXPECT_EQ(TextureNames(made.clump), names) << path;
+        for (const std::string& name : names) {
+            if (!name.empty()) {
+                EXPECT_NE(nullptr, GxTexDictionaryFindNamedTexture(model.dictionary, name.c_str())) << path;
+            }
+        }
+        for (GxAtomic* atomic : Atomics(model.clump)) {
+            EXPECT_TRUE(atomic->geometry->flags & gxGEOMETRYNORMALS) << path;  // lit by the level's two lights
+            EXPECT_TRUE(atomic->geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) << path;
+        }
+    }
+}
+
+TEST_F(ObjectModels, HelperPiecesStandWhereThePlacementCodeExpects)
+{
+    {
+        ReadModel box;
+        Read("./models/aux/box.gxs", &box);
+        ASSERT_FALSE(HasFatalFailure());
+        GxGeometry* geometry = OnlyGeometry(box.clump);
+        ASSERT_NE(nullptr, geometry);
+        EXPECT_EQ(static_cast<GxUInt32>(gxGEOMETRYPOSITIONS | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT |
+                                        gxGEOMETRYMODULATEMATERIALCOLOR),
+                  geometry->flags & 0xFF);
+        EXPECT_EQ(100, geometry->matList.materials[0]->color.alpha);
+        const Bounds b = BodyBounds(box.clump);
+        EXPECT_FLOAT_EQ(1.0f, b.hi.x - b.lo.x);
+        EXPECT_FLOAT_EQ(1.0f, b.hi.y - b.lo.y);
+        EXPECT_FLOAT_EQ(1.0f, b.hi.z - b.lo.z);
+    }
+    // Walls and balconies stand on the side their name gives: S +z, W -x, N -z, E +x.
+    const char* const sides = "SWNE";
+    for (int s = 0; s < 4; s++) {
+        for (const char* kind : {"wall", "balc"}) {
+            const std::string path = std::string("./models/aux/") + kind + sides[s] + ".gxs";
+            ReadModel piece;
+            Read(path, &piece);
+            ASSERT_FALSE(HasFatalFailure());
+            const Bounds b = BodyBounds(piece.clump);
+            EXPECT_FLOAT_EQ(std::string(kind) == "wall" ? 3.0f : 1.0f, b.hi.y) << path;
+            const GxReal edge = 0.7f;
+            const bool onSide[4] = {b.lo.z > edge, b.hi.x < -edge, b.hi.z < -edge, b.lo.x > edge};
+            EXPECT_TRUE(onSide[s]) << path;
+            EXPECT_LE(b.hi.x, 1.0f) << path;
+            EXPECT_GE(b.lo.x, -1.0f) << path;
+        }
+    }
+}
+
+TEST_F(ObjectModels, GroundRingAndDebrisHaveTheirSizes)
+{
+    ReadModel ground;
+    Read("./models/misc/ground.gxs", &ground);
+    ASSERT_FALSE(HasFatalFailure());
+    GxGeometry* quad = OnlyGeometry(ground.clump);
+    ASSERT_NE(nullptr, quad);
+    const Bounds g = BodyBounds(ground.clump);
+    EXPECT_FLOAT_EQ(-10.0f, g.lo.x);
+    EXPECT_FLOAT_EQ(138.0f, g.hi.x);
+    EXPECT_FLOAT_EQ(-138.0f, g.lo.z);
+    EXPECT_FLOAT_EQ(10.0f, g.hi.z);
+    // Both triangles face up, or the ground is culled from above.
+    for (GxInt32 t = 0; t < quad->numTriangles; t++) {
+        const GxV3d* v = quad->morphTarget[0].verts;
+        const GxUInt16* i = quad->triangles[t].vertIndex;
+        const GxReal ax = v[i[1]].x - v[i[0]].x, az = v[i[1]].z - v[i[0]].z;
+        const GxReal bx = v[i[2]].x - v[i[0]].x, bz = v[i[2]].z - v[i[0]].z;
+        EXPECT_GT(az * bx - ax * bz, 0.0f);
+    }
+
+    ReadModel ring;
+    Read("./models/people/select.gxs", &ring);
+    ASSERT_FALSE(HasFatalFailure());
+    const Bounds r = BodyBounds(ring.clump);
+    EXPECT_NEAR(0.8f, (r.hi.x - r.lo.x) * 0.5f, 0.1f);
+    EXPECT_FLOAT_EQ(0.05f, r.lo.y);
+    EXPECT_EQ(180, OnlyGeometry(ring.clump)->matList.materials[0]->color.alpha);
+
+    for (int k = 1; k <= 10; k++) {
+        ReadModel piece;
+        Read("./models/misc/debris" + std::to_string(k) + ".gxs", &piece);
+        ASSERT_FALSE(HasFatalFailure());
+        const Bounds d = BodyBounds(piece.clump);
+        EXPECT_LT(d.hi.x - d.lo.x, 0.5f) << k;
+        EXPECT_LT(d.hi.z - d.lo.z, 0.5f) << k;
+        EXPECT_GE(d.lo.y, 0.0f) << k;
+    }
+}
+
+// The building code reads an entrance dummy at p as cell column x = trunc((sizeX / 2 + p.x) / 2).
+TEST_F(ObjectModels, StandInsFitTheFootprintTheirPlansGive)
+{
+    std::string merged, error;
+    const char* source = std::getenv("MALL_SOURCE_DIR");
+    ASSERT_NE(nullptr, source);
+    ASSERT_TRUE(ContentGameDataText(std::string(source) + "/tools/content/text", &merged, &error)) << error;
+    CFerroxTagTree tree;
+    tree.LoadFromMemory(merged.data(), merged.size());
+    const std::vector<ContentCategory> categories = ContentReadTemplates(&tree);
+    ASSERT_GE(categories.size(), static_cast<size_t>(kContentBuildCategoryCount));
+    int checked = 0;
+    for (int c = 1; c < kContentBuildCategoryCount; c++) {
+        for (const ContentPlan& plan : categories[static_cast<size_t>(c)].plans) {
+            if (!fs::exists(dir / plan.path.substr(2))) {
+                continue;  // written by another step
+            }
+            ASSERT_GE(plan.values.size(), 2u) << plan.path;
+            const GxReal sizeX = std::stof(plan.values[0]), sizeZ = std::stof(plan.values[1]);
+            ReadModel model;
+            Read(plan.path, &model);
+            ASSERT_FALSE(HasFatalFailure());
+            const Bounds b = BodyBounds(model.clump);
+            EXPECT_GE(b.lo.x, -sizeX * 0.5f - 0.01f) << plan.path;
+            EXPECT_LE(b.hi.x, sizeX * 0.5f + 0.01f) << plan.path;
+            EXPECT_GE(b.lo.z, -sizeZ * 0.5f - 0.01f) << plan.path;
+            for (GxAtomic* atomic : Atomics(model.clump)) {
+                if (TagOf(atomic) && std::string(TagOf(atomic)) == "door") {
+                    const GxReal x = FrameOf(atomic)->modelling.pos.x;
+                    const int column = static_cast<int>((sizeX * 0.5f + x) * 0.5f);
+                    EXPECT_GE(column, 0) << plan.path;
+                    EXPECT_LT(column, static_cast<int>(sizeX / 2)) << plan.path;
+                    EXPECT_FLOAT_EQ(sizeZ * 0.5f + 1.0f, FrameOf(atomic)->modelling.pos.z) << plan.path;
+                }
+            }
+            checked++;
+        }
+    }
+    EXPECT_GE(checked, kContentBuildCategoryCount - 2);
+}
+
+TEST_F(ObjectModels, FloorTilesAndTheParticleFallbackReadAsPng)
+{
+    for (GxInt32 t = 0; t < kContentFloorTileCount; t++) {
+        const std::string file = (dir / "images" / "floors" / (std::string(ContentFloorTileStem(t)) + ".png")).string();
+        GxImage* image = GxImageReadPNG(file.c_str());
+        ASSERT_NE(nullptr, image) << file;
+        EXPECT_EQ(kContentFloorTileSize, image->width);
+        EXPECT_EQ(kContentFloorTileSize, image->height);
+        GxImageDestroy(image);
+    }
+    GxImage* particle = GxImageReadPNG((dir / "data" / "images" / "particle.png").string().c_str());
+    ASSERT_NE(nullptr, particle);
+    GxImageDestroy(particle);
+}
+
+}  // namespace
