@@ -59,12 +59,13 @@ constexpr GxReal kStandInMargin = 0.1f;
 
 using Pixels = std::vector<GxRGBA>;
 
-const char* const kTileStems[kContentFloorTileCount] = {"concrete", "marble", "wood", "checker", "carpet", "terracotta"};
+const char* const kTileStems[kContentFloorTileCount] = {"concrete", "marble", "wood",
+                                                        "checker",  "carpet", "terracotta"};
 
 std::uint32_t Noise(GxInt32 x, GxInt32 y, std::uint32_t seed)
 {
-    std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u +
-                      seed * 2246822519u;
+    std::uint32_t h =
+        static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u + seed * 2246822519u;
     h = (h ^ (h >> 13)) * 1274126177u;
     return h ^ (h >> 16);
 }
@@ -132,7 +133,9 @@ Pixels TilePixels(GxInt32 tile)
 
 Pixels PlasterPixels()
 {
-    return Paint(kModelTextureSize, [](GxInt32 x, GxInt32 y) { return Shade({225, 218, 200, 255}, Speckle(x, y, 7, 8)); });
+    return Paint(kModelTextureSize, [](GxInt32 x, GxInt32 y) {
+        return Shade({225, 218, 200, 255}, Speckle(x, y, 7, 8));
+    });
 }
 
 Pixels RailPixels()
@@ -389,14 +392,14 @@ using Recipe = std::function<bool(ContentModel*)>;
 bool FloorTile(ContentModel* model, GxInt32 tile)
 {
     const std::string name = std::string("floor_") + kTileStems[tile];
-    GxMaterial* material = TexturedMaterial(model, name.c_str(), TilePixels(tile), kContentFloorTileSize,
-                                            {255, 255, 255, 255});
+    GxMaterial* material =
+        TexturedMaterial(model, name.c_str(), TilePixels(tile), kContentFloorTileSize, {255, 255, 255, 255});
     if (!material) {
         return false;
     }
     const GxReal h = kCell * 0.5f;
-    GxGeometry* geometry = ContentBoxGeometry({{{0, kTileThickness * 0.5f, 0}, {h, kTileThickness * 0.5f, h}, 0}},
-                                              &material, 1, 0);
+    GxGeometry* geometry =
+        ContentBoxGeometry({{{0, kTileThickness * 0.5f, 0}, {h, kTileThickness * 0.5f, h}, 0}}, &material, 1, 0);
     Drop({material});
     return Assemble(model, geometry);
 }
@@ -463,17 +466,26 @@ bool PlacementBox(ContentModel* model)
     return Assemble(model, geometry);
 }
 
-enum Side { kSouth, kWest, kNorth, kEast };
+enum Side {
+    kSouth,
+    kWest,
+    kNorth,
+    kEast
+};
 
 // The box of a slab of `thickness` along one side of the centred 2 x 2 cell (S +z, W -x, N -z, E +x).
 ContentBox SideSlab(Side side, GxReal height, GxReal thickness)
 {
     const GxReal h = kCell * 0.5f, t = thickness * 0.5f, inset = h - t;
     switch (side) {
-    case kSouth: return {{0, height * 0.5f, inset}, {h, height * 0.5f, t}, 0};
-    case kWest: return {{-inset, height * 0.5f, 0}, {t, height * 0.5f, h}, 0};
-    case kNorth: return {{0, height * 0.5f, -inset}, {h, height * 0.5f, t}, 0};
-    default: return {{inset, height * 0.5f, 0}, {t, height * 0.5f, h}, 0};
+    case kSouth:
+        return {{0, height * 0.5f, inset}, {h, height * 0.5f, t}, 0};
+    case kWest:
+        return {{-inset, height * 0.5f, 0}, {t, height * 0.5f, h}, 0};
+    case kNorth:
+        return {{0, height * 0.5f, -inset}, {h, height * 0.5f, t}, 0};
+    default:
+        return {{inset, height * 0.5f, 0}, {t, height * 0.5f, h}, 0};
     }
 }
 
@@ -525,8 +537,8 @@ bool SparePiece(ContentModel* model)
 // The ground under the grid: one up-facing quad from (-10, 0, 10) to (138, 0, -138).
 bool Ground(ContentModel* model)
 {
-    GxMaterial* material = TexturedMaterial(model, "ground_paving", PavingPixels(), kModelTextureSize,
-                                            {255, 255, 255, 255});
+    GxMaterial* material =
+        TexturedMaterial(model, "ground_paving", PavingPixels(), kModelTextureSize, {255, 255, 255, 255});
     if (!material) {
         return false;
     }
@@ -670,10 +682,7 @@ const char* ContentFloorTileStem(GxInt32 tile)
     return tile >= 0 && tile < kContentFloorTileCount ? kTileStems[tile] : nullptr;
 }
 
-ContentPngImage ContentFloorTileImage(GxInt32 tile)
-{
-    return MakePng(TilePixels(tile), kContentFloorTileSize);
-}
+ContentPngImage ContentFloorTileImage(GxInt32 tile) { return MakePng(TilePixels(tile), kContentFloorTileSize); }
 
 ContentPngImage ContentParticleImage()
 {

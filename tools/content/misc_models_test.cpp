@@ -205,7 +205,7 @@ TEST_F(ObjectModels, HelperPiecesStandWhereThePlacementCodeExpects)
             const Bounds b = BodyBounds(piece.clump);
             EXPECT_FLOAT_EQ(std::string(kind) == "wall" ? 3.0f : 1.0f, b.hi.y) << path;
             const GxReal edge = 0.7f;
-            const bool onSide[4] = {b.lo.z > edge, b.hi.x < -edge, b.hi.z < -edge, b.lo.x > edge};
+            const bool onSide[4] = {b.lo.z > edge, b.hi.x < -edge, b.hi.z<-edge, b.lo.x> edge};
             EXPECT_TRUE(onSide[s]) << path;
             EXPECT_LE(b.hi.x, 1.0f) << path;
             EXPECT_GE(b.lo.x, -1.0f) << path;

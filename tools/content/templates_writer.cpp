@@ -15,10 +15,10 @@
 namespace fs = std::filesystem;
 
 const char* const kContentTemplateCategories[kContentTemplateCategoryCount] = {
-    "FLOOR",         "SHOP_FASHION",   "SHOP_ELECTRIC", "SHOP_LEISURE",  "SHOP_HOME", "SHOP_HEALTH", "SHOP_FOOD",
-    "FAC_CASH",      "FAC_TOILET",     "FAC_SEATS",     "FAC_PHONE",     "STAIRS",    "ATRIUM",      "DOORS",
-    "SCEN_PLANTS",   "SCEN_DECOR",     "SHOPPER_ADULT", "SHOPPER_YOUTH", "SHOPPER_SENIOR", "CRIMINAL", "CLEANING",
-    "GARDENER",      "ENGINEER",       "SECURITY",      "AUX",           "SWAP",      "MISC",
+    "FLOOR",       "SHOP_FASHION", "SHOP_ELECTRIC", "SHOP_LEISURE",  "SHOP_HOME",      "SHOP_HEALTH", "SHOP_FOOD",
+    "FAC_CASH",    "FAC_TOILET",   "FAC_SEATS",     "FAC_PHONE",     "STAIRS",         "ATRIUM",      "DOORS",
+    "SCEN_PLANTS", "SCEN_DECOR",   "SHOPPER_ADULT", "SHOPPER_YOUTH", "SHOPPER_SENIOR", "CRIMINAL",    "CLEANING",
+    "GARDENER",    "ENGINEER",     "SECURITY",      "AUX",           "SWAP",           "MISC",
 };
 
 namespace {
@@ -52,11 +52,11 @@ struct ParticleLine {
     bool integers;
 };
 const ParticleLine kParticleValues[] = {
-    {6, 3, false},  {8, 3, false},  {10, 2, false}, {12, 4, false}, {14, 2, false}, {16, 2, false},
-    {18, 3, false}, {20, 3, false}, {22, 4, true},  {24, 4, false}, {26, 4, true},  {28, 4, true},
-    {30, 4, false}, {32, 4, false}, {34, 2, true},
+    {6, 3, false},  {8, 3, false},  {10, 2, false}, {12, 4, false}, {14, 2, false},
+    {16, 2, false}, {18, 3, false}, {20, 3, false}, {22, 4, true},  {24, 4, false},
+    {26, 4, true},  {28, 4, true},  {30, 4, false}, {32, 4, false}, {34, 2, true},
 };
-constexpr int kEmissionLine = 12;  // its first two values are counts
+constexpr int kEmissionLine = 12;       // its first two values are counts
 constexpr size_t kNameCommaOffset = 4;  // "x.png," : the comma four places after the last dot
 
 std::string Trimmed(std::string text)

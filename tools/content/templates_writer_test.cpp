@@ -45,7 +45,8 @@ ContentPlan* FindPlan(std::vector<ContentCategory>* categories, const std::strin
 {
     for (ContentCategory& category : *categories) {
         for (ContentPlan& plan : category.plans) {
-            if (plan.path.size() >= end.size() && plan.path.compare(plan.path.size() - end.size(), end.size(), end) == 0) {
+            if (plan.path.size() >= end.size() &&
+                plan.path.compare(plan.path.size() - end.size(), end.size(), end) == 0) {
                 return &plan;
             }
         }
