@@ -1,5 +1,6 @@
 // OpenGL back end of the Direct3D 9 layer: adapter, device, targets and present (resources are in gl_resources.cpp).
 #include "platform/d3d9/gl_local.h"
+#include "platform/d3d9/shader_local.h"
 
 #include <SDL.h>
 
@@ -50,6 +51,7 @@ bool GlBackend::Probe()
     GLint uniformComponents = 0;
     glGetIntegerv(GL_MAX_VERTEX_UNIFORM_COMPONENTS, &uniformComponents);
     vertexShaders_ = uniformComponents >= static_cast<GLint>(kGlShaderConstants * 4 + kGlShaderSpareComponents);
+    pixelShaders_ = glGetString(GL_SHADING_LANGUAGE_VERSION) != nullptr;
     GlContextDestroy(&probe);
     return s3tc && maxUnits_ >= 2;
 }
@@ -90,8 +92,8 @@ void GlBackend::GetCaps(D3DCAPS9* caps)
     caps->MaxVertexBlendMatrices = 0;
     caps->MaxVertexBlendMatrixIndex = 0;
     caps->VertexShaderVersion = vertexShaders_ ? D3DVS_VERSION(1, 1) : D3DVS_VERSION(0, 0);
-    caps->PixelShaderVersion = D3DPS_VERSION(0, 0);
-    caps->PixelShader1xMaxValue = 0.0f;
+    caps->PixelShaderVersion = pixelShaders_ ? D3DPS_VERSION(1, 1) : D3DPS_VERSION(0, 0);
+    caps->PixelShader1xMaxValue = pixelShaders_ ? kPs11MaxValue : 0.0f;
     caps->MaxVertexShaderConst = vertexShaders_ ? kGlShaderConstants : 0;
 }
 

@@ -183,6 +183,9 @@ private:
     GlArrays SetupShaderArrays(const D3D9State& state, const D3D9DrawCall& draw);
     void ApplyShaderState(const D3D9State& state);
 
+    // gl_pshader.cpp: false when the shader's program cannot be made for the bound textures.
+    bool ApplyPixelShader(const D3D9State& state);
+
     // gl_draw.cpp
     void ApplyState(const D3D9State& state, const GlArrays& arrays);
     GlArrays SetupArrays(const D3D9State& state, const D3D9DrawCall& draw);
@@ -196,6 +199,7 @@ private:
     int maxUnits_ = kGlMaxStages;
     bool combine3_ = false;  // MODULATE_ADD for MULTIPLYADD and friends
     bool vertexShaders_ = false;  // GLSL can hold the vs_1_1 constants
+    bool pixelShaders_ = false;   // GLSL fragment programs run ps_1_1
     float maxAnisotropy_ = 1.0f;
 
     bool open_ = false;
@@ -274,6 +278,15 @@ constexpr unsigned kGlShaderSpareComponents = 4;
 std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* error);
 // A GLSL vertex program with inputs v0.. bound to generic attributes 0..; 0 when it does not compile or link.
 GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs);
+
+// GLSL fragment text running a ps_1_1 token stream after the fixed-function vertex stage; stage i's texture is a
+// cube map when bit i of cubeMask is set. *samplers (may be null) gets the mask of stages it samples. Empty (and
+// *error set) for a stream it cannot translate.
+std::string GlPixelShaderText(const std::vector<DWORD>& tokens, unsigned cubeMask, unsigned* samplers,
+                              std::string* error);
+// The back end's side of a pixel shader: refused when GL cannot run it.
+HRESULT GlCreatePixelShader(D3D9ShaderData* shader, bool open);
+void GlDestroyPixelShader(D3D9ShaderData* shader, bool open, GLuint* boundProgram);
 
 // Row-vector product a * b of two row-major 4x4 matrices.
 void GlMatrixMultiply(const float a[16], const float b[16], float out[16]);
