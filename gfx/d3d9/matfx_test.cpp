@@ -355,6 +355,46 @@ TEST_F(MatFXTest, DualTextureSingleOrSecondPass)
     ExpectStagesLeftBehind("second pass");
 }
 
+// ---------------------------------------------------------------------------------------------- on OpenGL
+
+class MatFXGl : public MatFXTest {
+protected:
+    MatFXGl() : MatFXTest("opengl") {}
+};
+
+// The box's front face fills the middle of the frame; the background stays grey.
+TEST_F(MatFXGl, EnvironmentMappedAndDualTexturedColours)
+{
+    // Through the pixel shader: base + environment x its alpha x coefficient.
+    GxMaterial* material = EffectBox(gxMATFXEFFECTENVMAP, SolidTexture(200, 100, 50));
+    GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(80, 128));
+    GxMaterialEffectsSetEnvMapCoefficient(material, 0.5f, 0);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 220, 120, 70, 4));
+    EXPECT_TRUE(GxColourNear(At(1, 1), 60, 60, 60));
+    // One fixed-function pass: no base, an environment without alpha added in full to the material colour.
+    GxMaterialSetTexture(material, nullptr);
+    material->color = {100, 60, 20, 255};
+    atomics[0]->geometry->flags |= gxGEOMETRYMODULATEMATERIALCOLOR;
+    GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(80));
+    GxMaterialEffectsSetEnvMapCoefficient(material, 1.0f, 0);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 180, 140, 100, 4));
+    // A modulating dual texture over the base, in one pass.
+    material->color = {255, 255, 255, 255};
+    atomics[0]->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYMODULATEMATERIALCOLOR);
+    GxMaterialSetTexture(material, SolidTexture(200, 100, 50));
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTDUAL);
+    GxMaterialEffectsSetDualTexture(material, GreyTexture(128));
+    GxMaterialEffectsSetDualBlendModes(material, 9, 1);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 100, 50, 25, 4));
+    // The same blend in a second pass over the frame buffer gives the same colour.
+    GxD3D9MaterialEffectsGetCaps()->twoTextures = 0;
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 100, 50, 25, 4));
+}
+
 // ---------------------------------------------------------------------------------------------- emboss vertices
 
 // A mesh built by hand: one stream of the given elements over `count` vertices, unindexed.
