@@ -87,8 +87,9 @@ void GlBackend::GetCaps(D3DCAPS9* caps)
         caps->TextureOpCaps &=
             ~static_cast<DWORD>(D3DTEXOPCAPS_MULTIPLYADD | D3DTEXOPCAPS_ADDSMOOTH | D3DTEXOPCAPS_BLENDTEXTUREALPHAPM);
     }
-    // The combiners have no temporary register either.
-    caps->PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_TSSARGTEMP);
+    // The combiners have no temporary register: stages that use it run as a fragment program.
+    if (!pixelShaders_)
+        caps->PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_TSSARGTEMP);
     caps->MaxVertexBlendMatrices = 0;
     caps->MaxVertexBlendMatrixIndex = 0;
     caps->VertexShaderVersion = vertexShaders_ ? D3DVS_VERSION(1, 1) : D3DVS_VERSION(0, 0);
@@ -253,6 +254,7 @@ void GlBackend::Close()
     glDeleteTextures(1, &whiteTexture_);
     glDeleteTextures(1, &scratchTexture_);
     DeleteLitPrograms();
+    DeleteStagePrograms();
     drawFbo_ = readFbo_ = whiteTexture_ = scratchTexture_ = 0;
     std::memset(samplers_, 0, sizeof(samplers_));
     GlContextDestroy(&ctx_);

@@ -502,6 +502,7 @@ void GlBackend::ApplyState(const D3D9State& state, const GlArrays& arrays)
         ApplySamplers(state);
     if (stageDirty_)
         ApplyStages(state);
+    ApplyStageProgram(state);
     const DWORD keep = pretransformed ? kGlDirtyLights : 0u;
     dirty_ &= kGlDirtyMaterial | kGlDirtyTargets | keep;
 }

@@ -19,20 +19,8 @@ constexpr DWORD kShiftMask = 0xFu;
 constexpr DWORD kShiftX2 = 1, kShiftX4 = 2, kShiftD4 = 14, kShiftD2 = 15;
 constexpr DWORD kAlphaOnlyMask = 0x8u;
 
-// Fog after the shader, as Direct3D applies it: fogParams = (mode, end, 1 / (end - start), density); mode 0 off,
-// 1 linear, 2 exponential, 3 exponential squared.
 const char* const kPixelPrelude = "#version 120\n"
-                                  "uniform vec4 c[8];\n"
-                                  "uniform vec4 fogParams;\n"
-                                  "vec3 fog_(vec3 colour) {\n"
-                                  "  float z = abs(gl_FogFragCoord);\n"
-                                  "  float f = 1.0;\n"
-                                  "  if (fogParams.x == 1.0) f = (fogParams.y - z) * fogParams.z;\n"
-                                  "  else if (fogParams.x == 2.0) f = exp(-fogParams.w * z);\n"
-                                  "  else if (fogParams.x == 3.0) f = exp(-(fogParams.w * z) * (fogParams.w * z));\n"
-                                  "  else return colour;\n"
-                                  "  return mix(gl_Fog.color.rgb, colour, clamp(f, 0.0, 1.0));\n"
-                                  "}\n";
+                                  "uniform vec4 c[8];\n";
 
 struct PixelDef {
     DWORD index;
@@ -313,7 +301,7 @@ bool PixelTranslator::Run(std::string* text, unsigned* samplers, std::string* er
         return false;
     }
     FlushWrites();
-    std::string out = kPixelPrelude;
+    std::string out = std::string(kPixelPrelude) + kGlFragmentFog;
     for (DWORD i = 0; i < kPs11Textures; ++i) {
         if (samplers_ & (1u << i))
             out += std::string((cubeMask_ >> i) & 1u ? "uniform samplerCube s" : "uniform sampler2D s") +
@@ -330,6 +318,75 @@ bool PixelTranslator::Run(std::string* text, unsigned* samplers, std::string* er
 }
 
 }  // namespace
+
+// Fog after the fragment program, as Direct3D applies it after the pixel stage: fogParams = (mode, end,
+// 1 / (end - start), density); mode 0 off, 1 linear, 2 exponential, 3 exponential squared.
+const char* const kGlFragmentFog =
+    "uniform vec4 fogParams;\n"
+    "vec3 fog_(vec3 colour) {\n"
+    "  float z = abs(gl_FogFragCoord);\n"
+    "  float f = 1.0;\n"
+    "  if (fogParams.x == 1.0) f = (fogParams.y - z) * fogParams.z;\n"
+    "  else if (fogParams.x == 2.0) f = exp(-fogParams.w * z);\n"
+    "  else if (fogParams.x == 3.0) f = exp(-(fogParams.w * z) * (fogParams.w * z));\n"
+    "  else return colour;\n"
+    "  return mix(gl_Fog.color.rgb, colour, clamp(f, 0.0, 1.0));\n"
+    "}\n";
+
+void GlSendFragmentFog(GLint location)
+{
+    if (location < 0)
+        return;
+    float fog[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    if (glIsEnabled(GL_FOG)) {
+        GLint mode = GL_LINEAR;
+        glGetIntegerv(GL_FOG_MODE, &mode);
+        GLfloat start = 0.0f, end = 1.0f, density = 1.0f;
+        glGetFloatv(GL_FOG_START, &start);
+        glGetFloatv(GL_FOG_END, &end);
+        glGetFloatv(GL_FOG_DENSITY, &density);
+        fog[0] = mode == GL_EXP ? 2.0f : mode == GL_EXP2 ? 3.0f : 1.0f;
+        fog[1] = end;
+        fog[2] = end != start ? 1.0f / (end - start) : 0.0f;
+        fog[3] = density;
+    }
+    qgl.Uniform4fv(location, 1, fog);
+}
+
+// A fragment program of one shader object; the samplers s<i> read texture unit i. 0 when it does not compile.
+GLuint GlCompileFragmentProgram(const std::string& text)
+{
+    const GLuint shader = qgl.CreateShader(GL_FRAGMENT_SHADER);
+    if (!shader)
+        return 0;
+    const GLchar* source = text.c_str();
+    qgl.ShaderSource(shader, 1, &source, nullptr);
+    qgl.CompileShader(shader);
+    GLint ok = GL_FALSE;
+    qgl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    GLuint program = ok == GL_TRUE ? qgl.CreateProgram() : 0;
+    if (program) {
+        qgl.AttachShader(program, shader);
+        qgl.LinkProgram(program);
+        qgl.GetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (ok != GL_TRUE) {
+            qgl.DeleteProgram(program);
+            program = 0;
+        }
+    }
+    qgl.DeleteShader(shader);
+    if (!program)
+        return 0;
+    qgl.UseProgram(program);
+    for (int i = 0; i < kGlMaxStages; ++i) {
+        const std::string name = "s" + std::to_string(i);
+        const GLint location = qgl.GetUniformLocation(program, name.c_str());
+        if (location >= 0)
+            qgl.Uniform1i(location, i);
+    }
+    qgl.UseProgram(0);
+    return program;
+}
 
 std::string GlPixelShaderText(const std::vector<DWORD>& tokens, unsigned cubeMask, unsigned* samplers,
                               std::string* error)
@@ -363,37 +420,11 @@ struct GlPixelShader {
 GlPixelProgram CompilePixelProgram(const std::string& text)
 {
     GlPixelProgram made;
-    const GLuint shader = qgl.CreateShader(GL_FRAGMENT_SHADER);
-    if (!shader)
-        return made;
-    const GLchar* source = text.c_str();
-    qgl.ShaderSource(shader, 1, &source, nullptr);
-    qgl.CompileShader(shader);
-    GLint ok = GL_FALSE;
-    qgl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    const GLuint program = ok == GL_TRUE ? qgl.CreateProgram() : 0;
-    if (program) {
-        qgl.AttachShader(program, shader);
-        qgl.LinkProgram(program);
-        qgl.GetProgramiv(program, GL_LINK_STATUS, &ok);
-        if (ok != GL_TRUE) {
-            qgl.DeleteProgram(program);
-        } else {
-            made.program = program;
-            made.constantsLocation = qgl.GetUniformLocation(program, "c");
-            made.fogLocation = qgl.GetUniformLocation(program, "fogParams");
-            // Sampler s<i> reads texture unit i.
-            qgl.UseProgram(program);
-            for (DWORD i = 0; i < kPs11Textures; ++i) {
-                const std::string name = "s" + std::to_string(i);
-                const GLint location = qgl.GetUniformLocation(program, name.c_str());
-                if (location >= 0)
-                    qgl.Uniform1i(location, static_cast<GLint>(i));
-            }
-            qgl.UseProgram(0);
-        }
+    made.program = GlCompileFragmentProgram(text);
+    if (made.program) {
+        made.constantsLocation = qgl.GetUniformLocation(made.program, "c");
+        made.fogLocation = qgl.GetUniformLocation(made.program, "fogParams");
     }
-    qgl.DeleteShader(shader);
     return made;
 }
 
@@ -485,21 +516,7 @@ bool GlBackend::ApplyPixelShader(const D3D9State& state)
     }
     if (program->constantsLocation >= 0)
         qgl.Uniform4fv(program->constantsLocation, static_cast<GLsizei>(kPs11Constants), &state.psConstants[0][0]);
-    float fog[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    if (glIsEnabled(GL_FOG)) {
-        GLint mode = GL_LINEAR;
-        glGetIntegerv(GL_FOG_MODE, &mode);
-        GLfloat start = 0.0f, end = 1.0f, density = 1.0f;
-        glGetFloatv(GL_FOG_START, &start);
-        glGetFloatv(GL_FOG_END, &end);
-        glGetFloatv(GL_FOG_DENSITY, &density);
-        fog[0] = mode == GL_EXP ? 2.0f : mode == GL_EXP2 ? 3.0f : 1.0f;
-        fog[1] = end;
-        fog[2] = end != start ? 1.0f / (end - start) : 0.0f;
-        fog[3] = density;
-    }
-    if (program->fogLocation >= 0)
-        qgl.Uniform4fv(program->fogLocation, 1, fog);
+    GlSendFragmentFog(program->fogLocation);
     stageDirty_ = 0xFFu;
     return true;
 }
