@@ -9,6 +9,7 @@
 #include <string>
 
 #include "gfx/core/camera.h"
+#include "gfx/core/image.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/texture.h"
@@ -713,6 +714,72 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
 
 // ---------------------------------------------------------------------------------------------- bumped texture
 
+namespace {
+
+constexpr GxInt32 kImageDepth = 32;
+constexpr GxUInt32 kChannels = 4;
+constexpr GxUInt32 kAlphaChannel = 3;
+
+// A raster's pixels as a 32-bit image of its size, or of width x height resampled; null when it cannot be read.
+GxImage* ImageOf(GxRaster* raster, GxInt32 width, GxInt32 height)
+{
+    GxImage* image = GxImageCreate(raster->width, raster->height, kImageDepth);
+    if (!image || !GxImageAllocatePixels(image) || !GxD3D9ImageGetFromRaster(image, raster, 0)) {
+        if (image) {
+            GxImageDestroy(image);
+        }
+        return nullptr;
+    }
+    if (image->width == width && image->height == height) {
+        return image;
+    }
+    GxImage* resampled = GxImageCreateResample(image, width, height);
+    GxImageDestroy(image);
+    return resampled;
+}
+
+// The base's colour (white without a base) with the bump map's brightness as alpha.
+GxTexture* Combine(GxTexture* base, GxTexture* bump)
+{
+    GxRaster* bumpRaster = bump->raster;
+    GxImage* height = ImageOf(bumpRaster, bumpRaster->width, bumpRaster->height);
+    GxImage* colour = height && base && base->raster ? ImageOf(base->raster, height->width, height->height) : nullptr;
+    GxRaster* raster = nullptr;
+    if (height && (colour || !base || !base->raster)) {
+        for (GxInt32 y = 0; y < height->height; y++) {
+            GxUInt8* out = height->pixels + static_cast<size_t>(y) * height->stride;
+            const GxUInt8* in = colour ? colour->pixels + static_cast<size_t>(y) * colour->stride : nullptr;
+            for (GxInt32 x = 0; x < height->width; x++, out += kChannels) {
+                const GxUInt32 brightness = (static_cast<GxUInt32>(out[0]) + out[1] + out[2]) / 3;
+                for (GxUInt32 c = 0; c < kAlphaChannel; c++) {
+                    out[c] = in ? in[x * kChannels + c] : 255;
+                }
+                out[kAlphaChannel] = static_cast<GxUInt8>(brightness);
+            }
+        }
+        raster = GxRasterCreate(height->width, height->height, kImageDepth, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+        if (raster && !GxD3D9RasterSetFromImage(raster, height, 0)) {
+            GxRasterDestroy(raster);
+            raster = nullptr;
+        }
+    }
+    for (GxImage* image : {height, colour}) {
+        if (image) {
+            GxImageDestroy(image);
+        }
+    }
+    GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
+    if (raster && !texture) {
+        GxRasterDestroy(raster);
+    }
+    if (texture) {
+        texture->filterAddressing = (base ? base : bump)->filterAddressing;
+    }
+    return texture;
+}
+
+}  // namespace
+
 GxTexture* GxMaterialEffectsCreateBumpedTexture(GxTexture* baseTexture, GxTexture* bumpTexture)
 {
     if (!bumpTexture) {
@@ -723,5 +790,5 @@ GxTexture* GxMaterialEffectsCreateBumpedTexture(GxTexture* baseTexture, GxTextur
             return nullptr;
         }
     }
-    return nullptr;
+    return bumpTexture->raster ? Combine(baseTexture, bumpTexture) : nullptr;
 }

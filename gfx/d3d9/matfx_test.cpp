@@ -355,6 +355,39 @@ TEST_F(MatFXTest, DualTextureSingleOrSecondPass)
     ExpectStagesLeftBehind("second pass");
 }
 
+// The plugin's combined bump texture: the base's colour with the bump map's brightness as alpha; the base alone
+// without a bump map.
+TEST_F(MatFXTest, BumpedTextureCarriesTheHeightInAlpha)
+{
+    GxTexture* base = SolidTexture(200, 100, 50);
+    GxMaterial* material = EffectBox(gxMATFXEFFECTBUMPMAP, base);
+    ASSERT_NE(GxMaterialEffectsSetBumpMapTexture(material, GreyTexture(90)), nullptr);
+    GxTexture* bumped = GxMaterialEffectsGetSlot(material, gxMATFXSLOTBUMPMAP)->data.bumpMap.bumpTexture;
+    ASSERT_NE(bumped, nullptr);
+    ASSERT_NE(bumped->raster, nullptr);
+    const GxUInt8* pixels = GxRasterLock(bumped->raster, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[0], 50);  // blue, green, red, alpha
+    EXPECT_EQ(pixels[1], 100);
+    EXPECT_EQ(pixels[2], 200);
+    EXPECT_EQ(pixels[3], 90);
+    GxRasterUnlock(bumped->raster);
+    // Drawn with the pixel shader in one pass over emboss vertices, from an instance that asked for tangents.
+    GxMaterialEffectsSetBumpiness(material, 1.0f);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_TRUE(GxD3D9GeometryGetUsageFlags(atomics[0]->geometry) & gxD3D9USAGETANGENTS);
+    EXPECT_EQ(Draws(), 2u);
+    bool emboss = false;
+    for (const D3D9SoftEvent& e : Log()) {
+        emboss = emboss || (e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_FVF && e.value == gxD3D9EMBOSSFVF);
+    }
+    EXPECT_TRUE(emboss);
+    ExpectStagesLeftBehind("bump map");
+    GxTexture* alone = GxMaterialEffectsCreateBumpedTexture(base, nullptr);
+    EXPECT_EQ(alone, base);
+    GxTextureDestroy(alone);
+}
+
 // ---------------------------------------------------------------------------------------------- on OpenGL
 
 class MatFXGl : public MatFXTest {
