@@ -114,10 +114,7 @@ IDirect3DPixelShader9* GxD3D9MatFXShader(GxInt32 which)
     return which >= 0 && which < gxD3D9MATFXSHADERS ? state.shaders[which] : nullptr;
 }
 
-GxD3D9MaterialEffectsCaps* GxD3D9MaterialEffectsGetCaps(void)
-{
-    return &state.caps;
-}
+GxD3D9MaterialEffectsCaps* GxD3D9MaterialEffectsGetCaps(void) { return &state.caps; }
 
 // ---------------------------------------------------------------------------------------------- shared helpers
 
@@ -199,10 +196,7 @@ GxBool GxD3D9MatFXApplyTransform(const GxMatrix* matrix, GxUInt32 stage)
     return 1;
 }
 
-GxBool GxD3D9MatFXTextured(GxUInt32 flags)
-{
-    return (flags & (gxGEOMETRYTEXTURED | gxGEOMETRYTEXTURED2)) != 0;
-}
+GxBool GxD3D9MatFXTextured(GxUInt32 flags) { return (flags & (gxGEOMETRYTEXTURED | gxGEOMETRYTEXTURED2)) != 0; }
 
 GxMaterialEffectsSlot* GxD3D9MatFXSlot(const GxMaterial* material, GxInt32 slotType)
 {
@@ -272,10 +266,10 @@ GxBool GxMaterialEffectsPipelinesOpen(void)
     state.textureMatrix.m[2][2] = 1.0f;
     state.atomicPipeline =
         MakePipeline(GxD3D9AtomicAllInOneNodeGet(), GxMaterialEffectsAtomicInstanceCallback, &state.atomicInstance);
-    state.sectorPipeline = state.atomicPipeline ? MakePipeline(GxD3D9WorldSectorAllInOneNodeGet(),
-                                                               GxMaterialEffectsSectorInstanceCallback,
-                                                               &state.sectorInstance)
-                                                : nullptr;
+    state.sectorPipeline = state.atomicPipeline
+                               ? MakePipeline(GxD3D9WorldSectorAllInOneNodeGet(),
+                                              GxMaterialEffectsSectorInstanceCallback, &state.sectorInstance)
+                               : nullptr;
     // Every routine expects both pipelines: without one the plugin does not open.
     if (!state.atomicPipeline || !state.sectorPipeline) {
         GxMaterialEffectsPipelinesClose();
@@ -316,8 +310,7 @@ GxWorldSector* GxMaterialEffectsSectorSetPipeline(GxWorldSector* sector)
 
 GxBool GxD3D9MaterialEffectsPluginAttach(void)
 {
-    static const GxMaterialEffectsDriverHooks hooks = {GxMaterialEffectsPipelinesOpen,
-                                                       GxMaterialEffectsPipelinesClose,
+    static const GxMaterialEffectsDriverHooks hooks = {GxMaterialEffectsPipelinesOpen, GxMaterialEffectsPipelinesClose,
                                                        GxMaterialEffectsAtomicSetPipeline,
                                                        GxMaterialEffectsSectorSetPipeline, MakeBumpTextureHook};
     GxMaterialEffectsSetDriverHooks(&hooks);
@@ -445,8 +438,8 @@ void GxMaterialEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUIn
     GxD3D9SetIndices(header->indexBuffer);
     GxD3D9StreamRecord streams[2];
     for (GxUInt32 s = 0; s < 2; s++) {
-        streams[s] = GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset,
-                                        header->streams[s].stride, 0};
+        streams[s] =
+            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
     }
     GxD3D9SetStreams(streams, header->streamOffsets);
     GxD3D9SetVertexDeclaration(header->declaration);
@@ -500,6 +493,13 @@ void GxMaterialEffectsRenderPlain(GxD3D9InstanceHeader* header, GxD3D9MeshInstan
 
 namespace {
 
+constexpr GxInt32 kZero = gxD3D9BLENDZERO;
+constexpr GxInt32 kOne = gxD3D9BLENDONE;
+constexpr GxInt32 kSrcColour = gxD3D9BLENDSRCCOLOR;
+constexpr GxInt32 kSrcAlpha = gxD3D9BLENDSRCALPHA;
+constexpr GxInt32 kInvSrcAlpha = gxD3D9BLENDINVSRCALPHA;
+constexpr GxInt32 kDestColour = gxD3D9BLENDDESTCOLOR;
+
 bool Validates()
 {
     IDirect3DDevice9* device = GxD3D9Device();
@@ -531,12 +531,12 @@ bool SinglePass(GxTexture* base, GxTexture* dual, GxInt32 src, GxInt32 dst)
     const GxD3D9MaterialEffectsCaps& caps = state.caps;
     const bool three = caps.blendStages == kThreeStages;
     const auto pair = [&](GxInt32 s, GxInt32 d) { return src == s && dst == d; };
-    if (pair(9, 1) || pair(1, 3) || pair(1, 5)) {
-        const GxUInt32 texture = pair(1, 5) ? (D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE) : D3DTA_TEXTURE;
+    if (pair(kDestColour, kZero) || pair(kZero, kSrcColour) || pair(kZero, kSrcAlpha)) {
+        const GxUInt32 texture = pair(kZero, kSrcAlpha) ? (D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE) : D3DTA_TEXTURE;
         if (!base) {
             GxD3D9SetTexture(dual, 0);
             GxD3D9MatFXColour(0, D3DTOP_MODULATE, texture, D3DTA_DIFFUSE);
-            if (pair(1, 5)) {
+            if (pair(kZero, kSrcAlpha)) {
                 GxD3D9MatFXAlpha(0, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE);
             } else {
                 GxD3D9MatFXAlpha(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
@@ -552,7 +552,7 @@ bool SinglePass(GxTexture* base, GxTexture* dual, GxInt32 src, GxInt32 dst)
         GxD3D9MatFXAlpha(1, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_CURRENT);
         return true;
     }
-    if (pair(5, 6)) {
+    if (pair(kSrcAlpha, kInvSrcAlpha)) {
         if (!base) {
             GxD3D9SetRenderState(D3DRS_TEXTUREFACTOR, kWhiteFactor);
             GxD3D9SetTexture(dual, 0);
@@ -571,7 +571,7 @@ bool SinglePass(GxTexture* base, GxTexture* dual, GxInt32 src, GxInt32 dst)
         DiffuseLast(2);
         return true;
     }
-    if (pair(9, 3)) {
+    if (pair(kDestColour, kSrcColour)) {
         if (!caps.modulate2x) {
             return false;
         }
@@ -601,7 +601,7 @@ bool SinglePass(GxTexture* base, GxTexture* dual, GxInt32 src, GxInt32 dst)
         }
         return true;
     }
-    if (pair(2, 2)) {
+    if (pair(kOne, kOne)) {
         if (!base) {
             // The dual texture alone on stage 0, so stage 1 adds it to the diffuse colour once.
             GxD3D9SetTexture(dual, 0);
@@ -631,7 +631,9 @@ void SecondPass(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32
     GxD3D9MatFXApplyTransform(dualTransform, 0);
     GxD3D9SetVertexAlpha(1);
     const GxInt32 src = data.srcBlendMode, dst = data.dstBlendMode;
-    if ((src == 9 && dst == 1) || (src == 1 && dst == 3) || (src == 9 && dst == 3)) {
+    // The modulating blends must not lose pixels to an alpha test meant for the first pass.
+    if ((src == kDestColour && dst == kZero) || (src == kZero && dst == kSrcColour) ||
+        (src == kDestColour && dst == kSrcColour)) {
         GxD3D9SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
     }
     GxUInt32 srcBlend = 0, dstBlend = 0, zWrite = 0, fog = 0, fogColour = 0;
@@ -644,10 +646,9 @@ void SecondPass(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32
     GxD3D9GetRenderState(D3DRS_FOGENABLE, &fog);
     if (fog) {
         GxD3D9GetRenderState(D3DRS_FOGCOLOR, &fogColour);
-        if (dst == static_cast<GxInt32>(gxD3D9BLENDONE)) {
+        if (dst == kOne) {
             GxD3D9SetRenderState(D3DRS_FOGCOLOR, 0);
-        } else if (src == static_cast<GxInt32>(gxD3D9BLENDDESTCOLOR) ||
-                   dst == static_cast<GxInt32>(gxD3D9BLENDSRCCOLOR)) {
+        } else if (src == kDestColour || dst == kSrcColour) {
             GxD3D9SetRenderState(D3DRS_FOGCOLOR, kWhiteFactor);
         }
     }

@@ -43,8 +43,8 @@ void GxMaterialEffectsRenderBlack(GxD3D9InstanceHeader* header, GxD3D9MeshInstan
 void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 flags,
                                  GxTexture* baseTexture, GxTexture* dualTexture);
 // pass 0 draws the mesh with the environment; pass 1 only adds the environment of slot 1 (after a bump map).
-void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 flags,
-                                   GxInt32 pass, GxTexture* baseTexture, GxTexture* envTexture);
+void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 flags, GxInt32 pass,
+                                   GxTexture* baseTexture, GxTexture* envTexture);
 void GxMaterialEffectsRenderBumpMap(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 flags,
                                     GxTexture* baseTexture, GxTexture* bumpTexture, GxTexture* envTexture);
 // Binds an environment texture to a stage with its coordinate generation and texture matrix.

@@ -47,8 +47,8 @@ GxV3d Normalise(const GxV3d& a)
 GxFramedObject* FirstLight(GxFrame* frame)
 {
     for (GxLink* link = frame->objectList.next; link && link != &frame->objectList; link = link->next) {
-        auto* object = reinterpret_cast<GxFramedObject*>(reinterpret_cast<GxUInt8*>(link) -
-                                                         offsetof(GxFramedObject, inFrameList));
+        auto* object =
+            reinterpret_cast<GxFramedObject*>(reinterpret_cast<GxUInt8*>(link) - offsetof(GxFramedObject, inFrameList));
         if (object->object.type == gxOBJECTTYPELIGHT) {
             return object;
         }
@@ -125,12 +125,12 @@ bool ReadLayout(const GxD3D9InstanceHeader* header, Layout* layout)
         if (e.UsageIndex != 0 || !Fits(header, e)) {
             continue;
         }
-        const D3DVERTEXELEMENT9** slot = e.Usage == D3DDECLUSAGE_POSITION ? &layout->position
-                                         : e.Usage == D3DDECLUSAGE_NORMAL  ? &layout->normal
-                                         : e.Usage == D3DDECLUSAGE_COLOR   ? &layout->colour
+        const D3DVERTEXELEMENT9** slot = e.Usage == D3DDECLUSAGE_POSITION   ? &layout->position
+                                         : e.Usage == D3DDECLUSAGE_NORMAL   ? &layout->normal
+                                         : e.Usage == D3DDECLUSAGE_COLOR    ? &layout->colour
                                          : e.Usage == D3DDECLUSAGE_TEXCOORD ? &layout->texCoords
                                          : e.Usage == D3DDECLUSAGE_TANGENT  ? &layout->tangent
-                                                                             : nullptr;
+                                                                            : nullptr;
         if (slot && !*slot) {
             *slot = &e;
         }
@@ -389,7 +389,7 @@ void WithShader(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32
         IDirect3DPixelShader9* shader = bumpEnv;
         if (data.useFrameBufferAlpha) {
             shader = GxD3D9MatFXShader(GxD3D9TextureHasAlpha(envTexture) ? gxD3D9MATFXBUMPENVALPHASHADER
-                                                                          : gxD3D9MATFXBUMPENVOPAQUESHADER);
+                                                                         : gxD3D9MATFXBUMPENVOPAQUESHADER);
         }
         GxD3D9SetPixelShader(shader);
         const float c0[4] = {data.coef, data.coef, data.coef, data.coef};
@@ -431,8 +431,7 @@ void GxMaterialEffectsRenderBumpMap(GxD3D9InstanceHeader* header, GxD3D9MeshInst
     if (!GxD3D9DynamicVertexBufferLock(sizeof(GxD3D9EmbossVertex), mesh->vertexCount, &buffer, &data, &base)) {
         return;
     }
-    const GxBool filled =
-        GxMaterialEffectsBumpMapComputeVertices(header, mesh, static_cast<GxD3D9EmbossVertex*>(data));
+    const GxBool filled = GxMaterialEffectsBumpMapComputeVertices(header, mesh, static_cast<GxD3D9EmbossVertex*>(data));
     GxD3D9DynamicVertexBufferUnlock(buffer);
     if (!filled) {
         GxMaterialEffectsRenderPlain(header, mesh, flags, baseTexture);
@@ -450,8 +449,8 @@ void GxMaterialEffectsRenderBumpMap(GxD3D9InstanceHeader* header, GxD3D9MeshInst
     }
     GxD3D9StreamRecord streams[2];
     for (GxUInt32 s = 0; s < 2; s++) {
-        streams[s] = GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset,
-                                        header->streams[s].stride, 0};
+        streams[s] =
+            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
     }
     GxD3D9SetStreams(streams, header->streamOffsets);
     GxD3D9SetVertexDeclaration(header->declaration);

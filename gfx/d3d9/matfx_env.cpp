@@ -58,10 +58,7 @@ void StageDone(GxUInt32 stage)
     GxD3D9SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, stage);
 }
 
-bool HasAlpha(const GxTexture* texture)
-{
-    return texture && GxD3D9TextureHasAlpha(texture);
-}
+bool HasAlpha(const GxTexture* texture) { return texture && GxD3D9TextureHasAlpha(texture); }
 
 }  // namespace
 
@@ -143,8 +140,8 @@ void GxD3D9MatFXEnvAddPass(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mes
     StageDone(0);
 }
 
-void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 flags,
-                                   GxInt32 pass, GxTexture* baseTexture, GxTexture* envTexture)
+void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 flags, GxInt32 pass,
+                                   GxTexture* baseTexture, GxTexture* envTexture)
 {
     const auto* material = static_cast<const GxMaterial*>(mesh->material);
     const GxInt32 slotIndex = pass == 0 ? 0 : 1;
@@ -177,8 +174,8 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
     bool single = false, shader = false;
     if (alphaFree) {
         if (!HasAlpha(envTexture)) {
-            single = caps.multiplyAdd ||
-                     (shine == kFullShine && (!useBase || caps.envAddValidated || caps.validateEnvAdd));
+            single =
+                caps.multiplyAdd || (shine == kFullShine && (!useBase || caps.envAddValidated || caps.validateEnvAdd));
         } else {
             shader = GxD3D9MatFXShader(gxD3D9MATFXENVSHADER) != nullptr;
         }

@@ -321,17 +321,16 @@ bool PixelTranslator::Run(std::string* text, unsigned* samplers, std::string* er
 
 // Fog after the fragment program, as Direct3D applies it after the pixel stage: fogParams = (mode, end,
 // 1 / (end - start), density); mode 0 off, 1 linear, 2 exponential, 3 exponential squared.
-const char* const kGlFragmentFog =
-    "uniform vec4 fogParams;\n"
-    "vec3 fog_(vec3 colour) {\n"
-    "  float z = abs(gl_FogFragCoord);\n"
-    "  float f = 1.0;\n"
-    "  if (fogParams.x == 1.0) f = (fogParams.y - z) * fogParams.z;\n"
-    "  else if (fogParams.x == 2.0) f = exp(-fogParams.w * z);\n"
-    "  else if (fogParams.x == 3.0) f = exp(-(fogParams.w * z) * (fogParams.w * z));\n"
-    "  else return colour;\n"
-    "  return mix(gl_Fog.color.rgb, colour, clamp(f, 0.0, 1.0));\n"
-    "}\n";
+const char* const kGlFragmentFog = "uniform vec4 fogParams;\n"
+                                   "vec3 fog_(vec3 colour) {\n"
+                                   "  float z = abs(gl_FogFragCoord);\n"
+                                   "  float f = 1.0;\n"
+                                   "  if (fogParams.x == 1.0) f = (fogParams.y - z) * fogParams.z;\n"
+                                   "  else if (fogParams.x == 2.0) f = exp(-fogParams.w * z);\n"
+                                   "  else if (fogParams.x == 3.0) f = exp(-(fogParams.w * z) * (fogParams.w * z));\n"
+                                   "  else return colour;\n"
+                                   "  return mix(gl_Fog.color.rgb, colour, clamp(f, 0.0, 1.0));\n"
+                                   "}\n";
 
 void GlSendFragmentFog(GLint location)
 {

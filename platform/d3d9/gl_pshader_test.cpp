@@ -85,8 +85,8 @@ TEST_F(GlPixelTest, PixelShadersRunAfterTheFixedVertexStage)
     ASSERT_NE(texture, nullptr);
     // Environment without a base: t0 t0.a c0 + diffuse, the diffuse alpha.
     const float half[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-    Draw(ShadedQuad("ps_1_1\ntex t0\nmul r0, t0, t0.a\nmad r0.rgb, r0, c0, v0\n+mov r0.a, v0.a\n", 0xFF402000u,
-                    texture, half),
+    Draw(ShadedQuad("ps_1_1\ntex t0\nmul r0, t0, t0.a\nmad r0.rgb, r0, c0, v0\n+mov r0.a, v0.a\n", 0xFF402000u, texture,
+                    half),
          0xFF000000u, false);
     EXPECT_TRUE(Near(At(32, 32), 128, 96, 64));
     // Modifiers and results: (1 - v0) x2, saturated, then halved.

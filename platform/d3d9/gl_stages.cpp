@@ -419,10 +419,7 @@ std::string StageOp(DWORD op, const std::string a[3], const std::string& part)
     return x1 + " * " + x2;
 }
 
-bool StageOpReadsTexture(DWORD op, const DWORD args[3])
-{
-    return GlStageReadsTexture(op, args[0], args[1], args[2]);
-}
+bool StageOpReadsTexture(DWORD op, const DWORD args[3]) { return GlStageReadsTexture(op, args[0], args[1], args[2]); }
 
 }  // namespace
 
@@ -501,9 +498,9 @@ void GlBackend::ApplyStageProgram(const D3D9State& state)
     key.push_back(specular ? 1u : 0u);
     for (int i = 0; i < count; ++i) {
         const GlStageSetup& st = stages[i];
-        key.insert(key.end(), {st.colorOp, st.colorArgs[0], st.colorArgs[1], st.colorArgs[2], st.alphaOp,
-                               st.alphaArgs[0], st.alphaArgs[1], st.alphaArgs[2], st.toTemp ? 1u : 0u,
-                               static_cast<DWORD>(st.texture)});
+        key.insert(key.end(),
+                   {st.colorOp, st.colorArgs[0], st.colorArgs[1], st.colorArgs[2], st.alphaOp, st.alphaArgs[0],
+                    st.alphaArgs[1], st.alphaArgs[2], st.toTemp ? 1u : 0u, static_cast<DWORD>(st.texture)});
     }
     auto found = stagePrograms_.find(key);
     if (found == stagePrograms_.end()) {
