@@ -428,6 +428,25 @@ TEST_F(MatFXGl, EnvironmentMappedAndDualTexturedColours)
     EXPECT_TRUE(GxColourNear(At(32, 32), 100, 50, 25, 4));
 }
 
+// A flat height field embosses nothing: the emboss vertices drawn through the shader, and in the two blended
+// passes, give the base colour where the box stands.
+TEST_F(MatFXGl, FlatBumpMapKeepsTheBaseColour)
+{
+    GxMaterial* material = EffectBox(gxMATFXEFFECTBUMPMAP);
+    GxTexture* base = GreyTexture(180, 100);
+    GxMaterialSetTexture(material, base);
+    GxMaterialEffectsSetBumpiness(material, 1.0f);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 180, 180, 180, 4));
+    EXPECT_TRUE(GxColourNear(At(1, 1), 60, 60, 60));
+    GxMaterialEffectsPipelinesClose();
+    ASSERT_TRUE(GxMaterialEffectsPipelinesOpen());
+    GxD3D9MaterialEffectsGetCaps()->pixelShaders = 0;
+    GxMaterialEffectsAtomicEnable(atomics[0]);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 180, 180, 180, 4));
+}
+
 // ---------------------------------------------------------------------------------------------- emboss vertices
 
 // A mesh built by hand: one stream of the given elements over `count` vertices, unindexed.
