@@ -916,16 +916,17 @@ TEST(GlVertexShaderText, RefusesWhatItCannotRun)
     EXPECT_TRUE(GlVertexShaderText(far, &error).empty());
 }
 
-TEST_F(GlPixelTest, ReportsVertexShadersButNoPixelShaders)
+TEST_F(GlPixelTest, ReportsVertexAndPixelShaders)
 {
     D3DCAPS9 caps;
     ASSERT_EQ(gl_->get()->GetDeviceCaps(&caps), D3D_OK);
     EXPECT_EQ(caps.VertexShaderVersion, static_cast<DWORD>(D3DVS_VERSION(1, 1)));
-    EXPECT_EQ(caps.PixelShaderVersion, static_cast<DWORD>(D3DPS_VERSION(0, 0)));
+    EXPECT_EQ(caps.PixelShaderVersion, static_cast<DWORD>(D3DPS_VERSION(1, 1)));
     EXPECT_GE(caps.MaxVertexShaderConst, 96u);
     IDirect3DPixelShader9* ps = nullptr;
     const std::vector<DWORD> tokens = Assemble("ps_1_1\nmov r0, v0\n");
-    EXPECT_TRUE(FAILED(gl_->get()->CreatePixelShader(tokens.data(), &ps)));
+    ASSERT_EQ(gl_->get()->CreatePixelShader(tokens.data(), &ps), D3D_OK);
+    ps->Release();
 }
 
 TEST_F(GlPixelTest, TransformShaderMatchesFixedFunction)

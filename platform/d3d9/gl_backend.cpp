@@ -1,5 +1,6 @@
 // OpenGL back end of the Direct3D 9 layer: adapter, device, targets and present (resources are in gl_resources.cpp).
 #include "platform/d3d9/gl_local.h"
+#include "platform/d3d9/shader_local.h"
 
 #include <SDL.h>
 
@@ -50,6 +51,7 @@ bool GlBackend::Probe()
     GLint uniformComponents = 0;
     glGetIntegerv(GL_MAX_VERTEX_UNIFORM_COMPONENTS, &uniformComponents);
     vertexShaders_ = uniformComponents >= static_cast<GLint>(kGlShaderConstants * 4 + kGlShaderSpareComponents);
+    pixelShaders_ = glGetString(GL_SHADING_LANGUAGE_VERSION) != nullptr;
     GlContextDestroy(&probe);
     return s3tc && maxUnits_ >= 2;
 }
@@ -85,13 +87,14 @@ void GlBackend::GetCaps(D3DCAPS9* caps)
         caps->TextureOpCaps &=
             ~static_cast<DWORD>(D3DTEXOPCAPS_MULTIPLYADD | D3DTEXOPCAPS_ADDSMOOTH | D3DTEXOPCAPS_BLENDTEXTUREALPHAPM);
     }
-    // The combiners have no temporary register either.
-    caps->PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_TSSARGTEMP);
+    // The combiners have no temporary register: stages that use it run as a fragment program.
+    if (!pixelShaders_)
+        caps->PrimitiveMiscCaps &= ~static_cast<DWORD>(D3DPMISCCAPS_TSSARGTEMP);
     caps->MaxVertexBlendMatrices = 0;
     caps->MaxVertexBlendMatrixIndex = 0;
     caps->VertexShaderVersion = vertexShaders_ ? D3DVS_VERSION(1, 1) : D3DVS_VERSION(0, 0);
-    caps->PixelShaderVersion = D3DPS_VERSION(0, 0);
-    caps->PixelShader1xMaxValue = 0.0f;
+    caps->PixelShaderVersion = pixelShaders_ ? D3DPS_VERSION(1, 1) : D3DPS_VERSION(0, 0);
+    caps->PixelShader1xMaxValue = pixelShaders_ ? kPs11MaxValue : 0.0f;
     caps->MaxVertexShaderConst = vertexShaders_ ? kGlShaderConstants : 0;
 }
 
@@ -251,6 +254,7 @@ void GlBackend::Close()
     glDeleteTextures(1, &whiteTexture_);
     glDeleteTextures(1, &scratchTexture_);
     DeleteLitPrograms();
+    DeleteStagePrograms();
     drawFbo_ = readFbo_ = whiteTexture_ = scratchTexture_ = 0;
     std::memset(samplers_, 0, sizeof(samplers_));
     GlContextDestroy(&ctx_);

@@ -502,6 +502,7 @@ void GlBackend::ApplyState(const D3D9State& state, const GlArrays& arrays)
         ApplySamplers(state);
     if (stageDirty_)
         ApplyStages(state);
+    ApplyStageProgram(state);
     const DWORD keep = pretransformed ? kGlDirtyLights : 0u;
     dirty_ &= kGlDirtyMaterial | kGlDirtyTargets | keep;
 }
@@ -535,8 +536,9 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
     }
     if (!open_)
         return D3DERR_INVALIDCALL;
-    // Pixel shaders are refused at creation; a draw through one has nothing to run.
-    if (state.pixelShader || (state.vertexShader && !state.vertexShader->backend))
+    // A shader GL refused has nothing to run; a pixel shader runs after the fixed-function vertex stage only.
+    if ((state.pixelShader && (!state.pixelShader->backend || state.vertexShader)) ||
+        (state.vertexShader && !state.vertexShader->backend))
         return D3DERR_INVALIDCALL;
     GlContextBind(&ctx_);
     if (!BindTargets(state))
@@ -567,6 +569,8 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
         }
     }
     ApplyState(state, arrays);
+    if (state.pixelShader && !ApplyPixelShader(state))
+        return D3DERR_INVALIDCALL;
     return Submit(state, draw, baseVertex);
 }
 

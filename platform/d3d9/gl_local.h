@@ -177,11 +177,17 @@ private:
 
     // gl_stages.cpp
     void ApplyStages(const D3D9State& state);
+    // Runs the stages as a fragment program when the combiners cannot (temporary register, per-stage constants).
+    void ApplyStageProgram(const D3D9State& state);
+    void DeleteStagePrograms();
     void ApplySamplers(const D3D9State& state);
 
     // gl_shader.cpp
     GlArrays SetupShaderArrays(const D3D9State& state, const D3D9DrawCall& draw);
     void ApplyShaderState(const D3D9State& state);
+
+    // gl_pshader.cpp: false when the shader's program cannot be made for the bound textures.
+    bool ApplyPixelShader(const D3D9State& state);
 
     // gl_draw.cpp
     void ApplyState(const D3D9State& state, const GlArrays& arrays);
@@ -196,6 +202,7 @@ private:
     int maxUnits_ = kGlMaxStages;
     bool combine3_ = false;  // MODULATE_ADD for MULTIPLYADD and friends
     bool vertexShaders_ = false;  // GLSL can hold the vs_1_1 constants
+    bool pixelShaders_ = false;   // GLSL fragment programs run ps_1_1
     float maxAnisotropy_ = 1.0f;
 
     bool open_ = false;
@@ -220,6 +227,14 @@ private:
     GlLightInfo lightInfo_[kGlMaxLights];
     int usedLights_ = 0;
     std::map<uint64_t, GlLitProgram> litPrograms_;
+    // Fragment programs of the stage arrangements that need one, by their packed setups.
+    struct GlStageProgram {
+        GLuint program = 0;
+        GLint factorLocation = -1;
+        GLint constantsLocation = -1;
+        GLint fogLocation = -1;
+    };
+    std::map<std::vector<DWORD>, GlStageProgram> stagePrograms_;
     GLuint boundProgram_ = 0;
     bool programKnown_ = false;  // false: the bound program must be sent again
 
@@ -274,6 +289,37 @@ constexpr unsigned kGlShaderSpareComponents = 4;
 std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* error);
 // A GLSL vertex program with inputs v0.. bound to generic attributes 0..; 0 when it does not compile or link.
 GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs);
+
+// GLSL fragment text running a ps_1_1 token stream after the fixed-function vertex stage; stage i's texture is a
+// cube map when bit i of cubeMask is set. *samplers (may be null) gets the mask of stages it samples. Empty (and
+// *error set) for a stream it cannot translate.
+std::string GlPixelShaderText(const std::vector<DWORD>& tokens, unsigned cubeMask, unsigned* samplers,
+                              std::string* error);
+// One texture stage as a generated fragment program runs it: operations, arguments (0, 1, 2), where the result
+// goes, and the texture bound (0 none, 1 flat, 2 cube).
+struct GlStageSetup {
+    DWORD colorOp = D3DTOP_DISABLE;
+    DWORD colorArgs[3] = {};
+    DWORD alphaOp = D3DTOP_DISABLE;
+    DWORD alphaArgs[3] = {};
+    bool toTemp = false;
+    int texture = 0;
+};
+// GLSL fragment text running `count` active stages (uniforms tfactor, stageConstant[8], fogParams); the specular
+// colour is added after the last stage when `specular` is set.
+std::string GlStageProgramText(const GlStageSetup* stages, int count, bool specular);
+// Whether a stage's colour or alpha operation reads an argument source (D3DTA_TEMP, D3DTA_CONSTANT ...).
+bool GlStageReadsArg(const DWORD* tss, DWORD source);
+
+// Fog applied by a fragment program (GLSL defining fog_(colour) and its uniform), and the uniform's value from
+// the fixed fog state.
+extern const char* const kGlFragmentFog;
+void GlSendFragmentFog(GLint location);
+// Compiles and links a fragment program whose samplers s<i> read unit i; 0 when it fails.
+GLuint GlCompileFragmentProgram(const std::string& text);
+// The back end's side of a pixel shader: refused when GL cannot run it.
+HRESULT GlCreatePixelShader(D3D9ShaderData* shader, bool open);
+void GlDestroyPixelShader(D3D9ShaderData* shader, bool open, GLuint* boundProgram);
 
 // Row-vector product a * b of two row-major 4x4 matrices.
 void GlMatrixMultiply(const float a[16], const float b[16], float out[16]);

@@ -413,8 +413,16 @@ GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs)
 
 HRESULT GlBackend::CreateShader(D3D9ShaderData* shader)
 {
-    // Pixel shaders have no translation: the caps report none and callers fall back.
-    if (shader->pixel || !vertexShaders_)
+    if (shader->pixel) {
+        if (!pixelShaders_)
+            return D3DERR_NOTAVAILABLE;
+        if (open_)
+            GlContextBind(&ctx_);
+        const HRESULT made = GlCreatePixelShader(shader, open_);
+        programKnown_ = false;
+        return made;
+    }
+    if (!vertexShaders_)
         return D3DERR_NOTAVAILABLE;
     std::string error;
     const std::string text = GlVertexShaderText(shader->tokens, &error);
@@ -435,6 +443,12 @@ HRESULT GlBackend::CreateShader(D3D9ShaderData* shader)
 
 void GlBackend::DestroyShader(D3D9ShaderData* shader)
 {
+    if (shader->pixel) {
+        if (open_)
+            GlContextBind(&ctx_);
+        GlDestroyPixelShader(shader, open_, &boundProgram_);
+        return;
+    }
     GlShader* s = static_cast<GlShader*>(shader->backend);
     shader->backend = nullptr;
     if (!s)

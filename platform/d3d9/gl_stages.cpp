@@ -1,5 +1,10 @@
-// OpenGL back end: texture stages as GL texture combiners, and sampler states.
+// OpenGL back end: texture stages as GL texture combiners, or as a generated fragment program when they use the
+// temporary register or per-stage constants; and sampler states.
+//
+// Sections: texture stages (combiners), stage programs, samplers.
 #include "platform/d3d9/gl_local.h"
+
+#include <map>
 
 // ---------------------------------------------------------------- texture stages
 
@@ -246,6 +251,19 @@ bool GlStageReadsTexture(DWORD op, DWORD arg0, DWORD arg1, DWORD arg2)
 
 }  // namespace
 
+bool GlStageReadsArg(const DWORD* tss, DWORD source)
+{
+    const DWORD colour[3] = {tss[D3DTSS_COLORARG0], tss[D3DTSS_COLORARG1], tss[D3DTSS_COLORARG2]};
+    const DWORD alpha[3] = {tss[D3DTSS_ALPHAARG0], tss[D3DTSS_ALPHAARG1], tss[D3DTSS_ALPHAARG2]};
+    for (int i = 0; i < 3; ++i) {
+        if (tss[D3DTSS_COLOROP] != D3DTOP_DISABLE && (colour[i] & D3DTA_SELECTMASK) == source)
+            return true;
+        if (tss[D3DTSS_ALPHAOP] != D3DTOP_DISABLE && (alpha[i] & D3DTA_SELECTMASK) == source)
+            return true;
+    }
+    return false;
+}
+
 void GlBackend::ApplyStages(const D3D9State& state)
 {
     float factor[4];
@@ -272,7 +290,11 @@ void GlBackend::ApplyStages(const D3D9State& state)
             glEnable(GL_TEXTURE_2D);
         }
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-        glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
+        // GL has one constant per unit: the stage's own when it reads that and not the texture factor.
+        float constant[4];
+        const bool own = GlStageReadsArg(tss, D3DTA_CONSTANT) && !GlStageReadsArg(tss, D3DTA_TFACTOR);
+        GlColorValue(tss[D3DTSS_CONSTANT], constant);
+        glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, own ? constant : factor);
         glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, sprites ? GL_TRUE : GL_FALSE);
         // Without a texture, an operation that reads it passes the current
         // value on: untextured geometry keeps its vertex colour and alpha.
@@ -297,6 +319,230 @@ void GlBackend::ApplyStages(const D3D9State& state)
     }
     stageDirty_ = 0;
 }
+
+// ---------------------------------------------------------------- stage programs
+
+namespace {
+
+// One argument of stage i as GLSL (vec4): its source, alpha replicated, complemented.
+std::string StageArg(DWORD arg, int stage)
+{
+    std::string v;
+    switch (arg & D3DTA_SELECTMASK) {
+    case D3DTA_DIFFUSE:
+        v = "diffuse";
+        break;
+    case D3DTA_TEXTURE:
+        v = "tex";
+        break;
+    case D3DTA_TFACTOR:
+        v = "tfactor";
+        break;
+    case D3DTA_SPECULAR:
+        v = "specular";
+        break;
+    case D3DTA_TEMP:
+        v = "temp";
+        break;
+    case D3DTA_CONSTANT:
+        v = "stageConstant[" + std::to_string(stage) + "]";
+        break;
+    default:
+        v = "current";
+        break;
+    }
+    if (arg & D3DTA_ALPHAREPLICATE)
+        v = "vec4(" + v + ".a)";
+    if (arg & D3DTA_COMPLEMENT)
+        v = "(1.0 - " + v + ")";
+    return v;
+}
+
+// The operation on arguments a0, a1, a2 (vec4 expressions), taken as `part` (".rgb" or ".a").
+std::string StageOp(DWORD op, const std::string a[3], const std::string& part)
+{
+    const std::string x0 = a[0] + part, x1 = a[1] + part, x2 = a[2] + part;
+    const std::string alpha1 = a[1] + ".a";
+    auto blend = [&](const std::string& by) { return "mix(" + x2 + ", " + x1 + ", " + by + ".a)"; };
+    switch (op) {
+    case D3DTOP_SELECTARG1:
+        return x1;
+    case D3DTOP_SELECTARG2:
+        return x2;
+    case D3DTOP_MODULATE2X:
+        return "2.0 * " + x1 + " * " + x2;
+    case D3DTOP_MODULATE4X:
+        return "4.0 * " + x1 + " * " + x2;
+    case D3DTOP_ADD:
+        return x1 + " + " + x2;
+    case D3DTOP_ADDSIGNED:
+        return x1 + " + " + x2 + " - 0.5";
+    case D3DTOP_ADDSIGNED2X:
+        return "2.0 * (" + x1 + " + " + x2 + " - 0.5)";
+    case D3DTOP_SUBTRACT:
+        return x1 + " - " + x2;
+    case D3DTOP_ADDSMOOTH:
+        return x1 + " + " + x2 + " - " + x1 + " * " + x2;
+    case D3DTOP_BLENDDIFFUSEALPHA:
+        return blend("diffuse");
+    case D3DTOP_BLENDTEXTUREALPHA:
+        return blend("tex");
+    case D3DTOP_BLENDFACTORALPHA:
+        return blend("tfactor");
+    case D3DTOP_BLENDCURRENTALPHA:
+        return blend("current");
+    case D3DTOP_BLENDTEXTUREALPHAPM:
+        return x1 + " + " + x2 + " * (1.0 - tex.a)";
+    case D3DTOP_DOTPRODUCT3:
+        return "vec4(4.0 * dot(" + a[1] + ".rgb - 0.5, " + a[2] + ".rgb - 0.5))" + part;
+    case D3DTOP_MULTIPLYADD:
+        return x0 + " + " + x1 + " * " + x2;
+    case D3DTOP_LERP:
+        return "mix(" + x2 + ", " + x1 + ", " + x0 + ")";
+    default:
+        break;
+    }
+    if (part == ".rgb") {
+        switch (op) {
+        case D3DTOP_MODULATEALPHA_ADDCOLOR:
+            return x1 + " + " + alpha1 + " * " + x2;
+        case D3DTOP_MODULATECOLOR_ADDALPHA:
+            return x1 + " * " + x2 + " + " + alpha1;
+        case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
+            return "(1.0 - " + alpha1 + ") * " + x2 + " + " + x1;
+        case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
+            return "(1.0 - " + x1 + ") * " + x2 + " + " + alpha1;
+        default:
+            break;
+        }
+    }
+    return x1 + " * " + x2;
+}
+
+bool StageOpReadsTexture(DWORD op, const DWORD args[3]) { return GlStageReadsTexture(op, args[0], args[1], args[2]); }
+
+}  // namespace
+
+std::string GlStageProgramText(const GlStageSetup* stages, int count, bool specular)
+{
+    std::string out = "#version 120\nuniform vec4 tfactor;\nuniform vec4 stageConstant[8];\n";
+    out += kGlFragmentFog;
+    for (int i = 0; i < count; ++i) {
+        if (stages[i].texture)
+            out += std::string(stages[i].texture == 2 ? "uniform samplerCube s" : "uniform sampler2D s") +
+                   std::to_string(i) + ";\n";
+    }
+    out += "void main() {\n  vec4 diffuse = gl_Color, specular = gl_SecondaryColor;\n";
+    out += "  vec4 current = diffuse, temp = vec4(0.0), tex = vec4(1.0);\n";
+    for (int i = 0; i < count; ++i) {
+        const GlStageSetup& st = stages[i];
+        const std::string n = std::to_string(i);
+        if (st.texture == 2)
+            out += "  tex = textureCube(s" + n + ", gl_TexCoord[" + n + "].xyz);\n";
+        else if (st.texture == 1)
+            out += "  tex = texture2D(s" + n + ", gl_TexCoord[" + n + "].xy);\n";
+        std::string c[3], a[3];
+        for (int k = 0; k < 3; ++k) {
+            c[k] = StageArg(st.colorArgs[k], i);
+            a[k] = StageArg(st.alphaArgs[k], i);
+        }
+        // Without a texture an operation that reads it passes the current value on, as the combiners do.
+        const std::string colour = !st.texture && StageOpReadsTexture(st.colorOp, st.colorArgs)
+                                       ? "current.rgb"
+                                       : StageOp(st.colorOp, c, ".rgb");
+        std::string alpha = "current.a";
+        if (st.colorOp == D3DTOP_DOTPRODUCT3)
+            alpha = StageOp(st.colorOp, c, ".a");
+        else if (st.alphaOp != D3DTOP_DISABLE && (st.texture || !StageOpReadsTexture(st.alphaOp, st.alphaArgs)))
+            alpha = StageOp(st.alphaOp, a, ".a");
+        out += "  " + std::string(st.toTemp ? "temp" : "current") + " = clamp(vec4(" + colour + ", " + alpha +
+               "), 0.0, 1.0);\n";
+    }
+    if (specular)
+        out += "  current.rgb = clamp(current.rgb + specular.rgb, 0.0, 1.0);\n";
+    out += "  gl_FragColor = vec4(fog_(current.rgb), current.a);\n}\n";
+    return out;
+}
+
+void GlBackend::ApplyStageProgram(const D3D9State& state)
+{
+    // A lighting program already runs the vertex stage; the combiners then stand in, the temporary read as current.
+    if (!pixelShaders_ || (programKnown_ && boundProgram_ != 0))
+        return;
+    GlStageSetup stages[kGlMaxStages];
+    int count = 0;
+    bool needed = false;
+    for (; count < maxUnits_; ++count) {
+        const DWORD* tss = state.textureStageStates[count];
+        if (tss[D3DTSS_COLOROP] == D3DTOP_DISABLE)
+            break;
+        GlStageSetup& st = stages[count];
+        st.colorOp = tss[D3DTSS_COLOROP];
+        st.alphaOp = tss[D3DTSS_ALPHAOP];
+        st.colorArgs[0] = tss[D3DTSS_COLORARG0];
+        st.colorArgs[1] = tss[D3DTSS_COLORARG1];
+        st.colorArgs[2] = tss[D3DTSS_COLORARG2];
+        st.alphaArgs[0] = tss[D3DTSS_ALPHAARG0];
+        st.alphaArgs[1] = tss[D3DTSS_ALPHAARG1];
+        st.alphaArgs[2] = tss[D3DTSS_ALPHAARG2];
+        st.toTemp = (tss[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP;
+        const D3D9TextureData* texture = state.textures[count];
+        const GlTexture* tex = texture ? static_cast<const GlTexture*>(texture->backend) : nullptr;
+        st.texture = !tex ? 0 : tex->target == GL_TEXTURE_CUBE_MAP ? 2 : 1;
+        needed = needed || st.toTemp || GlStageReadsArg(tss, D3DTA_TEMP) || GlStageReadsArg(tss, D3DTA_CONSTANT);
+    }
+    if (!needed)
+        return;
+    const bool specular = state.renderStates[D3DRS_SPECULARENABLE] != 0;
+    std::vector<DWORD> key;
+    key.push_back(specular ? 1u : 0u);
+    for (int i = 0; i < count; ++i) {
+        const GlStageSetup& st = stages[i];
+        key.insert(key.end(),
+                   {st.colorOp, st.colorArgs[0], st.colorArgs[1], st.colorArgs[2], st.alphaOp, st.alphaArgs[0],
+                    st.alphaArgs[1], st.alphaArgs[2], st.toTemp ? 1u : 0u, static_cast<DWORD>(st.texture)});
+    }
+    auto found = stagePrograms_.find(key);
+    if (found == stagePrograms_.end()) {
+        GlStageProgram made;
+        made.program = GlCompileFragmentProgram(GlStageProgramText(stages, count, specular));
+        if (made.program) {
+            made.factorLocation = qgl.GetUniformLocation(made.program, "tfactor");
+            made.constantsLocation = qgl.GetUniformLocation(made.program, "stageConstant");
+            made.fogLocation = qgl.GetUniformLocation(made.program, "fogParams");
+        }
+        found = stagePrograms_.emplace(key, made).first;
+    }
+    const GlStageProgram& program = found->second;
+    if (!program.program)
+        return;
+    qgl.UseProgram(program.program);
+    boundProgram_ = program.program;
+    programKnown_ = true;
+    float factor[4];
+    GlColorValue(state.renderStates[D3DRS_TEXTUREFACTOR], factor);
+    if (program.factorLocation >= 0)
+        qgl.Uniform4fv(program.factorLocation, 1, factor);
+    float constants[kGlMaxStages][4];
+    for (int i = 0; i < kGlMaxStages; ++i)
+        GlColorValue(state.textureStageStates[i][D3DTSS_CONSTANT], constants[i]);
+    if (program.constantsLocation >= 0)
+        qgl.Uniform4fv(program.constantsLocation, kGlMaxStages, &constants[0][0]);
+    GlSendFragmentFog(program.fogLocation);
+}
+
+void GlBackend::DeleteStagePrograms()
+{
+    for (auto& entry : stagePrograms_) {
+        if (entry.second.program)
+            qgl.DeleteProgram(entry.second.program);
+    }
+    stagePrograms_.clear();
+    boundProgram_ = 0;
+    programKnown_ = false;
+}
+
+// ---------------------------------------------------------------- samplers
 
 static GLint GlAddress(DWORD mode)
 {

@@ -70,6 +70,7 @@
     X(void, UseProgram, (GLuint program))                                                                             \
     X(GLint, GetUniformLocation, (GLuint program, const GLchar* name))                                                \
     X(void, Uniform4fv, (GLint location, GLsizei count, const GLfloat* value))                                        \
+    X(void, Uniform1i, (GLint location, GLint value))                                                                 \
     X(void, BindAttribLocation, (GLuint program, GLuint index, const GLchar* name))                                   \
     X(void, VertexAttribPointer,                                                                                      \
       (GLuint index, GLint size, GLenum type, GLboolean normalized, GLsizei stride, const void* pointer))             \

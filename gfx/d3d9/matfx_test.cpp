@@ -1,0 +1,607 @@
+// Material-effects pipelines on the software device (what each routine draws and leaves behind, the emboss
+// vertices, construction failures) and on OpenGL (the colours an environment map and a dual texture give).
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "gfx/d3d9/atomicpipe_testing.h"
+#include "gfx/d3d9/bindings.h"
+#include "gfx/d3d9/matfx_local.h"
+#include "gfx/d3d9/renderstate.h"
+#include "gfx/fx/fx.h"
+#include "platform/d3d9/d3d9_soft.h"
+
+namespace {
+
+constexpr GxUInt32 kFrontMaterial = 1;
+
+class MatFXTest : public GxAtomicPipeTest {
+protected:
+    explicit MatFXTest(const char* backendName = "software") : GxAtomicPipeTest(backendName) {}
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        GxD3D9TestUseBackend(backend);
+        GxEngineSetDriver(GxD3D9GetDriver());
+        ASSERT_TRUE(GxEngineInit(memoryFunctions, 0, 0x400000));
+        ASSERT_TRUE(GxWorldObjectsPluginAttach());
+        ASSERT_TRUE(GxD3D9WorldPluginAttach());
+        ASSERT_TRUE(GxD3D9MaterialEffectsPluginAttach());
+        if (!GxEngineOpen(&window)) {
+            GTEST_SKIP() << "no device on the " << backend << " back end here";
+        }
+        D3DADAPTER_IDENTIFIER9 id = {};
+        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
+        if (std::string(id.Driver).find(backend == std::string("software") ? "soft" : backend) == std::string::npos) {
+            GTEST_SKIP() << "the " << backend << " back end is not available";
+        }
+        ASSERT_TRUE(GxEngineSetVideoMode(0));
+        ASSERT_TRUE(GxEngineStart());
+        GxTestTakeError();
+        GxLinkInit(&gxAtomicPipeTestLights);
+        GxD3D9SetWorldLightsQuery(GxAtomicPipeTestLightsQuery);
+        camera = GxTestCameraCreate(64, 64);
+        ASSERT_NE(camera, nullptr);
+        const GxV2d window = {0.5f, 0.5f};
+        GxCameraSetViewWindow(camera, &window);
+        GxCameraSetNearClipPlane(camera, 0.5f);
+        GxCameraSetFarClipPlane(camera, 100.0f);
+        AddLight(gxLIGHTAMBIENT, 1.0f);
+    }
+    void TearDown() override
+    {
+        GxAtomicPipeTest::TearDown();
+        GxMaterialEffectsSetDriverHooks(nullptr);
+    }
+
+    // A box facing the camera whose front material carries the effect; the atomic takes the effects' pipeline.
+    GxMaterial* EffectBox(GxInt32 type, GxTexture* base = nullptr)
+    {
+        GxMaterial* back = GxMaterialCreate();
+        GxMaterial* front = GxMaterialCreate();
+        GxMaterialSetTexture(front, base);
+        GxAtomic* atomic = MakeAtomic(GxWorldTestBox(back, front, 1.0f));
+        GxMaterialDestroy(back);
+        GxMaterialDestroy(front);
+        GxMaterialEffectsAtomicEnable(atomic);
+        GxMaterial* material = atomic->geometry->matList.materials[kFrontMaterial];
+        EXPECT_NE(GxMaterialEffectsSetType(material, type), nullptr);
+        return material;
+    }
+
+    IDirect3DDevice9* Device() const { return GxD3D9Device(); }
+    const std::vector<D3D9SoftEvent>& Log() const { return D3D9SoftLog(Device()); }
+    size_t Draws() const { return D3D9SoftCount(Device(), D3D9SOFT_DRAW); }
+
+    // A texture-stage state as it stood at the nth draw since the log was cleared (the default when never sent).
+    DWORD StageAtDraw(size_t draw, DWORD stage, DWORD tss, DWORD otherwise) const
+    {
+        DWORD value = otherwise;
+        size_t draws = 0;
+        for (const D3D9SoftEvent& e : Log()) {
+            if (e.type == D3D9SOFT_DRAW && draws++ == draw) {
+                return value;
+            }
+            if (e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_TEXTURESTAGE && e.a == stage && e.b == tss) {
+                value = e.value;
+            }
+        }
+        ADD_FAILURE() << "no draw " << draw;
+        return value;
+    }
+    bool RenderLogged()
+    {
+        D3D9SoftClearLog(Device());
+        return Render();
+    }
+
+    // What every routine leaves: stage 0 modulating texture by diffuse, stages 1 and 2 off, no transforms, no shader.
+    void ExpectStagesLeftBehind(const char* what)
+    {
+        SCOPED_TRACE(what);
+        GxD3D9RenderStateFlush();
+        DWORD v = 0;
+        Device()->GetTextureStageState(0, D3DTSS_COLOROP, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTOP_MODULATE));
+        Device()->GetTextureStageState(0, D3DTSS_COLORARG1, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTA_TEXTURE));
+        Device()->GetTextureStageState(0, D3DTSS_COLORARG2, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTA_DIFFUSE));
+        Device()->GetTextureStageState(0, D3DTSS_ALPHAOP, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTOP_MODULATE));
+        for (DWORD stage = 0; stage < 3; stage++) {
+            Device()->GetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, &v);
+            EXPECT_EQ(v, static_cast<DWORD>(D3DTTFF_DISABLE)) << "stage " << stage;
+            Device()->GetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, &v);
+            EXPECT_EQ(v, stage) << "stage " << stage;
+            if (stage > 0) {
+                Device()->GetTextureStageState(stage, D3DTSS_COLOROP, &v);
+                EXPECT_EQ(v, static_cast<DWORD>(D3DTOP_DISABLE)) << "stage " << stage;
+                IDirect3DBaseTexture9* texture = nullptr;
+                Device()->GetTexture(stage, &texture);
+                EXPECT_EQ(texture, nullptr) << "stage " << stage;
+                if (texture) {
+                    texture->Release();
+                }
+            }
+        }
+        IDirect3DPixelShader9* shader = nullptr;
+        Device()->GetPixelShader(&shader);
+        EXPECT_EQ(shader, nullptr);
+        if (shader) {
+            shader->Release();
+        }
+    }
+
+    // A grey texture; without alpha unless `alpha` is given.
+    GxTexture* GreyTexture(GxUInt8 grey, GxInt32 alpha = -1)
+    {
+        const GxInt32 format = alpha < 0 ? gxRASTERFORMAT888 : gxRASTERFORMAT8888;
+        GxRaster* raster = GxRasterCreate(2, 2, 32, gxRASTERTYPETEXTURE | format);
+        GxUInt8* pixels = raster ? GxRasterLock(raster, 0, gxRASTERLOCKWRITE) : nullptr;
+        for (GxInt32 y = 0; pixels && y < 2; y++) {
+            for (GxInt32 x = 0; x < 2; x++) {
+                GxUInt8* p = pixels + y * raster->stride + x * 4;
+                p[0] = p[1] = p[2] = grey;
+                p[3] = static_cast<GxUInt8>(alpha < 0 ? 255 : alpha);
+            }
+        }
+        if (pixels) {
+            GxRasterUnlock(raster);
+        }
+        GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
+        if (texture) {
+            textures.push_back(texture);
+        }
+        return texture;
+    }
+
+    const GxMemoryFunctions* memoryFunctions = nullptr;
+};
+
+// ---------------------------------------------------------------------------------------------- routines
+
+// Every effect, in each of its forms, leaves the stages as the next mesh expects them.
+TEST_F(MatFXTest, EveryRoutineLeavesStageZeroModulatingAndTheRestOff)
+{
+    GxTexture* base = SolidTexture(200, 100, 50);
+    GxTexture* env = GreyTexture(40);
+    GxMaterial* material = EffectBox(gxMATFXEFFECTNULL, base);
+    ASSERT_TRUE(Render());
+    ExpectStagesLeftBehind("plain");
+
+    GxMatrix transform;
+    GxMatrixSetIdentity(&transform);
+    transform.flags = 0;
+    transform.pos = {0.5f, 0.25f, 0};
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTUVTRANSFORM);
+    GxMaterialEffectsSetUVTransformMatrices(material, &transform, nullptr);
+    ASSERT_TRUE(Render());
+    ExpectStagesLeftBehind("texture-coordinate transform");
+
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTENVMAP);
+    GxMaterialEffectsSetEnvMapTexture(material, env);
+    for (GxReal coef : {1.0f, 0.5f}) {
+        GxMaterialEffectsSetEnvMapCoefficient(material, coef, 0);
+        ASSERT_TRUE(Render());
+        ExpectStagesLeftBehind("environment, one pass");
+    }
+    material->color.alpha = 128;
+    ASSERT_TRUE(Render());
+    ExpectStagesLeftBehind("environment, two passes");
+    material->color.alpha = 255;
+    GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(90, 128));
+    ASSERT_TRUE(Render());
+    ExpectStagesLeftBehind("environment, pixel shader");
+
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTDUAL);
+    GxMaterialEffectsSetDualTexture(material, env);
+    const GxInt32 blends[][2] = {{9, 1}, {5, 6}, {9, 3}, {2, 2}, {1, 5}, {4, 7}};
+    for (const auto& blend : blends) {
+        GxMaterialEffectsSetDualBlendModes(material, blend[0], blend[1]);
+        ASSERT_TRUE(Render());
+        ExpectStagesLeftBehind("dual texture");
+    }
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTDUALUVTRANSFORM);
+    GxMaterialEffectsSetUVTransformMatrices(material, &transform, &transform);
+    GxMaterialEffectsSetDualTexture(material, env);
+    ASSERT_TRUE(Render());
+    ExpectStagesLeftBehind("dual texture with transform");
+
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTBUMPENVMAP);
+    GxMaterialSetTexture(material, GreyTexture(150, 200));
+    GxMaterialEffectsSetEnvMapTexture(material, env);
+    GxMaterialEffectsSetEnvMapCoefficient(material, 0.5f, 0);
+    GxMaterialEffectsSetBumpiness(material, 1.0f);
+    ASSERT_TRUE(Render());
+    ExpectStagesLeftBehind("bump and environment, pixel shader");
+    GxD3D9MaterialEffectsCaps* caps = GxD3D9MaterialEffectsGetCaps();
+    caps->pixelShaders = 0;
+    GxMaterialEffectsPipelinesClose();
+    ASSERT_TRUE(GxMaterialEffectsPipelinesOpen());
+    GxD3D9MaterialEffectsGetCaps()->pixelShaders = 0;
+    GxMaterialEffectsAtomicEnable(atomics[0]);
+    ASSERT_TRUE(Render());
+    ExpectStagesLeftBehind("bump and environment, fixed function");
+}
+
+// The forms the environment routine picks: one pass adding on stage 0, one pass with the factor on stage 1, and two
+// passes for a see-through material, the second blended (source alpha, one) without z-write and with black fog.
+TEST_F(MatFXTest, EnvironmentMapTakesTheFormItsMaterialAllows)
+{
+    GxMaterial* material = EffectBox(gxMATFXEFFECTENVMAP);
+    GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(40));
+    GxMaterialEffectsSetEnvMapCoefficient(material, 1.0f, 0);
+    ASSERT_TRUE(RenderLogged());
+    ASSERT_EQ(Draws(), 2u);  // back mesh, front mesh
+    EXPECT_EQ(StageAtDraw(1, 0, D3DTSS_COLOROP, 0), static_cast<DWORD>(D3DTOP_ADD));
+    EXPECT_EQ(StageAtDraw(1, 0, D3DTSS_TEXCOORDINDEX, 0), static_cast<DWORD>(D3DTSS_TCI_CAMERASPACENORMAL));
+
+    GxMaterialEffectsSetEnvMapCoefficient(material, 0.5f, 0);
+    ASSERT_TRUE(RenderLogged());
+    ASSERT_EQ(Draws(), 2u);
+    EXPECT_EQ(StageAtDraw(1, 1, D3DTSS_COLOROP, 0), static_cast<DWORD>(D3DTOP_MULTIPLYADD));
+    GxUInt32 factor = 0;
+    GxD3D9GetRenderState(D3DRS_TEXTUREFACTOR, &factor);
+    EXPECT_EQ(factor, 0x80808080u);
+
+    material->color.alpha = 100;
+    GxD3D9RenderStateSet(gxRENDERSTATESRCBLEND, reinterpret_cast<void*>(static_cast<uintptr_t>(D3DBLEND_ONE)));
+    GxD3D9RenderStateSet(gxRENDERSTATEDESTBLEND, reinterpret_cast<void*>(static_cast<uintptr_t>(D3DBLEND_ZERO)));
+    GxD3D9SetRenderState(D3DRS_FOGENABLE, TRUE);
+    GxD3D9SetRenderState(D3DRS_FOGCOLOR, 0xFF336699u);
+    ASSERT_TRUE(RenderLogged());
+    ASSERT_EQ(Draws(), 3u);
+    const D3D9SoftEvent* last = D3D9SoftLast(Device(), D3D9SOFT_DRAW);
+    ASSERT_NE(last, nullptr);
+    DWORD fog = 0, zWrite = 0, src = 0, dst = 0;
+    for (const D3D9SoftEvent& e : Log()) {
+        if (&e == last) {
+            break;
+        }
+        if (e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_RENDER) {
+            fog = e.a == D3DRS_FOGCOLOR ? e.value : fog;
+            zWrite = e.a == D3DRS_ZWRITEENABLE ? e.value : zWrite;
+            src = e.a == D3DRS_SRCBLEND ? e.value : src;
+            dst = e.a == D3DRS_DESTBLEND ? e.value : dst;
+        }
+    }
+    EXPECT_EQ(fog, 0u);
+    EXPECT_EQ(zWrite, static_cast<DWORD>(FALSE));
+    EXPECT_EQ(src, static_cast<DWORD>(D3DBLEND_SRCALPHA));
+    EXPECT_EQ(dst, static_cast<DWORD>(D3DBLEND_ONE));
+    GxUInt32 restored = 0;
+    GxD3D9GetRenderState(D3DRS_FOGCOLOR, &restored);
+    EXPECT_EQ(restored, 0xFF336699u);
+    GxUInt32 engineSrc = 0;
+    GxD3D9RenderStateGet(gxRENDERSTATESRCBLEND, &engineSrc);
+    EXPECT_EQ(engineSrc, static_cast<GxUInt32>(D3DBLEND_ONE));
+    GxD3D9SetRenderState(D3DRS_FOGENABLE, FALSE);
+}
+
+// Unlit and not prelit: black whatever the effect; a zero coefficient or a record whose slots do not fit its type
+// draws plain.
+TEST_F(MatFXTest, BlackAndPlainFallbacks)
+{
+    GxMaterial* material = EffectBox(gxMATFXEFFECTENVMAP, SolidTexture(200, 100, 50));
+    GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(40));
+    GxMaterialEffectsSetEnvMapCoefficient(material, 1.0f, 0);
+    atomics[0]->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+    ASSERT_TRUE(RenderLogged());
+    ASSERT_EQ(Draws(), 2u);
+    EXPECT_EQ(StageAtDraw(1, 0, D3DTSS_COLORARG2, 0), static_cast<DWORD>(D3DTA_TFACTOR));
+    GxUInt32 factor = 0;
+    GxD3D9GetRenderState(D3DRS_TEXTUREFACTOR, &factor);
+    EXPECT_EQ(factor, 0xFF000000u);
+    ExpectStagesLeftBehind("black");
+    atomics[0]->geometry->flags |= gxGEOMETRYLIGHT;
+
+    GxMaterialEffectsSetEnvMapCoefficient(material, 0.0f, 0);
+    ASSERT_TRUE(RenderLogged());
+    ASSERT_EQ(Draws(), 2u);
+    EXPECT_EQ(StageAtDraw(1, 0, D3DTSS_TEXCOORDINDEX, 0), 0u);
+
+    // The plugin keeps every slot of the type it was set to; a record that says otherwise is not read as one.
+    const GxInt32 slotsOf[gxMATFXEFFECTMAX][2] = {
+        {gxMATFXSLOTNULL, gxMATFXSLOTNULL},        {gxMATFXSLOTBUMPMAP, gxMATFXSLOTNULL},
+        {gxMATFXSLOTENVMAP, gxMATFXSLOTNULL},      {gxMATFXSLOTBUMPMAP, gxMATFXSLOTENVMAP},
+        {gxMATFXSLOTDUAL, gxMATFXSLOTNULL},        {gxMATFXSLOTUVTRANSFORM, gxMATFXSLOTNULL},
+        {gxMATFXSLOTUVTRANSFORM, gxMATFXSLOTDUAL},
+    };
+    for (GxInt32 type = gxMATFXEFFECTBUMPMAP; type < gxMATFXEFFECTMAX; type++) {
+        GxMaterialEffectsSetType(material, type);
+        for (GxInt32 s = 0; s < 2; s++) {
+            if (slotsOf[type][s] != gxMATFXSLOTNULL) {
+                EXPECT_NE(GxMaterialEffectsGetSlot(material, slotsOf[type][s]), nullptr) << "type " << type;
+            }
+        }
+    }
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTENVMAP);
+    GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(40));
+    GxMaterialEffectsSetEnvMapCoefficient(material, 1.0f, 0);
+    GxMaterialEffectsSlot* slot = GxMaterialEffectsGetSlot(material, gxMATFXSLOTENVMAP);
+    ASSERT_NE(slot, nullptr);
+    slot->slotType = gxMATFXSLOTDUAL;
+    ASSERT_TRUE(RenderLogged());
+    ASSERT_EQ(Draws(), 2u);
+    EXPECT_EQ(StageAtDraw(1, 0, D3DTSS_TEXCOORDINDEX, 0), 0u);
+    EXPECT_EQ(StageAtDraw(1, 1, D3DTSS_COLOROP, D3DTOP_DISABLE), static_cast<DWORD>(D3DTOP_DISABLE));
+    slot->slotType = gxMATFXSLOTENVMAP;
+}
+
+// A dual texture over a base: one pass where the stages allow, else a second pass with the dual blend and z-write
+// off; a modulating dual texture on a device with four stages uses the two-stage arrangement.
+TEST_F(MatFXTest, DualTextureSingleOrSecondPass)
+{
+    GxMaterial* material = EffectBox(gxMATFXEFFECTDUAL, SolidTexture(200, 100, 50));
+    GxMaterialEffectsSetDualTexture(material, GreyTexture(40));
+    GxMaterialEffectsSetDualBlendModes(material, 9, 1);
+    ASSERT_TRUE(RenderLogged());
+    ASSERT_EQ(Draws(), 2u);
+    EXPECT_EQ(StageAtDraw(1, 1, D3DTSS_COLOROP, 0), static_cast<DWORD>(D3DTOP_MODULATE));
+    EXPECT_EQ(StageAtDraw(1, 1, D3DTSS_TEXCOORDINDEX, 1), 0u);  // one coordinate set: both textures use it
+    EXPECT_EQ(StageAtDraw(1, 2, D3DTSS_COLOROP, D3DTOP_DISABLE), static_cast<DWORD>(D3DTOP_DISABLE));
+
+    GxD3D9MaterialEffectsCaps* caps = GxD3D9MaterialEffectsGetCaps();
+    caps->blendStages = 2;
+    caps->multiplyAdd = 0;
+    GxMaterialEffectsSetDualBlendModes(material, 2, 2);
+    ASSERT_TRUE(RenderLogged());
+    ASSERT_EQ(Draws(), 3u);
+    EXPECT_EQ(StageAtDraw(2, 1, D3DTSS_COLOROP, D3DTOP_DISABLE), static_cast<DWORD>(D3DTOP_DISABLE));
+    GxMaterialEffectsSetDualBlendModes(material, 5, 6);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_EQ(Draws(), 3u);
+    ExpectStagesLeftBehind("second pass");
+}
+
+// The plugin's combined bump texture: the base's colour with the bump map's brightness as alpha; the base alone
+// without a bump map.
+TEST_F(MatFXTest, BumpedTextureCarriesTheHeightInAlpha)
+{
+    GxTexture* base = SolidTexture(200, 100, 50);
+    GxMaterial* material = EffectBox(gxMATFXEFFECTBUMPMAP, base);
+    ASSERT_NE(GxMaterialEffectsSetBumpMapTexture(material, GreyTexture(90)), nullptr);
+    GxTexture* bumped = GxMaterialEffectsGetSlot(material, gxMATFXSLOTBUMPMAP)->data.bumpMap.bumpTexture;
+    ASSERT_NE(bumped, nullptr);
+    ASSERT_NE(bumped->raster, nullptr);
+    const GxUInt8* pixels = GxRasterLock(bumped->raster, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[0], 50);  // blue, green, red, alpha
+    EXPECT_EQ(pixels[1], 100);
+    EXPECT_EQ(pixels[2], 200);
+    EXPECT_EQ(pixels[3], 90);
+    GxRasterUnlock(bumped->raster);
+    // Drawn with the pixel shader in one pass over emboss vertices, from an instance that asked for tangents.
+    GxMaterialEffectsSetBumpiness(material, 1.0f);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_TRUE(GxD3D9GeometryGetUsageFlags(atomics[0]->geometry) & gxD3D9USAGETANGENTS);
+    EXPECT_EQ(Draws(), 2u);
+    bool emboss = false;
+    for (const D3D9SoftEvent& e : Log()) {
+        emboss = emboss || (e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_FVF && e.value == gxD3D9EMBOSSFVF);
+    }
+    EXPECT_TRUE(emboss);
+    ExpectStagesLeftBehind("bump map");
+    GxTexture* alone = GxMaterialEffectsCreateBumpedTexture(base, nullptr);
+    EXPECT_EQ(alone, base);
+    GxTextureDestroy(alone);
+}
+
+// ---------------------------------------------------------------------------------------------- on OpenGL
+
+class MatFXGl : public MatFXTest {
+protected:
+    MatFXGl() : MatFXTest("opengl") {}
+};
+
+// The box's front face fills the middle of the frame; the background stays grey.
+TEST_F(MatFXGl, EnvironmentMappedAndDualTexturedColours)
+{
+    // Through the pixel shader: base + environment x its alpha x coefficient.
+    GxMaterial* material = EffectBox(gxMATFXEFFECTENVMAP, SolidTexture(200, 100, 50));
+    GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(80, 128));
+    GxMaterialEffectsSetEnvMapCoefficient(material, 0.5f, 0);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 220, 120, 70, 4));
+    EXPECT_TRUE(GxColourNear(At(1, 1), 60, 60, 60));
+    // One fixed-function pass: no base, an environment without alpha added in full to the material colour.
+    GxMaterialSetTexture(material, nullptr);
+    material->color = {100, 60, 20, 255};
+    atomics[0]->geometry->flags |= gxGEOMETRYMODULATEMATERIALCOLOR;
+    GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(80));
+    GxMaterialEffectsSetEnvMapCoefficient(material, 1.0f, 0);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 180, 140, 100, 4));
+    // A modulating dual texture over the base, in one pass.
+    material->color = {255, 255, 255, 255};
+    atomics[0]->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYMODULATEMATERIALCOLOR);
+    GxMaterialSetTexture(material, SolidTexture(200, 100, 50));
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTDUAL);
+    GxMaterialEffectsSetDualTexture(material, GreyTexture(128));
+    GxMaterialEffectsSetDualBlendModes(material, 9, 1);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 100, 50, 25, 4));
+    // The same blend in a second pass over the frame buffer gives the same colour.
+    GxD3D9MaterialEffectsGetCaps()->twoTextures = 0;
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 100, 50, 25, 4));
+}
+
+// A flat height field embosses nothing: the emboss vertices drawn through the shader, and in the two blended
+// passes, give the base colour where the box stands.
+TEST_F(MatFXGl, FlatBumpMapKeepsTheBaseColour)
+{
+    GxMaterial* material = EffectBox(gxMATFXEFFECTBUMPMAP);
+    GxTexture* base = GreyTexture(180, 100);
+    GxMaterialSetTexture(material, base);
+    GxMaterialEffectsSetBumpiness(material, 1.0f);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 180, 180, 180, 4));
+    EXPECT_TRUE(GxColourNear(At(1, 1), 60, 60, 60));
+    GxMaterialEffectsPipelinesClose();
+    ASSERT_TRUE(GxMaterialEffectsPipelinesOpen());
+    GxD3D9MaterialEffectsGetCaps()->pixelShaders = 0;
+    GxMaterialEffectsAtomicEnable(atomics[0]);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 180, 180, 180, 4));
+}
+
+// ---------------------------------------------------------------------------------------------- emboss vertices
+
+// A mesh built by hand: one stream of the given elements over `count` vertices, unindexed.
+class EmbossMesh {
+public:
+    EmbossMesh(const std::vector<D3DVERTEXELEMENT9>& elements, UINT stride, const std::vector<float>& data,
+               GxUInt32 count, GxUInt32 primitive)
+    {
+        std::vector<D3DVERTEXELEMENT9> all = elements;
+        all.push_back(D3DDECL_END());
+        GxD3D9CreateVertexDeclaration(all.data(), &block.header.declaration);
+        // Exactly the vertices' size, so a read past the mesh leaves the buffer.
+        GxD3D9Device()->CreateVertexBuffer(static_cast<UINT>(data.size() * sizeof(float)), 0, 0, D3DPOOL_MANAGED,
+                                           &buffer, nullptr);
+        void* bytes = nullptr;
+        if (buffer && SUCCEEDED(buffer->Lock(0, 0, &bytes, 0))) {
+            std::memcpy(bytes, data.data(), data.size() * sizeof(float));
+            buffer->Unlock();
+        }
+        block.header.meshCount = 1;
+        block.header.primitive = primitive;
+        block.header.streams[0] = GxD3D9VertexStream{buffer, 0, stride, 0, 0, 0};
+        block.mesh.vertexCount = count;
+        block.mesh.primitiveCount = primitive == D3DPT_TRIANGLELIST ? count / 3 : count - 2;
+    }
+    ~EmbossMesh()
+    {
+        if (buffer) {
+            buffer->Release();
+        }
+        if (block.header.declaration) {
+            GxD3D9DeleteVertexDeclaration(block.header.declaration);
+        }
+    }
+    struct Block {
+        GxD3D9InstanceHeader header = {};
+        GxD3D9MeshInstance mesh = {};
+    } block;
+    IDirect3DVertexBuffer9* buffer = nullptr;
+};
+
+const D3DVERTEXELEMENT9 kPosition = {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0};
+const D3DVERTEXELEMENT9 kTexCoords = {0, 12, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0};
+
+// Position and coordinates of four vertices on the plane z = 2.
+const std::vector<float> kFourVertices = {-1, -1, 2, 0, 1, 1, -1, 2, 1, 1, -1, 1, 2, 0, 0, 1, 1, 2, 1, 0};
+
+class MatFXEmboss : public MatFXTest {
+protected:
+    GxMaterial* BumpMaterial()
+    {
+        material = GxMaterialCreate();
+        GxMaterialSetTexture(material, GreyTexture(150, 200));
+        GxMaterialEffectsSetType(material, gxMATFXEFFECTBUMPMAP);
+        GxMaterialEffectsSetBumpiness(material, 1.0f);
+        GxMaterialEffectsGetSlot(material, gxMATFXSLOTBUMPMAP)->data.bumpMap.invBumpWidth = 0.5f;
+        return material;
+    }
+    void TearDown() override
+    {
+        if (material) {
+            GxMaterialDestroy(material);
+        }
+        MatFXTest::TearDown();
+    }
+    GxMaterial* material = nullptr;
+};
+
+// A list of four vertices holds one whole triangle: the fourth vertex keeps its coordinates, nothing past the
+// mesh is read, and the whole triangle's vertices are shifted.
+TEST_F(MatFXEmboss, IncompleteTriangleOfAListIsNotReadPast)
+{
+    EmbossMesh mesh({kPosition, kTexCoords}, 20, kFourVertices, 4, D3DPT_TRIANGLELIST);
+    mesh.block.mesh.material = BumpMaterial();
+    std::vector<GxD3D9EmbossVertex> out(4);
+    ASSERT_TRUE(GxMaterialEffectsBumpMapComputeVertices(&mesh.block.header, &mesh.block.mesh, out.data()));
+    EXPECT_EQ(out[3].uv1[0], out[3].uv0[0]);
+    EXPECT_EQ(out[3].uv1[1], out[3].uv0[1]);
+    EXPECT_EQ(out[3].colour, 0xFFFFFFFFu);
+    bool shifted = false;
+    for (int i = 0; i < 3; i++) {
+        shifted = shifted || out[i].uv1[0] != out[i].uv0[0] || out[i].uv1[1] != out[i].uv0[1];
+        EXPECT_EQ(out[i].position[2], 2.0f);
+    }
+    EXPECT_TRUE(shifted);
+
+    // A strip of two vertices has no triangle at all.
+    EmbossMesh strip({kPosition, kTexCoords}, 20, std::vector<float>(kFourVertices.begin(), kFourVertices.begin() + 10),
+                     2, D3DPT_TRIANGLESTRIP);
+    strip.block.mesh.material = material;
+    ASSERT_TRUE(GxMaterialEffectsBumpMapComputeVertices(&strip.block.header, &strip.block.mesh, out.data()));
+    EXPECT_EQ(out[1].uv1[0], out[1].uv0[0]);
+}
+
+// Without coordinates (or positions) the emboss cannot be built: the bump routine draws the mesh plain.
+TEST_F(MatFXEmboss, MeshWithoutCoordinatesIsDrawnPlain)
+{
+    std::vector<float> positions;
+    for (size_t v = 0; v < 3; v++) {
+        positions.insert(positions.end(), kFourVertices.begin() + v * 5, kFourVertices.begin() + v * 5 + 3);
+    }
+    EmbossMesh mesh({kPosition}, 12, positions, 3, D3DPT_TRIANGLELIST);
+    GxMaterial* bump = BumpMaterial();
+    mesh.block.mesh.material = bump;
+    std::vector<GxD3D9EmbossVertex> out(3);
+    EXPECT_FALSE(GxMaterialEffectsBumpMapComputeVertices(&mesh.block.header, &mesh.block.mesh, out.data()));
+    GxD3D9SetVertexDeclaration(mesh.block.header.declaration);
+    GxD3D9SetStreamSource(0, mesh.buffer, 0, 12);
+    D3D9SoftClearLog(Device());
+    ASSERT_EQ(Device()->BeginScene(), D3D_OK);
+    GxMaterialEffectsRenderBumpMap(&mesh.block.header, &mesh.block.mesh, gxGEOMETRYTEXTURED, bump->texture, nullptr,
+                                   nullptr);
+    Device()->EndScene();
+    EXPECT_EQ(Draws(), 1u);
+    for (const D3D9SoftEvent& e : Log()) {
+        EXPECT_FALSE(e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_FVF) << "emboss vertices set up";
+    }
+    ExpectStagesLeftBehind("bump drawn plain");
+}
+
+// ---------------------------------------------------------------------------------------------- construction
+
+class MatFXMemory : public MatFXTest {
+protected:
+    void SetUp() override
+    {
+        memoryFunctions = GxTestMemoryReset();
+        MatFXTest::SetUp();
+    }
+};
+
+// Every allocation of the construction may fail: open then reports failure with both pipelines gone and nothing
+// left behind, or builds both.
+TEST_F(MatFXMemory, FailedConstructionLeavesNothing)
+{
+    GxMaterialEffectsPipelinesClose();
+    int failures = 0;
+    for (int k = 0; k < 64; k++) {
+        const long before = GxTestLiveBlocks();
+        gxTestMemory.mallocFailAfter = k;
+        const GxBool opened = GxMaterialEffectsPipelinesOpen();
+        gxTestMemory.mallocFailAfter = -1;
+        GxTestTakeError();
+        if (!opened) {
+            failures++;
+            EXPECT_EQ(GxD3D9MaterialEffectsGetPipeline(0), nullptr);
+            EXPECT_EQ(GxD3D9MaterialEffectsGetPipeline(1), nullptr);
+            EXPECT_LE(GxTestLiveBlocks(), before) << "after " << k << " allocations";
+            continue;
+        }
+        EXPECT_NE(GxD3D9MaterialEffectsGetPipeline(0), nullptr);
+        EXPECT_NE(GxD3D9MaterialEffectsGetPipeline(1), nullptr);
+        break;
+    }
+    EXPECT_GT(failures, 0);
+}
+
+}  // namespace

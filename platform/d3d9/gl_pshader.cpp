@@ -1,0 +1,521 @@
+// OpenGL back end: ps_1_1 token streams translated to GLSL fragment programs that run after the fixed-function
+// vertex stage, and the draw setup that binds them.
+//
+// Sections: translation (pure), program objects, draw setup.
+#include "platform/d3d9/device_local.h"
+#include "platform/d3d9/gl_local.h"
+#include "platform/d3d9/shader_local.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+// ---------------------------------------------------------------- translation
+
+namespace {
+
+constexpr DWORD kPixelShaderVersion11 = 0xFFFF0101u;
+constexpr DWORD kShiftMask = 0xFu;
+constexpr DWORD kShiftX2 = 1, kShiftX4 = 2, kShiftD4 = 14, kShiftD2 = 15;
+constexpr DWORD kAlphaOnlyMask = 0x8u;
+
+const char* const kPixelPrelude = "#version 120\n"
+                                  "uniform vec4 c[8];\n";
+
+struct PixelDef {
+    DWORD index;
+    float v[4];
+};
+
+class PixelTranslator {
+public:
+    PixelTranslator(const std::vector<DWORD>& tokens, unsigned cubeMask) : tokens_(tokens), cubeMask_(cubeMask) {}
+    bool Run(std::string* text, unsigned* samplers, std::string* error);
+
+private:
+    bool Source(DWORD token, std::string* out);
+    bool Dest(DWORD token, std::string* name, std::string* mask);
+    bool Texture(DWORD opcode, DWORD dest);
+    bool Instruction(DWORD opcode, bool coissue, const DWORD* params, int count);
+    void FlushWrites();
+    bool Fail(const char* what)
+    {
+        error_ = what;
+        return false;
+    }
+
+    const std::vector<DWORD>& tokens_;
+    const unsigned cubeMask_;
+    std::vector<PixelDef> defs_;
+    unsigned samplers_ = 0;
+    int temps_ = 0;
+    std::string body_;
+    std::string pending_;  // writes of the instruction (pair) computed last
+    std::string error_;
+};
+
+std::string Literal(const float v[4])
+{
+    char buffer[160];
+    std::snprintf(buffer, sizeof(buffer), "vec4(%.9g, %.9g, %.9g, %.9g)", static_cast<double>(v[0]),
+                  static_cast<double>(v[1]), static_cast<double>(v[2]), static_cast<double>(v[3]));
+    return buffer;
+}
+
+bool PixelTranslator::Source(DWORD token, std::string* out)
+{
+    const DWORD type = D3D9ShaderRegTypeOf(token);
+    const DWORD index = token & kShaderRegNumMask;
+    if (token & kShaderRelativeBit)
+        return Fail("pixel shaders have no relative addressing");
+    std::string reg;
+    switch (type) {
+    case SHREG_TEMP:
+        if (index >= kPs11Temps)
+            return Fail("temporary register out of range");
+        reg = "r" + std::to_string(index);
+        break;
+    case SHREG_INPUT:
+        if (index >= kPs11Inputs)
+            return Fail("colour input out of range");
+        reg = "v" + std::to_string(index);
+        break;
+    case SHREG_CONST:
+        if (index >= kPs11Constants)
+            return Fail("constant register out of range");
+        reg = "c[" + std::to_string(index) + "]";
+        for (const PixelDef& d : defs_) {
+            if (d.index == index)
+                reg = Literal(d.v);
+        }
+        break;
+    case SHREG_ADDR:
+        if (index >= kPs11Textures)
+            return Fail("texture register out of range");
+        reg = "t" + std::to_string(index);
+        break;
+    default:
+        return Fail("register type a pixel shader cannot read");
+    }
+    static const char kComponents[] = "xyzw";
+    const DWORD swizzle = (token >> kShaderSwizzleShift) & 0xFFu;
+    std::string value = "(" + reg + ".";
+    for (int i = 0; i < 4; ++i)
+        value += kComponents[(swizzle >> (2 * i)) & 3u];
+    value += ")";
+    switch ((token >> kShaderSrcModShift) & 0xFu) {
+    case SHMOD_NONE:
+        break;
+    case SHMOD_NEG:
+        value = "(-" + value + ")";
+        break;
+    case SHMOD_BIAS:
+        value = "(" + value + " - 0.5)";
+        break;
+    case SHMOD_BIASNEG:
+        value = "(0.5 - " + value + ")";
+        break;
+    case SHMOD_SIGN:
+        value = "(2.0 * " + value + " - 1.0)";
+        break;
+    case SHMOD_SIGNNEG:
+        value = "(1.0 - 2.0 * " + value + ")";
+        break;
+    case SHMOD_COMP:
+        value = "(1.0 - " + value + ")";
+        break;
+    case SHMOD_X2:
+        value = "(2.0 * " + value + ")";
+        break;
+    case SHMOD_X2NEG:
+        value = "(-2.0 * " + value + ")";
+        break;
+    default:
+        return Fail("unknown source modifier");
+    }
+    *out = value;
+    return true;
+}
+
+bool PixelTranslator::Dest(DWORD token, std::string* name, std::string* mask)
+{
+    const DWORD type = D3D9ShaderRegTypeOf(token);
+    const DWORD index = token & kShaderRegNumMask;
+    if (type == SHREG_TEMP && index < kPs11Temps)
+        *name = "r" + std::to_string(index);
+    else if (type == SHREG_ADDR && index < kPs11Textures)
+        *name = "t" + std::to_string(index);
+    else
+        return Fail("register a pixel shader cannot write");
+    static const char kComponents[] = "xyzw";
+    const DWORD bits = (token >> kShaderMaskShift) & kShaderFullMask;
+    mask->clear();
+    for (int i = 0; i < 4; ++i) {
+        if (bits & (1u << i))
+            *mask += kComponents[i];
+    }
+    return true;
+}
+
+// tex samples its stage at the stage's coordinates; texcoord passes the coordinates on; texkill drops the pixel
+// when a coordinate is negative.
+bool PixelTranslator::Texture(DWORD opcode, DWORD dest)
+{
+    const DWORD index = dest & kShaderRegNumMask;
+    if (D3D9ShaderRegTypeOf(dest) != SHREG_ADDR || index >= kPs11Textures)
+        return Fail("texture instruction without a texture register");
+    const std::string t = "t" + std::to_string(index);
+    const std::string coords = "gl_TexCoord[" + std::to_string(index) + "]";
+    if (opcode == SHOP_TEX) {
+        samplers_ |= 1u << index;
+        const bool cube = (cubeMask_ >> index) & 1u;
+        body_ += "  " + t + " = " + (cube ? "textureCube(s" : "texture2D(s") + std::to_string(index) + ", " + coords +
+                 (cube ? ".xyz" : ".xy") + ");\n";
+    } else if (opcode == SHOP_TEXCOORD) {
+        body_ += "  " + t + " = vec4(clamp(" + coords + ".xyz, 0.0, 1.0), 1.0);\n";
+    } else {
+        body_ += "  if (any(lessThan(" + coords + ".xyz, vec3(0.0)))) discard;\n";
+    }
+    return true;
+}
+
+void PixelTranslator::FlushWrites()
+{
+    body_ += pending_;
+    pending_.clear();
+}
+
+bool PixelTranslator::Instruction(DWORD opcode, bool coissue, const DWORD* params, int count)
+{
+    if (opcode == SHOP_NOP)
+        return true;
+    if (opcode == SHOP_DEF) {
+        PixelDef d;
+        d.index = params[0] & kShaderRegNumMask;
+        std::memcpy(d.v, params + 1, sizeof(d.v));
+        defs_.push_back(d);
+        return true;
+    }
+    // A co-issued instruction reads the registers as they were before its partner wrote them.
+    if (!coissue)
+        FlushWrites();
+    if (opcode == SHOP_TEX || opcode == SHOP_TEXCOORD || opcode == SHOP_TEXKILL)
+        return Texture(opcode, params[0]);
+    std::string s[3];
+    for (int i = 1; i < count && i <= 3; ++i) {
+        if (!Source(params[i], &s[i - 1]))
+            return false;
+    }
+    std::string expr;
+    switch (opcode) {
+    case SHOP_MOV:
+        expr = s[0];
+        break;
+    case SHOP_ADD:
+        expr = s[0] + " + " + s[1];
+        break;
+    case SHOP_SUB:
+        expr = s[0] + " - " + s[1];
+        break;
+    case SHOP_MUL:
+        expr = s[0] + " * " + s[1];
+        break;
+    case SHOP_MAD:
+        expr = s[0] + " * " + s[1] + " + " + s[2];
+        break;
+    case SHOP_LRP:
+        expr = "mix(" + s[2] + ", " + s[1] + ", " + s[0] + ")";
+        break;
+    case SHOP_DP3:
+        expr = "vec4(dot(" + s[0] + ".xyz, " + s[1] + ".xyz))";
+        break;
+    case SHOP_DP4:
+        expr = "vec4(dot(" + s[0] + ", " + s[1] + "))";
+        break;
+    case SHOP_CND:
+        expr = "mix(" + s[2] + ", " + s[1] + ", vec4(greaterThan(" + s[0] + ", vec4(0.5))))";
+        break;
+    default:
+        return Fail("instruction a pixel shader does not have");
+    }
+    std::string name, mask;
+    if (!Dest(params[0], &name, &mask))
+        return false;
+    const DWORD shift = (params[0] >> kShaderShiftShift) & kShiftMask;
+    switch (shift) {
+    case 0:
+        break;
+    case kShiftX2:
+        expr = "2.0 * (" + expr + ")";
+        break;
+    case kShiftX4:
+        expr = "4.0 * (" + expr + ")";
+        break;
+    case kShiftD2:
+        expr = "0.5 * (" + expr + ")";
+        break;
+    case kShiftD4:
+        expr = "0.25 * (" + expr + ")";
+        break;
+    default:
+        return Fail("unknown result shift");
+    }
+    // Values stay within the 1.x range; _sat clamps to 0..1.
+    const bool saturate = ((params[0] >> kShaderDstModShift) & kShaderSaturate) != 0;
+    const std::string low = saturate ? "0.0" : "-1.0";
+    const std::string temp = "q" + std::to_string(temps_++);
+    body_ += "  vec4 " + temp + " = clamp(" + expr + ", " + low + ", 1.0);\n";
+    if (!mask.empty())
+        pending_ += "  " + name + "." + mask + " = " + temp + "." + mask + ";\n";
+    return true;
+}
+
+bool PixelTranslator::Run(std::string* text, unsigned* samplers, std::string* error)
+{
+    if (tokens_.empty() || tokens_[0] != kPixelShaderVersion11) {
+        *error = "not a ps_1_1 stream";
+        return false;
+    }
+    size_t at = 1;
+    bool ended = false;
+    while (at < tokens_.size()) {
+        const DWORD instruction = tokens_[at++];
+        const DWORD opcode = instruction & kShaderOpcodeMask;
+        if (opcode == SHOP_END) {
+            ended = true;
+            break;
+        }
+        const int count = D3D9ShaderParamCount(opcode);
+        if (count < 1 || tokens_.size() - at < static_cast<size_t>(count)) {
+            *error = "unknown instruction or truncated stream";
+            return false;
+        }
+        if (!Instruction(opcode, (instruction & kShaderCoissueBit) != 0, tokens_.data() + at, count)) {
+            *error = error_;
+            return false;
+        }
+        at += static_cast<size_t>(count);
+    }
+    if (!ended) {
+        *error = "no end token";
+        return false;
+    }
+    FlushWrites();
+    std::string out = std::string(kPixelPrelude) + kGlFragmentFog;
+    for (DWORD i = 0; i < kPs11Textures; ++i) {
+        if (samplers_ & (1u << i))
+            out += std::string((cubeMask_ >> i) & 1u ? "uniform samplerCube s" : "uniform sampler2D s") +
+                   std::to_string(i) + ";\n";
+    }
+    out += "void main() {\n  vec4 r0 = vec4(0.0), r1 = vec4(0.0);\n";
+    out += "  vec4 t0 = vec4(0.0), t1 = vec4(0.0), t2 = vec4(0.0), t3 = vec4(0.0);\n";
+    out += "  vec4 v0 = gl_Color, v1 = gl_SecondaryColor;\n";
+    out += body_;
+    out += "  gl_FragColor = vec4(fog_(r0.rgb), r0.a);\n}\n";
+    *text = out;
+    *samplers = samplers_;
+    return true;
+}
+
+}  // namespace
+
+// Fog after the fragment program, as Direct3D applies it after the pixel stage: fogParams = (mode, end,
+// 1 / (end - start), density); mode 0 off, 1 linear, 2 exponential, 3 exponential squared.
+const char* const kGlFragmentFog = "uniform vec4 fogParams;\n"
+                                   "vec3 fog_(vec3 colour) {\n"
+                                   "  float z = abs(gl_FogFragCoord);\n"
+                                   "  float f = 1.0;\n"
+                                   "  if (fogParams.x == 1.0) f = (fogParams.y - z) * fogParams.z;\n"
+                                   "  else if (fogParams.x == 2.0) f = exp(-fogParams.w * z);\n"
+                                   "  else if (fogParams.x == 3.0) f = exp(-(fogParams.w * z) * (fogParams.w * z));\n"
+                                   "  else return colour;\n"
+                                   "  return mix(gl_Fog.color.rgb, colour, clamp(f, 0.0, 1.0));\n"
+                                   "}\n";
+
+void GlSendFragmentFog(GLint location)
+{
+    if (location < 0)
+        return;
+    float fog[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    if (glIsEnabled(GL_FOG)) {
+        GLint mode = GL_LINEAR;
+        glGetIntegerv(GL_FOG_MODE, &mode);
+        GLfloat start = 0.0f, end = 1.0f, density = 1.0f;
+        glGetFloatv(GL_FOG_START, &start);
+        glGetFloatv(GL_FOG_END, &end);
+        glGetFloatv(GL_FOG_DENSITY, &density);
+        fog[0] = mode == GL_EXP ? 2.0f : mode == GL_EXP2 ? 3.0f : 1.0f;
+        fog[1] = end;
+        fog[2] = end != start ? 1.0f / (end - start) : 0.0f;
+        fog[3] = density;
+    }
+    qgl.Uniform4fv(location, 1, fog);
+}
+
+// A fragment program of one shader object; the samplers s<i> read texture unit i. 0 when it does not compile.
+GLuint GlCompileFragmentProgram(const std::string& text)
+{
+    const GLuint shader = qgl.CreateShader(GL_FRAGMENT_SHADER);
+    if (!shader)
+        return 0;
+    const GLchar* source = text.c_str();
+    qgl.ShaderSource(shader, 1, &source, nullptr);
+    qgl.CompileShader(shader);
+    GLint ok = GL_FALSE;
+    qgl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    GLuint program = ok == GL_TRUE ? qgl.CreateProgram() : 0;
+    if (program) {
+        qgl.AttachShader(program, shader);
+        qgl.LinkProgram(program);
+        qgl.GetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (ok != GL_TRUE) {
+            qgl.DeleteProgram(program);
+            program = 0;
+        }
+    }
+    qgl.DeleteShader(shader);
+    if (!program)
+        return 0;
+    qgl.UseProgram(program);
+    for (int i = 0; i < kGlMaxStages; ++i) {
+        const std::string name = "s" + std::to_string(i);
+        const GLint location = qgl.GetUniformLocation(program, name.c_str());
+        if (location >= 0)
+            qgl.Uniform1i(location, i);
+    }
+    qgl.UseProgram(0);
+    return program;
+}
+
+std::string GlPixelShaderText(const std::vector<DWORD>& tokens, unsigned cubeMask, unsigned* samplers,
+                              std::string* error)
+{
+    std::string text;
+    unsigned used = 0;
+    PixelTranslator translator(tokens, cubeMask);
+    if (!translator.Run(&text, &used, error))
+        return std::string();
+    if (samplers)
+        *samplers = used;
+    return text;
+}
+
+// ---------------------------------------------------------------- program objects
+
+namespace {
+
+// One program per combination of cube and flat textures the shader samples.
+struct GlPixelProgram {
+    GLuint program = 0;
+    GLint constantsLocation = -1;
+    GLint fogLocation = -1;
+};
+
+struct GlPixelShader {
+    unsigned samplers = 0;
+    std::map<unsigned, GlPixelProgram> programs;
+};
+
+GlPixelProgram CompilePixelProgram(const std::string& text)
+{
+    GlPixelProgram made;
+    made.program = GlCompileFragmentProgram(text);
+    if (made.program) {
+        made.constantsLocation = qgl.GetUniformLocation(made.program, "c");
+        made.fogLocation = qgl.GetUniformLocation(made.program, "fogParams");
+    }
+    return made;
+}
+
+// The program for a cube mask, made on first use; null when it does not compile.
+const GlPixelProgram* PixelProgramFor(D3D9ShaderData* shader, unsigned cubeMask)
+{
+    auto* ps = static_cast<GlPixelShader*>(shader->backend);
+    cubeMask &= ps->samplers;
+    auto found = ps->programs.find(cubeMask);
+    if (found == ps->programs.end()) {
+        std::string error;
+        const std::string text = GlPixelShaderText(shader->tokens, cubeMask, nullptr, &error);
+        found = ps->programs.emplace(cubeMask, text.empty() ? GlPixelProgram{} : CompilePixelProgram(text)).first;
+    }
+    return found->second.program ? &found->second : nullptr;
+}
+
+}  // namespace
+
+// The first program is made now so a stream GL cannot run is refused at creation, as a device would.
+HRESULT GlCreatePixelShader(D3D9ShaderData* shader, bool open)
+{
+    std::string error;
+    unsigned samplers = 0;
+    if (GlPixelShaderText(shader->tokens, 0, &samplers, &error).empty())
+        return D3DERR_INVALIDCALL;
+    if (!open)
+        return D3DERR_NOTAVAILABLE;
+    GlPixelShader* ps = new GlPixelShader;
+    ps->samplers = samplers;
+    shader->backend = ps;
+    if (!PixelProgramFor(shader, 0)) {
+        delete ps;
+        shader->backend = nullptr;
+        return D3DERR_NOTAVAILABLE;
+    }
+    return D3D_OK;
+}
+
+// Deletes the programs; boundProgram is forgotten (set to 0) when it was one of them.
+void GlDestroyPixelShader(D3D9ShaderData* shader, bool open, GLuint* boundProgram)
+{
+    auto* ps = static_cast<GlPixelShader*>(shader->backend);
+    shader->backend = nullptr;
+    if (!ps)
+        return;
+    for (auto& entry : ps->programs) {
+        if (!open || !entry.second.program)
+            continue;
+        if (*boundProgram == entry.second.program) {
+            qgl.UseProgram(0);
+            *boundProgram = 0;
+        }
+        qgl.DeleteProgram(entry.second.program);
+    }
+    delete ps;
+}
+
+// ---------------------------------------------------------------- draw setup
+
+// After the fixed-function state: the shader's program replaces the stages, every texture it samples is bound to
+// its unit whatever the stage operations say, and the fixed stages are sent again by the next draw without it.
+bool GlBackend::ApplyPixelShader(const D3D9State& state)
+{
+    auto* ps = static_cast<GlPixelShader*>(state.pixelShader->backend);
+    unsigned cubeMask = 0;
+    for (DWORD i = 0; i < kPs11Textures && static_cast<int>(i) < maxUnits_; ++i) {
+        if (!(ps->samplers & (1u << i)))
+            continue;
+        const D3D9TextureData* texture = state.textures[i];
+        const GlTexture* tex = texture ? static_cast<const GlTexture*>(texture->backend) : nullptr;
+        qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+        if (tex) {
+            glBindTexture(tex->target, tex->name);
+            if (tex->target == GL_TEXTURE_CUBE_MAP)
+                cubeMask |= 1u << i;
+        } else {
+            glBindTexture(GL_TEXTURE_2D, whiteTexture_);
+        }
+    }
+    const GlPixelProgram* program = PixelProgramFor(state.pixelShader, cubeMask);
+    if (!program)
+        return false;
+    if (!programKnown_ || boundProgram_ != program->program) {
+        qgl.UseProgram(program->program);
+        boundProgram_ = program->program;
+        programKnown_ = true;
+    }
+    if (program->constantsLocation >= 0)
+        qgl.Uniform4fv(program->constantsLocation, static_cast<GLsizei>(kPs11Constants), &state.psConstants[0][0]);
+    GlSendFragmentFog(program->fogLocation);
+    stageDirty_ = 0xFFu;
+    return true;
+}
