@@ -226,8 +226,9 @@ void CFerroxComposite::SetClumpOwner(CFerroxObject* owner) { ::SetClumpOwner(m_p
 
 void CFerroxComposite::CollectAnimatedMaterials(GxClump* clump)
 {
-    // Materials carry no animation slots unless the texture-coordinate animation plugin is attached.
-    if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0)
+    // Materials carry no animation slots unless the texture-coordinate animation plugin is attached, and
+    // applying one needs the material effects' slots too.
+    if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0 || GxMaterialGetPluginOffset(gxPLUGINMATERIALEFFECTS) < 0)
         return;
     ForEachAtomic(clump, [this](GxAtomic* atomic) {
         ForEachMaterial(atomic->geometry, [this](GxMaterial* material) {

@@ -293,3 +293,26 @@ TEST_F(Composite, ModelsJoinOneWorldAtATime)
     GxWorldDestroy(first.graphics);
     GxWorldDestroy(second.graphics);
 }
+
+TEST_F(Composite, AnimatedMaterialsAreListedOnceAndAdvanced)
+{
+    GxClump* clump = FerroxTaggedClump({"basin", "spout"});
+    ASSERT_NE(nullptr, clump);
+    CFerroxComposite* pooled = FerroxModelFromClump("shop/fountain", clump);
+    GxClumpDestroy(clump);
+    ASSERT_NE(nullptr, pooled);
+    const std::vector<FerroxModelRecord*> sources = {pool.AddOrAddRef(new FerroxModelRecord{1, pooled}, 1)};
+    // Both atomics use the one material; it carries a texture-coordinate animation.
+    GxMaterial* water = FirstGeometry(pooled->GetClump())->matList.materials[0];
+    GxAnimation* slide = GxUVAnimCreate("slide");
+    ASSERT_NE(nullptr, GxUVAnimMaterialSetAnim(water, 0, slide));
+    GxUVAnimDestroy(slide);
+
+    CFerroxComposite model;
+    const FerroxLODSetup setup = Setup("shop/fountain", &sources);
+    ASSERT_EQ(1, model.SetupLOD(&setup));
+    ASSERT_EQ(1u, model.GetAnimatedMaterials().size());
+    EXPECT_EQ(water, model.GetAnimatedMaterials()[0]);
+    model.AdvanceAnimation(0.25f);
+    EXPECT_FLOAT_EQ(0.25f, GxUVAnimMaterialGetInterpolator(water, 0)->currentTime);
+}
