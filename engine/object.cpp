@@ -45,7 +45,8 @@ GxAnimHierarchy* FindHierarchy(GxFrame* frame)
     return hierarchy;
 }
 
-template <typename F> void ForEachAtomic(GxClump* clump, F each)
+template <typename F>
+void ForEachAtomic(GxClump* clump, F each)
 {
     if (!clump)
         return;
@@ -98,8 +99,7 @@ void CFerroxObject::Release()
             ::SetClumpOwner(clump, nullptr);
             GxClumpSetCallback(clump, nullptr);
         }
-        if (m_pHierarchy && m_pHierarchy->currentAnim &&
-            m_pHierarchy->currentAnim->pAnimLoopCallBackData == this)
+        if (m_pHierarchy && m_pHierarchy->currentAnim && m_pHierarchy->currentAnim->pAnimLoopCallBackData == this)
             GxAnimInterpolatorSetAnimLoopCallback(m_pHierarchy->currentAnim, nullptr, nullptr);
         if (m_pModel->GetOwner() == this)
             m_pModel->SetOwner(nullptr);
@@ -285,8 +285,7 @@ void CFerroxObject::FaceTowards(const GxV3d* point)
     if (!point || !position)
         return;
     const GxV3d p = *position;
-    const float yaw =
-        static_cast<float>(std::atan2(point->x - p.x, point->z - p.z) * kDegreesPerRadian);
+    const float yaw = static_cast<float>(std::atan2(point->x - p.x, point->z - p.z) * kDegreesPerRadian);
     const GxV3d back = {-p.x, -p.y, -p.z};
     Translate(&back, 0);
     RotateYaw(&kUpAxis, yaw, 0);
@@ -323,7 +322,8 @@ void CFerroxObject::DisableCollision()
     if (!m_pModel)
         return;
     for (GxClump* clump : m_pModel->GetClumps())
-        ForEachAtomic(clump, [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kCollisionFlag); });
+        ForEachAtomic(clump,
+                      [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kCollisionFlag); });
 }
 
 void CFerroxObject::DisableRender()
@@ -331,7 +331,8 @@ void CFerroxObject::DisableRender()
     if (!m_pModel)
         return;
     for (GxClump* clump : m_pModel->GetClumps())
-        ForEachAtomic(clump, [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag); });
+        ForEachAtomic(clump,
+                      [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag); });
 }
 
 GxAtomic* CFerroxObject::ChooseRandomPart(const char* name, int count, FerroxPartData* materialData)
