@@ -59,6 +59,14 @@ void ForEachAtomic(GxClump* clump, F each)
         &each);
 }
 
+void RunOverMaterials(GxAtomic* part, const FerroxPartData* data)
+{
+    GxGeometry* geometry = part ? part->geometry : nullptr;
+    if (!geometry || !data->materialCallback)
+        return;
+    GxGeometryForAllMaterials(geometry, data->materialCallback, data->data);
+}
+
 }  // namespace
 
 // ---- lifecycle ----
@@ -342,8 +350,10 @@ GxAtomic* CFerroxObject::ChooseRandomPart(const char* name, int count, FerroxPar
         return nullptr;
     const int variant = std::rand() % (count - 1) + 1;
     GxAtomic* part = m_pModel->ShowPartVariant(name, kCollisionFlag | kRenderFlag, variant);
-    if (part && materialData && materialData->materialCallback)
-        materialData->materialCallback(part->geometry, materialData->data);
+    if (part && materialData) {
+        materialData->part = part;
+        RunOverMaterials(part, materialData);
+    }
     return part;
 }
 
@@ -353,8 +363,7 @@ void CFerroxObject::ApplyPartMaterials(FerroxPartData* partData)
         return;
     if (!partData->part)
         partData->part = m_pModel->FindPart(partData->name);
-    if (partData->part && partData->materialCallback)
-        partData->materialCallback(partData->part->geometry, partData->data);
+    RunOverMaterials(partData->part, partData);
 }
 
 // ---- text state ----

@@ -247,11 +247,12 @@ TEST_F(Objects, PartsAreChosenHiddenAndGathered)
     CFerroxComposite* own = woman.GetModel();
     ASSERT_NE(nullptr, own);
 
-    struct Seen {
-        std::vector<GxGeometry*> geometries;
-    } seen;
+    std::vector<GxMaterial*> seen;
     FerroxPartData data = {"head", nullptr,
-                           [](GxGeometry* geometry, void* d) { static_cast<Seen*>(d)->geometries.push_back(geometry); },
+                           [](GxMaterial* material, void* d) {
+                               static_cast<std::vector<GxMaterial*>*>(d)->push_back(material);
+                               return material;
+                           },
                            &seen};
     const GxUInt8 shown = gxATOMICCOLLISIONTEST | gxATOMICRENDER;
     for (int round = 0; round < 8; round++) {
@@ -262,12 +263,13 @@ TEST_F(Objects, PartsAreChosenHiddenAndGathered)
             visible += (own->FindPart(tag)->object.object.flags & shown) == shown ? 1 : 0;
         EXPECT_EQ(1, visible);
         EXPECT_EQ(shown, head->object.object.flags & shown);
-        EXPECT_EQ(head->geometry, seen.geometries.back());
+        EXPECT_EQ(head, data.part);
+        EXPECT_EQ(head->geometry->matList.materials[0], seen.back());
     }
     FerroxPartData body = {"body", nullptr, data.materialCallback, &seen};
     woman.ApplyPartMaterials(&body);
     EXPECT_EQ(own->FindPart("body"), body.part);
-    EXPECT_EQ(body.part->geometry, seen.geometries.back());
+    EXPECT_EQ(body.part->geometry->matList.materials[0], seen.back());
 
     std::vector<GxFrame*> frames;
     woman.AttachTo(&frames);
