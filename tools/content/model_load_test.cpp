@@ -1,0 +1,133 @@
+// The authored model files load through the composite model's file reader: every object model, the ground
+// facing up, and a model's textures bound from its own dictionary.
+#include "tools/content/misc_models.h"
+
+#include <filesystem>
+#include <random>
+
+#include "engine/composite.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/core/raster.h"
+#include "gfx/d3d9/software_testing.h"
+#include "gfx/world/clump.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
+#include "tools/content/clump_writer.h"
+
+namespace {
+
+class ContentModelLoad : public GxD3D9SoftwareTest {
+protected:
+    void AttachPlugins() override
+    {
+        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach());
+    }
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        std::random_device entropy;
+        root = std::filesystem::temp_directory_path() /
+               ("content_model_toc_" + std::to_string(entropy()) + std::to_string(entropy()));
+        std::filesystem::create_directories(root);
+    }
+    void TearDown() override
+    {
+        GxFileSystemManagerClose();
+        GxD3D9SoftwareTest::TearDown();
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    std::filesystem::path root;
+};
+
+// Every triangle of the clump's atomics, as the y of its face normal's direction.
+std::vector<float> FaceNormalsY(GxClump* clump)
+{
+    std::vector<float> ys;
+    GxClumpForAllAtomics(
+        clump,
+        [](GxAtomic* atomic, void* data) -> GxAtomic* {
+            const GxGeometry* g = atomic->geometry;
+            const GxV3d* v = g->morphTarget[0].verts;
+            for (GxInt32 t = 0; t < g->numTriangles; t++) {
+                const GxUInt16* i = g->triangles[t].vertIndex;
+                const GxV3d a = v[i[0]], b = v[i[1]], c = v[i[2]];
+                const float y = (b.z - a.z) * (c.x - a.x) - (b.x - a.x) * (c.z - a.z);
+                static_cast<std::vector<float>*>(data)->push_back(y);
+            }
+            return atomic;
+        },
+        &ys);
+    return ys;
+}
+
+}  // namespace
+
+TEST_F(ContentModelLoad, EveryObjectModelLoadsAsACompositeAndTheGroundFacesUp)
+{
+    std::string detail;
+    ASSERT_TRUE(ContentWriteObjectModels(root.string(), &detail)) << detail;
+    for (const std::string& path : ContentObjectModelPaths()) {
+        CFerroxComposite model;
+        ASSERT_EQ(1, model.Load((root / path.substr(2)).string().c_str())) << path;
+        EXPECT_GE(GxClumpGetNumAtomics(model.GetClump()), 1) << path;
+    }
+    CFerroxComposite ground;
+    ASSERT_EQ(1, ground.Load((root / "models/misc/ground.gxs").string().c_str()));
+    const std::vector<float> ys = FaceNormalsY(ground.GetClump());
+    ASSERT_FALSE(ys.empty());
+    for (float y : ys)
+        EXPECT_GT(y, 0.0f);
+    CFerroxComposite ring;
+    ASSERT_EQ(1, ring.Load((root / "models/people/select.gxs").string().c_str()));
+    GxAtomic* atomic = GxLinkGetData(ring.GetClump()->atomicList.next, GxAtomic, inClumpLink);
+    EXPECT_EQ(180, atomic->geometry->matList.materials[0]->color.alpha);
+    const float radius = atomic->geometry->morphTarget[0].boundingSphere.radius;
+    EXPECT_GE(radius, 0.8f);
+    EXPECT_LT(radius, 1.0f);
+}
+
+TEST_F(ContentModelLoad, ModelFilesBindTheTexturesOfTheirOwnDictionary)
+{
+    GxImage* image = ContentSignImage(64, GxRGBA{220, 40, 120, 255});
+    ASSERT_NE(nullptr, image);
+    GxTexture* sign = GxTextureCreate(GxRasterCreate(64, 64, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888));
+    ASSERT_NE(nullptr, sign);
+    GxTextureSetName(sign, "fashion_sign");
+    GxClump* unit = ContentShopUnitCreate(ContentShopUnitPlan{6.0f, 6.0f, GxRGBA{235, 230, 220, 255}, sign});
+    ASSERT_NE(nullptr, unit);
+    ContentImageTexture texture;
+    texture.name = "fashion_sign";
+    texture.levels = {image};
+    const std::string path = (root / "fashion_small.gxs").string();
+    ASSERT_TRUE(ContentModelFileWrite(path.c_str(), {texture}, unit));
+    GxClumpDestroy(unit);
+    GxTextureDestroy(sign);
+    GxImageDestroy(image);
+
+    CFerroxComposite model;
+    ASSERT_EQ(1, model.Load(path.c_str()));
+    GxTexture* found = nullptr;
+    GxClumpForAllAtomics(
+        model.GetClump(),
+        [](GxAtomic* atomic, void* data) -> GxAtomic* {
+            for (GxInt32 i = 0; i < atomic->geometry->matList.numMaterials; i++) {
+                GxTexture* t = atomic->geometry->matList.materials[i]->texture;
+                if (t != nullptr) {
+                    *static_cast<GxTexture**>(data) = t;
+                }
+            }
+            return atomic;
+        },
+        &found);
+    ASSERT_NE(nullptr, found);
+    EXPECT_STREQ("fashion_sign", found->name);
+    // The model owns the dictionary it read; it goes with the model.
+    model.Release();
+    EXPECT_EQ(nullptr, GxTexDictionaryGetCurrent());
+}
