@@ -71,6 +71,43 @@ struct GxParticleTankCallBackSet {
     GxParticleTankRenderCallBack render;
 };
 
+struct GxParticleTank;
+
+// What the instancers share for one draw: which vertex parts exist, where each starts and its stride, and the
+// quad's axes (right and up, not yet scaled by the particle's size).
+struct GxPTankInstanceWork {
+    GxBool hasPositions;
+    GxBool hasTexCoords;
+    GxBool hasColors;
+    GxBool hasNormals;
+    GxUInt8* positions;
+    GxInt32 positionStride;
+    GxUInt8* texCoords;
+    GxInt32 texCoordStride;
+    GxUInt8* colors;
+    GxInt32 colorStride;
+    GxUInt8* normals;
+    GxInt32 normalStride;
+    GxV3d right;
+    GxV3d up;
+};
+// An instancer expands `count` particles of the tank into vertices at dst, stride bytes apart; returns the
+// destination past what it wrote.
+typedef GxUInt8* (*GxPTankInstancer)(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
+                                     const GxPTankInstanceWork* work);
+// The set-up fills the work record and locks the vertices; the finish unlocks them.
+typedef GxBool (*GxPTankInstanceSetupCallBack)(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank,
+                                               GxInt32 count);
+typedef void (*GxPTankInstanceFinishCallBack)(GxAtomic* atomic, GxParticleTank* tank, GxPTankInstanceWork* work);
+struct GxPTankInstancers {
+    GxPTankInstanceSetupCallBack setup;
+    GxPTankInstancer positions;
+    GxPTankInstancer texCoords;
+    GxPTankInstancer colors;
+    GxPTankInstancer normals;
+    GxPTankInstanceFinishCallBack finish;
+};
+
 struct GxParticleTank {
     GxInt32 maxPCount;
     GxInt32 pCount;  // particles to draw, set by the producer
@@ -91,7 +128,16 @@ struct GxParticleTank {
     GxRGBA cVtxColor[4];
     GxReal cUV[8];
     GxMatrix cMatrix;
+    GxPTankInstancers instancers;  // installed by the driver's create callback
+    GxUInt32 platformState;        // the driver's per-tank choices (point sprites)
 };
+
+// The driver's engine-time work: open keeps device capabilities, close releases what tanks share.
+struct GxParticleTankDriverHooks {
+    GxBool (*open)(void);
+    void (*close)(void);
+};
+void GxParticleTankSetDriverHooks(const GxParticleTankDriverHooks* hooks);
 
 GxBool GxParticleTankPluginAttach(void);
 // The callbacks GxParticleTankCreate uses: the driver's create and render, the default instance callback.
@@ -105,6 +151,9 @@ const GxParticleTankFormat* GxParticleTankGetFormat(const GxAtomic* atomic);
 GxBool GxParticleTankLock(GxAtomic* atomic, GxParticleTankLockStruct* out, GxUInt32 dataBit, GxUInt32 lockFlags);
 GxAtomic* GxParticleTankUnlock(GxAtomic* atomic);
 GxAtomic* GxParticleTankSetCount(GxAtomic* atomic, GxInt32 count);
+// The default instance callback: the tank's instancers in order (set-up, positions, texture coordinates, colours,
+// normals, finish), each part only when the set-up found it in the vertices.
+GxBool GxParticleTankInstance(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 count, GxUInt32 changedFlags);
 // The atomic's render callback while it carries a tank.
 GxAtomic* GxParticleTankRender(GxAtomic* atomic);
 // Calls draw(first vertex, vertices, triangles) for each indexed quad batch of `vertices` vertices.
