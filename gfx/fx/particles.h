@@ -10,6 +10,7 @@
 #include "gfx/world/clump.h"
 
 struct GxAtomic;
+struct GxStream;
 struct GxTexture;
 
 // ---------------------------------------------------------------------------------------------- tanks
@@ -360,6 +361,12 @@ void* GxParticleGetProperty(const GxParticleClass* particleClass, void* particle
 
 GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void* data);
 GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter);
+// A copy with the emitter's settings (texture shared, tank settings but never the tank itself) and no particles.
+GxParticleEmitter* GxParticleEmitterClone(GxParticleEmitter* emitter);
+// Gives the emitter's tank property an existing tank; fails when it has one already.
+GxParticleEmitter* GxParticleTankPropertyLinkTank(GxParticleEmitter* emitter, GxAtomic* tank);
+// Copies the settings of a tank property: flags, capacity and blending, not the tank.
+void GxParticleTankPropertyCopy(GxParticleEmitterTank* dst, const GxParticleEmitterTank* src);
 GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter, GxParticleClass* particleClass,
                                                      GxInt32 maxPtclePerBatch);
 GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* emitter, GxParticleUpdateData* data);
@@ -373,6 +380,14 @@ GxAtomic* GxParticleAtomicUpdate(GxAtomic* atomic, GxParticleUpdateData* data);
 // The particle atomic's render callback: each emitter's tank draws what the last update wrote.
 GxAtomic* GxParticleAtomicRender(GxAtomic* atomic);
 GxParticleEmitter* GxParticleEmitterRender(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+
+// The matrix chunk (0x0D): a struct chunk of the rows and the matrix's two low type bits; orthonormal matrices are
+// orthonormalised on writing and on reading. Read takes the stream at the struct chunk and returns a new matrix
+// (GxMatrixDestroy frees it).
+constexpr GxUInt32 gxID_MATRIX = 0x0D;
+GxUInt32 GxMatrixStreamGetSize(void);
+const GxMatrix* GxMatrixStreamWrite(const GxMatrix* matrix, GxStream* stream);
+GxMatrix* GxMatrixStreamRead(GxStream* stream);
 
 // The emitter's generator: one step, r in [0, 1), and a value drawn with a bias.
 GxReal GxParticleRandom(GxUInt32* state);
