@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "gfx/core/camera.h"
+#include "gfx/core/raster.h"
+#include "gfx/core/texture.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/ptank.h"
 #include "gfx/d3d9/renderstate.h"
@@ -33,6 +35,7 @@ protected:
         ASSERT_TRUE(GxWorldObjectsPluginAttach());
         ASSERT_TRUE(GxD3D9WorldPluginAttach());
         ASSERT_TRUE(GxD3D9ParticleTankPluginAttach());
+        ASSERT_TRUE(GxParticlePluginAttach());
         if (!GxEngineOpen(&window)) {
             GTEST_SKIP() << "no device on the " << backend << " back end here";
         }
@@ -280,6 +283,39 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     for (int i = 0; i < 8; i++) {
         EXPECT_FLOAT_EQ(out[i], expected[i]) << i;
     }
+}
+
+// A fire emitter with a texture, updated and drawn: its quads arrive textured, tinted by their vertex colours.
+TEST_F(TankTest, EmitterTexturesReachTheDraw)
+{
+    GxParticleEmitterClass* emitterClass = GxParticleEmitterClassCreate(0x33);
+    GxParticleClass* particleClass = GxParticleClassCreate(0x65);
+    GxAtomic* atomic = GxParticleAtomicCreate(emitterClass, nullptr);
+    ASSERT_NE(atomic, nullptr);
+    GxParticleEmitter* emitter = GxParticleAtomicGetEmitters(atomic);
+    GxParticleEmitterSetParticleClass(emitter, particleClass, 16);
+    auto* std = static_cast<GxParticleEmitterStd*>(
+        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    std->maxPTank = 16;
+    std->emtPtcleEmitCount = 3;
+    std->emtPtcleLife = 1.0f;
+    GxRaster* raster = GxRasterCreate(2, 2, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);  // the texture owns it
+    ASSERT_NE(raster, nullptr);
+    std->texture = GxTextureCreate(raster);
+    ASSERT_NE(std->texture, nullptr);
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    IDirect3DDevice9* device = GxD3D9Device();
+    D3D9SoftClearLog(device);
+    ASSERT_TRUE(Draw(atomic));
+    const D3D9SoftEvent* draw = D3D9SoftLast(device, D3D9SOFT_DRAW);
+    ASSERT_NE(draw, nullptr);
+    EXPECT_EQ(draw->draw.primitiveCount, 6u);
+    EXPECT_EQ(draw->fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1));
+    EXPECT_NE(draw->texture0, nullptr);
+    GxAtomicDestroy(atomic);
+    GxParticleEmitterClassDestroy(emitterClass);
+    GxParticleClassDestroy(particleClass);
 }
 
 class TankPixels : public TankTest {
