@@ -35,6 +35,8 @@ constexpr GxReal kPointScaleC = 0.5f;
 constexpr GxUInt32 kPointData = 0x31080013;
 constexpr GxUInt32 kPointDataSized = 0x31080017;
 constexpr GxUInt32 kColouredData = gxPTANKDFLAGCOLOR | gxPTANKDFLAGVTXCOLOR | gxPTANKDFLAGCNSVTXCOLOR;
+constexpr GxUInt32 kTexturedData = gxPTANKDFLAGVTX2TEXCOORDS | gxPTANKDFLAGVTX4TEXCOORDS |
+                                   gxPTANKDFLAGCNSVTX2TEXCOORDS | gxPTANKDFLAGCNSVTX4TEXCOORDS;
 // The tank's per-draw choice kept in its record.
 constexpr GxUInt32 kStatePoints = 0x1;
 
@@ -220,6 +222,20 @@ GxPTankInstancer PickPointPositions(GxUInt32 flags)
         return offset ? PointPositions<true, true> : PointPositions<false, true>;
     }
     return offset ? PointPositions<true, false> : PointPositions<false, false>;
+}
+
+// ---------------------------------------------------------------------------------------------- geometry path
+
+// A tank on the geometry path is drawn by the atomic pipeline, with culling off as for its quads in a vertex
+// buffer, and culling put back after.
+GxBool RenderGeometry(GxAtomic* atomic, GxParticleTankFormat*, GxInt32)
+{
+    GxUInt32 cullMode = 0;
+    GxD3D9GetRenderState(D3DRS_CULLMODE, &cullMode);
+    GxD3D9SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const bool drawn = GxAtomicDefaultRenderCallback(atomic) != nullptr;
+    GxD3D9SetRenderState(D3DRS_CULLMODE, cullMode);
+    return drawn ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------------------------- create
@@ -458,6 +474,99 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat*,
     GxD3D9SetVertexAlpha(vertexAlpha);
     driver.vertexBuffer = nullptr;
     return 1;
+}
+
+GxBool GxPTankInstanceSetup(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank, GxInt32 count)
+{
+    GxGeometry* geometry = atomic->geometry;
+    const GxInt32 vertices = tank->maxPCount * kCorners;
+    if (!geometry || geometry->numVertices < vertices || count > tank->maxPCount) {
+        return 0;
+    }
+    const GxUInt32 flags = tank->format.dataFlags;
+    GxMorphTarget& target = geometry->morphTarget[0];
+    GxUInt16 lock = gxGEOMETRYLOCKVERTICES;
+    if (flags & gxPTANKDFLAGHIDEINACTIVE) {
+        const GxV3d hidden = {gxPTANKHIDDENPOSITION, gxPTANKHIDDENPOSITION, gxPTANKHIDDENPOSITION};
+        for (GxInt32 v = count * kCorners; v < vertices; v++) {
+            target.verts[v] = hidden;
+        }
+    }
+    GxPTankQuadAxes(tank, &work->right, &work->up);
+    work->hasPositions = 1;
+    work->positions = reinterpret_cast<GxUInt8*>(target.verts);
+    work->positionStride = sizeof(GxV3d);
+    work->hasColors = geometry->preLitLum != nullptr;
+    work->colors = reinterpret_cast<GxUInt8*>(geometry->preLitLum);
+    work->colorStride = sizeof(GxRGBA);
+    work->colorsAsRGBA = 1;
+    work->hasTexCoords = (flags & kTexturedData) != 0 && geometry->texCoords[0];
+    work->texCoords = reinterpret_cast<GxUInt8*>(geometry->texCoords[0]);
+    work->texCoordStride = sizeof(GxTexCoords);
+    work->hasNormals = (flags & gxPTANKDFLAGNORMAL) != 0 && target.normals;
+    work->normals = reinterpret_cast<GxUInt8*>(target.normals);
+    work->normalStride = sizeof(GxV3d);
+    lock |= work->hasColors ? gxGEOMETRYLOCKPRELIGHT : 0;
+    lock |= work->hasTexCoords ? gxGEOMETRYLOCKTEXCOORDS : 0;
+    lock |= work->hasNormals ? gxGEOMETRYLOCKNORMALS : 0;
+    GxGeometryLock(geometry, lock);
+    return 1;
+}
+
+void GxPTankInstanceFinish(GxAtomic* atomic, GxParticleTank*, GxPTankInstanceWork*)
+{
+    GxGeometryUnlock(atomic->geometry);
+}
+
+GxAtomic* GxD3D9ParticleTankUseGeometry(GxAtomic* atomic)
+{
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    GxGeometry* old = atomic ? atomic->geometry : nullptr;
+    if (!tank || !old || Points(tank) || !atomic->object.object.parent ||
+        tank->maxPCount * kCorners >= gxGEOMETRYMAXVERTICES || old->matList.numMaterials < 1) {
+        GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNULLARG);
+        return nullptr;
+    }
+    // Every corner gets a colour, the tank's constant one when its particles have none: the pipeline draws an
+    // unlit geometry without vertex colours black.
+    GxUInt32 flags = old->flags | gxGEOMETRYPRELIT;
+    if (tank->format.dataFlags & kTexturedData) {
+        flags |= gxGEOMETRYTEXTURED;
+    }
+    GxGeometry* geometry = GxGeometryCreate(tank->maxPCount * kCorners, tank->maxPCount * 2, flags);
+    if (!geometry) {
+        return nullptr;
+    }
+    GxMaterial* material = old->matList.materials[0];
+    for (GxInt32 q = 0; q < tank->maxPCount; q++) {
+        const auto v = static_cast<GxUInt16>(q * kCorners);
+        GxTriangle* pair = geometry->triangles + 2 * q;
+        pair[0].vertIndex[0] = v;
+        pair[0].vertIndex[1] = static_cast<GxUInt16>(v + 1);
+        pair[0].vertIndex[2] = static_cast<GxUInt16>(v + 2);
+        pair[1].vertIndex[0] = v;
+        pair[1].vertIndex[1] = static_cast<GxUInt16>(v + 2);
+        pair[1].vertIndex[2] = static_cast<GxUInt16>(v + 3);
+        if (!GxGeometryTriangleSetMaterial(geometry, &pair[0], material) ||
+            !GxGeometryTriangleSetMaterial(geometry, &pair[1], material)) {
+            GxGeometryDestroy(geometry);
+            return nullptr;
+        }
+    }
+    geometry->morphTarget[0].boundingSphere = old->morphTarget[0].boundingSphere;
+    if (!GxGeometryUnlock(geometry)) {
+        GxGeometryDestroy(geometry);
+        return nullptr;
+    }
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxGeometryDestroy(geometry);  // the atomic holds it now
+    tank->format.dataFlags |= gxPTANKDFLAGHIDEINACTIVE;
+    tank->instancers.setup = GxPTankInstanceSetup;
+    tank->instancers.finish = GxPTankInstanceFinish;
+    tank->callbacks.render = RenderGeometry;
+    tank->savedRender = nullptr;
+    tank->updateFlags = 0xFFFFFFFFu;
+    return atomic;
 }
 
 GxBool GxD3D9ParticleTankPluginAttach(void)

@@ -25,9 +25,13 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat* 
 void GxPTankSelectInstancers(GxParticleTank* tank, GxPTankInstancers* table);
 
 // Geometry path: the set-up writes the tank's own geometry (four vertices per particle up to its capacity, the
-// corners past `count` hidden) and the finish unlocks it, so the atomic pipeline re-instances and draws it.
+// corners past `count` hidden with gxPTANKDFLAGHIDEINACTIVE) and the finish unlocks it, so the atomic pipeline
+// re-instances and draws it.
 GxBool GxPTankInstanceSetup(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank, GxInt32 count);
 void GxPTankInstanceFinish(GxAtomic* atomic, GxParticleTank* tank, GxPTankInstanceWork* work);
+// Moves a quad tank (with a frame, capacity below 16384) onto the geometry path: a geometry of four vertices and
+// two triangles per particle replaces its empty one, and the atomic pipeline draws it. Null when it cannot.
+GxAtomic* GxD3D9ParticleTankUseGeometry(GxAtomic* atomic);
 
 // The quad axes of a tank: its constant matrix's, or the current camera's (right negated) turned by its constant
 // rotation.

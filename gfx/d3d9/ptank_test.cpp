@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gfx/core/camera.h"
+#include "gfx/core/frame.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/atomicpipe.h"
@@ -318,6 +319,44 @@ TEST_F(TankTest, EmitterTexturesReachTheDraw)
     GxParticleClassDestroy(particleClass);
 }
 
+// A tank moved onto the geometry path: its geometry holds every quad, the unused ones far away, with the colours in
+// the geometry's own byte order, and the atomic pipeline draws them.
+TEST_F(TankTest, GeometryPathFillsTheTanksGeometry)
+{
+    GxAtomic* tank = Tank(3, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR);
+    ASSERT_NE(tank, nullptr);
+    GxFrame* frame = GxFrameCreate();
+    GxAtomicSetFrame(tank, frame);
+    ASSERT_NE(GxD3D9ParticleTankUseGeometry(tank), nullptr);
+    GxParticleTankGet(tank)->cSize[0] = 2.0f;
+    GxParticleTankGet(tank)->cSize[1] = 2.0f;
+    Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
+    Put(tank, gxPTANKDFLAGCOLOR, 0, GxRGBA{10, 20, 30, 255});
+    ASSERT_TRUE(GxParticleTankSetCount(tank, 1));
+    IDirect3DDevice9* device = GxD3D9Device();
+    D3D9SoftClearLog(device);
+    ASSERT_TRUE(Draw(tank));
+    const GxGeometry* geometry = tank->geometry;
+    ASSERT_EQ(geometry->numVertices, 12);
+    ExpectNear(geometry->morphTarget[0].verts[0], 1.0f, -1.0f, 5.0f);
+    ExpectNear(geometry->morphTarget[0].verts[2], -1.0f, 1.0f, 5.0f);
+    for (GxInt32 v = 4; v < 12; v++) {
+        ExpectNear(geometry->morphTarget[0].verts[v], gxPTANKHIDDENPOSITION, gxPTANKHIDDENPOSITION,
+                   gxPTANKHIDDENPOSITION);
+    }
+    ASSERT_NE(geometry->preLitLum, nullptr);
+    EXPECT_EQ(geometry->preLitLum[3].red, 10);
+    EXPECT_EQ(geometry->preLitLum[3].blue, 30);
+    const D3D9SoftEvent* draw = D3D9SoftLast(device, D3D9SOFT_DRAW);
+    ASSERT_NE(draw, nullptr);
+    EXPECT_EQ(draw->draw.primitiveCount, 6u);
+    EXPECT_EQ(D3D9SoftCount(device, D3D9SOFT_ERROR), 0u);
+    // Nothing is drawn twice: the tank's own draw stays out of the way.
+    EXPECT_EQ(D3D9SoftCount(device, D3D9SOFT_DRAW), 1u);
+    GxAtomicSetFrame(tank, nullptr);
+    GxFrameDestroy(frame);
+}
+
 class TankPixels : public TankTest {
 protected:
     TankPixels() : TankTest("opengl") {}
@@ -362,6 +401,40 @@ TEST_F(TankPixels, QuadDrawnThroughATankLandsWhereItShould)
     }
     GxRasterUnlock(raster);
     EXPECT_NEAR(covered, 655, 60);
+}
+
+// The same quad on the geometry path, its colour per particle: drawn by the atomic pipeline in the same place.
+TEST_F(TankPixels, QuadOnTheGeometryPathLandsTheSame)
+{
+    if (!Ready()) {
+        return;
+    }
+    GxAtomic* tank = Tank(2, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR);
+    ASSERT_NE(tank, nullptr);
+    GxFrame* frame = GxFrameCreate();
+    GxAtomicSetFrame(tank, frame);
+    ASSERT_NE(GxD3D9ParticleTankUseGeometry(tank), nullptr);
+    GxParticleTank* record = GxParticleTankGet(tank);
+    record->cSize[0] = record->cSize[1] = 2.0f;
+    Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
+    Put(tank, gxPTANKDFLAGCOLOR, 0, GxRGBA{255, 128, 0, 255});
+    ASSERT_TRUE(GxParticleTankSetCount(tank, 1));
+    ASSERT_TRUE(Draw(tank, {0, 0, 64, 255}));
+    GxRaster* raster = camera->frameBuffer;
+    GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(bits, nullptr);
+    const auto at = [&](int x, int y) {
+        GxUInt32 p;
+        memcpy(&p, bits + static_cast<size_t>(y) * raster->stride + static_cast<size_t>(x) * 4, sizeof(p));
+        return p & 0xFFFFFFu;
+    };
+    const GxUInt32 centre = at(32, 32);
+    const GxUInt32 corner = at(2, 2);
+    GxRasterUnlock(raster);
+    EXPECT_EQ(centre, 0xFF8000u);
+    EXPECT_EQ(corner, 0x000040u);
+    GxAtomicSetFrame(tank, nullptr);
+    GxFrameDestroy(frame);
 }
 
 }  // namespace

@@ -186,50 +186,55 @@ GxUInt8* CornerTexCoordsConstant(GxUInt8* dst, GxInt32 stride, GxInt32 count, co
 
 // ---------------------------------------------------------------------------------------------- colours
 
-GxUInt8* PutColours(GxUInt8* dst, GxInt32 stride, const GxRGBA* colours, GxInt32 step)
+GxUInt8* PutColours(GxUInt8* dst, GxInt32 stride, const GxRGBA* colours, GxInt32 step,
+                    const GxPTankInstanceWork* work)
 {
     for (GxInt32 c = 0; c < kCorners; c++) {
-        Write(dst, GxPTankColorARGB(colours[c * step]));
+        if (work->colorsAsRGBA) {
+            Write(dst, colours[c * step]);
+        } else {
+            Write(dst, GxPTankColorARGB(colours[c * step]));
+        }
         dst += stride;
     }
     return dst;
 }
 
 GxUInt8* ColoursEach(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
-                     const GxPTankInstanceWork*)
+                     const GxPTankInstanceWork* work)
 {
     for (GxInt32 i = 0; i < count; i++) {
         const GxRGBA colour = Read<GxRGBA>(tank, kColour, i);
-        dst = PutColours(dst, stride, &colour, 0);
+        dst = PutColours(dst, stride, &colour, 0, work);
     }
     return dst;
 }
 
 GxUInt8* CornerColoursEach(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
-                           const GxPTankInstanceWork*)
+                           const GxPTankInstanceWork* work)
 {
     for (GxInt32 i = 0; i < count; i++) {
         GxRGBA colours[kCorners];
         memcpy(colours, Entry(tank, kCornerColours, i), sizeof(colours));
-        dst = PutColours(dst, stride, colours, 1);
+        dst = PutColours(dst, stride, colours, 1, work);
     }
     return dst;
 }
 
 GxUInt8* CornerColoursConstant(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
-                               const GxPTankInstanceWork*)
+                               const GxPTankInstanceWork* work)
 {
     for (GxInt32 i = 0; i < count; i++) {
-        dst = PutColours(dst, stride, tank->cVtxColor, 1);
+        dst = PutColours(dst, stride, tank->cVtxColor, 1, work);
     }
     return dst;
 }
 
 GxUInt8* ColourConstant(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
-                        const GxPTankInstanceWork*)
+                        const GxPTankInstanceWork* work)
 {
     for (GxInt32 i = 0; i < count; i++) {
-        dst = PutColours(dst, stride, &tank->cColor, 0);
+        dst = PutColours(dst, stride, &tank->cColor, 0, work);
     }
     return dst;
 }

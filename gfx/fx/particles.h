@@ -36,6 +36,8 @@ enum GxParticleTankDataFlag : GxUInt32 {
     gxPTANKDFLAGARRAY = 0x10000000,
     gxPTANKDFLAGSTRUCTURE = 0x20000000,
 };
+// Instancing bit of a tank's data flags: the corners of particles past the drawn count are moved out of view.
+constexpr GxUInt32 gxPTANKDFLAGHIDEINACTIVE = 0x800000;
 // Changed-data bit that announces a new particle count.
 constexpr GxUInt32 gxPTANKDFLAGNEWCOUNT = 0x800000;
 constexpr GxUInt32 gxPTANKLOCKWRITE = 0x40000000;
@@ -91,6 +93,7 @@ struct GxPTankInstanceWork {
     GxInt32 normalStride;
     GxV3d right;
     GxV3d up;
+    GxBool colorsAsRGBA;  // colours go out as red, green, blue, alpha bytes (geometry), else as ARGB words
 };
 // An instancer expands `count` particles of the tank into vertices at dst, stride bytes apart; returns the
 // destination past what it wrote.
