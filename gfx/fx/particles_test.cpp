@@ -228,6 +228,11 @@ TEST_F(Particles, StreamsReadBackIdenticalAndRefuseHostileTables)
     EXPECT_EQ(ReadAtomicExtension(counted), nullptr);
     GxTestTakeError();
 
+    // A file may not ask for a tank bigger than a game draws: the tank is made from it at the first update.
+    std->maxPTank = static_cast<GxInt32>(GxParticleMaxBatch()) + 1;
+    EXPECT_EQ(ReadAtomicExtension(WriteAtomicExtension(atomic)), nullptr);
+    GxTestTakeError();
+
     GxAtomic* empty = GxAtomicCreate();
     EXPECT_EQ(GxParticleAtomicStreamGetSize(empty, 0, 0), 0);
     GxAtomicDestroy(empty);

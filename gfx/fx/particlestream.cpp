@@ -144,8 +144,9 @@ bool ReadStd(GxStream* s, GxParticleEmitterStd* p)
     const GxUInt32 packed = colourWords[1];
     p->ptcleColor = {static_cast<GxUInt8>(packed >> 24), static_cast<GxUInt8>(packed >> 16),
                      static_cast<GxUInt8>(packed >> 8), static_cast<GxUInt8>(packed)};
-    if (p->maxPTank < 0) {
-        Refuse("negative particle tank capacity");
+    // The tank made for the emitter holds this many particles: a file may ask only for what a game would draw.
+    if (p->maxPTank < 0 || static_cast<GxUInt32>(p->maxPTank) > GxParticleMaxBatch()) {
+        Refuse("particle tank capacity out of range");
         return false;
     }
     if (hasTexture) {
