@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/atomicpipe.h"
+#include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/ptank.h"
 #include "gfx/world/world.h"
 #include "platform/d3d9/d3d9_soft.h"
@@ -47,8 +47,8 @@ GxAtomic* Fire(GxParticleEmitterClass* emitterClass, GxParticleClass* particleCl
     GxAtomic* atomic = GxParticleAtomicCreate(emitterClass, nullptr);
     GxParticleEmitter* emitter = GxParticleAtomicGetEmitters(atomic);
     GxParticleEmitterSetParticleClass(emitter, particleClass, 64);
-    auto* std = static_cast<GxParticleEmitterStd*>(
-        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    auto* std =
+        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
     std->maxPTank = kParticles;
     std->emtPtcleEmitCount = kParticles / 20;
     std->emtPtcleLife = 20.0f * kFrame;

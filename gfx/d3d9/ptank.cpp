@@ -35,8 +35,8 @@ constexpr GxReal kPointScaleC = 0.5f;
 constexpr GxUInt32 kPointData = 0x31080013;
 constexpr GxUInt32 kPointDataSized = 0x31080017;
 constexpr GxUInt32 kColouredData = gxPTANKDFLAGCOLOR | gxPTANKDFLAGVTXCOLOR | gxPTANKDFLAGCNSVTXCOLOR;
-constexpr GxUInt32 kTexturedData = gxPTANKDFLAGVTX2TEXCOORDS | gxPTANKDFLAGVTX4TEXCOORDS |
-                                   gxPTANKDFLAGCNSVTX2TEXCOORDS | gxPTANKDFLAGCNSVTX4TEXCOORDS;
+constexpr GxUInt32 kTexturedData =
+    gxPTANKDFLAGVTX2TEXCOORDS | gxPTANKDFLAGVTX4TEXCOORDS | gxPTANKDFLAGCNSVTX2TEXCOORDS | gxPTANKDFLAGCNSVTX4TEXCOORDS;
 // The tank's per-draw choice kept in its record.
 constexpr GxUInt32 kStatePoints = 0x1;
 
@@ -44,7 +44,7 @@ constexpr GxUInt32 kStatePoints = 0x1;
 
 struct Driver {
     IDirect3DIndexBuffer9* quadIndices;
-    GxInt32 quadIndexQuads;  // quads the shared buffer holds
+    GxInt32 quadIndexQuads;                // quads the shared buffer holds
     IDirect3DVertexBuffer9* vertexBuffer;  // of the tank being drawn
     GxUInt32 firstVertex;
     GxReal maxPointSize;

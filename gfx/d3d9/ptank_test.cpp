@@ -24,9 +24,9 @@ constexpr GxInt32 kSide = 64;
 
 class TankTest : public GxD3D9SoftwareTest {
 protected:
-    explicit TankTest(const char* backendName = "software") : GxD3D9SoftwareTest(kSide, kSide, false), backend(backendName)
-    {
-    }
+    explicit TankTest(const char* backendName = "software")
+        : GxD3D9SoftwareTest(kSide, kSide, false), backend(backendName)
+    {}
     void SetUp() override
     {
         GxD3D9SoftwareTest::SetUp();
@@ -295,8 +295,8 @@ TEST_F(TankTest, EmitterTexturesReachTheDraw)
     ASSERT_NE(atomic, nullptr);
     GxParticleEmitter* emitter = GxParticleAtomicGetEmitters(atomic);
     GxParticleEmitterSetParticleClass(emitter, particleClass, 16);
-    auto* std = static_cast<GxParticleEmitterStd*>(
-        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    auto* std =
+        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
     std->maxPTank = 16;
     std->emtPtcleEmitCount = 3;
     std->emtPtcleLife = 1.0f;

@@ -186,8 +186,7 @@ GxUInt8* CornerTexCoordsConstant(GxUInt8* dst, GxInt32 stride, GxInt32 count, co
 
 // ---------------------------------------------------------------------------------------------- colours
 
-GxUInt8* PutColours(GxUInt8* dst, GxInt32 stride, const GxRGBA* colours, GxInt32 step,
-                    const GxPTankInstanceWork* work)
+GxUInt8* PutColours(GxUInt8* dst, GxInt32 stride, const GxRGBA* colours, GxInt32 step, const GxPTankInstanceWork* work)
 {
     for (GxInt32 c = 0; c < kCorners; c++) {
         if (work->colorsAsRGBA) {
@@ -313,8 +312,7 @@ void GxPTankQuadAxes(const GxParticleTank* tank, GxV3d* right, GxV3d* up)
 void GxPTankSelectInstancers(GxParticleTank* tank, GxPTankInstancers* table)
 {
     const GxUInt32 flags = tank->format.dataFlags;
-    table->positions =
-        (flags & gxPTANKDFLAGUSECENTER) ? PickPositions<true>(flags) : PickPositions<false>(flags);
+    table->positions = (flags & gxPTANKDFLAGUSECENTER) ? PickPositions<true>(flags) : PickPositions<false>(flags);
     if (flags & gxPTANKDFLAGVTX2TEXCOORDS) {
         table->texCoords = TexCoordsEach;
     } else if (flags & gxPTANKDFLAGVTX4TEXCOORDS) {

@@ -305,9 +305,8 @@ bool TankPropertyCreateTank(GxParticleEmitter* e, const Offsets& o)
         return false;
     }
     GxParticleTank* record = GxParticleTankGet(tank);
-    GxMaterial* material = tank->geometry && tank->geometry->matList.numMaterials > 0
-                               ? tank->geometry->matList.materials[0]
-                               : nullptr;
+    GxMaterial* material =
+        tank->geometry && tank->geometry->matList.numMaterials > 0 ? tank->geometry->matList.materials[0] : nullptr;
     if (s) {
         if (!(flags & gxPTANKDFLAGCOLOR)) {
             record->cColor = s->ptcleColor;

@@ -284,8 +284,8 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
 {
     GxAtomic* atomic = Fire(kFireParticles, 4, 1.0f);
     ASSERT_NE(atomic, nullptr);
-    auto* tankProperty = static_cast<GxParticleEmitterTank*>(
-        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    auto* tankProperty =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
     tankProperty->srcBlend = 5;
     tankProperty->dstBlend = 6;
     GxParticleUpdateData step = {0.1f};
@@ -306,15 +306,15 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
     EXPECT_EQ(clone->emtClass, emitter->emtClass);
     EXPECT_EQ(clone->ptcleClass, particleClass);
     EXPECT_EQ(clone->numPtcles, 0);
-    const auto* cloneStd = static_cast<GxParticleEmitterStd*>(
-        GxParticleEmitterGetProperty(clone, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    const auto* cloneStd =
+        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(clone, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
     EXPECT_EQ(cloneStd->emtPtcleEmitCount, 4);
     EXPECT_EQ(cloneStd->ltm, nullptr);
-    const auto* cloneSize = static_cast<GxParticleEmitterSize*>(
-        GxParticleEmitterGetProperty(clone, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE));
+    const auto* cloneSize =
+        static_cast<GxParticleEmitterSize*>(GxParticleEmitterGetProperty(clone, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE));
     EXPECT_FLOAT_EQ(cloneSize->end[1], 1.0f);
-    const auto* cloneTank = static_cast<GxParticleEmitterTank*>(
-        GxParticleEmitterGetProperty(clone, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    const auto* cloneTank =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(clone, gxPRTSTDPROPERTYCODEEMITTERPTANK));
     EXPECT_EQ(cloneTank->tank, nullptr);
     EXPECT_EQ(cloneTank->srcBlend, 5);
     EXPECT_EQ(cloneTank->dstBlend, 6);
@@ -333,7 +333,7 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
     Done(atomic);
 }
 
-constexpr GxUInt32 kTurnedEmitter = 0x61;  // standard, tank, orientation
+constexpr GxUInt32 kTurnedEmitter = 0x61;    // standard, tank, orientation
 constexpr GxUInt32 kMovingParticles = 0x41;  // velocity
 
 TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
@@ -344,7 +344,8 @@ TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
     ASSERT_NE(atomic, nullptr);
     emitter = GxParticleAtomicGetEmitters(atomic);
     GxParticleEmitterSetParticleClass(emitter, particleClass, 8);
-    std = static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    std =
+        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
     std->maxPTank = 8;
     std->emtPtcleEmitCount = 1;
     std->emtPtcleLife = 10.0f;

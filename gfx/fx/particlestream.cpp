@@ -317,10 +317,7 @@ GxParticleEmitter* ReadEmitter(GxStream* s)
 
 }  // namespace
 
-GxUInt32 GxMatrixStreamGetSize(void)
-{
-    return gxCHUNKHEADERSIZE + kMatrixData;
-}
+GxUInt32 GxMatrixStreamGetSize(void) { return gxCHUNKHEADERSIZE + kMatrixData; }
 
 const GxMatrix* GxMatrixStreamWrite(const GxMatrix* matrix, GxStream* stream)
 {
@@ -334,9 +331,10 @@ const GxMatrix* GxMatrixStreamWrite(const GxMatrix* matrix, GxStream* stream)
         GxErrorRaise(gxPLUGINPARTICLES, gxERRWRITE);
         return nullptr;
     }
-    const bool written = GxStreamWriteReal(stream, &m.right.x, 3 * kWord) && GxStreamWriteReal(stream, &m.up.x, 3 * kWord) &&
-                         GxStreamWriteReal(stream, &m.at.x, 3 * kWord) && GxStreamWriteReal(stream, &m.pos.x, 3 * kWord) &&
-                         Put(stream, &flags, kWord);
+    const bool written = GxStreamWriteReal(stream, &m.right.x, 3 * kWord) &&
+                         GxStreamWriteReal(stream, &m.up.x, 3 * kWord) &&
+                         GxStreamWriteReal(stream, &m.at.x, 3 * kWord) &&
+                         GxStreamWriteReal(stream, &m.pos.x, 3 * kWord) && Put(stream, &flags, kWord);
     return written ? matrix : nullptr;
 }
 

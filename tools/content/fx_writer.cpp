@@ -93,7 +93,8 @@ bool ContentWriteParticleTextures(const std::string& root, std::string* detail)
     const struct {
         const char* name;
         ContentPngImage image;
-    } files[] = {{"fire.png", ContentFireImage()}, {"flies.png", ContentFliesImage()}, {"fliesm.png", ContentFliesMask()}};
+    } files[] = {
+        {"fire.png", ContentFireImage()}, {"flies.png", ContentFliesImage()}, {"fliesm.png", ContentFliesMask()}};
     for (const auto& file : files) {
         const std::string path = (dir / file.name).string();
         if (!ContentWritePng(path.c_str(), file.image)) {
@@ -120,7 +121,8 @@ bool ContentLevelAnimateMaterial(GxMaterial* material, GxUVAnimDictionary** dict
     frames[1].uv[4] = kContentLevelAnimationShift;
     animation->duration = kContentLevelAnimationSeconds;
     GxUVAnimDictionary* made = GxUVAnimDictionaryCreate();
-    const bool ok = made && GxUVAnimDictionaryAddEntry(made, animation) && GxUVAnimMaterialSetAnim(material, 0, animation);
+    const bool ok =
+        made && GxUVAnimDictionaryAddEntry(made, animation) && GxUVAnimMaterialSetAnim(material, 0, animation);
     GxUVAnimDestroy(animation);  // the dictionary and the material hold it now
     if (!ok) {
         GxUVAnimDictionaryDestroy(made);

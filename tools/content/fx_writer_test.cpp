@@ -40,10 +40,7 @@ protected:
     std::filesystem::path root;
 };
 
-const GxUInt8* Pixel(const GxImage* image, GxInt32 x, GxInt32 y)
-{
-    return image->pixels + y * image->stride + x * 4;
-}
+const GxUInt8* Pixel(const GxImage* image, GxInt32 x, GxInt32 y) { return image->pixels + y * image->stride + x * 4; }
 
 // A grey picture reads as 8-bit indices into a grey palette.
 GxUInt8 Grey(const GxImage* image, GxInt32 x, GxInt32 y)
