@@ -220,6 +220,46 @@ TEST_F(TankTest, LargeTanksDrawInBatchesAndEmptyOnesNotAtAll)
     EXPECT_EQ(D3D9SoftCount(device, D3D9SOFT_ERROR), 0u);
 }
 
+// Point sprites: one vertex per particle with its width in the size slot, drawn as a point list with sprites on only
+// for the draw; a tank that blends without vertex alpha leaves it off.
+TEST_F(TankTest, PointSpritesCarryTheirSizeAndSwitchSpritesOffAfter)
+{
+    GxAtomic* tank = GxParticleTankCreate(3, gxPTANKDFLAGPOSITION | gxPTANKDFLAGSIZE, gxPTANKPLATFORMPOINTSPRITES);
+    ASSERT_NE(tank, nullptr);
+    tanks.push_back(tank);
+    GxParticleTankGet(tank)->vertexAlphaBlend = 0;
+    for (GxInt32 i = 0; i < 3; i++) {
+        Put(tank, gxPTANKDFLAGPOSITION, i, GxV3d{static_cast<GxReal>(i), 0.0f, 5.0f});
+        const GxReal size[2] = {0.5f * static_cast<GxReal>(i + 1), 9.0f};
+        GxParticleTankLockStruct lock;
+        ASSERT_TRUE(GxParticleTankLock(tank, &lock, gxPTANKDFLAGSIZE, gxPTANKLOCKWRITE));
+        memcpy(lock.data + i * lock.stride, size, sizeof(size));
+    }
+    ASSERT_TRUE(GxParticleTankSetCount(tank, 3));
+    GxD3D9SetVertexAlpha(0);
+    IDirect3DDevice9* device = GxD3D9Device();
+    D3D9SoftClearLog(device);
+    ASSERT_TRUE(Draw(tank));
+    const D3D9SoftEvent* draw = D3D9SoftLast(device, D3D9SOFT_DRAW);
+    ASSERT_NE(draw, nullptr);
+    EXPECT_EQ(draw->draw.type, D3DPT_POINTLIST);
+    EXPECT_EQ(draw->draw.primitiveCount, 3u);
+    EXPECT_EQ(draw->fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_PSIZE));
+    EXPECT_EQ(RenderStateAtDraw(device, D3DRS_POINTSPRITEENABLE), 1u);
+    EXPECT_EQ(RenderStateAtDraw(device, D3DRS_ALPHABLENDENABLE), 0u);
+    const BYTE* last = draw->stream0->bits.data() + (draw->draw.startVertex + 2) * draw->stride0;
+    GxReal x = 0.0f;
+    GxReal width = 0.0f;
+    memcpy(&x, last, sizeof(x));
+    memcpy(&width, last + 12, sizeof(width));
+    EXPECT_FLOAT_EQ(x, 2.0f);
+    EXPECT_FLOAT_EQ(width, 1.5f);
+    GxUInt32 sprites = 1;
+    GxD3D9GetRenderState(D3DRS_POINTSPRITEENABLE, &sprites);
+    EXPECT_EQ(sprites, 0u);
+    EXPECT_FALSE(GxD3D9GetVertexAlpha());
+}
+
 // Runs a tank's positions instancer for its first particle with the camera's axes (-1, 0, 0) and (0, 1, 0).
 std::vector<GxV3d> Corners(GxParticleTank* tank)
 {
