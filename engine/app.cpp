@@ -23,9 +23,13 @@
 #include "gfx/core/win32fs.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/d3d9/dds.h"
+#include "gfx/d3d9/matfx.h"
+#include "gfx/d3d9/ptank.h"
 #include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/anim/anim.h"
+#include "gfx/fx/fx.h"
+#include "gfx/fx/particles.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/world.h"
 #include "gfx/world/clump.h"
@@ -107,10 +111,10 @@ const FerroxAppPlatform kRealPlatform = {
         {"user data", GxUserDataPluginAttach},
         {"splines", GxSplinePluginAttach},
         {"clump extension", AttachClumpExtension},
-        {"material effects", nullptr},    // not in the tree yet
-        {"UV animation", nullptr},        // not in the tree yet
-        {"particle tanks", nullptr},      // not in the tree yet
-        {"standard particles", nullptr},  // not in the tree yet
+        {"material effects", GxD3D9MaterialEffectsPluginAttach},
+        {"UV animation", GxUVAnimPluginAttach},
+        {"particle tanks", GxD3D9ParticleTankPluginAttach},  // the tank plugin with the driver's tank callbacks
+        {"standard particles", GxParticlePluginAttach},
     },
 };
 

@@ -44,9 +44,11 @@ if [ -z "$sources" ]; then
     exit 1
 fi
 
-# The library a folder's sources belong to: gfx/core -> gfx_core.
+# The library a folder's sources belong to, as CMakeLists.txt declares it: mall_module(gfx_core gfx/core ...).
+module_table=$(sed -n 's/^mall_module(\([a-z0-9_]*\) \([a-z0-9_/]*\).*/\2 \1/p' "$source_dir/CMakeLists.txt")
 library_of() {
-    dirname "$1" | tr '/' '_'
+    folder=$(dirname "$1")
+    echo "$module_table" | awk -v f="$folder" '$1 == f { print $2 }'
 }
 
 wanted() {

@@ -539,13 +539,14 @@ GxMaterial* GxMaterialEffectsSetType(GxMaterial* material, GxInt32 effectsType)
 
 GxInt32 GxMaterialEffectsGetType(const GxMaterial* material)
 {
-    const GxMaterialEffects* record = RecordOf(material);
+    const GxMaterialEffects* record = materialOffset >= 0 ? RecordOf(material) : nullptr;
     return record ? record->effectsType : gxMATFXEFFECTNULL;
 }
 
 GxMaterialEffectsSlot* GxMaterialEffectsGetSlot(const GxMaterial* material, GxInt32 slotType)
 {
-    GxMaterialEffects* record = material ? RecordOf(material) : nullptr;
+    // UV animation sets its matrices here whether or not this plugin is attached.
+    GxMaterialEffects* record = material && materialOffset >= 0 ? RecordOf(material) : nullptr;
     if (!record) {
         return nullptr;
     }

@@ -291,6 +291,7 @@ bool TankPropertyCreateTank(GxParticleEmitter* e, const Offsets& o)
     if (o.size >= 0 && (flags & gxPTANKDFLAGPOSITION)) {
         flags |= gxPTANKDFLAGSIZE;
     }
+    t->updateFlags &= ~static_cast<GxUInt32>(gxPTANKDFLAGCNS2DROTATE);
     if (flags & gxPTANKDFLAGPOSITION) {
         if (o.rotate >= 0) {
             flags |= gxPTANKDFLAG2DROTATE;
@@ -304,20 +305,30 @@ bool TankPropertyCreateTank(GxParticleEmitter* e, const Offsets& o)
         return false;
     }
     GxParticleTank* record = GxParticleTankGet(tank);
+    GxMaterial* material =
+        tank->geometry && tank->geometry->matList.numMaterials > 0 ? tank->geometry->matList.materials[0] : nullptr;
     if (s) {
-        record->cColor = s->ptcleColor;
+        if (!(flags & gxPTANKDFLAGCOLOR)) {
+            record->cColor = s->ptcleColor;
+            if (material) {
+                material->color = s->ptcleColor;
+            }
+        }
         memcpy(record->cUV, s->ptcleUV, sizeof(record->cUV));
         record->cSize[0] = s->ptcleSize[0];
         record->cSize[1] = s->ptcleSize[1];
+        // The tank draws the emitter's texture: without it on the material the quads come out untextured.
+        if (material && s->texture) {
+            GxMaterialSetTexture(material, s->texture);
+        }
+    }
+    if (!GxParticleTankPropertyLinkTank(e, tank)) {
+        GxParticleTankDestroy(tank);
+        return false;
     }
     record->srcBlend = t->srcBlend;
     record->dstBlend = t->dstBlend;
     record->vertexAlphaBlend = t->vtxAlphaBlend;
-    t->tank = tank;
-    t->maxPCount = record->maxPCount;
-    t->dataFlags = record->format.dataFlags;
-    t->numWritten = 0;
-    GxParticleTankSetCount(tank, 0);
     return true;
 }
 
@@ -371,6 +382,38 @@ GxParticleBatch* TakeBatch(GxParticleEmitter* e)
     return batch;
 }
 
+GxV3d BiasedDirection(GxUInt32* seed, const GxV3d& value, const GxV3d& bias)
+{
+    GxV3d d = {GxParticleRandomBias(seed, value.x, bias.x), GxParticleRandomBias(seed, value.y, bias.y),
+               GxParticleRandomBias(seed, value.z, bias.z)};
+    GxV3dNormalize(&d, &d);
+    return d;
+}
+
+// A new particle's matrix in the tank: its orientation drawn from the emitter's at and up directions, the right and
+// up rows carrying the particle's width and height.
+GxMatrix EmitMatrix(const GxParticleEmitterMatrix* orientation, GxUInt32* seed, const GxV3d& position,
+                    const GxReal size[2])
+{
+    GxMatrix m;
+    GxMatrixSetIdentity(&m);
+    if (orientation) {
+        const GxV3d at = BiasedDirection(seed, orientation->at, orientation->atBias);
+        GxV3d up = BiasedDirection(seed, orientation->up, orientation->upBias);
+        GxV3d right;
+        GxV3dCrossProduct(&right, &up, &at);
+        GxV3dCrossProduct(&up, &at, &right);
+        m.right = right;
+        m.up = up;
+        m.at = at;
+        m.flags = 0;
+    }
+    m.right = {m.right.x * size[0], m.right.y * size[0], m.right.z * size[0]};
+    m.up = {m.up.x * size[1], m.up.y * size[1], m.up.z * size[1]};
+    m.pos = position;
+    return m;
+}
+
 void EmitOne(GxParticleEmitter* e, const Offsets& o, GxParticleEmitterStd* s, GxUInt32* seed, GxUInt8* p,
              GxParticleEmitterTank* t)
 {
@@ -415,7 +458,8 @@ void EmitOne(GxParticleEmitter* e, const Offsets& o, GxParticleEmitterStd* s, Gx
             ps->start[i] = ps->current[i] = size[i];
         }
     }
-    GxReal colour[4] = {s->ptcleColor.red, s->ptcleColor.green, s->ptcleColor.blue, s->ptcleColor.alpha};
+    GxReal colour[4] = {static_cast<GxReal>(s->ptcleColor.red), static_cast<GxReal>(s->ptcleColor.green),
+                        static_cast<GxReal>(s->ptcleColor.blue), static_cast<GxReal>(s->ptcleColor.alpha)};
     auto* pc = Prop<GxParticleColor>(p, o.pColour);
     auto* ec = Prop<GxParticleEmitterColor>(e, o.colour);
     if (pc && ec) {
@@ -445,6 +489,10 @@ void EmitOne(GxParticleEmitter* e, const Offsets& o, GxParticleEmitterStd* s, Gx
     }
     if (Writes(t, gxPTANKDFLAGPOSITION, t->emitFlags)) {
         Put(t, kSlotPosition, &position, sizeof(position));
+    }
+    if (Writes(t, gxPTANKDFLAGMATRIX, t->emitFlags)) {
+        const GxMatrix m = EmitMatrix(Prop<GxParticleEmitterMatrix>(e, o.matrix), seed, position, size);
+        Put(t, kSlotMatrix, &m, sizeof(m));
     }
     if (Writes(t, gxPTANKDFLAGSIZE, t->emitFlags)) {
         Put(t, kSlotSize, size, sizeof(size));
@@ -548,6 +596,7 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
                 *pos = {pos->x + dt * velocity->x, pos->y + dt * velocity->y, pos->z + dt * velocity->z};
             }
             auto* ps = Prop<GxParticleSize>(p, o.pSize);
+            const GxReal prevSize[2] = {ps ? ps->current[0] : 0.0f, ps ? ps->current[1] : 0.0f};
             if (ps) {
                 ps->current[0] = ps->start[0] + f * ps->delta[0];
                 ps->current[1] = ps->start[1] + f * ps->delta[1];
@@ -566,6 +615,38 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
                     } else {
                         CopyEntry(t, kSlotPosition, sizeof(GxV3d));
                     }
+                }
+                if (Writes(t, gxPTANKDFLAGMATRIX, t->updateFlags)) {
+                    GxMatrix m;
+                    memcpy(&m, t->dataIn[kSlotMatrix], sizeof(m));
+                    if (ps) {
+                        const GxReal sx = prevSize[0] != 0.0f ? ps->current[0] / prevSize[0] : 1.0f;
+                        const GxReal sy = prevSize[1] != 0.0f ? ps->current[1] / prevSize[1] : 1.0f;
+                        m.right = {m.right.x * sx, m.right.y * sx, m.right.z * sx};
+                        m.up = {m.up.x * sy, m.up.y * sy, m.up.z * sy};
+                    }
+                    const auto* orientation = Prop<GxParticleEmitterMatrix>(e, o.matrix);
+                    const GxMatrix* turn = Prop<GxMatrix>(p, o.pMatrix);
+                    if (!turn && orientation && orientation->useMatrix) {
+                        turn = &orientation->matrix;
+                    }
+                    if (turn) {
+                        GxMatrix rows = m;
+                        rows.pos = {0.0f, 0.0f, 0.0f};
+                        rows.flags = 0;
+                        GxMatrix turned;
+                        GxMatrixMultiply(&turned, &rows, turn);
+                        m.right = turned.right;
+                        m.up = turned.up;
+                        m.at = turned.at;
+                    }
+                    if (velocity) {
+                        m.pos = {m.pos.x + dt * velocity->x, m.pos.y + dt * velocity->y, m.pos.z + dt * velocity->z};
+                    }
+                    const GxV3d d = {m.pos.x - origin.x, m.pos.y - origin.y, m.pos.z - origin.z};
+                    const GxReal distSq = GxV3dDotProduct(&d, &d);
+                    e->radiusSq = distSq > e->radiusSq ? distSq : e->radiusSq;
+                    Carry(t, kSlotMatrix, m);
                 }
                 if (Writes(t, gxPTANKDFLAGSIZE, t->updateFlags)) {
                     if (ps) {
@@ -680,6 +761,20 @@ void* AtomicDestruct(void* object, GxInt32, GxInt32)
     return object;
 }
 
+// Copying a particle atomic gives the copy clones of its emitters, with their settings but no particles.
+void* AtomicCopy(void* dst, const void* src, GxInt32, GxInt32)
+{
+    auto* copy = static_cast<GxAtomic*>(dst);
+    for (GxParticleEmitter* e = EmittersOf(static_cast<const GxAtomic*>(src)); e; e = e->next) {
+        GxParticleEmitter* clone = GxParticleEmitterClone(e);
+        if (!clone) {
+            return nullptr;
+        }
+        GxParticleAtomicAddEmitter(copy, clone);
+    }
+    return dst;
+}
+
 void* ModuleOpen(void* instance, GxInt32, GxInt32)
 {
     return instance;
@@ -741,7 +836,7 @@ GxBool GxParticlePluginAttach(void)
         return 0;
     }
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxParticleEmitter*), gxPLUGINPARTICLES, AtomicConstruct,
-                                          AtomicDestruct, nullptr);
+                                          AtomicDestruct, AtomicCopy);
     return atomicOffset >= 0 && GxAtomicRegisterPluginStream(gxPLUGINPARTICLES, GxParticleAtomicStreamRead,
                                                              GxParticleAtomicStreamWrite,
                                                              GxParticleAtomicStreamGetSize) >= 0;
@@ -847,6 +942,76 @@ GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter)
     return 1;
 }
 
+GxParticleEmitter* GxParticleTankPropertyLinkTank(GxParticleEmitter* emitter, GxAtomic* tank)
+{
+    auto* t = static_cast<GxParticleEmitterTank*>(
+        emitter ? GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK) : nullptr);
+    GxParticleTank* record = GxParticleTankGet(tank);
+    if (!t || !record || t->tank) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+        return nullptr;
+    }
+    t->tank = tank;
+    t->maxPCount = record->maxPCount;
+    t->dataFlags = record->format.dataFlags;
+    t->unused = 0;
+    t->numWritten = 0;
+    GxParticleTankSetCount(tank, 0);
+    return emitter;
+}
+
+void GxParticleTankPropertyCopy(GxParticleEmitterTank* dst, const GxParticleEmitterTank* src)
+{
+    dst->platFlags = src->platFlags;
+    dst->maxPCount = src->maxPCount;
+    dst->updateFlags = src->updateFlags;
+    dst->emitFlags = src->emitFlags;
+    dst->srcBlend = src->srcBlend;
+    dst->dstBlend = src->dstBlend;
+    dst->vtxAlphaBlend = src->vtxAlphaBlend;
+}
+
+GxParticleEmitter* GxParticleEmitterClone(GxParticleEmitter* emitter)
+{
+    if (!emitter) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+        return nullptr;
+    }
+    GxParticleEmitter* clone = GxParticleEmitterCreate(emitter->emtClass, nullptr);
+    if (!clone) {
+        return nullptr;
+    }
+    clone->flags = emitter->flags;
+    if (emitter->ptcleClass &&
+        !GxParticleEmitterSetParticleClass(clone, emitter->ptcleClass, emitter->maxPtclePerBatch)) {
+        GxParticleEmitterDestroy(clone);
+        return nullptr;
+    }
+    const Offsets o = LookUp(emitter);
+    if (auto* s = Prop<GxParticleEmitterStd>(emitter, o.std)) {
+        auto* c = Prop<GxParticleEmitterStd>(clone, o.std);
+        *c = *s;
+        c->ltm = nullptr;
+        if (c->texture) {
+            GxTextureAddRef(c->texture);
+        }
+    }
+    const auto copy = [&](GxInt32 offset, size_t bytes) {
+        if (offset >= 0) {
+            memcpy(reinterpret_cast<GxUInt8*>(clone) + offset, reinterpret_cast<GxUInt8*>(emitter) + offset, bytes);
+        }
+    };
+    copy(o.colour, sizeof(GxParticleEmitterColor));
+    copy(o.uv, sizeof(GxParticleEmitterTexCoords));
+    copy(o.matrix, sizeof(GxParticleEmitterMatrix));
+    copy(o.size, sizeof(GxParticleEmitterSize));
+    copy(o.rotate, sizeof(GxParticleEmitter2DRotate));
+    if (auto* t = Prop<GxParticleEmitterTank>(emitter, o.tank)) {
+        GxParticleTankPropertyCopy(Prop<GxParticleEmitterTank>(clone, o.tank), t);
+    }
+    return clone;
+}
+
 GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter, GxParticleClass* particleClass,
                                                      GxInt32 maxPtclePerBatch)
 {
@@ -920,6 +1085,12 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
     if (e->flags & gxPRTSTDEMITTERFLAGUPDATE) {
         EndUpdate(e, o);
     }
+    if (atomic && e->radiusSq > 0.0f) {
+        const GxReal radius = std::sqrt(e->radiusSq);
+        if (radius > atomic->boundingSphere.radius) {
+            atomic->boundingSphere.radius = radius;
+        }
+    }
     return e;
 }
 
@@ -952,13 +1123,20 @@ GxAtomic* GxParticleAtomicRender(GxAtomic* atomic)
 GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* data)
 {
     GxParticleEmitter* emitter = GxParticleEmitterCreate(emitterClass, data);
-    GxAtomic* atomic = emitter ? GxAtomicCreate() : nullptr;
+    GxGeometry* geometry = emitter ? GxGeometryCreateEmpty(0.0f) : nullptr;
+    GxAtomic* atomic = geometry ? GxAtomicCreate() : nullptr;
     if (!atomic) {
+        if (geometry) {
+            GxGeometryDestroy(geometry);
+        }
         GxParticleEmitterDestroy(emitter);
         return nullptr;
     }
     GxParticleAtomicAddEmitter(atomic, emitter);
     GxAtomicSetRenderCallBack(atomic, GxParticleAtomicRender);
+    // The empty geometry carries the bounding sphere the updates keep.
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxGeometryDestroy(geometry);
     return atomic;
 }
 
@@ -985,10 +1163,20 @@ GxAtomic* GxParticleAtomicUpdate(GxAtomic* atomic, GxParticleUpdateData* data)
     if (!e) {
         return nullptr;
     }
+    if (atomic->interpolator.flags & gxINTERPOLATORDIRTYSPHERE) {
+        GxAtomicInterpolateBoundingSphere(atomic);
+    }
+    // The emitters grow the sphere to reach their farthest particle; culling then sees where the particles went.
+    atomic->boundingSphere.radius = 0.0f;
     for (; e; e = e->next) {
         if (!GxParticleEmitterUpdate(atomic, e, data)) {
             return nullptr;
         }
     }
+    GxGeometry* geometry = atomic->geometry;
+    if (geometry && geometry->numMorphTargets > 0) {
+        geometry->morphTarget[0].boundingSphere = atomic->boundingSphere;
+    }
+    atomic->object.object.privateFlags |= gxATOMICSPHEREDIRTY;
     return atomic;
 }

@@ -10,6 +10,7 @@
 #include "gfx/world/clump.h"
 
 struct GxAtomic;
+struct GxStream;
 struct GxTexture;
 
 // ---------------------------------------------------------------------------------------------- tanks
@@ -35,6 +36,8 @@ enum GxParticleTankDataFlag : GxUInt32 {
     gxPTANKDFLAGARRAY = 0x10000000,
     gxPTANKDFLAGSTRUCTURE = 0x20000000,
 };
+// Instancing bit of a tank's data flags: the corners of particles past the drawn count are moved out of view.
+constexpr GxUInt32 gxPTANKDFLAGHIDEINACTIVE = 0x800000;
 // Changed-data bit that announces a new particle count.
 constexpr GxUInt32 gxPTANKDFLAGNEWCOUNT = 0x800000;
 constexpr GxUInt32 gxPTANKLOCKWRITE = 0x40000000;
@@ -71,6 +74,44 @@ struct GxParticleTankCallBackSet {
     GxParticleTankRenderCallBack render;
 };
 
+struct GxParticleTank;
+
+// What the instancers share for one draw: which vertex parts exist, where each starts and its stride, and the
+// quad's axes (right and up, not yet scaled by the particle's size).
+struct GxPTankInstanceWork {
+    GxBool hasPositions;
+    GxBool hasTexCoords;
+    GxBool hasColors;
+    GxBool hasNormals;
+    GxUInt8* positions;
+    GxInt32 positionStride;
+    GxUInt8* texCoords;
+    GxInt32 texCoordStride;
+    GxUInt8* colors;
+    GxInt32 colorStride;
+    GxUInt8* normals;
+    GxInt32 normalStride;
+    GxV3d right;
+    GxV3d up;
+    GxBool colorsAsRGBA;  // colours go out as red, green, blue, alpha bytes (geometry), else as ARGB words
+};
+// An instancer expands `count` particles of the tank into vertices at dst, stride bytes apart; returns the
+// destination past what it wrote.
+typedef GxUInt8* (*GxPTankInstancer)(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
+                                     const GxPTankInstanceWork* work);
+// The set-up fills the work record and locks the vertices; the finish unlocks them.
+typedef GxBool (*GxPTankInstanceSetupCallBack)(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank,
+                                               GxInt32 count);
+typedef void (*GxPTankInstanceFinishCallBack)(GxAtomic* atomic, GxParticleTank* tank, GxPTankInstanceWork* work);
+struct GxPTankInstancers {
+    GxPTankInstanceSetupCallBack setup;
+    GxPTankInstancer positions;
+    GxPTankInstancer texCoords;
+    GxPTankInstancer colors;
+    GxPTankInstancer normals;
+    GxPTankInstanceFinishCallBack finish;
+};
+
 struct GxParticleTank {
     GxInt32 maxPCount;
     GxInt32 pCount;  // particles to draw, set by the producer
@@ -91,7 +132,16 @@ struct GxParticleTank {
     GxRGBA cVtxColor[4];
     GxReal cUV[8];
     GxMatrix cMatrix;
+    GxPTankInstancers instancers;  // installed by the driver's create callback
+    GxUInt32 platformState;        // the driver's per-tank choices (point sprites)
 };
+
+// The driver's engine-time work: open keeps device capabilities, close releases what tanks share.
+struct GxParticleTankDriverHooks {
+    GxBool (*open)(void);
+    void (*close)(void);
+};
+void GxParticleTankSetDriverHooks(const GxParticleTankDriverHooks* hooks);
 
 GxBool GxParticleTankPluginAttach(void);
 // The callbacks GxParticleTankCreate uses: the driver's create and render, the default instance callback.
@@ -105,6 +155,9 @@ const GxParticleTankFormat* GxParticleTankGetFormat(const GxAtomic* atomic);
 GxBool GxParticleTankLock(GxAtomic* atomic, GxParticleTankLockStruct* out, GxUInt32 dataBit, GxUInt32 lockFlags);
 GxAtomic* GxParticleTankUnlock(GxAtomic* atomic);
 GxAtomic* GxParticleTankSetCount(GxAtomic* atomic, GxInt32 count);
+// The default instance callback: the tank's instancers in order (set-up, positions, texture coordinates, colours,
+// normals, finish), each part only when the set-up found it in the vertices.
+GxBool GxParticleTankInstance(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 count, GxUInt32 changedFlags);
 // The atomic's render callback while it carries a tank.
 GxAtomic* GxParticleTankRender(GxAtomic* atomic);
 // Calls draw(first vertex, vertices, triangles) for each indexed quad batch of `vertices` vertices.
@@ -311,6 +364,12 @@ void* GxParticleGetProperty(const GxParticleClass* particleClass, void* particle
 
 GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void* data);
 GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter);
+// A copy with the emitter's settings (texture shared, tank settings but never the tank itself) and no particles.
+GxParticleEmitter* GxParticleEmitterClone(GxParticleEmitter* emitter);
+// Gives the emitter's tank property an existing tank; fails when it has one already.
+GxParticleEmitter* GxParticleTankPropertyLinkTank(GxParticleEmitter* emitter, GxAtomic* tank);
+// Copies the settings of a tank property: flags, capacity and blending, not the tank.
+void GxParticleTankPropertyCopy(GxParticleEmitterTank* dst, const GxParticleEmitterTank* src);
 GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter, GxParticleClass* particleClass,
                                                      GxInt32 maxPtclePerBatch);
 GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* emitter, GxParticleUpdateData* data);
@@ -324,6 +383,14 @@ GxAtomic* GxParticleAtomicUpdate(GxAtomic* atomic, GxParticleUpdateData* data);
 // The particle atomic's render callback: each emitter's tank draws what the last update wrote.
 GxAtomic* GxParticleAtomicRender(GxAtomic* atomic);
 GxParticleEmitter* GxParticleEmitterRender(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+
+// The matrix chunk (0x0D): a struct chunk of the rows and the matrix's two low type bits; orthonormal matrices are
+// orthonormalised on writing and on reading. Read takes the stream at the struct chunk and returns a new matrix
+// (GxMatrixDestroy frees it).
+constexpr GxUInt32 gxID_MATRIX = 0x0D;
+GxUInt32 GxMatrixStreamGetSize(void);
+const GxMatrix* GxMatrixStreamWrite(const GxMatrix* matrix, GxStream* stream);
+GxMatrix* GxMatrixStreamRead(GxStream* stream);
 
 // The emitter's generator: one step, r in [0, 1), and a value drawn with a bias.
 GxReal GxParticleRandom(GxUInt32* state);

@@ -1,5 +1,6 @@
 // Standard particles: shared classes and tables, the generator, emission and ageing into a tank, clamped colours
 // and particles without velocity.
+#include <cmath>
 #include <cstring>
 
 #include "gfx/fx/fx_testing.h"
@@ -227,6 +228,11 @@ TEST_F(Particles, StreamsReadBackIdenticalAndRefuseHostileTables)
     EXPECT_EQ(ReadAtomicExtension(counted), nullptr);
     GxTestTakeError();
 
+    // A file may not ask for a tank bigger than a game draws: the tank is made from it at the first update.
+    std->maxPTank = static_cast<GxInt32>(GxParticleMaxBatch()) + 1;
+    EXPECT_EQ(ReadAtomicExtension(WriteAtomicExtension(atomic)), nullptr);
+    GxTestTakeError();
+
     GxAtomic* empty = GxAtomicCreate();
     EXPECT_EQ(GxParticleAtomicStreamGetSize(empty, 0, 0), 0);
     GxAtomicDestroy(empty);
@@ -267,6 +273,124 @@ TEST_F(Particles, RenderDrawsTheTankAndEmissionFollowsTheFrame)
     GxParticleTankSetDefaultCallbacks(nullptr);
     GxAtomicSetFrame(atomic, nullptr);
     GxFrameDestroy(frame);
+    Done(atomic);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 4, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    auto* tankProperty =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    tankProperty->srcBlend = 5;
+    tankProperty->dstBlend = 6;
+    GxParticleUpdateData step = {0.1f};
+    for (GxInt32 i = 0; i < 3; i++) {
+        ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    }
+    // The first particles rose 0.2 at speed 1 since they were emitted.
+    EXPECT_NEAR(atomic->boundingSphere.radius, 0.2f, 1e-4f);
+    ASSERT_NE(atomic->geometry, nullptr);
+    EXPECT_FLOAT_EQ(atomic->geometry->morphTarget[0].boundingSphere.radius, atomic->boundingSphere.radius);
+    EXPECT_TRUE(atomic->object.object.privateFlags & gxATOMICSPHEREDIRTY);
+
+    GxAtomic* copy = GxAtomicClone(atomic);
+    ASSERT_NE(copy, nullptr);
+    GxParticleEmitter* clone = GxParticleAtomicGetEmitters(copy);
+    ASSERT_NE(clone, nullptr);
+    EXPECT_NE(clone, emitter);
+    EXPECT_EQ(clone->emtClass, emitter->emtClass);
+    EXPECT_EQ(clone->ptcleClass, particleClass);
+    EXPECT_EQ(clone->numPtcles, 0);
+    const auto* cloneStd =
+        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(clone, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    EXPECT_EQ(cloneStd->emtPtcleEmitCount, 4);
+    EXPECT_EQ(cloneStd->ltm, nullptr);
+    const auto* cloneSize =
+        static_cast<GxParticleEmitterSize*>(GxParticleEmitterGetProperty(clone, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE));
+    EXPECT_FLOAT_EQ(cloneSize->end[1], 1.0f);
+    const auto* cloneTank =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(clone, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    EXPECT_EQ(cloneTank->tank, nullptr);
+    EXPECT_EQ(cloneTank->srcBlend, 5);
+    EXPECT_EQ(cloneTank->dstBlend, 6);
+    // The clone runs on its own: its own tank, the original's untouched.
+    ASSERT_NE(GxParticleAtomicUpdate(copy, &step), nullptr);
+    EXPECT_NE(cloneTank->tank, nullptr);
+    EXPECT_NE(cloneTank->tank, tankProperty->tank);
+    EXPECT_EQ(emitter->numPtcles, 12);
+    // A property that has a tank keeps it.
+    GxAtomic* spare = GxParticleTankCreate(4, gxPTANKDFLAGPOSITION, 0);
+    EXPECT_EQ(GxParticleTankPropertyLinkTank(clone, spare), nullptr);
+    GxTestTakeError();
+    EXPECT_NE(cloneTank->tank, spare);
+    GxParticleTankDestroy(spare);
+    GxAtomicDestroy(copy);
+    Done(atomic);
+}
+
+constexpr GxUInt32 kTurnedEmitter = 0x61;    // standard, tank, orientation
+constexpr GxUInt32 kMovingParticles = 0x41;  // velocity
+
+TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
+{
+    emitterClass = GxParticleEmitterClassCreate(kTurnedEmitter);
+    particleClass = GxParticleClassCreate(kMovingParticles);
+    GxAtomic* atomic = GxParticleAtomicCreate(emitterClass, nullptr);
+    ASSERT_NE(atomic, nullptr);
+    emitter = GxParticleAtomicGetEmitters(atomic);
+    GxParticleEmitterSetParticleClass(emitter, particleClass, 8);
+    std =
+        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    std->maxPTank = 8;
+    std->emtPtcleEmitCount = 1;
+    std->emtPtcleLife = 10.0f;
+    std->ptcleSize[0] = 2.0f;
+    std->ptcleSize[1] = 3.0f;
+    std->emtInitVel = 1.0f;
+    std->emtInitDir = {0.0f, 0.0f, 1.0f};
+    auto* orientation = static_cast<GxParticleEmitterMatrix*>(
+        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX));
+    GxMatrixSetIdentity(&orientation->matrix);
+    orientation->at = {0.0f, 0.0f, 1.0f};
+    orientation->up = {0.0f, 1.0f, 0.0f};
+    GxParticleUpdateData step = {0.5f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    GxParticleTank* tank = GxParticleTankGet(TankOf());
+    EXPECT_EQ(tank->format.dataFlags & 0xFF, gxPTANKDFLAGMATRIX);
+    EXPECT_EQ(tank->pCount, 2);
+    // right = up x at, scaled by the width; up by the height; the oldest moved 0.5 along at.
+    GxParticleTankLockStruct matrices;
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &matrices, gxPTANKDFLAGMATRIX, 0));
+    GxMatrix m;
+    memcpy(&m, matrices.data, sizeof(m));
+    EXPECT_NEAR(std::fabs(m.right.x), 2.0f, 1e-5f);
+    EXPECT_NEAR(m.up.y, 3.0f, 1e-5f);
+    EXPECT_NEAR(m.pos.z, 0.5f, 1e-5f);
+    EXPECT_NEAR(atomic->boundingSphere.radius, 0.5f, 1e-4f);
+
+    orientation->useMatrix = 1;
+    orientation->matrix.pos = {1.0f, 2.0f, 3.0f};
+    const std::vector<GxUInt8> bytes = WriteAtomicExtension(atomic);
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(GxParticleAtomicStreamGetSize(atomic, 0, 0)));
+    GxAtomic* read = ReadAtomicExtension(bytes);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(WriteAtomicExtension(read), bytes);
+    const auto* back = static_cast<GxParticleEmitterMatrix*>(
+        GxParticleEmitterGetProperty(GxParticleAtomicGetEmitters(read), gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX));
+    EXPECT_EQ(back->useMatrix, 1);
+    EXPECT_FLOAT_EQ(back->matrix.pos.y, 2.0f);
+    EXPECT_FLOAT_EQ(back->up.y, 1.0f);
+    GxAtomicDestroy(read);
+    for (size_t length = 0; length < bytes.size(); length += 7) {
+        EXPECT_EQ(ReadAtomicExtension(bytes, length), nullptr) << length;
+    }
+    GxTestTakeError();
     Done(atomic);
 }
 

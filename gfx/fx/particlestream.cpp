@@ -23,6 +23,11 @@ constexpr GxUInt32 kTankBody = 20;
 constexpr GxUInt32 kFloatBlock16 = 64;
 constexpr GxUInt32 kFloatBlock8 = 32;
 constexpr GxUInt32 kFloatBlock4 = 16;
+// The matrix chunk: a struct chunk of right, up, at and position and the two low type bits.
+constexpr GxUInt32 kMatrixData = 52;
+constexpr GxUInt32 kMatrixTypeBits = gxMATRIXTYPEORTHONORMAL;
+// The orientation property: the matrix chunk, then at, its bias, up, its bias and the use-matrix flag.
+constexpr GxUInt32 kOrientationTail = 13 * kWord;
 // Property blocks in the order the standard callbacks write them.
 constexpr GxInt32 kStreamOrder[] = {
     gxPRTSTDPROPERTYCODEEMITTERSTANDARD,   gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR, gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS,
@@ -100,6 +105,8 @@ GxUInt32 PropertyBody(GxParticleEmitter* e, GxInt32 id)
         return kFloatBlock4;
     case gxPRTSTDPROPERTYCODEEMITTERPTANK:
         return kTankBody;
+    case gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX:
+        return gxCHUNKHEADERSIZE + GxMatrixStreamGetSize() + kOrientationTail;
     default:
         return 0;
     }
@@ -137,8 +144,9 @@ bool ReadStd(GxStream* s, GxParticleEmitterStd* p)
     const GxUInt32 packed = colourWords[1];
     p->ptcleColor = {static_cast<GxUInt8>(packed >> 24), static_cast<GxUInt8>(packed >> 16),
                      static_cast<GxUInt8>(packed >> 8), static_cast<GxUInt8>(packed)};
-    if (p->maxPTank < 0) {
-        Refuse("negative particle tank capacity");
+    // The tank made for the emitter holds this many particles: a file may ask only for what a game would draw.
+    if (p->maxPTank < 0 || static_cast<GxUInt32>(p->maxPTank) > GxParticleMaxBatch()) {
+        Refuse("particle tank capacity out of range");
         return false;
     }
     if (hasTexture) {
@@ -170,10 +178,31 @@ bool ReadTank(GxStream* s, GxParticleEmitterTank* t)
     return true;
 }
 
+bool WriteOrientation(GxStream* s, const GxParticleEmitterMatrix* m)
+{
+    return GxMatrixStreamWrite(&m->matrix, s) && Put(s, &m->at, 12 * kWord) && Put(s, &m->useMatrix, kWord);
+}
+
+bool ReadOrientation(GxStream* s, GxParticleEmitterMatrix* m)
+{
+    if (!GxStreamFindChunk(s, gxID_MATRIX, nullptr, nullptr)) {
+        return false;
+    }
+    GxMatrix* matrix = GxMatrixStreamRead(s);
+    if (!matrix) {
+        return false;
+    }
+    m->matrix = *matrix;
+    GxMatrixDestroy(matrix);
+    return Get(s, &m->at, 12 * kWord) && Get(s, &m->useMatrix, kWord);
+}
+
 bool WriteProperty(GxStream* s, GxParticleEmitter* e, GxInt32 id)
 {
     void* p = GxParticleEmitterGetProperty(e, id);
     switch (id) {
+    case gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX:
+        return WriteOrientation(s, static_cast<GxParticleEmitterMatrix*>(p));
     case gxPRTSTDPROPERTYCODEEMITTERSTANDARD:
         return WriteStd(s, static_cast<GxParticleEmitterStd*>(p));
     case gxPRTSTDPROPERTYCODEEMITTERPTANK:
@@ -187,6 +216,8 @@ bool ReadProperty(GxStream* s, GxParticleEmitter* e, GxInt32 id)
 {
     void* p = GxParticleEmitterGetProperty(e, id);
     switch (id) {
+    case gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX:
+        return ReadOrientation(s, static_cast<GxParticleEmitterMatrix*>(p));
     case gxPRTSTDPROPERTYCODEEMITTERSTANDARD:
         return ReadStd(s, static_cast<GxParticleEmitterStd*>(p));
     case gxPRTSTDPROPERTYCODEEMITTERPTANK:
@@ -262,10 +293,6 @@ GxParticleEmitter* ReadEmitter(GxStream* s)
         ok = ReadTable(s, particleClass) && ReadTable(s, emitterClass) && ReadClass(s, words[2]) &&
              ReadClass(s, words[0]);
     }
-    if (ok && GxParticleEmitterGetPropertyOffset(emitterClass, gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX) >= 0) {
-        Refuse("particle orientation property is not streamed");
-        ok = false;
-    }
     if (ok) {
         e = GxParticleEmitterCreate(emitterClass, nullptr);
         ok = e && GxParticleEmitterSetParticleClass(e, particleClass, static_cast<GxInt32>(words[3]));
@@ -289,6 +316,57 @@ GxParticleEmitter* ReadEmitter(GxStream* s)
 }
 
 }  // namespace
+
+GxUInt32 GxMatrixStreamGetSize(void) { return gxCHUNKHEADERSIZE + kMatrixData; }
+
+const GxMatrix* GxMatrixStreamWrite(const GxMatrix* matrix, GxStream* stream)
+{
+    GxMatrix m = *matrix;
+    if ((m.flags & kMatrixTypeBits) == kMatrixTypeBits) {
+        GxMatrixOrthoNormalize(&m, matrix);
+    }
+    const GxUInt32 flags = m.flags & kMatrixTypeBits;
+    if (!GxStreamWriteChunkHeader(stream, gxID_MATRIX, GxMatrixStreamGetSize(), gxLIBRARYVERSION, gxLIBRARYBUILD) ||
+        !GxStreamWriteChunkHeader(stream, gxID_STRUCT, kMatrixData, gxLIBRARYVERSION, gxLIBRARYBUILD)) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRWRITE);
+        return nullptr;
+    }
+    const bool written = GxStreamWriteReal(stream, &m.right.x, 3 * kWord) &&
+                         GxStreamWriteReal(stream, &m.up.x, 3 * kWord) &&
+                         GxStreamWriteReal(stream, &m.at.x, 3 * kWord) &&
+                         GxStreamWriteReal(stream, &m.pos.x, 3 * kWord) && Put(stream, &flags, kWord);
+    return written ? matrix : nullptr;
+}
+
+GxMatrix* GxMatrixStreamRead(GxStream* stream)
+{
+    GxUInt32 length = 0;
+    if (!GxStreamFindChunk(stream, gxID_STRUCT, &length, nullptr)) {
+        return nullptr;
+    }
+    if (length != kMatrixData) {
+        Refuse("matrix chunk of the wrong size");
+        return nullptr;
+    }
+    GxMatrix m;
+    GxMatrixSetIdentity(&m);
+    GxUInt32 flags = 0;
+    if (!Get(stream, &m.right, 3 * kWord) || !Get(stream, &m.up, 3 * kWord) || !Get(stream, &m.at, 3 * kWord) ||
+        !Get(stream, &m.pos, 3 * kWord) || !Get(stream, &flags, kWord)) {
+        return nullptr;
+    }
+    m.flags = flags & kMatrixTypeBits;
+    GxMatrix* matrix = GxMatrixCreate();
+    if (!matrix) {
+        return nullptr;
+    }
+    if ((m.flags & kMatrixTypeBits) == kMatrixTypeBits) {
+        GxMatrixOrthoNormalize(matrix, &m);
+    } else {
+        *matrix = m;
+    }
+    return matrix;
+}
 
 GxStream* GxParticleAtomicStreamWrite(GxStream* stream, GxInt32, const void* object, GxInt32, GxInt32)
 {

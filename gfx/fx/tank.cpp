@@ -4,6 +4,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/fx/particles.h"
+#include "gfx/world/geometry.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ constexpr GxInt32 kVerticesPerTriangle = 2;
 
 GxInt32 tankOffset = -1;
 GxParticleTankCallBackSet defaultCallbacks = {};
+GxParticleTankDriverHooks driverHooks = {};
 
 GxParticleTank*& TankOf(const GxAtomic* atomic)
 {
@@ -141,11 +143,17 @@ void* AtomicDestruct(void* object, GxInt32, GxInt32)
 
 void* ModuleOpen(void* instance, GxInt32, GxInt32)
 {
+    if (driverHooks.open && !driverHooks.open()) {
+        return nullptr;
+    }
     return instance;
 }
 
 void* ModuleClose(void* instance, GxInt32, GxInt32)
 {
+    if (driverHooks.close) {
+        driverHooks.close();
+    }
     return instance;
 }
 
@@ -159,6 +167,11 @@ GxBool GxParticleTankPluginAttach(void)
     tankOffset = GxAtomicRegisterPlugin(sizeof(GxParticleTank*), gxPLUGINPARTICLETANK, AtomicConstruct, AtomicDestruct,
                                         nullptr);
     return tankOffset >= 0 ? 1 : 0;
+}
+
+void GxParticleTankSetDriverHooks(const GxParticleTankDriverHooks* hooks)
+{
+    driverHooks = hooks ? *hooks : GxParticleTankDriverHooks{};
 }
 
 void GxParticleTankSetDefaultCallbacks(const GxParticleTankCallBackSet* callbacks)
@@ -208,6 +221,11 @@ GxAtomic* GxParticleTankCreateWithCallbacks(GxInt32 maxParticles, GxUInt32 dataF
                   !callbacks->create(atomic, &tank->format, maxParticles, dataFlags, platFlags))) {
         GxAtomicDestroy(atomic);
         return nullptr;
+    }
+    // The tank draws with the texture its owner gives it, never one a shared material brought along.
+    GxGeometry* geometry = atomic->geometry;
+    if (geometry && geometry->matList.numMaterials > 0) {
+        GxMaterialSetTexture(geometry->matList.materials[0], nullptr);
     }
     SetConstants(tank);
     return atomic;
@@ -287,6 +305,35 @@ GxAtomic* GxParticleTankRender(GxAtomic* atomic)
         }
     }
     return tank->savedRender ? tank->savedRender(atomic) : atomic;
+}
+
+GxBool GxParticleTankInstance(GxAtomic* atomic, GxParticleTankFormat*, GxInt32 count, GxUInt32)
+{
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    if (!tank || !tank->instancers.setup) {
+        return 0;
+    }
+    const GxPTankInstancers& table = tank->instancers;
+    GxPTankInstanceWork work = {};
+    if (!table.setup(&work, atomic, tank, count)) {
+        return 0;
+    }
+    if (table.positions && work.hasPositions) {
+        table.positions(work.positions, work.positionStride, count, tank, &work);
+    }
+    if (table.texCoords && work.hasTexCoords) {
+        table.texCoords(work.texCoords, work.texCoordStride, count, tank, &work);
+    }
+    if (table.colors && work.hasColors) {
+        table.colors(work.colors, work.colorStride, count, tank, &work);
+    }
+    if (table.normals && work.hasNormals) {
+        table.normals(work.normals, work.normalStride, count, tank, &work);
+    }
+    if (table.finish) {
+        table.finish(atomic, tank, &work);
+    }
+    return 1;
 }
 
 GxInt32 GxParticleTankSplitQuads(GxInt32 firstVertex, GxInt32 vertices, GxParticleTankDrawQuadsCallBack draw,

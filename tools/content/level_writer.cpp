@@ -10,6 +10,7 @@
 #include "gfx/core/texture.h"
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
+#include "tools/content/fx_writer.h"
 #include "tools/content/texdict_writer.h"
 
 namespace {
@@ -159,17 +160,20 @@ bool ContentWriteLevel(const std::string& out, std::string* detail)
         }
         materials.push_back(material);
     }
+    GxUVAnimDictionary* flow = nullptr;
+    const bool animated = ContentLevelAnimateMaterial(materials[CONTENTLEVELBLOCK], &flow);
     GxClump* lights = ContentLevelLightsClump();
     const std::vector<GxUInt8> world = ContentWorldBytes(ContentLevelMesh(), ContentLevelPlan(materials));
     const std::vector<GxUInt8> clump = lights ? ContentClumpBytes(lights) : std::vector<GxUInt8>();
     const std::string file = (dir / "london.gxs").string();
-    const bool ok = !world.empty() && !clump.empty() && ContentWriteFile(file.c_str(), [&](GxStream* stream) {
+    const bool ok = animated && !world.empty() && !clump.empty() && ContentWriteFile(file.c_str(), [&](GxStream* stream) {
         return ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) &&
                ContentChunkGroupStartWrite(stream, "objects") &&
                GxStreamWrite(stream, clump.data(), static_cast<GxUInt32>(clump.size())) &&
-               ContentChunkGroupEndWrite(stream) &&
+               ContentChunkGroupEndWrite(stream) && ContentLevelAnimationWrite(stream, flow) &&
                GxStreamWrite(stream, world.data(), static_cast<GxUInt32>(world.size()));
     });
+    GxUVAnimDictionaryDestroy(flow);
     if (lights) {
         GxClumpDestroy(lights);
     }

@@ -19,6 +19,7 @@
 #include "gfx/core/texture.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/anim/anim.h"
+#include "gfx/fx/fx.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/testsupport/demo_images.h"
 #include "gfx/world/lod.h"
@@ -28,6 +29,7 @@
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
+#include "tools/content/fx_writer.h"
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/interface_painter.h"
 #include "tools/content/level_writer.h"
@@ -230,7 +232,7 @@ HWND StartEngine()
                          GxFileSystemRegister(files) && (GxFileSystemManagerSetDefault(files), true) &&
                          GxSplinePluginAttach() && GxWorldPluginAttach() && GxLODAtomicPluginAttach() &&
                          GxUserDataPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() &&
-                         GxEngineOpen(&window) && GxEngineStart();
+                         GxUVAnimPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
     if (!started) {
         DestroyWindow(window);
         return nullptr;
@@ -286,6 +288,8 @@ int main(int argc, char** argv)
         failed = "the first level";
     } else if (!WriteCharacters(out)) {
         failed = "the characters";
+    } else if (!ContentWriteParticleTextures(out.string(), &detail)) {
+        failed = "the particle textures";
     } else if (!ContentWriteTemplates(textDir.string(), out.string(), &detail)) {
         failed = "the object templates";
     }

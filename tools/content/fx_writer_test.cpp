@@ -1,0 +1,118 @@
+// Effect content: the particle pictures as the engine reads them back, and the level's animated material playing
+// from the dictionary its file carries.
+#include "tools/content/fx_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "gfx/core/engine_testing.h"
+#include "gfx/core/image.h"
+#include "gfx/core/stream.h"
+#include "gfx/world/world.h"
+#include "gfx/world/world_testing.h"
+#include "tools/content/level_writer.h"
+
+namespace {
+
+class FxContent : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GxTestDeviceInstall();
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x800000));
+        ASSERT_TRUE(GxWorldPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach());
+        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        std::string pattern = (std::filesystem::temp_directory_path() / "fx_content_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+    }
+    void TearDown() override
+    {
+        GxFileSystemManagerClose();
+        GxTestEngineShutdown();
+        std::filesystem::remove_all(root);
+    }
+
+    std::filesystem::path root;
+};
+
+const GxUInt8* Pixel(const GxImage* image, GxInt32 x, GxInt32 y) { return image->pixels + y * image->stride + x * 4; }
+
+// A grey picture reads as 8-bit indices into a grey palette.
+GxUInt8 Grey(const GxImage* image, GxInt32 x, GxInt32 y)
+{
+    return image->palette[image->pixels[y * image->stride + x]].red;
+}
+
+TEST_F(FxContent, ParticlePicturesReadBackWithTheirAlphaAndMask)
+{
+    std::string detail;
+    ASSERT_TRUE(ContentWriteParticleTextures(root.string(), &detail)) << detail;
+    const std::filesystem::path dir = root / "images" / "particles";
+    GxImage* fire = GxImageReadPNG((dir / "fire.png").string().c_str());
+    GxImage* flies = GxImageReadPNG((dir / "flies.png").string().c_str());
+    GxImage* mask = GxImageReadPNG((dir / "fliesm.png").string().c_str());
+    ASSERT_TRUE(fire && flies && mask);
+    ASSERT_EQ(mask->depth, 8);
+    const GxInt32 side = static_cast<GxInt32>(kContentParticleSize);
+    EXPECT_EQ(fire->width, side);
+    // Opaque orange in the middle, nothing at the rim, and no hard edge between.
+    EXPECT_GT(Pixel(fire, side / 2, side / 2)[3], 200);
+    EXPECT_EQ(Pixel(fire, side / 2, side / 2)[0], 255);
+    EXPECT_EQ(Pixel(fire, 0, 0)[3], 0);
+    EXPECT_EQ(Pixel(fire, side / 2, 0)[3], 0);
+    const GxUInt8 halfway = Pixel(fire, side / 2 + side / 4, side / 2)[3];
+    EXPECT_GT(halfway, 20);
+    EXPECT_LT(halfway, 200);
+    // The mask covers exactly the flies, and there are some.
+    GxInt32 covered = 0;
+    for (GxInt32 y = 0; y < side; y++) {
+        for (GxInt32 x = 0; x < side; x++) {
+            const bool fly = Pixel(flies, x, y)[0] != 0;
+            const bool masked = Grey(mask, x, y) != 0;
+            EXPECT_EQ(fly, masked) << x << "," << y;
+            covered += masked ? 1 : 0;
+        }
+    }
+    EXPECT_GT(covered, 40);
+    EXPECT_LT(covered, side * side / 4);
+    for (GxImage* image : {fire, flies, mask}) {
+        GxImageDestroy(image);
+    }
+}
+
+TEST_F(FxContent, LevelMaterialPlaysTheAnimationItsFileCarries)
+{
+    std::string detail;
+    ASSERT_TRUE(ContentWriteLevel(root.string(), &detail)) << detail;
+    const std::string file = (root / "models" / "levels" / "London" / "london.gxs").string();
+    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, file.c_str());
+    ASSERT_NE(stream, nullptr);
+    // The dictionary comes before the world, so the world's materials find their animation by name.
+    ASSERT_TRUE(GxStreamFindChunk(stream, gxID_UVANIMDICT, nullptr, nullptr));
+    GxUVAnimDictionary* dictionary = GxUVAnimDictionaryStreamRead(stream);
+    ASSERT_NE(dictionary, nullptr);
+    ASSERT_NE(GxUVAnimDictionaryFindEntry(dictionary, kContentLevelAnimationName), nullptr);
+    GxUVAnimSetCurrentDictionary(dictionary);
+    ASSERT_TRUE(GxStreamFindChunk(stream, gxID_WORLD, nullptr, nullptr));
+    GxWorld* world = GxWorldStreamRead(stream);
+    GxStreamClose(stream, nullptr);
+    ASSERT_NE(world, nullptr);
+    GxMaterial* block = world->matList.materials[CONTENTLEVELBLOCK];
+    EXPECT_TRUE(GxUVAnimMaterialHasAnimation(block));
+    EXPECT_FALSE(GxUVAnimMaterialHasAnimation(world->matList.materials[CONTENTLEVELTILELIGHT]));
+    GxUVAnimMaterialAddTime(block, kContentLevelAnimationSeconds / 4.0f);
+    GxUVAnimMaterialApply(block);
+    const GxMatrix* uv = GxUVAnimMaterialGetUVMatrix(block, 0);
+    ASSERT_NE(uv, nullptr);
+    EXPECT_NEAR(uv->pos.x, kContentLevelAnimationShift / 4.0f, 1e-5f);
+    GxWorldDestroy(world);
+    GxUVAnimSetCurrentDictionary(nullptr);
+    GxUVAnimDictionaryDestroy(dictionary);
+}
+
+}  // namespace
