@@ -33,6 +33,7 @@
 #include "tools/content/level_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
+#include "tools/content/startup_images.h"
 #include "tools/content/spline_writer.h"
 
 namespace fs = std::filesystem;
@@ -285,6 +286,8 @@ int main(int argc, char** argv)
         failed = "the first level";
     } else if (!WriteCharacters(out)) {
         failed = "the characters";
+    } else if (!ContentWriteStartup(out.string(), &detail)) {
+        failed = "the launcher pictures";
     }
     StopEngine(window);
     if (failed != nullptr) {
