@@ -221,6 +221,9 @@ void RunAutomatic(Dialog* d, const std::vector<Win32DialogStep>& steps)
 {
     for (size_t i = 0; i < steps.size() && !d->ended; ++i) {
         RunStep(d, steps[i]);
+        // What a step invalidated is painted before anyone looks, as the queue's WM_PAINT would.
+        if (!d->ended)
+            UpdateWindow(d->hwnd);
         if (g_stepHook != nullptr && !d->ended)
             g_stepHook(d->hwnd, static_cast<int>(i + 1), g_stepUser);
     }
@@ -275,6 +278,8 @@ void RunLive(Dialog* d)
         default:
             break;
         }
+        if (!d->ended)
+            UpdateWindow(d->hwnd);
     }
 }
 
