@@ -7,15 +7,14 @@
 
 namespace {
 
-constexpr long kMinCoordinate = -32768;   // client coordinates travel as 16-bit halves of lParam
+constexpr long kMinCoordinate = -32768;  // client coordinates travel as 16-bit halves of lParam
 constexpr long kMaxCoordinate = 32767;
 constexpr long kMaxControlId = 65535;
 constexpr long kMaxItem = 1000000;
 
-const char kDefaultScript[] =
-    "# English on the language page (nothing on the main page), then play.\n"
-    "click 130 200\n"
-    "click 400 300\n";
+const char kDefaultScript[] = "# English on the language page (nothing on the main page), then play.\n"
+                              "click 130 200\n"
+                              "click 400 300\n";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -69,7 +68,7 @@ bool ParseLine(const std::vector<std::string>& words, Win32DialogStep* step)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 const char* Win32DialogDefaultScript(void) { return kDefaultScript; }
 
@@ -105,7 +104,8 @@ bool Win32DialogParseScript(const char* text, size_t size, std::vector<Win32Dial
         std::vector<std::string> words;
         Win32DialogStep step = {};
         if (!Words(line, &words, 3) || !ParseLine(words, &step)) {
-            *error = "click script line " + std::to_string(lineNumber) + ": expected 'move X Y', 'click X Y' or "
+            *error = "click script line " + std::to_string(lineNumber) +
+                     ": expected 'move X Y', 'click X Y' or "
                      "'select ID ITEM' with X and Y in -32768..32767";
             return false;
         }

@@ -29,8 +29,8 @@ struct Combo {
     int selection = CB_ERR;
     bool open = false;
     int hover = CB_ERR;
-    int top = 0;          // first item the open list shows
-    int dropHeight = 0;   // closed box and list together, as the template gives it
+    int top = 0;         // first item the open list shows
+    int dropHeight = 0;  // closed box and list together, as the template gives it
 };
 
 std::map<HWND, Combo>& Combos()
@@ -80,8 +80,8 @@ void FillRect(SDL_Surface* target, const SDL_Rect& r, Uint32 colour) { SDL_FillR
 
 void FrameRect(SDL_Surface* target, const SDL_Rect& r, Uint32 colour)
 {
-    const SDL_Rect edges[4] = {{r.x, r.y, r.w, 1}, {r.x, r.y + r.h - 1, r.w, 1}, {r.x, r.y, 1, r.h},
-                               {r.x + r.w - 1, r.y, 1, r.h}};
+    const SDL_Rect edges[4] = {
+        {r.x, r.y, r.w, 1}, {r.x, r.y + r.h - 1, r.w, 1}, {r.x, r.y, 1, r.h}, {r.x + r.w - 1, r.y, 1, r.h}};
     for (const SDL_Rect& e : edges)
         SDL_FillRect(target, &e, colour);
 }
@@ -208,7 +208,7 @@ void DrawList(const UserWindow& w, const Combo& c, SDL_Surface* target)
     }
 }
 
-} // namespace
+}  // namespace
 
 const char kComboClassName[] = "ComboBox";
 

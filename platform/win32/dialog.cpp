@@ -68,7 +68,7 @@ struct Dialog {
     SDL_Surface* canvas = nullptr;
     SDL_Window* window = nullptr;  // null in automatic runs
     GdiContext context;
-    bool pressTaken = false;       // the left button went down on a combo box
+    bool pressTaken = false;  // the left button went down on a combo box
 };
 
 std::map<HWND, Dialog*>& Dialogs()
@@ -335,7 +335,7 @@ void DestroyDialog(Dialog* d)
         SDL_FreeSurface(d->canvas);
 }
 
-} // namespace
+}  // namespace
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                LPARAM dwInitParam)

@@ -17,7 +17,11 @@
 //   select ID ITEM    combo box ID selects ITEM and notifies the dialog (CBN_SELCHANGE)
 // The script without steps of its own, used when the variable is unset, chooses English on the language
 // page (a spot that is empty on the main page) and then presses play.
-enum Win32DialogStepKind { kWin32StepMove, kWin32StepClick, kWin32StepSelect };
+enum Win32DialogStepKind {
+    kWin32StepMove,
+    kWin32StepClick,
+    kWin32StepSelect
+};
 struct Win32DialogStep {
     Win32DialogStepKind kind;
     int a;  // x, or the control id
@@ -27,8 +31,7 @@ constexpr size_t kWin32DialogMaxSteps = 4096;
 constexpr size_t kWin32DialogMaxScriptBytes = 256 * 1024;
 
 // Parses a script; false with a message naming the line on the first bad one (nothing is kept then).
-bool Win32DialogParseScript(const char* text, size_t size, std::vector<Win32DialogStep>* steps,
-                            std::string* error);
+bool Win32DialogParseScript(const char* text, size_t size, std::vector<Win32DialogStep>* steps, std::string* error);
 const char* Win32DialogDefaultScript(void);
 
 // Tests and tools: forces automatic mode whatever the display (on), or goes back to deciding (off); a script

@@ -71,7 +71,7 @@ std::vector<UINT> Kinds()
     return kinds;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(Dialog, ComboMessages)
 {
@@ -133,10 +133,10 @@ TEST_F(Dialog, PointerGoesToTheListWhenItIsOverIt)
     // Open the box, choose the second item (rows of 12 below the 20-pixel box at y 44), click the dialog.
     EXPECT_EQ(Run("click 100 50\nclick 100 82\nclick 300 200\nclick 300 450\n"), 5);
     ASSERT_EQ(listSpot.size(), 4u);
-    EXPECT_NE(listSpot[1], listSpot[0]);   // the open list covers the spot
-    EXPECT_EQ(listSpot[2], listSpot[0]);   // and is gone after the choice
-    const std::vector<UINT> expected = {WM_INITDIALOG, WM_COMMAND, WM_MOUSEMOVE, WM_LBUTTONUP, WM_MOUSEMOVE,
-                                        WM_LBUTTONUP};
+    EXPECT_NE(listSpot[1], listSpot[0]);  // the open list covers the spot
+    EXPECT_EQ(listSpot[2], listSpot[0]);  // and is gone after the choice
+    const std::vector<UINT> expected = {WM_INITDIALOG, WM_COMMAND,   WM_MOUSEMOVE,
+                                        WM_LBUTTONUP,  WM_MOUSEMOVE, WM_LBUTTONUP};
     EXPECT_EQ(Kinds(), expected);
     ASSERT_GE(g_messages.size(), 2u);
     EXPECT_EQ(LOWORD(g_messages[1].wParam), 1000);
@@ -173,8 +173,13 @@ TEST_F(Dialog, ClickScripts)
     EXPECT_EQ(steps[1].kind, kWin32StepSelect);
     EXPECT_EQ(steps[1].a, 1001);
     EXPECT_EQ(steps[2].a, 32767);
-    const char* bad[] = {"move 1\n", "move 1 2 3\n", "click 32768 0\n", "jump 1 2\n", "select -1 0\n",
-                         "move 1x 2\n", "click 0 99999999999999999999\n"};
+    const char* bad[] = {"move 1\n",
+                         "move 1 2 3\n",
+                         "click 32768 0\n",
+                         "jump 1 2\n",
+                         "select -1 0\n",
+                         "move 1x 2\n",
+                         "click 0 99999999999999999999\n"};
     for (const char* text : bad) {
         steps.assign(1, Win32DialogStep{});
         EXPECT_FALSE(Win32DialogParseScript(text, std::strlen(text), &steps, &error)) << text;
@@ -207,7 +212,7 @@ TEST_F(Dialog, BitmapsAndShell)
 
     HANDLE bitmap = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
     ASSERT_NE(bitmap, nullptr);
-    EXPECT_EQ(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, 0), nullptr);   // resources do not exist
+    EXPECT_EQ(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, 0), nullptr);  // resources do not exist
     DWORD drawn = 0, beside = 0;
     g_init = [&](HWND dialog) {
         ShowWindow(GetDlgItem(dialog, 1000), SW_HIDE);
@@ -225,8 +230,8 @@ TEST_F(Dialog, BitmapsAndShell)
                 return;
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(dialog, &ps);
-            EXPECT_TRUE(DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(p->bitmap), 0, 7, 9, 0, 0,
-                                   DST_BITMAP));
+            EXPECT_TRUE(
+                DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(p->bitmap), 0, 7, 9, 0, 0, DST_BITMAP));
             EXPECT_FALSE(DrawStateA(dc, nullptr, nullptr, 0, 0, 0, 0, 0, 0, DST_BITMAP));
             EndPaint(dialog, &ps);
             *p->drawn = Win32DialogGetPixel(dialog, 9, 10);
@@ -242,8 +247,8 @@ TEST_F(Dialog, BitmapsAndShell)
     // Not a picture, a missing file, and a header promising more rows than the file has: no bitmap.
     std::FILE* file = std::fopen(path, "wb");
     ASSERT_NE(file, nullptr);
-    const unsigned char shortFile[] = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
-                                       0,   1,   0, 0, 0, 1, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0};
+    const unsigned char shortFile[] = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0,  0, 0, 40, 0, 0,
+                                       0,   0,   1, 0, 0, 0, 1, 0, 0, 1, 0,  24, 0, 0, 0,  0, 0};
     std::fwrite(shortFile, 1, sizeof(shortFile), file);
     std::fclose(file);
     EXPECT_EQ(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
@@ -255,8 +260,8 @@ TEST_F(Dialog, BitmapsAndShell)
     EXPECT_STREQ(folder, "");
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     testing::internal::CaptureStderr();
-    const auto opened = reinterpret_cast<intptr_t>(ShellExecuteA(nullptr, "open", "\"./help/eng/Help.htm\"",
-                                                                 nullptr, nullptr, SW_SHOWNORMAL));
+    const auto opened = reinterpret_cast<intptr_t>(
+        ShellExecuteA(nullptr, "open", "\"./help/eng/Help.htm\"", nullptr, nullptr, SW_SHOWNORMAL));
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_GT(opened, 32);
     EXPECT_NE(err.find("open ./help/eng/Help.htm\n"), std::string::npos) << err;

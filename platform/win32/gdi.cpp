@@ -8,8 +8,8 @@
 namespace {
 
 constexpr size_t kFileHeaderBytes = 14;
-constexpr size_t kHeaderBytes = 26;          // file header, info size, width and height (32 bits each)
-constexpr size_t kCoreInfoBytes = 12;        // the oldest info header: 16-bit width and height
+constexpr size_t kHeaderBytes = 26;    // file header, info size, width and height (32 bits each)
+constexpr size_t kCoreInfoBytes = 12;  // the oldest info header: 16-bit width and height
 constexpr size_t kInfoBytes = 40;
 constexpr long kMaxSide = 8192;
 constexpr Uint32 kCompressionNone = 0;
@@ -73,12 +73,9 @@ bool PlausibleBmp(const char* path)
     return static_cast<long long>(offset) + rowBytes * height <= size;
 }
 
-} // namespace
+}  // namespace
 
-bool GdiIsBitmap(HBITMAP bitmap)
-{
-    return Bitmaps().count(reinterpret_cast<GdiBitmap*>(bitmap)) != 0;
-}
+bool GdiIsBitmap(HBITMAP bitmap) { return Bitmaps().count(reinterpret_cast<GdiBitmap*>(bitmap)) != 0; }
 
 void GdiBlit(SDL_Surface* target, const GdiBitmap* bitmap, int x, int y)
 {

@@ -29,7 +29,7 @@ const std::string& ScratchPath()
     return path;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr intptr_t kShellSuccess = 42;   // any value above 32 means success
+constexpr intptr_t kShellSuccess = 42;  // any value above 32 means success
 const char kOpener[] = "xdg-open";
 
 bool HasDisplay()
@@ -50,7 +50,7 @@ bool StartOpener(const std::string& file)
     return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-} // namespace
+}  // namespace
 
 BOOL WINAPI SHGetSpecialFolderPathA(HWND, LPSTR pszPath, int, BOOL)
 {

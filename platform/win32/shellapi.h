@@ -12,7 +12,7 @@ BOOL WINAPI SHGetSpecialFolderPathA(HWND hwnd, LPSTR pszPath, int csidl, BOOL fC
 
 // "open" hands the file (double quotes around it are dropped) to the desktop's opener when there is a
 // display, detached; without one the request is written to standard error. Above 32 on success, as Win32.
-HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,
-                               LPCSTR lpDirectory, INT nShowCmd);
+HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
+                               INT nShowCmd);
 
 #endif

@@ -15,7 +15,7 @@ constexpr int kButtonWidth = 190;
 constexpr int kButtonHeight = 24;
 constexpr int kLanguageWidth = 120;
 constexpr int kLanguageHeight = 72;
-constexpr int kLabelX = 12;             // label inset in a button or language picture
+constexpr int kLabelX = 12;  // label inset in a button or language picture
 constexpr int kButtonLabelY = 7;
 constexpr int kLanguageLabelY = 30;
 constexpr int kChannels = 4;
@@ -29,14 +29,18 @@ const uint8_t kHighlight[3] = {176, 120, 40};
 const uint8_t kTicked[3] = {48, 128, 72};
 const uint8_t kSpare[3] = {90, 90, 90};
 
-enum Language { kEnglish, kFrench, kGerman };
+enum Language {
+    kEnglish,
+    kFrench,
+    kGerman
+};
 
 // The launcher's rectangles (client pixels, top-down: left, top, right, bottom).
 struct Box {
     int left, top, right, bottom;
 };
-const Box kMainButtons[5] = {{352, 292, 542, 316}, {352, 324, 542, 348}, {352, 356, 542, 380},
-                             {352, 388, 542, 412}, {352, 420, 542, 444}};
+const Box kMainButtons[5] = {
+    {352, 292, 542, 316}, {352, 324, 542, 348}, {352, 356, 542, 380}, {352, 388, 542, 412}, {352, 420, 542, 444}};
 const Box kLanguageBoxes[3] = {{70, 59, 190, 131}, {455, 59, 575, 131}, {261, 59, 381, 131}};  // EN, DE, FR
 
 // Button labels in main-page order: play, uninstall, help, language, quit.
@@ -104,7 +108,7 @@ ContentPngImage LanguagePicture(int index, Language language)
     case 3:
     case 4:
         return Labelled(kButtonWidth, kButtonHeight, kHighlight, text[index], kButtonLabelY);
-    case 1:   // shipped, never drawn
+    case 1:  // shipped, never drawn
         return Labelled(kButtonWidth, kButtonHeight, kSpare, text[1], kButtonLabelY);
     case 11:
         return Labelled(kButtonWidth, kButtonHeight, kButtonFace, text[1], kButtonLabelY);
@@ -144,8 +148,8 @@ bool WriteBmp(const ContentPngImage& picture, const std::string& path, std::stri
 
 std::string HelpPage(const char* lang, const char* title, const char* body)
 {
-    return std::string("<!DOCTYPE html>\n<html lang=\"") + lang + "\">\n<head><meta charset=\"utf-8\"><title>" +
-           title + "</title></head>\n<body>\n<h1>" + title + "</h1>\n" + body + "\n</body>\n</html>\n";
+    return std::string("<!DOCTYPE html>\n<html lang=\"") + lang + "\">\n<head><meta charset=\"utf-8\"><title>" + title +
+           "</title></head>\n<body>\n<h1>" + title + "</h1>\n" + body + "\n</body>\n</html>\n";
 }
 
 bool WriteHelp(const std::filesystem::path& dir, std::string* error)
@@ -182,7 +186,7 @@ bool WriteHelp(const std::filesystem::path& dir, std::string* error)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 ContentPngImage ContentStartupImage(int file)
 {
@@ -193,9 +197,9 @@ ContentPngImage ContentStartupImage(int file)
         return LanguagePicture(kLanguageIndices[file - kFirstFrench], kFrench);
     if (file == kLanguageBackground)
         return LanguageBackground();
-    if (file >= 6 && file <= 8)   // English, German, French highlighted
+    if (file >= 6 && file <= 8)  // English, German, French highlighted
         return Labelled(kLanguageWidth, kLanguageHeight, kHighlight, kLanguageNames[file - 6], kLanguageLabelY);
-    if (file >= 9 && file <= 11) {   // the tick of the chosen language
+    if (file >= 9 && file <= 11) {  // the tick of the chosen language
         static const char* const kTicks[3] = {"* English", "* Deutsch", "* Francais"};
         return Labelled(kLanguageWidth, kLanguageHeight, kTicked, kTicks[file - 9], kLanguageLabelY);
     }

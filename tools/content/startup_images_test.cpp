@@ -19,7 +19,7 @@ bool SameRgb(const ContentPngImage& image, int x, int y, const ContentPngImage& 
     return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
-} // namespace
+}  // namespace
 
 TEST(StartupImages, SizesPlainListSpotsAndOneLanguageEach)
 {

@@ -20,8 +20,8 @@ namespace {
 constexpr int kDialogTemplate = 101;
 constexpr int kClientWidth = 640;
 constexpr int kClientHeight = 480;
-constexpr int kNarrowestListedWidth = 640;   // modes must be wider than this
-constexpr GxInt32 kExclusiveMode = 1;        // video mode flag: full screen
+constexpr int kNarrowestListedWidth = 640;  // modes must be wider than this
+constexpr GxInt32 kExclusiveMode = 1;       // video mode flag: full screen
 constexpr int kPathSize = 64;
 constexpr int kFolderPathSize = 260;
 
@@ -60,7 +60,7 @@ const char kApplicationData[] = "Application_Data";
 const char kGameData[] = "Game_Data";
 const char kLanguageKey[] = "Language";
 const char* const kModeKeys[] = {"VideoModeWidth", "VideoModeHeight", "VideoModeBits", "ModeIndex"};
-constexpr int kStoredKeys = 3;   // the first three are read back
+constexpr int kStoredKeys = 3;  // the first three are read back
 
 bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
@@ -119,7 +119,7 @@ void ReplaceKey(CFerroxTagTree* tree, CFerroxTagNode* parent, const char* key, c
 {
     tree->SetCursor(parent);
     while (tree->FindChild(key))
-        tree->DeleteCurrent();   // the cursor goes back to the parent
+        tree->DeleteCurrent();  // the cursor goes back to the parent
     tree->SetCursor(parent);
     if (!tree->AddChild(key))
         return;
@@ -127,7 +127,7 @@ void ReplaceKey(CFerroxTagTree* tree, CFerroxTagNode* parent, const char* key, c
     tree->AddValue(value.c_str());
 }
 
-} // namespace
+}  // namespace
 
 // ---- run and lifecycle ----
 
@@ -197,8 +197,8 @@ int CLauncherDialog::Run(LauncherGame* game)
     // What the engine uses now stands until the player picks something else, also when no dialog appears.
     m_currentAdapter = std::max<GxInt32>(0, GxEngineGetCurrentSubSystem());
     m_selectedMode = GxEngineGetCurrentVideoMode();
-    const INT_PTR result = DialogBoxParamA(game->instance, MAKEINTRESOURCEA(kDialogTemplate), game->window,
-                                           DialogProc, reinterpret_cast<LPARAM>(this));
+    const INT_PTR result = DialogBoxParamA(game->instance, MAKEINTRESOURCEA(kDialogTemplate), game->window, DialogProc,
+                                           reinterpret_cast<LPARAM>(this));
     return static_cast<int>(result);
 }
 
@@ -302,7 +302,8 @@ void CLauncherDialog::FillModeList(HWND combo)
         if (mode.width <= kNarrowestListedWidth || (mode.flags & kExclusiveMode) == 0)
             continue;
         char text[kLauncherAdapterNameSize];
-        std::snprintf(text, sizeof(text), "%lu x %lu x %lu %s", static_cast<unsigned long>(static_cast<uint32_t>(mode.width)),
+        std::snprintf(text, sizeof(text), "%lu x %lu x %lu %s",
+                      static_cast<unsigned long>(static_cast<uint32_t>(mode.width)),
                       static_cast<unsigned long>(static_cast<uint32_t>(mode.height)),
                       static_cast<unsigned long>(static_cast<uint32_t>(mode.depth)), "bit");
         const LRESULT item = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));

@@ -15,11 +15,11 @@ class CFerroxTagTree;
 
 // What the launcher reads and sets of the game.
 struct LauncherGame {
-    HWND window = nullptr;              // owner of the dialog
-    HINSTANCE instance = nullptr;       // the application's module
-    CFerroxTagTree* setup = nullptr;    // the settings tree, saved as setupFile
-    int16_t language = 0;               // the game's language field: 0 English, 1 German, 2 French
-    CFerroxLocale* locale = nullptr;    // the game's locale; none yet at launcher time
+    HWND window = nullptr;            // owner of the dialog
+    HINSTANCE instance = nullptr;     // the application's module
+    CFerroxTagTree* setup = nullptr;  // the settings tree, saved as setupFile
+    int16_t language = 0;             // the game's language field: 0 English, 1 German, 2 French
+    CFerroxLocale* locale = nullptr;  // the game's locale; none yet at launcher time
     const char* setupFile = "./setup.xml";
 };
 

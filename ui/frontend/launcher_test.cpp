@@ -225,7 +225,7 @@ const char kEnglish800x600x32[] =
 
 const char kPlay[] = "click 400 300\n";
 
-} // namespace
+}  // namespace
 
 TEST_F(Launcher, ListsOnlyWideFullScreenModesAndPreselectsTheStoredOne)
 {
@@ -235,7 +235,8 @@ TEST_F(Launcher, ListsOnlyWideFullScreenModesAndPreselectsTheStoredOne)
     EXPECT_EQ(first.page, kLauncherPageMain);
     EXPECT_TRUE(first.modesShown);
     // The windowed desktop entry (1024 wide) and 640 x 480 are left out; 16-bit modes come first.
-    EXPECT_EQ(first.modes, (std::vector<std::string>{"800 x 600 x 16 bit", "800 x 600 x 32 bit", "1024 x 768 x 32 bit"}));
+    EXPECT_EQ(first.modes,
+              (std::vector<std::string>{"800 x 600 x 16 bit", "800 x 600 x 32 bit", "1024 x 768 x 32 bit"}));
     EXPECT_EQ(first.modeSelection, 1);
     const int chosen = ModeIndex(800, 600, 32);
     EXPECT_EQ(first.selectedMode, chosen);
@@ -364,9 +365,20 @@ TEST_F(Launcher, ButtonRectanglesIncludeLeftTopAndExcludeRightBottom)
                            "move 70 59\nmove 69 59\nclick 100 100\nclick 400 430\n";
     std::string script = std::string(main) + language;
     ASSERT_EQ(Run(kEnglish800x600x32, script.c_str()), 0);
-    const std::vector<int32_t> expected = {0,  0, kLauncherNone, kLauncherNone, kLauncherNone, kLauncherNone,
+    const std::vector<int32_t> expected = {0,
+                                           0,
+                                           kLauncherNone,
+                                           kLauncherNone,
+                                           kLauncherNone,
+                                           kLauncherNone,
                                            kLauncherNone,  // the language button took the page over
-                                           5,  kLauncherNone, 6, kLauncherNone, 7, kLauncherNone, 5,
+                                           5,
+                                           kLauncherNone,
+                                           6,
+                                           kLauncherNone,
+                                           7,
+                                           kLauncherNone,
+                                           5,
                                            kLauncherNone};
     ASSERT_GE(steps.size(), expected.size() + 1);
     for (size_t i = 0; i < expected.size(); ++i)
@@ -396,13 +408,12 @@ TEST_F(Launcher, SameLanguageReloadsNothingAndMissingPicturesDrawNothing)
 
 TEST_F(Launcher, PaintedPixels)
 {
-    std::vector<std::pair<DWORD, DWORD>> seen;   // (play spot, French tick spot) per step
+    std::vector<std::pair<DWORD, DWORD>> seen;  // (play spot, French tick spot) per step
     onStep = [&](HWND dialog, int) {
         seen.emplace_back(Win32DialogGetPixel(dialog, 400, 300), Win32DialogGetPixel(dialog, 300, 100));
     };
     const char* french = "<Game_Data>\r\n<Language>\r\n2\r\n</Language>\r\n</Game_Data>\r\n";
-    ASSERT_EQ(Run(french, "move 400 300\nmove 10 10\nclick 400 400\nmove 10 10\nclick 300 100\nclick 400 430\n"),
-              0);
+    ASSERT_EQ(Run(french, "move 400 300\nmove 10 10\nclick 400 400\nmove 10 10\nclick 300 100\nclick 400 430\n"), 0);
     ASSERT_GE(seen.size(), 4u);
     EXPECT_EQ(steps[0].background, FileColour(27));
     EXPECT_EQ(seen[0].first, FileColour(27));
