@@ -8,6 +8,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/splash.h"
+#include "ui/frontend/launcher.h"
 
 namespace {
 
@@ -40,13 +41,32 @@ public:
     }
 };
 
+// The splash game with the start-up launcher choosing the adapter, mode and language, as the game object will.
+class CLaunchedSplashGame : public CSplashGame {
+public:
+    int ChooseVideoMode(int* adapter, int* mode) override
+    {
+        LauncherGame launcher;
+        launcher.window = g_pFerroxApp->GetWindow();
+        launcher.instance = g_pFerroxApp->GetInstance();
+        launcher.setup = g_pFerroxSetupTree;
+        launcher.language = m_language;
+        const int result = LauncherChooseVideoMode(&launcher, 0, adapter, mode);
+        m_language = launcher.language;
+        return result;
+    }
+
+private:
+    int16_t m_language = 0;
+};
+
 namespace {
 
 // The game singleton: written to the application's game field and to the global game pointer.
 CFerroxGame* GameInstance(CFerroxGame** out)
 {
     if (!g_pFerroxGame)
-        g_pFerroxGame = new CSplashGame();
+        g_pFerroxGame = new CLaunchedSplashGame();
     if (out)
         *out = g_pFerroxGame;
     return g_pFerroxGame;

@@ -15,6 +15,22 @@ typedef struct HBRUSH__* HBRUSH;
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
+typedef struct HDC__* HDC;
+typedef struct HBITMAP__* HBITMAP;
+typedef void* HGDIOBJ;
+
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef BOOL(CALLBACK* DRAWSTATEPROC)(HDC, LPARAM, WPARAM, int, int);
+
+typedef struct tagPAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+  BOOL fRestore;
+  BOOL fIncUpdate;
+  BYTE rgbReserved[32];
+} PAINTSTRUCT, *PPAINTSTRUCT, *LPPAINTSTRUCT;
+
 typedef struct tagMSG {
   HWND hwnd;
   UINT message;
@@ -237,6 +253,8 @@ typedef struct tagCREATESTRUCTA {
 #define WM_SYSCHAR 0x0106
 #define WM_SYSDEADCHAR 0x0107
 #define WM_KEYLAST 0x0108
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
 #define WM_MOUSEFIRST 0x0200
@@ -487,5 +505,47 @@ SHORT WINAPI GetAsyncKeyState(int vKey);
 
 // Nobody is there to answer: writes the text to stderr and answers IDOK.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+
+// Dialogs. Templates come from the stand-in's own resource table (by number); a modal dialog runs its own
+// loop over one SDL window and paints through BeginPaint and DrawStateA into a surface of its client size.
+// Without a display (SDL's offscreen or dummy video) or when WIN32_DIALOG_SCRIPT_VARIABLE names a click
+// script, the same procedure runs without a window, fed the script's moves and clicks (dialog_auto.h).
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
+                               LPARAM dwInitParam);
+BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
+HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
+
+// Combo boxes (messages to the control; notifications reach the dialog as WM_COMMAND).
+#define CB_ERR (-1)
+#define CB_ADDSTRING 0x0143
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_GETLBTEXT 0x0148
+#define CB_GETLBTEXTLEN 0x0149
+#define CB_RESETCONTENT 0x014B
+#define CB_SETCURSEL 0x014E
+#define CB_GETITEMDATA 0x0150
+#define CB_SETITEMDATA 0x0151
+#define CBN_SELCHANGE 1
+#define CBS_DROPDOWN 0x0002L
+#define CBS_DROPDOWNLIST 0x0003L
+#define CBS_SORT 0x0100L
+
+// Painting. BeginPaint erases to the dialog face colour; DrawStateA draws a DST_BITMAP unscaled with its
+// top-left corner at (x, y) and fails, drawing nothing, for a null bitmap.
+HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
+BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
+#define DST_BITMAP 0x0004
+#define DSS_NORMAL 0x0000
+BOOL WINAPI DrawStateA(HDC hdc, HBRUSH hbrFore, DRAWSTATEPROC qfnCallBack, LPARAM lData, WPARAM wData, int x, int y,
+                       int cx, int cy, UINT uFlags);
+
+// Images: IMAGE_BITMAP with LR_LOADFROMFILE reads a BMP file into a bitmap (DeleteObject frees it); null
+// when the file is missing or not a BMP. Resource images do not exist.
+#define IMAGE_BITMAP 0
+#define LR_DEFAULTCOLOR 0x0000
+#define LR_LOADFROMFILE 0x0010
+#define LR_CREATEDIBSECTION 0x2000
+HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad);
 
 #endif

@@ -6,6 +6,7 @@
 // Everything written is deterministic, so runs and tests can compare files.
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -35,6 +36,7 @@
 #include "tools/content/level_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
+#include "tools/content/startup_images.h"
 #include "tools/content/spline_writer.h"
 #include "tools/content/templates_writer.h"
 
@@ -44,6 +46,8 @@ namespace {
 
 // Hand-written text files copied into the game root unchanged.
 const char* const kTextFiles[] = {"setup.xml", "data.xml", "language.xml"};
+// The player's settings: written when absent, so the launcher's choices survive authoring the content again.
+const char* const kPlayerSettingsFile = "setup.xml";
 
 struct City {
     const char* folder;  // under models/levels/
@@ -146,6 +150,10 @@ bool WriteShopUnit(const fs::path& out)
 bool CopyTextFiles(const fs::path& textDir, const fs::path& out)
 {
     for (const char* name : kTextFiles) {
+        std::error_code present;
+        if (std::strcmp(name, kPlayerSettingsFile) == 0 && fs::exists(out / name, present)) {
+            continue;
+        }
         std::ifstream in(textDir / name, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (!in.is_open() || in.bad() ||
@@ -290,6 +298,8 @@ int main(int argc, char** argv)
         failed = "the characters";
     } else if (!ContentWriteParticleTextures(out.string(), &detail)) {
         failed = "the particle textures";
+    } else if (!ContentWriteStartup(out.string(), &detail)) {
+        failed = "the launcher pictures";
     } else if (!ContentWriteTemplates(textDir.string(), out.string(), &detail)) {
         failed = "the object templates";
     }

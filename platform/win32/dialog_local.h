@@ -1,0 +1,44 @@
+// Private state of the dialog stand-in shared by its sources: bitmaps, the painted surface, combo boxes.
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/user_local.h"
+
+// A bitmap: an ARGB8888 surface (HBITMAP points at this record).
+struct GdiBitmap {
+    SDL_Surface* surface = nullptr;
+};
+
+// The device context BeginPaint hands out: the surface painted into (HDC points at this record).
+struct GdiContext {
+    SDL_Surface* target = nullptr;
+};
+
+// True when the bitmap is one LoadImageA made and DeleteObject has not freed.
+bool GdiIsBitmap(HBITMAP bitmap);
+// Copies a bitmap's pixels onto a surface with its top-left corner at (x, y), clipped.
+void GdiBlit(SDL_Surface* target, const GdiBitmap* bitmap, int x, int y);
+
+// The face colour BeginPaint erases to.
+constexpr Uint32 kDialogFaceColour = 0xFFC8D0D4u;
+
+// Combo-box controls: the class the dialog creates them with, their drawing and their pointer handling.
+extern const char kComboClassName[];
+bool ComboRegisterClass(void);
+// Draws a visible combo box closed, or (list) its list when it is dropped down: the lists go over every box.
+void ComboDraw(HWND combo, SDL_Surface* target, bool list);
+// Pointer handling for the dialog's combo boxes (client coordinates); true when a combo box took the event.
+bool ComboPointerDown(HWND dialog, int x, int y);
+bool ComboPointerMove(HWND dialog, int x, int y);
+bool ComboWheel(HWND dialog, int delta);
+// Chooses an item as the player would: select, close the list, notify the dialog. False for a bad item.
+bool ComboChoose(HWND combo, int item);
+
+// Text in the built-in 5 x 7 font: one pixel a dot, glyph cells 6 pixels apart.
+constexpr int kFontCellWidth = 6;
+constexpr int kFontHeight = 7;
+void FontDrawText(SDL_Surface* target, int x, int y, const std::string& text, Uint32 colour, int maxWidth);
