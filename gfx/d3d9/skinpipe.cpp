@@ -43,6 +43,7 @@ constexpr GxUInt32 kMaxPaletteIndex = gxD3D9SKINPALETTEINDICES;
 constexpr GxReal kByteScale = 1.0f / 255.0f;
 
 GxD3D9SkinDeviceCaps skinCaps = {};
+bool pixelShadersRequired = true;
 
 GxD3D9SkinDeviceCaps ReadCaps(const D3DCAPS9& caps)
 {
@@ -50,7 +51,8 @@ GxD3D9SkinDeviceCaps ReadCaps(const D3DCAPS9& caps)
     out.hardwareTransform = (caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
     out.vertexShadersUsable = out.hardwareTransform &&
                               (caps.VertexShaderVersion & kShaderVersionMask) >= kShaderVersion11 &&
-                              (caps.PixelShaderVersion & kShaderVersionMask) >= kShaderVersion11;
+                              (!pixelShadersRequired ||
+                               (caps.PixelShaderVersion & kShaderVersionMask) >= kShaderVersion11);
     if (!out.vertexShadersUsable) {
         return out;
     }
@@ -665,4 +667,21 @@ GxBool GxD3D9SkinShaderAvailable(const GxAtomic* atomic)
     const GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
     GxD3D9VertexShaderRegisters registers;
     return GxD3D9VertexShaderCacheGet(&d, &registers) != nullptr;
+}
+
+GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader)
+{
+    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    if (!skin) {
+        return 0;
+    }
+    skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
+    skin->usesVertexShader =
+        shader && GxSkinAtomicGetHierarchy(atomic) && GxD3D9SkinShaderAvailable(atomic) ? 1 : 0;
+    return skin->usesVertexShader;
+}
+
+void GxD3D9SkinSetPixelShadersRequired(GxBool required)
+{
+    pixelShadersRequired = required != 0;
 }
