@@ -989,6 +989,8 @@ protected:
     }
 };
 
+// The GL pictures of the two paths: the prelit character unlit, and a lit character that is not prelit, whose
+// textured material colour modulates its ambient and directional light (the content tool's people).
 TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
 {
     const GxReal times[2] = {0.0f, 1.0f};
@@ -996,34 +998,57 @@ TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
     ASSERT_NE(twoBones, nullptr);
     hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.6f);
     ASSERT_NE(hierarchy, nullptr);
-
-    GxD3D9VertexShaderSetAssembler(AssembleNothing);
-    GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f);
-    ASSERT_TRUE(Render());
-    const std::vector<GxUInt32> blended = pixels;
-    // Held aside so the second picture shows the shader's character alone; TearDown still destroys it.
-    atomics.pop_back();
-    GxD3D9VertexShaderSetAssembler(nullptr);
-    GxD3D9VertexShaderCacheClose();
-    GxD3D9VertexShaderCacheOpen();
-    GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f);
-    const bool rendered = Render();
-    atomics.push_back(processor);
-    ASSERT_TRUE(rendered);
-    ASSERT_EQ(GxSkinGeometryGetSkin(processor->geometry)->usesVertexShader, 0u);
-    ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u) << "the generated shader must assemble";
-
-    ASSERT_EQ(blended.size(), pixels.size());
-    int covered = 0, differing = 0;
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        covered += (blended[i] & 0xFFFFFFu) != 0;
-        const Rgb a = SplitArgb(blended[i]);
-        if (!Near(pixels[i], a.r, a.g, a.b, 2)) {
-            ++differing;
+    GxMaterial* material = GxMaterialCreate();
+    ASSERT_NE(material, nullptr);
+    material->color = {220, 160, 110, 255};
+    material->surfaceProps.ambient = 0.9f;
+    material->surfaceProps.diffuse = 0.8f;
+    GxMaterialSetTexture(material, SolidTexture(230, 200, 180));
+    for (const bool lit : {false, true}) {
+        SCOPED_TRACE(lit ? "lit, material colour" : "unlit, prelit");
+        if (lit) {
+            AddLight(gxLIGHTAMBIENT, 0.35f);
+            GxLight* sun = AddLight(gxLIGHTDIRECTIONAL, 0.75f);
+            const GxV3d axis = {1.0f, 0.3f, 0.0f};
+            GxFrameRotate(static_cast<GxFrame*>(sun->object.object.parent), &axis, 150.0f, gxCOMBINEREPLACE);
         }
+        const auto character = [&] {
+            GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr);
+            if (lit) {
+                atomic->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYPRELIT);
+                atomic->geometry->flags |= gxGEOMETRYMODULATEMATERIALCOLOR | gxGEOMETRYTEXTURED;
+            }
+            return atomic;
+        };
+        GxD3D9VertexShaderSetAssembler(AssembleNothing);
+        GxAtomic* processor = character();
+        ASSERT_TRUE(Render());
+        const std::vector<GxUInt32> blended = pixels;
+        // Held aside so the second picture shows the shader's character alone; TearDown still destroys it.
+        atomics.pop_back();
+        GxD3D9VertexShaderSetAssembler(nullptr);
+        GxD3D9VertexShaderCacheClose();
+        GxD3D9VertexShaderCacheOpen();
+        GxAtomic* shader = character();
+        const bool rendered = Render();
+        atomics.pop_back();
+        GxAtomicDestroy(processor);
+        GxAtomicDestroy(shader);
+        ASSERT_TRUE(rendered);
+
+        ASSERT_EQ(blended.size(), pixels.size());
+        int covered = 0, differing = 0;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            covered += (blended[i] & 0xFFFFFFu) != 0;
+            const Rgb a = SplitArgb(blended[i]);
+            if (!Near(pixels[i], a.r, a.g, a.b, 2)) {
+                ++differing;
+            }
+        }
+        EXPECT_GT(covered, 64);
+        EXPECT_EQ(differing, 0) << "of " << covered << " covered pixels";
     }
-    EXPECT_GT(covered, 64);
-    EXPECT_EQ(differing, 0) << "of " << covered << " covered pixels";
+    GxMaterialDestroy(material);
     GxAnimationDestroy(twoBones);
 }
 
