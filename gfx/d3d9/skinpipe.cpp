@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "gfx/anim/anim.h"
@@ -30,10 +31,12 @@
 
 namespace {
 
-constexpr GxUInt32 kMaskSkinnedAtomic = 1;
-constexpr GxUInt32 kPipelineData = 1;
+// Module-open mask bits and the skin type of the pipeline each creates (its slot is the type less one).
+constexpr GxUInt32 kTypeMasks[] = {1, 2, 4};
+constexpr GxInt32 kFirstType = gxD3D9SKINTYPEATOMIC;
 
 GxPipeline* slots[gxD3D9SKINPIPELINESLOTS] = {};
+GxD3D9RenderCallBack effectsRenderCallBack = nullptr;  // null: the default render callback
 
 constexpr GxUInt32 kShaderVersionMask = 0xFFFF;
 constexpr GxUInt32 kShaderVersion11 = 0x101;
@@ -543,13 +546,24 @@ void SkinRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUI
     GxD3D9DefaultRenderCallback(entry, object, type, flags);
 }
 
-GxBool PipelinesCreateHook(GxUInt32 mask) { return GxSkinPipelinesCreate(mask); }
+// Material effects draw in passes of their own that the generated shader does not make: skins of the effects
+// pipeline are always blended on the processor and drawn by the effects' render callback.
+void SkinEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
+{
+    auto* atomic = static_cast<GxAtomic*>(object);
+    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
+    if (!GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 0)) {
+        return;
+    }
+    if (skin && hierarchy && skin->vertexBoneWeights) {
+        GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
+    }
+    (effectsRenderCallBack ? effectsRenderCallBack : GxD3D9DefaultRenderCallback)(entry, object, type, flags);
+}
 
-GxBool PipelinesDestroyHook(void) { return GxSkinPipelinesDestroy(); }
-
-}  // namespace
-
-GxPipeline* GxD3D9SkinPipelineCreate(void)
+GxPipeline* CreateTypePipeline(GxInt32 type)
 {
     skinCaps = ReadCaps(*GxD3D9GetCaps());
     GxPipeline* pipeline = GxPipelineCreate();
@@ -557,7 +571,7 @@ GxPipeline* GxD3D9SkinPipelineCreate(void)
         return nullptr;
     }
     pipeline->ownerPluginId = gxD3D9SKINPIPELINEID;
-    pipeline->pluginData = kPipelineData;
+    pipeline->pluginData = static_cast<GxUInt32>(type);
     if (!GxPipelineLock(pipeline) ||
         !GxPipelineAddFragment(pipeline, nullptr, GxD3D9AtomicAllInOneNodeGet(), nullptr) ||
         !GxPipelineUnlock(pipeline)) {
@@ -569,18 +583,32 @@ GxPipeline* GxD3D9SkinPipelineCreate(void)
         GxPipelineDestroy(pipeline);
         return nullptr;
     }
-    callBacks->renderCallBack = SkinRenderCallback;
+    callBacks->renderCallBack = type == gxD3D9SKINTYPEEFFECTS ? SkinEffectsRenderCallback : SkinRenderCallback;
     callBacks->instanceCallBack = GxD3D9SkinInstance;
     return pipeline;
+}
+
+GxBool PipelinesCreateHook(GxUInt32 mask) { return GxSkinPipelinesCreate(mask); }
+
+GxBool PipelinesDestroyHook(void) { return GxSkinPipelinesDestroy(); }
+
+}  // namespace
+
+GxPipeline* GxD3D9SkinPipelineCreate(void)
+{
+    return CreateTypePipeline(gxD3D9SKINTYPEATOMIC);
 }
 
 GxBool GxSkinPipelinesCreate(GxUInt32 mask)
 {
     GxD3D9VertexShaderCacheOpen();
-    if (mask & kMaskSkinnedAtomic) {
-        slots[0] = GxD3D9SkinPipelineCreate();
-        if (!slots[0]) {
-            GxD3D9VertexShaderCacheClose();
+    for (GxInt32 slot = 0; slot < static_cast<GxInt32>(std::size(kTypeMasks)); slot++) {
+        if (!(mask & kTypeMasks[slot])) {
+            continue;
+        }
+        slots[slot] = CreateTypePipeline(kFirstType + slot);
+        if (!slots[slot]) {
+            GxSkinPipelinesDestroy();
             return 0;
         }
     }
@@ -600,10 +628,18 @@ GxBool GxSkinPipelinesDestroy(void)
     return 1;
 }
 
-GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32)
+// The pipeline of the skin's type; a type whose pipeline was not made (its plugin is missing) takes the first.
+GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type)
 {
-    atomic->pipeline = slots[0];
+    const GxInt32 slot = type - kFirstType;
+    const bool made = slot >= 0 && slot < gxD3D9SKINPIPELINESLOTS && slots[slot];
+    atomic->pipeline = made ? slots[slot] : slots[0];
     return atomic;
+}
+
+void GxD3D9SkinSetEffectsRenderCallback(GxD3D9RenderCallBack callBack)
+{
+    effectsRenderCallBack = callBack;
 }
 
 GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot)
@@ -621,8 +657,10 @@ GxBool GxD3D9SkinPluginAttach(void)
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    const bool effects = atomic->pipeline && atomic->pipeline->ownerPluginId == gxD3D9SKINPIPELINEID &&
+                         atomic->pipeline->pluginData == gxD3D9SKINTYPEEFFECTS;
     // Split data upload each mesh's bones into the window its table gives.
-    return skinCaps.vertexShadersUsable && skin &&
+    return skinCaps.vertexShadersUsable && skin && !effects &&
            (!skin->boneLimit || (atomic->geometry->mesh && skin->numMeshes == atomic->geometry->mesh->numMeshes)) &&
            skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= gxD3D9SKINMAXWEIGHTS;
 }

@@ -915,6 +915,49 @@ TEST_F(ShaderSkinPipeTest, SharedGeometryGivesEachAtomicItsLayout)
     atomics = {posed, still};
 }
 
+int effectsDraws = 0;
+void CountingEffectsRender(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
+{
+    effectsDraws++;
+    GxD3D9DefaultRenderCallback(entry, object, type, flags);
+}
+
+// Each skin type gets its own pipeline when its plugin is there, else the first one; the material-effects skins are
+// blended on the processor even where shaders could do it, and drawn by the effects' render callback.
+TEST_F(ShaderSkinPipeTest, SkinTypesTakeTheirOwnPipelines)
+{
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    for (const GxInt32 type : {1, 2, 3, 7}) {
+        EXPECT_EQ(GxSkinAtomicInitPipeline(atomic, type)->pipeline, GxD3D9SkinGetPipeline(0)) << "type " << type;
+    }
+    EXPECT_EQ(GxD3D9SkinGetPipeline(1), nullptr);
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1 | 2 | 4));
+    for (const GxInt32 type : {1, 2, 3}) {
+        GxPipeline* pipeline = GxD3D9SkinGetPipeline(type - 1);
+        ASSERT_NE(pipeline, nullptr);
+        EXPECT_EQ(pipeline->pluginData, static_cast<GxUInt32>(type));
+        EXPECT_EQ(GxSkinAtomicInitPipeline(atomic, type)->pipeline, pipeline);
+    }
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxD3D9SkinSetEffectsRenderCallback(CountingEffectsRender);
+    GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEEFFECTS);
+    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(atomic));
+    Pose(1.0f);
+    const bool rendered = Render();
+    GxD3D9SkinSetEffectsRenderCallback(nullptr);
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(effectsDraws, 1);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+    // The same skin under the first type's pipeline goes back to the shader.
+    GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEATOMIC);
+    EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(atomic));
+}
+
 class SkinPipeMemoryTest : public SkinPipeTest {
 protected:
     void SetUp() override
