@@ -486,19 +486,8 @@ GxBool GxD3D9SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool rei
     if (!GxD3D9SkinVertexDeclarationCreate(atomic, header, hierarchy != nullptr)) {
         return 0;
     }
-    GxUInt32 parts = gxD3D9SKINALLPARTS;
-    if (!(header->skinLayout & kLayoutShader) && hierarchy) {
-        // The blend writes stream 0 at each draw; parts the geometry lacks are not asked for.
-        parts = gxD3D9STREAMPOSITIONS;
-        parts |= Normals(geometry) ? gxD3D9STREAMNORMALS : 0;
-        parts |= Prelit(geometry) ? gxD3D9STREAMPRELIT : 0;
-        for (GxInt32 k = 0; k < geometry->numTexCoordSets && k < gxMAXTEXCOORDSETS; k++) {
-            parts |= gxD3D9STREAMTEXCOORDS0 << k;
-        }
-        if (!header->streams[0].pooled) {
-            parts &= ~static_cast<GxUInt32>(header->streams[0].contents);
-        }
-    }
+    // Everything, stream 0 of the processor layout too: a skin the blend cannot move still shows its rest pose.
+    const GxUInt32 parts = gxD3D9SKINALLPARTS;
     return GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, parts);
 }
 

@@ -563,6 +563,12 @@ void SkinEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 typ
     (effectsRenderCallBack ? effectsRenderCallBack : GxD3D9DefaultRenderCallback)(entry, object, type, flags);
 }
 
+// Skins are rewritten from their rest pose and locked parts only: morph targets past the first are not read.
+GxBool SkinReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxD3D9InstanceCallBack)
+{
+    return GxD3D9SkinInstance(atomic, header, 1);
+}
+
 GxPipeline* CreateTypePipeline(GxInt32 type)
 {
     skinCaps = ReadCaps(*GxD3D9GetCaps());
@@ -585,6 +591,7 @@ GxPipeline* CreateTypePipeline(GxInt32 type)
     }
     callBacks->renderCallBack = type == gxD3D9SKINTYPEEFFECTS ? SkinEffectsRenderCallback : SkinRenderCallback;
     callBacks->instanceCallBack = GxD3D9SkinInstance;
+    callBacks->reinstanceCallBack = SkinReinstance;
     return pipeline;
 }
 
@@ -698,7 +705,10 @@ void GxD3D9SkinPaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy
 GxBool GxD3D9SkinShaderAvailable(const GxAtomic* atomic)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    if (!skin || !GxD3D9SkinCanUseVertexShader(atomic)) {
+    // The shader layout carries every vertex's indices and weights: a skin short of them stays on the processor.
+    const bool complete = skin && skin->vertexBoneIndices && skin->vertexBoneWeights &&
+                          skin->numVertices >= static_cast<GxUInt32>(std::max(0, atomic->geometry->numVertices));
+    if (!complete || !GxD3D9SkinCanUseVertexShader(atomic)) {
         return 0;
     }
     // A descriptor whose shader cannot be made keeps the processor layout from the start.

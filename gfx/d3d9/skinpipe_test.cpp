@@ -958,6 +958,32 @@ TEST_F(ShaderSkinPipeTest, SkinTypesTakeTheirOwnPipelines)
     EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(atomic));
 }
 
+// A skin whose weights are missing is never blended: its instance still holds the rest pose, stream of its own
+// included, and it never takes the shader path.
+TEST_F(ShaderSkinPipeTest, SkinWithoutWeightsShowsItsRestPose)
+{
+    // Hardware transform without shaders: the processor path's stream of its own.
+    gxD3D9State.caps.PixelShaderVersion = 0;
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    GxReal* weights = skin->vertexBoneWeights;
+    skin->vertexBoneWeights = nullptr;
+    Pose(1.0f);
+    const bool rendered = Render();
+    skin->vertexBoneWeights = weights;
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(skin->usesVertexShader, 0u);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    EXPECT_EQ(header->streams[0].pooled, 0u);
+    for (GxUInt32 v : {0u, 7u, 23u}) {
+        const GxV3d p = StreamPosition(header, v);
+        EXPECT_FLOAT_EQ(p.x, atomic->geometry->morphTarget[0].verts[v].x) << "vertex " << v;
+        EXPECT_FLOAT_EQ(p.y, atomic->geometry->morphTarget[0].verts[v].y) << "vertex " << v;
+    }
+}
+
 class SkinPipeMemoryTest : public SkinPipeTest {
 protected:
     void SetUp() override
