@@ -1072,7 +1072,17 @@ TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
     material->color = {220, 160, 110, 255};
     material->surfaceProps.ambient = 0.9f;
     material->surfaceProps.diffuse = 0.8f;
-    GxMaterialSetTexture(material, SolidTexture(230, 200, 180));
+    // A checker, so that the coordinates each path hands the texture stage show in the picture.
+    GxTexture* checker = SolidTexture(230, 200, 180);
+    ASSERT_NE(checker, nullptr);
+    GxUInt8* texels = GxRasterLock(checker->raster, 0, gxRASTERLOCKWRITE);
+    ASSERT_NE(texels, nullptr);
+    for (GxInt32 k = 0; k < 2; k++) {
+        GxUInt8* p = texels + k * checker->raster->stride + k * 4;
+        p[0] = p[1] = p[2] = 60;
+    }
+    GxRasterUnlock(checker->raster);
+    GxMaterialSetTexture(material, checker);
     for (const bool lit : {false, true}) {
         SCOPED_TRACE(lit ? "lit, material colour" : "unlit, prelit");
         if (lit) {
