@@ -494,6 +494,9 @@ GxBool GxD3D9SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool rei
 GxBool GxD3D9SkinInstanceSetPath(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,
                                  GxBool shader)
 {
+    if (atomic->geometry->flags & gxGEOMETRYNATIVE) {
+        return 1;  // read already instanced: there is nothing to rebuild it from
+    }
     const bool isShader = (header->skinLayout & kLayoutShader) != 0;
     bool rebuild = isShader != (shader != 0);
     if (!shader && hierarchy && !rebuild) {
