@@ -35,6 +35,7 @@ constexpr GxUInt32 kPositionSize = 12;  // FLOAT3
 // The header's skinLayout bits.
 constexpr GxUInt32 kLayoutShader = 0x1;
 constexpr GxUInt32 kLayoutOwnStream = 0x2;  // stream 0 is a buffer of its own, rewritten whole
+constexpr GxUInt32 kLayoutSkin = 0x80;      // made here (another pipeline's instance of the geometry lacks it)
 
 // ---- Layout.
 
@@ -299,10 +300,11 @@ GxBool DeclarationCreate(GxAtomic* atomic, GxD3D9InstanceHeader* header, bool sh
     shader = shader && skin;
     Layout layout;
     BuildLayout(atomic->geometry, skin, shader, WantsOwnStream(atomic, skin, shader, dynamic), &layout);
-    header->skinLayout = (shader ? kLayoutShader : 0) | (layout.ownStream ? kLayoutOwnStream : 0);
+    header->skinLayout = kLayoutSkin | (shader ? kLayoutShader : 0) | (layout.ownStream ? kLayoutOwnStream : 0);
     if (header->vertexTotal == 0 || !CreateDeclaration(layout, &header->declaration) ||
         !CreateBuffers(header, layout)) {
         ReleaseStreams(header);
+        header->skinLayout = 0;  // the next draw tries again
         return 0;
     }
     if (layout.ownStream) {
@@ -472,6 +474,9 @@ GxBool GxD3D9SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool rei
     GxSkin* skin = GxSkinGeometryGetSkin(geometry);
     const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
     if (reinstance) {
+        if (!(header->skinLayout & kLayoutSkin)) {
+            return 1;  // another pipeline's instance: the draw rebuilds it for its path
+        }
         const GxUInt32 parts = GxD3D9GeometryPartsLockedSince(geometry, header->lockStamp) & gxD3D9SKINALLPARTS;
         return parts ? GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, parts) : 1;
     }
@@ -498,7 +503,7 @@ GxBool GxD3D9SkinInstanceSetPath(GxAtomic* atomic, GxD3D9InstanceHeader* header,
         return 1;  // read already instanced: there is nothing to rebuild it from
     }
     const bool isShader = (header->skinLayout & kLayoutShader) != 0;
-    bool rebuild = isShader != (shader != 0);
+    bool rebuild = !(header->skinLayout & kLayoutSkin) || isShader != (shader != 0);
     if (!shader && hierarchy && !rebuild) {
         // A processor blend each frame wants stream 0 of its own exactly when the pool will not do.
         const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);

@@ -984,6 +984,25 @@ TEST_F(ShaderSkinPipeTest, SkinWithoutWeightsShowsItsRestPose)
     }
 }
 
+// A geometry first instanced by the default atomic pipeline is rebuilt in the skin layout when the skin pipeline
+// draws it, and then blended.
+TEST_F(ShaderSkinPipeTest, InstanceOfAnotherPipelineIsRebuiltForTheSkin)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    atomic->pipeline = nullptr;
+    ASSERT_TRUE(Render());
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEATOMIC);
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    ASSERT_NE(atomic->geometry->repEntry, nullptr);
+    header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    EXPECT_EQ(header->streams[0].contents & gxD3D9STREAMNORMALS, gxD3D9STREAMNORMALS);
+    EXPECT_EQ(ElementOf(header, D3DDECLUSAGE_NORMAL).Type, D3DDECLTYPE_FLOAT3) << "the blend's normals";
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+}
+
 class SkinPipeMemoryTest : public SkinPipeTest {
 protected:
     void SetUp() override
