@@ -31,6 +31,7 @@ struct GxD3D9InstanceHeader {
     GxUInt32 vertexTotal;
     GxUInt32 lockStamp;                  // the geometry's lock stamp the streams were last written from
     void* dynamicGeometry;               // the geometry whose dynamic-list entry this instance holds, or null
+    GxUInt32 skinLayout;                 // skinned instances: which path's layout the streams hold
 };
 
 struct GxD3D9MeshInstance {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "gfx/anim/anim.h"
@@ -17,7 +18,9 @@
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/skin_local.h"
 #include "gfx/d3d9/skincpu.h"
+#include "gfx/d3d9/skininstance.h"
 #include "gfx/d3d9/vertexbuffer.h"
 #include "gfx/d3d9/vertexdecl.h"
 #include "gfx/d3d9/vsbuilder.h"
@@ -28,44 +31,31 @@
 
 namespace {
 
-constexpr GxUInt32 kMaskSkinnedAtomic = 1;
-constexpr GxUInt32 kPipelineData = 1;
-constexpr GxUInt32 kPositionSize = 12;  // FLOAT3, first in the vertex
-
-enum class SkinPath {
-    processor,
-    shader
-};
+// Module-open mask bits and the skin type of the pipeline each creates (its slot is the type less one).
+constexpr GxUInt32 kTypeMasks[] = {1, 2, 4};
+constexpr GxInt32 kFirstType = gxD3D9SKINTYPEATOMIC;
 
 GxPipeline* slots[gxD3D9SKINPIPELINESLOTS] = {};
-std::vector<GxV3d> normalScratch;
+GxD3D9RenderCallBack effectsRenderCallBack = nullptr;  // null: the default render callback
 
 constexpr GxUInt32 kShaderVersionMask = 0xFFFF;
 constexpr GxUInt32 kShaderVersion11 = 0x101;
 constexpr GxUInt32 kReservedConstants = 12;  // fixed part of every skin shader before the palette
 constexpr GxUInt32 kRegistersPerBone = 3;
-constexpr GxUInt32 kMaxWeights = 4;
-constexpr GxUInt32 kMaxPaletteIndex = 256;
+constexpr GxUInt32 kMaxPaletteIndex = gxD3D9SKINPALETTEINDICES;
 constexpr GxReal kByteScale = 1.0f / 255.0f;
 
-// Read from the device when the pipeline is made.
-struct SkinCaps {
-    bool hardwareTransform;
-    bool vertexShadersUsable;
-    bool streamOffsets;
-    GxUInt32 maxConstants;
-    GxUInt32 maxBones;
-};
-SkinCaps skinCaps = {};
+GxD3D9SkinDeviceCaps skinCaps = {};
+bool pixelShadersRequired = true;
 
-SkinCaps ReadCaps(const D3DCAPS9& caps)
+GxD3D9SkinDeviceCaps ReadCaps(const D3DCAPS9& caps)
 {
-    SkinCaps out = {};
+    GxD3D9SkinDeviceCaps out = {};
     out.hardwareTransform = (caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
     out.vertexShadersUsable = out.hardwareTransform &&
                               (caps.VertexShaderVersion & kShaderVersionMask) >= kShaderVersion11 &&
-                              (caps.PixelShaderVersion & kShaderVersionMask) >= kShaderVersion11;
-    out.streamOffsets = (caps.DevCaps2 & D3DDEVCAPS2_STREAMOFFSET) != 0;
+                              (!pixelShadersRequired ||
+                               (caps.PixelShaderVersion & kShaderVersionMask) >= kShaderVersion11);
     if (!out.vertexShadersUsable) {
         return out;
     }
@@ -75,60 +65,8 @@ SkinCaps ReadCaps(const D3DCAPS9& caps)
     return out;
 }
 
-// The shader when the skin was instanced for it and this instance holds the shader layout.
-SkinPath ChoosePath(const GxSkin* skin, const GxAnimHierarchy* hierarchy, const GxD3D9InstanceHeader* header)
-{
-    const bool shaderLayout = header->streams[1].buffer != nullptr;
-    return skin && hierarchy && skin->usesVertexShader && shaderLayout ? SkinPath::shader : SkinPath::processor;
-}
-
-GxUInt32 NormalType()
-{
-    return (GxD3D9GetCaps()->DeclTypes & D3DDTCAPS_DEC3N) ? D3DDECLTYPE_DEC3N : D3DDECLTYPE_FLOAT3;
-}
-
-// Blends positions (and normals) into the first stream of the instance; a failed lock leaves the previous pose.
-void BlendIntoStream(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSkin* skin,
-                     const GxAnimHierarchy* hierarchy)
-{
-    GxD3D9VertexStream& stream = header->streams[0];
-    GxGeometry* geometry = atomic->geometry;
-    if (!stream.buffer || !(stream.contents & gxD3D9STREAMPOSITIONS) || geometry->numMorphTargets < 1 ||
-        skin->numVertices < header->vertexTotal) {
-        return;
-    }
-    const GxMatrix* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
-    if (!palette) {
-        return;
-    }
-    void* data = nullptr;
-    if (FAILED(stream.buffer->Lock(stream.offset, stream.stride * header->vertexTotal, &data, D3DLOCK_NOSYSLOCK)) ||
-        !data) {
-        return;
-    }
-    const GxMorphTarget* target = &geometry->morphTarget[0];
-    auto* base = static_cast<GxUInt8*>(data);
-    const bool normals = (stream.contents & gxD3D9STREAMNORMALS) && target->normals;
-    const GxUInt32 count = header->vertexTotal;
-    if (normals && NormalType() == D3DDECLTYPE_FLOAT3) {
-        GxD3D9SkinBlend(skin, palette, count, target->verts, base, target->normals, base + kPositionSize,
-                        stream.stride);
-    } else {
-        GxD3D9SkinBlend(skin, palette, count, target->verts, base, nullptr, nullptr, stream.stride);
-        if (normals) {
-            // Packed normals: blended as floats, then packed by the driver's element writer.
-            normalScratch.resize(count);
-            GxD3D9SkinBlend(skin, palette, count, target->normals, normalScratch.data(), nullptr, nullptr,
-                            sizeof(GxV3d));
-            GxD3D9WriteV3d(D3DDECLTYPE_DEC3N, base + kPositionSize, normalScratch.data(), count, stream.stride);
-        }
-    }
-    stream.buffer->Unlock();
-}
-
 // ---- Vertex-shader path.
 
-constexpr GxUInt32 kBlendStream = 1;
 constexpr GxUInt32 kFloatsPerRegister = 4;
 constexpr GxReal kLog2E = 1.442695f;
 constexpr GxUInt8 kNoSlot = 0;
@@ -151,155 +89,6 @@ GxD3D9VertexShaderDescriptor DescriptorSetup(const GxAtomic* atomic, const GxSki
         d.fogMode = static_cast<GxUInt8>(fogType);
     }
     return d;
-}
-
-// Palette slot times three of each bone: the bone's place in the used-bone list when the hierarchy has more
-// nodes than the constants hold, else the bone itself.
-void PaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt8 remap[kMaxPaletteIndex])
-{
-    std::memset(remap, kNoSlot, kMaxPaletteIndex);
-    if (skin->boneLimit) {
-        // Split data: each bone's slot in the palette window of the meshes that use it.
-        for (GxUInt32 bone = 0; bone < skin->numBones && bone < kMaxPaletteIndex; bone++) {
-            const GxUInt8 slot = skin->meshBoneRemapIndices[bone];
-            if (slot != gxSKINNOREMAP && slot < skinCaps.maxBones) {
-                remap[bone] = static_cast<GxUInt8>(kRegistersPerBone * slot);
-            }
-        }
-        return;
-    }
-    const bool compact = static_cast<GxUInt32>(hierarchy->numNodes) > skinCaps.maxBones;
-    for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
-        const GxUInt32 bone = skin->boneIDs[i];
-        const GxUInt32 slot = compact ? i : bone;
-        if (slot < skinCaps.maxBones) {
-            remap[bone] = static_cast<GxUInt8>(kRegistersPerBone * slot);
-        }
-    }
-}
-
-// The vertex-shader layout adds a pooled stream of weights and palette indices to the processor layout's stream.
-GxBool AddBlendStream(GxD3D9InstanceHeader* header, const GxSkin* skin, const GxAnimHierarchy* hierarchy)
-{
-    const GxUInt32 count = header->vertexTotal;
-    if (!header->declaration || header->streams[kBlendStream].buffer || skin->numVertices < count ||
-        !skin->vertexBoneIndices || !skin->vertexBoneWeights) {
-        return 0;
-    }
-    const DWORD indexType = (GxD3D9GetCaps()->DeclTypes & D3DDTCAPS_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_SHORT4;
-    const GxUInt32 weightSize = GxD3D9VertexDeclTypeGetSize(D3DDECLTYPE_FLOAT4);
-    const GxUInt32 stride = weightSize + GxD3D9VertexDeclTypeGetSize(indexType);
-    D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
-    UINT numElements = 0;
-    if (FAILED(header->declaration->GetDeclaration(nullptr, &numElements)) || numElements < 1 ||
-        numElements + 2 > MAXD3DDECLLENGTH + 1 || FAILED(header->declaration->GetDeclaration(elements, &numElements))) {
-        return 0;
-    }
-    const GxUInt32 end = numElements - 1;  // the closing element
-    elements[end + 2] = elements[end];
-    elements[end] = {static_cast<WORD>(kBlendStream), 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT,
-                     D3DDECLUSAGE_BLENDWEIGHT,        0};
-    elements[end + 1] = {static_cast<WORD>(kBlendStream), static_cast<WORD>(weightSize), static_cast<BYTE>(indexType),
-                         D3DDECLMETHOD_DEFAULT,           D3DDECLUSAGE_BLENDINDICES,     0};
-    IDirect3DVertexDeclaration9* declaration = nullptr;
-    if (!GxD3D9CreateVertexDeclaration(elements, &declaration)) {
-        return 0;
-    }
-    GxD3D9VertexStream& stream = header->streams[kBlendStream];
-    if (!GxD3D9CreateVertexBuffer(stride, stride * count, &stream.buffer, &stream.offset)) {
-        stream = GxD3D9VertexStream{};
-        GxD3D9DeleteVertexDeclaration(declaration);
-        return 0;
-    }
-    stream.stride = stride;
-    stream.pooled = 1;
-    void* data = nullptr;
-    if (FAILED(stream.buffer->Lock(stream.offset, stride * count, &data, 0)) || !data) {
-        GxD3D9DestroyVertexBuffer(stride, stride * count, stream.buffer, stream.offset);
-        stream = GxD3D9VertexStream{};
-        GxD3D9DeleteVertexDeclaration(declaration);
-        return 0;
-    }
-    auto* base = static_cast<GxUInt8*>(data);
-    for (GxUInt32 v = 0; v < count; v++) {
-        GxReal w[kMaxWeights];
-        std::memcpy(w, skin->vertexBoneWeights + kMaxWeights * v, sizeof(w));
-        if (w[0] > 1.0f) {
-            w[0] = 1.0f;
-            w[1] = w[2] = w[3] = 0.0f;
-        }
-        std::memcpy(base + stride * v, w, sizeof(w));
-    }
-    GxUInt8 remap[kMaxPaletteIndex];
-    PaletteRemap(skin, hierarchy, remap);
-    GxD3D9WriteBoneIndices(indexType, base + weightSize, reinterpret_cast<const GxUInt8*>(skin->vertexBoneIndices),
-                           remap, count, stride);
-    stream.buffer->Unlock();
-    GxD3D9DeleteVertexDeclaration(header->declaration);
-    header->declaration = declaration;
-    return 1;
-}
-
-// Back to the processor layout: the blend stream goes and the declaration loses its elements. A shader-layout
-// instance is never drawn by the fixed-function path.
-GxBool DropBlendStream(GxD3D9InstanceHeader* header)
-{
-    GxD3D9VertexStream& stream = header->streams[kBlendStream];
-    if (!stream.buffer) {
-        return 1;
-    }
-    D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
-    UINT numElements = MAXD3DDECLLENGTH + 1;
-    GxUInt32 kept = 0;
-    if (header->declaration && SUCCEEDED(header->declaration->GetDeclaration(nullptr, &numElements)) &&
-        numElements <= MAXD3DDECLLENGTH + 1 && SUCCEEDED(header->declaration->GetDeclaration(elements, &numElements))) {
-        for (GxUInt32 i = 0; i < numElements; i++) {
-            if (elements[i].Stream != kBlendStream) {
-                elements[kept++] = elements[i];
-            }
-        }
-    }
-    IDirect3DVertexDeclaration9* declaration = nullptr;
-    if (kept == 0 || !GxD3D9CreateVertexDeclaration(elements, &declaration)) {
-        return 0;
-    }
-    GxD3D9DeleteVertexDeclaration(header->declaration);
-    header->declaration = declaration;
-    GxD3D9DestroyVertexBuffer(stream.stride, stream.stride * header->vertexTotal, stream.buffer, stream.offset);
-    stream = GxD3D9VertexStream{};
-    return 1;
-}
-
-GxBool SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstance)
-{
-    auto* atomic = static_cast<GxAtomic*>(object);
-    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
-    if (reinstance) {
-        // The processor layout's stream is rewritten as usual; the blend stream holds nothing that locks change.
-        const GxD3D9VertexStream blend = header->streams[kBlendStream];
-        header->streams[kBlendStream] = GxD3D9VertexStream{};
-        const GxBool ok = GxD3D9AtomicInstance(object, header, 1);
-        header->streams[kBlendStream] = blend;
-        return ok;
-    }
-    if (!GxD3D9AtomicInstance(object, header, 0)) {
-        return 0;
-    }
-    if (!skin) {
-        return 1;
-    }
-    skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
-    skin->usesVertexShader = 0;
-    if (hierarchy && GxD3D9SkinCanUseVertexShader(atomic)) {
-        // A descriptor whose shader cannot be made keeps the processor layout from the start.
-        const GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
-        GxD3D9VertexShaderRegisters registers;
-        if (GxD3D9VertexShaderCacheGet(&d, &registers) && AddBlendStream(header, skin, hierarchy)) {
-            skin->usesVertexShader = 1;
-        }
-    }
-    return 1;
 }
 
 // ---- Shader lighting: the light block from c4 (ambient, two registers per directional light, then the point
@@ -626,21 +415,19 @@ void UploadMeshRuns(const GxMatrix* palette, GxUInt32 entries, const GxSkin* ski
     }
 }
 
-// Both streams are bound at their own byte offsets, so vertices are counted from the start of each range.
-void DrawMesh(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh, GxUInt32 streamBase)
+void DrawMesh(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh)
 {
     IDirect3DDevice9* device = GxD3D9Device();
-    if (mesh.primitiveCount == 0 || mesh.vertexBase < streamBase) {
+    if (mesh.primitiveCount == 0) {
         return;
     }
     GxD3D9RenderStateFlush();
     const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
-    const GxUInt32 base = mesh.vertexBase - streamBase;
     if (header->indexBuffer) {
-        device->DrawIndexedPrimitive(primitive, static_cast<INT>(base), 0, mesh.vertexCount, mesh.firstIndex,
-                                     mesh.primitiveCount);
+        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount,
+                                     mesh.firstIndex, mesh.primitiveCount);
     } else {
-        device->DrawPrimitive(primitive, base, mesh.primitiveCount);
+        device->DrawPrimitive(primitive, mesh.vertexBase, mesh.primitiveCount);
     }
 }
 
@@ -683,7 +470,7 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         return 0;
     }
     GxUInt8 remap[kMaxPaletteIndex];
-    PaletteRemap(skin, hierarchy, remap);
+    GxD3D9SkinPaletteRemap(skin, hierarchy, remap);
     const GxUInt32 entries = GxD3D9SkinPaletteCount(skin, hierarchy);
     if (!skin->boneLimit) {
         UploadPalette(palette, entries, skin, remap, registers.bones);
@@ -696,11 +483,9 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         streams[s] =
             GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
     }
-    GxD3D9SetStreams(streams, 1);
+    GxD3D9SetStreams(streams, header->streamOffsets);
     GxD3D9SetVertexDeclaration(header->declaration);
     GxD3D9SetVertexShader(shader);
-    const GxD3D9VertexStream& first = header->streams[0];
-    const GxUInt32 streamBase = first.stride ? first.offset / first.stride : 0;
     GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     for (GxUInt32 m = 0; m < header->meshCount; m++) {
         const auto* material = static_cast<const GxMaterial*>(meshes[m].material);
@@ -730,7 +515,7 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         if (skin->boneLimit) {
             UploadMeshRuns(palette, entries, skin, remap, registers.bones, m);
         }
-        DrawMesh(header, meshes[m], streamBase);
+        DrawMesh(header, meshes[m]);
     }
     GxD3D9SetVertexShader(nullptr);
     return 1;
@@ -742,40 +527,57 @@ void SkinRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUI
     GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    if (ChoosePath(skin, hierarchy, header) == SkinPath::shader) {
-        if (RenderShader(entry, atomic, skin, hierarchy, flags)) {
+    if (skin && hierarchy && skin->usesVertexShader) {
+        // Another atomic of the geometry may have left the processor layout.
+        if (GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 1) &&
+            RenderShader(entry, atomic, skin, hierarchy, flags)) {
             return;
         }
         // The shader for this draw could not be made: the skin goes to the processor path for good.
         skin->usesVertexShader = 0;
     }
-    // A shader layout (this one, or another instance's after its skin fell back) is never drawn by the
-    // fixed-function path: it is brought back to the processor layout first.
-    if (!DropBlendStream(header)) {
+    // A shader layout is never drawn by the fixed-function path: it is brought to the processor layout first.
+    if (!GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 0)) {
         return;
     }
     if (skin && hierarchy && skin->vertexBoneWeights) {
-        BlendIntoStream(atomic, header, skin, hierarchy);
+        GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
     }
     GxD3D9DefaultRenderCallback(entry, object, type, flags);
 }
 
-GxBool PipelinesCreateHook(GxUInt32 mask) { return GxSkinPipelinesCreate(mask); }
+// Material effects draw in passes of their own that the generated shader does not make: skins of the effects
+// pipeline are always blended on the processor and drawn by the effects' render callback.
+void SkinEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
+{
+    auto* atomic = static_cast<GxAtomic*>(object);
+    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
+    if (!GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 0)) {
+        return;
+    }
+    if (skin && hierarchy && skin->vertexBoneWeights) {
+        GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
+    }
+    (effectsRenderCallBack ? effectsRenderCallBack : GxD3D9DefaultRenderCallback)(entry, object, type, flags);
+}
 
-GxBool PipelinesDestroyHook(void) { return GxSkinPipelinesDestroy(); }
+// Skins are rewritten from their rest pose and locked parts only: morph targets past the first are not read.
+GxBool SkinReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxD3D9InstanceCallBack)
+{
+    return GxD3D9SkinInstance(atomic, header, 1);
+}
 
-}  // namespace
-
-GxPipeline* GxD3D9SkinPipelineCreate(void)
+GxPipeline* CreateTypePipeline(GxInt32 type)
 {
     skinCaps = ReadCaps(*GxD3D9GetCaps());
     GxPipeline* pipeline = GxPipelineCreate();
     if (!pipeline) {
         return nullptr;
     }
-    // Pipelines of this owner keep one stream, which the blend rewrites in place.
     pipeline->ownerPluginId = gxD3D9SKINPIPELINEID;
-    pipeline->pluginData = kPipelineData;
+    pipeline->pluginData = static_cast<GxUInt32>(type);
     if (!GxPipelineLock(pipeline) ||
         !GxPipelineAddFragment(pipeline, nullptr, GxD3D9AtomicAllInOneNodeGet(), nullptr) ||
         !GxPipelineUnlock(pipeline)) {
@@ -787,18 +589,33 @@ GxPipeline* GxD3D9SkinPipelineCreate(void)
         GxPipelineDestroy(pipeline);
         return nullptr;
     }
-    callBacks->renderCallBack = SkinRenderCallback;
-    callBacks->instanceCallBack = SkinInstance;
+    callBacks->renderCallBack = type == gxD3D9SKINTYPEEFFECTS ? SkinEffectsRenderCallback : SkinRenderCallback;
+    callBacks->instanceCallBack = GxD3D9SkinInstance;
+    callBacks->reinstanceCallBack = SkinReinstance;
     return pipeline;
+}
+
+GxBool PipelinesCreateHook(GxUInt32 mask) { return GxSkinPipelinesCreate(mask); }
+
+GxBool PipelinesDestroyHook(void) { return GxSkinPipelinesDestroy(); }
+
+}  // namespace
+
+GxPipeline* GxD3D9SkinPipelineCreate(void)
+{
+    return CreateTypePipeline(gxD3D9SKINTYPEATOMIC);
 }
 
 GxBool GxSkinPipelinesCreate(GxUInt32 mask)
 {
     GxD3D9VertexShaderCacheOpen();
-    if (mask & kMaskSkinnedAtomic) {
-        slots[0] = GxD3D9SkinPipelineCreate();
-        if (!slots[0]) {
-            GxD3D9VertexShaderCacheClose();
+    for (GxInt32 slot = 0; slot < static_cast<GxInt32>(std::size(kTypeMasks)); slot++) {
+        if (!(mask & kTypeMasks[slot])) {
+            continue;
+        }
+        slots[slot] = CreateTypePipeline(kFirstType + slot);
+        if (!slots[slot]) {
+            GxSkinPipelinesDestroy();
             return 0;
         }
     }
@@ -814,15 +631,22 @@ GxBool GxSkinPipelinesDestroy(void)
             slot = nullptr;
         }
     }
-    normalScratch = std::vector<GxV3d>();
     GxD3D9VertexShaderCacheClose();
     return 1;
 }
 
-GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32)
+// The pipeline of the skin's type; a type whose pipeline was not made (its plugin is missing) takes the first.
+GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type)
 {
-    atomic->pipeline = slots[0];
+    const GxInt32 slot = type - kFirstType;
+    const bool made = slot >= 0 && slot < gxD3D9SKINPIPELINESLOTS && slots[slot];
+    atomic->pipeline = made ? slots[slot] : slots[0];
     return atomic;
+}
+
+void GxD3D9SkinSetEffectsRenderCallback(GxD3D9RenderCallBack callBack)
+{
+    effectsRenderCallBack = callBack;
 }
 
 GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot)
@@ -840,9 +664,72 @@ GxBool GxD3D9SkinPluginAttach(void)
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    // The blend stream lies elsewhere in the shared buffers than the first stream, so both are bound at byte
-    // offsets. Split data upload each mesh's bones into the window its table gives.
-    return skinCaps.vertexShadersUsable && skinCaps.streamOffsets && skin &&
+    const bool effects = atomic->pipeline && atomic->pipeline->ownerPluginId == gxD3D9SKINPIPELINEID &&
+                         atomic->pipeline->pluginData == gxD3D9SKINTYPEEFFECTS;
+    // Split data upload each mesh's bones into the window its table gives.
+    return skinCaps.vertexShadersUsable && skin && !effects &&
            (!skin->boneLimit || (atomic->geometry->mesh && skin->numMeshes == atomic->geometry->mesh->numMeshes)) &&
-           skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= kMaxWeights;
+           skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= gxD3D9SKINMAXWEIGHTS;
+}
+
+const GxD3D9SkinDeviceCaps* GxD3D9SkinGetDeviceCaps(void)
+{
+    return &skinCaps;
+}
+
+// Palette slot times three of each bone: the bone's place in the used-bone list when the hierarchy has more
+// nodes than the constants hold, else the bone itself.
+void GxD3D9SkinPaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt8 remap[kMaxPaletteIndex])
+{
+    std::memset(remap, kNoSlot, kMaxPaletteIndex);
+    if (skin->boneLimit) {
+        // Split data: each bone's slot in the palette window of the meshes that use it.
+        for (GxUInt32 bone = 0; bone < skin->numBones && bone < kMaxPaletteIndex; bone++) {
+            const GxUInt8 slot = skin->meshBoneRemapIndices[bone];
+            if (slot != gxSKINNOREMAP && slot < skinCaps.maxBones) {
+                remap[bone] = static_cast<GxUInt8>(kRegistersPerBone * slot);
+            }
+        }
+        return;
+    }
+    const bool compact = hierarchy && static_cast<GxUInt32>(hierarchy->numNodes) > skinCaps.maxBones;
+    for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
+        const GxUInt32 bone = skin->boneIDs[i];
+        const GxUInt32 slot = compact ? i : bone;
+        if (slot < skinCaps.maxBones) {
+            remap[bone] = static_cast<GxUInt8>(kRegistersPerBone * slot);
+        }
+    }
+}
+
+GxBool GxD3D9SkinShaderAvailable(const GxAtomic* atomic)
+{
+    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    // The shader layout carries every vertex's indices and weights: a skin short of them stays on the processor.
+    const bool complete = skin && skin->vertexBoneIndices && skin->vertexBoneWeights &&
+                          skin->numVertices >= static_cast<GxUInt32>(std::max(0, atomic->geometry->numVertices));
+    if (!complete || !GxD3D9SkinCanUseVertexShader(atomic)) {
+        return 0;
+    }
+    // A descriptor whose shader cannot be made keeps the processor layout from the start.
+    const GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
+    GxD3D9VertexShaderRegisters registers;
+    return GxD3D9VertexShaderCacheGet(&d, &registers) != nullptr;
+}
+
+GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader)
+{
+    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    if (!skin) {
+        return 0;
+    }
+    skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
+    skin->usesVertexShader =
+        shader && GxSkinAtomicGetHierarchy(atomic) && GxD3D9SkinShaderAvailable(atomic) ? 1 : 0;
+    return skin->usesVertexShader;
+}
+
+void GxD3D9SkinSetPixelShadersRequired(GxBool required)
+{
+    pixelShadersRequired = required != 0;
 }

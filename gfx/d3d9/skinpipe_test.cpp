@@ -8,6 +8,7 @@
 #include "gfx/anim/anim.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/skincpu.h"
+#include "gfx/d3d9/skininstance.h"
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/vscache_testing.h"
@@ -119,7 +120,11 @@ TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
     GxGeometry* geometry = atomic->geometry;
     ASSERT_NE(geometry->repEntry, nullptr);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
-    EXPECT_EQ(header->streams[1].buffer, nullptr);  // one stream, rewritten in place
+    // Hardware transform: positions and normals in a stream of their own, locked with discard at each blend.
+    const bool hardware = (gxD3D9State.caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
+    EXPECT_EQ(header->streams[0].pooled, hardware ? 0u : 1u);
+    EXPECT_EQ(header->streams[0].contents & (gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS),
+              gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS);
     for (GxUInt32 v : {0u, 7u, 23u}) {
         const GxV3d p = StreamPosition(header, v);
         EXPECT_FLOAT_EQ(p.x, geometry->morphTarget[0].verts[v].x);
@@ -250,17 +255,18 @@ protected:
         Pose(1.0f);
         return Render() ? atomic : nullptr;
     }
-    GxUInt32 DeclarationStreams(const GxD3D9InstanceHeader* header)
+    // Whether the instance's declaration carries palette indices (the shader layout).
+    bool DeclaresBlendIndices(const GxD3D9InstanceHeader* header)
     {
         D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
         UINT count = MAXD3DDECLLENGTH + 1;
-        GxUInt32 streams = 0;
+        bool found = false;
         if (SUCCEEDED(header->declaration->GetDeclaration(elements, &count))) {
             for (UINT i = 0; i + 1 < count; i++) {
-                streams |= 1u << elements[i].Stream;
+                found = found || elements[i].Usage == D3DDECLUSAGE_BLENDINDICES;
             }
         }
-        return streams;
+        return found;
     }
 
 public:
@@ -278,8 +284,10 @@ TEST_F(ShaderSkinPipeTest, ShaderPathUploadsThePaletteAndLeavesTheBindPose)
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
     const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
     EXPECT_EQ(skin->usesVertexShader, 1u);
-    EXPECT_NE(header->streams[1].buffer, nullptr);
-    EXPECT_EQ(DeclarationStreams(header), 3u);
+    EXPECT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
+    EXPECT_TRUE(DeclaresBlendIndices(header));
+    EXPECT_EQ(header->streams[1].buffer, nullptr);  // nothing changes: one pooled stream
+    EXPECT_EQ(header->streams[0].pooled, 1u);
     // The device blends: the vertex stream keeps the bind pose.
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y);
     // Bone 0's rows follow the fixed registers (and the material colour when modulated): lifted by 0.5 in y.
@@ -331,7 +339,7 @@ TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
     ASSERT_NE(atomic, nullptr);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
     EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
-    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_FALSE(DeclaresBlendIndices(header));
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
 }
 
@@ -340,15 +348,15 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
     GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
     ASSERT_NE(atomic, nullptr);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
-    ASSERT_NE(header->streams[1].buffer, nullptr);
+    ASSERT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
     // The next draw's shader cannot be made (a new cache, an assembler that fails).
     GxD3D9VertexShaderSetAssembler(AssembleNothing);
     GxD3D9VertexShaderCacheClose();
     GxD3D9VertexShaderCacheOpen();
     ASSERT_TRUE(Render());
     EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
-    EXPECT_EQ(header->streams[1].buffer, nullptr);
-    EXPECT_EQ(DeclarationStreams(header), 1u);
+    EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
+    EXPECT_FALSE(DeclaresBlendIndices(header));
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
 }
 
@@ -358,11 +366,11 @@ TEST_F(ShaderSkinPipeTest, ShaderLayoutLeftByAnotherInstanceIsDroppedBeforeAFixe
     GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
     ASSERT_NE(atomic, nullptr);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
-    ASSERT_NE(header->streams[1].buffer, nullptr);
+    ASSERT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
     GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader = 0;
     ASSERT_TRUE(Render());
-    EXPECT_EQ(header->streams[1].buffer, nullptr);
-    EXPECT_EQ(DeclarationStreams(header), 1u);
+    EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
+    EXPECT_FALSE(DeclaresBlendIndices(header));
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
 }
 
@@ -372,15 +380,20 @@ TEST_F(ShaderSkinPipeTest, DevicesWithoutShadersKeepSkinsOnTheProcessor)
     GxAtomic* lit = SkinnedAtomic();
     lit->geometry->flags |= gxGEOMETRYLIGHT;
     EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(lit));
-    gxD3D9State.caps.DevCaps2 &= ~static_cast<DWORD>(D3DDEVCAPS2_STREAMOFFSET);
-    ASSERT_TRUE(GxSkinPipelinesDestroy());
-    ASSERT_TRUE(GxSkinPipelinesCreate(1));
-    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
-    gxD3D9State.caps.DevCaps2 |= D3DDEVCAPS2_STREAMOFFSET;
     gxD3D9State.caps.PixelShaderVersion = 0;
     ASSERT_TRUE(GxSkinPipelinesDestroy());
     ASSERT_TRUE(GxSkinPipelinesCreate(1));
     EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
+    // A program that lets vertex shaders alone do gets the shader path; vertex shaders stay required.
+    GxD3D9SkinSetPixelShadersRequired(0);
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(lit));
+    gxD3D9State.caps.VertexShaderVersion = 0;
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
+    GxD3D9SkinSetPixelShadersRequired(1);
 }
 
 // Two bones: the root lifts and turns about z, its child slides along x and turns about x.
@@ -684,6 +697,312 @@ TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRu
     GxAnimationDestroy(twoBones);
 }
 
+// A point lamp held by two sectors the character stands in is one light of the block, not two.
+TEST_F(ShaderSkinPipeTest, LampReachedThroughTwoSectorsIsCountedOnce)
+{
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+    ASSERT_NE(twoBones, nullptr);
+    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.0f);
+    ASSERT_NE(hierarchy, nullptr);
+    GxLight* lamp = AddLight(gxLIGHTPOINT, 0.5f);
+    GxLinkRemove(&lamp->inWorld);
+    GxLinkInit(&lamp->inWorld);
+    lamp->radius = 4.0f;
+    GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, true);
+    {
+        LampSector first({lamp}, {atomic});
+        LampSector second({lamp}, {atomic});
+        ASSERT_TRUE(Render());
+    }
+    ASSERT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+    const GxUInt32 point = gxD3D9VSLIGHTSREGISTER;
+    float block[4][4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(point, &block[0][0], 4)));
+    EXPECT_FLOAT_EQ(block[0][0], 1.0f / 4.0f);
+    EXPECT_FLOAT_EQ(block[0][1], 0.0f) << "a second light in the group";
+    EXPECT_FLOAT_EQ(block[3][0], 1.0f) << "the palette follows one light (group, position, colour)";
+    GxAnimationDestroy(twoBones);
+}
+
+// The element of `usage` in the instance's declaration (type 0xFF when there is none).
+D3DVERTEXELEMENT9 ElementOf(const GxD3D9InstanceHeader* header, BYTE usage)
+{
+    D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
+    UINT count = MAXD3DDECLLENGTH + 1;
+    if (SUCCEEDED(header->declaration->GetDeclaration(elements, &count))) {
+        for (UINT i = 0; i + 1 < count; i++) {
+            if (elements[i].Usage == usage) {
+                return elements[i];
+            }
+        }
+    }
+    return D3DVERTEXELEMENT9{0xFF, 0, 0xFF, 0, 0, 0};
+}
+
+// Copies `size` bytes of vertex v's element out of its stream.
+void ReadElement(GxD3D9InstanceHeader* header, const D3DVERTEXELEMENT9& e, GxUInt32 v, void* out, size_t size)
+{
+    GxD3D9VertexStream& s = header->streams[e.Stream];
+    void* data = nullptr;
+    if (SUCCEEDED(s.buffer->Lock(s.offset, s.stride * header->vertexTotal, &data, D3DLOCK_READONLY))) {
+        memcpy(out, static_cast<char*>(data) + static_cast<size_t>(v) * s.stride + e.Offset, size);
+        s.buffer->Unlock();
+    }
+}
+
+// Two weights go into the most compact type the device reads; a first weight above 1 is the vertex's one bone.
+TEST_F(ShaderSkinPipeTest, TwoWeightsTakeTheDevicesCompactType)
+{
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+    ASSERT_NE(twoBones, nullptr);
+    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.3f);
+    ASSERT_NE(hierarchy, nullptr);
+    const DWORD normalised =
+        D3DDTCAPS_UBYTE4N | D3DDTCAPS_SHORT2N | D3DDTCAPS_SHORT4N | D3DDTCAPS_USHORT2N | D3DDTCAPS_USHORT4N;
+    const DWORD full = gxD3D9State.caps.DeclTypes | normalised;
+    GxD3D9VertexShaderSetAssembler(AssembleAny);  // the layout is the subject here
+    // A shader-model-1 device loses the normalised types when the shader cache opens.
+    const struct {
+        DWORD shaderVersion;
+        DWORD types;
+        BYTE want;
+    } cases[] = {{D3DVS_VERSION(2, 0), full, D3DDECLTYPE_USHORT2N},
+                 {D3DVS_VERSION(1, 1), full, D3DDECLTYPE_DEC3N},
+                 {D3DVS_VERSION(1, 1), full & ~D3DDTCAPS_DEC3N, D3DDECLTYPE_D3DCOLOR}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.want));
+        gxD3D9State.caps.DeclTypes = c.types;
+        gxD3D9State.caps.VertexShaderVersion = c.shaderVersion;
+        ASSERT_TRUE(GxSkinPipelinesDestroy());
+        ASSERT_TRUE(GxSkinPipelinesCreate(1));
+        GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f);
+        GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+        skin->vertexBoneWeights[4 * 3] = 1.5f;  // vertex 3: one bone, whatever its second weight says
+        ASSERT_TRUE(Render());
+        ASSERT_EQ(skin->usesVertexShader, 1u);
+        auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+        const D3DVERTEXELEMENT9 weights = ElementOf(header, D3DDECLUSAGE_BLENDWEIGHT);
+        EXPECT_EQ(weights.Type, c.want);
+        EXPECT_EQ(ElementOf(header, D3DDECLUSAGE_BLENDINDICES).Type, D3DDECLTYPE_SHORT2);
+        if (c.want == D3DDECLTYPE_USHORT2N) {
+            GxUInt16 stored[2] = {};
+            ReadElement(header, weights, 3, stored, sizeof(stored));
+            EXPECT_EQ(stored[0], 65535u);
+            EXPECT_EQ(stored[1], 0u);
+        }
+        atomics.clear();
+        GxAtomicDestroy(atomic);
+    }
+    gxD3D9State.caps.DeclTypes = full;
+    GxAnimationDestroy(twoBones);
+}
+
+// A palette larger than the constants hold: the processor blends into a stream of its own (positions and normals),
+// the prelit colours wait in a pooled stream, and each draw moves the vertices.
+TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
+{
+    const GxReal times[2] = {0.0f, 1.0f};
+    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+    ASSERT_NE(twoBones, nullptr);
+    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.0f);
+    ASSERT_NE(hierarchy, nullptr);
+    gxD3D9State.caps.MaxVertexShaderConst = 16;  // one bone past the fixed registers
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f);
+    ASSERT_TRUE(Render());
+    GxGeometry* geometry = atomic->geometry;
+    EXPECT_EQ(GxSkinGeometryGetSkin(geometry)->usesVertexShader, 0u);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    EXPECT_EQ(header->streams[0].pooled, 0u);
+    EXPECT_EQ(header->streams[0].offset, 0u);
+    EXPECT_EQ(header->streams[0].contents, gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS);
+    EXPECT_EQ(header->streams[1].pooled, 1u);
+    EXPECT_TRUE(header->streams[1].contents & gxD3D9STREAMPRELIT);
+    EXPECT_TRUE(GxD3D9DynamicGeometryContains(geometry));
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y);  // at rest
+    GxAnimHierarchyAddAnimTime(hierarchy, 0.5f);
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+    ASSERT_TRUE(Render());
+    EXPECT_GT(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y + 0.1f);
+    // The colours were written once, into the pooled stream, and stay.
+    const D3DVERTEXELEMENT9 colour = ElementOf(header, D3DDECLUSAGE_COLOR);
+    ASSERT_EQ(colour.Stream, 1);
+    DWORD stored = 0;
+    ReadElement(header, colour, 5, &stored, sizeof(stored));
+    const GxRGBA& want = geometry->preLitLum[5];
+    EXPECT_EQ(stored, D3DCOLOR_ARGB(want.alpha, want.red, want.green, want.blue));
+    GxAnimationDestroy(twoBones);
+}
+
+// A vertex buffer whose locks fail, with an error or with no memory.
+struct FailingVertexBuffer : IDirect3DVertexBuffer9 {
+    bool nullMemory = false;
+    int unlocks = 0;
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetDevice(IDirect3DDevice9**) override { return D3DERR_INVALIDCALL; }
+    DWORD SetPriority(DWORD) override { return 0; }
+    DWORD GetPriority() override { return 0; }
+    void PreLoad() override {}
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+    HRESULT Lock(UINT, UINT, void** data, DWORD) override
+    {
+        *data = nullptr;
+        return nullMemory ? D3D_OK : D3DERR_INVALIDCALL;
+    }
+    HRESULT Unlock() override
+    {
+        unlocks++;
+        return D3D_OK;
+    }
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC*) override { return D3DERR_INVALIDCALL; }
+};
+
+// A lock that fails, or succeeds without memory, is never written through: the fill reports it and the blend
+// leaves the stream as it was.
+TEST_F(ShaderSkinPipeTest, FailedLocksAreNeverWrittenThrough)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);  // the processor layout
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleNothing);
+    ASSERT_NE(atomic, nullptr);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    for (const bool nullMemory : {false, true}) {
+        SCOPED_TRACE(nullMemory ? "no memory" : "failed");
+        FailingVertexBuffer failing;
+        failing.nullMemory = nullMemory;
+        IDirect3DVertexBuffer9* real = header->streams[0].buffer;
+        header->streams[0].buffer = &failing;
+        EXPECT_FALSE(GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, gxD3D9SKINALLPARTS));
+        GxD3D9SkinPaletteInvalidate();
+        GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
+        header->streams[0].buffer = real;
+        EXPECT_EQ(failing.unlocks, nullMemory ? 2 : 0);
+    }
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+}
+
+// One geometry under two atomics, one posed on the shader path and one without a hierarchy: each draw finds the
+// layout its path reads, and a lock of the colours reaches the shared instance whichever atomic draws next.
+TEST_F(ShaderSkinPipeTest, SharedGeometryGivesEachAtomicItsLayout)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* posed = UnlitSkinnedAtomic();
+    GxGeometry* geometry = posed->geometry;
+    GxGeometryAddRef(geometry);
+    GxAtomic* still = MakeAtomicAt(geometry, 6.0f);
+    GxSkinAtomicInitPipeline(still, 1);
+    Pose(1.0f);
+    atomics = {posed};
+    ASSERT_TRUE(Render());
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    EXPECT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
+    atomics = {still};
+    ASSERT_TRUE(Render());
+    EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y) << "no hierarchy, no blend";
+    ASSERT_NE(GxGeometryLock(geometry, gxGEOMETRYLOCKVERTICES), nullptr);
+    geometry->morphTarget[0].verts[7].x += 2.0f;
+    GxGeometryUnlock(geometry);
+    atomics = {posed};
+    ASSERT_TRUE(Render());
+    EXPECT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).x, geometry->morphTarget[0].verts[7].x);
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y) << "the device blends";
+    atomics = {posed, still};
+}
+
+int effectsDraws = 0;
+void CountingEffectsRender(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
+{
+    effectsDraws++;
+    GxD3D9DefaultRenderCallback(entry, object, type, flags);
+}
+
+// Each skin type gets its own pipeline when its plugin is there, else the first one; the material-effects skins are
+// blended on the processor even where shaders could do it, and drawn by the effects' render callback.
+TEST_F(ShaderSkinPipeTest, SkinTypesTakeTheirOwnPipelines)
+{
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    for (const GxInt32 type : {1, 2, 3, 7}) {
+        EXPECT_EQ(GxSkinAtomicInitPipeline(atomic, type)->pipeline, GxD3D9SkinGetPipeline(0)) << "type " << type;
+    }
+    EXPECT_EQ(GxD3D9SkinGetPipeline(1), nullptr);
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1 | 2 | 4));
+    for (const GxInt32 type : {1, 2, 3}) {
+        GxPipeline* pipeline = GxD3D9SkinGetPipeline(type - 1);
+        ASSERT_NE(pipeline, nullptr);
+        EXPECT_EQ(pipeline->pluginData, static_cast<GxUInt32>(type));
+        EXPECT_EQ(GxSkinAtomicInitPipeline(atomic, type)->pipeline, pipeline);
+    }
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxD3D9SkinSetEffectsRenderCallback(CountingEffectsRender);
+    GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEEFFECTS);
+    EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(atomic));
+    Pose(1.0f);
+    const bool rendered = Render();
+    GxD3D9SkinSetEffectsRenderCallback(nullptr);
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(effectsDraws, 1);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+    // The same skin under the first type's pipeline goes back to the shader.
+    GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEATOMIC);
+    EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(atomic));
+}
+
+// A skin whose weights are missing is never blended: its instance still holds the rest pose, stream of its own
+// included, and it never takes the shader path.
+TEST_F(ShaderSkinPipeTest, SkinWithoutWeightsShowsItsRestPose)
+{
+    // Hardware transform without shaders: the processor path's stream of its own.
+    gxD3D9State.caps.PixelShaderVersion = 0;
+    ASSERT_TRUE(GxSkinPipelinesDestroy());
+    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    GxReal* weights = skin->vertexBoneWeights;
+    skin->vertexBoneWeights = nullptr;
+    Pose(1.0f);
+    const bool rendered = Render();
+    skin->vertexBoneWeights = weights;
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(skin->usesVertexShader, 0u);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    EXPECT_EQ(header->streams[0].pooled, 0u);
+    for (GxUInt32 v : {0u, 7u, 23u}) {
+        const GxV3d p = StreamPosition(header, v);
+        EXPECT_FLOAT_EQ(p.x, atomic->geometry->morphTarget[0].verts[v].x) << "vertex " << v;
+        EXPECT_FLOAT_EQ(p.y, atomic->geometry->morphTarget[0].verts[v].y) << "vertex " << v;
+    }
+}
+
+// A geometry first instanced by the default atomic pipeline is rebuilt in the skin layout when the skin pipeline
+// draws it, and then blended.
+TEST_F(ShaderSkinPipeTest, InstanceOfAnotherPipelineIsRebuiltForTheSkin)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    atomic->pipeline = nullptr;
+    ASSERT_TRUE(Render());
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEATOMIC);
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    ASSERT_NE(atomic->geometry->repEntry, nullptr);
+    header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    EXPECT_EQ(header->streams[0].contents & gxD3D9STREAMNORMALS, gxD3D9STREAMNORMALS);
+    EXPECT_EQ(ElementOf(header, D3DDECLUSAGE_NORMAL).Type, D3DDECLTYPE_FLOAT3) << "the blend's normals";
+    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+}
+
 class SkinPipeMemoryTest : public SkinPipeTest {
 protected:
     void SetUp() override
@@ -758,6 +1077,8 @@ protected:
     }
 };
 
+// The GL pictures of the two paths: the prelit character unlit, and a lit character that is not prelit, whose
+// textured material colour modulates its ambient and directional light (the content tool's people).
 TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
 {
     const GxReal times[2] = {0.0f, 1.0f};
@@ -765,34 +1086,67 @@ TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
     ASSERT_NE(twoBones, nullptr);
     hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.6f);
     ASSERT_NE(hierarchy, nullptr);
-
-    GxD3D9VertexShaderSetAssembler(AssembleNothing);
-    GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f);
-    ASSERT_TRUE(Render());
-    const std::vector<GxUInt32> blended = pixels;
-    // Held aside so the second picture shows the shader's character alone; TearDown still destroys it.
-    atomics.pop_back();
-    GxD3D9VertexShaderSetAssembler(nullptr);
-    GxD3D9VertexShaderCacheClose();
-    GxD3D9VertexShaderCacheOpen();
-    GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f);
-    const bool rendered = Render();
-    atomics.push_back(processor);
-    ASSERT_TRUE(rendered);
-    ASSERT_EQ(GxSkinGeometryGetSkin(processor->geometry)->usesVertexShader, 0u);
-    ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u) << "the generated shader must assemble";
-
-    ASSERT_EQ(blended.size(), pixels.size());
-    int covered = 0, differing = 0;
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        covered += (blended[i] & 0xFFFFFFu) != 0;
-        const Rgb a = SplitArgb(blended[i]);
-        if (!Near(pixels[i], a.r, a.g, a.b, 2)) {
-            ++differing;
-        }
+    GxMaterial* material = GxMaterialCreate();
+    ASSERT_NE(material, nullptr);
+    material->color = {220, 160, 110, 255};
+    material->surfaceProps.ambient = 0.9f;
+    material->surfaceProps.diffuse = 0.8f;
+    // A checker, so that the coordinates each path hands the texture stage show in the picture.
+    GxTexture* checker = SolidTexture(230, 200, 180);
+    ASSERT_NE(checker, nullptr);
+    GxUInt8* texels = GxRasterLock(checker->raster, 0, gxRASTERLOCKWRITE);
+    ASSERT_NE(texels, nullptr);
+    for (GxInt32 k = 0; k < 2; k++) {
+        GxUInt8* p = texels + k * checker->raster->stride + k * 4;
+        p[0] = p[1] = p[2] = 60;
     }
-    EXPECT_GT(covered, 64);
-    EXPECT_EQ(differing, 0) << "of " << covered << " covered pixels";
+    GxRasterUnlock(checker->raster);
+    GxMaterialSetTexture(material, checker);
+    for (const bool lit : {false, true}) {
+        SCOPED_TRACE(lit ? "lit, material colour" : "unlit, prelit");
+        if (lit) {
+            AddLight(gxLIGHTAMBIENT, 0.35f);
+            GxLight* sun = AddLight(gxLIGHTDIRECTIONAL, 0.75f);
+            const GxV3d axis = {1.0f, 0.3f, 0.0f};
+            GxFrameRotate(static_cast<GxFrame*>(sun->object.object.parent), &axis, 150.0f, gxCOMBINEREPLACE);
+        }
+        const auto character = [&] {
+            GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr);
+            if (lit) {
+                atomic->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYPRELIT);
+                atomic->geometry->flags |= gxGEOMETRYMODULATEMATERIALCOLOR | gxGEOMETRYTEXTURED;
+            }
+            return atomic;
+        };
+        GxD3D9VertexShaderSetAssembler(AssembleNothing);
+        GxAtomic* processor = character();
+        ASSERT_TRUE(Render());
+        const std::vector<GxUInt32> blended = pixels;
+        // Held aside so the second picture shows the shader's character alone; TearDown still destroys it.
+        atomics.pop_back();
+        GxD3D9VertexShaderSetAssembler(nullptr);
+        GxD3D9VertexShaderCacheClose();
+        GxD3D9VertexShaderCacheOpen();
+        GxAtomic* shader = character();
+        const bool rendered = Render();
+        atomics.pop_back();
+        GxAtomicDestroy(processor);
+        GxAtomicDestroy(shader);
+        ASSERT_TRUE(rendered);
+
+        ASSERT_EQ(blended.size(), pixels.size());
+        int covered = 0, differing = 0;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            covered += (blended[i] & 0xFFFFFFu) != 0;
+            const Rgb a = SplitArgb(blended[i]);
+            if (!Near(pixels[i], a.r, a.g, a.b, 2)) {
+                ++differing;
+            }
+        }
+        EXPECT_GT(covered, 64);
+        EXPECT_EQ(differing, 0) << "of " << covered << " covered pixels";
+    }
+    GxMaterialDestroy(material);
     GxAnimationDestroy(twoBones);
 }
 

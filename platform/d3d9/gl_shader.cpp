@@ -339,8 +339,10 @@ bool Translator::Run(std::string* text, std::string* error)
             out += "  vec4 v" + std::to_string(i) + " = vec4(0.0);\n";
     }
     out += "  vec4 oPos = vec4(0.0), oD0 = vec4(0.0), oD1 = vec4(0.0);\n  float oFog = 0.0, oPts = 0.0;\n";
+    // Direct3D's stages read only the components a texture needs and never divide by q unless told to; GL's
+    // fixed-function texturing divides by q, so unwritten q stays 1.
     for (DWORD i = 0; i < kVs11TexOuts; ++i)
-        out += "  vec4 oT" + std::to_string(i) + " = vec4(0.0);\n";
+        out += "  vec4 oT" + std::to_string(i) + " = vec4(0.0, 0.0, 0.0, 1.0);\n";
     out += body_;
     // Direct3D's pixel centres; its 0..w depth range is GL's under the zero-to-one clip control.
     out += "  gl_Position = oPos + vec4(pixelCentre.xy * oPos.w, 0.0, 0.0);\n";

@@ -1,8 +1,11 @@
 // Opens a window through the graphics engine and shows a model file (its images dictionary, then its clump)
-// turning on the spot, lit by an ambient and a directional light.
+// turning on the spot, lit by an ambient and a directional light. A skinned model plays one of its animations,
+// blended on the processor or by a generated vertex shader (key P switches; --skin picks the first); --compare
+// draws every frame both ways and fails when the pictures differ.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
@@ -15,6 +18,9 @@
 #include "gfx/core/win32fs.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9drv.h"
+#include "gfx/d3d9/skinpipe.h"
+#include "gfx/anim/anim.h"
+#include "tools/content/humanoid_writer.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
 #include "gfx/testsupport/tool_window.h"
@@ -33,12 +39,20 @@ constexpr GxReal kCameraHeight = 5.5f;
 constexpr GxReal kCameraDistance = 13.0f;
 constexpr GxReal kStartAngle = 200.0f;  // degrees: the entrance (+z side) turned half towards the camera
 constexpr GxReal kDegreesPerFrame = 1.0f;
+constexpr GxReal kCharacterTilt = 6.0f;  // a character is framed from nearer, at chest height
+constexpr GxReal kCharacterHeight = 1.3f;
+constexpr GxReal kCharacterDistance = 4.5f;
 constexpr GxReal kAmbient = 0.35f;
 constexpr GxReal kDirectional = 0.75f;
 constexpr GxReal kLightPitch = 40.0f;  // degrees: the sun's rays fall this steeply
 constexpr GxReal kLightYaw = 30.0f;
 constexpr GxInt32 kClearAll = 3;  // frame buffer and depth
 constexpr GxInt32 kScreenshotDepth = 32;
+constexpr GxReal kSecondsPerFrame = 1.0f / 30.0f;
+constexpr int kPixelTolerance = 8;         // per channel: rounding of the two paths' lighting
+constexpr double kDifferingShare = 0.05;  // of the drawn pixels: edges the two paths rasterise a pixel apart
+constexpr GxRGBA kBackground = {40, 48, 64, 255};
+constexpr int kKeySwitchPath = 'P';
 
 GxLink viewerLights;
 
@@ -46,6 +60,15 @@ struct Options {
     int frames = 0;  // 0: until the window is closed
     std::string screenshot;
     std::string model = "content/models/shops/fashion_small.gxs";
+    std::string animation = "walk";
+    bool shader = true;    // the skin path to start with
+    bool compare = false;  // draw each frame on both paths and compare
+};
+
+// A skinned atomic of the clump and the hierarchy that poses it.
+struct Skinned {
+    GxAtomic* atomic;
+    GxAnimHierarchy* hierarchy;
 };
 
 // The scene: the model's clump and dictionary, the turntable under the clump, the camera and two lights.
@@ -56,6 +79,9 @@ struct Scene {
     GxCamera* camera = nullptr;
     GxFrame* cameraFrame = nullptr;
     GxLight* lights[2] = {nullptr, nullptr};
+    std::vector<GxAnimation*> animations;
+    std::vector<Skinned> skinned;
+    GxAnimation* playing = nullptr;
 };
 
 bool ParseOptions(int argc, char** argv, Options* options)
@@ -69,6 +95,16 @@ bool ParseOptions(int argc, char** argv, Options* options)
             }
         } else if (arg == "--screenshot" && i + 1 < argc) {
             options->screenshot = argv[++i];
+        } else if (arg == "--anim" && i + 1 < argc) {
+            options->animation = argv[++i];
+        } else if (arg == "--skin" && i + 1 < argc) {
+            const std::string path = argv[++i];
+            if (path != "shader" && path != "processor") {
+                return false;
+            }
+            options->shader = path == "shader";
+        } else if (arg == "--compare") {
+            options->compare = true;
         } else if (arg.empty() || arg[0] == '-') {
             return false;
         } else {
@@ -169,6 +205,14 @@ bool ReadModel(const std::string& path, Scene* scene)
     if (GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr)) {
         scene->clump = GxClumpStreamRead(stream);
     }
+    // A character file's animations follow its clump, one per group, in the content tool's order.
+    while (scene->clump && GxStreamFindChunk(stream, gxID_ANIMANIMATION, nullptr, nullptr)) {
+        GxAnimation* animation = GxAnimationStreamRead(stream);
+        if (!animation) {
+            break;
+        }
+        scene->animations.push_back(animation);
+    }
     GxStreamClose(stream, nullptr);
     if (!scene->clump) {
         std::fprintf(stderr, "modelview: %s holds no readable clump\n", path.c_str());
@@ -184,8 +228,92 @@ bool ReadModel(const std::string& path, Scene* scene)
     return true;
 }
 
+GxAtomic* CollectSkinned(GxAtomic* atomic, void* data)
+{
+    auto* scene = static_cast<Scene*>(data);
+    GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
+    if (GxSkinGeometryGetSkin(atomic->geometry)) {
+        scene->skinned.push_back(Skinned{atomic, hierarchy});
+    }
+    return atomic;
+}
+
+GxFrame* FindHierarchy(GxFrame* frame, void* data)
+{
+    auto** found = static_cast<GxAnimHierarchy**>(data);
+    if (!*found) {
+        *found = GxFrameGetAnimHierarchy(frame);
+    }
+    if (!*found) {
+        GxFrameForAllChildren(frame, FindHierarchy, data);
+    }
+    return frame;
+}
+
+// The clump's skinned atomics take the hierarchy under its root and play the chosen animation.
+bool StartAnimation(const Options& options, Scene* scene)
+{
+    GxClumpForAllAtomics(scene->clump, CollectSkinned, scene);
+    if (scene->skinned.empty()) {
+        return true;
+    }
+    GxAnimHierarchy* hierarchy = nullptr;
+    FindHierarchy(static_cast<GxFrame*>(scene->clump->object.parent), &hierarchy);
+    const std::vector<std::string>& names = ContentHumanoidAnimationNames();
+    for (size_t i = 0; i < names.size() && i < scene->animations.size(); i++) {
+        if (names[i] == options.animation) {
+            scene->playing = scene->animations[i];
+        }
+    }
+    if (!hierarchy || !scene->playing) {
+        std::fprintf(stderr, "modelview: %s has no hierarchy or no animation \"%s\"\n", options.model.c_str(),
+                     options.animation.c_str());
+        return false;
+    }
+    GxMatrix framing;
+    GxMatrixSetIdentity(&framing);
+    GxFrameTransform(scene->cameraFrame, &framing, gxCOMBINEREPLACE);
+    Rotate(scene->cameraFrame, 1.0f, 0.0f, 0.0f, kCharacterTilt);
+    const GxV3d at = {0.0f, kCharacterHeight, -kCharacterDistance};
+    GxFrameTranslate(scene->cameraFrame, &at, gxCOMBINEPOSTCONCAT);
+    GxAnimHierarchyAttach(hierarchy);
+    if (!GxAnimHierarchySetCurrentAnim(hierarchy, scene->playing)) {
+        return false;
+    }
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+    for (Skinned& s : scene->skinned) {
+        s.hierarchy = hierarchy;
+        GxSkinAtomicSetHierarchy(s.atomic, hierarchy);
+    }
+    return true;
+}
+
+// Every skinned atomic to one path; 1 when all of them took the shader.
+bool SelectPath(Scene* scene, bool shader)
+{
+    bool all = !scene->skinned.empty();
+    for (Skinned& s : scene->skinned) {
+        all = GxD3D9SkinAtomicSelectPath(s.atomic, shader ? 1 : 0) && all;
+    }
+    return all;
+}
+
+void Advance(Scene* scene)
+{
+    if (scene->skinned.empty()) {
+        return;
+    }
+    GxAnimHierarchy* hierarchy = scene->skinned[0].hierarchy;
+    GxAnimHierarchyAddAnimTime(hierarchy, kSecondsPerFrame);
+    GxAnimHierarchyUpdateMatrices(hierarchy);
+}
+
 void DestroyScene(Scene* scene)
 {
+    for (GxAnimation* animation : scene->animations) {
+        GxAnimationDestroy(animation);
+    }
+    scene->animations.clear();
     GxD3D9SetWorldLightsQuery(nullptr);
     for (GxLight*& light : scene->lights) {
         if (light) {
@@ -225,19 +353,109 @@ void DestroyScene(Scene* scene)
     *scene = Scene();
 }
 
+// Runs the window's messages; true when the path switch key went down.
+bool PumpMessages()
+{
+    MSG msg;
+    bool switched = false;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            gxToolQuitRequested = true;
+        }
+        switched = switched || (msg.message == WM_KEYDOWN && msg.wParam == static_cast<WPARAM>(kKeySwitchPath));
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return switched;
+}
+
 bool DrawFrame(Scene* scene, int n)
 {
+    if (!scene->skinned.empty()) {
+        n = 0;  // a character walks in place facing the camera: no turntable
+    }
     GxMatrix turn;
     GxMatrixSetIdentity(&turn);
     GxFrameTransform(scene->turntable, &turn, gxCOMBINEREPLACE);
     Rotate(scene->turntable, 0.0f, 1.0f, 0.0f, kStartAngle + kDegreesPerFrame * static_cast<GxReal>(n));
-    GxRGBA background = {40, 48, 64, 255};
+    GxRGBA background = kBackground;
     if (!GxCameraClear(scene->camera, &background, kClearAll) || !GxCameraBeginUpdate(scene->camera)) {
         return false;
     }
     const bool drawn = GxClumpRender(scene->clump) != nullptr;
     GxCameraEndUpdate(scene->camera);
     return drawn;
+}
+
+// The frame buffer as an image through the driver; null on failure.
+GxImage* ReadFrame(GxCamera* camera)
+{
+    GxRaster* raster = camera->frameBuffer;
+    GxStandardFunc fromRaster = GxEngineInstance->stdFunc[gxSTANDARDIMAGEGETRASTER];
+    GxImage* image = GxImageCreate(raster->width, raster->height, kScreenshotDepth);
+    if (image && (!fromRaster || !GxImageAllocatePixels(image) || !fromRaster(image, raster, 0))) {
+        GxImageDestroy(image);
+        return nullptr;
+    }
+    return image;
+}
+
+bool IsBackground(const GxUInt8* p)
+{
+    return p[0] == kBackground.red && p[1] == kBackground.green && p[2] == kBackground.blue;
+}
+
+// Whether two frames match but for a few edge pixels and small rounding: the pixels that differ by more than the
+// tolerance are a small share of those drawn in either frame.
+bool FramesMatch(const GxImage* a, const GxImage* b, int* differing, int* drawn)
+{
+    constexpr GxInt32 bytes = kScreenshotDepth / 8;
+    *differing = 0;
+    *drawn = 0;
+    for (GxInt32 y = 0; y < a->height; y++) {
+        const GxUInt8* rowA = a->pixels + y * a->stride;
+        const GxUInt8* rowB = b->pixels + y * b->stride;
+        for (GxInt32 x = 0; x < a->width * bytes; x += bytes) {
+            *drawn += IsBackground(rowA + x) && IsBackground(rowB + x) ? 0 : 1;
+            for (int c = 0; c < 3; c++) {
+                if (std::abs(rowA[x + c] - rowB[x + c]) > kPixelTolerance) {
+                    (*differing)++;
+                    break;
+                }
+            }
+        }
+    }
+    return *differing <= static_cast<int>(kDifferingShare * *drawn);
+}
+
+// Draws frame n on the processor and on the shader path; false when either fails or the pictures differ.
+bool CompareFrame(Scene* scene, int n)
+{
+    GxImage* frames[2] = {nullptr, nullptr};
+    bool ok = true;
+    for (int path = 0; path < 2 && ok; path++) {
+        if (SelectPath(scene, path == 1) != (path == 1)) {
+            std::fprintf(stderr, "modelview: the shader path is not available on this device\n");
+            ok = false;
+            break;
+        }
+        ok = DrawFrame(scene, n) && (frames[path] = ReadFrame(scene->camera)) != nullptr;
+    }
+    int differing = 0;
+    int drawn = 0;
+    if (ok && !FramesMatch(frames[0], frames[1], &differing, &drawn)) {
+        std::fprintf(stderr, "modelview: frame %d: %d of %d drawn pixels differ between the paths\n", n, differing,
+                     drawn);
+        ok = false;
+    } else if (ok) {
+        std::printf("modelview: frame %d: %d of %d drawn pixels differ between the paths\n", n, differing, drawn);
+    }
+    for (GxImage* image : frames) {
+        if (image) {
+            GxImageDestroy(image);
+        }
+    }
+    return ok;
 }
 
 // Copies the frame buffer into an image through the driver and saves it with the core's BMP writer.
@@ -254,23 +472,40 @@ bool SaveScreenshot(GxCamera* camera, const std::string& path)
     return ok;
 }
 
-// The world objects, level of detail and user data, then the driver's world glue, which extends them.
+// The world objects, level of detail and user data, then the driver's world glue, which extends them; the
+// hierarchy and skin plugins for characters.
 bool AttachPlugins()
 {
     return GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
-           GxD3D9WorldPluginAttach();
+           GxD3D9WorldPluginAttach() && GxAnimHierarchyPluginAttach() && GxD3D9SkinPluginAttach();
 }
 
 int RunScene(const Options& options, HWND window)
 {
     Scene scene;
-    if (!CreateCamera(&scene) || !CreateLights(&scene) || !ReadModel(options.model, &scene)) {
+    if (!CreateCamera(&scene) || !CreateLights(&scene) || !ReadModel(options.model, &scene) ||
+        !StartAnimation(options, &scene)) {
         DestroyScene(&scene);
         return 1;
     }
+    bool shader = options.shader;
+    if (!scene.skinned.empty()) {
+        shader = SelectPath(&scene, shader);
+        std::printf("modelview: %s blended %s\n", options.animation.c_str(),
+                    shader ? "by a generated vertex shader" : "on the processor");
+    }
     int result = 0;
     for (int n = 0; !gxToolQuitRequested && (options.frames == 0 || n < options.frames); n++) {
-        GxToolPumpMessages();
+        if (PumpMessages() && !scene.skinned.empty()) {
+            shader = SelectPath(&scene, !shader);
+            std::printf("modelview: now blended %s\n", shader ? "by a generated vertex shader" : "on the processor");
+        }
+        Advance(&scene);
+        if (options.compare && !scene.skinned.empty() && !CompareFrame(&scene, n)) {
+            result = 1;
+            break;
+        }
+        SelectPath(&scene, shader);
         const bool drawn = DrawFrame(&scene, n);
         if (!drawn) {
             std::fprintf(stderr, "modelview: frame %d was not drawn\n", n);
@@ -290,6 +525,8 @@ int RunScene(const Options& options, HWND window)
 
 int Run(const Options& options, HWND window)
 {
+    // The viewer shows both skin paths wherever the device runs vertex shaders.
+    GxD3D9SkinSetPixelShadersRequired(0);
     if (!GxToolEngineStart("modelview", &window, AttachPlugins)) {
         return 1;
     }
@@ -304,7 +541,8 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: modelview [--frames N] [--screenshot out.bmp] [model.gxs]\n");
+        std::fprintf(stderr, "usage: modelview [--frames N] [--screenshot out.bmp] [--anim NAME] "
+                             "[--skin shader|processor] [--compare] [model.gxs]\n");
         return 2;
     }
     HWND window = GxToolWindowOpen("GxModelView", "modelview", clientWidth, clientHeight);

@@ -1,0 +1,556 @@
+// Skinned geometry instancing: the layouts of the shader and processor paths, their streams, and the fills.
+//
+// Sections: layout; streams and declaration; element writers; instancing; the processor path's blend.
+#include "gfx/d3d9/skininstance.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "gfx/core/engine.h"
+#include "gfx/d3d9/atomicpipe.h"
+#include "gfx/d3d9/bindings.h"
+#include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/skin_local.h"
+#include "gfx/d3d9/skincpu.h"
+#include "gfx/d3d9/skinpipe.h"
+#include "gfx/d3d9/vertexbuffer.h"
+#include "gfx/d3d9/vertexdecl.h"
+#include "gfx/d3d9/worldglue_local.h"
+#include "gfx/world/geometry.h"
+
+namespace {
+
+// Parts beyond the lock flags, kept in the stream's contents so that a discarding lock rewrites them too.
+constexpr GxUInt32 kBlendPart = 0x1000;    // weights and indices of the shader layout
+constexpr GxUInt32 kTangentPart = 0x2000;  // tangents, derived from positions and the last coordinate set
+constexpr GxUInt32 kTangentSources = 0xFF2;  // positions or any coordinate set change the tangents
+constexpr GxUInt32 kTangentUsage = gxD3D9USAGETANGENTS;
+constexpr GxUInt32 kMaxElements = 16;
+constexpr GxUInt32 kMaxStreams = 2;
+constexpr DWORD kLockRange = D3DLOCK_NOSYSLOCK;
+constexpr DWORD kLockDiscard = D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK;
+constexpr GxUInt32 kPositionSize = 12;  // FLOAT3
+
+// The header's skinLayout bits.
+constexpr GxUInt32 kLayoutShader = 0x1;
+constexpr GxUInt32 kLayoutOwnStream = 0x2;  // stream 0 is a buffer of its own, rewritten whole
+constexpr GxUInt32 kLayoutSkin = 0x80;      // made here (another pipeline's instance of the geometry lacks it)
+
+// ---- Layout.
+
+struct Element {
+    GxUInt32 part;
+    GxUInt32 stream;
+    GxUInt32 offset;
+    GxUInt32 type;
+    GxUInt32 usage;
+    GxUInt32 usageIndex;
+};
+
+struct Layout {
+    Element elements[kMaxElements];
+    GxUInt32 count;
+    GxUInt32 streams;  // streams that received an element
+    GxUInt32 strides[kMaxStreams];
+    GxUInt16 contents[kMaxStreams];
+    bool ownStream;  // two-stream arrangement: stream 0 rewritten each frame
+};
+
+bool HasCap(DWORD field, DWORD bit)
+{
+    return (field & bit) != 0;
+}
+
+// Parts the geometry's usage flags name as changing.
+GxUInt32 ChangingParts(const GxGeometry* geometry)
+{
+    return GxD3D9GeometryGetUsageFlags(geometry) & gxD3D9SKINALLPARTS;
+}
+
+void Append(Layout* layout, GxUInt32 part, bool inFirst, GxUInt32 type, GxUInt32 usage, GxUInt32 index)
+{
+    const GxUInt32 stream = inFirst ? 0 : kMaxStreams - 1;
+    layout->elements[layout->count++] = Element{part, stream, layout->strides[stream], type, usage, index};
+    layout->strides[stream] += GxD3D9VertexDeclTypeGetSize(type);
+    layout->contents[stream] |= static_cast<GxUInt16>(part);
+}
+
+// The first supported of the candidates, else the last one.
+GxUInt32 FirstSupported(std::initializer_list<std::pair<DWORD, GxUInt32>> candidates, GxUInt32 last)
+{
+    const DWORD caps = GxD3D9GetCaps()->DeclTypes;
+    for (const auto& c : candidates) {
+        if (HasCap(caps, c.first)) {
+            return c.second;
+        }
+    }
+    return last;
+}
+
+GxUInt32 WeightType(GxUInt32 weights)
+{
+    if (weights == 2) {
+        return FirstSupported({{D3DDTCAPS_USHORT2N, D3DDECLTYPE_USHORT2N},
+                               {D3DDTCAPS_SHORT2N, D3DDECLTYPE_SHORT2N},
+                               {D3DDTCAPS_DEC3N, D3DDECLTYPE_DEC3N},
+                               {D3DDTCAPS_UBYTE4N, D3DDECLTYPE_UBYTE4N}},
+                              D3DDECLTYPE_D3DCOLOR);
+    }
+    if (weights == 3 && HasCap(GxD3D9GetCaps()->DeclTypes, D3DDTCAPS_DEC3N)) {
+        return D3DDECLTYPE_DEC3N;
+    }
+    return FirstSupported({{D3DDTCAPS_USHORT4N, D3DDECLTYPE_USHORT4N},
+                           {D3DDTCAPS_SHORT4N, D3DDECLTYPE_SHORT4N},
+                           {D3DDTCAPS_UBYTE4N, D3DDECLTYPE_UBYTE4N}},
+                          D3DDECLTYPE_D3DCOLOR);
+}
+
+GxUInt32 IndexType(GxUInt32 weights)
+{
+    if (weights <= 2) {
+        return D3DDECLTYPE_SHORT2;
+    }
+    return HasCap(GxD3D9GetCaps()->DeclTypes, D3DDTCAPS_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_SHORT4;
+}
+
+GxUInt32 PackedNormalType()
+{
+    return HasCap(GxD3D9GetCaps()->DeclTypes, D3DDTCAPS_DEC3N) ? D3DDECLTYPE_DEC3N : D3DDECLTYPE_FLOAT3;
+}
+
+bool Prelit(const GxGeometry* geometry)
+{
+    return (geometry->flags & gxGEOMETRYPRELIT) && geometry->preLitLum;
+}
+
+bool Normals(const GxGeometry* geometry)
+{
+    return (geometry->flags & gxGEOMETRYNORMALS) && geometry->numMorphTargets > 0 && geometry->morphTarget[0].normals;
+}
+
+GxUInt32 TexCoordType(const GxGeometry* geometry, GxInt32 set, bool shader)
+{
+    const GxTexCoords* uv = geometry->texCoords[set];
+    if (!shader || !uv || geometry->numVertices <= 0) {
+        return D3DDECLTYPE_FLOAT2;
+    }
+    return GxD3D9TexCoordsBestType(&uv[0].u, static_cast<GxUInt32>(geometry->numVertices));
+}
+
+// The elements of a path. With `ownStream` the processor layout keeps positions and normals in stream 0 and the
+// shader layout the changing parts; everything else goes to the last stream.
+void BuildLayout(const GxGeometry* geometry, const GxSkin* skin, bool shader, bool ownStream, Layout* layout)
+{
+    std::memset(layout, 0, sizeof(*layout));
+    layout->ownStream = ownStream;
+    const GxUInt32 changing = ChangingParts(geometry);
+    const auto first = [&](GxUInt32 part) { return !ownStream || (changing & part) != 0; };
+    const bool cpuFirst = !shader;
+    Append(layout, gxD3D9STREAMPOSITIONS, cpuFirst || first(gxD3D9STREAMPOSITIONS), D3DDECLTYPE_FLOAT3,
+           D3DDECLUSAGE_POSITION, 0);
+    if (Normals(geometry)) {
+        Append(layout, gxD3D9STREAMNORMALS, cpuFirst || first(gxD3D9STREAMNORMALS),
+               shader ? PackedNormalType() : static_cast<GxUInt32>(D3DDECLTYPE_FLOAT3), D3DDECLUSAGE_NORMAL, 0);
+    }
+    if (shader && (GxD3D9GeometryGetUsageFlags(geometry) & kTangentUsage) && geometry->numTexCoordSets > 0) {
+        Append(layout, kTangentPart, first(kTangentSources), PackedNormalType(), D3DDECLUSAGE_TANGENT, 0);
+    }
+    if (Prelit(geometry)) {
+        Append(layout, gxD3D9STREAMPRELIT, first(gxD3D9STREAMPRELIT), D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0);
+    }
+    for (GxInt32 k = 0; k < geometry->numTexCoordSets && k < gxMAXTEXCOORDSETS; k++) {
+        const GxUInt32 part = gxD3D9STREAMTEXCOORDS0 << k;
+        Append(layout, part, first(part), TexCoordType(geometry, k, shader), D3DDECLUSAGE_TEXCOORD,
+               static_cast<GxUInt32>(k));
+    }
+    if (shader) {
+        const GxUInt32 weights = std::min(skin->maxNumWeightsForVertex, gxD3D9SKINMAXWEIGHTS);
+        if (weights >= 2) {
+            Append(layout, kBlendPart, !ownStream, WeightType(weights), D3DDECLUSAGE_BLENDWEIGHT, 0);
+        }
+        Append(layout, kBlendPart, !ownStream, IndexType(weights), D3DDECLUSAGE_BLENDINDICES, 0);
+    }
+    layout->streams = layout->strides[1] ? kMaxStreams : 1;
+    if (layout->strides[0] == 0) {
+        // Nothing changes after all: the one stream left is the first.
+        for (GxUInt32 i = 0; i < layout->count; i++) {
+            layout->elements[i].stream = 0;
+        }
+        layout->strides[0] = layout->strides[1];
+        layout->contents[0] = layout->contents[1];
+        layout->strides[1] = 0;
+        layout->contents[1] = 0;
+        layout->streams = 1;
+        layout->ownStream = false;
+    }
+}
+
+bool ShaderPathWanted(const GxSkin* skin)
+{
+    return skin && skin->usesVertexShader;
+}
+
+// The two-stream arrangement: parts that change, or a processor blend each frame on a device that transforms in
+// hardware.
+bool WantsOwnStream(const GxAtomic* atomic, const GxSkin* skin, bool shader, GxBool dynamic)
+{
+    if (ChangingParts(atomic->geometry)) {
+        return true;
+    }
+    return skin && !shader && dynamic && !GxD3D9SkinUseStaticBuffer(atomic);
+}
+
+// The layout an existing instance holds.
+bool LayoutOf(const GxAtomic* atomic, const GxD3D9InstanceHeader* header, Layout* layout)
+{
+    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    const bool shader = (header->skinLayout & kLayoutShader) != 0;
+    if (shader && !skin) {
+        return false;
+    }
+    BuildLayout(atomic->geometry, skin, shader, (header->skinLayout & kLayoutOwnStream) != 0, layout);
+    for (GxUInt32 s = 0; s < kMaxStreams; s++) {
+        if (layout->strides[s] != header->streams[s].stride) {
+            return false;  // the geometry's format changed under the instance
+        }
+    }
+    return true;
+}
+
+// ---- Streams and declaration.
+
+void ReleaseStreams(GxD3D9InstanceHeader* header)
+{
+    for (GxD3D9VertexStream& stream : header->streams) {
+        if (stream.buffer && stream.pooled) {
+            GxD3D9DestroyVertexBuffer(stream.stride, stream.stride * header->vertexTotal, stream.buffer,
+                                      stream.offset);
+        } else if (stream.buffer && stream.offset == 0 && !stream.discardLock) {
+            GxD3D9DynamicVertexBufferDestroy(stream.buffer);
+        }
+        stream = GxD3D9VertexStream{};
+    }
+    if (header->declaration) {
+        GxD3D9DeleteVertexDeclaration(header->declaration);
+        header->declaration = nullptr;
+    }
+    if (header->dynamicGeometry) {
+        GxD3D9DynamicGeometryRemove(static_cast<GxGeometry*>(header->dynamicGeometry));
+        header->dynamicGeometry = nullptr;
+    }
+    header->streamOffsets = 0;
+}
+
+GxBool CreateDeclaration(const Layout& layout, IDirect3DVertexDeclaration9** declaration)
+{
+    D3DVERTEXELEMENT9 elements[kMaxElements + 1];
+    for (GxUInt32 i = 0; i < layout.count; i++) {
+        const Element& e = layout.elements[i];
+        elements[i] = D3DVERTEXELEMENT9{static_cast<WORD>(e.stream), static_cast<WORD>(e.offset),
+                                        static_cast<BYTE>(e.type),   D3DDECLMETHOD_DEFAULT,
+                                        static_cast<BYTE>(e.usage),  static_cast<BYTE>(e.usageIndex)};
+    }
+    std::stable_sort(elements, elements + layout.count, [](const D3DVERTEXELEMENT9& a, const D3DVERTEXELEMENT9& b) {
+        return a.Stream != b.Stream ? a.Stream < b.Stream : a.Offset < b.Offset;
+    });
+    elements[layout.count] = D3DVERTEXELEMENT9 D3DDECL_END();
+    return GxD3D9CreateVertexDeclaration(elements, declaration);
+}
+
+// Stream 0 of the two-stream arrangement is a buffer of its own at offset 0; so is stream 1 when the device
+// cannot bind streams at byte offsets (one base vertex then indexes both). Pooled streams share the pool.
+GxBool CreateBuffers(GxD3D9InstanceHeader* header, const Layout& layout)
+{
+    const bool offsets = HasCap(GxD3D9GetCaps()->DevCaps2, D3DDEVCAPS2_STREAMOFFSET);
+    for (GxUInt32 s = 0; s < layout.streams; s++) {
+        GxD3D9VertexStream& stream = header->streams[s];
+        stream.stride = layout.strides[s];
+        stream.contents = layout.contents[s];
+        const GxUInt32 size = stream.stride * header->vertexTotal;
+        const bool own = layout.ownStream && (s == 0 || (layout.streams == kMaxStreams && !offsets));
+        stream.pooled = own ? 0 : 1;
+        const GxBool made = own ? GxD3D9DynamicVertexBufferCreate(size, &stream.buffer)
+                                : GxD3D9CreateVertexBuffer(stream.stride, size, &stream.buffer, &stream.offset);
+        if (!made) {
+            stream.buffer = nullptr;
+            return 0;
+        }
+    }
+    header->streamOffsets = layout.streams == kMaxStreams && offsets ? 1 : 0;
+    return 1;
+}
+
+// Base vertices: one stream is drawn at its range's first vertex; two streams at the mesh's own first vertex
+// (each bound at its byte offset, or both buffers of their own).
+void SetVertexBases(GxD3D9InstanceHeader* header, const Layout& layout)
+{
+    const GxD3D9VertexStream& s0 = header->streams[0];
+    const GxUInt32 base = layout.streams == 1 && s0.stride ? s0.offset / s0.stride : 0;
+    GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
+    for (GxUInt32 m = 0; m < header->meshCount; m++) {
+        meshes[m].vertexBase = base + meshes[m].firstVertex;
+    }
+}
+
+GxBool DeclarationCreate(GxAtomic* atomic, GxD3D9InstanceHeader* header, bool shader, GxBool dynamic)
+{
+    ReleaseStreams(header);
+    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    shader = shader && skin;
+    Layout layout;
+    BuildLayout(atomic->geometry, skin, shader, WantsOwnStream(atomic, skin, shader, dynamic), &layout);
+    header->skinLayout = kLayoutSkin | (shader ? kLayoutShader : 0) | (layout.ownStream ? kLayoutOwnStream : 0);
+    if (header->vertexTotal == 0 || !CreateDeclaration(layout, &header->declaration) ||
+        !CreateBuffers(header, layout)) {
+        ReleaseStreams(header);
+        header->skinLayout = 0;  // the next draw tries again
+        return 0;
+    }
+    if (layout.ownStream) {
+        GxD3D9DynamicGeometryAdd(atomic->geometry);
+        header->dynamicGeometry = atomic->geometry;
+    }
+    SetVertexBases(header, layout);
+    return 1;
+}
+
+// ---- Element writers.
+
+struct Sources {
+    const GxGeometry* geometry;
+    const GxSkin* skin;
+    const GxAnimHierarchy* hierarchy;
+};
+
+void WriteWeights(const Element& e, char* base, GxUInt32 stride, const Sources& src, GxUInt32 count)
+{
+    const GxSkin* skin = src.skin;
+    if (!skin || !skin->vertexBoneWeights || !skin->vertexBoneIndices || skin->numVertices < count) {
+        return;
+    }
+    if (e.usage == D3DDECLUSAGE_BLENDWEIGHT) {
+        // A first weight above 1 is the vertex's one bone.
+        std::vector<GxReal> weights(skin->vertexBoneWeights, skin->vertexBoneWeights + 4 * count);
+        for (GxUInt32 v = 0; v < count; v++) {
+            GxReal* w = &weights[4 * v];
+            if (w[0] > 1.0f) {
+                w[0] = 1.0f;
+                w[1] = w[2] = w[3] = 0.0f;
+            }
+        }
+        GxD3D9WriteWeights(e.type, base + e.offset, weights.data(), count, stride);
+        return;
+    }
+    GxUInt8 remap[gxD3D9SKINPALETTEINDICES];
+    GxD3D9SkinPaletteRemap(skin, src.hierarchy, remap);
+    GxD3D9WriteBoneIndices(e.type, base + e.offset, reinterpret_cast<const GxUInt8*>(skin->vertexBoneIndices), remap,
+                           count, stride);
+}
+
+// Writes the parts of one locked stream's elements that `parts` names.
+void WriteStream(GxD3D9InstanceHeader* header, const Layout& layout, GxUInt32 s, char* base, GxUInt32 parts,
+                 const Sources& src)
+{
+    const GxGeometry* geometry = src.geometry;
+    const GxUInt32 count = header->vertexTotal;
+    const GxUInt32 stride = layout.strides[s];
+    const GxMorphTarget* target = geometry->numMorphTargets > 0 ? &geometry->morphTarget[0] : nullptr;
+    GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
+    for (GxUInt32 i = 0; i < layout.count; i++) {
+        const Element& e = layout.elements[i];
+        if (e.stream != s || !(parts & e.part)) {
+            continue;
+        }
+        if (e.part == gxD3D9STREAMPOSITIONS && target && target->verts) {
+            GxD3D9WriteV3d(e.type, base + e.offset, target->verts, count, stride);
+        } else if (e.part == gxD3D9STREAMNORMALS && target && target->normals) {
+            GxD3D9WriteV3d(e.type, base + e.offset, target->normals, count, stride);
+        } else if (e.part == gxD3D9STREAMPRELIT) {
+            for (GxUInt32 m = 0; m < header->meshCount; m++) {
+                const GxUInt32 first = meshes[m].firstVertex;
+                const GxUInt32 n = std::min(meshes[m].vertexCount, count > first ? count - first : 0);
+                meshes[m].hasVertexAlpha = GxD3D9WriteColors(base + e.offset + static_cast<size_t>(first) * stride,
+                                                             geometry->preLitLum + first, n, stride);
+            }
+        } else if (e.part == kTangentPart) {
+            const GxTexCoords* uv = geometry->texCoords[geometry->numTexCoordSets - 1];
+            if (uv && target && target->verts) {
+                GxD3D9WriteTangents(e.type, base + e.offset, target->verts, &uv[0].u, header, stride);
+            }
+        } else if (e.part == kBlendPart) {
+            WriteWeights(e, base, stride, src, count);
+        } else if (e.usage == D3DDECLUSAGE_TEXCOORD && geometry->texCoords[e.usageIndex]) {
+            GxD3D9WriteTexCoords(e.type, base + e.offset, &geometry->texCoords[e.usageIndex][0].u, count, stride);
+        }
+    }
+}
+
+// The pieces a lock of `parts` writes, with what derives from them.
+GxUInt32 ExpandParts(GxUInt32 parts)
+{
+    if ((parts & gxD3D9SKINALLPARTS) == gxD3D9SKINALLPARTS) {
+        return parts | kBlendPart | kTangentPart;
+    }
+    return parts & kTangentSources ? parts | kTangentPart : parts;
+}
+
+bool LocksWhole(const GxD3D9VertexStream& stream)
+{
+    return !stream.pooled && stream.offset == 0;
+}
+
+}  // namespace
+
+GxBool GxD3D9SkinUseStaticBuffer(const GxAtomic* atomic)
+{
+    const GxD3D9SkinDeviceCaps* caps = GxD3D9SkinGetDeviceCaps();
+    if (!caps->hardwareTransform) {
+        return 1;
+    }
+    if (!caps->vertexShadersUsable) {
+        return 0;
+    }
+    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    return skin && skin->paletteBones <= caps->maxBones;
+}
+
+GxBool GxD3D9SkinInstanceIsShaderLayout(const GxD3D9InstanceHeader* header)
+{
+    return (header->skinLayout & kLayoutShader) != 0;
+}
+
+GxBool GxD3D9SkinVertexDeclarationCreate(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxBool dynamic)
+{
+    return DeclarationCreate(atomic, header, ShaderPathWanted(GxSkinGeometryGetSkin(atomic->geometry)), dynamic);
+}
+
+GxBool GxD3D9SkinVertexBufferFill(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,
+                                  GxUInt32 lockFlags)
+{
+    Layout layout;
+    if (!LayoutOf(atomic, header, &layout)) {
+        return 0;
+    }
+    GxUInt32 parts = ExpandParts(lockFlags);
+    const bool everything = (lockFlags & gxD3D9SKINALLPARTS) == gxD3D9SKINALLPARTS;
+    char* bases[kMaxStreams] = {nullptr, nullptr};
+    GxBool ok = 1;
+    for (GxUInt32 s = 0; s < layout.streams; s++) {
+        GxD3D9VertexStream& stream = header->streams[s];
+        if (!stream.buffer || (!everything && !(stream.contents & parts))) {
+            continue;
+        }
+        const bool whole = LocksWhole(stream);
+        void* data = nullptr;
+        const HRESULT locked = stream.buffer->Lock(stream.offset, stream.stride * header->vertexTotal, &data,
+                                                   whole ? kLockDiscard : kLockRange);
+        if (FAILED(locked) || !data) {
+            if (SUCCEEDED(locked)) {
+                stream.buffer->Unlock();
+            }
+            ok = 0;
+            continue;
+        }
+        bases[s] = static_cast<char*>(data);
+        if (whole) {
+            parts |= stream.contents;  // the discarding lock lost what the stream held
+        }
+    }
+    const Sources src = {atomic->geometry, GxSkinGeometryGetSkin(atomic->geometry), hierarchy};
+    for (GxUInt32 s = 0; s < layout.streams; s++) {
+        if (bases[s]) {
+            WriteStream(header, layout, s, bases[s], ExpandParts(parts), src);
+            header->streams[s].buffer->Unlock();
+        }
+    }
+    return ok;
+}
+
+GxBool GxD3D9SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstance)
+{
+    auto* atomic = static_cast<GxAtomic*>(object);
+    GxGeometry* geometry = atomic->geometry;
+    GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
+    if (reinstance) {
+        if (!(header->skinLayout & kLayoutSkin)) {
+            return 1;  // another pipeline's instance: the draw rebuilds it for its path
+        }
+        const GxUInt32 parts = GxD3D9GeometryPartsLockedSince(geometry, header->lockStamp) & gxD3D9SKINALLPARTS;
+        return parts ? GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, parts) : 1;
+    }
+    if (skin) {
+        skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
+        skin->usesVertexShader = 0;
+        if (hierarchy && GxD3D9SkinShaderAvailable(atomic)) {
+            skin->usesVertexShader = 1;
+        }
+    }
+    header->vertexTotal = static_cast<GxUInt32>(std::max(0, geometry->numVertices));
+    if (!GxD3D9SkinVertexDeclarationCreate(atomic, header, hierarchy != nullptr)) {
+        return 0;
+    }
+    // Everything, stream 0 of the processor layout too: a skin the blend cannot move still shows its rest pose.
+    const GxUInt32 parts = gxD3D9SKINALLPARTS;
+    return GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, parts);
+}
+
+GxBool GxD3D9SkinInstanceSetPath(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,
+                                 GxBool shader)
+{
+    if (atomic->geometry->flags & gxGEOMETRYNATIVE) {
+        return 1;  // read already instanced: there is nothing to rebuild it from
+    }
+    const bool isShader = (header->skinLayout & kLayoutShader) != 0;
+    bool rebuild = !(header->skinLayout & kLayoutSkin) || isShader != (shader != 0);
+    if (!shader && hierarchy && !rebuild) {
+        // A processor blend each frame wants stream 0 of its own exactly when the pool will not do.
+        const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+        const bool own = (header->skinLayout & kLayoutOwnStream) != 0;
+        rebuild = skin && !ChangingParts(atomic->geometry) && own == (GxD3D9SkinUseStaticBuffer(atomic) != 0);
+    }
+    if (!rebuild) {
+        return 1;
+    }
+    return DeclarationCreate(atomic, header, shader != 0, hierarchy != nullptr) &&
+           GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, gxD3D9SKINALLPARTS);
+}
+
+void GxD3D9SkinBlendIntoInstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSkin* skin,
+                                 const GxAnimHierarchy* hierarchy)
+{
+    GxD3D9VertexStream& stream = header->streams[0];
+    GxGeometry* geometry = atomic->geometry;
+    Layout layout;
+    if (!stream.buffer || (header->skinLayout & kLayoutShader) || !LayoutOf(atomic, header, &layout) ||
+        geometry->numMorphTargets < 1 || !geometry->morphTarget[0].verts || skin->numVertices < header->vertexTotal) {
+        return;
+    }
+    const GxMatrix* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    if (!palette) {
+        return;
+    }
+    const bool whole = LocksWhole(stream);
+    void* data = nullptr;
+    const HRESULT locked =
+        stream.buffer->Lock(stream.offset, stream.stride * header->vertexTotal, &data, whole ? kLockDiscard : kLockRange);
+    if (FAILED(locked) || !data) {
+        if (SUCCEEDED(locked)) {
+            stream.buffer->Unlock();
+        }
+        return;
+    }
+    auto* base = static_cast<char*>(data);
+    const GxMorphTarget* target = &geometry->morphTarget[0];
+    const bool normals = (stream.contents & gxD3D9STREAMNORMALS) && target->normals;
+    GxD3D9SkinBlend(skin, palette, header->vertexTotal, target->verts, base, normals ? target->normals : nullptr,
+                    normals ? base + kPositionSize : nullptr, stream.stride);
+    if (whole) {
+        // The discarding lock lost the stream's other parts.
+        const GxUInt32 rest = stream.contents & ~static_cast<GxUInt32>(gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS);
+        const Sources src = {geometry, skin, hierarchy};
+        WriteStream(header, layout, 0, base, ExpandParts(rest), src);
+    }
+    stream.buffer->Unlock();
+}

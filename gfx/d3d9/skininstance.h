@@ -1,0 +1,41 @@
+// Instancing of skinned geometry: the vertex layouts of the two skin paths and the fills of their streams.
+//
+// Shader layout: one pooled stream (two when the geometry's usage flags name changing parts) holding the vertex
+// and its compact blend weights and palette indices (already 3 x palette slot). Processor layout: positions and
+// normals (FLOAT3) first in stream 0; on a device that transforms in hardware a skin blended each frame keeps
+// stream 0 in a buffer of its own, locked with discard, and the parts that never change in a pooled stream 1.
+// Devices without hardware transform keep one pooled stream, rewritten in place. One thread.
+#pragma once
+
+#include "gfx/anim/anim.h"
+#include "gfx/core/gx.h"
+#include "gfx/d3d9/instance.h"
+
+struct GxAtomic;
+
+// Every lock-flag part (positions, normals, prelit colours, eight coordinate sets).
+constexpr GxUInt16 gxD3D9SKINALLPARTS = 0xFFF;
+
+// The instance callback of the skin pipeline: on first instancing (the index buffer and mesh records already
+// made) sets the skin's paletteBones and usesVertexShader, builds the streams and writes them; on reinstancing
+// writes the parts locked since the instance was last written. 0 on failure (the instance is dropped).
+GxBool GxD3D9SkinInstance(void* atomic, GxD3D9InstanceHeader* header, GxBool reinstance);
+// Releases the instance's streams and declaration and builds them again for the skin's current path; `dynamic`
+// (a hierarchy blends the skin each frame) lets the processor layout keep a stream of its own. 0 on failure.
+GxBool GxD3D9SkinVertexDeclarationCreate(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxBool dynamic);
+// Writes the parts named by `lockFlags` (gxD3D9SKINALLPARTS: everything, with the weights and indices of the
+// shader layout). A stream whose lock fails is not written and the fill returns 0.
+GxBool GxD3D9SkinVertexBufferFill(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,
+                                  GxUInt32 lockFlags);
+// 1 when the processor path blends into a pooled stream rather than a buffer of its own.
+GxBool GxD3D9SkinUseStaticBuffer(const GxAtomic* atomic);
+// 1 when the instance holds the shader layout.
+GxBool GxD3D9SkinInstanceIsShaderLayout(const GxD3D9InstanceHeader* header);
+// Brings the instance to the layout of the path about to draw it (rebuilding and refilling it when it holds the
+// other one, or the wrong stream arrangement for the processor path). 0 on failure.
+GxBool GxD3D9SkinInstanceSetPath(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,
+                                 GxBool shader);
+// The processor path: blends the pose into stream 0, rewriting the other parts a discarding lock loses. Nothing is
+// written when the lock fails (the previous pose stays).
+void GxD3D9SkinBlendIntoInstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSkin* skin,
+                                 const GxAnimHierarchy* hierarchy);
