@@ -46,7 +46,6 @@ constexpr GxUInt32 kMaxPaletteIndex = gxD3D9SKINPALETTEINDICES;
 constexpr GxReal kByteScale = 1.0f / 255.0f;
 
 GxD3D9SkinDeviceCaps skinCaps = {};
-bool pixelShadersRequired = true;
 
 GxD3D9SkinDeviceCaps ReadCaps(const D3DCAPS9& caps)
 {
@@ -54,8 +53,7 @@ GxD3D9SkinDeviceCaps ReadCaps(const D3DCAPS9& caps)
     out.hardwareTransform = (caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
     out.vertexShadersUsable = out.hardwareTransform &&
                               (caps.VertexShaderVersion & kShaderVersionMask) >= kShaderVersion11 &&
-                              (!pixelShadersRequired ||
-                               (caps.PixelShaderVersion & kShaderVersionMask) >= kShaderVersion11);
+                              (caps.PixelShaderVersion & kShaderVersionMask) >= kShaderVersion11;
     if (!out.vertexShadersUsable) {
         return out;
     }
@@ -729,7 +727,3 @@ GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader)
     return skin->usesVertexShader;
 }
 
-void GxD3D9SkinSetPixelShadersRequired(GxBool required)
-{
-    pixelShadersRequired = required != 0;
-}

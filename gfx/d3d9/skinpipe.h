@@ -37,10 +37,6 @@ void GxD3D9SkinSetEffectsRenderCallback(GxD3D9RenderCallBack callBack);
 // The shader lights with the world's ambient and directional lights and the point and spot lights of the
 // atomic's sectors that reach it; split data upload per mesh.
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic);
-// The shader path draws without a pixel shader, yet by default it also asks the device for pixel shaders (devices
-// without them tend to run vertex shaders in software). A program may let devices that run vertex shaders alone
-// take it; read when the skin pipeline is made.
-void GxD3D9SkinSetPixelShadersRequired(GxBool required);
 // Sends a skinned atomic's skin to the shader path (when `shader` is set and the device, its palette and the shader
 // allow it) or to the processor path from its next draw on. 1 when the shader path is taken.
 GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader);

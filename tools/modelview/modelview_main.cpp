@@ -525,8 +525,6 @@ int RunScene(const Options& options, HWND window)
 
 int Run(const Options& options, HWND window)
 {
-    // The viewer shows both skin paths wherever the device runs vertex shaders.
-    GxD3D9SkinSetPixelShadersRequired(0);
     if (!GxToolEngineStart("modelview", &window, AttachPlugins)) {
         return 1;
     }
