@@ -55,7 +55,7 @@ protected:
     void WriteFrames(int count)
     {
         for (int i = 0; i < count; i++)
-            ASSERT_TRUE(WritePicture(Path(FerroxAnimFrameName("water", i) + ".bmp"), static_cast<GxUInt8>(i * 40), 0, 0));
+            ASSERT_TRUE(FerroxWriteTestPicture(Path(FerroxAnimFrameName("water", i) + ".bmp"), static_cast<GxUInt8>(i * 40), 0, 0));
     }
     GxTexture* material = nullptr;
     GxRaster* own = nullptr;

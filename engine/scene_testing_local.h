@@ -20,6 +20,26 @@
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
 
+// A square picture of one colour written as a BMP (the BMP format registered); false when it was not written.
+inline bool FerroxWriteTestPicture(const std::string& path, GxUInt8 red, GxUInt8 green, GxUInt8 blue)
+{
+    constexpr GxInt32 kSide = 4;
+    GxImage* image = GxImageCreate(kSide, kSide, 32);
+    if (!image || !GxImageAllocatePixels(image)) {
+        GxImageDestroy(image);
+        return false;
+    }
+    for (GxInt32 y = 0; y < kSide; y++) {
+        for (GxInt32 x = 0; x < kSide; x++) {
+            GxUInt8* p = image->pixels + y * image->stride + x * 4;
+            p[0] = red, p[1] = green, p[2] = blue, p[3] = 255;
+        }
+    }
+    const bool ok = GxImageWriteBMP(image, path.c_str()) != nullptr;
+    GxImageDestroy(image);
+    return ok;
+}
+
 class FerroxSceneTest : public GxD3D9SoftwareTest {
 protected:
     FerroxSceneTest() : GxD3D9SoftwareTest(64, 64) {}
@@ -57,26 +77,6 @@ protected:
     }
     std::string Path(const std::string& name) const { return (m_dir / name).string(); }
     std::string Dir() const { return m_dir.string() + "/"; }
-    // A square picture of one colour written as a BMP; false when it could not be written.
-    static bool WritePicture(const std::string& path, GxUInt8 red, GxUInt8 green, GxUInt8 blue)
-    {
-        constexpr GxInt32 kSide = 4;
-        GxImage* image = GxImageCreate(kSide, kSide, 32);
-        if (!image || !GxImageAllocatePixels(image)) {
-            GxImageDestroy(image);
-            return false;
-        }
-        for (GxInt32 y = 0; y < kSide; y++) {
-            for (GxInt32 x = 0; x < kSide; x++) {
-                GxUInt8* p = image->pixels + y * image->stride + x * 4;
-                p[0] = red, p[1] = green, p[2] = blue, p[3] = 255;
-            }
-        }
-        const bool ok = GxImageWriteBMP(image, path.c_str()) != nullptr;
-        GxImageDestroy(image);
-        return ok;
-    }
-
 private:
     std::filesystem::path m_dir;
 };
