@@ -28,7 +28,7 @@ namespace {
 constexpr GxUInt8 kOpaque = 255;
 constexpr GxUInt32 kFogColour = 0xFF6868BC;  // (104, 104, 188, 255) as the device packs it
 // Render-state values of the library's numbering.
-constexpr GxUInt32 kCullBack = 3;
+constexpr GxUInt32 kCullBack = 2;  // clockwise triangles are the back faces
 constexpr GxUInt32 kShadeGouraud = 2;
 constexpr GxUInt32 kAddressWrap = 1;
 constexpr GxUInt32 kBlendSourceAlpha = 5;
