@@ -10,6 +10,9 @@
 #include <map>
 
 #include "engine/animtexture.h"
+#include "engine/clumpext.h"
+#include "engine/object.h"
+#include "engine/world.h"
 #include "engine/test_files_local.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/raster.h"
@@ -17,6 +20,7 @@
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/software_testing.h"
+#include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/texdict_writer.h"
 #include "gfx/world/world_testing.h"
@@ -165,8 +169,8 @@ class LevelFiles : public GxD3D9SoftwareTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldPluginAttach() && GxD3D9SectorPluginAttach() && GxUserDataPluginAttach() &&
-                    GxSplinePluginAttach());
+        ASSERT_TRUE(GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxD3D9SectorPluginAttach() &&
+                    GxUserDataPluginAttach() && GxSplinePluginAttach() && AttachClumpExtension());
     }
     void SetUp() override
     {
@@ -342,6 +346,30 @@ TEST_F(LevelFiles, FountainWaterHasItsDescriptionAndFrames)
         for (GxInt32 k = 0; k < gxCONTENTLEVELWATERFRAMES; k++)
             EXPECT_TRUE(std::filesystem::exists(ani + FerroxAnimFrameName("ANIM_water", k) + ".png")) << k;
     }
+}
+
+TEST_F(LevelFiles, LondonLoadsThroughTheWorldWithItsFountainAndWater)
+{
+    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+    // Placeholders name their files from the game's root, as the game runs there.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(out);
+    {
+        CFerroxWorld world;
+        EXPECT_EQ(world.Create(ContentLevelPath(CONTENTCITYLONDON).c_str(), nullptr), 1);
+        EXPECT_NE(world.GetGraphicsWorld(), nullptr);
+        EXPECT_NE(world.GetSkyBox(), nullptr);
+        EXPECT_EQ(world.GetLights().size(), 2u);
+        ASSERT_EQ(world.GetStaticObjects().size(), 1u);
+        const GxV3d* at = world.GetStaticObjects().front()->GetPosition();
+        ASSERT_NE(at, nullptr);
+        EXPECT_GT(at->z, 1.0f);  // on the street in front of the grid
+        ASSERT_EQ(world.GetAnimTextures().size(), 1u);
+        EXPECT_EQ(world.GetAnimTextures().front()->GetFrameCount(), static_cast<size_t>(gxCONTENTLEVELWATERFRAMES));
+        for (GxInt32 k = 0; k < gxCONTENTLEVELWATERFRAMES; k++)
+            EXPECT_NE(world.GetAnimTextures().front()->GetFrame(static_cast<size_t>(k)), nullptr) << k;
+    }
+    std::filesystem::current_path(before);
 }
 
 }  // namespace
