@@ -33,11 +33,11 @@ FerroxWorldAccess& FerroxGetWorldAccess();
 // What SetupLOD builds a model from: a clump chunk body on a stream, or copies of the pooled source models.
 struct FerroxLODSetup {
     const char* name;
-    GxStream* stream;                                    // null: copy the sources
-    const std::vector<FerroxModelRecord*>* sources;      // null: nothing to copy
-    int32_t clone;                                       // 1: copies share geometry; 0: full copies
-    GxAtomicCallBackRender renderCallback;               // null: the graphics core's default
-    void* owner;                                         // owner word of the model's level clumps
+    GxStream* stream;                                // null: copy the sources
+    const std::vector<FerroxModelRecord*>* sources;  // null: nothing to copy
+    int32_t clone;                                   // 1: copies share geometry; 0: full copies
+    GxAtomicCallBackRender renderCallback;           // null: the graphics core's default
+    void* owner;                                     // owner word of the model's level clumps
 };
 
 // ORed into the geometry flags of every atomic by OrGeometryFlags.

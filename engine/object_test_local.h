@@ -17,6 +17,8 @@
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
 #include "gfx/d3d9/d3d9drv.h"
+#include "gfx/d3d9/sectorpipe.h"
+#include "gfx/d3d9/skinpipe.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/fx/fx.h"
 #include "gfx/world/collision.h"
@@ -42,6 +44,8 @@ protected:
         ASSERT_TRUE(GxUserDataPluginAttach());
         ASSERT_TRUE(GxSplinePluginAttach());
         ASSERT_EQ(1, AttachClumpExtension());
+        // Applying a texture-coordinate animation goes through the material effects.
+        ASSERT_TRUE(GxMaterialEffectsPluginAttach());
         ASSERT_TRUE(GxUVAnimPluginAttach());
     }
     void SetUp() override

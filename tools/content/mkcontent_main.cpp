@@ -31,6 +31,7 @@
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/interface_painter.h"
 #include "tools/content/level_writer.h"
+#include "tools/content/model_toc_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
 #include "tools/content/spline_writer.h"
@@ -285,6 +286,8 @@ int main(int argc, char** argv)
         failed = "the first level";
     } else if (!WriteCharacters(out)) {
         failed = "the characters";
+    } else if (!ContentWriteMiscModels(out.string(), &detail)) {
+        failed = "the misc models";
     }
     StopEngine(window);
     if (failed != nullptr) {
