@@ -311,7 +311,7 @@ int CFerroxWorld::LoadChunk(CFerroxStream<CFerroxWorld>* stream)
         return 0;
     const char* group = stream->GetGroupName();
     switch (stream->GetChunkHeader().type) {
-    case 11:
+    case gxID_WORLD:
         if (m_pWorld)
             return 1;
         m_pWorld = GxWorldStreamRead(body);
