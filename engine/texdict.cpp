@@ -38,8 +38,11 @@ int CFerroxTexDictionary::ReadFromStream(GxStream* stream)
     if (m_pDictionary)
         GxTexDictionaryDestroy(m_pDictionary);
     m_pDictionary = stream ? GxTexDictionaryStreamRead(stream) : nullptr;
-    if (!m_pDictionary)
+    // The held dictionary is gone either way: a failed read leaves the object empty.
+    if (!m_pDictionary) {
+        m_empty = 1;
         return 0;
+    }
     m_empty = 0;
     return 1;
 }
@@ -49,8 +52,11 @@ int CFerroxTexDictionary::ReadImagesFromStream(GxStream* stream)
     if (m_pDictionary)
         GxTexDictionaryDestroy(m_pDictionary);
     m_pDictionary = stream ? GxTexDictionaryStreamReadImages(stream) : nullptr;
-    if (!m_pDictionary)
+    // The held dictionary is gone either way: a failed read leaves the object empty.
+    if (!m_pDictionary) {
+        m_empty = 1;
         return 0;
+    }
     m_empty = 0;
     return 1;
 }

@@ -91,6 +91,7 @@ TEST_F(TexDictionary, FilesWithoutADictionaryKeepTheOneHeld)
     std::filesystem::resize_file(good, std::filesystem::file_size(good) - 8);
     EXPECT_EQ(0, held.LoadFile(good.c_str()));
     EXPECT_EQ(nullptr, held.GetDictionary());
+    EXPECT_EQ(1, held.IsEmpty());
 }
 
 TEST_F(TexDictionary, AFailedSaveLeavesTheOldFile)
