@@ -68,8 +68,8 @@ GxWorldSector* PickAtomic(GxIntersection* intersection, GxWorldSector* sector, G
     auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
     GxMatrix identity;
     GxMatrixSetIdentity(&identity);
-    AtomicSearch triangles = {&intersection->t.line, frame ? GxFrameGetWorldMatrix(frame) : &identity,
-                              {{0, 0, 0}, kNoHit, atomic}};
+    AtomicSearch triangles = {
+        &intersection->t.line, frame ? GxFrameGetWorldMatrix(frame) : &identity, {{0, 0, 0}, kNoHit, atomic}};
     GxAtomicForAllIntersections(atomic, intersection, PickTriangle, &triangles);
     // A chosen model of several atomics keeps its nearest hit over all of them.
     if (search->chosen != nullptr && GetClumpComposite(atomic->clump) == search->chosen) {
