@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/clumpext.h"
+#include "engine/composite.h"
 #include "engine/picker.h"
 #include "engine/random.h"
 #include "gfx/core/engine_testing.h"
@@ -23,6 +24,12 @@ constexpr int kRays = 256;
 
 int g_storage[kColumns * kRows + 1] = {};
 
+// The benchmark's world: the engine world stands for the scene's graphics world.
+int g_worldStorage = 0;
+CFerroxWorld* const kWorld = reinterpret_cast<CFerroxWorld*>(&g_worldStorage);
+GxWorld* g_graphicsWorld = nullptr;
+GxWorld* GraphicsWorld(CFerroxWorld*) { return g_graphicsWorld; }
+
 // A box of half-size `half` whose faces face outwards: 4 corners and 2 triangles per face.
 GxGeometry* BoxGeometry(GxReal half)
 {
@@ -39,8 +46,8 @@ GxGeometry* BoxGeometry(GxReal half)
         for (GxInt32 corner = 0; corner < 4; corner++) {
             const GxReal a = (corner & 1) ? half : -half;
             const GxReal b = (corner & 2) ? half : -half;
-            target->verts[face * 4 + corner] = GxV3d{n.x * half + u.x * a + w.x * b, n.y * half + u.y * a + w.y * b,
-                                                     n.z * half + u.z * a + w.z * b};
+            target->verts[face * 4 + corner] =
+                GxV3d{n.x * half + u.x * a + w.x * b, n.y * half + u.y * a + w.y * b, n.z * half + u.z * a + w.z * b};
         }
         const auto base = static_cast<GxUInt16>(face * 4);
         geometry->triangles[face * 2] =
@@ -152,9 +159,9 @@ CFerroxObject* BrutePick(Scene& scene, const GxLine& line)
 
 void Report(benchmark::State& state)
 {
-    state.counters["us_per_pick"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kRays, benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-        benchmark::Counter::kIs1000);
+    state.counters["us_per_pick"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kRays,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
 }
 
 void BM_PickerPick(benchmark::State& state)
@@ -165,7 +172,9 @@ void BM_PickerPick(benchmark::State& state)
         return;
     }
     CFerroxPicker picker;
-    picker.SetScene(scene.world, nullptr);
+    g_graphicsWorld = scene.world;
+    FerroxGetWorldAccess().graphicsWorld = GraphicsWorld;
+    picker.SetScene(kWorld, nullptr);
     GxV3d point = {0, 0, 0};
     int grounded = 0;
     for (const GxLine& ray : scene.rays) {

@@ -65,7 +65,6 @@ CFerroxCharacter::CFerroxCharacter()
 
 void CFerroxCharacter::Init()
 {
-    CFerroxIOObject::Init();
     m_drawnThisFrame = 0;
     m_pHead = nullptr;
     m_pColour = nullptr;

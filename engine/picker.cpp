@@ -3,7 +3,9 @@
 
 #include <cfloat>
 
+#include "engine/camera.h"
 #include "engine/clumpext.h"
+#include "engine/composite.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
 #include "gfx/world/collision.h"
@@ -92,7 +94,7 @@ void CFerroxPicker::Clear()
     m_pPickedClump = nullptr;
 }
 
-void CFerroxPicker::SetScene(GxWorld* world, GxCamera* camera)
+void CFerroxPicker::SetScene(CFerroxWorld* world, CFerroxCamera* camera)
 {
     m_pWorld = world;
     m_pCamera = camera;
@@ -101,11 +103,12 @@ void CFerroxPicker::SetScene(GxWorld* world, GxCamera* camera)
 CFerroxObject* CFerroxPicker::Pick(const GxV2d& pixel, CFerroxComposite* chosen, GxV3d* outPoint)
 {
     m_pPickedClump = nullptr;
-    if (m_pCamera == nullptr) {
+    GxCamera* camera = m_pCamera != nullptr ? m_pCamera->GetGraphicsCamera() : nullptr;
+    if (camera == nullptr) {
         return nullptr;
     }
     GxLine line;
-    GxCameraCalcPixelRay(m_pCamera, &line, &pixel);
+    GxCameraCalcPixelRay(camera, &line, &pixel);
     return PickLine(line, chosen, outPoint);
 }
 
@@ -114,7 +117,9 @@ CFerroxObject* CFerroxPicker::PickLine(const GxLine& line, CFerroxComposite* cho
     m_pPickedClump = nullptr;
     m_rayStart = line.start;
     m_rayEnd = line.end;
-    if (m_pWorld == nullptr) {
+    const FerroxWorldAccess& access = FerroxGetWorldAccess();
+    GxWorld* world = m_pWorld != nullptr && access.graphicsWorld != nullptr ? access.graphicsWorld(m_pWorld) : nullptr;
+    if (world == nullptr) {
         return nullptr;
     }
     PickSearch search = {};
@@ -123,7 +128,7 @@ CFerroxObject* CFerroxPicker::PickLine(const GxLine& line, CFerroxComposite* cho
     search.nearest.t = kNoHit;
     search.chosen = chosen;
     search.chosenHit.t = kNoHit;
-    GxWorldForAllIntersections(m_pWorld, &search.intersection, PickAtomic, &search);
+    GxWorldForAllIntersections(world, &search.intersection, PickAtomic, &search);
     if (search.chosenHit.t < kNoHit && outPoint != nullptr) {
         *outPoint = search.chosenHit.point;
     }

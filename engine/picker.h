@@ -4,10 +4,10 @@
 #include "gfx/core/gx.h"
 
 struct GxClump;
-struct GxWorld;
-struct GxCamera;
-class CFerroxObject;
+class CFerroxCamera;
 class CFerroxComposite;
+class CFerroxObject;
+class CFerroxWorld;
 
 class CFerroxPicker {
 public:
@@ -15,9 +15,10 @@ public:
 
     // Every field zero.
     void Clear();
-    // The graphics world whose collision-tested atomics are picked and the camera whose view makes the ray.
-    void SetScene(GxWorld* world, GxCamera* camera);
-    // Casts the ray through the pixel from the camera's near to its far clip plane. Returns the owner of the
+    // The world whose collision-tested models are picked (through its graphics world) and the camera whose
+    // view makes the ray.
+    void SetScene(CFerroxWorld* world, CFerroxCamera* camera);
+    // Casts the ray through the pixel of the camera's frame buffer from its near to its far clip plane. Returns the owner of the
     // nearest model hit (null when none is hit or the model has no owner). When the ray meets the chosen
     // model, its nearest point goes to outPoint; otherwise outPoint keeps its value.
     CFerroxObject* Pick(const GxV2d& pixel, CFerroxComposite* chosen, GxV3d* outPoint);
@@ -32,7 +33,7 @@ public:
 private:
     GxV3d m_rayStart;
     GxV3d m_rayEnd;
-    GxWorld* m_pWorld;
-    GxCamera* m_pCamera;
+    CFerroxWorld* m_pWorld;
+    CFerroxCamera* m_pCamera;
     GxClump* m_pPickedClump;
 };

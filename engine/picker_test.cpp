@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/clumpext.h"
+#include "engine/composite.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/world_testing.h"
@@ -20,6 +21,12 @@ CFerroxObject* const kGroundOwner = reinterpret_cast<CFerroxObject*>(&g_storage[
 CFerroxComposite* const kGround = reinterpret_cast<CFerroxComposite*>(&g_storage[3]);
 
 constexpr GxReal kHalf = 0.5f;
+
+// The engine world stands for the graphics world it was given through the world access.
+int g_worldStorage = 0;
+CFerroxWorld* const kWorld = reinterpret_cast<CFerroxWorld*>(&g_worldStorage);
+GxWorld* g_graphicsWorld = nullptr;
+GxWorld* GraphicsWorld(CFerroxWorld* world) { return world == kWorld ? g_graphicsWorld : nullptr; }
 
 // A vertical ray down through (x, z).
 GxLine Down(GxReal x, GxReal z) { return GxLine{{x, 10, z}, {x, -10, z}}; }
@@ -37,7 +44,10 @@ protected:
         const GxBBox box = {{50, 50, 50}, {-50, -50, -50}};
         world = GxWorldCreate(&box);
         ASSERT_NE(nullptr, world);
-        picker.SetScene(world, nullptr);
+        g_graphicsWorld = world;
+        m_savedAccess = FerroxGetWorldAccess();
+        FerroxGetWorldAccess().graphicsWorld = GraphicsWorld;
+        picker.SetScene(kWorld, nullptr);
     }
     void TearDown() override
     {
@@ -46,6 +56,7 @@ protected:
             GxClumpDestroy(clump);
         }
         GxWorldDestroy(world);
+        FerroxGetWorldAccess() = m_savedAccess;
         GxTestEngineShutdown();
     }
     // A clump with one box of half-size 0.5 at each centre; radius, when given, widens every atomic's sphere
@@ -83,6 +94,7 @@ protected:
     GxWorld* world = nullptr;
     std::vector<GxClump*> clumps;
     CFerroxPicker picker;
+    FerroxWorldAccess m_savedAccess = {};
 };
 
 }  // namespace
@@ -116,6 +128,14 @@ TEST_F(Picker, MissingTheChosenModelKeepsThePointAndNothingHitGivesNull)
     EXPECT_EQ(nullptr, picker.PickLine(Down(20, 20), kGround, &point));
     EXPECT_EQ(nullptr, picker.GetPickedClump());
     EXPECT_EQ(8, point.y);
+
+    // Without a camera there is no ray; without a world nothing to hit.
+    picker.PickLine(Down(3, 0), kGround, &point);
+    EXPECT_EQ(nullptr, picker.Pick(GxV2d{1, 1}, kGround, &point));
+    EXPECT_EQ(nullptr, picker.GetPickedClump());
+    picker.SetScene(nullptr, nullptr);
+    EXPECT_EQ(nullptr, picker.PickLine(Down(3, 0), kGround, &point));
+    picker.SetScene(kWorld, nullptr);
 
     // A model taken out of collision tests is never hit; one without an owner is hit but names nobody.
     GxClump* ownerless = AddModel({{-3, 0, 0}}, nullptr, nullptr);
