@@ -28,6 +28,7 @@
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
+#include "tools/content/dress_writer.h"
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/interface_painter.h"
 #include "tools/content/level_writer.h"
@@ -285,6 +286,8 @@ int main(int argc, char** argv)
         failed = "the first level";
     } else if (!WriteCharacters(out)) {
         failed = "the characters";
+    } else if (!ContentDressCharacters((out / "models" / "people").string(), &detail)) {
+        failed = "the characters' head variants";
     }
     StopEngine(window);
     if (failed != nullptr) {
