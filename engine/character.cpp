@@ -1,7 +1,7 @@
 // The walking character: route requests (straight walk, then a budgeted search), path following, dressing
 // and its render callback.
 //
-// Sections: clock and variants; life cycle; position tests; route requests; path following; set-up and drawing.
+// Sections: the budget clock; life cycle; position tests; route requests; path following; set-up and drawing.
 #include "engine/character.h"
 
 #include <algorithm>
@@ -273,7 +273,7 @@ int CFerroxCharacter::Search(float budget)
     }
     const double started = g_clock();
     int result = FERROX_ASTAR_SEARCHING;
-    while ((result = m_pPathFinder->Step()) == FERROX_ASTAR_SEARCHING) {
+    while ((result = PathFinder()->Step()) == FERROX_ASTAR_SEARCHING) {
         if (budget > 0 && g_clock() - started > budget) {
             m_searchWait = std::max(budget * kSearchWaitBudgets, m_lastTimeStep);
             FerroxDebugOutput(kSearchOverrunMessage);
