@@ -17,6 +17,7 @@
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
 #include "gfx/fx/fx.h"
+#include "gfx/world/material.h"
 
 // ---- pools and animations ----
 
@@ -445,6 +446,8 @@ int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* str
         return 1;
     }
     case kFerroxChunkUVAnimDictionary: {
+        if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0)
+            return 1;
         Drop(m_pUVAnimDictionary);
         GxUVAnimDictionary* dictionary = GxUVAnimDictionaryStreamRead(body);
         if (dictionary) {

@@ -226,6 +226,9 @@ void CFerroxComposite::SetClumpOwner(CFerroxObject* owner) { ::SetClumpOwner(m_p
 
 void CFerroxComposite::CollectAnimatedMaterials(GxClump* clump)
 {
+    // Materials carry no animation slots unless the texture-coordinate animation plugin is attached.
+    if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0)
+        return;
     ForEachAtomic(clump, [this](GxAtomic* atomic) {
         ForEachMaterial(atomic->geometry, [this](GxMaterial* material) {
             if (!GxUVAnimMaterialHasAnimation(material))
@@ -633,6 +636,9 @@ void CFerroxComposite::AddToWorld(CFerroxWorld* world)
     const FerroxWorldAccess& access = FerroxGetWorldAccess();
     m_pWorld = world && access.graphicsWorld ? access.graphicsWorld(world) : nullptr;
     CFerroxWorldRegistry* registry = world && access.registry ? access.registry(world) : nullptr;
+    // A model listed by another world's registry would stay in that list after it moved.
+    if (m_pWorldRegistry && registry != m_pWorldRegistry && access.unregisterModel)
+        access.unregisterModel(m_pWorldRegistry, this);
     if (registry) {
         m_pWorldRegistry = registry;
         if (access.registerModel)
@@ -657,6 +663,7 @@ void CFerroxComposite::RemoveFromWorld()
     const FerroxWorldAccess& access = FerroxGetWorldAccess();
     if (m_pWorldRegistry && access.unregisterModel)
         access.unregisterModel(m_pWorldRegistry, this);
+    m_pWorldRegistry = nullptr;
 }
 
 GxWorld* CFerroxComposite::GetWorld() { return m_pWorld; }

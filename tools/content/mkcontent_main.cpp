@@ -32,6 +32,7 @@
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/interface_painter.h"
 #include "tools/content/level_writer.h"
+#include "tools/content/model_toc_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
 #include "tools/content/spline_writer.h"
@@ -288,6 +289,8 @@ int main(int argc, char** argv)
         failed = "the characters";
     } else if (!ContentDressCharacters((out / "models" / "people").string(), &detail)) {
         failed = "the characters' head variants";
+    } else if (!ContentWriteMiscModels(out.string(), &detail)) {
+        failed = "the misc models";
     }
     StopEngine(window);
     if (failed != nullptr) {

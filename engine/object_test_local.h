@@ -1,0 +1,203 @@
+// Test fixture for objects, models and assets: the software device with the plugins the game attaches, a
+// scratch folder per test and run, and builders of tagged clumps and of graphics stream chunks.
+#pragma once
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/asset.h"
+#include "engine/clumpext.h"
+#include "engine/composite.h"
+#include "engine/test_files_local.h"
+#include "gfx/anim/anim.h"
+#include "gfx/core/spline.h"
+#include "gfx/d3d9/d3d9drv.h"
+#include "gfx/d3d9/sectorpipe.h"
+#include "gfx/d3d9/skinpipe.h"
+#include "gfx/d3d9/software_testing.h"
+#include "gfx/fx/fx.h"
+#include "gfx/world/collision.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
+#include "gfx/world/world.h"
+#include "gfx/world/world_testing.h"
+
+typedef std::vector<GxUInt8> FerroxBytes;
+
+class FerroxObjectTest : public GxD3D9SoftwareTest {
+protected:
+    FerroxObjectTest() : GxD3D9SoftwareTest(64, 64) {}
+    // The plugins in the order the application attaches them, with texture-coordinate animation.
+    void AttachPlugins() override
+    {
+        ASSERT_TRUE(GxLODAtomicPluginAttach());
+        ASSERT_TRUE(GxWorldPluginAttach());
+        ASSERT_TRUE(GxD3D9SectorPluginAttach());
+        ASSERT_TRUE(GxAnimPluginAttach());
+        ASSERT_TRUE(GxAnimHierarchyPluginAttach());
+        ASSERT_TRUE(GxD3D9SkinPluginAttach());
+        ASSERT_TRUE(GxUserDataPluginAttach());
+        ASSERT_TRUE(GxSplinePluginAttach());
+        ASSERT_EQ(1, AttachClumpExtension());
+        ASSERT_TRUE(GxUVAnimPluginAttach());
+    }
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = std::filesystem::temp_directory_path() /
+                (std::string("ferrox_") + info->test_suite_name() + "_" + info->name() + "_" + FerroxTestRunTag());
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override
+    {
+        GxFileSystemManagerClose();
+        GxD3D9SoftwareTest::TearDown();
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+    }
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+    static void WriteBytes(const std::string& path, const FerroxBytes& bytes)
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+
+private:
+    std::filesystem::path m_dir;
+};
+
+inline void FerroxAppend(FerroxBytes& out, const FerroxBytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+
+inline void FerroxAppendWord(FerroxBytes& out, GxUInt32 word)
+{
+    for (int i = 0; i < 4; i++)
+        out.push_back(static_cast<GxUInt8>(word >> (8 * i)));
+}
+
+// A whole chunk: header (type, body size, library stamp) and body.
+inline FerroxBytes FerroxChunk(GxUInt32 type, const FerroxBytes& body)
+{
+    FerroxBytes out;
+    FerroxAppendWord(out, type);
+    FerroxAppendWord(out, static_cast<GxUInt32>(body.size()));
+    FerroxAppendWord(out, GxStreamMakeLibraryStamp(gxLIBRARYVERSION, gxLIBRARYBUILD));
+    FerroxAppend(out, body);
+    return out;
+}
+
+// The chunk that opens a named group: a zero word and the name's string chunk.
+inline FerroxBytes FerroxGroupStart(const char* name)
+{
+    FerroxBytes body;
+    FerroxAppendWord(body, 0);
+    FerroxAppend(body, GxWorldTestWrite([name](GxStream* s) { return GxStringStreamWrite(name, s) != nullptr; }));
+    return FerroxChunk(kFerroxChunkGroupStart, body);
+}
+
+inline FerroxBytes FerroxGroupEnd() { return FerroxChunk(kFerroxChunkGroupEnd, {}); }
+
+// An open spline chunk of `count` points along x.
+inline FerroxBytes FerroxSplineChunk(const char* name, GxInt32 count)
+{
+    FerroxBytes body(40, 0);
+    std::strncpy(reinterpret_cast<char*>(body.data()), name, 31);
+    std::memcpy(body.data() + 32, &count, 4);
+    const GxInt32 open = gxSPLINEOPEN;
+    std::memcpy(body.data() + 36, &open, 4);
+    for (GxInt32 i = 0; i < count; i++) {
+        const float xyz[3] = {static_cast<float>(i), 0.0f, 0.0f};
+        const GxUInt8* bytes = reinterpret_cast<const GxUInt8*>(xyz);
+        body.insert(body.end(), bytes, bytes + sizeof(xyz));
+    }
+    return FerroxChunk(kFerroxChunkSpline, body);
+}
+
+inline FerroxBytes FerroxClumpChunk(GxClump* clump)
+{
+    return GxWorldTestWrite([clump](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
+}
+
+// A one-node standard animation of the duration: keys at 0 and at the duration. The caller destroys it.
+inline GxAnimation* FerroxTestAnimation(float duration, GxInt32 nodes = 1)
+{
+    GxAnimation* animation = GxAnimationCreate(gxHANIMSTDKEYFRAMETYPEID, 2 * nodes, 0, duration);
+    if (!animation)
+        return nullptr;
+    GxAnimStdKeyFrame* keys = static_cast<GxAnimStdKeyFrame*>(animation->pFrames);
+    for (GxInt32 i = 0; i < 2 * nodes; i++) {
+        keys[i] = GxAnimStdKeyFrame{};
+        keys[i].q[3] = 1.0f;
+        keys[i].time = i < nodes ? 0.0f : duration;
+        keys[i].prevFrame = i < nodes ? nullptr : &keys[i - nodes];
+    }
+    return animation;
+}
+
+inline FerroxBytes FerroxAnimationChunk(float duration)
+{
+    GxAnimation* animation = FerroxTestAnimation(duration);
+    FerroxBytes bytes =
+        GxWorldTestWrite([animation](GxStream* s) { return animation && GxAnimationStreamWrite(animation, s); });
+    if (animation)
+        GxAnimationDestroy(animation);
+    return bytes;
+}
+
+// A clump whose atomics sit on child frames of its root, one per tag (null: a frame without user data),
+// each a box of the given half size; translated by `offset` along x per atomic.
+inline GxClump* FerroxTaggedClump(const std::vector<const char*>& tags, float size = 1.0f)
+{
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    if (!clump || !root)
+        return nullptr;
+    GxClumpSetFrame(clump, root);
+    GxMaterial* material = GxMaterialCreate();
+    for (const char* tag : tags) {
+        GxFrame* frame = GxFrameCreate();
+        GxAtomic* atomic = GxAtomicCreate();
+        GxGeometry* geometry = GxWorldTestBox(material, material, size);
+        if (!frame || !atomic || !geometry)
+            return nullptr;
+        GxFrameAddChild(root, frame);
+        if (tag) {
+            GxUserDataArray* array = GxFrameAddUserDataArray(frame, "tag", gxUSERDATASTRING, 1);
+            GxUserDataArraySetString(array, 0, tag);
+        }
+        GxAtomicSetFrame(atomic, frame);
+        GxAtomicSetGeometry(atomic, geometry, 0);
+        GxGeometryDestroy(geometry);
+        GxClumpAddAtomic(clump, atomic);
+    }
+    GxMaterialDestroy(material);
+    return clump;
+}
+
+// A pooled model read from a clump's chunk, as the loader makes one.
+inline CFerroxComposite* FerroxModelFromClump(const char* name, GxClump* clump)
+{
+    const FerroxBytes bytes = FerroxClumpChunk(clump);
+    GxStream* stream = GxWorldTestOpen(bytes);
+    GxUInt32 length = 0, version = 0;
+    CFerroxComposite* model = new CFerroxComposite();
+    const FerroxLODSetup setup = {name, stream, nullptr, 0, nullptr, nullptr};
+    if (!stream || !GxStreamFindChunk(stream, gxID_CLUMP, &length, &version) || !model->SetupLOD(&setup)) {
+        delete model;
+        model = nullptr;
+    }
+    if (stream)
+        GxStreamClose(stream, nullptr);
+    return model;
+}
+
+inline int FerroxAtomicCount(GxClump* clump) { return clump ? GxClumpGetNumAtomics(clump) : 0; }
