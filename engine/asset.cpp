@@ -21,7 +21,8 @@
 
 // ---- pools and animations ----
 
-template <typename T> void CFerroxAssetPool<T>::Release()
+template <typename T>
+void CFerroxAssetPool<T>::Release()
 {
     if (m_pRecords) {
         for (CFerroxAssetRecord<T>* record : *m_pRecords) {
@@ -61,7 +62,8 @@ CFerroxAssetRecord<T>* CFerroxAssetPool<T>::AddOrAddRef(CFerroxAssetRecord<T>* r
     return record;
 }
 
-template <typename T> CFerroxAssetRecord<T>* CFerroxAssetPool<T>::Find(const char* name) const
+template <typename T>
+CFerroxAssetRecord<T>* CFerroxAssetPool<T>::Find(const char* name) const
 {
     if (!m_pRecords || !name)
         return nullptr;
@@ -248,7 +250,8 @@ GxUVAnimDictionary* CFerroxAssetSet::GetUVAnimDictionary() const
 
 bool FerroxIsHandledChunk(GxUInt32 type)
 {
-    static const GxUInt32 kHandled[] = {5, 6, 7, 11, 12, 13, 15, 16, 18, 20, 22, 24, 27, 28, 30, 34, 35, 37, 40, 43, 45};
+    static const GxUInt32 kHandled[] = {5,  6,  7,  11, 12, 13, 15, 16, 18, 20, 22,
+                                        24, 27, 28, 30, 34, 35, 37, 40, 43, 45};
     for (GxUInt32 handled : kHandled) {
         if (handled == type)
             return true;

@@ -35,7 +35,8 @@ constexpr GxUInt32 kFerroxChunkGroupEnd = 42;
 constexpr GxUInt32 kFerroxChunkUVAnimDictionary = 43;
 
 // The unit of sharing: a count followed by the asset. Made with count 1.
-template <typename T> struct CFerroxAssetRecord {
+template <typename T>
+struct CFerroxAssetRecord {
     int32_t refCount;
     T* asset;
 };
@@ -69,7 +70,8 @@ typedef CFerroxAssetRecord<CFerroxComposite> FerroxModelRecord;
 typedef CFerroxAssetRecord<CFerroxAnim> FerroxAnimRecord;
 
 // Shared assets of one kind by name; see the ownership rules above.
-template <typename T> class CFerroxAssetPool : public CFerroxBase {
+template <typename T>
+class CFerroxAssetPool : public CFerroxBase {
 public:
     CFerroxAssetPool() { Init(); }
     void Init() override { m_pRecords = nullptr; }
@@ -194,7 +196,8 @@ private:
 // True for the chunk types the walk hands to the handler.
 bool FerroxIsHandledChunk(GxUInt32 type);
 
-template <typename T> class CFerroxStream : public CFerroxStreamBase {
+template <typename T>
+class CFerroxStream : public CFerroxStreamBase {
 public:
     typedef int (T::*Handler)(CFerroxStream<T>* stream);
 

@@ -27,7 +27,8 @@ void AttachPlugins()
 {
     if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxD3D9SectorPluginAttach() || !GxAnimPluginAttach() ||
         !GxAnimHierarchyPluginAttach() || !GxD3D9SkinPluginAttach() || !GxUserDataPluginAttach() ||
-        !GxSplinePluginAttach() || !AttachClumpExtension() || !GxUVAnimPluginAttach())
+        !GxSplinePluginAttach() || !AttachClumpExtension() || !GxMaterialEffectsPluginAttach() ||
+        !GxUVAnimPluginAttach())
         std::abort();
 }
 

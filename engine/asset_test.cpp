@@ -136,7 +136,8 @@ TEST_F(Assets, ChunkGroupsNameTheirSplines)
     ASSERT_EQ(3u, loader.GetSplines().size());
     const char* expected[] = {"inner", "outer", ""};
     for (size_t i = 0; i < 3; i++) {
-        const CFerroxSpline* spline = static_cast<CFerroxSpline*>(static_cast<CFerroxBase*>(loader.GetSplines()[i]->Get()));
+        const CFerroxSpline* spline =
+            static_cast<CFerroxSpline*>(static_cast<CFerroxBase*>(loader.GetSplines()[i]->Get()));
         const char* name = const_cast<CFerroxSpline*>(spline)->GetName();
         EXPECT_STREQ(expected[i], name ? name : "") << i;
     }

@@ -70,7 +70,8 @@ GxAtomic* FirstAtomic(GxClump* clump)
     return first;
 }
 
-template <typename F> void ForEachAtomic(GxClump* clump, F each)
+template <typename F>
+void ForEachAtomic(GxClump* clump, F each)
 {
     if (!clump)
         return;
@@ -83,7 +84,8 @@ template <typename F> void ForEachAtomic(GxClump* clump, F each)
         &each);
 }
 
-template <typename F> void ForEachMaterial(GxGeometry* geometry, F each)
+template <typename F>
+void ForEachMaterial(GxGeometry* geometry, F each)
 {
     if (!geometry)
         return;
@@ -149,7 +151,10 @@ const char* RecordName(const FerroxModelRecord* record)
     return name ? name : "";
 }
 
-GxClump* RecordClump(const FerroxModelRecord* record) { return record && record->asset ? record->asset->GetClump() : nullptr; }
+GxClump* RecordClump(const FerroxModelRecord* record)
+{
+    return record && record->asset ? record->asset->GetClump() : nullptr;
+}
 
 }  // namespace
 
@@ -226,8 +231,9 @@ void CFerroxComposite::SetClumpOwner(CFerroxObject* owner) { ::SetClumpOwner(m_p
 
 void CFerroxComposite::CollectAnimatedMaterials(GxClump* clump)
 {
-    // Materials carry no animation slots unless the texture-coordinate animation plugin is attached.
-    if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0)
+    // Materials carry no animation slots unless the texture-coordinate animation plugin is attached, and
+    // applying one needs the material effects' slots too.
+    if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0 || GxMaterialGetPluginOffset(gxPLUGINMATERIALEFFECTS) < 0)
         return;
     ForEachAtomic(clump, [this](GxAtomic* atomic) {
         ForEachMaterial(atomic->geometry, [this](GxMaterial* material) {
@@ -494,10 +500,7 @@ int CFerroxComposite::AttachTo(std::vector<GxFrame*>* frames, const char* match)
 
 // ---- frames and motion ----
 
-GxFrame* CFerroxComposite::GetFrame()
-{
-    return m_pClump ? static_cast<GxFrame*>(m_pClump->object.parent) : nullptr;
-}
+GxFrame* CFerroxComposite::GetFrame() { return m_pClump ? static_cast<GxFrame*>(m_pClump->object.parent) : nullptr; }
 
 void CFerroxComposite::Translate(const GxV3d* vector, int combine)
 {
@@ -607,7 +610,8 @@ void CFerroxComposite::LoadEntry(const char* fileName, const GxTOCEntry* entry)
     case kFerroxChunkClump: {
         GxUInt32 type = 0, length = 0;
         // Only the first clump becomes the model's; a second would be lost.
-        if (!m_pClump && GxStreamReadChunkHeader(stream, &type, &length, nullptr, nullptr) && type == kFerroxChunkClump) {
+        if (!m_pClump && GxStreamReadChunkHeader(stream, &type, &length, nullptr, nullptr) &&
+            type == kFerroxChunkClump) {
             GxClump* clump = ReadClump(stream);
             if (clump) {
                 m_clumps.push_back(clump);

@@ -1,7 +1,9 @@
 // The composite model of a world object: one graphics clump with levels of detail, texture-coordinate
 // animation, named parts, tints, geometry scaling and membership in a world.
 //
-// Ownership: a model destroys the clumps it made when released. A model in an asset pool is shared by the
+// Parts and animated-texture frames are named by the first text of their frame's first user-data array.
+// Ownership: a model destroys the clumps it made when released, after leaving its world and its registry (so
+// a registry must outlive the models in it, or drop them first). A model in an asset pool is shared by the
 // objects that use it and released only by its pool. One thread.
 #pragma once
 
@@ -33,11 +35,11 @@ FerroxWorldAccess& FerroxGetWorldAccess();
 // What SetupLOD builds a model from: a clump chunk body on a stream, or copies of the pooled source models.
 struct FerroxLODSetup {
     const char* name;
-    GxStream* stream;                                    // null: copy the sources
-    const std::vector<FerroxModelRecord*>* sources;      // null: nothing to copy
-    int32_t clone;                                       // 1: copies share geometry; 0: full copies
-    GxAtomicCallBackRender renderCallback;               // null: the graphics core's default
-    void* owner;                                         // owner word of the model's level clumps
+    GxStream* stream;                                // null: copy the sources
+    const std::vector<FerroxModelRecord*>* sources;  // null: nothing to copy
+    int32_t clone;                                   // 1: copies share geometry; 0: full copies
+    GxAtomicCallBackRender renderCallback;           // null: the graphics core's default
+    void* owner;                                     // owner word of the model's level clumps
 };
 
 // ORed into the geometry flags of every atomic by OrGeometryFlags.
@@ -63,7 +65,6 @@ struct FerroxTint {
 // Distances along the camera's view that switch to levels 1 and 2.
 constexpr float kFerroxLODLevel1Depth = 8.0f;
 constexpr float kFerroxLODLevel2Depth = 10.0f;
-constexpr int kFerroxLODMaxLevels = 10;
 
 class CFerroxComposite : public CFerroxBase {
 public:

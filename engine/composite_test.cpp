@@ -71,7 +71,8 @@ FakeWorld* FromRegistry(CFerroxWorldRegistry* registry) { return reinterpret_cas
 
 TEST_F(Composite, LevelsOfDetailFollowTheDepthAlongTheView)
 {
-    const std::vector<FerroxModelRecord*> sources = Sources({"shop/chair_LOD_0", "shop/chair_LOD_1", "shop/chair_LOD_2"});
+    const std::vector<FerroxModelRecord*> sources =
+        Sources({"shop/chair_LOD_0", "shop/chair_LOD_1", "shop/chair_LOD_2"});
     ASSERT_EQ(3u, sources.size());
     CFerroxComposite model;
     const FerroxLODSetup setup = Setup("shop/chair_LOD_0", &sources);
@@ -102,7 +103,9 @@ TEST_F(Composite, LevelsOfDetailFollowTheDepthAlongTheView)
         GxInt32 level;
     };
     const Case cases[] = {
-        {{0.0f, 0.0f, 7.9f}, 0}, {{0.0f, 0.0f, 8.0f}, 1}, {{0.0f, 0.0f, 10.0f}, 2},
+        {{0.0f, 0.0f, 7.9f}, 0},
+        {{0.0f, 0.0f, 8.0f}, 1},
+        {{0.0f, 0.0f, 10.0f}, 2},
         // Twelve to the side but five ahead: near by depth.
         {{12.0f, 0.0f, 5.0f}, 0},
         {{0.0f, 0.0f, -30.0f}, 0},
@@ -227,7 +230,8 @@ TEST_F(Composite, ModelFilesAreReadThroughTheirTableOfContents)
     const FerroxBytes filler = FerroxChunk(99, FerroxBytes(8, 0xEE));
     FerroxBytes toc;
     FerroxAppendWord(toc, 3);
-    const GxUInt32 entries[3][2] = {{99, tocSize}, {kFerroxChunkClump, 0x7FFFFFF0u},
+    const GxUInt32 entries[3][2] = {{99, tocSize},
+                                    {kFerroxChunkClump, 0x7FFFFFF0u},
                                     {kFerroxChunkClump, tocSize + static_cast<GxUInt32>(filler.size())}};
     for (const auto& entry : entries) {
         FerroxAppendWord(toc, entry[0]);
@@ -292,4 +296,27 @@ TEST_F(Composite, ModelsJoinOneWorldAtATime)
     access = saved;
     GxWorldDestroy(first.graphics);
     GxWorldDestroy(second.graphics);
+}
+
+TEST_F(Composite, AnimatedMaterialsAreListedOnceAndAdvanced)
+{
+    GxClump* clump = FerroxTaggedClump({"basin", "spout"});
+    ASSERT_NE(nullptr, clump);
+    CFerroxComposite* pooled = FerroxModelFromClump("shop/fountain", clump);
+    GxClumpDestroy(clump);
+    ASSERT_NE(nullptr, pooled);
+    const std::vector<FerroxModelRecord*> sources = {pool.AddOrAddRef(new FerroxModelRecord{1, pooled}, 1)};
+    // Both atomics use the one material; it carries a texture-coordinate animation.
+    GxMaterial* water = FirstGeometry(pooled->GetClump())->matList.materials[0];
+    GxAnimation* slide = GxUVAnimCreate("slide");
+    ASSERT_NE(nullptr, GxUVAnimMaterialSetAnim(water, 0, slide));
+    GxUVAnimDestroy(slide);
+
+    CFerroxComposite model;
+    const FerroxLODSetup setup = Setup("shop/fountain", &sources);
+    ASSERT_EQ(1, model.SetupLOD(&setup));
+    ASSERT_EQ(1u, model.GetAnimatedMaterials().size());
+    EXPECT_EQ(water, model.GetAnimatedMaterials()[0]);
+    model.AdvanceAnimation(0.25f);
+    EXPECT_FLOAT_EQ(0.25f, GxUVAnimMaterialGetInterpolator(water, 0)->currentTime);
 }

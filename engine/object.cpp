@@ -45,7 +45,8 @@ GxAnimHierarchy* FindHierarchy(GxFrame* frame)
     return hierarchy;
 }
 
-template <typename F> void ForEachAtomic(GxClump* clump, F each)
+template <typename F>
+void ForEachAtomic(GxClump* clump, F each)
 {
     if (!clump)
         return;
@@ -56,6 +57,14 @@ template <typename F> void ForEachAtomic(GxClump* clump, F each)
             return atomic;
         },
         &each);
+}
+
+void RunOverMaterials(GxAtomic* part, const FerroxPartData* data)
+{
+    GxGeometry* geometry = part ? part->geometry : nullptr;
+    if (!geometry || !data->materialCallback)
+        return;
+    GxGeometryForAllMaterials(geometry, data->materialCallback, data->data);
 }
 
 }  // namespace
@@ -98,8 +107,7 @@ void CFerroxObject::Release()
             ::SetClumpOwner(clump, nullptr);
             GxClumpSetCallback(clump, nullptr);
         }
-        if (m_pHierarchy && m_pHierarchy->currentAnim &&
-            m_pHierarchy->currentAnim->pAnimLoopCallBackData == this)
+        if (m_pHierarchy && m_pHierarchy->currentAnim && m_pHierarchy->currentAnim->pAnimLoopCallBackData == this)
             GxAnimInterpolatorSetAnimLoopCallback(m_pHierarchy->currentAnim, nullptr, nullptr);
         if (m_pModel->GetOwner() == this)
             m_pModel->SetOwner(nullptr);
@@ -285,8 +293,7 @@ void CFerroxObject::FaceTowards(const GxV3d* point)
     if (!point || !position)
         return;
     const GxV3d p = *position;
-    const float yaw =
-        static_cast<float>(std::atan2(point->x - p.x, point->z - p.z) * kDegreesPerRadian);
+    const float yaw = static_cast<float>(std::atan2(point->x - p.x, point->z - p.z) * kDegreesPerRadian);
     const GxV3d back = {-p.x, -p.y, -p.z};
     Translate(&back, 0);
     RotateYaw(&kUpAxis, yaw, 0);
@@ -323,7 +330,8 @@ void CFerroxObject::DisableCollision()
     if (!m_pModel)
         return;
     for (GxClump* clump : m_pModel->GetClumps())
-        ForEachAtomic(clump, [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kCollisionFlag); });
+        ForEachAtomic(clump,
+                      [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kCollisionFlag); });
 }
 
 void CFerroxObject::DisableRender()
@@ -331,7 +339,8 @@ void CFerroxObject::DisableRender()
     if (!m_pModel)
         return;
     for (GxClump* clump : m_pModel->GetClumps())
-        ForEachAtomic(clump, [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag); });
+        ForEachAtomic(clump,
+                      [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag); });
 }
 
 GxAtomic* CFerroxObject::ChooseRandomPart(const char* name, int count, FerroxPartData* materialData)
@@ -341,8 +350,10 @@ GxAtomic* CFerroxObject::ChooseRandomPart(const char* name, int count, FerroxPar
         return nullptr;
     const int variant = std::rand() % (count - 1) + 1;
     GxAtomic* part = m_pModel->ShowPartVariant(name, kCollisionFlag | kRenderFlag, variant);
-    if (part && materialData && materialData->materialCallback)
-        materialData->materialCallback(part->geometry, materialData->data);
+    if (part && materialData) {
+        materialData->part = part;
+        RunOverMaterials(part, materialData);
+    }
     return part;
 }
 
@@ -352,8 +363,7 @@ void CFerroxObject::ApplyPartMaterials(FerroxPartData* partData)
         return;
     if (!partData->part)
         partData->part = m_pModel->FindPart(partData->name);
-    if (partData->part && partData->materialCallback)
-        partData->materialCallback(partData->part->geometry, partData->data);
+    RunOverMaterials(partData->part, partData);
 }
 
 // ---- text state ----

@@ -40,11 +40,12 @@ struct FerroxObjectDescriptor {
     void* floorObject;                      // last word
 };
 
-// Applies a part's materials; the object's ApplyPartMaterials hands it the part's geometry.
+// A part of the model and what to do with its materials: the callback runs over every material of the
+// part's geometry, with the data.
 struct FerroxPartData {
     const char* name;
     GxAtomic* part;  // null: found on the model by name
-    void (*materialCallback)(GxGeometry* geometry, void* data);
+    GxMaterialCallBack materialCallback;
     void* data;
 };
 
@@ -80,6 +81,8 @@ public:
     int AttachTo(std::vector<GxFrame*>* frames);
     void DisableCollision();
     void DisableRender();
+    // Shows variant rand() % (count - 1) + 1 of the numbered part and hides the others; the variant shown
+    // becomes the material data's part and its materials go through the data's callback.
     GxAtomic* ChooseRandomPart(const char* name, int count, FerroxPartData* materialData);
     void ApplyPartMaterials(FerroxPartData* partData);
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -227,6 +228,60 @@ TEST_F(Objects, StateLineIsWrittenAndReadBack)
         EXPECT_NEAR(1.0f, loaded.GetPosition()->x, 1e-5f) << line;
         EXPECT_FLOAT_EQ(90.0f, loaded.GetRotation()[1]) << line;
     }
+}
+
+TEST_F(Objects, PartsAreChosenHiddenAndGathered)
+{
+    GxClump* clump = FerroxTaggedClump({"body", "head1", "head2", "head3", "ANIM_water01"});
+    ASSERT_NE(nullptr, clump);
+    CFerroxComposite* model = FerroxModelFromClump("people/woman", clump);
+    GxClumpDestroy(clump);
+    ASSERT_NE(nullptr, model);
+    CFerroxAssetSet people;
+    people.AddModel(pool.AddOrAddRef(new FerroxModelRecord{1, model}, 1));
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = &people;
+    descriptor.modelMode = FERROX_MODEL_CLONE;
+    CFerroxObject woman;
+    woman.Setup(&descriptor);
+    CFerroxComposite* own = woman.GetModel();
+    ASSERT_NE(nullptr, own);
+
+    std::vector<GxMaterial*> seen;
+    FerroxPartData data = {"head", nullptr,
+                           [](GxMaterial* material, void* d) {
+                               static_cast<std::vector<GxMaterial*>*>(d)->push_back(material);
+                               return material;
+                           },
+                           &seen};
+    const GxUInt8 shown = gxATOMICCOLLISIONTEST | gxATOMICRENDER;
+    for (int round = 0; round < 8; round++) {
+        GxAtomic* head = woman.ChooseRandomPart("head", 4, &data);
+        ASSERT_NE(nullptr, head);
+        int visible = 0;
+        for (const char* tag : {"head1", "head2", "head3"})
+            visible += (own->FindPart(tag)->object.object.flags & shown) == shown ? 1 : 0;
+        EXPECT_EQ(1, visible);
+        EXPECT_EQ(shown, head->object.object.flags & shown);
+        EXPECT_EQ(head, data.part);
+        EXPECT_EQ(head->geometry->matList.materials[0], seen.back());
+    }
+    FerroxPartData body = {"body", nullptr, data.materialCallback, &seen};
+    woman.ApplyPartMaterials(&body);
+    EXPECT_EQ(own->FindPart("body"), body.part);
+    EXPECT_EQ(body.part->geometry->matList.materials[0], seen.back());
+
+    std::vector<GxFrame*> frames;
+    woman.AttachTo(&frames);
+    ASSERT_EQ(1u, frames.size());
+    EXPECT_EQ(own->FindPart("ANIM_water01")->object.object.parent, frames[0]);
+
+    woman.DisableCollision();
+    woman.DisableRender();
+    for (const char* tag : {"body", "head1", "ANIM_water01"})
+        EXPECT_EQ(0, own->FindPart(tag)->object.object.flags & shown) << tag;
+    // The pooled model keeps its own flags.
+    EXPECT_EQ(shown, model->FindPart("body")->object.object.flags & shown);
 }
 
 namespace {

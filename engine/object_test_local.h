@@ -44,6 +44,8 @@ protected:
         ASSERT_TRUE(GxUserDataPluginAttach());
         ASSERT_TRUE(GxSplinePluginAttach());
         ASSERT_EQ(1, AttachClumpExtension());
+        // Applying a texture-coordinate animation goes through the material effects.
+        ASSERT_TRUE(GxMaterialEffectsPluginAttach());
         ASSERT_TRUE(GxUVAnimPluginAttach());
     }
     void SetUp() override

@@ -10,14 +10,22 @@
 #include "engine/composite.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/core/raster.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
+#include "tools/content/clump_writer.h"
 
 namespace {
 
 class ModelTOCWriter : public GxD3D9SoftwareTest {
 protected:
-    void AttachPlugins() override { ASSERT_TRUE(GxWorldObjectsPluginAttach()); }
+    void AttachPlugins() override
+    {
+        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach());
+    }
     void SetUp() override
     {
         GxD3D9SoftwareTest::SetUp();
@@ -112,4 +120,44 @@ TEST_F(ModelTOCWriter, MiscModelsLoadThroughTheirTable)
     GxAtomic* atomic = GxLinkGetData(ring.GetClump()->atomicList.next, GxAtomic, inClumpLink);
     EXPECT_EQ(180, atomic->geometry->matList.materials[0]->color.alpha);
     EXPECT_NEAR(0.8f, atomic->geometry->morphTarget[0].boundingSphere.radius, 0.01f);
+}
+
+TEST_F(ModelTOCWriter, ModelFilesBindTheTexturesOfTheirOwnDictionary)
+{
+    GxImage* image = ContentSignImage(64, GxRGBA{220, 40, 120, 255});
+    ASSERT_NE(nullptr, image);
+    GxTexture* sign = GxTextureCreate(GxRasterCreate(64, 64, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888));
+    ASSERT_NE(nullptr, sign);
+    GxTextureSetName(sign, "fashion_sign");
+    GxClump* unit = ContentShopUnitCreate(ContentShopUnitPlan{6.0f, 6.0f, GxRGBA{235, 230, 220, 255}, sign});
+    ASSERT_NE(nullptr, unit);
+    ContentImageTexture texture;
+    texture.name = "fashion_sign";
+    texture.levels = {image};
+    const std::string path = (root / "fashion_small.gxs").string();
+    ASSERT_TRUE(ContentModelFileWrite(path.c_str(), {texture}, unit));
+    GxClumpDestroy(unit);
+    GxTextureDestroy(sign);
+    GxImageDestroy(image);
+
+    CFerroxComposite model;
+    ASSERT_EQ(1, model.Load(path.c_str()));
+    GxTexture* found = nullptr;
+    GxClumpForAllAtomics(
+        model.GetClump(),
+        [](GxAtomic* atomic, void* data) -> GxAtomic* {
+            for (GxInt32 i = 0; i < atomic->geometry->matList.numMaterials; i++) {
+                GxTexture* t = atomic->geometry->matList.materials[i]->texture;
+                if (t != nullptr) {
+                    *static_cast<GxTexture**>(data) = t;
+                }
+            }
+            return atomic;
+        },
+        &found);
+    ASSERT_NE(nullptr, found);
+    EXPECT_STREQ("fashion_sign", found->name);
+    // The model owns the dictionary it read; it goes with the model.
+    model.Release();
+    EXPECT_EQ(nullptr, GxTexDictionaryGetCurrent());
 }
