@@ -361,36 +361,25 @@ void CFerroxCharacter::Update(float dt)
 
 namespace {
 
-// Appends every material of a part's geometry to the list in data, each once.
-void CollectPartMaterials(GxGeometry* geometry, void* data)
+// Appends each material of a part to the list in data, once.
+GxMaterial* CollectPartMaterial(GxMaterial* material, void* data)
 {
     auto* items = static_cast<std::vector<void*>*>(data);
-    if (geometry == nullptr) {
-        return;
+    if (material != nullptr && std::find(items->begin(), items->end(), material) == items->end()) {
+        items->push_back(material);
     }
-    const GxMaterialList& list = geometry->matList;
-    for (GxInt32 i = 0; i < list.numMaterials; i++) {
-        GxMaterial* material = list.materials[i];
-        if (material != nullptr && std::find(items->begin(), items->end(), material) == items->end()) {
-            items->push_back(material);
-        }
-    }
+    return material;
 }
 
-// Dresses an untagged body geometry: its textured materials wear the texture of the wardrobe item.
-void DressSkin(GxGeometry* geometry, void* data)
+// Dresses an untagged body: its textured materials wear the texture of the wardrobe item.
+GxMaterial* DressSkin(GxMaterial* material, void* data)
 {
-    auto* item = static_cast<GxMaterial*>(data);
-    if (geometry == nullptr || item == nullptr || item->texture == nullptr) {
-        return;
+    const auto* item = static_cast<GxMaterial*>(data);
+    if (material != nullptr && item != nullptr && item->texture != nullptr && material->texture != nullptr &&
+        material->texture != item->texture) {
+        GxMaterialSetTexture(material, item->texture);
     }
-    const GxMaterialList& list = geometry->matList;
-    for (GxInt32 i = 0; i < list.numMaterials; i++) {
-        GxMaterial* material = list.materials[i];
-        if (material != nullptr && material->texture != nullptr && material->texture != item->texture) {
-            GxMaterialSetTexture(material, item->texture);
-        }
-    }
+    return material;
 }
 
 // The first user-data array of the atomic's frame, or null.
@@ -457,7 +446,7 @@ void CFerroxCharacter::Setup(const FerroxObjectDescriptor* descriptor)
     m_wardrobeChoice = static_cast<uint8_t>(std::rand() % kWardrobeChoices);
     if (m_pModel != nullptr && m_pModel->FindPart(kWardrobePart) != nullptr) {
         std::vector<void*> items;
-        FerroxPartData wardrobe = {kWardrobePart, nullptr, CollectPartMaterials, &items};
+        FerroxPartData wardrobe = {kWardrobePart, nullptr, CollectPartMaterial, &items};
         ApplyPartMaterials(&wardrobe);
         m_wardrobeItems = items;
     }
