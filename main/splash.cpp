@@ -1,10 +1,17 @@
 // The program's game until the game object arrives: creates the input objects and the camera as the game
-// will, and draws the brand splash every frame.
+// will, draws the brand splash, then loads the London level through the level manager and draws it.
 #include "main/splash.h"
+
+#include <string>
 
 #include "engine/camera.h"
 #include "engine/keyboard.h"
+#include "engine/level.h"
 #include "engine/mouse.h"
+#include "engine/world.h"
+#include "gfx/core/camera.h"
+#include "gfx/core/frame.h"
+#include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 
 namespace {
@@ -14,11 +21,18 @@ const int kScreenHeight = 600;
 const float kViewSize = 0.57735f;  // tan 30 degrees
 const int kClearMode = 3;          // colour and depth: the splash may not cover a frame of another size
 const int32_t kStateBrandSplash = 1;
+const int32_t kStateLevel = 4;
+const float kSplashSeconds = 1.0f;
+const int32_t kLondon = 0;  // the level's number in the settings' "Level_Data"
 const char* const kBrandSplash = "./images/loading/StoneArrow.png";
+// The view of the mall's plot: from beyond its corner at the grid's origin, across it toward the landmark.
+const GxV3d kEye = {-30.0f, 35.0f, 30.0f};
+const float kPitchDown = 15.0f;
+const float kTurn = 135.0f;
 
 }  // namespace
 
-CSplashGame::CSplashGame() : m_pSplash(nullptr) {}
+CSplashGame::CSplashGame() : m_pSplash(nullptr), m_levelTried(false) {}
 
 CSplashGame::~CSplashGame() { CSplashGame::Release(); }
 
@@ -27,6 +41,11 @@ void CSplashGame::Release()
     if (m_pSplash)
         GxRasterDestroy(m_pSplash);
     m_pSplash = nullptr;
+    // The level's world goes before the camera the base deletes, which is in that world.
+    if (m_pCamera && m_pLevelManager && m_pLevelManager->GetWorld())
+        m_pCamera->RemoveFromWorld(m_pLevelManager->GetWorld()->GetGraphicsWorld());
+    delete m_pLevelManager;
+    m_pLevelManager = nullptr;
     CFerroxGame::Release();
 }
 
@@ -61,7 +80,68 @@ int CSplashGame::Create(HWND window, const char* name)
 void CSplashGame::Update(float frameTime)
 {
     CFerroxGame::Update(frameTime);
-    DrawSplash();
+    if (!m_levelTried && GetGameTime() >= kSplashSeconds) {
+        m_levelTried = true;
+        if (LoadLevel())
+            SetState(kStateLevel);
+        else
+            FerroxDebugOutput("the London level cannot be loaded; the splash stays\n");
+    }
+    if (GetState() != kStateLevel) {
+        DrawSplash();
+        return;
+    }
+    m_pLevelManager->Update(GetFrameTime());
+    DrawLevel();
+}
+
+bool CSplashGame::LoadLevel()
+{
+    if (!m_pCamera)
+        return false;
+    if (!m_pLevelManager)
+        m_pLevelManager = new CFerroxLevelManager();
+    m_pLevelManager->SetLevel(kLondon);
+    m_pLevelManager->SetWorld(new CFerroxWorld());
+    // Loading names textures and frames by their own paths; the pictures of the game keep theirs.
+    const std::string imagePath = GxImageGetPath() ? GxImageGetPath() : "";
+    const int created = m_pLevelManager->Create();
+    GxImageSetPath(imagePath.c_str());
+    CFerroxWorld* world = m_pLevelManager->GetWorld();
+    if (!created || !world->GetGraphicsWorld()) {
+        m_pLevelManager->UnloadLevel();
+        return false;
+    }
+    m_pCamera->AddToWorld(world->GetGraphicsWorld());
+    PlaceCamera();
+    return true;
+}
+
+void CSplashGame::PlaceCamera()
+{
+    GxCamera* camera = m_pCamera->GetGraphicsCamera();
+    GxFrame* frame = camera ? GxCameraGetFrame(camera) : nullptr;
+    if (!frame)
+        return;
+    const GxV3d right = {1.0f, 0.0f, 0.0f};
+    const GxV3d up = {0.0f, 1.0f, 0.0f};
+    GxFrameRotate(frame, &right, kPitchDown, gxCOMBINEREPLACE);
+    GxFrameRotate(frame, &up, kTurn, gxCOMBINEPOSTCONCAT);
+    GxFrameTranslate(frame, &kEye, gxCOMBINEPOSTCONCAT);
+    m_pCamera->Update();
+}
+
+void CSplashGame::DrawLevel()
+{
+    CFerroxWorld* world = m_pLevelManager ? m_pLevelManager->GetWorld() : nullptr;
+    if (!m_pCamera || !world)
+        return;
+    m_pCamera->Clear(FerroxGetBackgroundColour(), kClearMode);
+    if (m_pCamera->BeginUpdate() == 0) {
+        world->Render(m_pCamera->GetGraphicsCamera());
+        m_pCamera->EndUpdate();
+    }
+    m_pCamera->ShowRaster(GetWindow());
 }
 
 void CSplashGame::DrawSplash()

@@ -1,5 +1,5 @@
-// The program's game until the game object arrives: the engine's game base with its input, its camera and
-// the first splash picture, shown until the window is closed.
+// The program's game until the game object arrives: the engine's game base with its input and camera, the
+// brand splash, then the first city level seen from above the mall's plot.
 #pragma once
 
 #include "engine/base.h"
@@ -16,6 +16,11 @@ public:
 
 private:
     void DrawSplash();
+    // Loads the level through the level manager and puts the camera in its world; false when it failed.
+    bool LoadLevel();
+    void DrawLevel();
+    void PlaceCamera();
 
     GxRaster* m_pSplash;
+    bool m_levelTried;
 };

@@ -1,5 +1,5 @@
 // The interface toolkit: canvases laid out from authored pictures, their widgets (images, bars, text fields),
-// fonts, the interface base with its canvas stack, menu pages and animated textures.
+// fonts, the interface base with its canvas stack and menu pages (animated textures live in the engine).
 //
 // The toolkit calls the game and engine below it (the game object through g_pFerroxGame: mouse, locale, image
 // path, last key, click sound) and the graphics library's 2D toolkit and core; nothing calls up into it except

@@ -1,11 +1,11 @@
 // Animated textures: description reading, frame names, stepping, wrapping and restoring the picture.
-#include "ui/toolkit/animtexture.h"
+#include "engine/animtexture.h"
 
 #include <fstream>
 
+#include "engine/scene_testing_local.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
-#include "ui/toolkit/toolkit_testing.h"
 
 namespace {
 
@@ -33,11 +33,13 @@ TEST(AnimIniTest, FrameNamesComeFromTheBaseEachTime)
     EXPECT_EQ(FerroxAnimFrameName("base", 100), "base100");
 }
 
-class AnimTextureTest : public UiTest {
+class AnimTextureTest : public FerroxSceneTest {
 protected:
     void SetUp() override
     {
-        UiTest::SetUp();
+        FerroxSceneTest::SetUp();
+        if (HasFatalFailure())
+            return;
         GxRaster* raster = GxRasterCreate(4, 4, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
         ASSERT_NE(raster, nullptr);
         material = GxTextureCreate(raster);
@@ -48,14 +50,12 @@ protected:
     {
         if (material)
             GxTextureDestroy(material);
-        UiTest::TearDown();
+        FerroxSceneTest::TearDown();
     }
     void WriteFrames(int count)
     {
-        for (int i = 0; i < count; i++) {
-            UiPicture frame(4, 4, {static_cast<uint8_t>(i * 40), 0, 0, 255});
-            ASSERT_TRUE(frame.Write(Path(FerroxAnimFrameName("water", i) + ".png")));
-        }
+        for (int i = 0; i < count; i++)
+            ASSERT_TRUE(FerroxWriteTestPicture(Path(FerroxAnimFrameName("water", i) + ".bmp"), static_cast<GxUInt8>(i * 40), 0, 0));
     }
     GxTexture* material = nullptr;
     GxRaster* own = nullptr;

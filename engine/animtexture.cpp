@@ -1,5 +1,5 @@
 // Animated textures: the description reader, frame names, loading and stepping.
-#include "ui/toolkit/animtexture.h"
+#include "engine/animtexture.h"
 
 #include <cmath>
 #include <cstdlib>

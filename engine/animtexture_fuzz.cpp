@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/toolkit/animtexture.h"
+#include "engine/animtexture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,0 +1,45 @@
+// The level manager base: which level (city) is current, and that level's world, created from the path the
+// settings' "Level_Data" block gives for the level's number.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class CFerroxWorld;
+class CFerroxFile;
+class CFerroxTagTree;
+
+class CFerroxLevelManager {
+public:
+    CFerroxLevelManager();
+    CFerroxLevelManager(const CFerroxLevelManager&) = delete;
+    CFerroxLevelManager& operator=(const CFerroxLevelManager&) = delete;
+
+    virtual void Load(CFerroxFile* file);
+    virtual void Save(CFerroxFile* file);
+    virtual CFerroxWorld* GetWorld();
+    virtual void SetLevel(int32_t level);
+    virtual int32_t GetLevel();
+    // 1 when the held world was created from the level's file, else 0 (also without a world to create).
+    virtual int Create();
+    // Deletes the world; always 1.
+    virtual int UnloadLevel();
+    virtual int Reserved1();
+    virtual int Reserved2();
+    virtual void Update(float dt);
+    virtual int Reserved3();
+    virtual void Release();
+    virtual void Init();
+    virtual ~CFerroxLevelManager();
+
+    // The world the level manager owns from now on (a world held already is deleted first).
+    void SetWorld(CFerroxWorld* world);
+
+protected:
+    int32_t m_level;
+    CFerroxWorld* m_pWorld;
+};
+
+// The path of a level's world file in a settings tree: the "Level_Data" child named by the level's number
+// (the first whose name holds it), else the child "0"; without its final line end. False when neither exists.
+bool FerroxLevelPath(CFerroxTagTree* setup, int32_t level, std::string* path);

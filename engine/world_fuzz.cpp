@@ -1,0 +1,47 @@
+// Fuzz target of the level file reader: any level file builds a world or fails, and releases, without harm.
+#include <cstdlib>
+#include <string>
+
+#include "engine/clumpext.h"
+#include "engine/fuzz_files_local.h"
+#include "engine/world.h"
+#include "gfx/core/spline.h"
+#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/d3d9/sectorpipe.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/userdata.h"
+#include "gfx/world/world.h"
+
+namespace {
+
+std::string g_input;
+
+void AttachLevelPlugins()
+{
+    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxD3D9SectorPluginAttach() ||
+        !GxUserDataPluginAttach() || !GxSplinePluginAttach() || !AttachClumpExtension())
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (!GxD3D9FuzzStart(AttachLevelPlugins))
+        std::abort();
+    g_input = GxFuzzScratchPath("ferrox_world_in", ".gxs");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    GxFuzzScratchWrite(g_input, data, size);
+    CFerroxWorld world;
+    if (world.Create(g_input.c_str(), nullptr)) {
+        world.Update(0.1f);
+        world.Render(nullptr);
+    }
+    world.Release();
+    GxD3D9FuzzClearError();
+    return 0;
+}
