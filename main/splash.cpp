@@ -13,6 +13,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
+#include "main/walker.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ const float kTurn = 135.0f;
 
 }  // namespace
 
-CSplashGame::CSplashGame() : m_pSplash(nullptr), m_levelTried(false) {}
+CSplashGame::CSplashGame() : m_pSplash(nullptr), m_levelTried(false), m_pWalker(nullptr) {}
 
 CSplashGame::~CSplashGame() { CSplashGame::Release(); }
 
@@ -41,6 +42,9 @@ void CSplashGame::Release()
     if (m_pSplash)
         GxRasterDestroy(m_pSplash);
     m_pSplash = nullptr;
+    // The walker's model is in the level's world.
+    delete m_pWalker;
+    m_pWalker = nullptr;
     // The level's world goes before the camera the base deletes, which is in that world.
     if (m_pCamera && m_pLevelManager && m_pLevelManager->GetWorld())
         m_pCamera->RemoveFromWorld(m_pLevelManager->GetWorld()->GetGraphicsWorld());
@@ -92,6 +96,8 @@ void CSplashGame::Update(float frameTime)
         return;
     }
     m_pLevelManager->Update(GetFrameTime());
+    if (m_pWalker)
+        m_pWalker->Update(GetFrameTime());
     DrawLevel();
 }
 
@@ -114,6 +120,12 @@ bool CSplashGame::LoadLevel()
     }
     m_pCamera->AddToWorld(world->GetGraphicsWorld());
     PlaceCamera();
+    m_pWalker = new CDemoWalker();
+    if (!m_pWalker->Create(world)) {
+        FerroxDebugOutput("./models/people/shopper_adult_a.gxs: no walker on the level\n");
+        delete m_pWalker;
+        m_pWalker = nullptr;
+    }
     return true;
 }
 
@@ -138,6 +150,8 @@ void CSplashGame::DrawLevel()
         return;
     m_pCamera->Clear(FerroxGetBackgroundColour(), kClearMode);
     if (m_pCamera->BeginUpdate() == 0) {
+        // Visible clumps run their callbacks first: a character's skeleton is posed before it is drawn.
+        m_pCamera->RenderVisibleClumps();
         world->Render(m_pCamera->GetGraphicsCamera());
         m_pCamera->EndUpdate();
     }

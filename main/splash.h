@@ -5,6 +5,7 @@
 #include "engine/base.h"
 
 struct GxRaster;
+class CDemoWalker;
 
 class CSplashGame : public CFerroxGame {
 public:
@@ -23,4 +24,5 @@ private:
 
     GxRaster* m_pSplash;
     bool m_levelTried;
+    CDemoWalker* m_pWalker;  // walks the level's grid once the level is loaded
 };

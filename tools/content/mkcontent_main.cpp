@@ -30,6 +30,7 @@
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
+#include "tools/content/dress_writer.h"
 #include "tools/content/fx_writer.h"
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/interface_painter.h"
@@ -296,6 +297,8 @@ int main(int argc, char** argv)
         failed = "the first level";
     } else if (!WriteCharacters(out)) {
         failed = "the characters";
+    } else if (!ContentDressCharacters((out / "models" / "people").string(), &detail)) {
+        failed = "the characters' head variants";
     } else if (!ContentWriteParticleTextures(out.string(), &detail)) {
         failed = "the particle textures";
     } else if (!ContentWriteStartup(out.string(), &detail)) {

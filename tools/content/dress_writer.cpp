@@ -1,0 +1,247 @@
+// Head variants for the character files: the clump of each file is read, given three hats under the head bone
+// and written back in place of the old one.
+#include "tools/content/dress_writer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "gfx/anim/anim.h"
+#include "gfx/core/bytes.h"
+#include "gfx/core/frame.h"
+#include "gfx/core/memory.h"
+#include "gfx/core/stream.h"
+#include "gfx/core/texture.h"
+#include "gfx/world/material.h"
+#include "gfx/world/userdata.h"
+#include "tools/content/clump_writer.h"
+#include "tools/content/content_file.h"
+#include "tools/content/humanoid_writer.h"
+
+const char* const CONTENTHEADVARIANTS[3] = {"head1", "head2", "head3"};
+
+namespace {
+
+// The head is the fifth bone depth first: hips, spine, chest, neck, head.
+constexpr GxInt32 kHeadBone = 4;
+constexpr GxUInt32 kChunkHeader = 12;
+constexpr GxUInt32 kTOCEntriesAt = kChunkHeader + 4;
+constexpr GxUInt32 kTOCOffsetField = 8;
+constexpr GxUInt32 kPartFlags = gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
+constexpr char kTagName[] = "tag";
+constexpr char kHairTag[] = "hair";
+const GxRGBA kHatColour = {60, 60, 70, 255};
+
+// Each variant's boxes in the head bone's space: the head's box runs from y 0 to 0.2.
+const std::vector<ContentBox> kVariants[3] = {
+    {{{0, 0.215f, 0.01f}, {0.13f, 0.025f, 0.11f}, 0}, {{0, 0.195f, 0.12f}, {0.1f, 0.01f, 0.05f}, 0}},  // cap
+    {{{0, 0.215f, 0}, {0.17f, 0.01f, 0.16f}, 0}, {{0, 0.31f, 0}, {0.1f, 0.09f, 0.09f}, 0}},            // tall hat
+    {{{0, 0.21f, -0.01f}, {0.13f, 0.02f, 0.11f}, 0}, {{0, 0.12f, -0.105f}, {0.13f, 0.1f, 0.02f}, 0}},  // hair
+};
+
+const char* FrameTag(GxFrame* frame)
+{
+    if (GxFrameGetUserDataArrayCount(frame) < 1) {
+        return nullptr;
+    }
+    const GxUserDataArray* array = GxFrameGetUserDataArray(frame, 0);
+    if (array == nullptr || GxUserDataArrayGetFormat(array) != gxUSERDATASTRING || array->numElements < 1) {
+        return nullptr;
+    }
+    return GxUserDataArrayGetString(array, 0);
+}
+
+struct FrameSearch {
+    GxInt32 nodeID;
+    GxFrame* found;
+    bool tagged;  // a frame already carries a head variant's tag
+};
+
+GxFrame* SearchFrame(GxFrame* frame, void* data)
+{
+    auto* search = static_cast<FrameSearch*>(data);
+    if (GxFrameGetNodeID(frame) == search->nodeID && search->found == nullptr) {
+        search->found = frame;
+    }
+    const char* tag = FrameTag(frame);
+    for (const char* variant : CONTENTHEADVARIANTS) {
+        search->tagged = search->tagged || (tag != nullptr && std::string(tag) == variant);
+    }
+    GxFrameForAllChildren(frame, SearchFrame, data);
+    return frame;
+}
+
+// The colour of the body's hair material, so that a hat starts in the person's hair colour.
+GxAtomic* HairColour(GxAtomic* atomic, void* data)
+{
+    const GxGeometry* geometry = atomic->geometry;
+    for (GxInt32 i = 0; geometry != nullptr && i < geometry->matList.numMaterials; i++) {
+        GxMaterial* material = geometry->matList.materials[i];
+        const GxUserDataArray* tag = material != nullptr && GxMaterialGetUserDataArrayCount(material) > 0
+                                         ? GxMaterialGetUserDataArray(material, 0)
+                                         : nullptr;
+        if (tag != nullptr && GxUserDataArrayGetFormat(tag) == gxUSERDATASTRING && tag->numElements > 0 &&
+            std::string(GxUserDataArrayGetString(tag, 0)) == kHairTag) {
+            *static_cast<GxRGBA*>(data) = material->color;
+        }
+    }
+    return atomic;
+}
+
+// Adds the three variants under the head frame; false when one could not be made.
+bool AddVariants(GxClump* clump, GxFrame* head)
+{
+    GxRGBA colour = kHatColour;
+    GxClumpForAllAtomics(clump, HairColour, &colour);
+    GxMaterial* material = GxMaterialCreate();
+    GxUserDataArray* tag = material ? GxMaterialAddUserDataArray(material, kTagName, gxUSERDATASTRING, 1) : nullptr;
+    if (tag == nullptr || !GxUserDataArraySetString(tag, 0, kHairTag)) {
+        if (material != nullptr) {
+            GxMaterialDestroy(material);
+        }
+        return false;
+    }
+    material->color = colour;
+    bool ok = true;
+    for (int v = 0; v < 3 && ok; v++) {
+        GxGeometry* geometry = ContentBoxGeometry(kVariants[v], &material, 1, kPartFlags);
+        GxFrame* frame = geometry ? GxFrameCreate() : nullptr;
+        GxUserDataArray* name = frame ? GxFrameAddUserDataArray(frame, kTagName, gxUSERDATASTRING, 1) : nullptr;
+        GxAtomic* atomic =
+            name && GxUserDataArraySetString(name, 0, CONTENTHEADVARIANTS[v]) ? GxAtomicCreate() : nullptr;
+        ok = atomic != nullptr;
+        if (ok) {
+            GxFrameAddChild(head, frame);
+            GxAtomicSetFrame(atomic, frame);
+            GxAtomicSetGeometry(atomic, geometry, 0);
+            // A model drawn before anyone chose its head wears the first.
+            if (v > 0) {
+                atomic->object.object.flags &= static_cast<GxUInt8>(~(gxATOMICRENDER | gxATOMICCOLLISIONTEST));
+            }
+            GxClumpAddAtomic(clump, atomic);
+        } else if (frame != nullptr) {
+            GxFrameDestroy(frame);
+        }
+        if (geometry != nullptr) {
+            GxGeometryDestroy(geometry);
+        }
+    }
+    GxMaterialDestroy(material);
+    return ok;
+}
+
+// The offset of the clump chunk the table of contents names, or 0 when there is none inside the file.
+GxUInt32 ClumpOffset(const std::vector<GxUInt8>& file)
+{
+    if (file.size() < kTOCEntriesAt) {
+        return 0;
+    }
+    GxMemory memory = {const_cast<GxUInt8*>(file.data()), static_cast<GxUInt32>(file.size())};
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    GxTOC* toc = stream && GxStreamFindChunk(stream, gxID_TOC, nullptr, nullptr) ? GxTOCStreamRead(stream) : nullptr;
+    GxUInt32 offset = 0;
+    for (GxInt32 i = 0; toc != nullptr && i < GxTOCGetNumEntries(toc); i++) {
+        const GxTOCEntry* entry = GxTOCGetEntry(toc, i);
+        if (entry->id == gxID_CLUMP && offset == 0) {
+            offset = entry->offset;
+        }
+    }
+    if (toc != nullptr) {
+        GxTOCDestroy(toc);
+    }
+    if (stream != nullptr) {
+        GxStreamClose(stream, nullptr);
+    }
+    // The offsets are patched in place, so the table must open the file.
+    const bool inside = GxBytesGetU32(file.data()) == gxID_TOC && offset >= kChunkHeader &&
+                        file.size() >= kChunkHeader && offset <= file.size() - kChunkHeader &&
+                        GxBytesGetU32(&file[offset]) == gxID_CLUMP;
+    return inside ? offset : 0;
+}
+
+GxClump* ReadClump(const std::vector<GxUInt8>& file, GxUInt32 offset)
+{
+    GxMemory memory = {const_cast<GxUInt8*>(file.data()) + offset, static_cast<GxUInt32>(file.size() - offset)};
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    GxClump* clump =
+        stream && GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr) ? GxClumpStreamRead(stream) : nullptr;
+    if (stream != nullptr) {
+        GxStreamClose(stream, nullptr);
+    }
+    return clump;
+}
+
+}  // namespace
+
+std::vector<GxUInt8> ContentDressCharacterBytes(const std::vector<GxUInt8>& file)
+{
+    const GxUInt32 offset = ClumpOffset(file);
+    const GxUInt32 oldSize = offset != 0 ? GxBytesGetU32(&file[offset + 4]) : 0;
+    if (offset == 0 || oldSize > file.size() - offset - kChunkHeader) {
+        return {};
+    }
+    GxClump* clump = ReadClump(file, offset);
+    if (clump == nullptr) {
+        return {};
+    }
+    GxInt32 ids[CONTENTHUMANOIDBONES];
+    GxInt32 flags[CONTENTHUMANOIDBONES];
+    ContentHumanoidNodes(ids, flags);
+    FrameSearch search = {ids[kHeadBone], nullptr, false};
+    SearchFrame(static_cast<GxFrame*>(clump->object.parent), &search);
+    std::vector<GxUInt8> dressed;
+    if (search.found != nullptr && !search.tagged && AddVariants(clump, search.found)) {
+        dressed = ContentClumpBytes(clump);
+    }
+    GxClumpDestroy(clump);
+    if (dressed.empty()) {
+        return {};
+    }
+    const GxUInt32 end = offset + kChunkHeader + oldSize;
+    const int64_t growth = static_cast<int64_t>(dressed.size()) - (kChunkHeader + oldSize);
+    std::vector<GxUInt8> out(file.begin(), file.begin() + offset);
+    out.insert(out.end(), dressed.begin(), dressed.end());
+    out.insert(out.end(), file.begin() + end, file.end());
+    // Chunks after the clump moved by its growth.
+    const GxUInt32 entries = GxBytesGetU32(&out[kChunkHeader]);
+    for (GxUInt32 i = 0; i < entries && kTOCEntriesAt + (i + 1) * gxTOCENTRYSIZE <= offset; i++) {
+        GxUInt8* field = &out[kTOCEntriesAt + i * gxTOCENTRYSIZE + kTOCOffsetField];
+        const GxUInt32 at = GxBytesGetU32(field);
+        if (at >= end) {
+            GxBytesPutU32(field, static_cast<GxUInt32>(at + growth));
+        }
+    }
+    return out;
+}
+
+bool ContentDressCharacters(const std::string& directory, std::string* detail)
+{
+    std::error_code error;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        if (entry.path().extension() == ".gxs") {
+            files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    for (const std::filesystem::path& path : files) {
+        std::ifstream in(path, std::ios::binary);
+        const std::vector<GxUInt8> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof()) {
+            *detail = "(cannot read " + path.string() + ")";
+            return false;
+        }
+        const std::vector<GxUInt8> dressed = ContentDressCharacterBytes(file);
+        if (!dressed.empty() &&
+            !ContentWriteBytes(path.string().c_str(), dressed.data(), static_cast<unsigned>(dressed.size()))) {
+            *detail = "(cannot write " + path.string() + ")";
+            return false;
+        }
+    }
+    if (error) {
+        *detail = "(cannot list " + directory + ")";
+    }
+    return !error;
+}

@@ -1,0 +1,158 @@
+// Head variants on the character files: tagged under the head bone, the rest of the file still readable, files
+// that are not characters (or are dressed already) left alone, and damaged bytes refused.
+#include "tools/content/dress_writer.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/test_files_local.h"
+#include "gfx/core/bytes.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/frame.h"
+#include "gfx/core/texture.h"
+#include "gfx/d3d9/software_testing.h"
+#include "gfx/world/userdata.h"
+#include "tools/content/humanoid_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const ContentHumanoidPlan kPlan = {
+    {230, 190, 160, 255}, {40, 90, 200, 255}, {60, 60, 70, 255}, {30, 20, 10, 255}, {90, 60, 20, 255}};
+
+std::vector<GxUInt8> ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<GxUInt8>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class DressWriter : public GxD3D9SoftwareTest {
+protected:
+    void AttachPlugins() override
+    {
+        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxUserDataPluginAttach() && GxAnimHierarchyPluginAttach() &&
+                    GxSkinPluginAttach());
+    }
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        dir = fs::temp_directory_path() / ("dress_writer_test_" + FerroxTestRunTag());
+        fs::create_directories(dir);
+    }
+    void TearDown() override
+    {
+        GxFileSystemManagerClose();
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+        GxD3D9SoftwareTest::TearDown();
+    }
+    fs::path dir;
+};
+
+struct Tagged {
+    std::vector<std::string> tags;
+    std::vector<std::string> shown;
+    GxInt32 headID;
+    bool underHead = true;
+};
+
+GxAtomic* CollectTag(GxAtomic* atomic, void* data)
+{
+    auto* tagged = static_cast<Tagged*>(data);
+    auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    if (GxFrameGetUserDataArrayCount(frame) > 0) {
+        tagged->tags.emplace_back(GxUserDataArrayGetString(GxFrameGetUserDataArray(frame, 0), 0));
+        if (atomic->object.object.flags & gxATOMICRENDER) {
+            tagged->shown.push_back(tagged->tags.back());
+        }
+        tagged->underHead = tagged->underHead && GxFrameGetNodeID(GxFrameGetParent(frame)) == tagged->headID;
+    }
+    return atomic;
+}
+
+}  // namespace
+
+TEST_F(DressWriter, CharactersGetThreeHeadsUnderTheHeadBoneAndKeepTheRest)
+{
+    const fs::path person = dir / "person.gxs";
+    const fs::path other = dir / "other.gxs";
+    ASSERT_TRUE(ContentHumanoidFileWrite(person.string().c_str(), kPlan));
+    std::ofstream(other, std::ios::binary) << "not a model";
+    std::string detail;
+    ASSERT_TRUE(ContentDressCharacters(dir.string(), &detail)) << detail;
+    const std::vector<GxUInt8> untouched = ReadBytes(other);
+    EXPECT_EQ("not a model", std::string(untouched.begin(), untouched.end()));
+
+    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, person.string().c_str());
+    ASSERT_NE(nullptr, stream);
+    ASSERT_TRUE(GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr));
+    GxClump* clump = GxClumpStreamRead(stream);
+    ASSERT_NE(nullptr, clump);
+    GxInt32 ids[CONTENTHUMANOIDBONES];
+    GxInt32 flags[CONTENTHUMANOIDBONES];
+    ContentHumanoidNodes(ids, flags);
+    Tagged tagged;
+    tagged.headID = ids[4];
+    GxClumpForAllAtomics(clump, CollectTag, &tagged);
+    std::sort(tagged.tags.begin(), tagged.tags.end());
+    EXPECT_EQ((std::vector<std::string>{"head1", "head2", "head3"}), tagged.tags);
+    EXPECT_TRUE(tagged.underHead);
+    EXPECT_EQ(std::vector<std::string>{"head1"}, tagged.shown) << "one head drawn until a character chooses";
+    GxClumpDestroy(clump);
+    // The animation groups after the clump still read.
+    size_t animations = 0;
+    while (GxStreamFindChunk(stream, gxID_ANIMANIMATION, nullptr, nullptr)) {
+        GxAnimation* animation = GxAnimationStreamRead(stream);
+        ASSERT_NE(nullptr, animation);
+        GxAnimationDestroy(animation);
+        animations++;
+    }
+    GxStreamClose(stream, nullptr);
+    EXPECT_EQ(ContentHumanoidAnimationNames().size(), animations);
+
+    // Every entry of the table of contents still points at a chunk of its type.
+    const std::vector<GxUInt8> bytes = ReadBytes(person);
+    const GxUInt32 entries = GxBytesGetU32(&bytes[12]);
+    for (GxUInt32 i = 0; i < entries; i++) {
+        const GxUInt8* entry = &bytes[16 + i * gxTOCENTRYSIZE];
+        ASSERT_LT(GxBytesGetU32(entry + 8), bytes.size());
+        EXPECT_EQ(GxBytesGetU32(entry), GxBytesGetU32(&bytes[GxBytesGetU32(entry + 8)]));
+    }
+
+    // A second pass finds the heads there and leaves the file as it is.
+    ASSERT_TRUE(ContentDressCharacters(dir.string(), &detail)) << detail;
+    EXPECT_EQ(bytes, ReadBytes(person));
+}
+
+TEST_F(DressWriter, DamagedFilesAreRefused)
+{
+    const fs::path person = dir / "person.gxs";
+    ASSERT_TRUE(ContentHumanoidFileWrite(person.string().c_str(), kPlan));
+    const std::vector<GxUInt8> bytes = ReadBytes(person);
+    ASSERT_FALSE(ContentDressCharacterBytes(bytes).empty());
+    // Cut anywhere up to the clump's end; what follows the clump is carried over as it is.
+    const GxUInt32 clumpAt = GxBytesGetU32(&bytes[16 + gxTOCENTRYSIZE + 8]);
+    const size_t clumpEnd = clumpAt + 12 + GxBytesGetU32(&bytes[clumpAt + 4]);
+    for (size_t length = 0; length < clumpEnd; length += clumpEnd / 40 + 1) {
+        EXPECT_TRUE(ContentDressCharacterBytes(std::vector<GxUInt8>(bytes.begin(), bytes.begin() + length)).empty())
+            << "cut at " << length;
+        GxTestTakeError();
+    }
+    // A table of contents pointing past the end, or at something other than a clump.
+    std::vector<GxUInt8> broken = bytes;
+    GxBytesPutU32(&broken[16 + gxTOCENTRYSIZE + 8], static_cast<GxUInt32>(bytes.size()));
+    EXPECT_TRUE(ContentDressCharacterBytes(broken).empty());
+    broken = bytes;
+    GxBytesPutU32(&broken[16 + gxTOCENTRYSIZE + 8], 0);
+    EXPECT_TRUE(ContentDressCharacterBytes(broken).empty());
+    GxTestTakeError();
+}
