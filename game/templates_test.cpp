@@ -226,9 +226,12 @@ TEST_F(CitySwap, LeavesTheTemplatesWithoutACityOrWithoutVariants)
 {
     LoadCities();
     // Cut to nothing, a world name would be found in every model name and take any variant.
-    for (const char* name : {"maps/.gxs", "gxs", "", "maps/"})
+    for (const char* name : {"maps/.gxs", "gxs", "", "maps/"}) {
         manager->SwapCityTemplatesFor(name);
+        EXPECT_EQ(ShopsOf("london"), Shops()) << name;
+    }
     manager->SwapCityTemplatesFor(nullptr);
+    EXPECT_EQ(ShopsOf("london"), Shops());
     manager->SwapCityTemplates();
     EXPECT_EQ(ShopsOf("london"), Shops());
 
