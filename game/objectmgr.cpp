@@ -544,13 +544,21 @@ CObjectAnimTexture* CDynamicObjectManager::FindAnimTexture(GxTexture* texture)
 int CDynamicObjectManager::CreateAnimTextures(CFerroxObject* object)
 {
     CFerroxComposite* model = object ? object->GetModel() : nullptr;
-    if (!model || !g_animTextureMaker)
+    if (!model)
         return 0;
     const char* modelName = model->GetName();
-    std::string folder = modelName ? modelName : "";
-    const size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-    for (GxMaterial* material : model->GetAnimatedMaterials()) {
+    CreateAnimTexturesFor(modelName ? modelName : "", model->GetAnimatedMaterials());
+    return 0;
+}
+
+void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
+                                                  const std::vector<GxMaterial*>& materials)
+{
+    if (!g_animTextureMaker)
+        return;
+    const size_t slash = modelName.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : modelName.substr(0, slash + 1);
+    for (GxMaterial* material : materials) {
         GxTexture* texture = material ? material->texture : nullptr;
         if (!texture || FindAnimTexture(texture))
             continue;
@@ -564,7 +572,6 @@ int CDynamicObjectManager::CreateAnimTextures(CFerroxObject* object)
         animation->Load(path.c_str(), &material->texture);
         m_animTextures.push_back({animation, texture});
     }
-    return 0;
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -191,6 +191,8 @@ public:
     int SaveObjects(CFerroxFile* file);
     int Reset();
     int CreateAnimTextures(CFerroxObject* object);
+    // One animated texture per texture of the materials not animated yet; descriptions in the model's "ani/".
+    void CreateAnimTexturesFor(const std::string& modelName, const std::vector<GxMaterial*>& materials);
     CObjectAnimTexture* FindAnimTexture(GxTexture* texture);
 
     // Seams, installed by their owners (null removes).

@@ -16,6 +16,8 @@
 #include "game/objectmgr.h"
 #include "game/objectmgr_test_local.h"
 #include "game/test_game_local.h"
+#include "gfx/core/texture.h"
+#include "gfx/world/material.h"
 
 namespace {
 
@@ -293,6 +295,73 @@ TEST_F(Templates, EveryTemplateOfTheAuthoredDataLoads)
     EXPECT_EQ("FLOOR", manager->GetCategories()[0]->name);
     EXPECT_EQ(1, IsTemplateAvailable(manager->GetTemplate(1, 0))) << "the first shop is buildable from the start";
     EXPECT_NE(nullptr, manager->FindTemplateByModel("select.gxs"));
+}
+
+}  // namespace
+
+namespace {
+
+struct AnimRecord {
+    std::vector<std::string> paths;
+    std::vector<GxTexture**> slots;
+    float updated = 0.0f;
+    int deleted = 0;
+};
+AnimRecord g_anim;
+
+class RecordingAnimTexture : public CObjectAnimTexture {
+public:
+    ~RecordingAnimTexture() override { g_anim.deleted++; }
+    int Load(const char* path, GxTexture** slot) override
+    {
+        g_anim.paths.push_back(path);
+        g_anim.slots.push_back(slot);
+        const std::string stem = std::filesystem::path(path).stem().string();
+        base = stem + "00";
+        return 1;
+    }
+    void Update(float dt) override { g_anim.updated += dt; }
+    const char* GetBaseName() const override { return base.c_str(); }
+    std::string base;
+};
+
+TEST_F(Templates, AnimatesEachTextureOnceFromTheModelsFolder)
+{
+    g_anim = AnimRecord();
+    GxTexture* water = GxTextureSetName(GxTextureCreate(nullptr), "water00");
+    GxTexture* fire = GxTextureSetName(GxTextureCreate(nullptr), "fire00");
+    GxTexture* otherWater = GxTextureSetName(GxTextureCreate(nullptr), "water00");
+    ASSERT_TRUE(water && fire && otherWater);
+    GxMaterial* materials[3] = {GxMaterialCreate(), GxMaterialCreate(), GxMaterialCreate()};
+    GxMaterialSetTexture(materials[0], water);
+    GxMaterialSetTexture(materials[1], water);
+    GxMaterialSetTexture(materials[2], fire);
+    const std::vector<GxMaterial*> list(materials, materials + 3);
+
+    manager->CreateAnimTexturesFor("./models/shops/fountain.gxs", list);
+    EXPECT_TRUE(manager->GetAnimTextures().empty()) << "nothing without a maker";
+
+    CDynamicObjectManager::SetAnimTextureMaker([]() -> CObjectAnimTexture* { return new RecordingAnimTexture(); });
+    manager->CreateAnimTexturesFor("./models/shops/fountain.gxs", list);
+    manager->CreateAnimTexturesFor("./models/other/fountain.gxs", list);
+    CDynamicObjectManager::SetAnimTextureMaker(nullptr);
+    const std::vector<std::string> paths = {"./models/shops/ani/water.ini", "./models/shops/ani/fire.ini"};
+    EXPECT_EQ(paths, g_anim.paths) << "materials sharing a texture share one animation";
+    ASSERT_EQ(2u, g_anim.slots.size());
+    EXPECT_EQ(&materials[0]->texture, g_anim.slots[0]);
+    EXPECT_NE(nullptr, manager->FindAnimTexture(water));
+    EXPECT_EQ(nullptr, manager->FindAnimTexture(otherWater)) << "the same name on another texture";
+
+    manager->Update(0.25f);
+    EXPECT_FLOAT_EQ(0.5f, g_anim.updated) << "each animated texture steps once a frame";
+    manager->DeleteAll();
+    EXPECT_EQ(2, g_anim.deleted);
+    EXPECT_TRUE(manager->GetAnimTextures().empty());
+
+    for (GxMaterial* material : materials)
+        GxMaterialDestroy(material);
+    for (GxTexture* texture : {water, fire, otherWater})
+        GxTextureDestroy(texture);
 }
 
 }  // namespace
