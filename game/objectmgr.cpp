@@ -266,7 +266,7 @@ int CDynamicObjectManager::RemoveObjectOnFloor(CFerroxObject* object, int now, i
 // ---------------------------------------------------------------------------------------------------------
 // Class and floor lists
 
-CFloorObjects* CDynamicObjectManager::GetFloorRecord(int32_t floor)
+CFloorObjects* CDynamicObjectManager::GetFloorRecord(int16_t floor)
 {
     if (floor < 0)
         floor = 0;
@@ -303,7 +303,7 @@ void CDynamicObjectManager::AddToLists(CFerroxObject* object, int16_t floor)
         return;
     // An unknown storey files the object on the first record; stairs then also take the record above it,
     // so that they are never entered twice in one list.
-    const int32_t index = floor < 0 ? 0 : floor;
+    const int16_t index = floor < 0 ? 0 : floor;
     for (int32_t kind = 0; kind < OBJECT_LIST_KIND_COUNT; kind++) {
         const ObjectListKind listKind = static_cast<ObjectListKind>(kind);
         if (!IsOfKind(object, listKind))
@@ -318,7 +318,7 @@ void CDynamicObjectManager::AddToLists(CFerroxObject* object, int16_t floor)
             break;
         case OBJECT_LIST_STAIRS:
             GetFloorRecord(index)->stairs.push_back(object);
-            GetFloorRecord(index + 1)->stairs.push_back(object);
+            GetFloorRecord(static_cast<int16_t>(index < INT16_MAX ? index + 1 : index))->stairs.push_back(object);
             break;
         case OBJECT_LIST_DOORS:
             GetFloorRecord(index)->doors.push_back(object);

@@ -182,7 +182,7 @@ public:
     // The city swap for a world file name; SwapCityTemplates asks the seam for the name.
     void SwapCityTemplatesFor(const char* worldName);
     // The record of a floor (negative: the first); grows by floor + 1 records when it is past the end.
-    CFloorObjects* GetFloorRecord(int32_t floor);
+    CFloorObjects* GetFloorRecord(int16_t floor);
     CFerroxObject* FindObject(const CObjectQuery* query);
     int RemoveObjectOnFloor(CFerroxObject* object, int now, int16_t floor);
     void HideFloorObjects(int32_t floor, const ObjectFloorFlags& flags);

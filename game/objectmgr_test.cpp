@@ -344,14 +344,6 @@ TEST_F(ObjectManager, ShowsAndHidesAFloorsObjects)
     EXPECT_EQ(3u, TestLog().visibleFloors.size()) << "a floor past the records changes nothing";
 }
 
-TEST_F(ObjectManager, RendersEffectsOfPlacedUsableAndSceneryObjectsInAWorldOnly)
-{
-    TestObject* usable = Make(OBJECT_LIST_USABLE, "usable", &storeys[0]);
-    usable->placed = 1;
-    manager->RenderEffects();
-    EXPECT_TRUE(TestLog().effects.empty()) << "an object without a model in a world draws no effect";
-}
-
 TEST_F(ObjectManager, SavesEveryStairsObjectOnceWithTheFloorAbove)
 {
     Make(OBJECT_LIST_SHOPS, "shop0", &storeys[0]);
