@@ -37,15 +37,15 @@ constexpr int kFacilities = 40;
 constexpr int kGridSide = 64;
 constexpr int32_t kFacilityKind = 1;
 
-std::filesystem::path g_root;   // the authored game root, made by mkcontent for this run
+std::filesystem::path g_root;  // the authored game root, made by mkcontent for this run
 std::vector<std::string> g_planFiles;
 
 void AttachPlugins()
 {
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxD3D9SectorPluginAttach() ||
-        !GxAnimPluginAttach() || !GxAnimHierarchyPluginAttach() || !GxD3D9SkinPluginAttach() ||
-        !GxUserDataPluginAttach() || !GxSplinePluginAttach() || !AttachClumpExtension() ||
-        !GxMaterialEffectsPluginAttach() || !GxUVAnimPluginAttach())
+    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxD3D9SectorPluginAttach() || !GxAnimPluginAttach() ||
+        !GxAnimHierarchyPluginAttach() || !GxD3D9SkinPluginAttach() || !GxUserDataPluginAttach() ||
+        !GxSplinePluginAttach() || !AttachClumpExtension() || !GxMaterialEffectsPluginAttach() ||
+        !GxUVAnimPluginAttach())
         std::abort();
 }
 
@@ -147,10 +147,10 @@ struct QueryFloor {
         FerroxObjectDescriptor descriptor = {};
         descriptor.floorObject = &storey;
         for (int i = 0; i < kShops + kFacilities; i++) {
-            const bool shop = i % 5 < 3;   // three shops to two facilities, mixed as they are built
+            const bool shop = i % 5 < 3;  // three shops to two facilities, mixed as they are built
             const int32_t at = cell(random);
-            factory.next = TestObjectSpec{shop ? OBJECT_LIST_SHOPS : OBJECT_LIST_USABLE,
-                                          shop ? kObjectKindShop : kFacilityKind, at, 1, 0, ""};
+            factory.next = TestObjectSpec{
+                shop ? OBJECT_LIST_SHOPS : OBJECT_LIST_USABLE, shop ? kObjectKindShop : kFacilityKind, at, 1, 0, ""};
             manager.CreateObject(&factory, &descriptor);
             (shop ? shopCells : facilityCells).push_back(at);
         }

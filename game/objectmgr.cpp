@@ -23,8 +23,8 @@
 #include "game/game.h"
 #include "game/statistics.h"
 #include "gfx/core/engine.h"
-#include "gfx/d3d9/renderstate.h"
 #include "gfx/core/texture.h"
+#include "gfx/d3d9/renderstate.h"
 #include "gfx/world/material.h"
 
 namespace {
@@ -49,10 +49,7 @@ bool IsOfKind(CFerroxObject* object, ObjectListKind kind)
     return g_hooks.isOfKind[kind] && g_hooks.isOfKind[kind](object);
 }
 
-int32_t ObjectKind(CFerroxObject* object)
-{
-    return g_hooks.getKind ? g_hooks.getKind(object) : kObjectKindAny;
-}
+int32_t ObjectKind(CFerroxObject* object) { return g_hooks.getKind ? g_hooks.getKind(object) : kObjectKindAny; }
 
 // Removes every entry of the object; true when there was one.
 bool UnlinkFrom(ObjectList& list, CFerroxObject* object)
@@ -89,10 +86,7 @@ CDynamicObjectManager* CDynamicObjectManager::Instance()
     return g_pObjectManager;
 }
 
-CDynamicObjectManager* CDynamicObjectManager::Peek()
-{
-    return g_pObjectManager;
-}
+CDynamicObjectManager* CDynamicObjectManager::Peek() { return g_pObjectManager; }
 
 void CDynamicObjectManager::DestroyInstance()
 {
@@ -101,8 +95,7 @@ void CDynamicObjectManager::DestroyInstance()
     delete manager;
 }
 
-CDynamicObjectManager::CDynamicObjectManager()
-    : m_pStatistics(nullptr), m_pModelPool(nullptr), m_pAnimPool(nullptr)
+CDynamicObjectManager::CDynamicObjectManager() : m_pStatistics(nullptr), m_pModelPool(nullptr), m_pAnimPool(nullptr)
 {
     Init();
 }
@@ -411,10 +404,9 @@ CFerroxObject* CDynamicObjectManager::FindObject(const CObjectQuery* query)
     for (CFerroxObject* object : *list) {
         if (object == query->excluded)
             continue;
-        const bool available =
-            query->testAvailable && g_hooks.isAvailable && g_hooks.isAvailable(object, query->grid);
-        const bool dirty = !available && query->testDirty && g_hooks.isDirty &&
-                           g_hooks.isDirty(object, query->grid, &query->position);
+        const bool available = query->testAvailable && g_hooks.isAvailable && g_hooks.isAvailable(object, query->grid);
+        const bool dirty =
+            !available && query->testDirty && g_hooks.isDirty && g_hooks.isDirty(object, query->grid, &query->position);
         if (!available && !dirty)
             continue;
         const int32_t kind = static_cast<int16_t>(ObjectKind(object));
@@ -614,15 +606,9 @@ int CDynamicObjectManager::SaveObjects(CFerroxFile* file)
 // ---------------------------------------------------------------------------------------------------------
 // Seams
 
-void CDynamicObjectManager::SetSeam(CObjectManagerSeam* seam)
-{
-    g_pSeam = seam;
-}
+void CDynamicObjectManager::SetSeam(CObjectManagerSeam* seam) { g_pSeam = seam; }
 
-CObjectManagerSeam* CDynamicObjectManager::GetSeam()
-{
-    return g_pSeam;
-}
+CObjectManagerSeam* CDynamicObjectManager::GetSeam() { return g_pSeam; }
 
 void CDynamicObjectManager::SetClassHooks(const ObjectClassHooks& hooks)
 {
@@ -644,17 +630,8 @@ void CDynamicObjectManager::SetClassHooks(const ObjectClassHooks& hooks)
     take(g_hooks.setVisibleFloor, hooks.setVisibleFloor);
 }
 
-const ObjectClassHooks& CDynamicObjectManager::GetClassHooks()
-{
-    return g_hooks;
-}
+const ObjectClassHooks& CDynamicObjectManager::GetClassHooks() { return g_hooks; }
 
-void CDynamicObjectManager::ResetClassHooks()
-{
-    g_hooks = ObjectClassHooks{};
-}
+void CDynamicObjectManager::ResetClassHooks() { g_hooks = ObjectClassHooks{}; }
 
-void CDynamicObjectManager::SetAnimTextureMaker(ObjectAnimTextureMaker maker)
-{
-    g_animTextureMaker = maker;
-}
+void CDynamicObjectManager::SetAnimTextureMaker(ObjectAnimTextureMaker maker) { g_animTextureMaker = maker; }

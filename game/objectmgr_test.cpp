@@ -102,9 +102,8 @@ TEST_F(ObjectManager, FactoriesOfClassesStillToComeMakeNothing)
     EXPECT_EQ(0, SetObjectFactoryMaker("kioskFactory", nullptr));
 
     // A maker installed later takes its slot in the next manager, under the slot's name and place.
-    ASSERT_EQ(1, SetObjectFactoryMaker(kShopFactoryName, []() -> CFerroxObjectFactory* {
-        return new TestObjectFactory();
-    }));
+    ASSERT_EQ(
+        1, SetObjectFactoryMaker(kShopFactoryName, []() -> CFerroxObjectFactory* { return new TestObjectFactory(); }));
     CDynamicObjectManager::DestroyInstance();
     manager = CDynamicObjectManager::Instance();
     SetObjectFactoryMaker(kShopFactoryName, nullptr);
@@ -339,7 +338,7 @@ TEST_F(ObjectManager, ShowsAndHidesAFloorsObjects)
     const std::vector<std::pair<std::string, int32_t>> floors = {{"shopper", 0}, {"shopper", 1}};
     EXPECT_EQ(floors, TestLog().visibleFloors);
     flags.stairs = 1;
-    manager->HideFloorObjects(0, flags);   // no record below the ground: every stairs object there goes
+    manager->HideFloorObjects(0, flags);  // no record below the ground: every stairs object there goes
     manager->HideFloorObjects(9, flags);
     EXPECT_EQ(3u, TestLog().visibleFloors.size()) << "a floor past the records changes nothing";
 }

@@ -12,7 +12,7 @@
 #include "game/objectmgr.h"
 
 struct TestObjectSpec {
-    ObjectListKind list = OBJECT_LIST_KIND_COUNT;   // none
+    ObjectListKind list = OBJECT_LIST_KIND_COUNT;  // none
     int32_t kind = 0;
     int32_t cell = 0;
     int available = 1;
@@ -76,10 +76,7 @@ int TestIsOfKind(CFerroxObject* object)
     return test && test->spec.list == K ? 1 : 0;
 }
 
-inline TestObject* AsTest(CFerroxObject* object)
-{
-    return dynamic_cast<TestObject*>(object);
-}
+inline TestObject* AsTest(CFerroxObject* object) { return dynamic_cast<TestObject*>(object); }
 
 inline ObjectClassHooks TestClassHooks()
 {

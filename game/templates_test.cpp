@@ -133,8 +133,8 @@ TEST_F(Templates, AppendsCommonValuesAndPrerequisitesAfterThePlansOwn)
 {
     const std::string kiosk = Model("models/kiosk.gxs");
     const std::string stand = Model("models/stand.gxs");
-    Load("<TEMPLATES>\n<STALLS>\n<plans>\n" +
-         Plan(kiosk, {"10", "20", "<prerequisits>", "1000", "</prerequisits>"}) + Plan(stand, {"30"}) +
+    Load("<TEMPLATES>\n<STALLS>\n<plans>\n" + Plan(kiosk, {"10", "20", "<prerequisits>", "1000", "</prerequisits>"}) +
+         Plan(stand, {"30"}) +
          "</plans>\n<common>\nc1\nc2\n<prerequisits>\n2000\n</prerequisits>\n</common>\n</STALLS>\n"
          "<FREE>\n<plans>\n" +
          Plan(stand, {"<prerequisits>", "</prerequisits>"}) + "</plans>\n</FREE>\n</TEMPLATES>\n");
