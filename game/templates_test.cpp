@@ -127,6 +127,14 @@ TEST_F(Templates, GroupsPrefixCategoriesAndEmptyPlansCountForIndices)
     EXPECT_EQ(manager->GetTemplate(0, 2), manager->FindTemplateByModel("lamp")) << "the empty plan is skipped";
     EXPECT_EQ(nullptr, manager->FindTemplateByModel("chair"));
     EXPECT_EQ(2u, manager->GetModelPool()->GetCount()) << "a model named twice is loaded once";
+
+    // An object sharing a pooled model is still alive when the manager goes: it goes before the pools.
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = manager->GetTemplate(0, 0);
+    CFerroxObject* object = manager->CreateObject(manager->FindFactory("ferrox", nullptr), &descriptor);
+    ASSERT_NE(nullptr, object);
+    EXPECT_NE(nullptr, object->GetModel());
+    CDynamicObjectManager::DestroyInstance();
 }
 
 TEST_F(Templates, AppendsCommonValuesAndPrerequisitesAfterThePlansOwn)
