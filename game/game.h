@@ -20,6 +20,7 @@
 typedef void (*GameConfirmCallback)();
 
 class CSoundManager;
+class CFerroxObject;
 
 // Calls that tell the player: the interface's message queue and confirmation panel, and sound effects.
 class CGameNotices {
@@ -32,6 +33,8 @@ public:
                                  const char* extraText) = 0;
     // A sound effect by index at a volume of 1 to 255; by default the game's sound manager plays it.
     virtual void PlaySample(int32_t sample, int32_t volume);
+    // Takes the shopper, shop and staff popups off the canvas stack; nothing by default.
+    virtual void ClosePopups() {}
 };
 
 // Start of a new game's calendar.
@@ -59,12 +62,16 @@ public:
     // The interface's click: effect 0 at full volume.
     void PlayDefaultSample() override;
     CSoundManager* GetSoundManager() const { return m_pSoundManager; }
+    // Clears the selected object, marks the selection changed and closes the popups that show a record.
+    void ClosePopups();
 
     uint16_t m_startMonth;
     uint16_t m_startYear;
     uint16_t m_dayCounter;   // game days elapsed
     int32_t m_newDay;        // 1 during the frame in which a day ended
     CSoundManager* m_pSoundManager;   // owned; closed and deleted at Release
+    CFerroxObject* m_pSelectedObject;   // chosen with the left button; null
+    int32_t m_selectionChanged;         // 1 in the frame the selected object changed
 
 private:
     CGameNotices* m_pNotices;
