@@ -181,6 +181,18 @@ void CFloorManager::CreateDebris()
     }
 }
 
+void CFloorManager::SetDebrisObject(size_t index, CFerroxObject* object)
+{
+    if (index == m_debris.size()) {
+        m_debris.push_back(object);
+    } else if (index < m_debris.size()) {
+        delete m_debris[index];
+        m_debris[index] = object;
+    } else {
+        delete object;
+    }
+}
+
 int CFloorManager::AddBaseFloor(int rows, int columns, const GxV3d& middle, int size, int floorId)
 {
     const int half = size / 2;
