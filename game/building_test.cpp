@@ -8,6 +8,8 @@
 #include "game/buildings.h"
 #include "game/door.h"
 #include "game/facility.h"
+#include "game/factories.h"
+#include "game/floors.h"
 #include "game/shop.h"
 #include "game/stairs.h"
 
@@ -350,7 +352,27 @@ TEST_F(BuildingSlotTest, RegisteredClassesJoinTheirLists)
     EXPECT_EQ(0, CDynamicObjectManager::GetClassHooks().getKind(shop));
     EXPECT_EQ(4, CDynamicObjectManager::GetClassHooks().getKind(door));
     EXPECT_EQ(5, CDynamicObjectManager::GetClassHooks().getKind(stairs));
+    EXPECT_EQ(BuildingStoreyFilter, CFloorManager::GetCellFilter());
+
+    // Factories made after the registration make the classes.
+    CDynamicObjectManager::DestroyInstance();
+    manager = CDynamicObjectManager::Instance();
+    TestTemplate stairsTemplate("stairs_a", {"2", "4", "250"});
+    const FerroxObjectDescriptor descriptor = stairsTemplate.Descriptor(&ground);
+    CFerroxObject* made = manager->CreateObject(manager->FindFactory("stairsObject", nullptr), &descriptor);
+    ASSERT_NE(nullptr, dynamic_cast<CStairs*>(made));
+    EXPECT_EQ(250, static_cast<CStairs*>(made)->GetValue());
+    std::unique_ptr<CFerroxObject> shop2(manager->FindFactory(kShopFactoryName, nullptr)->CreateObject(&descriptor));
+    EXPECT_NE(nullptr, dynamic_cast<CShop*>(shop2.get()));
+    shop2.reset();
+
+    CDynamicObjectManager::DestroyInstance();
     CDynamicObjectManager::ResetClassHooks();
+    CFloorManager::SetCellFilter(nullptr);
+    for (const char* name : {kScalableObjectFactoryName, kShopFactoryName, kDoorObjectFactoryName,
+                             kStairsObjectFactoryName, kSceneryObjectFactoryName, kUsableObjectFactoryName,
+                             kBaseObjectFactoryName, kPathableObjectFactoryName, kAtriumObjectFactoryName})
+        SetObjectFactoryMaker(name, nullptr);
 }
 
 // A new storey carries a cell above stairs and above a door's outside entrances, never above an atrium.

@@ -3,6 +3,8 @@
 
 #include "game/door.h"
 #include "game/facility.h"
+#include "game/floors.h"
+#include "game/gameparticles.h"
 #include "game/factories.h"
 #include "game/objectmgr.h"
 #include "game/scalable.h"
@@ -64,10 +66,39 @@ void RenderEffect(CFerroxObject* object)
     pathable->RenderEffect();
 }
 
+// A building's effect drawn by a configurable particle effect read from its file.
+class CParticleBuildingEffect : public CBuildingEffect {
+public:
+    void Update(float dt) override { m_particle.Update(dt); }
+    void Render() override { m_particle.Render(); }
+    void SetBlendModes(int skip) override { m_particle.SetBlendModes(skip); }
+    CConfigurableStdParticle m_particle;
+};
+
+CBuildingEffect* MakeParticleEffect(const char* particleFile, const GxV3d& position)
+{
+    CParticleBuildingEffect* effect = new CParticleBuildingEffect();
+    effect->m_particle.Load(particleFile);
+    effect->m_particle.SetEmitterPosition(position);
+    return effect;
+}
+
+CFerroxTileRecord* CurrentFloorTile()
+{
+    CFloorManager* floors = CFloorManager::GetInstance();
+    return floors ? floors->GetCurrentTileType() : nullptr;
+}
+
 }  // namespace
 
 void RegisterBuildingClasses()
 {
+    BuildingHooks building = {};
+    building.makeEffect = MakeParticleEffect;
+    building.currentTile = CurrentFloorTile;
+    SetBuildingHooks(building);
+    CFloorManager::SetCellFilter(BuildingStoreyFilter);
+
     SetObjectFactoryMaker(kScalableObjectFactoryName, MakeFactory<CScalableObject>);
     SetObjectFactoryMaker(kShopFactoryName, MakeFactory<CShop>);
     SetObjectFactoryMaker(kDoorObjectFactoryName, MakeFactory<CDoorObject>);

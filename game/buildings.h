@@ -4,8 +4,9 @@
 
 class CFerroxBase;
 
-// Installs the building classes' factory makers and the manager's class hooks. Call it before the object
-// manager is first made (its factories are made then); calling it again changes nothing.
+// Installs the building classes' factory makers, the manager's class hooks, the floor manager's cell filter
+// and the building seam's particle effects and current floor tile. Call it before the object manager is
+// first made (its factories are made then); calling it again changes nothing.
 void RegisterBuildingClasses();
 
 // Whether a new storey carries a floor cell above the occupant of a cell of the storey below: never above
