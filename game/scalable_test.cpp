@@ -1,6 +1,7 @@
 // Scalable pieces: scaled sizes, cells that balconies leave walkable, dragged rectangles.
 #include "game/scalable.h"
 
+#include "engine/object_test_local.h"
 #include "game/building_test_local.h"
 
 namespace {
@@ -57,3 +58,64 @@ TEST_F(ScalableTest, DragArea)
 }
 
 }  // namespace
+
+// The model's geometry: scaled from the unscaled copy each time, and given back exactly by a reset,
+// also after a scale of zero.
+class ScalableModelTest : public FerroxObjectTest {
+protected:
+    static std::vector<GxV3d> Vertices(CFerroxComposite* model)
+    {
+        std::vector<GxV3d> out;
+        GxClumpForAllAtomics(
+            model->GetClump(),
+            [](GxAtomic* atomic, void* data) -> GxAtomic* {
+                GxGeometry* geometry = atomic->geometry;
+                auto* list = static_cast<std::vector<GxV3d>*>(data);
+                for (GxInt32 i = 0; i < geometry->numVertices; i++)
+                    list->push_back(geometry->morphTarget[0].verts[i]);
+                return atomic;
+            },
+            &out);
+        return out;
+    }
+};
+
+TEST_F(ScalableModelTest, ResetRestoresTheUnscaledGeometry)
+{
+    GxClump* clump = FerroxTaggedClump({"body"}, 1.0f);
+    ASSERT_NE(nullptr, clump);
+    std::unique_ptr<CFerroxComposite> model(FerroxModelFromClump("floor_tile", clump));
+    GxClumpDestroy(clump);
+    ASSERT_TRUE(model);
+    FerroxModelRecord record = {1, model.get()};
+    CFerroxAssetSet set;
+    set.AddModel(&record);
+    set.AppendList({"2", "2"}, 0);
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = &set;
+    const std::vector<GxV3d> original = Vertices(model.get());
+    ASSERT_FALSE(original.empty());
+    {
+        CScalableObject piece;
+        piece.Setup(&descriptor);
+        piece.SetScale({2.0f, 7.0f, 0.5f});
+        piece.SetScale({3.0f, 1.0f, 3.0f});
+        std::vector<GxV3d> scaled = Vertices(model.get());
+        EXPECT_FLOAT_EQ(original[0].x * 3.0f, scaled[0].x) << "scaled from the unscaled geometry";
+        EXPECT_FLOAT_EQ(original[0].y, scaled[0].y);
+        piece.SetScale({0.0f, 1.0f, 0.0f});
+        piece.ResetScale();
+        for (int i = 0; i < 50; i++) {
+            piece.SetScale({0.1f, 1.0f, 3.7f});
+            piece.ResetScale();
+        }
+        const std::vector<GxV3d> back = Vertices(model.get());
+        ASSERT_EQ(original.size(), back.size());
+        for (size_t i = 0; i < back.size(); i++) {
+            EXPECT_EQ(original[i].x, back[i].x) << i;
+            EXPECT_EQ(original[i].z, back[i].z) << i;
+        }
+        piece.SetScale({4.0f, 1.0f, 4.0f});
+    }
+    EXPECT_EQ(original[0].x, Vertices(model.get())[0].x) << "a released piece leaves the model unscaled";
+}

@@ -109,9 +109,13 @@ int CStairs::Place(CPlacementRecord* record)
 {
     CFerroxBlockMesh* mesh = dynamic_cast<CFerroxBlockMesh*>(m_pFloor);
     m_pUpperFloor = mesh ? mesh->GetUpper() : nullptr;
-    // Stairs lead somewhere or nowhere at all: without a storey above nothing is taken.
-    if (!m_pUpperFloor)
+    // Stairs lead somewhere or nowhere at all: without a storey above nothing is taken and the stairs leave
+    // the manager after its pass.
+    if (!m_pUpperFloor) {
+        if (CDynamicObjectManager* manager = CDynamicObjectManager::Peek())
+            manager->RemoveObject(this, 0);
         return 0;
+    }
     if (!CUsableObject::Place(record))
         return 0;
     for (CUserSlot* slot : m_userSlots) {

@@ -34,7 +34,7 @@ public:
     void FindEntrances(GxAtomic* atomic, GxUserDataArray* array) override;
     int CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh* above) override;
     void OccupyCells() override;
-    // 0 without a storey above: the stairs are not placed and the caller drops them.
+    // 0 without a storey above: the stairs are not placed and are dropped from the object manager.
     int Place(CPlacementRecord* record) override;
     CStairsLink* GetStairsLink(CFerroxBlockGrid* floor) override;
     int IsEntranceCell(int32_t cell) override;

@@ -23,12 +23,15 @@ protected:
 
 TEST_F(StairsTest, NeedAStoreyAbove)
 {
-    Exposed<CStairs> stairs;
-    stairs.Put(&ground, Cell(4, 4), 2, 1);
-    EXPECT_EQ(0, stairs.CanPlace(nullptr, nullptr));
-    EXPECT_EQ(0, stairs.Place(nullptr)) << "the top storey has nothing to lead to";
-    EXPECT_EQ(0, stairs.IsPlaced());
+    auto* stairs = new Exposed<CStairs>();
+    manager->AddObject(stairs);
+    stairs->Put(&ground, Cell(4, 4), 2, 1);
+    EXPECT_EQ(0, stairs->CanPlace(nullptr, nullptr));
+    EXPECT_EQ(0, stairs->Place(nullptr)) << "the top storey has nothing to lead to";
+    EXPECT_EQ(0, stairs->IsPlaced());
     EXPECT_EQ(1, ground.IsAreaEmpty(Cell(4, 4), 2, 1, 0));
+    manager->Update(0.0f);
+    EXPECT_EQ(0u, manager->GetCount()) << "dropped";
 }
 
 TEST_F(StairsTest, FitAgainstTheStoreyAbove)
