@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/file.h"
+#include "engine/object_test_local.h"
 #include "game/building_test_local.h"
 #include "game/buildings.h"
 #include "game/door.h"
@@ -391,6 +392,118 @@ TEST_F(BuildingSlotTest, StoreyFilterTestsClasses)
     CFerroxObject plain;
     EXPECT_EQ(1, BuildingStoreyFilter(&plain, Cell(1, 1), 0));
     EXPECT_EQ(0, BuildingStoreyFilter(&plain, Cell(1, 1), 1));
+}
+
+}  // namespace
+
+namespace {
+
+// Models with dummies: set-up finds the entrances by the class's rules and hides the dummies.
+class BuildingModelTest : public FerroxObjectTest {
+protected:
+    void TearDown() override
+    {
+        models.clear();
+        set.reset();
+        FerroxObjectTest::TearDown();
+    }
+    // A 4 x 4 model with a body and the tagged dummies at the positions; null on failure.
+    CFerroxComposite* Model(const std::vector<std::pair<const char*, GxV3d>>& dummies)
+    {
+        std::vector<const char*> tags = {"body"};
+        for (const auto& dummy : dummies)
+            tags.push_back(dummy.first);
+        GxClump* clump = FerroxTaggedClump(tags, 0.25f);
+        if (!clump)
+            return nullptr;
+        GxFrame* root = static_cast<GxFrame*>(clump->object.parent);
+        for (GxFrame* child = root->child; child; child = child->next) {
+            GxUserDataArray* array = GxFrameGetUserDataArray(child, 0);
+            const char* tag = array ? GxUserDataArrayGetString(array, 0) : nullptr;
+            for (const auto& dummy : dummies)
+                if (tag && std::string(tag) == dummy.first)
+                    GxFrameTranslate(child, &dummy.second, 0);
+        }
+        models.emplace_back(FerroxModelFromClump("building", clump));
+        GxClumpDestroy(clump);
+        return models.back().get();
+    }
+    template <typename T>
+    void SetUpObject(T* object, CFerroxComposite* model)
+    {
+        record = {1, model};
+        set.reset(new CFerroxAssetSet());
+        set->AddModel(&record);
+        set->AppendList({"4", "4"}, 0);
+        FerroxObjectDescriptor descriptor = {};
+        descriptor.assetSet = set.get();
+        object->Setup(&descriptor);
+    }
+    static int HiddenCount(CFerroxComposite* model)
+    {
+        int hidden = 0;
+        GxClumpForAllAtomics(
+            model->GetClump(),
+            [](GxAtomic* atomic, void* data) -> GxAtomic* {
+                if (!(atomic->object.object.flags & 0x04))
+                    (*static_cast<int*>(data))++;
+                return atomic;
+            },
+            &hidden);
+        return hidden;
+    }
+    std::vector<std::unique_ptr<CFerroxComposite>> models;
+    FerroxModelRecord record = {};
+    std::unique_ptr<CFerroxAssetSet> set;
+};
+
+bool Has(const std::vector<EntrancePoint>& points, float x, float z)
+{
+    for (const EntrancePoint& p : points)
+        if (p.x == x && p.z == z)
+            return true;
+    return false;
+}
+
+TEST_F(BuildingModelTest, DummiesBecomeEntrancesByClass)
+{
+    const GxV3d in = {1, 0, 2};
+    const GxV3d out = {-1, 0, -2};
+    CFerroxComposite* plain = Model({{"door_a", in}, {"free_1", out}});
+    ASSERT_NE(nullptr, plain);
+    {
+        CPathableObject object;
+        SetUpObject(&object, plain);
+        ASSERT_EQ(1u, object.GetEntrances().size());
+        EXPECT_TRUE(Has(object.GetEntrances(), 1.0f, 0.0f));
+        EXPECT_EQ(1, HiddenCount(plain));
+    }
+    CFerroxComposite* open = Model({{"door_a", in}, {"free_1", out}});
+    ASSERT_NE(nullptr, open);
+    {
+        CAtriumObject atrium;
+        SetUpObject(&atrium, open);
+        EXPECT_EQ(1u, atrium.GetEntrances().size());
+        ASSERT_EQ(1u, atrium.GetFreePoints().size());
+        EXPECT_FLOAT_EQ(0.0f, atrium.GetFreePoints()[0].x);
+        EXPECT_FLOAT_EQ(-1.0f, atrium.GetFreePoints()[0].z);
+        EXPECT_EQ(2, HiddenCount(open));
+    }
+    CFerroxComposite* flight = Model({{"door_up", in}, {"door_down", out}});
+    ASSERT_NE(nullptr, flight);
+    {
+        Exposed<CStairs> stairs;
+        SetUpObject(&stairs, flight);
+        ASSERT_EQ(1u, stairs.GetEntrances().size()) << "the down dummy is not a lower entrance";
+        EXPECT_TRUE(Has(stairs.GetEntrances(), 1.0f, 0.0f));
+        EXPECT_EQ(kNoCell, stairs.GetUpperEntranceCell(0)) << "no floor yet";
+        CFerroxBlockGrid grid;
+        ASSERT_EQ(1, grid.Create(kTestSide, kTestSide, GxV3d{0, 0, 0}, 1, 1));
+        stairs.Put(&grid, 5 * kTestSide + 5, 4, 4, 4, 4);
+        EXPECT_EQ(5 * kTestSide + 6, stairs.GetUpperEntranceCell(0)) << "the down dummy at (0, -1)";
+        EXPECT_EQ(kNoCell, stairs.GetUpperEntranceCell(1));
+        EXPECT_EQ(2, HiddenCount(flight));
+    }
 }
 
 }  // namespace
