@@ -27,8 +27,6 @@ namespace {
 
 const char* const kLineEnd = "\r\n";
 const GxV3d kUpAxis = {0.0f, 1.0f, 0.0f};
-// User-data format of string arrays.
-const GxInt32 kStringFormat = 3;
 const GxUInt8 kRenderFlag = 0x04;
 // Effects stand above the model's frame by this factor of its height.
 const float kEffectHeightFactor = 1.3f;
@@ -279,8 +277,13 @@ void CBaseObject::SetDragArea(int first, CFerroxBlockGrid* floor, const GxV3d& s
         m_columns = 0;
         return;
     }
-    m_columns = static_cast<int32_t>(size.z / static_cast<float>(cs));
-    m_rows = static_cast<int32_t>(size.x / static_cast<float>(cs));
+    // A rectangle is never longer than a grid side; anything else (or not a number) covers no cells.
+    auto cells = [cs](float length) {
+        const float count = length / static_cast<float>(cs);
+        return count >= 0.0f && count <= static_cast<float>(FERROX_GRID_MAXSIDE) ? static_cast<int32_t>(count) : 0;
+    };
+    m_columns = cells(size.z);
+    m_rows = cells(size.x);
     if (direction.x > 0.0f)
         m_firstCell -= floor->GetColumns() * (m_rows - 1);
     if (direction.z < 0.0f)
@@ -323,7 +326,7 @@ int32_t CBaseObject::CellOfPoint(const EntrancePoint& e)
         cell = first - nC * e.z + nX - e.x;
     else
         return kNoCell;
-    return static_cast<int32_t>(cell);
+    return BuildingCellFromFloat(cell);
 }
 
 // ---- fit tests ----
@@ -514,15 +517,38 @@ EntrancePoint CPathableObject::SecondEntranceFromDummy(const GxV3d& p)
 
 void CPathableObject::FindEntrances(GxAtomic* atomic, GxUserDataArray* array)
 {
-    if (!array || array->format != kStringFormat || array->numElements < 1)
+    GxV3d position;
+    if (!Contains(BuildingDummyTag(array), kDoorDummy) || !BuildingDummyPosition(atomic, &position))
         return;
-    if (!Contains(GxUserDataArrayGetString(array, 0), kDoorDummy))
-        return;
-    GxFrame* frame = GxFramedObjectGetFrame(&atomic->object);
+    AddEntrance(EntranceFromDummy(position));
+    BuildingHideDummy(atomic);
+}
+
+const char* BuildingDummyTag(GxUserDataArray* array)
+{
+    if (!array || array->format != gxUSERDATASTRING || array->numElements < 1 || !array->data)
+        return nullptr;
+    return GxUserDataArrayGetString(array, 0);
+}
+
+bool BuildingDummyPosition(GxAtomic* atomic, GxV3d* position)
+{
+    GxFrame* frame = atomic ? GxFramedObjectGetFrame(&atomic->object) : nullptr;
     if (!frame)
-        return;
-    AddEntrance(EntranceFromDummy(GxFrameGetMatrix(frame)->pos));
-    atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag);
+        return false;
+    *position = GxFrameGetMatrix(frame)->pos;
+    return true;
+}
+
+void BuildingHideDummy(GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag); }
+
+int32_t BuildingCellFromFloat(float cell)
+{
+    // A dummy far outside the model must not overflow the conversion.
+    const float limit = 2147483520.0f;   // the largest float below 2^31
+    if (!(cell >= -limit && cell <= limit))
+        return kNoCell;
+    return static_cast<int32_t>(cell);
 }
 
 int CPathableObject::IsCellOpen(CFerroxBlockGrid* floor, int32_t cell)

@@ -5,6 +5,10 @@
 
 #include "engine/convert.h"
 #include "engine/file.h"
+#include "gfx/core/gx.h"
+
+struct GxAtomic;
+struct GxUserDataArray;
 
 // Saved lines end so.
 constexpr const char* kBuildingLineEnd = "\r\n";
@@ -22,3 +26,12 @@ void ReadBuildingLine(CFerroxFile* file, T* value)
 
 // Writes a number and the line end.
 inline void WriteBuildingLine(CFerroxFile* file, int value) { file->WriteLine(ToString<int>(value) + kBuildingLineEnd); }
+
+// The first text of a dummy's user-data array; null when the array holds no text.
+const char* BuildingDummyTag(GxUserDataArray* array);
+// The dummy's position in the model; false when its atomic has no frame.
+bool BuildingDummyPosition(GxAtomic* atomic, GxV3d* position);
+// Entrance dummies are not drawn.
+void BuildingHideDummy(GxAtomic* atomic);
+// A cell index from a sum formed in floating point; -1 when it is no whole number of the int range.
+int32_t BuildingCellFromFloat(float cell);

@@ -92,6 +92,8 @@ TEST_F(BuildingFootprintTest, EntranceCellsByYaw)
     EXPECT_EQ(Cell(5, 4), object.GetEntranceCell(1));
     EXPECT_EQ(kNoCell, object.GetEntranceCell(2)) << "past the last entrance";
     EXPECT_EQ(kNoCell, object.GetEntranceCell(1000));
+    object.AddEntrance({3.0e30f, 0.0f});
+    EXPECT_EQ(kNoCell, object.GetEntranceCell(2)) << "a dummy far outside the model";
 }
 
 // Dummies in the model become entrance points by the two rules.

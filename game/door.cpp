@@ -114,9 +114,9 @@ int CDoorObject::IsAvailable(CFerroxBlockGrid*) { return !m_effectOn && m_placed
 int32_t CDoorObject::GetEntranceCell(int32_t index)
 {
     const int32_t inside = static_cast<int32_t>(m_entrances.size());
-    if (index < inside)
+    if (inside > 0 && index < inside)
         return CUsableObject::GetEntranceCell(index);
-    return GetExtraEntranceCell(index - inside);
+    return GetExtraEntranceCell(index < 0 ? 0 : index - inside);
 }
 
 int32_t CDoorObject::GetEntranceCount() { return static_cast<int32_t>(m_entrances.size() + m_extraEntrances.size()); }

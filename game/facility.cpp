@@ -9,15 +9,12 @@
 #include "game/objectmgr.h"
 #include "game/statistics.h"
 #include "game/templates.h"
-#include "gfx/world/userdata.h"
 
 namespace {
 
 const char* const kBreakableNames[] = {"atm", "phone", "toilet"};
 const char* const kPlantNames[] = {"plant", "tree"};
 const char* const kFreeDummy = "free";
-const GxInt32 kStringFormat = 3;
-const GxUInt8 kRenderFlag = 0x04;
 
 template <size_t N>
 bool NameHasAny(const char* name, const char* const (&parts)[N])
@@ -195,14 +192,12 @@ int32_t CAtriumObject::GetKind() { return kObjectKindAtrium; }
 void CAtriumObject::FindEntrances(GxAtomic* atomic, GxUserDataArray* array)
 {
     CUsableObject::FindEntrances(atomic, array);
-    if (!array || array->format != kStringFormat || array->numElements < 1)
+    const char* tag = BuildingDummyTag(array);
+    GxV3d position;
+    if (!tag || !std::strstr(tag, kFreeDummy) || !BuildingDummyPosition(atomic, &position))
         return;
-    const char* tag = GxUserDataArrayGetString(array, 0);
-    GxFrame* frame = GxFramedObjectGetFrame(&atomic->object);
-    if (!tag || !std::strstr(tag, kFreeDummy) || !frame)
-        return;
-    AddFreePoint(SecondEntranceFromDummy(GxFrameGetMatrix(frame)->pos));
-    atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag);
+    AddFreePoint(SecondEntranceFromDummy(position));
+    BuildingHideDummy(atomic);
 }
 
 int CAtriumObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh* above)

@@ -11,6 +11,10 @@
 namespace {
 
 const char* const kBalconyName = "balc";
+// Sizes are whole world units within the grid's reach; a scale past them gives no size.
+const float kLargestSize = 1048576.0f;
+
+int32_t WholePart(float size) { return size >= -kLargestSize && size <= kLargestSize ? static_cast<int32_t>(size) : 0; }
 
 template <typename F>
 void ForEachGeometry(CFerroxComposite* model, F each)
@@ -46,9 +50,9 @@ void CScalableObject::Release()
     CBaseObject::Release();
 }
 
-int32_t CScalableObject::GetSizeX() { return static_cast<int32_t>(static_cast<float>(m_sizeX) * m_scale.x); }
+int32_t CScalableObject::GetSizeX() { return WholePart(static_cast<float>(m_sizeX) * m_scale.x); }
 
-int32_t CScalableObject::GetSizeZ() { return static_cast<int32_t>(static_cast<float>(m_sizeZ) * m_scale.z); }
+int32_t CScalableObject::GetSizeZ() { return WholePart(static_cast<float>(m_sizeZ) * m_scale.z); }
 
 void CScalableObject::OccupyCells()
 {

@@ -28,6 +28,9 @@ TEST_F(ScalableTest, ScaleAndReset)
     piece.UpdateFootprint();
     EXPECT_EQ(6, piece.GetRows());
     EXPECT_EQ(2, piece.GetColumns());
+    piece.SetScale({3.0e30f, 1.0f, -3.0e30f});
+    EXPECT_EQ(0, piece.GetSizeX());
+    EXPECT_EQ(0, piece.GetSizeZ());
 }
 
 TEST_F(ScalableTest, BalconiesLeaveCellsWalkable)
@@ -55,6 +58,9 @@ TEST_F(ScalableTest, DragArea)
     EXPECT_EQ(Cell(6, 8), box.GetFirstCell());
     box.SetDragArea(Cell(8, 8), &ground, {3.0f, 0.0f, 2.0f}, {-1.0f, 0.0f, -1.0f});
     EXPECT_EQ(Cell(8, 7), box.GetFirstCell());
+    box.SetDragArea(Cell(8, 8), &ground, {1.0e20f, 0.0f, -2.0f}, {0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(0, box.GetRows());
+    EXPECT_EQ(0, box.GetColumns());
 }
 
 }  // namespace

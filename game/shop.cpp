@@ -1,6 +1,9 @@
 // Shops: set-up and placement from the template, the daily charge and debt, takings, charge buttons, appeal.
 #include "game/shop.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "engine/blockmesh.h"
 #include "game/building_local.h"
 #include "game/objectmgr.h"
@@ -87,8 +90,9 @@ void CShop::Update(float dt)
         PayCharge();
     CStatistics* statistics = BuildingStatistics();
     const int32_t baseCharge = statistics ? statistics->m_baseCharge : 0;
-    if (m_record.chargeAdjust < -baseCharge)
-        m_record.chargeAdjust = static_cast<int16_t>(-baseCharge);
+    const int32_t lowest = std::max(-baseCharge, static_cast<int32_t>(INT16_MIN));
+    if (m_record.chargeAdjust < lowest)
+        m_record.chargeAdjust = static_cast<int16_t>(lowest);
 }
 
 void CShop::PayCharge()

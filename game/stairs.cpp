@@ -6,7 +6,7 @@
 #include "engine/blockmesh.h"
 #include "engine/spline.h"
 #include "game/objectmgr.h"
-#include "gfx/world/userdata.h"
+#include "game/building_local.h"
 
 namespace {
 
@@ -14,8 +14,6 @@ const char* const kUpDummy = "door_up";
 const char* const kDownDummy = "door_down";
 const char* const kBalconyName = "balc";
 const char* const kWallName = "wall";
-const GxInt32 kStringFormat = 3;
-const GxUInt8 kRenderFlag = 0x04;
 
 }  // namespace
 
@@ -58,20 +56,17 @@ void CStairs::Release()
 
 void CStairs::FindEntrances(GxAtomic* atomic, GxUserDataArray* array)
 {
-    if (!array || array->format != kStringFormat || array->numElements < 1)
+    const char* tag = BuildingDummyTag(array);
+    GxV3d position;
+    if (!tag || !BuildingDummyPosition(atomic, &position))
         return;
-    const char* tag = GxUserDataArrayGetString(array, 0);
-    GxFrame* frame = GxFramedObjectGetFrame(&atomic->object);
-    if (!tag || !frame)
-        return;
-    const GxV3d& position = GxFrameGetMatrix(frame)->pos;
     if (std::strstr(tag, kUpDummy))
         AddEntrance(EntranceFromDummy(position));
     else if (std::strstr(tag, kDownDummy))
         AddUpperEntrance(SecondEntranceFromDummy(position));
     else
         return;
-    atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag);
+    BuildingHideDummy(atomic);
 }
 
 int32_t CStairs::GetUpperEntranceCell(int32_t index)
