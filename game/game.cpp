@@ -46,6 +46,8 @@ void CGame::Init()
     m_startYear = kGameStartYear;
     m_dayCounter = 0;
     m_newDay = 0;
+    m_pSelectedObject = nullptr;
+    m_selectionChanged = 0;
     SetState(kFirstState);
 }
 
@@ -71,6 +73,14 @@ void CGame::PlaySample(int32_t sample, int32_t volume)
         m_pNotices->PlaySample(sample, volume);
     else if (m_pSoundManager)
         m_pSoundManager->PlaySample(sample, volume);
+}
+
+void CGame::ClosePopups()
+{
+    m_pSelectedObject = nullptr;
+    m_selectionChanged = 1;
+    if (m_pNotices)
+        m_pNotices->ClosePopups();
 }
 
 void CGame::PlayDefaultSample()

@@ -1,15 +1,17 @@
 // The game object as the mall's figures read it, and the notice seam through which the game tells the player.
 //
 // The game module owns the mall simulation: the game object, the statistics, the scenario conditions and the
-// canvas stack the interface routes through (game/stack.h) and the sound manager (game/sound.h). It calls the
+// canvas stack the interface routes through (game/stack.h), the sound manager (game/sound.h) and the object
+// manager with its factories and templates (game/objectmgr.h, game/factories.h, game/templates.h). It calls the
 // engine (engine/*) and, for sound, platform/fmod; the interface above reaches it through these classes, and the
 // game reaches the interface only through the notice seam below, which the interface installs. Sound effects go
 // through the seam too when one is installed; its default plays them on the game's sound manager. Threading: one thread runs
 // everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame; the
 // notice seam is installed by its owner, which keeps it alive while installed.
 //
-// CGame here holds what the figures read (day counter, new-day flag, start year and month) and the sound
-// manager (game/sound.h); the other managers it owns arrive with their own subjects.
+// CGame here holds what the figures read (day counter, new-day flag, start year and month), the selected object
+// that removals clear, and the sound manager (game/sound.h); the other managers it owns arrive with their own
+// subjects.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +22,7 @@
 typedef void (*GameConfirmCallback)();
 
 class CSoundManager;
+class CFerroxObject;
 
 // Calls that tell the player: the interface's message queue and confirmation panel, and sound effects.
 class CGameNotices {
@@ -32,6 +35,8 @@ public:
                                  const char* extraText) = 0;
     // A sound effect by index at a volume of 1 to 255; by default the game's sound manager plays it.
     virtual void PlaySample(int32_t sample, int32_t volume);
+    // Takes the shopper, shop and staff popups off the canvas stack; nothing by default.
+    virtual void ClosePopups() {}
 };
 
 // Start of a new game's calendar.
@@ -59,12 +64,16 @@ public:
     // The interface's click: effect 0 at full volume.
     void PlayDefaultSample() override;
     CSoundManager* GetSoundManager() const { return m_pSoundManager; }
+    // Clears the selected object, marks the selection changed and closes the popups that show a record.
+    void ClosePopups();
 
     uint16_t m_startMonth;
     uint16_t m_startYear;
     uint16_t m_dayCounter;   // game days elapsed
     int32_t m_newDay;        // 1 during the frame in which a day ended
     CSoundManager* m_pSoundManager;   // owned; closed and deleted at Release
+    CFerroxObject* m_pSelectedObject;   // chosen with the left button; null
+    int32_t m_selectionChanged;         // 1 in the frame the selected object changed
 
 private:
     CGameNotices* m_pNotices;
