@@ -13,6 +13,7 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "tools/content/clump_writer.h"
+#include "tools/content/font_writer.h"
 
 namespace {
 
@@ -206,12 +207,14 @@ constexpr GxReal kSquareStart = kPi * 0.25f;  // a four-sided lathe with its fac
 
 struct ShopKind {
     const char* stem;
+    const char* label;  // baked into the sign
     GxRGBA colour;
 };
 
 const ShopKind kShopKinds[] = {
-    {"fashion", {220, 40, 120, 255}}, {"electric", {40, 120, 220, 255}}, {"leisure", {240, 170, 30, 255}},
-    {"home", {150, 100, 60, 255}},    {"health", {60, 180, 120, 255}},   {"food", {220, 80, 40, 255}},
+    {"fashion", "FASHION", {220, 40, 120, 255}}, {"electric", "ELECTRIC", {40, 120, 220, 255}},
+    {"leisure", "LEISURE", {240, 170, 30, 255}}, {"home", "HOME", {150, 100, 60, 255}},
+    {"health", "HEALTH", {60, 180, 120, 255}},   {"food", "FOOD", {220, 80, 40, 255}},
 };
 
 struct ShopSize {
@@ -226,14 +229,87 @@ const ShopSize kShopSizes[] = {
     {"large", 8.0f, {{0, 1}, {3, 1}, {0, 3}, {3, 3}, {2, 3}}},
 };
 
-constexpr GxInt32 kSignSize = 64;
+constexpr GxInt32 kSignSize = 128;
+const char* const kSignFont = "figures";  // the interface's bold face
 const GxRGBA kShopWalls = {235, 230, 220, 255};
+
+// The sign's lettering, rasterised once for every shop.
+const ContentFontPage* SignFont()
+{
+    static const ContentFontPage* page = [] {
+        static ContentFontPage rasterised;
+        std::string ignored;
+        for (const ContentFontSpec& spec : ContentInterfaceFonts()) {
+            if (std::string(spec.name) == kSignFont && ContentFontRasterise(spec, &rasterised, &ignored)) {
+                return &rasterised;
+            }
+        }
+        return static_cast<ContentFontPage*>(nullptr);
+    }();
+    return page;
+}
+
+constexpr GxReal kLetterHeight = 0.7f;  // of the awning's height
+
+// The sign picture: the kind's colour band with its label in white across the middle. The picture covers the
+// whole awning front, so the letters are drawn squeezed by the awning's proportions and come out upright there.
+// Null when the font or a glyph is missing or the label does not fit.
+GxImage* SignImage(const ShopKind& kind, GxReal awningWidth)
+{
+    const ContentFontPage* font = SignFont();
+    std::vector<const ContentFontGlyph*> glyphs;
+    GxInt32 cells = 0, cellHeight = 0;
+    for (const char* c = kind.label; font && *c; c++) {
+        for (const ContentFontGlyph& glyph : font->glyphs) {
+            if (glyph.code == static_cast<unsigned char>(*c)) {
+                glyphs.push_back(&glyph);
+                cells += glyph.right - glyph.left;
+                cellHeight = glyph.bottom - glyph.top;
+            }
+        }
+    }
+    if (!font || glyphs.size() != std::string(kind.label).size() || cellHeight <= 0) {
+        return nullptr;
+    }
+    const GxReal scaleY = kLetterHeight * kSignSize / static_cast<GxReal>(cellHeight);
+    const GxReal scaleX = scaleY * kContentAwningHeight / awningWidth;
+    const auto width = static_cast<GxInt32>(static_cast<GxReal>(cells) * scaleX);
+    const auto height = static_cast<GxInt32>(static_cast<GxReal>(cellHeight) * scaleY);
+    GxImage* image = width <= kSignSize && height <= kSignSize ? ContentSignImage(kSignSize, kind.colour) : nullptr;
+    if (!image) {
+        return nullptr;
+    }
+    const GxInt32 left = (kSignSize - width) / 2, top = (kSignSize - height) / 2;
+    for (GxInt32 y = 0; y < height; y++) {
+        for (GxInt32 x = 0; x < width; x++) {
+            // Nearest sample of the label's run of cells.
+            GxInt32 along = static_cast<GxInt32>(static_cast<GxReal>(x) / scaleX);
+            size_t g = 0;
+            while (g + 1 < glyphs.size() && along >= glyphs[g]->right - glyphs[g]->left) {
+                along -= glyphs[g]->right - glyphs[g]->left;
+                g++;
+            }
+            const GxInt32 gx = glyphs[g]->left + along;
+            const GxInt32 gy = glyphs[g]->top + static_cast<GxInt32>(static_cast<GxReal>(y) / scaleY);
+            if (gx >= glyphs[g]->right || gy >= glyphs[g]->bottom) {
+                continue;
+            }
+            const GxUInt32 cover = font->rgba[static_cast<size_t>((gy * font->size + gx) * 4 + 3)];
+            GxUInt8* out = image->pixels + (top + y) * image->stride + (left + x) * 4;
+            for (GxInt32 channel = 0; channel < 3; channel++) {
+                out[channel] = static_cast<GxUInt8>((out[channel] * (255 - cover) + 255 * cover) / 255);
+            }
+            out[3] = static_cast<GxUInt8>(out[3] > cover ? out[3] : cover);
+        }
+    }
+    return image;
+}
 
 // A shop unit in its kind's colour, one "shop_pause" slot per spot.
 bool Shop(ContentModel* model, const ShopKind& kind, const ShopSize& size)
 {
     const std::string sign = std::string(kind.stem) + "_sign";
-    GxImage* image = ContentSignImage(kSignSize, kind.colour);
+    GxImage* image = SignImage(kind, size.size);
     GxRaster* raster = GxRasterCreate(kSignSize, kSignSize, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
     GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
     if (!image || !texture) {

@@ -24,7 +24,7 @@ constexpr GxReal kSlabThickness = 0.2f;
 constexpr GxReal kWallThickness = 0.2f;
 constexpr GxReal kWallHeight = 3.0f;
 constexpr GxReal kAwningDepth = 1.0f;
-constexpr GxReal kAwningHeight = 0.6f;
+constexpr GxReal kAwningHeight = kContentAwningHeight;
 // The simple level takes over from this depth on: levels per unit of depth for the default selection.
 constexpr GxReal kLevelScale = 1.0f / 60.0f;
 constexpr GxInt32 kSimpleLevel = 1;

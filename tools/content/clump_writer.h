@@ -25,6 +25,9 @@ GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial*
 // The clump chunk as bytes (empty on failure), written by GxClumpStreamWrite.
 std::vector<GxUInt8> ContentClumpBytes(GxClump* clump);
 
+// Height of the shop unit's awning, whose front the whole sign picture covers.
+constexpr GxReal kContentAwningHeight = 0.6f;
+
 // Footprint and look of a shop unit: origin at the footprint centre, entrance on the +z side.
 struct ContentShopUnitPlan {
     GxReal sizeX;
