@@ -5,36 +5,23 @@
 
 namespace {
 
-CFerroxObjectFactory* MakePlainObjectFactory()
-{
-    return new CPlainObjectFactory();
-}
+CFerroxObjectFactory* MakePlainObjectFactory() { return new CPlainObjectFactory(); }
 
 // Classes not built yet keep a null maker; their modules install one with SetObjectFactoryMaker.
 ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
-    {kScalableObjectFactoryName, nullptr},
-    {kShopperFactoryName, nullptr},
-    {kCriminalFactoryName, nullptr},
-    {kShopFactoryName, nullptr},
-    {kDoorObjectFactoryName, nullptr},
-    {kStairsObjectFactoryName, nullptr},
-    {kSceneryObjectFactoryName, nullptr},
-    {kUsableObjectFactoryName, nullptr},
-    {kCleanerFactoryName, nullptr},
-    {kSecurityFactoryName, nullptr},
-    {kMaintenanceFactoryName, nullptr},
-    {kFerroxObjectFactoryName, &MakePlainObjectFactory},
-    {kBaseObjectFactoryName, nullptr},
-    {kPathableObjectFactoryName, nullptr},
+    {kScalableObjectFactoryName, nullptr}, {kShopperFactoryName, nullptr},
+    {kCriminalFactoryName, nullptr},       {kShopFactoryName, nullptr},
+    {kDoorObjectFactoryName, nullptr},     {kStairsObjectFactoryName, nullptr},
+    {kSceneryObjectFactoryName, nullptr},  {kUsableObjectFactoryName, nullptr},
+    {kCleanerFactoryName, nullptr},        {kSecurityFactoryName, nullptr},
+    {kMaintenanceFactoryName, nullptr},    {kFerroxObjectFactoryName, &MakePlainObjectFactory},
+    {kBaseObjectFactoryName, nullptr},     {kPathableObjectFactoryName, nullptr},
     {kAtriumObjectFactoryName, nullptr},
 };
 
 }  // namespace
 
-const ObjectFactoryEntry* GetObjectFactoryTable()
-{
-    return g_factoryTable;
-}
+const ObjectFactoryEntry* GetObjectFactoryTable() { return g_factoryTable; }
 
 int SetObjectFactoryMaker(const char* name, ObjectFactoryMaker make)
 {

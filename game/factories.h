@@ -58,7 +58,7 @@ typedef CFerroxObjectFactory* (*ObjectFactoryMaker)();
 
 struct ObjectFactoryEntry {
     const char* name;
-    ObjectFactoryMaker make;   // null: a pending factory takes the slot
+    ObjectFactoryMaker make;  // null: a pending factory takes the slot
 };
 
 // The fifteen slots in registration order.

@@ -1,15 +1,17 @@
 // The game object as the mall's figures read it, and the notice seam through which the game tells the player.
 //
 // The game module owns the mall simulation: the game object, the statistics, the scenario conditions and the
-// canvas stack the interface routes through (game/stack.h) and the sound manager (game/sound.h). It calls the
+// canvas stack the interface routes through (game/stack.h), the sound manager (game/sound.h) and the object
+// manager with its factories and templates (game/objectmgr.h, game/factories.h, game/templates.h). It calls the
 // engine (engine/*) and, for sound, platform/fmod; the interface above reaches it through these classes, and the
 // game reaches the interface only through the notice seam below, which the interface installs. Sound effects go
 // through the seam too when one is installed; its default plays them on the game's sound manager. Threading: one thread runs
 // everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame; the
 // notice seam is installed by its owner, which keeps it alive while installed.
 //
-// CGame here holds what the figures read (day counter, new-day flag, start year and month) and the sound
-// manager (game/sound.h); the other managers it owns arrive with their own subjects.
+// CGame here holds what the figures read (day counter, new-day flag, start year and month), the selected object
+// that removals clear, and the sound manager (game/sound.h); the other managers it owns arrive with their own
+// subjects.
 #pragma once
 
 #include <cstdint>

@@ -23,8 +23,8 @@
 #include "game/game.h"
 #include "game/statistics.h"
 #include "gfx/core/engine.h"
-#include "gfx/d3d9/renderstate.h"
 #include "gfx/core/texture.h"
+#include "gfx/d3d9/renderstate.h"
 #include "gfx/world/material.h"
 
 namespace {
@@ -49,10 +49,7 @@ bool IsOfKind(CFerroxObject* object, ObjectListKind kind)
     return g_hooks.isOfKind[kind] && g_hooks.isOfKind[kind](object);
 }
 
-int32_t ObjectKind(CFerroxObject* object)
-{
-    return g_hooks.getKind ? g_hooks.getKind(object) : kObjectKindAny;
-}
+int32_t ObjectKind(CFerroxObject* object) { return g_hooks.getKind ? g_hooks.getKind(object) : kObjectKindAny; }
 
 // Removes every entry of the object; true when there was one.
 bool UnlinkFrom(ObjectList& list, CFerroxObject* object)
@@ -89,10 +86,7 @@ CDynamicObjectManager* CDynamicObjectManager::Instance()
     return g_pObjectManager;
 }
 
-CDynamicObjectManager* CDynamicObjectManager::Peek()
-{
-    return g_pObjectManager;
-}
+CDynamicObjectManager* CDynamicObjectManager::Peek() { return g_pObjectManager; }
 
 void CDynamicObjectManager::DestroyInstance()
 {
@@ -101,8 +95,7 @@ void CDynamicObjectManager::DestroyInstance()
     delete manager;
 }
 
-CDynamicObjectManager::CDynamicObjectManager()
-    : m_pStatistics(nullptr), m_pModelPool(nullptr), m_pAnimPool(nullptr)
+CDynamicObjectManager::CDynamicObjectManager() : m_pStatistics(nullptr), m_pModelPool(nullptr), m_pAnimPool(nullptr)
 {
     Init();
 }
@@ -266,7 +259,7 @@ int CDynamicObjectManager::RemoveObjectOnFloor(CFerroxObject* object, int now, i
 // ---------------------------------------------------------------------------------------------------------
 // Class and floor lists
 
-CFloorObjects* CDynamicObjectManager::GetFloorRecord(int32_t floor)
+CFloorObjects* CDynamicObjectManager::GetFloorRecord(int16_t floor)
 {
     if (floor < 0)
         floor = 0;
@@ -303,7 +296,7 @@ void CDynamicObjectManager::AddToLists(CFerroxObject* object, int16_t floor)
         return;
     // An unknown storey files the object on the first record; stairs then also take the record above it,
     // so that they are never entered twice in one list.
-    const int32_t index = floor < 0 ? 0 : floor;
+    const int16_t index = floor < 0 ? 0 : floor;
     for (int32_t kind = 0; kind < OBJECT_LIST_KIND_COUNT; kind++) {
         const ObjectListKind listKind = static_cast<ObjectListKind>(kind);
         if (!IsOfKind(object, listKind))
@@ -318,7 +311,7 @@ void CDynamicObjectManager::AddToLists(CFerroxObject* object, int16_t floor)
             break;
         case OBJECT_LIST_STAIRS:
             GetFloorRecord(index)->stairs.push_back(object);
-            GetFloorRecord(index + 1)->stairs.push_back(object);
+            GetFloorRecord(static_cast<int16_t>(index < INT16_MAX ? index + 1 : index))->stairs.push_back(object);
             break;
         case OBJECT_LIST_DOORS:
             GetFloorRecord(index)->doors.push_back(object);
@@ -411,10 +404,9 @@ CFerroxObject* CDynamicObjectManager::FindObject(const CObjectQuery* query)
     for (CFerroxObject* object : *list) {
         if (object == query->excluded)
             continue;
-        const bool available =
-            query->testAvailable && g_hooks.isAvailable && g_hooks.isAvailable(object, query->grid);
-        const bool dirty = !available && query->testDirty && g_hooks.isDirty &&
-                           g_hooks.isDirty(object, query->grid, &query->position);
+        const bool available = query->testAvailable && g_hooks.isAvailable && g_hooks.isAvailable(object, query->grid);
+        const bool dirty =
+            !available && query->testDirty && g_hooks.isDirty && g_hooks.isDirty(object, query->grid, &query->position);
         if (!available && !dirty)
             continue;
         const int32_t kind = static_cast<int16_t>(ObjectKind(object));
@@ -544,13 +536,21 @@ CObjectAnimTexture* CDynamicObjectManager::FindAnimTexture(GxTexture* texture)
 int CDynamicObjectManager::CreateAnimTextures(CFerroxObject* object)
 {
     CFerroxComposite* model = object ? object->GetModel() : nullptr;
-    if (!model || !g_animTextureMaker)
+    if (!model)
         return 0;
     const char* modelName = model->GetName();
-    std::string folder = modelName ? modelName : "";
-    const size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-    for (GxMaterial* material : model->GetAnimatedMaterials()) {
+    CreateAnimTexturesFor(modelName ? modelName : "", model->GetAnimatedMaterials());
+    return 0;
+}
+
+void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
+                                                  const std::vector<GxMaterial*>& materials)
+{
+    if (!g_animTextureMaker)
+        return;
+    const size_t slash = modelName.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : modelName.substr(0, slash + 1);
+    for (GxMaterial* material : materials) {
         GxTexture* texture = material ? material->texture : nullptr;
         if (!texture || FindAnimTexture(texture))
             continue;
@@ -564,7 +564,6 @@ int CDynamicObjectManager::CreateAnimTextures(CFerroxObject* object)
         animation->Load(path.c_str(), &material->texture);
         m_animTextures.push_back({animation, texture});
     }
-    return 0;
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -607,15 +606,9 @@ int CDynamicObjectManager::SaveObjects(CFerroxFile* file)
 // ---------------------------------------------------------------------------------------------------------
 // Seams
 
-void CDynamicObjectManager::SetSeam(CObjectManagerSeam* seam)
-{
-    g_pSeam = seam;
-}
+void CDynamicObjectManager::SetSeam(CObjectManagerSeam* seam) { g_pSeam = seam; }
 
-CObjectManagerSeam* CDynamicObjectManager::GetSeam()
-{
-    return g_pSeam;
-}
+CObjectManagerSeam* CDynamicObjectManager::GetSeam() { return g_pSeam; }
 
 void CDynamicObjectManager::SetClassHooks(const ObjectClassHooks& hooks)
 {
@@ -637,17 +630,8 @@ void CDynamicObjectManager::SetClassHooks(const ObjectClassHooks& hooks)
     take(g_hooks.setVisibleFloor, hooks.setVisibleFloor);
 }
 
-const ObjectClassHooks& CDynamicObjectManager::GetClassHooks()
-{
-    return g_hooks;
-}
+const ObjectClassHooks& CDynamicObjectManager::GetClassHooks() { return g_hooks; }
 
-void CDynamicObjectManager::ResetClassHooks()
-{
-    g_hooks = ObjectClassHooks{};
-}
+void CDynamicObjectManager::ResetClassHooks() { g_hooks = ObjectClassHooks{}; }
 
-void CDynamicObjectManager::SetAnimTextureMaker(ObjectAnimTextureMaker maker)
-{
-    g_animTextureMaker = maker;
-}
+void CDynamicObjectManager::SetAnimTextureMaker(ObjectAnimTextureMaker maker) { g_animTextureMaker = maker; }

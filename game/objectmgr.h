@@ -47,12 +47,12 @@ enum ObjectListKind : int32_t {
 
 // The objects standing on one floor index.
 struct CFloorObjects {
-    ObjectList scalable;   // floors, walls, balconies
+    ObjectList scalable;  // floors, walls, balconies
     ObjectList shops;
     ObjectList doors;
-    ObjectList stairs;     // a stairs object is in its floor's record and the record above
+    ObjectList stairs;  // a stairs object is in its floor's record and the record above
     ObjectList scenery;
-    ObjectList usable;     // usable objects that are neither doors nor stairs
+    ObjectList usable;  // usable objects that are neither doors nor stairs
 };
 
 // Object kinds a query names.
@@ -64,12 +64,12 @@ constexpr int32_t kObjectKindAny = -1;
 
 // What a character looks for.
 struct CObjectQuery {
-    int32_t kind;             // see the kinds above; other values search scenery or usable objects
-    int32_t nearest;          // 0: the first that passes; otherwise the nearest
-    int32_t extra;            // not read by FindObject
+    int32_t kind;     // see the kinds above; other values search scenery or usable objects
+    int32_t nearest;  // 0: the first that passes; otherwise the nearest
+    int32_t extra;    // not read by FindObject
     int32_t testAvailable;
     int32_t testDirty;
-    int32_t useScenery;       // for kinds other than shops, doors and stairs: scenery instead of usable
+    int32_t useScenery;  // for kinds other than shops, doors and stairs: scenery instead of usable
     GxV3d position;
     float maxDistance;        // 0 or less: no limit
     CFerroxObject* excluded;  // never returned
@@ -110,11 +110,11 @@ constexpr uint16_t kNoFloorIndex = 0xFFFF;
 struct ObjectClassHooks {
     // Non-zero when the object is of the class of the list kind (default: no class test, no list).
     int (*isOfKind[OBJECT_LIST_KIND_COUNT])(CFerroxObject* object);
-    int (*isAvailable)(CFerroxObject* object, CFerroxBlockGrid* grid);                       // 0
-    int (*isDirty)(CFerroxObject* object, CFerroxBlockGrid* grid, const GxV3d* position);    // 0
-    int32_t (*getKind)(CFerroxObject* object);                                               // -1
-    int32_t (*getEntranceCell)(CFerroxObject* object, int32_t index);                        // -1
-    int (*isPlaced)(CFerroxObject* object);                                                  // 0
+    int (*isAvailable)(CFerroxObject* object, CFerroxBlockGrid* grid);                     // 0
+    int (*isDirty)(CFerroxObject* object, CFerroxBlockGrid* grid, const GxV3d* position);  // 0
+    int32_t (*getKind)(CFerroxObject* object);                                             // -1
+    int32_t (*getEntranceCell)(CFerroxObject* object, int32_t index);                      // -1
+    int (*isPlaced)(CFerroxObject* object);                                                // 0
     // Sets the particle effect's blend modes and draws it; nothing when the effect flag is clear.
     void (*renderEffect)(CFerroxObject* object);
     // A character's clean-up before the manager deletes it.
@@ -182,7 +182,7 @@ public:
     // The city swap for a world file name; SwapCityTemplates asks the seam for the name.
     void SwapCityTemplatesFor(const char* worldName);
     // The record of a floor (negative: the first); grows by floor + 1 records when it is past the end.
-    CFloorObjects* GetFloorRecord(int32_t floor);
+    CFloorObjects* GetFloorRecord(int16_t floor);
     CFerroxObject* FindObject(const CObjectQuery* query);
     int RemoveObjectOnFloor(CFerroxObject* object, int now, int16_t floor);
     void HideFloorObjects(int32_t floor, const ObjectFloorFlags& flags);
@@ -191,6 +191,8 @@ public:
     int SaveObjects(CFerroxFile* file);
     int Reset();
     int CreateAnimTextures(CFerroxObject* object);
+    // One animated texture per texture of the materials not animated yet; descriptions in the model's "ani/".
+    void CreateAnimTexturesFor(const std::string& modelName, const std::vector<GxMaterial*>& materials);
     CObjectAnimTexture* FindAnimTexture(GxTexture* texture);
 
     // Seams, installed by their owners (null removes).

@@ -37,10 +37,7 @@ const CFerroxTagNode* ChildNamed(const CFerroxTagNode* node, const char* text)
     return nullptr;
 }
 
-bool Contains(const char* text, const std::string& part)
-{
-    return text && std::strstr(text, part.c_str()) != nullptr;
-}
+bool Contains(const char* text, const std::string& part) { return text && std::strstr(text, part.c_str()) != nullptr; }
 
 }  // namespace
 
@@ -159,8 +156,7 @@ int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAs
         if (!fileName.empty() && fileName.back() == '\n')
             fileName.pop_back();
         loader.SetTarget(m_pModelPool, m_pAnimPool, fileName.c_str());
-        const bool read = stream.Read(fileName.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk) &&
-                          stream.Process(&loader);
+        const bool read = stream.Read(fileName.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk) && stream.Process(&loader);
         // Grouped either way, so that a bad file's assets never join the next plan's sets.
         loader.GroupAssets();
         std::vector<CFerroxAssetSet*> sets;
