@@ -34,10 +34,7 @@ const char* const kLineEnd = "\r\n";
 // Objects of a storey shown or hidden with it: every class but doors.
 const ObjectFloorFlags kStoreyObjects = {1, 1, 0, 1, 1, 1, 1};
 
-int TileToText(CFerroxTileRecord* tile)
-{
-    return g_pActive ? g_pActive->TileTypeToIndex(tile) : kNoTile;
-}
+int TileToText(CFerroxTileRecord* tile) { return g_pActive ? g_pActive->TileTypeToIndex(tile) : kNoTile; }
 
 CFerroxTileRecord* TileFromText(int value, CFerroxTileRecord*)
 {
@@ -66,35 +63,20 @@ int StoreysOf(CFerroxBlockMesh* ground)
 
 }  // namespace
 
-CConnector::~CConnector()
-{
-    delete spline;
-}
+CConnector::~CConnector() { delete spline; }
 
-CFloorManager* CFloorManager::GetInstance()
-{
-    return g_pInstance;
-}
+CFloorManager* CFloorManager::GetInstance() { return g_pInstance; }
 
 void CFloorManager::SetCellFilter(FerroxStoreyFilter filter)
 {
     g_cellFilter = filter ? filter : &CFloorManager::DefaultCellFilter;
 }
 
-FerroxStoreyFilter CFloorManager::GetCellFilter()
-{
-    return g_cellFilter;
-}
+FerroxStoreyFilter CFloorManager::GetCellFilter() { return g_cellFilter; }
 
-int CFloorManager::DefaultCellFilter(CFerroxBase*, int, int untiled)
-{
-    return untiled == 0 ? 1 : 0;
-}
+int CFloorManager::DefaultCellFilter(CFerroxBase*, int, int untiled) { return untiled == 0 ? 1 : 0; }
 
-CFloorManager::CFloorManager() : m_currentTile(kNoTile), m_pHooks(nullptr)
-{
-    Init();
-}
+CFloorManager::CFloorManager() : m_currentTile(kNoTile), m_pHooks(nullptr) { Init(); }
 
 CFloorManager::~CFloorManager()
 {
@@ -337,10 +319,7 @@ void CFloorManager::AddFloorCallback()
         g_pInstance->AddFloor();
 }
 
-CFloorTile* CFloorManager::GetCurrentTileType()
-{
-    return TileTypeFromIndex(m_currentTile);
-}
+CFloorTile* CFloorManager::GetCurrentTileType() { return TileTypeFromIndex(m_currentTile); }
 
 int CFloorManager::SelectTileType(int index)
 {

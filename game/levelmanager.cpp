@@ -8,6 +8,7 @@
 #include "engine/file.h"
 #include "engine/tagtree.h"
 #include "game/floors.h"
+#include "game/levelanim.h"
 #include "game/world.h"
 
 namespace {
@@ -26,20 +27,16 @@ std::string WithoutLineEnd(const char* value)
 
 CLevelManager::~CLevelManager() {}
 
-CWorld* CLevelManager::GetGameWorld()
-{
-    return dynamic_cast<CWorld*>(m_pWorld);
-}
+CWorld* CLevelManager::GetGameWorld() { return dynamic_cast<CWorld*>(m_pWorld); }
 
-int CLevelManager::CreateWorld()
-{
-    return Create();
-}
+int CLevelManager::CreateWorld() { return Create(); }
 
 int CLevelManager::Create()
 {
     if (!m_pWorld)
         m_pWorld = new CWorld();
+    // The objects of the level animate their textures as the level's own models do.
+    CDynamicObjectManager::SetAnimTextureMaker(&MakeLevelAnimTexture);
     return CFerroxLevelManager::Create();
 }
 

@@ -5,21 +5,21 @@
 #include <filesystem>
 
 #include "engine/clumpext.h"
+#include "engine/spline.h"
+#include "engine/tagtree.h"
 #include "engine/test_files_local.h"
+#include "game/floors.h"
+#include "game/levelmanager.h"
+#include "game/spawner.h"
+#include "game/world.h"
 #include "gfx/core/image.h"
+#include "gfx/core/spline.h"
 #include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/fx/fx.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
-#include "gfx/core/spline.h"
-#include "engine/spline.h"
-#include "engine/tagtree.h"
-#include "game/floors.h"
-#include "game/levelmanager.h"
-#include "game/spawner.h"
-#include "game/world.h"
 
 namespace {
 
@@ -62,8 +62,8 @@ protected:
 
 TEST_F(CityFloors, LondonBuildsItsGroundStoreyFromTheMapPlaceholder)
 {
-    const std::string setupText = "<Level_Data>\n<0>\n" + ContentLevelPath(CONTENTCITYLONDON) +
-                                  "\n</0>\n<total>\n0\n</total>\n</Level_Data>\n";
+    const std::string setupText =
+        "<Level_Data>\n<0>\n" + ContentLevelPath(CONTENTCITYLONDON) + "\n</0>\n<total>\n0\n</total>\n</Level_Data>\n";
     CFerroxTagTree setup;
     setup.LoadFromMemory(setupText.data(), setupText.size());
     g_pFerroxSetupTree = &setup;
