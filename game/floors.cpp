@@ -250,9 +250,15 @@ void CFloorManager::UpdatePick(const GxV3d& point)
 
 int CFloorManager::FloorUp(CGameNotices* notices, CFerroxWorld* world)
 {
+    // Objects go back into the level's world; without one they stay out of it.
+    if (world)
+        m_pWorld = world;
+    else
+        world = m_pWorld;
     if (m_currentFloorIndex < m_builtFloors - 1) {
         m_currentFloorIndex++;
-        if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
+        CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+        if (objects && world)
             objects->ShowFloorObjects(m_currentFloorIndex, kStoreyObjects, world);
         if (m_pHooks)
             m_pHooks->OnFloorChanged(1);
@@ -260,7 +266,6 @@ int CFloorManager::FloorUp(CGameNotices* notices, CFerroxWorld* world)
     }
     if (m_builtFloors >= m_maxFloors || !notices)
         return 0;
-    m_pWorld = world;
     int16_t list = -1;
     if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
         list = g_pFerroxGame->m_pLocale->FindTextList(kInGameMessages);
