@@ -327,8 +327,10 @@ int CFerroxApp::SelectVideoMode()
     int adapter = P().getCurrentSubSystem();
     int mode = 0;
     const int result = m_pGame->ChooseVideoMode(&adapter, &mode);
-    if (!P().setSubSystem(adapter) || !P().setVideoMode(mode))
+    if (result == 0)
         return 0;
+    if (!P().setSubSystem(adapter) || !P().setVideoMode(mode))
+        return -1;
     GxVideoMode info = {};
     if (P().getVideoModeInfo(&info, mode) && (info.flags & kVideoModeExclusive)) {
         m_fullScreenWidth = info.width;
@@ -378,9 +380,11 @@ int CFerroxApp::Start()
     if (!P().engineOpen(&m_hWnd))
         return Fail("the graphics engine does not open on the window");
     m_engineLevel = kEngineOpened;
-    if (!SelectVideoMode()) {
+    const int chosen = SelectVideoMode();
+    if (chosen <= 0) {
+        // The player leaving the mode choice (0) is no failure: the program ends quietly.
         CloseEngine();
-        return Fail("no video mode was chosen");
+        return chosen < 0 ? Fail("the chosen video mode cannot be set") : 0;
     }
     P().setRefreshRate(kRefreshRate);
     if (!P().engineStart()) {

@@ -60,6 +60,7 @@ public:
     virtual void CloseFileSystems();
     virtual int RegisterImageFormats();
     virtual int AttachPlugins();
+    // The game chooses the mode: 1 when set, 0 when the player declined, -1 when the engine refuses the choice.
     virtual int SelectVideoMode();
     virtual void Tick(float frameTime);
     virtual int Run();

@@ -173,7 +173,7 @@ void CFerroxAssetSet::Release()
     m_values.clear();
     Drop(m_pUVAnimDictionary);
     Drop(m_pTexDictionary);
-    delete m_pPtrList;
+    ForgetPtrList();
     Init();
 }
 
@@ -220,11 +220,20 @@ void CFerroxAssetSet::SetUVAnimDictionary(CFerroxSharedAsset* dictionary)
     m_pUVAnimDictionary = dictionary;
 }
 
+// The technology tree stops updating the list before it goes.
+void CFerroxAssetSet::ForgetPtrList()
+{
+    if (m_pPtrList && g_pFerroxGame && g_pFerroxGame->m_pTechTree)
+        g_pFerroxGame->m_pTechTree->RemoveListener(m_pPtrList);
+    delete m_pPtrList;
+    m_pPtrList = nullptr;
+}
+
 void CFerroxAssetSet::SetPtrList(CFerroxPtrList* list)
 {
     if (list == m_pPtrList)
         return;
-    delete m_pPtrList;
+    ForgetPtrList();
     m_pPtrList = list;
 }
 

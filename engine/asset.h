@@ -149,6 +149,7 @@ public:
     GxUVAnimDictionary* GetUVAnimDictionary() const;
 
 private:
+    void ForgetPtrList();
     std::vector<FerroxAnimRecord*> m_animations;
     std::vector<FerroxModelRecord*> m_models;
     std::vector<CFerroxSharedAsset*> m_owned;

@@ -5,6 +5,7 @@
 
 #include "engine/camera.h"
 #include "engine/keyboard.h"
+#include "engine/level.h"
 #include "engine/locale.h"
 #include "engine/mouse.h"
 #include "engine/tagtree.h"
@@ -35,7 +36,7 @@ void WriteDebugBanner(const char* problem)
     FerroxDebugOutput("/////////////////////////////////////////////////////////////////\n\n");
 }
 
-FerroxGameDeleters g_gameDeleters = { nullptr, nullptr };
+FerroxGameDeleters g_gameDeleters = { nullptr };
 
 void DeleteOwned(FerroxOwnedDeleter deleter, void* object)
 {
@@ -129,7 +130,7 @@ void CFerroxGame::Init()
 void CFerroxGame::Release()
 {
     delete m_pGameData;
-    DeleteOwned(g_gameDeleters.levelManager, m_pLevelManager);
+    delete m_pLevelManager;
     DeleteOwned(g_gameDeleters.interface_, m_pInterface);
     delete m_pMouse;
     delete m_pKeyboard;

@@ -53,7 +53,6 @@ struct FerroxKeyEvent {
 // The module that defines the class installs it; without one the object is left alone.
 typedef void (*FerroxOwnedDeleter)(void* object);
 struct FerroxGameDeleters {
-    FerroxOwnedDeleter levelManager;
     FerroxOwnedDeleter interface_;
 };
 FerroxGameDeleters& FerroxGetGameDeleters();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/camera.h"
+#include "engine/clump_local.h"
 #include "engine/clumpext.h"
 #include "engine/object.h"
 #include "gfx/core/image.h"
@@ -31,17 +32,6 @@ const char* const kFirstLevelTag = "LOD_0";
 const GxUInt32 kModulateMaterialColour = 0x40;
 
 GxFrame* AtomicFrame(GxAtomic* atomic) { return atomic ? GxFramedObjectGetFrame(&atomic->object) : nullptr; }
-
-// The first text of the frame's first user-data array; null when it has none.
-const char* FrameTag(GxFrame* frame)
-{
-    if (!frame || GxFrameGetUserDataArrayCount(frame) < 1)
-        return nullptr;
-    const GxUserDataArray* array = GxFrameGetUserDataArray(frame, 0);
-    if (!array || array->format != gxUSERDATASTRING || array->numElements < 1)
-        return nullptr;
-    return GxUserDataArrayGetString(array, 0);
-}
 
 const char* MaterialTag(GxMaterial* material)
 {
@@ -68,20 +58,6 @@ GxAtomic* FirstAtomic(GxClump* clump)
             &first);
     }
     return first;
-}
-
-template <typename F>
-void ForEachAtomic(GxClump* clump, F each)
-{
-    if (!clump)
-        return;
-    GxClumpForAllAtomics(
-        clump,
-        [](GxAtomic* atomic, void* data) -> GxAtomic* {
-            (*static_cast<F*>(data))(atomic);
-            return atomic;
-        },
-        &each);
 }
 
 template <typename F>
@@ -235,7 +211,7 @@ void CFerroxComposite::CollectAnimatedMaterials(GxClump* clump)
     // applying one needs the material effects' slots too.
     if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0 || GxMaterialGetPluginOffset(gxPLUGINMATERIALEFFECTS) < 0)
         return;
-    ForEachAtomic(clump, [this](GxAtomic* atomic) {
+    FerroxForEachAtomic(clump, [this](GxAtomic* atomic) {
         ForEachMaterial(atomic->geometry, [this](GxMaterial* material) {
             if (!GxUVAnimMaterialHasAnimation(material))
                 return;
@@ -287,7 +263,7 @@ int CFerroxComposite::SetupCopies(const FerroxLODSetup* setup)
         m_clumps.push_back(copy);
         if (setup->renderCallback) {
             const GxAtomicCallBackRender callback = setup->renderCallback;
-            ForEachAtomic(copy, [callback](GxAtomic* atomic) { GxAtomicSetRenderCallBack(atomic, callback); });
+            FerroxForEachAtomic(copy, [callback](GxAtomic* atomic) { GxAtomicSetRenderCallBack(atomic, callback); });
             m_renderCallback = callback;
         }
     }
@@ -373,10 +349,10 @@ GxAtomic* CFerroxComposite::FindPart(const char* name)
 {
     const std::string wanted = name ? name : "";
     GxAtomic* found = nullptr;
-    ForEachAtomic(m_pClump, [&](GxAtomic* atomic) {
+    FerroxForEachAtomic(m_pClump, [&](GxAtomic* atomic) {
         if (found)
             return;
-        const char* tag = FrameTag(AtomicFrame(atomic));
+        const char* tag = FerroxFrameTag(AtomicFrame(atomic));
         if (tag ? wanted == tag : wanted.empty())
             found = atomic;
     });
@@ -388,8 +364,8 @@ GxAtomic* CFerroxComposite::ShowPartVariant(const char* name, GxUInt8 mask, int 
     const char* wanted = name ? name : "";
     const std::string digits = std::to_string(number);
     GxAtomic* found = nullptr;
-    ForEachAtomic(m_pClump, [&](GxAtomic* atomic) {
-        const char* tag = FrameTag(AtomicFrame(atomic));
+    FerroxForEachAtomic(m_pClump, [&](GxAtomic* atomic) {
+        const char* tag = FerroxFrameTag(AtomicFrame(atomic));
         if (!tag || !Contains(tag, wanted))
             return;
         GxUInt8& flags = atomic->object.object.flags;
@@ -410,7 +386,7 @@ void CFerroxComposite::OrGeometryFlags(const FerroxGeometryFlags* record)
     if (!record)
         return;
     const GxUInt32 flags = record->flags;
-    ForEachAtomic(m_pClump, [flags](GxAtomic* atomic) {
+    FerroxForEachAtomic(m_pClump, [flags](GxAtomic* atomic) {
         if (atomic->geometry)
             atomic->geometry->flags |= flags;
     });
@@ -420,7 +396,7 @@ void CFerroxComposite::ScaleGeometry(const FerroxScaleRecord* record)
 {
     if (!record)
         return;
-    ForEachAtomic(m_pClump, [record](GxAtomic* atomic) {
+    FerroxForEachAtomic(m_pClump, [record](GxAtomic* atomic) {
         GxGeometry* geometry = atomic->geometry;
         if (!geometry || !geometry->morphTarget || !GxGeometryLock(geometry, gxGEOMETRYLOCKALL))
             return;
@@ -464,7 +440,7 @@ void CFerroxComposite::TintMaterials(const std::vector<FerroxTint>& table, const
             part->geometry->flags |= kModulateMaterialColour;
         return;
     }
-    ForEachAtomic(m_pClump, [&](GxAtomic* atomic) { ForEachMaterial(atomic->geometry, tint); });
+    FerroxForEachAtomic(m_pClump, [&](GxAtomic* atomic) { ForEachMaterial(atomic->geometry, tint); });
 }
 
 void CFerroxComposite::SetMaterialColour(const GxRGBA* colour)
@@ -472,7 +448,7 @@ void CFerroxComposite::SetMaterialColour(const GxRGBA* colour)
     if (!colour)
         return;
     const GxRGBA value = *colour;
-    ForEachAtomic(m_pClump, [value](GxAtomic* atomic) {
+    FerroxForEachAtomic(m_pClump, [value](GxAtomic* atomic) {
         ForEachMaterial(atomic->geometry, [value](GxMaterial* material) { material->color = value; });
     });
 }
@@ -488,7 +464,7 @@ int CFerroxComposite::AttachTo(std::vector<GxFrame*>* frames, const char* match)
         static GxFrame* Visit(GxFrame* frame, void* data)
         {
             Walk* walk = static_cast<Walk*>(data);
-            if (*walk->wanted == '\0' || Contains(FrameTag(frame), walk->wanted))
+            if (*walk->wanted == '\0' || Contains(FerroxFrameTag(frame), walk->wanted))
                 walk->frames->push_back(frame);
             GxFrameForAllChildren(frame, Visit, data);
             return frame;

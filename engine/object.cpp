@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/clump_local.h"
 #include "engine/clumpext.h"
 #include "engine/composite.h"
 #include "engine/convert.h"
@@ -43,20 +44,6 @@ GxAnimHierarchy* FindHierarchy(GxFrame* frame)
     for (GxFrame* child = frame->child; !hierarchy && child; child = child->next)
         hierarchy = FindHierarchy(child);
     return hierarchy;
-}
-
-template <typename F>
-void ForEachAtomic(GxClump* clump, F each)
-{
-    if (!clump)
-        return;
-    GxClumpForAllAtomics(
-        clump,
-        [](GxAtomic* atomic, void* data) -> GxAtomic* {
-            (*static_cast<F*>(data))(atomic);
-            return atomic;
-        },
-        &each);
 }
 
 void RunOverMaterials(GxAtomic* part, const FerroxPartData* data)
@@ -162,7 +149,7 @@ void CFerroxObject::Setup(const FerroxObjectDescriptor* descriptor)
         return;
     m_pModel->SetClumpOwner(this);
     GxAnimHierarchy* hierarchy = m_pHierarchy;
-    ForEachAtomic(m_pModel->GetClump(), [hierarchy](GxAtomic* atomic) {
+    FerroxForEachAtomic(m_pModel->GetClump(), [hierarchy](GxAtomic* atomic) {
         if (atomic->geometry && GxSkinGeometryGetSkin(atomic->geometry))
             GxSkinAtomicSetHierarchy(atomic, hierarchy);
     });
@@ -330,7 +317,7 @@ void CFerroxObject::DisableCollision()
     if (!m_pModel)
         return;
     for (GxClump* clump : m_pModel->GetClumps())
-        ForEachAtomic(clump,
+        FerroxForEachAtomic(clump,
                       [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kCollisionFlag); });
 }
 
@@ -339,7 +326,7 @@ void CFerroxObject::DisableRender()
     if (!m_pModel)
         return;
     for (GxClump* clump : m_pModel->GetClumps())
-        ForEachAtomic(clump,
+        FerroxForEachAtomic(clump,
                       [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag); });
 }
 

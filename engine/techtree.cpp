@@ -128,8 +128,13 @@ FerroxTechCategory* CFerroxTechTree::CreateCategory()
 
 void CFerroxTechTree::AddListener(CFerroxPtrList* listener)
 {
-    if (listener)
+    if (listener && std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
         m_listeners.push_back(listener);
+}
+
+void CFerroxTechTree::RemoveListener(CFerroxPtrList* listener)
+{
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener), m_listeners.end());
 }
 
 void CFerroxTechTree::Reset()

@@ -47,7 +47,9 @@ public:
 
     virtual FerroxTechEntry* CreateEntry();
     virtual FerroxTechCategory* CreateCategory();
+    // Lists of waiting technology ids; each is told of completions and refilled at Reset until removed.
     virtual void AddListener(CFerroxPtrList* listener);
+    void RemoveListener(CFerroxPtrList* listener);
     virtual void Reset();
     // Reads the "<TECHTREE>" section of an open tag file; 1 when the section was found.
     virtual int Load(CFerroxTagFile* file);

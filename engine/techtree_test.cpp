@@ -94,6 +94,22 @@ TEST_F(TechTree, DevelopmentTimeIsSharedAndCompletionUnlocks)
     EXPECT_EQ(0, tree.FindEntry(4001)->prerequisites->IsEmpty());   // its own prerequisite
 }
 
+// A list that goes away leaves the tree first: completion and Reset no longer reach it, and adding it twice
+// lists it once.
+TEST_F(TechTree, RemovedListenerIsNoLongerTouched)
+{
+    auto* gone = new CFerroxPtrList();
+    gone->Add(FerroxTechIdToPointer(1000));
+    tree.AddListener(gone);
+    tree.AddListener(gone);
+    tree.RemoveListener(gone);
+    delete gone;   // ASan reports any later use
+    ASSERT_EQ(1, tree.Activate(tree.FindEntry(1000)));
+    Run(4.0f);
+    tree.Reset();
+    EXPECT_EQ(2u, listener.GetWorking().size());
+}
+
 TEST_F(TechTree, LargeOrBadFrameTimesAreSafe)
 {
     FerroxTechEntry* mop = tree.FindEntry(1000);

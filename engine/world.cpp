@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/animtexture.h"
+#include "engine/clump_local.h"
 #include "engine/clumpext.h"
 #include "engine/composite.h"
 #include "engine/object.h"
@@ -46,30 +47,6 @@ constexpr size_t kAnimTagSuffix = 2;  // the frame number at the end of an anima
 void* State(GxUInt32 value) { return GxRenderStateValue(value); }
 
 GxFrame* FrameOf(GxAtomic* atomic) { return static_cast<GxFrame*>(atomic->object.object.parent); }
-
-// The first text of a frame's first user-data entry, or null.
-const char* FrameText(GxFrame* frame)
-{
-    if (!frame || GxFrameGetUserDataArrayCount(frame) < 1)
-        return nullptr;
-    GxUserDataArray* array = GxFrameGetUserDataArray(frame, 0);
-    if (!array || array->format != gxUSERDATASTRING || array->numElements < 1)
-        return nullptr;
-    return GxUserDataArrayGetString(array, 0);
-}
-
-template <typename F> void ForEachAtomic(GxClump* clump, F visit)
-{
-    if (!clump)
-        return;
-    GxClumpForAllAtomics(
-        clump,
-        [](GxAtomic* atomic, void* data) {
-            (*static_cast<F*>(data))(atomic);
-            return atomic;
-        },
-        &visit);
-}
 
 // ---- Translucency ----
 
@@ -185,7 +162,7 @@ void CFerroxWorldRegistry::Register(CFerroxComposite* model)
         m_models.push_back(model);
     for (GxClump* clump : model->GetClumps()) {
         SetClumpComposite(clump, model);
-        ForEachAtomic(clump, [this](GxAtomic* atomic) {
+        FerroxForEachAtomic(clump, [this](GxAtomic* atomic) {
             if (m_saved.count(atomic) || !IsTranslucent(atomic))
                 return;
             m_saved[atomic] = atomic->renderCallBack;
@@ -202,7 +179,7 @@ void CFerroxWorldRegistry::Unregister(CFerroxComposite* model)
         return;
     m_models.erase(std::remove(m_models.begin(), m_models.end(), model), m_models.end());
     for (GxClump* clump : model->GetClumps()) {
-        ForEachAtomic(clump, [this](GxAtomic* atomic) {
+        FerroxForEachAtomic(clump, [this](GxAtomic* atomic) {
             m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(),
                                          [atomic](const FerroxQueuedAtomic& q) { return q.atomic == atomic; }),
                           m_queue.end());
@@ -399,13 +376,13 @@ void CFerroxWorld::SetupAnimTextures(CFerroxObject* object)
     std::vector<GxFrame*> frames;
     object->AttachTo(&frames);
     for (GxFrame* frame : frames) {
-        const char* tag = FrameText(frame);
+        const char* tag = FerroxFrameTag(frame);
         if (!tag || std::find(m_animTags.begin(), m_animTags.end(), tag) != m_animTags.end())
             continue;
         // The texture of the first textured material of the frame's atomics is the one animated.
         GxTexture** slot = nullptr;
         for (GxClump* clump : model->GetClumps()) {
-            ForEachAtomic(clump, [frame, &slot](GxAtomic* atomic) {
+            FerroxForEachAtomic(clump, [frame, &slot](GxAtomic* atomic) {
                 if (slot || FrameOf(atomic) != frame || !atomic->geometry)
                     return;
                 const GxMaterialList& list = atomic->geometry->matList;
@@ -537,9 +514,9 @@ int CFerroxWorld::Create(const char* fileName, GxCamera* camera)
             GxV3d position;
         };
         std::vector<Placeholder> placeholders;
-        ForEachAtomic(clump, [&placeholders](GxAtomic* atomic) {
+        FerroxForEachAtomic(clump, [&placeholders](GxAtomic* atomic) {
             GxFrame* frame = FrameOf(atomic);
-            const char* text = FrameText(frame);
+            const char* text = FerroxFrameTag(frame);
             if (text)
                 placeholders.push_back({atomic, text, GxFrameGetWorldMatrix(frame)->pos});
         });

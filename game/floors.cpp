@@ -34,10 +34,7 @@ const char* const kLineEnd = "\r\n";
 // Objects of a storey shown or hidden with it: every class but doors.
 const ObjectFloorFlags kStoreyObjects = {1, 1, 0, 1, 1, 1, 1};
 
-int TileToText(CFerroxTileRecord* tile)
-{
-    return g_pActive ? g_pActive->TileTypeToIndex(tile) : kNoTile;
-}
+int TileToText(CFerroxTileRecord* tile) { return g_pActive ? g_pActive->TileTypeToIndex(tile) : kNoTile; }
 
 CFerroxTileRecord* TileFromText(int value, CFerroxTileRecord*)
 {
@@ -66,35 +63,20 @@ int StoreysOf(CFerroxBlockMesh* ground)
 
 }  // namespace
 
-CConnector::~CConnector()
-{
-    delete spline;
-}
+CConnector::~CConnector() { delete spline; }
 
-CFloorManager* CFloorManager::GetInstance()
-{
-    return g_pInstance;
-}
+CFloorManager* CFloorManager::GetInstance() { return g_pInstance; }
 
 void CFloorManager::SetCellFilter(FerroxStoreyFilter filter)
 {
     g_cellFilter = filter ? filter : &CFloorManager::DefaultCellFilter;
 }
 
-FerroxStoreyFilter CFloorManager::GetCellFilter()
-{
-    return g_cellFilter;
-}
+FerroxStoreyFilter CFloorManager::GetCellFilter() { return g_cellFilter; }
 
-int CFloorManager::DefaultCellFilter(CFerroxBase*, int, int untiled)
-{
-    return untiled == 0 ? 1 : 0;
-}
+int CFloorManager::DefaultCellFilter(CFerroxBase*, int, int untiled) { return untiled == 0 ? 1 : 0; }
 
-CFloorManager::CFloorManager() : m_currentTile(kNoTile), m_pHooks(nullptr)
-{
-    Init();
-}
+CFloorManager::CFloorManager() : m_currentTile(kNoTile), m_pHooks(nullptr) { Init(); }
 
 CFloorManager::~CFloorManager()
 {
@@ -268,9 +250,15 @@ void CFloorManager::UpdatePick(const GxV3d& point)
 
 int CFloorManager::FloorUp(CGameNotices* notices, CFerroxWorld* world)
 {
+    // Objects go back into the level's world; without one they stay out of it.
+    if (world)
+        m_pWorld = world;
+    else
+        world = m_pWorld;
     if (m_currentFloorIndex < m_builtFloors - 1) {
         m_currentFloorIndex++;
-        if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
+        CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+        if (objects && world)
             objects->ShowFloorObjects(m_currentFloorIndex, kStoreyObjects, world);
         if (m_pHooks)
             m_pHooks->OnFloorChanged(1);
@@ -278,7 +266,6 @@ int CFloorManager::FloorUp(CGameNotices* notices, CFerroxWorld* world)
     }
     if (m_builtFloors >= m_maxFloors || !notices)
         return 0;
-    m_pWorld = world;
     int16_t list = -1;
     if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
         list = g_pFerroxGame->m_pLocale->FindTextList(kInGameMessages);
@@ -337,10 +324,7 @@ void CFloorManager::AddFloorCallback()
         g_pInstance->AddFloor();
 }
 
-CFloorTile* CFloorManager::GetCurrentTileType()
-{
-    return TileTypeFromIndex(m_currentTile);
-}
+CFloorTile* CFloorManager::GetCurrentTileType() { return TileTypeFromIndex(m_currentTile); }
 
 int CFloorManager::SelectTileType(int index)
 {

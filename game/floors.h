@@ -114,6 +114,8 @@ public:
     void Clear();
 
     void SetHooks(CFloorHooks* hooks) { m_pHooks = hooks; }
+    // The level's world, into which the objects of a storey go back when it is shown again.
+    void SetWorld(CFerroxWorld* world) { m_pWorld = world; }
     const std::vector<CFerroxBlockMesh*>& GetBaseFloors() const { return m_baseFloors; }
     int32_t GetBaseFloorCount() const { return m_baseFloorCount; }
     int32_t GetPickedCell() const { return m_pickedCell; }
@@ -148,5 +150,5 @@ private:
     std::vector<CFerroxObject*> m_debris;
     std::map<CFerroxBlockMesh*, std::vector<CConnector*>> m_connectors;
     CFloorHooks* m_pHooks;
-    CFerroxWorld* m_pWorld;  // the world the last FloorUp offered a storey for
+    CFerroxWorld* m_pWorld;  // the level's world: set, or the last one a FloorUp was given
 };

@@ -108,24 +108,40 @@ bool ReadValueLine(int index, const std::string& text, ParticleConfig* config)
     int32_t ints[4];
     bool ok = false;
     switch (index) {
-    case 0: ok = ReadVector(line, &c.force); break;
-    case 1: ok = ReadVector(line, &c.emitterSize); break;
-    case 2: ok = ReadFloats(line, c.particleSize, 2); break;
+    case 0:
+        ok = ReadVector(line, &c.force);
+        break;
+    case 1:
+        ok = ReadVector(line, &c.emitterSize);
+        break;
+    case 2:
+        ok = ReadFloats(line, c.particleSize, 2);
+        break;
     case 3:
         // A negative count would ask the emitter for a negative number of particles.
         ok = line.Int(&c.perEmission, 0, INT16_MAX) && line.Int(&c.perEmissionVariation, 0, INT16_MAX) &&
              line.Float(&c.emitGap) && line.Float(&c.emitGapVariation) && c.emitGap >= 0.0f;
         break;
-    case 4: ok = line.Float(&c.life) && line.Float(&c.lifeVariation); break;
-    case 5: ok = line.Float(&c.speed) && line.Float(&c.speedVariation); break;
-    case 6: ok = ReadVector(line, &c.direction); break;
-    case 7: ok = ReadVector(line, &c.directionVariation); break;
+    case 4:
+        ok = line.Float(&c.life) && line.Float(&c.lifeVariation);
+        break;
+    case 5:
+        ok = line.Float(&c.speed) && line.Float(&c.speedVariation);
+        break;
+    case 6:
+        ok = ReadVector(line, &c.direction);
+        break;
+    case 7:
+        ok = ReadVector(line, &c.directionVariation);
+        break;
     case 8:
         ok = ReadColour(line, ints);
         for (int i = 0; ok && i < 4; i++)
             c.colour[i] = static_cast<uint8_t>(ints[i]);
         break;
-    case 9: ok = ReadFloats(line, c.uv, 4); break;
+    case 9:
+        ok = ReadFloats(line, c.uv, 4);
+        break;
     case 10:
     case 11:
         ok = ReadColour(line, ints);
@@ -135,12 +151,15 @@ bool ReadValueLine(int index, const std::string& text, ParticleConfig* config)
     case 12:
         ok = ReadFloats(line, c.startSize, 2) && ReadFloats(line, c.startSizeVariation, 2);
         break;
-    case 13: ok = ReadFloats(line, c.endSize, 2) && ReadFloats(line, c.endSizeVariation, 2); break;
+    case 13:
+        ok = ReadFloats(line, c.endSize, 2) && ReadFloats(line, c.endSizeVariation, 2);
+        break;
     case 14:
         // Indexes the blending table has no entry for keep the standard blending.
         ok = line.Int(&c.sourceBlend, 0, kBlendIndexes - 1) && line.Int(&c.destinationBlend, 0, kBlendIndexes - 1);
         break;
-    default: break;
+    default:
+        break;
     }
     if (ok)
         *config = c;
@@ -233,10 +252,7 @@ void ReadParticleConfig(const std::vector<std::string>& lines, ParticleConfig* c
     }
 }
 
-CConfigurableStdParticle::CConfigurableStdParticle()
-{
-    CConfigurableStdParticle::Init();
-}
+CConfigurableStdParticle::CConfigurableStdParticle() { CConfigurableStdParticle::Init(); }
 
 void CConfigurableStdParticle::Init()
 {

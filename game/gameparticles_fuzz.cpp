@@ -11,8 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<std::string> lines = SplitParticleLines(reinterpret_cast<const char*>(data), size);
     ParticleConfig config = ParticleConfigDefaults();
     ReadParticleConfig(lines, &config);
-    const float values[] = {config.force.x, config.emitGap, config.life, config.speed, config.uv[3],
-                            config.startColour[0], config.endSizeVariation[1]};
+    const float values[] = {config.force.x,
+                            config.emitGap,
+                            config.life,
+                            config.speed,
+                            config.uv[3],
+                            config.startColour[0],
+                            config.endSizeVariation[1]};
     for (float v : values) {
         if (!std::isfinite(v))
             std::abort();

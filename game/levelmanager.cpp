@@ -26,15 +26,9 @@ std::string WithoutLineEnd(const char* value)
 
 CLevelManager::~CLevelManager() {}
 
-CWorld* CLevelManager::GetGameWorld()
-{
-    return dynamic_cast<CWorld*>(m_pWorld);
-}
+CWorld* CLevelManager::GetGameWorld() { return dynamic_cast<CWorld*>(m_pWorld); }
 
-int CLevelManager::CreateWorld()
-{
-    return Create();
-}
+int CLevelManager::CreateWorld() { return Create(); }
 
 int CLevelManager::Create()
 {

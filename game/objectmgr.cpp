@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/animtexture.h"
 #include "engine/blockgrid.h"
 #include "engine/blockmesh.h"
 #include "engine/composite.h"
@@ -42,7 +43,21 @@ constexpr GxUInt32 kEffectCullNone = 1;
 CDynamicObjectManager* g_pObjectManager = nullptr;
 CObjectManagerSeam* g_pSeam = nullptr;
 ObjectClassHooks g_hooks = {};
-ObjectAnimTextureMaker g_animTextureMaker = nullptr;
+
+// The engine's animated texture behind the manager's interface.
+class EngineAnimTexture : public CObjectAnimTexture {
+public:
+    int Load(const char* path, GxTexture** slot) override { return m_texture.Load(path, slot); }
+    void Update(float dt) override { m_texture.Update(dt); }
+    const char* GetBaseName() const override { return m_texture.GetBaseName(); }
+
+private:
+    CFerroxAnimTexture m_texture;
+};
+
+CObjectAnimTexture* MakeEngineAnimTexture() { return new EngineAnimTexture(); }
+
+ObjectAnimTextureMaker g_animTextureMaker = MakeEngineAnimTexture;
 
 bool IsOfKind(CFerroxObject* object, ObjectListKind kind)
 {
@@ -546,8 +561,6 @@ int CDynamicObjectManager::CreateAnimTextures(CFerroxObject* object)
 void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
                                                   const std::vector<GxMaterial*>& materials)
 {
-    if (!g_animTextureMaker)
-        return;
     const size_t slash = modelName.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : modelName.substr(0, slash + 1);
     for (GxMaterial* material : materials) {
@@ -584,12 +597,11 @@ int CDynamicObjectManager::SaveObjects(CFerroxFile* file)
             for (CFerroxObject* object : *list)
                 save(object);
         }
-        if (floor + 1 >= m_floors.size())
-            continue;
-        // Every stairs object is in two records: it is written once, with the upper one's objects.
-        const CFloorObjects* above = m_floors[floor + 1];
+        // Every stairs object is in two records: it is written once, with the upper one's objects. A missing
+        // record above counts as empty, so the top record's stairs are written too.
+        const CFloorObjects* above = floor + 1 < m_floors.size() ? m_floors[floor + 1] : nullptr;
         for (CFerroxObject* stairs : record->stairs) {
-            if (!Contains(above->stairs, stairs))
+            if (!above || !Contains(above->stairs, stairs))
                 save(stairs);
         }
     }
@@ -634,4 +646,7 @@ const ObjectClassHooks& CDynamicObjectManager::GetClassHooks() { return g_hooks;
 
 void CDynamicObjectManager::ResetClassHooks() { g_hooks = ObjectClassHooks{}; }
 
-void CDynamicObjectManager::SetAnimTextureMaker(ObjectAnimTextureMaker maker) { g_animTextureMaker = maker; }
+void CDynamicObjectManager::SetAnimTextureMaker(ObjectAnimTextureMaker maker)
+{
+    g_animTextureMaker = maker ? maker : MakeEngineAnimTexture;
+}

@@ -123,7 +123,7 @@ struct ObjectClassHooks {
     void (*setVisibleFloor)(CFerroxObject* character, int32_t floor);
 };
 
-// An animated texture as the manager drives it; the interface's animated texture stands behind it.
+// An animated texture as the manager drives it; the engine's animated texture stands behind it by default.
 class CObjectAnimTexture {
 public:
     virtual ~CObjectAnimTexture() = default;
@@ -202,6 +202,7 @@ public:
     static void SetClassHooks(const ObjectClassHooks& hooks);
     static const ObjectClassHooks& GetClassHooks();
     static void ResetClassHooks();
+    // Makes the animated textures (null: the engine's own, the default).
     static void SetAnimTextureMaker(ObjectAnimTextureMaker maker);
 
     CStatistics* GetStatistics() const { return m_pStatistics; }

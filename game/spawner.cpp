@@ -11,15 +11,9 @@ CSpawner* g_pInstance = nullptr;
 
 }  // namespace
 
-CSpawnPoint::~CSpawnPoint()
-{
-    delete spline;
-}
+CSpawnPoint::~CSpawnPoint() { delete spline; }
 
-CSpawner* CSpawner::GetInstance()
-{
-    return g_pInstance;
-}
+CSpawner* CSpawner::GetInstance() { return g_pInstance; }
 
 CSpawner::CSpawner()
 {

@@ -19,8 +19,7 @@ class CFerroxWorld;
 struct CSpawnPoint {
     CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path)
         : name(pointName), spare(0), floor(baseFloor), spline(path), words{0, 0, 0}
-    {
-    }
+    {}
     ~CSpawnPoint();
     CSpawnPoint(const CSpawnPoint&) = delete;
     CSpawnPoint& operator=(const CSpawnPoint&) = delete;

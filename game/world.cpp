@@ -17,10 +17,7 @@ constexpr size_t kSpawnFields = 1;
 // Spawn points name their floor by the id's low 16 bits.
 constexpr int kFloorIdMask = 0xFFFF;
 
-bool Contains(const char* text, const char* part)
-{
-    return text && std::string(text).find(part) != std::string::npos;
-}
+bool Contains(const char* text, const char* part) { return text && std::string(text).find(part) != std::string::npos; }
 
 // The text after the first "_", or empty.
 std::string AfterFirstSeparator(const std::string& text)
@@ -60,15 +57,9 @@ void CWorld::SetTargets(CFloorManager* floors, CSpawner* spawner)
     m_pSpawner = spawner;
 }
 
-CFloorManager* CWorld::Floors() const
-{
-    return m_pFloors ? m_pFloors : CFloorManager::GetInstance();
-}
+CFloorManager* CWorld::Floors() const { return m_pFloors ? m_pFloors : CFloorManager::GetInstance(); }
 
-CSpawner* CWorld::Spawner() const
-{
-    return m_pSpawner ? m_pSpawner : CSpawner::GetInstance();
-}
+CSpawner* CWorld::Spawner() const { return m_pSpawner ? m_pSpawner : CSpawner::GetInstance(); }
 
 int CWorld::ProcessPlaceholder(const char* text, int mode, const GxV3d* position)
 {

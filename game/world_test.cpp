@@ -90,9 +90,9 @@ TEST_F(GameWorld, MapPlaceholdersMakeTheBaseFloorsWhoseGridsCanBeMade)
 
 TEST_F(GameWorld, ConnectorsStayWithTheirSourceFloorOrAreDroppedWithTheirPath)
 {
-    const std::string level =
-        WriteLevel({"map_1_8_8_2", "map_2_8_8_2", "connector_1_2_escalator", "connector_2_1_lift", "connector_7_1_ramp"},
-                   {"connector_1_2_escalator", "connector_7_1_ramp", "camera"});
+    const std::string level = WriteLevel(
+        {"map_1_8_8_2", "map_2_8_8_2", "connector_1_2_escalator", "connector_2_1_lift", "connector_7_1_ramp"},
+        {"connector_1_2_escalator", "connector_7_1_ramp", "camera"});
     CFloorManager floors;
     CSpawner spawner;
     CTestWorld world;
@@ -118,9 +118,8 @@ TEST_F(GameWorld, ConnectorsStayWithTheirSourceFloorOrAreDroppedWithTheirPath)
 
 TEST_F(GameWorld, SpawnSplinesBecomeSpawnPointsOnTheirFloor)
 {
-    const std::string level =
-        WriteLevel({"map_1_8_8_2", "map_2_8_8_2"}, {"spawn_2_entrance", "spawn_1_north", "connector_spawn_3", "spawn_9_x",
-                                                     "camera"});
+    const std::string level = WriteLevel({"map_1_8_8_2", "map_2_8_8_2"}, {"spawn_2_entrance", "spawn_1_north",
+                                                                          "connector_spawn_3", "spawn_9_x", "camera"});
     CFloorManager floors;
     CSpawner spawner;
     CTestWorld world;

@@ -53,6 +53,15 @@ UVMaterial* ExtOf(const GxMaterial* material)
                                          materialOffset);
 }
 
+// The block behind the public calls: null for a null material or when this engine runs without the plugin (the
+// offset kept from an earlier engine would point into another layout).
+UVMaterial* AttachedExtOf(const GxMaterial* material)
+{
+    return material && GxMaterialGetPluginOffset(gxPLUGINUVANIM) == materialOffset && materialOffset >= 0
+               ? ExtOf(material)
+               : nullptr;
+}
+
 // ---------------------------------------------------------------------------------------------- schemes
 
 GxReal Fraction(const GxUVAnimKeyFrame* a, const GxUVAnimKeyFrame* b, GxReal time)
@@ -574,11 +583,11 @@ void GxUVAnimKeyFrameInit(const GxAnimation* animation, void* keyFrame, void* pr
 
 GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimation* animation)
 {
-    if (!material || slot < 0 || slot >= gxMAXUVANIMSLOTS) {
+    UVMaterial* ext = AttachedExtOf(material);
+    if (!ext || slot < 0 || slot >= gxMAXUVANIMSLOTS) {
         GxErrorRaise(gxPLUGINUVANIM, gxERRNULLARG);
         return nullptr;
     }
-    UVMaterial* ext = ExtOf(material);
     GxAnimInterpolator* interp = nullptr;
     if (animation) {
         if (!IsUVScheme(animation) || !(interp = BindSlot(animation))) {
@@ -593,12 +602,17 @@ GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimat
 
 GxAnimInterpolator* GxUVAnimMaterialGetInterpolator(const GxMaterial* material, GxInt32 slot)
 {
-    return slot >= 0 && slot < gxMAXUVANIMSLOTS ? ExtOf(material)->slots[slot] : nullptr;
+    const UVMaterial* ext = AttachedExtOf(material);
+    return ext && slot >= 0 && slot < gxMAXUVANIMSLOTS ? ext->slots[slot] : nullptr;
 }
 
 GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds)
 {
-    for (GxAnimInterpolator* interp : ExtOf(material)->slots) {
+    UVMaterial* ext = AttachedExtOf(material);
+    if (!ext) {
+        return material;
+    }
+    for (GxAnimInterpolator* interp : ext->slots) {
         if (interp) {
             GxAnimInterpolatorAddAnimTime(interp, seconds);
         }
@@ -608,7 +622,10 @@ GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds)
 
 GxMaterial* GxUVAnimMaterialApply(GxMaterial* material)
 {
-    UVMaterial* ext = ExtOf(material);
+    UVMaterial* ext = AttachedExtOf(material);
+    if (!ext) {
+        return material;
+    }
     for (GxMatrix* matrix : ext->uv) {
         if (matrix) {
             GxMatrixSetIdentity(matrix);
@@ -636,7 +653,11 @@ GxMaterial* GxUVAnimMaterialApply(GxMaterial* material)
 
 GxBool GxUVAnimMaterialHasAnimation(const GxMaterial* material)
 {
-    for (GxAnimInterpolator* interp : ExtOf(material)->slots) {
+    const UVMaterial* ext = AttachedExtOf(material);
+    if (!ext) {
+        return 0;
+    }
+    for (GxAnimInterpolator* interp : ext->slots) {
         if (interp) {
             return 1;
         }
@@ -646,7 +667,8 @@ GxBool GxUVAnimMaterialHasAnimation(const GxMaterial* material)
 
 const GxMatrix* GxUVAnimMaterialGetUVMatrix(const GxMaterial* material, GxInt32 channel)
 {
-    return channel >= 0 && channel < gxUVANIMCHANNELS ? ExtOf(material)->uv[channel] : nullptr;
+    const UVMaterial* ext = AttachedExtOf(material);
+    return ext && channel >= 0 && channel < gxUVANIMCHANNELS ? ext->uv[channel] : nullptr;
 }
 
 GxUVAnimDictionary* GxUVAnimSetCurrentDictionary(GxUVAnimDictionary* dictionary)

@@ -261,3 +261,25 @@ TEST_F(UVAnim, ReadersRefuseHostileCountsLinksAndNames)
 }
 
 }  // namespace
+
+// An engine without the plugin, after one with it: the material calls answer "nothing" instead of reading a block
+// the material does not have.
+TEST(UVAnimWithoutPlugin, MaterialCallsAnswerNothing)
+{
+    ASSERT_TRUE(GxFxEngineStart());
+    GxTestEngineShutdown();
+    static int window = 0;
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxEngineOpen(&window) &&
+                GxEngineStart());
+    GxMaterial* material = GxMaterialCreate();
+    ASSERT_NE(material, nullptr);
+    EXPECT_FALSE(GxUVAnimMaterialHasAnimation(material));
+    EXPECT_EQ(GxUVAnimMaterialGetUVMatrix(material, 0), nullptr);
+    EXPECT_EQ(GxUVAnimMaterialGetInterpolator(material, 0), nullptr);
+    EXPECT_EQ(GxUVAnimMaterialAddTime(material, 1.0f), material);
+    EXPECT_EQ(GxUVAnimMaterialApply(material), material);
+    EXPECT_EQ(GxUVAnimMaterialSetAnim(material, 0, nullptr), nullptr);
+    GxMaterialDestroy(material);
+    GxTestEngineShutdown();
+}

@@ -8,10 +8,12 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/image.h"
+#include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
+#include "tools/content/spline_writer.h"
 
 namespace {
 
@@ -22,10 +24,12 @@ constexpr GxReal kSlabThickness = 0.2f;
 constexpr GxReal kWallThickness = 0.2f;
 constexpr GxReal kWallHeight = 3.0f;
 constexpr GxReal kAwningDepth = 1.0f;
-constexpr GxReal kAwningHeight = 0.6f;
+constexpr GxReal kAwningHeight = kContentAwningHeight;
 // The simple level takes over from this depth on: levels per unit of depth for the default selection.
 constexpr GxReal kLevelScale = 1.0f / 60.0f;
 constexpr GxInt32 kSimpleLevel = 1;
+constexpr GxReal kCellSize = 2.0f;     // the mall grid's cell: entrances sit one cell in front of the footprint
+constexpr GxReal kMarkerHalf = 0.05f;  // the entrance dummy is a tiny box the game hides
 constexpr GxUInt32 kGeometryFlags =
     gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
 
@@ -143,39 +147,49 @@ GxClump* ContentShopUnitCreate(const ContentShopUnitPlan& plan)
     const std::vector<ContentBox> simple = {
         {{0, (kSlabThickness + kWallHeight) * 0.5f, 0}, {hx, (kSlabThickness + kWallHeight) * 0.5f, hz}, 0},
     };
+    const std::vector<ContentBox> dot = {{{0, 0, 0}, {kMarkerHalf, kMarkerHalf, kMarkerHalf}, 0}};
     GxGeometry* detailed = ContentBoxGeometry(full, materials, 2, 0);
     GxGeometry* far = ContentBoxGeometry(simple, materials, 2, gxGEOMETRYTRISTRIP);
+    GxGeometry* marker = ContentBoxGeometry(dot, materials, 2, 0);
     GxMaterialDestroy(walls);
     GxMaterialDestroy(awning);
     GxClump* clump = GxClumpCreate();
     GxFrame* root = GxFrameCreate();
     GxFrame* door = GxFrameCreate();
-    GxAtomic* atomic = GxAtomicCreate();
-    bool ok = detailed && far && clump && root && door && atomic;
+    GxAtomic* unit = GxAtomicCreate();
+    GxAtomic* dummy = GxAtomicCreate();
+    bool ok = detailed && far && marker && clump && root && door && unit && dummy;
     if (ok) {
         GxClumpSetFrame(clump, root);
         GxFrameAddChild(root, door);
-        const GxV3d entrance = {0.0f, 0.0f, hz + 1.0f};
+        // In front of the middle row: the cell the entrance rule turns this point back into.
+        const GxInt32 rows = static_cast<GxInt32>(plan.sizeX / kCellSize);
+        const GxReal entranceX = -hx + kCellSize * 0.5f + kCellSize * static_cast<GxReal>(rows / 2);
+        const GxV3d entrance = {entranceX, 0.0f, hz + kCellSize * 0.5f};
         GxFrameTranslate(door, &entrance, gxCOMBINEREPLACE);
-        GxAtomicSetFrame(atomic, root);
-        GxAtomicSetGeometry(atomic, detailed, 0);
-        GxClumpAddAtomic(clump, atomic);
-        atomic = nullptr;
+        GxAtomicSetFrame(unit, root);
+        GxAtomicSetGeometry(unit, detailed, 0);
+        GxClumpAddAtomic(clump, unit);
+        GxAtomicSetFrame(dummy, door);
+        GxAtomicSetGeometry(dummy, marker, 0);
+        GxClumpAddAtomic(clump, dummy);
         GxUserDataArray* tag = GxFrameAddUserDataArray(door, "tag", gxUSERDATASTRING, 1);
-        GxAtomic* unit = GxLinkGetData(clump->atomicList.next, GxAtomic, inClumpLink);
         ok = tag && GxUserDataArraySetString(tag, 0, "door") && GxLODAtomicSetGeometry(unit, kSimpleLevel, far) &&
              GxLODAtomicSetLevelScale(unit, kLevelScale);
+        unit = nullptr;
+        dummy = nullptr;
         door = nullptr;
         root = nullptr;
     }
-    if (detailed) {
-        GxGeometryDestroy(detailed);
+    for (GxGeometry* geometry : {detailed, far, marker}) {
+        if (geometry) {
+            GxGeometryDestroy(geometry);
+        }
     }
-    if (far) {
-        GxGeometryDestroy(far);
-    }
-    if (atomic) {
-        GxAtomicDestroy(atomic);
+    for (GxAtomic* atomic : {unit, dummy}) {
+        if (atomic) {
+            GxAtomicDestroy(atomic);
+        }
     }
     if (door) {
         GxFrameDestroy(door);
@@ -217,7 +231,8 @@ GxImage* ContentSignImage(GxInt32 size, GxRGBA colour)
     return image;
 }
 
-bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageTexture>& textures, GxClump* clump)
+bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageTexture>& textures, GxClump* clump,
+                           const std::vector<ContentSlotPath>& slots)
 {
     const std::vector<GxUInt8> clumpBytes = ContentClumpBytes(clump);
     const GxUInt32 dictionarySize = ContentImageDictionaryBodySize(textures, CONTENTIMAGEDICTIONARYRECORDS);
@@ -236,9 +251,15 @@ bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageT
     if (!stream) {
         return false;
     }
-    const bool written = ContentTOCWrite(stream, entries) &&
-                         ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) &&
-                         GxStreamWrite(stream, clumpBytes.data(), static_cast<GxUInt32>(clumpBytes.size()));
+    bool written = ContentTOCWrite(stream, entries) &&
+                   ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) &&
+                   GxStreamWrite(stream, clumpBytes.data(), static_cast<GxUInt32>(clumpBytes.size()));
+    for (const ContentSlotPath& slot : slots) {
+        written = written && ContentChunkGroupStartWrite(stream, slot.name.c_str()) &&
+                  ContentSplineWrite(stream, slot.name.c_str(), gxSPLINEOPEN, slot.points.data(),
+                                     static_cast<GxInt32>(slot.points.size())) &&
+                  ContentChunkGroupEndWrite(stream);
+    }
     if (!GxStreamClose(stream, nullptr) || !written) {
         std::remove(temporary.c_str());
         return false;

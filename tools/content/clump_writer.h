@@ -2,6 +2,7 @@
 // all through the library's own clump, geometry and material writers.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "gfx/world/clump.h"
@@ -24,6 +25,9 @@ GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial*
 // The clump chunk as bytes (empty on failure), written by GxClumpStreamWrite.
 std::vector<GxUInt8> ContentClumpBytes(GxClump* clump);
 
+// Height of the shop unit's awning, whose front the whole sign picture covers.
+constexpr GxReal kContentAwningHeight = 0.6f;
+
 // Footprint and look of a shop unit: origin at the footprint centre, entrance on the +z side.
 struct ContentShopUnitPlan {
     GxReal sizeX;
@@ -33,12 +37,22 @@ struct ContentShopUnitPlan {
 };
 
 // A shop unit: slab, three walls and an awning with the sign texture (two materials), two levels of detail
-// (the full unit, then one box), and a "door" dummy frame carrying user-data text at the entrance.
+// (the full unit, then one box), and a "door" dummy: a tiny atomic whose frame carries user-data text, in front
+// of the middle row (the building code finds entrances by walking the atomics).
 // Needs the world, level-of-detail and user-data plugins.
 GxClump* ContentShopUnitCreate(const ContentShopUnitPlan& plan);
 
 // The sign texture's picture: `size` square, 32-bit, a coloured band whose alpha fades to the edges.
 GxImage* ContentSignImage(GxInt32 size, GxRGBA colour);
 
-// A model file: table of contents (images dictionary, then clump), the images dictionary, then the clump.
-bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageTexture>& textures, GxClump* clump);
+// A path characters follow when they use a building, in model space; it is written as a spline named after its
+// group (the name the loader gives the spline).
+struct ContentSlotPath {
+    std::string name;
+    std::vector<GxV3d> points;
+};
+
+// A model file: table of contents (images dictionary, then clump), the images dictionary, the clump, then one
+// named group holding a spline per slot path.
+bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageTexture>& textures, GxClump* clump,
+                           const std::vector<ContentSlotPath>& slots = {});

@@ -2,7 +2,7 @@
 //
 //   1. pictures: floor tiles, model textures, the particle fallback
 //   2. parts: materials, quad meshes, clumps with entrance dummies
-//   3. recipes: floor tiles, stand-ins, helper pieces, ground, selection ring, debris
+//   3. recipes: floor tiles, helper pieces, ground, selection ring, debris (buildings: building_models.cpp)
 //   4. the writer
 #include "tools/content/misc_models.h"
 
@@ -16,24 +16,15 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "gfx/world/userdata.h"
+#include "tools/content/building_models.h"
 #include "tools/content/clump_writer.h"
-#include "tools/content/world_writer.h"
-
-namespace {
+#include "tools/content/misc_models_local.h"
 
 namespace fs = std::filesystem;
 
-constexpr GxUInt32 kLitFlags =
-    gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
-// Untextured: the material colour alone, modulated so the placement tints show.
-constexpr GxUInt32 kPlainFlags =
-    gxGEOMETRYPOSITIONS | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
-constexpr GxUInt32 kFilterWrap = 0x1106;  // filter 6, wrap in U and V
-constexpr GxInt32 kModelTextureSize = 64;
-constexpr GxInt32 kParticleSize = 64;
-constexpr GxReal kPi = 3.14159265f;
+namespace content_parts {
 
-constexpr GxReal kCell = 2.0f;
+constexpr GxInt32 kParticleSize = 64;
 constexpr GxReal kTileThickness = 0.02f;
 constexpr GxUInt8 kGhostAlpha = 100;  // below 255: the placement box sorts as translucent
 constexpr GxReal kWallHeight = 3.0f;
@@ -53,11 +44,8 @@ constexpr GxUInt8 kRingAlpha = 180;
 constexpr GxInt32 kDebrisCount = 10;
 constexpr GxReal kDebrisLimit = 0.5f;  // every piece fits in a cube of this side
 constexpr GxReal kDummyHalf = 0.05f;
-constexpr GxReal kStandInMargin = 0.1f;
 
 // ---- 1. pictures ----
-
-using Pixels = std::vector<GxRGBA>;
 
 const char* const kTileStems[kContentFloorTileCount] = {"concrete", "marble", "wood",
                                                         "checker",  "carpet", "terracotta"};
@@ -153,14 +141,6 @@ Pixels PavingPixels()
     });
 }
 
-// Diagonal stripes: the look of a building still to come.
-Pixels StandInPixels()
-{
-    return Paint(kModelTextureSize, [](GxInt32 x, GxInt32 y) {
-        return ((x + y) / 8) % 2 ? GxRGBA{255, 255, 255, 255} : GxRGBA{150, 150, 150, 255};
-    });
-}
-
 GxImage* MakeImage(const Pixels& pixels, GxInt32 size)
 {
     GxImage* image = GxImageCreate(size, size, 32);
@@ -198,7 +178,6 @@ ContentPngImage MakePng(const Pixels& pixels, GxInt32 size)
 
 // ---- 2. parts ----
 
-// A material naming a texture whose picture joins the model's images dictionary.
 GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels& pixels, GxInt32 size, GxRGBA colour)
 {
     GxImage* image = MakeImage(pixels, size);
@@ -248,7 +227,6 @@ GxReal Dot(GxV3d a, GxV3d b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 GxV3d Cross(GxV3d a, GxV3d b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 
-// A quad whose triangles face along `normal`, whatever the order its corners come in.
 void AddFacingQuad(ContentWorldMesh* mesh, GxV3d a, GxV3d b, GxV3d c, GxV3d d, GxV3d normal, GxUInt16 material,
                    GxReal uvScale)
 {
@@ -278,7 +256,6 @@ void AddBoxQuads(ContentWorldMesh* mesh, GxV3d centre, GxV3d half, GxUInt16 mate
     }
 }
 
-// Geometry of a quad mesh; coordinates are kept when the flags ask for a texture.
 GxGeometry* MeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, GxMaterial* const* materials,
                          GxInt32 numMaterials)
 {
@@ -313,7 +290,6 @@ GxGeometry* MeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, GxMateria
     return geometry;
 }
 
-// Drops the caller's references: geometries and materials live on in what uses them.
 void Drop(std::initializer_list<GxMaterial*> materials)
 {
     for (GxMaterial* material : materials) {
@@ -340,7 +316,7 @@ bool AddAtomic(GxClump* clump, GxFrame* frame, GxGeometry* geometry)
     return true;
 }
 
-// A clump of one atomic on its root frame. Frames keep the matrix type the reader gives back.
+// Frames keep the matrix type the reader gives back.
 bool Assemble(ContentModel* model, GxGeometry* geometry)
 {
     GxClump* clump = GxClumpCreate();
@@ -360,7 +336,6 @@ bool Assemble(ContentModel* model, GxGeometry* geometry)
     return AddAtomic(clump, root, geometry);
 }
 
-// A hidden marker the building objects read: a tiny atomic on a child frame whose user data is `tag`.
 bool AddDummy(ContentModel* model, GxV3d position, const char* tag)
 {
     GxFrame* root = static_cast<GxFrame*>(model->clump->object.parent);
@@ -384,9 +359,13 @@ bool AddDummy(ContentModel* model, GxV3d position, const char* tag)
     return data && GxUserDataArraySetString(data, 0, tag) && AddAtomic(model->clump, frame, geometry);
 }
 
-// ---- 3. recipes ----
+}  // namespace content_parts
 
-using Recipe = std::function<bool(ContentModel*)>;
+namespace {
+
+using namespace content_parts;
+
+// ---- 3. recipes ----
 
 // A floor tile: a thin 2 x 2 slab wearing the tile's picture.
 bool FloorTile(ContentModel* model, GxInt32 tile)
@@ -402,54 +381,6 @@ bool FloorTile(ContentModel* model, GxInt32 tile)
         ContentBoxGeometry({{{0, kTileThickness * 0.5f, 0}, {h, kTileThickness * 0.5f, h}, 0}}, &material, 1, 0);
     Drop({material});
     return Assemble(model, geometry);
-}
-
-// A shop unit like the first one, in its category's colour.
-bool StandInShop(ContentModel* model, const char* sign, GxRGBA colour)
-{
-    constexpr GxInt32 kSignSize = 64;
-    constexpr GxReal kShopSize = 6.0f;
-    GxImage* image = ContentSignImage(kSignSize, colour);
-    GxRaster* raster = GxRasterCreate(kSignSize, kSignSize, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-    GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
-    if (!image || !texture) {
-        if (image) {
-            GxImageDestroy(image);
-        }
-        if (texture) {
-            GxTextureDestroy(texture);
-        } else if (raster) {
-            GxRasterDestroy(raster);
-        }
-        return false;
-    }
-    model->images.push_back(image);
-    ContentImageTexture entry;
-    entry.name = sign;
-    entry.levels = {image};
-    entry.filterAddressing = kFilterWrap;
-    model->textures.push_back(entry);
-    GxTextureSetName(texture, sign);
-    texture->filterAddressing = kFilterWrap;
-    model->clump = ContentShopUnitCreate(ContentShopUnitPlan{kShopSize, kShopSize, {235, 230, 220, 255}, texture});
-    GxTextureDestroy(texture);
-    return model->clump != nullptr;
-}
-
-// A striped block of the footprint with an entrance marker on the +z side, at the cell centre the building
-// rules turn back into the same cell.
-bool StandInBlock(ContentModel* model, GxReal sizeX, GxReal sizeZ, GxReal height, GxRGBA colour)
-{
-    GxMaterial* material = TexturedMaterial(model, "standin", StandInPixels(), kModelTextureSize, colour);
-    if (!material) {
-        return false;
-    }
-    const GxV3d half = {sizeX * 0.5f - kStandInMargin, height * 0.5f, sizeZ * 0.5f - kStandInMargin};
-    GxGeometry* geometry = ContentBoxGeometry({{{0, height * 0.5f, 0}, half, 0}}, &material, 1, 0);
-    Drop({material});
-    const GxInt32 cells = static_cast<GxInt32>(sizeX / kCell);
-    const GxReal entranceX = -sizeX * 0.5f + kCell * 0.5f + kCell * static_cast<GxReal>(cells / 2);
-    return Assemble(model, geometry) && AddDummy(model, {entranceX, 0, sizeZ * 0.5f + kCell * 0.5f}, "door");
 }
 
 // The placement box: a 1 x 1 x 1 untextured box standing on the floor, translucent so the ghost colour shows.
@@ -599,58 +530,18 @@ bool Debris(ContentModel* model, GxInt32 k)
     return Assemble(model, geometry);
 }
 
-struct StandIn {
-    const char* path;
-    GxReal sizeX, sizeZ, height;
-    GxRGBA colour;
-};
-
-// One plan for each build category whose buildings are still to come, at the footprint its values give.
-const StandIn kStandIns[] = {
-    {"./models/facilities/atm.gxs", 2, 2, 2.0f, {90, 160, 90, 255}},
-    {"./models/facilities/toilet.gxs", 4, 4, 2.8f, {120, 170, 220, 255}},
-    {"./models/facilities/seats.gxs", 4, 2, 0.8f, {170, 120, 80, 255}},
-    {"./models/facilities/phone.gxs", 2, 2, 2.2f, {220, 60, 60, 255}},
-    {"./models/structure/stairs.gxs", 4, 6, 4.0f, {160, 160, 170, 255}},
-    {"./models/structure/atrium.gxs", 6, 6, 0.6f, {110, 170, 200, 255}},
-    {"./models/structure/door.gxs", 4, 2, 3.0f, {150, 200, 230, 255}},
-    {"./models/scenery/plant_pot.gxs", 2, 2, 1.0f, {70, 150, 60, 255}},
-    {"./models/scenery/statue.gxs", 4, 4, 2.5f, {200, 200, 190, 255}},
-};
-
-struct ShopStandIn {
-    const char* path;
-    const char* sign;
-    GxRGBA colour;
-};
-
-const ShopStandIn kShopStandIns[] = {
-    {"./models/shops/electric_small.gxs", "electric_sign", {40, 120, 220, 255}},
-    {"./models/shops/leisure_small.gxs", "leisure_sign", {240, 170, 30, 255}},
-    {"./models/shops/home_small.gxs", "home_sign", {150, 100, 60, 255}},
-    {"./models/shops/health_small.gxs", "health_sign", {60, 180, 120, 255}},
-    {"./models/shops/food_small.gxs", "food_sign", {220, 80, 40, 255}},
-};
-
 const char* const kWallNames[4] = {"wallS", "wallW", "wallN", "wallE"};
 const char* const kBalconyNames[4] = {"balcS", "balcW", "balcN", "balcE"};
 
-const std::vector<std::pair<std::string, Recipe>>& Recipes()
+const RecipeList& Recipes()
 {
-    static const std::vector<std::pair<std::string, Recipe>> recipes = [] {
-        std::vector<std::pair<std::string, Recipe>> list;
+    static const RecipeList recipes = [] {
+        RecipeList list;
         for (GxInt32 t = 0; t < kContentFloorTileCount; t++) {
             list.emplace_back("./models/floor/tile" + std::to_string(t) + ".gxs",
                               [t](ContentModel* m) { return FloorTile(m, t); });
         }
-        for (const ShopStandIn& shop : kShopStandIns) {
-            list.emplace_back(shop.path, [shop](ContentModel* m) { return StandInShop(m, shop.sign, shop.colour); });
-        }
-        for (const StandIn& block : kStandIns) {
-            list.emplace_back(block.path, [block](ContentModel* m) {
-                return StandInBlock(m, block.sizeX, block.sizeZ, block.height, block.colour);
-            });
-        }
+        ContentAddBuildingRecipes(&list);
         list.emplace_back("./models/aux/box.gxs", PlacementBox);
         for (GxInt32 s = 0; s < 4; s++) {
             list.emplace_back(std::string("./models/aux/") + kWallNames[s] + ".gxs",
@@ -676,6 +567,12 @@ const std::vector<std::pair<std::string, Recipe>>& Recipes()
 }  // namespace
 
 // ---- 4. the writer ----
+
+using content_parts::Clamp;
+using content_parts::kTileStems;
+using content_parts::MakePng;
+using content_parts::Paint;
+using content_parts::TilePixels;
 
 const char* ContentFloorTileStem(GxInt32 tile)
 {
@@ -751,7 +648,7 @@ bool ContentWriteObjectModels(const std::string& out, std::string* detail)
         fs::create_directories(file.parent_path(), error);
         ContentModel model;
         if (error || !ContentObjectModelCreate(path, &model) ||
-            !ContentModelFileWrite(file.string().c_str(), model.textures, model.clump)) {
+            !ContentModelFileWrite(file.string().c_str(), model.textures, model.clump, model.slots)) {
             *detail = file.string();
             return false;
         }

@@ -1,7 +1,7 @@
-// Models and pictures the object templates name: the floor tiles (pictures and tile models), the helper pieces
-// (placement box, wall pieces, balconies), the ground, the selection ring, the debris, simple stand-ins for the
-// build categories whose buildings are still to come, and the particle fallback texture.
-// Every model file holds a table of contents, its own images dictionary and one clump.
+// Models and pictures the object templates name: the floor tiles (pictures and tile models), the buildings of
+// the build menus and their city variants, the helper pieces (placement box, wall pieces, balconies), the ground,
+// the selection ring, the debris, and the particle fallback texture.
+// Every model file holds a table of contents, its own images dictionary, one clump and its slot paths.
 // Needs a started engine with the world, level-of-detail and user-data plugins and open file functions.
 #pragma once
 
@@ -10,6 +10,7 @@
 
 #include "gfx/testsupport/png_writer.h"
 #include "gfx/world/clump.h"
+#include "tools/content/clump_writer.h"
 #include "tools/content/texdict_writer.h"
 
 constexpr GxInt32 kContentFloorTileCount = 6;
@@ -32,6 +33,7 @@ struct ContentModel {
     GxClump* clump = nullptr;
     std::vector<GxImage*> images;
     std::vector<ContentImageTexture> textures;
+    std::vector<ContentSlotPath> slots;
 };
 
 // Template paths ("./models/...") this unit has a recipe for, in writing order.

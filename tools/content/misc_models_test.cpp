@@ -1,8 +1,9 @@
 // The models and pictures the templates name, read back through the library's own readers: each model finds its
 // textures in its own dictionary, the helper pieces have the shapes the placement code expects, and each
-// stand-in fits the footprint its plan gives, with its entrance on a cell of that footprint.
+// building fits the footprint its plan gives, with entrances and slot paths on the cells the plan wants.
 #include "tools/content/misc_models.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -13,12 +14,14 @@
 #include "engine/test_files_local.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
+#include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/templates_writer.h"
+#include "tools/content/texdict_writer.h"
 
 namespace {
 
@@ -94,7 +97,8 @@ class ObjectModels : public GxD3D9SoftwareTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach());
+        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+                    GxSplinePluginAttach());
     }
     void SetUp() override
     {
@@ -253,8 +257,97 @@ TEST_F(ObjectModels, GroundRingAndDebrisHaveTheirSizes)
     }
 }
 
-// The building code reads an entrance dummy at p as cell column x = trunc((sizeX / 2 + p.x) / 2).
-TEST_F(ObjectModels, StandInsFitTheFootprintTheirPlansGive)
+// A cell of a footprint: row along +x from the -x edge, column along -z from the +z edge (-1 is in front).
+using Cell = std::pair<int, int>;
+
+// The cells the building code gives its entrance lists, with its own arithmetic at a yaw of 0: an entrance point
+// (x, z) stands for the cell firstCell + columns * x - z, that is row x and column -z.
+Cell FirstListCell(GxV3d p, GxReal sizeX, GxReal sizeZ)
+{
+    const int x = static_cast<int>((sizeX * 0.5f + p.x) * 0.5f);
+    const int z = static_cast<int>(((p.z - sizeZ * 0.5f) + 1.0f) * 0.5f);
+    return {x, -z};
+}
+
+Cell SecondListCell(GxV3d p, GxReal sizeX, GxReal sizeZ)
+{
+    const int wholeX = static_cast<int>(sizeX), halfX = wholeX / 2, halfZ = static_cast<int>(sizeZ) / 2;
+    const int h = wholeX % 2 == 0 ? halfX / 2 : (halfX - 1) / 2 - 1;
+    const int x = static_cast<int>(p.x * 0.5f + static_cast<GxReal>(h));
+    const int z = static_cast<int>(-((halfZ - 1) / 2) + p.z * 0.5f);
+    return {x, -z};
+}
+
+// The cell a model-space point stands on, by the footprint's own extent.
+Cell CellUnder(GxV3d p, GxReal sizeX, GxReal sizeZ)
+{
+    return {static_cast<int>(std::floor((p.x + sizeX * 0.5f) / 2.0f)),
+            static_cast<int>(std::floor((sizeZ * 0.5f - p.z) / 2.0f))};
+}
+
+struct Slot {
+    std::string name;
+    std::vector<GxV3d> points;
+};
+
+// The slot paths after the clump: each group's name, then its spline's points.
+std::vector<Slot> ReadSlots(const std::string& file)
+{
+    std::vector<Slot> slots;
+    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, file.c_str());
+    if (!stream || !GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr)) {
+        ADD_FAILURE() << file;
+        return slots;
+    }
+    GxClump* clump = GxClumpStreamRead(stream);
+    if (clump) {
+        GxClumpDestroy(clump);
+    }
+    std::string group;
+    GxChunkHeaderInfo info;
+    while (GxStreamReadChunkHeaderInfo(stream, &info)) {
+        if (info.type == gxID_CHUNKGROUPSTART) {
+            GxNameRecord* name = GxNameRecordStreamRead(stream);
+            group = name ? name->name : "";
+            if (name) {
+                GxNameRecordDestroy(name);
+            }
+        } else if (info.type == gxID_SPLINE) {
+            GxSpline* spline = GxSplineStreamRead(stream);
+            if (!spline) {
+                ADD_FAILURE() << file << ": a slot path does not read";
+                break;
+            }
+            Slot slot{group, {}};
+            for (GxInt32 i = 0; i < GxSplineGetNumControlPoints(spline); i++) {
+                GxV3d point;
+                GxSplineGetControlPoint(spline, i, &point);
+                slot.points.push_back(point);
+            }
+            GxSplineDestroy(spline);
+            slots.push_back(slot);
+        } else if (info.type != gxID_CHUNKGROUPEND) {
+            GxStreamSkip(stream, info.length);
+        }
+    }
+    GxStreamClose(stream, nullptr);
+    return slots;
+}
+
+bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+// What the plan wants of a building's slots: their name and number.
+struct SlotRule {
+    const char* keyword;
+    const char* name;
+    size_t count;  // 0: at least one
+};
+const SlotRule kSlotRules[] = {
+    {"_small", "shop_pause", 3}, {"_large", "shop_pause", 5}, {"atm", "use_pause", 1},   {"phone", "use_pause", 1},
+    {"toilet", "use_pause", 0},  {"seats", "seat_sit", 0},    {"atrium", "seat_sit", 0},
+};
+
+TEST_F(ObjectModels, BuildingsFitTheirFootprintsAndTheirEntrancesLandWhereThePlansWant)
 {
     std::string merged, error;
     const char* source = std::getenv("MALL_SOURCE_DIR");
@@ -263,35 +356,120 @@ TEST_F(ObjectModels, StandInsFitTheFootprintTheirPlansGive)
     CFerroxTagTree tree;
     tree.LoadFromMemory(merged.data(), merged.size());
     const std::vector<ContentCategory> categories = ContentReadTemplates(&tree);
-    ASSERT_GE(categories.size(), static_cast<size_t>(kContentBuildCategoryCount));
-    int checked = 0;
+    ASSERT_EQ(static_cast<size_t>(kContentTemplateCategoryCount), categories.size());
+    std::vector<ContentPlan> buildings;
     for (int c = 1; c < kContentBuildCategoryCount; c++) {
-        for (const ContentPlan& plan : categories[static_cast<size_t>(c)].plans) {
-            if (!fs::exists(dir / plan.path.substr(2))) {
-                continue;  // written by another step
-            }
-            ASSERT_GE(plan.values.size(), 2u) << plan.path;
-            const GxReal sizeX = std::stof(plan.values[0]), sizeZ = std::stof(plan.values[1]);
-            ReadModel model;
-            Read(plan.path, &model);
-            ASSERT_FALSE(HasFatalFailure());
-            const Bounds b = BodyBounds(model.clump);
-            EXPECT_GE(b.lo.x, -sizeX * 0.5f - 0.01f) << plan.path;
-            EXPECT_LE(b.hi.x, sizeX * 0.5f + 0.01f) << plan.path;
-            EXPECT_GE(b.lo.z, -sizeZ * 0.5f - 0.01f) << plan.path;
-            for (GxAtomic* atomic : Atomics(model.clump)) {
-                if (TagOf(atomic) && std::string(TagOf(atomic)) == "door") {
-                    const GxReal x = FrameOf(atomic)->modelling.pos.x;
-                    const int column = static_cast<int>((sizeX * 0.5f + x) * 0.5f);
-                    EXPECT_GE(column, 0) << plan.path;
-                    EXPECT_LT(column, static_cast<int>(sizeX / 2)) << plan.path;
-                    EXPECT_FLOAT_EQ(sizeZ * 0.5f + 1.0f, FrameOf(atomic)->modelling.pos.z) << plan.path;
-                }
-            }
-            checked++;
+        const auto& plans = categories[static_cast<size_t>(c)].plans;
+        buildings.insert(buildings.end(), plans.begin(), plans.end());
+    }
+    for (const ContentCategory& category : categories) {
+        if (category.name == "SWAP") {
+            buildings.insert(buildings.end(), category.plans.begin(), category.plans.end());
         }
     }
-    EXPECT_GE(checked, kContentBuildCategoryCount - 2);
+    for (const ContentPlan& plan : buildings) {
+        SCOPED_TRACE(plan.path);
+        ASSERT_GE(plan.values.size(), 2u);
+        const GxReal sizeX = std::stof(plan.values[0]), sizeZ = std::stof(plan.values[1]);
+        const int rows = static_cast<int>(sizeX / 2), columns = static_cast<int>(sizeZ / 2);
+        ReadModel model;
+        Read(plan.path, &model);
+        ASSERT_FALSE(HasFatalFailure());
+        const Bounds b = BodyBounds(model.clump);
+        EXPECT_GE(b.lo.x, -sizeX * 0.5f - 0.01f);
+        EXPECT_LE(b.hi.x, sizeX * 0.5f + 0.01f);
+        EXPECT_GE(b.lo.z, -sizeZ * 0.5f - 0.01f);
+        EXPECT_GE(b.lo.y, 0.0f);
+
+        std::map<std::string, std::vector<Cell>> lists;
+        for (GxAtomic* atomic : Atomics(model.clump)) {
+            if (!TagOf(atomic)) {
+                continue;
+            }
+            const std::string tag = TagOf(atomic);
+            const GxV3d p = FrameOf(atomic)->modelling.pos;
+            const bool second = Contains(tag, "door_down") || Contains(tag, "free");
+            lists[tag].push_back(second ? SecondListCell(p, sizeX, sizeZ) : FirstListCell(p, sizeX, sizeZ));
+        }
+        const std::vector<Slot> slots = ReadSlots((dir / plan.path.substr(2)).string());
+        if (Contains(plan.path, "/door.gxs")) {
+            EXPECT_TRUE(lists.empty());  // the door works out its entrances from its width
+            EXPECT_TRUE(slots.empty());
+            continue;
+        }
+        // Everything else is entered from the cells in front of it.
+        const std::vector<Cell>& front = lists[Contains(plan.path, "stairs") ? "door_up" : "door"];
+        ASSERT_FALSE(front.empty());
+        for (const Cell& cell : front) {
+            EXPECT_EQ(-1, cell.second);
+            EXPECT_GE(cell.first, 0);
+            EXPECT_LT(cell.first, rows);
+        }
+        if (Contains(plan.path, "stairs")) {
+            std::vector<Cell> bottom = front, top = lists["door_down"];
+            std::sort(bottom.begin(), bottom.end());
+            std::sort(top.begin(), top.end());
+            EXPECT_EQ((std::vector<Cell>{{0, -1}, {1, -1}}), bottom);
+            EXPECT_EQ((std::vector<Cell>{{0, columns}, {1, columns}}), top);
+            std::map<std::string, const Slot*> byName;
+            for (const Slot& slot : slots) {
+                byName[slot.name] = &slot;
+            }
+            ASSERT_EQ(2u, byName.size());
+            ASSERT_TRUE(byName.count("up1") && byName.count("down1"));
+            // Links are made where a path starts on an entrance cell of the storey it starts on.
+            const Slot& up = *byName["up1"];
+            const Slot& down = *byName["down1"];
+            ASSERT_GE(up.points.size(), 4u);
+            ASSERT_GE(down.points.size(), 4u);
+            auto among = [](const std::vector<Cell>& cells, Cell c) {
+                return std::find(cells.begin(), cells.end(), c) != cells.end();
+            };
+            EXPECT_TRUE(among(front, CellUnder(up.points.front(), sizeX, sizeZ)));
+            EXPECT_TRUE(among(top, CellUnder(up.points.back(), sizeX, sizeZ)));
+            EXPECT_TRUE(among(top, CellUnder(down.points.front(), sizeX, sizeZ)));
+            EXPECT_TRUE(among(front, CellUnder(down.points.back(), sizeX, sizeZ)));
+            EXPECT_FLOAT_EQ(0.0f, up.points.front().y);
+            EXPECT_FLOAT_EQ(4.0f, up.points.back().y);
+            EXPECT_FLOAT_EQ(4.0f, down.points.front().y);
+            continue;
+        }
+        if (Contains(plan.path, "atrium")) {
+            std::vector<Cell> ring, free = lists["free"];
+            for (int r = 0; r < rows; r++) {
+                for (int c = 0; c < columns; c++) {
+                    if (r != rows / 2 || c != columns / 2) {
+                        ring.push_back({r, c});
+                    }
+                }
+            }
+            std::sort(free.begin(), free.end());
+            EXPECT_EQ(ring, free);
+        }
+        EXPECT_EQ(1u, front.size());
+
+        // Slots: named for what the user does there, as many as the plan wants, from the entrance cell inwards.
+        const SlotRule* rule = nullptr;
+        for (const SlotRule& r : kSlotRules) {
+            rule = Contains(plan.path, r.keyword) ? &r : rule;
+        }
+        if (!rule) {
+            EXPECT_TRUE(slots.empty());  // scenery is only looked at
+            continue;
+        }
+        if (rule->count) {
+            EXPECT_EQ(rule->count, slots.size());
+        } else {
+            EXPECT_FALSE(slots.empty());
+        }
+        for (const Slot& slot : slots) {
+            EXPECT_EQ(rule->name, slot.name);
+            ASSERT_GE(slot.points.size(), 4u);
+            EXPECT_EQ(front[0], CellUnder(slot.points.front(), sizeX, sizeZ));
+            const Cell end = CellUnder(slot.points.back(), sizeX, sizeZ);
+            EXPECT_TRUE(end.first >= 0 && end.first < rows && end.second >= 0 && end.second < columns);
+        }
+    }
 }
 
 TEST_F(ObjectModels, FloorTilesAndTheParticleFallbackReadAsPng)

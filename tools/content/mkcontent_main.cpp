@@ -111,43 +111,6 @@ bool WriteCameraPaths(const fs::path& out)
     return true;
 }
 
-// The first model: a small fashion shop unit with its sign texture in the file's own images dictionary.
-bool WriteShopUnit(const fs::path& out)
-{
-    constexpr GxInt32 kSignSize = 64;
-    constexpr GxUInt32 kSignFilter = 0x1106;  // filter 6, wrap in U and V
-    const fs::path dir = out / "models" / "shops";
-    std::error_code error;
-    fs::create_directories(dir, error);
-    GxImage* image = ContentSignImage(kSignSize, GxRGBA{220, 40, 120, 255});
-    GxRaster* raster = GxRasterCreate(kSignSize, kSignSize, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-    GxTexture* sign = raster ? GxTextureCreate(raster) : nullptr;
-    bool ok = !error && image && sign;
-    GxClump* clump = nullptr;
-    if (ok) {
-        GxTextureSetName(sign, "fashion_sign");
-        sign->filterAddressing = kSignFilter;
-        clump = ContentShopUnitCreate(ContentShopUnitPlan{6.0f, 6.0f, GxRGBA{235, 230, 220, 255}, sign});
-        ContentImageTexture texture;
-        texture.name = "fashion_sign";
-        texture.levels = {image};
-        texture.filterAddressing = kSignFilter;
-        ok = clump && ContentModelFileWrite((dir / "fashion_small.gxs").string().c_str(), {texture}, clump);
-    }
-    if (clump) {
-        GxClumpDestroy(clump);
-    }
-    if (sign) {
-        GxTextureDestroy(sign);
-    } else if (raster) {
-        GxRasterDestroy(raster);
-    }
-    if (image) {
-        GxImageDestroy(image);
-    }
-    return ok;
-}
-
 bool CopyTextFiles(const fs::path& textDir, const fs::path& out)
 {
     for (const char* name : kTextFiles) {
@@ -289,8 +252,6 @@ int main(int argc, char** argv)
         failed = "the interface fonts";
     } else if (!ContentWriteMainBar((out / "images" / "panels" / "main" / "base").string(), &detail)) {
         failed = "the main bar";
-    } else if (!WriteShopUnit(out)) {
-        failed = "the shop unit model";
     } else if (!ContentWriteSounds(out.string(), &detail)) {
         failed = "the sounds";
     } else if (!ContentWriteLevel(out.string(), &detail)) {

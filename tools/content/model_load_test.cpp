@@ -1,14 +1,18 @@
-// The authored model files load through the composite model's file reader: every object model, the ground
-// facing up, and a model's textures bound from its own dictionary.
+// The authored model files load through the composite model's file reader and the templates' asset loader:
+// every object model, the ground facing up, a model's textures bound from its own dictionary, and each
+// building's slot paths as the splines its template hands to the objects made from it.
 #include "tools/content/misc_models.h"
 
 #include <filesystem>
 #include <random>
 
+#include "engine/asset.h"
 #include "engine/composite.h"
+#include "engine/spline.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
+#include "gfx/core/spline.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
@@ -21,7 +25,8 @@ class ContentModelLoad : public GxD3D9SoftwareTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach());
+        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+                    GxSplinePluginAttach());
     }
     void SetUp() override
     {
@@ -130,4 +135,40 @@ TEST_F(ContentModelLoad, ModelFilesBindTheTexturesOfTheirOwnDictionary)
     // The model owns the dictionary it read; it goes with the model.
     model.Release();
     EXPECT_EQ(nullptr, GxTexDictionaryGetCurrent());
+}
+
+TEST_F(ContentModelLoad, EachModelFileGivesOneTemplateWithItsSlotPathsByName)
+{
+    std::string detail;
+    ASSERT_TRUE(ContentWriteObjectModels(root.string(), &detail)) << detail;
+    FerroxModelPool models;
+    FerroxAnimPool animations;
+    CFerroxAssetLoaderHlpr loader;
+    size_t withSlots = 0;
+    for (const std::string& path : ContentObjectModelPaths()) {
+        SCOPED_TRACE(path);
+        ContentModel made;
+        ASSERT_TRUE(ContentObjectModelCreate(path, &made));
+        const std::string file = (root / path.substr(2)).string();
+        loader.SetTarget(&models, &animations, file.c_str());
+        CFerroxStream<CFerroxAssetLoaderHlpr> stream;
+        ASSERT_TRUE(stream.Read(file.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk));
+        EXPECT_EQ(1, stream.Process(&loader));
+        loader.GroupAssets();
+        const std::vector<CFerroxAssetSet*> sets = loader.GetAssetSets();
+        ASSERT_EQ(1u, sets.size());
+        EXPECT_EQ(1u, sets[0]->GetModels().size());
+        // A spline is named after its group; the character's action is the part of that name after its first "_".
+        const std::vector<CFerroxSpline*> splines = sets[0]->GetSplines();
+        ASSERT_EQ(made.slots.size(), splines.size());
+        for (size_t i = 0; i < splines.size(); i++) {
+            EXPECT_STREQ(made.slots[i].name.c_str(), splines[i]->GetName());
+            EXPECT_GE(splines[i]->GetPointCount(), 4);
+        }
+        withSlots += splines.empty() ? 0 : 1;
+        for (CFerroxAssetSet* set : sets) {
+            delete set;
+        }
+    }
+    EXPECT_GE(withSlots, 12u + 4u + 2u);  // shops, facilities, stairs and atrium
 }

@@ -2,6 +2,7 @@
 // mkcontent step that writes them with the files they name.
 #include "tools/content/templates_writer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -43,6 +44,31 @@ const char* const kModelSuffix = ".gxs";
 // The loader groups models whose names hold this into level-of-detail sets, which plans can not describe.
 const char* const kLevelMarker = "LOD";
 constexpr size_t kMinFloorTiles = 2;
+
+// Shop categories follow the floor tiles; each offers a small and a large unit.
+constexpr size_t kFirstShopCategory = 1;
+constexpr size_t kShopCategoryCount = 6;
+struct ShopSize {
+    const char* suffix;
+    const char* size;
+};
+const ShopSize kShopSizes[] = {{"_small.gxs", "6"}, {"_large.gxs", "8"}};
+// sizeX, sizeZ, cost, category, grade, rent value, price, then the appeal by age band and sex.
+constexpr size_t kShopValues = 15;
+enum ShopValue {
+    kShopSizeX,
+    kShopSizeZ,
+    kShopCost,
+    kShopCategory,
+    kShopGrade,
+    kShopRent,
+    kShopPrice,
+};
+constexpr long kMaxCost = 65535;   // the statistics book costs in 16 bits
+constexpr long kMaxPrice = 32767;  // a shopper's purse is compared as a signed 16-bit value
+// Cities in level order; the object manager swaps a template naming one city for the variant of the level's.
+const char* const kCities[] = {"london", "berlin", "paris"};
+const char* const kSwapCategory = "SWAP";
 
 // A .prt file: 34 lines; value lines at even numbers from 6, each with this many values.
 constexpr int kParticleLines = 34;
@@ -208,6 +234,98 @@ void LintCounts(const std::vector<ContentCategory>& categories, std::vector<std:
     }
 }
 
+long IntegerOr(const std::string& text, long fallback)
+{
+    return IsInteger(text) ? std::strtol(text.c_str(), nullptr, 10) : fallback;
+}
+
+// Each shop category holds a small 6 x 6 and a large 8 x 8 unit whose category and grade are its own index, so the
+// shop names and pictures both stay in range.
+void LintShops(const std::vector<ContentCategory>& categories, std::vector<std::string>* problems)
+{
+    for (size_t i = kFirstShopCategory; i < kFirstShopCategory + kShopCategoryCount && i < categories.size(); i++) {
+        const ContentCategory& category = categories[i];
+        const long own = static_cast<long>(i - kFirstShopCategory);
+        for (const ShopSize& size : kShopSizes) {
+            size_t found = 0;
+            for (const ContentPlan& plan : category.plans) {
+                if (!EndsWith(plan.path, size.suffix)) {
+                    continue;
+                }
+                found++;
+                if (plan.values.size() != kShopValues) {
+                    problems->push_back(plan.path + " holds " + std::to_string(plan.values.size()) + " values, not " +
+                                        std::to_string(kShopValues));
+                    continue;
+                }
+                if (plan.values[kShopSizeX] != size.size || plan.values[kShopSizeZ] != size.size) {
+                    problems->push_back(plan.path + " is not " + size.size + " x " + size.size);
+                }
+                if (IntegerOr(plan.values[kShopCategory], -1) != own || IntegerOr(plan.values[kShopGrade], -1) != own) {
+                    problems->push_back(plan.path + " does not give category and grade " + std::to_string(own));
+                }
+                const long cost = IntegerOr(plan.values[kShopCost], -1);
+                const long price = IntegerOr(plan.values[kShopPrice], -1);
+                if (cost < 0 || cost > kMaxCost || price < 0 || price > kMaxPrice) {
+                    problems->push_back(plan.path + " has a cost or price out of range");
+                }
+            }
+            if (found != 1) {
+                problems->push_back(category.name + " holds " + std::to_string(found) + " plans ending " + size.suffix);
+            }
+        }
+    }
+}
+
+// A template naming a city needs a variant for each other city in SWAP: the same path with the city changed,
+// the same values and the same prerequisites (the swap moves the whole template). Every variant has its template.
+void LintCityVariants(const std::vector<ContentCategory>& categories, std::vector<std::string>* problems)
+{
+    const ContentCategory* swap = FindCategory(categories, kSwapCategory);
+    std::vector<const ContentPlan*> partnered;
+    for (const ContentCategory& category : categories) {
+        if (&category == swap) {
+            continue;
+        }
+        for (const ContentPlan& plan : category.plans) {
+            for (const char* city : kCities) {
+                const std::string own = std::string("/") + city + "/";
+                const size_t at = plan.path.find(own);
+                if (at == std::string::npos) {
+                    continue;
+                }
+                for (const char* other : kCities) {
+                    if (other == city) {
+                        continue;
+                    }
+                    const std::string wanted = plan.path.substr(0, at) + "/" + other + "/" + plan.path.substr(at + own.size());
+                    const ContentPlan* variant = nullptr;
+                    for (size_t k = 0; swap && k < swap->plans.size(); k++) {
+                        if (swap->plans[k].path == wanted) {
+                            variant = &swap->plans[k];
+                        }
+                    }
+                    if (!variant) {
+                        problems->push_back(plan.path + " has no variant " + wanted + " in SWAP");
+                        continue;
+                    }
+                    partnered.push_back(variant);
+                    if (variant->values != plan.values || variant->prerequisites != plan.prerequisites) {
+                        problems->push_back(wanted + " differs from " + plan.path + " in its values or prerequisits");
+                    }
+                }
+            }
+        }
+    }
+    if (swap) {
+        for (const ContentPlan& plan : swap->plans) {
+            if (std::find(partnered.begin(), partnered.end(), &plan) == partnered.end()) {
+                problems->push_back(plan.path + " in SWAP is no variant of a template");
+            }
+        }
+    }
+}
+
 // The floor manager asks for "debris" followed by k, and a look-up by model name takes the first path that
 // contains the text: debris1 must come before debris10.
 void LintDebris(const std::vector<ContentCategory>& categories, std::vector<std::string>* problems)
@@ -349,6 +467,8 @@ std::vector<std::string> ContentLintTemplates(const std::vector<ContentCategory>
     LintOrder(categories, &problems);
     LintBuildable(categories, &problems);
     LintCounts(categories, &problems);
+    LintShops(categories, &problems);
+    LintCityVariants(categories, &problems);
     LintDebris(categories, &problems);
     LintPaths(categories, &problems);
     return problems;

@@ -46,5 +46,5 @@ std::vector<std::string> ContentLintTemplates(const std::vector<ContentCategory>
 std::vector<std::string> ContentLintParticleText(const std::string& text);
 
 // The whole step of mkcontent: data.xml spliced, .prt files copied, models and pictures written, then every
-// named file checked under `out` (so it runs after the steps that write the shops and characters).
+// named file checked under `out` (so it runs after the step that writes the characters).
 bool ContentWriteTemplates(const std::string& textDir, const std::string& out, std::string* detail);

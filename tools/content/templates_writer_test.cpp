@@ -82,6 +82,15 @@ TEST(TemplatesText, ShippedDataKeepsTheRulesAndNamesEveryRecipe)
     for (const std::string& path : ContentObjectModelPaths()) {
         EXPECT_NE(named.end(), std::find(named.begin(), named.end(), path)) << path;
     }
+    // And every plan has its model here, but the characters, which their own step writes.
+    const std::vector<std::string>& recipes = ContentObjectModelPaths();
+    for (const ContentCategory& category : categories) {
+        for (const ContentPlan& plan : category.plans) {
+            if (plan.path.rfind("./models/people/", 0) != 0 || plan.path == "./models/people/select.gxs") {
+                EXPECT_NE(recipes.end(), std::find(recipes.begin(), recipes.end(), plan.path)) << plan.path;
+            }
+        }
+    }
 
     // Tag text rules: nothing indented (a blank before "<" makes a value), no CR, no over-long line.
     const std::string blocks = ReadSource("templates.xml");
@@ -130,6 +139,34 @@ TEST(TemplatesText, LintCatchesEachBrokenRule)
     std::vector<ContentCategory> badPath = shipped;
     badPath[15].plans[0].path = "./models/scenery/statueLOD_0.gxs";
     EXPECT_TRUE(Mentions(ContentLintTemplates(badPath), "contains LOD"));
+    // Shops: one small and one large unit of the right size, category and grade in range of the pictures.
+    std::vector<ContentCategory> noLarge = shipped;
+    noLarge[3].plans.erase(noLarge[3].plans.begin() + 1);
+    EXPECT_TRUE(Mentions(ContentLintTemplates(noLarge), "SHOP_LEISURE holds 0 plans ending _large.gxs"));
+    std::vector<ContentCategory> shrunk = shipped;
+    FindPlan(&shrunk, "/food_large.gxs")->values[1] = "6";
+    EXPECT_TRUE(Mentions(ContentLintTemplates(shrunk), "food_large.gxs is not 8 x 8"));
+    std::vector<ContentCategory> misfiled = shipped;
+    FindPlan(&misfiled, "/home_small.gxs")->values[3] = "4";
+    EXPECT_TRUE(Mentions(ContentLintTemplates(misfiled), "home_small.gxs does not give category and grade 3"));
+    std::vector<ContentCategory> dear = shipped;
+    FindPlan(&dear, "/fashion_large.gxs")->values[2] = "70000";
+    EXPECT_TRUE(Mentions(ContentLintTemplates(dear), "fashion_large.gxs has a cost or price out of range"));
+
+    // City variants: each other city's version in SWAP, moved whole.
+    std::vector<ContentCategory> noParis = shipped;
+    noParis[25].plans.erase(noParis[25].plans.begin());
+    EXPECT_TRUE(Mentions(ContentLintTemplates(noParis), "has no variant ./models/scenery/paris/landmark.gxs"));
+    std::vector<ContentCategory> cheaper = shipped;
+    FindPlan(&cheaper, "/berlin/landmark.gxs")->values[2] = "10";
+    EXPECT_TRUE(Mentions(ContentLintTemplates(cheaper), "berlin/landmark.gxs differs"));
+    std::vector<ContentCategory> locked2 = shipped;
+    FindPlan(&locked2, "/paris/landmark.gxs")->prerequisites = {"2000"};
+    EXPECT_TRUE(Mentions(ContentLintTemplates(locked2), "paris/landmark.gxs differs"));
+    std::vector<ContentCategory> orphan = shipped;
+    FindPlan(&orphan, "/london/landmark.gxs")->path = "./models/scenery/london/tower.gxs";
+    EXPECT_TRUE(Mentions(ContentLintTemplates(orphan), "paris/landmark.gxs in SWAP is no variant"));
+
     std::vector<ContentCategory> oneCrook = shipped;
     oneCrook[19].plans.pop_back();
     EXPECT_TRUE(Mentions(ContentLintTemplates(oneCrook), "CRIMINAL holds 1 plans"));
