@@ -77,6 +77,7 @@ protected:
     void TearDown() override
     {
         FrontEndSetGameLink(nullptr);
+        FerroxSetInterfaceScale(1.0f, 1.0f);
         std::filesystem::current_path(previous);
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
@@ -134,6 +135,14 @@ protected:
         mouse->GetPosition()->left = FERROX_BUTTON_DOWN;
     }
     void PressButton(int button) { PressAt(static_cast<float>(ButtonX(button) + 5), 15.0f); }
+    static bool DrewText(const std::string& text)
+    {
+        for (const UiDrawRecord& record : uiDrawRecords) {
+            if (record.picture == text)
+                return true;
+        }
+        return false;
+    }
     bool Drew(const std::string& picture) const
     {
         for (const UiDrawRecord& record : uiDrawRecords) {
