@@ -21,7 +21,7 @@ constexpr int kPlateRight = 464;
 constexpr int kPlateBottom = 262;
 constexpr int kPlateTop = 334;
 constexpr int kInertSide = 2;
-constexpr int kCityInertButton = 3;   // button 4, counted from 0
+constexpr int kCityInertButton = 3;  // button 4, counted from 0
 // The end-game overlay: a clear middle never below this alpha, rising to the frame.
 constexpr uint8_t kLeastAlpha = 8;
 constexpr uint8_t kVignetteAlpha = 96;
@@ -67,10 +67,10 @@ bool Write(const std::string& path, const ContentPngImage& image, std::string* e
 ContentCanvasLayout MainMenu(const char* stem, const char* quit)
 {
     const std::vector<ContentUiRect> buttons = {
-        {300, 400, 200, 50},   // 1 London
-        {300, 330, 200, 50},   // 2 Paris
-        {300, 260, 200, 50},   // 3 Berlin
-        {300, 150, 200, 50},   // 4 quit
+        {300, 400, 200, 50},  // 1 London
+        {300, 330, 200, 50},  // 2 Paris
+        {300, 260, 200, 50},  // 3 Berlin
+        {300, 150, 200, 50},  // 4 quit
     };
     return {"mainmenu",
             stem,
@@ -85,20 +85,25 @@ ContentCanvasLayout MainMenu(const char* stem, const char* quit)
 ContentCanvasLayout City(const char* folder, const char* stem, const char* name, const uint8_t* panel)
 {
     const std::vector<ContentUiRect> buttons = {
-        {500, 540, 120, 36},   // 1 back
-        {500, 300, 60, 36},    // 2 previous
-        {660, 300, 60, 36},    // 3 next
-        {600, 250, kInertSide, kInertSide},   // 4 none
-        {620, 400, 140, 44},   // 5 start
+        {500, 540, 120, 36},                 // 1 back
+        {500, 300, 60, 36},                  // 2 previous
+        {660, 300, 60, 36},                  // 3 next
+        {600, 250, kInertSide, kInertSide},  // 4 none
+        {620, 400, 140, 44},                 // 5 start
     };
-    ContentCanvasLayout layout = {folder, stem, kScreenWidth, kScreenHeight, {panel[0], panel[1], panel[2]},
-                                  buttons, {buttons[0], buttons[1], buttons[2], buttons[4]},
-                                  {{530, 552, "Back"}, {522, 312, "<"}, {684, 312, ">"}, {660, 416, "Start"},
-                                   {520, 470, name}}};
+    ContentCanvasLayout layout = {
+        folder,
+        stem,
+        kScreenWidth,
+        kScreenHeight,
+        {panel[0], panel[1], panel[2]},
+        buttons,
+        {buttons[0], buttons[1], buttons[2], buttons[4]},
+        {{530, 552, "Back"}, {522, 312, "<"}, {684, 312, ">"}, {660, 416, "Start"}, {520, 470, name}}};
     return layout;
 }
 
-} // namespace
+}  // namespace
 
 const ContentCanvasLayout& ContentMainMenuLayout(bool german)
 {
@@ -120,8 +125,8 @@ const ContentCanvasLayout& ContentCityLayout(int city)
 
 const ContentCanvasLayout& ContentEndGameLayout()
 {
-    static const ContentCanvasLayout layout = {"scenario", "win-lose", kScreenWidth, kScreenHeight, {40, 40, 48},
-                                               {}, {}, {}};
+    static const ContentCanvasLayout layout = {"scenario",   "win-lose", kScreenWidth, kScreenHeight,
+                                               {40, 40, 48}, {},         {},           {}};
     return layout;
 }
 
@@ -133,7 +138,7 @@ ContentPngImage ContentCityOverlay()
     // The overlay's y 0 is the view's bottom, 210 above the screen's.
     const int viewBottom = kScreenHeight - kViewHeight;
     const ContentUiRect plateArea = {kPlateLeft, kPlateBottom - viewBottom, kPlateRight - kPlateLeft,
-                                 kPlateTop - kPlateBottom};
+                                     kPlateTop - kPlateBottom};
     for (int y = 0; y < kViewHeight; y++) {
         for (int x = 0; x < kViewWidth; x++) {
             const bool edge = x < kViewRim || y < kViewRim || x >= kViewWidth - kViewRim || y >= kViewHeight - kViewRim;

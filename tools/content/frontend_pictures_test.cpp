@@ -39,9 +39,8 @@ TEST(FrontEndPictures, CanvasesBuildTheirButtonsAndHotSpots)
         size_t hotSpots;
     };
     const Expected canvases[] = {
-        {"mainmenu/mainmenu.png", 5, 4},       {"mainmenu/mainmenuger.png", 5, 4},
-        {"scenario/London/london.png", 6, 4},  {"scenario/Berlin/berlin.png", 6, 4},
-        {"scenario/Paris/paris.png", 6, 4},    {"scenario/win-lose.png", 1, 0},
+        {"mainmenu/mainmenu.png", 5, 4},      {"mainmenu/mainmenuger.png", 5, 4}, {"scenario/London/london.png", 6, 4},
+        {"scenario/Berlin/berlin.png", 6, 4}, {"scenario/Paris/paris.png", 6, 4}, {"scenario/win-lose.png", 1, 0},
     };
     for (const Expected& expected : canvases) {
         CFerroxCanvas canvas;
@@ -70,9 +69,9 @@ TEST(FrontEndPictures, OverlaysFrameTheViewsAndTheEndGameOneTakesEveryClick)
     const ContentPngImage city = ContentCityOverlay();
     ASSERT_EQ(city.width, 464u);
     ASSERT_EQ(city.height, 390u);
-    EXPECT_EQ(AlphaAt(city, 0, 389), 255);     // the corner
-    EXPECT_EQ(AlphaAt(city, 100, 200), 0);     // the view shows through
-    EXPECT_EQ(AlphaAt(city, 400, 300 - 210), 255);   // the plate under the heading, at screen (400, 300)
+    EXPECT_EQ(AlphaAt(city, 0, 389), 255);          // the corner
+    EXPECT_EQ(AlphaAt(city, 100, 200), 0);          // the view shows through
+    EXPECT_EQ(AlphaAt(city, 400, 300 - 210), 255);  // the plate under the heading, at screen (400, 300)
 
     const ContentPngImage end = ContentEndGameOverlay();
     ASSERT_EQ(end.width, 800u);
@@ -81,7 +80,7 @@ TEST(FrontEndPictures, OverlaysFrameTheViewsAndTheEndGameOneTakesEveryClick)
     for (size_t i = 3; i < end.rows.size(); i += 4)
         least = std::min(least, end.rows[i]);
     EXPECT_GE(least, 8);
-    EXPECT_LT(AlphaAt(end, 400, 100), 128);    // the fly-through stays visible
+    EXPECT_LT(AlphaAt(end, 400, 100), 128);  // the fly-through stays visible
 }
 
 TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
@@ -102,7 +101,7 @@ TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
         uint16_t count;
         size_t longest;
     };
-    const Wanted wanted[] = {{"mainmenu", 4, 45}, {"london", 4, 45}, {"berlin", 4, 45}, {"paris", 4, 45},
+    const Wanted wanted[] = {{"mainmenu", 4, 45}, {"london", 4, 45},           {"berlin", 4, 45},    {"paris", 4, 45},
                              {"win-lose", 1, 45}, {"endgamemessages", 6, 120}, {"scenarios", 9, 160}};
     for (int32_t language = 0; language < 3; language++) {
         CLocale locale;
@@ -124,4 +123,4 @@ TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
     }
 }
 
-} // namespace
+}  // namespace

@@ -12,8 +12,8 @@
 #include "engine/spline.h"
 #include "engine/world.h"
 #include "gfx/core/engine.h"
-#include "gfx/d3d9/renderstate.h"
 #include "gfx/core/filesys.h"
+#include "gfx/d3d9/renderstate.h"
 #include "ui/frontend/frontend.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/subcamera.h"
@@ -42,10 +42,7 @@ constexpr float kBoxBottom = 50.0f;
 constexpr float kBoxWidth = 600.0f;
 constexpr float kBoxHeight = 150.0f;
 
-CFerroxMouse* GameMouse()
-{
-    return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr;
-}
+CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
 
 void ReleaseButton()
 {
@@ -76,7 +73,7 @@ bool ParseShort(const std::string& line, int16_t* value)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string CityScenarioPath(const char* picture, int32_t number)
 {
@@ -109,8 +106,8 @@ bool CityReadDescription(const char* path, int16_t* index)
 // ---- Lifecycle ----
 
 CCityCanvas::CCityCanvas()
-    : m_pMessageFont(nullptr), m_pBigFont(nullptr), m_pFirstPath(nullptr), m_pSecondPath(nullptr),
-      m_pWorld(nullptr), m_worldOwned(0)
+    : m_pMessageFont(nullptr), m_pBigFont(nullptr), m_pFirstPath(nullptr), m_pSecondPath(nullptr), m_pWorld(nullptr),
+      m_worldOwned(0)
 {
     CCityCanvas::Init();
 }
@@ -318,8 +315,8 @@ void CCityCanvas::Render()
     }
     if (m_pBigFont) {
         m_pBigFont->DrawWideText(Decimal(m_scenarioNumber).c_str(), 0.0f,
-                                 static_cast<int>(kHeadingY - kNumberDrop * sy), 0, FERROX_ALIGN_MIDDLE, kTextMiddle,
-                                 1, nullptr);
+                                 static_cast<int>(kHeadingY - kNumberDrop * sy), 0, FERROX_ALIGN_MIDDLE, kTextMiddle, 1,
+                                 nullptr);
     }
     if (locale && m_pMessageFont) {
         const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth * sx, kBoxHeight * sy};

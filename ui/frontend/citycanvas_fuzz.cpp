@@ -10,7 +10,7 @@
 
 namespace {
 std::string g_path;
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -184,4 +184,4 @@ TEST_F(CityCanvasTest, GivenWorldOutlivesTheCanvasAndAnOwnedOneGoesWithIt)
     EXPECT_NE(owner.GetWorld(), nullptr);
 }
 
-} // namespace
+}  // namespace

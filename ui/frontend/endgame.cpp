@@ -22,12 +22,9 @@ constexpr float kBoxBottom = 200.0f;
 constexpr float kBoxWidth = 600.0f;
 constexpr float kBoxHeight = 150.0f;
 
-CFerroxInterface* GameInterface()
-{
-    return g_pFerroxGame ? g_pFerroxGame->m_pInterface : nullptr;
-}
+CFerroxInterface* GameInterface() { return g_pFerroxGame ? g_pFerroxGame->m_pInterface : nullptr; }
 
-} // namespace
+}  // namespace
 
 CEndGameCanvas::CEndGameCanvas() : m_messageIndex(0), m_endGameList(kFerroxNoTextList) { CEndGameCanvas::Init(); }
 

@@ -63,4 +63,4 @@ TEST_F(EndGameTest, AnyClickLeavesTheGameAndClearsGameOverAndInputBlocked)
     EXPECT_NE(world.GetGraphicsWorld(), nullptr);
 }
 
-} // namespace
+}  // namespace

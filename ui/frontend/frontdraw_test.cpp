@@ -134,7 +134,7 @@ TEST_F(FrontDraw, MainMenuShowsOnlyTheButtonUnderThePointer)
         CMainMenu menu;
         menu.Create(P("mainmenu/mainmenu.png").c_str());
         ASSERT_EQ(menu.GetWidgetCount(), 5);
-        mouse->GetPosition()->x = 350.0f;   // over button 2: x 300..400, bottom-up y 330..370
+        mouse->GetPosition()->x = 350.0f;  // over button 2: x 300..400, bottom-up y 330..370
         mouse->GetPosition()->y = static_cast<float>(kScreenH) - 350.0f;
         menu.Update();
         ASSERT_NO_FATAL_FAILURE(BeginFrame());
@@ -143,9 +143,11 @@ TEST_F(FrontDraw, MainMenuShowsOnlyTheButtonUnderThePointer)
         menu.Release();
     }
     ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenW * kScreenH));
-    auto at = [&](int x, int bottomUpY) { return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)]; };
+    auto at = [&](int x, int bottomUpY) {
+        return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)];
+    };
     EXPECT_EQ(at(350, 350), kButton);
-    EXPECT_EQ(at(350, 420), kBackground);   // button 1 rests in the background's look
+    EXPECT_EQ(at(350, 420), kBackground);  // button 1 rests in the background's look
     EXPECT_EQ(at(350, 280), kBackground);
     EXPECT_EQ(at(50, 50), kBackground);
 }
@@ -185,4 +187,4 @@ TEST_F(FrontDraw, CityViewShowsItsSceneUnderTheOverlayRim)
     EXPECT_EQ(row(200, 395), kBackground);
 }
 
-} // namespace
+}  // namespace

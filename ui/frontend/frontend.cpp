@@ -30,15 +30,9 @@ constexpr City kParis = {"./images/scenario/Paris/paris.png", "./models/levels/P
 CFrontEndGameLink g_defaultLink;
 CFrontEndGameLink* g_pLink = &g_defaultLink;
 
-CFerroxMouse* GameMouse()
-{
-    return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr;
-}
+CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
 
-CFerroxLocale* GameLocale()
-{
-    return g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
-}
+CFerroxLocale* GameLocale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr; }
 
 CCityCanvas* MakeCity(const City& city, CFrontEnd* owner)
 {
@@ -48,14 +42,11 @@ CCityCanvas* MakeCity(const City& city, CFrontEnd* owner)
     return canvas;
 }
 
-} // namespace
+}  // namespace
 
 // ---- Game link ----
 
-CSoundManager* CFrontEndGameLink::GetSoundManager()
-{
-    return g_pGame ? g_pGame->GetSoundManager() : nullptr;
-}
+CSoundManager* CFrontEndGameLink::GetSoundManager() { return g_pGame ? g_pGame->GetSoundManager() : nullptr; }
 
 void CFrontEndGameLink::Quit()
 {
@@ -121,8 +112,7 @@ void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
 CFrontEnd::CFrontEnd()
     : m_pTooltipFont(nullptr), m_tooltipDelay(0.0f), m_frameTime(0.0f), m_pMainMenu(nullptr), m_pLondon(nullptr),
       m_pBerlin(nullptr), m_pParis(nullptr)
-{
-}
+{}
 
 CFrontEnd::~CFrontEnd() { CFrontEnd::DestroyCanvases(); }
 
@@ -231,8 +221,8 @@ void CFrontEnd::Render()
     }
     if (CFerroxLocale* locale = GameLocale()) {
         if (m_pTooltipFont) {
-            locale->DrawText(m_pTooltipFont, m_tooltipList, m_tooltipText, m_tooltipX,
-                             static_cast<int>(m_tooltipY), 0, FERROX_ALIGN_LEFT, kTooltipMiddle, 0, nullptr);
+            locale->DrawText(m_pTooltipFont, m_tooltipList, m_tooltipText, m_tooltipX, static_cast<int>(m_tooltipY), 0,
+                             FERROX_ALIGN_LEFT, kTooltipMiddle, 0, nullptr);
         }
     }
     m_tooltipText = kNoText;

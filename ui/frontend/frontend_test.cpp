@@ -139,4 +139,4 @@ TEST_F(FrontEndTest, TooltipWaitsForThePointerToRest)
     EXPECT_EQ(locale->draws.size(), 2u);
 }
 
-} // namespace
+}  // namespace

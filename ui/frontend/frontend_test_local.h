@@ -31,8 +31,8 @@ public:
     {
         lists = {"general_tooltips", "mainmenu", "scenarios", "InGameMessages", "endgamemessages", "berlin"};
     }
-    void DrawText(CFerroxWideTextFont*, int16_t list, uint16_t index, float x, int y, int, int alignment, float,
-                  int, const FerroxTextBox* box) override
+    void DrawText(CFerroxWideTextFont*, int16_t list, uint16_t index, float x, int y, int, int alignment, float, int,
+                  const FerroxTextBox* box) override
     {
         draws.push_back({list, index, x, y, alignment, box != nullptr});
     }
@@ -69,7 +69,9 @@ protected:
         game->m_pLocale = locale;
         FrontEndSetGameLink(&link);
         previous = std::filesystem::current_path();
-        root = std::filesystem::temp_directory_path() / ("ferrox_front_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" + FerroxTestRunTag());
+        root = std::filesystem::temp_directory_path() /
+               ("ferrox_front_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+                FerroxTestRunTag());
         std::filesystem::create_directories(root);
         std::filesystem::current_path(root);
         screen = FerroxGetScreenHeight();

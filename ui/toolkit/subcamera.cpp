@@ -8,11 +8,11 @@
 #include "engine/world.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
-#include "gfx/d3d9/renderstate.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/raster.h"
+#include "gfx/d3d9/renderstate.h"
 #include "gfx/world/world.h"
 
 namespace {
@@ -24,26 +24,14 @@ constexpr GxV3d kStartPosition = {0.0f, 10.0f, 0.1f};
 // Below this a direction has no usable length (the camera sits on its target or looks straight up or down).
 constexpr GxReal kShortest = 1e-6f;
 
-CFerroxCamera* GameCamera()
-{
-    return g_pFerroxGame ? g_pFerroxGame->m_pCamera : nullptr;
-}
+CFerroxCamera* GameCamera() { return g_pFerroxGame ? g_pFerroxGame->m_pCamera : nullptr; }
 
-float FrameTime()
-{
-    return g_pFerroxGame ? g_pFerroxGame->GetFrameTime() : 0.0f;
-}
+float FrameTime() { return g_pFerroxGame ? g_pFerroxGame->GetFrameTime() : 0.0f; }
 
-GxFrame* CameraFrame(GxCamera* camera)
-{
-    return camera ? GxCameraGetFrame(camera) : nullptr;
-}
+GxFrame* CameraFrame(GxCamera* camera) { return camera ? GxCameraGetFrame(camera) : nullptr; }
 
 // A spline a camera can follow: loaded, with points.
-bool Usable(CFerroxSpline* spline)
-{
-    return spline && spline->GetSpline() && spline->GetPointCount() > 0;
-}
+bool Usable(CFerroxSpline* spline) { return spline && spline->GetSpline() && spline->GetPointCount() > 0; }
 
 void CommitMatrix(GxFrame* frame)
 {
@@ -52,7 +40,7 @@ void CommitMatrix(GxFrame* frame)
     GxFrameSetDirty(frame);
 }
 
-} // namespace
+}  // namespace
 
 // ---- Sub-camera ----
 

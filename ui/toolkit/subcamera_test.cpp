@@ -155,7 +155,7 @@ TEST_F(SubCameraTest, TargetOnlyTurnsTheCameraFromWhereItStands)
     CFerroxSplineSubCamera view;
     const FerroxWidgetRecord record = View(&world, nullptr, &target);
     view.Configure(&record);
-    game->m_times[0] = 25.0f;   // halfway: the target stands at x 0, straight ahead
+    game->m_times[0] = 25.0f;  // halfway: the target stands at x 0, straight ahead
     view.Update();
     const GxMatrix* pose = Pose(view);
     EXPECT_NEAR(pose->pos.x, 0.0f, 1e-5f);
@@ -189,7 +189,7 @@ public:
 TEST_F(SubCameraTest, ViewIsNeverHitSoAPressReachesTheWidgetBehindIt)
 {
     PressCanvas canvas;
-    canvas.AddWidget(new CFerroxWidget());   // background
+    canvas.AddWidget(new CFerroxWidget());  // background
     auto* view = new CFerroxSubCamera();
     const FerroxWidgetRecord record = View(nullptr);
     view->Configure(&record);
@@ -213,4 +213,4 @@ TEST_F(SubCameraTest, ViewIsNeverHitSoAPressReachesTheWidgetBehindIt)
     canvas.Release();
 }
 
-} // namespace
+}  // namespace
