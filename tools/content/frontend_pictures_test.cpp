@@ -92,8 +92,9 @@ TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
     ASSERT_FALSE(text.empty());
     // Found by the first name that contains the text: "messages" must come before "endgamemessages".
     const size_t messages = text.find("\n<messages>");
-    if (messages != std::string::npos)
+    if (messages != std::string::npos) {
         EXPECT_LT(messages, text.find("\n<endgamemessages>"));
+    }
     CFerroxTagTree tree;
     tree.LoadFromMemory(text.data(), text.size());
     struct Wanted {

@@ -82,6 +82,15 @@ TEST_F(SubCameraTest, ReleaseTakesTheCameraOutOfItsSceneOnceOnly)
     EXPECT_EQ(view.GetScene(), nullptr);
     // A second Release (the destructor's too) destroys nothing again: the sanitizer would see it.
     view.Release();
+
+    // A scene released first has let the camera go; the view's Release then finds no world to leave.
+    CFerroxSubCamera late;
+    late.Configure(&record);
+    ASSERT_NE(late.GetCamera(), nullptr);
+    world.Release();
+    EXPECT_EQ(GxCameraGetWorld(late.GetCamera()), nullptr);
+    late.Render(0.0f, 0.0f);
+    late.Release();
 }
 
 TEST_F(SubCameraTest, ViewOfAMissingLevelDrawsNothingAndStillMoves)
