@@ -137,6 +137,11 @@ TEST_F(FrontEndTest, TooltipWaitsForThePointerToRest)
     frame(0.1f, false);
     frame(0.1f, true);
     EXPECT_EQ(locale->draws.size(), 2u);
+    // A request left over from a hot-spot the pointer has left never shows once the delay is up.
+    frame(0.4f, false);
+    frame(0.4f, false);
+    frame(0.4f, false);
+    EXPECT_EQ(locale->draws.size(), 2u);
 }
 
 }  // namespace
