@@ -33,6 +33,7 @@
 #include "tools/content/dress_writer.h"
 #include "tools/content/fx_writer.h"
 #include "tools/content/humanoid_writer.h"
+#include "tools/content/frontend_pictures.h"
 #include "tools/content/interface_painter.h"
 #include "tools/content/level_writer.h"
 #include "tools/content/sound_writer.h"
@@ -252,6 +253,8 @@ int main(int argc, char** argv)
         failed = "the interface fonts";
     } else if (!ContentWriteMainBar((out / "images" / "panels" / "main" / "base").string(), &detail)) {
         failed = "the main bar";
+    } else if (!ContentWriteFrontEnd(out.string(), &detail)) {
+        failed = "the front-end pictures";
     } else if (!ContentWriteSounds(out.string(), &detail)) {
         failed = "the sounds";
     } else if (!ContentWriteLevel(out.string(), &detail)) {

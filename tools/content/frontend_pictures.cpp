@@ -1,0 +1,206 @@
+// Front-end pictures painted from layout tables, and the overlays in front of the 3D views.
+#include "tools/content/frontend_pictures.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr int kScreenWidth = 800;
+constexpr int kScreenHeight = 600;
+constexpr int kChannels = 4;
+constexpr uint8_t kOpaque = 255;
+// The city view: the top-left 464 x 390 of the screen.
+constexpr int kViewWidth = 464;
+constexpr int kViewHeight = 390;
+constexpr int kViewRim = 6;
+// Under the heading and number, drawn round x 400 at 300 and 270 from the bottom of the screen.
+constexpr int kPlateLeft = 330;
+constexpr int kPlateRight = 464;
+constexpr int kPlateBottom = 262;
+constexpr int kPlateTop = 334;
+constexpr int kInertSide = 2;
+constexpr int kCityInertButton = 3;  // button 4, counted from 0
+// The end-game overlay: a clear middle never below this alpha, rising to the frame.
+constexpr uint8_t kLeastAlpha = 8;
+constexpr uint8_t kVignetteAlpha = 96;
+constexpr int kEndFrame = 12;
+constexpr uint8_t kMessagePlateAlpha = 150;
+constexpr ContentUiRect kMessagePlate = {90, 190, 620, 170};
+
+ContentPngImage Blank(int width, int height)
+{
+    ContentPngImage image;
+    image.width = static_cast<uint32_t>(width);
+    image.height = static_cast<uint32_t>(height);
+    image.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
+    return image;
+}
+
+// Sets a bottom-up pixel.
+void Put(ContentPngImage* image, int x, int y, const uint8_t* rgb, uint8_t alpha)
+{
+    const int row = static_cast<int>(image->height) - 1 - y;
+    uint8_t* p = &image->rows[(static_cast<size_t>(row) * image->width + x) * kChannels];
+    p[0] = rgb[0];
+    p[1] = rgb[1];
+    p[2] = rgb[2];
+    p[3] = alpha;
+}
+
+bool Inside(const ContentUiRect& r, int x, int y)
+{
+    return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
+}
+
+bool Write(const std::string& path, const ContentPngImage& image, std::string* error)
+{
+    if (ContentWritePng(path.c_str(), image))
+        return true;
+    if (error)
+        *error = "cannot write " + path;
+    return false;
+}
+
+ContentCanvasLayout MainMenu(const char* stem, const char* quit)
+{
+    const std::vector<ContentUiRect> buttons = {
+        {300, 400, 200, 50},  // 1 London
+        {300, 330, 200, 50},  // 2 Paris
+        {300, 260, 200, 50},  // 3 Berlin
+        {300, 150, 200, 50},  // 4 quit
+    };
+    return {"mainmenu",
+            stem,
+            kScreenWidth,
+            kScreenHeight,
+            {48, 64, 96},
+            buttons,
+            buttons,
+            {{370, 418, "London"}, {376, 348, "Paris"}, {372, 278, "Berlin"}, {376, 168, quit}, {340, 520, "Mall"}}};
+}
+
+ContentCanvasLayout City(const char* folder, const char* stem, const char* name, const uint8_t* panel)
+{
+    const std::vector<ContentUiRect> buttons = {
+        {500, 540, 120, 36},                 // 1 back
+        {500, 300, 60, 36},                  // 2 previous
+        {660, 300, 60, 36},                  // 3 next
+        {600, 250, kInertSide, kInertSide},  // 4 none
+        {620, 400, 140, 44},                 // 5 start
+    };
+    ContentCanvasLayout layout = {
+        folder,
+        stem,
+        kScreenWidth,
+        kScreenHeight,
+        {panel[0], panel[1], panel[2]},
+        buttons,
+        {buttons[0], buttons[1], buttons[2], buttons[4]},
+        {{530, 552, "Back"}, {522, 312, "<"}, {684, 312, ">"}, {660, 416, "Start"}, {520, 470, name}}};
+    return layout;
+}
+
+}  // namespace
+
+const ContentCanvasLayout& ContentMainMenuLayout(bool german)
+{
+    static const ContentCanvasLayout english = MainMenu("mainmenu", "Quit");
+    static const ContentCanvasLayout deutsch = MainMenu("mainmenuger", "Beenden");
+    return german ? deutsch : english;
+}
+
+const ContentCanvasLayout& ContentCityLayout(int city)
+{
+    static const uint8_t grey[3] = {92, 92, 100}, concrete[3] = {120, 116, 108}, cream[3] = {150, 136, 104};
+    static const ContentCanvasLayout cities[] = {
+        City("scenario/London", "london", "London", grey),
+        City("scenario/Berlin", "berlin", "Berlin", concrete),
+        City("scenario/Paris", "paris", "Paris", cream),
+    };
+    return cities[std::clamp(city, 0, 2)];
+}
+
+const ContentCanvasLayout& ContentEndGameLayout()
+{
+    static const ContentCanvasLayout layout = {"scenario",   "win-lose", kScreenWidth, kScreenHeight,
+                                               {40, 40, 48}, {},         {},           {}};
+    return layout;
+}
+
+ContentPngImage ContentCityOverlay()
+{
+    ContentPngImage image = Blank(kViewWidth, kViewHeight);
+    const uint8_t rim[3] = {36, 36, 44};
+    const uint8_t plate[3] = {24, 24, 30};
+    // The overlay's y 0 is the view's bottom, 210 above the screen's.
+    const int viewBottom = kScreenHeight - kViewHeight;
+    const ContentUiRect plateArea = {kPlateLeft, kPlateBottom - viewBottom, kPlateRight - kPlateLeft,
+                                     kPlateTop - kPlateBottom};
+    for (int y = 0; y < kViewHeight; y++) {
+        for (int x = 0; x < kViewWidth; x++) {
+            const bool edge = x < kViewRim || y < kViewRim || x >= kViewWidth - kViewRim || y >= kViewHeight - kViewRim;
+            if (edge)
+                Put(&image, x, y, rim, kOpaque);
+            else if (Inside(plateArea, x, y))
+                Put(&image, x, y, plate, kOpaque);
+        }
+    }
+    return image;
+}
+
+ContentPngImage ContentEndGameOverlay()
+{
+    ContentPngImage image = Blank(kScreenWidth, kScreenHeight);
+    const uint8_t shade[3] = {8, 8, 16};
+    const uint8_t frame[3] = {70, 60, 30};
+    const float halfW = kScreenWidth / 2.0f, halfH = kScreenHeight / 2.0f;
+    for (int y = 0; y < kScreenHeight; y++) {
+        for (int x = 0; x < kScreenWidth; x++) {
+            if (x < kEndFrame || y < kEndFrame || x >= kScreenWidth - kEndFrame || y >= kScreenHeight - kEndFrame) {
+                Put(&image, x, y, frame, kOpaque);
+                continue;
+            }
+            const float dx = (x - halfW) / halfW, dy = (y - halfH) / halfH;
+            const float reach = std::min(1.0f, (dx * dx + dy * dy) / 2.0f);
+            uint8_t alpha = static_cast<uint8_t>(kLeastAlpha + reach * (kVignetteAlpha - kLeastAlpha));
+            if (Inside(kMessagePlate, x, y))
+                alpha = std::max(alpha, kMessagePlateAlpha);
+            Put(&image, x, y, shade, alpha);
+        }
+    }
+    return image;
+}
+
+bool ContentWriteFrontEnd(const std::string& root, std::string* error)
+{
+    const std::string images = root + "/images/";
+    std::error_code failed;
+    for (const char* folder : {"mainmenu", "scenario/London", "scenario/Berlin", "scenario/Paris"})
+        std::filesystem::create_directories(images + folder, failed);
+    if (failed) {
+        if (error)
+            *error = "cannot make the folders under " + images;
+        return false;
+    }
+    // Both menus write the same buttons; each keeps its own maps beside its picture.
+    for (bool german : {false, true}) {
+        const ContentCanvasLayout& menu = ContentMainMenuLayout(german);
+        if (!ContentWriteCanvas(menu, images + menu.folder, error))
+            return false;
+    }
+    const ContentPngImage inert = Blank(kInertSide, kInertSide);
+    for (int city = 0; city < 3; city++) {
+        const ContentCanvasLayout& layout = ContentCityLayout(city);
+        const std::string dir = images + layout.folder;
+        if (!ContentWriteCanvas(layout, dir, error) ||
+            !Write(dir + "/" + std::to_string(kCityInertButton + 1) + "_s.png", inert, error) ||
+            !Write(dir + "/overlay.png", ContentCityOverlay(), error))
+            return false;
+    }
+    const ContentCanvasLayout& end = ContentEndGameLayout();
+    return ContentWriteCanvas(end, images + end.folder, error) &&
+           Write(images + end.folder + "/overlay.png", ContentEndGameOverlay(), error);
+}

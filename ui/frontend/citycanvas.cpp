@@ -1,0 +1,326 @@
+// City canvases: layout with the 3D view and overlay, the scenario chooser and its file names, and drawing.
+#include "ui/frontend/citycanvas.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "engine/file.h"
+#include "engine/level.h"
+#include "engine/locale.h"
+#include "engine/mouse.h"
+#include "engine/spline.h"
+#include "engine/world.h"
+#include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
+#include "gfx/d3d9/renderstate.h"
+#include "ui/frontend/frontend.h"
+#include "ui/toolkit/font.h"
+#include "ui/toolkit/subcamera.h"
+
+namespace {
+
+constexpr const char* kScenarioFolder = "./scenarios/";
+constexpr const char* kScenarioExtension = ".fds";
+constexpr const char* kConditionsTag = "<CONDITIONS>";
+constexpr const char* kOverlayName = "overlay.png";
+constexpr const char* kViewPath = "-spl.gxs";
+constexpr const char* kTargetPath = "-spl2.gxs";
+constexpr const char* kMessageFont = "./images/fonts/msgfont";
+constexpr const char* kBigFont = "./images/fonts/bigFont";
+constexpr const char* kScenarioTexts = "scenarios";
+constexpr const char* kMessageTexts = "InGameMessages";
+constexpr size_t kModelExtensionLength = 4;
+constexpr float kViewExtent = 400.0f;
+// The "Scenario" heading of the message texts, and where the heading, number and description stand.
+constexpr uint16_t kHeadingText = 38;
+constexpr float kHeadingY = 300.0f;
+constexpr float kNumberDrop = 30.0f;
+constexpr float kTextMiddle = 400.0f;
+constexpr float kBoxLeft = 100.0f;
+constexpr float kBoxBottom = 50.0f;
+constexpr float kBoxWidth = 600.0f;
+constexpr float kBoxHeight = 150.0f;
+
+CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
+
+void ReleaseButton()
+{
+    if (CFerroxMouse* mouse = GameMouse())
+        mouse->LeftButtonUp();
+}
+
+std::u16string Decimal(int32_t value)
+{
+    const std::string text = std::to_string(value);
+    return std::u16string(text.begin(), text.end());
+}
+
+// A whole number in the range of a signed 16-bit value, with nothing but blanks around it.
+bool ParseShort(const std::string& line, int16_t* value)
+{
+    const char* start = line.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long read = std::strtol(start, &end, 10);
+    if (end == start || errno == ERANGE || read < INT16_MIN || read > INT16_MAX)
+        return false;
+    for (; *end; end++) {
+        if (*end != ' ' && *end != '\t' && *end != '\r')
+            return false;
+    }
+    *value = static_cast<int16_t>(read);
+    return true;
+}
+
+}  // namespace
+
+std::string CityScenarioPath(const char* picture, int32_t number)
+{
+    std::string name = picture ? picture : "";
+    const size_t slash = name.rfind('/');
+    if (slash != std::string::npos)
+        name = name.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos)
+        name = name.substr(0, dot);
+    return kScenarioFolder + name + std::to_string(number) + kScenarioExtension;
+}
+
+bool CityReadDescription(const char* path, int16_t* index)
+{
+    if (!path || !index)
+        return false;
+    CFerroxTagFile file;
+    if (file.Open(path, 1) != 0)
+        return false;
+    bool read = false;
+    if (file.SeekTag(kConditionsTag) == 0) {
+        std::string line;
+        read = ParseShort(file.ReadLine(line), index);
+    }
+    file.Close();
+    return read;
+}
+
+// ---- Lifecycle ----
+
+CCityCanvas::CCityCanvas()
+    : m_pMessageFont(nullptr), m_pBigFont(nullptr), m_pFirstPath(nullptr), m_pSecondPath(nullptr), m_pWorld(nullptr),
+      m_worldOwned(0)
+{
+    CCityCanvas::Init();
+}
+
+CCityCanvas::~CCityCanvas() { CCityCanvas::Release(); }
+
+void CCityCanvas::Init()
+{
+    m_scenarioList = kFerroxNoTextList;
+    m_messageList = kFerroxNoTextList;
+    m_description = -1;
+    m_scenarioNumber = 1;
+    m_scenarioPath.clear();
+    m_pMessageFont = nullptr;
+    m_pBigFont = nullptr;
+    m_city = 0;
+    m_viewIndex = 0;
+    m_overlayIndex = 0;
+    m_pFirstPath = nullptr;
+    m_pSecondPath = nullptr;
+    m_pWorld = nullptr;
+    m_worldOwned = 0;
+}
+
+void CCityCanvas::Release()
+{
+    // The widgets first: the view takes its camera out of the world before the world can go.
+    CFerroxCanvas::Release();
+    delete m_pFirstPath;
+    delete m_pSecondPath;
+    delete m_pMessageFont;
+    delete m_pBigFont;
+    if (m_worldOwned)
+        delete m_pWorld;
+    CCityCanvas::Init();
+}
+
+CFerroxSpline* CCityCanvas::LoadPath(const char* model, const char* suffix)
+{
+    std::string path = model ? model : "";
+    path = path.substr(0, path.size() > kModelExtensionLength ? path.size() - kModelExtensionLength : 0) + suffix;
+    auto* spline = new CFerroxSpline();
+    // A missing file leaves an empty path, which the view does not follow.
+    spline->Read(path.c_str());
+    return spline;
+}
+
+void CCityCanvas::Create(const char* picture, const char* model, int32_t city, CFerroxWorld* world)
+{
+    if (GetWidgetCount() > 0)
+        CFerroxCanvas::Release();
+    Build(picture, 0.0f, 0.0f, 1);
+    m_city = city;
+    if (!m_pFirstPath)
+        m_pFirstPath = LoadPath(model, kViewPath);
+    if (!m_pSecondPath)
+        m_pSecondPath = LoadPath(model, kTargetPath);
+    if (m_worldOwned)
+        delete m_pWorld;
+    if (world) {
+        m_pWorld = world;
+        m_worldOwned = 0;
+    } else {
+        m_pWorld = new CFerroxWorld();
+        // A level that does not load leaves a world without a scene: the view then draws nothing.
+        m_pWorld->Create(model, nullptr);
+        m_worldOwned = 1;
+    }
+
+    FerroxWidgetRecord view = {};
+    view.name = "";
+    DescribeView(&view);
+    auto* camera = new CFerroxSplineSubCamera();
+    camera->Configure(&view);
+    AddWidget(camera);
+    m_viewIndex = GetWidgetCount() - 1;
+
+    const std::string text = picture ? picture : "";
+    const size_t slash = text.rfind('/');
+    const std::string overlayName = (slash == std::string::npos ? "" : text.substr(0, slash + 1)) + kOverlayName;
+    FerroxWidgetRecord overlay = {};
+    overlay.name = overlayName.c_str();
+    DescribeOverlay(&overlay);
+    auto* image = new CFerroxImage();
+    image->Configure(&overlay);
+    AddWidget(image);
+    m_overlayIndex = GetWidgetCount() - 1;
+
+    const std::string scenario = CityScenarioPath(GetWidget(0) ? GetWidget(0)->GetName() : picture, m_scenarioNumber);
+    if (GxFileExists(scenario.c_str())) {
+        m_scenarioPath = scenario;
+        CityReadDescription(scenario.c_str(), &m_description);
+    }
+
+    delete m_pMessageFont;
+    delete m_pBigFont;
+    m_pMessageFont = new CFerroxFont();
+    m_pMessageFont->Load(kMessageFont, 1, 1);
+    m_pBigFont = new CFerroxFont();
+    m_pBigFont->Load(kBigFont, 1, 1);
+    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr) {
+        m_scenarioList = locale->FindTextList(kScenarioTexts);
+        m_messageList = locale->FindTextList(kMessageTexts);
+    }
+}
+
+void CCityCanvas::DescribeView(FerroxWidgetRecord* record)
+{
+    record->x = m_x;
+    record->y = m_y;
+    record->width = kCityViewWidth;
+    record->height = m_y + kCityViewHeight;
+    record->extent = kViewExtent;
+    record->positionSpline = m_pFirstPath;
+    record->targetSpline = m_pSecondPath;
+    record->scene = m_pWorld;
+    record->scaled = 1;
+}
+
+void CCityCanvas::DescribeOverlay(FerroxWidgetRecord* record)
+{
+    const float* background = GetWidgetRect(0);
+    const float height = background ? background[3] : 0.0f;
+    record->x = m_x;
+    record->y = height / FerroxGetInterfaceScaleY() + m_y - kCityViewHeight;
+}
+
+// ---- Input ----
+
+void CCityCanvas::StepScenario(int32_t step)
+{
+    const int32_t number = m_scenarioNumber + step;
+    if (number < INT16_MIN || number > INT16_MAX)
+        return;
+    const std::string path = CityScenarioPath(GetWidget(0) ? GetWidget(0)->GetName() : "", number);
+    if (!GxFileExists(path.c_str()))
+        return;
+    m_scenarioPath = path;
+    m_scenarioNumber = static_cast<int16_t>(number);
+    CityReadDescription(path.c_str(), &m_description);
+}
+
+void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    if (!widget || index == 0)
+        return;
+    if (index == m_viewIndex || index == m_overlayIndex) {
+        if (event == FERROX_WIDGET_PRESSED)
+            ReleaseButton();
+        return;
+    }
+    if (event == FERROX_WIDGET_OVER || event == FERROX_WIDGET_NOT_OVER) {
+        widget->m_visible = event == FERROX_WIDGET_OVER ? 1 : 0;
+        return;
+    }
+    if (event != FERROX_WIDGET_PRESSED)
+        return;
+    ReleaseButton();
+    switch (index) {
+    case CITY_BACK:
+        if (m_pFrontEnd)
+            m_pFrontEnd->SwitchTo(m_pFrontEnd->GetMainMenu());
+        break;
+    case CITY_PREVIOUS:
+        StepScenario(-1);
+        break;
+    case CITY_NEXT:
+        StepScenario(1);
+        break;
+    case CITY_START:
+        if (m_pFrontEnd)
+            m_pFrontEnd->GetStack().RequestPop();
+        if (g_pFerroxGame) {
+            if (g_pFerroxGame->m_pLevelManager)
+                g_pFerroxGame->m_pLevelManager->SetLevel(m_city);
+            g_pFerroxGame->SetState(kCityStartState);
+        }
+        FrontEndGetGameLink()->SetLoadPath(m_scenarioPath.c_str());
+        break;
+    default:
+        break;
+    }
+}
+
+void CCityCanvas::Update() { CFerroxCanvas::Update(); }
+
+// ---- Drawing ----
+
+void CCityCanvas::Render()
+{
+    CFerroxCanvas::Render();
+    // The view left depth on; the texts draw flat.
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
+    if (m_description < 0)
+        return;
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
+    const float sx = FerroxGetInterfaceScaleX();
+    const float sy = FerroxGetInterfaceScaleY();
+    if (locale && m_pBigFont) {
+        locale->DrawText(m_pBigFont, m_messageList, kHeadingText, 0.0f, static_cast<int>(kHeadingY), 0,
+                         FERROX_ALIGN_MIDDLE, kTextMiddle, 1, nullptr);
+    }
+    if (m_pBigFont) {
+        m_pBigFont->DrawWideText(Decimal(m_scenarioNumber).c_str(), 0.0f,
+                                 static_cast<int>(kHeadingY - kNumberDrop * sy), 0, FERROX_ALIGN_MIDDLE, kTextMiddle, 1,
+                                 nullptr);
+    }
+    if (locale && m_pMessageFont) {
+        const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth * sx, kBoxHeight * sy};
+        locale->DrawText(m_pMessageFont, m_scenarioList, static_cast<uint16_t>(m_description), m_x,
+                         static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1, &box);
+    }
+}

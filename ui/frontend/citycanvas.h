@@ -1,0 +1,92 @@
+// The city canvas: one level's front-end screen with a live view of the level flying along its camera paths,
+// an overlay in front of the view, and the chooser of the city's scenarios ("./scenarios/<city><n>.fds").
+//
+// The canvas owns its camera paths and fonts, and the world when it made it; a world handed to Create stays
+// its giver's. One thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ui/toolkit/canvas.h"
+
+class CFerroxFont;
+class CFerroxSpline;
+class CFerroxWorld;
+class CFrontEnd;
+
+// City-canvas buttons.
+enum CityCanvasButton : int32_t {
+    CITY_BACK = 1,
+    CITY_PREVIOUS = 2,
+    CITY_NEXT = 3,
+    CITY_NONE = 4,
+    CITY_START = 5,
+};
+
+// Size of the 3D view in the city pictures.
+constexpr float kCityViewWidth = 464.0f;
+constexpr float kCityViewHeight = 390.0f;
+// The game state that loads the chosen level and scenario.
+constexpr int32_t kCityStartState = 5;
+
+// The scenario file of a canvas picture and number: "./scenarios/" + the picture's base name + number + ".fds".
+std::string CityScenarioPath(const char* picture, int32_t number);
+// The description index of a scenario file: the signed 16-bit number on the line after "<CONDITIONS>". False
+// (index unchanged) when the file, the tag or a number in range is missing.
+bool CityReadDescription(const char* path, int16_t* index);
+
+class CCityCanvas : public CFerroxCanvas {
+public:
+    CCityCanvas();
+    ~CCityCanvas() override;
+    void Init() override;
+    // Deletes the widgets, camera paths and fonts, and the world when the canvas made it; then Init.
+    void Release() override;
+    void OnWidgetEvent(int32_t index, int32_t event) override;
+    void Update() override;
+    // The widgets; then, when a scenario was described, its heading, number and description.
+    void Render() override;
+
+    virtual void DescribeView(FerroxWidgetRecord* record);
+    virtual void DescribeOverlay(FerroxWidgetRecord* record);
+    // Lays the canvas out from the picture, loads the camera paths beside the level model (unless set before),
+    // loads the level (unless a world is given), adds the view and the overlay, and reads the first scenario.
+    virtual void Create(const char* picture, const char* model, int32_t city, CFerroxWorld* world);
+
+    // The front end whose stack and main menu the back and start buttons use.
+    void SetFrontEnd(CFrontEnd* frontEnd) { m_pFrontEnd = frontEnd; }
+
+    int16_t GetDescription() const { return m_description; }
+    int16_t GetScenarioNumber() const { return m_scenarioNumber; }
+    const std::string& GetScenarioPath() const { return m_scenarioPath; }
+    int32_t GetCity() const { return m_city; }
+    int32_t GetViewIndex() const { return m_viewIndex; }
+    int32_t GetOverlayIndex() const { return m_overlayIndex; }
+    CFerroxSpline* GetFirstPath() const { return m_pFirstPath; }
+    CFerroxSpline* GetSecondPath() const { return m_pSecondPath; }
+    CFerroxWorld* GetWorld() const { return m_pWorld; }
+    int32_t IsWorldOwned() const { return m_worldOwned; }
+
+protected:
+    // Steps to scenario number + step when its file exists.
+    void StepScenario(int32_t step);
+    // Loads a camera path from the model path less its last four characters plus the suffix.
+    static CFerroxSpline* LoadPath(const char* model, const char* suffix);
+
+    int16_t m_scenarioList;
+    int16_t m_messageList;
+    int16_t m_description;
+    int16_t m_scenarioNumber;
+    std::string m_scenarioPath;
+    CFerroxFont* m_pMessageFont;
+    CFerroxFont* m_pBigFont;
+    int32_t m_city;
+    int32_t m_viewIndex;
+    int32_t m_overlayIndex;
+    CFerroxSpline* m_pFirstPath;
+    CFerroxSpline* m_pSecondPath;
+    CFerroxWorld* m_pWorld;
+    int32_t m_worldOwned;
+    CFrontEnd* m_pFrontEnd = nullptr;
+};

@@ -1,0 +1,107 @@
+// The end-game sequence: its camera paths, full-picture view, message and the click that leaves the game.
+#include "ui/frontend/endgame.h"
+
+#include "engine/locale.h"
+#include "engine/mouse.h"
+#include "engine/spline.h"
+#include "gfx/core/engine.h"
+#include "gfx/d3d9/renderstate.h"
+#include "ui/frontend/frontend.h"
+#include "ui/toolkit/font.h"
+#include "ui/toolkit/interface.h"
+
+namespace {
+
+constexpr const char* kViewPath = "_fspl.gxs";
+constexpr const char* kTargetPath = "_fspl2.gxs";
+constexpr const char* kEndGameTexts = "endgamemessages";
+constexpr float kViewExtent = 400.0f;
+constexpr float kTextMiddle = 400.0f;
+constexpr float kBoxLeft = 100.0f;
+constexpr float kBoxBottom = 200.0f;
+constexpr float kBoxWidth = 600.0f;
+constexpr float kBoxHeight = 150.0f;
+
+CFerroxInterface* GameInterface() { return g_pFerroxGame ? g_pFerroxGame->m_pInterface : nullptr; }
+
+}  // namespace
+
+CEndGameCanvas::CEndGameCanvas() : m_messageIndex(0), m_endGameList(kFerroxNoTextList) { CEndGameCanvas::Init(); }
+
+CEndGameCanvas::~CEndGameCanvas() { CCityCanvas::Release(); }
+
+void CEndGameCanvas::Init() { m_messageIndex = 0; }
+
+void CEndGameCanvas::TearDown()
+{
+    CCityCanvas::Release();
+    CCityCanvas::Init();
+}
+
+void CEndGameCanvas::Create(const char* picture, const char* model, int32_t city, CFerroxWorld* world)
+{
+    // Shown once per game: a canvas the game did not tear down still goes before it is built again, so it
+    // never keeps the paths of an earlier level.
+    if (GetWidgetCount() > 0)
+        TearDown();
+    if (!m_pFirstPath)
+        m_pFirstPath = LoadPath(model, kViewPath);
+    if (!m_pSecondPath)
+        m_pSecondPath = LoadPath(model, kTargetPath);
+    CCityCanvas::Create(picture, model, city, world);
+    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr)
+        m_endGameList = locale->FindTextList(kEndGameTexts);
+}
+
+void CEndGameCanvas::DescribeView(FerroxWidgetRecord* record)
+{
+    const float* background = GetWidgetRect(0);
+    record->x = m_x;
+    record->y = m_y;
+    record->width = background ? background[2] / FerroxGetInterfaceScaleX() : 0.0f;
+    record->height = background ? background[3] / FerroxGetInterfaceScaleY() : 0.0f;
+    record->extent = kViewExtent;
+    record->positionSpline = m_pFirstPath;
+    record->targetSpline = m_pSecondPath;
+    record->scene = m_pWorld;
+    record->scaled = 1;
+}
+
+void CEndGameCanvas::DescribeOverlay(FerroxWidgetRecord* record)
+{
+    record->x = m_x;
+    record->y = m_y;
+}
+
+void CEndGameCanvas::OnWidgetEvent(int32_t, int32_t event)
+{
+    if (event != FERROX_WIDGET_PRESSED)
+        return;
+    if (CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr)
+        mouse->LeftButtonUp();
+    if (CFerroxInterface* game = GameInterface())
+        game->GetStack().RequestPop();
+    if (g_pFerroxGame)
+        g_pFerroxGame->SetState(kEndGameLeaveState);
+    // Both flags: one left set would keep the speed keys and Escape dead in the next game.
+    FrontEndGetGameLink()->ClearEndGameFlags();
+}
+
+void CEndGameCanvas::Update() { CFerroxCanvas::Update(); }
+
+void CEndGameCanvas::Render()
+{
+    CFerroxCanvas::Render();
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
+    CFerroxInterface* game = GameInterface();
+    CFerroxFont* font = game ? game->GetFont(0) : nullptr;
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
+    if (!font || !locale)
+        return;
+    const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth * FerroxGetInterfaceScaleX(),
+                               kBoxHeight * FerroxGetInterfaceScaleY()};
+    locale->DrawText(font, m_endGameList, static_cast<uint16_t>(m_messageIndex), m_x, static_cast<int>(m_y), 0,
+                     FERROX_ALIGN_MIDDLE, kTextMiddle, 1, &box);
+}

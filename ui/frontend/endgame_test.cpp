@@ -1,0 +1,66 @@
+// End-game sequence: its own camera paths, the click that leaves the game and clears both flags, and the shared
+// world.
+#include "ui/frontend/endgame.h"
+
+#include "engine/spline.h"
+#include "engine/world.h"
+#include "ui/frontend/frontend_test_local.h"
+
+namespace {
+
+using EndGameTest = FrontEndTest;
+
+TEST_F(EndGameTest, FliesTheEndGamePathsOfTheLevelPlayedLast)
+{
+    WritePath("lvl/town-spl.gxs", 4);
+    WritePath("lvl/town-spl2.gxs", 4);
+    WritePath("lvl/town_fspl.gxs", 6);
+    WritePath("lvl/town_fspl2.gxs", 7);
+    WritePath("lvl/city_fspl.gxs", 8);
+    WritePath("lvl/city_fspl2.gxs", 9);
+    CFerroxWorld world;
+    ASSERT_EQ(1, world.Create(nullptr, nullptr));
+    CEndGameCanvas end;
+    end.Create(kEndGamePicture, "./lvl/town.gxs", 0, &world);
+    EXPECT_EQ(end.GetFirstPath()->GetPointCount(), 6);
+    EXPECT_EQ(end.GetSecondPath()->GetPointCount(), 7);
+    EXPECT_EQ(end.IsWorldOwned(), 0);
+    EXPECT_EQ(end.m_endGameList, locale->FindTextList("endgamemessages"));
+
+    // The game tears it down after a game; the next one shows the next level's paths.
+    end.m_messageIndex = 3;
+    end.TearDown();
+    EXPECT_EQ(end.GetFirstPath(), nullptr);
+    EXPECT_EQ(end.GetWorld(), nullptr);
+    end.Create(kEndGamePicture, "./lvl/city.gxs", 1, &world);
+    EXPECT_EQ(end.GetFirstPath()->GetPointCount(), 8);
+    // Built again without a tear-down, it still takes the new level's paths.
+    end.Create(kEndGamePicture, "./lvl/town.gxs", 0, &world);
+    EXPECT_EQ(end.GetSecondPath()->GetPointCount(), 7);
+}
+
+TEST_F(EndGameTest, AnyClickLeavesTheGameAndClearsGameOverAndInputBlocked)
+{
+    std::filesystem::create_directories("images/scenario");
+    ASSERT_TRUE(UiPicture(64, 64, {10, 10, 10, 255}).Write("images/scenario/win-lose.png"));
+    // Faint but never fully clear, so every point of it takes the click.
+    ASSERT_TRUE(UiPicture(64, 64, {0, 0, 0, 8}).Write("images/scenario/overlay.png"));
+    CFerroxWorld world;
+    ASSERT_EQ(1, world.Create(nullptr, nullptr));
+    CEndGameCanvas end;
+    end.Create(kEndGamePicture, "./models/levels/London/london.gxs", 0, &world);
+    ASSERT_EQ(end.GetOverlayIndex(), 2);
+    CFerroxStack<CFerroxCanvas*>& stack = Interface()->GetStack();
+    stack.Push(&end, 1);
+    game->SetState(4);
+    PressAt(30.0f, 30.0f);
+    Interface()->Update(0.1f);
+    EXPECT_EQ(stack.GetModalCount(), 0);
+    EXPECT_EQ(game->GetState(), kEndGameLeaveState);
+    EXPECT_EQ(link.cleared, 1);
+    EXPECT_EQ(mouse->GetPosition()->left, FERROX_BUTTON_RELEASED);
+    end.TearDown();
+    EXPECT_NE(world.GetGraphicsWorld(), nullptr);
+}
+
+}  // namespace

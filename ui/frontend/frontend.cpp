@@ -1,0 +1,230 @@
+// The front end: its game link, the main menu, building and tearing down the canvases, and the tooltip.
+#include "ui/frontend/frontend.h"
+
+#include "engine/app.h"
+#include "engine/locale.h"
+#include "engine/mouse.h"
+#include "game/game.h"
+#include "game/sound.h"
+#include "ui/frontend/citycanvas.h"
+#include "ui/toolkit/font.h"
+
+namespace {
+
+constexpr uint16_t kNoText = 0xFFFF;
+constexpr int32_t kFrontEndTrack = 0;
+constexpr float kFullMasterVolume = 255.0f;
+constexpr int32_t kNoAmbient = -1;
+constexpr float kTooltipMiddle = 400.0f;
+constexpr const char* kMenuTextList = "mainmenu";
+
+struct City {
+    const char* picture;
+    const char* model;
+    int32_t index;
+};
+constexpr City kLondon = {"./images/scenario/London/london.png", "./models/levels/London/london.gxs", 0};
+constexpr City kBerlin = {"./images/scenario/Berlin/berlin.png", "./models/levels/Berlin/berlin.gxs", 1};
+constexpr City kParis = {"./images/scenario/Paris/paris.png", "./models/levels/Paris/paris.gxs", 2};
+
+CFrontEndGameLink g_defaultLink;
+CFrontEndGameLink* g_pLink = &g_defaultLink;
+
+CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
+
+CFerroxLocale* GameLocale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr; }
+
+CCityCanvas* MakeCity(const City& city, CFrontEnd* owner)
+{
+    auto* canvas = new CCityCanvas();
+    canvas->SetFrontEnd(owner);
+    canvas->Create(city.picture, city.model, city.index, nullptr);
+    return canvas;
+}
+
+}  // namespace
+
+// ---- Game link ----
+
+CSoundManager* CFrontEndGameLink::GetSoundManager() { return g_pGame ? g_pGame->GetSoundManager() : nullptr; }
+
+void CFrontEndGameLink::Quit()
+{
+    if (g_pFerroxApp)
+        g_pFerroxApp->Quit();
+}
+
+CFrontEndGameLink* FrontEndGetGameLink() { return g_pLink; }
+
+void FrontEndSetGameLink(CFrontEndGameLink* link) { g_pLink = link ? link : &g_defaultLink; }
+
+// ---- Main menu ----
+
+void CMainMenu::Create(const char* path)
+{
+    // The picture's own list comes with its placement map; a list set before stays.
+    const int16_t before = m_tooltipList;
+    Build(path, 0.0f, 0.0f, 1);
+    if (before >= 0)
+        m_tooltipList = before;
+    else if (m_tooltipList < 0 && GameLocale())
+        m_tooltipList = GameLocale()->FindTextList(kMenuTextList);
+}
+
+void CMainMenu::Update() { CFerroxCanvas::Update(); }
+
+void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    if (!widget || index == 0)
+        return;
+    if (event == FERROX_WIDGET_OVER || event == FERROX_WIDGET_NOT_OVER) {
+        widget->m_visible = event == FERROX_WIDGET_OVER ? 1 : 0;
+        return;
+    }
+    if (event != FERROX_WIDGET_PRESSED)
+        return;
+    if (CFerroxMouse* mouse = GameMouse())
+        mouse->LeftButtonUp();
+    if (!m_pOwner)
+        return;
+    switch (index) {
+    case MAIN_MENU_LONDON:
+        m_pOwner->SwitchTo(m_pOwner->GetLondon());
+        break;
+    case MAIN_MENU_PARIS:
+        m_pOwner->SwitchTo(m_pOwner->GetParis());
+        break;
+    case MAIN_MENU_BERLIN:
+        m_pOwner->SwitchTo(m_pOwner->GetBerlin());
+        break;
+    case MAIN_MENU_QUIT:
+        m_pOwner->GetStack().RequestPop();
+        FrontEndGetGameLink()->Quit();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Front end ----
+
+CFrontEnd::CFrontEnd()
+    : m_pTooltipFont(nullptr), m_tooltipDelay(0.0f), m_frameTime(0.0f), m_pMainMenu(nullptr), m_pLondon(nullptr),
+      m_pBerlin(nullptr), m_pParis(nullptr)
+{}
+
+CFrontEnd::~CFrontEnd() { CFrontEnd::DestroyCanvases(); }
+
+void CFrontEnd::SwitchTo(CFerroxCanvas* canvas)
+{
+    m_stack.RequestPop();
+    if (canvas)
+        m_stack.Push(canvas, 0);
+}
+
+void CFrontEnd::CloseCanvases()
+{
+    CFerroxCanvas* canvases[] = {m_pMainMenu, m_pLondon, m_pBerlin, m_pParis};
+    for (CFerroxCanvas* canvas : canvases) {
+        if (canvas)
+            m_stack.Remove(canvas);
+    }
+}
+
+void CFrontEnd::DestroyCanvases()
+{
+    CloseCanvases();
+    delete m_pMainMenu;
+    m_pMainMenu = nullptr;
+    delete m_pLondon;
+    m_pLondon = nullptr;
+    delete m_pBerlin;
+    m_pBerlin = nullptr;
+    delete m_pParis;
+    m_pParis = nullptr;
+    delete m_pTooltipFont;
+    m_pTooltipFont = nullptr;
+}
+
+void CFrontEnd::Reset()
+{
+    CFerroxInterface::Reset();
+    m_pMainMenu = nullptr;
+    m_pLondon = m_pBerlin = m_pParis = nullptr;
+    m_pTooltipFont = nullptr;
+    m_tooltipDelay = 0.0f;
+    m_frameTime = 0.0f;
+}
+
+void CFrontEnd::Build()
+{
+    // Entering the front end again without a destroy in between must not leave the first canvases behind.
+    DestroyCanvases();
+    CFerroxLocale* locale = GameLocale();
+    const int32_t language = locale ? locale->GetLanguage() : FrontEndGetGameLink()->GetLanguage();
+    m_pMainMenu = new CMainMenu(this);
+    m_pMainMenu->Create(language == kFrontEndGerman ? kFrontEndMenuPictureGerman : kFrontEndMenuPicture);
+    m_pLondon = MakeCity(kLondon, this);
+    m_pBerlin = MakeCity(kBerlin, this);
+    m_pParis = MakeCity(kParis, this);
+    m_pTooltipFont = new CFerroxFont();
+    m_pTooltipFont->Load(kFrontEndTooltipFont, 1, 0);
+    m_stack.Push(m_pMainMenu, 0);
+    if (CSoundManager* sound = FrontEndGetGameLink()->GetSoundManager()) {
+        sound->StopMusic();
+        sound->PlayMusic(kFrontEndTrack, 1);
+        sound->ChangeMasterVolume(kFullMasterVolume);
+        // No in-game ambient loop goes on playing in the front end.
+        sound->SetCurrentAmbient(kNoAmbient);
+    }
+}
+
+void CFrontEnd::Update(float frameTime)
+{
+    CFerroxInterface::Update(frameTime);
+    m_frameTime = frameTime;
+}
+
+void CFrontEnd::Render()
+{
+    CFerroxInterface::Render();
+    CFerroxInterface* game = g_pFerroxGame ? g_pFerroxGame->m_pInterface : nullptr;
+    CFerroxMouse* mouse = GameMouse();
+    if (!game || !mouse)
+        return;
+    // The canvases drew just now and asked again for what lies under the pointer, so the request is this
+    // frame's: taken over and cleared, a tooltip never outlives its hot-spot.
+    const uint16_t text = game->m_tooltipText;
+    const int16_t list = game->m_tooltipList;
+    game->m_tooltipText = kNoText;
+    game->m_tooltipList = game->m_defaultTooltipList;
+    m_tooltipText = text;
+    m_tooltipList = list;
+    const FerroxMousePosition* pointer = mouse->GetPosition();
+    const float screenHeight = static_cast<float>(g_pFerroxGame->GetScreenHeight());
+    if (static_cast<int16_t>(m_tooltipText) < 0) {
+        m_tooltipDelay = kFrontEndTooltipDelay;
+        m_tooltipX = pointer->x;
+        m_tooltipY = screenHeight - pointer->y;
+        return;
+    }
+    if (m_tooltipDelay > 0.0f)
+        m_tooltipDelay -= m_frameTime;
+    if (m_tooltipDelay > 0.0f)
+        return;
+    if (m_tooltipText != m_lastText || static_cast<uint16_t>(m_tooltipList) != m_lastList) {
+        m_lastText = m_tooltipText;
+        m_lastList = static_cast<uint16_t>(m_tooltipList);
+        m_tooltipX = pointer->x;
+        m_tooltipY = screenHeight - pointer->y;
+    }
+    if (CFerroxLocale* locale = GameLocale()) {
+        if (m_pTooltipFont) {
+            locale->DrawText(m_pTooltipFont, m_tooltipList, m_tooltipText, m_tooltipX, static_cast<int>(m_tooltipY), 0,
+                             FERROX_ALIGN_LEFT, kTooltipMiddle, 0, nullptr);
+        }
+    }
+    m_tooltipText = kNoText;
+    m_tooltipList = m_defaultTooltipList;
+}

@@ -1,0 +1,106 @@
+// The front end: the interface of the game's front-end state, with the main menu and one city canvas per
+// level, and the link through which the front end, the city canvases and the end-game sequence reach the
+// parts of the game object the engine's game base does not hold.
+//
+// The game creates one CFrontEnd and keeps it; it calls Build when the front end is (re)entered, Update and
+// Render every frame of that state and DestroyCanvases when a scenario starts loading. The front end owns its
+// canvases and its tooltip font. One thread.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/toolkit/interface.h"
+
+class CCityCanvas;
+class CFrontEnd;
+class CSoundManager;
+
+// What the front end needs of the game beyond the engine's game base (level manager, state, locale, mouse,
+// interface). The game installs its own with FrontEndSetGameLink; the default reads the game's sound manager,
+// quits through the application and keeps nothing else.
+class CFrontEndGameLink {
+public:
+    virtual ~CFrontEndGameLink() = default;
+    // The game's own language value (0 English, 1 German, 2 French), read while the game holds no locale.
+    virtual int16_t GetLanguage() { return 0; }
+    // Copies the chosen scenario's path into the game's path of the game to load.
+    virtual void SetLoadPath(const char*) {}
+    // The end-game sequence closed: the game-over flag and the input-blocked flag both go back to 0.
+    virtual void ClearEndGameFlags() {}
+    virtual CSoundManager* GetSoundManager();
+    // Ends the main loop after the current frame.
+    virtual void Quit();
+};
+
+// The installed link, or the default one; null installs the default again.
+CFrontEndGameLink* FrontEndGetGameLink();
+void FrontEndSetGameLink(CFrontEndGameLink* link);
+
+// Pictures and fonts of the front end.
+constexpr const char* kFrontEndMenuPicture = "./images/mainmenu/mainmenu.png";
+constexpr const char* kFrontEndMenuPictureGerman = "./images/mainmenu/mainmenuger.png";
+constexpr const char* kFrontEndTooltipFont = "./images/fonts/tooltip";
+constexpr int32_t kFrontEndGerman = 1;
+// Seconds the pointer rests on a hot-spot before its tooltip shows.
+constexpr float kFrontEndTooltipDelay = 0.6f;
+
+// Main-menu buttons.
+enum MainMenuButton : int32_t {
+    MAIN_MENU_LONDON = 1,
+    MAIN_MENU_PARIS = 2,
+    MAIN_MENU_BERLIN = 3,
+    MAIN_MENU_QUIT = 4,
+};
+
+// The full-screen menu: its buttons show only under the pointer and open a city canvas or end the program.
+class CMainMenu : public CFerroxCanvas {
+public:
+    explicit CMainMenu(CFrontEnd* owner = nullptr) : m_pOwner(owner) {}
+    void Init() override {}
+    void Release() override {}
+    void OnWidgetEvent(int32_t index, int32_t event) override;
+    void Update() override;
+    // Builds the canvas from the picture (scaled); a canvas without a tooltip list takes "mainmenu".
+    virtual void Create(const char* path);
+
+private:
+    CFrontEnd* m_pOwner;
+};
+
+class CFrontEnd : public CFerroxInterface {
+public:
+    CFrontEnd();
+    ~CFrontEnd() override;
+
+    // Takes the main menu and the three city canvases off the stack.
+    void CloseCanvases() override;
+    void ClearData() override {}
+    CFerroxFont* GetFont(int32_t) override { return nullptr; }
+    void Update(float frameTime) override;
+    // The canvases, then the tooltip the game's interface was asked for, once the pointer has rested.
+    void Render() override;
+    // Closes and deletes the canvases and the font; a second call finds nothing to delete.
+    void DestroyCanvases() override;
+    void Reset() override;
+    // Creates the main menu (German picture for language 1), the city canvases and the tooltip font, shows the
+    // main menu and restarts the front end's music.
+    virtual void Build();
+
+    CMainMenu* GetMainMenu() const { return m_pMainMenu; }
+    CCityCanvas* GetLondon() const { return m_pLondon; }
+    CCityCanvas* GetBerlin() const { return m_pBerlin; }
+    CCityCanvas* GetParis() const { return m_pParis; }
+    CFerroxFont* GetTooltipFont() const { return m_pTooltipFont; }
+    float GetTooltipDelay() const { return m_tooltipDelay; }
+    // Replaces the canvas being updated with another (after that update).
+    void SwitchTo(CFerroxCanvas* canvas);
+
+private:
+    CFerroxFont* m_pTooltipFont;
+    float m_tooltipDelay;
+    float m_frameTime;
+    CMainMenu* m_pMainMenu;
+    CCityCanvas* m_pLondon;
+    CCityCanvas* m_pBerlin;
+    CCityCanvas* m_pParis;
+};

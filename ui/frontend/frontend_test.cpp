@@ -1,0 +1,147 @@
+// Front end: the main menu's picture and buttons, one action per press, building with nothing on disk, and
+// destroying twice.
+#include "ui/frontend/frontend.h"
+
+#include "engine/spline.h"
+#include "ui/frontend/citycanvas.h"
+#include "ui/frontend/frontend_test_local.h"
+
+namespace {
+
+TEST_F(FrontEndTest, MainMenuPictureFollowsTheLanguage)
+{
+    WriteCanvas("images/mainmenu", "mainmenu", 4);
+    WriteCanvas("images/mainmenu", "mainmenuger", 4);
+    CFrontEnd front;
+    locale->SetLanguage(1);
+    front.Build();
+    EXPECT_STREQ(front.GetMainMenu()->GetWidget(0)->GetName(), kFrontEndMenuPictureGerman);
+    EXPECT_EQ(front.GetMainMenu()->GetWidgetCount(), 5);
+    // The German picture has no list of its own name: it takes "mainmenu".
+    EXPECT_EQ(front.GetMainMenu()->GetTooltipList(), locale->FindTextList("mainmenu"));
+
+    locale->SetLanguage(2);
+    front.Build();
+    EXPECT_STREQ(front.GetMainMenu()->GetWidget(0)->GetName(), kFrontEndMenuPicture);
+    EXPECT_EQ(front.GetStack().GetNormalCount(), 1);
+
+    // Without a locale the game's own language value decides.
+    delete game->m_pLocale;
+    game->m_pLocale = locale = nullptr;
+    link.language = 1;
+    front.Build();
+    EXPECT_STREQ(front.GetMainMenu()->GetWidget(0)->GetName(), kFrontEndMenuPictureGerman);
+}
+
+TEST_F(FrontEndTest, ButtonsOpenTheirCitiesAndAPressActsOnce)
+{
+    WriteCanvas("images/mainmenu", "mainmenu", 4);
+    WriteCities();
+    CFrontEnd front;
+    front.Build();
+    // Button 2 is Paris, though the canvases are built London, Berlin, Paris.
+    PressButton(MAIN_MENU_PARIS);
+    front.Update(0.1f);
+    EXPECT_EQ(mouse->GetPosition()->left, FERROX_BUTTON_RELEASED);
+    uiDrawRecords.clear();
+    front.Render();
+    EXPECT_TRUE(Drew("Paris/paris.png"));
+    EXPECT_FALSE(Drew("mainmenu.png"));
+    EXPECT_EQ(front.GetStack().GetNormalCount(), 1);
+
+    // Back from the city, then button 3: Berlin (the button goes up in the frame between).
+    PressButton(CITY_BACK);
+    front.Update(0.1f);
+    mouse->GetPosition()->left = FERROX_BUTTON_UP;
+    front.Update(0.1f);
+    PressButton(MAIN_MENU_BERLIN);
+    front.Update(0.1f);
+    uiDrawRecords.clear();
+    front.Render();
+    EXPECT_TRUE(Drew("Berlin/berlin.png"));
+    EXPECT_FALSE(Drew("Paris/paris.png"));
+
+    // A held button acts once: the press is released before the action.
+    mouse->GetPosition()->left = FERROX_BUTTON_UP;
+    front.GetMainMenu()->Update();
+    PressButton(MAIN_MENU_QUIT);
+    front.GetMainMenu()->Update();
+    front.GetMainMenu()->Update();
+    EXPECT_EQ(link.quits, 1);
+}
+
+TEST_F(FrontEndTest, DestroyingTwiceDeletesNothingTwice)
+{
+    WriteCanvas("images/mainmenu", "mainmenu", 4);
+    auto* front = new CFrontEnd();
+    front->Build();
+    front->DestroyCanvases();
+    EXPECT_EQ(front->GetMainMenu(), nullptr);
+    EXPECT_EQ(front->GetLondon(), nullptr);
+    EXPECT_EQ(front->GetParis(), nullptr);
+    EXPECT_EQ(front->GetTooltipFont(), nullptr);
+    EXPECT_EQ(front->GetStack().GetNormalCount(), 0);
+    front->DestroyCanvases();
+    // The destructor destroys a third time.
+    delete front;
+}
+
+TEST_F(FrontEndTest, NothingOnDiskStillBuildsAndStarts)
+{
+    game->m_pLevelManager = new CFerroxLevelManager();
+    CFrontEnd front;
+    front.Build();
+    ASSERT_NE(front.GetMainMenu(), nullptr);
+    EXPECT_EQ(front.GetMainMenu()->GetWidgetCount(), 1);
+    CCityCanvas* london = front.GetLondon();
+    ASSERT_NE(london, nullptr);
+    EXPECT_EQ(london->GetDescription(), -1);
+    EXPECT_EQ(london->GetFirstPath()->GetPointCount(), 0);
+    // Only the background, the view and the overlay: a press on a button that is not there does nothing.
+    EXPECT_EQ(london->GetViewIndex(), 1);
+    EXPECT_EQ(london->GetOverlayIndex(), 2);
+    front.Update(0.1f);
+    front.Render();
+    game->SetState(3);
+    london->OnWidgetEvent(CITY_START, FERROX_WIDGET_PRESSED);
+    EXPECT_EQ(game->GetState(), 3);
+}
+
+TEST_F(FrontEndTest, TooltipWaitsForThePointerToRest)
+{
+    CFrontEnd front;
+    front.Build();
+    CFerroxInterface* ui = Interface();
+    auto frame = [&](float seconds, bool hovered) {
+        front.Update(seconds);
+        if (hovered)
+            ui->SetTooltip(2, 1);
+        front.Render();
+    };
+    mouse->GetPosition()->x = 50.0f;
+    mouse->GetPosition()->y = 100.0f;
+    frame(0.1f, false);
+    frame(0.3f, true);
+    frame(0.2f, true);
+    EXPECT_TRUE(locale->draws.empty());
+    frame(0.2f, true);
+    ASSERT_EQ(locale->draws.size(), 1u);
+    EXPECT_EQ(locale->draws[0].index, 2);
+    EXPECT_EQ(locale->draws[0].x, 50.0f);
+    // The pointer moves on within the hot-spot: the tooltip stays where it appeared.
+    mouse->GetPosition()->x = 70.0f;
+    frame(0.1f, true);
+    ASSERT_EQ(locale->draws.size(), 2u);
+    EXPECT_EQ(locale->draws[1].x, 50.0f);
+    // Leaving the hot-spot ends it at once, and the delay starts again.
+    frame(0.1f, false);
+    frame(0.1f, true);
+    EXPECT_EQ(locale->draws.size(), 2u);
+    // A request left over from a hot-spot the pointer has left never shows once the delay is up.
+    frame(0.4f, false);
+    frame(0.4f, false);
+    frame(0.4f, false);
+    EXPECT_EQ(locale->draws.size(), 2u);
+}
+
+}  // namespace
