@@ -53,6 +53,7 @@ void CFerroxBlockMesh::Release()
 
 CFerroxBlockMesh::~CFerroxBlockMesh()
 {
+    if (m_pLower != nullptr && m_pLower->m_pUpper == this) m_pLower->m_pUpper = nullptr;  // the storey below stays whole
     CFerroxBlockMesh::Release();
 }
 
