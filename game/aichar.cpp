@@ -862,6 +862,10 @@ int CAICharacter::Load(CFerroxFile* file)
         }
         GxV3d at = {};
         if (m_pGrid->GetCellPosition(inside->GetEntranceCell(0), &at, 1)) {
+            // The middle of the cell: its corner lies on the border the grid counts to the cell before.
+            const float half = static_cast<float>(m_pGrid->GetCellSize()) * 0.5f;
+            at.x += half;
+            at.z -= half;
             Translate(&at, 0);
             m_currentCell = m_pGrid->GetCellAt(at);
         }
