@@ -46,7 +46,7 @@ constexpr int kLegRepeats = 2;
 constexpr int kDebugX = 375;
 constexpr int kDebugY = 50;
 constexpr int kDebugLineSize = 96;
-constexpr int32_t kFullVolume = 255;
+constexpr int32_t kArrestVolume = 255;
 
 CStatistics* Statistics()
 {
@@ -635,7 +635,7 @@ int CSecurity::DoActivity()
     CountJob();
     m_pSuspect->SetState(AI_STATE_DONE);
     PostMessage(kMessageArrest);
-    PlaySample(kArrestSample, kFullVolume);
+    PlaySample(kArrestSample, kArrestVolume);
     ClearTarget();
     return 1;
 }
