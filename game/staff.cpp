@@ -313,6 +313,8 @@ void CCleaner::Init()
     m_sweepCell = -1;
 }
 
+CCleaner::~CCleaner() { GiveBackSweepCell(); }
+
 void CCleaner::Release()
 {
     GiveBackSweepCell();
@@ -409,21 +411,26 @@ int CCleaner::ChooseTarget()
 
 int CCleaner::DoActivity()
 {
-    if (!m_pGrid || !m_pGrid->IsValidCell(m_currentCell, 0))
+    if (!m_pGrid)
         return 1;
-    CFerroxBlock* block = m_pGrid->GetBlock(m_currentCell);
+    // A walk ends on a corner of the target cell, which the grid may count to a neighbour: the job is at
+    // the target cell.
+    const int cell = m_pGrid->IsValidCell(m_targetCell, 0) ? m_targetCell : m_currentCell;
+    if (!m_pGrid->IsValidCell(cell, 0))
+        return 1;
+    CFerroxBlock* block = m_pGrid->GetBlock(cell);
     if (!block->IsOccupied())
         return 1;
     if (m_workTimer >= m_workTime) {
-        if (block->IsReserved() && m_sweepCell != m_currentCell)
+        if (block->IsReserved() && m_sweepCell != cell)
             return 1;
         PlayAnimation(kWorkAnimation, 1, 0.0f);
         block->SetState(FERROX_BLOCK_RESERVED);
-        m_sweepCell = m_currentCell;
+        m_sweepCell = cell;
     }
     if (WorkOn()) {
         CountJob();
-        m_pGrid->VacateCell(m_currentCell);
+        m_pGrid->VacateCell(cell);
         // Footfall counts again from nothing on a swept cell.
         block->m_spare = 0;
         m_sweepCell = -1;
@@ -441,6 +448,8 @@ void CMaintenance::Init()
     CStaff::Init();
     m_gardener = 0;
 }
+
+CMaintenance::~CMaintenance() { ReleaseClaims(); }
 
 void CMaintenance::Release()
 {
@@ -567,22 +576,44 @@ void CSecurity::Init()
     m_pSuspect = nullptr;
 }
 
+CSecurity::~CSecurity() { EndHold(AI_STATE_DONE); }
+
 void CSecurity::Release()
 {
-    if (m_pSuspect && IsHeld(m_pSuspect))
-        m_pSuspect->SetState(AI_STATE_DONE);
-    m_pSuspect = nullptr;
+    EndHold(AI_STATE_DONE);
     CStaff::Release();
     CSecurity::Init();
+}
+
+CCriminal* CSecurity::LiveSuspect()
+{
+    if (!m_pSuspect)
+        return nullptr;
+    // A criminal removed without telling the guards is out of the manager's list at once.
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    bool listed = false;
+    if (manager) {
+        for (CFerroxObject* object : manager->GetCriminals())
+            listed = listed || object == static_cast<CFerroxObject*>(m_pSuspect);
+    }
+    if (!listed)
+        m_pSuspect = nullptr;
+    return m_pSuspect;
+}
+
+void CSecurity::EndHold(uint8_t state)
+{
+    CCriminal* suspect = LiveSuspect();
+    m_pSuspect = nullptr;
+    if (suspect && IsHeld(suspect))
+        suspect->SetState(state);
 }
 
 void CSecurity::ClearTarget()
 {
     CAICharacter::ClearTarget();
     // A suspect dropped before the arrest ends goes free.
-    if (m_pSuspect && IsHeld(m_pSuspect))
-        m_pSuspect->SetState(AI_STATE_PAUSE);
-    m_pSuspect = nullptr;
+    EndHold(AI_STATE_PAUSE);
 }
 
 void CSecurity::OnObjectRemoved(CFerroxObject* object)
@@ -623,7 +654,7 @@ int CSecurity::ChooseTarget()
 
 int CSecurity::DoActivity()
 {
-    if (!m_pSuspect)
+    if (!LiveSuspect())
         return 1;
     if (m_workTimer >= m_workTime) {
         PlayAnimation(kWorkAnimation, 1, 0.0f);

@@ -97,6 +97,7 @@ private:
 class CCleaner : public CStaff {
 public:
     CCleaner();
+    ~CCleaner() override;
     void Init() override;
     void Release() override;
     void UpdateAI(float dt) override;
@@ -119,6 +120,7 @@ private:
 class CMaintenance : public CStaff {
 public:
     CMaintenance();
+    ~CMaintenance() override;
     void Init() override;
     void Release() override;
     void Setup(const FerroxObjectDescriptor* descriptor) override;
@@ -144,6 +146,7 @@ private:
 class CSecurity : public CStaff {
 public:
     CSecurity();
+    ~CSecurity() override;
     void Init() override;
     void Release() override;
     int Load(CFerroxFile* file) override;
@@ -157,6 +160,12 @@ public:
 
 protected:
     void SetHiredGrade() override { m_record.grade = LevelOf(kSecurityLevel); }
+
+private:
+    // The suspect while it is still among the manager's criminals, else null (and forgotten).
+    CCriminal* LiveSuspect();
+    // Forgets the suspect; one still held is set to the state.
+    void EndHold(uint8_t state);
 };
 
 // Installs the staff factory makers and the manager's class tests for the staff lists. Call before the
