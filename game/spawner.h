@@ -95,8 +95,8 @@ public:
     void SpawnWave();
     // A shopper of the category's template (index < 0: the template whose model contains the name) on the
     // base floor of the id, at a spawn point; null when any of them is missing.
-    CShopper* SpawnShopper(const char* name, int16_t index, uint16_t floorId);
-    CCriminal* SpawnCriminal();
+    virtual CShopper* SpawnShopper(const char* name, int16_t index, uint16_t floorId);
+    virtual CCriminal* SpawnCriminal();
 
     // Staff placement: the member and a cursor box follow the picked cell until placed or dropped.
     void BeginStaffHire(CFerroxAssetSet* assetSet, CFerroxObjectFactory* factory);
