@@ -42,7 +42,12 @@ protected:
         AICharacterTest::SetUp();
         if (HasFatalFailure())
             return;
+        // The staff factories are made with the manager: it is made again after they are registered.
+        CDynamicObjectManager::DestroyInstance();
         RegisterStaffClasses();
+        manager = CDynamicObjectManager::Instance();
+        stats = manager->GetStatistics();
+        stats->m_categories.assign(kGameTestCategories, 0);
         ResetSpawnerHooks();
     }
     void TearDown() override
@@ -188,4 +193,124 @@ TEST_F(SpawnerTest, ShoppersNeedSpawnPoints)
     EXPECT_EQ(std::vector<int16_t>{kMessageCriminal}, notices.messages);
     ASSERT_EQ(1u, notices.samples.size());
     EXPECT_EQ(kCriminalSample, notices.samples[0].first);
+}
+
+namespace {
+
+class StaffPlacementTest : public SpawnerTest {
+protected:
+    void SetUp() override
+    {
+        SpawnerTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        LoadCategories({{"AUX", 1}});
+        floors.AddBaseFloor(kAITestSide, kAITestSide, {0.0f, 0.0f, 0.0f}, 1, kSpawnFloorId);
+        floor = floors.FindBaseFloor(kSpawnFloorId);
+        ASSERT_NE(nullptr, floor);
+        spawner.LoadSettings(&floors, nullptr);
+        // A template with a model: the one a test cleaner was made from.
+        model = Make<CCleaner>(Cell(1, 1), {}, {"0", "0", "150", "8.0"});
+        factory = manager->FindFactory("cleaner", nullptr);
+        ASSERT_NE(nullptr, factory);
+    }
+    // Points the mouse at the middle of the cell of the base floor.
+    void Pick(int cell)
+    {
+        GxV3d at = {};
+        ASSERT_NE(nullptr, floor->GetCellPosition(cell, &at, 1));
+        at.x += 0.5f;
+        at.z -= 0.5f;
+        floors.UpdatePick(at);
+        ASSERT_EQ(cell, floors.GetPickedCell());
+    }
+    size_t Cleaners() const { return manager->GetCleaners().size(); }
+
+    CFloorManager floors;
+    CFerroxBlockMesh* floor = nullptr;
+    CSpawner spawner;
+    CCleaner* model = nullptr;
+    CFerroxObjectFactory* factory = nullptr;
+};
+
+}  // namespace
+
+// A new hire and its box follow the picked cell; off the grid they stay; a click on a valid cell hires it
+// there with its template's values, and the box goes.
+TEST_F(StaffPlacementTest, HireFollowsThePointerUntilPlaced)
+{
+    const size_t before = Cleaners();
+    spawner.BeginStaffHire(model->GetAssetSet(), factory);
+    CStaff* member = dynamic_cast<CStaff*>(spawner.GetStaffMember());
+    ASSERT_NE(nullptr, member);
+    ASSERT_NE(nullptr, spawner.GetCursorBox());
+    EXPECT_EQ(before + 1, Cleaners());
+    EXPECT_EQ(1, spawner.IsPlacing());
+
+    Pick(Cell(6, 7));
+    spawner.Update(0.1f);
+    const GxV3d there = *member->GetPosition();
+    GxV3d expected = {};
+    floor->GetCellPosition(Cell(6, 7), &expected, 1);
+    EXPECT_FLOAT_EQ(expected.x, there.x);
+    EXPECT_FLOAT_EQ(expected.z, there.z);
+
+    floors.UpdatePick({500.0f, 0.0f, 500.0f});
+    spawner.Update(0.1f);
+    EXPECT_FLOAT_EQ(there.x, member->GetPosition()->x) << "off the grid";
+    spawner.PlaceStaff();
+    EXPECT_EQ(member, spawner.GetStaffMember()) << "no cell: nothing placed";
+
+    Pick(Cell(6, 7));
+    spawner.PlaceStaff();
+    EXPECT_EQ(nullptr, spawner.GetStaffMember());
+    EXPECT_EQ(nullptr, spawner.GetCursorBox());
+    EXPECT_EQ(nullptr, spawner.GetPlacementRecord());
+    EXPECT_EQ(1, member->m_hired);
+    EXPECT_EQ(Cell(6, 7), member->m_postCell);
+    EXPECT_EQ(150, member->GetRecord().wage);
+    EXPECT_EQ(floor, member->m_pGrid);
+    EXPECT_EQ(before + 1, Cleaners());
+}
+
+// Build mode or a new placement drops an unplaced hire; a moved member is assigned where it is placed, and
+// one whose move is dropped goes back to work where it stands.
+TEST_F(StaffPlacementTest, DroppingAndMoving)
+{
+    const size_t before = Cleaners();
+    spawner.BeginStaffHire(model->GetAssetSet(), factory);
+    spawner.BeginStaffHire(model->GetAssetSet(), factory);
+    EXPECT_EQ(before + 1, Cleaners()) << "the first hire went";
+    SetSpawnerHooks({[]() -> int32_t { return 1; }});
+    spawner.Update(0.1f);
+    EXPECT_EQ(before, Cleaners());
+    EXPECT_EQ(nullptr, spawner.GetCursorBox());
+    ResetSpawnerHooks();
+
+    spawner.BeginStaffHire(model->GetAssetSet(), factory);
+    CStaff* member = dynamic_cast<CStaff*>(spawner.GetStaffMember());
+    Pick(Cell(4, 4));
+    spawner.Update(0.1f);
+    spawner.PlaceStaff();
+    ASSERT_EQ(1, member->m_hired);
+
+    member->BeginMove();
+    spawner.BeginStaffMove(member);
+    EXPECT_EQ(0, member->m_hired);
+    Pick(Cell(9, 9));
+    spawner.Update(0.1f);
+    spawner.PlaceStaff();
+    EXPECT_EQ(1, member->m_hired);
+    EXPECT_EQ(0, member->m_moving);
+    EXPECT_EQ(Cell(9, 9), member->m_postCell);
+    EXPECT_EQ(Cell(9, 9), member->m_currentCell);
+
+    member->BeginMove();
+    spawner.BeginStaffMove(member);
+    Pick(Cell(11, 3));
+    spawner.Update(0.1f);
+    spawner.DropStaffPlacement();
+    EXPECT_EQ(before + 1, Cleaners()) << "a moved member is never removed";
+    EXPECT_EQ(1, member->m_hired) << "back at work";
+    EXPECT_EQ(floor->GetCellAt(*member->GetPosition()), member->m_currentCell);
 }
