@@ -143,6 +143,16 @@ void CAICharacter::Setup(const FerroxObjectDescriptor* descriptor)
         m_pModel->ShowPartVariant(kShadowPart, kRenderMask, kShadowKept);
 }
 
+void CAICharacter::StartAt(CSpawnPoint* point)
+{
+    if (!point || !point->spline || point->spline->GetPointCount() < 1 || !point->spline->GetPoints())
+        return;
+    const GxV3d at = point->spline->GetPoints()[point->spline->GetPointCount() - 1];
+    Translate(&at, 0);
+    if (m_pGrid)
+        m_currentCell = m_pGrid->GetCellAt(at);
+}
+
 int32_t CAICharacter::GetLevelNumber()
 {
     CFerroxBlockMesh* mesh = GetFloorMesh();

@@ -69,7 +69,7 @@ class CAICharacter : public CFerroxCharacter, public CFerroxFSM {
 public:
     CAICharacter();
     void Init() override;
-    // Gives back a held user slot, then Init.
+    // Gives back a held user slot, drops the path, then Init.
     void Release() override;
     ~CAICharacter() override;
 
@@ -108,6 +108,9 @@ public:
     virtual void UpdateVisibility(int32_t shownFloor);
     virtual void FollowPath(CFerroxSpline* spline, int start);
 
+    // Puts the character at the spawn position, the last point of the spawn path (inside the mall); state 0
+    // then sends it to the nearest door.
+    void StartAt(CSpawnPoint* point);
     // The floor's level counted from the ground; an unknown floor counts as the ground.
     int32_t GetLevelNumber();
     CFerroxBlockMesh* GetFloorMesh();
