@@ -172,7 +172,8 @@ void CAICharacter::ApplyTints()
         return;
     std::vector<FerroxTint> tints;
     for (const FerroxTintRecord& record : m_tints)
-        tints.push_back({record.part, {record.colour.red, record.colour.green, record.colour.blue, record.colour.alpha}});
+        tints.push_back(
+            {record.part, {record.colour.red, record.colour.green, record.colour.blue, record.colour.alpha}});
     m_pModel->TintMaterials(tints, nullptr, nullptr);
 }
 
@@ -766,10 +767,7 @@ void CAICharacter::DrawDebugInfo(GxRaster* charset)
 // ---------------------------------------------------------------------------------------------------------
 // Saved lines
 
-int CAICharacter::ShouldSave()
-{
-    return m_presence > kPresenceNone && HasCell(m_pGrid, m_currentCell, 0) ? 1 : 0;
-}
+int CAICharacter::ShouldSave() { return m_presence > kPresenceNone && HasCell(m_pGrid, m_currentCell, 0) ? 1 : 0; }
 
 int CAICharacter::Save(CFerroxFile* file)
 {

@@ -58,8 +58,8 @@ constexpr float kPathBudgetSeconds = 0.0025f;
 
 // Seams to modules the characters cannot link.
 struct AICharacterHooks {
-    CFerroxWorld* (*levelWorld)();    // the current level's world; default: none
-    CFerroxObject* (*heldObject)();   // the object the placement controller holds; default: none
+    CFerroxWorld* (*levelWorld)();   // the current level's world; default: none
+    CFerroxObject* (*heldObject)();  // the object the placement controller holds; default: none
 };
 void SetAICharacterHooks(const AICharacterHooks& hooks);
 const AICharacterHooks& GetAICharacterHooks();
