@@ -13,6 +13,7 @@
 #include "engine/blockmesh.h"
 #include "engine/composite.h"
 #include "engine/convert.h"
+#include "engine/dynobject.h"
 #include "engine/file.h"
 #include "engine/spline.h"
 #include "game/building.h"
@@ -710,7 +711,9 @@ void CAICharacter::RemoveIfOnFloorCell(int cell, CFerroxBlockGrid* floor)
 void CAICharacter::UpdateVisibility(int32_t shownFloor)
 {
     if (GetLevelNumber() <= shownFloor) {
-        CFerroxWorld* world = g_aiHooks.levelWorld ? g_aiHooks.levelWorld() : nullptr;
+        // Without the level's answer, the world of the factory that made the character (the level's, too).
+        CFerroxObjectFactory* factory = dynamic_cast<CFerroxObjectFactory*>(GetSecondLineObject());
+        CFerroxWorld* world = g_aiHooks.levelWorld ? g_aiHooks.levelWorld() : (factory ? factory->GetWorld() : nullptr);
         if (world)
             AddToWorld(world);
         return;

@@ -6,7 +6,7 @@
 // Characters are made by the factories and owned by the object manager, which deletes them after they raise
 // their remove flag. What they need from modules above the object base that they cannot link (the level's
 // world, the object the placement controller holds) comes through AICharacterHooks, installed by the owners;
-// without them characters are never added to a world and no held object is skipped. Messages and samples go
+// without them a character shown again goes back into its factory's world and no held object is skipped. Messages and samples go
 // through the game's notice seam. One thread.
 #pragma once
 
@@ -58,7 +58,7 @@ constexpr float kPathBudgetSeconds = 0.0025f;
 
 // Seams to modules the characters cannot link.
 struct AICharacterHooks {
-    CFerroxWorld* (*levelWorld)();   // the current level's world; default: none
+    CFerroxWorld* (*levelWorld)();   // the current level's world; default: the factory's world
     CFerroxObject* (*heldObject)();  // the object the placement controller holds; default: none
 };
 void SetAICharacterHooks(const AICharacterHooks& hooks);
