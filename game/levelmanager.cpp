@@ -8,7 +8,6 @@
 #include "engine/file.h"
 #include "engine/tagtree.h"
 #include "game/floors.h"
-#include "game/levelanim.h"
 #include "game/world.h"
 
 namespace {
@@ -35,8 +34,6 @@ int CLevelManager::Create()
 {
     if (!m_pWorld)
         m_pWorld = new CWorld();
-    // The objects of the level animate their textures as the level's own models do.
-    CDynamicObjectManager::SetAnimTextureMaker(&MakeLevelAnimTexture);
     return CFerroxLevelManager::Create();
 }
 

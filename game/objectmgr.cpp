@@ -597,12 +597,11 @@ int CDynamicObjectManager::SaveObjects(CFerroxFile* file)
             for (CFerroxObject* object : *list)
                 save(object);
         }
-        if (floor + 1 >= m_floors.size())
-            continue;
-        // Every stairs object is in two records: it is written once, with the upper one's objects.
-        const CFloorObjects* above = m_floors[floor + 1];
+        // Every stairs object is in two records: it is written once, with the upper one's objects. A missing
+        // record above counts as empty, so the top record's stairs are written too.
+        const CFloorObjects* above = floor + 1 < m_floors.size() ? m_floors[floor + 1] : nullptr;
         for (CFerroxObject* stairs : record->stairs) {
-            if (!Contains(above->stairs, stairs))
+            if (!above || !Contains(above->stairs, stairs))
                 save(stairs);
         }
     }

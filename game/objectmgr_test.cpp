@@ -32,6 +32,7 @@ protected:
         seam.floors[&grid] = 0;
         seam.floors[&storeys[0]] = 0;
         seam.floors[&storeys[1]] = 1;
+        seam.floors[&storeys[2]] = 2;
         manager = CDynamicObjectManager::Instance();
     }
     void TearDown() override
@@ -66,7 +67,7 @@ protected:
     PopupNotices popups;
     TestFloorSeam seam;
     CFerroxBlockGrid grid;
-    CFerroxBlockMesh storeys[2];
+    CFerroxBlockMesh storeys[3];
     TestObjectFactory factory;
     CDynamicObjectManager* manager = nullptr;
 };
@@ -352,6 +353,8 @@ TEST_F(ObjectManager, SavesEveryStairsObjectOnceWithTheFloorAbove)
     Make(OBJECT_LIST_CLEANERS, "cleaner");
     Make(OBJECT_LIST_SHOPPERS, "shopper");
     Make(OBJECT_LIST_SCALABLE, "wall", &storeys[0]);
+    // Stairs between storeys 1 and 2 of three sit in the top record, which has no record above.
+    Make(OBJECT_LIST_STAIRS, "stairs1", &storeys[1]);
     CFerroxFile file;
     const std::string path = Path("objects.fds");
     ASSERT_EQ(0, file.Open(path.c_str(), 0));
@@ -359,7 +362,7 @@ TEST_F(ObjectManager, SavesEveryStairsObjectOnceWithTheFloorAbove)
     ASSERT_EQ(0, file.Close());
     const std::string text = ReadFile(path);
     const std::string objects =
-        "<OBJECTS>\r\nshop0\r\nplant0\r\nshop1\r\nstairs0\r\nshopper\r\ncleaner\r\n</OBJECTS>\r\n<STATISTICS>";
+        "<OBJECTS>\r\nshop0\r\nplant0\r\nshop1\r\nstairs0\r\nstairs1\r\nshopper\r\ncleaner\r\n</OBJECTS>\r\n<STATISTICS>";
     EXPECT_EQ(objects, text.substr(0, objects.size())) << "walls are rebuilt, not saved";
 }
 

@@ -32,9 +32,12 @@ protected:
         GxD3D9SoftwareTest::SetUp();
         GxD3D9TestUseBackend(backend);
         GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        ASSERT_TRUE(GxEngineInit(memoryFunctions, 0, 0x400000));
         ASSERT_TRUE(GxWorldObjectsPluginAttach());
         ASSERT_TRUE(GxD3D9WorldPluginAttach());
+        AttachPlugins();  // a fixture's own plugins, after the world glue
+        if (HasFatalFailure())
+            return;
         if (!GxEngineOpen(&window)) {
             GTEST_SKIP() << "no device on the " << backend << " back end here";
         }
@@ -156,6 +159,7 @@ protected:
     GxUInt32 At(GxInt32 x, GxInt32 y) const { return pixels[static_cast<size_t>(y) * 64 + static_cast<size_t>(x)]; }
 
     const char* backend;
+    const GxMemoryFunctions* memoryFunctions = nullptr;  // the engine's (null: the default ones)
     bool worldless = false;
     GxCamera* camera = nullptr;
     std::vector<GxAtomic*> atomics;

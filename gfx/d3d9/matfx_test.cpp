@@ -18,34 +18,12 @@ constexpr GxUInt32 kFrontMaterial = 1;
 class MatFXTest : public GxAtomicPipeTest {
 protected:
     explicit MatFXTest(const char* backendName = "software") : GxAtomicPipeTest(backendName) {}
+    void AttachPlugins() override { ASSERT_TRUE(GxD3D9MaterialEffectsPluginAttach()); }
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
-        GxD3D9TestUseBackend(backend);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(memoryFunctions, 0, 0x400000));
-        ASSERT_TRUE(GxWorldObjectsPluginAttach());
-        ASSERT_TRUE(GxD3D9WorldPluginAttach());
-        ASSERT_TRUE(GxD3D9MaterialEffectsPluginAttach());
-        if (!GxEngineOpen(&window)) {
-            GTEST_SKIP() << "no device on the " << backend << " back end here";
-        }
-        D3DADAPTER_IDENTIFIER9 id = {};
-        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-        if (std::string(id.Driver).find(backend == std::string("software") ? "soft" : backend) == std::string::npos) {
-            GTEST_SKIP() << "the " << backend << " back end is not available";
-        }
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        GxTestTakeError();
-        GxLinkInit(&gxAtomicPipeTestLights);
-        GxD3D9SetWorldLightsQuery(GxAtomicPipeTestLightsQuery);
-        camera = GxTestCameraCreate(64, 64);
-        ASSERT_NE(camera, nullptr);
-        const GxV2d window = {0.5f, 0.5f};
-        GxCameraSetViewWindow(camera, &window);
-        GxCameraSetNearClipPlane(camera, 0.5f);
-        GxCameraSetFarClipPlane(camera, 100.0f);
+        GxAtomicPipeTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         AddLight(gxLIGHTAMBIENT, 1.0f);
     }
     void TearDown() override
@@ -155,8 +133,6 @@ protected:
         }
         return texture;
     }
-
-    const GxMemoryFunctions* memoryFunctions = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------------- routines

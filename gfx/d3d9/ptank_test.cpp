@@ -12,6 +12,7 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/atomicpipe.h"
+#include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/ptank.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/software_testing.h"
@@ -22,46 +23,20 @@ namespace {
 
 constexpr GxInt32 kSide = 64;
 
-class TankTest : public GxD3D9SoftwareTest {
+class TankTest : public GxAtomicPipeTest {
 protected:
-    explicit TankTest(const char* backendName = "software")
-        : GxD3D9SoftwareTest(kSide, kSide, false), backend(backendName)
-    {}
-    void SetUp() override
+    explicit TankTest(const char* backendName = "software") : GxAtomicPipeTest(backendName) {}
+    void AttachPlugins() override
     {
-        GxD3D9SoftwareTest::SetUp();
-        GxD3D9TestUseBackend(backend);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        ASSERT_TRUE(GxWorldObjectsPluginAttach());
-        ASSERT_TRUE(GxD3D9WorldPluginAttach());
         ASSERT_TRUE(GxD3D9ParticleTankPluginAttach());
         ASSERT_TRUE(GxParticlePluginAttach());
-        if (!GxEngineOpen(&window)) {
-            GTEST_SKIP() << "no device on the " << backend << " back end here";
-        }
-        D3DADAPTER_IDENTIFIER9 id = {};
-        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-        if (std::string(id.Driver).find(backend == std::string("software") ? "soft" : backend) == std::string::npos) {
-            GTEST_SKIP() << "the " << backend << " back end is not available";
-        }
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        GxTestTakeError();
-        camera = GxTestCameraCreate(kSide, kSide);
-        ASSERT_NE(camera, nullptr);
-        const GxV2d view = {0.5f, 0.5f};
-        GxCameraSetViewWindow(camera, &view);
-        GxCameraSetNearClipPlane(camera, 0.5f);
-        GxCameraSetFarClipPlane(camera, 100.0f);
     }
     void TearDown() override
     {
         for (GxAtomic* tank : tanks) {
             GxParticleTankDestroy(tank);
         }
-        GxTestCameraDestroy(camera);
-        GxD3D9SoftwareTest::TearDown();
+        GxAtomicPipeTest::TearDown();
         GxParticleTankSetDefaultCallbacks(nullptr);
         GxParticleTankSetDriverHooks(nullptr);
     }
@@ -97,8 +72,6 @@ protected:
         return drawn;
     }
 
-    const char* backend;
-    GxCamera* camera = nullptr;
     std::vector<GxAtomic*> tanks;
 };
 

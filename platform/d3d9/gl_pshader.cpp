@@ -54,14 +54,6 @@ private:
     std::string error_;
 };
 
-std::string Literal(const float v[4])
-{
-    char buffer[160];
-    std::snprintf(buffer, sizeof(buffer), "vec4(%.9g, %.9g, %.9g, %.9g)", static_cast<double>(v[0]),
-                  static_cast<double>(v[1]), static_cast<double>(v[2]), static_cast<double>(v[3]));
-    return buffer;
-}
-
 bool PixelTranslator::Source(DWORD token, std::string* out)
 {
     const DWORD type = D3D9ShaderRegTypeOf(token);
@@ -86,7 +78,7 @@ bool PixelTranslator::Source(DWORD token, std::string* out)
         reg = "c[" + std::to_string(index) + "]";
         for (const PixelDef& d : defs_) {
             if (d.index == index)
-                reg = Literal(d.v);
+                reg = GlShaderLiteral(d.v);
         }
         break;
     case SHREG_ADDR:
@@ -97,12 +89,7 @@ bool PixelTranslator::Source(DWORD token, std::string* out)
     default:
         return Fail("register type a pixel shader cannot read");
     }
-    static const char kComponents[] = "xyzw";
-    const DWORD swizzle = (token >> kShaderSwizzleShift) & 0xFFu;
-    std::string value = "(" + reg + ".";
-    for (int i = 0; i < 4; ++i)
-        value += kComponents[(swizzle >> (2 * i)) & 3u];
-    value += ")";
+    std::string value = "(" + reg + GlShaderSwizzle(token) + ")";
     switch ((token >> kShaderSrcModShift) & 0xFu) {
     case SHMOD_NONE:
         break;
@@ -147,13 +134,7 @@ bool PixelTranslator::Dest(DWORD token, std::string* name, std::string* mask)
         *name = "t" + std::to_string(index);
     else
         return Fail("register a pixel shader cannot write");
-    static const char kComponents[] = "xyzw";
-    const DWORD bits = (token >> kShaderMaskShift) & kShaderFullMask;
-    mask->clear();
-    for (int i = 0; i < 4; ++i) {
-        if (bits & (1u << i))
-            *mask += kComponents[i];
-    }
+    *mask = GlShaderWriteMask(token);
     return true;
 }
 

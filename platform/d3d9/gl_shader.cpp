@@ -49,7 +49,6 @@ private:
     bool Source(DWORD token, int rowOffset, std::string* out);
     bool Dest(DWORD token, std::string* name, std::string* mask, bool* scalar, bool* address);
     bool Instruction(DWORD opcode, const DWORD* params, int count);
-    std::string Literal(const float v[4]) const;
     bool Fail(const char* what)
     {
         error_ = what;
@@ -64,13 +63,6 @@ private:
     std::string error_;
 };
 
-std::string Translator::Literal(const float v[4]) const
-{
-    char buffer[160];
-    std::snprintf(buffer, sizeof(buffer), "vec4(%.9g, %.9g, %.9g, %.9g)", static_cast<double>(v[0]),
-                  static_cast<double>(v[1]), static_cast<double>(v[2]), static_cast<double>(v[3]));
-    return buffer;
-}
 
 bool Translator::Source(DWORD token, int rowOffset, std::string* out)
 {
@@ -100,17 +92,13 @@ bool Translator::Source(DWORD token, int rowOffset, std::string* out)
         // A def made before this instruction replaces the uploaded constant.
         for (const Def& d : defs_) {
             if (d.index == index)
-                reg = Literal(d.v);
+                reg = GlShaderLiteral(d.v);
         }
         break;
     default:
         return Fail("register type a vertex shader cannot read");
     }
-    static const char kComponents[] = "xyzw";
-    const DWORD swizzle = (token >> kShaderSwizzleShift) & 0xFFu;
-    std::string swz = ".";
-    for (int i = 0; i < 4; ++i)
-        swz += kComponents[(swizzle >> (2 * i)) & 3u];
+    const std::string swz = GlShaderSwizzle(token);
     const DWORD mod = (token >> kShaderSrcModShift) & 0xFu;
     if (mod != SHMOD_NONE && mod != SHMOD_NEG)
         return Fail("source modifier a vertex shader does not have");
@@ -158,13 +146,7 @@ bool Translator::Dest(DWORD token, std::string* name, std::string* mask, bool* s
     default:
         return Fail("register type a vertex shader cannot write");
     }
-    static const char kComponents[] = "xyzw";
-    const DWORD bits = (token >> kShaderMaskShift) & kShaderFullMask;
-    mask->clear();
-    for (int i = 0; i < 4; ++i) {
-        if (bits & (1u << i))
-            *mask += kComponents[i];
-    }
+    *mask = GlShaderWriteMask(token);
     return true;
 }
 
@@ -329,7 +311,7 @@ bool Translator::Run(std::string* text, std::string* error)
     // Relative reads see the defs too; an address outside the constants reads zero.
     out += "vec4 C(int i) {\n";
     for (const Def& d : defs_)
-        out += "  if (i == " + std::to_string(d.index) + ") return " + Literal(d.v) + ";\n";
+        out += "  if (i == " + std::to_string(d.index) + ") return " + GlShaderLiteral(d.v) + ";\n";
     out += "  if (i < 0 || i >= 256) return vec4(0.0);\n  return c[i];\n}\n";
     out += "void main() {\n  vec4 t;\n  int a0 = 0;\n";
     for (DWORD i = 0; i < kVs11Temps; ++i)
@@ -608,4 +590,34 @@ void GlBackend::ApplyShaderState(const D3D9State& state)
     stageDirty_ = 0;
     for (int& n : lastTexCounts_)
         n = -1;
+}
+
+std::string GlShaderLiteral(const float v[4])
+{
+    char buffer[160];
+    std::snprintf(buffer, sizeof(buffer), "vec4(%.9g, %.9g, %.9g, %.9g)", static_cast<double>(v[0]),
+                  static_cast<double>(v[1]), static_cast<double>(v[2]), static_cast<double>(v[3]));
+    return buffer;
+}
+
+std::string GlShaderSwizzle(DWORD token)
+{
+    static const char kComponents[] = "xyzw";
+    const DWORD swizzle = (token >> kShaderSwizzleShift) & 0xFFu;
+    std::string swz = ".";
+    for (int i = 0; i < 4; ++i)
+        swz += kComponents[(swizzle >> (2 * i)) & 3u];
+    return swz;
+}
+
+std::string GlShaderWriteMask(DWORD token)
+{
+    static const char kComponents[] = "xyzw";
+    const DWORD bits = (token >> kShaderMaskShift) & kShaderFullMask;
+    std::string mask;
+    for (int i = 0; i < 4; ++i) {
+        if (bits & (1u << i))
+            mask += kComponents[i];
+    }
+    return mask;
 }

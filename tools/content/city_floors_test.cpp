@@ -2,6 +2,8 @@
 // storey and its spawn splines become spawn points on that storey.
 #include "tools/content/level_writer.h"
 
+#include <cstdlib>
+
 #include <filesystem>
 
 #include "engine/clumpext.h"
@@ -10,16 +12,23 @@
 #include "engine/test_files_local.h"
 #include "game/floors.h"
 #include "game/levelmanager.h"
+#include "game/objectmgr.h"
 #include "game/spawner.h"
+#include "game/templates.h"
 #include "game/world.h"
+#include "gfx/anim/anim.h"
 #include "gfx/core/image.h"
 #include "gfx/core/spline.h"
 #include "gfx/d3d9/sectorpipe.h"
+#include "gfx/d3d9/skinpipe.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/fx/fx.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
+#include "tools/content/clump_writer.h"
+#include "tools/content/humanoid_writer.h"
+#include "tools/content/templates_writer.h"
 
 namespace {
 
@@ -28,6 +37,7 @@ protected:
     void AttachPlugins() override
     {
         ASSERT_TRUE(GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxD3D9SectorPluginAttach() &&
+                    GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() && GxD3D9SkinPluginAttach() &&
                     GxUserDataPluginAttach() && GxSplinePluginAttach() && AttachClumpExtension() &&
                     GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach());
     }
@@ -47,6 +57,7 @@ protected:
     }
     void TearDown() override
     {
+        CDynamicObjectManager::DestroyInstance();
         g_pFerroxSetupTree = nullptr;
         if (!before.empty())
             std::filesystem::current_path(before);
@@ -89,6 +100,56 @@ TEST_F(CityFloors, LondonBuildsItsGroundStoreyFromTheMapPlaceholder)
         EXPECT_TRUE(ground->IsValidCell(ground->GetCellAt(end), 0)) << point->name;
     }
     level.UnloadLevel();
+}
+
+// The characters and the shop unit other steps of the content command write, then the templates' own step.
+bool WriteTemplateFiles(const std::string& out, std::string* detail)
+{
+    const char* const people[] = {"shopper_adult_a",  "shopper_adult_b",  "shopper_youth_a", "shopper_youth_b",
+                                  "shopper_senior_a", "shopper_senior_b", "crook_a",         "crook_b",
+                                  "cleaner_a",        "cleaner_b",        "gardener_a",      "gardener_b",
+                                  "engineer_a",       "engineer_b",       "security_a",      "security_b"};
+    const GxRGBA skin = {235, 200, 170, 255}, cloth = {70, 120, 200, 255}, dark = {25, 25, 25, 255};
+    std::filesystem::create_directories(out + "/models/people");
+    std::filesystem::create_directories(out + "/models/shops");
+    for (const char* person : people) {
+        const std::string path = out + "/models/people/" + person + ".gxs";
+        if (!ContentHumanoidFileWrite(path.c_str(), {skin, cloth, cloth, dark, dark})) {
+            *detail = path;
+            return false;
+        }
+    }
+    GxClump* shop = ContentShopUnitCreate(ContentShopUnitPlan{6.0f, 6.0f, GxRGBA{235, 230, 220, 255}, nullptr});
+    const bool written = shop && ContentModelFileWrite((out + "/models/shops/fashion_small.gxs").c_str(), {}, shop);
+    if (shop)
+        GxClumpDestroy(shop);
+    const char* source = std::getenv("MALL_SOURCE_DIR");
+    return written && source && ContentWriteTemplates(std::string(source) + "/tools/content/text", out, detail);
+}
+
+TEST_F(CityFloors, EveryTemplateAndFloorTileOfTheGameDataLoads)
+{
+    std::string detail;
+    ASSERT_TRUE(WriteTemplateFiles(out, &detail)) << detail;
+    CFerroxTagTree data;
+    ASSERT_EQ(data.Load("./data.xml"), 1);
+    const std::vector<ContentCategory> authored = ContentReadTemplates(&data);
+    CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
+    objects->LoadObjectData(&data);
+    const std::vector<CObjectCategory*>& categories = objects->GetCategories();
+    ASSERT_EQ(categories.size(), authored.size());
+    for (size_t c = 0; c < authored.size(); c++) {
+        ASSERT_EQ(categories[c]->templates.size(), authored[c].plans.size()) << authored[c].name;
+        for (size_t t = 0; t < authored[c].plans.size(); t++)
+            EXPECT_NE(GetTemplateModelName(categories[c]->templates[t]), nullptr) << authored[c].plans[t].path;
+    }
+
+    CFloorManager floors;
+    floors.Create(&data);
+    ASSERT_EQ(floors.GetFloorTiles().size(), ContentReadFloorTiles(&data).size());
+    for (const CFloorTile* tile : floors.GetFloorTiles())
+        EXPECT_NE(tile->texture, nullptr);
+    EXPECT_EQ(floors.GetCurrentTileType(), floors.GetFloorTiles()[1]);
 }
 
 }  // namespace
