@@ -96,22 +96,6 @@ TEST_F(BuildingFootprintTest, EntranceCellsByYaw)
     EXPECT_EQ(kNoCell, object.GetEntranceCell(2)) << "a dummy far outside the model";
 }
 
-// Dummies in the model become entrance points by the two rules.
-TEST_F(BuildingFootprintTest, EntrancePointsFromDummies)
-{
-    Exposed<CPathableObject> object;
-    object.SetSize(4, 4);
-    EntrancePoint inside = object.EntranceFromDummy({1.0f, 0.0f, 2.0f});
-    EXPECT_FLOAT_EQ(1.0f, inside.x);
-    EXPECT_FLOAT_EQ(0.0f, inside.z);
-    EntrancePoint outside = object.SecondEntranceFromDummy({-1.0f, 0.0f, -2.0f});
-    EXPECT_FLOAT_EQ(0.0f, outside.x);   // -0.5 + 1 cut toward zero
-    EXPECT_FLOAT_EQ(-1.0f, outside.z);
-    object.SetSize(5, 4);
-    outside = object.SecondEntranceFromDummy({1.0f, 0.0f, -2.0f});
-    EXPECT_FLOAT_EQ(-0.0f, outside.x);   // h = (2 - 1) / 2 - 1 = -1
-}
-
 typedef BuildingTest BuildingPlaceTest;
 
 TEST_F(BuildingPlaceTest, FitNeedsInsideEmptyAndTiledCells)

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "engine/blockmesh.h"
 #include "game/building_local.h"
 #include "game/objectmgr.h"
+#include "gfx/2d/charset.h"
 
 int32_t g_shopCounter = 0;
 
@@ -130,6 +132,17 @@ void CShop::AddTakings(int16_t amount)
     CStatistics* statistics = BuildingStatistics();
     if (statistics)
         statistics->AddTakings(amount);
+}
+
+void CShop::DrawDebugInfo(GxRaster* charset)
+{
+    CPathableObject::DrawDebugInfo();
+    if (!charset)
+        return;
+    const std::string text = std::to_string(m_record.shopNumber) + ", F:" + std::to_string(m_record.balance) +
+                             " A:" + std::to_string(m_record.paymentCount) + " I:" +
+                             std::to_string(m_record.takingsTotal);
+    GxCharsetPrint(charset, text.c_str(), kShopDebugX, kShopDebugY);
 }
 
 void CShop::IncreaseCharge()

@@ -7,6 +7,8 @@
 #include "game/building.h"
 #include "game/statistics.h"
 
+struct GxRaster;
+
 // Limits and steps of the charge adjustment.
 constexpr int32_t kChargeStep = 50;
 constexpr int32_t kChargeAdjustMax = 1000;
@@ -20,6 +22,9 @@ constexpr int16_t kMessageShopClosed = 8;
 constexpr uint16_t kAppealAgeYoung = 15;
 constexpr uint16_t kAppealAgeAdult = 25;
 constexpr uint16_t kAppealAgeSenior = 55;
+// Where the debug text stands, in the debug character set's screen units.
+constexpr int32_t kShopDebugX = 372;
+constexpr int32_t kShopDebugY = 50;
 
 // Numbers shops as they are placed; not saved.
 extern int32_t g_shopCounter;
@@ -41,6 +46,10 @@ public:
     uint16_t GetPrice() override { return m_record.price; }
     void AddTakings(int16_t amount) override;
     virtual void PayCharge();
+
+    using CPathableObject::DrawDebugInfo;
+    // The base's debug lines, then the shop's number and money printed with the debug character set.
+    void DrawDebugInfo(GxRaster* charset);
 
     void IncreaseCharge();
     void DecreaseCharge();
