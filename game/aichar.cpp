@@ -13,6 +13,7 @@
 #include "engine/blockmesh.h"
 #include "engine/composite.h"
 #include "engine/convert.h"
+#include "engine/dynobject.h"
 #include "engine/file.h"
 #include "engine/spline.h"
 #include "game/building.h"
@@ -143,6 +144,16 @@ void CAICharacter::Setup(const FerroxObjectDescriptor* descriptor)
         m_pModel->ShowPartVariant(kShadowPart, kRenderMask, kShadowKept);
 }
 
+void CAICharacter::StartAt(CSpawnPoint* point)
+{
+    if (!point || !point->spline || point->spline->GetPointCount() < 1 || !point->spline->GetPoints())
+        return;
+    const GxV3d at = point->spline->GetPoints()[point->spline->GetPointCount() - 1];
+    Translate(&at, 0);
+    if (m_pGrid)
+        m_currentCell = m_pGrid->GetCellAt(at);
+}
+
 int32_t CAICharacter::GetLevelNumber()
 {
     CFerroxBlockMesh* mesh = GetFloorMesh();
@@ -162,7 +173,8 @@ void CAICharacter::ApplyTints()
         return;
     std::vector<FerroxTint> tints;
     for (const FerroxTintRecord& record : m_tints)
-        tints.push_back({record.part, {record.colour.red, record.colour.green, record.colour.blue, record.colour.alpha}});
+        tints.push_back(
+            {record.part, {record.colour.red, record.colour.green, record.colour.blue, record.colour.alpha}});
     m_pModel->TintMaterials(tints, nullptr, nullptr);
 }
 
@@ -699,7 +711,9 @@ void CAICharacter::RemoveIfOnFloorCell(int cell, CFerroxBlockGrid* floor)
 void CAICharacter::UpdateVisibility(int32_t shownFloor)
 {
     if (GetLevelNumber() <= shownFloor) {
-        CFerroxWorld* world = g_aiHooks.levelWorld ? g_aiHooks.levelWorld() : nullptr;
+        // Without the level's answer, the world of the factory that made the character (the level's, too).
+        CFerroxObjectFactory* factory = dynamic_cast<CFerroxObjectFactory*>(GetSecondLineObject());
+        CFerroxWorld* world = g_aiHooks.levelWorld ? g_aiHooks.levelWorld() : (factory ? factory->GetWorld() : nullptr);
         if (world)
             AddToWorld(world);
         return;
@@ -756,10 +770,7 @@ void CAICharacter::DrawDebugInfo(GxRaster* charset)
 // ---------------------------------------------------------------------------------------------------------
 // Saved lines
 
-int CAICharacter::ShouldSave()
-{
-    return m_presence > kPresenceNone && HasCell(m_pGrid, m_currentCell, 0) ? 1 : 0;
-}
+int CAICharacter::ShouldSave() { return m_presence > kPresenceNone && HasCell(m_pGrid, m_currentCell, 0) ? 1 : 0; }
 
 int CAICharacter::Save(CFerroxFile* file)
 {

@@ -6,8 +6,8 @@
 // Characters are made by the factories and owned by the object manager, which deletes them after they raise
 // their remove flag. What they need from modules above the object base that they cannot link (the level's
 // world, the object the placement controller holds) comes through AICharacterHooks, installed by the owners;
-// without them characters are never added to a world and no held object is skipped. Messages and samples go
-// through the game's notice seam. One thread.
+// without them a character shown again goes back into its factory's world and no held object is skipped.
+// Messages and samples go through the game's notice seam. One thread.
 #pragma once
 
 #include <climits>
@@ -58,8 +58,8 @@ constexpr float kPathBudgetSeconds = 0.0025f;
 
 // Seams to modules the characters cannot link.
 struct AICharacterHooks {
-    CFerroxWorld* (*levelWorld)();    // the current level's world; default: none
-    CFerroxObject* (*heldObject)();   // the object the placement controller holds; default: none
+    CFerroxWorld* (*levelWorld)();   // the current level's world; default: the factory's world
+    CFerroxObject* (*heldObject)();  // the object the placement controller holds; default: none
 };
 void SetAICharacterHooks(const AICharacterHooks& hooks);
 const AICharacterHooks& GetAICharacterHooks();
@@ -69,7 +69,7 @@ class CAICharacter : public CFerroxCharacter, public CFerroxFSM {
 public:
     CAICharacter();
     void Init() override;
-    // Gives back a held user slot, then Init.
+    // Gives back a held user slot, drops the path, then Init.
     void Release() override;
     ~CAICharacter() override;
 
@@ -108,6 +108,9 @@ public:
     virtual void UpdateVisibility(int32_t shownFloor);
     virtual void FollowPath(CFerroxSpline* spline, int start);
 
+    // Puts the character at the spawn position, the last point of the spawn path (inside the mall); state 0
+    // then sends it to the nearest door.
+    void StartAt(CSpawnPoint* point);
     // The floor's level counted from the ground; an unknown floor counts as the ground.
     int32_t GetLevelNumber();
     CFerroxBlockMesh* GetFloorMesh();

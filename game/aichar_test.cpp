@@ -368,3 +368,22 @@ TEST_F(AICharacterTest, UnknownStoreyCountsAsGround)
     walker->SetBlockGrid(&ground);
     EXPECT_EQ(0, walker->GetLevelNumber());
 }
+
+// A visitor removed from the game gives its slot back; a game torn down while characters visit releases
+// them before it deletes the objects they hold slots in.
+TEST_F(AIVisitTest, RemovedVisitorsGiveSlotsBack)
+{
+    auto* shop = MakeShop(Cell(4, 4), 10, {"plain", "plain"});
+    auto* visitor = AtShop<CShopper>(shop);
+    visitor->VisitTarget();
+    auto* second = AtShop<CShopper>(shop);
+    second->VisitTarget();
+    ASSERT_EQ(2, shop->GetUsedSlots());
+    visitor->RemoveIfOnCell(static_cast<int16_t>(visitor->m_currentCell));
+    visitor->Update(0.0f);
+    manager->Update(0.0f);
+    EXPECT_EQ(1, shop->GetUsedSlots());
+    EXPECT_EQ(1u, manager->GetShoppers().size());
+    manager->Reset();
+    EXPECT_EQ(0u, manager->GetCount());
+}

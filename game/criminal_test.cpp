@@ -58,6 +58,11 @@ TEST_F(CriminalTest, LeavesAfterTheCrimesItCameFor)
     EXPECT_EQ(1, thief->ChooseTarget());
     EXPECT_EQ(spawner.GetSpawnPoints()[0], thief->m_pExitObject) << "no door: out by a spawn path";
     EXPECT_TRUE(ground.IsValidCell(thief->m_targetCell, 1)) << thief->m_targetCell;
+
+    auto* next = Make<CCriminal>(Cell(0, 0));
+    next->StartAt(spawner.GetSpawnPoints()[0]);
+    EXPECT_EQ(thief->m_targetCell, next->m_currentCell) << "a character starts at the spawn path's inner end";
+    EXPECT_EQ(next->m_currentCell, ground.GetCellAt(*next->GetPosition()));
 }
 
 // Only a criminal at work (state 5) on the guard's floor and within reach can be caught; a held one stands

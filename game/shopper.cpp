@@ -535,8 +535,8 @@ void CShopper::DrawDebugInfo(GxRaster* charset)
 int CShopper::SaveFields(CFerroxFile* file)
 {
     CAICharacter::SaveFields(file);
-    for (uint16_t value : {m_record.M, m_record.reserved, m_record.visits, m_record.age, m_record.starSign,
-                           m_record.H, m_record.E, m_record.B})
+    for (uint16_t value : {m_record.M, m_record.reserved, m_record.visits, m_record.age, m_record.starSign, m_record.H,
+                           m_record.E, m_record.B})
         file->WriteLine(ToString<unsigned short>(value) + kLineEnd);
     return 0;
 }
@@ -544,8 +544,8 @@ int CShopper::SaveFields(CFerroxFile* file)
 int CShopper::Load(CFerroxFile* file)
 {
     int result = CAICharacter::Load(file);
-    uint16_t* fields[] = {&m_record.M, &m_record.reserved, &m_record.visits, &m_record.age,
-                          &m_record.starSign, &m_record.H, &m_record.E, &m_record.B};
+    uint16_t* fields[] = {&m_record.M,        &m_record.reserved, &m_record.visits, &m_record.age,
+                          &m_record.starSign, &m_record.H,        &m_record.E,      &m_record.B};
     for (uint16_t* field : fields) {
         int32_t value = 0;
         if (!ReadInt(file, 0, UINT16_MAX, &value)) {

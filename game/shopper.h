@@ -14,20 +14,20 @@ class CShop;
 
 // The shopper's figures as the statistics' register and the shopper panels read them, in this order.
 struct ShopperRecord {
-    uint16_t M;          // money
+    uint16_t M;  // money
     uint16_t reserved;
-    uint16_t visits;     // purchases made
+    uint16_t visits;  // purchases made
     uint16_t age;
     uint16_t starSign;
-    uint16_t G;          // sex flag
+    uint16_t G;  // sex flag
     uint16_t arrival;
-    uint16_t H;          // patience
-    uint16_t E;          // need restored by kind 3
-    uint16_t B;          // need restored by kind 2
+    uint16_t H;  // patience
+    uint16_t E;  // need restored by kind 3
+    uint16_t B;  // need restored by kind 2
     uint16_t rateH;
     uint16_t rateE;
     uint16_t rateB;
-    uint16_t S;          // wish to shop
+    uint16_t S;  // wish to shop
 };
 
 // A shop weighed by the last shop search.
