@@ -121,7 +121,7 @@ TEST_F(StaffTest, HireTakesTemplateAndTradeLevel)
     EXPECT_EQ(5, stats->m_staffCount) << "released once";
 }
 
-// A job of 10 s takes 10 s at grade 0 and half at grade 1; no grade works as grade 0.
+// A job of 10 s takes 10 s at grade 0 and half at grade 1; no grade works and reaches as grade 0.
 TEST_F(StaffTest, GradeSpeedsTheJob)
 {
     auto* cleaner = Hired<CCleaner>(Cell(5, 5));
@@ -132,6 +132,7 @@ TEST_F(StaffTest, GradeSpeedsTheJob)
     EXPECT_NEAR(50, FramesToSweep(cleaner), 1);
     cleaner->SetGrade(kNoGrade, 0);
     EXPECT_NEAR(base, FramesToSweep(cleaner), 1);
+    EXPECT_FLOAT_EQ(20.0f, cleaner->SearchRadius()) << "reach of grade 0 on cells of 1";
     EXPECT_EQ(3, cleaner->GetRecord().jobs);
     EXPECT_EQ(3, stats->m_staffJobsDone);
 }
@@ -402,7 +403,8 @@ TEST_F(StaffTest, SavedLines)
 
     const size_t cut = text.rfind("3.5");
     ASSERT_NE(std::string::npos, cut);
-    for (const std::string& bad : {text.substr(0, cut), text.substr(0, cut) + "-1\r\n", text.substr(0, cut) + "nan\r\n"}) {
+    for (const std::string& bad :
+         {text.substr(0, cut), text.substr(0, cut) + "-1\r\n", text.substr(0, cut) + "nan\r\n"}) {
         auto* broken = Make<CCleaner>(Cell(1, 1), {}, values);
         EXPECT_EQ(1, LoadInto(broken, bad, "broken.txt"));
         EXPECT_EQ(1, broken->m_removeFlag);
