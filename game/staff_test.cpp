@@ -199,12 +199,12 @@ TEST_F(StaffTest, FindLitter)
     ground.OccupyCell(Cell(14, 1));
     for (int start : {Cell(1, 14), Cell(0, 0), Cell(15, 15), Cell(14, 2)})
         EXPECT_EQ(Cell(14, 1), cleaner->FindLitter(start, 40)) << start;
-    // Cells at the start of the next row are not neighbours of the row's end.
+    // Cells at the start of the next rows are not neighbours of a row's end.
     ground.VacateCell(Cell(14, 1));
-    ground.OccupyCell(Cell(6, 1));
-    ground.OccupyCell(Cell(5, 1));
+    for (int row = 2; row < 10; row++)
+        ground.OccupyCell(Cell(row, 1));
     for (int round = 0; round < 16; round++)
-        EXPECT_EQ(-1, cleaner->FindLitter(Cell(5, 14), 3)) << round;
+        EXPECT_EQ(-1, cleaner->FindLitter(Cell(5, 14), 6)) << round;
 }
 
 // Moving or firing a cleaner in the middle of a job gives its cell back as plain litter.
