@@ -58,6 +58,7 @@ void CConfirmPanel::OnWidgetEvent(int32_t index, int32_t event)
         return;
     if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
         g_pFerroxGame->m_pMouse->LeftButtonUp();
+    EndPress();
     CInterface* ui = InterfaceGet();
     if (index == CONFIRM_YES) {
         // A request without an action has nothing to confirm: yes only closes this panel.

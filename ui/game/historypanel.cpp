@@ -77,6 +77,7 @@ void CMessageHistoryPanel::OnWidgetEvent(int32_t index, int32_t event)
         return;
     // The press is left held on purpose: a held button pages on every frame.
     if (index == HISTORY_CLOSE) {
+        EndPress();
         if (CInterface* ui = InterfaceGet())
             ui->GetStack().RequestPop();
     } else if (index == HISTORY_NEWER) {

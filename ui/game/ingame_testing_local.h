@@ -182,6 +182,14 @@ protected:
         LoadData(std::vector<std::string>(names.begin(), names.begin() + count));
         ASSERT_EQ(ui->Create(&data), 1);
     }
+    // Opens a panel as a button would, and lets one frame pass with the pointer away from every panel (a push
+    // outside the stack's walk ends the next walk early).
+    void Open(CFerroxCanvas* panel)
+    {
+        ui->OpenPanel(panel);
+        PointAt(790.0f, 590.0f);
+        ui->Update(0.01f);
+    }
     // One frame as the game runs it.
     void Frame(float seconds)
     {

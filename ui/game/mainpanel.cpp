@@ -196,6 +196,7 @@ void CMainPanel::OnWidgetEvent(int32_t index, int32_t event)
     else if (event == FERROX_WIDGET_PRESSED && g_pGame) {
         if (g_pGame->m_pMouse)
             g_pGame->m_pMouse->LeftButtonUp();
+        EndPress();
         g_pGame->ClosePopups();
         CInterface* ui = InterfaceGet();
         switch (index) {

@@ -62,6 +62,7 @@ void COptionsPanel::OnWidgetEvent(int32_t index, int32_t event)
         ui->CloseCanvases();
     if (mouse)
         mouse->LeftButtonUp();
+    EndPress();
     CSoundManager* sound = Sound();
     switch (index) {
     case OPTIONS_LOAD:

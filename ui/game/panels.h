@@ -13,6 +13,18 @@
 class CFerroxBar;
 class CFerroxImage;
 
+// A canvas of the running game. A panel that closes itself on a press forgets the press, or it would act on
+// the stale press again when it reopens under a held button.
+class CGamePanel : public CFerroxCanvas {
+protected:
+    void EndPress()
+    {
+        m_pressed = 0;
+        m_pressedIndex = -1;
+        m_pressedEvent = FERROX_WIDGET_NOT_OVER;
+    }
+};
+
 // A message stays this long on the main bar, in seconds of real time.
 constexpr float kMainPanelMessageTime = 10.0f;
 // The main bar's text list of in-game messages.
@@ -37,7 +49,7 @@ enum MainPanelWidget : int32_t {
 
 enum Season : uint16_t { SEASON_SPRING = 0, SEASON_SUMMER = 1, SEASON_AUTUMN = 2, SEASON_WINTER = 3 };
 
-class CMainPanel : public CFerroxCanvas {
+class CMainPanel : public CGamePanel {
 public:
     CMainPanel();
     ~CMainPanel() override;
@@ -75,7 +87,7 @@ private:
 
 enum ConfirmPanelWidget : int32_t { CONFIRM_YES = 1, CONFIRM_NO = 2 };
 
-class CConfirmPanel : public CFerroxCanvas {
+class CConfirmPanel : public CGamePanel {
 public:
     CConfirmPanel();
     void OnWidgetEvent(int32_t index, int32_t event) override;
@@ -106,7 +118,7 @@ enum OptionsPanelWidget : int32_t {
 // The question the quit button asks: text of the in-game messages.
 constexpr uint16_t kOptionsQuitQuestion = 36;
 
-class COptionsPanel : public CFerroxCanvas {
+class COptionsPanel : public CGamePanel {
 public:
     void OnWidgetEvent(int32_t index, int32_t event) override;
 
@@ -123,7 +135,7 @@ struct HistoryEntry {
 enum HistoryPanelWidget : int32_t { HISTORY_CLOSE = 1, HISTORY_NEWER = 2, HISTORY_OLDER = 3 };
 constexpr uint16_t kHistoryPageSize = 6;
 
-class CMessageHistoryPanel : public CFerroxCanvas {
+class CMessageHistoryPanel : public CGamePanel {
 public:
     CMessageHistoryPanel();
     ~CMessageHistoryPanel() override;
