@@ -241,6 +241,7 @@ TEST_F(ConfirmTest, QuestionInItsBoxAndTheExtraLineOnlyWhenGiven)
     EXPECT_EQ(question.box.height, 64.0f);
     EXPECT_TRUE(TextsOf("save 3").empty());
 
+    ui->GetStack().Clear();
     Ask(0, u"save 3");
     uiDrawRecords.clear();
     ui->Render();
