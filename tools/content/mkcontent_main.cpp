@@ -34,6 +34,7 @@
 #include "tools/content/fx_writer.h"
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/interface_painter.h"
+#include "tools/content/panel_painter.h"
 #include "tools/content/level_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
@@ -289,6 +290,8 @@ int main(int argc, char** argv)
         failed = "the interface fonts";
     } else if (!ContentWriteMainBar((out / "images" / "panels" / "main" / "base").string(), &detail)) {
         failed = "the main bar";
+    } else if (!ContentWriteGamePanels((out / "images" / "panels").string(), &detail)) {
+        failed = "the game panels";
     } else if (!WriteShopUnit(out)) {
         failed = "the shop unit model";
     } else if (!ContentWriteSounds(out.string(), &detail)) {
