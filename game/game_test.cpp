@@ -37,8 +37,8 @@ TEST_F(GameTest, CommandsReachTheirSeamsAndDoNothingWithoutThem)
     game->GoFloorDown();
     EXPECT_EQ(game->m_selectionChanged, 1);
     game->GoFloorUp();
-    EXPECT_EQ(seams.calls, (std::vector<std::string>{"mode 2", "tile 4", "mode 2", "mode 3", "mode 0", "down",
-                                                      "mode 0", "up"}));
+    EXPECT_EQ(seams.calls,
+              (std::vector<std::string>{"mode 2", "tile 4", "mode 2", "mode 3", "mode 0", "down", "mode 0", "up"}));
     EXPECT_EQ(game->GetCurrentFloor(), 2);
     game->SetFloors(nullptr);
     game->SetPlacement(nullptr);
@@ -57,4 +57,4 @@ TEST_F(GameTest, SpeedsAndFlagsStartAsANewGameNeedsThem)
     EXPECT_EQ(game->m_startYear, 2004);
 }
 
-} // namespace
+}  // namespace

@@ -19,7 +19,7 @@ bool MakeFolder(const std::string& dir, std::string* error)
     return !failed;
 }
 
-} // namespace
+}  // namespace
 
 const ContentCanvasLayout& ContentOptionsLayout(void)
 {
@@ -88,7 +88,8 @@ const ContentCanvasLayout& ContentManagementLayout(void)
 
 bool ContentWriteGamePanels(const std::string& panelsDir, std::string* error)
 {
-    for (const ContentCanvasLayout* layout : {&ContentOptionsLayout(), &ContentConfirmLayout(), &ContentMessagesLayout()}) {
+    for (const ContentCanvasLayout* layout :
+         {&ContentOptionsLayout(), &ContentConfirmLayout(), &ContentMessagesLayout()}) {
         const std::string folder = panelsDir + "/" + std::string(layout->folder).substr(std::string("panels/").size());
         if (!MakeFolder(folder, error) || !ContentWriteCanvas(*layout, folder, error))
             return false;

@@ -16,12 +16,11 @@ constexpr float kQuestionMiddle = 99.0f;
 constexpr float kExtraLineY = 55.0f;
 constexpr float kHalf = 0.5f;
 
-} // namespace
+}  // namespace
 
-CConfirmPanel::CConfirmPanel() : m_list(kFerroxNoTextList), m_textIndex(0), m_closeBoth(0), m_callback(nullptr),
-                                 m_extraText(nullptr)
-{
-}
+CConfirmPanel::CConfirmPanel()
+    : m_list(kFerroxNoTextList), m_textIndex(0), m_closeBoth(0), m_callback(nullptr), m_extraText(nullptr)
+{}
 
 void CConfirmPanel::SetRequest(GameConfirmCallback callback, uint16_t textIndex, int16_t list, int32_t closeBoth,
                                const char16_t* extraText)

@@ -64,8 +64,7 @@ protected:
         GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
         ASSERT_NE(bits, nullptr);
         for (GxInt32 y = 0; y < 16; y++)
-            std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), 16,
-                        0xFFFFFFFFu);
+            std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), 16, 0xFFFFFFFFu);
         GxRasterUnlock(raster);
         GxTexture* page = GxTextureCreate(raster);
         GxTextureSetName(page, "blocks");
@@ -116,8 +115,8 @@ TEST_F(InGameDraw, MainBarDateMessageAndTooltip)
     UiPicture bar(800, 80, {40, 60, 80, 255});
     ASSERT_TRUE(bar.Write("images/panels/main/base/base.png"));
     for (const char* season : {"spring", "summer", "autumn", "winter"})
-        ASSERT_TRUE(UiPicture(64, 36, {90, 190, 80, 255}).Write(std::string("images/panels/main/base/") + season +
-                                                                 ".png"));
+        ASSERT_TRUE(
+            UiPicture(64, 36, {90, 190, 80, 255}).Write(std::string("images/panels/main/base/") + season + ".png"));
     ASSERT_TRUE(UiPicture(64, 6, {0, 255, 0, 255}).Write("images/panels/main/base/bar.png"));
     ASSERT_NO_FATAL_FAILURE(WriteFonts());
 
@@ -125,7 +124,7 @@ TEST_F(InGameDraw, MainBarDateMessageAndTooltip)
     auto* mouse = new CFerroxMouse();
     game->m_pMouse = mouse;
     game->SetScreenSize(kScreenW, kScreenH);
-    startDirectory = dir.string();   // the game keeps the pointer
+    startDirectory = dir.string();  // the game keeps the pointer
     game->SetStartDirectory(startDirectory.c_str());
     auto* locale = new CLocale();
     const std::string texts = "<LANGUAGE>\n<general_tooltips>\n<0>\nAAAA\nAAAA\nAAAA\n</0>\n</general_tooltips>\n"
@@ -152,7 +151,7 @@ TEST_F(InGameDraw, MainBarDateMessageAndTooltip)
     EXPECT_TRUE(AnyWhite(pixels, 186, 10, 232, 40));
     EXPECT_FALSE(AnyWhite(pixels, 236, 0, 360, 79));
     EXPECT_TRUE(AnyWhite(pixels, 153, 40, 638, 79));
-    EXPECT_FALSE(AnyWhite(pixels, 380, 280, 460, 330));   // the tooltip waits
+    EXPECT_FALSE(AnyWhite(pixels, 380, 280, 460, 330));  // the tooltip waits
 
     for (int frame = 0; frame < 3; frame++) {
         ui->Update(0.25f);
@@ -168,4 +167,4 @@ TEST_F(InGameDraw, MainBarDateMessageAndTooltip)
     CGame::DestroyInstance(nullptr);
 }
 
-} // namespace
+}  // namespace

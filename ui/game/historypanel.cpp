@@ -19,7 +19,7 @@ constexpr float kRowStep = 40.0f;
 constexpr float kMiddleX = 400.0f;
 constexpr FerroxTextBox kMessageBox = {115.0f, 244.0f, 485.0f, 30.0f};
 
-} // namespace
+}  // namespace
 
 CMessageHistoryPanel::CMessageHistoryPanel() { CMessageHistoryPanel::Init(); }
 

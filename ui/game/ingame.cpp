@@ -39,14 +39,16 @@ InterfaceBuildMenuMaker g_buildMenuMaker = nullptr;
 
 CFerroxMouse* Mouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
 
-template <typename T> void DeletePanel(T*& panel)
+template <typename T>
+void DeletePanel(T*& panel)
 {
     delete panel;
     panel = nullptr;
 }
 
 // Allocates a panel, sets it up and builds it from its picture (none: set up only).
-template <typename T> T* MakePanel(const char* picture)
+template <typename T>
+T* MakePanel(const char* picture)
 {
     T* panel = new T();
     panel->Init();
@@ -55,7 +57,7 @@ template <typename T> T* MakePanel(const char* picture)
     return panel;
 }
 
-} // namespace
+}  // namespace
 
 void InterfaceSetSelectionClassifier(InterfaceSelectionClassifier classifier)
 {
@@ -66,7 +68,7 @@ void InterfaceSetBuildMenuMaker(InterfaceBuildMenuMaker maker) { g_buildMenuMake
 
 const char* const kInterfacePanelPictures[] = {
     "./images/panels/main/base/base.png",
-    nullptr,   // build menus: made by their manager
+    nullptr,  // build menus: made by their manager
     "./images/panels/main/manage/00_start.png",
     "./images/panels/main/options/00_start.png",
     "./images/panels/finance/finance.png",
@@ -81,13 +83,10 @@ const char* const kInterfacePanelPictures[] = {
     "./images/panels/shopperpopup/shopperpopup.png",
     "./images/panels/shoppopup/shoppopup.png",
     "./images/panels/staffpopup/staffpopup.png",
-    nullptr,   // end of game: built when the game ends
+    nullptr,  // end of game: built when the game ends
 };
 
-CInterface* InterfaceGet()
-{
-    return g_pFerroxGame ? dynamic_cast<CInterface*>(g_pFerroxGame->m_pInterface) : nullptr;
-}
+CInterface* InterfaceGet() { return g_pFerroxGame ? dynamic_cast<CInterface*>(g_pFerroxGame->m_pInterface) : nullptr; }
 
 // ---- Lifecycle ----
 
@@ -254,9 +253,9 @@ void CInterface::OpenPanel(CFerroxCanvas* canvas)
 
 void CInterface::CloseCanvases()
 {
-    CFerroxCanvas* const openable[] = {m_pManagementPanel,     m_pOptionsPanel,   m_pMallSummaryPanel,
+    CFerroxCanvas* const openable[] = {m_pManagementPanel,     m_pOptionsPanel,      m_pMallSummaryPanel,
                                        m_pShopperSummaryPanel, m_pStaffSummaryPanel, m_pStaffHirePanel,
-                                       m_pContractsPanel,      m_pHistoryPanel,   m_pShopperPopup,
+                                       m_pContractsPanel,      m_pHistoryPanel,      m_pShopperPopup,
                                        m_pShopPopup,           m_pStaffPopup};
     for (CFerroxCanvas* canvas : openable) {
         if (canvas)
@@ -268,8 +267,9 @@ void CInterface::CloseCanvases()
 
 void CInterface::RemovePopups()
 {
-    for (CFerroxCanvas* popup : {static_cast<CFerroxCanvas*>(m_pShopperPopup),
-                                 static_cast<CFerroxCanvas*>(m_pShopPopup), static_cast<CFerroxCanvas*>(m_pStaffPopup)}) {
+    for (CFerroxCanvas* popup :
+         {static_cast<CFerroxCanvas*>(m_pShopperPopup), static_cast<CFerroxCanvas*>(m_pShopPopup),
+          static_cast<CFerroxCanvas*>(m_pStaffPopup)}) {
         if (popup)
             m_stack.Remove(popup);
     }

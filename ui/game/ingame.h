@@ -31,11 +31,11 @@ constexpr int32_t kInterfaceShopSample = 3;
 
 // What a selected object stands for, for the selection popups.
 enum InterfaceSelectionKind : int32_t {
-    INTERFACE_SELECTION_NONE = 0,    // not a world object: nothing changes
+    INTERFACE_SELECTION_NONE = 0,  // not a world object: nothing changes
     INTERFACE_SELECTION_SHOPPER = 1,
     INTERFACE_SELECTION_SHOP = 2,
     INTERFACE_SELECTION_STAFF = 3,
-    INTERFACE_SELECTION_OTHER = 4,   // scenery, doors: the popups close and the click is consumed
+    INTERFACE_SELECTION_OTHER = 4,  // scenery, doors: the popups close and the click is consumed
 };
 
 // Tells the kind of a selected object and the record its popup shows. The character and shop classes install
@@ -87,7 +87,7 @@ public:
     uint16_t m_fontCount;
     float m_tooltipDelay;
     float m_lastFrameTime;
-    int16_t m_cursorValue;   // drawn beside the pointer when not negative; the placement controller writes it
+    int16_t m_cursorValue;  // drawn beside the pointer when not negative; the placement controller writes it
 
     CFerroxCanvasNodeManager* m_pBuildMenu;
     CMainPanel* m_pMainPanel;
@@ -114,7 +114,7 @@ private:
     void RemovePopups();
     void DrawTooltip(float mouseX, float mouseY);
 
-    std::u16string m_extraText;   // the extra line of a confirmation asked through the seam
+    std::u16string m_extraText;  // the extra line of a confirmation asked through the seam
 };
 
 // The in-game interface the game holds, or null.

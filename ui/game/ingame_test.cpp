@@ -37,8 +37,8 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     // Backgrounds load in the table's order, the build menus in second place.
     std::vector<std::string> made;
     for (const std::string& name : uiLoadLog) {
-        if (name == "build menu" || name.find("_s.png") == std::string::npos &&
-                                        name.find("/base/") == std::string::npos)
+        if (name == "build menu" ||
+            name.find("_s.png") == std::string::npos && name.find("/base/") == std::string::npos)
             made.push_back(name);
         else if (name == kInterfacePanelPictures[0])
             made.push_back(name);
@@ -52,11 +52,11 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     }
     EXPECT_EQ(made, expected);
 
-    CFerroxCanvas* const panels[] = {ui->m_pMainPanel, ui->m_pManagementPanel, ui->m_pOptionsPanel,
-                                     ui->m_pMallSummaryPanel, ui->m_pShopperSummaryPanel, ui->m_pStaffSummaryPanel,
-                                     ui->m_pStaffHirePanel, ui->m_pContractsPanel, ui->m_pHistoryPanel,
-                                     ui->m_pShopperPopup, ui->m_pShopPopup, ui->m_pStaffPopup, ui->m_pEndGameCanvas,
-                                     ui->m_pLoadPanel, ui->m_pSavePanel, ui->m_pConfirmPanel};
+    CFerroxCanvas* const panels[] = {
+        ui->m_pMainPanel,           ui->m_pManagementPanel,   ui->m_pOptionsPanel,   ui->m_pMallSummaryPanel,
+        ui->m_pShopperSummaryPanel, ui->m_pStaffSummaryPanel, ui->m_pStaffHirePanel, ui->m_pContractsPanel,
+        ui->m_pHistoryPanel,        ui->m_pShopperPopup,      ui->m_pShopPopup,      ui->m_pStaffPopup,
+        ui->m_pEndGameCanvas,       ui->m_pLoadPanel,         ui->m_pSavePanel,      ui->m_pConfirmPanel};
     for (CFerroxCanvas* panel : panels)
         EXPECT_NE(panel, nullptr);
     EXPECT_EQ(ui->m_pBuildMenu, g_buildMenu);
@@ -159,18 +159,18 @@ TEST_F(InGameInterfaceTest, TooltipWaitsThenStaysWhereItFirstShowed)
     };
     request(2, 300.0f, 300.0f);
     request(2, 300.0f, 300.0f);
-    EXPECT_TRUE(tooltips().empty());   // 0.5 s
+    EXPECT_TRUE(tooltips().empty());  // 0.5 s
     request(2, 310.0f, 320.0f);
     std::vector<UiTextRecord> shown = tooltips();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].index, 2);
-    EXPECT_EQ(shown[0].list, 0);   // the default list: general_tooltips
+    EXPECT_EQ(shown[0].list, 0);  // the default list: general_tooltips
     EXPECT_EQ(shown[0].x, 310.0f);
     EXPECT_EQ(shown[0].y, 320);
     request(2, 350.0f, 340.0f);
     shown = tooltips();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].x, 310.0f);   // anchored
+    EXPECT_EQ(shown[0].x, 310.0f);  // anchored
 
     // Hopping to another hot-spot draws its text at once, at the new place.
     request(3, 500.0f, 200.0f);
@@ -229,7 +229,7 @@ TEST_F(InGameInterfaceTest, SelectedShopOpensItsCardAndSceneryClosesTheCards)
     };
 
     select(&shop);
-    EXPECT_EQ(ui->GetStack().GetNormalCount(), 2);   // main bar and the shop's card
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 2);  // main bar and the shop's card
     EXPECT_EQ(ui->samples, std::vector<int32_t>{kInterfaceShopSample});
     EXPECT_EQ(ui->m_pShopPopup->GetRecord(), &g_shopRecord);
     EXPECT_EQ(ui->m_pShopPopup->GetY(), kUiMainBarHeight - 8.0f);
@@ -250,7 +250,7 @@ TEST_F(InGameInterfaceTest, SelectedShopOpensItsCardAndSceneryClosesTheCards)
     game->ClosePopups();
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
     EXPECT_EQ(game->m_pSelectedObject, nullptr);
-    ui->Update(0.01f);   // the changed flag with nothing selected
+    ui->Update(0.01f);  // the changed flag with nothing selected
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
 }
 
@@ -276,4 +276,4 @@ TEST_F(InGameInterfaceTest, GameNoticesQueueMessagesAndAskWithTheConfirmation)
     EXPECT_EQ(ui->m_pHistoryPanel->GetCount(), 0);
 }
 
-} // namespace
+}  // namespace

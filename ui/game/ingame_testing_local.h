@@ -4,8 +4,8 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <array>
+#include <cstdlib>
 #include <map>
 
 #include "engine/tagtree.h"
@@ -45,8 +45,8 @@ struct UiTextRecord {
 // Draws nothing without a font, as the game's locale does; records the rest.
 class UiRecordingLocale : public CFerroxLocale {
 public:
-    void DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y, int, int alignment,
-                  float, int, const FerroxTextBox* box) override
+    void DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y, int, int alignment, float,
+                  int, const FerroxTextBox* box) override
     {
         if (!font)
             return;
@@ -57,8 +57,7 @@ public:
         auto it = std::find(lists.begin(), lists.end(), name);
         return it == lists.end() ? FERROX_NO_TEXT_LIST : static_cast<int16_t>(it - lists.begin());
     }
-    std::vector<std::string> lists = {"general_tooltips", "InGameMessages", "base", "00_start", "messages",
-                                      "confirm"};
+    std::vector<std::string> lists = {"general_tooltips", "InGameMessages", "base", "00_start", "messages", "confirm"};
     std::vector<UiTextRecord> texts;
 };
 
@@ -68,7 +67,6 @@ public:
     void PlaySample(int32_t sample, int32_t) override { samples.push_back(sample); }
     std::vector<int32_t> samples;
 };
-
 
 inline void UiPaintPanel(const std::string& path, int32_t width, int32_t height,
                          const std::vector<std::array<int32_t, 4>>& buttons,
@@ -147,20 +145,20 @@ protected:
             mainButtons.push_back(UiMainButton(k));
         UiPaintPanel("images/panels/main/base/base.png", 800, 80, mainButtons, {{700, 60, 30, 15}});
         for (const char* season : {"spring", "summer", "autumn", "winter"})
-            ASSERT_TRUE(UiPicture(64, 36, {90, 190, 80, 255}).Write(std::string("images/panels/main/base/") +
-                                                                     season + ".png"));
+            ASSERT_TRUE(
+                UiPicture(64, 36, {90, 190, 80, 255}).Write(std::string("images/panels/main/base/") + season + ".png"));
         ASSERT_TRUE(UiPicture(64, 6, {255, 255, 255, 255}).Write("images/panels/main/base/bar.png"));
         UiPaintPanel("images/panels/main/options/00_start.png", 200, 160,
                      {{10, 10, 60, 20}, {10, 40, 60, 20}, {10, 70, 60, 20}, {10, 100, 60, 20}, {10, 130, 60, 20}});
         UiPaintPanel("images/panels/confirm/confirm.png", 200, 130, {{20, 10, 50, 20}, {130, 10, 50, 20}});
         UiPaintPanel("images/panels/message/messages.png", 600, 300,
                      {{560, 270, 30, 20}, {560, 150, 30, 20}, {560, 20, 30, 20}});
-        for (const char* plain : {"images/panels/main/manage/00_start.png", "images/panels/finance/finance.png",
-                                  "images/panels/shoppers/shoppers.png", "images/panels/staff/staff.png",
-                                  "images/panels/hire/hire.png", "images/panels/contractors/contractors.png",
-                                  "images/panels/load/load.png", "images/panels/save/save.png",
-                                  "images/panels/shopperpopup/shopperpopup.png",
-                                  "images/panels/shoppopup/shoppopup.png", "images/panels/staffpopup/staffpopup.png"})
+        for (const char* plain :
+             {"images/panels/main/manage/00_start.png", "images/panels/finance/finance.png",
+              "images/panels/shoppers/shoppers.png", "images/panels/staff/staff.png", "images/panels/hire/hire.png",
+              "images/panels/contractors/contractors.png", "images/panels/load/load.png", "images/panels/save/save.png",
+              "images/panels/shopperpopup/shopperpopup.png", "images/panels/shoppopup/shoppopup.png",
+              "images/panels/staffpopup/staffpopup.png"})
             UiPaintPanel(plain, 300, 100, {});
     }
     // A data tree whose "FONTS" block names the fonts given.

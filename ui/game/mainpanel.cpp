@@ -68,7 +68,7 @@ CStatistics* Statistics()
     return manager ? manager->GetStatistics() : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 CMainPanel::CMainPanel() : m_pRatingBar(nullptr) { CMainPanel::Init(); }
 
@@ -167,10 +167,7 @@ int32_t CMainPanel::NextMessage(float frameTime)
     return id;
 }
 
-void CMainPanel::ClearQueue()
-{
-    m_queue.clear();
-}
+void CMainPanel::ClearQueue() { m_queue.clear(); }
 
 void CMainPanel::ShowSpeed()
 {
@@ -252,15 +249,15 @@ void CMainPanel::DrawFigures(float x, float y)
     const uint16_t counter = g_pGame->m_dayCounter;
     const std::string date = std::to_string(counter % kMonthsPerYear + 1) + "/" +
                              std::to_string(g_pGame->m_startYear + counter / kMonthsPerYear);
-    font->DrawWideText(std::u16string(date.begin(), date.end()).c_str(), x + kDateX, static_cast<int>(y + kFiguresY),
-                       0, FERROX_ALIGN_RIGHT, kMiddleX, 0, nullptr);
+    font->DrawWideText(std::u16string(date.begin(), date.end()).c_str(), x + kDateX, static_cast<int>(y + kFiguresY), 0,
+                       FERROX_ALIGN_RIGHT, kMiddleX, 0, nullptr);
     if (CStatistics* stats = Statistics()) {
         const int64_t balance = static_cast<int64_t>(stats->m_incomeTotal) - stats->m_expenseTotal;
         font->DrawWideText(Number(balance).c_str(), x + kBalanceX, static_cast<int>(y + kFiguresY),
                            stats->m_incomeTotal < stats->m_expenseTotal ? 1 : 0, FERROX_ALIGN_RIGHT, kMiddleX, 0,
                            nullptr);
-        font->DrawWideText(Number(stats->m_shoppersPresent).c_str(), x + kShoppersX,
-                           static_cast<int>(y + kFiguresY), 0, FERROX_ALIGN_RIGHT, kMiddleX, 0, nullptr);
+        font->DrawWideText(Number(stats->m_shoppersPresent).c_str(), x + kShoppersX, static_cast<int>(y + kFiguresY), 0,
+                           FERROX_ALIGN_RIGHT, kMiddleX, 0, nullptr);
         if (m_pRatingBar) {
             const int32_t rating = stats->m_rating;
             m_pRatingBar->SetPercent(static_cast<uint8_t>((rating + kRatingOffset) / kRatingPerPercent));

@@ -11,7 +11,7 @@ namespace {
 constexpr FerroxColour kWhite = {255, 255, 255, 255};
 constexpr FerroxColour kGrey = {190, 190, 190, 255};
 constexpr FerroxColour kRed = {255, 0, 0, 255};
-constexpr int32_t kTooltipWidgets = 6;   // widgets below this show their tooltip
+constexpr int32_t kTooltipWidgets = 6;  // widgets below this show their tooltip
 constexpr int32_t kMusicPlayFlag = 1;
 
 CSoundManager* Sound() { return g_pGame ? g_pGame->GetSoundManager() : nullptr; }
@@ -21,8 +21,7 @@ bool IsSwitchedOff(int32_t index)
     CSoundManager* sound = Sound();
     if (!sound)
         return false;
-    return (index == OPTIONS_MUSIC && !sound->m_musicEnabled) ||
-           (index == OPTIONS_EFFECTS && !sound->m_effectsEnabled);
+    return (index == OPTIONS_MUSIC && !sound->m_musicEnabled) || (index == OPTIONS_EFFECTS && !sound->m_effectsEnabled);
 }
 
 void QuitToFrontEnd()
@@ -31,12 +30,9 @@ void QuitToFrontEnd()
         g_pFerroxGame->SetState(kGameStateLeave);
 }
 
-} // namespace
+}  // namespace
 
-FerroxColour COptionsPanel::RestingColour(int32_t index) const
-{
-    return IsSwitchedOff(index) ? kRed : kWhite;
-}
+FerroxColour COptionsPanel::RestingColour(int32_t index) const { return IsSwitchedOff(index) ? kRed : kWhite; }
 
 void COptionsPanel::OnWidgetEvent(int32_t index, int32_t event)
 {

@@ -47,7 +47,12 @@ enum MainPanelWidget : int32_t {
     MAIN_MESSAGES = 11,
 };
 
-enum Season : uint16_t { SEASON_SPRING = 0, SEASON_SUMMER = 1, SEASON_AUTUMN = 2, SEASON_WINTER = 3 };
+enum Season : uint16_t {
+    SEASON_SPRING = 0,
+    SEASON_SUMMER = 1,
+    SEASON_AUTUMN = 2,
+    SEASON_WINTER = 3
+};
 
 class CMainPanel : public CGamePanel {
 public:
@@ -77,7 +82,7 @@ private:
     void DrawFigures(float x, float y);
 
     float m_messageTimer;
-    std::list<int32_t> m_queue;   // oldest first
+    std::list<int32_t> m_queue;  // oldest first
     int16_t m_messageList;
     std::vector<CFerroxImage*> m_seasons;
     uint16_t m_season;
@@ -85,7 +90,10 @@ private:
     int32_t m_newMessage;
 };
 
-enum ConfirmPanelWidget : int32_t { CONFIRM_YES = 1, CONFIRM_NO = 2 };
+enum ConfirmPanelWidget : int32_t {
+    CONFIRM_YES = 1,
+    CONFIRM_NO = 2
+};
 
 class CConfirmPanel : public CGamePanel {
 public:
@@ -105,7 +113,7 @@ private:
     uint16_t m_textIndex;
     int32_t m_closeBoth;
     GameConfirmCallback m_callback;
-    const char16_t* m_extraText;   // owned by the caller
+    const char16_t* m_extraText;  // owned by the caller
 };
 
 enum OptionsPanelWidget : int32_t {
@@ -132,7 +140,11 @@ struct HistoryEntry {
     uint16_t textIndex;
 };
 
-enum HistoryPanelWidget : int32_t { HISTORY_CLOSE = 1, HISTORY_NEWER = 2, HISTORY_OLDER = 3 };
+enum HistoryPanelWidget : int32_t {
+    HISTORY_CLOSE = 1,
+    HISTORY_NEWER = 2,
+    HISTORY_OLDER = 3
+};
 constexpr uint16_t kHistoryPageSize = 6;
 
 class CMessageHistoryPanel : public CGamePanel {
@@ -154,7 +166,7 @@ public:
     const std::vector<HistoryEntry*>& GetEntries() const { return m_entries; }
 
 private:
-    std::vector<HistoryEntry*> m_entries;   // oldest first
+    std::vector<HistoryEntry*> m_entries;  // oldest first
     uint16_t m_count;
     int16_t m_textList;
     uint16_t m_scroll;

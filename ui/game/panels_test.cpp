@@ -7,7 +7,7 @@ namespace {
 
 using PanelTest = UiGameTest;
 
-constexpr int16_t kMessagesList = 1;   // of the recording locale
+constexpr int16_t kMessagesList = 1;  // of the recording locale
 constexpr float kAbove = kUiMainBarHeight - 8.0f;
 
 // A floor manager and placement controller that count what they are asked.
@@ -21,7 +21,6 @@ public:
     int downs = 0, ups = 0;
     std::vector<int32_t> tiles, modes;
 };
-
 
 class MainBarTest : public PanelTest {
 protected:
@@ -57,7 +56,7 @@ TEST_F(MainBarTest, DateAndSeasonFollowTheMonthCounter)
         EXPECT_EQ(ui->m_pMainPanel->GetSeason(), c.season) << c.counter;
         const std::vector<UiDrawRecord> dates = TextsOf(c.date);
         ASSERT_EQ(dates.size(), 1u) << c.counter;
-        EXPECT_EQ(dates[0].x + dates[0].width, 233.0f);   // right-aligned
+        EXPECT_EQ(dates[0].x + dates[0].width, 233.0f);  // right-aligned
         const char* seasons[] = {"spring.png", "summer.png", "autumn.png", "winter.png"};
         EXPECT_TRUE(Drew(seasons[c.season])) << c.counter;
     }
@@ -74,7 +73,7 @@ TEST_F(MainBarTest, BalanceRatingAndFloorFigures)
     stats->m_shoppersPresent = 42;
     struct Case {
         int16_t rating;
-        float share;   // 0: hidden
+        float share;  // 0: hidden
         FerroxColour colour;
     };
     for (const Case& c : {Case{0, 0.5f, {0, 255, 0, 255}}, Case{-1, 0.49f, {255, 0, 0, 255}},
@@ -101,7 +100,7 @@ TEST_F(MainBarTest, BalanceRatingAndFloorFigures)
     ASSERT_EQ(balance.size(), 1u);
     EXPECT_EQ(balance[0].highlight, 0);
     EXPECT_EQ(TextsOf("42").size(), 1u);
-    EXPECT_EQ(TextsOf("3").size(), 1u);   // the floor
+    EXPECT_EQ(TextsOf("3").size(), 1u);  // the floor
     game->SetFloors(nullptr);
 }
 
@@ -117,7 +116,7 @@ TEST_F(MainBarTest, MessagesMoveEveryTenSecondsIntoTheHistory)
     EXPECT_EQ(MessagesShown(), std::vector<uint16_t>{5});
     Frame(0.01f);
     EXPECT_EQ(MessagesShown(), std::vector<uint16_t>{5});
-    EXPECT_EQ(ui->samples, std::vector<int32_t>{kMainPanelMessageSample});   // one sound per message
+    EXPECT_EQ(ui->samples, std::vector<int32_t>{kMainPanelMessageSample});  // one sound per message
 
     Frame(9.98f);
     EXPECT_EQ(MessagesShown(), std::vector<uint16_t>{6});
@@ -156,7 +155,7 @@ TEST_F(MainBarTest, ButtonsSetTheSpeedOpenPanelsAndChangeFloors)
     ClickMainButton(MAIN_OPTIONS);
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 2);
     EXPECT_EQ(ui->m_pOptionsPanel->GetY(), kAbove);
-    ClickMainButton(MAIN_MESSAGES);   // one panel at a time
+    ClickMainButton(MAIN_MESSAGES);  // one panel at a time
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 2);
     EXPECT_EQ(ui->m_pHistoryPanel->GetY(), kAbove);
     ClickMainButton(MAIN_DEMOLISH);
@@ -183,7 +182,7 @@ protected:
         if (HasFatalFailure())
             return;
         CreateWithFonts();
-        ui->ClearData();   // no message on the bar
+        ui->ClearData();  // no message on the bar
         calls = 0;
     }
     void Ask(int32_t closeBoth, const char16_t* extra = nullptr, bool withCallback = true)
@@ -202,7 +201,7 @@ TEST_F(ConfirmTest, NoNeverRunsTheActionAndYesClosesOneOrBoth)
     Ask(1);
     Press(CONFIRM_NO);
     EXPECT_EQ(calls, 0);
-    EXPECT_EQ(ui->GetStack().GetModalCount(), 1);   // the asking panel stays
+    EXPECT_EQ(ui->GetStack().GetModalCount(), 1);  // the asking panel stays
     ui->GetStack().Clear();
     ui->GetStack().Push(ui->m_pMainPanel, 0);
 
@@ -248,7 +247,7 @@ TEST_F(ConfirmTest, QuestionInItsBoxAndTheExtraLineOnlyWhenGiven)
     const std::vector<UiDrawRecord> extra = TextsOf("save 3");
     ASSERT_EQ(extra.size(), 1u);
     EXPECT_EQ(extra[0].y, kAbove + 55.0f);
-    EXPECT_FLOAT_EQ(extra[0].x + extra[0].width / 2.0f, 100.0f);   // centred on the panel
+    EXPECT_FLOAT_EQ(extra[0].x + extra[0].width / 2.0f, 100.0f);  // centred on the panel
 }
 
 class OptionsTest : public PanelTest {
@@ -283,13 +282,13 @@ TEST_F(OptionsTest, SwitchedOffOptionsStayRedAndPressesToggleThem)
 {
     PointAt(40.0f, ButtonY(OPTIONS_MUSIC));
     ui->Update(0.01f);
-    EXPECT_EQ(Tint(OPTIONS_MUSIC).red, 190);   // grey under the pointer
+    EXPECT_EQ(Tint(OPTIONS_MUSIC).red, 190);  // grey under the pointer
     EXPECT_EQ(Tint(OPTIONS_EFFECTS).red, 255);
-    EXPECT_EQ(Tint(OPTIONS_EFFECTS).green, 255);   // white elsewhere
+    EXPECT_EQ(Tint(OPTIONS_EFFECTS).green, 255);  // white elsewhere
 
     Press(OPTIONS_MUSIC);
     EXPECT_EQ(sound->m_musicEnabled, 0);
-    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);   // every press closes the panel
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);  // every press closes the panel
     Press(OPTIONS_EFFECTS);
     EXPECT_EQ(sound->m_effectsEnabled, 0);
     Open(ui->m_pOptionsPanel);
@@ -336,7 +335,7 @@ protected:
         if (HasFatalFailure())
             return;
         CreateWithFonts();
-        ui->ClearData();   // no message on the bar
+        ui->ClearData();  // no message on the bar
         history = ui->m_pHistoryPanel;
         Open(history);
     }
@@ -378,7 +377,7 @@ TEST_F(HistoryTest, NewestFirstSixToAPageWithTheirDates)
     EXPECT_EQ(history->GetScroll(), 6);
     EXPECT_EQ(Rows(), std::vector<uint16_t>{0});
     EXPECT_EQ(TextsOf("1.2004").size(), 1u);
-    Press(HISTORY_OLDER);   // no older page
+    Press(HISTORY_OLDER);  // no older page
     EXPECT_EQ(history->GetScroll(), 6);
 
     history->SetScroll(4);
@@ -391,7 +390,7 @@ TEST_F(HistoryTest, NewestFirstSixToAPageWithTheirDates)
 
     Press(HISTORY_CLOSE);
     ui->Update(0.01f);
-    EXPECT_EQ(ui->GetStack().GetNormalCount(), 2);   // reopened by Press, closed again below
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 2);  // reopened by Press, closed again below
 }
 
 TEST_F(HistoryTest, HeldButtonPagesEveryFrame)
@@ -408,4 +407,4 @@ TEST_F(HistoryTest, HeldButtonPagesEveryFrame)
     EXPECT_EQ(history->GetScroll(), 12);
 }
 
-} // namespace
+}  // namespace
