@@ -47,8 +47,9 @@ protected:
     }
     void TearDown() override
     {
-        if (!start.empty())
+        if (!start.empty()) {
             EXPECT_EQ(chdir(start.c_str()), 0);
+        }
         if (Ready() || opened) {
             GxFileSystemManagerClose();
             std::error_code ignored;

@@ -134,8 +134,9 @@ protected:
         InterfaceSetSelectionClassifier(nullptr);
         InterfaceSetBuildMenuMaker(nullptr);
         CDynamicObjectManager::DestroyInstance();
-        if (!start.empty())
+        if (!start.empty()) {
             EXPECT_EQ(chdir(start.c_str()), 0);
+        }
         UiTest::TearDown();
     }
     void PaintPanels()
