@@ -34,7 +34,7 @@ const uint8_t kArrowColour[3] = {40, 40, 60};
 
 // One face colour per build category: floors, the six shop kinds, facilities, stairs, atria, doors, scenery.
 const uint8_t kCategoryColours[][3] = {
-    {190, 170, 140}, {230, 90, 150}, {90, 150, 230}, {240, 170, 60}, {150, 110, 80}, {110, 200, 140},
+    {190, 170, 140}, {230, 90, 150}, {90, 150, 230},  {240, 170, 60},  {150, 110, 80},  {110, 200, 140},
     {230, 120, 70},  {200, 200, 90}, {120, 190, 210}, {170, 140, 210}, {210, 150, 150}, {160, 160, 170},
     {140, 200, 230}, {180, 130, 90}, {90, 170, 80},   {200, 110, 200},
 };
@@ -93,7 +93,7 @@ void CollectPlanMenus(CFerroxTagTree* data, std::vector<ContentBuildMenu>* menus
     data->SetCursor(node);
 }
 
-} // namespace
+}  // namespace
 
 std::vector<ContentBuildMenu> ContentReadBuildMenus(CFerroxTagTree* data, std::string* error)
 {
@@ -109,7 +109,7 @@ std::vector<ContentBuildMenu> ContentReadBuildMenus(CFerroxTagTree* data, std::s
     CollectPlanMenus(data, &menus);
 
     const std::vector<ContentCategory> categories = ContentReadTemplates(data);
-    menus[0].buttons = static_cast<int>(menus.size());   // one child per plans menu, then back
+    menus[0].buttons = static_cast<int>(menus.size());  // one child per plans menu, then back
     for (size_t m = 1; m < menus.size(); m++) {
         const size_t category = m - 1;
         if (category >= categories.size()) {
@@ -154,7 +154,8 @@ ContentCanvasLayout ContentBuildMenuLayout(const char* folder, const char* stem,
         const int row = k / kColumns;
         const int column = k % kColumns;
         // Rows run from the top; positions are bottom-up.
-        layout.buttons.push_back({kMargin + column * pitch, layout.height - kMargin - kIcon - row * pitch, kIcon, kIcon});
+        layout.buttons.push_back(
+            {kMargin + column * pitch, layout.height - kMargin - kIcon - row * pitch, kIcon, kIcon});
     }
     return layout;
 }

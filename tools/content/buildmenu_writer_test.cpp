@@ -141,4 +141,4 @@ TEST_F(BuildMenuPictures, AuthoredMenusDecodeToTheirButtons)
     EXPECT_EQ(manager.GetFirstItemId(), ContentBuildTooltipCount(menus));
 }
 
-} // namespace
+}  // namespace

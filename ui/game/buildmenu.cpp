@@ -64,7 +64,7 @@ int32_t ItemCount(const CFerroxCanvasNode* page)
     return static_cast<int32_t>(page->GetWidgetCount()) - kNonItemWidgets;
 }
 
-} // namespace
+}  // namespace
 
 int16_t& BuildMenuCategoryCounter() { return g_categoryCounter; }
 

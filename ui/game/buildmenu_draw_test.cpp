@@ -72,7 +72,8 @@ TEST_F(BuildMenuDraw, OpenPageDrawsWithItsDisabledItemRed)
         GTEST_SKIP() << "no OpenGL";
     // Root: a child, a second child button without a menu, back. The plans menu: two items and back.
     const std::string text = "<BUILD_OBJECTS>\n<panel>\n" + WriteMenu("root", {0, 0, 255, 255}, {255, 255, 0, 255}) +
-                             "\n</panel>\n<m00>\n<panel>\n" + WriteMenu("m00", {40, 60, 80, 255}, {200, 200, 200, 255}) +
+                             "\n</panel>\n<m00>\n<panel>\n" +
+                             WriteMenu("m00", {40, 60, 80, 255}, {200, 200, 200, 255}) +
                              "\n</panel>\n<plans>\n</plans>\n</m00>\n</BUILD_OBJECTS>\n";
     CGame* game = CGame::Instance(nullptr);
     game->m_pMouse = new CFerroxMouse();
@@ -100,11 +101,11 @@ TEST_F(BuildMenuDraw, OpenPageDrawsWithItsDisabledItemRed)
     auto at = [&](int x, int bottomUpY) {
         return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)] & 0xFFFFFFu;
     };
-    EXPECT_EQ(at(kMenuX + 2, kMenuY + 2), 0x283C50u);     // the page's background at the menus' position
-    EXPECT_EQ(at(kMenuX + 10, kMenuY + 10), 0xC8C8C8u);   // item 1
-    EXPECT_EQ(at(kMenuX + 30, kMenuY + 10), 0xC80000u);   // item 2, grey tinted red
-    EXPECT_EQ(at(kMenuX + 50, kMenuY + 10), 0xC8C8C8u);   // back
-    EXPECT_EQ(at(kMenuX - 2, kMenuY + 10), 0x000000u);    // outside the page
+    EXPECT_EQ(at(kMenuX + 2, kMenuY + 2), 0x283C50u);    // the page's background at the menus' position
+    EXPECT_EQ(at(kMenuX + 10, kMenuY + 10), 0xC8C8C8u);  // item 1
+    EXPECT_EQ(at(kMenuX + 30, kMenuY + 10), 0xC80000u);  // item 2, grey tinted red
+    EXPECT_EQ(at(kMenuX + 50, kMenuY + 10), 0xC8C8C8u);  // back
+    EXPECT_EQ(at(kMenuX - 2, kMenuY + 10), 0x000000u);   // outside the page
 }
 
-} // namespace
+}  // namespace

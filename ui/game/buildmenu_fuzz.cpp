@@ -91,13 +91,13 @@ void Exercise(CBuildCanvasManager* manager, CFerroxCanvasNode* page, int* visite
         Exercise(manager, page->GetChild(c), visited);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     g_folder.path = GxFuzzScratchPath("buildmenu_fuzz");
-    if (!GxTestEngineStart() || !GxTestFileSystemOpen() || !GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr) ||
-        !WriteMenu())
+    if (!GxTestEngineStart() || !GxTestFileSystemOpen() ||
+        !GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr) || !WriteMenu())
         __builtin_trap();
     return 0;
 }

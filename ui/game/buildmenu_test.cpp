@@ -238,8 +238,8 @@ TEST_F(BuildMenuTest, PressesStartTheirPlacements)
 
     // Each category takes the first registered factory whose name holds its text.
     const std::pair<int16_t, const char*> factories[] = {
-        {6, "shopFactory"},          {7, "usableObjectFactory"}, {10, "usableObjectFactory"},
-        {11, "stairsObjectFactory"}, {12, "atriumObjectFactory"}, {13, "doorObjectFactory"},
+        {6, "shopFactory"},           {7, "usableObjectFactory"},   {10, "usableObjectFactory"},
+        {11, "stairsObjectFactory"},  {12, "atriumObjectFactory"},  {13, "doorObjectFactory"},
         {14, "sceneryObjectFactory"}, {20, "sceneryObjectFactory"},
     };
     for (const auto& [category, name] : factories) {
@@ -262,7 +262,7 @@ TEST_F(BuildMenuTest, PressesStartTheirPlacements)
 TEST_F(BuildMenuTest, AvailabilityIsReadWhenMadeAndOnHover)
 {
     g_recorded.unavailable[{1, 1}] = 1;
-    g_recorded.unavailable[{0, 0}] = 1;   // the root follows the floor tiles too
+    g_recorded.unavailable[{0, 0}] = 1;  // the root follows the floor tiles too
     ASSERT_NO_FATAL_FAILURE(Build(Block(2, {1, 3})));
     CFerroxCanvasNode* root = manager.GetRoot();
     ASSERT_NE(root, nullptr);
@@ -290,4 +290,4 @@ TEST_F(BuildMenuTest, AvailabilityIsReadWhenMadeAndOnHover)
     EXPECT_TRUE(IsRed(ColourOf(shops, 1)));
 }
 
-} // namespace
+}  // namespace
