@@ -8,8 +8,8 @@
 #include "engine/level.h"
 #include "engine/locale.h"
 #include "engine/tagtree.h"
+#include "game/game.h"
 #include "game/objectmgr.h"
-#include "game/templates.h"
 #include "ui/game/buildmenu_local.h"
 #include "ui/toolkit/interface.h"
 
@@ -22,7 +22,7 @@ constexpr int32_t kNonItemWidgets = 2;
 // The child button that starts floor-tile laying when it opens its page.
 constexpr int32_t kFloorTileButton = 1;
 // Floor-tile placement with the tile type already chosen.
-constexpr int32_t kCurrentFloorTile = -1;
+constexpr int32_t kCurrentFloorTile = kGameKeepFloorTile;
 
 // Category ranges of the factory texts.
 constexpr int16_t kFirstShopCategory = 1;
@@ -36,17 +36,25 @@ constexpr int16_t kDoorCategory = 13;
 // Numbers the menus with plans for the whole run: a second build goes on from where the first stopped.
 int16_t g_categoryCounter = 0;
 
+// By default the game's own commands serve the menus.
 int DefaultIsTemplateAvailable(int16_t category, uint16_t index)
 {
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    if (!manager || category < 0)
+    if (!g_pGame || category < 0)
         return 1;
-    CFerroxAssetSet* found = manager->GetTemplate(static_cast<uint16_t>(category), index);
-    return found ? IsTemplateAvailable(found) : 1;
+    return g_pGame->IsTemplateAvailable(static_cast<uint16_t>(category), index);
 }
 
-void DefaultStartObjectPlacement(int16_t, uint16_t, CFerroxObjectFactory*) {}
-void DefaultStartFloorTilePlacement(int32_t) {}
+void DefaultStartObjectPlacement(int16_t category, uint16_t index, CFerroxObjectFactory* factory)
+{
+    if (g_pGame && category >= 0)
+        g_pGame->StartObjectPlacement(static_cast<uint16_t>(category), index, factory);
+}
+
+void DefaultStartFloorTilePlacement(int32_t tile)
+{
+    if (g_pGame)
+        g_pGame->StartFloorTilePlacement(tile);
+}
 
 const BuildMenuCommands kDefaultCommands = {&DefaultIsTemplateAvailable, &DefaultStartObjectPlacement,
                                             &DefaultStartFloorTilePlacement};
@@ -95,6 +103,8 @@ const char* GetBuildFactoryText(int16_t category)
         return "doorObjectFactory";
     return "scenery";
 }
+
+CFerroxCanvasNodeManager* MakeBuildCanvasManager() { return new CBuildCanvasManager(); }
 
 CBuildCanvasManager::CBuildCanvasManager() : m_tooltipList(kFerroxNoTextList), m_nextItemId(0) {}
 

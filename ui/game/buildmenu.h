@@ -3,9 +3,9 @@
 //
 // The manager builds its pages once (SetPosition with the data tree) and owns them; the in-game interface
 // creates it and opens its root. A press on an item becomes a game command: floor-tile placement, or the
-// factory found by the item's category handed to object placement. The game installs those commands with
-// SetBuildMenuCommands; until it does, availability is read from the object manager's templates and the
-// placement commands do nothing. One thread: the canvas stack's input walk calls the pages.
+// factory found by the item's category handed to object placement. The commands go to the game (CGame's
+// IsTemplateAvailable, StartObjectPlacement and StartFloorTilePlacement) unless SetBuildMenuCommands installs
+// others. One thread: the canvas stack's input walk calls the pages.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@
 class CFerroxTagTree;
 class CFerroxObjectFactory;
 
-// The game's side of the menus; a null entry keeps the default.
+// The game's side of the menus; a null entry keeps the game's own command.
 struct BuildMenuCommands {
     // 1 when the template does not exist or may be built, 0 when it may not be built yet.
     int (*isTemplateAvailable)(int16_t category, uint16_t index);
@@ -25,8 +25,11 @@ struct BuildMenuCommands {
     void (*startFloorTilePlacement)(int32_t tile);
 };
 
-// Installs the commands (null: the defaults again).
+// Installs the commands (null: the game's own again).
 void SetBuildMenuCommands(const BuildMenuCommands* commands);
+
+// A new manager for the in-game interface's maker slot; its set-up then calls SetPosition with the game data.
+CFerroxCanvasNodeManager* MakeBuildCanvasManager();
 
 // Block of the game data and the node names inside it.
 constexpr const char* kBuildObjectsBlock = "BUILD_OBJECTS";
