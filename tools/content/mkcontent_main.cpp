@@ -27,6 +27,7 @@
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
 #include "platform/win32/windows.h"
+#include "tools/content/buildmenu_writer.h"
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
@@ -308,6 +309,8 @@ int main(int argc, char** argv)
         failed = "the launcher pictures";
     } else if (!ContentWriteTemplates(textDir.string(), out.string(), &detail)) {
         failed = "the object templates";
+    } else if (!ContentWriteBuildMenus(textDir.string(), out.string(), &detail)) {
+        failed = "the build menus";
     }
     StopEngine(window);
     if (failed != nullptr) {
