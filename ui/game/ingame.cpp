@@ -10,6 +10,7 @@
 #include "engine/mouse.h"
 #include "engine/tagtree.h"
 #include "engine/utf.h"
+#include "ui/game/buildmenu.h"
 #include "ui/game/panels.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/node.h"
@@ -35,7 +36,7 @@ InterfaceSelectionKind EverythingIsScenery(CFerroxObject*, const void** record)
 }
 
 InterfaceSelectionClassifier g_classifier = EverythingIsScenery;
-InterfaceBuildMenuMaker g_buildMenuMaker = nullptr;
+InterfaceBuildMenuMaker g_buildMenuMaker = MakeBuildCanvasManager;
 
 CFerroxMouse* Mouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
 
@@ -64,7 +65,10 @@ void InterfaceSetSelectionClassifier(InterfaceSelectionClassifier classifier)
     g_classifier = classifier ? classifier : EverythingIsScenery;
 }
 
-void InterfaceSetBuildMenuMaker(InterfaceBuildMenuMaker maker) { g_buildMenuMaker = maker; }
+void InterfaceSetBuildMenuMaker(InterfaceBuildMenuMaker maker)
+{
+    g_buildMenuMaker = maker ? maker : MakeBuildCanvasManager;
+}
 
 const char* const kInterfacePanelPictures[] = {
     "./images/panels/main/base/base.png",
@@ -164,6 +168,15 @@ int CInterface::Create(CFerroxTagTree* data)
     LoadFonts(data);
     QueueMessage(kFirstMessage);
     return result;
+}
+
+void CInterface::CreateBuildMenus(CFerroxTagTree* data)
+{
+    auto* menus = dynamic_cast<CBuildCanvasManager*>(m_pBuildMenu);
+    if (!menus || !data)
+        return;
+    const float* rect = m_pMainPanel ? m_pMainPanel->GetWidgetRect(0) : nullptr;
+    menus->SetPosition(data, 0.0f, (rect ? rect[3] : 0.0f) - kInterfacePanelOverlap);
 }
 
 void CInterface::LoadFonts(CFerroxTagTree* data)

@@ -43,9 +43,9 @@ enum InterfaceSelectionKind : int32_t {
 typedef InterfaceSelectionKind (*InterfaceSelectionClassifier)(CFerroxObject* object, const void** record);
 void InterfaceSetSelectionClassifier(InterfaceSelectionClassifier classifier);
 
-// Makes the build-menu manager, set up and empty; the build menus install it. Without one the interface holds
-// none and the build button only closes the panels.
+// Makes the build-menu manager, set up and empty; by default the build menus' own (ui/game/buildmenu.h).
 typedef CFerroxCanvasNodeManager* (*InterfaceBuildMenuMaker)();
+// Null puts the default back.
 void InterfaceSetBuildMenuMaker(InterfaceBuildMenuMaker maker);
 
 // Background pictures of the panels, in the order Create makes them.
@@ -64,6 +64,8 @@ public:
     // Builds every panel, pushes the main bar, loads the fonts of "FONTS" and queues the first message.
     int Create(CFerroxTagTree* data);
     int Create(int32_t argument) override;
+    // The game's set-up, right after Create: the build menus read the game data and open above the main bar.
+    void CreateBuildMenus(CFerroxTagTree* data);
     void DestroyCanvases() override;
     void Reset() override;
     void QueueMessage(int16_t number) override;

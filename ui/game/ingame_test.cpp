@@ -1,6 +1,7 @@
 // The in-game interface: making and tearing down the panels, fonts, tooltips and the selection popups.
 #include "ui/game/ingame_testing_local.h"
 
+#include "ui/game/buildmenu.h"
 #include "ui/toolkit/node.h"
 
 namespace {
@@ -93,6 +94,16 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 0);
     // A frame after the teardown touches nothing freed.
     Frame(0.1f);
+}
+
+TEST_F(InGameInterfaceTest, BuildMenusAreTheDefaultAndSetUpAfterCreate)
+{
+    CreateWithFonts();
+    auto* menus = dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu);
+    ASSERT_NE(menus, nullptr);
+    ui->CreateBuildMenus(&data);   // no menus in the data: none built, nothing breaks
+    ui->CloseCanvases();
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
 }
 
 TEST_F(InGameInterfaceTest, MissingOrTooFewFontsDrawNothingAndNeverCrash)
