@@ -12,6 +12,7 @@
 #include "engine/mouse.h"
 #include "engine/tagtree.h"
 #include "game/game.h"
+#include "game/objectmgr.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -93,6 +94,7 @@ Scene& Setup()
     CGame* game = CGame::Instance(nullptr);
     game->m_pMouse = new CFerroxMouse();
     game->SetScreenSize(800, 600);
+    CDynamicObjectManager::Instance();  // the statistics the bar's figures read
     auto* locale = new CLocale();
     const std::string texts = "<LANGUAGE>\n<general_tooltips>\n<0>\nFinance\nFinanzen\nFinances\n</0>\n"
                               "</general_tooltips>\n<InGameMessages>\n<0>\nWelcome to your new mall!\nW\nB\n</0>\n"

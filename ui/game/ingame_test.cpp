@@ -101,7 +101,7 @@ TEST_F(InGameInterfaceTest, BuildMenusAreTheDefaultAndSetUpAfterCreate)
     CreateWithFonts();
     auto* menus = dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu);
     ASSERT_NE(menus, nullptr);
-    ui->CreateBuildMenus(&data);   // no menus in the data: none built, nothing breaks
+    ui->CreateBuildMenus(&data);  // no menus in the data: none built, nothing breaks
     ui->CloseCanvases();
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
 }
