@@ -31,6 +31,7 @@
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
 #include "tools/content/dress_writer.h"
+#include "tools/content/filepanel_images.h"
 #include "tools/content/fx_writer.h"
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/interface_painter.h"
@@ -289,6 +290,8 @@ int main(int argc, char** argv)
         failed = "the interface fonts";
     } else if (!ContentWriteMainBar((out / "images" / "panels" / "main" / "base").string(), &detail)) {
         failed = "the main bar";
+    } else if (!ContentWriteFilePanels(out.string(), &detail)) {
+        failed = "the load and save panels";
     } else if (!WriteShopUnit(out)) {
         failed = "the shop unit model";
     } else if (!ContentWriteSounds(out.string(), &detail)) {
