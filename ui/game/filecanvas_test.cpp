@@ -153,6 +153,17 @@ TEST_F(FileCanvasTest, DeleteRemovesTheShownEntryOrTheEmptyFolder)
     EXPECT_TRUE(Exists("maps"));
 }
 
+TEST_F(FileCanvasTest, ADotNamedSaveIsNeverDeleted)
+{
+    Touch("maps/..fds");  // listed as a save named "."
+    Touch("maps/.bmp");
+    panel->OpenMapsFolder();
+    ASSERT_EQ(Names(), (std::vector<std::string>{"."}));
+    Press(FILE_PANEL_DELETE);
+    EXPECT_TRUE(notices.questions.empty());
+    EXPECT_TRUE(Exists("maps/..fds"));
+}
+
 TEST_F(FileCanvasTest, MapsIsMadeWhenMissingAndAPanelThatCannotMakeItDoesNotOpen)
 {
     std::filesystem::remove_all(start / "maps");
