@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "engine/utf.h"
@@ -54,9 +55,12 @@ Scene& Setup()
         return scene;
     CGame::Instance(nullptr);
     FerroxSetImageImplFactory(MakeMemoryImage);
-    const std::filesystem::path start = std::filesystem::temp_directory_path() / "ferrox_filepanel_bench";
+    std::random_device entropy;
+    const std::filesystem::path start =
+        std::filesystem::temp_directory_path() / ("ferrox_filepanel_bench_" + std::to_string(entropy()));
     std::filesystem::remove_all(start);
     std::filesystem::create_directories(start / "maps");
+    scene.start = start.string();
     GxImage* picture = GxImageCreate(kSide, kSide, 32);
     if (!picture || !GxImageAllocatePixels(picture))
         return scene;
@@ -67,7 +71,6 @@ Scene& Setup()
         ok = file && std::fclose(file) == 0 && GxImageWriteBMP(picture, (stem + ".bmp").c_str());
     }
     GxImageDestroy(picture);
-    scene.start = start.string();
     scene.ready = ok;
     return scene;
 }
@@ -134,4 +137,15 @@ BENCHMARK(BM_PanelListing)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The run's folder of saves goes when the run ends.
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (!Setup().start.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(Setup().start, ignored);
+    }
+    return 0;
+}

@@ -122,10 +122,10 @@ protected:
         g_pGame->SetNotices(&notices);
         FilePanelSetGame(&seam);
         const std::string stem = Stem();
-        FilePanelWritePictures(dir / stem, stem);
+        FilePanelWritePictures(start / "panel", stem);
         panel = new TPanel();
         panel->SetStartFolder(start.string());
-        panel->BuildPanel((dir / stem / (stem + ".png")).string().c_str(), 0.0f, 0.0f);
+        panel->BuildPanel((start / "panel" / (stem + ".png")).string().c_str(), 0.0f, 0.0f);
         game->m_pInterface->GetStack().Push(panel, 1);
         seam.Pause();
     }
