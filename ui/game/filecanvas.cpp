@@ -309,9 +309,9 @@ void CFerroxFileIOCanvas::SaveThumbnail(const std::string& path, int32_t width, 
 {
     delete m_pThumbnail;
     m_pThumbnail = nullptr;
-    if (g_pFilePanelGame)
-        g_pFilePanelGame->SaveScreenshot(path.c_str(), width, height);
-    ShowThumbnail(path);
+    // A picture that could not be written leaves any older one on disk, but it is not shown as this one.
+    if (g_pFilePanelGame && g_pFilePanelGame->SaveScreenshot(path.c_str(), width, height))
+        ShowThumbnail(path);
 }
 
 void CFerroxFileIOCanvas::ReturnToStartFolder()

@@ -91,6 +91,23 @@ TEST_F(SavePanelTest, FailedSaveKeepsThePanelOpenWritesNoThumbnailAndTellsThePla
     EXPECT_EQ(game->m_pInterface->GetStack().GetModalCount(), 1);
 }
 
+TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
+{
+    Touch("maps/old.fds", "before");
+    Touch("maps/old.bmp", "picture");
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_ACT);
+    {
+        FerroxFailWritesAfter failing(0);
+        Yes();
+    }
+    EXPECT_EQ(Read("maps/old.fds"), "game");
+    EXPECT_EQ(Read("maps/old.bmp"), "picture");
+    EXPECT_EQ(panel->GetThumbnail(), nullptr);  // the old picture is not shown for the new save
+    game->m_pInterface->GetStack().Update();
+    EXPECT_TRUE(Resumed());
+}
+
 TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSaved)
 {
     panel->OpenMapsFolder();
