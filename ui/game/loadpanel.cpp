@@ -7,6 +7,13 @@ namespace {
 constexpr const char* kSaveSuffix = ".fds";
 }  // namespace
 
+CLoadPanel::~CLoadPanel()
+{
+    // An answer arriving after the panel went acts on nothing.
+    if (s_pCurrent == this)
+        s_pCurrent = nullptr;
+}
+
 void CLoadPanel::BuildPanel(const char* path, float x, float y)
 {
     Build(path, x, y, 0);

@@ -8,6 +8,7 @@ constexpr uint16_t kLoadPanelQuestion = 34;
 
 class CLoadPanel : public CFerroxFileIOCanvas {
 public:
+    ~CLoadPanel() override;
     // Builds at (x, y) unscaled and becomes the panel the load answer acts on.
     void BuildPanel(const char* path, float x, float y);
     void OnAct() override;

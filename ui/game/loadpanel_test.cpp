@@ -47,6 +47,23 @@ TEST_F(LoadPanelTest, TypedNameWinsAndNoChangesNothing)
     EXPECT_EQ(std::filesystem::path(seam.loaded[0]).filename(), "other.fds");
 }
 
+TEST_F(LoadPanelTest, AnAnswerAfterThePanelWentActsOnNothing)
+{
+    Touch("maps/a.fds");
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_ACT);
+    Type("new");
+    Press(FILE_PANEL_NEW_FOLDER);
+    ASSERT_EQ(notices.questions.size(), 2u);
+    game->m_pInterface->GetStack().Clear();
+    delete panel;
+    panel = nullptr;
+    for (const FilePanelQuestion& question : notices.questions)
+        question.yes();
+    EXPECT_TRUE(seam.loaded.empty());
+    EXPECT_FALSE(Exists("maps/new"));
+}
+
 TEST_F(LoadPanelTest, NamesThatLeaveTheFolderAreNeverAsked)
 {
     panel->OpenMapsFolder();

@@ -11,6 +11,13 @@ constexpr const char* kThumbnailSuffix = ".bmp";
 constexpr size_t kSaveSuffixLength = 4;
 }  // namespace
 
+CSavePanel::~CSavePanel()
+{
+    // An answer arriving after the panel went acts on nothing.
+    if (s_pCurrent == this)
+        s_pCurrent = nullptr;
+}
+
 void CSavePanel::BuildPanel(const char* path, float x, float y)
 {
     Build(path, x, y, 0);
