@@ -32,6 +32,7 @@
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
 #include "tools/content/dress_writer.h"
+#include "tools/content/filepanel_images.h"
 #include "tools/content/fx_writer.h"
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/frontend_pictures.h"
@@ -259,6 +260,8 @@ int main(int argc, char** argv)
         failed = "the front-end pictures";
     } else if (!ContentWriteGamePanels((out / "images" / "panels").string(), &detail)) {
         failed = "the game panels";
+    } else if (!ContentWriteFilePanels(out.string(), &detail)) {
+        failed = "the load and save panels";
     } else if (!ContentWriteSounds(out.string(), &detail)) {
         failed = "the sounds";
     } else if (!ContentWriteLevel(out.string(), &detail)) {
