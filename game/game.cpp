@@ -1,12 +1,16 @@
 // The game object's singleton and the fields the figures read.
 #include "game/game.h"
 
+#include "game/objectmgr.h"
 #include "game/sound.h"
+#include "game/templates.h"
 
 CGame* g_pGame = nullptr;
 
 namespace {
 constexpr int32_t kFirstState = 1;   // brand splash
+constexpr float kNormalSpeed = 1.0f;
+constexpr int kNoSuchTemplate = 1;
 }
 
 CGame* CGame::Instance(CFerroxGame** out)
@@ -30,7 +34,7 @@ void CGame::DestroyInstance(CFerroxGame** out)
         *out = nullptr;
 }
 
-CGame::CGame() : m_pSoundManager(nullptr), m_pNotices(nullptr)
+CGame::CGame() : m_pSoundManager(nullptr), m_pNotices(nullptr), m_pPlacement(nullptr), m_pFloors(nullptr)
 {
     Init();
 }
@@ -42,10 +46,20 @@ CGame::~CGame()
 
 void CGame::Init()
 {
+    m_realFrameTime = 0.0f;
+    m_gameOver = 0;
+    m_inputBlocked = 0;
+    m_gameFilePath.clear();
     m_startMonth = kGameStartMonth;
     m_startYear = kGameStartYear;
+    m_gameSpeed = kNormalSpeed;
+    m_resumeSpeed = kNormalSpeed;
+    m_pPlacementTemplate = nullptr;
+    m_pPlacementFactory = nullptr;
     m_dayCounter = 0;
+    m_dayTimer = 0.0f;
     m_newDay = 0;
+    m_language = 0;
     m_pSelectedObject = nullptr;
     m_selectionChanged = 0;
     SetState(kFirstState);
@@ -81,6 +95,66 @@ void CGame::ClosePopups()
     m_selectionChanged = 1;
     if (m_pNotices)
         m_pNotices->ClosePopups();
+}
+
+void CGame::SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory)
+{
+    if (m_pPlacement)
+        m_pPlacement->SetMode(mode, objectTemplate, factory);
+}
+
+void CGame::StartObjectPlacement(uint16_t category, uint16_t index, CFerroxObjectFactory* factory)
+{
+    // Without a manager there are no templates.
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    CFerroxAssetSet* objectTemplate = manager ? manager->GetTemplate(category, index) : nullptr;
+    if (!objectTemplate || !::IsTemplateAvailable(objectTemplate))
+        return;
+    m_pPlacementTemplate = objectTemplate;
+    m_pPlacementFactory = factory;
+    SetPlacementMode(GAME_PLACEMENT_OBJECT, objectTemplate, factory);
+}
+
+int CGame::IsTemplateAvailable(uint16_t category, uint16_t index)
+{
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    CFerroxAssetSet* objectTemplate = manager ? manager->GetTemplate(category, index) : nullptr;
+    if (!objectTemplate)
+        return kNoSuchTemplate;
+    return ::IsTemplateAvailable(objectTemplate);
+}
+
+void CGame::StartFloorTilePlacement(int32_t tile)
+{
+    if (tile != kGameKeepFloorTile && m_pFloors)
+        m_pFloors->SelectTile(tile);
+    SetPlacementMode(GAME_PLACEMENT_FLOOR_TILES, nullptr, nullptr);
+}
+
+void CGame::StartPlacementMode3()
+{
+    SetPlacementMode(GAME_PLACEMENT_CLEAR, nullptr, nullptr);
+}
+
+void CGame::GoFloorDown()
+{
+    SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
+    if (m_pFloors)
+        m_pFloors->GoDown();
+    ClosePopups();
+}
+
+void CGame::GoFloorUp()
+{
+    SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
+    if (m_pFloors)
+        m_pFloors->GoUp();
+    ClosePopups();
+}
+
+int32_t CGame::GetCurrentFloor()
+{
+    return m_pFloors ? m_pFloors->GetCurrentFloor() : 0;
 }
 
 void CGame::PlayDefaultSample()

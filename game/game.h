@@ -9,12 +9,15 @@
 // everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame; the
 // notice seam is installed by its owner, which keeps it alive while installed.
 //
-// CGame here holds what the figures read (day counter, new-day flag, start year and month), the selected object
-// that removals clear, and the sound manager (game/sound.h); the other managers it owns arrive with their own
-// subjects.
+// CGame here holds what the figures and the interface read (day counter, new-day flag, start year and month,
+// game speed and its resume copy, the flags the panels set), the selected object that removals clear, the
+// sound manager (game/sound.h) and the commands the build menus and the main bar give. The placement
+// controller and the floor manager are reached through two seams that do nothing while unset; their owners
+// install them.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/base.h"
 
@@ -23,6 +26,8 @@ typedef void (*GameConfirmCallback)();
 
 class CSoundManager;
 class CFerroxObject;
+class CFerroxAssetSet;
+class CFerroxObjectFactory;
 
 // Calls that tell the player: the interface's message queue and confirmation panel, and sound effects.
 class CGameNotices {
@@ -38,6 +43,40 @@ public:
     // Takes the shopper, shop and staff popups off the canvas stack; nothing by default.
     virtual void ClosePopups() {}
 };
+
+// Placement modes of the placement controller.
+enum GamePlacementMode : int32_t {
+    GAME_PLACEMENT_NONE = 0,
+    GAME_PLACEMENT_OBJECT = 1,       // one object follows the cursor
+    GAME_PLACEMENT_FLOOR_TILES = 2,  // tiles laid over a dragged rectangle
+    GAME_PLACEMENT_CLEAR = 3,        // a dragged rectangle cleared, or the object under the cursor removed
+};
+
+// What the game's commands ask of the placement controller, for the current world.
+class CGamePlacement {
+public:
+    virtual ~CGamePlacement() = default;
+    // template and factory are those of single-object mode; null in the other modes.
+    virtual void SetMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory) = 0;
+};
+
+// What the game's commands and the main bar ask of the floor manager, for the current world.
+class CGameFloors {
+public:
+    virtual ~CGameFloors() = default;
+    virtual void GoDown() = 0;
+    // May ask to build a new floor.
+    virtual void GoUp() = 0;
+    // Makes the tile type current, wrapping to the first when out of range.
+    virtual void SelectTile(int32_t tile) = 0;
+    virtual int32_t GetCurrentFloor() = 0;
+};
+
+// Game states the interface asks for.
+constexpr int32_t kGameStateInGame = 4;
+constexpr int32_t kGameStateLeave = 6;
+// The tile command's value that keeps the current tile type.
+constexpr int32_t kGameKeepFloorTile = -1;
 
 // Start of a new game's calendar.
 constexpr uint16_t kGameStartMonth = 1;
@@ -67,16 +106,50 @@ public:
     // Clears the selected object, marks the selection changed and closes the popups that show a record.
     void ClosePopups();
 
+    // Commands of the build menus and the main bar.
+    // Remembers an available template with its factory and starts placing one object of it.
+    void StartObjectPlacement(uint16_t category, uint16_t index, CFerroxObjectFactory* factory);
+    // 1 when there is no such template, 0 when it has no prerequisite list, else whether it is available.
+    int IsTemplateAvailable(uint16_t category, uint16_t index);
+    // Selects the tile type unless kGameKeepFloorTile, then starts laying tiles.
+    void StartFloorTilePlacement(int32_t tile);
+    void StartPlacementMode3();
+    // Placement stops, the floor changes, and the popups close.
+    void GoFloorDown();
+    void GoFloorUp();
+    // The floor the main bar shows: 0 without a floor manager.
+    int32_t GetCurrentFloor();
+
+    // Seams of the placement controller and the floor manager, installed by their owners (null removes).
+    CGamePlacement* GetPlacement() const { return m_pPlacement; }
+    void SetPlacement(CGamePlacement* placement) { m_pPlacement = placement; }
+    CGameFloors* GetFloors() const { return m_pFloors; }
+    void SetFloors(CGameFloors* floors) { m_pFloors = floors; }
+
+    float m_realFrameTime;   // the in-game frame's time before the speed factor
+    int32_t m_gameOver;      // 1 once the scenario result was shown
+    int32_t m_inputBlocked;  // 1 while a file panel opened from the options is open, and after the result
+    std::string m_gameFilePath;   // saved game or scenario the next game starts from
     uint16_t m_startMonth;
     uint16_t m_startYear;
-    uint16_t m_dayCounter;   // game days elapsed
+    float m_gameSpeed;       // factor on the simulation's frame time
+    float m_resumeSpeed;     // the speed the file panels put back when they close
+    CFerroxAssetSet* m_pPlacementTemplate;       // of the last object placement started
+    CFerroxObjectFactory* m_pPlacementFactory;   // given with it
+    uint16_t m_dayCounter;   // game days elapsed; the interface shows it as months since January of the start year
+    float m_dayTimer;        // scaled game time since the day began
     int32_t m_newDay;        // 1 during the frame in which a day ended
+    int16_t m_language;      // stands in for the locale's language while there is none
     CSoundManager* m_pSoundManager;   // owned; closed and deleted at Release
     CFerroxObject* m_pSelectedObject;   // chosen with the left button; null
     int32_t m_selectionChanged;         // 1 in the frame the selected object changed
 
 private:
+    void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
+
     CGameNotices* m_pNotices;
+    CGamePlacement* m_pPlacement;
+    CGameFloors* m_pFloors;
 };
 
 // The game, or null before CGame::Instance.

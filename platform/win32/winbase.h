@@ -74,6 +74,21 @@ intptr_t _findfirst(const char* pattern, struct _finddata_t* data);
 int _findnext(intptr_t handle, struct _finddata_t* data);
 int _findclose(intptr_t handle);
 char* _getcwd(char* buffer, int maxlen);
+// Wide forms: UTF-16 names over the same calls. A name that is not well-formed UTF-16 (an unpaired surrogate)
+// fails with EINVAL; a listed name that is not UTF-8 on disk is skipped, as it could never be opened again.
+// _findclose ends a wide search too.
+struct _wfinddata_t {
+    unsigned attrib;
+    long long time_write;
+    unsigned long size;
+    char16_t name[260];
+};
+intptr_t _wfindfirst(const char16_t* pattern, struct _wfinddata_t* data);
+int _wfindnext(intptr_t handle, struct _wfinddata_t* data);
+// 0 on success, -1 with errno set (EEXIST, ENOENT, ENOTEMPTY, EACCES...). _wremove removes files only.
+int _wmkdir(const char16_t* path);
+int _wrmdir(const char16_t* path);
+int _wremove(const char16_t* path);
 int _stricmp(const char* a, const char* b);
 int _strnicmp(const char* a, const char* b, size_t n);
 char* _strupr(char* s);

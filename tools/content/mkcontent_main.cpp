@@ -27,14 +27,17 @@
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
 #include "platform/win32/windows.h"
+#include "tools/content/buildmenu_writer.h"
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
 #include "tools/content/font_writer.h"
 #include "tools/content/dress_writer.h"
+#include "tools/content/filepanel_images.h"
 #include "tools/content/fx_writer.h"
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/frontend_pictures.h"
 #include "tools/content/interface_painter.h"
+#include "tools/content/panel_painter.h"
 #include "tools/content/level_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
@@ -255,6 +258,10 @@ int main(int argc, char** argv)
         failed = "the main bar";
     } else if (!ContentWriteFrontEnd(out.string(), &detail)) {
         failed = "the front-end pictures";
+    } else if (!ContentWriteGamePanels((out / "images" / "panels").string(), &detail)) {
+        failed = "the game panels";
+    } else if (!ContentWriteFilePanels(out.string(), &detail)) {
+        failed = "the load and save panels";
     } else if (!ContentWriteSounds(out.string(), &detail)) {
         failed = "the sounds";
     } else if (!ContentWriteLevel(out.string(), &detail)) {
@@ -269,6 +276,8 @@ int main(int argc, char** argv)
         failed = "the launcher pictures";
     } else if (!ContentWriteTemplates(textDir.string(), out.string(), &detail)) {
         failed = "the object templates";
+    } else if (!ContentWriteBuildMenus(textDir.string(), out.string(), &detail)) {
+        failed = "the build menus";
     }
     StopEngine(window);
     if (failed != nullptr) {

@@ -1,0 +1,93 @@
+// Wide file calls: names round-trip through UTF-16, malformed names are refused, folders and files apart.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/win32/windows.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class WideFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("ferrox_wfile_" + std::to_string(std::random_device()()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        base = std::u16string(dir.u16string()) + u"/";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::vector<std::u16string> List()
+    {
+        std::vector<std::u16string> names;
+        _wfinddata_t data;
+        intptr_t handle = _wfindfirst((base + u"*.*").c_str(), &data);
+        if (handle == -1)
+            return names;
+        do {
+            names.push_back(data.name);
+        } while (_wfindnext(handle, &data) == 0);
+        EXPECT_EQ(_findclose(handle), 0);
+        return names;
+    }
+
+    fs::path dir;
+    std::u16string base;
+};
+
+TEST_F(WideFileTest, NonAsciiNamesRoundTripAndUndecodableOnesAreSkipped)
+{
+    // "Größe", a CJK name and one outside the basic plane (a surrogate pair in UTF-16).
+    const std::u16string names[] = {u"Gr\u00f6\u00dfe.fds", u"\u5546\u5e97", u"x\U0001F600.fds"};
+    ASSERT_EQ(_wmkdir((base + names[1]).c_str()), 0);
+    for (const std::u16string& name : {names[0], names[2]})
+        std::ofstream(dir / fs::path(name)) << "x";
+    std::ofstream(dir / "bad\xff.fds") << "x";  // not UTF-8: never listed
+
+    std::vector<std::u16string> listed = List();
+    for (const std::u16string& name : names)
+        EXPECT_NE(std::find(listed.begin(), listed.end(), name), listed.end());
+    EXPECT_EQ(listed.size(), 5u);  // ".", "..", and the three
+    EXPECT_EQ(_wremove((base + names[2]).c_str()), 0);
+    EXPECT_FALSE(fs::exists(dir / fs::path(names[2])));
+}
+
+TEST_F(WideFileTest, MalformedNamesFailWithoutTouchingAnything)
+{
+    const char16_t lone[] = {u'a', 0xD800, u'b', 0};
+    const std::u16string path = base + lone;
+    errno = 0;
+    EXPECT_EQ(_wmkdir(path.c_str()), -1);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(_wremove(path.c_str()), -1);
+    EXPECT_EQ(_wrmdir(path.c_str()), -1);
+    _wfinddata_t data;
+    EXPECT_EQ(_wfindfirst(path.c_str(), &data), -1);
+    EXPECT_EQ(_wmkdir(nullptr), -1);
+    EXPECT_EQ(_wmkdir(u""), -1);
+    EXPECT_EQ(List().size(), 2u);
+}
+
+TEST_F(WideFileTest, FoldersAndFilesKeepTheirOwnCalls)
+{
+    ASSERT_EQ(_wmkdir((base + u"sub").c_str()), 0);
+    EXPECT_EQ(_wmkdir((base + u"sub").c_str()), -1);  // exists
+    std::ofstream(dir / "sub" / "a.fds") << "x";
+    EXPECT_EQ(_wrmdir((base + u"sub").c_str()), -1);   // not empty
+    EXPECT_EQ(_wremove((base + u"sub").c_str()), -1);  // a folder is not a file
+    EXPECT_EQ(_wremove((base + u"sub/a.fds").c_str()), 0);
+    EXPECT_EQ(_wrmdir((base + u"sub").c_str()), 0);
+    EXPECT_FALSE(fs::exists(dir / "sub"));
+    EXPECT_EQ(_wfindnext(-1, nullptr), -1);
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+// The build menus' pictures, read from the game data and painted as rows of icons.
+#include "tools/content/buildmenu_writer.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "engine/tagtree.h"
+#include "tools/content/templates_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kBlock = "BUILD_OBJECTS";
+constexpr const char* kPanel = "panel";
+constexpr const char* kPlans = "plans";
+constexpr const char* kPictureExtension = ".png";
+
+constexpr int kColumns = 9;
+constexpr int kIcon = 40;
+constexpr int kGap = 6;
+constexpr int kMargin = 8;
+constexpr int kChannels = 4;
+// Map colours stay distinct below this many buttons.
+constexpr int kMaxButtons = 64;
+constexpr uint8_t kOpaque = 255;
+constexpr int kMarkSize = 4;
+constexpr int kMarksPerRow = 4;
+const uint8_t kPanelColour[3] = {58, 66, 88};
+const uint8_t kMarkColour[3] = {250, 250, 240};
+const uint8_t kBackColour[3] = {200, 200, 210};
+const uint8_t kArrowColour[3] = {40, 40, 60};
+
+// One face colour per build category: floors, the six shop kinds, facilities, stairs, atria, doors, scenery.
+const uint8_t kCategoryColours[][3] = {
+    {190, 170, 140}, {230, 90, 150}, {90, 150, 230},  {240, 170, 60},  {150, 110, 80},  {110, 200, 140},
+    {230, 120, 70},  {200, 200, 90}, {120, 190, 210}, {170, 140, 210}, {210, 150, 150}, {160, 160, 170},
+    {140, 200, 230}, {180, 130, 90}, {90, 170, 80},   {200, 110, 200},
+};
+constexpr int kCategoryColourCount = static_cast<int>(sizeof(kCategoryColours) / sizeof(kCategoryColours[0]));
+
+bool Fail(std::string* error, const std::string& why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+void Put(ContentPngImage* image, int x, int row, const uint8_t* rgb)
+{
+    if (x < 0 || row < 0 || x >= static_cast<int>(image->width) || row >= static_cast<int>(image->height))
+        return;
+    uint8_t* p = &image->rows[(static_cast<size_t>(row) * image->width + x) * kChannels];
+    p[0] = rgb[0];
+    p[1] = rgb[1];
+    p[2] = rgb[2];
+    p[3] = kOpaque;
+}
+
+// Fills a rectangle given in top-down rows.
+void Fill(ContentPngImage* image, int x, int row, int width, int height, const uint8_t* rgb)
+{
+    for (int r = row; r < row + height; r++)
+        for (int c = x; c < x + width; c++)
+            Put(image, c, r, rgb);
+}
+
+std::string FirstValue(CFerroxTagTree* data)
+{
+    const char* value = data->GetValue(0);
+    std::string text = value ? value : "";
+    if (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
+// The picture paths of the entries below the cursor's node with a panel and plans, in document order.
+void CollectPlanMenus(CFerroxTagTree* data, std::vector<ContentBuildMenu>* menus)
+{
+    CFerroxTagNode* node = data->GetCursor();
+    for (CFerroxTagNode* entry : node->children) {
+        data->SetCursor(entry);
+        if (data->HasChild(kPanel) && data->HasChild(kPlans)) {
+            data->FindChild(kPanel);
+            ContentBuildMenu menu;
+            menu.path = FirstValue(data);
+            menus->push_back(menu);
+            data->MoveToParent();
+        }
+        CollectPlanMenus(data, menus);
+    }
+    data->SetCursor(node);
+}
+
+}  // namespace
+
+std::vector<ContentBuildMenu> ContentReadBuildMenus(CFerroxTagTree* data, std::string* error)
+{
+    std::vector<ContentBuildMenu> menus;
+    if (!data->FindNode(kBlock, 1) || !data->FindChild(kPanel)) {
+        Fail(error, "data.xml has no BUILD_OBJECTS block with a root panel");
+        return {};
+    }
+    ContentBuildMenu root;
+    root.path = FirstValue(data);
+    data->MoveToParent();
+    menus.push_back(root);
+    CollectPlanMenus(data, &menus);
+
+    const std::vector<ContentCategory> categories = ContentReadTemplates(data);
+    menus[0].buttons = static_cast<int>(menus.size());  // one child per plans menu, then back
+    for (size_t m = 1; m < menus.size(); m++) {
+        const size_t category = m - 1;
+        if (category >= categories.size()) {
+            Fail(error, "BUILD_OBJECTS has more plans menus than TEMPLATES has categories");
+            return {};
+        }
+        menus[m].category = static_cast<int>(category);
+        menus[m].buttons = static_cast<int>(categories[category].plans.size()) + 1;
+    }
+    for (const ContentBuildMenu& menu : menus) {
+        if (menu.buttons >= kMaxButtons) {
+            Fail(error, "too many buttons for one menu: " + menu.path);
+            return {};
+        }
+        if (menu.path.find(kPictureExtension) == std::string::npos) {
+            Fail(error, "a BUILD_OBJECTS panel names no picture: " + menu.path);
+            return {};
+        }
+    }
+    return menus;
+}
+
+int ContentBuildTooltipCount(const std::vector<ContentBuildMenu>& menus)
+{
+    int count = 0;
+    for (const ContentBuildMenu& menu : menus)
+        count += menu.buttons - 1;
+    return count;
+}
+
+ContentCanvasLayout ContentBuildMenuLayout(const char* folder, const char* stem, int buttons)
+{
+    const int rows = std::max(1, (buttons + kColumns - 1) / kColumns);
+    const int pitch = kIcon + kGap;
+    ContentCanvasLayout layout = {};
+    layout.folder = folder;
+    layout.stem = stem;
+    layout.width = 2 * kMargin + kColumns * pitch - kGap;
+    layout.height = 2 * kMargin + rows * pitch - kGap;
+    std::copy(kPanelColour, kPanelColour + 3, layout.panel);
+    for (int k = 0; k < buttons; k++) {
+        const int row = k / kColumns;
+        const int column = k % kColumns;
+        // Rows run from the top; positions are bottom-up.
+        layout.buttons.push_back(
+            {kMargin + column * pitch, layout.height - kMargin - kIcon - row * pitch, kIcon, kIcon});
+    }
+    return layout;
+}
+
+ContentPngImage ContentBuildMenuIcon(const ContentBuildMenu& menu, int button, int size)
+{
+    ContentPngImage image;
+    image.width = static_cast<uint32_t>(size);
+    image.height = static_cast<uint32_t>(size);
+    image.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    image.rows.assign(static_cast<size_t>(size) * size * kChannels, 0);
+    if (button == menu.buttons - 1) {
+        // Back: a left-pointing arrow on a light face.
+        Fill(&image, 0, 0, size, size, kBackColour);
+        const int middle = size / 2;
+        for (int x = size / 5; x < size - size / 5; x++) {
+            const int half = x < middle ? x - size / 5 : size / 10;
+            Fill(&image, x, middle - half, 1, 2 * half + 1, kArrowColour);
+        }
+        return image;
+    }
+    // The root's buttons take the colour of the menu they open; items that of their own menu.
+    const int category = menu.category < 0 ? button : menu.category;
+    const uint8_t* face = kCategoryColours[category % kCategoryColourCount];
+    Fill(&image, 0, 0, size, size, face);
+    const int marks = (menu.category < 0 ? 0 : button) + 1;
+    for (int m = 0; m < marks; m++) {
+        const int x = kMarkSize + (m % kMarksPerRow) * 2 * kMarkSize;
+        const int row = kMarkSize + (m / kMarksPerRow) * 2 * kMarkSize;
+        Fill(&image, x, row, kMarkSize, kMarkSize, kMarkColour);
+    }
+    return image;
+}
+
+bool ContentWriteBuildMenus(const std::string& textDir, const std::string& out, std::string* detail)
+{
+    std::string text;
+    if (!ContentGameDataText(textDir, &text, detail))
+        return false;
+    CFerroxTagTree data;
+    if (!data.LoadFromMemory(text.data(), text.size()))
+        return Fail(detail, "data.xml does not read");
+    const std::vector<ContentBuildMenu> menus = ContentReadBuildMenus(&data, detail);
+    if (menus.empty())
+        return false;
+    for (const ContentBuildMenu& menu : menus) {
+        const fs::path picture = fs::path(out) / menu.path;
+        const std::string folder = picture.parent_path().string();
+        const std::string stem = picture.stem().string();
+        std::error_code error;
+        fs::create_directories(folder, error);
+        if (error)
+            return Fail(detail, "cannot make " + folder);
+        const ContentCanvasLayout layout = ContentBuildMenuLayout(folder.c_str(), stem.c_str(), menu.buttons);
+        const std::string base = folder + "/" + stem;
+        if (!ContentWritePng((base + ".png").c_str(), ContentPaletteImage(ContentCanvasBackground(layout))) ||
+            !ContentWritePng((base + "_p.png").c_str(), ContentPaletteImage(ContentCanvasPlacementMap(layout))))
+            return Fail(detail, "cannot write " + base);
+        for (int k = 0; k < menu.buttons; k++) {
+            const std::string icon = folder + "/" + std::to_string(k + 1) + "_s.png";
+            if (!ContentWritePng(icon.c_str(), ContentPaletteImage(ContentBuildMenuIcon(menu, k, kIcon))))
+                return Fail(detail, "cannot write " + icon);
+        }
+    }
+    return true;
+}

@@ -1,0 +1,144 @@
+// Build menu pictures: the authored data names a menu per build category, the pictures decode with the game's
+// own menu builder to the buttons the templates ask for, and the tooltips cover every item.
+#include "tools/content/buildmenu_writer.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "engine/locale.h"
+#include "engine/tagtree.h"
+#include "engine/test_files_local.h"
+#include "tools/content/templates_writer.h"
+#include "ui/game/buildmenu.h"
+#include "ui/toolkit/toolkit_testing.h"
+
+namespace {
+
+std::string TextDir()
+{
+    const char* source = std::getenv("MALL_SOURCE_DIR");
+    return source ? std::string(source) + "/tools/content/text" : std::string();
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+size_t CodePoints(const std::u16string& text) { return text.size(); }
+
+TEST(BuildMenuContent, EveryItemHasATooltipInThreeLanguages)
+{
+    ASSERT_FALSE(TextDir().empty());
+    std::string text, error;
+    ASSERT_TRUE(ContentGameDataText(TextDir(), &text, &error)) << error;
+    CFerroxTagTree data;
+    ASSERT_TRUE(data.LoadFromMemory(text.data(), text.size()));
+    const std::vector<ContentBuildMenu> menus = ContentReadBuildMenus(&data, &error);
+    ASSERT_EQ(menus.size(), 1u + kContentBuildCategoryCount) << error;
+    // The root opens one menu per build category.
+    EXPECT_EQ(menus[0].buttons, kContentBuildCategoryCount + 1);
+    const int count = ContentBuildTooltipCount(menus);
+
+    const std::string language = ReadFile(TextDir() + "/language.xml");
+    CFerroxTagTree tree;
+    ASSERT_TRUE(tree.LoadFromMemory(language.data(), language.size()));
+    for (int32_t which = 0; which < 3; which++) {
+        CLocale locale;
+        locale.SetLanguage(which);
+        locale.LoadTextsFromTree(tree);
+        const int16_t list = locale.FindTextList(kBuildTooltipList);
+        ASSERT_GE(list, 0);
+        for (int k = 0; k < count; k++) {
+            bool missing = false;
+            const std::u16string tip = locale.GetText(list, static_cast<uint16_t>(k), &missing);
+            EXPECT_FALSE(missing) << "language " << which << " text " << k;
+            EXPECT_FALSE(tip.empty());
+            EXPECT_LE(CodePoints(tip), 45u);
+        }
+        // Exactly as many: a text past the items means the menus and the list went apart.
+        bool missing = false;
+        locale.GetText(list, static_cast<uint16_t>(count), &missing);
+        EXPECT_TRUE(missing) << "build_tooltips holds more texts than the menus have items";
+    }
+}
+
+TEST(BuildMenuContent, ReadingRejectsBrokenBlocks)
+{
+    std::string error;
+    CFerroxTagTree data;
+    const std::string noRoot = "<BUILD_OBJECTS>\n<m00>\n<panel>\nm.png\n</panel>\n<plans>\n</plans>\n</m00>\n"
+                               "</BUILD_OBJECTS>\n";
+    ASSERT_TRUE(data.LoadFromMemory(noRoot.data(), noRoot.size()));
+    EXPECT_TRUE(ContentReadBuildMenus(&data, &error).empty());
+    EXPECT_FALSE(error.empty());
+
+    // More plans menus than template categories.
+    const std::string extra = "<TEMPLATES>\n<FLOOR>\n<plans>\n<plan>\nf.gxs\n2\n</plan>\n</plans>\n</FLOOR>\n"
+                              "</TEMPLATES>\n<BUILD_OBJECTS>\n<panel>\nroot.png\n</panel>\n<m00>\n<panel>\na.png\n"
+                              "</panel>\n<plans>\n</plans>\n</m00>\n<m01>\n<panel>\nb.png\n</panel>\n<plans>\n"
+                              "</plans>\n</m01>\n</BUILD_OBJECTS>\n";
+    ASSERT_TRUE(data.LoadFromMemory(extra.data(), extra.size()));
+    error.clear();
+    EXPECT_TRUE(ContentReadBuildMenus(&data, &error).empty());
+    EXPECT_FALSE(error.empty());
+
+    // One menu, one plan: the root has the child and back, the menu its item and back.
+    const size_t cut = extra.find("<m01>");
+    const std::string one = extra.substr(0, cut) + "</BUILD_OBJECTS>\n";
+    ASSERT_TRUE(data.LoadFromMemory(one.data(), one.size()));
+    const std::vector<ContentBuildMenu> menus = ContentReadBuildMenus(&data, &error);
+    ASSERT_EQ(menus.size(), 2u);
+    EXPECT_EQ(menus[0].buttons, 2);
+    EXPECT_EQ(menus[1].buttons, 2);
+    EXPECT_EQ(menus[1].category, 0);
+    EXPECT_EQ(ContentBuildTooltipCount(menus), 2);
+}
+
+class BuildMenuPictures : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        std::filesystem::remove_all(dir);
+        dir += "_" + FerroxTestRunTag();
+        std::filesystem::create_directories(dir);
+    }
+};
+
+TEST_F(BuildMenuPictures, AuthoredMenusDecodeToTheirButtons)
+{
+    ASSERT_FALSE(TextDir().empty());
+    std::string detail;
+    ASSERT_TRUE(ContentWriteBuildMenus(TextDir(), dir.string(), &detail)) << detail;
+
+    std::string text, error;
+    ASSERT_TRUE(ContentGameDataText(TextDir(), &text, &error)) << error;
+    CFerroxTagTree data;
+    ASSERT_TRUE(data.LoadFromMemory(text.data(), text.size()));
+    const std::vector<ContentBuildMenu> menus = ContentReadBuildMenus(&data, &error);
+    ASSERT_EQ(menus.size(), 1u + kContentBuildCategoryCount);
+
+    // The game's builder reads the pictures from the scratch root.
+    for (size_t at = text.find("./images/build/"); at != std::string::npos; at = text.find("./images/build/", at + 2))
+        text.replace(at, 1, dir.string());
+    ASSERT_TRUE(data.LoadFromMemory(text.data(), text.size()));
+    CBuildCanvasManager manager;
+    manager.SetPosition(&data, 0.0f, 80.0f);
+    CFerroxCanvasNode* root = manager.GetRoot();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->GetWidgetCount(), menus[0].buttons + 1);
+    for (size_t m = 1; m < menus.size(); m++) {
+        CFerroxCanvasNode* page = root->GetChild(m - 1);
+        ASSERT_NE(page, nullptr) << menus[m].path;
+        EXPECT_EQ(page->GetWidgetCount(), menus[m].buttons + 1) << menus[m].path;
+    }
+    EXPECT_EQ(root->GetChild(menus.size() - 1), nullptr);
+    EXPECT_EQ(manager.GetFirstItemId(), ContentBuildTooltipCount(menus));
+}
+
+}  // namespace

@@ -1,0 +1,232 @@
+// The build menus: building the page tree from the game data, availability of the items, and the commands a
+// press sends to the game.
+#include "ui/game/buildmenu.h"
+
+#include <cstring>
+#include <string>
+
+#include "engine/level.h"
+#include "engine/locale.h"
+#include "engine/tagtree.h"
+#include "game/game.h"
+#include "game/objectmgr.h"
+#include "ui/game/buildmenu_local.h"
+#include "ui/toolkit/interface.h"
+
+namespace {
+
+// A menu's picture must name a PNG file.
+constexpr const char* kPictureExtension = ".png";
+// Widgets of a page that are not items: the background and the back button.
+constexpr int32_t kNonItemWidgets = 2;
+// The child button that starts floor-tile laying when it opens its page.
+constexpr int32_t kFloorTileButton = 1;
+// Floor-tile placement with the tile type already chosen.
+constexpr int32_t kCurrentFloorTile = kGameKeepFloorTile;
+
+// Category ranges of the factory texts.
+constexpr int16_t kFirstShopCategory = 1;
+constexpr int16_t kLastShopCategory = 6;
+constexpr int16_t kFirstUsableCategory = 7;
+constexpr int16_t kLastUsableCategory = 10;
+constexpr int16_t kStairsCategory = 11;
+constexpr int16_t kAtriumCategory = 12;
+constexpr int16_t kDoorCategory = 13;
+
+// Numbers the menus with plans for the whole run: a second build goes on from where the first stopped.
+int16_t g_categoryCounter = 0;
+
+// By default the game's own commands serve the menus.
+int DefaultIsTemplateAvailable(int16_t category, uint16_t index)
+{
+    if (!g_pGame || category < 0)
+        return 1;
+    return g_pGame->IsTemplateAvailable(static_cast<uint16_t>(category), index);
+}
+
+void DefaultStartObjectPlacement(int16_t category, uint16_t index, CFerroxObjectFactory* factory)
+{
+    if (g_pGame && category >= 0)
+        g_pGame->StartObjectPlacement(static_cast<uint16_t>(category), index, factory);
+}
+
+void DefaultStartFloorTilePlacement(int32_t tile)
+{
+    if (g_pGame)
+        g_pGame->StartFloorTilePlacement(tile);
+}
+
+const BuildMenuCommands kDefaultCommands = {&DefaultIsTemplateAvailable, &DefaultStartObjectPlacement,
+                                            &DefaultStartFloorTilePlacement};
+BuildMenuCommands g_commands = kDefaultCommands;
+
+CFerroxWorld* CurrentWorld()
+{
+    if (!g_pFerroxGame || !g_pFerroxGame->m_pLevelManager)
+        return nullptr;
+    return g_pFerroxGame->m_pLevelManager->GetWorld();
+}
+
+int32_t ItemCount(const CFerroxCanvasNode* page)
+{
+    return static_cast<int32_t>(page->GetWidgetCount()) - kNonItemWidgets;
+}
+
+}  // namespace
+
+int16_t& BuildMenuCategoryCounter() { return g_categoryCounter; }
+
+void SetBuildMenuCommands(const BuildMenuCommands* commands)
+{
+    g_commands = kDefaultCommands;
+    if (!commands)
+        return;
+    if (commands->isTemplateAvailable)
+        g_commands.isTemplateAvailable = commands->isTemplateAvailable;
+    if (commands->startObjectPlacement)
+        g_commands.startObjectPlacement = commands->startObjectPlacement;
+    if (commands->startFloorTilePlacement)
+        g_commands.startFloorTilePlacement = commands->startFloorTilePlacement;
+}
+
+const char* GetBuildFactoryText(int16_t category)
+{
+    if (category >= kFirstShopCategory && category <= kLastShopCategory)
+        return "shopFactory";
+    if (category >= kFirstUsableCategory && category <= kLastUsableCategory)
+        return "usable";
+    if (category == kStairsCategory)
+        return "stairs";
+    if (category == kAtriumCategory)
+        return "atrium";
+    if (category == kDoorCategory)
+        return "doorObjectFactory";
+    return "scenery";
+}
+
+CFerroxCanvasNodeManager* MakeBuildCanvasManager() { return new CBuildCanvasManager(); }
+
+CBuildCanvasManager::CBuildCanvasManager() : m_tooltipList(kFerroxNoTextList), m_nextItemId(0) {}
+
+// The base's destructor deletes the pages.
+CBuildCanvasManager::~CBuildCanvasManager() = default;
+
+void CBuildCanvasManager::Release() {}
+
+void CBuildCanvasManager::Reset()
+{
+    m_tooltipList = kFerroxNoTextList;
+    m_nextItemId = 0;
+}
+
+int32_t CBuildCanvasManager::GetFirstItemId() { return m_nextItemId; }
+
+void CBuildCanvasManager::OnButton(int32_t index)
+{
+    if (index == kFloorTileButton)
+        g_commands.startFloorTilePlacement(kCurrentFloorTile);
+}
+
+void CBuildCanvasManager::RefreshButton(CFerroxCanvasNode* page, int32_t index)
+{
+    if (!page || page->GetNodeId() < 0 || index < 1)
+        return;
+    const uint16_t button = static_cast<uint16_t>(index);
+    if (g_commands.isTemplateAvailable(page->GetNodeId(), static_cast<uint16_t>(index - 1)))
+        page->EnableWidget(button);
+    else
+        page->DisableWidget(button);
+}
+
+void CBuildCanvasManager::OnLeafButton(int16_t category, int32_t index, int32_t event)
+{
+    if (event != FERROX_WIDGET_PRESSED || category < 0 || index < 1)
+        return;
+    const uint16_t item = static_cast<uint16_t>(index - 1);
+    if (category == kBuildFloorCategory) {
+        g_commands.startFloorTilePlacement(item);
+        return;
+    }
+    CFerroxObjectFactory* factory =
+        CDynamicObjectManager::Instance()->FindFactory(GetBuildFactoryText(category), CurrentWorld());
+    g_commands.startObjectPlacement(category, item, factory);
+}
+
+void CBuildCanvasManager::OnButtonHover(int32_t widgetId)
+{
+    if (!g_pFerroxGame || !g_pFerroxGame->m_pInterface)
+        return;
+    g_pFerroxGame->m_pInterface->SetTooltip(static_cast<uint16_t>(widgetId), m_tooltipList);
+}
+
+void CBuildCanvasManager::SetPosition(CFerroxTagTree* data, float x, float y)
+{
+    // A second build replaces the pages of the first.
+    if (m_pRoot)
+        CFerroxCanvasNodeManager::Release();
+    CFerroxCanvasNodeManager::SetPosition(0, x, y);
+    if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
+        m_tooltipList = g_pFerroxGame->m_pLocale->FindTextList(kBuildTooltipList);
+    // Without the block the cursor would stay wherever it was, and stray nodes would become menus.
+    if (!data || !data->FindNode(kBuildObjectsBlock, 1) || !data->HasChild(kBuildPanelNode))
+        return;
+    data->FindChild(kBuildPanelNode);
+    CFerroxCanvasNode* root = MakeMenu(data, nullptr, kBuildFloorCategory);
+    data->MoveToParent();
+    // Menus below a missing root could never be opened, and nothing would own them.
+    if (!root)
+        return;
+    m_pRoot = root;
+    BuildTree(data, root);
+}
+
+void CBuildCanvasManager::BuildTree(CFerroxTagTree* data, CFerroxCanvasNode* parent)
+{
+    CFerroxTagNode* node = data->GetCursor();
+    if (!node)
+        return;
+    for (CFerroxTagNode* entry : node->children) {
+        data->SetCursor(entry);
+        CFerroxCanvasNode* below = parent;
+        if (data->HasChild(kBuildPanelNode)) {
+            const bool hasPlans = data->HasChild(kBuildPlansNode) != 0;
+            data->FindChild(kBuildPanelNode);
+            const int16_t category = hasPlans ? g_categoryCounter : kBuildNoCategory;
+            if (hasPlans)
+                g_categoryCounter = static_cast<int16_t>(g_categoryCounter + 1);
+            if (CFerroxCanvasNode* menu = MakeMenu(data, parent, category))
+                below = menu;
+            data->MoveToParent();
+        }
+        BuildTree(data, below);
+    }
+    data->SetCursor(node);
+}
+
+CFerroxCanvasNode* CBuildCanvasManager::MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent, int16_t category)
+{
+    const char* value = data->GetValue(0);
+    if (!value)
+        return nullptr;
+    std::string path = value;
+    if (!path.empty() && path.back() == '\n')
+        path.pop_back();
+    if (path.find(kPictureExtension) == std::string::npos)
+        return nullptr;
+    auto* menu = new CFerroxCanvasNode();
+    menu->Build(path.c_str(), 0.0f, 0.0f, 0);
+    menu->SetNodeData(this, parent, category);
+    // A page without items (its picture missing) must not run the ids of later pages backwards.
+    const int32_t items = ItemCount(menu);
+    if (items > 0)
+        m_nextItemId = static_cast<uint16_t>(m_nextItemId + items);
+    if (category >= 0) {
+        for (int32_t i = 1; i < static_cast<int32_t>(menu->GetWidgetCount()); i++) {
+            if (!g_commands.isTemplateAvailable(category, static_cast<uint16_t>(i - 1)))
+                menu->DisableWidget(static_cast<uint16_t>(i));
+        }
+    }
+    if (parent)
+        parent->AddChild(menu);
+    return menu;
+}

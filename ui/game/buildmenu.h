@@ -1,0 +1,75 @@
+// The build menus: the tree of picture menus, read from the game data's "BUILD_OBJECTS" block, through which
+// the player picks floor tiles, shops, facilities, stairs, atria, doors and scenery to place.
+//
+// The manager builds its pages once (SetPosition with the data tree) and owns them; the in-game interface
+// creates it and opens its root. A press on an item becomes a game command: floor-tile placement, or the
+// factory found by the item's category handed to object placement. The commands go to the game (CGame's
+// IsTemplateAvailable, StartObjectPlacement and StartFloorTilePlacement) unless SetBuildMenuCommands installs
+// others. One thread: the canvas stack's input walk calls the pages.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/toolkit/node.h"
+
+class CFerroxTagTree;
+class CFerroxObjectFactory;
+
+// The game's side of the menus; a null entry keeps the game's own command.
+struct BuildMenuCommands {
+    // 1 when the template does not exist or may be built, 0 when it may not be built yet.
+    int (*isTemplateAvailable)(int16_t category, uint16_t index);
+    // Places one object of the template with the factory (null when no factory matched).
+    void (*startObjectPlacement)(int16_t category, uint16_t index, CFerroxObjectFactory* factory);
+    // Drag-places floor tiles of the type (-1: the current one).
+    void (*startFloorTilePlacement)(int32_t tile);
+};
+
+// Installs the commands (null: the game's own again).
+void SetBuildMenuCommands(const BuildMenuCommands* commands);
+
+// A new manager for the in-game interface's maker slot; its set-up then calls SetPosition with the game data.
+CFerroxCanvasNodeManager* MakeBuildCanvasManager();
+
+// Block of the game data and the node names inside it.
+constexpr const char* kBuildObjectsBlock = "BUILD_OBJECTS";
+constexpr const char* kBuildPanelNode = "panel";
+constexpr const char* kBuildPlansNode = "plans";
+// Text list of the items' tooltips, indexed by item id.
+constexpr const char* kBuildTooltipList = "build_tooltips";
+// Category of menus without plans: their items do nothing.
+constexpr int16_t kBuildNoCategory = -1;
+constexpr int16_t kBuildFloorCategory = 0;
+
+// The factory name text of a category's items: "shopFactory" for the shop kinds, and so on.
+const char* GetBuildFactoryText(int16_t category);
+
+class CBuildCanvasManager : public CFerroxCanvasNodeManager {
+public:
+    CBuildCanvasManager();
+    ~CBuildCanvasManager() override;
+
+    void OnButton(int32_t index) override;
+    // Enables or disables the button by its template's availability.
+    void RefreshButton(CFerroxCanvasNode* page, int32_t index) override;
+    void OnLeafButton(int16_t category, int32_t index, int32_t event) override;
+    void OnButtonHover(int32_t widgetId) override;
+    int32_t GetFirstItemId() override;
+    using CFerroxCanvasNodeManager::SetPosition;
+    // Stores the position and builds the menus from the data tree's "BUILD_OBJECTS" block (its cursor moves).
+    void SetPosition(CFerroxTagTree* data, float x, float y);
+    // The menus stay.
+    void Release() override;
+    void Reset() override;
+
+    int16_t GetTooltipList() const { return m_tooltipList; }
+
+private:
+    // Makes the menu of the "panel" node under the cursor; null when its value names no picture.
+    CFerroxCanvasNode* MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent, int16_t category);
+    // Makes the menus below the cursor's node under the parent, in document order.
+    void BuildTree(CFerroxTagTree* data, CFerroxCanvasNode* parent);
+
+    int16_t m_tooltipList;
+    uint16_t m_nextItemId;
+};

@@ -1,0 +1,171 @@
+// Pixels of the in-game interface on the OpenGL back end at 800 x 600, over a cleared frame: the main bar with
+// its date and a message in its box, and a tooltip once the pointer has rested.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/locale.h"
+#include "engine/tagtree.h"
+#include "engine/test_files_local.h"
+#include "gfx/2d/twod_testing.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/testsupport/headless.h"
+#include "ui/game/ingame.h"
+#include "ui/game/panels.h"
+#include "ui/toolkit/font.h"
+#include "ui/toolkit/toolkit_testing.h"
+
+namespace {
+
+constexpr int kScreenW = 800;
+constexpr int kScreenH = 600;
+constexpr GxUInt32 kWhite = 0xFFFFFFu;
+
+class InGameDraw : public Gx2DOpenGLTest {
+protected:
+    InGameDraw() : Gx2DOpenGLTest(kScreenW, kScreenH) {}
+    void SetUp() override
+    {
+        Gx2DOpenGLTest::SetUp();
+        if (!Ready())
+            return;
+        const GxV2d view = {0.5f, 0.375f};
+        GxCameraSetViewWindow(camera, &view);
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+        dir = std::filesystem::temp_directory_path() / ("ferrox_ingame_draw_" + FerroxTestRunTag());
+        std::filesystem::create_directories(dir / "images/panels/main/base");
+        char* previous = getcwd(nullptr, 0);
+        ASSERT_TRUE(previous);
+        start = previous;
+        std::free(previous);
+        ASSERT_EQ(chdir(dir.c_str()), 0);
+    }
+    void TearDown() override
+    {
+        if (!start.empty()) {
+            EXPECT_EQ(chdir(start.c_str()), 0);
+        }
+        if (Ready() || opened) {
+            GxFileSystemManagerClose();
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        }
+        Gx2DOpenGLTest::TearDown();
+    }
+    // A font whose every glyph is a white 8 x 16 block, one page shared by the four fonts.
+    void WriteFonts()
+    {
+        GxRaster* raster = GxRasterCreate(16, 16, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+        ASSERT_NE(raster, nullptr);
+        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+        ASSERT_NE(bits, nullptr);
+        for (GxInt32 y = 0; y < 16; y++)
+            std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), 16, 0xFFFFFFFFu);
+        GxRasterUnlock(raster);
+        GxTexture* page = GxTextureCreate(raster);
+        GxTextureSetName(page, "blocks");
+        GxTextureSetFilterMode(page, gxFILTERNEAREST);
+        GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
+        std::string metrics = "METRICS1\nblocks\n0\n";
+        for (int code : {'-', '/', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A'})
+            metrics += std::to_string(code) + " 0 0 8 16\n";
+        for (const char* name : {"f0", "f1", "f2", "f3"})
+            std::ofstream(std::string(name) + ".met") << metrics;
+    }
+    std::vector<GxUInt32> Draw(CInterface* ui)
+    {
+        std::vector<GxUInt32> none;
+        BeginFlatFrame();
+        if (HasFatalFailure())
+            return none;
+        GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1));
+        ui->Render();
+        if (!GxCameraEndUpdate(camera))
+            return none;
+        std::vector<GxUInt32> pixels = ReadBack();
+        for (GxUInt32& pixel : pixels)
+            pixel &= 0xFFFFFFu;
+        return pixels;
+    }
+    // Whether any pixel of the bottom-up rectangle is white.
+    static bool AnyWhite(const std::vector<GxUInt32>& pixels, int x0, int y0, int x1, int y1)
+    {
+        if (pixels.size() != static_cast<size_t>(kScreenW * kScreenH))
+            return false;
+        for (int y = y0; y <= y1; y++)
+            for (int x = x0; x <= x1; x++)
+                if (pixels[static_cast<size_t>((kScreenH - 1 - y) * kScreenW + x)] == kWhite)
+                    return true;
+        return false;
+    }
+
+    std::filesystem::path dir;
+    std::string start;
+    std::string startDirectory;
+};
+
+TEST_F(InGameDraw, MainBarDateMessageAndTooltip)
+{
+    if (!Ready())
+        return;
+    UiPicture bar(800, 80, {40, 60, 80, 255});
+    ASSERT_TRUE(bar.Write("images/panels/main/base/base.png"));
+    for (const char* season : {"spring", "summer", "autumn", "winter"})
+        ASSERT_TRUE(
+            UiPicture(64, 36, {90, 190, 80, 255}).Write(std::string("images/panels/main/base/") + season + ".png"));
+    ASSERT_TRUE(UiPicture(64, 6, {0, 255, 0, 255}).Write("images/panels/main/base/bar.png"));
+    ASSERT_NO_FATAL_FAILURE(WriteFonts());
+
+    CGame* game = CGame::Instance(nullptr);
+    auto* mouse = new CFerroxMouse();
+    game->m_pMouse = mouse;
+    game->SetScreenSize(kScreenW, kScreenH);
+    startDirectory = dir.string();  // the game keeps the pointer
+    game->SetStartDirectory(startDirectory.c_str());
+    auto* locale = new CLocale();
+    const std::string texts = "<LANGUAGE>\n<general_tooltips>\n<0>\nAAAA\nAAAA\nAAAA\n</0>\n</general_tooltips>\n"
+                              "<InGameMessages>\n<0>\n1111\n1111\n1111\n</0>\n</InGameMessages>\n</LANGUAGE>\n";
+    CFerroxTagTree textTree;
+    ASSERT_TRUE(textTree.LoadFromMemory(texts.data(), texts.size()));
+    locale->LoadTextsFromTree(textTree);
+    game->m_pLocale = locale;
+    auto* ui = new CInterface();
+    game->m_pInterface = ui;
+    const std::string data = "<FONTS>\n/f0\n/f1\n/f2\n/f3\n</FONTS>\n";
+    CFerroxTagTree tree;
+    ASSERT_TRUE(tree.LoadFromMemory(data.data(), data.size()));
+    ASSERT_EQ(ui->Create(&tree), 1);
+    ASSERT_EQ(ui->GetFontCount(), 4);
+
+    mouse->GetPosition()->x = 400.0f;
+    mouse->GetPosition()->y = 300.0f;
+    ui->Update(0.25f);
+    ui->SetTooltip(0, -1);
+    std::vector<GxUInt32> pixels = Draw(ui);
+    ASSERT_FALSE(pixels.empty());
+    // "1/2004" ends at column 233, the background beyond it; the message flows in its box.
+    EXPECT_TRUE(AnyWhite(pixels, 186, 10, 232, 40));
+    EXPECT_FALSE(AnyWhite(pixels, 236, 0, 360, 79));
+    EXPECT_TRUE(AnyWhite(pixels, 153, 40, 638, 79));
+    EXPECT_FALSE(AnyWhite(pixels, 380, 280, 460, 330));  // the tooltip waits
+
+    for (int frame = 0; frame < 3; frame++) {
+        ui->Update(0.25f);
+        ui->SetTooltip(0, -1);
+        pixels = Draw(ui);
+    }
+    EXPECT_TRUE(AnyWhite(pixels, 380, 280, 460, 330));
+
+    // Without a message the box stays empty.
+    ui->ClearData();
+    pixels = Draw(ui);
+    EXPECT_FALSE(AnyWhite(pixels, 240, 40, 638, 79));
+    CGame::DestroyInstance(nullptr);
+}
+
+}  // namespace

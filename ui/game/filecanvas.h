@@ -1,0 +1,146 @@
+// The save-file browser the load and save panels share: a listing of the saves (".fds") and sub-folders of a
+// folder under the start folder's "maps", the selected save's 64 x 64 thumbnail, a one-line name field and the
+// folder buttons (new folder, up, delete, paging, close).
+//
+// Browsing never changes the process's working directory: the canvas keeps the folder it shows as a path
+// relative to its start folder, and every listing, thumbnail, save, load and delete is made under it. File calls
+// go through the platform's wide (UTF-16) stand-ins; the name field holds UTF-8. The game is reached through the
+// FilePanelGame seam (save, load, resume, screenshot), which the game installs and tests replace, and through the
+// game's notice seam (questions and messages). Single-threaded; a panel owns its font, thumbnail and entries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ui/toolkit/canvas.h"
+#include "ui/toolkit/font.h"
+
+// What the file panels need of the running game.
+class CFilePanelGame {
+public:
+    virtual ~CFilePanelGame() = default;
+    // Writes or reads the game at path; 1 on success, 0 on failure.
+    virtual int SaveGame(const char* path) = 0;
+    virtual int LoadGame(const char* path) = 0;
+    // The game runs again: its speed back from the resume speed, its input no longer blocked.
+    virtual void ResumeGame() = 0;
+    // Writes the game camera's current frame as a width x height BMP at path; 1 on success. By default the
+    // game's camera does it.
+    virtual int SaveScreenshot(const char* path, int32_t width, int32_t height);
+};
+
+// Installs the seam (null: saving and loading fail, resuming does nothing). The installer keeps it alive.
+void FilePanelSetGame(CFilePanelGame* game);
+CFilePanelGame* FilePanelGetGame();
+
+enum FileEntryKind : int32_t {
+    FILE_ENTRY_SAVE = 1,
+    FILE_ENTRY_FOLDER = 2,
+};
+
+struct FileEntry {
+    std::u16string name;  // file stem or full folder name
+    int32_t kind;
+};
+
+// The listing entry a found name makes, false when it is not listed: folders by their full name except "."
+// and ".."; files whose name ends in exactly ".fds", by their stem.
+bool FileCanvasClassify(const char16_t* name, bool folder, FileEntry* entry);
+// Saves before folders, each by plain UTF-16 code-unit order.
+bool FileCanvasEntryBefore(const FileEntry& a, const FileEntry& b);
+// The sorted entries of folder (a path ending in "/"); empty when it cannot be read.
+std::vector<FileEntry> FileCanvasList(const std::string& folder);
+// A name the panels may hand to the file system: no separator, not "." or "..".
+bool FileCanvasNameAllowed(const std::string& name);
+
+// Button layout of both panels.
+enum FilePanelWidget : int32_t {
+    FILE_PANEL_NEW_FOLDER = 1,
+    FILE_PANEL_UP = 2,
+    FILE_PANEL_DELETE = 3,
+    FILE_PANEL_PAGE_BACK = 4,
+    FILE_PANEL_PAGE_ON = 5,
+    FILE_PANEL_ACT = 6,
+    FILE_PANEL_CLOSE = 7,
+    FILE_PANEL_FIRST_ROW = 8,
+};
+constexpr int32_t kFilePanelRows = 8;
+constexpr int32_t kFilePanelThumbnailSide = 64;
+constexpr const char* kFilePanelMapsFolder = "maps";
+
+class CFerroxFileIOCanvas : public CFerroxCanvas {
+public:
+    CFerroxFileIOCanvas();
+    ~CFerroxFileIOCanvas() override;
+    void Init() override;
+    void Release() override;
+    void Update() override;
+    void Render() override;
+    void Build(const char* path, float x, float y, int32_t scaled) override;
+    void OnWidgetEvent(int32_t index, int32_t event) override;
+    // Button 6: load or save.
+    virtual void OnAct() = 0;
+
+    // Starts browsing in "maps", making it when missing; when it cannot be made the panel takes itself off the
+    // canvas stack, the game resumes and 0 is returned.
+    int OpenMapsFolder();
+    // Enters a sub-folder of the one shown (UTF-8 or UTF-16 name); ".." goes up. A folder that does not exist
+    // leaves the path as it was. Either way the name field is emptied and the folder listed again.
+    void EnterFolder(const std::string& name);
+    void ChangeFolder(const std::u16string& name);
+    void ListFolder();
+    void SelectEntry(int16_t index, int32_t browseOnly);
+    void ShowThumbnail(const std::string& path);
+    void SaveThumbnail(const std::string& path, int32_t width, int32_t height);
+    void ReturnToStartFolder();
+    // Leaves the panel: start folder, off the stack, the game resumes.
+    void Close();
+
+    // The folder the relative paths start from; "." (the working directory) unless set.
+    void SetStartFolder(const std::string& folder) { m_startFolder = folder; }
+    const std::string& GetStartFolder() const { return m_startFolder; }
+    // "./", then each folder entered and "/".
+    const std::string& GetFolderPath() const { return m_folderPath; }
+    // start folder + folder path + name.
+    std::string FullPath(const std::string& name) const;
+    const std::vector<FileEntry>& GetEntries() const { return m_entries; }
+    int16_t GetSelected() const { return m_selected; }
+    uint16_t GetFirstVisible() const { return m_firstVisible; }
+    int32_t HasSaves() const { return m_hasSaves; }
+    CFerroxImage* GetThumbnail() const { return m_pThumbnail; }
+    CFerroxTextField* GetNameField() const;
+    std::string GetNameText() const;
+
+protected:
+    // The last component of the folder path.
+    std::string CurrentFolderName() const;
+    bool FileExists(const std::string& path) const;
+    // Asks through the game's notices with this panel as the one the answer acts on.
+    void Ask(void (*yes)(), uint16_t text, int16_t list, int32_t closeBoth, const char* extra);
+    static int16_t MessageList();
+
+    static void MakeFolderConfirmed();
+    static void DeleteConfirmed();
+
+    int32_t m_hasSaves;
+    std::string m_startFolder;
+    std::string m_folderPath;
+    int16_t m_nameFieldIndex;
+    CFerroxFont* m_pFont;
+    uint16_t m_firstVisible;
+    int16_t m_selected;
+    CFerroxImage* m_pThumbnail;
+    std::vector<FileEntry> m_entries;
+
+    // What a question in flight will act on, fixed when it was asked.
+    std::u16string m_pendingName;
+    int32_t m_pendingKind;
+    std::string m_pendingPath;
+    std::string m_question;
+    // A confirmed action that succeeded closes the panel at its next update.
+    int32_t m_closePending;
+
+    // The panel whose question is open.
+    static CFerroxFileIOCanvas* s_pAsking;
+};

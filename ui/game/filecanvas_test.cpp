@@ -1,0 +1,208 @@
+// The save-file browser through the load panel: listing, paging, folders, delete and the ways out.
+#include "ui/game/filecanvas.h"
+
+#include "ui/game/filepanel_testing.h"
+#include "ui/game/loadpanel.h"
+
+namespace {
+
+using FileCanvasTest = FilePanelTest<CLoadPanel>;
+
+TEST_F(FileCanvasTest, ListingOrdersFiltersAndSelectsTheFirstSave)
+{
+    for (const char* name : {"maps/b.fds", "maps/A.fds", "maps/A.bmp", "maps/a.fds", "maps/SAVE.FDS", "maps/a.fds.bak",
+                             "maps/notes.txt", "maps/0/x.txt", "maps/a.b/inner.fds"})
+        Touch(name);
+    ASSERT_EQ(panel->OpenMapsFolder(), 1);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A", "a", "b", "0", "a.b"}));
+    EXPECT_EQ(panel->HasSaves(), 1);
+    EXPECT_EQ(panel->GetSelected(), 0);
+    EXPECT_EQ(panel->GetNameText(), "A");
+    ASSERT_NE(panel->GetThumbnail(), nullptr);
+    EXPECT_EQ(std::string(panel->GetThumbnail()->GetName()), panel->FullPath("A.bmp"));
+
+    // A folder is entered by its full name; one with no saves selects nothing and empties the field.
+    Press(FILE_PANEL_FIRST_ROW + 4);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/a.b/");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"inner"}));
+    Press(FILE_PANEL_UP);
+    Press(FILE_PANEL_FIRST_ROW + 3);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/0/");
+    EXPECT_TRUE(panel->GetEntries().empty());
+    EXPECT_EQ(panel->GetSelected(), -1);
+    EXPECT_EQ(panel->GetNameText(), "");
+    EXPECT_EQ(panel->GetThumbnail(), nullptr);
+}
+
+TEST_F(FileCanvasTest, PagingStopsAtBothEndsAndAnEmptyRowClearsTheSelection)
+{
+    for (int i = 0; i < 10; i++)
+        Touch("maps/s" + std::to_string(i) + ".fds");
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_PAGE_BACK);
+    EXPECT_EQ(panel->GetFirstVisible(), 0);
+    EXPECT_EQ(panel->GetSelected(), 0);
+    Press(FILE_PANEL_FIRST_ROW + 2);
+    EXPECT_EQ(panel->GetSelected(), 2);
+    EXPECT_EQ(panel->GetWidget(FILE_PANEL_FIRST_ROW + 2)->m_visible, 1);  // the selected row's button
+    Press(FILE_PANEL_PAGE_ON);
+    EXPECT_EQ(panel->GetFirstVisible(), 8);
+    EXPECT_EQ(panel->GetSelected(), 8);
+    EXPECT_EQ(panel->GetNameText(), "s8");
+    Press(FILE_PANEL_PAGE_ON);  // the last entry is already shown
+    EXPECT_EQ(panel->GetFirstVisible(), 8);
+    Press(FILE_PANEL_FIRST_ROW + 5);  // entry 13 does not exist
+    EXPECT_EQ(panel->GetSelected(), -1);
+    Press(FILE_PANEL_PAGE_BACK);
+    EXPECT_EQ(panel->GetFirstVisible(), 0);
+}
+
+TEST_F(FileCanvasTest, UpNeverLeavesMapsAndFollowsThePath)
+{
+    Touch("maps/mapsold/sub/x.txt");
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_UP);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    Press(FILE_PANEL_FIRST_ROW);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
+    Press(FILE_PANEL_UP);  // its name holds "maps"
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
+    Press(FILE_PANEL_FIRST_ROW);
+    Press(FILE_PANEL_UP);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
+    // A folder that is gone is not entered.
+    panel->EnterFolder("missing");
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
+}
+
+TEST_F(FileCanvasTest, NewFolderIsEnteredAndBadOrClashingNamesChangeNothing)
+{
+    panel->OpenMapsFolder();
+    Type("New");
+    Press(FILE_PANEL_NEW_FOLDER);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    EXPECT_EQ(notices.questions[0].text, 0);
+    EXPECT_EQ(notices.questions[0].list, panel->GetTooltipList());
+    EXPECT_EQ(notices.questions[0].extra, "New");
+    EXPECT_EQ(notices.questions[0].closeBoth, 0);
+    Type("Edited");  // the answer acts on the name asked about
+    Yes();
+    EXPECT_TRUE(std::filesystem::is_directory(start / "maps" / "New"));
+    EXPECT_FALSE(Exists("maps/Edited"));
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/New/");
+
+    for (const char* bad : {"a/b", "a\\b", ".", "..", ""}) {
+        Type(bad);
+        Press(FILE_PANEL_NEW_FOLDER);
+    }
+    EXPECT_EQ(notices.questions.size(), 1u);
+
+    // A file in the way: the folder cannot be made, the path and the file stay.
+    Touch("maps/New/clash", "keep");
+    panel->ListFolder();
+    Type("clash");
+    Press(FILE_PANEL_NEW_FOLDER);
+    Yes();
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/New/");
+    EXPECT_EQ(Read("maps/New/clash"), "keep");
+}
+
+TEST_F(FileCanvasTest, DeleteRemovesTheShownEntryOrTheEmptyFolder)
+{
+    for (const char* name : {"maps/a.fds", "maps/a.bmp", "maps/b.fds", "maps/b.bmp", "maps/sub/junk.txt"})
+        Touch(name);
+    std::filesystem::create_directories(start / "maps" / "empty");
+    panel->OpenMapsFolder();
+    EXPECT_EQ(panel->GetNameText(), "a");
+    Type("b");
+    Press(FILE_PANEL_DELETE);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    EXPECT_EQ(notices.questions[0].text, 2);
+    EXPECT_EQ(notices.questions[0].extra, "a");
+    Yes();
+    EXPECT_FALSE(Exists("maps/a.fds"));
+    EXPECT_FALSE(Exists("maps/a.bmp"));
+    EXPECT_TRUE(Exists("maps/b.fds"));
+    EXPECT_TRUE(Exists("maps/b.bmp"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"b", "empty", "sub"}));
+
+    // No answer, no change.
+    Press(FILE_PANEL_DELETE);
+    EXPECT_TRUE(Exists("maps/b.fds"));
+
+    // An empty folder goes; one holding other files stays, and nothing in it is lost.
+    panel->EnterFolder("empty");
+    Press(FILE_PANEL_DELETE);
+    Yes();
+    EXPECT_FALSE(Exists("maps/empty"));
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    panel->EnterFolder("sub");
+    Press(FILE_PANEL_DELETE);
+    Yes();
+    EXPECT_TRUE(Exists("maps/sub/junk.txt"));
+    // In "maps" itself with nothing selected there is no question.
+    const size_t asked = notices.questions.size();
+    panel->SelectEntry(-1, 1);
+    std::filesystem::remove(start / "maps" / "b.fds");
+    std::filesystem::remove(start / "maps" / "b.bmp");
+    std::filesystem::remove_all(start / "maps" / "sub");
+    panel->ListFolder();
+    Press(FILE_PANEL_DELETE);
+    EXPECT_EQ(notices.questions.size(), asked);
+    EXPECT_TRUE(Exists("maps"));
+}
+
+TEST_F(FileCanvasTest, ADotNamedSaveIsNeverDeleted)
+{
+    Touch("maps/..fds");  // listed as a save named "."
+    Touch("maps/.bmp");
+    panel->OpenMapsFolder();
+    ASSERT_EQ(Names(), (std::vector<std::string>{"."}));
+    Press(FILE_PANEL_DELETE);
+    EXPECT_TRUE(notices.questions.empty());
+    EXPECT_TRUE(Exists("maps/..fds"));
+}
+
+TEST_F(FileCanvasTest, MapsIsMadeWhenMissingAndAPanelThatCannotMakeItDoesNotOpen)
+{
+    std::filesystem::remove_all(start / "maps");
+    EXPECT_EQ(panel->OpenMapsFolder(), 1);
+    EXPECT_TRUE(std::filesystem::is_directory(start / "maps"));
+    EXPECT_FALSE(Resumed());
+
+    std::filesystem::remove_all(start / "maps");
+    Touch("maps", "not a folder");
+    EXPECT_EQ(panel->OpenMapsFolder(), 0);
+    EXPECT_TRUE(Resumed());
+    EXPECT_EQ(game->m_pInterface->GetStack().GetModalCount(), 0);
+    EXPECT_EQ(Read("maps"), "not a folder");
+}
+
+TEST_F(FileCanvasTest, CloseReturnsToTheStartAndResumes)
+{
+    Touch("maps/sub/x.fds");
+    panel->OpenMapsFolder();
+    panel->EnterFolder("sub");
+    // A scripted click on the close button.
+    CFerroxWidget* close = panel->GetWidget(FILE_PANEL_CLOSE);
+    PointAt(close->m_x + 1.0f, close->m_y + 1.0f);
+    mouse->GetPosition()->left = 1;
+    game->m_pInterface->GetStack().Update();
+    EXPECT_TRUE(Resumed());
+    EXPECT_EQ(panel->GetFolderPath(), "./");
+    EXPECT_EQ(game->m_pInterface->GetStack().GetModalCount(), 0);
+    EXPECT_NE(mouse->GetPosition()->left, 1);  // the press was taken: it acts once
+}
+
+TEST(FileCanvasNames, SeparatorsAndDotNamesAreRefused)
+{
+    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\"})
+        EXPECT_FALSE(FileCanvasNameAllowed(bad)) << bad;
+    for (const char* good : {"", "...", ".x", "a.b",
+                             "Gr\xc3\xb6\xc3\x9f"
+                             "e"})
+        EXPECT_TRUE(FileCanvasNameAllowed(good)) << good;
+}
+
+}  // namespace

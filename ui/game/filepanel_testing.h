@@ -1,0 +1,192 @@
+// Test support of the file panels: a start folder per test and run, the panel pictures painted on the fly, a
+// game seam that writes real files (or fails on request) and a notice seam that records questions and messages.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/test_files_local.h"
+#include "engine/utf.h"
+#include "gfx/core/image.h"
+#include "ui/game/filecanvas.h"
+#include "ui/game/loadpanel.h"
+#include "ui/game/savepanel.h"
+#include "ui/toolkit/toolkit_testing.h"
+
+struct FilePanelQuestion {
+    GameConfirmCallback yes;
+    uint16_t text;
+    int16_t list;
+    int32_t closeBoth;
+    std::string extra;
+};
+
+class FilePanelTestNotices : public CGameNotices {
+public:
+    void QueueMessage(int16_t number) override { messages.push_back(number); }
+    void AskConfirmation(GameConfirmCallback yes, uint16_t text, int16_t list, int32_t closeBoth,
+                         const char* extra) override
+    {
+        questions.push_back({yes, text, list, closeBoth, extra ? extra : ""});
+    }
+    std::vector<int16_t> messages;
+    std::vector<FilePanelQuestion> questions;
+};
+
+// Writes the save as a text of its own and the thumbnail as a 64 x 64 BMP; the speed fields stand for the game's.
+class FilePanelTestGame : public CFilePanelGame {
+public:
+    int SaveGame(const char* path) override
+    {
+        saved.push_back(path);
+        if (failSaves)
+            return 0;
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << content;
+        return out.good() ? 1 : 0;
+    }
+    int LoadGame(const char* path) override
+    {
+        loaded.push_back(path);
+        return 1;
+    }
+    void ResumeGame() override
+    {
+        speed = resumeSpeed;
+        inputBlocked = 0;
+        resumes++;
+    }
+    int SaveScreenshot(const char* path, int32_t width, int32_t height) override
+    {
+        GxImage* image = GxImageCreate(width, height, 32);
+        if (!image || !GxImageAllocatePixels(image))
+            return 0;
+        for (int32_t i = 0; i < width * height * 4; i++)
+            image->pixels[i] = static_cast<GxUInt8>(i * 7);
+        const bool written = GxImageWriteBMP(image, path) != nullptr;
+        GxImageDestroy(image);
+        return written ? 1 : 0;
+    }
+    // As the options panel leaves the game while a file panel is open.
+    void Pause()
+    {
+        resumeSpeed = speed;
+        speed = 0.0f;
+        inputBlocked = 1;
+    }
+
+    std::vector<std::string> saved, loaded;
+    std::string content = "game";
+    bool failSaves = false;
+    float speed = 2.0f, resumeSpeed = 1.0f;
+    int32_t inputBlocked = 0;
+    int resumes = 0;
+};
+
+// Panel picture: a background, 15 buttons placed by a "_p" map; buttons 8 to 15 are the list rows.
+inline void FilePanelWritePictures(const std::filesystem::path& folder, const std::string& stem)
+{
+    constexpr int kWidth = 400, kHeight = 300, kButtons = 15;
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(UiPicture(kWidth, kHeight, {60, 60, 90, 255}).Write((folder / (stem + ".png")).string()));
+    UiPicture place = UiMap(kWidth, kHeight, kButtons);
+    for (int k = 0; k < kButtons; k++) {
+        const bool row = k >= 7;
+        const int x = row ? 20 : 10 + k * 40;
+        const int y = row ? 250 - (k - 7) * 12 : 20;
+        place.Block(x, y, 1, 1, UiPaletteColour(k));
+        UiPicture button(row ? 200 : 30, row ? 11 : 16, {200, 200, 200, 255});
+        ASSERT_TRUE(button.Write((folder / (std::to_string(k + 1) + "_s.png")).string()));
+    }
+    ASSERT_TRUE(place.Write((folder / (stem + "_p.png")).string()));
+}
+
+template <typename TPanel>
+class FilePanelTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        workingFolder = std::filesystem::current_path();
+        ASSERT_TRUE(GxImageRegisterImageFormat("bmp", GxImageReadBMP, GxImageWriteBMP));
+        start = std::filesystem::temp_directory_path() / ("ferrox_files_" + FerroxTestRunTag());
+        std::filesystem::create_directories(start / "maps");
+        UiTestLocale* locale = static_cast<UiTestLocale*>(game->m_pLocale);
+        locale->lists.push_back("load");
+        locale->lists.push_back("save");
+        locale->lists.push_back("InGameMessages");
+        g_pGame->SetNotices(&notices);
+        FilePanelSetGame(&seam);
+        const std::string stem = Stem();
+        FilePanelWritePictures(start / "panel", stem);
+        panel = new TPanel();
+        panel->SetStartFolder(start.string());
+        panel->BuildPanel((start / "panel" / (stem + ".png")).string().c_str(), 0.0f, 0.0f);
+        game->m_pInterface->GetStack().Push(panel, 1);
+        seam.Pause();
+    }
+    void TearDown() override
+    {
+        // Browsing never moves the process.
+        EXPECT_EQ(std::filesystem::current_path(), workingFolder);
+        game->m_pInterface->GetStack().Clear();
+        delete panel;
+        FilePanelSetGame(nullptr);
+        g_pGame->SetNotices(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(start, ignored);
+        UiTest::TearDown();
+    }
+    static std::string Stem();
+    void Touch(const std::string& relative, const std::string& text = "x")
+    {
+        std::filesystem::create_directories((start / relative).parent_path());
+        std::ofstream(start / relative) << text;
+    }
+    std::string Read(const std::string& relative)
+    {
+        std::ifstream in(start / relative);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    bool Exists(const std::string& relative) { return std::filesystem::exists(start / relative); }
+    void Press(int32_t index) { panel->OnWidgetEvent(index, FERROX_WIDGET_PRESSED); }
+    void Type(const std::string& name) { panel->GetNameField()->SetText(name.c_str()); }
+    std::vector<std::string> Names()
+    {
+        std::vector<std::string> names;
+        for (const FileEntry& entry : panel->GetEntries())
+            names.push_back(FerroxUtf16ToUtf8(entry.name));
+        return names;
+    }
+    // Answers yes to the last question.
+    void Yes()
+    {
+        ASSERT_FALSE(notices.questions.empty());
+        notices.questions.back().yes();
+    }
+    // The speed set before the panel opened is back and input flows again.
+    bool Resumed() const { return seam.speed == 2.0f && seam.inputBlocked == 0; }
+
+    std::filesystem::path workingFolder;
+    std::filesystem::path start;
+    FilePanelTestNotices notices;
+    FilePanelTestGame seam;
+    TPanel* panel = nullptr;
+};
+
+template <>
+inline std::string FilePanelTest<CLoadPanel>::Stem()
+{
+    return "load";
+}
+template <>
+inline std::string FilePanelTest<CSavePanel>::Stem()
+{
+    return "save";
+}
+// Index of "InGameMessages" in the fixture's locale.
+constexpr int16_t kFilePanelTestMessageList = 4;

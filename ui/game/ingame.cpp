@@ -1,0 +1,410 @@
+// The in-game interface: making and tearing down the panels, the per-frame message and selection steps, the
+// delayed tooltip and the cursor value.
+//
+// Sections: seams; lifecycle; panels opening and closing; frame.
+#include "ui/game/ingame.h"
+
+#include <string>
+
+#include "engine/locale.h"
+#include "engine/mouse.h"
+#include "engine/tagtree.h"
+#include "engine/utf.h"
+#include "ui/game/buildmenu.h"
+#include "ui/game/panels.h"
+#include "ui/toolkit/font.h"
+#include "ui/toolkit/node.h"
+
+// ---- Seams ----
+
+namespace {
+
+constexpr const char* kGeneralTooltips = "general_tooltips";
+constexpr const char* kFontsNode = "FONTS";
+constexpr uint16_t kNoTooltip = 0xFFFF;
+constexpr int16_t kNoCursorValue = -1;
+constexpr float kTooltipMiddleX = 400.0f;
+constexpr int32_t kCursorFont = 0;
+constexpr int32_t kTooltipFont = 3;
+constexpr int16_t kFirstMessage = 0;
+constexpr int32_t kFullVolume = 255;
+
+InterfaceSelectionKind EverythingIsScenery(CFerroxObject*, const void** record)
+{
+    *record = nullptr;
+    return INTERFACE_SELECTION_OTHER;
+}
+
+InterfaceSelectionClassifier g_classifier = EverythingIsScenery;
+InterfaceBuildMenuMaker g_buildMenuMaker = MakeBuildCanvasManager;
+
+CFerroxMouse* Mouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
+
+template <typename T>
+void DeletePanel(T*& panel)
+{
+    delete panel;
+    panel = nullptr;
+}
+
+// Allocates a panel, sets it up and builds it from its picture (none: set up only).
+template <typename T>
+T* MakePanel(const char* picture)
+{
+    T* panel = new T();
+    panel->Init();
+    if (picture)
+        panel->Build(picture, 0.0f, 0.0f, 0);
+    return panel;
+}
+
+}  // namespace
+
+void InterfaceSetSelectionClassifier(InterfaceSelectionClassifier classifier)
+{
+    g_classifier = classifier ? classifier : EverythingIsScenery;
+}
+
+void InterfaceSetBuildMenuMaker(InterfaceBuildMenuMaker maker)
+{
+    g_buildMenuMaker = maker ? maker : MakeBuildCanvasManager;
+}
+
+const char* const kInterfacePanelPictures[] = {
+    "./images/panels/main/base/base.png",
+    nullptr,  // build menus: made by their manager
+    "./images/panels/main/manage/00_start.png",
+    "./images/panels/main/options/00_start.png",
+    "./images/panels/finance/finance.png",
+    "./images/panels/shoppers/shoppers.png",
+    "./images/panels/staff/staff.png",
+    "./images/panels/hire/hire.png",
+    "./images/panels/contractors/contractors.png",
+    "./images/panels/message/messages.png",
+    "./images/panels/load/load.png",
+    "./images/panels/save/save.png",
+    "./images/panels/confirm/confirm.png",
+    "./images/panels/shopperpopup/shopperpopup.png",
+    "./images/panels/shoppopup/shoppopup.png",
+    "./images/panels/staffpopup/staffpopup.png",
+    nullptr,  // end of game: built when the game ends
+};
+
+CInterface* InterfaceGet() { return g_pFerroxGame ? dynamic_cast<CInterface*>(g_pFerroxGame->m_pInterface) : nullptr; }
+
+// ---- Lifecycle ----
+
+CInterface::CInterface() { CInterface::Reset(); }
+
+CInterface::~CInterface()
+{
+    CInterface::DestroyCanvases();
+    if (g_pGame && g_pGame->GetNotices() == this)
+        g_pGame->SetNotices(nullptr);
+}
+
+void CInterface::Reset()
+{
+    CFerroxInterface::Reset();
+    m_tooltipDelay = kInterfaceTooltipDelay;
+    m_fontCount = 0;
+    m_pBuildMenu = nullptr;
+    m_pMainPanel = nullptr;
+    m_pManagementPanel = nullptr;
+    m_pOptionsPanel = nullptr;
+    m_pMallSummaryPanel = nullptr;
+    m_pShopperSummaryPanel = nullptr;
+    m_pStaffSummaryPanel = nullptr;
+    m_pStaffHirePanel = nullptr;
+    m_pContractsPanel = nullptr;
+    m_pHistoryPanel = nullptr;
+    m_pShopperPopup = nullptr;
+    m_pShopPopup = nullptr;
+    m_pStaffPopup = nullptr;
+    m_pEndGameCanvas = nullptr;
+    m_pLoadPanel = nullptr;
+    m_pSavePanel = nullptr;
+    m_pConfirmPanel = nullptr;
+    m_lastFrameTime = 0.0f;
+    m_cursorValue = kNoCursorValue;
+}
+
+int CInterface::Create(int32_t) { return Create(g_pFerroxGame ? g_pFerroxGame->m_pGameData : nullptr); }
+
+int CInterface::Create(CFerroxTagTree* data)
+{
+    const int result = CFerroxInterface::Create(0);
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
+    if (locale)
+        m_defaultTooltipList = locale->FindTextList(kGeneralTooltips);
+    // The first request without a list of its own reads the default list too, not only those after a draw.
+    m_tooltipList = m_defaultTooltipList;
+    if (g_pGame)
+        g_pGame->SetNotices(this);
+
+    const char* const* picture = kInterfacePanelPictures;
+    m_pMainPanel = MakePanel<CMainPanel>(*picture++);
+    m_stack.Push(m_pMainPanel, 0);
+    if (g_buildMenuMaker)
+        m_pBuildMenu = g_buildMenuMaker();
+    picture++;
+    m_pManagementPanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pOptionsPanel = MakePanel<COptionsPanel>(*picture++);
+    m_pMallSummaryPanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pShopperSummaryPanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pStaffSummaryPanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pStaffHirePanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pContractsPanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pHistoryPanel = MakePanel<CMessageHistoryPanel>(*picture++);
+    m_pLoadPanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pSavePanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pConfirmPanel = MakePanel<CConfirmPanel>(*picture++);
+    PlaceAboveMainBar(m_pConfirmPanel);
+    m_pShopperPopup = MakePanel<CSelectionPopup>(*picture++);
+    m_pShopPopup = MakePanel<CSelectionPopup>(*picture++);
+    m_pStaffPopup = MakePanel<CSelectionPopup>(*picture++);
+    m_pEndGameCanvas = MakePanel<CFerroxCanvas>(*picture++);
+
+    LoadFonts(data);
+    QueueMessage(kFirstMessage);
+    return result;
+}
+
+void CInterface::CreateBuildMenus(CFerroxTagTree* data)
+{
+    auto* menus = dynamic_cast<CBuildCanvasManager*>(m_pBuildMenu);
+    if (!menus || !data)
+        return;
+    const float* rect = m_pMainPanel ? m_pMainPanel->GetWidgetRect(0) : nullptr;
+    menus->SetPosition(data, 0.0f, (rect ? rect[3] : 0.0f) - kInterfacePanelOverlap);
+}
+
+void CInterface::LoadFonts(CFerroxTagTree* data)
+{
+    if (!data || !data->FindNode(kFontsNode, 1))
+        return;
+    CFerroxTagValues* values = data->GetValues();
+    if (!values)
+        return;
+    const char* start = g_pFerroxGame ? g_pFerroxGame->GetStartDirectory() : nullptr;
+    for (const CFerroxTagValue& line : *values) {
+        // A font that reads nothing stays in its place and draws nothing, so the others keep their indices.
+        auto* font = new CFerroxFont();
+        font->Load(((start ? std::string(start) : std::string()) + line.str()).c_str(), 0, 0);
+        m_fonts.push_back(font);
+        m_fontCount++;
+    }
+}
+
+void CInterface::DestroyCanvases()
+{
+    for (CFerroxFont* font : m_fonts)
+        delete font;
+    m_fonts.clear();
+    // The stack only points at the panels; none of them may stay on it.
+    m_stack.Clear();
+    DeletePanel(m_pMainPanel);
+    DeletePanel(m_pBuildMenu);
+    DeletePanel(m_pManagementPanel);
+    DeletePanel(m_pOptionsPanel);
+    DeletePanel(m_pMallSummaryPanel);
+    DeletePanel(m_pShopperSummaryPanel);
+    DeletePanel(m_pStaffSummaryPanel);
+    DeletePanel(m_pContractsPanel);
+    DeletePanel(m_pHistoryPanel);
+    DeletePanel(m_pLoadPanel);
+    DeletePanel(m_pSavePanel);
+    DeletePanel(m_pShopperPopup);
+    DeletePanel(m_pShopPopup);
+    DeletePanel(m_pStaffPopup);
+    DeletePanel(m_pStaffHirePanel);
+    DeletePanel(m_pConfirmPanel);
+    DeletePanel(m_pEndGameCanvas);
+    Reset();
+}
+
+void CInterface::ClearData()
+{
+    if (m_pHistoryPanel)
+        m_pHistoryPanel->Clear();
+    if (m_pMainPanel)
+        m_pMainPanel->ClearQueue();
+}
+
+CFerroxFont* CInterface::GetFont(int32_t index)
+{
+    if (index < 0 || index >= m_fontCount || static_cast<size_t>(index) >= m_fonts.size())
+        return nullptr;
+    return m_fonts[static_cast<size_t>(index)];
+}
+
+void CInterface::QueueMessage(int16_t number)
+{
+    if (m_pMainPanel)
+        m_pMainPanel->QueueMessage(number);
+}
+
+// ---- Panels opening and closing ----
+
+void CInterface::PlaceAboveMainBar(CFerroxCanvas* canvas, float overlap)
+{
+    if (!canvas)
+        return;
+    const float* rect = m_pMainPanel ? m_pMainPanel->GetWidgetRect(0) : nullptr;
+    const float height = rect ? rect[3] : 0.0f;
+    canvas->SetPosition(0.0f, height - overlap, 1);
+}
+
+void CInterface::OpenPanel(CFerroxCanvas* canvas)
+{
+    CloseCanvases();
+    if (!canvas)
+        return;
+    m_stack.Push(canvas, 0);
+    PlaceAboveMainBar(canvas);
+}
+
+void CInterface::CloseCanvases()
+{
+    CFerroxCanvas* const openable[] = {m_pManagementPanel,     m_pOptionsPanel,      m_pMallSummaryPanel,
+                                       m_pShopperSummaryPanel, m_pStaffSummaryPanel, m_pStaffHirePanel,
+                                       m_pContractsPanel,      m_pHistoryPanel,      m_pShopperPopup,
+                                       m_pShopPopup,           m_pStaffPopup};
+    for (CFerroxCanvas* canvas : openable) {
+        if (canvas)
+            m_stack.Remove(canvas);
+    }
+    if (m_pBuildMenu)
+        m_pBuildMenu->OpenNode(nullptr, 0);
+}
+
+void CInterface::RemovePopups()
+{
+    for (CFerroxCanvas* popup :
+         {static_cast<CFerroxCanvas*>(m_pShopperPopup), static_cast<CFerroxCanvas*>(m_pShopPopup),
+          static_cast<CFerroxCanvas*>(m_pStaffPopup)}) {
+        if (popup)
+            m_stack.Remove(popup);
+    }
+}
+
+void CInterface::ClosePopups() { RemovePopups(); }
+
+void CInterface::AskConfirmation(GameConfirmCallback callback, uint16_t textIndex, int16_t list, int32_t closeBoth,
+                                 const char16_t* extraText)
+{
+    if (m_pConfirmPanel)
+        m_pConfirmPanel->SetRequest(callback, textIndex, list, closeBoth, extraText);
+}
+
+void CInterface::AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, int16_t list, int32_t closeBoth,
+                                 const char* extraText)
+{
+    if (!m_pConfirmPanel)
+        return;
+    m_extraText = extraText ? FerroxUtf8ToUtf16(extraText) : std::u16string();
+    m_stack.Push(m_pConfirmPanel, 1);
+    AskConfirmation(yes, textIndex, list, closeBoth, extraText ? m_extraText.c_str() : nullptr);
+}
+
+void CInterface::OpenPopup(CSelectionPopup* popup, const void* record)
+{
+    CloseCanvases();
+    if (CFerroxMouse* mouse = Mouse())
+        mouse->LeftButtonUp();
+    if (!popup)
+        return;
+    popup->SetRecord(record);
+    m_stack.Push(popup, 0);
+    PlaceAboveMainBar(popup);
+}
+
+// ---- Frame ----
+
+void CInterface::UpdateSelection()
+{
+    if (!g_pGame || !g_pGame->m_selectionChanged)
+        return;
+    CFerroxObject* selected = g_pGame->m_pSelectedObject;
+    if (!selected) {
+        RemovePopups();
+        return;
+    }
+    const void* record = nullptr;
+    switch (g_classifier(selected, &record)) {
+    case INTERFACE_SELECTION_SHOPPER:
+        OpenPopup(m_pShopperPopup, record);
+        break;
+    case INTERFACE_SELECTION_SHOP:
+        OpenPopup(m_pShopPopup, record);
+        g_pGame->PlaySample(kInterfaceShopSample, kFullVolume);
+        break;
+    case INTERFACE_SELECTION_STAFF:
+        OpenPopup(m_pStaffPopup, record);
+        break;
+    case INTERFACE_SELECTION_OTHER:
+        RemovePopups();
+        if (CFerroxMouse* mouse = Mouse())
+            mouse->LeftButtonUp();
+        break;
+    case INTERFACE_SELECTION_NONE:
+        break;
+    }
+}
+
+void CInterface::Update(float frameTime)
+{
+    CFerroxInterface::Update(frameTime);
+    m_lastFrameTime = frameTime;
+    if (m_pMainPanel) {
+        const int32_t id = m_pMainPanel->NextMessage(frameTime);
+        if (m_pHistoryPanel)
+            m_pHistoryPanel->AddMessage(id, g_pGame ? g_pGame->m_dayCounter : 0);
+    }
+    UpdateSelection();
+}
+
+void CInterface::DrawTooltip(float mouseX, float mouseY)
+{
+    if (m_tooltipDelay > 0.0f)
+        m_tooltipDelay -= m_lastFrameTime;
+    if (m_tooltipDelay > 0.0f)
+        return;
+    if (m_tooltipText != m_lastText || static_cast<uint16_t>(m_tooltipList) != m_lastList) {
+        m_lastText = m_tooltipText;
+        m_lastList = static_cast<uint16_t>(m_tooltipList);
+        m_tooltipX = mouseX;
+        m_tooltipY = mouseY;
+    }
+    if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
+        g_pFerroxGame->m_pLocale->DrawText(GetFont(kTooltipFont), m_tooltipList, m_tooltipText, m_tooltipX,
+                                           static_cast<int>(m_tooltipY), 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0,
+                                           nullptr);
+    m_tooltipText = kNoTooltip;
+    m_tooltipList = m_defaultTooltipList;
+}
+
+void CInterface::Render()
+{
+    CFerroxInterface::Render();
+    CFerroxMouse* mouse = Mouse();
+    const FerroxMousePosition* position = mouse ? mouse->GetPosition() : nullptr;
+    const float screenHeight = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenHeight()) : 0.0f;
+    const float mouseX = position ? position->x : 0.0f;
+    const float mouseY = position ? screenHeight - position->y : 0.0f;
+    if (static_cast<int16_t>(m_tooltipText) >= 0 && m_fontCount > 0) {
+        DrawTooltip(mouseX, mouseY);
+    } else {
+        m_tooltipDelay = kInterfaceTooltipDelay;
+        m_tooltipX = mouseX;
+        m_tooltipY = mouseY;
+    }
+    if (m_cursorValue < 0)
+        return;
+    CFerroxFont* font = GetFont(kCursorFont);
+    if (!font)
+        return;
+    const std::string value = std::to_string(m_cursorValue);
+    font->DrawWideText(std::u16string(value.begin(), value.end()).c_str(), mouseX, static_cast<int>(mouseY), 0,
+                       FERROX_ALIGN_LEFT, kTooltipMiddleX, 0, nullptr);
+}

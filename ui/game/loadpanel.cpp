@@ -1,0 +1,44 @@
+// The load panel: the load question and the load.
+#include "ui/game/loadpanel.h"
+
+CLoadPanel* CLoadPanel::s_pCurrent = nullptr;
+
+namespace {
+constexpr const char* kSaveSuffix = ".fds";
+}  // namespace
+
+CLoadPanel::~CLoadPanel()
+{
+    // An answer arriving after the panel went acts on nothing.
+    if (s_pCurrent == this)
+        s_pCurrent = nullptr;
+}
+
+void CLoadPanel::BuildPanel(const char* path, float x, float y)
+{
+    Build(path, x, y, 0);
+    s_pCurrent = this;
+}
+
+void CLoadPanel::OnAct()
+{
+    const std::string name = GetNameText();
+    if (!FileCanvasNameAllowed(name))
+        return;
+    // The path is fixed now: the folder and the file the player saw when answering.
+    m_pendingPath = FullPath(name + kSaveSuffix);
+    s_pCurrent = this;
+    Ask(LoadConfirmed, kLoadPanelQuestion, MessageList(), 1, nullptr);
+}
+
+void CLoadPanel::LoadConfirmed()
+{
+    CLoadPanel* panel = s_pCurrent;
+    if (!panel)
+        return;
+    if (CFilePanelGame* game = FilePanelGetGame()) {
+        game->LoadGame(panel->m_pendingPath.c_str());
+        game->ResumeGame();
+    }
+    panel->ReturnToStartFolder();
+}

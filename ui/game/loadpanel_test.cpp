@@ -1,0 +1,78 @@
+// The load panel: the question, the file that was listed, the typed name, and refused names.
+#include "ui/game/loadpanel.h"
+
+#include "ui/game/filepanel_testing.h"
+
+namespace {
+
+using LoadPanelTest = FilePanelTest<CLoadPanel>;
+
+TEST_F(LoadPanelTest, LoadOpensTheListedFileOfTheFolderEnteredByItsRow)
+{
+    Touch("maps/game.fds");
+    Touch("maps/sub/game.fds");
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_FIRST_ROW + 1);  // the folder row
+    EXPECT_EQ(panel->GetNameText(), "game");
+    Press(FILE_PANEL_ACT);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    EXPECT_EQ(notices.questions[0].text, kLoadPanelQuestion);
+    EXPECT_EQ(notices.questions[0].list, kFilePanelTestMessageList);
+    EXPECT_EQ(notices.questions[0].closeBoth, 1);
+    EXPECT_TRUE(seam.loaded.empty());
+    Yes();
+    ASSERT_EQ(seam.loaded.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(seam.loaded[0]), std::filesystem::path(start.string() + "/maps/sub/game.fds"));
+    EXPECT_TRUE(Resumed());
+    EXPECT_EQ(panel->GetFolderPath(), "./");
+
+    // Reopened, it starts in "maps" again.
+    panel->OpenMapsFolder();
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+}
+
+TEST_F(LoadPanelTest, TypedNameWinsAndNoChangesNothing)
+{
+    Touch("maps/a.fds");
+    panel->OpenMapsFolder();
+    Type("other");
+    Press(FILE_PANEL_ACT);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    // No: nothing is loaded and the panel keeps its folder and paused game.
+    EXPECT_TRUE(seam.loaded.empty());
+    EXPECT_FALSE(Resumed());
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    Yes();
+    ASSERT_EQ(seam.loaded.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(seam.loaded[0]).filename(), "other.fds");
+}
+
+TEST_F(LoadPanelTest, AnAnswerAfterThePanelWentActsOnNothing)
+{
+    Touch("maps/a.fds");
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_ACT);
+    Type("new");
+    Press(FILE_PANEL_NEW_FOLDER);
+    ASSERT_EQ(notices.questions.size(), 2u);
+    game->m_pInterface->GetStack().Clear();
+    delete panel;
+    panel = nullptr;
+    for (const FilePanelQuestion& question : notices.questions)
+        question.yes();
+    EXPECT_TRUE(seam.loaded.empty());
+    EXPECT_FALSE(Exists("maps/new"));
+}
+
+TEST_F(LoadPanelTest, NamesThatLeaveTheFolderAreNeverAsked)
+{
+    panel->OpenMapsFolder();
+    for (const char* bad : {"../secret", "a\\b", ".", ".."}) {
+        Type(bad);
+        Press(FILE_PANEL_ACT);
+    }
+    EXPECT_TRUE(notices.questions.empty());
+    EXPECT_TRUE(seam.loaded.empty());
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+// The in-game save panel: the save-file browser whose button 6 saves the game and its thumbnail under the
+// typed name, asking before it replaces a save.
+#pragma once
+
+#include "ui/game/filecanvas.h"
+
+// Texts of the "InGameMessages" list: the overwrite question and the failed-save message.
+constexpr uint16_t kSavePanelOverwriteQuestion = 35;
+constexpr int16_t kSavePanelFailedMessage = 39;
+
+class CSavePanel : public CFerroxFileIOCanvas {
+public:
+    ~CSavePanel() override;
+    // Builds at (x, y) unscaled and becomes the panel the overwrite answer acts on.
+    void BuildPanel(const char* path, float x, float y);
+    void OnAct() override;
+    // The yes answer to the overwrite question.
+    static void SaveConfirmed();
+
+    static CSavePanel* s_pCurrent;
+
+private:
+    // Saves the game and its thumbnail at m_pendingPath; on failure writes no thumbnail and tells the player.
+    bool WriteSave();
+};

@@ -1,0 +1,123 @@
+// The save panel: new names, the overwrite question, failed saves and refused names.
+#include "ui/game/savepanel.h"
+
+#include "ui/game/filepanel_testing.h"
+
+namespace {
+
+using SavePanelTest = FilePanelTest<CSavePanel>;
+
+// Width and height of a BMP file, or zeros.
+std::pair<int, int> BmpSize(const std::filesystem::path& path)
+{
+    GxImage* image = GxImageReadBMP(path.string().c_str());
+    if (!image)
+        return {0, 0};
+    std::pair<int, int> size = {image->width, image->height};
+    GxImageDestroy(image);
+    return size;
+}
+
+TEST_F(SavePanelTest, NewNameWritesGameAndThumbnailInTheFolderShownWithoutAQuestion)
+{
+    Touch("maps/sub/x.txt");
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_FIRST_ROW);  // into "sub" by its row
+    Type("mymall");
+    Press(FILE_PANEL_ACT);
+    EXPECT_TRUE(notices.questions.empty());
+    EXPECT_EQ(Read("maps/sub/mymall.fds"), "game");
+    EXPECT_EQ(BmpSize(start / "maps" / "sub" / "mymall.bmp"), std::make_pair(64, 64));
+    EXPECT_TRUE(Resumed());
+    EXPECT_EQ(panel->GetFolderPath(), "./");
+}
+
+TEST_F(SavePanelTest, EmptyNameSavesDotFdsAndIsListedWithAnEmptyName)
+{
+    panel->OpenMapsFolder();
+    Type("");
+    Press(FILE_PANEL_ACT);
+    EXPECT_TRUE(Exists("maps/.fds"));
+    EXPECT_TRUE(Exists("maps/.bmp"));
+    panel->OpenMapsFolder();
+    EXPECT_EQ(Names(), (std::vector<std::string>{""}));
+    EXPECT_EQ(panel->GetSelected(), 0);
+}
+
+TEST_F(SavePanelTest, ExistingNameAsksAndOnlyYesReplacesBoth)
+{
+    Touch("maps/old.fds", "before");
+    Touch("maps/old.bmp", "picture");
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_ACT);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    EXPECT_EQ(notices.questions[0].text, kSavePanelOverwriteQuestion);
+    EXPECT_EQ(notices.questions[0].list, kFilePanelTestMessageList);
+    EXPECT_EQ(Read("maps/old.fds"), "before");  // no: both stay
+    EXPECT_EQ(Read("maps/old.bmp"), "picture");
+    EXPECT_FALSE(Resumed());
+    EXPECT_TRUE(seam.saved.empty());
+
+    Yes();
+    EXPECT_EQ(Read("maps/old.fds"), "game");
+    EXPECT_EQ(BmpSize(start / "maps" / "old.bmp"), std::make_pair(64, 64));
+    // The question closes itself; the panel leaves at its next update.
+    game->m_pInterface->GetStack().Update();
+    EXPECT_TRUE(Resumed());
+    EXPECT_EQ(panel->GetFolderPath(), "./");
+    EXPECT_EQ(game->m_pInterface->GetStack().GetModalCount(), 0);
+}
+
+TEST_F(SavePanelTest, FailedSaveKeepsThePanelOpenWritesNoThumbnailAndTellsThePlayer)
+{
+    Touch("maps/old.fds", "before");
+    Touch("maps/old.bmp", "picture");
+    panel->OpenMapsFolder();
+    seam.failSaves = true;
+    Type("fresh");
+    Press(FILE_PANEL_ACT);
+    EXPECT_FALSE(Exists("maps/fresh.bmp"));
+    EXPECT_EQ(notices.messages, (std::vector<int16_t>{kSavePanelFailedMessage}));
+    EXPECT_FALSE(Resumed());
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+
+    Type("old");
+    Press(FILE_PANEL_ACT);
+    Yes();
+    game->m_pInterface->GetStack().Update();
+    EXPECT_EQ(Read("maps/old.bmp"), "picture");
+    EXPECT_EQ(notices.messages.size(), 2u);
+    EXPECT_FALSE(Resumed());
+    EXPECT_EQ(game->m_pInterface->GetStack().GetModalCount(), 1);
+}
+
+TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
+{
+    Touch("maps/old.fds", "before");
+    Touch("maps/old.bmp", "picture");
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_ACT);
+    {
+        FerroxFailWritesAfter failing(0);
+        Yes();
+    }
+    EXPECT_EQ(Read("maps/old.fds"), "game");
+    EXPECT_EQ(Read("maps/old.bmp"), "picture");
+    EXPECT_EQ(panel->GetThumbnail(), nullptr);  // the old picture is not shown for the new save
+    game->m_pInterface->GetStack().Update();
+    EXPECT_TRUE(Resumed());
+}
+
+TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSaved)
+{
+    panel->OpenMapsFolder();
+    for (const char* bad : {"../escape", "a/b", "a\\b", ".", ".."}) {
+        Type(bad);
+        Press(FILE_PANEL_ACT);
+    }
+    EXPECT_TRUE(seam.saved.empty());
+    EXPECT_TRUE(notices.questions.empty());
+    EXPECT_FALSE(Exists("escape.fds"));
+}
+
+}  // namespace
