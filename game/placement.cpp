@@ -446,7 +446,8 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
     const GxV3d shift = {(static_cast<float>(n) - width) * 0.5f * static_cast<float>(sx), kBoxLift,
                          (static_cast<float>(n) - depth) * 0.5f * static_cast<float>(sz)};
     m_pAreaBox->Translate(&shift, 2);
-    m_pAreaBox->SetDragArea(start, storey, {width, 1.0f, depth},
+    // The rectangle is counted back from the cell under the box towards the start.
+    m_pAreaBox->SetDragArea(m_dragEnd, storey, {width, 1.0f, depth},
                             {static_cast<float>(sx), 0.0f, static_cast<float>(sz)});
     CFerroxBlockMesh* below = storey->GetLower();
     CFerroxBlockMesh* above = storey->GetUpper();
@@ -478,7 +479,8 @@ void CPlacementController::Render()
         return;
     m_shownValue = static_cast<int16_t>(m_pHeld->GetValue());
     CPathableObject* pathable = dynamic_cast<CPathableObject*>(m_pHeld);
-    if (!pathable || !m_pCursorBox || !storey)
+    // Lights come from the level's world: without one nothing is drawn.
+    if (!pathable || !m_pCursorBox || !storey || !m_pWorld)
         return;
     for (int32_t i = 0; i < pathable->GetEntranceCount(); i++) {
         GxV3d at = {};
