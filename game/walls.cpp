@@ -178,7 +178,8 @@ void CPlacementController::ScanWalls(CFerroxBlockMesh* storey)
                 piece->SetScale(scan.rows ? GxV3d{1.0f, 1.0f, run} : GxV3d{run, 1.0f, 1.0f});
                 if (scan.turned)
                     piece->RotateYaw(&kUp, kGapTurn, 1);
-                if (piece->SetGridPosition(*piece->GetPosition(), storey) == 0)
+                // A gap piece stands in the door's own cells, which stay the door's.
+                if (piece->SetGridPosition(*piece->GetPosition(), storey) == 0 && !scan.turned)
                     piece->Place(nullptr);
                 m_pieces.push_back(piece);
             }
