@@ -13,6 +13,7 @@
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "game/buildings.h"
+#include "gfx/fx/particles.h"
 #include "game/factories.h"
 #include "game/floors.h"
 #include "game/objectmgr.h"
@@ -47,6 +48,13 @@ inline std::string AuthoredRoot()
 
 class PlacementTest : public FerroxObjectTest {
 protected:
+    // Facilities show their effects through the particle plugins.
+    void AttachPlugins() override
+    {
+        FerroxObjectTest::AttachPlugins();
+        ASSERT_TRUE(GxParticleTankPluginAttach());
+        ASSERT_TRUE(GxParticlePluginAttach());
+    }
     static void TearDownTestSuite()
     {
         const std::string root = AuthoredRoot();
