@@ -13,6 +13,7 @@ namespace {
 
 class CityBuild : public FerroxObjectTest {
 protected:
+    static void TearDownTestSuite() { RemoveAuthoredRoot(); }
     void SetUp() override
     {
         FerroxObjectTest::SetUp();
