@@ -36,8 +36,8 @@ void WriteGameData(CFerroxFile* file, const CGame& game)
     file->WriteLine(std::string(kGameDataEndTag) + kLineEnd);
 }
 
-// Takes the three values only when all of them are numbers that fit: a cut-short or broken section leaves the
-// calendar the game held.
+// Takes the three values only when all of them are numbers that fit and the end tag follows: a cut-short or
+// broken section (a last number cut by the end of the file among them) leaves the calendar the game held.
 void ReadGameData(CFerroxTagFile* file, CGame& game)
 {
     if (file->SeekTag(kGameDataTag) != 0)
@@ -48,6 +48,8 @@ void ReadGameData(CFerroxTagFile* file, CGame& game)
         if (file->IsEof() || !FromString<unsigned short>(file->ReadLine(line), value))
             return;
     }
+    if (file->ReadLine(line).find(kGameDataEndTag) == std::string::npos)
+        return;
     game.m_startYear = values[0];
     game.m_startMonth = values[1];
     game.m_dayCounter = values[2];
