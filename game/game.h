@@ -28,6 +28,7 @@ class CSoundManager;
 class CFerroxObject;
 class CFerroxAssetSet;
 class CFerroxObjectFactory;
+class CGameSaveParts;
 
 // Calls that tell the player: the interface's message queue and confirmation panel, and sound effects.
 class CGameNotices {
@@ -126,6 +127,15 @@ public:
     CGameFloors* GetFloors() const { return m_pFloors; }
     void SetFloors(CGameFloors* floors) { m_pFloors = floors; }
 
+    // Saved games (game/savegame.h). 1 when every section was written and the file replaced any old one (a
+    // failed save leaves the old file as it was), else 0.
+    int SaveGame(const char* path);
+    // 1 when the file was read into a rebuilt game; 0, with nothing changed, when it does not open or holds
+    // no section of a save.
+    int LoadGame(const char* path);
+    CGameSaveParts* GetSaveParts() const { return m_pSaveParts; }
+    void SetSaveParts(CGameSaveParts* parts) { m_pSaveParts = parts; }
+
     float m_realFrameTime;   // the in-game frame's time before the speed factor
     int32_t m_gameOver;      // 1 once the scenario result was shown
     int32_t m_inputBlocked;  // 1 while a file panel opened from the options is open, and after the result
@@ -150,6 +160,7 @@ private:
     CGameNotices* m_pNotices;
     CGamePlacement* m_pPlacement;
     CGameFloors* m_pFloors;
+    CGameSaveParts* m_pSaveParts = nullptr;
 };
 
 // The game, or null before CGame::Instance.
