@@ -161,10 +161,11 @@ protected:
         GxFrameRotate(frame, &right, kLookDown, gxCOMBINEREPLACE);
         GxFrameTranslate(frame, &eye, gxCOMBINEPOSTCONCAT);
     }
-    // One frame as the game draws it (the world with its translucent flush, then the controller), and the
-    // pixel in the middle.
+    // One frame as the game makes it (the objects updated, so that what was removed is gone; the world with its
+    // translucent flush; then the controller), and the pixel in the middle.
     Pixel Draw()
     {
+        manager->Update(0.0f);
         GxRGBA black = {0, 0, 0, 255};
         if (!GxCameraClear(camera, &black, 3) || !GxCameraBeginUpdate(camera))
             return {-1, -1, -1};
@@ -185,6 +186,24 @@ protected:
     void DrawWithAndWithout(int cell, Pixel* with, Pixel* without)
     {
         LookDownAt(HoldShopAt(cell));
+        *with = Draw();
+        controller->SetMode(PLACEMENT_IDLE, level->GetWorld(), 0, nullptr, nullptr);
+        *without = Draw();
+    }
+
+    // A lay drag on the storey from `first` to `last`, seen from above the middle of the rectangle, then the
+    // same view once the drag is dropped.
+    void DrawDrag(CFerroxBlockMesh* storey, int first, int last, Pixel* with, Pixel* without)
+    {
+        const GxV3d from = {static_cast<float>(storey->GetCellWorldX(first, 1)), storey->GetOrigin().y,
+                            static_cast<float>(storey->GetCellWorldZ(first, 1))};
+        const GxV3d to = {static_cast<float>(storey->GetCellWorldX(last, 1)), storey->GetOrigin().y,
+                          static_cast<float>(storey->GetCellWorldZ(last, 1))};
+        controller->SetMode(PLACEMENT_LAY, level->GetWorld(), 0, nullptr, nullptr);
+        controller->Update(from);
+        controller->BeginDrag(from);
+        controller->Update(to);
+        LookDownAt({(from.x + to.x) * 0.5f, from.y, (from.z + to.z) * 0.5f});
         *with = Draw();
         controller->SetMode(PLACEMENT_IDLE, level->GetWorld(), 0, nullptr, nullptr);
         *without = Draw();
@@ -225,6 +244,23 @@ TEST_F(PlacementDraw, CursorBoxGreenWhereTheShopFitsRedWhereItOverlaps)
     ASSERT_EQ(0, controller->PlaceHeldObject(At(Cell(10, 10)), level->GetWorld(), 0));
     DrawWithAndWithout(Cell(10, 10), &with, &without);
     EXPECT_GT(with.r, with.g + kClearMargin) << "overlaps: " << with.r << "," << with.g << "," << with.b;
+    EXPECT_TRUE(Differs(with, without)) << "no box drawn";
+}
+
+// The dragged rectangle's box is an object of the world, drawn at the translucent flush: green over a laid
+// ground, red on the storey above where the ground under it has no tiles.
+TEST_F(PlacementDraw, AreaBoxGreenOverTheGroundRedWhereNothingIsLaidBelow)
+{
+    Pixel with = {}, without = {};
+    DrawDrag(Ground(), Cell(8, 8), Cell(12, 12), &with, &without);
+    EXPECT_GT(with.g, with.r + kClearMargin) << "ground: " << with.r << "," << with.g << "," << with.b;
+    EXPECT_TRUE(Differs(with, without)) << "no box drawn";
+
+    floors->AddFloor();
+    ASSERT_EQ(2, floors->GetBuiltFloors());
+    floors->GoToFloor(1, level->GetWorld());
+    DrawDrag(Ground()->GetUpper(), Cell(8, 8), Cell(12, 12), &with, &without);
+    EXPECT_GT(with.r, with.g + kClearMargin) << "upper: " << with.r << "," << with.g << "," << with.b;
     EXPECT_TRUE(Differs(with, without)) << "no box drawn";
 }
 
