@@ -115,7 +115,7 @@ TEST_F(MallSoak, FiveMinutesAtSpeedThree)
         swept += ground->GetBlock(cell)->IsOccupied() ? 0 : 1;
     EXPECT_GT(swept, 0) << "the cleaner swept litter";
     EXPECT_TRUE(held || !Listed(manager->GetCriminals(), criminal)) << "the criminal was caught or left";
-    EXPECT_LT(worstOffGrid, kStuckFrames) << "a character inside stood off the grid";
+    EXPECT_LT(worstOffGrid, kStuckFrames) << "a character stood off the grid";
 }
 
 TEST_F(MallSoak, SameSeedSavesTheSameMall)
