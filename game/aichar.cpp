@@ -400,7 +400,8 @@ int CAICharacter::ChooseTarget()
     int b = std::rand() % kWanderSpan - kWanderReach;
     SpreadWanderOffset(&a, &b);
     const int candidate = m_pGrid->GetCellIndex(column + a, row + b, 1);
-    if (!m_pGrid->IsValidCell(candidate, 1) || !m_pGrid->GetBlock(candidate)->IsWalkable())
+    // The border ring has no outer neighbours: a walk there ends off the grid.
+    if (!m_pGrid->IsValidCell(candidate, 0) || !m_pGrid->GetBlock(candidate)->IsWalkable())
         return 0;
     CFerroxBlockMesh* mesh = GetFloorMesh();
     const bool sameGround = !mesh || mesh->IsAreaTiled(candidate, 1, 1) == mesh->IsAreaTiled(m_currentCell, 1, 1);
