@@ -1,4 +1,5 @@
-// Debug output to standard error, switchable by environment or call, with an optional capture hook.
+// Debug output, as a debugger would show it: to standard error only when MALL_DEBUG_OUTPUT is set (and not "0")
+// or a call enables it, so a running game stays quiet; an optional hook captures it.
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,7 @@ bool Enabled()
     int state = enabled.load();
     if (state < 0) {
         const char* env = std::getenv("MALL_DEBUG_OUTPUT");
-        state = env != nullptr && std::strcmp(env, "0") == 0 ? 0 : 1;
+        state = env != nullptr && std::strcmp(env, "0") != 0 ? 1 : 0;
         int expected = -1;
         enabled.compare_exchange_strong(expected, state);
         state = enabled.load();
