@@ -33,6 +33,7 @@
 #include "tools/content/font_writer.h"
 #include "tools/content/dress_writer.h"
 #include "tools/content/filepanel_images.h"
+#include "tools/content/management_pictures.h"
 #include "tools/content/fx_writer.h"
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/frontend_pictures.h"
@@ -261,6 +262,8 @@ int main(int argc, char** argv)
         failed = "the front-end pictures";
     } else if (!ContentWriteGamePanels((out / "images" / "panels").string(), &detail)) {
         failed = "the game panels";
+    } else if (!ContentWriteManagementPanels((out / "images" / "panels").string(), &detail)) {
+        failed = "the management panels";
     } else if (!ContentWriteFilePanels(out.string(), &detail)) {
         failed = "the load and save panels";
     } else if (!ContentWriteSounds(out.string(), &detail)) {

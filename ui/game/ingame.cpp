@@ -11,6 +11,7 @@
 #include "engine/tagtree.h"
 #include "engine/utf.h"
 #include "ui/game/buildmenu.h"
+#include "ui/game/management.h"
 #include "ui/game/panels.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/node.h"
@@ -148,13 +149,13 @@ int CInterface::Create(CFerroxTagTree* data)
     if (g_buildMenuMaker)
         m_pBuildMenu = g_buildMenuMaker();
     picture++;
-    m_pManagementPanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pManagementPanel = MakePanel<CManagementPanel>(*picture++);
     m_pOptionsPanel = MakePanel<COptionsPanel>(*picture++);
-    m_pMallSummaryPanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pMallSummaryPanel = MakePanel<CMallSummaryPanel>(*picture++);
     m_pShopperSummaryPanel = MakePanel<CFerroxCanvas>(*picture++);
     m_pStaffSummaryPanel = MakePanel<CFerroxCanvas>(*picture++);
-    m_pStaffHirePanel = MakePanel<CFerroxCanvas>(*picture++);
-    m_pContractsPanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pStaffHirePanel = MakePanel<CStaffHirePanel>(*picture++);
+    m_pContractsPanel = MakePanel<CContractsPanel>(*picture++);
     m_pHistoryPanel = MakePanel<CMessageHistoryPanel>(*picture++);
     m_pLoadPanel = MakePanel<CFerroxCanvas>(*picture++);
     m_pSavePanel = MakePanel<CFerroxCanvas>(*picture++);

@@ -1,0 +1,194 @@
+// The contracts panel: one row per contract category with its level, the offered contract's price and
+// duration or the running contract's progress, and an OK button that signs the offered contract.
+#include "ui/game/management.h"
+
+#include <algorithm>
+
+#include "engine/techtree.h"
+#include "ui/game/management_local.h"
+
+using namespace management;
+
+namespace {
+
+constexpr const char* kCategoriesList = "contractcategories";
+constexpr const char* kOkPicture = "./images/panels/contractors/ok.png";
+constexpr float kOkX = 315.0f;
+constexpr float kOkY = 152.0f;
+constexpr float kRowY = 238.0f;
+constexpr float kRowStep = 15.0f;
+constexpr float kNameX = 25.0f;
+constexpr float kLevelX = 215.0f;
+constexpr float kWageX = 280.0f;
+constexpr float kPriceX = 250.0f;
+constexpr float kDurationX = 312.0f;
+constexpr float kNoneX1 = 233.0f;
+constexpr float kNoneX2 = 295.0f;
+constexpr float kBarX = 280.0f;
+constexpr float kBarDy = -5.0f;
+constexpr float kBarLength = 32.0f;
+constexpr int32_t kLevelWage = 100;
+constexpr int32_t kFullPercent = 100;
+constexpr int32_t kNameFont = 1;
+constexpr int32_t kFiguresFont = 2;
+
+CFerroxTechTree* Tree() { return g_pFerroxGame ? g_pFerroxGame->m_pTechTree : nullptr; }
+
+uint16_t CategoryCount()
+{
+    CFerroxTechTree* tree = Tree();
+    return tree ? tree->GetCategoryCount() : 0;
+}
+
+FerroxTechEntry* FirstContract(uint16_t category)
+{
+    CFerroxTechTree* tree = Tree();
+    const uint32_t id = static_cast<uint32_t>(kContractIdStep) * (category + 1u);
+    return tree && id <= UINT16_MAX ? tree->FindEntry(static_cast<uint16_t>(id)) : nullptr;
+}
+
+// A running contract's share done; one of no length is done.
+uint8_t ProgressPercent(const FerroxTechEntry* entry)
+{
+    if (entry->duration == 0)
+        return kFullPercent;
+    return static_cast<uint8_t>(std::min<int32_t>(entry->progress * kFullPercent / entry->duration, kFullPercent));
+}
+
+}  // namespace
+
+CContractsPanel::CContractsPanel() : m_pBar(nullptr) { CContractsPanel::Init(); }
+
+CContractsPanel::~CContractsPanel() { CContractsPanel::Release(); }
+
+void CContractsPanel::Init()
+{
+    m_categoryList = kFerroxNoTextList;
+    m_firstButton = 0;
+    m_pBar = nullptr;
+}
+
+void CContractsPanel::Release()
+{
+    m_slots.clear();
+    delete m_pBar;
+    m_pBar = nullptr;
+    CFerroxCanvas::Release();
+    Init();
+}
+
+void CContractsPanel::Build(const char* path, float x, float y, int32_t scaled)
+{
+    CFerroxCanvas::Build(path, x, y, scaled);
+    m_categoryList = FindList(kCategoriesList);
+    m_firstButton = m_widgetCount;
+    // Slots and buttons stay aligned with the categories: a category without contracts keeps an empty slot
+    // and a hidden button, so button k always signs category k.
+    const uint16_t count = CategoryCount();
+    m_slots.assign(count, nullptr);
+    for (uint16_t k = 0; k < count; k++) {
+        AddWidget(MakeImage(kOkPicture, kOkX, kOkY - kRowStep * k, scaled));
+        m_slots[k] = FirstContract(k);
+        ShowButton(k);
+    }
+    FerroxWidgetRecord record = {};
+    record.name = kBarPicture;
+    record.extent = kBarLength;
+    record.scaled = scaled;
+    delete m_pBar;
+    m_pBar = new CFerroxBar();
+    m_pBar->Configure(&record);
+}
+
+void CContractsPanel::LoadContracts()
+{
+    for (uint16_t k = 0; k < m_slots.size(); k++) {
+        m_slots[k] = FirstContract(k);
+        ShowButton(k);
+    }
+}
+
+void CContractsPanel::AdvanceContract(uint16_t category)
+{
+    if (category >= m_slots.size() || !m_slots[category])
+        return;
+    CFerroxTechTree* tree = Tree();
+    const uint32_t next = m_slots[category]->id + 1u;
+    m_slots[category] = tree && next <= UINT16_MAX ? tree->FindEntry(static_cast<uint16_t>(next)) : nullptr;
+    ShowButton(category);
+}
+
+void CContractsPanel::ShowButton(uint16_t category)
+{
+    CFerroxWidget* button = GetWidget(m_firstButton + category);
+    if (!button)
+        return;
+    const FerroxTechEntry* slot = category < m_slots.size() ? m_slots[category] : nullptr;
+    button->m_visible = category < CategoryCount() && slot && slot->state == FERROX_TECH_WAITING ? 1 : 0;
+}
+
+void CContractsPanel::OnWidgetEvent(int32_t index, int32_t event)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    const bool okButton = m_firstButton > 0 && index >= m_firstButton;
+    if (event == FERROX_WIDGET_OVER && widget) {
+        if (okButton)
+            widget->SetColour(kWhite);
+        else
+            widget->m_visible = 1;
+    } else if (event == FERROX_WIDGET_NOT_OVER && widget) {
+        if (okButton)
+            widget->SetColour(kOrange);
+        else
+            widget->m_visible = 0;
+    } else if (event == FERROX_WIDGET_PRESSED) {
+        if (index == CONTRACTS_CLOSE) {
+            if (CInterface* ui = InterfaceGet())
+                ui->GetStack().RequestPop();
+            ReleaseButton();
+            EndPress();
+            return;
+        }
+        if (!okButton)
+            return;
+        ReleaseButton();
+        EndPress();
+        const size_t k = static_cast<size_t>(index - m_firstButton);
+        FerroxTechEntry* slot = k < m_slots.size() && k < CategoryCount() ? m_slots[k] : nullptr;
+        CFerroxTechTree* tree = Tree();
+        if (slot && slot->state == FERROX_TECH_WAITING && tree && tree->Activate(slot)) {
+            if (CStatistics* stats = Statistics())
+                stats->m_contractExpenses += slot->extra;
+        }
+    }
+    if (okButton)
+        ShowButton(static_cast<uint16_t>(index - m_firstButton));
+}
+
+void CContractsPanel::Render()
+{
+    CFerroxCanvas::Render();
+    const CStatistics* stats = Statistics();
+    const uint16_t count = CategoryCount();
+    for (uint16_t k = 0; k < count; k++) {
+        const float y = kRowY - kRowStep * k;
+        const int32_t level = static_cast<int16_t>(CategoryLevel(stats, k));
+        DrawListText(kNameFont, m_categoryList, k, kNameX, y);
+        DrawNumber(kFiguresFont, level, kLevelX, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, level * kLevelWage, kWageX, y, FERROX_ALIGN_RIGHT);
+        const FerroxTechEntry* slot = k < m_slots.size() ? m_slots[k] : nullptr;
+        if (!slot) {
+            DrawString(kFiguresFont, "-", kNoneX1, y, FERROX_ALIGN_LEFT);
+            DrawString(kFiguresFont, "-", kNoneX2, y, FERROX_ALIGN_LEFT);
+            continue;
+        }
+        DrawNumber(kFiguresFont, slot->extra, kPriceX, y, FERROX_ALIGN_RIGHT);
+        if (slot->progress == 0) {
+            DrawNumber(kFiguresFont, slot->duration / kContractStepsPerUnit, kDurationX, y, FERROX_ALIGN_RIGHT);
+        } else if (m_pBar) {
+            m_pBar->SetPercent(ProgressPercent(slot));
+            m_pBar->SetColour(kYellow);
+            m_pBar->Draw(kBarX, y + kBarDy);
+        }
+    }
+}

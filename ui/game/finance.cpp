@@ -1,0 +1,315 @@
+// The finance page: the mall's accounts with their monthly averages, the date, the base charge and the yearly
+// draw, the rating and ratio bars, and the shop list nine lines at a time with a charge plus and minus each.
+//
+// Sections: figures; set-up; events; drawing.
+#include "ui/game/management.h"
+
+#include <algorithm>
+
+#include "game/game.h"
+#include "game/shop.h"
+#include "ui/game/management_local.h"
+
+using namespace management;
+
+// ---- Figures ----
+
+namespace {
+
+constexpr const char* kShopNamesList = "shopnames";
+constexpr const char* kPlusPicture = "./images/panels/shoppopup/plus.png";
+constexpr const char* kMinusPicture = "./images/panels/shoppopup/minus.png";
+constexpr const char* kCategoryPictures[kShopCategoryPictures] = {
+    "./images/panels/finance/shopcat-fashion.png", "./images/panels/finance/shopcat-elec.png",
+    "./images/panels/finance/shopcat-leisure.png", "./images/panels/finance/shopcat-home.png",
+    "./images/panels/finance/shopcat-health.png",  "./images/panels/finance/shopcat-food.png",
+};
+
+constexpr int32_t kFiguresFont = 2;
+constexpr uint16_t kMonthsPerYear = 12;
+
+// Row buttons: plus and minus of row k at (x, kRowButtonY - kRowStep k).
+constexpr float kPlusX = 509.0f;
+constexpr float kMinusX = 557.0f;
+constexpr float kRowButtonY = 159.0f;
+constexpr float kRowStep = 15.0f;
+// Shop lines from the canvas position.
+constexpr float kLineX = 25.0f;
+constexpr float kLineY = 165.0f;
+// Within a shop line, from its left end.
+constexpr float kNameDx = 25.0f;
+constexpr float kPictureDx = 8.0f;
+constexpr float kPictureDy = -16.0f;
+constexpr float kTakingsDx = 270.0f;
+constexpr float kNetDx = 325.0f;
+constexpr float kChargesDx = 380.0f;
+constexpr float kCategoryDx = 437.0f;
+constexpr float kSalesDx = 475.0f;
+constexpr float kChargeDx = 527.0f;
+
+// Rating -1000..1000 to a bar share 0..100.
+constexpr int32_t kRatingOffset = 1000;
+constexpr int32_t kRatingPerPercent = 20;
+constexpr int32_t kPercent = 100;
+constexpr float kRatingBarX = 400.0f, kRatingBarY = 225.0f;
+constexpr float kRatioBarX = 400.0f, kRatioBarY = 210.0f;
+constexpr float kBarLength = 64.0f;
+
+struct Figure {
+    float dx, dy;
+    uint32_t (*value)(const CStatistics&);
+    bool average;
+};
+
+uint32_t Takings(const CStatistics& s) { return s.m_incomeTotal - s.m_startingFunds; }
+uint32_t Charges(const CStatistics& s) { return s.m_chargesReceived; }
+uint32_t Bonuses(const CStatistics& s) { return s.m_yearlyBonuses; }
+uint32_t Expenses(const CStatistics& s) { return s.m_expenseTotal; }
+uint32_t Rent(const CStatistics& s) { return s.m_rentExpense; }
+uint32_t Wages(const CStatistics& s) { return s.m_staffWages; }
+uint32_t Building(const CStatistics& s) { return s.m_buildingCosts; }
+uint32_t Contracts(const CStatistics& s) { return s.m_contractExpenses; }
+uint32_t Interest(const CStatistics& s) { return s.m_interest; }
+uint32_t DrawResult(const CStatistics& s) { return s.m_bonusCount; }
+uint32_t Stake(const CStatistics& s) { return s.m_bonusUnit; }
+uint32_t ShopCount(const CStatistics& s) { return s.m_shopCount; }
+uint32_t BaseCharge(const CStatistics& s) { return s.m_baseCharge; }
+
+// The totals with their averages beside them, and the plain figures.
+constexpr Figure kFigures[] = {
+    {120, 315, Takings, false},   {172, 315, Takings, true},   {120, 287, Charges, false},
+    {172, 287, Charges, true},    {120, 270, Bonuses, false},  {172, 270, Bonuses, true},
+    {150, 235, DrawResult, false}, {150, 220, Stake, false},   {293, 315, Expenses, false},
+    {345, 315, Expenses, true},   {293, 290, Rent, false},     {345, 290, Rent, true},
+    {293, 273, Wages, false},     {345, 273, Wages, true},     {293, 256, Building, false},
+    {345, 256, Building, true},   {293, 237, Contracts, false}, {345, 237, Contracts, true},
+    {293, 220, Interest, false},  {345, 220, Interest, true},  {440, 291, ShopCount, false},
+    {555, 291, BaseCharge, false},
+};
+constexpr float kDateDx = 565.0f, kDateDy = 320.0f;
+// The rating's scenery part with its monthly average, the floors and the base rating.
+constexpr float kRatingPlusDx = 460.0f, kRatingPlusAverageDx = 508.0f, kRatingPlusDy = 255.0f;
+constexpr float kFloorsDx = 593.0f, kFloorsDy = 255.0f;
+constexpr float kBaseRatingDx = 593.0f, kBaseRatingDy = 230.0f;
+
+uint32_t MonthsDivisor() { return (g_pGame ? g_pGame->m_dayCounter : 0u) + 1u; }
+
+uint16_t ShopTotal(const CStatistics* stats) { return stats ? stats->m_shopCount : 0; }
+
+// Rows shown from the first: never negative, at most a page.
+uint16_t ShownRows(const CStatistics* stats, uint16_t firstRow)
+{
+    const uint16_t total = ShopTotal(stats);
+    const size_t listed = stats ? stats->m_shops.size() : 0;
+    const size_t available = std::min<size_t>(total, listed);
+    if (firstRow >= available)
+        return 0;
+    return static_cast<uint16_t>(std::min<size_t>(available - firstRow, kFinanceRows));
+}
+
+}  // namespace
+
+// ---- Set-up ----
+
+CMallSummaryPanel::CMallSummaryPanel() : m_pBar(nullptr) { CMallSummaryPanel::Init(); }
+
+CMallSummaryPanel::~CMallSummaryPanel() { CMallSummaryPanel::Release(); }
+
+void CMallSummaryPanel::Init()
+{
+    m_firstRow = 0;
+    m_firstRowButton = 0;
+    m_rowButtonsEnd = 0;
+    m_pBar = nullptr;
+    m_shopNames = kFerroxNoTextList;
+}
+
+void CMallSummaryPanel::Release()
+{
+    delete m_pBar;
+    m_pBar = nullptr;
+    for (CFerroxImage* image : m_categoryImages)
+        delete image;
+    m_categoryImages.clear();
+    CFerroxCanvas::Release();
+    Init();
+}
+
+void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled)
+{
+    CFerroxCanvas::Build(path, x, y, scaled);
+    m_shopNames = FindList(kShopNamesList);
+    m_firstRowButton = m_widgetCount;
+    for (uint16_t k = 0; k < kFinanceRows; k++) {
+        const float rowY = kRowButtonY - kRowStep * k;
+        for (const auto& [picture, buttonX] : {std::pair{kPlusPicture, kPlusX}, std::pair{kMinusPicture, kMinusX}}) {
+            CFerroxImage* button = MakeImage(picture, buttonX, rowY, scaled);
+            button->m_visible = 1;
+            AddWidget(button);
+        }
+    }
+    m_rowButtonsEnd = m_widgetCount;
+    for (const char* picture : kCategoryPictures)
+        m_categoryImages.push_back(MakeImage(picture, 0.0f, 0.0f, scaled));
+    FerroxWidgetRecord record = {};
+    record.name = kBarPicture;
+    record.extent = kBarLength;
+    record.scaled = scaled;
+    delete m_pBar;
+    m_pBar = new CFerroxBar();
+    m_pBar->Configure(&record);
+}
+
+// ---- Events ----
+
+void CMallSummaryPanel::PressRowButton(int32_t index)
+{
+    CFerroxWidget* button = GetWidget(index);
+    CStatistics* stats = Statistics();
+    if (!button || !button->m_visible || !stats)
+        return;
+    const size_t row = static_cast<size_t>((index - m_firstRowButton) / 2) + m_firstRow;
+    if (row >= stats->m_shops.size() || row >= stats->m_shopCount)
+        return;
+    ShopRecord* shop = stats->m_shops[row];
+    if (!shop || !shop->owner)
+        return;
+    if ((index - m_firstRowButton) % 2 == 0)
+        shop->owner->IncreaseCharge();
+    else
+        shop->owner->DecreaseCharge();
+}
+
+void CMallSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    const bool rowButton = index >= m_firstRowButton && index < m_rowButtonsEnd;
+    CStatistics* stats = Statistics();
+    if (event == FERROX_WIDGET_OVER && widget) {
+        if (rowButton)
+            widget->SetColour(kRed);
+        else
+            widget->m_visible = 1;
+    } else if (event == FERROX_WIDGET_NOT_OVER && widget) {
+        if (!rowButton)
+            widget->m_visible = 0;
+        widget->SetColour(kWhite);
+    } else if (event == FERROX_WIDGET_PRESSED) {
+        ReleaseButton();
+        EndPress();
+        CInterface* ui = InterfaceGet();
+        if (index == FINANCE_CLOSE && ui)
+            ui->GetStack().RequestPop();
+        else if (rowButton)
+            PressRowButton(index);
+        else if (stats) {
+            switch (index) {
+            case FINANCE_CHARGE_DOWN:
+                if (stats->m_baseCharge >= kFinanceChargeStep)
+                    stats->m_baseCharge -= kFinanceChargeStep;
+                else
+                    stats->m_baseCharge = 0;
+                break;
+            case FINANCE_CHARGE_UP:
+                stats->m_baseCharge = stats->m_baseCharge < kFinanceChargeMax
+                                          ? std::min<uint16_t>(stats->m_baseCharge + kFinanceChargeStep, kFinanceChargeMax)
+                                          : kFinanceChargeMax;
+                break;
+            case FINANCE_STAKE_DOWN:
+                if (stats->m_bonusUnit >= kFinanceStakeStep)
+                    stats->m_bonusUnit -= kFinanceStakeStep;
+                else
+                    stats->m_bonusUnit = 0;
+                break;
+            case FINANCE_STAKE_UP:
+                stats->m_bonusUnit = stats->m_bonusUnit < kFinanceStakeMax
+                                         ? std::min<uint16_t>(stats->m_bonusUnit + kFinanceStakeStep, kFinanceStakeMax)
+                                         : kFinanceStakeMax;
+                break;
+            case FINANCE_LIST_UP:
+                m_firstRow = m_firstRow < kFinanceRows + 1 ? 0 : m_firstRow - kFinanceRows;
+                break;
+            case FINANCE_LIST_DOWN:
+                if (m_firstRow + kFinanceRows < stats->m_shopCount)
+                    m_firstRow += kFinanceRows;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    if (m_firstRow > ShopTotal(stats))
+        m_firstRow = 0;
+}
+
+// ---- Drawing ----
+
+void CMallSummaryPanel::DrawShopLine(const ShopRecord* shop, float x, float y)
+{
+    if (!shop)
+        return;
+    DrawNumber(kFiguresFont, shop->shopNumber, x, y, FERROX_ALIGN_LEFT);
+    DrawListText(kFiguresFont, m_shopNames, shop->grade, x + kNameDx, y);
+    if (shop->category < m_categoryImages.size())
+        m_categoryImages[shop->category]->Draw(x + kPictureDx, y + kPictureDy);
+    const int32_t baseCharge = Statistics() ? Statistics()->m_baseCharge : 0;
+    DrawNumber(kFiguresFont, shop->takingsTotal, x + kTakingsDx, y, FERROX_ALIGN_RIGHT);
+    DrawNumber(kFiguresFont, static_cast<int64_t>(shop->takingsTotal) - shop->chargesPaid, x + kNetDx, y,
+               FERROX_ALIGN_RIGHT);
+    DrawNumber(kFiguresFont, shop->chargesPaid, x + kChargesDx, y, FERROX_ALIGN_RIGHT);
+    DrawNumber(kFiguresFont, shop->category, x + kCategoryDx, y, FERROX_ALIGN_RIGHT);
+    DrawNumber(kFiguresFont, shop->salesCount, x + kSalesDx, y, FERROX_ALIGN_RIGHT);
+    DrawNumber(kFiguresFont, baseCharge + shop->chargeAdjust, x + kChargeDx, y, FERROX_ALIGN_RIGHT);
+}
+
+void CMallSummaryPanel::Render()
+{
+    CFerroxCanvas::Render();
+    CStatistics* stats = Statistics();
+    const float x = m_x, y = m_y;
+    const uint32_t months = MonthsDivisor();
+    if (stats) {
+        for (const Figure& figure : kFigures) {
+            const uint32_t value = figure.value(*stats);
+            DrawNumber(kFiguresFont, figure.average ? value / months : value, x + figure.dx, y + figure.dy,
+                       FERROX_ALIGN_RIGHT);
+        }
+        DrawNumber(kFiguresFont, stats->m_ratingPlus, x + kRatingPlusDx, y + kRatingPlusDy, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, static_cast<int32_t>(stats->m_ratingPlus) / static_cast<int32_t>(months),
+                   x + kRatingPlusAverageDx, y + kRatingPlusDy, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, stats->m_baseRating, x + kBaseRatingDx, y + kBaseRatingDy, FERROX_ALIGN_RIGHT);
+    }
+    if (g_pGame) {
+        const uint16_t counter = g_pGame->m_dayCounter;
+        DrawString(kFiguresFont,
+                   std::to_string(counter % kMonthsPerYear + 1) + "/" +
+                       std::to_string(g_pGame->m_startYear + counter / kMonthsPerYear),
+                   x + kDateDx, y + kDateDy, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, g_pGame->GetCurrentFloor(), x + kFloorsDx, y + kFloorsDy, FERROX_ALIGN_RIGHT);
+    }
+    if (stats && m_pBar) {
+        const int32_t rating = stats->m_rating;
+        m_pBar->SetPercent(static_cast<uint8_t>(std::clamp(rating + kRatingOffset, 0, 2 * kRatingOffset) / kRatingPerPercent));
+        m_pBar->SetColour(rating < 0 ? kRed : kGreen);
+        m_pBar->Draw(x + kRatingBarX, y + kRatingBarY);
+        const int32_t both = static_cast<int32_t>(static_cast<uint16_t>(stats->m_dirtPenalty)) +
+                             static_cast<uint16_t>(stats->m_criminalsPresent);
+        if (both > 0) {
+            m_pBar->SetPercent(static_cast<uint8_t>(static_cast<uint16_t>(stats->m_dirtPenalty) * kPercent / both));
+            m_pBar->SetColour(kGrey);
+            m_pBar->Draw(x + kRatioBarX, y + kRatioBarY);
+        }
+    }
+    const uint16_t shown = ShownRows(stats, m_firstRow);
+    for (uint16_t k = 0; k < shown; k++) {
+        for (int32_t side = 0; side < 2; side++) {
+            if (CFerroxWidget* button = GetWidget(m_firstRowButton + 2 * k + side))
+                button->m_visible = 1;
+        }
+        DrawShopLine(stats->m_shops[m_firstRow + k], x + kLineX, y + kLineY - kRowStep * k);
+    }
+    for (int32_t index = m_firstRowButton + 2 * shown; index < m_rowButtonsEnd; index++) {
+        if (CFerroxWidget* button = GetWidget(index))
+            button->m_visible = 0;
+    }
+}

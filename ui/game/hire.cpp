@@ -1,0 +1,180 @@
+// The staff hire page: one row per job with its title, picture, level and wage, and an OK button that starts
+// placing a new member of that job.
+#include "ui/game/management.h"
+
+#include <cstdlib>
+
+#include "engine/asset.h"
+#include "engine/dynobject.h"
+#include "engine/level.h"
+#include "game/spawner.h"
+#include "ui/game/management_local.h"
+
+using namespace management;
+
+namespace {
+
+constexpr const char* kJobTitlesList = "jobtitles";
+constexpr const char* kOkPicture = "./images/panels/hire/ok.png";
+constexpr const char* kJobPictures[] = {
+    "./images/panels/staff/clean.png",
+    "./images/panels/staff/maint.png",
+    "./images/panels/staff/security.png",
+};
+// The rows in the order of the per-category levels: template category and factory name text.
+constexpr const char* kRows[][2] = {
+    {"CLEANING", "cleaner"},
+    {"ENGINEER", "maintenance"},
+    {"GARDENER", "maintenance"},
+    {"SECURITY", "security"},
+};
+constexpr float kOkX = 255.0f;
+constexpr float kOkY = 127.0f;
+constexpr float kRowY = 212.0f;
+constexpr float kRowStep = 15.0f;
+constexpr float kTitleX = 25.0f;
+constexpr float kImageX = 150.0f;
+constexpr float kImageDy = -7.0f;
+constexpr float kLevelX = 215.0f;
+constexpr float kWageX = 246.0f;
+constexpr int32_t kTextFont = 1;
+
+// A 16-bit unsigned number; anything else reads as 0.
+uint16_t ReadNumber(const std::string& text)
+{
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+    return value <= UINT16_MAX ? static_cast<uint16_t>(value) : 0;
+}
+
+}  // namespace
+
+void HireReadValues(const std::vector<std::string>& values, HireEntry* entry)
+{
+    uint16_t* fields[] = {&entry->titleIndex, &entry->imageIndex, &entry->baseWage};
+    for (size_t i = 0; i < sizeof(fields) / sizeof(fields[0]); i++)
+        *fields[i] = i < values.size() ? ReadNumber(values[i]) : 0;
+}
+
+CStaffHirePanel::CStaffHirePanel() { CStaffHirePanel::Init(); }
+
+CStaffHirePanel::~CStaffHirePanel() { CStaffHirePanel::Release(); }
+
+void CStaffHirePanel::Init()
+{
+    m_titleList = 0;
+    m_firstButton = 0;
+}
+
+void CStaffHirePanel::Release()
+{
+    for (HireEntry* entry : m_entries)
+        delete entry;
+    m_entries.clear();
+    for (CFerroxImage* image : m_jobImages)
+        delete image;
+    m_jobImages.clear();
+    CFerroxCanvas::Release();
+    Init();
+}
+
+void CStaffHirePanel::Build(const char* path, float x, float y, int32_t scaled)
+{
+    CFerroxCanvas::Build(path, x, y, scaled);
+    m_titleList = FindList(kJobTitlesList);
+    m_firstButton = m_widgetCount;
+    for (const auto& row : kRows)
+        AddHireEntry(row[0], row[1]);
+    for (const char* picture : kJobPictures)
+        m_jobImages.push_back(MakeImage(picture, 0.0f, 0.0f, scaled));
+}
+
+void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName)
+{
+    auto* entry = new HireEntry{};
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    if (manager) {
+        entry->templateA = manager->FindTemplate(category, 0);
+        entry->templateB = manager->FindTemplate(category, 1);
+        entry->factory = manager->FindFactory(factoryName, nullptr);
+    }
+    // A job that cannot be hired shows zeros.
+    if (entry->templateA && entry->factory)
+        HireReadValues(entry->templateA->GetValues(), entry);
+    const float buttonY = kOkY - kRowStep * static_cast<float>(m_entries.size());
+    m_entries.push_back(entry);
+    CFerroxImage* button = MakeImage(kOkPicture, kOkX, buttonY, 0);
+    button->m_visible = 1;
+    AddWidget(button);
+}
+
+void CStaffHirePanel::HireStaff(uint16_t row)
+{
+    if (row >= m_entries.size())
+        return;
+    HireEntry* entry = m_entries[row];
+    // A job with only one template hires that one.
+    CFerroxAssetSet* chosen = (std::rand() & 1) ? entry->templateA : entry->templateB;
+    if (!chosen)
+        chosen = entry->templateA ? entry->templateA : entry->templateB;
+    CSpawner* spawner = CSpawner::GetInstance();
+    if (!chosen || !entry->factory || !spawner)
+        return;
+    CFerroxLevelManager* levels = g_pFerroxGame ? g_pFerroxGame->m_pLevelManager : nullptr;
+    entry->factory->SetOwner(levels ? levels->GetWorld() : nullptr);
+    spawner->BeginStaffHire(chosen, entry->factory);
+}
+
+void CStaffHirePanel::OnWidgetEvent(int32_t index, int32_t event)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    const bool okButton = m_firstButton > 0 && index >= m_firstButton;
+    if (event == FERROX_WIDGET_OVER && widget) {
+        if (okButton)
+            widget->SetColour(kWhite);
+        else
+            widget->m_visible = 1;
+        return;
+    }
+    if (event == FERROX_WIDGET_NOT_OVER && widget) {
+        if (okButton)
+            widget->SetColour(kOrange);
+        else
+            widget->m_visible = 0;
+        return;
+    }
+    if (event != FERROX_WIDGET_PRESSED)
+        return;
+    CInterface* ui = InterfaceGet();
+    if (index == HIRE_CLOSE) {
+        if (ui)
+            ui->GetStack().RequestPop();
+        ReleaseButton();
+        EndPress();
+        return;
+    }
+    if (!okButton)
+        return;
+    HireStaff(static_cast<uint16_t>(index - m_firstButton));
+    ReleaseButton();
+    EndPress();
+    if (ui)
+        ui->CloseCanvases();
+}
+
+void CStaffHirePanel::Render()
+{
+    CFerroxCanvas::Render();
+    const CStatistics* stats = Statistics();
+    for (size_t k = 0; k < m_entries.size(); k++) {
+        const HireEntry* entry = m_entries[k];
+        const float y = kRowY - kRowStep * static_cast<float>(k);
+        DrawListText(kTextFont, m_titleList, entry->titleIndex, kTitleX, y);
+        if (entry->imageIndex < m_jobImages.size())
+            m_jobImages[entry->imageIndex]->Draw(kImageX, y + kImageDy);
+        const int32_t level = static_cast<int16_t>(CategoryLevel(stats, k));
+        DrawNumber(kTextFont, level, kLevelX, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kTextFont, entry->baseWage + kHireWageStep * level, kWageX, y, FERROX_ALIGN_RIGHT);
+    }
+}

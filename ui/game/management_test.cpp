@@ -1,0 +1,368 @@
+// Tests of the management menu, the finance page, the contracts panel and the hire page, drawn with the
+// recording twins; the statistics and the technology tree are set by each test.
+#include "ui/game/management.h"
+
+#include "engine/techtree.h"
+#include "ui/game/ingame_testing_local.h"
+
+namespace {
+
+// Three contract categories; the second lacks its first contract.
+constexpr char kContracts[] =
+    "<TECHNOLOGIES>\n"
+    "<cleaning>\n<c1>\n1000\n299\n500\n</c1>\n<c2>\n1001\n300\n700\n</c2>\n</cleaning>\n"
+    "<engineering>\n<e2>\n2001\n150\n900\n</e2>\n</engineering>\n"
+    "<gardening>\n<g1>\n3000\n0\n100\n</g1>\n</gardening>\n"
+    "</TECHNOLOGIES>\n";
+
+class ManagementTest : public UiGameTest {
+protected:
+    void SetUp() override
+    {
+        UiGameTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        std::vector<std::array<int32_t, 4>> five, fourteen;
+        for (int k = 0; k < 5; k++)
+            five.push_back({10 + 30 * k, 10, 20, 20});
+        for (int k = 0; k < 14; k++)
+            fourteen.push_back({10 + 30 * k, 300, 20, 20});
+        UiPaintPanel("images/panels/main/manage/00_start.png", 200, 60, five);
+        UiPaintPanel("images/panels/finance/finance.png", 700, 340, fourteen);
+        UiPaintPanel("images/panels/contractors/contractors.png", 400, 260, {{370, 230, 20, 20}});
+        UiPaintPanel("images/panels/hire/hire.png", 300, 230, {{270, 200, 20, 20}});
+        for (const char* button : {"images/panels/contractors/ok.png", "images/panels/hire/ok.png",
+                                   "images/panels/shoppopup/plus.png", "images/panels/shoppopup/minus.png",
+                                   "images/panels/finance/shopcat-fashion.png", "images/panels/finance/shopcat-food.png"})
+            ASSERT_TRUE(UiPicture(20, 12, {200, 120, 0, 255}).Write(button));
+        stats = CDynamicObjectManager::Instance()->GetStatistics();
+        game->m_pTechTree = new CFerroxTechTree();
+        CFerroxTagTree technologies;
+        ASSERT_TRUE(technologies.LoadFromMemory(kContracts, sizeof(kContracts) - 1));
+        ASSERT_EQ(game->m_pTechTree->LoadTechnologies(&technologies, nullptr), 1);
+        for (uint16_t id : {1000, 1001, 2001, 3000})
+            game->m_pTechTree->FindEntry(id)->state = FERROX_TECH_WAITING;
+        stats->m_categories = {0, 0, 0};
+    }
+    void TearDown() override
+    {
+        stats = nullptr;
+        UiGameTest::TearDown();
+    }
+    CMallSummaryPanel* Finance() { return dynamic_cast<CMallSummaryPanel*>(ui->m_pMallSummaryPanel); }
+    CContractsPanel* Contracts() { return dynamic_cast<CContractsPanel*>(ui->m_pContractsPanel); }
+    CStaffHirePanel* Hire() { return dynamic_cast<CStaffHirePanel*>(ui->m_pStaffHirePanel); }
+    static void Press(CFerroxCanvas* panel, int32_t index) { panel->OnWidgetEvent(index, FERROX_WIDGET_PRESSED); }
+    void Shops(uint16_t count)
+    {
+        records.assign(count, ShopRecord{});
+        stats->m_shops.clear();
+        for (ShopRecord& record : records)
+            stats->m_shops.push_back(&record);
+        stats->m_shopCount = count;
+    }
+    int VisibleRowButtons()
+    {
+        int visible = 0;
+        for (int32_t i = Finance()->GetFirstRowButton(); i < Finance()->GetWidgetCount(); i++)
+            visible += Finance()->GetWidget(i)->m_visible;
+        return visible;
+    }
+    std::vector<UiDrawRecord> Bars() const
+    {
+        std::vector<UiDrawRecord> bars;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            if (record.picture.find("bar.png") != std::string::npos)
+                bars.push_back(record);
+        return bars;
+    }
+    // Whether the panel's background is drawn with the open canvases.
+    bool OnScreen(const std::string& picture)
+    {
+        uiDrawRecords.clear();
+        ui->Render();
+        return Drew(picture);
+    }
+    void RenderOnly(CFerroxCanvas* panel)
+    {
+        uiDrawRecords.clear();
+        panel->Render();
+    }
+
+    CStatistics* stats = nullptr;
+    std::vector<ShopRecord> records;
+};
+
+// ---- Management menu ----
+
+TEST_F(ManagementTest, MenuOpensThePanelsAndAFurtherWidgetClosesAll)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CFerroxCanvas* menu = ui->m_pManagementPanel;
+    ASSERT_EQ(menu->GetWidgetCount(), 6);
+
+    Open(menu);
+    Press(menu, MANAGEMENT_FINANCE);
+    ui->Update(0.01f);
+    EXPECT_TRUE(OnScreen("finance.png"));
+    EXPECT_FALSE(OnScreen("manage/00_start.png"));
+    EXPECT_EQ(std::count(ui->samples.begin(), ui->samples.end(), kManagementFinanceSample), 1);
+
+    Open(menu);
+    Press(menu, MANAGEMENT_CONTRACTS);
+    EXPECT_TRUE(OnScreen("contractors.png"));
+    EXPECT_FALSE(OnScreen("finance.png"));
+    EXPECT_EQ(std::count(ui->samples.begin(), ui->samples.end(), kManagementFinanceSample), 1);
+
+    // The fifth widget closes the menu with everything else; hovering it shows no tooltip.
+    Open(menu);
+    ui->GetStack().Push(ui->m_pHistoryPanel, 0);
+    ui->m_tooltipText = 0xFFFF;
+    menu->OnWidgetEvent(5, FERROX_WIDGET_OVER);
+    EXPECT_EQ(ui->m_tooltipText, 0xFFFF);
+    menu->OnWidgetEvent(MANAGEMENT_CONTRACTS, FERROX_WIDGET_OVER);
+    EXPECT_EQ(ui->m_tooltipText, 3);
+    Press(menu, 5);
+    EXPECT_FALSE(OnScreen("manage/00_start.png"));
+    EXPECT_FALSE(OnScreen("messages.png"));
+    EXPECT_TRUE(OnScreen("base.png"));
+}
+
+// ---- Finance ----
+
+TEST_F(ManagementTest, FinanceSettingsStayWithinTheirBounds)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CMallSummaryPanel* finance = Finance();
+    ASSERT_NE(finance, nullptr);
+    ASSERT_EQ(finance->GetFirstRowButton(), 15);
+
+    stats->m_baseCharge = 0;
+    Press(finance, FINANCE_CHARGE_DOWN);
+    EXPECT_EQ(stats->m_baseCharge, 0);
+    stats->m_baseCharge = 1000;
+    Press(finance, FINANCE_CHARGE_UP);
+    EXPECT_EQ(stats->m_baseCharge, 1000);
+    stats->m_baseCharge = 100;
+    for (int i = 0; i < 3; i++)
+        Press(finance, FINANCE_CHARGE_UP);
+    EXPECT_EQ(stats->m_baseCharge, 250);
+
+    stats->m_bonusUnit = 10000;
+    Press(finance, FINANCE_STAKE_UP);
+    EXPECT_EQ(stats->m_bonusUnit, 10000);
+    stats->m_bonusUnit = 0;
+    Press(finance, FINANCE_STAKE_DOWN);
+    EXPECT_EQ(stats->m_bonusUnit, 0);
+    Press(finance, FINANCE_STAKE_UP);
+    EXPECT_EQ(stats->m_bonusUnit, 1000);
+
+    // The inert buttons change nothing.
+    Press(finance, 8);
+    EXPECT_EQ(stats->m_baseCharge, 250);
+    EXPECT_EQ(stats->m_bonusUnit, 1000);
+}
+
+TEST_F(ManagementTest, FinanceListPagesAndShowsOnlyListedShops)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CMallSummaryPanel* finance = Finance();
+    Shops(20);
+    for (uint16_t expected : {9, 18, 18}) {
+        Press(finance, FINANCE_LIST_DOWN);
+        EXPECT_EQ(finance->GetFirstRow(), expected);
+    }
+    RenderOnly(finance);
+    EXPECT_EQ(VisibleRowButtons(), 4);
+    Press(finance, FINANCE_LIST_UP);
+    Press(finance, FINANCE_LIST_UP);
+    EXPECT_EQ(finance->GetFirstRow(), 0);
+
+    // When the shops below the first shown row vanish, no row shows and the next event goes back to the top.
+    Press(finance, FINANCE_LIST_DOWN);
+    Press(finance, FINANCE_LIST_DOWN);
+    Shops(5);
+    RenderOnly(finance);
+    EXPECT_EQ(VisibleRowButtons(), 0);
+    finance->OnWidgetEvent(1, FERROX_WIDGET_NOT_OVER);
+    EXPECT_EQ(finance->GetFirstRow(), 0);
+
+    RenderOnly(finance);
+    EXPECT_EQ(VisibleRowButtons(), 10);
+    // A hidden pair ignores presses, and a listed shop without a shop object is skipped.
+    Press(finance, finance->GetFirstRowButton() + 12);
+    Press(finance, finance->GetFirstRowButton());
+
+    // Category pictures outside the table draw nothing.
+    records[0].category = 0;
+    records[1].category = 5;
+    records[2].category = kShopCategoryPictures;
+    records[3].category = 0xFFFF;
+    records[4].category = kShopCategoryPictures + 1;
+    RenderOnly(finance);
+    EXPECT_EQ(TextsOf("shopcat").size(), 0u);
+    int pictures = 0;
+    for (const UiDrawRecord& record : uiDrawRecords)
+        pictures += record.picture.find("shopcat-") != std::string::npos;
+    EXPECT_EQ(pictures, 2);
+}
+
+TEST_F(ManagementTest, FinanceBarsAndAverages)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CMallSummaryPanel* finance = Finance();
+    stats->m_dirtPenalty = 0;
+    stats->m_criminalsPresent = 0;
+
+    stats->m_rating = -1000;
+    RenderOnly(finance);
+    EXPECT_TRUE(Bars().empty());
+    stats->m_rating = 0;
+    RenderOnly(finance);
+    ASSERT_EQ(Bars().size(), 1u);
+    EXPECT_EQ(Bars()[0].tint.green, 255);
+    EXPECT_EQ(Bars()[0].tint.red, 0);
+    stats->m_rating = -1;
+    RenderOnly(finance);
+    ASSERT_EQ(Bars().size(), 1u);
+    EXPECT_EQ(Bars()[0].tint.red, 255);
+
+    stats->m_dirtPenalty = 1;
+    stats->m_criminalsPresent = 3;
+    RenderOnly(finance);
+    ASSERT_EQ(Bars().size(), 2u);
+    EXPECT_EQ(Bars()[1].tint.red, 190);
+
+    // Month 0 divides by one: every average equals its total.
+    stats->m_chargesReceived = 4321;
+    stats->m_rentExpense = 7000;
+    game->m_dayCounter = 0;
+    RenderOnly(finance);
+    EXPECT_EQ(TextsOf("4321").size(), 2u);
+    EXPECT_EQ(TextsOf("7000").size(), 2u);
+    game->m_dayCounter = 1;
+    RenderOnly(finance);
+    EXPECT_EQ(TextsOf("4321").size(), 1u);
+    EXPECT_EQ(TextsOf("2160").size(), 1u);
+}
+
+TEST_F(ManagementTest, PanelsDrawNoFiguresWithoutTheirFonts)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts(1));
+    Shops(3);
+    stats->m_chargesReceived = 4321;
+    for (CFerroxCanvas* panel : {ui->m_pMallSummaryPanel, ui->m_pContractsPanel, ui->m_pStaffHirePanel}) {
+        RenderOnly(panel);
+        for (const UiDrawRecord& record : uiDrawRecords)
+            EXPECT_NE(record.picture.find(".png"), std::string::npos) << record.picture;
+    }
+    EXPECT_TRUE(locale->texts.empty());
+}
+
+// ---- Contracts ----
+
+TEST_F(ManagementTest, ContractsKeepOneSlotAndButtonPerCategory)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CContractsPanel* contracts = Contracts();
+    ASSERT_NE(contracts, nullptr);
+    const uint16_t first = contracts->GetFirstButton();
+    ASSERT_EQ(contracts->GetSlots().size(), 3u);
+    ASSERT_EQ(contracts->GetWidgetCount(), first + 3);
+    EXPECT_EQ(contracts->GetSlots()[1], nullptr);
+    EXPECT_FALSE(contracts->GetWidget(first + 1)->m_visible);
+    EXPECT_TRUE(contracts->GetWidget(first + 2)->m_visible);
+
+    // The third button signs the third category, not the one after the gap.
+    Press(contracts, first + 1);
+    EXPECT_EQ(stats->m_contractExpenses, 0u);
+    Press(contracts, first + 2);
+    EXPECT_EQ(game->m_pTechTree->FindEntry(3000)->state, FERROX_TECH_DEVELOPING);
+    EXPECT_EQ(stats->m_contractExpenses, 100u);
+    EXPECT_FALSE(contracts->GetWidget(first + 2)->m_visible);
+    // A signed contract cannot be signed again.
+    Press(contracts, first + 2);
+    EXPECT_EQ(stats->m_contractExpenses, 100u);
+
+    // A running contract of no length shows a full yellow bar, and no duration.
+    game->m_pTechTree->FindEntry(3000)->progress = 1;
+    RenderOnly(contracts);
+    ASSERT_EQ(Bars().size(), 1u);
+    EXPECT_EQ(Bars()[0].tint.blue, 0);
+    EXPECT_EQ(Bars()[0].tint.green, 255);
+
+    // An empty slot stays empty when advanced; an index past the slots is ignored.
+    contracts->AdvanceContract(1);
+    contracts->AdvanceContract(7);
+    EXPECT_EQ(contracts->GetSlots()[1], nullptr);
+    contracts->LoadContracts();
+    EXPECT_EQ(contracts->GetSlots()[0], game->m_pTechTree->FindEntry(1000));
+}
+
+TEST_F(ManagementTest, ContractRowsShowLevelPriceDurationOrDashes)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CContractsPanel* contracts = Contracts();
+    stats->m_categories = {3, 0};
+    RenderOnly(contracts);
+    EXPECT_EQ(TextsOf("300").size(), 1u);
+    EXPECT_EQ(TextsOf("3").size(), 1u);
+    EXPECT_EQ(TextsOf("500").size(), 1u);
+    // 299 steps make 1 unit.
+    ASSERT_EQ(TextsOf("1").size(), 1u);
+    EXPECT_EQ(TextsOf("1")[0].alignment, FERROX_ALIGN_RIGHT);
+    // The category past the level list shows -1; the one without contracts shows two dashes.
+    EXPECT_EQ(TextsOf("-1").size(), 1u);
+    EXPECT_EQ(TextsOf("-").size(), 2u);
+
+    // After the last contract of the first category, its row shows dashes too.
+    contracts->AdvanceContract(0);
+    EXPECT_EQ(contracts->GetSlots()[0], game->m_pTechTree->FindEntry(1001));
+    contracts->AdvanceContract(0);
+    EXPECT_EQ(contracts->GetSlots()[0], nullptr);
+    RenderOnly(contracts);
+    EXPECT_EQ(TextsOf("-").size(), 4u);
+    EXPECT_EQ(locale->texts.size(), 6u);
+
+    // Closing touches no contract.
+    Open(contracts);
+    Click(contracts->GetX() + 380.0f, contracts->GetY() + 240.0f);
+    EXPECT_FALSE(OnScreen("contractors.png"));
+    EXPECT_EQ(game->m_pTechTree->FindEntry(3000)->state, FERROX_TECH_WAITING);
+    EXPECT_EQ(stats->m_contractExpenses, 0u);
+}
+
+// ---- Hire ----
+
+TEST_F(ManagementTest, HireValuesDefaultToZero)
+{
+    HireEntry entry{7, 7, 0, 7, nullptr, nullptr, nullptr};
+    HireReadValues({"2", "1"}, &entry);
+    EXPECT_EQ(entry.titleIndex, 2);
+    EXPECT_EQ(entry.imageIndex, 1);
+    EXPECT_EQ(entry.baseWage, 0);
+    HireReadValues({"x", "70000", "300"}, &entry);
+    EXPECT_EQ(entry.titleIndex, 0);
+    EXPECT_EQ(entry.imageIndex, 0);
+    EXPECT_EQ(entry.baseWage, 300);
+}
+
+TEST_F(ManagementTest, HireRowsWithoutTemplatesShowZerosAndHireNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CStaffHirePanel* hire = Hire();
+    ASSERT_NE(hire, nullptr);
+    ASSERT_EQ(hire->GetEntries().size(), 4u);
+    stats->m_categories = {2, 0, 0, 0};
+    RenderOnly(hire);
+    // Level 2 of a job without a wage: 2 and 100.
+    EXPECT_EQ(TextsOf("2").size(), 1u);
+    EXPECT_EQ(TextsOf("100").size(), 1u);
+
+    Open(hire);
+    Press(hire, hire->GetFirstButton() + 3);
+    hire->HireStaff(9);
+    EXPECT_FALSE(OnScreen("hire.png"));
+}
+
+}  // namespace
