@@ -1,0 +1,197 @@
+// The "<OBJECTS>" reader: a window of four lines finds each record header, the object reads the rest.
+#include "game/objectsreader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include "engine/blockmesh.h"
+#include "engine/convert.h"
+#include "engine/file.h"
+#include "game/building.h"
+#include "game/factories.h"
+#include "game/objectmgr.h"
+#include "game/shop.h"
+#include "game/templates.h"
+
+namespace {
+
+// Characters are made with their own model copy, building objects with a clone of the pooled one.
+constexpr int kCharacterModelMode = 2;
+constexpr int kBuildingModelMode = 1;
+
+enum RecordLine { kLineNumber = 0, kLineStorey, kLineModel, kLineFactory };
+
+bool IsCharacterFactory(const char* name)
+{
+    for (const char* character : {kShopperFactoryName, kCriminalFactoryName, kCleanerFactoryName,
+                                  kSecurityFactoryName, kMaintenanceFactoryName}) {
+        if (std::strcmp(name, character) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The template whose model has exactly this name; a record names its model in full.
+CFerroxAssetSet* TemplateNamed(CDynamicObjectManager* manager, const std::string& model)
+{
+    if (model.empty())
+        return nullptr;
+    for (CObjectCategory* category : manager->GetCategories()) {
+        for (CFerroxAssetSet* set : category->templates) {
+            const char* name = GetTemplateModelName(set);
+            if (name && model == name)
+                return set;
+        }
+    }
+    return nullptr;
+}
+
+CFerroxObjectFactory* FactoryNamed(CDynamicObjectManager* manager, const std::string& name, CFerroxWorld* world)
+{
+    for (CFerroxObjectFactory* factory : manager->GetFactories()) {
+        if (factory->GetName() && name == factory->GetName())
+            return manager->FindFactory(factory->GetName(), world);
+    }
+    return nullptr;
+}
+
+bool IsEndLine(const std::string& line)
+{
+    return line.find(kObjectsSectionEndTag) != std::string::npos || line == kObjectsSectionTag;
+}
+
+class ObjectsReader {
+public:
+    ObjectsReader(CFerroxTagFile* file, CFerroxWorld* world, CFerroxBlockMesh* ground, CPlacementController* controller)
+        : m_file(file), m_world(world), m_ground(ground), m_controller(controller),
+          m_manager(CDynamicObjectManager::Instance())
+    {
+    }
+
+    ObjectsReadCount Run()
+    {
+        ObjectsReadCount count = {0, 0};
+        if (m_file->SeekTag(kObjectsSectionTag) != 0)
+            return count;
+        for (;;) {
+            Fill();
+            if (m_window.empty() || IsEndLine(m_window.front()))
+                break;
+            if (!IsHeader()) {
+                // Lines that begin no record: what is left of a dropped one.
+                m_window.pop_front();
+                continue;
+            }
+            if (ReadRecord())
+                count.loaded++;
+            else
+                count.dropped++;
+        }
+        RaiseShopCounter();
+        return count;
+    }
+
+private:
+    void Fill()
+    {
+        while (m_window.size() < kObjectHeaderLines && !m_file->IsEof()) {
+            std::string line;
+            m_file->ReadLine(line);
+            m_window.push_back(line);
+        }
+    }
+
+    // A number, a storey number, a known model and a factory's full name.
+    bool IsHeader()
+    {
+        if (m_window.size() < kObjectHeaderLines)
+            return false;
+        unsigned number = 0;
+        int storey = 0;
+        return FromString<unsigned>(m_window[kLineNumber], number) && FromString<int>(m_window[kLineStorey], storey) &&
+               TemplateNamed(m_manager, m_window[kLineModel]) &&
+               FactoryNamed(m_manager, m_window[kLineFactory], m_world);
+    }
+
+    // Makes the object of the header in the window; false when the record was dropped.
+    bool ReadRecord()
+    {
+        int storeyIndex = -1;
+        FromString<int>(m_window[kLineStorey], storeyIndex);
+        CFerroxAssetSet* set = TemplateNamed(m_manager, m_window[kLineModel]);
+        CFerroxObjectFactory* factory = FactoryNamed(m_manager, m_window[kLineFactory], m_world);
+        const bool character = IsCharacterFactory(factory->GetName());
+        m_window.clear();
+        CFerroxBlockMesh* storey = storeyIndex >= 0 && m_ground ? m_ground->GetLinked(storeyIndex) : nullptr;
+        if (!storey)
+            return false;
+        FerroxObjectDescriptor descriptor = {};
+        descriptor.assetSet = set;
+        descriptor.modelMode = character ? kCharacterModelMode : kBuildingModelMode;
+        descriptor.floorObject = storey;
+        CFerroxObject* object = m_manager->CreateObject(factory, &descriptor);
+        if (!object)
+            return false;
+        CFerroxIOObject* saved = dynamic_cast<CFerroxIOObject*>(object);
+        if (character) {
+            if (saved)
+                saved->Load(m_file);
+            return true;
+        }
+        CBaseObject* building = dynamic_cast<CBaseObject*>(object);
+        if (!building) {
+            m_manager->RemoveObject(object, 1);
+            return false;
+        }
+        building->CFerroxIOObject::Load(m_file);
+        if (!Stand(building, storey)) {
+            m_manager->RemoveObject(object, 1);
+            return false;
+        }
+        CPlacementRecord record = {m_world, m_controller, set, 1, storey};
+        if (!building->Place(&record)) {
+            m_manager->RemoveObject(object, 1);
+            return false;
+        }
+        building->Load(m_file);
+        return true;
+    }
+
+    // The object goes on the storey only where its whole footprint lies on the grid.
+    static bool Stand(CBaseObject* building, CFerroxBlockMesh* storey)
+    {
+        const GxV3d* position = building->GetPosition();
+        if (!position || building->SetGridPosition(*position, storey) != 0)
+            return false;
+        return storey->IsAreaInside(building->GetFirstCell(), building->GetRows(), building->GetColumns(), 1) != 0;
+    }
+
+    void RaiseShopCounter()
+    {
+        for (CFloorObjects* record : m_manager->GetFloors()) {
+            for (CFerroxObject* object : record->shops) {
+                if (CShop* shop = dynamic_cast<CShop*>(object))
+                    g_shopCounter = std::max<int32_t>(g_shopCounter, shop->GetRecord().shopNumber);
+            }
+        }
+    }
+
+    CFerroxTagFile* m_file;
+    CFerroxWorld* m_world;
+    CFerroxBlockMesh* m_ground;
+    CPlacementController* m_controller;
+    CDynamicObjectManager* m_manager;
+    std::deque<std::string> m_window;
+};
+
+}  // namespace
+
+ObjectsReadCount ReadObjects(CFerroxTagFile* file, CFerroxWorld* world, CFerroxBlockMesh* ground,
+                             CPlacementController* controller)
+{
+    if (!file)
+        return {0, 0};
+    return ObjectsReader(file, world, ground, controller).Run();
+}
