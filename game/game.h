@@ -20,12 +20,22 @@
 #include <string>
 
 #include "engine/base.h"
+#include "gfx/core/gx.h"
 
 // A yes-button action of the confirmation panel.
 typedef void (*GameConfirmCallback)();
 
 class CSoundManager;
 class CFerroxObject;
+class CFerroxPicker;
+class CFerroxWorld;
+class CConditions;
+class CSpawner;
+class CFloorManager;
+class CPlacementController;
+class CGameShell;
+class CObjectManagerSeam;
+struct GxRaster;
 class CFerroxAssetSet;
 class CFerroxObjectFactory;
 
@@ -72,9 +82,24 @@ public:
     virtual int32_t GetCurrentFloor() = 0;
 };
 
-// Game states the interface asks for.
+// Game states: brand splash, logo and loading, front end, in game, start the chosen game, leave it.
+constexpr int32_t kGameStateSplash = 1;
+constexpr int32_t kGameStateLoading = 2;
+constexpr int32_t kGameStateFrontEnd = 3;
 constexpr int32_t kGameStateInGame = 4;
+constexpr int32_t kGameStateStart = 5;
 constexpr int32_t kGameStateLeave = 6;
+// Seconds each of the first two states lasts, and the scaled seconds of one game day.
+constexpr float kGameSplashSeconds = 4.0f;
+constexpr float kGameDaySeconds = 150.0f;
+// Scenario results: samples and in-game message of the leave question.
+constexpr int32_t kGameLoseSample = 6;
+constexpr int32_t kGameWinSample = 7;
+constexpr uint16_t kGameLeaveQuestion = 36;
+// Technology ids are category x 1000 + index; messages 14 + category tell of an unlock.
+constexpr int32_t kGameTechCategoryStep = 1000;
+constexpr int16_t kGameUnlockMessageBase = 14;
+constexpr int32_t kGameStaffCategories = 4;
 // The tile command's value that keeps the current tile type.
 constexpr int32_t kGameKeepFloorTile = -1;
 
@@ -93,6 +118,40 @@ public:
     void Init() override;
     void Release() override;
     ~CGame() override;
+
+    // The game states and the frame (game/gamestates.cpp).
+    int Create(HWND window, const char* name) override;
+    int ChooseVideoMode(int* adapter, int* mode) override;
+    void Update(float frameTime) override;
+    void Render() override;
+    // Makes every game-side object once, after the loading picture; 0 when the level list cannot be read.
+    int SetUpGame();
+    // Builds the current level's world and puts the camera, the placement, the spawner and the sound in it.
+    void StartLevel();
+    // Takes the level down: objects, world, floors, interface panels; the front end can take over.
+    void LeaveLevel();
+    // The in-game frame: scenario result, clock, then every subsystem with real or scaled time.
+    void UpdateInGame();
+    // 1 once SetUpGame ran to its end.
+    int IsSetUp() const { return m_setUp; }
+    // The world of the running level, or null.
+    CFerroxWorld* GetWorld();
+    // After a successful placement the next object of the same template follows the cursor.
+    void ContinuePlacement();
+    // Saved games: 1 on success, 0 on failure.
+    int SaveGame(const char* path);
+    int LoadGame(const char* path);
+
+    // Engine callbacks, through the game the callbacks serve.
+    static void OnKeyDown(const FerroxKeyEvent* event);
+    static void OnKeyUp(const FerroxKeyEvent* event);
+    static int OnMouseButton(int32_t event);
+    static void OnTechnologyUnlocked(uint16_t id);
+    static void OnConfirmLeave();
+
+    // The interface above, installed by the program (null: the shell that does nothing).
+    CGameShell* GetShell() const;
+    void SetShell(CGameShell* shell) { m_pShell = shell; }
 
     // The installed notice seam, or null: then nothing is told.
     CGameNotices* GetNotices() const { return m_pNotices; }
@@ -143,13 +202,42 @@ public:
     CSoundManager* m_pSoundManager;   // owned; closed and deleted at Release
     CFerroxObject* m_pSelectedObject;   // chosen with the left button; null
     int32_t m_selectionChanged;         // 1 in the frame the selected object changed
+    CFerroxObject* m_pPickedObject;     // under the mouse this frame
+    GxV3d m_pickPoint;                  // world point under the mouse this frame
+    GxRaster* m_pSplash;                // full-screen picture of states 1 and 2
+    CFerroxPicker* m_pPicker;
+    CFerroxObject* m_pSelectionIndicator;
+    CPlacementController* m_pPlacementController;
+    CConditions* m_pConditions;
+    CSpawner* m_pSpawner;
+    CFloorManager* m_pFloorManager;
+    int32_t m_unlocked[kGameStaffCategories];  // highest grade unlocked per staff category, -1 for none
+
+    float m_scaledFrameTime;   // the in-game frame's time after the speed factor
+    int32_t m_setUpFailed;     // 1 when SetUpGame could not read the level list
 
 private:
+    void DrawSplash();
+    void ReplaceSplash(const char* path);
+    void CheckResult();
+    void AdvanceClock();
+    void CheckSelectionFloor();
+    void Pick();
+    void RenderLevel();
+    void PlaceCamera();
+    void StartSpawner(CFerroxWorld* world);
+    void UpdateSpawner(float dt);
+    void ReleaseGame();
     void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
 
     CGameNotices* m_pNotices;
     CGamePlacement* m_pPlacement;
     CGameFloors* m_pFloors;
+    CGameShell* m_pShell;
+    int32_t m_setUp;
+    int32_t m_levelLoaded;
+    CObjectManagerSeam* m_pObjectSeam;
+    bool m_ownsSeams;   // the placement and floor seams are the game's own adapters
 };
 
 // The game, or null before CGame::Instance.

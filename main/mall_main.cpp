@@ -1,14 +1,16 @@
 // The game's program: WinMain over the application and game singletons, and the Linux entry that calls it.
+// The program links the interface and gives the game its shell (main/shell.h).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "engine/app.h"
+#include "engine/app_local.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
-#include "main/splash.h"
-#include "ui/frontend/launcher.h"
+#include "game/game.h"
+#include "main/shell.h"
 
 namespace {
 
@@ -16,8 +18,38 @@ namespace {
 struct Options {
     int frames = 0;
     std::string screenshot;
+    int stepMilliseconds = 0;  // a fixed frame time in place of the clock
 };
 Options g_options;
+
+constexpr long kMaxFrames = 1000000;
+constexpr long kMaxStepMilliseconds = 1000;
+constexpr LONGLONG kMillisecondsPerSecond = 1000;
+LONGLONG g_fakeClock = 0;
+
+BOOL FixedStepFrequency(LARGE_INTEGER* frequency)
+{
+    frequency->QuadPart = kMillisecondsPerSecond;
+    return TRUE;
+}
+
+// Each read of the clock is one frame later: the main loop reads it once per frame.
+BOOL FixedStepCounter(LARGE_INTEGER* counter)
+{
+    g_fakeClock += g_options.stepMilliseconds;
+    counter->QuadPart = g_fakeClock;
+    return TRUE;
+}
+
+bool ParseNumber(const char* text, long limit, int* out)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (!end || *end || value <= 0 || value > limit)
+        return false;
+    *out = static_cast<int>(value);
+    return true;
+}
 
 }  // namespace
 
@@ -41,41 +73,28 @@ public:
     }
 };
 
-// The splash game with the start-up launcher choosing the adapter, mode and language, as the game object will.
-class CLaunchedSplashGame : public CSplashGame {
-public:
-    int ChooseVideoMode(int* adapter, int* mode) override
-    {
-        LauncherGame launcher;
-        launcher.window = g_pFerroxApp->GetWindow();
-        launcher.instance = g_pFerroxApp->GetInstance();
-        launcher.setup = g_pFerroxSetupTree;
-        launcher.language = m_language;
-        const int result = LauncherChooseVideoMode(&launcher, 0, adapter, mode);
-        m_language = launcher.language;
-        return result;
-    }
-
-private:
-    int16_t m_language = 0;
-};
-
 namespace {
 
-// The game singleton: written to the application's game field and to the global game pointer.
+// The game's view of the interface; lives as long as the program.
+CProgramShell g_shell;
+
+// The game singleton: written to the application's game field and to the global game pointer, with the
+// program's shell given to it before the application creates it.
 CFerroxGame* GameInstance(CFerroxGame** out)
 {
-    if (!g_pFerroxGame)
-        g_pFerroxGame = new CLaunchedSplashGame();
-    if (out)
-        *out = g_pFerroxGame;
-    return g_pFerroxGame;
+    const bool fresh = g_pGame == nullptr;
+    CGame* game = CGame::Instance(out);
+    if (fresh) {
+        g_shell.Install();
+        game->SetShell(&g_shell);
+    }
+    return game;
 }
 
 void GameDestroyInstance()
 {
-    delete g_pFerroxGame;
-    g_pFerroxGame = nullptr;
+    CGame::DestroyInstance(nullptr);
+    g_shell.Uninstall();
     if (g_pFerroxApp)
         g_pFerroxApp->m_pGame = nullptr;
 }
@@ -85,11 +104,11 @@ bool ParseOptions(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--frames" && i + 1 < argc) {
-            char* end = nullptr;
-            const long frames = std::strtol(argv[++i], &end, 10);
-            if (!end || *end || frames <= 0 || frames > 1000000)
+            if (!ParseNumber(argv[++i], kMaxFrames, &g_options.frames))
                 return false;
-            g_options.frames = static_cast<int>(frames);
+        } else if (arg == "--step-ms" && i + 1 < argc) {
+            if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
+                return false;
         } else if (arg == "--screenshot" && i + 1 < argc) {
             g_options.screenshot = argv[++i];
         } else {
@@ -111,12 +130,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp]\n");
+        std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
     if (!g_options.screenshot.empty())
         std::remove(g_options.screenshot.c_str());
+    if (g_options.stepMilliseconds) {
+        FerroxGetAppPlatform().queryPerformanceFrequency = FixedStepFrequency;
+        FerroxGetAppPlatform().queryPerformanceCounter = FixedStepCounter;
+    }
     const int result = WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
     // A headless run reports a screenshot it could not write; the game itself always ends with 0.
     std::FILE* written = g_options.screenshot.empty() ? nullptr : std::fopen(g_options.screenshot.c_str(), "rb");
