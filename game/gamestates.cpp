@@ -254,8 +254,7 @@ void CGame::CheckResult()
     const int32_t level = m_pLevelManager ? m_pLevelManager->GetLevel() : 0;
     CFerroxWorld* world = GetWorld();
     GetShell()->ShowEndGame(message, level, world ? world->GetName() : nullptr, world);
-    if (m_pSoundManager)
-        m_pSoundManager->PlaySample(sample, kSoundFullVolume);
+    PlaySample(sample, kSoundFullVolume);
     SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
     m_pPickedObject = nullptr;
     m_inputBlocked = 1;
