@@ -132,6 +132,8 @@ public:
     void LeaveLevel();
     // The in-game frame: scenario result, clock, then every subsystem with real or scaled time.
     void UpdateInGame();
+    // A fixed seed for the random generator (0: the calendar time, as a played game uses).
+    void SetRandomSeed(unsigned seed) { m_randomSeed = seed; }
     // 1 once SetUpGame ran to its end.
     int IsSetUp() const { return m_setUp; }
     // The world of the running level, or null.
@@ -236,6 +238,7 @@ private:
     CGameShell* m_pShell;
     int32_t m_setUp;
     int32_t m_levelLoaded;
+    unsigned m_randomSeed = 0;
     CObjectManagerSeam* m_pObjectSeam;
     bool m_ownsSeams;   // the placement and floor seams are the game's own adapters
 };

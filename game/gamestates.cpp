@@ -103,7 +103,7 @@ CGameShell* CGame::GetShell() const { return m_pShell ? m_pShell : &g_idleShell;
 int CGame::Create(HWND window, const char* name)
 {
     g_pGame = this;
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    std::srand(m_randomSeed ? m_randomSeed : static_cast<unsigned>(std::time(nullptr)));
     if (!CFerroxGame::Create(window, name))
         return 0;
     if (!m_pLocale) {

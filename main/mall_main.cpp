@@ -10,6 +10,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "game/game.h"
+#include "main/playthrough.h"
 #include "main/shell.h"
 
 namespace {
@@ -19,6 +20,7 @@ struct Options {
     int frames = 0;
     std::string screenshot;
     int stepMilliseconds = 0;  // a fixed frame time in place of the clock
+    std::string playThrough;   // folder of the scripted play-through's screenshots
 };
 Options g_options;
 
@@ -26,6 +28,9 @@ constexpr long kMaxFrames = 1000000;
 constexpr long kMaxStepMilliseconds = 1000;
 constexpr LONGLONG kMillisecondsPerSecond = 1000;
 LONGLONG g_fakeClock = 0;
+constexpr int kPlayThroughStepMilliseconds = 50;
+constexpr unsigned kPlayThroughSeed = 20040101;
+CPlayThrough* g_pPlayThrough = nullptr;
 
 BOOL FixedStepFrequency(LARGE_INTEGER* frequency)
 {
@@ -58,6 +63,15 @@ class CApp : public CFerroxApp {
 public:
     ~CApp() override { Release(); }
 
+    void Tick(float frameTime) override
+    {
+        if (g_pPlayThrough)
+            g_pPlayThrough->BeforeFrame();
+        CFerroxApp::Tick(frameTime);
+        if (g_pPlayThrough)
+            g_pPlayThrough->AfterFrame();
+    }
+
     static CFerroxApp* Instance()
     {
         if (!g_pFerroxApp) {
@@ -87,6 +101,8 @@ CFerroxGame* GameInstance(CFerroxGame** out)
     if (fresh) {
         g_shell.Install();
         game->SetShell(&g_shell);
+        if (g_pPlayThrough)
+            game->SetRandomSeed(kPlayThroughSeed);
     }
     return game;
 }
@@ -106,6 +122,8 @@ bool ParseOptions(int argc, char** argv)
         if (arg == "--frames" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxFrames, &g_options.frames))
                 return false;
+        } else if (arg == "--play-through" && i + 1 < argc) {
+            g_options.playThrough = argv[++i];
         } else if (arg == "--step-ms" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
                 return false;
@@ -130,17 +148,29 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS]\n");
+        std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through FOLDER]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
     if (!g_options.screenshot.empty())
         std::remove(g_options.screenshot.c_str());
+    // The play-through runs on a fixed clock of 0.05 s frames.
+    CPlayThrough playThrough(g_options.playThrough, &g_shell);
+    if (!g_options.playThrough.empty()) {
+        g_pPlayThrough = &playThrough;
+        if (!g_options.stepMilliseconds)
+            g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
+    }
     if (g_options.stepMilliseconds) {
         FerroxGetAppPlatform().queryPerformanceFrequency = FixedStepFrequency;
         FerroxGetAppPlatform().queryPerformanceCounter = FixedStepCounter;
     }
     const int result = WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
+    g_pPlayThrough = nullptr;
+    if (!g_options.playThrough.empty() && playThrough.Result() != 0) {
+        std::fprintf(stderr, "mall: the play-through failed\n");
+        return 1;
+    }
     // A headless run reports a screenshot it could not write; the game itself always ends with 0.
     std::FILE* written = g_options.screenshot.empty() ? nullptr : std::fopen(g_options.screenshot.c_str(), "rb");
     if (written)
