@@ -21,6 +21,7 @@ struct Options {
     std::string screenshot;
     int stepMilliseconds = 0;  // a fixed frame time in place of the clock
     std::string playThrough;   // folder of the scripted play-through's screenshots
+    bool quitInLevel = false;  // the play-through quits with the level running
 };
 Options g_options;
 
@@ -122,8 +123,9 @@ bool ParseOptions(int argc, char** argv)
         if (arg == "--frames" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxFrames, &g_options.frames))
                 return false;
-        } else if (arg == "--play-through" && i + 1 < argc) {
+        } else if ((arg == "--play-through" || arg == "--play-through-quit") && i + 1 < argc) {
             g_options.playThrough = argv[++i];
+            g_options.quitInLevel = arg == "--play-through-quit";
         } else if (arg == "--step-ms" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
                 return false;
@@ -148,7 +150,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through FOLDER]\n");
+        std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through[-quit] FOLDER]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
@@ -158,6 +160,8 @@ int main(int argc, char** argv)
     CPlayThrough playThrough(g_options.playThrough, &g_shell);
     if (!g_options.playThrough.empty()) {
         g_pPlayThrough = &playThrough;
+        if (g_options.quitInLevel)
+            playThrough.QuitInLevel();
         if (!g_options.stepMilliseconds)
             g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
     }

@@ -280,6 +280,12 @@ void CPlayThrough::AfterFrame()
             return Fail("the level is not drawn");
         if (!Screenshot("level.bmp"))
             return Fail("level.bmp was not written");
+        if (m_quitInLevel) {
+            Next(kDone);
+            if (g_pFerroxApp)
+                g_pFerroxApp->Quit();
+            break;
+        }
         Next(kPlaceShop);
         break;
     case kRun:

@@ -11,6 +11,8 @@ class CProgramShell;
 class CPlayThrough {
 public:
     CPlayThrough(const std::string& folder, CProgramShell* shell) : m_folder(folder), m_pShell(shell) {}
+    // The short form: the program quits as soon as the level is drawn, with the level still running.
+    void QuitInLevel() { m_quitInLevel = true; }
     // Called by the application before each frame's drawing and update.
     void BeforeFrame();
     // Called after it.
@@ -52,4 +54,5 @@ private:
     int m_candidate = 0;
     long m_startBalance = 0;
     bool m_failed = false;
+    bool m_quitInLevel = false;
 };
