@@ -658,6 +658,18 @@ CFerroxSpline* CPathableObject::AcquireSlotAt(int32_t index)
     return slot->spline ? slot->spline->Clone() : nullptr;
 }
 
+void CPathableObject::ReleaseSlot(int32_t index)
+{
+    if (index < 0 || index >= m_slotCount || index >= static_cast<int32_t>(m_userSlots.size()))
+        return;
+    CUserSlot* slot = m_userSlots[index];
+    if (slot->useCount == 0)
+        return;
+    slot->useCount--;
+    if (slot->useCount == 0 && m_usedSlots > 0)
+        m_usedSlots--;
+}
+
 int CPathableObject::IsAvailable(CFerroxBlockGrid* floor)
 {
     return !m_effectOn && m_placed && floor == m_pFloor && m_usedSlots < m_slotCount &&

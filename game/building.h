@@ -192,6 +192,9 @@ public:
     virtual CFerroxSpline* AcquireSlot(uint16_t* out);
     // Joins the given slot; null for an index outside the slots.
     virtual CFerroxSpline* AcquireSlotAt(int32_t index);
+    // Leaves the given slot: its use count drops, and a slot nobody uses is free again. Nothing for an
+    // index outside the slots or a slot nobody uses.
+    void ReleaseSlot(int32_t index);
     virtual int32_t GetKind() { return -1; }
     virtual uint16_t GetPrice() { return 0; }
     virtual void AddTakings(int16_t) {}

@@ -125,13 +125,23 @@ TEST_F(SavedObjects, ABrokenRecordCostsOnlyItself)
     ASSERT_NE(std::string::npos, secondShop);
     std::string broken = saved;
     broken.replace(secondShop, factoryLine.size(), "noSuchFactory\r\n");
+    // The door names a model no template has; the plant stands far off the grid.
+    const size_t doorFactory = broken.find(std::string(kDoorObjectFactoryName) + "\r\n");
+    ASSERT_NE(std::string::npos, doorFactory);
+    const size_t doorModel = broken.rfind("\r\n", doorFactory - 3) + 2;
+    broken.replace(doorModel, doorFactory - doorModel, "./models/nosuch.gxs\r\n");
+    const std::string sceneryLine = std::string(kSceneryObjectFactoryName) + "\r\n";
+    const size_t position = broken.find(sceneryLine) + sceneryLine.size();
+    broken.replace(position, broken.find("\r\n", position) - position, "900.000,0.000,-900.000,0.000");
 
     FreshLevel();
     g_shopCounter = 0;
     Load("broken.fds", broken);
-    EXPECT_EQ(buildings - 1, BuildingCount());
+    EXPECT_EQ(buildings - 3, BuildingCount());
     ASSERT_EQ(1u, manager->GetFloorRecord(0)->shops.size());
-    EXPECT_EQ(1u, manager->GetFloorRecord(0)->doors.size());
+    EXPECT_EQ(0u, manager->GetFloorRecord(0)->doors.size());
+    EXPECT_EQ(0u, manager->GetFloorRecord(0)->scenery.size());
+    EXPECT_EQ(2u, manager->GetFloorRecord(0)->usable.size()) << "the facility and the atrium";
     EXPECT_EQ(1u, manager->GetFloorRecord(1)->stairs.size());
     EXPECT_GE(g_shopCounter, dynamic_cast<CShop*>(manager->GetFloorRecord(0)->shops.front())->GetRecord().shopNumber)
         << "the counter stands at the highest shop number loaded";

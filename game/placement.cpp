@@ -100,24 +100,38 @@ void ClearedCell(int cell)
     }
 }
 
+CFerroxTileRecord* HookCurrentTile()
+{
+    CFloorManager* floors = CFloorManager::GetInstance();
+    return floors ? floors->GetCurrentTileType() : nullptr;
+}
+
+// Without a controller (after it is gone) the storey is laid and cleared the same way, directly.
 void HookSetFloorArea(CPlacementController* controller, CFerroxBlockMesh* storey, int first, int last)
 {
     CPlacementController* target = controller ? controller : g_pController;
-    if (target)
+    if (target) {
         target->SetFloorArea(storey, first, last, nullptr, 0, 0);
+        return;
+    }
+    if (!storey)
+        return;
+    storey->SetRangeTileEx(HookCurrentTile(), first, last, 0, 0, nullptr);
+    storey->SetRangeState(first, last, 0, 1);
 }
 
 void HookClearFloorArea(CPlacementController* controller, CFerroxBlockMesh* storey, int first, int last)
 {
     CPlacementController* target = controller ? controller : g_pController;
-    if (target)
+    if (target) {
         target->ClearFloorArea(storey, first, last);
-}
-
-CFerroxTileRecord* HookCurrentTile()
-{
-    CFloorManager* floors = CFloorManager::GetInstance();
-    return floors ? floors->GetCurrentTileType() : nullptr;
+        return;
+    }
+    if (!storey)
+        return;
+    storey->SetRangeTile(first, last, 1, nullptr);
+    if (storey->GetLower())
+        storey->SetRangeState(first, last, kOpenCellState, 0);
 }
 
 bool IsBuilding(CFerroxObject* object)
@@ -349,8 +363,10 @@ void CPlacementController::DropHeldObject()
 
 void CPlacementController::RemoveBoxes()
 {
-    ResetScale(m_pAreaBox);
+    // Without the manager the boxes went with it.
     CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    if (manager)
+        ResetScale(m_pAreaBox);
     for (CScalableObject* box : {m_pAreaBox, m_pCursorBox}) {
         if (box && manager)
             manager->RemoveObject(box, 0);

@@ -116,8 +116,16 @@ TEST_F(Placement, HeldObjectsAreFiledByTheirStorey)
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
     EXPECT_EQ(0, CountIn(manager->GetFloorRecord(1)->shops, held)) << "dropped from the record that held it";
 
-    // Made with the pointer off the grid: record 0; placed upstairs: record 1.
+    // Made with the pointer off the grid while storey 1 shows: record 0, which loses it when it is dropped.
     controller->Update({-500.0f, 0.0f, 500.0f});
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template("SHOP_FASHION"),
+                        manager->FindFactory(kShopFactoryName, nullptr));
+    held = controller->GetHeldObject();
+    EXPECT_EQ(1, CountIn(manager->GetFloorRecord(0)->shops, held));
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(0, CountIn(manager->GetFloorRecord(0)->shops, held));
+
+    // Made off the grid, placed upstairs: filed again under record 1.
     controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template("SHOP_FASHION"),
                         manager->FindFactory(kShopFactoryName, nullptr));
     held = controller->GetHeldObject();

@@ -24,14 +24,20 @@
 constexpr int kMallSide = 40;
 constexpr int kMallCell = 2;
 
-// The authored game root for this run, made on first use; empty when the tool is not at hand.
-inline std::string AuthoredRoot()
+// The authored game root for this run, made on first use in each test suite; empty when the tool is not at
+// hand. Each suite removes it when it ends (RemoveAuthoredRoot).
+inline std::string& AuthoredRootPath()
 {
     static std::string root;
-    static bool tried = false;
-    if (tried)
+    return root;
+}
+
+inline std::string AuthoredRoot()
+{
+    std::string& root = AuthoredRootPath();
+    if (!root.empty() && std::filesystem::exists(root))
         return root;
-    tried = true;
+    root.clear();
     const std::filesystem::path tool = std::filesystem::absolute("tools/mkcontent");
     const char* source = std::getenv("MALL_SOURCE_DIR");
     if (!source || !std::filesystem::exists(tool))
@@ -46,6 +52,15 @@ inline std::string AuthoredRoot()
     return root;
 }
 
+inline void RemoveAuthoredRoot()
+{
+    std::string& root = AuthoredRootPath();
+    std::error_code ignored;
+    if (!root.empty())
+        std::filesystem::remove_all(root, ignored);
+    root.clear();
+}
+
 class PlacementTest : public FerroxObjectTest {
 protected:
     // Facilities show their effects through the particle plugins.
@@ -55,13 +70,7 @@ protected:
         ASSERT_TRUE(GxParticleTankPluginAttach());
         ASSERT_TRUE(GxParticlePluginAttach());
     }
-    static void TearDownTestSuite()
-    {
-        const std::string root = AuthoredRoot();
-        std::error_code ignored;
-        if (!root.empty())
-            std::filesystem::remove_all(root, ignored);
-    }
+    static void TearDownTestSuite() { RemoveAuthoredRoot(); }
     void SetUp() override
     {
         FerroxObjectTest::SetUp();

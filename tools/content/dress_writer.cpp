@@ -21,11 +21,13 @@
 #include "tools/content/humanoid_writer.h"
 
 const char* const CONTENTHEADVARIANTS[3] = {"head1", "head2", "head3"};
+const char* const CONTENTBAGS[2] = {"bagy", "bagr"};
 
 namespace {
 
-// The head is the fifth bone depth first: hips, spine, chest, neck, head.
+// The head is the fifth bone depth first: hips, spine, chest, neck, head; the hands the eighth and eleventh.
 constexpr GxInt32 kHeadBone = 4;
+constexpr GxInt32 kHandBones[2] = {10, 7};
 constexpr GxUInt32 kChunkHeader = 12;
 constexpr GxUInt32 kTOCEntriesAt = kChunkHeader + 4;
 constexpr GxUInt32 kTOCOffsetField = 8;
@@ -33,6 +35,11 @@ constexpr GxUInt32 kPartFlags = gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLO
 constexpr char kTagName[] = "tag";
 constexpr char kHairTag[] = "hair";
 const GxRGBA kHatColour = {60, 60, 70, 255};
+// Carrier bags: a yellow one in the right hand, a red one in the left, each hanging below the hand in its
+// bone's space; material tags name them for the characters' tints.
+const char* const kBagMaterialTags[2] = {"right bag", "left bag"};
+const GxRGBA kBagColours[2] = {{230, 200, 40, 255}, {190, 30, 30, 255}};
+const std::vector<ContentBox> kBagBoxes = {{{0, -0.16f, 0}, {0.03f, 0.1f, 0.09f}, 0}};
 
 // Each variant's boxes in the head bone's space: the head's box runs from y 0 to 0.2.
 const std::vector<ContentBox> kVariants[3] = {
@@ -132,6 +139,43 @@ bool AddVariants(GxClump* clump, GxFrame* head)
     return ok;
 }
 
+// Adds the two carrier bags under the hand frames, hidden until a shopper has bought something; false when
+// one could not be made.
+bool AddBags(GxClump* clump, GxFrame* const hands[2])
+{
+    bool ok = true;
+    for (int b = 0; b < 2 && ok; b++) {
+        GxMaterial* material = GxMaterialCreate();
+        GxUserDataArray* tag = material ? GxMaterialAddUserDataArray(material, kTagName, gxUSERDATASTRING, 1) : nullptr;
+        ok = tag && GxUserDataArraySetString(tag, 0, kBagMaterialTags[b]);
+        GxGeometry* geometry = nullptr;
+        if (ok) {
+            material->color = kBagColours[b];
+            geometry = ContentBoxGeometry(kBagBoxes, &material, 1, kPartFlags);
+        }
+        GxFrame* frame = geometry ? GxFrameCreate() : nullptr;
+        GxUserDataArray* name = frame ? GxFrameAddUserDataArray(frame, kTagName, gxUSERDATASTRING, 1) : nullptr;
+        GxAtomic* atomic = name && GxUserDataArraySetString(name, 0, CONTENTBAGS[b]) ? GxAtomicCreate() : nullptr;
+        ok = atomic != nullptr;
+        if (ok) {
+            GxFrameAddChild(hands[b], frame);
+            GxAtomicSetFrame(atomic, frame);
+            GxAtomicSetGeometry(atomic, geometry, 0);
+            atomic->object.object.flags &= static_cast<GxUInt8>(~(gxATOMICRENDER | gxATOMICCOLLISIONTEST));
+            GxClumpAddAtomic(clump, atomic);
+        } else if (frame != nullptr) {
+            GxFrameDestroy(frame);
+        }
+        if (geometry != nullptr) {
+            GxGeometryDestroy(geometry);
+        }
+        if (material != nullptr) {
+            GxMaterialDestroy(material);
+        }
+    }
+    return ok;
+}
+
 // The offset of the clump chunk the table of contents names, or 0 when there is none inside the file.
 GxUInt32 ClumpOffset(const std::vector<GxUInt8>& file)
 {
@@ -191,8 +235,15 @@ std::vector<GxUInt8> ContentDressCharacterBytes(const std::vector<GxUInt8>& file
     ContentHumanoidNodes(ids, flags);
     FrameSearch search = {ids[kHeadBone], nullptr, false};
     SearchFrame(static_cast<GxFrame*>(clump->object.parent), &search);
+    GxFrame* hands[2] = {nullptr, nullptr};
+    for (int b = 0; b < 2; b++) {
+        FrameSearch hand = {ids[kHandBones[b]], nullptr, false};
+        SearchFrame(static_cast<GxFrame*>(clump->object.parent), &hand);
+        hands[b] = hand.found;
+    }
     std::vector<GxUInt8> dressed;
-    if (search.found != nullptr && !search.tagged && AddVariants(clump, search.found)) {
+    if (search.found != nullptr && hands[0] != nullptr && hands[1] != nullptr && !search.tagged &&
+        AddVariants(clump, search.found) && AddBags(clump, hands)) {
         dressed = ContentClumpBytes(clump);
     }
     GxClumpDestroy(clump);

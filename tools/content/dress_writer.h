@@ -1,5 +1,6 @@
 // Head variants for the character files: three hats, each on a frame of its own under the head bone and tagged
-// head1 to head3, of which a character shows one.
+// head1 to head3, of which a character shows one; and two carrier bags under the hands, tagged bagy and bagr,
+// hidden until a shopper shows them.
 #pragma once
 
 #include <string>
@@ -9,6 +10,8 @@
 
 // Tags of the head variants, in the order they are added.
 extern const char* const CONTENTHEADVARIANTS[3];
+// Tags of the carrier bags, right hand then left, added hidden with the head variants.
+extern const char* const CONTENTBAGS[2];
 
 // The character file's bytes with the head variants added to its clump; the table of contents follows the
 // clump's new size. Empty when the bytes are not a character file that can be dressed: no table of contents,

@@ -62,7 +62,9 @@ struct Tagged {
     std::vector<std::string> tags;
     std::vector<std::string> shown;
     GxInt32 headID;
+    std::vector<GxInt32> handIDs;
     bool underHead = true;
+    bool bagsInHands = true;
 };
 
 GxAtomic* CollectTag(GxAtomic* atomic, void* data)
@@ -74,14 +76,20 @@ GxAtomic* CollectTag(GxAtomic* atomic, void* data)
         if (atomic->object.object.flags & gxATOMICRENDER) {
             tagged->shown.push_back(tagged->tags.back());
         }
-        tagged->underHead = tagged->underHead && GxFrameGetNodeID(GxFrameGetParent(frame)) == tagged->headID;
+        const std::string& tag = tagged->tags.back();
+        const GxInt32 parent = GxFrameGetNodeID(GxFrameGetParent(frame));
+        if (tag.compare(0, 4, "head") == 0)
+            tagged->underHead = tagged->underHead && parent == tagged->headID;
+        else
+            tagged->bagsInHands = tagged->bagsInHands && std::find(tagged->handIDs.begin(), tagged->handIDs.end(),
+                                                                   parent) != tagged->handIDs.end();
     }
     return atomic;
 }
 
 }  // namespace
 
-TEST_F(DressWriter, CharactersGetThreeHeadsUnderTheHeadBoneAndKeepTheRest)
+TEST_F(DressWriter, CharactersGetThreeHeadsAndTwoHiddenBagsAndKeepTheRest)
 {
     const fs::path person = dir / "person.gxs";
     const fs::path other = dir / "other.gxs";
@@ -102,11 +110,14 @@ TEST_F(DressWriter, CharactersGetThreeHeadsUnderTheHeadBoneAndKeepTheRest)
     ContentHumanoidNodes(ids, flags);
     Tagged tagged;
     tagged.headID = ids[4];
+    tagged.handIDs = {ids[7], ids[10]};
     GxClumpForAllAtomics(clump, CollectTag, &tagged);
     std::sort(tagged.tags.begin(), tagged.tags.end());
-    EXPECT_EQ((std::vector<std::string>{"head1", "head2", "head3"}), tagged.tags);
+    EXPECT_EQ((std::vector<std::string>{"bagr", "bagy", "head1", "head2", "head3"}), tagged.tags);
     EXPECT_TRUE(tagged.underHead);
-    EXPECT_EQ(std::vector<std::string>{"head1"}, tagged.shown) << "one head drawn until a character chooses";
+    EXPECT_TRUE(tagged.bagsInHands);
+    EXPECT_EQ(std::vector<std::string>{"head1"}, tagged.shown)
+        << "one head drawn until a character chooses, no bags until a purchase";
     GxClumpDestroy(clump);
     // The animation groups after the clump still read.
     size_t animations = 0;

@@ -1,0 +1,69 @@
+// Registration of the AI character classes with the factories, the object manager and the building seam.
+#include "game/characters.h"
+
+#include "game/building.h"
+#include "game/criminal.h"
+#include "game/factories.h"
+#include "game/objectmgr.h"
+#include "game/shopper.h"
+
+namespace {
+
+template <typename T>
+CFerroxObjectFactory* MakeFactory()
+{
+    return new CGameObjectFactory<T>();
+}
+
+template <typename T>
+int IsOf(CFerroxObject* object)
+{
+    return dynamic_cast<T*>(object) != nullptr ? 1 : 0;
+}
+
+CAICharacter* Character(CFerroxObject* object) { return dynamic_cast<CAICharacter*>(object); }
+
+// Before the manager deletes its objects: slots go back and registrations end while everything still exists.
+void CleanUpCharacter(CFerroxObject* object)
+{
+    if (CAICharacter* character = Character(object))
+        character->Release();
+}
+
+void SetVisibleFloor(CFerroxObject* object, int32_t floor)
+{
+    if (CAICharacter* character = Character(object))
+        character->UpdateVisibility(floor);
+}
+
+void RemoveIfOnFloorCell(CFerroxObject* object, int cell, CFerroxBlockGrid* floor)
+{
+    if (CAICharacter* character = Character(object))
+        character->RemoveIfOnFloorCell(cell, floor);
+}
+
+void OnObjectRemoved(CFerroxObject* object, CFerroxObject* removed)
+{
+    if (CAICharacter* character = Character(object))
+        character->OnObjectRemoved(removed);
+}
+
+}  // namespace
+
+void RegisterCharacterClasses()
+{
+    SetObjectFactoryMaker(kShopperFactoryName, MakeFactory<CShopper>);
+    SetObjectFactoryMaker(kCriminalFactoryName, MakeFactory<CCriminal>);
+
+    ObjectClassHooks hooks = {};
+    hooks.isOfKind[OBJECT_LIST_SHOPPERS] = IsOf<CShopper>;
+    hooks.isOfKind[OBJECT_LIST_CRIMINALS] = IsOf<CCriminal>;
+    hooks.cleanUpCharacter = CleanUpCharacter;
+    hooks.setVisibleFloor = SetVisibleFloor;
+    CDynamicObjectManager::SetClassHooks(hooks);
+
+    BuildingHooks building = {};
+    building.removeIfOnFloorCell = RemoveIfOnFloorCell;
+    building.onObjectRemoved = OnObjectRemoved;
+    SetBuildingHooks(building);
+}

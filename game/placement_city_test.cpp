@@ -1,0 +1,167 @@
+// A scripted build on the authored London level, headless on the software device: tiles, a door in the
+// wall, a shop, a second storey with stairs up to it, scenery and the city's landmark; then the game moves to
+// Berlin, whose landmark takes the London one's place among the templates.
+#include "game/door.h"
+#include "game/levelmanager.h"
+#include "game/placement_test_local.h"
+#include "game/stairs.h"
+#include "game/templates.h"
+#include "game/world.h"
+#include "gfx/core/image.h"
+
+namespace {
+
+class CityBuild : public FerroxObjectTest {
+protected:
+    static void TearDownTestSuite() { RemoveAuthoredRoot(); }
+    void SetUp() override
+    {
+        FerroxObjectTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        root = AuthoredRoot();
+        if (root.empty())
+            GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
+        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+        RegisterBuildingClasses();
+        game = CGame::Instance(nullptr);
+        game->SetNotices(&notices);
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(root);
+        ASSERT_EQ(1, setup.Load("./setup.xml"));
+        g_pFerroxSetupTree = &setup;
+        ASSERT_EQ(1, data.Load("./data.xml"));
+        manager = CDynamicObjectManager::Instance();
+        manager->LoadObjectData(&data);
+    }
+    void TearDown() override
+    {
+        if (!root.empty())
+            CloseLevel();
+        CDynamicObjectManager::DestroyInstance();
+        CGame::DestroyInstance(nullptr);
+        CDynamicObjectManager::ResetClassHooks();
+        CDynamicObjectManager::SetSeam(nullptr);
+        CFloorManager::SetCellFilter(nullptr);
+        ResetBuildingHooks();
+        g_pFerroxSetupTree = nullptr;
+        if (!previous.empty())
+            std::filesystem::current_path(previous);
+        FerroxObjectTest::TearDown();
+    }
+    // The level as the game starts it: floors, the world from the level file, the city's templates.
+    void OpenLevel(int index)
+    {
+        floors = new CFloorManager();
+        floors->Create(&data);
+        level = new CLevelManager();
+        level->SetLevel(index);
+        ASSERT_EQ(1, level->CreateWorld());
+        seam = new CGameObjectSeam(floors, level);
+        CDynamicObjectManager::SetSeam(seam);
+        manager->SwapCityTemplates();
+        ASSERT_NE(nullptr, floors->FindBaseFloor(1));
+        controller = new CPlacementController();
+        controller->Create(floors, level->GetWorld());
+        floors->SetHooks(controller->FloorHooks());
+        floors->SetWorld(level->GetWorld());
+    }
+    void CloseLevel()
+    {
+        delete controller;
+        controller = nullptr;
+        manager->Reset();
+        if (level)
+            level->UnloadLevel();
+        delete level;
+        level = nullptr;
+        CDynamicObjectManager::SetSeam(nullptr);
+        delete seam;
+        seam = nullptr;
+        delete floors;
+        floors = nullptr;
+    }
+    CFerroxBlockMesh* Ground() const { return floors->FindBaseFloor(1); }
+    // A cell `row` rows and `column` columns in from the ground's first inner cell.
+    int Cell(int row, int column) const { return (row + 1) * Ground()->GetRows() + column + 1; }
+    static GxV3d At(CFerroxBlockMesh* storey, int cell)
+    {
+        return {static_cast<float>(storey->GetCellWorldX(cell, 1)), storey->GetOrigin().y,
+                static_cast<float>(storey->GetCellWorldZ(cell, 1))};
+    }
+    void Drag(int mode, CFerroxBlockMesh* storey, int first, int last)
+    {
+        controller->SetMode(mode, nullptr, 0, nullptr, nullptr);
+        controller->Update(At(storey, first));
+        controller->BeginDrag(At(storey, first));
+        controller->Update(At(storey, last));
+        if (mode == PLACEMENT_LAY)
+            EXPECT_EQ(0, controller->LayFloorArea(At(storey, last), nullptr));
+        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    }
+    int Place(CFerroxAssetSet* set, const char* factory, CFerroxBlockMesh* storey, int cell)
+    {
+        controller->SetMode(PLACEMENT_OBJECT, level->GetWorld(), 0, set, manager->FindFactory(factory, nullptr));
+        controller->Update(At(storey, cell));
+        const int result = controller->PlaceHeldObject(At(storey, cell), level->GetWorld(), 0);
+        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+        return result;
+    }
+
+    std::string root;
+    std::filesystem::path previous;
+    CGame* game = nullptr;
+    RecordingNotices notices;
+    CFerroxTagTree setup;
+    CFerroxTagTree data;
+    CDynamicObjectManager* manager = nullptr;
+    CFloorManager* floors = nullptr;
+    CLevelManager* level = nullptr;
+    CGameObjectSeam* seam = nullptr;
+    CPlacementController* controller = nullptr;
+};
+
+TEST_F(CityBuild, LondonBuildThenBerlinSwapsTheLandmark)
+{
+    OpenLevel(0);
+    if (HasFatalFailure())
+        return;
+    CFerroxAssetSet* landmark = manager->FindTemplateByModel("landmark");
+    ASSERT_NE(nullptr, landmark);
+    EXPECT_NE(std::string::npos, std::string(GetTemplateModelName(landmark)).find("london"));
+
+    Drag(PLACEMENT_LAY, Ground(), Cell(4, 4), Cell(22, 22));
+    EXPECT_NE(nullptr, Ground()->GetTile(Cell(10, 10)));
+    EXPECT_FALSE(controller->GetPieces().empty()) << "walls around the new floor";
+    notices.Clear();
+    EXPECT_EQ(0, Place(manager->FindTemplate("DOORS", 0), kDoorObjectFactoryName, Ground(), Cell(23, 12)));
+    EXPECT_EQ(0, Place(manager->FindTemplate("SHOP_FASHION", 0), kShopFactoryName, Ground(), Cell(8, 8)));
+    EXPECT_EQ(2u, notices.samples.size());
+
+    floors->AddFloor();
+    ASSERT_EQ(2, floors->GetBuiltFloors());
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    floors->GoToFloor(0, level->GetWorld());
+    EXPECT_EQ(0, Place(manager->FindTemplate("STAIRS", 0), kStairsObjectFactoryName, Ground(), Cell(16, 8)));
+    EXPECT_EQ(0, Place(manager->FindTemplate("SCEN_PLANTS", 0), kSceneryObjectFactoryName, Ground(), Cell(18, 18)));
+    EXPECT_EQ(0, Place(landmark, kSceneryObjectFactoryName, Ground(), Cell(12, 16)));
+    EXPECT_EQ(1u, manager->GetFloorRecord(0)->doors.size());
+    EXPECT_EQ(1u, manager->GetFloorRecord(0)->shops.size());
+    EXPECT_EQ(2u, manager->GetFloorRecord(0)->scenery.size());
+    ASSERT_EQ(1u, manager->GetFloorRecord(0)->stairs.size());
+    EXPECT_EQ(1u, manager->GetFloorRecord(1)->stairs.size()) << "the stairs reach the second storey";
+    bool upperWalls = false;
+    for (CFerroxObject* piece : controller->GetPieces())
+        upperWalls = upperWalls || dynamic_cast<CBaseObject*>(piece)->GetFloor() == upper;
+    EXPECT_TRUE(upperWalls) << "the second storey has its own edges";
+
+    CloseLevel();
+    OpenLevel(1);
+    if (HasFatalFailure())
+        return;
+    CFerroxAssetSet* berlin = manager->FindTemplateByModel("landmark");
+    ASSERT_NE(nullptr, berlin);
+    EXPECT_NE(std::string::npos, std::string(GetTemplateModelName(berlin)).find("berlin"));
+}
+
+}  // namespace
