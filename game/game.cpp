@@ -9,6 +9,7 @@
 #include "game/gameshell.h"
 #include "game/objectmgr.h"
 #include "game/placement.h"
+#include "game/savegame.h"
 #include "game/sound.h"
 #include "game/spawner.h"
 #include "game/templates.h"
@@ -121,6 +122,10 @@ void CGame::ReleaseGame()
     GetShell()->Release();
     delete m_pConditions;
     m_pConditions = nullptr;
+    if (m_pSaveParts == m_pOwnSaveParts)
+        m_pSaveParts = nullptr;
+    delete m_pOwnSaveParts;
+    m_pOwnSaveParts = nullptr;
     m_setUp = 0;
 }
 

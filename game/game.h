@@ -38,6 +38,7 @@ class CObjectManagerSeam;
 struct GxRaster;
 class CFerroxAssetSet;
 class CFerroxObjectFactory;
+class CGameSaveParts;
 
 // Calls that tell the player: the interface's message queue and confirmation panel, and sound effects.
 class CGameNotices {
@@ -140,9 +141,6 @@ public:
     CFerroxWorld* GetWorld();
     // After a successful placement the next object of the same template follows the cursor.
     void ContinuePlacement();
-    // Saved games: 1 on success, 0 on failure.
-    int SaveGame(const char* path);
-    int LoadGame(const char* path);
 
     // Engine callbacks, through the game the callbacks serve.
     static void OnKeyDown(const FerroxKeyEvent* event);
@@ -187,6 +185,15 @@ public:
     CGameFloors* GetFloors() const { return m_pFloors; }
     void SetFloors(CGameFloors* floors) { m_pFloors = floors; }
 
+    // Saved games (game/savegame.h). 1 when every section was written and the file replaced any old one (a
+    // failed save leaves the old file as it was), else 0.
+    int SaveGame(const char* path);
+    // 1 when the file was read into a rebuilt game; 0, with nothing changed, when it does not open or holds
+    // no section of a save.
+    int LoadGame(const char* path);
+    CGameSaveParts* GetSaveParts() const { return m_pSaveParts; }
+    void SetSaveParts(CGameSaveParts* parts) { m_pSaveParts = parts; }
+
     float m_realFrameTime;   // the in-game frame's time before the speed factor
     int32_t m_gameOver;      // 1 once the scenario result was shown
     int32_t m_inputBlocked;  // 1 while a file panel opened from the options is open, and after the result
@@ -230,6 +237,7 @@ private:
     void StartSpawner(CFerroxWorld* world);
     void UpdateSpawner(float dt);
     void ReleaseGame();
+    static void GradeStaff(int32_t category, int32_t grade);
     void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
 
     CGameNotices* m_pNotices;
@@ -240,7 +248,8 @@ private:
     int32_t m_levelLoaded;
     unsigned m_randomSeed = 0;
     CObjectManagerSeam* m_pObjectSeam;
-    bool m_ownsSeams;   // the placement and floor seams are the game's own adapters
+    CGameSaveParts* m_pSaveParts = nullptr;
+    CGameSaveParts* m_pOwnSaveParts = nullptr;   // what the set-up installs when nothing else is
 };
 
 // The game, or null before CGame::Instance.

@@ -25,8 +25,10 @@
 #include "game/levelmanager.h"
 #include "game/objectmgr.h"
 #include "game/placement.h"
+#include "game/savegame.h"
 #include "game/sound.h"
 #include "game/spawner.h"
+#include "game/staff.h"
 #include "game/statistics.h"
 #include "game/world.h"
 #include "gfx/core/camera.h"
@@ -62,6 +64,47 @@ constexpr float kFullMasterVolume = 255.0f;
 constexpr uint16_t kEndGameFirstMessage = 0;
 
 CGameShell g_idleShell;
+
+// Technology categories of the staff trades.
+constexpr int32_t kTechCleaning = 1;
+constexpr int32_t kTechEngineering = 2;
+constexpr int32_t kTechGardening = 3;
+constexpr int32_t kTechSecurity = 4;
+
+// The spawner places staff only while the placement controller builds nothing.
+int32_t CurrentPlacementMode()
+{
+    CPlacementController* placement = g_pGame ? g_pGame->m_pPlacementController : nullptr;
+    return placement ? placement->GetMode() : PLACEMENT_IDLE;
+}
+
+// What a saved game reaches of the running game: its level, conditions, floors, statistics and objects.
+class CGameOwnSaveParts : public CGameSaveParts {
+public:
+    explicit CGameOwnSaveParts(CGame* game) : m_pGame(game) {}
+    void LeaveLevel() override { m_pGame->LeaveLevel(); }
+    void StartLevel() override { m_pGame->StartLevel(); }
+    CConditions* GetConditions() override { return m_pGame->m_pConditions; }
+    CFloorManager* GetFloorManager() override { return m_pGame->m_pFloorManager; }
+    CStatistics* GetStatistics() override
+    {
+        CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+        return objects ? objects->GetStatistics() : nullptr;
+    }
+    void SaveObjects(CFerroxFile* file) override
+    {
+        if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
+            m_pGame->m_pPlacementController->SaveObjects(file, m_pGame->GetWorld());
+    }
+    void LoadObjects(CFerroxTagFile* file) override
+    {
+        if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
+            m_pGame->m_pPlacementController->LoadObjects(file, m_pGame->GetWorld());
+    }
+
+private:
+    CGame* m_pGame;
+};
 
 CGame* Game() { return g_pGame; }
 
@@ -256,6 +299,8 @@ void CGame::CheckResult()
     GetShell()->ShowEndGame(message, level, world ? world->GetName() : nullptr, world);
     PlaySample(sample, kSoundFullVolume);
     SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
+    if (m_pSpawner)
+        m_pSpawner->DropStaffPlacement();
     m_pPickedObject = nullptr;
     m_inputBlocked = 1;
 }
@@ -377,8 +422,12 @@ void CGame::RenderLevel()
 
 int CGame::SetUpGame()
 {
-    if (!m_pSpawner)
+    if (!m_pSpawner) {
         m_pSpawner = new CSpawner();
+        SpawnerHooks hooks = {};
+        hooks.placementMode = CurrentPlacementMode;
+        SetSpawnerHooks(hooks);
+    }
     if (!m_pPicker)
         m_pPicker = new CFerroxPicker();
     if (!m_pPlacementController)
@@ -421,6 +470,10 @@ int CGame::SetUpGame()
     if (m_pMouse)
         m_pMouse->ShowCursorImage(1);
     GetShell()->CreateFrontEnd();
+    if (!GetSaveParts()) {
+        m_pOwnSaveParts = new CGameOwnSaveParts(this);
+        SetSaveParts(m_pOwnSaveParts);
+    }
     SetState(kGameStateFrontEnd);
     m_setUp = 1;
     return 1;
@@ -598,10 +651,14 @@ int CGame::OnMouseButton(int32_t event)
     case GAME_MOUSE_LEFT_DOWN:
         if (game->m_pMouse && game->m_pMouse->GetPosition()->overInterface) {
             game->SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
+            if (game->m_pSpawner)
+                game->m_pSpawner->DropStaffPlacement();
             game->m_pPickedObject = nullptr;
             break;
         }
-        if (mode == PLACEMENT_IDLE) {
+        if (mode == PLACEMENT_IDLE && game->m_pSpawner && game->m_pSpawner->IsPlacing()) {
+            game->m_pSpawner->PlaceStaff();
+        } else if (mode == PLACEMENT_IDLE) {
             if (game->m_pPickedObject != game->m_pSelectedObject)
                 game->m_selectionChanged = 1;
             game->m_pSelectedObject = game->m_pPickedObject;
@@ -625,6 +682,36 @@ int CGame::OnMouseButton(int32_t event)
     return 1;
 }
 
+// Every staff member of the category takes the grade: 1 cleaners, 2 engineers, 3 gardeners (both of the
+// maintenance list, told apart by the kind), 4 security.
+void CGame::GradeStaff(int32_t category, int32_t grade)
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    if (!objects)
+        return;
+    const ObjectList* list = nullptr;
+    int32_t kind = 0;
+    switch (category) {
+    case kTechCleaning:
+        list = &objects->GetCleaners();
+        break;
+    case kTechEngineering:
+    case kTechGardening:
+        list = &objects->GetMaintenance();
+        kind = category == kTechGardening ? 1 : 0;
+        break;
+    case kTechSecurity:
+        list = &objects->GetSecurity();
+        break;
+    default:
+        return;
+    }
+    for (CFerroxObject* object : *list) {
+        if (auto* member = dynamic_cast<CStaff*>(object))
+            member->SetGrade(static_cast<uint16_t>(grade), kind);
+    }
+}
+
 void CGame::OnTechnologyUnlocked(uint16_t id)
 {
     CGame* game = Game();
@@ -638,6 +725,7 @@ void CGame::OnTechnologyUnlocked(uint16_t id)
     const int32_t highest = inTable ? game->m_unlocked[k] : -1;
     if (grade > highest)
         game->QueueMessage(static_cast<int16_t>(category + kGameUnlockMessageBase));
+    GradeStaff(category, grade);
     if (inTable) {
         game->GetShell()->AdvanceContract(k);
         game->m_unlocked[k] = grade;
@@ -646,6 +734,14 @@ void CGame::OnTechnologyUnlocked(uint16_t id)
 
 // ---- The spawner ----
 
-void CGame::StartSpawner(CFerroxWorld* world) { (void)world; }
+void CGame::StartSpawner(CFerroxWorld* world)
+{
+    if (m_pSpawner)
+        m_pSpawner->LoadSettings(m_pFloorManager, world);
+}
 
-void CGame::UpdateSpawner(float dt) { (void)dt; }
+void CGame::UpdateSpawner(float dt)
+{
+    if (m_pSpawner && GetWorld())
+        m_pSpawner->Update(dt);
+}

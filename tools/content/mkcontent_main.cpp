@@ -39,6 +39,7 @@
 #include "tools/content/interface_painter.h"
 #include "tools/content/panel_painter.h"
 #include "tools/content/level_writer.h"
+#include "tools/content/scenario_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
 #include "tools/content/startup_images.h"
@@ -278,6 +279,8 @@ int main(int argc, char** argv)
         failed = "the object templates";
     } else if (!ContentWriteBuildMenus(textDir.string(), out.string(), &detail)) {
         failed = "the build menus";
+    } else if (!ContentWriteScenarios(out.string(), &detail)) {
+        failed = "the scenarios";
     }
     StopEngine(window);
     if (failed != nullptr) {
