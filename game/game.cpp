@@ -20,7 +20,7 @@ namespace {
 constexpr int32_t kFirstState = kGameStateSplash;
 constexpr float kNormalSpeed = 1.0f;
 constexpr int kNoSuchTemplate = 1;
-}
+}  // namespace
 
 CGame* CGame::Instance(CFerroxGame** out)
 {
@@ -46,16 +46,13 @@ void CGame::DestroyInstance(CFerroxGame** out)
 CGame::CGame()
     : m_pSoundManager(nullptr), m_pSplash(nullptr), m_pPicker(nullptr), m_pSelectionIndicator(nullptr),
       m_pPlacementController(nullptr), m_pConditions(nullptr), m_pSpawner(nullptr), m_pFloorManager(nullptr),
-      m_pNotices(nullptr), m_pPlacement(nullptr), m_pFloors(nullptr), m_pShell(nullptr), m_setUp(0),
-      m_levelLoaded(0), m_pObjectSeam(nullptr)
+      m_pNotices(nullptr), m_pPlacement(nullptr), m_pFloors(nullptr), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0),
+      m_pObjectSeam(nullptr)
 {
     Init();
 }
 
-CGame::~CGame()
-{
-    Release();
-}
+CGame::~CGame() { Release(); }
 
 void CGame::Init()
 {
@@ -112,7 +109,7 @@ void CGame::ReleaseGame()
     delete m_pSpawner;
     m_pSpawner = nullptr;
     if (m_setUp)
-        CDynamicObjectManager::DestroyInstance();   // the objects go before the storeys they stand on
+        CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
     delete m_pFloorManager;
     m_pFloorManager = nullptr;
     if (m_pObjectSeam && CDynamicObjectManager::GetSeam() == m_pObjectSeam)
@@ -189,10 +186,7 @@ void CGame::StartFloorTilePlacement(int32_t tile)
     SetPlacementMode(GAME_PLACEMENT_FLOOR_TILES, nullptr, nullptr);
 }
 
-void CGame::StartPlacementMode3()
-{
-    SetPlacementMode(GAME_PLACEMENT_CLEAR, nullptr, nullptr);
-}
+void CGame::StartPlacementMode3() { SetPlacementMode(GAME_PLACEMENT_CLEAR, nullptr, nullptr); }
 
 void CGame::GoFloorDown()
 {
@@ -226,10 +220,7 @@ int32_t CGame::GetCurrentFloor()
     return m_pFloorManager ? m_pFloorManager->GetCurrentFloorIndex() : 0;
 }
 
-void CGame::PlayDefaultSample()
-{
-    PlaySample(kSoundDefaultSample, kSoundFullVolume);
-}
+void CGame::PlayDefaultSample() { PlaySample(kSoundDefaultSample, kSoundFullVolume); }
 
 void CGameNotices::PlaySample(int32_t sample, int32_t volume)
 {

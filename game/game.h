@@ -194,26 +194,26 @@ public:
     CGameSaveParts* GetSaveParts() const { return m_pSaveParts; }
     void SetSaveParts(CGameSaveParts* parts) { m_pSaveParts = parts; }
 
-    float m_realFrameTime;   // the in-game frame's time before the speed factor
-    int32_t m_gameOver;      // 1 once the scenario result was shown
-    int32_t m_inputBlocked;  // 1 while a file panel opened from the options is open, and after the result
-    std::string m_gameFilePath;   // saved game or scenario the next game starts from
+    float m_realFrameTime;       // the in-game frame's time before the speed factor
+    int32_t m_gameOver;          // 1 once the scenario result was shown
+    int32_t m_inputBlocked;      // 1 while a file panel opened from the options is open, and after the result
+    std::string m_gameFilePath;  // saved game or scenario the next game starts from
     uint16_t m_startMonth;
     uint16_t m_startYear;
-    float m_gameSpeed;       // factor on the simulation's frame time
-    float m_resumeSpeed;     // the speed the file panels put back when they close
-    CFerroxAssetSet* m_pPlacementTemplate;       // of the last object placement started
-    CFerroxObjectFactory* m_pPlacementFactory;   // given with it
-    uint16_t m_dayCounter;   // game days elapsed; the interface shows it as months since January of the start year
-    float m_dayTimer;        // scaled game time since the day began
-    int32_t m_newDay;        // 1 during the frame in which a day ended
-    int16_t m_language;      // stands in for the locale's language while there is none
-    CSoundManager* m_pSoundManager;   // owned; closed and deleted at Release
-    CFerroxObject* m_pSelectedObject;   // chosen with the left button; null
-    int32_t m_selectionChanged;         // 1 in the frame the selected object changed
-    CFerroxObject* m_pPickedObject;     // under the mouse this frame
-    GxV3d m_pickPoint;                  // world point under the mouse this frame
-    GxRaster* m_pSplash;                // full-screen picture of states 1 and 2
+    float m_gameSpeed;                          // factor on the simulation's frame time
+    float m_resumeSpeed;                        // the speed the file panels put back when they close
+    CFerroxAssetSet* m_pPlacementTemplate;      // of the last object placement started
+    CFerroxObjectFactory* m_pPlacementFactory;  // given with it
+    uint16_t m_dayCounter;  // game days elapsed; the interface shows it as months since January of the start year
+    float m_dayTimer;       // scaled game time since the day began
+    int32_t m_newDay;       // 1 during the frame in which a day ended
+    int16_t m_language;     // stands in for the locale's language while there is none
+    CSoundManager* m_pSoundManager;    // owned; closed and deleted at Release
+    CFerroxObject* m_pSelectedObject;  // chosen with the left button; null
+    int32_t m_selectionChanged;        // 1 in the frame the selected object changed
+    CFerroxObject* m_pPickedObject;    // under the mouse this frame
+    GxV3d m_pickPoint;                 // world point under the mouse this frame
+    GxRaster* m_pSplash;               // full-screen picture of states 1 and 2
     CFerroxPicker* m_pPicker;
     CFerroxObject* m_pSelectionIndicator;
     CPlacementController* m_pPlacementController;
@@ -222,8 +222,8 @@ public:
     CFloorManager* m_pFloorManager;
     int32_t m_unlocked[kGameStaffCategories];  // highest grade unlocked per staff category, -1 for none
 
-    float m_scaledFrameTime;   // the in-game frame's time after the speed factor
-    int32_t m_setUpFailed;     // 1 when SetUpGame could not read the level list
+    float m_scaledFrameTime;  // the in-game frame's time after the speed factor
+    int32_t m_setUpFailed;    // 1 when SetUpGame could not read the level list
 
 private:
     void DrawSplash();
@@ -249,7 +249,7 @@ private:
     unsigned m_randomSeed = 0;
     CObjectManagerSeam* m_pObjectSeam;
     CGameSaveParts* m_pSaveParts = nullptr;
-    CGameSaveParts* m_pOwnSaveParts = nullptr;   // what the set-up installs when nothing else is
+    CGameSaveParts* m_pOwnSaveParts = nullptr;  // what the set-up installs when nothing else is
 };
 
 // The game, or null before CGame::Instance.

@@ -593,10 +593,7 @@ CFerroxWorld* CGame::GetWorld()
     return m_pLevelManager->GetWorld();
 }
 
-void CGame::ContinuePlacement()
-{
-    m_pPickedObject = nullptr;
-}
+void CGame::ContinuePlacement() { m_pPickedObject = nullptr; }
 
 // ---- Callbacks ----
 

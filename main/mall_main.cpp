@@ -7,9 +7,9 @@
 
 #include "engine/app.h"
 #include "engine/app_local.h"
+#include "game/game.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
-#include "game/game.h"
 #include "main/playthrough.h"
 #include "main/shell.h"
 
@@ -150,7 +150,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through[-quit] FOLDER]\n");
+        std::fprintf(
+            stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through[-quit] FOLDER]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.

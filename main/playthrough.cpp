@@ -12,6 +12,7 @@
 #include "game/game.h"
 #include "game/objectmgr.h"
 #include "game/placement.h"
+#include "game/spawner.h"
 #include "game/statistics.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
@@ -298,8 +299,10 @@ void CPlayThrough::AfterFrame()
         if (Balance() == m_startBalance)
             return Fail("the balance never moved");
         if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
-            std::fprintf(stderr, "play-through: %zu shoppers in the mall after %u days\n",
-                         objects->GetShoppers().size(), static_cast<unsigned>(game->m_dayCounter));
+            std::fprintf(stderr, "play-through: %zu shoppers in the mall, %u came, %zu spawn points, after %u days\n",
+                         objects->GetShoppers().size(), static_cast<unsigned>(objects->GetStatistics()->m_shoppersCome),
+                         game->m_pSpawner ? game->m_pSpawner->GetSpawnPoints().size() : 0,
+                         static_cast<unsigned>(game->m_dayCounter));
         Next(kLeave);
         break;
     case kWaitMenuAgain:
