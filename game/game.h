@@ -252,5 +252,15 @@ private:
     CGameSaveParts* m_pOwnSaveParts = nullptr;  // what the set-up installs when nothing else is
 };
 
+// What a selected object is, for the popups that show its record.
+enum GameSelectionKind : int32_t {
+    GAME_SELECTION_SHOPPER = 1,
+    GAME_SELECTION_SHOP = 2,
+    GAME_SELECTION_STAFF = 3,
+    GAME_SELECTION_OTHER = 4,
+};
+// The kind of the object and, for shoppers, shops and staff, the record their popup shows (else null).
+GameSelectionKind GameClassifySelection(CFerroxObject* object, const void** record);
+
 // The game, or null before CGame::Instance.
 extern CGame* g_pGame;

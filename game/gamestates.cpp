@@ -17,6 +17,7 @@
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "game/buildings.h"
+#include "game/characters.h"
 #include "game/conditions.h"
 #include "game/floors.h"
 #include "game/game.h"
@@ -26,6 +27,8 @@
 #include "game/objectmgr.h"
 #include "game/placement.h"
 #include "game/savegame.h"
+#include "game/shop.h"
+#include "game/shopper.h"
 #include "game/sound.h"
 #include "game/spawner.h"
 #include "game/staff.h"
@@ -451,7 +454,10 @@ int CGame::SetUpGame()
     std::string path;
     if (!levels->ReadGameType() || !FerroxLevelPath(g_pFerroxSetupTree, levels->GetLevel(), &path))
         return 0;
+    // The class makers and hooks go in before the object manager is first made.
     RegisterBuildingClasses();
+    RegisterCharacterClasses();
+    RegisterStaffClasses();
     m_pObjectSeam = new CGameObjectSeam(m_pFloorManager, levels);
     CDynamicObjectManager::SetSeam(m_pObjectSeam);
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
@@ -741,4 +747,24 @@ void CGame::UpdateSpawner(float dt)
 {
     if (m_pSpawner && GetWorld())
         m_pSpawner->Update(dt);
+}
+
+// ---- Selection kinds ----
+
+GameSelectionKind GameClassifySelection(CFerroxObject* object, const void** record)
+{
+    *record = nullptr;
+    if (auto* shopper = dynamic_cast<CShopper*>(object)) {
+        *record = &shopper->m_record;
+        return GAME_SELECTION_SHOPPER;
+    }
+    if (auto* shop = dynamic_cast<CShop*>(object)) {
+        *record = &shop->GetRecord();
+        return GAME_SELECTION_SHOP;
+    }
+    if (auto* member = dynamic_cast<CStaff*>(object)) {
+        *record = &member->GetRecord();
+        return GAME_SELECTION_STAFF;
+    }
+    return GAME_SELECTION_OTHER;
 }

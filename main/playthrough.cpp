@@ -47,6 +47,12 @@ constexpr float kStepY = 40.0f;
 
 CGame* Game() { return g_pGame; }
 
+CStatistics* Statistics()
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    return objects ? objects->GetStatistics() : nullptr;
+}
+
 // Shops placed in the mall: those the statistics registered (the held one is not yet among them).
 size_t ShopCount()
 {
@@ -298,6 +304,8 @@ void CPlayThrough::AfterFrame()
             return Fail("no game day passed");
         if (Balance() == m_startBalance)
             return Fail("the balance never moved");
+        if (Statistics() && Statistics()->m_shoppersCome == 0)
+            return Fail("no shopper came");
         if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
             std::fprintf(stderr, "play-through: %zu shoppers in the mall, %u came, %zu spawn points, after %u days\n",
                          objects->GetShoppers().size(), static_cast<unsigned>(objects->GetStatistics()->m_shoppersCome),

@@ -47,6 +47,21 @@ void FitPanels(CInterface* ui)
     ui->m_pEndGameCanvas = endGame;
 }
 
+// The kind of a selected object and the record its popup shows, as the game tells them apart.
+InterfaceSelectionKind ClassifySelection(CFerroxObject* object, const void** record)
+{
+    switch (GameClassifySelection(object, record)) {
+    case GAME_SELECTION_SHOPPER:
+        return INTERFACE_SELECTION_SHOPPER;
+    case GAME_SELECTION_SHOP:
+        return INTERFACE_SELECTION_SHOP;
+    case GAME_SELECTION_STAFF:
+        return INTERFACE_SELECTION_STAFF;
+    default:
+        return INTERFACE_SELECTION_OTHER;
+    }
+}
+
 }  // namespace
 
 // ---- Links ----
@@ -93,6 +108,7 @@ void CProgramShell::Install()
 {
     FrontEndSetGameLink(&m_frontEndLink);
     FilePanelSetGame(&m_filePanelGame);
+    InterfaceSetSelectionClassifier(ClassifySelection);
 }
 
 void CProgramShell::Uninstall()
@@ -101,6 +117,7 @@ void CProgramShell::Uninstall()
         FrontEndSetGameLink(nullptr);
     if (FilePanelGetGame() == &m_filePanelGame)
         FilePanelSetGame(nullptr);
+    InterfaceSetSelectionClassifier(nullptr);
 }
 
 CInterface* CProgramShell::Interface() const { return InterfaceGet(); }
