@@ -172,6 +172,10 @@ int main(int argc, char** argv)
     }
     const int result = WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
     g_pPlayThrough = nullptr;
+    if (g_options.quitInLevel && !playThrough.LeftLevelAfterQuit()) {
+        std::fprintf(stderr, "mall: the game was released with its level still running\n");
+        return 1;
+    }
     if (!g_options.playThrough.empty() && playThrough.Result() != 0) {
         std::fprintf(stderr, "mall: the play-through failed\n");
         return 1;

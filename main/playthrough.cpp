@@ -70,6 +70,11 @@ long Balance()
 
 }  // namespace
 
+bool CPlayThrough::LeftLevelAfterQuit() const
+{
+    return m_leavesAtQuit >= 0 && m_pShell->GetLeaveCount() > m_leavesAtQuit;
+}
+
 void CPlayThrough::Fail(const char* what)
 {
     std::fprintf(stderr, "play-through: %s\n", what);
@@ -288,6 +293,7 @@ void CPlayThrough::AfterFrame()
         if (!Screenshot("level.bmp"))
             return Fail("level.bmp was not written");
         if (m_quitInLevel) {
+            m_leavesAtQuit = m_pShell->GetLeaveCount();
             Next(kDone);
             if (g_pFerroxApp)
                 g_pFerroxApp->Quit();

@@ -13,6 +13,8 @@ public:
     CPlayThrough(const std::string& folder, CProgramShell* shell) : m_folder(folder), m_pShell(shell) {}
     // The short form: the program quits as soon as the level is drawn, with the level still running.
     void QuitInLevel() { m_quitInLevel = true; }
+    // In the short form: true when the game left the level after the quit, before it was released.
+    bool LeftLevelAfterQuit() const;
     // Called by the application before each frame's drawing and update.
     void BeforeFrame();
     // Called after it.
@@ -55,4 +57,5 @@ private:
     long m_startBalance = 0;
     bool m_failed = false;
     bool m_quitInLevel = false;
+    int m_leavesAtQuit = -1;
 };

@@ -206,6 +206,7 @@ int CProgramShell::HasModalCanvas()
 
 void CProgramShell::LeaveInterface()
 {
+    m_leaveCount++;
     CInterface* ui = Interface();
     if (!ui)
         return;

@@ -56,11 +56,14 @@ public:
     void Release() override;
 
     CFrontEnd* GetFrontEnd() const { return m_pFrontEnd; }
+    // How often the game left a level (LeaveInterface calls).
+    int GetLeaveCount() const { return m_leaveCount; }
 
 private:
     CInterface* Interface() const;
 
     CFrontEnd* m_pFrontEnd;
+    int m_leaveCount = 0;
     CProgramFrontEndLink m_frontEndLink;
     CProgramFilePanelGame m_filePanelGame;
 };
