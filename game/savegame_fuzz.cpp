@@ -20,7 +20,7 @@ const char kTechnologies[] = "<TECHNOLOGIES>\n<a>\n<x>\n1000\n</x>\n</a>\n<b>\n<
 const char kSetup[] = "<Level_Data>\n<0>\n./models/levels/London/london.gxs\n</0>\n<1>\n./models/levels/Berlin/"
                       "berlin.gxs\n</1>\n<total>\n1\n</total>\n</Level_Data>\n";
 // Inputs up to this size are also loaded cut at every byte.
-constexpr size_t kCutLimit = 1024;
+constexpr size_t kCutLimit = 320;
 constexpr uint16_t kYear = 1999;
 constexpr uint16_t kMonth = 12;
 constexpr uint16_t kDay = 77;
