@@ -1,17 +1,26 @@
 // The game object's singleton and the fields the figures read.
 #include "game/game.h"
 
+#include "gfx/core/raster.h"
+
+#include "engine/picker.h"
+#include "game/conditions.h"
+#include "game/floors.h"
+#include "game/gameshell.h"
 #include "game/objectmgr.h"
+#include "game/placement.h"
+#include "game/savegame.h"
 #include "game/sound.h"
+#include "game/spawner.h"
 #include "game/templates.h"
 
 CGame* g_pGame = nullptr;
 
 namespace {
-constexpr int32_t kFirstState = 1;   // brand splash
+constexpr int32_t kFirstState = kGameStateSplash;
 constexpr float kNormalSpeed = 1.0f;
 constexpr int kNoSuchTemplate = 1;
-}
+}  // namespace
 
 CGame* CGame::Instance(CFerroxGame** out)
 {
@@ -34,15 +43,16 @@ void CGame::DestroyInstance(CFerroxGame** out)
         *out = nullptr;
 }
 
-CGame::CGame() : m_pSoundManager(nullptr), m_pNotices(nullptr), m_pPlacement(nullptr), m_pFloors(nullptr)
+CGame::CGame()
+    : m_pSoundManager(nullptr), m_pSplash(nullptr), m_pPicker(nullptr), m_pSelectionIndicator(nullptr),
+      m_pPlacementController(nullptr), m_pConditions(nullptr), m_pSpawner(nullptr), m_pFloorManager(nullptr),
+      m_pNotices(nullptr), m_pPlacement(nullptr), m_pFloors(nullptr), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0),
+      m_pObjectSeam(nullptr)
 {
     Init();
 }
 
-CGame::~CGame()
-{
-    Release();
-}
+CGame::~CGame() { Release(); }
 
 void CGame::Init()
 {
@@ -62,17 +72,58 @@ void CGame::Init()
     m_language = 0;
     m_pSelectedObject = nullptr;
     m_selectionChanged = 0;
+    m_pPickedObject = nullptr;
+    m_pickPoint = GxV3d{0.0f, 0.0f, 0.0f};
+    m_scaledFrameTime = 0.0f;
+    m_setUpFailed = 0;
+    for (int32_t& grade : m_unlocked)
+        grade = -1;
     SetState(kFirstState);
 }
 
 void CGame::Release()
 {
+    // A level still running goes first: its objects stand on the floors and in the world deleted below.
+    if (m_levelLoaded)
+        LeaveLevel();
+    ReleaseGame();
     if (m_pSoundManager) {
         m_pSoundManager->Close();
         delete m_pSoundManager;
         m_pSoundManager = nullptr;
     }
     CFerroxGame::Release();
+}
+
+void CGame::ReleaseGame()
+{
+    if (m_pSplash)
+        GxRasterDestroy(m_pSplash);
+    m_pSplash = nullptr;
+    delete m_pSelectionIndicator;
+    m_pSelectionIndicator = nullptr;
+    delete m_pPicker;
+    m_pPicker = nullptr;
+    delete m_pPlacementController;
+    m_pPlacementController = nullptr;
+    delete m_pSpawner;
+    m_pSpawner = nullptr;
+    if (m_setUp)
+        CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
+    delete m_pFloorManager;
+    m_pFloorManager = nullptr;
+    if (m_pObjectSeam && CDynamicObjectManager::GetSeam() == m_pObjectSeam)
+        CDynamicObjectManager::SetSeam(nullptr);
+    delete m_pObjectSeam;
+    m_pObjectSeam = nullptr;
+    GetShell()->Release();
+    delete m_pConditions;
+    m_pConditions = nullptr;
+    if (m_pSaveParts == m_pOwnSaveParts)
+        m_pSaveParts = nullptr;
+    delete m_pOwnSaveParts;
+    m_pOwnSaveParts = nullptr;
+    m_setUp = 0;
 }
 
 void CGame::QueueMessage(int16_t number)
@@ -101,6 +152,8 @@ void CGame::SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFer
 {
     if (m_pPlacement)
         m_pPlacement->SetMode(mode, objectTemplate, factory);
+    else if (m_pPlacementController && GetWorld())
+        m_pPlacementController->SetMode(mode, GetWorld(), 1, objectTemplate, factory);
 }
 
 void CGame::StartObjectPlacement(uint16_t category, uint16_t index, CFerroxObjectFactory* factory)
@@ -128,39 +181,46 @@ void CGame::StartFloorTilePlacement(int32_t tile)
 {
     if (tile != kGameKeepFloorTile && m_pFloors)
         m_pFloors->SelectTile(tile);
+    else if (tile != kGameKeepFloorTile && m_pFloorManager)
+        m_pFloorManager->SelectTileType(tile);
     SetPlacementMode(GAME_PLACEMENT_FLOOR_TILES, nullptr, nullptr);
 }
 
-void CGame::StartPlacementMode3()
-{
-    SetPlacementMode(GAME_PLACEMENT_CLEAR, nullptr, nullptr);
-}
+void CGame::StartPlacementMode3() { SetPlacementMode(GAME_PLACEMENT_CLEAR, nullptr, nullptr); }
 
 void CGame::GoFloorDown()
 {
     SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
     if (m_pFloors)
         m_pFloors->GoDown();
+    else if (m_pFloorManager && GetWorld())
+        m_pFloorManager->FloorDown(GetWorld());
     ClosePopups();
 }
 
 void CGame::GoFloorUp()
 {
     SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
-    if (m_pFloors)
+    if (m_pFloors) {
         m_pFloors->GoUp();
+    } else if (m_pFloorManager && GetWorld()) {
+        m_pFloorManager->FloorUp(m_pNotices, GetWorld());
+        if (m_pPlacementController) {
+            m_pPlacementController->RemoveWalls(GetWorld(), 0, nullptr);
+            m_pPlacementController->BuildWalls(GetWorld(), 0, nullptr);
+        }
+    }
     ClosePopups();
 }
 
 int32_t CGame::GetCurrentFloor()
 {
-    return m_pFloors ? m_pFloors->GetCurrentFloor() : 0;
+    if (m_pFloors)
+        return m_pFloors->GetCurrentFloor();
+    return m_pFloorManager ? m_pFloorManager->GetCurrentFloorIndex() : 0;
 }
 
-void CGame::PlayDefaultSample()
-{
-    PlaySample(kSoundDefaultSample, kSoundFullVolume);
-}
+void CGame::PlayDefaultSample() { PlaySample(kSoundDefaultSample, kSoundFullVolume); }
 
 void CGameNotices::PlaySample(int32_t sample, int32_t volume)
 {

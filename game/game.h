@@ -20,12 +20,22 @@
 #include <string>
 
 #include "engine/base.h"
+#include "gfx/core/gx.h"
 
 // A yes-button action of the confirmation panel.
 typedef void (*GameConfirmCallback)();
 
 class CSoundManager;
 class CFerroxObject;
+class CFerroxPicker;
+class CFerroxWorld;
+class CConditions;
+class CSpawner;
+class CFloorManager;
+class CPlacementController;
+class CGameShell;
+class CObjectManagerSeam;
+struct GxRaster;
 class CFerroxAssetSet;
 class CFerroxObjectFactory;
 class CGameSaveParts;
@@ -73,9 +83,24 @@ public:
     virtual int32_t GetCurrentFloor() = 0;
 };
 
-// Game states the interface asks for.
+// Game states: brand splash, logo and loading, front end, in game, start the chosen game, leave it.
+constexpr int32_t kGameStateSplash = 1;
+constexpr int32_t kGameStateLoading = 2;
+constexpr int32_t kGameStateFrontEnd = 3;
 constexpr int32_t kGameStateInGame = 4;
+constexpr int32_t kGameStateStart = 5;
 constexpr int32_t kGameStateLeave = 6;
+// Seconds each of the first two states lasts, and the scaled seconds of one game day.
+constexpr float kGameSplashSeconds = 4.0f;
+constexpr float kGameDaySeconds = 150.0f;
+// Scenario results: samples and in-game message of the leave question.
+constexpr int32_t kGameLoseSample = 6;
+constexpr int32_t kGameWinSample = 7;
+constexpr uint16_t kGameLeaveQuestion = 36;
+// Technology ids are category x 1000 + index; messages 14 + category tell of an unlock.
+constexpr int32_t kGameTechCategoryStep = 1000;
+constexpr int16_t kGameUnlockMessageBase = 14;
+constexpr int32_t kGameStaffCategories = 4;
 // The tile command's value that keeps the current tile type.
 constexpr int32_t kGameKeepFloorTile = -1;
 
@@ -94,6 +119,39 @@ public:
     void Init() override;
     void Release() override;
     ~CGame() override;
+
+    // The game states and the frame (game/gamestates.cpp).
+    int Create(HWND window, const char* name) override;
+    int ChooseVideoMode(int* adapter, int* mode) override;
+    void Update(float frameTime) override;
+    void Render() override;
+    // Makes every game-side object once, after the loading picture; 0 when the level list cannot be read.
+    int SetUpGame();
+    // Builds the current level's world and puts the camera, the placement, the spawner and the sound in it.
+    void StartLevel();
+    // Takes the level down: objects, world, floors, interface panels; the front end can take over.
+    void LeaveLevel();
+    // The in-game frame: scenario result, clock, then every subsystem with real or scaled time.
+    void UpdateInGame();
+    // A fixed seed for the random generator (0: the calendar time, as a played game uses).
+    void SetRandomSeed(unsigned seed) { m_randomSeed = seed; }
+    // 1 once SetUpGame ran to its end.
+    int IsSetUp() const { return m_setUp; }
+    // The world of the running level, or null.
+    CFerroxWorld* GetWorld();
+    // After a successful placement the next object of the same template follows the cursor.
+    void ContinuePlacement();
+
+    // Engine callbacks, through the game the callbacks serve.
+    static void OnKeyDown(const FerroxKeyEvent* event);
+    static void OnKeyUp(const FerroxKeyEvent* event);
+    static int OnMouseButton(int32_t event);
+    static void OnTechnologyUnlocked(uint16_t id);
+    static void OnConfirmLeave();
+
+    // The interface above, installed by the program (null: the shell that does nothing).
+    CGameShell* GetShell() const;
+    void SetShell(CGameShell* shell) { m_pShell = shell; }
 
     // The installed notice seam, or null: then nothing is told.
     CGameNotices* GetNotices() const { return m_pNotices; }
@@ -136,32 +194,73 @@ public:
     CGameSaveParts* GetSaveParts() const { return m_pSaveParts; }
     void SetSaveParts(CGameSaveParts* parts) { m_pSaveParts = parts; }
 
-    float m_realFrameTime;   // the in-game frame's time before the speed factor
-    int32_t m_gameOver;      // 1 once the scenario result was shown
-    int32_t m_inputBlocked;  // 1 while a file panel opened from the options is open, and after the result
-    std::string m_gameFilePath;   // saved game or scenario the next game starts from
+    float m_realFrameTime;       // the in-game frame's time before the speed factor
+    int32_t m_gameOver;          // 1 once the scenario result was shown
+    int32_t m_inputBlocked;      // 1 while a file panel opened from the options is open, and after the result
+    std::string m_gameFilePath;  // saved game or scenario the next game starts from
     uint16_t m_startMonth;
     uint16_t m_startYear;
-    float m_gameSpeed;       // factor on the simulation's frame time
-    float m_resumeSpeed;     // the speed the file panels put back when they close
-    CFerroxAssetSet* m_pPlacementTemplate;       // of the last object placement started
-    CFerroxObjectFactory* m_pPlacementFactory;   // given with it
-    uint16_t m_dayCounter;   // game days elapsed; the interface shows it as months since January of the start year
-    float m_dayTimer;        // scaled game time since the day began
-    int32_t m_newDay;        // 1 during the frame in which a day ended
-    int16_t m_language;      // stands in for the locale's language while there is none
-    CSoundManager* m_pSoundManager;   // owned; closed and deleted at Release
-    CFerroxObject* m_pSelectedObject;   // chosen with the left button; null
-    int32_t m_selectionChanged;         // 1 in the frame the selected object changed
+    float m_gameSpeed;                          // factor on the simulation's frame time
+    float m_resumeSpeed;                        // the speed the file panels put back when they close
+    CFerroxAssetSet* m_pPlacementTemplate;      // of the last object placement started
+    CFerroxObjectFactory* m_pPlacementFactory;  // given with it
+    uint16_t m_dayCounter;  // game days elapsed; the interface shows it as months since January of the start year
+    float m_dayTimer;       // scaled game time since the day began
+    int32_t m_newDay;       // 1 during the frame in which a day ended
+    int16_t m_language;     // stands in for the locale's language while there is none
+    CSoundManager* m_pSoundManager;    // owned; closed and deleted at Release
+    CFerroxObject* m_pSelectedObject;  // chosen with the left button; null
+    int32_t m_selectionChanged;        // 1 in the frame the selected object changed
+    CFerroxObject* m_pPickedObject;    // under the mouse this frame
+    GxV3d m_pickPoint;                 // world point under the mouse this frame
+    GxRaster* m_pSplash;               // full-screen picture of states 1 and 2
+    CFerroxPicker* m_pPicker;
+    CFerroxObject* m_pSelectionIndicator;
+    CPlacementController* m_pPlacementController;
+    CConditions* m_pConditions;
+    CSpawner* m_pSpawner;
+    CFloorManager* m_pFloorManager;
+    int32_t m_unlocked[kGameStaffCategories];  // highest grade unlocked per staff category, -1 for none
+
+    float m_scaledFrameTime;  // the in-game frame's time after the speed factor
+    int32_t m_setUpFailed;    // 1 when SetUpGame could not read the level list
 
 private:
+    void DrawSplash();
+    void ReplaceSplash(const char* path);
+    void CheckResult();
+    void AdvanceClock();
+    void CheckSelectionFloor();
+    void Pick();
+    void RenderLevel();
+    void PlaceCamera();
+    void StartSpawner(CFerroxWorld* world);
+    void UpdateSpawner(float dt);
+    void ReleaseGame();
+    static void GradeStaff(int32_t category, int32_t grade);
     void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
 
     CGameNotices* m_pNotices;
     CGamePlacement* m_pPlacement;
     CGameFloors* m_pFloors;
+    CGameShell* m_pShell;
+    int32_t m_setUp;
+    int32_t m_levelLoaded;
+    unsigned m_randomSeed = 0;
+    CObjectManagerSeam* m_pObjectSeam;
     CGameSaveParts* m_pSaveParts = nullptr;
+    CGameSaveParts* m_pOwnSaveParts = nullptr;  // what the set-up installs when nothing else is
 };
+
+// What a selected object is, for the popups that show its record.
+enum GameSelectionKind : int32_t {
+    GAME_SELECTION_SHOPPER = 1,
+    GAME_SELECTION_SHOP = 2,
+    GAME_SELECTION_STAFF = 3,
+    GAME_SELECTION_OTHER = 4,
+};
+// The kind of the object and, for shoppers, shops and staff, the record their popup shows (else null).
+GameSelectionKind GameClassifySelection(CFerroxObject* object, const void** record);
 
 // The game, or null before CGame::Instance.
 extern CGame* g_pGame;

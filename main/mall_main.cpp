@@ -1,14 +1,17 @@
 // The game's program: WinMain over the application and game singletons, and the Linux entry that calls it.
+// The program links the interface and gives the game its shell (main/shell.h).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "engine/app.h"
+#include "engine/app_local.h"
+#include "game/game.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
-#include "main/splash.h"
-#include "ui/frontend/launcher.h"
+#include "main/playthrough.h"
+#include "main/shell.h"
 
 namespace {
 
@@ -16,8 +19,43 @@ namespace {
 struct Options {
     int frames = 0;
     std::string screenshot;
+    int stepMilliseconds = 0;  // a fixed frame time in place of the clock
+    std::string playThrough;   // folder of the scripted play-through's screenshots
+    bool quitInLevel = false;  // the play-through quits with the level running
 };
 Options g_options;
+
+constexpr long kMaxFrames = 1000000;
+constexpr long kMaxStepMilliseconds = 1000;
+constexpr LONGLONG kMillisecondsPerSecond = 1000;
+LONGLONG g_fakeClock = 0;
+constexpr int kPlayThroughStepMilliseconds = 50;
+constexpr unsigned kPlayThroughSeed = 20040101;
+CPlayThrough* g_pPlayThrough = nullptr;
+
+BOOL FixedStepFrequency(LARGE_INTEGER* frequency)
+{
+    frequency->QuadPart = kMillisecondsPerSecond;
+    return TRUE;
+}
+
+// Each read of the clock is one frame later: the main loop reads it once per frame.
+BOOL FixedStepCounter(LARGE_INTEGER* counter)
+{
+    g_fakeClock += g_options.stepMilliseconds;
+    counter->QuadPart = g_fakeClock;
+    return TRUE;
+}
+
+bool ParseNumber(const char* text, long limit, int* out)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (!end || *end || value <= 0 || value > limit)
+        return false;
+    *out = static_cast<int>(value);
+    return true;
+}
 
 }  // namespace
 
@@ -25,6 +63,15 @@ Options g_options;
 class CApp : public CFerroxApp {
 public:
     ~CApp() override { Release(); }
+
+    void Tick(float frameTime) override
+    {
+        if (g_pPlayThrough)
+            g_pPlayThrough->BeforeFrame();
+        CFerroxApp::Tick(frameTime);
+        if (g_pPlayThrough)
+            g_pPlayThrough->AfterFrame();
+    }
 
     static CFerroxApp* Instance()
     {
@@ -41,41 +88,30 @@ public:
     }
 };
 
-// The splash game with the start-up launcher choosing the adapter, mode and language, as the game object will.
-class CLaunchedSplashGame : public CSplashGame {
-public:
-    int ChooseVideoMode(int* adapter, int* mode) override
-    {
-        LauncherGame launcher;
-        launcher.window = g_pFerroxApp->GetWindow();
-        launcher.instance = g_pFerroxApp->GetInstance();
-        launcher.setup = g_pFerroxSetupTree;
-        launcher.language = m_language;
-        const int result = LauncherChooseVideoMode(&launcher, 0, adapter, mode);
-        m_language = launcher.language;
-        return result;
-    }
-
-private:
-    int16_t m_language = 0;
-};
-
 namespace {
 
-// The game singleton: written to the application's game field and to the global game pointer.
+// The game's view of the interface; lives as long as the program.
+CProgramShell g_shell;
+
+// The game singleton: written to the application's game field and to the global game pointer, with the
+// program's shell given to it before the application creates it.
 CFerroxGame* GameInstance(CFerroxGame** out)
 {
-    if (!g_pFerroxGame)
-        g_pFerroxGame = new CLaunchedSplashGame();
-    if (out)
-        *out = g_pFerroxGame;
-    return g_pFerroxGame;
+    const bool fresh = g_pGame == nullptr;
+    CGame* game = CGame::Instance(out);
+    if (fresh) {
+        g_shell.Install();
+        game->SetShell(&g_shell);
+        if (g_pPlayThrough)
+            game->SetRandomSeed(kPlayThroughSeed);
+    }
+    return game;
 }
 
 void GameDestroyInstance()
 {
-    delete g_pFerroxGame;
-    g_pFerroxGame = nullptr;
+    CGame::DestroyInstance(nullptr);
+    g_shell.Uninstall();
     if (g_pFerroxApp)
         g_pFerroxApp->m_pGame = nullptr;
 }
@@ -85,11 +121,14 @@ bool ParseOptions(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--frames" && i + 1 < argc) {
-            char* end = nullptr;
-            const long frames = std::strtol(argv[++i], &end, 10);
-            if (!end || *end || frames <= 0 || frames > 1000000)
+            if (!ParseNumber(argv[++i], kMaxFrames, &g_options.frames))
                 return false;
-            g_options.frames = static_cast<int>(frames);
+        } else if ((arg == "--play-through" || arg == "--play-through-quit") && i + 1 < argc) {
+            g_options.playThrough = argv[++i];
+            g_options.quitInLevel = arg == "--play-through-quit";
+        } else if (arg == "--step-ms" && i + 1 < argc) {
+            if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
+                return false;
         } else if (arg == "--screenshot" && i + 1 < argc) {
             g_options.screenshot = argv[++i];
         } else {
@@ -111,13 +150,36 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp]\n");
+        std::fprintf(
+            stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through[-quit] FOLDER]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
     if (!g_options.screenshot.empty())
         std::remove(g_options.screenshot.c_str());
+    // The play-through runs on a fixed clock of 0.05 s frames.
+    CPlayThrough playThrough(g_options.playThrough, &g_shell);
+    if (!g_options.playThrough.empty()) {
+        g_pPlayThrough = &playThrough;
+        if (g_options.quitInLevel)
+            playThrough.QuitInLevel();
+        if (!g_options.stepMilliseconds)
+            g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
+    }
+    if (g_options.stepMilliseconds) {
+        FerroxGetAppPlatform().queryPerformanceFrequency = FixedStepFrequency;
+        FerroxGetAppPlatform().queryPerformanceCounter = FixedStepCounter;
+    }
     const int result = WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
+    g_pPlayThrough = nullptr;
+    if (g_options.quitInLevel && !playThrough.LeftLevelAfterQuit()) {
+        std::fprintf(stderr, "mall: the game was released with its level still running\n");
+        return 1;
+    }
+    if (!g_options.playThrough.empty() && playThrough.Result() != 0) {
+        std::fprintf(stderr, "mall: the play-through failed\n");
+        return 1;
+    }
     // A headless run reports a screenshot it could not write; the game itself always ends with 0.
     std::FILE* written = g_options.screenshot.empty() ? nullptr : std::fopen(g_options.screenshot.c_str(), "rb");
     if (written)

@@ -4,6 +4,7 @@
 #include "engine/locale.h"
 #include "engine/mouse.h"
 #include "game/sound.h"
+#include "ui/game/filecanvas.h"
 #include "ui/game/ingame.h"
 
 namespace {
@@ -28,6 +29,24 @@ void QuitToFrontEnd()
 {
     if (g_pFerroxGame)
         g_pFerroxGame->SetState(kGameStateLeave);
+}
+
+// Pauses the game and opens a file panel modally above the main bar, browsing the saves folder; false when
+// there is no file panel or its saves folder cannot be made (the panel is then closed and the game resumed).
+bool OpenFilePanel(CInterface* ui, CFerroxCanvas* canvas)
+{
+    auto* panel = dynamic_cast<CFerroxFileIOCanvas*>(canvas);
+    if (!ui || !panel || !g_pGame)
+        return false;
+    g_pGame->m_resumeSpeed = g_pGame->m_gameSpeed;
+    g_pGame->m_gameSpeed = 0.0f;
+    g_pGame->m_inputBlocked = 1;
+    if (ui->m_pMainPanel)
+        ui->m_pMainPanel->Update();
+    ui->CloseCanvases();
+    ui->GetStack().Push(panel, 1);
+    ui->PlaceAboveMainBar(panel, 0.0f);
+    return panel->OpenMapsFolder() != 0;
 }
 
 }  // namespace
@@ -62,8 +81,14 @@ void COptionsPanel::OnWidgetEvent(int32_t index, int32_t event)
     CSoundManager* sound = Sound();
     switch (index) {
     case OPTIONS_LOAD:
+        OpenFilePanel(ui, ui ? ui->m_pLoadPanel : nullptr);
+        if (mouse)
+            mouse->LeftButtonUp();
+        break;
     case OPTIONS_SAVE:
-        // The load and save panels open from here once they are built.
+        OpenFilePanel(ui, ui ? ui->m_pSavePanel : nullptr);
+        if (mouse)
+            mouse->LeftButtonUp();
         break;
     case OPTIONS_MUSIC:
         if (!sound)

@@ -1,0 +1,339 @@
+// The scripted play-through of headless runs; see main/playthrough.h.
+#include "main/playthrough.h"
+
+#include "main/shell.h"
+
+#include <cstdio>
+
+#include "engine/app.h"
+#include "engine/camera.h"
+#include "engine/keyboard.h"
+#include "engine/mouse.h"
+#include "game/game.h"
+#include "game/objectmgr.h"
+#include "game/placement.h"
+#include "game/spawner.h"
+#include "game/statistics.h"
+#include "gfx/core/camera.h"
+#include "gfx/core/raster.h"
+#include "ui/frontend/citycanvas.h"
+#include "ui/frontend/frontend.h"
+#include "ui/game/buildmenu.h"
+#include "ui/game/ingame.h"
+#include "ui/game/panels.h"
+#include "ui/toolkit/widget.h"
+
+namespace {
+
+constexpr int kSettleFrames = 20;
+constexpr int kCityFrames = 40;
+constexpr int kLevelFrames = 40;
+constexpr int kStateTimeout = 400;
+constexpr int kRunFrames = 3000;
+constexpr int kKeySpeedThree = 51;
+constexpr uint16_t kShopCategory = 1;
+constexpr uint16_t kFirstShop = 0;
+constexpr int kClickFrames = 3;
+constexpr int kCandidateFrames = 6;
+constexpr uint32_t kClearColour = 0x6868BC;  // the camera's clear colour (104, 104, 188)
+// Points of the level tried for the shop: a grid over the plot in the lower half of the view, above the
+// panels and away from the edges where the mouse scrolls the camera.
+constexpr int kColumns = 7;
+constexpr int kRows = 4;
+constexpr float kLeft = 160.0f;
+constexpr float kTop = 340.0f;
+constexpr float kStepX = 80.0f;
+constexpr float kStepY = 40.0f;
+
+CGame* Game() { return g_pGame; }
+
+CStatistics* Statistics()
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    return objects ? objects->GetStatistics() : nullptr;
+}
+
+// Shops placed in the mall: those the statistics registered (the held one is not yet among them).
+size_t ShopCount()
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
+    return statistics ? statistics->m_shops.size() : 0;
+}
+
+long Balance()
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
+    return statistics ? statistics->GetBalance() : 0;
+}
+
+}  // namespace
+
+bool CPlayThrough::LeftLevelAfterQuit() const
+{
+    return m_leavesAtQuit >= 0 && m_pShell->GetLeaveCount() > m_leavesAtQuit;
+}
+
+void CPlayThrough::Fail(const char* what)
+{
+    std::fprintf(stderr, "play-through: %s\n", what);
+    m_failed = true;
+    m_phase = kDone;
+    if (g_pFerroxApp)
+        g_pFerroxApp->Quit();
+}
+
+void CPlayThrough::Next(Phase phase)
+{
+    m_phase = phase;
+    m_frame = 0;
+}
+
+bool CPlayThrough::Click(float x, float y, int start)
+{
+    CFerroxMouse* mouse = Game()->m_pMouse;
+    const int step = m_frame - start;
+    if (!mouse || step < 0)
+        return false;
+    if (step == 0)
+        mouse->MoveTo(x, y);
+    else if (step == 1)
+        mouse->LeftButtonDown();
+    else if (step == 2)
+        mouse->LeftButtonUp();
+    return step >= kClickFrames - 1;
+}
+
+bool CPlayThrough::WidgetCentre(void* target, int index, float* x, float* y)
+{
+    auto* canvas = static_cast<CFerroxCanvas*>(target);
+    const float* rect = canvas ? canvas->GetWidgetRect(index) : nullptr;
+    if (!rect)
+        return false;
+    *x = canvas->GetX() + rect[0] + rect[2] * 0.5f;
+    *y = FerroxGetScreenHeight() - canvas->GetY() - (rect[1] + rect[3] * 0.5f);
+    return true;
+}
+
+void CPlayThrough::Key(int code)
+{
+    FerroxKeyEvent event = {};
+    event.keyCode = code;
+    if (CFerroxKeyboard* keyboard = Game()->m_pKeyboard) {
+        keyboard->KeyDown(&event);
+        keyboard->KeyUp(&event);
+    }
+}
+
+long CPlayThrough::Pixel(int x, int y)
+{
+    CFerroxCamera* camera = Game()->m_pCamera;
+    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
+    GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
+    GxUInt8* bits = raster ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
+    if (!bits)
+        return -1;
+    const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
+    const long pixel = static_cast<long>(row[x] & 0xFFFFFFu);
+    GxRasterUnlock(raster);
+    return pixel;
+}
+
+bool CPlayThrough::Screenshot(const char* name)
+{
+    CFerroxCamera* camera = Game()->m_pCamera;
+    if (!camera)
+        return false;
+    const std::string path = m_folder + "/" + name;
+    return camera->SaveScreenshot(path.c_str(), camera->GetWidth(), camera->GetHeight()) == 0;
+}
+
+void CPlayThrough::BeforeFrame()
+{
+    CGame* game = Game();
+    if (!game || m_phase == kDone)
+        return;
+    m_total++;
+    m_frame++;
+    CFrontEnd* front = m_pShell->GetFrontEnd();
+    float x = 0.0f;
+    float y = 0.0f;
+    switch (m_phase) {
+    case kClickLondon:
+        if (!front || !WidgetCentre(front->GetMainMenu(), MAIN_MENU_LONDON, &x, &y))
+            return Fail("the main menu has no London button");
+        if (Click(x, y, 1))
+            Next(kWaitCity);
+        break;
+    case kClickStart:
+        if (!front || !WidgetCentre(front->GetLondon(), CITY_START, &x, &y))
+            return Fail("the London view has no start button");
+        if (Click(x, y, 1))
+            Next(kWaitLevel);
+        break;
+    case kPlaceShop: {
+        if (m_frame == 1) {
+            m_startBalance = Balance();
+            // The build menu's press on its first fashion shop, as a click on that button gives it.
+            CInterface* ui = InterfaceGet();
+            auto* menus = ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu) : nullptr;
+            if (!menus)
+                return Fail("the interface has no build menus");
+            menus->OnLeafButton(kShopCategory, kFirstShop + 1, FERROX_WIDGET_PRESSED);
+            if (!game->m_pPlacementController || game->m_pPlacementController->GetMode() != PLACEMENT_OBJECT)
+                return Fail("the build menu's shop is not held");
+        }
+        const int start = 2 + m_candidate * kCandidateFrames;
+        if (m_frame < start)
+            break;
+        const float px = kLeft + kStepX * static_cast<float>(m_candidate % kColumns);
+        const float py = kTop + kStepY * static_cast<float>(m_candidate / kColumns);
+        // Two frames at the point let the pick and the held object follow it before the press.
+        const int step = m_frame - start;
+        if (step == 0)
+            game->m_pMouse->MoveTo(px, py);
+        else if (step == 3)
+            game->m_pMouse->LeftButtonDown();
+        else if (step == 4)
+            game->m_pMouse->LeftButtonUp();
+        else if (step == kCandidateFrames - 1) {
+            if (ShopCount() > 0) {
+                Key(kKeySpeedThree);
+                Next(kRun);
+            } else if (++m_candidate >= kColumns * kRows) {
+                return Fail("no free cell took the shop");
+            }
+        }
+        break;
+    }
+    case kLeave:
+        if (m_frame == 1)
+            Key(FERROX_KEY_ESCAPE);
+        if (m_frame == 3) {
+            CInterface* ui = InterfaceGet();
+            if (!ui || !ui->GetStack().HasModal())
+                return Fail("Escape asked nothing");
+            Next(kConfirm);
+        }
+        break;
+    case kConfirm: {
+        CInterface* ui = InterfaceGet();
+        if (!ui || !WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y))
+            return Fail("the question has no yes button");
+        if (Click(x, y, 1))
+            Next(kWaitMenuAgain);
+        break;
+    }
+    case kQuit:
+        if (!front || !WidgetCentre(front->GetMainMenu(), MAIN_MENU_QUIT, &x, &y))
+            return Fail("the main menu has no quit button");
+        // The press quits: the application ends after this frame.
+        Click(x, y, 1);
+        if (m_frame >= 2)
+            Next(kDone);
+        break;
+    default:
+        break;
+    }
+}
+
+void CPlayThrough::AfterFrame()
+{
+    CGame* game = Game();
+    if (!game || m_phase == kDone)
+        return;
+    if (m_frame > kStateTimeout + kRunFrames)
+        return Fail("the script stalled");
+    switch (m_phase) {
+    case kWaitMenu:
+        if (game->GetState() != kGameStateFrontEnd || !m_pShell->GetFrontEnd()) {
+            if (m_frame > kStateTimeout)
+                return Fail("the front end never came");
+            break;
+        }
+        if (m_frame < kSettleFrames)
+            break;
+        {
+            // The menu picture, not the clear colour, fills the screen.
+            const long corner = Pixel(10, 10);
+            float x = 0.0f;
+            float y = 0.0f;
+            if (!WidgetCentre(m_pShell->GetFrontEnd()->GetMainMenu(), MAIN_MENU_LONDON, &x, &y))
+                return Fail("the main menu has no London button");
+            if (corner < 0 || static_cast<uint32_t>(corner) == kClearColour)
+                return Fail("the main menu is not drawn");
+            if (!Screenshot("menu.bmp"))
+                return Fail("menu.bmp was not written");
+        }
+        Next(kClickLondon);
+        break;
+    case kWaitCity:
+        if (m_frame < kCityFrames)
+            break;
+        if (Pixel(400, 300) < 0 || static_cast<uint32_t>(Pixel(400, 300)) == kClearColour)
+            return Fail("the London view is not drawn");
+        if (!Screenshot("city.bmp"))
+            return Fail("city.bmp was not written");
+        Next(kClickStart);
+        break;
+    case kWaitLevel:
+        if (game->GetState() != kGameStateInGame) {
+            if (m_frame > kStateTimeout)
+                return Fail("the level never started");
+            break;
+        }
+        if (m_frame < kLevelFrames)
+            break;
+        if (!game->GetWorld())
+            return Fail("the London level has no world");
+        // The sky and the ground differ: the world is drawn, not a flat clear.
+        if (Pixel(400, 20) == Pixel(400, 420))
+            return Fail("the level is not drawn");
+        if (!Screenshot("level.bmp"))
+            return Fail("level.bmp was not written");
+        if (m_quitInLevel) {
+            m_leavesAtQuit = m_pShell->GetLeaveCount();
+            Next(kDone);
+            if (g_pFerroxApp)
+                g_pFerroxApp->Quit();
+            break;
+        }
+        Next(kPlaceShop);
+        break;
+    case kRun:
+        if (m_frame < kRunFrames)
+            break;
+        if (ShopCount() == 0)
+            return Fail("the shop is gone");
+        if (game->m_dayCounter == 0)
+            return Fail("no game day passed");
+        if (Balance() == m_startBalance)
+            return Fail("the balance never moved");
+        if (Statistics() && Statistics()->m_shoppersCome == 0)
+            return Fail("no shopper came");
+        if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
+            std::fprintf(stderr, "play-through: %zu shoppers in the mall, %u came, %zu spawn points, after %u days\n",
+                         objects->GetShoppers().size(), static_cast<unsigned>(objects->GetStatistics()->m_shoppersCome),
+                         game->m_pSpawner ? game->m_pSpawner->GetSpawnPoints().size() : 0,
+                         static_cast<unsigned>(game->m_dayCounter));
+        Next(kLeave);
+        break;
+    case kWaitMenuAgain:
+        if (game->GetState() != kGameStateFrontEnd) {
+            if (m_frame > kStateTimeout)
+                return Fail("yes did not leave the game");
+            break;
+        }
+        if (CInterface* ui = InterfaceGet()) {
+            if (ui->GetStack().HasModal())
+                return Fail("a modal canvas outlived the level");
+        }
+        if (m_frame < kSettleFrames)
+            break;
+        Next(kQuit);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,61 @@
+// A scripted play-through for headless runs: the main menu, London's first scenario, a shop built where the
+// mouse finds a free cell, three speed-3 years of days, then Escape, yes and quit from the main menu. Input
+// goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
+// screenshots of the menu, the city view and the level are checked at chosen pixels and written to a folder.
+#pragma once
+
+#include <string>
+
+class CProgramShell;
+
+class CPlayThrough {
+public:
+    CPlayThrough(const std::string& folder, CProgramShell* shell) : m_folder(folder), m_pShell(shell) {}
+    // The short form: the program quits as soon as the level is drawn, with the level still running.
+    void QuitInLevel() { m_quitInLevel = true; }
+    // In the short form: true when the game left the level after the quit, before it was released.
+    bool LeftLevelAfterQuit() const;
+    // Called by the application before each frame's drawing and update.
+    void BeforeFrame();
+    // Called after it.
+    void AfterFrame();
+    // 0 when every check passed and the script ran to its end.
+    int Result() const { return m_failed || m_phase != kDone ? 1 : 0; }
+
+private:
+    enum Phase {
+        kWaitMenu,
+        kClickLondon,
+        kWaitCity,
+        kClickStart,
+        kWaitLevel,
+        kPlaceShop,
+        kRun,
+        kLeave,
+        kConfirm,
+        kWaitMenuAgain,
+        kQuit,
+        kDone,
+    };
+    void Fail(const char* what);
+    void Next(Phase phase);
+    // Move, press and release over three frames, starting at the phase's frame `start`.
+    bool Click(float x, float y, int start);
+    // Centre of widget `index` of a canvas in window pixels; false when it has no such widget.
+    bool WidgetCentre(void* canvas, int index, float* x, float* y);
+    void Key(int code);
+    bool Screenshot(const char* name);
+    // The frame buffer's pixel as 0xRRGGBB, or -1.
+    long Pixel(int x, int y);
+
+    std::string m_folder;
+    CProgramShell* m_pShell;
+    Phase m_phase = kWaitMenu;
+    int m_frame = 0;  // frames since the phase began
+    int m_total = 0;
+    int m_candidate = 0;
+    long m_startBalance = 0;
+    bool m_failed = false;
+    bool m_quitInLevel = false;
+    int m_leavesAtQuit = -1;
+};

@@ -1,0 +1,264 @@
+// The program's shell over the interface: what the game asks of the in-game interface, the front end, the
+// end-game sequence and the launcher, and the links the front end and the file panels use to reach the game.
+#include "main/shell.h"
+
+#include <string>
+
+#include "engine/app.h"
+#include "engine/level.h"
+#include "engine/locale.h"
+#include "game/game.h"
+#include "ui/frontend/endgame.h"
+#include "ui/frontend/launcher.h"
+#include "ui/game/ingame.h"
+#include "ui/game/loadpanel.h"
+#include "ui/game/panels.h"
+#include "ui/game/savepanel.h"
+#include "ui/toolkit/widget.h"
+
+namespace {
+
+// Positions of the file panels' pictures among the interface's panel pictures.
+constexpr int kLoadPanelPicture = 10;
+constexpr int kSavePanelPicture = 11;
+constexpr int kLauncherInstalled = 1;
+// Passes over the modal canvases when a level is left: each pass takes the front one off.
+constexpr int kModalPasses = 8;
+
+template <typename TPanel>
+TPanel* MakeFilePanel(int picture)
+{
+    auto* panel = new TPanel();
+    panel->Init();
+    panel->BuildPanel(kInterfacePanelPictures[picture], 0.0f, 0.0f);
+    return panel;
+}
+
+// The interface made its load, save and end-game canvases as bare canvases; the program gives it the real ones.
+void FitPanels(CInterface* ui)
+{
+    delete ui->m_pLoadPanel;
+    ui->m_pLoadPanel = MakeFilePanel<CLoadPanel>(kLoadPanelPicture);
+    delete ui->m_pSavePanel;
+    ui->m_pSavePanel = MakeFilePanel<CSavePanel>(kSavePanelPicture);
+    delete ui->m_pEndGameCanvas;
+    auto* endGame = new CEndGameCanvas();
+    endGame->Init();
+    ui->m_pEndGameCanvas = endGame;
+}
+
+// The kind of a selected object and the record its popup shows, as the game tells them apart.
+InterfaceSelectionKind ClassifySelection(CFerroxObject* object, const void** record)
+{
+    switch (GameClassifySelection(object, record)) {
+    case GAME_SELECTION_SHOPPER:
+        return INTERFACE_SELECTION_SHOPPER;
+    case GAME_SELECTION_SHOP:
+        return INTERFACE_SELECTION_SHOP;
+    case GAME_SELECTION_STAFF:
+        return INTERFACE_SELECTION_STAFF;
+    default:
+        return INTERFACE_SELECTION_OTHER;
+    }
+}
+
+}  // namespace
+
+// ---- Links ----
+
+int16_t CProgramFrontEndLink::GetLanguage() { return g_pGame ? g_pGame->m_language : 0; }
+
+void CProgramFrontEndLink::SetLoadPath(const char* path)
+{
+    if (g_pGame)
+        g_pGame->m_gameFilePath = path ? path : "";
+}
+
+void CProgramFrontEndLink::ClearEndGameFlags()
+{
+    if (!g_pGame)
+        return;
+    g_pGame->m_gameOver = 0;
+    g_pGame->m_inputBlocked = 0;
+}
+
+int CProgramFilePanelGame::SaveGame(const char* path) { return g_pGame ? g_pGame->SaveGame(path) : 0; }
+
+int CProgramFilePanelGame::LoadGame(const char* path) { return g_pGame ? g_pGame->LoadGame(path) : 0; }
+
+void CProgramFilePanelGame::ResumeGame()
+{
+    if (!g_pGame)
+        return;
+    g_pGame->m_gameSpeed = g_pGame->m_resumeSpeed;
+    g_pGame->m_inputBlocked = 0;
+}
+
+// ---- Shell ----
+
+CProgramShell::CProgramShell() : m_pFrontEnd(nullptr) {}
+
+CProgramShell::~CProgramShell()
+{
+    CProgramShell::Release();
+    Uninstall();
+}
+
+void CProgramShell::Install()
+{
+    FrontEndSetGameLink(&m_frontEndLink);
+    FilePanelSetGame(&m_filePanelGame);
+    InterfaceSetSelectionClassifier(ClassifySelection);
+}
+
+void CProgramShell::Uninstall()
+{
+    if (FrontEndGetGameLink() == &m_frontEndLink)
+        FrontEndSetGameLink(nullptr);
+    if (FilePanelGetGame() == &m_filePanelGame)
+        FilePanelSetGame(nullptr);
+    InterfaceSetSelectionClassifier(nullptr);
+}
+
+CInterface* CProgramShell::Interface() const { return InterfaceGet(); }
+
+int CProgramShell::ChooseVideoMode(int* adapter, int* mode, int16_t* language)
+{
+    LauncherGame launcher;
+    launcher.window = g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr;
+    launcher.instance = g_pFerroxApp ? g_pFerroxApp->GetInstance() : nullptr;
+    launcher.setup = g_pFerroxSetupTree;
+    launcher.language = language ? *language : 0;
+    const int result = LauncherChooseVideoMode(&launcher, kLauncherInstalled, adapter, mode);
+    if (language)
+        *language = launcher.language;
+    // No dialog (a headless run) goes on with the mode the settings hold.
+    return result != 0 ? 1 : 0;
+}
+
+void CProgramShell::SetInterfaceScale(float horizontal, float vertical)
+{
+    FerroxSetInterfaceScale(horizontal, vertical);
+}
+
+int CProgramShell::CreateInterface(CFerroxTagTree* data)
+{
+    if (!g_pGame)
+        return 0;
+    if (!g_pGame->m_pInterface) {
+        auto* ui = new CInterface();
+        g_pGame->m_pInterface = ui;
+        ui->Create(data);
+        FitPanels(ui);
+        ui->CreateBuildMenus(data);
+    }
+    return 1;
+}
+
+void CProgramShell::UpdateInterface(float frameTime)
+{
+    if (CInterface* ui = Interface())
+        ui->Update(frameTime);
+}
+
+void CProgramShell::RenderInterface()
+{
+    if (CInterface* ui = Interface())
+        ui->Render();
+}
+
+void CProgramShell::SetCursorValue(int16_t value)
+{
+    if (CInterface* ui = Interface())
+        ui->m_cursorValue = value;
+}
+
+void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world)
+{
+    CInterface* ui = Interface();
+    auto* endGame = ui ? dynamic_cast<CEndGameCanvas*>(ui->m_pEndGameCanvas) : nullptr;
+    if (!endGame)
+        return;
+    // The camera paths sit beside the level's model file.
+    std::string model;
+    if (!FerroxLevelPath(g_pFerroxSetupTree, level, &model))
+        model = worldName ? worldName : "";
+    endGame->Create(kEndGamePicture, model.c_str(), level, world);
+    endGame->m_messageIndex = message;
+    ui->GetStack().Push(endGame, 1);
+}
+
+void CProgramShell::AskLeave(void (*yes)())
+{
+    CInterface* ui = Interface();
+    if (!ui || !ui->m_pConfirmPanel)
+        return;
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
+    const int16_t list = locale ? locale->FindTextList(kInGameMessagesList) : kFerroxNoTextList;
+    ui->AskConfirmation(yes, kGameLeaveQuestion, list, 0, static_cast<const char*>(nullptr));
+}
+
+int CProgramShell::HasModalCanvas()
+{
+    CInterface* ui = Interface();
+    return ui ? ui->GetStack().HasModal() : 0;
+}
+
+void CProgramShell::LeaveInterface()
+{
+    m_leaveCount++;
+    CInterface* ui = Interface();
+    if (!ui)
+        return;
+    ui->CloseCanvases();
+    ui->ClearData();
+    // CloseCanvases leaves the modal canvases alone; none of them may outlive the level.
+    CFerroxCanvas* const modal[] = {ui->m_pConfirmPanel, ui->m_pLoadPanel, ui->m_pSavePanel, ui->m_pEndGameCanvas};
+    for (int pass = 0; pass < kModalPasses && ui->GetStack().HasModal(); pass++) {
+        for (CFerroxCanvas* canvas : modal) {
+            if (canvas)
+                ui->GetStack().Remove(canvas);
+        }
+    }
+    if (auto* endGame = dynamic_cast<CEndGameCanvas*>(ui->m_pEndGameCanvas))
+        endGame->TearDown();
+}
+
+int CProgramShell::CreateFrontEnd()
+{
+    if (!m_pFrontEnd) {
+        m_pFrontEnd = new CFrontEnd();
+        m_pFrontEnd->Build();
+    }
+    return 1;
+}
+
+void CProgramShell::UpdateFrontEnd(float frameTime)
+{
+    if (m_pFrontEnd)
+        m_pFrontEnd->Update(frameTime);
+}
+
+void CProgramShell::RenderFrontEnd()
+{
+    if (m_pFrontEnd)
+        m_pFrontEnd->Render();
+}
+
+void CProgramShell::BuildFrontEnd()
+{
+    if (m_pFrontEnd)
+        m_pFrontEnd->Build();
+}
+
+void CProgramShell::DestroyFrontEndCanvases()
+{
+    if (m_pFrontEnd)
+        m_pFrontEnd->DestroyCanvases();
+}
+
+void CProgramShell::Release()
+{
+    delete m_pFrontEnd;
+    m_pFrontEnd = nullptr;
+}

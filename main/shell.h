@@ -1,0 +1,69 @@
+// The program's shell: the game's view of the interface above it, over the in-game interface, the front end,
+// the end-game sequence and the start-up launcher; and the links through which the front end and the file
+// panels reach the game.
+#pragma once
+
+#include "game/gameshell.h"
+#include "ui/frontend/frontend.h"
+#include "ui/game/filecanvas.h"
+
+class CFrontEnd;
+class CInterface;
+
+// What the front end and the end-game sequence need of the game.
+class CProgramFrontEndLink : public CFrontEndGameLink {
+public:
+    int16_t GetLanguage() override;
+    void SetLoadPath(const char* path) override;
+    // The end-game click lets the player use the speed keys and Escape again in the next game.
+    void ClearEndGameFlags() override;
+};
+
+// What the load and save panels need of the game.
+class CProgramFilePanelGame : public CFilePanelGame {
+public:
+    int SaveGame(const char* path) override;
+    int LoadGame(const char* path) override;
+    void ResumeGame() override;
+};
+
+class CProgramShell : public CGameShell {
+public:
+    CProgramShell();
+    ~CProgramShell() override;
+    CProgramShell(const CProgramShell&) = delete;
+    CProgramShell& operator=(const CProgramShell&) = delete;
+
+    // Installs the front-end and file-panel links; Uninstall puts the defaults back.
+    void Install();
+    void Uninstall();
+
+    int ChooseVideoMode(int* adapter, int* mode, int16_t* language) override;
+    void SetInterfaceScale(float horizontal, float vertical) override;
+    int CreateInterface(CFerroxTagTree* data) override;
+    void UpdateInterface(float frameTime) override;
+    void RenderInterface() override;
+    void SetCursorValue(int16_t value) override;
+    void ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world) override;
+    void AskLeave(void (*yes)()) override;
+    int HasModalCanvas() override;
+    void LeaveInterface() override;
+    int CreateFrontEnd() override;
+    void UpdateFrontEnd(float frameTime) override;
+    void RenderFrontEnd() override;
+    void BuildFrontEnd() override;
+    void DestroyFrontEndCanvases() override;
+    void Release() override;
+
+    CFrontEnd* GetFrontEnd() const { return m_pFrontEnd; }
+    // How often the game left a level (LeaveInterface calls).
+    int GetLeaveCount() const { return m_leaveCount; }
+
+private:
+    CInterface* Interface() const;
+
+    CFrontEnd* m_pFrontEnd;
+    int m_leaveCount = 0;
+    CProgramFrontEndLink m_frontEndLink;
+    CProgramFilePanelGame m_filePanelGame;
+};

@@ -1,0 +1,101 @@
+// The options panel's load and save buttons: the game pauses, the file panel opens modally in the saves
+// folder, and a saves folder that cannot be made closes it again and resumes the game.
+#include <cstdio>
+#include <filesystem>
+
+#include "engine/test_files_local.h"
+#include "ui/game/filecanvas.h"
+#include "ui/game/ingame_testing_local.h"
+#include "ui/game/loadpanel.h"
+#include "ui/game/panels.h"
+#include "ui/game/savepanel.h"
+
+namespace {
+
+constexpr float kAbove = kUiMainBarHeight - 8.0f;
+
+// Resumes as the program's link does.
+class ResumingGame : public CFilePanelGame {
+public:
+    int SaveGame(const char*) override { return 0; }
+    int LoadGame(const char*) override { return 0; }
+    void ResumeGame() override
+    {
+        g_pGame->m_gameSpeed = g_pGame->m_resumeSpeed;
+        g_pGame->m_inputBlocked = 0;
+    }
+};
+
+class OptionsFileTest : public UiGameTest {
+protected:
+    void SetUp() override
+    {
+        UiGameTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        CreateWithFonts();
+        start = std::filesystem::temp_directory_path() / ("ferrox_options_" + FerroxTestRunTag());
+        std::filesystem::create_directories(start);
+        FilePanelSetGame(&resuming);
+        auto* load = new CLoadPanel();
+        load->Init();
+        load->SetStartFolder(start.string());
+        delete ui->m_pLoadPanel;
+        ui->m_pLoadPanel = load;
+        auto* save = new CSavePanel();
+        save->Init();
+        save->SetStartFolder(start.string());
+        delete ui->m_pSavePanel;
+        ui->m_pSavePanel = save;
+        game->m_gameSpeed = 2.0f;
+    }
+    void TearDown() override
+    {
+        FilePanelSetGame(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(start, ignored);
+        UiGameTest::TearDown();
+    }
+    void Press(int k)
+    {
+        Open(ui->m_pOptionsPanel);
+        Click(40.0f, kAbove + 20.0f + 30.0f * static_cast<float>(k - 1));
+    }
+    std::filesystem::path start;
+    ResumingGame resuming;
+};
+
+TEST_F(OptionsFileTest, LoadAndSavePauseTheGameAndOpenTheirPanelInTheSavesFolder)
+{
+    for (int button : {OPTIONS_LOAD, OPTIONS_SAVE}) {
+        game->m_gameSpeed = 2.0f;
+        Press(button);
+        CFerroxCanvas* panel = button == OPTIONS_LOAD ? ui->m_pLoadPanel : ui->m_pSavePanel;
+        ASSERT_EQ(1, ui->GetStack().GetModalCount()) << button;
+        EXPECT_EQ(0.0f, game->m_gameSpeed);
+        EXPECT_EQ(2.0f, game->m_resumeSpeed);
+        EXPECT_EQ(1, game->m_inputBlocked);
+        EXPECT_TRUE(std::filesystem::is_directory(start / kFilePanelMapsFolder));
+        EXPECT_EQ("./maps/", static_cast<CFerroxFileIOCanvas*>(panel)->GetFolderPath());
+        // Only the main bar stays beneath it.
+        EXPECT_EQ(1, ui->GetStack().GetNormalCount());
+        ui->GetStack().Remove(panel);
+        resuming.ResumeGame();
+    }
+}
+
+TEST_F(OptionsFileTest, ASavesFolderThatCannotBeMadeClosesThePanelAndResumes)
+{
+    // A file where the start folder should be: nothing can be made inside it.
+    const std::filesystem::path blocked = start / "blocked";
+    std::FILE* file = std::fopen(blocked.string().c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    std::fclose(file);
+    static_cast<CFerroxFileIOCanvas*>(ui->m_pLoadPanel)->SetStartFolder(blocked.string());
+    Press(OPTIONS_LOAD);
+    EXPECT_EQ(0, ui->GetStack().GetModalCount());
+    EXPECT_EQ(2.0f, game->m_gameSpeed);
+    EXPECT_EQ(0, game->m_inputBlocked);
+}
+
+}  // namespace
