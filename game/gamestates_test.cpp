@@ -9,6 +9,7 @@
 #include "game/floors.h"
 #include "game/gameshell.h"
 #include "game/objectmgr.h"
+#include "game/shop.h"
 #include "test_game_local.h"
 
 namespace {
@@ -130,6 +131,14 @@ TEST_F(GameStates, SpeedZeroStopsTheSimulationClockButNotTheInterface)
     ASSERT_EQ(100u, shell.interfaceTimes.size());
     EXPECT_FLOAT_EQ(kFrame, shell.interfaceTimes.back());
     EXPECT_FLOAT_EQ(kFrame, game->m_realFrameTime);
+}
+
+// A second game in the same run numbers its shops from 1 again.
+TEST_F(GameStates, ANewLevelRestartsTheShopNumbers)
+{
+    g_shopCounter = 7;
+    game->StartLevel();
+    EXPECT_EQ(0, g_shopCounter);
 }
 
 TEST_F(GameStates, OneDayPasses_per150ScaledSeconds_fiftyRealSecondsAtSpeedThree)
