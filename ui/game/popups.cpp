@@ -5,8 +5,8 @@
 
 #include "engine/locale.h"
 #include "game/shop.h"
-#include "ui/game/popups_records.h"
 #include "ui/game/popups_local.h"
+#include "ui/game/popups_records.h"
 
 using namespace popups;
 
@@ -133,10 +133,7 @@ void CloseCard()
 }
 
 // The staff member the game's selection stands for, or null when it is anything else.
-CStaff* SelectedStaff()
-{
-    return g_pGame ? PopupAsStaff(g_pGame->m_pSelectedObject) : nullptr;
-}
+CStaff* SelectedStaff() { return g_pGame ? PopupAsStaff(g_pGame->m_pSelectedObject) : nullptr; }
 
 void CloseEveryPanel()
 {

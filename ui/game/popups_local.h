@@ -30,8 +30,8 @@ inline void DrawNumber(CFerroxFont* font, int64_t value, float x, float y, int32
     if (!font)
         return;
     const std::string text = std::to_string(value);
-    font->DrawWideText(std::u16string(text.begin(), text.end()).c_str(), x, static_cast<int>(y), 0, alignment,
-                       kMiddleX, 0, nullptr);
+    font->DrawWideText(std::u16string(text.begin(), text.end()).c_str(), x, static_cast<int>(y), 0, alignment, kMiddleX,
+                       0, nullptr);
 }
 
 inline CStatistics* Statistics()

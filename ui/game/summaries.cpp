@@ -70,8 +70,8 @@ void CShopperSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
             if (CInterface* ui = InterfaceGet())
                 ui->GetStack().RequestPop();
         } else if (index == SHOPPERS_PAGE_UP) {
-            m_firstLine = m_firstLine > kShopperSummaryLines ? static_cast<uint16_t>(m_firstLine - kShopperSummaryLines)
-                                                             : 0;
+            m_firstLine =
+                m_firstLine > kShopperSummaryLines ? static_cast<uint16_t>(m_firstLine - kShopperSummaryLines) : 0;
         } else if (index == SHOPPERS_PAGE_DOWN && static_cast<size_t>(m_firstLine) + kShopperSummaryLines < count) {
             m_firstLine = static_cast<uint16_t>(m_firstLine + kShopperSummaryLines);
         }
@@ -168,8 +168,8 @@ void CStaffSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
             ReleaseMouse();
         } else if (index == STAFF_PAGE_UP) {
             // Not released: a held button pages once a frame.
-            m_firstLine = m_firstLine > kStaffSummaryLines ? static_cast<uint16_t>(m_firstLine - kStaffSummaryLines)
-                                                           : 0;
+            m_firstLine =
+                m_firstLine > kStaffSummaryLines ? static_cast<uint16_t>(m_firstLine - kStaffSummaryLines) : 0;
         } else if (index == STAFF_PAGE_DOWN) {
             if (static_cast<size_t>(m_firstLine) + kStaffSummaryLines < count)
                 m_firstLine = static_cast<uint16_t>(m_firstLine + kStaffSummaryLines);
