@@ -34,6 +34,12 @@ void PopupTestSetStaff(StaffRecord* record, uint16_t title, uint16_t image, uint
     *record = {title, image, grade, wage, jobs, record->owner};
 }
 
+bool PopupTestIsMoving(CFerroxObject* member)
+{
+    auto* staff = dynamic_cast<CStaff*>(member);
+    return staff && staff->m_moving;
+}
+
 std::shared_ptr<StaffRecord> PopupTestStaffRecord(uint16_t title, uint16_t image)
 {
     return std::make_shared<StaffRecord>(StaffRecord{title, image, 0, 100, 0, nullptr});

@@ -378,7 +378,35 @@ TEST_F(PopupsTest, StaffSummaryFiresTheMemberOfThePressedLine)
     manager->RemoveObject(members[1], 0);
     EXPECT_EQ(manager->GetQueuedCount(), 1u) << "line 1's member was the one queued";
     EXPECT_EQ(game->m_pSelectedObject, members[2]);
+
+    // Moving from the list takes that line's member and closes every panel so it can be put down.
+    Open(summary);
+    RenderOnly(summary);
+    Press(summary, f + 5);  // line 2's move button
+    EXPECT_TRUE(PopupTestIsMoving(members[2]));
+    EXPECT_FALSE(PopupTestIsMoving(members[0]));
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
     stats->m_staff.clear();
+}
+
+// The card's move button moves the selected member, not the record shown.
+TEST_F(PopupsTest, StaffCardMovesTheSelectedMember)
+{
+    CSelectionPopup* card = ui->m_pStaffPopup;
+    StaffRecord* shown = nullptr;
+    StaffRecord* other = nullptr;
+    CFerroxObject* member = PopupTestStaffMember(&shown);
+    CFerroxObject* selected = PopupTestStaffMember(&other);
+    CDynamicObjectManager::Instance()->AddObject(member);
+    CDynamicObjectManager::Instance()->AddObject(selected);
+    game->m_pSelectedObject = selected;
+    ui->OpenPanel(card);
+    card->SetRecord(shown);
+    Press(card, STAFF_CARD_MOVE);
+    EXPECT_TRUE(PopupTestIsMoving(selected));
+    EXPECT_FALSE(PopupTestIsMoving(member));
+    EXPECT_EQ(game->m_pSelectedObject, nullptr);
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
 }
 
 }  // namespace

@@ -14,5 +14,7 @@ CFerroxObject* PopupTestStaffMember(StaffRecord** record);
 // Sets a record's title, image, grade, base wage and jobs; its member stays.
 void PopupTestSetStaff(StaffRecord* record, uint16_t title, uint16_t image, uint16_t grade, uint16_t wage,
                        uint16_t jobs);
+// 1 while the member follows the pointer to a new post.
+bool PopupTestIsMoving(CFerroxObject* member);
 // A staff record of no member; the test owns it.
 std::shared_ptr<StaffRecord> PopupTestStaffRecord(uint16_t title, uint16_t image);
