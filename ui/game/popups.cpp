@@ -122,14 +122,15 @@ void ShowHover(CFerroxWidget* widget, int32_t event)
     }
 }
 
-// Closes the cards through the game, so the selection goes with them, then the card itself.
-void CloseCard()
+// Closes the cards through the game, so the selection goes with them. The game's closing already takes the
+// card off the stack; a pop request on top would take the main bar, so the card is removed by name.
+void CloseCard(CFerroxCanvas* card)
 {
     ReleaseMouse();
     if (g_pGame)
         g_pGame->ClosePopups();
     if (CInterface* ui = InterfaceGet())
-        ui->GetStack().RequestPop();
+        ui->GetStack().Remove(card);
 }
 
 // The staff member the game's selection stands for, or null when it is anything else.
@@ -228,7 +229,7 @@ void CShopperPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
         return;
     }
     if (index == CARD_CLOSE)
-        CloseCard();
+        CloseCard(this);
     widget->SetColour(kBlue);
 }
 
@@ -318,7 +319,7 @@ void CShopPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
     const auto* record = static_cast<const ShopRecord*>(GetRecord());
     CShop* shop = record ? record->owner : nullptr;
     if (index == CARD_CLOSE) {
-        CloseCard();
+        CloseCard(this);
     } else if (index == m_plusButton && shop) {
         shop->IncreaseCharge();
     } else if (index == m_plusButton + 1 && shop) {
@@ -381,7 +382,7 @@ void CStaffPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
         return;
     }
     if (index == CARD_CLOSE) {
-        CloseCard();
+        CloseCard(this);
     } else if (index == STAFF_CARD_FIRE) {
         // The buttons act on the game's selection: when it is no longer a staff member nothing is removed.
         ReleaseMouse();

@@ -268,6 +268,20 @@ TEST_F(PopupsTest, NoFiguresFontWritesNothing)
     EXPECT_TRUE(locale->texts.empty());
 }
 
+// The close button closes the cards through the game, so the selection goes too.
+TEST_F(PopupsTest, CardCloseClearsTheSelection)
+{
+    CFerroxObject scenery;
+    for (CSelectionPopup* card : {ui->m_pShopperPopup, ui->m_pShopPopup, ui->m_pStaffPopup}) {
+        game->m_pSelectedObject = &scenery;
+        ui->OpenPanel(card);
+        Press(card, CARD_CLOSE);
+        EXPECT_EQ(game->m_pSelectedObject, nullptr);
+        ui->Update(0.01f);
+        EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
+    }
+}
+
 // ---- Summaries ----
 
 TEST_F(PopupsTest, ShopperSummaryPagesNineteenLinesAndFollowsAShrinkingList)
@@ -387,6 +401,15 @@ TEST_F(PopupsTest, StaffSummaryFiresTheMemberOfThePressedLine)
     EXPECT_FALSE(PopupTestIsMoving(members[0]));
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
     stats->m_staff.clear();
+}
+
+TEST_F(PopupsTest, StaffSummaryHireOpensTheHirePanelOnTopOfTheMainBar)
+{
+    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel);
+    Open(summary);
+    Press(summary, STAFF_HIRE);
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 2) << "the main bar and the hire panel";
+    EXPECT_EQ(ui->m_pStaffHirePanel->GetY(), kUiMainBarHeight);
 }
 
 // The card's move button moves the selected member, not the record shown.
