@@ -193,7 +193,7 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
          Inert(6),
          {20, 8, 80, 20}},
         {{352, 232, 20, 20}, {352, 130, 20, 24}, {352, 30, 20, 24}, {20, 8, 80, 20}, {160, 212, 110, 34}},
-        {{12, 240, "Staff"}},
+        {{12, 240, "Staff"}, {40, 13, "Hire"}},
     };
     return layout;
 }
