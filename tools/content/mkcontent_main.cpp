@@ -38,6 +38,7 @@
 #include "tools/content/humanoid_writer.h"
 #include "tools/content/frontend_pictures.h"
 #include "tools/content/interface_painter.h"
+#include "tools/content/card_painter.h"
 #include "tools/content/panel_painter.h"
 #include "tools/content/level_writer.h"
 #include "tools/content/scenario_writer.h"
@@ -264,6 +265,8 @@ int main(int argc, char** argv)
         failed = "the game panels";
     } else if (!ContentWriteManagementPanels((out / "images" / "panels").string(), &detail)) {
         failed = "the management panels";
+    } else if (!ContentWriteCards((out / "images" / "panels").string(), &detail)) {
+        failed = "the selection cards";
     } else if (!ContentWriteFilePanels(out.string(), &detail)) {
         failed = "the load and save panels";
     } else if (!ContentWriteSounds(out.string(), &detail)) {

@@ -13,6 +13,7 @@
 #include "ui/game/buildmenu.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"
+#include "ui/game/popups.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/node.h"
 
@@ -152,8 +153,10 @@ int CInterface::Create(CFerroxTagTree* data)
     m_pManagementPanel = MakePanel<CManagementPanel>(*picture++);
     m_pOptionsPanel = MakePanel<COptionsPanel>(*picture++);
     m_pMallSummaryPanel = MakePanel<CMallSummaryPanel>(*picture++);
-    m_pShopperSummaryPanel = MakePanel<CFerroxCanvas>(*picture++);
-    m_pStaffSummaryPanel = MakePanel<CFerroxCanvas>(*picture++);
+    auto* shopperSummary = MakePanel<CShopperSummaryPanel>(*picture++);
+    m_pShopperSummaryPanel = shopperSummary;
+    auto* staffSummary = MakePanel<CStaffSummaryPanel>(*picture++);
+    m_pStaffSummaryPanel = staffSummary;
     m_pStaffHirePanel = MakePanel<CStaffHirePanel>(*picture++);
     m_pContractsPanel = MakePanel<CContractsPanel>(*picture++);
     m_pHistoryPanel = MakePanel<CMessageHistoryPanel>(*picture++);
@@ -161,9 +164,13 @@ int CInterface::Create(CFerroxTagTree* data)
     m_pSavePanel = MakePanel<CFerroxCanvas>(*picture++);
     m_pConfirmPanel = MakePanel<CConfirmPanel>(*picture++);
     PlaceAboveMainBar(m_pConfirmPanel);
-    m_pShopperPopup = MakePanel<CSelectionPopup>(*picture++);
-    m_pShopPopup = MakePanel<CSelectionPopup>(*picture++);
-    m_pStaffPopup = MakePanel<CSelectionPopup>(*picture++);
+    auto* shopperPopup = MakePanel<CShopperPopupPanel>(*picture++);
+    m_pShopperPopup = shopperPopup;
+    shopperSummary->SetShopperPopup(shopperPopup);
+    m_pShopPopup = MakePanel<CShopPopupPanel>(*picture++);
+    auto* staffPopup = MakePanel<CStaffPopupPanel>(*picture++);
+    m_pStaffPopup = staffPopup;
+    staffSummary->SetStaffPopup(staffPopup);
     m_pEndGameCanvas = MakePanel<CFerroxCanvas>(*picture++);
 
     LoadFonts(data);
@@ -281,11 +288,12 @@ void CInterface::CloseCanvases()
 
 void CInterface::RemovePopups()
 {
-    for (CFerroxCanvas* popup :
-         {static_cast<CFerroxCanvas*>(m_pShopperPopup), static_cast<CFerroxCanvas*>(m_pShopPopup),
-          static_cast<CFerroxCanvas*>(m_pStaffPopup)}) {
-        if (popup)
-            m_stack.Remove(popup);
+    // A closed card forgets its record: the object it stood for may be gone.
+    for (CSelectionPopup* popup : {m_pShopperPopup, m_pShopPopup, m_pStaffPopup}) {
+        if (!popup)
+            continue;
+        m_stack.Remove(popup);
+        popup->SetRecord(nullptr);
     }
 }
 

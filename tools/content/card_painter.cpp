@@ -1,0 +1,232 @@
+// The selection cards' and summaries' pictures: layout tables, small icons and the writer of their folders.
+#include "tools/content/card_painter.h"
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+constexpr uint8_t kCardPanel[3] = {70, 82, 104};
+constexpr int kChannels = 4;
+constexpr uint8_t kOpaque = 255;
+constexpr int kIconSize = 16;
+constexpr int kRowButtonWidth = 28;
+constexpr int kRowButtonHeight = 12;
+constexpr int kChargeButtonWidth = 40;
+constexpr int kChargeButtonHeight = 20;
+
+constexpr const char* kStarSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capricorn", "Gemini", "Leo",
+                                      "Libra",    "Pisces", "Sagittarius", "Scorpio",   "Taurus", "Virgo"};
+
+// An inert place k (0-based) in the bottom-left corner, clear of the others.
+ContentUiRect Inert(int k) { return {4 + 4 * k, 2, kContentInertSize, kContentInertSize}; }
+
+// One flat icon with a darker centre mark, fully opaque.
+ContentPngImage Icon(int width, int height, const uint8_t* rgb)
+{
+    ContentPngImage image;
+    image.width = static_cast<uint32_t>(width);
+    image.height = static_cast<uint32_t>(height);
+    image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
+    for (int row = 0; row < height; row++) {
+        for (int x = 0; x < width; x++) {
+            const bool mark = x >= width / 4 && x < width - width / 4 && row >= height / 4 && row < height - height / 4;
+            uint8_t* pixel = &image.rows[(static_cast<size_t>(row) * width + x) * kChannels];
+            for (int c = 0; c < 3; c++)
+                pixel[c] = static_cast<uint8_t>(mark ? rgb[c] / 2 : rgb[c]);
+            pixel[3] = kOpaque;
+        }
+    }
+    return image;
+}
+
+ContentPngImage Clear(int width, int height)
+{
+    ContentPngImage image;
+    image.width = static_cast<uint32_t>(width);
+    image.height = static_cast<uint32_t>(height);
+    image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
+    return image;
+}
+
+bool Write(const std::string& path, const ContentPngImage& image, std::string* error)
+{
+    if (ContentWritePng(path.c_str(), image))
+        return true;
+    if (error)
+        *error = "cannot write " + path;
+    return false;
+}
+
+bool MakeFolder(const std::string& dir, std::string* error)
+{
+    std::error_code failed;
+    std::filesystem::create_directories(dir, failed);
+    if (failed && error)
+        *error = "cannot make " + dir;
+    return !failed;
+}
+
+// The canvas, then its inert buttons' pictures replaced by clear ones.
+bool WriteCanvas(const ContentCanvasLayout& layout, const std::vector<int>& inert, const std::string& panelsDir,
+                 std::string* error)
+{
+    const std::string folder = panelsDir + "/" + std::string(layout.folder).substr(std::string("panels/").size());
+    if (!MakeFolder(folder, error) || !ContentWriteCanvas(layout, folder, error))
+        return false;
+    for (int k : inert) {
+        if (!Write(folder + "/" + std::to_string(k) + "_s.png", Clear(kContentInertSize, kContentInertSize), error))
+            return false;
+    }
+    return true;
+}
+
+struct NamedIcon {
+    const char* name;
+    int width, height;
+    uint8_t rgb[3];
+};
+
+bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std::string* error)
+{
+    if (!MakeFolder(dir, error))
+        return false;
+    for (const NamedIcon& icon : icons) {
+        if (!Write(dir + "/" + icon.name + ".png", Icon(icon.width, icon.height, icon.rgb), error))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const ContentCanvasLayout& ContentShopperCardLayout(void)
+{
+    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367.
+    static const ContentCanvasLayout layout = {
+        "panels/shopperpopup", "shopperpopup",      420, 36, {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
+        {{394, 10, 18, 16}},   {{394, 10, 18, 16}}, {},
+    };
+    return layout;
+}
+
+const ContentCanvasLayout& ContentShopCardLayout(void)
+{
+    // One shop line from (17, 15); the charge buttons sit at 500 and 548.
+    static const ContentCanvasLayout layout = {
+        "panels/shoppopup",
+        "shoppopup",
+        620,
+        40,
+        {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
+        {{596, 12, 18, 16}},
+        {{596, 12, 18, 16},
+         {500, 10, kChargeButtonWidth, kChargeButtonHeight},
+         {548, 10, kChargeButtonWidth, kChargeButtonHeight}},
+        {},
+    };
+    return layout;
+}
+
+const ContentCanvasLayout& ContentStaffCardLayout(void)
+{
+    // One staff line from (23, 15), figures to 275.
+    static const ContentCanvasLayout layout = {
+        "panels/staffpopup",
+        "staffpopup",
+        380,
+        36,
+        {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
+        {{354, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {290, 10, 24, 16}, {320, 10, 24, 16}},
+        {{354, 10, 18, 16}, {290, 10, 24, 16}, {320, 10, 24, 16}},
+        {},
+    };
+    return layout;
+}
+
+const ContentCanvasLayout& ContentShopperSummaryLayout(void)
+{
+    // Nineteen lines from y 271 down by 13; totals at 344 and 328.
+    static const ContentCanvasLayout layout = {
+        "panels/shoppers",
+        "shoppers",
+        420,
+        370,
+        {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
+        {{392, 340, 20, 20},
+         Inert(0),
+         Inert(1),
+         Inert(2),
+         Inert(3),
+         Inert(4),
+         Inert(5),
+         Inert(6),
+         Inert(7),
+         Inert(8),
+         {392, 240, 20, 30},
+         {392, 40, 20, 30}},
+        {{392, 340, 20, 20}, {392, 240, 20, 30}, {392, 40, 20, 30}, {60, 340, 110, 18}, {220, 322, 112, 36}},
+        {{12, 350, "Shoppers"}},
+    };
+    return layout;
+}
+
+const ContentCanvasLayout& ContentStaffSummaryLayout(void)
+{
+    // Ten lines from y 161 down by 13 with their fire and move buttons at 280 and 313; totals at 230 and 215.
+    static const ContentCanvasLayout layout = {
+        "panels/staff",
+        "staff",
+        380,
+        260,
+        {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
+        {{352, 232, 20, 20},
+         {352, 130, 20, 24},
+         {352, 30, 20, 24},
+         Inert(0),
+         Inert(1),
+         Inert(2),
+         Inert(3),
+         Inert(4),
+         Inert(5),
+         Inert(6),
+         {20, 8, 80, 20}},
+        {{352, 232, 20, 20}, {352, 130, 20, 24}, {352, 30, 20, 24}, {20, 8, 80, 20}, {160, 212, 110, 34}},
+        {{12, 240, "Staff"}, {40, 13, "Hire"}},
+    };
+    return layout;
+}
+
+bool ContentWriteCards(const std::string& panelsDir, std::string* error)
+{
+    const std::vector<int> none;
+    if (!WriteCanvas(ContentShopperCardLayout(), none, panelsDir, error) ||
+        !WriteCanvas(ContentShopCardLayout(), none, panelsDir, error) ||
+        !WriteCanvas(ContentStaffCardLayout(), {2, 3, 4, 5, 6}, panelsDir, error) ||
+        !WriteCanvas(ContentShopperSummaryLayout(), {2, 3, 4, 5, 6, 7, 8, 9, 10}, panelsDir, error) ||
+        !WriteCanvas(ContentStaffSummaryLayout(), {4, 5, 6, 7, 8, 9, 10}, panelsDir, error))
+        return false;
+
+    std::vector<NamedIcon> shoppers = {
+        {"male", kIconSize, kIconSize, {80, 120, 220}}, {"female", kIconSize, kIconSize, {220, 100, 160}},
+        {"foot", kIconSize, kIconSize, {150, 110, 70}}, {"bus", kIconSize, kIconSize, {230, 180, 40}},
+        {"car", kIconSize, kIconSize, {200, 60, 60}},   {"train", kIconSize, kIconSize, {90, 160, 90}},
+    };
+    for (int k = 0; k < 12; k++) {
+        const uint8_t level = static_cast<uint8_t>(60 + 15 * k);
+        shoppers.push_back({kStarSigns[k], kIconSize, kIconSize, {level, 200, static_cast<uint8_t>(255 - level)}});
+    }
+    return WriteIcons(panelsDir + "/shoppers", shoppers, error) &&
+           WriteIcons(panelsDir + "/staff",
+                      {{"clean", kIconSize, 14, {90, 170, 220}},
+                       {"maint", kIconSize, 14, {220, 160, 60}},
+                       {"security", kIconSize, 14, {60, 60, 160}},
+                       {"fire", kRowButtonWidth, kRowButtonHeight, {210, 60, 50}},
+                       {"move", kRowButtonWidth, kRowButtonHeight, {60, 140, 210}}},
+                      error) &&
+           WriteIcons(panelsDir + "/shoppopup",
+                      {{"plus", kChargeButtonWidth, kChargeButtonHeight, {70, 180, 90}},
+                       {"minus", kChargeButtonWidth, kChargeButtonHeight, {190, 80, 70}}},
+                      error);
+}

@@ -1,0 +1,403 @@
+// The cards of a selected shopper, shop or staff member: their picture tables, record lines and buttons.
+//
+// Sections: shopper card; shop card; staff card.
+#include "ui/game/popups.h"
+
+#include "engine/locale.h"
+#include "game/shop.h"
+#include "ui/game/popups_local.h"
+#include "ui/game/popups_records.h"
+
+using namespace popups;
+
+namespace {
+
+// Star signs in alphabetical order of their names.
+constexpr const char* kStarSignPictures[kStarSignCount] = {
+    "./images/panels/shoppers/Aquarius.png",    "./images/panels/shoppers/Aries.png",
+    "./images/panels/shoppers/Cancer.png",      "./images/panels/shoppers/Capricorn.png",
+    "./images/panels/shoppers/Gemini.png",      "./images/panels/shoppers/Leo.png",
+    "./images/panels/shoppers/Libra.png",       "./images/panels/shoppers/Pisces.png",
+    "./images/panels/shoppers/Sagittarius.png", "./images/panels/shoppers/Scorpio.png",
+    "./images/panels/shoppers/Taurus.png",      "./images/panels/shoppers/Virgo.png",
+};
+constexpr const char* kSexPictures[kSexCount] = {
+    "./images/panels/shoppers/male.png",
+    "./images/panels/shoppers/female.png",
+};
+constexpr const char* kArrivalPictures[kArrivalCount] = {
+    "./images/panels/shoppers/foot.png",
+    "./images/panels/shoppers/bus.png",
+    "./images/panels/shoppers/car.png",
+    "./images/panels/shoppers/train.png",
+};
+constexpr const char* kNeedBarPicture = "./images/panels/main/base/bar.png";
+constexpr float kNeedBarLength = 48.0f;
+constexpr uint16_t kNeedHPerPercent = 10;
+constexpr uint16_t kLowByte = 0xFF;
+constexpr FerroxColour kYellow = {255, 255, 0, 255};
+constexpr FerroxColour kGreen = {0, 255, 0, 255};
+
+// The shopper line, from its left figure column.
+constexpr float kShopperCardX = 56.0f;
+constexpr float kShopperCardY = 16.0f;
+constexpr float kStarSignX = -30.0f;
+constexpr float kSexX = 2.0f;
+constexpr float kPictureY = -7.0f;
+constexpr float kAgeX = 63.0f;
+constexpr float kMoneyX = 96.0f;
+constexpr float kBarY = -5.0f;
+constexpr float kNeedBX = 96.0f;
+constexpr float kNeedEX = 144.0f;
+constexpr float kNeedHX = 192.0f;
+constexpr float kArrivalX = 240.0f;
+constexpr float kBagsX = 311.0f;
+
+constexpr const char* kCategoryPictures[kShopCategoryCount] = {
+    "./images/panels/finance/shopcat-fashion.png", "./images/panels/finance/shopcat-elec.png",
+    "./images/panels/finance/shopcat-leisure.png", "./images/panels/finance/shopcat-home.png",
+    "./images/panels/finance/shopcat-health.png",  "./images/panels/finance/shopcat-food.png",
+};
+constexpr const char* kShopNamesList = "shopnames";
+constexpr const char* kPlusPicture = "./images/panels/shoppopup/plus.png";
+constexpr const char* kMinusPicture = "./images/panels/shoppopup/minus.png";
+constexpr float kPlusX = 500.0f;
+constexpr float kMinusX = 548.0f;
+constexpr float kChargeButtonsY = 10.0f;
+
+// The shop line, from the shop number.
+constexpr float kShopCardX = 17.0f;
+constexpr float kShopCardY = 15.0f;
+constexpr float kShopNameX = 25.0f;
+constexpr float kCategoryX = -365.0f;
+constexpr float kCategoryY = -16.0f;
+constexpr float kTakingsX = 270.0f;
+constexpr float kNetX = 325.0f;
+constexpr float kChargesPaidX = 380.0f;
+constexpr float kCategoryNumberX = 437.0f;
+constexpr float kSalesX = 475.0f;
+constexpr float kChargeX = 527.0f;
+
+constexpr const char* kJobPictures[kJobImageCount] = {
+    "./images/panels/staff/clean.png",
+    "./images/panels/staff/maint.png",
+    "./images/panels/staff/security.png",
+};
+constexpr const char* kJobTitlesList = "jobtitles";
+
+// The staff line, from the job title.
+constexpr float kStaffCardX = 23.0f;
+constexpr float kStaffCardY = 15.0f;
+constexpr float kJobX = 125.0f;
+constexpr float kJobY = -7.0f;
+constexpr float kLevelX = 188.0f;
+constexpr float kWageX = 219.0f;
+constexpr float kJobsX = 252.0f;
+
+CFerroxLocale* Locale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr; }
+
+int16_t FindList(const char* name)
+{
+    CFerroxLocale* locale = Locale();
+    return locale ? locale->FindTextList(name) : kFerroxNoTextList;
+}
+
+void DrawListText(int16_t list, uint16_t index, float x, float y)
+{
+    CFerroxFont* font = FiguresFont();
+    CFerroxLocale* locale = Locale();
+    if (!font || !locale)
+        return;
+    locale->DrawText(font, list, index, x, static_cast<int>(y), 0, FERROX_ALIGN_LEFT, kMiddleX, 0, nullptr);
+}
+
+// Hover lights a data-defined widget; leaving tints it white and hides it.
+void ShowHover(CFerroxWidget* widget, int32_t event)
+{
+    if (event == FERROX_WIDGET_OVER) {
+        widget->m_visible = 1;
+    } else if (event == FERROX_WIDGET_NOT_OVER) {
+        widget->SetColour(kWhite);
+        widget->m_visible = 0;
+    }
+}
+
+// Closes the cards through the game, so the selection goes with them. The game's closing already takes the
+// card off the stack; a pop request on top would take the main bar, so the card is removed by name.
+void CloseCard(CFerroxCanvas* card)
+{
+    ReleaseMouse();
+    if (g_pGame)
+        g_pGame->ClosePopups();
+    if (CInterface* ui = InterfaceGet())
+        ui->GetStack().Remove(card);
+}
+
+// The staff member the game's selection stands for, or null when it is anything else.
+CStaff* SelectedStaff() { return g_pGame ? PopupAsStaff(g_pGame->m_pSelectedObject) : nullptr; }
+
+void CloseEveryPanel()
+{
+    if (CInterface* ui = InterfaceGet())
+        ui->CloseCanvases();
+}
+
+}  // namespace
+
+// ---- Shopper card ----
+
+CShopperPopupPanel::~CShopperPopupPanel() { CShopperPopupPanel::Release(); }
+
+void CShopperPopupPanel::Init()
+{
+    SetRecord(nullptr);
+    m_pBar = nullptr;
+}
+
+void CShopperPopupPanel::Release()
+{
+    delete m_pBar;
+    m_pBar = nullptr;
+    DeleteAll(m_starSigns);
+    DeleteAll(m_sexes);
+    DeleteAll(m_arrivals);
+    CFerroxCanvas::Release();
+}
+
+void CShopperPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
+{
+    CFerroxCanvas::Build(path, x, y, scaled);
+    for (const char* picture : kStarSignPictures)
+        m_starSigns.push_back(MakeImage(picture, 0));
+    for (const char* picture : kSexPictures)
+        m_sexes.push_back(MakeImage(picture, 0));
+    for (const char* picture : kArrivalPictures)
+        m_arrivals.push_back(MakeImage(picture, 0));
+    FerroxWidgetRecord record = {};
+    record.name = kNeedBarPicture;
+    record.extent = kNeedBarLength;
+    delete m_pBar;
+    m_pBar = new CFerroxBar();
+    m_pBar->Configure(&record);
+}
+
+void CShopperPopupPanel::Render()
+{
+    CFerroxCanvas::Render();
+    if (GetRecord())
+        DrawShopperRecord(static_cast<const ShopperRecord*>(GetRecord()), m_x + kShopperCardX, m_y + kShopperCardY);
+}
+
+void CShopperPopupPanel::DrawShopperRecord(const ShopperRecord* record, float x, float y)
+{
+    if (!record)
+        return;
+    const ShopperFigures shopper = PopupShopperFigures(*record);
+    CFerroxFont* font = FiguresFont();
+    DrawEntry(m_starSigns, shopper.starSign, x + kStarSignX, y + kPictureY);
+    DrawEntry(m_sexes, shopper.sex, x + kSexX, y + kPictureY);
+    DrawNumber(font, shopper.age, x + kAgeX, y);
+    DrawNumber(font, shopper.money, x + kMoneyX, y);
+    if (m_pBar) {
+        // A share above 100 keeps the previous bar's length, as the bar does.
+        const struct {
+            uint8_t percent;
+            FerroxColour colour;
+            float x;
+        } needs[] = {
+            {static_cast<uint8_t>(shopper.B & kLowByte), kYellow, kNeedBX},
+            {static_cast<uint8_t>(shopper.E & kLowByte), kOrange, kNeedEX},
+            {static_cast<uint8_t>(shopper.H / kNeedHPerPercent), kGreen, kNeedHX},
+        };
+        for (const auto& need : needs) {
+            m_pBar->SetPercent(need.percent);
+            m_pBar->SetColour(need.colour);
+            m_pBar->Draw(x + need.x, y + kBarY);
+        }
+    }
+    DrawEntry(m_arrivals, shopper.arrival, x + kArrivalX, y + kPictureY);
+    DrawNumber(font, shopper.bags, x + kBagsX, y);
+}
+
+void CShopperPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    if (!widget)
+        return;
+    if (event != FERROX_WIDGET_PRESSED) {
+        ShowHover(widget, event);
+        return;
+    }
+    if (index == CARD_CLOSE)
+        CloseCard(this);
+    widget->SetColour(kBlue);
+}
+
+// ---- Shop card ----
+
+CShopPopupPanel::~CShopPopupPanel() { CShopPopupPanel::Release(); }
+
+void CShopPopupPanel::Init()
+{
+    SetRecord(nullptr);
+    m_nameList = 0;
+    m_plusButton = -1;
+}
+
+void CShopPopupPanel::Release()
+{
+    DeleteAll(m_categories);
+    CFerroxCanvas::Release();
+}
+
+void CShopPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
+{
+    CFerroxCanvas::Build(path, x, y, scaled);
+    m_nameList = FindList(kShopNamesList);
+    m_plusButton = static_cast<int16_t>(GetWidgetCount());
+    for (const auto& button : {std::make_pair(kPlusPicture, kPlusX), std::make_pair(kMinusPicture, kMinusX)}) {
+        FerroxWidgetRecord record = {};
+        record.name = button.first;
+        record.x = button.second;
+        record.y = kChargeButtonsY;
+        auto* image = new CFerroxImage();
+        image->Configure(&record);
+        image->m_visible = 1;
+        AddWidget(image);
+    }
+    for (const char* picture : kCategoryPictures)
+        m_categories.push_back(MakeImage(picture, 0));
+}
+
+void CShopPopupPanel::Render()
+{
+    CFerroxCanvas::Render();
+    if (GetRecord())
+        DrawShopRecord(static_cast<const ShopRecord*>(GetRecord()), m_x + kShopCardX, m_y + kShopCardY);
+}
+
+void CShopPopupPanel::DrawShopRecord(const ShopRecord* record, float x, float y)
+{
+    if (!record)
+        return;
+    CFerroxFont* font = FiguresFont();
+    DrawNumber(font, record->shopNumber, x, y, FERROX_ALIGN_LEFT);
+    // The shop's grade names it; its category picks the picture.
+    DrawListText(m_nameList, record->grade, x + kShopNameX, y);
+    DrawEntry(m_categories, record->category, x + kCategoryX, y + kCategoryY);
+    DrawNumber(font, record->takingsTotal, x + kTakingsX, y);
+    DrawNumber(font, static_cast<int64_t>(record->takingsTotal) - record->chargesPaid, x + kNetX, y);
+    DrawNumber(font, record->chargesPaid, x + kChargesPaidX, y);
+    DrawNumber(font, record->category, x + kCategoryNumberX, y);
+    DrawNumber(font, record->salesCount, x + kSalesX, y);
+    CStatistics* stats = Statistics();
+    DrawNumber(font, (stats ? stats->m_baseCharge : 0) + record->chargeAdjust, x + kChargeX, y);
+}
+
+void CShopPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    if (!widget)
+        return;
+    const bool chargeButton = m_plusButton >= 0 && index >= m_plusButton;
+    if (event == FERROX_WIDGET_OVER) {
+        if (chargeButton)
+            widget->SetColour(kRed);
+        else
+            widget->m_visible = 1;
+        return;
+    }
+    if (event == FERROX_WIDGET_NOT_OVER) {
+        widget->SetColour(kWhite);
+        if (!chargeButton)
+            widget->m_visible = 0;
+        return;
+    }
+    if (event != FERROX_WIDGET_PRESSED)
+        return;
+    ReleaseMouse();
+    const auto* record = static_cast<const ShopRecord*>(GetRecord());
+    CShop* shop = record ? record->owner : nullptr;
+    if (index == CARD_CLOSE) {
+        CloseCard(this);
+    } else if (index == m_plusButton && shop) {
+        shop->IncreaseCharge();
+    } else if (index == m_plusButton + 1 && shop) {
+        shop->DecreaseCharge();
+    }
+    widget->SetColour(kBlue);
+}
+
+// ---- Staff card ----
+
+CStaffPopupPanel::~CStaffPopupPanel() { CStaffPopupPanel::Release(); }
+
+void CStaffPopupPanel::Init()
+{
+    SetRecord(nullptr);
+    m_titleList = 0;
+}
+
+void CStaffPopupPanel::Release()
+{
+    DeleteAll(m_jobs);
+    CFerroxCanvas::Release();
+}
+
+void CStaffPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
+{
+    CFerroxCanvas::Build(path, x, y, scaled);
+    m_titleList = FindList(kJobTitlesList);
+    for (const char* picture : kJobPictures)
+        m_jobs.push_back(MakeImage(picture, 0));
+}
+
+void CStaffPopupPanel::Render()
+{
+    CFerroxCanvas::Render();
+    if (GetRecord())
+        DrawStaffRecord(static_cast<const StaffRecord*>(GetRecord()), m_x + kStaffCardX, m_y + kStaffCardY);
+}
+
+void CStaffPopupPanel::DrawStaffRecord(const StaffRecord* record, float x, float y)
+{
+    if (!record)
+        return;
+    const StaffFigures member = PopupStaffFigures(*record);
+    CFerroxFont* font = FiguresFont();
+    DrawListText(m_titleList, member.title, x, y);
+    DrawEntry(m_jobs, member.image, x + kJobX, y + kJobY);
+    DrawNumber(font, member.level, x + kLevelX, y);
+    DrawNumber(font, member.wage, x + kWageX, y);
+    DrawNumber(font, member.jobs, x + kJobsX, y);
+}
+
+void CStaffPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    if (!widget)
+        return;
+    if (event != FERROX_WIDGET_PRESSED) {
+        ShowHover(widget, event);
+        return;
+    }
+    if (index == CARD_CLOSE) {
+        CloseCard(this);
+    } else if (index == STAFF_CARD_FIRE) {
+        // The buttons act on the game's selection: when it is no longer a staff member nothing is removed.
+        ReleaseMouse();
+        if (CStaff* staff = SelectedStaff()) {
+            PopupFireStaff(staff);
+            g_pGame->ClosePopups();
+        }
+        CloseEveryPanel();
+    } else if (index == STAFF_CARD_MOVE) {
+        ReleaseMouse();
+        if (CStaff* staff = SelectedStaff()) {
+            PopupMoveStaff(staff);
+            g_pGame->ClosePopups();
+        }
+        CloseEveryPanel();
+    }
+    widget->SetColour(kBlue);
+}

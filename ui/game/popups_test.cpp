@@ -1,0 +1,435 @@
+// The shopper, shop and staff cards and the shopper and staff summaries, drawn with the recording twins.
+#include "ui/game/popups.h"
+
+#include "game/shop.h"
+#include "ui/game/ingame_testing_local.h"
+#include "ui/game/popups_testing_local.h"
+
+namespace {
+
+constexpr const char* kSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capricorn", "Gemini", "Leo",
+                                  "Libra",    "Pisces", "Sagittarius", "Scorpio",   "Taurus", "Virgo"};
+
+// Panel button k (1-based) of a painted panel: a row along its bottom.
+std::array<int32_t, 4> Button(int k) { return {5 + 25 * (k - 1), 5, 20, 10}; }
+std::vector<std::array<int32_t, 4>> Buttons(int count)
+{
+    std::vector<std::array<int32_t, 4>> buttons;
+    for (int k = 1; k <= count; k++)
+        buttons.push_back(Button(k));
+    return buttons;
+}
+
+class PopupsTest : public UiGameTest {
+protected:
+    void SetUp() override
+    {
+        UiGameTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        locale->lists.push_back("shopnames");
+        locale->lists.push_back("jobtitles");
+        UiPaintPanel("images/panels/shopperpopup/shopperpopup.png", 400, 40, Buttons(1));
+        UiPaintPanel("images/panels/shoppopup/shoppopup.png", 600, 40, Buttons(1));
+        UiPaintPanel("images/panels/staffpopup/staffpopup.png", 400, 40, Buttons(8));
+        UiPaintPanel("images/panels/shoppers/shoppers.png", 400, 360, Buttons(12));
+        UiPaintPanel("images/panels/staff/staff.png", 400, 260, Buttons(11));
+        std::vector<std::string> pictures = {"shoppers/male", "shoppers/female", "shoppers/foot",  "shoppers/bus",
+                                             "shoppers/car",  "shoppers/train",  "shoppopup/plus", "shoppopup/minus",
+                                             "staff/clean",   "staff/maint",     "staff/security", "staff/fire",
+                                             "staff/move"};
+        for (const char* sign : kSigns)
+            pictures.push_back(std::string("shoppers/") + sign);
+        for (const char* category : {"fashion", "elec", "leisure", "home", "health", "food"})
+            pictures.push_back(std::string("finance/shopcat-") + category);
+        for (const std::string& picture : pictures)
+            ASSERT_TRUE(UiPicture(16, 12, {120, 120, 120, 255}).Write("images/panels/" + picture + ".png"));
+        CreateWithFonts();
+        stats = CDynamicObjectManager::Instance()->GetStatistics();
+    }
+    void TearDown() override
+    {
+        if (stats) {
+            stats->m_shoppers.clear();
+            stats->m_staff.clear();
+        }
+        UiGameTest::TearDown();
+    }
+    // Draws of pictures whose name holds the text.
+    size_t Draws(const std::string& name) const
+    {
+        size_t n = 0;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            n += record.picture.find(name) != std::string::npos;
+        return n;
+    }
+    std::vector<UiDrawRecord> Bars() const
+    {
+        std::vector<UiDrawRecord> bars;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            if (record.picture.find("bar.png") != std::string::npos)
+                bars.push_back(record);
+        return bars;
+    }
+    // Nothing but the panel's own pictures was drawn.
+    bool OnlyPanel(const std::string& folder) const
+    {
+        for (const UiDrawRecord& record : uiDrawRecords)
+            if (record.picture.find(folder) == std::string::npos)
+                return false;
+        return !uiDrawRecords.empty();
+    }
+    void RenderOnly(CFerroxCanvas* panel)
+    {
+        uiDrawRecords.clear();
+        panel->Render();
+    }
+    void Press(CFerroxCanvas* panel, int32_t index) { panel->OnWidgetEvent(index, FERROX_WIDGET_PRESSED); }
+
+    CStatistics* stats = nullptr;
+};
+
+// ---- Cards ----
+
+TEST_F(PopupsTest, ShopperCardPicksSignSexAndArrivalAndSkipsIndicesOutsideTheTables)
+{
+    CSelectionPopup* card = ui->m_pShopperPopup;
+    auto first = PopupTestShopper({250, 3, 31, 0, 1, 2, 1000, 100, 100});
+    card->SetRecord(first.get());
+    RenderOnly(card);
+    EXPECT_EQ(Draws("Aquarius"), 1u);
+    EXPECT_EQ(Draws("female"), 1u);
+    EXPECT_EQ(Draws("car.png"), 1u);
+    EXPECT_EQ(TextsOf("31").size(), 1u);
+    EXPECT_EQ(TextsOf("250").size(), 1u);
+    EXPECT_EQ(TextsOf("3").size(), 1u);
+
+    auto last = PopupTestShopper({250, 0, 31, 11, 0, 3, 1000, 100, 100});
+    card->SetRecord(last.get());
+    RenderOnly(card);
+    EXPECT_EQ(Draws("Virgo"), 1u);
+    EXPECT_EQ(Draws("male"), 1u);
+    EXPECT_EQ(Draws("train"), 1u);
+
+    // Sign 12, sex 2 and arrival 4 lie outside their tables: no picture, the figures still show.
+    auto wild = PopupTestShopper({777, 0, 31, 12, 2, 4, 1000, 100, 100});
+    card->SetRecord(wild.get());
+    RenderOnly(card);
+    for (const char* sign : kSigns)
+        EXPECT_EQ(Draws(sign), 0u) << sign;
+    for (const char* picture : {"male", "foot", "bus", "car.png", "train"})
+        EXPECT_EQ(Draws(picture), 0u) << picture;
+    EXPECT_EQ(TextsOf("777").size(), 1u);
+
+    card->SetRecord(nullptr);
+    RenderOnly(card);
+    EXPECT_TRUE(OnlyPanel("shopperpopup/"));
+}
+
+TEST_F(PopupsTest, ShopperNeedHFullDrawsAFullBarAndFiveHidesIt)
+{
+    CSelectionPopup* card = ui->m_pShopperPopup;
+    auto full = PopupTestShopper({250, 0, 31, 0, 0, 0, 1000, 100, 100});
+    card->SetRecord(full.get());
+    RenderOnly(card);
+    std::vector<UiDrawRecord> bars = Bars();
+    ASSERT_EQ(bars.size(), 3u);
+    EXPECT_EQ(bars[2].tint.green, 255);
+    EXPECT_EQ(bars[2].tint.red, 0);
+    EXPECT_FLOAT_EQ(bars[2].width, bars[0].width) << "H 1000 is as full as B 100";
+
+    auto low = PopupTestShopper({250, 0, 31, 0, 0, 0, 5, 100, 100});
+    card->SetRecord(low.get());
+    RenderOnly(card);
+    EXPECT_EQ(Bars().size(), 2u) << "H 5 is 0 percent";
+}
+
+TEST_F(PopupsTest, ShopCardChargeButtonsKeepTheirLimitsAndTheNetMayBeNegative)
+{
+    CSelectionPopup* card = ui->m_pShopPopup;
+    auto* shopCard = static_cast<CShopPopupPanel*>(card);
+    const int32_t plus = shopCard->GetPlusButton();
+    ASSERT_GT(plus, 1);
+    RenderOnly(card);
+    EXPECT_TRUE(OnlyPanel("shoppopup/"));
+    EXPECT_EQ(Draws("plus"), 1u);
+    EXPECT_EQ(Draws("minus"), 1u);
+
+    CShop shop;
+    ShopRecord& record = shop.GetRecord();
+    record.owner = &shop;
+    record.takingsTotal = 100;
+    record.chargesPaid = 250;
+    record.category = 9;  // no picture of its own
+    record.chargeAdjust = 1000;
+    stats->m_baseCharge = 80;
+    card->SetRecord(&record);
+    RenderOnly(card);
+    EXPECT_EQ(TextsOf("-150").size(), 1u);
+    EXPECT_EQ(TextsOf("1080").size(), 1u);
+    EXPECT_EQ(Draws("shopcat"), 0u);
+
+    Press(card, plus);
+    EXPECT_EQ(record.chargeAdjust, 1000);
+    RenderOnly(card);
+    EXPECT_EQ(TextsOf("1080").size(), 1u);
+
+    stats->m_baseCharge = 30;
+    record.chargeAdjust = 0;
+    Press(card, plus + 1);
+    EXPECT_EQ(record.chargeAdjust, 0) << "30 - 50 is below 0";
+    Press(card, plus);
+    EXPECT_EQ(record.chargeAdjust, 50);
+    Press(card, plus + 1);
+    EXPECT_EQ(record.chargeAdjust, 0);
+
+    record.category = 5;
+    RenderOnly(card);
+    EXPECT_EQ(Draws("shopcat-food"), 1u);
+}
+
+TEST_F(PopupsTest, StaffCardSkipsJobsOutsideItsTableAndFiresOnlyASelectedStaffMember)
+{
+    CSelectionPopup* card = ui->m_pStaffPopup;
+    StaffRecord* record = nullptr;
+    CFerroxObject* member = PopupTestStaffMember(&record);
+    CDynamicObjectManager* manager = CDynamicObjectManager::Instance();
+    manager->AddObject(member);
+    PopupTestSetStaff(record, 1, 2, 3, 200, 9);
+    card->SetRecord(record);
+    RenderOnly(card);
+    EXPECT_EQ(Draws("security"), 1u);
+    EXPECT_EQ(TextsOf("350").size(), 1u);
+    PopupTestSetStaff(record, 1, 3, 3, 200, 9);
+    RenderOnly(card);
+    for (const char* job : {"clean", "maint", "security"})
+        EXPECT_EQ(Draws(job), 0u) << job;
+
+    // The selection is something else: nothing is removed, every panel still closes.
+    CFerroxObject scenery;
+    game->m_pSelectedObject = &scenery;
+    ui->OpenPanel(card);
+    Press(card, STAFF_CARD_FIRE);
+    EXPECT_EQ(manager->GetQueuedCount(), 0u);
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
+
+    game->m_pSelectedObject = member;
+    ui->OpenPanel(card);
+    card->SetRecord(record);
+    Press(card, STAFF_CARD_FIRE);
+    EXPECT_EQ(manager->GetQueuedCount(), 1u);
+    EXPECT_EQ(game->m_pSelectedObject, nullptr);
+    EXPECT_EQ(card->GetRecord(), nullptr) << "the closed card forgets the fired member";
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
+}
+
+// A removed selection (a shopper leaving, a shop closed, a member fired) closes its card, which then draws
+// no record of it.
+TEST_F(PopupsTest, RemovingTheSelectedObjectClosesItsCardAndClearsTheRecord)
+{
+    CSelectionPopup* card = ui->m_pShopperPopup;
+    auto* selected = new CFerroxObject();
+    CDynamicObjectManager* manager = CDynamicObjectManager::Instance();
+    manager->AddObject(selected);
+    auto shopper = PopupTestShopper({250, 0, 31, 0, 0, 0, 1000, 100, 100});
+    game->m_pSelectedObject = selected;
+    ui->OpenPanel(card);
+    card->SetRecord(shopper.get());
+    manager->RemoveObject(selected, 1);
+    EXPECT_EQ(card->GetRecord(), nullptr);
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
+    RenderOnly(card);
+    EXPECT_TRUE(OnlyPanel("shopperpopup/"));
+}
+
+// Without the figures' font every panel draws its pictures and writes nothing.
+TEST_F(PopupsTest, NoFiguresFontWritesNothing)
+{
+    auto shopper = PopupTestShopper({250, 2, 31, 4, 0, 1, 1000, 100, 100});
+    std::shared_ptr<StaffRecord> member = PopupTestStaffRecord(0, 1);
+    CShop shop;
+    shop.GetRecord().owner = &shop;
+    stats->m_shoppers.assign(3, shopper.get());
+    stats->m_staff.assign(3, member.get());
+    ui->m_pShopperPopup->SetRecord(shopper.get());
+    ui->m_pShopPopup->SetRecord(&shop.GetRecord());
+    ui->m_pStaffPopup->SetRecord(member.get());
+    ui->m_fontCount = 2;
+    uiDrawRecords.clear();
+    for (CFerroxCanvas* panel :
+         {static_cast<CFerroxCanvas*>(ui->m_pShopperPopup), static_cast<CFerroxCanvas*>(ui->m_pShopPopup),
+          static_cast<CFerroxCanvas*>(ui->m_pStaffPopup), ui->m_pShopperSummaryPanel, ui->m_pStaffSummaryPanel})
+        panel->Render();
+    ui->m_fontCount = 4;
+    EXPECT_EQ(Draws("Gemini"), 4u);
+    EXPECT_EQ(Draws("maint"), 4u);
+    for (const UiDrawRecord& record : uiDrawRecords)
+        EXPECT_NE(record.picture.find(".png"), std::string::npos) << record.picture;
+    EXPECT_TRUE(locale->texts.empty());
+}
+
+// The close button closes the cards through the game, so the selection goes too.
+TEST_F(PopupsTest, CardCloseClearsTheSelection)
+{
+    CFerroxObject scenery;
+    for (CSelectionPopup* card : {ui->m_pShopperPopup, ui->m_pShopPopup, ui->m_pStaffPopup}) {
+        game->m_pSelectedObject = &scenery;
+        ui->OpenPanel(card);
+        Press(card, CARD_CLOSE);
+        EXPECT_EQ(game->m_pSelectedObject, nullptr);
+        ui->Update(0.01f);
+        EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
+    }
+}
+
+// ---- Summaries ----
+
+TEST_F(PopupsTest, ShopperSummaryPagesNineteenLinesAndFollowsAShrinkingList)
+{
+    auto* summary = static_cast<CShopperSummaryPanel*>(ui->m_pShopperSummaryPanel);
+    auto shopper = PopupTestShopper({250, 0, 31, 0, 0, 0, 1000, 100, 100});
+    RenderOnly(summary);
+    EXPECT_EQ(TextsOf("0").size(), 6u) << "no shoppers: every figure and both averages 0";
+    EXPECT_EQ(Draws("Aquarius"), 0u);
+
+    stats->m_shoppers.assign(40, shopper.get());
+    std::vector<uint16_t> down;
+    for (int i = 0; i < 3; i++) {
+        Press(summary, SHOPPERS_PAGE_DOWN);
+        down.push_back(summary->GetFirstLine());
+    }
+    EXPECT_EQ(down, (std::vector<uint16_t>{19, 38, 38}));
+    RenderOnly(summary);
+    EXPECT_EQ(Draws("Aquarius"), 2u);
+    Press(summary, SHOPPERS_PAGE_UP);
+    EXPECT_EQ(summary->GetFirstLine(), 19);
+    Press(summary, SHOPPERS_PAGE_UP);
+    EXPECT_EQ(summary->GetFirstLine(), 0);
+
+    Press(summary, SHOPPERS_PAGE_DOWN);
+    Press(summary, SHOPPERS_PAGE_DOWN);
+    stats->m_shoppers.resize(38);  // exactly the first line: an empty page that stays
+    RenderOnly(summary);
+    EXPECT_EQ(Draws("Aquarius"), 0u);
+    summary->OnWidgetEvent(SHOPPERS_CLOSE, FERROX_WIDGET_OVER);
+    EXPECT_EQ(summary->GetFirstLine(), 38);
+    stats->m_shoppers.resize(30);
+    RenderOnly(summary);
+    summary->OnWidgetEvent(SHOPPERS_CLOSE, FERROX_WIDGET_OVER);
+    EXPECT_EQ(summary->GetFirstLine(), 0);
+}
+
+TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldAndShowsOnlyTheRowsInUse)
+{
+    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel);
+    const int32_t f = summary->GetFirstRowButton();
+    ASSERT_EQ(summary->GetWidgetCount(), f + 20);
+    std::shared_ptr<StaffRecord> shared = PopupTestStaffRecord(0, 0);
+    StaffRecord* record = shared.get();
+    auto visiblePairs = [&] {
+        int pairs = 0;
+        for (int i = 0; i < 10; i++)
+            pairs += summary->GetWidget(f + 2 * i)->m_visible && summary->GetWidget(f + 2 * i + 1)->m_visible;
+        return pairs;
+    };
+
+    stats->m_staff.assign(3, record);
+    RenderOnly(summary);
+    EXPECT_EQ(visiblePairs(), 3);
+    EXPECT_EQ(Draws("clean"), 3u);
+
+    stats->m_staff.assign(25, record);
+    std::vector<uint16_t> down;
+    for (int i = 0; i < 3; i++) {
+        Press(summary, STAFF_PAGE_DOWN);
+        down.push_back(summary->GetFirstLine());
+    }
+    EXPECT_EQ(down, (std::vector<uint16_t>{10, 20, 20}));
+    RenderOnly(summary);
+    EXPECT_EQ(visiblePairs(), 5);
+
+    Press(summary, STAFF_PAGE_UP);
+    EXPECT_EQ(summary->GetFirstLine(), 10);
+    Press(summary, STAFF_PAGE_UP);
+    EXPECT_EQ(summary->GetFirstLine(), 0);
+
+    // The staff vanish below the first line: no row, every pair hidden, nothing read out of the list.
+    Press(summary, STAFF_PAGE_DOWN);
+    Press(summary, STAFF_PAGE_DOWN);
+    stats->m_staff.assign(5, record);
+    RenderOnly(summary);
+    EXPECT_EQ(visiblePairs(), 0);
+    EXPECT_EQ(Draws("clean"), 0u);
+    Press(summary, f);  // a hidden pair's place
+    EXPECT_EQ(CDynamicObjectManager::Instance()->GetQueuedCount(), 0u);
+    EXPECT_EQ(summary->GetFirstLine(), 0) << "back to the start after the event";
+
+    // Held down, page down acts on every frame: the press is not released.
+    stats->m_staff.assign(25, record);
+    Open(summary);
+    mouse->GetPosition()->left = FERROX_BUTTON_DOWN;
+    summary->OnWidgetEvent(STAFF_PAGE_DOWN, FERROX_WIDGET_PRESSED);
+    EXPECT_EQ(mouse->GetPosition()->left, FERROX_BUTTON_DOWN);
+}
+
+TEST_F(PopupsTest, StaffSummaryFiresTheMemberOfThePressedLine)
+{
+    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel);
+    const int32_t f = summary->GetFirstRowButton();
+    CDynamicObjectManager* manager = CDynamicObjectManager::Instance();
+    std::vector<CFerroxObject*> members;
+    for (int i = 0; i < 3; i++) {
+        StaffRecord* record = nullptr;
+        members.push_back(PopupTestStaffMember(&record));
+        manager->AddObject(members.back());
+        stats->m_staff.push_back(record);
+    }
+    // The card of the third member is open.
+    game->m_pSelectedObject = members[2];
+    RenderOnly(summary);
+    Press(summary, f + 2);  // line 1's fire button
+    EXPECT_EQ(manager->GetQueuedCount(), 1u);
+    manager->RemoveObject(members[1], 0);
+    EXPECT_EQ(manager->GetQueuedCount(), 1u) << "line 1's member was the one queued";
+    EXPECT_EQ(game->m_pSelectedObject, members[2]);
+
+    // Moving from the list takes that line's member and closes every panel so it can be put down.
+    Open(summary);
+    RenderOnly(summary);
+    Press(summary, f + 5);  // line 2's move button
+    EXPECT_TRUE(PopupTestIsMoving(members[2]));
+    EXPECT_FALSE(PopupTestIsMoving(members[0]));
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
+    stats->m_staff.clear();
+}
+
+TEST_F(PopupsTest, StaffSummaryHireOpensTheHirePanelOnTopOfTheMainBar)
+{
+    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel);
+    Open(summary);
+    Press(summary, STAFF_HIRE);
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 2) << "the main bar and the hire panel";
+    EXPECT_EQ(ui->m_pStaffHirePanel->GetY(), kUiMainBarHeight);
+}
+
+// The card's move button moves the selected member, not the record shown.
+TEST_F(PopupsTest, StaffCardMovesTheSelectedMember)
+{
+    CSelectionPopup* card = ui->m_pStaffPopup;
+    StaffRecord* shown = nullptr;
+    StaffRecord* other = nullptr;
+    CFerroxObject* member = PopupTestStaffMember(&shown);
+    CFerroxObject* selected = PopupTestStaffMember(&other);
+    CDynamicObjectManager::Instance()->AddObject(member);
+    CDynamicObjectManager::Instance()->AddObject(selected);
+    game->m_pSelectedObject = selected;
+    ui->OpenPanel(card);
+    card->SetRecord(shown);
+    Press(card, STAFF_CARD_MOVE);
+    EXPECT_TRUE(PopupTestIsMoving(selected));
+    EXPECT_FALSE(PopupTestIsMoving(member));
+    EXPECT_EQ(game->m_pSelectedObject, nullptr);
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
+}
+
+}  // namespace
