@@ -173,6 +173,13 @@ void CProgramShell::SetCursorValue(int16_t value)
         ui->m_cursorValue = value;
 }
 
+void CProgramShell::AdvanceContract(int32_t category)
+{
+    CInterface* ui = Interface();
+    if (ui && category >= 0 && category <= UINT16_MAX)
+        ui->AdvanceContract(static_cast<uint16_t>(category));
+}
+
 void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world)
 {
     CInterface* ui = Interface();

@@ -44,6 +44,7 @@ public:
     void UpdateInterface(float frameTime) override;
     void RenderInterface() override;
     void SetCursorValue(int16_t value) override;
+    void AdvanceContract(int32_t category) override;
     void ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world) override;
     void AskLeave(void (*yes)()) override;
     int HasModalCanvas() override;

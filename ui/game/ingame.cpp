@@ -237,6 +237,15 @@ void CInterface::ClearData()
         m_pHistoryPanel->Clear();
     if (m_pMainPanel)
         m_pMainPanel->ClearQueue();
+    // A new game offers each category's first contract again.
+    if (auto* contracts = dynamic_cast<CContractsPanel*>(m_pContractsPanel))
+        contracts->LoadContracts();
+}
+
+void CInterface::AdvanceContract(uint16_t category)
+{
+    if (auto* contracts = dynamic_cast<CContractsPanel*>(m_pContractsPanel))
+        contracts->AdvanceContract(category);
 }
 
 CFerroxFont* CInterface::GetFont(int32_t index)

@@ -77,6 +77,8 @@ public:
     void AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, int16_t list, int32_t closeBoth,
                          const char* extraText) override;
     void ClosePopups() override;
+    // A technology of contract category k completed: the contracts panel offers its next contract.
+    void AdvanceContract(uint16_t category);
 
     // Places an opened panel above the main bar.
     void PlaceAboveMainBar(CFerroxCanvas* canvas, float overlap = kInterfacePanelOverlap);
