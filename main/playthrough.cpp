@@ -4,6 +4,8 @@
 #include "main/shell.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "engine/app.h"
 #include "engine/camera.h"
@@ -19,8 +21,10 @@
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
 #include "ui/game/buildmenu.h"
+#include "ui/game/filecanvas.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"
+#include "ui/toolkit/font.h"
 #include "ui/toolkit/widget.h"
 
 namespace {
@@ -31,6 +35,10 @@ constexpr int kLevelFrames = 40;
 constexpr int kStateTimeout = 400;
 constexpr int kRunFrames = 3000;
 constexpr int kKeySpeedThree = 51;
+constexpr int kKeySpeedZero = 48;
+// Frames a click and the canvas it opens or closes are given before the next step.
+constexpr int kStepFrames = 6;
+constexpr const char* kLoadName = "run1";
 constexpr uint16_t kShopCategory = 1;
 constexpr uint16_t kFirstShop = 0;
 constexpr int kClickFrames = 3;
@@ -68,7 +76,27 @@ long Balance()
     return statistics ? statistics->GetBalance() : 0;
 }
 
+// The whole file, or false when it cannot be read.
+bool ReadWhole(const std::string& path, std::string* bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool Exists(const std::string& path) { return static_cast<bool>(std::ifstream(path, std::ios::binary)); }
+
 }  // namespace
+
+void* CPlayThrough::FilePanel() const
+{
+    CInterface* ui = InterfaceGet();
+    if (!ui)
+        return nullptr;
+    return m_fileRound == 1 ? ui->m_pLoadPanel : ui->m_pSavePanel;
+}
 
 bool CPlayThrough::LeftLevelAfterQuit() const
 {
@@ -207,6 +235,83 @@ void CPlayThrough::BeforeFrame()
         }
         break;
     }
+    case kPause:
+        // The game stands still from the first save to the second, so both describe the same moment.
+        if (m_frame == 1)
+            Key(kKeySpeedZero);
+        break;
+    case kOpenOptions: {
+        CInterface* ui = InterfaceGet();
+        if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_OPTIONS, &x, &y))
+            return Fail("the main bar has no options button");
+        Click(x, y, 1);
+        if (m_frame >= kStepFrames)
+            Next(kPressFileButton);
+        break;
+    }
+    case kPressFileButton: {
+        CInterface* ui = InterfaceGet();
+        if (!ui || !WidgetCentre(ui->m_pOptionsPanel, m_fileRound == 1 ? OPTIONS_LOAD : OPTIONS_SAVE, &x, &y))
+            return Fail("the options panel has no load or save button");
+        Click(x, y, 1);
+        if (m_frame >= kStepFrames) {
+            auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
+            if (!panel || !ui->GetStack().HasModal())
+                return Fail("the options panel's button opened no file panel");
+            Next(m_fileRound == 1 ? kSelectRow : kTypeName);
+        }
+        break;
+    }
+    case kTypeName: {
+        // One key a frame, the name field taking the frame's key: backspace over what the field still holds,
+        // then the name.
+        auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
+        const std::string name = SaveName();
+        if (!panel)
+            return Fail("there is no save panel");
+        if (m_typed == 0 && !panel->GetNameText().empty()) {
+            if (m_frame > kStateTimeout / 2)
+                return Fail("backspace does not empty the save panel's name field");
+            Key(kFerroxKeyBackspace);
+        } else if (m_typed < name.size()) {
+            Key(static_cast<unsigned char>(name[m_typed++]));
+        } else {
+            m_typed++;
+        }
+        break;
+    }
+    case kPressAct: {
+        if (!WidgetCentre(FilePanel(), FILE_PANEL_ACT, &x, &y))
+            return Fail("the file panel has no save or load button");
+        Click(x, y, 1);
+        if (m_frame >= kStepFrames)
+            Next(m_fileRound == 1 ? kConfirmLoad : kWaitSaved);
+        break;
+    }
+    case kSelectRow: {
+        auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
+        if (!panel)
+            return Fail("there is no load panel");
+        const std::vector<FileEntry>& entries = panel->GetEntries();
+        int row = -1;
+        for (size_t i = 0; i < entries.size(); i++) {
+            if (entries[i].kind == FILE_ENTRY_SAVE && entries[i].name == u"run1")
+                row = static_cast<int>(i) - panel->GetFirstVisible();
+        }
+        if (row < 0 || row >= kFilePanelRows || !WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, &x, &y))
+            return Fail("the load panel does not show run1 on its page");
+        Click(x, y, 1);
+        break;
+    }
+    case kConfirmLoad: {
+        CInterface* ui = InterfaceGet();
+        if (!ui || !WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y))
+            return Fail("the load question has no yes button");
+        Click(x, y, 1);
+        if (m_frame >= kStepFrames)
+            Next(kWaitLoaded);
+        break;
+    }
     case kLeave:
         if (m_frame == 1)
             Key(FERROX_KEY_ESCAPE);
@@ -317,8 +422,87 @@ void CPlayThrough::AfterFrame()
                          objects->GetShoppers().size(), static_cast<unsigned>(objects->GetStatistics()->m_shoppersCome),
                          game->m_pSpawner ? game->m_pSpawner->GetSpawnPoints().size() : 0,
                          static_cast<unsigned>(game->m_dayCounter));
+        Next(kPause);
+        break;
+    case kPause:
+        if (m_frame < kStepFrames)
+            break;
+        if (game->m_gameSpeed != 0.0f)
+            return Fail("the 0 key did not stop the game");
+        Next(kOpenOptions);
+        break;
+    case kTypeName: {
+        const std::string name = SaveName();
+        if (m_typed <= name.size())
+            break;
+        m_typed = 0;
+        auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
+        if (!panel || panel->GetNameText() != name) {
+            std::fprintf(stderr, "play-through: the name field holds \"%s\", not \"%s\"\n",
+                         panel ? panel->GetNameText().c_str() : "", name.c_str());
+            return Fail("typing did not reach the save panel's name field");
+        }
+        m_savePaths[m_fileRound == 0 ? 0 : 1] = panel->FullPath(name + ".fds");
+        Next(kPressAct);
+        break;
+    }
+    case kWaitSaved: {
+        CInterface* ui = InterfaceGet();
+        const std::string& path = m_savePaths[m_fileRound == 0 ? 0 : 1];
+        if (!Exists(path) || (ui && ui->GetStack().HasModal())) {
+            if (m_frame > kStateTimeout) {
+                std::fprintf(stderr, "play-through: %s\n", path.c_str());
+                return Fail("the save panel did not write its save and close");
+            }
+            break;
+        }
+        if (m_frame < kSettleFrames)
+            break;
+        m_fileRound++;
+        Next(m_fileRound == 1 ? kOpenOptions : kCompare);
+        break;
+    }
+    case kSelectRow: {
+        if (m_frame < kStepFrames)
+            break;
+        auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
+        if (!panel || panel->GetNameText() != kLoadName)
+            return Fail("selecting run1's row did not name it in the load panel");
+        Next(kPressAct);
+        break;
+    }
+    case kWaitLoaded: {
+        CInterface* ui = InterfaceGet();
+        if (game->GetState() != kGameStateInGame || !game->GetWorld() || (ui && ui->GetStack().HasModal())) {
+            if (m_frame > kStateTimeout)
+                return Fail("the loaded level never came back");
+            break;
+        }
+        if (m_frame < kLevelFrames)
+            break;
+        if (ShopCount() == 0)
+            return Fail("the loaded game has no shop");
+        m_fileRound = 2;
+        Next(kOpenOptions);
+        break;
+    }
+    case kCompare: {
+        std::string first;
+        std::string second;
+        if (!ReadWhole(m_savePaths[0], &first) || !ReadWhole(m_savePaths[1], &second))
+            return Fail("run1.fds or run2.fds cannot be read back");
+        if (first != second) {
+            size_t at = 0;
+            while (at < first.size() && at < second.size() && first[at] == second[at])
+                at++;
+            std::fprintf(stderr, "play-through: run1.fds has %zu bytes, run2.fds %zu; they first differ at byte %zu\n",
+                         first.size(), second.size(), at);
+            return Fail("the game saved after loading run1 differs from run1");
+        }
+        std::fprintf(stderr, "play-through: run1.fds and run2.fds are the same %zu bytes\n", first.size());
         Next(kLeave);
         break;
+    }
     case kWaitMenuAgain:
         if (game->GetState() != kGameStateFrontEnd) {
             if (m_frame > kStateTimeout)

@@ -1,5 +1,6 @@
 // A scripted play-through for headless runs: the main menu, London's first scenario, a shop built where the
-// mouse finds a free cell, three speed-3 years of days, then Escape, yes and quit from the main menu. Input
+// mouse finds a free cell, three speed-3 years of days, then, paused, the options panel's save as "run1", its
+// load of run1 and its save as "run2" (the two files must be equal), then Escape, yes and quit. Input
 // goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
 // screenshots of the menu, the city view and the level are checked at chosen pixels and written to a folder.
 #pragma once
@@ -31,6 +32,16 @@ private:
         kWaitLevel,
         kPlaceShop,
         kRun,
+        kPause,
+        kOpenOptions,
+        kPressFileButton,
+        kTypeName,
+        kPressAct,
+        kWaitSaved,
+        kSelectRow,
+        kConfirmLoad,
+        kWaitLoaded,
+        kCompare,
         kLeave,
         kConfirm,
         kWaitMenuAgain,
@@ -44,6 +55,10 @@ private:
     // Centre of widget `index` of a canvas in window pixels; false when it has no such widget.
     bool WidgetCentre(void* canvas, int index, float* x, float* y);
     void Key(int code);
+    // The save panel in the save rounds, the load panel in the load round.
+    void* FilePanel() const;
+    // The name typed in the current save round.
+    const char* SaveName() const { return m_fileRound == 0 ? "run1" : "run2"; }
     bool Screenshot(const char* name);
     // The frame buffer's pixel as 0xRRGGBB, or -1.
     long Pixel(int x, int y);
@@ -58,4 +73,8 @@ private:
     bool m_failed = false;
     bool m_quitInLevel = false;
     int m_leavesAtQuit = -1;
+    // 0: the first save, 1: the load, 2: the second save.
+    int m_fileRound = 0;
+    size_t m_typed = 0;  // characters of the name typed so far, then one more once the last one was taken
+    std::string m_savePaths[2];
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The play-through test: authors the game's content into a folder of this run, plays London's first scenario
-# headless on a fixed 0.05 s clock, and checks the exit code and the three screenshots.
+# headless on a fixed 0.05 s clock, and checks the exit code, the three screenshots and, in the full run, the
+# two saves the options panel wrote (run1, and run2 after loading run1).
 # Arguments: mkcontent, mall, the content texts folder, then --play-through or --play-through-quit (the
 # program quits with the level still running).
 set -euo pipefail
@@ -25,3 +26,11 @@ for shot in menu city level; do
     exit 1
   fi
 done
+if [ "$mode" = --play-through ]; then
+  for save in run1 run2; do
+    if [ ! -s "$root/content/maps/$save.fds" ]; then
+      echo "play-through: maps/$save.fds was not written"
+      exit 1
+    fi
+  done
+fi
