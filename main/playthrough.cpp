@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "engine/app.h"
 #include "engine/camera.h"
@@ -84,6 +85,43 @@ bool ReadWhole(const std::string& path, std::string* bytes)
         return false;
     bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
+}
+
+std::vector<std::string> Lines(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Prints the lines (numbered from 1) where two saves of the same length in lines differ; when the counts
+// differ, only where they begin to.
+void ReportDifferentLines(const std::string& first, const std::string& second)
+{
+    const std::vector<std::string> a = Lines(first);
+    const std::vector<std::string> b = Lines(second);
+    size_t shown = 0;
+    constexpr size_t kMostShown = 40;
+    for (size_t i = 0; i < a.size() && i < b.size() && shown < kMostShown; i++) {
+        if (a[i] == b[i])
+            continue;
+        std::fprintf(stderr, "play-through: line %zu: run1 \"%s\", run2 \"%s\"\n", i + 1, a[i].c_str(), b[i].c_str());
+        shown++;
+        if (a.size() != b.size())
+            break;
+    }
+    if (a.size() != b.size())
+        std::fprintf(stderr, "play-through: run1 has %zu lines, run2 %zu\n", a.size(), b.size());
 }
 
 bool Exists(const std::string& path) { return static_cast<bool>(std::ifstream(path, std::ios::binary)); }
@@ -492,11 +530,8 @@ void CPlayThrough::AfterFrame()
         if (!ReadWhole(m_savePaths[0], &first) || !ReadWhole(m_savePaths[1], &second))
             return Fail("run1.fds or run2.fds cannot be read back");
         if (first != second) {
-            size_t at = 0;
-            while (at < first.size() && at < second.size() && first[at] == second[at])
-                at++;
-            std::fprintf(stderr, "play-through: run1.fds has %zu bytes, run2.fds %zu; they first differ at byte %zu\n",
-                         first.size(), second.size(), at);
+            std::fprintf(stderr, "play-through: run1.fds has %zu bytes, run2.fds %zu\n", first.size(), second.size());
+            ReportDifferentLines(first, second);
             return Fail("the game saved after loading run1 differs from run1");
         }
         std::fprintf(stderr, "play-through: run1.fds and run2.fds are the same %zu bytes\n", first.size());
