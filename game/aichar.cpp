@@ -788,7 +788,8 @@ int CAICharacter::SaveFields(CFerroxFile* file)
     file->WriteLine(ToString<int>(mesh ? mesh->CountLinked() : 0) + kLineEnd);
     CFerroxIOObject::Save(file);
     file->WriteLine(ToString<int>(m_currentCell) + kLineEnd);
-    file->WriteLine(ToString<unsigned short>(GetState()) + kLineEnd);
+    // A change asked for but not yet taken (as right after a load, before the next step) is the state to keep.
+    file->WriteLine(ToString<unsigned short>(IsChangePending() ? GetNextState() : GetState()) + kLineEnd);
     file->WriteLine(ToString<unsigned short>(static_cast<uint16_t>(m_afterWalkState)) + kLineEnd);
     file->WriteLine(ToString<int>(m_targetCell) + kLineEnd);
     file->WriteLine(ToString<unsigned short>(static_cast<uint16_t>(m_visitPhase)) + kLineEnd);

@@ -308,6 +308,8 @@ TEST_F(AIVisitTest, SaveLoadSaveInEveryPhase)
         const std::string second = Saved(loaded, "second.txt");
         auto* again = Make<CShopper>(Cell(0, 0));
         EXPECT_EQ(0, LoadInto(again, second, "second.txt"));
+        // Saved before its next step, a loaded character keeps the state its load asked for.
+        EXPECT_EQ(second, Saved(again, "pending.txt"));
         again->HandleEvent(99);
         EXPECT_EQ(second, Saved(again, "third.txt"));
         loaded->Release();

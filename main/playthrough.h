@@ -7,6 +7,7 @@
 
 #include <string>
 
+class CGame;
 class CProgramShell;
 
 class CPlayThrough {
@@ -33,6 +34,7 @@ private:
         kPlaceShop,
         kRun,
         kPause,
+        kSettleWalks,
         kOpenOptions,
         kPressFileButton,
         kTypeName,
@@ -55,6 +57,8 @@ private:
     // Centre of widget `index` of a canvas in window pixels; false when it has no such widget.
     bool WidgetCentre(void* canvas, int index, float* x, float* y);
     void Key(int code);
+    // In game with the level loaded and no question open; fails after the time-out.
+    bool LevelBack(CGame* game, const char* failure);
     // The save panel in the save rounds, the load panel in the load round.
     void* FilePanel() const;
     // The name typed in the current save round.

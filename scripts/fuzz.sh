@@ -75,6 +75,8 @@ cmake --build "$build_dir" --target $libraries -j 3
 # no change here.
 libs=$(find "$build_dir" -maxdepth 1 -name 'lib*.a' | sort | tr '\n' ' ')
 extra=$(pkg-config --libs sdl2 SDL2_mixer libpng zlib gl 2>/dev/null || echo "-lSDL2 -lpng -lz -lGL")
+# Platform targets include SDL's headers.
+cflags=$(pkg-config --cflags sdl2 2>/dev/null || echo "-I/usr/include/SDL2")
 
 # Link every wanted target first, so a build error stops the script before any fuzzing.
 targets=()
@@ -86,7 +88,7 @@ for source in $sources; do
         continue
     fi
     # shellcheck disable=SC2086
-    clang++ -std=c++17 $flags -fsanitize=fuzzer -I"$source_dir" \
+    clang++ -std=c++17 $flags $cflags -fsanitize=fuzzer -I"$source_dir" \
         "$source_dir/$source" -Wl,--start-group $libs -Wl,--end-group $extra -lpthread \
         -o "$build_dir/$target"
     targets+=("$target:$source")
