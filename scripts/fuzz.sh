@@ -44,8 +44,9 @@ if [ -z "$sources" ]; then
     exit 1
 fi
 
-# The library a folder's sources belong to, as CMakeLists.txt declares it: mall_module(gfx_core gfx/core ...).
-module_table=$(sed -n 's/^mall_module(\([a-z0-9_]*\) \([a-z0-9_/]*\).*/\2 \1/p' "$source_dir/CMakeLists.txt")
+# The library a folder's sources belong to, as CMakeLists.txt declares it: mall_module(gfx_core gfx/core ...)
+# or mall_module_folder(ui ui/game).
+module_table=$(sed -n 's/^mall_module\(_folder\)\{0,1\}(\([a-z0-9_]*\) \([a-z0-9_/]*\).*/\3 \2/p' "$source_dir/CMakeLists.txt")
 library_of() {
     folder=$(dirname "$1")
     echo "$module_table" | awk -v f="$folder" '$1 == f { print $2 }'

@@ -68,6 +68,12 @@ GxParticleClassBase* emitterClasses = nullptr;
 GxParticleClassBase* particleClasses = nullptr;
 GxInt32 atomicOffset = -1;
 
+// This engine runs with the plugin: an offset kept from an earlier engine would point into another layout.
+bool Attached()
+{
+    return atomicOffset >= 0 && GxAtomicGetPluginOffset(gxPLUGINPARTICLES) == atomicOffset;
+}
+
 GxParticleEmitter*& EmittersOf(const GxAtomic* atomic)
 {
     return *reinterpret_cast<GxParticleEmitter**>(reinterpret_cast<GxUInt8*>(const_cast<GxAtomic*>(atomic)) +
@@ -1112,7 +1118,7 @@ GxParticleEmitter* GxParticleEmitterRender(GxAtomic*, GxParticleEmitter* e, void
 
 GxAtomic* GxParticleAtomicRender(GxAtomic* atomic)
 {
-    for (GxParticleEmitter* e = EmittersOf(atomic); e; e = e->next) {
+    for (GxParticleEmitter* e = GxParticleAtomicGetEmitters(atomic); e; e = e->next) {
         if (!GxParticleEmitterRender(atomic, e, nullptr)) {
             return nullptr;
         }
@@ -1122,6 +1128,10 @@ GxAtomic* GxParticleAtomicRender(GxAtomic* atomic)
 
 GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* data)
 {
+    if (!Attached()) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+        return nullptr;
+    }
     GxParticleEmitter* emitter = GxParticleEmitterCreate(emitterClass, data);
     GxGeometry* geometry = emitter ? GxGeometryCreateEmpty(0.0f) : nullptr;
     GxAtomic* atomic = geometry ? GxAtomicCreate() : nullptr;
@@ -1142,11 +1152,15 @@ GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* dat
 
 GxParticleEmitter* GxParticleAtomicGetEmitters(const GxAtomic* atomic)
 {
-    return EmittersOf(atomic);
+    return atomic && Attached() ? EmittersOf(atomic) : nullptr;
 }
 
 GxAtomic* GxParticleAtomicAddEmitter(GxAtomic* atomic, GxParticleEmitter* emitter)
 {
+    if (!atomic || !emitter || !Attached()) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+        return nullptr;
+    }
     GxParticleEmitter** at = &EmittersOf(atomic);
     while (*at) {
         at = &(*at)->next;
@@ -1159,7 +1173,7 @@ GxAtomic* GxParticleAtomicAddEmitter(GxAtomic* atomic, GxParticleEmitter* emitte
 
 GxAtomic* GxParticleAtomicUpdate(GxAtomic* atomic, GxParticleUpdateData* data)
 {
-    GxParticleEmitter* e = EmittersOf(atomic);
+    GxParticleEmitter* e = GxParticleAtomicGetEmitters(atomic);
     if (!e) {
         return nullptr;
     }

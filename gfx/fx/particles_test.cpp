@@ -395,3 +395,23 @@ TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
 }
 
 }  // namespace
+
+// An engine without the plugin, after one with it: no particle atomic is made and a plain atomic has no emitters,
+// rather than either reading a block the atomic does not have.
+TEST(ParticlesWithoutPlugin, AtomicsAnswerNothing)
+{
+    ASSERT_TRUE(GxFxEngineStart());
+    GxTestEngineShutdown();
+    static int window = 0;
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxEngineOpen(&window) &&
+                GxEngineStart());
+    EXPECT_EQ(GxParticleAtomicCreate(nullptr, nullptr), nullptr);
+    GxAtomic* plain = GxAtomicCreate();
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(GxParticleAtomicGetEmitters(plain), nullptr);
+    GxParticleUpdateData step = {0.1f};
+    EXPECT_EQ(GxParticleAtomicUpdate(plain, &step), nullptr);
+    GxAtomicDestroy(plain);
+    GxTestEngineShutdown();
+}
