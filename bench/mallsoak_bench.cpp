@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "bench/gameroot_local.h"
 #include "engine/blockmesh.h"
 #include "engine/clumpext.h"
 #include "engine/file.h"
@@ -85,42 +86,6 @@ constexpr unsigned kSeed = 1207;
 constexpr int kSpawnPoints = 4;
 
 const char* const kShopperCategories[] = {"SHOPPER_ADULT", "SHOPPER_YOUTH", "SHOPPER_SENIOR"};
-
-std::filesystem::path g_root;
-
-void AttachPlugins()
-{
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxD3D9SectorPluginAttach() || !GxAnimPluginAttach() ||
-        !GxAnimHierarchyPluginAttach() || !GxD3D9SkinPluginAttach() || !GxUserDataPluginAttach() ||
-        !GxSplinePluginAttach() || !AttachClumpExtension() || !GxMaterialEffectsPluginAttach() ||
-        !GxUVAnimPluginAttach() || !GxParticleTankPluginAttach() || !GxParticlePluginAttach())
-        std::abort();
-}
-
-// A game root already written (MALL_GAME_ROOT) is used as it is; otherwise mkcontent writes one for the run.
-bool MakeGameRoot(const char* program)
-{
-    if (const char* ready = std::getenv("MALL_GAME_ROOT")) {
-        std::filesystem::current_path(ready);
-        return true;
-    }
-    const std::filesystem::path tool =
-        std::filesystem::weakly_canonical(std::filesystem::absolute(program)).parent_path().parent_path() / "tools" /
-        "mkcontent";
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    const std::filesystem::path text = source ? std::filesystem::path(source) / "tools/content/text"
-                                              : std::filesystem::path(__FILE__).parent_path().parent_path() /
-                                                    "tools/content/text";
-    std::random_device entropy;
-    g_root = std::filesystem::temp_directory_path() /
-             ("mallsoak_bench_" + std::to_string(entropy()) + std::to_string(entropy()));
-    const std::string command = "MALL_D3D9_BACKEND=software \"" + tool.string() + "\" \"" + text.string() + "\" \"" +
-                                g_root.string() + "\" > /dev/null 2>&1";
-    if (std::system(command.c_str()) != 0)
-        return false;
-    std::filesystem::current_path(g_root);
-    return true;
-}
 
 double ResidentMegabytes()
 {
@@ -371,19 +336,4 @@ BENCHMARK(BM_SaveAndLoadPeopled)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (!GxD3D9FuzzStart(AttachPlugins))
-        return 1;
-    const std::filesystem::path start = std::filesystem::current_path();
-    if (argc > 0)
-        MakeGameRoot(argv[0]);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::current_path(start);
-    std::error_code ignored;
-    if (!g_root.empty())
-        std::filesystem::remove_all(g_root, ignored);
-    return 0;
-}
+int main(int argc, char** argv) { return BenchRunInGameRoot(argc, argv, "mallsoak_bench"); }

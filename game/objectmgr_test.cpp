@@ -42,7 +42,7 @@ protected:
         CDynamicObjectManager::ResetClassHooks();
         GameTest::TearDown();
     }
-    // A test object of the spec on the storey (null: no floor object).
+    // A test object described by the case, on the storey (null: no floor object).
     TestObject* Make(ObjectListKind list, const char* tag, CFerroxBlockMesh* storey = nullptr, int32_t kind = 0,
                      int32_t cell = 0)
     {
