@@ -13,7 +13,7 @@
 #include "game/characters.h"
 #include "game/door.h"
 #include "game/levelmanager.h"
-#include "game/placement_test_local.h"
+#include "game/citylevel_test_local.h"
 #include "game/spawner.h"
 #include "game/staff.h"
 #include "game/statistics.h"
@@ -38,105 +38,58 @@ inline double SoakClock()
     return SoakClockNow();
 }
 
-class MallSoakTest : public FerroxObjectTest {
+class MallSoakTest : public CityLevelTest {
 protected:
     void AttachPlugins() override
     {
-        FerroxObjectTest::AttachPlugins();
+        CityLevelTest::AttachPlugins();
         ASSERT_TRUE(GxParticleTankPluginAttach());
         ASSERT_TRUE(GxParticlePluginAttach());
     }
-    static void TearDownTestSuite() { RemoveAuthoredRoot(); }
     void SetUp() override
     {
-        FerroxObjectTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        root = AuthoredRoot();
-        if (root.empty())
-            GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
-        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
         SoakClockNow() = 0.0;
         FerroxCharacterSetClock(SoakClock);
         std::srand(kSoakSeed);
+        CityLevelTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        manager->GetStatistics()->m_categories.assign(kGameTestCategories, 0);
+    }
+    void TearDown() override
+    {
+        CityLevelTest::TearDown();
+        FerroxCharacterSetClock(nullptr);
+    }
+    void RegisterClasses() override
+    {
         RegisterBuildingClasses();
         RegisterCharacterClasses();
         RegisterStaffClasses();
-        game = CGame::Instance(nullptr);
-        game->SetNotices(&notices);
+    }
+    void PrepareGame() override
+    {
         game->m_pTechTree = new CFerroxTechTree();
         CFerroxTagTree technologies;
         const std::string text = GameTestTechnologies();
         technologies.LoadFromMemory(text.data(), text.size());
         ASSERT_EQ(1, game->m_pTechTree->LoadTechnologies(&technologies, nullptr));
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(root);
-        ASSERT_EQ(1, setup.Load("./setup.xml"));
-        g_pFerroxSetupTree = &setup;
-        ASSERT_EQ(1, data.Load("./data.xml"));
-        manager = CDynamicObjectManager::Instance();
-        manager->LoadObjectData(&data);
-        manager->GetStatistics()->m_categories.assign(kGameTestCategories, 0);
     }
-    void TearDown() override
+    void BeforeLevelUnload() override
     {
-        if (!root.empty())
-            CloseLevel();
-        CDynamicObjectManager::DestroyInstance();
-        CGame::DestroyInstance(nullptr);
-        CDynamicObjectManager::ResetClassHooks();
-        CDynamicObjectManager::SetSeam(nullptr);
-        CFloorManager::SetCellFilter(nullptr);
-        ResetBuildingHooks();
-        FerroxCharacterSetClock(nullptr);
-        g_pFerroxSetupTree = nullptr;
-        if (!previous.empty())
-            std::filesystem::current_path(previous);
-        FerroxObjectTest::TearDown();
+        delete spawner;
+        spawner = nullptr;
     }
     // The London level with the spawner taking its spawn points.
     void OpenLevel()
     {
-        floors = new CFloorManager();
-        floors->Create(&data);
+        // Made before the world, which hands it the level's spawn records.
         spawner = new CSpawner();
-        level = new CLevelManager();
-        level->SetLevel(0);
-        ASSERT_EQ(1, level->CreateWorld());
-        seam = new CGameObjectSeam(floors, level);
-        CDynamicObjectManager::SetSeam(seam);
-        manager->SwapCityTemplates();
-        ASSERT_NE(nullptr, floors->FindBaseFloor(kSpawnFloorId));
-        controller = new CPlacementController();
-        controller->Create(floors, level->GetWorld());
-        floors->SetHooks(controller->FloorHooks());
-        floors->SetWorld(level->GetWorld());
+        CityLevelTest::OpenLevel(0);
+        if (HasFatalFailure())
+            return;
         spawner->LoadSettings(floors, level->GetWorld());
         ASSERT_FALSE(spawner->GetSpawnPoints().empty());
-    }
-    void CloseLevel()
-    {
-        delete controller;
-        controller = nullptr;
-        manager->Reset();
-        delete spawner;
-        spawner = nullptr;
-        if (level)
-            level->UnloadLevel();
-        delete level;
-        level = nullptr;
-        CDynamicObjectManager::SetSeam(nullptr);
-        delete seam;
-        seam = nullptr;
-        delete floors;
-        floors = nullptr;
-    }
-    CFerroxBlockMesh* Ground() const { return floors->FindBaseFloor(kSpawnFloorId); }
-    int Cell(int row, int column) const { return (row + 1) * Ground()->GetRows() + column + 1; }
-    static GxV3d At(CFerroxBlockMesh* storey, int cell)
-    {
-        return {static_cast<float>(storey->GetCellWorldX(cell, 1)), storey->GetOrigin().y,
-                static_cast<float>(storey->GetCellWorldZ(cell, 1))};
     }
     void Lay(int first, int last)
     {
@@ -196,18 +149,7 @@ protected:
         spawner->Update(dt);
     }
 
-    std::string root;
-    std::filesystem::path previous;
-    CGame* game = nullptr;
-    RecordingNotices notices;
-    CFerroxTagTree setup;
-    CFerroxTagTree data;
-    CDynamicObjectManager* manager = nullptr;
-    CFloorManager* floors = nullptr;
     CSpawner* spawner = nullptr;
-    CLevelManager* level = nullptr;
-    CGameObjectSeam* seam = nullptr;
-    CPlacementController* controller = nullptr;
     CStaff* cleaner = nullptr;
     CStaff* guard = nullptr;
     CStaff* engineer = nullptr;

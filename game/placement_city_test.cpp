@@ -2,101 +2,23 @@
 // wall, a shop, a second storey with stairs up to it, scenery and the city's landmark; then the game moves to
 // Berlin, whose landmark takes the London one's place among the templates.
 #include "game/door.h"
-#include "game/levelmanager.h"
-#include "game/placement_test_local.h"
+#include "game/citylevel_test_local.h"
 #include "game/stairs.h"
 #include "game/templates.h"
-#include "game/world.h"
-#include "gfx/core/image.h"
 
 namespace {
 
-class CityBuild : public FerroxObjectTest {
+class CityBuild : public CityLevelTest {
 protected:
-    static void TearDownTestSuite() { RemoveAuthoredRoot(); }
-    void SetUp() override
-    {
-        FerroxObjectTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        root = AuthoredRoot();
-        if (root.empty())
-            GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
-        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-        RegisterBuildingClasses();
-        game = CGame::Instance(nullptr);
-        game->SetNotices(&notices);
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(root);
-        ASSERT_EQ(1, setup.Load("./setup.xml"));
-        g_pFerroxSetupTree = &setup;
-        ASSERT_EQ(1, data.Load("./data.xml"));
-        manager = CDynamicObjectManager::Instance();
-        manager->LoadObjectData(&data);
-    }
-    void TearDown() override
-    {
-        if (!root.empty())
-            CloseLevel();
-        CDynamicObjectManager::DestroyInstance();
-        CGame::DestroyInstance(nullptr);
-        CDynamicObjectManager::ResetClassHooks();
-        CDynamicObjectManager::SetSeam(nullptr);
-        CFloorManager::SetCellFilter(nullptr);
-        ResetBuildingHooks();
-        g_pFerroxSetupTree = nullptr;
-        if (!previous.empty())
-            std::filesystem::current_path(previous);
-        FerroxObjectTest::TearDown();
-    }
-    // The level as the game starts it: floors, the world from the level file, the city's templates.
-    void OpenLevel(int index)
-    {
-        floors = new CFloorManager();
-        floors->Create(&data);
-        level = new CLevelManager();
-        level->SetLevel(index);
-        ASSERT_EQ(1, level->CreateWorld());
-        seam = new CGameObjectSeam(floors, level);
-        CDynamicObjectManager::SetSeam(seam);
-        manager->SwapCityTemplates();
-        ASSERT_NE(nullptr, floors->FindBaseFloor(1));
-        controller = new CPlacementController();
-        controller->Create(floors, level->GetWorld());
-        floors->SetHooks(controller->FloorHooks());
-        floors->SetWorld(level->GetWorld());
-    }
-    void CloseLevel()
-    {
-        delete controller;
-        controller = nullptr;
-        manager->Reset();
-        if (level)
-            level->UnloadLevel();
-        delete level;
-        level = nullptr;
-        CDynamicObjectManager::SetSeam(nullptr);
-        delete seam;
-        seam = nullptr;
-        delete floors;
-        floors = nullptr;
-    }
-    CFerroxBlockMesh* Ground() const { return floors->FindBaseFloor(1); }
-    // A cell `row` rows and `column` columns in from the ground's first inner cell.
-    int Cell(int row, int column) const { return (row + 1) * Ground()->GetRows() + column + 1; }
-    static GxV3d At(CFerroxBlockMesh* storey, int cell)
-    {
-        return {static_cast<float>(storey->GetCellWorldX(cell, 1)), storey->GetOrigin().y,
-                static_cast<float>(storey->GetCellWorldZ(cell, 1))};
-    }
     void Drag(int mode, CFerroxBlockMesh* storey, int first, int last)
     {
         controller->SetMode(mode, nullptr, 0, nullptr, nullptr);
         controller->Update(At(storey, first));
         controller->BeginDrag(At(storey, first));
         controller->Update(At(storey, last));
-        if (mode == PLACEMENT_LAY)
+        if (mode == PLACEMENT_LAY) {
             EXPECT_EQ(0, controller->LayFloorArea(At(storey, last), nullptr));
+        }
         controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
     }
     int Place(CFerroxAssetSet* set, const char* factory, CFerroxBlockMesh* storey, int cell)
@@ -107,18 +29,6 @@ protected:
         controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
         return result;
     }
-
-    std::string root;
-    std::filesystem::path previous;
-    CGame* game = nullptr;
-    RecordingNotices notices;
-    CFerroxTagTree setup;
-    CFerroxTagTree data;
-    CDynamicObjectManager* manager = nullptr;
-    CFloorManager* floors = nullptr;
-    CLevelManager* level = nullptr;
-    CGameObjectSeam* seam = nullptr;
-    CPlacementController* controller = nullptr;
 };
 
 TEST_F(CityBuild, LondonBuildThenBerlinSwapsTheLandmark)
