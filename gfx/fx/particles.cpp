@@ -9,6 +9,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/texture.h"
 #include "gfx/fx/particles.h"
 #include "gfx/fx/particles_local.h"
@@ -843,6 +844,7 @@ GxBool GxParticlePluginAttach(void)
     }
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxParticleEmitter*), gxPLUGINPARTICLES, AtomicConstruct,
                                           AtomicDestruct, AtomicCopy);
+    GxPluginRegistryTrackOffset(&atomicOffset);
     return atomicOffset >= 0 && GxAtomicRegisterPluginStream(gxPLUGINPARTICLES, GxParticleAtomicStreamRead,
                                                              GxParticleAtomicStreamWrite,
                                                              GxParticleAtomicStreamGetSize) >= 0;
