@@ -84,6 +84,9 @@ function(mall_module name dir)
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
       PROPERTIES ENVIRONMENT "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    # The whole program in one process as well: state that outlives one test's engine or game fails a later test.
+    add_test(NAME WholeProgram.${name}_tests COMMAND ${name}_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    set_tests_properties(WholeProgram.${name}_tests PROPERTIES ENVIRONMENT "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
   endif()
   if(MALL_TESTS AND fuzzers)
     mall_fuzz_replays(${name} ${dir} ${fuzzers})

@@ -1,6 +1,7 @@
 // The clump extension: registration, the per-clump words, their constructor and copy, and their stream form.
 #include "engine/clumpext.h"
 
+#include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
 #include "gfx/world/clump.h"
 
@@ -81,6 +82,7 @@ int AttachClumpExtension()
     if (offset < 0 || streamOffset != offset)
         return 0;
     g_clumpExtensionOffset = offset;
+    GxPluginRegistryTrackOffset(&g_clumpExtensionOffset);
     return 1;
 }
 

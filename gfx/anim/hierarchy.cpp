@@ -9,6 +9,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
 
 namespace {
 
@@ -645,6 +646,7 @@ GxBool GxAnimHierarchyPluginAttach(void)
         return 0;
     }
     frameOffset = GxFrameRegisterPlugin(sizeof(FrameExtension), gxPLUGINHANIM, Construct, Destruct, Copy);
+    GxPluginRegistryTrackOffset(&frameOffset);
     if (frameOffset < 0) {
         return 0;
     }

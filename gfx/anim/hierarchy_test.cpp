@@ -198,4 +198,22 @@ TEST_F(HierarchyTest, CopiedFrameGetsItsOwnHierarchy)
     GxFrameDestroyHierarchy(copy);
 }
 
+// A later engine that leaves the hierarchy plugin out must not read frames at the offset the first one gave it.
+TEST(HierarchyPluginLifetime, AnEngineWithoutThePluginFindsNoHierarchy)
+{
+    ASSERT_TRUE(GxAnimEngineStart());
+    GxTestEngineShutdown();
+
+    static int window = 0;
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxEngineOpen(&window) &&
+                GxEngineStart());
+    GxFrame* frame = GxFrameCreate();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(GxFrameGetAnimHierarchy(frame), nullptr);
+    EXPECT_EQ(GxFrameGetNodeID(frame), -1);
+    GxFrameDestroy(frame);
+    GxTestEngineShutdown();
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include "gfx/anim/anim_local.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/geometry.h"
 
@@ -388,8 +389,10 @@ GxBool GxSkinPluginAttach(void)
     }
     atomicOffset =
         GxAtomicRegisterPlugin(sizeof(GxAnimHierarchy*), gxPLUGINSKIN, AtomicConstruct, AtomicDestruct, AtomicCopy);
+    GxPluginRegistryTrackOffset(&atomicOffset);
     geometryOffset =
         GxGeometryRegisterPlugin(sizeof(GxSkin*), gxPLUGINSKIN, GeometryConstruct, GeometryDestruct, GeometryCopy);
+    GxPluginRegistryTrackOffset(&geometryOffset);
     if (atomicOffset < 0 || geometryOffset < 0) {
         return 0;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gfx/core/pipeline.h"
+#include "gfx/core/plugin.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/renderstate.h"
@@ -63,6 +64,7 @@ void TearDown(GxIm3DModuleBlock* block)
 void* Im3DModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     moduleOffset = offset;
+    GxPluginRegistryTrackOffset(&moduleOffset);
     moduleInstances++;
     GxIm3DModuleBlock* block = Block();
     memset(block, 0, sizeof(*block));

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/raster_local.h"
 #include "gfx/d3d9/renderstate.h"
@@ -428,6 +429,7 @@ GxBool GxD3D9RasterPluginAttach(void)
     FillTables();
     gxD3D9RasterExtOffset = GxRasterRegisterPlugin(sizeof(GxD3D9RasterExt), gxPLUGIND3D9RASTER,
                                                    RasterExtConstructor, RasterExtDestructor, nullptr);
+    GxPluginRegistryTrackOffset(&gxD3D9RasterExtOffset);
     return gxD3D9RasterExtOffset >= 0;
 }
 

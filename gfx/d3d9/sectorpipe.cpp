@@ -9,6 +9,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/bindings.h"
@@ -42,7 +43,8 @@ struct RightsRecord {
 RightsRecord sectorRights = {0, 0};
 RightsRecord worldRights = {0, 0};
 
-GxLink* WorldGlobalLights(GxWorld* world) { return &world->directionalLightList; }
+// Asked with the engine's current world, which is null until a world is made current.
+GxLink* WorldGlobalLights(GxWorld* world) { return world ? &world->directionalLightList : nullptr; }
 
 GxUInt16 lightFrame = 0;  // raised per lit object, so a light reached through several sectors is set once
 
@@ -389,6 +391,7 @@ GxBool GxD3D9SectorPluginAttach(void)
     }
     glue.usageOffset = GxWorldSectorRegisterPlugin(sizeof(GxUInt32), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
                                                    UsageConstruct, UsageCopy);
+    GxPluginRegistryTrackOffset(&glue.usageOffset);
     if (glue.usageOffset < 0 || GxWorldSectorRegisterPlugin(0, gxID_NATIVEDATA, nullptr, nullptr, nullptr) < 0 ||
         GxWorldSectorRegisterPluginStream(gxID_NATIVEDATA, NativeRead, NativeWrite, NativeSize) < 0) {
         return 0;

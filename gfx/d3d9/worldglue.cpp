@@ -5,6 +5,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/core/plugin.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/lights.h"
@@ -156,6 +157,7 @@ GxBool GxD3D9WorldPluginAttach(void)
         return 0;
     }
     glue.geometryOffset = GxGeometryGetPluginOffset(gxPLUGIND3D9USAGEFLAGS);
+    GxPluginRegistryTrackOffset(&glue.geometryOffset);
     if (glue.geometryOffset < 0) {
         glue.geometryOffset = GxGeometryRegisterPlugin(sizeof(GeometryGlue), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
                                                        UsageDestruct, UsageCopy);

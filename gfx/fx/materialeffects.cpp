@@ -6,6 +6,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
@@ -495,10 +496,13 @@ GxBool GxMaterialEffectsPluginAttach(void)
     }
     materialOffset = GxMaterialRegisterPlugin(sizeof(GxMaterialEffects*), gxPLUGINMATERIALEFFECTS, MaterialConstruct,
                                               MaterialDestruct, MaterialCopy);
+    GxPluginRegistryTrackOffset(&materialOffset);
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxInt32), gxPLUGINMATERIALEFFECTS, FlagConstruct, FlagConstruct,
                                           FlagCopy);
+    GxPluginRegistryTrackOffset(&atomicOffset);
     sectorOffset = GxWorldSectorRegisterPlugin(sizeof(GxInt32), gxPLUGINMATERIALEFFECTS, FlagConstruct,
                                                FlagConstruct, FlagCopy);
+    GxPluginRegistryTrackOffset(&sectorOffset);
     if (materialOffset < 0 || atomicOffset < 0 || sectorOffset < 0) {
         return 0;
     }

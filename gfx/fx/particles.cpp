@@ -11,6 +11,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/texture.h"
 #include "gfx/fx/particles.h"
 #include "gfx/fx/particles_local.h"
@@ -932,6 +933,7 @@ GxBool GxParticlePluginAttach(void)
     }
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxParticleEmitter*), gxPLUGINPARTICLES, AtomicConstruct,
                                           AtomicDestruct, AtomicCopy);
+    GxPluginRegistryTrackOffset(&atomicOffset);
     return atomicOffset >= 0 && GxAtomicRegisterPluginStream(gxPLUGINPARTICLES, GxParticleAtomicStreamRead,
                                                              GxParticleAtomicStreamWrite,
                                                              GxParticleAtomicStreamGetSize) >= 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gfx/core/engine.h"
+#include "gfx/core/plugin.h"
 #include "gfx/fx/particles.h"
 #include "gfx/world/geometry.h"
 
@@ -166,6 +167,7 @@ GxBool GxParticleTankPluginAttach(void)
     }
     tankOffset = GxAtomicRegisterPlugin(sizeof(GxParticleTank*), gxPLUGINPARTICLETANK, AtomicConstruct, AtomicDestruct,
                                         nullptr);
+    GxPluginRegistryTrackOffset(&tankOffset);
     return tankOffset >= 0 ? 1 : 0;
 }
 

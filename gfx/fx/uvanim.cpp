@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gfx/core/engine.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
 #include "gfx/fx/fx.h"
 #include "gfx/world/material.h"
@@ -507,11 +508,16 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
 
 GxBool GxUVAnimPluginAttach(void)
 {
+    // The interpolation schemes live in the keyframe toolkit's table, which its module empties when it closes.
+    if (GxEngineGetPluginOffset(gxPLUGINANIM) < 0 && !GxAnimPluginAttach()) {
+        return 0;
+    }
     if (GxEngineRegisterPlugin(0, gxPLUGINUVANIM, ModuleOpen, ModuleClose) < 0) {
         return 0;
     }
     materialOffset =
         GxMaterialRegisterPlugin(sizeof(UVMaterial), gxPLUGINUVANIM, MaterialConstruct, MaterialDestruct, MaterialCopy);
+    GxPluginRegistryTrackOffset(&materialOffset);
     return materialOffset >= 0 &&
            GxMaterialRegisterPluginStream(gxPLUGINUVANIM, MaterialRead, MaterialWrite, MaterialSize) >= 0;
 }

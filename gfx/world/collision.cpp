@@ -11,6 +11,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/raster.h"
 #include "gfx/world/worldobj_local.h"
 
@@ -51,6 +52,7 @@ void* EngineOpen(void* instance, GxInt32 offset, GxInt32)
 {
     *reinterpret_cast<GxUInt32*>(static_cast<char*>(instance) + offset) = 0;
     engineOffset = offset;
+    GxPluginRegistryTrackOffset(&engineOffset);
     engineInstances++;
     return instance;
 }
@@ -166,10 +168,13 @@ GxBool GxCollisionPluginAttach(void)
         return 0;
     }
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxUInt32), gxPLUGINCOLLISION, StampConstruct, nullptr, nullptr);
+    GxPluginRegistryTrackOffset(&atomicOffset);
     geometryOffset =
         GxGeometryRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, TreeCopy);
+    GxPluginRegistryTrackOffset(&geometryOffset);
     sectorOffset =
         GxWorldSectorRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, TreeCopy);
+    GxPluginRegistryTrackOffset(&sectorOffset);
     return atomicOffset >= 0 && geometryOffset >= 0 && sectorOffset >= 0 &&
            GxGeometryRegisterPluginStream(gxPLUGINCOLLISION, TreeRead<false>, TreeWrite, TreeSize) >= 0 &&
            GxWorldSectorRegisterPluginStream(gxPLUGINCOLLISION, TreeRead<true>, TreeWrite, TreeSize) >= 0;

@@ -7,6 +7,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
 #include "gfx/world/world_local.h"
 
 namespace {
@@ -280,6 +281,7 @@ GxBool GxLODAtomicPluginAttach(void)
         return 0;
     }
     extensionOffset = GxAtomicRegisterPlugin(sizeof(GxLODAtomicRecord*), gxPLUGINLODATOMIC, Construct, Destruct, Copy);
+    GxPluginRegistryTrackOffset(&extensionOffset);
     if (extensionOffset < 0) {
         return 0;
     }

@@ -10,6 +10,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/texture.h"
 #include "gfx/world/world_local.h"
 
@@ -68,6 +69,7 @@ LightModuleBlock* LightBlock()
 void* MaterialModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     materialOffset = offset;
+    GxPluginRegistryTrackOffset(&materialOffset);
     auto* block = reinterpret_cast<MaterialModuleBlock*>(GxEngineGetModuleBlock(offset));
     block->freeList =
         GxFreeListCreateAndPreallocate(gxMaterialTKList.sizeOfStruct, kMaterialsPerBlock, alignof(GxMaterial), 1,
@@ -94,6 +96,7 @@ void CollectEntry(void* entry, void* data) { static_cast<std::vector<void*>*>(da
 void* LightModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     lightOffset = offset;
+    GxPluginRegistryTrackOffset(&lightOffset);
     auto* block = reinterpret_cast<LightModuleBlock*>(GxEngineGetModuleBlock(offset));
     block->freeList = GxFreeListCreateAndPreallocate(gxLightTKList.sizeOfStruct, kLightsPerBlock, alignof(GxLight), 1,
                                                      &lightFreeListSpace, kLightFreeListHint);

@@ -11,6 +11,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "gfx/world/geometry.h"
@@ -48,6 +49,7 @@ MeshModuleBlock* MeshBlock() { return static_cast<MeshModuleBlock*>(GxCoreModule
 void* MeshModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     meshOffset = offset;
+    GxPluginRegistryTrackOffset(&meshOffset);
     auto* block = reinterpret_cast<MeshModuleBlock*>(GxEngineGetModuleBlock(offset));
     memset(block, 0, sizeof(*block));
     block->serialNum = 1;

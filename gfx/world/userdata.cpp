@@ -5,6 +5,7 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/plugin.h"
 #include "gfx/core/texture.h"
 #include "gfx/world/geometry.h"
 #include "gfx/world/material.h"
@@ -414,11 +415,13 @@ GxBool GxUserDataPluginAttach(void)
         return 0;
     }
     frameOffset = Register(GxFrameRegisterPlugin, GxFrameRegisterPluginStream);
+    GxPluginRegistryTrackOffset(&frameOffset);
     if (frameOffset < 0 || Register(GxCameraRegisterPlugin, GxCameraRegisterPluginStream) < 0 ||
         Register(GxLightRegisterPlugin, GxLightRegisterPluginStream) < 0) {
         return 0;
     }
     materialOffset = Register(GxMaterialRegisterPlugin, GxMaterialRegisterPluginStream);
+    GxPluginRegistryTrackOffset(&materialOffset);
     return materialOffset >= 0 && Register(GxTextureRegisterPlugin, GxTextureRegisterPluginStream) >= 0;
 }
 

@@ -10,6 +10,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/core/plugin.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/worldobj_local.h"
 
@@ -66,6 +67,7 @@ void* WorldModuleOpen(void* instance, GxInt32 offset, GxInt32)
     }
     GxLinkInit(&block->worlds);
     worldModuleOffset = offset;
+    GxPluginRegistryTrackOffset(&worldModuleOffset);
     worldModuleInstances++;
     return instance;
 }

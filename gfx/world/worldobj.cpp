@@ -6,6 +6,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/plugin.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/worldobj_local.h"
 
@@ -96,6 +97,7 @@ void* EngineOpen(void* instance, GxInt32 offset, GxInt32)
     block->clumpStamp = 0;
     block->renderFrame = 1;
     engineOffset = offset;
+    GxPluginRegistryTrackOffset(&engineOffset);
     engineInstances++;
     return instance;
 }
@@ -768,12 +770,16 @@ GxBool GxWorldObjectPluginAttach(void)
     }
     cameraOffset =
         GxCameraRegisterPlugin(sizeof(CameraExt), gxPLUGINWORLDOBJMODULE, CameraConstruct, CameraDestruct, CameraCopy);
+    GxPluginRegistryTrackOffset(&cameraOffset);
     atomicOffset =
         GxAtomicRegisterPlugin(sizeof(AtomicExt), gxPLUGINWORLDOBJMODULE, AtomicConstruct, AtomicDestruct, AtomicCopy);
+    GxPluginRegistryTrackOffset(&atomicOffset);
     clumpOffset =
         GxClumpRegisterPlugin(sizeof(ClumpExt), gxPLUGINWORLDOBJMODULE, ClumpConstruct, ClumpDestruct, ClumpCopy);
+    GxPluginRegistryTrackOffset(&clumpOffset);
     lightOffset =
         GxLightRegisterPlugin(sizeof(LightExt), gxPLUGINWORLDOBJMODULE, LightConstruct, LightDestruct, LightCopy);
+    GxPluginRegistryTrackOffset(&lightOffset);
     if (cameraOffset < 0 || atomicOffset < 0 || clumpOffset < 0 || lightOffset < 0) {
         return 0;
     }
