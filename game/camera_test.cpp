@@ -7,6 +7,7 @@
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
 #include "game/camera.h"
+#include "game/citylevel_test_local.h"
 #include "game/input.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "platform/win32/event_testing.h"
@@ -247,6 +248,49 @@ TEST_F(InputRoad, AnArrowGlidesShiftArrowTurnsAndAScreenEdgeScrolls)
     Key(VK_LSHIFT, FALSE);
     EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
     EXPECT_FLOAT_EQ(scrolled.y, Where().y);  // turning does not move the eye
+}
+
+// The authored London level with its floors and placement controller lent to the game, whose view follows
+// the storey shown.
+class ViewFollowsFloors : public CityLevelTest {
+protected:
+    void TearDown() override
+    {
+        // The fixture owns them.
+        if (game) {
+            game->m_pFloorManager = nullptr;
+            game->m_pPlacementController = nullptr;
+        }
+        CityLevelTest::TearDown();
+    }
+};
+
+TEST_F(ViewFollowsFloors, ANewStoreyLiftsTheGroundObjectAndTheViewAndGoingDownLowersThem)
+{
+    OpenLevel(0);
+    if (HasFatalFailure())
+        return;
+    CGame::FollowFloors(floors);
+    game->m_pFloorManager = floors;
+    game->m_pPlacementController = controller;
+    auto* camera = new CCamera();
+    game->m_pCamera = camera;
+    ASSERT_EQ(1, camera->Create(64, 48, 1));
+    const GxV3d eye = {20.0f, 20.0f, -20.0f};
+    camera->SetPosition(&eye);
+    CFerroxObject* ground = controller->GetGroundObject();
+    ASSERT_NE(nullptr, ground);
+    const float groundHeight = ground->GetPosition()->y;
+
+    floors->AddFloor();
+    ASSERT_EQ(1, floors->GetCurrentFloorIndex());
+    EXPECT_FLOAT_EQ(24.0f, camera->GetPosition()->y);
+    EXPECT_FLOAT_EQ(groundHeight + kStoreyHeight, ground->GetPosition()->y);
+    floors->FloorDown(level->GetWorld());
+    EXPECT_FLOAT_EQ(20.0f, camera->GetPosition()->y);
+    EXPECT_FLOAT_EQ(groundHeight, ground->GetPosition()->y);
+    floors->FloorUp(nullptr, level->GetWorld());
+    EXPECT_FLOAT_EQ(24.0f, camera->GetPosition()->y);
 }
 
 }  // namespace

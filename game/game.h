@@ -181,6 +181,8 @@ public:
     // The view follows the storey shown: the placement's ground object and the camera move one storey.
     void CameraUp();
     void CameraDown();
+    // Makes the floor manager's storey changes move the view, and a new storey take its wall pieces.
+    static void FollowFloors(CFloorManager* floors);
     // The marker of the selected character: made once from the template with its model, after the object data.
     void CreateSelectionIndicator();
     // Puts the marker under the selected shopper or staff member, or out of sight below the ground.

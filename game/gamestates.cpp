@@ -452,6 +452,12 @@ void CGame::PlaceSelectionIndicator()
 
 // ---- Set-up ----
 
+void CGame::FollowFloors(CFloorManager* floors)
+{
+    if (floors)
+        floors->SetHooks(&g_viewFloorHooks);
+}
+
 int CGame::SetUpGame()
 {
     if (!m_pSpawner) {
@@ -475,7 +481,7 @@ int CGame::SetUpGame()
     if (!m_pFloorManager) {
         m_pFloorManager = new CFloorManager();
         m_pFloorManager->Create(m_pGameData);
-        m_pFloorManager->SetHooks(&g_viewFloorHooks);
+        FollowFloors(m_pFloorManager);
     }
     if (!m_pLevelManager)
         m_pLevelManager = new CLevelManager();
