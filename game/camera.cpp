@@ -26,7 +26,10 @@ int CCamera::IsInsideBounds(const GxV3d* position)
                : 0;
 }
 
-float CCamera::LowestHeight(int storey) { return static_cast<float>(storey) * kCameraStoreyStep + kCameraFloorClearance; }
+float CCamera::LowestHeight(int storey)
+{
+    return static_cast<float>(storey) * kCameraStoreyStep + kCameraFloorClearance;
+}
 
 void CCamera::ClampHeight()
 {

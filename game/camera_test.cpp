@@ -172,8 +172,7 @@ protected:
     {
         app.Release();
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
         g_pFerroxApp = nullptr;
         GameCamera::TearDown();
     }

@@ -48,9 +48,8 @@ protected:
         ASSERT_TRUE(GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxD3D9SectorPluginAttach() &&
                     GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() && GxD3D9SkinPluginAttach() &&
                     GxCollisionPluginAttach() && GxUserDataPluginAttach() && GxSplinePluginAttach() &&
-                    AttachClumpExtension() &&
-                    GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach() && GxParticleTankPluginAttach() &&
-                    GxParticlePluginAttach());
+                    AttachClumpExtension() && GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach() &&
+                    GxParticleTankPluginAttach() && GxParticlePluginAttach());
         if (!GxEngineOpen(&window))
             GTEST_SKIP() << "no device on the OpenGL back end here";
         D3DADAPTER_IDENTIFIER9 id = {};
