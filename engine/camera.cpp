@@ -597,10 +597,7 @@ CVantorCamera::~CVantorCamera() {}
 void CVantorCamera::Init()
 {
     CFerroxCamera::Init();
-    m_keepMotion = 0;
-    m_motion[0] = m_motion[1] = m_motion[2] = 0.0f;
-    m_pitchInput = m_yawInput = m_thirdInput = 0.0f;
-    m_mode = VANTOR_CAMERA_NONE;
+    StopMotion();
     ResetMotion();
 }
 
@@ -608,6 +605,15 @@ void CVantorCamera::ResetMotion()
 {
     m_motionRamp = 0.0f;
     m_validator = nullptr;
+}
+
+void CVantorCamera::StopMotion()
+{
+    m_keepMotion = 0;
+    m_motion[0] = m_motion[1] = m_motion[2] = 0.0f;
+    m_pitchInput = m_yawInput = m_thirdInput = 0.0f;
+    m_mode = VANTOR_CAMERA_NONE;
+    m_motionRamp = 0.0f;
 }
 
 void CVantorCamera::PitchClamped(const GxV3d* pivot, float degrees, int accumulate)

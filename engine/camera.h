@@ -109,6 +109,8 @@ public:
 
     void SetMoveValidator(VantorMoveValidator validator) { m_validator = validator; }
     void ResetMotion();
+    // Drops whatever the input asked for: no mode, no motion, no turn; the validator stays.
+    void StopMotion();
 
     int32_t m_keepMotion;
     float m_motion[3];

@@ -4,6 +4,7 @@
 #include "gfx/core/raster.h"
 
 #include "engine/picker.h"
+#include "game/camera.h"
 #include "game/conditions.h"
 #include "game/floors.h"
 #include "game/gameshell.h"
@@ -218,6 +219,18 @@ int32_t CGame::GetCurrentFloor()
     if (m_pFloors)
         return m_pFloors->GetCurrentFloor();
     return m_pFloorManager ? m_pFloorManager->GetCurrentFloorIndex() : 0;
+}
+
+void CGame::CameraUp() { MoveViewOneStorey(1); }
+
+void CGame::CameraDown() { MoveViewOneStorey(0); }
+
+void CGame::MoveViewOneStorey(int up)
+{
+    if (m_pPlacementController)
+        m_pPlacementController->MoveGroundObject(up);
+    if (auto* camera = dynamic_cast<CCamera*>(m_pCamera))
+        camera->Rise(up ? kStoreyHeight : -kStoreyHeight);
 }
 
 void CGame::PlayDefaultSample() { PlaySample(kSoundDefaultSample, kSoundFullVolume); }

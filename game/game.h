@@ -178,6 +178,15 @@ public:
     void GoFloorUp();
     // The floor the main bar shows: 0 without a floor manager.
     int32_t GetCurrentFloor();
+    // The view follows the storey shown: the placement's ground object and the camera move one storey.
+    void CameraUp();
+    void CameraDown();
+    // Makes the floor manager's storey changes move the view, and a new storey take its wall pieces.
+    static void FollowFloors(CFloorManager* floors);
+    // The marker of the selected character: made once from the template with its model, after the object data.
+    void CreateSelectionIndicator();
+    // Puts the marker under the selected shopper or staff member, or out of sight below the ground.
+    void PlaceSelectionIndicator();
 
     // Seams of the placement controller and the floor manager, installed by their owners (null removes).
     CGamePlacement* GetPlacement() const { return m_pPlacement; }
@@ -239,6 +248,7 @@ private:
     void ReleaseGame();
     static void GradeStaff(int32_t category, int32_t grade);
     void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
+    void MoveViewOneStorey(int up);
 
     CGameNotices* m_pNotices;
     CGamePlacement* m_pPlacement;

@@ -17,6 +17,7 @@
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "game/buildings.h"
+#include "game/camera.h"
 #include "game/characters.h"
 #include "game/conditions.h"
 #include "game/floors.h"
@@ -34,9 +35,7 @@
 #include "game/staff.h"
 #include "game/statistics.h"
 #include "game/world.h"
-#include "gfx/core/camera.h"
 #include "gfx/core/filesys.h"
-#include "gfx/core/frame.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 
@@ -63,6 +62,7 @@ constexpr float kCameraRaise = 20.0f;
 constexpr float kCameraPitch = 10.0f;
 constexpr float kCameraYaw = 135.0f;
 constexpr float kOutOfSight = -50.0f;
+const char* const kSelectionModel = "/people/select.gxs";
 constexpr float kFullMasterVolume = 255.0f;
 constexpr uint16_t kEndGameFirstMessage = 0;
 
@@ -119,6 +119,30 @@ GxRaster* ReadPicture(const char* path)
     return raster;
 }
 
+// The floors move the view: the game lifts or lowers the ground object and the camera with the storey shown;
+// a new storey gets its wall pieces from the placement controller.
+class CViewFloorHooks : public CFloorHooks {
+public:
+    void OnFloorChanged(int step) override
+    {
+        CGame* game = Game();
+        if (!game)
+            return;
+        if (step > 0)
+            game->CameraUp();
+        else
+            game->CameraDown();
+    }
+    void OnStoreyAdded(CFerroxBlockMesh* storey) override
+    {
+        CGame* game = Game();
+        if (game && game->m_pPlacementController)
+            game->m_pPlacementController->FloorHooks()->OnStoreyAdded(storey);
+    }
+};
+
+CViewFloorHooks g_viewFloorHooks;
+
 // A character's floor from its height above the ground.
 int32_t FloorOf(CFerroxObject* object)
 {
@@ -170,7 +194,7 @@ int CGame::Create(HWND window, const char* name)
             return 0;
     }
     if (!m_pCamera) {
-        m_pCamera = new CFerroxCamera();
+        m_pCamera = new CCamera();
         if (!m_pCamera->Create(kVirtualWidth, kVirtualHeight, 1))
             return 0;
         m_pCamera->Resize(nullptr, kViewSize);
@@ -410,18 +434,29 @@ void CGame::RenderLevel()
         m_pFloorManager->Render();
     if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
         objects->RenderEffects();
-    if (m_pSelectionIndicator) {
-        GxV3d at = {0.0f, kOutOfSight, 0.0f};
-        if (IsCharacterShown(m_pSelectedObject) && m_pSelectedObject->GetPosition())
-            at = *m_pSelectedObject->GetPosition();
-        m_pSelectionIndicator->Translate(&at, gxCOMBINEREPLACE);
-    }
+    PlaceSelectionIndicator();
     if (m_pPlacementController && world)
         m_pPlacementController->Render();
     GetShell()->RenderInterface();
 }
 
+void CGame::PlaceSelectionIndicator()
+{
+    if (!m_pSelectionIndicator)
+        return;
+    GxV3d at = {0.0f, kOutOfSight, 0.0f};
+    if (IsCharacterShown(m_pSelectedObject) && m_pSelectedObject->GetPosition())
+        at = *m_pSelectedObject->GetPosition();
+    m_pSelectionIndicator->Translate(&at, gxCOMBINEREPLACE);
+}
+
 // ---- Set-up ----
+
+void CGame::FollowFloors(CFloorManager* floors)
+{
+    if (floors)
+        floors->SetHooks(&g_viewFloorHooks);
+}
 
 int CGame::SetUpGame()
 {
@@ -446,7 +481,7 @@ int CGame::SetUpGame()
     if (!m_pFloorManager) {
         m_pFloorManager = new CFloorManager();
         m_pFloorManager->Create(m_pGameData);
-        m_pFloorManager->SetHooks(m_pPlacementController->FloorHooks());
+        FollowFloors(m_pFloorManager);
     }
     if (!m_pLevelManager)
         m_pLevelManager = new CLevelManager();
@@ -463,6 +498,7 @@ int CGame::SetUpGame()
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
     objects->LoadObjectData(m_pGameData);
     m_pFloorManager->CreateDebris();
+    CreateSelectionIndicator();
     if (!GetShell()->CreateInterface(m_pGameData))
         std::fprintf(stderr, "mall: the in-game interface cannot be made\n");
     if (!m_pSoundManager) {
@@ -544,17 +580,38 @@ void CGame::StartLevel()
 
 void CGame::PlaceCamera()
 {
-    GxCamera* camera = m_pCamera->GetGraphicsCamera();
-    GxFrame* frame = camera ? GxCameraGetFrame(camera) : nullptr;
-    if (!frame)
+    if (!m_pCamera->GetPosition())
         return;
-    const GxV3d right = {1.0f, 0.0f, 0.0f};
-    const GxV3d up = {0.0f, 1.0f, 0.0f};
+    // Through the camera's own turns, so that its pitch total holds the tilt the turn limits count from.
     const GxV3d eye = {kLevelStart.x, kLevelStart.y + kCameraRaise, kLevelStart.z};
-    GxFrameRotate(frame, &right, kCameraPitch, gxCOMBINEREPLACE);
-    GxFrameRotate(frame, &up, kCameraYaw, gxCOMBINEPOSTCONCAT);
-    GxFrameTranslate(frame, &eye, gxCOMBINEPOSTCONCAT);
+    m_pCamera->SetPosition(&eye);
+    m_pCamera->Pitch(nullptr, kCameraPitch, 0);
+    m_pCamera->Yaw(nullptr, kCameraYaw, 0);
+    // What the input asked for before the level (an edge touched in the front end) does not carry into it.
+    if (auto* camera = dynamic_cast<CVantorCamera*>(m_pCamera))
+        camera->StopMotion();
     m_pCamera->Update();
+}
+
+void CGame::CreateSelectionIndicator()
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    if (m_pSelectionIndicator || !objects)
+        return;
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = objects->FindTemplateByModel(kSelectionModel);
+    descriptor.modelMode = FERROX_MODEL_CLONE;
+    if (!descriptor.assetSet) {
+        std::fprintf(stderr, "mall: no template has the model %s; selected characters are not marked\n",
+                     kSelectionModel);
+        return;
+    }
+    m_pSelectionIndicator = new CFerroxObject();
+    m_pSelectionIndicator->Setup(&descriptor);
+    // The ring lies under the character: a click on the character must find the character, not the ring.
+    m_pSelectionIndicator->DisableCollision();
+    const GxV3d away = {0.0f, kOutOfSight, 0.0f};
+    m_pSelectionIndicator->Translate(&away, gxCOMBINEREPLACE);
 }
 
 void CGame::LeaveLevel()

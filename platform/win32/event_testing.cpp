@@ -1,0 +1,58 @@
+// Test support: input events pushed onto SDL's queue.
+#include "platform/win32/event_testing.h"
+
+#include <cstring>
+
+#include "platform/win32/user_local.h"
+#include "platform/win32/win32_sdl.h"
+
+namespace {
+
+// The first scan code the stand-in reads as the virtual key.
+SDL_Scancode ScanCodeOf(UINT virtualKey)
+{
+    for (int code = SDL_SCANCODE_UNKNOWN + 1; code < SDL_NUM_SCANCODES; ++code) {
+        const auto scan = static_cast<SDL_Scancode>(code);
+        if (UserVirtualKeyFromSDL(scan, SDL_GetKeyFromScancode(scan)) == static_cast<int>(virtualKey))
+            return scan;
+    }
+    return SDL_SCANCODE_UNKNOWN;
+}
+
+Uint32 WindowId(HWND hwnd)
+{
+    SDL_Window* window = Win32GetSDLWindow(hwnd);
+    return window ? SDL_GetWindowID(window) : 0;
+}
+
+}  // namespace
+
+BOOL Win32TestPushKey(HWND hwnd, UINT virtualKey, BOOL down)
+{
+    const Uint32 id = WindowId(hwnd);
+    const SDL_Scancode scan = ScanCodeOf(virtualKey);
+    if (id == 0 || scan == SDL_SCANCODE_UNKNOWN)
+        return FALSE;
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.windowID = id;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.scancode = scan;
+    event.key.keysym.sym = SDL_GetKeyFromScancode(scan);
+    return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
+}
+
+BOOL Win32TestPushMouseMove(HWND hwnd, int x, int y)
+{
+    const Uint32 id = WindowId(hwnd);
+    if (id == 0)
+        return FALSE;
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = SDL_MOUSEMOTION;
+    event.motion.windowID = id;
+    event.motion.x = x;
+    event.motion.y = y;
+    return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
+}

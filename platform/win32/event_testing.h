@@ -1,0 +1,12 @@
+// Test support: keyboard and pointer input pushed onto SDL's event queue for a window, as the devices deliver
+// it, so that tests above the platform drive the whole road from SDL events to the window procedure without
+// naming SDL. The windowing stand-in turns them into messages when the queue is next pumped.
+#pragma once
+
+#include "platform/win32/winuser.h"
+
+// A key pressed or released, named by its virtual key ('A', VK_UP; modifiers by their side, VK_LSHIFT).
+// FALSE when the window has no SDL window, the key has no scan code or the event cannot be queued.
+BOOL Win32TestPushKey(HWND hwnd, UINT virtualKey, BOOL down);
+// The pointer moved to a position in the window's client area; FALSE as above.
+BOOL Win32TestPushMouseMove(HWND hwnd, int x, int y);
