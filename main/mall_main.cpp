@@ -161,10 +161,11 @@ void NoticeHeadlessRun()
     if (Win32HasDisplay() || g_options.frames > 0 || !g_options.playThrough.empty())
         return;
     std::fprintf(stderr,
-                 "mall: no display was found (DISPLAY and WAYLAND_DISPLAY are not set): the game runs headless,\n"
-                 "mall: unseen, in its main menu until interrupted (Ctrl+C).\n"
-                 "mall: for a picture of a headless run, give the frames to run and a file for the last one:\n"
-                 "mall:   --frames N --screenshot FILE.bmp  (for example --frames 300 --screenshot menu.bmp)\n");
+                 "mall: no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set, or SDL_VIDEODRIVER is\n"
+                 "mall: offscreen): the game runs headless, unseen, in its main menu until interrupted (Ctrl+C).\n"
+                 "mall: for a picture of a headless run, give the frames to run and a file for the last one,\n"
+                 "mall: --frames N --screenshot FILE.bmp, with --step-ms MS for frames of a fixed length:\n"
+                 "mall: --frames 300 --step-ms 50 --screenshot menu.bmp shows the main menu 15 s in.\n");
     g_paced = true;
     g_frameStart = GetTickCount();
 }
