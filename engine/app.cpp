@@ -554,19 +554,20 @@ unsigned ButtonOf(UINT message)
 {
     switch (message) {
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP: return 1u;
+    case WM_LBUTTONUP:
+        return 1u;
     case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP: return 2u;
+    case WM_RBUTTONUP:
+        return 2u;
     case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP: return 4u;
-    default: return 0u;
+    case WM_MBUTTONUP:
+        return 4u;
+    default:
+        return 0u;
     }
 }
 
-bool IsButtonUp(UINT message)
-{
-    return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
-}
+bool IsButtonUp(UINT message) { return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP; }
 
 }  // namespace
 

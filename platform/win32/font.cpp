@@ -6,7 +6,7 @@
 namespace {
 
 constexpr int kGlyphWidth = 5;
-constexpr int kBodyRows = 7;                         // a letter without its accent
+constexpr int kBodyRows = 7;                        // a letter without its accent
 constexpr int kMarkRows = kFontHeight - kBodyRows;  // accent rows above a capital
 static_assert(kMarkRows == 2, "accents are two rows high");
 
@@ -158,19 +158,57 @@ constexpr unsigned char kDotlessI = 1;
 const Glyph kDotless = {kDotlessI, {0, 0, 0x0C, 0x04, 0x04, 0x04, 0x0E}};
 
 const Accented kAccented[] = {
-    {0xC0, 'A', kGrave},      {0xC1, 'A', kAcute},      {0xC2, 'A', kCircumflex}, {0xC3, 'A', kTilde},
-    {0xC4, 'A', kDiaeresis},  {0xC5, 'A', kRing},       {0xC8, 'E', kGrave},      {0xC9, 'E', kAcute},
-    {0xCA, 'E', kCircumflex}, {0xCB, 'E', kDiaeresis},  {0xCC, 'I', kGrave},      {0xCD, 'I', kAcute},
-    {0xCE, 'I', kCircumflex}, {0xCF, 'I', kDiaeresis},  {0xD1, 'N', kTilde},      {0xD2, 'O', kGrave},
-    {0xD3, 'O', kAcute},      {0xD4, 'O', kCircumflex}, {0xD5, 'O', kTilde},      {0xD6, 'O', kDiaeresis},
-    {0xD9, 'U', kGrave},      {0xDA, 'U', kAcute},      {0xDB, 'U', kCircumflex}, {0xDC, 'U', kDiaeresis},
-    {0xDD, 'Y', kAcute},      {0xE0, 'a', kGrave},      {0xE1, 'a', kAcute},      {0xE2, 'a', kCircumflex},
-    {0xE3, 'a', kTilde},      {0xE4, 'a', kDiaeresis},  {0xE5, 'a', kRing},       {0xE8, 'e', kGrave},
-    {0xE9, 'e', kAcute},      {0xEA, 'e', kCircumflex}, {0xEB, 'e', kDiaeresis},  {0xEC, kDotlessI, kGrave},
-    {0xED, kDotlessI, kAcute}, {0xEE, kDotlessI, kCircumflex}, {0xEF, kDotlessI, kDiaeresis},
-    {0xF1, 'n', kTilde},      {0xF2, 'o', kGrave},      {0xF3, 'o', kAcute},      {0xF4, 'o', kCircumflex},
-    {0xF5, 'o', kTilde},      {0xF6, 'o', kDiaeresis},  {0xF9, 'u', kGrave},      {0xFA, 'u', kAcute},
-    {0xFB, 'u', kCircumflex}, {0xFC, 'u', kDiaeresis},  {0xFD, 'y', kAcute},      {0xFF, 'y', kDiaeresis},
+    {0xC0, 'A', kGrave},
+    {0xC1, 'A', kAcute},
+    {0xC2, 'A', kCircumflex},
+    {0xC3, 'A', kTilde},
+    {0xC4, 'A', kDiaeresis},
+    {0xC5, 'A', kRing},
+    {0xC8, 'E', kGrave},
+    {0xC9, 'E', kAcute},
+    {0xCA, 'E', kCircumflex},
+    {0xCB, 'E', kDiaeresis},
+    {0xCC, 'I', kGrave},
+    {0xCD, 'I', kAcute},
+    {0xCE, 'I', kCircumflex},
+    {0xCF, 'I', kDiaeresis},
+    {0xD1, 'N', kTilde},
+    {0xD2, 'O', kGrave},
+    {0xD3, 'O', kAcute},
+    {0xD4, 'O', kCircumflex},
+    {0xD5, 'O', kTilde},
+    {0xD6, 'O', kDiaeresis},
+    {0xD9, 'U', kGrave},
+    {0xDA, 'U', kAcute},
+    {0xDB, 'U', kCircumflex},
+    {0xDC, 'U', kDiaeresis},
+    {0xDD, 'Y', kAcute},
+    {0xE0, 'a', kGrave},
+    {0xE1, 'a', kAcute},
+    {0xE2, 'a', kCircumflex},
+    {0xE3, 'a', kTilde},
+    {0xE4, 'a', kDiaeresis},
+    {0xE5, 'a', kRing},
+    {0xE8, 'e', kGrave},
+    {0xE9, 'e', kAcute},
+    {0xEA, 'e', kCircumflex},
+    {0xEB, 'e', kDiaeresis},
+    {0xEC, kDotlessI, kGrave},
+    {0xED, kDotlessI, kAcute},
+    {0xEE, kDotlessI, kCircumflex},
+    {0xEF, kDotlessI, kDiaeresis},
+    {0xF1, 'n', kTilde},
+    {0xF2, 'o', kGrave},
+    {0xF3, 'o', kAcute},
+    {0xF4, 'o', kCircumflex},
+    {0xF5, 'o', kTilde},
+    {0xF6, 'o', kDiaeresis},
+    {0xF9, 'u', kGrave},
+    {0xFA, 'u', kAcute},
+    {0xFB, 'u', kCircumflex},
+    {0xFC, 'u', kDiaeresis},
+    {0xFD, 'y', kAcute},
+    {0xFF, 'y', kDiaeresis},
 };
 
 // Anything the font lacks is drawn as a hollow box, so a missing glyph is seen, not skipped.

@@ -78,7 +78,7 @@ TEST(Font, TextDrawsTheAccentsTheLaunchersLanguagesWrite)
     SDL_FillRect(plain, nullptr, 0);
     SDL_FillRect(accented, nullptr, 0);
     FontDrawText(plain, 0, 0, "Francais", 0xFFFFFFFFu, 80);
-    FontDrawText(accented, 0, 0, "Fran\xE7" "ais", 0xFFFFFFFFu, 80);
+    FontDrawText(accented, 0, 0, "Fran\347ais", 0xFFFFFFFFu, 80);
     const size_t bytes = static_cast<size_t>(plain->pitch) * kFontHeight;
     EXPECT_NE(0, std::memcmp(plain->pixels, accented->pixels, bytes));
     // The c with its cedilla takes one cell, as every character does: the letters after it are where they were.

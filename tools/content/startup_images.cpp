@@ -47,12 +47,12 @@ const Box kLanguageBoxes[3] = {{70, 59, 190, 131}, {455, 59, 575, 131}, {261, 59
 // is indexed.
 const char* const kButtonText[3][5] = {
     {"Play", "Uninstall", "Help", "Language", "Quit"},
-    {"Jouer", "D\xE9sinstaller", "Aide", "Langue", "Quitter"},
+    {"Jouer", "D\351sinstaller", "Aide", "Langue", "Quitter"},
     {"Spielen", "Deinstallieren", "Hilfe", "Sprache", "Beenden"},
 };
 const char* const kAdapterText[3] = {"Graphics card", "Carte graphique", "Grafikkarte"};
-const char* const kModeText[3] = {"Screen mode", "Mode vid\xE9o", "Bildschirmmodus"};
-const char* const kLanguageNames[3] = {"English", "Deutsch", "Fran\xE7" "ais"};  // by launcher language 0, 1, 2
+const char* const kModeText[3] = {"Screen mode", "Mode vid\351o", "Bildschirmmodus"};
+const char* const kLanguageNames[3] = {"English", "Deutsch", "Fran\347ais"};  // by launcher language 0, 1, 2
 
 ContentUiRect BottomUp(const Box& b, int height)
 {

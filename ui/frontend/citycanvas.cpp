@@ -315,9 +315,8 @@ void CCityCanvas::Render()
                          FERROX_ALIGN_MIDDLE, kTextMiddle, 1, nullptr);
     }
     if (m_pBigFont) {
-        m_pBigFont->DrawWideText(Decimal(m_scenarioNumber).c_str(), 0.0f,
-                                 static_cast<int>(kHeadingY - kNumberDrop), 0, FERROX_ALIGN_MIDDLE, kTextMiddle, 1,
-                                 nullptr);
+        m_pBigFont->DrawWideText(Decimal(m_scenarioNumber).c_str(), 0.0f, static_cast<int>(kHeadingY - kNumberDrop), 0,
+                                 FERROX_ALIGN_MIDDLE, kTextMiddle, 1, nullptr);
     }
     if (locale && m_pMessageFont) {
         const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth, kBoxHeight};
