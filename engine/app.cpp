@@ -46,7 +46,7 @@ const int kClientHeight = 600;
 const DWORD kWindowStyle = 0xCF0000;  // overlapped window with caption, system menu, frame and boxes
 const UINT kClassStyle = CS_BYTEALIGNWINDOW;
 const UINT kFullScreenPosFlags = 0x27;  // no size, no move, no z-order change, frame changed
-const UINT kKeepPlaceFlags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+const UINT kKeepOrderFlags = SWP_NOZORDER | SWP_NOACTIVATE;
 const GxUInt32 kResourceArenaBytes = 0x400000;
 const GxInt32 kMaxFileSystems = 2;
 const GxInt32 kMaxOpenFiles = 10;
@@ -412,13 +412,33 @@ int CFerroxApp::Fail(const char* step)
     return 0;
 }
 
+namespace {
+
+// Where a window edge goes so that `size` pixels from it stay on a screen of `screen` pixels, starting from `at`.
+int OnScreen(int at, int size, int screen)
+{
+    if (at + size > screen)
+        at = screen - size;
+    return at < 0 ? 0 : at;
+}
+
+}  // namespace
+
 void FitWindowToClient(HWND window, int width, int height)
 {
     RECT rect = {0, 0, width, height};
     const LONG style = GetWindowLongA(window, GWL_STYLE);
     AdjustWindowRectEx(&rect, static_cast<DWORD>(style), GetMenu(window) != nullptr,
                        static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
-    SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top, kKeepPlaceFlags);
+    const int outerWidth = rect.right - rect.left;
+    const int outerHeight = rect.bottom - rect.top;
+    // A window grown for a larger mode is moved back onto the screen as far as it fits.
+    RECT place = {};
+    if (!GetWindowRect(window, &place))
+        return;
+    const int x = OnScreen(place.left, outerWidth, GetSystemMetrics(SM_CXSCREEN));
+    const int y = OnScreen(place.top, outerHeight, GetSystemMetrics(SM_CYSCREEN));
+    SetWindowPos(window, nullptr, x, y, outerWidth, outerHeight, kKeepOrderFlags);
 }
 
 void ShowAppWindow(HWND window, int fullScreen)

@@ -130,7 +130,8 @@ int FerroxInstallDDSReader();
 
 // Shows the game window, in full screen as a popup that keeps its client area.
 void ShowAppWindow(HWND window, int fullScreen);
-// Sizes the window, where it stands, so that its client area is width x height.
+// Sizes the window so that its client area is width x height, moving it only as far as it takes to keep it on the
+// screen.
 void FitWindowToClient(HWND window, int width, int height);
 
 // The program's entry sequence over its two singletons: create the application and its window, create the

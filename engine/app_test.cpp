@@ -541,6 +541,11 @@ TEST_F(App, EachFullScreenModeGivesTheWindowAClientAreaOfItsSize)
         RECT outer = {};
         ASSERT_TRUE(GetWindowRect(app.GetWindow(), &outer));
         EXPECT_EQ(mode[0], outer.right - outer.left);  // no frame around it
+        // On the screen as far as it fits there.
+        EXPECT_GE(outer.left, 0);
+        EXPECT_GE(outer.top, 0);
+        EXPECT_TRUE(outer.right <= GetSystemMetrics(SM_CXSCREEN) || outer.left == 0);
+        EXPECT_TRUE(outer.bottom <= GetSystemMetrics(SM_CYSCREEN) || outer.top == 0);
         EXPECT_EQ(WS_POPUP, GetWindowLongA(app.GetWindow(), GWL_STYLE) & ~WS_VISIBLE);
         app.m_pGame = nullptr;
         app.Release();
