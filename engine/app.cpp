@@ -46,6 +46,7 @@ const int kClientHeight = 600;
 const DWORD kWindowStyle = 0xCF0000;  // overlapped window with caption, system menu, frame and boxes
 const UINT kClassStyle = CS_BYTEALIGNWINDOW;
 const UINT kFullScreenPosFlags = 0x27;  // no size, no move, no z-order change, frame changed
+const UINT kKeepOrderFlags = SWP_NOZORDER | SWP_NOACTIVATE;
 const GxUInt32 kResourceArenaBytes = 0x400000;
 const GxInt32 kMaxFileSystems = 2;
 const GxInt32 kMaxOpenFiles = 10;
@@ -336,6 +337,8 @@ int CFerroxApp::SelectVideoMode()
         m_fullScreenWidth = info.width;
         m_fullScreenHeight = info.height;
         m_fullScreen = 1;
+        // An exclusive mode's screen is the window: its client area is the mode before the device starts on it.
+        FitWindowToClient(m_hWnd, info.width, info.height);
     }
     return result;
 }
@@ -409,11 +412,45 @@ int CFerroxApp::Fail(const char* step)
     return 0;
 }
 
+namespace {
+
+// Where a window edge goes so that `size` pixels from it stay on a screen of `screen` pixels, starting from `at`.
+int OnScreen(int at, int size, int screen)
+{
+    if (at + size > screen)
+        at = screen - size;
+    return at < 0 ? 0 : at;
+}
+
+}  // namespace
+
+void FitWindowToClient(HWND window, int width, int height)
+{
+    RECT rect = {0, 0, width, height};
+    const LONG style = GetWindowLongA(window, GWL_STYLE);
+    AdjustWindowRectEx(&rect, static_cast<DWORD>(style), GetMenu(window) != nullptr,
+                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    const int outerWidth = rect.right - rect.left;
+    const int outerHeight = rect.bottom - rect.top;
+    // A window grown for a larger mode is moved back onto the screen as far as it fits.
+    RECT place = {};
+    if (!GetWindowRect(window, &place))
+        return;
+    const int x = OnScreen(place.left, outerWidth, GetSystemMetrics(SM_CXSCREEN));
+    const int y = OnScreen(place.top, outerHeight, GetSystemMetrics(SM_CYSCREEN));
+    SetWindowPos(window, nullptr, x, y, outerWidth, outerHeight, kKeepOrderFlags);
+}
+
 void ShowAppWindow(HWND window, int fullScreen)
 {
     if (fullScreen) {
+        // Without its frame the window would grow its client area by the frame; it keeps the mode's size.
+        RECT client = {};
+        const bool sized = GetClientRect(window, &client) != 0;
         SetWindowLongA(window, GWL_STYLE, WS_POPUP);
         SetWindowPos(window, nullptr, 0, 0, 0, 0, kFullScreenPosFlags);
+        if (sized)
+            FitWindowToClient(window, client.right, client.bottom);
     }
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
@@ -530,10 +567,42 @@ LRESULT CFerroxApp::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
+namespace {
+
+// The button a press or release message is about, as a bit (left 1, right 2, middle 4); 0 for other messages.
+unsigned ButtonOf(UINT message)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        return 1u;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        return 2u;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        return 4u;
+    default:
+        return 0u;
+    }
+}
+
+bool IsButtonUp(UINT message) { return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP; }
+
+}  // namespace
+
 void CFerroxApp::DispatchInput()
 {
+    // A frame sees a button down only when its release comes in a later frame: the release of a button pressed
+    // in this pass, and everything after it, wait for the next pass, so a quick click is a click.
+    unsigned pressed = 0;
     while (!m_queue.empty()) {
         const QueuedMessage msg = m_queue.front();
+        const unsigned button = ButtonOf(msg.message);
+        if (IsButtonUp(msg.message) && (pressed & button))
+            return;
+        if (button && !IsButtonUp(msg.message))
+            pressed |= button;
         m_queue.pop_front();
         if (msg.message >= WM_KEYDOWN && msg.message <= WM_CHAR) {
             if (m_pKeyboard)

@@ -128,8 +128,11 @@ const char* FerroxGetDebugFileName();
 // Makes the texture read try a DDS file before the read installed so far; 1 on success.
 int FerroxInstallDDSReader();
 
-// Shows the game window, as a popup covering the screen in full screen.
+// Shows the game window, in full screen as a popup that keeps its client area.
 void ShowAppWindow(HWND window, int fullScreen);
+// Sizes the window so that its client area is width x height, moving it only as far as it takes to keep it on the
+// screen.
+void FitWindowToClient(HWND window, int width, int height);
 
 // The program's entry sequence over its two singletons: create the application and its window, create the
 // game, start, run, and tear both down. Returns 0 at once when a previous instance is given.

@@ -36,6 +36,8 @@ LONGLONG g_counter = 0;
 const LONGLONG kCounterStep = 16;  // ticks per counter read
 const LONGLONG kFrequency = 1000;
 GxInt32 g_modeFlags = 0;
+GxInt32 g_modeWidth = 1024;
+GxInt32 g_modeHeight = 768;
 HWND const kWindow = reinterpret_cast<HWND>(0x5151);
 
 GxBool Record(const char* name)
@@ -74,7 +76,7 @@ const FerroxAppPlatform kFake = {
     [](GxInt32) { return Record("setVideoMode"); },
     [](GxVideoMode* info, GxInt32) -> GxVideoMode* {
         Record("getVideoModeInfo");
-        *info = GxVideoMode{1024, 768, 32, g_modeFlags, 85, 0};
+        *info = GxVideoMode{g_modeWidth, g_modeHeight, 32, g_modeFlags, 85, 0};
         return info;
     },
     [](GxUInt32 rate) { Record(rate == 85 ? "setRefreshRate85" : "setRefreshRate"); },
@@ -199,6 +201,8 @@ protected:
         g_foregrounds.clear();
         g_counter = 0;
         g_modeFlags = 0;
+        g_modeWidth = 1024;
+        g_modeHeight = 768;
         UseFakePlatform();
     }
     void TearDown() override
@@ -506,4 +510,80 @@ TEST(AppWindow, ClosingTheWindowEndsTheLoop)
     EXPECT_FALSE(IsWindow(app.GetWindow()));
     app.Release();
     g_pFerroxApp = nullptr;
+}
+
+// Each full-screen mode gives the real window a client area of exactly the mode's size, from the choice of the
+// mode (the device starts on it) through the window shown as a frameless popup.
+TEST_F(App, EachFullScreenModeGivesTheWindowAClientAreaOfItsSize)
+{
+    g_modeFlags = 1;
+    const GxInt32 modes[][2] = {{800, 600}, {1024, 768}, {1280, 1024}};
+    for (const auto& mode : modes) {
+        SCOPED_TRACE(mode[0]);
+        g_modeWidth = mode[0];
+        g_modeHeight = mode[1];
+        CFerroxApp app;
+        RecordingGame chooser;
+        g_pFerroxApp = &app;
+        app.m_pGame = &chooser;
+        ASSERT_EQ(1, app.Create(nullptr));
+        RECT client = {};
+        ASSERT_TRUE(GetClientRect(app.GetWindow(), &client));
+        EXPECT_EQ(800, client.right);  // the window is made for the virtual screen
+        ASSERT_EQ(1, app.SelectVideoMode());
+        ASSERT_TRUE(GetClientRect(app.GetWindow(), &client));
+        EXPECT_EQ(mode[0], client.right);
+        EXPECT_EQ(mode[1], client.bottom);
+        ShowAppWindow(app.GetWindow(), app.IsFullScreen());
+        ASSERT_TRUE(GetClientRect(app.GetWindow(), &client));
+        EXPECT_EQ(mode[0], client.right);
+        EXPECT_EQ(mode[1], client.bottom);
+        RECT outer = {};
+        ASSERT_TRUE(GetWindowRect(app.GetWindow(), &outer));
+        EXPECT_EQ(mode[0], outer.right - outer.left);  // no frame around it
+        // On the screen as far as it fits there.
+        EXPECT_GE(outer.left, 0);
+        EXPECT_GE(outer.top, 0);
+        EXPECT_TRUE(outer.right <= GetSystemMetrics(SM_CXSCREEN) || outer.left == 0);
+        EXPECT_TRUE(outer.bottom <= GetSystemMetrics(SM_CYSCREEN) || outer.top == 0);
+        EXPECT_EQ(WS_POPUP, GetWindowLongA(app.GetWindow(), GWL_STYLE) & ~WS_VISIBLE);
+        app.m_pGame = nullptr;
+        app.Release();
+        g_pFerroxApp = nullptr;
+    }
+}
+
+// A press and its release queued for the same frame: that frame sees the button down at the press's
+// position, the next one the release; input behind the release waits with it, in order.
+TEST_F(App, AQuickClickIsDownForOneFrameAtThePositionItCarries)
+{
+    TestApp* app = MakeApp();
+    game->SetScreenSize(800, 600);
+    auto* mouse = new CFerroxMouse();
+    game->m_pMouse = mouse;
+    game->m_pKeyboard = new CFerroxKeyboard();
+    app->WindowProc(kWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 340));
+    app->WindowProc(kWindow, WM_LBUTTONUP, 0, MAKELPARAM(120, 340));
+    app->WindowProc(kWindow, WM_KEYDOWN, 'B', 0x00300001);
+    app->WindowProc(kWindow, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(200, 100));
+    app->DispatchInput();
+    const FerroxMousePosition* at = mouse->GetPosition();
+    EXPECT_EQ(FERROX_BUTTON_DOWN, at->left);
+    EXPECT_FLOAT_EQ(120.0f, at->x);  // no move came before the press: its own position counts
+    EXPECT_FLOAT_EQ(340.0f, at->y);
+    EXPECT_EQ(3u, app->GetQueuedCount());
+    mouse->EndFrame();
+    app->DispatchInput();
+    EXPECT_EQ(FERROX_BUTTON_RELEASED, at->left);
+    EXPECT_EQ('b', game->m_pKeyboard->GetLastEvent().keyCode);
+    EXPECT_EQ(FERROX_BUTTON_DOWN, at->right);
+    EXPECT_FLOAT_EQ(200.0f, at->x);
+    EXPECT_EQ(0u, app->GetQueuedCount());
+    // Presses of different buttons, and a release of a button pressed in an earlier frame, go on at once.
+    app->WindowProc(kWindow, WM_RBUTTONUP, 0, MAKELPARAM(200, 100));
+    app->WindowProc(kWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 100));
+    app->DispatchInput();
+    EXPECT_EQ(FERROX_BUTTON_RELEASED, at->right);
+    EXPECT_EQ(FERROX_BUTTON_DOWN, at->left);
+    EXPECT_EQ(0u, app->GetQueuedCount());
 }

@@ -147,6 +147,21 @@ void DestroyWindowRaster(GxRaster* raster, bool withParent)
         GxRasterDestroy(parent);
 }
 
+// Makes a window raster the area of its parent. With `grow`, a parent too small for it (a camera made for the
+// virtual screen in a larger full-screen mode) is made again at the area's size first.
+bool FitWindowRaster(GxRaster** raster, GxInt32 type, const GxRect& area, bool grow)
+{
+    const GxRaster* parent = GxRasterGetParent(*raster);
+    if (grow && (parent->width < area.x + area.w || parent->height < area.y + area.h)) {
+        GxRaster* larger = CreateWindowRaster(area.x + area.w, area.y + area.h, type);
+        if (!larger)
+            return false;
+        DestroyWindowRaster(*raster, true);
+        *raster = larger;
+    }
+    return GxRasterSubRaster(*raster, GxRasterGetParent(*raster), &area) != nullptr;
+}
+
 void SetViewWindow(GxCamera* camera, float viewSize, float width, float height)
 {
     GxV2d window;
@@ -279,9 +294,11 @@ int CFerroxCameraImpl::Resize(const GxRect* rect, float viewSize)
     }
     if (area.w <= 0 || area.h <= 0)
         return 0;
-    if (!GxRasterSubRaster(camera->frameBuffer, GxRasterGetParent(camera->frameBuffer), &area))
+    // The screen of a full-screen mode is the frame buffer, however small the camera was made.
+    const bool wholeScreen = rect == nullptr;
+    if (!FitWindowRaster(&camera->frameBuffer, gxRASTERTYPECAMERA, area, wholeScreen))
         return 0;
-    if (camera->zBuffer && !GxRasterSubRaster(camera->zBuffer, GxRasterGetParent(camera->zBuffer), &area))
+    if (camera->zBuffer && !FitWindowRaster(&camera->zBuffer, gxRASTERTYPEZBUFFER, area, wholeScreen))
         return 0;
     SetViewWindow(camera, viewSize, static_cast<float>(area.w), static_cast<float>(area.h));
     if (g_2dOpen)

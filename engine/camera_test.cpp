@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/base.h"
+#include "engine/mouse.h"
 #include "engine/tagtree.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine_testing.h"
@@ -389,4 +390,58 @@ TEST_F(CameraInWorld, VisibleClumpsAreRenderedOnceEach)
     g_rendered.clear();
     EXPECT_EQ(0, camera.RenderVisibleClumps());
     EXPECT_TRUE(g_rendered.empty()) << "rendered after leaving the world";
+}
+
+namespace {
+
+// The engine on the software device in the 1024 x 768 full-screen mode, its window's client area that size.
+class FullScreenCamera : public GxD3D9SoftwareTest {
+protected:
+    FullScreenCamera() : GxD3D9SoftwareTest(1024, 768, false) {}
+    void SetUp() override
+    {
+        GxD3D9SoftwareTest::SetUp();
+        GxEngineSetDriver(GxD3D9GetDriver());
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        ASSERT_TRUE(GxEngineOpen(&window));
+        GxInt32 chosen = -1;
+        for (GxInt32 i = 0; i < GxEngineGetNumVideoModes(); ++i) {
+            GxVideoMode mode = {};
+            if (GxEngineGetVideoModeInfo(&mode, i) && (mode.flags & 1) && mode.width == 1024 && mode.height == 768)
+                chosen = i;
+        }
+        ASSERT_GE(chosen, 0);
+        ASSERT_TRUE(GxEngineSetVideoMode(chosen));
+        ASSERT_TRUE(GxEngineStart());
+        g_pFerroxGame = &game;
+    }
+    void TearDown() override
+    {
+        g_pFerroxGame = nullptr;
+        GxD3D9SoftwareTest::TearDown();
+    }
+    CFerroxGame game;
+};
+
+}  // namespace
+
+// The game makes its camera for the 800 x 600 virtual screen; in a larger full-screen mode the camera's frame
+// buffer is still the whole screen, and the mouse works in its pixels.
+TEST_F(FullScreenCamera, TheFrameBufferIsTheWholeScreenOfALargerMode)
+{
+    CFerroxCamera camera;
+    ASSERT_EQ(1, camera.Create(800, 600, 1));
+    ASSERT_EQ(1, camera.Resize(nullptr, 0.57735f));
+    EXPECT_EQ(1024, camera.GetWidth());
+    EXPECT_EQ(768, camera.GetHeight());
+    EXPECT_EQ(1024, camera.GetGraphicsCamera()->zBuffer->width);
+    EXPECT_FLOAT_EQ(0.75f * 0.57735f, camera.GetGraphicsCamera()->viewWindow.y);
+    game.SetScreenSize(camera.GetWidth(), camera.GetHeight());
+    CFerroxMouse mouse;
+    const FerroxMousePosition* at = mouse.MoveTo(1000.0f, 700.0f);
+    EXPECT_FLOAT_EQ(1000.0f, at->x);
+    EXPECT_FLOAT_EQ(700.0f, at->y);
+    at = mouse.MoveTo(1100.0f, 800.0f);
+    EXPECT_FLOAT_EQ(1024.0f, at->x);
+    EXPECT_FLOAT_EQ(768.0f, at->y);
 }

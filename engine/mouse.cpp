@@ -369,6 +369,14 @@ void CFerroxWin32Mouse::SyncCursor(const FerroxMousePosition* position)
     ClipToWindow(window, g_pFerroxApp->IsFullScreen());
 }
 
+void CFerroxWin32Mouse::FollowButton(CFerroxMouse* mouse, float x, float y)
+{
+    // A button acts where its message says, also when the move that brought the pointer there was skipped.
+    const FerroxMousePosition* position = mouse->GetPosition();
+    if (static_cast<int>(position->x) != static_cast<int>(x) || static_cast<int>(position->y) != static_cast<int>(y))
+        SyncCursor(mouse->MoveTo(x, y));
+}
+
 int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr;
@@ -377,6 +385,8 @@ int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     const float x = static_cast<float>(GET_X_LPARAM(lParam));
     const float y = static_cast<float>(GET_Y_LPARAM(lParam));
     HWND window = g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr;
+    if (message != WM_MOUSEMOVE && message != WM_MOUSEWHEEL)
+        FollowButton(mouse, x, y);
     switch (message) {
     case WM_MOUSEMOVE:
         // Every handled move warps the system cursor, whose echo is the next move: it is skipped.

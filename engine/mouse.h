@@ -87,6 +87,7 @@ public:
 
 private:
     void SyncCursor(const FerroxMousePosition* position);
+    void FollowButton(CFerroxMouse* mouse, float x, float y);
 
     int32_t m_skipNextMove;
 };

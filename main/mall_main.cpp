@@ -32,6 +32,20 @@ LONGLONG g_fakeClock = 0;
 constexpr int kPlayThroughStepMilliseconds = 50;
 constexpr unsigned kPlayThroughSeed = 20040101;
 CPlayThrough* g_pPlayThrough = nullptr;
+// A headless run that nobody watches and that has no end of its own draws at most this often, not as fast as a
+// core allows.
+constexpr DWORD kPacedFrameMilliseconds = 33;
+bool g_paced = false;
+DWORD g_frameStart = 0;
+
+// Waits out the rest of a paced frame.
+void Pace()
+{
+    const DWORD spent = GetTickCount() - g_frameStart;
+    if (spent < kPacedFrameMilliseconds)
+        Sleep(kPacedFrameMilliseconds - spent);
+    g_frameStart = GetTickCount();
+}
 
 BOOL FixedStepFrequency(LARGE_INTEGER* frequency)
 {
@@ -71,6 +85,8 @@ public:
         CFerroxApp::Tick(frameTime);
         if (g_pPlayThrough)
             g_pPlayThrough->AfterFrame();
+        if (g_paced)
+            Pace();
     }
 
     static CFerroxApp* Instance()
@@ -138,6 +154,22 @@ bool ParseOptions(int argc, char** argv)
     return true;
 }
 
+// Without a display nothing can be seen of a run without an end: say so, say how a headless run is used, and
+// pace it.
+void NoticeHeadlessRun()
+{
+    if (Win32HasDisplay() || g_options.frames > 0 || !g_options.playThrough.empty())
+        return;
+    std::fprintf(stderr,
+                 "mall: no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set, or SDL_VIDEODRIVER is\n"
+                 "mall: offscreen): the game runs headless, unseen, in its main menu until interrupted (Ctrl+C).\n"
+                 "mall: for a picture of a headless run, give the frames to run and a file for the last one,\n"
+                 "mall: --frames N --screenshot FILE.bmp, with --step-ms MS for frames of a fixed length:\n"
+                 "mall: --frames 300 --step-ms 50 --screenshot menu.bmp shows the main menu 15 s in.\n");
+    g_paced = true;
+    g_frameStart = GetTickCount();
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
@@ -157,9 +189,15 @@ int main(int argc, char** argv)
     // A screenshot left from an earlier run must not pass for this run's.
     if (!g_options.screenshot.empty())
         std::remove(g_options.screenshot.c_str());
+    NoticeHeadlessRun();
     // The play-through runs on a fixed clock of 0.05 s frames.
     CPlayThrough playThrough(g_options.playThrough, &g_shell);
     if (!g_options.playThrough.empty()) {
+        std::string error;
+        if (!playThrough.MakeFolder(&error)) {
+            std::fprintf(stderr, "mall: %s\n", error.c_str());
+            return 2;
+        }
         g_pPlayThrough = &playThrough;
         if (g_options.quitInLevel)
             playThrough.QuitInLevel();

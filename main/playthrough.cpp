@@ -4,6 +4,7 @@
 #include "main/shell.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -129,6 +130,16 @@ void ReportDifferentLines(const std::string& first, const std::string& second)
 bool Exists(const std::string& path) { return static_cast<bool>(std::ifstream(path, std::ios::binary)); }
 
 }  // namespace
+
+bool CPlayThrough::MakeFolder(std::string* error) const
+{
+    std::error_code failure;
+    std::filesystem::create_directories(m_folder, failure);
+    if (!failure && std::filesystem::is_directory(m_folder, failure))
+        return true;
+    *error = "cannot make the play-through folder " + m_folder + (failure ? ": " + failure.message() : "");
+    return false;
+}
 
 void* CPlayThrough::FilePanel() const
 {
@@ -415,14 +426,17 @@ void CPlayThrough::AfterFrame()
     switch (m_phase) {
     case kWaitMenu:
         if (game->GetState() != kGameStateFrontEnd || !m_pShell->GetFrontEnd()) {
-            if (m_frame > kStateTimeout)
+            if (m_total > kStateTimeout)
                 return Fail("the front end never came");
+            // The menu settles from the frame it came in.
+            m_frame = 0;
             break;
         }
         if (m_frame < kSettleFrames)
             break;
         {
-            // The menu picture, not the clear colour, fills the screen.
+            // The menu picture, not the clear colour nor the loading picture, fills the screen: the London button
+            // stands out from the background beside it.
             const long corner = Pixel(10, 10);
             float x = 0.0f;
             float y = 0.0f;
@@ -430,6 +444,9 @@ void CPlayThrough::AfterFrame()
                 return Fail("the main menu has no London button");
             if (corner < 0 || static_cast<uint32_t>(corner) == kClearColour)
                 return Fail("the main menu is not drawn");
+            const int row = static_cast<int>(y);
+            if (Pixel(static_cast<int>(x), row) == Pixel(static_cast<int>(x) / 2, row))
+                return Fail("the main menu's buttons are not drawn");
             if (!Screenshot("menu.bmp"))
                 return Fail("menu.bmp was not written");
         }
@@ -457,9 +474,10 @@ void CPlayThrough::AfterFrame()
         // The sky and the ground differ: the world is drawn, not a flat clear.
         if (Pixel(400, 20) == Pixel(400, 420))
             return Fail("the level is not drawn");
-        if (!Screenshot("level.bmp"))
-            return Fail("level.bmp was not written");
         if (m_quitInLevel) {
+            // The short form has only the level as it opened to show.
+            if (!Screenshot("level.bmp"))
+                return Fail("level.bmp was not written");
             m_leavesAtQuit = m_pShell->GetLeaveCount();
             Next(kDone);
             if (g_pFerroxApp)
@@ -479,6 +497,9 @@ void CPlayThrough::AfterFrame()
             return Fail("the balance never moved");
         if (Statistics() && Statistics()->m_shoppersCome == 0)
             return Fail("no shopper came");
+        // The level as it is played: the shop built, shoppers in the mall, days gone by.
+        if (!Screenshot("level.bmp"))
+            return Fail("level.bmp was not written");
         if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
             std::fprintf(stderr, "play-through: %zu shoppers in the mall, %u came, %zu spawn points, after %u days\n",
                          objects->GetShoppers().size(), static_cast<unsigned>(objects->GetStatistics()->m_shoppersCome),

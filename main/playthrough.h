@@ -2,7 +2,8 @@
 // mouse finds a free cell, three speed-3 years of days, then, paused, the options panel's save as "run1", its
 // load of run1 and its save as "run2" (the two files must be equal), then Escape, yes and quit. Input
 // goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
-// screenshots of the menu, the city view and the level are checked at chosen pixels and written to a folder.
+// screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
+// short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing.
 #pragma once
 
 #include <string>
@@ -13,6 +14,8 @@ class CProgramShell;
 class CPlayThrough {
 public:
     CPlayThrough(const std::string& folder, CProgramShell* shell) : m_folder(folder), m_pShell(shell) {}
+    // Makes the screenshot folder (and its parents) when it is not there; false, with the reason, when it cannot.
+    bool MakeFolder(std::string* error) const;
     // The short form: the program quits as soon as the level is drawn, with the level still running.
     void QuitInLevel() { m_quitInLevel = true; }
     // In the short form: true when the game left the level after the quit, before it was released.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The play-through test: authors the game's content into a folder of this run, plays London's first scenario
-# headless on a fixed 0.05 s clock, and checks the exit code, the three screenshots and, in the full run, the
-# two saves the options panel wrote (run1, and run2 after loading run1).
+# headless on a fixed 0.05 s clock, and checks the exit code, the screenshot folder the program made, the three
+# screenshots at a few pixels and, in the full run, the two saves the options panel wrote (run1, and run2 after
+# loading run1).
 # Arguments: mkcontent, mall, the content texts folder, then --play-through or --play-through-quit (the
 # program quits with the level still running).
 set -euo pipefail
@@ -17,15 +18,44 @@ MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkconte
   cat "$root/mkcontent.log"
   exit 1
 }
-mkdir -p "$root/shots"
+# The folder of the screenshots does not exist yet: the program makes it.
+shots="$root/shots/run"
 cd "$root/content"
-"$mall" "$mode" "$root/shots"
+"$mall" "$mode" "$shots"
 for shot in menu city level; do
-  if [ ! -s "$root/shots/$shot.bmp" ]; then
+  if [ ! -s "$shots/$shot.bmp" ]; then
     echo "play-through: $shot.bmp was not written"
     exit 1
   fi
 done
+
+# Blue, green and red of a pixel (x, y from the top left) of a BMP with 24 bits a pixel.
+pixel() {
+  local file=$1 x=$2 y=$3 width height offset row
+  offset=$(od -An -tu4 -j10 -N4 "$file" | tr -d ' ')
+  width=$(od -An -tu4 -j18 -N4 "$file" | tr -d ' ')
+  height=$(od -An -tu4 -j22 -N4 "$file" | tr -d ' ')
+  row=$(((width * 3 + 3) / 4 * 4))
+  od -An -tu1 -j $((offset + (height - 1 - y) * row + x * 3)) -N3 "$file" | tr -s ' '
+}
+# Each picture shows its screen (800 x 600): the menu's London button stands out from the background beside it
+# (the loading picture behind the menu is even across a row); the city view's sky is blue above its grey panel;
+# the level's sky differs from its ground.
+check() {
+  local shot=$1 what=$2 a=$3 b=$4
+  if [ "$a" = "$b" ]; then
+    echo "play-through: $shot.bmp does not show $what ($a at both points)"
+    exit 1
+  fi
+}
+check menu "the main menu's London button" "$(pixel "$shots/menu.bmp" 400 175)" "$(pixel "$shots/menu.bmp" 200 175)"
+check city "London's view beside its panel" "$(pixel "$shots/city.bmp" 200 20)" "$(pixel "$shots/city.bmp" 700 20)"
+read -r blue _ red <<<"$(pixel "$shots/city.bmp" 200 20)"
+if [ "$blue" -le "$red" ]; then
+  echo "play-through: city.bmp has no sky in London's view"
+  exit 1
+fi
+check level "the level's world" "$(pixel "$shots/level.bmp" 400 20)" "$(pixel "$shots/level.bmp" 400 420)"
 if [ "$mode" = --play-through ]; then
   for save in run1 run2; do
     if [ ! -s "$root/content/maps/$save.fds" ]; then

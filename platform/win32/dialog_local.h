@@ -38,7 +38,15 @@ bool ComboWheel(HWND dialog, int delta);
 // Chooses an item as the player would: select, close the list, notify the dialog. False for a bad item.
 bool ComboChoose(HWND combo, int item);
 
-// Text in the built-in 5 x 7 font: one pixel a dot, glyph cells 6 pixels apart.
+// Text in the built-in 5 x 7 font, Latin-1 (the narrow calls' code page): one pixel a dot, glyph cells 6 pixels
+// apart and 9 rows high, the top two for the accents of capitals.
 constexpr int kFontCellWidth = 6;
-constexpr int kFontHeight = 7;
+constexpr int kFontHeight = 9;
+// A character's dots, bit 4 of a row the leftmost; `known` is false for the hollow box drawn for what the font
+// lacks.
+struct FontCell {
+    unsigned char rows[kFontHeight];
+    bool known;
+};
+FontCell FontGlyph(unsigned char code);
 void FontDrawText(SDL_Surface* target, int x, int y, const std::string& text, Uint32 colour, int maxWidth);

@@ -14,16 +14,6 @@ namespace {
 constexpr intptr_t kShellSuccess = 42;  // any value above 32 means success
 const char kOpener[] = "xdg-open";
 
-bool HasDisplay()
-{
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0))
-        return false;
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
-}
-
 std::string Unquoted(const char* file)
 {
     std::string text = file;
@@ -64,7 +54,7 @@ HINSTANCE WINAPI ShellExecuteA(HWND, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR, 
     if (lpFile == nullptr || (lpOperation != nullptr && std::strcmp(lpOperation, "open") != 0))
         return reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(SE_ERR_NOASSOC));
     const std::string file = Unquoted(lpFile);
-    if (!HasDisplay()) {
+    if (!Win32HasDisplay()) {
         std::fprintf(stderr, "win32: open %s\n", file.c_str());
         return reinterpret_cast<HINSTANCE>(kShellSuccess);
     }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/win32/user_local.h"
@@ -141,6 +142,9 @@ bool UserVideoInit()
     // full-screen window must survive losing the focus.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // With no display and no driver asked for, windows are drawn offscreen rather than not at all.
+    if (std::getenv("SDL_VIDEODRIVER") == nullptr && !Win32HasDisplay())
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "win32: cannot start SDL video: %s\n", SDL_GetError());
         return false;
@@ -961,6 +965,16 @@ int WINAPI GetSystemMetrics(int nIndex)
     case SM_CXVIRTUALSCREEN: return all.w;
     default: return all.h;
     }
+}
+
+BOOL Win32HasDisplay(void)
+{
+    const char* driver = User().videoReady ? SDL_GetCurrentVideoDriver() : std::getenv("SDL_VIDEODRIVER");
+    if (driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0))
+        return FALSE;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
 HWND WINAPI GetForegroundWindow(void) { return User().foreground; }

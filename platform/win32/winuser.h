@@ -486,6 +486,9 @@ DWORD WINAPI GetMessageTime(void);
 // start of each PeekMessage and GetMessage poll. One hook; null removes it.
 typedef void (*Win32PumpHook)(void);
 void Win32SetPumpHook(Win32PumpHook hook);
+// Whether windows can be seen: false with SDL's offscreen or dummy video, or with neither an X nor a Wayland
+// display named in the environment.
+BOOL Win32HasDisplay(void);
 
 // Cursor. Screen coordinates are SDL's global ones.
 BOOL WINAPI ClipCursor(const RECT* lpRect);

@@ -233,6 +233,8 @@ void CCityCanvas::DescribeOverlay(FerroxWidgetRecord* record)
     const float height = background ? background[3] : 0.0f;
     record->x = m_x;
     record->y = height / FerroxGetInterfaceScaleY() + m_y - kCityViewHeight;
+    // Scaled with the view it frames, so that it stays on the view in every screen mode.
+    record->scaled = 1;
 }
 
 // ---- Input ----
@@ -307,19 +309,17 @@ void CCityCanvas::Render()
     if (m_description < 0)
         return;
     CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
-    const float sx = FerroxGetInterfaceScaleX();
-    const float sy = FerroxGetInterfaceScaleY();
+    // The texts are drawn scaled: positions and the box are in the virtual screen's units.
     if (locale && m_pBigFont) {
         locale->DrawText(m_pBigFont, m_messageList, kHeadingText, 0.0f, static_cast<int>(kHeadingY), 0,
                          FERROX_ALIGN_MIDDLE, kTextMiddle, 1, nullptr);
     }
     if (m_pBigFont) {
-        m_pBigFont->DrawWideText(Decimal(m_scenarioNumber).c_str(), 0.0f,
-                                 static_cast<int>(kHeadingY - kNumberDrop * sy), 0, FERROX_ALIGN_MIDDLE, kTextMiddle, 1,
-                                 nullptr);
+        m_pBigFont->DrawWideText(Decimal(m_scenarioNumber).c_str(), 0.0f, static_cast<int>(kHeadingY - kNumberDrop), 0,
+                                 FERROX_ALIGN_MIDDLE, kTextMiddle, 1, nullptr);
     }
     if (locale && m_pMessageFont) {
-        const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth * sx, kBoxHeight * sy};
+        const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth, kBoxHeight};
         locale->DrawText(m_pMessageFont, m_scenarioList, static_cast<uint16_t>(m_description), m_x,
                          static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1, &box);
     }

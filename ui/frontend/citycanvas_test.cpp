@@ -155,6 +155,23 @@ TEST_F(CityCanvasTest, PressOnTheViewOrOverlayOnlyConsumesTheClick)
     }
 }
 
+// In a larger screen mode the overlay is scaled with the view it frames: its top edge stays on the view's.
+TEST_F(CityCanvasTest, TheOverlayScalesWithTheView)
+{
+    WriteCities();
+    ASSERT_TRUE(UiPicture(20, 20, {0, 0, 0, 128}).Write("images/scenario/Berlin/overlay.png"));
+    FerroxSetInterfaceScale(2.0f, 2.0f);
+    CCityCanvas city;
+    city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
+    const CFerroxWidget* view = city.GetWidget(city.GetViewIndex());
+    const CFerroxWidget* overlay = city.GetWidget(city.GetOverlayIndex());
+    FerroxSetInterfaceScale(1.0f, 1.0f);
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(overlay->m_width, 40.0f);
+    EXPECT_EQ(overlay->m_y, 2.0f * (100.0f - kCityViewHeight));
+    EXPECT_EQ(overlay->m_x, view->m_x);
+}
+
 TEST_F(CityCanvasTest, GivenWorldOutlivesTheCanvasAndAnOwnedOneGoesWithIt)
 {
     game->m_pCamera = new CFerroxCamera();

@@ -71,6 +71,7 @@ void CEndGameCanvas::DescribeOverlay(FerroxWidgetRecord* record)
 {
     record->x = m_x;
     record->y = m_y;
+    record->scaled = 1;
 }
 
 void CEndGameCanvas::OnWidgetEvent(int32_t, int32_t event)
@@ -100,8 +101,8 @@ void CEndGameCanvas::Render()
     CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
     if (!font || !locale)
         return;
-    const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth * FerroxGetInterfaceScaleX(),
-                               kBoxHeight * FerroxGetInterfaceScaleY()};
+    // Drawn scaled: the box is in the virtual screen's units.
+    const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth, kBoxHeight};
     locale->DrawText(font, m_endGameList, static_cast<uint16_t>(m_messageIndex), m_x, static_cast<int>(m_y), 0,
                      FERROX_ALIGN_MIDDLE, kTextMiddle, 1, &box);
 }
