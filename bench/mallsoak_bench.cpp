@@ -18,6 +18,7 @@
 #include "engine/blockmesh.h"
 #include "engine/clumpext.h"
 #include "engine/file.h"
+#include "engine/random.h"
 #include "engine/spline.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
@@ -115,7 +116,7 @@ struct Mall {
 
     bool Open()
     {
-        std::srand(kSeed);
+        FerroxSrand(kSeed);
         RegisterBuildingClasses();
         RegisterCharacterClasses();
         RegisterStaffClasses();

@@ -268,7 +268,7 @@ bool FerroxIsHandledChunk(GxUInt32 type)
     return false;
 }
 
-CFerroxStreamBase::CFerroxStreamBase() : m_pFile(nullptr), m_pStream(nullptr) { Init(); }
+CFerroxStreamBase::CFerroxStreamBase() : m_pFile(nullptr), m_pStream(nullptr), m_unread(0) { Init(); }
 
 CFerroxStreamBase::~CFerroxStreamBase() { CloseAll(); }
 
@@ -277,6 +277,7 @@ void CFerroxStreamBase::Init()
     m_pFile = nullptr;
     m_pStream = nullptr;
     m_header = GxChunkHeaderInfo{};
+    m_unread = 0;
 }
 
 void CFerroxStreamBase::Release()
@@ -285,7 +286,19 @@ void CFerroxStreamBase::Release()
     CFerroxBase::Release();
 }
 
-void CFerroxStreamBase::SkipChunk() {}
+int CFerroxStreamBase::SkipChunk()
+{
+    if (m_pStream) {
+        const GxUInt32 left = GxStreamBytesLeft(m_pStream);
+        return left == 0 || GxStreamSkip(m_pStream, left) ? 1 : 0;
+    }
+    if (m_unread == 0)
+        return 1;
+    if (!m_pFile || !GxStreamCanSupply(m_pFile, m_unread) || !GxStreamSkip(m_pFile, m_unread))
+        return 0;
+    m_unread = 0;
+    return 1;
+}
 
 const char* CFerroxStreamBase::GetGroupName() const { return m_groups.empty() ? "" : m_groups.front()->name; }
 
@@ -298,6 +311,7 @@ void CFerroxStreamBase::CloseAll()
         GxStreamClose(m_pFile, nullptr);
     m_pFile = nullptr;
     m_pStream = nullptr;
+    m_unread = 0;
 }
 
 int CFerroxStreamBase::OpenFile(const char* fileName)
@@ -340,8 +354,9 @@ int CFerroxStreamBase::Walk(const std::function<int()>& handler)
             break;
         }
         m_header = GxChunkHeaderInfo{type, length, version, build, 0};
+        m_unread = length;
         if (type != kFerroxChunkGroupStart && type != kFerroxChunkGroupEnd && !FerroxIsHandledChunk(type)) {
-            if (!GxStreamCanSupply(m_pFile, length) || !GxStreamSkip(m_pFile, length)) {
+            if (!SkipChunk()) {
                 whole = 0;
                 break;
             }
@@ -351,6 +366,7 @@ int CFerroxStreamBase::Walk(const std::function<int()>& handler)
         // from it, and no reader can run past the chunk into the next one.
         GxUInt8* block = nullptr;
         GxStream* body = OpenBody(m_pFile, length, &block);
+        m_unread = 0;
         if (!body) {
             whole = 0;
             break;
@@ -490,6 +506,7 @@ int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* str
     case kFerroxChunkAnimation:
         return LoadAnimation(stream->GetGroupName(), body);
     default:
+        stream->SkipChunk();
         return 1;
     }
 }

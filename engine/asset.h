@@ -167,8 +167,9 @@ public:
     void Release() override;
     ~CFerroxStreamBase() override;
 
-    // Skips what is left of the current chunk (nothing: the walk always stands at a chunk's end).
-    virtual void SkipChunk();
+    // Skips what is left of the current chunk: inside a handler the rest of its body, between a chunk's header
+    // and its body the body in the file. 1 when done (nothing left counts), 0 when the file ends first.
+    virtual int SkipChunk();
 
     // The stream a handler reads the current chunk's body from: it holds that body and nothing else.
     GxStream* GetStream() const { return m_pStream; }
@@ -191,6 +192,7 @@ private:
     GxStream* m_pFile;
     GxStream* m_pStream;
     GxChunkHeaderInfo m_header;
+    GxUInt32 m_unread;  // bytes of the current chunk's body still in the file
     std::vector<GxNameRecord*> m_groups;  // innermost first
 };
 

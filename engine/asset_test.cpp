@@ -1,6 +1,6 @@
 // Asset loading: pools counting references, a model named twice read once, grouping into asset sets,
-// chunk groups naming splines, shared resources freed with their last holder, and the walk standing at each
-// chunk's end whatever its handler read.
+// chunk groups naming splines, shared resources freed with their last holder, the walk standing at each
+// chunk's end whatever its handler read, and the skip of the rest of a chunk.
 #include "engine/asset.h"
 
 #include <string>
@@ -71,7 +71,55 @@ protected:
     std::vector<CFerroxAssetSet*> sets;
 };
 
+// Reads a byte of each chunk it is given, then skips the rest.
+struct Skipper {
+    int Chunk(CFerroxStream<Skipper>* stream)
+    {
+        GxUInt8 first = 0;
+        GxStreamRead(stream->GetStream(), &first, 1);
+        skipped.push_back(stream->SkipChunk());
+        left.push_back(GxStreamBytesLeft(stream->GetStream()));
+        return 1;
+    }
+    std::vector<int> skipped;
+    std::vector<GxUInt32> left;
+};
+
+// Counts the skips asked of it.
+class CountingStream : public CFerroxStream<Skipper> {
+public:
+    int SkipChunk() override
+    {
+        calls++;
+        return CFerroxStream<Skipper>::SkipChunk();
+    }
+    int calls = 0;
+};
+
 }  // namespace
+
+TEST_F(Assets, SkipChunkSkipsTheRestOfTheCurrentChunkForTheWalkAndItsHandler)
+{
+    FerroxBytes file = FerroxChunk(77, FerroxBytes(5, 1));  // unknown: the walk skips it
+    FerroxAppend(file, FerroxSplineChunk("a", 4));
+    WriteBytes(Path("skip.gxs"), file);
+    Skipper skipper;
+    CountingStream stream;
+    ASSERT_NE(0, stream.Read(Path("skip.gxs").c_str(), &Skipper::Chunk));
+    EXPECT_EQ(1, stream.Process(&skipper));
+    EXPECT_EQ(2, stream.calls);
+    EXPECT_EQ(std::vector<int>{1}, skipper.skipped);
+    EXPECT_EQ(std::vector<GxUInt32>{0}, skipper.left);
+
+    // An unknown chunk cut short fails the walk.
+    FerroxBytes cut = FerroxSplineChunk("b", 4);
+    FerroxAppend(cut, FerroxChunk(77, FerroxBytes(5, 1)));
+    cut.resize(cut.size() - 2);
+    WriteBytes(Path("cut.gxs"), cut);
+    ASSERT_NE(0, stream.Read(Path("cut.gxs").c_str(), &Skipper::Chunk));
+    EXPECT_EQ(0, stream.Process(&skipper));
+    EXPECT_EQ(2u, skipper.skipped.size());
+}
 
 TEST_F(Assets, PoolsCountSharedAssets)
 {

@@ -25,6 +25,11 @@ class CFerroxTechTree;
 // Writes a text to the debugger output.
 void FerroxDebugOutput(const char* text);
 
+// A colour as four bytes red, green, blue, alpha: a character's tints, an interface widget's colours.
+struct FerroxColour {
+    uint8_t red, green, blue, alpha;
+};
+
 // Every engine and game class keeps these six slots first.
 class CFerroxBase {
 public:

@@ -13,6 +13,7 @@
 #include "engine/blockgrid.h"
 #include "engine/clumpext.h"
 #include "engine/composite.h"
+#include "engine/random.h"
 #include "engine/spline.h"
 #include "gfx/2d/charset.h"
 #include "gfx/core/frame.h"
@@ -436,14 +437,14 @@ void CFerroxCharacter::Setup(const FerroxObjectDescriptor* descriptor)
     CFerroxIOObject::Setup(&own);
     PathFinder();
     m_pColour = new FerroxColour{0, kColourGreen, 0, kOpaque};
-    const bool odd = (std::rand() & 1) != 0;
+    const bool odd = (FerroxRand() & 1) != 0;
     m_pColour->red = odd ? kColourHigh : kColourLow;
     m_pColour->blue = odd ? kColourLow : kColourHigh;
     if (m_pModel != nullptr) {
         m_pModel->SetClumpOwner(this);
         m_pHead = ChooseRandomPart(kHeadPart, kHeadVariantCount, nullptr);
     }
-    m_wardrobeChoice = static_cast<uint8_t>(std::rand() % kWardrobeChoices);
+    m_wardrobeChoice = static_cast<uint8_t>(FerroxRand() % kWardrobeChoices);
     if (m_pModel != nullptr && m_pModel->FindPart(kWardrobePart) != nullptr) {
         std::vector<void*> items;
         FerroxPartData wardrobe = {kWardrobePart, nullptr, CollectPartMaterial, &items};
@@ -451,7 +452,7 @@ void CFerroxCharacter::Setup(const FerroxObjectDescriptor* descriptor)
         m_wardrobeItems = items;
     }
     m_rotation[1] = kStartYaw;
-    m_speed = static_cast<float>(std::rand() % kSpeedSteps) * kSpeedStep + kBaseSpeed;
+    m_speed = static_cast<float>(FerroxRand() % kSpeedSteps) * kSpeedStep + kBaseSpeed;
 }
 
 void CFerroxCharacter::DrawDebugInfo()

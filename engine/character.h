@@ -26,13 +26,6 @@ enum FerroxRouteState : int32_t {
     FERROX_ROUTE_FAILED = 3,
 };
 
-struct FerroxColour {
-    uint8_t red;
-    uint8_t green;
-    uint8_t blue;
-    uint8_t alpha;
-};
-
 struct FerroxTintRecord {
     std::string part;
     FerroxColour colour;

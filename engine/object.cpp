@@ -13,6 +13,7 @@
 #include "engine/composite.h"
 #include "engine/convert.h"
 #include "engine/file.h"
+#include "engine/random.h"
 #include "gfx/anim/anim.h"
 #include "gfx/world/clump.h"
 
@@ -335,7 +336,7 @@ GxAtomic* CFerroxObject::ChooseRandomPart(const char* name, int count, FerroxPar
     // Variants are numbered from 1 to count - 1.
     if (!m_pModel || count < 2)
         return nullptr;
-    const int variant = std::rand() % (count - 1) + 1;
+    const int variant = FerroxRand() % (count - 1) + 1;
     GxAtomic* part = m_pModel->ShowPartVariant(name, kCollisionFlag | kRenderFlag, variant);
     if (part && materialData) {
         materialData->part = part;

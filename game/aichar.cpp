@@ -15,6 +15,7 @@
 #include "engine/convert.h"
 #include "engine/dynobject.h"
 #include "engine/file.h"
+#include "engine/random.h"
 #include "engine/spline.h"
 #include "game/building.h"
 #include "game/floors.h"
@@ -347,11 +348,11 @@ void CAICharacter::EnterWalk()
         return;
     const int cellSize = m_pGrid && m_pGrid->GetCellSize() > 0 ? m_pGrid->GetCellSize() : 1;
     const int span = cellSize * kOffsetSteps;
-    int a = std::rand() % span + 1;
-    int b = std::rand() % span + 1;
-    if (std::rand() & 1)
+    int a = FerroxRand() % span + 1;
+    int b = FerroxRand() % span + 1;
+    if (FerroxRand() & 1)
         a = -a;
-    if (std::rand() & 1)
+    if (FerroxRand() & 1)
         b = -b;
     m_movementMode = FERROX_MOVE_FOLLOWING;
     const float scale = static_cast<float>(cellSize) * kOffsetScale;
@@ -396,8 +397,8 @@ int CAICharacter::ChooseTarget()
         return 0;
     const int column = m_pGrid->GetCellColumn(m_currentCell, 1);
     const int row = m_pGrid->GetCellRow(m_currentCell, 1);
-    int a = std::rand() % kWanderSpan - kWanderReach;
-    int b = std::rand() % kWanderSpan - kWanderReach;
+    int a = FerroxRand() % kWanderSpan - kWanderReach;
+    int b = FerroxRand() % kWanderSpan - kWanderReach;
     SpreadWanderOffset(&a, &b);
     const int candidate = m_pGrid->GetCellIndex(column + a, row + b, 1);
     // The border ring has no outer neighbours: a walk there ends off the grid.
@@ -405,7 +406,7 @@ int CAICharacter::ChooseTarget()
         return 0;
     CFerroxBlockMesh* mesh = GetFloorMesh();
     const bool sameGround = !mesh || mesh->IsAreaTiled(candidate, 1, 1) == mesh->IsAreaTiled(m_currentCell, 1, 1);
-    if (!sameGround && std::rand() % kCrossTiledChance != 0)
+    if (!sameGround && FerroxRand() % kCrossTiledChance != 0)
         return 0;
     m_targetCell = candidate;
     return 1;
@@ -728,18 +729,18 @@ void CAICharacter::UpdateVisibility(int32_t shownFloor)
 void CAICharacter::SetupAppearance()
 {
     FerroxTintRecord skin = {"skin", {}};
-    const int skinChoice = std::rand() % kColourChoices;
+    const int skinChoice = FerroxRand() % kColourChoices;
     const GxRGBA& tone = skinChoice < 2 ? kSkinLight : (skinChoice == 2 ? kSkinMid : kSkinDark);
     skin.colour = {tone.red, tone.green, tone.blue, kOpaque};
     m_tints.push_back(skin);
     m_tintCount++;
 
     FerroxTintRecord hair = {"hair", {0, 0, 0, kOpaque}};
-    const int hairChoice = std::rand() % kColourChoices;
+    const int hairChoice = FerroxRand() % kColourChoices;
     // Each byte wraps at 256, as the colour bytes are stored.
-    auto draw = [](int base, int range) { return static_cast<uint8_t>(base + std::rand() % range); };
+    auto draw = [](int base, int range) { return static_cast<uint8_t>(base + FerroxRand() % range); };
     if (hairChoice < 2) {
-        const int base = std::rand() % 50;
+        const int base = FerroxRand() % 50;
         hair.colour.red = draw(100 + base, 10);
         hair.colour.green = draw(50 + base, 10);
         hair.colour.blue = draw(50 + base, 10);
@@ -850,16 +851,18 @@ int CAICharacter::Load(CFerroxFile* file)
     m_presence = presence <= kPresenceInside ? presence : kPresenceInside;
     m_targetCell = targetCell;
     if (HasCell(m_pGrid, targetCell, 0)) {
-        // The occupant is taken as a walk-to object only when it is one.
+        // The occupant is taken as a walk-to object only when it is one. A character saved in its pause keeps
+        // it: the pause goes on to find the path, and the next save writes what this one read.
+        const int32_t walk = state == AI_STATE_PAUSE ? AI_STATE_PAUSE : AI_STATE_FIND_PATH;
         CPathableObject* occupant = dynamic_cast<CPathableObject*>(OccupantOf(m_pGrid, targetCell));
         if (!occupant) {
             state = AI_STATE_PAUSE;
         } else if (occupant->GetKind() == kObjectKindStairs) {
             m_afterWalkState = AI_STATE_PAUSE;
-            state = AI_STATE_FIND_PATH;
+            state = walk;
         } else {
             m_pTarget = occupant;
-            state = AI_STATE_FIND_PATH;
+            state = walk;
         }
         m_pathParam = 0.0f;
         m_visitPhase = kVisitStart;

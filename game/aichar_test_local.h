@@ -10,6 +10,7 @@
 #include "engine/clumpext.h"
 #include "engine/convert.h"
 #include "engine/file.h"
+#include "engine/random.h"
 #include "game/aichar.h"
 #include "game/building_test_local.h"
 #include "game/buildings.h"
@@ -48,7 +49,7 @@ protected:
         const GxV3d origin = {0.0f, 0.0f, 0.0f};
         ASSERT_EQ(1, ground.Create(kAITestSide, kAITestSide, origin, 1, 1));
         ASSERT_EQ(0, ground.SetRangeTileEx(&tile, 0, kAITestSide * kAITestSide - 1, 1, 0, nullptr));
-        std::srand(kAITestSeed);
+        FerroxSrand(kAITestSeed);
     }
     void TearDown() override
     {

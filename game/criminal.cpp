@@ -7,6 +7,7 @@
 #include "engine/blockgrid.h"
 #include "engine/convert.h"
 #include "engine/file.h"
+#include "engine/random.h"
 #include "game/building.h"
 #include "game/objectmgr.h"
 #include "game/spawner.h"
@@ -76,9 +77,9 @@ CCriminal::~CCriminal() { LeaveCount(); }
 void CCriminal::Setup(const FerroxObjectDescriptor* descriptor)
 {
     CAICharacter::Setup(descriptor);
-    SetAnimationTimer(static_cast<float>(std::rand() % kAnimationOffsets));
+    SetAnimationTimer(static_cast<float>(FerroxRand() % kAnimationOffsets));
     ApplyTints();
-    m_wanted = static_cast<uint16_t>(std::rand() % kWantedRange + kWantedLeast);
+    m_wanted = static_cast<uint16_t>(FerroxRand() % kWantedRange + kWantedLeast);
     CStatistics* stats = Statistics();
     if (stats && !m_counted) {
         stats->m_criminalsPresent++;
@@ -110,10 +111,10 @@ int CCriminal::ChooseTarget()
     }
     query.excluded = m_pLastObject;
     bool search = true;
-    if (std::rand() % kShopChance != 0) {
+    if (FerroxRand() % kShopChance != 0) {
         query.kind = kObjectKindShop;
     } else {
-        switch (std::rand() % kOtherChoices) {
+        switch (FerroxRand() % kOtherChoices) {
         case 0:
             query.kind = kKindB;
             break;

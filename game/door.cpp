@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/blockgrid.h"
+#include "engine/random.h"
 #include "game/objectmgr.h"
 
 namespace {
@@ -139,14 +140,14 @@ int32_t CDoorObject::GetCrossingCell(int32_t index)
         if (m_rows <= 0)
             return kNoCell;
         if (index < 0 || index >= m_rows)
-            index = std::rand() % m_rows;
+            index = FerroxRand() % m_rows;
         return m_firstCell + index * m_pFloor->GetColumns();
     }
     if (yaw == kYawWest || yaw == kYawEast) {
         if (m_columns <= 0)
             return kNoCell;
         if (index < 0 || index >= m_columns)
-            index = std::rand() % m_columns;
+            index = FerroxRand() % m_columns;
         return m_firstCell + index;
     }
     return kNoCell;

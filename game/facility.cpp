@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/blockmesh.h"
+#include "engine/random.h"
 #include "game/building_local.h"
 #include "game/objectmgr.h"
 #include "game/statistics.h"
@@ -85,7 +86,7 @@ void CUsableObject::Update(float dt)
     if (!BuildingIsNewDay() || m_effectKind == kEffectNone)
         return;
     const int32_t level = BuildingCategoryLevel(kBreakdownLevelEntry);
-    if (std::rand() % ((level + 1) * kBreakdownUsesPerLevel) < m_useCount) {
+    if (FerroxRand() % ((level + 1) * kBreakdownUsesPerLevel) < m_useCount) {
         m_useCount = 0;
         BuildingMessage(kMessageNeedsWork);
         CreateEffects();
@@ -155,7 +156,7 @@ void CSceneryObject::Update(float dt)
         return;
     const int32_t level = BuildingCategoryLevel(kFliesLevelEntry);
     const int32_t day = BuildingGameDay();
-    if (std::rand() % ((level + 1) * kFliesDaysPerLevel) + kFliesGraceDays < day - m_dayStamp) {
+    if (FerroxRand() % ((level + 1) * kFliesDaysPerLevel) + kFliesGraceDays < day - m_dayStamp) {
         m_dayStamp = day;
         CreateEffects();
         BuildingMessage(kMessageNeedsWork);

@@ -3,6 +3,7 @@
 #include "game/floors.h"
 
 #include <algorithm>
+#include <limits>
 #include <sstream>
 
 #include "engine/base.h"
@@ -374,6 +375,16 @@ void CFloorManager::Render()
             RenderDebris(storey);
         }
     }
+}
+
+int32_t CFloorManager::GetDirtSum() const
+{
+    int64_t sum = 0;
+    for (CFerroxBlockMesh* ground : m_baseFloors) {
+        for (CFerroxBlockMesh* storey = ground; storey; storey = storey->GetUpper())
+            sum += std::min(storey->GetOccupiedCount(), kDirtCountLimit);
+    }
+    return static_cast<int32_t>(std::min<int64_t>(sum, std::numeric_limits<int32_t>::max()));
 }
 
 int CFloorManager::Save(CFerroxFile* file)

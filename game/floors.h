@@ -61,6 +61,7 @@ constexpr const char* kFloorTilesBlock = "FLOOR_TILES";
 constexpr const char* kMapTag = "<MAP>";
 constexpr const char* kMapEndTag = "</MAP>";
 constexpr uint16_t kNoStorey = 0xFFFF;
+constexpr int32_t kDirtCountLimit = 0xFFFF;  // a storey's dirt count is 16 bits wide
 
 class CFloorManager {
 public:
@@ -107,6 +108,9 @@ public:
     int TileTypeToIndex(const CFerroxTileRecord* tile);
 
     void Render();
+    // The dirt of the mall: per storey the cells holding litter (waiting or reserved by a cleaner), held at
+    // kDirtCountLimit, summed over every storey.
+    int32_t GetDirtSum() const;
     // Writes "<MAP>"; 0 (a failed write is kept by the file).
     int Save(CFerroxFile* file);
     // Reads "<MAP>" when the file has it; 0.

@@ -8,6 +8,7 @@
 #include "engine/object.h"
 #include "engine/scene_testing_local.h"
 #include "engine/tagtree.h"
+#include "game/statistics.h"
 #include "game/test_game_local.h"
 
 namespace {
@@ -206,6 +207,35 @@ TEST_F(Floors, DebrisOnCellNineShowsTheThirdObjectOnlyOnShownStoreys)
     floors.GoToFloor(1, nullptr);
     floors.Render();
     EXPECT_EQ(debris[3]->drawn.size(), 1u);
+}
+
+TEST_F(Floors, LitterOnAnyStoreyLowersTheRatingAndSweepingRestoresIt)
+{
+    CFloorManager floors;
+    LoadTiles(&floors, 2);
+    CFerroxBlockMesh* ground = Ground(&floors);
+    ASSERT_NE(ground, nullptr);
+    floors.AddFloor();
+    CStatistics stats;
+    stats.m_baseRating = 500;
+    stats.Update();
+    EXPECT_EQ(stats.m_rating, 500);
+
+    ground->OccupyCell(9);
+    ground->OccupyCell(10);
+    ground->GetUpper()->OccupyCell(10);
+    ground->GetBlock(10)->SetState(FERROX_BLOCK_RESERVED);  // a cleaner at work: still litter
+    EXPECT_EQ(floors.GetDirtSum(), 3);
+    stats.Update();
+    EXPECT_EQ(stats.m_dirtPenalty, 9);
+    EXPECT_EQ(stats.m_rating, 491);
+
+    for (int cell : {9, 10})
+        ground->VacateCell(cell);
+    ground->GetUpper()->VacateCell(10);
+    stats.Update();
+    EXPECT_EQ(stats.m_dirtPenalty, 0);
+    EXPECT_EQ(stats.m_rating, 500);
 }
 
 TEST_F(Floors, AMapOfThreeStoreysReadsIntoAFreshLevelAndWritesTheSame)

@@ -14,6 +14,7 @@
 #include "engine/level.h"
 #include "engine/locale.h"
 #include "engine/picker.h"
+#include "engine/random.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "game/buildings.h"
@@ -173,7 +174,7 @@ CGameShell* CGame::GetShell() const { return m_pShell ? m_pShell : &g_idleShell;
 int CGame::Create(HWND window, const char* name)
 {
     g_pGame = this;
-    std::srand(m_randomSeed ? m_randomSeed : static_cast<unsigned>(std::time(nullptr)));
+    FerroxSrand(m_randomSeed ? m_randomSeed : static_cast<uint32_t>(std::time(nullptr)));
     if (!CFerroxGame::Create(window, name))
         return 0;
     if (!m_pLocale) {

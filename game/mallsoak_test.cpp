@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/file.h"
+#include "engine/random.h"
 #include "game/aichar.h"
 #include "game/criminal.h"
 #include "game/mallsoak_test_local.h"
@@ -122,7 +123,7 @@ TEST_F(MallSoak, SameSeedSavesTheSameMall)
 {
     std::string saved[2];
     for (int run = 0; run < 2; run++) {
-        std::srand(kSoakSeed);
+        FerroxSrand(kSoakSeed);
         SoakClockNow() = 0.0;
         g_shopCounter = 0;   // shop numbers run on across games in one process
         OpenLevel();

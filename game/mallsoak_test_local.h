@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/character.h"
+#include "engine/random.h"
 #include "engine/techtree.h"
 #include "game/characters.h"
 #include "game/door.h"
@@ -50,7 +51,7 @@ protected:
     {
         SoakClockNow() = 0.0;
         FerroxCharacterSetClock(SoakClock);
-        std::srand(kSoakSeed);
+        FerroxSrand(kSoakSeed);
         CityLevelTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;

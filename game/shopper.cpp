@@ -12,6 +12,7 @@
 #include "engine/composite.h"
 #include "engine/convert.h"
 #include "engine/file.h"
+#include "engine/random.h"
 #include "game/building.h"
 #include "game/objectmgr.h"
 #include "game/shop.h"
@@ -133,7 +134,7 @@ CShopper::~CShopper()
 void CShopper::Setup(const FerroxObjectDescriptor* descriptor)
 {
     CAICharacter::Setup(descriptor);
-    SetAnimationTimer(static_cast<float>(std::rand() % kAnimationOffsets));
+    SetAnimationTimer(static_cast<float>(FerroxRand() % kAnimationOffsets));
     ApplyTints();
     if (m_pModel) {
         m_pModel->ShowPartVariant(kBagsPart, kRenderMask, kBagsHidden);
@@ -151,14 +152,14 @@ void CShopper::Setup(const FerroxObjectDescriptor* descriptor)
         }
     }
     const int spread = m_record.age < kYoungAge ? kYoungSpread : kAdultSpread;
-    m_record.age = static_cast<uint16_t>(m_record.age + std::rand() % spread);
+    m_record.age = static_cast<uint16_t>(m_record.age + FerroxRand() % spread);
     m_record.S = m_record.E = m_record.B = kNeedFull;
     m_record.H = kPatienceFull;
     m_record.reserved = 0;
     m_record.visits = 0;
-    m_record.M = static_cast<uint16_t>(std::rand() % kMoneyRange + kMoneyBase);
-    m_record.starSign = static_cast<uint16_t>(std::rand() % kStarSigns);
-    m_record.arrival = static_cast<uint16_t>(std::rand() % kArrivalModes);
+    m_record.M = static_cast<uint16_t>(FerroxRand() % kMoneyRange + kMoneyBase);
+    m_record.starSign = static_cast<uint16_t>(FerroxRand() % kStarSigns);
+    m_record.arrival = static_cast<uint16_t>(FerroxRand() % kArrivalModes);
     CStatistics* stats = Statistics();
     if (!stats || m_registered)
         return;
@@ -258,7 +259,7 @@ int CShopper::ChooseTarget()
         uint16_t* need = GetMostPressingNeed();
         if (!need) {
             m_plan = SHOPPER_PLAN_WEIGH_SHOPS;
-        } else if (*need > kRestlessNeed && std::rand() % kRestlessChance == 0) {
+        } else if (*need > kRestlessNeed && FerroxRand() % kRestlessChance == 0) {
             m_plan = SHOPPER_PLAN_STAIRS;
         } else if (need == &m_record.S) {
             m_plan = SHOPPER_PLAN_WEIGH_SHOPS;
@@ -294,7 +295,7 @@ int CShopper::ChooseTarget()
         LoseFromPatience(kPatienceBigLoss * m_record.rateH);
         static const int32_t kPlans[] = {SHOPPER_PLAN_KIND_3, SHOPPER_PLAN_KIND_2, SHOPPER_PLAN_KIND_6,
                                          SHOPPER_PLAN_MONEY};
-        const int choice = std::rand() % kImpatientChoices;
+        const int choice = FerroxRand() % kImpatientChoices;
         if (choice < static_cast<int>(sizeof kPlans / sizeof kPlans[0])) {
             m_plan = kPlans[choice];
             return 0;
@@ -328,7 +329,7 @@ int CShopper::WeighShops()
             shop->GetPrice() > m_record.M)
             continue;
         qualified = true;
-        int d = 1 - std::rand() % 3;
+        int d = 1 - FerroxRand() % 3;
         const int appeal = shop->GetAppeal(m_record.age, static_cast<int16_t>(m_record.G));
         if (appeal + d > kAppealMax)
             d -= 1;
@@ -348,7 +349,7 @@ int CShopper::WeighShops()
 int CShopper::ChooseShop()
 {
     if (!m_candidates.empty() && m_candidateWeight > 0) {
-        const int wanted = std::rand() % m_candidateWeight + 1;
+        const int wanted = FerroxRand() % m_candidateWeight + 1;
         int sum = 0;
         for (const ShopperCandidate& candidate : m_candidates) {
             sum += candidate.weight;
@@ -360,7 +361,7 @@ int CShopper::ChooseShop()
             return 1;
         }
     }
-    m_plan = (std::rand() & 1) ? SHOPPER_PLAN_STAIRS : SHOPPER_PLAN_IMPATIENT;
+    m_plan = (FerroxRand() & 1) ? SHOPPER_PLAN_STAIRS : SHOPPER_PLAN_IMPATIENT;
     return 0;
 }
 
@@ -382,10 +383,10 @@ int CShopper::SeekFacility(int32_t kind, int32_t patienceCost)
     if (!m_choiceFlag)
         return 1;
     LoseFromPatience(patienceCost);
-    if ((std::rand() & 1) == 0)
+    if ((FerroxRand() & 1) == 0)
         m_plan = SHOPPER_PLAN_WEIGH_SHOPS;
     else
-        m_plan = (std::rand() & 1) ? SHOPPER_PLAN_STAIRS : SHOPPER_PLAN_IMPATIENT;
+        m_plan = (FerroxRand() & 1) ? SHOPPER_PLAN_STAIRS : SHOPPER_PLAN_IMPATIENT;
     return 0;
 }
 
@@ -406,7 +407,7 @@ int CShopper::SeekStairs()
     if (!m_choiceFlag)
         return 1;
     LoseFromPatience(m_record.rateH);
-    m_plan = (std::rand() & 1) ? SHOPPER_PLAN_IMPATIENT : SHOPPER_PLAN_WEIGH_SHOPS;
+    m_plan = (FerroxRand() & 1) ? SHOPPER_PLAN_IMPATIENT : SHOPPER_PLAN_WEIGH_SHOPS;
     return 0;
 }
 
@@ -505,9 +506,9 @@ void CShopper::SetupAppearance()
     constexpr int kColourRange = 256;
     for (const char* part : kClothes) {
         FerroxTintRecord record = {part, {0, 0, 0, 255}};
-        record.colour.red = static_cast<uint8_t>(std::rand() % kColourRange);
-        record.colour.green = static_cast<uint8_t>(std::rand() % kColourRange);
-        record.colour.blue = static_cast<uint8_t>(std::rand() % kColourRange);
+        record.colour.red = static_cast<uint8_t>(FerroxRand() % kColourRange);
+        record.colour.green = static_cast<uint8_t>(FerroxRand() % kColourRange);
+        record.colour.blue = static_cast<uint8_t>(FerroxRand() % kColourRange);
         m_tints.push_back(record);
         m_tintCount++;
     }

@@ -7,6 +7,7 @@
 
 #include "engine/blockmesh.h"
 #include "engine/composite.h"
+#include "engine/random.h"
 #include "engine/spline.h"
 #include "game/criminal.h"
 #include "game/floors.h"
@@ -103,7 +104,7 @@ CSpawnPoint* CSpawner::PickSpawnPoint(int flag, int)
 {
     if (flag != 0 || m_spawnPoints.empty())
         return nullptr;
-    return m_spawnPoints[static_cast<size_t>(std::rand()) % m_spawnPoints.size()];
+    return m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()];
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -151,8 +152,8 @@ void CSpawner::SpawnWave()
     if (present >= limit)
         return;
     const int rating = stats->m_rating;
-    if (std::rand() % kShopperDraw < rating + kRatingOffset && m_totalWeight > 0) {
-        const int wanted = std::rand() % m_totalWeight + 1;
+    if (FerroxRand() % kShopperDraw < rating + kRatingOffset && m_totalWeight > 0) {
+        const int wanted = FerroxRand() % m_totalWeight + 1;
         int sum = 0;
         for (const CShopperCategory& record : m_shopperCategories) {
             sum += record.weight;
@@ -160,15 +161,15 @@ void CSpawner::SpawnWave()
                 continue;
             // An empty category brings no one.
             if (record.templateCount > 0 && record.category) {
-                const int16_t index = static_cast<int16_t>(std::rand() % record.templateCount);
+                const int16_t index = static_cast<int16_t>(FerroxRand() % record.templateCount);
                 SpawnShopper(record.category->name.c_str(), index, kSpawnFloorId);
             }
             break;
         }
     }
-    if (std::rand() % kCriminalWaveChance != 0)
+    if (FerroxRand() % kCriminalWaveChance != 0)
         return;
-    const int draw = std::rand() % kCriminalDraw;
+    const int draw = FerroxRand() % kCriminalDraw;
     if (draw > rating + kRatingOffset && static_cast<int>(stats->m_criminalsPresent) < static_cast<int>(present))
         SpawnCriminal();
 }
@@ -205,7 +206,7 @@ CShopper* CSpawner::SpawnShopper(const char* name, int16_t index, uint16_t floor
     descriptor.floorObject = floor;
     CShopper* shopper = dynamic_cast<CShopper*>(manager->CreateObject(factory, &descriptor));
     if (shopper)
-        Place(shopper, m_spawnPoints[static_cast<size_t>(std::rand()) % m_spawnPoints.size()]);
+        Place(shopper, m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()]);
     return shopper;
 }
 
@@ -217,7 +218,7 @@ CCriminal* CSpawner::SpawnCriminal()
     CFerroxObjectFactory* factory = manager->FindFactory(kCriminalFactoryText, m_pWorld);
     CFerroxBlockMesh* floor = m_pFloorManager ? m_pFloorManager->FindBaseFloor(kSpawnFloorId) : nullptr;
     CFerroxAssetSet* assetSet =
-        manager->FindTemplate(kCriminalCategory, static_cast<uint16_t>(std::rand() % kCriminalTemplates));
+        manager->FindTemplate(kCriminalCategory, static_cast<uint16_t>(FerroxRand() % kCriminalTemplates));
     if (!factory || !floor || !assetSet)
         return nullptr;
     FerroxObjectDescriptor descriptor = {};
@@ -227,7 +228,7 @@ CCriminal* CSpawner::SpawnCriminal()
     CCriminal* criminal = dynamic_cast<CCriminal*>(manager->CreateObject(factory, &descriptor));
     if (!criminal)
         return nullptr;
-    Place(criminal, m_spawnPoints[static_cast<size_t>(std::rand()) % m_spawnPoints.size()]);
+    Place(criminal, m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()]);
     if (g_pGame) {
         g_pGame->QueueMessage(kMessageCriminal);
         g_pGame->PlaySample(kCriminalSample, kFullVolume);

@@ -12,6 +12,7 @@
 #include "engine/blockgrid.h"
 #include "engine/convert.h"
 #include "engine/file.h"
+#include "engine/random.h"
 #include "game/building.h"
 #include "game/criminal.h"
 #include "game/factories.h"
@@ -102,7 +103,7 @@ void CStaff::Init()
     CAICharacter::Init();
     m_hired = 0;
     m_moving = 0;
-    m_record = StaffRecord{0, 0, 0, 0, 0, this};
+    m_record = StaffRecord{0, 0, 0, kDefaultWage, 0, this};
     m_workTimer = kDefaultWorkTime;
     m_workTime = kDefaultWorkTime;
     m_postCell = -1;
@@ -140,7 +141,7 @@ void CStaff::Unregister()
 void CStaff::Setup(const FerroxObjectDescriptor* descriptor)
 {
     CAICharacter::Setup(descriptor);
-    SetAnimationTimer(static_cast<float>(std::rand() % kAnimationOffsets));
+    SetAnimationTimer(static_cast<float>(FerroxRand() % kAnimationOffsets));
     ApplyTints();
     PlayAnimation(kWorkAnimation, 1, 0.0f);
     m_record.owner = this;
@@ -252,7 +253,7 @@ void CStaff::UpdateAI(float dt)
 
 int CStaff::ChooseTarget()
 {
-    if (std::rand() % kPostChance == 0) {
+    if (FerroxRand() % kPostChance == 0) {
         if (m_pGrid && m_postCell != m_currentCell && m_pGrid->IsValidCell(m_postCell, 0) &&
             m_pGrid->GetBlock(m_postCell)->IsWalkable()) {
             m_targetCell = m_postCell;
@@ -358,26 +359,25 @@ int CCleaner::FindLitter(int start, int maximumLeg)
         return -1;
     const int rows = m_pGrid->GetRows();
     const int columns = m_pGrid->GetColumns();
-    // Legs beyond twice the longer side visit nothing new.
+    // Legs beyond twice the longer side visit nothing new: the square then holds the whole grid.
     const int reach = 2 * (rows > columns ? rows : columns) + 1;
     const int longest = maximumLeg < reach ? maximumLeg : reach;
     int x = m_pGrid->GetCellColumn(start, 1);
     int y = m_pGrid->GetCellRow(start, 1);
-    int direction = std::rand() % kDirections;
+    int direction = FerroxRand() % kDirections;
     const int stepX[kDirections] = {1, 0, -1, 0};
     const int stepY[kDirections] = {0, 1, 0, -1};
     for (int leg = 1; leg <= longest; leg++) {
         const int repeats = leg == longest ? kLastLegRepeats : kLegRepeats;
         for (int r = 0; r < repeats; r++) {
             for (int step = 0; step < leg; step++) {
-                // The move is confined by the visited cell's own row and column.
-                const int nx = x + stepX[direction];
-                const int ny = y + stepY[direction];
-                const int cell = m_pGrid->GetCellIndex(nx, ny, 1);
+                // The spiral runs on past the grid's edges and looks only at the cells inside, so it covers the
+                // same square around the start whichever way it turns first.
+                x += stepX[direction];
+                y += stepY[direction];
+                const int cell = m_pGrid->GetCellIndex(x, y, 1);
                 if (cell < 0)
                     continue;
-                x = nx;
-                y = ny;
                 if (!m_pGrid->IsValidCell(cell, 0))
                     continue;
                 CFerroxBlock* block = m_pGrid->GetBlock(cell);
@@ -402,7 +402,7 @@ int CCleaner::ChooseTarget()
         return 1;
     }
     // Nothing found: pause and decide again, or wander.
-    if (std::rand() % 2 == 0) {
+    if (FerroxRand() % 2 == 0) {
         m_targetCell = -1;
         return 1;
     }

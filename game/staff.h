@@ -28,6 +28,8 @@ struct StaffRecord {
 constexpr uint16_t kNoGrade = 0xFFFF;
 // Wage added per grade each day.
 constexpr uint32_t kWagePerGrade = 50;
+// Wage of a member until its template gives one.
+constexpr uint16_t kDefaultWage = 100;
 // Seconds one job lasts at grade 0 unless the template says otherwise.
 constexpr float kDefaultWorkTime = 10.0f;
 // Per-category levels of the trades in the statistics' counters.

@@ -98,8 +98,10 @@ TEST_F(StaffTest, HireTakesTemplateAndTradeLevel)
     auto* engineer = Hired<CMaintenance>(Cell(6, 6));
     EXPECT_EQ(2, engineer->GetRecord().grade);
     auto* gardener = Make<CMaintenance>(Cell(7, 7));
+    EXPECT_EQ(kDefaultWage, gardener->GetRecord().wage) << "before hiring";
     gardener->m_gardener = 1;
     gardener->Hire(nullptr);
+    EXPECT_EQ(kDefaultWage, gardener->GetRecord().wage) << "a template without a wage keeps the default";
     EXPECT_EQ(3, gardener->GetRecord().grade);
     gardener->SetGrade(9, 0);
     EXPECT_EQ(3, gardener->GetRecord().grade) << "an engineers' level is not a gardener's";
@@ -196,9 +198,15 @@ TEST_F(StaffTest, FindLitter)
     EXPECT_EQ(-1, cleaner->FindLitter(Cell(5, 5), 2)) << "out of reach";
     ground.GetBlock(Cell(5, 8))->SetState(FERROX_BLOCK_RESERVED);
     EXPECT_EQ(-1, cleaner->FindLitter(Cell(5, 5), 10)) << "reserved by another cleaner";
+    // Within reach the litter is found from anywhere, whichever way the spiral starts (seeds 3, 1, 5 and 4
+    // start it in directions 0 to 3).
     ground.OccupyCell(Cell(14, 1));
-    for (int start : {Cell(1, 14), Cell(0, 0), Cell(15, 15), Cell(14, 2)})
-        EXPECT_EQ(Cell(14, 1), cleaner->FindLitter(start, 40)) << start;
+    for (uint32_t seed : {3u, 1u, 5u, 4u}) {
+        for (int start : {Cell(1, 14), Cell(0, 0), Cell(15, 15), Cell(14, 2)}) {
+            FerroxSrand(seed);
+            EXPECT_EQ(Cell(14, 1), cleaner->FindLitter(start, 40)) << start << " seed " << seed;
+        }
+    }
     // Cells at the start of the next rows are not neighbours of a row's end.
     ground.VacateCell(Cell(14, 1));
     for (int row = 2; row < 10; row++)

@@ -12,6 +12,7 @@
 #include "engine/file.h"
 #include "engine/random.h"
 #include "engine/techtree.h"
+#include "game/floors.h"
 #include "game/game.h"
 
 namespace {
@@ -211,6 +212,12 @@ int32_t CStatistics::GetBalance() const
 
 // --- The reckoning -------------------------------------------------------------------------------------------
 
+int32_t CStatistics::FloorDirtSum()
+{
+    const CFloorManager* floors = CFloorManager::GetInstance();
+    return floors ? floors->GetDirtSum() : 0;
+}
+
 void CStatistics::Update()
 {
     // In 32 bits, held at the 16-bit limits: a large dirt count must lower the rating, never wrap and raise it.
@@ -299,14 +306,12 @@ void CStatistics::ReckonTwelfthDay(uint16_t day)
 
 namespace {
 
-// Reads the next line as a number of the field's type; a line that is not one gives 0.
-template <typename T> T ReadNumber(CFerroxFile* file)
+// Reads the next line as a number of the field's type; a line that is not one leaves the field as it was.
+template <typename T> void ReadNumber(CFerroxFile* file, T& field)
 {
     std::string line;
     file->ReadLine(line);
-    T value = 0;
-    FromString<T>(line, value);
-    return value;
+    FromString<T>(line, field);
 }
 
 template <typename T> void WriteNumber(CFerroxFile* file, T value)
@@ -330,16 +335,16 @@ int CStatistics::Load(CFerroxTagFile* file)
     for (uint32_t* account : accounts) {
         if (file->IsEof())
             return 0;
-        *account = ReadNumber<unsigned int>(file);
+        ReadNumber<unsigned int>(file, *account);
     }
     for (uint16_t* count : counts) {
         if (file->IsEof())
             return 0;
-        *count = ReadNumber<unsigned short>(file);
+        ReadNumber<unsigned short>(file, *count);
     }
     if (file->IsEof())
         return 0;
-    read.m_takings = ReadNumber<unsigned int>(file);
+    ReadNumber<unsigned int>(file, read.m_takings);
     if (file->IsEof())
         return 0;
     read.m_categories.clear();

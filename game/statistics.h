@@ -52,8 +52,8 @@ public:
     virtual void ClearCategories() { m_categories.clear(); }
     // Every figure to its default, and one counter per category of the game's technology tree.
     virtual void Init();
-    // Summed 16-bit dirt counts of the floors; 0 until the floor manager keeps dirt.
-    virtual int32_t FloorDirtSum() { return 0; }
+    // Summed 16-bit dirt counts of the floor manager's storeys; 0 without a floor manager.
+    virtual int32_t FloorDirtSum();
 
     void AddShopper(ShopperRecord* shopper);
     void RemoveShopper(ShopperRecord* shopper);

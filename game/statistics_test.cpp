@@ -166,6 +166,27 @@ TEST_F(Statistics, TwelfthDayPlaysTheYearSampleAndDrawsTheBonus)
     EXPECT_TRUE(notices.samples.empty());
 }
 
+TEST_F(Statistics, TheGameSeedsTheYearlyDrawsWhenItIsCreated)
+{
+    // Bonus unit 1000 at rating 1000: each year draws r2 mod 11 + 1, from the engine's generator.
+    auto years = [this](uint32_t seed) {
+        FerroxRand();  // the state the last game left the generator in must not count
+        game->SetRandomSeed(seed);
+        game->Create(nullptr, "mall");  // seeds first; without a window it goes no further
+        std::vector<uint16_t> draws;
+        for (uint16_t year = 1; year <= 8; year++) {
+            stats.m_baseRating = 1000;
+            EndDay(static_cast<uint16_t>(year * 12));
+            stats.Update();
+            draws.push_back(stats.m_bonusCount);
+        }
+        return draws;
+    };
+    const std::vector<uint16_t> first = years(kSeed);
+    EXPECT_EQ(first, years(kSeed));
+    EXPECT_NE(first, years(kSeed + 1000));
+}
+
 TEST_F(Statistics, BonusUnitsBelowAThousandTakeNothingFromTheDraw)
 {
     // b = 0: the r1 term counts 0, so the draw is r2 mod k + 1.
@@ -311,10 +332,16 @@ TEST_F(Statistics, MissingCutShortOrShortSections)
     EXPECT_EQ(77u, stats.m_interest);
     EXPECT_EQ(100000u, stats.m_startingFunds);
 
-    // A short counter line is padded with 0, so every category keeps a counter; a bad number reads 0.
-    ASSERT_EQ(1, LoadFrom(stats, "<STATISTICS>\n1\n2\n3\n4\n5\n6\n7\nlots\n9\n10\n11\n12\n13\n14\n15\n16\n3,x\n"));
+    // A short counter line is padded with 0, so every category keeps a counter; a line that is no number
+    // leaves its field as it was.
+    stats.m_staffWages = 55;
+    stats.m_bonusUnit = 1500;
+    ASSERT_EQ(1, LoadFrom(stats, "<STATISTICS>\n1\n2\n3\n4\nwages\n6\n7\nlots\n9\n10\n?\n12\n13\n14\n15\n16\n3,x\n"));
     EXPECT_EQ(1u, stats.m_startingFunds);
-    EXPECT_EQ(0u, stats.m_interest);
+    EXPECT_EQ(55u, stats.m_staffWages);
+    EXPECT_EQ(77u, stats.m_interest);
+    EXPECT_EQ(1500u, stats.m_bonusUnit);
+    EXPECT_EQ(12u, stats.m_baseCharge);
     EXPECT_EQ(16u, stats.m_takings);
     EXPECT_EQ((std::vector<uint16_t>{3, 0, 0, 0}), stats.m_categories);
     // A longer line keeps every counter it holds.

@@ -7,7 +7,9 @@
 
 #include "engine/app.h"
 #include "engine/app_local.h"
+#include "engine/character.h"
 #include "game/game.h"
+#include "game/sound.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/playthrough.h"
@@ -22,11 +24,13 @@ struct Options {
     int stepMilliseconds = 0;  // a fixed frame time in place of the clock
     std::string playThrough;   // folder of the scripted play-through's screenshots
     bool quitInLevel = false;  // the play-through quits with the level running
+    int seed = 0;              // the random generator's seed; 0: the clock's, or the play-through's own
 };
 Options g_options;
 
 constexpr long kMaxFrames = 1000000;
 constexpr long kMaxStepMilliseconds = 1000;
+constexpr long kMaxSeed = 0x7FFFFFFF;
 constexpr LONGLONG kMillisecondsPerSecond = 1000;
 LONGLONG g_fakeClock = 0;
 constexpr int kPlayThroughStepMilliseconds = 50;
@@ -59,6 +63,13 @@ BOOL FixedStepCounter(LARGE_INTEGER* counter)
     g_fakeClock += g_options.stepMilliseconds;
     counter->QuadPart = g_fakeClock;
     return TRUE;
+}
+
+// The characters' path searches measure their time budget on the fixed clock too, which stands still within
+// a frame: a search then never depends on how fast the machine runs it.
+double FixedStepSeconds()
+{
+    return static_cast<double>(g_fakeClock) / static_cast<double>(kMillisecondsPerSecond);
 }
 
 bool ParseNumber(const char* text, long limit, int* out)
@@ -118,7 +129,9 @@ CFerroxGame* GameInstance(CFerroxGame** out)
     if (fresh) {
         g_shell.Install();
         game->SetShell(&g_shell);
-        if (g_pPlayThrough)
+        if (g_options.seed)
+            game->SetRandomSeed(static_cast<unsigned>(g_options.seed));
+        else if (g_pPlayThrough)
             game->SetRandomSeed(kPlayThroughSeed);
     }
     return game;
@@ -144,6 +157,9 @@ bool ParseOptions(int argc, char** argv)
             g_options.quitInLevel = arg == "--play-through-quit";
         } else if (arg == "--step-ms" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
+                return false;
+        } else if (arg == "--seed" && i + 1 < argc) {
+            if (!ParseNumber(argv[++i], kMaxSeed, &g_options.seed))
                 return false;
         } else if (arg == "--screenshot" && i + 1 < argc) {
             g_options.screenshot = argv[++i];
@@ -183,7 +199,8 @@ int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
         std::fprintf(
-            stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through[-quit] FOLDER]\n");
+            stderr,
+            "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N] [--play-through[-quit] FOLDER]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
@@ -207,6 +224,10 @@ int main(int argc, char** argv)
     if (g_options.stepMilliseconds) {
         FerroxGetAppPlatform().queryPerformanceFrequency = FixedStepFrequency;
         FerroxGetAppPlatform().queryPerformanceCounter = FixedStepCounter;
+        FerroxCharacterSetClock(FixedStepSeconds);
+        // The music plays on the wall clock: choosing its next track from the game's generator would make the
+        // run's draws depend on it, so a run on the fixed clock keeps its track.
+        CSoundManager::s_shuffleOff = 1;
     }
     const int result = WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
     g_pPlayThrough = nullptr;

@@ -3,8 +3,9 @@
 # headless on a fixed 0.05 s clock, and checks the exit code, the screenshot folder the program made, the three
 # screenshots at a few pixels and, in the full run, the two saves the options panel wrote (run1, and run2 after
 # loading run1).
-# Arguments: mkcontent, mall, the content texts folder, then --play-through or --play-through-quit (the
-# program quits with the level still running).
+# Arguments: mkcontent, mall, the content texts folder, then --play-through, --play-through-quit (the
+# program quits with the level running) or --repeat (the full run twice on copies of the content, with one
+# seed: the saves of the two runs must be equal byte for byte).
 set -euo pipefail
 mkcontent=$1
 mall=$2
@@ -18,16 +19,6 @@ MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkconte
   cat "$root/mkcontent.log"
   exit 1
 }
-# The folder of the screenshots does not exist yet: the program makes it.
-shots="$root/shots/run"
-cd "$root/content"
-"$mall" "$mode" "$shots"
-for shot in menu city level; do
-  if [ ! -s "$shots/$shot.bmp" ]; then
-    echo "play-through: $shot.bmp was not written"
-    exit 1
-  fi
-done
 
 # Blue, green and red of a pixel (x, y from the top left) of a BMP with 24 bits a pixel.
 pixel() {
@@ -48,19 +39,48 @@ check() {
     exit 1
   fi
 }
-check menu "the main menu's London button" "$(pixel "$shots/menu.bmp" 400 175)" "$(pixel "$shots/menu.bmp" 200 175)"
-check city "London's view beside its panel" "$(pixel "$shots/city.bmp" 200 20)" "$(pixel "$shots/city.bmp" 700 20)"
-read -r blue _ red <<<"$(pixel "$shots/city.bmp" 200 20)"
-if [ "$blue" -le "$red" ]; then
-  echo "play-through: city.bmp has no sky in London's view"
-  exit 1
-fi
-check level "the level's world" "$(pixel "$shots/level.bmp" 400 20)" "$(pixel "$shots/level.bmp" 400 420)"
-if [ "$mode" = --play-through ]; then
-  for save in run1 run2; do
-    if [ ! -s "$root/content/maps/$save.fds" ]; then
-      echo "play-through: maps/$save.fds was not written"
+
+# One run in a content folder, with the mode and any further options. Its screenshots go to a folder beside it
+# that does not exist yet: the program makes it.
+play() {
+  local content=$1 how=$2
+  local shots="$content.shots/run"
+  (cd "$content" && "$mall" "${@:3}" "$how" "$shots")
+  for shot in menu city level; do
+    if [ ! -s "$shots/$shot.bmp" ]; then
+      echo "play-through: $shot.bmp was not written"
       exit 1
     fi
   done
+  check menu "the main menu's London button" "$(pixel "$shots/menu.bmp" 400 175)" "$(pixel "$shots/menu.bmp" 200 175)"
+  check city "London's view beside its panel" "$(pixel "$shots/city.bmp" 200 20)" "$(pixel "$shots/city.bmp" 700 20)"
+  local blue red
+  read -r blue _ red <<<"$(pixel "$shots/city.bmp" 200 20)"
+  if [ "$blue" -le "$red" ]; then
+    echo "play-through: city.bmp has no sky in London's view"
+    exit 1
+  fi
+  check level "the level's world" "$(pixel "$shots/level.bmp" 400 20)" "$(pixel "$shots/level.bmp" 400 420)"
+  if [ "$how" = --play-through ]; then
+    for save in run1 run2; do
+      if [ ! -s "$content/maps/$save.fds" ]; then
+        echo "play-through: maps/$save.fds was not written"
+        exit 1
+      fi
+    done
+  fi
+}
+
+if [ "$mode" != --repeat ]; then
+  play "$root/content" "$mode"
+  exit 0
 fi
+cp -a "$root/content" "$root/again"
+play "$root/content" --play-through --seed 777
+play "$root/again" --play-through --seed 777
+for save in run0 run1 run2; do
+  if ! cmp "$root/content/maps/$save.fds" "$root/again/maps/$save.fds"; then
+    echo "play-through: maps/$save.fds differs between two runs with one seed"
+    exit 1
+  fi
+done

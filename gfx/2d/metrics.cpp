@@ -2,8 +2,8 @@
 //
 // Sections: line and character sources; glyph codes and maps; METRICS1; METRICS2; METRICS3; entry points.
 // Every count and size comes from the file, so each is checked before it is used: codes must lie in
-// 0..0xFFFF, glyph cells must be taller than 3 pixels (METRICS2 also wider), rectangles must not be
-// inverted, and outline coordinates must be finite and moderate. Glyph records grow 32 at a time as
+// 0..0xFFFF, baseline lines must hold a number, METRICS2 cells must be taller than 3 pixels and at least 3 wide,
+// rectangles must not be inverted, and outline coordinates must be finite and moderate. Glyph records grow 32 at a time as
 // lines arrive, so memory follows the bytes read; the extended map is bounded by the code range.
 #include <cmath>
 #include <cstdarg>
@@ -21,12 +21,13 @@ namespace {
 
 constexpr GxInt32 kLineBytes = 255;  // longest line the reader hands out, without its NUL
 constexpr GxUInt32 kReadChunk = 512;
-constexpr GxInt32 kMinCellPixels = 4;  // a cell keeps 3 pixels of frame, so it needs more than that
+constexpr GxInt32 kCellFrame = 3;
+constexpr GxInt32 kMinCellHeight = kCellFrame + 1;  // the height divides every advance, so it needs a pixel of ink
+constexpr GxInt32 kMinCellWidth = kCellFrame;       // a cell of frame alone is a glyph of advance 0
 constexpr GxInt32 kMaxUtf8Followers = 5;
 constexpr GxReal kMaxOutlineCoordinate = 1.0e6f;
 constexpr GxReal kTexelCentre = 0.5f;
 constexpr GxReal kCellInset = 2.5f;  // METRICS2: the cell's first drawn texel after its frame
-constexpr GxInt32 kCellFrame = 3;
 
 // ---- line and character sources ----
 
@@ -237,6 +238,13 @@ int Scan(const GxChar* line, const GxChar* format, ...)
     return n;
 }
 
+// A line that must hold a number (a baseline); false when it is missing or holds none.
+bool ReadNumberLine(Reader* r, GxInt32* value)
+{
+    GxChar line[kLineBytes + 1];
+    return r->lines.Read(line) && Scan(line, "%d", value) == 1;
+}
+
 // Bitmap readers read their pages from the font path into the font dictionary.
 struct PageScope {
     GxTexDictionary* previous;
@@ -295,10 +303,9 @@ bool ReadMetrics1(Reader* r)
     const GxReal rw = static_cast<GxReal>(raster->width);
     const GxReal rh = static_cast<GxReal>(raster->height);
     GxInt32 baseline = 0;
-    if (!r->lines.Read(line)) {
+    if (!ReadNumberLine(r, &baseline)) {
         return false;
     }
-    Scan(line, "%d", &baseline);
     GxInt32 cellHeight = 0;
     while (r->lines.Read(line)) {
         GxInt32 code, left, top, right, bottom;
@@ -371,7 +378,7 @@ bool ReadCells(Reader* r, TextBytes* text, const GxImage* image, GxInt32 page)
             break;
         }
     }
-    if (h < kMinCellPixels) {
+    if (h < kMinCellHeight) {
         return false;
     }
     for (GxInt32 y0 = 0; y0 < rh; y0 += h) {
@@ -383,7 +390,7 @@ bool ReadCells(Reader* r, TextBytes* text, const GxImage* image, GxInt32 page)
             if (x - last == 1) {
                 break;
             }
-            if (x - last < kMinCellPixels) {
+            if (x - last < kMinCellWidth) {
                 return false;
             }
             const GxInt32 code = DecodeUtf8([text] { return text->Next(); });
@@ -428,10 +435,9 @@ bool ReadMetrics2(Reader* r)
             return page > 0;
         }
         GxInt32 baseline = 0;
-        if (!r->lines.Read(line)) {
+        if (!ReadNumberLine(r, &baseline)) {
             return false;
         }
-        Scan(line, "%d", &baseline);
         GxTexture* texture = GxTextureRead(name, names == 2 ? mask : nullptr);
         if (!texture) {
             return false;
@@ -524,8 +530,10 @@ bool ReadMetrics3(Reader* r)
     bool ok = true;
     while (ok && r->lines.Read(line)) {
         if (!open) {
+            // The character starts at the second byte; a line without one reads as code 0, which opens nothing.
             GxInt32 at = 1;
-            const GxInt32 code = line[0] == '\0' ? -1 : DecodeUtf8([&line, &at]() -> GxInt32 {
+            const bool blank = line[1] == '\0' || line[1] == '\n';
+            const GxInt32 code = blank ? 0 : DecodeUtf8([&line, &at]() -> GxInt32 {
                 const GxUInt8 b = static_cast<GxUInt8>(line[at]);
                 if (b == '\0' || b == '\n') {
                     return -1;

@@ -151,10 +151,39 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
     Gx2DFontDestroy(font);
     ExpectCutsRefused("METRICS2\ncells\n10\nAB\n\xC3\xA9\n", false);
 
-    // Cells of 3 pixels or less, and characters that are no UTF-8, are refused.
+    // Cells 3 pixels high or less, and characters that are no UTF-8, are refused.
     AddCellPage("flat", 3);
     EXPECT_EQ(Read("METRICS2\nflat\n2\nAB\nC\n"), nullptr);
     EXPECT_EQ(Read("METRICS2\ncells\n10\nA\xFF" "B\n"), nullptr);
+}
+
+TEST_F(Metrics2D, Metrics2CellOfFrameAloneIsAGlyphOfNoWidthAndNarrowerOnesAreRefused)
+{
+    // Row 0: cells from 0 to 10 and from 10 to `end`, then the band ends; the second band is empty.
+    auto page = [this](const char* name, GxInt32 end) {
+        std::vector<GxUInt32> pixels(64 * 32, kInk);
+        auto at = [&](GxInt32 x, GxInt32 y) -> GxUInt32& { return pixels[static_cast<size_t>(y * 64 + x)]; };
+        at(0, 0) = at(0, 16) = at(1, 16) = kSentinel;
+        at(10, 0) = at(end, 0) = at(end + 1, 0) = kSentinel;
+        AddPage(name, 64, 32, pixels);
+    };
+    page("thin", 13);
+    Gx2DFont* font = Read("METRICS2\nthin\n10\nAB\n");
+    ASSERT_NE(font, nullptr);
+    ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, 0.0f);
+    Gx2DFontDestroy(font);
+    page("thinner", 12);
+    EXPECT_EQ(Read("METRICS2\nthinner\n10\nAB\n"), nullptr);
+}
+
+TEST_F(Metrics2D, BaselineLinesWithoutANumberAreRefused)
+{
+    AddCellPage("cells", 16);
+    EXPECT_EQ(Read("METRICS1\npage1\ntwelve\n65 0 0 8 16\n"), nullptr);
+    EXPECT_EQ(Read("METRICS1\npage1\n\n65 0 0 8 16\n"), nullptr);
+    EXPECT_EQ(Read("METRICS2\ncells\nten\nAB\n\xC3\xA9\n"), nullptr);
+    EXPECT_EQ(Read("METRICS2\ncells\n\nAB\n\xC3\xA9\n"), nullptr);
 }
 
 TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
@@ -175,6 +204,16 @@ TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
     ASSERT_NE(smile, nullptr);
     EXPECT_FALSE(smile->path->flat);
     Gx2DFontDestroy(font);
+
+    // A character line without a second byte reads as code 0 and opens nothing: the next line is a character line.
+    for (const char* line : {"\n", "X\n"}) {
+        font = Read(std::string("METRICS3\nname\n") + line + " B\nbegin\nmoveto 0.3 0\nend\n" + line);
+        ASSERT_NE(font, nullptr) << line;
+        EXPECT_EQ(font->numGlyphs, 1);
+        ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
+        EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, 0.3f);
+        Gx2DFontDestroy(font);
+    }
 }
 
 TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)

@@ -7,6 +7,7 @@
 #include "engine/asset.h"
 #include "engine/dynobject.h"
 #include "engine/level.h"
+#include "engine/random.h"
 #include "game/spawner.h"
 #include "ui/game/management_local.h"
 
@@ -115,7 +116,7 @@ void CStaffHirePanel::HireStaff(uint16_t row)
         return;
     HireEntry* entry = m_entries[row];
     // A job with only one template hires that one.
-    CFerroxAssetSet* chosen = (std::rand() & 1) ? entry->templateA : entry->templateB;
+    CFerroxAssetSet* chosen = (FerroxRand() & 1) ? entry->templateA : entry->templateB;
     if (!chosen)
         chosen = entry->templateA ? entry->templateA : entry->templateB;
     CSpawner* spawner = CSpawner::GetInstance();

@@ -433,8 +433,9 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
             const std::string name = folder + file;
             FerroxWidgetRecord button = {};
             button.name = name.c_str();
+            // A button stands at its colour's first pixel: the top row of the block, counted bottom-up.
             button.x = static_cast<float>(blocks[k].column);
-            button.y = static_cast<float>(blocks[k].bottom);
+            button.y = static_cast<float>(blocks[k].bottom + blocks[k].height);
             button.scaled = scaled;
             auto* image = new CFerroxImage();
             image->Configure(&button);

@@ -58,7 +58,8 @@ TEST_F(CanvasTest, BuildPlacesButtonsInPaletteOrderAndHotSpotsInclusive)
     UiPicture place = UiMap(200, 100, 3);
     place.Block(10, 20, 1, 1, UiPaletteColour(0));
     place.Block(50, 30, 1, 1, UiPaletteColour(1));
-    place.Block(90, 40, 1, 1, UiPaletteColour(2));
+    // A block taller than a pixel places its button at its first pixel, the block's top row.
+    place.Block(90, 36, 2, 5, UiPaletteColour(2));
     ASSERT_TRUE(place.Write(Folder() + "base_p.png"));
     for (const char* name : {"1_s.png", "1_p.png", "2_s.png", "3_S.png", "10_s.png"})
         WriteButton(name);

@@ -34,11 +34,6 @@ float FerroxGetInterfaceScaleY();
 // Height of the 2D toolkit's camera raster, the screen the pointer's y is flipped against (600 without one).
 float FerroxGetScreenHeight();
 
-// A colour as four bytes red, green, blue, alpha.
-struct FerroxColour {
-    uint8_t red, green, blue, alpha;
-};
-
 struct FerroxPoint {
     float x, y;
 };
