@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "tools/content/icon_painter.h"
+
 namespace {
 
 constexpr uint8_t kCardPanel[3] = {70, 82, 104};
@@ -13,8 +15,8 @@ constexpr uint8_t kOpaque = 255;
 constexpr int kIconSize = 16;
 constexpr int kRowButtonWidth = 28;
 constexpr int kRowButtonHeight = 12;
-constexpr int kChargeButtonWidth = 40;
-constexpr int kChargeButtonHeight = 20;
+constexpr int kChargeButtonWidth = 14;
+constexpr int kChargeButtonHeight = 12;
 
 constexpr const char* kStarSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capricorn", "Gemini", "Leo",
                                       "Libra",    "Pisces", "Sagittarius", "Scorpio",   "Taurus", "Virgo"};
@@ -22,8 +24,8 @@ constexpr const char* kStarSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capr
 // An inert place k (0-based) in the bottom-left corner, clear of the others.
 ContentUiRect Inert(int k) { return {4 + 4 * k, 2, kContentInertSize, kContentInertSize}; }
 
-// One flat icon with a darker centre mark, fully opaque.
-ContentPngImage Icon(int width, int height, const uint8_t* rgb)
+// One flat icon, fully opaque: its picture in dark ink, or without one a darker centre mark.
+ContentPngImage Icon(int width, int height, const uint8_t* rgb, ContentIcon picture)
 {
     ContentPngImage image;
     image.width = static_cast<uint32_t>(width);
@@ -31,13 +33,15 @@ ContentPngImage Icon(int width, int height, const uint8_t* rgb)
     image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
     for (int row = 0; row < height; row++) {
         for (int x = 0; x < width; x++) {
-            const bool mark = x >= width / 4 && x < width - width / 4 && row >= height / 4 && row < height - height / 4;
+            const bool mark = picture == CONTENT_ICON_NONE && x >= width / 4 && x < width - width / 4 &&
+                              row >= height / 4 && row < height - height / 4;
             uint8_t* pixel = &image.rows[(static_cast<size_t>(row) * width + x) * kChannels];
             for (int c = 0; c < 3; c++)
                 pixel[c] = static_cast<uint8_t>(mark ? rgb[c] / 2 : rgb[c]);
             pixel[3] = kOpaque;
         }
     }
+    ContentPaintIcon(&image, 0, 0, width, height, picture, kContentIconInk);
     return image;
 }
 
@@ -86,6 +90,7 @@ struct NamedIcon {
     const char* name;
     int width, height;
     uint8_t rgb[3];
+    ContentIcon picture = CONTENT_ICON_NONE;
 };
 
 bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std::string* error)
@@ -93,7 +98,7 @@ bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std
     if (!MakeFolder(dir, error))
         return false;
     for (const NamedIcon& icon : icons) {
-        if (!Write(dir + "/" + icon.name + ".png", Icon(icon.width, icon.height, icon.rgb), error))
+        if (!Write(dir + "/" + icon.name + ".png", Icon(icon.width, icon.height, icon.rgb, icon.picture), error))
             return false;
     }
     return true;
@@ -193,7 +198,15 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
          Inert(6),
          {20, 8, 80, 20}},
         {{352, 232, 20, 20}, {352, 130, 20, 24}, {352, 30, 20, 24}, {20, 8, 80, 20}, {160, 212, 110, 34}},
-        {{12, 240, "Staff"}, {40, 13, "Hire"}},
+        {{12, 240, "Staff"},
+         {12, 230, "Total"},
+         {110, 230, "Wages"},
+         {110, 215, "Jobs done"},
+         {28, 176, "Job"},
+         {178, 176, "Level", CONTENT_LABEL_RIGHT},
+         {228, 176, "Wage", CONTENT_LABEL_RIGHT},
+         {273, 176, "Jobs", CONTENT_LABEL_RIGHT},
+         {60, 14, "Hire", CONTENT_LABEL_CENTRE}},
     };
     return layout;
 }
@@ -222,11 +235,11 @@ bool ContentWriteCards(const std::string& panelsDir, std::string* error)
                       {{"clean", kIconSize, 14, {90, 170, 220}},
                        {"maint", kIconSize, 14, {220, 160, 60}},
                        {"security", kIconSize, 14, {60, 60, 160}},
-                       {"fire", kRowButtonWidth, kRowButtonHeight, {210, 60, 50}},
-                       {"move", kRowButtonWidth, kRowButtonHeight, {60, 140, 210}}},
+                       {"fire", kRowButtonWidth, kRowButtonHeight, {210, 60, 50}, CONTENT_ICON_CLOSE},
+                       {"move", kRowButtonWidth, kRowButtonHeight, {60, 140, 210}, CONTENT_ICON_MOVE}},
                       error) &&
            WriteIcons(panelsDir + "/shoppopup",
-                      {{"plus", kChargeButtonWidth, kChargeButtonHeight, {70, 180, 90}},
-                       {"minus", kChargeButtonWidth, kChargeButtonHeight, {190, 80, 70}}},
+                      {{"plus", kChargeButtonWidth, kChargeButtonHeight, {70, 180, 90}, CONTENT_ICON_PLUS},
+                       {"minus", kChargeButtonWidth, kChargeButtonHeight, {190, 80, 70}, CONTENT_ICON_MINUS}},
                       error);
 }
