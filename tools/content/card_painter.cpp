@@ -21,6 +21,57 @@ constexpr int kChargeButtonHeight = 12;
 constexpr const char* kStarSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capricorn", "Gemini", "Leo",
                                       "Libra",    "Pisces", "Sagittarius", "Scorpio",   "Taurus", "Virgo"};
 
+// The cards: one line of figures at about y 15 and the columns' names above it.
+constexpr int kCardHeight = 44;
+constexpr int kCardHeadY = 30;
+
+// Column names over a shopper line whose figures start at x: age and money, the three need bars, how the
+// shopper came and the bags.
+std::vector<ContentUiLabel> ShopperHeads(int x, int y)
+{
+    return {{x + 63, y, "Age", CONTENT_LABEL_RIGHT},     {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
+            {x + 120, y, "Toilet", CONTENT_LABEL_CENTRE}, {x + 168, y, "Rest", CONTENT_LABEL_CENTRE},
+            {x + 216, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 246, y, "By"},
+            {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
+}
+
+// Column names over a staff line whose title starts at x.
+std::vector<ContentUiLabel> StaffHeads(int x, int y)
+{
+    return {{x, y, "Job"},
+            {x + 150, y, "Level", CONTENT_LABEL_RIGHT},
+            {x + 200, y, "Wage", CONTENT_LABEL_RIGHT},
+            {x + 245, y, "Jobs", CONTENT_LABEL_RIGHT}};
+}
+
+std::vector<ContentUiLabel> ShopperSummaryLabels()
+{
+    // Totals at 344 (came, per month, spent, per month) and 328 (spent per shopper); lines from 271.
+    std::vector<ContentUiLabel> labels = {{12, 344, "Shoppers"},
+                                          {114, 358, "Came", CONTENT_LABEL_RIGHT},
+                                          {164, 358, "Month", CONTENT_LABEL_RIGHT},
+                                          {282, 358, "Spent", CONTENT_LABEL_RIGHT},
+                                          {328, 358, "Month", CONTENT_LABEL_RIGHT},
+                                          {190, 328, "Each"}};
+    const std::vector<ContentUiLabel> heads = ShopperHeads(56, 286);
+    labels.insert(labels.end(), heads.begin(), heads.end());
+    return labels;
+}
+
+std::vector<ContentUiLabel> StaffSummaryLabels()
+{
+    // Totals at 230 (staff, wages, per month) and 215 (jobs done, per month); lines from 161.
+    std::vector<ContentUiLabel> labels = {{12, 246, "Staff"},
+                                          {12, 230, "Total"},
+                                          {110, 230, "Wages"},
+                                          {110, 215, "Jobs done"},
+                                          {265, 246, "Month", CONTENT_LABEL_RIGHT},
+                                          {60, 14, "Hire", CONTENT_LABEL_CENTRE}};
+    const std::vector<ContentUiLabel> heads = StaffHeads(28, 176);
+    labels.insert(labels.end(), heads.begin(), heads.end());
+    return labels;
+}
+
 // An inert place k (0-based) in the bottom-left corner, clear of the others.
 ContentUiRect Inert(int k) { return {4 + 4 * k, 2, kContentInertSize, kContentInertSize}; }
 
@@ -108,10 +159,17 @@ bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std
 
 const ContentCanvasLayout& ContentShopperCardLayout(void)
 {
-    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367.
+    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367; each column headed above it.
     static const ContentCanvasLayout layout = {
-        "panels/shopperpopup", "shopperpopup",      420, 36, {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{394, 10, 18, 16}},   {{394, 10, 18, 16}}, {},
+        "panels/shopperpopup",
+        "shopperpopup",
+        420,
+        kCardHeight,
+        {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
+        {{394, 10, 18, 16}},
+        {{394, 10, 18, 16}},
+        ShopperHeads(56, kCardHeadY),
+        {CONTENT_ICON_CLOSE},
     };
     return layout;
 }
@@ -123,13 +181,20 @@ const ContentCanvasLayout& ContentShopCardLayout(void)
         "panels/shoppopup",
         "shoppopup",
         620,
-        40,
+        kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{596, 12, 18, 16}},
         {{596, 12, 18, 16},
          {500, 10, kChargeButtonWidth, kChargeButtonHeight},
          {548, 10, kChargeButtonWidth, kChargeButtonHeight}},
-        {},
+        {{49, kCardHeadY, "Shop"},
+         {287, kCardHeadY, "Takings", CONTENT_LABEL_RIGHT},
+         {342, kCardHeadY, "Net", CONTENT_LABEL_RIGHT},
+         {397, kCardHeadY, "Paid", CONTENT_LABEL_RIGHT},
+         {454, kCardHeadY, "Kind", CONTENT_LABEL_RIGHT},
+         {492, kCardHeadY, "Sales", CONTENT_LABEL_RIGHT},
+         {532, kCardHeadY, "Charge", CONTENT_LABEL_CENTRE}},
+        {CONTENT_ICON_CLOSE},
     };
     return layout;
 }
@@ -141,11 +206,12 @@ const ContentCanvasLayout& ContentStaffCardLayout(void)
         "panels/staffpopup",
         "staffpopup",
         380,
-        36,
+        kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{354, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {290, 10, 24, 16}, {320, 10, 24, 16}},
         {{354, 10, 18, 16}, {290, 10, 24, 16}, {320, 10, 24, 16}},
-        {},
+        StaffHeads(23, kCardHeadY),
+        {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, CONTENT_ICON_FIRE, CONTENT_ICON_MOVE},
     };
     return layout;
 }
@@ -157,7 +223,7 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
         "panels/shoppers",
         "shoppers",
         420,
-        370,
+        372,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{392, 340, 20, 20},
          Inert(0),
@@ -172,7 +238,8 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
          {392, 240, 20, 30},
          {392, 40, 20, 30}},
         {{392, 340, 20, 20}, {392, 240, 20, 30}, {392, 40, 20, 30}, {60, 340, 110, 18}, {220, 322, 112, 36}},
-        {{12, 350, "Shoppers"}},
+        ShopperSummaryLabels(),
+        {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;
 }
@@ -198,15 +265,8 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
          Inert(6),
          {20, 8, 80, 20}},
         {{352, 232, 20, 20}, {352, 130, 20, 24}, {352, 30, 20, 24}, {20, 8, 80, 20}, {160, 212, 110, 34}},
-        {{12, 240, "Staff"},
-         {12, 230, "Total"},
-         {110, 230, "Wages"},
-         {110, 215, "Jobs done"},
-         {28, 176, "Job"},
-         {178, 176, "Level", CONTENT_LABEL_RIGHT},
-         {228, 176, "Wage", CONTENT_LABEL_RIGHT},
-         {273, 176, "Jobs", CONTENT_LABEL_RIGHT},
-         {60, 14, "Hire", CONTENT_LABEL_CENTRE}},
+        StaffSummaryLabels(),
+        {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;
 }
@@ -235,7 +295,7 @@ bool ContentWriteCards(const std::string& panelsDir, std::string* error)
                       {{"clean", kIconSize, 14, {90, 170, 220}},
                        {"maint", kIconSize, 14, {220, 160, 60}},
                        {"security", kIconSize, 14, {60, 60, 160}},
-                       {"fire", kRowButtonWidth, kRowButtonHeight, {210, 60, 50}, CONTENT_ICON_CLOSE},
+                       {"fire", kRowButtonWidth, kRowButtonHeight, {210, 60, 50}, CONTENT_ICON_FIRE},
                        {"move", kRowButtonWidth, kRowButtonHeight, {60, 140, 210}, CONTENT_ICON_MOVE}},
                       error) &&
            WriteIcons(panelsDir + "/shoppopup",

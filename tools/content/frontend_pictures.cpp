@@ -11,7 +11,8 @@ constexpr int kScreenWidth = 800;
 constexpr int kScreenHeight = 600;
 constexpr int kMiddle = kScreenWidth / 2;
 constexpr int kButtonLabelScale = 2;
-constexpr int kTitleScale = 5;
+constexpr int kTitleScale = 2;
+constexpr int kTitleFont = 3;   // bigFont
 constexpr int kChannels = 4;
 constexpr uint8_t kOpaque = 255;
 // The city view: the top-left 464 x 390 of the screen.
@@ -86,7 +87,7 @@ ContentCanvasLayout MainMenu(const char* stem, const char* quit)
              {kMiddle, 348, "Paris", CONTENT_LABEL_CENTRE, kButtonLabelScale},
              {kMiddle, 278, "Berlin", CONTENT_LABEL_CENTRE, kButtonLabelScale},
              {kMiddle, 168, quit, CONTENT_LABEL_CENTRE, kButtonLabelScale},
-             {kMiddle, 500, "Mall", CONTENT_LABEL_CENTRE, kTitleScale}}};
+             {kMiddle, 500, "Mall", CONTENT_LABEL_CENTRE, kTitleScale, kTitleFont}}};
 }
 
 ContentCanvasLayout City(const char* folder, const char* stem, const char* name, const uint8_t* panel)

@@ -203,6 +203,11 @@ bool Shape(ContentIcon icon, P p)
     case CONTENT_ICON_MOVE:  // arrows both ways
         return Box(p, 0.25f, 0.42f, 0.75f, 0.58f) || Triangle(p, {0.0f, 0.5f}, {0.3f, 0.8f}, {0.3f, 0.2f}) ||
                Triangle(p, {1.0f, 0.5f}, {0.7f, 0.8f}, {0.7f, 0.2f});
+    case CONTENT_ICON_FIRE:  // a person struck out
+        return Disc(p, 0.5f, 0.74f, 0.14f) || Triangle(p, {0.5f, 0.6f}, {0.22f, 0.06f}, {0.78f, 0.06f}) ||
+               Stroke(p, {0.08f, 0.08f}, {0.92f, 0.92f}, 0.07f);
+    case CONTENT_ICON_TICK:
+        return Stroke(p, {0.12f, 0.5f}, {0.4f, 0.18f}, 0.09f) || Stroke(p, {0.4f, 0.18f}, {0.9f, 0.86f}, 0.09f);
     default:
         return false;
     }

@@ -15,8 +15,10 @@
 
 #include "engine/tagtree.h"
 #include "tools/content/buildmenu_writer.h"
+#include "tools/content/card_painter.h"
 #include "tools/content/frontend_pictures.h"
 #include "tools/content/interface_painter.h"
+#include "tools/content/management_pictures.h"
 #include "tools/content/panel_painter.h"
 #include "tools/content/templates_writer.h"
 
@@ -44,7 +46,8 @@ std::set<std::pair<int, int>> Ink(const ContentPngImage& image, int x, int row, 
     return ink;
 }
 
-// More than a plain square: enough ink, and not one filled rectangle.
+// More than a plain square: enough ink, and not one filled block of square-ish shape (a thin bar, the minus
+// sign, is a shape of its own).
 void ExpectIcon(const std::set<std::pair<int, int>>& ink, const std::string& what)
 {
     ASSERT_GE(static_cast<int>(ink.size()), kLeastInk) << what;
@@ -55,8 +58,9 @@ void ExpectIcon(const std::set<std::pair<int, int>>& ink, const std::string& wha
         top = std::min(top, row);
         bottom = std::max(bottom, row);
     }
-    const int box = (right - left + 1) * (bottom - top + 1);
-    EXPECT_LT(static_cast<int>(ink.size()), box) << what << " is a filled rectangle";
+    const int width = right - left + 1, height = bottom - top + 1;
+    const bool filled = static_cast<int>(ink.size()) == width * height;
+    EXPECT_FALSE(filled && width <= 2 * height && height <= 2 * width) << what << " is a plain square";
 }
 
 // Each button's own picture and its resting place on the background carry an icon, and no two buttons of the
@@ -90,11 +94,72 @@ std::string TextDir()
     return source ? std::string(source) + "/tools/content/text" : std::string();
 }
 
+std::vector<const ContentCanvasLayout*> Layouts()
+{
+    return {
+        &ContentMainBarLayout(),      &ContentOptionsLayout(),       &ContentConfirmLayout(),
+        &ContentMessagesLayout(),     &ContentManagementLayout(),    &ContentFinanceLayout(),
+        &ContentContractorsLayout(),  &ContentHireLayout(),          &ContentShopperCardLayout(),
+        &ContentShopCardLayout(),     &ContentStaffCardLayout(),     &ContentShopperSummaryLayout(),
+        &ContentStaffSummaryLayout(), &ContentMainMenuLayout(false), &ContentMainMenuLayout(true),
+        &ContentCityLayout(0),        &ContentCityLayout(1),         &ContentCityLayout(2),
+    };
+}
+
 TEST(ButtonIcons, MainBarOptionsAndManagementButtonsShowTheirOwnIcons)
 {
     ExpectCanvasIcons(ContentMainBarLayout(), true);
     ExpectCanvasIcons(ContentOptionsLayout(), true);
     ExpectCanvasIcons(ContentManagementLayout(), false);
+}
+
+// Every button a player can press, on every panel and screen, shows what it does: its picture carries an icon,
+// or its place on the background carries a label that its lit picture leaves readable.
+TEST(ButtonIcons, EveryPressableButtonOfEveryCanvasCarriesAnIconOrALabel)
+{
+    for (const ContentCanvasLayout* layout : Layouts()) {
+        for (size_t k = 0; k < layout->buttons.size(); k++) {
+            const ContentUiRect& r = layout->buttons[k];
+            if (r.width <= kContentInertSize && r.height <= kContentInertSize)
+                continue;   // an inert place
+            const std::string what = std::string(layout->stem) + " button " + std::to_string(k + 1);
+            const ContentPngImage picture = ContentCanvasButton(*layout, static_cast<int>(k));
+            const auto ink = Ink(picture, 0, 0, static_cast<int>(picture.width), static_cast<int>(picture.height));
+            if (!ink.empty()) {
+                ExpectIcon(ink, what);
+                continue;
+            }
+            bool labelled = false;
+            for (const ContentUiLabel& label : layout->labels) {
+                const ContentUiRect area = ContentLabelRect(label);
+                labelled = labelled || (area.x >= r.x && area.x + area.width <= r.x + r.width && area.y >= r.y - 4 &&
+                                        area.y + area.height <= r.y + r.height + 4);
+            }
+            EXPECT_TRUE(labelled) << what << " carries neither icon nor label";
+            EXPECT_LT(Pixel(picture, r.width / 2, r.height / 2)[3], 128) << what << " hides its label when lit";
+        }
+    }
+}
+
+// No label of any canvas runs into another or off its picture.
+TEST(ButtonIcons, LabelsKeepApartAndOnTheirPictures)
+{
+    for (const ContentCanvasLayout* layout : Layouts()) {
+        for (size_t i = 0; i < layout->labels.size(); i++) {
+            const ContentUiRect a = ContentLabelRect(layout->labels[i]);
+            const std::string what = std::string(layout->stem) + " '" + layout->labels[i].text + "'";
+            EXPECT_GT(a.width, 0) << what;
+            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.x + a.width <= layout->width && a.y + a.height <= layout->height)
+                << what << " leaves its picture";
+            for (size_t j = i + 1; j < layout->labels.size(); j++) {
+                const ContentUiRect b = ContentLabelRect(layout->labels[j]);
+                // Cells may share their padding rows; the letters themselves must not meet.
+                const ContentUiRect inner = {b.x, b.y + 2, b.width, b.height - 4};
+                EXPECT_FALSE(Overlap({a.x, a.y + 2, a.width, a.height - 4}, inner))
+                    << what << " runs into '" << layout->labels[j].text << "'";
+            }
+        }
+    }
 }
 
 TEST(ButtonIcons, EveryBuildMenuButtonShowsItsCategoryAndTheRootsDiffer)

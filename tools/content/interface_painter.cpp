@@ -19,8 +19,7 @@ constexpr size_t kPngPaletteEntries = 256;   // an 8-bit palette image's largest
 constexpr int kBarWidth = 64;
 constexpr int kBarHeight = 6;
 constexpr int kSeasonHeight = 36;
-constexpr int kLabelFont = 0;   // msgfont
-constexpr uint8_t kGlassAlpha = 72;
+constexpr uint8_t kGlassAlpha = 28;
 
 ContentPngImage Blank(int width, int height)
 {
@@ -108,11 +107,11 @@ int CellHeight(const ContentFontPage& page)
 void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labels)
 {
     constexpr uint8_t kHalfCoverage = 128;
-    const ContentFontPage* page = labels.empty() ? nullptr : FontPage(kLabelFont);
-    if (!page)
-        return;
     const int height = static_cast<int>(image->height);
     for (const ContentUiLabel& label : labels) {
+        const ContentFontPage* page = FontPage(label.font);
+        if (!page)
+            continue;
         const ContentUiRect area = ContentLabelRect(label);
         const int scale = std::max(1, label.scale);
         int pen = area.x;
@@ -189,11 +188,11 @@ int ContentDigitHeight(int font)
 
 ContentUiRect ContentLabelRect(const ContentUiLabel& label)
 {
-    const ContentFontPage* page = FontPage(kLabelFont);
+    const ContentFontPage* page = FontPage(label.font);
     if (!page)
         return {label.x, label.y, 0, 0};
     const int scale = std::max(1, label.scale);
-    const int width = ContentTextWidth(kLabelFont, label.text) * scale;
+    const int width = ContentTextWidth(label.font, label.text) * scale;
     int left = label.x;
     if (label.align == CONTENT_LABEL_RIGHT)
         left = label.x - width;
@@ -263,6 +262,8 @@ ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout)
     Fill(&image, {0, 0, layout.width, kFrame}, dark);
     for (size_t k = 0; k < layout.buttons.size(); k++) {
         const ContentUiRect& r = layout.buttons[k];
+        if (r.width <= kFrame || r.height <= kFrame)
+            continue;   // an inert place: nothing to press
         Fill(&image, {r.x - kFrame, r.y - kFrame, r.width + 2 * kFrame, r.height + 2 * kFrame}, dark);
         Fill(&image, {r.x, r.y, r.width, r.height}, light);
         PaintButtonIcon(&image, layout, k, r, kContentIconInk);
@@ -286,11 +287,13 @@ ContentPngImage ContentCanvasButton(const ContentCanvasLayout& layout, int butto
     // Without an icon the picture is a hover light: a rim round a see-through face, so the resting look and
     // its label stay readable under it, and every pixel still takes the pointer.
     const int rim = std::min(kFrame, std::min(r.width, r.height) / 2);
-    Fill(&image, {0, 0, r.width, r.height}, face, kGlassAlpha);
-    Fill(&image, {0, 0, r.width, rim}, face);
-    Fill(&image, {0, r.height - rim, r.width, rim}, face);
-    Fill(&image, {0, 0, rim, r.height}, face);
-    Fill(&image, {r.width - rim, 0, rim, r.height}, face);
+    uint8_t bright[3];
+    Shade(face, 60, bright);
+    Fill(&image, {0, 0, r.width, r.height}, bright, kGlassAlpha);
+    Fill(&image, {0, 0, r.width, rim}, bright);
+    Fill(&image, {0, r.height - rim, r.width, rim}, bright);
+    Fill(&image, {0, 0, rim, r.height}, bright);
+    Fill(&image, {r.width - rim, 0, rim, r.height}, bright);
     return image;
 }
 

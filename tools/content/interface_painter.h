@@ -19,14 +19,15 @@ enum ContentLabelAlign : int {
     CONTENT_LABEL_CENTRE = 2,
 };
 
-// An English label painted on the background in the message font: x is its left end, right end or middle by
-// the alignment, y its baseline in bottom-up pixels (where the game puts a text drawn at y); scale enlarges
-// each font pixel to a square of that side.
+// An English label painted on the background in an interface font (the message font unless told): x is its
+// left end, right end or middle by the alignment, y its baseline in bottom-up pixels (where the game puts a
+// text drawn at y); scale enlarges each font pixel to a square of that side.
 struct ContentUiLabel {
     int x, y;
     const char* text;   // ASCII
     int align = CONTENT_LABEL_LEFT;
     int scale = 1;
+    int font = 0;       // index in ContentInterfaceFonts
 };
 
 struct ContentCanvasLayout {

@@ -119,8 +119,8 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {604, 340, 28, 22},  // 1 close
             {570, 289, 16, 16},  // 2 base charge down
             {590, 289, 16, 16},  // 3 base charge up
-            {160, 218, 16, 16},  // 4 stake down
-            {180, 218, 16, 16},  // 5 stake up
+            {114, 198, 16, 16},  // 4 stake down, under the stake
+            {134, 198, 16, 16},  // 5 stake up
             {4, 4, kInertSide, kInertSide},
             {8, 4, kInertSide, kInertSide},
             {12, 4, kInertSide, kInertSide},
@@ -131,7 +131,7 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {604, 150, 24, 22},  // 13 list up
             {604, 40, 24, 22},   // 14 list down
         },
-        {{604, 340, 28, 22}, {570, 289, 36, 16}, {160, 218, 36, 16}, {604, 150, 24, 22}, {604, 40, 24, 22}},
+        {{604, 340, 28, 22}, {570, 289, 36, 16}, {114, 198, 36, 16}, {604, 150, 24, 22}, {604, 40, 24, 22}},
         {
             {12, 352, "Finance"},
             {kIncome, kHead, "Income"},
@@ -167,6 +167,8 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {500, 182, "Sales", CONTENT_LABEL_RIGHT},
             {552, 182, "Charge", CONTENT_LABEL_RIGHT},
         },
+        {CONTENT_ICON_CLOSE, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, 0, 0, 0, 0, 0,
+         0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;
 }
@@ -189,6 +191,7 @@ const ContentCanvasLayout& ContentContractorsLayout(void)
          {210, kHead, "Price", CONTENT_LABEL_RIGHT},
          {265, kHead, "Wage", CONTENT_LABEL_RIGHT},
          {310, kHead, "Time", CONTENT_LABEL_RIGHT}},
+        {CONTENT_ICON_CLOSE},
     };
     return layout;
 }
@@ -207,13 +210,15 @@ const ContentCanvasLayout& ContentHireLayout(void)
          {25, 195, "Job"},
          {195, 195, "Level", CONTENT_LABEL_RIGHT},
          {245, 195, "Wage", CONTENT_LABEL_RIGHT}},
+        {CONTENT_ICON_CLOSE},
     };
     return layout;
 }
 
 bool ContentWriteManagementPanels(const std::string& panelsDir, std::string* error)
 {
-    const ContentPngImage ok = Filled(kOkWidth, kOkHeight, kOkColour, 255);
+    ContentPngImage ok = Filled(kOkWidth, kOkHeight, kOkColour, 255);
+    ContentPaintIcon(&ok, 0, 0, kOkWidth, kOkHeight, CONTENT_ICON_TICK, kContentIconInk);
     for (const ContentCanvasLayout* layout : {&ContentFinanceLayout(), &ContentContractorsLayout(), &ContentHireLayout()}) {
         const std::string folder = FolderOf(panelsDir, *layout);
         if (!MakeFolder(folder, error) || !ContentWriteCanvas(*layout, folder, error))
