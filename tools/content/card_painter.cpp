@@ -30,8 +30,8 @@ constexpr int kCardHeadY = 30;
 std::vector<ContentUiLabel> ShopperHeads(int x, int y)
 {
     return {{x + 63, y, "Age", CONTENT_LABEL_RIGHT},     {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
-            {x + 120, y, "Toilet", CONTENT_LABEL_CENTRE}, {x + 168, y, "Rest", CONTENT_LABEL_CENTRE},
-            {x + 216, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 246, y, "By"},
+            {x + 122, y, "Toilet", CONTENT_LABEL_CENTRE}, {x + 170, y, "Rest", CONTENT_LABEL_CENTRE},
+            {x + 218, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 246, y, "By"},
             {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
 }
 

@@ -208,8 +208,8 @@ const ContentCanvasLayout& ContentHireLayout(void)
         {{264, 210, 28, 22}},
         {{12, 220, "Hire staff"},
          {25, 195, "Job"},
-         {195, 195, "Level", CONTENT_LABEL_RIGHT},
-         {245, 195, "Wage", CONTENT_LABEL_RIGHT}},
+         {205, 195, "Level", CONTENT_LABEL_RIGHT},
+         {250, 195, "Wage", CONTENT_LABEL_RIGHT}},
         {CONTENT_ICON_CLOSE},
     };
     return layout;

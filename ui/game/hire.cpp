@@ -33,11 +33,11 @@ constexpr const char* kRows[][2] = {
 constexpr float kRowY = 170.0f;
 constexpr float kRowStep = 18.0f;
 constexpr float kTitleX = 25.0f;
-constexpr float kImageX = 155.0f;
+constexpr float kImageX = 166.0f;
 constexpr float kImageDy = -3.0f;
-constexpr float kLevelX = 195.0f;
-constexpr float kWageX = 245.0f;
-constexpr float kOkX = 258.0f;
+constexpr float kLevelX = 205.0f;
+constexpr float kWageX = 250.0f;
+constexpr float kOkX = 264.0f;
 constexpr float kOkDrop = 2.0f;   // the button's bottom below the row's baseline
 constexpr int32_t kTextFont = 1;
 

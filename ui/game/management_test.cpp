@@ -440,7 +440,21 @@ TEST_F(ManagementTest, HireRowsWithoutTemplatesShowZerosAndHireNothing)
     EXPECT_EQ(TextsOf("2").size(), 1u);
     EXPECT_EQ(TextsOf("100").size(), 1u);
 
+    // Opened above the main bar, each row's OK button stands beside that row's figures, after them.
     Open(hire);
+    locale->texts.clear();
+    RenderOnly(hire);
+    ASSERT_EQ(locale->texts.size(), 4u);
+    for (uint16_t k = 0; k < 4; k++) {
+        const float row = static_cast<float>(locale->texts[k].y);
+        const float* ok = hire->GetWidgetRect(hire->GetFirstButton() + k);
+        ASSERT_NE(ok, nullptr);
+        EXPECT_NEAR(hire->GetY() + ok[1] + ok[3] / 2.0f, row + 4.5f, 3.0f) << "OK button " << k;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            if (record.y == row && record.picture.find(".png") == std::string::npos)
+                EXPECT_LT(record.x + record.width, hire->GetX() + ok[0]) << record.picture << " on row " << k;
+    }
+
     Press(hire, hire->GetFirstButton() + 3);
     hire->HireStaff(9);
     EXPECT_FALSE(OnScreen("hire.png"));

@@ -32,7 +32,7 @@ constexpr const char* kArrivalPictures[kArrivalCount] = {
     "./images/panels/shoppers/train.png",
 };
 constexpr const char* kNeedBarPicture = "./images/panels/main/base/bar.png";
-constexpr float kNeedBarLength = 48.0f;
+constexpr float kNeedBarLength = 40.0f;
 constexpr uint16_t kNeedHPerPercent = 10;
 constexpr uint16_t kLowByte = 0xFF;
 constexpr FerroxColour kYellow = {255, 255, 0, 255};
@@ -47,10 +47,11 @@ constexpr float kPictureY = -3.0f;   // pictures and bars level with the figures
 constexpr float kAgeX = 63.0f;
 constexpr float kMoneyX = 96.0f;
 constexpr float kBarY = 2.0f;
-constexpr float kNeedBX = 96.0f;
-constexpr float kNeedEX = 144.0f;
-constexpr float kNeedHX = 192.0f;
-constexpr float kArrivalX = 240.0f;
+// The need bars stand apart from the money and from each other, so each reads as its own.
+constexpr float kNeedBX = 102.0f;
+constexpr float kNeedEX = 150.0f;
+constexpr float kNeedHX = 198.0f;
+constexpr float kArrivalX = 246.0f;
 constexpr float kBagsX = 311.0f;
 
 constexpr const char* kCategoryPictures[kShopCategoryCount] = {

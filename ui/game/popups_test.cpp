@@ -144,7 +144,8 @@ TEST_F(PopupsTest, ShopperNeedHFullDrawsAFullBarAndFiveHidesIt)
     EXPECT_EQ(Bars().size(), 2u) << "H 5 is 0 percent";
 }
 
-// Each need has its own bar: B yellow, E orange, H green, each as long as its need's share of 48.
+// Each need has its own bar: B yellow, E orange, H green, each as long as its need's share of 40, apart from the
+// money before them and from each other.
 TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
 {
     CSelectionPopup* card = ui->m_pShopperPopup;
@@ -153,7 +154,7 @@ TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
     RenderOnly(card);
     const std::vector<UiDrawRecord> bars = Bars();
     ASSERT_EQ(bars.size(), 3u);
-    constexpr float kFull = 48.0f;
+    constexpr float kFull = 40.0f;
     const struct {
         float share;
         FerroxColour tint;
@@ -164,11 +165,14 @@ TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
         EXPECT_EQ(bars[k].tint.green, expected[k].tint.green) << "bar " << k;
         EXPECT_EQ(bars[k].tint.blue, expected[k].tint.blue) << "bar " << k;
         if (k > 0)
-            EXPECT_GE(bars[k].x, bars[k - 1].x + kFull) << "the bars stand side by side";
+            EXPECT_GE(bars[k].x, bars[k - 1].x + kFull + 4.0f) << "the bars stand apart";
     }
-    // The bars lie on the card, level with the line's figures.
+    // The bars lie on the card, level with the line's figures and clear of the money.
     const std::vector<UiDrawRecord> age = TextsOf("31");
     ASSERT_EQ(age.size(), 1u);
+    const std::vector<UiDrawRecord> money = TextsOf("250");
+    ASSERT_EQ(money.size(), 1u);
+    EXPECT_GE(bars[0].x, money[0].x + money[0].width + 4.0f);
     for (const UiDrawRecord& bar : bars) {
         EXPECT_GE(bar.y, card->GetY());
         EXPECT_NEAR(bar.y + bar.height / 2.0f, age[0].y + 4.5f, 4.0f);
