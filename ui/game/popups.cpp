@@ -91,7 +91,7 @@ constexpr const char* kJobTitlesList = "jobtitles";
 // done, right-aligned with room for their widest figures between them.
 constexpr float kStaffCardX = 23.0f;
 constexpr float kStaffCardY = 15.0f;
-constexpr float kJobX = 110.0f;
+constexpr float kJobX = 114.0f;
 constexpr float kJobY = -3.0f;
 constexpr float kLevelX = 150.0f;
 constexpr float kWageX = 200.0f;
