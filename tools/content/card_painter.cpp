@@ -31,7 +31,7 @@ std::vector<ContentUiLabel> ShopperHeads(int x, int y)
 {
     return {{x + 63, y, "Age", CONTENT_LABEL_RIGHT},     {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
             {x + 122, y, "Toilet", CONTENT_LABEL_CENTRE}, {x + 170, y, "Rest", CONTENT_LABEL_CENTRE},
-            {x + 218, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 246, y, "By"},
+            {x + 214, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 254, y, "By", CONTENT_LABEL_CENTRE},
             {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
 }
 
@@ -282,9 +282,12 @@ bool ContentWriteCards(const std::string& panelsDir, std::string* error)
         return false;
 
     std::vector<NamedIcon> shoppers = {
-        {"male", kIconSize, kIconSize, {80, 120, 220}}, {"female", kIconSize, kIconSize, {220, 100, 160}},
-        {"foot", kIconSize, kIconSize, {150, 110, 70}}, {"bus", kIconSize, kIconSize, {230, 180, 40}},
-        {"car", kIconSize, kIconSize, {200, 60, 60}},   {"train", kIconSize, kIconSize, {90, 160, 90}},
+        {"male", kIconSize, kIconSize, {80, 120, 220}, CONTENT_ICON_MALE},
+        {"female", kIconSize, kIconSize, {220, 100, 160}, CONTENT_ICON_FEMALE},
+        {"foot", kIconSize, kIconSize, {150, 110, 70}, CONTENT_ICON_FOOT},
+        {"bus", kIconSize, kIconSize, {230, 180, 40}, CONTENT_ICON_BUS},
+        {"car", kIconSize, kIconSize, {200, 60, 60}, CONTENT_ICON_CAR},
+        {"train", kIconSize, kIconSize, {90, 160, 90}, CONTENT_ICON_TRAIN},
     };
     for (int k = 0; k < 12; k++) {
         const uint8_t level = static_cast<uint8_t>(60 + 15 * k);

@@ -58,6 +58,13 @@ enum ContentIcon : int {
     CONTENT_ICON_MOVE,
     CONTENT_ICON_FIRE,
     CONTENT_ICON_TICK,
+    // Shoppers: sex and how they came.
+    CONTENT_ICON_MALE,
+    CONTENT_ICON_FEMALE,
+    CONTENT_ICON_FOOT,
+    CONTENT_ICON_BUS,
+    CONTENT_ICON_CAR,
+    CONTENT_ICON_TRAIN,
     CONTENT_ICON_COUNT
 };
 

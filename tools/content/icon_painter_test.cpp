@@ -94,6 +94,22 @@ std::string TextDir()
     return source ? std::string(source) + "/tools/content/text" : std::string();
 }
 
+// Every icon is a shape of its own: seen at a button's size, no two paint the same pixels.
+TEST(ButtonIcons, EveryIconIsItsOwnShape)
+{
+    constexpr int kSide = 32;
+    std::set<std::set<std::pair<int, int>>> seen;
+    for (int icon = CONTENT_ICON_NONE + 1; icon < CONTENT_ICON_COUNT; icon++) {
+        ContentPngImage image;
+        image.width = image.height = kSide;
+        image.rows.assign(static_cast<size_t>(kSide) * kSide * kChannels, 0);
+        ContentPaintIcon(&image, 0, 0, kSide, kSide, static_cast<ContentIcon>(icon), kContentIconInk);
+        const auto ink = Ink(image, 0, 0, kSide, kSide);
+        ExpectIcon(ink, "icon " + std::to_string(icon));
+        EXPECT_TRUE(seen.insert(ink).second) << "icon " << icon << " repeats another";
+    }
+}
+
 std::vector<const ContentCanvasLayout*> Layouts()
 {
     return {
