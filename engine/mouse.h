@@ -88,6 +88,10 @@ public:
 private:
     void SyncCursor(const FerroxMousePosition* position);
     void FollowButton(CFerroxMouse* mouse, float x, float y);
+    // A move while the right or middle button is held: the game's mouse moves by the pointer's own motion.
+    void DragTo(CFerroxMouse* mouse, float x, float y);
+    void EndDrag(CFerroxMouse* mouse);
 
     int32_t m_skipNextMove;
+    float m_pointer[2];  // where the last mouse message found the pointer, in client pixels
 };
