@@ -214,7 +214,10 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
         const float height = static_cast<float>(ScreenHeight());
         const bool inside = m_pos.x >= kEdgeMargin && m_pos.x <= width - kEdgeMargin && m_pos.y >= kEdgeMargin &&
                             m_pos.y <= height - kEdgeMargin;
-        if (!inside) {
+        m_edgeGlide = 0;
+        // The interface owns the pointer over its panels: their buttons may reach into the margin.
+        if (!inside && !m_pos.overInterface) {
+            m_edgeGlide = 1;
             float motionX = 0.0f, motionZ = 0.0f;
             if (m_pos.x < kEdgeMargin) {
                 m_pos.x = kEdgeHold;
@@ -263,6 +266,17 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
         UpdateCursorRect();
     }
     return &m_pos;
+}
+
+void CVantorMouse::EndFrame()
+{
+    // A glide started at an edge stops once the interface finds the held cursor over one of its panels.
+    CVantorCamera* camera = GameCamera();
+    if (m_edgeGlide && m_pos.overInterface && camera && camera->m_mode == VANTOR_CAMERA_GLIDE) {
+        camera->StopMotion();
+        m_edgeGlide = 0;
+    }
+    CFerroxMouse::EndFrame();
 }
 
 int CVantorMouse::LeftButtonDown()

@@ -58,8 +58,8 @@ protected:
     int32_t m_cursorRect[4];
 };
 
-// Drives the game camera from the mouse: scrolling at the screen edges, turning with the right or middle
-// button or control, raising and lowering with shift or the wheel.
+// Drives the game camera from the mouse: scrolling at the screen edges where no interface panel is under the
+// cursor, turning with the right or middle button or control, raising and lowering with shift or the wheel.
 class CVantorMouse : public CFerroxMouse {
 public:
     FerroxMousePosition* MoveTo(float x, float y) override;
@@ -70,6 +70,10 @@ public:
     int MiddleButtonDown() override;
     int MiddleButtonUp() override;
     int SetWheel(int32_t value) override;
+    void EndFrame() override;
+
+private:
+    int32_t m_edgeGlide = 0;  // the camera glides because the cursor is held in an edge's margin
 };
 
 // Hands the queued mouse messages to the game's mouse and keeps the system cursor on the game's one.
