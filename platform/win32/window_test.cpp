@@ -858,8 +858,8 @@ TEST_F(WindowTest, RealDisplayWarpEchoesOnce)
     EXPECT_EQ(moves, 1);
 }
 
-// Needs a real X display (MALL_X_DISPLAY): a window as large as the screen, the cursor clipped to it as full
-// screen does, neither ends the program nor keeps warps from moving the X pointer.
+// Needs a real X display (MALL_X_DISPLAY): a window as large as the screen or larger, the cursor clipped to it
+// as full screen does, neither ends the program nor keeps warps from moving the X pointer.
 TEST_F(WindowTest, RealDisplayClipToTheWholeScreenKeepsWarps)
 {
     RealDisplay real;
@@ -872,28 +872,30 @@ TEST_F(WindowTest, RealDisplayClipToTheWholeScreenKeepsWarps)
     RegisterClassA(&wc);
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    HWND hwnd = CreateWindowExA(0, kClass, nullptr, WS_POPUP, 0, 0, width, height, nullptr, nullptr, nullptr,
-                                nullptr);
-    ASSERT_NE(hwnd, nullptr);
-    ShowWindow(hwnd, SW_SHOWNORMAL);
-    SetForegroundWindow(hwnd);
-    SDL_Delay(100);
-    Drain();
-    RECT whole;
-    ASSERT_TRUE(GetWindowRect(hwnd, &whole));
-    ASSERT_TRUE(ClipCursor(&whole));
-    for (int x : {40, 300}) {
-        ASSERT_TRUE(SetCursorPos(x, 30));
-        SDL_Delay(20);
+    for (int grown : {0, 200}) {
+        HWND hwnd = CreateWindowExA(0, kClass, nullptr, WS_POPUP, 0, 0, width + grown, height + grown, nullptr,
+                                    nullptr, nullptr, nullptr);
+        ASSERT_NE(hwnd, nullptr);
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        SetForegroundWindow(hwnd);
+        SDL_Delay(100);
         Drain();
-        int atX = 0;
-        int atY = 0;
-        SDL_GetGlobalMouseState(&atX, &atY);
-        EXPECT_EQ(x, atX);
-        EXPECT_EQ(30, atY);
+        RECT whole;
+        ASSERT_TRUE(GetWindowRect(hwnd, &whole));
+        ASSERT_TRUE(ClipCursor(&whole));
+        for (int x : {40, 300}) {
+            ASSERT_TRUE(SetCursorPos(x, 30));
+            SDL_Delay(20);
+            Drain();
+            int atX = 0;
+            int atY = 0;
+            SDL_GetGlobalMouseState(&atX, &atY);
+            EXPECT_EQ(x, atX) << "window grown by " << grown;
+            EXPECT_EQ(30, atY);
+        }
+        ASSERT_TRUE(ClipCursor(nullptr));
+        DestroyWindow(hwnd);
     }
-    ASSERT_TRUE(ClipCursor(nullptr));
-    DestroyWindow(hwnd);
 }
 
 } // namespace
