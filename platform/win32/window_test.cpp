@@ -873,8 +873,8 @@ TEST_F(WindowTest, RealDisplayClipToTheWholeScreenKeepsWarps)
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     for (int grown : {0, 200}) {
-        HWND hwnd = CreateWindowExA(0, kClass, nullptr, WS_POPUP, 0, 0, width + grown, height + grown, nullptr,
-                                    nullptr, nullptr, nullptr);
+        HWND hwnd = CreateWindowExA(0, kClass, nullptr, WS_POPUP, 0, 0, width + grown, height + grown, nullptr, nullptr,
+                                    nullptr, nullptr);
         ASSERT_NE(hwnd, nullptr);
         ShowWindow(hwnd, SW_SHOWNORMAL);
         SetForegroundWindow(hwnd);
