@@ -51,6 +51,22 @@ float ClampAxis(float* value, float limit)
 
 void ReleaseState(int32_t* state) { *state = FERROX_BUTTON_RELEASED; }
 
+// Adds a move's motion to the turn the camera has not applied yet, so that no move counts twice or is lost
+// when several come between frames; a turn the keyboard set is replaced.
+void AddTurn(CVantorCamera* camera, float dx, float dy)
+{
+    const bool pending = camera->m_mode == VANTOR_CAMERA_TURN && !camera->m_keepMotion;
+    camera->m_pitchInput = (pending ? camera->m_pitchInput : 0.0f) + dy;
+    camera->m_yawInput = (pending ? camera->m_yawInput : 0.0f) + dx;
+    camera->m_thirdInput = 0.0f;
+    camera->m_keepMotion = 0;
+}
+
+bool IsDragging(const FerroxMousePosition* position)
+{
+    return position->right == FERROX_BUTTON_DOWN || position->middle == FERROX_BUTTON_DOWN;
+}
+
 }  // namespace
 
 // ---- engine mouse ----
@@ -192,16 +208,16 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
         return &m_pos;
     int32_t mode = camera->m_mode;
     if (mode == VANTOR_CAMERA_TURN) {
-        camera->m_pitchInput = m_pos.dy;
-        camera->m_yawInput = m_pos.dx;
-        camera->m_thirdInput = 0.0f;
-        camera->m_keepMotion = 0;
+        AddTurn(camera, m_pos.dx, m_pos.dy);
     } else {
         const float width = static_cast<float>(ScreenWidth());
         const float height = static_cast<float>(ScreenHeight());
         const bool inside = m_pos.x >= kEdgeMargin && m_pos.x <= width - kEdgeMargin && m_pos.y >= kEdgeMargin &&
                             m_pos.y <= height - kEdgeMargin;
-        if (!inside) {
+        m_edgeGlide = 0;
+        // The interface owns the pointer over its panels: their buttons may reach into the margin.
+        if (!inside && !m_pos.overInterface) {
+            m_edgeGlide = 1;
             float motionX = 0.0f, motionZ = 0.0f;
             if (m_pos.x < kEdgeMargin) {
                 m_pos.x = kEdgeHold;
@@ -230,9 +246,7 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
         const FerroxKeyEvent* key = LastKey();
         if (key && key->modifiers0) {
             mode = VANTOR_CAMERA_TURN;
-            camera->m_pitchInput = m_pos.dy;
-            camera->m_yawInput = m_pos.dx;
-            camera->m_thirdInput = 0.0f;
+            AddTurn(camera, m_pos.dx, m_pos.dy);
         } else if (key && key->modifiers1) {
             mode = VANTOR_CAMERA_RAISE;
             camera->m_motion[0] = 0.0f;
@@ -252,6 +266,17 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
         UpdateCursorRect();
     }
     return &m_pos;
+}
+
+void CVantorMouse::EndFrame()
+{
+    // A glide started at an edge stops once the interface finds the held cursor over one of its panels.
+    CVantorCamera* camera = GameCamera();
+    if (m_edgeGlide && m_pos.overInterface && camera && camera->m_mode == VANTOR_CAMERA_GLIDE) {
+        camera->StopMotion();
+        m_edgeGlide = 0;
+    }
+    CFerroxMouse::EndFrame();
 }
 
 int CVantorMouse::LeftButtonDown()
@@ -327,7 +352,11 @@ CFerroxWin32Mouse::CFerroxWin32Mouse() { Init(); }
 
 CFerroxWin32Mouse::~CFerroxWin32Mouse() {}
 
-void CFerroxWin32Mouse::Init() { m_skipNextMove = 0; }
+void CFerroxWin32Mouse::Init()
+{
+    m_skipNextMove = 0;
+    m_pointer[0] = m_pointer[1] = 0.0f;
+}
 
 int CFerroxWin32Mouse::ClipToWindow(HWND window, int fullScreen)
 {
@@ -377,6 +406,25 @@ void CFerroxWin32Mouse::FollowButton(CFerroxMouse* mouse, float x, float y)
         SyncCursor(mouse->MoveTo(x, y));
 }
 
+void CFerroxWin32Mouse::DragTo(CFerroxMouse* mouse, float x, float y)
+{
+    // The pointer's own motion since the last message counts, and the system cursor is not put back: a warp the
+    // display refuses, or a pointer moved to absolute places, would otherwise count the drag from its start.
+    const float dx = x - m_pointer[0];
+    const float dy = y - m_pointer[1];
+    m_pointer[0] = x;
+    m_pointer[1] = y;
+    const FerroxMousePosition* position = mouse->GetPosition();
+    mouse->MoveTo(position->x + dx, position->y + dy);
+}
+
+void CFerroxWin32Mouse::EndDrag(CFerroxMouse* mouse)
+{
+    // The last button of the drag is up: the system cursor goes back to the game's one.
+    if (!IsDragging(mouse->GetPosition()))
+        SyncCursor(mouse->GetPosition());
+}
+
 int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr;
@@ -385,13 +433,23 @@ int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     const float x = static_cast<float>(GET_X_LPARAM(lParam));
     const float y = static_cast<float>(GET_Y_LPARAM(lParam));
     HWND window = g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr;
-    if (message != WM_MOUSEMOVE && message != WM_MOUSEWHEEL)
-        FollowButton(mouse, x, y);
+    const bool dragging = IsDragging(mouse->GetPosition());
+    if (message != WM_MOUSEMOVE && message != WM_MOUSEWHEEL) {
+        m_pointer[0] = x;
+        m_pointer[1] = y;
+        // During a drag the buttons act at the game's cursor, which the pointer left.
+        if (!dragging)
+            FollowButton(mouse, x, y);
+    }
     switch (message) {
     case WM_MOUSEMOVE:
         // Every handled move warps the system cursor, whose echo is the next move: it is skipped.
         if (!m_skipNextMove) {
             m_skipNextMove = 1;
+            return 1;
+        }
+        if (dragging) {
+            DragTo(mouse, x, y);
             return 1;
         }
         SyncCursor(mouse->MoveTo(x, y));
@@ -415,10 +473,12 @@ int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_RBUTTONUP:
         ReleaseCapture();
         mouse->RightButtonUp();
+        EndDrag(mouse);
         return 1;
     case WM_MBUTTONUP:
         ReleaseCapture();
         mouse->MiddleButtonUp();
+        EndDrag(mouse);
         return 1;
     case WM_MOUSEWHEEL:
         mouse->SetWheel(GET_WHEEL_DELTA_WPARAM(wParam));

@@ -65,6 +65,36 @@ TEST_F(Mouse, EdgesScrollTheCameraAndHoldTheCursorInsideTheMargin)
     EXPECT_EQ(0, camera->m_keepMotion);
 }
 
+// A panel's button in the margin is the interface's: aiming at it does not scroll, and a glide that began
+// before the interface found the cursor over its panel ends with the frame.
+TEST_F(Mouse, EdgesDoNotScrollUnderTheInterface)
+{
+    FerroxMousePosition* pos = GameMouse()->MoveTo(400.0f, 580.0f);
+    pos->overInterface = 1;
+    pos = GameMouse()->MoveTo(400.0f, 595.0f);
+    EXPECT_FLOAT_EQ(595.0f, pos->y);
+    EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
+    EXPECT_EQ(0, camera->m_keepMotion);
+
+    pos->overInterface = 0;
+    GameMouse()->MoveTo(400.0f, 300.0f);
+    GameMouse()->MoveTo(400.0f, 595.0f);
+    ASSERT_EQ(VANTOR_CAMERA_GLIDE, camera->m_mode);
+    GameMouse()->EndFrame();
+    EXPECT_EQ(VANTOR_CAMERA_GLIDE, camera->m_mode);  // still over the view
+    pos->overInterface = 1;
+    GameMouse()->EndFrame();
+    EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
+    EXPECT_FLOAT_EQ(0.0f, camera->m_motion[2]);
+    EXPECT_EQ(0, camera->m_keepMotion);
+
+    // An arrow key's glide is not the mouse's to stop.
+    camera->m_mode = VANTOR_CAMERA_GLIDE;
+    camera->m_motion[2] = 80.0f;
+    GameMouse()->EndFrame();
+    EXPECT_EQ(VANTOR_CAMERA_GLIDE, camera->m_mode);
+}
+
 TEST_F(Mouse, TurningHoldsTheCursorAndFeedsTheCamera)
 {
     GameMouse()->MoveTo(400.0f, 300.0f);

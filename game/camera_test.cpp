@@ -196,6 +196,11 @@ protected:
         ASSERT_TRUE(Win32TestPushMouseMove(app.GetWindow(), x, y));
         Pump();
     }
+    void Button(UINT virtualKey, int x, int y, BOOL down)
+    {
+        ASSERT_TRUE(Win32TestPushMouseButton(app.GetWindow(), virtualKey, x, y, down));
+        Pump();
+    }
 
     CFerroxApp app;
 };
@@ -247,6 +252,48 @@ TEST_F(InputRoad, AnArrowGlidesShiftArrowTurnsAndAScreenEdgeScrolls)
     Key(VK_LSHIFT, FALSE);
     EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
     EXPECT_FLOAT_EQ(scrolled.y, Where().y);  // turning does not move the eye
+}
+
+// The pointer is moved to absolute places, as a warp back that the display refuses or a scripted pointer leaves
+// it: each move of a drag turns the view by its own motion, 0.1 degree a pixel, and the cursor stays put.
+TEST_F(InputRoad, ADragTurnsByThePointersOwnMotion)
+{
+    Stand({100.0f, 20.0f, -100.0f}, 30.0f, 0.0f);
+    Point(400, 300);
+    Point(400, 300);
+    Button(VK_RBUTTON, 400, 300, TRUE);
+    ASSERT_EQ(VANTOR_CAMERA_TURN, camera->m_mode);
+    for (int x = 410; x <= 450; x += 10) {
+        Point(x, 300);
+        camera->Update();
+    }
+    for (int x = 460; x <= 500; x += 10)
+        Point(x, 300);  // moves between two frames all count
+    camera->Update();
+    EXPECT_NEAR(-10.0f, camera->GetYawTotal(), 1e-3f);
+    EXPECT_FLOAT_EQ(400.0f, game->m_pMouse->GetPosition()->x);
+    Point(500, 350);
+    camera->Update();
+    EXPECT_NEAR(35.0f, camera->GetPitchTotal(), 1e-3f);
+    EXPECT_NEAR(-10.0f, camera->GetYawTotal(), 1e-3f);
+    EXPECT_FLOAT_EQ(300.0f, game->m_pMouse->GetPosition()->y);
+
+    // Released away from the cursor: the cursor stays and the system one is put back on it.
+    Button(VK_RBUTTON, 500, 350, FALSE);
+    EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
+    EXPECT_FLOAT_EQ(400.0f, game->m_pMouse->GetPosition()->x);
+    POINT cursor;
+    ASSERT_TRUE(GetCursorPos(&cursor));
+    ScreenToClient(app.GetWindow(), &cursor);
+    EXPECT_EQ(400, cursor.x);
+    EXPECT_EQ(300, cursor.y);
+
+    // The middle button drags the same way.
+    Button(VK_MBUTTON, 400, 300, TRUE);
+    Point(380, 300);
+    camera->Update();
+    EXPECT_NEAR(-8.0f, camera->GetYawTotal(), 1e-3f);
+    Button(VK_MBUTTON, 380, 300, FALSE);
 }
 
 // The authored London level with its floors and placement controller lent to the game, whose view follows

@@ -56,3 +56,24 @@ BOOL Win32TestPushMouseMove(HWND hwnd, int x, int y)
     event.motion.y = y;
     return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
 }
+
+BOOL Win32TestPushMouseButton(HWND hwnd, UINT virtualKey, int x, int y, BOOL down)
+{
+    const Uint32 id = WindowId(hwnd);
+    const Uint8 button = virtualKey == VK_LBUTTON   ? SDL_BUTTON_LEFT
+                         : virtualKey == VK_RBUTTON ? SDL_BUTTON_RIGHT
+                         : virtualKey == VK_MBUTTON ? SDL_BUTTON_MIDDLE
+                                                    : 0;
+    if (id == 0 || button == 0)
+        return FALSE;
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.windowID = id;
+    event.button.button = button;
+    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = 1;
+    event.button.x = x;
+    event.button.y = y;
+    return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
+}

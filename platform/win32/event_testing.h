@@ -10,3 +10,6 @@
 BOOL Win32TestPushKey(HWND hwnd, UINT virtualKey, BOOL down);
 // The pointer moved to a position in the window's client area; FALSE as above.
 BOOL Win32TestPushMouseMove(HWND hwnd, int x, int y);
+// A mouse button (VK_LBUTTON, VK_RBUTTON or VK_MBUTTON) pressed or released with the pointer at a position in the
+// client area; FALSE for another key or as above.
+BOOL Win32TestPushMouseButton(HWND hwnd, UINT virtualKey, int x, int y, BOOL down);

@@ -453,6 +453,26 @@ void UserReleaseKeys()
     std::fill(std::begin(u.keyDown), std::end(u.keyDown), 0);
 }
 
+namespace {
+
+// True when the clip and the window's client area share a pixel.
+bool ClipMeetsClient(HWND hwnd)
+{
+    RECT client;
+    GetClientRect(hwnd, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    const UserState& u = User();
+    SDL_Rect area = {origin.x, origin.y, client.right, client.bottom};
+    SDL_Rect clip = {u.clip.left, u.clip.top, u.clip.right - u.clip.left, u.clip.bottom - u.clip.top};
+    return SDL_HasIntersection(&area, &clip) == SDL_TRUE;
+}
+
+} // namespace
+
+// The pointer is confined by grabbing it in a window whose client area meets the clip. SDL's mouse
+// rectangle would put pointer barriers up instead, which some X servers refuse with an error that ends the
+// program, and while they stand SDL drops every warp. The clip's own edges hold in SetCursorPos.
 void UserApplyClip()
 {
     UserState& u = User();
@@ -460,24 +480,7 @@ void UserApplyClip()
         UserWindow* w = entry.second.get();
         if (w->sdl == nullptr || w->destroying)
             continue;
-        if (!u.clipActive) {
-            SDL_SetWindowMouseRect(w->sdl, nullptr);
-            continue;
-        }
-        RECT client;
-        GetClientRect(w->handle, &client);
-        POINT origin = {0, 0};
-        ClientToScreen(w->handle, &origin);
-        SDL_Rect area = {origin.x, origin.y, client.right, client.bottom};
-        SDL_Rect clip = {u.clip.left, u.clip.top, u.clip.right - u.clip.left, u.clip.bottom - u.clip.top};
-        SDL_Rect both;
-        if (SDL_IntersectRect(&area, &clip, &both) == SDL_FALSE) {
-            SDL_SetWindowMouseRect(w->sdl, nullptr);
-            continue;
-        }
-        both.x -= origin.x;
-        both.y -= origin.y;
-        SDL_SetWindowMouseRect(w->sdl, &both);
+        SDL_SetWindowMouseGrab(w->sdl, u.clipActive && ClipMeetsClient(w->handle) ? SDL_TRUE : SDL_FALSE);
     }
 }
 

@@ -484,7 +484,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
     std::unique_ptr<UserWindow> record = std::move(it->second);
     u.windows.erase(it);
     if (record->sdl != nullptr) {
-        SDL_SetWindowMouseRect(record->sdl, nullptr);
+        SDL_SetWindowMouseGrab(record->sdl, SDL_FALSE);
         UserReleaseSdlWindow(record->sdl);
         record->sdl = nullptr;
     }

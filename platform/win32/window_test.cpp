@@ -612,19 +612,20 @@ TEST_F(WindowTest, ClipLimitsWarps)
     RECT got;
     ASSERT_TRUE(GetClipCursor(&got));
     EXPECT_EQ(std::memcmp(&got, &clip, sizeof got), 0);
-    SDL_Rect area;
-    const SDL_Rect* sdlClip = SDL_GetWindowMouseRect(Win32GetSDLWindow(hwnd));
-    ASSERT_NE(sdlClip, nullptr);
-    area = *sdlClip;
-    EXPECT_EQ(area.x, 0);
-    EXPECT_EQ(area.w, 100);
+    SDL_Window* sdl = Win32GetSDLWindow(hwnd);
+    EXPECT_NE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_MOUSE_GRABBED, 0u);
     SetCursorPos(origin.x + 500, origin.y - 50);
     std::vector<MSG> m = Drain();
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(GET_X_LPARAM(m[0].lParam), 99);
     EXPECT_EQ(GET_Y_LPARAM(m[0].lParam), 0);
+    // A clip beside the window leaves the pointer free there.
+    RECT beside = {origin.x + 900, origin.y, origin.x + 1000, origin.y + 100};
+    ASSERT_TRUE(ClipCursor(&beside));
+    EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_MOUSE_GRABBED, 0u);
+    ASSERT_TRUE(ClipCursor(&clip));
     ASSERT_TRUE(ClipCursor(nullptr));
-    EXPECT_EQ(SDL_GetWindowMouseRect(Win32GetSDLWindow(hwnd)), nullptr);
+    EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_MOUSE_GRABBED, 0u);
 
     EXPECT_EQ(ShowCursor(FALSE), -1);
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
@@ -783,20 +784,59 @@ TEST_F(WindowTest, BadHandlesAndClassesFailCleanly)
     EXPECT_EQ(GetWindowLongPtrA(hwnd, GWLP_USERDATA), 5);
 }
 
+// Runs SDL's X11 driver on the display named by MALL_X_DISPLAY for one test, and puts the test driver back after.
+class RealDisplay {
+public:
+    RealDisplay()
+    {
+        display_ = std::getenv("MALL_X_DISPLAY");
+        if (display_ == nullptr || *display_ == '\0')
+            return;
+        Win32ResetForTests();
+        if (SDL_WasInit(SDL_INIT_VIDEO) != 0 && std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) {
+            other_ = true;
+            return;
+        }
+        oldDriver_ = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
+        oldDisplay_ = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("DISPLAY", display_, 1);
+        active_ = true;
+    }
+    ~RealDisplay()
+    {
+        if (!active_)
+            return;
+        Win32ResetForTests();
+        setenv("SDL_VIDEODRIVER", oldDriver_.empty() ? "offscreen" : oldDriver_.c_str(), 1);
+        if (oldDisplay_.empty())
+            unsetenv("DISPLAY");
+        else
+            setenv("DISPLAY", oldDisplay_.c_str(), 1);
+    }
+    // Empty when the test can run, else why it is skipped.
+    const char* SkipReason() const
+    {
+        if (display_ == nullptr || *display_ == '\0')
+            return "MALL_X_DISPLAY is not set";
+        return other_ ? "SDL video already runs another driver: run this test alone" : "";
+    }
+
+private:
+    const char* display_ = nullptr;
+    bool other_ = false;
+    bool active_ = false;
+    std::string oldDriver_;
+    std::string oldDisplay_;
+};
+
 // Needs a real X display (MALL_X_DISPLAY): the server's own echo of a warp
 // must not add a second move.
 TEST_F(WindowTest, RealDisplayWarpEchoesOnce)
 {
-    const char* display = std::getenv("MALL_X_DISPLAY");
-    if (display == nullptr || *display == '\0')
-        GTEST_SKIP() << "MALL_X_DISPLAY is not set";
-    Win32ResetForTests();
-    if (SDL_WasInit(SDL_INIT_VIDEO) != 0 && std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0)
-        GTEST_SKIP() << "SDL video already runs another driver: run this test alone";
-    std::string oldDriver = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
-    std::string oldDisplay = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    setenv("DISPLAY", display, 1);
+    RealDisplay real;
+    if (*real.SkipReason() != '\0')
+        GTEST_SKIP() << real.SkipReason();
     WNDCLASSA wc;
     std::memset(&wc, 0, sizeof wc);
     wc.lpfnWndProc = RecordingProc;
@@ -816,12 +856,46 @@ TEST_F(WindowTest, RealDisplayWarpEchoesOnce)
         SDL_Delay(10);
     }
     EXPECT_EQ(moves, 1);
-    Win32ResetForTests();
-    setenv("SDL_VIDEODRIVER", oldDriver.empty() ? "offscreen" : oldDriver.c_str(), 1);
-    if (oldDisplay.empty())
-        unsetenv("DISPLAY");
-    else
-        setenv("DISPLAY", oldDisplay.c_str(), 1);
+}
+
+// Needs a real X display (MALL_X_DISPLAY): a window as large as the screen or larger, the cursor clipped to it
+// as full screen does, neither ends the program nor keeps warps from moving the X pointer.
+TEST_F(WindowTest, RealDisplayClipToTheWholeScreenKeepsWarps)
+{
+    RealDisplay real;
+    if (*real.SkipReason() != '\0')
+        GTEST_SKIP() << real.SkipReason();
+    WNDCLASSA wc;
+    std::memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = RecordingProc;
+    wc.lpszClassName = kClass;
+    RegisterClassA(&wc);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    for (int grown : {0, 200}) {
+        HWND hwnd = CreateWindowExA(0, kClass, nullptr, WS_POPUP, 0, 0, width + grown, height + grown, nullptr, nullptr,
+                                    nullptr, nullptr);
+        ASSERT_NE(hwnd, nullptr);
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        SetForegroundWindow(hwnd);
+        SDL_Delay(100);
+        Drain();
+        RECT whole;
+        ASSERT_TRUE(GetWindowRect(hwnd, &whole));
+        ASSERT_TRUE(ClipCursor(&whole));
+        for (int x : {40, 300}) {
+            ASSERT_TRUE(SetCursorPos(x, 30));
+            SDL_Delay(20);
+            Drain();
+            int atX = 0;
+            int atY = 0;
+            SDL_GetGlobalMouseState(&atX, &atY);
+            EXPECT_EQ(x, atX) << "window grown by " << grown;
+            EXPECT_EQ(30, atY);
+        }
+        ASSERT_TRUE(ClipCursor(nullptr));
+        DestroyWindow(hwnd);
+    }
 }
 
 } // namespace
