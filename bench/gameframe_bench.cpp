@@ -29,6 +29,7 @@
 #include "engine/blockmesh.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
+#include "game/conditions.h"
 #include "game/factories.h"
 #include "game/floors.h"
 #include "game/game.h"
@@ -351,6 +352,11 @@ void BeforeFrame()
         // The software device's event log (kept for tests, with every draw's shaded vertices) is the device's
         // cost, not the engine's.
         D3D9SoftSetLogging(GxD3D9Device(), false);
+        // The scenario's result would end the game (and stop the simulation) once the crowd has come: the
+        // measured mall plays on without win or lose conditions.
+        delete game->m_pConditions;
+        game->m_pConditions = new CConditions();
+        game->m_pConditions->SetStatistics(CDynamicObjectManager::Instance()->GetStatistics());
         if (s.scene != kBare)
             builder.Build(&s.built);
         if (s.scene == kPeopledMall)
@@ -384,6 +390,7 @@ void AfterFrame(std::chrono::steady_clock::duration took)
         if (s.frame < kMeasuredFrames)
             break;
         s.built["characters"] = static_cast<double>(Characters());
+        s.built["game_over"] = game->m_gameOver;
         s.built["rss_mb"] = ResidentMegabytes();
         if (!s.soak) {
             s.Next(Script::kDone);
@@ -399,6 +406,8 @@ void AfterFrame(std::chrono::steady_clock::duration took)
             break;
         Key(kKeySpeedOne);
         s.built["characters_after_soak"] = static_cast<double>(Characters());
+        s.built["game_over_after_soak"] = game->m_gameOver;
+        s.built["game_days_after_soak"] = game->m_dayCounter;
         s.built["rss_after_soak_mb"] = ResidentMegabytes();
         s.Next(Script::kDone);
         g_pFerroxApp->Quit();
