@@ -2,7 +2,7 @@
 // by the game's own application as a player starts it: the main menu, London, start. The mall is then built
 // through the placement controller: three storeys joined by stairs, doors in the ground storey's outer wall,
 // 60 shops, facilities and scenery, and 300 shoppers, 30 criminals and 40 staff sent in by the spawner. Fixed
-// 0.05 s steps, one seed.
+// 0.05 s steps, one seed; the scenario's win and lose conditions are set aside so the game does not end.
 //
 // Each case runs in a child process of this program (the application and its singletons live once a process):
 // on OpenGL (Mesa's software rasteriser on 2 threads) the peopled mall against the mall without characters and
@@ -54,7 +54,7 @@ constexpr unsigned kSeed = 20040101;
 constexpr int kMenuFrames = 20;
 constexpr int kCityFrames = 40;
 constexpr int kTimeoutFrames = 400;
-constexpr int kWarmFrames = 20;      // the crowd comes in and the caches fill before the measured frames
+constexpr int kWarmFrames = 20;  // the crowd comes in and the caches fill before the measured frames
 constexpr int kMeasuredFrames = 100;
 constexpr float kSoakGameSeconds = 600.0f;
 constexpr float kSoakSpeed = 3.0f;
@@ -65,8 +65,8 @@ constexpr int kStoreys = 3;
 constexpr int kShoppers = 300;
 constexpr int kCriminals = 30;
 constexpr int kStaff = 40;
-constexpr int kMargin = 10;          // cells of the plot left bare around the mall: the doors need the room
-constexpr int kPitch = 4;            // shop grid
+constexpr int kMargin = 10;  // cells of the plot left bare around the mall: the doors need the room
+constexpr int kPitch = 4;    // shop grid
 constexpr uint32_t kFunds = 100000000;
 const char* const kShopperCategories[] = {"SHOPPER_ADULT", "SHOPPER_YOUTH", "SHOPPER_SENIOR"};
 const char* const kShopCategories[] = {"SHOP_FASHION", "SHOP_FOOD", "SHOP_ELECTRIC",
@@ -74,7 +74,11 @@ const char* const kShopCategories[] = {"SHOP_FASHION", "SHOP_FOOD", "SHOP_ELECTR
 const char* const kFacilities[] = {"FAC_TOILET", "FAC_SEATS", "FAC_PHONE", "FAC_CASH"};
 const char* const kScenery[] = {"SCEN_PLANTS", "SCEN_DECOR"};
 
-enum Scene { kBare, kEmptyMall, kPeopledMall };
+enum Scene {
+    kBare,
+    kEmptyMall,
+    kPeopledMall
+};
 
 double ResidentMegabytes()
 {
@@ -95,7 +99,18 @@ double Milliseconds(std::chrono::steady_clock::duration d)
 CProgramShell g_shell;
 
 struct Script {
-    enum Phase { kWaitMenu, kClickLondon, kWaitCity, kClickStart, kWaitLevel, kBuild, kWarm, kMeasure, kSoak, kDone };
+    enum Phase {
+        kWaitMenu,
+        kClickLondon,
+        kWaitCity,
+        kClickStart,
+        kWaitLevel,
+        kBuild,
+        kWarm,
+        kMeasure,
+        kSoak,
+        kDone
+    };
     Scene scene = kBare;
     bool soak = false;
     Phase phase = kWaitMenu;
@@ -165,10 +180,8 @@ class Builder {
 public:
     Builder()
         : m_game(static_cast<CGame*>(g_pGame)), m_manager(CDynamicObjectManager::Instance()),
-          m_floors(m_game->m_pFloorManager), m_controller(m_game->m_pPlacementController),
-          m_world(m_game->GetWorld())
-    {
-    }
+          m_floors(m_game->m_pFloorManager), m_controller(m_game->m_pPlacementController), m_world(m_game->GetWorld())
+    {}
     bool Ready() const { return m_floors && m_controller && m_world && Ground(); }
     CFerroxBlockMesh* Ground() const { return m_floors ? m_floors->FindBaseFloor(kSpawnFloorId) : nullptr; }
     int Cell(int row, int column) const { return row * Ground()->GetRows() + column; }
@@ -220,7 +233,8 @@ public:
         (*counts)["storeys"] = m_floors->GetBuiltFloors();
         int stairs = 0;
         for (int storey = 0; storey + 1 < kStoreys; storey++)
-            stairs += FirstFit("STAIRS", kStairsObjectFactoryName, storey, m_first + 2 + storey * 4, m_first + 1) ? 1 : 0;
+            stairs +=
+                FirstFit("STAIRS", kStairsObjectFactoryName, storey, m_first + 2 + storey * 4, m_first + 1) ? 1 : 0;
         (*counts)["stairs"] = stairs;
         (*counts)["shops"] = Shops();
         int extras = 0;
@@ -468,8 +482,7 @@ int RunChild(Scene scene, bool soak)
     g_script.scene = scene;
     g_script.soak = soak;
     GxEngineSetDriver(GxD3D9GetDriver());
-    const FerroxProgram program = {CBenchApp::Instance, CBenchApp::DestroyInstance, GameInstance,
-                                   GameDestroyInstance};
+    const FerroxProgram program = {CBenchApp::Instance, CBenchApp::DestroyInstance, GameInstance, GameDestroyInstance};
     FerroxWinMain(program, nullptr, nullptr);
     Script& s = g_script;
     if (s.failed || s.frames.empty()) {
