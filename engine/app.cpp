@@ -204,8 +204,7 @@ void CFerroxWindow::Destroy()
 // ---- application fields and small slots ----
 
 CFerroxApp::CFerroxApp()
-    : m_previousTotalTime(0.0f), m_engineLevel(kEngineNone), m_frameLimit(0), m_framesRun(0), m_screenshotFailed(0),
-      m_startFailure(nullptr)
+    : m_previousTotalTime(0.0f), m_engineLevel(kEngineNone), m_frameLimit(0), m_framesRun(0), m_screenshotFailed(0)
 {
     Init();
 }
@@ -364,7 +363,7 @@ const char* FerroxGetDebugFileName() { return g_debugFileName.c_str(); }
 
 int CFerroxApp::Start()
 {
-    m_startFailure = nullptr;
+    m_startFailure.clear();
     if (!m_pGame)
         return Fail("no game object");
     m_pGame->SetStartDirectory(m_pWindow ? m_pWindow->GetStartDirectory() : nullptr);
@@ -372,11 +371,8 @@ int CFerroxApp::Start()
         return Fail("the graphics engine does not initialise");
     m_engineLevel = kEngineInitialised;
     OpenFileSystems();
-    g_FerroxDebugSettings.Load(kDataFile);
-    delete g_pFerroxSetupTree;
-    g_pFerroxSetupTree = new CFerroxTagTree();
-    // A missing or unreadable file leaves an empty tree: every reader of a key falls back to its default.
-    g_pFerroxSetupTree->Load(kSetupFile);
+    if (!ReadSettingsFiles())
+        return 0;
     ReadDebugFile(g_pFerroxSetupTree);
     if (!AttachPlugins())
         return Fail("a graphics plugin does not attach");
@@ -406,7 +402,7 @@ int CFerroxApp::Start()
     return 1;
 }
 
-int CFerroxApp::Fail(const char* step)
+int CFerroxApp::Fail(const std::string& step)
 {
     m_startFailure = step;
     return 0;
@@ -439,6 +435,23 @@ void FitWindowToClient(HWND window, int width, int height)
     const int x = OnScreen(place.left, outerWidth, GetSystemMetrics(SM_CXSCREEN));
     const int y = OnScreen(place.top, outerHeight, GetSystemMetrics(SM_CYSCREEN));
     SetWindowPos(window, nullptr, x, y, outerWidth, outerHeight, kKeepOrderFlags);
+}
+
+// A damaged file stops the start before anything could save over it; the message names the file and its fault.
+int CFerroxApp::ReadSettingsFiles()
+{
+    std::string problem;
+    CFerroxTagTree data;
+    if (!data.LoadWhole(kDataFile, FERROX_SETTINGS_MAX_BYTES, &problem))
+        return Fail(std::string(kDataFile) + " " + problem);
+    g_FerroxDebugSettings.Read(&data);
+    delete g_pFerroxSetupTree;
+    g_pFerroxSetupTree = new CFerroxTagTree();
+    // A missing settings file leaves an empty tree, which every reader of a key takes for its defaults and
+    // which is never saved (it did not load).
+    if (!g_pFerroxSetupTree->LoadWhole(kSetupFile, FERROX_SETTINGS_MAX_BYTES, &problem) && GxFileExists(kSetupFile))
+        return Fail(std::string(kSetupFile) + " " + problem);
+    return 1;
 }
 
 void ShowAppWindow(HWND window, int fullScreen)
@@ -660,10 +673,12 @@ int FerroxWinMain(const FerroxProgram& program, HINSTANCE instance, HINSTANCE pr
     }
     program.gameInstance(&app->m_pGame);
     int result = 0;
-    if (app->Start())
+    if (app->Start()) {
         result = app->Run();
-    else if (app->GetStartFailure())
+    } else if (app->GetStartFailure()) {
         fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->GetStartFailure());
+        result = 1;
+    }
     // The game goes before the application also after a failed start: the engine it holds objects of is
     // still there, and nothing is left behind.
     program.gameDestroy();

@@ -84,7 +84,7 @@ public:
     // 0 when the last limited run wrote its screenshot (or had none to write).
     int GetScreenshotFailed() const { return m_screenshotFailed; }
     // What the last failed Start stopped at; null after a successful one.
-    const char* GetStartFailure() const { return m_startFailure; }
+    const char* GetStartFailure() const { return m_startFailure.empty() ? nullptr : m_startFailure.c_str(); }
 
     float m_frameTime;
     float m_totalTime;
@@ -107,7 +107,9 @@ private:
     void Queue(UINT message, WPARAM wParam, LPARAM lParam);
     void DiscardWaitingInput();
     void EndLimitedFrame();
-    int Fail(const char* step);
+    int Fail(const std::string& step);
+    // Reads ./data.xml (debug switches) and ./setup.xml (the settings tree); 0 when either is damaged.
+    int ReadSettingsFiles();
 
     // How far the graphics engine came, so a failed start leaves nothing open.
     int32_t m_engineLevel;
@@ -115,7 +117,7 @@ private:
     int m_framesRun;
     std::string m_screenshot;
     int m_screenshotFailed;
-    const char* m_startFailure;
+    std::string m_startFailure;
 };
 
 // The application singleton and the window procedure that forwards to it.

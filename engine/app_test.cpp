@@ -189,11 +189,18 @@ public:
     }
 };
 
+// The smallest data file a start takes.
+const char kData[] = "<DEBUG>\n<fulltrace>\n0\n</fulltrace>\n</DEBUG>\n";
+
 class App : public FerroxTestFiles {
 protected:
+    // Starts run in a folder of the test's own, with a data file: the settings are read from the working directory.
     void SetUp() override
     {
         FerroxTestFiles::SetUp();
+        m_previous = std::filesystem::current_path();
+        std::filesystem::current_path(Path(""));
+        WriteFile("data.xml", kData);
         g_calls.clear();
         g_failAt.clear();
         g_threadQueue.clear();
@@ -212,6 +219,8 @@ protected:
         delete g_pFerroxGame;
         g_pFerroxGame = nullptr;
         FerroxResetAppPlatform();
+        std::filesystem::current_path(m_previous);
+        g_FerroxDebugSettings.SetDefaults();
         FerroxTestFiles::TearDown();
     }
     TestApp* MakeApp()
@@ -224,7 +233,20 @@ protected:
         app->Create(nullptr);
         return app;
     }
+    // Frees what MakeApp made, for a test that starts again: released first, so that the test's own file-system
+    // step runs and the test's files stay reachable.
+    void DeleteApp(TestApp* app)
+    {
+        app->Release();
+        delete app;
+        g_pFerroxApp = nullptr;
+        delete g_pFerroxGame;
+        g_pFerroxGame = nullptr;
+    }
     RecordingGame* game = nullptr;
+
+private:
+    std::filesystem::path m_previous;
 };
 
 const std::string kPlugins[] = {
@@ -283,10 +305,7 @@ TEST_F(App, AFailureAtAnyStepLeavesNothingOpen)
             EXPECT_EQ(nullptr, app->GetStartFailure());
         else
             EXPECT_NE(nullptr, app->GetStartFailure());
-        delete app;
-        g_pFerroxApp = nullptr;
-        delete g_pFerroxGame;
-        g_pFerroxGame = nullptr;
+        DeleteApp(app);
         int opens = 0, closes = 0;
         for (const std::string& call : g_calls) {
             opens += call == "engineInit" || call == "engineOpen" || call == "engineStart";
@@ -315,32 +334,62 @@ TEST_F(App, AnExclusiveVideoModeMakesTheAppFullScreen)
     EXPECT_EQ(768, app->m_fullScreenHeight);
 }
 
-TEST_F(App, StartReadsTheDebugFileNameAndSurvivesBrokenSettings)
+TEST_F(App, StartReadsTheDebugFileNameAndSwitches)
 {
-    // The settings are read from the working directory.
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(Path(""));
     WriteFile("setup.xml", "<Debug_Data>\n<DebugFile>\ntrace.txt\n</DebugFile>\n</Debug_Data>\n");
+    WriteFile("data.xml", "<DEBUG>\n<clumpload>\n1\n</clumpload>\n</DEBUG>\n");
     TestApp* app = MakeApp();
-    ASSERT_EQ(1, app->Start());
+    ASSERT_EQ(1, app->Start()) << app->GetStartFailure();
     EXPECT_STREQ("trace.txt", FerroxGetDebugFileName());
-    delete app;
-    g_pFerroxApp = nullptr;
-    delete g_pFerroxGame;
-    g_pFerroxGame = nullptr;
+    EXPECT_EQ(1, g_FerroxDebugSettings.GetSwitch(FERROX_DEBUG_CLUMPLOAD));
+    ASSERT_NE(nullptr, g_pFerroxSetupTree);
+    EXPECT_EQ(1, g_pFerroxSetupTree->IsLoaded());
+    DeleteApp(app);
 
-    // Damaged settings: an unclosed node, a key without its node, binary noise. Start goes on with defaults.
-    WriteFile("setup.xml", std::string("<Debug_Data>\n<DebugFile>\n\x01\xff\x00garbage", 21));
-    WriteFile("data.xml", "<DEBUG>\n<fulltrace>\nnot a number\n");
+    // No settings file: the defaults, and a tree that is never saved.
+    std::filesystem::remove("setup.xml");
     app = MakeApp();
-    EXPECT_EQ(1, app->Start());
-    EXPECT_EQ(0, g_FerroxDebugSettings.GetSwitch(FERROX_DEBUG_FULLTRACE));
-    app->Release();
-    // Reading the player's files never writes them.
-    EXPECT_EQ(std::string("<Debug_Data>\n<DebugFile>\n\x01\xff\x00garbage", 21), ReadFile("setup.xml"));
-    EXPECT_EQ("<DEBUG>\n<fulltrace>\nnot a number\n", ReadFile("data.xml"));
-    std::filesystem::current_path(previous);
-    g_FerroxDebugSettings.SetDefaults();
+    ASSERT_EQ(1, app->Start());
+    EXPECT_STREQ("", FerroxGetDebugFileName());
+    EXPECT_EQ(0, g_pFerroxSetupTree->IsLoaded());
+}
+
+// A damaged settings or data file, or no data file, stops the start before the engine opens, naming the file and
+// what is wrong with it; the file is left as it was.
+TEST_F(App, ADamagedSettingsOrDataFileStopsTheStartUntouched)
+{
+    struct Case {
+        const char* file;
+        std::string text;  // empty: the file is removed
+        const char* failure;
+    };
+    const Case cases[] = {
+        {"setup.xml", std::string("<Debug_Data>\n<DebugFile>\n") + std::string("\x01\xff\x00garbage", 11),
+         "./setup.xml holds control bytes, which no text has"},
+        {"setup.xml", "<Level_Data>\n<0>\n./models/levels/London/london.gxs\n</0>\n",
+         "./setup.xml ends inside <Level_Data>"},
+        {"data.xml", " \n", "./data.xml holds no tag"},
+        {"data.xml", "", "./data.xml is missing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failure);
+        WriteFile("setup.xml", "<Game_Data>\n</Game_Data>\n");
+        WriteFile("data.xml", kData);
+        if (c.text.empty())
+            std::filesystem::remove(c.file);
+        else
+            WriteFile(c.file, c.text);
+        g_calls.clear();
+        TestApp* app = MakeApp();
+        EXPECT_EQ(0, app->Start());
+        ASSERT_NE(nullptr, app->GetStartFailure());
+        EXPECT_EQ(std::string(c.failure), app->GetStartFailure());
+        EXPECT_EQ(g_calls.end(), std::find(g_calls.begin(), g_calls.end(), "engineOpen"));
+        app->Release();
+        EXPECT_EQ(!c.text.empty(), Exists(c.file));
+        EXPECT_EQ(c.text, ReadFile(c.file));
+        DeleteApp(app);
+    }
 }
 
 TEST_F(App, EntrySequenceTearsDownAfterEveryOutcome)
@@ -380,9 +429,9 @@ TEST_F(App, EntrySequenceTearsDownAfterEveryOutcome)
     EXPECT_EQ(1, appDestroyed);
     EXPECT_EQ(0, gameMade);
 
-    // A failed start still deletes the game before the application.
+    // A failed start still deletes the game before the application, and ends the program with 1.
     g_failAt = "engineStart";
-    EXPECT_EQ(0, FerroxWinMain(program, nullptr, nullptr));
+    EXPECT_EQ(1, FerroxWinMain(program, nullptr, nullptr));
     EXPECT_EQ(1, gameDestroyed);
     EXPECT_EQ(2, appDestroyed);
 

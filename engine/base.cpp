@@ -232,18 +232,23 @@ int CFerroxDebugSettings::Load(const char* fileName)
 {
     CFerroxTagTree tree;
     tree.Load(fileName);
-    if (!tree.FindNode("DEBUG", 1)) {
+    return Read(&tree);
+}
+
+int CFerroxDebugSettings::Read(CFerroxTagTree* tree)
+{
+    if (!tree || !tree->FindNode("DEBUG", 1)) {
         WriteDebugBanner("COULDN'T FIND DEBUG TAG in data.xml - are you running in the right directory\n");
         return 0;
     }
-    if (!tree.FindChild(nullptr)) {
+    if (!tree->FindChild(nullptr)) {
         WriteDebugBanner("COULDN'T FIND DEBUG CHILD in data.xml - are you running in the right directory\n");
         return 0;
     }
     do {
-        const char* first = tree.GetValue(0);
+        const char* first = tree->GetValue(0);
         int32_t value = first && first[0] == '1' ? 1 : 0;
-        SetSwitch(FerroxTagNameText(tree.GetCursor()->name).c_str(), value);
-    } while (tree.NextSibling(nullptr));
+        SetSwitch(FerroxTagNameText(tree->GetCursor()->name).c_str(), value);
+    } while (tree->NextSibling(nullptr));
     return 1;
 }

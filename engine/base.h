@@ -141,6 +141,8 @@ public:
     virtual int SetDefaults();
     // Reads the "DEBUG" block of the given tag file (./data.xml at start-up).
     virtual int Load(const char* fileName = "./data.xml");
+    // Reads the "DEBUG" block of a data tree already loaded; the cursor is left where the block was read.
+    int Read(CFerroxTagTree* tree);
     virtual void EmptyOperation();
     virtual ~CFerroxDebugSettings();
 

@@ -9,6 +9,8 @@
 namespace {
 // One piece of a line: at most 255 bytes.
 const int kPieceBuffer = 256;
+// CR LF.
+const size_t kLineEndBytes = 2;
 }
 
 GxFile* FerroxOpenReplacement(const char* name)
@@ -105,28 +107,45 @@ int CFerroxFile::Close()
 
 std::string& CFerroxFile::ReadLine(std::string& out)
 {
+    ReadLineWithin(out, std::string::npos);
+    return out;
+}
+
+bool CFerroxFile::ReadLineWithin(std::string& out, size_t limit)
+{
     out.clear();
     if (!m_pFile || m_mode != 1)
-        return out;
+        return true;
     char buffer[kPieceBuffer];
+    bool within = true;
     for (;;) {
         memset(buffer, 0, sizeof(buffer));
         if (!GxFileGets(buffer, kPieceBuffer, m_pFile))
             break;
-        size_t length = strlen(buffer);
-        out.append(buffer, length);
+        if (within)
+            out.append(buffer, strlen(buffer));
+        // Past the limit and a line end's room, the rest of the line is read but not kept.
+        if (within && out.size() > limit && out.size() - limit > kLineEndBytes) {
+            within = false;
+            out.resize(limit);
+        }
         // The buffer was zero-filled, so an LF anywhere in it, even behind a NUL byte, ended the line.
         // A piece may also stop short of the buffer without ending the line (a CR kept for the next piece).
         if (memchr(buffer, '\n', sizeof(buffer) - 1) || GxFileEof(m_pFile))
             break;
     }
+    if (!within)
+        return false;
     // Only a real line end is removed: a last line without LF keeps all its characters.
     if (!out.empty() && out.back() == '\n') {
         out.pop_back();
         if (!out.empty() && out.back() == '\r')
             out.pop_back();
     }
-    return out;
+    if (out.size() <= limit)
+        return true;
+    out.resize(limit);
+    return false;
 }
 
 void CFerroxFile::WriteLine(const char* text)

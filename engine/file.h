@@ -24,6 +24,9 @@ public:
     int Close();
     // Next line without its line end; empty at the end of the file.
     std::string& ReadLine(std::string& out);
+    // As ReadLine, but a line longer than limit bytes is not held: it is passed over to its end and false
+    // is returned, out then holding at most limit bytes of it.
+    bool ReadLineWithin(std::string& out, size_t limit);
     // Writes text as it stands (no line end is added); a failed write is kept for Close to report.
     void WriteLine(const char* text);
     void WriteLine(const std::string& text) { WriteLine(text.c_str()); }

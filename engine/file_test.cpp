@@ -37,6 +37,30 @@ TEST_F(LineFile, ReadLineJoinsPiecesAndDropsOnlyTheLineEnd)
     EXPECT_EQ("", file.ReadLine(line));
 }
 
+// A line over the limit is passed over whole and not held: the next line reads as itself.
+TEST_F(LineFile, ReadLineWithinRefusesALongLineWithoutHoldingIt)
+{
+    std::string path = Path("long.txt");
+    const size_t limit = 600;
+    const std::string exact(limit, 'a'), over(limit + 1, 'b'), huge(100000, 'c');
+    WriteFile(path, exact + "\r\n" + over + "\r\n" + huge + "\nnext\r\n" + huge);
+    CFerroxFile file;
+    ASSERT_EQ(0, file.Open(path.c_str(), 1));
+    std::string line;
+    EXPECT_TRUE(file.ReadLineWithin(line, limit));
+    EXPECT_EQ(exact, line);
+    EXPECT_FALSE(file.ReadLineWithin(line, limit));
+    EXPECT_EQ(over.substr(0, limit), line);
+    std::string held;
+    EXPECT_FALSE(file.ReadLineWithin(held, limit));
+    EXPECT_LT(held.capacity(), huge.size() / 10) << "the long line was held";
+    EXPECT_TRUE(file.ReadLineWithin(line, limit));
+    EXPECT_EQ("next", line);
+    // The last line has no line end.
+    EXPECT_FALSE(file.ReadLineWithin(line, limit));
+    EXPECT_EQ(1, file.IsEof());
+}
+
 TEST_F(LineFile, ANulByteCutsItsLineButNeverJoinsTwo)
 {
     std::string path = Path("nul.txt");

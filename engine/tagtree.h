@@ -13,6 +13,8 @@
 constexpr unsigned FERROX_TAG_MAX_DEPTH = 255;
 // Read buffer of one piece of a line: at most FERROX_TAG_LINE_BUFFER - 1 bytes a piece.
 constexpr size_t FERROX_TAG_LINE_BUFFER = 1024;
+// Largest settings or data file (setup.xml, data.xml) read whole: many times what either holds.
+constexpr size_t FERROX_SETTINGS_MAX_BYTES = 4u << 20;
 
 // One bit for each pair of adjacent bytes of a text: a name can contain a search text only
 // when it has every bit of the text's mask, which rules out most names in one test.
@@ -136,6 +138,14 @@ public:
     int Load(const char* fileName);
     // Reads tag text held in memory, by the same rules as a file.
     int LoadFromMemory(const char* text, size_t size);
+    // Reads a file that must be a whole tag text, as the settings and data files are: 0, with only the root
+    // left and *problem saying what is wrong ("is missing", "ends inside <Level_Data>"...), when the file is
+    // missing or unreadable, larger than maxBytes, holds no tag, holds control bytes no text has, holds text
+    // outside every tag, nests deeper than the tree keeps, closes a tag it did not open or ends inside one.
+    int LoadWhole(const char* fileName, size_t maxBytes, std::string* problem);
+    // 1 when the last load read its file or text (LoadWhole: read it whole); 0 before any and after one that
+    // failed. Only a tree that loaded may be saved over its file.
+    int IsLoaded() const { return m_loaded ? 1 : 0; }
     // Write every child subtree of the root; 0 when the file cannot be made or any write fails.
     // The text goes to a temporary file beside the target, which replaces the target only when whole.
     int Save(const char* fileName);
@@ -170,6 +180,8 @@ public:
 
 private:
     void Clear();
+    // A null fault: the read takes what it finds; else the file must be whole and *fault gets what is not.
+    int LoadFile(const char* fileName, size_t maxBytes, std::string* fault);
 
     CFerroxTagParser* m_pParser;
     CFerroxTagNodePool* m_pPool;
@@ -178,4 +190,5 @@ private:
     CFerroxTagNode* m_pCursor;
     std::vector<std::vector<CFerroxTagNode*>> m_depthLists;
     uint8_t m_maxDepth;
+    bool m_loaded = false;
 };

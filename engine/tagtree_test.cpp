@@ -426,6 +426,57 @@ TEST_F(TagTreeFiles, MissingOrUnwritableFilesFail)
     EXPECT_EQ(0, tree.SaveSplit(Path("no/such/dir/lang").c_str()));
 }
 
+// A settings or data file must be whole: each fault a damaged one shows is named, and the tree keeps only its root.
+TEST_F(TagTreeFiles, WholeLoadsNameWhatIsWrongWithADamagedFile)
+{
+    const std::string whole = "# settings\r\n<Game_Data>\r\n<Language>\r\n1\r\n</Language>\r\n</Game_Data>\r\n\r\n";
+    std::string nested;
+    for (int i = 0; i < 300; ++i)
+        nested += "<n" + std::to_string(i) + ">\n";
+    struct Case {
+        std::string text;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"", "holds no tag"},
+        {"\r\n  \r\n# only a comment\r\n", "holds no tag"},
+        {whole.substr(0, whole.size() / 2), "ends inside <Language>"},
+        {whole.substr(0, whole.find("</Game_Data>")), "ends inside <Game_Data>"},
+        {"<Game_Data>\r\n" + std::string("\x01\x9b\0\r\n", 5) + "</Game_Data>\r\n",
+         "holds control bytes, which no text has"},
+        {nested, "nests tags deeper than 255 levels"},
+        {"<A>\n</A>\n</B>\n", "closes </B> without opening it"},
+        {"<A>\n<B>\n</A>\n</B>\n", "closes <B> with </A>"},
+        {"stray\n<A>\n</A>\n", "holds text outside every tag"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(Path("setup.xml"), c.text);
+        CFerroxTagTree tree;
+        std::string problem;
+        EXPECT_EQ(0, tree.LoadWhole(Path("setup.xml").c_str(), FERROX_SETTINGS_MAX_BYTES, &problem)) << c.problem;
+        EXPECT_EQ(c.problem, problem);
+        EXPECT_EQ(0, tree.IsLoaded());
+        ASSERT_NE(nullptr, tree.GetRoot());
+        EXPECT_TRUE(tree.GetRoot()->children.empty()) << c.problem;
+        // The lenient reader takes what it finds in the same file.
+        EXPECT_EQ(1, tree.Load(Path("setup.xml").c_str()));
+        EXPECT_EQ(1, tree.IsLoaded());
+    }
+
+    CFerroxTagTree tree;
+    std::string problem;
+    EXPECT_EQ(0, tree.LoadWhole(Path("missing.xml").c_str(), FERROX_SETTINGS_MAX_BYTES, &problem));
+    EXPECT_EQ("is missing", problem);
+    // Past the cap nothing is read; the cap is the caller's.
+    WriteFile(Path("setup.xml"), whole);
+    EXPECT_EQ(0, tree.LoadWhole(Path("setup.xml").c_str(), whole.size() - 1, &problem));
+    EXPECT_EQ("is larger than " + std::to_string(whole.size() - 1) + " bytes", problem);
+    ASSERT_EQ(1, tree.LoadWhole(Path("setup.xml").c_str(), whole.size(), &problem));
+    EXPECT_EQ(1, tree.IsLoaded());
+    ASSERT_TRUE(tree.FindNode("Language", 1));
+    EXPECT_STREQ("1", tree.GetValue(0));
+}
+
 // A save that cannot write everything reports failure and leaves the files it would replace as they were.
 TEST_F(TagTreeFiles, FailedWritesKeepTheOldFilesAndReportFailure)
 {

@@ -206,7 +206,11 @@ CFerroxAssetSet* CBaseObject::TemplateOf(CPlacementRecord* record)
 
 void CBaseObject::Setup(const FerroxObjectDescriptor* descriptor)
 {
-    CFerroxIOObject::Setup(descriptor);
+    // The building answers for its model's clumps, so that the picker hands a click on it to the selection.
+    FerroxObjectDescriptor owned = descriptor ? *descriptor : FerroxObjectDescriptor{};
+    if (!owned.modelOwner)
+        owned.modelOwner = this;
+    CFerroxIOObject::Setup(descriptor ? &owned : nullptr);
     NextValue(&m_sizeX);
     NextValue(&m_sizeZ);
     const GxV3d* anchor = m_pModel ? m_pModel->GetWorldPosition() : nullptr;

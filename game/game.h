@@ -197,8 +197,8 @@ public:
     // Saved games (game/savegame.h). 1 when every section was written and the file replaced any old one (a
     // failed save leaves the old file as it was), else 0.
     int SaveGame(const char* path);
-    // 1 when the file was read into a rebuilt game; 0, with nothing changed, when it does not open or holds
-    // no section of a save.
+    // A GameLoadResult: 1 when the file was read whole into a rebuilt game, 2 when object records were left out;
+    // 0, with nothing changed, when it does not open or does not read whole (GameFileProblem).
     int LoadGame(const char* path);
     CGameSaveParts* GetSaveParts() const { return m_pSaveParts; }
     void SetSaveParts(CGameSaveParts* parts) { m_pSaveParts = parts; }

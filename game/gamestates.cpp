@@ -100,10 +100,11 @@ public:
         if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
             m_pGame->m_pPlacementController->SaveObjects(file, m_pGame->GetWorld());
     }
-    void LoadObjects(CFerroxTagFile* file) override
+    int LoadObjects(CFerroxTagFile* file) override
     {
         if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
-            m_pGame->m_pPlacementController->LoadObjects(file, m_pGame->GetWorld());
+            return m_pGame->m_pPlacementController->LoadObjects(file, m_pGame->GetWorld());
+        return 0;
     }
 
 private:
@@ -268,9 +269,9 @@ void CGame::Update(float frameTime)
             ReplaceSplash(german ? kLoadingSplashGerman : kLoadingSplash);
             DrawSplash();
             if (!SetUpGame()) {
-                // Without levels there is no game to offer: the program ends instead of showing an empty screen.
+                // Without data or levels there is no game to offer: the program ends instead of showing an empty
+                // screen.
                 m_setUpFailed = 1;
-                std::fprintf(stderr, "mall: no level list in ./setup.xml (Game_Data, Level_Data); the game ends\n");
                 if (g_pFerroxApp)
                     g_pFerroxApp->Quit();
             }
@@ -289,8 +290,11 @@ void CGame::Update(float frameTime)
         StartLevel();
         GetShell()->DestroyFrontEndCanvases();
         SetState(kGameStateInGame);
-        if (!m_gameFilePath.empty() && GxFileExists(m_gameFilePath.c_str()))
-            LoadGame(m_gameFilePath.c_str());
+        if (!m_gameFilePath.empty() && GxFileExists(m_gameFilePath.c_str())) {
+            const int16_t message = GameLoadMessage(LoadGame(m_gameFilePath.c_str()));
+            if (message >= 0)
+                QueueMessage(message);
+        }
         m_gameFilePath.clear();
         break;
     case kGameStateLeave:
@@ -473,8 +477,11 @@ int CGame::SetUpGame()
         m_pPlacementController = new CPlacementController();
     delete m_pGameData;
     m_pGameData = new CFerroxTagTree();
-    if (!m_pGameData->Load(kGameDataFile))
-        std::fprintf(stderr, "mall: %s cannot be read\n", kGameDataFile);
+    std::string problem;
+    if (!m_pGameData->LoadWhole(kGameDataFile, FERROX_SETTINGS_MAX_BYTES, &problem)) {
+        std::fprintf(stderr, "mall: %s %s; the game ends\n", kGameDataFile, problem.c_str());
+        return 0;
+    }
     if (!m_pTechTree) {
         m_pTechTree = new CFerroxTechTree();
         m_pTechTree->LoadTechnologies(m_pGameData, OnTechnologyUnlocked);
@@ -488,8 +495,10 @@ int CGame::SetUpGame()
         m_pLevelManager = new CLevelManager();
     auto* levels = static_cast<CLevelManager*>(m_pLevelManager);
     std::string path;
-    if (!levels->ReadGameType() || !FerroxLevelPath(g_pFerroxSetupTree, levels->GetLevel(), &path))
+    if (!levels->ReadGameType() || !FerroxLevelPath(g_pFerroxSetupTree, levels->GetLevel(), &path)) {
+        std::fprintf(stderr, "mall: no level list in ./setup.xml (Game_Data, Level_Data); the game ends\n");
         return 0;
+    }
     // The class makers and hooks go in before the object manager is first made.
     RegisterBuildingClasses();
     RegisterCharacterClasses();

@@ -1,6 +1,8 @@
 // Whole-mall soak: the London level with a small mall, its staff and the spawner's waves run for minutes of
 // game time at speed 3; shoppers come in and buy, litter is swept, a criminal is caught or leaves, nobody is
-// left standing off the grid; and two runs from the same seed save the same file.
+// left standing off the grid; two runs from the same seed save the same file; and a load takes no more characters
+// than the game reaches.
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -10,6 +12,7 @@
 #include "game/aichar.h"
 #include "game/criminal.h"
 #include "game/mallsoak_test_local.h"
+#include "game/objectsreader.h"
 #include "game/shop.h"
 
 namespace {
@@ -137,6 +140,69 @@ TEST_F(MallSoak, SameSeedSavesTheSameMall)
     }
     EXPECT_FALSE(saved[0].empty());
     EXPECT_EQ(saved[0], saved[1]);
+}
+
+// A load takes no more characters of a kind than the game itself brings in or hires; the rest are left out and
+// counted, and a full staff hires no one more.
+TEST_F(MallSoak, ALoadTakesNoMoreCharactersThanTheGameReaches)
+{
+    OpenLevel();
+    if (HasFatalFailure())
+        return;
+    BuildMall();
+    ASSERT_NE(nullptr, cleaner);
+    // The hired staff stand on their cells now; the shopper is on the grid after a frame.
+    const std::string staffSaved = SaveMall("staff.sav");
+    ASSERT_NE(nullptr, spawner->SpawnShopper("SHOPPER_ADULT", 0, kSpawnFloorId));
+    Frame();
+    const std::string shopperSaved = SaveMall("shopper.sav");
+    // A character's record runs from its floor id, three lines above its factory's name, to the next record or the
+    // section's end.
+    auto record = [](const std::string& saved, const char* factory) {
+        size_t start = saved.find(std::string(factory) + "\r\n");
+        if (start == std::string::npos)
+            return std::string();
+        for (int line = 0; line < 3; ++line)
+            start = saved.rfind("\r\n", start - 3) + 2;
+        size_t end = saved.find(kObjectsSectionEndTag);
+        for (const char* other : {kCriminalFactoryName, kCleanerFactoryName, kMaintenanceFactoryName,
+                                  kSecurityFactoryName}) {
+            size_t next = saved.find(std::string(other) + "\r\n", start);
+            if (other == factory || next == std::string::npos)
+                continue;
+            for (int line = 0; line < 3; ++line)
+                next = saved.rfind("\r\n", next - 3) + 2;
+            end = std::min(end, next);
+        }
+        return saved.substr(start, end - start);
+    };
+    const std::string shopper = record(shopperSaved, kShopperFactoryName);
+    const std::string member = record(staffSaved, kCleanerFactoryName);
+    ASSERT_FALSE(shopper.empty());
+    ASSERT_FALSE(member.empty());
+    constexpr int kCopies = 310;
+    std::string text = "<OBJECTS>\r\n";
+    for (int i = 0; i < kCopies; i++)
+        text += shopper;
+    for (int i = 0; i < kCopies; i++)
+        text += member;
+    text += "</OBJECTS>\r\n";
+    {
+        std::ofstream out(Path("crowd.sav"), std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    const size_t shoppersBefore = manager->GetShoppers().size();
+    const size_t staffBefore = manager->GetStaffCount();
+    CFerroxTagFile file;
+    ASSERT_EQ(0, file.Open(Path("crowd.sav").c_str(), 1));
+    const int dropped = controller->LoadObjects(&file, level->GetWorld());
+    file.Close();
+    EXPECT_EQ(kShopperLimit, manager->GetShoppers().size());
+    EXPECT_EQ(kStaffLimit, manager->GetStaffCount());
+    EXPECT_EQ(2 * kCopies - static_cast<int>(kShopperLimit - shoppersBefore) - static_cast<int>(kStaffLimit - staffBefore),
+              dropped);
+    EXPECT_EQ(nullptr, Hire("CLEANING", kCleanerFactoryName, Cell(12, 12))) << "a full staff hires no one more";
+    EXPECT_EQ(kStaffLimit, manager->GetStaffCount());
 }
 
 }  // namespace

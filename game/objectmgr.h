@@ -216,6 +216,8 @@ public:
     const ObjectList& GetCleaners() const { return m_cleaners; }
     const ObjectList& GetSecurity() const { return m_security; }
     const ObjectList& GetMaintenance() const { return m_maintenance; }
+    // Cleaners, security and maintenance staff together.
+    size_t GetStaffCount() const { return m_cleaners.size() + m_security.size() + m_maintenance.size(); }
     const std::vector<CFloorObjects*>& GetFloors() const { return m_floors; }
 
 private:

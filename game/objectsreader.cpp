@@ -13,6 +13,8 @@
 #include "game/factories.h"
 #include "game/objectmgr.h"
 #include "game/shop.h"
+#include "game/spawner.h"
+#include "game/stairs.h"
 #include "game/templates.h"
 
 namespace {
@@ -75,19 +77,24 @@ public:
         ObjectsReadCount count = {0, 0};
         if (m_file->SeekTag(kObjectsSectionTag) != 0)
             return count;
+        // Lines that begin no record are what is left of a dropped one; a run of them after a record read whole
+        // is a record whose header broke.
+        bool inDropped = false;
         for (;;) {
             Fill();
             if (m_window.empty() || IsEndLine(m_window.front()))
                 break;
             if (!IsHeader()) {
-                // Lines that begin no record: what is left of a dropped one.
+                count.dropped += inDropped ? 0 : 1;
+                inDropped = true;
                 m_window.pop_front();
                 continue;
             }
-            if (ReadRecord())
-                count.loaded++;
-            else
+            inDropped = !ReadRecord();
+            if (inDropped)
                 count.dropped++;
+            else
+                count.loaded++;
         }
         RaiseShopCounter();
         return count;
@@ -125,7 +132,7 @@ private:
         const bool character = IsCharacterFactory(factory->GetName());
         m_window.clear();
         CFerroxBlockMesh* storey = storeyIndex >= 0 && m_ground ? m_ground->GetLinked(storeyIndex) : nullptr;
-        if (!storey)
+        if (!storey || (character && AtCharacterLimit(factory->GetName())))
             return false;
         FerroxObjectDescriptor descriptor = {};
         descriptor.assetSet = set;
@@ -159,13 +166,30 @@ private:
         return true;
     }
 
-    // The object goes on the storey only where its whole footprint lies on the grid.
+    // No more characters of a kind than the game itself brings in or lets the player hire.
+    bool AtCharacterLimit(const char* factory) const
+    {
+        if (std::strcmp(factory, kShopperFactoryName) == 0)
+            return m_manager->GetShoppers().size() >= kShopperLimit;
+        if (std::strcmp(factory, kCriminalFactoryName) == 0)
+            return m_manager->GetCriminals().size() >= kCriminalLimit;
+        return m_manager->GetStaffCount() >= kStaffLimit;
+    }
+
+    // The object goes on the storey only where its whole footprint lies on the grid, on cells no object holds
+    // (stairs also on the storey above).
     static bool Stand(CBaseObject* building, CFerroxBlockMesh* storey)
     {
         const GxV3d* position = building->GetPosition();
         if (!position || building->SetGridPosition(*position, storey) != 0)
             return false;
-        return storey->IsAreaInside(building->GetFirstCell(), building->GetRows(), building->GetColumns(), 1) != 0;
+        const int first = building->GetFirstCell();
+        const int rows = building->GetRows();
+        const int columns = building->GetColumns();
+        if (!storey->IsAreaInside(first, rows, columns, 1) || !storey->IsAreaEmpty(first, rows, columns, 1))
+            return false;
+        CFerroxBlockMesh* upper = dynamic_cast<CStairs*>(building) ? storey->GetUpper() : nullptr;
+        return !upper || upper->IsAreaEmpty(first, rows, columns, 1);
     }
 
     void RaiseShopCounter()

@@ -3,7 +3,8 @@
 // and reads the rest of its lines itself.
 //
 // A record the reader cannot stand anywhere (unknown template or factory, a storey or position off the grid,
-// a factory that makes nothing) is dropped whole: the reader then looks for the next record header, so that
+// cells another object holds, a factory that makes nothing, a character past the count of its kind the game
+// reaches: kShopperLimit, kCriminalLimit, kStaffLimit) is dropped whole: the reader then looks for the next record header, so that
 // the dropped record's own lines are never taken for records. One thread; the objects belong to the manager.
 #pragma once
 
@@ -21,7 +22,7 @@ constexpr int kObjectHeaderLines = 4;
 
 struct ObjectsReadCount {
     int32_t loaded;    // records that made and placed an object
-    int32_t dropped;   // records dropped whole
+    int32_t dropped;   // records dropped whole; a run of lines that begin no record counts as one
 };
 
 // Reads the section from the file into the object manager, the storeys being counted up from the ground;

@@ -61,18 +61,20 @@ protected:
         controller->Create(floors, nullptr);
         floors->SetHooks(controller->FloorHooks());
     }
-    void Load(const std::string& name, const std::string& text)
+    // The records left out.
+    int Load(const std::string& name, const std::string& text)
     {
         {
             std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
             out << text;
         }
         CFerroxTagFile file;
-        ASSERT_EQ(0, file.Open(Path(name).c_str(), 1));
+        EXPECT_EQ(0, file.Open(Path(name).c_str(), 1));
         floors->Load(&file);
-        EXPECT_EQ(1, controller->LoadObjects(&file, nullptr));
+        const int dropped = controller->LoadObjects(&file, nullptr);
         manager->GetStatistics()->Load(&file);
         file.Close();
+        return dropped;
     }
     size_t BuildingCount()
     {
@@ -97,7 +99,7 @@ TEST_F(SavedObjects, MallRoundTripsThroughAFreshLevel)
     EXPECT_EQ(pieces, controller->GetPieces().size()) << "the walls are back after the save";
     EXPECT_EQ(std::string::npos, first.find("aux/")) << "no wall piece reaches the file";
     FreshLevel();
-    Load("load.fds", first);
+    EXPECT_EQ(0, Load("load.fds", first));
     EXPECT_EQ(3, floors->GetBuiltFloors());
     EXPECT_EQ(buildings, BuildingCount());
     EXPECT_EQ(pieces, controller->GetPieces().size());
@@ -136,7 +138,8 @@ TEST_F(SavedObjects, ABrokenRecordCostsOnlyItself)
 
     FreshLevel();
     g_shopCounter = 0;
-    Load("broken.fds", broken);
+    // The shop and the door follow each other: their lines are one run of lines that begin no record.
+    EXPECT_EQ(2, Load("broken.fds", broken));
     EXPECT_EQ(buildings - 3, BuildingCount());
     ASSERT_EQ(1u, manager->GetFloorRecord(0)->shops.size());
     EXPECT_EQ(0u, manager->GetFloorRecord(0)->doors.size());
@@ -153,13 +156,30 @@ TEST_F(SavedObjects, ABrokenRecordCostsOnlyItself)
     const size_t storeyLine = offGrid.find("\r\n0\r\n", offGrid.find("<OBJECTS>"));
     ASSERT_NE(std::string::npos, storeyLine);
     offGrid.replace(storeyLine, 5, "\r\n9\r\n");
-    Load("offgrid.fds", offGrid);
+    EXPECT_EQ(1, Load("offgrid.fds", offGrid));
     EXPECT_EQ(buildings - 1, BuildingCount());
 
     FreshLevel();
     g_shopCounter = 0;
-    Load("full.fds", saved);
+    EXPECT_EQ(0, Load("full.fds", saved));
     EXPECT_EQ(highest, g_shopCounter) << "raised to the highest number, not counted up by the loads";
+
+    // Copies of a shop's record stand on the cells the first took: each is dropped, and the mall saves as it was.
+    FreshLevel();
+    // A record starts with its floor id and storey, the two lines before its model line.
+    auto recordStart = [&saved](size_t factory) {
+        size_t start = factory;
+        for (int line = 0; line < 3; ++line)
+            start = saved.rfind("\r\n", start - 3) + 2;
+        return start;
+    };
+    const size_t start = recordStart(firstShop);
+    const std::string firstRecord = saved.substr(start, recordStart(secondShop) - start);
+    std::string crowded = saved;
+    crowded.insert(recordStart(secondShop), firstRecord + firstRecord);
+    EXPECT_EQ(2, Load("crowded.fds", crowded));
+    EXPECT_EQ(buildings, BuildingCount());
+    EXPECT_EQ(saved, Save("again.fds"));
 }
 
 }  // namespace

@@ -785,8 +785,8 @@ int CPlacementController::SaveObjects(CFerroxFile* file, CFerroxWorld* world)
 int CPlacementController::LoadObjects(CFerroxTagFile* file, CFerroxWorld* world)
 {
     SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);
-    ReadObjects(file, m_pWorld, Ground(), this);
+    const ObjectsReadCount count = ReadObjects(file, m_pWorld, Ground(), this);
     BuildWalls(world, 1, nullptr);
     SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);
-    return 1;
+    return count.dropped;
 }

@@ -74,7 +74,7 @@ public:
     // The wall pieces of the storey (null: the current one), or of every storey with `all`; 0.
     int BuildWalls(CFerroxWorld* world, int all, CFerroxBlockMesh* storey);
     int RemoveWalls(CFerroxWorld* world, int all, CFerroxBlockMesh* storey);
-    // 1.
+    // Reads the objects of a saved game, then builds the walls; returns the records left out.
     int LoadObjects(CFerroxTagFile* file, CFerroxWorld* world);
     // 0 (a failed write is kept by the file).
     int SaveObjects(CFerroxFile* file, CFerroxWorld* world);

@@ -1,6 +1,7 @@
 // Saved games and scenarios: the file as a whole, its "<GAME_DATA>" section and the order of writing and reading.
 #include "game/savegame.h"
 
+#include <cstdio>
 #include <string>
 
 #include "engine/convert.h"
@@ -19,6 +20,116 @@ const char* const kLineEnd = "\r\n";
 // Every section a save or a scenario may hold; a file with none of them is no save.
 const char* const kSectionTags[] = {
     kGameDataTag, "<LEVEL>", "<CONDITIONS>", "<MAP>", "<OBJECTS>", "<STATISTICS>", "<TECHTREE>",
+};
+const char* const kSectionEndTags[] = {
+    kGameDataEndTag, "</LEVEL>", "</CONDITIONS>", "</MAP>", "</OBJECTS>", "</STATISTICS>", "</TECHTREE>",
+};
+constexpr size_t kSectionCount = sizeof(kSectionTags) / sizeof(kSectionTags[0]);
+static_assert(sizeof(kSectionEndTags) == sizeof(kSectionTags), "every section has its end tag");
+// The lines between the tag lines of each section above as the game writes them; 0 for any number.
+constexpr size_t kSectionLines[kSectionCount] = {3, 1, 3, 0, 0, 17, 2};
+constexpr size_t kGameDataSection = 0;
+// The section every save writes last, when the game has a technology tree.
+constexpr size_t kTechTreeSection = 6;
+constexpr size_t kNoSection = kSectionCount;
+
+// A byte below the space other than tab, or DEL: no line of a save has one.
+bool HasControlByte(const std::string& line)
+{
+    for (char c : line) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+// Reads a save or scenario through to its end, one line held at a time, and says what keeps it from loading
+// whole. Every reader seeks the first line holding its tag, so a tag may stand on its own tag lines only.
+class GameFileScan {
+public:
+    explicit GameFileScan(bool needsTechTree) : m_needsTechTree(needsTechTree) {}
+
+    std::string Run(CFerroxFile* file)
+    {
+        if (file->GetBytesLeft() > kGameFileMaxBytes)
+            return "is larger than any save";
+        std::string line;
+        while (!file->IsEof()) {
+            if (!file->ReadLineWithin(line, kGameFileMaxLine))
+                return "holds a line longer than any save has";
+            const std::string problem = Take(line);
+            if (!problem.empty())
+                return problem;
+        }
+        return Finish();
+    }
+
+private:
+    std::string Take(const std::string& line)
+    {
+        if (HasControlByte(line))
+            return "holds control bytes, which no save has";
+        size_t opened = kNoSection;
+        for (size_t i = 0; i < kSectionCount; ++i) {
+            const char* end = kSectionEndTags[i];
+            if (line == kSectionTags[i])
+                opened = i;
+            else if (line == end)
+                return Close(i);
+            else if (line.find(kSectionTags[i]) != std::string::npos || line.find(end) != std::string::npos)
+                return std::string("holds ") + kSectionTags[i] + " inside another line";
+        }
+        if (opened != kNoSection)
+            return Open(opened);
+        if (m_open == kNoSection)
+            return line.find_first_not_of(" \t") == std::string::npos ? "" : "holds text outside every section";
+        ++m_lines;
+        return "";
+    }
+
+    std::string Open(size_t section)
+    {
+        if (m_open != kNoSection)
+            return std::string("opens ") + kSectionTags[section] + " inside " + kSectionTags[m_open];
+        if (m_seen[section])
+            return std::string("holds ") + kSectionTags[section] + " twice";
+        m_seen[section] = true;
+        m_open = section;
+        m_lines = 0;
+        return "";
+    }
+
+    std::string Close(size_t section)
+    {
+        if (m_open != section)
+            return std::string("closes ") + kSectionEndTags[section] + " without opening it";
+        if (kSectionLines[section] && m_lines != kSectionLines[section])
+            return std::string("holds ") + kSectionTags[section] + " with " + std::to_string(m_lines) + " lines, not " +
+                   std::to_string(kSectionLines[section]);
+        m_open = kNoSection;
+        return "";
+    }
+
+    std::string Finish() const
+    {
+        if (m_open != kNoSection)
+            return std::string("ends inside ") + kSectionTags[m_open];
+        bool any = false;
+        for (bool seen : m_seen)
+            any = any || seen;
+        if (!any)
+            return "holds no section of a save";
+        // A scenario has no calendar; a save cut just after one of its sections lacks the last.
+        if (m_seen[kGameDataSection] && m_needsTechTree && !m_seen[kTechTreeSection])
+            return std::string("ends before ") + kSectionTags[kTechTreeSection];
+        return "";
+    }
+
+    const bool m_needsTechTree;
+    bool m_seen[kSectionCount] = {};
+    size_t m_open = kNoSection;
+    size_t m_lines = 0;
 };
 
 void WriteNumberLine(CFerroxFile* file, uint16_t value)
@@ -57,6 +168,20 @@ void ReadGameData(CFerroxTagFile* file, CGame& game)
 
 } // namespace
 
+std::string GameFileProblem(CFerroxFile* file, bool needsTechTree)
+{
+    if (!file || !file->IsOpen() || file->GetMode() != 1)
+        return "cannot be read";
+    return GameFileScan(needsTechTree).Run(file);
+}
+
+int16_t GameLoadMessage(int result)
+{
+    if (result == kGameLoadWhole)
+        return -1;
+    return result == kGameLoadDropped ? kGameLoadDroppedMessage : kGameLoadRefusedMessage;
+}
+
 int GameFileHoldsSection(CFerroxTagFile* file)
 {
     for (const char* tag : kSectionTags) {
@@ -89,18 +214,20 @@ int CGame::SaveGame(const char* path)
     return file.Close() == 0 ? 1 : 0;
 }
 
-// The running level is torn down only once the file is known to open and to hold a section; every reader then
-// seeks its own section, so their order in the file does not matter and a missing one is skipped.
+// The running level is torn down only once the whole file was read and every section found whole; every reader
+// then seeks its own section, so their order in the file does not matter and a missing one is skipped.
 int CGame::LoadGame(const char* path)
 {
     if (!path || !*path)
-        return 0;
+        return kGameLoadRefused;
     CFerroxTagFile file;
     if (file.Open(path, 1) != 0)
-        return 0;
-    if (!GameFileHoldsSection(&file)) {
+        return kGameLoadRefused;
+    const std::string problem = GameFileProblem(&file, m_pTechTree != nullptr);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "mall: %s %s; it is not loaded\n", path, problem.c_str());
         file.Close();
-        return 0;
+        return kGameLoadRefused;
     }
     if (m_pSaveParts)
         m_pSaveParts->LeaveLevel();
@@ -109,17 +236,20 @@ int CGame::LoadGame(const char* path)
     if (m_pSaveParts)
         m_pSaveParts->StartLevel();
     ReadGameData(&file, *this);
+    int dropped = 0;
     if (m_pSaveParts) {
         if (CFloorManager* floors = m_pSaveParts->GetFloorManager())
             floors->Load(&file);
         if (CConditions* conditions = m_pSaveParts->GetConditions())
             conditions->Load(&file);
-        m_pSaveParts->LoadObjects(&file);
+        dropped = m_pSaveParts->LoadObjects(&file);
         if (CStatistics* statistics = m_pSaveParts->GetStatistics())
             statistics->Load(&file);
     }
     if (m_pTechTree)
         m_pTechTree->Load(&file);
     file.Close();
-    return 1;
+    if (dropped > 0)
+        std::fprintf(stderr, "mall: %s: %d objects of the save were left out\n", path, dropped);
+    return dropped > 0 ? kGameLoadDropped : kGameLoadWhole;
 }

@@ -5,7 +5,9 @@
 // sections belong to parts the game's set-up owns, reached through the seam below. One thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 class CConditions;
 class CFerroxFile;
@@ -15,6 +17,26 @@ class CStatistics;
 
 constexpr const char* kGameDataTag = "<GAME_DATA>";
 constexpr const char* kGameDataEndTag = "</GAME_DATA>";
+
+// What CGame::LoadGame did: refused the file with the running game as it was; read it whole; read it with
+// object records left out (broken, on cells already taken, or characters beyond the counts the game reaches).
+enum GameLoadResult : int {
+    kGameLoadRefused = 0,
+    kGameLoadWhole = 1,
+    kGameLoadDropped = 2,
+};
+
+// Largest save read, far above what the game writes (every cell of five storeys built on and every character
+// the game allows); and the longest line, far above the longest the game writes (a storey's litter list, one
+// number a cell).
+constexpr uint64_t kGameFileMaxBytes = 64u << 20;
+constexpr size_t kGameFileMaxLine = 1u << 20;
+
+// Texts of the "InGameMessages" list telling the player that a load was refused or left objects out.
+constexpr int16_t kGameLoadRefusedMessage = 40;
+constexpr int16_t kGameLoadDroppedMessage = 41;
+// The message that tells the player a load's result; -1 for a load read whole.
+int16_t GameLoadMessage(int result);
 
 // What a save writes and a load rebuilds beside the level manager and the technology tree. The game's set-up
 // installs it (CGame::SetSaveParts) and keeps it alive while installed; without it a save holds "<GAME_DATA>",
@@ -31,9 +53,15 @@ public:
     virtual CStatistics* GetStatistics() = 0;
     // Writes "<OBJECTS>" and then "<STATISTICS>".
     virtual void SaveObjects(CFerroxFile* file) = 0;
-    // Recreates every object of "<OBJECTS>" in the current world.
-    virtual void LoadObjects(CFerroxTagFile* file) = 0;
+    // Recreates every object of "<OBJECTS>" in the current world; returns the records left out.
+    virtual int LoadObjects(CFerroxTagFile* file) = 0;
 };
 
 // Non-zero when the open file holds the tag line of at least one section a save has.
 int GameFileHoldsSection(CFerroxTagFile* file);
+// Reads the open file to its end, holding one line at a time, and says what keeps it from loading whole; empty
+// when nothing does. It must hold a section, every section once, each opened on its own tag line and closed on
+// its end tag line before the next opens, with as many lines as the game writes in it, and nothing outside them;
+// no line longer than kGameFileMaxLine, no control byte, at most kGameFileMaxBytes. A save (one with
+// "<GAME_DATA>") must end with "<TECHTREE>" when the game has a technology tree.
+std::string GameFileProblem(CFerroxFile* file, bool needsTechTree);

@@ -59,7 +59,7 @@ public:
         file->WriteLine("<OBJECTS>\r\n</OBJECTS>\r\n");
         statistics->Save(file);
     }
-    void LoadObjects(CFerroxTagFile*) override {}
+    int LoadObjects(CFerroxTagFile*) override { return 0; }
 
     bool left = false;
     CConditions conditions;

@@ -81,7 +81,7 @@ protected:
     CFloorManager* GetFloorManager() override { return floors; }
     CStatistics* GetStatistics() override { return manager->GetStatistics(); }
     void SaveObjects(CFerroxFile* file) override { controller->SaveObjects(file, nullptr); }
-    void LoadObjects(CFerroxTagFile* file) override { controller->LoadObjects(file, nullptr); }
+    int LoadObjects(CFerroxTagFile* file) override { return controller->LoadObjects(file, nullptr); }
 
     void BuildMall()
     {

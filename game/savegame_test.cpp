@@ -2,6 +2,7 @@
 // them, a failed save keeps the old file, and a file that is no save (or any cut of one) is refused unharmed.
 #include "game/savegame.h"
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,10 @@ public:
         file->WriteLine("<OBJECTS>\r\nshop\r\n</OBJECTS>\r\n");
         statistics.Save(file);
     }
-    void LoadObjects(CFerroxTagFile* file) override
+    int LoadObjects(CFerroxTagFile* file) override
     {
         events.push_back(file->SeekTag("<OBJECTS>") == 0 ? "objects" : "no objects");
+        return 0;
     }
 
     CConditions conditions;
@@ -165,11 +167,10 @@ TEST_F(SaveGame, AScenarioKeepsTheCalendarAndBuildsNoObjects)
     EXPECT_EQ(3, parts->conditions.m_value);
     EXPECT_EQ(1u, parts->conditions.GetWin().size());
 
-    // A calendar cut short or broken is not taken in part.
-    for (const char* data : {"<GAME_DATA>\r\n2001\r\n2\r\n", "<GAME_DATA>\r\n2001\r\n2\r\n3\r\n<LEVEL>\r\n",
-                             "<GAME_DATA>\r\n2001\r\nmay\r\n3\r\n</GAME_DATA>\r\n",
+    // A calendar that does not read is not taken in part; a scenario's conditions come with it.
+    for (const char* data : {"<GAME_DATA>\r\n2001\r\nmay\r\n3\r\n</GAME_DATA>\r\n",
                              "<GAME_DATA>\r\n2001\r\n2\r\n70000\r\n</GAME_DATA>\r\n"}) {
-        WriteFile(Path("cut.fds"), data);
+        WriteFile(Path("cut.fds"), data + std::string(kConditions) + "<TECHTREE>\r\n\r\n\r\n</TECHTREE>\r\n");
         ASSERT_EQ(1, game->LoadGame(Path("cut.fds").c_str())) << data;
         ExpectCalendar(2010, 9, 7);
     }
@@ -195,6 +196,11 @@ TEST_F(SaveGame, AFailedSaveKeepsThePreviousFile)
     }
     ASSERT_EQ(1, saved);
     EXPECT_EQ(0u, ReadFile(path).find("<GAME_DATA>\r\n2008\r\n2\r\n400\r\n"));
+    // A temporary a run cut off while saving left is taken over by the next save of the name, and goes with it.
+    WriteFile(path + ".tmp", "<GAME_DATA>\r\n20");
+    ASSERT_EQ(1, game->SaveGame(path.c_str()));
+    EXPECT_FALSE(Exists(path + ".tmp"));
+    EXPECT_EQ(0u, ReadFile(path).find("<GAME_DATA>\r\n2008\r\n2\r\n400\r\n"));
     EXPECT_EQ(0, game->SaveGame(Path("no/such/folder/mall.fds").c_str()));
     EXPECT_EQ(0, game->SaveGame(""));
 }
@@ -212,6 +218,60 @@ TEST_F(SaveGame, AFileThatIsNoSaveChangesNothing)
         EXPECT_EQ(1, level->GetLevel());
         EXPECT_EQ(1u, parts->conditions.GetWin().size());
     }
+}
+
+// A save that does not read whole (cut, noise in it, a line too long, a section short of a line, out of place or
+// twice) is refused before anything of the running game changes.
+TEST_F(SaveGame, ADamagedSaveIsRefusedWithTheGameAsItWas)
+{
+    const std::string path = Path("mall.fds");
+    ASSERT_EQ(1, game->SaveGame(path.c_str()));
+    const std::string saved = ReadFile(path);
+    const size_t objects = saved.find("<OBJECTS>");
+    const size_t techTree = saved.find("<TECHTREE>");
+    ASSERT_NE(std::string::npos, techTree);
+    std::string noisy = saved;
+    std::mt19937 random(20261207);
+    for (int i = 0; i < 400; i++)
+        noisy.insert(noisy.begin() + static_cast<long>(saved.size() / 2), static_cast<char>(random() & 0xFF));
+    std::string longLine = saved;
+    longLine.insert(objects + 11, std::string(kGameFileMaxLine + 1, 'x') + "\r\n");
+    std::string shortSection = saved;
+    const size_t firstFigure = saved.find("<STATISTICS>\r\n") + 14;
+    shortSection.erase(firstFigure, saved.find("\r\n", firstFigure) + 2 - firstFigure);
+    std::string twice = saved;
+    twice.insert(techTree, saved.substr(objects, saved.find("<STATISTICS>") - objects));
+    struct Case {
+        std::string text;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {saved.substr(0, saved.find("</STATISTICS>") + 5), "ends inside <STATISTICS>"},
+        {noisy, "holds control bytes, which no save has"},
+        {longLine, "holds a line longer than any save has"},
+        {shortSection, "holds <STATISTICS> with 16 lines, not 17"},
+        {twice, "holds <OBJECTS> twice"},
+        {saved.substr(0, techTree), "ends before <TECHTREE>"},
+        {"<LEVEL>\r\nx<CONDITIONS>\r\n</LEVEL>\r\n", "holds <CONDITIONS> inside another line"},
+        {"<LEVEL>\r\n<CONDITIONS>\r\n", "opens <CONDITIONS> inside <LEVEL>"},
+        {"</LEVEL>\r\n", "closes </LEVEL> without opening it"},
+        {"notes\r\n" + saved, "holds text outside every section"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(Path("damaged.fds"), c.text);
+        CFerroxTagFile file;
+        ASSERT_EQ(0, file.Open(Path("damaged.fds").c_str(), 1));
+        EXPECT_EQ(c.problem, GameFileProblem(&file, true));
+        file.Close();
+        SetCalendar(1999, 12, 1);
+        parts->events.clear();
+        EXPECT_EQ(kGameLoadRefused, game->LoadGame(Path("damaged.fds").c_str())) << c.problem;
+        EXPECT_TRUE(parts->events.empty()) << c.problem;
+        ExpectCalendar(1999, 12, 1);
+        EXPECT_EQ(1u, parts->conditions.GetWin().size());
+    }
+    EXPECT_EQ(kGameLoadWhole, game->LoadGame(path.c_str()));
+    ExpectCalendar(2007, 5, 321);
 }
 
 // Every cut of a save either is refused untouched or loads; a calendar is taken whole or not at all.

@@ -271,7 +271,8 @@ void CSpawner::BeginStaffHire(CFerroxAssetSet* assetSet, CFerroxObjectFactory* f
     m_pPlacement = new FerroxObjectDescriptor();
     m_pPlacement->modelMode = kModelPlaceholder;
     CDynamicObjectManager* manager = Manager();
-    if (manager && assetSet && !assetSet->GetModels().empty()) {
+    // A full staff takes no one more: no save then holds more members than a load takes.
+    if (manager && manager->GetStaffCount() < kStaffLimit && assetSet && !assetSet->GetModels().empty()) {
         m_moving = 0;
         m_pPlacement->assetSet = assetSet;
         m_pPlacement->modelMode = kModelOwnCopy;

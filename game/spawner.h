@@ -45,6 +45,10 @@ struct CSpawnPoint {
 constexpr float kSpawnWaveSeconds = 15.0f;
 // Shoppers present beyond which no wave brings anyone.
 constexpr uint16_t kShopperLimit = 300;
+// A criminal comes only while fewer criminals than shoppers are present, so never past the shopper limit.
+constexpr uint16_t kCriminalLimit = kShopperLimit;
+// Staff members present beyond which no more are hired.
+constexpr uint16_t kStaffLimit = 300;
 // A shopper comes when rand() % 1750 < rating + 1000.
 constexpr int kShopperDraw = 1750;
 // One wave in five may bring a criminal: when rand() % 2001 > rating + 1000.

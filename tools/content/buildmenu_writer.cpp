@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "engine/tagtree.h"
+#include "tools/content/icon_painter.h"
 #include "tools/content/templates_writer.h"
 
 namespace fs = std::filesystem;
@@ -177,15 +178,21 @@ ContentPngImage ContentBuildMenuIcon(const ContentBuildMenu& menu, int button, i
         }
         return image;
     }
-    // The root's buttons take the colour of the menu they open; items that of their own menu.
+    // The root's buttons show the category they open; items show their menu's category, with one mark per
+    // item number along the bottom.
     const int category = menu.category < 0 ? button : menu.category;
     const uint8_t* face = kCategoryColours[category % kCategoryColourCount];
     Fill(&image, 0, 0, size, size, face);
-    const int marks = (menu.category < 0 ? 0 : button) + 1;
+    if (menu.category < 0) {
+        ContentPaintIcon(&image, 0, 0, size, size, ContentBuildCategoryIcon(category), kContentIconInk);
+        return image;
+    }
+    const int iconSide = size - 2 * kMarkSize;
+    ContentPaintIcon(&image, kMarkSize, 0, iconSide, iconSide, ContentBuildCategoryIcon(category), kContentIconInk);
+    const int marks = button + 1;
     for (int m = 0; m < marks; m++) {
         const int x = kMarkSize + (m % kMarksPerRow) * 2 * kMarkSize;
-        const int row = kMarkSize + (m / kMarksPerRow) * 2 * kMarkSize;
-        Fill(&image, x, row, kMarkSize, kMarkSize, kMarkColour);
+        Fill(&image, x, size - kMarkSize - kMarkSize / 2, kMarkSize, kMarkSize, kMarkColour);
     }
     return image;
 }

@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "tools/content/icon_painter.h"
+
 namespace {
 
 constexpr uint8_t kCardPanel[3] = {70, 82, 104};
@@ -13,17 +15,68 @@ constexpr uint8_t kOpaque = 255;
 constexpr int kIconSize = 16;
 constexpr int kRowButtonWidth = 28;
 constexpr int kRowButtonHeight = 12;
-constexpr int kChargeButtonWidth = 40;
-constexpr int kChargeButtonHeight = 20;
+constexpr int kChargeButtonWidth = 14;
+constexpr int kChargeButtonHeight = 12;
 
 constexpr const char* kStarSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capricorn", "Gemini", "Leo",
                                       "Libra",    "Pisces", "Sagittarius", "Scorpio",   "Taurus", "Virgo"};
 
+// The cards: one line of figures at about y 15 and the columns' names above it.
+constexpr int kCardHeight = 44;
+constexpr int kCardHeadY = 30;
+
+// Column names over a shopper line whose figures start at x: age and money, the three need bars, how the
+// shopper came and the bags.
+std::vector<ContentUiLabel> ShopperHeads(int x, int y)
+{
+    return {{x + 63, y, "Age", CONTENT_LABEL_RIGHT},     {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
+            {x + 122, y, "Toilet", CONTENT_LABEL_CENTRE}, {x + 170, y, "Rest", CONTENT_LABEL_CENTRE},
+            {x + 214, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 254, y, "By", CONTENT_LABEL_CENTRE},
+            {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
+}
+
+// Column names over a staff line whose title starts at x.
+std::vector<ContentUiLabel> StaffHeads(int x, int y)
+{
+    return {{x, y, "Job"},
+            {x + 150, y, "Level", CONTENT_LABEL_RIGHT},
+            {x + 200, y, "Wage", CONTENT_LABEL_RIGHT},
+            {x + 245, y, "Jobs", CONTENT_LABEL_RIGHT}};
+}
+
+std::vector<ContentUiLabel> ShopperSummaryLabels()
+{
+    // Totals at 344 (came, per month, spent, per month) and 328 (spent per shopper); lines from 271.
+    std::vector<ContentUiLabel> labels = {{12, 344, "Shoppers"},
+                                          {114, 358, "Came", CONTENT_LABEL_RIGHT},
+                                          {164, 358, "Month", CONTENT_LABEL_RIGHT},
+                                          {282, 358, "Spent", CONTENT_LABEL_RIGHT},
+                                          {328, 358, "Month", CONTENT_LABEL_RIGHT},
+                                          {190, 328, "Each"}};
+    const std::vector<ContentUiLabel> heads = ShopperHeads(56, 286);
+    labels.insert(labels.end(), heads.begin(), heads.end());
+    return labels;
+}
+
+std::vector<ContentUiLabel> StaffSummaryLabels()
+{
+    // Totals at 230 (staff, wages, per month) and 215 (jobs done, per month); lines from 161.
+    std::vector<ContentUiLabel> labels = {{12, 246, "Staff"},
+                                          {12, 230, "Total"},
+                                          {110, 230, "Wages"},
+                                          {110, 215, "Jobs done"},
+                                          {265, 246, "Month", CONTENT_LABEL_RIGHT},
+                                          {60, 14, "Hire", CONTENT_LABEL_CENTRE}};
+    const std::vector<ContentUiLabel> heads = StaffHeads(28, 176);
+    labels.insert(labels.end(), heads.begin(), heads.end());
+    return labels;
+}
+
 // An inert place k (0-based) in the bottom-left corner, clear of the others.
 ContentUiRect Inert(int k) { return {4 + 4 * k, 2, kContentInertSize, kContentInertSize}; }
 
-// One flat icon with a darker centre mark, fully opaque.
-ContentPngImage Icon(int width, int height, const uint8_t* rgb)
+// One flat icon, fully opaque: its picture in dark ink, or without one a darker centre mark.
+ContentPngImage Icon(int width, int height, const uint8_t* rgb, ContentIcon picture)
 {
     ContentPngImage image;
     image.width = static_cast<uint32_t>(width);
@@ -31,13 +84,15 @@ ContentPngImage Icon(int width, int height, const uint8_t* rgb)
     image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
     for (int row = 0; row < height; row++) {
         for (int x = 0; x < width; x++) {
-            const bool mark = x >= width / 4 && x < width - width / 4 && row >= height / 4 && row < height - height / 4;
+            const bool mark = picture == CONTENT_ICON_NONE && x >= width / 4 && x < width - width / 4 &&
+                              row >= height / 4 && row < height - height / 4;
             uint8_t* pixel = &image.rows[(static_cast<size_t>(row) * width + x) * kChannels];
             for (int c = 0; c < 3; c++)
                 pixel[c] = static_cast<uint8_t>(mark ? rgb[c] / 2 : rgb[c]);
             pixel[3] = kOpaque;
         }
     }
+    ContentPaintIcon(&image, 0, 0, width, height, picture, kContentIconInk);
     return image;
 }
 
@@ -86,6 +141,7 @@ struct NamedIcon {
     const char* name;
     int width, height;
     uint8_t rgb[3];
+    ContentIcon picture = CONTENT_ICON_NONE;
 };
 
 bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std::string* error)
@@ -93,7 +149,7 @@ bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std
     if (!MakeFolder(dir, error))
         return false;
     for (const NamedIcon& icon : icons) {
-        if (!Write(dir + "/" + icon.name + ".png", Icon(icon.width, icon.height, icon.rgb), error))
+        if (!Write(dir + "/" + icon.name + ".png", Icon(icon.width, icon.height, icon.rgb, icon.picture), error))
             return false;
     }
     return true;
@@ -103,10 +159,17 @@ bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std
 
 const ContentCanvasLayout& ContentShopperCardLayout(void)
 {
-    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367.
+    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367; each column headed above it.
     static const ContentCanvasLayout layout = {
-        "panels/shopperpopup", "shopperpopup",      420, 36, {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{394, 10, 18, 16}},   {{394, 10, 18, 16}}, {},
+        "panels/shopperpopup",
+        "shopperpopup",
+        420,
+        kCardHeight,
+        {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
+        {{394, 10, 18, 16}},
+        {{394, 10, 18, 16}},
+        ShopperHeads(56, kCardHeadY),
+        {CONTENT_ICON_CLOSE},
     };
     return layout;
 }
@@ -118,13 +181,20 @@ const ContentCanvasLayout& ContentShopCardLayout(void)
         "panels/shoppopup",
         "shoppopup",
         620,
-        40,
+        kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{596, 12, 18, 16}},
         {{596, 12, 18, 16},
          {500, 10, kChargeButtonWidth, kChargeButtonHeight},
          {548, 10, kChargeButtonWidth, kChargeButtonHeight}},
-        {},
+        {{49, kCardHeadY, "Shop"},
+         {287, kCardHeadY, "Takings", CONTENT_LABEL_RIGHT},
+         {342, kCardHeadY, "Net", CONTENT_LABEL_RIGHT},
+         {397, kCardHeadY, "Paid", CONTENT_LABEL_RIGHT},
+         {454, kCardHeadY, "Kind", CONTENT_LABEL_RIGHT},
+         {492, kCardHeadY, "Sales", CONTENT_LABEL_RIGHT},
+         {532, kCardHeadY, "Charge", CONTENT_LABEL_CENTRE}},
+        {CONTENT_ICON_CLOSE},
     };
     return layout;
 }
@@ -136,11 +206,12 @@ const ContentCanvasLayout& ContentStaffCardLayout(void)
         "panels/staffpopup",
         "staffpopup",
         380,
-        36,
+        kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{354, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {290, 10, 24, 16}, {320, 10, 24, 16}},
         {{354, 10, 18, 16}, {290, 10, 24, 16}, {320, 10, 24, 16}},
-        {},
+        StaffHeads(23, kCardHeadY),
+        {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, CONTENT_ICON_FIRE, CONTENT_ICON_MOVE},
     };
     return layout;
 }
@@ -152,7 +223,7 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
         "panels/shoppers",
         "shoppers",
         420,
-        370,
+        372,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{392, 340, 20, 20},
          Inert(0),
@@ -167,7 +238,8 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
          {392, 240, 20, 30},
          {392, 40, 20, 30}},
         {{392, 340, 20, 20}, {392, 240, 20, 30}, {392, 40, 20, 30}, {60, 340, 110, 18}, {220, 322, 112, 36}},
-        {{12, 350, "Shoppers"}},
+        ShopperSummaryLabels(),
+        {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;
 }
@@ -193,7 +265,8 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
          Inert(6),
          {20, 8, 80, 20}},
         {{352, 232, 20, 20}, {352, 130, 20, 24}, {352, 30, 20, 24}, {20, 8, 80, 20}, {160, 212, 110, 34}},
-        {{12, 240, "Staff"}, {40, 13, "Hire"}},
+        StaffSummaryLabels(),
+        {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;
 }
@@ -209,9 +282,12 @@ bool ContentWriteCards(const std::string& panelsDir, std::string* error)
         return false;
 
     std::vector<NamedIcon> shoppers = {
-        {"male", kIconSize, kIconSize, {80, 120, 220}}, {"female", kIconSize, kIconSize, {220, 100, 160}},
-        {"foot", kIconSize, kIconSize, {150, 110, 70}}, {"bus", kIconSize, kIconSize, {230, 180, 40}},
-        {"car", kIconSize, kIconSize, {200, 60, 60}},   {"train", kIconSize, kIconSize, {90, 160, 90}},
+        {"male", kIconSize, kIconSize, {80, 120, 220}, CONTENT_ICON_MALE},
+        {"female", kIconSize, kIconSize, {220, 100, 160}, CONTENT_ICON_FEMALE},
+        {"foot", kIconSize, kIconSize, {150, 110, 70}, CONTENT_ICON_FOOT},
+        {"bus", kIconSize, kIconSize, {230, 180, 40}, CONTENT_ICON_BUS},
+        {"car", kIconSize, kIconSize, {200, 60, 60}, CONTENT_ICON_CAR},
+        {"train", kIconSize, kIconSize, {90, 160, 90}, CONTENT_ICON_TRAIN},
     };
     for (int k = 0; k < 12; k++) {
         const uint8_t level = static_cast<uint8_t>(60 + 15 * k);
@@ -222,11 +298,11 @@ bool ContentWriteCards(const std::string& panelsDir, std::string* error)
                       {{"clean", kIconSize, 14, {90, 170, 220}},
                        {"maint", kIconSize, 14, {220, 160, 60}},
                        {"security", kIconSize, 14, {60, 60, 160}},
-                       {"fire", kRowButtonWidth, kRowButtonHeight, {210, 60, 50}},
-                       {"move", kRowButtonWidth, kRowButtonHeight, {60, 140, 210}}},
+                       {"fire", kRowButtonWidth, kRowButtonHeight, {210, 60, 50}, CONTENT_ICON_FIRE},
+                       {"move", kRowButtonWidth, kRowButtonHeight, {60, 140, 210}, CONTENT_ICON_MOVE}},
                       error) &&
            WriteIcons(panelsDir + "/shoppopup",
-                      {{"plus", kChargeButtonWidth, kChargeButtonHeight, {70, 180, 90}},
-                       {"minus", kChargeButtonWidth, kChargeButtonHeight, {190, 80, 70}}},
+                      {{"plus", kChargeButtonWidth, kChargeButtonHeight, {70, 180, 90}, CONTENT_ICON_PLUS},
+                       {"minus", kChargeButtonWidth, kChargeButtonHeight, {190, 80, 70}, CONTENT_ICON_MINUS}},
                       error);
 }

@@ -11,6 +11,7 @@
 
 #include "engine/locale.h"
 #include "engine/tagtree.h"
+#include "game/savegame.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -66,7 +67,8 @@ TEST(FilePanelImages, PanelListsAndTheFailedSaveMessageExistInThreeLanguages)
         };
         for (const Wanted& wanted :
              {Wanted{"load", 0}, Wanted{"load", 2}, Wanted{"save", 0}, Wanted{"save", 2}, Wanted{"InGameMessages", 34},
-              Wanted{"InGameMessages", 35}, Wanted{"InGameMessages", 39}}) {
+              Wanted{"InGameMessages", 35}, Wanted{"InGameMessages", 39},
+              Wanted{"InGameMessages", kGameLoadRefusedMessage}, Wanted{"InGameMessages", kGameLoadDroppedMessage}}) {
             const int16_t list = locale.FindTextList(wanted.list);
             ASSERT_GE(list, 0) << wanted.list;
             bool missing = false;

@@ -9,6 +9,10 @@ namespace {
 
 constexpr int kScreenWidth = 800;
 constexpr int kScreenHeight = 600;
+constexpr int kMiddle = kScreenWidth / 2;
+constexpr int kButtonLabelScale = 2;
+constexpr int kTitleScale = 2;
+constexpr int kTitleFont = 3;   // bigFont
 constexpr int kChannels = 4;
 constexpr uint8_t kOpaque = 255;
 // The city view: the top-left 464 x 390 of the screen.
@@ -79,7 +83,11 @@ ContentCanvasLayout MainMenu(const char* stem, const char* quit)
             {48, 64, 96},
             buttons,
             buttons,
-            {{370, 418, "London"}, {376, 348, "Paris"}, {372, 278, "Berlin"}, {376, 168, quit}, {340, 520, "Mall"}}};
+            {{kMiddle, 418, "London", CONTENT_LABEL_CENTRE, kButtonLabelScale},
+             {kMiddle, 348, "Paris", CONTENT_LABEL_CENTRE, kButtonLabelScale},
+             {kMiddle, 278, "Berlin", CONTENT_LABEL_CENTRE, kButtonLabelScale},
+             {kMiddle, 168, quit, CONTENT_LABEL_CENTRE, kButtonLabelScale},
+             {kMiddle, 500, "Mall", CONTENT_LABEL_CENTRE, kTitleScale, kTitleFont}}};
 }
 
 ContentCanvasLayout City(const char* folder, const char* stem, const char* name, const uint8_t* panel)

@@ -2,6 +2,7 @@
 #include "tools/content/interface_painter.h"
 
 #include "tools/content/font_writer.h"
+#include "tools/content/icon_painter.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -17,8 +18,8 @@ constexpr int kPaletteLimit = 64;
 constexpr size_t kPngPaletteEntries = 256;   // an 8-bit palette image's largest palette
 constexpr int kBarWidth = 64;
 constexpr int kBarHeight = 6;
-constexpr int kSeasonWidth = 64;
 constexpr int kSeasonHeight = 36;
+constexpr uint8_t kGlassAlpha = 28;
 
 ContentPngImage Blank(int width, int height)
 {
@@ -69,38 +70,80 @@ ContentPngImage Map(const ContentCanvasLayout& layout, int colours)
     return map;
 }
 
+// The rasterised interface font by index, made once; null when it can not be made.
+const ContentFontPage* FontPage(int font)
+{
+    static std::map<int, ContentFontPage> pages;
+    static std::map<int, bool> failed;
+    const std::vector<ContentFontSpec>& fonts = ContentInterfaceFonts();
+    if (font < 0 || font >= static_cast<int>(fonts.size()) || failed[font])
+        return nullptr;
+    auto found = pages.find(font);
+    if (found != pages.end())
+        return &found->second;
+    ContentFontPage page;
+    std::string ignored;
+    if (!ContentFontRasterise(fonts[static_cast<size_t>(font)], &page, &ignored)) {
+        failed[font] = true;
+        return nullptr;
+    }
+    return &pages.emplace(font, std::move(page)).first->second;
+}
+
+const ContentFontGlyph* Glyph(const ContentFontPage& page, unsigned char code)
+{
+    for (const ContentFontGlyph& glyph : page.glyphs)
+        if (glyph.code == code)
+            return &glyph;
+    return nullptr;
+}
+
+int CellHeight(const ContentFontPage& page)
+{
+    return page.glyphs.empty() ? 0 : page.glyphs.front().bottom - page.glyphs.front().top;
+}
+
 // Paints each label with the message font's glyphs, coverage cut at half so the text stays one colour.
 void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labels)
 {
     constexpr uint8_t kHalfCoverage = 128;
-    if (labels.empty())
-        return;
-    ContentFontPage page;
-    std::string ignored;
-    if (!ContentFontRasterise(ContentInterfaceFonts().front(), &page, &ignored))
-        return;
-    std::map<int, const ContentFontGlyph*> glyphs;
-    for (const ContentFontGlyph& glyph : page.glyphs)
-        glyphs[glyph.code] = &glyph;
     const int height = static_cast<int>(image->height);
     for (const ContentUiLabel& label : labels) {
-        int pen = label.x;
+        const ContentFontPage* page = FontPage(label.font);
+        if (!page)
+            continue;
+        const ContentUiRect area = ContentLabelRect(label);
+        const int scale = std::max(1, label.scale);
+        int pen = area.x;
+        const int cellTop = height - (area.y + area.height);   // top row of the cells
         for (const char* c = label.text; *c; c++) {
-            auto found = glyphs.find(static_cast<unsigned char>(*c));
-            if (found == glyphs.end())
+            const ContentFontGlyph* g = Glyph(*page, static_cast<unsigned char>(*c));
+            if (!g)
                 continue;
-            const ContentFontGlyph& g = *found->second;
-            const int cellRow = height - label.y - (g.bottom - g.top);   // top row of the cell
-            for (int py = g.top; py < g.bottom; py++) {
-                for (int px = g.left; px < g.right; px++) {
-                    const size_t at = (static_cast<size_t>(py) * page.size + px) * kChannels;
-                    if (page.rgba[at + 3] >= kHalfCoverage)
-                        Put(image, pen + px - g.left, cellRow + py - g.top, kContentLabelColour);
+            for (int py = g->top; py < g->bottom; py++) {
+                for (int px = g->left; px < g->right; px++) {
+                    const size_t at = (static_cast<size_t>(py) * page->size + px) * kChannels;
+                    if (page->rgba[at + 3] < kHalfCoverage)
+                        continue;
+                    for (int sy = 0; sy < scale; sy++)
+                        for (int sx = 0; sx < scale; sx++)
+                            Put(image, pen + (px - g->left) * scale + sx, cellTop + (py - g->top) * scale + sy,
+                                kContentLabelColour);
                 }
             }
-            pen += g.right - g.left;
+            pen += (g->right - g->left) * scale;
         }
     }
+}
+
+// Button k's icon, when it has one, over the bottom-up rectangle.
+void PaintButtonIcon(ContentPngImage* image, const ContentCanvasLayout& layout, size_t k, const ContentUiRect& r,
+                     const uint8_t* ink)
+{
+    if (k >= layout.icons.size())
+        return;
+    const int row = static_cast<int>(image->height) - (r.y + r.height);
+    ContentPaintIcon(image, r.x, row, r.width, r.height, static_cast<ContentIcon>(layout.icons[k]), ink);
 }
 
 bool Write(const std::string& path, const ContentPngImage& image, std::string* error)
@@ -115,6 +158,48 @@ bool Write(const std::string& path, const ContentPngImage& image, std::string* e
 } // namespace
 
 const uint8_t kContentLabelColour[3] = {232, 228, 210};
+const uint8_t kContentIconInk[3] = {28, 34, 52};
+
+int ContentTextWidth(int font, const char* text)
+{
+    const ContentFontPage* page = FontPage(font);
+    if (!page || !text)
+        return 0;
+    int width = 0;
+    for (const char* c = text; *c; c++)
+        if (const ContentFontGlyph* g = Glyph(*page, static_cast<unsigned char>(*c)))
+            width += g->right - g->left;
+    return width;
+}
+
+int ContentDigitHeight(int font)
+{
+    constexpr uint8_t kInk = 128;
+    const ContentFontPage* page = FontPage(font);
+    const ContentFontGlyph* zero = page ? Glyph(*page, '0') : nullptr;
+    if (!zero)
+        return 0;
+    for (int py = zero->top; py < zero->bottom; py++)
+        for (int px = zero->left; px < zero->right; px++)
+            if (page->rgba[(static_cast<size_t>(py) * page->size + px) * kChannels + 3] >= kInk)
+                return zero->bottom - py - page->baseline;
+    return 0;
+}
+
+ContentUiRect ContentLabelRect(const ContentUiLabel& label)
+{
+    const ContentFontPage* page = FontPage(label.font);
+    if (!page)
+        return {label.x, label.y, 0, 0};
+    const int scale = std::max(1, label.scale);
+    const int width = ContentTextWidth(label.font, label.text) * scale;
+    int left = label.x;
+    if (label.align == CONTENT_LABEL_RIGHT)
+        left = label.x - width;
+    else if (label.align == CONTENT_LABEL_CENTRE)
+        left = label.x - width / 2;
+    return {left, label.y - page->baseline * scale, width, CellHeight(*page) * scale};
+}
 
 void ContentMapColour(int k, uint8_t* rgb)
 {
@@ -155,9 +240,12 @@ const ContentCanvasLayout& ContentMainBarLayout(void)
             {488, 8, 64, 16},    // rating bar from 490
         },
         {
-            {180, 38, "Date"}, {290, 38, "Balance"}, {400, 38, "Shoppers"}, {488, 38, "Rating"},
-            {684, 16, "Floor"},
+            {180, 31, "Date"}, {290, 31, "Balance"}, {400, 31, "Shoppers"}, {488, 31, "Rating"},
+            {kContentFloorLabelX, kContentMainFiguresY + kContentFloorDy, "Floor"},
         },
+        {CONTENT_ICON_BUILD, CONTENT_ICON_MANAGE, CONTENT_ICON_OPTIONS, CONTENT_ICON_DEMOLISH, CONTENT_ICON_PAUSE,
+         CONTENT_ICON_PLAY, CONTENT_ICON_FAST, CONTENT_ICON_FASTEST, CONTENT_ICON_FLOOR_DOWN, CONTENT_ICON_FLOOR_UP,
+         CONTENT_ICON_MESSAGES},
     };
     return layout;
 }
@@ -172,9 +260,13 @@ ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout)
     // A raised rim round the panel and a sunken frame round each button.
     Fill(&image, {0, layout.height - kFrame, layout.width, kFrame}, light);
     Fill(&image, {0, 0, layout.width, kFrame}, dark);
-    for (const ContentUiRect& r : layout.buttons) {
+    for (size_t k = 0; k < layout.buttons.size(); k++) {
+        const ContentUiRect& r = layout.buttons[k];
+        if (r.width <= kFrame || r.height <= kFrame)
+            continue;   // an inert place: nothing to press
         Fill(&image, {r.x - kFrame, r.y - kFrame, r.width + 2 * kFrame, r.height + 2 * kFrame}, dark);
         Fill(&image, {r.x, r.y, r.width, r.height}, light);
+        PaintButtonIcon(&image, layout, k, r, kContentIconInk);
     }
     PaintLabels(&image, layout.labels);
     return image;
@@ -184,12 +276,24 @@ ContentPngImage ContentCanvasButton(const ContentCanvasLayout& layout, int butto
 {
     const ContentUiRect& r = layout.buttons[static_cast<size_t>(button)];
     ContentPngImage image = Blank(r.width, r.height);
-    uint8_t face[3], icon[3];
-    ContentMapColour(button, icon);
+    uint8_t face[3];
     Shade(layout.panel, 90, face);
     Fill(&image, {0, 0, r.width, r.height}, face);
-    // A centred mark of the button's own colour tells the buttons apart.
-    Fill(&image, {r.width / 4, r.height / 4, r.width / 2, r.height / 2}, icon);
+    const size_t k = static_cast<size_t>(button);
+    if (k < layout.icons.size() && layout.icons[k] != CONTENT_ICON_NONE) {
+        PaintButtonIcon(&image, layout, k, {0, 0, r.width, r.height}, kContentIconInk);
+        return image;
+    }
+    // Without an icon the picture is a hover light: a rim round a see-through face, so the resting look and
+    // its label stay readable under it, and every pixel still takes the pointer.
+    const int rim = std::min(kFrame, std::min(r.width, r.height) / 2);
+    uint8_t bright[3];
+    Shade(face, 60, bright);
+    Fill(&image, {0, 0, r.width, r.height}, bright, kGlassAlpha);
+    Fill(&image, {0, 0, r.width, rim}, bright);
+    Fill(&image, {0, r.height - rim, r.width, rim}, bright);
+    Fill(&image, {0, 0, rim, r.height}, bright);
+    Fill(&image, {r.width - rim, 0, rim, r.height}, bright);
     return image;
 }
 
@@ -290,9 +394,9 @@ bool ContentWriteMainBar(const std::string& dir, std::string* error)
         {"winter", {200, 210, 220}, {245, 245, 250}},
     };
     for (const Season& season : seasons) {
-        ContentPngImage image = Blank(kSeasonWidth, kSeasonHeight);
-        Fill(&image, {0, 0, kSeasonWidth, kSeasonHeight}, season.sky);
-        Fill(&image, {0, 0, kSeasonWidth, kSeasonHeight / 3}, season.ground);
+        ContentPngImage image = Blank(kContentSeasonWidth, kSeasonHeight);
+        Fill(&image, {0, 0, kContentSeasonWidth, kSeasonHeight}, season.sky);
+        Fill(&image, {0, 0, kContentSeasonWidth, kSeasonHeight / 3}, season.ground);
         if (!Write(dir + "/" + season.name + ".png", image, error))
             return false;
     }

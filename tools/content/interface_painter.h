@@ -13,10 +13,21 @@ struct ContentUiRect {
     int x, y, width, height;
 };
 
-// An English label painted on the background: its text's bottom-left corner in bottom-up pixels.
+enum ContentLabelAlign : int {
+    CONTENT_LABEL_LEFT = 0,
+    CONTENT_LABEL_RIGHT = 1,
+    CONTENT_LABEL_CENTRE = 2,
+};
+
+// An English label painted on the background in an interface font (the message font unless told): x is its
+// left end, right end or middle by the alignment, y its baseline in bottom-up pixels (where the game puts a
+// text drawn at y); scale enlarges each font pixel to a square of that side.
 struct ContentUiLabel {
     int x, y;
     const char* text;   // ASCII
+    int align = CONTENT_LABEL_LEFT;
+    int scale = 1;
+    int font = 0;       // index in ContentInterfaceFonts
 };
 
 struct ContentCanvasLayout {
@@ -27,10 +38,32 @@ struct ContentCanvasLayout {
     std::vector<ContentUiRect> buttons;    // button k + 1
     std::vector<ContentUiRect> hotSpots;   // hot-spot k shows text k of the canvas's list
     std::vector<ContentUiLabel> labels;
+    std::vector<int> icons;   // ContentIcon of button k + 1, painted on its picture and on its resting place
 };
+
+// Width in pixels of a text in interface font `font` (0 msgfont, 1 tooltip, 2 figures, 3 bigFont), as the game
+// measures it; 0 when the font can not be made.
+int ContentTextWidth(int font, const char* text);
+// The same font's height above its baseline that its digits reach.
+int ContentDigitHeight(int font);
+// The left end, right end and bottom-up baseline a painted label takes.
+ContentUiRect ContentLabelRect(const ContentUiLabel& label);
 
 // The colour labels are painted in: one flat colour, so backgrounds stay palette images.
 extern const uint8_t kContentLabelColour[3];
+// The colour icons are painted in on buttons, dark on their light faces.
+extern const uint8_t kContentIconInk[3];
+
+// Where the main bar draws its figures (right ends, baseline) and its season picture, from its left end.
+constexpr int kContentMainFiguresY = 17;
+constexpr int kContentDateRight = 233;
+constexpr int kContentSeasonX = 144;
+constexpr int kContentFloorRight = 697;
+constexpr int kContentFloorDy = 6;   // the floor number sits above the other figures
+// The season pictures' width: they end well before the widest date begins.
+constexpr int kContentSeasonWidth = 28;
+// The word "Floor" follows the floor number.
+constexpr int kContentFloorLabelX = kContentFloorRight + 5;
 
 // The main bar: 800 x 80, 11 buttons (build, manage, options, demolish, speeds 0-3, floor down, floor up,
 // messages) and a hot-spot over each button and over the date, balance, shoppers and rating figures.

@@ -83,7 +83,6 @@ TEST(InterfacePainter, LabelsArePaintedInTheirBoxesInOneColour)
     ASSERT_FALSE(layout.labels.empty());
     const ContentPngImage image = ContentCanvasBackground(layout);
     const int height = static_cast<int>(image.height);
-    constexpr int kBoxHeight = 20, kCharWidth = 12;
     std::vector<int> ink(layout.labels.size(), 0);
     int stray = 0;
     for (int row = 0; row < height; row++) {
@@ -94,9 +93,8 @@ TEST(InterfacePainter, LabelsArePaintedInTheirBoxesInOneColour)
             const int y = height - 1 - row;
             bool inside = false;
             for (size_t k = 0; k < layout.labels.size(); k++) {
-                const ContentUiLabel& label = layout.labels[k];
-                const int width = static_cast<int>(std::strlen(label.text)) * kCharWidth;
-                if (x >= label.x && x < label.x + width && y >= label.y && y < label.y + kBoxHeight) {
+                const ContentUiRect box = ContentLabelRect(layout.labels[k]);
+                if (x >= box.x && x < box.x + box.width && y >= box.y && y < box.y + box.height) {
                     ink[k]++;
                     inside = true;
                 }

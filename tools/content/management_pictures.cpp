@@ -4,11 +4,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tools/content/icon_painter.h"
+
 namespace {
 
 constexpr int kChannels = 4;
 constexpr int kInertSide = 2;
-constexpr int kIconSide = 16;
+constexpr int kIconSide = 14;
 constexpr int kOkWidth = 20;
 constexpr int kOkHeight = 12;
 constexpr uint8_t kOkColour[3] = {255, 255, 255};  // the panels tint it orange and white
@@ -16,19 +18,23 @@ constexpr uint8_t kOkColour[3] = {255, 255, 255};  // the panels tint it orange 
 struct Icon {
     const char* file;
     uint8_t colour[3];
+    ContentIcon picture;
 };
 
 // Shop categories in their numbering: fashion, electronics, leisure, home, health, food.
 constexpr Icon kShopCategoryIcons[] = {
-    {"shopcat-fashion.png", {210, 90, 160}}, {"shopcat-elec.png", {80, 140, 230}},
-    {"shopcat-leisure.png", {240, 180, 60}}, {"shopcat-home.png", {150, 110, 70}},
-    {"shopcat-health.png", {90, 200, 120}},  {"shopcat-food.png", {230, 100, 60}},
+    {"shopcat-fashion.png", {210, 90, 160}, CONTENT_ICON_FASHION},
+    {"shopcat-elec.png", {80, 140, 230}, CONTENT_ICON_ELECTRONICS},
+    {"shopcat-leisure.png", {240, 180, 60}, CONTENT_ICON_LEISURE},
+    {"shopcat-home.png", {150, 110, 70}, CONTENT_ICON_HOME},
+    {"shopcat-health.png", {90, 200, 120}, CONTENT_ICON_HEALTH},
+    {"shopcat-food.png", {230, 100, 60}, CONTENT_ICON_FOOD},
 };
 // The hire rows' job pictures: cleaning, maintenance, security.
 constexpr Icon kJobIcons[] = {
-    {"clean.png", {120, 200, 230}},
-    {"maint.png", {230, 170, 60}},
-    {"security.png", {60, 80, 170}},
+    {"clean.png", {120, 200, 230}, CONTENT_ICON_NONE},
+    {"maint.png", {230, 170, 60}, CONTENT_ICON_NONE},
+    {"security.png", {60, 80, 170}, CONTENT_ICON_NONE},
 };
 
 ContentPngImage Filled(int width, int height, const uint8_t* rgb, uint8_t alpha)
@@ -47,10 +53,11 @@ ContentPngImage Filled(int width, int height, const uint8_t* rgb, uint8_t alpha)
     return image;
 }
 
-// An icon: a one-pixel dark rim around the colour.
-ContentPngImage IconImage(const uint8_t* rgb)
+// An icon: a one-pixel dark rim around the colour, and the picture of its kind when it has one.
+ContentPngImage IconImage(const uint8_t* rgb, ContentIcon picture)
 {
     ContentPngImage image = Filled(kIconSide, kIconSide, rgb, 255);
+    ContentPaintIcon(&image, 0, 0, kIconSide, kIconSide, picture, kContentIconInk);
     for (int y = 0; y < kIconSide; y++) {
         for (int x = 0; x < kIconSide; x++) {
             if (x > 0 && y > 0 && x < kIconSide - 1 && y < kIconSide - 1)
@@ -74,7 +81,7 @@ bool Write(const std::string& path, const ContentPngImage& image, std::string* e
 bool WriteIcons(const std::string& dir, const Icon* icons, size_t count, std::string* error)
 {
     for (size_t k = 0; k < count; k++) {
-        if (!Write(dir + "/" + icons[k].file, IconImage(icons[k].colour), error))
+        if (!Write(dir + "/" + icons[k].file, IconImage(icons[k].colour, icons[k].picture), error))
             return false;
     }
     return true;
@@ -98,19 +105,22 @@ std::string FolderOf(const std::string& panelsDir, const ContentCanvasLayout& la
 
 const ContentCanvasLayout& ContentFinanceLayout(void)
 {
-    // Figures sit right-aligned at the columns the page prints them; shop lines run down from y 165.
+    // Figures sit right-aligned at the columns the page prints them, each row named on its left and each column
+    // headed; shop lines run down from y 165.
+    constexpr int kHead = 334;
+    constexpr int kIncome = 12, kExpenses = 184, kRight = 370;
     static const ContentCanvasLayout layout = {
         "panels/finance",
         "finance",
         640,
-        340,
+        372,
         {58, 70, 96},
         {
-            {604, 310, 28, 22},  // 1 close
-            {570, 270, 16, 16},  // 2 base charge down
-            {590, 270, 16, 16},  // 3 base charge up
-            {160, 204, 16, 16},  // 4 stake down
-            {180, 204, 16, 16},  // 5 stake up
+            {604, 340, 28, 22},  // 1 close
+            {570, 289, 16, 16},  // 2 base charge down
+            {590, 289, 16, 16},  // 3 base charge up
+            {114, 198, 16, 16},  // 4 stake down, under the stake
+            {134, 198, 16, 16},  // 5 stake up
             {4, 4, kInertSide, kInertSide},
             {8, 4, kInertSide, kInertSide},
             {12, 4, kInertSide, kInertSide},
@@ -121,22 +131,52 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {604, 150, 24, 22},  // 13 list up
             {604, 40, 24, 22},   // 14 list down
         },
-        {{604, 310, 28, 22}, {570, 270, 36, 16}, {160, 204, 36, 16}, {604, 150, 24, 22}, {604, 40, 24, 22}},
+        {{604, 340, 28, 22}, {570, 289, 36, 16}, {114, 198, 36, 16}, {604, 150, 24, 22}, {604, 40, 24, 22}},
         {
-            {12, 322, "Finance"},
-            {30, 300, "Income"},
-            {200, 300, "Expenses"},
-            {400, 300, "Shops"},
-            {30, 205, "Draw"},
-            {400, 240, "Rating"},
-            {30, 178, "Shop list"},
+            {12, 352, "Finance"},
+            {kIncome, kHead, "Income"},
+            {120, kHead, "Total", CONTENT_LABEL_RIGHT},
+            {172, kHead, "Month", CONTENT_LABEL_RIGHT},
+            {kIncome, 315, "All"},
+            {kIncome, 287, "Charges"},
+            {kIncome, 270, "Bonuses"},
+            {kIncome, 235, "Draw"},
+            {kIncome, 220, "Stake"},
+            {kExpenses, kHead, "Expenses"},
+            {293, kHead, "Total", CONTENT_LABEL_RIGHT},
+            {345, kHead, "Month", CONTENT_LABEL_RIGHT},
+            {kExpenses, 315, "All"},
+            {kExpenses, 290, "Rent"},
+            {kExpenses, 273, "Wages"},
+            {kExpenses, 256, "Building"},
+            {kExpenses, 237, "Contracts"},
+            {kExpenses, 220, "Interest"},
+            {kRight, 320, "Date"},
+            {kRight, 291, "Shops"},
+            {452, 291, "Charge"},
+            {kRight, 255, "Decor"},
+            {520, 255, "Floors"},
+            {520, 230, "Base"},
+            {470, 224, "Rating"},
+            {470, 209, "Dirt"},
+            {57, 182, "Shop"},
+            {295, 182, "Takings", CONTENT_LABEL_RIGHT},
+            {350, 182, "Net", CONTENT_LABEL_RIGHT},
+            {405, 182, "Paid", CONTENT_LABEL_RIGHT},
+            {462, 182, "Kind", CONTENT_LABEL_RIGHT},
+            {500, 182, "Sales", CONTENT_LABEL_RIGHT},
+            {552, 182, "Charge", CONTENT_LABEL_RIGHT},
         },
+        {CONTENT_ICON_CLOSE, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, 0, 0, 0, 0, 0,
+         0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;
 }
 
 const ContentCanvasLayout& ContentContractorsLayout(void)
 {
+    // Rows run down from baseline 200 by 18 with the panel; the headers stand over the figures' right ends.
+    constexpr int kHead = 225;
     static const ContentCanvasLayout layout = {
         "panels/contractors",
         "contractors",
@@ -145,7 +185,13 @@ const ContentCanvasLayout& ContentContractorsLayout(void)
         {58, 70, 96},
         {{364, 240, 28, 22}},
         {{364, 240, 28, 22}},
-        {{12, 250, "Contractors"}, {25, 225, "Job"}, {190, 225, "Level"}, {240, 225, "Price"}, {300, 225, "Time"}},
+        {{12, 250, "Contractors"},
+         {25, kHead, "Job"},
+         {150, kHead, "Level", CONTENT_LABEL_RIGHT},
+         {210, kHead, "Price", CONTENT_LABEL_RIGHT},
+         {265, kHead, "Wage", CONTENT_LABEL_RIGHT},
+         {310, kHead, "Time", CONTENT_LABEL_RIGHT}},
+        {CONTENT_ICON_CLOSE},
     };
     return layout;
 }
@@ -160,14 +206,19 @@ const ContentCanvasLayout& ContentHireLayout(void)
         {58, 70, 96},
         {{264, 210, 28, 22}},
         {{264, 210, 28, 22}},
-        {{12, 220, "Hire staff"}, {25, 195, "Job"}, {190, 195, "Level"}, {230, 195, "Wage"}},
+        {{12, 220, "Hire staff"},
+         {25, 195, "Job"},
+         {205, 195, "Level", CONTENT_LABEL_RIGHT},
+         {250, 195, "Wage", CONTENT_LABEL_RIGHT}},
+        {CONTENT_ICON_CLOSE},
     };
     return layout;
 }
 
 bool ContentWriteManagementPanels(const std::string& panelsDir, std::string* error)
 {
-    const ContentPngImage ok = Filled(kOkWidth, kOkHeight, kOkColour, 255);
+    ContentPngImage ok = Filled(kOkWidth, kOkHeight, kOkColour, 255);
+    ContentPaintIcon(&ok, 0, 0, kOkWidth, kOkHeight, CONTENT_ICON_TICK, kContentIconInk);
     for (const ContentCanvasLayout* layout : {&ContentFinanceLayout(), &ContentContractorsLayout(), &ContentHireLayout()}) {
         const std::string folder = FolderOf(panelsDir, *layout);
         if (!MakeFolder(folder, error) || !ContentWriteCanvas(*layout, folder, error))

@@ -1,6 +1,8 @@
 // The in-game panels' pictures: layout tables and the writer of their folders.
 #include "tools/content/panel_painter.h"
 
+#include "tools/content/icon_painter.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -31,7 +33,8 @@ const ContentCanvasLayout& ContentOptionsLayout(void)
         {70, 82, 104},
         {{12, 160, 156, 28}, {12, 124, 156, 28}, {12, 88, 156, 28}, {12, 52, 156, 28}, {12, 12, 156, 28}},
         {{12, 160, 156, 28}, {12, 124, 156, 28}, {12, 88, 156, 28}, {12, 52, 156, 28}, {12, 12, 156, 28}},
-        {{20, 168, "Load"}, {20, 132, "Save"}, {20, 96, "Music"}, {20, 60, "Effects"}, {20, 20, "Quit"}},
+        {},
+        {CONTENT_ICON_LOAD, CONTENT_ICON_SAVE, CONTENT_ICON_MUSIC, CONTENT_ICON_EFFECTS, CONTENT_ICON_QUIT},
     };
     return layout;
 }
@@ -64,6 +67,7 @@ const ContentCanvasLayout& ContentMessagesLayout(void)
         {{606, 250, 28, 28}, {606, 150, 28, 28}, {606, 40, 28, 28}},
         {{606, 250, 28, 28}, {606, 150, 28, 28}, {606, 40, 28, 28}},
         {{12, 272, "Messages"}},
+        {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;
 }
@@ -82,6 +86,7 @@ const ContentCanvasLayout& ContentManagementLayout(void)
          {0, 0, kManagementButtonWidth, 64}},
         {},
         {},
+        {CONTENT_ICON_FINANCE, CONTENT_ICON_SHOPPERS, CONTENT_ICON_STAFF, CONTENT_ICON_CONTRACT},
     };
     return layout;
 }

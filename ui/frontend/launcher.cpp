@@ -455,7 +455,8 @@ void CLauncherDialog::LoadLanguageBitmaps(int language)
 void CLauncherDialog::SaveSettings()
 {
     CFerroxTagTree* tree = m_pGame->setup;
-    if (tree == nullptr)
+    // Only a tree that loaded is saved: one that did not would replace the file with the little it holds.
+    if (tree == nullptr || !tree->IsLoaded())
         return;
     // The language lives where the locale reads it, made when the file has no such node.
     CFerroxTagNode* game = TopNode(tree, kGameData);

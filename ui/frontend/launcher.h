@@ -17,7 +17,7 @@ class CFerroxTagTree;
 struct LauncherGame {
     HWND window = nullptr;            // owner of the dialog
     HINSTANCE instance = nullptr;     // the application's module
-    CFerroxTagTree* setup = nullptr;  // the settings tree, saved as setupFile
+    CFerroxTagTree* setup = nullptr;  // the settings tree, saved as setupFile only when it loaded
     int16_t language = 0;             // the game's language field: 0 English, 1 German, 2 French
     CFerroxLocale* locale = nullptr;  // the game's locale; none yet at launcher time
     const char* setupFile = "./setup.xml";

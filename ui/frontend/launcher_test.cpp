@@ -347,6 +347,27 @@ TEST_F(Launcher, QuitSavesHelpStaysUninstallDoesNothing)
     EXPECT_NE(ReadText("setup.xml").find("<ModeIndex>"), std::string::npos);
 }
 
+// Only a settings tree that loaded is saved: a missing file is not made, a damaged one is left as it was.
+TEST_F(Launcher, ATreeThatDidNotLoadIsNeverSaved)
+{
+    // Without a language the language page comes first: German, then play.
+    const char* script = "click 500 100\nclick 400 300\n";
+    std::filesystem::remove(dir / "setup.xml");
+    EXPECT_EQ(Run(nullptr, script), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "setup.xml"));
+
+    const std::string cut = std::string(kEnglish800x600x32).substr(0, std::strlen(kEnglish800x600x32) / 2);
+    WriteText("setup.xml", cut);
+    CFerroxTagTree tree;
+    std::string problem;
+    ASSERT_EQ(0, tree.LoadWhole("./setup.xml", FERROX_SETTINGS_MAX_BYTES, &problem));
+    game.setup = &tree;
+    Win32DialogSetScript(script);
+    EXPECT_EQ(LauncherChooseVideoMode(&game, 0, &adapter, &mode), 1);
+    game.setup = nullptr;
+    EXPECT_EQ(ReadText("setup.xml"), cut);
+}
+
 TEST_F(Launcher, NoAdapterEndsAtOnceWithoutSaving)
 {
     cards.adapters = 0;

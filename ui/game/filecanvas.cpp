@@ -2,6 +2,7 @@
 #include "ui/game/filecanvas.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "engine/camera.h"
 #include "engine/locale.h"
@@ -41,6 +42,17 @@ constexpr uint16_t kTextNewFolder = 0;
 constexpr uint16_t kTextDelete = 2;
 
 CFilePanelGame* g_pFilePanelGame = nullptr;
+
+// Set as the program starts: a temporary written before it was left by an earlier run.
+const long long g_programStart = static_cast<long long>(std::time(nullptr));
+
+// What a save or its thumbnail is written to before it replaces the file ("NAME.fds.tmp", "NAME.bmp.tmp").
+constexpr const char16_t* kTemporarySuffixes[] = {u".fds.tmp", u".bmp.tmp"};
+
+bool EndsWith(const std::u16string& text, const std::u16string& end)
+{
+    return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
 
 bool IsDotName(const std::u16string& name) { return name == u"." || name == u".."; }
 
@@ -104,6 +116,29 @@ std::vector<FileEntry> FileCanvasList(const std::string& folder)
     return entries;
 }
 
+long long FileCanvasProgramStart() { return g_programStart; }
+
+int FileCanvasClearTemporaries(const std::string& folder, long long before)
+{
+    std::vector<std::u16string> stale;
+    _wfinddata_t data;
+    intptr_t handle = _wfindfirst(Wide(folder + "*.*").c_str(), &data);
+    if (handle == -1)
+        return 0;
+    do {
+        const std::u16string name = data.name;
+        const bool temporary = std::any_of(std::begin(kTemporarySuffixes), std::end(kTemporarySuffixes),
+                                           [&name](const char16_t* suffix) { return EndsWith(name, suffix); });
+        if (temporary && (data.attrib & _A_SUBDIR) == 0 && data.time_write < before)
+            stale.push_back(name);
+    } while (_wfindnext(handle, &data) == 0);
+    _findclose(handle);
+    int removed = 0;
+    for (const std::u16string& name : stale)
+        removed += _wremove((Wide(folder) + name).c_str()) == 0 ? 1 : 0;
+    return removed;
+}
+
 bool FileCanvasNameAllowed(const std::string& name)
 {
     return name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
@@ -112,7 +147,8 @@ bool FileCanvasNameAllowed(const std::string& name)
 // ---- Canvas ----
 
 CFerroxFileIOCanvas::CFerroxFileIOCanvas()
-    : m_startFolder("."), m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0), m_closePending(0)
+    : m_startFolder("."), m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0), m_closePending(0),
+      m_clearsTemporaries(0)
 {
     CFerroxFileIOCanvas::Init();
 }
@@ -255,6 +291,8 @@ void CFerroxFileIOCanvas::ChangeFolder(const std::u16string& name)
 void CFerroxFileIOCanvas::ListFolder()
 {
     m_selected = -1;
+    if (m_clearsTemporaries)
+        FileCanvasClearTemporaries(FullPath(""), FileCanvasProgramStart());
     m_entries = FileCanvasList(FullPath(""));
     m_firstVisible = 0;
     std::vector<FileEntry>::iterator save = std::find_if(

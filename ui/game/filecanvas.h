@@ -20,7 +20,8 @@
 class CFilePanelGame {
 public:
     virtual ~CFilePanelGame() = default;
-    // Writes or reads the game at path; 1 on success, 0 on failure.
+    // Writes or reads the game at path; 1 on success, 0 on failure. A load may also return 2: read with
+    // objects left out (GameLoadResult).
     virtual int SaveGame(const char* path) = 0;
     virtual int LoadGame(const char* path) = 0;
     // The game runs again: its speed back from the resume speed, its input no longer blocked.
@@ -51,6 +52,12 @@ bool FileCanvasClassify(const char16_t* name, bool folder, FileEntry* entry);
 bool FileCanvasEntryBefore(const FileEntry& a, const FileEntry& b);
 // The sorted entries of folder (a path ending in "/"); empty when it cannot be read.
 std::vector<FileEntry> FileCanvasList(const std::string& folder);
+// Removes the temporaries that saves and thumbnails of folder (a path ending in "/") are written to before they
+// replace their files ("NAME.fds.tmp", "NAME.bmp.tmp") and that were last written before `before`, in the
+// listing's seconds: what a run cut off while saving left. Returns how many went.
+int FileCanvasClearTemporaries(const std::string& folder, long long before);
+// When the running program started, in the listing's seconds.
+long long FileCanvasProgramStart();
 // A name the panels may hand to the file system: no separator, not "." or "..".
 bool FileCanvasNameAllowed(const std::string& name);
 
@@ -140,6 +147,8 @@ protected:
     std::string m_question;
     // A confirmed action that succeeded closes the panel at its next update.
     int32_t m_closePending;
+    // Each listing first clears the temporaries earlier runs left (the save panel).
+    int32_t m_clearsTemporaries;
 
     // The panel whose question is open.
     static CFerroxFileIOCanvas* s_pAsking;

@@ -50,7 +50,7 @@ public:
     int LoadGame(const char* path) override
     {
         loaded.push_back(path);
-        return 1;
+        return loadResult;
     }
     void ResumeGame() override
     {
@@ -80,6 +80,7 @@ public:
     std::vector<std::string> saved, loaded;
     std::string content = "game";
     bool failSaves = false;
+    int loadResult = 1;
     float speed = 2.0f, resumeSpeed = 1.0f;
     int32_t inputBlocked = 0;
     int resumes = 0;

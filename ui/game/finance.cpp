@@ -31,15 +31,15 @@ constexpr uint16_t kMonthsPerYear = 12;
 // Row buttons: plus and minus of row k at (x, kRowButtonY - kRowStep k).
 constexpr float kPlusX = 509.0f;
 constexpr float kMinusX = 557.0f;
-constexpr float kRowButtonY = 159.0f;
+constexpr float kRowButtonY = 164.0f;   // level with the line's figures
 constexpr float kRowStep = 15.0f;
 // Shop lines from the canvas position.
 constexpr float kLineX = 25.0f;
 constexpr float kLineY = 165.0f;
 // Within a shop line, from its left end.
-constexpr float kNameDx = 25.0f;
-constexpr float kPictureDx = 8.0f;
-constexpr float kPictureDy = -16.0f;
+constexpr float kNameDx = 32.0f;
+constexpr float kPictureDx = 16.0f;
+constexpr float kPictureDy = -2.0f;
 constexpr float kTakingsDx = 270.0f;
 constexpr float kNetDx = 325.0f;
 constexpr float kChargesDx = 380.0f;

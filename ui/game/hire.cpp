@@ -29,15 +29,17 @@ constexpr const char* kRows[][2] = {
     {"GARDENER", "maintenance"},
     {"SECURITY", "security"},
 };
-constexpr float kOkX = 255.0f;
-constexpr float kOkY = 127.0f;
-constexpr float kRowY = 212.0f;
-constexpr float kRowStep = 15.0f;
+// Rows from the canvas position, so they move with the panel and its OK buttons: row k's baseline, the job
+// picture after the longest title, the figures' right ends and the OK button beside the row.
+constexpr float kRowY = 170.0f;
+constexpr float kRowStep = 18.0f;
 constexpr float kTitleX = 25.0f;
-constexpr float kImageX = 150.0f;
-constexpr float kImageDy = -7.0f;
-constexpr float kLevelX = 215.0f;
-constexpr float kWageX = 246.0f;
+constexpr float kImageX = 166.0f;
+constexpr float kImageDy = -3.0f;
+constexpr float kLevelX = 205.0f;
+constexpr float kWageX = 250.0f;
+constexpr float kOkX = 264.0f;
+constexpr float kOkDrop = 2.0f;   // the button's bottom below the row's baseline
 constexpr int32_t kTextFont = 1;
 
 // A 16-bit unsigned number; anything else reads as 0.
@@ -103,7 +105,7 @@ void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName
     // A job that cannot be hired shows zeros.
     if (entry->templateA && entry->factory)
         HireReadValues(entry->templateA->GetValues(), entry);
-    const float buttonY = kOkY - kRowStep * static_cast<float>(m_entries.size());
+    const float buttonY = kRowY - kOkDrop - kRowStep * static_cast<float>(m_entries.size());
     m_entries.push_back(entry);
     CFerroxImage* button = MakeImage(kOkPicture, kOkX, buttonY, 0);
     button->m_visible = 1;
@@ -170,12 +172,12 @@ void CStaffHirePanel::Render()
     const CStatistics* stats = Statistics();
     for (size_t k = 0; k < m_entries.size(); k++) {
         const HireEntry* entry = m_entries[k];
-        const float y = kRowY - kRowStep * static_cast<float>(k);
-        DrawListText(kTextFont, m_titleList, entry->titleIndex, kTitleX, y);
+        const float y = m_y + kRowY - kRowStep * static_cast<float>(k);
+        DrawListText(kTextFont, m_titleList, entry->titleIndex, m_x + kTitleX, y);
         if (entry->imageIndex < m_jobImages.size())
-            m_jobImages[entry->imageIndex]->Draw(kImageX, y + kImageDy);
+            m_jobImages[entry->imageIndex]->Draw(m_x + kImageX, y + kImageDy);
         const int32_t level = static_cast<int16_t>(CategoryLevel(stats, k));
-        DrawNumber(kTextFont, level, kLevelX, y, FERROX_ALIGN_RIGHT);
-        DrawNumber(kTextFont, entry->baseWage + kHireWageStep * level, kWageX, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kTextFont, level, m_x + kLevelX, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kTextFont, entry->baseWage + kHireWageStep * level, m_x + kWageX, y, FERROX_ALIGN_RIGHT);
     }
 }

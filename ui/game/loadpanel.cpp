@@ -1,6 +1,9 @@
 // The load panel: the load question and the load.
 #include "ui/game/loadpanel.h"
 
+#include "game/game.h"
+#include "game/savegame.h"
+
 CLoadPanel* CLoadPanel::s_pCurrent = nullptr;
 
 namespace {
@@ -37,7 +40,10 @@ void CLoadPanel::LoadConfirmed()
     if (!panel)
         return;
     if (CFilePanelGame* game = FilePanelGetGame()) {
-        game->LoadGame(panel->m_pendingPath.c_str());
+        // A refused load leaves the running game as it was; either way the player is told what did not load.
+        const int16_t message = GameLoadMessage(game->LoadGame(panel->m_pendingPath.c_str()));
+        if (message >= 0 && g_pGame)
+            g_pGame->QueueMessage(message);
         game->ResumeGame();
     }
     panel->ReturnToStartFolder();

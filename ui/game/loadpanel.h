@@ -12,7 +12,8 @@ public:
     // Builds at (x, y) unscaled and becomes the panel the load answer acts on.
     void BuildPanel(const char* path, float x, float y);
     void OnAct() override;
-    // The yes answer: loads the save named when the question was asked, then leaves the panel.
+    // The yes answer: loads the save named when the question was asked, tells the player when the save was
+    // refused or left objects out, then leaves the panel.
     static void LoadConfirmed();
 
     static CLoadPanel* s_pCurrent;

@@ -1,6 +1,7 @@
 // The load panel: the question, the file that was listed, the typed name, and refused names.
 #include "ui/game/loadpanel.h"
 
+#include "game/savegame.h"
 #include "ui/game/filepanel_testing.h"
 
 namespace {
@@ -73,6 +74,24 @@ TEST_F(LoadPanelTest, NamesThatLeaveTheFolderAreNeverAsked)
     }
     EXPECT_TRUE(notices.questions.empty());
     EXPECT_TRUE(seam.loaded.empty());
+}
+
+// The player is told when a save was refused (the running game stays) or left objects out.
+TEST_F(LoadPanelTest, ARefusedOrPartLoadTellsThePlayer)
+{
+    Touch("maps/game.fds");
+    panel->OpenMapsFolder();
+    const int results[] = {kGameLoadWhole, kGameLoadRefused, kGameLoadDropped};
+    const std::vector<int16_t> told[] = {{}, {kGameLoadRefusedMessage}, {kGameLoadDroppedMessage}};
+    for (int i = 0; i < 3; i++) {
+        seam.loadResult = results[i];
+        notices.messages.clear();
+        panel->OpenMapsFolder();
+        Press(FILE_PANEL_ACT);
+        Yes();
+        EXPECT_EQ(notices.messages, told[i]) << results[i];
+        EXPECT_TRUE(Resumed());
+    }
 }
 
 }  // namespace

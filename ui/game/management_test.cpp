@@ -207,6 +207,45 @@ TEST_F(ManagementTest, FinanceListPagesAndShowsOnlyListedShops)
     EXPECT_EQ(pictures, 2);
 }
 
+// A shop line's category picture and its charge buttons stand level with its name and figures; the picture
+// sits between the shop's number and its name.
+TEST_F(ManagementTest, FinanceShopLinesKeepPicturesAndButtonsOnTheirRows)
+{
+    ASSERT_TRUE(UiPicture(14, 14, {200, 120, 0, 255}).Write("images/panels/finance/shopcat-fashion.png"));
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CMallSummaryPanel* finance = Finance();
+    Shops(3);
+    for (uint16_t k = 0; k < 3; k++)
+        records[k].shopNumber = static_cast<uint16_t>(97 + k);
+    Open(finance);
+    locale->texts.clear();
+    RenderOnly(finance);
+    ASSERT_EQ(locale->texts.size(), 3u);
+    constexpr float kDigitsMiddle = 4.5f;   // half the digits' height over their baseline
+    std::vector<UiDrawRecord> pictures;
+    for (const UiDrawRecord& record : uiDrawRecords)
+        if (record.picture.find("shopcat-") != std::string::npos)
+            pictures.push_back(record);
+    ASSERT_EQ(pictures.size(), 3u);
+    for (uint16_t k = 0; k < 3; k++) {
+        const UiTextRecord& name = locale->texts[k];
+        const float row = static_cast<float>(name.y);
+        const UiDrawRecord& picture = pictures[k];
+        EXPECT_NEAR(picture.y + picture.height / 2.0f, row + kDigitsMiddle, 3.0f) << "picture of line " << k;
+        const std::vector<UiDrawRecord> number = TextsOf(std::to_string(97 + k));
+        ASSERT_EQ(number.size(), 1u);
+        EXPECT_EQ(number[0].y, row);
+        EXPECT_GE(picture.x, number[0].x + number[0].width) << "the picture clears the number";
+        EXPECT_LE(picture.x + picture.width, name.x) << "the name clears the picture";
+        for (int32_t side = 0; side < 2; side++) {
+            const float* button = finance->GetWidgetRect(finance->GetFirstRowButton() + 2 * k + side);
+            ASSERT_NE(button, nullptr);
+            EXPECT_NEAR(finance->GetY() + button[1] + button[3] / 2.0f, row + kDigitsMiddle, 3.0f)
+                << "charge button " << side << " of line " << k;
+        }
+    }
+}
+
 TEST_F(ManagementTest, FinanceBarsAndAverages)
 {
     ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
@@ -332,6 +371,48 @@ TEST_F(ManagementTest, ContractRowsShowLevelPriceDurationOrDashes)
     EXPECT_EQ(stats->m_contractExpenses, 0u);
 }
 
+// Each OK button stands on its category's row, beside its figures, wherever the panel is opened; the figures
+// of a row keep apart even at their widest.
+TEST_F(ManagementTest, ContractRowsLineUpWithTheirOkButtonsAndKeepTheirColumnsApart)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CContractsPanel* contracts = Contracts();
+    for (uint16_t id : {1000, 3000})
+        game->m_pTechTree->FindEntry(id)->extra = 8000;
+    stats->m_categories = {3, 3};   // the third category past the list shows level -1 and wage -100
+    Open(contracts);
+    locale->texts.clear();
+    RenderOnly(contracts);
+    const uint16_t first = contracts->GetFirstButton();
+    ASSERT_EQ(locale->texts.size(), 3u);
+    constexpr float kDigitsHeight = 9.0f;   // the figures' digits stand this high over their baseline
+    constexpr float kLeastGap = 8.0f;
+    float previousRow = 1e6f;
+    for (uint16_t k = 0; k < 3; k++) {
+        const UiTextRecord& name = locale->texts[k];
+        ASSERT_EQ(name.index, k);
+        const float row = static_cast<float>(name.y);
+        EXPECT_LT(row, previousRow) << "rows run down the panel";
+        EXPECT_GT(row, contracts->GetY()) << "rows stand on the panel";
+        previousRow = row;
+        const float* ok = contracts->GetWidgetRect(first + k);
+        ASSERT_NE(ok, nullptr);
+        const float middle = contracts->GetY() + ok[1] + ok[3] / 2.0f;
+        EXPECT_NEAR(middle, row + kDigitsHeight / 2.0f, 3.0f) << "OK button " << k << " beside its row";
+        std::vector<UiDrawRecord> figures;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            if (record.y == row && record.picture.find(".png") == std::string::npos)
+                figures.push_back(record);
+        ASSERT_GE(figures.size(), 3u) << "row " << k;
+        std::sort(figures.begin(), figures.end(), [](const UiDrawRecord& a, const UiDrawRecord& b) { return a.x < b.x; });
+        EXPECT_GT(figures.front().x, name.x + 80.0f) << "the name keeps its room";
+        for (size_t i = 1; i < figures.size(); i++)
+            EXPECT_GE(figures[i].x - (figures[i - 1].x + figures[i - 1].width), kLeastGap)
+                << "'" << figures[i - 1].picture << "' and '" << figures[i].picture << "' on row " << k;
+        EXPECT_LT(figures.back().x + figures.back().width, contracts->GetX() + ok[0]) << "the figures end before OK";
+    }
+}
+
 // ---- Hire ----
 
 TEST_F(ManagementTest, HireValuesDefaultToZero)
@@ -359,7 +440,21 @@ TEST_F(ManagementTest, HireRowsWithoutTemplatesShowZerosAndHireNothing)
     EXPECT_EQ(TextsOf("2").size(), 1u);
     EXPECT_EQ(TextsOf("100").size(), 1u);
 
+    // Opened above the main bar, each row's OK button stands beside that row's figures, after them.
     Open(hire);
+    locale->texts.clear();
+    RenderOnly(hire);
+    ASSERT_EQ(locale->texts.size(), 4u);
+    for (uint16_t k = 0; k < 4; k++) {
+        const float row = static_cast<float>(locale->texts[k].y);
+        const float* ok = hire->GetWidgetRect(hire->GetFirstButton() + k);
+        ASSERT_NE(ok, nullptr);
+        EXPECT_NEAR(hire->GetY() + ok[1] + ok[3] / 2.0f, row + 4.5f, 3.0f) << "OK button " << k;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            if (record.y == row && record.picture.find(".png") == std::string::npos)
+                EXPECT_LT(record.x + record.width, hire->GetX() + ok[0]) << record.picture << " on row " << k;
+    }
+
     Press(hire, hire->GetFirstButton() + 3);
     hire->HireStaff(9);
     EXPECT_FALSE(OnScreen("hire.png"));

@@ -32,7 +32,7 @@ constexpr const char* kArrivalPictures[kArrivalCount] = {
     "./images/panels/shoppers/train.png",
 };
 constexpr const char* kNeedBarPicture = "./images/panels/main/base/bar.png";
-constexpr float kNeedBarLength = 48.0f;
+constexpr float kNeedBarLength = 40.0f;
 constexpr uint16_t kNeedHPerPercent = 10;
 constexpr uint16_t kLowByte = 0xFF;
 constexpr FerroxColour kYellow = {255, 255, 0, 255};
@@ -43,14 +43,15 @@ constexpr float kShopperCardX = 56.0f;
 constexpr float kShopperCardY = 16.0f;
 constexpr float kStarSignX = -30.0f;
 constexpr float kSexX = 2.0f;
-constexpr float kPictureY = -7.0f;
+constexpr float kPictureY = -3.0f;   // pictures and bars level with the figures
 constexpr float kAgeX = 63.0f;
 constexpr float kMoneyX = 96.0f;
-constexpr float kBarY = -5.0f;
-constexpr float kNeedBX = 96.0f;
-constexpr float kNeedEX = 144.0f;
-constexpr float kNeedHX = 192.0f;
-constexpr float kArrivalX = 240.0f;
+constexpr float kBarY = 2.0f;
+// The need bars stand apart from the money and from each other, so each reads as its own.
+constexpr float kNeedBX = 102.0f;
+constexpr float kNeedEX = 150.0f;
+constexpr float kNeedHX = 198.0f;
+constexpr float kArrivalX = 246.0f;
 constexpr float kBagsX = 311.0f;
 
 constexpr const char* kCategoryPictures[kShopCategoryCount] = {
@@ -63,14 +64,15 @@ constexpr const char* kPlusPicture = "./images/panels/shoppopup/plus.png";
 constexpr const char* kMinusPicture = "./images/panels/shoppopup/minus.png";
 constexpr float kPlusX = 500.0f;
 constexpr float kMinusX = 548.0f;
-constexpr float kChargeButtonsY = 10.0f;
+constexpr float kChargeButtonsY = 13.0f;
 
-// The shop line, from the shop number.
+// The shop line, from the shop number; the category picture sits between the number and the name, level
+// with the figures.
 constexpr float kShopCardX = 17.0f;
 constexpr float kShopCardY = 15.0f;
-constexpr float kShopNameX = 25.0f;
-constexpr float kCategoryX = -365.0f;
-constexpr float kCategoryY = -16.0f;
+constexpr float kShopNameX = 32.0f;
+constexpr float kCategoryX = 16.0f;
+constexpr float kCategoryY = -2.0f;
 constexpr float kTakingsX = 270.0f;
 constexpr float kNetX = 325.0f;
 constexpr float kChargesPaidX = 380.0f;
@@ -85,14 +87,15 @@ constexpr const char* kJobPictures[kJobImageCount] = {
 };
 constexpr const char* kJobTitlesList = "jobtitles";
 
-// The staff line, from the job title.
+// The staff line, from the job title: the job picture after the longest title, then level, wage and jobs
+// done, right-aligned with room for their widest figures between them.
 constexpr float kStaffCardX = 23.0f;
 constexpr float kStaffCardY = 15.0f;
-constexpr float kJobX = 125.0f;
-constexpr float kJobY = -7.0f;
-constexpr float kLevelX = 188.0f;
-constexpr float kWageX = 219.0f;
-constexpr float kJobsX = 252.0f;
+constexpr float kJobX = 114.0f;
+constexpr float kJobY = -3.0f;
+constexpr float kLevelX = 150.0f;
+constexpr float kWageX = 200.0f;
+constexpr float kJobsX = 245.0f;
 
 CFerroxLocale* Locale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr; }
 

@@ -21,6 +21,13 @@ std::shared_ptr<ShopperRecord> PopupTestShopper(const ShopperFigures& figures)
     return record;
 }
 
+void PopupTestShopperSetNeeds(ShopperRecord* record, uint16_t h, uint16_t e, uint16_t b)
+{
+    record->H = h;
+    record->E = e;
+    record->B = b;
+}
+
 CFerroxObject* PopupTestStaffMember(StaffRecord** record)
 {
     auto* member = new CStaff();

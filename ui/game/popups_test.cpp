@@ -144,6 +144,84 @@ TEST_F(PopupsTest, ShopperNeedHFullDrawsAFullBarAndFiveHidesIt)
     EXPECT_EQ(Bars().size(), 2u) << "H 5 is 0 percent";
 }
 
+// Each need has its own bar: B yellow, E orange, H green, each as long as its need's share of 40, apart from the
+// money before them and from each other.
+TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
+{
+    CSelectionPopup* card = ui->m_pShopperPopup;
+    auto shopper = PopupTestShopper({250, 0, 31, 0, 0, 0, 750, 50, 25});
+    card->SetRecord(shopper.get());
+    RenderOnly(card);
+    const std::vector<UiDrawRecord> bars = Bars();
+    ASSERT_EQ(bars.size(), 3u);
+    constexpr float kFull = 40.0f;
+    const struct {
+        float share;
+        FerroxColour tint;
+    } expected[] = {{0.25f, {255, 255, 0, 255}}, {0.5f, {255, 128, 0, 255}}, {0.75f, {0, 255, 0, 255}}};
+    for (size_t k = 0; k < 3; k++) {
+        EXPECT_NEAR(bars[k].width, kFull * expected[k].share, 0.5f) << "bar " << k;
+        EXPECT_EQ(bars[k].tint.red, expected[k].tint.red) << "bar " << k;
+        EXPECT_EQ(bars[k].tint.green, expected[k].tint.green) << "bar " << k;
+        EXPECT_EQ(bars[k].tint.blue, expected[k].tint.blue) << "bar " << k;
+        if (k > 0)
+            EXPECT_GE(bars[k].x, bars[k - 1].x + kFull + 4.0f) << "the bars stand apart";
+    }
+    // The bars lie on the card, level with the line's figures and clear of the money.
+    const std::vector<UiDrawRecord> age = TextsOf("31");
+    ASSERT_EQ(age.size(), 1u);
+    const std::vector<UiDrawRecord> money = TextsOf("250");
+    ASSERT_EQ(money.size(), 1u);
+    EXPECT_GE(bars[0].x, money[0].x + money[0].width + 4.0f);
+    for (const UiDrawRecord& bar : bars) {
+        EXPECT_GE(bar.y, card->GetY());
+        EXPECT_NEAR(bar.y + bar.height / 2.0f, age[0].y + 4.5f, 4.0f);
+    }
+    // The card reads its record every frame: a need that runs down shortens its bar.
+    PopupTestShopperSetNeeds(shopper.get(), 750, 50, 10);
+    RenderOnly(card);
+    ASSERT_EQ(Bars().size(), 3u);
+    EXPECT_NEAR(Bars()[0].width, kFull * 0.1f, 0.5f);
+}
+
+// The staff line's level, wage and jobs done stand in their own columns, apart at their widest.
+TEST_F(PopupsTest, StaffLineKeepsLevelWageAndJobsApart)
+{
+    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel);
+    std::shared_ptr<StaffRecord> shared = PopupTestStaffRecord(0, 0);
+    PopupTestSetStaff(shared.get(), 0, 0, 3, 1500, 999);
+    stats->m_staff.assign(1, shared.get());
+    RenderOnly(summary);
+    std::vector<UiDrawRecord> figures;
+    for (const UiDrawRecord& record : uiDrawRecords)
+        if (record.picture.find(".png") == std::string::npos)
+            figures.push_back(record);
+    const std::vector<UiDrawRecord> level = TextsOf("3");
+    ASSERT_EQ(level.size(), 1u);
+    std::vector<UiDrawRecord> line;
+    for (const UiDrawRecord& record : figures)
+        if (record.y == level[0].y)
+            line.push_back(record);
+    ASSERT_EQ(line.size(), 3u);
+    std::sort(line.begin(), line.end(), [](const UiDrawRecord& a, const UiDrawRecord& b) { return a.x < b.x; });
+    EXPECT_EQ(line[0].picture, "3");
+    EXPECT_EQ(line[1].picture, "1650");
+    EXPECT_EQ(line[2].picture, "999");
+    for (size_t i = 1; i < line.size(); i++)
+        EXPECT_GE(line[i].x - (line[i - 1].x + line[i - 1].width), 12.0f) << line[i - 1].picture << " " << line[i].picture;
+    // The job picture comes before the level, the fire button after the last figure, both level with the line.
+    const float* fire = summary->GetWidgetRect(summary->GetFirstRowButton());
+    ASSERT_NE(fire, nullptr);
+    EXPECT_LT(line[2].x + line[2].width, summary->GetX() + fire[0]);
+    EXPECT_NEAR(summary->GetY() + fire[1] + fire[3] / 2.0f, level[0].y + 4.5f, 3.0f) << "fire beside its line";
+    for (const UiDrawRecord& record : uiDrawRecords) {
+        if (record.picture.find("staff/clean") == std::string::npos)
+            continue;
+        EXPECT_LE(record.x + record.width, line[0].x);
+        EXPECT_NEAR(record.y + record.height / 2.0f, level[0].y + 4.5f, 3.0f);
+    }
+}
+
 TEST_F(PopupsTest, ShopCardChargeButtonsKeepTheirLimitsAndTheNetMayBeNegative)
 {
     CSelectionPopup* card = ui->m_pShopPopup;

@@ -9,6 +9,8 @@
 
 // A shopper record of these figures; the test owns it.
 std::shared_ptr<ShopperRecord> PopupTestShopper(const ShopperFigures& figures);
+// Sets the needs of a test's shopper record.
+void PopupTestShopperSetNeeds(ShopperRecord* record, uint16_t h, uint16_t e, uint16_t b);
 // A staff member the test owns until it hands it to the object manager; record gets its record.
 CFerroxObject* PopupTestStaffMember(StaffRecord** record);
 // Sets a record's title, image, grade, base wage and jobs; its member stays.

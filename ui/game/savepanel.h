@@ -10,6 +10,7 @@ constexpr int16_t kSavePanelFailedMessage = 39;
 
 class CSavePanel : public CFerroxFileIOCanvas {
 public:
+    CSavePanel() { m_clearsTemporaries = 1; }
     ~CSavePanel() override;
     // Builds at (x, y) unscaled and becomes the panel the overwrite answer acts on.
     void BuildPanel(const char* path, float x, float y);

@@ -1,6 +1,8 @@
 // The save panel: new names, the overwrite question, failed saves and refused names.
 #include "ui/game/savepanel.h"
 
+#include <chrono>
+
 #include "ui/game/filepanel_testing.h"
 
 namespace {
@@ -118,6 +120,34 @@ TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSaved)
     EXPECT_TRUE(seam.saved.empty());
     EXPECT_TRUE(notices.questions.empty());
     EXPECT_FALSE(Exists("escape.fds"));
+}
+
+// A save cut off by a crash leaves its temporaries; the save panel's listing clears those older than the program,
+// and only those: a save being written now, and the files of other names, stay.
+TEST_F(SavePanelTest, ItsListingClearsTemporariesEarlierRunsLeft)
+{
+    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char* name :
+         {"maps/old.fds.tmp", "maps/old.bmp.tmp", "maps/notes.tmp", "maps/fresh.fds.tmp", "maps/a.fds"}) {
+        Touch(name);
+        if (std::string(name) != "maps/fresh.fds.tmp")
+            std::filesystem::last_write_time(start / name, hourAgo);
+    }
+    panel->OpenMapsFolder();
+    EXPECT_FALSE(Exists("maps/old.fds.tmp"));
+    EXPECT_FALSE(Exists("maps/old.bmp.tmp"));
+    EXPECT_TRUE(Exists("maps/notes.tmp"));
+    EXPECT_TRUE(Exists("maps/fresh.fds.tmp"));
+    EXPECT_TRUE(Exists("maps/a.fds"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a"}));
+
+    // The load panel reads; it removes nothing.
+    Touch("maps/old.fds.tmp");
+    std::filesystem::last_write_time(start / "maps/old.fds.tmp", hourAgo);
+    CLoadPanel loader;
+    loader.SetStartFolder(start.string());
+    loader.OpenMapsFolder();
+    EXPECT_TRUE(Exists("maps/old.fds.tmp"));
 }
 
 }  // namespace

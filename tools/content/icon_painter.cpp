@@ -1,0 +1,273 @@
+// Button icons as unions of flat shapes in the unit square (u to the right, v upwards), sampled at pixel
+// centres.
+#include "tools/content/icon_painter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kChannels = 4;
+constexpr uint8_t kOpaque = 255;
+constexpr float kMargin = 0.12f;   // share of the icon's side left clear on each side
+constexpr float kPi = 3.14159265f;
+constexpr int kGearTeeth = 8;
+
+struct P {
+    float u, v;
+};
+
+bool Box(P p, float u0, float v0, float u1, float v1) { return p.u >= u0 && p.u <= u1 && p.v >= v0 && p.v <= v1; }
+
+// A box's rim of the given thickness.
+bool Frame(P p, float u0, float v0, float u1, float v1, float t)
+{
+    return Box(p, u0, v0, u1, v1) && !Box(p, u0 + t, v0 + t, u1 - t, v1 - t);
+}
+
+float Distance(P p, float cu, float cv) { return std::hypot(p.u - cu, p.v - cv); }
+
+bool Disc(P p, float cu, float cv, float r) { return Distance(p, cu, cv) <= r; }
+
+bool Ring(P p, float cu, float cv, float r0, float r1)
+{
+    const float d = Distance(p, cu, cv);
+    return d >= r0 && d <= r1;
+}
+
+float Cross(P a, P b, P p) { return (b.u - a.u) * (p.v - a.v) - (b.v - a.v) * (p.u - a.u); }
+
+bool Triangle(P p, P a, P b, P c)
+{
+    const float d1 = Cross(a, b, p), d2 = Cross(b, c, p), d3 = Cross(c, a, p);
+    const bool negative = d1 < 0 || d2 < 0 || d3 < 0;
+    const bool positive = d1 > 0 || d2 > 0 || d3 > 0;
+    return !(negative && positive);
+}
+
+// A stroke of half-width w from a to b.
+bool Stroke(P p, P a, P b, float w)
+{
+    const float du = b.u - a.u, dv = b.v - a.v;
+    const float length = du * du + dv * dv;
+    float t = length > 0.0f ? ((p.u - a.u) * du + (p.v - a.v) * dv) / length : 0.0f;
+    t = std::clamp(t, 0.0f, 1.0f);
+    return std::hypot(p.u - (a.u + t * du), p.v - (a.v + t * dv)) <= w;
+}
+
+// An arrow along v from its tail to its tip, centred on u.
+bool VerticalArrow(P p, float u, float tail, float tip)
+{
+    constexpr float kHead = 0.3f, kShaft = 0.08f, kWing = 0.25f;
+    const float base = tip > tail ? tip - kHead : tip + kHead;
+    return Box(p, u - kShaft, std::min(tail, base), u + kShaft, std::max(tail, base)) ||
+           Triangle(p, {u - kWing, base}, {u + kWing, base}, {u, tip});
+}
+
+bool Play(P p, float u0, float u1) { return Triangle(p, {u0, 0.2f}, {u0, 0.8f}, {u1, 0.5f}); }
+
+bool Gear(P p)
+{
+    const float d = Distance(p, 0.5f, 0.5f);
+    if (d >= 0.16f && d <= 0.34f)
+        return true;
+    const float angle = std::atan2(p.v - 0.5f, p.u - 0.5f) + kPi;
+    const float share = std::fmod(angle / (2.0f * kPi) * kGearTeeth, 1.0f);
+    return d > 0.34f && d <= 0.46f && share < 0.5f;
+}
+
+bool Star(P p)
+{
+    // Inside when the radius at this angle is below the star's outline.
+    const float d = Distance(p, 0.5f, 0.48f);
+    const float angle = std::atan2(p.v - 0.48f, p.u - 0.5f) - kPi / 2.0f;
+    const float sector = 2.0f * kPi / 5.0f;
+    float a = std::fmod(std::fabs(angle), sector);
+    a = std::fabs(a - sector / 2.0f) / (sector / 2.0f);   // 1 at a point, 0 between two
+    return d <= 0.2f + 0.26f * a * a;
+}
+
+bool Shape(ContentIcon icon, P p)
+{
+    switch (icon) {
+    case CONTENT_ICON_BUILD:  // a hammer
+        return Stroke(p, {0.2f, 0.12f}, {0.62f, 0.6f}, 0.07f) || Stroke(p, {0.42f, 0.82f}, {0.84f, 0.42f}, 0.12f);
+    case CONTENT_ICON_MANAGE:  // a bar chart
+        return Box(p, 0.1f, 0.1f, 0.9f, 0.17f) || Box(p, 0.16f, 0.17f, 0.32f, 0.45f) ||
+               Box(p, 0.42f, 0.17f, 0.58f, 0.88f) || Box(p, 0.68f, 0.17f, 0.84f, 0.65f);
+    case CONTENT_ICON_OPTIONS:
+        return Gear(p);
+    case CONTENT_ICON_DEMOLISH:  // a wall struck out
+        return Frame(p, 0.18f, 0.2f, 0.82f, 0.6f, 0.08f) || Stroke(p, {0.1f, 0.1f}, {0.9f, 0.9f}, 0.08f) ||
+               Stroke(p, {0.1f, 0.9f}, {0.9f, 0.1f}, 0.08f);
+    case CONTENT_ICON_PAUSE:
+        return Box(p, 0.22f, 0.15f, 0.4f, 0.85f) || Box(p, 0.6f, 0.15f, 0.78f, 0.85f);
+    case CONTENT_ICON_PLAY:
+        return Play(p, 0.25f, 0.8f);
+    case CONTENT_ICON_FAST:
+        return Play(p, 0.08f, 0.5f) || Play(p, 0.5f, 0.92f);
+    case CONTENT_ICON_FASTEST:
+        return Play(p, 0.02f, 0.34f) || Play(p, 0.34f, 0.66f) || Play(p, 0.66f, 0.98f);
+    case CONTENT_ICON_FLOOR_DOWN:
+        return VerticalArrow(p, 0.5f, 0.95f, 0.22f) || Box(p, 0.1f, 0.05f, 0.9f, 0.14f);
+    case CONTENT_ICON_FLOOR_UP:
+        return VerticalArrow(p, 0.5f, 0.05f, 0.78f) || Box(p, 0.1f, 0.86f, 0.9f, 0.95f);
+    case CONTENT_ICON_MESSAGES:  // an envelope
+        return Frame(p, 0.08f, 0.2f, 0.92f, 0.8f, 0.07f) || Stroke(p, {0.1f, 0.78f}, {0.5f, 0.42f}, 0.05f) ||
+               Stroke(p, {0.9f, 0.78f}, {0.5f, 0.42f}, 0.05f);
+    case CONTENT_ICON_LOAD:  // a folder with an arrow out of it
+        return Box(p, 0.08f, 0.1f, 0.92f, 0.55f) || Box(p, 0.08f, 0.55f, 0.4f, 0.63f) ||
+               VerticalArrow(p, 0.62f, 0.4f, 0.98f);
+    case CONTENT_ICON_SAVE:  // a disk
+        return Frame(p, 0.12f, 0.08f, 0.88f, 0.92f, 0.08f) || Box(p, 0.3f, 0.62f, 0.7f, 0.92f) ||
+               Box(p, 0.26f, 0.08f, 0.74f, 0.4f);
+    case CONTENT_ICON_MUSIC:  // two notes on a beam
+        return Disc(p, 0.28f, 0.24f, 0.13f) || Disc(p, 0.72f, 0.32f, 0.13f) || Box(p, 0.34f, 0.24f, 0.42f, 0.86f) ||
+               Box(p, 0.78f, 0.32f, 0.86f, 0.94f) || Triangle(p, {0.34f, 0.86f}, {0.86f, 0.94f}, {0.34f, 0.74f}) ||
+               Triangle(p, {0.86f, 0.94f}, {0.86f, 0.82f}, {0.34f, 0.74f});
+    case CONTENT_ICON_EFFECTS:  // a loudspeaker and its sound
+        return Box(p, 0.08f, 0.36f, 0.26f, 0.64f) || Triangle(p, {0.2f, 0.5f}, {0.5f, 0.88f}, {0.5f, 0.12f}) ||
+               (Ring(p, 0.5f, 0.5f, 0.22f, 0.3f) && p.u > 0.6f) || (Ring(p, 0.5f, 0.5f, 0.38f, 0.46f) && p.u > 0.66f);
+    case CONTENT_ICON_QUIT:  // the power sign
+        return (Ring(p, 0.5f, 0.45f, 0.28f, 0.38f) && !(p.v > 0.55f && std::fabs(p.u - 0.5f) < 0.16f)) ||
+               Box(p, 0.45f, 0.45f, 0.55f, 0.95f);
+    case CONTENT_ICON_FLOOR: {  // tiles
+        const int column = static_cast<int>((p.u - 0.05f) / 0.3f), row = static_cast<int>((p.v - 0.05f) / 0.3f);
+        return Box(p, 0.05f, 0.05f, 0.95f, 0.95f) && (column + row) % 2 == 0;
+    }
+    case CONTENT_ICON_FASHION:  // a shirt
+        return (Box(p, 0.3f, 0.08f, 0.7f, 0.8f) && !Disc(p, 0.5f, 0.84f, 0.12f)) ||
+               Triangle(p, {0.3f, 0.8f}, {0.04f, 0.56f}, {0.3f, 0.5f}) ||
+               Triangle(p, {0.7f, 0.8f}, {0.96f, 0.56f}, {0.7f, 0.5f});
+    case CONTENT_ICON_ELECTRONICS:  // a flash
+        return Triangle(p, {0.62f, 0.96f}, {0.24f, 0.44f}, {0.56f, 0.5f}) ||
+               Triangle(p, {0.44f, 0.52f}, {0.78f, 0.56f}, {0.38f, 0.04f});
+    case CONTENT_ICON_LEISURE:
+        return Star(p);
+    case CONTENT_ICON_HOME:  // a house with its door
+        return Triangle(p, {0.05f, 0.52f}, {0.95f, 0.52f}, {0.5f, 0.95f}) ||
+               (Box(p, 0.18f, 0.06f, 0.82f, 0.52f) && !Box(p, 0.42f, 0.06f, 0.58f, 0.34f));
+    case CONTENT_ICON_HEALTH:  // a cross
+        return Box(p, 0.36f, 0.08f, 0.64f, 0.92f) || Box(p, 0.08f, 0.36f, 0.92f, 0.64f);
+    case CONTENT_ICON_FOOD:  // an apple
+        return ((Disc(p, 0.36f, 0.4f, 0.3f) || Disc(p, 0.64f, 0.4f, 0.3f)) && !Disc(p, 0.5f, 0.78f, 0.1f)) ||
+               Stroke(p, {0.5f, 0.66f}, {0.56f, 0.94f}, 0.04f) || Disc(p, 0.7f, 0.86f, 0.08f);
+    case CONTENT_ICON_CASH:  // a banknote
+        return Frame(p, 0.04f, 0.24f, 0.96f, 0.76f, 0.07f) || Ring(p, 0.5f, 0.5f, 0.1f, 0.18f);
+    case CONTENT_ICON_TOILET:  // a person
+        return Disc(p, 0.5f, 0.8f, 0.13f) || Triangle(p, {0.5f, 0.66f}, {0.2f, 0.08f}, {0.8f, 0.08f});
+    case CONTENT_ICON_SEATS:  // a chair
+        return Box(p, 0.2f, 0.42f, 0.8f, 0.52f) || Box(p, 0.2f, 0.52f, 0.3f, 0.92f) ||
+               Box(p, 0.2f, 0.06f, 0.28f, 0.42f) || Box(p, 0.72f, 0.06f, 0.8f, 0.42f);
+    case CONTENT_ICON_PHONE:  // a handset
+        return (Ring(p, 0.5f, 0.3f, 0.36f, 0.48f) && p.v > 0.42f) || Box(p, 0.02f, 0.3f, 0.28f, 0.48f) ||
+               Box(p, 0.72f, 0.3f, 0.98f, 0.48f);
+    case CONTENT_ICON_STAIRS: {
+        const int step = static_cast<int>(p.u / 0.25f);
+        return Box(p, 0.0f, 0.05f, 1.0f, 0.95f) && p.v <= 0.05f + 0.225f * (step + 1);
+    }
+    case CONTENT_ICON_ATRIUM:  // a fountain
+        return (Disc(p, 0.5f, 0.3f, 0.42f) && p.v <= 0.3f && p.v >= 0.05f) || Box(p, 0.45f, 0.3f, 0.55f, 0.86f) ||
+               (Ring(p, 0.5f, 0.55f, 0.28f, 0.35f) && p.v > 0.55f);
+    case CONTENT_ICON_DOOR:
+        return Frame(p, 0.22f, 0.04f, 0.78f, 0.96f, 0.08f) || Disc(p, 0.64f, 0.48f, 0.06f);
+    case CONTENT_ICON_PLANT:  // a tree
+        return Disc(p, 0.5f, 0.62f, 0.32f) || Box(p, 0.43f, 0.04f, 0.57f, 0.34f);
+    case CONTENT_ICON_DECOR:  // a statue on its plinth
+        return Box(p, 0.2f, 0.04f, 0.8f, 0.22f) || Box(p, 0.38f, 0.22f, 0.62f, 0.66f) || Disc(p, 0.5f, 0.8f, 0.12f);
+    case CONTENT_ICON_FINANCE:  // coins stacked beside a note
+        return Frame(p, 0.04f, 0.5f, 0.96f, 0.9f, 0.07f) || Ring(p, 0.5f, 0.7f, 0.05f, 0.12f) ||
+               Box(p, 0.1f, 0.06f, 0.5f, 0.14f) || Box(p, 0.14f, 0.18f, 0.54f, 0.26f) || Box(p, 0.1f, 0.3f, 0.5f, 0.38f);
+    case CONTENT_ICON_SHOPPERS:  // two people
+        return Disc(p, 0.3f, 0.74f, 0.11f) || Triangle(p, {0.3f, 0.62f}, {0.06f, 0.08f}, {0.54f, 0.08f}) ||
+               Disc(p, 0.7f, 0.74f, 0.11f) || Triangle(p, {0.7f, 0.62f}, {0.46f, 0.08f}, {0.94f, 0.08f});
+    case CONTENT_ICON_STAFF:  // a person in a cap
+        return Disc(p, 0.5f, 0.68f, 0.13f) || Box(p, 0.3f, 0.8f, 0.7f, 0.9f) || Box(p, 0.5f, 0.8f, 0.82f, 0.85f) ||
+               Box(p, 0.24f, 0.06f, 0.76f, 0.5f);
+    case CONTENT_ICON_CONTRACT:  // a page of lines and its signature
+        return Frame(p, 0.16f, 0.04f, 0.84f, 0.96f, 0.06f) || Box(p, 0.28f, 0.74f, 0.72f, 0.8f) ||
+               Box(p, 0.28f, 0.58f, 0.72f, 0.64f) || Box(p, 0.28f, 0.42f, 0.6f, 0.48f) ||
+               Stroke(p, {0.3f, 0.16f}, {0.46f, 0.28f}, 0.04f) || Stroke(p, {0.46f, 0.28f}, {0.7f, 0.16f}, 0.04f);
+    case CONTENT_ICON_BACK:  // an arrow to the left
+        return Box(p, 0.4f, 0.42f, 0.92f, 0.58f) || Triangle(p, {0.05f, 0.5f}, {0.45f, 0.86f}, {0.45f, 0.14f});
+    case CONTENT_ICON_CLOSE:
+        return Stroke(p, {0.15f, 0.15f}, {0.85f, 0.85f}, 0.1f) || Stroke(p, {0.15f, 0.85f}, {0.85f, 0.15f}, 0.1f);
+    case CONTENT_ICON_UP:
+        return Triangle(p, {0.1f, 0.25f}, {0.9f, 0.25f}, {0.5f, 0.8f});
+    case CONTENT_ICON_DOWN:
+        return Triangle(p, {0.1f, 0.75f}, {0.9f, 0.75f}, {0.5f, 0.2f});
+    case CONTENT_ICON_PLUS:
+        return Box(p, 0.4f, 0.1f, 0.6f, 0.9f) || Box(p, 0.1f, 0.4f, 0.9f, 0.6f);
+    case CONTENT_ICON_MINUS:
+        return Box(p, 0.1f, 0.4f, 0.9f, 0.6f);
+    case CONTENT_ICON_MOVE:  // arrows both ways
+        return Box(p, 0.25f, 0.42f, 0.75f, 0.58f) || Triangle(p, {0.0f, 0.5f}, {0.3f, 0.8f}, {0.3f, 0.2f}) ||
+               Triangle(p, {1.0f, 0.5f}, {0.7f, 0.8f}, {0.7f, 0.2f});
+    case CONTENT_ICON_FIRE:  // a person struck out
+        return Disc(p, 0.5f, 0.74f, 0.14f) || Triangle(p, {0.5f, 0.6f}, {0.22f, 0.06f}, {0.78f, 0.06f}) ||
+               Stroke(p, {0.08f, 0.08f}, {0.92f, 0.92f}, 0.07f);
+    case CONTENT_ICON_TICK:
+        return Stroke(p, {0.12f, 0.5f}, {0.4f, 0.18f}, 0.09f) || Stroke(p, {0.4f, 0.18f}, {0.9f, 0.86f}, 0.09f);
+    case CONTENT_ICON_MALE:  // a ring with an arrow out to the top right
+        return Ring(p, 0.4f, 0.4f, 0.2f, 0.3f) || Stroke(p, {0.6f, 0.6f}, {0.9f, 0.9f}, 0.06f) ||
+               Triangle(p, {0.95f, 0.95f}, {0.62f, 0.92f}, {0.92f, 0.62f});
+    case CONTENT_ICON_FEMALE:  // a ring with a cross below
+        return Ring(p, 0.5f, 0.64f, 0.2f, 0.3f) || Box(p, 0.44f, 0.04f, 0.56f, 0.36f) || Box(p, 0.3f, 0.14f, 0.7f, 0.24f);
+    case CONTENT_ICON_FOOT:  // a footprint
+        return Disc(p, 0.5f, 0.36f, 0.22f) || Disc(p, 0.5f, 0.18f, 0.16f) || Disc(p, 0.3f, 0.72f, 0.08f) ||
+               Disc(p, 0.46f, 0.8f, 0.08f) || Disc(p, 0.62f, 0.78f, 0.07f) || Disc(p, 0.75f, 0.7f, 0.06f);
+    case CONTENT_ICON_BUS:  // a bus from the side: body, windows, wheels
+        return (Box(p, 0.04f, 0.22f, 0.96f, 0.8f) && !(p.v > 0.52f && p.v < 0.7f && std::fmod(p.u * 5.0f, 1.0f) > 0.3f &&
+                                                        p.u > 0.1f && p.u < 0.9f)) ||
+               Disc(p, 0.25f, 0.18f, 0.12f) || Disc(p, 0.75f, 0.18f, 0.12f);
+    case CONTENT_ICON_CAR:  // a car: body, cabin, wheels
+        return Box(p, 0.04f, 0.28f, 0.96f, 0.5f) || Triangle(p, {0.2f, 0.5f}, {0.8f, 0.5f}, {0.35f, 0.76f}) ||
+               Triangle(p, {0.35f, 0.76f}, {0.8f, 0.5f}, {0.68f, 0.76f}) || Disc(p, 0.26f, 0.24f, 0.12f) ||
+               Disc(p, 0.74f, 0.24f, 0.12f);
+    case CONTENT_ICON_TRAIN:  // a train's face on its rails
+        return (Box(p, 0.2f, 0.2f, 0.8f, 0.94f) && !Box(p, 0.3f, 0.6f, 0.7f, 0.84f)) || Box(p, 0.04f, 0.04f, 0.96f, 0.1f) ||
+               Stroke(p, {0.3f, 0.2f}, {0.18f, 0.06f}, 0.05f) || Stroke(p, {0.7f, 0.2f}, {0.82f, 0.06f}, 0.05f);
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+ContentIcon ContentBuildCategoryIcon(int category)
+{
+    static const ContentIcon kIcons[] = {
+        CONTENT_ICON_FLOOR,  CONTENT_ICON_FASHION, CONTENT_ICON_ELECTRONICS, CONTENT_ICON_LEISURE,
+        CONTENT_ICON_HOME,   CONTENT_ICON_HEALTH,  CONTENT_ICON_FOOD,        CONTENT_ICON_CASH,
+        CONTENT_ICON_TOILET, CONTENT_ICON_SEATS,   CONTENT_ICON_PHONE,       CONTENT_ICON_STAIRS,
+        CONTENT_ICON_ATRIUM, CONTENT_ICON_DOOR,    CONTENT_ICON_PLANT,       CONTENT_ICON_DECOR,
+    };
+    constexpr int kCount = static_cast<int>(sizeof(kIcons) / sizeof(kIcons[0]));
+    return category >= 0 && category < kCount ? kIcons[category] : CONTENT_ICON_DECOR;
+}
+
+void ContentPaintIcon(ContentPngImage* image, int x, int row, int width, int height, ContentIcon icon,
+                      const uint8_t* ink)
+{
+    const int side = std::min(width, height);
+    const float inner = side * (1.0f - 2.0f * kMargin);
+    if (!image || icon == CONTENT_ICON_NONE || inner < 1.0f)
+        return;
+    // Measured from the rectangle's own corner, so that an icon reads the same pixels wherever it is painted.
+    const float left = (width - inner) / 2.0f;
+    const float top = (height - inner) / 2.0f;
+    for (int r = row; r < row + height; r++) {
+        for (int c = x; c < x + width; c++) {
+            if (c < 0 || r < 0 || c >= static_cast<int>(image->width) || r >= static_cast<int>(image->height))
+                continue;
+            const P p = {(c - x + 0.5f - left) / inner, 1.0f - (r - row + 0.5f - top) / inner};
+            if (p.u < 0.0f || p.u > 1.0f || p.v < 0.0f || p.v > 1.0f || !Shape(icon, p))
+                continue;
+            uint8_t* pixel = &image->rows[(static_cast<size_t>(r) * image->width + c) * kChannels];
+            pixel[0] = ink[0];
+            pixel[1] = ink[1];
+            pixel[2] = ink[2];
+            pixel[3] = kOpaque;
+        }
+    }
+}
