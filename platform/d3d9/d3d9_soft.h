@@ -66,7 +66,8 @@ struct D3D9SoftEvent {
     const D3D9SurfaceData* renderTarget;
     // Draws with a vertex shader: the shader's outputs for vertices
     // shadedFirst, shadedFirst + 1 ... (the range the draw reads; empty past
-    // kD3D9SoftMaxShadedVertices vertices).
+    // kD3D9SoftMaxShadedVertices vertices, and once the log holds 2^18 shaded
+    // vertices in all, until it is cleared).
     UINT shadedFirst;
     std::vector<D3D9VertexShaderOutput> shaded;
 };

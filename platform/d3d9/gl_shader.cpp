@@ -500,15 +500,26 @@ GlArrays GlBackend::SetupShaderArrays(const D3D9State& state, const D3D9DrawCall
         regs |= 1u << reg;
     }
     const size_t floatsPerVertex = fetches.size() * 4;
-    convertScratch_.assign(static_cast<size_t>(count) * std::max<size_t>(floatsPerVertex, 4), 0.0f);
+    // Every slot is written below, so the scratch is only grown, not cleared: a crowd's skinned draws convert
+    // thousands of vertices each.
+    convertScratch_.resize(static_cast<size_t>(count) * std::max<size_t>(floatsPerVertex, 4));
     for (size_t fi = 0; fi < fetches.size(); ++fi) {
         const Fetch& f = fetches[fi];
         const UINT size = D3D9DeclTypeSize(f.type);
+        const bool plainFloats = f.type <= D3DDECLTYPE_FLOAT4;
         for (long v = 0; v < count; ++v) {
             const size_t at = static_cast<size_t>(first + v) * f.stride;
-            if (first + v < 0 || at + size > f.limit)
-                continue;
-            GlDecodeElement(f.type, f.base + at, &convertScratch_[static_cast<size_t>(v) * floatsPerVertex + fi * 4]);
+            float* out = &convertScratch_[static_cast<size_t>(v) * floatsPerVertex + fi * 4];
+            if (first + v < 0 || at + size > f.limit) {
+                std::fill(out, out + 4, 0.0f);
+            } else if (plainFloats) {
+                // Missing components read (0, 0, 0, 1), as the decoder gives them.
+                static const float kDefault[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+                std::memcpy(out, kDefault, sizeof kDefault);
+                std::memcpy(out, f.base + at, size);
+            } else {
+                GlDecodeElement(f.type, f.base + at, out);
+            }
         }
     }
 

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -200,8 +201,30 @@ TEST_F(DeviceTest, ShadedDrawRecordsTransformedVertices)
     ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
     for (const D3D9SoftEvent& e : D3D9SoftLog(dev))
         EXPECT_TRUE(e.shaded.empty());
+    dev->SetVertexShader(vs);
+
+    // The log keeps 2^18 shaded vertices in all: a long run's log does not grow by every draw's vertices.
+    constexpr UINT kBig = 60000;
+    IDirect3DVertexBuffer9* big = nullptr;
+    ASSERT_EQ(dev->CreateVertexBuffer(kBig * sizeof(Vertex), 0, 0, D3DPOOL_MANAGED, &big, nullptr), D3D_OK);
+    dev->SetStreamSource(0, big, 0, sizeof(Vertex));
+    D3D9SoftClearLog(dev);
+    for (int i = 0; i < 5; i++)
+        ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, kBig / 3), D3D_OK);
+    std::vector<size_t> sizes;
+    for (const D3D9SoftEvent& e : D3D9SoftLog(dev))
+        if (e.type == D3D9SOFT_DRAW)
+            sizes.push_back(e.shaded.size());
+    EXPECT_EQ(sizes, (std::vector<size_t>{kBig, kBig, kBig, kBig, 0}));
+    D3D9SoftClearLog(dev);
+    ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    ASSERT_NE(D3D9SoftLast(dev, D3D9SOFT_DRAW), nullptr);
+    EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_DRAW)->shaded.size(), 3u) << "a cleared log keeps shaded vertices again";
+
     dev->EndScene();
+    dev->SetVertexShader(nullptr);
     dev->SetStreamSource(0, nullptr, 0, 0);
+    EXPECT_EQ(big->Release(), 0u);
     EXPECT_EQ(vb->Release(), 0u);
     EXPECT_EQ(vs->Release(), 0u);
 }

@@ -10,6 +10,8 @@
 namespace {
 
 const size_t kMaxEvents = size_t(1) << 18;  // about 40 MB at most
+// Shaded vertices the log keeps in all (about 50 MB); later draws are logged without them until it is cleared.
+const size_t kMaxShadedKept = size_t(1) << 18;
 
 class SoftBackend final : public D3D9Backend {
 public:
@@ -82,6 +84,7 @@ public:
     bool logging = true;
     std::vector<D3D9SoftEvent> log;
     size_t dropped = 0;
+    size_t shadedKept = 0;
 
 private:
     D3D9SoftEvent* Push(D3D9SoftEventType type);
@@ -445,7 +448,10 @@ HRESULT SoftBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
     e->texture0 = state.textures[0];
     e->renderTarget = state.renderTargets[0];
     e->shadedFirst = static_cast<UINT>(lowest);
+    if (shadedKept + (highest - static_cast<UINT>(lowest) + 1) > kMaxShadedKept)
+        return D3D_OK;
     D3D9SoftShadeVertices(state, draw, static_cast<UINT>(lowest), highest, &e->shaded);
+    shadedKept += e->shaded.size();
     return D3D_OK;
 }
 
@@ -581,6 +587,7 @@ void D3D9SoftClearLog(IDirect3DDevice9* device)
         return;
     soft->log.clear();
     soft->dropped = 0;
+    soft->shadedKept = 0;
 }
 
 void D3D9SoftSetLogging(IDirect3DDevice9* device, bool on)
