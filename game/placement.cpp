@@ -279,11 +279,14 @@ int CPlacementController::SetMode(int32_t mode, CFerroxWorld* world, int drop, C
     m_dragEnd = kNoCell;
     if (mode == PLACEMENT_OBJECT && !BeginObjectPlacement(drop, set, factory)) {
         m_mode = PLACEMENT_IDLE;
+        m_shownValue = kNoShownValue;
         return 0;
     }
     if (mode == PLACEMENT_LAY || mode == PLACEMENT_CLEAR)
         CreateBoxes();
     m_mode = mode;
+    // The interface takes the value before the next draw: it follows the mode at once.
+    m_shownValue = m_mode == PLACEMENT_OBJECT && m_pHeld ? static_cast<int16_t>(m_pHeld->GetValue()) : kNoShownValue;
     return 0;
 }
 
