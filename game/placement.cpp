@@ -818,7 +818,11 @@ int CPlacementController::BuildWalls(CFerroxWorld* world, int all, CFerroxBlockM
     if (world)
         m_pWorld = world;
     if (!all) {
-        CFerroxBlockMesh* target = storey ? storey : CurrentStorey();
+        // Without a storey, the one shown: the storey under the pointer is none while it is off the grid.
+        CFerroxBlockMesh* ground = Ground();
+        CFerroxBlockMesh* target = storey ? storey
+                                   : ground && m_pFloors ? ground->GetLinked(m_pFloors->GetCurrentFloorIndex())
+                                                         : nullptr;
         if (target)
             ScanWalls(target);
         return 0;
