@@ -145,9 +145,17 @@ TEST_F(PlacementFit, DoorsGoInOnEverySide)
                                                                                ? 1
                                                                                : kMallSide))
             << "outside entrances lie beyond the wall, yaw " << side.yaw;
+        EXPECT_TRUE(Ground()->GetBlock(outside)->IsWalkable()) << side.yaw;
         for (int i = 0; i < door->GetEntranceCount() - door->GetExtraEntranceCount(); i++) {
             const int inside = door->GetEntranceCell(i);
             EXPECT_TRUE(Ground()->IsAreaTiled(inside, 1, 1)) << "inside entrances lie on the floor, yaw " << side.yaw;
+            EXPECT_TRUE(Ground()->GetBlock(inside)->IsWalkable()) << side.yaw;
+        }
+        // The way through: every crossing cell is the door's and lets characters pass.
+        for (int i = 0; i < 2; i++) {
+            const int crossing = door->GetCrossingCell(i);
+            EXPECT_EQ(door, Ground()->GetBlock(crossing)->m_pOccupant) << side.yaw;
+            EXPECT_TRUE(Ground()->GetBlock(crossing)->IsWalkable()) << side.yaw;
         }
         controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
     }
