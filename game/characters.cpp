@@ -4,7 +4,9 @@
 #include "game/building.h"
 #include "game/criminal.h"
 #include "game/factories.h"
+#include "game/game.h"
 #include "game/objectmgr.h"
+#include "game/placement.h"
 #include "game/shopper.h"
 
 namespace {
@@ -48,6 +50,16 @@ void OnObjectRemoved(CFerroxObject* object, CFerroxObject* removed)
         character->OnObjectRemoved(removed);
 }
 
+// The world of the level being played, which characters shown again go back into.
+CFerroxWorld* LevelWorld() { return g_pGame ? g_pGame->GetWorld() : nullptr; }
+
+// The object build mode holds: shoppers do not set out for it.
+CFerroxObject* HeldObject()
+{
+    CPlacementController* controller = CPlacementController::GetInstance();
+    return controller ? controller->GetHeldObject() : nullptr;
+}
+
 }  // namespace
 
 void RegisterCharacterClasses()
@@ -66,4 +78,9 @@ void RegisterCharacterClasses()
     building.removeIfOnFloorCell = RemoveIfOnFloorCell;
     building.onObjectRemoved = OnObjectRemoved;
     SetBuildingHooks(building);
+
+    AICharacterHooks characters = {};
+    characters.levelWorld = LevelWorld;
+    characters.heldObject = HeldObject;
+    SetAICharacterHooks(characters);
 }

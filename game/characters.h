@@ -3,6 +3,7 @@
 #pragma once
 
 // Installs the shopper and criminal factory makers, the manager's character hooks (class tests, clean-up,
-// shown floor) and the building seam's character entries. Call before the object manager is first made;
+// shown floor), the building seam's character entries and the characters' own hooks (the level's world, the
+// object build mode holds). Call before the object manager is first made;
 // calling it again changes nothing.
 void RegisterCharacterClasses();

@@ -67,7 +67,7 @@ int CDoorObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh*)
         firstName = BuildingOccupantName(m_pFloor->GetBlock(m_firstCell)->m_pOccupant);
     for (const WallFacing& facing : kWallFacings) {
         if (Contains(firstName, facing.name)) {
-            RotateYaw(&kUpAxis, facing.yaw, 0);
+            TurnInPlace(facing.yaw);
             break;
         }
     }
@@ -80,6 +80,15 @@ int CDoorObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh*)
             return 0;
     }
     return result;
+}
+
+void CDoorObject::TurnInPlace(float yaw)
+{
+    // Setting the yaw makes the model's frame a pure rotation; the door stays where it stood.
+    const GxV3d* position = GetPosition();
+    const GxV3d at = position ? *position : GxV3d{0.0f, 0.0f, 0.0f};
+    RotateYaw(&kUpAxis, yaw, 0);
+    Translate(&at, 2);
 }
 
 void CDoorObject::OccupyCells()

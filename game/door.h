@@ -34,5 +34,8 @@ public:
     const std::vector<EntrancePoint>& GetExtraEntrances() const { return m_extraEntrances; }
 
 protected:
+    // Sets the yaw, keeping the door's position.
+    void TurnInPlace(float yaw);
+
     std::vector<EntrancePoint> m_extraEntrances;
 };

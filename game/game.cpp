@@ -44,14 +44,57 @@ void CGame::DestroyInstance(CFerroxGame** out)
         *out = nullptr;
 }
 
+// The game's commands reach its own placement controller and floor manager in the level's world.
+class CGame::BuildSeams : public CGamePlacement, public CGameFloors {
+public:
+    explicit BuildSeams(CGame* game) : m_pGame(game) {}
+    void SetMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory) override
+    {
+        if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
+            m_pGame->m_pPlacementController->SetMode(mode, m_pGame->GetWorld(), 1, objectTemplate, factory);
+    }
+    void GoDown() override
+    {
+        if (m_pGame->m_pFloorManager && m_pGame->GetWorld())
+            m_pGame->m_pFloorManager->FloorDown(m_pGame->GetWorld());
+    }
+    void GoUp() override
+    {
+        CFerroxWorld* world = m_pGame->GetWorld();
+        if (!m_pGame->m_pFloorManager || !world)
+            return;
+        m_pGame->m_pFloorManager->FloorUp(m_pGame->m_pNotices, world);
+        if (m_pGame->m_pPlacementController) {
+            m_pGame->m_pPlacementController->RemoveWalls(world, 0, nullptr);
+            m_pGame->m_pPlacementController->BuildWalls(world, 0, nullptr);
+        }
+    }
+    void SelectTile(int32_t tile) override
+    {
+        if (m_pGame->m_pFloorManager)
+            m_pGame->m_pFloorManager->SelectTileType(tile);
+    }
+    int32_t GetCurrentFloor() override
+    {
+        return m_pGame->m_pFloorManager ? m_pGame->m_pFloorManager->GetCurrentFloorIndex() : 0;
+    }
+
+private:
+    CGame* m_pGame;
+};
+
 CGame::CGame()
     : m_pSoundManager(nullptr), m_pSplash(nullptr), m_pPicker(nullptr), m_pSelectionIndicator(nullptr),
       m_pPlacementController(nullptr), m_pConditions(nullptr), m_pSpawner(nullptr), m_pFloorManager(nullptr),
-      m_pNotices(nullptr), m_pPlacement(nullptr), m_pFloors(nullptr), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0),
-      m_pObjectSeam(nullptr)
+      m_pNotices(nullptr), m_pBuildSeams(new BuildSeams(this)), m_pPlacement(m_pBuildSeams.get()),
+      m_pFloors(m_pBuildSeams.get()), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0), m_pObjectSeam(nullptr)
 {
     Init();
 }
+
+void CGame::SetPlacement(CGamePlacement* placement) { m_pPlacement = placement ? placement : m_pBuildSeams.get(); }
+
+void CGame::SetFloors(CGameFloors* floors) { m_pFloors = floors ? floors : m_pBuildSeams.get(); }
 
 CGame::~CGame() { Release(); }
 
@@ -151,10 +194,7 @@ void CGame::ClosePopups()
 
 void CGame::SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory)
 {
-    if (m_pPlacement)
-        m_pPlacement->SetMode(mode, objectTemplate, factory);
-    else if (m_pPlacementController && GetWorld())
-        m_pPlacementController->SetMode(mode, GetWorld(), 1, objectTemplate, factory);
+    m_pPlacement->SetMode(mode, objectTemplate, factory);
 }
 
 void CGame::StartObjectPlacement(uint16_t category, uint16_t index, CFerroxObjectFactory* factory)
@@ -180,10 +220,8 @@ int CGame::IsTemplateAvailable(uint16_t category, uint16_t index)
 
 void CGame::StartFloorTilePlacement(int32_t tile)
 {
-    if (tile != kGameKeepFloorTile && m_pFloors)
+    if (tile != kGameKeepFloorTile)
         m_pFloors->SelectTile(tile);
-    else if (tile != kGameKeepFloorTile && m_pFloorManager)
-        m_pFloorManager->SelectTileType(tile);
     SetPlacementMode(GAME_PLACEMENT_FLOOR_TILES, nullptr, nullptr);
 }
 
@@ -192,33 +230,20 @@ void CGame::StartPlacementMode3() { SetPlacementMode(GAME_PLACEMENT_CLEAR, nullp
 void CGame::GoFloorDown()
 {
     SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
-    if (m_pFloors)
-        m_pFloors->GoDown();
-    else if (m_pFloorManager && GetWorld())
-        m_pFloorManager->FloorDown(GetWorld());
+    m_pFloors->GoDown();
     ClosePopups();
 }
 
 void CGame::GoFloorUp()
 {
     SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
-    if (m_pFloors) {
-        m_pFloors->GoUp();
-    } else if (m_pFloorManager && GetWorld()) {
-        m_pFloorManager->FloorUp(m_pNotices, GetWorld());
-        if (m_pPlacementController) {
-            m_pPlacementController->RemoveWalls(GetWorld(), 0, nullptr);
-            m_pPlacementController->BuildWalls(GetWorld(), 0, nullptr);
-        }
-    }
+    m_pFloors->GoUp();
     ClosePopups();
 }
 
 int32_t CGame::GetCurrentFloor()
 {
-    if (m_pFloors)
-        return m_pFloors->GetCurrentFloor();
-    return m_pFloorManager ? m_pFloorManager->GetCurrentFloorIndex() : 0;
+    return m_pFloors->GetCurrentFloor();
 }
 
 void CGame::CameraUp() { MoveViewOneStorey(1); }

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/base.h"
@@ -188,11 +189,12 @@ public:
     // Puts the marker under the selected shopper or staff member, or out of sight below the ground.
     void PlaceSelectionIndicator();
 
-    // Seams of the placement controller and the floor manager, installed by their owners (null removes).
+    // Seams of the placement controller and the floor manager; by default the game's own controller and floor
+    // manager in the level's world, which null puts back.
     CGamePlacement* GetPlacement() const { return m_pPlacement; }
-    void SetPlacement(CGamePlacement* placement) { m_pPlacement = placement; }
+    void SetPlacement(CGamePlacement* placement);
     CGameFloors* GetFloors() const { return m_pFloors; }
-    void SetFloors(CGameFloors* floors) { m_pFloors = floors; }
+    void SetFloors(CGameFloors* floors);
 
     // Saved games (game/savegame.h). 1 when every section was written and the file replaced any old one (a
     // failed save leaves the old file as it was), else 0.
@@ -250,7 +252,10 @@ private:
     void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
     void MoveViewOneStorey(int up);
 
+    class BuildSeams;
+
     CGameNotices* m_pNotices;
+    std::unique_ptr<BuildSeams> m_pBuildSeams;
     CGamePlacement* m_pPlacement;
     CGameFloors* m_pFloors;
     CGameShell* m_pShell;

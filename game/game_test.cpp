@@ -27,6 +27,11 @@ TEST_F(GameTest, CommandsReachTheirSeamsAndDoNothingWithoutThem)
     game->GoFloorUp();
     EXPECT_EQ(game->GetCurrentFloor(), 0);
 
+    // The game answers its own commands until other seams are installed, and again once they are removed.
+    CGamePlacement* ownPlacement = game->GetPlacement();
+    CGameFloors* ownFloors = game->GetFloors();
+    ASSERT_NE(ownPlacement, nullptr);
+    ASSERT_NE(ownFloors, nullptr);
     CountingSeams seams;
     game->SetFloors(&seams);
     game->SetPlacement(&seams);
@@ -42,6 +47,8 @@ TEST_F(GameTest, CommandsReachTheirSeamsAndDoNothingWithoutThem)
     EXPECT_EQ(game->GetCurrentFloor(), 2);
     game->SetFloors(nullptr);
     game->SetPlacement(nullptr);
+    EXPECT_EQ(game->GetPlacement(), ownPlacement);
+    EXPECT_EQ(game->GetFloors(), ownFloors);
 }
 
 TEST_F(GameTest, SpeedsAndFlagsStartAsANewGameNeedsThem)

@@ -5,13 +5,16 @@
 // the ground object; saved games.
 #include "game/placement.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <utility>
 
 #include "engine/blockmesh.h"
 #include "engine/composite.h"
 #include "engine/debugdraw.h"
 #include "engine/file.h"
+#include "game/door.h"
 #include "game/game.h"
 #include "game/objectmgr.h"
 #include "game/objectsreader.h"
@@ -36,6 +39,8 @@ constexpr float kParkedHeight = -50.0f;
 constexpr float kHoverHeight = 1.15f;
 constexpr float kBoxLift = 0.01f;
 constexpr float kQuarterTurn = 90.0f;
+// How many cells from the pointer a held door looks for a wall it fits.
+constexpr int kDoorReach = 2;
 constexpr GxV3d kUp = {0.0f, 1.0f, 0.0f};
 constexpr GxV3d kCursorBoxScale = {2.0f, 1.0f, 2.0f};
 constexpr uint8_t kBoxAlpha = 100;
@@ -274,11 +279,14 @@ int CPlacementController::SetMode(int32_t mode, CFerroxWorld* world, int drop, C
     m_dragEnd = kNoCell;
     if (mode == PLACEMENT_OBJECT && !BeginObjectPlacement(drop, set, factory)) {
         m_mode = PLACEMENT_IDLE;
+        m_shownValue = kNoShownValue;
         return 0;
     }
     if (mode == PLACEMENT_LAY || mode == PLACEMENT_CLEAR)
         CreateBoxes();
     m_mode = mode;
+    // The interface takes the value before the next draw: it follows the mode at once.
+    m_shownValue = m_mode == PLACEMENT_OBJECT && m_pHeld ? static_cast<int16_t>(m_pHeld->GetValue()) : kNoShownValue;
     return 0;
 }
 
@@ -387,9 +395,54 @@ void CPlacementController::MoveHeldObject(const GxV3d& point)
     m_pHeld->Translate(&at, 0);
     m_pHeld->ApplyYaw();
     if (m_pAreaBox) {
-        m_pAreaBox->Translate(&at, 0);
+        // Setting the yaw leaves a pure rotation, so the box is turned first and then moved.
         m_pAreaBox->RotateYaw(&kUp, m_pHeld->GetRotation()[1], 0);
+        m_pAreaBox->Translate(&at, 2);
     }
+}
+
+GxV3d CPlacementController::HeldSpot(const GxV3d& point, CFerroxBlockMesh* storey)
+{
+    // The held object sits on the middle of the cell the pick found, so the box shows the very cells the fit
+    // test takes.
+    const GxV3d picked = m_pFloors->GetPickPoint();
+    if (!dynamic_cast<CDoorObject*>(m_pHeld))
+        return picked;
+    // A pointer resting on a wall meets the ground a little before or behind the wall's own cells, so a door
+    // takes the nearest spot within reach where it fits.
+    const int centre = m_pFloors->GetPickedCell();
+    std::vector<std::pair<float, int>> spots;
+    for (int dr = -kDoorReach; dr <= kDoorReach; dr++) {
+        for (int dc = -kDoorReach; dc <= kDoorReach; dc++) {
+            const int row = storey->GetCellRow(centre, 1) + dr, column = storey->GetCellColumn(centre, 1) + dc;
+            const int cell = storey->GetCellIndex(column, row, 0);
+            if (cell == kNoCell)
+                continue;
+            const float x = static_cast<float>(storey->GetCellWorldX(cell, 1)) - point.x;
+            const float z = static_cast<float>(storey->GetCellWorldZ(cell, 1)) - point.z;
+            spots.push_back({cell == centre ? -1.0f : x * x + z * z, cell});
+        }
+    }
+    std::sort(spots.begin(), spots.end());
+    for (const std::pair<float, int>& spot : spots) {
+        const GxV3d at = {static_cast<float>(storey->GetCellWorldX(spot.second, 1)), picked.y,
+                          static_cast<float>(storey->GetCellWorldZ(spot.second, 1))};
+        if (m_pHeld->SetGridPosition(at, storey) == 0 && HeldFits(at, storey))
+            return at;
+    }
+    return picked;
+}
+
+bool CPlacementController::HeldFits(const GxV3d& at, CFerroxBlockMesh* storey)
+{
+    const float yaw = m_pHeld->GetRotation()[1];
+    if (m_pHeld->CanPlace(storey->GetLower(), storey->GetUpper()))
+        return true;
+    // A door turns to the wall under it while it is tested; the turned footprint is tested at once.
+    if (m_pHeld->GetRotation()[1] == yaw || m_pHeld->SetGridPosition(at, storey) != 0)
+        return false;
+    MoveHeldObject(at);
+    return m_pHeld->CanPlace(storey->GetLower(), storey->GetUpper()) != 0;
 }
 
 int CPlacementController::RotateHeldObject(int direction)
@@ -420,10 +473,11 @@ void CPlacementController::Update(const GxV3d& point)
         return;
     }
     if (m_mode == PLACEMENT_OBJECT && m_pHeld) {
-        if (m_pHeld->SetGridPosition(point, storey) != 0)
+        const GxV3d at = HeldSpot(point, storey);
+        if (m_pHeld->SetGridPosition(at, storey) != 0)
             return;
-        MoveHeldObject(point);
-        const bool fits = m_pHeld->CanPlace(storey->GetLower(), storey->GetUpper()) != 0;
+        MoveHeldObject(at);
+        const bool fits = HeldFits(at, storey);
         const GxRGBA colour = {static_cast<uint8_t>(fits ? 0 : kFull), static_cast<uint8_t>(fits ? kFull : 0), 0,
                                kBoxAlpha};
         SetColour(m_pAreaBox, colour);
@@ -448,7 +502,8 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
         return;
     const int start = m_dragStart != kNoCell ? m_dragStart : m_dragEnd;
     const int n = storey->GetCellSize();
-    m_pAreaBox->Translate(&point, 0);
+    // The box is counted from the middle of the cell under the pointer.
+    m_pAreaBox->Translate(&m_pFloors->GetPickPoint(), 0);
     m_pAreaBox->ResetScale();
     int dx = storey->GetCellWorldX(m_dragEnd, 0) - storey->GetCellWorldX(start, 0);
     int dz = storey->GetCellWorldZ(m_dragEnd, 0) - storey->GetCellWorldZ(start, 0);
@@ -478,19 +533,35 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
     SetColour(m_pAreaBox, colour);
 }
 
+bool CPlacementController::GetDragOutline(GxV3d* corner, int* cellsX, int* cellsZ) const
+{
+    CFerroxBlockMesh* storey = CurrentStorey();
+    if ((m_mode != PLACEMENT_LAY && m_mode != PLACEMENT_CLEAR) || !storey || m_dragStart == kNoCell ||
+        !storey->IsValidCell(m_dragEnd, 0))
+        return false;
+    // Rows run along +x and columns along -z; the outline starts at the outer corner of the rectangle's lowest
+    // row and column, so its lines are the cell borders.
+    const float n = static_cast<float>(storey->GetCellSize());
+    const int r0 = storey->GetCellRow(m_dragStart, 0), r1 = storey->GetCellRow(m_dragEnd, 0);
+    const int c0 = storey->GetCellColumn(m_dragStart, 0), c1 = storey->GetCellColumn(m_dragEnd, 0);
+    if (!storey->GetCellPosition(storey->GetCellIndex(std::min(c0, c1), std::min(r0, r1), 0), corner, 0))
+        return false;
+    corner->x -= n * 0.5f;
+    corner->y += kBoxLift;
+    corner->z += n * 0.5f;
+    *cellsX = std::abs(r1 - r0) + 1;
+    *cellsZ = std::abs(c1 - c0) + 1;
+    return true;
+}
+
 void CPlacementController::Render()
 {
     m_shownValue = kNoShownValue;
     CFerroxBlockMesh* storey = CurrentStorey();
-    if ((m_mode == PLACEMENT_LAY || m_mode == PLACEMENT_CLEAR) && storey && m_dragStart != kNoCell &&
-        storey->IsValidCell(m_dragEnd, 0)) {
-        const int n = storey->GetCellSize();
-        const int x0 = storey->GetCellRow(m_dragStart, 0), x1 = storey->GetCellRow(m_dragEnd, 0);
-        const int z0 = storey->GetCellColumn(m_dragStart, 0), z1 = storey->GetCellColumn(m_dragEnd, 0);
-        GxV3d corner = {};
-        storey->GetCellPosition(storey->GetCellIndex(std::min(x0, x1), std::min(z0, z1), 0), &corner, 0);
-        DrawDebugGrid(corner, std::abs(z1 - z0) + 1, std::abs(x1 - x0) + 1, static_cast<float>(n));
-    }
+    GxV3d corner = {};
+    int cellsX = 0, cellsZ = 0;
+    if (GetDragOutline(&corner, &cellsX, &cellsZ))
+        DrawDebugGrid(corner, cellsX, cellsZ, static_cast<float>(storey->GetCellSize()));
     if (m_mode != PLACEMENT_OBJECT || !m_pHeld)
         return;
     m_shownValue = static_cast<int16_t>(m_pHeld->GetValue());
@@ -516,7 +587,10 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
         return 1;
     m_pFloors->UpdatePick(point);
     CFerroxBlockMesh* storey = CurrentStorey();
-    if (!storey || m_pHeld->SetGridPosition(point, storey) != 0)
+    if (!storey)
+        return 1;
+    const GxV3d at = HeldSpot(point, storey);
+    if (m_pHeld->SetGridPosition(at, storey) != 0)
         return 1;
     // The whole footprint must lie on the grid before the object takes its cells.
     if (!storey->IsAreaInside(m_pHeld->GetFirstCell(), m_pHeld->GetRows(), m_pHeld->GetColumns(), 1))
@@ -524,9 +598,9 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
     CFerroxBlockMesh* above = storey->GetUpper();
     const bool reachesAbove = (dynamic_cast<CStairs*>(m_pHeld) || dynamic_cast<CShop*>(m_pHeld)) && above;
     if (!skipChecks) {
-        if (!m_pHeld->CanPlace(storey->GetLower(), above))
+        if (!HeldFits(at, storey))
             return 1;
-        MoveHeldObject(point);
+        MoveHeldObject(at);
         RemoveWalls(world, 0, storey);
         if (reachesAbove)
             RemoveWalls(world, 0, above);
@@ -744,7 +818,11 @@ int CPlacementController::BuildWalls(CFerroxWorld* world, int all, CFerroxBlockM
     if (world)
         m_pWorld = world;
     if (!all) {
-        CFerroxBlockMesh* target = storey ? storey : CurrentStorey();
+        // Without a storey, the one shown: the storey under the pointer is none while it is off the grid.
+        CFerroxBlockMesh* ground = Ground();
+        CFerroxBlockMesh* target = storey ? storey
+                                   : ground && m_pFloors ? ground->GetLinked(m_pFloors->GetCurrentFloorIndex())
+                                                         : nullptr;
         if (target)
             ScanWalls(target);
         return 0;

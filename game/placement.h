@@ -90,6 +90,9 @@ public:
     CFerroxObject* GetGroundObject() const { return m_pGround; }
     int32_t GetDragStart() const { return m_dragStart; }
     int32_t GetDragEnd() const { return m_dragEnd; }
+    // The outline drawn over a dragged rectangle: its outer corner and its size in cells along x and z; false
+    // outside a drag.
+    bool GetDragOutline(GxV3d* corner, int* cellsX, int* cellsZ) const;
     float GetHeldYaw() const { return m_heldYaw; }
     const CPlacementRecord* GetPlacementRecord() const { return m_pRecord; }
     const std::vector<CFerroxObject*>& GetPieces() const { return m_pieces; }
@@ -114,6 +117,10 @@ private:
     void DropHeldObject();
     void RemoveBoxes();
     void MoveHeldObject(const GxV3d& point);
+    // Where the held object stands with the pointer at the point.
+    GxV3d HeldSpot(const GxV3d& point, CFerroxBlockMesh* storey);
+    // The fit test of the held object standing at the point, again after a turn the test itself made.
+    bool HeldFits(const GxV3d& at, CFerroxBlockMesh* storey);
     void UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey);
     void RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey);
     void EndDrag();

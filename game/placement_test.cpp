@@ -2,6 +2,8 @@
 // and the wall pieces that follow the tiles.
 #include "game/placement.h"
 
+#include "game/aichar.h"
+#include "game/characters.h"
 #include "game/door.h"
 #include "game/shop.h"
 #include "game/stairs.h"
@@ -96,8 +98,9 @@ TEST_F(Placement, ObjectModePlacesTurnsAndContinues)
     EXPECT_EQ(1, controller->PlaceHeldObject(PointOf(Ground(), Cell(0, 0)), nullptr, 1));
     EXPECT_EQ(0, next->IsPlaced());
     controller->Render();
+    EXPECT_EQ(next->GetValue(), controller->GetShownValue());
+    // The game hands the value to the interface before the next draw: it goes with the mode at once.
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
-    controller->Render();
     EXPECT_EQ(kNoShownValue, controller->GetShownValue());
 }
 
@@ -187,6 +190,25 @@ TEST_F(Placement, DragToAnInvalidCellResets)
     EXPECT_EQ(1, controller->LayFloorArea(PointOf(Ground(), Cell(6, 6)), nullptr));
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(5, 5)));
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(6, 6)));
+}
+
+// Characters ask build mode through their hooks: shoppers skip the object it holds, and characters shown again
+// go into the level's world.
+TEST_F(Placement, CharactersSeeWhatBuildModeHolds)
+{
+    RegisterCharacterClasses();
+    const AICharacterHooks& hooks = GetAICharacterHooks();
+    ASSERT_NE(nullptr, hooks.heldObject);
+    ASSERT_NE(nullptr, hooks.levelWorld);
+    EXPECT_EQ(nullptr, hooks.heldObject());
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template("SHOP_FASHION"),
+                        manager->FindFactory(kShopFactoryName, nullptr));
+    ASSERT_NE(nullptr, controller->GetHeldObject());
+    EXPECT_EQ(controller->GetHeldObject(), hooks.heldObject());
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(nullptr, hooks.heldObject());
+    EXPECT_EQ(game->GetWorld(), hooks.levelWorld());
+    ResetAICharacterHooks();
 }
 
 }  // namespace

@@ -141,6 +141,31 @@ TEST_F(ShopperTest, ShopWeights)
     EXPECT_EQ(SHOPPER_PLAN_MONEY, shopper->m_plan) << "nothing affordable";
 }
 
+CFerroxObject* g_heldShop = nullptr;
+
+// The shop build mode holds is a ghost on the pointer: no shopper sets out for it.
+TEST_F(ShopperTest, TheHeldShopIsNotWeighed)
+{
+    CShopper* shopper = MakeShopper(Cell(8, 8));
+    shopper->m_record.M = 100;
+    auto* held = MakeShop(Cell(4, 4), 20, {"plain"});
+    auto* placed = MakeShop(Cell(10, 4), 20, {"plain"});
+    for (CShop* shop : {static_cast<CShop*>(held), static_cast<CShop*>(placed)}) {
+        for (uint16_t& appeal : shop->GetRecord().appeal)
+            appeal = 3;
+    }
+    ASSERT_EQ(2u, Weigh(shopper).size());
+    g_heldShop = held;
+    AICharacterHooks hooks = {};
+    hooks.heldObject = []() { return g_heldShop; };
+    SetAICharacterHooks(hooks);
+    for (int i = 0; i < 20; i++) {
+        ASSERT_EQ(1u, Weigh(shopper).size());
+        EXPECT_EQ(placed, shopper->m_candidates[0].shop);
+    }
+    g_heldShop = nullptr;
+}
+
 TEST_F(ShopperTest, ChosenShopAndRemovedCandidates)
 {
     CShopper* shopper = MakeShopper(Cell(8, 8));

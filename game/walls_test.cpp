@@ -72,6 +72,18 @@ TEST_F(Walls, EdgesSurroundTheLaidCells)
     EXPECT_FLOAT_EQ(8.0f, PiecesOn(Ground()).find(1)->second.length);
 }
 
+// The storey buttons rebuild the shown storey's walls wherever the pointer is, also off the grid.
+TEST_F(Walls, TheShownStoreyIsRebuiltWithThePointerOffTheGrid)
+{
+    ASSERT_EQ(0, Lay(Cell(5, 5), Cell(10, 10)));
+    controller->Update({-100.0f, 0.0f, 100.0f});
+    ASSERT_EQ(nullptr, floors->GetCurrentFloor());
+    controller->RemoveWalls(nullptr, 0, nullptr);
+    EXPECT_EQ(0u, PiecesOn(Ground()).size());
+    controller->BuildWalls(nullptr, 0, nullptr);
+    EXPECT_EQ(4u, PiecesOn(Ground()).size());
+}
+
 TEST_F(Walls, UpstairsEdgesFollowTheWallsBelowAndOpeningsGetBalconies)
 {
     ASSERT_EQ(0, Lay(Cell(5, 5), Cell(10, 10)));

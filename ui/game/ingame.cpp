@@ -4,6 +4,7 @@
 // Sections: seams; lifecycle; panels opening and closing; frame.
 #include "ui/game/ingame.h"
 
+#include <algorithm>
 #include <string>
 
 #include "engine/locale.h"
@@ -417,12 +418,17 @@ void CInterface::Render()
         m_tooltipX = mouseX;
         m_tooltipY = mouseY;
     }
-    if (m_cursorValue < 0)
+    // The cost follows the pointer over the 3D view only: over a panel it would cover the panel's tooltips.
+    if (m_cursorValue < 0 || (position && position->overInterface))
         return;
     CFerroxFont* font = GetFont(kCursorFont);
     if (!font)
         return;
     const std::string value = std::to_string(m_cursorValue);
-    font->DrawWideText(std::u16string(value.begin(), value.end()).c_str(), mouseX, static_cast<int>(mouseY), 0,
-                       FERROX_ALIGN_LEFT, kTooltipMiddleX, 0, nullptr);
+    const std::u16string text(value.begin(), value.end());
+    // Near the right and top edges the text moves back onto the screen.
+    const float screenWidth = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenWidth()) : 0.0f;
+    const float x = std::max(0.0f, std::min(mouseX, screenWidth - font->GetStringWidth(text)));
+    const float y = std::max(0.0f, std::min(mouseY, screenHeight - font->GetHeight()));
+    font->DrawWideText(text.c_str(), x, static_cast<int>(y), 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0, nullptr);
 }

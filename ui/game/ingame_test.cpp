@@ -208,6 +208,30 @@ TEST_F(InGameInterfaceTest, TooltipWaitsThenStaysWhereItFirstShowed)
     EXPECT_FLOAT_EQ(ui->GetTooltipDelay(), 0.6f);
 }
 
+// The cost beside the pointer: over the 3D view only, and kept whole on the screen at its edges.
+TEST_F(InGameInterfaceTest, CursorValueStaysOnTheScreenAndOffThePanels)
+{
+    CreateWithFonts();
+    ui->m_cursorValue = 1000;
+    const float width = 4 * CRecordingFontImpl::kCharWidth;
+    auto drawnAt = [&](float x, float y, int32_t overInterface) {
+        uiDrawRecords.clear();
+        PointAt(x, y);
+        mouse->GetPosition()->overInterface = overInterface;
+        ui->Render();
+        return TextsOf("1000");
+    };
+    std::vector<UiDrawRecord> shown = drawnAt(300.0f, 300.0f, 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_FLOAT_EQ(shown[0].x, 300.0f);
+    shown = drawnAt(795.0f, 595.0f, 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_FLOAT_EQ(shown[0].x, 800.0f - width) << "pushed back from the right edge";
+    EXPECT_FLOAT_EQ(shown[0].y, 600.0f - CRecordingFontImpl::kHeight) << "and from the top";
+    EXPECT_TRUE(drawnAt(300.0f, 50.0f, 1).empty()) << "over a panel the panel's tooltips show instead";
+    mouse->GetPosition()->overInterface = 0;
+}
+
 int g_shopRecord = 1;
 
 InterfaceSelectionKind ClassifyByName(CFerroxObject* object, const void** record)
