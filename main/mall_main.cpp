@@ -10,6 +10,7 @@
 #include "game/game.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
+#include "main/playtest.h"
 #include "main/playthrough.h"
 #include "main/shell.h"
 
@@ -22,6 +23,11 @@ struct Options {
     int stepMilliseconds = 0;  // a fixed frame time in place of the clock
     std::string playThrough;   // folder of the scripted play-through's screenshots
     bool quitInLevel = false;  // the play-through quits with the level running
+    std::string playTest;      // folder of the input-level play test's screenshots
+    bool playTestModeOnly = false;
+    int playTestWidth = 1024;  // the mode the play test picks in the launcher
+    int playTestHeight = 768;
+    std::string playTestSkip;  // steps waiting for fixes, by the name of the fix
 };
 Options g_options;
 
@@ -32,6 +38,8 @@ LONGLONG g_fakeClock = 0;
 constexpr int kPlayThroughStepMilliseconds = 50;
 constexpr unsigned kPlayThroughSeed = 20040101;
 CPlayThrough* g_pPlayThrough = nullptr;
+CPlayTest* g_pPlayTest = nullptr;
+constexpr long kMaxModeSide = 16384;
 
 BOOL FixedStepFrequency(LARGE_INTEGER* frequency)
 {
@@ -71,6 +79,8 @@ public:
         CFerroxApp::Tick(frameTime);
         if (g_pPlayThrough)
             g_pPlayThrough->AfterFrame();
+        if (g_pPlayTest)
+            g_pPlayTest->AfterFrame();
     }
 
     static CFerroxApp* Instance()
@@ -102,7 +112,7 @@ CFerroxGame* GameInstance(CFerroxGame** out)
     if (fresh) {
         g_shell.Install();
         game->SetShell(&g_shell);
-        if (g_pPlayThrough)
+        if (g_pPlayThrough || g_pPlayTest)
             game->SetRandomSeed(kPlayThroughSeed);
     }
     return game;
@@ -126,6 +136,19 @@ bool ParseOptions(int argc, char** argv)
         } else if ((arg == "--play-through" || arg == "--play-through-quit") && i + 1 < argc) {
             g_options.playThrough = argv[++i];
             g_options.quitInLevel = arg == "--play-through-quit";
+        } else if (arg == "--play-test" && i + 1 < argc) {
+            g_options.playTest = argv[++i];
+        } else if (arg == "--play-test-mode" && i + 2 < argc) {
+            // WxH: the mode run of that mode.
+            const std::string mode = argv[++i];
+            const size_t x = mode.find('x');
+            if (x == std::string::npos || !ParseNumber(mode.substr(0, x).c_str(), kMaxModeSide, &g_options.playTestWidth) ||
+                !ParseNumber(mode.substr(x + 1).c_str(), kMaxModeSide, &g_options.playTestHeight))
+                return false;
+            g_options.playTestModeOnly = true;
+            g_options.playTest = argv[++i];
+        } else if (arg == "--play-test-skip" && i + 1 < argc) {
+            g_options.playTestSkip = argv[++i];
         } else if (arg == "--step-ms" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
                 return false;
@@ -151,7 +174,8 @@ int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
         std::fprintf(
-            stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through[-quit] FOLDER]\n");
+            stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through[-quit] FOLDER]\n"
+                    "            [--play-test FOLDER | --play-test-mode WxH FOLDER] [--play-test-skip NAME,...]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
@@ -166,12 +190,29 @@ int main(int argc, char** argv)
         if (!g_options.stepMilliseconds)
             g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
     }
+    // The play test also runs on the fixed clock, with its launcher driven through the dialog's turns.
+    CPlayTest playTest(g_options.playTest, &g_shell, g_options.playTestWidth, g_options.playTestHeight,
+                       g_options.playTestModeOnly);
+    if (!g_options.playTest.empty()) {
+        g_pPlayTest = &playTest;
+        playTest.Skip(g_options.playTestSkip);
+        playTest.Install();
+        if (!g_options.stepMilliseconds)
+            g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
+    }
     if (g_options.stepMilliseconds) {
         FerroxGetAppPlatform().queryPerformanceFrequency = FixedStepFrequency;
         FerroxGetAppPlatform().queryPerformanceCounter = FixedStepCounter;
     }
     const int result = WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
     g_pPlayThrough = nullptr;
+    g_pPlayTest = nullptr;
+    playTest.Uninstall();
+    if (!g_options.playTest.empty()) {
+        const int played = playTest.Result();
+        std::fprintf(stderr, "mall: the play test %s (exit code %d)\n", played ? "failed" : "passed", result);
+        return played ? 1 : result;
+    }
     if (g_options.quitInLevel && !playThrough.LeftLevelAfterQuit()) {
         std::fprintf(stderr, "mall: the game was released with its level still running\n");
         return 1;

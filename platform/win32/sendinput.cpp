@@ -23,30 +23,45 @@ Pointer g_pointer;
 Uint16 g_modifiers = KMOD_NONE;
 WORD g_pendingHigh = 0;  // the first half of a surrogate pair typed with KEYEVENTF_UNICODE
 
-SDL_Window* TopLevel(HWND hwnd)
+// Where input goes: the SDL window that reports it, and the size of the client area the absolute
+// coordinates span (the window's own client rectangle; a dialog's SDL window is all client area).
+struct Target {
+    SDL_Window* sdl = nullptr;
+    int width = 0;
+    int height = 0;
+};
+
+bool TopLevel(HWND hwnd, Target* target)
 {
     UserWindow* w = UserFind(hwnd);
     while (w != nullptr && w->sdl == nullptr)
         w = UserFind(w->parent);
-    return w != nullptr ? w->sdl : nullptr;
+    RECT client = {};
+    if (w == nullptr || !GetClientRect(w->handle, &client))
+        return false;
+    target->sdl = w->sdl;
+    target->width = client.right;
+    target->height = client.bottom;
+    return true;
 }
 
 // A running dialog with a window, else the foreground window, else the first shown top-level window.
-SDL_Window* InputWindow()
+bool InputWindow(Target* target)
 {
-    if (SDL_Window* dialog = DialogInputWindow())
-        return dialog;
-    UserState& u = User();
-    if (u.foreground != nullptr) {
-        if (SDL_Window* front = TopLevel(u.foreground))
-            return front;
+    if (SDL_Window* dialog = DialogInputWindow()) {
+        target->sdl = dialog;
+        SDL_GetWindowSize(dialog, &target->width, &target->height);
+        return true;
     }
+    UserState& u = User();
+    if (u.foreground != nullptr && TopLevel(u.foreground, target))
+        return true;
     for (auto& entry : u.windows) {
         const UserWindow& w = *entry.second;
-        if (w.sdl != nullptr && w.visible && !w.destroying)
-            return w.sdl;
+        if (w.sdl != nullptr && w.visible && !w.destroying && TopLevel(w.handle, target))
+            return true;
     }
-    return nullptr;
+    return false;
 }
 
 bool Push(SDL_Event* e) { return SDL_PushEvent(e) == 1; }
@@ -115,11 +130,11 @@ bool Wheel(SDL_Window* window, DWORD data)
 }
 
 // Move first, then the buttons, then the wheel, as one record of a device reports them.
-bool MouseInput(SDL_Window* window, const MOUSEINPUT& in)
+bool MouseInput(const Target& target, const MOUSEINPUT& in)
 {
-    int width = 0;
-    int height = 0;
-    SDL_GetWindowSize(window, &width, &height);
+    SDL_Window* window = target.sdl;
+    const int width = target.width;
+    const int height = target.height;
     if (width <= 0 || height <= 0)
         return false;
     EnterWindow(window, width, height);
@@ -237,16 +252,16 @@ UINT WINAPI SendInput(UINT cInputs, LPINPUT pInputs, int cbSize)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    SDL_Window* window = UserVideoInit() ? InputWindow() : nullptr;
-    if (window == nullptr) {
+    Target target;
+    if (!UserVideoInit() || !InputWindow(&target)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     UINT sent = 0;
     for (; sent < cInputs; ++sent) {
         const INPUT& in = pInputs[sent];
-        const bool queued = in.type == INPUT_MOUSE ? MouseInput(window, in.mi)
-                            : in.type == INPUT_KEYBOARD ? KeyInput(window, in.ki)
+        const bool queued = in.type == INPUT_MOUSE ? MouseInput(target, in.mi)
+                            : in.type == INPUT_KEYBOARD ? KeyInput(target.sdl, in.ki)
                                                         : false;
         if (!queued)
             break;
