@@ -16,8 +16,11 @@
 #include "game/game.h"
 #include "game/objectmgr.h"
 #include "game/placement.h"
+#include "game/spawner.h"
 #include "game/statistics.h"
+#include "engine/object.h"
 #include "gfx/core/camera.h"
+#include "gfx/core/frame.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "main/shell.h"
@@ -72,6 +75,7 @@ constexpr int kSpotRows = 3;
 constexpr int kSpotFrames = 8;
 constexpr int kRoomDragFrames = 6;
 constexpr int kStaffToHire = 3;
+constexpr float kShopperLift = 8.0f;  // pixels above a shopper's feet where the click aims
 constexpr const char* kSaveName = "playtest";
 // The floor-tile, shop, stairs and door menus are the root's pages 0, 1, 11 and 13 (root widgets 1, 2, 12, 14).
 constexpr int kFloorPage = 0;
@@ -122,6 +126,30 @@ float Distance(const float a[3], const GxV3d* b)
 {
     const float dx = a[0] - b->x, dy = a[1] - b->y, dz = a[2] - b->z;
     return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// Where the player sees a world point: screen pixels of the game camera's view, with `mirror` flipping the
+// camera's right vector (the library's cameras look down their at vector with right pointing either way).
+// False behind the camera or off the view.
+bool ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
+{
+    CFerroxCamera* camera = Game()->m_pCamera;
+    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
+    GxFrame* frame = graphics ? GxCameraGetFrame(graphics) : nullptr;
+    if (!frame)
+        return false;
+    const GxMatrix* m = GxFrameGetWorldMatrix(frame);
+    const GxV3d d = {point.x - m->pos.x, point.y - m->pos.y, point.z - m->pos.z};
+    const float depth = d.x * m->at.x + d.y * m->at.y + d.z * m->at.z;
+    if (depth <= 0.0f)
+        return false;
+    const float side = (d.x * m->right.x + d.y * m->right.y + d.z * m->right.z) / depth;
+    const float up = (d.x * m->up.x + d.y * m->up.y + d.z * m->up.z) / depth;
+    const float u = 0.5f + 0.5f * side / graphics->viewWindow.x * (mirror ? -1.0f : 1.0f);
+    const float v = 0.5f - 0.5f * up / graphics->viewWindow.y;
+    *x = u * static_cast<float>(Game()->GetScreenWidth());
+    *y = v * static_cast<float>(Game()->GetScreenHeight());
+    return u > 0.05f && u < 0.95f && v > 0.1f && v < 0.8f;
 }
 
 CBuildCanvasManager* BuildMenus()
@@ -264,6 +292,7 @@ void CPlayTest::Fail(const std::string& what)
     m_failed = true;
     const char* name = m_step < m_steps.size() ? m_steps[m_step].name : "(end)";
     std::fprintf(stderr, "play test: step %s failed: %s\n", name, what.c_str());
+    Screenshot(std::string("failed_") + name + ".bmp");
     if (m_dialog)
         EndDialog(m_dialog, 0);
     else if (g_pFerroxApp)
@@ -566,6 +595,25 @@ bool CPlayTest::Start(int frame)
     return true;
 }
 
+// A click on the main bar's background lets go of what the placement holds (the next object of the template
+// just placed, or the floor tiles).
+bool CPlayTest::EndPlacement(int frame)
+{
+    CInterface* ui = InterfaceGet();
+    float x = 0.0f, y = 0.0f;
+    if (!ui || !WidgetCentre(ui->m_pMainPanel, 0, &x, &y)) {
+        Fail("the main bar has no background");
+        return false;
+    }
+    if (!Click(frame, x, y))
+        return false;
+    if (HeldMode() != PLACEMENT_IDLE) {
+        Fail("a click on the main bar did not end the placement");
+        return false;
+    }
+    return true;
+}
+
 // ---- camera steps ----
 
 // Right held for a number of frames glides the camera sideways: its position moves and the frame changes.
@@ -723,9 +771,7 @@ bool CPlayTest::Room(int frame)
         return false;
     }
     default:
-        if (!Click(m_count++, w / 2, h / 2, true))
-            return false;
-        return HeldMode() == PLACEMENT_IDLE || m_count > kClickFrames + 2;
+        return EndPlacement(m_count++);
     }
 }
 
@@ -918,10 +964,7 @@ bool CPlayTest::Shop(int frame)
         return false;
     }
     default:
-        // The right button puts down the next shop the placement holds.
-        if (!Click(m_count++, w / 2, h / 2, true))
-            return false;
-        return true;
+        return EndPlacement(m_count++);
     }
 }
 
@@ -957,35 +1000,52 @@ bool CPlayTest::ShoppersThroughDoor(int)
     return objects && !objects->GetShoppers().empty() && Statistics()->m_shoppersCome > 1;
 }
 
-// Paused, a click on a shopper opens the shopper's card: the screen point of each shopper is tried.
-bool CPlayTest::ShopperCard(int frame)
+// A click on a shopper opens the shopper's card. The game is paused once a shopper stands in the view; its
+// feet, seen from the camera, are clicked (both ways the camera's right vector may point) until one is
+// selected.
+bool CPlayTest::ShopperCard(int)
 {
-    if (frame == 0)
-        Key('0', true);
-    if (frame == 1)
-        Key('0', false);
-    if (frame < 3)
-        return false;
     CGame* game = Game();
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    if (!objects || objects->GetShoppers().empty()) {
-        Fail("no shopper is in the mall");
-        return false;
-    }
-    // The camera shows the ground in the lower middle; the spots there are tried until a shopper is picked.
-    const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
-    const int spot = m_count / kSpotFrames;
-    if (spot >= kSpotColumns * kSpotRows * 2) {
-        Fail("no click picked a shopper");
-        return false;
-    }
-    const float top = 0.45f + kSpotStep * static_cast<float>(spot / (kSpotColumns * kSpotRows));
-    Click(m_count++ % kSpotFrames, SpotX(spot % (kSpotColumns * kSpotRows), w),
-          SpotY(spot % (kSpotColumns * kSpotRows), h, top));
-    if (m_count % kSpotFrames != 0 || !game->m_pSelectedObject)
-        return false;
     CInterface* ui = InterfaceGet();
-    return ui && ui->GetStack().Holds(ui->m_pShopperPopup);
+    m_waiting = "a shopper in the view whose click opens the shopper card";
+    const int t = m_count++;
+    if (m_phase == 0) {
+        // Shoppers walk in at speed 3 until one is in the view; then the 0 key stops the game.
+        float x = 0.0f, y = 0.0f;
+        for (CFerroxObject* shopper : objects ? objects->GetShoppers() : ObjectList()) {
+            if (shopper && shopper->GetPosition() && ScreenPoint(*shopper->GetPosition(), false, &x, &y))
+                m_phase = 1;
+        }
+        if (m_phase == 1) {
+            Key('0', true);
+            m_count = 0;
+        }
+        return false;
+    }
+    if (t == 0) {
+        Key('0', false);
+        return false;
+    }
+    const int attempt = (t - 1) / kClickFrames;
+    const int frame = (t - 1) % kClickFrames;
+    if (frame == 0 && attempt > 0 && ui && ui->GetStack().Holds(ui->m_pShopperPopup) && game->m_pSelectedObject)
+        return true;
+    // Attempt k: shopper k / 2, with the camera's right vector as it is (even k) or mirrored (odd k).
+    std::vector<CFerroxObject*> shoppers(objects->GetShoppers().begin(), objects->GetShoppers().end());
+    const size_t index = static_cast<size_t>(attempt / 2);
+    if (index >= shoppers.size()) {
+        Fail("no click on a shopper in the view opened the shopper card");
+        return false;
+    }
+    float x = 0.0f, y = 0.0f;
+    const GxV3d* feet = shoppers[index]->GetPosition();
+    if (!feet || !ScreenPoint(*feet, attempt % 2 == 1, &x, &y)) {
+        m_count += kClickFrames - 1 - frame;  // this shopper cannot be seen: the next attempt
+        return false;
+    }
+    Click(frame, x, y - kShopperLift);
+    return false;
 }
 
 // The shopper's card shows its need bars: the card is drawn over the frame where the bars stand.
@@ -1054,8 +1114,12 @@ bool CPlayTest::HireStaff(int)
     float x = 0.0f, y = 0.0f;
     const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
     if (m_phase == 0) {
+        // The game runs again (speed 1), as staff are placed into a running mall.
         m_before = static_cast<long>(StaffCount());
-        m_phase = 1, m_count = 0;
+        Key('1', m_count == 0);
+        if (m_count++ == 1)
+            m_phase = 1, m_count = 0;
+        return false;
     }
     if (static_cast<long>(StaffCount()) >= m_before + kStaffToHire)
         return true;
@@ -1089,7 +1153,7 @@ bool CPlayTest::HireStaff(int)
             return false;
         }
         if (Click(t, x, y))
-            m_phase = 5, m_count = 0;
+            m_phase = 5, m_count = 0, m_mark[2] = static_cast<float>(StaffCount());
         return false;
     }
     default: {
@@ -1100,10 +1164,8 @@ bool CPlayTest::HireStaff(int)
             return false;
         }
         Click(t % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopPoint[1] - kSpotStep));
-        if ((t + 1) % kSpotFrames == 0 && static_cast<int>(static_cast<long>(StaffCount()) - m_before) > hired) {
-            Click(0, w / 2, h / 2, true);
+        if ((t + 1) % kSpotFrames == 0 && static_cast<float>(StaffCount()) > m_mark[2])
             m_phase = 1, m_count = 0;
-        }
         return false;
     }
     }

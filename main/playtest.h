@@ -60,6 +60,8 @@ private:
     // Moves there (twice: the first move after a warp is its echo), presses, holds a frame, releases; true
     // once the release went out.
     bool Click(int frame, float x, float y, bool right = false);
+    // Clicks the main bar's background, which ends any placement; true once it ended.
+    bool EndPlacement(int frame);
     // The centre of a canvas widget in screen pixels; false when the canvas or widget is missing.
     bool WidgetCentre(void* canvas, int index, float* x, float* y);
     // A pixel of the last frame (or of the launcher) as 0xRRGGBB, or -1.
