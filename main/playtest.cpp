@@ -66,8 +66,9 @@ constexpr int kHoldFrames = 12;  // arrow keys and the pointer at an edge
 constexpr int kRunBudget = 6000;  // speed-3 frames for shoppers to come
 // Points of the ground for the room, in fractions of the screen: its corners lie in the lower middle of the
 // view, above the main bar and away from the edges where the pointer scrolls.
-constexpr float kRoomFirst[2] = {0.38f, 0.62f};
-constexpr float kRoomLast[2] = {0.62f, 0.78f};
+// The camera looks along the ground's diagonal, so a level drag spans both of its axes.
+constexpr float kRoomFirst[2] = {0.32f, 0.66f};
+constexpr float kRoomLast[2] = {0.64f, 0.66f};
 constexpr float kShopPoint[2] = {0.5f, 0.7f};
 constexpr float kSpotStep = 0.06f;
 constexpr int kSpotColumns = 5;
@@ -75,7 +76,7 @@ constexpr int kSpotRows = 3;
 constexpr int kSpotFrames = 8;
 constexpr int kRoomDragFrames = 6;
 constexpr int kStaffToHire = 3;
-constexpr float kShopperLift = 8.0f;  // pixels above a shopper's feet where the click aims
+constexpr float kShopperLift = 4.0f;  // pixels above a shopper's feet where the click aims
 constexpr const char* kSaveName = "playtest";
 // The floor-tile, shop, stairs and door menus are the root's pages 0, 1, 11 and 13 (root widgets 1, 2, 12, 14).
 constexpr int kFloorPage = 0;
@@ -195,7 +196,7 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"shopper_card", "modes", &CPlayTest::ShopperCard, 600},
         {"need_bars", "needbars", &CPlayTest::NeedBars, 60},
         {"selection_ring", "ring", &CPlayTest::SelectionRing, 60},
-        {"storey_up", "camera", &CPlayTest::StoreyUp, 200},
+        {"storey_up", "camera+stairs", &CPlayTest::StoreyUp, 200},
         {"hire_staff", "modes", &CPlayTest::HireStaff, 1200},
         {"contracts", "contracts", &CPlayTest::Contracts, 120},
         {"save", "modes", &CPlayTest::Save, kStateBudget},
@@ -206,6 +207,23 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"close_window", nullptr, &CPlayTest::CloseWindow, kStateBudget},
     };
     m_steps.insert(m_steps.end(), std::begin(game), std::end(game));
+}
+
+bool CPlayTest::Skipped(const Step& step) const
+{
+    if (!step.needs)
+        return false;
+    const std::string needs = step.needs;
+    size_t start = 0;
+    while (start <= needs.size()) {
+        size_t end = needs.find('+', start);
+        if (end == std::string::npos)
+            end = needs.size();
+        if (m_skip.count(needs.substr(start, end - start)) > 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 void CPlayTest::Skip(const std::string& names)
@@ -693,59 +711,61 @@ bool CPlayTest::CameraEdge(int frame)
 
 // ---- building steps ----
 
-// A rectangle of floor tiles dragged out: the floor-tile page's first tile, then a press at one corner, the
-// pointer carried to the other with the button held, and a release; the tiles cost money.
-bool CPlayTest::Room(int frame)
+// The build button (which always opens the menu's root), root button `page` + 1, and the page's first item:
+// true once the item is held (`mode`), after three clicks counted by `t`.
+bool CPlayTest::HoldBuildItem(int t, int page, int mode, const char* what)
 {
     CInterface* ui = InterfaceGet();
     CBuildCanvasManager* menus = BuildMenus();
     float x = 0.0f, y = 0.0f;
-    const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
-    switch (m_phase) {
-    case 0:  // the build button opens the root page
-        if (frame == 0)
-            m_before = Balance();
-        if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_BUILD, &x, &y)) {
+    const int click = t / kClickFrames;
+    const int frame = t % kClickFrames;
+    if (!ui || !menus || !menus->GetRoot()) {
+        Fail("the interface has no build menu");
+        return false;
+    }
+    if (click == 0) {
+        if (!WidgetCentre(ui->m_pMainPanel, MAIN_BUILD, &x, &y)) {
             Fail("the main bar has no build button");
             return false;
         }
-        if (menus && menus->GetOpenNode() == menus->GetRoot() && frame == 0) {
-            m_phase = 1, m_count = 0;
-            return false;
-        }
-        if (Click(frame, x, y)) {
-            if (!menus || menus->GetOpenNode() != menus->GetRoot()) {
-                Fail("the build button did not open the build menu");
-                return false;
-            }
-            m_phase = 1, m_count = 0;
-        }
+        if (Click(frame, x, y) && menus->GetOpenNode() != menus->GetRoot())
+            Fail("the build button did not open the build menu");
         return false;
-    case 1:  // the floor-tile page
-        if (!WidgetCentre(menus->GetRoot(), kFloorPage + 1, &x, &y)) {
-            Fail("the build menu has no floor-tile page");
+    }
+    if (click == 1) {
+        if (!WidgetCentre(menus->GetRoot(), page + 1, &x, &y)) {
+            Fail(std::string("the build menu has no ") + what + " page");
             return false;
         }
-        if (Click(m_count++, x, y)) {
-            if (menus->GetOpenNode() != menus->GetRoot()->GetChild(kFloorPage)) {
-                Fail("the floor-tile button did not open its page");
-                return false;
-            }
-            m_phase = 2, m_count = 0;
-        }
+        if (Click(frame, x, y) && menus->GetOpenNode() != menus->GetRoot()->GetChild(static_cast<size_t>(page)))
+            Fail(std::string("the ") + what + " button did not open its page");
         return false;
-    case 2:  // its first tile
-        if (!WidgetCentre(menus->GetOpenNode(), kFirstItem, &x, &y)) {
-            Fail("the floor-tile page has no tile");
-            return false;
-        }
-        if (Click(m_count++, x, y)) {
-            if (HeldMode() != PLACEMENT_LAY) {
-                Fail("the floor tile did not start laying tiles");
-                return false;
-            }
+    }
+    if (!WidgetCentre(menus->GetOpenNode(), kFirstItem, &x, &y)) {
+        Fail(std::string("the ") + what + " page has no item");
+        return false;
+    }
+    if (!Click(frame, x, y))
+        return false;
+    if (HeldMode() != mode) {
+        Fail(std::string("the ") + what + " page's first item was not taken up");
+        return false;
+    }
+    return true;
+}
+
+// A rectangle of floor tiles dragged out: the floor-tile page's first tile, then a press at one corner, the
+// pointer carried to the other with the button held, and a release; the tiles cost money.
+bool CPlayTest::Room(int frame)
+{
+    const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
+    switch (m_phase) {
+    case 0:
+        if (frame == 0)
+            m_before = Balance();
+        if (HoldBuildItem(m_count++, kFloorPage, PLACEMENT_LAY, "floor-tile"))
             m_phase = 3, m_count = 0;
-        }
         return false;
     case 3: {  // the drag
         const int t = m_count++;
@@ -780,62 +800,69 @@ bool CPlayTest::Room(int frame)
 static float SpotX(int spot, float w) { return w * (0.5f + kSpotStep * static_cast<float>(spot % kSpotColumns - 2)); }
 static float SpotY(int spot, float h, float top) { return h * (top + kSpotStep * static_cast<float>(spot / kSpotColumns)); }
 
+// True when the translucent cursor box shows green at the pointer: pixels above and left of it (the shown
+// cost is drawn to its right) where green outweighs red and blue.
+bool CPlayTest::GreenNear(int x, int y)
+{
+    constexpr int kReach = 30;
+    constexpr int kStep = 3;
+    constexpr int kMargin = 40;
+    for (int dy = -kReach; dy <= 0; dy += kStep) {
+        for (int dx = -kReach; dx <= 0; dx += kStep) {
+            const long p = Pixel(x + dx, y + dy);
+            const int r = static_cast<int>((p >> 16) & 0xFF), g = static_cast<int>((p >> 8) & 0xFF);
+            const int b = static_cast<int>(p & 0xFF);
+            if (p >= 0 && g >= kGreenMinimum && g > r + kMargin && g > b + kMargin)
+                return true;
+        }
+    }
+    return false;
+}
+
 // A door on the room's outer wall: the door page's first door held, the pointer moved along the room's front
 // wall until the cursor box turns green, and a click there.
-bool CPlayTest::Door(int frame)
+bool CPlayTest::Door(int)
 {
-    CInterface* ui = InterfaceGet();
-    CBuildCanvasManager* menus = BuildMenus();
-    float x = 0.0f, y = 0.0f;
     const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
     if (m_phase == 0) {
-        if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_BUILD, &x, &y))
-            return false;
-        if (menus && menus->GetOpenNode() == menus->GetRoot())
-            m_phase = 1, m_count = 0;
-        else if (Click(frame, x, y))
-            m_phase = 1, m_count = 0;
+        if (HoldBuildItem(m_count++, kDoorPage, PLACEMENT_OBJECT, "door"))
+            m_phase = 3, m_count = 0, m_before = Balance();
         return false;
     }
-    if (m_phase == 1) {
-        if (!WidgetCentre(menus->GetRoot(), kDoorPage + 1, &x, &y)) {
-            Fail("the build menu has no door page");
+    if (m_phase == 4) {
+        // The press went down on green: released a frame later, the door is in (it cost money).
+        if (m_count++ == 0) {
+            Button(MOUSEEVENTF_LEFTUP);
             return false;
         }
-        if (Click(m_count++, x, y))
-            m_phase = 2, m_count = 0;
-        return false;
-    }
-    if (m_phase == 2) {
-        if (!WidgetCentre(menus->GetOpenNode(), kFirstItem, &x, &y)) {
-            Fail("the door page has no door");
+        if (m_count < kClickFrames)
+            return false;
+        if (Balance() >= m_before) {
+            Fail("the click on the green cursor box placed no door");
             return false;
         }
-        if (Click(m_count++, x, y)) {
-            if (HeldMode() != PLACEMENT_OBJECT) {
-                Fail("the door was not held");
-                return false;
-            }
-            m_phase = 3, m_count = 0, m_before = static_cast<long>(Balance());
-        }
+        m_phase = 5, m_count = 0;
         return false;
     }
-    // Along the room's near wall, left to right, until the box is green.
+    if (m_phase == 5)
+        return EndPlacement(m_count++);
+    // Along the line between the room's corners, then a little below it, where the near walls stand.
+    constexpr int kWallSpots = 12;
+    constexpr int kWallRows = 3;
     const int spot = m_count / kSpotFrames;
     const int t = m_count++ % kSpotFrames;
-    if (spot > kSpotColumns * 2) {
+    if (spot >= kWallSpots * kWallRows) {
         Fail("no point of the room's outer wall showed a green cursor box");
         return false;
     }
-    const float px = w * (kRoomFirst[0] + (kRoomLast[0] - kRoomFirst[0]) * static_cast<float>(spot) / 10.0f);
-    const float py = h * kRoomLast[1];
+    const float along = static_cast<float>(spot % kWallSpots) / (kWallSpots - 1);
+    const float px = w * (kRoomFirst[0] + (kRoomLast[0] - kRoomFirst[0]) * along);
+    const float py = h * (kRoomLast[1] + kSpotStep * 0.5f * static_cast<float>(spot / kWallSpots));
     if (t < 2)
         Move(px, py);
     if (t != 4)
         return false;
-    const long box = Pixel(static_cast<int>(px), static_cast<int>(py) - 8);
-    const bool green = box >= 0 && ((box >> 8) & 0xFF) >= kGreenMinimum && ((box >> 8) & 0xFF) > ((box >> 16) & 0xFF) * 2;
-    if (!green)
+    if (!GreenNear(static_cast<int>(px), static_cast<int>(py)))
         return false;
     Button(MOUSEEVENTF_LEFTDOWN);
     m_phase = 4, m_count = 0;
@@ -843,40 +870,28 @@ bool CPlayTest::Door(int frame)
 }
 
 // Stairs on the room's floor, then the storey above shown.
-bool CPlayTest::Stairs(int frame)
+bool CPlayTest::Stairs(int)
 {
-    CBuildCanvasManager* menus = BuildMenus();
     float x = 0.0f, y = 0.0f;
     const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
     if (m_phase == 0) {
-        if (frame == 0)
-            Button(MOUSEEVENTF_LEFTUP);  // the door's press ends here
-        if (!menus || !WidgetCentre(menus->GetRoot(), kStairsPage + 1, &x, &y)) {
-            Fail("the build menu has no stairs page");
-            return false;
-        }
-        if (frame < 2)
-            return false;
-        if (Click(frame - 2, x, y))
-            m_phase = 1, m_count = 0;
-        return false;
-    }
-    if (m_phase == 1) {
-        if (!WidgetCentre(menus->GetOpenNode(), kFirstItem, &x, &y)) {
-            Fail("the stairs page has no stairs");
-            return false;
-        }
-        if (Click(m_count++, x, y))
+        if (HoldBuildItem(m_count++, kStairsPage, PLACEMENT_OBJECT, "stairs"))
             m_phase = 2, m_count = 0, m_before = Balance();
         return false;
     }
     if (m_phase == 2) {
+        // A grid over the room's floor, between its corners and a little below their line.
+        constexpr int kColumns = 7;
+        constexpr int kRows = 5;
         const int spot = m_count / kSpotFrames;
-        if (spot >= kSpotColumns * kSpotRows) {
+        if (spot >= kColumns * kRows) {
             Fail("no spot of the room took the stairs");
             return false;
         }
-        Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kRoomFirst[1]));
+        const float across = static_cast<float>(spot % kColumns + 1) / (kColumns + 1);
+        const float down = static_cast<float>(spot / kColumns) / kRows;
+        Click(m_count++ % kSpotFrames, w * (kRoomFirst[0] + (kRoomLast[0] - kRoomFirst[0]) * across),
+              h * (kRoomFirst[1] - kSpotStep + 2.0f * kSpotStep * down));
         if (m_count % kSpotFrames == 0 && Balance() < m_before)
             m_phase = 3, m_count = 0;
         return false;
@@ -899,58 +914,19 @@ bool CPlayTest::Stairs(int frame)
 bool CPlayTest::Shop(int frame)
 {
     CInterface* ui = InterfaceGet();
-    CBuildCanvasManager* menus = BuildMenus();
     float x = 0.0f, y = 0.0f;
     const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
     switch (m_phase) {
     case 0:
+        // Back on the ground floor first.
         if (frame == 0 && Game()->GetCurrentFloor() != 0)
-            m_phase = 10;  // down to the ground floor first
-        if (menus && menus->GetOpenNode() == menus->GetRoot()) {
-            m_phase = m_phase == 10 ? 10 : 1, m_count = 0;
-            return false;
-        }
-        if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_BUILD, &x, &y)) {
-            Fail("the main bar has no build button");
-            return false;
-        }
-        if (Click(frame, x, y)) {
-            if (!menus || menus->GetOpenNode() != menus->GetRoot()) {
-                Fail("the build button did not open the build menu");
-                return false;
-            }
-            m_phase = 1, m_count = 0;
-        }
+            m_phase = 10;
+        else if (HoldBuildItem(m_count++, kShopPage, PLACEMENT_OBJECT, "shop"))
+            m_phase = 3, m_count = 0;
         return false;
     case 10:
-        if (!WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_DOWN, &x, &y) || Click(m_count++, x, y))
+        if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_DOWN, &x, &y) || Click(m_count++, x, y))
             m_phase = 0, m_count = 0;
-        return false;
-    case 1:
-        if (!WidgetCentre(menus->GetRoot(), kShopPage + 1, &x, &y)) {
-            Fail("the build menu has no shop page");
-            return false;
-        }
-        if (Click(m_count++, x, y)) {
-            if (menus->GetOpenNode() != menus->GetRoot()->GetChild(kShopPage)) {
-                Fail("the shop button did not open its page");
-                return false;
-            }
-            m_phase = 2, m_count = 0;
-        }
-        return false;
-    case 2:
-        if (!WidgetCentre(menus->GetOpenNode(), kFirstItem, &x, &y)) {
-            Fail("the shop page has no shop");
-            return false;
-        }
-        if (Click(m_count++, x, y)) {
-            if (HeldMode() != PLACEMENT_OBJECT) {
-                Fail("the shop was not held");
-                return false;
-            }
-            m_phase = 3, m_count = 0;
-        }
         return false;
     case 3: {
         const int spot = m_count / kSpotFrames;
@@ -1031,9 +1007,10 @@ bool CPlayTest::ShopperCard(int)
     const int frame = (t - 1) % kClickFrames;
     if (frame == 0 && attempt > 0 && ui && ui->GetStack().Holds(ui->m_pShopperPopup) && game->m_pSelectedObject)
         return true;
-    // Attempt k: shopper k / 2, with the camera's right vector as it is (even k) or mirrored (odd k).
+    // Attempt k: shopper k / 4, with the camera's right vector as it is or mirrored, at its feet or a little
+    // above them.
     std::vector<CFerroxObject*> shoppers(objects->GetShoppers().begin(), objects->GetShoppers().end());
-    const size_t index = static_cast<size_t>(attempt / 2);
+    const size_t index = static_cast<size_t>(attempt / 4);
     if (index >= shoppers.size()) {
         Fail("no click on a shopper in the view opened the shopper card");
         return false;
@@ -1044,7 +1021,7 @@ bool CPlayTest::ShopperCard(int)
         m_count += kClickFrames - 1 - frame;  // this shopper cannot be seen: the next attempt
         return false;
     }
-    Click(frame, x, y - kShopperLift);
+    Click(frame, x, y - (attempt % 4 >= 2 ? kShopperLift : 0.0f));
     return false;
 }
 
@@ -1193,21 +1170,32 @@ bool CPlayTest::Contracts(int frame)
     }
     if (m_count++ < kSettleFrames)
         return false;
-    // Each category's OK button is level with the text of its row: the rows are 15 pixels apart.
+    // Each category's OK button stands level with its row: the row's name is drawn (light text) at the height
+    // of the button's centre, and each button stands below the one before.
+    constexpr int kTextLeft = 15;
+    constexpr int kTextRight = 130;
+    constexpr int kTextReach = 5;
+    constexpr int kLight = 200;
+    const int left = static_cast<int>(contracts->GetX());
     float previous = -1.0f;
     for (size_t k = 0; k < contracts->GetSlots().size(); k++) {
-        if (!WidgetCentre(contracts, contracts->GetFirstButton() + static_cast<int>(k), &x, &y))
-            continue;
-        if (previous >= 0.0f && std::fabs((y - previous) - 15.0f) > 2.0f) {
+        if (!WidgetCentre(contracts, contracts->GetFirstButton() + static_cast<int>(k), &x, &y)) {
+            Fail("category " + std::to_string(k) + " has no OK button");
+            return false;
+        }
+        int text = 0;
+        for (int py = static_cast<int>(y) - kTextReach; py <= static_cast<int>(y) + kTextReach; py++) {
+            for (int px = left + kTextLeft; px < left + kTextRight; px++) {
+                const long p = Pixel(px, py);
+                text += p >= 0 && ((p >> 16) & 0xFF) > kLight && ((p >> 8) & 0xFF) > kLight && (p & 0xFF) > kLight;
+            }
+        }
+        if (text == 0 || y <= previous) {
             Fail("the OK button of category " + std::to_string(k) + " is not beside its row");
             return false;
         }
         previous = y;
     }
-    // The close button.
-    if (!WidgetCentre(contracts, CONTRACTS_CLOSE, &x, &y))
-        return true;
-    m_phase = 0;
     return true;
 }
 

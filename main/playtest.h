@@ -42,7 +42,7 @@ private:
     typedef bool (CPlayTest::*StepFunction)(int frame);
     struct Step {
         const char* name;
-        const char* needs;  // the fix it waits for, or null
+        const char* needs;  // the fix it waits for ("a+b": fixes), or null
         StepFunction run;   // sends input and checks; true once the step passed
         int budget;         // frames (turns in the launcher) before it fails
     };
@@ -50,7 +50,8 @@ private:
     static void LauncherTurn(HWND dialog, int turn, void* self);
     void Advance(int* frame);
     void Fail(const std::string& what);
-    bool Skipped(const Step& step) const { return step.needs && m_skip.count(step.needs) > 0; }
+    // A step needing several fixes names them joined by '+'; it is passed over while any is missing.
+    bool Skipped(const Step& step) const;
     bool InLauncher() const { return m_dialog != nullptr; }
 
     // Input, in the pixels the player sees: the launcher's 640 x 480, else the game's screen.
@@ -60,6 +61,8 @@ private:
     // Moves there (twice: the first move after a warp is its echo), presses, holds a frame, releases; true
     // once the release went out.
     bool Click(int frame, float x, float y, bool right = false);
+    // Opens build page `page` and takes up its first item (placement mode `mode`); true once held.
+    bool HoldBuildItem(int t, int page, int mode, const char* what);
     // Clicks the main bar's background, which ends any placement; true once it ended.
     bool EndPlacement(int frame);
     // The centre of a canvas widget in screen pixels; false when the canvas or widget is missing.
@@ -85,6 +88,7 @@ private:
     bool CameraEdge(int frame);
     bool Room(int frame);
     bool Door(int frame);
+    bool GreenNear(int x, int y);
     bool Stairs(int frame);
     bool Shop(int frame);
     bool ShopCard(int frame);
