@@ -55,6 +55,10 @@ BOOL FixedStepCounter(LARGE_INTEGER* counter)
     return TRUE;
 }
 
+// The play test's game window counts as the front one: on a display shared with other tests another client
+// may hold the focus, and the game must not wait for it (its input comes through SDL's queue all the same).
+HWND AppWindowInFront() { return g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr; }
+
 bool ParseNumber(const char* text, long limit, int* out)
 {
     char* end = nullptr;
@@ -197,6 +201,7 @@ int main(int argc, char** argv)
         g_pPlayTest = &playTest;
         playTest.Skip(g_options.playTestSkip);
         playTest.Install();
+        FerroxGetAppPlatform().getForegroundWindow = AppWindowInFront;
         if (!g_options.stepMilliseconds)
             g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
     }
