@@ -13,6 +13,8 @@
 #include "engine/camera.h"
 #include "engine/locale.h"
 #include "engine/mouse.h"
+#include "engine/blockmesh.h"
+#include "game/floors.h"
 #include "game/game.h"
 #include "game/objectmgr.h"
 #include "game/placement.h"
@@ -969,11 +971,24 @@ bool CPlayTest::Shoppers(int frame)
     return statistics && statistics->m_shoppersCome > 0 && frame > 2;
 }
 
-// The shoppers came in through the player's door: one stands inside the room.
+// The shoppers came in through the player's door: one stands on the room's tiles, which only the door
+// opens onto.
 bool CPlayTest::ShoppersThroughDoor(int)
 {
+    m_waiting = "a shopper on the room's floor tiles";
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    return objects && !objects->GetShoppers().empty() && Statistics()->m_shoppersCome > 1;
+    CFloorManager* floors = Game()->m_pFloorManager;
+    const std::vector<CFerroxBlockMesh*>* ground = floors ? &floors->GetBaseFloors() : nullptr;
+    if (!objects || !ground || ground->empty() || !ground->front())
+        return false;
+    CFerroxBlockMesh* floor = ground->front();
+    for (CFerroxObject* shopper : objects->GetShoppers()) {
+        const GxV3d* at = shopper ? shopper->GetPosition() : nullptr;
+        const int cell = at ? floor->GetCellAt(*at) : -1;
+        if (cell >= 0 && floor->IsAreaTiled(cell, 1, 1))
+            return true;
+    }
+    return false;
 }
 
 // A click on a shopper opens the shopper's card. The game is paused once a shopper stands in the view; its
