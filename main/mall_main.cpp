@@ -146,7 +146,8 @@ bool ParseOptions(int argc, char** argv)
             // WxH: the mode run of that mode.
             const std::string mode = argv[++i];
             const size_t x = mode.find('x');
-            if (x == std::string::npos || !ParseNumber(mode.substr(0, x).c_str(), kMaxModeSide, &g_options.playTestWidth) ||
+            if (x == std::string::npos ||
+                !ParseNumber(mode.substr(0, x).c_str(), kMaxModeSide, &g_options.playTestWidth) ||
                 !ParseNumber(mode.substr(x + 1).c_str(), kMaxModeSide, &g_options.playTestHeight))
                 return false;
             g_options.playTestModeOnly = true;
@@ -177,9 +178,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(
-            stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through[-quit] FOLDER]\n"
-                    "            [--play-test FOLDER | --play-test-mode WxH FOLDER] [--play-test-skip NAME,...]\n");
+        std::fprintf(stderr,
+                     "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--play-through[-quit] FOLDER]\n"
+                     "            [--play-test FOLDER | --play-test-mode WxH FOLDER] [--play-test-skip NAME,...]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.

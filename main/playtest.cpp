@@ -10,17 +10,17 @@
 #include <fstream>
 
 #include "engine/app.h"
+#include "engine/blockmesh.h"
 #include "engine/camera.h"
 #include "engine/locale.h"
 #include "engine/mouse.h"
-#include "engine/blockmesh.h"
+#include "engine/object.h"
 #include "game/floors.h"
 #include "game/game.h"
 #include "game/objectmgr.h"
 #include "game/placement.h"
 #include "game/spawner.h"
 #include "game/statistics.h"
-#include "engine/object.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/image.h"
@@ -64,7 +64,7 @@ constexpr int kStateBudget = 600;
 // Move, move, press, release (the button is down for one frame, as a quick player's is), then two frames for
 // the canvases to act.
 constexpr int kClickFrames = 6;
-constexpr int kHoldFrames = 12;  // arrow keys and the pointer at an edge
+constexpr int kHoldFrames = 12;   // arrow keys and the pointer at an edge
 constexpr int kRunBudget = 6000;  // speed-3 frames for shoppers to come
 // Points of the ground for the room, in fractions of the screen: its corners lie in the lower middle of the
 // view, above the main bar and away from the edges where the pointer scrolls.
@@ -800,7 +800,10 @@ bool CPlayTest::Room(int frame)
 // Holds an item of build page `page` and moves the pointer over the spots of a grid until the cursor box is
 // green, then clicks there; true once the object counted by `count` grew.
 static float SpotX(int spot, float w) { return w * (0.5f + kSpotStep * static_cast<float>(spot % kSpotColumns - 2)); }
-static float SpotY(int spot, float h, float top) { return h * (top + kSpotStep * static_cast<float>(spot / kSpotColumns)); }
+static float SpotY(int spot, float h, float top)
+{
+    return h * (top + kSpotStep * static_cast<float>(spot / kSpotColumns));
+}
 
 // True when the translucent cursor box shows green at the pointer: pixels above and left of it (the shown
 // cost is drawn to its right) where green outweighs red and blue.

@@ -129,7 +129,7 @@ private:
     std::string m_waiting;  // what the step waits for, told when its budget runs out
     float m_click[2] = {};  // where the click under way began
     bool m_clicking = false;
-    WORD m_key = 0;        // the key a step holds down
+    WORD m_key = 0;         // the key a step holds down
     bool m_inCity = false;  // London's view is shown
     std::vector<std::pair<std::string, std::vector<DWORD>>> m_launcherPictures;
 };

@@ -160,13 +160,20 @@ bool MouseInput(const Target& target, const MOUSEINPUT& in)
 Uint16 ModifierOf(SDL_Scancode sc)
 {
     switch (sc) {
-    case SDL_SCANCODE_LSHIFT: return KMOD_LSHIFT;
-    case SDL_SCANCODE_RSHIFT: return KMOD_RSHIFT;
-    case SDL_SCANCODE_LCTRL: return KMOD_LCTRL;
-    case SDL_SCANCODE_RCTRL: return KMOD_RCTRL;
-    case SDL_SCANCODE_LALT: return KMOD_LALT;
-    case SDL_SCANCODE_RALT: return KMOD_RALT;
-    default: return KMOD_NONE;
+    case SDL_SCANCODE_LSHIFT:
+        return KMOD_LSHIFT;
+    case SDL_SCANCODE_RSHIFT:
+        return KMOD_RSHIFT;
+    case SDL_SCANCODE_LCTRL:
+        return KMOD_LCTRL;
+    case SDL_SCANCODE_RCTRL:
+        return KMOD_RCTRL;
+    case SDL_SCANCODE_LALT:
+        return KMOD_LALT;
+    case SDL_SCANCODE_RALT:
+        return KMOD_RALT;
+    default:
+        return KMOD_NONE;
     }
 }
 
@@ -260,7 +267,7 @@ UINT WINAPI SendInput(UINT cInputs, LPINPUT pInputs, int cbSize)
     UINT sent = 0;
     for (; sent < cInputs; ++sent) {
         const INPUT& in = pInputs[sent];
-        const bool queued = in.type == INPUT_MOUSE ? MouseInput(target, in.mi)
+        const bool queued = in.type == INPUT_MOUSE      ? MouseInput(target, in.mi)
                             : in.type == INPUT_KEYBOARD ? KeyInput(target.sdl, in.ki)
                                                         : false;
         if (!queued)

@@ -102,8 +102,9 @@ TEST_F(SendInputTest, AbsoluteMovesAndButtonsLandOnTheirClientPixels)
     ASSERT_NE(hwnd, nullptr);
     const int points[][2] = {{0, 0}, {1, 1}, {512, 384}, {kWidth - 1, kHeight - 1}, {333, 767}, {1023, 5}};
     for (const auto& p : points) {
-        ASSERT_EQ(Send({Mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, Absolute(p[0], kWidth), Absolute(p[1], kHeight))}),
-                  1u);
+        ASSERT_EQ(
+            Send({Mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, Absolute(p[0], kWidth), Absolute(p[1], kHeight))}),
+            1u);
         std::vector<MSG> m = Drain();
         ASSERT_EQ(m.size(), 1u);
         EXPECT_EQ(m[0].message, static_cast<UINT>(WM_MOUSEMOVE));
@@ -164,7 +165,7 @@ TEST_F(SendInputTest, KeysCarryTheScanCodesOfTheirVirtualKeys)
         WPARAM vk;
         int scan;
         bool extended;
-    } expected[] = {{VK_SHIFT, 0x2A, false}, {VK_LEFT, 0x4B, true},  {'A', 0x1E, false},
+    } expected[] = {{VK_SHIFT, 0x2A, false}, {VK_LEFT, 0x4B, true},   {'A', 0x1E, false},
                     {'7', 0x08, false},      {VK_RETURN, 0x1C, true}, {VK_ESCAPE, 0x01, false}};
     for (size_t i = 0; i < m.size(); ++i) {
         EXPECT_EQ(m[i].message, static_cast<UINT>(WM_KEYDOWN)) << i;
