@@ -71,7 +71,7 @@ constexpr int kRunBudget = 6000;  // speed-3 frames for shoppers to come
 // The camera looks along the ground's diagonal, so a level drag spans both of its axes.
 constexpr float kRoomFirst[2] = {0.32f, 0.66f};
 constexpr float kRoomLast[2] = {0.64f, 0.66f};
-constexpr float kShopPoint[2] = {0.5f, 0.7f};
+constexpr float kShopTop = 0.64f;  // the first row of spots tried for the shop (fraction of the height)
 constexpr float kSpotStep = 0.06f;
 constexpr int kSpotColumns = 5;
 constexpr int kSpotRows = 3;
@@ -797,8 +797,7 @@ bool CPlayTest::Room(int frame)
     }
 }
 
-// Holds an item of build page `page` and moves the pointer over the spots of a grid until the cursor box is
-// green, then clicks there; true once the object counted by `count` grew.
+// Spot k of a grid of kSpotColumns columns about the middle of the screen, rows from `top` down (fractions).
 static float SpotX(int spot, float w) { return w * (0.5f + kSpotStep * static_cast<float>(spot % kSpotColumns - 2)); }
 static float SpotY(int spot, float h, float top)
 {
@@ -939,7 +938,7 @@ bool CPlayTest::Shop(int frame)
             Fail("no spot of the view took the shop");
             return false;
         }
-        Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopPoint[1] - kSpotStep));
+        Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopTop));
         if (m_count % kSpotFrames == 0 && ShopCount() > 0)
             m_phase = 4, m_count = 0;
         return false;
@@ -959,7 +958,7 @@ bool CPlayTest::ShopCard(int)
         Fail("no click on the shop's spots opened its card");
         return false;
     }
-    Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopPoint[1] - kSpotStep));
+    Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopTop));
     return m_count % kSpotFrames == 0 && ui->GetStack().Holds(ui->m_pShopPopup);
 }
 
@@ -1158,7 +1157,7 @@ bool CPlayTest::HireStaff(int)
             Fail("no spot took the new member of staff");
             return false;
         }
-        Click(t % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopPoint[1] - kSpotStep));
+        Click(t % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopTop));
         if ((t + 1) % kSpotFrames == 0 && static_cast<float>(StaffCount()) > m_mark[2])
             m_phase = 1, m_count = 0;
         return false;
