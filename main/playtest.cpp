@@ -1112,7 +1112,13 @@ bool CPlayTest::HireStaff(int)
         m_before = static_cast<long>(StaffCount());
         Key('1', m_count == 0);
         if (m_count++ == 1)
-            m_phase = 1, m_count = 0;
+            m_phase = Game()->GetCurrentFloor() != 0 ? 6 : 1, m_count = 0;
+        return false;
+    }
+    if (m_phase == 6) {
+        // Back on the ground floor, where members stand anywhere walkable.
+        if (!WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_DOWN, &x, &y) || Click(m_count++, x, y))
+            m_phase = Game()->GetCurrentFloor() != 0 ? 6 : 1, m_count = 0;
         return false;
     }
     if (static_cast<long>(StaffCount()) >= m_before + kStaffToHire)
