@@ -108,6 +108,12 @@ public:
         m_normal.clear();
     }
 
+    // True while the canvas stands in either list (tests and the play test read it).
+    bool Holds(TCanvas canvas) const
+    {
+        return std::find(m_modal.begin(), m_modal.end(), canvas) != m_modal.end() ||
+               std::find(m_normal.begin(), m_normal.end(), canvas) != m_normal.end();
+    }
     int GetModalCount() const { return static_cast<int>(m_modal.size()); }
     int GetNormalCount() const { return static_cast<int>(m_normal.size()); }
     int IsChanged() const { return m_changed; }

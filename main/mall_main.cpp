@@ -12,6 +12,7 @@
 #include "game/sound.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
+#include "main/playtest.h"
 #include "main/playthrough.h"
 #include "main/shell.h"
 
@@ -25,6 +26,11 @@ struct Options {
     std::string playThrough;   // folder of the scripted play-through's screenshots
     bool quitInLevel = false;  // the play-through quits with the level running
     int seed = 0;              // the random generator's seed; 0: the clock's, or the play-through's own
+    std::string playTest;      // folder of the input-level play test's screenshots
+    bool playTestModeOnly = false;
+    int playTestWidth = 1024;  // the mode the play test picks in the launcher
+    int playTestHeight = 768;
+    std::string playTestSkip;  // steps waiting for fixes, by the name of the fix
 };
 Options g_options;
 
@@ -50,6 +56,8 @@ void Pace()
         Sleep(kPacedFrameMilliseconds - spent);
     g_frameStart = GetTickCount();
 }
+CPlayTest* g_pPlayTest = nullptr;
+constexpr long kMaxModeSide = 16384;
 
 BOOL FixedStepFrequency(LARGE_INTEGER* frequency)
 {
@@ -71,6 +79,10 @@ double FixedStepSeconds()
 {
     return static_cast<double>(g_fakeClock) / static_cast<double>(kMillisecondsPerSecond);
 }
+
+// The play test's game window counts as the front one: on a display shared with other tests another client
+// may hold the focus, and the game must not wait for it (its input comes through SDL's queue all the same).
+HWND AppWindowInFront() { return g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr; }
 
 bool ParseNumber(const char* text, long limit, int* out)
 {
@@ -96,6 +108,8 @@ public:
         CFerroxApp::Tick(frameTime);
         if (g_pPlayThrough)
             g_pPlayThrough->AfterFrame();
+        if (g_pPlayTest)
+            g_pPlayTest->AfterFrame();
         if (g_paced)
             Pace();
     }
@@ -131,7 +145,7 @@ CFerroxGame* GameInstance(CFerroxGame** out)
         game->SetShell(&g_shell);
         if (g_options.seed)
             game->SetRandomSeed(static_cast<unsigned>(g_options.seed));
-        else if (g_pPlayThrough)
+        else if (g_pPlayThrough || g_pPlayTest)
             game->SetRandomSeed(kPlayThroughSeed);
     }
     return game;
@@ -155,6 +169,20 @@ bool ParseOptions(int argc, char** argv)
         } else if ((arg == "--play-through" || arg == "--play-through-quit") && i + 1 < argc) {
             g_options.playThrough = argv[++i];
             g_options.quitInLevel = arg == "--play-through-quit";
+        } else if (arg == "--play-test" && i + 1 < argc) {
+            g_options.playTest = argv[++i];
+        } else if (arg == "--play-test-mode" && i + 2 < argc) {
+            // WxH: the mode run of that mode.
+            const std::string mode = argv[++i];
+            const size_t x = mode.find('x');
+            if (x == std::string::npos ||
+                !ParseNumber(mode.substr(0, x).c_str(), kMaxModeSide, &g_options.playTestWidth) ||
+                !ParseNumber(mode.substr(x + 1).c_str(), kMaxModeSide, &g_options.playTestHeight))
+                return false;
+            g_options.playTestModeOnly = true;
+            g_options.playTest = argv[++i];
+        } else if (arg == "--play-test-skip" && i + 1 < argc) {
+            g_options.playTestSkip = argv[++i];
         } else if (arg == "--step-ms" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
                 return false;
@@ -174,7 +202,7 @@ bool ParseOptions(int argc, char** argv)
 // pace it.
 void NoticeHeadlessRun()
 {
-    if (Win32HasDisplay() || g_options.frames > 0 || !g_options.playThrough.empty())
+    if (Win32HasDisplay() || g_options.frames > 0 || !g_options.playThrough.empty() || !g_options.playTest.empty())
         return;
     std::fprintf(stderr,
                  "mall: no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set, or SDL_VIDEODRIVER is\n"
@@ -198,9 +226,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(
-            stderr,
-            "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N] [--play-through[-quit] FOLDER]\n");
+        std::fprintf(stderr,
+                     "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]\n"
+                     "            [--play-through[-quit] FOLDER]\n"
+                     "            [--play-test FOLDER | --play-test-mode WxH FOLDER] [--play-test-skip NAME,...]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
@@ -221,6 +250,17 @@ int main(int argc, char** argv)
         if (!g_options.stepMilliseconds)
             g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
     }
+    // The play test also runs on the fixed clock, with its launcher driven through the dialog's turns.
+    CPlayTest playTest(g_options.playTest, &g_shell, g_options.playTestWidth, g_options.playTestHeight,
+                       g_options.playTestModeOnly);
+    if (!g_options.playTest.empty()) {
+        g_pPlayTest = &playTest;
+        playTest.Skip(g_options.playTestSkip);
+        playTest.Install();
+        FerroxGetAppPlatform().getForegroundWindow = AppWindowInFront;
+        if (!g_options.stepMilliseconds)
+            g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
+    }
     if (g_options.stepMilliseconds) {
         FerroxGetAppPlatform().queryPerformanceFrequency = FixedStepFrequency;
         FerroxGetAppPlatform().queryPerformanceCounter = FixedStepCounter;
@@ -231,6 +271,13 @@ int main(int argc, char** argv)
     }
     const int result = WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
     g_pPlayThrough = nullptr;
+    g_pPlayTest = nullptr;
+    playTest.Uninstall();
+    if (!g_options.playTest.empty()) {
+        const int played = playTest.Result();
+        std::fprintf(stderr, "mall: the play test %s (exit code %d)\n", played ? "failed" : "passed", result);
+        return played ? 1 : result;
+    }
     if (g_options.quitInLevel && !playThrough.LeftLevelAfterQuit()) {
         std::fprintf(stderr, "mall: the game was released with its level still running\n");
         return 1;

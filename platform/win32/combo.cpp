@@ -214,14 +214,11 @@ const char kComboClassName[] = "ComboBox";
 
 bool ComboRegisterClass(void)
 {
-    static bool registered = false;
-    if (registered)
-        return true;
+    // Registered at every dialog: a reset of the windowing state (tests) forgets the classes.
     WNDCLASSA wc = {};
     wc.lpfnWndProc = ComboProc;
     wc.lpszClassName = kComboClassName;
-    registered = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    return registered;
+    return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 void ComboDraw(HWND combo, SDL_Surface* target, bool list)

@@ -88,6 +88,8 @@ bool g_hasScriptText = false;
 std::string g_scriptText;
 Win32DialogStepHook g_stepHook = nullptr;
 void* g_stepUser = nullptr;
+Win32DialogTurnHook g_turnHook = nullptr;
+void* g_turnUser = nullptr;
 
 void Present(Dialog* d)
 {
@@ -236,50 +238,62 @@ void RunAutomatic(Dialog* d, const std::vector<Win32DialogStep>& steps)
 
 // ---- live runs ----
 
+void HandleLiveEvent(Dialog* d, Uint32 id, const SDL_Event& e)
+{
+    switch (e.type) {
+    case SDL_QUIT:
+        d->ended = true;
+        d->result = 0;
+        break;
+    case SDL_WINDOWEVENT:
+        if (e.window.windowID != id)
+            break;
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            d->ended = true;
+            d->result = 0;
+        } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+            Present(d);
+        }
+        break;
+    case SDL_MOUSEMOTION:
+        if (e.motion.windowID == id)
+            PointerMove(d, e.motion.x, e.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        if (e.button.windowID == id && e.button.button == SDL_BUTTON_LEFT)
+            PointerDown(d, e.button.x, e.button.y);
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (e.button.windowID == id && e.button.button == SDL_BUTTON_LEFT)
+            PointerUp(d, e.button.x, e.button.y);
+        break;
+    case SDL_MOUSEWHEEL:
+        if (e.wheel.windowID == id)
+            ComboWheel(d->hwnd, e.wheel.y);
+        break;
+    default:
+        break;
+    }
+    if (!d->ended)
+        UpdateWindow(d->hwnd);
+}
+
 void RunLive(Dialog* d)
 {
     const Uint32 id = SDL_GetWindowID(d->window);
     constexpr int kWaitMs = 100;
+    int turn = 0;
     while (!d->ended) {
         SDL_Event e;
-        if (!SDL_WaitEventTimeout(&e, kWaitMs))
+        if (g_turnHook == nullptr) {
+            if (SDL_WaitEventTimeout(&e, kWaitMs))
+                HandleLiveEvent(d, id, e);
             continue;
-        switch (e.type) {
-        case SDL_QUIT:
-            d->ended = true;
-            d->result = 0;
-            break;
-        case SDL_WINDOWEVENT:
-            if (e.window.windowID != id)
-                break;
-            if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-                d->ended = true;
-                d->result = 0;
-            } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-                Present(d);
-            }
-            break;
-        case SDL_MOUSEMOTION:
-            if (e.motion.windowID == id)
-                PointerMove(d, e.motion.x, e.motion.y);
-            break;
-        case SDL_MOUSEBUTTONDOWN:
-            if (e.button.windowID == id && e.button.button == SDL_BUTTON_LEFT)
-                PointerDown(d, e.button.x, e.button.y);
-            break;
-        case SDL_MOUSEBUTTONUP:
-            if (e.button.windowID == id && e.button.button == SDL_BUTTON_LEFT)
-                PointerUp(d, e.button.x, e.button.y);
-            break;
-        case SDL_MOUSEWHEEL:
-            if (e.wheel.windowID == id)
-                ComboWheel(d->hwnd, e.wheel.y);
-            break;
-        default:
-            break;
         }
-        if (!d->ended)
-            UpdateWindow(d->hwnd);
+        // A driver steps the dialog: what it sent in one turn is all taken before its next turn.
+        g_turnHook(d->hwnd, turn++, g_turnUser);
+        while (!d->ended && SDL_PollEvent(&e))
+            HandleLiveEvent(d, id, e);
     }
 }
 
@@ -346,7 +360,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
         return -1;
     }
     std::vector<Win32DialogStep> steps;
-    const bool automatic = AutomaticSteps(&steps);
+    const bool automatic = AutomaticSteps(&steps) && g_turnHook == nullptr;
     Dialog d;
     d.proc = lpDialogFunc;
     d.canvas = SDL_CreateRGBSurfaceWithFormat(0, t->width, t->height, 32, SDL_PIXELFORMAT_ARGB8888);
@@ -465,6 +479,21 @@ void Win32DialogSetStepHook(Win32DialogStepHook hook, void* user)
 {
     g_stepHook = hook;
     g_stepUser = user;
+}
+
+void Win32DialogSetTurnHook(Win32DialogTurnHook hook, void* user)
+{
+    g_turnHook = hook;
+    g_turnUser = user;
+}
+
+SDL_Window* DialogInputWindow()
+{
+    SDL_Window* window = nullptr;
+    for (auto& entry : Dialogs())
+        if (entry.second->window != nullptr && !entry.second->ended)
+            window = entry.second->window;  // handles grow: the last one is the innermost dialog
+    return window;
 }
 
 DWORD Win32DialogGetPixel(HWND dialog, int x, int y)

@@ -44,6 +44,13 @@ void Win32DialogSetScript(const char* text);
 typedef void (*Win32DialogStepHook)(HWND dialog, int step, void* user);
 void Win32DialogSetStepHook(Win32DialogStepHook hook, void* user);
 
+// A driver of live runs (a play test sending input with SendInput): called at every turn of a live dialog's
+// loop, turn 0 right after the first paint, and each turn takes every event waiting without sleeping, so the
+// driver counts turns where a player would wait. While a hook is set dialogs run live with a window of their
+// own, whatever the display and the click script (SDL's offscreen driver gives windows too); null removes it.
+typedef void (*Win32DialogTurnHook)(HWND dialog, int turn, void* user);
+void Win32DialogSetTurnHook(Win32DialogTurnHook hook, void* user);
+
 // The painted pixel of a running dialog's client area as 0x00RRGGBB; 0xFFFFFFFF outside it or for no dialog.
 DWORD Win32DialogGetPixel(HWND dialog, int x, int y);
 

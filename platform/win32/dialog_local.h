@@ -26,6 +26,9 @@ void GdiBlit(SDL_Surface* target, const GdiBitmap* bitmap, int x, int y);
 // The face colour BeginPaint erases to.
 constexpr Uint32 kDialogFaceColour = 0xFFC8D0D4u;
 
+// The window of the innermost running dialog that has one (live runs), or null: synthesised input goes there.
+SDL_Window* DialogInputWindow();
+
 // Combo-box controls: the class the dialog creates them with, their drawing and their pointer handling.
 extern const char kComboClassName[];
 bool ComboRegisterClass(void);

@@ -299,6 +299,33 @@ int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym)
     return 0;
 }
 
+SDL_Scancode UserSDLFromVirtualKey(int vk, bool extended)
+{
+    // The generic modifiers stand for the left keys.
+    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU)
+        vk = vk == VK_SHIFT ? VK_LSHIFT : vk == VK_CONTROL ? VK_LCONTROL : VK_LMENU;
+    if (vk >= 0x7C && vk <= 0x87)
+        return static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - 0x7C));
+    SDL_Scancode found = SDL_SCANCODE_UNKNOWN;
+    for (const KeyEntry& k : kKeys) {
+        if (k.virtualKey != vk)
+            continue;
+        if (((k.scanCode & kExtended) != 0) == extended)
+            return k.sdl;
+        if (found == SDL_SCANCODE_UNKNOWN)
+            found = k.sdl;
+    }
+    return found;
+}
+
+SDL_Scancode UserSDLFromScanCode(int scanCode)
+{
+    for (const KeyEntry& k : kKeys)
+        if (k.scanCode == scanCode)
+            return k.sdl;
+    return SDL_SCANCODE_UNKNOWN;
+}
+
 void UserTranslateKey(const SDL_KeyboardEvent& e)
 {
     bool down = e.type == SDL_KEYDOWN;

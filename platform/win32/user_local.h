@@ -139,3 +139,7 @@ void UserApplyClip();
 // Returns the set-1 code, with 0x100 added for an extended key; 0 when unknown.
 int UserScanCodeFromSDL(SDL_Scancode sc);
 int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym);
+// The other way, for synthesised input: the SDL scancode of a virtual key (`extended` picks the E0 key of a
+// pair such as Return and keypad Enter) or of a set-1 code with 0x100 for an extended key; unknown when none.
+SDL_Scancode UserSDLFromVirtualKey(int vk, bool extended);
+SDL_Scancode UserSDLFromScanCode(int scanCode);

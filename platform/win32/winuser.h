@@ -502,6 +502,66 @@ BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
 // the warp that SDL reports are dropped).
 BOOL WINAPI SetCursorPos(int X, int Y);
 
+// Synthesised input: each INPUT becomes the SDL event a device would give (SDL_PushEvent), so it reaches
+// the windows through the message pump like a player's. It goes to the running dialog that has a window of
+// its own, else to the foreground window, else to the first shown top-level window. Absolute positions
+// (MOUSEEVENTF_ABSOLUTE) span that window's client area: 0 is its left (top) edge and 65536 would be its right
+// (bottom) one, so pixel x of a client area w pixels wide is dx * w / 65536, and dx = (x * 65536 + w - 1) / w
+// gives pixel x back exactly. Relative moves are pixels, without acceleration. Keys name a virtual key (letters
+// and digits by their upper-case ASCII codes; VK_SHIFT, VK_CONTROL and VK_MENU are the left keys), or with
+// KEYEVENTF_SCANCODE a set-1 scan code, or with KEYEVENTF_UNICODE one UTF-16 unit of typed text. Returns the
+// number of inputs queued: 0 for a wrong cbSize (ERROR_INVALID_PARAMETER) or with no window to take them.
+#define INPUT_MOUSE 0
+#define INPUT_KEYBOARD 1
+#define INPUT_HARDWARE 2
+#define MOUSEEVENTF_MOVE 0x0001
+#define MOUSEEVENTF_LEFTDOWN 0x0002
+#define MOUSEEVENTF_LEFTUP 0x0004
+#define MOUSEEVENTF_RIGHTDOWN 0x0008
+#define MOUSEEVENTF_RIGHTUP 0x0010
+#define MOUSEEVENTF_MIDDLEDOWN 0x0020
+#define MOUSEEVENTF_MIDDLEUP 0x0040
+#define MOUSEEVENTF_WHEEL 0x0800
+#define MOUSEEVENTF_ABSOLUTE 0x8000
+#define KEYEVENTF_EXTENDEDKEY 0x0001
+#define KEYEVENTF_KEYUP 0x0002
+#define KEYEVENTF_UNICODE 0x0004
+#define KEYEVENTF_SCANCODE 0x0008
+
+typedef struct tagMOUSEINPUT {
+  LONG dx;
+  LONG dy;
+  DWORD mouseData;  // wheel: signed multiples of WHEEL_DELTA
+  DWORD dwFlags;
+  DWORD time;
+  ULONG_PTR dwExtraInfo;
+} MOUSEINPUT, *PMOUSEINPUT, *LPMOUSEINPUT;
+
+typedef struct tagKEYBDINPUT {
+  WORD wVk;
+  WORD wScan;
+  DWORD dwFlags;
+  DWORD time;
+  ULONG_PTR dwExtraInfo;
+} KEYBDINPUT, *PKEYBDINPUT, *LPKEYBDINPUT;
+
+typedef struct tagHARDWAREINPUT {
+  DWORD uMsg;
+  WORD wParamL;
+  WORD wParamH;
+} HARDWAREINPUT, *PHARDWAREINPUT, *LPHARDWAREINPUT;
+
+typedef struct tagINPUT {
+  DWORD type;
+  union {
+    MOUSEINPUT mi;
+    KEYBDINPUT ki;
+    HARDWAREINPUT hi;
+  };
+} INPUT, *PINPUT, *LPINPUT;
+
+UINT WINAPI SendInput(UINT cInputs, LPINPUT pInputs, int cbSize);
+
 // Keyboard state, as of the input messages taken from the queue so far.
 SHORT WINAPI GetKeyState(int nVirtKey);
 SHORT WINAPI GetAsyncKeyState(int vKey);

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The input-level play test: authors the game's content into a folder of this run, then plays it through the
+# launcher and the game with input pushed into SDL's event queue, on a fixed 0.05 s clock. It runs on the X
+# server test.sh started (MALL_X_DISPLAY), else on SDL's offscreen driver, and checks the exit code and the
+# screenshots of the steps.
+# Arguments: mkcontent, mall, the content texts folder, the steps to pass over (comma-separated names of fixes,
+# or "none"), then "full" for the whole run or WxH for the mode run of that mode.
+set -euo pipefail
+mkcontent=$1
+mall=$2
+texts=$3
+skip=$4
+run=${5:-full}
+root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playtest.XXXXXX")
+# MALL_PLAY_TEST_KEEP=FOLDER keeps the screenshots there, also of a failed run.
+keep() {
+  if [ -n "${MALL_PLAY_TEST_KEEP:-}" ]; then cp -r "$root/shots" "$MALL_PLAY_TEST_KEEP" 2>/dev/null || true; fi
+  rm -rf "$root"
+}
+trap keep EXIT
+if [ -n "${MALL_X_DISPLAY:-}" ]; then
+  export DISPLAY=$MALL_X_DISPLAY SDL_VIDEODRIVER=x11
+else
+  export SDL_VIDEODRIVER=offscreen
+fi
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkcontent.log" 2>&1 || {
+  cat "$root/mkcontent.log"
+  exit 1
+}
+mkdir -p "$root/shots"
+cd "$root/content"
+[ "$skip" = none ] && skip=""
+if [ "$run" = full ]; then
+  "$mall" --play-test "$root/shots" --play-test-skip "$skip"
+  expected="00_launcher 05_menu 07_city 08_start"
+else
+  "$mall" --play-test-mode "$run" "$root/shots" --play-test-skip "$skip"
+  expected="00_launcher 05_menu"
+fi
+for shot in $expected; do
+  if [ ! -s "$root/shots/$shot.bmp" ]; then
+    echo "play test: $shot.bmp was not written"
+    exit 1
+  fi
+done
