@@ -47,7 +47,7 @@ cleanup() {
 }
 trap cleanup EXIT
 if command -v Xvfb >/dev/null 2>&1; then
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.05; done
   if [ -s "$display_file" ]; then export MALL_X_DISPLAY=":$(head -n1 "$display_file")"; fi

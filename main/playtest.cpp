@@ -873,17 +873,62 @@ bool CPlayTest::Door(int)
     return false;
 }
 
-// Stairs on the room's floor, then the storey above shown.
+// A storey above the room (floor up, yes to the new floor, floor down), stairs on the room's floor, then the
+// storey above shown through them.
 bool CPlayTest::Stairs(int)
 {
     float x = 0.0f, y = 0.0f;
     const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
-    if (m_phase == 0) {
-        if (HoldBuildItem(m_count++, kStairsPage, PLACEMENT_OBJECT, "stairs"))
-            m_phase = 2, m_count = 0, m_before = Balance();
+    CInterface* ui = InterfaceGet();
+    if (!ui)
         return false;
-    }
-    if (m_phase == 2) {
+    switch (m_phase) {
+    case 0:
+        // Stairs need a storey above them: the floor-up button asks for a new one.
+        if (WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_UP, &x, &y) && Click(m_count++, x, y))
+            m_phase = 1, m_count = 0;
+        return false;
+    case 1:
+        if (m_count++ < kSettleFrames)
+            return false;
+        if (!ui->GetStack().Holds(ui->m_pConfirmPanel) || !WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y)) {
+            Fail("the floor-up button did not offer a new storey");
+            return false;
+        }
+        m_phase = 2, m_count = 0;
+        return false;
+    case 2:
+        if (WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y) && Click(m_count++, x, y))
+            m_phase = 3, m_count = 0;
+        return false;
+    case 3:
+        if (m_count++ < kSettleFrames)
+            return false;
+        if (Game()->GetCurrentFloor() != 1) {
+            Fail("yes to the new storey did not show it");
+            return false;
+        }
+        m_phase = 4, m_count = 0;
+        return false;
+    case 4:
+        // Back down to the room, where the stairs go.
+        if (WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_DOWN, &x, &y) && Click(m_count++, x, y))
+            m_phase = 5, m_count = 0;
+        return false;
+    case 5:
+        if (m_count++ < kSettleFrames)
+            return false;
+        if (Game()->GetCurrentFloor() != 0) {
+            Fail("the floor-down button did not show the ground storey");
+            return false;
+        }
+        m_phase = 6, m_count = 0;
+        return false;
+    case 6:
+        if (HoldBuildItem(m_count++, kStairsPage, PLACEMENT_OBJECT, "stairs"))
+            m_phase = 7, m_count = 0, m_before = Balance();
+        return false;
+    case 7: {
         // A grid over the room's floor, between its corners and a little below their line.
         constexpr int kColumns = 7;
         constexpr int kRows = 5;
@@ -897,12 +942,18 @@ bool CPlayTest::Stairs(int)
         Click(m_count++ % kSpotFrames, w * (kRoomFirst[0] + (kRoomLast[0] - kRoomFirst[0]) * across),
               h * (kRoomFirst[1] - kSpotStep + 2.0f * kSpotStep * down));
         if (m_count % kSpotFrames == 0 && Balance() < m_before)
-            m_phase = 3, m_count = 0;
+            m_phase = 8, m_count = 0;
         return false;
     }
+    case 8:
+        if (EndPlacement(m_count++))
+            m_phase = 9, m_count = 0;
+        return false;
+    default:
+        break;
+    }
     // The floor-up button shows the storey above.
-    CInterface* ui = InterfaceGet();
-    if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_UP, &x, &y))
+    if (!WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_UP, &x, &y))
         return false;
     if (!Click(m_count++, x, y))
         return false;
