@@ -179,13 +179,14 @@ GxAnimation* GxAnimStdKeyFrameStreamRead(GxStream* stream, GxAnimation* animatio
         f->time = values[0];
         memcpy(f->q, &values[1], sizeof(f->q));
         f->t = {values[5], values[6], values[7]};
-        // Only a link to an earlier keyframe is kept; a first keyframe's link (itself, or nothing) reads as none.
+        // The offset names a keyframe by rounding down; first keyframes keep whatever they name (keyframe 0 for
+        // offset 0). Links to earlier keyframes are checked when the animation is bound.
         const GxUInt32 index = offset / gxHANIMSTDKEYFRAMESTREAMSIZE;
-        if (offset % gxHANIMSTDKEYFRAMESTREAMSIZE != 0) {
-            GxErrorRaise(gxPLUGINANIM, GxErrorMakeCode(gxANIMERRBADANIMATION, "keyframe link off a keyframe"));
+        if (index >= static_cast<GxUInt32>(animation->numFrames)) {
+            GxErrorRaise(gxPLUGINANIM, GxErrorMakeCode(gxANIMERRBADANIMATION, "keyframe link beyond the keyframes"));
             return nullptr;
         }
-        f->prevFrame = index < static_cast<GxUInt32>(k) ? &frames[index] : nullptr;
+        f->prevFrame = &frames[index];
     }
     return animation;
 }

@@ -195,8 +195,8 @@ TEST_F(KeyframeTest, ChunkRoundTripsAndRefusesDamage)
     EXPECT_EQ(ReadBack(version), nullptr);
     EXPECT_EQ(GxAnimTestTakeError().second, gxERRNOERROR);
 
-    std::vector<GxUInt8> link = bytes;  // last keyframe's link off a keyframe boundary
-    link[link.size() - 4] = 7;
+    std::vector<GxUInt8> link = bytes;  // last keyframe's link beyond the keyframes
+    link[link.size() - 4] = 6 * gxHANIMSTDKEYFRAMESTREAMSIZE;
     EXPECT_EQ(ReadBack(link), nullptr);
     EXPECT_EQ(GxAnimTestTakeError(), std::make_pair(static_cast<GxInt32>(gxPLUGINANIM), gxANIMERRBADANIMATION));
 
@@ -206,6 +206,47 @@ TEST_F(KeyframeTest, ChunkRoundTripsAndRefusesDamage)
     EXPECT_EQ(ReadBack(count), nullptr);
     EXPECT_EQ(GxAnimTestTakeError().second, gxANIMERRBADANIMATION);
     GxAnimationDestroy(anim);
+}
+
+// Stores keyframe k's link as `offset`.
+void SetLink(std::vector<GxUInt8>& bytes, GxInt32 k, GxUInt32 offset)
+{
+    const size_t at = gxCHUNKHEADERSIZE + 20 + static_cast<size_t>(k + 1) * gxHANIMSTDKEYFRAMESTREAMSIZE - 4;
+    for (int b = 0; b < 4; b++) {
+        bytes[at + b] = static_cast<GxUInt8>(offset >> (8 * b));
+    }
+}
+
+const void* LinkOf(const GxAnimation* anim, GxInt32 k)
+{
+    return static_cast<const GxAnimKeyFrameHeader*>(GxAnimationGetFrame(anim, k))->prevFrame;
+}
+
+TEST_F(KeyframeTest, StoredLinksNameKeyframesByRoundingDown)
+{
+    for (GxInt32 nodes : {2, 4}) {
+        GxAnimation* anim = Linear(nodes, {0.0f, 0.5f, 1.0f});
+        std::vector<GxUInt8> bytes = Written(anim);
+        for (GxInt32 k = 0; k < nodes; k++) {
+            SetLink(bytes, k, 0);  // first keyframes stored with offset 0 link keyframe 0
+        }
+        // Node 1's last keyframe names its second by an offset inside it.
+        SetLink(bytes, 2 * nodes + 1, (nodes + 1) * gxHANIMSTDKEYFRAMESTREAMSIZE + 17);
+        GxAnimation* back = ReadBack(bytes);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(LinkOf(back, 0), GxAnimationGetFrame(back, 0));
+        EXPECT_EQ(LinkOf(back, 2 * nodes + 1), GxAnimationGetFrame(back, nodes + 1));
+        EXPECT_EQ(GxAnimationGetNumNodes(back), nodes);
+        GxAnimInterpolator* interp = GxAnimInterpolatorCreate(nodes, sizeof(GxAnimStdInterpFrame));
+        ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(interp, back));
+        GxAnimInterpolatorAddAnimTime(interp, 0.75f);
+        EXPECT_FLOAT_EQ(NodeX(interp, 1), 30.0f);
+        GxAnimInterpolatorDestroy(interp);
+        SetLink(bytes, 2 * nodes + 1, (nodes + 1) * gxHANIMSTDKEYFRAMESTREAMSIZE);
+        EXPECT_EQ(Written(back), bytes);  // offset 0 and rounded links write back as the keyframes they name
+        GxAnimationDestroy(back);
+        GxAnimationDestroy(anim);
+    }
 }
 
 // A stream that accepts the chunk header and the animation header, then fails.

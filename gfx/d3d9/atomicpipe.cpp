@@ -15,6 +15,7 @@
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/lights.h"
+#include "gfx/world/world.h"
 #include "gfx/d3d9/raster.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/vertexbuffer.h"
@@ -114,7 +115,7 @@ GxUInt32 ChangingParts(const GxGeometry* geometry)
 GxUInt32 StreamCount(const GxAtomic* atomic, const GxGeometry* geometry, GxUInt32 changing)
 {
     const bool hardware = HasCap(GxD3D9GetCaps()->DevCaps, D3DDEVCAPS_HWTRANSFORMANDLIGHT);
-    const bool skin = atomic->pipeline && atomic->pipeline->ownerPluginId == gxD3D9SKINPIPELINEID;
+    const bool skin = atomic->pipeline && atomic->pipeline->ownerPluginId == gxD3D9ONESTREAMPLUGINID;
     if (!hardware || skin || !(changing & kChangingMask)) {
         return 1;
     }
@@ -662,17 +663,24 @@ void SetMode(GxUInt32 mode, GxUInt32 previous)
 
 }  // namespace
 
-void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
+void GxD3D9CullTest(void* object, GxUInt8 type)
 {
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    GxD3D9SetPixelShader(nullptr);
     GxCamera* camera = GxEngineInstance->curCamera;
     GxBool inside = 0;
     if (camera && type == gxD3D9OBJECTATOMIC) {
         const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(static_cast<GxAtomic*>(object));
         inside = sphere && GxD3D9CameraIsSphereFullyInsideFrustum(camera, sphere);
+    } else if (camera && type == gxD3D9OBJECTSECTOR) {
+        inside = GxD3D9CameraIsBBoxFullyInsideFrustum(camera, &static_cast<GxWorldSector*>(object)->boundingBox);
     }
     GxD3D9SetRenderState(D3DRS_CLIPPING, inside ? FALSE : TRUE);
+}
+
+void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
+{
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
+    GxD3D9SetPixelShader(nullptr);
+    GxD3D9CullTest(object, type);
     GxD3D9SetIndices(header->indexBuffer);
     GxD3D9StreamRecord streams[2];
     for (GxUInt32 s = 0; s < 2; s++) {

@@ -27,7 +27,7 @@ constexpr GxUInt32 gxD3D9PLATFORMID = 9;
 constexpr GxUInt32 gxD3D9OBJECTATOMIC = 1;      // render-callback type of atomics
 constexpr GxUInt32 gxD3D9OBJECTSECTOR = 255;    // and of world sectors
 constexpr GxUInt32 gxGEOMETRYINSTANCEONLY = 0x02000000;  // instance, never draw
-constexpr GxUInt32 gxD3D9SKINPIPELINEID = 302;  // atomic pipelines of this plugin keep one stream
+constexpr GxUInt32 gxD3D9ONESTREAMPLUGINID = 302;  // atomic pipelines of this plugin keep one stream
 
 // Geometry usage flags: the parts that change and go into the dynamic stream.
 enum GxD3D9UsageFlag : GxUInt32 {
@@ -65,6 +65,9 @@ GxBool GxD3D9AtomicInstance(void* atomic, GxD3D9InstanceHeader* header, GxBool r
 GxBool GxD3D9AtomicReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxD3D9InstanceCallBack callBack);
 void GxD3D9AtomicLighting(void* atomic);
 void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags);
+// Clipping off for an object wholly inside the current camera's frustum (an atomic's world bounding sphere, a
+// sector's bounding box), on otherwise.
+void GxD3D9CullTest(void* object, GxUInt8 type);
 
 // The global lights of a world, linked through GxLight::inWorld; installed by the code that owns worlds, or by
 // a program that lights atomics with lights of its own (it is asked with the current world, null without one).

@@ -367,19 +367,6 @@ GxBool GxMaterialEffectsSectorInstanceCallback(void* object, GxD3D9InstanceHeade
 
 namespace {
 
-void SetClipping(void* object, GxUInt8 type)
-{
-    GxCamera* camera = GxEngineInstance->curCamera;
-    GxBool inside = 0;
-    if (camera && type == gxD3D9OBJECTATOMIC) {
-        const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(static_cast<GxAtomic*>(object));
-        inside = sphere && GxD3D9CameraIsSphereFullyInsideFrustum(camera, sphere);
-    } else if (camera && type == gxD3D9OBJECTSECTOR) {
-        inside = GxD3D9CameraIsBBoxFullyInsideFrustum(camera, &static_cast<GxWorldSector*>(object)->boundingBox);
-    }
-    GxD3D9SetRenderState(D3DRS_CLIPPING, inside ? FALSE : TRUE);
-}
-
 void DrawMesh(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 flags)
 {
     const auto* material = static_cast<const GxMaterial*>(mesh->material);
@@ -428,7 +415,7 @@ void GxMaterialEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUIn
 {
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
     EnsureShaders();
-    SetClipping(object, type);
+    GxD3D9CullTest(object, type);
     GxUInt32 lighting = 0;
     GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
     const bool black = !lighting && !(flags & gxGEOMETRYPRELIT);

@@ -574,7 +574,7 @@ GxPipeline* CreateTypePipeline(GxInt32 type)
     if (!pipeline) {
         return nullptr;
     }
-    pipeline->ownerPluginId = gxD3D9SKINPIPELINEID;
+    pipeline->ownerPluginId = gxPLUGINSKIN;
     pipeline->pluginData = static_cast<GxUInt32>(type);
     if (!GxPipelineLock(pipeline) ||
         !GxPipelineAddFragment(pipeline, nullptr, GxD3D9AtomicAllInOneNodeGet(), nullptr) ||
@@ -662,7 +662,7 @@ GxBool GxD3D9SkinPluginAttach(void)
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    const bool effects = atomic->pipeline && atomic->pipeline->ownerPluginId == gxD3D9SKINPIPELINEID &&
+    const bool effects = atomic->pipeline && atomic->pipeline->ownerPluginId == gxPLUGINSKIN &&
                          atomic->pipeline->pluginData == gxD3D9SKINTYPEEFFECTS;
     // Split data upload each mesh's bones into the window its table gives.
     return skinCaps.vertexShadersUsable && skin && !effects &&

@@ -7,6 +7,7 @@
 
 #include "gfx/anim/anim.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
+#include "gfx/d3d9/matfx.h"
 #include "gfx/d3d9/skincpu.h"
 #include "gfx/d3d9/skininstance.h"
 #include "gfx/d3d9/skinpipe.h"
@@ -36,6 +37,9 @@ protected:
         ASSERT_TRUE(GxD3D9WorldPluginAttach());
         ASSERT_TRUE(GxAnimHierarchyPluginAttach());
         ASSERT_TRUE(GxD3D9SkinPluginAttach());
+        if (withEffects) {
+            ASSERT_TRUE(GxD3D9MaterialEffectsPluginAttach());
+        }
         if (!GxEngineOpen(&window)) {
             GTEST_SKIP() << "no software device here";
         }
@@ -86,6 +90,7 @@ protected:
     }
 
     const GxMemoryFunctions* memoryFunctions = nullptr;
+    bool withEffects = false;
     GxAnimation* anim = nullptr;
     GxAnimHierarchy* hierarchy = nullptr;
 };
@@ -156,6 +161,38 @@ TEST_F(SkinPipeTest, ReadAtomicWithASkinGetsTheSkinPipeline)
         reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(read->atomicList.next) - offsetof(GxAtomic, inClumpLink));
     ASSERT_NE(GxSkinGeometryGetSkin(first->geometry), nullptr);
     EXPECT_EQ(first->pipeline, GxD3D9SkinGetPipeline(0));
+    GxClumpDestroy(read);
+}
+
+class SkinEffectsPipeTest : public SkinPipeTest {
+protected:
+    SkinEffectsPipeTest() { withEffects = true; }
+};
+
+// The stored rights name the skin plugin, whose rights callback restores the effects pipeline that the read's
+// own choice (no effects flag on the atomic) would not give.
+TEST_F(SkinEffectsPipeTest, WrittenSkinRightsBringBackTheirPipeline)
+{
+    GxPipeline* effects = GxD3D9SkinGetPipeline(gxD3D9SKINTYPEEFFECTS - 1);
+    ASSERT_NE(effects, nullptr);
+    GxAtomic* atomic = SkinnedAtomic();
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    GxClumpSetFrame(clump, root);
+    GxAtomic* copy = GxAtomicClone(atomic);
+    GxAtomicSetFrame(copy, root);
+    GxClumpAddAtomic(clump, copy);
+    GxSkinAtomicInitPipeline(copy, gxD3D9SKINTYPEEFFECTS);
+    ASSERT_EQ(copy->pipeline, effects);
+    EXPECT_EQ(effects->ownerPluginId, gxPLUGINSKIN);
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([&](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
+    GxClumpDestroy(clump);
+    GxClump* read = GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+    ASSERT_NE(read, nullptr);
+    GxAtomic* first =
+        reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(read->atomicList.next) - offsetof(GxAtomic, inClumpLink));
+    EXPECT_EQ(first->pipeline, effects);
     GxClumpDestroy(read);
 }
 

@@ -3,7 +3,9 @@
 //
 // Sections: generator - property tables - classes - emitters and batches - tank property - emission - update -
 // atomics and plugin.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 
@@ -28,7 +30,6 @@ constexpr GxInt32 kSizeRound = static_cast<GxInt32>(alignof(void*));
 constexpr GxInt32 kKeyCountShift = 4;
 constexpr GxInt32 kKeyIdShift = 10;
 constexpr GxInt32 kKeyMask = 0xFFFF;
-constexpr GxInt32 kMaxProperties = 8;
 constexpr GxReal kMaxChannel = 255.0f;
 // Largest batch an emitter may ask for: keeps a batch allocation far from the 32-bit limit.
 constexpr GxUInt32 kMaxBatch = 0x10000;
@@ -85,6 +86,17 @@ template <typename T>
 T* Prop(void* record, GxInt32 offset)
 {
     return offset < 0 ? nullptr : reinterpret_cast<T*>(static_cast<GxUInt8*>(record) + offset);
+}
+
+template <size_t N>
+GxInt32 SpecSize(const PropertySpec (&specs)[N], GxInt32 id)
+{
+    for (const PropertySpec& spec : specs) {
+        if (spec.id == id) {
+            return spec.size;
+        }
+    }
+    return 0;
 }
 
 // ---------------------------------------------------------------------------------------------- property tables
@@ -165,23 +177,17 @@ void TableDestroy(GxParticlePropertyTable* table)
 
 // ---------------------------------------------------------------------------------------------- classes
 
-template <size_t N>
-GxParticleClassBase* ClassCreate(GxParticleClassBase*& list, GxUInt32 flags, GxInt32 baseSize,
-                                 const PropertySpec (&specs)[N])
+GxBool ClassDestroy(GxParticleClassBase*& list, GxParticleClassBase* c);
+
+// The class of `id` drawn from `table`: an existing one (one more reference) or a new one with the standard
+// callbacks. Classes read from streams may carry tables other than their flags give, so both must match.
+GxParticleClassBase* ClassWithTable(GxParticleClassBase*& list, GxUInt32 id, GxParticlePropertyTable* table,
+                                    bool emitter)
 {
     for (GxParticleClassBase* c = list; c; c = c->next) {
-        if (c->id == flags) {
+        if (c->id == id && c->propTab == table) {
             c->refCount++;
             return c;
-        }
-    }
-    GxInt32 ids[kMaxProperties] = {0};
-    GxInt32 sizes[kMaxProperties] = {baseSize};
-    GxInt32 count = 1;
-    for (const PropertySpec& spec : specs) {
-        if (flags & spec.flag) {
-            ids[count] = spec.id;
-            sizes[count++] = spec.size;
         }
     }
     auto* c = static_cast<GxParticleClassBase*>(GxMalloc(sizeof(GxParticleClassBase), kParticleHint));
@@ -189,17 +195,65 @@ GxParticleClassBase* ClassCreate(GxParticleClassBase*& list, GxUInt32 flags, GxI
         GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
         return nullptr;
     }
-    c->propTab = TableCreate(count, ids, sizes);
-    if (!c->propTab) {
-        GxFree(c);
-        return nullptr;
-    }
-    c->id = flags;
+    memset(c, 0, sizeof(*c));
+    c->propTab = table;
+    table->refCount++;
+    c->id = id;
     c->refCount = 1;
-    c->objSize = c->propTab->propOffset[count];
+    c->objSize = table->propOffset[table->numProp];
     c->next = list;
     list = c;
+    const bool installed =
+        emitter ? GxParticleEmitterClassSetStdCallbacks(c) != nullptr : GxParticleClassSetStdCallbacks(c) != nullptr;
+    if (!installed) {
+        ClassDestroy(list, c);
+        return nullptr;
+    }
     return c;
+}
+
+template <size_t N>
+GxParticleClassBase* ClassCreate(GxParticleClassBase*& list, GxUInt32 flags, GxInt32 baseSize,
+                                 const PropertySpec (&specs)[N], bool emitter)
+{
+    GxInt32 ids[gxPARTICLEMAXPROPERTIES] = {0};
+    GxInt32 sizes[gxPARTICLEMAXPROPERTIES] = {baseSize};
+    GxInt32 count = 1;
+    for (const PropertySpec& spec : specs) {
+        if (flags & spec.flag) {
+            ids[count] = spec.id;
+            sizes[count++] = spec.size;
+        }
+    }
+    GxParticlePropertyTable* table = TableCreate(count, ids, sizes);
+    if (!table) {
+        return nullptr;
+    }
+    GxParticleClassBase* c = ClassWithTable(list, flags, table, emitter);
+    TableDestroy(table);
+    return c;
+}
+
+void FreeCallBacks(GxParticleClassBase* c)
+{
+    GxFree(c->emitterCallBacks);
+    GxFree(c->particleCallBacks);
+    c->emitterCallBacks = nullptr;
+    c->particleCallBacks = nullptr;
+    c->numCallBackSets = 0;
+}
+
+template <typename Set>
+Set* CopySets(const Set* sets, GxInt32 count)
+{
+    const size_t bytes = sizeof(Set) * static_cast<size_t>(count);
+    auto* copy = static_cast<Set*>(GxMalloc(static_cast<GxUInt32>(bytes), kParticleHint));
+    if (!copy) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
+        return nullptr;
+    }
+    memcpy(copy, sets, bytes);
+    return copy;
 }
 
 GxBool ClassDestroy(GxParticleClassBase*& list, GxParticleClassBase* c)
@@ -214,6 +268,7 @@ GxBool ClassDestroy(GxParticleClassBase*& list, GxParticleClassBase* c)
         }
     }
     TableDestroy(c->propTab);
+    FreeCallBacks(c);
     GxFree(c);
     return 1;
 }
@@ -264,9 +319,12 @@ GxReal WrapAngle(GxReal angle)
 
 GxUInt8 Channel(GxReal value)
 {
-    // Biased colours can leave the byte range; a cast of such a value would be undefined.
+    // Biased colours can leave the byte range, or be no number at all; a cast of either would be undefined.
     const GxReal rounded = std::floor(value + 0.5f);
-    return static_cast<GxUInt8>(rounded < 0.0f ? 0.0f : (rounded > kMaxChannel ? kMaxChannel : rounded));
+    if (!(rounded >= 0.0f)) {
+        return 0;
+    }
+    return static_cast<GxUInt8>(rounded > kMaxChannel ? kMaxChannel : rounded);
 }
 
 // ---------------------------------------------------------------------------------------------- tank property
@@ -279,6 +337,17 @@ void TankPropertyInit(GxParticleEmitterTank* t)
     t->srcBlend = 2;
     t->dstBlend = 2;
     t->vtxAlphaBlend = 1;
+}
+
+// A tank goes with its frame.
+void DestroyTank(GxAtomic* tank)
+{
+    auto* frame = static_cast<GxFrame*>(tank->object.object.parent);
+    GxAtomicSetFrame(tank, nullptr);
+    GxParticleTankDestroy(tank);
+    if (frame) {
+        GxFrameDestroy(frame);
+    }
 }
 
 bool TankPropertyCreateTank(GxParticleEmitter* e, const Offsets& o)
@@ -311,31 +380,45 @@ bool TankPropertyCreateTank(GxParticleEmitter* e, const Offsets& o)
     if (!tank) {
         return false;
     }
+    // Particles are written in world space: the tank's own frame stays the identity.
+    GxFrame* frame = GxFrameCreate();
+    if (!frame) {
+        GxParticleTankDestroy(tank);
+        return false;
+    }
+    GxAtomicSetFrame(tank, frame);
     GxParticleTank* record = GxParticleTankGet(tank);
+    record->cPivot[0] = record->cPivot[1] = 0.0f;
+    record->format.dataFlags |= gxPTANKDFLAGUSECENTER;
     GxMaterial* material =
         tank->geometry && tank->geometry->matList.numMaterials > 0 ? tank->geometry->matList.materials[0] : nullptr;
     if (s) {
         if (!(flags & gxPTANKDFLAGCOLOR)) {
             record->cColor = s->ptcleColor;
+            record->format.dataFlags |= gxPTANKDFLAGCNSCOLOR;
             if (material) {
                 material->color = s->ptcleColor;
             }
         }
         memcpy(record->cUV, s->ptcleUV, sizeof(record->cUV));
-        record->cSize[0] = s->ptcleSize[0];
-        record->cSize[1] = s->ptcleSize[1];
+        if (!(flags & gxPTANKDFLAGSIZE)) {
+            record->cSize[0] = s->ptcleSize[0];
+            record->cSize[1] = s->ptcleSize[1];
+            record->format.dataFlags |= gxPTANKDFLAGCNSSIZE;
+        }
         // The tank draws the emitter's texture: without it on the material the quads come out untextured.
         if (material && s->texture) {
             GxMaterialSetTexture(material, s->texture);
         }
     }
     if (!GxParticleTankPropertyLinkTank(e, tank)) {
-        GxParticleTankDestroy(tank);
+        DestroyTank(tank);
         return false;
     }
     record->srcBlend = t->srcBlend;
     record->dstBlend = t->dstBlend;
     record->vertexAlphaBlend = t->vtxAlphaBlend;
+    record->format.dataFlags |= gxPTANKDFLAGOWNBLEND;
     return true;
 }
 
@@ -386,7 +469,7 @@ GxParticleBatch* TakeBatch(GxParticleEmitter* e)
         at = &(*at)->next;
     }
     *at = batch;
-    return batch;
+    return GxParticleRunCallBacks(&GxParticleCallBackSet::batchCreate, e, batch, nullptr) ? batch : nullptr;
 }
 
 GxV3d BiasedDirection(GxUInt32* seed, const GxV3d& value, const GxV3d& bias)
@@ -533,7 +616,10 @@ bool Emit(GxParticleEmitter* e, const Offsets& o)
     }
     GxUInt32 seed = s->seed;
     const GxReal r = GxParticleRandom(&seed);
-    GxInt32 n = s->emtPtcleEmitCount + static_cast<GxInt32>((2.0f * r - 1.0f) * s->emtPtcleEmitCountBias);
+    // Counts come from files: the sum is taken wide, where neither the spread nor the addition can overflow.
+    const GxReal spread = (2.0f * r - 1.0f) * static_cast<GxReal>(s->emtPtcleEmitCountBias);
+    const int64_t wanted = static_cast<int64_t>(s->emtPtcleEmitCount) + static_cast<int64_t>(spread);
+    GxInt32 n = static_cast<GxInt32>(std::clamp<int64_t>(wanted, 0, INT32_MAX));
     auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
     GxParticleEmitterTank* tank = t && t->tank ? t : nullptr;
     if (tank && n > tank->maxPCount - e->numPtcles) {
@@ -543,7 +629,7 @@ bool Emit(GxParticleEmitter* e, const Offsets& o)
         return true;
     }
     GxParticleBatch* batch = NewestBatch(e);
-    if (!batch || batch->numPtcles + n > batch->maxPtcles) {
+    if (!batch || n > batch->maxPtcles - batch->numPtcles) {
         if (!(batch = TakeBatch(e))) {
             return false;
         }
@@ -742,6 +828,9 @@ void EndUpdate(GxParticleEmitter* e, const Offsets& o)
 
 void FreeBatches(GxParticleEmitter* e)
 {
+    for (GxParticleBatch* batch = e->liveBatch; batch; batch = batch->next) {
+        GxParticleRunCallBacks(&GxParticleCallBackSet::batchDestroy, e, batch, nullptr);
+    }
     for (GxParticleBatch** list : {&e->liveBatch, &e->spareBatch}) {
         while (GxParticleBatch* batch = *list) {
             *list = batch->next;
@@ -850,9 +939,202 @@ GxBool GxParticlePluginAttach(void)
                                                              GxParticleAtomicStreamGetSize) >= 0;
 }
 
+bool GxParticleEmitterRunCallBacks(GxParticleEmitterCallBack GxParticleEmitterCallBackSet::*member, GxAtomic* atomic,
+                                   GxParticleEmitter* emitter, void* data)
+{
+    const GxParticleEmitterClass* c = emitter->emtClass;
+    for (GxInt32 i = 0; i < c->numCallBackSets; i++) {
+        const GxParticleEmitterCallBack callBack = c->emitterCallBacks[i].*member;
+        if (callBack && !callBack(atomic, emitter, data)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool GxParticleRunCallBacks(GxParticleCallBack GxParticleCallBackSet::*member, GxParticleEmitter* emitter,
+                            GxParticleBatch* batch, void* data)
+{
+    const GxParticleClass* c = batch->ptcleClass;
+    for (GxInt32 i = 0; c && i < c->numCallBackSets; i++) {
+        const GxParticleCallBack callBack = c->particleCallBacks[i].*member;
+        if (callBack && !callBack(emitter, batch, data)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+GxParticleEmitterClass* GxParticleEmitterClassSetCallBacks(GxParticleEmitterClass* emitterClass,
+                                                           const GxParticleEmitterCallBackSet* sets, GxInt32 count)
+{
+    if (!emitterClass || count < 0 || (count > 0 && !sets)) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+        return nullptr;
+    }
+    GxParticleEmitterCallBackSet* copy = count > 0 ? CopySets(sets, count) : nullptr;
+    if (count > 0 && !copy) {
+        return nullptr;
+    }
+    FreeCallBacks(emitterClass);
+    emitterClass->emitterCallBacks = copy;
+    emitterClass->numCallBackSets = count;
+    return emitterClass;
+}
+
+GxParticleClass* GxParticleClassSetCallBacks(GxParticleClass* particleClass, const GxParticleCallBackSet* sets,
+                                             GxInt32 count)
+{
+    if (!particleClass || count < 0 || (count > 0 && !sets)) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+        return nullptr;
+    }
+    GxParticleCallBackSet* copy = count > 0 ? CopySets(sets, count) : nullptr;
+    if (count > 0 && !copy) {
+        return nullptr;
+    }
+    FreeCallBacks(particleClass);
+    particleClass->particleCallBacks = copy;
+    particleClass->numCallBackSets = count;
+    return particleClass;
+}
+
+GxParticleEmitterClass* GxParticleEmitterClassSetStdCallbacks(GxParticleEmitterClass* emitterClass)
+{
+    static const GxParticleEmitterCallBackSet standard = {
+        GxParticleStdEmit,           GxParticleStdEmitterBeginUpdate, GxParticleStdEmitterEndUpdate,
+        GxParticleStdEmitterBeforeRender, nullptr,                    GxParticleStdEmitterCreate,
+        GxParticleStdEmitterDestroy, GxParticleStdEmitterStreamRead,  GxParticleStdEmitterStreamWrite,
+        GxParticleStdEmitterStreamGetSize, GxParticleStdEmitterClone,
+    };
+    return GxParticleEmitterClassSetCallBacks(emitterClass, &standard, 1);
+}
+
+GxParticleClass* GxParticleClassSetStdCallbacks(GxParticleClass* particleClass)
+{
+    static const GxParticleCallBackSet standard = {GxParticleStdUpdate, nullptr, nullptr, nullptr, {}};
+    return GxParticleClassSetCallBacks(particleClass, &standard, 1);
+}
+
+GxParticleEmitter* GxParticleStdEmit(GxAtomic*, GxParticleEmitter* emitter, void*)
+{
+    return Emit(emitter, LookUp(emitter)) ? emitter : nullptr;
+}
+
+GxParticleEmitter* GxParticleStdEmitterBeginUpdate(GxAtomic* atomic, GxParticleEmitter* emitter, void* data)
+{
+    const GxReal dt = data ? static_cast<GxParticleUpdateData*>(data)->deltaT : 0.0f;
+    BeginUpdate(atomic, emitter, LookUp(emitter), dt);
+    return emitter;
+}
+
+GxParticleEmitter* GxParticleStdEmitterEndUpdate(GxAtomic*, GxParticleEmitter* emitter, void*)
+{
+    EndUpdate(emitter, LookUp(emitter));
+    return emitter;
+}
+
+GxParticleBatch* GxParticleStdUpdate(GxParticleEmitter* emitter, GxParticleBatch* batch, void* data)
+{
+    const Offsets o = LookUp(emitter);
+    auto* t = Prop<GxParticleEmitterTank>(emitter, o.tank);
+    const GxReal dt = data ? static_cast<GxParticleUpdateData*>(data)->deltaT : 0.0f;
+    UpdateBatch(emitter, o, batch, dt, t && t->tank ? t : nullptr);
+    return batch;
+}
+
+// Live particles are drawn through the tank; drawing them without one is a failure.
+GxParticleEmitter* GxParticleStdEmitterBeforeRender(GxAtomic*, GxParticleEmitter* emitter, void*)
+{
+    if (emitter->numPtcles == 0) {
+        return emitter;
+    }
+    auto* t = static_cast<GxParticleEmitterTank*>(
+        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    if (!t || !t->tank) {
+        GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, "live particles without a tank"));
+        return nullptr;
+    }
+    return t->numWritten > 0 && !t->tank->renderCallBack(t->tank) ? nullptr : emitter;
+}
+
+GxParticleEmitter* GxParticleStdEmitterCreate(GxAtomic*, GxParticleEmitter* emitter, void*)
+{
+    if (auto* s = Prop<GxParticleEmitterStd>(emitter, LookUp(emitter).std)) {
+        s->seed = 1;
+        s->ptcleSize[0] = s->ptcleSize[1] = 1.0f;
+        s->ptcleColor = {255, 255, 255, 255};
+        const GxReal uv[8] = {0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+        memcpy(s->ptcleUV, uv, sizeof(uv));
+    }
+    emitter->flags = gxPRTSTDEMITTERFLAGSDEFAULT;
+    return emitter;
+}
+
+GxParticleEmitter* GxParticleStdEmitterDestroy(GxAtomic*, GxParticleEmitter* emitter, void*)
+{
+    if (auto* s = Prop<GxParticleEmitterStd>(emitter, LookUp(emitter).std); s && s->texture) {
+        GxTextureDestroy(s->texture);
+        s->texture = nullptr;
+    }
+    return emitter;
+}
+
+// The clone gets the source's properties (its own reference on the texture) and tank settings, never the tank.
+GxParticleEmitter* GxParticleStdEmitterClone(GxAtomic*, GxParticleEmitter* emitter, void* data)
+{
+    auto* clone = static_cast<GxParticleEmitter*>(data);
+    const Offsets o = LookUp(emitter);
+    if (auto* s = Prop<GxParticleEmitterStd>(emitter, o.std)) {
+        auto* c = Prop<GxParticleEmitterStd>(clone, o.std);
+        *c = *s;
+        c->ltm = nullptr;
+        if (c->texture) {
+            GxTextureAddRef(c->texture);
+        }
+    }
+    const auto copy = [&](GxInt32 offset, size_t bytes) {
+        if (offset >= 0) {
+            memcpy(reinterpret_cast<GxUInt8*>(clone) + offset, reinterpret_cast<GxUInt8*>(emitter) + offset, bytes);
+        }
+    };
+    copy(o.colour, sizeof(GxParticleEmitterColor));
+    copy(o.uv, sizeof(GxParticleEmitterTexCoords));
+    copy(o.matrix, sizeof(GxParticleEmitterMatrix));
+    copy(o.size, sizeof(GxParticleEmitterSize));
+    copy(o.rotate, sizeof(GxParticleEmitter2DRotate));
+    if (auto* t = Prop<GxParticleEmitterTank>(emitter, o.tank)) {
+        GxParticleTankPropertyCopy(Prop<GxParticleEmitterTank>(clone, o.tank), t);
+    }
+    return emitter;
+}
+
+GxParticlePropertyTable* GxParticlePropertyTableCreate(GxInt32 count, const GxInt32* ids, const GxInt32* sizes)
+{
+    return TableCreate(count, ids, sizes);
+}
+
+void GxParticlePropertyTableDestroy(GxParticlePropertyTable* table)
+{
+    TableDestroy(table);
+}
+
+GxParticleClassBase* GxParticleClassWithTable(bool emitter, GxUInt32 id, GxParticlePropertyTable* table)
+{
+    return ClassWithTable(emitter ? emitterClasses : particleClasses, id, table, emitter);
+}
+
+GxInt32 GxParticlePropertySize(bool emitter, GxInt32 id)
+{
+    if (id == 0) {
+        return static_cast<GxInt32>(emitter ? sizeof(GxParticleEmitter) : sizeof(GxParticleStandard));
+    }
+    return emitter ? SpecSize(kEmitterProps, id) : SpecSize(kParticleProps, id);
+}
+
 GxParticleEmitterClass* GxParticleEmitterClassCreate(GxUInt32 flags)
 {
-    return ClassCreate(emitterClasses, flags, sizeof(GxParticleEmitter), kEmitterProps);
+    return ClassCreate(emitterClasses, flags, sizeof(GxParticleEmitter), kEmitterProps, true);
 }
 
 GxBool GxParticleEmitterClassDestroy(GxParticleEmitterClass* emitterClass)
@@ -862,7 +1144,7 @@ GxBool GxParticleEmitterClassDestroy(GxParticleEmitterClass* emitterClass)
 
 GxParticleClass* GxParticleClassCreate(GxUInt32 flags)
 {
-    return ClassCreate(particleClasses, flags, sizeof(GxParticleStandard), kParticleProps);
+    return ClassCreate(particleClasses, flags, sizeof(GxParticleStandard), kParticleProps, false);
 }
 
 GxBool GxParticleClassDestroy(GxParticleClass* particleClass)
@@ -901,7 +1183,7 @@ GxUInt8* GxParticleBatchGetParticles(GxParticleBatch* batch)
     return reinterpret_cast<GxUInt8*>(batch) + batch->offset;
 }
 
-GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void*)
+GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void* data)
 {
     if (!emitterClass) {
         GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
@@ -916,18 +1198,13 @@ GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass,
     e->next = nullptr;
     e->emtClass = emitterClass;
     emitterClass->refCount++;
-    const Offsets o = LookUp(e);
-    if (auto* t = Prop<GxParticleEmitterTank>(e, o.tank)) {
+    if (auto* t = Prop<GxParticleEmitterTank>(e, LookUp(e).tank)) {
         TankPropertyInit(t);
     }
-    if (auto* s = Prop<GxParticleEmitterStd>(e, o.std)) {
-        s->seed = 1;
-        s->ptcleSize[0] = s->ptcleSize[1] = 1.0f;
-        s->ptcleColor = {255, 255, 255, 255};
-        const GxReal uv[8] = {0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-        memcpy(s->ptcleUV, uv, sizeof(uv));
+    if (!GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::create, nullptr, e, data)) {
+        GxParticleEmitterDestroy(e);
+        return nullptr;
     }
-    e->flags = gxPRTSTDEMITTERFLAGSDEFAULT;
     return e;
 }
 
@@ -937,12 +1214,11 @@ GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter)
         return 0;
     }
     FreeBatches(emitter);
-    const Offsets o = LookUp(emitter);
-    if (auto* t = Prop<GxParticleEmitterTank>(emitter, o.tank); t && t->tank) {
-        GxParticleTankDestroy(t->tank);
+    if (!GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::destroy, emitter->atomic, emitter, nullptr)) {
+        return 0;
     }
-    if (auto* s = Prop<GxParticleEmitterStd>(emitter, o.std); s && s->texture) {
-        GxTextureDestroy(s->texture);
+    if (auto* t = Prop<GxParticleEmitterTank>(emitter, LookUp(emitter).tank); t && t->tank) {
+        DestroyTank(t->tank);
     }
     GxParticleEmitterClassDestroy(emitter->emtClass);
     GxParticleClassDestroy(emitter->ptcleClass);
@@ -964,6 +1240,7 @@ GxParticleEmitter* GxParticleTankPropertyLinkTank(GxParticleEmitter* emitter, Gx
     t->dataFlags = record->format.dataFlags;
     t->unused = 0;
     t->numWritten = 0;
+    record->format.dataFlags |= gxPTANKDFLAGHIDEINACTIVE;
     GxParticleTankSetCount(tank, 0);
     return emitter;
 }
@@ -990,32 +1267,11 @@ GxParticleEmitter* GxParticleEmitterClone(GxParticleEmitter* emitter)
         return nullptr;
     }
     clone->flags = emitter->flags;
-    if (emitter->ptcleClass &&
-        !GxParticleEmitterSetParticleClass(clone, emitter->ptcleClass, emitter->maxPtclePerBatch)) {
+    if ((emitter->ptcleClass &&
+         !GxParticleEmitterSetParticleClass(clone, emitter->ptcleClass, emitter->maxPtclePerBatch)) ||
+        !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::clone, nullptr, emitter, clone)) {
         GxParticleEmitterDestroy(clone);
         return nullptr;
-    }
-    const Offsets o = LookUp(emitter);
-    if (auto* s = Prop<GxParticleEmitterStd>(emitter, o.std)) {
-        auto* c = Prop<GxParticleEmitterStd>(clone, o.std);
-        *c = *s;
-        c->ltm = nullptr;
-        if (c->texture) {
-            GxTextureAddRef(c->texture);
-        }
-    }
-    const auto copy = [&](GxInt32 offset, size_t bytes) {
-        if (offset >= 0) {
-            memcpy(reinterpret_cast<GxUInt8*>(clone) + offset, reinterpret_cast<GxUInt8*>(emitter) + offset, bytes);
-        }
-    };
-    copy(o.colour, sizeof(GxParticleEmitterColor));
-    copy(o.uv, sizeof(GxParticleEmitterTexCoords));
-    copy(o.matrix, sizeof(GxParticleEmitterMatrix));
-    copy(o.size, sizeof(GxParticleEmitterSize));
-    copy(o.rotate, sizeof(GxParticleEmitter2DRotate));
-    if (auto* t = Prop<GxParticleEmitterTank>(emitter, o.tank)) {
-        GxParticleTankPropertyCopy(Prop<GxParticleEmitterTank>(clone, o.tank), t);
     }
     return clone;
 }
@@ -1042,14 +1298,14 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
         return e;
     }
     const Offsets o = LookUp(e);
-    const GxReal dt = data ? data->deltaT : 0.0f;
     auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
     if ((e->flags & gxPRTSTDEMITTERFLAGACTIVE) && t && !TankPropertyCreateTank(e, o)) {
         return nullptr;
     }
     GxParticleEmitterTank* tank = t && t->tank ? t : nullptr;
-    if (e->flags & gxPRTSTDEMITTERFLAGUPDATE) {
-        BeginUpdate(atomic, e, o, dt);
+    if ((e->flags & gxPRTSTDEMITTERFLAGUPDATE) &&
+        !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::beginUpdate, atomic, e, data)) {
+        return nullptr;
     }
     e->radiusSq = 0.0f;
     bool locked = false;
@@ -1064,12 +1320,15 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
         while (GxParticleBatch* batch = *at) {
             batch->newPtcleIdx = -1;
             if (batch->numPtcles == 0) {
+                GxParticleRunCallBacks(&GxParticleCallBackSet::batchDestroy, e, batch, data);
                 *at = batch->next;
                 batch->next = e->spareBatch;
                 e->spareBatch = batch;
                 continue;
             }
-            UpdateBatch(e, o, batch, dt, tank);
+            if (!GxParticleRunCallBacks(&GxParticleCallBackSet::update, e, batch, data)) {
+                return nullptr;
+            }
             total += batch->numPtcles;
             at = &batch->next;
         }
@@ -1083,15 +1342,17 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
         }
         locked = true;
     }
-    if ((e->flags & gxPRTSTDEMITTERFLAGEMIT) && !Emit(e, o)) {
+    if ((e->flags & gxPRTSTDEMITTERFLAGEMIT) &&
+        !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::emit, atomic, e, data)) {
         return nullptr;
     }
     if (locked) {
         GxParticleTankSetCount(tank->tank, tank->numWritten);
         GxParticleTankUnlock(tank->tank);
     }
-    if (e->flags & gxPRTSTDEMITTERFLAGUPDATE) {
-        EndUpdate(e, o);
+    if ((e->flags & gxPRTSTDEMITTERFLAGUPDATE) &&
+        !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::endUpdate, atomic, e, data)) {
+        return nullptr;
     }
     if (atomic && e->radiusSq > 0.0f) {
         const GxReal radius = std::sqrt(e->radiusSq);
@@ -1102,17 +1363,23 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
     return e;
 }
 
-GxParticleEmitter* GxParticleEmitterRender(GxAtomic*, GxParticleEmitter* e, void*)
+GxParticleEmitter* GxParticleEmitterRender(GxAtomic* atomic, GxParticleEmitter* e, void* data)
 {
-    if (!(e->flags & gxPRTSTDEMITTERFLAGALIVE) || !(e->flags & gxPRTSTDEMITTERFLAGRENDER) || e->numPtcles == 0) {
+    if (!(e->flags & gxPRTSTDEMITTERFLAGALIVE)) {
         return e;
     }
-    auto* t = static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(e, gxPRTSTDPROPERTYCODEEMITTERPTANK));
-    if (!t || !t->tank) {
-        GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, "live particles without a tank"));
+    const bool callbacks = (e->flags & gxPRTSTDEMITTERFLAGRENDER) != 0;
+    if (callbacks && !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::beforeRender, atomic, e, data)) {
         return nullptr;
     }
-    if (t->numWritten > 0 && !t->tank->renderCallBack(t->tank)) {
+    if (e->flags & gxPRTSTDEMITTERFLAGRENDERPARTICLE) {
+        for (GxParticleBatch* batch = e->liveBatch; batch; batch = batch->next) {
+            if (!GxParticleRunCallBacks(&GxParticleCallBackSet::render, e, batch, data)) {
+                return nullptr;
+            }
+        }
+    }
+    if (callbacks && !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::afterRender, atomic, e, data)) {
         return nullptr;
     }
     return e;

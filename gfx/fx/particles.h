@@ -38,6 +38,11 @@ enum GxParticleTankDataFlag : GxUInt32 {
 };
 // Instancing bit of a tank's data flags: the corners of particles past the drawn count are moved out of view.
 constexpr GxUInt32 gxPTANKDFLAGHIDEINACTIVE = 0x800000;
+// Data-flag bits an emitter's tank records for its constants: the colour and the size the tank was given, and
+// blending of its own (which shares its bit with the array layout).
+constexpr GxUInt32 gxPTANKDFLAGCNSCOLOR = 0x2000;
+constexpr GxUInt32 gxPTANKDFLAGCNSSIZE = 0x4000;
+constexpr GxUInt32 gxPTANKDFLAGOWNBLEND = 0x10000000;
 // Changed-data bit that announces a new particle count.
 constexpr GxUInt32 gxPTANKDFLAGNEWCOUNT = 0x800000;
 constexpr GxUInt32 gxPTANKLOCKWRITE = 0x40000000;
@@ -232,17 +237,50 @@ struct GxParticlePropertyTable {
     GxInt32* propSizeUA;  // as given
 };
 
+struct GxParticleBatch;
+struct GxParticleEmitter;
+
+// Emitter callbacks take (atomic or null, emitter, data) and return the emitter, null on failure. Update data is a
+// GxParticleUpdateData; the stream read and write callbacks take the stream, the size callback a GxInt32 it adds
+// its bytes to, the clone callback the clone (the emitter is the source).
+typedef GxParticleEmitter* (*GxParticleEmitterCallBack)(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+struct GxParticleEmitterCallBackSet {
+    GxParticleEmitterCallBack emit;
+    GxParticleEmitterCallBack beginUpdate;
+    GxParticleEmitterCallBack endUpdate;
+    GxParticleEmitterCallBack beforeRender;
+    GxParticleEmitterCallBack afterRender;
+    GxParticleEmitterCallBack create;
+    GxParticleEmitterCallBack destroy;
+    GxParticleEmitterCallBack streamRead;
+    GxParticleEmitterCallBack streamWrite;
+    GxParticleEmitterCallBack streamGetSize;
+    GxParticleEmitterCallBack clone;
+};
+// Particle callbacks take (emitter, batch, data) and return the batch, null on failure.
+typedef GxParticleBatch* (*GxParticleCallBack)(GxParticleEmitter* emitter, GxParticleBatch* batch, void* data);
+struct GxParticleCallBackSet {
+    GxParticleCallBack update;
+    GxParticleCallBack render;
+    GxParticleCallBack batchCreate;
+    GxParticleCallBack batchDestroy;
+    GxParticleCallBack spare[3];
+};
+
+// Every set's callbacks run, set by set, where the class's emitters or particles call for them; a null entry is
+// skipped. An emitter class uses emitterCallBacks, a particle class particleCallBacks.
 struct GxParticleClassBase {
     GxParticleClassBase* next;
     GxUInt32 id;
     GxInt32 refCount;
     GxInt32 objSize;
     GxParticlePropertyTable* propTab;
+    GxInt32 numCallBackSets;
+    GxParticleEmitterCallBackSet* emitterCallBacks;
+    GxParticleCallBackSet* particleCallBacks;
 };
 typedef GxParticleClassBase GxParticleEmitterClass;
 typedef GxParticleClassBase GxParticleClass;
-
-struct GxParticleBatch;
 
 // The emitter header (property 0); the class's other properties follow at their table offsets.
 struct GxParticleEmitter {
@@ -356,6 +394,26 @@ GxParticleEmitterClass* GxParticleEmitterClassCreate(GxUInt32 flags);
 GxBool GxParticleEmitterClassDestroy(GxParticleEmitterClass* emitterClass);
 GxParticleClass* GxParticleClassCreate(GxUInt32 flags);
 GxBool GxParticleClassDestroy(GxParticleClass* particleClass);
+// Replace a class's callback sets with copies of `count` sets (the standard one each class starts with included).
+GxParticleEmitterClass* GxParticleEmitterClassSetCallBacks(GxParticleEmitterClass* emitterClass,
+                                                           const GxParticleEmitterCallBackSet* sets, GxInt32 count);
+GxParticleClass* GxParticleClassSetCallBacks(GxParticleClass* particleClass, const GxParticleCallBackSet* sets,
+                                             GxInt32 count);
+GxParticleEmitterClass* GxParticleEmitterClassSetStdCallbacks(GxParticleEmitterClass* emitterClass);
+GxParticleClass* GxParticleClassSetStdCallbacks(GxParticleClass* particleClass);
+// The standard callbacks.
+GxParticleEmitter* GxParticleStdEmit(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+GxParticleEmitter* GxParticleStdEmitterBeginUpdate(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+GxParticleEmitter* GxParticleStdEmitterEndUpdate(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+GxParticleEmitter* GxParticleStdEmitterBeforeRender(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+GxParticleEmitter* GxParticleStdEmitterCreate(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+GxParticleEmitter* GxParticleStdEmitterDestroy(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
+GxParticleEmitter* GxParticleStdEmitterStreamRead(GxAtomic* atomic, GxParticleEmitter* emitter, void* stream);
+GxParticleEmitter* GxParticleStdEmitterStreamWrite(GxAtomic* atomic, GxParticleEmitter* emitter, void* stream);
+GxParticleEmitter* GxParticleStdEmitterStreamGetSize(GxAtomic* atomic, GxParticleEmitter* emitter, void* size);
+GxParticleEmitter* GxParticleStdEmitterClone(GxAtomic* atomic, GxParticleEmitter* emitter, void* clone);
+GxParticleBatch* GxParticleStdUpdate(GxParticleEmitter* emitter, GxParticleBatch* batch, void* data);
+
 GxInt32 GxParticlePropertyGetOffset(const GxParticlePropertyTable* table, GxInt32 id);
 GxInt32 GxParticlePropertyGetIndex(const GxParticlePropertyTable* table, GxInt32 id);
 // The emitter's property block of `id`, or null when its class lacks it.

@@ -239,6 +239,121 @@ TEST_F(Particles, StreamsReadBackIdenticalAndRefuseHostileTables)
     Done(atomic);
 }
 
+// Offset of the emitter's first property in a stream written from one Fire emitter (particle table of 4 entries,
+// emitter table of 5).
+constexpr size_t kFireTablesEnd = 4 + 20 + (12 + 8 + 8 * 4) + (12 + 8 + 8 * 5);
+constexpr size_t kFireEmitterTable = 4 + 20 + (12 + 8 + 8 * 4) + 12;
+constexpr size_t kFireEmitterClass = kFireTablesEnd + 12 + 8 + 12;
+constexpr size_t kFireProperties = kFireTablesEnd + 2 * (12 + 8);
+
+void PutWord(std::vector<GxUInt8>& bytes, size_t at, GxUInt32 value)
+{
+    memcpy(&bytes[at], &value, sizeof(value));
+}
+
+// The reader takes the classes a stream defines: the tables and keys it carries, under the ids it names, without
+// handing such a class to those who ask for the id's own properties.
+TEST_F(Particles, StreamedTablesAndKeysAreAdopted)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 5, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    std::vector<GxUInt8> bytes = WriteAtomicExtension(atomic);
+    constexpr GxUInt32 kOtherId = kFireEmitter | gxPRTSTDEMITTERDATAFLAGPRTMATRIX;
+    constexpr GxUInt32 kOtherKey = 0x1234;
+    PutWord(bytes, 4, kOtherId);
+    PutWord(bytes, kFireEmitterClass, kOtherId);
+    PutWord(bytes, kFireEmitterTable, kOtherKey);
+    PutWord(bytes, kFireEmitterClass + 4, kOtherKey);
+    GxAtomic* read = ReadAtomicExtension(bytes);
+    ASSERT_NE(read, nullptr);
+    GxParticleEmitter* e = GxParticleAtomicGetEmitters(read);
+    EXPECT_EQ(e->emtClass->id, kOtherId);
+    EXPECT_EQ(e->emtClass->propTab, emitterClass->propTab);
+    EXPECT_EQ(GxParticleEmitterGetProperty(e, gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX), nullptr);
+    EXPECT_EQ(WriteAtomicExtension(read), bytes);
+    GxParticleEmitterClass* asked = GxParticleEmitterClassCreate(kOtherId);
+    EXPECT_NE(asked, e->emtClass);
+    EXPECT_NE(GxParticlePropertyGetOffset(asked->propTab, gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX), -1);
+    GxParticleEmitterClassDestroy(asked);
+    GxAtomicDestroy(read);
+
+    // Tables the plugin cannot lay out: the base property not first, a property twice, an unknown id, a size
+    // other than the property's; and a class chunk naming another table.
+    const size_t ids = kFireEmitterTable + 8;
+    const size_t sizes = ids + 4 * 5;
+    const std::pair<size_t, GxUInt32> patches[] = {
+        {ids, 1}, {ids + 4, 2}, {ids + 8, 7}, {sizes + 4, 100}, {kFireEmitterClass + 4, kOtherKey + 1}};
+    for (const auto& [at, value] : patches) {
+        std::vector<GxUInt8> bad = bytes;
+        PutWord(bad, at, value);
+        EXPECT_EQ(ReadAtomicExtension(bad), nullptr) << "patch at " << at;
+    }
+    GxTestTakeError();
+    Done(atomic);
+}
+
+// Version 2 streams store no tank rotation speed: the standard property is four bytes shorter, in its table too.
+TEST_F(Particles, VersionTwoStreamsReadWithoutTheRotationSpeed)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 5, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    std->emtPtcleEmitCountBias = 3;
+    const std::vector<GxUInt8> bytes = WriteAtomicExtension(atomic);
+    std->tankRotSpeed = 0.5f;
+    std::vector<GxUInt8> old = WriteAtomicExtension(atomic);
+    old[3] = 2;
+    const size_t stdSize = kFireEmitterTable + 8 + 4 * 5 + 4;  // the second entry: the standard property
+    GxUInt32 stored = 0;
+    memcpy(&stored, &old[stdSize], sizeof(stored));
+    ASSERT_EQ(stored, 172u);
+    PutWord(old, stdSize, 168);
+    const size_t speed = kFireProperties + 152;
+    old.erase(old.begin() + static_cast<std::ptrdiff_t>(speed), old.begin() + static_cast<std::ptrdiff_t>(speed + 4));
+    GxAtomic* read = ReadAtomicExtension(old);
+    ASSERT_NE(read, nullptr);
+    const auto* back = static_cast<GxParticleEmitterStd*>(
+        GxParticleEmitterGetProperty(GxParticleAtomicGetEmitters(read), gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    EXPECT_FLOAT_EQ(back->tankRotSpeed, 0.0f);
+    EXPECT_EQ(back->emtPtcleEmitCountBias, 3);
+    EXPECT_EQ(WriteAtomicExtension(read), bytes);  // written back as version 3, the speed 0
+    GxAtomicDestroy(read);
+
+    PutWord(old, stdSize, 172);  // a version 2 table may not claim the speed
+    EXPECT_EQ(ReadAtomicExtension(old), nullptr);
+    GxTestTakeError();
+    Done(atomic);
+}
+
+// Streamed emit counts at the ends of the range, and colours that are no number, emit and convert safely.
+TEST_F(Particles, HostileCountsAndColoursReadAndUpdateSafely)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 0, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    auto* colour = static_cast<GxParticleEmitterColor*>(
+        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR));
+    const struct {
+        GxInt32 count, bias;
+        GxReal colour;
+    } cases[] = {{INT32_MAX, INT32_MAX, 1.0f}, {INT32_MIN, INT32_MAX, 1.0f}, {4, 0, std::nanf("")}};
+    for (const auto& c : cases) {
+        std->emtPtcleEmitCount = c.count;
+        std->emtPtcleEmitCountBias = c.bias;
+        for (GxInt32 i = 0; i < 4; i++) {
+            colour->start[i] = colour->end[i] = c.colour;
+        }
+        GxAtomic* read = ReadAtomicExtension(WriteAtomicExtension(atomic));
+        ASSERT_NE(read, nullptr);
+        GxParticleUpdateData step = {0.1f};
+        for (GxInt32 i = 0; i < 3; i++) {
+            ASSERT_NE(GxParticleAtomicUpdate(read, &step), nullptr);
+        }
+        const GxParticleEmitter* e = GxParticleAtomicGetEmitters(read);
+        EXPECT_LE(e->numPtcles, std->maxPTank);
+        GxAtomicDestroy(read);
+    }
+    Done(atomic);
+}
+
 }  // namespace
 
 namespace {
@@ -335,6 +450,106 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
 
 constexpr GxUInt32 kTurnedEmitter = 0x61;    // standard, tank, orientation
 constexpr GxUInt32 kMovingParticles = 0x41;  // velocity
+
+// The tank made for an emitter: its own identity frame, the constants it was given recorded in its data flags,
+// additive blending with vertex alpha by default; a second tank cannot be linked over it.
+TEST_F(Particles, EmitterTanksRecordTheirConstantsAndKeepTheFirstLink)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 2, 1.0f);
+    ASSERT_NE(atomic, nullptr);
+    auto* property =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    EXPECT_EQ(property->srcBlend, 2);
+    EXPECT_EQ(property->dstBlend, 2);
+    EXPECT_EQ(property->vtxAlphaBlend, 1);
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    GxAtomic* made = TankOf();
+    ASSERT_NE(made, nullptr);
+    auto* frame = static_cast<GxFrame*>(made->object.object.parent);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_FLOAT_EQ(GxFrameGetWorldMatrix(frame)->pos.x, 0.0f);
+    EXPECT_FLOAT_EQ(GxFrameGetWorldMatrix(frame)->right.x, 1.0f);
+    const GxParticleTank* record = GxParticleTankGet(made);
+    const GxUInt32 recorded = gxPTANKDFLAGUSECENTER | gxPTANKDFLAGHIDEINACTIVE | gxPTANKDFLAGOWNBLEND;
+    EXPECT_EQ(record->format.dataFlags & recorded, recorded);
+    EXPECT_EQ(record->format.dataFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE), 0u);  // both per particle
+    EXPECT_EQ(record->srcBlend, 2);
+    EXPECT_EQ(record->dstBlend, 2);
+    EXPECT_EQ(record->vertexAlphaBlend, 1);
+
+    GxAtomic* second = GxParticleTankCreate(4, gxPTANKDFLAGPOSITION, 0);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(GxParticleTankPropertyLinkTank(emitter, second), nullptr);
+    GxTestTakeError();
+    EXPECT_EQ(TankOf(), made);
+    GxParticleTankDestroy(second);
+    Done(atomic);
+
+    // An emitter without colour or size properties gives the tank its constant colour and size.
+    emitterClass = GxParticleEmitterClassCreate(gxPRTSTDEMITTERDATAFLAGSTANDARD | gxPRTSTDEMITTERDATAFLAGPTANK);
+    particleClass = GxParticleClassCreate(gxPRTSTDPARTICLEDATAFLAGVELOCITY);
+    GxAtomic* plain = GxParticleAtomicCreate(emitterClass, nullptr);
+    ASSERT_NE(plain, nullptr);
+    emitter = GxParticleAtomicGetEmitters(plain);
+    GxParticleEmitterSetParticleClass(emitter, particleClass, 4);
+    std = static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    std->maxPTank = 4;
+    std->ptcleColor = {10, 20, 30, 40};
+    std->ptcleSize[0] = 3.0f;
+    ASSERT_NE(GxParticleAtomicUpdate(plain, &step), nullptr);
+    const GxParticleTank* constant = GxParticleTankGet(TankOf());
+    EXPECT_EQ(constant->format.dataFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE),
+              gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE);
+    EXPECT_EQ(constant->cColor.blue, 30);
+    EXPECT_FLOAT_EQ(constant->cSize[0], 3.0f);
+    Done(plain);
+}
+
+int customEmits = 0;
+int customUpdates = 0;
+GxParticleEmitter* CountEmit(GxAtomic*, GxParticleEmitter* emitter, void*)
+{
+    customEmits++;
+    return emitter;
+}
+GxParticleBatch* CountUpdate(GxParticleEmitter*, GxParticleBatch* batch, void*)
+{
+    customUpdates++;
+    return batch;
+}
+
+// A class runs the callback sets it carries: an added set runs after the standard one, and a class whose sets
+// were replaced runs only its own.
+TEST_F(Particles, ClassesRunTheCallbackSetsTheyCarry)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 3, 10.0f);
+    ASSERT_NE(atomic, nullptr);
+    ASSERT_EQ(emitterClass->numCallBackSets, 1);
+    EXPECT_EQ(emitterClass->emitterCallBacks[0].emit, GxParticleStdEmit);
+    EXPECT_EQ(particleClass->particleCallBacks[0].update, GxParticleStdUpdate);
+    GxParticleEmitterCallBackSet sets[2] = {emitterClass->emitterCallBacks[0], {}};
+    sets[1].emit = CountEmit;
+    ASSERT_NE(GxParticleEmitterClassSetCallBacks(emitterClass, sets, 2), nullptr);
+    GxParticleCallBackSet counting = {};
+    counting.update = CountUpdate;
+    ASSERT_NE(GxParticleClassSetCallBacks(particleClass, &counting, 1), nullptr);
+    customEmits = customUpdates = 0;
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(customEmits, 2);
+    EXPECT_EQ(customUpdates, 1);   // the second update found one live batch
+    EXPECT_EQ(emitter->numPtcles, 6);  // the standard emission still ran; no standard update aged them
+
+    ASSERT_NE(GxParticleEmitterClassSetCallBacks(emitterClass, &sets[1], 1), nullptr);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(customEmits, 3);
+    EXPECT_EQ(emitter->numPtcles, 6);
+    GxParticleEmitterClassSetStdCallbacks(emitterClass);
+    GxParticleClassSetStdCallbacks(particleClass);
+    Done(atomic);
+}
 
 TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
 {

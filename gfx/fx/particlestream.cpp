@@ -1,5 +1,6 @@
 // The particle atomic's extension stream: emitters with their class definitions and property blocks.
 #include <cstring>
+#include <initializer_list>
 
 #include "gfx/core/engine.h"
 #include "gfx/core/stream.h"
@@ -227,40 +228,60 @@ bool ReadProperty(GxStream* s, GxParticleEmitter* e, GxInt32 id)
     }
 }
 
-// Reads a property table chunk and checks it against the class the stream names: same properties, same order.
-bool ReadTable(GxStream* s, const GxParticleClassBase* expected)
+// The size a table chunk stores for a property: version 2 streams lack the standard emitter's rotation speed.
+bool StoredSizeFits(bool emitter, GxInt32 id, GxUInt32 stored)
+{
+    const auto expected = static_cast<GxUInt32>(GxParticleStoredPropertySize(emitter, id));
+    const bool older = emitter && id == gxPRTSTDPROPERTYCODEEMITTERSTANDARD && readVersion < kStreamVersion;
+    return stored == (older ? expected - kWord : expected);
+}
+
+// Reads a property table chunk into the shared table of the same properties (one reference taken), whose key
+// becomes the stream's. The base property comes first; every id is one the plugin lays out, once, with its size.
+GxParticlePropertyTable* ReadTable(GxStream* s, bool emitter)
 {
     GxUInt32 length = 0;
     GxUInt32 head[2];
     if (!GxStreamFindChunk(s, gxID_PARTICLEPROPERTIES, &length, nullptr) || length < kTableHead ||
         !Get(s, head, sizeof(head))) {
-        return false;
+        return nullptr;
     }
     // The count must fit the body it came in, before anything is read for it.
     const uint64_t need = kTableHead + 2ull * kWord * head[1];
-    if (need != length || !GxStreamCanSupply(s, need - kTableHead)) {
+    if (need != length || head[1] < 1 || head[1] > static_cast<GxUInt32>(gxPARTICLEMAXPROPERTIES)) {
         Refuse("particle property table count does not fit its chunk");
-        return false;
+        return nullptr;
     }
-    const GxParticlePropertyTable* table = expected->propTab;
-    if (head[1] != static_cast<GxUInt32>(table->numProp)) {
-        Refuse("particle property table differs from its class");
-        return false;
+    const auto count = static_cast<GxInt32>(head[1]);
+    GxUInt32 ids[gxPARTICLEMAXPROPERTIES];
+    GxUInt32 stored[gxPARTICLEMAXPROPERTIES];
+    if (!Get(s, ids, kWord * head[1]) || !Get(s, stored, kWord * head[1])) {
+        return nullptr;
     }
-    for (GxInt32 i = 0; i < table->numProp; i++) {
-        GxUInt32 id = 0;
-        if (!Get(s, &id, kWord)) {
-            return false;
+    GxInt32 idList[gxPARTICLEMAXPROPERTIES];
+    GxInt32 sizes[gxPARTICLEMAXPROPERTIES];
+    for (GxInt32 i = 0; i < count; i++) {
+        idList[i] = static_cast<GxInt32>(ids[i]);
+        sizes[i] = ids[i] <= static_cast<GxUInt32>(gxPARTICLEMAXPROPERTIES) ? GxParticlePropertySize(emitter, idList[i])
+                                                                            : 0;
+        bool repeated = false;
+        for (GxInt32 j = 0; j < i; j++) {
+            repeated = repeated || idList[j] == idList[i];
         }
-        if (static_cast<GxInt32>(id) != table->propID[i]) {
-            Refuse("particle property table differs from its class");
-            return false;
+        if ((i == 0) != (idList[i] == 0) || sizes[i] == 0 || repeated || !StoredSizeFits(emitter, idList[i], stored[i])) {
+            Refuse("particle property table the plugin cannot lay out");
+            return nullptr;
         }
     }
-    return GxStreamSkip(s, kWord * static_cast<GxUInt32>(table->numProp)) != nullptr;
+    GxParticlePropertyTable* table = GxParticlePropertyTableCreate(count, idList, sizes);
+    if (table) {
+        table->key = static_cast<GxInt32>(head[0]);
+    }
+    return table;
 }
 
-bool ReadClass(GxStream* s, GxUInt32 id)
+// Reads a class chunk, which must name the class of the emitter header and the table read for it.
+bool ReadClass(GxStream* s, GxUInt32 id, const GxParticlePropertyTable* table)
 {
     GxUInt32 length = 0;
     GxUInt32 body[2];
@@ -268,14 +289,35 @@ bool ReadClass(GxStream* s, GxUInt32 id)
         !Get(s, body, sizeof(body))) {
         return false;
     }
-    if (body[0] != id) {
-        Refuse("particle class chunk names another class");
+    if (body[0] != id || static_cast<GxInt32>(body[1]) != table->key) {
+        Refuse("particle class chunk names another class or table");
         return false;
     }
     return true;
 }
 
-GxParticleEmitter* ReadEmitter(GxStream* s)
+// The classes an emitter's stream defines: the tables and class chunks, and the classes drawn from those tables
+// (one reference each, also on a failure after they were found).
+bool ReadClasses(GxStream* s, GxUInt32 emitterID, GxUInt32 particleID, GxParticleEmitterClass** emitterClass,
+                 GxParticleClass** particleClass)
+{
+    GxParticlePropertyTable* particleTable = ReadTable(s, false);
+    GxParticlePropertyTable* emitterTable = particleTable ? ReadTable(s, true) : nullptr;
+    bool ok = emitterTable && ReadClass(s, particleID, particleTable) && ReadClass(s, emitterID, emitterTable);
+    if (ok) {
+        *particleClass = GxParticleClassWithTable(false, particleID, particleTable);
+        *emitterClass = GxParticleClassWithTable(true, emitterID, emitterTable);
+        ok = *particleClass && *emitterClass;
+    }
+    for (GxParticlePropertyTable* table : {particleTable, emitterTable}) {
+        if (table) {
+            GxParticlePropertyTableDestroy(table);
+        }
+    }
+    return ok;
+}
+
+GxParticleEmitter* ReadEmitter(GxStream* s, GxAtomic* atomic)
 {
     GxUInt32 words[kEmitterWords];
     if (!Get(s, words, sizeof(words))) {
@@ -285,26 +327,24 @@ GxParticleEmitter* ReadEmitter(GxStream* s)
         Refuse("particle emitter header out of range");
         return nullptr;
     }
-    GxParticleEmitterClass* emitterClass = GxParticleEmitterClassCreate(words[0]);
-    GxParticleClass* particleClass = GxParticleClassCreate(words[2]);
-    GxParticleEmitter* e = nullptr;
-    bool ok = emitterClass && particleClass;
-    if (ok && words[4]) {
-        ok = ReadTable(s, particleClass) && ReadTable(s, emitterClass) && ReadClass(s, words[2]) &&
-             ReadClass(s, words[0]);
+    GxParticleEmitterClass* emitterClass = nullptr;
+    GxParticleClass* particleClass = nullptr;
+    bool ok = false;
+    if (words[4]) {
+        ok = ReadClasses(s, words[0], words[2], &emitterClass, &particleClass);
+    } else {
+        emitterClass = GxParticleEmitterClassCreate(words[0]);
+        particleClass = GxParticleClassCreate(words[2]);
+        ok = emitterClass && particleClass;
     }
+    GxParticleEmitter* e = nullptr;
     if (ok) {
         e = GxParticleEmitterCreate(emitterClass, nullptr);
         ok = e && GxParticleEmitterSetParticleClass(e, particleClass, static_cast<GxInt32>(words[3]));
     }
     if (ok) {
         e->flags = words[1] | gxPRTSTDEMITTERFLAGSTREAMREAD;
-        for (GxInt32 id : kStreamOrder) {
-            if (GxParticleEmitterGetProperty(e, id) && !ReadProperty(s, e, id)) {
-                ok = false;
-                break;
-            }
-        }
+        ok = GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::streamRead, atomic, e, s);
     }
     GxParticleEmitterClassDestroy(emitterClass);
     GxParticleClassDestroy(particleClass);
@@ -391,10 +431,8 @@ GxStream* GxParticleAtomicStreamWrite(GxStream* stream, GxInt32, const void* obj
             !WriteClass(stream, e->emtClass)) {
             return nullptr;
         }
-        for (GxInt32 id : kStreamOrder) {
-            if (GxParticleEmitterGetProperty(e, id) && !WriteProperty(stream, e, id)) {
-                return nullptr;
-            }
+        if (!GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::streamWrite, e->atomic, e, stream)) {
+            return nullptr;
         }
     }
     return stream;
@@ -409,9 +447,9 @@ GxInt32 GxParticleAtomicStreamGetSize(const void* object, GxInt32, GxInt32)
         }
         size += kEmitterWords * kWord + TableBody(e->ptcleClass->propTab) + TableBody(e->emtClass->propTab) +
                 2 * kClassBody + 4 * gxCHUNKHEADERSIZE;
-        for (GxInt32 id : kStreamOrder) {
-            size += PropertyBody(e, id);
-        }
+        GxInt32 properties = 0;
+        GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::streamGetSize, e->atomic, e, &properties);
+        size += static_cast<GxUInt32>(properties);
     }
     return size ? static_cast<GxInt32>(size + kWord) : 0;
 }
@@ -435,7 +473,7 @@ GxStream* GxParticleAtomicStreamRead(GxStream* stream, GxInt32, void* object, Gx
         return nullptr;
     }
     for (GxUInt32 i = 0; i < count; i++) {
-        GxParticleEmitter* e = ReadEmitter(stream);
+        GxParticleEmitter* e = ReadEmitter(stream, atomic);
         if (!e) {
             return nullptr;
         }
@@ -443,4 +481,32 @@ GxStream* GxParticleAtomicStreamRead(GxStream* stream, GxInt32, void* object, Gx
     }
     GxAtomicSetRenderCallBack(atomic, GxParticleAtomicRender);
     return stream;
+}
+
+GxParticleEmitter* GxParticleStdEmitterStreamRead(GxAtomic*, GxParticleEmitter* emitter, void* stream)
+{
+    for (GxInt32 id : kStreamOrder) {
+        if (GxParticleEmitterGetProperty(emitter, id) && !ReadProperty(static_cast<GxStream*>(stream), emitter, id)) {
+            return nullptr;
+        }
+    }
+    return emitter;
+}
+
+GxParticleEmitter* GxParticleStdEmitterStreamWrite(GxAtomic*, GxParticleEmitter* emitter, void* stream)
+{
+    for (GxInt32 id : kStreamOrder) {
+        if (GxParticleEmitterGetProperty(emitter, id) && !WriteProperty(static_cast<GxStream*>(stream), emitter, id)) {
+            return nullptr;
+        }
+    }
+    return emitter;
+}
+
+GxParticleEmitter* GxParticleStdEmitterStreamGetSize(GxAtomic*, GxParticleEmitter* emitter, void* size)
+{
+    for (GxInt32 id : kStreamOrder) {
+        *static_cast<GxInt32*>(size) += static_cast<GxInt32>(PropertyBody(emitter, id));
+    }
+    return emitter;
 }

@@ -704,6 +704,10 @@ GxGeometry* GxGeometryStreamRead(GxStream* stream)
     const GxInt32 numVertices = GxBytesGetI32(head + 8);
     const GxInt32 numMorphTargets = GxBytesGetI32(head + 12);
     // Counts come from the file: each must be backed by the bytes of the struct before anything is allocated.
+    if (numVertices >= gxGEOMETRYMAXVERTICES) {
+        GxErrorRaise(gxPLUGINWORLD, gxERRTOOMANYVERTICES);
+        return nullptr;
+    }
     if (numTriangles < 0 || numVertices < 0 || numMorphTargets < 1 || TexCoordSetsOf(format) > gxMAXTEXCOORDSETS ||
         (numVertices == 0 && numTriangles > 0) ||
         LeastStructBytes(format, numTriangles, numVertices, numMorphTargets) > length - kStructFixedSize) {

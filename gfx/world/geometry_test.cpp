@@ -155,4 +155,14 @@ TEST_F(Geometry, BadStreamsAreRefused)
         }
     }
     GxTestTakeError();
+
+    // A vertex count the geometry cannot index is refused for what it is, before the bytes are weighed.
+    for (GxUInt32 count : {0x10000u, 0x7FFFFFFFu}) {
+        std::vector<GxUInt8> bad = bytes;
+        GxBytesPutU32(&bad[kStructBody + 8], count);
+        EXPECT_EQ(ReadGeometry(bad), nullptr);
+        const GxError error = GxTestTakeError();
+        EXPECT_EQ(error.pluginID, gxPLUGINWORLD);
+        EXPECT_EQ(error.errorCode, gxERRTOOMANYVERTICES);
+    }
 }

@@ -696,37 +696,33 @@ bool IsNative(const GxGeometry* geometry) { return (geometry->flags & gxGEOMETRY
 
 }  // namespace
 
-GxInt32 GxBinMeshGeometryStreamGetSize(const void* object, GxInt32, GxInt32)
+GxInt32 GxBinMeshStreamGetSize(const GxMeshHeader* header, bool native)
 {
-    const auto* geometry = static_cast<const GxGeometry*>(object);
-    const GxMeshHeader* header = geometry->mesh;
     if (!header) {
         return 0;
     }
     GxUInt32 words = kBinMeshFixedWords + 2 * header->numMeshes;
-    if (!IsNative(geometry)) {
+    if (!native) {
         words += header->totalIndicesInMesh;
     }
     return static_cast<GxInt32>(words * 4);
 }
 
-GxStream* GxBinMeshGeometryStreamWrite(GxStream* stream, GxInt32, const void* object, GxInt32, GxInt32)
+bool GxBinMeshStreamWrite(GxStream* stream, const GxMeshHeader* header, const GxMaterialList* materials, bool native)
 {
-    const auto* geometry = static_cast<const GxGeometry*>(object);
-    GxMeshHeader* header = geometry->mesh;
     if (!GxWorldWriteU32(stream, header->flags) || !GxWorldWriteU32(stream, header->numMeshes) ||
         !GxWorldWriteU32(stream, header->totalIndicesInMesh)) {
-        return nullptr;
+        return false;
     }
-    const GxMesh* meshes = GxMeshHeaderGetMeshes(header);
+    const GxMesh* meshes = GxMeshHeaderGetMeshes(const_cast<GxMeshHeader*>(header));
     GxUInt32 staging[kStagingWords];
     for (GxUInt32 m = 0; m < header->numMeshes; m++) {
-        const GxInt32 index = GxMaterialListFindMaterialIndex(&geometry->matList, meshes[m].material);
+        const GxInt32 index = GxMaterialListFindMaterialIndex(materials, meshes[m].material);
         if (!GxWorldWriteU32(stream, meshes[m].numIndices) ||
             !GxWorldWriteU32(stream, static_cast<GxUInt32>(index < 0 ? 0 : index))) {
-            return nullptr;
+            return false;
         }
-        if (IsNative(geometry)) {
+        if (native) {
             continue;
         }
         for (GxUInt32 done = 0; done < meshes[m].numIndices;) {
@@ -735,18 +731,17 @@ GxStream* GxBinMeshGeometryStreamWrite(GxStream* stream, GxInt32, const void* ob
                 staging[i] = meshes[m].indices[done + i];
             }
             if (!GxStreamWriteInt32(stream, staging, n * 4)) {
-                return nullptr;
+                return false;
             }
             done += n;
         }
     }
-    return stream;
+    return true;
 }
 
-GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32, GxInt32)
+GxMeshHeader* GxBinMeshStreamRead(GxStream* stream, GxInt32 length, const GxMaterialList* materials,
+                                  GxUInt32 numVertices, bool native)
 {
-    auto* geometry = static_cast<GxGeometry*>(object);
-    const bool native = IsNative(geometry);
     GxUInt32 flags = 0;
     GxUInt32 numMeshes = 0;
     GxUInt32 total = 0;
@@ -770,11 +765,11 @@ GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* ob
     GxUInt32 placed = 0;
     GxUInt32 staging[kStagingWords];
     bool ok = true;
+    const GxInt32 numMaterials = materials->numMaterials;
     for (GxUInt32 m = 0; ok && m < numMeshes; m++) {
         GxUInt32 count = 0;
         GxUInt32 matIndex = 0;
         ok = GxWorldReadU32(stream, &count) && GxWorldReadU32(stream, &matIndex);
-        const GxInt32 numMaterials = geometry->matList.numMaterials;
         ok = ok && (numMaterials == 0 ? matIndex == 0 : matIndex < static_cast<GxUInt32>(numMaterials));
         ok = ok && (native || count <= total - placed);
         if (!ok) {
@@ -782,7 +777,7 @@ GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* ob
         }
         meshes[m].numIndices = count;
         meshes[m].material =
-            numMaterials ? GxMaterialListGetMaterial(&geometry->matList, static_cast<GxInt32>(matIndex)) : nullptr;
+            numMaterials ? GxMaterialListGetMaterial(materials, static_cast<GxInt32>(matIndex)) : nullptr;
         if (native) {
             continue;
         }
@@ -791,7 +786,7 @@ GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* ob
             const GxUInt32 n = std::min(kStagingWords, count - done);
             ok = GxStreamReadInt32(stream, staging, n * 4) != nullptr;
             for (GxUInt32 i = 0; ok && i < n; i++) {
-                ok = staging[i] < static_cast<GxUInt32>(geometry->numVertices);
+                ok = staging[i] < numVertices;
                 out[placed + done + i] = static_cast<GxUInt16>(staging[i]);
             }
             done += n;
@@ -804,6 +799,29 @@ GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* ob
     if (!ok) {
         GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         GxMeshHeaderDestroy(header);
+        return nullptr;
+    }
+    return header;
+}
+
+GxInt32 GxBinMeshGeometryStreamGetSize(const void* object, GxInt32, GxInt32)
+{
+    const auto* geometry = static_cast<const GxGeometry*>(object);
+    return GxBinMeshStreamGetSize(geometry->mesh, IsNative(geometry));
+}
+
+GxStream* GxBinMeshGeometryStreamWrite(GxStream* stream, GxInt32, const void* object, GxInt32, GxInt32)
+{
+    const auto* geometry = static_cast<const GxGeometry*>(object);
+    return GxBinMeshStreamWrite(stream, geometry->mesh, &geometry->matList, IsNative(geometry)) ? stream : nullptr;
+}
+
+GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32, GxInt32)
+{
+    auto* geometry = static_cast<GxGeometry*>(object);
+    GxMeshHeader* header = GxBinMeshStreamRead(stream, length, &geometry->matList,
+                                               static_cast<GxUInt32>(geometry->numVertices), IsNative(geometry));
+    if (!header) {
         return nullptr;
     }
     GxMeshHeaderDestroy(geometry->mesh);

@@ -112,6 +112,15 @@ inline bool GxWorldWriteU32(GxStream* stream, GxUInt32 value)
     return GxStreamWrite(stream, bytes, sizeof(bytes)) != nullptr;
 }
 
+struct GxMeshHeader;
+struct GxMaterialList;
+
+// The bin-mesh extension body of an owner's mesh header (mesh.cpp). Material indices are the owner's list's;
+// native owners store no indices. Reading validates materials, vertex indices and the index total.
+GxInt32 GxBinMeshStreamGetSize(const GxMeshHeader* header, bool native);
+bool GxBinMeshStreamWrite(GxStream* stream, const GxMeshHeader* header, const GxMaterialList* materials, bool native);
+GxMeshHeader* GxBinMeshStreamRead(GxStream* stream, GxInt32 length, const GxMaterialList* materials,
+                                  GxUInt32 numVertices, bool native);
 // The geometry's bin-mesh extension stream callbacks (mesh.cpp), registered by the stream attach.
 GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
 GxStream* GxBinMeshGeometryStreamWrite(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset,

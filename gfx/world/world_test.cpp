@@ -1,10 +1,13 @@
 // Worlds made in memory, the world-object hooks' failures, primitive intersection tests and collision trees.
 #include "gfx/world/world.h"
 
+#include <set>
+
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/world_testing.h"
+#include "gfx/world/worldobj_local.h"
 
 namespace {
 
@@ -227,6 +230,30 @@ TEST_F(CollisionTrees, LinesThroughATreeFindTheSameTrianglesNearerLeavesFirst)
     EXPECT_EQ(touched, (std::vector<GxInt32>{1}));
     GxGeometryDestroy(geometry);
     GxAtomicDestroy(atomic);
+}
+
+// A box touching a split value: the tie walk takes only the side the box reaches into, queries take both.
+TEST(SectorWalks, TiesTakeOneSideOfATouchedSplitAndQueriesBoth)
+{
+    GxWorldSector left = {};
+    GxWorldSector right = {};
+    left.type = right.type = gxATOMICSECTORTYPE;
+    GxPlaneSector plane = {0, 10.0f, reinterpret_cast<GxSector*>(&left), reinterpret_cast<GxSector*>(&right),
+                           10.0f, 10.0f};
+    GxWorld world = {};
+    world.rootSector = reinterpret_cast<GxSector*>(&plane);
+    const auto walk = [&](GxReal inf, GxReal sup, GxSplitTouch touch) {
+        std::set<GxWorldSector*> seen;
+        const GxBBox box = {{sup, 1, 1}, {inf, 0, 0}};
+        GxWorldForSectorsInBox(&world, box, [&](GxWorldSector* sector) { return seen.insert(sector).second; }, touch);
+        return seen;
+    };
+    const std::set<GxWorldSector*> both = {&left, &right};
+    EXPECT_EQ(walk(8, 10, GxSplitTouch::kOneSide), std::set<GxWorldSector*>{&left});
+    EXPECT_EQ(walk(10, 12, GxSplitTouch::kOneSide), std::set<GxWorldSector*>{&right});
+    EXPECT_EQ(walk(9, 11, GxSplitTouch::kOneSide), both);
+    EXPECT_EQ(walk(8, 10, GxSplitTouch::kBothSides), both);
+    EXPECT_EQ(walk(10, 12, GxSplitTouch::kBothSides), both);
 }
 
 }  // namespace

@@ -171,7 +171,7 @@ bool TieAtomic(GxAtomic* atomic, GxWorld* world)
         GxLinkAddAfter(&sector->collAtomicsInWorldSector, &tie->lWorldSector);
         GxLinkAddAfter(&atomic->llWorldSectorsInAtomic, &tie->lAtomic);
         return true;
-    });
+    }, GxSplitTouch::kOneSide);
     return ok;
 }
 
@@ -197,7 +197,7 @@ bool TieLight(GxLight* light, GxWorld* world)
         GxLinkAddAfter(&sector->lightsInWorldSector, &tie->lWorldSector);
         GxLinkAddAfter(&light->worldSectorsInLight, &tie->lLight);
         return true;
-    });
+    }, GxSplitTouch::kOneSide);
     return ok;
 }
 
@@ -462,14 +462,45 @@ void SetFrameDirty(void* frame)
 
 // ---- Sector stream extensions.
 
-GxStream* SectorBinMeshRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
-GxStream* SectorBinMeshWrite(GxStream*, GxInt32, const void*, GxInt32, GxInt32) { return nullptr; }
-GxInt32 SectorBinMeshSize(const void*, GxInt32, GxInt32) { return 0; }
-
-// Sectors build their meshes from their triangles after reading; a stored bin mesh is skipped.
-GxStream* SectorBinMeshRead(GxStream* stream, GxInt32 length, void*, GxInt32, GxInt32)
+// A sector's bin mesh names materials of its world's list, as a geometry's names its own.
+GxWorld* WorldOfSector(const void* object)
 {
-    return GxWorldSkip(stream, static_cast<GxUInt32>(length)) ? stream : nullptr;
+    return GxWorldSectorGetWorld(static_cast<const GxWorldSector*>(object));
+}
+
+bool IsNativeWorld(const GxWorld* world) { return (world->flags & gxGEOMETRYNATIVE) != 0; }
+
+GxInt32 SectorBinMeshSize(const void* object, GxInt32, GxInt32)
+{
+    const GxWorld* world = WorldOfSector(object);
+    return world ? GxBinMeshStreamGetSize(static_cast<const GxWorldSector*>(object)->mesh, IsNativeWorld(world)) : 0;
+}
+
+GxStream* SectorBinMeshWrite(GxStream* stream, GxInt32, const void* object, GxInt32, GxInt32)
+{
+    const GxWorld* world = WorldOfSector(object);
+    const GxMeshHeader* header = static_cast<const GxWorldSector*>(object)->mesh;
+    return world && header && GxBinMeshStreamWrite(stream, header, &world->matList, IsNativeWorld(world)) ? stream
+                                                                                                         : nullptr;
+}
+
+// A stored mesh is kept (validated against the sector and its world); sectors without one build it after reading.
+GxStream* SectorBinMeshRead(GxStream* stream, GxInt32 length, void* object, GxInt32, GxInt32)
+{
+    auto* sector = static_cast<GxWorldSector*>(object);
+    const GxWorld* world = WorldOfSector(sector);
+    if (!world) {
+        GxErrorRaise(gxPLUGINWORLD, gxERRNOTINWORLD);
+        return nullptr;
+    }
+    GxMeshHeader* header =
+        GxBinMeshStreamRead(stream, length, &world->matList, sector->numVertices, IsNativeWorld(world));
+    if (!header) {
+        return nullptr;
+    }
+    GxMeshHeaderDestroy(sector->mesh);
+    sector->mesh = header;
+    return stream;
 }
 
 }  // namespace

@@ -25,11 +25,17 @@ inline GxPlaneSector* GxSectorAsPlane(GxSector* sector) { return reinterpret_cas
 inline GxReal GxV3dAxis(const GxV3d& v, GxInt32 type) { return type == 0 ? v.x : (type == 4 ? v.y : v.z); }
 inline GxReal* GxV3dAxisRef(GxV3d* v, GxInt32 type) { return type == 0 ? &v->x : (type == 4 ? &v->y : &v->z); }
 
+// How a walk treats a box that touches a split value: queries take both sides; ties take a side only when the
+// box reaches strictly past the value, so a touching object sits in one sector.
+enum class GxSplitTouch { kBothSides, kOneSide };
+
 // Visits every atomic sector whose box a query box reaches, with the stack every walk uses. The callback
 // returns false to stop.
 template <typename Visit>
-void GxWorldForSectorsInBox(GxWorld* world, const GxBBox& box, Visit visit)
+void GxWorldForSectorsInBox(GxWorld* world, const GxBBox& box, Visit visit,
+                            GxSplitTouch touch = GxSplitTouch::kBothSides)
 {
+    const bool strict = touch == GxSplitTouch::kOneSide;
     GxSector* stack[gxWORLDSTACKDEPTH];
     GxInt32 top = 0;
     GxSector* node = world->rootSector;
@@ -42,8 +48,10 @@ void GxWorldForSectorsInBox(GxWorld* world, const GxBBox& box, Visit visit)
             continue;
         }
         GxPlaneSector* plane = GxSectorAsPlane(node);
-        const bool left = GxV3dAxis(box.inf, plane->type) <= plane->leftValue;
-        const bool right = GxV3dAxis(box.sup, plane->type) >= plane->rightValue;
+        const GxReal inf = GxV3dAxis(box.inf, plane->type);
+        const GxReal sup = GxV3dAxis(box.sup, plane->type);
+        const bool left = strict ? inf < plane->leftValue : inf <= plane->leftValue;
+        const bool right = strict ? sup > plane->rightValue : sup >= plane->rightValue;
         if (left && right && top < gxWORLDSTACKDEPTH) {
             stack[top++] = plane->rightSubTree;
             node = plane->leftSubTree;

@@ -167,11 +167,6 @@ enum {
     kArraySecondary = 1u << 3,
 };
 
-// Where one element's data starts: a GL buffer offset or a client pointer.
-struct GlSource {
-    const BYTE* base;  // buffer offset (as a pointer) or client memory
-    GLsizei stride;
-};
 
 // How GL's fixed-function arrays take an element type; 0 when they cannot.
 struct GlPointerType {
@@ -298,13 +293,13 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
     const BYTE* cpu[D3D9_MAX_STREAMS];
     GLuint names[D3D9_MAX_STREAMS];
     for (int s = 0; s < D3D9_MAX_STREAMS; ++s) {
-        sources[s] = {nullptr, 0};
+        sources[s] = {nullptr, 0, 0};
         cpu[s] = nullptr;
         names[s] = 0;
         if (user) {
             if (s == 0) {
-                sources[0] = {static_cast<const BYTE*>(draw.userVertices), static_cast<GLsizei>(draw.userStride)};
-                cpu[0] = sources[0].base;
+                sources[0] = {static_cast<const BYTE*>(draw.userVertices), 0, static_cast<GLsizei>(draw.userStride)};
+                cpu[0] = sources[0].client;
             }
             continue;
         }
@@ -313,8 +308,10 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
             continue;
         const GlBuffer* gb = static_cast<const GlBuffer*>(b.buffer->backend);
         names[s] = gb ? gb->name : 0;
-        sources[s] = {reinterpret_cast<const BYTE*>(static_cast<uintptr_t>(b.offset)), static_cast<GLsizei>(b.stride)};
-        cpu[s] = b.buffer->bits.data() + b.offset;
+        sources[s] = {nullptr, b.offset, static_cast<GLsizei>(b.stride)};
+        // A pointer into the CPU copy only where the offset lies inside it.
+        if (b.offset < b.buffer->bits.size())
+            cpu[s] = b.buffer->bits.data() + b.offset;
     }
 
     // Converted copy: float4 per element per vertex, interleaved.
@@ -366,7 +363,7 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
             boundName = name;
         }
         *stride = sources[e.Stream].stride;
-        return sources[e.Stream].base + e.Offset;
+        return GlSourcePointer(sources[e.Stream], e.Offset);
     };
 
     bool havePosition = false;

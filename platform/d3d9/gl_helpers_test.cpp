@@ -66,6 +66,20 @@ TEST(GlHelpers, SpotExponentAndElementDecoding)
     EXPECT_FLOAT_EQ(out[1], -2.0f);
 }
 
+// Buffer elements reach GL as offsets; one at offset 0 must not be formed by adding to a null pointer (which
+// clang's undefined-behaviour checks stop at).
+TEST(GlHelpers, ElementPointersAreBufferOffsetsOrClientAddresses)
+{
+    const GlSource first = {nullptr, 0, 16};
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(GlSourcePointer(first, 12)), 12u);
+    EXPECT_EQ(GlSourcePointer(first, 0), nullptr);
+    const GlSource later = {nullptr, 32, 16};
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(GlSourcePointer(later, 12)), 44u);
+    const BYTE bytes[32] = {};
+    const GlSource client = {bytes, 0, 16};
+    EXPECT_EQ(GlSourcePointer(client, 12), bytes + 12);
+}
+
 TEST(GlHelpers, FormatTableRefusesPalettesAndWidensA4L4)
 {
     EXPECT_EQ(GlFormatFind(D3DFMT_P8), nullptr);

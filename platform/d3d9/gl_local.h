@@ -246,6 +246,22 @@ private:
     bool convertedDraw_ = false;
 };
 
+// Where one element's data starts: client memory, or an offset into the bound GL buffer.
+struct GlSource {
+    const BYTE* client;  // null for a buffer
+    size_t offset;       // into the buffer
+    GLsizei stride;
+};
+
+// The pointer argument GL takes for an element: a buffer offset becomes a pointer only after the sum is taken
+// as an integer, since adding to a null pointer is undefined.
+inline const void* GlSourcePointer(const GlSource& source, size_t elementOffset)
+{
+    if (source.client)
+        return source.client + elementOffset;
+    return reinterpret_cast<const void*>(static_cast<uintptr_t>(source.offset + elementOffset));
+}
+
 // What reached the back end, for tests that compare it with the software
 // back end's log. Recording only while gGlTrace is set.
 struct GlTraceCall {

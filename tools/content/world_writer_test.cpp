@@ -7,9 +7,13 @@
 #include <set>
 
 #include "gfx/core/bytes.h"
+#include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/world/collision.h"
+#include "gfx/world/mesh.h"
 #include "gfx/world/world_testing.h"
+#include "gfx/world/worldobj_local.h"
 
 namespace {
 
@@ -58,10 +62,11 @@ protected:
         GxD3D9SoftwareTest::TearDown();
     }
 
-    std::vector<GxUInt8> Bytes(GxInt32 cells, GxInt32 perSector)
+    std::vector<GxUInt8> Bytes(GxInt32 cells, GxInt32 perSector, GxUInt32 extraFlags = 0)
     {
         const GxReal size = cells * kCell;
-        ContentWorldPlan plan = {gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYPRELIT | gxGEOMETRYNORMALS,
+        ContentWorldPlan plan = {gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYPRELIT | gxGEOMETRYNORMALS |
+                                     extraFlags,
                                  GxBBox{{size, 10, size}, {0, -10, 0}}, materials, perSector};
         return ContentWorldBytes(Ground(cells), plan);
     }
@@ -269,6 +274,37 @@ TEST_F(WorldFile, EachAtomicDrawnOncePerFrameAndCulledByTheFrustum)
     }
 }
 
+class DrawnWorldFile : public WorldFile {
+protected:
+    void AttachPlugins() override
+    {
+        WorldFile::AttachPlugins();
+        ASSERT_TRUE(GxD3D9SectorPluginAttach());
+    }
+};
+
+// A sector is drawn with clipping off only when its box lies wholly inside the view.
+TEST_F(DrawnWorldFile, SectorsWhollyInViewAreDrawnWithoutClipping)
+{
+    world = Read(Bytes(10, 4));
+    ASSERT_NE(world, nullptr);
+    GxWorldSector* sector = Sectors(world)[0];
+    LookDown(GxV3d{10, 200, 10}, 300.0f);
+    const auto clippingWhenDrawn = [&]() {
+        EXPECT_NE(GxCameraBeginUpdate(camera), nullptr);
+        EXPECT_EQ(GxWorldSectorRender(sector), sector);
+        GxCameraEndUpdate(camera);
+        GxUInt32 clipping = 0;
+        GxD3D9GetRenderState(D3DRS_CLIPPING, &clipping);
+        return clipping;
+    };
+    EXPECT_EQ(clippingWhenDrawn(), static_cast<GxUInt32>(FALSE));
+    const GxV3d down = {0, -190, 0};
+    GxFrameTranslate(GxCameraGetFrame(camera), &down, 2);
+    GxFrameSyncDirty();
+    EXPECT_EQ(clippingWhenDrawn(), static_cast<GxUInt32>(TRUE));
+}
+
 TEST_F(WorldFile, ClumpsInTheFrustumAreVisitedOnceEach)
 {
     world = Read(Bytes(20, 4));
@@ -341,6 +377,62 @@ TEST_F(WorldFile, QueriesVisitEachAtomicOnce)
     b->object.object.flags &= static_cast<GxUInt8>(~gxATOMICCOLLISIONTEST);
     line.t.line = GxLine{{0, 0, 4}, {20, 0, 4}};
     EXPECT_EQ(run(line), (std::set<GxAtomic*>{a}));
+}
+
+TEST_F(WorldFile, ObjectsTouchingASplitTieToOneSide)
+{
+    world = Read(Bytes(10, 4));
+    ASSERT_NE(world, nullptr);
+    ASSERT_FALSE(GxSectorIsAtomic(world->rootSector));
+    const GxPlaneSector* root = GxSectorAsPlane(world->rootSector);
+    ASSERT_EQ(root->type, 0);  // the ground's first split is across x
+    const GxReal split = root->leftValue;
+    ASSERT_EQ(root->rightValue, split);
+    // Which side of the root split a sector lies on.
+    const auto sides = [&](const std::set<GxWorldSector*>& sectors) {
+        std::set<bool> out;
+        for (const GxWorldSector* s : sectors) {
+            out.insert(s->boundingBox.inf.x >= split);
+        }
+        return out;
+    };
+    // An atomic whose box's maximum (or minimum) on x lies exactly on `edge`, whatever radius its geometry gives.
+    const auto place = [&](GxReal edge, bool maximum) {
+        GxAtomic* atomic = AddAtomic(GxV3d{edge, 0, 5}, 1.0f);
+        auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+        const GxReal r = GxAtomicGetWorldBoundingSphere(atomic)->radius;
+        GxReal x = maximum ? edge - r : edge + r;
+        for (int i = 0; i < 8 && (maximum ? x + r : x - r) != edge; i++) {
+            x = std::nextafter(x, (maximum ? x + r > edge : x - r > edge) ? -1e9f : 1e9f);
+        }
+        const GxV3d at = {x, 0, 5};
+        GxFrameTranslate(frame, &at, gxCOMBINEREPLACE);
+        GxFrameSyncDirty();
+        const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
+        EXPECT_EQ(maximum ? sphere->center.x + sphere->radius : sphere->center.x - sphere->radius, edge);
+        return atomic;
+    };
+    EXPECT_EQ(sides(Ties(place(split, true))), std::set<bool>{false});
+    EXPECT_EQ(sides(Ties(place(split, false))), std::set<bool>{true});
+    EXPECT_EQ(sides(Ties(AddAtomic(GxV3d{split, 0, 5}, 1.0f))), (std::set<bool>{false, true}));
+
+    const GxReal r = 1.0f;
+    GxLight* light = GxLightCreate(gxLIGHTPOINT);
+    GxFrame* frame = GxFrameCreate();
+    GxLightSetFrame(light, frame);
+    light->radius = r;
+    const GxV3d at = {split - r, 0, 5};
+    GxFrameTranslate(frame, &at, 0);
+    GxWorldAddLight(world, light);
+    GxFrameSyncDirty();
+    std::set<GxWorldSector*> lit;
+    for (GxLink* l = light->worldSectorsInLight.next; l != &light->worldSectorsInLight; l = l->next) {
+        lit.insert(reinterpret_cast<GxLightTie*>(reinterpret_cast<char*>(l) - offsetof(GxLightTie, lLight))->sect);
+    }
+    EXPECT_EQ(sides(lit), std::set<bool>{false});
+    GxLightDestroy(light);
+    GxFrameDestroy(frame);
+
 }
 
 GxCollTriangle* CountTriangle(GxIntersection*, GxCollTriangle* triangle, GxReal distance, void* data)
@@ -420,6 +512,77 @@ TEST_F(WorldFile, DamagedStreamsAreRefused)
     ASSERT_TRUE(plane && sector);
     EXPECT_EQ(Read(patched(plane, 12)), nullptr) << "plane type 12";
     EXPECT_EQ(Read(patched(sector + 8, 0x10000)), nullptr) << "sector of 65,536 vertices";
+}
+
+// A one-sector world's bytes with the sector's empty extension replaced by `extension` (header included).
+std::vector<GxUInt8> WithSectorExtension(std::vector<GxUInt8> bytes, const std::vector<GxUInt8>& extension)
+{
+    constexpr size_t kHeader = 12;
+    size_t sector = 0;
+    for (size_t at = 0; at + 4 <= bytes.size() && !sector; at++) {
+        if (GxBytesGetU32(&bytes[at]) == gxID_ATOMICSECTOR && GxBytesGetU32(&bytes[at + 8]) == GxBytesGetU32(&bytes[8])) {
+            sector = at;
+        }
+    }
+    const size_t empty = bytes.size() - 2 * kHeader;  // the sector's extension, then the world's
+    EXPECT_TRUE(sector && GxBytesGetU32(&bytes[empty]) == gxID_EXTENSION && GxBytesGetU32(&bytes[empty + 4]) == 0);
+    const auto grow = static_cast<GxUInt32>(extension.size() - kHeader);
+    GxBytesPutU32(&bytes[4], GxBytesGetU32(&bytes[4]) + grow);
+    GxBytesPutU32(&bytes[sector + 4], GxBytesGetU32(&bytes[sector + 4]) + grow);
+    bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(empty),
+                bytes.begin() + static_cast<std::ptrdiff_t>(empty + kHeader));
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(empty), extension.begin(), extension.end());
+    return bytes;
+}
+
+TEST_F(WorldFile, SectorsKeepAStoredBinMeshAndRefuseADamagedOne)
+{
+    // A strip world's sector builds strips; its extension then carries them.
+    world = Read(Bytes(2, 100, gxGEOMETRYTRISTRIP));
+    ASSERT_NE(world, nullptr);
+    GxWorldSector* sector = Sectors(world)[0];
+    ASSERT_EQ(sector->mesh->flags, gxMESHHEADERTRISTRIP);
+    const GxUInt32 total = sector->mesh->totalIndicesInMesh;
+    const GxUInt32 meshes = sector->mesh->numMeshes;
+    const std::vector<GxUInt8> extension = GxWorldTestWrite(
+        [&](GxStream* s) { return GxPluginRegistryWriteDataChunks(&gxWorldSectorTKList, s, sector) != nullptr; });
+    EXPECT_EQ(GxPluginRegistryGetSize(&gxWorldSectorTKList, sector),
+              static_cast<GxInt32>(extension.size()) - 12);
+    const GxInt32 binMeshSize = static_cast<GxInt32>(12 + 4 * (2 * meshes + total));
+    size_t body = 0;  // where the bin mesh's body starts in the extension
+    for (size_t at = 12; at + 12 <= extension.size(); at += 12 + GxBytesGetU32(&extension[at + 4])) {
+        if (GxBytesGetU32(&extension[at]) == gxID_BINMESH) {
+            EXPECT_EQ(GxBytesGetU32(&extension[at + 4]), static_cast<GxUInt32>(binMeshSize));
+            body = at + 12;
+        }
+    }
+    ASSERT_NE(body, 0u);
+    GxWorldDestroy(world);
+
+    // A list world with that extension keeps the stored strips instead of building lists.
+    const std::vector<GxUInt8> stored = WithSectorExtension(Bytes(2, 100), extension);
+    world = Read(stored);
+    ASSERT_NE(world, nullptr);
+    sector = Sectors(world)[0];
+    EXPECT_EQ(sector->mesh->flags, gxMESHHEADERTRISTRIP);
+    EXPECT_EQ(sector->mesh->totalIndicesInMesh, total);
+    EXPECT_EQ(sector->mesh->numMeshes, meshes);
+    EXPECT_EQ(GxWorldTestWrite([&](GxStream* s) {
+                  return GxPluginRegistryWriteDataChunks(&gxWorldSectorTKList, s, sector) != nullptr;
+              }),
+              extension);
+    GxWorldDestroy(world);
+    world = nullptr;
+
+    // A vertex past the sector's, a material past the world's, and a total the meshes do not add up to.
+    const size_t firstIndex = body + 12 + 8;
+    const std::pair<size_t, GxUInt32> patches[] = {{firstIndex, 0xFFFF}, {body + 16, 2}, {body + 8, total - 1}};
+    for (const auto& [at, value] : patches) {
+        std::vector<GxUInt8> bad = extension;
+        GxBytesPutU32(&bad[at], value);
+        EXPECT_EQ(Read(WithSectorExtension(Bytes(2, 100), bad)), nullptr) << "patch at " << at;
+    }
+    GxTestTakeError();
 }
 
 TEST_F(WorldFile, OlderSectorsStoreTheMaterialFirst)
