@@ -33,6 +33,8 @@ seconds=${1:-60}
 [ $# -gt 0 ] && shift
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${FUZZ_BUILD_DIR:-$source_dir/build/test}
+# Absolute, as each target runs from its crashes folder.
+build_dir=$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)
 work_dir=$build_dir/fuzz
 malloc_mb=${FUZZ_MALLOC_MB:-256}
 rss_mb=${FUZZ_RSS_MB:-2048}
