@@ -20,17 +20,6 @@ int CountIn(const ObjectList& list, CFerroxObject* object)
     return count;
 }
 
-// The wall template index ("AUX" 1-10) of a piece, 0 for none.
-int WallIndex(CPlacementController* controller, CFerroxObject* piece)
-{
-    CFerroxIOObject* saved = dynamic_cast<CFerroxIOObject*>(piece);
-    for (int i = 1; i <= kWallTemplates; i++) {
-        if (saved && saved->GetAssetSet() == controller->GetWallTemplate(i))
-            return i;
-    }
-    return 0;
-}
-
 using Placement = PlacementTest;
 
 TEST_F(Placement, EveryModeChangeDropsWhatWasHeld)

@@ -12,7 +12,6 @@ namespace {
 
 constexpr GxUInt32 kPipelineFreeListHint = 0x40409;
 constexpr GxUInt32 kNodeBlockHint = 0x1030409;
-constexpr GxUInt32 kNodeDataHint = 0x30409;
 
 // Per-node bookkeeping while a pipeline is locked (the unlock's ordering state).
 struct NodeWork {

@@ -534,7 +534,8 @@ GxBool GxTextureImagesMakePalette(GxRGBA* palette, GxImage* keep, GxImage** imag
             break;
         }
         GxPaletteQuantizerMatchImage(indexed->pixels, indexed->stride, depth, 0, quantizer, images[i]);
-        indexed->palette = palette;
+        // A copy: the caller's palette may not outlive the images (a work array on its stack).
+        std::memcpy(indexed->palette, palette, sizeof(GxRGBA) << depth);
         indexed->flags |= images[i]->flags & gxIMAGEGAMMASET;
         if (images[i] != keep) {
             GxImageDestroy(images[i]);

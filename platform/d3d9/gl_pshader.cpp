@@ -17,7 +17,6 @@ namespace {
 constexpr DWORD kPixelShaderVersion11 = 0xFFFF0101u;
 constexpr DWORD kShiftMask = 0xFu;
 constexpr DWORD kShiftX2 = 1, kShiftX4 = 2, kShiftD4 = 14, kShiftD2 = 15;
-constexpr DWORD kAlphaOnlyMask = 0x8u;
 
 const char* const kPixelPrelude = "#version 120\n"
                                   "uniform vec4 c[8];\n";

@@ -454,8 +454,8 @@ TEST_F(Launcher, DamagedSettingsNeitherCrashNorLeaveAPartialFile)
         "<Application_Data>\r\n<VideoModeWidth>\r\nabc\r\n",
         "<Game_Data>\r\n",
         "<Game_Data>\r\n<Language>\r\n</Language>\r\n</Game_Data>\r\n",
-        "<Application_Data>\r\n<VideoModeWidth>\r\n1\r\n</VideoModeWidth>\r\n<VideoModeWidth>\r\n2\r\n"
-        "</VideoModeWidth>\r\n</Application_Data>\r\n",
+        ("<Application_Data>\r\n<VideoModeWidth>\r\n1\r\n</VideoModeWidth>\r\n<VideoModeWidth>\r\n2\r\n"
+         "</VideoModeWidth>\r\n</Application_Data>\r\n"),
         "</Application_Data>\r\n</Game_Data>\r\n\x01\xff<<>>\r\n",
         "<Game_Data>\r\n<Language>\r\n99999999999999999999\r\n</Language>\r\n</Game_Data>\r\n",
     };
