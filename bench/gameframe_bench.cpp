@@ -456,25 +456,9 @@ public:
     }
 };
 
-CFerroxGame* GameInstance(CFerroxGame** out)
-{
-    const bool fresh = g_pGame == nullptr;
-    CGame* game = CGame::Instance(out);
-    if (fresh) {
-        g_shell.Install();
-        game->SetShell(&g_shell);
-        game->SetRandomSeed(kSeed);
-    }
-    return game;
-}
+CFerroxGame* GameInstance(CFerroxGame** out) { return g_shell.MakeGame(out, kSeed); }
 
-void GameDestroyInstance()
-{
-    CGame::DestroyInstance(nullptr);
-    g_shell.Uninstall();
-    if (g_pFerroxApp)
-        g_pFerroxApp->m_pGame = nullptr;
-}
+void GameDestroyInstance() { g_shell.DestroyGame(); }
 
 // Runs the game with the scene; the figures go to stdout as "name value" lines.
 int RunChild(Scene scene, bool soak)

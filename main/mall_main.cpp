@@ -138,26 +138,13 @@ CProgramShell g_shell;
 // program's shell given to it before the application creates it.
 CFerroxGame* GameInstance(CFerroxGame** out)
 {
-    const bool fresh = g_pGame == nullptr;
-    CGame* game = CGame::Instance(out);
-    if (fresh) {
-        g_shell.Install();
-        game->SetShell(&g_shell);
-        if (g_options.seed)
-            game->SetRandomSeed(static_cast<unsigned>(g_options.seed));
-        else if (g_pPlayThrough || g_pPlayTest)
-            game->SetRandomSeed(kPlayThroughSeed);
-    }
-    return game;
+    unsigned seed = static_cast<unsigned>(g_options.seed);
+    if (!seed && (g_pPlayThrough || g_pPlayTest))
+        seed = kPlayThroughSeed;
+    return g_shell.MakeGame(out, seed);
 }
 
-void GameDestroyInstance()
-{
-    CGame::DestroyInstance(nullptr);
-    g_shell.Uninstall();
-    if (g_pFerroxApp)
-        g_pFerroxApp->m_pGame = nullptr;
-}
+void GameDestroyInstance() { g_shell.DestroyGame(); }
 
 bool ParseOptions(int argc, char** argv)
 {

@@ -269,3 +269,24 @@ void CProgramShell::Release()
     delete m_pFrontEnd;
     m_pFrontEnd = nullptr;
 }
+
+CFerroxGame* CProgramShell::MakeGame(CFerroxGame** out, unsigned seed)
+{
+    const bool fresh = g_pGame == nullptr;
+    CGame* game = CGame::Instance(out);
+    if (fresh) {
+        Install();
+        game->SetShell(this);
+        if (seed)
+            game->SetRandomSeed(seed);
+    }
+    return game;
+}
+
+void CProgramShell::DestroyGame()
+{
+    CGame::DestroyInstance(nullptr);
+    Uninstall();
+    if (g_pFerroxApp)
+        g_pFerroxApp->m_pGame = nullptr;
+}

@@ -7,6 +7,7 @@
 #include "ui/frontend/frontend.h"
 #include "ui/game/filecanvas.h"
 
+class CFerroxGame;
 class CFrontEnd;
 class CInterface;
 
@@ -55,6 +56,12 @@ public:
     void BuildFrontEnd() override;
     void DestroyFrontEndCanvases() override;
     void Release() override;
+
+    // The game singleton, written to the application's game field and to the global game pointer, with this
+    // shell given to it before the application creates it; a seed of 0 leaves the game its clock's seed.
+    CFerroxGame* MakeGame(CFerroxGame** out, unsigned seed);
+    // Destroys the game singleton, puts the default links back and clears the application's game field.
+    void DestroyGame();
 
     CFrontEnd* GetFrontEnd() const { return m_pFrontEnd; }
     // How often the game left a level (LeaveInterface calls).
