@@ -30,7 +30,6 @@ struct Options {
     bool playTestModeOnly = false;
     int playTestWidth = 1024;  // the mode the play test picks in the launcher
     int playTestHeight = 768;
-    std::string playTestSkip;  // steps waiting for fixes, by the name of the fix
 };
 Options g_options;
 
@@ -168,8 +167,6 @@ bool ParseOptions(int argc, char** argv)
                 return false;
             g_options.playTestModeOnly = true;
             g_options.playTest = argv[++i];
-        } else if (arg == "--play-test-skip" && i + 1 < argc) {
-            g_options.playTestSkip = argv[++i];
         } else if (arg == "--step-ms" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
                 return false;
@@ -216,7 +213,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr,
                      "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]\n"
                      "            [--play-through[-quit] FOLDER]\n"
-                     "            [--play-test FOLDER | --play-test-mode WxH FOLDER] [--play-test-skip NAME,...]\n");
+                     "            [--play-test FOLDER | --play-test-mode WxH FOLDER]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
@@ -242,7 +239,6 @@ int main(int argc, char** argv)
                        g_options.playTestModeOnly);
     if (!g_options.playTest.empty()) {
         g_pPlayTest = &playTest;
-        playTest.Skip(g_options.playTestSkip);
         playTest.Install();
         FerroxGetAppPlatform().getForegroundWindow = AppWindowInFront;
         if (!g_options.stepMilliseconds)

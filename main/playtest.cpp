@@ -169,76 +169,46 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
     : m_folder(folder), m_pShell(shell), m_width(width), m_height(height), m_modeOnly(modeOnly)
 {
     const Step launcher[] = {
-        {"launcher_language_page", nullptr, &CPlayTest::LauncherLanguagePage, 60},
-        {"launcher_french", nullptr, &CPlayTest::LauncherFrench, 60},
-        {"launcher_mode", nullptr, &CPlayTest::LauncherMode, 60},
-        {"launcher_play", nullptr, &CPlayTest::LauncherPlay, 60},
-        {"menu", nullptr, &CPlayTest::MainMenu, kStateBudget},
-        {"client_size", "modes", &CPlayTest::ClientSize, 2},
+        {"launcher_language_page", &CPlayTest::LauncherLanguagePage, 60},
+        {"launcher_french", &CPlayTest::LauncherFrench, 60},
+        {"launcher_mode", &CPlayTest::LauncherMode, 60},
+        {"launcher_play", &CPlayTest::LauncherPlay, 60},
+        {"menu", &CPlayTest::MainMenu, kStateBudget},
+        {"client_size", &CPlayTest::ClientSize, 2},
     };
     m_steps.assign(std::begin(launcher), std::end(launcher));
     if (modeOnly) {
-        m_steps.push_back({"menu_button", "modes", &CPlayTest::MenuButtonPress, kStateBudget});
-        m_steps.push_back({"quit", nullptr, &CPlayTest::Quit, kStateBudget});
+        m_steps.push_back({"menu_button", &CPlayTest::MenuButtonPress, kStateBudget});
+        m_steps.push_back({"quit", &CPlayTest::Quit, kStateBudget});
         return;
     }
     const Step game[] = {
-        {"city", nullptr, &CPlayTest::City, kStateBudget},
-        {"start", nullptr, &CPlayTest::Start, kStateBudget},
-        {"camera_arrows", "camera", &CPlayTest::CameraArrows, 120},
-        {"camera_turn", "camera", &CPlayTest::CameraTurn, 120},
-        {"camera_edge", "camera", &CPlayTest::CameraEdge, 120},
-        {"room", "modes", &CPlayTest::Room, 300},
-        {"door", "door", &CPlayTest::Door, 600},
-        {"stairs", "stairs", &CPlayTest::Stairs, 600},
-        {"shop", "modes", &CPlayTest::Shop, 600},
-        {"shop_card", "shopcard", &CPlayTest::ShopCard, 120},
-        {"shoppers", "modes", &CPlayTest::Shoppers, kRunBudget},
-        {"shoppers_through_door", "door", &CPlayTest::ShoppersThroughDoor, kRunBudget},
-        {"shopper_card", "modes", &CPlayTest::ShopperCard, 600},
-        {"need_bars", "needbars", &CPlayTest::NeedBars, 60},
-        {"selection_ring", "ring", &CPlayTest::SelectionRing, 60},
-        {"storey_up", "camera+stairs", &CPlayTest::StoreyUp, 200},
-        {"hire_staff", "modes", &CPlayTest::HireStaff, 1200},
-        {"contracts", "contracts", &CPlayTest::Contracts, 120},
-        {"save", "modes", &CPlayTest::Save, kStateBudget},
-        {"load", "modes", &CPlayTest::Load, kStateBudget},
-        {"escape", nullptr, &CPlayTest::Escape, kStateBudget},
-        {"leave", "modes", &CPlayTest::Leave, kStateBudget},
-        {"quit", "modes", &CPlayTest::Quit, kStateBudget},
-        {"close_window", nullptr, &CPlayTest::CloseWindow, kStateBudget},
+        {"city", &CPlayTest::City, kStateBudget},
+        {"start", &CPlayTest::Start, kStateBudget},
+        {"camera_arrows", &CPlayTest::CameraArrows, 120},
+        {"camera_turn", &CPlayTest::CameraTurn, 120},
+        {"camera_edge", &CPlayTest::CameraEdge, 120},
+        {"room", &CPlayTest::Room, 300},
+        {"door", &CPlayTest::Door, 600},
+        {"stairs", &CPlayTest::Stairs, 600},
+        {"shop", &CPlayTest::Shop, 600},
+        {"shop_card", &CPlayTest::ShopCard, 120},
+        {"shoppers", &CPlayTest::Shoppers, kRunBudget},
+        {"shoppers_through_door", &CPlayTest::ShoppersThroughDoor, kRunBudget},
+        {"shopper_card", &CPlayTest::ShopperCard, 600},
+        {"need_bars", &CPlayTest::NeedBars, 60},
+        {"selection_ring", &CPlayTest::SelectionRing, 60},
+        {"storey_up", &CPlayTest::StoreyUp, 200},
+        {"hire_staff", &CPlayTest::HireStaff, 1200},
+        {"contracts", &CPlayTest::Contracts, 120},
+        {"save", &CPlayTest::Save, kStateBudget},
+        {"load", &CPlayTest::Load, kStateBudget},
+        {"escape", &CPlayTest::Escape, kStateBudget},
+        {"leave", &CPlayTest::Leave, kStateBudget},
+        {"quit", &CPlayTest::Quit, kStateBudget},
+        {"close_window", &CPlayTest::CloseWindow, kStateBudget},
     };
     m_steps.insert(m_steps.end(), std::begin(game), std::end(game));
-}
-
-bool CPlayTest::Skipped(const Step& step) const
-{
-    if (!step.needs)
-        return false;
-    const std::string needs = step.needs;
-    size_t start = 0;
-    while (start <= needs.size()) {
-        size_t end = needs.find('+', start);
-        if (end == std::string::npos)
-            end = needs.size();
-        if (m_skip.count(needs.substr(start, end - start)) > 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-void CPlayTest::Skip(const std::string& names)
-{
-    size_t start = 0;
-    while (start <= names.size()) {
-        size_t end = names.find(',', start);
-        if (end == std::string::npos)
-            end = names.size();
-        if (end > start)
-            m_skip.insert(names.substr(start, end - start));
-        start = end + 1;
-    }
 }
 
 void CPlayTest::Install() { Win32DialogSetTurnHook(&CPlayTest::LauncherTurn, this); }
@@ -274,13 +244,9 @@ void CPlayTest::AfterFrame()
     Advance(&m_frame);
 }
 
-// Passes over skipped steps, runs the current one for this frame, and moves on when it passed.
+// Runs the current step for this frame, and moves on when it passed.
 void CPlayTest::Advance(int* frame)
 {
-    while (!m_failed && m_step < m_steps.size() && Skipped(m_steps[m_step])) {
-        std::fprintf(stderr, "play test: %s passed over (needs %s)\n", m_steps[m_step].name, m_steps[m_step].needs);
-        m_step++;
-    }
     if (m_failed || m_done || m_step >= m_steps.size())
         return;
     const Step& step = m_steps[m_step];

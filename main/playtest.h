@@ -10,11 +10,8 @@
 // shoppers coming in at speed 3, a shopper's card with its need bars and selection ring, the storey above,
 // three staff hired, the contracts panel, save, load, Escape and quit. The mode run: the launcher picks one
 // mode, the client area must have its size and a click on a main-menu button must press it.
-//
-// Steps that wait for a fix carry the name of that fix ("needs"); names given to Skip are passed over.
 #pragma once
 
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,22 +24,19 @@ class CPlayTest {
 public:
     // `width` x `height` is the mode the launcher picks; `modeOnly` runs the mode run instead of the full one.
     CPlayTest(const std::string& folder, CProgramShell* shell, int width, int height, bool modeOnly);
-    // Names of fixes not yet in: their steps are passed over (comma-separated).
-    void Skip(const std::string& names);
     // Takes the launcher's dialog while the game chooses its mode (before the game window exists).
     void Install();
     void Uninstall();
     // Called by the application around each frame.
     void BeforeFrame() {}
     void AfterFrame();
-    // 0 when every step passed or was passed over.
+    // 0 when every step passed.
     int Result() const;
 
 private:
     typedef bool (CPlayTest::*StepFunction)(int frame);
     struct Step {
         const char* name;
-        const char* needs;  // the fix it waits for ("a+b": fixes), or null
         StepFunction run;   // sends input and checks; true once the step passed
         int budget;         // frames (turns in the launcher) before it fails
     };
@@ -50,8 +44,6 @@ private:
     static void LauncherTurn(HWND dialog, int turn, void* self);
     void Advance(int* frame);
     void Fail(const std::string& what);
-    // A step needing several fixes names them joined by '+'; it is passed over while any is missing.
-    bool Skipped(const Step& step) const;
     bool InLauncher() const { return m_dialog != nullptr; }
 
     // Input, in the pixels the player sees: the launcher's 640 x 480, else the game's screen.
@@ -112,7 +104,6 @@ private:
     int m_width;
     int m_height;
     bool m_modeOnly;
-    std::set<std::string> m_skip;
     std::vector<Step> m_steps;
     size_t m_step = 0;
     int m_frame = 0;  // frames (or launcher turns) since the step began

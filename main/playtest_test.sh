@@ -3,14 +3,13 @@
 # launcher and the game with input pushed into SDL's event queue, on a fixed 0.05 s clock. It runs on the X
 # server test.sh started (MALL_X_DISPLAY), else on SDL's offscreen driver, and checks the exit code and the
 # screenshots of the steps.
-# Arguments: mkcontent, mall, the content texts folder, the steps to pass over (comma-separated names of fixes,
-# or "none"), then "full" for the whole run or WxH for the mode run of that mode.
+# Arguments: mkcontent, mall, the content texts folder, then "full" for the whole run or WxH for the mode run
+# of that mode.
 set -euo pipefail
 mkcontent=$1
 mall=$2
 texts=$3
-skip=$4
-run=${5:-full}
+run=${4:-full}
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playtest.XXXXXX")
 # MALL_PLAY_TEST_KEEP=FOLDER keeps the screenshots there, also of a failed run.
 keep() {
@@ -30,12 +29,11 @@ MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkconte
 }
 mkdir -p "$root/shots"
 cd "$root/content"
-[ "$skip" = none ] && skip=""
 if [ "$run" = full ]; then
-  "$mall" --play-test "$root/shots" --play-test-skip "$skip"
+  "$mall" --play-test "$root/shots"
   expected="00_launcher 05_menu 07_city 08_start"
 else
-  "$mall" --play-test-mode "$run" "$root/shots" --play-test-skip "$skip"
+  "$mall" --play-test-mode "$run" "$root/shots"
   expected="00_launcher 05_menu"
 fi
 for shot in $expected; do
