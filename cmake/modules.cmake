@@ -86,7 +86,11 @@ function(mall_module name dir)
       PROPERTIES ENVIRONMENT "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
     # The whole program in one process as well: state that outlives one test's engine or game fails a later test.
     add_test(NAME WholeProgram.${name}_tests COMMAND ${name}_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-    set_tests_properties(WholeProgram.${name}_tests PROPERTIES ENVIRONMENT "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    # Leaks are checked test by test; the whole run checks the state one test leaves for the next. Its leak check
+    # is left out: LeakSanitizer's own tracer thread has crashed at the exit of these long runs, which make and
+    # drop many GL contexts, after every test passed.
+    set_tests_properties(WholeProgram.${name}_tests PROPERTIES ENVIRONMENT
+                         "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=0:abort_on_error=0")
   endif()
   if(MALL_TESTS AND fuzzers)
     mall_fuzz_replays(${name} ${dir} ${fuzzers})
