@@ -80,17 +80,22 @@ function(mall_module name dir)
     if(MALL_TEST_DEPS_${name})
       target_link_libraries(${name}_tests PRIVATE ${MALL_TEST_DEPS_${name}})
     endif()
+    # Tests that share one resource (MALL_TEST_LOCK_<name>, e.g. the X server's one pointer) run one at a time.
+    set(lock "")
+    if(MALL_TEST_LOCK_${name})
+      set(lock RESOURCE_LOCK ${MALL_TEST_LOCK_${name}})
+    endif()
     gtest_discover_tests(${name}_tests
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-      PROPERTIES ENVIRONMENT "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+      PROPERTIES ENVIRONMENT "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR}" ${lock})
     # The whole program in one process as well: state that outlives one test's engine or game fails a later test.
     add_test(NAME WholeProgram.${name}_tests COMMAND ${name}_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     # Leaks are checked test by test; the whole run checks the state one test leaves for the next. Its leak check
     # is left out: LeakSanitizer's own tracer thread has crashed at the exit of these long runs, which make and
     # drop many GL contexts, after every test passed.
     set_tests_properties(WholeProgram.${name}_tests PROPERTIES ENVIRONMENT
-                         "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=0:abort_on_error=0")
+                         "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=0:abort_on_error=0" ${lock})
   endif()
   if(MALL_TESTS AND fuzzers)
     mall_fuzz_replays(${name} ${dir} ${fuzzers})
