@@ -38,28 +38,9 @@ protected:
     static void TearDownTestSuite() { RemoveAuthoredRoot(); }
     void SetUp() override
     {
-        GxD3D9TestUseBackend("opengl");
-        // The window is made for OpenGL, so a video driver without GL has none to give.
-        window = GxD3D9TestWindow(kSize, kSize);
-        if (!window)
-            GTEST_SKIP() << "no OpenGL window here";
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x800000));
-        ASSERT_TRUE(GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxD3D9SectorPluginAttach() &&
-                    GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() && GxD3D9SkinPluginAttach() &&
-                    GxCollisionPluginAttach() && GxUserDataPluginAttach() && GxSplinePluginAttach() &&
-                    AttachClumpExtension() && GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach() &&
-                    GxParticleTankPluginAttach() && GxParticlePluginAttach());
-        if (!GxEngineOpen(&window))
-            GTEST_SKIP() << "no device on the OpenGL back end here";
-        D3DADAPTER_IDENTIFIER9 id = {};
-        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-        if (std::string(id.Driver).find("opengl") == std::string::npos)
-            GTEST_SKIP() << "the OpenGL back end is not available";
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        GxTestTakeError();
+        StartLevelEngineOnGl(&window, kSize);
+        if (IsSkipped() || HasFatalFailure())
+            return;
         root = AuthoredRoot();
         if (root.empty())
             GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
