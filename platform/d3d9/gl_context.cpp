@@ -18,14 +18,6 @@ static SDL_Window* GlWindowFromHwnd(void* hwnd)
     return Win32GetSDLWindow(static_cast<HWND>(hwnd));
 }
 
-// Mesa, its LLVM and (under X11) the session bus library keep allocations
-// for the life of the process. Every program that opens a GL device would
-// otherwise fail its leak check on them; a program may still define its own.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions()
-{
-    return "leak:_dri.so\nleak:libLLVM\nleak:libgallium\nleak:libglapi\nleak:_mesa.so\nleak:libdbus-1.so\n";
-}
-
 static int GlPinDriverModule(struct dl_phdr_info* info, size_t, void*)
 {
     const char* name = info->dlpi_name;
