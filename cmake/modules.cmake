@@ -91,16 +91,12 @@ function(mall_module name dir)
       PROPERTIES ENVIRONMENT "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR}" ${lock})
     # The whole program in one process as well: state that outlives one test's engine or game fails a later test.
     add_test(NAME WholeProgram.${name}_tests COMMAND ${name}_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-    # Leaks are checked test by test; the whole run checks the state one test leaves for the next. Its leak check
-    # is left out: LeakSanitizer's tracer has crashed scanning the thread-local storage of these long runs, which
-    # load and drop the GL driver many times, after every test passed.
     # Its temporary folders are its own: the tests name theirs after themselves, and CTest runs the same test on
     # its own beside this run.
     set(whole_tmp ${CMAKE_BINARY_DIR}/wholeprogram_tmp/${name})
     file(MAKE_DIRECTORY ${whole_tmp})
     set_tests_properties(WholeProgram.${name}_tests PROPERTIES ENVIRONMENT
-                         "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR};TMPDIR=${whole_tmp};ASAN_OPTIONS=detect_leaks=0:abort_on_error=0"
-                         ${lock})
+                         "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR};TMPDIR=${whole_tmp}" ${lock})
   endif()
   if(MALL_TESTS AND fuzzers)
     mall_fuzz_replays(${name} ${dir} ${fuzzers})

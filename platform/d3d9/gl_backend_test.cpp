@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <unistd.h>
 
 namespace {
 
@@ -327,6 +331,47 @@ TEST(GlDeviceWindow, DrawsIntoAWindowAndOutlivesIt)
     dev->Release();
     d3d->Release();
     UnregisterClassA("GlBackendTest", nullptr);
+}
+
+// Runs after the window layer's own exit handler, which is registered later: the threads still alive then are the
+// ones the leak checker's tracer has to stop.
+void ExitWithOneThreadLeft()
+{
+    const auto tasks = std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                     std::filesystem::directory_iterator());
+    if (tasks != 1)
+        _exit(2);
+}
+
+// A program that drew through GL ends with its driver's rasteriser threads joined.
+TEST(GlDeviceWindow, ProgramEndsWithTheDriverThreadsJoined)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit(ExitWithOneThreadLeft);
+            IDirect3D9* d3d = MakeOpenGLDirect3D();
+            if (!d3d)
+                std::exit(0);
+            WNDCLASSA wc;
+            std::memset(&wc, 0, sizeof(wc));
+            wc.lpfnWndProc = PlainWindowProc;
+            wc.lpszClassName = "GlBackendExitTest";
+            RegisterClassA(&wc);
+            HWND hwnd = CreateWindowExA(0, "GlBackendExitTest", "", WS_OVERLAPPEDWINDOW, 0, 0, 96, 64, nullptr,
+                                        nullptr, nullptr, nullptr);
+            D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(kW, kH, hwnd);
+            IDirect3DDevice9* dev = nullptr;
+            if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev) != D3D_OK)
+                std::exit(3);
+            dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030u, 1.0f, 0);
+            dev->Present(nullptr, nullptr, nullptr, nullptr);
+            dev->Release();
+            d3d->Release();
+            DestroyWindow(hwnd);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
