@@ -127,9 +127,6 @@ LRESULT CALLBACK WindowProcThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 // The engine's debug file name, from "Debug_Data" / "DebugFile" of the setup tree; empty when none.
 const char* FerroxGetDebugFileName();
 
-// Makes the texture read try a DDS file before the read installed so far; 1 on success.
-int FerroxInstallDDSReader();
-
 // Shows the game window, in full screen as a popup that keeps its client area.
 void ShowAppWindow(HWND window, int fullScreen);
 // Sizes the window so that its client area is width x height, moving it only as far as it takes to keep it on the

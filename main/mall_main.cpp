@@ -8,6 +8,7 @@
 #include "engine/app.h"
 #include "engine/app_local.h"
 #include "engine/character.h"
+#include "engine/startup.h"
 #include "game/game.h"
 #include "game/sound.h"
 #include "gfx/core/engine.h"
@@ -202,7 +203,7 @@ void NoticeHeadlessRun()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 {
-    GxEngineSetDriver(GxD3D9GetDriver());
+    FerroxSetStartup(GxD3D9GetStartup());
     const FerroxProgram program = {CApp::Instance, CApp::DestroyInstance, GameInstance, GameDestroyInstance};
     return FerroxWinMain(program, instance, previous);
 }

@@ -14,6 +14,7 @@
 
 #include "engine/app.h"
 #include "engine/app_local.h"
+#include "engine/startup.h"
 #include "game/game.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
@@ -121,7 +122,7 @@ std::string Read(const char* name)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    GxEngineSetDriver(GxD3D9GetDriver());
+    FerroxSetStartup(GxD3D9GetStartup());
     // A root of this run's own: another run may share the machine's temporary folder.
     std::random_device seed;
     g_root = std::filesystem::temp_directory_path() / ("mall_startup_fuzz_" + std::to_string(seed()));

@@ -30,6 +30,10 @@ GxBool GxD3D9AttachRasterPlugin(void);
 // The driver as the engine opens it (GxEngineSetDriver takes it).
 const GxDriver* GxD3D9GetDriver(void);
 
+// The driver's start-up table (gfx/core/startup.h): its record, plugins and DDS texture read.
+struct GxStartup;
+const GxStartup* GxD3D9GetStartup(void);
+
 // Processor features found when the device opened (each 0 or 1).
 GxBool GxCPUHaveSSE(void);
 GxBool GxCPUHaveSSE2(void);

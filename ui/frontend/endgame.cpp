@@ -5,7 +5,7 @@
 #include "engine/mouse.h"
 #include "engine/spline.h"
 #include "gfx/core/engine.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 #include "ui/frontend/frontend.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/interface.h"

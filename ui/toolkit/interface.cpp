@@ -2,7 +2,7 @@
 #include "ui/toolkit/interface.h"
 
 #include "gfx/core/engine.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 
 namespace {
 constexpr uint16_t kNone = 0xFFFF;
