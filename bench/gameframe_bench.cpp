@@ -25,7 +25,6 @@
 
 #include "bench/gameroot_local.h"
 #include "engine/app.h"
-#include "engine/app_local.h"
 #include "engine/blockmesh.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"

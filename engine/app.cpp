@@ -136,6 +136,51 @@ FerroxAppPlatform& FerroxGetAppPlatform() { return g_platform; }
 
 void FerroxResetAppPlatform() { g_platform = kRealPlatform; }
 
+// ---- fixed-step frames and the window in front ----
+
+namespace {
+
+const LONGLONG kFixedStepTicksPerSecond = 1000;  // the fixed clock counts milliseconds
+LONGLONG g_fixedStepClock = 0;
+int g_fixedStepMilliseconds = 0;
+
+BOOL FixedStepFrequency(LARGE_INTEGER* frequency)
+{
+    frequency->QuadPart = kFixedStepTicksPerSecond;
+    return TRUE;
+}
+
+// Each read of the clock is one frame later: the main loop reads it once per frame.
+BOOL FixedStepCounter(LARGE_INTEGER* counter)
+{
+    g_fixedStepClock += g_fixedStepMilliseconds;
+    counter->QuadPart = g_fixedStepClock;
+    return TRUE;
+}
+
+HWND AppWindowInFront() { return g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr; }
+
+}  // namespace
+
+void FerroxSetFixedStep(int milliseconds)
+{
+    g_fixedStepMilliseconds = milliseconds > 0 ? milliseconds : 0;
+    g_fixedStepClock = 0;
+    const bool fixed = g_fixedStepMilliseconds > 0;
+    g_platform.queryPerformanceFrequency = fixed ? FixedStepFrequency : kRealPlatform.queryPerformanceFrequency;
+    g_platform.queryPerformanceCounter = fixed ? FixedStepCounter : kRealPlatform.queryPerformanceCounter;
+}
+
+double FerroxFixedStepSeconds()
+{
+    return static_cast<double>(g_fixedStepClock) / static_cast<double>(kFixedStepTicksPerSecond);
+}
+
+void FerroxSetWindowAlwaysInFront(bool on)
+{
+    g_platform.getForegroundWindow = on ? AppWindowInFront : kRealPlatform.getForegroundWindow;
+}
+
 // ---- window ----
 
 CFerroxWindow::CFerroxWindow() { Init(); }

@@ -581,6 +581,28 @@ TEST(AppPlugins, TheStartupTablesPluginsAttachInTheirPlaces)
     EXPECT_TRUE(g_calls.empty());
 }
 
+// Fixed-step frames: the clock counts milliseconds from 0, one step a read, again from 0 at each set-up, and
+// 0 gives the real clock back.
+TEST(AppClock, FixedStepFramesStartAtZeroAndTheRealClockComesBack)
+{
+    FerroxResetAppPlatform();
+    const FerroxAppPlatform real = FerroxGetAppPlatform();
+    for (int run = 0; run < 2; ++run) {
+        FerroxSetFixedStep(50);
+        LARGE_INTEGER frequency = {};
+        LARGE_INTEGER counter = {};
+        ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceFrequency(&frequency));
+        EXPECT_EQ(1000, frequency.QuadPart);
+        ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceCounter(&counter));
+        ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceCounter(&counter));
+        EXPECT_EQ(100, counter.QuadPart);
+        EXPECT_DOUBLE_EQ(0.1, FerroxFixedStepSeconds());
+    }
+    FerroxSetFixedStep(0);
+    EXPECT_EQ(real.queryPerformanceCounter, FerroxGetAppPlatform().queryPerformanceCounter);
+    EXPECT_EQ(real.queryPerformanceFrequency, FerroxGetAppPlatform().queryPerformanceFrequency);
+}
+
 // Closing the game window destroys it, which posts WM_QUIT: the loop ends in the pass that pumps it.
 TEST(AppWindow, ClosingTheWindowEndsTheLoop)
 {

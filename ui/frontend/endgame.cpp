@@ -22,8 +22,6 @@ constexpr float kBoxBottom = 200.0f;
 constexpr float kBoxWidth = 600.0f;
 constexpr float kBoxHeight = 150.0f;
 
-CFerroxInterface* GameInterface() { return g_pFerroxGame ? g_pFerroxGame->m_pInterface : nullptr; }
-
 }  // namespace
 
 CEndGameCanvas::CEndGameCanvas() : m_messageIndex(0), m_endGameList(kFerroxNoTextList) { CEndGameCanvas::Init(); }
@@ -80,7 +78,7 @@ void CEndGameCanvas::OnWidgetEvent(int32_t, int32_t event)
         return;
     if (CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr)
         mouse->LeftButtonUp();
-    if (CFerroxInterface* game = GameInterface())
+    if (CFerroxInterface* game = FerroxGetGameInterface())
         game->GetStack().RequestPop();
     if (g_pFerroxGame)
         g_pFerroxGame->SetState(kEndGameLeaveState);
@@ -96,7 +94,7 @@ void CEndGameCanvas::Render()
     GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
     GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
     GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
-    CFerroxInterface* game = GameInterface();
+    CFerroxInterface* game = FerroxGetGameInterface();
     CFerroxFont* font = game ? game->GetFont(0) : nullptr;
     CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
     if (!font || !locale)
