@@ -63,7 +63,8 @@ constexpr GxInt32 gxIM3DNUMPRIMTYPES = 6;
 // Im3D module data in the engine instance.
 struct GxIm3DModuleBlock {
     GxPipeline* currentTransformPipeline;
-    GxPipeline* renderPipelines[gxIM3DNUMPRIMTYPES];   // by slot: tri list, tri fan, tri strip, line list, polyline, points
+    // By slot: tri list, tri fan, tri strip, line list, polyline, points.
+    GxPipeline* renderPipelines[gxIM3DNUMPRIMTYPES];
     GxPipeline* defaultTransformPipeline;
     GxPipeline* defaultRenderPipelines[gxIM3DNUMPRIMTYPES];
     GxIm3DPool pool;
