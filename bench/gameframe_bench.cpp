@@ -25,10 +25,10 @@
 
 #include "bench/gameroot_local.h"
 #include "engine/app.h"
-#include "engine/app_local.h"
 #include "engine/blockmesh.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
+#include "engine/startup.h"
 #include "game/conditions.h"
 #include "game/factories.h"
 #include "game/floors.h"
@@ -465,7 +465,7 @@ int RunChild(Scene scene, bool soak)
 {
     g_script.scene = scene;
     g_script.soak = soak;
-    GxEngineSetDriver(GxD3D9GetDriver());
+    FerroxSetStartup(GxD3D9GetStartup());
     const FerroxProgram program = {CBenchApp::Instance, CBenchApp::DestroyInstance, GameInstance, GameDestroyInstance};
     FerroxWinMain(program, nullptr, nullptr);
     Script& s = g_script;

@@ -15,18 +15,13 @@
 #include "engine/clumpext.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
+#include "engine/startup.h"
 #include "engine/tagtree.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
 #include "gfx/core/win32fs.h"
-#include "gfx/d3d9/d3d9drv.h"
-#include "gfx/d3d9/dds.h"
-#include "gfx/d3d9/matfx.h"
-#include "gfx/d3d9/ptank.h"
-#include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/skinpipe.h"
 #include "gfx/anim/anim.h"
 #include "gfx/fx/fx.h"
 #include "gfx/fx/particles.h"
@@ -78,8 +73,20 @@ HWND RealSetCapture(HWND h) { return SetCapture(h); }
 BOOL RealQueryPerformanceFrequency(LARGE_INTEGER* f) { return QueryPerformanceFrequency(f); }
 BOOL RealQueryPerformanceCounter(LARGE_INTEGER* c) { return QueryPerformanceCounter(c); }
 
+// The driver's plugins come from the program's start-up table; one the table leaves out is passed over.
+GxBool AttachFromStartup(GxBool (*attach)(void)) { return attach ? attach() : 1; }
+
 // Worlds and their objects, then the driver's world and sector pipelines, which need the world's registries.
-GxBool AttachWorld() { return GxWorldPluginAttach() && GxD3D9SectorPluginAttach(); }
+GxBool AttachWorld() { return GxWorldPluginAttach() && AttachFromStartup(FerroxGetStartup().attachWorldPipelines); }
+GxBool AttachSkin() { return AttachFromStartup(FerroxGetStartup().attachSkin); }
+GxBool AttachMaterialEffects() { return AttachFromStartup(FerroxGetStartup().attachMaterialEffects); }
+GxBool AttachParticleTanks() { return AttachFromStartup(FerroxGetStartup().attachParticleTanks); }
+
+void SetRefreshRate(GxUInt32 rate)
+{
+    if (FerroxGetStartup().setRefreshRate)
+        FerroxGetStartup().setRefreshRate(rate);
+}
 
 const FerroxAppPlatform kRealPlatform = {
     GxEngineInit,
@@ -92,7 +99,7 @@ const FerroxAppPlatform kRealPlatform = {
     GxEngineSetSubSystem,
     GxEngineSetVideoMode,
     GxEngineGetVideoModeInfo,
-    GxD3D9SetRefreshRate,
+    SetRefreshRate,
     RealPeekMessageA,
     RealPeekMessageW,
     RealTranslateMessage,
@@ -107,14 +114,14 @@ const FerroxAppPlatform kRealPlatform = {
         {"world", AttachWorld},
         {"keyframe animation", GxAnimPluginAttach},
         {"hierarchical animation", GxAnimHierarchyPluginAttach},
-        {"skinning", GxD3D9SkinPluginAttach},  // the skin plugin with the driver's skin pipeline
+        {"skinning", AttachSkin},  // the skin plugin with the driver's skin pipeline
         {"collision", GxCollisionPluginAttach},
         {"user data", GxUserDataPluginAttach},
         {"splines", GxSplinePluginAttach},
         {"clump extension", AttachClumpExtension},
-        {"material effects", GxD3D9MaterialEffectsPluginAttach},
+        {"material effects", AttachMaterialEffects},
         {"UV animation", GxUVAnimPluginAttach},
-        {"particle tanks", GxD3D9ParticleTankPluginAttach},  // the tank plugin with the driver's tank callbacks
+        {"particle tanks", AttachParticleTanks},  // the tank plugin with the driver's tank callbacks
         {"standard particles", GxParticlePluginAttach},
     },
 };
@@ -123,31 +130,56 @@ FerroxAppPlatform g_platform = kRealPlatform;
 
 FerroxAppPlatform& P() { return g_platform; }
 
-// The texture read that tries a DDS file first and falls back to the read installed before it.
-GxTextureCallBackRead g_previousTextureRead = nullptr;
-
-GxTexture* ReadTextureDDSFirst(const GxChar* name, const GxChar* maskName)
-{
-    GxTexture* texture = GxD3D9TextureReadDDS(name, maskName);
-    if (texture)
-        return texture;
-    return g_previousTextureRead ? g_previousTextureRead(name, maskName) : nullptr;
-}
-
 }  // namespace
-
-int FerroxInstallDDSReader()
-{
-    GxTextureCallBackRead current = GxTextureGetReadCallback();
-    if (current == ReadTextureDDSFirst)
-        return 1;
-    g_previousTextureRead = current;
-    return GxTextureSetReadCallback(ReadTextureDDSFirst) ? 1 : 0;
-}
 
 FerroxAppPlatform& FerroxGetAppPlatform() { return g_platform; }
 
 void FerroxResetAppPlatform() { g_platform = kRealPlatform; }
+
+// ---- fixed-step frames and the window in front ----
+
+namespace {
+
+const LONGLONG kFixedStepTicksPerSecond = 1000;  // the fixed clock counts milliseconds
+LONGLONG g_fixedStepClock = 0;
+int g_fixedStepMilliseconds = 0;
+
+BOOL FixedStepFrequency(LARGE_INTEGER* frequency)
+{
+    frequency->QuadPart = kFixedStepTicksPerSecond;
+    return TRUE;
+}
+
+// Each read of the clock is one frame later: the main loop reads it once per frame.
+BOOL FixedStepCounter(LARGE_INTEGER* counter)
+{
+    g_fixedStepClock += g_fixedStepMilliseconds;
+    counter->QuadPart = g_fixedStepClock;
+    return TRUE;
+}
+
+HWND AppWindowInFront() { return g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr; }
+
+}  // namespace
+
+void FerroxSetFixedStep(int milliseconds)
+{
+    g_fixedStepMilliseconds = milliseconds > 0 ? milliseconds : 0;
+    g_fixedStepClock = 0;
+    const bool fixed = g_fixedStepMilliseconds > 0;
+    g_platform.queryPerformanceFrequency = fixed ? FixedStepFrequency : kRealPlatform.queryPerformanceFrequency;
+    g_platform.queryPerformanceCounter = fixed ? FixedStepCounter : kRealPlatform.queryPerformanceCounter;
+}
+
+double FerroxFixedStepSeconds()
+{
+    return static_cast<double>(g_fixedStepClock) / static_cast<double>(kFixedStepTicksPerSecond);
+}
+
+void FerroxSetWindowAlwaysInFront(bool on)
+{
+    g_platform.getForegroundWindow = on ? AppWindowInFront : kRealPlatform.getForegroundWindow;
+}
 
 // ---- window ----
 
@@ -309,8 +341,8 @@ int CFerroxApp::RegisterImageFormats()
         return 0;
     if (!GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr))
         return 0;
-    // DDS files are textures, not images: the texture read tries them first and falls back to the images.
-    return FerroxInstallDDSReader();
+    // The driver's texture files are textures, not images: the texture read tries them first, then the images.
+    return FerroxInstallTextureReader();
 }
 
 int CFerroxApp::AttachPlugins()
@@ -367,6 +399,7 @@ int CFerroxApp::Start()
     if (!m_pGame)
         return Fail("no game object");
     m_pGame->SetStartDirectory(m_pWindow ? m_pWindow->GetStartDirectory() : nullptr);
+    GxEngineSetDriver(FerroxGetStartup().driver);
     if (!P().engineInit(nullptr, 0, kResourceArenaBytes))
         return Fail("the graphics engine does not initialise");
     m_engineLevel = kEngineInitialised;

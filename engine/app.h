@@ -127,8 +127,14 @@ LRESULT CALLBACK WindowProcThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 // The engine's debug file name, from "Debug_Data" / "DebugFile" of the setup tree; empty when none.
 const char* FerroxGetDebugFileName();
 
-// Makes the texture read try a DDS file before the read installed so far; 1 on success.
-int FerroxInstallDDSReader();
+// Frames of a fixed length: the main loop's clock starts again at 0 and each frame is `milliseconds` later than the
+// one before (0: the real clock).
+void FerroxSetFixedStep(int milliseconds);
+// The fixed-step clock's time so far, in seconds.
+double FerroxFixedStepSeconds();
+// The game window counts as the front one whatever the window system says, so a run on a display shared with
+// other clients never waits for the focus.
+void FerroxSetWindowAlwaysInFront(bool on);
 
 // Shows the game window, in full screen as a popup that keeps its client area.
 void ShowAppWindow(HWND window, int fullScreen);

@@ -18,12 +18,14 @@
 #include "engine/clumpext.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
+#include "engine/startup.h"
 #include "engine/tagtree.h"
 #include "engine/test_files_local.h"
 #include "gfx/core/spline.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -537,6 +539,68 @@ TEST(AppPlugins, AttachBeforeTheEngineOpens)
     EXPECT_EQ(reinterpret_cast<CFerroxObject*>(&app), GetClumpOwner(clump));
     GxClumpDestroy(clump);
     GxTestEngineShutdown();
+}
+
+// The driver's plugins come from the program's start-up table, each in its place among the application's own:
+// the world pipelines once the world's registries exist. One that fails fails the attach; a table that leaves
+// them out passes them over.
+TEST(AppPlugins, TheStartupTablesPluginsAttachInTheirPlaces)
+{
+    GxStartup table = {};
+    table.attachWorldPipelines = [] {
+        return Record(GxEngineGetPluginOffset(gxPLUGINWORLDMODULE) >= 0 ? "world pipelines" : "before the world");
+    };
+    table.attachSkin = [] { return Record("skin"); };
+    table.attachMaterialEffects = [] { return Record("material effects"); };
+    table.attachParticleTanks = [] { return Record("particle tanks"); };
+    const char* const failing[] = {"", "world pipelines", "particle tanks"};
+    for (const char* step : failing) {
+        SCOPED_TRACE(step);
+        g_calls.clear();
+        g_failAt = step;
+        GxTestDeviceInstall();
+        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        FerroxSetStartup(&table);
+        CFerroxApp app;
+        const int attached = app.AttachPlugins();
+        FerroxSetStartup(nullptr);
+        GxTestEngineShutdown();
+        EXPECT_EQ(*step == 0, attached == 1);
+        if (*step == 0) {
+            EXPECT_EQ((std::vector<std::string>{"world pipelines", "skin", "material effects", "particle tanks"}),
+                      g_calls);
+        }
+    }
+    g_failAt.clear();
+    g_calls.clear();
+    GxTestDeviceInstall();
+    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    CFerroxApp app;
+    EXPECT_EQ(1, app.AttachPlugins());
+    GxTestEngineShutdown();
+    EXPECT_TRUE(g_calls.empty());
+}
+
+// Fixed-step frames: the clock counts milliseconds from 0, one step a read, again from 0 at each set-up, and
+// 0 gives the real clock back.
+TEST(AppClock, FixedStepFramesStartAtZeroAndTheRealClockComesBack)
+{
+    FerroxResetAppPlatform();
+    const FerroxAppPlatform real = FerroxGetAppPlatform();
+    for (int run = 0; run < 2; ++run) {
+        FerroxSetFixedStep(50);
+        LARGE_INTEGER frequency = {};
+        LARGE_INTEGER counter = {};
+        ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceFrequency(&frequency));
+        EXPECT_EQ(1000, frequency.QuadPart);
+        ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceCounter(&counter));
+        ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceCounter(&counter));
+        EXPECT_EQ(100, counter.QuadPart);
+        EXPECT_DOUBLE_EQ(0.1, FerroxFixedStepSeconds());
+    }
+    FerroxSetFixedStep(0);
+    EXPECT_EQ(real.queryPerformanceCounter, FerroxGetAppPlatform().queryPerformanceCounter);
+    EXPECT_EQ(real.queryPerformanceFrequency, FerroxGetAppPlatform().queryPerformanceFrequency);
 }
 
 // Closing the game window destroys it, which posts WM_QUIT: the loop ends in the pass that pumps it.

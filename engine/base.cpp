@@ -36,14 +36,6 @@ void WriteDebugBanner(const char* problem)
     FerroxDebugOutput("/////////////////////////////////////////////////////////////////\n\n");
 }
 
-FerroxGameDeleters g_gameDeleters = { nullptr };
-
-void DeleteOwned(FerroxOwnedDeleter deleter, void* object)
-{
-    if (object && deleter)
-        deleter(object);
-}
-
 } // namespace
 
 void FerroxDebugOutput(const char* text)
@@ -89,11 +81,6 @@ CFerroxBase::~CFerroxBase()
     m_pName = nullptr;
 }
 
-FerroxGameDeleters& FerroxGetGameDeleters()
-{
-    return g_gameDeleters;
-}
-
 CFerroxGame::CFerroxGame()
 {
     Init();
@@ -131,7 +118,7 @@ void CFerroxGame::Release()
 {
     delete m_pGameData;
     delete m_pLevelManager;
-    DeleteOwned(g_gameDeleters.interface_, m_pInterface);
+    delete m_pInterface;
     delete m_pMouse;
     delete m_pKeyboard;
     delete m_pLocale;

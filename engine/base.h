@@ -19,7 +19,6 @@ class CFerroxLocale;
 class CFerroxCamera;
 class CFerroxKeyboard;
 class CFerroxMouse;
-class CFerroxInterface;
 class CFerroxTechTree;
 
 // Writes a text to the debugger output.
@@ -54,13 +53,12 @@ struct FerroxKeyEvent {
     uint16_t virtualKey;
 };
 
-// Deletes one owned object of a class that lives in a module above or beside this one.
-// The module that defines the class installs it; without one the object is left alone.
-typedef void (*FerroxOwnedDeleter)(void* object);
-struct FerroxGameDeleters {
-    FerroxOwnedDeleter interface_;
+// The game's interface as the engine holds it: the interface module derives its interfaces from it, and the game
+// deletes the one it holds when it is released.
+class CFerroxGameInterface {
+public:
+    virtual ~CFerroxGameInterface() = default;
 };
-FerroxGameDeleters& FerroxGetGameDeleters();
 
 class CFerroxGame : public CFerroxBase {
 public:
@@ -112,7 +110,7 @@ public:
     CFerroxCamera* m_pCamera;
     CFerroxKeyboard* m_pKeyboard;
     CFerroxMouse* m_pMouse;
-    CFerroxInterface* m_pInterface;
+    CFerroxGameInterface* m_pInterface;
     CFerroxTechTree* m_pTechTree;
 
 private:

@@ -72,13 +72,14 @@ TEST_F(FerroxGameStarted, CreateOnceWithAWindowAndReleaseOwnedObjects)
     EXPECT_EQ(3, adapter);
 
     static int deleted = 0;
-    FerroxGetGameDeleters().interface_ = [](void* object) { ++deleted; delete static_cast<int*>(object); };
-    game.m_pInterface = reinterpret_cast<CFerroxInterface*>(new int(5));
+    struct CountedInterface : CFerroxGameInterface {
+        ~CountedInterface() override { ++deleted; }
+    };
+    game.m_pInterface = new CountedInterface();
     game.m_pCamera = new CFerroxCamera();
     game.m_pMouse = new CFerroxMouse();
     game.m_pKeyboard = new CFerroxKeyboard();
     game.Release();
-    FerroxGetGameDeleters().interface_ = nullptr;
     EXPECT_EQ(1, deleted);
     EXPECT_EQ(nullptr, game.m_pMouse);
     EXPECT_EQ(nullptr, game.GetWindow());

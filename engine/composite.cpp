@@ -13,10 +13,10 @@
 #include "engine/clump_local.h"
 #include "engine/clumpext.h"
 #include "engine/object.h"
+#include "engine/startup.h"
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/dds.h"
 #include "gfx/fx/fx.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
@@ -71,24 +71,13 @@ void ForEachMaterial(GxGeometry* geometry, F each)
     }
 }
 
-// DDS files beside the image path come before whatever the texture reader finds.
-GxTextureCallBackRead g_previousTextureRead = nullptr;
-
-GxTexture* ReadTextureDDSFirst(const GxChar* name, const GxChar* maskName)
-{
-    GxTexture* texture = GxD3D9TextureReadDDS(name, maskName);
-    if (texture)
-        return texture;
-    return g_previousTextureRead ? g_previousTextureRead(name, maskName) : nullptr;
-}
-
+// The driver's own texture files come before whatever the texture read installed so far finds.
 GxClump* ReadClump(GxStream* stream)
 {
-    g_previousTextureRead = GxTextureGetReadCallback();
-    GxTextureSetReadCallback(ReadTextureDDSFirst);
+    const GxTextureCallBackRead previous = GxTextureGetReadCallback();
+    FerroxInstallTextureReader();
     GxClump* clump = GxClumpStreamRead(stream);
-    GxTextureSetReadCallback(g_previousTextureRead);
-    g_previousTextureRead = nullptr;
+    GxTextureSetReadCallback(previous);
     return clump;
 }
 

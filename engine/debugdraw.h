@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "gfx/core/gx.h"
-#include "gfx/d3d9/im3d.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/im3d.h"
+#include "gfx/core/renderstate.h"
 
 // Values of the render states the engine sets (through GxRenderStateSet).
 constexpr intptr_t FERROX_TEXTUREADDRESS_WRAP = 1;

@@ -9,12 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/app.h"
+#include "engine/startup.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/driver_startup.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ protected:
     }
     void TearDown() override
     {
+        FerroxSetStartup(nullptr);
         GxFileSystemManagerClose();
         GxD3D9SoftwareTest::TearDown();
         std::filesystem::remove_all(dir);
@@ -140,8 +142,9 @@ GxTexture* CountingRead(const GxChar*, const GxChar*)
 TEST_F(TexDictionary, TextureReadTriesDDSThenTheReadBeforeIt)
 {
     ASSERT_TRUE(GxTextureSetReadCallback(CountingRead));
-    ASSERT_EQ(1, FerroxInstallDDSReader());
-    ASSERT_EQ(1, FerroxInstallDDSReader());  // a second install must not call itself
+    FerroxSetStartup(GxTestDriverStartup());
+    ASSERT_EQ(1, FerroxInstallTextureReader());
+    ASSERT_EQ(1, FerroxInstallTextureReader());  // a second install must not call itself
     g_fallbackReads = 0;
     ASSERT_NE(nullptr, GxImageSetPath((dir.string() + "/").c_str()));
     EXPECT_EQ(nullptr, GxTextureRead("absent", nullptr));

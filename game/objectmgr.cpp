@@ -24,8 +24,8 @@
 #include "game/game.h"
 #include "game/statistics.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/renderstate.h"
 #include "gfx/world/material.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "engine/app.h"
-#include "engine/app_local.h"
 #include "engine/character.h"
+#include "engine/startup.h"
 #include "game/game.h"
 #include "game/sound.h"
 #include "gfx/core/engine.h"
@@ -36,8 +36,6 @@ Options g_options;
 constexpr long kMaxFrames = 1000000;
 constexpr long kMaxStepMilliseconds = 1000;
 constexpr long kMaxSeed = 0x7FFFFFFF;
-constexpr LONGLONG kMillisecondsPerSecond = 1000;
-LONGLONG g_fakeClock = 0;
 constexpr int kPlayThroughStepMilliseconds = 50;
 constexpr unsigned kPlayThroughSeed = 20040101;
 CPlayThrough* g_pPlayThrough = nullptr;
@@ -57,31 +55,6 @@ void Pace()
 }
 CPlayTest* g_pPlayTest = nullptr;
 constexpr long kMaxModeSide = 16384;
-
-BOOL FixedStepFrequency(LARGE_INTEGER* frequency)
-{
-    frequency->QuadPart = kMillisecondsPerSecond;
-    return TRUE;
-}
-
-// Each read of the clock is one frame later: the main loop reads it once per frame.
-BOOL FixedStepCounter(LARGE_INTEGER* counter)
-{
-    g_fakeClock += g_options.stepMilliseconds;
-    counter->QuadPart = g_fakeClock;
-    return TRUE;
-}
-
-// The characters' path searches measure their time budget on the fixed clock too, which stands still within
-// a frame: a search then never depends on how fast the machine runs it.
-double FixedStepSeconds()
-{
-    return static_cast<double>(g_fakeClock) / static_cast<double>(kMillisecondsPerSecond);
-}
-
-// The play test's game window counts as the front one: on a display shared with other tests another client
-// may hold the focus, and the game must not wait for it (its input comes through SDL's queue all the same).
-HWND AppWindowInFront() { return g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr; }
 
 bool ParseNumber(const char* text, long limit, int* out)
 {
@@ -202,7 +175,7 @@ void NoticeHeadlessRun()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 {
-    GxEngineSetDriver(GxD3D9GetDriver());
+    FerroxSetStartup(GxD3D9GetStartup());
     const FerroxProgram program = {CApp::Instance, CApp::DestroyInstance, GameInstance, GameDestroyInstance};
     return FerroxWinMain(program, instance, previous);
 }
@@ -240,14 +213,17 @@ int main(int argc, char** argv)
     if (!g_options.playTest.empty()) {
         g_pPlayTest = &playTest;
         playTest.Install();
-        FerroxGetAppPlatform().getForegroundWindow = AppWindowInFront;
+        // On a display shared with other tests another client may hold the focus, and the game must not wait for
+        // it (its input comes through SDL's queue all the same).
+        FerroxSetWindowAlwaysInFront(true);
         if (!g_options.stepMilliseconds)
             g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
     }
     if (g_options.stepMilliseconds) {
-        FerroxGetAppPlatform().queryPerformanceFrequency = FixedStepFrequency;
-        FerroxGetAppPlatform().queryPerformanceCounter = FixedStepCounter;
-        FerroxCharacterSetClock(FixedStepSeconds);
+        FerroxSetFixedStep(g_options.stepMilliseconds);
+        // The characters' path searches measure their time budget on the fixed clock too, which stands still
+        // within a frame: a search then never depends on how fast the machine runs it.
+        FerroxCharacterSetClock(FerroxFixedStepSeconds);
         // The music plays on the wall clock: choosing its next track from the game's generator would make the
         // run's draws depend on it, so a run on the fixed clock keeps its track.
         CSoundManager::s_shuffleOff = 1;

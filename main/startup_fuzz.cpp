@@ -13,7 +13,7 @@
 #include <string>
 
 #include "engine/app.h"
-#include "engine/app_local.h"
+#include "engine/startup.h"
 #include "game/game.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
@@ -44,25 +44,10 @@ const char kData[] =
 
 // Past the two start-up pictures of 4 s each, at 0.05 s a frame.
 constexpr int kFrames = 180;
-constexpr LONGLONG kStepMilliseconds = 50;
-constexpr LONGLONG kMillisecondsPerSecond = 1000;
+constexpr int kStepMilliseconds = 50;
 
-LONGLONG g_clock = 0;
 CProgramShell* g_pShell = nullptr;
 std::filesystem::path g_root;
-
-BOOL FixedFrequency(LARGE_INTEGER* frequency)
-{
-    frequency->QuadPart = kMillisecondsPerSecond;
-    return TRUE;
-}
-
-BOOL FixedCounter(LARGE_INTEGER* counter)
-{
-    g_clock += kStepMilliseconds;
-    counter->QuadPart = g_clock;
-    return TRUE;
-}
 
 class FuzzApp : public CFerroxApp {
 public:
@@ -121,13 +106,11 @@ std::string Read(const char* name)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    GxEngineSetDriver(GxD3D9GetDriver());
+    FerroxSetStartup(GxD3D9GetStartup());
     // A root of this run's own: another run may share the machine's temporary folder.
     std::random_device seed;
     g_root = std::filesystem::temp_directory_path() / ("mall_startup_fuzz_" + std::to_string(seed()));
     std::filesystem::create_directories(g_root);
-    FerroxGetAppPlatform().queryPerformanceFrequency = FixedFrequency;
-    FerroxGetAppPlatform().queryPerformanceCounter = FixedCounter;
     g_pShell = new CProgramShell();
     return 0;
 }
@@ -147,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Write("./data.xml", kData, sizeof(kData) - 1);
     else
         Write("./setup.xml", kSetup, sizeof(kSetup) - 1);
-    g_clock = 0;
+    FerroxSetFixedStep(kStepMilliseconds);
     const FerroxProgram program = {AppInstance, AppDestroy, GameInstance, GameDestroy};
     // A start that stopped (a file that does not read whole) wrote nothing over the file.
     if (FerroxWinMain(program, nullptr, nullptr) != 0 && Read(name) != input)

@@ -4,8 +4,8 @@
 
 #include "gfx/2d/twod_local.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/renderstate.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "gfx/core/gx.h"
+#include "gfx/core/im2d.h"
 #include "gfx/core/raster.h"
-#include "gfx/d3d9/im2d.h"
 
 // The character set's layout, shared with whatever draws its raster.
 constexpr GxInt32 gxCHARSETCHARWIDTH = 8;

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "gfx/2d/twod_testing.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/renderstate.h"
 
 namespace {
 

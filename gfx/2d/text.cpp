@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "gfx/2d/font_local.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/renderstate.h"
 
 namespace {
 

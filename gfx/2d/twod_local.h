@@ -2,8 +2,8 @@
 #pragma once
 
 #include "gfx/2d/gx2d.h"
+#include "gfx/core/im3d.h"
 #include "gfx/core/memory.h"
-#include "gfx/d3d9/im3d.h"
 
 struct GxCamera;
 

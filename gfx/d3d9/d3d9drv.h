@@ -5,9 +5,10 @@
 // compressed formats), vertex buffers, the 2D and 3D immediate modes and, as they arrive, the drawing of
 // skins, material effects, particles and UV animation. It calls gfx/core, gfx/world, gfx/anim, gfx/fx and the
 // Direct3D 9 stand-in (platform/d3d9). The core reaches it only through the record GxD3D9GetDriver returns,
-// which the program hands to GxEngineSetDriver before GxEngineInit: the device record and request handler,
-// the standard functions, the hook that registers the driver's own engine modules (Im3D) at their place in
-// the module order, and the raster extension. Threading: the engine's one thread. Ownership: the driver owns
+// which the game's program hands over in the start-up table (GxD3D9GetStartup) and tools hand to
+// GxEngineSetDriver before GxEngineInit: the device record and request handler, the standard functions, the
+// hook that registers the driver's own engine modules (Im3D) at their place in the module order, and the
+// raster extension. Threading: the engine's one thread. Ownership: the driver owns
 // the Direct3D objects between engine open and close; rasters and vertex buffers are freed through their
 // destroy functions, and every device object is released before the device goes.
 #pragma once
@@ -29,6 +30,10 @@ GxBool GxD3D9AttachRasterPlugin(void);
 
 // The driver as the engine opens it (GxEngineSetDriver takes it).
 const GxDriver* GxD3D9GetDriver(void);
+
+// The driver's start-up table (gfx/core/startup.h): its record, plugins and DDS texture read.
+struct GxStartup;
+const GxStartup* GxD3D9GetStartup(void);
 
 // Processor features found when the device opened (each 0 or 1).
 GxBool GxCPUHaveSSE(void);

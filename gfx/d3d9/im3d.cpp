@@ -1,10 +1,9 @@
-// Immediate-mode 3D: the batch context and its pipelines (module 0x40A), and the Direct3D instance and submit nodes.
+// Immediate-mode 3D on Direct3D: the module that holds the batch context (0x40A), and the instance and submit nodes.
 #include "gfx/d3d9/im3d.h"
 
 #include <cstring>
 
 #include "gfx/core/pipeline.h"
-#include "gfx/core/plugin.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/renderstate.h"
@@ -12,79 +11,13 @@
 
 namespace {
 
-// ---- core side: the batch and the pipelines ----
-
-GxInt32 moduleOffset = -1;
-GxInt32 moduleInstances = 0;
-
-GxIm3DModuleBlock* Block()
-{
-    if (moduleOffset < 0 || moduleInstances <= 0) {
-        return nullptr;
-    }
-    return reinterpret_cast<GxIm3DModuleBlock*>(GxEngineGetModuleBlock(moduleOffset));
-}
-
-// Slot of a primitive type in the render-pipeline arrays, or -1.
-GxInt32 SlotOf(GxInt32 primType)
-{
-    switch (primType) {
-    case gxPRIMTYPETRILIST: return 0;
-    case gxPRIMTYPETRIFAN: return 1;
-    case gxPRIMTYPETRISTRIP: return 2;
-    case gxPRIMTYPELINELIST: return 3;
-    case gxPRIMTYPEPOLYLINE: return 4;
-    case gxPRIMTYPEPOINTLIST: return 5;
-    default: return -1;
-    }
-}
-
-GxPipeline* BuildPipeline(GxNodeDefinition* definition)
-{
-    GxPipeline* pipeline = GxPipelineCreate();
-    if (!pipeline) {
-        return nullptr;
-    }
-    if (!GxPipelineLock(pipeline) || !GxPipelineAddFragment(pipeline, nullptr, definition, nullptr) ||
-        !GxPipelineUnlock(pipeline)) {
-        GxPipelineDestroy(pipeline);
-        return nullptr;
-    }
-    return pipeline;
-}
-
-void TearDown(GxIm3DModuleBlock* block)
-{
-    GxPipeline* render = block->defaultRenderPipelines[SlotOf(gxPRIMTYPETRILIST)];
-    GxPipelineDestroy(render);
-    GxPipelineDestroy(block->defaultTransformPipeline);
-    memset(block, 0, sizeof(*block));
-}
-
 void* Im3DModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
-    moduleOffset = offset;
-    GxPluginRegistryTrackOffset(&moduleOffset);
-    moduleInstances++;
-    GxIm3DModuleBlock* block = Block();
-    memset(block, 0, sizeof(*block));
-    block->defaultTransformPipeline = BuildPipeline(GxD3D9Im3DInstanceNodeGet());
-    GxPipeline* render = block->defaultTransformPipeline ? BuildPipeline(GxD3D9Im3DSubmitNodeGet()) : nullptr;
-    if (!render) {
-        TearDown(block);
-        moduleInstances--;
+    if (!GxIm3DContextOpen(offset, GxD3D9Im3DInstanceNodeGet(), GxD3D9Im3DSubmitNodeGet())) {
         return nullptr;
     }
-    block->currentTransformPipeline = block->defaultTransformPipeline;
-    const GxInt32 types[] = {gxPRIMTYPETRILIST, gxPRIMTYPETRIFAN, gxPRIMTYPETRISTRIP, gxPRIMTYPELINELIST,
-                             gxPRIMTYPEPOLYLINE};
-    for (GxInt32 type : types) {
-        block->defaultRenderPipelines[SlotOf(type)] = render;
-        block->renderPipelines[SlotOf(type)] = render;
-    }
     if (!GxD3D9Im3DOpen()) {
-        TearDown(block);
-        moduleInstances--;
+        GxIm3DContextClose();
         return nullptr;
     }
     return instance;
@@ -92,13 +25,11 @@ void* Im3DModuleOpen(void* instance, GxInt32 offset, GxInt32)
 
 void* Im3DModuleClose(void* instance, GxInt32, GxInt32)
 {
-    GxIm3DModuleBlock* block = Block();
-    if (!block) {
+    if (!GxIm3DContextIsOpen()) {
         return instance;
     }
     GxD3D9Im3DClose();
-    TearDown(block);
-    moduleInstances--;
+    GxIm3DContextClose();
     return instance;
 }
 
@@ -166,145 +97,6 @@ void GxD3D9SetStage0VertexColour(void)
 }
 
 const GxCoreModule gxIm3DModule = {gxPLUGINIM3D, sizeof(GxIm3DModuleBlock), Im3DModuleOpen, Im3DModuleClose};
-
-GxIm3DVertex* GxIm3DTransform(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags)
-{
-    GxIm3DModuleBlock* block = Block();
-    if (!block) {
-        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-        return nullptr;
-    }
-    // A refused batch also ends the previous one, so later render calls cannot draw stale vertices.
-    if (!vertices || numVertices <= 0) {
-        memset(&block->pool, 0, sizeof(block->pool));
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    if (numVertices > gxIM3DMAXVERTICES) {
-        memset(&block->pool, 0, sizeof(block->pool));
-        GxErrorRaise(gxPLUGINCORE, gxERRIM3DTOOMANY);
-        return nullptr;
-    }
-    GxIm3DTransformContext& transform = block->pool.transform;
-    transform.numVerts = static_cast<GxUInt32>(numVertices);
-    transform.objVerts = vertices;
-    transform.stride = sizeof(GxIm3DVertex);
-    transform.flags = flags | gxIM3DVERTEXXYZ | gxIM3DVERTEXRGBA;
-    transform.matrix = matrix;
-    if (!GxPipelineExecute(block->currentTransformPipeline, &block->pool, 1)) {
-        // A failed transform leaves no batch behind for the render calls to draw from.
-        memset(&block->pool, 0, sizeof(block->pool));
-        return nullptr;
-    }
-    return vertices;
-}
-
-GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* indices, GxInt32 numIndices)
-{
-    GxIm3DModuleBlock* block = Block();
-    if (!block || block->pool.transform.numVerts == 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
-        return 0;
-    }
-    if (!indices || numIndices <= 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
-    const GxInt32 slot = SlotOf(primType);
-    if (slot < 0 || !block->renderPipelines[slot]) {
-        GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
-        return 0;
-    }
-    const GxUInt32 numVerts = block->pool.transform.numVerts;
-    for (GxInt32 i = 0; i < numIndices; i++) {
-        if (indices[i] >= numVerts) {
-            GxErrorRaise(gxPLUGINCORE, gxERRIM3DBADINDEX);
-            return 0;
-        }
-    }
-    GxUInt32 count = static_cast<GxUInt32>(numIndices);
-    if (primType == gxPRIMTYPELINELIST) {
-        count &= ~1u;
-    } else if (primType == gxPRIMTYPETRILIST) {
-        count -= count % 3;
-    }
-    GxIm3DRenderContext& render = block->pool.render;
-    render.pipeline = block->renderPipelines[slot];
-    render.primType = primType;
-    render.indices = indices;
-    render.numIndices = count;
-    const GxBool ok = GxPipelineExecute(render.pipeline, &block->pool, 0) != nullptr;
-    render = GxIm3DRenderContext{nullptr, 0, nullptr, 0};
-    return ok;
-}
-
-GxBool GxIm3DRenderPrimitive(GxInt32 primType)
-{
-    GxIm3DModuleBlock* block = Block();
-    if (!block || block->pool.transform.numVerts == 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
-        return 0;
-    }
-    const GxInt32 slot = SlotOf(primType);
-    if (slot < 0 || !block->renderPipelines[slot]) {
-        GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
-        return 0;
-    }
-    GxIm3DRenderContext& render = block->pool.render;
-    render.pipeline = block->renderPipelines[slot];
-    render.primType = primType;
-    render.indices = nullptr;
-    render.numIndices = block->pool.transform.numVerts;
-    const GxBool ok = GxPipelineExecute(render.pipeline, &block->pool, 0) != nullptr;
-    render = GxIm3DRenderContext{nullptr, 0, nullptr, 0};
-    return ok;
-}
-
-GxBool GxIm3DEnd(void)
-{
-    GxIm3DModuleBlock* block = Block();
-    if (!block || block->pool.transform.numVerts == 0) {
-        return 0;
-    }
-    memset(&block->pool, 0, sizeof(block->pool));
-    return 1;
-}
-
-GxPipeline* GxIm3DSetTransformPipeline(GxPipeline* pipeline)
-{
-    GxIm3DModuleBlock* block = Block();
-    if (!block) {
-        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-        return nullptr;
-    }
-    block->currentTransformPipeline = pipeline ? pipeline : block->defaultTransformPipeline;
-    return block->currentTransformPipeline;
-}
-
-GxPipeline* GxIm3DGetTransformPipeline(void)
-{
-    GxIm3DModuleBlock* block = Block();
-    return block ? block->currentTransformPipeline : nullptr;
-}
-
-GxPipeline* GxIm3DSetRenderPipeline(GxPipeline* pipeline, GxInt32 primType)
-{
-    GxIm3DModuleBlock* block = Block();
-    const GxInt32 slot = SlotOf(primType);
-    if (!block || slot < 0) {
-        GxErrorRaise(gxPLUGINCORE, block ? gxERRIM3DPRIMTYPE : gxERRENGINESTATE);
-        return nullptr;
-    }
-    block->renderPipelines[slot] = pipeline ? pipeline : block->defaultRenderPipelines[slot];
-    return block->renderPipelines[slot];
-}
-
-GxPipeline* GxIm3DGetRenderPipeline(GxInt32 primType)
-{
-    GxIm3DModuleBlock* block = Block();
-    const GxInt32 slot = SlotOf(primType);
-    return block && slot >= 0 ? block->renderPipelines[slot] : nullptr;
-}
 
 // ---- Direct3D side: device resources and the two nodes ----
 

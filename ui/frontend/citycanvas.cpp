@@ -13,7 +13,7 @@
 #include "engine/world.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 #include "ui/frontend/frontend.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/subcamera.h"

@@ -5,7 +5,7 @@
 #include "engine/mouse.h"
 #include "engine/spline.h"
 #include "gfx/core/engine.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 #include "ui/frontend/frontend.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/interface.h"
@@ -21,8 +21,6 @@ constexpr float kBoxLeft = 100.0f;
 constexpr float kBoxBottom = 200.0f;
 constexpr float kBoxWidth = 600.0f;
 constexpr float kBoxHeight = 150.0f;
-
-CFerroxInterface* GameInterface() { return g_pFerroxGame ? g_pFerroxGame->m_pInterface : nullptr; }
 
 }  // namespace
 
@@ -80,7 +78,7 @@ void CEndGameCanvas::OnWidgetEvent(int32_t, int32_t event)
         return;
     if (CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr)
         mouse->LeftButtonUp();
-    if (CFerroxInterface* game = GameInterface())
+    if (CFerroxInterface* game = FerroxGetGameInterface())
         game->GetStack().RequestPop();
     if (g_pFerroxGame)
         g_pFerroxGame->SetState(kEndGameLeaveState);
@@ -96,7 +94,7 @@ void CEndGameCanvas::Render()
     GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
     GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
     GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
-    CFerroxInterface* game = GameInterface();
+    CFerroxInterface* game = FerroxGetGameInterface();
     CFerroxFont* font = game ? game->GetFont(0) : nullptr;
     CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
     if (!font || !locale)

@@ -192,7 +192,7 @@ void CFrontEnd::Update(float frameTime)
 void CFrontEnd::Render()
 {
     CFerroxInterface::Render();
-    CFerroxInterface* game = g_pFerroxGame ? g_pFerroxGame->m_pInterface : nullptr;
+    CFerroxInterface* game = FerroxGetGameInterface();
     CFerroxMouse* mouse = GameMouse();
     if (!game || !mouse)
         return;

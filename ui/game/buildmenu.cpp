@@ -154,9 +154,8 @@ void CBuildCanvasManager::OnLeafButton(int16_t category, int32_t index, int32_t 
 
 void CBuildCanvasManager::OnButtonHover(int32_t widgetId)
 {
-    if (!g_pFerroxGame || !g_pFerroxGame->m_pInterface)
-        return;
-    g_pFerroxGame->m_pInterface->SetTooltip(static_cast<uint16_t>(widgetId), m_tooltipList);
+    if (CFerroxInterface* game = FerroxGetGameInterface())
+        game->SetTooltip(static_cast<uint16_t>(widgetId), m_tooltipList);
 }
 
 void CBuildCanvasManager::SetPosition(CFerroxTagTree* data, float x, float y)

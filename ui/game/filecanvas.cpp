@@ -256,8 +256,8 @@ int CFerroxFileIOCanvas::OpenMapsFolder()
         return entry.kind == FILE_ENTRY_FOLDER && entry.name == maps;
     });
     if (!present && _wmkdir(Wide(FullPath(kFilePanelMapsFolder)).c_str()) != 0) {
-        if (g_pFerroxGame && g_pFerroxGame->m_pInterface)
-            g_pFerroxGame->m_pInterface->GetStack().Remove(this);
+        if (CFerroxInterface* game = FerroxGetGameInterface())
+            game->GetStack().Remove(this);
         if (g_pFilePanelGame)
             g_pFilePanelGame->ResumeGame();
         return 0;
@@ -369,8 +369,8 @@ void CFerroxFileIOCanvas::ReturnToStartFolder()
 void CFerroxFileIOCanvas::Close()
 {
     ReturnToStartFolder();
-    if (g_pFerroxGame && g_pFerroxGame->m_pInterface)
-        g_pFerroxGame->m_pInterface->GetStack().RequestPop();
+    if (CFerroxInterface* game = FerroxGetGameInterface())
+        game->GetStack().RequestPop();
     if (g_pFilePanelGame)
         g_pFilePanelGame->ResumeGame();
 }

@@ -175,7 +175,7 @@ TEST_F(FileCanvasTest, MapsIsMadeWhenMissingAndAPanelThatCannotMakeItDoesNotOpen
     Touch("maps", "not a folder");
     EXPECT_EQ(panel->OpenMapsFolder(), 0);
     EXPECT_TRUE(Resumed());
-    EXPECT_EQ(game->m_pInterface->GetStack().GetModalCount(), 0);
+    EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 0);
     EXPECT_EQ(Read("maps"), "not a folder");
 }
 
@@ -188,10 +188,10 @@ TEST_F(FileCanvasTest, CloseReturnsToTheStartAndResumes)
     CFerroxWidget* close = panel->GetWidget(FILE_PANEL_CLOSE);
     PointAt(close->m_x + 1.0f, close->m_y + 1.0f);
     mouse->GetPosition()->left = 1;
-    game->m_pInterface->GetStack().Update();
+    FerroxGetGameInterface()->GetStack().Update();
     EXPECT_TRUE(Resumed());
     EXPECT_EQ(panel->GetFolderPath(), "./");
-    EXPECT_EQ(game->m_pInterface->GetStack().GetModalCount(), 0);
+    EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 0);
     EXPECT_NE(mouse->GetPosition()->left, 1);  // the press was taken: it acts once
 }
 

@@ -127,14 +127,14 @@ protected:
         panel = new TPanel();
         panel->SetStartFolder(start.string());
         panel->BuildPanel((start / "panel" / (stem + ".png")).string().c_str(), 0.0f, 0.0f);
-        game->m_pInterface->GetStack().Push(panel, 1);
+        FerroxGetGameInterface()->GetStack().Push(panel, 1);
         seam.Pause();
     }
     void TearDown() override
     {
         // Browsing never moves the process.
         EXPECT_EQ(std::filesystem::current_path(), workingFolder);
-        game->m_pInterface->GetStack().Clear();
+        FerroxGetGameInterface()->GetStack().Clear();
         delete panel;
         FilePanelSetGame(nullptr);
         g_pGame->SetNotices(nullptr);

@@ -56,7 +56,7 @@ TEST_F(LoadPanelTest, AnAnswerAfterThePanelWentActsOnNothing)
     Type("new");
     Press(FILE_PANEL_NEW_FOLDER);
     ASSERT_EQ(notices.questions.size(), 2u);
-    game->m_pInterface->GetStack().Clear();
+    FerroxGetGameInterface()->GetStack().Clear();
     delete panel;
     panel = nullptr;
     for (const FilePanelQuestion& question : notices.questions)

@@ -64,10 +64,10 @@ TEST_F(SavePanelTest, ExistingNameAsksAndOnlyYesReplacesBoth)
     EXPECT_EQ(Read("maps/old.fds"), "game");
     EXPECT_EQ(BmpSize(start / "maps" / "old.bmp"), std::make_pair(64, 64));
     // The question closes itself; the panel leaves at its next update.
-    game->m_pInterface->GetStack().Update();
+    FerroxGetGameInterface()->GetStack().Update();
     EXPECT_TRUE(Resumed());
     EXPECT_EQ(panel->GetFolderPath(), "./");
-    EXPECT_EQ(game->m_pInterface->GetStack().GetModalCount(), 0);
+    EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 0);
 }
 
 TEST_F(SavePanelTest, FailedSaveKeepsThePanelOpenWritesNoThumbnailAndTellsThePlayer)
@@ -86,11 +86,11 @@ TEST_F(SavePanelTest, FailedSaveKeepsThePanelOpenWritesNoThumbnailAndTellsThePla
     Type("old");
     Press(FILE_PANEL_ACT);
     Yes();
-    game->m_pInterface->GetStack().Update();
+    FerroxGetGameInterface()->GetStack().Update();
     EXPECT_EQ(Read("maps/old.bmp"), "picture");
     EXPECT_EQ(notices.messages.size(), 2u);
     EXPECT_FALSE(Resumed());
-    EXPECT_EQ(game->m_pInterface->GetStack().GetModalCount(), 1);
+    EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 1);
 }
 
 TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
@@ -106,7 +106,7 @@ TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
     EXPECT_EQ(Read("maps/old.fds"), "game");
     EXPECT_EQ(Read("maps/old.bmp"), "picture");
     EXPECT_EQ(panel->GetThumbnail(), nullptr);  // the old picture is not shown for the new save
-    game->m_pInterface->GetStack().Update();
+    FerroxGetGameInterface()->GetStack().Update();
     EXPECT_TRUE(Resumed());
 }
 

@@ -217,9 +217,8 @@ void CFerroxCanvas::Render()
 
 void CFerroxCanvas::ShowTooltip()
 {
-    if (!g_pFerroxGame || !g_pFerroxGame->m_pInterface)
-        return;
-    g_pFerroxGame->m_pInterface->SetTooltip(m_hoveredHotSpot, m_tooltipList);
+    if (CFerroxInterface* game = FerroxGetGameInterface())
+        game->SetTooltip(m_hoveredHotSpot, m_tooltipList);
 }
 
 // ---- Map decoding ----

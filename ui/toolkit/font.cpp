@@ -13,8 +13,8 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/raster.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/renderstate.h"
 
 namespace {
 

@@ -2,18 +2,14 @@
 #include "ui/toolkit/interface.h"
 
 #include "gfx/core/engine.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 
 namespace {
 constexpr uint16_t kNone = 0xFFFF;
-
-// The game deletes its interface through this, since the engine cannot name the class.
-void DeleteInterface(void* object) { delete static_cast<CFerroxInterface*>(object); }
 } // namespace
 
 CFerroxInterface::CFerroxInterface()
 {
-    FerroxGetGameDeleters().interface_ = DeleteInterface;
     CFerroxInterface::Reset();
 }
 
@@ -53,4 +49,9 @@ void CFerroxInterface::Reset()
     m_lastList = kNone;
     m_tooltipX = 0.0f;
     m_tooltipY = 0.0f;
+}
+
+CFerroxInterface* FerroxGetGameInterface()
+{
+    return g_pFerroxGame ? dynamic_cast<CFerroxInterface*>(g_pFerroxGame->m_pInterface) : nullptr;
 }

@@ -4,12 +4,13 @@
 
 #include <cstdint>
 
+#include "engine/base.h"
 #include "game/stack.h"
 #include "ui/toolkit/canvas.h"
 
 class CFerroxFont;
 
-class CFerroxInterface {
+class CFerroxInterface : public CFerroxGameInterface {
 public:
     CFerroxInterface();
     CFerroxInterface(const CFerroxInterface&) = delete;
@@ -26,7 +27,7 @@ public:
     virtual int Create(int32_t argument);
     virtual void DestroyCanvases();
     virtual void Reset();
-    virtual ~CFerroxInterface();
+    ~CFerroxInterface() override;
 
     CFerroxStack<CFerroxCanvas*>& GetStack() { return m_stack; }
 
@@ -41,3 +42,6 @@ public:
 protected:
     CFerroxStack<CFerroxCanvas*> m_stack;
 };
+
+// The interface the game holds; null without a game or an interface.
+CFerroxInterface* FerroxGetGameInterface();

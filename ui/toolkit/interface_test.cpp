@@ -1,7 +1,7 @@
 // Interface base: tooltip selection, reset and the 2D render states.
 #include "ui/toolkit/interface.h"
 
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {

@@ -14,9 +14,8 @@ constexpr FerroxColour kLightGrey = {190, 190, 190, 255};
 
 CFerroxStack<CFerroxCanvas*>* InterfaceStack()
 {
-    if (!g_pFerroxGame || !g_pFerroxGame->m_pInterface)
-        return nullptr;
-    return &g_pFerroxGame->m_pInterface->GetStack();
+    CFerroxInterface* game = FerroxGetGameInterface();
+    return game ? &game->GetStack() : nullptr;
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 #include "gfx/core/matrix.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/raster.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/world/world.h"
 
 namespace {

@@ -1,0 +1,237 @@
+// Immediate-mode 3D: the batch context and its pipelines, kept in the block of the driver's module.
+#include "gfx/core/im3d.h"
+
+#include <cstring>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/pipeline.h"
+#include "gfx/core/plugin.h"
+
+namespace {
+
+GxInt32 moduleOffset = -1;
+GxInt32 moduleInstances = 0;
+
+GxIm3DModuleBlock* Block()
+{
+    if (moduleOffset < 0 || moduleInstances <= 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<GxIm3DModuleBlock*>(GxEngineGetModuleBlock(moduleOffset));
+}
+
+// Slot of a primitive type in the render-pipeline arrays, or -1.
+GxInt32 SlotOf(GxInt32 primType)
+{
+    switch (primType) {
+    case gxPRIMTYPETRILIST: return 0;
+    case gxPRIMTYPETRIFAN: return 1;
+    case gxPRIMTYPETRISTRIP: return 2;
+    case gxPRIMTYPELINELIST: return 3;
+    case gxPRIMTYPEPOLYLINE: return 4;
+    case gxPRIMTYPEPOINTLIST: return 5;
+    default: return -1;
+    }
+}
+
+GxPipeline* BuildPipeline(GxNodeDefinition* definition)
+{
+    GxPipeline* pipeline = GxPipelineCreate();
+    if (!pipeline) {
+        return nullptr;
+    }
+    if (!GxPipelineLock(pipeline) || !GxPipelineAddFragment(pipeline, nullptr, definition, nullptr) ||
+        !GxPipelineUnlock(pipeline)) {
+        GxPipelineDestroy(pipeline);
+        return nullptr;
+    }
+    return pipeline;
+}
+
+void TearDown(GxIm3DModuleBlock* block)
+{
+    GxPipeline* render = block->defaultRenderPipelines[SlotOf(gxPRIMTYPETRILIST)];
+    GxPipelineDestroy(render);
+    GxPipelineDestroy(block->defaultTransformPipeline);
+    memset(block, 0, sizeof(*block));
+}
+
+}  // namespace
+
+GxBool GxIm3DContextOpen(GxInt32 offset, GxNodeDefinition* instanceNode, GxNodeDefinition* submitNode)
+{
+    moduleOffset = offset;
+    GxPluginRegistryTrackOffset(&moduleOffset);
+    moduleInstances++;
+    GxIm3DModuleBlock* block = Block();
+    memset(block, 0, sizeof(*block));
+    block->defaultTransformPipeline = BuildPipeline(instanceNode);
+    GxPipeline* render = block->defaultTransformPipeline ? BuildPipeline(submitNode) : nullptr;
+    if (!render) {
+        TearDown(block);
+        moduleInstances--;
+        return 0;
+    }
+    block->currentTransformPipeline = block->defaultTransformPipeline;
+    const GxInt32 types[] = {gxPRIMTYPETRILIST, gxPRIMTYPETRIFAN, gxPRIMTYPETRISTRIP, gxPRIMTYPELINELIST,
+                             gxPRIMTYPEPOLYLINE};
+    for (GxInt32 type : types) {
+        block->defaultRenderPipelines[SlotOf(type)] = render;
+        block->renderPipelines[SlotOf(type)] = render;
+    }
+    return 1;
+}
+
+void GxIm3DContextClose(void)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block) {
+        return;
+    }
+    TearDown(block);
+    moduleInstances--;
+}
+
+GxBool GxIm3DContextIsOpen(void)
+{
+    return Block() != nullptr;
+}
+
+GxIm3DVertex* GxIm3DTransform(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+        return nullptr;
+    }
+    // A refused batch also ends the previous one, so later render calls cannot draw stale vertices.
+    if (!vertices || numVertices <= 0) {
+        memset(&block->pool, 0, sizeof(block->pool));
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    if (numVertices > gxIM3DMAXVERTICES) {
+        memset(&block->pool, 0, sizeof(block->pool));
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DTOOMANY);
+        return nullptr;
+    }
+    GxIm3DTransformContext& transform = block->pool.transform;
+    transform.numVerts = static_cast<GxUInt32>(numVertices);
+    transform.objVerts = vertices;
+    transform.stride = sizeof(GxIm3DVertex);
+    transform.flags = flags | gxIM3DVERTEXXYZ | gxIM3DVERTEXRGBA;
+    transform.matrix = matrix;
+    if (!GxPipelineExecute(block->currentTransformPipeline, &block->pool, 1)) {
+        // A failed transform leaves no batch behind for the render calls to draw from.
+        memset(&block->pool, 0, sizeof(block->pool));
+        return nullptr;
+    }
+    return vertices;
+}
+
+GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* indices, GxInt32 numIndices)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block || block->pool.transform.numVerts == 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
+        return 0;
+    }
+    if (!indices || numIndices <= 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return 0;
+    }
+    const GxInt32 slot = SlotOf(primType);
+    if (slot < 0 || !block->renderPipelines[slot]) {
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
+        return 0;
+    }
+    const GxUInt32 numVerts = block->pool.transform.numVerts;
+    for (GxInt32 i = 0; i < numIndices; i++) {
+        if (indices[i] >= numVerts) {
+            GxErrorRaise(gxPLUGINCORE, gxERRIM3DBADINDEX);
+            return 0;
+        }
+    }
+    GxUInt32 count = static_cast<GxUInt32>(numIndices);
+    if (primType == gxPRIMTYPELINELIST) {
+        count &= ~1u;
+    } else if (primType == gxPRIMTYPETRILIST) {
+        count -= count % 3;
+    }
+    GxIm3DRenderContext& render = block->pool.render;
+    render.pipeline = block->renderPipelines[slot];
+    render.primType = primType;
+    render.indices = indices;
+    render.numIndices = count;
+    const GxBool ok = GxPipelineExecute(render.pipeline, &block->pool, 0) != nullptr;
+    render = GxIm3DRenderContext{nullptr, 0, nullptr, 0};
+    return ok;
+}
+
+GxBool GxIm3DRenderPrimitive(GxInt32 primType)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block || block->pool.transform.numVerts == 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
+        return 0;
+    }
+    const GxInt32 slot = SlotOf(primType);
+    if (slot < 0 || !block->renderPipelines[slot]) {
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
+        return 0;
+    }
+    GxIm3DRenderContext& render = block->pool.render;
+    render.pipeline = block->renderPipelines[slot];
+    render.primType = primType;
+    render.indices = nullptr;
+    render.numIndices = block->pool.transform.numVerts;
+    const GxBool ok = GxPipelineExecute(render.pipeline, &block->pool, 0) != nullptr;
+    render = GxIm3DRenderContext{nullptr, 0, nullptr, 0};
+    return ok;
+}
+
+GxBool GxIm3DEnd(void)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block || block->pool.transform.numVerts == 0) {
+        return 0;
+    }
+    memset(&block->pool, 0, sizeof(block->pool));
+    return 1;
+}
+
+GxPipeline* GxIm3DSetTransformPipeline(GxPipeline* pipeline)
+{
+    GxIm3DModuleBlock* block = Block();
+    if (!block) {
+        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
+        return nullptr;
+    }
+    block->currentTransformPipeline = pipeline ? pipeline : block->defaultTransformPipeline;
+    return block->currentTransformPipeline;
+}
+
+GxPipeline* GxIm3DGetTransformPipeline(void)
+{
+    GxIm3DModuleBlock* block = Block();
+    return block ? block->currentTransformPipeline : nullptr;
+}
+
+GxPipeline* GxIm3DSetRenderPipeline(GxPipeline* pipeline, GxInt32 primType)
+{
+    GxIm3DModuleBlock* block = Block();
+    const GxInt32 slot = SlotOf(primType);
+    if (!block || slot < 0) {
+        GxErrorRaise(gxPLUGINCORE, block ? gxERRIM3DPRIMTYPE : gxERRENGINESTATE);
+        return nullptr;
+    }
+    block->renderPipelines[slot] = pipeline ? pipeline : block->defaultRenderPipelines[slot];
+    return block->renderPipelines[slot];
+}
+
+GxPipeline* GxIm3DGetRenderPipeline(GxInt32 primType)
+{
+    GxIm3DModuleBlock* block = Block();
+    const GxInt32 slot = SlotOf(primType);
+    return block && slot >= 0 ? block->renderPipelines[slot] : nullptr;
+}
