@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/plugin.h"
@@ -78,6 +79,7 @@ bool Attached()
 
 GxParticleEmitter*& EmittersOf(const GxAtomic* atomic)
 {
+    GX_ASSERT(atomicOffset >= 0, "the plugin is attached before its extension is used");
     return *reinterpret_cast<GxParticleEmitter**>(reinterpret_cast<GxUInt8*>(const_cast<GxAtomic*>(atomic)) +
                                                   atomicOffset);
 }
@@ -163,6 +165,7 @@ GxParticlePropertyTable* TableCreate(GxInt32 count, const GxInt32* ids, const Gx
 
 void TableDestroy(GxParticlePropertyTable* table)
 {
+    GX_ASSERT(table->refCount > 0, "an object is destroyed no more often than it is referenced");
     if (--table->refCount > 0) {
         return;
     }
@@ -258,6 +261,7 @@ Set* CopySets(const Set* sets, GxInt32 count)
 
 GxBool ClassDestroy(GxParticleClassBase*& list, GxParticleClassBase* c)
 {
+    GX_ASSERT(!c || c->refCount > 0, "an object is destroyed no more often than it is referenced");
     if (!c || --c->refCount > 0) {
         return 1;
     }
