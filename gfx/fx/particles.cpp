@@ -443,6 +443,7 @@ bool Writes(const GxParticleEmitterTank* t, GxUInt32 bit, GxUInt32 which)
 
 void Put(GxParticleEmitterTank* t, GxInt32 slot, const void* value, size_t size)
 {
+    GX_ASSERT(t->dataOut[slot] != nullptr, "a property is written only into a tank that carries it");
     memcpy(t->dataOut[slot], value, size);
     t->dataOut[slot] += t->dataStride[slot];
 }
@@ -660,6 +661,7 @@ bool Emit(GxParticleEmitter* e, const Offsets& o)
 template <typename T>
 void Carry(GxParticleEmitterTank* t, GxInt32 slot, const T& value)
 {
+    GX_ASSERT(t->dataOut[slot] != nullptr, "a property is written only into a tank that carries it");
     memcpy(t->dataOut[slot], &value, sizeof(T));
 }
 
