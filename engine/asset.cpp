@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "engine/composite.h"
@@ -13,6 +14,7 @@
 #include "engine/spline.h"
 #include "engine/techtree.h"
 #include "gfx/anim/anim.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
@@ -144,6 +146,7 @@ const int kMinSplinePoints = 4;
 
 void CFerroxSharedAsset::Release()
 {
+    GX_ASSERT(m_refCount > 0, "a shared asset is released once by each of its holders");
     if (--m_refCount > 0)
         return;
     if (m_pResource && m_destroy)
@@ -486,11 +489,10 @@ int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* str
     }
     case kFerroxChunkSpline: {
         GxSpline* read = GxSplineStreamRead(body);
-        CFerroxSpline* spline = read ? new CFerroxSpline() : nullptr;
+        std::unique_ptr<CFerroxSpline> spline(read ? new CFerroxSpline() : nullptr);
         if (!spline || !spline->Attach(read, stream->GetGroupName())) {
             if (read)
                 GxSplineDestroy(read);
-            delete spline;
             return 1;
         }
         if (spline->GetPointCount() < kMinSplinePoints) {
@@ -498,7 +500,7 @@ int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* str
             std::snprintf(note, sizeof(note), "\n\t***** %s has too few Control Points *****\n", spline->GetName());
             FerroxDebugOutput(note);
         }
-        m_splines.push_back(new CFerroxSharedAsset(spline, DeleteObject));
+        m_splines.push_back(new CFerroxSharedAsset(spline.release(), DeleteObject));
         return 1;
     }
     case kFerroxChunkClump:
@@ -524,13 +526,11 @@ int CFerroxAssetLoaderHlpr::LoadModel(const char* name, GxStream* body)
         m_loadedCount++;
         return 1;
     }
-    CFerroxComposite* model = new CFerroxComposite();
+    auto model = std::make_unique<CFerroxComposite>();
     const FerroxLODSetup setup = {name, body, nullptr, 0, nullptr, nullptr};
-    if (!model->SetupLOD(&setup)) {
-        delete model;
+    if (!model->SetupLOD(&setup))
         return 1;
-    }
-    FerroxModelRecord* record = new FerroxModelRecord{1, model};
+    FerroxModelRecord* record = new FerroxModelRecord{1, model.release()};
     m_models.push_back(m_pModelPool->AddOrAddRef(record, 1));
     m_loadedCount++;
     return 1;
@@ -547,12 +547,10 @@ int CFerroxAssetLoaderHlpr::LoadAnimation(const char* name, GxStream* body)
         m_loadedCount++;
         return 1;
     }
-    CFerroxAnim* animation = new CFerroxAnim();
-    if (!animation->Load(FerroxAssetDescriptor{name, body})) {
-        delete animation;
+    auto animation = std::make_unique<CFerroxAnim>();
+    if (!animation->Load(FerroxAssetDescriptor{name, body}))
         return 1;
-    }
-    FerroxAnimRecord* record = new FerroxAnimRecord{1, animation};
+    FerroxAnimRecord* record = new FerroxAnimRecord{1, animation.release()};
     m_animations.push_back(m_pAnimPool->AddOrAddRef(record, 1));
     m_loadedCount++;
     return 1;

@@ -66,9 +66,6 @@ void CFerroxAStar::Init()
 void CFerroxAStar::Release()
 {
     Reset();
-    for (FerroxAStarNode* block : m_nodeBlocks) {
-        delete[] block;
-    }
     m_nodeBlocks.clear();
     m_cells.clear();
     m_cells.shrink_to_fit();
@@ -84,7 +81,8 @@ FerroxAStarNode* CFerroxAStar::AllocNode()
 {
     const size_t block = m_nodesUsed / kNodesPerBlock;
     if (block == m_nodeBlocks.size()) {
-        m_nodeBlocks.push_back(new FerroxAStarNode[kNodesPerBlock]);
+        // Left uninitialised: each node is set when it is taken.
+        m_nodeBlocks.emplace_back(new FerroxAStarNode[kNodesPerBlock]);
     }
     FerroxAStarNode* node = &m_nodeBlocks[block][m_nodesUsed % kNodesPerBlock];
     m_nodesUsed++;

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/base.h"
+#include "gfx/core/assert.h"
 
 class CFerroxBlock;
 class CFerroxBlockGrid;
@@ -86,21 +88,26 @@ private:
     // The node of a cell in this search, or null.
     FerroxAStarNode* CellNode(int32_t cell) const
     {
-        const CellSlot& slot = m_cells[cell];
+        const CellSlot& slot = Slot(cell);
         return (slot.stamp >> kStateBits) == m_generation ? slot.node : nullptr;
     }
     uint32_t CellState(int32_t cell) const
     {
-        const CellSlot& slot = m_cells[cell];
+        const CellSlot& slot = Slot(cell);
         return (slot.stamp >> kStateBits) == m_generation ? slot.stamp & kStateMask : 0;
     }
     void SetCell(int32_t cell, FerroxAStarNode* node, uint32_t state)
     {
-        m_cells[cell].node = node;
-        m_cells[cell].g = node != nullptr ? node->g : 0;
-        m_cells[cell].stamp = (m_generation << kStateBits) | state;
+        CellSlot& slot = Slot(cell);
+        slot.node = node;
+        slot.g = node != nullptr ? node->g : 0;
+        SetCellState(cell, state);
     }
-    void SetCellState(int32_t cell, uint32_t state) { m_cells[cell].stamp = (m_generation << kStateBits) | state; }
+    void SetCellState(int32_t cell, uint32_t state)
+    {
+        GX_ASSERT(state <= kStateMask, "a cell state fits its bits");
+        Slot(cell).stamp = (m_generation << kStateBits) | state;
+    }
     void NextGeneration();
 
     static constexpr uint32_t kStateBits = 2;
@@ -162,9 +169,15 @@ private:
         FerroxAStarNode* node;
     };
     std::vector<CellSlot> m_cells;
+    const CellSlot& Slot(int32_t cell) const
+    {
+        GX_ASSERT(cell >= 0 && static_cast<size_t>(cell) < m_cells.size(), "a cell lies inside the searched grid");
+        return m_cells[cell];
+    }
+    CellSlot& Slot(int32_t cell) { return const_cast<CellSlot&>(static_cast<const CFerroxAStar*>(this)->Slot(cell)); }
     uint32_t m_generation;
     // Nodes are taken from fixed blocks in order and all given back at once by Reset.
-    std::vector<FerroxAStarNode*> m_nodeBlocks;
+    std::vector<std::unique_ptr<FerroxAStarNode[]>> m_nodeBlocks;
     size_t m_nodesUsed;
     int32_t m_liveNodes;
 };

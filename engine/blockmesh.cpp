@@ -1,6 +1,7 @@
 // Block mesh: floor tiles over a block grid, the vertex strips that draw them, storeys and their save text.
 #include "engine/blockmesh.h"
 
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -253,12 +254,11 @@ int CFerroxBlockMesh::BuildStoreyAbove(float height, CFerroxTileRecord* tile, Fe
     if (m_pUpper != nullptr || m_pTiles == nullptr) {
         return 1;
     }
-    CFerroxBlockMesh* upper = new CFerroxBlockMesh();
+    auto owned = std::make_unique<CFerroxBlockMesh>();
     const GxV3d origin = {m_origin.x, m_origin.y + height, m_origin.z};
-    if (!upper->Create(m_rows, m_width, origin, m_cellSize, m_floorId)) {
-        delete upper;
+    if (!owned->Create(m_rows, m_width, origin, m_cellSize, m_floorId))
         return 1;
-    }
+    CFerroxBlockMesh* upper = owned.release();
     m_pUpper = upper;
     upper->m_pLower = this;
     for (int cell = 0; cell < m_cellCount; cell++) {
@@ -386,12 +386,11 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerr
             if (file->GetBytesLeft() < kShortestStoreyBytes) {
                 break;
             }
-            CFerroxBlockMesh* upper = new CFerroxBlockMesh();
+            auto owned = std::make_unique<CFerroxBlockMesh>();
             const GxV3d origin = {m_origin.x, m_origin.y + height, m_origin.z};
-            if (!upper->Create(m_rows, m_width, origin, m_cellSize, m_floorId)) {
-                delete upper;
+            if (!owned->Create(m_rows, m_width, origin, m_cellSize, m_floorId))
                 return 0;
-            }
+            CFerroxBlockMesh* upper = owned.release();
             current->m_pUpper = upper;
             upper->m_pLower = current;
             current = upper;

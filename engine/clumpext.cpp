@@ -1,6 +1,7 @@
 // The clump extension: registration, the per-clump words, their constructor and copy, and their stream form.
 #include "engine/clumpext.h"
 
+#include "gfx/core/assert.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
 #include "gfx/world/clump.h"
@@ -21,6 +22,7 @@ GxInt32 g_clumpExtensionOffset = -1;
 
 ClumpExtension* ExtensionOf(void* clump, GxInt32 offset)
 {
+    GX_ASSERT(offset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<ClumpExtension*>(static_cast<char*>(clump) + offset);
 }
 

@@ -3,10 +3,13 @@
 
 #include <algorithm>
 
+#include "gfx/core/assert.h"
+
 CFerroxDynamicObjectManager::CFerroxDynamicObjectManager() : m_count(0), m_queuedCount(0), m_inPass(false) { Init(); }
 
 CFerroxDynamicObjectManager::~CFerroxDynamicObjectManager()
 {
+    GX_ASSERT(!m_inPass, "the manager is not destroyed by an object it is updating");
     DeleteAll();
     m_removals.clear();
     m_queuedCount = 0;
@@ -87,6 +90,7 @@ void CFerroxDynamicObjectManager::Update(float dt)
 {
     // The end is tested after every step: objects appended by an update are updated in this pass. While
     // the pass runs, removals are only queued, so no object is deleted under a running update.
+    GX_ASSERT(!m_inPass, "an object's update does not start another update pass");
     m_inPass = true;
     for (auto position = m_objects.begin(); position != m_objects.end(); ++position)
         (*position)->Update(dt);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "engine/base.h"
 #include "engine/tagtree.h"
@@ -62,15 +63,13 @@ void CLocale::Release()
 
 void CLocale::ClearTexts()
 {
-    for (FerroxTextList* list : m_lists)
-        delete list;
     m_lists.clear();
     m_listCount = 0;
 }
 
 void CLocale::BuildList(const CFerroxTagNode* listNode)
 {
-    FerroxTextList* list = new FerroxTextList();
+    auto list = std::make_unique<FerroxTextList>();
     list->name = listNode->name;
     list->flag = 0;
     unsigned n = 0;
@@ -97,7 +96,7 @@ void CLocale::BuildList(const CFerroxTagNode* listNode)
         list->texts.push_back(FerroxUtf8ToUtf16(diagnostic));
         ++n;
     }
-    m_lists.push_back(list);
+    m_lists.push_back(std::move(list));
     ++m_listCount;
 }
 
@@ -151,7 +150,7 @@ std::u16string CLocale::GetText(int16_t list, uint16_t index, bool* outOfRange) 
         *outOfRange = false;
     if (list < 0 || list >= static_cast<int32_t>(m_listCount) || static_cast<size_t>(list) >= m_lists.size())
         return FormatWide("Invalid language vector. index %d", list);
-    const FerroxTextList* texts = m_lists[static_cast<size_t>(list)];
+    const FerroxTextList* texts = m_lists[static_cast<size_t>(list)].get();
     if (index >= texts->texts.size()) {
         if (outOfRange)
             *outOfRange = true;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,6 @@ public:
 private:
     void BuildList(const CFerroxTagNode* listNode);
 
-    std::vector<FerroxTextList*> m_lists;
+    std::vector<std::unique_ptr<FerroxTextList>> m_lists;
     uint16_t m_listCount;
 };

@@ -15,6 +15,7 @@
 #include "engine/file.h"
 #include "engine/random.h"
 #include "gfx/anim/anim.h"
+#include "gfx/core/assert.h"
 #include "gfx/world/clump.h"
 
 namespace {
@@ -87,6 +88,7 @@ void CFerroxObject::Init()
 void CFerroxObject::Release()
 {
     if (m_pModel && m_pSharedModel) {
+        GX_ASSERT(m_pSharedModel->refCount > 0, "a shared model counts every object that holds it");
         m_pSharedModel->refCount--;
         m_pModel->RemoveFromWorld();
         // The pooled model outlives this object: nothing on it may keep pointing here.
@@ -106,8 +108,10 @@ void CFerroxObject::Release()
     m_pSharedModel = nullptr;
     m_pHierarchy = nullptr;
     m_pCurrentAnim = nullptr;
-    for (FerroxAnimRecord* record : m_animations)
+    for (FerroxAnimRecord* record : m_animations) {
+        GX_ASSERT(record->refCount > 0, "a shared animation counts every object that holds it");
         record->refCount--;
+    }
     m_animations.clear();
 }
 

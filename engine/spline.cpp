@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "engine/debugdraw.h"
 #include "gfx/core/matrix.h"
@@ -218,12 +219,11 @@ void CFerroxSpline::DrawDebugInfo()
         DrawDebugLines(m_pPoints, count, kDebugLift);
         return;
     }
-    GxV3d* points = new GxV3d[count];
+    std::vector<GxV3d> points(static_cast<size_t>(count));
     for (int i = 0; i < count; i++) {
         GxSplineGetControlPoint(m_pSpline, i, &points[i]);
     }
-    DrawDebugLines(points, count, kDebugLift);
-    delete[] points;
+    DrawDebugLines(points.data(), count, kDebugLift);
 }
 
 int CFerroxSpline::Read(const char* fileName)

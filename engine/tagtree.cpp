@@ -3,7 +3,6 @@
 #include "engine/tagtree_local.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -23,7 +22,7 @@ std::string CFerroxTagNode::NameLine(std::string_view line, bool lineEnd)
 
 CFerroxTagValue CFerroxTagValue::Kept(const char* text, size_t size)
 {
-    assert(text[size] == '\0' && size <= UINT32_MAX && "a kept value ends in a NUL");
+    GX_ASSERT(text[size] == '\0' && size <= UINT32_MAX, "a kept value ends in a NUL");
     CFerroxTagValue value;
     value.m_text = text;
     value.m_size = static_cast<uint32_t>(size);
@@ -64,7 +63,7 @@ CFerroxTagValue& CFerroxTagValue::operator=(std::string_view text)
 // The copy is made before the old text goes: the new text may be part of it.
 void CFerroxTagValue::Assign(std::string_view text)
 {
-    assert(text.size() <= UINT32_MAX && "a value line is far shorter");
+    GX_ASSERT(text.size() <= UINT32_MAX, "a value line is far shorter");
     char* copy = new char[text.size() + 1];
     if (!text.empty())
         memcpy(copy, text.data(), text.size());
@@ -93,12 +92,11 @@ void CFerroxTagValues::push_back(CFerroxTagValue value)
 {
     if (m_size == m_capacity) {
         uint32_t capacity = m_capacity * 2;
-        CFerroxTagValue* more = new CFerroxTagValue[capacity];
+        auto more = std::make_unique<CFerroxTagValue[]>(capacity);
         CFerroxTagValue* old = Data();
         for (uint32_t i = 0; i < m_size; ++i)
             more[i] = std::move(old[i]);
-        delete[] m_pMore;
-        m_pMore = more;
+        m_pMore = std::move(more);
         m_capacity = capacity;
     }
     Data()[m_size++] = std::move(value);
@@ -174,7 +172,7 @@ public:
     CFerroxTagBlocks(size_t firstSize, size_t largestSize, size_t align)
         : m_firstSize(firstSize), m_largestSize(largestSize), m_align(align)
     {
-        assert(align > 0 && (align & (align - 1)) == 0 && "alignments are powers of two");
+        GX_ASSERT(align > 0 && (align & (align - 1)) == 0, "alignments are powers of two");
     }
     ~CFerroxTagBlocks()
     {
@@ -190,7 +188,7 @@ public:
     // Room for size bytes; size is at most the first block's size.
     void* Take(size_t size)
     {
-        assert(size <= m_firstSize && "a piece fits the smallest block");
+        GX_ASSERT(size <= m_firstSize, "a piece fits the smallest block");
         size = (size + m_align - 1) & ~(m_align - 1);
         if (size > m_left)
             NextBlock();
@@ -752,8 +750,6 @@ CFerroxTagTree::CFerroxTagTree()
 CFerroxTagTree::~CFerroxTagTree()
 {
     Clear();
-    delete m_pText;
-    delete m_pPool;
     delete m_pParser;
 }
 

@@ -4,10 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "gfx/core/assert.h"
 
 // Nodes deeper than this below the root are not created; their lines are kept as values.
 constexpr unsigned FERROX_TAG_MAX_DEPTH = 255;
@@ -67,7 +70,6 @@ std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value);
 class CFerroxTagValues {
 public:
     CFerroxTagValues() = default;
-    ~CFerroxTagValues() { delete[] m_pMore; }
     CFerroxTagValues(const CFerroxTagValues&) = delete;
     CFerroxTagValues& operator=(const CFerroxTagValues&) = delete;
 
@@ -77,22 +79,27 @@ public:
     CFerroxTagValue* end() { return Data() + m_size; }
     const CFerroxTagValue* begin() const { return Data(); }
     const CFerroxTagValue* end() const { return Data() + m_size; }
-    CFerroxTagValue& operator[](size_t index) { return Data()[index]; }
-    const CFerroxTagValue& operator[](size_t index) const { return Data()[index]; }
-    CFerroxTagValue& front() { return Data()[0]; }
-    const CFerroxTagValue& front() const { return Data()[0]; }
-    CFerroxTagValue& back() { return Data()[m_size - 1]; }
-    const CFerroxTagValue& back() const { return Data()[m_size - 1]; }
+    CFerroxTagValue& operator[](size_t index) { return Data()[Checked(index)]; }
+    const CFerroxTagValue& operator[](size_t index) const { return Data()[Checked(index)]; }
+    CFerroxTagValue& front() { return Data()[Checked(0)]; }
+    const CFerroxTagValue& front() const { return Data()[Checked(0)]; }
+    CFerroxTagValue& back() { return Data()[Checked(m_size - 1)]; }
+    const CFerroxTagValue& back() const { return Data()[Checked(m_size - 1)]; }
     void push_back(CFerroxTagValue value);
     // Empties the list; an array already made is kept for the next values.
     void clear();
 
 private:
-    CFerroxTagValue* Data() { return m_pMore ? m_pMore : &m_first; }
-    const CFerroxTagValue* Data() const { return m_pMore ? m_pMore : &m_first; }
+    CFerroxTagValue* Data() { return m_pMore ? m_pMore.get() : &m_first; }
+    size_t Checked(size_t index) const
+    {
+        GX_ASSERT(index < m_size, "a value index lies below the node's value count");
+        return index;
+    }
+    const CFerroxTagValue* Data() const { return m_pMore ? m_pMore.get() : &m_first; }
 
     CFerroxTagValue m_first;
-    CFerroxTagValue* m_pMore = nullptr;   // all the values once there were more than one
+    std::unique_ptr<CFerroxTagValue[]> m_pMore;   // all the values once there were more than one
     uint32_t m_size = 0;
     uint32_t m_capacity = 1;
 };
@@ -184,8 +191,8 @@ private:
     int LoadFile(const char* fileName, size_t maxBytes, std::string* fault);
 
     CFerroxTagParser* m_pParser;
-    CFerroxTagNodePool* m_pPool;
-    CFerroxTagTextStore* m_pText;   // the value lines read from files
+    std::unique_ptr<CFerroxTagNodePool> m_pPool;
+    std::unique_ptr<CFerroxTagTextStore> m_pText;   // the value lines read from files
     CFerroxTagNode* m_pRoot;
     CFerroxTagNode* m_pCursor;
     std::vector<std::vector<CFerroxTagNode*>> m_depthLists;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "engine/animtexture.h"
 #include "engine/clump_local.h"
@@ -297,13 +298,11 @@ int CFerroxWorld::LoadChunk(CFerroxStream<CFerroxWorld>* stream)
         return m_pWorld ? 1 : 0;
     case kFerroxChunkSpline: {
         GxSpline* read = GxSplineStreamRead(body);
-        CFerroxSpline* spline = read ? new CFerroxSpline() : nullptr;
+        std::unique_ptr<CFerroxSpline> spline(read ? new CFerroxSpline() : nullptr);
         if (spline && spline->Attach(read, group)) {
-            m_splines.push_back(spline);
-        } else {
-            if (read)
-                GxSplineDestroy(read);
-            delete spline;
+            m_splines.push_back(spline.release());
+        } else if (read) {
+            GxSplineDestroy(read);
         }
         return 1;
     }
@@ -312,13 +311,11 @@ int CFerroxWorld::LoadChunk(CFerroxStream<CFerroxWorld>* stream)
         const bool objects = std::strcmp(group, kFerroxObjectsGroup) == 0 && !m_pObjects;
         if (!sky && !objects)
             return 1;
-        CFerroxComposite* model = new CFerroxComposite();
+        auto model = std::make_unique<CFerroxComposite>();
         const FerroxLODSetup setup = {group, body, nullptr, 0, nullptr, nullptr};
-        if (!model->SetupLOD(&setup)) {
-            delete model;
+        if (!model->SetupLOD(&setup))
             return 1;
-        }
-        (sky ? m_pSkyBox : m_pObjects) = model;
+        (sky ? m_pSkyBox : m_pObjects) = model.release();
         return 1;
     }
     case kFerroxChunkUVAnimDictionary:

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <sstream>
 
 #include "engine/base.h"
@@ -180,12 +181,10 @@ int CFloorManager::AddBaseFloor(int rows, int columns, const GxV3d& middle, int 
 {
     const int half = size / 2;
     const GxV3d corner = {middle.x - static_cast<float>(half), middle.y, middle.z + static_cast<float>(half)};
-    CFerroxBlockMesh* ground = new CFerroxBlockMesh();
-    if (!ground->Create(rows, columns, corner, size, floorId)) {
-        delete ground;
+    auto ground = std::make_unique<CFerroxBlockMesh>();
+    if (!ground->Create(rows, columns, corner, size, floorId))
         return 0;
-    }
-    m_baseFloors.push_back(ground);
+    m_baseFloors.push_back(ground.release());
     m_baseFloorCount++;
     return 1;
 }

@@ -87,7 +87,7 @@ CGame::CGame()
     : m_pSoundManager(nullptr), m_pSplash(nullptr), m_pPicker(nullptr), m_pSelectionIndicator(nullptr),
       m_pPlacementController(nullptr), m_pConditions(nullptr), m_pSpawner(nullptr), m_pFloorManager(nullptr),
       m_pNotices(nullptr), m_pBuildSeams(new BuildSeams(this)), m_pPlacement(m_pBuildSeams.get()),
-      m_pFloors(m_pBuildSeams.get()), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0), m_pObjectSeam(nullptr)
+      m_pFloors(m_pBuildSeams.get()), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0)
 {
     Init();
 }
@@ -156,17 +156,15 @@ void CGame::ReleaseGame()
         CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
     delete m_pFloorManager;
     m_pFloorManager = nullptr;
-    if (m_pObjectSeam && CDynamicObjectManager::GetSeam() == m_pObjectSeam)
+    if (m_pObjectSeam && CDynamicObjectManager::GetSeam() == m_pObjectSeam.get())
         CDynamicObjectManager::SetSeam(nullptr);
-    delete m_pObjectSeam;
-    m_pObjectSeam = nullptr;
+    m_pObjectSeam.reset();
     GetShell()->Release();
     delete m_pConditions;
     m_pConditions = nullptr;
-    if (m_pSaveParts == m_pOwnSaveParts)
+    if (m_pSaveParts == m_pOwnSaveParts.get())
         m_pSaveParts = nullptr;
-    delete m_pOwnSaveParts;
-    m_pOwnSaveParts = nullptr;
+    m_pOwnSaveParts.reset();
     m_setUp = 0;
 }
 

@@ -262,9 +262,9 @@ private:
     int32_t m_setUp;
     int32_t m_levelLoaded;
     unsigned m_randomSeed = 0;
-    CObjectManagerSeam* m_pObjectSeam;
+    std::unique_ptr<CObjectManagerSeam> m_pObjectSeam;
     CGameSaveParts* m_pSaveParts = nullptr;
-    CGameSaveParts* m_pOwnSaveParts = nullptr;  // what the set-up installs when nothing else is
+    std::unique_ptr<CGameSaveParts> m_pOwnSaveParts;  // what the set-up installs when nothing else is
 };
 
 // What a selected object is, for the popups that show its record.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "engine/app.h"
@@ -503,8 +504,8 @@ int CGame::SetUpGame()
     RegisterBuildingClasses();
     RegisterCharacterClasses();
     RegisterStaffClasses();
-    m_pObjectSeam = new CGameObjectSeam(m_pFloorManager, levels);
-    CDynamicObjectManager::SetSeam(m_pObjectSeam);
+    m_pObjectSeam = std::make_unique<CGameObjectSeam>(m_pFloorManager, levels);
+    CDynamicObjectManager::SetSeam(m_pObjectSeam.get());
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
     objects->LoadObjectData(m_pGameData);
     m_pFloorManager->CreateDebris();
@@ -523,8 +524,8 @@ int CGame::SetUpGame()
         m_pMouse->ShowCursorImage(1);
     GetShell()->CreateFrontEnd();
     if (!GetSaveParts()) {
-        m_pOwnSaveParts = new CGameOwnSaveParts(this);
-        SetSaveParts(m_pOwnSaveParts);
+        m_pOwnSaveParts = std::make_unique<CGameOwnSaveParts>(this);
+        SetSaveParts(m_pOwnSaveParts.get());
     }
     SetState(kGameStateFrontEnd);
     m_setUp = 1;

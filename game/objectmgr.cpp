@@ -23,6 +23,7 @@
 #include "game/factories.h"
 #include "game/game.h"
 #include "game/statistics.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/renderstate.h"
 #include "gfx/core/texture.h"
@@ -61,6 +62,7 @@ ObjectAnimTextureMaker g_animTextureMaker = MakeEngineAnimTexture;
 
 bool IsOfKind(CFerroxObject* object, ObjectListKind kind)
 {
+    GX_ASSERT(kind >= 0 && kind < OBJECT_LIST_KIND_COUNT, "a list kind names one of the manager's lists");
     return g_hooks.isOfKind[kind] && g_hooks.isOfKind[kind](object);
 }
 

@@ -7,6 +7,7 @@
 #include "engine/base.h"
 #include "engine/random.h"
 #include "engine/tagtree.h"
+#include "gfx/core/assert.h"
 #include "platform/fmod/fmod.h"
 
 namespace {
@@ -180,6 +181,7 @@ int32_t CSoundManager::PlayMusic(int32_t track, int32_t)
     s_musicStopped = 0;
     // One track at a time: the open one is stopped and closed before the next opens.
     CloseStream();
+    GX_ASSERT(m_currentTrack < m_musicPaths.size(), "every counted track has its path");
     m_pStream = FSOUND_Stream_OpenFile(m_musicPaths[m_currentTrack].c_str(), kStreamMode, 0);
     FSOUND_Stream_SetEndCallback(m_pStream, OnStreamEnd, this);
     const int channel = FSOUND_Stream_Play(FSOUND_FREE, m_pStream);

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <list>
 
+#include "gfx/core/assert.h"
+
 template <typename TCanvas> class CFerroxStack {
 public:
     CFerroxStack() = default;
@@ -54,6 +56,7 @@ public:
     // Returns the new count of that list.
     virtual int Push(TCanvas canvas, int modal)
     {
+        GX_ASSERT(canvas != nullptr, "a canvas is given");
         m_changed = 1;
         if (modal) {
             m_modal.push_front(canvas);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gfx/2d/twod_local.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/renderstate.h"
 #include "gfx/core/texture.h"
@@ -255,6 +256,7 @@ Gx2DBrush* Gx2DBrushAddRef(Gx2DBrush* brush)
 
 GxBool Gx2DBrushDestroy(Gx2DBrush* brush)
 {
+    GX_ASSERT(brush->refCount > 0, "an object is destroyed no more often than it is referenced");
     if (--brush->refCount > 0) {
         return 0;
     }

@@ -1,6 +1,7 @@
 // The engine instance, its lifecycle, the core module registration and the device request dispatcher.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
@@ -174,6 +175,7 @@ GxBool GxEngineOpen(void* params)
 
 GxBool GxEngineStart(void)
 {
+    GX_ASSERT(GxEngineInstance != nullptr, "the engine is initialised before it starts, stops, closes or ends");
     // Module blocks exist only in an opened instance.
     if (GxEngineInstance->engineStatus != gxENGINESTATUSOPENED) {
         GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
@@ -194,6 +196,7 @@ GxBool GxEngineStart(void)
 
 GxBool GxEngineStop(void)
 {
+    GX_ASSERT(GxEngineInstance != nullptr, "the engine is initialised before it starts, stops, closes or ends");
     if (GxEngineInstance->engineStatus != gxENGINESTATUSSTARTED) {
         GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
         return 0;
@@ -208,6 +211,7 @@ GxBool GxEngineStop(void)
 
 GxBool GxEngineClose(void)
 {
+    GX_ASSERT(GxEngineInstance != nullptr, "the engine is initialised before it starts, stops, closes or ends");
     if (GxEngineInstance->engineStatus != gxENGINESTATUSOPENED || GxEngineInstance == &staticEngine) {
         GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
         return 0;
@@ -227,6 +231,7 @@ GxBool GxEngineClose(void)
 
 GxBool GxEngineTerm(void)
 {
+    GX_ASSERT(GxEngineInstance != nullptr, "the engine is initialised before it starts, stops, closes or ends");
     if (engineOpenCount != 0 || GxEngineInstance->engineStatus != gxENGINESTATUSINITED) {
         return 0;
     }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/frame_local.h"
 #include "gfx/core/memory.h"
@@ -603,6 +604,7 @@ GxBool GxFrameDestroyHierarchy(GxFrame* root)
 
 GxFrame* GxFrameSetDirty(GxFrame* frame)
 {
+    GX_ASSERT(frame != nullptr, "a frame is given");
     ListRoot(frame->root);
     frame->object.privateFlags |= gxFRAMESYNC;
     return frame;
@@ -610,11 +612,13 @@ GxFrame* GxFrameSetDirty(GxFrame* frame)
 
 GxInt32 GxFrameIsDirty(const GxFrame* frame)
 {
+    GX_ASSERT(frame != nullptr, "a frame is given");
     return frame->root->object.privateFlags & gxFRAMEHIERARCHYSYNC;
 }
 
 GxFrame* GxFrameGetRoot(const GxFrame* frame)
 {
+    GX_ASSERT(frame != nullptr, "a frame is given");
     return frame->root;
 }
 
@@ -765,6 +769,7 @@ GxFrame* GxFrameCloneHierarchy(GxFrame* root)
 
 GxMatrix* GxFrameGetWorldMatrix(GxFrame* frame)
 {
+    GX_ASSERT(frame != nullptr, "a frame is given");
     GxFrame* root = frame->root;
     if (root->object.privateFlags & gxFRAMEHIERARCHYSYNCWORLD) {
         WalkHierarchy(root, true, false);
@@ -774,6 +779,7 @@ GxMatrix* GxFrameGetWorldMatrix(GxFrame* frame)
 
 GxFrame* GxFrameTranslate(GxFrame* frame, const GxV3d* translation, GxInt32 combine)
 {
+    GX_ASSERT(frame != nullptr, "a frame is given");
     if (GxMatrixTranslate(&frame->modelling, translation, combine) == nullptr) {
         return nullptr;
     }
@@ -782,6 +788,7 @@ GxFrame* GxFrameTranslate(GxFrame* frame, const GxV3d* translation, GxInt32 comb
 
 GxFrame* GxFrameRotate(GxFrame* frame, const GxV3d* axis, GxReal angle, GxInt32 combine)
 {
+    GX_ASSERT(frame != nullptr, "a frame is given");
     if (GxMatrixRotate(&frame->modelling, axis, angle, combine) == nullptr) {
         return nullptr;
     }
@@ -790,6 +797,7 @@ GxFrame* GxFrameRotate(GxFrame* frame, const GxV3d* axis, GxReal angle, GxInt32 
 
 GxFrame* GxFrameTransform(GxFrame* frame, const GxMatrix* matrix, GxInt32 combine)
 {
+    GX_ASSERT(frame != nullptr, "a frame is given");
     if (GxMatrixTransform(&frame->modelling, matrix, combine) == nullptr) {
         return nullptr;
     }
@@ -799,6 +807,7 @@ GxFrame* GxFrameTransform(GxFrame* frame, const GxMatrix* matrix, GxInt32 combin
 // Stops at the first callback that returns null; the callback may destroy its child.
 GxFrame* GxFrameForAllChildren(GxFrame* frame, GxFrameCallBack callBack, void* data)
 {
+    GX_ASSERT(frame != nullptr && callBack != nullptr, "a frame and a callback are given");
     GxFrame* child = frame->child;
     while (child != nullptr) {
         GxFrame* next = child->next;

@@ -1,6 +1,7 @@
 // Grow arrays: equal-size entries in one block that grows by a quarter when full.
 #include <cstdint>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/memory.h"
 
 namespace {
@@ -104,6 +105,7 @@ void* GxGrowArrayGetFirst(GxGrowArray* array)
 
 void* GxGrowArrayGetEntry(GxGrowArray* array, GxInt32 i)
 {
+    GX_ASSERT(i >= 0 && i <= array->count, "an entry index lies inside the array or names its end");
     return static_cast<GxUInt8*>(array->entries) + static_cast<ptrdiff_t>(i) * array->entrySize;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
@@ -130,6 +131,7 @@ ReqEntry* Add(ReqTable* table, GxClusterDefinition* cluster, GxUInt32 requiremen
 // passed on to successors through outputs that leave the cluster unchanged.
 void Remove(Resolver* r, GxUInt32 node, ReqEntry* entry)
 {
+    GX_ASSERT(entry->refCount > 0, "a requirement is dropped no more often than it is asked for");
     if (--entry->refCount > 0) {
         return;
     }

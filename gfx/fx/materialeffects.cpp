@@ -4,6 +4,7 @@
 // Sections: records and slots - setters - material streams - atomic and sector flags - plugin.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
@@ -48,6 +49,7 @@ void Refuse(const char* message)
 
 GxMaterialEffects*& RecordOf(const GxMaterial* material)
 {
+    GX_ASSERT(materialOffset >= 0, "the plugin is attached before its extension is used");
     return *reinterpret_cast<GxMaterialEffects**>(reinterpret_cast<GxUInt8*>(const_cast<GxMaterial*>(material)) +
                                                   materialOffset);
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/plugin.h"
@@ -78,6 +79,7 @@ bool Attached()
 
 GxParticleEmitter*& EmittersOf(const GxAtomic* atomic)
 {
+    GX_ASSERT(atomicOffset >= 0, "the plugin is attached before its extension is used");
     return *reinterpret_cast<GxParticleEmitter**>(reinterpret_cast<GxUInt8*>(const_cast<GxAtomic*>(atomic)) +
                                                   atomicOffset);
 }
@@ -163,6 +165,7 @@ GxParticlePropertyTable* TableCreate(GxInt32 count, const GxInt32* ids, const Gx
 
 void TableDestroy(GxParticlePropertyTable* table)
 {
+    GX_ASSERT(table->refCount > 0, "an object is destroyed no more often than it is referenced");
     if (--table->refCount > 0) {
         return;
     }
@@ -258,6 +261,7 @@ Set* CopySets(const Set* sets, GxInt32 count)
 
 GxBool ClassDestroy(GxParticleClassBase*& list, GxParticleClassBase* c)
 {
+    GX_ASSERT(!c || c->refCount > 0, "an object is destroyed no more often than it is referenced");
     if (!c || --c->refCount > 0) {
         return 1;
     }
@@ -439,6 +443,7 @@ bool Writes(const GxParticleEmitterTank* t, GxUInt32 bit, GxUInt32 which)
 
 void Put(GxParticleEmitterTank* t, GxInt32 slot, const void* value, size_t size)
 {
+    GX_ASSERT(t->dataOut[slot] != nullptr, "a property is written only into a tank that carries it");
     memcpy(t->dataOut[slot], value, size);
     t->dataOut[slot] += t->dataStride[slot];
 }
@@ -656,6 +661,7 @@ bool Emit(GxParticleEmitter* e, const Offsets& o)
 template <typename T>
 void Carry(GxParticleEmitterTank* t, GxInt32 slot, const T& value)
 {
+    GX_ASSERT(t->dataOut[slot] != nullptr, "a property is written only into a tank that carries it");
     memcpy(t->dataOut[slot], &value, sizeof(T));
 }
 

@@ -2,6 +2,7 @@
 // tank's callbacks, and the split of quad draws into batches 16-bit indices can reach.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/plugin.h"
 #include "gfx/fx/particles.h"
@@ -36,6 +37,7 @@ GxParticleTankDriverHooks driverHooks = {};
 
 GxParticleTank*& TankOf(const GxAtomic* atomic)
 {
+    GX_ASSERT(tankOffset >= 0, "the plugin is attached before its extension is used");
     return *reinterpret_cast<GxParticleTank**>(reinterpret_cast<GxUInt8*>(const_cast<GxAtomic*>(atomic)) +
                                                tankOffset);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
@@ -50,6 +51,7 @@ void Refuse(const char* message)
 
 UVMaterial* ExtOf(const GxMaterial* material)
 {
+    GX_ASSERT(materialOffset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<UVMaterial*>(reinterpret_cast<GxUInt8*>(const_cast<GxMaterial*>(material)) +
                                          materialOffset);
 }

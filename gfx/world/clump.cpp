@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
@@ -37,6 +38,7 @@ ClumpModuleBlock* Block() { return static_cast<ClumpModuleBlock*>(GxCoreModuleBl
 
 GxClumpMembership* CameraMembership(GxCamera* camera)
 {
+    GX_ASSERT(cameraMembershipOffset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<GxClumpMembership*>(reinterpret_cast<char*>(camera) + cameraMembershipOffset);
 }
 
@@ -63,16 +65,19 @@ GxClump* DefaultClumpCallBack(GxClump* clump, void*) { return clump; }
 
 GxLight* LightOfLink(GxLink* link)
 {
+    GX_ASSERT(lightMembershipOffset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<GxLight*>(reinterpret_cast<char*>(link) - lightMembershipOffset);
 }
 
 GxCamera* CameraOfLink(GxLink* link)
 {
+    GX_ASSERT(cameraMembershipOffset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<GxCamera*>(reinterpret_cast<char*>(link) - cameraMembershipOffset);
 }
 
 GxClumpMembership* LightMembership(GxLight* light)
 {
+    GX_ASSERT(lightMembershipOffset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<GxClumpMembership*>(reinterpret_cast<char*>(light) + lightMembershipOffset);
 }
 
@@ -484,6 +489,7 @@ GxClump* GxClumpRemoveLight(GxClump* clump, GxLight* light)
 
 GxClump* GxClumpForAllLights(GxClump* clump, GxLightCallBack callBack, void* data)
 {
+    GX_ASSERT(clump != nullptr && callBack != nullptr, "a clump and a callback are given");
     for (GxLink* link = clump->lightList.next; link != &clump->lightList;) {
         GxLink* next = link->next;
         if (!callBack(LightOfLink(link), data)) {
@@ -496,6 +502,7 @@ GxClump* GxClumpForAllLights(GxClump* clump, GxLightCallBack callBack, void* dat
 
 GxClump* GxClumpForAllCameras(GxClump* clump, GxCameraCallBack callBack, void* data)
 {
+    GX_ASSERT(clump != nullptr && callBack != nullptr, "a clump and a callback are given");
     for (GxLink* link = clump->cameraList.next; link != &clump->cameraList;) {
         GxLink* next = link->next;
         if (!callBack(CameraOfLink(link), data)) {
@@ -508,6 +515,7 @@ GxClump* GxClumpForAllCameras(GxClump* clump, GxCameraCallBack callBack, void* d
 
 GxClump* GxClumpSetCallback(GxClump* clump, GxClumpCallBack callBack)
 {
+    GX_ASSERT(clump != nullptr, "a clump is given");
     clump->callback = callBack ? callBack : DefaultClumpCallBack;
     return clump;
 }

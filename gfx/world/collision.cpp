@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
@@ -38,13 +39,18 @@ GxInt32 sectorOffset = -1;
 
 GxUInt32* QueryCounter() { return static_cast<GxUInt32*>(GxCoreModuleBlock(engineOffset, engineInstances)); }
 
+// Set while a world query walks its atomics: the visited marks of one query would confuse another.
+bool worldQueryRunning = false;
+
 GxUInt32* AtomicStamp(const GxAtomic* atomic)
 {
+    GX_ASSERT(atomicOffset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<GxUInt32*>(reinterpret_cast<char*>(const_cast<GxAtomic*>(atomic)) + atomicOffset);
 }
 
 GxCollTree** TreeSlot(const void* object, GxInt32 offset)
 {
+    GX_ASSERT(offset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<GxCollTree**>(reinterpret_cast<char*>(const_cast<void*>(object)) + offset);
 }
 
@@ -748,6 +754,8 @@ GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection
     if (!world || !intersection || !callBack || !counter || atomicOffset < 0) {
         return world;
     }
+    GX_ASSERT(!worldQueryRunning, "a world query does not start another from its callback");
+    worldQueryRunning = true;
     WorldQuery q = {world, intersection, callBack, data, ++*counter, false};
     switch (intersection->type) {
     case gxINTERSECTLINE:
@@ -772,6 +780,7 @@ GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection
     default:
         break;
     }
+    worldQueryRunning = false;
     return world;
 }
 

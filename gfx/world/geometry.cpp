@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/matrix.h"
 #include "gfx/core/memory.h"
@@ -228,6 +229,7 @@ GxBool GxGeometryDestroy(GxGeometry* geometry)
     if (!geometry) {
         return 0;
     }
+    GX_ASSERT(geometry->refCount > 0, "an object is destroyed no more often than it is referenced");
     if (--geometry->refCount > 0) {
         return 1;
     }

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
@@ -24,11 +25,13 @@ GxInt32 openCount = 0;
 
 GxLODAtomicRecord*& RecordOf(GxAtomic* atomic)
 {
+    GX_ASSERT(extensionOffset >= 0, "the plugin is attached before its extension is used");
     return *reinterpret_cast<GxLODAtomicRecord**>(reinterpret_cast<char*>(atomic) + extensionOffset);
 }
 
 const GxLODAtomicRecord* RecordOf(const GxAtomic* atomic)
 {
+    GX_ASSERT(extensionOffset >= 0, "the plugin is attached before its extension is used");
     return *reinterpret_cast<GxLODAtomicRecord* const*>(reinterpret_cast<const char*>(atomic) + extensionOffset);
 }
 

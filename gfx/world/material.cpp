@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
@@ -179,6 +180,7 @@ GxBool GxMaterialDestroy(GxMaterial* material)
     if (!material) {
         return 0;
     }
+    GX_ASSERT(material->refCount > 0, "an object is destroyed no more often than it is referenced");
     if (--material->refCount > 0) {
         return 1;
     }

@@ -1,6 +1,7 @@
 // Materials, material lists and lights: objects, reference counts, registries and their chunks (0x07, 0x08, 0x12).
 #pragma once
 
+#include "gfx/core/assert.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/gx.h"
 
@@ -90,6 +91,7 @@ GxMaterialList* GxMaterialListDestroy(GxMaterialList* list);
 GxInt32 GxMaterialListAppendMaterial(GxMaterialList* list, GxMaterial* material);
 inline GxMaterial* GxMaterialListGetMaterial(const GxMaterialList* list, GxInt32 index)
 {
+    GX_ASSERT(index >= 0 && index < list->numMaterials, "a material index lies inside its list");
     return list->materials[index];
 }
 GxInt32 GxMaterialListFindMaterialIndex(const GxMaterialList* list, const GxMaterial* material);

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/plugin.h"
@@ -29,11 +30,13 @@ GxInt32 openCount = 0;
 
 UserDataExtension* ExtensionOf(void* object, GxInt32 offset)
 {
+    GX_ASSERT(offset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<UserDataExtension*>(static_cast<char*>(object) + offset);
 }
 
 const UserDataExtension* ExtensionOf(const void* object, GxInt32 offset)
 {
+    GX_ASSERT(offset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<const UserDataExtension*>(static_cast<const char*>(object) + offset);
 }
 

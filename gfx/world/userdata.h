@@ -2,6 +2,7 @@
 // textures and geometries, carried in their extension data (plugin 0x11F).
 #pragma once
 
+#include "gfx/core/assert.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/gx.h"
 
@@ -38,9 +39,11 @@ GxUserDataArray* GxMaterialAddUserDataArray(GxMaterial* material, const GxChar* 
 
 inline const GxChar* GxUserDataArrayGetName(const GxUserDataArray* array) { return array->name; }
 inline GxInt32 GxUserDataArrayGetFormat(const GxUserDataArray* array) { return array->format; }
-// No bounds check: the caller keeps index below the element count.
+// The caller keeps index below the element count of a string array.
 inline const GxChar* GxUserDataArrayGetString(const GxUserDataArray* array, GxInt32 index)
 {
+    GX_ASSERT(array->format == gxUSERDATASTRING, "strings are read from a string array");
+    GX_ASSERT(index >= 0 && index < array->numElements, "an element index lies inside its array");
     return static_cast<GxChar* const*>(array->data)[index];
 }
 // Replaces string element `index` with a copy of `string` (null allowed); returns the array or null.

@@ -4,6 +4,7 @@
 // Sections: the engine block and extensions; ties; camera hooks; membership; frustum walks; attach.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
@@ -65,6 +66,7 @@ EngineBlock* Block() { return static_cast<EngineBlock*>(GxCoreModuleBlock(engine
 template <typename T>
 T* Ext(const void* object, GxInt32 offset)
 {
+    GX_ASSERT(offset >= 0, "the plugin is attached before its extension is used");
     return reinterpret_cast<T*>(reinterpret_cast<char*>(const_cast<void*>(object)) + offset);
 }
 

@@ -138,8 +138,8 @@ void CCityCanvas::Release()
     CFerroxCanvas::Release();
     delete m_pFirstPath;
     delete m_pSecondPath;
-    delete m_pMessageFont;
-    delete m_pBigFont;
+    m_pMessageFont.reset();
+    m_pBigFont.reset();
     if (m_worldOwned)
         delete m_pWorld;
     CCityCanvas::Init();
@@ -202,11 +202,9 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
         CityReadDescription(scenario.c_str(), &m_description);
     }
 
-    delete m_pMessageFont;
-    delete m_pBigFont;
-    m_pMessageFont = new CFerroxFont();
+    m_pMessageFont = std::make_unique<CFerroxFont>();
     m_pMessageFont->Load(kMessageFont, 1, 1);
-    m_pBigFont = new CFerroxFont();
+    m_pBigFont = std::make_unique<CFerroxFont>();
     m_pBigFont->Load(kBigFont, 1, 1);
     if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr) {
         m_scenarioList = locale->FindTextList(kScenarioTexts);
@@ -311,7 +309,7 @@ void CCityCanvas::Render()
     CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
     // The texts are drawn scaled: positions and the box are in the virtual screen's units.
     if (locale && m_pBigFont) {
-        locale->DrawText(m_pBigFont, m_messageList, kHeadingText, 0.0f, static_cast<int>(kHeadingY), 0,
+        locale->DrawText(m_pBigFont.get(), m_messageList, kHeadingText, 0.0f, static_cast<int>(kHeadingY), 0,
                          FERROX_ALIGN_MIDDLE, kTextMiddle, 1, nullptr);
     }
     if (m_pBigFont) {
@@ -320,7 +318,7 @@ void CCityCanvas::Render()
     }
     if (locale && m_pMessageFont) {
         const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth, kBoxHeight};
-        locale->DrawText(m_pMessageFont, m_scenarioList, static_cast<uint16_t>(m_description), m_x,
+        locale->DrawText(m_pMessageFont.get(), m_scenarioList, static_cast<uint16_t>(m_description), m_x,
                          static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1, &box);
     }
 }

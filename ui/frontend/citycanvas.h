@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "ui/toolkit/canvas.h"
@@ -79,8 +80,8 @@ protected:
     int16_t m_description;
     int16_t m_scenarioNumber;
     std::string m_scenarioPath;
-    CFerroxFont* m_pMessageFont;
-    CFerroxFont* m_pBigFont;
+    std::unique_ptr<CFerroxFont> m_pMessageFont;
+    std::unique_ptr<CFerroxFont> m_pBigFont;
     int32_t m_city;
     int32_t m_viewIndex;
     int32_t m_overlayIndex;

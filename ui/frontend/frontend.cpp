@@ -146,8 +146,7 @@ void CFrontEnd::DestroyCanvases()
     m_pBerlin = nullptr;
     delete m_pParis;
     m_pParis = nullptr;
-    delete m_pTooltipFont;
-    m_pTooltipFont = nullptr;
+    m_pTooltipFont.reset();
 }
 
 void CFrontEnd::Reset()
@@ -171,7 +170,7 @@ void CFrontEnd::Build()
     m_pLondon = MakeCity(kLondon, this);
     m_pBerlin = MakeCity(kBerlin, this);
     m_pParis = MakeCity(kParis, this);
-    m_pTooltipFont = new CFerroxFont();
+    m_pTooltipFont = std::make_unique<CFerroxFont>();
     m_pTooltipFont->Load(kFrontEndTooltipFont, 1, 0);
     m_stack.Push(m_pMainMenu, 0);
     if (CSoundManager* sound = FrontEndGetGameLink()->GetSoundManager()) {
@@ -224,8 +223,8 @@ void CFrontEnd::Render()
     }
     if (CFerroxLocale* locale = GameLocale()) {
         if (m_pTooltipFont) {
-            locale->DrawText(m_pTooltipFont, m_tooltipList, m_tooltipText, m_tooltipX, static_cast<int>(m_tooltipY), 0,
-                             FERROX_ALIGN_LEFT, kTooltipMiddle, 0, nullptr);
+            locale->DrawText(m_pTooltipFont.get(), m_tooltipList, m_tooltipText, m_tooltipX,
+                             static_cast<int>(m_tooltipY), 0, FERROX_ALIGN_LEFT, kTooltipMiddle, 0, nullptr);
         }
     }
     m_tooltipText = kNoText;

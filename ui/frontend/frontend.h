@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "ui/toolkit/interface.h"
 
@@ -90,13 +91,13 @@ public:
     CCityCanvas* GetLondon() const { return m_pLondon; }
     CCityCanvas* GetBerlin() const { return m_pBerlin; }
     CCityCanvas* GetParis() const { return m_pParis; }
-    CFerroxFont* GetTooltipFont() const { return m_pTooltipFont; }
+    CFerroxFont* GetTooltipFont() const { return m_pTooltipFont.get(); }
     float GetTooltipDelay() const { return m_tooltipDelay; }
     // Replaces the canvas being updated with another (after that update).
     void SwitchTo(CFerroxCanvas* canvas);
 
 private:
-    CFerroxFont* m_pTooltipFont;
+    std::unique_ptr<CFerroxFont> m_pTooltipFont;
     float m_tooltipDelay;
     float m_frameTime;
     CMainMenu* m_pMainMenu;

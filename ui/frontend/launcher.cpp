@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "engine/convert.h"
@@ -501,7 +502,7 @@ void CLauncherDialog::ShowCombos(bool show)
 
 int LauncherChooseVideoMode(LauncherGame* game, int installed, int* adapter, int* mode)
 {
-    auto* launcher = new CLauncherDialog();
+    auto launcher = std::make_unique<CLauncherDialog>();
     launcher->Reset();
     launcher->m_installed = installed;
     const int result = launcher->Run(game);
@@ -510,6 +511,5 @@ int LauncherChooseVideoMode(LauncherGame* game, int installed, int* adapter, int
         *mode = std::max(0, launcher->m_selectedMode);
     }
     launcher->Release();
-    delete launcher;
     return result;
 }

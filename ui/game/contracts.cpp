@@ -71,8 +71,7 @@ void CContractsPanel::Init()
 void CContractsPanel::Release()
 {
     m_slots.clear();
-    delete m_pBar;
-    m_pBar = nullptr;
+    m_pBar.reset();
     CFerroxCanvas::Release();
     Init();
 }
@@ -95,8 +94,7 @@ void CContractsPanel::Build(const char* path, float x, float y, int32_t scaled)
     record.name = kBarPicture;
     record.extent = kBarLength;
     record.scaled = scaled;
-    delete m_pBar;
-    m_pBar = new CFerroxBar();
+    m_pBar = std::make_unique<CFerroxBar>();
     m_pBar->Configure(&record);
 }
 

@@ -156,8 +156,7 @@ CFerroxFileIOCanvas::CFerroxFileIOCanvas()
 CFerroxFileIOCanvas::~CFerroxFileIOCanvas()
 {
     CFerroxFileIOCanvas::Release();
-    delete m_pFont;
-    m_pFont = nullptr;
+    m_pFont.reset();
 }
 
 void CFerroxFileIOCanvas::Init()
@@ -173,8 +172,7 @@ void CFerroxFileIOCanvas::Init()
 
 void CFerroxFileIOCanvas::Release()
 {
-    delete m_pThumbnail;
-    m_pThumbnail = nullptr;
+    m_pThumbnail.reset();
     m_entries.clear();
     if (s_pAsking == this)
         s_pAsking = nullptr;
@@ -185,8 +183,7 @@ void CFerroxFileIOCanvas::Release()
 void CFerroxFileIOCanvas::Build(const char* path, float x, float y, int32_t scaled)
 {
     CFerroxCanvas::Build(path, x, y, scaled);
-    delete m_pFont;
-    m_pFont = new CFerroxFont();
+    m_pFont = std::make_unique<CFerroxFont>();
     const char* start = g_pFerroxGame ? g_pFerroxGame->GetStartDirectory() : nullptr;
     m_pFont->Load((std::string(start ? start : ".") + kFontPath).c_str(), 1, 0);
 
@@ -196,7 +193,7 @@ void CFerroxFileIOCanvas::Build(const char* path, float x, float y, int32_t scal
     record.x = x + kNameFieldX;
     record.y = y + kNameFieldY;
     record.extent = kNameFieldWidth;
-    record.object = m_pFont;
+    record.object = m_pFont.get();
     field->Configure(&record);
     // Past the widget count: drawing and input reach it, the counted operations do not.
     m_nameFieldIndex = static_cast<int16_t>(m_widgetCount);
@@ -302,8 +299,7 @@ void CFerroxFileIOCanvas::ListFolder()
     if (m_hasSaves)
         SelectEntry(static_cast<int16_t>(save - m_entries.begin()), 0);
     else {
-        delete m_pThumbnail;
-        m_pThumbnail = nullptr;
+        m_pThumbnail.reset();
     }
 }
 
@@ -331,11 +327,10 @@ void CFerroxFileIOCanvas::SelectEntry(int16_t index, int32_t browseOnly)
 
 void CFerroxFileIOCanvas::ShowThumbnail(const std::string& path)
 {
-    delete m_pThumbnail;
-    m_pThumbnail = nullptr;
+    m_pThumbnail.reset();
     if (!FileExists(path))
         return;
-    m_pThumbnail = new CFerroxImage();
+    m_pThumbnail = std::make_unique<CFerroxImage>();
     FerroxWidgetRecord record = {};
     record.name = path.c_str();
     record.x = kThumbnailX;
@@ -345,8 +340,7 @@ void CFerroxFileIOCanvas::ShowThumbnail(const std::string& path)
 
 void CFerroxFileIOCanvas::SaveThumbnail(const std::string& path, int32_t width, int32_t height)
 {
-    delete m_pThumbnail;
-    m_pThumbnail = nullptr;
+    m_pThumbnail.reset();
     // A picture that could not be written leaves any older one on disk, but it is not shown as this one.
     if (g_pFilePanelGame && g_pFilePanelGame->SaveScreenshot(path.c_str(), width, height))
         ShowThumbnail(path);
@@ -362,8 +356,7 @@ void CFerroxFileIOCanvas::ReturnToStartFolder()
     m_selected = -1;
     m_firstVisible = 0;
     m_hasSaves = 0;
-    delete m_pThumbnail;
-    m_pThumbnail = nullptr;
+    m_pThumbnail.reset();
 }
 
 void CFerroxFileIOCanvas::Close()

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -115,7 +116,7 @@ public:
     int16_t GetSelected() const { return m_selected; }
     uint16_t GetFirstVisible() const { return m_firstVisible; }
     int32_t HasSaves() const { return m_hasSaves; }
-    CFerroxImage* GetThumbnail() const { return m_pThumbnail; }
+    CFerroxImage* GetThumbnail() const { return m_pThumbnail.get(); }
     CFerroxTextField* GetNameField() const;
     std::string GetNameText() const;
 
@@ -134,10 +135,10 @@ protected:
     std::string m_startFolder;
     std::string m_folderPath;
     int16_t m_nameFieldIndex;
-    CFerroxFont* m_pFont;
+    std::unique_ptr<CFerroxFont> m_pFont;
     uint16_t m_firstVisible;
     int16_t m_selected;
-    CFerroxImage* m_pThumbnail;
+    std::unique_ptr<CFerroxImage> m_pThumbnail;
     std::vector<FileEntry> m_entries;
 
     // What a question in flight will act on, fixed when it was asked.

@@ -126,8 +126,7 @@ void CMallSummaryPanel::Init()
 
 void CMallSummaryPanel::Release()
 {
-    delete m_pBar;
-    m_pBar = nullptr;
+    m_pBar.reset();
     for (CFerroxImage* image : m_categoryImages)
         delete image;
     m_categoryImages.clear();
@@ -155,8 +154,7 @@ void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled
     record.name = kBarPicture;
     record.extent = kBarLength;
     record.scaled = scaled;
-    delete m_pBar;
-    m_pBar = new CFerroxBar();
+    m_pBar = std::make_unique<CFerroxBar>();
     m_pBar->Configure(&record);
 }
 

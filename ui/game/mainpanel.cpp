@@ -92,8 +92,7 @@ void CMainPanel::Release()
     for (CFerroxImage* season : m_seasons)
         delete season;
     m_seasons.clear();
-    delete m_pRatingBar;
-    m_pRatingBar = nullptr;
+    m_pRatingBar.reset();
     CFerroxCanvas::Release();
     Init();
 }
@@ -115,8 +114,7 @@ void CMainPanel::Build(const char* path, float x, float y, int32_t scaled)
     record.name = kRatingBarPicture;
     record.extent = kRatingBarLength;
     record.scaled = scaled;
-    delete m_pRatingBar;
-    m_pRatingBar = new CFerroxBar();
+    m_pRatingBar = std::make_unique<CFerroxBar>();
     m_pRatingBar->Configure(&record);
 }
 

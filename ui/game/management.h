@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,7 @@ public:
 
     uint16_t GetFirstRow() const { return m_firstRow; }
     uint16_t GetFirstRowButton() const { return m_firstRowButton; }
-    CFerroxBar* GetBar() const { return m_pBar; }
+    CFerroxBar* GetBar() const { return m_pBar.get(); }
 
 private:
     void PressRowButton(int32_t index);
@@ -71,7 +72,7 @@ private:
     uint16_t m_firstRow;
     uint16_t m_firstRowButton;
     uint16_t m_rowButtonsEnd;
-    CFerroxBar* m_pBar;
+    std::unique_ptr<CFerroxBar> m_pBar;
     int16_t m_shopNames;
     std::vector<CFerroxImage*> m_categoryImages;
 };
@@ -107,7 +108,7 @@ private:
     std::vector<FerroxTechEntry*> m_slots;  // one per category; the tree owns the entries
     int16_t m_categoryList;
     uint16_t m_firstButton;
-    CFerroxBar* m_pBar;
+    std::unique_ptr<CFerroxBar> m_pBar;
 };
 
 // One job the hire page offers.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <list>
 #include <string>
 #include <vector>
@@ -74,7 +75,7 @@ public:
     uint16_t GetSeason() const { return m_season; }
     const std::list<int32_t>& GetQueue() const { return m_queue; }
     void ClearQueue();
-    CFerroxBar* GetRatingBar() const { return m_pRatingBar; }
+    CFerroxBar* GetRatingBar() const { return m_pRatingBar.get(); }
     int32_t HasNewMessage() const { return m_newMessage; }
 
 private:
@@ -86,7 +87,7 @@ private:
     int16_t m_messageList;
     std::vector<CFerroxImage*> m_seasons;
     uint16_t m_season;
-    CFerroxBar* m_pRatingBar;
+    std::unique_ptr<CFerroxBar> m_pRatingBar;
     int32_t m_newMessage;
 };
 

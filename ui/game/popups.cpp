@@ -159,8 +159,7 @@ void CShopperPopupPanel::Init()
 
 void CShopperPopupPanel::Release()
 {
-    delete m_pBar;
-    m_pBar = nullptr;
+    m_pBar.reset();
     DeleteAll(m_starSigns);
     DeleteAll(m_sexes);
     DeleteAll(m_arrivals);
@@ -179,8 +178,7 @@ void CShopperPopupPanel::Build(const char* path, float x, float y, int32_t scale
     FerroxWidgetRecord record = {};
     record.name = kNeedBarPicture;
     record.extent = kNeedBarLength;
-    delete m_pBar;
-    m_pBar = new CFerroxBar();
+    m_pBar = std::make_unique<CFerroxBar>();
     m_pBar->Configure(&record);
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "ui/game/panels.h"
@@ -40,13 +41,13 @@ public:
     // One shopper's line with its left figure column at (x, y).
     virtual void DrawShopperRecord(const ShopperRecord* record, float x, float y);
 
-    CFerroxBar* GetBar() const { return m_pBar; }
+    CFerroxBar* GetBar() const { return m_pBar.get(); }
 
 private:
     std::vector<CFerroxImage*> m_starSigns;
     std::vector<CFerroxImage*> m_sexes;
     std::vector<CFerroxImage*> m_arrivals;
-    CFerroxBar* m_pBar = nullptr;
+    std::unique_ptr<CFerroxBar> m_pBar;
 };
 
 class CShopPopupPanel : public CSelectionPopup {

@@ -220,7 +220,7 @@ void CFerroxFontImpl::Show(const std::u16string& text, float x, float y, int32_t
 
 CFerroxFont::CFerroxFont() : m_pImpl(g_fontFactory ? g_fontFactory() : new CFerroxFontImpl()) {}
 
-CFerroxFont::~CFerroxFont() { delete m_pImpl; }
+CFerroxFont::~CFerroxFont() = default;
 
 void CFerroxFont::DrawText(const char* text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
                            int32_t scaled, const FerroxTextBox* box)

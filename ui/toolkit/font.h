@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/base.h"
@@ -73,10 +74,10 @@ public:
     virtual float GetHeight();
     virtual int Load(const char* path, int32_t scaled, int32_t nearest);
 
-    CFerroxFontImpl* GetImpl() const { return m_pImpl; }
+    CFerroxFontImpl* GetImpl() const { return m_pImpl.get(); }
 
 private:
-    CFerroxFontImpl* m_pImpl;
+    std::unique_ptr<CFerroxFontImpl> m_pImpl;
 };
 
 // Erase codes of the game's key record.

@@ -476,7 +476,7 @@ CFerroxImage::CFerroxImage() : m_pImpl(g_implFactory ? g_implFactory() : new CFe
     m_pImpl->Init();
 }
 
-CFerroxImage::~CFerroxImage() { delete m_pImpl; }
+CFerroxImage::~CFerroxImage() = default;
 
 void CFerroxImage::Init() {}
 void CFerroxImage::Release() {}

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/base.h"
@@ -140,10 +141,10 @@ public:
     void Update() override;
     void Configure(const FerroxWidgetRecord* record) override;
 
-    CFerroxImageImpl* GetImpl() const { return m_pImpl; }
+    CFerroxImageImpl* GetImpl() const { return m_pImpl.get(); }
 
 protected:
-    CFerroxImageImpl* m_pImpl;
+    std::unique_ptr<CFerroxImageImpl> m_pImpl;
 };
 
 // A picture stretched to a share of its full length; right-anchored bars grow leftward from their x.
