@@ -27,22 +27,22 @@ constexpr int kExitUsage = 2;
 // The only folder whose files may include the system's platform headers.
 const char* const kPlatformFolder = "platform";
 // Platform headers by name, and by the start of their path.
-const char* const kPlatformHeaders[] = {"unistd.h", "fcntl.h",  "dirent.h", "dlfcn.h",    "pthread.h", "poll.h",
-                                        "termios.h", "semaphore.h", "sched.h", "glob.h", "fnmatch.h", "libgen.h",
-                                        "pwd.h",     "grp.h",    "spawn.h",  "syslog.h",   "strings.h", "utime.h"};
-const char* const kPlatformPrefixes[] = {"sys/", "arpa/", "netinet/", "net/", "SDL", "GL/", "GLES", "EGL/", "KHR/",
-                                         "X11/"};
+const char* const kPlatformHeaders[] = {"unistd.h",  "fcntl.h",     "dirent.h", "dlfcn.h",  "pthread.h", "poll.h",
+                                        "termios.h", "semaphore.h", "sched.h",  "glob.h",   "fnmatch.h", "libgen.h",
+                                        "pwd.h",     "grp.h",       "spawn.h",  "syslog.h", "strings.h", "utime.h"};
+const char* const kPlatformPrefixes[] = {"sys/", "arpa/", "netinet/", "net/", "SDL",
+                                         "GL/",  "GLES",  "EGL/",     "KHR/", "X11/"};
 const char* const kPrivateSuffix = "_local.h";
 const char* const kSkippedFolder = "corpus";
 
 using Names = std::set<std::string>;
 
 struct Table {
-    std::map<std::string, std::string> owner;           // folder -> the module whose sources it holds
-    std::map<std::string, Names> links;                 // target -> every module it links
+    std::map<std::string, std::string> owner;                    // folder -> the module whose sources it holds
+    std::map<std::string, Names> links;                          // target -> every module it links
     std::map<std::string, std::vector<std::string>> compiledBy;  // file -> the targets that compile it
     Names modules;
-    Names roots;                                        // first folders of the tree that hold sources
+    Names roots;  // first folders of the tree that hold sources
 };
 
 struct Include {
@@ -62,10 +62,7 @@ std::string Folder(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-std::string FirstFolder(const std::string& path)
-{
-    return path.substr(0, path.find('/'));
-}
+std::string FirstFolder(const std::string& path) { return path.substr(0, path.find('/')); }
 
 bool EndsWith(const std::string& text, const std::string& end)
 {
@@ -364,15 +361,12 @@ private:
     const Table& m_table;
     fs::path m_root;
     std::map<std::string, File> m_files;
-    std::map<std::string, Reach> m_reach;                      // compiled file -> what it reaches
-    std::map<std::string, std::vector<std::string>> m_users;   // header -> the compiled files that include it
+    std::map<std::string, Reach> m_reach;                     // compiled file -> what it reaches
+    std::map<std::string, std::vector<std::string>> m_users;  // header -> the compiled files that include it
     int m_breaks = 0;
 };
 
-bool IsSource(const fs::path& path)
-{
-    return path.extension() == ".cpp" || path.extension() == ".h";
-}
+bool IsSource(const fs::path& path) { return path.extension() == ".cpp" || path.extension() == ".h"; }
 
 // Every .cpp and .h under the first folders that hold sources, in a stable order.
 std::vector<std::string> ListFiles(const Table& table, const fs::path& root)
