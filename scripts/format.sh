@@ -45,6 +45,6 @@ unformatted=$(list_sources | xargs -0 -r -n 32 -P "$jobs" sh -c \
   'for f; do "$formatter" --style=file "$f" | cmp -s - "$f" || echo "$f"; done' check | sort)
 if [ -n "$unformatted" ]; then
   echo "$unformatted"
-  echo "format: $(echo "$unformatted" | wc -l) files are not formatted; run scripts/format.sh" >&2
+  echo "format: $(echo "$unformatted" | wc -l) not formatted; scripts/format.sh formats them" >&2
   exit 1
 fi
