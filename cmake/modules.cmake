@@ -130,7 +130,7 @@ endfunction()
 
 # mall_write_layer_table(path): the table tools/layercheck reads the tree's includes against, one record a line,
 # paths relative to the source tree:
-#   module <name> <folder>...      a module and the folders of its sources
+#   module <name> <folder>...      a module and the folders of its sources and headers
 #   links <target> <module>...     the modules a library or program links, directly or through others
 #   source <target> <file>         a source the target compiles
 # A module's library is the target of its own name.
@@ -138,7 +138,15 @@ function(mall_write_layer_table path)
   get_property(modules GLOBAL PROPERTY MALL_MODULES)
   set(table "")
   foreach(module ${modules})
+    # The folders declared, and every folder the library takes sources from, however they joined it.
     get_property(dirs GLOBAL PROPERTY MALL_MODULE_DIRS_${module})
+    get_target_property(sources ${module} SOURCES)
+    foreach(source ${sources})
+      get_filename_component(folder ${source} DIRECTORY BASE_DIR ${CMAKE_SOURCE_DIR})
+      file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${folder})
+      list(APPEND dirs ${folder})
+    endforeach()
+    list(REMOVE_DUPLICATES dirs)
     list(JOIN dirs " " dirs)
     string(APPEND table "module ${module} ${dirs}\n")
   endforeach()
