@@ -2,7 +2,8 @@
 //   layercheck <table> <source tree>
 // The table is the configure's (mall_write_layer_table in cmake/modules.cmake). A file may include:
 //   - headers of its own folder, and of the modules its library or programs link (a module's headers are the files
-//     of its folders; a test or fuzz program links what its target links, MALL_TEST_DEPS_* included);
+//     of its folders; a test or fuzz program links what its target links, MALL_TEST_DEPS_* included, and a program
+//     reaches the modules whose sources it compiles itself); a header, what every file that includes it reaches;
 //   - no *_local.h of another folder: what folders share is a public header;
 //   - POSIX, SDL and GL headers only under platform/.
 // Each break is printed as "file:line: rule: include"; the program fails when there is one.
