@@ -1,46 +1,29 @@
 # mall_module(name dir deps...): a static library of dir/*.cpp and, when the folder has *_test.cpp files,
-# one test program of them registered with CTest. Folders with no sources yet make no target.
+# one test program of them registered with CTest.
 #
 # Modules are declared bottom-up (CMakeLists.txt), and a module may name only modules declared before it,
-# so the link graph cannot hold a cycle. A dependency that has no target is allowed only when it is listed
-# in MALL_MODULES_TO_COME (its folder has no sources yet); any other fails the configure.
+# so the link graph cannot hold a cycle.
 include_guard()
 include(${CMAKE_CURRENT_LIST_DIR}/fuzz.cmake)
 
-# Global properties: MALL_MODULES, the modules declared so far, bottom-up; MALL_MODULES_TO_COME, the modules
-# whose folders have no sources yet.
+# Global properties: MALL_MODULES, the modules declared so far, bottom-up; MALL_MODULE_DIRS_<name>, the folders
+# of a module's sources, relative to the source tree.
 set_property(GLOBAL PROPERTY MALL_MODULES "")
-set_property(GLOBAL PROPERTY MALL_MODULES_TO_COME "")
-set_property(GLOBAL PROPERTY MALL_MODULES_SKIPPED "")
 
-# mall_modules_to_come(names...): the modules that may be named as dependencies before they exist.
-function(mall_modules_to_come)
-  set_property(GLOBAL PROPERTY MALL_MODULES_TO_COME ${ARGN})
-endfunction()
-
-# mall_link_modules(target scope deps...): links the modules named; one still to come is skipped while it
-# has no target; an unknown name, or one declared later (above the caller), stops the configure.
+# mall_link_modules(target scope deps...): links the modules named; an unknown name, or one declared later (above
+# the caller), stops the configure.
 function(mall_link_modules target scope)
   get_property(declared GLOBAL PROPERTY MALL_MODULES)
-  get_property(to_come GLOBAL PROPERTY MALL_MODULES_TO_COME)
   foreach(dep ${ARGN})
-    if(dep IN_LIST declared)
-      target_link_libraries(${target} ${scope} ${dep})
-    elseif(dep IN_LIST to_come)
-      # Remembered, so that the module cannot later be declared above one that needs it.
-      set_property(GLOBAL APPEND PROPERTY MALL_MODULES_SKIPPED ${dep})
-      continue()
-    else()
-      message(FATAL_ERROR "${target} depends on '${dep}', which is neither a module declared below it "
-                          "nor listed in mall_modules_to_come()")
+    if(NOT dep IN_LIST declared)
+      message(FATAL_ERROR "${target} depends on '${dep}', which is not a module declared below it")
     endif()
+    target_link_libraries(${target} ${scope} ${dep})
   endforeach()
 endfunction()
 
 function(mall_module name dir)
   get_property(declared GLOBAL PROPERTY MALL_MODULES)
-  get_property(to_come GLOBAL PROPERTY MALL_MODULES_TO_COME)
-  get_property(skipped GLOBAL PROPERTY MALL_MODULES_SKIPPED)
   if(name IN_LIST declared)
     message(FATAL_ERROR "module ${name} is declared twice")
   endif()
@@ -58,18 +41,13 @@ function(mall_module name dir)
     list(REMOVE_ITEM sources ${mains})
   endif()
   if(NOT sources)
-    if(NOT name IN_LIST to_come)
-      message(FATAL_ERROR "module ${name} has no sources in ${dir} and is not listed in mall_modules_to_come()")
-    endif()
-    return()
-  endif()
-  if(name IN_LIST skipped)
-    message(FATAL_ERROR "module ${name} is declared above a module that depends on it")
+    message(FATAL_ERROR "module ${name} has no sources in ${dir}")
   endif()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   mall_link_modules(${name} PUBLIC ${ARGN})
   set_property(GLOBAL APPEND PROPERTY MALL_MODULES ${name})
+  set_property(GLOBAL APPEND PROPERTY MALL_MODULE_DIRS_${name} ${dir})
   if(COMMAND mall_module_extra_${name})
     cmake_language(CALL mall_module_extra_${name})
   endif()
@@ -138,4 +116,68 @@ function(mall_check_layers)
     endforeach()
     list(APPEND below ${module})
   endforeach()
+endfunction()
+
+# mall_targets_below(dir out): every target defined in dir and in the folders it adds.
+function(mall_targets_below dir out)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub ${subdirs})
+    mall_targets_below(${sub} more)
+    list(APPEND targets ${more})
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# mall_write_layer_table(path): the table tools/layercheck reads the tree's includes against, one record a line,
+# paths relative to the source tree:
+#   module <name> <folder>...      a module and the folders of its sources and headers
+#   links <target> <module>...     the modules a library or program links, directly or through others
+#   source <target> <file>         a source the target compiles
+# A module's library is the target of its own name.
+function(mall_write_layer_table path)
+  get_property(modules GLOBAL PROPERTY MALL_MODULES)
+  set(table "")
+  foreach(module ${modules})
+    # The folders declared, and every folder the library takes sources from, however they joined it.
+    get_property(dirs GLOBAL PROPERTY MALL_MODULE_DIRS_${module})
+    get_target_property(sources ${module} SOURCES)
+    foreach(source ${sources})
+      get_filename_component(folder ${source} DIRECTORY BASE_DIR ${CMAKE_SOURCE_DIR})
+      file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${folder})
+      list(APPEND dirs ${folder})
+    endforeach()
+    list(REMOVE_DUPLICATES dirs)
+    list(JOIN dirs " " dirs)
+    string(APPEND table "module ${module} ${dirs}\n")
+  endforeach()
+  mall_targets_below(${CMAKE_SOURCE_DIR} targets)
+  foreach(target ${targets})
+    get_target_property(type ${target} TYPE)
+    if(NOT type STREQUAL "STATIC_LIBRARY" AND NOT type STREQUAL "EXECUTABLE")
+      continue()
+    endif()
+    mall_link_closure(${target} closure)
+    set(linked "")
+    foreach(dep ${closure})
+      if(dep IN_LIST modules)
+        list(APPEND linked ${dep})
+      endif()
+    endforeach()
+    list(JOIN linked " " linked)
+    string(APPEND table "links ${target} ${linked}\n")
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    foreach(source ${sources})
+      if(source MATCHES "^\\$<")
+        continue()
+      endif()
+      get_filename_component(source ${source} ABSOLUTE BASE_DIR ${source_dir})
+      file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${source})
+      if(NOT relative MATCHES "^\\.\\./")
+        string(APPEND table "source ${target} ${relative}\n")
+      endif()
+    endforeach()
+  endforeach()
+  file(WRITE ${path} "${table}")
 endfunction()

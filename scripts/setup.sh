@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libsdl2-dev libsdl2-mixer-dev
   libpng-dev zlib1g-dev
   libfreetype-dev fonts-dejavu-core

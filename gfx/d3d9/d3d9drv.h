@@ -2,7 +2,7 @@
 //
 // gfx_d3d9 is the graphics library's device driver and every Direct3D 9 pipeline. It owns the device and its
 // adapters and video modes, the render-state and texture-stage caches, native rasters and textures (DDS and
-// compressed formats), vertex buffers, the 2D and 3D immediate modes and, as they arrive, the drawing of
+// compressed formats), vertex buffers, the 2D and 3D immediate modes and the drawing of
 // skins, material effects, particles and UV animation. It calls gfx/core, gfx/world, gfx/anim, gfx/fx and the
 // Direct3D 9 stand-in (platform/d3d9). The core reaches it only through the record GxD3D9GetDriver returns,
 // which the game's program hands over in the start-up table (GxD3D9GetStartup) and tools hand to

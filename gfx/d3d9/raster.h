@@ -144,5 +144,5 @@ struct GxD3D9RasterListNode {
 };
 const GxD3D9RasterListNode* GxD3D9RasterListFirst(void);
 
-// Hook into the texture module (still to come): builds the lower mip levels of an automatic-mipmap raster.
+// Builds the lower mip levels of an automatic-mipmap raster through the texture module's generation.
 GxBool GxD3D9RasterGenerateMipmaps(GxRaster* raster);

@@ -1,0 +1,414 @@
+// The include check: every #include of the tree read against the modules, folders and links CMake declares.
+//   layercheck <table> <source tree>
+// The table is the configure's (mall_write_layer_table in cmake/modules.cmake). A file may include:
+//   - headers of its own folder, and of the modules its library or programs link (a module's headers are the files
+//     of its folders; a test or fuzz program links what its target links, MALL_TEST_DEPS_* included, and a program
+//     reaches the modules whose sources it compiles itself); a header, what every file that includes it reaches;
+//   - no *_local.h of another folder: what folders share is a public header;
+//   - POSIX, SDL and GL headers only under platform/.
+// Each break is printed as "file:line: rule: include"; the program fails when there is one.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kExitBroken = 1;
+constexpr int kExitUsage = 2;
+
+// The only folder whose files may include the system's platform headers.
+const char* const kPlatformFolder = "platform";
+// Platform headers by name, and by the start of their path.
+const char* const kPlatformHeaders[] = {"unistd.h",  "fcntl.h",     "dirent.h", "dlfcn.h",  "pthread.h", "poll.h",
+                                        "termios.h", "semaphore.h", "sched.h",  "glob.h",   "fnmatch.h", "libgen.h",
+                                        "pwd.h",     "grp.h",       "spawn.h",  "syslog.h", "strings.h", "utime.h"};
+const char* const kPlatformPrefixes[] = {"sys/", "arpa/", "netinet/", "net/", "SDL",
+                                         "GL/",  "GLES",  "EGL/",     "KHR/", "X11/"};
+const char* const kPrivateSuffix = "_local.h";
+const char* const kSkippedFolder = "corpus";
+
+using Names = std::set<std::string>;
+
+struct Table {
+    std::map<std::string, std::string> owner;                    // folder -> the module whose sources it holds
+    std::map<std::string, Names> links;                          // target -> every module it links
+    std::map<std::string, std::vector<std::string>> compiledBy;  // file -> the targets that compile it
+    Names modules;
+    Names roots;  // first folders of the tree that hold sources
+};
+
+struct Include {
+    int line;
+    bool quoted;
+    std::string name;
+};
+
+struct Reach {
+    Names modules;  // modules whose headers the file may include
+    Names who;      // the library or programs that give it those
+};
+
+std::string Folder(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string FirstFolder(const std::string& path) { return path.substr(0, path.find('/')); }
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::vector<std::string> Words(const std::string& line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+void AddRecord(Table& table, const std::vector<std::string>& words)
+{
+    const std::string& kind = words[0];
+    const std::string& name = words[1];
+    if (kind == "module") {
+        table.modules.insert(name);
+        for (size_t i = 2; i < words.size(); ++i) {
+            table.owner[words[i]] = name;
+            table.roots.insert(FirstFolder(words[i]));
+        }
+    } else if (kind == "links") {
+        table.links[name].insert(words.begin() + 2, words.end());
+    } else if (kind == "source" && words.size() == 3) {
+        table.compiledBy[words[2]].push_back(name);
+        table.roots.insert(FirstFolder(words[2]));
+    }
+}
+
+bool ReadTable(const char* path, Table& table)
+{
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "layercheck: cannot read the table %s\n", path);
+        return false;
+    }
+    for (std::string line; std::getline(in, line);) {
+        const std::vector<std::string> words = Words(line);
+        if (words.size() < 2) {
+            std::fprintf(stderr, "layercheck: %s: a record without a name: '%s'\n", path, line.c_str());
+            return false;
+        }
+        AddRecord(table, words);
+    }
+    if (table.modules.empty()) {
+        std::fprintf(stderr, "layercheck: %s declares no module\n", path);
+        return false;
+    }
+    return true;
+}
+
+// Targets named in one message at most; the rest are counted.
+constexpr size_t kNamedTargets = 3;
+
+std::string Join(const Names& names)
+{
+    std::string text;
+    size_t named = 0;
+    for (const std::string& name : names) {
+        if (named == kNamedTargets) {
+            return text + " and " + std::to_string(names.size() - named) + " more";
+        }
+        text += (text.empty() ? "" : ", ") + name;
+        ++named;
+    }
+    return text;
+}
+
+// What a target reaches: the modules it links, the module of its own name and the modules of the folders whose
+// sources it compiles itself.
+void AddTarget(const Table& table, const std::string& target, Reach& reach)
+{
+    const auto linked = table.links.find(target);
+    if (linked != table.links.end()) {
+        reach.modules.insert(linked->second.begin(), linked->second.end());
+    }
+    if (table.modules.count(target) != 0) {
+        reach.modules.insert(target);
+    }
+    for (const auto& [source, targets] : table.compiledBy) {
+        const auto owner = table.owner.find(Folder(source));
+        if (owner != table.owner.end() && std::count(targets.begin(), targets.end(), target) != 0) {
+            reach.modules.insert(owner->second);
+        }
+    }
+    reach.who.insert(target);
+}
+
+// What a compiled file reaches: a source of a module's library what the library links, whatever else compiles it;
+// a test, fuzz or tool source what its programs link.
+Reach CompiledReach(const Table& table, const std::string& file, const std::vector<std::string>& targets)
+{
+    Reach reach;
+    const auto owner = table.owner.find(Folder(file));
+    if (owner != table.owner.end() && std::count(targets.begin(), targets.end(), owner->second) != 0) {
+        AddTarget(table, owner->second, reach);
+    } else {
+        for (const std::string& target : targets) {
+            AddTarget(table, target, reach);
+        }
+    }
+    return reach;
+}
+
+// What a header no compiled file includes reaches: what the module of its folder links, else what the programs
+// built from its folder link.
+Reach UnusedHeaderReach(const Table& table, const std::string& file)
+{
+    Reach reach;
+    const std::string folder = Folder(file);
+    const auto owner = table.owner.find(folder);
+    if (owner != table.owner.end()) {
+        AddTarget(table, owner->second, reach);
+    } else {
+        for (const auto& [source, targets] : table.compiledBy) {
+            if (Folder(source) == folder) {
+                for (const std::string& target : targets) {
+                    AddTarget(table, target, reach);
+                }
+            }
+        }
+    }
+    return reach;
+}
+
+std::vector<Include> ReadIncludes(const fs::path& path)
+{
+    static const std::regex directive(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
+    std::vector<Include> includes;
+    std::ifstream in(path);
+    int number = 0;
+    for (std::string line; std::getline(in, line);) {
+        ++number;
+        std::smatch match;
+        if (std::regex_search(line, match, directive)) {
+            includes.push_back({number, match[1] == "\"", match[2]});
+        }
+    }
+    return includes;
+}
+
+bool IsPlatformHeader(const std::string& name)
+{
+    for (const char* header : kPlatformHeaders) {
+        if (name == header) {
+            return true;
+        }
+    }
+    for (const char* prefix : kPlatformPrefixes) {
+        if (name.compare(0, std::char_traits<char>::length(prefix), prefix) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The tree's file an include names, relative to the tree, as the compiler finds it: a quoted name beside the
+// includer first, then from the top of the tree; empty when the header is not the tree's.
+std::string Resolve(const fs::path& root, const std::string& file, const Include& include)
+{
+    std::vector<fs::path> candidates;
+    if (include.quoted) {
+        candidates.push_back(fs::path(Folder(file)) / include.name);
+    }
+    candidates.push_back(fs::path(include.name));
+    for (const fs::path& candidate : candidates) {
+        std::error_code error;
+        if (fs::is_regular_file(root / candidate, error)) {
+            return candidate.lexically_normal().generic_string();
+        }
+    }
+    return std::string();
+}
+
+struct File {
+    std::vector<Include> includes;
+    std::vector<std::string> headers;  // the tree's file each include names, empty for a system header
+};
+
+// A header is compiled in every file that includes it, directly or through other headers, so it may include only
+// what every one of those reaches. A compiled file reaches what its library or programs link.
+class Checker {
+public:
+    Checker(const Table& table, const fs::path& root) : m_table(table), m_root(root) {}
+
+    void Read(const std::vector<std::string>& files)
+    {
+        for (const std::string& name : files) {
+            File& file = m_files[name];
+            file.includes = ReadIncludes(m_root / name);
+            for (const Include& include : file.includes) {
+                file.headers.push_back(Resolve(m_root, name, include));
+            }
+        }
+        for (const auto& [name, targets] : m_table.compiledBy) {
+            if (m_files.count(name) != 0) {
+                m_reach[name] = CompiledReach(m_table, name, targets);
+                Names seen;
+                MarkUsers(name, name, seen);
+            }
+        }
+    }
+
+    void Check()
+    {
+        for (const auto& [name, file] : m_files) {
+            for (size_t i = 0; i < file.includes.size(); ++i) {
+                CheckInclude(name, file.includes[i], file.headers[i]);
+            }
+        }
+    }
+
+    int Breaks() const { return m_breaks; }
+
+private:
+    // Records the compiled file as a user of every header it reaches from the given file.
+    void MarkUsers(const std::string& compiled, const std::string& name, Names& seen)
+    {
+        const auto file = m_files.find(name);
+        if (file == m_files.end()) {
+            return;
+        }
+        for (const std::string& header : file->second.headers) {
+            if (!header.empty() && seen.insert(header).second) {
+                m_users[header].push_back(compiled);
+                MarkUsers(compiled, header, seen);
+            }
+        }
+    }
+
+    void Report(const std::string& file, const Include& include, const std::string& rule)
+    {
+        const char open = include.quoted ? '"' : '<';
+        const char close = include.quoted ? '"' : '>';
+        std::printf("%s:%d: %s: #include %c%s%c\n", file.c_str(), include.line, rule.c_str(), open,
+                    include.name.c_str(), close);
+        ++m_breaks;
+    }
+
+    // The targets, among those that compile the file, that do not link the module; empty when all do.
+    Names Lacking(const std::string& file, const std::string& module)
+    {
+        const auto reach = m_reach.find(file);
+        if (reach != m_reach.end()) {
+            return reach->second.modules.count(module) != 0 ? Names() : reach->second.who;
+        }
+        const auto users = m_users.find(file);
+        if (users == m_users.end()) {
+            const Reach unused = UnusedHeaderReach(m_table, file);
+            return unused.modules.count(module) != 0 ? Names() : unused.who;
+        }
+        Names lacking;
+        for (const std::string& user : users->second) {
+            const Reach& userReach = m_reach[user];
+            if (userReach.modules.count(module) == 0) {
+                lacking.insert(userReach.who.begin(), userReach.who.end());
+            }
+        }
+        return lacking;
+    }
+
+    void CheckInclude(const std::string& file, const Include& include, const std::string& header)
+    {
+        if (header.empty()) {
+            if (FirstFolder(file) != kPlatformFolder && IsPlatformHeader(include.name)) {
+                Report(file, include, "a platform header outside platform/");
+            }
+            return;
+        }
+        const std::string folder = Folder(header);
+        if (folder == Folder(file)) {
+            return;
+        }
+        if (EndsWith(header, kPrivateSuffix)) {
+            Report(file, include, "the private header of another folder");
+            return;
+        }
+        const auto owner = m_table.owner.find(folder);
+        if (owner == m_table.owner.end()) {
+            Report(file, include, "a header of " + folder + "/, which belongs to no module");
+            return;
+        }
+        const Names lacking = Lacking(file, owner->second);
+        if (lacking.size() == 1) {
+            Report(file, include, "a header of " + owner->second + ", which " + Join(lacking) + " does not link");
+        } else if (!lacking.empty()) {
+            Report(file, include, "a header of " + owner->second + ", which " + Join(lacking) + " do not link");
+        }
+    }
+
+    const Table& m_table;
+    fs::path m_root;
+    std::map<std::string, File> m_files;
+    std::map<std::string, Reach> m_reach;                     // compiled file -> what it reaches
+    std::map<std::string, std::vector<std::string>> m_users;  // header -> the compiled files that include it
+    int m_breaks = 0;
+};
+
+bool IsSource(const fs::path& path) { return path.extension() == ".cpp" || path.extension() == ".h"; }
+
+// Every .cpp and .h under the first folders that hold sources, in a stable order.
+std::vector<std::string> ListFiles(const Table& table, const fs::path& root)
+{
+    std::vector<std::string> files;
+    for (const std::string& first : table.roots) {
+        std::error_code error;
+        fs::recursive_directory_iterator it(root / first, error);
+        for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
+            if (it->is_directory() && it->path().filename() == kSkippedFolder) {
+                it.disable_recursion_pending();
+            } else if (it->is_regular_file() && IsSource(it->path())) {
+                files.push_back(it->path().lexically_relative(root).generic_string());
+            }
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: layercheck <table> <source tree>\n");
+        return kExitUsage;
+    }
+    Table table;
+    if (!ReadTable(argv[1], table)) {
+        return kExitUsage;
+    }
+    const fs::path root(argv[2]);
+    Checker checker(table, root);
+    const std::vector<std::string> files = ListFiles(table, root);
+    checker.Read(files);
+    checker.Check();
+    if (checker.Breaks() != 0) {
+        std::printf("layercheck: %d includes break the layers in %zu files\n", checker.Breaks(), files.size());
+        return kExitBroken;
+    }
+    std::printf("layercheck: %zu files keep the layers\n", files.size());
+    return 0;
+}
