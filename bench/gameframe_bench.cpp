@@ -38,6 +38,7 @@
 #include "game/spawner.h"
 #include "game/statistics.h"
 #include "gfx/core/engine.h"
+#include "platform/d3d9/gl_backend.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/shell.h"
@@ -122,6 +123,7 @@ struct Script {
     std::vector<double> frames;
     float soaked = 0.0f;
     std::map<std::string, double> built;
+    D3D9GLCounters counters;  // the back end's counts as the measured frames began
 
     void Fail(const char* what)
     {
@@ -383,6 +385,16 @@ void BeforeFrame()
     }
 }
 
+// The OpenGL back end's work per measured frame (zero on the software device).
+void PerFrameCounts(const D3D9GLCounters& before, double frames, std::map<std::string, double>* out)
+{
+    const D3D9GLCounters& now = D3D9GLGetCounters();
+    (*out)["gl_draws"] = static_cast<double>(now.draws - before.draws) / frames;
+    (*out)["gl_state_changes"] = static_cast<double>(now.stateChanges - before.stateChanges) / frames;
+    (*out)["gl_state_resends"] = static_cast<double>(now.stateResends - before.stateResends) / frames;
+    (*out)["gl_upload_kb"] = static_cast<double>(now.uploadedBytes - before.uploadedBytes) / frames / 1024.0;
+}
+
 void AfterFrame(std::chrono::steady_clock::duration took)
 {
     Script& s = g_script;
@@ -396,13 +408,16 @@ void AfterFrame(std::chrono::steady_clock::duration took)
             s.Next(Script::kBuild);
         break;
     case Script::kWarm:
-        if (s.frame >= kWarmFrames)
-            s.Next(Script::kMeasure);
+        if (s.frame < kWarmFrames)
+            break;
+        s.counters = D3D9GLGetCounters();
+        s.Next(Script::kMeasure);
         break;
     case Script::kMeasure:
         s.frames.push_back(Milliseconds(took));
         if (s.frame < kMeasuredFrames)
             break;
+        PerFrameCounts(s.counters, static_cast<double>(s.frames.size()), &s.built);
         s.built["characters"] = static_cast<double>(Characters());
         s.built["game_over"] = game->m_gameOver;
         s.built["rss_mb"] = ResidentMegabytes();

@@ -241,6 +241,9 @@ void GlBackend::ForgetSentState()
     fboBound_ = false;
     materialKey_ = 0xFFFFFFFFu;
     programKnown_ = false;
+    shaderMode_ = false;
+    zeroedAttribs_ = 0;
+    constantsProgram_ = 0;
 }
 
 void GlBackend::Close()

@@ -318,6 +318,7 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
     const size_t floatsPerVertex = elements.size() * 4;
     if (convert) {
         convertScratch_.assign(static_cast<size_t>(count) * floatsPerVertex, 0.0f);
+        gGlCounters.uploadedBytes += convertScratch_.size() * sizeof(float);
         for (size_t ei = 0; ei < elements.size(); ++ei) {
             const D3DVERTEXELEMENT9& e = elements[ei];
             if (e.Stream >= D3D9_MAX_STREAMS || !cpu[e.Stream])
@@ -523,6 +524,9 @@ static GLenum GlPrimitive(D3DPRIMITIVETYPE type)
 }
 
 std::vector<GlTraceCall>* gGlTrace = nullptr;
+D3D9GLCounters gGlCounters;
+
+const D3D9GLCounters& D3D9GLGetCounters() { return gGlCounters; }
 
 HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
 {
@@ -533,6 +537,7 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
     }
     if (!open_)
         return D3DERR_INVALIDCALL;
+    ++gGlCounters.draws;
     // A shader GL refused has nothing to run; a pixel shader runs after the fixed-function vertex stage only.
     if ((state.pixelShader && (!state.pixelShader->backend || state.vertexShader)) ||
         (state.vertexShader && !state.vertexShader->backend))
@@ -546,6 +551,13 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
             return D3DERR_INVALIDCALL;
         ApplyShaderState(state);
         return Submit(state, draw, arrays.baseVertex);
+    }
+    if (shaderMode_) {
+        // The shader draws before switched off lighting and texture generation and left transforms unsent.
+        shaderMode_ = false;
+        dirty_ = kGlDirtyAll;
+        for (int& n : lastTexCounts_)
+            n = -1;
     }
     const GlArrays arrays = SetupArrays(state, draw);
     if (!arrays.ok)

@@ -33,9 +33,28 @@ struct GlSurface {
     const GlFormat* format = nullptr;
 };
 
+// A static vertex buffer's shader inputs decoded once to interleaved float4s in a GL buffer of its own; dropped
+// when the buffer's contents change.
+struct GlConvertedCopy {
+    std::vector<DWORD> key;  // the inputs read (offset, type, register), the stream offset and stride
+    GLuint name = 0;
+    size_t vertices = 0;
+};
+
 struct GlBuffer {
     GLuint name = 0;
     GLenum target = GL_ARRAY_BUFFER;
+    std::vector<GlConvertedCopy> copies;
+};
+
+// One vertex shader input a draw reads: where it lies in its vertex and which register takes it.
+struct GlFetch {
+    const BYTE* base;  // first vertex's element
+    size_t stride;
+    size_t limit;      // bytes readable from the first vertex's start
+    DWORD offset;      // of the element in its vertex
+    BYTE type;
+    int reg;
 };
 
 // What one surface is to an FBO attachment.
@@ -184,7 +203,11 @@ private:
 
     // gl_shader.cpp
     GlArrays SetupShaderArrays(const D3D9State& state, const D3D9DrawCall& draw);
+    const GlConvertedCopy* StaticCopy(const D3D9StreamBinding& binding, const std::vector<GlFetch>& fetches,
+                                      const D3D9DrawCall& draw);
+    void PointShaderInputs(const std::vector<GlFetch>& fetches, unsigned regs, const float* base);
     void ApplyShaderState(const D3D9State& state);
+    void SendShaderConstants(const D3D9State& state);
 
     // gl_pshader.cpp: false when the shader's program cannot be made for the bound textures.
     bool ApplyPixelShader(const D3D9State& state);
@@ -242,6 +265,14 @@ private:
     unsigned enabledArrays_ = 0;
     unsigned enabledTexArrays_ = 0;
     unsigned enabledAttribs_ = 0;  // generic attributes of the last shader draw
+    unsigned zeroedAttribs_ = 0;   // attributes without an array whose current value is known to be zero
+    // Shader draws in a row skip the fixed-function state they switch off; the next fixed-function draw resends it.
+    bool shaderMode_ = false;
+    // Constants changed since they were last sent, and the program that got them.
+    unsigned constantsLow_ = 0;
+    unsigned constantsHigh_ = 0;
+    GLuint constantsProgram_ = 0;
+    std::vector<GlFetch> fetches_;
     std::vector<float> convertScratch_;
     bool convertedDraw_ = false;
 };
@@ -269,6 +300,10 @@ struct GlTraceCall {
     DWORD v[6];
 };
 extern std::vector<GlTraceCall>* gGlTrace;
+extern D3D9GLCounters gGlCounters;
+
+// Deletes the decoded copies of a buffer whose contents changed or which goes.
+void GlDropConvertedCopies(GlBuffer* buffer);
 
 inline void GlEnableIf(GLenum cap, bool on)
 {
@@ -352,3 +387,8 @@ void GlPretransformedProjection(float width, float height, float out[16]);
 float GlSpotExponent(float theta, float phi, float falloff);
 // Decodes one vertex element to four floats (missing components 0, 0, 0, 1).
 void GlDecodeElement(BYTE type, const BYTE* src, float out[4]);
+// Decodes `count` vertices from `first` of each fetch into interleaved float4s (out holds count * fetches * 4);
+// what lies outside a fetch's data reads zero.
+void GlDecodeFetches(const std::vector<GlFetch>& fetches, long first, long count, float* out);
+// Copies of converted vertex data the back end keeps per static buffer.
+constexpr size_t kGlMaxConvertedCopies = 4;

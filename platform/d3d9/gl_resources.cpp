@@ -273,6 +273,7 @@ void GlBackend::DestroyBuffer(D3D9BufferData* buffer)
         return;
     if (open_) {
         GlContextBind(&ctx_);
+        GlDropConvertedCopies(b);
         qgl.DeleteBuffers(1, &b->name);
     }
     delete b;
@@ -288,6 +289,8 @@ void GlBackend::UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size, DWO
     if (size == 0)
         return;
     GlContextBind(&ctx_);
+    GlDropConvertedCopies(b);
+    gGlCounters.uploadedBytes += size;
     qgl.BindBuffer(b->target, b->name);
     const GLenum usage = (buffer->usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
     if (offset == 0 && size == buffer->size) {

@@ -10,6 +10,7 @@
 
 void GlBackend::StateChanged(const D3D9State&, D3D9StateKind kind, DWORD a, DWORD b, DWORD)
 {
+    ++gGlCounters.stateChanges;
     switch (kind) {
     case D3D9_STATE_RENDER:
         dirty_ |= kGlDirtyRender;
@@ -69,11 +70,17 @@ void GlBackend::StateChanged(const D3D9State&, D3D9StateKind kind, DWORD a, DWOR
         dirty_ |= kGlDirtyTransform | kGlDirtyMaterial;
         stageDirty_ = 0xFFu;
         break;
+    case D3D9_STATE_VSCONSTANT:
+        constantsLow_ = std::min(constantsLow_, a);
+        constantsHigh_ = std::max(constantsHigh_, std::min<DWORD>(a + b, kGlShaderConstants));
+        break;
     case D3D9_STATE_ALL:
         dirty_ = kGlDirtyAll;
         samplerDirty_ = 0xFFu;
         stageDirty_ = 0xFFu;
         materialKey_ = 0xFFFFFFFFu;
+        shaderMode_ = false;
+        constantsProgram_ = 0;
         break;
     default:
         break;
@@ -185,6 +192,7 @@ void GlBackend::ApplyBlend(const D3D9State& state)
 
 void GlBackend::ApplyRenderStates(const D3D9State& state)
 {
+    ++gGlCounters.stateResends;
     const DWORD* rs = state.renderStates;
     const bool hasDepth = state.depthStencil != nullptr;
     GlEnableIf(GL_DEPTH_TEST, hasDepth && rs[D3DRS_ZENABLE] != D3DZB_FALSE);

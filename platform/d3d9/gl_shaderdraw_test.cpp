@@ -1,0 +1,283 @@
+// Vertex shader draws on the OpenGL back end: decoded copies of static buffers, constants sent per program, and
+// the fixed-function state around runs of shader draws.
+#include "platform/d3d9/gl_pixel_testing.h"
+#include "platform/d3d9/shader_local.h"
+
+namespace {
+
+struct ColourVertex {  // position (clip space) and a packed colour the back end must decode
+    float x, y, z;
+    DWORD color;
+};
+
+const D3DVERTEXELEMENT9 kColourElements[] = {
+    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+    {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+    D3DDECL_END()};
+
+// The same vertices with the colour read as a texture coordinate: another layout over the same buffer.
+const D3DVERTEXELEMENT9 kCoordElements[] = {
+    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+    {0, 12, D3DDECLTYPE_UBYTE4N, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+    D3DDECL_END()};
+
+const char* const kColourShader = "vs_1_1\ndcl_position v0\ndcl_color v1\nmov oPos, v0\nmov oD0, v1\n";
+// UBYTE4N reads the packed colour's bytes in memory order: b, g, r, a.
+const char* const kCoordShader = "vs_1_1\ndcl_position v0\ndcl_texcoord v1\nmov oPos, v0\nmov oD0, v1.zyxw\n";
+
+// The quad from x0 to x1 (clip space, full height) as a list of two screen-clockwise triangles.
+void ClipQuad(float x0, float x1, DWORD color, ColourVertex out[6])
+{
+    const ColourVertex tl = {x0, 1, 0.5f, color}, tr = {x1, 1, 0.5f, color};
+    const ColourVertex bl = {x0, -1, 0.5f, color}, br = {x1, -1, 0.5f, color};
+    QuadAsList(tl, tr, bl, br, out);
+}
+
+class GlShaderDrawTest : public GlPixelTest {
+protected:
+    void SetUp() override
+    {
+        GlPixelTest::SetUp();
+        if (IsSkipped())
+            return;
+        dev_ = gl_->get();
+        D3DCAPS9 caps;
+        ASSERT_EQ(dev_->GetDeviceCaps(&caps), D3D_OK);
+        if (caps.VertexShaderVersion < D3DVS_VERSION(1, 1))
+            GTEST_SKIP() << "no vertex shaders here";
+        dev_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    }
+    void TearDown() override
+    {
+        for (IDirect3DUnknown9* o : owned_)
+            o->Release();
+    }
+
+    IDirect3DVertexShader9* Shader(const char* text)
+    {
+        std::vector<DWORD> tokens;
+        std::string error;
+        EXPECT_TRUE(D3D9AssembleShaderText(text, std::strlen(text), &tokens, &error)) << error;
+        IDirect3DVertexShader9* vs = nullptr;
+        EXPECT_EQ(dev_->CreateVertexShader(tokens.data(), &vs), D3D_OK);
+        owned_.push_back(vs);
+        return vs;
+    }
+    IDirect3DVertexDeclaration9* Declaration(const D3DVERTEXELEMENT9* elements)
+    {
+        IDirect3DVertexDeclaration9* decl = nullptr;
+        EXPECT_EQ(dev_->CreateVertexDeclaration(elements, &decl), D3D_OK);
+        owned_.push_back(decl);
+        return decl;
+    }
+    IDirect3DVertexBuffer9* Buffer(const ColourVertex* vertices, UINT count, DWORD usage = D3DUSAGE_WRITEONLY)
+    {
+        IDirect3DVertexBuffer9* vb = nullptr;
+        const D3DPOOL pool = (usage & D3DUSAGE_DYNAMIC) ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
+        EXPECT_EQ(dev_->CreateVertexBuffer(count * sizeof(ColourVertex), usage, 0, pool, &vb, nullptr), D3D_OK);
+        owned_.push_back(vb);
+        Fill(vb, 0, vertices, count, 0);
+        return vb;
+    }
+    static void Fill(IDirect3DVertexBuffer9* vb, UINT first, const ColourVertex* vertices, UINT count, DWORD flags)
+    {
+        void* bits = nullptr;
+        ASSERT_EQ(vb->Lock(first * sizeof(ColourVertex), count * sizeof(ColourVertex), &bits, flags), D3D_OK);
+        std::memcpy(bits, vertices, count * sizeof(ColourVertex));
+        vb->Unlock();
+    }
+    void Bind(IDirect3DVertexShader9* vs, IDirect3DVertexDeclaration9* decl, IDirect3DVertexBuffer9* vb)
+    {
+        dev_->SetVertexShader(vs);
+        dev_->SetVertexDeclaration(decl);
+        dev_->SetStreamSource(0, vb, 0, sizeof(ColourVertex));
+    }
+
+    IDirect3DDevice9* dev_ = nullptr;
+    std::vector<IDirect3DUnknown9*> owned_;
+};
+
+}  // namespace
+
+TEST_F(GlShaderDrawTest, StaticBufferDrawsWhatItHoldsNowThroughEveryLayout)
+{
+    ColourVertex quads[12];
+    ClipQuad(-1, 0, 0xFFFF0000u, quads);     // left: red
+    ClipQuad(0, 1, 0xFF0000FFu, quads + 6);  // right: blue
+    IDirect3DVertexBuffer9* vb = Buffer(quads, 12);
+    IDirect3DVertexShader9* colour = Shader(kColourShader);
+    IDirect3DVertexDeclaration9* colourDecl = Declaration(kColourElements);
+    auto drawBoth = [&](IDirect3DDevice9* dev) {
+        dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+        dev->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);
+    };
+    Bind(colour, colourDecl, vb);
+    Draw(drawBoth, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+
+    // A lock after the first draws: both halves show the new contents, the untouched part stays.
+    ColourVertex green[6];
+    ClipQuad(-1, 0, 0xFF00FF00u, green);
+    Fill(vb, 0, green, 6, 0);
+    Draw(drawBoth, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 255, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+
+    // Another layout over the same buffer reads its own decoding of the same bytes.
+    Bind(Shader(kCoordShader), Declaration(kCoordElements), vb);
+    Draw(drawBoth, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 255, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+
+    // Indexed, through a base vertex and a stream offset into the same buffer.
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(dev_->CreateIndexBuffer(6 * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib,
+                                      nullptr),
+              D3D_OK);
+    owned_.push_back(ib);
+    void* bits = nullptr;
+    ASSERT_EQ(ib->Lock(0, 0, &bits, 0), D3D_OK);
+    const WORD indices[6] = {0, 1, 2, 3, 4, 5};
+    std::memcpy(bits, indices, sizeof indices);
+    ib->Unlock();
+    Bind(colour, colourDecl, vb);
+    dev_->SetIndices(ib);
+    Draw([](IDirect3DDevice9* dev) { dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 6, 0, 6, 0, 2); }, 0xFF000000u,
+         false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+    dev_->SetStreamSource(0, vb, 6 * sizeof(ColourVertex), sizeof(ColourVertex));
+    Draw([](IDirect3DDevice9* dev) { dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 6, 0, 2); }, 0xFF000000u,
+         false);
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+}
+
+TEST_F(GlShaderDrawTest, DynamicBufferRewrittenBetweenDrawsOfOneScene)
+{
+    ColourVertex quad[6];
+    ClipQuad(-1, 0, 0xFFFF0000u, quad);
+    IDirect3DVertexBuffer9* vb = Buffer(quad, 6, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY);
+    Bind(Shader(kColourShader), Declaration(kColourElements), vb);
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+            ColourVertex right[6];
+            ClipQuad(0, 1, 0xFF00FF00u, right);
+            Fill(vb, 0, right, 6, D3DLOCK_DISCARD);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+}
+
+TEST_F(GlShaderDrawTest, ConstantsChangedUnderAnotherProgramReachEachProgram)
+{
+    ColourVertex quads[12];
+    ClipQuad(-1, 0, 0xFFFFFFFFu, quads);
+    ClipQuad(0, 1, 0xFFFFFFFFu, quads + 6);
+    IDirect3DVertexBuffer9* vb = Buffer(quads, 12);
+    IDirect3DVertexShader9* first = Shader("vs_1_1\ndcl_position v0\nmov oPos, v0\nmov oD0, c0\n");
+    IDirect3DVertexShader9* second = Shader("vs_1_1\ndcl_position v0\nmov oPos, v0\nmov oD0, c7\n");
+    Bind(first, Declaration(kColourElements), vb);
+    const float red[4] = {1, 0, 0, 1}, green[4] = {0, 1, 0, 1}, blue[4] = {0, 0, 1, 1};
+    dev_->SetVertexShaderConstantF(0, red, 1);
+    dev_->SetVertexShaderConstantF(7, green, 1);
+    auto pair = [&](IDirect3DDevice9* dev) {
+        dev->SetVertexShader(first);
+        dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+        dev->SetVertexShader(second);
+        dev->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);
+    };
+    Draw(pair, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+
+    // Changed while the second program is bound: the first one must see it when it comes back.
+    dev_->SetVertexShaderConstantF(0, blue, 1);
+    dev_->SetVertexShaderConstantF(7, red, 1);
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);
+            dev->SetVertexShader(first);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 0, 255));
+    EXPECT_TRUE(Near(At(48, 32), 255, 0, 0));
+
+    // Between two draws of the same program.
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            dev->SetVertexShader(first);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+            dev->SetVertexShaderConstantF(0, green, 1);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 0, 255));
+    EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+}
+
+TEST_F(GlShaderDrawTest, StatesSetBetweenShaderDrawsAndAroundFixedFunctionDrawsTakeEffect)
+{
+    ColourVertex quads[12];
+    ClipQuad(-1, 0, 0xFFFF0000u, quads);
+    ClipQuad(0, 1, 0xFF00FF00u, quads + 6);
+    IDirect3DVertexBuffer9* vb = Buffer(quads, 12);
+    IDirect3DVertexShader9* vs = Shader(kColourShader);
+    IDirect3DVertexDeclaration9* decl = Declaration(kColourElements);
+    TLVertex fixed[6];
+    MakeTLQuad(0, 0, 64, 64, 0xFF0000FFu, fixed);
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            Bind(vs, decl, vb);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+            // A render state set within a run of shader draws, then reset.
+            dev->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);
+            dev->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+            // A fixed-function draw after the shader draws, masked to blue only.
+            dev->SetVertexShader(nullptr);
+            dev->SetFVF(kTLFVF);
+            dev->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_BLUE);
+            dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, fixed, sizeof(TLVertex));
+            dev->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 255));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+
+    // Back to the shader after the fixed-function draw: the mask reset before it holds.
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            Bind(vs, decl, vb);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+
+    // A lit fixed-function draw after shader draws is lit again: ambient grey, not its red vertex colour.
+    LitVertex lit[6];
+    MakeFacingQuad(5, 0xFFFF0000u, lit);
+    const D3DMATERIAL9 white = MakeWhiteMaterial();
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            Bind(vs, decl, vb);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);
+            dev->SetVertexShader(nullptr);
+            dev->SetFVF(kLitFVF);
+            SetUp3D(dev);
+            dev->SetMaterial(&white);
+            dev->SetRenderState(D3DRS_LIGHTING, TRUE);
+            dev->SetRenderState(D3DRS_AMBIENT, 0xFF808080u);
+            dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, lit, sizeof(LitVertex));
+            dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 128, 128, 128));
+    EXPECT_TRUE(Near(At(48, 32), 128, 128, 128));
+}
