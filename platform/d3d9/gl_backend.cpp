@@ -235,7 +235,7 @@ void GlBackend::ForgetSentState()
 {
     dirty_ = kGlDirtyAll;
     samplerDirty_ = 0xFFu;
-    stageDirty_ = 0xFFu;
+    ForgetStages();
     boundColor_ = nullptr;
     boundDepth_ = nullptr;
     fboBound_ = false;
@@ -511,7 +511,7 @@ GLuint GlBackend::TemporaryTexture(D3D9SurfaceData* surface)
     UploadLevel(&tex, surface, GL_TEXTURE_2D, nullptr);
     surface->level = level;
     glBindTexture(GL_TEXTURE_2D, 0);
-    stageDirty_ = 0xFFu;
+    ForgetStages();
     return scratchTexture_;
 }
 

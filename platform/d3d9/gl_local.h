@@ -117,6 +117,12 @@ enum {
 
 class GlBackend : public D3D9Backend {
 public:
+    // What ApplyStages sends to one texture unit.
+    struct GlStageKey {
+        DWORD active, texture, target, factor, sprites;
+        DWORD colorOp, colorArgs[3], alphaOp, alphaArgs[3], constant;
+    };
+
     GlBackend();
     ~GlBackend() override;
     bool Probe();
@@ -205,6 +211,9 @@ private:
     GlArrays SetupShaderArrays(const D3D9State& state, const D3D9DrawCall& draw);
     const GlConvertedCopy* StaticCopy(const D3D9StreamBinding& binding, const std::vector<GlFetch>& fetches,
                                       const D3D9DrawCall& draw);
+    // Uploads the first vertices * floatsPerVertex floats of the scratch as the binding's buffer's copy for key.
+    const GlConvertedCopy* KeepCopy(const D3D9StreamBinding& binding, std::vector<DWORD> key, size_t vertices,
+                                    size_t floatsPerVertex);
     void PointShaderInputs(const std::vector<GlFetch>& fetches, unsigned regs, const float* base);
     void ApplyShaderState(const D3D9State& state);
     void SendShaderConstants(const D3D9State& state);
@@ -239,6 +248,15 @@ private:
     DWORD dirty_ = kGlDirtyAll;
     unsigned samplerDirty_ = 0xFFu;
     unsigned stageDirty_ = 0xFFu;
+    // What ApplyStages last sent to each texture unit, valid for the units in stageKnown_.
+    GlStageKey stageKeys_[kGlMaxStages] = {};
+    unsigned stageKnown_ = 0;
+    // GL's texture units were changed outside ApplyStages (uploads, deleted textures, pixel shaders): send all.
+    void ForgetStages()
+    {
+        stageDirty_ = 0xFFu;
+        stageKnown_ = 0;
+    }
     D3D9SurfaceData* boundColor_ = nullptr;
     D3D9SurfaceData* boundDepth_ = nullptr;
     bool fboBound_ = false;
@@ -304,6 +322,14 @@ extern D3D9GLCounters gGlCounters;
 
 // Deletes the decoded copies of a buffer whose contents changed or which goes.
 void GlDropConvertedCopies(GlBuffer* buffer);
+// Vertices a decoded copy of the bound buffer holds (all of it, from the stream offset); 0 when the draw cannot
+// use one: a dynamic buffer (rewritten between draws), a zero stride, or vertices outside the buffer.
+size_t GlCopyVertices(const D3D9StreamBinding& binding, const D3D9DrawCall& draw);
+// The binding's buffer's copy made for key, if any.
+const GlConvertedCopy* GlFindCopy(const D3D9StreamBinding& binding, const std::vector<DWORD>& key);
+// First words of the copies' keys: a shader's inputs, or the fixed-function arrays.
+constexpr DWORD kGlShaderCopy = 1;
+constexpr DWORD kGlFixedCopy = 2;
 
 inline void GlEnableIf(GLenum cap, bool on)
 {

@@ -511,55 +511,74 @@ void GlDeleteCopy(GlConvertedCopy* copy)
 
 }  // namespace
 
-// The inputs of a draw from one static buffer, decoded over the whole buffer once and kept in a GL buffer, so
-// later draws decode and copy nothing. Null when the draw converts its own vertices: a dynamic buffer (rewritten
-// between draws), a zero stride, or vertices outside the buffer.
-const GlConvertedCopy* GlBackend::StaticCopy(const D3D9StreamBinding& binding, const std::vector<GlFetch>& fetches,
-                                             const D3D9DrawCall& draw)
+size_t GlCopyVertices(const D3D9StreamBinding& binding, const D3D9DrawCall& draw)
 {
-    D3D9BufferData* data = binding.buffer;
-    GlBuffer* gb = static_cast<GlBuffer*>(data->backend);
-    if (!gb || (data->usage & D3DUSAGE_DYNAMIC) || binding.stride == 0 || binding.offset >= data->bits.size())
-        return nullptr;
-    const size_t limit = data->bits.size() - binding.offset;
-    const size_t vertices = (limit + binding.stride - 1) / binding.stride;
+    const D3D9BufferData* data = binding.buffer;
+    if (!data || !data->backend || (data->usage & D3DUSAGE_DYNAMIC) || binding.stride == 0 ||
+        binding.offset >= data->bits.size())
+        return 0;
+    const size_t vertices = (data->bits.size() - binding.offset + binding.stride - 1) / binding.stride;
     const long first = draw.indexed ? static_cast<long>(draw.baseVertexIndex) + static_cast<long>(draw.minIndex)
                                     : static_cast<long>(draw.startVertex);
     const long count = static_cast<long>(draw.indexed ? draw.numVertices : draw.vertexCount);
     if (first < 0 || static_cast<size_t>(first) + static_cast<size_t>(count) > vertices)
-        return nullptr;
+        return 0;
+    return vertices;
+}
 
-    std::vector<DWORD> key = {binding.offset, binding.stride};
-    for (const GlFetch& f : fetches) {
-        key.push_back(f.offset);
-        key.push_back(static_cast<DWORD>(f.type) | (static_cast<DWORD>(f.reg) << 8));
-    }
+const GlConvertedCopy* GlFindCopy(const D3D9StreamBinding& binding, const std::vector<DWORD>& key)
+{
+    const GlBuffer* gb = static_cast<const GlBuffer*>(binding.buffer->backend);
     for (const GlConvertedCopy& c : gb->copies) {
         if (c.key == key)
             return &c;
     }
+    return nullptr;
+}
+
+const GlConvertedCopy* GlBackend::KeepCopy(const D3D9StreamBinding& binding, std::vector<DWORD> key, size_t vertices,
+                                           size_t floatsPerVertex)
+{
+    GlBuffer* gb = static_cast<GlBuffer*>(binding.buffer->backend);
     if (gb->copies.size() >= kGlMaxConvertedCopies) {
         GlDeleteCopy(&gb->copies.front());
         gb->copies.erase(gb->copies.begin());
     }
-    const size_t floats = vertices * fetches.size() * 4;
-    convertScratch_.resize(std::max(convertScratch_.size(), floats));
-    GlDecodeFetches(fetches, 0, static_cast<long>(vertices), convertScratch_.data());
+    const size_t bytes = vertices * floatsPerVertex * sizeof(float);
     GlConvertedCopy copy;
     copy.key = std::move(key);
     copy.vertices = vertices;
     qgl.GenBuffers(1, &copy.name);
     qgl.BindBuffer(GL_ARRAY_BUFFER, copy.name);
-    qgl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(floats * sizeof(float)), convertScratch_.data(),
-                   GL_STATIC_DRAW);
+    qgl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), convertScratch_.data(), GL_STATIC_DRAW);
     qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
-    gGlCounters.uploadedBytes += floats * sizeof(float);
+    gGlCounters.uploadedBytes += bytes;
     if (glGetError() == GL_OUT_OF_MEMORY) {
         GlDeleteCopy(&copy);
         return nullptr;
     }
     gb->copies.push_back(std::move(copy));
     return &gb->copies.back();
+}
+
+// The shader inputs of a draw from one static buffer, decoded over the whole buffer by the first draw.
+const GlConvertedCopy* GlBackend::StaticCopy(const D3D9StreamBinding& binding, const std::vector<GlFetch>& fetches,
+                                             const D3D9DrawCall& draw)
+{
+    const size_t vertices = GlCopyVertices(binding, draw);
+    if (vertices == 0)
+        return nullptr;
+    std::vector<DWORD> key = {kGlShaderCopy, binding.offset, binding.stride};
+    for (const GlFetch& f : fetches) {
+        key.push_back(f.offset);
+        key.push_back(static_cast<DWORD>(f.type) | (static_cast<DWORD>(f.reg) << 8));
+    }
+    if (const GlConvertedCopy* found = GlFindCopy(binding, key))
+        return found;
+    const size_t floatsPerVertex = fetches.size() * 4;
+    convertScratch_.resize(std::max(convertScratch_.size(), vertices * floatsPerVertex));
+    GlDecodeFetches(fetches, 0, static_cast<long>(vertices), convertScratch_.data());
+    return KeepCopy(binding, std::move(key), vertices, floatsPerVertex);
 }
 
 void GlDropConvertedCopies(GlBuffer* buffer)

@@ -68,7 +68,6 @@ void GlBackend::StateChanged(const D3D9State&, D3D9StateKind kind, DWORD a, DWOR
     case D3D9_STATE_FVF:
     case D3D9_STATE_DECLARATION:
         dirty_ |= kGlDirtyTransform | kGlDirtyMaterial;
-        stageDirty_ = 0xFFu;
         break;
     case D3D9_STATE_VSCONSTANT:
         constantsLow_ = std::min(constantsLow_, a);
@@ -77,7 +76,7 @@ void GlBackend::StateChanged(const D3D9State&, D3D9StateKind kind, DWORD a, DWOR
     case D3D9_STATE_ALL:
         dirty_ = kGlDirtyAll;
         samplerDirty_ = 0xFFu;
-        stageDirty_ = 0xFFu;
+        ForgetStages();
         materialKey_ = 0xFFFFFFFFu;
         shaderMode_ = false;
         constantsProgram_ = 0;

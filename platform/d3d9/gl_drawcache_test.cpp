@@ -1,5 +1,6 @@
-// Vertex shader draws on the OpenGL back end: decoded copies of static buffers, constants sent per program, and
-// the fixed-function state around runs of shader draws.
+// What the OpenGL back end keeps between draws: decoded copies of static buffers (shader inputs, converted
+// fixed-function arrays), vertex shader constants per program, texture units, and the fixed-function state around
+// runs of shader draws. Whatever changes between two draws must show in the second.
 #include "platform/d3d9/gl_pixel_testing.h"
 #include "platform/d3d9/shader_local.h"
 
@@ -133,9 +134,9 @@ TEST_F(GlShaderDrawTest, StaticBufferDrawsWhatItHoldsNowThroughEveryLayout)
 
     // Indexed, through a base vertex and a stream offset into the same buffer.
     IDirect3DIndexBuffer9* ib = nullptr;
-    ASSERT_EQ(dev_->CreateIndexBuffer(6 * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib,
-                                      nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        dev_->CreateIndexBuffer(6 * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr),
+        D3D_OK);
     owned_.push_back(ib);
     void* bits = nullptr;
     ASSERT_EQ(ib->Lock(0, 0, &bits, 0), D3D_OK);
@@ -280,4 +281,125 @@ TEST_F(GlShaderDrawTest, StatesSetBetweenShaderDrawsAndAroundFixedFunctionDrawsT
         0xFF000000u, false);
     EXPECT_TRUE(Near(At(16, 32), 128, 128, 128));
     EXPECT_TRUE(Near(At(48, 32), 128, 128, 128));
+}
+
+TEST_F(GlPixelTest, ConvertedStaticBufferDrawsWhatItHoldsNow)
+{
+    IDirect3DDevice9* dev = gl_->get();
+    TLVertex quads[12];
+    MakeTLQuad(0, 0, 32, 64, 0xFFFF0000u, quads);
+    MakeTLQuad(32, 0, 64, 64, 0xFF0000FFu, quads + 6);
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(dev->CreateVertexBuffer(sizeof quads, D3DUSAGE_WRITEONLY, kTLFVF, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    auto fill = [&](const TLVertex* vertices, UINT first, UINT count) {
+        void* bits = nullptr;
+        ASSERT_EQ(vb->Lock(first * sizeof(TLVertex), count * sizeof(TLVertex), &bits, 0), D3D_OK);
+        std::memcpy(bits, vertices, count * sizeof(TLVertex));
+        vb->Unlock();
+    };
+    fill(quads, 0, 12);
+    dev->SetFVF(kTLFVF);
+    dev->SetStreamSource(0, vb, 0, sizeof(TLVertex));
+    auto both = [](IDirect3DDevice9* d) {
+        d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+        d->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);
+    };
+    Draw(both, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+    TLVertex green[6];
+    MakeTLQuad(32, 0, 64, 64, 0xFF00FF00u, green);
+    fill(green, 6, 6);
+    Draw(both, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+    // Indexed from a base vertex, and through a stream offset.
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(dev->CreateIndexBuffer(12, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
+    void* bits = nullptr;
+    ASSERT_EQ(ib->Lock(0, 0, &bits, 0), D3D_OK);
+    const WORD indices[6] = {0, 1, 2, 3, 4, 5};
+    std::memcpy(bits, indices, sizeof indices);
+    ib->Unlock();
+    dev->SetIndices(ib);
+    Draw([](IDirect3DDevice9* d) { d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 6, 0, 6, 0, 2); }, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+    dev->SetStreamSource(0, vb, 6 * sizeof(TLVertex), sizeof(TLVertex));
+    Draw([](IDirect3DDevice9* d) { d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2); }, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+    dev->SetStreamSource(0, nullptr, 0, 0);
+    dev->SetIndices(nullptr);
+    ib->Release();
+    vb->Release();
+}
+
+TEST_F(GlPixelTest, TexturesAndStagesSetDrawnAndResetTakeEffect)
+{
+    IDirect3DDevice9* dev = gl_->get();
+    auto solid = [&](DWORD colour) {
+        const DWORD texels[4] = {colour, colour, colour, colour};
+        return MakeTexture(2, 2, D3DFMT_A8R8G8B8, texels, 8, 2);
+    };
+    IDirect3DTexture9* red = solid(0xFFFF0000u);
+    IDirect3DTexture9* blue = solid(0xFF0000FFu);
+    ASSERT_NE(red, nullptr);
+    ASSERT_NE(blue, nullptr);
+    TLVertex left[6], right[6];
+    MakeTLQuad(0, 0, 32, 64, 0xFF00FF00u, left);
+    MakeTLQuad(32, 0, 64, 64, 0xFF00FF00u, right);
+    dev->SetFVF(kTLFVF);
+    auto quad = [&](IDirect3DTexture9* texture, const TLVertex* v) {
+        dev->SetTexture(0, texture);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+    };
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    Draw(
+        [&](IDirect3DDevice9*) {
+            quad(red, left);
+            quad(blue, right);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+
+    // Swapped, and a stage operation set for one draw and reset for the next.
+    Draw(
+        [&](IDirect3DDevice9* d) {
+            quad(blue, left);
+            d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+            quad(red, right);
+            d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+            quad(red, left);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 255, 0));
+
+    // New contents of the bound texture, and a texture made after another went (GL may reuse its name).
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(red->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 2; ++y) {
+        DWORD* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch);
+        row[0] = row[1] = 0xFFFFFF00u;
+    }
+    red->UnlockRect(0);
+    Draw([&](IDirect3DDevice9*) { quad(red, left); }, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 255, 0));
+    dev->SetTexture(0, nullptr);
+    blue->Release();
+    IDirect3DTexture9* cyan = solid(0xFF00FFFFu);
+    ASSERT_NE(cyan, nullptr);
+    Draw(
+        [&](IDirect3DDevice9*) {
+            quad(red, left);
+            quad(cyan, right);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 255, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 255, 255));
+    dev->SetTexture(0, nullptr);
+    cyan->Release();
+    red->Release();
 }
