@@ -234,6 +234,7 @@ void GlBackend::SetupDefaults()
 void GlBackend::ForgetSentState()
 {
     dirty_ = kGlDirtyAll;
+    renderStatesKnown_ = false;
     samplerDirty_ = 0xFFu;
     ForgetStages();
     boundColor_ = nullptr;
@@ -243,6 +244,7 @@ void GlBackend::ForgetSentState()
     programKnown_ = false;
     shaderMode_ = false;
     zeroedAttribs_ = 0;
+    arraysCopy_ = 0;
     constantsProgram_ = 0;
 }
 
@@ -428,7 +430,7 @@ HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rec
         glScissor(x0, y0, x1 - x0, y1 - y0);
         glClear(mask);
     }
-    dirty_ |= kGlDirtyRender | kGlDirtyScissor;
+    ForgetRenderStates();
     return D3D_OK;
 }
 
@@ -467,7 +469,7 @@ HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, cons
     GlContextSwap(&ctx_, swapInterval_);
     qgl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
     fboBound_ = false;
-    dirty_ |= kGlDirtyRender | kGlDirtyScissor;
+    ForgetRenderStates();
     return D3D_OK;
 }
 
@@ -550,7 +552,7 @@ HRESULT GlBackend::StretchRect(D3D9SurfaceData* source, const RECT& sourceRect, 
                         destRect.top, destRect.right, destRect.bottom, mask, glFilter);
     qgl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     fboBound_ = false;
-    dirty_ |= kGlDirtyRender | kGlDirtyScissor;
+    ForgetRenderStates();
     return D3D_OK;
 }
 
@@ -569,6 +571,6 @@ HRESULT GlBackend::ColorFill(D3D9SurfaceData* surface, const RECT& rect, D3DCOLO
     glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
     glClearColor(c[0], c[1], c[2], c[3]);
     glClear(GL_COLOR_BUFFER_BIT);
-    dirty_ |= kGlDirtyRender | kGlDirtyScissor;
+    ForgetRenderStates();
     return D3D_OK;
 }

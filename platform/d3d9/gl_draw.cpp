@@ -244,6 +244,7 @@ void GlBackend::DisableArrays()
     enabledArrays_ = 0;
     enabledTexArrays_ = 0;
     enabledAttribs_ = 0;
+    arraysCopy_ = 0;
 }
 
 // The one stream every element reads, with a buffer bound; -1 for none or several.

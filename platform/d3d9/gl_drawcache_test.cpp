@@ -403,3 +403,35 @@ TEST_F(GlPixelTest, TexturesAndStagesSetDrawnAndResetTakeEffect)
     cyan->Release();
     red->Release();
 }
+
+TEST_F(GlPixelTest, RenderStatesSetDrawnResetAndClearedTakeEffect)
+{
+    TLVertex left[6], right[6];
+    MakeTLQuad(0, 0, 32, 64, 0xFFFFFFFFu, left);
+    MakeTLQuad(32, 0, 64, 64, 0xFF404040u, right);
+    Draw([&](IDirect3DDevice9* dev) {
+        dev->SetFVF(kTLFVF);
+        // Red only, then a clear (which writes every channel itself), then a draw still masked to red.
+        dev->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_RED);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, left, sizeof(TLVertex));
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, left, sizeof(TLVertex));
+        dev->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+        // Additive blending for one draw, then off again: the second grey quad replaces the first sum.
+        dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+        dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, right, sizeof(TLVertex));
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, right, sizeof(TLVertex));
+        dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    });
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 128, 128, 128));
+    Draw([&](IDirect3DDevice9* dev) {
+        dev->SetFVF(kTLFVF);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, right, sizeof(TLVertex));
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, right, sizeof(TLVertex));
+    });
+    EXPECT_TRUE(Near(At(16, 32), 0, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 64, 64, 64));
+}

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -185,7 +186,11 @@ private:
     void UploadLevel(GlTexture* tex, D3D9SurfaceData* surface, GLenum target, const RECT* rect);
 
     // gl_state.cpp
+    bool RenderStatesChanged(const DWORD* rs, std::initializer_list<D3DRENDERSTATETYPE> which) const;
+    // GL's render state was changed outside ApplyRenderStates (clears, copies): send all of it again.
+    void ForgetRenderStates();
     void ApplyRenderStates(const D3D9State& state);
+    void ApplyStencil(const DWORD* rs, bool hasDepth);
     void ApplyBlend(const D3D9State& state);
     void ApplyFog(const D3D9State& state, bool pretransformed);
     void ApplyLighting(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor, bool hasSpecular);
@@ -246,6 +251,10 @@ private:
     GLuint scratchTexture_ = 0;
 
     DWORD dirty_ = kGlDirtyAll;
+    // The render states as ApplyRenderStates last sent them, valid while renderStatesKnown_.
+    DWORD sentStates_[D3DRS_COUNT] = {};
+    bool sentHasDepth_ = false;
+    bool renderStatesKnown_ = false;
     unsigned samplerDirty_ = 0xFFu;
     unsigned stageDirty_ = 0xFFu;
     // What ApplyStages last sent to each texture unit, valid for the units in stageKnown_.
@@ -284,6 +293,8 @@ private:
     unsigned enabledTexArrays_ = 0;
     unsigned enabledAttribs_ = 0;  // generic attributes of the last shader draw
     unsigned zeroedAttribs_ = 0;   // attributes without an array whose current value is known to be zero
+    GLuint arraysCopy_ = 0;        // the decoded copy the shader inputs point at (0: none, or unknown)
+    unsigned arraysGeneration_ = 0;
     // Shader draws in a row skip the fixed-function state they switch off; the next fixed-function draw resends it.
     bool shaderMode_ = false;
     // Constants changed since they were last sent, and the program that got them.

@@ -502,11 +502,16 @@ void GlDecodeFetches(const std::vector<GlFetch>& fetches, long first, long count
 
 namespace {
 
+// Counts deleted copies: GL may give a deleted copy's name to the next one, which the arrays must not take for the
+// copy they point at.
+unsigned gCopyGeneration = 0;
+
 void GlDeleteCopy(GlConvertedCopy* copy)
 {
     if (copy->name)
         qgl.DeleteBuffers(1, &copy->name);
     copy->name = 0;
+    ++gCopyGeneration;
 }
 
 }  // namespace
@@ -661,18 +666,24 @@ GlArrays GlBackend::SetupShaderArrays(const D3D9State& state, const D3D9DrawCall
     if (fetches.empty())
         return arrays;
 
-    DisableArrays();
     const GlConvertedCopy* copy =
         !user && oneStream ? StaticCopy(state.streams[onlyStream], fetches, draw) : nullptr;
     if (copy) {
-        qgl.BindBuffer(GL_ARRAY_BUFFER, copy->name);
-        PointShaderInputs(fetches, regs, nullptr);
-        qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
+        // Draws in a row from one copy (meshes sharing a buffer) keep the arrays the first one set.
+        if (arraysCopy_ != copy->name || arraysGeneration_ != gCopyGeneration) {
+            DisableArrays();
+            qgl.BindBuffer(GL_ARRAY_BUFFER, copy->name);
+            PointShaderInputs(fetches, regs, nullptr);
+            qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
+            arraysCopy_ = copy->name;
+            arraysGeneration_ = gCopyGeneration;
+        }
         convertedDraw_ = false;
         arrays.baseVertex = static_cast<GLint>(draw.indexed ? draw.baseVertexIndex : 0);
         arrays.ok = true;
         return arrays;
     }
+    DisableArrays();
     // Every slot is written, so the scratch is only grown, not cleared.
     const size_t floats = static_cast<size_t>(count) * fetches.size() * 4;
     convertScratch_.resize(std::max(convertScratch_.size(), floats));
