@@ -28,6 +28,7 @@
 #include "engine/app.h"
 #include "engine/app_local.h"
 #include "engine/blockmesh.h"
+#include "engine/camera.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
 #include "game/conditions.h"
@@ -387,6 +388,17 @@ void BeforeFrame()
     }
 }
 
+// The last measured frame as a picture, for comparing runs: to the file MALL_FRAME_SHOT names, if set.
+void SaveFrame(CGame* game)
+{
+    const char* path = std::getenv("MALL_FRAME_SHOT");
+    CFerroxCamera* camera = game->m_pCamera;
+    if (!path || !camera)
+        return;
+    if (camera->SaveScreenshot(path, camera->GetWidth(), camera->GetHeight()) != 0)
+        std::fprintf(stderr, "gameframe_bench: the frame was not saved to %s\n", path);
+}
+
 // The OpenGL back end's work per measured frame (zero on the software device).
 void PerFrameCounts(const D3D9GLCounters& before, double frames, std::map<std::string, double>* out)
 {
@@ -426,6 +438,7 @@ void AfterFrame(std::chrono::steady_clock::duration took)
         // machine.
         s.built["cpu_ms"] = static_cast<double>(std::clock() - s.cpuStart) * 1000.0 / CLOCKS_PER_SEC /
                             static_cast<double>(s.frames.size());
+        SaveFrame(game);
         s.built["characters"] = static_cast<double>(Characters());
         s.built["game_over"] = game->m_gameOver;
         s.built["rss_mb"] = ResidentMegabytes();
