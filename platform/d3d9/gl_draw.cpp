@@ -362,7 +362,8 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
         const size_t vertices = stream >= 0 ? GlCopyVertices(state.streams[stream], draw) : 0;
         if (vertices) {
             const D3D9StreamBinding& b = state.streams[stream];
-            std::vector<DWORD> key = {kGlFixedCopy, b.offset, b.stride};
+            std::vector<DWORD>& key = copyKey_;
+            key.assign({kGlFixedCopy, b.offset, b.stride});
             for (const D3DVERTEXELEMENT9& e : elements) {
                 key.push_back(e.Offset);
                 key.push_back(static_cast<DWORD>(e.Type) | (static_cast<DWORD>(e.Usage) << 8) |
@@ -371,7 +372,7 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
             copy = GlFindCopy(b, key);
             if (!copy) {
                 decode(0, static_cast<long>(vertices));
-                copy = KeepCopy(b, std::move(key), vertices, floatsPerVertex);
+                copy = KeepCopy(b, key, vertices, floatsPerVertex);
             }
         }
         if (!copy) {

@@ -302,6 +302,7 @@ private:
     unsigned constantsHigh_ = 0;
     GLuint constantsProgram_ = 0;
     std::vector<GlFetch> fetches_;
+    std::vector<DWORD> copyKey_;
     std::vector<float> convertScratch_;
     bool convertedDraw_ = false;
 };

@@ -573,7 +573,8 @@ const GlConvertedCopy* GlBackend::StaticCopy(const D3D9StreamBinding& binding, c
     const size_t vertices = GlCopyVertices(binding, draw);
     if (vertices == 0)
         return nullptr;
-    std::vector<DWORD> key = {kGlShaderCopy, binding.offset, binding.stride};
+    std::vector<DWORD>& key = copyKey_;  // reused: a draw that finds its copy allocates nothing
+    key.assign({kGlShaderCopy, binding.offset, binding.stride});
     for (const GlFetch& f : fetches) {
         key.push_back(f.offset);
         key.push_back(static_cast<DWORD>(f.type) | (static_cast<DWORD>(f.reg) << 8));
@@ -583,7 +584,7 @@ const GlConvertedCopy* GlBackend::StaticCopy(const D3D9StreamBinding& binding, c
     const size_t floatsPerVertex = fetches.size() * 4;
     convertScratch_.resize(std::max(convertScratch_.size(), vertices * floatsPerVertex));
     GlDecodeFetches(fetches, 0, static_cast<long>(vertices), convertScratch_.data());
-    return KeepCopy(binding, std::move(key), vertices, floatsPerVertex);
+    return KeepCopy(binding, key, vertices, floatsPerVertex);
 }
 
 void GlDropConvertedCopies(GlBuffer* buffer)
