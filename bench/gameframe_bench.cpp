@@ -406,7 +406,7 @@ void PerFrameCounts(const D3D9GLCounters& before, double frames, std::map<std::s
     (*out)["gl_draws"] = static_cast<double>(now.draws - before.draws) / frames;
     (*out)["gl_vertices"] = static_cast<double>(now.vertices - before.vertices) / frames;
     (*out)["gl_state_changes"] = static_cast<double>(now.stateChanges - before.stateChanges) / frames;
-    (*out)["gl_state_resends"] = static_cast<double>(now.stateResends - before.stateResends) / frames;
+    (*out)["gl_state_groups_sent"] = static_cast<double>(now.stateGroupsSent - before.stateGroupsSent) / frames;
     (*out)["gl_upload_kb"] = static_cast<double>(now.uploadedBytes - before.uploadedBytes) / frames / 1024.0;
 }
 

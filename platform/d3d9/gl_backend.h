@@ -13,7 +13,7 @@ struct D3D9GLCounters {
     uint64_t draws = 0;
     uint64_t vertices = 0;       // vertices the draws span (each indexed draw's range)
     uint64_t stateChanges = 0;   // device state changes reported to the back end
-    uint64_t stateResends = 0;   // times the whole render-state block went to GL
+    uint64_t stateGroupsSent = 0;  // render-state groups (depth, blend, stencil ...) sent to GL
     uint64_t uploadedBytes = 0;  // vertex, index and shader-constant data handed to GL
 };
 const D3D9GLCounters& D3D9GLGetCounters();

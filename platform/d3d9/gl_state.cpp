@@ -194,13 +194,11 @@ void GlBackend::ApplyBlend(const D3D9State& state)
 // Whether one of the render states differs from what was last sent (all of them while that is not known).
 bool GlBackend::RenderStatesChanged(const DWORD* rs, std::initializer_list<D3DRENDERSTATETYPE> which) const
 {
-    if (!renderStatesKnown_)
-        return true;
-    for (D3DRENDERSTATETYPE s : which) {
-        if (rs[s] != sentStates_[s])
-            return true;
-    }
-    return false;
+    bool changed = !renderStatesKnown_;
+    for (auto s = which.begin(); !changed && s != which.end(); ++s)
+        changed = rs[*s] != sentStates_[*s];
+    gGlCounters.stateGroupsSent += changed ? 1 : 0;
+    return changed;
 }
 
 void GlBackend::ForgetRenderStates()
@@ -215,8 +213,7 @@ void GlBackend::ApplyRenderStates(const D3D9State& state)
     const DWORD* rs = state.renderStates;
     const bool hasDepth = state.depthStencil != nullptr;
     const bool depthChanged = !renderStatesKnown_ || hasDepth != sentHasDepth_;
-    ++gGlCounters.stateResends;
-    if (depthChanged || RenderStatesChanged(rs, {D3DRS_ZENABLE, D3DRS_ZFUNC, D3DRS_ZWRITEENABLE})) {
+    if (RenderStatesChanged(rs, {D3DRS_ZENABLE, D3DRS_ZFUNC, D3DRS_ZWRITEENABLE}) || depthChanged) {
         GlEnableIf(GL_DEPTH_TEST, hasDepth && rs[D3DRS_ZENABLE] != D3DZB_FALSE);
         glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
         glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
@@ -245,11 +242,11 @@ void GlBackend::ApplyRenderStates(const D3D9State& state)
         const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
         glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
     }
-    if (depthChanged ||
-        RenderStatesChanged(rs, {D3DRS_STENCILENABLE, D3DRS_STENCILREF, D3DRS_STENCILMASK, D3DRS_STENCILFUNC,
+    if (RenderStatesChanged(rs, {D3DRS_STENCILENABLE, D3DRS_STENCILREF, D3DRS_STENCILMASK, D3DRS_STENCILFUNC,
                                  D3DRS_STENCILFAIL, D3DRS_STENCILZFAIL, D3DRS_STENCILPASS, D3DRS_TWOSIDEDSTENCILMODE,
                                  D3DRS_CCW_STENCILFUNC, D3DRS_CCW_STENCILFAIL, D3DRS_CCW_STENCILZFAIL,
-                                 D3DRS_CCW_STENCILPASS, D3DRS_STENCILWRITEMASK})) {
+                                 D3DRS_CCW_STENCILPASS, D3DRS_STENCILWRITEMASK}) ||
+        depthChanged) {
         ApplyStencil(rs, hasDepth);
     }
     if (RenderStatesChanged(rs, {D3DRS_SLOPESCALEDEPTHBIAS, D3DRS_DEPTHBIAS})) {
