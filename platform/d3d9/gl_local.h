@@ -34,10 +34,10 @@ struct GlSurface {
     const GlFormat* format = nullptr;
 };
 
-// A static vertex buffer's shader inputs decoded once to interleaved float4s in a GL buffer of its own; dropped
-// when the buffer's contents change.
+// A static vertex buffer's elements (a shader's inputs, or the fixed-function arrays GL cannot read as they are)
+// decoded once to interleaved float4s in a GL buffer of its own; dropped when the buffer's contents change.
 struct GlConvertedCopy {
-    std::vector<DWORD> key;  // the inputs read (offset, type, register), the stream offset and stride
+    std::vector<DWORD> key;  // what was decoded (kGlShaderCopy or kGlFixedCopy, stream offset, stride, elements)
     GLuint name = 0;
     size_t vertices = 0;
 };
