@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -26,6 +27,7 @@
 #include "bench/gameroot_local.h"
 #include "engine/app.h"
 #include "engine/blockmesh.h"
+#include "engine/camera.h"
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
 #include "engine/startup.h"
@@ -38,6 +40,7 @@
 #include "game/spawner.h"
 #include "game/statistics.h"
 #include "gfx/core/engine.h"
+#include "platform/d3d9/gl_backend.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/shell.h"
@@ -122,6 +125,8 @@ struct Script {
     std::vector<double> frames;
     float soaked = 0.0f;
     std::map<std::string, double> built;
+    D3D9GLCounters counters;  // the back end's counts as the measured frames began
+    std::clock_t cpuStart = 0;  // processor time of every thread as the measured frames began
 
     void Fail(const char* what)
     {
@@ -383,6 +388,28 @@ void BeforeFrame()
     }
 }
 
+// The last measured frame as a picture, for comparing runs: to the file MALL_FRAME_SHOT names, if set.
+void SaveFrame(CGame* game)
+{
+    const char* path = std::getenv("MALL_FRAME_SHOT");
+    CFerroxCamera* camera = game->m_pCamera;
+    if (!path || !camera)
+        return;
+    if (camera->SaveScreenshot(path, camera->GetWidth(), camera->GetHeight()) != 0)
+        std::fprintf(stderr, "gameframe_bench: the frame was not saved to %s\n", path);
+}
+
+// The OpenGL back end's work per measured frame (zero on the software device).
+void PerFrameCounts(const D3D9GLCounters& before, double frames, std::map<std::string, double>* out)
+{
+    const D3D9GLCounters& now = D3D9GLGetCounters();
+    (*out)["gl_draws"] = static_cast<double>(now.draws - before.draws) / frames;
+    (*out)["gl_vertices"] = static_cast<double>(now.vertices - before.vertices) / frames;
+    (*out)["gl_state_changes"] = static_cast<double>(now.stateChanges - before.stateChanges) / frames;
+    (*out)["gl_state_groups_sent"] = static_cast<double>(now.stateGroupsSent - before.stateGroupsSent) / frames;
+    (*out)["gl_upload_kb"] = static_cast<double>(now.uploadedBytes - before.uploadedBytes) / frames / 1024.0;
+}
+
 void AfterFrame(std::chrono::steady_clock::duration took)
 {
     Script& s = g_script;
@@ -396,13 +423,22 @@ void AfterFrame(std::chrono::steady_clock::duration took)
             s.Next(Script::kBuild);
         break;
     case Script::kWarm:
-        if (s.frame >= kWarmFrames)
-            s.Next(Script::kMeasure);
+        if (s.frame < kWarmFrames)
+            break;
+        s.counters = D3D9GLGetCounters();
+        s.cpuStart = std::clock();
+        s.Next(Script::kMeasure);
         break;
     case Script::kMeasure:
         s.frames.push_back(Milliseconds(took));
         if (s.frame < kMeasuredFrames)
             break;
+        PerFrameCounts(s.counters, static_cast<double>(s.frames.size()), &s.built);
+        // Processor time per frame of all threads (the rasteriser's too): steadier than the wall clock on a busy
+        // machine.
+        s.built["cpu_ms"] = static_cast<double>(std::clock() - s.cpuStart) * 1000.0 / CLOCKS_PER_SEC /
+                            static_cast<double>(s.frames.size());
+        SaveFrame(game);
         s.built["characters"] = static_cast<double>(Characters());
         s.built["game_over"] = game->m_gameOver;
         s.built["rss_mb"] = ResidentMegabytes();

@@ -244,12 +244,24 @@ void GlBackend::DisableArrays()
     enabledArrays_ = 0;
     enabledTexArrays_ = 0;
     enabledAttribs_ = 0;
+    arraysCopy_ = 0;
 }
 
-// Points GL's arrays at the vertex data of a draw. Elements GL's fixed
-// function cannot read as they are, and pretransformed positions, are
-// converted to floats over the vertices the draw uses; baseVertex then
-// re-bases the indices onto that copy.
+// The one stream every element reads, with a buffer bound; -1 for none or several.
+static int GlOnlyStream(const std::vector<D3DVERTEXELEMENT9>& elements, const D3D9State& state)
+{
+    if (elements.empty() || elements[0].Stream >= D3D9_MAX_STREAMS || !state.streams[elements[0].Stream].buffer)
+        return -1;
+    for (const D3DVERTEXELEMENT9& e : elements) {
+        if (e.Stream != elements[0].Stream)
+            return -1;
+    }
+    return elements[0].Stream;
+}
+
+// Points GL's arrays at the vertex data of a draw. Elements GL's fixed function cannot read as they are, and
+// pretransformed positions, are converted to floats: once over a whole static buffer, kept for later draws, else
+// over the vertices the draw uses (baseVertex then re-bases the indices onto that copy).
 GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw)
 {
     GlArrays arrays;
@@ -314,10 +326,10 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
             cpu[s] = b.buffer->bits.data() + b.offset;
     }
 
-    // Converted copy: float4 per element per vertex, interleaved.
+    // Converted copy: float4 per element per vertex, interleaved; kept in a GL buffer for a static buffer.
     const size_t floatsPerVertex = elements.size() * 4;
-    if (convert) {
-        convertScratch_.assign(static_cast<size_t>(count) * floatsPerVertex, 0.0f);
+    auto decode = [&](long from, long n) {
+        convertScratch_.assign(static_cast<size_t>(n) * floatsPerVertex, 0.0f);
         for (size_t ei = 0; ei < elements.size(); ++ei) {
             const D3DVERTEXELEMENT9& e = elements[ei];
             if (e.Stream >= D3D9_MAX_STREAMS || !cpu[e.Stream])
@@ -326,10 +338,10 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
             size_t limit =
                 user ? SIZE_MAX : state.streams[e.Stream].buffer->bits.size() - state.streams[e.Stream].offset;
             const UINT size = D3D9DeclTypeSize(e.Type);
-            for (long v = 0; v < count; ++v) {
-                const size_t at = static_cast<size_t>(first + v) * stride + e.Offset;
+            for (long v = 0; v < n; ++v) {
+                const size_t at = static_cast<size_t>(from + v) * stride + e.Offset;
                 float* out = &convertScratch_[static_cast<size_t>(v) * floatsPerVertex + ei * 4];
-                if (first + v < 0 || at + size > limit)
+                if (from + v < 0 || at + size > limit)
                     continue;
                 GlDecodeElement(e.Type, cpu[e.Stream] + at, out);
                 if (e.Usage == D3DDECLUSAGE_POSITIONT) {
@@ -343,6 +355,30 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
                 }
             }
         }
+    };
+    const GlConvertedCopy* copy = nullptr;
+    if (convert) {
+        const int stream = user ? -1 : GlOnlyStream(elements, state);
+        const size_t vertices = stream >= 0 ? GlCopyVertices(state.streams[stream], draw) : 0;
+        if (vertices) {
+            const D3D9StreamBinding& b = state.streams[stream];
+            std::vector<DWORD>& key = copyKey_;
+            key.assign({kGlFixedCopy, b.offset, b.stride});
+            for (const D3DVERTEXELEMENT9& e : elements) {
+                key.push_back(e.Offset);
+                key.push_back(static_cast<DWORD>(e.Type) | (static_cast<DWORD>(e.Usage) << 8) |
+                              (static_cast<DWORD>(e.UsageIndex) << 16));
+            }
+            copy = GlFindCopy(b, key);
+            if (!copy) {
+                decode(0, static_cast<long>(vertices));
+                copy = KeepCopy(b, key, vertices, floatsPerVertex);
+            }
+        }
+        if (!copy) {
+            decode(first, count);
+            gGlCounters.uploadedBytes += convertScratch_.size() * sizeof(float);
+        }
     }
 
     DisableArrays();
@@ -351,11 +387,14 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
     auto pointerOf = [&](size_t ei, const D3DVERTEXELEMENT9& e, GLsizei* stride) -> const void* {
         if (convert) {
             *stride = static_cast<GLsizei>(floatsPerVertex * sizeof(float));
-            if (boundName != 0) {
-                qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
-                boundName = 0;
+            const GLuint name = copy ? copy->name : 0;
+            if (boundName != name) {
+                qgl.BindBuffer(GL_ARRAY_BUFFER, name);
+                boundName = name;
             }
-            return &convertScratch_[ei * 4];
+            const GlSource source = {copy ? nullptr : reinterpret_cast<const BYTE*>(convertScratch_.data()), 0,
+                                     *stride};
+            return GlSourcePointer(source, ei * 4 * sizeof(float));
         }
         const GLuint name = user ? 0 : names[e.Stream];
         if (name != boundName) {
@@ -423,9 +462,10 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
         qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
     if (!havePosition)
         return arrays;
-    convertedDraw_ = convert;
-    arrays.baseVertex = convert ? static_cast<GLint>(draw.indexed ? -static_cast<long>(draw.minIndex) : 0)
-                                : static_cast<GLint>(draw.indexed ? draw.baseVertexIndex : 0);
+    // A copy of the draw's range alone starts at its first vertex; a copy of the whole buffer keeps the indices.
+    convertedDraw_ = convert && !copy;
+    arrays.baseVertex = convertedDraw_ ? static_cast<GLint>(draw.indexed ? -static_cast<long>(draw.minIndex) : 0)
+                                       : static_cast<GLint>(draw.indexed ? draw.baseVertexIndex : 0);
     arrays.ok = true;
     return arrays;
 }
@@ -523,6 +563,9 @@ static GLenum GlPrimitive(D3DPRIMITIVETYPE type)
 }
 
 std::vector<GlTraceCall>* gGlTrace = nullptr;
+D3D9GLCounters gGlCounters;
+
+const D3D9GLCounters& D3D9GLGetCounters() { return gGlCounters; }
 
 HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
 {
@@ -533,6 +576,8 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
     }
     if (!open_)
         return D3DERR_INVALIDCALL;
+    ++gGlCounters.draws;
+    gGlCounters.vertices += draw.indexed ? draw.numVertices : draw.vertexCount;
     // A shader GL refused has nothing to run; a pixel shader runs after the fixed-function vertex stage only.
     if ((state.pixelShader && (!state.pixelShader->backend || state.vertexShader)) ||
         (state.vertexShader && !state.vertexShader->backend))
@@ -546,6 +591,13 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
             return D3DERR_INVALIDCALL;
         ApplyShaderState(state);
         return Submit(state, draw, arrays.baseVertex);
+    }
+    if (shaderMode_) {
+        // The shader draws before switched off lighting and texture generation and left transforms unsent.
+        shaderMode_ = false;
+        dirty_ = kGlDirtyAll;
+        for (int& n : lastTexCounts_)
+            n = -1;
     }
     const GlArrays arrays = SetupArrays(state, draw);
     if (!arrays.ok)
@@ -584,10 +636,19 @@ HRESULT GlBackend::Submit(const D3D9State& state, const D3D9DrawCall& draw, GLin
         glDrawArrays(mode, first, n);
         return D3D_OK;
     }
+    // The draw's index range lets GL shade each vertex of it once instead of guessing the range from the indices.
+    auto drawIndexed = [&](GLenum type, const void* indices) {
+        if (draw.numVertices == 0) {
+            qgl.DrawElementsBaseVertex(mode, n, type, indices, baseVertex);
+            return;
+        }
+        qgl.DrawRangeElementsBaseVertex(mode, draw.minIndex, draw.minIndex + draw.numVertices - 1, n, type, indices,
+                                        baseVertex);
+    };
     if (draw.userIndices) {
         const GLenum type = draw.userIndexFormat == D3DFMT_INDEX32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
         qgl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-        qgl.DrawElementsBaseVertex(mode, n, type, draw.userIndices, baseVertex);
+        drawIndexed(type, draw.userIndices);
         return D3D_OK;
     }
     if (!state.indices || !state.indices->backend)
@@ -596,7 +657,6 @@ HRESULT GlBackend::Submit(const D3D9State& state, const D3D9DrawCall& draw, GLin
     const bool wide = state.indices->format == D3DFMT_INDEX32;
     qgl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, ib->name);
     const uintptr_t offset = static_cast<uintptr_t>(draw.startIndex) * D3D9IndexBytes(state.indices->format);
-    qgl.DrawElementsBaseVertex(mode, n, wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                               reinterpret_cast<const void*>(offset), baseVertex);
+    drawIndexed(wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(offset));
     return D3D_OK;
 }

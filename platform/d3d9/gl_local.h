@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,9 +34,28 @@ struct GlSurface {
     const GlFormat* format = nullptr;
 };
 
+// A static vertex buffer's elements (a shader's inputs, or the fixed-function arrays GL cannot read as they are)
+// decoded once to interleaved float4s in a GL buffer of its own; dropped when the buffer's contents change.
+struct GlConvertedCopy {
+    std::vector<DWORD> key;  // what was decoded (kGlShaderCopy or kGlFixedCopy, stream offset, stride, elements)
+    GLuint name = 0;
+    size_t vertices = 0;
+};
+
 struct GlBuffer {
     GLuint name = 0;
     GLenum target = GL_ARRAY_BUFFER;
+    std::vector<GlConvertedCopy> copies;
+};
+
+// One vertex shader input a draw reads: where it lies in its vertex and which register takes it.
+struct GlFetch {
+    const BYTE* base;  // first vertex's element
+    size_t stride;
+    size_t limit;      // bytes readable from the first vertex's start
+    DWORD offset;      // of the element in its vertex
+    BYTE type;
+    int reg;
 };
 
 // What one surface is to an FBO attachment.
@@ -98,6 +118,12 @@ enum {
 
 class GlBackend : public D3D9Backend {
 public:
+    // What ApplyStages sends to one texture unit.
+    struct GlStageKey {
+        DWORD active, texture, target, factor, sprites;
+        DWORD colorOp, colorArgs[3], alphaOp, alphaArgs[3], constant;
+    };
+
     GlBackend();
     ~GlBackend() override;
     bool Probe();
@@ -160,7 +186,11 @@ private:
     void UploadLevel(GlTexture* tex, D3D9SurfaceData* surface, GLenum target, const RECT* rect);
 
     // gl_state.cpp
+    bool RenderStatesChanged(const DWORD* rs, std::initializer_list<D3DRENDERSTATETYPE> which) const;
+    // GL's render state was changed outside ApplyRenderStates (clears, copies): send all of it again.
+    void ForgetRenderStates();
     void ApplyRenderStates(const D3D9State& state);
+    void ApplyStencil(const DWORD* rs, bool hasDepth);
     void ApplyBlend(const D3D9State& state);
     void ApplyFog(const D3D9State& state, bool pretransformed);
     void ApplyLighting(const D3D9State& state, bool pretransformed, bool hasNormal, bool hasColor, bool hasSpecular);
@@ -184,7 +214,14 @@ private:
 
     // gl_shader.cpp
     GlArrays SetupShaderArrays(const D3D9State& state, const D3D9DrawCall& draw);
+    const GlConvertedCopy* StaticCopy(const D3D9StreamBinding& binding, const std::vector<GlFetch>& fetches,
+                                      const D3D9DrawCall& draw);
+    // Uploads the first vertices * floatsPerVertex floats of the scratch as the binding's buffer's copy for key.
+    const GlConvertedCopy* KeepCopy(const D3D9StreamBinding& binding, std::vector<DWORD> key, size_t vertices,
+                                    size_t floatsPerVertex);
+    void PointShaderInputs(const std::vector<GlFetch>& fetches, unsigned regs, const float* base);
     void ApplyShaderState(const D3D9State& state);
+    void SendShaderConstants(const D3D9State& state);
 
     // gl_pshader.cpp: false when the shader's program cannot be made for the bound textures.
     bool ApplyPixelShader(const D3D9State& state);
@@ -214,8 +251,21 @@ private:
     GLuint scratchTexture_ = 0;
 
     DWORD dirty_ = kGlDirtyAll;
+    // The render states as ApplyRenderStates last sent them, valid while renderStatesKnown_.
+    DWORD sentStates_[D3DRS_COUNT] = {};
+    bool sentHasDepth_ = false;
+    bool renderStatesKnown_ = false;
     unsigned samplerDirty_ = 0xFFu;
     unsigned stageDirty_ = 0xFFu;
+    // What ApplyStages last sent to each texture unit, valid for the units in stageKnown_.
+    GlStageKey stageKeys_[kGlMaxStages] = {};
+    unsigned stageKnown_ = 0;
+    // GL's texture units were changed outside ApplyStages (uploads, deleted textures, pixel shaders): send all.
+    void ForgetStages()
+    {
+        stageDirty_ = 0xFFu;
+        stageKnown_ = 0;
+    }
     D3D9SurfaceData* boundColor_ = nullptr;
     D3D9SurfaceData* boundDepth_ = nullptr;
     bool fboBound_ = false;
@@ -242,6 +292,17 @@ private:
     unsigned enabledArrays_ = 0;
     unsigned enabledTexArrays_ = 0;
     unsigned enabledAttribs_ = 0;  // generic attributes of the last shader draw
+    unsigned zeroedAttribs_ = 0;   // attributes without an array whose current value is known to be zero
+    GLuint arraysCopy_ = 0;        // the decoded copy the shader inputs point at (0: none, or unknown)
+    unsigned arraysGeneration_ = 0;
+    // Shader draws in a row skip the fixed-function state they switch off; the next fixed-function draw resends it.
+    bool shaderMode_ = false;
+    // Constants changed since they were last sent, and the program that got them.
+    unsigned constantsLow_ = 0;
+    unsigned constantsHigh_ = 0;
+    GLuint constantsProgram_ = 0;
+    std::vector<GlFetch> fetches_;
+    std::vector<DWORD> copyKey_;
     std::vector<float> convertScratch_;
     bool convertedDraw_ = false;
 };
@@ -269,6 +330,18 @@ struct GlTraceCall {
     DWORD v[6];
 };
 extern std::vector<GlTraceCall>* gGlTrace;
+extern D3D9GLCounters gGlCounters;
+
+// Deletes the decoded copies of a buffer whose contents changed or which goes.
+void GlDropConvertedCopies(GlBuffer* buffer);
+// Vertices a decoded copy of the bound buffer holds (all of it, from the stream offset); 0 when the draw cannot
+// use one: a dynamic buffer (rewritten between draws), a zero stride, or vertices outside the buffer.
+size_t GlCopyVertices(const D3D9StreamBinding& binding, const D3D9DrawCall& draw);
+// The binding's buffer's copy made for key, if any.
+const GlConvertedCopy* GlFindCopy(const D3D9StreamBinding& binding, const std::vector<DWORD>& key);
+// First words of the copies' keys: a shader's inputs, or the fixed-function arrays.
+constexpr DWORD kGlShaderCopy = 1;
+constexpr DWORD kGlFixedCopy = 2;
 
 inline void GlEnableIf(GLenum cap, bool on)
 {
@@ -352,3 +425,8 @@ void GlPretransformedProjection(float width, float height, float out[16]);
 float GlSpotExponent(float theta, float phi, float falloff);
 // Decodes one vertex element to four floats (missing components 0, 0, 0, 1).
 void GlDecodeElement(BYTE type, const BYTE* src, float out[4]);
+// Decodes `count` vertices from `first` of each fetch into interleaved float4s (out holds count * fetches * 4);
+// what lies outside a fetch's data reads zero.
+void GlDecodeFetches(const std::vector<GlFetch>& fetches, long first, long count, float* out);
+// Copies of converted vertex data the back end keeps per static buffer.
+constexpr size_t kGlMaxConvertedCopies = 4;

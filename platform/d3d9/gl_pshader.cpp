@@ -496,6 +496,6 @@ bool GlBackend::ApplyPixelShader(const D3D9State& state)
     if (program->constantsLocation >= 0)
         qgl.Uniform4fv(program->constantsLocation, static_cast<GLsizei>(kPs11Constants), &state.psConstants[0][0]);
     GlSendFragmentFog(program->fogLocation);
-    stageDirty_ = 0xFFu;
+    ForgetStages();
     return true;
 }

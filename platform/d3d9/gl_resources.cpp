@@ -52,7 +52,7 @@ HRESULT GlBackend::CreateTexture(D3D9TextureData* texture)
         }
     }
     glBindTexture(tex->target, 0);
-    stageDirty_ = 0xFFu;
+    ForgetStages();
     if (glGetError() == GL_OUT_OF_MEMORY) {
         DestroyTexture(texture);
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -73,7 +73,7 @@ void GlBackend::DestroyTexture(D3D9TextureData* texture)
     texture->backend = nullptr;
     boundColor_ = nullptr;
     boundDepth_ = nullptr;
-    stageDirty_ = 0xFFu;
+    ForgetStages();
 }
 
 // Sends one level from the system copy (rect null: the whole level).
@@ -140,7 +140,7 @@ void GlBackend::UploadTexture(D3D9TextureData* texture, UINT face, UINT level, c
     if (level == 0 && tex->glLevels > static_cast<GLint>(texture->levels))
         qgl.GenerateMipmap(tex->target);
     glBindTexture(tex->target, 0);
-    stageDirty_ = 0xFFu;
+    ForgetStages();
 }
 
 void GlBackend::GenerateMipSubLevels(D3D9TextureData* texture)
@@ -153,7 +153,7 @@ void GlBackend::GenerateMipSubLevels(D3D9TextureData* texture)
     glBindTexture(tex->target, tex->name);
     qgl.GenerateMipmap(tex->target);
     glBindTexture(tex->target, 0);
-    stageDirty_ = 0xFFu;
+    ForgetStages();
 }
 
 // ---------------------------------------------------------------- surfaces
@@ -192,7 +192,7 @@ HRESULT GlBackend::CreateSurface(D3D9SurfaceData* surface)
         glBindTexture(GL_TEXTURE_2D, 0);
     }
     surface->backend = s;
-    stageDirty_ = 0xFFu;
+    ForgetStages();
     if (glGetError() == GL_OUT_OF_MEMORY) {
         DestroySurface(surface);
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -241,7 +241,7 @@ void GlBackend::UploadSurface(D3D9SurfaceData* surface, const RECT* rect)
     glBindTexture(GL_TEXTURE_2D, s->texture);
     UploadLevel(&tex, surface, GL_TEXTURE_2D, rect);
     glBindTexture(GL_TEXTURE_2D, 0);
-    stageDirty_ = 0xFFu;
+    ForgetStages();
 }
 
 // ---------------------------------------------------------------- buffers
@@ -273,6 +273,7 @@ void GlBackend::DestroyBuffer(D3D9BufferData* buffer)
         return;
     if (open_) {
         GlContextBind(&ctx_);
+        GlDropConvertedCopies(b);
         qgl.DeleteBuffers(1, &b->name);
     }
     delete b;
@@ -288,6 +289,8 @@ void GlBackend::UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size, DWO
     if (size == 0)
         return;
     GlContextBind(&ctx_);
+    GlDropConvertedCopies(b);
+    gGlCounters.uploadedBytes += size;
     qgl.BindBuffer(b->target, b->name);
     const GLenum usage = (buffer->usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
     if (offset == 0 && size == buffer->size) {

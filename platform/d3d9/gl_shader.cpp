@@ -356,7 +356,27 @@ struct GlShader {
     GLuint program = 0;
     GLint constantsLocation = -1;
     GLint centreLocation = -1;
+    std::vector<GLint> constantLocations;  // of c[i]; -1 where the linker dropped the element
+    float centre[2] = {};
+    bool centreSent = false;
+    // The elements of the last draw's vertex layout and the register each feeds (-1 none): decoded once per layout.
+    std::vector<D3DVERTEXELEMENT9> layout;
+    std::vector<int> layoutRegs;
 };
+
+// The register each element of the layout feeds, worked out again only when the layout changes.
+const std::vector<int>& GlLayoutRegisters(GlShader* s, const std::vector<DWORD>& tokens,
+                                          const std::vector<D3DVERTEXELEMENT9>& elements)
+{
+    const size_t bytes = elements.size() * sizeof(D3DVERTEXELEMENT9);
+    if (s->layout.size() == elements.size() && std::memcmp(s->layout.data(), elements.data(), bytes) == 0)
+        return s->layoutRegs;
+    s->layout = elements;
+    s->layoutRegs.clear();
+    for (const D3DVERTEXELEMENT9& e : elements)
+        s->layoutRegs.push_back(D3D9ShaderInputFor(tokens, e.Usage, e.UsageIndex));
+    return s->layoutRegs;
+}
 
 }  // namespace
 
@@ -420,6 +440,10 @@ HRESULT GlBackend::CreateShader(D3D9ShaderData* shader)
     GlShader* s = new GlShader;
     s->program = program;
     s->constantsLocation = qgl.GetUniformLocation(program, "c");
+    for (unsigned i = 0; i < kGlShaderConstants && s->constantsLocation >= 0; ++i) {
+        const std::string name = "c[" + std::to_string(i) + "]";
+        s->constantLocations.push_back(qgl.GetUniformLocation(program, name.c_str()));
+    }
     s->centreLocation = qgl.GetUniformLocation(program, "pixelCentre");
     shader->backend = s;
     return D3D_OK;
@@ -443,6 +467,8 @@ void GlBackend::DestroyShader(D3D9ShaderData* shader)
             qgl.UseProgram(0);
             boundProgram_ = 0;
         }
+        if (constantsProgram_ == s->program)
+            constantsProgram_ = 0;  // GL may hand the name to the next program
         qgl.DeleteProgram(s->program);
     }
     delete s;
@@ -450,15 +476,155 @@ void GlBackend::DestroyShader(D3D9ShaderData* shader)
 
 // ---------------------------------------------------------------- draw setup
 
-// Every element the shader declares is decoded to four floats over the
-// vertices the draw uses and sent as the generic attribute of its register;
-// baseVertex re-bases the indices onto that copy.
+void GlDecodeFetches(const std::vector<GlFetch>& fetches, long first, long count, float* out)
+{
+    const size_t floatsPerVertex = fetches.size() * 4;
+    for (size_t fi = 0; fi < fetches.size(); ++fi) {
+        const GlFetch& f = fetches[fi];
+        const UINT size = D3D9DeclTypeSize(f.type);
+        const bool plainFloats = f.type <= D3DDECLTYPE_FLOAT4;
+        for (long v = 0; v < count; ++v) {
+            const size_t at = static_cast<size_t>(first + v) * f.stride;
+            float* to = out + static_cast<size_t>(v) * floatsPerVertex + fi * 4;
+            if (first + v < 0 || at + size > f.limit) {
+                std::fill(to, to + 4, 0.0f);
+            } else if (plainFloats) {
+                // Missing components read (0, 0, 0, 1), as the decoder gives them.
+                static const float kDefault[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+                std::memcpy(to, kDefault, sizeof kDefault);
+                std::memcpy(to, f.base + at, size);
+            } else {
+                GlDecodeElement(f.type, f.base + at, to);
+            }
+        }
+    }
+}
+
+namespace {
+
+// Counts deleted copies: GL may give a deleted copy's name to the next one, which the arrays must not take for the
+// copy they point at.
+unsigned gCopyGeneration = 0;
+
+void GlDeleteCopy(GlConvertedCopy* copy)
+{
+    if (copy->name)
+        qgl.DeleteBuffers(1, &copy->name);
+    copy->name = 0;
+    ++gCopyGeneration;
+}
+
+}  // namespace
+
+size_t GlCopyVertices(const D3D9StreamBinding& binding, const D3D9DrawCall& draw)
+{
+    const D3D9BufferData* data = binding.buffer;
+    if (!data || !data->backend || (data->usage & D3DUSAGE_DYNAMIC) || binding.stride == 0 ||
+        binding.offset >= data->bits.size())
+        return 0;
+    const size_t vertices = (data->bits.size() - binding.offset + binding.stride - 1) / binding.stride;
+    const long first = draw.indexed ? static_cast<long>(draw.baseVertexIndex) + static_cast<long>(draw.minIndex)
+                                    : static_cast<long>(draw.startVertex);
+    const long count = static_cast<long>(draw.indexed ? draw.numVertices : draw.vertexCount);
+    if (first < 0 || static_cast<size_t>(first) + static_cast<size_t>(count) > vertices)
+        return 0;
+    return vertices;
+}
+
+const GlConvertedCopy* GlFindCopy(const D3D9StreamBinding& binding, const std::vector<DWORD>& key)
+{
+    const GlBuffer* gb = static_cast<const GlBuffer*>(binding.buffer->backend);
+    for (const GlConvertedCopy& c : gb->copies) {
+        if (c.key == key)
+            return &c;
+    }
+    return nullptr;
+}
+
+const GlConvertedCopy* GlBackend::KeepCopy(const D3D9StreamBinding& binding, std::vector<DWORD> key, size_t vertices,
+                                           size_t floatsPerVertex)
+{
+    GlBuffer* gb = static_cast<GlBuffer*>(binding.buffer->backend);
+    if (gb->copies.size() >= kGlMaxConvertedCopies) {
+        GlDeleteCopy(&gb->copies.front());
+        gb->copies.erase(gb->copies.begin());
+    }
+    const size_t bytes = vertices * floatsPerVertex * sizeof(float);
+    GlConvertedCopy copy;
+    copy.key = std::move(key);
+    copy.vertices = vertices;
+    qgl.GenBuffers(1, &copy.name);
+    qgl.BindBuffer(GL_ARRAY_BUFFER, copy.name);
+    qgl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), convertScratch_.data(), GL_STATIC_DRAW);
+    qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
+    gGlCounters.uploadedBytes += bytes;
+    if (glGetError() == GL_OUT_OF_MEMORY) {
+        GlDeleteCopy(&copy);
+        return nullptr;
+    }
+    gb->copies.push_back(std::move(copy));
+    return &gb->copies.back();
+}
+
+// The shader inputs of a draw from one static buffer, decoded over the whole buffer by the first draw.
+const GlConvertedCopy* GlBackend::StaticCopy(const D3D9StreamBinding& binding, const std::vector<GlFetch>& fetches,
+                                             const D3D9DrawCall& draw)
+{
+    const size_t vertices = GlCopyVertices(binding, draw);
+    if (vertices == 0)
+        return nullptr;
+    std::vector<DWORD>& key = copyKey_;  // reused: a draw that finds its copy allocates nothing
+    key.assign({kGlShaderCopy, binding.offset, binding.stride});
+    for (const GlFetch& f : fetches) {
+        key.push_back(f.offset);
+        key.push_back(static_cast<DWORD>(f.type) | (static_cast<DWORD>(f.reg) << 8));
+    }
+    if (const GlConvertedCopy* found = GlFindCopy(binding, key))
+        return found;
+    const size_t floatsPerVertex = fetches.size() * 4;
+    convertScratch_.resize(std::max(convertScratch_.size(), vertices * floatsPerVertex));
+    GlDecodeFetches(fetches, 0, static_cast<long>(vertices), convertScratch_.data());
+    return KeepCopy(binding, key, vertices, floatsPerVertex);
+}
+
+void GlDropConvertedCopies(GlBuffer* buffer)
+{
+    for (GlConvertedCopy& c : buffer->copies)
+        GlDeleteCopy(&c);
+    buffer->copies.clear();
+}
+
+// Points each input's register at interleaved float4s from base (client memory; null: the bound buffer's start);
+// registers the shader may read without an array read zero, as on the software back end.
+void GlBackend::PointShaderInputs(const std::vector<GlFetch>& fetches, unsigned regs, const float* base)
+{
+    const GLsizei stride = static_cast<GLsizei>(fetches.size() * 4 * sizeof(float));
+    for (size_t fi = 0; fi < fetches.size(); ++fi) {
+        const GLuint reg = static_cast<GLuint>(fetches[fi].reg);
+        const GlSource source = {reinterpret_cast<const BYTE*>(base), 0, stride};
+        qgl.VertexAttribPointer(reg, 4, GL_FLOAT, GL_FALSE, stride, GlSourcePointer(source, fi * 4 * sizeof(float)));
+        qgl.EnableVertexAttribArray(reg);
+        enabledAttribs_ |= 1u << reg;
+    }
+    // A current value is undefined after a draw that fed the attribute from an array.
+    zeroedAttribs_ &= ~regs;
+    for (GLuint i = 0; i < kVs11Inputs; ++i) {
+        if (!(regs & (1u << i)) && !(zeroedAttribs_ & (1u << i)))
+            qgl.VertexAttrib4f(i, 0.0f, 0.0f, 0.0f, 0.0f);
+    }
+    zeroedAttribs_ = ~regs & ((1u << kVs11Inputs) - 1u);
+}
+
+// Every element the shader declares is sent as four floats to the generic attribute of its register: from a
+// decoded copy of a static buffer kept for later draws, else decoded over the vertices this draw uses (baseVertex
+// then re-bases the indices onto that copy).
 GlArrays GlBackend::SetupShaderArrays(const D3D9State& state, const D3D9DrawCall& draw)
 {
     GlArrays arrays;
-    const std::vector<DWORD>& tokens = state.vertexShader->tokens;
+    GlShader* shader = static_cast<GlShader*>(state.vertexShader->backend);
     std::vector<D3DVERTEXELEMENT9> fvfElements;
     const std::vector<D3DVERTEXELEMENT9>& elements = D3D9DrawElements(state, &fvfElements);
+    const std::vector<int>& registers = GlLayoutRegisters(shader, state.vertexShader->tokens, elements);
     const bool user = draw.userVertices != nullptr;
     long first = 0, count = 0;
     if (draw.indexed) {
@@ -471,94 +637,120 @@ GlArrays GlBackend::SetupShaderArrays(const D3D9State& state, const D3D9DrawCall
     if (count <= 0)
         return arrays;
 
-    struct Fetch {
-        const BYTE* base;
-        size_t stride;
-        size_t limit;
-        BYTE type;
-        int reg;
-    };
-    std::vector<Fetch> fetches;
+    std::vector<GlFetch>& fetches = fetches_;
+    fetches.clear();
     unsigned regs = 0;
-    for (const D3DVERTEXELEMENT9& e : elements) {
-        const int reg = D3D9ShaderInputFor(tokens, e.Usage, e.UsageIndex);
+    int onlyStream = -1;
+    bool oneStream = true;
+    for (size_t ei = 0; ei < elements.size(); ++ei) {
+        const D3DVERTEXELEMENT9& e = elements[ei];
+        const int reg = registers[ei];
         if (reg < 0 || e.Stream >= D3D9_MAX_STREAMS || (regs & (1u << reg)))
             continue;
         if (user) {
             if (e.Stream != 0)
                 continue;
-            fetches.push_back(
-                {static_cast<const BYTE*>(draw.userVertices) + e.Offset, draw.userStride, SIZE_MAX, e.Type, reg});
+            fetches.push_back({static_cast<const BYTE*>(draw.userVertices) + e.Offset, draw.userStride, SIZE_MAX,
+                               e.Offset, e.Type, reg});
         } else {
             const D3D9StreamBinding& b = state.streams[e.Stream];
             if (!b.buffer || b.offset > b.buffer->bits.size())
                 continue;
             const size_t limit = b.buffer->bits.size() - b.offset;
             fetches.push_back({b.buffer->bits.data() + b.offset + e.Offset, b.stride,
-                               limit - std::min<size_t>(limit, e.Offset), e.Type, reg});
+                               limit - std::min<size_t>(limit, e.Offset), e.Offset, e.Type, reg});
+            oneStream = oneStream && (onlyStream < 0 || onlyStream == e.Stream);
+            onlyStream = e.Stream;
         }
         regs |= 1u << reg;
     }
-    const size_t floatsPerVertex = fetches.size() * 4;
-    // Every slot is written below, so the scratch is only grown, not cleared: a crowd's skinned draws convert
-    // thousands of vertices each.
-    convertScratch_.resize(static_cast<size_t>(count) * std::max<size_t>(floatsPerVertex, 4));
-    for (size_t fi = 0; fi < fetches.size(); ++fi) {
-        const Fetch& f = fetches[fi];
-        const UINT size = D3D9DeclTypeSize(f.type);
-        const bool plainFloats = f.type <= D3DDECLTYPE_FLOAT4;
-        for (long v = 0; v < count; ++v) {
-            const size_t at = static_cast<size_t>(first + v) * f.stride;
-            float* out = &convertScratch_[static_cast<size_t>(v) * floatsPerVertex + fi * 4];
-            if (first + v < 0 || at + size > f.limit) {
-                std::fill(out, out + 4, 0.0f);
-            } else if (plainFloats) {
-                // Missing components read (0, 0, 0, 1), as the decoder gives them.
-                static const float kDefault[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-                std::memcpy(out, kDefault, sizeof kDefault);
-                std::memcpy(out, f.base + at, size);
-            } else {
-                GlDecodeElement(f.type, f.base + at, out);
-            }
-        }
-    }
+    if (fetches.empty())
+        return arrays;
 
+    const GlConvertedCopy* copy =
+        !user && oneStream ? StaticCopy(state.streams[onlyStream], fetches, draw) : nullptr;
+    if (copy) {
+        // Draws in a row from one copy (meshes sharing a buffer) keep the arrays the first one set.
+        if (arraysCopy_ != copy->name || arraysGeneration_ != gCopyGeneration) {
+            DisableArrays();
+            qgl.BindBuffer(GL_ARRAY_BUFFER, copy->name);
+            PointShaderInputs(fetches, regs, nullptr);
+            qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
+            arraysCopy_ = copy->name;
+            arraysGeneration_ = gCopyGeneration;
+        }
+        convertedDraw_ = false;
+        arrays.baseVertex = static_cast<GLint>(draw.indexed ? draw.baseVertexIndex : 0);
+        arrays.ok = true;
+        return arrays;
+    }
     DisableArrays();
+    // Every slot is written, so the scratch is only grown, not cleared.
+    const size_t floats = static_cast<size_t>(count) * fetches.size() * 4;
+    convertScratch_.resize(std::max(convertScratch_.size(), floats));
+    GlDecodeFetches(fetches, first, count, convertScratch_.data());
+    gGlCounters.uploadedBytes += floats * sizeof(float);
     qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
-    const GLsizei stride = static_cast<GLsizei>(floatsPerVertex * sizeof(float));
-    for (size_t fi = 0; fi < fetches.size(); ++fi) {
-        const GLuint reg = static_cast<GLuint>(fetches[fi].reg);
-        qgl.VertexAttribPointer(reg, 4, GL_FLOAT, GL_FALSE, stride, &convertScratch_[fi * 4]);
-        qgl.EnableVertexAttribArray(reg);
-        enabledAttribs_ |= 1u << reg;
-    }
-    // A declared input without an element reads zero, as on the software back end.
-    for (GLuint i = 0; i < kVs11Inputs; ++i) {
-        if (!(regs & (1u << i)))
-            qgl.VertexAttrib4f(i, 0.0f, 0.0f, 0.0f, 0.0f);
-    }
+    PointShaderInputs(fetches, regs, convertScratch_.data());
     convertedDraw_ = true;
     arrays.baseVertex = static_cast<GLint>(draw.indexed ? -static_cast<long>(draw.minIndex) : 0);
-    arrays.ok = !fetches.empty();
+    arrays.ok = true;
     return arrays;
 }
 
-// The state a shader draw needs: render states, viewport, stages, the
-// program and its constants. Transforms and lighting belong to the shader.
+// The vertex shader constants changed since they were last sent to this program (all of them for another one).
+void GlBackend::SendShaderConstants(const D3D9State& state)
+{
+    const GlShader* s = static_cast<const GlShader*>(state.vertexShader->backend);
+    if (s->constantsLocation < 0)
+        return;
+    unsigned low = constantsLow_, high = constantsHigh_;
+    if (constantsProgram_ != s->program) {
+        low = 0;
+        high = kGlShaderConstants;
+    }
+    // Elements the linker dropped are never read; the run is sent from the first kept one.
+    while (low < high && s->constantLocations[low] < 0)
+        ++low;
+    if (low < high) {
+        qgl.Uniform4fv(s->constantLocations[low], static_cast<GLsizei>(high - low), &state.vsConstants[low][0]);
+        gGlCounters.uploadedBytes += (high - low) * 4 * sizeof(float);
+    }
+    constantsProgram_ = s->program;
+    constantsLow_ = kGlShaderConstants;
+    constantsHigh_ = 0;
+}
+
+// The state a shader draw needs: render states, viewport, stages, the program and its constants. Transforms,
+// lighting and texture generation belong to the shader: switched off by the first shader draw of a run and sent
+// again by the next fixed-function draw.
 void GlBackend::ApplyShaderState(const D3D9State& state)
 {
     if (lastPretransformed_) {
         lastPretransformed_ = false;
         dirty_ |= kGlDirtyViewport | kGlDirtyTransform | kGlDirtyRender;
     }
-    if (dirty_ & kGlDirtyRender)
+    if (!shaderMode_) {
+        shaderMode_ = true;
+        dirty_ |= kGlDirtyRender;
+        glDisable(GL_LIGHTING);
+        glDisable(GL_COLOR_MATERIAL);
+        for (int stage = 0; stage < maxUnits_; ++stage) {
+            qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
+            glDisable(GL_TEXTURE_GEN_S);
+            glDisable(GL_TEXTURE_GEN_T);
+            glDisable(GL_TEXTURE_GEN_R);
+        }
+    }
+    if (dirty_ & kGlDirtyRender) {
         ApplyRenderStates(state);
-    // oFog is the fog factor itself: a linear ramp from 1 down to 0 passes it through.
-    ApplyFog(state, false);
-    if (glIsEnabled(GL_FOG) && state.renderStates[D3DRS_FOGTABLEMODE] == D3DFOG_NONE) {
-        glFogi(GL_FOG_MODE, GL_LINEAR);
-        glFogf(GL_FOG_START, 1.0f);
-        glFogf(GL_FOG_END, 0.0f);
+        // oFog is the fog factor itself: a linear ramp from 1 down to 0 passes it through.
+        ApplyFog(state, false);
+        if (glIsEnabled(GL_FOG) && state.renderStates[D3DRS_FOGTABLEMODE] == D3DFOG_NONE) {
+            glFogi(GL_FOG_MODE, GL_LINEAR);
+            glFogf(GL_FOG_START, 1.0f);
+            glFogf(GL_FOG_END, 0.0f);
+        }
     }
     if (dirty_ & kGlDirtyScissor) {
         GlEnableIf(GL_SCISSOR_TEST, state.renderStates[D3DRS_SCISSORTESTENABLE] != 0);
@@ -567,40 +759,31 @@ void GlBackend::ApplyShaderState(const D3D9State& state)
     }
     if (dirty_ & kGlDirtyViewport)
         ApplyViewport(state, false);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_COLOR_MATERIAL);
-    for (int stage = 0; stage < maxUnits_; ++stage) {
-        qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
-        glDisable(GL_TEXTURE_GEN_S);
-        glDisable(GL_TEXTURE_GEN_T);
-        glDisable(GL_TEXTURE_GEN_R);
-    }
     if (samplerDirty_)
         ApplySamplers(state);
     if (stageDirty_)
         ApplyStages(state);
+    // What was sent here is sent again by a fixed-function draw anyway (it finds everything dirty).
+    dirty_ &= ~static_cast<DWORD>(kGlDirtyRender | kGlDirtyScissor | kGlDirtyViewport);
 
-    const GlShader* s = static_cast<const GlShader*>(state.vertexShader->backend);
+    GlShader* s = static_cast<GlShader*>(state.vertexShader->backend);
     if (!programKnown_ || boundProgram_ != s->program) {
         qgl.UseProgram(s->program);
         boundProgram_ = s->program;
         programKnown_ = true;
     }
-    if (s->constantsLocation >= 0)
-        qgl.Uniform4fv(s->constantsLocation, kGlShaderConstants, &state.vsConstants[0][0]);
+    SendShaderConstants(state);
     const D3DMATRIX identity = {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
     float m[16];
     GlPixelCentreProjection(identity, static_cast<float>(state.viewport.Width),
                             static_cast<float>(state.viewport.Height), m);
-    const float centre[4] = {m[12], m[13], 0.0f, 0.0f};
-    if (s->centreLocation >= 0)
+    if (s->centreLocation >= 0 && (!s->centreSent || s->centre[0] != m[12] || s->centre[1] != m[13])) {
+        const float centre[4] = {m[12], m[13], 0.0f, 0.0f};
         qgl.Uniform4fv(s->centreLocation, 1, centre);
-    // The next fixed-function draw sends its states, transforms and texture generation again.
-    dirty_ = kGlDirtyAll;
-    samplerDirty_ = 0;
-    stageDirty_ = 0;
-    for (int& n : lastTexCounts_)
-        n = -1;
+        s->centre[0] = m[12];
+        s->centre[1] = m[13];
+        s->centreSent = true;
+    }
 }
 
 std::string GlShaderLiteral(const float v[4])

@@ -264,6 +264,27 @@ bool GlStageReadsArg(const DWORD* tss, DWORD source)
     return false;
 }
 
+// Everything ApplyStages sends to one texture unit.
+static GlBackend::GlStageKey StageKey(bool active, const GlTexture* tex, DWORD factor, bool sprites, const DWORD* tss)
+{
+    GlBackend::GlStageKey key;
+    key.active = active ? 1u : 0u;
+    key.texture = tex ? tex->name : 0u;
+    key.target = tex ? tex->target : 0u;
+    key.factor = factor;
+    key.sprites = sprites ? 1u : 0u;
+    key.colorOp = tss[D3DTSS_COLOROP];
+    key.colorArgs[0] = tss[D3DTSS_COLORARG0];
+    key.colorArgs[1] = tss[D3DTSS_COLORARG1];
+    key.colorArgs[2] = tss[D3DTSS_COLORARG2];
+    key.alphaOp = tss[D3DTSS_ALPHAOP];
+    key.alphaArgs[0] = tss[D3DTSS_ALPHAARG0];
+    key.alphaArgs[1] = tss[D3DTSS_ALPHAARG1];
+    key.alphaArgs[2] = tss[D3DTSS_ALPHAARG2];
+    key.constant = tss[D3DTSS_CONSTANT];
+    return key;
+}
+
 void GlBackend::ApplyStages(const D3D9State& state)
 {
     float factor[4];
@@ -272,16 +293,23 @@ void GlBackend::ApplyStages(const D3D9State& state)
     bool active = true;
     for (int stage = 0; stage < maxUnits_; ++stage) {
         const DWORD* tss = state.textureStageStates[stage];
-        qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
         // The first disabled colour stage ends the cascade.
         if (tss[D3DTSS_COLOROP] == D3DTOP_DISABLE)
             active = false;
+        const D3D9TextureData* texture = active ? state.textures[stage] : nullptr;
+        const GlTexture* tex = texture ? static_cast<const GlTexture*>(texture->backend) : nullptr;
+        // A unit that already holds what the stage asks for is left alone.
+        const GlStageKey key = StageKey(active, tex, state.renderStates[D3DRS_TEXTUREFACTOR], sprites, tss);
+        const unsigned bit = 1u << stage;
+        if ((stageKnown_ & bit) && std::memcmp(&key, &stageKeys_[stage], sizeof key) == 0)
+            continue;
+        stageKeys_[stage] = key;
+        stageKnown_ |= bit;
+        qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_TEXTURE_CUBE_MAP);
         if (!active)
             continue;
-        const D3D9TextureData* texture = state.textures[stage];
-        const GlTexture* tex = texture ? static_cast<const GlTexture*>(texture->backend) : nullptr;
         if (tex) {
             glBindTexture(tex->target, tex->name);
             glEnable(tex->target);

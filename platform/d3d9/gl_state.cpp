@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 // ---------------------------------------------------------------- state bookkeeping
 
 void GlBackend::StateChanged(const D3D9State&, D3D9StateKind kind, DWORD a, DWORD b, DWORD)
 {
+    ++gGlCounters.stateChanges;
     switch (kind) {
     case D3D9_STATE_RENDER:
         dirty_ |= kGlDirtyRender;
@@ -67,13 +69,19 @@ void GlBackend::StateChanged(const D3D9State&, D3D9StateKind kind, DWORD a, DWOR
     case D3D9_STATE_FVF:
     case D3D9_STATE_DECLARATION:
         dirty_ |= kGlDirtyTransform | kGlDirtyMaterial;
-        stageDirty_ = 0xFFu;
+        break;
+    case D3D9_STATE_VSCONSTANT:
+        constantsLow_ = std::min(constantsLow_, a);
+        constantsHigh_ = std::max(constantsHigh_, std::min<DWORD>(a + b, kGlShaderConstants));
         break;
     case D3D9_STATE_ALL:
         dirty_ = kGlDirtyAll;
         samplerDirty_ = 0xFFu;
-        stageDirty_ = 0xFFu;
+        ForgetStages();
+        renderStatesKnown_ = false;
         materialKey_ = 0xFFFFFFFFu;
+        shaderMode_ = false;
+        constantsProgram_ = 0;
         break;
     default:
         break;
@@ -183,27 +191,90 @@ void GlBackend::ApplyBlend(const D3D9State& state)
     qgl.BlendColor(f[0], f[1], f[2], f[3]);
 }
 
+// Whether one of the render states differs from what was last sent (all of them while that is not known).
+bool GlBackend::RenderStatesChanged(const DWORD* rs, std::initializer_list<D3DRENDERSTATETYPE> which) const
+{
+    bool changed = !renderStatesKnown_;
+    for (auto s = which.begin(); !changed && s != which.end(); ++s)
+        changed = rs[*s] != sentStates_[*s];
+    gGlCounters.stateGroupsSent += changed ? 1 : 0;
+    return changed;
+}
+
+void GlBackend::ForgetRenderStates()
+{
+    dirty_ |= kGlDirtyRender | kGlDirtyScissor;
+    renderStatesKnown_ = false;
+}
+
+// Sends the groups of render states that changed since they were last sent.
 void GlBackend::ApplyRenderStates(const D3D9State& state)
 {
     const DWORD* rs = state.renderStates;
     const bool hasDepth = state.depthStencil != nullptr;
-    GlEnableIf(GL_DEPTH_TEST, hasDepth && rs[D3DRS_ZENABLE] != D3DZB_FALSE);
-    glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
-    glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-    const DWORD fill = rs[D3DRS_FILLMODE];
-    glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
-    glShadeModel(rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH);
-    GlEnableIf(GL_ALPHA_TEST, rs[D3DRS_ALPHATESTENABLE] != 0);
-    glAlphaFunc(GlCompare(rs[D3DRS_ALPHAFUNC]), static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF) / 255.0f);
-    ApplyBlend(state);
-    // GL_CW names Direct3D's front faces (see SetupDefaults).
-    const DWORD cull = rs[D3DRS_CULLMODE];
-    GlEnableIf(GL_CULL_FACE, cull == D3DCULL_CW || cull == D3DCULL_CCW);
-    glCullFace(cull == D3DCULL_CW ? GL_FRONT : GL_BACK);
-    GlEnableIf(GL_DITHER, rs[D3DRS_DITHERENABLE] != 0);
-    const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
-    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+    const bool depthChanged = !renderStatesKnown_ || hasDepth != sentHasDepth_;
+    if (RenderStatesChanged(rs, {D3DRS_ZENABLE, D3DRS_ZFUNC, D3DRS_ZWRITEENABLE}) || depthChanged) {
+        GlEnableIf(GL_DEPTH_TEST, hasDepth && rs[D3DRS_ZENABLE] != D3DZB_FALSE);
+        glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
+        glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+    }
+    if (RenderStatesChanged(rs, {D3DRS_FILLMODE, D3DRS_SHADEMODE})) {
+        const DWORD fill = rs[D3DRS_FILLMODE];
+        glPolygonMode(GL_FRONT_AND_BACK,
+                      fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
+        glShadeModel(rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH);
+    }
+    if (RenderStatesChanged(rs, {D3DRS_ALPHATESTENABLE, D3DRS_ALPHAFUNC, D3DRS_ALPHAREF})) {
+        GlEnableIf(GL_ALPHA_TEST, rs[D3DRS_ALPHATESTENABLE] != 0);
+        glAlphaFunc(GlCompare(rs[D3DRS_ALPHAFUNC]), static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF) / 255.0f);
+    }
+    if (RenderStatesChanged(rs, {D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND, D3DRS_DESTBLEND, D3DRS_BLENDOP,
+                                 D3DRS_SEPARATEALPHABLENDENABLE, D3DRS_SRCBLENDALPHA, D3DRS_DESTBLENDALPHA,
+                                 D3DRS_BLENDOPALPHA, D3DRS_BLENDFACTOR})) {
+        ApplyBlend(state);
+    }
+    if (RenderStatesChanged(rs, {D3DRS_CULLMODE, D3DRS_DITHERENABLE, D3DRS_COLORWRITEENABLE})) {
+        // GL_CW names Direct3D's front faces (see SetupDefaults).
+        const DWORD cull = rs[D3DRS_CULLMODE];
+        GlEnableIf(GL_CULL_FACE, cull == D3DCULL_CW || cull == D3DCULL_CCW);
+        glCullFace(cull == D3DCULL_CW ? GL_FRONT : GL_BACK);
+        GlEnableIf(GL_DITHER, rs[D3DRS_DITHERENABLE] != 0);
+        const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
+        glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+    }
+    if (RenderStatesChanged(rs, {D3DRS_STENCILENABLE, D3DRS_STENCILREF, D3DRS_STENCILMASK, D3DRS_STENCILFUNC,
+                                 D3DRS_STENCILFAIL, D3DRS_STENCILZFAIL, D3DRS_STENCILPASS, D3DRS_TWOSIDEDSTENCILMODE,
+                                 D3DRS_CCW_STENCILFUNC, D3DRS_CCW_STENCILFAIL, D3DRS_CCW_STENCILZFAIL,
+                                 D3DRS_CCW_STENCILPASS, D3DRS_STENCILWRITEMASK}) ||
+        depthChanged) {
+        ApplyStencil(rs, hasDepth);
+    }
+    if (RenderStatesChanged(rs, {D3DRS_SLOPESCALEDEPTHBIAS, D3DRS_DEPTHBIAS})) {
+        const float slope = GlFloatBits(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
+        const float bias = GlFloatBits(rs[D3DRS_DEPTHBIAS]);
+        const bool offset = slope != 0.0f || bias != 0.0f;
+        GlEnableIf(GL_POLYGON_OFFSET_FILL, offset);
+        GlEnableIf(GL_POLYGON_OFFSET_LINE, offset);
+        GlEnableIf(GL_POLYGON_OFFSET_POINT, offset);
+        // Direct3D's bias is in depth units; GL's in steps of a 24-bit buffer.
+        if (offset)
+            glPolygonOffset(slope, bias * 16777215.0f);
+    }
+    if (RenderStatesChanged(rs, {D3DRS_POINTSIZE, D3DRS_POINTSIZE_MIN, D3DRS_POINTSIZE_MAX,
+                                 D3DRS_POINTSPRITEENABLE})) {
+        glPointSize(std::max(GlFloatBits(rs[D3DRS_POINTSIZE]), 1.0f));
+        qgl.PointParameterf(GL_POINT_SIZE_MIN, GlFloatBits(rs[D3DRS_POINTSIZE_MIN]));
+        qgl.PointParameterf(GL_POINT_SIZE_MAX, std::min(GlFloatBits(rs[D3DRS_POINTSIZE_MAX]), maxPointSize_));
+        GlEnableIf(GL_POINT_SPRITE, rs[D3DRS_POINTSPRITEENABLE] != 0);
+        qgl.PointParameterf(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
+    }
+    std::memcpy(sentStates_, rs, sizeof sentStates_);
+    sentHasDepth_ = hasDepth;
+    renderStatesKnown_ = true;
+}
 
+void GlBackend::ApplyStencil(const DWORD* rs, bool hasDepth)
+{
     const bool stencil = rs[D3DRS_STENCILENABLE] != 0 && hasDepth;
     GlEnableIf(GL_STENCIL_TEST, stencil);
     const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF]);
@@ -222,22 +293,6 @@ void GlBackend::ApplyRenderStates(const D3D9State& state)
                               GlStencilOp(rs[D3DRS_STENCILPASS]));
     }
     glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
-
-    const float slope = GlFloatBits(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
-    const float bias = GlFloatBits(rs[D3DRS_DEPTHBIAS]);
-    const bool offset = slope != 0.0f || bias != 0.0f;
-    GlEnableIf(GL_POLYGON_OFFSET_FILL, offset);
-    GlEnableIf(GL_POLYGON_OFFSET_LINE, offset);
-    GlEnableIf(GL_POLYGON_OFFSET_POINT, offset);
-    // Direct3D's bias is in depth units; GL's in steps of a 24-bit buffer.
-    if (offset)
-        glPolygonOffset(slope, bias * 16777215.0f);
-
-    glPointSize(std::max(GlFloatBits(rs[D3DRS_POINTSIZE]), 1.0f));
-    qgl.PointParameterf(GL_POINT_SIZE_MIN, GlFloatBits(rs[D3DRS_POINTSIZE_MIN]));
-    qgl.PointParameterf(GL_POINT_SIZE_MAX, std::min(GlFloatBits(rs[D3DRS_POINTSIZE_MAX]), maxPointSize_));
-    GlEnableIf(GL_POINT_SPRITE, rs[D3DRS_POINTSPRITEENABLE] != 0);
-    qgl.PointParameterf(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
 }
 
 void GlBackend::ApplyFog(const D3D9State& state, bool pretransformed)

@@ -20,6 +20,8 @@
     X(void, DrawRangeElements,                                                                                        \
       (GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type, const void* indices))                       \
     X(void, DrawElementsBaseVertex, (GLenum mode, GLsizei count, GLenum type, const void* indices, GLint basevertex)) \
+    X(void, DrawRangeElementsBaseVertex,                                                                              \
+      (GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type, const void* indices, GLint basevertex))     \
     X(void, BlendFuncSeparate, (GLenum sfactorRGB, GLenum dfactorRGB, GLenum sfactorAlpha, GLenum dfactorAlpha))      \
     X(void, BlendEquation, (GLenum mode))                                                                             \
     X(void, BlendColor, (GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha))                                    \
