@@ -162,16 +162,33 @@ GxImage* ClothImage()
     return image;
 }
 
-bool BindSkin(GxGeometry* geometry, const std::vector<ContentBox>& boxes)
+// The bones in the order of their boxes in the body: grouped by material, so that each material's mesh covers
+// one run of vertices and a draw of it reads no vertex of another mesh.
+std::vector<GxInt32> BonesByMaterial()
+{
+    std::vector<GxInt32> bones;
+    for (GxInt32 m = 0; m < kMaterialCount; m++) {
+        for (GxInt32 b = 0; b < CONTENTHUMANOIDBONES; b++) {
+            if (BoneBox(b).material == m) {
+                bones.push_back(b);
+            }
+        }
+    }
+    return bones;
+}
+
+// `bones` names the bone of each box, in the order of the boxes.
+bool BindSkin(GxGeometry* geometry, const std::vector<ContentBox>& boxes, const std::vector<GxInt32>& bones)
 {
     const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
     std::vector<GxReal> weights(n * gxSKINMAXWEIGHTS, 0.0f);
     std::vector<GxUInt32> indices(n, 0);
     for (GxUInt32 v = 0; v < n; v++) {
-        const GxInt32 bone = static_cast<GxInt32>(v / kVerticesPerBox);
+        const size_t boxIndex = v / kVerticesPerBox;
+        const GxInt32 bone = bones[boxIndex];
         const GxInt32 parent = kParent[bone];
         const GxV3d p = geometry->morphTarget[0].verts[v];
-        const ContentBox& box = boxes[static_cast<size_t>(bone)];
+        const ContentBox& box = boxes[boxIndex];
         // The end nearest the joint blends a little with the parent bone.
         const bool atJoint = parent >= 0 && std::fabs(p.y - BindWorld(bone).y) <= box.half.y + 0.02f &&
                              ((kOffset[bone].y < 0) ? p.y > box.centre.y : p.y < box.centre.y);
@@ -341,8 +358,9 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
             GxMaterialSetTexture(materials[m], texture);
         }
     }
+    const std::vector<GxInt32> bones = BonesByMaterial();
     std::vector<ContentBox> boxes;
-    for (GxInt32 b = 0; b < CONTENTHUMANOIDBONES; b++) {
+    for (GxInt32 b : bones) {
         boxes.push_back(BoneBox(b));
     }
     GxGeometry* body = ok ? ContentBoxGeometry(boxes, materials, kMaterialCount, kBodyFlags) : nullptr;
@@ -354,7 +372,7 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
     if (texture) {
         GxTextureDestroy(texture);
     }
-    ok = body && BindSkin(body, boxes);
+    ok = body && BindSkin(body, boxes, bones);
     GxAtomic* atomic = ok ? GxAtomicCreate() : nullptr;
     if (atomic) {
         GxAtomicSetFrame(atomic, root);
