@@ -1,6 +1,7 @@
 // The skinned humanoid: skeleton, boxed body with joint-blended weights, animations and the character file.
 #include "tools/content/humanoid_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -9,6 +10,7 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
+#include "gfx/world/lod.h"
 #include "gfx/world/material.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/clump_writer.h"
@@ -131,6 +133,36 @@ ContentBox BoneBox(GxInt32 bone)
         material = bone == kHips ? kTrousersMat : kShoesMat;
     }
     return ContentBox{centre, half, material};
+}
+
+// The far body: few boxes, each enclosing the full body's boxes of a run of bones and bound to the first of
+// them; grouped by material like the full body. No hands or shoes: at that distance they are a pixel or two.
+struct FarPart {
+    GxInt32 first;  // the bone the box follows
+    GxInt32 last;
+    GxInt32 material;
+};
+const FarPart kFarParts[] = {
+    {kNeck, kHead, kSkinMat},          {kSpine, kChest, kShirtMat},        {kUpperArmL, kHandL, kShirtMat},
+    {kUpperArmR, kHandR, kShirtMat},   {kHips, kHips, kTrousersMat},       {kThighL, kFootL, kTrousersMat},
+    {kThighR, kFootR, kTrousersMat},
+};
+// The level the far body takes on the body atomic: the composite's depth rule gives it from 10 units ahead.
+constexpr GxInt32 kFarLevel = 2;
+
+ContentBox FarBox(const FarPart& part)
+{
+    GxV3d low = {1e9f, 1e9f, 1e9f};
+    GxV3d high = {-1e9f, -1e9f, -1e9f};
+    for (GxInt32 b = part.first; b <= part.last; b++) {
+        const ContentBox box = BoneBox(b);
+        low = {std::min(low.x, box.centre.x - box.half.x), std::min(low.y, box.centre.y - box.half.y),
+               std::min(low.z, box.centre.z - box.half.z)};
+        high = {std::max(high.x, box.centre.x + box.half.x), std::max(high.y, box.centre.y + box.half.y),
+                std::max(high.z, box.centre.z + box.half.z)};
+    }
+    const GxV3d centre = {(low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f};
+    return ContentBox{centre, {high.x - centre.x, high.y - centre.y, high.z - centre.z}, part.material};
 }
 
 GxTexture* ClothTexture()
@@ -363,7 +395,14 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
     for (GxInt32 b : bones) {
         boxes.push_back(BoneBox(b));
     }
+    std::vector<GxInt32> farBones;
+    std::vector<ContentBox> farBoxes;
+    for (const FarPart& part : kFarParts) {
+        farBones.push_back(part.first);
+        farBoxes.push_back(FarBox(part));
+    }
     GxGeometry* body = ok ? ContentBoxGeometry(boxes, materials, kMaterialCount, kBodyFlags) : nullptr;
+    GxGeometry* far = ok ? ContentBoxGeometry(farBoxes, materials, kMaterialCount, kBodyFlags) : nullptr;
     for (GxMaterial* material : materials) {
         if (material) {
             GxMaterialDestroy(material);
@@ -372,7 +411,7 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
     if (texture) {
         GxTextureDestroy(texture);
     }
-    ok = body && BindSkin(body, boxes, bones);
+    ok = body && BindSkin(body, boxes, bones) && far && BindSkin(far, farBoxes, farBones);
     GxAtomic* atomic = ok ? GxAtomicCreate() : nullptr;
     if (atomic) {
         GxAtomicSetFrame(atomic, root);
@@ -381,10 +420,19 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
         GxSkinAtomicSetHierarchy(atomic, hierarchy);
         GxAnimHierarchyAttach(hierarchy);
     }
-    if (body) {
-        GxGeometryDestroy(body);
+    // The far body as a level of detail of the body atomic. Level 0 is the atomic's own geometry, so the file
+    // holds the body once.
+    GxLODAtomicRecord* levels =
+        atomic && GxLODAtomicSetGeometry(atomic, kFarLevel, far) ? GxLODAtomicGetRecord(atomic) : nullptr;
+    if (levels) {
+        levels->currentLevel = 0;
     }
-    if (!atomic) {
+    for (GxGeometry* geometry : {body, far}) {
+        if (geometry) {
+            GxGeometryDestroy(geometry);
+        }
+    }
+    if (!levels) {
         GxClumpDestroy(clump);
         return nullptr;
     }

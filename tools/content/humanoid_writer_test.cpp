@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "gfx/core/filesys.h"
@@ -14,6 +15,7 @@
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/skincpu.h"
 #include "gfx/d3d9/software_testing.h"
+#include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/texdict_writer.h"
 
@@ -31,8 +33,8 @@ class HumanoidWriter : public GxD3D9SoftwareTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxUserDataPluginAttach() && GxAnimHierarchyPluginAttach() &&
-                    GxSkinPluginAttach());
+        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+                    GxAnimHierarchyPluginAttach() && GxSkinPluginAttach());
     }
     void SetUp() override
     {
@@ -48,6 +50,14 @@ protected:
         GxD3D9SoftwareTest::TearDown();
     }
 };
+
+std::string Tag(GxMaterial* material)
+{
+    const GxUserDataArray* array =
+        GxMaterialGetUserDataArrayCount(material) > 0 ? GxMaterialGetUserDataArray(material, 0) : nullptr;
+    const char* tag = array ? GxUserDataArrayGetString(array, 0) : nullptr;
+    return tag ? tag : "";
+}
 
 GxAtomic* FirstAtomic(GxClump* clump)
 {
@@ -126,6 +136,24 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     ASSERT_NE(skin, nullptr);
     EXPECT_EQ(skin->numBones, static_cast<GxUInt32>(CONTENTHUMANOIDBONES));
+    // The far body: a level of detail of the body atomic, skinned to the same skeleton with under half the
+    // vertices, dressed in materials of the body's tags; the body itself is the atomic's own geometry, held once.
+    const GxLODAtomicRecord* levels = GxLODAtomicGetRecord(atomic);
+    ASSERT_NE(levels, nullptr);
+    EXPECT_EQ(levels->geometry[0], atomic->geometry);
+    const GxGeometry* far = levels->geometry[2];
+    ASSERT_NE(far, nullptr);
+    EXPECT_LT(far->numVertices * 2, atomic->geometry->numVertices);
+    const GxSkin* farSkin = GxSkinGeometryGetSkin(const_cast<GxGeometry*>(far));
+    ASSERT_NE(farSkin, nullptr);
+    EXPECT_EQ(farSkin->numBones, static_cast<GxUInt32>(CONTENTHUMANOIDBONES));
+    std::set<std::string> bodyTags;
+    for (GxInt32 m = 0; m < atomic->geometry->matList.numMaterials; m++) {
+        bodyTags.insert(Tag(atomic->geometry->matList.materials[m]));
+    }
+    for (GxInt32 m = 0; m < far->matList.numMaterials; m++) {
+        EXPECT_EQ(bodyTags.count(Tag(far->matList.materials[m])), 1u) << Tag(far->matList.materials[m]);
+    }
     EXPECT_EQ(skin->maxNumWeightsForVertex, 2u);
     for (GxAnimation* animation : animations) {
         EXPECT_EQ(GxAnimationGetNumNodes(animation), CONTENTHUMANOIDBONES);
