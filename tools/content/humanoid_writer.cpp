@@ -228,18 +228,29 @@ bool BindSkin(GxGeometry* geometry, const std::vector<ContentBox>& boxes, const 
         weights[v * gxSKINMAXWEIGHTS + 1] = atJoint ? kJointBlend : 0.0f;
         indices[v] = static_cast<GxUInt32>(bone) | (static_cast<GxUInt32>(atJoint ? parent : 0) << 8);
     }
+    // Only the bones that weigh on a vertex are used: a draw builds and uploads the palette of those.
+    std::vector<bool> weighs(CONTENTHUMANOIDBONES, false);
+    for (GxUInt32 v = 0; v < n; v++) {
+        for (GxUInt32 slot = 0; slot < gxSKINMAXWEIGHTS; slot++) {
+            if (weights[v * gxSKINMAXWEIGHTS + slot] > 0.0f) {
+                weighs[(indices[v] >> (8 * slot)) & 0xFF] = true;
+            }
+        }
+    }
     std::vector<GxMatrix> toBone(CONTENTHUMANOIDBONES);
-    std::vector<GxUInt8> used(CONTENTHUMANOIDBONES);
+    std::vector<GxUInt8> used;
     for (GxInt32 b = 0; b < CONTENTHUMANOIDBONES; b++) {
         GxMatrixSetIdentity(&toBone[b]);
         const GxV3d w = BindWorld(b);
         toBone[b].pos = {-w.x, -w.y, -w.z};
         GxMatrixUpdate(&toBone[b]);
-        used[b] = static_cast<GxUInt8>(b);
+        if (weighs[b]) {
+            used.push_back(static_cast<GxUInt8>(b));
+        }
     }
     GxSkin* skin = GxSkinCreate();
-    if (!skin || !GxSkinDataAllocate(skin, CONTENTHUMANOIDBONES, CONTENTHUMANOIDBONES, n, used.data(), weights.data(),
-                                     indices.data(), toBone.data())) {
+    if (!skin || !GxSkinDataAllocate(skin, CONTENTHUMANOIDBONES, static_cast<GxUInt32>(used.size()), n, used.data(),
+                                     weights.data(), indices.data(), toBone.data())) {
         if (skin) {
             GxSkinDestroy(skin);
         }

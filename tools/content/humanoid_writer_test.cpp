@@ -147,6 +147,16 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
     const GxSkin* farSkin = GxSkinGeometryGetSkin(const_cast<GxGeometry*>(far));
     ASSERT_NE(farSkin, nullptr);
     EXPECT_EQ(farSkin->numBones, static_cast<GxUInt32>(CONTENTHUMANOIDBONES));
+    // It lists as used only the bones that weigh on it: fewer than the body, and every weighted bone among them.
+    EXPECT_LT(farSkin->numBoneIDs, skin->numBoneIDs);
+    const std::set<GxUInt8> listed(farSkin->boneIDs, farSkin->boneIDs + farSkin->numBoneIDs);
+    for (GxInt32 v = 0; v < far->numVertices; v++) {
+        for (GxUInt32 slot = 0; slot < gxSKINMAXWEIGHTS; slot++) {
+            if (farSkin->vertexBoneWeights[v * gxSKINMAXWEIGHTS + slot] > 0.0f) {
+                EXPECT_EQ(listed.count((farSkin->vertexBoneIndices[v] >> (8 * slot)) & 0xFF), 1u) << v;
+            }
+        }
+    }
     std::set<std::string> bodyTags;
     for (GxInt32 m = 0; m < atomic->geometry->matList.numMaterials; m++) {
         bodyTags.insert(Tag(atomic->geometry->matList.materials[m]));
