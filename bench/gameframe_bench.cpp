@@ -460,9 +460,22 @@ public:
         if (g_script.phase == Script::kDone)
             return;
         // The application's tick; the drawn characters are counted between the drawing and the update, untimed.
+        // On the software device the last warming frame (unmeasured) counts the draws the device receives.
+        IDirect3DDevice9* device = GxD3D9Device();
+        const bool countDraws = g_script.phase == Script::kWarm && g_script.frame == kWarmFrames && device &&
+                                D3D9SoftIsSoftware(device);
+        if (countDraws) {
+            D3D9SoftClearLog(device);
+            D3D9SoftSetLogging(device, true);
+        }
         const auto start = std::chrono::steady_clock::now();
         m_pGame->Render();
         const auto drawn = std::chrono::steady_clock::now();
+        if (countDraws) {
+            g_script.built["draws_per_frame"] = static_cast<double>(D3D9SoftCount(device, D3D9SOFT_DRAW));
+            D3D9SoftSetLogging(device, false);
+            D3D9SoftClearLog(device);
+        }
         if (g_script.phase == Script::kMeasure)
             g_script.drawnTotal += static_cast<double>(DrawnCharacters());
         const auto update = std::chrono::steady_clock::now();
