@@ -462,8 +462,8 @@ public:
         // The application's tick; the drawn characters are counted between the drawing and the update, untimed.
         // On the software device the last warming frame (unmeasured) counts the draws the device receives.
         IDirect3DDevice9* device = GxD3D9Device();
-        const bool countDraws = g_script.phase == Script::kWarm && g_script.frame == kWarmFrames && device &&
-                                D3D9SoftIsSoftware(device);
+        const bool countDraws =
+            g_script.phase == Script::kWarm && g_script.frame == kWarmFrames && device && D3D9SoftIsSoftware(device);
         if (countDraws) {
             D3D9SoftClearLog(device);
             D3D9SoftSetLogging(device, true);

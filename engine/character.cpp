@@ -484,8 +484,7 @@ GxAtomic* CFerroxCharacter::RenderCallback(GxAtomic* atomic)
     CFerroxComposite* model = character->GetModel();
     const GxAtomicCallBackRender own = model != nullptr ? model->GetRenderCallback() : nullptr;
     // The model's callback is this one when the character installed it.
-    const GxAtomicCallBackRender draw =
-        own != nullptr && own != RenderCallback ? own : GxAtomicDefaultRenderCallback;
+    const GxAtomicCallBackRender draw = own != nullptr && own != RenderCallback ? own : GxAtomicDefaultRenderCallback;
     return DrawAtDetail(atomic, CFerroxComposite::LODSelect(atomic), draw);
 }
 

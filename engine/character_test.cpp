@@ -11,11 +11,11 @@
 
 #include "engine/astar.h"
 #include "engine/blockgrid.h"
+#include "engine/camera.h"
 #include "engine/clumpext.h"
 #include "engine/composite.h"
 #include "engine/spline.h"
 #include "gfx/core/engine_testing.h"
-#include "engine/camera.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"
@@ -411,8 +411,8 @@ TEST_F(Character, FarCharactersAreDrawnWithTheirLighterBodyInTheirOwnColours)
     definition.name = "record";
     definition.body = RecordDraw;
     GxPipeline* pipeline = GxPipelineCreate();
-    ASSERT_TRUE(pipeline && GxPipelineLock(pipeline) && GxPipelineAddFragment(pipeline, nullptr, &definition, nullptr) &&
-                GxPipelineUnlock(pipeline));
+    ASSERT_TRUE(pipeline && GxPipelineLock(pipeline) &&
+                GxPipelineAddFragment(pipeline, nullptr, &definition, nullptr) && GxPipelineUnlock(pipeline));
     drawn->pipeline = pipeline;
     // The camera stands at the origin looking along +z (the test device gives it no rasters: only its frame counts).
     CFerroxCamera camera;

@@ -143,8 +143,8 @@ struct FarPart {
     GxInt32 material;
 };
 const FarPart kFarParts[] = {
-    {kNeck, kHead, kSkinMat},          {kSpine, kChest, kShirtMat},        {kUpperArmL, kHandL, kShirtMat},
-    {kUpperArmR, kHandR, kShirtMat},   {kHips, kHips, kTrousersMat},       {kThighL, kFootL, kTrousersMat},
+    {kNeck, kHead, kSkinMat},        {kSpine, kChest, kShirtMat},  {kUpperArmL, kHandL, kShirtMat},
+    {kUpperArmR, kHandR, kShirtMat}, {kHips, kHips, kTrousersMat}, {kThighL, kFootL, kTrousersMat},
     {kThighR, kFootR, kTrousersMat},
 };
 // The level the far body takes on the body atomic: the composite's depth rule gives it from 10 units ahead.

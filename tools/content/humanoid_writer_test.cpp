@@ -23,7 +23,7 @@ namespace {
 
 constexpr GxReal kSoleHeight = 0.05f;  // bind heights: below, the soles; above, the head
 constexpr GxReal kHeadHeight = 1.65f;
-constexpr GxReal kSwing = 0.05f;   // a quarter into the walk the legs are swung out
+constexpr GxReal kSwing = 0.05f;  // a quarter into the walk the legs are swung out
 constexpr GxReal kSteady = 0.02f;
 
 const ContentHumanoidPlan kPlan = {
