@@ -67,6 +67,8 @@ const char* const kMaterialTags[kMaterialCount] = {"skin", "shirt", "trousers", 
 constexpr GxInt32 kNodeIDBase = 1;
 constexpr GxInt32 kVerticesPerBox = 24;
 constexpr GxReal kJointBlend = 0.1f;  // weight the parent takes at a box's upper end
+constexpr GxUInt32 kIndexBits = 8;    // a vertex's bone of weight slot j is byte j of its index word
+constexpr GxUInt32 kIndexMask = 0xFF;
 constexpr GxInt32 kTextureSize = 64;
 constexpr GxUInt32 kTextureFilter = 0x1106;
 constexpr GxUInt32 kBodyFlags = gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
@@ -226,14 +228,14 @@ bool BindSkin(GxGeometry* geometry, const std::vector<ContentBox>& boxes, const 
                              ((kOffset[bone].y < 0) ? p.y > box.centre.y : p.y < box.centre.y);
         weights[v * gxSKINMAXWEIGHTS] = atJoint ? 1.0f - kJointBlend : 1.0f;
         weights[v * gxSKINMAXWEIGHTS + 1] = atJoint ? kJointBlend : 0.0f;
-        indices[v] = static_cast<GxUInt32>(bone) | (static_cast<GxUInt32>(atJoint ? parent : 0) << 8);
+        indices[v] = static_cast<GxUInt32>(bone) | (static_cast<GxUInt32>(atJoint ? parent : 0) << kIndexBits);
     }
     // Only the bones that weigh on a vertex are used: a draw builds and uploads the palette of those.
     std::vector<bool> weighs(CONTENTHUMANOIDBONES, false);
     for (GxUInt32 v = 0; v < n; v++) {
         for (GxUInt32 slot = 0; slot < gxSKINMAXWEIGHTS; slot++) {
             if (weights[v * gxSKINMAXWEIGHTS + slot] > 0.0f) {
-                weighs[(indices[v] >> (8 * slot)) & 0xFF] = true;
+                weighs[(indices[v] >> (kIndexBits * slot)) & kIndexMask] = true;
             }
         }
     }
