@@ -138,16 +138,17 @@ ContentBox BoneBox(GxInt32 bone)
 }
 
 // The far body: few boxes, each enclosing the full body's boxes of a run of bones and bound to the first of
-// them; grouped by material like the full body. No hands or shoes: at that distance they are a pixel or two.
+// them; grouped by material like the full body. The hands stay (they cost no draw of their own); the shoes go, a
+// pixel or two at that distance, and with them a draw.
 struct FarPart {
     GxInt32 first;  // the bone the box follows
     GxInt32 last;
     GxInt32 material;
 };
 const FarPart kFarParts[] = {
-    {kNeck, kHead, kSkinMat},        {kSpine, kChest, kShirtMat},  {kUpperArmL, kHandL, kShirtMat},
-    {kUpperArmR, kHandR, kShirtMat}, {kHips, kHips, kTrousersMat}, {kThighL, kFootL, kTrousersMat},
-    {kThighR, kFootR, kTrousersMat},
+    {kNeck, kHead, kSkinMat},           {kHandL, kHandL, kSkinMat},         {kHandR, kHandR, kSkinMat},
+    {kSpine, kChest, kShirtMat},        {kUpperArmL, kForearmL, kShirtMat}, {kUpperArmR, kForearmR, kShirtMat},
+    {kHips, kHips, kTrousersMat},       {kThighL, kFootL, kTrousersMat},    {kThighR, kFootR, kTrousersMat},
 };
 // The level the far body takes on the body atomic: the composite's depth rule gives it from 10 units ahead.
 constexpr GxInt32 kFarLevel = 2;

@@ -16,6 +16,7 @@
 #include "gfx/d3d9/skincpu.h"
 #include "gfx/d3d9/software_testing.h"
 #include "gfx/world/lod.h"
+#include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/texdict_writer.h"
 
@@ -136,14 +137,16 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     ASSERT_NE(skin, nullptr);
     EXPECT_EQ(skin->numBones, static_cast<GxUInt32>(CONTENTHUMANOIDBONES));
-    // The far body: a level of detail of the body atomic, skinned to the same skeleton with under half the
-    // vertices, dressed in materials of the body's tags; the body itself is the atomic's own geometry, held once.
+    // The far body: a level of detail of the body atomic, skinned to the same skeleton with fewer vertices and
+    // meshes, dressed in materials of the body's tags; the body itself is the atomic's own geometry, held once.
     const GxLODAtomicRecord* levels = GxLODAtomicGetRecord(atomic);
     ASSERT_NE(levels, nullptr);
     EXPECT_EQ(levels->geometry[0], atomic->geometry);
     const GxGeometry* far = levels->geometry[2];
     ASSERT_NE(far, nullptr);
-    EXPECT_LT(far->numVertices * 2, atomic->geometry->numVertices);
+    EXPECT_LT(far->numVertices, atomic->geometry->numVertices);
+    ASSERT_TRUE(far->mesh && atomic->geometry->mesh);
+    EXPECT_LT(far->mesh->numMeshes, atomic->geometry->mesh->numMeshes) << "a draw fewer";
     const GxSkin* farSkin = GxSkinGeometryGetSkin(const_cast<GxGeometry*>(far));
     ASSERT_NE(farSkin, nullptr);
     EXPECT_EQ(farSkin->numBones, static_cast<GxUInt32>(CONTENTHUMANOIDBONES));
