@@ -146,9 +146,9 @@ struct FarPart {
     GxInt32 material;
 };
 const FarPart kFarParts[] = {
-    {kNeck, kHead, kSkinMat},           {kHandL, kHandL, kSkinMat},         {kHandR, kHandR, kSkinMat},
-    {kSpine, kChest, kShirtMat},        {kUpperArmL, kForearmL, kShirtMat}, {kUpperArmR, kForearmR, kShirtMat},
-    {kHips, kHips, kTrousersMat},       {kThighL, kFootL, kTrousersMat},    {kThighR, kFootR, kTrousersMat},
+    {kNeck, kHead, kSkinMat},     {kHandL, kHandL, kSkinMat},         {kHandR, kHandR, kSkinMat},
+    {kSpine, kChest, kShirtMat},  {kUpperArmL, kForearmL, kShirtMat}, {kUpperArmR, kForearmR, kShirtMat},
+    {kHips, kHips, kTrousersMat}, {kThighL, kFootL, kTrousersMat},    {kThighR, kFootR, kTrousersMat},
 };
 // The level the far body takes on the body atomic: the composite's depth rule gives it from 10 units ahead.
 constexpr GxInt32 kFarLevel = 2;
