@@ -415,21 +415,28 @@ const char* MaterialTag(GxMaterial* material)
     return GxUserDataArrayGetString(array, 0);
 }
 
+constexpr GxInt32 kMaxDressedMaterials = 16;  // materials of a body a lighter geometry is matched against
+
 // Each material of `lighter` takes the colour and texture of the material of `body` with the same tag: the
-// character's tints and dress live on its full body.
+// character's tints and dress live on its full body. Runs at every draw of the lighter geometry, so each tag is
+// looked up once.
 void DressLike(GxGeometry* lighter, const GxGeometry* body)
 {
-    const GxMaterialList& to = lighter->matList;
     const GxMaterialList& from = body->matList;
+    const GxInt32 sources = std::min(from.numMaterials, kMaxDressedMaterials);
+    const char* sourceTags[kMaxDressedMaterials];
+    for (GxInt32 j = 0; j < sources; j++) {
+        sourceTags[j] = MaterialTag(from.materials[j]);
+    }
+    const GxMaterialList& to = lighter->matList;
     for (GxInt32 i = 0; i < to.numMaterials; i++) {
         GxMaterial* material = to.materials[i];
         const char* tag = MaterialTag(material);
-        for (GxInt32 j = 0; tag != nullptr && j < from.numMaterials; j++) {
-            GxMaterial* source = from.materials[j];
-            const char* sourceTag = MaterialTag(source);
-            if (sourceTag == nullptr || std::strcmp(tag, sourceTag) != 0) {
+        for (GxInt32 j = 0; tag != nullptr && j < sources; j++) {
+            if (sourceTags[j] == nullptr || std::strcmp(tag, sourceTags[j]) != 0) {
                 continue;
             }
+            const GxMaterial* source = from.materials[j];
             material->color = source->color;
             if (material->texture != source->texture) {
                 GxMaterialSetTexture(material, source->texture);
