@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/astar.h"
 #include "engine/blockgrid.h"
@@ -17,6 +18,7 @@
 #include "engine/spline.h"
 #include "gfx/2d/charset.h"
 #include "gfx/core/frame.h"
+#include "gfx/world/lod.h"
 #include "gfx/world/material.h"
 #include "gfx/world/userdata.h"
 #include "platform/win32/winbase.h"
@@ -401,14 +403,85 @@ constexpr uint8_t kColourLow = 150;
 constexpr uint8_t kColourGreen = 150;
 constexpr uint8_t kOpaque = 255;
 
+const char* MaterialTag(GxMaterial* material)
+{
+    if (material == nullptr || GxMaterialGetUserDataArrayCount(material) < 1) {
+        return nullptr;
+    }
+    const GxUserDataArray* array = GxMaterialGetUserDataArray(material, 0);
+    if (array == nullptr || GxUserDataArrayGetFormat(array) != gxUSERDATASTRING || array->numElements < 1) {
+        return nullptr;
+    }
+    return GxUserDataArrayGetString(array, 0);
+}
+
+constexpr GxInt32 kMaxDressedMaterials = 16;  // materials of a body a lighter geometry is matched against
+
+// Each material of `lighter` takes the colour and texture of the material of `body` with the same tag: the
+// character's tints and dress live on its full body. Runs at every draw of the lighter geometry, so each tag is
+// looked up once.
+void DressLike(GxGeometry* lighter, const GxGeometry* body)
+{
+    const GxMaterialList& from = body->matList;
+    const GxInt32 sources = std::min(from.numMaterials, kMaxDressedMaterials);
+    const char* sourceTags[kMaxDressedMaterials];
+    for (GxInt32 j = 0; j < sources; j++) {
+        sourceTags[j] = MaterialTag(from.materials[j]);
+    }
+    const GxMaterialList& to = lighter->matList;
+    for (GxInt32 i = 0; i < to.numMaterials; i++) {
+        GxMaterial* material = to.materials[i];
+        const char* tag = MaterialTag(material);
+        for (GxInt32 j = 0; tag != nullptr && j < sources; j++) {
+            if (sourceTags[j] == nullptr || std::strcmp(tag, sourceTags[j]) != 0) {
+                continue;
+            }
+            const GxMaterial* source = from.materials[j];
+            material->color = source->color;
+            if (material->texture != source->texture) {
+                GxMaterialSetTexture(material, source->texture);
+            }
+            break;
+        }
+    }
+}
+
+constexpr GxUInt32 kKeepBoundingSphere = 1;
+
+// Draws the atomic at the level of detail picked for it: with the lighter geometry its level-of-detail record
+// holds at that level (or at the nearest finer level above 0 that holds one), else with its own. Once drawn the
+// atomic holds its own geometry and bounding sphere again: tints, dress, picking and culling see the full body.
+GxAtomic* DrawAtDetail(GxAtomic* atomic, GxInt32 level, GxAtomicCallBackRender draw)
+{
+    const GxLODAtomicRecord* record = GxLODAtomicGetRecord(atomic);
+    GxGeometry* body = atomic->geometry;
+    GxGeometry* lighter = nullptr;
+    for (GxInt32 l = std::min(level, gxLODATOMICMAXLEVELS - 1); record != nullptr && l > 0 && !lighter; l--) {
+        lighter = record->geometry[l];
+    }
+    if (lighter == nullptr || body == nullptr || lighter == body) {
+        return draw(atomic);
+    }
+    DressLike(lighter, body);
+    GxGeometryAddRef(body);  // the swap would release the atomic's reference
+    GxAtomicSetGeometry(atomic, lighter, kKeepBoundingSphere);
+    GxAtomic* drawn = draw(atomic);
+    GxAtomicSetGeometry(atomic, body, kKeepBoundingSphere);
+    GxGeometryDestroy(body);
+    return drawn;
+}
+
 }  // namespace
 
 GxAtomic* CFerroxCharacter::RenderCallback(GxAtomic* atomic)
 {
     auto* character = dynamic_cast<CFerroxCharacter*>(GetClumpOwner(atomic->clump));
     const GxUserDataArray* userData = FrameUserData(atomic);
-    if (character == nullptr || (userData != nullptr && GxUserDataArrayGetFormat(userData) != gxUSERDATASTRING)) {
+    if (character == nullptr) {
         return GxAtomicDefaultRenderCallback(atomic);
+    }
+    if (userData != nullptr && GxUserDataArrayGetFormat(userData) != gxUSERDATASTRING) {
+        return DrawAtDetail(atomic, CFerroxComposite::LODSelect(atomic), GxAtomicDefaultRenderCallback);
     }
     if (userData == nullptr && !character->m_wardrobeItems.empty() && atomic->geometry != nullptr) {
         FerroxPartData skin = {kSkinPart, atomic, DressSkin, character->GetWardrobeItem()};
@@ -418,10 +491,8 @@ GxAtomic* CFerroxCharacter::RenderCallback(GxAtomic* atomic)
     CFerroxComposite* model = character->GetModel();
     const GxAtomicCallBackRender own = model != nullptr ? model->GetRenderCallback() : nullptr;
     // The model's callback is this one when the character installed it.
-    if (own != nullptr && own != RenderCallback) {
-        return own(atomic);
-    }
-    return GxAtomicDefaultRenderCallback(atomic);
+    const GxAtomicCallBackRender draw = own != nullptr && own != RenderCallback ? own : GxAtomicDefaultRenderCallback;
+    return DrawAtDetail(atomic, CFerroxComposite::LODSelect(atomic), draw);
 }
 
 void CFerroxCharacter::Setup(const FerroxObjectDescriptor* descriptor)

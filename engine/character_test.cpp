@@ -11,12 +11,15 @@
 
 #include "engine/astar.h"
 #include "engine/blockgrid.h"
+#include "engine/camera.h"
 #include "engine/clumpext.h"
 #include "engine/composite.h"
 #include "engine/spline.h"
 #include "gfx/core/engine_testing.h"
+#include "gfx/core/pipeline.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"
+#include "gfx/world/lod.h"
 #include "gfx/world/material.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world_testing.h"
@@ -105,8 +108,9 @@ protected:
         GxTestDeviceInstall();
         ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         // The models list their texture-animated materials, so the animation plugins come too.
-        ASSERT_TRUE(GxSplinePluginAttach() && GxWorldPluginAttach() && GxUserDataPluginAttach() &&
-                    GxAnimPluginAttach() && GxUVAnimPluginAttach() && AttachClumpExtension());
+        ASSERT_TRUE(GxSplinePluginAttach() && GxWorldPluginAttach() && GxLODAtomicPluginAttach() &&
+                    GxUserDataPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach() &&
+                    AttachClumpExtension());
         ASSERT_TRUE(GxTestEngineOpenAndStart());
     }
     void TearDown() override
@@ -324,6 +328,125 @@ TEST_F(Character, DressedFromTheModelsParts)
     // Variant picks with one or no variants to choose from pick none.
     EXPECT_EQ(nullptr, dressed.ChooseRandomPart("head", 1, nullptr));
     EXPECT_EQ(nullptr, dressed.ChooseRandomPart("head", 0, nullptr));
+}
+
+// What the recording pipeline saw at each draw: the atomic's geometry and its first material's colour.
+struct DrawSeen {
+    GxGeometry* geometry;
+    GxRGBA colour;
+};
+std::vector<DrawSeen> g_drawsSeen;
+
+GxBool RecordDraw(GxPipelineNode*, const GxPipelineExecutionParams* params)
+{
+    auto* atomic = static_cast<GxAtomic*>(params->object);
+    const GxGeometry* geometry = atomic->geometry;
+    const GxRGBA none = {};
+    g_drawsSeen.push_back({atomic->geometry, geometry && geometry->matList.numMaterials > 0
+                                                 ? geometry->matList.materials[0]->color
+                                                 : none});
+    return 1;
+}
+
+GxGeometry* TaggedBox(const char* tag, GxRGBA colour, GxReal size)
+{
+    GxMaterial* material = GxMaterialCreate();
+    material->color = colour;
+    GxUserDataArray* array = GxMaterialAddUserDataArray(material, "tag", gxUSERDATASTRING, 1);
+    EXPECT_TRUE(array && GxUserDataArraySetString(array, 0, tag));
+    GxGeometry* box = GxWorldTestBox(material, material, size);
+    GxMaterialDestroy(material);
+    return box;
+}
+
+// Level of detail by depth along the camera's view, as the composite's rule gives it: nearer than 10 units the
+// body is drawn, from 10 on the lighter body the model's level-of-detail record holds, in the colours the
+// character gave its body. Between draws the atomic holds its body and its bounding sphere.
+TEST_F(Character, FarCharactersAreDrawnWithTheirLighterBodyInTheirOwnColours)
+{
+    const GxRGBA pooled = {10, 20, 30, 255};
+    const GxRGBA tinted = {200, 100, 50, 255};
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    GxClumpSetFrame(clump, root);
+    GxGeometry* body = TaggedBox("shirt", pooled, 0.5f);
+    GxGeometry* far = TaggedBox("shirt", pooled, 0.25f);
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetFrame(atomic, root);
+    GxAtomicSetGeometry(atomic, body, 0);
+    atomic->object.object.flags |= gxATOMICRENDER;
+    GxClumpAddAtomic(clump, atomic);
+    ASSERT_NE(nullptr, GxLODAtomicSetGeometry(atomic, 2, far));
+    GxLODAtomicGetRecord(atomic)->currentLevel = 0;  // level 0 is the atomic's own geometry
+    GxGeometryDestroy(body);
+    GxGeometryDestroy(far);
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([clump](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
+    GxClumpDestroy(clump);
+    GxStream* stream = GxWorldTestOpen(bytes);
+    ASSERT_TRUE(stream && GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr));
+    auto* source = new CFerroxComposite();
+    m_sources.push_back(source);
+    const FerroxLODSetup setup = {"walker", stream, nullptr, 0, nullptr, nullptr};
+    ASSERT_EQ(1, source->SetupLOD(&setup));
+    GxStreamClose(stream, nullptr);
+    m_records.push_back(std::make_unique<FerroxModelRecord>(FerroxModelRecord{1, source}));
+    m_sets.push_back(std::make_unique<CFerroxAssetSet>());
+    m_sets.back()->AddModel(m_records.back().get());
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = m_sets.back().get();
+    descriptor.modelMode = FERROX_MODEL_COPY;
+    CFerroxCharacter walker;
+    walker.Setup(&descriptor);
+    ASSERT_NE(nullptr, walker.GetModel());
+    GxAtomic* drawn = walker.GetModel()->FindPart("");
+    ASSERT_NE(nullptr, drawn);
+    GxGeometry* own = drawn->geometry;
+    const GxLODAtomicRecord* levels = GxLODAtomicGetRecord(drawn);
+    ASSERT_TRUE(levels && levels->geometry[2] && levels->geometry[2] != own);
+    GxGeometry* lighter = levels->geometry[2];
+    own->matList.materials[0]->color = tinted;
+
+    GxNodeDefinition definition = {};
+    definition.name = "record";
+    definition.body = RecordDraw;
+    GxPipeline* pipeline = GxPipelineCreate();
+    ASSERT_TRUE(pipeline && GxPipelineLock(pipeline) &&
+                GxPipelineAddFragment(pipeline, nullptr, &definition, nullptr) && GxPipelineUnlock(pipeline));
+    drawn->pipeline = pipeline;
+    // The camera stands at the origin looking along +z (the test device gives it no rasters: only its frame counts).
+    CFerroxCamera camera;
+    camera.Create(64, 64, 0);
+    ASSERT_NE(nullptr, camera.GetPosition());
+    CFerroxGame game;
+    game.m_pCamera = &camera;
+    g_pFerroxGame = &game;
+    const GxSphere sphere = drawn->boundingSphere;
+    const GxInt16 references = own->refCount;
+    struct Case {
+        float depth;
+        bool far;
+    };
+    for (const Case& c : {Case{5.0f, false}, Case{9.0f, false}, Case{10.0f, true}, Case{40.0f, true}}) {
+        const GxV3d at = {3.0f, 0.0f, c.depth};
+        walker.GetModel()->Translate(&at, 0);
+        g_drawsSeen.clear();
+        walker.Render();
+        ASSERT_EQ(1u, g_drawsSeen.size()) << c.depth;
+        EXPECT_EQ(c.far ? lighter : own, g_drawsSeen[0].geometry) << c.depth;
+        EXPECT_EQ(tinted.red, g_drawsSeen[0].colour.red) << c.depth;
+        EXPECT_EQ(tinted.blue, g_drawsSeen[0].colour.blue) << c.depth;
+        EXPECT_EQ(own, drawn->geometry) << c.depth;
+        EXPECT_EQ(references, own->refCount) << c.depth;
+        EXPECT_EQ(sphere.radius, drawn->boundingSphere.radius) << c.depth;
+        EXPECT_EQ(1, walker.m_drawnThisFrame);
+    }
+    drawn->pipeline = nullptr;
+    GxPipelineDestroy(pipeline);
+    g_pFerroxGame = nullptr;
+    game.m_pCamera = nullptr;
+    camera.Release();
+    walker.Release();
 }
 
 // Straight, detoured and backwards walks along the route splines end standing on the target cell, having

@@ -9,14 +9,17 @@
 
 namespace {
 
+// The palette holds the pose of one hierarchy through one skin's skin-to-bone matrices: two skins on the same
+// hierarchy and frame (a body and its lighter level of detail, say) may bind differently.
 struct PaletteKey {
     const GxAnimHierarchy* hierarchy;
+    const GxSkin* skin;
     GxUInt32 counter;
     const GxFrame* frame;
     bool valid;
 };
 
-PaletteKey paletteKey = {nullptr, 0, nullptr, false};
+PaletteKey paletteKey = {nullptr, nullptr, 0, nullptr, false};
 
 // dst = a x b for affine matrices (row vectors); dst must not alias either source.
 inline void Affine(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
@@ -165,12 +168,12 @@ GxMatrix* GxD3D9SkinPaletteBuild(GxAtomic* atomic, const GxSkin* skin, const GxA
     if (!palette) {
         return nullptr;
     }
-    if (paletteKey.valid && paletteKey.hierarchy == hierarchy && paletteKey.counter == counter &&
-        paletteKey.frame == frame) {
+    if (paletteKey.valid && paletteKey.hierarchy == hierarchy && paletteKey.skin == skin &&
+        paletteKey.counter == counter && paletteKey.frame == frame) {
         return palette;
     }
     GxD3D9SkinPaletteMatrices(palette, frame ? GxFrameGetWorldMatrix(frame) : nullptr, skin, hierarchy);
-    paletteKey = {hierarchy, counter, frame, true};
+    paletteKey = {hierarchy, skin, counter, frame, true};
     return palette;
 }
 

@@ -917,6 +917,34 @@ TEST_F(ShaderSkinPipeTest, FailedLocksAreNeverWrittenThrough)
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
 }
 
+// The palette built for a draw is kept for the next draw of the same pose, but only through the same skin: a
+// second skin on the hierarchy (a lighter level of detail) binding elsewhere gets its own.
+TEST_F(ShaderSkinPipeTest, PaletteIsKeptPerSkin)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleNothing);
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleNothing);
+    ASSERT_NE(atomic, nullptr);
+    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    ASSERT_NE(skin, nullptr);
+    GxD3D9SkinPaletteInvalidate();
+    const GxMatrix* first = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    ASSERT_NE(first, nullptr);
+    const GxV3d before = first[skin->boneIDs[0]].pos;
+    std::vector<GxMatrix> shifted(skin->skinToBoneMatrices, skin->skinToBoneMatrices + skin->numBones);
+    for (GxMatrix& m : shifted) {
+        m.pos.y -= 1.0f;  // binds one unit higher
+    }
+    GxSkin* other = GxSkinCreate();
+    ASSERT_TRUE(other && GxSkinDataAllocate(other, skin->numBones, skin->numBoneIDs, skin->numVertices, skin->boneIDs,
+                                            skin->vertexBoneWeights, skin->vertexBoneIndices, shifted.data()));
+    const GxMatrix* second = GxD3D9SkinPaletteBuild(atomic, other, hierarchy, 0);
+    ASSERT_NE(second, nullptr);
+    EXPECT_GT(std::fabs(second[skin->boneIDs[0]].pos.y - before.y), 0.5f);
+    const GxMatrix* again = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    EXPECT_FLOAT_EQ(again[skin->boneIDs[0]].pos.y, before.y);
+    GxSkinDestroy(other);
+}
+
 // One geometry under two atomics, one posed on the shader path and one without a hierarchy: each draw finds the
 // layout its path reads, and a lock of the colours reaches the shared instance whichever atomic draws next.
 TEST_F(ShaderSkinPipeTest, SharedGeometryGivesEachAtomicItsLayout)

@@ -15,6 +15,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/software_testing.h"
+#include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/humanoid_writer.h"
 
@@ -35,8 +36,8 @@ class DressWriter : public GxD3D9SoftwareTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxUserDataPluginAttach() && GxAnimHierarchyPluginAttach() &&
-                    GxSkinPluginAttach());
+        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+                    GxAnimHierarchyPluginAttach() && GxSkinPluginAttach());
     }
     void SetUp() override
     {

@@ -1,6 +1,7 @@
 // The skinned humanoid: skeleton, boxed body with joint-blended weights, animations and the character file.
 #include "tools/content/humanoid_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -9,6 +10,7 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
+#include "gfx/world/lod.h"
 #include "gfx/world/material.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/clump_writer.h"
@@ -65,6 +67,8 @@ const char* const kMaterialTags[kMaterialCount] = {"skin", "shirt", "trousers", 
 constexpr GxInt32 kNodeIDBase = 1;
 constexpr GxInt32 kVerticesPerBox = 24;
 constexpr GxReal kJointBlend = 0.1f;  // weight the parent takes at a box's upper end
+constexpr GxUInt32 kIndexBits = 8;    // a vertex's bone of weight slot j is byte j of its index word
+constexpr GxUInt32 kIndexMask = 0xFF;
 constexpr GxInt32 kTextureSize = 64;
 constexpr GxUInt32 kTextureFilter = 0x1106;
 constexpr GxUInt32 kBodyFlags = gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
@@ -133,6 +137,37 @@ ContentBox BoneBox(GxInt32 bone)
     return ContentBox{centre, half, material};
 }
 
+// The far body: few boxes, each enclosing the full body's boxes of a run of bones and bound to the first of
+// them; grouped by material like the full body. The hands stay (they cost no draw of their own); the shoes go, a
+// pixel or two at that distance, and with them a draw.
+struct FarPart {
+    GxInt32 first;  // the bone the box follows
+    GxInt32 last;
+    GxInt32 material;
+};
+const FarPart kFarParts[] = {
+    {kNeck, kHead, kSkinMat},     {kHandL, kHandL, kSkinMat},         {kHandR, kHandR, kSkinMat},
+    {kSpine, kChest, kShirtMat},  {kUpperArmL, kForearmL, kShirtMat}, {kUpperArmR, kForearmR, kShirtMat},
+    {kHips, kHips, kTrousersMat}, {kThighL, kFootL, kTrousersMat},    {kThighR, kFootR, kTrousersMat},
+};
+// The level the far body takes on the body atomic: the composite's depth rule gives it from 10 units ahead.
+constexpr GxInt32 kFarLevel = 2;
+
+ContentBox FarBox(const FarPart& part)
+{
+    GxV3d low = {1e9f, 1e9f, 1e9f};
+    GxV3d high = {-1e9f, -1e9f, -1e9f};
+    for (GxInt32 b = part.first; b <= part.last; b++) {
+        const ContentBox box = BoneBox(b);
+        low = {std::min(low.x, box.centre.x - box.half.x), std::min(low.y, box.centre.y - box.half.y),
+               std::min(low.z, box.centre.z - box.half.z)};
+        high = {std::max(high.x, box.centre.x + box.half.x), std::max(high.y, box.centre.y + box.half.y),
+                std::max(high.z, box.centre.z + box.half.z)};
+    }
+    const GxV3d centre = {(low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f};
+    return ContentBox{centre, {high.x - centre.x, high.y - centre.y, high.z - centre.z}, part.material};
+}
+
 GxTexture* ClothTexture()
 {
     GxRaster* raster = GxRasterCreate(kTextureSize, kTextureSize, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
@@ -162,35 +197,63 @@ GxImage* ClothImage()
     return image;
 }
 
-bool BindSkin(GxGeometry* geometry, const std::vector<ContentBox>& boxes)
+// The bones in the order of their boxes in the body: grouped by material, so that each material's mesh covers
+// one run of vertices and a draw of it reads no vertex of another mesh.
+std::vector<GxInt32> BonesByMaterial()
+{
+    std::vector<GxInt32> bones;
+    for (GxInt32 m = 0; m < kMaterialCount; m++) {
+        for (GxInt32 b = 0; b < CONTENTHUMANOIDBONES; b++) {
+            if (BoneBox(b).material == m) {
+                bones.push_back(b);
+            }
+        }
+    }
+    return bones;
+}
+
+// `bones` names the bone of each box, in the order of the boxes.
+bool BindSkin(GxGeometry* geometry, const std::vector<ContentBox>& boxes, const std::vector<GxInt32>& bones)
 {
     const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
     std::vector<GxReal> weights(n * gxSKINMAXWEIGHTS, 0.0f);
     std::vector<GxUInt32> indices(n, 0);
     for (GxUInt32 v = 0; v < n; v++) {
-        const GxInt32 bone = static_cast<GxInt32>(v / kVerticesPerBox);
+        const size_t boxIndex = v / kVerticesPerBox;
+        const GxInt32 bone = bones[boxIndex];
         const GxInt32 parent = kParent[bone];
         const GxV3d p = geometry->morphTarget[0].verts[v];
-        const ContentBox& box = boxes[static_cast<size_t>(bone)];
+        const ContentBox& box = boxes[boxIndex];
         // The end nearest the joint blends a little with the parent bone.
         const bool atJoint = parent >= 0 && std::fabs(p.y - BindWorld(bone).y) <= box.half.y + 0.02f &&
                              ((kOffset[bone].y < 0) ? p.y > box.centre.y : p.y < box.centre.y);
         weights[v * gxSKINMAXWEIGHTS] = atJoint ? 1.0f - kJointBlend : 1.0f;
         weights[v * gxSKINMAXWEIGHTS + 1] = atJoint ? kJointBlend : 0.0f;
-        indices[v] = static_cast<GxUInt32>(bone) | (static_cast<GxUInt32>(atJoint ? parent : 0) << 8);
+        indices[v] = static_cast<GxUInt32>(bone) | (static_cast<GxUInt32>(atJoint ? parent : 0) << kIndexBits);
+    }
+    // Only the bones that weigh on a vertex are used: a draw builds and uploads the palette of those.
+    std::vector<bool> weighs(CONTENTHUMANOIDBONES, false);
+    for (GxUInt32 v = 0; v < n; v++) {
+        for (GxUInt32 slot = 0; slot < gxSKINMAXWEIGHTS; slot++) {
+            if (weights[v * gxSKINMAXWEIGHTS + slot] > 0.0f) {
+                weighs[(indices[v] >> (kIndexBits * slot)) & kIndexMask] = true;
+            }
+        }
     }
     std::vector<GxMatrix> toBone(CONTENTHUMANOIDBONES);
-    std::vector<GxUInt8> used(CONTENTHUMANOIDBONES);
+    std::vector<GxUInt8> used;
     for (GxInt32 b = 0; b < CONTENTHUMANOIDBONES; b++) {
         GxMatrixSetIdentity(&toBone[b]);
         const GxV3d w = BindWorld(b);
         toBone[b].pos = {-w.x, -w.y, -w.z};
         GxMatrixUpdate(&toBone[b]);
-        used[b] = static_cast<GxUInt8>(b);
+        if (weighs[b]) {
+            used.push_back(static_cast<GxUInt8>(b));
+        }
     }
     GxSkin* skin = GxSkinCreate();
-    if (!skin || !GxSkinDataAllocate(skin, CONTENTHUMANOIDBONES, CONTENTHUMANOIDBONES, n, used.data(), weights.data(),
-                                     indices.data(), toBone.data())) {
+    if (!skin || !GxSkinDataAllocate(skin, CONTENTHUMANOIDBONES, static_cast<GxUInt32>(used.size()), n, used.data(),
+                                     weights.data(), indices.data(), toBone.data())) {
         if (skin) {
             GxSkinDestroy(skin);
         }
@@ -341,11 +404,19 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
             GxMaterialSetTexture(materials[m], texture);
         }
     }
+    const std::vector<GxInt32> bones = BonesByMaterial();
     std::vector<ContentBox> boxes;
-    for (GxInt32 b = 0; b < CONTENTHUMANOIDBONES; b++) {
+    for (GxInt32 b : bones) {
         boxes.push_back(BoneBox(b));
     }
+    std::vector<GxInt32> farBones;
+    std::vector<ContentBox> farBoxes;
+    for (const FarPart& part : kFarParts) {
+        farBones.push_back(part.first);
+        farBoxes.push_back(FarBox(part));
+    }
     GxGeometry* body = ok ? ContentBoxGeometry(boxes, materials, kMaterialCount, kBodyFlags) : nullptr;
+    GxGeometry* far = ok ? ContentBoxGeometry(farBoxes, materials, kMaterialCount, kBodyFlags) : nullptr;
     for (GxMaterial* material : materials) {
         if (material) {
             GxMaterialDestroy(material);
@@ -354,7 +425,7 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
     if (texture) {
         GxTextureDestroy(texture);
     }
-    ok = body && BindSkin(body, boxes);
+    ok = body && BindSkin(body, boxes, bones) && far && BindSkin(far, farBoxes, farBones);
     GxAtomic* atomic = ok ? GxAtomicCreate() : nullptr;
     if (atomic) {
         GxAtomicSetFrame(atomic, root);
@@ -363,10 +434,19 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
         GxSkinAtomicSetHierarchy(atomic, hierarchy);
         GxAnimHierarchyAttach(hierarchy);
     }
-    if (body) {
-        GxGeometryDestroy(body);
+    // The far body as a level of detail of the body atomic. Level 0 is the atomic's own geometry, so the file
+    // holds the body once.
+    GxLODAtomicRecord* levels =
+        atomic && GxLODAtomicSetGeometry(atomic, kFarLevel, far) ? GxLODAtomicGetRecord(atomic) : nullptr;
+    if (levels) {
+        levels->currentLevel = 0;
     }
-    if (!atomic) {
+    for (GxGeometry* geometry : {body, far}) {
+        if (geometry) {
+            GxGeometryDestroy(geometry);
+        }
+    }
+    if (!levels) {
         GxClumpDestroy(clump);
         return nullptr;
     }

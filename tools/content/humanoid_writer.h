@@ -1,6 +1,6 @@
 // Writes the skinned humanoid: a skeleton of 17 bones carrying the hierarchy, one skinned body atomic built from
 // boxes, the standard-scheme animations (pause, walk, work, sit, give up) and the character model file.
-// Needs the world objects, the user-data, hierarchy and skin plugins.
+// Needs the world objects, the level-of-detail, user-data, hierarchy and skin plugins.
 #pragma once
 
 #include <string>
@@ -26,7 +26,8 @@ void ContentHumanoidNodes(GxInt32 ids[CONTENTHUMANOIDBONES], GxInt32 flags[CONTE
 GxV3d ContentHumanoidBindOffset(GxInt32 bone);
 
 // The clump: root frame, the bone frames under it (the hips frame holding the hierarchy) and the body atomic,
-// whose skin's skin-to-bone matrices are the inverse bind-pose world matrices. Null on failure.
+// whose skin's skin-to-bone matrices are the inverse bind-pose world matrices. The atomic's level-of-detail
+// record holds a far body of fewer boxes (same skeleton, same material tags) at level 2. Null on failure.
 GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan);
 
 // One animation of the humanoid by name ("pause", "walk", "work", "sit", "giveup"); null for other names.

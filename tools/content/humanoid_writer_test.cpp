@@ -2,8 +2,12 @@
 // first pose of the pause skins the body onto its bind pose.
 #include "tools/content/humanoid_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "gfx/core/filesys.h"
@@ -11,10 +15,17 @@
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/skincpu.h"
 #include "gfx/d3d9/software_testing.h"
+#include "gfx/world/lod.h"
+#include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/texdict_writer.h"
 
 namespace {
+
+constexpr GxReal kSoleHeight = 0.05f;  // bind heights: below, the soles; above, the head
+constexpr GxReal kHeadHeight = 1.65f;
+constexpr GxReal kSwing = 0.05f;  // a quarter into the walk the legs are swung out
+constexpr GxReal kSteady = 0.02f;
 
 const ContentHumanoidPlan kPlan = {
     {230, 190, 160, 255}, {40, 90, 200, 255}, {60, 60, 70, 255}, {30, 20, 10, 255}, {90, 60, 20, 255}};
@@ -23,8 +34,8 @@ class HumanoidWriter : public GxD3D9SoftwareTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxUserDataPluginAttach() && GxAnimHierarchyPluginAttach() &&
-                    GxSkinPluginAttach());
+        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+                    GxAnimHierarchyPluginAttach() && GxSkinPluginAttach());
     }
     void SetUp() override
     {
@@ -40,6 +51,14 @@ protected:
         GxD3D9SoftwareTest::TearDown();
     }
 };
+
+std::string Tag(GxMaterial* material)
+{
+    const GxUserDataArray* array =
+        GxMaterialGetUserDataArrayCount(material) > 0 ? GxMaterialGetUserDataArray(material, 0) : nullptr;
+    const char* tag = array ? GxUserDataArrayGetString(array, 0) : nullptr;
+    return tag ? tag : "";
+}
 
 GxAtomic* FirstAtomic(GxClump* clump)
 {
@@ -59,6 +78,34 @@ TEST_F(HumanoidWriter, NodeFlagsFollowTheTreeShape)
     EXPECT_EQ(flags[4], gxHANIMPOPPARENTMATRIX);                         // head: last leaf of its branch
     EXPECT_EQ(flags[3], gxHANIMPUSHPARENTMATRIX);                        // neck: arms follow it
     EXPECT_EQ(flags[CONTENTHUMANOIDBONES - 1], gxHANIMPOPPARENTMATRIX);  // right foot
+}
+
+// Each material's triangles use one run of vertices of their own: a draw of one mesh reads no other's vertices.
+TEST_F(HumanoidWriter, EachMaterialUsesItsOwnRunOfVertices)
+{
+    GxClump* clump = ContentHumanoidCreate(kPlan);
+    ASSERT_NE(clump, nullptr);
+    const GxGeometry* body = FirstAtomic(clump)->geometry;
+    ASSERT_NE(body, nullptr);
+    std::map<GxUInt16, std::pair<GxUInt16, GxUInt16>> runs;  // material: first and last vertex
+    std::map<GxUInt16, std::set<GxUInt16>> used;
+    for (GxInt32 t = 0; t < body->numTriangles; t++) {
+        const GxTriangle& triangle = body->triangles[t];
+        for (GxUInt16 v : triangle.vertIndex) {
+            auto run = runs.emplace(triangle.matIndex, std::make_pair(v, v)).first;
+            run->second.first = std::min(run->second.first, v);
+            run->second.second = std::max(run->second.second, v);
+            used[triangle.matIndex].insert(v);
+        }
+    }
+    EXPECT_GE(runs.size(), 4u);
+    GxInt32 spans = 0;
+    for (const auto& [material, run] : runs) {
+        EXPECT_EQ(run.second - run.first + 1u, used[material].size()) << "material " << material;
+        spans += run.second - run.first + 1;
+    }
+    EXPECT_EQ(spans, body->numVertices);
+    GxClumpDestroy(clump);
 }
 
 TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
@@ -90,6 +137,36 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     ASSERT_NE(skin, nullptr);
     EXPECT_EQ(skin->numBones, static_cast<GxUInt32>(CONTENTHUMANOIDBONES));
+    // The far body: a level of detail of the body atomic, skinned to the same skeleton with fewer vertices and
+    // meshes, dressed in materials of the body's tags; the body itself is the atomic's own geometry, held once.
+    const GxLODAtomicRecord* levels = GxLODAtomicGetRecord(atomic);
+    ASSERT_NE(levels, nullptr);
+    EXPECT_EQ(levels->geometry[0], atomic->geometry);
+    const GxGeometry* far = levels->geometry[2];
+    ASSERT_NE(far, nullptr);
+    EXPECT_LT(far->numVertices, atomic->geometry->numVertices);
+    ASSERT_TRUE(far->mesh && atomic->geometry->mesh);
+    EXPECT_LT(far->mesh->numMeshes, atomic->geometry->mesh->numMeshes) << "a draw fewer";
+    const GxSkin* farSkin = GxSkinGeometryGetSkin(const_cast<GxGeometry*>(far));
+    ASSERT_NE(farSkin, nullptr);
+    EXPECT_EQ(farSkin->numBones, static_cast<GxUInt32>(CONTENTHUMANOIDBONES));
+    // It lists as used only the bones that weigh on it: fewer than the body, and every weighted bone among them.
+    EXPECT_LT(farSkin->numBoneIDs, skin->numBoneIDs);
+    const std::set<GxUInt8> listed(farSkin->boneIDs, farSkin->boneIDs + farSkin->numBoneIDs);
+    for (GxInt32 v = 0; v < far->numVertices; v++) {
+        for (GxUInt32 slot = 0; slot < gxSKINMAXWEIGHTS; slot++) {
+            if (farSkin->vertexBoneWeights[v * gxSKINMAXWEIGHTS + slot] > 0.0f) {
+                EXPECT_EQ(listed.count((farSkin->vertexBoneIndices[v] >> (8 * slot)) & 0xFF), 1u) << v;
+            }
+        }
+    }
+    std::set<std::string> bodyTags;
+    for (GxInt32 m = 0; m < atomic->geometry->matList.numMaterials; m++) {
+        bodyTags.insert(Tag(atomic->geometry->matList.materials[m]));
+    }
+    for (GxInt32 m = 0; m < far->matList.numMaterials; m++) {
+        EXPECT_EQ(bodyTags.count(Tag(far->matList.materials[m])), 1u) << Tag(far->matList.materials[m]);
+    }
     EXPECT_EQ(skin->maxNumWeightsForVertex, 2u);
     for (GxAnimation* animation : animations) {
         EXPECT_EQ(GxAnimationGetNumNodes(animation), CONTENTHUMANOIDBONES);
@@ -110,11 +187,32 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
         EXPECT_NEAR(out[v].x, want.x, 1e-4f) << "vertex " << v;
         EXPECT_NEAR(out[v].y, want.y, 1e-4f) << "vertex " << v;
     }
-    // Walking moves the legs.
+    // Walking moves the legs, and the skin follows its own bones: the soles swing, left against right, while the
+    // head stays.
     ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, animations[1]));
     GxAnimHierarchyAddAnimTime(hierarchy, 0.25f);
     GxAnimHierarchyUpdateMatrices(hierarchy);
     EXPECT_GT(std::fabs(hierarchy->pMatrixArray[CONTENTHUMANOIDBONES - 1].pos.z), 0.1f);
+    GxD3D9SkinPaletteMatrices(palette.data(), nullptr, skin, hierarchy);
+    GxD3D9SkinBlend(skin, palette.data(), n, atomic->geometry->morphTarget[0].verts, out.data(), nullptr, nullptr,
+                    sizeof(GxV3d));
+    int heads = 0;
+    int soles[2] = {};  // left (+x, swung back a quarter in), right
+    for (GxUInt32 v = 0; v < n; v++) {
+        const GxV3d& bind = atomic->geometry->morphTarget[0].verts[v];
+        const GxReal moved = out[v].z - bind.z;
+        if (bind.y < kSoleHeight) {
+            const int side = bind.x > 0.0f ? 0 : 1;
+            soles[side]++;
+            EXPECT_GT(side == 0 ? -moved : moved, kSwing) << "sole vertex " << v;
+        } else if (bind.y > kHeadHeight) {
+            heads++;
+            EXPECT_LT(std::fabs(moved), kSteady) << "head vertex " << v;
+        }
+    }
+    EXPECT_GT(soles[0], 0);
+    EXPECT_GT(soles[1], 0);
+    EXPECT_GT(heads, 0);
 
     for (GxAnimation* animation : animations) {
         GxAnimationDestroy(animation);
