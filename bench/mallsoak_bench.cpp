@@ -34,7 +34,7 @@
 #include "game/statistics.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/fx/fx.h"

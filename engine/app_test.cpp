@@ -19,7 +19,7 @@
 #include "engine/keyboard.h"
 #include "engine/mouse.h"
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/core/spline.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"

@@ -6,11 +6,11 @@
 #include "engine/asset.h"
 #include "engine/clumpext.h"
 #include "engine/composite.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "engine/object.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/fx/fx.h"
@@ -36,7 +36,7 @@ void AttachPlugins()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart(AttachPlugins))
+    if (!GxFuzzStartOnDriver(AttachPlugins))
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_asset_in");
     return 0;
@@ -75,6 +75,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CFerroxComposite model;
     model.Load(g_input.c_str());
     model.Release();
-    GxD3D9FuzzClearError();
+    GxFuzzClearError();
     return 0;
 }

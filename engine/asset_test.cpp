@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 #include "engine/spline.h"
 #include "platform/win32/winbase.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "engine/techtree_testing.h"
@@ -42,7 +42,7 @@ void Save(CFerroxTechTree& tree)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_techtree_in");
     g_output = GxFuzzScratchPath("ferrox_techtree_out");

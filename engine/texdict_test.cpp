@@ -14,7 +14,7 @@
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "engine/animtexture.h"
 #include "engine/object.h"
-#include "engine/object_test_local.h"
-#include "engine/scene_testing_local.h"
+#include "engine/testsupport/objects.h"
+#include "engine/testsupport/scene.h"
 #include "engine/spline.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"

@@ -10,7 +10,7 @@
 #include "gfx/d3d9/skinpipe.h"
 
 #include "engine/clumpext.h"
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 #include "engine/world.h"
 #include "gfx/testsupport/demo_scene.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <map>
 
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "game/door.h"

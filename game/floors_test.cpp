@@ -6,7 +6,7 @@
 
 #include "engine/file.h"
 #include "engine/object.h"
-#include "engine/scene_testing_local.h"
+#include "engine/testsupport/scene.h"
 #include "engine/tagtree.h"
 #include "game/statistics.h"
 #include "game/test_game_local.h"

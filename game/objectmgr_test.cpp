@@ -6,7 +6,7 @@
 
 #include "engine/blockmesh.h"
 #include "game/factories.h"
-#include "game/objectmgr_test_local.h"
+#include "game/testsupport/objectmgr.h"
 #include "game/statistics.h"
 #include "game/test_game_local.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "game/buildings.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "game/conditions.h"
@@ -91,7 +91,7 @@ int LoadChecked(const std::string& path)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_savegame_in");
     g_cut = GxFuzzScratchPath("ferrox_savegame_cut");

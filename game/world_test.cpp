@@ -2,7 +2,7 @@
 // are kept with their source floor or dropped with their path, spawn splines become the spawner's spawn points.
 #include "game/world.h"
 
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 #include "engine/spline.h"
 #include "game/floors.h"
 #include "game/spawner.h"

@@ -13,7 +13,7 @@
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/opengl_testing.h"
 #include "gfx/d3d9/renderstate.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 
 struct Gx2DTestBatch {
     std::vector<GxIm3DVertex> vertices;

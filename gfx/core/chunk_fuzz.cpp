@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/core/stream.h"
 
 namespace {

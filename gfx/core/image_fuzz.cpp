@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/core/image.h"
 #include "gfx/core/stream.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/core/image.h"
 
 struct GxImageFuzzFiles {

@@ -13,7 +13,7 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/testsupport/png_writer.h"
 
 // Live textures and rasters, counted by extensions registered for the tests; each texture also carries

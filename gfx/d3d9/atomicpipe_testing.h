@@ -13,7 +13,7 @@
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/lights.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world_testing.h"
 #include "platform/d3d9/d3d9_soft.h"
 

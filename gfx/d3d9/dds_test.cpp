@@ -12,7 +12,7 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/nativetex.h"
 #include "gfx/d3d9/raster.h"

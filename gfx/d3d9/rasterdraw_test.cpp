@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/d3d9/im2d.h"
 #include "gfx/d3d9/pixelconv.h"
 #include "gfx/d3d9/raster.h"

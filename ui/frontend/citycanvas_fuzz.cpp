@@ -5,7 +5,7 @@
 #include <string>
 
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "ui/frontend/citycanvas.h"
 
 namespace {

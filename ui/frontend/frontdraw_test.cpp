@@ -5,7 +5,7 @@
 
 #include "engine/camera.h"
 #include "engine/mouse.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "engine/world.h"
 #include "game/game.h"
 #include "gfx/core/camera.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

@@ -12,7 +12,7 @@
 #include "engine/locale.h"
 #include "engine/mouse.h"
 #include "game/game.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/testsupport/headless.h"

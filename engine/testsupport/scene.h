@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "engine/clumpext.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/core/image.h"
 #include "gfx/core/spline.h"
 #include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/fx/fx.h"
 #include "gfx/fx/particles.h"
 #include "gfx/testsupport/headless.h"

@@ -1,0 +1,91 @@
+// Fuzz-target support: the engine started once on the software device or with the host's files only, scratch
+// files of one process for readers that take a file name, and the error record a refused input leaves.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/fuzz_testing.h"
+#include "gfx/core/stream.h"
+#include "gfx/testsupport/engine_fixture.h"
+
+// Every scratch path handed out, removed when the process ends (a crash leaves them for the reader to see).
+struct GxFuzzScratch {
+    std::vector<std::string> paths;
+    ~GxFuzzScratch()
+    {
+        std::error_code ignored;
+        for (const std::string& path : paths)
+            std::filesystem::remove_all(path, ignored);
+    }
+};
+inline GxFuzzScratch gxFuzzScratch;
+
+// A path in the temporary folder that no other process uses, so parallel fuzz jobs do not share files;
+// the extension picks the image format for readers that go by it.
+inline std::string GxFuzzScratchPath(const char* stem, const char* extension = "")
+{
+    static const unsigned long long process = (static_cast<unsigned long long>(std::random_device()()) << 32) |
+                                              std::random_device()();
+    const std::string name = std::string(stem) + "_" + std::to_string(process) + extension;
+    const std::string path = (std::filesystem::temp_directory_path() / name).string();
+    gxFuzzScratch.paths.push_back(path);
+    return path;
+}
+
+inline void GxFuzzScratchWrite(const std::string& path, const uint8_t* data, size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+// The engine of the whole fuzz run; it lives until the process ends.
+inline GxTestEngine* gxFuzzEngine = nullptr;
+
+// Starts the run's engine once; false when it does not start. Later calls return the first answer.
+inline bool GxFuzzEngineStart(const GxTestEngineSetup& setup)
+{
+    static const bool started = [&setup] {
+        gxFuzzEngine = new GxTestEngine(setup);
+        return gxFuzzEngine->Ok();
+    }();
+    return started;
+}
+
+// Init, open and start on the software device with the host's files; plugins are attached by the callback between
+// init and open.
+inline bool GxFuzzStartOnDriver(void (*attachPlugins)() = nullptr)
+{
+    GxTestEngineSetup setup;
+    if (attachPlugins != nullptr) {
+        setup.plugins = [attachPlugins] {
+            attachPlugins();
+            return true;
+        };
+    }
+    return GxFuzzEngineStart(setup);
+}
+
+// The graphics core initialised on the recording device with the host's files, for readers of text files.
+inline bool GxFuzzFilesStart()
+{
+    GxTestEngineSetup setup;
+    setup.backend = GxTestBackend::kRecording;
+    setup.start = false;
+    return GxFuzzEngineStart(setup);
+}
+
+// Clears the error record a refused input leaves behind.
+inline void GxFuzzClearError(void)
+{
+    GxError discard;
+    GxErrorGet(&discard);
+}
