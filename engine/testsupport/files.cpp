@@ -10,7 +10,7 @@ void FerroxTestFiles::SetUp()
     // Named for the test and made unique per run: other runs of the suite may share the machine's temp folder.
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     m_dir = std::make_unique<GxTestTempDir>(std::string("ferrox_") + info->test_suite_name() + "_" + info->name());
-    engine.emplace(setup);
+    engine.emplace(engineSetup);
     GX_ASSERT_ENGINE_STARTED(*engine);
 }
 

@@ -23,14 +23,14 @@ struct FerroxFailWritesAfter {
 // A tag unique to this run, so that test runs side by side on one machine never share a scratch path.
 inline std::string FerroxTestRunTag() { return GxTestRunTag(); }
 
-// The engine initialised on the recording device (derived fixtures change `setup` in their constructor), with
+// The engine initialised on the recording device (derived fixtures change `engineSetup` in their constructor), with
 // the host's files, and a scratch folder named for the test.
 class FerroxTestFiles : public ::testing::Test {
 protected:
     FerroxTestFiles()
     {
-        setup.backend = GxTestBackend::kRecording;
-        setup.start = false;
+        engineSetup.backend = GxTestBackend::kRecording;
+        engineSetup.start = false;
     }
     void SetUp() override;
     void TearDown() override;
@@ -40,7 +40,7 @@ protected:
     static void WriteFile(const std::string& path, const std::string& bytes);
     static std::string ReadFile(const std::string& path);
 
-    GxTestEngineSetup setup;
+    GxTestEngineSetup engineSetup;
     std::optional<GxTestEngine> engine;
 
 private:

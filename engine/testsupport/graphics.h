@@ -15,7 +15,7 @@ class FerroxGraphicsTest : public FerroxTestFiles {
 protected:
     FerroxGraphicsTest()
     {
-        setup.start = true;
-        setup.plugins = [] { return GxSplinePluginAttach() != 0; };
+        engineSetup.start = true;
+        engineSetup.plugins = [] { return GxSplinePluginAttach() != 0; };
     }
 };

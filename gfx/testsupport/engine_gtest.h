@@ -25,15 +25,15 @@ class GxTestGLDraw : public ::testing::Test {
 protected:
     GxTestGLDraw(GxInt32 width, GxInt32 height, GxUInt32 arenaSize = kGxTestArenaSize) : width(width), height(height)
     {
-        setup.backend = GxTestBackend::kOpenGL;
-        setup.width = width;
-        setup.height = height;
-        setup.arenaSize = arenaSize;
+        engineSetup.backend = GxTestBackend::kOpenGL;
+        engineSetup.width = width;
+        engineSetup.height = height;
+        engineSetup.arenaSize = arenaSize;
     }
 
     void SetUp() override
     {
-        engine.emplace(setup);
+        engine.emplace(engineSetup);
         GX_ASSERT_ENGINE_STARTED(*engine);
         window = engine->Window();
     }
@@ -44,7 +44,7 @@ protected:
 
     const GxInt32 width;
     const GxInt32 height;
-    GxTestEngineSetup setup;
+    GxTestEngineSetup engineSetup;
     std::optional<GxTestEngine> engine;
     HWND window = nullptr;
 };
