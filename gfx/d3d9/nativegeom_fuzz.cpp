@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     GxTestEngineSetup setup;
     setup.files = false;
     setup.plugins = [] { return GxWorldPluginAttach() && GxD3D9SectorPluginAttach(); };
-    if (!GxFuzzEngineStart(setup)) {
+    if (!GxTestProcessEngineStart(setup)) {
         std::abort();
     }
     return 0;

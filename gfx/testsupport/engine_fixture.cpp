@@ -33,6 +33,13 @@ void GxTestUseBackend(GxTestBackend backend)
     GxD3D9TestUseBackend(backend == GxTestBackend::kOpenGL ? "opengl" : "software");
 }
 
+bool GxTestProcessEngineStart(const GxTestEngineSetup& setup)
+{
+    // Never destroyed: what the process made with the engine may be released at exit after it.
+    static const GxTestEngine* engine = new GxTestEngine(setup);
+    return engine->Ok();
+}
+
 GxTestEngine::GxTestEngine(GxTestEngineSetup setup)
 {
     if (!Start(setup)) {
@@ -94,16 +101,13 @@ bool GxTestEngine::OpenOnDriver(const GxTestEngineSetup& setup)
     if (!GxEngineOpen(&m_window)) {
         return Fail(gl ? "no OpenGL context here" : "the engine does not open on the driver", gl);
     }
-    if (!gl) {
-        return GxEngineStart() || Fail("the engine does not start on the driver");
-    }
-    if (!IsOnOpenGL()) {
+    if (gl && !IsOnOpenGL()) {
         return Fail("the OpenGL back end is not available", true);
     }
-    if (!GxEngineSetVideoMode(0) || !GxEngineStart()) {
-        return Fail("the engine does not start on OpenGL");
+    if ((gl || setup.firstVideoMode) && !GxEngineSetVideoMode(0)) {
+        return Fail("the driver's first video mode is refused");
     }
-    return true;
+    return GxEngineStart() || Fail("the engine does not start on the driver");
 }
 
 void GxTestEngine::Shutdown()

@@ -31,6 +31,7 @@ struct GxTestEngineSetup {
     const GxMemoryFunctions* memory = nullptr;
     std::function<bool()> plugins;  // attached between init and open
     bool start = true;              // open and start; otherwise the engine stays initialised
+    bool firstVideoMode = false;    // the driver starts in its first video mode, as the program's does (OpenGL always)
     bool files = true;              // the host's files as the default file system
     unsigned images = kGxTestImagesNone;
 };
@@ -64,6 +65,10 @@ private:
     bool m_glMissing = false;
     std::string m_failure;
 };
+
+// The engine of the whole process (a fuzz target's or a benchmark's): started on the first call, it lives until the
+// process ends. True when it is up; later calls return the first answer and ignore their setup.
+bool GxTestProcessEngineStart(const GxTestEngineSetup& setup);
 
 // The driver's back end for Direct3D objects made from now on.
 void GxTestUseBackend(GxTestBackend backend);

@@ -47,19 +47,6 @@ inline void GxFuzzScratchWrite(const std::string& path, const uint8_t* data, siz
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
-// The engine of the whole fuzz run; it lives until the process ends.
-inline GxTestEngine* gxFuzzEngine = nullptr;
-
-// Starts the run's engine once; false when it does not start. Later calls return the first answer.
-inline bool GxFuzzEngineStart(const GxTestEngineSetup& setup)
-{
-    static const bool started = [&setup] {
-        gxFuzzEngine = new GxTestEngine(setup);
-        return gxFuzzEngine->Ok();
-    }();
-    return started;
-}
-
 // Init, open and start on the software device with the host's files; plugins are attached by the callback between
 // init and open.
 inline bool GxFuzzStartOnDriver(void (*attachPlugins)() = nullptr)
@@ -71,7 +58,7 @@ inline bool GxFuzzStartOnDriver(void (*attachPlugins)() = nullptr)
             return true;
         };
     }
-    return GxFuzzEngineStart(setup);
+    return GxTestProcessEngineStart(setup);
 }
 
 // The graphics core initialised on the recording device with the host's files, for readers of text files.
@@ -80,7 +67,7 @@ inline bool GxFuzzFilesStart()
     GxTestEngineSetup setup;
     setup.backend = GxTestBackend::kRecording;
     setup.start = false;
-    return GxFuzzEngineStart(setup);
+    return GxTestProcessEngineStart(setup);
 }
 
 // Clears the error record a refused input leaves behind.

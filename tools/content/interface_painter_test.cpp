@@ -19,7 +19,7 @@
 #include "engine/tagtree.h"
 #include "gfx/testsupport/headless.h"
 #include "ui/toolkit/canvas.h"
-#include "ui/toolkit/toolkit_local.h"
+#include "ui/toolkit/imagemap.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "gfx/core/image.h"
 #include "platform/win32/windows.h"
 #include "ui/toolkit/interface.h"
-#include "ui/toolkit/toolkit_local.h"
+#include "ui/toolkit/imagemap.h"
 
 namespace {
 
