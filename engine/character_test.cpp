@@ -17,6 +17,7 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/material.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world_testing.h"
@@ -102,12 +103,12 @@ class Character : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         // The models list their texture-animated materials, so the animation plugins come too.
-        ASSERT_TRUE(GxSplinePluginAttach() && GxWorldPluginAttach() && GxUserDataPluginAttach() &&
-                    GxAnimPluginAttach() && GxUVAnimPluginAttach() && AttachClumpExtension());
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        engine.emplace(GxTestRecordingSetup([] {
+            return GxSplinePluginAttach() && GxWorldPluginAttach() && GxUserDataPluginAttach() &&
+                   GxAnimPluginAttach() && GxUVAnimPluginAttach() && AttachClumpExtension();
+        }));
+        GX_ASSERT_ENGINE_STARTED(*engine);
     }
     void TearDown() override
     {
@@ -117,8 +118,9 @@ protected:
         }
         m_sets.clear();
         m_records.clear();
-        GxTestEngineShutdown();
+        engine.reset();
     }
+    std::optional<GxTestEngine> engine;
 
     // Sets the character up on its grid with a copy of a pooled model: a body box on the root frame and a
     // box on a frame of its own for each part tag.

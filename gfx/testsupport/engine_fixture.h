@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "gfx/core/engine.h"
 #include "platform/win32/windows.h"
@@ -35,6 +36,16 @@ struct GxTestEngineSetup {
     bool files = true;              // the host's files as the default file system
     unsigned images = kGxTestImagesNone;
 };
+
+// The recording test device with the given plugins, started, without files.
+inline GxTestEngineSetup GxTestRecordingSetup(std::function<bool()> plugins = {})
+{
+    GxTestEngineSetup setup;
+    setup.backend = GxTestBackend::kRecording;
+    setup.files = false;
+    setup.plugins = std::move(plugins);
+    return setup;
+}
 
 class GxTestEngine {
 public:
