@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/testsupport/objects.h"
 #include "engine/spline.h"
+#include "engine/testsupport/objects.h"
 #include "platform/win32/winbase.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Cameras on the software device: settings, motion by mode within bounds, sub-cameras, screenshots, and
 // cameras in worlds rendering the clumps they see.
-#include "engine/testsupport/files.h"
 #include "engine/camera.h"
+#include "engine/testsupport/files.h"
 
 #include <algorithm>
 #include <cmath>

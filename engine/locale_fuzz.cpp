@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/testsupport/fuzz_files.h"
 #include "engine/locale.h"
+#include "engine/testsupport/fuzz_files.h"
 
 namespace {
 

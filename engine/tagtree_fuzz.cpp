@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/testsupport/fuzz_files.h"
 #include "engine/tagtree.h"
 #include "engine/tagtree_local.h"
+#include "engine/testsupport/fuzz_files.h"
 
 namespace {
 

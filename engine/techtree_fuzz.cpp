@@ -4,10 +4,10 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/testsupport/fuzz_files.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "engine/techtree_testing.h"
+#include "engine/testsupport/fuzz_files.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "engine/world.h"
 #include "gfx/core/spline.h"
 #include "gfx/testsupport/fuzz.h"
-#include "gfx/d3d9/sectorpipe.h"
+#include "gfx/testsupport/plugins.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
@@ -18,7 +18,7 @@ std::string g_input;
 
 void AttachLevelPlugins()
 {
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxD3D9SectorPluginAttach() ||
+    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxTestSectorPluginAttach() ||
         !GxUserDataPluginAttach() || !GxSplinePluginAttach() || !AttachClumpExtension())
         std::abort();
 }

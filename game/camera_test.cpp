@@ -9,8 +9,8 @@
 #include "game/camera.h"
 #include "game/citylevel_test_local.h"
 #include "game/input.h"
-#include "platform/win32/event_testing.h"
 #include "game/test_game_local.h"
+#include "platform/win32/event_testing.h"
 
 namespace {
 

@@ -9,18 +9,18 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/testsupport/objects.h"
-#include "engine/testsupport/plugins.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
+#include "engine/testsupport/objects.h"
+#include "engine/testsupport/plugins.h"
 #include "game/buildings.h"
-#include "gfx/fx/particles.h"
 #include "game/factories.h"
 #include "game/floors.h"
 #include "game/objectmgr.h"
 #include "game/placement.h"
 #include "game/scalable.h"
 #include "game/test_game_local.h"
+#include "gfx/fx/particles.h"
 #include "gfx/testsupport/engine_gtest.h"
 
 constexpr GxUInt32 kLevelArena = 0x800000;

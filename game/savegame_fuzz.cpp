@@ -4,9 +4,9 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/testsupport/fuzz_files.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "game/conditions.h"
 #include "game/game.h"
 #include "game/levelmanager.h"

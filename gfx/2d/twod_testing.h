@@ -11,8 +11,8 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
-#include "gfx/testsupport/opengl_fixture.h"
 #include "gfx/d3d9/renderstate.h"
+#include "gfx/testsupport/opengl_fixture.h"
 #include "gfx/testsupport/software_fixture.h"
 
 struct Gx2DTestBatch {

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "gfx/core/engine_testing.h"
-#include "gfx/testsupport/fuzz.h"
 #include "gfx/core/stream.h"
+#include "gfx/testsupport/fuzz.h"
 
 namespace {
 

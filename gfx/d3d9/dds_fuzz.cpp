@@ -7,8 +7,8 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/d3d9/dds.h"
 #include "gfx/testsupport/fuzz.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/d3d9_testing.h"
-#include "gfx/testsupport/fuzz.h"
 #include "gfx/d3d9/nativetex.h"
+#include "gfx/testsupport/fuzz.h"
 
 namespace {
 

@@ -12,20 +12,20 @@
 #include "engine/animtexture.h"
 #include "engine/clumpext.h"
 #include "engine/object.h"
-#include "engine/world.h"
 #include "engine/testsupport/files.h"
+#include "engine/world.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/sectorpipe.h"
+#include "gfx/fx/fx.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/testsupport/software_fixture.h"
-#include "gfx/fx/fx.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
-#include "tools/content/texdict_writer.h"
 #include "gfx/world/world_testing.h"
+#include "tools/content/texdict_writer.h"
 
 namespace {
 
