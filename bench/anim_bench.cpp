@@ -9,6 +9,7 @@
 #include "gfx/anim/anim.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/d3d9/skincpu.h"
+#include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/clump.h"
 
 namespace {
@@ -22,13 +23,11 @@ constexpr GxReal kFrame = 1.0f / 60.0f;
 
 bool Started()
 {
-    static int window = 0;
-    static const bool started = [] {
-        GxTestDeviceInstall();
-        return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxAnimHierarchyPluginAttach() &&
-               GxSkinPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
-    }();
-    return started;
+    GxTestEngineSetup setup;
+    setup.backend = GxTestBackend::kRecording;
+    setup.files = false;
+    setup.plugins = [] { return GxWorldObjectsPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach(); };
+    return GxTestProcessEngineStart(setup);
 }
 
 void FillSwing(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void*)

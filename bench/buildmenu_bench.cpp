@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "bench/engine_local.h"
 #include "engine/mouse.h"
 #include "engine/tagtree.h"
 #include "game/game.h"
@@ -21,7 +22,7 @@
 #include "tools/content/templates_writer.h"
 #include "ui/game/buildmenu.h"
 #include "ui/toolkit/canvas.h"
-#include "ui/toolkit/toolkit_local.h"
+#include "ui/toolkit/imagemap.h"
 
 namespace {
 
@@ -60,10 +61,7 @@ Scene& Setup()
     if (done)
         return scene;
     done = true;
-    static int window = 0;
-    GxTestDeviceInstall();
-    if (!GxEngineInit(nullptr, 0, 0x2000000) || !GxEngineOpen(&window) || !GxEngineStart() || !GxTestFileSystemOpen() ||
-        !GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr))
+    if (!BenchEngineStart(kGxTestImagesPng))
         return scene;
     CGame::Instance(nullptr);
     g_pFerroxGame->m_pMouse = new CFerroxMouse();

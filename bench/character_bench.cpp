@@ -2,6 +2,7 @@
 // (one spline matrix and one parameter step per walker) measured in the same run. Target: a frame under 1 ms.
 #include <benchmark/benchmark.h>
 
+#include <optional>
 #include <vector>
 
 #include "engine/blockgrid.h"
@@ -15,12 +16,14 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"
+#include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
 
 namespace {
 
+constexpr GxUInt32 kArenaSize = 0x4000000;
 constexpr int kWalkers = 500;
 constexpr int kSide = 64;
 constexpr int kCellSize = 2;
@@ -82,10 +85,13 @@ struct Crowd {
 
     bool Build()
     {
-        GxTestDeviceInstall();
-        started = GxEngineInit(nullptr, 0, 0x4000000) && GxSplinePluginAttach() && GxWorldPluginAttach() &&
-                  GxUserDataPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach() &&
-                  AttachClumpExtension() && GxTestEngineOpenAndStart();
+        GxTestEngineSetup setup = GxTestRecordingSetup([] {
+            return GxSplinePluginAttach() && GxWorldPluginAttach() && GxUserDataPluginAttach() &&
+                   GxAnimPluginAttach() && GxUVAnimPluginAttach() && AttachClumpExtension();
+        });
+        setup.arenaSize = kArenaSize;
+        engine.emplace(setup);
+        started = engine->Ok();
         if (!started || !grid.Create(kSide, kSide, {0, 0, 0}, kCellSize, 1) || (pooled = PooledModel()) == nullptr) {
             return false;
         }
@@ -125,10 +131,9 @@ struct Crowd {
         walkers.clear();
         delete pooled;
         grid.Release();
-        if (started) {
-            GxTestEngineShutdown();
-        }
+        engine.reset();
     }
+    std::optional<GxTestEngine> engine;
 };
 
 void BM_CharacterFrame(benchmark::State& state)

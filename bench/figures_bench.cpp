@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/engine_local.h"
 #include "engine/file.h"
 #include "game/conditions.h"
 #include "game/game.h"
@@ -93,7 +94,7 @@ BENCHMARK(BM_FiguresFrame)->Unit(benchmark::kNanosecond);
 
 int main(int argc, char** argv)
 {
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxTestFileSystemOpen())
+    if (!BenchEngineStart(kGxTestImagesNone, false, kGxTestArenaSize))
         return 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

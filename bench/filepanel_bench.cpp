@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "bench/engine_local.h"
 #include "engine/utf.h"
 #include "game/game.h"
 #include "gfx/core/engine_testing.h"
@@ -48,10 +49,7 @@ Scene& Setup()
     if (done)
         return scene;
     done = true;
-    static int window = 0;
-    GxTestDeviceInstall();
-    if (!GxEngineInit(nullptr, 0, 0x2000000) || !GxEngineOpen(&window) || !GxEngineStart() || !GxTestFileSystemOpen() ||
-        !GxImageRegisterImageFormat("bmp", GxImageReadBMP, GxImageWriteBMP))
+    if (!BenchEngineStart(kGxTestImagesBmp))
         return scene;
     CGame::Instance(nullptr);
     FerroxSetImageImplFactory(MakeMemoryImage);

@@ -7,6 +7,7 @@
 
 #include "bench/fires_local.h"
 #include "gfx/core/engine_testing.h"
+#include "gfx/testsupport/engine_fixture.h"
 
 namespace {
 
@@ -15,13 +16,11 @@ constexpr size_t kParticleBytes = 96 + 12 + 4 + 8;
 
 bool Started()
 {
-    static int window = 0;
-    static const bool started = [] {
-        GxTestDeviceInstall();
-        return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxParticleTankPluginAttach() &&
-               GxParticlePluginAttach() && GxEngineOpen(&window) && GxEngineStart();
-    }();
-    return started;
+    GxTestEngineSetup setup;
+    setup.backend = GxTestBackend::kRecording;
+    setup.files = false;
+    setup.plugins = [] { return GxWorldObjectsPluginAttach() && GxParticleTankPluginAttach() && GxParticlePluginAttach(); };
+    return GxTestProcessEngineStart(setup);
 }
 
 void BM_ParticleCopyBaseline(benchmark::State& state)

@@ -12,11 +12,11 @@
 #include "engine/clumpext.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
 #include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/fx/fx.h"
 #include "gfx/fx/particles.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
@@ -58,7 +58,7 @@ inline bool BenchEnterGameRoot(const char* program, const char* stem, std::files
 // The benchmark program's main: the engine, the game root, the registered benchmarks, the clean-up.
 inline int BenchRunInGameRoot(int argc, char** argv, const char* stem)
 {
-    if (!GxD3D9FuzzStart(BenchAttachGamePlugins))
+    if (!GxFuzzStartOnDriver(BenchAttachGamePlugins))
         return 1;
     const std::filesystem::path start = std::filesystem::current_path();
     std::filesystem::path written;

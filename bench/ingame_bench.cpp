@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/engine_local.h"
 #include "engine/locale.h"
 #include "engine/mouse.h"
 #include "engine/tagtree.h"
@@ -79,10 +80,7 @@ Scene& Setup()
     if (done)
         return scene;
     done = true;
-    static int window = 0;
-    GxTestDeviceInstall();
-    if (!GxEngineInit(nullptr, 0, 0x2000000) || !GxEngineOpen(&window) || !GxEngineStart() || !GxTestFileSystemOpen() ||
-        !GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr))
+    if (!BenchEngineStart(kGxTestImagesPng))
         return scene;
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("ferrox_ingame_bench_" + std::to_string(getpid()));

@@ -18,14 +18,14 @@
 #include "engine/clumpext.h"
 #include "engine/tagtree.h"
 #include "game/objectmgr.h"
-#include "game/objectmgr_test_local.h"
 #include "game/templates.h"
+#include "game/testsupport/objectmgr.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
 #include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/fx/fx.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
@@ -209,7 +209,7 @@ BENCHMARK(BM_NearestCellBaseline)->Arg(0)->Arg(1)->Unit(benchmark::kNanosecond);
 
 int main(int argc, char** argv)
 {
-    if (!GxD3D9FuzzStart(AttachPlugins))
+    if (!GxFuzzStartOnDriver(AttachPlugins))
         return 1;
     const std::filesystem::path start = std::filesystem::current_path();
     const bool rooted = argc > 0 && MakeGameRoot(argv[0]);

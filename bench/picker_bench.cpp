@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cfloat>
+#include <optional>
 #include <vector>
 
 #include "engine/clumpext.h"
@@ -12,10 +13,12 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
+#include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/collision.h"
 
 namespace {
 
+constexpr GxUInt32 kArenaSize = 0x1000000;
 constexpr int kColumns = 20;
 constexpr int kRows = 15;  // 300 objects
 constexpr GxReal kSpacing = 4.0f;
@@ -69,9 +72,11 @@ struct Scene {
 
     bool Build()
     {
-        GxTestDeviceInstall();
-        if (!GxEngineInit(nullptr, 0, 0x1000000) || !GxWorldPluginAttach() || !GxCollisionPluginAttach() ||
-            !AttachClumpExtension() || !GxTestEngineOpenAndStart()) {
+        GxTestEngineSetup setup = GxTestRecordingSetup(
+            [] { return GxWorldPluginAttach() && GxCollisionPluginAttach() && AttachClumpExtension(); });
+        setup.arenaSize = kArenaSize;
+        engine.emplace(setup);
+        if (!engine->Ok()) {
             return false;
         }
         const GxBBox box = {{200, 50, 200}, {-200, -50, -200}};
@@ -128,8 +133,9 @@ struct Scene {
         if (world != nullptr) {
             GxWorldDestroy(world);
         }
-        GxTestEngineShutdown();
+        engine.reset();
     }
+    std::optional<GxTestEngine> engine;
 };
 
 // Every triangle of every atomic in world space; the nearest owner.

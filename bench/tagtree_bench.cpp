@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/engine_local.h"
 #include "engine/tagtree.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
@@ -129,7 +130,7 @@ BENCHMARK(BM_TagTreeFind1000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxTestFileSystemOpen())
+    if (!BenchEngineStart(kGxTestImagesNone, false, kGxTestArenaSize))
         return 1;
     WriteTagFile();
     benchmark::Initialize(&argc, argv);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/engine_local.h"
 #include "engine/mouse.h"
 #include "game/game.h"
 #include "gfx/core/engine_testing.h"
@@ -17,7 +18,7 @@
 #include "gfx/testsupport/png_writer.h"
 #include "tools/content/interface_painter.h"
 #include "ui/toolkit/canvas.h"
-#include "ui/toolkit/toolkit_local.h"
+#include "ui/toolkit/imagemap.h"
 
 namespace {
 
@@ -79,10 +80,7 @@ Scene& Setup()
     if (done)
         return scene;
     done = true;
-    static int window = 0;
-    GxTestDeviceInstall();
-    if (!GxEngineInit(nullptr, 0, 0x2000000) || !GxEngineOpen(&window) || !GxEngineStart() ||
-        !GxTestFileSystemOpen() || !GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr))
+    if (!BenchEngineStart(kGxTestImagesPng))
         return scene;
     CGame::Instance(nullptr);
     g_pFerroxGame->m_pMouse = new CFerroxMouse();

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "engine/scene_testing_local.h"
+#include "engine/testsupport/scene.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 

@@ -20,7 +20,7 @@
 #include "engine/mouse.h"
 #include "engine/startup.h"
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/core/spline.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"

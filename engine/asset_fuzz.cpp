@@ -6,14 +6,13 @@
 #include "engine/asset.h"
 #include "engine/clumpext.h"
 #include "engine/composite.h"
-#include "engine/fuzz_files_local.h"
 #include "engine/object.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
-#include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/skinpipe.h"
 #include "gfx/fx/fx.h"
+#include "gfx/testsupport/fuzz.h"
+#include "gfx/testsupport/plugins.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
@@ -25,8 +24,8 @@ std::string g_input;
 
 void AttachPlugins()
 {
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxD3D9SectorPluginAttach() || !GxAnimPluginAttach() ||
-        !GxAnimHierarchyPluginAttach() || !GxD3D9SkinPluginAttach() || !GxUserDataPluginAttach() ||
+    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxTestSectorPluginAttach() || !GxAnimPluginAttach() ||
+        !GxAnimHierarchyPluginAttach() || !GxTestSkinPluginAttach() || !GxUserDataPluginAttach() ||
         !GxSplinePluginAttach() || !AttachClumpExtension() || !GxMaterialEffectsPluginAttach() ||
         !GxUVAnimPluginAttach())
         std::abort();
@@ -36,7 +35,7 @@ void AttachPlugins()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart(AttachPlugins))
+    if (!GxFuzzStartOnDriver(AttachPlugins))
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_asset_in");
     return 0;
@@ -75,6 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CFerroxComposite model;
     model.Load(g_input.c_str());
     model.Release();
-    GxD3D9FuzzClearError();
+    GxFuzzClearError();
     return 0;
 }

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/object_test_local.h"
 #include "engine/spline.h"
+#include "engine/testsupport/objects.h"
 #include "platform/win32/winbase.h"
 
 namespace {

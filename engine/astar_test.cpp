@@ -9,7 +9,7 @@
 #include "engine/blockgrid.h"
 #include "engine/random.h"
 #include "engine/spline.h"
-#include "engine/test_graphics_local.h"
+#include "engine/testsupport/graphics.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/image.h"
 #include "platform/win32/winbase.h"

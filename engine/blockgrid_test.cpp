@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/spline.h"
-#include "engine/test_graphics_local.h"
+#include "engine/testsupport/graphics.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "engine/blockmesh.h"
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ int ToText(CFerroxTileRecord* tile)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_mesh_in");
     return 0;

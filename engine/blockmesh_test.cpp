@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/file.h"
-#include "engine/test_graphics_local.h"
+#include "engine/testsupport/graphics.h"
 
 namespace {
 

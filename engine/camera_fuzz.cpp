@@ -6,11 +6,11 @@
 #include "engine/camera.h"
 #include "engine/tagtree.h"
 #include "gfx/core/camera.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart())
+    if (!GxFuzzStartOnDriver())
         std::abort();
     return 0;
 }

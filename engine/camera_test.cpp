@@ -1,7 +1,7 @@
 // Cameras on the software device: settings, motion by mode within bounds, sub-cameras, screenshots, and
 // cameras in worlds rendering the clumps they see.
-#include "engine/test_files_local.h"
 #include "engine/camera.h"
+#include "engine/testsupport/files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +21,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/image.h"
 #include "gfx/core/pipeline.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"

@@ -19,6 +19,7 @@
 #include "gfx/core/pipeline.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/material.h"
 #include "gfx/world/userdata.h"
@@ -105,13 +106,13 @@ class Character : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         // The models list their texture-animated materials, so the animation plugins come too.
-        ASSERT_TRUE(GxSplinePluginAttach() && GxWorldPluginAttach() && GxLODAtomicPluginAttach() &&
-                    GxUserDataPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach() &&
-                    AttachClumpExtension());
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        engine.emplace(GxTestRecordingSetup([] {
+            return GxSplinePluginAttach() && GxWorldPluginAttach() && GxLODAtomicPluginAttach() &&
+                   GxUserDataPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach() &&
+                   AttachClumpExtension();
+        }));
+        GX_ASSERT_ENGINE_STARTED(*engine);
     }
     void TearDown() override
     {
@@ -121,8 +122,9 @@ protected:
         }
         m_sets.clear();
         m_records.clear();
-        GxTestEngineShutdown();
+        engine.reset();
     }
+    std::optional<GxTestEngine> engine;
 
     // Sets the character up on its grid with a copy of a pooled model: a body box on the root frame and a
     // box on a frame of its own for each part tag.

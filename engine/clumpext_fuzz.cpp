@@ -4,7 +4,7 @@
 
 #include "engine/app_local.h"
 #include "engine/clumpext.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/world/clump.h"
 
 namespace {
@@ -28,7 +28,7 @@ void CheckNamesNothing(GxClump* clump)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart(AttachProgramPlugins) || !g_attached)
+    if (!GxFuzzStartOnDriver(AttachProgramPlugins) || !g_attached)
         std::abort();
     return 0;
 }
@@ -53,6 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         GxClumpDestroy(clump);
     }
-    GxD3D9FuzzClearError();
+    GxFuzzClearError();
     return 0;
 }

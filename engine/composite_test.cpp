@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/camera.h"
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/file.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 
 namespace {
 

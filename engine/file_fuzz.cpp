@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ std::string WithoutLineEnds(const std::string& text)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_file_in");
     g_output = GxFuzzScratchPath("ferrox_file_out");

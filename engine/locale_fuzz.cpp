@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/fuzz_files_local.h"
 #include "engine/locale.h"
+#include "engine/testsupport/fuzz_files.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ std::string g_export;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_locale_in");
     g_export = GxFuzzScratchPath("ferrox_locale_export");

@@ -8,7 +8,7 @@
 
 #include "engine/base.h"
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "engine/utf.h"
 
 namespace {

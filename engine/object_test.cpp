@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/file.h"
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // texture, the blend modes reaching the tank, and a second Create.
 #include "engine/particles.h"
 
-#include "engine/scene_testing_local.h"
+#include "engine/testsupport/scene.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 

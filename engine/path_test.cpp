@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/test_graphics_local.h"
+#include "engine/testsupport/graphics.h"
 #include "gfx/core/image.h"
 
 namespace {

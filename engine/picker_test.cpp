@@ -8,6 +8,7 @@
 #include "engine/clumpext.h"
 #include "engine/composite.h"
 #include "gfx/core/engine_testing.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/world_testing.h"
 
@@ -35,12 +36,9 @@ class Picker : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        ASSERT_TRUE(GxWorldPluginAttach());
-        ASSERT_TRUE(GxCollisionPluginAttach());
-        ASSERT_TRUE(AttachClumpExtension());
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        engine.emplace(GxTestRecordingSetup(
+            [] { return GxWorldPluginAttach() && GxCollisionPluginAttach() && AttachClumpExtension(); }));
+        GX_ASSERT_ENGINE_STARTED(*engine);
         const GxBBox box = {{50, 50, 50}, {-50, -50, -50}};
         world = GxWorldCreate(&box);
         ASSERT_NE(nullptr, world);
@@ -57,7 +55,7 @@ protected:
         }
         GxWorldDestroy(world);
         FerroxGetWorldAccess() = m_savedAccess;
-        GxTestEngineShutdown();
+        engine.reset();
     }
     // A clump with one box of half-size 0.5 at each centre; radius, when given, widens every atomic's sphere
     // so that the world query hands over atomics whose triangles the line misses.
@@ -91,6 +89,7 @@ protected:
         return clump;
     }
 
+    std::optional<GxTestEngine> engine;
     GxWorld* world = nullptr;
     std::vector<GxClump*> clumps;
     CFerroxPicker picker;

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "engine/test_graphics_local.h"
+#include "engine/testsupport/graphics.h"
 #include "gfx/core/matrix.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ std::vector<std::string> ReadAfter(CFerroxTagFile& file, const std::string& tag,
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_tagfile_in");
     g_output = GxFuzzScratchPath("ferrox_tagfile_out");

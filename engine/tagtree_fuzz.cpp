@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/fuzz_files_local.h"
 #include "engine/tagtree.h"
 #include "engine/tagtree_local.h"
+#include "engine/testsupport/fuzz_files.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ std::string g_output;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_tagtree_in");
     g_output = GxFuzzScratchPath("ferrox_tagtree_out");

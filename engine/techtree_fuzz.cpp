@@ -4,10 +4,10 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
 #include "engine/techtree_testing.h"
+#include "engine/testsupport/fuzz_files.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ void Save(CFerroxTechTree& tree)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_techtree_in");
     g_output = GxFuzzScratchPath("ferrox_techtree_out");

@@ -10,7 +10,7 @@
 #include "engine/file.h"
 #include "engine/tagtree.h"
 #include "engine/techtree_testing.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 
 namespace {
 

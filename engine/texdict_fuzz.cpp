@@ -2,9 +2,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "engine/texdict.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ std::string g_input;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart())
+    if (!GxFuzzStartOnDriver())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_texdict_in");
     return 0;

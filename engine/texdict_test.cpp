@@ -14,8 +14,8 @@
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/testsupport/driver_startup.h"
+#include "gfx/testsupport/software_fixture.h"
 
 namespace {
 

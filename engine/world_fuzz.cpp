@@ -3,11 +3,11 @@
 #include <string>
 
 #include "engine/clumpext.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "engine/world.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
-#include "gfx/d3d9/sectorpipe.h"
+#include "gfx/testsupport/fuzz.h"
+#include "gfx/testsupport/plugins.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
@@ -18,7 +18,7 @@ std::string g_input;
 
 void AttachLevelPlugins()
 {
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxD3D9SectorPluginAttach() ||
+    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxTestSectorPluginAttach() ||
         !GxUserDataPluginAttach() || !GxSplinePluginAttach() || !AttachClumpExtension())
         std::abort();
 }
@@ -27,7 +27,7 @@ void AttachLevelPlugins()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart(AttachLevelPlugins))
+    if (!GxFuzzStartOnDriver(AttachLevelPlugins))
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_world_in", ".gxs");
     return 0;
@@ -42,6 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         world.Render(nullptr);
     }
     world.Release();
-    GxD3D9FuzzClearError();
+    GxFuzzClearError();
     return 0;
 }

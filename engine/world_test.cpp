@@ -6,15 +6,11 @@
 #include <algorithm>
 #include <map>
 
-// The driver's world and skin plugins, which the object fixture attaches.
-#include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/skinpipe.h"
-
 #include "engine/animtexture.h"
 #include "engine/object.h"
-#include "engine/object_test_local.h"
-#include "engine/scene_testing_local.h"
 #include "engine/spline.h"
+#include "engine/testsupport/objects.h"
+#include "engine/testsupport/scene.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/image.h"

@@ -5,18 +5,17 @@
 #include <fstream>
 #include <string>
 
-// The driver's world and skin plugins, which the object fixture attaches.
-#include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/skinpipe.h"
-
 #include "engine/clumpext.h"
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 #include "engine/world.h"
 #include "gfx/testsupport/demo_scene.h"
+#include "gfx/testsupport/engine_gtest.h"
+#include "gfx/testsupport/plugins.h"
 
 namespace {
 
 constexpr GxInt32 kSize = 32;
+constexpr GxUInt32 kWorldArena = 0x800000;
 
 // Test levels hold no world chunk: an empty graphics world stands in for it.
 class CSkyWorld : public CFerroxWorld {
@@ -32,29 +31,20 @@ public:
     }
 };
 
-class WorldRender : public GxD3D9SoftwareTest {
+class WorldRender : public GxTestGLDraw {
 protected:
-    WorldRender() : GxD3D9SoftwareTest(kSize, kSize, false) {}
+    WorldRender() : GxTestGLDraw(kSize, kSize, kWorldArena)
+    {
+        engineSetup.plugins = [] {
+            return GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxTestSectorPluginAttach() &&
+                   GxUserDataPluginAttach() && GxSplinePluginAttach() && AttachClumpExtension();
+        };
+    }
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
-        GxD3D9TestUseBackend("opengl");
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x800000));
-        ASSERT_TRUE(GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxD3D9SectorPluginAttach() &&
-                    GxUserDataPluginAttach() && GxSplinePluginAttach() && AttachClumpExtension());
-        if (!GxEngineOpen(&window)) {
-            GTEST_SKIP() << "no device on the OpenGL back end here";
-        }
-        D3DADAPTER_IDENTIFIER9 id = {};
-        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-        if (std::string(id.Driver).find("opengl") == std::string::npos) {
-            GTEST_SKIP() << "the OpenGL back end is not available";
-        }
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        GxTestTakeError();
+        GxTestGLDraw::SetUp();
+        if (!Ready())
+            return;
         file = (std::filesystem::temp_directory_path() / ("ferrox_sky_" + FerroxTestRunTag() + ".gxs")).string();
         camera = GxTestCameraCreate(kSize, kSize);
         ASSERT_NE(camera, nullptr);
@@ -68,9 +58,9 @@ protected:
                 GxWorldRemoveCamera(world, camera);
             GxTestCameraDestroy(camera);
         }
-        std::remove(file.c_str());
-        GxFileSystemManagerClose();
-        GxD3D9SoftwareTest::TearDown();
+        if (!file.empty())
+            std::remove(file.c_str());
+        GxTestGLDraw::TearDown();
     }
     // A level whose sky box is a cube of half size 5 with every triangle turned to face its middle.
     void WriteSkyLevel()

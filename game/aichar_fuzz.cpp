@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/blockmesh.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "game/criminal.h"
 #include "game/shopper.h"
 
@@ -56,7 +56,7 @@ int LoadSaved(CAICharacter& character)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_aichar_in");
     g_output = GxFuzzScratchPath("ferrox_aichar_out");

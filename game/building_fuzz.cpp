@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "game/facility.h"
 #include "game/shop.h"
 
@@ -47,7 +47,7 @@ void Reload(CBaseObject* object, CBaseObject* fresh)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_building_in");
     g_output = GxFuzzScratchPath("ferrox_building_out");

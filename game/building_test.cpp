@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 #include "game/building_test_local.h"
 #include "game/buildings.h"
 #include "game/door.h"

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <map>
 
-#include "engine/object_test_local.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
+#include "engine/testsupport/objects.h"
 #include "game/door.h"
 #include "game/factories.h"
 #include "game/floors.h"

@@ -9,13 +9,14 @@
 #include "game/camera.h"
 #include "game/citylevel_test_local.h"
 #include "game/input.h"
-#include "gfx/d3d9/d3d9_testing.h"
+#include "game/test_game_local.h"
 #include "platform/win32/event_testing.h"
-#include "test_game_local.h"
 
 namespace {
 
 constexpr float kFrame = 0.05f;
+constexpr GxInt32 kCameraWidth = 64;
+constexpr GxInt32 kCameraHeight = 48;
 constexpr float kDegrees = 3.14159265f / 180.0f;
 
 // The shown storey, as the main bar's floor buttons leave it.
@@ -31,20 +32,21 @@ public:
 class GameCamera : public GameTest {
 protected:
     // The engine on the software device: the camera's rasters are the driver's.
+    GameCamera()
+    {
+        engineSetup.backend = GxTestBackend::kSoftware;
+        engineSetup.width = kCameraWidth;
+        engineSetup.height = kCameraHeight;
+        engineSetup.start = true;
+    }
     void SetUp() override
     {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(64, 48);
-        ASSERT_NE(nullptr, window);
-        GxEngineSetDriver(GxD3D9GetDriver());
         GameTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(GxEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
         camera = new CCamera();
         game->m_pCamera = camera;
-        ASSERT_EQ(1, camera->Create(64, 48, 1));
+        ASSERT_EQ(1, camera->Create(kCameraWidth, kCameraHeight, 1));
         game->SetFloors(&floors);
         game->GetFrameTimes()[0] = 1.0f;
     }
@@ -53,9 +55,6 @@ protected:
         if (game)
             game->SetFloors(nullptr);
         GameTest::TearDown();
-        GxD3D9TestEngineShutdown();
-        if (window)
-            DestroyWindow(window);
     }
     // Stands the camera at a point, tilted down by the pitch and turned by the yaw.
     void Stand(GxV3d at, float pitch, float yaw)
@@ -67,7 +66,6 @@ protected:
     }
     GxV3d Where() { return *camera->GetPosition(); }
 
-    HWND window = nullptr;
     CCamera* camera = nullptr;  // the game's; it deletes it
     ShownFloor floors;
 };
@@ -321,7 +319,7 @@ TEST_F(ViewFollowsFloors, ANewStoreyLiftsTheGroundObjectAndTheViewAndGoingDownLo
     game->m_pPlacementController = controller;
     auto* camera = new CCamera();
     game->m_pCamera = camera;
-    ASSERT_EQ(1, camera->Create(64, 48, 1));
+    ASSERT_EQ(1, camera->Create(kCameraWidth, kCameraHeight, 1));
     const GxV3d eye = {20.0f, 20.0f, -20.0f};
     camera->SetPosition(&eye);
     CFerroxObject* ground = controller->GetGroundObject();

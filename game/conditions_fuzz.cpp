@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "game/conditions.h"
 #include "game/game.h"
 #include "game/statistics.h"
@@ -36,7 +36,7 @@ bool Fired(int32_t result, const std::vector<Condition>& list)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_conditions_in");
     g_output = GxFuzzScratchPath("ferrox_conditions_out");

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "game/floors.h"
 
 namespace {
@@ -38,7 +38,7 @@ int Storeys(CFloorManager& floors)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_map_in");
     g_output = GxFuzzScratchPath("ferrox_map_out");

@@ -6,8 +6,8 @@
 
 #include "engine/file.h"
 #include "engine/object.h"
-#include "engine/scene_testing_local.h"
 #include "engine/tagtree.h"
+#include "engine/testsupport/scene.h"
 #include "game/statistics.h"
 #include "game/test_game_local.h"
 

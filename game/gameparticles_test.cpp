@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "engine/object.h"
-#include "engine/scene_testing_local.h"
+#include "engine/testsupport/scene.h"
 #include "gfx/core/texture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "engine/file.h"
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "game/world.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <vector>
 
-#include "engine/scene_testing_local.h"
+#include "engine/testsupport/scene.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "gfx/world/material.h"

@@ -6,9 +6,9 @@
 
 #include "engine/blockmesh.h"
 #include "game/factories.h"
-#include "game/objectmgr_test_local.h"
 #include "game/statistics.h"
 #include "game/test_game_local.h"
+#include "game/testsupport/objectmgr.h"
 
 namespace {
 

@@ -16,8 +16,7 @@
 #include "game/buildings.h"
 #include "game/objectmgr.h"
 #include "game/objectsreader.h"
-#include "gfx/core/fuzz_local.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
@@ -134,7 +133,7 @@ size_t Load(const std::string& path, CFerroxBlockMesh* ground)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart(AttachPlugins))
+    if (!GxFuzzStartOnDriver(AttachPlugins))
         std::abort();
     g_folder.path = GxFuzzScratchPath("ferrox_objects_dir");
     const std::vector<GxUInt8> model = TriangleModel();

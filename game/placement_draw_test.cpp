@@ -24,13 +24,14 @@ struct Pixel {
     int r, g, b;
 };
 
-class PlacementDraw : public ::testing::Test {
+class PlacementDraw : public LevelGLDraw {
 protected:
+    PlacementDraw() : LevelGLDraw(kSize) {}
     static void TearDownTestSuite() { RemoveAuthoredRoot(); }
     void SetUp() override
     {
-        StartLevelEngineOnGl(&window, kSize);
-        if (IsSkipped() || HasFatalFailure())
+        LevelGLDraw::SetUp();
+        if (!Ready())
             return;
         root = AuthoredRoot();
         if (root.empty())
@@ -76,10 +77,7 @@ protected:
             std::filesystem::current_path(previous);
         if (camera)
             GxTestCameraDestroy(camera);
-        GxFileSystemManagerClose();
-        GxD3D9TestEngineShutdown();
-        if (window)
-            DestroyWindow(window);
+        LevelGLDraw::TearDown();
     }
     void OpenLondon()
     {
@@ -192,7 +190,6 @@ protected:
         *without = Draw();
     }
 
-    HWND window = nullptr;
     std::string root;
     std::filesystem::path previous;
     GxCamera* camera = nullptr;

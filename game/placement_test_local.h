@@ -9,46 +9,31 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/object_test_local.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
+#include "engine/testsupport/objects.h"
+#include "engine/testsupport/plugins.h"
 #include "game/buildings.h"
-#include "gfx/fx/particles.h"
 #include "game/factories.h"
 #include "game/floors.h"
 #include "game/objectmgr.h"
 #include "game/placement.h"
 #include "game/scalable.h"
 #include "game/test_game_local.h"
+#include "gfx/fx/particles.h"
+#include "gfx/testsupport/engine_gtest.h"
 
-// Opens and starts the engine on the OpenGL back end with every plugin a level needs, in a window of `size`
-// pixels. Marks the test skipped where this machine gives no GL window or device; the caller returns when the
-// test is skipped or failed.
-inline void StartLevelEngineOnGl(HWND* window, GxInt32 size)
-{
-    GxD3D9TestUseBackend("opengl");
-    // The window is made for OpenGL, so a video driver without GL has none to give.
-    *window = GxD3D9TestWindow(size, size);
-    if (!*window)
-        GTEST_SKIP() << "no OpenGL window here";
-    GxEngineSetDriver(GxD3D9GetDriver());
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x800000));
-    ASSERT_TRUE(GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxD3D9SectorPluginAttach() &&
-                GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() && GxD3D9SkinPluginAttach() &&
-                GxCollisionPluginAttach() && GxUserDataPluginAttach() && GxSplinePluginAttach() &&
-                AttachClumpExtension() && GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach() &&
-                GxParticleTankPluginAttach() && GxParticlePluginAttach());
-    if (!GxEngineOpen(window))
-        GTEST_SKIP() << "no device on the OpenGL back end here";
-    D3DADAPTER_IDENTIFIER9 id = {};
-    gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-    if (std::string(id.Driver).find("opengl") == std::string::npos)
-        GTEST_SKIP() << "the OpenGL back end is not available";
-    ASSERT_TRUE(GxEngineSetVideoMode(0));
-    ASSERT_TRUE(GxEngineStart());
-    ASSERT_TRUE(GxTestFileSystemOpen());
-    GxTestTakeError();
-}
+constexpr GxUInt32 kLevelArena = 0x800000;
+
+// The engine started on the OpenGL back end with every plugin a level needs and the host's files, in a square
+// window of `size` pixels.
+class LevelGLDraw : public GxTestGLDraw {
+protected:
+    explicit LevelGLDraw(GxInt32 size) : GxTestGLDraw(size, size, kLevelArena)
+    {
+        engineSetup.plugins = FerroxTestAttachLevelPlugins;
+    }
+};
 
 constexpr int kMallSide = 40;
 constexpr int kMallCell = 2;

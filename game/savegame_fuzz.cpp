@@ -4,9 +4,9 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "game/conditions.h"
 #include "game/game.h"
 #include "game/levelmanager.h"
@@ -91,7 +91,7 @@ int LoadChecked(const std::string& path)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_savegame_in");
     g_cut = GxFuzzScratchPath("ferrox_savegame_cut");

@@ -1,7 +1,7 @@
 // Scalable pieces: scaled sizes, cells that balconies leave walkable, dragged rectangles.
 #include "game/scalable.h"
 
-#include "engine/object_test_local.h"
+#include "engine/testsupport/objects.h"
 #include "game/building_test_local.h"
 
 namespace {

@@ -33,13 +33,14 @@ StandingShopper* g_shopper = nullptr;
 int IsTestShopper(CFerroxObject* object) { return object == g_shopper; }
 
 // The London level on the OpenGL back end with the game data loaded, and the game's camera in its world.
-class SelectionMarker : public ::testing::Test {
+class SelectionMarker : public LevelGLDraw {
 protected:
+    SelectionMarker() : LevelGLDraw(kSize) {}
     static void TearDownTestSuite() { RemoveAuthoredRoot(); }
     void SetUp() override
     {
-        StartLevelEngineOnGl(&window, kSize);
-        if (IsSkipped() || HasFatalFailure())
+        LevelGLDraw::SetUp();
+        if (!Ready())
             return;
         root = AuthoredRoot();
         if (root.empty())
@@ -84,10 +85,7 @@ protected:
         g_pFerroxSetupTree = nullptr;
         if (!previous.empty())
             std::filesystem::current_path(previous);
-        GxFileSystemManagerClose();
-        GxD3D9TestEngineShutdown();
-        if (window)
-            DestroyWindow(window);
+        LevelGLDraw::TearDown();
     }
     // Yellow pixels of a frame of the world seen from straight above the shopper.
     int YellowPixels()
@@ -117,7 +115,6 @@ protected:
         return count;
     }
 
-    HWND window = nullptr;
     std::string root;
     std::filesystem::path previous;
     CGame* game = nullptr;

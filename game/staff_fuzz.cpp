@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/blockmesh.h"
-#include "engine/fuzz_files_local.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "game/staff.h"
 
 namespace {
@@ -77,7 +77,7 @@ void Check()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_staff_in");
     g_output = GxFuzzScratchPath("ferrox_staff_out");

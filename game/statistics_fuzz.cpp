@@ -4,9 +4,9 @@
 #include <string>
 
 #include "engine/file.h"
-#include "engine/fuzz_files_local.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
+#include "engine/testsupport/fuzz_files.h"
 #include "game/game.h"
 #include "game/statistics.h"
 
@@ -37,7 +37,7 @@ std::string Save(CStatistics& stats)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!FerroxFuzzFilesStart())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_input = GxFuzzScratchPath("ferrox_statistics_in");
     g_output = GxFuzzScratchPath("ferrox_statistics_out");

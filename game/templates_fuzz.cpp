@@ -12,8 +12,7 @@
 #include "engine/tagtree.h"
 #include "game/objectmgr.h"
 #include "game/templates.h"
-#include "gfx/core/fuzz_local.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
@@ -97,7 +96,7 @@ std::vector<CFerroxAssetSet*> AllTemplates(CDynamicObjectManager& manager)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart(AttachPlugins))
+    if (!GxFuzzStartOnDriver(AttachPlugins))
         std::abort();
     g_folder.path = GxFuzzScratchPath("ferrox_templates_dir");
     const std::vector<GxUInt8> model = TriangleModel();

@@ -8,14 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/object_test_local.h"
 #include "engine/ptrlist.h"
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
+#include "engine/testsupport/objects.h"
 #include "game/game.h"
 #include "game/objectmgr.h"
-#include "game/objectmgr_test_local.h"
 #include "game/test_game_local.h"
+#include "game/testsupport/objectmgr.h"
 #include "gfx/core/texture.h"
 #include "gfx/world/material.h"
 

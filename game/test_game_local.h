@@ -8,7 +8,7 @@
 
 #include "engine/tagtree.h"
 #include "engine/techtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "game/game.h"
 
 // Four categories, in the order of the game's data, three technologies each.

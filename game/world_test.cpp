@@ -2,8 +2,8 @@
 // are kept with their source floor or dropped with their path, spawn splines become the spawner's spawn points.
 #include "game/world.h"
 
-#include "engine/object_test_local.h"
 #include "engine/spline.h"
+#include "engine/testsupport/objects.h"
 #include "game/floors.h"
 #include "game/spawner.h"
 

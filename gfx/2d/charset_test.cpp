@@ -4,7 +4,7 @@
 
 #include "gfx/2d/charset.h"
 #include "gfx/d3d9/renderstate.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/opengl_testing.h"
 #include "gfx/d3d9/renderstate.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/opengl_fixture.h"
+#include "gfx/testsupport/software_fixture.h"
 
 struct Gx2DTestBatch {
     std::vector<GxIm3DVertex> vertices;

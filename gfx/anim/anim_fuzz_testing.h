@@ -5,25 +5,32 @@
 
 #include "gfx/anim/anim.h"
 #include "gfx/core/fuzz_testing.h"
+#include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/geometry.h"
 
-inline bool GxAnimFuzzEngineStart(void)
+// The recording device with the world modules and the keyframe, hierarchy and skin plugins.
+inline GxTestEngineSetup GxAnimEngineSetup(void)
 {
-    static int window = 0;
-    GxTestDeviceInstall();
-    return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxAnimPluginAttach() &&
-           GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+    return GxTestRecordingSetup([] {
+        return GxWorldObjectsPluginAttach() && GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() &&
+               GxSkinPluginAttach();
+    });
+}
+
+// Fuzz targets start the engine once and keep it; one that cannot start aborts.
+inline void GxAnimFuzzStart(void)
+{
+    if (!GxTestProcessEngineStart(GxAnimEngineSetup())) {
+        std::abort();
+    }
 }
 
 // Finds the first chunk of `type` in the input and hands the stream to `read`; clears the error record after.
 template <typename Read>
 void GxAnimFuzzRead(const uint8_t* data, size_t size, GxUInt32 type, Read read)
 {
-    static const bool started = GxAnimFuzzEngineStart();
-    if (!started) {
-        std::abort();
-    }
+    GxAnimFuzzStart();
     GxTestFuzzRead(data, size, [&](GxStream* stream) {
         if (GxStreamFindChunk(stream, type, nullptr, nullptr)) {
             read(stream);

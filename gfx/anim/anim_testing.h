@@ -4,29 +4,19 @@
 #include <gtest/gtest.h>
 
 #include "gfx/anim/anim.h"
+#include "gfx/anim/anim_fuzz_testing.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/world_testing.h"
-
-// Starts an engine with the world modules and the keyframe, hierarchy and skin plugins.
-inline bool GxAnimEngineStart(void)
-{
-    static int window = 0;
-    GxTestDeviceInstall();
-    return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxAnimPluginAttach() &&
-           GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
-}
-
-inline void GxAnimFuzzStart(void)
-{
-    static const bool started = GxAnimEngineStart();
-    if (!started) {
-        std::abort();
-    }
-}
 
 class AnimTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(GxAnimEngineStart()); }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void SetUp() override
+    {
+        engine.emplace(GxAnimEngineSetup());
+        GX_ASSERT_ENGINE_STARTED(*engine);
+    }
+    void TearDown() override { engine.reset(); }
+    std::optional<GxTestEngine> engine;
 };
 
 // The last error's (plugin, code), cleared.

@@ -201,19 +201,17 @@ TEST_F(HierarchyTest, CopiedFrameGetsItsOwnHierarchy)
 // A later engine that leaves the hierarchy plugin out must not read frames at the offset the first one gave it.
 TEST(HierarchyPluginLifetime, AnEngineWithoutThePluginFindsNoHierarchy)
 {
-    ASSERT_TRUE(GxAnimEngineStart());
-    GxTestEngineShutdown();
-
-    static int window = 0;
-    GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxEngineOpen(&window) &&
-                GxEngineStart());
+    {
+        GxTestEngine first(GxAnimEngineSetup());
+        ASSERT_TRUE(first.Ok()) << first.Failure();
+    }
+    GxTestEngine later(GxTestRecordingSetup([] { return GxWorldObjectsPluginAttach() != 0; }));
+    ASSERT_TRUE(later.Ok()) << later.Failure();
     GxFrame* frame = GxFrameCreate();
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(GxFrameGetAnimHierarchy(frame), nullptr);
     EXPECT_EQ(GxFrameGetNodeID(frame), -1);
     GxFrameDestroy(frame);
-    GxTestEngineShutdown();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/stream.h"
+#include "gfx/testsupport/engine_fixture.h"
 
 namespace {
 
@@ -68,10 +69,11 @@ bool SameSettings(const GxCamera* a, const GxCamera* b)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    GxTestDeviceInstall();
-    if (!GxEngineInit(nullptr, 0, 0x400000) ||
-        GxCameraRegisterPlugin(kExtensionBytes, kFuzzPluginID, Construct, nullptr, Copy) < 0 ||
-        GxCameraRegisterPluginStream(kFuzzPluginID, Read, Write, Size) < 0 || !GxTestEngineOpenAndStart()) {
+    const bool started = GxTestProcessEngineStart(GxTestRecordingSetup([] {
+        return GxCameraRegisterPlugin(kExtensionBytes, kFuzzPluginID, Construct, nullptr, Copy) >= 0 &&
+               GxCameraRegisterPluginStream(kFuzzPluginID, Read, Write, Size) >= 0;
+    }));
+    if (!started) {
         std::abort();
     }
     return 0;

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
 #include "gfx/core/stream.h"
+#include "gfx/testsupport/fuzz.h"
 
 namespace {
 

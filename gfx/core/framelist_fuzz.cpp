@@ -4,6 +4,7 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/stream.h"
+#include "gfx/testsupport/engine_fixture.h"
 
 namespace {
 
@@ -29,14 +30,11 @@ GxInt32 Size(const void*, GxInt32, GxInt32) { return 8; }
 
 bool Start()
 {
-    static int window = 0;
-    GxTestDeviceInstall();
-    if (!GxEngineInit(nullptr, 0, 0x400000)) {
-        return false;
-    }
-    GxFrameRegisterPlugin(8, kFuzzPluginID, Construct, nullptr, nullptr);
-    GxFrameRegisterPluginStream(kFuzzPluginID, Read, Write, Size);
-    return GxEngineOpen(&window) && GxEngineStart();
+    return GxTestProcessEngineStart(GxTestRecordingSetup([] {
+        GxFrameRegisterPlugin(8, kFuzzPluginID, Construct, nullptr, nullptr);
+        GxFrameRegisterPluginStream(kFuzzPluginID, Read, Write, Size);
+        return true;
+    }));
 }
 
 } // namespace

@@ -6,16 +6,14 @@
 
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/stream.h"
+#include "gfx/testsupport/engine_fixture.h"
 
 // Inits, runs `attach` (the plugins a target needs, between init and open), opens and starts the engine on the
 // test device; then runs `ready` on the started engine. A target that cannot start aborts.
 template <typename Attach, typename Ready>
 void GxTestFuzzStart(Attach attach, Ready ready)
 {
-    static int window = 0;
-    GxTestDeviceInstall();
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !attach() || !GxEngineOpen(&window) || !GxEngineStart() ||
-        !ready()) {
+    if (!GxTestProcessEngineStart(GxTestRecordingSetup(attach)) || !ready()) {
         std::abort();
     }
 }

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
 #include "gfx/core/image.h"
 #include "gfx/core/stream.h"
+#include "gfx/testsupport/fuzz.h"
 
 namespace {
 

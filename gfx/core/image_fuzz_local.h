@@ -8,8 +8,8 @@
 #include <string>
 
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
 #include "gfx/core/image.h"
+#include "gfx/testsupport/fuzz.h"
 
 struct GxImageFuzzFiles {
     std::string input;

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "gfx/core/texdict_fuzz_local.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart()) {
+    if (!GxFuzzStartOnDriver()) {
         std::abort();
     }
     return 0;
@@ -23,6 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             GxTexDictionaryDestroy(dictionary);
         }
     }
-    GxD3D9FuzzClearError();
+    GxFuzzClearError();
     return 0;
 }

@@ -10,6 +10,7 @@
 
 #include "gfx/core/bytes.h"
 #include "gfx/core/engine_testing.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 namespace {
 
@@ -17,13 +18,11 @@ class SplineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        ASSERT_TRUE(GxSplinePluginAttach());
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
-        GxTestTakeError();
+        engine.emplace(GxTestRecordingSetup([] { return GxSplinePluginAttach() != 0; }));
+        GX_ASSERT_ENGINE_STARTED(*engine);
     }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void TearDown() override { engine.reset(); }
+    std::optional<GxTestEngine> engine;
 
     static GxV3d Position(const GxSpline* spline, GxReal t, GxInt32 pathType = gxSPLINEPATHSMOOTH)
     {
@@ -190,10 +189,10 @@ TEST_F(SplineTest, CreationRefusesBadTypesAndTooFewPoints)
 // are allocated when the stream knows its length, and read only as far as the bytes go when it does not.
 TEST(SplineStream, CountsBeyondTheStreamAllocateNothing)
 {
-    GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 0, 0x400000));
-    ASSERT_TRUE(GxSplinePluginAttach());
-    ASSERT_TRUE(GxTestEngineOpenAndStart());
+    GxTestEngineSetup setup = GxTestRecordingSetup([] { return GxSplinePluginAttach() != 0; });
+    setup.memory = GxTestMemoryReset();
+    GxTestEngine engine(setup);
+    ASSERT_TRUE(engine.Ok()) << engine.Failure();
     std::vector<GxUInt8> body(40, 0);
     GxBytesPutU32(body.data() + 32, gxSPLINEMAXPOINTS);
     GxBytesPutU32(body.data() + 36, gxSPLINEOPEN);
@@ -222,7 +221,6 @@ TEST(SplineStream, CountsBeyondTheStreamAllocateNothing)
     EXPECT_EQ(GxSplineStreamRead(stream), nullptr);
     EXPECT_LT(gxTestMemory.largest, 0x40000u);
     GxStreamClose(stream, nullptr);
-    GxTestEngineShutdown();
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "gfx/core/texdict_fuzz_local.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ void AttachPlugins()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart(AttachPlugins)) {
+    if (!GxFuzzStartOnDriver(AttachPlugins)) {
         std::abort();
     }
     return 0;
@@ -71,6 +71,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             GxTOCDestroy(toc);
         }
     }
-    GxD3D9FuzzClearError();
+    GxFuzzClearError();
     return 0;
 }

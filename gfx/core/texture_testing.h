@@ -13,8 +13,8 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/testsupport/png_writer.h"
+#include "gfx/testsupport/software_fixture.h"
 
 // Live textures and rasters, counted by extensions registered for the tests; each texture also carries
 // a 4-byte extension value that goes through its extension chunk.

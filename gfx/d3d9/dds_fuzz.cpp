@@ -7,8 +7,9 @@
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
+#include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/dds.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ void WriteBack(GxTexture* texture)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart()) {
+    if (!GxFuzzStartOnDriver()) {
         std::abort();
     }
     return 0;
@@ -58,6 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             GxTextureDestroy(texture);
         }
     }
-    GxD3D9FuzzClearError();
+    GxFuzzClearError();
     return 0;
 }

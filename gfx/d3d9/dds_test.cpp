@@ -12,12 +12,12 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/dds.h"
 #include "gfx/d3d9/nativetex.h"
 #include "gfx/d3d9/raster.h"
-#include "platform/d3d9/d3d9_soft.h"
 #include "gfx/testsupport/dds_writer.h"
+#include "gfx/testsupport/software_fixture.h"
+#include "platform/d3d9/d3d9_soft.h"
 
 namespace {
 

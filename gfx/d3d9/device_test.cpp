@@ -1,7 +1,7 @@
 // Tests of the driver's request handler: engine states, adapters, the mode list, refresh cap and present parameters.
 #include <gtest/gtest.h>
 
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {

@@ -7,10 +7,10 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/im2d.h"
 #include "gfx/d3d9/im3d.h"
 #include "gfx/d3d9/renderstate.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "gfx/d3d9/renderstate.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/world_local.h"
 

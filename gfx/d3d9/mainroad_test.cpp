@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "gfx/d3d9/opengl_testing.h"
+#include "gfx/testsupport/opengl_fixture.h"
 
 namespace {
 

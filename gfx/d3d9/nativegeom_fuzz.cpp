@@ -3,18 +3,18 @@
 #include <cstdlib>
 
 #include "gfx/d3d9/atomicpipe.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/sectorpipe.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/world.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    GxD3D9TestUseBackend("software");
-    static HWND window = GxD3D9TestWindow(64, 64);
-    GxEngineSetDriver(GxD3D9GetDriver());
-    if (window == nullptr || !GxEngineInit(nullptr, 0, 0x400000) || !GxWorldPluginAttach() ||
-        !GxD3D9SectorPluginAttach() || !GxEngineOpen(&window) || !GxEngineStart()) {
+    GxTestEngineSetup setup;
+    setup.files = false;
+    setup.plugins = [] { return GxWorldPluginAttach() && GxD3D9SectorPluginAttach(); };
+    if (!GxTestProcessEngineStart(setup)) {
         std::abort();
     }
     return 0;

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "gfx/core/image.h"
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/pixelconv.h"
 #include "gfx/d3d9/raster.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {

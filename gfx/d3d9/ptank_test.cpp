@@ -15,7 +15,7 @@
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/ptank.h"
 #include "gfx/d3d9/renderstate.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world_testing.h"
 #include "platform/d3d9/d3d9_soft.h"
 

@@ -6,8 +6,8 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/raster_local.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {

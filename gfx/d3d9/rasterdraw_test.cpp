@@ -4,11 +4,11 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/d3d9/im2d.h"
 #include "gfx/d3d9/pixelconv.h"
 #include "gfx/d3d9/raster.h"
 #include "gfx/d3d9/renderstate.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {

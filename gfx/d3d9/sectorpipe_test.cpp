@@ -7,7 +7,7 @@
 #include "gfx/core/pipeline.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/lights.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
 

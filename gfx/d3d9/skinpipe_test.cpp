@@ -17,6 +17,7 @@
 #include "platform/d3d9/d3dx9.h"
 #include "platform/d3d9/gl_pixel_testing.h"
 #include "platform/d3d9/shader_local.h"
+#include "platform/win32/gl_required_testing.h"
 
 namespace {
 
@@ -41,7 +42,8 @@ protected:
             ASSERT_TRUE(GxD3D9MaterialEffectsPluginAttach());
         }
         if (!GxEngineOpen(&window)) {
-            GTEST_SKIP() << "no software device here";
+            BackendMissing(std::string("no device on the ") + backend + " back end here");
+            return;
         }
         ASSERT_TRUE(GxEngineSetVideoMode(0));
         ASSERT_TRUE(GxEngineStart());
@@ -1132,7 +1134,7 @@ protected:
         D3DADAPTER_IDENTIFIER9 id = {};
         gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
         if (std::string(id.Driver).find("opengl") == std::string::npos) {
-            GTEST_SKIP() << "the OpenGL back end is not available";
+            MALL_GL_MISSING("the OpenGL back end is not available");
         }
     }
 };

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "gfx/core/engine_testing.h"
 #include "gfx/core/image.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/opengl_testing.h"
+#include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/testsupport/demo_images.h"
+#include "gfx/testsupport/opengl_fixture.h"
 
 namespace {
 

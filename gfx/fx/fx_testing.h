@@ -7,28 +7,33 @@
 
 #include "gfx/fx/fx.h"
 #include "gfx/fx/particles.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/world_testing.h"
 
-inline bool GxFxEngineStart(void)
+// The recording device with the world objects, the keyframe toolkit and the effects plugins.
+inline GxTestEngineSetup GxFxEngineSetup(void)
 {
-    static int window = 0;
-    GxTestDeviceInstall();
-    return GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxAnimPluginAttach() &&
-           GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach() &&
-           GxParticleTankPluginAttach() && GxParticlePluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+    return GxTestRecordingSetup([] {
+        return GxWorldObjectsPluginAttach() && GxAnimPluginAttach() && GxMaterialEffectsPluginAttach() &&
+               GxUVAnimPluginAttach() && GxParticleTankPluginAttach() && GxParticlePluginAttach();
+    });
 }
 
 class FxTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(GxFxEngineStart()); }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void SetUp() override
+    {
+        engine.emplace(GxFxEngineSetup());
+        GX_ASSERT_ENGINE_STARTED(*engine);
+    }
+    void TearDown() override { engine.reset(); }
+    std::optional<GxTestEngine> engine;
 };
 
 // Fuzz targets start the engine once and keep it.
 inline void GxFxFuzzStart(void)
 {
-    static const bool started = GxFxEngineStart();
-    if (!started) {
+    if (!GxTestProcessEngineStart(GxFxEngineSetup())) {
         std::abort();
     }
 }

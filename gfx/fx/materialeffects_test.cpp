@@ -122,14 +122,13 @@ TEST(MaterialEffectsDriver, FailedPipelinesFailTheOpenCleanly)
     GxMaterialEffectsDriverHooks hooks = {};
     hooks.open = FailingOpen;
     GxMaterialEffectsSetDriverHooks(&hooks);
-    EXPECT_FALSE(GxFxEngineStart());
-    GxTestEngineShutdown();
+    EXPECT_FALSE(GxTestEngine(GxFxEngineSetup()).Ok());
     GxMaterialEffectsSetDriverHooks(nullptr);
-    ASSERT_TRUE(GxFxEngineStart());
+    GxTestEngine engine(GxFxEngineSetup());
+    ASSERT_TRUE(engine.Ok()) << engine.Failure();
     GxMaterial* material = GxMaterialCreate();
     EXPECT_NE(GxMaterialEffectsSetType(material, gxMATFXEFFECTENVMAP), nullptr);
     GxMaterialDestroy(material);
-    GxTestEngineShutdown();
 }
 
 }  // namespace

@@ -615,12 +615,12 @@ TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
 // rather than either reading a block the atomic does not have.
 TEST(ParticlesWithoutPlugin, AtomicsAnswerNothing)
 {
-    ASSERT_TRUE(GxFxEngineStart());
-    GxTestEngineShutdown();
-    static int window = 0;
-    GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxEngineOpen(&window) &&
-                GxEngineStart());
+    {
+        GxTestEngine first(GxFxEngineSetup());
+        ASSERT_TRUE(first.Ok()) << first.Failure();
+    }
+    GxTestEngine later(GxTestRecordingSetup([] { return GxWorldObjectsPluginAttach() != 0; }));
+    ASSERT_TRUE(later.Ok()) << later.Failure();
     EXPECT_EQ(GxParticleAtomicCreate(nullptr, nullptr), nullptr);
     GxAtomic* plain = GxAtomicCreate();
     ASSERT_NE(plain, nullptr);
@@ -628,5 +628,4 @@ TEST(ParticlesWithoutPlugin, AtomicsAnswerNothing)
     GxParticleUpdateData step = {0.1f};
     EXPECT_EQ(GxParticleAtomicUpdate(plain, &step), nullptr);
     GxAtomicDestroy(plain);
-    GxTestEngineShutdown();
 }

@@ -7,6 +7,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/clump.h"
 
 namespace {
@@ -24,12 +25,8 @@ class Clump : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int window = 0;
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        ASSERT_TRUE(GxClumpPluginAttach());
-        ASSERT_TRUE(GxEngineOpen(&window));
-        ASSERT_TRUE(GxEngineStart());
+        engine.emplace(GxTestRecordingSetup([] { return GxClumpPluginAttach() != 0; }));
+        GX_ASSERT_ENGINE_STARTED(*engine);
         rendered.clear();
         failing = nullptr;
         geometry = GxGeometryCreate(0, 0, 0);
@@ -41,8 +38,9 @@ protected:
     void TearDown() override
     {
         GxGeometryDestroy(geometry);
-        GxTestEngineShutdown();
+        engine.reset();
     }
+    std::optional<GxTestEngine> engine;
 
     // Atomics come out of a clump most recently added first.
     GxClump* ClumpOfThree(GxAtomic* atomics[3])

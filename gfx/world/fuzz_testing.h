@@ -5,27 +5,29 @@
 #include <cstdlib>
 
 #include "gfx/core/fuzz_testing.h"
+#include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"
 
-// Starts an engine with the world modules, worlds, collision and the level-of-detail and user-data plugins.
-inline bool GxWorldEngineStart(void)
+// The recording device with the world modules, worlds, collision and the level-of-detail and user-data plugins.
+inline GxTestEngineSetup GxWorldEngineSetup(void)
 {
-    static int window = 0;
-    GxTestDeviceInstall();
-    return GxEngineInit(nullptr, 0, 0x400000) && GxWorldPluginAttach() && GxCollisionPluginAttach() &&
-           GxLODAtomicPluginAttach() &&
-           GxUserDataPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+    return GxTestRecordingSetup([] {
+        return GxWorldPluginAttach() && GxCollisionPluginAttach() && GxLODAtomicPluginAttach() &&
+               GxUserDataPluginAttach();
+    });
 }
+
+// Starts the process's engine once; false when it does not start.
+inline bool GxWorldEngineStart(void) { return GxTestProcessEngineStart(GxWorldEngineSetup()); }
 
 // Starts the engine once; a target that can not start aborts.
 inline void GxWorldFuzzStart(void)
 {
-    static const bool started = GxWorldEngineStart();
-    if (!started) {
+    if (!GxWorldEngineStart()) {
         std::abort();
     }
 }

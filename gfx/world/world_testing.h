@@ -7,12 +7,18 @@
 #include <vector>
 
 #include "gfx/core/memory.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/fuzz_testing.h"
 
 class WorldTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(GxWorldEngineStart()); }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void SetUp() override
+    {
+        engine.emplace(GxWorldEngineSetup());
+        GX_ASSERT_ENGINE_STARTED(*engine);
+    }
+    void TearDown() override { engine.reset(); }
+    std::optional<GxTestEngine> engine;
 };
 
 // Writes through `write` into memory and returns the bytes.

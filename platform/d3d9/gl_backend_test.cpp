@@ -1,5 +1,6 @@
 // Pixel tests of the OpenGL back end: scenes drawn through the Direct3D 9 layer and read back.
 #include "platform/d3d9/gl_pixel_testing.h"
+#include "platform/win32/gl_required_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -298,7 +299,7 @@ TEST(GlDeviceWindow, DrawsIntoAWindowAndOutlivesIt)
 {
     IDirect3D9* d3d = MakeOpenGLDirect3D();
     if (!d3d)
-        GTEST_SKIP() << "no OpenGL context here";
+        MALL_GL_MISSING("no OpenGL context here");
     WNDCLASSA wc;
     std::memset(&wc, 0, sizeof(wc));
     wc.lpfnWndProc = PlainWindowProc;

@@ -2,6 +2,7 @@
 #include "platform/d3d9/d3dx9.h"
 #include "platform/d3d9/gl_baseline.h"
 #include "platform/d3d9/gl_local.h"
+#include "platform/win32/gl_required_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +111,7 @@ TEST(GlBaseline, DrawsTheLitTexturedSceneIntoItsFramebuffer)
     const GlBaselineScene scene = {vertices, 4, indices, 6, base, 1, texels, 2, 0xFF000080u, 0xFF000000u, {0, 0, 1}};
     GlBaseline* baseline = GlBaselineCreate(scene, kSize, kSize, true);
     if (!baseline)
-        GTEST_SKIP() << "no OpenGL context here";
+        MALL_GL_MISSING("no OpenGL context here");
     D3DXMATRIX id;
     D3DXMatrixIdentity(&id);
     GlBaselineDrawFrame(baseline, id, id, id);

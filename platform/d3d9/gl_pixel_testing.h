@@ -5,6 +5,7 @@
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/d3d9_soft.h"
 #include "platform/d3d9/gl_local.h"
+#include "platform/win32/gl_required_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -242,7 +243,7 @@ protected:
     {
         gl_.reset(new DeviceOnBackend(MakeOpenGLDirect3D()));
         if (!gl_->get())
-            GTEST_SKIP() << "no OpenGL context here";
+            MALL_GL_MISSING("no OpenGL context here");
     }
 
     // Draws the scene through GL and reads it back. Scenes that bring no

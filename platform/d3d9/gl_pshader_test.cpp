@@ -1,6 +1,7 @@
 // The OpenGL back end's ps_1_1 translation: what it refuses, and the colours translated shaders give on GL.
 #include "platform/d3d9/gl_pixel_testing.h"
 #include "platform/d3d9/shader_local.h"
+#include "platform/win32/gl_required_testing.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ TEST_F(GlPixelTest, PixelShadersRunAfterTheFixedVertexStage)
     D3DCAPS9 caps;
     ASSERT_EQ(gl_->get()->GetDeviceCaps(&caps), D3D_OK);
     if (caps.PixelShaderVersion < D3DPS_VERSION(1, 1))
-        GTEST_SKIP() << "no GLSL here";
+        MALL_GL_MISSING("no GLSL here");
     const DWORD texels[4] = {0xFF808080u, 0xFF808080u, 0xFF808080u, 0xFF808080u};
     IDirect3DTexture9* texture = MakeTexture(2, 2, D3DFMT_A8R8G8B8, texels, 8, 2);
     ASSERT_NE(texture, nullptr);

@@ -1,6 +1,7 @@
 // The OpenGL back end's texture stages: the temporary register and per-stage constants, which the combiners lack,
 // run as a generated fragment program; arrangements without them stay on the combiners.
 #include "platform/d3d9/gl_pixel_testing.h"
+#include "platform/win32/gl_required_testing.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ TEST_F(GlPixelTest, TemporaryRegisterAndStageConstants)
     D3DCAPS9 caps;
     ASSERT_EQ(gl_->get()->GetDeviceCaps(&caps), D3D_OK);
     if (!(caps.PrimitiveMiscCaps & D3DPMISCCAPS_TSSARGTEMP))
-        GTEST_SKIP() << "no GLSL here";
+        MALL_GL_MISSING("no GLSL here");
     const DWORD texels[4] = {0xFF643200u, 0xFF643200u, 0xFF643200u, 0xFF643200u};
     IDirect3DTexture9* texture = MakeTexture(2, 2, D3DFMT_A8R8G8B8, texels, 8, 2);
     ASSERT_NE(texture, nullptr);

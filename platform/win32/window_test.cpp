@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/gl_required_testing.h"
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/windows.h"
 
@@ -728,7 +729,7 @@ TEST_F(WindowTest, SdlWindowOutlivesTheHandleWhileItsContextIsCurrent)
     Uint32 id = SDL_GetWindowID(sdl);
     SDL_GLContext context = SDL_GL_CreateContext(sdl);
     if (context == nullptr)
-        GTEST_SKIP() << "no GL here: " << SDL_GetError();
+        MALL_GL_MISSING(std::string("no GL here: ") + SDL_GetError());
     ASSERT_TRUE(DestroyWindow(hwnd));
     EXPECT_EQ(Win32GetSDLWindow(hwnd), nullptr);
     MSG m;

@@ -8,7 +8,7 @@
 
 #include "engine/locale.h"
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "tools/content/templates_writer.h"
 #include "ui/game/buildmenu.h"
 #include "ui/toolkit/toolkit_testing.h"

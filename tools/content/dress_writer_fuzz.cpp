@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "gfx/anim/anim.h"
-#include "gfx/d3d9/fuzz_d3d9_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
 #include "tools/content/dress_writer.h"
@@ -23,7 +23,7 @@ void AttachCharacterPlugins()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxD3D9FuzzStart(AttachCharacterPlugins)) {
+    if (!GxFuzzStartOnDriver(AttachCharacterPlugins)) {
         std::abort();
     }
     return 0;

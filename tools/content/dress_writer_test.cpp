@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/humanoid_writer.h"

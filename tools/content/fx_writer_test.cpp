@@ -1,5 +1,6 @@
 // Effect content: the particle pictures as the engine reads them back, and the level's animated material playing
 // from the dictionary its file carries.
+#include "gfx/testsupport/engine_gtest.h"
 #include "tools/content/fx_writer.h"
 
 #include <gtest/gtest.h>
@@ -17,26 +18,29 @@
 
 namespace {
 
+constexpr GxUInt32 kFxArena = 0x800000;
+
 class FxContent : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x800000));
-        ASSERT_TRUE(GxWorldPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach());
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
-        ASSERT_TRUE(GxTestFileSystemOpen());
+        GxTestEngineSetup setup =
+            GxTestRecordingSetup([] { return GxWorldPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach(); });
+        setup.arenaSize = kFxArena;
+        setup.files = true;
+        engine.emplace(setup);
+        GX_ASSERT_ENGINE_STARTED(*engine);
         std::string pattern = (std::filesystem::temp_directory_path() / "fx_content_XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root = pattern;
     }
     void TearDown() override
     {
-        GxFileSystemManagerClose();
-        GxTestEngineShutdown();
+        engine.reset();
         std::filesystem::remove_all(root);
     }
 
+    std::optional<GxTestEngine> engine;
     std::filesystem::path root;
 };
 

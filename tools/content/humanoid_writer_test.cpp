@@ -14,7 +14,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/skincpu.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"

@@ -12,14 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/locale.h"
+#include "engine/tagtree.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
-#include "engine/locale.h"
-#include "engine/tagtree.h"
 #include "gfx/testsupport/headless.h"
 #include "ui/toolkit/canvas.h"
-#include "ui/toolkit/toolkit_local.h"
+#include "ui/toolkit/imagemap.h"
 
 namespace {
 

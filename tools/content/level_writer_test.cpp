@@ -12,45 +12,39 @@
 #include "engine/animtexture.h"
 #include "engine/clumpext.h"
 #include "engine/object.h"
+#include "engine/testsupport/files.h"
 #include "engine/world.h"
-#include "engine/test_files_local.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/fx/fx.h"
+#include "gfx/testsupport/engine_gtest.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
-#include "tools/content/texdict_writer.h"
 #include "gfx/world/world_testing.h"
+#include "tools/content/texdict_writer.h"
 
 namespace {
 
 constexpr GxInt32 kSize = 64;
+constexpr GxUInt32 kLevelArena = 0x800000;
 
-class Level : public GxD3D9SoftwareTest {
+class Level : public GxTestGLDraw {
 protected:
-    Level() : GxD3D9SoftwareTest(kSize, kSize, false) {}
+    Level() : GxTestGLDraw(kSize, kSize, kLevelArena)
+    {
+        engineSetup.files = false;
+        engineSetup.plugins = [] { return GxWorldPluginAttach() && GxD3D9SectorPluginAttach(); };
+    }
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
-        GxD3D9TestUseBackend("opengl");
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x800000));
-        ASSERT_TRUE(GxWorldPluginAttach() && GxD3D9SectorPluginAttach());
-        if (!GxEngineOpen(&window)) {
-            GTEST_SKIP() << "no device on the OpenGL back end here";
+        GxTestGLDraw::SetUp();
+        if (!Ready()) {
+            return;
         }
-        D3DADAPTER_IDENTIFIER9 id = {};
-        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-        if (std::string(id.Driver).find("opengl") == std::string::npos) {
-            GTEST_SKIP() << "the OpenGL back end is not available";
-        }
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        GxTestTakeError();
         dictionary = GxTexDictionaryCreate();
         for (GxInt32 m = 0; m < CONTENTLEVELMATERIALS; m++) {
             GxTexture* texture = SolidTexture(ContentLevelColour(m));
@@ -79,7 +73,7 @@ protected:
         if (dictionary) {
             GxTexDictionaryDestroy(dictionary);
         }
-        GxD3D9SoftwareTest::TearDown();
+        GxTestGLDraw::TearDown();
     }
     GxTexture* SolidTexture(GxRGBA c)
     {

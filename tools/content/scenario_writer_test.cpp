@@ -9,7 +9,7 @@
 
 #include "engine/file.h"
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "game/conditions.h"
 #include "game/levelmanager.h"
 #include "game/savegame.h"

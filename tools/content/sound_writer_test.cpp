@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "game/sound.h"
 #include "platform/fmod/fmod.h"
 #include "platform/fmod/wav.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/spline.h"
-#include "engine/test_graphics_local.h"
+#include "engine/testsupport/graphics.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"

@@ -9,7 +9,7 @@
 #include "gfx/core/bytes.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/world_testing.h"

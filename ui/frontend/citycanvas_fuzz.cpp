@@ -5,7 +5,7 @@
 #include <string>
 
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
+#include "gfx/testsupport/fuzz.h"
 #include "ui/frontend/citycanvas.h"
 
 namespace {
@@ -14,7 +14,7 @@ std::string g_path;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxTestFileSystemOpen())
+    if (!GxFuzzFilesStart())
         std::abort();
     g_path = GxFuzzScratchPath("ferrox_scenario_in");
     return 0;

@@ -5,14 +5,14 @@
 
 #include "engine/camera.h"
 #include "engine/mouse.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "engine/world.h"
 #include "game/game.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
-#include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/renderstate.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/world.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kScreenW = 800;
 constexpr int kScreenH = 600;
+constexpr GxUInt32 kFrontArena = 0x800000;
 constexpr GxUInt32 kBackground = 0x283C50u;
 constexpr GxUInt32 kButton = 0x00C800u;
 constexpr GxUInt32 kRim = 0xA0A0A0u;
@@ -38,27 +39,18 @@ public:
     }
 };
 
-class FrontDraw : public ::testing::Test {
+class FrontDraw : public GxTestGLDraw {
 protected:
+    FrontDraw() : GxTestGLDraw(kScreenW, kScreenH, kFrontArena)
+    {
+        engineSetup.plugins = [] { return GxWorldPluginAttach() != 0; };
+        engineSetup.images = kGxTestImagesPng;
+    }
     void SetUp() override
     {
-        GxD3D9TestUseBackend("opengl");
-        window = GxD3D9TestWindow(kScreenW, kScreenH);
-        if (!window)
-            GTEST_SKIP() << "no OpenGL window here";
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x800000));
-        ASSERT_TRUE(GxWorldPluginAttach());
-        if (!GxEngineOpen(&window))
-            GTEST_SKIP() << "no OpenGL context here";
-        D3DADAPTER_IDENTIFIER9 id = {};
-        gxD3D9State.d3d->GetAdapterIdentifier(0, 0, &id);
-        if (std::string(id.Driver) != "opengl")
-            GTEST_SKIP() << "the OpenGL back end is not available";
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+        GxTestGLDraw::SetUp();
+        if (!Ready())
+            return;
         game = CGame::Instance(nullptr);
         game->m_pMouse = mouse = new CFerroxMouse();
         game->m_pCamera = new CFerroxCamera();
@@ -71,13 +63,10 @@ protected:
     {
         if (started) {
             CGame::DestroyInstance(nullptr);
-            GxFileSystemManagerClose();
             std::error_code ignored;
             std::filesystem::remove_all(root, ignored);
         }
-        GxD3D9TestEngineShutdown();
-        if (window)
-            DestroyWindow(window);
+        GxTestGLDraw::TearDown();
     }
     std::string P(const std::string& name) const { return (root / name).string(); }
     void BeginFrame()
@@ -119,7 +108,6 @@ protected:
         ASSERT_TRUE(map.Write(P(folder + "/" + stem + "_p.png")));
     }
 
-    HWND window = nullptr;
     bool started = false;
     CGame* game = nullptr;
     CFerroxMouse* mouse = nullptr;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/level.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "gfx/world/world.h"

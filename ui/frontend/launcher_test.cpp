@@ -11,10 +11,10 @@
 #include <sstream>
 
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
-#include "gfx/d3d9/software_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "platform/win32/dialog_auto.h"
 #include "ui/frontend/launcher.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -68,8 +68,6 @@ protected:
 
 TEST_F(BuildMenuDraw, OpenPageDrawsWithItsDisabledItemRed)
 {
-    if (!Ready())
-        GTEST_SKIP() << "no OpenGL";
     // Root: a child, a second child button without a menu, back. The plans menu: two items and back.
     const std::string text = "<BUILD_OBJECTS>\n<panel>\n" + WriteMenu("root", {0, 0, 255, 255}, {255, 255, 0, 255}) +
                              "\n</panel>\n<m00>\n<panel>\n" +

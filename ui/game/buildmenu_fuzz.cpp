@@ -11,8 +11,8 @@
 #include "engine/tagtree.h"
 #include "game/objectmgr.h"
 #include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
 #include "gfx/core/image.h"
+#include "gfx/testsupport/fuzz.h"
 #include "gfx/testsupport/png_writer.h"
 #include "ui/game/buildmenu.h"
 

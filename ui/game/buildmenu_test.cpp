@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "game/objectmgr.h"
 #include "ui/game/buildmenu_local.h"
 #include "ui/toolkit/toolkit_testing.h"

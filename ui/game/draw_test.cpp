@@ -9,7 +9,7 @@
 
 #include "engine/locale.h"
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "engine/utf.h"
 #include "gfx/core/image.h"
 #include "ui/game/filecanvas.h"

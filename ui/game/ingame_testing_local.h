@@ -9,7 +9,7 @@
 #include <map>
 
 #include "engine/tagtree.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "game/objectmgr.h"
 #include "game/statistics.h"
 #include "ui/game/ingame.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "ui/game/filecanvas.h"
 #include "ui/game/ingame_testing_local.h"
 #include "ui/game/loadpanel.h"

@@ -13,8 +13,8 @@
 #include "engine/mouse.h"
 #include "gfx/core/image.h"
 #include "platform/win32/windows.h"
+#include "ui/toolkit/imagemap.h"
 #include "ui/toolkit/interface.h"
-#include "ui/toolkit/toolkit_local.h"
 
 namespace {
 

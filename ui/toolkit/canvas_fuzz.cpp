@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "gfx/core/image.h"
-#include "ui/toolkit/toolkit_local.h"
+#include "ui/toolkit/imagemap.h"
 
 namespace {
 constexpr int32_t kMaxSide = 64;

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "ui/toolkit/toolkit_local.h"
+#include "ui/toolkit/imagemap.h"
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {

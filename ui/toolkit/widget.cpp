@@ -4,7 +4,7 @@
 // image widget; bar.
 #include "ui/toolkit/widget.h"
 
-#include "ui/toolkit/toolkit_local.h"
+#include "ui/toolkit/imagemap.h"
 
 #include <algorithm>
 #include <cmath>

@@ -31,11 +31,7 @@ struct TestObjectLog {
     std::vector<std::string> effects;
 };
 
-inline TestObjectLog& TestLog()
-{
-    static TestObjectLog log;
-    return log;
-}
+TestObjectLog& TestLog();
 
 class TestObject : public CFerroxIOObject {
 public:

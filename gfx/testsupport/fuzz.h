@@ -1,4 +1,5 @@
-// Fuzz-target support: scratch files of one process for readers that take a file name, removed at exit.
+// Fuzz-target support: the engine started once on the software device or with the host's files only, scratch
+// files of one process for readers that take a file name, and the error record a refused input leaves.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,12 @@
 #include <system_error>
 #include <vector>
 
+#include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/fuzz_testing.h"
+#include "gfx/core/stream.h"
+#include "gfx/testsupport/engine_fixture.h"
+
 // Every scratch path handed out, removed when the process ends (a crash leaves them for the reader to see).
 struct GxFuzzScratch {
     std::vector<std::string> paths;
@@ -17,7 +24,7 @@ struct GxFuzzScratch {
     {
         std::error_code ignored;
         for (const std::string& path : paths)
-            std::filesystem::remove(path, ignored);
+            std::filesystem::remove_all(path, ignored);
     }
 };
 inline GxFuzzScratch gxFuzzScratch;
@@ -38,4 +45,34 @@ inline void GxFuzzScratchWrite(const std::string& path, const uint8_t* data, siz
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+// Init, open and start on the software device with the host's files; plugins are attached by the callback between
+// init and open.
+inline bool GxFuzzStartOnDriver(void (*attachPlugins)() = nullptr)
+{
+    GxTestEngineSetup setup;
+    if (attachPlugins != nullptr) {
+        setup.plugins = [attachPlugins] {
+            attachPlugins();
+            return true;
+        };
+    }
+    return GxTestProcessEngineStart(setup);
+}
+
+// The graphics core initialised on the recording device with the host's files, for readers of text files.
+inline bool GxFuzzFilesStart()
+{
+    GxTestEngineSetup setup;
+    setup.backend = GxTestBackend::kRecording;
+    setup.start = false;
+    return GxTestProcessEngineStart(setup);
+}
+
+// Clears the error record a refused input leaves behind.
+inline void GxFuzzClearError(void)
+{
+    GxError discard;
+    GxErrorGet(&discard);
 }

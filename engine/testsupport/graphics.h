@@ -2,7 +2,7 @@
 #pragma once
 
 #include "engine/base.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/core/spline.h"
 
 // A plain named object to occupy grid cells with.
@@ -13,14 +13,9 @@ public:
 
 class FerroxGraphicsTest : public FerroxTestFiles {
 protected:
-    void SetUp() override
+    FerroxGraphicsTest()
     {
-        GxTestDeviceInstall();
-        FerroxTestFiles::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        ASSERT_TRUE(GxSplinePluginAttach());
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        engineSetup.start = true;
+        engineSetup.plugins = [] { return GxSplinePluginAttach() != 0; };
     }
 };

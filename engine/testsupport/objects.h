@@ -13,14 +13,12 @@
 #include "engine/asset.h"
 #include "engine/clumpext.h"
 #include "engine/composite.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/d3d9drv.h"
-#include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/skinpipe.h"
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/fx/fx.h"
+#include "gfx/testsupport/plugins.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
@@ -37,10 +35,10 @@ protected:
     {
         ASSERT_TRUE(GxLODAtomicPluginAttach());
         ASSERT_TRUE(GxWorldPluginAttach());
-        ASSERT_TRUE(GxD3D9SectorPluginAttach());
+        ASSERT_TRUE(GxTestSectorPluginAttach());
         ASSERT_TRUE(GxAnimPluginAttach());
         ASSERT_TRUE(GxAnimHierarchyPluginAttach());
-        ASSERT_TRUE(GxD3D9SkinPluginAttach());
+        ASSERT_TRUE(GxTestSkinPluginAttach());
         ASSERT_TRUE(GxUserDataPluginAttach());
         ASSERT_TRUE(GxSplinePluginAttach());
         ASSERT_EQ(1, AttachClumpExtension());

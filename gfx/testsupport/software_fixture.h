@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 class GxD3D9SoftwareTest : public ::testing::Test {
 protected:
-    // Without start the test opens and starts the engine itself.
-    explicit GxD3D9SoftwareTest(int width = 64, int height = 64, bool start = true)
+    // Without start the test opens and starts the engine itself in `window`.
+    explicit GxD3D9SoftwareTest(int width = kGxTestWindowSize, int height = kGxTestWindowSize, bool start = true)
         : windowWidth(width), windowHeight(height), startInSetUp(start)
     {
     }
@@ -20,20 +21,27 @@ protected:
 
     void SetUp() override
     {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(windowWidth, windowHeight);
-        ASSERT_NE(window, nullptr);
-        if (startInSetUp) {
-            GxEngineSetDriver(GxD3D9GetDriver());
-            ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-            AttachPlugins();
-            if (HasFatalFailure()) {
-                return;
-            }
-            ASSERT_TRUE(GxEngineOpen(&window));
-            ASSERT_TRUE(GxEngineStart());
+        if (!startInSetUp) {
+            GxTestUseBackend(GxTestBackend::kSoftware);
+            window = GxD3D9TestWindow(windowWidth, windowHeight);
+            ASSERT_NE(window, nullptr);
+            GxTestTakeError();
+            return;
         }
-        GxTestTakeError();
+        GxTestEngineSetup setup;
+        setup.width = windowWidth;
+        setup.height = windowHeight;
+        setup.files = false;
+        setup.plugins = [this] {
+            AttachPlugins();
+            return !HasFatalFailure();
+        };
+        engine.emplace(setup);
+        if (HasFatalFailure()) {
+            return;
+        }
+        GX_ASSERT_ENGINE_STARTED(*engine);
+        window = engine->Window();
     }
     void TearDown() override
     {
@@ -42,6 +50,10 @@ protected:
             GxRasterDestroy(*it);
         }
         rasters.clear();
+        if (engine) {
+            engine.reset();
+            return;
+        }
         GxD3D9TestEngineShutdown();
         DestroyWindow(window);
     }
@@ -57,6 +69,7 @@ protected:
 
     HWND window = nullptr;
     std::vector<GxRaster*> rasters;
+    std::optional<GxTestEngine> engine;
 
 private:
     int windowWidth;

@@ -1,4 +1,5 @@
-// Internals the toolkit's files share: pixel reads of core images and the decoding of authored maps.
+// Pixel reads of core images and the decoding of authored maps, shared by the toolkit, the content tools and their
+// tests.
 #pragma once
 
 #include <cstdint>

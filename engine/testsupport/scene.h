@@ -8,14 +8,14 @@
 #include <gtest/gtest.h>
 
 #include "engine/clumpext.h"
-#include "engine/test_files_local.h"
+#include "engine/testsupport/files.h"
 #include "gfx/core/image.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/software_testing.h"
 #include "gfx/fx/fx.h"
 #include "gfx/fx/particles.h"
 #include "gfx/testsupport/headless.h"
+#include "gfx/testsupport/plugins.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
@@ -47,7 +47,7 @@ protected:
     {
         ASSERT_TRUE(GxLODAtomicPluginAttach());
         ASSERT_TRUE(GxWorldPluginAttach());
-        ASSERT_TRUE(GxD3D9SectorPluginAttach());
+        ASSERT_TRUE(GxTestSectorPluginAttach());
         ASSERT_TRUE(GxUserDataPluginAttach());
         ASSERT_TRUE(GxSplinePluginAttach());
         ASSERT_TRUE(AttachClumpExtension());

@@ -1,17 +1,12 @@
-// Fuzz-target support: the graphics core with a Win32 file system, and scratch files of one process.
+// Fuzz-target support of the engine's text files: a section saved and read back, and a reload that must save the
+// same text again.
 #pragma once
 
 #include <cstdlib>
 #include <string>
 
 #include "engine/file.h"
-#include "gfx/core/engine_testing.h"
-#include "gfx/core/fuzz_local.h"
-
-inline bool FerroxFuzzFilesStart()
-{
-    return GxEngineInit(nullptr, 0, 0x400000) && GxTestFileSystemOpen();
-}
+#include "gfx/testsupport/fuzz.h"
 
 // Writes `header` (if any) and then the section `save` writes into `path`, and returns the file read back line
 // by line; a failed write or read aborts.

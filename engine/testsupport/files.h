@@ -1,0 +1,48 @@
+// Test fixture: the graphics core with the host's files as default file system, and a scratch folder per test.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "gfx/core/engine_testing.h"
+#include "gfx/testsupport/engine_gtest.h"
+#include "gfx/testsupport/temp_dir.h"
+#include "platform/win32/winbase.h"
+
+// Writes of the Win32 stand-in fail after the given number of successes while this lives.
+struct FerroxFailWritesAfter {
+    explicit FerroxFailWritesAfter(LONG successes) { StandInFailWritesAfter(successes); }
+    ~FerroxFailWritesAfter() { StandInFailWritesAfter(-1); }
+    FerroxFailWritesAfter(const FerroxFailWritesAfter&) = delete;
+    FerroxFailWritesAfter& operator=(const FerroxFailWritesAfter&) = delete;
+};
+
+// A tag unique to this run, so that test runs side by side on one machine never share a scratch path.
+inline std::string FerroxTestRunTag() { return GxTestRunTag(); }
+
+// The engine initialised on the recording device (derived fixtures change `engineSetup` in their constructor), with
+// the host's files, and a scratch folder named for the test.
+class FerroxTestFiles : public ::testing::Test {
+protected:
+    FerroxTestFiles()
+    {
+        engineSetup.backend = GxTestBackend::kRecording;
+        engineSetup.start = false;
+    }
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string Path(const std::string& name) const { return m_dir->Path(name); }
+    static bool Exists(const std::string& path);
+    static void WriteFile(const std::string& path, const std::string& bytes);
+    static std::string ReadFile(const std::string& path);
+
+    GxTestEngineSetup engineSetup;
+    std::optional<GxTestEngine> engine;
+
+private:
+    std::unique_ptr<GxTestTempDir> m_dir;
+};
