@@ -3,8 +3,6 @@
 // bar's canvas alone. Pictures and fonts are kept in memory: the frame measures the interface, not the device.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
 
@@ -18,6 +16,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/testsupport/headless.h"
+#include "gfx/testsupport/temp_dir.h"
 #include "tools/content/interface_painter.h"
 #include "tools/content/panel_painter.h"
 #include "ui/game/ingame.h"
@@ -83,11 +82,15 @@ Scene& Setup()
     if (!BenchEngineStart(kGxTestImagesPng))
         return scene;
     const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("ferrox_ingame_bench_" + std::to_string(getpid()));
+        std::filesystem::temp_directory_path() / ("ferrox_ingame_bench_" + GxTestRunTag());
     scene.folder = dir;
     std::string error;
     if (!ContentWriteMainBar((dir / "images/panels/main/base").string(), &error) ||
-        !ContentWriteGamePanels((dir / "images/panels").string(), &error) || chdir(dir.c_str()) != 0)
+        !ContentWriteGamePanels((dir / "images/panels").string(), &error))
+        return scene;
+    std::error_code moved;
+    std::filesystem::current_path(dir, moved);
+    if (moved)
         return scene;
     CGame* game = CGame::Instance(nullptr);
     game->m_pMouse = new CFerroxMouse();

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "gfx/core/engine.h"
-#include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/renderstate.h"
 
 namespace {

@@ -2,13 +2,13 @@
 // measured in the same run. The track must start well inside one frame (under 20 ms).
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "gfx/testsupport/temp_dir.h"
 #include "platform/fmod/fmod.h"
 #include "platform/fmod/wav.h"
 #include "platform/win32/windows.h"
@@ -68,7 +68,7 @@ BENCHMARK(BM_OpenAndStartTrack)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    g_path = "/tmp/sound_bench_" + std::to_string(getpid()) + ".wav";
+    g_path = (std::filesystem::temp_directory_path() / ("sound_bench_" + GxTestRunTag() + ".wav")).string();
     if (!WriteTrack(g_path) || !FSOUND_Init(44100, 32, 0))
         return 1;
     benchmark::Initialize(&argc, argv);

@@ -5,7 +5,7 @@
 #include "gfx/anim/anim_local.h"
 #include "gfx/anim/anim_testing.h"
 #include "gfx/core/plugin.h"
-#include "gfx/world/world_local.h"
+#include "gfx/world/world_testing.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "gfx/core/core_local.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/stream.h"

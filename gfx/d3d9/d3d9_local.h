@@ -4,6 +4,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/matrix.h"
 #include "gfx/d3d9/d3d9drv.h"
+#include "gfx/d3d9/renderstate.h"
 #include "platform/d3d9/d3d9.h"
 
 struct GxCamera;
@@ -147,12 +148,8 @@ const D3DCAPS9* GxD3D9GetCaps(void);
 void GxD3D9SetDeviceRestoreCallBack(GxD3D9DeviceRestoreCallBack callBack);
 GxD3D9DeviceRestoreCallBack GxD3D9GetDeviceRestoreCallBack(void);
 
-// Render-state caches.
-GxBool GxD3D9RenderStateSet(GxInt32 state, void* value);
-GxBool GxD3D9RenderStateGet(GxInt32 state, void* value);
-void GxD3D9RenderStateReset(void);
+// Render-state caches (and renderstate.h).
 void GxD3D9RenderStateRestore(void);
-GxBool GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value);
 
 // Vertex-buffer manager.
 GxBool GxD3D9VertexBufferManagerOpen(void);

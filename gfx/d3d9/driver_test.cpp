@@ -2,7 +2,6 @@
 // order, so the engine instance keeps the layout the library has always had.
 #include <gtest/gtest.h>
 
-#include "gfx/core/core_local.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/plugin.h"
 #include "gfx/d3d9/d3d9drv.h"

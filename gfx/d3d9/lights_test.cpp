@@ -7,7 +7,7 @@
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/clump.h"
-#include "gfx/world/world_local.h"
+#include "gfx/world/world_testing.h"
 
 namespace {
 

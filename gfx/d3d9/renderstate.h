@@ -30,6 +30,8 @@ constexpr GxUInt32 gxD3D9GEOMETRYMODULATEMATERIALCOLOR = 0x40;
 GxBool GxD3D9RenderStateSet(GxInt32 state, void* value);
 // Writes a 32-bit value (a GxRaster* for the texture raster, a GxReal for the fog density).
 GxBool GxD3D9RenderStateGet(GxInt32 state, void* value);
+// Forgets what the caches hold, so the next set of every state reaches the device.
+void GxD3D9RenderStateReset(void);
 
 // Direct3D level: recorded now, sent by the next flush when it differs from what the device holds.
 // Out-of-range states, stages and samplers are ignored.

@@ -16,7 +16,6 @@
 #include "platform/d3d9/d3d9_soft.h"
 #include "platform/d3d9/d3dx9.h"
 #include "platform/d3d9/gl_pixel_testing.h"
-#include "platform/d3d9/shader_local.h"
 #include "platform/win32/gl_required_testing.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "gfx/fx/fx_testing.h"
 #include "gfx/core/plugin.h"
 #include "gfx/world/material.h"
-#include "gfx/world/world_local.h"
+#include "gfx/world/world_testing.h"
 
 namespace {
 

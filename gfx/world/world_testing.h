@@ -9,6 +9,7 @@
 #include "gfx/core/memory.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/fuzz_testing.h"
+#include "gfx/world/worldobj_local.h"
 
 class WorldTest : public ::testing::Test {
 protected:

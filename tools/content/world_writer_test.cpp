@@ -13,7 +13,6 @@
 #include "gfx/world/collision.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/world_testing.h"
-#include "gfx/world/worldobj_local.h"
 
 namespace {
 

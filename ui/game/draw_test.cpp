@@ -1,6 +1,5 @@
 // Pixels of the in-game interface on the OpenGL back end at 800 x 600, over a cleared frame: the main bar with
 // its date and a message in its box, and a tooltip once the pointer has rested.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -39,16 +38,15 @@ protected:
         ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
         dir = std::filesystem::temp_directory_path() / ("ferrox_ingame_draw_" + FerroxTestRunTag());
         std::filesystem::create_directories(dir / "images/panels/main/base");
-        char* previous = getcwd(nullptr, 0);
-        ASSERT_TRUE(previous);
-        start = previous;
-        std::free(previous);
-        ASSERT_EQ(chdir(dir.c_str()), 0);
+        start = std::filesystem::current_path().string();
+        std::filesystem::current_path(dir);
     }
     void TearDown() override
     {
         if (!start.empty()) {
-            EXPECT_EQ(chdir(start.c_str()), 0);
+            std::error_code failed;
+            std::filesystem::current_path(start, failed);
+            EXPECT_FALSE(failed);
         }
         if (Ready() || opened) {
             GxFileSystemManagerClose();

@@ -2,7 +2,6 @@
 // interface, and a fixture that runs in a scratch folder of its own with the interface on the game.
 #pragma once
 
-#include <unistd.h>
 
 #include <array>
 #include <cstdlib>
@@ -109,11 +108,8 @@ protected:
         std::filesystem::remove_all(dir);
         dir = std::filesystem::temp_directory_path() / ("ferrox_uigame_" + FerroxTestRunTag());
         std::filesystem::create_directories(dir);
-        char* previous = getcwd(nullptr, 0);
-        ASSERT_TRUE(previous);
-        start = previous;
-        std::free(previous);
-        ASSERT_EQ(chdir(dir.c_str()), 0);
+        start = std::filesystem::current_path().string();
+        std::filesystem::current_path(dir);
         FerroxSetImageImplFactory(UiMakeLoggingImage);
         uiLoadLog.clear();
         PaintPanels();
@@ -135,7 +131,9 @@ protected:
         InterfaceSetBuildMenuMaker(nullptr);
         CDynamicObjectManager::DestroyInstance();
         if (!start.empty()) {
-            EXPECT_EQ(chdir(start.c_str()), 0);
+            std::error_code failed;
+            std::filesystem::current_path(start, failed);
+            EXPECT_FALSE(failed);
         }
         UiTest::TearDown();
     }
