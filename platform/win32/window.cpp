@@ -141,9 +141,9 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions()
 
 // The leak checker's tracer crashed now and then (about one GL program's exit in a hundred on a loaded machine)
 // walking the records it keeps of the driver modules' dynamic thread-local storage, which it gathers by
-// intercepting __tls_get_addr. None of our memory lives only there, so the records are not kept. A program may
-// still define its own options.
-extern "C" __attribute__((weak)) const char* __asan_default_options()
+// intercepting __tls_get_addr. None of our memory lives only there, so the records are not kept. A strong
+// definition: the sanitizer runtime's own default is weak.
+extern "C" const char* __asan_default_options()
 {
     return "intercept_tls_get_addr=0";
 }
