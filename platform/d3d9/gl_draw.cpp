@@ -593,9 +593,11 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
         return Submit(state, draw, arrays.baseVertex);
     }
     if (shaderMode_) {
-        // The shader draws before switched off lighting and texture generation and left transforms unsent.
+        // The shader draws before switched off lighting, colour tracking and texture generation, set their own fog
+        // and left transforms unsent; targets, viewport, scissor, lights and clip planes they left as this path
+        // wants them, and re-sending those costs the driver a full revalidation at every switch.
         shaderMode_ = false;
-        dirty_ = kGlDirtyAll;
+        dirty_ |= kGlDirtyRender | kGlDirtyTransform | kGlDirtyMaterial;
         for (int& n : lastTexCounts_)
             n = -1;
     }

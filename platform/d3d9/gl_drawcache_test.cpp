@@ -283,6 +283,63 @@ TEST_F(GlShaderDrawTest, StatesSetBetweenShaderDrawsAndAroundFixedFunctionDrawsT
     EXPECT_TRUE(Near(At(48, 32), 128, 128, 128));
 }
 
+// Shader draws set their own fog and switch lighting off; the fixed-function draw after them, with no state set
+// between but the shader and its layout, fogs and lights as the states set before the shader draws say.
+TEST_F(GlShaderDrawTest, FixedFunctionDrawAfterShaderDrawsKeepsFogAndLightingSetBefore)
+{
+    ColourVertex quads[6];
+    ClipQuad(-1, 1, 0xFF00FF00u, quads);
+    IDirect3DVertexBuffer9* vb = Buffer(quads, 6);
+    IDirect3DVertexShader9* vs = Shader(kColourShader);
+    IDirect3DVertexDeclaration9* decl = Declaration(kColourElements);
+    LitVertex red[6];
+    MakeFacingQuad(5, 0xFFFF0000u, red);
+    const float fogStart = 0.0f, fogEnd = 1.0f;  // the quad at depth 5 is all fog
+    DWORD start = 0, end = 0;
+    std::memcpy(&start, &fogStart, sizeof start);
+    std::memcpy(&end, &fogEnd, sizeof end);
+    const D3DMATERIAL9 white = MakeWhiteMaterial();
+    auto fixedAfterShader = [&](IDirect3DDevice9* dev) {
+        Bind(vs, decl, vb);
+        dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+        dev->SetVertexShader(nullptr);
+        dev->SetFVF(kLitFVF);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, red, sizeof(LitVertex));
+    };
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            SetUp3D(dev);
+            dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+            dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+            dev->SetRenderState(D3DRS_FOGCOLOR, 0xFF0000FFu);
+            dev->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
+            dev->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+            dev->SetRenderState(D3DRS_FOGSTART, start);
+            dev->SetRenderState(D3DRS_FOGEND, end);
+            fixedAfterShader(dev);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 0, 255));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+
+    // Lit with the vertex colour tracked as the diffuse material, by an ambient light only: ambient grey.
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            SetUp3D(dev);
+            dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+            dev->SetRenderState(D3DRS_FOGENABLE, FALSE);
+            dev->SetMaterial(&white);
+            dev->SetRenderState(D3DRS_LIGHTING, TRUE);
+            dev->SetRenderState(D3DRS_AMBIENT, 0xFF808080u);
+            dev->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+            fixedAfterShader(dev);
+            dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 128, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 128, 0, 0));
+}
+
 TEST_F(GlPixelTest, ConvertedStaticBufferDrawsWhatItHoldsNow)
 {
     IDirect3DDevice9* dev = gl_->get();
