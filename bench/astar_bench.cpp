@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/astar.h"
-#include "engine/blockgrid.h"
-#include "engine/random.h"
+#include "engine/data/random.h"
+#include "engine/navigation/astar.h"
+#include "engine/navigation/blockgrid.h"
 #include "gfx/core/engine.h"
 
 namespace {

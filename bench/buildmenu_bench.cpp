@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "bench/engine_local.h"
-#include "engine/mouse.h"
-#include "engine/tagtree.h"
-#include "game/game.h"
+#include "engine/application/mouse.h"
+#include "engine/data/tagtree.h"
+#include "game/shell/game.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

@@ -5,12 +5,12 @@
 #include <optional>
 #include <vector>
 
-#include "engine/blockgrid.h"
-#include "engine/character.h"
-#include "engine/clumpext.h"
-#include "engine/composite.h"
-#include "engine/random.h"
-#include "engine/spline.h"
+#include "engine/data/random.h"
+#include "engine/navigation/blockgrid.h"
+#include "engine/navigation/character.h"
+#include "engine/navigation/spline.h"
+#include "engine/world/clumpext.h"
+#include "engine/world/composite.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/memory.h"

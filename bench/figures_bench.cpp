@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "bench/engine_local.h"
-#include "engine/file.h"
-#include "game/conditions.h"
-#include "game/game.h"
-#include "game/stack.h"
-#include "game/statistics.h"
+#include "engine/data/file.h"
+#include "game/shell/conditions.h"
+#include "game/shell/game.h"
+#include "game/shell/stack.h"
+#include "game/shell/statistics.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"

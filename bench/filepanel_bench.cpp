@@ -9,8 +9,8 @@
 #include <string>
 
 #include "bench/engine_local.h"
-#include "engine/utf.h"
-#include "game/game.h"
+#include "engine/data/utf.h"
+#include "game/shell/game.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

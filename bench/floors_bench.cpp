@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "engine/object.h"
-#include "game/floors.h"
+#include "engine/world/object.h"
+#include "game/buildings/floors.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/d3d9_testing.h"

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "engine/clumpext.h"
+#include "engine/world/clumpext.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
 #include "gfx/d3d9/sectorpipe.h"

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "bench/engine_local.h"
-#include "engine/locale.h"
-#include "engine/mouse.h"
-#include "engine/tagtree.h"
-#include "game/game.h"
-#include "game/objectmgr.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
+#include "game/shell/game.h"
+#include "game/world/objectmgr.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/blockmesh.h"
-#include "engine/clumpext.h"
-#include "engine/tagtree.h"
-#include "game/objectmgr.h"
-#include "game/templates.h"
+#include "engine/data/tagtree.h"
+#include "engine/navigation/blockmesh.h"
+#include "engine/world/clumpext.h"
 #include "game/testsupport/objectmgr.h"
+#include "game/world/objectmgr.h"
+#include "game/world/templates.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
 #include "gfx/d3d9/sectorpipe.h"

@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
-#include "engine/clumpext.h"
-#include "engine/composite.h"
-#include "engine/picker.h"
-#include "engine/random.h"
+#include "engine/data/random.h"
+#include "engine/world/clumpext.h"
+#include "engine/world/composite.h"
+#include "engine/world/picker.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/engine_local.h"
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"

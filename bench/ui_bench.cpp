@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "bench/engine_local.h"
-#include "engine/mouse.h"
-#include "game/game.h"
+#include "engine/application/mouse.h"
+#include "game/shell/game.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "engine/app.h"
-#include "engine/character.h"
-#include "engine/startup.h"
-#include "game/game.h"
-#include "game/sound.h"
+#include "engine/application/app.h"
+#include "engine/application/startup.h"
+#include "engine/navigation/character.h"
+#include "game/shell/game.h"
+#include "game/shell/sound.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/playtest.h"

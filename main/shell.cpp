@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "engine/app.h"
-#include "engine/level.h"
-#include "engine/locale.h"
-#include "game/game.h"
+#include "engine/application/app.h"
+#include "engine/data/locale.h"
+#include "engine/world/level.h"
+#include "game/shell/game.h"
 #include "ui/frontend/endgame.h"
 #include "ui/frontend/launcher.h"
 #include "ui/game/ingame.h"

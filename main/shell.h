@@ -3,7 +3,7 @@
 // panels reach the game.
 #pragma once
 
-#include "game/gameshell.h"
+#include "game/shell/gameshell.h"
 #include "ui/frontend/frontend.h"
 #include "ui/game/filecanvas.h"
 

@@ -12,9 +12,9 @@
 #include <random>
 #include <string>
 
-#include "engine/app.h"
-#include "engine/startup.h"
-#include "game/game.h"
+#include "engine/application/app.h"
+#include "engine/application/startup.h"
+#include "game/shell/game.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/shell.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/file.h"
+#include "engine/data/file.h"
 #include "gfx/testsupport/fuzz.h"
 
 // Writes `header` (if any) and then the section `save` writes into `path`, and returns the file read back line

@@ -1,7 +1,7 @@
 // Test fixture: the file fixture with the graphics core started on the test device and the spline plugin attached.
 #pragma once
 
-#include "engine/base.h"
+#include "engine/application/base.h"
 #include "engine/testsupport/files.h"
 #include "gfx/core/spline.h"
 

@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/asset.h"
-#include "engine/clumpext.h"
-#include "engine/composite.h"
 #include "engine/testsupport/files.h"
+#include "engine/world/asset.h"
+#include "engine/world/clumpext.h"
+#include "engine/world/composite.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"

@@ -1,7 +1,7 @@
 // The level's plugins for the tests.
 #include "engine/testsupport/plugins.h"
 
-#include "engine/clumpext.h"
+#include "engine/world/clumpext.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/clumpext.h"
 #include "engine/testsupport/files.h"
+#include "engine/world/clumpext.h"
 #include "gfx/core/image.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/blockgrid.h"
-#include "engine/file.h"
-#include "engine/object.h"
-#include "game/objectmgr.h"
+#include "engine/data/file.h"
+#include "engine/navigation/blockgrid.h"
+#include "engine/world/object.h"
+#include "game/world/objectmgr.h"
 
 struct TestObjectSpec {
     ObjectListKind list = OBJECT_LIST_KIND_COUNT;  // none

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "tools/content/icon_painter.h"
 #include "tools/content/templates_writer.h"
 

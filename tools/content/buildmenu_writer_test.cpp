@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "engine/locale.h"
-#include "engine/tagtree.h"
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
 #include "tools/content/templates_writer.h"
 #include "ui/game/buildmenu.h"

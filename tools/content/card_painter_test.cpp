@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/locale.h"
-#include "engine/tagtree.h"
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"

@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/locale.h"
-#include "engine/tagtree.h"
-#include "game/savegame.h"
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
+#include "game/shell/savegame.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

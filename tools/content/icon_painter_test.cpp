@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "tools/content/buildmenu_writer.h"
 #include "tools/content/card_painter.h"
 #include "tools/content/frontend_pictures.h"

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/locale.h"
-#include "engine/tagtree.h"
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <map>
 
-#include "engine/animtexture.h"
-#include "engine/clumpext.h"
-#include "engine/object.h"
 #include "engine/testsupport/files.h"
-#include "engine/world.h"
+#include "engine/world/animtexture.h"
+#include "engine/world/clumpext.h"
+#include "engine/world/object.h"
+#include "engine/world/world.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/spline.h"

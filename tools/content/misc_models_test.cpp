@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

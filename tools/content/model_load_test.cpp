@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <random>
 
-#include "engine/asset.h"
-#include "engine/composite.h"
-#include "engine/spline.h"
+#include "engine/navigation/spline.h"
+#include "engine/world/asset.h"
+#include "engine/world/composite.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"

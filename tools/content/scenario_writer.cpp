@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "engine/file.h"
+#include "engine/data/file.h"
 #include "tools/content/level_writer.h"
 
 namespace {

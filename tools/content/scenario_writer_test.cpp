@@ -7,12 +7,12 @@
 #include <set>
 #include <string>
 
-#include "engine/file.h"
-#include "engine/tagtree.h"
+#include "engine/data/file.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
-#include "game/conditions.h"
-#include "game/levelmanager.h"
-#include "game/savegame.h"
+#include "game/shell/conditions.h"
+#include "game/shell/savegame.h"
+#include "game/world/levelmanager.h"
 #include "ui/frontend/citycanvas.h"
 
 namespace {

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
-#include "game/sound.h"
+#include "game/shell/sound.h"
 #include "platform/fmod/fmod.h"
 #include "platform/fmod/wav.h"
 

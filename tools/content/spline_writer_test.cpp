@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/spline.h"
+#include "engine/navigation/spline.h"
 #include "engine/testsupport/graphics.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/spline.h"

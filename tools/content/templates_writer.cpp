@@ -9,7 +9,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "tools/content/content_file.h"
 #include "tools/content/misc_models.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "tools/content/templates_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

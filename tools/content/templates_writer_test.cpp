@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "tools/content/misc_models.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/file.h"
-#include "engine/level.h"
-#include "engine/locale.h"
-#include "engine/mouse.h"
-#include "engine/spline.h"
-#include "engine/world.h"
+#include "engine/application/mouse.h"
+#include "engine/data/file.h"
+#include "engine/data/locale.h"
+#include "engine/navigation/spline.h"
+#include "engine/world/level.h"
+#include "engine/world/world.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/renderstate.h"

@@ -2,9 +2,9 @@
 // beside the level model, the start button, and worlds given or owned.
 #include "ui/frontend/citycanvas.h"
 
-#include "engine/camera.h"
-#include "engine/spline.h"
-#include "engine/world.h"
+#include "engine/navigation/spline.h"
+#include "engine/world/camera.h"
+#include "engine/world/world.h"
 #include "gfx/core/camera.h"
 #include "ui/frontend/frontend_test_local.h"
 #include "ui/toolkit/subcamera.h"

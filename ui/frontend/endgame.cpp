@@ -1,9 +1,9 @@
 // The end-game sequence: its camera paths, full-picture view, message and the click that leaves the game.
 #include "ui/frontend/endgame.h"
 
-#include "engine/locale.h"
-#include "engine/mouse.h"
-#include "engine/spline.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
+#include "engine/navigation/spline.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/renderstate.h"
 #include "ui/frontend/frontend.h"

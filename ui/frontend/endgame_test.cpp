@@ -2,8 +2,8 @@
 // world.
 #include "ui/frontend/endgame.h"
 
-#include "engine/spline.h"
-#include "engine/world.h"
+#include "engine/navigation/spline.h"
+#include "engine/world/world.h"
 #include "ui/frontend/frontend_test_local.h"
 
 namespace {

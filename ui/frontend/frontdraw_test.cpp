@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/camera.h"
-#include "engine/mouse.h"
+#include "engine/application/mouse.h"
 #include "engine/testsupport/files.h"
-#include "engine/world.h"
-#include "game/game.h"
+#include "engine/world/camera.h"
+#include "engine/world/world.h"
+#include "game/shell/game.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

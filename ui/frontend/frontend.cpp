@@ -1,11 +1,11 @@
 // The front end: its game link, the main menu, building and tearing down the canvases, and the tooltip.
 #include "ui/frontend/frontend.h"
 
-#include "engine/app.h"
-#include "engine/locale.h"
-#include "engine/mouse.h"
-#include "game/game.h"
-#include "game/sound.h"
+#include "engine/application/app.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
+#include "game/shell/game.h"
+#include "game/shell/sound.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/toolkit/font.h"
 

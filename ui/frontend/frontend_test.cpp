@@ -2,7 +2,7 @@
 // destroying twice.
 #include "ui/frontend/frontend.h"
 
-#include "engine/spline.h"
+#include "engine/navigation/spline.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend_test_local.h"
 

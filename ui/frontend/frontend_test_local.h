@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/level.h"
 #include "engine/testsupport/files.h"
+#include "engine/world/level.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "gfx/world/world.h"

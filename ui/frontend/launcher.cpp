@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/convert.h"
-#include "engine/locale.h"
-#include "engine/tagtree.h"
+#include "engine/data/convert.h"
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
 #include "gfx/core/engine.h"
 
 namespace {

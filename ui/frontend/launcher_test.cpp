@@ -9,7 +9,7 @@
 #include <functional>
 #include <sstream>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

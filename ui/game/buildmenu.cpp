@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "engine/level.h"
-#include "engine/locale.h"
-#include "engine/tagtree.h"
-#include "game/game.h"
-#include "game/objectmgr.h"
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
+#include "engine/world/level.h"
+#include "game/shell/game.h"
+#include "game/world/objectmgr.h"
 #include "ui/game/buildmenu_local.h"
 #include "ui/toolkit/interface.h"
 

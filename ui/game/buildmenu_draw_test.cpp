@@ -2,7 +2,7 @@
 // unavailable item tinted red, and the page it replaced is gone.
 #include <filesystem>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <system_error>
 
-#include "engine/tagtree.h"
-#include "game/objectmgr.h"
+#include "engine/data/tagtree.h"
+#include "game/world/objectmgr.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/image.h"
 #include "gfx/testsupport/fuzz.h"

@@ -5,9 +5,9 @@
 #include <map>
 #include <utility>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
-#include "game/objectmgr.h"
+#include "game/world/objectmgr.h"
 #include "ui/game/buildmenu_local.h"
 #include "ui/toolkit/toolkit_testing.h"
 

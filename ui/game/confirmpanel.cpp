@@ -1,8 +1,8 @@
 // The confirmation panel: a question, an optional second line, and yes and no buttons.
 #include "ui/game/panels.h"
 
-#include "engine/locale.h"
-#include "engine/mouse.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
 #include "ui/game/ingame.h"
 #include "ui/toolkit/font.h"
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "engine/techtree.h"
+#include "engine/data/techtree.h"
 #include "ui/game/management_local.h"
 
 using namespace management;

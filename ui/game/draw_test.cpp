@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/locale.h"
-#include "engine/tagtree.h"
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"

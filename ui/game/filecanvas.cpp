@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <ctime>
 
-#include "engine/camera.h"
-#include "engine/locale.h"
-#include "engine/mouse.h"
-#include "engine/utf.h"
-#include "game/game.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
+#include "engine/data/utf.h"
+#include "engine/world/camera.h"
+#include "game/shell/game.h"
 #include "platform/win32/windows.h"
 #include "ui/toolkit/interface.h"
 

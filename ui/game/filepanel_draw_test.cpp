@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/camera.h"
+#include "engine/world/camera.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"

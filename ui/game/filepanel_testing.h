@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/data/utf.h"
 #include "engine/testsupport/files.h"
-#include "engine/utf.h"
 #include "gfx/core/image.h"
 #include "ui/game/filecanvas.h"
 #include "ui/game/loadpanel.h"

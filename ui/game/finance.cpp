@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "game/game.h"
-#include "game/shop.h"
+#include "game/buildings/shop.h"
+#include "game/shell/game.h"
 #include "ui/game/management_local.h"
 
 using namespace management;

@@ -4,11 +4,11 @@
 
 #include <cstdlib>
 
-#include "engine/asset.h"
-#include "engine/dynobject.h"
-#include "engine/level.h"
-#include "engine/random.h"
-#include "game/spawner.h"
+#include "engine/data/random.h"
+#include "engine/world/asset.h"
+#include "engine/world/dynobject.h"
+#include "engine/world/level.h"
+#include "game/figures/spawner.h"
 #include "ui/game/management_local.h"
 
 using namespace management;

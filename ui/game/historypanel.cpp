@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/locale.h"
+#include "engine/data/locale.h"
 #include "ui/game/ingame.h"
 #include "ui/toolkit/font.h"
 

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <string>
 
-#include "engine/locale.h"
-#include "engine/mouse.h"
-#include "engine/tagtree.h"
-#include "engine/utf.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
+#include "engine/data/utf.h"
 #include "ui/game/buildmenu.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"

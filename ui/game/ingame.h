@@ -1,7 +1,7 @@
 // The in-game interface: every canvas of a running game, the interface fonts, the delayed tooltip and the
 // value drawn beside the pointer while an object is placed.
 //
-// It draws on the toolkit (ui/toolkit/) and reads and commands the game (game/game.h); the game reaches it
+// It draws on the toolkit (ui/toolkit/) and reads and commands the game (game/shell/game.h); the game reaches it
 // through its CFerroxInterface pointer and through the notice seam, which Create installs. Single-threaded.
 // Ownership: the interface owns its panels and fonts and deletes them in DestroyCanvases; the game owns the
 // interface.
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "game/game.h"
+#include "game/shell/game.h"
 #include "ui/toolkit/interface.h"
 
 class CFerroxCanvasNodeManager;

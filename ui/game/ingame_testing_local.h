@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <map>
 
-#include "engine/tagtree.h"
+#include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
-#include "game/objectmgr.h"
-#include "game/statistics.h"
+#include "game/shell/statistics.h"
+#include "game/world/objectmgr.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"
 #include "ui/toolkit/toolkit_testing.h"

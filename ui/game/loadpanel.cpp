@@ -1,8 +1,8 @@
 // The load panel: the load question and the load.
 #include "ui/game/loadpanel.h"
 
-#include "game/game.h"
-#include "game/savegame.h"
+#include "game/shell/game.h"
+#include "game/shell/savegame.h"
 
 CLoadPanel* CLoadPanel::s_pCurrent = nullptr;
 

@@ -1,7 +1,7 @@
 // The load panel: the question, the file that was listed, the typed name, and refused names.
 #include "ui/game/loadpanel.h"
 
-#include "game/savegame.h"
+#include "game/shell/savegame.h"
 #include "ui/game/filepanel_testing.h"
 
 namespace {

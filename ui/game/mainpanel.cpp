@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "engine/locale.h"
-#include "engine/mouse.h"
-#include "game/objectmgr.h"
-#include "game/statistics.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
+#include "game/shell/statistics.h"
+#include "game/world/objectmgr.h"
 #include "ui/game/ingame.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/node.h"

@@ -2,7 +2,7 @@
 // recording twins; the statistics and the technology tree are set by each test.
 #include "ui/game/management.h"
 
-#include "engine/techtree.h"
+#include "engine/data/techtree.h"
 #include "ui/game/ingame_testing_local.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // The options panel: load, save, music and sound effects switches, and quitting to the front end.
 #include "ui/game/panels.h"
 
-#include "engine/locale.h"
-#include "engine/mouse.h"
-#include "game/sound.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
+#include "game/shell/sound.h"
 #include "ui/game/filecanvas.h"
 #include "ui/game/ingame.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "game/game.h"
+#include "game/shell/game.h"
 #include "ui/toolkit/canvas.h"
 
 class CFerroxBar;

@@ -1,7 +1,7 @@
 // The main bar, the confirmation, options and message-history panels under a scripted mouse.
 #include "ui/game/ingame_testing_local.h"
 
-#include "game/sound.h"
+#include "game/shell/sound.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // Sections: shopper card; shop card; staff card.
 #include "ui/game/popups.h"
 
-#include "engine/locale.h"
-#include "game/shop.h"
+#include "engine/data/locale.h"
+#include "game/buildings/shop.h"
 #include "ui/game/popups_local.h"
 #include "ui/game/popups_records.h"
 

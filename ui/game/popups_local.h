@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "engine/mouse.h"
-#include "game/objectmgr.h"
-#include "game/statistics.h"
+#include "engine/application/mouse.h"
+#include "game/shell/statistics.h"
+#include "game/world/objectmgr.h"
 #include "ui/game/ingame.h"
 #include "ui/toolkit/font.h"
 

@@ -1,10 +1,10 @@
 // Reads shopper and staff records for the cards, and fires and moves staff members.
 #include "ui/game/popups_records.h"
 
-#include "game/objectmgr.h"
-#include "game/shopper.h"
-#include "game/spawner.h"
-#include "game/staff.h"
+#include "game/figures/shopper.h"
+#include "game/figures/spawner.h"
+#include "game/figures/staff.h"
+#include "game/world/objectmgr.h"
 
 ShopperFigures PopupShopperFigures(const ShopperRecord& record)
 {

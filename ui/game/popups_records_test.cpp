@@ -1,8 +1,8 @@
 // The cards' reading of the staff record, and the records the card and summary tests use.
 #include <gtest/gtest.h>
 
-#include "game/shopper.h"
-#include "game/staff.h"
+#include "game/figures/shopper.h"
+#include "game/figures/staff.h"
 #include "ui/game/popups_testing_local.h"
 
 std::shared_ptr<ShopperRecord> PopupTestShopper(const ShopperFigures& figures)

@@ -1,7 +1,7 @@
 // The shopper, shop and staff cards and the shopper and staff summaries, drawn with the recording twins.
 #include "ui/game/popups.h"
 
-#include "game/shop.h"
+#include "game/buildings/shop.h"
 #include "ui/game/ingame_testing_local.h"
 #include "ui/game/popups_testing_local.h"
 

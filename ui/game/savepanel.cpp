@@ -1,7 +1,7 @@
 // The save panel: the save, its thumbnail and the overwrite question.
 #include "ui/game/savepanel.h"
 
-#include "game/game.h"
+#include "game/shell/game.h"
 
 CSavePanel* CSavePanel::s_pCurrent = nullptr;
 

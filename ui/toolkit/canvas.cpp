@@ -9,8 +9,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "engine/locale.h"
-#include "engine/mouse.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
 #include "gfx/core/image.h"
 #include "platform/win32/windows.h"
 #include "ui/toolkit/imagemap.h"

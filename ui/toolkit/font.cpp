@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/utf.h"
+#include "engine/data/utf.h"
 #include "gfx/2d/brush.h"
 #include "gfx/2d/font.h"
 #include "gfx/2d/path.h"

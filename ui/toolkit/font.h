@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "engine/base.h"
-#include "engine/textfont.h"
+#include "engine/application/base.h"
+#include "engine/data/textfont.h"
 #include "ui/toolkit/widget.h"
 
 struct Gx2DFont;

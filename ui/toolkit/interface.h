@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "engine/base.h"
-#include "game/stack.h"
+#include "engine/application/base.h"
+#include "game/shell/stack.h"
 #include "ui/toolkit/canvas.h"
 
 class CFerroxFont;

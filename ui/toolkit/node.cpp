@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "engine/mouse.h"
+#include "engine/application/mouse.h"
 #include "ui/toolkit/interface.h"
 
 namespace {

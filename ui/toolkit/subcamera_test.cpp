@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "engine/camera.h"
-#include "engine/spline.h"
-#include "engine/world.h"
+#include "engine/navigation/spline.h"
+#include "engine/world/camera.h"
+#include "engine/world/world.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/spline.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/locale.h"
-#include "engine/mouse.h"
-#include "game/game.h"
+#include "engine/application/mouse.h"
+#include "engine/data/locale.h"
+#include "game/shell/game.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/testsupport/headless.h"

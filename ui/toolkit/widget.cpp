@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/base.h"
+#include "engine/application/base.h"
 #include "gfx/2d/brush.h"
 #include "gfx/2d/path.h"
 #include "gfx/core/camera.h"

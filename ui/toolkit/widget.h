@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/base.h"
+#include "engine/application/base.h"
 #include "gfx/core/gx.h"
 
 struct GxTexture;

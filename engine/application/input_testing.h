@@ -1,0 +1,39 @@
+// Test support: a game whose mouse, keyboard and game camera are the engine's, reachable through the globals.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "engine/application/base.h"
+#include "engine/application/keyboard.h"
+#include "engine/application/mouse.h"
+#include "engine/world/camera.h"
+
+// A game camera without a graphics camera: only its motion request is read.
+class MotionCamera : public CVantorCamera {
+public:
+    void MoveClamped(const GxV3d*) override {}
+};
+
+class FerroxInputTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        game = new CFerroxGame();
+        game->SetScreenSize(800, 600);
+        game->m_pMouse = new CVantorMouse();
+        game->m_pKeyboard = new CVantorKeyboard();
+        camera = new MotionCamera();
+        game->m_pCamera = camera;
+        g_pFerroxGame = game;
+    }
+    void TearDown() override
+    {
+        g_pFerroxGame = nullptr;
+        delete game;
+    }
+    CFerroxMouse* GameMouse() { return game->m_pMouse; }
+    FerroxMousePosition* Pos() { return game->m_pMouse->GetPosition(); }
+
+    CFerroxGame* game = nullptr;
+    MotionCamera* camera = nullptr;
+};

@@ -1,0 +1,93 @@
+// Number texts of saved games and number lines through a line file.
+#include "engine/data/convert.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/data/file.h"
+#include "engine/testsupport/files.h"
+
+namespace {
+
+TEST(Convert, ToStringForms)
+{
+    EXPECT_EQ("-5", ToString<short>(-5));
+    EXPECT_EQ("65535", ToString<unsigned short>(65535));
+    EXPECT_EQ("-2147483648", ToString<int>(-2147483647 - 1));
+    EXPECT_EQ("4294967295", ToString<unsigned int>(4294967295u));
+    EXPECT_EQ("1234567", ToString<int>(1234567));   // no grouping
+    EXPECT_EQ("12.5000", ToString<float>(12.5f));
+    EXPECT_EQ("0.00000", ToString<float>(0.0f));
+    EXPECT_EQ("-2.50000", ToString<float>(-2.5f));
+    EXPECT_EQ("123457.", ToString<float>(123456.7f));
+    EXPECT_EQ("1.00000e+07", ToString<float>(1e7f));
+}
+
+TEST(Convert, FromStringStoresOnlyNumbersThatFitAndSaysSo)
+{
+    int i = 7;
+    EXPECT_TRUE(FromString<int>(" 42x", i));
+    EXPECT_EQ(42, i);
+    EXPECT_FALSE(FromString<int>("x", i));
+    EXPECT_EQ(42, i);
+    FromString<int>("", i);
+    EXPECT_FALSE(FromString<int>("99999999999", i));
+    EXPECT_EQ(42, i);
+    FromString<int>("-2147483648", i);
+    EXPECT_EQ(-2147483647 - 1, i);
+    unsigned int u = 3;
+    FromString<unsigned int>("-1", u);
+    EXPECT_EQ(3u, u);
+    FromString<unsigned int>("4294967295", u);
+    EXPECT_EQ(4294967295u, u);
+    unsigned short s = 9;
+    FromString<unsigned short>("65536", s);
+    EXPECT_EQ(9, s);
+    FromString<unsigned short>("+12", s);
+    EXPECT_EQ(12, s);
+    float f = 1.0f;
+    FromString<float>("12.5000", f);
+    EXPECT_EQ(12.5f, f);
+    FromString<float>("abc", f);
+    EXPECT_FALSE(FromString<float>("1e999", f));
+    EXPECT_FALSE(FromString<float>("nan", f));
+    EXPECT_EQ(12.5f, f);
+    // Round trip of the six-digit form.
+    FromString<float>(ToString<float>(3.14159f), f);
+    EXPECT_FLOAT_EQ(3.14159f, f);
+}
+
+class ConvertFiles : public FerroxTestFiles {};
+
+TEST_F(ConvertFiles, ListLines)
+{
+    std::string path = Path("list.txt");
+    CFerroxFile out;
+    ASSERT_EQ(0, out.Open(path.c_str(), 0));
+    WriteU16List(&out, {3, 0, 12}, ',');
+    WriteU16List(&out, {}, ',');
+    out.WriteLine("1,,2,\r\n-4;x;70000;5\r\n");
+    out.Close();
+    EXPECT_EQ("3,0,12\r\n\r\n1,,2,\r\n-4;x;70000;5\r\n", ReadFile(path));
+
+    CFerroxFile in;
+    ASSERT_EQ(0, in.Open(path.c_str(), 1));
+    std::vector<unsigned short> u16;
+    ReadU16List(&in, u16, ',');
+    EXPECT_EQ(std::vector<unsigned short>({3, 0, 12}), u16);
+    std::vector<int> ints;
+    ReadIntList(&in, ints, ',');
+    EXPECT_TRUE(ints.empty());
+    ReadIntList(&in, ints, ',');
+    EXPECT_EQ(std::vector<int>({1, 2}), ints);
+    u16.clear();
+    ReadU16List(&in, u16, ';');
+    // Pieces that are no number, or do not fit, count as 0 and keep the places of the rest.
+    EXPECT_EQ(std::vector<unsigned short>({0, 0, 0, 5}), u16);
+    ReadIntList(nullptr, ints, ',');
+    WriteU16List(nullptr, u16, ',');
+}
+
+}  // namespace

@@ -1,0 +1,998 @@
+// Tag tree: reading tag text into nodes, cursor searches, editing, and the plain and split writers.
+#include "engine/data/tagtree.h"
+#include "engine/data/tagtree_local.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <ostream>
+
+#include "engine/data/file.h"
+#include "gfx/core/filesys.h"
+
+// Made at its final size at once: the LF is already in place when the line has one.
+std::string CFerroxTagNode::NameLine(std::string_view line, bool lineEnd)
+{
+    std::string name(line.size() + (lineEnd ? 1 : 0), '\n');
+    if (!line.empty())
+        memcpy(&name[0], line.data(), line.size());
+    return name;
+}
+
+CFerroxTagValue CFerroxTagValue::Kept(const char* text, size_t size)
+{
+    GX_ASSERT(text[size] == '\0' && size <= UINT32_MAX, "a kept value ends in a NUL");
+    CFerroxTagValue value;
+    value.m_text = text;
+    value.m_size = static_cast<uint32_t>(size);
+    return value;
+}
+
+CFerroxTagValue::CFerroxTagValue(CFerroxTagValue&& other) noexcept
+    : m_text(other.m_text), m_size(other.m_size), m_owned(other.m_owned)
+{
+    other.m_text = "";
+    other.m_size = 0;
+    other.m_owned = false;
+}
+
+CFerroxTagValue& CFerroxTagValue::operator=(const CFerroxTagValue& other)
+{
+    Assign(other.view());
+    return *this;
+}
+
+CFerroxTagValue& CFerroxTagValue::operator=(CFerroxTagValue&& other) noexcept
+{
+    if (this != &other) {
+        Free();
+        std::swap(m_text, other.m_text);
+        std::swap(m_size, other.m_size);
+        std::swap(m_owned, other.m_owned);
+    }
+    return *this;
+}
+
+CFerroxTagValue& CFerroxTagValue::operator=(std::string_view text)
+{
+    Assign(text);
+    return *this;
+}
+
+// The copy is made before the old text goes: the new text may be part of it.
+void CFerroxTagValue::Assign(std::string_view text)
+{
+    GX_ASSERT(text.size() <= UINT32_MAX, "a value line is far shorter");
+    char* copy = new char[text.size() + 1];
+    if (!text.empty())
+        memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    Free();
+    m_text = copy;
+    m_size = static_cast<uint32_t>(text.size());
+    m_owned = true;
+}
+
+void CFerroxTagValue::Free()
+{
+    if (m_owned)
+        delete[] m_text;
+    m_text = "";
+    m_size = 0;
+    m_owned = false;
+}
+
+std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value)
+{
+    return out << value.view();
+}
+
+void CFerroxTagValues::push_back(CFerroxTagValue value)
+{
+    if (m_size == m_capacity) {
+        uint32_t capacity = m_capacity * 2;
+        auto more = std::make_unique<CFerroxTagValue[]>(capacity);
+        CFerroxTagValue* old = Data();
+        for (uint32_t i = 0; i < m_size; ++i)
+            more[i] = std::move(old[i]);
+        m_pMore = std::move(more);
+        m_capacity = capacity;
+    }
+    Data()[m_size++] = std::move(value);
+}
+
+void CFerroxTagValues::clear()
+{
+    CFerroxTagValue* values = Data();
+    for (uint32_t i = 0; i < m_size; ++i)
+        values[i] = CFerroxTagValue();
+    m_size = 0;
+}
+
+// Blocks of memory for a tree, each twice the size of the one before up to a cap, so that a
+// large file takes few blocks and a small one little memory. They are kept for the next load
+// and freed with the tree.
+namespace {
+
+// Blocks of trees that are gone, kept for the trees loaded next: they reuse memory already in
+// use instead of the allocator giving it back to the system and faulting it in again. Trees on
+// any thread share them, hence the lock. Never destroyed, so a tree may go at any time.
+struct TagSpareBlocks {
+    std::mutex lock;
+    std::vector<std::pair<size_t, void*>> blocks;
+    size_t bytes = 0;
+};
+
+// At most this much memory is kept for later trees.
+constexpr size_t kSpareBytes = 4u << 20;
+
+TagSpareBlocks& Spares()
+{
+    static TagSpareBlocks* spares = new TagSpareBlocks;
+    return *spares;
+}
+
+void* TakeSpareBlock(size_t size)
+{
+    TagSpareBlocks& spares = Spares();
+    {
+        std::lock_guard<std::mutex> hold(spares.lock);
+        for (size_t i = 0; i < spares.blocks.size(); ++i) {
+            if (spares.blocks[i].first != size)
+                continue;
+            void* block = spares.blocks[i].second;
+            spares.blocks[i] = spares.blocks.back();
+            spares.blocks.pop_back();
+            spares.bytes -= size;
+            return block;
+        }
+    }
+    return ::operator new(size);
+}
+
+void GiveSpareBlock(void* block, size_t size)
+{
+    TagSpareBlocks& spares = Spares();
+    {
+        std::lock_guard<std::mutex> hold(spares.lock);
+        if (spares.bytes + size <= kSpareBytes) {
+            spares.blocks.emplace_back(size, block);
+            spares.bytes += size;
+            return;
+        }
+    }
+    ::operator delete(block);
+}
+
+} // namespace
+
+class CFerroxTagBlocks {
+public:
+    CFerroxTagBlocks(size_t firstSize, size_t largestSize, size_t align)
+        : m_firstSize(firstSize), m_largestSize(largestSize), m_align(align)
+    {
+        GX_ASSERT(align > 0 && (align & (align - 1)) == 0, "alignments are powers of two");
+    }
+    ~CFerroxTagBlocks()
+    {
+        size_t size = m_firstSize;
+        for (void* block : m_blocks) {
+            GiveSpareBlock(block, size);
+            size = std::min(size * 2, m_largestSize);
+        }
+    }
+    CFerroxTagBlocks(const CFerroxTagBlocks&) = delete;
+    CFerroxTagBlocks& operator=(const CFerroxTagBlocks&) = delete;
+
+    // Room for size bytes; size is at most the first block's size.
+    void* Take(size_t size)
+    {
+        GX_ASSERT(size <= m_firstSize, "a piece fits the smallest block");
+        size = (size + m_align - 1) & ~(m_align - 1);
+        if (size > m_left)
+            NextBlock();
+        void* out = m_pFree;
+        m_pFree += size;
+        m_left -= size;
+        return out;
+    }
+    // Everything taken is given back at once.
+    void Reset()
+    {
+        m_next = 0;
+        m_pFree = nullptr;
+        m_left = 0;
+    }
+
+private:
+    void NextBlock()
+    {
+        size_t size = m_firstSize;
+        for (size_t i = 0; i < m_next; ++i)
+            size = std::min(size * 2, m_largestSize);
+        if (m_next == m_blocks.size())
+            m_blocks.push_back(TakeSpareBlock(size));
+        m_pFree = static_cast<char*>(m_blocks[m_next++]);
+        m_left = size;
+    }
+
+    const size_t m_firstSize;
+    const size_t m_largestSize;
+    const size_t m_align;   // of every piece taken, a power of two
+    std::vector<void*> m_blocks;
+    size_t m_next = 0;   // the block after the one being filled
+    char* m_pFree = nullptr;
+    size_t m_left = 0;
+};
+
+// The value lines a tree read, copied side by side with a NUL after each.
+class CFerroxTagTextStore {
+public:
+    CFerroxTagTextStore() : m_blocks(kFirstBlock, kLargestBlock, 1) {}
+
+    const char* Keep(const char* text, size_t size)
+    {
+        char* out = static_cast<char*>(m_blocks.Take(size + 1));
+        memcpy(out, text, size);
+        out[size] = '\0';
+        return out;
+    }
+    // Every value kept must be gone.
+    void Reset() { m_blocks.Reset(); }
+
+private:
+    // A line piece and its NUL fit the first block.
+    static constexpr size_t kFirstBlock = 4u << 10;
+    static constexpr size_t kLargestBlock = 4u << 20;
+    static_assert(FERROX_TAG_LINE_BUFFER <= kFirstBlock, "a line piece and its NUL fit one block");
+    CFerroxTagBlocks m_blocks;
+};
+
+bool CFerroxTagPieceReader::NextWhole(FerroxTagPiece& piece, bool atEnd)
+{
+    size_t left = m_size - m_pos;
+    if (!atEnd && left < FERROX_TAG_LINE_BUFFER - 1 && !memchr(m_pText + m_pos, '\n', left))
+        return false;
+    return Next(piece);
+}
+
+bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
+{
+    if (m_pos >= m_size)
+        return false;
+    size_t take = std::min(FERROX_TAG_LINE_BUFFER - 1, m_size - m_pos);
+    const char* start = m_pText + m_pos;
+    const char* lf = static_cast<const char*>(memchr(start, '\n', take));
+    size_t length;
+    if (lf) {
+        length = static_cast<size_t>(lf - start);
+        m_pos += length + 1;
+        if (length > 0 && start[length - 1] == '\r')
+            --length;
+    } else {
+        length = take;
+        if (take > 1 && start[take - 1] == '\r')
+            --length;
+        m_pos += length;
+    }
+    piece.text = start;
+    piece.lineEnd = lf != nullptr;
+    piece.lineDone = lf != nullptr;
+    const char* nul = m_hasNul ? static_cast<const char*>(memchr(start, '\0', length)) : nullptr;
+    if (nul) {
+        length = static_cast<size_t>(nul - start);
+        piece.lineEnd = false;
+    }
+    piece.length = length;
+    return true;
+}
+
+namespace {
+
+// Longest line text that reads back as one piece.
+const size_t kMaxLineText = FERROX_TAG_LINE_BUFFER - 1;
+// Longest opening line whose CR LF still ends in the same piece, so that the name reads back with its LF.
+const size_t kMaxNameLine = FERROX_TAG_LINE_BUFFER - 3;
+
+// Appended to the old data file's name while a split save replaces it.
+const char kAsideSuffix[] = ".old";
+
+// Largest tag file read; a larger one is refused, its tree left empty.
+const size_t kMaxTagFileSize = 64u << 20;
+
+// Files are read in blocks this large: one read call per line would cost far more than the parsing,
+// and one buffer for the whole file would be a large allocation per load.
+const size_t kReadBlock = 64u << 10;
+
+// A search text with its length and pair mask worked out once per search.
+struct TagSearch {
+    explicit TagSearch(const char* t)
+        : text(t), length(t ? strlen(t) : 0), mask(FerroxTagPairMask(t, length)) {}
+    const char* text;
+    size_t length;
+    uint64_t mask;
+};
+
+bool NameMatches(const CFerroxTagNode* node, const TagSearch& search)
+{
+    if (search.length == 0)
+        return true;
+    if ((node->pairMask & search.mask) != search.mask || node->name.size() < search.length)
+        return false;
+    // A search for a whole name, the usual kind, matches at the start without a search.
+    const char* name = node->name.c_str();
+    return memcmp(name, search.text, search.length) == 0 || strstr(name, search.text) != nullptr;
+}
+
+// The opening line written for a node: its name cut at the first CR, LF or NUL, then CR LF.
+std::string OpeningLine(const std::string& name)
+{
+    size_t end = name.find_first_of(std::string("\r\n\0", 3));
+    std::string line = name.substr(0, end);
+    line += "\r\n";
+    return line;
+}
+
+// One checked write of the whole text.
+bool WriteText(GxFile* file, const std::string& text)
+{
+    return text.empty() || GxFileWrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+// Any line starting "</" closes a node: one cut to a single line piece never leaves a stray value.
+std::string ClosingLine(const std::string& opening)
+{
+    std::string line = opening.substr(0, opening.size() - 2);
+    line.insert(std::min<size_t>(1, line.size()), 1, '/');
+    if (line.size() > kMaxLineText)
+        line.resize(kMaxLineText);
+    line += "\r\n";
+    return line;
+}
+
+} // namespace
+
+std::string FerroxTagNameText(const std::string& name)
+{
+    std::string text = name;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    if (!text.empty() && text.front() == '<')
+        text.erase(text.begin());
+    if (!text.empty() && text.back() == '>')
+        text.pop_back();
+    return text;
+}
+
+uint64_t FerroxTagPairMask(const char* text, size_t length)
+{
+    uint64_t mask = 0;
+    for (size_t i = 1; i < length; ++i) {
+        unsigned pair = static_cast<unsigned char>(text[i - 1]) * 31u + static_cast<unsigned char>(text[i]);
+        mask |= uint64_t(1) << (pair & 63u);
+    }
+    return mask;
+}
+
+// Nodes are made in the tree's blocks and destroyed in place by their tree. A node deleted on
+// its own leaves its slot until the tree is cleared.
+class CFerroxTagNodePool {
+public:
+    CFerroxTagNodePool()
+        : m_blocks(sizeof(CFerroxTagNode) * kFirstNodes, sizeof(CFerroxTagNode) * kLargestNodes,
+                   alignof(CFerroxTagNode))
+    {
+    }
+
+    template <typename... Args>
+    CFerroxTagNode* Make(Args&&... args)
+    {
+        return new (m_blocks.Take(sizeof(CFerroxTagNode))) CFerroxTagNode(std::forward<Args>(args)...);
+    }
+    // Every node made must have been destroyed.
+    void Reset() { m_blocks.Reset(); }
+
+private:
+    static constexpr size_t kFirstNodes = 64;
+    static constexpr size_t kLargestNodes = 64u << 10;
+    CFerroxTagBlocks m_blocks;
+};
+
+namespace {
+
+constexpr size_t kMaskGroup = 4;
+
+void AppendChild(CFerroxTagNode* parent, CFerroxTagNode* child)
+{
+    parent->children.push_back(child);
+    parent->childMasks.push_back(child->pairMask);
+}
+
+// Index of the first child whose name holds the search text, or -1.
+long FindChildIndex(const CFerroxTagNode* node, const TagSearch& search)
+{
+    const std::vector<CFerroxTagNode*>& children = node->children;
+    const std::vector<uint64_t>& masks = node->childMasks;
+    if (masks.size() != children.size()) {
+        for (size_t i = 0; i < children.size(); ++i) {
+            if (NameMatches(children[i], search))
+                return static_cast<long>(i);
+        }
+        return -1;
+    }
+    // The masks side by side reject most children without touching them, a group of four at a time.
+    const uint64_t want = search.mask;
+    const size_t count = masks.size();
+    const uint64_t* mask = masks.data();
+    size_t i = 0;
+    for (; i + kMaskGroup <= count; i += kMaskGroup) {
+        bool any = ((mask[i] & want) == want) | ((mask[i + 1] & want) == want) | ((mask[i + 2] & want) == want) |
+                   ((mask[i + 3] & want) == want);
+        if (!any)
+            continue;
+        for (size_t j = i; j < i + kMaskGroup; ++j) {
+            if ((mask[j] & want) == want && NameMatches(children[j], search))
+                return static_cast<long>(j);
+        }
+    }
+    for (; i < count; ++i) {
+        if ((mask[i] & want) == want && NameMatches(children[i], search))
+            return static_cast<long>(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+// Carries the read and write routines; it keeps no state of its own.
+class CFerroxTagParser {
+public:
+    struct Tree {
+        CFerroxTagNode*& root;
+        std::vector<std::vector<CFerroxTagNode*>>& depthLists;
+        uint8_t& maxDepth;
+        CFerroxTagNodePool& pool;
+        CFerroxTagTextStore& text;
+    };
+
+    void RegisterNode(Tree tree, CFerroxTagNode* node);
+    void CreateRoot(Tree tree);
+    void Read(Tree tree, const char* text, size_t size);
+    // Reads the file in blocks, cutting each block's whole pieces; false past kMaxTagFileSize.
+    bool ReadFile(Tree tree, GxFile* file);
+    int Write(CFerroxTagNode* root, const char* fileName);
+    void WriteNode(CFerroxTagNode* node, std::string& out);
+    int WriteSplit(CFerroxTagNode* root, const char* prefix);
+    void WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data);
+
+    // As ReadFile, for a file that must be whole: the first fault found goes to *fault and ends the read.
+    bool ReadWholeFile(Tree tree, GxFile* file, size_t maxBytes, std::string* fault);
+
+private:
+    struct ReadState {
+        CFerroxTagNode* current;
+        unsigned skippedDepth;   // opening lines kept as values because the tree is too deep
+        // After a piece that did not end its line, a piece that is only the line end is not an empty value.
+        bool continued;
+        std::string* fault;      // a whole-file read's first fault; null for a read that takes what it finds
+    };
+    bool ReadBlocks(Tree tree, ReadState& state, GxFile* file, size_t maxBytes);
+    void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
+    void HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd);
+};
+
+namespace {
+
+bool Faulted(const std::string* fault) { return fault && !fault->empty(); }
+
+void Fault(std::string* fault, const std::string& text)
+{
+    if (fault && fault->empty())
+        *fault = text;
+}
+
+bool IsBlank(const char* text, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] != ' ' && text[i] != '\t')
+            return false;
+    }
+    return true;
+}
+
+// A byte below the space other than tab, CR and LF, or DEL: no text file has one.
+bool HasControlByte(const char* bytes, size_t size)
+{
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+        if ((byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+// The name between the brackets of an opening ("<Name>") or closing ("</Name>") line, blanks after it dropped.
+std::string_view BracketName(std::string_view line, size_t prefix)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
+    line.remove_prefix(std::min(prefix, line.size()));
+    if (!line.empty() && line.back() == '>')
+        line.remove_suffix(1);
+    return line;
+}
+
+std::string OpeningText(const CFerroxTagNode* node) { return "<" + std::string(BracketName(node->name, 1)) + ">"; }
+
+} // namespace
+
+void CFerroxTagParser::RegisterNode(Tree tree, CFerroxTagNode* node)
+{
+    if (tree.depthLists.size() <= node->depth)
+        tree.depthLists.resize(node->depth + 1u);
+    tree.depthLists[node->depth].push_back(node);
+    if (node->depth > tree.maxDepth)
+        tree.maxDepth = node->depth;
+}
+
+void CFerroxTagParser::CreateRoot(Tree tree)
+{
+    tree.root = tree.pool.Make(std::string("root"), 0, nullptr);
+    tree.depthLists.clear();
+    tree.maxDepth = 0;
+    RegisterNode(tree, tree.root);
+}
+
+void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece)
+{
+    const char* line = piece.text;
+    size_t length = piece.length;
+    bool opening = length >= 1 && line[0] == '<' && (length < 2 || line[1] != '/');
+    bool closing = length >= 2 && line[0] == '<' && line[1] == '/';
+    if (length >= 1 && line[0] == '#')
+        return;
+    if (opening && state.current->depth < FERROX_TAG_MAX_DEPTH && state.skippedDepth == 0) {
+        CFerroxTagNode* node = tree.pool.Make(std::string_view(line, length), piece.lineEnd,
+                                              static_cast<uint8_t>(state.current->depth + 1), state.current);
+        AppendChild(state.current, node);
+        RegisterNode(tree, node);
+        state.current = node;
+        return;
+    }
+    if (opening) {
+        ++state.skippedDepth;
+        Fault(state.fault, "nests tags deeper than " + std::to_string(FERROX_TAG_MAX_DEPTH) + " levels");
+    } else if (closing && state.skippedDepth > 0) {
+        --state.skippedDepth;
+    } else if (closing) {
+        const std::string_view name = BracketName(std::string_view(line, length), 2);
+        if (!state.current->parent)
+            Fault(state.fault, "closes </" + std::string(name) + "> without opening it");
+        else if (name != BracketName(state.current->name, 1))
+            Fault(state.fault, "closes " + OpeningText(state.current) + " with </" + std::string(name) + ">");
+        // More closing lines than opening ones: the root stays current.
+        if (state.current->parent)
+            state.current = state.current->parent;
+        return;
+    } else if (!state.current->parent && !IsBlank(line, length)) {
+        Fault(state.fault, "holds text outside every tag");
+    }
+    state.current->values.push_back(CFerroxTagValue::Kept(tree.text.Keep(line, length), length));
+}
+
+void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd)
+{
+    FerroxTagPiece piece;
+    while (reader.NextWhole(piece, atEnd)) {
+        bool lineEndOnly = state.continued && piece.length == 0 && piece.lineEnd;
+        if (!lineEndOnly)
+            HandleLine(tree, state, piece);
+        state.continued = !piece.lineDone;
+    }
+}
+
+void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
+{
+    ReadState state = { tree.root, 0, false, nullptr };
+    CFerroxTagPieceReader reader(text, size);
+    HandlePieces(tree, state, reader, true);
+}
+
+bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
+{
+    ReadState state = { tree.root, 0, false, nullptr };
+    return ReadBlocks(tree, state, file, kMaxTagFileSize);
+}
+
+bool CFerroxTagParser::ReadWholeFile(Tree tree, GxFile* file, size_t maxBytes, std::string* fault)
+{
+    ReadState state = { tree.root, 0, false, fault };
+    if (!ReadBlocks(tree, state, file, maxBytes))
+        return false;
+    if (state.current->parent)
+        Fault(fault, "ends inside " + OpeningText(state.current));
+    else if (tree.root->children.empty())
+        Fault(fault, "holds no tag");
+    return !Faulted(fault);
+}
+
+// False past maxBytes, or once a whole-file read found a fault.
+bool CFerroxTagParser::ReadBlocks(Tree tree, ReadState& state, GxFile* file, size_t maxBytes)
+{
+    char block[kReadBlock];
+    size_t held = 0;
+    size_t total = 0;
+    for (;;) {
+        size_t got = GxFileRead(block + held, 1, kReadBlock - held, file);
+        total += got;
+        if (total > maxBytes)
+            return false;
+        if (state.fault && HasControlByte(block + held, got))
+            Fault(state.fault, "holds control bytes, which no text has");
+        held += got;
+        // A piece still short of its line end waits for the next block, unless the file has ended.
+        CFerroxTagPieceReader reader(block, held);
+        HandlePieces(tree, state, reader, got == 0);
+        if (Faulted(state.fault))
+            return false;
+        if (got == 0)
+            return true;
+        held -= reader.GetPosition();
+        memmove(block, block + reader.GetPosition(), held);
+    }
+}
+
+// The text is built whole and written at once; the file it replaces changes only when all of it was written.
+int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName)
+{
+    if (!root || !fileName)
+        return 0;
+    std::string text;
+    for (CFerroxTagNode* child : root->children)
+        WriteNode(child, text);
+    GxFile* file = FerroxOpenReplacement(fileName);
+    if (!file)
+        return 0;
+    bool written = WriteText(file, text);
+    return FerroxCommitReplacement(file, fileName, written) ? 1 : 0;
+}
+
+void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
+{
+    std::string opening = OpeningLine(node->name);
+    out += opening;
+    for (const CFerroxTagValue& value : node->values) {
+        // As a C string: text a caller put behind a NUL is not written.
+        const char* text = value.c_str();
+        size_t length = strlen(text);
+        out.append(text, length);
+        if (length == 0 || text[length - 1] != '\n')
+            out += "\r\n";
+    }
+    for (CFerroxTagNode* child : node->children)
+        WriteNode(child, out);
+    if (node->values.empty() && node->children.empty())
+        out += "\r\n";
+    out += ClosingLine(opening);
+}
+
+// Both files are written and closed before either replaces its old self; then the two renames
+// follow each other directly, the old data file set aside first so that it can be put back.
+int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
+{
+    if (!root || !prefix)
+        return 0;
+    std::string tagsText;
+    std::string dataText;
+    for (CFerroxTagNode* child : root->children)
+        WriteNodeSplit(child, tagsText, dataText);
+    std::string dataName = std::string(prefix) + "_DATA.txt";
+    std::string tagsName = std::string(prefix) + "_TAGS.xml";
+    GxFile* data = FerroxOpenReplacement(dataName.c_str());
+    GxFile* tags = data ? FerroxOpenReplacement(tagsName.c_str()) : nullptr;
+    bool written = tags && WriteText(data, dataText) && WriteText(tags, tagsText);
+    bool dataReady = FerroxCloseReplacement(data, dataName.c_str(), written);
+    bool tagsReady = FerroxCloseReplacement(tags, tagsName.c_str(), written && dataReady);
+    if (!tagsReady) {
+        FerroxDiscardReplacement(dataName.c_str());
+        return 0;
+    }
+    std::string asideName = dataName + kAsideSuffix;
+    bool hadData = GxFileExists(dataName.c_str());
+    if (hadData && !GxFileRename(dataName.c_str(), asideName.c_str())) {
+        FerroxDiscardReplacement(dataName.c_str());
+        FerroxDiscardReplacement(tagsName.c_str());
+        return 0;
+    }
+    bool dataDone = FerroxRenameReplacement(dataName.c_str());
+    if (dataDone && FerroxRenameReplacement(tagsName.c_str())) {
+        if (hadData)
+            GxFileRemove(asideName.c_str());
+        return 1;
+    }
+    // Only a crash (or a failed put-back) between the two renames leaves new data beside old tags.
+    if (hadData)
+        GxFileRename(asideName.c_str(), dataName.c_str());
+    else if (dataDone)
+        GxFileRemove(dataName.c_str());
+    FerroxDiscardReplacement(tagsName.c_str());
+    return 0;
+}
+
+void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data)
+{
+    std::string opening = OpeningLine(node->name);
+    tags += opening;
+    if (!node->values.empty()) {
+        const char* first = node->values.front().c_str();
+        size_t length = strlen(first);
+        tags += "\r\n";
+        data.append(first, length);
+        if (length == 0 || first[length - 1] != '\n')
+            data += "\t";
+        data += "\r\n";
+    }
+    for (CFerroxTagNode* child : node->children)
+        WriteNodeSplit(child, tags, data);
+    if (node->values.empty() && node->children.empty())
+        tags += "\r\n";
+    tags += ClosingLine(opening);
+}
+
+CFerroxTagTree::CFerroxTagTree()
+    : m_pParser(new CFerroxTagParser), m_pPool(new CFerroxTagNodePool), m_pText(new CFerroxTagTextStore),
+      m_pRoot(nullptr), m_pCursor(nullptr), m_maxDepth(0)
+{
+    Init();
+}
+
+CFerroxTagTree::~CFerroxTagTree()
+{
+    Clear();
+    delete m_pParser;
+}
+
+void CFerroxTagTree::Init()
+{
+    m_pRoot = nullptr;
+    m_pCursor = nullptr;
+    m_maxDepth = 0;
+    m_loaded = false;
+}
+
+// Every node is in exactly one depth list, so destroying the lists' nodes destroys the tree.
+void CFerroxTagTree::Clear()
+{
+    for (std::vector<CFerroxTagNode*>& list : m_depthLists) {
+        for (CFerroxTagNode* node : list)
+            node->~CFerroxTagNode();
+    }
+    m_pPool->Reset();
+    m_pText->Reset();
+    m_depthLists.clear();
+    Init();
+}
+
+int CFerroxTagTree::Load(const char* fileName)
+{
+    return LoadFile(fileName, kMaxTagFileSize, nullptr);
+}
+
+int CFerroxTagTree::LoadWhole(const char* fileName, size_t maxBytes, std::string* problem)
+{
+    std::string fault;
+    if (LoadFile(fileName, std::min(maxBytes, kMaxTagFileSize), &fault))
+        return 1;
+    if (problem)
+        *problem = fault;
+    return 0;
+}
+
+int CFerroxTagTree::LoadFile(const char* fileName, size_t maxBytes, std::string* fault)
+{
+    Clear();
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
+    m_pParser->CreateRoot(tree);
+    m_pCursor = m_pRoot;
+    if (!fileName && fault) {
+        Fault(fault, "has no name");
+        return 0;
+    }
+    if (!fileName) {
+        m_loaded = true;
+        return 1;
+    }
+    if (!GxFileExists(fileName)) {
+        Fault(fault, "is missing");
+        return 0;
+    }
+    GxFile* file = GxFileOpen(fileName, "r");
+    if (!file) {
+        Fault(fault, "cannot be opened");
+        return 0;
+    }
+    // Too large a file is refused before anything of it is read.
+    uint64_t size = (static_cast<uint64_t>(file->sizeHigh) << 32) | file->sizeLow;
+    // The file's bytes are cut into pieces by the same rules as the file layer's line reads.
+    bool complete = size <= maxBytes && (fault ? m_pParser->ReadWholeFile(tree, file, maxBytes, fault)
+                                               : m_pParser->ReadFile(tree, file));
+    GxFileClose(file);
+    if (!complete) {
+        if (!Faulted(fault))
+            Fault(fault, "is larger than " + std::to_string(maxBytes) + " bytes");
+        Clear();
+        m_pParser->CreateRoot(tree);
+        m_pCursor = m_pRoot;
+        return 0;
+    }
+    m_pCursor = m_pRoot;
+    m_loaded = true;
+    return 1;
+}
+
+int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
+{
+    Clear();
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
+    m_pParser->CreateRoot(tree);
+    m_pCursor = m_pRoot;
+    m_loaded = true;
+    if (!text)
+        return 1;
+    m_pParser->Read(tree, text, size);
+    return 1;
+}
+
+int CFerroxTagTree::Save(const char* fileName)
+{
+    return m_pParser->Write(m_pRoot, fileName);
+}
+
+int CFerroxTagTree::SaveSplit(const char* prefix)
+{
+    return m_pParser->WriteSplit(m_pRoot, prefix);
+}
+
+int CFerroxTagTree::FindNode(const char* text, int fromRoot)
+{
+    if (!text || !m_pRoot)
+        return 0;
+    unsigned start = 0;
+    if (!fromRoot) {
+        if (!m_pCursor)
+            return 0;
+        start = m_pCursor->depth;
+    }
+    TagSearch search(text);
+    for (unsigned depth = start; depth <= m_maxDepth && depth < m_depthLists.size(); ++depth) {
+        for (CFerroxTagNode* node : m_depthLists[depth]) {
+            if (NameMatches(node, search)) {
+                m_pCursor = node;
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
+
+int CFerroxTagTree::FindChild(const char* text)
+{
+    if (!m_pCursor)
+        return 0;
+    long index = FindChildIndex(m_pCursor, TagSearch(text));
+    if (index < 0)
+        return 0;
+    m_pCursor = m_pCursor->children[static_cast<size_t>(index)];
+    return 1;
+}
+
+int CFerroxTagTree::NextSibling(const char* text)
+{
+    if (!m_pCursor || !m_pCursor->parent)
+        return 0;
+    std::vector<CFerroxTagNode*>& siblings = m_pCursor->parent->children;
+    auto it = std::find(siblings.begin(), siblings.end(), m_pCursor);
+    if (it == siblings.end() || it + 1 == siblings.end())
+        return 0;
+    if (!NameMatches(*(it + 1), TagSearch(text)))
+        return 0;
+    m_pCursor = *(it + 1);
+    return 1;
+}
+
+int CFerroxTagTree::HasChild(const char* text)
+{
+    if (!m_pCursor)
+        return 0;
+    return FindChildIndex(m_pCursor, TagSearch(text)) >= 0 ? 1 : 0;
+}
+
+int CFerroxTagTree::MoveToParent()
+{
+    if (!m_pCursor || !m_pCursor->parent)
+        return 0;
+    m_pCursor = m_pCursor->parent;
+    return 1;
+}
+
+CFerroxTagValues* CFerroxTagTree::GetValues()
+{
+    return m_pCursor ? &m_pCursor->values : nullptr;
+}
+
+const char* CFerroxTagTree::GetValue(size_t index)
+{
+    if (!m_pCursor || index >= m_pCursor->values.size())
+        return nullptr;
+    return m_pCursor->values[index].c_str();
+}
+
+int CFerroxTagTree::AddChild(const char* name)
+{
+    if (!m_pCursor || !name || !*name || m_pCursor->depth >= FERROX_TAG_MAX_DEPTH)
+        return 0;
+    // "</..." would be written as a closing line and the node lost on reading.
+    if (name[0] == '/' || (name[0] == '<' && name[1] == '/'))
+        return 0;
+    // A line end would cut the name on writing; the opening line must fit one line piece.
+    if (strcspn(name, "\r\n") != strlen(name))
+        return 0;
+    std::string shaped = name;
+    if (shaped.front() != '<')
+        shaped.insert(shaped.begin(), '<');
+    if (shaped.back() != '>')
+        shaped += '>';
+    if (shaped.size() > kMaxNameLine)
+        return 0;
+    shaped += '\n';
+    CFerroxTagNode* node = m_pPool->Make(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
+    AppendChild(m_pCursor, node);
+    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
+    m_pParser->RegisterNode(tree, node);
+    return 1;
+}
+
+int CFerroxTagTree::AddValue(const char* value)
+{
+    // The root's values are never written.
+    if (!m_pCursor || !value || !m_pCursor->parent)
+        return 0;
+    // A value that would be read back as a node, a comment or several lines would corrupt the file.
+    size_t length = strlen(value);
+    size_t lineEnd = strcspn(value, "\r\n");
+    bool oneLine = lineEnd == length || (lineEnd == length - 1 && value[lineEnd] == '\n');
+    if (value[0] == '<' || value[0] == '#' || !oneLine || lineEnd > kMaxLineText)
+        return 0;
+    m_pCursor->values.push_back(CFerroxTagValue(value));
+    return 1;
+}
+
+void CFerroxTagTree::DeleteCurrent()
+{
+    CFerroxTagNode* node = m_pCursor;
+    if (!node || !node->parent)
+        return;
+    CFerroxTagNode* parent = node->parent;
+    std::vector<CFerroxTagNode*>& siblings = parent->children;
+    auto it = std::find(siblings.begin(), siblings.end(), node);
+    if (it != siblings.end()) {
+        size_t index = static_cast<size_t>(it - siblings.begin());
+        siblings.erase(it);
+        if (parent->childMasks.size() > index)
+            parent->childMasks.erase(parent->childMasks.begin() + static_cast<long>(index));
+    }
+    // Every node of the subtree leaves its depth list, then the subtree is destroyed.
+    std::vector<CFerroxTagNode*> subtree(1, node);
+    for (size_t i = 0; i < subtree.size(); ++i) {
+        CFerroxTagNode* n = subtree[i];
+        if (n->depth < m_depthLists.size()) {
+            std::vector<CFerroxTagNode*>& list = m_depthLists[n->depth];
+            list.erase(std::remove(list.begin(), list.end(), n), list.end());
+        }
+        subtree.insert(subtree.end(), n->children.begin(), n->children.end());
+    }
+    for (CFerroxTagNode* n : subtree)
+        n->~CFerroxTagNode();
+    m_pCursor = parent;
+}

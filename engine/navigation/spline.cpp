@@ -1,0 +1,275 @@
+// CFerroxSpline: editing, measuring and evaluating a spline path and keeping its point copy in step.
+#include "engine/navigation/spline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "engine/application/debugdraw.h"
+#include "gfx/core/matrix.h"
+#include "gfx/core/spline.h"
+
+namespace {
+
+constexpr float kDebugLift = 0.1f;
+
+float Clamp01(float t)
+{
+    if (std::isnan(t) || t < 0) {
+        return 0;
+    }
+    return t > 1 ? 1 : t;
+}
+
+}  // namespace
+
+CFerroxSpline::CFerroxSpline()
+{
+    m_pSpline = nullptr;
+    m_pPoints = nullptr;
+    m_numPoints = 0;
+    Init();
+}
+
+void CFerroxSpline::Init()
+{
+    m_pSpline = nullptr;
+    m_pPoints = nullptr;
+    m_numPoints = 0;
+}
+
+void CFerroxSpline::Release()
+{
+    if (m_pSpline != nullptr) {
+        GxSplineDestroy(m_pSpline);
+    }
+    delete[] m_pPoints;
+    Init();
+}
+
+CFerroxSpline::~CFerroxSpline()
+{
+    Release();
+}
+
+void CFerroxSpline::CopyFromSpline()
+{
+    delete[] m_pPoints;
+    m_pPoints = nullptr;
+    m_numPoints = 0;
+    const int count = m_pSpline != nullptr ? GxSplineGetNumControlPoints(m_pSpline) : 0;
+    if (count <= 0) {
+        return;
+    }
+    m_pPoints = new GxV3d[count];
+    std::memcpy(m_pPoints, m_pSpline->ctrlPoints, sizeof(GxV3d) * count);
+    m_numPoints = count;
+}
+
+int CFerroxSpline::Rebuild(GxV3d* points, int count)
+{
+    delete[] m_pPoints;
+    m_pPoints = points;
+    m_numPoints = count;
+    if (m_pSpline != nullptr) {
+        GxSplineDestroy(m_pSpline);
+    }
+    m_pSpline = GxSplineCreate(count, gxSPLINEOPEN, points);
+    return m_pSpline != nullptr ? 1 : 0;
+}
+
+int CFerroxSpline::Translate(const GxV3d& offset)
+{
+    const int count = GetPointCount();
+    if (count < 1) {
+        return count;
+    }
+    for (int i = 0; i < count; i++) {
+        GxV3d p;
+        GxSplineGetControlPoint(m_pSpline, i, &p);
+        p.x += offset.x;
+        p.y += offset.y;
+        p.z += offset.z;
+        m_pPoints[i] = p;
+        GxSplineSetControlPoint(m_pSpline, i, &p);
+    }
+    return count;
+}
+
+int CFerroxSpline::Rotate(const GxV3d& axis, float angle)
+{
+    const int count = GetPointCount();
+    if (count < 1) {
+        return count;
+    }
+    GxMatrix* matrix = GxMatrixCreate();
+    if (matrix == nullptr) {
+        return 0;
+    }
+    GxMatrixRotate(matrix, &axis, angle, gxCOMBINEPOSTCONCAT);
+    for (int i = 0; i < count; i++) {
+        GxV3d p;
+        GxSplineGetControlPoint(m_pSpline, i, &p);
+        GxV3dTransformPoints(&m_pPoints[i], &p, 1, matrix);
+        GxSplineSetControlPoint(m_pSpline, i, &m_pPoints[i]);
+    }
+    GxMatrixDestroy(matrix);
+    return count;
+}
+
+void CFerroxSpline::FindMatrix(float t, GxMatrix* matrix)
+{
+    if (m_pSpline == nullptr || matrix == nullptr) {
+        return;
+    }
+    const GxV3d up = {0, 1, 0};
+    GxSplineFindMatrix(m_pSpline, gxSPLINEPATHSMOOTH, Clamp01(t), &up, matrix);
+}
+
+float CFerroxSpline::GetSegmentLength(float t)
+{
+    const int n = GetPointCount();
+    if (n < 2) {
+        return 0;
+    }
+    t = Clamp01(t);
+    int i = 0;
+    if (t >= 1) {
+        i = n - 2;
+    } else if (t > 0) {
+        i = std::min(static_cast<int>(t / (1.0f / (n - 1))), n - 2);
+    }
+    GxV3d a, b;
+    GxSplineGetControlPoint(m_pSpline, i, &a);
+    GxSplineGetControlPoint(m_pSpline, i + 1, &b);
+    GxV3d d = {b.x - a.x, b.y - a.y, b.z - a.z};
+    return GxV3dLength(&d);
+}
+
+int CFerroxSpline::GetPointIndex(float t, int backwards)
+{
+    const int n = GetPointCount();
+    if (n < 2) {
+        return 0;
+    }
+    const int i = static_cast<int>(Clamp01(t) / (1.0f / (n - 1)));
+    const int index = backwards ? i : i + 1;
+    return std::min(index, n - 1);
+}
+
+int CFerroxSpline::GetPointCount()
+{
+    return m_pSpline != nullptr ? GxSplineGetNumControlPoints(m_pSpline) : 0;
+}
+
+const GxV3d* CFerroxSpline::GetPoints()
+{
+    return m_pPoints;
+}
+
+int CFerroxSpline::AppendPoint(const GxV3d& point)
+{
+    GxV3d* points = new GxV3d[m_numPoints + 1];
+    std::copy(m_pPoints, m_pPoints + m_numPoints, points);
+    points[m_numPoints] = point;
+    return Rebuild(points, m_numPoints + 1);
+}
+
+int CFerroxSpline::PrependPoint(const GxV3d& point)
+{
+    GxV3d* points = new GxV3d[m_numPoints + 1];
+    points[0] = point;
+    std::copy(m_pPoints, m_pPoints + m_numPoints, points + 1);
+    return Rebuild(points, m_numPoints + 1);
+}
+
+int CFerroxSpline::AppendSpline(CFerroxSpline* other)
+{
+    if (other == nullptr || other->GetPoints() == nullptr) {
+        return 0;
+    }
+    const int otherCount = other->GetPointCount();
+    GxV3d* points = new GxV3d[m_numPoints + otherCount];
+    std::copy(m_pPoints, m_pPoints + m_numPoints, points);
+    std::copy(other->GetPoints(), other->GetPoints() + otherCount, points + m_numPoints);
+    return Rebuild(points, m_numPoints + otherCount);
+}
+
+void CFerroxSpline::SetPoint(int index, const GxV3d& point)
+{
+    if (index < 0 || index >= GetPointCount()) {
+        return;
+    }
+    GxSplineSetControlPoint(m_pSpline, index, &point);
+    m_pPoints[index] = point;
+}
+
+void CFerroxSpline::EmptyOperation()
+{
+}
+
+void CFerroxSpline::DrawDebugInfo()
+{
+    if (m_pSpline == nullptr) {
+        return;
+    }
+    const int count = GetPointCount();
+    if (m_pPoints != nullptr) {
+        DrawDebugLines(m_pPoints, count, kDebugLift);
+        return;
+    }
+    std::vector<GxV3d> points(static_cast<size_t>(count));
+    for (int i = 0; i < count; i++) {
+        GxSplineGetControlPoint(m_pSpline, i, &points[i]);
+    }
+    DrawDebugLines(points.data(), count, kDebugLift);
+}
+
+int CFerroxSpline::Read(const char* fileName)
+{
+    GxSpline* spline = GxSplineRead(fileName != nullptr ? fileName : "");
+    if (m_pSpline != nullptr) {
+        GxSplineDestroy(m_pSpline);
+    }
+    m_pSpline = spline;
+    CopyFromSpline();
+    return GetPointCount();
+}
+
+int CFerroxSpline::Attach(GxSpline* spline, const char* name)
+{
+    if (spline == nullptr) {
+        return 0;
+    }
+    if (m_pSpline != nullptr && m_pSpline != spline) {
+        GxSplineDestroy(m_pSpline);
+    }
+    m_pSpline = spline;
+    CopyFromSpline();
+    if (name != nullptr) {
+        SetName(name);
+    }
+    return 1;
+}
+
+int CFerroxSpline::Create(const GxV3d* points, int count, const char* name)
+{
+    if (points == nullptr || count < 1) {
+        return 0;
+    }
+    GxV3d* copy = new GxV3d[count];
+    std::copy(points, points + count, copy);
+    const int made = Rebuild(copy, count);
+    if (name != nullptr) {
+        SetName(name);
+    }
+    return made;
+}
+
+CFerroxSpline* CFerroxSpline::Clone()
+{
+    CFerroxSpline* clone = new CFerroxSpline();
+    clone->Create(m_pPoints, m_numPoints, GetName());
+    return clone;
+}

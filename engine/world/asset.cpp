@@ -1,0 +1,633 @@
+// Asset loading: pools, animations, shared holders, asset sets, the chunk walk and the loader's handler.
+//
+// Sections: pools and animations; shared holders and asset sets; the chunk walk; the loader.
+#include "engine/world/asset.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "engine/data/convert.h"
+#include "engine/data/ptrlist.h"
+#include "engine/data/techtree.h"
+#include "engine/navigation/spline.h"
+#include "engine/world/composite.h"
+#include "gfx/anim/anim.h"
+#include "gfx/core/assert.h"
+#include "gfx/core/memory.h"
+#include "gfx/core/spline.h"
+#include "gfx/core/texture.h"
+#include "gfx/fx/fx.h"
+#include "gfx/world/material.h"
+
+// ---- pools and animations ----
+
+template <typename T>
+void CFerroxAssetPool<T>::Release()
+{
+    if (m_pRecords) {
+        for (CFerroxAssetRecord<T>* record : *m_pRecords) {
+            delete record->asset;
+            delete record;
+        }
+        delete m_pRecords;
+    }
+    Init();
+}
+
+void FerroxAssetPoolNoteMatch(const char* name)
+{
+    FerroxDebugOutput("\nFOUND MATCH in asset pool - ");
+    if (name)
+        FerroxDebugOutput(name);
+    FerroxDebugOutput(" - incrementing ref count\n");
+}
+
+template <typename T>
+CFerroxAssetRecord<T>* CFerroxAssetPool<T>::AddOrAddRef(CFerroxAssetRecord<T>* record, int append)
+{
+    if (!record)
+        return nullptr;
+    if (!m_pRecords)
+        m_pRecords = new std::vector<CFerroxAssetRecord<T>*>();
+    if (!append) {
+        for (CFerroxAssetRecord<T>* held : *m_pRecords) {
+            if (held->asset != record->asset)
+                continue;
+            FerroxAssetPoolNoteMatch(held->asset ? held->asset->GetName() : nullptr);
+            held->refCount++;
+            return held;
+        }
+    }
+    m_pRecords->push_back(record);
+    return record;
+}
+
+template <typename T>
+CFerroxAssetRecord<T>* CFerroxAssetPool<T>::Find(const char* name) const
+{
+    if (!m_pRecords || !name)
+        return nullptr;
+    for (CFerroxAssetRecord<T>* held : *m_pRecords) {
+        const char* heldName = held->asset ? held->asset->GetName() : nullptr;
+        if (heldName && std::string(heldName) == name)
+            return held;
+    }
+    return nullptr;
+}
+
+template class CFerroxAssetPool<CFerroxComposite>;
+template class CFerroxAssetPool<CFerroxAnim>;
+
+CFerroxAnim::CFerroxAnim() { Init(); }
+
+CFerroxAnim::~CFerroxAnim() { Release(); }
+
+void CFerroxAnim::Init() { m_pAnimation = nullptr; }
+
+void CFerroxAnim::Release()
+{
+    if (m_pAnimation)
+        GxAnimationDestroy(m_pAnimation);
+    m_pAnimation = nullptr;
+}
+
+int CFerroxAnim::Read(GxStream* stream)
+{
+    GxAnimation* animation = stream ? GxAnimationStreamRead(stream) : nullptr;
+    if (!animation)
+        return 0;
+    if (m_pAnimation)
+        GxAnimationDestroy(m_pAnimation);
+    m_pAnimation = animation;
+    return 1;
+}
+
+int CFerroxAnim::Load(const FerroxAssetDescriptor& descriptor)
+{
+    SetName(descriptor.name);
+    return descriptor.stream ? Read(descriptor.stream) : 0;
+}
+
+// ---- shared holders and asset sets ----
+
+namespace {
+
+void DestroyTexDictionary(void* resource)
+{
+    GxTexDictionary* dictionary = static_cast<GxTexDictionary*>(resource);
+    if (GxTexDictionaryGetCurrent() == dictionary)
+        GxTexDictionarySetCurrent(nullptr);
+    GxTexDictionaryDestroy(dictionary);
+}
+
+void DestroyUVAnimDictionary(void* resource)
+{
+    GxUVAnimDictionary* dictionary = static_cast<GxUVAnimDictionary*>(resource);
+    if (GxUVAnimGetCurrentDictionary() == dictionary)
+        GxUVAnimSetCurrentDictionary(nullptr);
+    GxUVAnimDictionaryDestroy(dictionary);
+}
+
+void DeleteObject(void* resource) { delete static_cast<CFerroxBase*>(resource); }
+
+void Drop(CFerroxSharedAsset*& holder)
+{
+    if (holder)
+        holder->Release();
+    holder = nullptr;
+}
+
+// Splines with fewer points than this cannot be walked by the game.
+const int kMinSplinePoints = 4;
+
+}  // namespace
+
+void CFerroxSharedAsset::Release()
+{
+    GX_ASSERT(m_refCount > 0, "a shared asset is released once by each of its holders");
+    if (--m_refCount > 0)
+        return;
+    if (m_pResource && m_destroy)
+        m_destroy(m_pResource);
+    delete this;
+}
+
+CFerroxAssetSet::CFerroxAssetSet() { Init(); }
+
+CFerroxAssetSet::~CFerroxAssetSet() { Release(); }
+
+void CFerroxAssetSet::Init()
+{
+    m_pPtrList = nullptr;
+    m_pTexDictionary = nullptr;
+    m_pUVAnimDictionary = nullptr;
+}
+
+void CFerroxAssetSet::Release()
+{
+    // The records stay with their pools.
+    m_models.clear();
+    m_animations.clear();
+    for (CFerroxSharedAsset* owned : m_owned)
+        owned->Release();
+    m_owned.clear();
+    m_values.clear();
+    Drop(m_pUVAnimDictionary);
+    Drop(m_pTexDictionary);
+    ForgetPtrList();
+    Init();
+}
+
+void CFerroxAssetSet::AppendList(const std::vector<std::string>& list, int skipFirst)
+{
+    for (size_t i = skipFirst ? 1 : 0; i < list.size(); i++)
+        m_values.push_back(list[i]);
+}
+
+void CFerroxAssetSet::AddToPtrList(const std::vector<std::string>& list)
+{
+    if (!m_pPtrList)
+        m_pPtrList = new CFerroxPtrList();
+    for (const std::string& entry : list) {
+        unsigned short id = 0;
+        if (FromString<unsigned short>(entry, id))
+            m_pPtrList->Add(FerroxTechIdToPointer(id));
+    }
+    if (g_pFerroxGame && g_pFerroxGame->m_pTechTree)
+        g_pFerroxGame->m_pTechTree->AddListener(m_pPtrList);
+}
+
+void CFerroxAssetSet::AddOwned(CFerroxSharedAsset* object)
+{
+    if (!object)
+        return;
+    object->AddRef();
+    m_owned.push_back(object);
+}
+
+void CFerroxAssetSet::SetTexDictionary(CFerroxSharedAsset* dictionary)
+{
+    if (dictionary)
+        dictionary->AddRef();
+    Drop(m_pTexDictionary);
+    m_pTexDictionary = dictionary;
+}
+
+void CFerroxAssetSet::SetUVAnimDictionary(CFerroxSharedAsset* dictionary)
+{
+    if (dictionary)
+        dictionary->AddRef();
+    Drop(m_pUVAnimDictionary);
+    m_pUVAnimDictionary = dictionary;
+}
+
+// The technology tree stops updating the list before it goes.
+void CFerroxAssetSet::ForgetPtrList()
+{
+    if (m_pPtrList && g_pFerroxGame && g_pFerroxGame->m_pTechTree)
+        g_pFerroxGame->m_pTechTree->RemoveListener(m_pPtrList);
+    delete m_pPtrList;
+    m_pPtrList = nullptr;
+}
+
+void CFerroxAssetSet::SetPtrList(CFerroxPtrList* list)
+{
+    if (list == m_pPtrList)
+        return;
+    ForgetPtrList();
+    m_pPtrList = list;
+}
+
+std::vector<CFerroxSpline*> CFerroxAssetSet::GetSplines() const
+{
+    std::vector<CFerroxSpline*> splines;
+    for (CFerroxSharedAsset* owned : m_owned)
+        splines.push_back(static_cast<CFerroxSpline*>(static_cast<CFerroxBase*>(owned->Get())));
+    return splines;
+}
+
+GxTexDictionary* CFerroxAssetSet::GetTexDictionary() const
+{
+    return m_pTexDictionary ? static_cast<GxTexDictionary*>(m_pTexDictionary->Get()) : nullptr;
+}
+
+GxUVAnimDictionary* CFerroxAssetSet::GetUVAnimDictionary() const
+{
+    return m_pUVAnimDictionary ? static_cast<GxUVAnimDictionary*>(m_pUVAnimDictionary->Get()) : nullptr;
+}
+
+// ---- the chunk walk ----
+
+bool FerroxIsHandledChunk(GxUInt32 type)
+{
+    static const GxUInt32 kHandled[] = {5,  6,  7,  11, 12, 13, 15, 16, 18, 20, 22,
+                                        24, 27, 28, 30, 34, 35, 37, 40, 43, 45};
+    for (GxUInt32 handled : kHandled) {
+        if (handled == type)
+            return true;
+    }
+    return false;
+}
+
+CFerroxStreamBase::CFerroxStreamBase() : m_pFile(nullptr), m_pStream(nullptr), m_unread(0) { Init(); }
+
+CFerroxStreamBase::~CFerroxStreamBase() { CloseAll(); }
+
+void CFerroxStreamBase::Init()
+{
+    m_pFile = nullptr;
+    m_pStream = nullptr;
+    m_header = GxChunkHeaderInfo{};
+    m_unread = 0;
+}
+
+void CFerroxStreamBase::Release()
+{
+    CloseAll();
+    CFerroxBase::Release();
+}
+
+int CFerroxStreamBase::SkipChunk()
+{
+    if (m_pStream) {
+        const GxUInt32 left = GxStreamBytesLeft(m_pStream);
+        return left == 0 || GxStreamSkip(m_pStream, left) ? 1 : 0;
+    }
+    if (m_unread == 0)
+        return 1;
+    if (!m_pFile || !GxStreamCanSupply(m_pFile, m_unread) || !GxStreamSkip(m_pFile, m_unread))
+        return 0;
+    m_unread = 0;
+    return 1;
+}
+
+const char* CFerroxStreamBase::GetGroupName() const { return m_groups.empty() ? "" : m_groups.front()->name; }
+
+void CFerroxStreamBase::CloseAll()
+{
+    for (GxNameRecord* record : m_groups)
+        GxNameRecordDestroy(record);
+    m_groups.clear();
+    if (m_pFile)
+        GxStreamClose(m_pFile, nullptr);
+    m_pFile = nullptr;
+    m_pStream = nullptr;
+    m_unread = 0;
+}
+
+int CFerroxStreamBase::OpenFile(const char* fileName)
+{
+    CloseAll();
+    if (!fileName)
+        return 0;
+    m_pFile = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, fileName);
+    return m_pFile ? 1 : 0;
+}
+
+namespace {
+
+// Reads a chunk's body and opens a stream over it; the caller closes the stream and frees the block.
+GxStream* OpenBody(GxStream* file, GxUInt32 length, GxUInt8** block)
+{
+    *block = GxStreamReadBlock(file, length);
+    if (!*block)
+        return nullptr;
+    GxMemory memory = {*block, length};
+    GxStream* body = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    if (!body) {
+        GxFree(*block);
+        *block = nullptr;
+    }
+    return body;
+}
+
+}  // namespace
+
+int CFerroxStreamBase::Walk(const std::function<int()>& handler)
+{
+    if (!m_pFile)
+        return 0;
+    int whole = 1;
+    while (GxStreamBytesLeft(m_pFile) != 0) {
+        GxUInt32 type = 0, length = 0, version = 0, build = 0;
+        if (!GxStreamReadChunkHeader(m_pFile, &type, &length, &version, &build)) {
+            whole = 0;
+            break;
+        }
+        m_header = GxChunkHeaderInfo{type, length, version, build, 0};
+        m_unread = length;
+        if (type != kFerroxChunkGroupStart && type != kFerroxChunkGroupEnd && !FerroxIsHandledChunk(type)) {
+            if (!SkipChunk()) {
+                whole = 0;
+                break;
+            }
+            continue;
+        }
+        // Every handled body is read whole first, so the file stands at the chunk's end whatever is read
+        // from it, and no reader can run past the chunk into the next one.
+        GxUInt8* block = nullptr;
+        GxStream* body = OpenBody(m_pFile, length, &block);
+        m_unread = 0;
+        if (!body) {
+            whole = 0;
+            break;
+        }
+        int go = 1;
+        if (type == kFerroxChunkGroupStart) {
+            GxNameRecord* record = GxNameRecordStreamRead(body);
+            if (record)
+                m_groups.insert(m_groups.begin(), record);
+        } else if (type == kFerroxChunkGroupEnd) {
+            if (!m_groups.empty()) {
+                GxNameRecordDestroy(m_groups.front());
+                m_groups.erase(m_groups.begin());
+            }
+        } else {
+            m_pStream = body;
+            go = handler();
+            m_pStream = nullptr;
+        }
+        GxStreamClose(body, nullptr);
+        GxFree(block);
+        if (!go) {
+            whole = 0;
+            break;
+        }
+    }
+    CloseAll();
+    return whole;
+}
+
+// ---- the loader ----
+
+CFerroxAssetLoaderHlpr::CFerroxAssetLoaderHlpr()
+    : m_pModelPool(nullptr), m_pAnimPool(nullptr), m_pTexDictionary(nullptr), m_pUVAnimDictionary(nullptr)
+{
+    Init();
+}
+
+CFerroxAssetLoaderHlpr::~CFerroxAssetLoaderHlpr() { Release(); }
+
+void CFerroxAssetLoaderHlpr::Init()
+{
+    m_pTexDictionary = nullptr;
+    m_pUVAnimDictionary = nullptr;
+    m_loadedCount = 0;
+    m_firstModel = 0;
+    m_firstAnimation = 0;
+    m_firstSpline = 0;
+}
+
+void CFerroxAssetLoaderHlpr::Release()
+{
+    // The records belong to the pools and the sets keep their own holds: only this loader's holds go.
+    Drop(m_pTexDictionary);
+    Drop(m_pUVAnimDictionary);
+    for (CFerroxSharedAsset* spline : m_splines)
+        spline->Release();
+    m_splines.clear();
+    m_models.clear();
+    m_animations.clear();
+    m_assetSets.clear();
+    m_setName.clear();
+    m_folderName.clear();
+    Init();
+}
+
+void CFerroxAssetLoaderHlpr::SetTarget(FerroxModelPool* modelPool, FerroxAnimPool* animPool, const char* name)
+{
+    m_pModelPool = modelPool;
+    m_pAnimPool = animPool;
+    m_setName = name ? name : "";
+    // The name's last folder: the text between its last two slashes.
+    m_folderName.clear();
+    const size_t last = m_setName.rfind('/');
+    if (last != std::string::npos && last > 0) {
+        const size_t before = m_setName.rfind('/', last - 1);
+        if (before != std::string::npos)
+            m_folderName = m_setName.substr(before + 1, last - before - 1);
+    }
+}
+
+GxTexDictionary* CFerroxAssetLoaderHlpr::GetTexDictionary() const
+{
+    return m_pTexDictionary ? static_cast<GxTexDictionary*>(m_pTexDictionary->Get()) : nullptr;
+}
+
+GxUVAnimDictionary* CFerroxAssetLoaderHlpr::GetUVAnimDictionary() const
+{
+    return m_pUVAnimDictionary ? static_cast<GxUVAnimDictionary*>(m_pUVAnimDictionary->Get()) : nullptr;
+}
+
+int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* stream)
+{
+    if (!stream || !stream->GetStream())
+        return 0;
+    GxStream* body = stream->GetStream();
+    switch (stream->GetChunkHeader().type) {
+    case kFerroxChunkImageDictionary: {
+        Drop(m_pTexDictionary);
+        GxTexDictionary* dictionary = GxTexDictionaryStreamReadImages(body);
+        if (dictionary) {
+            m_pTexDictionary = new CFerroxSharedAsset(dictionary, DestroyTexDictionary);
+            GxTexDictionarySetCurrent(dictionary);
+        }
+        return 1;
+    }
+    case kFerroxChunkUVAnimDictionary: {
+        if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0)
+            return 1;
+        Drop(m_pUVAnimDictionary);
+        GxUVAnimDictionary* dictionary = GxUVAnimDictionaryStreamRead(body);
+        if (dictionary) {
+            m_pUVAnimDictionary = new CFerroxSharedAsset(dictionary, DestroyUVAnimDictionary);
+            GxUVAnimSetCurrentDictionary(dictionary);
+        }
+        return 1;
+    }
+    case kFerroxChunkSpline: {
+        GxSpline* read = GxSplineStreamRead(body);
+        std::unique_ptr<CFerroxSpline> spline(read ? new CFerroxSpline() : nullptr);
+        if (!spline || !spline->Attach(read, stream->GetGroupName())) {
+            if (read)
+                GxSplineDestroy(read);
+            return 1;
+        }
+        if (spline->GetPointCount() < kMinSplinePoints) {
+            char note[128];
+            std::snprintf(note, sizeof(note), "\n\t***** %s has too few Control Points *****\n", spline->GetName());
+            FerroxDebugOutput(note);
+        }
+        m_splines.push_back(new CFerroxSharedAsset(spline.release(), DeleteObject));
+        return 1;
+    }
+    case kFerroxChunkClump:
+        return LoadModel(stream->GetName(), body);
+    case kFerroxChunkAnimation:
+        return LoadAnimation(stream->GetGroupName(), body);
+    default:
+        stream->SkipChunk();
+        return 1;
+    }
+}
+
+int CFerroxAssetLoaderHlpr::LoadModel(const char* name, GxStream* body)
+{
+    // Without a pool nothing would own the model.
+    if (!m_pModelPool || !name)
+        return 1;
+    FerroxModelRecord* held = m_pModelPool->Find(name);
+    if (held) {
+        // A model named twice is read once: the body was read with the chunk and is dropped.
+        held->refCount++;
+        m_models.push_back(held);
+        m_loadedCount++;
+        return 1;
+    }
+    auto model = std::make_unique<CFerroxComposite>();
+    const FerroxLODSetup setup = {name, body, nullptr, 0, nullptr, nullptr};
+    if (!model->SetupLOD(&setup))
+        return 1;
+    FerroxModelRecord* record = new FerroxModelRecord{1, model.release()};
+    m_models.push_back(m_pModelPool->AddOrAddRef(record, 1));
+    m_loadedCount++;
+    return 1;
+}
+
+int CFerroxAssetLoaderHlpr::LoadAnimation(const char* name, GxStream* body)
+{
+    if (!m_pAnimPool || !name)
+        return 1;
+    FerroxAnimRecord* held = m_pAnimPool->Find(name);
+    if (held) {
+        held->refCount++;
+        m_animations.push_back(held);
+        m_loadedCount++;
+        return 1;
+    }
+    auto animation = std::make_unique<CFerroxAnim>();
+    if (!animation->Load(FerroxAssetDescriptor{name, body}))
+        return 1;
+    FerroxAnimRecord* record = new FerroxAnimRecord{1, animation.release()};
+    m_animations.push_back(m_pAnimPool->AddOrAddRef(record, 1));
+    m_loadedCount++;
+    return 1;
+}
+
+namespace {
+
+const char* const kLODTag = "LOD";
+
+// The text a level group is known by: between the name's first "/" and "LOD".
+std::string LevelGroupKey(const std::string& name)
+{
+    const size_t lod = name.find(kLODTag);
+    const size_t slash = name.find('/');
+    const size_t start = slash != std::string::npos && slash < lod ? slash + 1 : 0;
+    return name.substr(start, lod - start);
+}
+
+std::string ModelName(const FerroxModelRecord* record)
+{
+    const char* name = record->asset ? record->asset->GetName() : nullptr;
+    return name ? name : "";
+}
+
+}  // namespace
+
+void CFerroxAssetLoaderHlpr::GroupAssets()
+{
+    std::vector<FerroxModelRecord*> single;
+    std::vector<std::vector<FerroxModelRecord*>> levels;
+    for (size_t i = m_firstModel; i < m_models.size(); i++) {
+        FerroxModelRecord* record = m_models[i];
+        const std::string name = ModelName(record);
+        if (name.find(kLODTag) == std::string::npos) {
+            single.push_back(record);
+            continue;
+        }
+        const std::string key = LevelGroupKey(name);
+        bool joined = false;
+        for (std::vector<FerroxModelRecord*>& group : levels) {
+            if (ModelName(group.front()).find(key) != std::string::npos) {
+                group.push_back(record);
+                joined = true;
+                break;
+            }
+        }
+        if (!joined)
+            levels.push_back({record});
+    }
+    std::vector<std::vector<FerroxModelRecord*>> sets;
+    if (m_firstAnimation == m_animations.size()) {
+        if (!single.empty() || levels.empty())
+            sets.push_back(single);
+    } else {
+        for (FerroxModelRecord* record : single)
+            sets.push_back({record});
+    }
+    // A level group left out of every set would leave its models unreachable, and a set without a model
+    // gives its objects none: each group gets its own set.
+    for (const std::vector<FerroxModelRecord*>& group : levels)
+        sets.push_back(group);
+
+    m_assetSets.clear();
+    for (const std::vector<FerroxModelRecord*>& models : sets) {
+        CFerroxAssetSet* set = new CFerroxAssetSet();
+        for (FerroxModelRecord* record : models)
+            set->AddModel(record);
+        for (size_t i = m_firstAnimation; i < m_animations.size(); i++)
+            set->AddAnimation(m_animations[i]);
+        for (size_t i = m_firstSpline; i < m_splines.size(); i++)
+            set->AddOwned(m_splines[i]);
+        set->SetPtrList(new CFerroxPtrList());
+        set->SetTexDictionary(m_pTexDictionary);
+        set->SetUVAnimDictionary(m_pUVAnimDictionary);
+        m_assetSets.push_back(set);
+    }
+    m_firstModel = m_models.size();
+    m_firstAnimation = m_animations.size();
+    m_firstSpline = m_splines.size();
+}

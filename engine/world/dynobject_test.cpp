@@ -1,0 +1,173 @@
+// The dynamic object manager: creation order, the update pass with objects added and removed during it,
+// and deletion exactly once whatever mix of removals is asked for.
+#include "engine/world/dynobject.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// An object that records its updates and its deletion in a shared log and runs an action in its update.
+class Probe : public CFerroxObject {
+public:
+    Probe(const char* name, std::vector<std::string>* log) : m_log(log) { SetName(name); }
+    ~Probe() override { m_log->push_back(std::string("delete ") + GetName()); }
+    void Update(float dt) override
+    {
+        CFerroxObject::Update(dt);
+        m_log->push_back(std::string("update ") + GetName());
+        if (onUpdate) {
+            std::function<void()> action = onUpdate;
+            onUpdate = nullptr;  // once
+            action();
+        }
+    }
+    std::function<void()> onUpdate;
+
+private:
+    std::vector<std::string>* m_log;
+};
+
+class ProbeFactory : public CFerroxObjectFactory {
+public:
+    explicit ProbeFactory(std::vector<std::string>* log) : m_log(log) {}
+    CFerroxObject* CreateObject(const FerroxObjectDescriptor* descriptor) override
+    {
+        if (!descriptor)
+            return nullptr;
+        return new Probe(static_cast<const char*>(descriptor->templateRecord), m_log);
+    }
+
+private:
+    std::vector<std::string>* m_log;
+};
+
+class DynamicObjects : public ::testing::Test {
+protected:
+    Probe* Make(const char* name)
+    {
+        FerroxObjectDescriptor descriptor = {};
+        descriptor.templateRecord = const_cast<char*>(name);
+        return static_cast<Probe*>(manager.CreateObject(&factory, &descriptor));
+    }
+    int Deletions(const std::string& name) const
+    {
+        int count = 0;
+        for (const std::string& line : log)
+            count += line == "delete " + name ? 1 : 0;
+        return count;
+    }
+    std::vector<std::string> log;
+    ProbeFactory factory{&log};
+    CFerroxDynamicObjectManager manager;
+};
+
+}  // namespace
+
+TEST_F(DynamicObjects, ObjectsAreKeptInCreationOrder)
+{
+    Probe* a = Make("A");
+    Make("B");
+    Probe* c = Make("C");
+    EXPECT_EQ(a, manager.GetObject(0));
+    EXPECT_EQ(c, manager.GetObject(2));
+    EXPECT_EQ(nullptr, manager.GetObject(3));
+    // A factory that makes nothing adds nothing.
+    EXPECT_EQ(nullptr, manager.CreateObject(&factory, nullptr));
+    EXPECT_EQ(nullptr, manager.CreateObject(nullptr, nullptr));
+    EXPECT_EQ(3u, manager.GetCount());
+}
+
+TEST_F(DynamicObjects, RemovalAtOnceDeletesNowAndUnknownObjectsAreIgnored)
+{
+    Make("A");
+    Probe* b = Make("B");
+    Probe* c = Make("C");
+    manager.RemoveObject(b, 1);
+    EXPECT_EQ(2u, manager.GetCount());
+    EXPECT_EQ(1, Deletions("B"));
+    EXPECT_EQ(c, manager.GetObject(1));
+    Probe stranger("S", &log);
+    manager.RemoveObject(&stranger, 1);
+    manager.RemoveObject(&stranger, 0);
+    manager.RemoveObject(nullptr, 1);
+    EXPECT_EQ(2u, manager.GetCount());
+    EXPECT_EQ(0u, manager.GetQueuedCount());
+}
+
+TEST_F(DynamicObjects, TheUpdatePassTakesInObjectsAddedDuringIt)
+{
+    Probe* a = Make("A");
+    Make("B");
+    // A creates D while the pass runs; D is updated in the same pass, after B.
+    a->onUpdate = [this]() { Make("D"); };
+    manager.Update(0.1f);
+    const std::vector<std::string> expected = {"update A", "update B", "update D"};
+    EXPECT_EQ(expected, log);
+    EXPECT_EQ(3u, manager.GetCount());
+}
+
+TEST_F(DynamicObjects, AnObjectRemovingItselfIsUpdatedThenDeletedAfterThePass)
+{
+    Make("A");
+    Probe* b = Make("B");
+    Probe* c = Make("C");
+    b->onUpdate = [this, b]() { manager.RemoveObject(b, 0); };
+    manager.Update(0.1f);
+    const std::vector<std::string> expected = {"update A", "update B", "update C", "delete B"};
+    EXPECT_EQ(expected, log);
+    EXPECT_EQ(c, manager.GetObject(1));
+    EXPECT_EQ(0u, manager.GetQueuedCount());
+}
+
+TEST_F(DynamicObjects, EveryObjectIsDeletedExactlyOnce)
+{
+    // Queued twice, then removed at once while still queued: one deletion, and the next pass does not
+    // reach the freed entry.
+    Probe* a = Make("A");
+    Probe* b = Make("B");
+    Probe* c = Make("C");
+    manager.RemoveObject(a, 0);
+    manager.RemoveObject(a, 0);
+    EXPECT_EQ(1u, manager.GetQueuedCount());
+    manager.RemoveObject(b, 0);
+    manager.RemoveObject(b, 1);
+    EXPECT_EQ(1u, manager.GetQueuedCount());
+    manager.Update(0.1f);
+    EXPECT_EQ(1, Deletions("A"));
+    EXPECT_EQ(1, Deletions("B"));
+    EXPECT_EQ(c, manager.GetObject(0));
+
+    // Removal at once asked during the pass, by the object itself and for an object already passed.
+    Probe* d = Make("D");
+    d->onUpdate = [this, c, d]() {
+        manager.RemoveObject(d, 1);
+        manager.RemoveObject(c, 1);
+    };
+    manager.Update(0.1f);
+    EXPECT_EQ(1, Deletions("C"));
+    EXPECT_EQ(1, Deletions("D"));
+    EXPECT_EQ(0u, manager.GetCount());
+
+    // DeleteAll drops the queue with the objects; the destructor has nothing left to delete twice.
+    Probe* e = Make("E");
+    manager.RemoveObject(e, 0);
+    manager.DeleteAll();
+    EXPECT_EQ(0u, manager.GetQueuedCount());
+    manager.Update(0.1f);
+    EXPECT_EQ(1, Deletions("E"));
+
+    // DeleteAll from inside the pass waits for its end.
+    Probe* f = Make("F");
+    Make("G");
+    f->onUpdate = [this]() { manager.DeleteAll(); };
+    manager.Update(0.1f);
+    EXPECT_EQ(1, Deletions("F"));
+    EXPECT_EQ(1, Deletions("G"));
+    EXPECT_EQ(0u, manager.GetCount());
+    const std::vector<std::string> tail = {"update F", "update G", "delete F", "delete G"};
+    EXPECT_EQ(tail, std::vector<std::string>(log.end() - 4, log.end()));
+}

@@ -1,0 +1,118 @@
+// Test support: the authored game root on the software device, the game data loaded into the object manager,
+// and a city level opened as the game opens it (floors, the world from the level file, the city's templates,
+// the placement controller). Suites add their classes, game set-up and level extras through the hooks.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "game/buildings/placement_testing.h"
+#include "game/world/levelmanager.h"
+#include "game/world/world.h"
+#include "gfx/core/image.h"
+
+class CityLevelTest : public FerroxObjectTest {
+protected:
+    static constexpr uint16_t kGroundFloorId = 1;
+
+    static void TearDownTestSuite() { RemoveAuthoredRoot(); }
+    void SetUp() override
+    {
+        FerroxObjectTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        root = AuthoredRoot();
+        if (root.empty())
+            GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
+        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+        RegisterClasses();
+        game = CGame::Instance(nullptr);
+        game->SetNotices(&notices);
+        PrepareGame();
+        if (HasFatalFailure())
+            return;
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(root);
+        ASSERT_EQ(1, setup.Load("./setup.xml"));
+        g_pFerroxSetupTree = &setup;
+        ASSERT_EQ(1, data.Load("./data.xml"));
+        manager = CDynamicObjectManager::Instance();
+        manager->LoadObjectData(&data);
+    }
+    void TearDown() override
+    {
+        if (!root.empty())
+            CloseLevel();
+        CDynamicObjectManager::DestroyInstance();
+        CGame::DestroyInstance(nullptr);
+        CDynamicObjectManager::ResetClassHooks();
+        CDynamicObjectManager::SetSeam(nullptr);
+        CFloorManager::SetCellFilter(nullptr);
+        ResetBuildingHooks();
+        g_pFerroxSetupTree = nullptr;
+        if (!previous.empty())
+            std::filesystem::current_path(previous);
+        FerroxObjectTest::TearDown();
+    }
+    // The classes the suite's objects need, before the manager is first made.
+    virtual void RegisterClasses() { RegisterBuildingClasses(); }
+    // Set-up of the game object before the data loads.
+    virtual void PrepareGame() {}
+    // What the suite made for the level, freed after the objects and before the level goes.
+    virtual void BeforeLevelUnload() {}
+
+    // Level `index` as the game starts it: floors, the world from the level file, the city's templates.
+    void OpenLevel(int index)
+    {
+        floors = new CFloorManager();
+        floors->Create(&data);
+        level = new CLevelManager();
+        level->SetLevel(index);
+        ASSERT_EQ(1, level->CreateWorld());
+        seam = new CGameObjectSeam(floors, level);
+        CDynamicObjectManager::SetSeam(seam);
+        manager->SwapCityTemplates();
+        ASSERT_NE(nullptr, floors->FindBaseFloor(kGroundFloorId));
+        controller = new CPlacementController();
+        controller->Create(floors, level->GetWorld());
+        floors->SetHooks(controller->FloorHooks());
+        floors->SetWorld(level->GetWorld());
+    }
+    void CloseLevel()
+    {
+        delete controller;
+        controller = nullptr;
+        if (manager)
+            manager->Reset();
+        BeforeLevelUnload();
+        if (level)
+            level->UnloadLevel();
+        delete level;
+        level = nullptr;
+        CDynamicObjectManager::SetSeam(nullptr);
+        delete seam;
+        seam = nullptr;
+        delete floors;
+        floors = nullptr;
+    }
+    CFerroxBlockMesh* Ground() const { return floors->FindBaseFloor(kGroundFloorId); }
+    // A cell `row` rows and `column` columns in from the ground's first inner cell.
+    int Cell(int row, int column) const { return (row + 1) * Ground()->GetRows() + column + 1; }
+    static GxV3d At(CFerroxBlockMesh* storey, int cell)
+    {
+        return {static_cast<float>(storey->GetCellWorldX(cell, 1)), storey->GetOrigin().y,
+                static_cast<float>(storey->GetCellWorldZ(cell, 1))};
+    }
+
+    std::string root;
+    std::filesystem::path previous;
+    CGame* game = nullptr;
+    RecordingNotices notices;
+    CFerroxTagTree setup;
+    CFerroxTagTree data;
+    CDynamicObjectManager* manager = nullptr;
+    CFloorManager* floors = nullptr;
+    CLevelManager* level = nullptr;
+    CGameObjectSeam* seam = nullptr;
+    CPlacementController* controller = nullptr;
+};

@@ -1,0 +1,870 @@
+// The placement controller: modes, the held object and its boxes, dragged rectangles, and saved objects.
+// The wall scans are in walls.cpp.
+//
+// Sections: seams and helpers; life cycle; modes and the held object; frames; placing; dragging; walls and
+// the ground object; saved games.
+#include "game/buildings/placement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "engine/application/debugdraw.h"
+#include "engine/data/file.h"
+#include "engine/navigation/blockmesh.h"
+#include "engine/world/composite.h"
+#include "game/buildings/door.h"
+#include "game/buildings/scalable.h"
+#include "game/buildings/shop.h"
+#include "game/buildings/stairs.h"
+#include "game/shell/game.h"
+#include "game/shell/statistics.h"
+#include "game/world/objectmgr.h"
+#include "game/world/objectsreader.h"
+#include "game/world/templates.h"
+
+namespace {
+
+constexpr const char* kWallCategory = "AUX";
+constexpr uint16_t kBoxTemplate = 0;
+constexpr const char* kGroundModel = "ground.gxs";
+constexpr const char* kPlainFactoryText = "ferrox";
+constexpr const char* kScalableFactoryText = "scalable";
+// Held objects get a model of their own sharing the pooled geometry; boxes, pieces and the ground their own
+// geometry, since they are scaled one by one.
+constexpr int kHeldModelMode = 1;
+constexpr int kOwnModelMode = 2;
+constexpr float kParkedHeight = -50.0f;
+constexpr float kHoverHeight = 1.15f;
+constexpr float kBoxLift = 0.01f;
+constexpr float kQuarterTurn = 90.0f;
+// How many cells from the pointer a held door looks for a wall it fits.
+constexpr int kDoorReach = 2;
+constexpr GxV3d kUp = {0.0f, 1.0f, 0.0f};
+constexpr GxV3d kCursorBoxScale = {2.0f, 1.0f, 2.0f};
+constexpr uint8_t kBoxAlpha = 100;
+constexpr uint8_t kFull = 255;
+constexpr int32_t kPlacedSample = 1;
+constexpr int32_t kPlacedVolume = 255;
+// Cost totals count laid cells modulo this.
+constexpr uint32_t kCostModulus = 65536;
+// Cleared cells leave a storey that has one below open to it.
+constexpr int32_t kOpenCellState = 3;
+constexpr int32_t kCellIndexMask = 0xFFFF;
+
+CPlacementController* g_pController = nullptr;
+// The storey being cleared, for the cleared-cell callback.
+CFerroxBlockMesh* g_pClearing = nullptr;
+
+// Storey indices from the floor manager for objects the manager files.
+class FloorIndexSeam : public CObjectManagerSeam {
+public:
+    uint16_t GetFloorIndex(CFerroxBlockGrid* storey) override
+    {
+        CFloorManager* floors = CFloorManager::GetInstance();
+        CFerroxBlockMesh* mesh = dynamic_cast<CFerroxBlockMesh*>(storey);
+        return floors && mesh ? floors->GetFloorIndex(mesh) : kNoFloorIndex;
+    }
+    const char* GetWorldName() override { return nullptr; }
+};
+
+FloorIndexSeam g_floorIndexSeam;
+
+CDynamicObjectManager* Manager() { return CDynamicObjectManager::Instance(); }
+
+void SetColour(CFerroxObject* object, const GxRGBA& colour)
+{
+    if (object && object->GetModel())
+        object->GetModel()->SetMaterialColour(&colour);
+}
+
+void Translate(CFerroxObject* object, const GxV3d& to, int combine)
+{
+    if (object)
+        object->Translate(&to, combine);
+}
+
+void ResetScale(CScalableObject* box)
+{
+    if (box)
+        box->ResetScale();
+}
+
+void ClearedCell(int cell)
+{
+    const BuildingHooks& hooks = GetBuildingHooks();
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    if (!hooks.removeIfOnFloorCell || !manager)
+        return;
+    for (const ObjectList* list : {&manager->GetShoppers(), &manager->GetCriminals(), &manager->GetCleaners(),
+                                   &manager->GetSecurity(), &manager->GetMaintenance()}) {
+        const ObjectList copy = *list;   // a character that leaves may leave its list
+        for (CFerroxObject* character : copy)
+            hooks.removeIfOnFloorCell(character, cell & kCellIndexMask, g_pClearing);
+    }
+}
+
+CFerroxTileRecord* HookCurrentTile()
+{
+    CFloorManager* floors = CFloorManager::GetInstance();
+    return floors ? floors->GetCurrentTileType() : nullptr;
+}
+
+// Without a controller (after it is gone) the storey is laid and cleared the same way, directly.
+void HookSetFloorArea(CPlacementController* controller, CFerroxBlockMesh* storey, int first, int last)
+{
+    CPlacementController* target = controller ? controller : g_pController;
+    if (target) {
+        target->SetFloorArea(storey, first, last, nullptr, 0, 0);
+        return;
+    }
+    if (!storey)
+        return;
+    storey->SetRangeTileEx(HookCurrentTile(), first, last, 0, 0, nullptr);
+    storey->SetRangeState(first, last, 0, 1);
+}
+
+void HookClearFloorArea(CPlacementController* controller, CFerroxBlockMesh* storey, int first, int last)
+{
+    CPlacementController* target = controller ? controller : g_pController;
+    if (target) {
+        target->ClearFloorArea(storey, first, last);
+        return;
+    }
+    if (!storey)
+        return;
+    storey->SetRangeTile(first, last, 1, nullptr);
+    if (storey->GetLower())
+        storey->SetRangeState(first, last, kOpenCellState, 0);
+}
+
+bool IsBuilding(CFerroxObject* object)
+{
+    return dynamic_cast<CBaseObject*>(object) && !dynamic_cast<CScalableObject*>(object);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// Life cycle
+
+CPlacementController* CPlacementController::GetInstance() { return g_pController; }
+
+CPlacementController::CPlacementController() : m_pRecord(nullptr), m_floorHooks(this) { Init(); }
+
+CPlacementController::~CPlacementController()
+{
+    Release();
+    if (g_pController == this)
+        g_pController = nullptr;
+}
+
+void CPlacementController::Init()
+{
+    m_mode = PLACEMENT_IDLE;
+    m_pHeld = nullptr;
+    delete m_pRecord;
+    m_pRecord = nullptr;
+    m_pAreaBox = nullptr;
+    m_pCursorBox = nullptr;
+    m_pFloors = nullptr;
+    m_dragStart = kNoCell;
+    m_dragEnd = kNoCell;
+    m_heldYaw = 0.0f;
+    for (CFerroxAssetSet*& set : m_wallTemplates)
+        set = nullptr;
+    m_pGround = nullptr;
+    m_pieces.clear();
+    m_pWorld = nullptr;
+    m_pHeldTemplate = nullptr;
+    m_pHeldFactory = nullptr;
+    m_shownValue = kNoShownValue;
+}
+
+void CPlacementController::Create(CFloorManager* floors, CFerroxWorld* world)
+{
+    g_pController = this;
+    m_pFloors = floors;
+    m_pWorld = world;
+    CDynamicObjectManager* manager = Manager();
+    // Objects are filed by the storey they stand on; without a seam every storey would be record 0.
+    if (!CDynamicObjectManager::GetSeam())
+        CDynamicObjectManager::SetSeam(&g_floorIndexSeam);
+    for (int i = 0; i < kWallTemplates; i++)
+        m_wallTemplates[i] = manager->FindTemplate(kWallCategory, static_cast<uint16_t>(i + 1));
+    BuildingHooks hooks = {};
+    hooks.setFloorArea = &HookSetFloorArea;
+    hooks.clearFloorArea = &HookClearFloorArea;
+    hooks.currentTile = &HookCurrentTile;
+    SetBuildingHooks(hooks);
+
+    CFerroxAssetSet* groundSet = manager->FindTemplateByModel(kGroundModel);
+    CFerroxBlockMesh* ground = Ground();
+    if (!groundSet || !ground)
+        return;
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = groundSet;
+    descriptor.modelMode = kOwnModelMode;
+    descriptor.floorObject = ground;
+    m_pGround = manager->CreateObject(manager->FindFactory(kPlainFactoryText, world), &descriptor);
+    if (!m_pGround)
+        return;
+    Translate(m_pGround, ground->GetOrigin(), 0);
+    m_pGround->DisableRender();
+}
+
+void CPlacementController::Release()
+{
+    SetMode(PLACEMENT_IDLE, m_pWorld, 0, nullptr, nullptr);
+    m_pieces.clear();
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    if (m_pGround && manager)
+        manager->RemoveObject(m_pGround, 1);
+    m_pGround = nullptr;
+    if (CDynamicObjectManager::GetSeam() == &g_floorIndexSeam)
+        CDynamicObjectManager::SetSeam(nullptr);
+    delete m_pRecord;
+    m_pRecord = nullptr;
+}
+
+CFerroxAssetSet* CPlacementController::GetWallTemplate(int index) const
+{
+    return index >= 1 && index <= kWallTemplates ? m_wallTemplates[index - 1] : nullptr;
+}
+
+CFerroxBlockMesh* CPlacementController::Ground() const
+{
+    if (!m_pFloors)
+        return nullptr;
+    if (CFerroxBlockMesh* first = m_pFloors->FindBaseFloor(1))
+        return first;
+    return m_pFloors->GetBaseFloors().empty() ? nullptr : m_pFloors->GetBaseFloors().front();
+}
+
+CFerroxBlockMesh* CPlacementController::CurrentStorey() const
+{
+    return m_pFloors ? m_pFloors->GetCurrentFloor() : nullptr;
+}
+
+int16_t CPlacementController::StoreyIndex(CFerroxBlockMesh* storey) const
+{
+    return storey ? static_cast<int16_t>(storey->CountLinked()) : 0;
+}
+
+void CPlacementController::HideStorey(CFerroxBlockMesh* storey)
+{
+    ObjectFloorFlags flags = {};
+    flags.scalable = 1;
+    Manager()->HideFloorObjects(StoreyIndex(storey), flags);
+}
+
+void CPlacementController::AddCost(int32_t cells)
+{
+    CStatistics* statistics = Manager()->GetStatistics();
+    if (statistics && cells > 0)
+        statistics->m_buildingCosts += static_cast<uint32_t>(cells) % kCostModulus;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Modes and the held object
+
+int CPlacementController::SetMode(int32_t mode, CFerroxWorld* world, int drop, CFerroxAssetSet* set,
+                                  CFerroxObjectFactory* factory)
+{
+    if (world)
+        m_pWorld = world;
+    DropHeldObject();
+    m_dragStart = kNoCell;
+    m_dragEnd = kNoCell;
+    if (mode == PLACEMENT_OBJECT && !BeginObjectPlacement(drop, set, factory)) {
+        m_mode = PLACEMENT_IDLE;
+        m_shownValue = kNoShownValue;
+        return 0;
+    }
+    if (mode == PLACEMENT_LAY || mode == PLACEMENT_CLEAR)
+        CreateBoxes();
+    m_mode = mode;
+    // The interface takes the value before the next draw: it follows the mode at once.
+    m_shownValue = m_mode == PLACEMENT_OBJECT && m_pHeld ? static_cast<int16_t>(m_pHeld->GetValue()) : kNoShownValue;
+    return 0;
+}
+
+bool CPlacementController::BeginObjectPlacement(int drop, CFerroxAssetSet* set, CFerroxObjectFactory* factory)
+{
+    CDynamicObjectManager* manager = Manager();
+    if (!factory)
+        factory = manager->FindFactory(kPlainFactoryText, m_pWorld);
+    delete m_pRecord;
+    m_pRecord = new CPlacementRecord{nullptr, nullptr, nullptr, 1, nullptr};
+    if (drop)
+        DropHeldObject();
+    if (!set || set->GetModels().empty() || !factory)
+        return false;
+    CFerroxBlockMesh* storey = CurrentStorey();
+    m_pRecord->templateSet = set;
+    m_pRecord->storey = storey;
+    factory->SetOwner(m_pWorld);
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = set;
+    descriptor.modelMode = kHeldModelMode;
+    descriptor.floorObject = storey;
+    // Filed under the storey current now, or record 0 with the pointer off the grid.
+    CFerroxObject* object = manager->CreateObject(factory, &descriptor);
+    m_pHeld = dynamic_cast<CBaseObject*>(object);
+    if (!m_pHeld) {
+        if (object)
+            manager->RemoveObject(object, 1);
+        return false;
+    }
+    m_pHeldTemplate = set;
+    m_pHeldFactory = factory;
+    CreateBoxes();
+    SetHeldObject();
+    return true;
+}
+
+void CPlacementController::CreateBoxes()
+{
+    CDynamicObjectManager* manager = Manager();
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = manager->FindTemplate(kWallCategory, kBoxTemplate);
+    descriptor.modelMode = kOwnModelMode;
+    descriptor.floorObject = CurrentStorey();
+    CFerroxObjectFactory* factory = manager->FindFactory(kScalableFactoryText, m_pWorld);
+    m_pAreaBox = dynamic_cast<CScalableObject*>(manager->CreateObject(factory, &descriptor));
+    m_pCursorBox = dynamic_cast<CScalableObject*>(manager->CreateObject(factory, &descriptor));
+    for (CScalableObject* box : {m_pAreaBox, m_pCursorBox}) {
+        if (box)
+            box->DisableCollision();
+    }
+    if (m_pCursorBox) {
+        m_pCursorBox->SetScale(kCursorBoxScale);
+        m_pCursorBox->RemoveFromWorld();
+    }
+}
+
+void CPlacementController::SetHeldObject()
+{
+    if (m_pAreaBox) {
+        m_pAreaBox->ResetScale();
+        m_pAreaBox->SetScale({static_cast<float>(m_pHeld->GetSizeX()), 1.0f, static_cast<float>(m_pHeld->GetSizeZ())});
+        m_pAreaBox->RotateYaw(&kUp, m_heldYaw, 0);
+    }
+    m_pHeld->RotateYaw(&kUp, m_heldYaw, 0);
+}
+
+void CPlacementController::DropHeldObject()
+{
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    if (m_pHeld && manager) {
+        // RemoveObject takes it out of whichever record holds it.
+        manager->RemoveObject(m_pHeld, 0);
+    }
+    if (m_pHeld) {
+        delete m_pRecord;
+        m_pRecord = nullptr;
+        m_pHeld = nullptr;
+    }
+    RemoveBoxes();
+}
+
+void CPlacementController::RemoveBoxes()
+{
+    // Without the manager the boxes went with it.
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    if (manager)
+        ResetScale(m_pAreaBox);
+    for (CScalableObject* box : {m_pAreaBox, m_pCursorBox}) {
+        if (box && manager)
+            manager->RemoveObject(box, 0);
+    }
+    m_pAreaBox = nullptr;
+    m_pCursorBox = nullptr;
+}
+
+void CPlacementController::MoveHeldObject(const GxV3d& point)
+{
+    CFerroxBlockMesh* storey = CurrentStorey();
+    const int half = storey ? storey->GetCellSize() / 2 : 0;
+    GxV3d at = point;
+    if (m_pHeld->GetRows() % 2 == 0)
+        at.x += static_cast<float>(half);
+    if (m_pHeld->GetColumns() % 2 == 0)
+        at.z -= static_cast<float>(half);
+    m_pHeld->Translate(&at, 0);
+    m_pHeld->ApplyYaw();
+    if (m_pAreaBox) {
+        // Setting the yaw leaves a pure rotation, so the box is turned first and then moved.
+        m_pAreaBox->RotateYaw(&kUp, m_pHeld->GetRotation()[1], 0);
+        m_pAreaBox->Translate(&at, 2);
+    }
+}
+
+GxV3d CPlacementController::HeldSpot(const GxV3d& point, CFerroxBlockMesh* storey)
+{
+    // The held object sits on the middle of the cell the pick found, so the box shows the very cells the fit
+    // test takes.
+    const GxV3d picked = m_pFloors->GetPickPoint();
+    if (!dynamic_cast<CDoorObject*>(m_pHeld))
+        return picked;
+    // A pointer resting on a wall meets the ground a little before or behind the wall's own cells, so a door
+    // takes the nearest spot within reach where it fits.
+    const int centre = m_pFloors->GetPickedCell();
+    std::vector<std::pair<float, int>> spots;
+    for (int dr = -kDoorReach; dr <= kDoorReach; dr++) {
+        for (int dc = -kDoorReach; dc <= kDoorReach; dc++) {
+            const int row = storey->GetCellRow(centre, 1) + dr, column = storey->GetCellColumn(centre, 1) + dc;
+            const int cell = storey->GetCellIndex(column, row, 0);
+            if (cell == kNoCell)
+                continue;
+            const float x = static_cast<float>(storey->GetCellWorldX(cell, 1)) - point.x;
+            const float z = static_cast<float>(storey->GetCellWorldZ(cell, 1)) - point.z;
+            spots.push_back({cell == centre ? -1.0f : x * x + z * z, cell});
+        }
+    }
+    std::sort(spots.begin(), spots.end());
+    for (const std::pair<float, int>& spot : spots) {
+        const GxV3d at = {static_cast<float>(storey->GetCellWorldX(spot.second, 1)), picked.y,
+                          static_cast<float>(storey->GetCellWorldZ(spot.second, 1))};
+        if (m_pHeld->SetGridPosition(at, storey) == 0 && HeldFits(at, storey))
+            return at;
+    }
+    return picked;
+}
+
+bool CPlacementController::HeldFits(const GxV3d& at, CFerroxBlockMesh* storey)
+{
+    const float yaw = m_pHeld->GetRotation()[1];
+    if (m_pHeld->CanPlace(storey->GetLower(), storey->GetUpper()))
+        return true;
+    // A door turns to the wall under it while it is tested; the turned footprint is tested at once.
+    if (m_pHeld->GetRotation()[1] == yaw || m_pHeld->SetGridPosition(at, storey) != 0)
+        return false;
+    MoveHeldObject(at);
+    return m_pHeld->CanPlace(storey->GetLower(), storey->GetUpper()) != 0;
+}
+
+int CPlacementController::RotateHeldObject(int direction)
+{
+    if (!m_pHeld)
+        return 0;
+    const float turn = direction == 0 ? -kQuarterTurn : kQuarterTurn;
+    m_pHeld->RotateYaw(&kUp, turn, 1);
+    if (m_pAreaBox)
+        m_pAreaBox->RotateYaw(&kUp, turn, 1);
+    m_heldYaw = m_pHeld->GetRotation()[1];
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Frames
+
+void CPlacementController::Update(const GxV3d& point)
+{
+    if (!m_pFloors)
+        return;
+    m_pFloors->UpdatePick(point);
+    CFerroxBlockMesh* storey = CurrentStorey();
+    const GxV3d parked = {0.0f, kParkedHeight, 0.0f};
+    if (!storey) {
+        Translate(m_pHeld, parked, 0);
+        Translate(m_pAreaBox, parked, 0);
+        return;
+    }
+    if (m_mode == PLACEMENT_OBJECT && m_pHeld) {
+        const GxV3d at = HeldSpot(point, storey);
+        if (m_pHeld->SetGridPosition(at, storey) != 0)
+            return;
+        MoveHeldObject(at);
+        const bool fits = HeldFits(at, storey);
+        const GxRGBA colour = {static_cast<uint8_t>(fits ? 0 : kFull), static_cast<uint8_t>(fits ? kFull : 0), 0,
+                               kBoxAlpha};
+        SetColour(m_pAreaBox, colour);
+        SetColour(m_pCursorBox, colour);
+        Translate(m_pHeld, {0.0f, kHoverHeight, 0.0f}, 2);
+        return;
+    }
+    if (m_mode == PLACEMENT_LAY || m_mode == PLACEMENT_CLEAR)
+        UpdateDrag(point, storey);
+}
+
+void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey)
+{
+    Translate(m_pCursorBox, {0.0f, kParkedHeight, 0.0f}, 0);
+    m_dragEnd = storey->GetCellAt(point);
+    if (!storey->IsValidCell(m_dragEnd, 0)) {
+        EndDrag();
+        Translate(m_pAreaBox, {0.0f, kParkedHeight, 0.0f}, 2);
+        return;
+    }
+    if (!m_pAreaBox)
+        return;
+    const int start = m_dragStart != kNoCell ? m_dragStart : m_dragEnd;
+    const int n = storey->GetCellSize();
+    // The box is counted from the middle of the cell under the pointer.
+    m_pAreaBox->Translate(&m_pFloors->GetPickPoint(), 0);
+    m_pAreaBox->ResetScale();
+    int dx = storey->GetCellWorldX(m_dragEnd, 0) - storey->GetCellWorldX(start, 0);
+    int dz = storey->GetCellWorldZ(m_dragEnd, 0) - storey->GetCellWorldZ(start, 0);
+    const int sx = dx > 0 ? 1 : -1;
+    const int sz = dz > 0 ? 1 : -1;
+    dx += sx * n;
+    dz += sz * n;
+    const float width = static_cast<float>(std::abs(dx));
+    const float depth = static_cast<float>(std::abs(dz));
+    m_pAreaBox->SetScale({width, 1.0f, depth});
+    const GxV3d shift = {(static_cast<float>(n) - width) * 0.5f * static_cast<float>(sx), kBoxLift,
+                         (static_cast<float>(n) - depth) * 0.5f * static_cast<float>(sz)};
+    m_pAreaBox->Translate(&shift, 2);
+    // The rectangle is counted back from the cell under the box towards the start.
+    m_pAreaBox->SetDragArea(m_dragEnd, storey, {width, 1.0f, depth},
+                            {static_cast<float>(sx), 0.0f, static_cast<float>(sz)});
+    CFerroxBlockMesh* below = storey->GetLower();
+    CFerroxBlockMesh* above = storey->GetUpper();
+    GxRGBA colour;
+    if (m_mode == PLACEMENT_LAY) {
+        const bool valid = m_pAreaBox->CanLayFloor(below, above, storey, 0) != 0;
+        colour = valid ? GxRGBA{0, kFull, 0, kBoxAlpha} : GxRGBA{kFull, 0, 0, kBoxAlpha};
+    } else {
+        const bool valid = m_pAreaBox->CanClearFloor(below, above, storey) != 0;
+        colour = valid ? GxRGBA{kFull, kFull, 0, kBoxAlpha} : GxRGBA{kFull, 0, kFull, kBoxAlpha};
+    }
+    SetColour(m_pAreaBox, colour);
+}
+
+bool CPlacementController::GetDragOutline(GxV3d* corner, int* cellsX, int* cellsZ) const
+{
+    CFerroxBlockMesh* storey = CurrentStorey();
+    if ((m_mode != PLACEMENT_LAY && m_mode != PLACEMENT_CLEAR) || !storey || m_dragStart == kNoCell ||
+        !storey->IsValidCell(m_dragEnd, 0))
+        return false;
+    // Rows run along +x and columns along -z; the outline starts at the outer corner of the rectangle's lowest
+    // row and column, so its lines are the cell borders.
+    const float n = static_cast<float>(storey->GetCellSize());
+    const int r0 = storey->GetCellRow(m_dragStart, 0), r1 = storey->GetCellRow(m_dragEnd, 0);
+    const int c0 = storey->GetCellColumn(m_dragStart, 0), c1 = storey->GetCellColumn(m_dragEnd, 0);
+    if (!storey->GetCellPosition(storey->GetCellIndex(std::min(c0, c1), std::min(r0, r1), 0), corner, 0))
+        return false;
+    corner->x -= n * 0.5f;
+    corner->y += kBoxLift;
+    corner->z += n * 0.5f;
+    *cellsX = std::abs(r1 - r0) + 1;
+    *cellsZ = std::abs(c1 - c0) + 1;
+    return true;
+}
+
+void CPlacementController::Render()
+{
+    m_shownValue = kNoShownValue;
+    CFerroxBlockMesh* storey = CurrentStorey();
+    GxV3d corner = {};
+    int cellsX = 0, cellsZ = 0;
+    if (GetDragOutline(&corner, &cellsX, &cellsZ))
+        DrawDebugGrid(corner, cellsX, cellsZ, static_cast<float>(storey->GetCellSize()));
+    if (m_mode != PLACEMENT_OBJECT || !m_pHeld)
+        return;
+    m_shownValue = static_cast<int16_t>(m_pHeld->GetValue());
+    CPathableObject* pathable = dynamic_cast<CPathableObject*>(m_pHeld);
+    // Lights come from the level's world: without one nothing is drawn.
+    if (!pathable || !m_pCursorBox || !storey || !m_pWorld)
+        return;
+    for (int32_t i = 0; i < pathable->GetEntranceCount(); i++) {
+        GxV3d at = {};
+        if (!storey->GetCellPosition(pathable->GetEntranceCell(i), &at, 0))
+            continue;
+        m_pCursorBox->Translate(&at, 0);
+        m_pCursorBox->Render();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Placing
+
+int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* world, int skipChecks)
+{
+    if (!m_pFloors || !m_pHeld || !CurrentStorey())
+        return 1;
+    m_pFloors->UpdatePick(point);
+    CFerroxBlockMesh* storey = CurrentStorey();
+    if (!storey)
+        return 1;
+    const GxV3d at = HeldSpot(point, storey);
+    if (m_pHeld->SetGridPosition(at, storey) != 0)
+        return 1;
+    // The whole footprint must lie on the grid before the object takes its cells.
+    if (!storey->IsAreaInside(m_pHeld->GetFirstCell(), m_pHeld->GetRows(), m_pHeld->GetColumns(), 1))
+        return 1;
+    CFerroxBlockMesh* above = storey->GetUpper();
+    const bool reachesAbove = (dynamic_cast<CStairs*>(m_pHeld) || dynamic_cast<CShop*>(m_pHeld)) && above;
+    if (!skipChecks) {
+        if (!HeldFits(at, storey))
+            return 1;
+        MoveHeldObject(at);
+        RemoveWalls(world, 0, storey);
+        if (reachesAbove)
+            RemoveWalls(world, 0, above);
+    }
+    if (!m_pRecord)
+        m_pRecord = new CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey};
+    m_pRecord->world = world;
+    m_pRecord->controller = this;
+    const int placed = m_pHeld->Place(m_pRecord);
+    if (placed) {
+        // Filed again under the storey it now stands on.
+        CDynamicObjectManager* manager = Manager();
+        manager->RemoveFromLists(m_pHeld, -1);
+        manager->AddToLists(m_pHeld, StoreyIndex(storey));
+        if (g_pGame)
+            g_pGame->PlaySample(kPlacedSample, kPlacedVolume);
+    }
+    if (!skipChecks) {
+        BuildWalls(world, 0, storey);
+        if (reachesAbove) {
+            BuildWalls(world, 0, above);
+            HideStorey(above);
+        }
+    }
+    if (!placed)
+        return 1;
+    m_pHeld = nullptr;
+    RemoveBoxes();
+    return 0;
+}
+
+int CPlacementController::PlaceAndContinue(const GxV3d& point, CFerroxWorld* world)
+{
+    CFerroxAssetSet* set = m_pHeldTemplate;
+    CFerroxObjectFactory* factory = m_pHeldFactory;
+    if (PlaceHeldObject(point, world, 0) != 0)
+        return 1;
+    SetMode(PLACEMENT_OBJECT, world, 0, set, factory);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Dragging
+
+void CPlacementController::EndDrag()
+{
+    m_dragStart = kNoCell;
+    m_dragEnd = kNoCell;
+    ResetScale(m_pAreaBox);
+}
+
+int CPlacementController::BeginDrag(const GxV3d& point)
+{
+    if (!m_pFloors || !CurrentStorey())
+        return 0;
+    m_pFloors->UpdatePick(point);
+    CFerroxBlockMesh* storey = CurrentStorey();
+    if (!storey)
+        return 0;
+    m_dragStart = storey->GetCellAt(point);
+    if (!storey->IsValidCell(m_dragStart, 0))
+        m_dragStart = kNoCell;
+    m_dragEnd = m_dragStart;
+    return 0;
+}
+
+int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
+{
+    CFerroxBlockMesh* storey = CurrentStorey();
+    int result = 1;
+    const int end = storey ? storey->GetCellAt(point) : kNoCell;
+    if (storey && m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(end, 0) &&
+        m_pAreaBox->CanLayFloor(storey->GetLower(), storey->GetUpper(), storey, 0)) {
+        const int32_t cells = m_pAreaBox->GetRows() * m_pAreaBox->GetColumns();
+        RemoveWalls(world, 0, storey);
+        SetFloorArea(storey, m_dragStart, end, nullptr, 1, 0);
+        AddCost(cells);
+        CFerroxTileRecord* first = m_pFloors->GetFloorTiles().empty() ? nullptr : m_pFloors->GetFloorTiles().front();
+        for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
+            if (!m_pAreaBox->CanLayFloor(up->GetLower(), up->GetUpper(), up, 0))
+                continue;
+            RemoveWalls(world, 0, up);
+            SetFloorArea(up, m_dragStart, end, first, 1, 1);
+            AddCost(cells);
+            BuildWalls(world, 0, up);
+            HideStorey(up);
+        }
+        BuildWalls(world, 0, storey);
+        result = 0;
+    }
+    EndDrag();
+    return result;
+}
+
+void CPlacementController::RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey)
+{
+    Manager()->RemoveObject(building, 1);
+    EndDrag();
+    RemoveWalls(m_pWorld, 0, storey);
+    BuildWalls(m_pWorld, 0, storey);
+}
+
+int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, CFerroxWorld* world)
+{
+    if (world)
+        m_pWorld = world;
+    CFerroxBlockMesh* storey = CurrentStorey();
+    const bool still = m_dragStart == m_dragEnd;
+    if (picked && still) {
+        CFerroxObject* owner = picked->GetModel() && picked->GetModel()->GetOwner() ? picked->GetModel()->GetOwner()
+                                                                                    : picked;
+        if (IsBuilding(owner)) {
+            RemoveBuilding(dynamic_cast<CBaseObject*>(owner), storey);
+            return 0;
+        }
+    }
+    if (!storey) {
+        EndDrag();
+        return 1;
+    }
+    const int cell = storey->GetCellAt(point);
+    if (still && storey->IsValidCell(cell, 1)) {
+        CFerroxObject* occupant = dynamic_cast<CFerroxObject*>(storey->GetBlock(cell)->m_pOccupant);
+        if (IsBuilding(occupant)) {
+            RemoveBuilding(dynamic_cast<CBaseObject*>(occupant), storey);
+            return 0;
+        }
+    }
+    if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0) &&
+        m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
+        RemoveWalls(world, 0, storey);
+        ClearFloorArea(storey, m_dragStart, cell);
+        for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
+            if (!m_pAreaBox->CanLayFloor(nullptr, up->GetUpper(), storey, 0))
+                continue;
+            RemoveWalls(world, 0, up);
+            ClearFloorArea(up, m_dragStart, cell);
+            // The storey above keeps its edges in step too, out of sight.
+            BuildWalls(world, 0, up);
+            HideStorey(up);
+        }
+        BuildWalls(world, 0, storey);
+    }
+    EndDrag();
+    return 1;
+}
+
+int CPlacementController::SetFloorArea(CFerroxBlockMesh* storey, int first, int last, CFerroxTileRecord* tile,
+                                       int includeOccupied, int onlyEmpty)
+{
+    if (!storey)
+        return 0;
+    if (!tile && m_pFloors)
+        tile = m_pFloors->GetCurrentTileType();
+    storey->SetRangeTileEx(tile, first, last, includeOccupied, onlyEmpty, nullptr);
+    storey->SetRangeState(first, last, 0, 1);
+    return 0;
+}
+
+int CPlacementController::ClearFloorArea(CFerroxBlockMesh* storey, int first, int last)
+{
+    if (!storey)
+        return 0;
+    g_pClearing = storey;
+    storey->SetRangeTile(first, last, 1, &ClearedCell);
+    g_pClearing = nullptr;
+    if (storey->GetLower())
+        storey->SetRangeState(first, last, kOpenCellState, 0);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Walls and the ground object
+
+int CPlacementController::MoveGroundObject(int up)
+{
+    Translate(m_pGround, {0.0f, up ? kStoreyHeight : -kStoreyHeight, 0.0f}, 2);
+    return 0;
+}
+
+void CPlacementController::FloorHooksImpl::OnFloorChanged(int step) { m_owner->MoveGroundObject(step > 0 ? 1 : 0); }
+
+void CPlacementController::FloorHooksImpl::OnStoreyAdded(CFerroxBlockMesh* storey)
+{
+    m_owner->RemoveWalls(m_owner->m_pWorld, 0, storey);
+    m_owner->BuildWalls(m_owner->m_pWorld, 0, storey);
+}
+
+int CPlacementController::RemoveWalls(CFerroxWorld*, int all, CFerroxBlockMesh* storey)
+{
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    if (!manager) {
+        m_pieces.clear();
+        return 0;
+    }
+    if (all) {
+        for (CFerroxObject* piece : m_pieces)
+            manager->RemoveObject(piece, 1);
+        m_pieces.clear();
+        return 0;
+    }
+    const int16_t index = storey ? StoreyIndex(storey)
+                                 : static_cast<int16_t>(m_pFloors ? m_pFloors->GetCurrentFloorIndex() : 0);
+    std::vector<CFerroxObject*> kept;
+    for (CFerroxObject* piece : m_pieces) {
+        if (!manager->RemoveObjectOnFloor(piece, 1, index))
+            kept.push_back(piece);
+    }
+    m_pieces.swap(kept);
+    return 0;
+}
+
+int CPlacementController::BuildWalls(CFerroxWorld* world, int all, CFerroxBlockMesh* storey)
+{
+    if (world)
+        m_pWorld = world;
+    if (!all) {
+        // Without a storey, the one shown: the storey under the pointer is none while it is off the grid.
+        CFerroxBlockMesh* ground = Ground();
+        CFerroxBlockMesh* target = storey ? storey
+                                   : ground && m_pFloors ? ground->GetLinked(m_pFloors->GetCurrentFloorIndex())
+                                                         : nullptr;
+        if (target)
+            ScanWalls(target);
+        return 0;
+    }
+    CFerroxBlockMesh* ground = Ground();
+    if (!ground || !m_pFloors)
+        return 0;
+    const int remembered = m_pFloors->GetCurrentFloorIndex();
+    m_pFloors->GoToFloor(0, m_pWorld);
+    for (int i = 0; i < m_pFloors->GetBuiltFloors(); i++) {
+        CFerroxBlockMesh* level = ground->GetLinked(i);
+        if (!level)
+            break;
+        if (i > 0)
+            m_pFloors->FloorUp(nullptr, m_pWorld);
+        ScanWalls(level);
+    }
+    m_pFloors->GoToFloor(remembered, m_pWorld);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Saved games
+
+int CPlacementController::SaveObjects(CFerroxFile* file, CFerroxWorld* world)
+{
+    SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);
+    RemoveWalls(world, 1, nullptr);
+    Manager()->SaveObjects(file);
+    if (m_pFloors)
+        m_pFloors->GoToFloor(0, m_pWorld);
+    if (CFerroxBlockMesh* ground = Ground())
+        Translate(m_pGround, ground->GetOrigin(), 0);
+    BuildWalls(world, 1, nullptr);
+    return 0;
+}
+
+int CPlacementController::LoadObjects(CFerroxTagFile* file, CFerroxWorld* world)
+{
+    SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);
+    const ObjectsReadCount count = ReadObjects(file, m_pWorld, Ground(), this);
+    BuildWalls(world, 1, nullptr);
+    SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);
+    return count.dropped;
+}

@@ -1,0 +1,258 @@
+// Where doors and stairs fit, found the way a player finds them: by moving the held object over the cells.
+#include <cstdlib>
+#include <set>
+
+#include "game/buildings/door.h"
+#include "game/buildings/placement_testing.h"
+#include "game/buildings/stairs.h"
+#include "gfx/world/clump.h"
+
+namespace {
+
+// The room laid in these tests: rows 5-12 (x) and columns 5-14 (-z); its edge pieces stand on the ring around.
+constexpr int kFirstRow = 5, kLastRow = 12, kFirstColumn = 5, kLastColumn = 14;
+
+GxRGBA ColourOf(CFerroxObject* object)
+{
+    GxRGBA colour = {};
+    if (!object || !object->GetModel())
+        return colour;
+    GxClumpForAllAtomics(
+        object->GetModel()->GetClump(),
+        [](GxAtomic* atomic, void* data) -> GxAtomic* {
+            if (atomic->geometry && atomic->geometry->matList.numMaterials > 0)
+                *static_cast<GxRGBA*>(data) = atomic->geometry->matList.materials[0]->color;
+            return atomic;
+        },
+        &colour);
+    return colour;
+}
+
+class PlacementFit : public PlacementTest {
+protected:
+    void Hold(const char* category, const char* factory)
+    {
+        controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template(category), manager->FindFactory(factory, nullptr));
+        ASSERT_NE(nullptr, controller->GetHeldObject());
+    }
+    // One frame with the pointer at the point; whether the area box shows green.
+    bool GreenAt(const GxV3d& at)
+    {
+        controller->Update(at);
+        const GxRGBA colour = ColourOf(controller->GetAreaBox());
+        return colour.green == 255 && colour.red == 0;
+    }
+    // A point inside the cell away from its middle, as a pointer resting on the cell gives it.
+    GxV3d OffCentre(CFerroxBlockMesh* storey, int cell)
+    {
+        GxV3d at = PointOf(storey, cell);
+        at.x += 0.4f;
+        at.z -= 0.3f;
+        EXPECT_EQ(cell, storey->GetCellAt(at));
+        return at;
+    }
+    // The cells of the ring around the room where a door of two cells fits: both its cells on one straight
+    // side, never round a corner.
+    std::set<int> DoorSpots()
+    {
+        std::set<int> spots;
+        for (int column = kFirstColumn; column < kLastColumn; column++) {
+            spots.insert(Cell(kFirstRow - 1, column));
+            spots.insert(Cell(kLastRow + 1, column));
+        }
+        for (int row = kFirstRow; row < kLastRow; row++) {
+            spots.insert(Cell(row, kFirstColumn - 1));
+            spots.insert(Cell(row, kLastColumn + 1));
+        }
+        return spots;
+    }
+    CDoorObject* PlacedDoor()
+    {
+        const ObjectList& doors = manager->GetFloorRecord(0)->doors;
+        return doors.empty() ? nullptr : dynamic_cast<CDoorObject*>(doors.back());
+    }
+};
+
+// Every cell from four rows and columns outside the room to its middle: green exactly where a straight run of
+// the outer wall is within reach, with the door standing on that wall; in the first frame the pointer is
+// there, whatever the door's turn before.
+TEST_F(PlacementFit, DoorsFitTheStraightOuterWallOnly)
+{
+    ASSERT_EQ(0, Lay(Cell(kFirstRow, kFirstColumn), Cell(kLastRow, kLastColumn)));
+    Hold("DOORS", kDoorObjectFactoryName);
+    const std::set<int> spots = DoorSpots();
+    auto withinReach = [&](int row, int column) {
+        for (int spot : spots)
+            if (std::abs(spot / kMallSide - row) <= 2 && std::abs(spot % kMallSide - column) <= 2)
+                return true;
+        return false;
+    };
+    for (int row = kFirstRow - 4; row <= kLastRow + 4; row++) {
+        for (int column = kFirstColumn - 4; column <= kLastColumn + 4; column++) {
+            const int cell = Cell(row, column);
+            const bool green = GreenAt(OffCentre(Ground(), cell));
+            EXPECT_EQ(withinReach(row, column), green) << "row " << row << " column " << column;
+            const int first = controller->GetHeldObject()->GetFirstCell();
+            if (green)
+                EXPECT_EQ(1u, spots.count(first)) << "the door stands on the wall, row " << row << " column " << column;
+            if (spots.count(cell))
+                EXPECT_EQ(cell, first) << "on the wall the door stays under the pointer";
+        }
+    }
+    // The box covers the door's two cells on the wall, centred on them.
+    GreenAt(OffCentre(Ground(), Cell(kLastRow + 1, 8)));
+    CBaseObject* held = controller->GetHeldObject();
+    EXPECT_FLOAT_EQ(270.0f, held->GetRotation()[1]) << "turned to the wall on the +x side";
+    EXPECT_EQ(Cell(kLastRow + 1, 8), held->GetFirstCell());
+    EXPECT_EQ(1, held->GetRows());
+    EXPECT_EQ(2, held->GetColumns());
+    const GxV3d* box = controller->GetAreaBox()->GetPosition();
+    EXPECT_FLOAT_EQ(static_cast<float>(Ground()->GetCellWorldX(Cell(kLastRow + 1, 8), 1)), box->x);
+    EXPECT_FLOAT_EQ(static_cast<float>(Ground()->GetCellWorldZ(Cell(kLastRow + 1, 8), 1) - kMallCell / 2), box->z);
+    EXPECT_FLOAT_EQ(box->x, held->GetPosition()->x) << "the door turned where it stands, over its box";
+    EXPECT_FLOAT_EQ(box->z, held->GetPosition()->z);
+}
+
+// A door goes in on each side; it takes the wall's cells, faces out of the room, and the edge runs on
+// around it.
+TEST_F(PlacementFit, DoorsGoInOnEverySide)
+{
+    ASSERT_EQ(0, Lay(Cell(kFirstRow, kFirstColumn), Cell(kLastRow, kLastColumn)));
+    struct Side {
+        int cell;
+        float yaw;
+        int outside;   // a cell beyond the wall, where the outside entrances lie
+    };
+    const Side sides[] = {{Cell(kFirstRow - 1, 8), 90.0f, Cell(kFirstRow - 2, 8)},
+                          {Cell(kLastRow + 1, 8), 270.0f, Cell(kLastRow + 2, 8)},
+                          {Cell(8, kFirstColumn - 1), 180.0f, Cell(8, kFirstColumn - 2)},
+                          {Cell(8, kLastColumn + 1), 0.0f, Cell(8, kLastColumn + 2)}};
+    for (const Side& side : sides) {
+        Hold("DOORS", kDoorObjectFactoryName);
+        CBaseObject* held = controller->GetHeldObject();
+        // The pointer rests one cell inside the room, where a pointer on the wall's face meets the floor.
+        const int inside = side.cell + (side.cell - side.outside);
+        ASSERT_TRUE(GreenAt(OffCentre(Ground(), inside)));
+        ASSERT_EQ(0, controller->PlaceHeldObject(OffCentre(Ground(), inside), nullptr, 0)) << side.yaw;
+        CDoorObject* door = PlacedDoor();
+        ASSERT_EQ(held, door);
+        EXPECT_FLOAT_EQ(side.yaw, door->GetRotation()[1]);
+        EXPECT_EQ(door, Ground()->GetBlock(side.cell)->m_pOccupant);
+        EXPECT_TRUE(Ground()->GetBlock(side.cell)->IsWalkable());
+        ASSERT_EQ(2, door->GetExtraEntranceCount());
+        const int outside = door->GetExtraEntranceCell(0);
+        EXPECT_TRUE(outside == side.outside || outside == side.outside + (side.yaw == 90.0f || side.yaw == 270.0f
+                                                                               ? 1
+                                                                               : kMallSide))
+            << "outside entrances lie beyond the wall, yaw " << side.yaw;
+        EXPECT_TRUE(Ground()->GetBlock(outside)->IsWalkable()) << side.yaw;
+        for (int i = 0; i < door->GetEntranceCount() - door->GetExtraEntranceCount(); i++) {
+            const int inside = door->GetEntranceCell(i);
+            EXPECT_TRUE(Ground()->IsAreaTiled(inside, 1, 1)) << "inside entrances lie on the floor, yaw " << side.yaw;
+            EXPECT_TRUE(Ground()->GetBlock(inside)->IsWalkable()) << side.yaw;
+        }
+        // The way through: every crossing cell is the door's and lets characters pass.
+        for (int i = 0; i < 2; i++) {
+            const int crossing = door->GetCrossingCell(i);
+            EXPECT_EQ(door, Ground()->GetBlock(crossing)->m_pOccupant) << side.yaw;
+            EXPECT_TRUE(Ground()->GetBlock(crossing)->IsWalkable()) << side.yaw;
+        }
+        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    }
+    EXPECT_EQ(4u, manager->GetFloorRecord(0)->doors.size());
+}
+
+// Doors stand only on the ground storey: the same walls upstairs never take one.
+TEST_F(PlacementFit, NoDoorUpstairs)
+{
+    ASSERT_EQ(0, Lay(Cell(kFirstRow, kFirstColumn), Cell(kLastRow, kLastColumn)));
+    BuildStoreys(2);
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    Hold("DOORS", kDoorObjectFactoryName);
+    for (int column = kFirstColumn; column < kLastColumn; column++)
+        EXPECT_FALSE(GreenAt(OffCentre(upper, Cell(kLastRow + 1, column)))) << "upper storey, column " << column;
+    EXPECT_EQ(1, controller->PlaceHeldObject(OffCentre(upper, Cell(kLastRow + 1, 8)), nullptr, 0));
+}
+
+// Stairs on the ground floor of a room with a storey above: green on the floor where the upper entrances find
+// floor above, placed there they join the two storeys both ways; with no storey above they never fit.
+TEST_F(PlacementFit, StairsFitBelowAStoreyAndJoinBoth)
+{
+    ASSERT_EQ(0, Lay(Cell(kFirstRow, kFirstColumn), Cell(kLastRow, kLastColumn)));
+    Hold("STAIRS", kStairsObjectFactoryName);
+    for (int row = kFirstRow; row <= kLastRow; row++)
+        for (int column = kFirstColumn; column <= kLastColumn; column++)
+            EXPECT_FALSE(GreenAt(OffCentre(Ground(), Cell(row, column)))) << "no storey above";
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+
+    BuildStoreys(2);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    Hold("STAIRS", kStairsObjectFactoryName);
+    int green = 0;
+    for (int row = kFirstRow; row <= kLastRow; row++)
+        for (int column = kFirstColumn; column <= kLastColumn; column++)
+            green += GreenAt(OffCentre(Ground(), Cell(row, column))) ? 1 : 0;
+    EXPECT_GT(green, 10) << "the player finds room for stairs in the middle of the room";
+    const int spot = Cell(8, 9);
+    ASSERT_TRUE(GreenAt(OffCentre(Ground(), spot)));
+    ASSERT_EQ(0, controller->PlaceHeldObject(OffCentre(Ground(), spot), nullptr, 0));
+    ASSERT_EQ(1u, manager->GetFloorRecord(0)->stairs.size());
+    CStairs* stairs = dynamic_cast<CStairs*>(manager->GetFloorRecord(0)->stairs.front());
+    ASSERT_NE(nullptr, stairs);
+    EXPECT_EQ(upper, stairs->GetUpperFloor());
+    CStairsLink* up = stairs->GetStairsLink(Ground());
+    CStairsLink* down = stairs->GetStairsLink(upper);
+    ASSERT_NE(nullptr, up);
+    ASSERT_NE(nullptr, down);
+    EXPECT_EQ(upper, up->destination);
+    EXPECT_EQ(Ground(), down->destination);
+    EXPECT_EQ(nullptr, upper->GetTile(stairs->GetFirstCell())) << "the stairwell is open above";
+    EXPECT_EQ(stairs, upper->GetBlock(stairs->GetUpperEntranceCell(0))->m_pOccupant);
+    EXPECT_TRUE(upper->GetBlock(stairs->GetUpperEntranceCell(0))->IsWalkable());
+}
+
+// The dragged rectangle: the tiles laid are exactly the cells between the two corners, and the outline drawn
+// while dragging covers those cells and nothing else, in every direction of the drag.
+TEST_F(PlacementFit, DragOutlineCoversTheLaidCells)
+{
+    const int corners[][2] = {{Cell(6, 7), Cell(9, 15)}, {Cell(9, 15), Cell(6, 7)}, {Cell(9, 7), Cell(6, 15)},
+                              {Cell(6, 15), Cell(9, 7)}};
+    for (const auto& corner : corners) {
+        controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+        controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
+        controller->Update(OffCentre(Ground(), corner[0]));
+        controller->BeginDrag(OffCentre(Ground(), corner[0]));
+        controller->Update(OffCentre(Ground(), corner[1]));
+        GxV3d outline = {};
+        int cellsX = 0, cellsZ = 0;
+        ASSERT_TRUE(controller->GetDragOutline(&outline, &cellsX, &cellsZ));
+        EXPECT_EQ(4, cellsX);
+        EXPECT_EQ(9, cellsZ);
+        const GxV3d first = PointOf(Ground(), Cell(6, 7));
+        EXPECT_FLOAT_EQ(first.x - kMallCell / 2, outline.x) << "the outline starts at the first cell's outer corner";
+        EXPECT_FLOAT_EQ(first.z + kMallCell / 2, outline.z);
+        // The green box stands over the same cells.
+        CScalableObject* box = controller->GetAreaBox();
+        EXPECT_FLOAT_EQ(first.x + (cellsX - 1) * kMallCell * 0.5f, box->GetPosition()->x);
+        EXPECT_FLOAT_EQ(first.z - (cellsZ - 1) * kMallCell * 0.5f, box->GetPosition()->z);
+        ASSERT_EQ(0, controller->LayFloorArea(OffCentre(Ground(), corner[1]), nullptr));
+        int laid = 0;
+        for (int row = 1; row < kMallSide - 1; row++)
+            for (int column = 1; column < kMallSide - 1; column++) {
+                const bool inside = row >= 6 && row <= 9 && column >= 7 && column <= 15;
+                const bool tiled = Ground()->IsAreaTiled(Cell(row, column), 1, 1) != 0;
+                laid += tiled ? 1 : 0;
+                EXPECT_EQ(inside, tiled) << "row " << row << " column " << column;
+            }
+        EXPECT_EQ(36, laid);
+        controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+        controller->BeginDrag(PointOf(Ground(), Cell(6, 7)));
+        controller->Update(PointOf(Ground(), Cell(9, 15)));
+        controller->ClearArea(PointOf(Ground(), Cell(9, 15)), nullptr, nullptr);
+        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+        EXPECT_FALSE(controller->GetDragOutline(&outline, &cellsX, &cellsZ));
+    }
+}
+
+}  // namespace

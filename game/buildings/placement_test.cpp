@@ -1,0 +1,203 @@
+// Build mode on the authored data: the modes and what each holds, placing, laying and clearing by dragging,
+// and the wall pieces that follow the tiles.
+#include "game/buildings/placement.h"
+
+#include "game/figures/aichar.h"
+#include "game/figures/characters.h"
+#include "game/buildings/door.h"
+#include "game/buildings/shop.h"
+#include "game/buildings/stairs.h"
+#include "game/buildings/placement_testing.h"
+#include "game/shell/statistics.h"
+
+namespace {
+
+int CountIn(const ObjectList& list, CFerroxObject* object)
+{
+    int count = 0;
+    for (CFerroxObject* entry : list)
+        count += entry == object ? 1 : 0;
+    return count;
+}
+
+using Placement = PlacementTest;
+
+TEST_F(Placement, EveryModeChangeDropsWhatWasHeld)
+{
+    const uint32_t before = manager->GetCount();
+    controller->Update(PointOf(Ground(), Cell(10, 10)));
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template("SHOP_FASHION"), nullptr);
+    EXPECT_EQ(nullptr, controller->GetHeldObject()) << "the plain factory makes no building object";
+    EXPECT_EQ(PLACEMENT_IDLE, controller->GetMode());
+    manager->Update(0.0f);
+    EXPECT_EQ(before, manager->GetCount());
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template("SHOP_FASHION"),
+                        manager->FindFactory(kShopFactoryName, nullptr));
+    CBaseObject* held = controller->GetHeldObject();
+    ASSERT_NE(nullptr, dynamic_cast<CShop*>(held));
+    EXPECT_NE(nullptr, controller->GetAreaBox());
+    EXPECT_NE(nullptr, controller->GetCursorBox());
+    EXPECT_EQ(1, CountIn(manager->GetFloorRecord(0)->shops, held));
+
+    controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(nullptr, controller->GetHeldObject());
+    EXPECT_EQ(0, CountIn(manager->GetFloorRecord(0)->shops, held)) << "the dropped shop left its record";
+    EXPECT_NE(nullptr, controller->GetAreaBox());
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+    EXPECT_NE(nullptr, controller->GetAreaBox());
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(nullptr, controller->GetAreaBox());
+    EXPECT_EQ(nullptr, controller->GetCursorBox());
+    manager->Update(0.0f);
+    EXPECT_EQ(before, manager->GetCount()) << "held objects and boxes are all gone";
+
+    CFerroxAssetSet empty;
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, &empty, nullptr);
+    EXPECT_EQ(PLACEMENT_IDLE, controller->GetMode()) << "a template without models ends mode 1 at once";
+    EXPECT_EQ(nullptr, controller->GetHeldObject());
+}
+
+TEST_F(Placement, ObjectModePlacesTurnsAndContinues)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(20, 20)));
+    CFerroxAssetSet* set = Template("SHOP_FASHION");
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, set, manager->FindFactory(kShopFactoryName, nullptr));
+    controller->RotateHeldObject(1);
+    EXPECT_FLOAT_EQ(90.0f, controller->GetHeldYaw());
+    const GxV3d at = PointOf(Ground(), Cell(8, 8));
+    controller->Update(at);
+    controller->Render();
+    CBaseObject* first = controller->GetHeldObject();
+    EXPECT_EQ(first->GetValue(), controller->GetShownValue());
+    notices.Clear();
+    ASSERT_EQ(0, controller->PlaceAndContinue(at, nullptr));
+    EXPECT_EQ(1, first->IsPlaced());
+    EXPECT_EQ(Ground(), first->GetFloor());
+    ASSERT_EQ(1u, notices.samples.size());
+    EXPECT_EQ(1, notices.samples[0].first);
+    EXPECT_EQ(255, notices.samples[0].second);
+    CBaseObject* next = controller->GetHeldObject();
+    ASSERT_NE(nullptr, next);
+    EXPECT_NE(first, next);
+    EXPECT_EQ(set, dynamic_cast<CFerroxIOObject*>(next)->GetAssetSet());
+    EXPECT_FLOAT_EQ(90.0f, next->GetRotation()[1]) << "the next object keeps the turn";
+    EXPECT_EQ(1, controller->PlaceHeldObject(at, nullptr, 0)) << "the cells are taken";
+    EXPECT_EQ(0, next->IsPlaced());
+    // A footprint that would reach off the grid is refused before the object takes any cell.
+    EXPECT_EQ(1, controller->PlaceHeldObject(PointOf(Ground(), Cell(0, 0)), nullptr, 1));
+    EXPECT_EQ(0, next->IsPlaced());
+    controller->Render();
+    EXPECT_EQ(next->GetValue(), controller->GetShownValue());
+    // The game hands the value to the interface before the next draw: it goes with the mode at once.
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(kNoShownValue, controller->GetShownValue());
+}
+
+TEST_F(Placement, HeldObjectsAreFiledByTheirStorey)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(20, 20)));
+    BuildStoreys(2);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    ASSERT_NE(nullptr, upper);
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
+    controller->Update(PointOf(upper, Cell(8, 8)));
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template("SHOP_FASHION"),
+                        manager->FindFactory(kShopFactoryName, nullptr));
+    CBaseObject* held = controller->GetHeldObject();
+    EXPECT_EQ(1, CountIn(manager->GetFloorRecord(1)->shops, held));
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(0, CountIn(manager->GetFloorRecord(1)->shops, held)) << "dropped from the record that held it";
+
+    // Made with the pointer off the grid while storey 1 shows: record 0, which loses it when it is dropped.
+    controller->Update({-500.0f, 0.0f, 500.0f});
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template("SHOP_FASHION"),
+                        manager->FindFactory(kShopFactoryName, nullptr));
+    held = controller->GetHeldObject();
+    EXPECT_EQ(1, CountIn(manager->GetFloorRecord(0)->shops, held));
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(0, CountIn(manager->GetFloorRecord(0)->shops, held));
+
+    // Made off the grid, placed upstairs: filed again under record 1.
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template("SHOP_FASHION"),
+                        manager->FindFactory(kShopFactoryName, nullptr));
+    held = controller->GetHeldObject();
+    EXPECT_EQ(1, CountIn(manager->GetFloorRecord(0)->shops, held));
+    controller->Update(PointOf(upper, Cell(8, 8)));
+    ASSERT_EQ(0, controller->PlaceHeldObject(PointOf(upper, Cell(8, 8)), nullptr, 0));
+    EXPECT_EQ(0, CountIn(manager->GetFloorRecord(0)->shops, held));
+    EXPECT_EQ(1, CountIn(manager->GetFloorRecord(1)->shops, held));
+}
+
+TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
+    BuildStoreys(2);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    ASSERT_NE(nullptr, upper);
+    ASSERT_GE(floors->GetFloorTiles().size(), 2u);
+    floors->SelectTileType(1);
+    CStatistics* statistics = manager->GetStatistics();
+    const uint32_t costs = statistics->m_buildingCosts;
+    ASSERT_EQ(0, Lay(Cell(14, 14), Cell(16, 15)));
+    EXPECT_EQ(costs + 2 * 6, statistics->m_buildingCosts) << "six cells on each storey";
+    EXPECT_EQ(floors->GetFloorTiles()[1], Ground()->GetTile(Cell(15, 15)));
+    EXPECT_EQ(floors->GetFloorTiles()[0], upper->GetTile(Cell(15, 15))) << "upstairs gets the first tile type";
+    EXPECT_EQ(nullptr, upper->GetTile(Cell(17, 15)));
+
+    // A click in mode 3 on a shop removes the shop and leaves its tiles.
+    ASSERT_EQ(0, PlaceAt("SHOP_FASHION", kShopFactoryName, Ground(), Cell(7, 7)));
+    ASSERT_EQ(1u, manager->GetFloorRecord(0)->shops.size());
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+    controller->Update(PointOf(Ground(), Cell(7, 7)));
+    controller->BeginDrag(PointOf(Ground(), Cell(7, 7)));
+    controller->Update(PointOf(Ground(), Cell(7, 7)));
+    EXPECT_EQ(0, controller->ClearArea(PointOf(Ground(), Cell(7, 7)), nullptr, nullptr));
+    EXPECT_TRUE(manager->GetFloorRecord(0)->shops.empty());
+    EXPECT_NE(nullptr, Ground()->GetTile(Cell(7, 7)));
+
+    // A drag clears the tiles it covers.
+    controller->Update(PointOf(Ground(), Cell(3, 3)));
+    controller->BeginDrag(PointOf(Ground(), Cell(3, 3)));
+    controller->Update(PointOf(Ground(), Cell(4, 5)));
+    EXPECT_EQ(1, controller->ClearArea(PointOf(Ground(), Cell(4, 5)), nullptr, nullptr));
+    EXPECT_EQ(nullptr, Ground()->GetTile(Cell(3, 3)));
+    EXPECT_EQ(nullptr, Ground()->GetTile(Cell(4, 5)));
+    EXPECT_NE(nullptr, Ground()->GetTile(Cell(5, 5)));
+    EXPECT_EQ(kNoCell, controller->GetDragStart());
+}
+
+TEST_F(Placement, DragToAnInvalidCellResets)
+{
+    controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
+    controller->Update(PointOf(Ground(), Cell(5, 5)));
+    controller->BeginDrag(PointOf(Ground(), Cell(5, 5)));
+    EXPECT_EQ(Cell(5, 5), controller->GetDragStart());
+    controller->Update(PointOf(Ground(), Cell(0, 9)));   // the border row is not a valid cell
+    EXPECT_EQ(kNoCell, controller->GetDragStart());
+    EXPECT_EQ(kNoCell, controller->GetDragEnd());
+    EXPECT_LT(controller->GetAreaBox()->GetPosition()->y, -1.0f) << "the box hides below the floor";
+    EXPECT_EQ(1, controller->LayFloorArea(PointOf(Ground(), Cell(6, 6)), nullptr));
+    EXPECT_EQ(nullptr, Ground()->GetTile(Cell(5, 5)));
+    EXPECT_EQ(nullptr, Ground()->GetTile(Cell(6, 6)));
+}
+
+// Characters ask build mode through their hooks: shoppers skip the object it holds, and characters shown again
+// go into the level's world.
+TEST_F(Placement, CharactersSeeWhatBuildModeHolds)
+{
+    RegisterCharacterClasses();
+    const AICharacterHooks& hooks = GetAICharacterHooks();
+    ASSERT_NE(nullptr, hooks.heldObject);
+    ASSERT_NE(nullptr, hooks.levelWorld);
+    EXPECT_EQ(nullptr, hooks.heldObject());
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, Template("SHOP_FASHION"),
+                        manager->FindFactory(kShopFactoryName, nullptr));
+    ASSERT_NE(nullptr, controller->GetHeldObject());
+    EXPECT_EQ(controller->GetHeldObject(), hooks.heldObject());
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(nullptr, hooks.heldObject());
+    EXPECT_EQ(game->GetWorld(), hooks.levelWorld());
+    ResetAICharacterHooks();
+}
+
+}  // namespace

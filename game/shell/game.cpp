@@ -1,0 +1,265 @@
+// The game object's singleton and the fields the figures read.
+#include "game/shell/game.h"
+
+#include "gfx/core/raster.h"
+
+#include "engine/world/picker.h"
+#include "game/buildings/floors.h"
+#include "game/buildings/placement.h"
+#include "game/figures/spawner.h"
+#include "game/shell/camera.h"
+#include "game/shell/conditions.h"
+#include "game/shell/gameshell.h"
+#include "game/shell/savegame.h"
+#include "game/shell/sound.h"
+#include "game/world/objectmgr.h"
+#include "game/world/templates.h"
+
+CGame* g_pGame = nullptr;
+
+namespace {
+constexpr int32_t kFirstState = kGameStateSplash;
+constexpr float kNormalSpeed = 1.0f;
+constexpr int kNoSuchTemplate = 1;
+}  // namespace
+
+CGame* CGame::Instance(CFerroxGame** out)
+{
+    if (!g_pGame) {
+        g_pGame = new CGame();
+        g_pFerroxGame = g_pGame;
+    }
+    if (out)
+        *out = g_pGame;
+    return g_pGame;
+}
+
+void CGame::DestroyInstance(CFerroxGame** out)
+{
+    if (g_pFerroxGame == g_pGame)
+        g_pFerroxGame = nullptr;
+    delete g_pGame;
+    g_pGame = nullptr;
+    if (out)
+        *out = nullptr;
+}
+
+// The game's commands reach its own placement controller and floor manager in the level's world.
+class CGame::BuildSeams : public CGamePlacement, public CGameFloors {
+public:
+    explicit BuildSeams(CGame* game) : m_pGame(game) {}
+    void SetMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory) override
+    {
+        if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
+            m_pGame->m_pPlacementController->SetMode(mode, m_pGame->GetWorld(), 1, objectTemplate, factory);
+    }
+    void GoDown() override
+    {
+        if (m_pGame->m_pFloorManager && m_pGame->GetWorld())
+            m_pGame->m_pFloorManager->FloorDown(m_pGame->GetWorld());
+    }
+    void GoUp() override
+    {
+        CFerroxWorld* world = m_pGame->GetWorld();
+        if (!m_pGame->m_pFloorManager || !world)
+            return;
+        m_pGame->m_pFloorManager->FloorUp(m_pGame->m_pNotices, world);
+        if (m_pGame->m_pPlacementController) {
+            m_pGame->m_pPlacementController->RemoveWalls(world, 0, nullptr);
+            m_pGame->m_pPlacementController->BuildWalls(world, 0, nullptr);
+        }
+    }
+    void SelectTile(int32_t tile) override
+    {
+        if (m_pGame->m_pFloorManager)
+            m_pGame->m_pFloorManager->SelectTileType(tile);
+    }
+    int32_t GetCurrentFloor() override
+    {
+        return m_pGame->m_pFloorManager ? m_pGame->m_pFloorManager->GetCurrentFloorIndex() : 0;
+    }
+
+private:
+    CGame* m_pGame;
+};
+
+CGame::CGame()
+    : m_pSoundManager(nullptr), m_pSplash(nullptr), m_pPicker(nullptr), m_pSelectionIndicator(nullptr),
+      m_pPlacementController(nullptr), m_pConditions(nullptr), m_pSpawner(nullptr), m_pFloorManager(nullptr),
+      m_pNotices(nullptr), m_pBuildSeams(new BuildSeams(this)), m_pPlacement(m_pBuildSeams.get()),
+      m_pFloors(m_pBuildSeams.get()), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0)
+{
+    Init();
+}
+
+void CGame::SetPlacement(CGamePlacement* placement) { m_pPlacement = placement ? placement : m_pBuildSeams.get(); }
+
+void CGame::SetFloors(CGameFloors* floors) { m_pFloors = floors ? floors : m_pBuildSeams.get(); }
+
+CGame::~CGame() { Release(); }
+
+void CGame::Init()
+{
+    m_realFrameTime = 0.0f;
+    m_gameOver = 0;
+    m_inputBlocked = 0;
+    m_gameFilePath.clear();
+    m_startMonth = kGameStartMonth;
+    m_startYear = kGameStartYear;
+    m_gameSpeed = kNormalSpeed;
+    m_resumeSpeed = kNormalSpeed;
+    m_pPlacementTemplate = nullptr;
+    m_pPlacementFactory = nullptr;
+    m_dayCounter = 0;
+    m_dayTimer = 0.0f;
+    m_newDay = 0;
+    m_language = 0;
+    m_pSelectedObject = nullptr;
+    m_selectionChanged = 0;
+    m_pPickedObject = nullptr;
+    m_pickPoint = GxV3d{0.0f, 0.0f, 0.0f};
+    m_scaledFrameTime = 0.0f;
+    m_setUpFailed = 0;
+    for (int32_t& grade : m_unlocked)
+        grade = -1;
+    SetState(kFirstState);
+}
+
+void CGame::Release()
+{
+    // A level still running goes first: its objects stand on the floors and in the world deleted below.
+    if (m_levelLoaded)
+        LeaveLevel();
+    ReleaseGame();
+    if (m_pSoundManager) {
+        m_pSoundManager->Close();
+        delete m_pSoundManager;
+        m_pSoundManager = nullptr;
+    }
+    CFerroxGame::Release();
+}
+
+void CGame::ReleaseGame()
+{
+    if (m_pSplash)
+        GxRasterDestroy(m_pSplash);
+    m_pSplash = nullptr;
+    delete m_pSelectionIndicator;
+    m_pSelectionIndicator = nullptr;
+    delete m_pPicker;
+    m_pPicker = nullptr;
+    delete m_pPlacementController;
+    m_pPlacementController = nullptr;
+    delete m_pSpawner;
+    m_pSpawner = nullptr;
+    if (m_setUp)
+        CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
+    delete m_pFloorManager;
+    m_pFloorManager = nullptr;
+    if (m_pObjectSeam && CDynamicObjectManager::GetSeam() == m_pObjectSeam.get())
+        CDynamicObjectManager::SetSeam(nullptr);
+    m_pObjectSeam.reset();
+    GetShell()->Release();
+    delete m_pConditions;
+    m_pConditions = nullptr;
+    if (m_pSaveParts == m_pOwnSaveParts.get())
+        m_pSaveParts = nullptr;
+    m_pOwnSaveParts.reset();
+    m_setUp = 0;
+}
+
+void CGame::QueueMessage(int16_t number)
+{
+    if (m_pNotices)
+        m_pNotices->QueueMessage(number);
+}
+
+void CGame::PlaySample(int32_t sample, int32_t volume)
+{
+    if (m_pNotices)
+        m_pNotices->PlaySample(sample, volume);
+    else if (m_pSoundManager)
+        m_pSoundManager->PlaySample(sample, volume);
+}
+
+void CGame::ClosePopups()
+{
+    m_pSelectedObject = nullptr;
+    m_selectionChanged = 1;
+    if (m_pNotices)
+        m_pNotices->ClosePopups();
+}
+
+void CGame::SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory)
+{
+    m_pPlacement->SetMode(mode, objectTemplate, factory);
+}
+
+void CGame::StartObjectPlacement(uint16_t category, uint16_t index, CFerroxObjectFactory* factory)
+{
+    // Without a manager there are no templates.
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    CFerroxAssetSet* objectTemplate = manager ? manager->GetTemplate(category, index) : nullptr;
+    if (!objectTemplate || !::IsTemplateAvailable(objectTemplate))
+        return;
+    m_pPlacementTemplate = objectTemplate;
+    m_pPlacementFactory = factory;
+    SetPlacementMode(GAME_PLACEMENT_OBJECT, objectTemplate, factory);
+}
+
+int CGame::IsTemplateAvailable(uint16_t category, uint16_t index)
+{
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    CFerroxAssetSet* objectTemplate = manager ? manager->GetTemplate(category, index) : nullptr;
+    if (!objectTemplate)
+        return kNoSuchTemplate;
+    return ::IsTemplateAvailable(objectTemplate);
+}
+
+void CGame::StartFloorTilePlacement(int32_t tile)
+{
+    if (tile != kGameKeepFloorTile)
+        m_pFloors->SelectTile(tile);
+    SetPlacementMode(GAME_PLACEMENT_FLOOR_TILES, nullptr, nullptr);
+}
+
+void CGame::StartPlacementMode3() { SetPlacementMode(GAME_PLACEMENT_CLEAR, nullptr, nullptr); }
+
+void CGame::GoFloorDown()
+{
+    SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
+    m_pFloors->GoDown();
+    ClosePopups();
+}
+
+void CGame::GoFloorUp()
+{
+    SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
+    m_pFloors->GoUp();
+    ClosePopups();
+}
+
+int32_t CGame::GetCurrentFloor()
+{
+    return m_pFloors->GetCurrentFloor();
+}
+
+void CGame::CameraUp() { MoveViewOneStorey(1); }
+
+void CGame::CameraDown() { MoveViewOneStorey(0); }
+
+void CGame::MoveViewOneStorey(int up)
+{
+    if (m_pPlacementController)
+        m_pPlacementController->MoveGroundObject(up);
+    if (auto* camera = dynamic_cast<CCamera*>(m_pCamera))
+        camera->Rise(up ? kStoreyHeight : -kStoreyHeight);
+}
+
+void CGame::PlayDefaultSample() { PlaySample(kSoundDefaultSample, kSoundFullVolume); }
+
+void CGameNotices::PlaySample(int32_t sample, int32_t volume)
+{
+    if (g_pGame && g_pGame->m_pSoundManager)
+        g_pGame->m_pSoundManager->PlaySample(sample, volume);
+}

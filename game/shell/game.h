@@ -1,0 +1,281 @@
+// The game object as the mall's figures read it, and the notice seam through which the game tells the player.
+//
+// The game module owns the mall simulation: the game object, the statistics, the scenario conditions and the
+// canvas stack the interface routes through (game/shell/stack.h), the sound manager (game/shell/sound.h) and the object
+// manager with its factories and templates (game/world/objectmgr.h, game/world/factories.h, game/world/templates.h). It calls the
+// engine (engine/*) and, for sound, platform/fmod; the interface above reaches it through these classes, and the
+// game reaches the interface only through the notice seam below, which the interface installs. Sound effects go
+// through the seam too when one is installed; its default plays them on the game's sound manager. Threading: one thread runs
+// everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame; the
+// notice seam is installed by its owner, which keeps it alive while installed.
+//
+// CGame here holds what the figures and the interface read (day counter, new-day flag, start year and month,
+// game speed and its resume copy, the flags the panels set), the selected object that removals clear, the
+// sound manager (game/shell/sound.h) and the commands the build menus and the main bar give. The placement
+// controller and the floor manager are reached through two seams that do nothing while unset; their owners
+// install them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/application/base.h"
+#include "gfx/core/gx.h"
+
+// A yes-button action of the confirmation panel.
+typedef void (*GameConfirmCallback)();
+
+class CSoundManager;
+class CFerroxObject;
+class CFerroxPicker;
+class CFerroxWorld;
+class CConditions;
+class CSpawner;
+class CFloorManager;
+class CPlacementController;
+class CGameShell;
+class CObjectManagerSeam;
+struct GxRaster;
+class CFerroxAssetSet;
+class CFerroxObjectFactory;
+class CGameSaveParts;
+
+// Calls that tell the player: the interface's message queue and confirmation panel, and sound effects.
+class CGameNotices {
+public:
+    virtual ~CGameNotices() = default;
+    // In-game message n: entry n of the text catalogue's "InGameMessages" list.
+    virtual void QueueMessage(int16_t number) = 0;
+    // Pushes the confirmation panel modally and hands it the question and the action of its yes button.
+    virtual void AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, int16_t list, int32_t closeBoth,
+                                 const char* extraText) = 0;
+    // A sound effect by index at a volume of 1 to 255; by default the game's sound manager plays it.
+    virtual void PlaySample(int32_t sample, int32_t volume);
+    // Takes the shopper, shop and staff popups off the canvas stack; nothing by default.
+    virtual void ClosePopups() {}
+};
+
+// Placement modes of the placement controller.
+enum GamePlacementMode : int32_t {
+    GAME_PLACEMENT_NONE = 0,
+    GAME_PLACEMENT_OBJECT = 1,       // one object follows the cursor
+    GAME_PLACEMENT_FLOOR_TILES = 2,  // tiles laid over a dragged rectangle
+    GAME_PLACEMENT_CLEAR = 3,        // a dragged rectangle cleared, or the object under the cursor removed
+};
+
+// What the game's commands ask of the placement controller, for the current world.
+class CGamePlacement {
+public:
+    virtual ~CGamePlacement() = default;
+    // template and factory are those of single-object mode; null in the other modes.
+    virtual void SetMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory) = 0;
+};
+
+// What the game's commands and the main bar ask of the floor manager, for the current world.
+class CGameFloors {
+public:
+    virtual ~CGameFloors() = default;
+    virtual void GoDown() = 0;
+    // May ask to build a new floor.
+    virtual void GoUp() = 0;
+    // Makes the tile type current, wrapping to the first when out of range.
+    virtual void SelectTile(int32_t tile) = 0;
+    virtual int32_t GetCurrentFloor() = 0;
+};
+
+// Game states: brand splash, logo and loading, front end, in game, start the chosen game, leave it.
+constexpr int32_t kGameStateSplash = 1;
+constexpr int32_t kGameStateLoading = 2;
+constexpr int32_t kGameStateFrontEnd = 3;
+constexpr int32_t kGameStateInGame = 4;
+constexpr int32_t kGameStateStart = 5;
+constexpr int32_t kGameStateLeave = 6;
+// Seconds each of the first two states lasts, and the scaled seconds of one game day.
+constexpr float kGameSplashSeconds = 4.0f;
+constexpr float kGameDaySeconds = 150.0f;
+// Scenario results: samples and in-game message of the leave question.
+constexpr int32_t kGameLoseSample = 6;
+constexpr int32_t kGameWinSample = 7;
+constexpr uint16_t kGameLeaveQuestion = 36;
+// Technology ids are category x 1000 + index; messages 14 + category tell of an unlock.
+constexpr int32_t kGameTechCategoryStep = 1000;
+constexpr int16_t kGameUnlockMessageBase = 14;
+constexpr int32_t kGameStaffCategories = 4;
+// The tile command's value that keeps the current tile type.
+constexpr int32_t kGameKeepFloorTile = -1;
+
+// Start of a new game's calendar.
+constexpr uint16_t kGameStartMonth = 1;
+constexpr uint16_t kGameStartYear = 2004;
+
+class CGame : public CFerroxGame {
+public:
+    // Creates the game on the first call and writes it to out and to the global game pointers.
+    static CGame* Instance(CFerroxGame** out);
+    // Deletes the game and clears out and the global game pointers.
+    static void DestroyInstance(CFerroxGame** out);
+
+    CGame();
+    void Init() override;
+    void Release() override;
+    ~CGame() override;
+
+    // The game states and the frame (game/shell/gamestates.cpp).
+    int Create(HWND window, const char* name) override;
+    int ChooseVideoMode(int* adapter, int* mode) override;
+    void Update(float frameTime) override;
+    void Render() override;
+    // Makes every game-side object once, after the loading picture; 0 when the level list cannot be read.
+    int SetUpGame();
+    // Builds the current level's world and puts the camera, the placement, the spawner and the sound in it.
+    void StartLevel();
+    // Takes the level down: objects, world, floors, interface panels; the front end can take over.
+    void LeaveLevel();
+    // The in-game frame: scenario result, clock, then every subsystem with real or scaled time.
+    void UpdateInGame();
+    // A fixed seed for the random generator (0: the calendar time, as a played game uses).
+    void SetRandomSeed(unsigned seed) { m_randomSeed = seed; }
+    // 1 once SetUpGame ran to its end.
+    int IsSetUp() const { return m_setUp; }
+    // The world of the running level, or null.
+    CFerroxWorld* GetWorld();
+    // After a successful placement the next object of the same template follows the cursor.
+    void ContinuePlacement();
+
+    // Engine callbacks, through the game the callbacks serve.
+    static void OnKeyDown(const FerroxKeyEvent* event);
+    static void OnKeyUp(const FerroxKeyEvent* event);
+    static int OnMouseButton(int32_t event);
+    static void OnTechnologyUnlocked(uint16_t id);
+    static void OnConfirmLeave();
+
+    // The interface above, installed by the program (null: the shell that does nothing).
+    CGameShell* GetShell() const;
+    void SetShell(CGameShell* shell) { m_pShell = shell; }
+
+    // The installed notice seam, or null: then nothing is told.
+    CGameNotices* GetNotices() const { return m_pNotices; }
+    void SetNotices(CGameNotices* notices) { m_pNotices = notices; }
+    void QueueMessage(int16_t number);
+    // Through the notice seam when one is installed, else straight to the sound manager.
+    void PlaySample(int32_t sample, int32_t volume);
+    // The interface's click: effect 0 at full volume.
+    void PlayDefaultSample() override;
+    CSoundManager* GetSoundManager() const { return m_pSoundManager; }
+    // Clears the selected object, marks the selection changed and closes the popups that show a record.
+    void ClosePopups();
+
+    // Commands of the build menus and the main bar.
+    // Remembers an available template with its factory and starts placing one object of it.
+    void StartObjectPlacement(uint16_t category, uint16_t index, CFerroxObjectFactory* factory);
+    // 1 when there is no such template, 0 when it has no prerequisite list, else whether it is available.
+    int IsTemplateAvailable(uint16_t category, uint16_t index);
+    // Selects the tile type unless kGameKeepFloorTile, then starts laying tiles.
+    void StartFloorTilePlacement(int32_t tile);
+    void StartPlacementMode3();
+    // Placement stops, the floor changes, and the popups close.
+    void GoFloorDown();
+    void GoFloorUp();
+    // The floor the main bar shows: 0 without a floor manager.
+    int32_t GetCurrentFloor();
+    // The view follows the storey shown: the placement's ground object and the camera move one storey.
+    void CameraUp();
+    void CameraDown();
+    // Makes the floor manager's storey changes move the view, and a new storey take its wall pieces.
+    static void FollowFloors(CFloorManager* floors);
+    // The marker of the selected character: made once from the template with its model, after the object data.
+    void CreateSelectionIndicator();
+    // Puts the marker under the selected shopper or staff member, or out of sight below the ground.
+    void PlaceSelectionIndicator();
+
+    // Seams of the placement controller and the floor manager; by default the game's own controller and floor
+    // manager in the level's world, which null puts back.
+    CGamePlacement* GetPlacement() const { return m_pPlacement; }
+    void SetPlacement(CGamePlacement* placement);
+    CGameFloors* GetFloors() const { return m_pFloors; }
+    void SetFloors(CGameFloors* floors);
+
+    // Saved games (game/shell/savegame.h). 1 when every section was written and the file replaced any old one (a
+    // failed save leaves the old file as it was), else 0.
+    int SaveGame(const char* path);
+    // A GameLoadResult: 1 when the file was read whole into a rebuilt game, 2 when object records were left out;
+    // 0, with nothing changed, when it does not open or does not read whole (GameFileProblem).
+    int LoadGame(const char* path);
+    CGameSaveParts* GetSaveParts() const { return m_pSaveParts; }
+    void SetSaveParts(CGameSaveParts* parts) { m_pSaveParts = parts; }
+
+    float m_realFrameTime;       // the in-game frame's time before the speed factor
+    int32_t m_gameOver;          // 1 once the scenario result was shown
+    int32_t m_inputBlocked;      // 1 while a file panel opened from the options is open, and after the result
+    std::string m_gameFilePath;  // saved game or scenario the next game starts from
+    uint16_t m_startMonth;
+    uint16_t m_startYear;
+    float m_gameSpeed;                          // factor on the simulation's frame time
+    float m_resumeSpeed;                        // the speed the file panels put back when they close
+    CFerroxAssetSet* m_pPlacementTemplate;      // of the last object placement started
+    CFerroxObjectFactory* m_pPlacementFactory;  // given with it
+    uint16_t m_dayCounter;  // game days elapsed; the interface shows it as months since January of the start year
+    float m_dayTimer;       // scaled game time since the day began
+    int32_t m_newDay;       // 1 during the frame in which a day ended
+    int16_t m_language;     // stands in for the locale's language while there is none
+    CSoundManager* m_pSoundManager;    // owned; closed and deleted at Release
+    CFerroxObject* m_pSelectedObject;  // chosen with the left button; null
+    int32_t m_selectionChanged;        // 1 in the frame the selected object changed
+    CFerroxObject* m_pPickedObject;    // under the mouse this frame
+    GxV3d m_pickPoint;                 // world point under the mouse this frame
+    GxRaster* m_pSplash;               // full-screen picture of states 1 and 2
+    CFerroxPicker* m_pPicker;
+    CFerroxObject* m_pSelectionIndicator;
+    CPlacementController* m_pPlacementController;
+    CConditions* m_pConditions;
+    CSpawner* m_pSpawner;
+    CFloorManager* m_pFloorManager;
+    int32_t m_unlocked[kGameStaffCategories];  // highest grade unlocked per staff category, -1 for none
+
+    float m_scaledFrameTime;  // the in-game frame's time after the speed factor
+    int32_t m_setUpFailed;    // 1 when SetUpGame could not read the level list
+
+private:
+    void DrawSplash();
+    void ReplaceSplash(const char* path);
+    void CheckResult();
+    void AdvanceClock();
+    void CheckSelectionFloor();
+    void Pick();
+    void RenderLevel();
+    void PlaceCamera();
+    void StartSpawner(CFerroxWorld* world);
+    void UpdateSpawner(float dt);
+    void ReleaseGame();
+    static void GradeStaff(int32_t category, int32_t grade);
+    void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
+    void MoveViewOneStorey(int up);
+
+    class BuildSeams;
+
+    CGameNotices* m_pNotices;
+    std::unique_ptr<BuildSeams> m_pBuildSeams;
+    CGamePlacement* m_pPlacement;
+    CGameFloors* m_pFloors;
+    CGameShell* m_pShell;
+    int32_t m_setUp;
+    int32_t m_levelLoaded;
+    unsigned m_randomSeed = 0;
+    std::unique_ptr<CObjectManagerSeam> m_pObjectSeam;
+    CGameSaveParts* m_pSaveParts = nullptr;
+    std::unique_ptr<CGameSaveParts> m_pOwnSaveParts;  // what the set-up installs when nothing else is
+};
+
+// What a selected object is, for the popups that show its record.
+enum GameSelectionKind : int32_t {
+    GAME_SELECTION_SHOPPER = 1,
+    GAME_SELECTION_SHOP = 2,
+    GAME_SELECTION_STAFF = 3,
+    GAME_SELECTION_OTHER = 4,
+};
+// The kind of the object and, for shoppers, shops and staff, the record their popup shows (else null).
+GameSelectionKind GameClassifySelection(CFerroxObject* object, const void** record);
+
+// The game, or null before CGame::Instance.
+extern CGame* g_pGame;

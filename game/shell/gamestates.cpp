@@ -1,0 +1,840 @@
+// The game object's states and frame: start-up pictures, set-up, front end, the in-game frame and its drawing,
+// starting and leaving a level, and the input and technology callbacks.
+//
+// Sections: creation and the launcher; the states; the in-game frame; drawing; set-up; starting and leaving a
+// level; callbacks. Every subsystem pointer may be null (missing content, a failed set-up, tests): each step
+// then does nothing.
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "engine/application/app.h"
+#include "engine/data/locale.h"
+#include "engine/data/random.h"
+#include "engine/data/tagtree.h"
+#include "engine/data/techtree.h"
+#include "engine/world/camera.h"
+#include "engine/world/level.h"
+#include "engine/world/picker.h"
+#include "game/buildings/buildings.h"
+#include "game/buildings/floors.h"
+#include "game/buildings/placement.h"
+#include "game/buildings/shop.h"
+#include "game/figures/characters.h"
+#include "game/figures/shopper.h"
+#include "game/figures/spawner.h"
+#include "game/figures/staff.h"
+#include "game/shell/camera.h"
+#include "game/shell/conditions.h"
+#include "game/shell/game.h"
+#include "game/shell/gameshell.h"
+#include "game/shell/input.h"
+#include "game/shell/savegame.h"
+#include "game/shell/sound.h"
+#include "game/shell/statistics.h"
+#include "game/world/levelmanager.h"
+#include "game/world/objectmgr.h"
+#include "game/world/world.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/core/raster.h"
+
+namespace {
+
+constexpr int kVirtualWidth = 800;
+constexpr int kVirtualHeight = 600;
+constexpr float kViewSize = 0.57735f;  // tan 30 degrees
+constexpr int kClearMode = 2;          // depth only: the sky box and the full-screen pictures cover the frame
+constexpr int kSplashClearMode = 3;    // colour too: a picture that did not load leaves no old frame behind
+constexpr int32_t kLanguageGerman = 1;
+const char* const kBrandSplash = "./images/loading/StoneArrow.png";
+const char* const kBrandSplashGerman = "./images/loading/BrightRidge.png";
+const char* const kLogoSplash = "./images/loading/graphics.png";
+const char* const kLoadingSplash = "./images/loading/loading.png";
+const char* const kLoadingSplashGerman = "./images/loading/loadingger.png";
+const char* const kGameDataFile = "./data.xml";
+// Digit keys 0 to 3 set the speed; Escape asks to leave.
+constexpr int32_t kKeyDigitZero = 48;
+constexpr int32_t kSpeedKeys = 4;
+// The level's view: above its start point, pitched down and turned toward the plot.
+const GxV3d kLevelStart = {-30.0f, 15.0f, 30.0f};
+constexpr float kCameraRaise = 20.0f;
+constexpr float kCameraPitch = 10.0f;
+constexpr float kCameraYaw = 135.0f;
+constexpr float kOutOfSight = -50.0f;
+const char* const kSelectionModel = "/people/select.gxs";
+constexpr float kFullMasterVolume = 255.0f;
+constexpr uint16_t kEndGameFirstMessage = 0;
+
+CGameShell g_idleShell;
+
+// Technology categories of the staff trades.
+constexpr int32_t kTechCleaning = 1;
+constexpr int32_t kTechEngineering = 2;
+constexpr int32_t kTechGardening = 3;
+constexpr int32_t kTechSecurity = 4;
+
+// The spawner places staff only while the placement controller builds nothing.
+int32_t CurrentPlacementMode()
+{
+    CPlacementController* placement = g_pGame ? g_pGame->m_pPlacementController : nullptr;
+    return placement ? placement->GetMode() : PLACEMENT_IDLE;
+}
+
+// What a saved game reaches of the running game: its level, conditions, floors, statistics and objects.
+class CGameOwnSaveParts : public CGameSaveParts {
+public:
+    explicit CGameOwnSaveParts(CGame* game) : m_pGame(game) {}
+    void LeaveLevel() override { m_pGame->LeaveLevel(); }
+    void StartLevel() override { m_pGame->StartLevel(); }
+    CConditions* GetConditions() override { return m_pGame->m_pConditions; }
+    CFloorManager* GetFloorManager() override { return m_pGame->m_pFloorManager; }
+    CStatistics* GetStatistics() override
+    {
+        CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+        return objects ? objects->GetStatistics() : nullptr;
+    }
+    void SaveObjects(CFerroxFile* file) override
+    {
+        if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
+            m_pGame->m_pPlacementController->SaveObjects(file, m_pGame->GetWorld());
+    }
+    int LoadObjects(CFerroxTagFile* file) override
+    {
+        if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
+            return m_pGame->m_pPlacementController->LoadObjects(file, m_pGame->GetWorld());
+        return 0;
+    }
+
+private:
+    CGame* m_pGame;
+};
+
+CGame* Game() { return g_pGame; }
+
+GxRaster* ReadPicture(const char* path)
+{
+    GxRaster* raster = FerroxRasterRead(path);
+    if (!raster)
+        std::fprintf(stderr, "mall: %s cannot be read; the screen stays empty\n", path);
+    return raster;
+}
+
+// The floors move the view: the game lifts or lowers the ground object and the camera with the storey shown;
+// a new storey gets its wall pieces from the placement controller.
+class CViewFloorHooks : public CFloorHooks {
+public:
+    void OnFloorChanged(int step) override
+    {
+        CGame* game = Game();
+        if (!game)
+            return;
+        if (step > 0)
+            game->CameraUp();
+        else
+            game->CameraDown();
+    }
+    void OnStoreyAdded(CFerroxBlockMesh* storey) override
+    {
+        CGame* game = Game();
+        if (game && game->m_pPlacementController)
+            game->m_pPlacementController->FloorHooks()->OnStoreyAdded(storey);
+    }
+};
+
+CViewFloorHooks g_viewFloorHooks;
+
+// A character's floor from its height above the ground.
+int32_t FloorOf(CFerroxObject* object)
+{
+    const GxV3d* at = object->GetPosition();
+    if (!at)
+        return 0;
+    return static_cast<int32_t>(at->y / kStoreyHeight + 0.5f);
+}
+
+bool IsOfKind(CFerroxObject* object, ObjectListKind kind)
+{
+    int (*test)(CFerroxObject*) = CDynamicObjectManager::GetClassHooks().isOfKind[kind];
+    return object && test && test(object);
+}
+
+bool IsCharacterShown(CFerroxObject* object)
+{
+    return IsOfKind(object, OBJECT_LIST_SHOPPERS) || IsOfKind(object, OBJECT_LIST_CLEANERS) ||
+           IsOfKind(object, OBJECT_LIST_MAINTENANCE) || IsOfKind(object, OBJECT_LIST_SECURITY);
+}
+
+}  // namespace
+
+// ---- Creation and the launcher ----
+
+CGameShell* CGame::GetShell() const { return m_pShell ? m_pShell : &g_idleShell; }
+
+int CGame::Create(HWND window, const char* name)
+{
+    g_pGame = this;
+    FerroxSrand(m_randomSeed ? m_randomSeed : static_cast<uint32_t>(std::time(nullptr)));
+    if (!CFerroxGame::Create(window, name))
+        return 0;
+    if (!m_pLocale) {
+        m_pLocale = new CLocale();
+        m_pLocale->LoadSettings();
+    }
+    if (!m_pMouse) {
+        auto* mouse = new CMouse();
+        m_pMouse = mouse;
+        // The game plays without its cursor picture: the system's pointer shows instead.
+        if (!mouse->SetCallback(OnMouseButton))
+            std::fprintf(stderr, "mall: the cursor picture cannot be read\n");
+    }
+    if (!m_pKeyboard) {
+        auto* keyboard = new CKeyboard();
+        m_pKeyboard = keyboard;
+        if (keyboard->SetCallbacks(OnKeyDown, OnKeyUp) == 1)
+            return 0;
+    }
+    if (!m_pCamera) {
+        m_pCamera = new CCamera();
+        if (!m_pCamera->Create(kVirtualWidth, kVirtualHeight, 1))
+            return 0;
+        m_pCamera->Resize(nullptr, kViewSize);
+    }
+    SetScreenSize(m_pCamera->GetWidth(), m_pCamera->GetHeight());
+    GetShell()->SetInterfaceScale(static_cast<float>(GetScreenWidth()) / kVirtualWidth,
+                                  static_cast<float>(GetScreenHeight()) / kVirtualHeight);
+    const bool german = m_pLocale && m_pLocale->GetLanguage() == kLanguageGerman;
+    m_pSplash = ReadPicture(german ? kBrandSplashGerman : kBrandSplash);
+    DrawSplash();
+    DrawSplash();
+    SetState(kGameStateSplash);
+    SetSkipFrame(1);
+    return 1;
+}
+
+int CGame::ChooseVideoMode(int* adapter, int* mode)
+{
+    const int result = GetShell()->ChooseVideoMode(adapter, mode, &m_language);
+    if (result == 0)
+        return 0;
+    if (adapter && *adapter < 0)
+        *adapter = 0;
+    if (mode && *mode < 0)
+        *mode = 0;
+    return 1;
+}
+
+void CGame::DrawSplash()
+{
+    if (!m_pCamera)
+        return;
+    m_pCamera->Clear(FerroxGetBackgroundColour(), kSplashClearMode);
+    if (m_pCamera->BeginUpdate() == 0) {
+        if (m_pSplash && m_pCamera->PushRasterContext() == 0) {
+            const GxRect screen = {0, 0, GetScreenWidth(), GetScreenHeight()};
+            GxRasterRenderScaled(m_pSplash, &screen);
+            GxRasterPopContext();
+        }
+        m_pCamera->EndUpdate();
+    }
+    m_pCamera->ShowRaster(GetWindow());
+}
+
+void CGame::ReplaceSplash(const char* path)
+{
+    if (m_pSplash)
+        GxRasterDestroy(m_pSplash);
+    m_pSplash = path ? ReadPicture(path) : nullptr;
+}
+
+// ---- The states ----
+
+void CGame::Update(float frameTime)
+{
+    CFerroxGame::Update(frameTime);
+    const bool german = m_pLocale && m_pLocale->GetLanguage() == kLanguageGerman;
+    switch (GetState()) {
+    case kGameStateSplash:
+        DrawSplash();
+        if (GetGameTime() > kGameSplashSeconds) {
+            ReplaceSplash(kLogoSplash);
+            DrawSplash();
+            SetSkipFrame(1);
+            SetState(kGameStateLoading);
+        }
+        break;
+    case kGameStateLoading:
+        if (GetGameTime() > kGameSplashSeconds) {
+            ReplaceSplash(german ? kLoadingSplashGerman : kLoadingSplash);
+            DrawSplash();
+            if (!SetUpGame()) {
+                // Without data or levels there is no game to offer: the program ends instead of showing an empty
+                // screen.
+                m_setUpFailed = 1;
+                if (g_pFerroxApp)
+                    g_pFerroxApp->Quit();
+            }
+            SetState(kGameStateFrontEnd);
+            SetSkipFrame(1);
+            ReplaceSplash(nullptr);
+        }
+        break;
+    case kGameStateFrontEnd:
+        GetShell()->UpdateFrontEnd(GetFrameTime());
+        break;
+    case kGameStateInGame:
+        UpdateInGame();
+        break;
+    case kGameStateStart:
+        StartLevel();
+        GetShell()->DestroyFrontEndCanvases();
+        SetState(kGameStateInGame);
+        if (!m_gameFilePath.empty() && GxFileExists(m_gameFilePath.c_str())) {
+            const int16_t message = GameLoadMessage(LoadGame(m_gameFilePath.c_str()));
+            if (message >= 0)
+                QueueMessage(message);
+        }
+        m_gameFilePath.clear();
+        break;
+    case kGameStateLeave:
+        LeaveLevel();
+        GetShell()->BuildFrontEnd();
+        SetState(kGameStateFrontEnd);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- The in-game frame ----
+
+void CGame::CheckResult()
+{
+    if (m_gameOver || !m_pConditions)
+        return;
+    int16_t message = static_cast<int16_t>(kEndGameFirstMessage);
+    int32_t sample = kGameLoseSample;
+    if (m_pConditions->TestLose() == -1) {
+        const int32_t won = m_pConditions->TestWin();
+        if (won == -1)
+            return;
+        message = static_cast<int16_t>(won + 1);
+        sample = kGameWinSample;
+    }
+    m_gameSpeed = 0.0f;
+    m_gameOver = 1;
+    if (m_pMouse)
+        m_pMouse->LeftButtonUp();
+    const int32_t level = m_pLevelManager ? m_pLevelManager->GetLevel() : 0;
+    CFerroxWorld* world = GetWorld();
+    GetShell()->ShowEndGame(message, level, world ? world->GetName() : nullptr, world);
+    PlaySample(sample, kSoundFullVolume);
+    SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
+    if (m_pSpawner)
+        m_pSpawner->DropStaffPlacement();
+    m_pPickedObject = nullptr;
+    m_inputBlocked = 1;
+}
+
+void CGame::AdvanceClock()
+{
+    m_realFrameTime = GetFrameTime();
+    m_scaledFrameTime = m_realFrameTime * m_gameSpeed;
+    m_dayTimer += m_scaledFrameTime;
+    if (m_dayTimer >= kGameDaySeconds) {
+        m_dayCounter++;
+        m_dayTimer = 0.0f;
+        m_newDay = 1;
+    }
+}
+
+void CGame::CheckSelectionFloor()
+{
+    CFerroxObject* selected = m_pSelectedObject;
+    if (!selected || !m_pFloorManager || !IsCharacterShown(selected))
+        return;
+    if (FloorOf(selected) == m_pFloorManager->GetCurrentFloorIndex())
+        return;
+    // ClosePopups takes the shopper and staff popups off the stack too.
+    ClosePopups();
+}
+
+void CGame::UpdateInGame()
+{
+    CheckResult();
+    AdvanceClock();
+    const float real = m_realFrameTime;
+    const float scaled = m_scaledFrameTime;
+    if (m_pMouse)
+        m_pMouse->GetPosition()->overInterface = 0;
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
+    if (m_pSoundManager)
+        m_pSoundManager->SetAmbientVolume(statistics ? statistics->m_shoppersPresent : 0);
+    GetShell()->UpdateInterface(real);
+    if (m_pCamera)
+        m_pCamera->Update();
+    if (objects)
+        objects->Update(scaled);
+    CheckSelectionFloor();
+    if (m_pSelectionIndicator)
+        m_pSelectionIndicator->Update(scaled);
+    if (m_pLevelManager && GetWorld())
+        m_pLevelManager->Update(scaled);
+    UpdateSpawner(scaled);
+    if (m_pTechTree)
+        m_pTechTree->Update(scaled);
+    Pick();
+    if (m_pPlacementController && GetWorld()) {
+        m_pPlacementController->Update(m_pickPoint);
+        GetShell()->SetCursorValue(m_pPlacementController->GetShownValue());
+    }
+    if (m_pMouse)
+        m_pMouse->EndFrame();
+    m_newDay = 0;
+    m_selectionChanged = 0;
+    m_lastKey = FerroxKeyEvent();
+}
+
+void CGame::Pick()
+{
+    if (!m_pPicker || !m_pMouse || !GetWorld())
+        return;
+    const FerroxMousePosition* mouse = m_pMouse->GetPosition();
+    const GxV2d pixel = {mouse->x, mouse->y};
+    CFerroxObject* ground = m_pPlacementController ? m_pPlacementController->GetGroundObject() : nullptr;
+    m_pPickedObject = m_pPicker->Pick(pixel, ground ? ground->GetModel() : nullptr, &m_pickPoint);
+}
+
+// ---- Drawing ----
+
+void CGame::Render()
+{
+    const int32_t state = GetState();
+    if ((state != kGameStateFrontEnd && state != kGameStateInGame) || !m_pCamera)
+        return;
+    m_pCamera->Clear(FerroxGetBackgroundColour(), kClearMode);
+    if (m_pCamera->BeginUpdate() == 0) {
+        if (state == kGameStateFrontEnd)
+            GetShell()->RenderFrontEnd();
+        else
+            RenderLevel();
+        m_pCamera->EndUpdate();
+    }
+    if (m_pMouse)
+        m_pMouse->DrawCursor();
+    m_pCamera->ShowRaster(GetWindow());
+}
+
+void CGame::RenderLevel()
+{
+    CFerroxWorld* world = GetWorld();
+    if (world) {
+        // Visible clumps run their callbacks first: a character's skeleton is posed before it is drawn.
+        m_pCamera->RenderVisibleClumps();
+        world->Render(m_pCamera->GetGraphicsCamera());
+    }
+    if (m_pFloorManager && world)
+        m_pFloorManager->Render();
+    if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
+        objects->RenderEffects();
+    PlaceSelectionIndicator();
+    if (m_pPlacementController && world)
+        m_pPlacementController->Render();
+    GetShell()->RenderInterface();
+}
+
+void CGame::PlaceSelectionIndicator()
+{
+    if (!m_pSelectionIndicator)
+        return;
+    GxV3d at = {0.0f, kOutOfSight, 0.0f};
+    if (IsCharacterShown(m_pSelectedObject) && m_pSelectedObject->GetPosition())
+        at = *m_pSelectedObject->GetPosition();
+    m_pSelectionIndicator->Translate(&at, gxCOMBINEREPLACE);
+}
+
+// ---- Set-up ----
+
+void CGame::FollowFloors(CFloorManager* floors)
+{
+    if (floors)
+        floors->SetHooks(&g_viewFloorHooks);
+}
+
+int CGame::SetUpGame()
+{
+    if (!m_pSpawner) {
+        m_pSpawner = new CSpawner();
+        SpawnerHooks hooks = {};
+        hooks.placementMode = CurrentPlacementMode;
+        SetSpawnerHooks(hooks);
+    }
+    if (!m_pPicker)
+        m_pPicker = new CFerroxPicker();
+    if (!m_pPlacementController)
+        m_pPlacementController = new CPlacementController();
+    delete m_pGameData;
+    m_pGameData = new CFerroxTagTree();
+    std::string problem;
+    if (!m_pGameData->LoadWhole(kGameDataFile, FERROX_SETTINGS_MAX_BYTES, &problem)) {
+        std::fprintf(stderr, "mall: %s %s; the game ends\n", kGameDataFile, problem.c_str());
+        return 0;
+    }
+    if (!m_pTechTree) {
+        m_pTechTree = new CFerroxTechTree();
+        m_pTechTree->LoadTechnologies(m_pGameData, OnTechnologyUnlocked);
+    }
+    if (!m_pFloorManager) {
+        m_pFloorManager = new CFloorManager();
+        m_pFloorManager->Create(m_pGameData);
+        FollowFloors(m_pFloorManager);
+    }
+    if (!m_pLevelManager)
+        m_pLevelManager = new CLevelManager();
+    auto* levels = static_cast<CLevelManager*>(m_pLevelManager);
+    std::string path;
+    if (!levels->ReadGameType() || !FerroxLevelPath(g_pFerroxSetupTree, levels->GetLevel(), &path)) {
+        std::fprintf(stderr, "mall: no level list in ./setup.xml (Game_Data, Level_Data); the game ends\n");
+        return 0;
+    }
+    // The class makers and hooks go in before the object manager is first made.
+    RegisterBuildingClasses();
+    RegisterCharacterClasses();
+    RegisterStaffClasses();
+    m_pObjectSeam = std::make_unique<CGameObjectSeam>(m_pFloorManager, levels);
+    CDynamicObjectManager::SetSeam(m_pObjectSeam.get());
+    CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
+    objects->LoadObjectData(m_pGameData);
+    m_pFloorManager->CreateDebris();
+    CreateSelectionIndicator();
+    if (!GetShell()->CreateInterface(m_pGameData))
+        std::fprintf(stderr, "mall: the in-game interface cannot be made\n");
+    if (!m_pSoundManager) {
+        m_pSoundManager = new CSoundManager();
+        m_pSoundManager->Create(m_pGameData, GetStartDirectory());
+    }
+    if (!m_pConditions) {
+        m_pConditions = new CConditions();
+        m_pConditions->SetStatistics(objects->GetStatistics());
+    }
+    if (m_pMouse)
+        m_pMouse->ShowCursorImage(1);
+    GetShell()->CreateFrontEnd();
+    if (!GetSaveParts()) {
+        m_pOwnSaveParts = std::make_unique<CGameOwnSaveParts>(this);
+        SetSaveParts(m_pOwnSaveParts.get());
+    }
+    SetState(kGameStateFrontEnd);
+    m_setUp = 1;
+    return 1;
+}
+
+// ---- Starting and leaving a level ----
+
+void CGame::StartLevel()
+{
+    m_gameOver = 0;
+    m_gameSpeed = 1.0f;
+    m_dayCounter = 0;
+    m_dayTimer = 0.0f;
+    // A new mall numbers its shops from 1; a load raises the counter to the highest number it read.
+    g_shopCounter = 0;
+    if (!m_setUp || !m_pLevelManager)
+        return;
+    auto* levels = static_cast<CLevelManager*>(m_pLevelManager);
+    if (!levels->GetWorld()) {
+        auto* world = new CWorld();
+        world->SetTargets(m_pFloorManager, m_pSpawner);
+        levels->SetWorld(world);
+    }
+    // Loading names textures and frames by their own paths; the pictures of the game keep theirs.
+    const std::string imagePath = GxImageGetPath() ? GxImageGetPath() : "";
+    const int created = levels->CreateWorld();
+    GxImageSetPath(imagePath.c_str());
+    CFerroxWorld* world = levels->GetWorld();
+    if (!created || !world || !world->GetGraphicsWorld()) {
+        std::fprintf(stderr, "mall: level %d cannot be loaded\n", static_cast<int>(levels->GetLevel()));
+        levels->UnloadLevel();
+        return;
+    }
+    m_levelLoaded = 1;
+    if (m_pCamera) {
+        m_pCamera->ResetRotation();
+        m_pCamera->AddToWorld(world->GetGraphicsWorld());
+        PlaceCamera();
+    }
+    if (m_pFloorManager)
+        m_pFloorManager->SetWorld(world);
+    if (m_pPlacementController)
+        m_pPlacementController->Create(m_pFloorManager, world);
+    if (m_pPicker)
+        m_pPicker->SetScene(world, m_pCamera);
+    if (m_pFloorManager)
+        m_pFloorManager->CreateDebris();
+    CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
+    objects->SwapCityTemplates();
+    if (m_pConditions)
+        m_pConditions->SetStatistics(objects->GetStatistics());
+    if (m_pSoundManager) {
+        m_pSoundManager->StopMusic();
+        m_pSoundManager->PlayMusic(levels->GetLevel() + 1);
+        m_pSoundManager->ChangeMasterVolume(kFullMasterVolume);
+        m_pSoundManager->SetCurrentAmbient(levels->GetLevel());
+    }
+    if (m_pSelectionIndicator)
+        m_pSelectionIndicator->AddToWorld(world);
+    StartSpawner(world);
+}
+
+void CGame::PlaceCamera()
+{
+    if (!m_pCamera->GetPosition())
+        return;
+    // Through the camera's own turns, so that its pitch total holds the tilt the turn limits count from.
+    const GxV3d eye = {kLevelStart.x, kLevelStart.y + kCameraRaise, kLevelStart.z};
+    m_pCamera->SetPosition(&eye);
+    m_pCamera->Pitch(nullptr, kCameraPitch, 0);
+    m_pCamera->Yaw(nullptr, kCameraYaw, 0);
+    // What the input asked for before the level (an edge touched in the front end) does not carry into it.
+    if (auto* camera = dynamic_cast<CVantorCamera*>(m_pCamera))
+        camera->StopMotion();
+    m_pCamera->Update();
+}
+
+void CGame::CreateSelectionIndicator()
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    if (m_pSelectionIndicator || !objects)
+        return;
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = objects->FindTemplateByModel(kSelectionModel);
+    descriptor.modelMode = FERROX_MODEL_CLONE;
+    if (!descriptor.assetSet) {
+        std::fprintf(stderr, "mall: no template has the model %s; selected characters are not marked\n",
+                     kSelectionModel);
+        return;
+    }
+    m_pSelectionIndicator = new CFerroxObject();
+    m_pSelectionIndicator->Setup(&descriptor);
+    // The ring lies under the character: a click on the character must find the character, not the ring.
+    m_pSelectionIndicator->DisableCollision();
+    const GxV3d away = {0.0f, kOutOfSight, 0.0f};
+    m_pSelectionIndicator->Translate(&away, gxCOMBINEREPLACE);
+}
+
+void CGame::LeaveLevel()
+{
+    m_pSelectedObject = nullptr;
+    m_pPickedObject = nullptr;
+    if (m_pSelectionIndicator)
+        m_pSelectionIndicator->RemoveFromWorld();
+    GetShell()->LeaveInterface();
+    if (m_pPlacementController)
+        m_pPlacementController->Release();
+    if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
+        objects->Reset();
+    CFerroxWorld* world = GetWorld();
+    if (m_pCamera && world && world->GetGraphicsWorld())
+        m_pCamera->RemoveFromWorld(world->GetGraphicsWorld());
+    if (m_pLevelManager)
+        m_pLevelManager->UnloadLevel();
+    m_levelLoaded = 0;
+    if (m_pSpawner)
+        m_pSpawner->Release();
+    if (m_pFloorManager) {
+        m_pFloorManager->Clear();
+        m_pFloorManager->SetWorld(nullptr);
+    }
+    if (m_pTechTree)
+        m_pTechTree->Reset();
+    for (int32_t& grade : m_unlocked)
+        grade = -1;
+    if (m_pConditions) {
+        m_pConditions->Reset();
+        if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
+            m_pConditions->SetStatistics(objects->GetStatistics());
+    }
+    // No in-game ambient loop goes on under the front end.
+    if (m_pSoundManager)
+        m_pSoundManager->SetCurrentAmbient(-1);
+}
+
+CFerroxWorld* CGame::GetWorld()
+{
+    if (!m_levelLoaded || !m_pLevelManager)
+        return nullptr;
+    return m_pLevelManager->GetWorld();
+}
+
+void CGame::ContinuePlacement() { m_pPickedObject = nullptr; }
+
+// ---- Callbacks ----
+
+void CGame::OnKeyDown(const FerroxKeyEvent* event)
+{
+    CGame* game = Game();
+    if (!game || !event)
+        return;
+    game->m_lastKey = *event;
+    if (game->m_inputBlocked)
+        return;
+    const int32_t speed = event->keyCode - kKeyDigitZero;
+    if (speed >= 0 && speed < kSpeedKeys)
+        game->m_gameSpeed = static_cast<float>(speed);
+}
+
+void CGame::OnKeyUp(const FerroxKeyEvent* event)
+{
+    CGame* game = Game();
+    if (!game || !event || game->m_inputBlocked || game->GetState() != kGameStateInGame)
+        return;
+    if (event->keyCode != FERROX_KEY_ESCAPE)
+        return;
+    // A question or a file panel already holds the screen: Escape does not stack another question on it.
+    if (game->GetShell()->HasModalCanvas())
+        return;
+    game->GetShell()->AskLeave(OnConfirmLeave);
+}
+
+void CGame::OnConfirmLeave()
+{
+    if (CGame* game = Game())
+        game->SetState(kGameStateLeave);
+}
+
+int CGame::OnMouseButton(int32_t event)
+{
+    CGame* game = Game();
+    if (!game)
+        return 1;
+    const int32_t state = game->GetState();
+    if (state != kGameStateFrontEnd && state != kGameStateInGame)
+        return 1;
+    CPlacementController* placement = game->m_pPlacementController;
+    CFerroxWorld* world = game->GetWorld();
+    const int32_t mode = placement ? placement->GetMode() : PLACEMENT_IDLE;
+    switch (event) {
+    case GAME_MOUSE_RIGHT_DOWN:
+        if (mode == PLACEMENT_OBJECT)
+            placement->RotateHeldObject(1);
+        break;
+    case GAME_MOUSE_LEFT_DOWN:
+        if (game->m_pMouse && game->m_pMouse->GetPosition()->overInterface) {
+            game->SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
+            if (game->m_pSpawner)
+                game->m_pSpawner->DropStaffPlacement();
+            game->m_pPickedObject = nullptr;
+            break;
+        }
+        if (mode == PLACEMENT_IDLE && game->m_pSpawner && game->m_pSpawner->IsPlacing()) {
+            game->m_pSpawner->PlaceStaff();
+        } else if (mode == PLACEMENT_IDLE) {
+            if (game->m_pPickedObject != game->m_pSelectedObject)
+                game->m_selectionChanged = 1;
+            game->m_pSelectedObject = game->m_pPickedObject;
+        } else if (mode == PLACEMENT_OBJECT && world) {
+            if (placement->PlaceAndContinue(game->m_pickPoint, world) == 0)
+                game->ContinuePlacement();
+        } else if (world) {
+            placement->BeginDrag(game->m_pickPoint);
+        }
+        break;
+    case GAME_MOUSE_LEFT_UP:
+        if (mode == PLACEMENT_LAY && world)
+            placement->LayFloorArea(game->m_pickPoint, world);
+        else if (mode == PLACEMENT_CLEAR && world &&
+                 placement->ClearArea(game->m_pickPoint, game->m_pPickedObject, world) == 0)
+            game->m_pPickedObject = nullptr;
+        break;
+    default:
+        break;
+    }
+    return 1;
+}
+
+// Every staff member of the category takes the grade: 1 cleaners, 2 engineers, 3 gardeners (both of the
+// maintenance list, told apart by the kind), 4 security.
+void CGame::GradeStaff(int32_t category, int32_t grade)
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    if (!objects)
+        return;
+    const ObjectList* list = nullptr;
+    int32_t kind = 0;
+    switch (category) {
+    case kTechCleaning:
+        list = &objects->GetCleaners();
+        break;
+    case kTechEngineering:
+    case kTechGardening:
+        list = &objects->GetMaintenance();
+        kind = category == kTechGardening ? 1 : 0;
+        break;
+    case kTechSecurity:
+        list = &objects->GetSecurity();
+        break;
+    default:
+        return;
+    }
+    for (CFerroxObject* object : *list) {
+        if (auto* member = dynamic_cast<CStaff*>(object))
+            member->SetGrade(static_cast<uint16_t>(grade), kind);
+    }
+}
+
+void CGame::OnTechnologyUnlocked(uint16_t id)
+{
+    CGame* game = Game();
+    if (!game)
+        return;
+    const int32_t category = id / kGameTechCategoryStep;
+    const int32_t grade = id % kGameTechCategoryStep + 1;
+    // Staff categories count from 1 in the ids and from 0 in the table.
+    const int32_t k = category - 1;
+    const bool inTable = k >= 0 && k < kGameStaffCategories;
+    const int32_t highest = inTable ? game->m_unlocked[k] : -1;
+    if (grade > highest)
+        game->QueueMessage(static_cast<int16_t>(category + kGameUnlockMessageBase));
+    GradeStaff(category, grade);
+    if (inTable) {
+        game->GetShell()->AdvanceContract(k);
+        game->m_unlocked[k] = grade;
+    }
+}
+
+// ---- The spawner ----
+
+void CGame::StartSpawner(CFerroxWorld* world)
+{
+    if (m_pSpawner)
+        m_pSpawner->LoadSettings(m_pFloorManager, world);
+}
+
+void CGame::UpdateSpawner(float dt)
+{
+    if (m_pSpawner && GetWorld())
+        m_pSpawner->Update(dt);
+}
+
+// ---- Selection kinds ----
+
+GameSelectionKind GameClassifySelection(CFerroxObject* object, const void** record)
+{
+    *record = nullptr;
+    if (auto* shopper = dynamic_cast<CShopper*>(object)) {
+        *record = &shopper->m_record;
+        return GAME_SELECTION_SHOPPER;
+    }
+    if (auto* shop = dynamic_cast<CShop*>(object)) {
+        *record = &shop->GetRecord();
+        return GAME_SELECTION_SHOP;
+    }
+    if (auto* member = dynamic_cast<CStaff*>(object)) {
+        *record = &member->GetRecord();
+        return GAME_SELECTION_STAFF;
+    }
+    return GAME_SELECTION_OTHER;
+}

@@ -1,0 +1,272 @@
+// The game's states and in-game frame without a window: timing of the start-up states, the failed set-up, the
+// clock and its speed, the scenario result and the input it blocks, the leave question, and the selection
+// that walks off the floor shown.
+#include <gtest/gtest.h>
+
+#include "engine/application/keyboard.h"
+#include "engine/world/object.h"
+#include "game/buildings/floors.h"
+#include "game/buildings/shop.h"
+#include "game/shell/conditions.h"
+#include "game/shell/game_testing.h"
+#include "game/shell/gameshell.h"
+#include "game/world/objectmgr.h"
+
+namespace {
+
+constexpr float kLongFrame = 1.0f;  // clamped to 0.05 s
+constexpr float kFrame = 0.05f;
+
+// Records what the game asks of the interface above it.
+class RecordingShell : public CGameShell {
+public:
+    void UpdateInterface(float frameTime) override { interfaceTimes.push_back(frameTime); }
+    void ShowEndGame(int16_t message, int32_t, const char*, CFerroxWorld*) override { endGames.push_back(message); }
+    void AskLeave(void (*yes)()) override
+    {
+        asked++;
+        leave = yes;
+    }
+    int HasModalCanvas() override { return modal; }
+    int CreateFrontEnd() override
+    {
+        frontEnds++;
+        return 1;
+    }
+    std::vector<float> interfaceTimes;
+    std::vector<int16_t> endGames;
+    int asked = 0;
+    void (*leave)() = nullptr;
+    int modal = 0;
+    int frontEnds = 0;
+};
+
+// Conditions whose results the test sets.
+class FixedConditions : public CConditions {
+public:
+    int32_t TestLose() override { return lose; }
+    int32_t TestWin() override { return win; }
+    int32_t lose = -1;
+    int32_t win = -1;
+};
+
+// An object standing where the test puts it.
+class StandingObject : public CFerroxObject {
+public:
+    GxV3d* GetPosition() override { return &at; }
+    GxV3d at = {0.0f, 0.0f, 0.0f};
+};
+
+StandingObject* g_shopper = nullptr;
+int IsTestShopper(CFerroxObject* object) { return object == g_shopper; }
+
+FerroxKeyEvent Key(int32_t code)
+{
+    FerroxKeyEvent event = {};
+    event.keyCode = code;
+    return event;
+}
+
+class GameStates : public GameTest {
+protected:
+    void SetUp() override
+    {
+        GameTest::SetUp();
+        game->SetShell(&shell);
+        conditions = new FixedConditions();
+        game->m_pConditions = conditions;
+    }
+    void TearDown() override
+    {
+        game->SetShell(nullptr);
+        GameTest::TearDown();
+        CDynamicObjectManager::ResetClassHooks();
+    }
+    void Frames(int count, float frameTime = kFrame)
+    {
+        for (int i = 0; i < count; i++)
+            game->Update(frameTime);
+    }
+    void Press(int32_t code)
+    {
+        const FerroxKeyEvent event = Key(code);
+        CGame::OnKeyDown(&event);
+        CGame::OnKeyUp(&event);
+    }
+
+    RecordingShell shell;
+    FixedConditions* conditions = nullptr;
+};
+
+TEST_F(GameStates, SplashAndLoadingLastFourSecondsEachThenAFailedSetUpStillReachesTheFrontEnd)
+{
+    // Long frames count as 0.05 s: 4 s is 80 frames, whatever the clock says.
+    game->SetState(kGameStateSplash);
+    Frames(75, kLongFrame);
+    EXPECT_EQ(kGameStateSplash, game->GetState());
+    Frames(10, kLongFrame);
+    ASSERT_EQ(kGameStateLoading, game->GetState());
+    Frames(75, kLongFrame);
+    EXPECT_EQ(kGameStateLoading, game->GetState());
+    // No ./setup.xml here: no level list, so the set-up stops and says so, and no front end is made.
+    Frames(10, kLongFrame);
+    EXPECT_EQ(kGameStateFrontEnd, game->GetState());
+    EXPECT_EQ(1, game->m_setUpFailed);
+    EXPECT_EQ(0, game->IsSetUp());
+    EXPECT_EQ(0, shell.frontEnds);
+    // The front end's state with nothing set up runs and draws nothing, and a game asked for starts empty.
+    game->SetState(kGameStateStart);
+    Frames(2);
+    EXPECT_EQ(kGameStateInGame, game->GetState());
+    EXPECT_EQ(nullptr, game->GetWorld());
+}
+
+TEST_F(GameStates, SpeedZeroStopsTheSimulationClockButNotTheInterface)
+{
+    game->SetState(kGameStateInGame);
+    game->m_gameSpeed = 0.0f;
+    Frames(100);
+    EXPECT_EQ(0.0f, game->m_scaledFrameTime);
+    EXPECT_EQ(0.0f, game->m_dayTimer);
+    ASSERT_EQ(100u, shell.interfaceTimes.size());
+    EXPECT_FLOAT_EQ(kFrame, shell.interfaceTimes.back());
+    EXPECT_FLOAT_EQ(kFrame, game->m_realFrameTime);
+}
+
+// A second game in the same run numbers its shops from 1 again.
+TEST_F(GameStates, ANewLevelRestartsTheShopNumbers)
+{
+    g_shopCounter = 7;
+    game->StartLevel();
+    EXPECT_EQ(0, g_shopCounter);
+}
+
+TEST_F(GameStates, OneDayPasses_per150ScaledSeconds_fiftyRealSecondsAtSpeedThree)
+{
+    game->SetState(kGameStateInGame);
+    const FerroxKeyEvent three = Key(51);
+    CGame::OnKeyDown(&three);
+    ASSERT_EQ(3.0f, game->m_gameSpeed);
+    Frames(990);  // 49.5 s
+    EXPECT_EQ(0, game->m_dayCounter);
+    Frames(20);  // 50.5 s
+    EXPECT_EQ(1, game->m_dayCounter);
+    EXPECT_LT(game->m_dayTimer, 3.0f * 0.5f + 0.01f);
+    // The new-day flag lives only during the frame that ended the day.
+    EXPECT_EQ(0, game->m_newDay);
+}
+
+TEST_F(GameStates, AResultStopsTheGameOnceAndBlocksSpeedKeysAndEscapeUntilCleared)
+{
+    game->SetState(kGameStateInGame);
+    conditions->win = 2;
+    Frames(1);
+    EXPECT_EQ(0.0f, game->m_gameSpeed);
+    EXPECT_EQ(1, game->m_gameOver);
+    EXPECT_EQ(1, game->m_inputBlocked);
+    ASSERT_EQ(1u, shell.endGames.size());
+    EXPECT_EQ(3, shell.endGames[0]);
+    ASSERT_EQ(1u, notices.samples.size());
+    EXPECT_EQ(kGameWinSample, notices.samples[0].first);
+    EXPECT_EQ(255, notices.samples[0].second);
+    // Shown once, however long the conditions keep holding.
+    Frames(5);
+    EXPECT_EQ(1u, shell.endGames.size());
+
+    Press(49);
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(0.0f, game->m_gameSpeed);
+    EXPECT_EQ(0, shell.asked);
+    // The last key is still recorded for the text fields, and cleared at the frame's end.
+    const FerroxKeyEvent key = Key(49);
+    CGame::OnKeyDown(&key);
+    EXPECT_EQ(49, game->GetLastKey()->keyCode);
+    Frames(1);
+    EXPECT_EQ(0, game->GetLastKey()->keyCode);
+
+    // The end-game click clears both flags: the next game takes the keys again.
+    game->m_gameOver = 0;
+    game->m_inputBlocked = 0;
+    game->m_pConditions = nullptr;
+    Press(50);
+    EXPECT_EQ(2.0f, game->m_gameSpeed);
+    game->m_pConditions = conditions;
+}
+
+TEST_F(GameStates, ALostGameShowsMessageZeroWithItsOwnSample)
+{
+    game->SetState(kGameStateInGame);
+    conditions->lose = 0;
+    conditions->win = 1;
+    Frames(1);
+    ASSERT_EQ(1u, shell.endGames.size());
+    EXPECT_EQ(0, shell.endGames[0]);
+    ASSERT_EQ(1u, notices.samples.size());
+    EXPECT_EQ(kGameLoseSample, notices.samples[0].first);
+}
+
+TEST_F(GameStates, EscapeAsksToLeaveOnlyInGameAndNeverOverAnOpenQuestion)
+{
+    game->SetState(kGameStateFrontEnd);
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(0, shell.asked);
+
+    game->SetState(kGameStateInGame);
+    shell.modal = 1;
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(0, shell.asked);
+
+    shell.modal = 0;
+    Press(FERROX_KEY_ESCAPE);
+    ASSERT_EQ(1, shell.asked);
+    ASSERT_NE(nullptr, shell.leave);
+    shell.leave();
+    EXPECT_EQ(kGameStateLeave, game->GetState());
+    // Leaving with nothing loaded goes back to the front end in one frame.
+    Frames(1);
+    EXPECT_EQ(kGameStateFrontEnd, game->GetState());
+}
+
+TEST_F(GameStates, ASelectedShopperWhoWalksToAnotherFloorClosesItsCard)
+{
+    ObjectClassHooks hooks = CDynamicObjectManager::GetClassHooks();
+    hooks.isOfKind[OBJECT_LIST_SHOPPERS] = IsTestShopper;
+    CDynamicObjectManager::SetClassHooks(hooks);
+    StandingObject shopper;
+    g_shopper = &shopper;
+    game->m_pFloorManager = new CFloorManager();
+    game->SetState(kGameStateInGame);
+    game->m_pSelectedObject = &shopper;
+
+    Frames(3);
+    EXPECT_EQ(&shopper, game->m_pSelectedObject);
+
+    shopper.at.y = kStoreyHeight;
+    Frames(1);
+    EXPECT_EQ(nullptr, game->m_pSelectedObject);
+
+    // Scenery on another floor stays selected: only character cards follow the floor.
+    StandingObject bench;
+    bench.at.y = kStoreyHeight;
+    game->m_pSelectedObject = &bench;
+    Frames(1);
+    EXPECT_EQ(&bench, game->m_pSelectedObject);
+    game->m_pSelectedObject = nullptr;
+    g_shopper = nullptr;
+}
+
+TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndIgnoreCategoriesOutsideTheTable)
+{
+    CGame::OnTechnologyUnlocked(1000);  // cleaning, grade 1
+    CGame::OnTechnologyUnlocked(1000);  // the same again (a loaded tree replays its unlocks)
+    CGame::OnTechnologyUnlocked(4001);  // security, grade 2
+    CGame::OnTechnologyUnlocked(9000);  // no staff category
+    ASSERT_EQ(3u, notices.messages.size());
+    EXPECT_EQ(15, notices.messages[0]);
+    EXPECT_EQ(18, notices.messages[1]);
+    EXPECT_EQ(23, notices.messages[2]);
+    EXPECT_EQ(1, game->m_unlocked[0]);
+    EXPECT_EQ(2, game->m_unlocked[3]);
+}
+
+}  // namespace

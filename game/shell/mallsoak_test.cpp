@@ -1,0 +1,208 @@
+// Whole-mall soak: the London level with a small mall, its staff and the spawner's waves run for minutes of
+// game time at speed 3; shoppers come in and buy, litter is swept, a criminal is caught or leaves, nobody is
+// left standing off the grid; two runs from the same seed save the same file; and a load takes no more characters
+// than the game reaches.
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "engine/data/file.h"
+#include "engine/data/random.h"
+#include "game/buildings/shop.h"
+#include "game/figures/aichar.h"
+#include "game/figures/criminal.h"
+#include "game/shell/mallsoak_test_local.h"
+#include "game/world/objectsreader.h"
+
+namespace {
+
+constexpr float kSoakSeconds = 300.0f;
+constexpr float kReplaySeconds = 150.0f;
+// One criminal is brought in with the first wave, so one comes whatever the odds.
+constexpr int kCriminalFrame = 1;
+// Frames a character inside may spend off the grid before it counts as stuck.
+constexpr int kStuckFrames = 100;
+constexpr int kLitterCells = 4;
+
+int Frames(float seconds)
+{
+    return static_cast<int>(seconds / (kSoakFrame * kSoakSpeed));
+}
+
+bool Listed(const ObjectList& list, const CFerroxObject* object)
+{
+    for (const CFerroxObject* entry : list)
+        if (entry == object)
+            return true;
+    return false;
+}
+
+class MallSoak : public MallSoakTest {
+protected:
+    // The longest run of frames a character in play, not leaving by its exit path, has spent off the grid.
+    int WorstOffGrid()
+    {
+        int worst = 0;
+        const ObjectList* lists[] = {&manager->GetShoppers(), &manager->GetCriminals(), &manager->GetCleaners(),
+                                     &manager->GetSecurity(), &manager->GetMaintenance()};
+        std::map<const CFerroxObject*, int> now;
+        for (const ObjectList* list : lists)
+            for (CFerroxObject* object : *list) {
+                auto* character = dynamic_cast<CAICharacter*>(object);
+                if (!character || character->m_presence == kPresenceNone || character->m_currentCell >= 0 ||
+                    character->GetState() == AI_STATE_LEAVE)
+                    continue;
+                const int frames = offGrid[object] + 1;
+                now[object] = frames;
+                worst = frames > worst ? frames : worst;
+            }
+        offGrid.swap(now);
+        return worst;
+    }
+    std::string SaveMall(const std::string& name)
+    {
+        const std::string path = Path(name);
+        CFerroxFile file;
+        EXPECT_EQ(0, file.Open(path.c_str(), 0));
+        EXPECT_EQ(0, controller->SaveObjects(&file, level->GetWorld()));
+        EXPECT_EQ(0, floors->Save(&file));
+        EXPECT_EQ(0, file.Close());
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    std::map<const CFerroxObject*, int> offGrid;
+};
+
+TEST_F(MallSoak, FiveMinutesAtSpeedThree)
+{
+    OpenLevel();
+    if (HasFatalFailure())
+        return;
+    BuildMall();
+    ASSERT_NE(nullptr, cleaner);
+    ASSERT_NE(nullptr, guard);
+    ASSERT_NE(nullptr, engineer);
+    CFerroxBlockMesh* ground = Ground();
+    int litter[kLitterCells] = {Cell(12, 12), Cell(12, 14), Cell(14, 14), Cell(16, 12)};
+    for (int cell : litter)
+        ground->OccupyCell(cell);
+    CStatistics* stats = manager->GetStatistics();
+
+    CFerroxObject* criminal = nullptr;
+    int worstOffGrid = 0;
+    bool insideOnTiles = false;
+    bool held = false;
+    for (int frame = 0; frame < Frames(kSoakSeconds); frame++) {
+        if (frame == kCriminalFrame) {
+            criminal = spawner->SpawnCriminal();
+            ASSERT_NE(nullptr, criminal);
+        }
+        Frame();
+        if (Listed(manager->GetCriminals(), criminal))
+            held = held || dynamic_cast<CAICharacter*>(criminal)->GetState() == kCriminalHeldState;
+        const int offGridNow = WorstOffGrid();
+        worstOffGrid = offGridNow > worstOffGrid ? offGridNow : worstOffGrid;
+        for (CFerroxObject* object : manager->GetShoppers()) {
+            auto* shopper = dynamic_cast<CAICharacter*>(object);
+            insideOnTiles = insideOnTiles || (shopper->m_presence == kPresenceInside && shopper->m_currentCell >= 0 &&
+                                              ground->IsAreaTiled(shopper->m_currentCell, 1, 1));
+        }
+    }
+
+    EXPECT_GT(stats->m_shoppersCome, 0);
+    EXPECT_TRUE(insideOnTiles) << "a shopper walked in through the door onto the floor";
+    EXPECT_GT(stats->m_takings, 0u) << "a shopper bought something";
+    int swept = 0;
+    for (int cell : litter)
+        swept += ground->GetBlock(cell)->IsOccupied() ? 0 : 1;
+    EXPECT_GT(swept, 0) << "the cleaner swept litter";
+    EXPECT_TRUE(held || !Listed(manager->GetCriminals(), criminal)) << "the criminal was caught or left";
+    EXPECT_LT(worstOffGrid, kStuckFrames) << "a character stood off the grid";
+}
+
+TEST_F(MallSoak, SameSeedSavesTheSameMall)
+{
+    std::string saved[2];
+    for (int run = 0; run < 2; run++) {
+        FerroxSrand(kSoakSeed);
+        SoakClockNow() = 0.0;
+        g_shopCounter = 0;   // shop numbers run on across games in one process
+        OpenLevel();
+        if (HasFatalFailure())
+            return;
+        BuildMall();
+        for (int frame = 0; frame < Frames(kReplaySeconds); frame++)
+            Frame();
+        saved[run] = SaveMall("run" + std::to_string(run) + ".sav");
+        CloseLevel();
+    }
+    EXPECT_FALSE(saved[0].empty());
+    EXPECT_EQ(saved[0], saved[1]);
+}
+
+// A load takes no more characters of a kind than the game itself brings in or hires; the rest are left out and
+// counted, and a full staff hires no one more.
+TEST_F(MallSoak, ALoadTakesNoMoreCharactersThanTheGameReaches)
+{
+    OpenLevel();
+    if (HasFatalFailure())
+        return;
+    BuildMall();
+    ASSERT_NE(nullptr, cleaner);
+    // The hired staff stand on their cells now; the shopper is on the grid after a frame.
+    const std::string staffSaved = SaveMall("staff.sav");
+    ASSERT_NE(nullptr, spawner->SpawnShopper("SHOPPER_ADULT", 0, kSpawnFloorId));
+    Frame();
+    const std::string shopperSaved = SaveMall("shopper.sav");
+    // A character's record runs from its floor id, three lines above its factory's name, to the next record or the
+    // section's end.
+    auto record = [](const std::string& saved, const char* factory) {
+        size_t start = saved.find(std::string(factory) + "\r\n");
+        if (start == std::string::npos)
+            return std::string();
+        for (int line = 0; line < 3; ++line)
+            start = saved.rfind("\r\n", start - 3) + 2;
+        size_t end = saved.find(kObjectsSectionEndTag);
+        for (const char* other : {kCriminalFactoryName, kCleanerFactoryName, kMaintenanceFactoryName,
+                                  kSecurityFactoryName}) {
+            size_t next = saved.find(std::string(other) + "\r\n", start);
+            if (other == factory || next == std::string::npos)
+                continue;
+            for (int line = 0; line < 3; ++line)
+                next = saved.rfind("\r\n", next - 3) + 2;
+            end = std::min(end, next);
+        }
+        return saved.substr(start, end - start);
+    };
+    const std::string shopper = record(shopperSaved, kShopperFactoryName);
+    const std::string member = record(staffSaved, kCleanerFactoryName);
+    ASSERT_FALSE(shopper.empty());
+    ASSERT_FALSE(member.empty());
+    constexpr int kCopies = 310;
+    std::string text = "<OBJECTS>\r\n";
+    for (int i = 0; i < kCopies; i++)
+        text += shopper;
+    for (int i = 0; i < kCopies; i++)
+        text += member;
+    text += "</OBJECTS>\r\n";
+    {
+        std::ofstream out(Path("crowd.sav"), std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    const size_t shoppersBefore = manager->GetShoppers().size();
+    const size_t staffBefore = manager->GetStaffCount();
+    CFerroxTagFile file;
+    ASSERT_EQ(0, file.Open(Path("crowd.sav").c_str(), 1));
+    const int dropped = controller->LoadObjects(&file, level->GetWorld());
+    file.Close();
+    EXPECT_EQ(kShopperLimit, manager->GetShoppers().size());
+    EXPECT_EQ(kStaffLimit, manager->GetStaffCount());
+    EXPECT_EQ(2 * kCopies - static_cast<int>(kShopperLimit - shoppersBefore) - static_cast<int>(kStaffLimit - staffBefore),
+              dropped);
+    EXPECT_EQ(nullptr, Hire("CLEANING", kCleanerFactoryName, Cell(12, 12))) << "a full staff hires no one more";
+    EXPECT_EQ(kStaffLimit, manager->GetStaffCount());
+}
+
+}  // namespace

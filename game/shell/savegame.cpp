@@ -1,0 +1,255 @@
+// Saved games and scenarios: the file as a whole, its "<GAME_DATA>" section and the order of writing and reading.
+#include "game/shell/savegame.h"
+
+#include <cstdio>
+#include <string>
+
+#include "engine/data/convert.h"
+#include "engine/data/file.h"
+#include "engine/data/techtree.h"
+#include "engine/world/level.h"
+#include "game/buildings/floors.h"
+#include "game/shell/conditions.h"
+#include "game/shell/game.h"
+#include "game/shell/statistics.h"
+
+namespace {
+
+const char* const kLineEnd = "\r\n";
+
+// Every section a save or a scenario may hold; a file with none of them is no save.
+const char* const kSectionTags[] = {
+    kGameDataTag, "<LEVEL>", "<CONDITIONS>", "<MAP>", "<OBJECTS>", "<STATISTICS>", "<TECHTREE>",
+};
+const char* const kSectionEndTags[] = {
+    kGameDataEndTag, "</LEVEL>", "</CONDITIONS>", "</MAP>", "</OBJECTS>", "</STATISTICS>", "</TECHTREE>",
+};
+constexpr size_t kSectionCount = sizeof(kSectionTags) / sizeof(kSectionTags[0]);
+static_assert(sizeof(kSectionEndTags) == sizeof(kSectionTags), "every section has its end tag");
+// The lines between the tag lines of each section above as the game writes them; 0 for any number.
+constexpr size_t kSectionLines[kSectionCount] = {3, 1, 3, 0, 0, 17, 2};
+constexpr size_t kGameDataSection = 0;
+// The section every save writes last, when the game has a technology tree.
+constexpr size_t kTechTreeSection = 6;
+constexpr size_t kNoSection = kSectionCount;
+
+// A byte below the space other than tab, or DEL: no line of a save has one.
+bool HasControlByte(const std::string& line)
+{
+    for (char c : line) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+// Reads a save or scenario through to its end, one line held at a time, and says what keeps it from loading
+// whole. Every reader seeks the first line holding its tag, so a tag may stand on its own tag lines only.
+class GameFileScan {
+public:
+    explicit GameFileScan(bool needsTechTree) : m_needsTechTree(needsTechTree) {}
+
+    std::string Run(CFerroxFile* file)
+    {
+        if (file->GetBytesLeft() > kGameFileMaxBytes)
+            return "is larger than any save";
+        std::string line;
+        while (!file->IsEof()) {
+            if (!file->ReadLineWithin(line, kGameFileMaxLine))
+                return "holds a line longer than any save has";
+            const std::string problem = Take(line);
+            if (!problem.empty())
+                return problem;
+        }
+        return Finish();
+    }
+
+private:
+    std::string Take(const std::string& line)
+    {
+        if (HasControlByte(line))
+            return "holds control bytes, which no save has";
+        size_t opened = kNoSection;
+        for (size_t i = 0; i < kSectionCount; ++i) {
+            const char* end = kSectionEndTags[i];
+            if (line == kSectionTags[i])
+                opened = i;
+            else if (line == end)
+                return Close(i);
+            else if (line.find(kSectionTags[i]) != std::string::npos || line.find(end) != std::string::npos)
+                return std::string("holds ") + kSectionTags[i] + " inside another line";
+        }
+        if (opened != kNoSection)
+            return Open(opened);
+        if (m_open == kNoSection)
+            return line.find_first_not_of(" \t") == std::string::npos ? "" : "holds text outside every section";
+        ++m_lines;
+        return "";
+    }
+
+    std::string Open(size_t section)
+    {
+        if (m_open != kNoSection)
+            return std::string("opens ") + kSectionTags[section] + " inside " + kSectionTags[m_open];
+        if (m_seen[section])
+            return std::string("holds ") + kSectionTags[section] + " twice";
+        m_seen[section] = true;
+        m_open = section;
+        m_lines = 0;
+        return "";
+    }
+
+    std::string Close(size_t section)
+    {
+        if (m_open != section)
+            return std::string("closes ") + kSectionEndTags[section] + " without opening it";
+        if (kSectionLines[section] && m_lines != kSectionLines[section])
+            return std::string("holds ") + kSectionTags[section] + " with " + std::to_string(m_lines) + " lines, not " +
+                   std::to_string(kSectionLines[section]);
+        m_open = kNoSection;
+        return "";
+    }
+
+    std::string Finish() const
+    {
+        if (m_open != kNoSection)
+            return std::string("ends inside ") + kSectionTags[m_open];
+        bool any = false;
+        for (bool seen : m_seen)
+            any = any || seen;
+        if (!any)
+            return "holds no section of a save";
+        // A scenario has no calendar; a save cut just after one of its sections lacks the last.
+        if (m_seen[kGameDataSection] && m_needsTechTree && !m_seen[kTechTreeSection])
+            return std::string("ends before ") + kSectionTags[kTechTreeSection];
+        return "";
+    }
+
+    const bool m_needsTechTree;
+    bool m_seen[kSectionCount] = {};
+    size_t m_open = kNoSection;
+    size_t m_lines = 0;
+};
+
+void WriteNumberLine(CFerroxFile* file, uint16_t value)
+{
+    file->WriteLine(ToString<unsigned short>(value) + kLineEnd);
+}
+
+// The start year, the start month and the day counter.
+void WriteGameData(CFerroxFile* file, const CGame& game)
+{
+    file->WriteLine(std::string(kGameDataTag) + kLineEnd);
+    WriteNumberLine(file, game.m_startYear);
+    WriteNumberLine(file, game.m_startMonth);
+    WriteNumberLine(file, game.m_dayCounter);
+    file->WriteLine(std::string(kGameDataEndTag) + kLineEnd);
+}
+
+// Takes the three values only when all of them are numbers that fit and the end tag follows: a cut-short or
+// broken section (a last number cut by the end of the file among them) leaves the calendar the game held.
+void ReadGameData(CFerroxTagFile* file, CGame& game)
+{
+    if (file->SeekTag(kGameDataTag) != 0)
+        return;
+    uint16_t values[3] = {};
+    std::string line;
+    for (uint16_t& value : values) {
+        if (file->IsEof() || !FromString<unsigned short>(file->ReadLine(line), value))
+            return;
+    }
+    if (file->ReadLine(line).find(kGameDataEndTag) == std::string::npos)
+        return;
+    game.m_startYear = values[0];
+    game.m_startMonth = values[1];
+    game.m_dayCounter = values[2];
+}
+
+} // namespace
+
+std::string GameFileProblem(CFerroxFile* file, bool needsTechTree)
+{
+    if (!file || !file->IsOpen() || file->GetMode() != 1)
+        return "cannot be read";
+    return GameFileScan(needsTechTree).Run(file);
+}
+
+int16_t GameLoadMessage(int result)
+{
+    if (result == kGameLoadWhole)
+        return -1;
+    return result == kGameLoadDropped ? kGameLoadDroppedMessage : kGameLoadRefusedMessage;
+}
+
+int GameFileHoldsSection(CFerroxTagFile* file)
+{
+    for (const char* tag : kSectionTags) {
+        if (file->SeekTag(tag) == 0)
+            return 1;
+    }
+    return 0;
+}
+
+// The file goes to a temporary beside the path and replaces it only when every line was written.
+int CGame::SaveGame(const char* path)
+{
+    if (!path || !*path)
+        return 0;
+    CFerroxTagFile file;
+    if (file.Open(path, 0) != 0)
+        return 0;
+    WriteGameData(&file, *this);
+    if (m_pLevelManager)
+        m_pLevelManager->Save(&file);
+    if (m_pSaveParts) {
+        if (CConditions* conditions = m_pSaveParts->GetConditions())
+            conditions->Save(&file);
+        if (CFloorManager* floors = m_pSaveParts->GetFloorManager())
+            floors->Save(&file);
+        m_pSaveParts->SaveObjects(&file);
+    }
+    if (m_pTechTree)
+        m_pTechTree->Save(&file);
+    return file.Close() == 0 ? 1 : 0;
+}
+
+// The running level is torn down only once the whole file was read and every section found whole; every reader
+// then seeks its own section, so their order in the file does not matter and a missing one is skipped.
+int CGame::LoadGame(const char* path)
+{
+    if (!path || !*path)
+        return kGameLoadRefused;
+    CFerroxTagFile file;
+    if (file.Open(path, 1) != 0)
+        return kGameLoadRefused;
+    const std::string problem = GameFileProblem(&file, m_pTechTree != nullptr);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "mall: %s %s; it is not loaded\n", path, problem.c_str());
+        file.Close();
+        return kGameLoadRefused;
+    }
+    if (m_pSaveParts)
+        m_pSaveParts->LeaveLevel();
+    if (m_pLevelManager)
+        m_pLevelManager->Load(&file);
+    if (m_pSaveParts)
+        m_pSaveParts->StartLevel();
+    ReadGameData(&file, *this);
+    int dropped = 0;
+    if (m_pSaveParts) {
+        if (CFloorManager* floors = m_pSaveParts->GetFloorManager())
+            floors->Load(&file);
+        if (CConditions* conditions = m_pSaveParts->GetConditions())
+            conditions->Load(&file);
+        dropped = m_pSaveParts->LoadObjects(&file);
+        if (CStatistics* statistics = m_pSaveParts->GetStatistics())
+            statistics->Load(&file);
+    }
+    if (m_pTechTree)
+        m_pTechTree->Load(&file);
+    file.Close();
+    if (dropped > 0)
+        std::fprintf(stderr, "mall: %s: %d objects of the save were left out\n", path, dropped);
+    return dropped > 0 ? kGameLoadDropped : kGameLoadWhole;
+}

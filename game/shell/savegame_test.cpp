@@ -1,0 +1,295 @@
+// Saved games: the calendar and every section travel, sections load in any order, a scenario holds two of
+// them, a failed save keeps the old file, and a file that is no save (or any cut of one) is refused unharmed.
+#include "game/shell/savegame.h"
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/data/file.h"
+#include "engine/data/tagtree.h"
+#include "game/shell/conditions.h"
+#include "game/shell/game_testing.h"
+#include "game/shell/statistics.h"
+#include "game/world/levelmanager.h"
+#include "game/world/world.h"
+
+namespace {
+
+const char kSetup[] =
+    "<Level_Data>\n<0>\n./models/levels/London/london.gxs\n</0>\n<1>\n./models/levels/Berlin/berlin.gxs\n</1>\n"
+    "<2>\n./models/levels/Paris/paris.gxs\n</2>\n<total>\n2\n</total>\n</Level_Data>\n";
+const char kConditions[] = "<CONDITIONS>\r\n3\r\n2,1,500\r\n0,0,-20000,4,1,9\r\n</CONDITIONS>\r\n";
+
+// The parts of a running game: real conditions and statistics, and a record of what the load did.
+class RecordingParts : public CGameSaveParts {
+public:
+    explicit RecordingParts(CLevelManager* level) : m_pLevel(level) {}
+    void LeaveLevel() override
+    {
+        events.push_back("leave");
+        conditions.Reset();
+    }
+    void StartLevel() override { events.push_back("start " + std::to_string(m_pLevel->GetLevel())); }
+    CConditions* GetConditions() override { return &conditions; }
+    CFloorManager* GetFloorManager() override { return nullptr; }
+    CStatistics* GetStatistics() override { return &statistics; }
+    void SaveObjects(CFerroxFile* file) override
+    {
+        file->WriteLine("<OBJECTS>\r\nshop\r\n</OBJECTS>\r\n");
+        statistics.Save(file);
+    }
+    int LoadObjects(CFerroxTagFile* file) override
+    {
+        events.push_back(file->SeekTag("<OBJECTS>") == 0 ? "objects" : "no objects");
+        return 0;
+    }
+
+    CConditions conditions;
+    CStatistics statistics;
+    std::vector<std::string> events;
+
+private:
+    CLevelManager* m_pLevel;
+};
+
+class SaveGame : public GameTest {
+protected:
+    void SetUp() override
+    {
+        GameTest::SetUp();
+        setup.LoadFromMemory(kSetup, sizeof(kSetup) - 1);
+        g_pFerroxSetupTree = &setup;
+        level = new CLevelManager();
+        CWorld* world = new CWorld();
+        world->SetName("./models/levels/Berlin/berlin.gxs");
+        level->SetWorld(world);
+        level->SetLevel(1);
+        game->m_pLevelManager = level;
+        parts = new RecordingParts(level);
+        game->SetSaveParts(parts);
+        SetCalendar(2007, 5, 321);
+        WriteFile(Path("conditions.fds"), kConditions);
+        CFerroxTagFile file;
+        ASSERT_EQ(0, file.Open(Path("conditions.fds").c_str(), 1));
+        ASSERT_EQ(1, parts->conditions.Load(&file));
+        file.Close();
+    }
+    void TearDown() override
+    {
+        game->SetSaveParts(nullptr);
+        delete parts;
+        g_pFerroxSetupTree = nullptr;
+        GameTest::TearDown();
+    }
+    void SetCalendar(uint16_t year, uint16_t month, uint16_t day)
+    {
+        game->m_startYear = year;
+        game->m_startMonth = month;
+        game->m_dayCounter = day;
+    }
+    void ExpectCalendar(uint16_t year, uint16_t month, uint16_t day)
+    {
+        EXPECT_EQ(year, game->m_startYear);
+        EXPECT_EQ(month, game->m_startMonth);
+        EXPECT_EQ(day, game->m_dayCounter);
+    }
+    // The sections of a saved text, each from its tag line to its end tag line.
+    static std::vector<std::string> Sections(const std::string& text)
+    {
+        std::vector<std::string> sections;
+        size_t start = 0;
+        while (start < text.size()) {
+            const size_t open = text.find("\r\n", start);
+            const std::string tag = text.substr(start + 1, open - start - 1);
+            const std::string close = "</" + tag + "\r\n";
+            const size_t end = text.find(close, open) + close.size();
+            sections.push_back(text.substr(start, end - start));
+            start = end;
+        }
+        return sections;
+    }
+    // The game after the load starts from another level, another calendar and no conditions.
+    void Scramble()
+    {
+        level->SetLevel(0);
+        SetCalendar(2010, 9, 7);
+        parts->conditions.Reset();
+        parts->events.clear();
+    }
+
+    CFerroxTagTree setup;
+    CLevelManager* level = nullptr;
+    RecordingParts* parts = nullptr;
+};
+
+TEST_F(SaveGame, CalendarAndSectionsComeBackFromTheFileInAnyOrder)
+{
+    const std::string path = Path("mall.fds");
+    ASSERT_EQ(1, game->SaveGame(path.c_str()));
+    const std::string saved = ReadFile(path);
+    EXPECT_EQ(0u, saved.find("<GAME_DATA>\r\n2007\r\n5\r\n321\r\n</GAME_DATA>\r\n<LEVEL>\r\n"));
+    const std::vector<std::string> sections = Sections(saved);
+    std::vector<std::string> tags;
+    for (const std::string& section : sections)
+        tags.push_back(section.substr(0, section.find("\r\n")));
+    EXPECT_EQ((std::vector<std::string>{"<GAME_DATA>", "<LEVEL>", "<CONDITIONS>", "<OBJECTS>", "<STATISTICS>",
+                                        "<TECHTREE>"}),
+              tags);
+
+    // Written in reverse order, with the calendar after the objects, the file loads all the same.
+    std::string reversed;
+    for (auto section = sections.rbegin(); section != sections.rend(); ++section)
+        reversed += *section;
+    WriteFile(Path("reversed.fds"), reversed);
+    for (const std::string& name : {path, Path("reversed.fds")}) {
+        Scramble();
+        ASSERT_EQ(1, game->LoadGame(name.c_str())) << name;
+        ExpectCalendar(2007, 5, 321);
+        // The level is chosen from the file before it is built.
+        EXPECT_EQ((std::vector<std::string>{"leave", "start 1", "objects"}), parts->events);
+        ASSERT_EQ(1u, parts->conditions.GetWin().size());
+        EXPECT_EQ(500, parts->conditions.GetWin()[0].threshold);
+        EXPECT_EQ(2u, parts->conditions.GetLose().size());
+        ASSERT_EQ(1, game->SaveGame(Path("again.fds").c_str()));
+        EXPECT_EQ(saved, ReadFile(Path("again.fds")));
+    }
+}
+
+TEST_F(SaveGame, AScenarioKeepsTheCalendarAndBuildsNoObjects)
+{
+    WriteFile(Path("scenario.fds"),
+              std::string("<LEVEL>\r\n./models/levels/Paris/paris.gxs\r\n</LEVEL>\r\n") + kConditions);
+    Scramble();
+    ASSERT_EQ(1, game->LoadGame(Path("scenario.fds").c_str()));
+    ExpectCalendar(2010, 9, 7);
+    EXPECT_EQ((std::vector<std::string>{"leave", "start 2", "no objects"}), parts->events);
+    EXPECT_EQ(3, parts->conditions.m_value);
+    EXPECT_EQ(1u, parts->conditions.GetWin().size());
+
+    // A calendar that does not read is not taken in part; a scenario's conditions come with it.
+    for (const char* data : {"<GAME_DATA>\r\n2001\r\nmay\r\n3\r\n</GAME_DATA>\r\n",
+                             "<GAME_DATA>\r\n2001\r\n2\r\n70000\r\n</GAME_DATA>\r\n"}) {
+        WriteFile(Path("cut.fds"), data + std::string(kConditions) + "<TECHTREE>\r\n\r\n\r\n</TECHTREE>\r\n");
+        ASSERT_EQ(1, game->LoadGame(Path("cut.fds").c_str())) << data;
+        ExpectCalendar(2010, 9, 7);
+    }
+}
+
+TEST_F(SaveGame, AFailedSaveKeepsThePreviousFile)
+{
+    const std::string path = Path("mall.fds");
+    ASSERT_EQ(1, game->SaveGame(path.c_str()));
+    const std::string previous = ReadFile(path);
+    SetCalendar(2008, 2, 400);
+    // A failure at every write in turn, until there are more writes than the save makes.
+    int saved = 0;
+    for (LONG successes = 0; !saved && successes < 1000; successes++) {
+        {
+            FerroxFailWritesAfter failing(successes);
+            saved = game->SaveGame(path.c_str());
+        }
+        if (!saved) {
+            EXPECT_EQ(previous, ReadFile(path)) << "after " << successes << " writes";
+            EXPECT_FALSE(Exists(path + ".tmp"));
+        }
+    }
+    ASSERT_EQ(1, saved);
+    EXPECT_EQ(0u, ReadFile(path).find("<GAME_DATA>\r\n2008\r\n2\r\n400\r\n"));
+    // A temporary a run cut off while saving left is taken over by the next save of the name, and goes with it.
+    WriteFile(path + ".tmp", "<GAME_DATA>\r\n20");
+    ASSERT_EQ(1, game->SaveGame(path.c_str()));
+    EXPECT_FALSE(Exists(path + ".tmp"));
+    EXPECT_EQ(0u, ReadFile(path).find("<GAME_DATA>\r\n2008\r\n2\r\n400\r\n"));
+    EXPECT_EQ(0, game->SaveGame(Path("no/such/folder/mall.fds").c_str()));
+    EXPECT_EQ(0, game->SaveGame(""));
+}
+
+TEST_F(SaveGame, AFileThatIsNoSaveChangesNothing)
+{
+    WriteFile(Path("empty.fds"), "");
+    WriteFile(Path("notes.fds"), "GAME_DATA\r\n2001\r\n<LEVEL\r\n");
+    WriteFile(Path("tagonly.fds"), "<LEVEL>");
+    for (const std::string& name : {Path("missing.fds"), Path("empty.fds"), Path("notes.fds"), Path("tagonly.fds"),
+                                    Path("")}) {
+        EXPECT_EQ(0, game->LoadGame(name.c_str())) << name;
+        EXPECT_TRUE(parts->events.empty()) << name;
+        ExpectCalendar(2007, 5, 321);
+        EXPECT_EQ(1, level->GetLevel());
+        EXPECT_EQ(1u, parts->conditions.GetWin().size());
+    }
+}
+
+// A save that does not read whole (cut, noise in it, a line too long, a section short of a line, out of place or
+// twice) is refused before anything of the running game changes.
+TEST_F(SaveGame, ADamagedSaveIsRefusedWithTheGameAsItWas)
+{
+    const std::string path = Path("mall.fds");
+    ASSERT_EQ(1, game->SaveGame(path.c_str()));
+    const std::string saved = ReadFile(path);
+    const size_t objects = saved.find("<OBJECTS>");
+    const size_t techTree = saved.find("<TECHTREE>");
+    ASSERT_NE(std::string::npos, techTree);
+    std::string noisy = saved;
+    std::mt19937 random(20261207);
+    for (int i = 0; i < 400; i++)
+        noisy.insert(noisy.begin() + static_cast<long>(saved.size() / 2), static_cast<char>(random() & 0xFF));
+    std::string longLine = saved;
+    longLine.insert(objects + 11, std::string(kGameFileMaxLine + 1, 'x') + "\r\n");
+    std::string shortSection = saved;
+    const size_t firstFigure = saved.find("<STATISTICS>\r\n") + 14;
+    shortSection.erase(firstFigure, saved.find("\r\n", firstFigure) + 2 - firstFigure);
+    std::string twice = saved;
+    twice.insert(techTree, saved.substr(objects, saved.find("<STATISTICS>") - objects));
+    struct Case {
+        std::string text;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {saved.substr(0, saved.find("</STATISTICS>") + 5), "ends inside <STATISTICS>"},
+        {noisy, "holds control bytes, which no save has"},
+        {longLine, "holds a line longer than any save has"},
+        {shortSection, "holds <STATISTICS> with 16 lines, not 17"},
+        {twice, "holds <OBJECTS> twice"},
+        {saved.substr(0, techTree), "ends before <TECHTREE>"},
+        {"<LEVEL>\r\nx<CONDITIONS>\r\n</LEVEL>\r\n", "holds <CONDITIONS> inside another line"},
+        {"<LEVEL>\r\n<CONDITIONS>\r\n", "opens <CONDITIONS> inside <LEVEL>"},
+        {"</LEVEL>\r\n", "closes </LEVEL> without opening it"},
+        {"notes\r\n" + saved, "holds text outside every section"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(Path("damaged.fds"), c.text);
+        CFerroxTagFile file;
+        ASSERT_EQ(0, file.Open(Path("damaged.fds").c_str(), 1));
+        EXPECT_EQ(c.problem, GameFileProblem(&file, true));
+        file.Close();
+        SetCalendar(1999, 12, 1);
+        parts->events.clear();
+        EXPECT_EQ(kGameLoadRefused, game->LoadGame(Path("damaged.fds").c_str())) << c.problem;
+        EXPECT_TRUE(parts->events.empty()) << c.problem;
+        ExpectCalendar(1999, 12, 1);
+        EXPECT_EQ(1u, parts->conditions.GetWin().size());
+    }
+    EXPECT_EQ(kGameLoadWhole, game->LoadGame(path.c_str()));
+    ExpectCalendar(2007, 5, 321);
+}
+
+// Every cut of a save either is refused untouched or loads; a calendar is taken whole or not at all.
+TEST_F(SaveGame, EveryCutOfASaveLoadsOrIsRefused)
+{
+    const std::string path = Path("mall.fds");
+    ASSERT_EQ(1, game->SaveGame(path.c_str()));
+    const std::string saved = ReadFile(path);
+    for (size_t size = 0; size <= saved.size(); size++) {
+        WriteFile(Path("cut.fds"), saved.substr(0, size));
+        SetCalendar(1999, 12, 1);
+        parts->events.clear();
+        const int loaded = game->LoadGame(Path("cut.fds").c_str());
+        EXPECT_EQ(loaded != 0, !parts->events.empty()) << size;
+        const bool whole = game->m_startYear == 2007 && game->m_startMonth == 5 && game->m_dayCounter == 321;
+        const bool kept = game->m_startYear == 1999 && game->m_startMonth == 12 && game->m_dayCounter == 1;
+        EXPECT_TRUE(whole || kept) << size;
+    }
+}
+
+} // namespace

@@ -1,0 +1,49 @@
+// The table of the fifteen object factories, in registration order, and the makers of the classes built.
+#include "game/world/factories.h"
+
+#include <cstring>
+
+namespace {
+
+CFerroxObjectFactory* MakePlainObjectFactory() { return new CPlainObjectFactory(); }
+
+// Classes not built yet keep a null maker; their modules install one with SetObjectFactoryMaker.
+ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
+    {kScalableObjectFactoryName, nullptr}, {kShopperFactoryName, nullptr},
+    {kCriminalFactoryName, nullptr},       {kShopFactoryName, nullptr},
+    {kDoorObjectFactoryName, nullptr},     {kStairsObjectFactoryName, nullptr},
+    {kSceneryObjectFactoryName, nullptr},  {kUsableObjectFactoryName, nullptr},
+    {kCleanerFactoryName, nullptr},        {kSecurityFactoryName, nullptr},
+    {kMaintenanceFactoryName, nullptr},    {kFerroxObjectFactoryName, &MakePlainObjectFactory},
+    {kBaseObjectFactoryName, nullptr},     {kPathableObjectFactoryName, nullptr},
+    {kAtriumObjectFactoryName, nullptr},
+};
+
+}  // namespace
+
+const ObjectFactoryEntry* GetObjectFactoryTable() { return g_factoryTable; }
+
+int SetObjectFactoryMaker(const char* name, ObjectFactoryMaker make)
+{
+    if (!name)
+        return 0;
+    for (ObjectFactoryEntry& entry : g_factoryTable) {
+        if (std::strcmp(entry.name, name) == 0) {
+            entry.make = make;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+CFerroxObjectFactory* MakeObjectFactory(size_t index)
+{
+    if (index >= kObjectFactoryCount)
+        return nullptr;
+    const ObjectFactoryEntry& entry = g_factoryTable[index];
+    CFerroxObjectFactory* factory = entry.make ? entry.make() : nullptr;
+    if (!factory)
+        factory = new CPendingObjectFactory();
+    factory->SetName(entry.name);
+    return factory;
+}

@@ -1,0 +1,31 @@
+// Fuzz target of the particle configuration reader: any bytes read, every value stays finite and in the range
+// the emitter takes, and a value line that did not read keeps its default.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "game/world/gameparticles.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::vector<std::string> lines = SplitParticleLines(reinterpret_cast<const char*>(data), size);
+    ParticleConfig config = ParticleConfigDefaults();
+    ReadParticleConfig(lines, &config);
+    const float values[] = {config.force.x,
+                            config.emitGap,
+                            config.life,
+                            config.speed,
+                            config.uv[3],
+                            config.startColour[0],
+                            config.endSizeVariation[1]};
+    for (float v : values) {
+        if (!std::isfinite(v))
+            std::abort();
+    }
+    if (config.sourceBlend < 0 || config.sourceBlend > 10 || config.destinationBlend < 0 ||
+        config.destinationBlend > 10 || config.perEmission < 0 || config.emitGap < 0.0f ||
+        config.startColour[2] > 255.0f || config.valueLinesRead > kParticleValueLines ||
+        config.textureName.size() > kParticleHeaderLineBytes)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,120 @@
+// The game's level manager: the game type chooses the level, "<LEVEL>" names the level a save belongs to, and
+// the highest level whose path holds the saved name wins.
+#include "game/world/levelmanager.h"
+
+#include <fstream>
+
+#include "engine/data/file.h"
+#include "engine/data/tagtree.h"
+#include "engine/testsupport/files.h"
+#include "game/world/world.h"
+
+namespace {
+
+const char kSetup[] =
+    "<Game_Data>\n<Game_type>\nscenario\n<normal>\n0\n</normal>\n<scenario>\n2\n</scenario>\n</Game_type>\n"
+    "</Game_Data>\n"
+    "<Level_Data>\n<0>\n./models/levels/London/london.gxs\n</0>\n<1>\n./models/levels/Berlin/berlin.gxs\n</1>\n"
+    "<2>\n./models/levels/Paris/paris.gxs\n</2>\n<3>\n./old/Paris/paris.gxs\n</3>\n<total>\n3\n</total>\n"
+    "</Level_Data>\n";
+
+class LevelManager : public FerroxTestFiles {
+protected:
+    void SetUp() override
+    {
+        FerroxTestFiles::SetUp();
+        Use(kSetup);
+    }
+    void TearDown() override
+    {
+        g_pFerroxSetupTree = nullptr;
+        FerroxTestFiles::TearDown();
+    }
+    void Use(const std::string& text)
+    {
+        setup.LoadFromMemory(text.data(), text.size());
+        g_pFerroxSetupTree = &setup;
+    }
+    // The level section a manager holding a world of that name writes.
+    std::string SaveLevel(const char* worldName)
+    {
+        CLevelManager saver;
+        CWorld* world = new CWorld();
+        world->SetName(worldName);
+        saver.SetWorld(world);
+        CFerroxFile file;
+        EXPECT_EQ(file.Open(Path("save.fds").c_str(), 0), 0);
+        file.WriteLine("<GAME_DATA>\r\n");
+        saver.Save(&file);
+        EXPECT_EQ(file.Close(), 0);
+        return ReadFile(Path("save.fds"));
+    }
+    int LoadLevel(int current)
+    {
+        CLevelManager loader;
+        loader.SetLevel(current);
+        CFerroxTagFile file;
+        EXPECT_EQ(file.Open(Path("save.fds").c_str(), 1), 0);
+        loader.Load(&file);
+        file.Close();
+        return loader.GetLevel();
+    }
+
+    CFerroxTagTree setup;
+};
+
+TEST_F(LevelManager, TheGameTypeOfTheSettingsChoosesTheLevel)
+{
+    CLevelManager level;
+    EXPECT_EQ(level.ReadGameType(), 1);
+    EXPECT_EQ(level.GetLevel(), 2);
+
+    Use("<Game_Data>\n<Game_type>\nfree\n<normal>\n0\n</normal>\n</Game_type>\n</Game_Data>\n");
+    CFerroxTagTree* kept = g_pFerroxSetupTree;
+    CLevelManager unchanged;
+    EXPECT_EQ(unchanged.ReadGameType(), 1);
+    EXPECT_EQ(unchanged.GetLevel(), 1);
+    g_pFerroxSetupTree = nullptr;
+    EXPECT_EQ(unchanged.ReadGameType(), 1);
+    g_pFerroxSetupTree = kept;
+}
+
+TEST_F(LevelManager, TheSavedWorldNameBringsBackItsLevelTheHighestWhenPathsShareIt)
+{
+    EXPECT_EQ(SaveLevel("./models/levels/Berlin/berlin.gxs"),
+              "<GAME_DATA>\r\n<LEVEL>\r\n./models/levels/Berlin/berlin.gxs\r\n</LEVEL>\r\n");
+    EXPECT_EQ(LoadLevel(0), 1);
+    SaveLevel("./models/levels/London/london.gxs");
+    EXPECT_EQ(LoadLevel(2), 0);
+    // Levels 2 and 3 both hold this name.
+    SaveLevel("Paris/paris.gxs");
+    EXPECT_EQ(LoadLevel(0), 3);
+    SaveLevel("./models/levels/Rome/rome.gxs");
+    EXPECT_EQ(LoadLevel(1), 1);
+
+    {
+        std::ofstream out(Path("save.fds"), std::ios::binary | std::ios::trunc);
+        out << "<GAME_DATA>\r\n1\r\n";
+    }
+    EXPECT_EQ(LoadLevel(2), 2);
+}
+
+TEST_F(LevelManager, AHugeTotalLooksOnlyAtTheLevelsThereAre)
+{
+    Use("<Level_Data>\n<0>\n./a.gxs\n</0>\n<1>\n./b.gxs\n</1>\n<total>\n2000000000\n</total>\n</Level_Data>\n");
+    SaveLevel("./b.gxs");
+    EXPECT_EQ(LoadLevel(0), 1);
+}
+
+TEST_F(LevelManager, CreatingTheLevelMakesTheGamesWorld)
+{
+    CLevelManager level;
+    level.SetLevel(0);
+    // The level file is not there: the world exists, the level is not created.
+    EXPECT_EQ(level.CreateWorld(), 0);
+    EXPECT_NE(level.GetGameWorld(), nullptr);
+    level.UnloadLevel();
+    EXPECT_EQ(level.GetWorld(), nullptr);
+}
+
+}  // namespace

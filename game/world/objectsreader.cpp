@@ -1,0 +1,221 @@
+// The "<OBJECTS>" reader: a window of four lines finds each record header, the object reads the rest.
+#include "game/world/objectsreader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include "engine/data/convert.h"
+#include "engine/data/file.h"
+#include "engine/navigation/blockmesh.h"
+#include "game/buildings/building.h"
+#include "game/buildings/shop.h"
+#include "game/buildings/stairs.h"
+#include "game/figures/spawner.h"
+#include "game/world/factories.h"
+#include "game/world/objectmgr.h"
+#include "game/world/templates.h"
+
+namespace {
+
+// Characters are made with their own model copy, building objects with a clone of the pooled one.
+constexpr int kCharacterModelMode = 2;
+constexpr int kBuildingModelMode = 1;
+
+enum RecordLine { kLineNumber = 0, kLineStorey, kLineModel, kLineFactory };
+
+bool IsCharacterFactory(const char* name)
+{
+    for (const char* character : {kShopperFactoryName, kCriminalFactoryName, kCleanerFactoryName,
+                                  kSecurityFactoryName, kMaintenanceFactoryName}) {
+        if (std::strcmp(name, character) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The template whose model has exactly this name; a record names its model in full.
+CFerroxAssetSet* TemplateNamed(CDynamicObjectManager* manager, const std::string& model)
+{
+    if (model.empty())
+        return nullptr;
+    for (CObjectCategory* category : manager->GetCategories()) {
+        for (CFerroxAssetSet* set : category->templates) {
+            const char* name = GetTemplateModelName(set);
+            if (name && model == name)
+                return set;
+        }
+    }
+    return nullptr;
+}
+
+CFerroxObjectFactory* FactoryNamed(CDynamicObjectManager* manager, const std::string& name, CFerroxWorld* world)
+{
+    for (CFerroxObjectFactory* factory : manager->GetFactories()) {
+        if (factory->GetName() && name == factory->GetName())
+            return manager->FindFactory(factory->GetName(), world);
+    }
+    return nullptr;
+}
+
+bool IsEndLine(const std::string& line)
+{
+    return line.find(kObjectsSectionEndTag) != std::string::npos || line == kObjectsSectionTag;
+}
+
+class ObjectsReader {
+public:
+    ObjectsReader(CFerroxTagFile* file, CFerroxWorld* world, CFerroxBlockMesh* ground, CPlacementController* controller)
+        : m_file(file), m_world(world), m_ground(ground), m_controller(controller),
+          m_manager(CDynamicObjectManager::Instance())
+    {
+    }
+
+    ObjectsReadCount Run()
+    {
+        ObjectsReadCount count = {0, 0};
+        if (m_file->SeekTag(kObjectsSectionTag) != 0)
+            return count;
+        // Lines that begin no record are what is left of a dropped one; a run of them after a record read whole
+        // is a record whose header broke.
+        bool inDropped = false;
+        for (;;) {
+            Fill();
+            if (m_window.empty() || IsEndLine(m_window.front()))
+                break;
+            if (!IsHeader()) {
+                count.dropped += inDropped ? 0 : 1;
+                inDropped = true;
+                m_window.pop_front();
+                continue;
+            }
+            inDropped = !ReadRecord();
+            if (inDropped)
+                count.dropped++;
+            else
+                count.loaded++;
+        }
+        RaiseShopCounter();
+        return count;
+    }
+
+private:
+    void Fill()
+    {
+        while (m_window.size() < kObjectHeaderLines && !m_file->IsEof()) {
+            std::string line;
+            m_file->ReadLine(line);
+            m_window.push_back(line);
+        }
+    }
+
+    // A number, a storey number, a known model and a factory's full name.
+    bool IsHeader()
+    {
+        if (m_window.size() < kObjectHeaderLines)
+            return false;
+        unsigned number = 0;
+        int storey = 0;
+        return FromString<unsigned>(m_window[kLineNumber], number) && FromString<int>(m_window[kLineStorey], storey) &&
+               TemplateNamed(m_manager, m_window[kLineModel]) &&
+               FactoryNamed(m_manager, m_window[kLineFactory], m_world);
+    }
+
+    // Makes the object of the header in the window; false when the record was dropped.
+    bool ReadRecord()
+    {
+        int storeyIndex = -1;
+        FromString<int>(m_window[kLineStorey], storeyIndex);
+        CFerroxAssetSet* set = TemplateNamed(m_manager, m_window[kLineModel]);
+        CFerroxObjectFactory* factory = FactoryNamed(m_manager, m_window[kLineFactory], m_world);
+        const bool character = IsCharacterFactory(factory->GetName());
+        m_window.clear();
+        CFerroxBlockMesh* storey = storeyIndex >= 0 && m_ground ? m_ground->GetLinked(storeyIndex) : nullptr;
+        if (!storey || (character && AtCharacterLimit(factory->GetName())))
+            return false;
+        FerroxObjectDescriptor descriptor = {};
+        descriptor.assetSet = set;
+        descriptor.modelMode = character ? kCharacterModelMode : kBuildingModelMode;
+        descriptor.floorObject = storey;
+        CFerroxObject* object = m_manager->CreateObject(factory, &descriptor);
+        if (!object)
+            return false;
+        CFerroxIOObject* saved = dynamic_cast<CFerroxIOObject*>(object);
+        if (character) {
+            if (saved)
+                saved->Load(m_file);
+            return true;
+        }
+        CBaseObject* building = dynamic_cast<CBaseObject*>(object);
+        if (!building) {
+            m_manager->RemoveObject(object, 1);
+            return false;
+        }
+        building->CFerroxIOObject::Load(m_file);
+        if (!Stand(building, storey)) {
+            m_manager->RemoveObject(object, 1);
+            return false;
+        }
+        CPlacementRecord record = {m_world, m_controller, set, 1, storey};
+        if (!building->Place(&record)) {
+            m_manager->RemoveObject(object, 1);
+            return false;
+        }
+        building->Load(m_file);
+        return true;
+    }
+
+    // No more characters of a kind than the game itself brings in or lets the player hire.
+    bool AtCharacterLimit(const char* factory) const
+    {
+        if (std::strcmp(factory, kShopperFactoryName) == 0)
+            return m_manager->GetShoppers().size() >= kShopperLimit;
+        if (std::strcmp(factory, kCriminalFactoryName) == 0)
+            return m_manager->GetCriminals().size() >= kCriminalLimit;
+        return m_manager->GetStaffCount() >= kStaffLimit;
+    }
+
+    // The object goes on the storey only where its whole footprint lies on the grid, on cells no object holds
+    // (stairs also on the storey above).
+    static bool Stand(CBaseObject* building, CFerroxBlockMesh* storey)
+    {
+        const GxV3d* position = building->GetPosition();
+        if (!position || building->SetGridPosition(*position, storey) != 0)
+            return false;
+        const int first = building->GetFirstCell();
+        const int rows = building->GetRows();
+        const int columns = building->GetColumns();
+        if (!storey->IsAreaInside(first, rows, columns, 1) || !storey->IsAreaEmpty(first, rows, columns, 1))
+            return false;
+        CFerroxBlockMesh* upper = dynamic_cast<CStairs*>(building) ? storey->GetUpper() : nullptr;
+        return !upper || upper->IsAreaEmpty(first, rows, columns, 1);
+    }
+
+    void RaiseShopCounter()
+    {
+        for (CFloorObjects* record : m_manager->GetFloors()) {
+            for (CFerroxObject* object : record->shops) {
+                if (CShop* shop = dynamic_cast<CShop*>(object))
+                    g_shopCounter = std::max<int32_t>(g_shopCounter, shop->GetRecord().shopNumber);
+            }
+        }
+    }
+
+    CFerroxTagFile* m_file;
+    CFerroxWorld* m_world;
+    CFerroxBlockMesh* m_ground;
+    CPlacementController* m_controller;
+    CDynamicObjectManager* m_manager;
+    std::deque<std::string> m_window;
+};
+
+}  // namespace
+
+ObjectsReadCount ReadObjects(CFerroxTagFile* file, CFerroxWorld* world, CFerroxBlockMesh* ground,
+                             CPlacementController* controller)
+{
+    if (!file)
+        return {0, 0};
+    return ObjectsReader(file, world, ground, controller).Run();
+}
