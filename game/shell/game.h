@@ -1,13 +1,13 @@
 // The game object as the mall's figures read it, and the notice seam through which the game tells the player.
 //
-// The game module owns the mall simulation: the game object, the statistics, the scenario conditions and the
-// canvas stack the interface routes through (game/shell/stack.h), the sound manager (game/shell/sound.h) and the object
-// manager with its factories and templates (game/world/objectmgr.h, game/world/factories.h, game/world/templates.h). It calls the
-// engine (engine/*) and, for sound, platform/fmod; the interface above reaches it through these classes, and the
-// game reaches the interface only through the notice seam below, which the interface installs. Sound effects go
-// through the seam too when one is installed; its default plays them on the game's sound manager. Threading: one thread runs
-// everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame; the
-// notice seam is installed by its owner, which keeps it alive while installed.
+// The game module owns the mall simulation: the game object, the statistics, the scenario conditions and the canvas
+// stack the interface routes through (game/shell/stack.h), the sound manager (game/shell/sound.h) and the object
+// manager with its factories and templates (game/world/objectmgr.h, game/world/factories.h, game/world/templates.h). It
+// calls the engine (engine/*) and, for sound, platform/fmod; the interface above reaches it through these classes, and
+// the game reaches the interface only through the notice seam below, which the interface installs. Sound effects go
+// through the seam too when one is installed; its default plays them on the game's sound manager. Threading: one thread
+// runs everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame; the notice
+// seam is installed by its owner, which keeps it alive while installed.
 //
 // CGame here holds what the figures and the interface read (day counter, new-day flag, start year and month,
 // game speed and its resume copy, the flags the panels set), the selected object that removals clear, the
