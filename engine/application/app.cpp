@@ -345,13 +345,18 @@ int CFerroxApp::RegisterImageFormats()
     return FerroxInstallTextureReader();
 }
 
-int CFerroxApp::AttachPlugins()
+int FerroxAttachGraphicsPlugins()
 {
     for (const FerroxPluginStep& step : P().plugins) {
         if (step.attach && !step.attach())
             return 0;
     }
     return 1;
+}
+
+int CFerroxApp::AttachPlugins()
+{
+    return FerroxAttachGraphicsPlugins();
 }
 
 int CFerroxApp::SelectVideoMode()

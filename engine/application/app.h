@@ -132,6 +132,9 @@ const char* FerroxGetDebugFileName();
 void FerroxSetFixedStep(int milliseconds);
 // The fixed-step clock's time so far, in seconds.
 double FerroxFixedStepSeconds();
+// Attaches the application's graphics plugins in start-up's order, between engine init and open; 0 on the first
+// that fails.
+int FerroxAttachGraphicsPlugins();
 // The game window counts as the front one whatever the window system says, so a run on a display shared with
 // other clients never waits for the focus.
 void FerroxSetWindowAlwaysInFront(bool on);

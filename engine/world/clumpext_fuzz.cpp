@@ -2,7 +2,7 @@
 // model, however its extension chunk is formed; a read clump is cloned, written back and destroyed.
 #include <cstdlib>
 
-#include "engine/application/app_local.h"
+#include "engine/application/app.h"
 #include "engine/world/clumpext.h"
 #include "gfx/testsupport/fuzz.h"
 #include "gfx/world/clump.h"
@@ -13,9 +13,7 @@ bool g_attached = false;
 
 void AttachProgramPlugins()
 {
-    g_attached = true;
-    for (const FerroxPluginStep& step : FerroxGetAppPlatform().plugins)
-        g_attached = g_attached && (!step.attach || step.attach());
+    g_attached = FerroxAttachGraphicsPlugins() != 0;
 }
 
 void CheckNamesNothing(GxClump* clump)
