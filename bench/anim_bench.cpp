@@ -26,7 +26,9 @@ bool Started()
     GxTestEngineSetup setup;
     setup.backend = GxTestBackend::kRecording;
     setup.files = false;
-    setup.plugins = [] { return GxWorldObjectsPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach(); };
+    setup.plugins = [] {
+        return GxWorldObjectsPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach();
+    };
     return GxTestProcessEngineStart(setup);
 }
 

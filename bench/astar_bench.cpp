@@ -26,10 +26,9 @@ struct Query {
 class ReferenceAStar {
 public:
     explicit ReferenceAStar(const std::vector<uint8_t>& walkable, int side)
-        : m_walkable(walkable), m_side(side), m_g(walkable.size()), m_f(walkable.size()),
-          m_parent(walkable.size()), m_stamp(walkable.size(), 0), m_state(walkable.size())
-    {
-    }
+        : m_walkable(walkable), m_side(side), m_g(walkable.size()), m_f(walkable.size()), m_parent(walkable.size()),
+          m_stamp(walkable.size(), 0), m_state(walkable.size())
+    {}
 
     // Fills the path and returns true when the goal was reached.
     bool Search(int start, int goal, std::vector<int>& path)
@@ -49,13 +48,15 @@ public:
             const int current = m_open.back();
             m_open.pop_back();
             if (current == goal) {
-                for (int c = goal; c != -1; c = m_parent[c]) path.push_back(c);
+                for (int c = goal; c != -1; c = m_parent[c])
+                    path.push_back(c);
                 std::reverse(path.begin(), path.end());
                 return true;
             }
             for (int d = 0; d < 8; d++) {
                 const int next = Move(d, current);
-                if (next >= 0) Relax(current, next, goal);
+                if (next >= 0)
+                    Relax(current, next, goal);
             }
             m_state[current] = 2;
             m_closed++;
@@ -75,8 +76,10 @@ private:
     {
         const int row = cell / m_side, column = cell % m_side;
         const int r = row + kRow[d], c = column + kColumn[d];
-        if (!Walkable(r, c)) return -1;
-        if (d % 2 == 1 && (!Walkable(row, c) || !Walkable(r, column))) return -1;
+        if (!Walkable(r, c))
+            return -1;
+        if (d % 2 == 1 && (!Walkable(row, c) || !Walkable(r, column)))
+            return -1;
         return r * m_side + c;
     }
     uint32_t Estimate(int cell, int goal) const
@@ -100,12 +103,13 @@ private:
     {
         const uint32_t g = m_g[current] + 1;
         const bool seen = m_stamp[next] == m_generation;
-        if (seen && m_g[next] <= g) return;
+        if (seen && m_g[next] <= g)
+            return;
         if (seen && m_state[next] == 1) {
             m_open.erase(std::find(m_open.begin(), m_open.end(), next));
             std::make_heap(m_open.begin(), m_open.end(), [this](int a, int b) { return m_f[a] > m_f[b]; });
         } else if (seen) {
-            m_closed--;   // a closed cell reached more cheaply is open again
+            m_closed--;  // a closed cell reached more cheaply is open again
         }
         Touch(next, g, current, goal);
         Push(next);
@@ -167,7 +171,8 @@ bool SamePaths(Scene& scene, CFerroxAStar& finder, ReferenceAStar& reference, in
     for (const Query& q : scene.queries) {
         const bool engineFound = RunEngine(finder, scene, q, a) == FERROX_ASTAR_FOUND;
         const bool referenceFound = reference.Search(q.start, q.goal, b);
-        if (engineFound != referenceFound || (engineFound && a != b)) return false;
+        if (engineFound != referenceFound || (engineFound && a != b))
+            return false;
         *found += engineFound;
     }
     return true;

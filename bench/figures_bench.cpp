@@ -90,7 +90,7 @@ void BM_FiguresFrame(benchmark::State& state)
 }
 BENCHMARK(BM_FiguresFrame)->Unit(benchmark::kNanosecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

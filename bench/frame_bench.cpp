@@ -159,6 +159,6 @@ void BM_BaselineAllMatrices(benchmark::State& state)
 }
 BENCHMARK(BM_BaselineAllMatrices)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

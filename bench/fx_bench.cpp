@@ -19,7 +19,9 @@ bool Started()
     GxTestEngineSetup setup;
     setup.backend = GxTestBackend::kRecording;
     setup.files = false;
-    setup.plugins = [] { return GxWorldObjectsPluginAttach() && GxParticleTankPluginAttach() && GxParticlePluginAttach(); };
+    setup.plugins = [] {
+        return GxWorldObjectsPluginAttach() && GxParticleTankPluginAttach() && GxParticlePluginAttach();
+    };
     return GxTestProcessEngineStart(setup);
 }
 

@@ -26,26 +26,26 @@
 
 #include "bench/gameroot_local.h"
 #include "engine/application/app.h"
-#include "engine/navigation/blockmesh.h"
-#include "engine/world/camera.h"
-#include "engine/navigation/character.h"
 #include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
 #include "engine/application/startup.h"
-#include "game/shell/conditions.h"
-#include "game/world/factories.h"
+#include "engine/navigation/blockmesh.h"
+#include "engine/navigation/character.h"
+#include "engine/world/camera.h"
 #include "game/buildings/floors.h"
-#include "game/shell/game.h"
-#include "game/world/objectmgr.h"
 #include "game/buildings/placement.h"
 #include "game/figures/spawner.h"
+#include "game/shell/conditions.h"
+#include "game/shell/game.h"
 #include "game/shell/statistics.h"
+#include "game/world/factories.h"
+#include "game/world/objectmgr.h"
 #include "gfx/core/engine.h"
-#include "platform/d3d9/gl_backend.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/shell.h"
 #include "platform/d3d9/d3d9_soft.h"
+#include "platform/d3d9/gl_backend.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
 #include "ui/toolkit/canvas.h"
@@ -126,9 +126,9 @@ struct Script {
     std::vector<double> frames;
     float soaked = 0.0f;
     std::map<std::string, double> built;
-    D3D9GLCounters counters;  // the back end's counts as the measured frames began
+    D3D9GLCounters counters;    // the back end's counts as the measured frames began
     std::clock_t cpuStart = 0;  // processor time of every thread as the measured frames began
-    double drawnTotal = 0.0;  // characters drawn, summed over the measured frames
+    double drawnTotal = 0.0;    // characters drawn, summed over the measured frames
 
     void Fail(const char* what)
     {

@@ -100,11 +100,10 @@ void BM_Im2DQuadsDirect(benchmark::State& state)
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DIndexBuffer9* ib = nullptr;
     IDirect3DVertexDeclaration9* declaration = nullptr;
-    const D3DVERTEXELEMENT9 elements[] = {
-        {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
-        {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-        {0, 20, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-        D3DDECL_END()};
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
+                                          {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+                                          {0, 20, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+                                          D3DDECL_END()};
     device->CreateVertexBuffer(0x40000, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT, &vb, nullptr);
     device->CreateIndexBuffer(20000, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib,
                               nullptr);
@@ -186,10 +185,9 @@ void BM_Im3DLinesDirect(benchmark::State& state)
     };
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DVertexDeclaration9* declaration = nullptr;
-    const D3DVERTEXELEMENT9 elements[] = {
-        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-        {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-        D3DDECL_END()};
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+                                          {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+                                          D3DDECL_END()};
     const UINT bytes = 0x40000;
     device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT, &vb, nullptr);
     device->CreateVertexDeclaration(elements, &declaration);
@@ -213,8 +211,7 @@ void BM_Im3DLinesDirect(benchmark::State& state)
                 out[i] = Plain{in[i].objVertex, in[i].color};
             }
             vb->Unlock();
-            benchmark::DoNotOptimize(
-                device->DrawPrimitive(D3DPT_LINELIST, used / sizeof(Plain), gxLINESPERBATCH));
+            benchmark::DoNotOptimize(device->DrawPrimitive(D3DPT_LINELIST, used / sizeof(Plain), gxLINESPERBATCH));
             used += batchVertices * sizeof(Plain);
         }
     }

@@ -81,7 +81,7 @@ constexpr float kSoakSeconds = 600.0f;
 constexpr float kCrowdSeconds = 60.0f;
 constexpr int kShoppers = 300;
 constexpr int kCriminals = 30;
-constexpr int kStaffEach = 13;   // cleaners, guards and engineers: 39, and one more cleaner
+constexpr int kStaffEach = 13;  // cleaners, guards and engineers: 39, and one more cleaner
 constexpr int kCrowd = 2000;
 constexpr unsigned kSeed = 1207;
 constexpr int kSpawnPoints = 4;
@@ -156,8 +156,8 @@ struct Mall {
         const int ends[kSpawnPoints] = {Cell(6, 6), Cell(6, 33), Cell(33, 6), Cell(33, 33)};
         for (int i = 0; i < kSpawnPoints; i++) {
             const GxV3d end = PointOf(Ground(), ends[i]);
-            const GxV3d points[4] = {{end.x, end.y, end.z + 6.0f}, {end.x, end.y, end.z + 4.0f},
-                                     {end.x, end.y, end.z + 2.0f}, end};
+            const GxV3d points[4] = {
+                {end.x, end.y, end.z + 6.0f}, {end.x, end.y, end.z + 4.0f}, {end.x, end.y, end.z + 2.0f}, end};
             auto* spline = new CFerroxSpline();
             const std::string name = "spawn_1_" + std::to_string(i);
             spline->Create(points, 4, name.c_str());

@@ -19,8 +19,8 @@ constexpr int kGeometries = 50;
 // A lit, textured-flagged quad with one material.
 GxGeometry* Quad(GxMaterial* material)
 {
-    GxGeometry* geometry = GxGeometryCreate(4, 2, gxGEOMETRYPOSITIONS | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT |
-                                                      gxGEOMETRYTEXTURED);
+    GxGeometry* geometry =
+        GxGeometryCreate(4, 2, gxGEOMETRYPOSITIONS | gxGEOMETRYNORMALS | gxGEOMETRYLIGHT | gxGEOMETRYTEXTURED);
     if (!geometry) {
         return nullptr;
     }

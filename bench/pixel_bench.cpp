@@ -98,7 +98,8 @@ Setup& TheSetup()
 void BM_RasterCopyBaseline(benchmark::State& state)
 {
     Setup& setup = TheSetup();
-    GxRaster* raster = setup.ready ? GxRasterCreate(kSide, kSide, 0, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888) : nullptr;
+    GxRaster* raster =
+        setup.ready ? GxRasterCreate(kSide, kSide, 0, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888) : nullptr;
     if (raster == nullptr) {
         state.SkipWithError("no engine or raster");
         return;

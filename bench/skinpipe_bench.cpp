@@ -58,8 +58,8 @@ struct Scene {
         D3D9SoftSetLogging(GxD3D9Device(), false);
         camera = GxTestCameraCreate(640, 480);
         walk = ContentHumanoidAnimation("walk");
-        const ContentHumanoidPlan plan = {{235, 200, 170, 255}, {200, 40, 40, 255}, {40, 50, 90, 255},
-                                          {25, 25, 25, 255},    {90, 60, 30, 255}};
+        const ContentHumanoidPlan plan = {
+            {235, 200, 170, 255}, {200, 40, 40, 255}, {40, 50, 90, 255}, {25, 25, 25, 255}, {90, 60, 30, 255}};
         for (int i = 0; ok && i < kCharacters; i++) {
             Character c;
             c.clump = ContentHumanoidCreate(plan);

@@ -64,7 +64,7 @@ void BM_OpenAndStartTrack(benchmark::State& state)
 }
 BENCHMARK(BM_OpenAndStartTrack)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

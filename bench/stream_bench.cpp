@@ -12,7 +12,7 @@ namespace {
 
 constexpr size_t kStreamBytes = 100u * 1024u * 1024u;
 constexpr GxUInt32 kObjectChunk = 0x10;
-constexpr GxUInt32 kOtherChunk = 0x07;   // skipped by the finder
+constexpr GxUInt32 kOtherChunk = 0x07;  // skipped by the finder
 constexpr GxUInt32 kArrayChunk = 0x0F;
 constexpr GxUInt32 kOtherBytes = 64;
 
@@ -83,9 +83,8 @@ bool ParseCorpus(const Corpus& corpus, std::vector<GxInt32>& values)
         GxUInt32 length = 0;
         ok = GxStreamFindChunk(s, kObjectChunk, nullptr, nullptr) &&
              GxStreamFindChunk(s, gxID_STRUCT, nullptr, nullptr) && GxStreamReadInt32(s, &count, 4) &&
-             GxStreamFindChunk(s, kArrayChunk, &length, nullptr) &&
-             length == static_cast<GxUInt32>(count) * 4 && length <= values.size() * 4 &&
-             GxStreamReadInt32(s, values.data(), length);
+             GxStreamFindChunk(s, kArrayChunk, &length, nullptr) && length == static_cast<GxUInt32>(count) * 4 &&
+             length <= values.size() * 4 && GxStreamReadInt32(s, values.data(), length);
     }
     GxStreamClose(s, nullptr);
     return ok;
@@ -141,7 +140,7 @@ BENCHMARK(BM_ParseChunks)->Arg(4096)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemcpyPieces)->Arg(256)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseChunks)->Arg(256)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

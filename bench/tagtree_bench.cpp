@@ -18,7 +18,7 @@
 namespace {
 
 const int kSections = 20;
-const int kKeysPerSection = 333;   // 3 lines a key: 20 x (2 + 999) = 20,020 lines
+const int kKeysPerSection = 333;  // 3 lines a key: 20 x (2 + 999) = 20,020 lines
 const int kFinds = 1000;
 
 std::string g_path;
@@ -30,7 +30,8 @@ void WriteTagFile()
     for (int s = 0; s < kSections; ++s) {
         out << "<section_" << s << ">\r\n";
         for (int k = 0; k < kKeysPerSection; ++k)
-            out << "<key_" << s << "_" << k << ">\r\n" << "value of key " << k << " in section " << s << "\r\n</key_" << s << "_" << k << ">\r\n";
+            out << "<key_" << s << "_" << k << ">\r\n"
+                << "value of key " << k << " in section " << s << "\r\n</key_" << s << "_" << k << ">\r\n";
         out << "</section_" << s << ">\r\n";
     }
 }
@@ -45,7 +46,8 @@ std::vector<std::pair<std::string, std::string>> Keys()
         int s = static_cast<int>((state >> 16) % kSections);
         state = state * 1103515245u + 12345u;
         int k = static_cast<int>((state >> 16) % kKeysPerSection);
-        keys.emplace_back("<section_" + std::to_string(s) + ">", "<key_" + std::to_string(s) + "_" + std::to_string(k) + ">");
+        keys.emplace_back("<section_" + std::to_string(s) + ">",
+                          "<key_" + std::to_string(s) + "_" + std::to_string(k) + ">");
     }
     return keys;
 }

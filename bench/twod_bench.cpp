@@ -88,10 +88,10 @@ void DrawFrame(Scene& scene)
 {
     const std::string& line = Line();
     for (int r = 0; r < kRectangles; r++) {
-            Gx2DPathEmpty(scene.path);
-            Gx2DPathRect(scene.path, static_cast<GxReal>(r % 25) * 0.05f, static_cast<GxReal>(r / 25) * 0.05f,
-                         0.04f, 0.04f);
-            Gx2DPathFill(scene.path, scene.brush);
+        Gx2DPathEmpty(scene.path);
+        Gx2DPathRect(scene.path, static_cast<GxReal>(r % 25) * 0.05f, static_cast<GxReal>(r / 25) * 0.05f, 0.04f,
+                     0.04f);
+        Gx2DPathFill(scene.path, scene.brush);
     }
     for (int s = 0; s < kGlyphs / kGlyphsPerString; s++) {
         GxV2d position = {0.0f, static_cast<GxReal>(s) * 0.016f};

@@ -69,7 +69,7 @@ ContentPngImage PaintMap(int colours, int blockW, int blockH)
 constexpr int kMapForms = 2;
 
 struct Scene {
-    std::string folder[kMapForms];   // with a trailing slash
+    std::string folder[kMapForms];  // with a trailing slash
     bool ready = false;
 };
 
@@ -239,6 +239,6 @@ void BM_FrameCanvasUpdateRender(benchmark::State& state)
 }
 BENCHMARK(BM_FrameCanvasUpdateRender)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -20,7 +20,7 @@ bool ReadWhole(const char* path, std::vector<uint8_t>& bytes)
     return !in.bad();
 }
 
-} // namespace
+}  // namespace
 
 // Usage: <target> [-option...] file...; options are libFuzzer's and ignored here.
 int main(int argc, char** argv)

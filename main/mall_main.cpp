@@ -183,10 +183,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr,
-                     "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]\n"
-                     "            [--play-through[-quit] FOLDER]\n"
-                     "            [--play-test FOLDER | --play-test-mode WxH FOLDER]\n");
+        std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]\n"
+                             "            [--play-through[-quit] FOLDER]\n"
+                             "            [--play-test FOLDER | --play-test-mode WxH FOLDER]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.

@@ -37,8 +37,8 @@ private:
     typedef bool (CPlayTest::*StepFunction)(int frame);
     struct Step {
         const char* name;
-        StepFunction run;   // sends input and checks; true once the step passed
-        int budget;         // frames (turns in the launcher) before it fails
+        StepFunction run;  // sends input and checks; true once the step passed
+        int budget;        // frames (turns in the launcher) before it fails
     };
 
     static void LauncherTurn(HWND dialog, int turn, void* self);

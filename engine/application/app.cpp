@@ -11,25 +11,25 @@
 
 #include "engine/application/app_local.h"
 #include "engine/application/base.h"
-#include "engine/world/camera.h"
-#include "engine/world/clumpext.h"
 #include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
 #include "engine/application/startup.h"
 #include "engine/data/tagtree.h"
+#include "engine/world/camera.h"
+#include "engine/world/clumpext.h"
+#include "gfx/anim/anim.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
 #include "gfx/core/win32fs.h"
-#include "gfx/anim/anim.h"
 #include "gfx/fx/fx.h"
 #include "gfx/fx/particles.h"
-#include "gfx/world/collision.h"
-#include "gfx/world/world.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/collision.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
+#include "gfx/world/world.h"
 
 const char* const kFerroxWindowClass = "Ferrox Game";
 CFerroxApp* g_pFerroxApp = nullptr;
@@ -354,10 +354,7 @@ int FerroxAttachGraphicsPlugins()
     return 1;
 }
 
-int CFerroxApp::AttachPlugins()
-{
-    return FerroxAttachGraphicsPlugins();
-}
+int CFerroxApp::AttachPlugins() { return FerroxAttachGraphicsPlugins(); }
 
 int CFerroxApp::SelectVideoMode()
 {

@@ -22,10 +22,10 @@ namespace {
 const float kMaxFrameTime = 0.05f;
 
 const char* const kSwitchKeys[FERROX_DEBUG_COUNT] = {
-    "fulltrace", "clumpload", "assetpool", "streamchecking",
-    "debugtxtonscreen", "hasstartupscreen", "readtxd", "cameracoords",
+    "fulltrace",        "clumpload",        "assetpool", "streamchecking",
+    "debugtxtonscreen", "hasstartupscreen", "readtxd",   "cameracoords",
 };
-const int32_t kSwitchDefaults[FERROX_DEBUG_COUNT] = { 0, 1, 1, 1, 1, 1, 0, 0 };
+const int32_t kSwitchDefaults[FERROX_DEBUG_COUNT] = {0, 1, 1, 1, 1, 1, 0, 0};
 
 void WriteDebugBanner(const char* problem)
 {
@@ -36,7 +36,7 @@ void WriteDebugBanner(const char* problem)
     FerroxDebugOutput("/////////////////////////////////////////////////////////////////\n\n");
 }
 
-} // namespace
+}  // namespace
 
 void FerroxDebugOutput(const char* text)
 {
@@ -46,10 +46,7 @@ void FerroxDebugOutput(const char* text)
 
 CFerroxBase::CFerroxBase() : m_pName(nullptr) {}
 
-const char* CFerroxBase::GetName()
-{
-    return m_pName ? m_pName->c_str() : nullptr;
-}
+const char* CFerroxBase::GetName() { return m_pName ? m_pName->c_str() : nullptr; }
 
 void CFerroxBase::SetName(const char* name)
 {
@@ -64,10 +61,7 @@ void CFerroxBase::ClearName()
     m_pName = nullptr;
 }
 
-void CFerroxBase::Init()
-{
-    m_pName = nullptr;
-}
+void CFerroxBase::Init() { m_pName = nullptr; }
 
 void CFerroxBase::Release()
 {
@@ -81,15 +75,9 @@ CFerroxBase::~CFerroxBase()
     m_pName = nullptr;
 }
 
-CFerroxGame::CFerroxGame()
-{
-    Init();
-}
+CFerroxGame::CFerroxGame() { Init(); }
 
-CFerroxGame::~CFerroxGame()
-{
-    Release();
-}
+CFerroxGame::~CFerroxGame() { Release(); }
 
 void CFerroxGame::Init()
 {
@@ -146,10 +134,7 @@ void CFerroxGame::SetGameValue(int32_t value) { m_gameValue = value; }
 int32_t CFerroxGame::GetGameValue() { return m_gameValue; }
 float* CFerroxGame::GetFrameTimes() { return m_times; }
 
-int CFerroxGame::ChooseVideoMode(int*, int*)
-{
-    return 1;
-}
+int CFerroxGame::ChooseVideoMode(int*, int*) { return 1; }
 
 HWND CFerroxGame::GetWindow() { return m_hWnd; }
 const char* CFerroxGame::GetStartDirectory() { return m_pStartDirectory; }
@@ -186,10 +171,7 @@ int CFerroxGame::Create(HWND window, const char* name)
     return 1;
 }
 
-CFerroxDebugSettings::CFerroxDebugSettings()
-{
-    SetDefaults();
-}
+CFerroxDebugSettings::CFerroxDebugSettings() { SetDefaults(); }
 
 CFerroxDebugSettings::~CFerroxDebugSettings() {}
 

@@ -101,7 +101,7 @@ public:
     int32_t m_state;
     int32_t m_gameValue;
     int32_t m_skipFrame;
-    float m_times[2];          // frame time, game time
+    float m_times[2];  // frame time, game time
     int32_t m_screenWidth;
     int32_t m_screenHeight;
     FerroxKeyEvent m_lastKey;

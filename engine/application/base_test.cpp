@@ -169,7 +169,7 @@ namespace {
 TEST(FerroxRandom, TheSameSeedGivesTheSameNumbers)
 {
     FerroxSrand(42);
-    int first[4] = { FerroxRand(), FerroxRand(), FerroxRand(), FerroxRand() };
+    int first[4] = {FerroxRand(), FerroxRand(), FerroxRand(), FerroxRand()};
     FerroxSrand(42);
     for (int value : first) {
         EXPECT_EQ(value, FerroxRand());

@@ -1,15 +1,9 @@
 // State machine driver: the event goes to the current state, then pending changes run as exit and enter.
 #include "engine/application/fsm.h"
 
-CFerroxFSM::CFerroxFSM() : m_currentState(0), m_nextState(0), m_changePending(0)
-{
-    Init();
-}
+CFerroxFSM::CFerroxFSM() : m_currentState(0), m_nextState(0), m_changePending(0) { Init(); }
 
-CFerroxFSM::~CFerroxFSM()
-{
-    Init();
-}
+CFerroxFSM::~CFerroxFSM() { Init(); }
 
 void CFerroxFSM::Init()
 {
@@ -32,15 +26,9 @@ void CFerroxFSM::HandleEvent(int event)
     }
 }
 
-void CFerroxFSM::EnterState()
-{
-    HandleEvent(FERROX_FSM_ENTER);
-}
+void CFerroxFSM::EnterState() { HandleEvent(FERROX_FSM_ENTER); }
 
-void CFerroxFSM::UpdateState()
-{
-    HandleEvent(FERROX_FSM_UPDATE);
-}
+void CFerroxFSM::UpdateState() { HandleEvent(FERROX_FSM_UPDATE); }
 
 void CFerroxFSM::SetState(uint8_t state)
 {
@@ -48,12 +36,6 @@ void CFerroxFSM::SetState(uint8_t state)
     m_changePending = 1;
 }
 
-uint8_t CFerroxFSM::GetState()
-{
-    return m_currentState;
-}
+uint8_t CFerroxFSM::GetState() { return m_currentState; }
 
-uint8_t CFerroxFSM::GetNextState()
-{
-    return m_nextState;
-}
+uint8_t CFerroxFSM::GetNextState() { return m_nextState; }

@@ -42,14 +42,14 @@ TEST(FSM, RequestedChangeRunsExitThenEnterAfterTheEvent)
     fsm.UpdateState();
     fsm.events.clear();
     fsm.SetState(7);
-    fsm.SetState(3);   // only the last request counts
+    fsm.SetState(3);  // only the last request counts
     fsm.UpdateState();
     EXPECT_EQ(Events({{0, 1}, {2, 1}, {1, 3}}), fsm.events);
     EXPECT_EQ(3, fsm.GetState());
     EXPECT_EQ(0, fsm.IsChangePending());
 
     fsm.events.clear();
-    fsm.SetState(3);   // to the same state: still a change
+    fsm.SetState(3);  // to the same state: still a change
     fsm.UpdateState();
     EXPECT_EQ(Events({{0, 3}, {2, 3}, {1, 3}}), fsm.events);
 }
@@ -81,7 +81,7 @@ TEST(FSM, AtMostTenChainedChangesPerCallAndTheRestIsKept)
     EXPECT_EQ(FERROX_FSM_MAX_CHANGES, exits);
     EXPECT_EQ(FERROX_FSM_MAX_CHANGES, enters);
     uint8_t reached = fsm.GetState();
-    EXPECT_EQ(2, reached);   // 0 -> 1 -> 2 -> ... ten changes
+    EXPECT_EQ(2, reached);  // 0 -> 1 -> 2 -> ... ten changes
     EXPECT_EQ(1, fsm.IsChangePending());
     EXPECT_EQ(1, fsm.GetNextState());
 

@@ -10,7 +10,8 @@
 
 namespace {
 
-template <typename T> std::string FormatInteger(T value)
+template <typename T>
+std::string FormatInteger(T value)
 {
     std::ostringstream stream;
     stream.imbue(std::locale::classic());
@@ -32,7 +33,8 @@ bool ParseInteger(const std::string& text, long long low, long long high, long l
     return true;
 }
 
-template <typename T> bool FromStringInteger(const std::string& text, T& target)
+template <typename T>
+bool FromStringInteger(const std::string& text, T& target)
 {
     long long value = 0;
     if (!ParseInteger(text, std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), value))
@@ -56,14 +58,31 @@ std::vector<std::string> SplitLine(const std::string& line, char separator)
     return pieces;
 }
 
-} // namespace
+}  // namespace
 
-template <> std::string ToString<unsigned short>(unsigned short value) { return FormatInteger(value); }
-template <> std::string ToString<short>(short value) { return FormatInteger(value); }
-template <> std::string ToString<int>(int value) { return FormatInteger(value); }
-template <> std::string ToString<unsigned int>(unsigned int value) { return FormatInteger(value); }
+template <>
+std::string ToString<unsigned short>(unsigned short value)
+{
+    return FormatInteger(value);
+}
+template <>
+std::string ToString<short>(short value)
+{
+    return FormatInteger(value);
+}
+template <>
+std::string ToString<int>(int value)
+{
+    return FormatInteger(value);
+}
+template <>
+std::string ToString<unsigned int>(unsigned int value)
+{
+    return FormatInteger(value);
+}
 
-template <> std::string ToString<float>(float value)
+template <>
+std::string ToString<float>(float value)
 {
     std::ostringstream stream;
     stream.imbue(std::locale::classic());
@@ -73,11 +92,24 @@ template <> std::string ToString<float>(float value)
     return stream.str();
 }
 
-template <> bool FromString<int>(const std::string& text, int& target) { return FromStringInteger(text, target); }
-template <> bool FromString<unsigned int>(const std::string& text, unsigned int& target) { return FromStringInteger(text, target); }
-template <> bool FromString<unsigned short>(const std::string& text, unsigned short& target) { return FromStringInteger(text, target); }
+template <>
+bool FromString<int>(const std::string& text, int& target)
+{
+    return FromStringInteger(text, target);
+}
+template <>
+bool FromString<unsigned int>(const std::string& text, unsigned int& target)
+{
+    return FromStringInteger(text, target);
+}
+template <>
+bool FromString<unsigned short>(const std::string& text, unsigned short& target)
+{
+    return FromStringInteger(text, target);
+}
 
-template <> bool FromString<float>(const std::string& text, float& target)
+template <>
+bool FromString<float>(const std::string& text, float& target)
 {
     std::istringstream stream(text);
     stream.imbue(std::locale::classic());

@@ -17,7 +17,7 @@ TEST(Convert, ToStringForms)
     EXPECT_EQ("65535", ToString<unsigned short>(65535));
     EXPECT_EQ("-2147483648", ToString<int>(-2147483647 - 1));
     EXPECT_EQ("4294967295", ToString<unsigned int>(4294967295u));
-    EXPECT_EQ("1234567", ToString<int>(1234567));   // no grouping
+    EXPECT_EQ("1234567", ToString<int>(1234567));  // no grouping
     EXPECT_EQ("12.5000", ToString<float>(12.5f));
     EXPECT_EQ("0.00000", ToString<float>(0.0f));
     EXPECT_EQ("-2.50000", ToString<float>(-2.5f));

@@ -11,7 +11,7 @@ namespace {
 const int kPieceBuffer = 256;
 // CR LF.
 const size_t kLineEndBytes = 2;
-}
+}  // namespace
 
 GxFile* FerroxOpenReplacement(const char* name)
 {
@@ -57,15 +57,9 @@ bool FerroxCommitReplacement(GxFile* file, const char* name, bool ok)
     return FerroxCloseReplacement(file, name, ok) && FerroxRenameReplacement(name);
 }
 
-CFerroxFile::CFerroxFile() : m_pFile(nullptr), m_mode(0), m_writeFailed(false)
-{
-    Init();
-}
+CFerroxFile::CFerroxFile() : m_pFile(nullptr), m_mode(0), m_writeFailed(false) { Init(); }
 
-CFerroxFile::~CFerroxFile()
-{
-    Close();
-}
+CFerroxFile::~CFerroxFile() { Close(); }
 
 int CFerroxFile::Init()
 {
@@ -165,10 +159,7 @@ uint64_t CFerroxFile::GetBytesLeft() const
     return size > position ? size - position : 0;
 }
 
-int CFerroxFile::IsEof()
-{
-    return !m_pFile || GxFileEof(m_pFile) ? 1 : 0;
-}
+int CFerroxFile::IsEof() { return !m_pFile || GxFileEof(m_pFile) ? 1 : 0; }
 
 int CFerroxTagFile::SeekTag(std::string tag)
 {

@@ -44,7 +44,7 @@ public:
 protected:
     std::string m_name;
     GxFile* m_pFile;
-    int32_t m_mode;   // 0 writing, 1 reading
+    int32_t m_mode;  // 0 writing, 1 reading
     bool m_writeFailed;
 };
 

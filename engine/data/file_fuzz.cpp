@@ -23,7 +23,7 @@ std::string WithoutLineEnds(const std::string& text)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

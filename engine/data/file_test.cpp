@@ -22,7 +22,7 @@ TEST_F(LineFile, ReadLineJoinsPiecesAndDropsOnlyTheLineEnd)
     ASSERT_EQ(0, file.Open(path.c_str(), 1));
     std::string line = "old";
     EXPECT_EQ(l300, file.ReadLine(line));
-    EXPECT_EQ(l254, file.ReadLine(line));   // its CR ends one piece and its LF starts the next
+    EXPECT_EQ(l254, file.ReadLine(line));  // its CR ends one piece and its LF starts the next
     EXPECT_EQ(l254lf, file.ReadLine(line));
     EXPECT_EQ(l255, file.ReadLine(line));
     EXPECT_EQ(l510, file.ReadLine(line));
@@ -86,7 +86,7 @@ TEST_F(LineFile, OpenAndWriteFollowTheFileConvention)
     file.WriteLine(std::string("b"));
     EXPECT_EQ(0, file.Close());
     EXPECT_EQ("a\r\nb", ReadFile(path));
-    ASSERT_EQ(0, file.Open(path.c_str(), 0));   // an existing file is emptied
+    ASSERT_EQ(0, file.Open(path.c_str(), 0));  // an existing file is emptied
     EXPECT_EQ(0, file.Close());
     EXPECT_EQ("", ReadFile(path));
 
@@ -120,7 +120,7 @@ TEST_F(LineFile, AFailedWriteKeepsTheOldFileAndFailsClose)
     EXPECT_FALSE(Exists(path + ".tmp"));
     ASSERT_EQ(0, file.Open(path.c_str(), 0));
     file.WriteLine("new\r\n");
-    EXPECT_EQ("old", ReadFile(path));   // nothing replaced before Close
+    EXPECT_EQ("old", ReadFile(path));  // nothing replaced before Close
     EXPECT_EQ(0, file.Close());
     EXPECT_EQ("new\r\n", ReadFile(path));
     EXPECT_FALSE(Exists(path + ".tmp"));
@@ -174,13 +174,13 @@ TEST_F(LineFile, SeekTagStartsFromTheTopEveryTime)
     EXPECT_EQ("london.gxs", file.ReadLine(line));
     ASSERT_EQ(0, file.SeekTag("<GAME_DATA>"));
     EXPECT_EQ("1", file.ReadLine(line));
-    ASSERT_EQ(0, file.SeekTag("LEVEL>"));   // a substring anywhere in the line
+    ASSERT_EQ(0, file.SeekTag("LEVEL>"));  // a substring anywhere in the line
     EXPECT_EQ("london.gxs", file.ReadLine(line));
     EXPECT_EQ(1, file.SeekTag("<MAP>"));
     EXPECT_EQ(1, file.IsEof());
-    EXPECT_EQ(1, file.SeekTag("<LAST>"));   // on the last line: nothing follows it
+    EXPECT_EQ(1, file.SeekTag("<LAST>"));  // on the last line: nothing follows it
     EXPECT_EQ(0, file.Close());
-    EXPECT_EQ(0, file.SeekTag("<LEVEL>"));   // reopened by its stored name
+    EXPECT_EQ(0, file.SeekTag("<LEVEL>"));  // reopened by its stored name
     file.Close();
 
     CFerroxTagFile never;
@@ -204,12 +204,16 @@ TEST(Utf, AccentsSurrogatesAndMalformedBytes)
     EXPECT_EQ(u"Caf\u00E9 \u20AC \U0001F600", FerroxUtf8ToUtf16("Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
     EXPECT_EQ("Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", FerroxUtf16ToUtf8(u"Caf\u00E9 \u20AC \U0001F600"));
     // Truncated, overlong, surrogate and stray continuation bytes.
-    EXPECT_EQ(u"a\uFFFDb", FerroxUtf8ToUtf16("a\xC3" "b"));
+    EXPECT_EQ(u"a\uFFFDb", FerroxUtf8ToUtf16("a\xC3"
+                                             "b"));
     EXPECT_EQ(u"\uFFFD\uFFFD", FerroxUtf8ToUtf16("\xC0\xAF"));
     EXPECT_EQ(u"\uFFFD", FerroxUtf8ToUtf16("\xED\xA0\x80"));
     EXPECT_EQ(u"\uFFFD\uFFFD", FerroxUtf8ToUtf16("\x80\xFF"));
     EXPECT_EQ(u"x\uFFFD", FerroxUtf8ToUtf16(std::string("x\xE2\x82")));
-    EXPECT_EQ("\xEF\xBF\xBD" "a", FerroxUtf16ToUtf8(std::u16string(u"\xD800" u"a")));
+    EXPECT_EQ("\xEF\xBF\xBD"
+              "a",
+              FerroxUtf16ToUtf8(std::u16string(u"\xD800"
+                                               u"a")));
     EXPECT_EQ(u"", FerroxUtf8ToUtf16(nullptr, 5));
 }
 

@@ -37,7 +37,7 @@ bool ParseInt32(const char* text, int32_t& value)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int CFerroxLocale::LoadSettings()
 {
@@ -86,12 +86,12 @@ void CLocale::BuildList(const CFerroxTagNode* listNode)
             continue;
         }
         if (found == wanted) {
-            diagnostic = "Missing Language Text. LIST: " + list->name + ", INDEX:" + wanted
-                + ", LANGUAGE:" + std::to_string(m_language) + ", ENGLISH:"
-                + (entry->values.empty() ? std::string() : entry->values.front().str());
+            diagnostic = "Missing Language Text. LIST: " + list->name + ", INDEX:" + wanted +
+                         ", LANGUAGE:" + std::to_string(m_language) +
+                         ", ENGLISH:" + (entry->values.empty() ? std::string() : entry->values.front().str());
         } else {
-            diagnostic = "incorrect tag number. LIST:" + list->name + ", FOUND:" + found
-                + ", WANTED:" + wanted + ", LANGUAGE:" + std::to_string(m_language);
+            diagnostic = "incorrect tag number. LIST:" + list->name + ", FOUND:" + found + ", WANTED:" + wanted +
+                         ", LANGUAGE:" + std::to_string(m_language);
         }
         list->texts.push_back(FerroxUtf8ToUtf16(diagnostic));
         ++n;
@@ -159,8 +159,8 @@ std::u16string CLocale::GetText(int16_t list, uint16_t index, bool* outOfRange) 
     return texts->texts[index];
 }
 
-void CLocale::DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y,
-                       int highlight, int alignment, float middleX, int scaled, const FerroxTextBox* box)
+void CLocale::DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y, int highlight,
+                       int alignment, float middleX, int scaled, const FerroxTextBox* box)
 {
     if (!font)
         return;

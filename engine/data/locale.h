@@ -19,8 +19,8 @@ public:
     CFerroxLocale() : m_language(0) {}
     virtual int32_t GetLanguage() { return m_language; }
     virtual void SetLanguage(int32_t language) { m_language = language; }
-    virtual void DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y,
-                          int highlight, int alignment, float middleX, int scaled, const FerroxTextBox* box) = 0;
+    virtual void DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y, int highlight,
+                          int alignment, float middleX, int scaled, const FerroxTextBox* box) = 0;
     virtual int16_t FindTextList(const char* name) = 0;
     virtual void LoadTexts() {}
     // Reads "Game_Data"/"Language" of the setup tree into the language.
@@ -34,16 +34,16 @@ protected:
 };
 
 struct FerroxTextList {
-    std::string name;                    // the list node's name as the tree holds it
+    std::string name;  // the list node's name as the tree holds it
     uint8_t flag;
-    std::vector<std::u16string> texts;   // one per entry, in entry order
+    std::vector<std::u16string> texts;  // one per entry, in entry order
 };
 
 class CLocale : public CFerroxLocale {
 public:
     CLocale() : m_listCount(0) {}
-    void DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y,
-                  int highlight, int alignment, float middleX, int scaled, const FerroxTextBox* box) override;
+    void DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y, int highlight, int alignment,
+                  float middleX, int scaled, const FerroxTextBox* box) override;
     int16_t FindTextList(const char* name) override;
     void LoadTexts() override { LoadTextsFrom("./language.xml"); }
     int LoadSettings() override;

@@ -16,7 +16,7 @@ constexpr uint16_t kPastEnd = 2;
 std::string g_input;
 std::string g_export;
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

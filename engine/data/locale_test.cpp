@@ -20,8 +20,8 @@ public:
     {
         return 10.0f * static_cast<float>(std::u16string(text).size());
     }
-    void DrawWideText(const char16_t* text, float x, int y, int highlight, int alignment,
-                      float middleX, int scaled, const FerroxTextBox* box) override
+    void DrawWideText(const char16_t* text, float x, int y, int highlight, int alignment, float middleX, int scaled,
+                      const FerroxTextBox* box) override
     {
         lastText = text;
         lastX = x;
@@ -110,9 +110,9 @@ TEST_F(Locale, DrawTextPassesArgumentsAndRealignsNearTheRightEdge)
     EXPECT_EQ(400.0f, font.lastMiddleX);
     EXPECT_EQ(1, font.lastScaled);
 
-    locale.DrawText(&font, 1, 0, 750.0f, 0, 0, 0, 0.0f, 0, nullptr);   // 60 wide, ends past 800
+    locale.DrawText(&font, 1, 0, 750.0f, 0, 0, 0, 0.0f, 0, nullptr);  // 60 wide, ends past 800
     EXPECT_EQ(FERROX_ALIGN_RIGHT, font.lastAlignment);
-    FerroxTextBox box = { 0, 0, 100, 20 };
+    FerroxTextBox box = {0, 0, 100, 20};
     locale.DrawText(&font, 1, 0, 750.0f, 0, 0, 0, 0.0f, 0, &box);
     EXPECT_EQ(FERROX_ALIGN_LEFT, font.lastAlignment);
     EXPECT_EQ(&box, font.lastBox);

@@ -22,12 +22,6 @@ void CFerroxPtrList::Remove(void* pointer)
         m_working.erase(it);
 }
 
-void CFerroxPtrList::Flush()
-{
-    m_working = m_master;
-}
+void CFerroxPtrList::Flush() { m_working = m_master; }
 
-int CFerroxPtrList::IsEmpty()
-{
-    return m_working.empty() ? 1 : 0;
-}
+int CFerroxPtrList::IsEmpty() { return m_working.empty() ? 1 : 0; }

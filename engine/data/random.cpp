@@ -5,10 +5,7 @@ namespace {
 uint32_t g_randState = 1;
 }
 
-void FerroxSrand(uint32_t seed)
-{
-    g_randState = seed;
-}
+void FerroxSrand(uint32_t seed) { g_randState = seed; }
 
 int FerroxRand()
 {

@@ -45,7 +45,7 @@ std::vector<std::string> ReadAfter(CFerroxTagFile& file, const std::string& tag,
     return lines;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

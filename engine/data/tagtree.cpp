@@ -83,10 +83,7 @@ void CFerroxTagValue::Free()
     m_owned = false;
 }
 
-std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value)
-{
-    return out << value.view();
-}
+std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value) { return out << value.view(); }
 
 void CFerroxTagValues::push_back(CFerroxTagValue value)
 {
@@ -165,7 +162,7 @@ void GiveSpareBlock(void* block, size_t size)
     ::operator delete(block);
 }
 
-} // namespace
+}  // namespace
 
 class CFerroxTagBlocks {
 public:
@@ -219,9 +216,9 @@ private:
 
     const size_t m_firstSize;
     const size_t m_largestSize;
-    const size_t m_align;   // of every piece taken, a power of two
+    const size_t m_align;  // of every piece taken, a power of two
     std::vector<void*> m_blocks;
-    size_t m_next = 0;   // the block after the one being filled
+    size_t m_next = 0;  // the block after the one being filled
     char* m_pFree = nullptr;
     size_t m_left = 0;
 };
@@ -307,8 +304,7 @@ const size_t kReadBlock = 64u << 10;
 
 // A search text with its length and pair mask worked out once per search.
 struct TagSearch {
-    explicit TagSearch(const char* t)
-        : text(t), length(t ? strlen(t) : 0), mask(FerroxTagPairMask(t, length)) {}
+    explicit TagSearch(const char* t) : text(t), length(t ? strlen(t) : 0), mask(FerroxTagPairMask(t, length)) {}
     const char* text;
     size_t length;
     uint64_t mask;
@@ -351,7 +347,7 @@ std::string ClosingLine(const std::string& opening)
     return line;
 }
 
-} // namespace
+}  // namespace
 
 std::string FerroxTagNameText(const std::string& name)
 {
@@ -382,8 +378,7 @@ public:
     CFerroxTagNodePool()
         : m_blocks(sizeof(CFerroxTagNode) * kFirstNodes, sizeof(CFerroxTagNode) * kLargestNodes,
                    alignof(CFerroxTagNode))
-    {
-    }
+    {}
 
     template <typename... Args>
     CFerroxTagNode* Make(Args&&... args)
@@ -443,7 +438,7 @@ long FindChildIndex(const CFerroxTagNode* node, const TagSearch& search)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 // Carries the read and write routines; it keeps no state of its own.
 class CFerroxTagParser {
@@ -472,10 +467,10 @@ public:
 private:
     struct ReadState {
         CFerroxTagNode* current;
-        unsigned skippedDepth;   // opening lines kept as values because the tree is too deep
+        unsigned skippedDepth;  // opening lines kept as values because the tree is too deep
         // After a piece that did not end its line, a piece that is only the line end is not an empty value.
         bool continued;
-        std::string* fault;      // a whole-file read's first fault; null for a read that takes what it finds
+        std::string* fault;  // a whole-file read's first fault; null for a read that takes what it finds
     };
     bool ReadBlocks(Tree tree, ReadState& state, GxFile* file, size_t maxBytes);
     void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
@@ -525,7 +520,7 @@ std::string_view BracketName(std::string_view line, size_t prefix)
 
 std::string OpeningText(const CFerroxTagNode* node) { return "<" + std::string(BracketName(node->name, 1)) + ">"; }
 
-} // namespace
+}  // namespace
 
 void CFerroxTagParser::RegisterNode(Tree tree, CFerroxTagNode* node)
 {
@@ -594,20 +589,20 @@ void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPiece
 
 void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
 {
-    ReadState state = { tree.root, 0, false, nullptr };
+    ReadState state = {tree.root, 0, false, nullptr};
     CFerroxTagPieceReader reader(text, size);
     HandlePieces(tree, state, reader, true);
 }
 
 bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
 {
-    ReadState state = { tree.root, 0, false, nullptr };
+    ReadState state = {tree.root, 0, false, nullptr};
     return ReadBlocks(tree, state, file, kMaxTagFileSize);
 }
 
 bool CFerroxTagParser::ReadWholeFile(Tree tree, GxFile* file, size_t maxBytes, std::string* fault)
 {
-    ReadState state = { tree.root, 0, false, fault };
+    ReadState state = {tree.root, 0, false, fault};
     if (!ReadBlocks(tree, state, file, maxBytes))
         return false;
     if (state.current->parent)
@@ -774,10 +769,7 @@ void CFerroxTagTree::Clear()
     Init();
 }
 
-int CFerroxTagTree::Load(const char* fileName)
-{
-    return LoadFile(fileName, kMaxTagFileSize, nullptr);
-}
+int CFerroxTagTree::Load(const char* fileName) { return LoadFile(fileName, kMaxTagFileSize, nullptr); }
 
 int CFerroxTagTree::LoadWhole(const char* fileName, size_t maxBytes, std::string* problem)
 {
@@ -792,7 +784,7 @@ int CFerroxTagTree::LoadWhole(const char* fileName, size_t maxBytes, std::string
 int CFerroxTagTree::LoadFile(const char* fileName, size_t maxBytes, std::string* fault)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
+    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!fileName && fault) {
@@ -815,8 +807,8 @@ int CFerroxTagTree::LoadFile(const char* fileName, size_t maxBytes, std::string*
     // Too large a file is refused before anything of it is read.
     uint64_t size = (static_cast<uint64_t>(file->sizeHigh) << 32) | file->sizeLow;
     // The file's bytes are cut into pieces by the same rules as the file layer's line reads.
-    bool complete = size <= maxBytes && (fault ? m_pParser->ReadWholeFile(tree, file, maxBytes, fault)
-                                               : m_pParser->ReadFile(tree, file));
+    bool complete = size <= maxBytes &&
+                    (fault ? m_pParser->ReadWholeFile(tree, file, maxBytes, fault) : m_pParser->ReadFile(tree, file));
     GxFileClose(file);
     if (!complete) {
         if (!Faulted(fault))
@@ -834,7 +826,7 @@ int CFerroxTagTree::LoadFile(const char* fileName, size_t maxBytes, std::string*
 int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
 {
     Clear();
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
+    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     m_loaded = true;
@@ -844,15 +836,9 @@ int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
     return 1;
 }
 
-int CFerroxTagTree::Save(const char* fileName)
-{
-    return m_pParser->Write(m_pRoot, fileName);
-}
+int CFerroxTagTree::Save(const char* fileName) { return m_pParser->Write(m_pRoot, fileName); }
 
-int CFerroxTagTree::SaveSplit(const char* prefix)
-{
-    return m_pParser->WriteSplit(m_pRoot, prefix);
-}
+int CFerroxTagTree::SaveSplit(const char* prefix) { return m_pParser->WriteSplit(m_pRoot, prefix); }
 
 int CFerroxTagTree::FindNode(const char* text, int fromRoot)
 {
@@ -916,10 +902,7 @@ int CFerroxTagTree::MoveToParent()
     return 1;
 }
 
-CFerroxTagValues* CFerroxTagTree::GetValues()
-{
-    return m_pCursor ? &m_pCursor->values : nullptr;
-}
+CFerroxTagValues* CFerroxTagTree::GetValues() { return m_pCursor ? &m_pCursor->values : nullptr; }
 
 const char* CFerroxTagTree::GetValue(size_t index)
 {
@@ -948,7 +931,7 @@ int CFerroxTagTree::AddChild(const char* name)
     shaped += '\n';
     CFerroxTagNode* node = m_pPool->Make(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
     AppendChild(m_pCursor, node);
-    CFerroxTagParser::Tree tree = { m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText };
+    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
     m_pParser->RegisterNode(tree, node);
     return 1;
 }

@@ -99,7 +99,7 @@ private:
     const CFerroxTagValue* Data() const { return m_pMore ? m_pMore.get() : &m_first; }
 
     CFerroxTagValue m_first;
-    std::unique_ptr<CFerroxTagValue[]> m_pMore;   // all the values once there were more than one
+    std::unique_ptr<CFerroxTagValue[]> m_pMore;  // all the values once there were more than one
     uint32_t m_size = 0;
     uint32_t m_capacity = 1;
 };
@@ -107,22 +107,24 @@ private:
 class CFerroxTagNode {
 public:
     CFerroxTagNode(std::string nodeName, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
-        : name(std::move(nodeName)), pairMask(FerroxTagPairMask(name.data(), name.size())),
-          depth(nodeDepth), parent(nodeParent) {}
+        : name(std::move(nodeName)), pairMask(FerroxTagPairMask(name.data(), name.size())), depth(nodeDepth),
+          parent(nodeParent)
+    {}
     // Named by an opening line read from text, with an LF after it when the line had one.
     CFerroxTagNode(std::string_view line, bool lineEnd, uint8_t nodeDepth, CFerroxTagNode* nodeParent)
-        : name(NameLine(line, lineEnd)), pairMask(FerroxTagPairMask(name.data(), name.size())),
-          depth(nodeDepth), parent(nodeParent) {}
+        : name(NameLine(line, lineEnd)), pairMask(FerroxTagPairMask(name.data(), name.size())), depth(nodeDepth),
+          parent(nodeParent)
+    {}
     CFerroxTagNode(const CFerroxTagNode&) = delete;
     CFerroxTagNode& operator=(const CFerroxTagNode&) = delete;
 
-    const std::string name;                  // the opening line as read, with its LF
-    const uint64_t pairMask;                 // FerroxTagPairMask of the name, for quick rejection
-    uint8_t depth;                           // root 0
-    CFerroxTagValues values;                 // value lines in file order
-    CFerroxTagNode* parent;                  // null for the root
-    std::vector<CFerroxTagNode*> children;   // in file order; every node is owned by its tree
-    std::vector<uint64_t> childMasks;        // pairMask of each child, kept in step by the tree's edits
+    const std::string name;                 // the opening line as read, with its LF
+    const uint64_t pairMask;                // FerroxTagPairMask of the name, for quick rejection
+    uint8_t depth;                          // root 0
+    CFerroxTagValues values;                // value lines in file order
+    CFerroxTagNode* parent;                 // null for the root
+    std::vector<CFerroxTagNode*> children;  // in file order; every node is owned by its tree
+    std::vector<uint64_t> childMasks;       // pairMask of each child, kept in step by the tree's edits
 
 private:
     static std::string NameLine(std::string_view line, bool lineEnd);
@@ -192,7 +194,7 @@ private:
 
     CFerroxTagParser* m_pParser;
     std::unique_ptr<CFerroxTagNodePool> m_pPool;
-    std::unique_ptr<CFerroxTagTextStore> m_pText;   // the value lines read from files
+    std::unique_ptr<CFerroxTagTextStore> m_pText;  // the value lines read from files
     CFerroxTagNode* m_pRoot;
     CFerroxTagNode* m_pCursor;
     std::vector<std::vector<CFerroxTagNode*>> m_depthLists;

@@ -21,7 +21,7 @@ std::string DumpWritten(const CFerroxTagNode* root)
 std::string g_input;
 std::string g_output;
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

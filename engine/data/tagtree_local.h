@@ -24,8 +24,7 @@ public:
     // Text without a NUL, the usual kind, is searched for one once instead of line by line.
     CFerroxTagPieceReader(const char* text, size_t size)
         : m_pText(text), m_size(size), m_pos(0), m_hasNul(size > 0 && std::memchr(text, '\0', size) != nullptr)
-    {
-    }
+    {}
     bool Next(FerroxTagPiece& piece);
     // As Next, but before the text's end (atEnd false) only a piece that more text could not change.
     bool NextWhole(FerroxTagPiece& piece, bool atEnd);

@@ -68,7 +68,8 @@ TEST(TagTreeRead, LongLinesAreSplitIntoPiecesOf1023Bytes)
     std::string exactCrlf(1023, 'z');
     std::string crSplit(1022, 'w');
     std::string longName = "<" + std::string(1100, 'n') + ">";
-    LoadText(tree, "<A>\n" + longValue + "\n" + exact + "\n" + exactCrlf + "\r\n" + crSplit + "\r\nlast\n" + longName + "\n</A>\n");
+    LoadText(tree, "<A>\n" + longValue + "\n" + exact + "\n" + exactCrlf + "\r\n" + crSplit + "\r\nlast\n" + longName +
+                       "\n</A>\n");
     CFerroxTagNode* a = Child(tree.GetRoot(), 0);
     ASSERT_EQ(6u, a->values.size());
     EXPECT_EQ(longValue.substr(0, 1023), a->values[0]);
@@ -154,9 +155,8 @@ TEST(TagTreeRead, ValuesOutliveTheirTreeWhenCopiedAndTakeEditsOfTheirOwnText)
     EXPECT_EQ(std::string(300, 'd'), Child(later.GetRoot(), 0)->values[0]);
 }
 
-const char kSearchTree[] =
-    "<A>\n<A1>\n<X>\n1\n</X>\n</A1>\n<A2>\n</A2>\n</A>\n"
-    "<B>\n<Language>\n<LanguageCode>\n</LanguageCode>\n</Language>\n<X>\nb\n</X>\n</B>\n";
+const char kSearchTree[] = "<A>\n<A1>\n<X>\n1\n</X>\n</A1>\n<A2>\n</A2>\n</A>\n"
+                           "<B>\n<Language>\n<LanguageCode>\n</LanguageCode>\n</Language>\n<X>\nb\n</X>\n</B>\n";
 
 TEST(TagTreeSearch, FindNodeWalksDepthByDepthFromTheStartDepth)
 {
@@ -227,7 +227,7 @@ TEST(TagTreeEdit, AddChildShapesNamesAndDeleteCurrentUnregisters)
     tree.DeleteCurrent();
     EXPECT_TRUE(tree.GetRoot()->children.empty());
     EXPECT_TRUE(tree.GetDepthLists()[2].empty());
-    tree.DeleteCurrent();   // at the root: nothing
+    tree.DeleteCurrent();  // at the root: nothing
     EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
 }
 
@@ -286,7 +286,7 @@ TEST(TagTreeSearch, FindChildAmongManyTakesTheFirstMatch)
         EXPECT_EQ(name + "\n", tree.GetCursor()->name);
     }
     ASSERT_TRUE(tree.FindNode("P", 1));
-    ASSERT_TRUE(tree.FindChild("child_1"));   // child_1 before child_10
+    ASSERT_TRUE(tree.FindChild("child_1"));  // child_1 before child_10
     EXPECT_EQ("<child_1>\n", tree.GetCursor()->name);
     ASSERT_TRUE(tree.FindNode("P", 1));
     EXPECT_EQ(0, tree.HasChild("<child_11>"));
@@ -382,7 +382,8 @@ TEST_F(TagTreeFiles, PiecesMatchTheFileLayersLineReads)
     }
     CFerroxTagTree tree;
     ASSERT_EQ(1, tree.Load(Path("t0.xml").c_str()));
-    EXPECT_EQ("0[root]1[<A>\n]{" + std::string(1022, 'a') + "}{" + std::string(1023, 'b') + "}", FerroxTagNodeDump(tree.GetRoot()));
+    EXPECT_EQ("0[root]1[<A>\n]{" + std::string(1022, 'a') + "}{" + std::string(1023, 'b') + "}",
+              FerroxTagNodeDump(tree.GetRoot()));
 }
 
 // Files are read in blocks: pieces that straddle a block's end come out as from one whole text.

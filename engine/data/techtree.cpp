@@ -66,7 +66,7 @@ const CFerroxTagNode* FindChildNode(const CFerroxTagNode* node, const char* text
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 CFerroxTechTree::CFerroxTechTree()
     : m_categoryCount(0), m_activeCount(0), m_seconds(0), m_time(0.0f), m_unlockCallback(nullptr)
@@ -74,10 +74,7 @@ CFerroxTechTree::CFerroxTechTree()
     Init();
 }
 
-CFerroxTechTree::~CFerroxTechTree()
-{
-    Release();
-}
+CFerroxTechTree::~CFerroxTechTree() { Release(); }
 
 void CFerroxTechTree::Init()
 {
@@ -121,10 +118,7 @@ FerroxTechEntry* CFerroxTechTree::CreateEntry()
     return entry;
 }
 
-FerroxTechCategory* CFerroxTechTree::CreateCategory()
-{
-    return new FerroxTechCategory();
-}
+FerroxTechCategory* CFerroxTechTree::CreateCategory() { return new FerroxTechCategory(); }
 
 void CFerroxTechTree::AddListener(CFerroxPtrList* listener)
 {
@@ -222,17 +216,14 @@ void CFerroxTechTree::Update(float dt)
     m_seconds = 0;
 }
 
-uint16_t CFerroxTechTree::GetCategoryCount()
-{
-    return m_categoryCount;
-}
+uint16_t CFerroxTechTree::GetCategoryCount() { return m_categoryCount; }
 
 void CFerroxTechTree::ReadEntry(CFerroxTagTree* tree, FerroxTechCategory* category)
 {
     const CFerroxTagNode* node = tree->GetCursor();
     FerroxTechEntry* entry = CreateEntry();
     entry->name = node->name;
-    uint16_t* fields[3] = { &entry->id, &entry->duration, &entry->extra };
+    uint16_t* fields[3] = {&entry->id, &entry->duration, &entry->extra};
     for (size_t i = 0; i < 3 && i < node->values.size(); ++i)
         ParseU16(node->values[i].c_str(), *fields[i]);
     const CFerroxTagNode* prerequisites = FindChildNode(node, "prerequisits");

@@ -25,12 +25,12 @@ struct FerroxTechEntry {
     uint16_t progress;
     uint16_t extra;
     int32_t state;
-    CFerroxPtrList* prerequisites;   // ids as pointer-sized integers; owned
+    CFerroxPtrList* prerequisites;  // ids as pointer-sized integers; owned
 };
 
 struct FerroxTechCategory {
     std::string name;
-    std::vector<FerroxTechEntry*> entries;   // owned
+    std::vector<FerroxTechEntry*> entries;  // owned
 };
 
 typedef void (*FerroxTechUnlockCallback)(uint16_t id);

@@ -38,7 +38,7 @@ void Save(CFerroxTechTree& tree)
     file.Close();
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

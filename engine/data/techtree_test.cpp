@@ -77,11 +77,11 @@ TEST_F(TechTree, DevelopmentTimeIsSharedAndCompletionUnlocks)
     FerroxTechEntry* mop = tree.FindEntry(1000);
     FerroxTechEntry* guard = tree.FindEntry(4000);
     ASSERT_EQ(1, tree.Activate(mop));
-    EXPECT_EQ(0, tree.Activate(mop));   // already in development
+    EXPECT_EQ(0, tree.Activate(mop));  // already in development
     Run(2.0f);
     EXPECT_EQ(2, mop->progress);
     ASSERT_EQ(1, tree.Activate(guard));
-    Run(2.0f);   // two in development: one step each every two seconds
+    Run(2.0f);  // two in development: one step each every two seconds
     EXPECT_EQ(FERROX_TECH_COMPLETE, mop->state);
     EXPECT_EQ(FERROX_TECH_COMPLETE, guard->state);
     EXPECT_EQ(std::vector<uint16_t>({1000, 4000}), g_unlocked);
@@ -91,7 +91,7 @@ TEST_F(TechTree, DevelopmentTimeIsSharedAndCompletionUnlocks)
     EXPECT_EQ(1, tree.FindEntry(1001)->prerequisites->IsEmpty());
     EXPECT_EQ(std::vector<void*>({FerroxTechIdToPointer(1001)}), listener.GetWorking());
     EXPECT_EQ(0, tree.FindEntry(1002)->prerequisites->IsEmpty());
-    EXPECT_EQ(0, tree.FindEntry(4001)->prerequisites->IsEmpty());   // its own prerequisite
+    EXPECT_EQ(0, tree.FindEntry(4001)->prerequisites->IsEmpty());  // its own prerequisite
 }
 
 // A list that goes away leaves the tree first: completion and Reset no longer reach it, and adding it twice
@@ -103,7 +103,7 @@ TEST_F(TechTree, RemovedListenerIsNoLongerTouched)
     tree.AddListener(gone);
     tree.AddListener(gone);
     tree.RemoveListener(gone);
-    delete gone;   // ASan reports any later use
+    delete gone;  // ASan reports any later use
     ASSERT_EQ(1, tree.Activate(tree.FindEntry(1000)));
     Run(4.0f);
     tree.Reset();
@@ -114,7 +114,7 @@ TEST_F(TechTree, LargeOrBadFrameTimesAreSafe)
 {
     FerroxTechEntry* mop = tree.FindEntry(1000);
     tree.Activate(mop);
-    tree.Update(2.5f);   // seconds + 2, the fraction dropped: one step
+    tree.Update(2.5f);  // seconds + 2, the fraction dropped: one step
     EXPECT_EQ(1, mop->progress);
     tree.Update(0.75f);
     EXPECT_EQ(1, mop->progress);
@@ -152,10 +152,10 @@ TEST_F(TechTree, SaveReportsAFailedWrite)
         FerroxFailWritesAfter full(1);
         EXPECT_EQ(0, tree.Save(&file));
     }
-    EXPECT_EQ(0, tree.Save(&file));   // the file already lost a line
+    EXPECT_EQ(0, tree.Save(&file));  // the file already lost a line
     EXPECT_EQ(1, file.Close());
     EXPECT_EQ("old", ReadFile(path));
-    EXPECT_EQ(0, tree.Save(&file));   // nothing open
+    EXPECT_EQ(0, tree.Save(&file));  // nothing open
 }
 
 TEST_F(TechTree, SavedSectionReadsBackIdentical)

@@ -7,9 +7,9 @@ struct FerroxTextBox {
 };
 
 enum FerroxTextAlign {
-    FERROX_ALIGN_LEFT = 0,     // starts at x
-    FERROX_ALIGN_RIGHT = 1,    // ends at x
-    FERROX_ALIGN_MIDDLE = 2,   // its middle at middle x
+    FERROX_ALIGN_LEFT = 0,    // starts at x
+    FERROX_ALIGN_RIGHT = 1,   // ends at x
+    FERROX_ALIGN_MIDDLE = 2,  // its middle at middle x
 };
 
 class CFerroxWideTextFont {
@@ -17,6 +17,6 @@ public:
     virtual ~CFerroxWideTextFont() {}
     // Width of the text in pixels.
     virtual float GetStringWidth(const char16_t* text) = 0;
-    virtual void DrawWideText(const char16_t* text, float x, int y, int highlight, int alignment,
-                              float middleX, int scaled, const FerroxTextBox* box) = 0;
+    virtual void DrawWideText(const char16_t* text, float x, int y, int highlight, int alignment, float middleX,
+                              int scaled, const FerroxTextBox* box) = 0;
 };

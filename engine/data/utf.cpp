@@ -45,17 +45,23 @@ char32_t DecodeOne(const unsigned char* text, size_t length, size_t& i)
     char32_t cp;
     char32_t minimum;
     if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1; cp = lead & 0x1F; minimum = 0x80;
+        extra = 1;
+        cp = lead & 0x1F;
+        minimum = 0x80;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2; cp = lead & 0x0F; minimum = 0x800;
+        extra = 2;
+        cp = lead & 0x0F;
+        minimum = 0x800;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3; cp = lead & 0x07; minimum = 0x10000;
+        extra = 3;
+        cp = lead & 0x07;
+        minimum = 0x10000;
     } else {
         return kReplacement;
     }
     for (int k = 0; k < extra; ++k) {
         if (i >= length || (text[i] & 0xC0) != 0x80)
-            return kReplacement;   // the byte that broke the sequence starts the next one
+            return kReplacement;  // the byte that broke the sequence starts the next one
         cp = (cp << 6) | (text[i++] & 0x3F);
     }
     if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
@@ -63,7 +69,7 @@ char32_t DecodeOne(const unsigned char* text, size_t length, size_t& i)
     return cp;
 }
 
-} // namespace
+}  // namespace
 
 std::u16string FerroxUtf8ToUtf16(const char* text, size_t length)
 {
@@ -78,10 +84,7 @@ std::u16string FerroxUtf8ToUtf16(const char* text, size_t length)
     return out;
 }
 
-std::u16string FerroxUtf8ToUtf16(const std::string& text)
-{
-    return FerroxUtf8ToUtf16(text.data(), text.size());
-}
+std::u16string FerroxUtf8ToUtf16(const std::string& text) { return FerroxUtf8ToUtf16(text.data(), text.size()); }
 
 std::string FerroxUtf16ToUtf8(const std::u16string& text)
 {
@@ -89,8 +92,7 @@ std::string FerroxUtf16ToUtf8(const std::u16string& text)
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()
-            && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             char32_t low = text[++i];
             AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {

@@ -16,7 +16,11 @@ constexpr size_t kNodesPerBlock = 4096;
 constexpr uint32_t kLastGeneration = 0xFFFFFFFFu >> 2;
 constexpr float kDebugLift = 0.1f;
 
-enum CellState : uint32_t { kUntouched = 0, kOpen = 1, kClosed = 2 };
+enum CellState : uint32_t {
+    kUntouched = 0,
+    kOpen = 1,
+    kClosed = 2
+};
 
 // Directions 0..7 as the grid numbers them: row and column steps.
 constexpr int kRowStep[8] = {0, 1, 1, 1, 0, -1, -1, -1};
@@ -72,10 +76,7 @@ void CFerroxAStar::Release()
     Init();
 }
 
-CFerroxAStar::~CFerroxAStar()
-{
-    CFerroxAStar::Release();
-}
+CFerroxAStar::~CFerroxAStar() { CFerroxAStar::Release(); }
 
 FerroxAStarNode* CFerroxAStar::AllocNode()
 {
@@ -146,10 +147,7 @@ void CFerroxAStar::ReleaseUnusedNodes()
     m_closedCount = 0;
 }
 
-void CFerroxAStar::ClearMap()
-{
-    Reset();
-}
+void CFerroxAStar::ClearMap() { Reset(); }
 
 void CFerroxAStar::SetCellCount(CFerroxBlockGrid* grid)
 {
@@ -322,8 +320,8 @@ void CFerroxAStar::Reach(FerroxAStarNode* current, int32_t cell, uint32_t g)
         m_closed[existing->spare] = nullptr;
         m_closedCount--;
     } else {
-        auto it = std::find_if(m_open.begin(), m_open.end(),
-                               [cell](const OpenEntry& entry) { return entry.cell == cell; });
+        auto it =
+            std::find_if(m_open.begin(), m_open.end(), [cell](const OpenEntry& entry) { return entry.cell == cell; });
         if (it != m_open.end()) {
             m_open.erase(it);
             std::make_heap(m_open.begin(), m_open.end(), OpenGreater());
@@ -362,9 +360,8 @@ int CFerroxAStar::Step()
         return m_status;
     }
     // The grid is asked again each step: it may have been made again since the start.
-    const CFerroxBlock* blocks = m_plainGridType && m_pGrid->GetCellCount() == m_cellCount
-                                     ? m_pGrid->GetPlainBlocks()
-                                     : nullptr;
+    const CFerroxBlock* blocks =
+        m_plainGridType && m_pGrid->GetCellCount() == m_cellCount ? m_pGrid->GetPlainBlocks() : nullptr;
     if (blocks != nullptr) {
         ExpandPlain(current, blocks);
     } else {
@@ -383,10 +380,7 @@ int CFerroxAStar::Step()
     return m_status;
 }
 
-intptr_t CFerroxAStar::GetOwnerValue()
-{
-    return m_ownerValue;
-}
+intptr_t CFerroxAStar::GetOwnerValue() { return m_ownerValue; }
 
 // Rows and columns as the grid reckons them for its valid cells (index / R, index mod R).
 uint32_t CFerroxAStar::Heuristic(FerroxAStarNode* node, int goalCell)
@@ -429,30 +423,15 @@ int CFerroxAStar::GetSuccessors(FerroxAStarNode* node, FerroxAStarNode*)
     return 1;
 }
 
-uint32_t CFerroxAStar::StepCost(FerroxAStarNode*)
-{
-    return kStepCost;
-}
+uint32_t CFerroxAStar::StepCost(FerroxAStarNode*) { return kStepCost; }
 
-int CFerroxAStar::IsSameNode(FerroxAStarNode* a, FerroxAStarNode* b)
-{
-    return a->cell == b->cell ? 1 : 0;
-}
+int CFerroxAStar::IsSameNode(FerroxAStarNode* a, FerroxAStarNode* b) { return a->cell == b->cell ? 1 : 0; }
 
-FerroxAStarNode* CFerroxAStar::GetStartNode()
-{
-    return m_pStartNode;
-}
+FerroxAStarNode* CFerroxAStar::GetStartNode() { return m_pStartNode; }
 
-FerroxAStarNode* CFerroxAStar::GetGoalNode()
-{
-    return m_pGoalNode;
-}
+FerroxAStarNode* CFerroxAStar::GetGoalNode() { return m_pGoalNode; }
 
-void CFerroxAStar::AddSuccessor(FerroxAStarNode* node)
-{
-    m_successors.push_back(node);
-}
+void CFerroxAStar::AddSuccessor(FerroxAStarNode* node) { m_successors.push_back(node); }
 
 int CFerroxAStar::GetPath(std::vector<int>& cells, int append)
 {

@@ -26,9 +26,12 @@ struct DrawnGrid {
             for (int c = 0; c < n; c++) {
                 const char ch = rows[r][c];
                 const int cell = r * n + c;
-                if (ch == '#') grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
-                if (ch == 'S') start = cell;
-                if (ch == 'G') goal = cell;
+                if (ch == '#')
+                    grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
+                if (ch == 'S')
+                    start = cell;
+                if (ch == 'G')
+                    goal = cell;
             }
         }
     }
@@ -83,10 +86,7 @@ protected:
 TEST_F(AStarTest, TrivialSearchesAndStatuses)
 {
     EXPECT_EQ(FERROX_ASTAR_NOTSTARTED, finder.Step());
-    DrawnGrid d({"....",
-                 ".S..",
-                 "..G.",
-                 "...."});
+    DrawnGrid d({"....", ".S..", "..G.", "...."});
     EXPECT_EQ(FERROX_ASTAR_FOUND, Search(finder, d.grid, d.start, d.start));
     EXPECT_EQ(1, finder.GetPathLength());
     EXPECT_EQ(std::vector<int>{d.start}, PathOf(finder));
@@ -107,26 +107,12 @@ TEST_F(AStarTest, TrivialSearchesAndStatuses)
 
 TEST_F(AStarTest, StraightLineAndAroundAWall)
 {
-    DrawnGrid open({"........",
-                    ".S....G.",
-                    "........",
-                    "........",
-                    "........",
-                    "........",
-                    "........",
-                    "........"});
+    DrawnGrid open({"........", ".S....G.", "........", "........", "........", "........", "........", "........"});
     ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, open.grid, open.start, open.goal));
     EXPECT_EQ((std::vector<int>{9, 10, 11, 12, 13, 14}), PathOf(finder));
     finder.ClearMap();
 
-    DrawnGrid wall({"........",
-                    "...#....",
-                    ".S.#..G.",
-                    "...#....",
-                    "...#....",
-                    "........",
-                    "........",
-                    "........"});
+    DrawnGrid wall({"........", "...#....", ".S.#..G.", "...#....", "...#....", "........", "........", "........"});
     ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, wall.grid, wall.start, wall.goal));
     const std::vector<int> path = PathOf(finder);
     ExpectLegal(wall.grid, path);
@@ -137,13 +123,7 @@ TEST_F(AStarTest, StraightLineAndAroundAWall)
 
 TEST_F(AStarTest, TwoEqualRoutesGiveTheSameChoiceEveryTime)
 {
-    DrawnGrid d({".......",
-                 ".......",
-                 "...#...",
-                 ".S.#.G.",
-                 "...#...",
-                 ".......",
-                 "......."});
+    DrawnGrid d({".......", ".......", "...#...", ".S.#.G.", "...#...", ".......", "......."});
     ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, d.grid, d.start, d.goal));
     const std::vector<int> first = PathOf(finder);
     ExpectLegal(d.grid, first);
@@ -162,12 +142,7 @@ TEST_F(AStarTest, TwoEqualRoutesGiveTheSameChoiceEveryTime)
 
 TEST_F(AStarTest, UnreachableGoalFailsOrGivesUpAndLeavesNoPath)
 {
-    DrawnGrid room({"######",
-                    "#S.#..",
-                    "####..",
-                    "......",
-                    "...G..",
-                    "......"});
+    DrawnGrid room({"######", "#S.#..", "####..", "......", "...G..", "......"});
     EXPECT_EQ(FERROX_ASTAR_FAILED, Search(finder, room.grid, room.start, room.goal));
     EXPECT_EQ(0, finder.GetLiveNodeCount());
     std::vector<int> cells = {1, 2};
@@ -175,16 +150,8 @@ TEST_F(AStarTest, UnreachableGoalFailsOrGivesUpAndLeavesNoPath)
     EXPECT_TRUE(cells.empty());
     EXPECT_EQ(nullptr, finder.BuildPathSpline());
 
-    DrawnGrid cage({"..........",
-                    ".S........",
-                    "..........",
-                    "..........",
-                    "..........",
-                    "..........",
-                    "......###.",
-                    "......#G#.",
-                    "......###.",
-                    ".........."});
+    DrawnGrid cage({"..........", ".S........", "..........", "..........", "..........", "..........", "......###.",
+                    "......#G#.", "......###.", ".........."});
     EXPECT_EQ(FERROX_ASTAR_GAVEUP, Search(finder, cage.grid, cage.start, cage.goal));
     EXPECT_EQ(0, finder.GetPath(cells, 0));
     EXPECT_EQ(0, finder.GetLiveNodeCount());
@@ -193,19 +160,12 @@ TEST_F(AStarTest, UnreachableGoalFailsOrGivesUpAndLeavesNoPath)
 
 TEST_F(AStarTest, EachStepExpandsExactlyOneNode)
 {
-    DrawnGrid d({"........",
-                 ".S......",
-                 "........",
-                 "........",
-                 "........",
-                 "........",
-                 "......G.",
-                 "........"});
+    DrawnGrid d({"........", ".S......", "........", "........", "........", "........", "......G.", "........"});
     ASSERT_EQ(FERROX_ASTAR_STARTED, finder.Start(d.start, d.goal, &d.grid, 42));
     EXPECT_EQ(42, finder.GetOwnerValue());
     EXPECT_EQ(1u, finder.GetOpenList().size());
     std::vector<int> cells;
-    EXPECT_EQ(1, finder.GetPath(cells, 0));   // the start cell before a path exists
+    EXPECT_EQ(1, finder.GetPath(cells, 0));  // the start cell before a path exists
     ASSERT_EQ(FERROX_ASTAR_SEARCHING, finder.Step());
     EXPECT_EQ(1, finder.GetStepCount());
     EXPECT_EQ(1, finder.GetClosedCount());
@@ -244,7 +204,8 @@ TEST_F(AStarTest, ReopenedNodesKeepEveryParentLinkValid)
         CFerroxBlockGrid grid;
         grid.Create(16, 16, {0, 0, 0}, 2, 0);
         for (int cell = 0; cell < 256; cell++) {
-            if (FerroxRand() % 100 < 30) grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
+            if (FerroxRand() % 100 < 30)
+                grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
         }
         const int start = FerroxRand() % 256;
         const int goal = FerroxRand() % 256;
@@ -260,7 +221,8 @@ TEST_F(AStarTest, ReopenedNodesKeepEveryParentLinkValid)
             for (FerroxAStarNode* node : finder.GetOpenList()) {
                 int hops = 0;
                 FerroxAStarNode* n = node;
-                for (; n->parent != nullptr && hops < 256; n = n->parent) hops++;
+                for (; n->parent != nullptr && hops < 256; n = n->parent)
+                    hops++;
                 ASSERT_EQ(finder.GetStartNode(), n);
             }
         }
@@ -282,7 +244,8 @@ TEST_F(AStarTest, ReopenedNodesKeepEveryParentLinkValid)
 void WallInLastCell(CFerroxBlockGrid& grid, int n)
 {
     const int corner = n * n - 1;
-    for (int cell : {corner - 1, corner - n, corner - n - 1}) grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
+    for (int cell : {corner - 1, corner - n, corner - n - 1})
+        grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
 }
 
 // A grid made again at another size is searched as a new grid: tables and search limit follow its size.
@@ -341,7 +304,8 @@ TEST_F(AStarTest, OwnRulesOnAPlainGridMatchTheGeneralRoute)
         CFerroxBlockGrid grid;
         grid.Create(n, n, {0, 0, 0}, 2, 0);
         for (int cell = 0; cell < n * n; cell++) {
-            if (FerroxRand() % 100 < 25) grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
+            if (FerroxRand() % 100 < 25)
+                grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
         }
         const int start = FerroxRand() % (n * n);
         const int goal = FerroxRand() % (n * n);
@@ -368,18 +332,10 @@ TEST_F(AStarTest, AGridThatRefusesMovesIsAskedForEachOne)
 
 TEST_F(AStarTest, TenThousandSearchesLeaveNoNodeBehind)
 {
-    DrawnGrid d({"..........",
-                 ".S...#....",
-                 ".....#....",
-                 ".....#..G.",
-                 ".....#....",
-                 "..........",
-                 "..........",
-                 "......###.",
-                 "......#..#",
-                 "......###."});
+    DrawnGrid d({"..........", ".S...#....", ".....#....", ".....#..G.", ".....#....", "..........", "..........",
+                 "......###.", "......#..#", "......###."});
     for (int i = 0; i < 10000; i++) {
-        const int goal = i % 3 == 2 ? 87 : d.goal;   // 87 is walled in
+        const int goal = i % 3 == 2 ? 87 : d.goal;  // 87 is walled in
         const int status = Search(finder, d.grid, d.start, goal);
         ASSERT_TRUE(status == FERROX_ASTAR_FOUND || status == FERROX_ASTAR_GAVEUP || status == FERROX_ASTAR_FAILED);
         if (i % 2 == 0) {

@@ -21,10 +21,7 @@ constexpr int kMinSplinePoints = 4;
 
 // ---- CFerroxBlock ----
 
-CFerroxBlock::CFerroxBlock()
-{
-    Init();
-}
+CFerroxBlock::CFerroxBlock() { Init(); }
 
 void CFerroxBlock::Init()
 {
@@ -36,10 +33,7 @@ void CFerroxBlock::Init()
 
 void CFerroxBlock::Release() {}
 
-CFerroxBlock::~CFerroxBlock()
-{
-    Release();
-}
+CFerroxBlock::~CFerroxBlock() { Release(); }
 
 int CFerroxBlock::SetObject(CFerroxBase* record)
 {
@@ -134,10 +128,7 @@ void CFerroxBlockGrid::Release()
     m_pieces.clear();
 }
 
-CFerroxBlockGrid::~CFerroxBlockGrid()
-{
-    CFerroxBlockGrid::Release();
-}
+CFerroxBlockGrid::~CFerroxBlockGrid() { CFerroxBlockGrid::Release(); }
 
 // While Create runs, blocks of the grid's own making are laid side by side in cell order;
 // they belong to the grid and go with it.
@@ -388,15 +379,9 @@ void CFerroxBlockGrid::AddPiece(CFerroxGridPiece* record)
     }
 }
 
-CFerroxGridPiece* CFerroxBlockGrid::GetFirstPiece()
-{
-    return m_pieces.empty() ? nullptr : m_pieces.front();
-}
+CFerroxGridPiece* CFerroxBlockGrid::GetFirstPiece() { return m_pieces.empty() ? nullptr : m_pieces.front(); }
 
-CFerroxBlock* CFerroxBlockGrid::GetBlock(int index)
-{
-    return IsValidCell(index, 1) ? m_pCells[index] : nullptr;
-}
+CFerroxBlock* CFerroxBlockGrid::GetBlock(int index) { return IsValidCell(index, 1) ? m_pCells[index] : nullptr; }
 
 int CFerroxBlockGrid::GetCellWorldX(int index, int whole)
 {
@@ -414,15 +399,9 @@ int CFerroxBlockGrid::GetCellWorldZ(int index, int whole)
     return static_cast<int>(m_origin.z - static_cast<float>(index % m_rows) * m_cellSize);
 }
 
-int CFerroxBlockGrid::GetCellRow(int index, int whole)
-{
-    return IsValidCell(index, whole) ? index / m_rows : -1;
-}
+int CFerroxBlockGrid::GetCellRow(int index, int whole) { return IsValidCell(index, whole) ? index / m_rows : -1; }
 
-int CFerroxBlockGrid::GetCellColumn(int index, int whole)
-{
-    return IsValidCell(index, whole) ? index % m_rows : -1;
-}
+int CFerroxBlockGrid::GetCellColumn(int index, int whole) { return IsValidCell(index, whole) ? index % m_rows : -1; }
 
 int CFerroxBlockGrid::GetCellAt(const GxV3d& position)
 {
@@ -495,10 +474,10 @@ int CFerroxBlockGrid::CanMove(int direction, int index)
         if (!HasCell(target) || !m_pCells[target]->IsWalkable()) {
             return 0;
         }
-        const int blocked = direction == 0 ? from->IsBlockedToNextColumn()
-                          : direction == 2 ? from->IsBlockedToNextRow()
-                          : direction == 4 ? from->IsBlockedToPrevColumn()
-                                           : from->IsBlockedToPrevRow();
+        const int blocked = direction == 0   ? from->IsBlockedToNextColumn()
+                            : direction == 2 ? from->IsBlockedToNextRow()
+                            : direction == 4 ? from->IsBlockedToPrevColumn()
+                                             : from->IsBlockedToPrevRow();
         if (blocked) {
             return 0;
         }
@@ -541,10 +520,7 @@ int CFerroxBlockGrid::CanMovePlain(int direction, int index, int target)
     return CanLeave(direction, index) ? 1 : 0;
 }
 
-int CFerroxBlockGrid::CanLeave(int, int)
-{
-    return 1;
-}
+int CFerroxBlockGrid::CanLeave(int, int) { return 1; }
 
 void CFerroxBlockGrid::DrawDebugInfo()
 {
@@ -553,10 +529,7 @@ void CFerroxBlockGrid::DrawDebugInfo()
     DrawDebugGrid(corner, m_rows, m_width, static_cast<float>(m_cellSize), GxRGBA{0, 200, 0, 255});
 }
 
-const GxV3d& CFerroxBlockGrid::GetOrigin()
-{
-    return m_origin;
-}
+const GxV3d& CFerroxBlockGrid::GetOrigin() { return m_origin; }
 
 CFerroxSpline* CFerroxBlockGrid::BuildSpline(const int* cells, int count)
 {

@@ -148,5 +148,5 @@ protected:
     // Every cell's block is the plain CFerroxBlock of its slab place (none of its tests
     // overridden), so moves may read the states straight from the slab.
     bool m_plainBlocks;
-    uint64_t m_rowMagic;   // 2^kRowMagicShift / m_rows, rounded up
+    uint64_t m_rowMagic;  // 2^kRowMagicShift / m_rows, rounded up
 };

@@ -90,8 +90,8 @@ TEST_F(GridTest, GetCellAtFindsEveryCellAndNothingOutside)
 
 TEST_F(GridTest, AreaOperationsRespectBorderAndOccupants)
 {
-    EXPECT_EQ(1, grid.SetAreaState(0, 2, 2, 3));        // touches the border ring
-    EXPECT_EQ(1, grid.SetAreaState(11, 2, 8, 3));       // reaches the last column
+    EXPECT_EQ(1, grid.SetAreaState(0, 2, 2, 3));   // touches the border ring
+    EXPECT_EQ(1, grid.SetAreaState(11, 2, 8, 3));  // reaches the last column
     EXPECT_EQ(1, grid.SetAreaState(11, 2000000000, 2000000000, 3));
     EXPECT_EQ(0, grid.SetAreaState(22, 2, 3, 3));
     EXPECT_EQ(3, grid.GetBlock(33)->m_state);
@@ -153,15 +153,15 @@ TEST_F(GridTest, RangesSpanTheSameRectangleInAnyOrientationAndNeverStartOutside)
 {
     CFerroxBlockGrid other;
     ASSERT_EQ(1, other.Create(10, 10, {0, 0, 0}, 2, 0));
-    EXPECT_EQ(0, grid.SetRangeState(75, 23, 2, 0));   // last up-left of first
+    EXPECT_EQ(0, grid.SetRangeState(75, 23, 2, 0));  // last up-left of first
     EXPECT_EQ(0, other.SetRangeState(23, 75, 2, 0));
     int changed = 0;
     for (int cell = 0; cell < 100; cell++) {
         EXPECT_EQ(other.GetBlock(cell)->m_state, grid.GetBlock(cell)->m_state) << cell;
         changed += grid.GetBlock(cell)->m_state == 2;
     }
-    EXPECT_EQ(18, changed);  // rows 2 to 7, columns 3 to 5
-    EXPECT_EQ(0, other.SetRangeState(27, 63, 3, 0));   // down-left
+    EXPECT_EQ(18, changed);                           // rows 2 to 7, columns 3 to 5
+    EXPECT_EQ(0, other.SetRangeState(27, 63, 3, 0));  // down-left
     EXPECT_EQ(3, other.GetBlock(45)->m_state);
     EXPECT_EQ(0, other.GetBlock(28)->m_state);
 
@@ -182,7 +182,7 @@ TEST_F(GridTest, RangesSpanTheSameRectangleInAnyOrientationAndNeverStartOutside)
 
 TEST_F(GridTest, OccupyAndVacateKeepTheListInStep)
 {
-    grid.OccupyCell(5);   // border: nothing
+    grid.OccupyCell(5);  // border: nothing
     EXPECT_EQ(0, grid.GetOccupiedCount());
     grid.OccupyCell(33);
     grid.OccupyCell(33);
@@ -225,13 +225,13 @@ TEST(BlockGrid, MixedBlockMakersAreFreedAndTestedEachTheirWay)
     };
     MixedGrid grid;
     ASSERT_EQ(1, grid.Create(6, 6, {0, 0, 0}, 2, 0));
-    EXPECT_EQ(0, grid.CanMove(0, 6));   // cell 6 is the seventh made: walled on its next column
+    EXPECT_EQ(0, grid.CanMove(0, 6));  // cell 6 is the seventh made: walled on its next column
     EXPECT_EQ(1, grid.CanMove(0, 7));
     grid.GetBlock(9)->SetState(FERROX_BLOCK_BLOCKED);
-    EXPECT_EQ(0, grid.CanMove(1, 2));   // the diagonal's target is blocked
-    ASSERT_EQ(1, grid.Create(4, 4, {0, 0, 0}, 2, 0));   // the first blocks are freed here
+    EXPECT_EQ(0, grid.CanMove(1, 2));                  // the diagonal's target is blocked
+    ASSERT_EQ(1, grid.Create(4, 4, {0, 0, 0}, 2, 0));  // the first blocks are freed here
     EXPECT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(9)->m_state);
-    delete grid.CreateBlock();   // made after Create: the caller's own
+    delete grid.CreateBlock();  // made after Create: the caller's own
     grid.Release();
 }
 
@@ -257,18 +257,18 @@ TEST_F(GridTest, CanMoveNeverCutsACornerOrLeavesTheGrid)
     }
     EXPECT_EQ(0, grid.CanMove(8, 44));
     EXPECT_EQ(0, grid.CanMove(-1, 44));
-    EXPECT_EQ(0, grid.CanMove(4, 40));   // column 0 has no previous column
-    EXPECT_EQ(0, grid.CanMove(0, 49));   // nor the last a next one
+    EXPECT_EQ(0, grid.CanMove(4, 40));  // column 0 has no previous column
+    EXPECT_EQ(0, grid.CanMove(0, 49));  // nor the last a next one
     EXPECT_EQ(0, grid.CanMove(6, 4));
     EXPECT_EQ(0, grid.CanMove(2, 94));
     EXPECT_EQ(1, grid.CanMove(0, 0));
-    grid.GetBlock(45)->SetState(FERROX_BLOCK_BLOCKED);   // index + 1
+    grid.GetBlock(45)->SetState(FERROX_BLOCK_BLOCKED);  // index + 1
     EXPECT_EQ(0, grid.CanMove(0, 44));
-    EXPECT_EQ(0, grid.CanMove(1, 44));   // the diagonal cell 55 is free, but the flank is not
+    EXPECT_EQ(0, grid.CanMove(1, 44));  // the diagonal cell 55 is free, but the flank is not
     EXPECT_EQ(0, grid.CanMove(7, 44));
     EXPECT_EQ(1, grid.CanMove(2, 44));
     EXPECT_EQ(1, grid.CanMove(3, 44));
-    grid.GetBlock(54)->SetState(FERROX_BLOCK_BLOCKED);   // index + W
+    grid.GetBlock(54)->SetState(FERROX_BLOCK_BLOCKED);  // index + W
     EXPECT_EQ(0, grid.CanMove(3, 44));
     EXPECT_EQ(0, grid.CanMove(2, 44));
     grid.GetBlock(54)->SetState(FERROX_BLOCK_OCCUPIED);  // occupied is walkable
@@ -276,7 +276,7 @@ TEST_F(GridTest, CanMoveNeverCutsACornerOrLeavesTheGrid)
 
     WalledGrid walled;
     ASSERT_EQ(1, walled.Create(10, 10, {0, 0, 0}, 2, 0));
-    EXPECT_EQ(0, walled.CanMove(0, 44));   // cell 44 holds the wall
+    EXPECT_EQ(0, walled.CanMove(0, 44));  // cell 44 holds the wall
     EXPECT_EQ(0, walled.CanMove(1, 44));
     EXPECT_EQ(1, walled.CanMove(2, 44));
 }

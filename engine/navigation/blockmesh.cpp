@@ -26,10 +26,7 @@ bool ParseRun(const std::string& line, int* value, int* count)
 
 }  // namespace
 
-CFerroxBlockMesh::CFerroxBlockMesh()
-{
-    Init();
-}
+CFerroxBlockMesh::CFerroxBlockMesh() { Init(); }
 
 void CFerroxBlockMesh::Init()
 {
@@ -47,14 +44,12 @@ void CFerroxBlockMesh::FreeArrays()
     m_pTiles = nullptr;
 }
 
-void CFerroxBlockMesh::Release()
-{
-    FreeArrays();
-}
+void CFerroxBlockMesh::Release() { FreeArrays(); }
 
 CFerroxBlockMesh::~CFerroxBlockMesh()
 {
-    if (m_pLower != nullptr && m_pLower->m_pUpper == this) m_pLower->m_pUpper = nullptr;  // the storey below stays whole
+    if (m_pLower != nullptr && m_pLower->m_pUpper == this)
+        m_pLower->m_pUpper = nullptr;  // the storey below stays whole
     CFerroxBlockMesh::Release();
 }
 
@@ -135,8 +130,8 @@ int CFerroxBlockMesh::SetRangeTile(int first, int last, int includeOccupied, Fer
     return SetRangeTileEx(nullptr, first, last, includeOccupied, 0, callback);
 }
 
-int CFerroxBlockMesh::SetRangeTileEx(CFerroxTileRecord* tile, int first, int last, int includeOccupied,
-                                     int onlyEmpty, FerroxTileCallback callback)
+int CFerroxBlockMesh::SetRangeTileEx(CFerroxTileRecord* tile, int first, int last, int includeOccupied, int onlyEmpty,
+                                     FerroxTileCallback callback)
 {
     if (m_pTiles == nullptr) {
         return 1;

@@ -28,8 +28,8 @@ struct FerroxTileStrip {
     int firstColumn;
     int cells;
     CFerroxTileRecord* tile;
-    int firstVertex;   // into GetVertices()
-    int vertexCount;   // 2 x (cells + 1)
+    int firstVertex;  // into GetVertices()
+    int vertexCount;  // 2 x (cells + 1)
 };
 
 // Storeys a chain holds at most, ground included.

@@ -16,10 +16,7 @@ CFerroxTileRecord* FromText(int value, CFerroxTileRecord* defaultTile)
     return value >= 0 && value < 4 ? &g_tiles[value] : defaultTile;
 }
 
-int ToText(CFerroxTileRecord* tile)
-{
-    return tile == nullptr ? -1 : static_cast<int>(tile - g_tiles);
-}
+int ToText(CFerroxTileRecord* tile) { return tile == nullptr ? -1 : static_cast<int>(tile - g_tiles); }
 
 }  // namespace
 

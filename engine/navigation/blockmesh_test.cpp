@@ -13,10 +13,7 @@ namespace {
 
 CFerroxTileRecord gTiles[3];
 
-int TileToText(CFerroxTileRecord* tile)
-{
-    return tile == nullptr ? 0 : static_cast<int>(tile - gTiles) + 1;
-}
+int TileToText(CFerroxTileRecord* tile) { return tile == nullptr ? 0 : static_cast<int>(tile - gTiles) + 1; }
 
 CFerroxTileRecord* TileFromText(int value, CFerroxTileRecord* defaultTile)
 {
@@ -29,10 +26,7 @@ CFerroxTileRecord* TileFromText(int value, CFerroxTileRecord* defaultTile)
 std::vector<int> gVisited;
 void Visit(int cell) { gVisited.push_back(cell); }
 
-int KeepShops(CFerroxBase* occupant, int, int untiled)
-{
-    return untiled ? occupant != nullptr : occupant == nullptr;
-}
+int KeepShops(CFerroxBase* occupant, int, int untiled) { return untiled ? occupant != nullptr : occupant == nullptr; }
 
 class BlockMeshTest : public FerroxGraphicsTest {
 protected:
@@ -95,7 +89,7 @@ TEST_F(BlockMeshTest, SaveReportsAFailedWrite)
     }
     EXPECT_EQ(1, file.Close());
     EXPECT_EQ("old", ReadFile(path));
-    EXPECT_EQ(0, mesh.Save(&file, TileToText));   // nothing open
+    EXPECT_EQ(0, mesh.Save(&file, TileToText));  // nothing open
 }
 
 TEST_F(BlockMeshTest, TwoStoreysReadBackIdentical)
@@ -114,7 +108,7 @@ TEST_F(BlockMeshTest, TwoStoreysReadBackIdentical)
     upper->SetRangeState(14, 15, FERROX_BLOCK_BLOCKED, 0);
     upper->OccupyCell(22);
     const std::string text = SaveText(ground);
-    EXPECT_NE(std::string::npos, text.find("\r\n4.00000\r\n"));   // the storey's height above the ground
+    EXPECT_NE(std::string::npos, text.find("\r\n4.00000\r\n"));  // the storey's height above the ground
 
     CFerroxBlockMesh loaded;
     ASSERT_EQ(1, loaded.Create(6, 6, {10, 3, 20}, 2, 1));
@@ -149,7 +143,7 @@ TEST_F(BlockMeshTest, LoadTakesTheGroundFirstAndRefusesBadInput)
     EXPECT_EQ(FERROX_BLOCK_BLOCKED, upper->GetBlock(3)->m_state);
     EXPECT_EQ(FERROX_BLOCK_OCCUPIED, upper->GetBlock(4)->m_state);
     EXPECT_EQ(&gTiles[1], upper->GetTile(7));
-    EXPECT_EQ(&gTiles[2], upper->GetTile(8));   // the caller's default
+    EXPECT_EQ(&gTiles[2], upper->GetTile(8));  // the caller's default
     DropStoreys(mesh);
 
     // Seven storeys written: five read. Bad and negative runs are ignored.
@@ -210,7 +204,7 @@ TEST_F(BlockMeshTest, TileRangesSkipCoveredCellsAndVacateUpperFloors)
     EXPECT_EQ(1, ground.SetRangeTileEx(&gTiles[0], 8, 8, 0, 0, nullptr));
     EXPECT_EQ(0, ground.SetRangeTileEx(&gTiles[1], 8, 8, 1, 0, nullptr));
     EXPECT_EQ(&gTiles[1], ground.GetTile(8));
-    EXPECT_EQ(0, ground.SetRangeTileEx(&gTiles[2], 7, 9, 1, 1, nullptr));   // only empty cells
+    EXPECT_EQ(0, ground.SetRangeTileEx(&gTiles[2], 7, 9, 1, 1, nullptr));  // only empty cells
     EXPECT_EQ(&gTiles[0], ground.GetTile(7));
     EXPECT_EQ(1, ground.SetRangeTileEx(&gTiles[0], -1, 9, 1, 0, nullptr));
     EXPECT_EQ(1, ground.SetRangeTileEx(&gTiles[0], 9, 36, 1, 0, nullptr));
@@ -224,7 +218,7 @@ TEST_F(BlockMeshTest, TileRangesSkipCoveredCellsAndVacateUpperFloors)
     ground.ClearArea(0, 6, 6, 1, &gTiles[0]);
     ASSERT_EQ(0, ground.BuildStoreyAbove(4.0f, &gTiles[2], KeepShops));
     CFerroxBlockMesh* upper = ground.GetUpper();
-    EXPECT_EQ(1, ground.BuildStoreyAbove(4.0f, &gTiles[2], KeepShops));   // one storey above at most
+    EXPECT_EQ(1, ground.BuildStoreyAbove(4.0f, &gTiles[2], KeepShops));  // one storey above at most
     EXPECT_EQ(FERROX_BLOCK_FREE, upper->GetBlock(8)->m_state);
     EXPECT_EQ(&gTiles[2], upper->GetTile(8));
     EXPECT_EQ(FERROX_BLOCK_FREE, upper->GetBlock(20)->m_state);

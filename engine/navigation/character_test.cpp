@@ -109,8 +109,7 @@ protected:
         // The models list their texture-animated materials, so the animation plugins come too.
         engine.emplace(GxTestRecordingSetup([] {
             return GxSplinePluginAttach() && GxWorldPluginAttach() && GxLODAtomicPluginAttach() &&
-                   GxUserDataPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach() &&
-                   AttachClumpExtension();
+                   GxUserDataPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach() && AttachClumpExtension();
         }));
         GX_ASSERT_ENGINE_STARTED(*engine);
     }

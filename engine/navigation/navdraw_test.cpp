@@ -95,7 +95,7 @@ TEST_F(NavDraw, DebugGridsAndLinesReachTheDeviceAsLineListsAndStrips)
     EXPECT_EQ(D3DPT_LINELIST, grid.draw.type);
     EXPECT_EQ(7u, grid.draw.primitiveCount);  // 4 lines along x, 3 along z
     EXPECT_FALSE(grid.draw.indexed);
-    ASSERT_EQ(16u, grid.stride0);             // untextured: position and colour
+    ASSERT_EQ(16u, grid.stride0);  // untextured: position and colour
     EXPECT_EQ(nullptr, grid.texture0);
     for (UINT i = 0; i < 14; i++) {
         const DrawnVertex v = VertexOf(grid, i);

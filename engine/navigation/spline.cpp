@@ -48,10 +48,7 @@ void CFerroxSpline::Release()
     Init();
 }
 
-CFerroxSpline::~CFerroxSpline()
-{
-    Release();
-}
+CFerroxSpline::~CFerroxSpline() { Release(); }
 
 void CFerroxSpline::CopyFromSpline()
 {
@@ -158,15 +155,9 @@ int CFerroxSpline::GetPointIndex(float t, int backwards)
     return std::min(index, n - 1);
 }
 
-int CFerroxSpline::GetPointCount()
-{
-    return m_pSpline != nullptr ? GxSplineGetNumControlPoints(m_pSpline) : 0;
-}
+int CFerroxSpline::GetPointCount() { return m_pSpline != nullptr ? GxSplineGetNumControlPoints(m_pSpline) : 0; }
 
-const GxV3d* CFerroxSpline::GetPoints()
-{
-    return m_pPoints;
-}
+const GxV3d* CFerroxSpline::GetPoints() { return m_pPoints; }
 
 int CFerroxSpline::AppendPoint(const GxV3d& point)
 {
@@ -205,9 +196,7 @@ void CFerroxSpline::SetPoint(int index, const GxV3d& point)
     m_pPoints[index] = point;
 }
 
-void CFerroxSpline::EmptyOperation()
-{
-}
+void CFerroxSpline::EmptyOperation() {}
 
 void CFerroxSpline::DrawDebugInfo()
 {

@@ -77,6 +77,7 @@ protected:
     }
     std::string Path(const std::string& name) const { return (m_dir / name).string(); }
     std::string Dir() const { return m_dir.string() + "/"; }
+
 private:
     std::filesystem::path m_dir;
 };

@@ -21,7 +21,7 @@ const char* AfterEquals(const char* line)
     return equals ? equals + 1 : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 // ---- Description ----
 
@@ -37,17 +37,15 @@ void FerroxAnimIniReader::Line(const char* line)
     if (countNext) {
         // A count beyond the limit is held at it while parsing, so no overflow reaches the caller.
         long parsed = value ? std::strtol(value, nullptr, 10) : 0;
-        count = static_cast<int32_t>(parsed < 0 ? 0 : (parsed > kFerroxAnimMaxFrames ? kFerroxAnimMaxFrames + 1 : parsed));
+        count =
+            static_cast<int32_t>(parsed < 0 ? 0 : (parsed > kFerroxAnimMaxFrames ? kFerroxAnimMaxFrames + 1 : parsed));
     } else {
         delayMs = value ? std::strtof(value, nullptr) : 0.0f;
     }
     countNext = !countNext;
 }
 
-int32_t FerroxAnimIniReader::FrameCount() const
-{
-    return count > kFerroxAnimMaxFrames ? kFerroxAnimMaxFrames : count;
-}
+int32_t FerroxAnimIniReader::FrameCount() const { return count > kFerroxAnimMaxFrames ? kFerroxAnimMaxFrames : count; }
 
 float FerroxAnimIniReader::DelaySeconds() const
 {
@@ -63,10 +61,7 @@ std::string FerroxAnimFrameName(const std::string& base, int32_t frame)
 
 // ---- Animated texture ----
 
-CFerroxAnimTexture::CFerroxAnimTexture() : m_loaded(0), m_current(0)
-{
-    CFerroxAnimTexture::Clear();
-}
+CFerroxAnimTexture::CFerroxAnimTexture() : m_loaded(0), m_current(0) { CFerroxAnimTexture::Clear(); }
 
 CFerroxAnimTexture::~CFerroxAnimTexture() { CFerroxAnimTexture::Unload(); }
 

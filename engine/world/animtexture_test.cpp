@@ -55,7 +55,8 @@ protected:
     void WriteFrames(int count)
     {
         for (int i = 0; i < count; i++)
-            ASSERT_TRUE(FerroxWriteTestPicture(Path(FerroxAnimFrameName("water", i) + ".bmp"), static_cast<GxUInt8>(i * 40), 0, 0));
+            ASSERT_TRUE(FerroxWriteTestPicture(Path(FerroxAnimFrameName("water", i) + ".bmp"),
+                                               static_cast<GxUInt8>(i * 40), 0, 0));
     }
     GxTexture* material = nullptr;
     GxRaster* own = nullptr;
@@ -80,8 +81,8 @@ TEST_F(AnimTextureTest, StepsOneFrameACallWrapsAndRestores)
         EXPECT_EQ(anim.GetCurrentFrame(), 2u);
         EXPECT_NEAR(anim.GetElapsed(), 0.3f, 1e-5f);
         anim.Update(0.25f);
-        EXPECT_EQ(anim.GetCurrentFrame(), 0u);   // after the last, the first
-        anim.Update(0.0f);                       // elapsed 0.35 still carries a step
+        EXPECT_EQ(anim.GetCurrentFrame(), 0u);  // after the last, the first
+        anim.Update(0.0f);                      // elapsed 0.35 still carries a step
         EXPECT_EQ(anim.GetCurrentFrame(), 1u);
     }
     EXPECT_EQ(GxTextureGetRaster(material), own);
@@ -104,4 +105,4 @@ TEST_F(AnimTextureTest, MissingDescriptionOrZeroFramesNeverStep)
     EXPECT_EQ(none.GetCurrentFrame(), 0u);
 }
 
-} // namespace
+}  // namespace

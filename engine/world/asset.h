@@ -192,7 +192,7 @@ private:
     GxStream* m_pFile;
     GxStream* m_pStream;
     GxChunkHeaderInfo m_header;
-    GxUInt32 m_unread;  // bytes of the current chunk's body still in the file
+    GxUInt32 m_unread;                    // bytes of the current chunk's body still in the file
     std::vector<GxNameRecord*> m_groups;  // innermost first
 };
 

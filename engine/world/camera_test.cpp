@@ -1,7 +1,7 @@
 // Cameras on the software device: settings, motion by mode within bounds, sub-cameras, screenshots, and
 // cameras in worlds rendering the clumps they see.
-#include "engine/testsupport/files.h"
 #include "engine/world/camera.h"
+#include "engine/testsupport/files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -213,7 +213,8 @@ TEST_F(Camera, ScreenshotIsResampledToTheThumbnailSize)
     ASSERT_EQ(1, camera.Create(80, 60, 1));
     const GxRGBA red = {200, 10, 20, 255};
     ASSERT_EQ(0, camera.Clear(&red, 3));
-    const std::string path = (std::filesystem::temp_directory_path() / ("ferrox_camera_shot_" + FerroxTestRunTag() + ".bmp")).string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("ferrox_camera_shot_" + FerroxTestRunTag() + ".bmp")).string();
     ASSERT_EQ(0, camera.SaveScreenshot(path.c_str(), 16, 12));
     ASSERT_TRUE(GxImageRegisterImageFormat("bmp", GxImageReadBMP, nullptr));
     GxImage* image = GxImageReadBMP(path.c_str());

@@ -5,7 +5,8 @@
 #include "gfx/world/userdata.h"
 
 // Calls visit(atomic) for every atomic of the clump; nothing for a null clump.
-template <typename F> void FerroxForEachAtomic(GxClump* clump, F visit)
+template <typename F>
+void FerroxForEachAtomic(GxClump* clump, F visit)
 {
     if (!clump)
         return;

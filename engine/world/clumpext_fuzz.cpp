@@ -11,10 +11,7 @@ namespace {
 
 bool g_attached = false;
 
-void AttachProgramPlugins()
-{
-    g_attached = FerroxAttachGraphicsPlugins() != 0;
-}
+void AttachProgramPlugins() { g_attached = FerroxAttachGraphicsPlugins() != 0; }
 
 void CheckNamesNothing(GxClump* clump)
 {

@@ -322,8 +322,8 @@ void CFerroxObject::DisableCollision()
     if (!m_pModel)
         return;
     for (GxClump* clump : m_pModel->GetClumps())
-        FerroxForEachAtomic(clump,
-                      [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kCollisionFlag); });
+        FerroxForEachAtomic(
+            clump, [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kCollisionFlag); });
 }
 
 void CFerroxObject::DisableRender()
@@ -331,8 +331,8 @@ void CFerroxObject::DisableRender()
     if (!m_pModel)
         return;
     for (GxClump* clump : m_pModel->GetClumps())
-        FerroxForEachAtomic(clump,
-                      [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag); });
+        FerroxForEachAtomic(
+            clump, [](GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag); });
 }
 
 GxAtomic* CFerroxObject::ChooseRandomPart(const char* name, int count, FerroxPartData* materialData)

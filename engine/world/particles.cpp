@@ -99,14 +99,14 @@ GxTexture* CFerroxStdParticle::Create(const char* textureName, const char* maskN
     GxParticleEmitter* emitter = GxParticleAtomicGetEmitters(m_pAtomic);
     GxParticleEmitterSetParticleClass(emitter, m_pParticleClass, kFerroxParticleBatch);
     m_pEmitterBlock = emitter;
-    m_pStandard = static_cast<GxParticleEmitterStd*>(
-        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    m_pStandard =
+        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
     m_pColour = static_cast<GxParticleEmitterColor*>(
         GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR));
-    m_pSize = static_cast<GxParticleEmitterSize*>(
-        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE));
-    m_pTank = static_cast<GxParticleEmitterTank*>(
-        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    m_pSize =
+        static_cast<GxParticleEmitterSize*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE));
+    m_pTank =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
     if (m_pStandard)
         WriteDefaults(m_pStandard, m_pColour, m_pSize);
 

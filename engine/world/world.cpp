@@ -196,8 +196,8 @@ void CFerroxWorldRegistry::Unregister(CFerroxComposite* model)
 void CFerroxWorldRegistry::Queue(GxAtomic* atomic, float distanceSquared)
 {
     auto saved = m_saved.find(atomic);
-    const GxAtomicCallBackRender render = saved != m_saved.end() && saved->second ? saved->second
-                                                                                   : GxAtomicDefaultRenderCallback;
+    const GxAtomicCallBackRender render =
+        saved != m_saved.end() && saved->second ? saved->second : GxAtomicDefaultRenderCallback;
     // Before the first entry that is nearer: the queue runs farthest first.
     auto at = std::find_if(m_queue.begin(), m_queue.end(), [distanceSquared](const FerroxQueuedAtomic& q) {
         return q.distanceSquared < distanceSquared;

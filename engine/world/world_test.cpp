@@ -251,8 +251,8 @@ TEST_F(World, AnimatedTextureComesFromTheModelsAniFolderOnceForEveryObject)
 
     const std::string pool = WriteModel("shop/pool.gxs", {"rim", "ANIM_water01"});
     std::filesystem::create_directories(Path("shop/ani"));
-    WriteBytes(Path("shop/ani/ANIM_water.ini"), FerroxBytes{'[', 'a', ']', '\n', 'n', '=', '2', '\n', 'm', '=',
-                                                            '5', '0', '\n'});
+    WriteBytes(Path("shop/ani/ANIM_water.ini"),
+               FerroxBytes{'[', 'a', ']', '\n', 'n', '=', '2', '\n', 'm', '=', '5', '0', '\n'});
     for (int k = 0; k < 2; k++)
         ASSERT_TRUE(FerroxWriteTestPicture(Path("shop/ani/" + FerroxAnimFrameName("ANIM_water", k) + ".bmp"),
                                            static_cast<GxUInt8>(100 * k), 0, 0));
@@ -273,7 +273,8 @@ std::vector<int> drawn;
 
 GxAtomic* RecordDraw(GxAtomic* atomic)
 {
-    drawn.push_back(static_cast<int>(-GxFrameGetWorldMatrix(static_cast<GxFrame*>(atomic->object.object.parent))->pos.z));
+    drawn.push_back(
+        static_cast<int>(-GxFrameGetWorldMatrix(static_cast<GxFrame*>(atomic->object.object.parent))->pos.z));
     return atomic;
 }
 
@@ -304,8 +305,8 @@ TEST_F(World, TranslucentAtomicsAreDrawnFarthestFirstAfterTheWorldPass)
     CFerroxComposite* model = FerroxModelFromClump("glass", clump);
     GxClumpDestroy(clump);
     ASSERT_NE(model, nullptr);
-    GxClumpForAllAtomics(model->GetClump(), [](GxAtomic* a, void*) { return GxAtomicSetRenderCallBack(a, RecordDraw); },
-                         nullptr);
+    GxClumpForAllAtomics(
+        model->GetClump(), [](GxAtomic* a, void*) { return GxAtomicSetRenderCallBack(a, RecordDraw); }, nullptr);
 
     CFerroxWorldRegistry registry;
     model->SetWorldRegistry(&registry);
@@ -313,7 +314,8 @@ TEST_F(World, TranslucentAtomicsAreDrawnFarthestFirstAfterTheWorldPass)
     GxCamera* previous = GxEngineInstance->curCamera;
     GxEngineInstance->curCamera = camera;  // at the origin
     drawn.clear();
-    GxClumpForAllAtomics(model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
+    GxClumpForAllAtomics(
+        model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
     // The opaque one drew at once; the others wait for the flush.
     EXPECT_EQ(drawn, (std::vector<int>{6}));
     ASSERT_EQ(registry.GetQueue().size(), 3u);
@@ -323,11 +325,13 @@ TEST_F(World, TranslucentAtomicsAreDrawnFarthestFirstAfterTheWorldPass)
     EXPECT_TRUE(registry.GetQueue().empty());
 
     // Unregistered, a queued atomic leaves the queue and every atomic draws itself again.
-    GxClumpForAllAtomics(model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
+    GxClumpForAllAtomics(
+        model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
     registry.Unregister(model);
     EXPECT_TRUE(registry.GetQueue().empty());
     drawn.clear();
-    GxClumpForAllAtomics(model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
+    GxClumpForAllAtomics(
+        model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
     EXPECT_EQ(drawn.size(), 4u);
     GxEngineInstance->curCamera = previous;
     model->SetWorldRegistry(nullptr);

@@ -97,8 +97,8 @@ protected:
         FerroxAppend(level, FerroxClumpChunk(clump));
         FerroxAppend(level, FerroxGroupEnd());
         GxClumpDestroy(clump);
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(level.data()),
-                                                    static_cast<std::streamsize>(level.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(level.data()), static_cast<std::streamsize>(level.size()));
     }
     // The middle pixel of the frame after the world drew into a blue clear.
     GxUInt32 Draw(CFerroxWorld* world)
@@ -112,8 +112,8 @@ protected:
         const GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
         if (!bits)
             return 0;
-        const GxUInt32 pixel =
-            *reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(kSize / 2) * raster->stride + 4 * (kSize / 2));
+        const GxUInt32 pixel = *reinterpret_cast<const GxUInt32*>(
+            bits + static_cast<size_t>(kSize / 2) * raster->stride + 4 * (kSize / 2));
         GxRasterUnlock(raster);
         return pixel & 0xFFFFFF;
     }

@@ -345,8 +345,7 @@ int CBaseObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh*)
     if (!below)
         return 1;
     CFerroxBlockMesh* own = dynamic_cast<CFerroxBlockMesh*>(m_pFloor);
-    return own && own->IsAreaTiled(m_firstCell, m_rows, m_columns) &&
-                   below->IsAreaTiled(m_firstCell, m_rows, m_columns)
+    return own && own->IsAreaTiled(m_firstCell, m_rows, m_columns) && below->IsAreaTiled(m_firstCell, m_rows, m_columns)
                ? 1
                : 0;
 }
@@ -382,7 +381,8 @@ int CBaseObject::CanLayFloor(CFerroxBlockMesh* below, CFerroxBlockMesh* above, C
                 return 0;
         }
         const bool tiled = below->IsAreaTiled(cell, 1, 1);
-        const bool heldByPiece = below->IsAreaFilled(cell, 1, 1, 0) && !below->IsAreaFilledWith(cell, 1, 1, 0, kWallName);
+        const bool heldByPiece =
+            below->IsAreaFilled(cell, 1, 1, 0) && !below->IsAreaFilledWith(cell, 1, 1, 0, kWallName);
         if (!tiled && !heldByPiece)
             return 0;
     }
@@ -420,13 +420,14 @@ int CBaseObject::Place(CPlacementRecord*)
             std::vector<int> cells;
             CFerroxBlockGrid* floor;
         } visit = {CoveredCells(), m_pFloor};
-        ForEachCharacter(true,
-                         [](CFerroxObject* character, void* data) {
-                             Visit* v = static_cast<Visit*>(data);
-                             for (int cell : v->cells)
-                                 g_buildingHooks.removeIfOnFloorCell(character, cell, v->floor);
-                         },
-                         &visit);
+        ForEachCharacter(
+            true,
+            [](CFerroxObject* character, void* data) {
+                Visit* v = static_cast<Visit*>(data);
+                for (int cell : v->cells)
+                    g_buildingHooks.removeIfOnFloorCell(character, cell, v->floor);
+            },
+            &visit);
     }
     m_placed = 1;
     m_dayStamp = BuildingGameDay();
@@ -469,11 +470,12 @@ void CPathableObject::Release()
         for (int32_t i = 0; i < static_cast<int32_t>(m_entrances.size()); i++)
             m_pFloor->ClearArea(CPathableObject::GetEntranceCell(i), 1, 1, 0);
         if (g_buildingHooks.onObjectRemoved)
-            ForEachCharacter(false,
-                             [](CFerroxObject* character, void* object) {
-                                 g_buildingHooks.onObjectRemoved(character, static_cast<CFerroxObject*>(object));
-                             },
-                             this);
+            ForEachCharacter(
+                false,
+                [](CFerroxObject* character, void* object) {
+                    g_buildingHooks.onObjectRemoved(character, static_cast<CFerroxObject*>(object));
+                },
+                this);
     }
     ReleaseSlotsAndEffect();
     CPathableObject::Init();
@@ -549,7 +551,7 @@ void BuildingHideDummy(GxAtomic* atomic) { atomic->object.object.flags &= static
 int32_t BuildingCellFromFloat(float cell)
 {
     // A dummy far outside the model must not overflow the conversion.
-    const float limit = 2147483520.0f;   // the largest float below 2^31
+    const float limit = 2147483520.0f;  // the largest float below 2^31
     if (!(cell >= -limit && cell <= limit))
         return kNoCell;
     return static_cast<int32_t>(cell);

@@ -31,7 +31,7 @@ struct CPlacementRecord {
     CPlacementController* controller;
     CFerroxAssetSet* templateSet;
     int32_t count;
-    CFerroxBlockGrid* storey;   // current when placing began
+    CFerroxBlockGrid* storey;  // current when placing began
 };
 
 // A particle effect showing on a building object (fire on a broken facility, flies on a plant).
@@ -73,7 +73,7 @@ struct EntrancePoint {
 
 // A path users of an object follow, with its number of users.
 struct CUserSlot {
-    CFerroxSpline* spline;   // owned
+    CFerroxSpline* spline;  // owned
     uint16_t useCount;
 };
 

@@ -25,7 +25,10 @@ void ReadBuildingLine(CFerroxFile* file, T* value)
 }
 
 // Writes a number and the line end.
-inline void WriteBuildingLine(CFerroxFile* file, int value) { file->WriteLine(ToString<int>(value) + kBuildingLineEnd); }
+inline void WriteBuildingLine(CFerroxFile* file, int value)
+{
+    file->WriteLine(ToString<int>(value) + kBuildingLineEnd);
+}
 
 // The first text of a dummy's user-data array; null when the array holds no text.
 const char* BuildingDummyTag(GxUserDataArray* array);

@@ -26,8 +26,8 @@ TEST_F(BuildingFootprintTest, RowsAndColumnsFollowSizesAndYaw)
         float yaw;
         int rows, columns;
     } cases[] = {
-        {1, 4, 2, 0.0f, 4, 2},   {1, 4, 2, 90.0f, 2, 4},  {1, 4, 2, 180.0f, 4, 2}, {1, 4, 2, 270.0f, 2, 4},
-        {2, 3, 5, 0.0f, 1, 2},   {2, 3, 5, 90.0f, 2, 1},  {2, 3, 5, 180.0f, 1, 2}, {2, 3, 5, 270.0f, 2, 1},
+        {1, 4, 2, 0.0f, 4, 2}, {1, 4, 2, 90.0f, 2, 4}, {1, 4, 2, 180.0f, 4, 2}, {1, 4, 2, 270.0f, 2, 4},
+        {2, 3, 5, 0.0f, 1, 2}, {2, 3, 5, 90.0f, 2, 1}, {2, 3, 5, 180.0f, 1, 2}, {2, 3, 5, 270.0f, 2, 1},
     };
     for (const Case& c : cases) {
         CFerroxBlockGrid grid;
@@ -307,7 +307,7 @@ TEST_F(BuildingSlotTest, LinesSaveAndLoad)
     EXPECT_EQ("1", in.ReadLine(line)) << "floor id";
     EXPECT_EQ("0", in.ReadLine(line)) << "storeys below";
     for (int i = 0; i < 3; i++)
-        in.ReadLine(line);   // model, factory, position
+        in.ReadLine(line);  // model, factory, position
     Exposed<CShop> loaded;
     loaded.SetEffectKind(kEffectFire);
     loaded.Load(&in);

@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "engine/world/asset.h"
 #include "engine/navigation/blockmesh.h"
-#include "engine/world/composite.h"
 #include "engine/navigation/spline.h"
+#include "engine/world/asset.h"
+#include "engine/world/composite.h"
+#include "game/buildings/building.h"
+#include "game/shell/game_testing.h"
+#include "game/shell/statistics.h"
+#include "game/world/objectmgr.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/spline.h"
-#include "game/buildings/building.h"
-#include "game/world/objectmgr.h"
-#include "game/shell/statistics.h"
-#include "game/shell/game_testing.h"
 
 // An object of a building class whose footprint a test sets directly.
 template <typename T>
@@ -111,5 +111,5 @@ protected:
     CStatistics* stats = nullptr;
     CFerroxTileRecord tile = {nullptr};
     CFerroxBlockMesh ground;
-    std::unique_ptr<CFerroxBlockMesh> upper;   // the storeys above are their builder's to free
+    std::unique_ptr<CFerroxBlockMesh> upper;  // the storeys above are their builder's to free
 };

@@ -4,12 +4,12 @@
 #include "game/buildings/door.h"
 #include "game/buildings/facility.h"
 #include "game/buildings/floors.h"
-#include "game/world/gameparticles.h"
-#include "game/world/factories.h"
-#include "game/world/objectmgr.h"
 #include "game/buildings/scalable.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
+#include "game/world/factories.h"
+#include "game/world/gameparticles.h"
+#include "game/world/objectmgr.h"
 
 namespace {
 

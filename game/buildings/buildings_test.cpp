@@ -79,9 +79,9 @@ TEST_F(AuthoredBuildings, EachBuildingTemplateMakesItsClassAndPlaces)
     const struct {
         const char* category;
         const char* factory;
-    } kinds[] = {{"SHOP_FASHION", kShopFactoryName},       {"FAC_PHONE", kUsableObjectFactoryName},
-                 {"STAIRS", kStairsObjectFactoryName},     {"ATRIUM", kAtriumObjectFactoryName},
-                 {"DOORS", kDoorObjectFactoryName},        {"SCEN_PLANTS", kSceneryObjectFactoryName}};
+    } kinds[] = {{"SHOP_FASHION", kShopFactoryName},   {"FAC_PHONE", kUsableObjectFactoryName},
+                 {"STAIRS", kStairsObjectFactoryName}, {"ATRIUM", kAtriumObjectFactoryName},
+                 {"DOORS", kDoorObjectFactoryName},    {"SCEN_PLANTS", kSceneryObjectFactoryName}};
     float x = 6.0f;
     for (const auto& kind : kinds) {
         CFerroxAssetSet* set = manager->FindTemplate(kind.category, 0);
@@ -98,7 +98,7 @@ TEST_F(AuthoredBuildings, EachBuildingTemplateMakesItsClassAndPlaces)
         EXPECT_EQ(0, building->SetGridPosition(GxV3d{x, 0.0f, -32.0f}, &ground)) << kind.category;
         x += 10.0f;
         if (dynamic_cast<CStairs*>(building) || dynamic_cast<CDoorObject*>(building))
-            continue;   // stairs need a storey above, doors a wall
+            continue;  // stairs need a storey above, doors a wall
         EXPECT_EQ(1, building->CanPlace(nullptr, nullptr)) << kind.category;
         EXPECT_EQ(1, building->Place(nullptr)) << kind.category;
         EXPECT_EQ(building->GetUserSlots().size(), set->GetSplines().size()) << kind.category;
@@ -115,7 +115,7 @@ TEST_F(AuthoredBuildings, EachBuildingTemplateMakesItsClassAndPlaces)
     EXPECT_EQ(kShopStartBalance, shop->GetValue());
     EXPECT_EQ(60, shop->GetRecord().chargeAdjust);
     EXPECT_EQ(120, shop->GetPrice());
-    CDynamicObjectManager::DestroyInstance();   // the objects go before the ground they stand on
+    CDynamicObjectManager::DestroyInstance();  // the objects go before the ground they stand on
     manager = nullptr;
 }
 

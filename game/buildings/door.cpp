@@ -15,7 +15,8 @@ struct WallFacing {
     const char* name;
     float yaw;
 };
-const WallFacing kWallFacings[] = {{"wallN", kYawNorth}, {"wallE", kYawEast}, {"wallS", kYawSouth}, {"wallW", kYawWest}};
+const WallFacing kWallFacings[] = {
+    {"wallN", kYawNorth}, {"wallE", kYawEast}, {"wallS", kYawSouth}, {"wallW", kYawWest}};
 const char* const kWallName = "wall";
 const char* const kCornerName = "wallNE";
 const GxV3d kUpAxis = {0.0f, 1.0f, 0.0f};

@@ -99,7 +99,7 @@ void ClearedCell(int cell)
         return;
     for (const ObjectList* list : {&manager->GetShoppers(), &manager->GetCriminals(), &manager->GetCleaners(),
                                    &manager->GetSecurity(), &manager->GetMaintenance()}) {
-        const ObjectList copy = *list;   // a character that leaves may leave its list
+        const ObjectList copy = *list;  // a character that leaves may leave its list
         for (CFerroxObject* character : copy)
             hooks.removeIfOnFloorCell(character, cell & kCellIndexMask, g_pClearing);
     }
@@ -710,8 +710,8 @@ int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, C
     CFerroxBlockMesh* storey = CurrentStorey();
     const bool still = m_dragStart == m_dragEnd;
     if (picked && still) {
-        CFerroxObject* owner = picked->GetModel() && picked->GetModel()->GetOwner() ? picked->GetModel()->GetOwner()
-                                                                                    : picked;
+        CFerroxObject* owner =
+            picked->GetModel() && picked->GetModel()->GetOwner() ? picked->GetModel()->GetOwner() : picked;
         if (IsBuilding(owner)) {
             RemoveBuilding(dynamic_cast<CBaseObject*>(owner), storey);
             return 0;
@@ -802,8 +802,8 @@ int CPlacementController::RemoveWalls(CFerroxWorld*, int all, CFerroxBlockMesh* 
         m_pieces.clear();
         return 0;
     }
-    const int16_t index = storey ? StoreyIndex(storey)
-                                 : static_cast<int16_t>(m_pFloors ? m_pFloors->GetCurrentFloorIndex() : 0);
+    const int16_t index =
+        storey ? StoreyIndex(storey) : static_cast<int16_t>(m_pFloors ? m_pFloors->GetCurrentFloorIndex() : 0);
     std::vector<CFerroxObject*> kept;
     for (CFerroxObject* piece : m_pieces) {
         if (!manager->RemoveObjectOnFloor(piece, 1, index))
@@ -820,7 +820,7 @@ int CPlacementController::BuildWalls(CFerroxWorld* world, int all, CFerroxBlockM
     if (!all) {
         // Without a storey, the one shown: the storey under the pointer is none while it is off the grid.
         CFerroxBlockMesh* ground = Ground();
-        CFerroxBlockMesh* target = storey ? storey
+        CFerroxBlockMesh* target = storey                ? storey
                                    : ground && m_pFloors ? ground->GetLinked(m_pFloors->GetCurrentFloorIndex())
                                                          : nullptr;
         if (target)

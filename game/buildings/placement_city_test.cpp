@@ -1,8 +1,8 @@
 // A scripted build on the authored London level, headless on the software device: tiles, a door in the
 // wall, a shop, a second storey with stairs up to it, scenery and the city's landmark; then the game moves to
 // Berlin, whose landmark takes the London one's place among the templates.
-#include "game/buildings/door.h"
 #include "game/buildings/citylevel_testing.h"
+#include "game/buildings/door.h"
 #include "game/buildings/stairs.h"
 #include "game/world/templates.h"
 

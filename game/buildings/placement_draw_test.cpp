@@ -121,7 +121,8 @@ protected:
         controller->Update(At(cell));
         auto* held = dynamic_cast<CPathableObject*>(controller->GetHeldObject());
         GxV3d entrance = {};
-        if (!held || held->GetEntranceCount() < 1 || !Ground()->GetCellPosition(held->GetEntranceCell(0), &entrance, 0)) {
+        if (!held || held->GetEntranceCount() < 1 ||
+            !Ground()->GetCellPosition(held->GetEntranceCell(0), &entrance, 0)) {
             ADD_FAILURE() << "the held shop has no entrance on the grid";
             return entrance;
         }
@@ -157,8 +158,8 @@ protected:
         const GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
         if (!bits)
             return {-1, -1, -1};
-        const GxUInt32 pixel = *reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(kSize / 2) * raster->stride +
-                                                                  4 * (kSize / 2));
+        const GxUInt32 pixel = *reinterpret_cast<const GxUInt32*>(
+            bits + static_cast<size_t>(kSize / 2) * raster->stride + 4 * (kSize / 2));
         GxRasterUnlock(raster);
         return {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
                 static_cast<int>(pixel & 0xFF)};

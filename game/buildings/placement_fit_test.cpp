@@ -121,7 +121,7 @@ TEST_F(PlacementFit, DoorsGoInOnEverySide)
     struct Side {
         int cell;
         float yaw;
-        int outside;   // a cell beyond the wall, where the outside entrances lie
+        int outside;  // a cell beyond the wall, where the outside entrances lie
     };
     const Side sides[] = {{Cell(kFirstRow - 1, 8), 90.0f, Cell(kFirstRow - 2, 8)},
                           {Cell(kLastRow + 1, 8), 270.0f, Cell(kLastRow + 2, 8)},
@@ -141,9 +141,8 @@ TEST_F(PlacementFit, DoorsGoInOnEverySide)
         EXPECT_TRUE(Ground()->GetBlock(side.cell)->IsWalkable());
         ASSERT_EQ(2, door->GetExtraEntranceCount());
         const int outside = door->GetExtraEntranceCell(0);
-        EXPECT_TRUE(outside == side.outside || outside == side.outside + (side.yaw == 90.0f || side.yaw == 270.0f
-                                                                               ? 1
-                                                                               : kMallSide))
+        EXPECT_TRUE(outside == side.outside ||
+                    outside == side.outside + (side.yaw == 90.0f || side.yaw == 270.0f ? 1 : kMallSide))
             << "outside entrances lie beyond the wall, yaw " << side.yaw;
         EXPECT_TRUE(Ground()->GetBlock(outside)->IsWalkable()) << side.yaw;
         for (int i = 0; i < door->GetEntranceCount() - door->GetExtraEntranceCount(); i++) {
@@ -216,8 +215,8 @@ TEST_F(PlacementFit, StairsFitBelowAStoreyAndJoinBoth)
 // while dragging covers those cells and nothing else, in every direction of the drag.
 TEST_F(PlacementFit, DragOutlineCoversTheLaidCells)
 {
-    const int corners[][2] = {{Cell(6, 7), Cell(9, 15)}, {Cell(9, 15), Cell(6, 7)}, {Cell(9, 7), Cell(6, 15)},
-                              {Cell(6, 15), Cell(9, 7)}};
+    const int corners[][2] = {
+        {Cell(6, 7), Cell(9, 15)}, {Cell(9, 15), Cell(6, 7)}, {Cell(9, 7), Cell(6, 15)}, {Cell(6, 15), Cell(9, 7)}};
     for (const auto& corner : corners) {
         controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
         controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);

@@ -2,12 +2,12 @@
 // and the wall pieces that follow the tiles.
 #include "game/buildings/placement.h"
 
-#include "game/figures/aichar.h"
-#include "game/figures/characters.h"
 #include "game/buildings/door.h"
+#include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
-#include "game/buildings/placement_testing.h"
+#include "game/figures/aichar.h"
+#include "game/figures/characters.h"
 #include "game/shell/statistics.h"
 
 namespace {
@@ -172,7 +172,7 @@ TEST_F(Placement, DragToAnInvalidCellResets)
     controller->Update(PointOf(Ground(), Cell(5, 5)));
     controller->BeginDrag(PointOf(Ground(), Cell(5, 5)));
     EXPECT_EQ(Cell(5, 5), controller->GetDragStart());
-    controller->Update(PointOf(Ground(), Cell(0, 9)));   // the border row is not a valid cell
+    controller->Update(PointOf(Ground(), Cell(0, 9)));  // the border row is not a valid cell
     EXPECT_EQ(kNoCell, controller->GetDragStart());
     EXPECT_EQ(kNoCell, controller->GetDragEnd());
     EXPECT_LT(controller->GetAreaBox()->GetPosition()->y, -1.0f) << "the box hides below the floor";

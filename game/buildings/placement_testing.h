@@ -118,7 +118,7 @@ protected:
     void TearDown() override
     {
         delete controller;
-        CDynamicObjectManager::DestroyInstance();   // the objects go before the storeys they stand on
+        CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
         delete floors;
         CGame::DestroyInstance(nullptr);
         CDynamicObjectManager::ResetClassHooks();

@@ -140,8 +140,8 @@ void CShop::DrawDebugInfo(GxRaster* charset)
     if (!charset)
         return;
     const std::string text = std::to_string(m_record.shopNumber) + ", F:" + std::to_string(m_record.balance) +
-                             " A:" + std::to_string(m_record.paymentCount) + " I:" +
-                             std::to_string(m_record.takingsTotal);
+                             " A:" + std::to_string(m_record.paymentCount) +
+                             " I:" + std::to_string(m_record.takingsTotal);
     GxCharsetPrint(charset, text.c_str(), kShopDebugX, kShopDebugY);
 }
 

@@ -5,8 +5,8 @@
 
 #include "engine/navigation/blockmesh.h"
 #include "engine/navigation/spline.h"
-#include "game/world/objectmgr.h"
 #include "game/buildings/building_local.h"
+#include "game/world/objectmgr.h"
 
 namespace {
 

@@ -13,15 +13,14 @@ class CStairsLink {
 public:
     CStairsLink(const GxV3d& at, CFerroxBlockGrid* to, CFerroxSpline* spline)
         : position(at), destination(to), path(spline)
-    {
-    }
+    {}
     ~CStairsLink();
     CStairsLink(const CStairsLink&) = delete;
     CStairsLink& operator=(const CStairsLink&) = delete;
 
     GxV3d position;
     CFerroxBlockGrid* destination;
-    CFerroxSpline* path;   // owned
+    CFerroxSpline* path;  // owned
 };
 
 class CStairs : public CUsableObject {

@@ -62,8 +62,8 @@ TEST_F(StairsTest, PlacementLinksAndRelease)
     CFerroxBlockMesh* above = AddStorey();
     auto stairs = std::make_unique<Exposed<CStairs>>();
     stairs->Put(&ground, Cell(4, 4), 2, 1);
-    stairs->AddEntrance({-1.0f, 0.0f});        // the cell before the first row, below
-    stairs->AddUpperEntrance({2.0f, 0.0f});    // the cell after the last row, above
+    stairs->AddEntrance({-1.0f, 0.0f});      // the cell before the first row, below
+    stairs->AddUpperEntrance({2.0f, 0.0f});  // the cell after the last row, above
     stairs->AddUserSlot(PathFrom(&ground, Cell(3, 4)));
     stairs->AddUserSlot(PathFrom(above, Cell(6, 4)));
     stairs->AddUserSlot(PathFrom(&ground, Cell(9, 9)));

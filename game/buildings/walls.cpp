@@ -100,9 +100,9 @@ typedef bool (*WallTest)(CFerroxBlockMesh* storey, int a, int b);
 
 struct WallScan {
     WallTest test;
-    bool rows;        // step across rows (±row stride) or along a row (±1)
-    int direction;    // +1 or -1
-    bool pieceOnA;    // the piece stands on the tested cell, else on its neighbour
+    bool rows;      // step across rows (±row stride) or along a row (±1)
+    int direction;  // +1 or -1
+    bool pieceOnA;  // the piece stands on the tested cell, else on its neighbour
     int templateIndex;
     bool turned;
 };

@@ -40,12 +40,9 @@ void WriteList(CFerroxFile* file, const std::vector<Condition>& conditions)
     file->WriteLine(line + kLineEnd);
 }
 
-} // namespace
+}  // namespace
 
-CConditions::CConditions() : m_pStatistics(nullptr)
-{
-    Init();
-}
+CConditions::CConditions() : m_pStatistics(nullptr) { Init(); }
 
 void CConditions::Reset()
 {
@@ -53,15 +50,9 @@ void CConditions::Reset()
     m_lose.clear();
 }
 
-int32_t CConditions::TestWin()
-{
-    return Test(m_win);
-}
+int32_t CConditions::TestWin() { return Test(m_win); }
 
-int32_t CConditions::TestLose()
-{
-    return Test(m_lose);
-}
+int32_t CConditions::TestLose() { return Test(m_lose); }
 
 int32_t CConditions::Test(const std::vector<Condition>& conditions) const
 {

@@ -32,7 +32,7 @@ bool Fired(int32_t result, const std::vector<Condition>& list)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

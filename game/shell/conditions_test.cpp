@@ -68,12 +68,12 @@ TEST_F(Conditions, LoseListTestsInOrderWithStrictComparisons)
     SetBalance(-20000);
     stats.m_baseRating = -500;
     stats.Update();
-    EXPECT_EQ(-1, conditions.TestLose());   // equal figures hold neither way
+    EXPECT_EQ(-1, conditions.TestLose());  // equal figures hold neither way
     SetBalance(-20001);
     EXPECT_EQ(0, conditions.TestLose());
     stats.m_baseRating = -501;
     stats.Update();
-    EXPECT_EQ(0, conditions.TestLose());    // the first in list order
+    EXPECT_EQ(0, conditions.TestLose());  // the first in list order
     SetBalance(5);
     EXPECT_EQ(3, conditions.TestLose());
     EXPECT_EQ(-1, conditions.TestWin());
@@ -120,4 +120,4 @@ TEST_F(Conditions, SectionWritesAndLoadAppends)
     EXPECT_EQ(-1, conditions.TestLose());
 }
 
-} // namespace
+}  // namespace

@@ -239,10 +239,7 @@ void CGame::GoFloorUp()
     ClosePopups();
 }
 
-int32_t CGame::GetCurrentFloor()
-{
-    return m_pFloors->GetCurrentFloor();
-}
+int32_t CGame::GetCurrentFloor() { return m_pFloors->GetCurrentFloor(); }
 
 void CGame::CameraUp() { MoveViewOneStorey(1); }
 

@@ -25,10 +25,7 @@ constexpr int kCriminalFrame = 1;
 constexpr int kStuckFrames = 100;
 constexpr int kLitterCells = 4;
 
-int Frames(float seconds)
-{
-    return static_cast<int>(seconds / (kSoakFrame * kSoakSpeed));
-}
+int Frames(float seconds) { return static_cast<int>(seconds / (kSoakFrame * kSoakSpeed)); }
 
 bool Listed(const ObjectList& list, const CFerroxObject* object)
 {
@@ -128,7 +125,7 @@ TEST_F(MallSoak, SameSeedSavesTheSameMall)
     for (int run = 0; run < 2; run++) {
         FerroxSrand(kSoakSeed);
         SoakClockNow() = 0.0;
-        g_shopCounter = 0;   // shop numbers run on across games in one process
+        g_shopCounter = 0;  // shop numbers run on across games in one process
         OpenLevel();
         if (HasFatalFailure())
             return;
@@ -165,8 +162,8 @@ TEST_F(MallSoak, ALoadTakesNoMoreCharactersThanTheGameReaches)
         for (int line = 0; line < 3; ++line)
             start = saved.rfind("\r\n", start - 3) + 2;
         size_t end = saved.find(kObjectsSectionEndTag);
-        for (const char* other : {kCriminalFactoryName, kCleanerFactoryName, kMaintenanceFactoryName,
-                                  kSecurityFactoryName}) {
+        for (const char* other :
+             {kCriminalFactoryName, kCleanerFactoryName, kMaintenanceFactoryName, kSecurityFactoryName}) {
             size_t next = saved.find(std::string(other) + "\r\n", start);
             if (other == factory || next == std::string::npos)
                 continue;
@@ -199,7 +196,8 @@ TEST_F(MallSoak, ALoadTakesNoMoreCharactersThanTheGameReaches)
     file.Close();
     EXPECT_EQ(kShopperLimit, manager->GetShoppers().size());
     EXPECT_EQ(kStaffLimit, manager->GetStaffCount());
-    EXPECT_EQ(2 * kCopies - static_cast<int>(kShopperLimit - shoppersBefore) - static_cast<int>(kStaffLimit - staffBefore),
+    EXPECT_EQ(2 * kCopies - static_cast<int>(kShopperLimit - shoppersBefore) -
+                  static_cast<int>(kStaffLimit - staffBefore),
               dropped);
     EXPECT_EQ(nullptr, Hire("CLEANING", kCleanerFactoryName, Cell(12, 12))) << "a full staff hires no one more";
     EXPECT_EQ(kStaffLimit, manager->GetStaffCount());

@@ -8,16 +8,16 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/navigation/character.h"
 #include "engine/data/random.h"
 #include "engine/data/techtree.h"
-#include "game/figures/characters.h"
-#include "game/buildings/door.h"
-#include "game/world/levelmanager.h"
+#include "engine/navigation/character.h"
 #include "game/buildings/citylevel_testing.h"
+#include "game/buildings/door.h"
+#include "game/figures/characters.h"
 #include "game/figures/spawner.h"
 #include "game/figures/staff.h"
 #include "game/shell/statistics.h"
+#include "game/world/levelmanager.h"
 #include "game/world/world.h"
 #include "gfx/core/image.h"
 

@@ -132,10 +132,7 @@ private:
     size_t m_lines = 0;
 };
 
-void WriteNumberLine(CFerroxFile* file, uint16_t value)
-{
-    file->WriteLine(ToString<unsigned short>(value) + kLineEnd);
-}
+void WriteNumberLine(CFerroxFile* file, uint16_t value) { file->WriteLine(ToString<unsigned short>(value) + kLineEnd); }
 
 // The start year, the start month and the day counter.
 void WriteGameData(CFerroxFile* file, const CGame& game)
@@ -166,7 +163,7 @@ void ReadGameData(CFerroxTagFile* file, CGame& game)
     game.m_dayCounter = values[2];
 }
 
-} // namespace
+}  // namespace
 
 std::string GameFileProblem(CFerroxFile* file, bool needsTechTree)
 {

@@ -16,7 +16,8 @@
 
 namespace {
 
-const char kTechnologies[] = "<TECHNOLOGIES>\n<a>\n<x>\n1000\n</x>\n</a>\n<b>\n<y>\n2000\n</y>\n</b>\n</TECHNOLOGIES>\n";
+const char kTechnologies[] =
+    "<TECHNOLOGIES>\n<a>\n<x>\n1000\n</x>\n</a>\n<b>\n<y>\n2000\n</y>\n</b>\n</TECHNOLOGIES>\n";
 const char kSetup[] = "<Level_Data>\n<0>\n./models/levels/London/london.gxs\n</0>\n<1>\n./models/levels/Berlin/"
                       "berlin.gxs\n</1>\n<total>\n1\n</total>\n</Level_Data>\n";
 // Inputs up to this size are also loaded cut at every byte.
@@ -87,7 +88,7 @@ int LoadChecked(const std::string& path)
     return loaded;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

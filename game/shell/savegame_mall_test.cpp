@@ -143,4 +143,4 @@ TEST_F(SavedMall, AFileThatIsNoSaveLeavesTheMallStanding)
     EXPECT_EQ(ReadAll(Path("before.fds")), ReadAll(Path("after.fds")));
 }
 
-} // namespace
+}  // namespace

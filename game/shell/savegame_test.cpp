@@ -133,9 +133,9 @@ TEST_F(SaveGame, CalendarAndSectionsComeBackFromTheFileInAnyOrder)
     std::vector<std::string> tags;
     for (const std::string& section : sections)
         tags.push_back(section.substr(0, section.find("\r\n")));
-    EXPECT_EQ((std::vector<std::string>{"<GAME_DATA>", "<LEVEL>", "<CONDITIONS>", "<OBJECTS>", "<STATISTICS>",
-                                        "<TECHTREE>"}),
-              tags);
+    EXPECT_EQ(
+        (std::vector<std::string>{"<GAME_DATA>", "<LEVEL>", "<CONDITIONS>", "<OBJECTS>", "<STATISTICS>", "<TECHTREE>"}),
+        tags);
 
     // Written in reverse order, with the calendar after the objects, the file loads all the same.
     std::string reversed;
@@ -210,8 +210,8 @@ TEST_F(SaveGame, AFileThatIsNoSaveChangesNothing)
     WriteFile(Path("empty.fds"), "");
     WriteFile(Path("notes.fds"), "GAME_DATA\r\n2001\r\n<LEVEL\r\n");
     WriteFile(Path("tagonly.fds"), "<LEVEL>");
-    for (const std::string& name : {Path("missing.fds"), Path("empty.fds"), Path("notes.fds"), Path("tagonly.fds"),
-                                    Path("")}) {
+    for (const std::string& name :
+         {Path("missing.fds"), Path("empty.fds"), Path("notes.fds"), Path("tagonly.fds"), Path("")}) {
         EXPECT_EQ(0, game->LoadGame(name.c_str())) << name;
         EXPECT_TRUE(parts->events.empty()) << name;
         ExpectCalendar(2007, 5, 321);
@@ -292,4 +292,4 @@ TEST_F(SaveGame, EveryCutOfASaveLoadsOrIsRefused)
     }
 }
 
-} // namespace
+}  // namespace

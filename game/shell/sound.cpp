@@ -16,7 +16,7 @@ constexpr int kMixRate = 44100;
 constexpr int kSoftwareChannels = 32;
 constexpr unsigned int kEffectMode = FSOUND_2D;
 constexpr unsigned int kAmbientMode = FSOUND_2D | FSOUND_LOOP_NORMAL;
-constexpr unsigned int kStreamMode = 107;   // passed through to the library as the game always has
+constexpr unsigned int kStreamMode = 107;  // passed through to the library as the game always has
 constexpr float kMasterMax = 255.0f;
 constexpr float kMasterStepFromZero = 1.0f;
 
@@ -28,16 +28,13 @@ std::string ValueText(std::string_view line)
     return std::string(line);
 }
 
-} // namespace
+}  // namespace
 
 float CSoundManager::s_masterVolume = kMasterMax;
 int32_t CSoundManager::s_musicStopped = 0;
 int32_t CSoundManager::s_shuffleOff = 0;
 
-CSoundManager::CSoundManager() : m_created(false)
-{
-    Init();
-}
+CSoundManager::CSoundManager() : m_created(false) { Init(); }
 
 CSoundManager::~CSoundManager()
 {

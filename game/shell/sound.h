@@ -19,8 +19,8 @@ constexpr int32_t kSoundFullVolume = 255;
 
 // One loaded effect or ambient loop.
 struct SoundSample {
-    FSOUND_SAMPLE* sample = nullptr;   // null when its file did not load: it plays nothing
-    int32_t channel = -1;              // of its last start, -1 when it has none
+    FSOUND_SAMPLE* sample = nullptr;  // null when its file did not load: it plays nothing
+    int32_t channel = -1;             // of its last start, -1 when it has none
     int32_t loop = 0;
 };
 

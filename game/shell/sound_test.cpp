@@ -119,7 +119,7 @@ TEST_F(SoundManagerTest, EffectsPlayInRangeAtTheAskedVolumeOnTheChannelTheyGot)
 TEST_F(SoundManagerTest, AmbientVolumeClampsStopsAtZeroAndSwitchingStopsTheOldLoop)
 {
     Create(1, 3, 0);
-    manager.SetAmbientVolume(200);   // no current ambient yet
+    manager.SetAmbientVolume(200);  // no current ambient yet
     EXPECT_EQ(0, PlayingSamples());
     manager.SetCurrentAmbient(0);
     manager.SetAmbientVolume(300);
@@ -137,7 +137,7 @@ TEST_F(SoundManagerTest, AmbientVolumeClampsStopsAtZeroAndSwitchingStopsTheOldLo
     EXPECT_EQ(0, PlayingSamples());
     manager.SetAmbientVolume(100);
     EXPECT_EQ(1, PlayingSamples());
-    manager.SetCurrentAmbient(-1);   // the front end: none
+    manager.SetCurrentAmbient(-1);  // the front end: none
     EXPECT_EQ(0, PlayingSamples());
     EXPECT_EQ(nullptr, manager.m_pCurrentAmbient);
     manager.SetCurrentAmbient(3);
@@ -204,8 +204,7 @@ TEST_F(SoundManagerTest, AShortTrackEndsAndTheNextStartsDuringTheMessagePump)
     MSG msg;
     const auto until = std::chrono::steady_clock::now() + kPatience;
     while (manager.m_currentTrack == 0 && std::chrono::steady_clock::now() < until) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {}
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     EXPECT_EQ(1, manager.m_currentTrack);
@@ -267,4 +266,4 @@ TEST_F(SoundManagerTest, TheGameAndItsNoticeSeamPlayThroughTheManager)
     EXPECT_EQ(0, FSOUND_GetSampleChannels());
 }
 
-} // namespace
+}  // namespace

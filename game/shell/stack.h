@@ -14,7 +14,8 @@
 
 #include "gfx/core/assert.h"
 
-template <typename TCanvas> class CFerroxStack {
+template <typename TCanvas>
+class CFerroxStack {
 public:
     CFerroxStack() = default;
     CFerroxStack(const CFerroxStack&) = delete;
@@ -141,8 +142,8 @@ private:
 
     static constexpr int kPopTwoCount = 2;
 
-    std::list<TCanvas> m_modal;    // newest first
-    std::list<TCanvas> m_normal;   // oldest first
+    std::list<TCanvas> m_modal;   // newest first
+    std::list<TCanvas> m_normal;  // oldest first
     int32_t m_popRequest = 0;
     int32_t m_popTwoRequest = 0;
     int32_t m_changed = 0;

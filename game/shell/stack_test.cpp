@@ -141,7 +141,7 @@ TEST_F(CanvasStack, RemoveTakesOnlyTheNewestModalAndEveryNormalCopy)
     stack.Push(&b, 0);
     stack.Push(&m, 1);
     stack.Push(&n, 1);
-    stack.Remove(&m);   // below n: stays
+    stack.Remove(&m);  // below n: stays
     EXPECT_EQ(2, stack.GetModalCount());
     stack.Remove(&a);
     EXPECT_EQ(1, stack.GetNormalCount());
@@ -175,4 +175,4 @@ TEST_F(CanvasStack, ModalPopRequestsAfterTheUpdate)
     EXPECT_EQ("aa", Drawn());
 }
 
-} // namespace
+}  // namespace

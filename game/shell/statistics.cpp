@@ -72,8 +72,8 @@ constexpr char kListSeparator = ',';
 
 int16_t SaturateI16(int64_t value)
 {
-    return static_cast<int16_t>(std::clamp<int64_t>(value, std::numeric_limits<int16_t>::min(),
-                                                    std::numeric_limits<int16_t>::max()));
+    return static_cast<int16_t>(
+        std::clamp<int64_t>(value, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
 uint16_t CategoryCount()
@@ -89,17 +89,15 @@ void Post(int16_t message)
         g_pGame->QueueMessage(message);
 }
 
-template <typename T> void EraseAll(std::vector<T*>& list, T* item)
+template <typename T>
+void EraseAll(std::vector<T*>& list, T* item)
 {
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
 
-} // namespace
+}  // namespace
 
-CStatistics::CStatistics()
-{
-    Init();
-}
+CStatistics::CStatistics() { Init(); }
 
 void CStatistics::Init()
 {
@@ -206,8 +204,8 @@ void CStatistics::AddRatingPlus(int32_t amount)
 int32_t CStatistics::GetBalance() const
 {
     const int64_t balance = static_cast<int64_t>(m_incomeTotal) - static_cast<int64_t>(m_expenseTotal);
-    return static_cast<int32_t>(std::clamp<int64_t>(balance, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(balance, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // --- The reckoning -------------------------------------------------------------------------------------------
@@ -307,19 +305,21 @@ void CStatistics::ReckonTwelfthDay(uint16_t day)
 namespace {
 
 // Reads the next line as a number of the field's type; a line that is not one leaves the field as it was.
-template <typename T> void ReadNumber(CFerroxFile* file, T& field)
+template <typename T>
+void ReadNumber(CFerroxFile* file, T& field)
 {
     std::string line;
     file->ReadLine(line);
     FromString<T>(line, field);
 }
 
-template <typename T> void WriteNumber(CFerroxFile* file, T value)
+template <typename T>
+void WriteNumber(CFerroxFile* file, T value)
 {
     file->WriteLine(ToString<T>(value) + kLineEnd);
 }
 
-} // namespace
+}  // namespace
 
 int CStatistics::Load(CFerroxTagFile* file)
 {
@@ -327,11 +327,12 @@ int CStatistics::Load(CFerroxTagFile* file)
         return 0;
     // Read into a copy, so that a section cut short by the end of the file changes nothing.
     CStatistics read(*this);
-    uint32_t* const accounts[] = {&read.m_startingFunds, &read.m_chargesReceived, &read.m_yearlyBonuses,
-                                  &read.m_rentExpense, &read.m_staffWages, &read.m_buildingCosts,
+    uint32_t* const accounts[] = {&read.m_startingFunds,    &read.m_chargesReceived, &read.m_yearlyBonuses,
+                                  &read.m_rentExpense,      &read.m_staffWages,      &read.m_buildingCosts,
                                   &read.m_contractExpenses, &read.m_interest};
-    uint16_t* const counts[] = {&read.m_figureE, &read.m_bonusCount, &read.m_bonusUnit, &read.m_baseCharge,
-                                &read.m_dailyShopCounter, &read.m_staffJobsDone, &read.m_shoppersCome};
+    uint16_t* const counts[] = {&read.m_figureE,     &read.m_bonusCount,       &read.m_bonusUnit,
+                                &read.m_baseCharge,  &read.m_dailyShopCounter, &read.m_staffJobsDone,
+                                &read.m_shoppersCome};
     for (uint32_t* account : accounts) {
         if (file->IsEof())
             return 0;
@@ -365,8 +366,8 @@ int CStatistics::Save(CFerroxFile* file)
     for (uint32_t account : {m_startingFunds, m_chargesReceived, m_yearlyBonuses, m_rentExpense, m_staffWages,
                              m_buildingCosts, m_contractExpenses, m_interest})
         WriteNumber<unsigned int>(file, account);
-    for (uint16_t count : {m_figureE, m_bonusCount, m_bonusUnit, m_baseCharge, m_dailyShopCounter,
-                           m_staffJobsDone, m_shoppersCome})
+    for (uint16_t count :
+         {m_figureE, m_bonusCount, m_bonusUnit, m_baseCharge, m_dailyShopCounter, m_staffJobsDone, m_shoppersCome})
         WriteNumber<unsigned short>(file, count);
     WriteNumber<unsigned int>(file, m_takings);
     WriteU16List(file, m_categories, kListSeparator);

@@ -18,7 +18,7 @@ constexpr int kShopAppealCount = 8;
 struct ShopRecord {
     uint16_t category;
     uint16_t price;
-    int32_t balance;        // the building cost until placement
+    int32_t balance;  // the building cost until placement
     uint16_t rentValue;
     uint16_t salesCount;
     int16_t chargeAdjust;
@@ -74,9 +74,9 @@ public:
     const std::vector<ShopRecord*>& GetShops() const { return m_shops; }
     const std::vector<StaffRecord*>& GetStaff() const { return m_staff; }
 
-    std::vector<ShopperRecord*> m_shoppers;   // not owned
-    std::vector<ShopRecord*> m_shops;         // not owned
-    std::vector<StaffRecord*> m_staff;        // not owned
+    std::vector<ShopperRecord*> m_shoppers;  // not owned
+    std::vector<ShopRecord*> m_shops;        // not owned
+    std::vector<StaffRecord*> m_staff;       // not owned
     uint16_t m_shoppersCome;
     uint16_t m_shoppersPresent;
     uint32_t m_takings;
@@ -105,7 +105,7 @@ public:
     int16_t m_criminalsPresent;
     int16_t m_ratingPlus;
     int16_t m_baseRating;
-    std::vector<uint16_t> m_categories;   // indexed by technology id / 1000 - 1
+    std::vector<uint16_t> m_categories;  // indexed by technology id / 1000 - 1
 
 private:
     void ReckonDay();

@@ -12,7 +12,8 @@
 
 namespace {
 
-const char kTechnologies[] = "<TECHNOLOGIES>\n<a>\n<x>\n1000\n</x>\n</a>\n<b>\n<y>\n2000\n</y>\n</b>\n</TECHNOLOGIES>\n";
+const char kTechnologies[] =
+    "<TECHNOLOGIES>\n<a>\n<x>\n1000\n</x>\n</a>\n<b>\n<y>\n2000\n</y>\n</b>\n</TECHNOLOGIES>\n";
 constexpr size_t kCategories = 2;
 // Twelfth day, so the whole reckoning runs with the loaded figures.
 constexpr uint16_t kYearDay = 12;
@@ -33,7 +34,7 @@ std::string Save(CStatistics& stats)
     return FerroxFuzzSavedText(g_output, "<GAME_DATA>\r\n1\r\n", [&](CFerroxFile* file) { return stats.Save(file); });
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

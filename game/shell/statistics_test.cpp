@@ -205,7 +205,7 @@ TEST_F(Statistics, TwelfthDayRatingAndAnniversaryMessages)
 {
     const struct {
         int16_t rating;
-        Messages expected;   // after the bonus message
+        Messages expected;  // after the bonus message
     } ratings[] = {{-251, {12}}, {-250, {13}}, {250, {}}, {251, {14}}};
     for (const auto& c : ratings) {
         notices.Clear();
@@ -216,7 +216,7 @@ TEST_F(Statistics, TwelfthDayRatingAndAnniversaryMessages)
     }
     const struct {
         uint16_t day;
-        int16_t message;   // 0: none
+        int16_t message;  // 0: none
     } days[] = {{12, 21}, {24, 0}, {60, 22}, {120, 23}, {600, 24}};
     stats.m_baseRating = 250;
     for (const auto& c : days) {
@@ -375,4 +375,4 @@ TEST(StatisticsData, TheShippedTreeGivesFourCategoriesInTradeOrder)
     }
 }
 
-} // namespace
+}  // namespace

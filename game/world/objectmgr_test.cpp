@@ -365,8 +365,8 @@ TEST_F(ObjectManager, SavesEveryStairsObjectOnceWithTheFloorAbove)
     EXPECT_EQ(0, manager->SaveObjects(&file));
     ASSERT_EQ(0, file.Close());
     const std::string text = ReadFile(path);
-    const std::string objects =
-        "<OBJECTS>\r\nshop0\r\nplant0\r\nshop1\r\nstairs0\r\nstairs1\r\nshopper\r\ncleaner\r\n</OBJECTS>\r\n<STATISTICS>";
+    const std::string objects = "<OBJECTS>\r\nshop0\r\nplant0\r\nshop1\r\nstairs0\r\nstairs1\r\nshopper\r\ncleaner\r\n<"
+                                "/OBJECTS>\r\n<STATISTICS>";
     EXPECT_EQ(objects, text.substr(0, objects.size())) << "walls are rebuilt, not saved";
 }
 

@@ -23,12 +23,17 @@ namespace {
 constexpr int kCharacterModelMode = 2;
 constexpr int kBuildingModelMode = 1;
 
-enum RecordLine { kLineNumber = 0, kLineStorey, kLineModel, kLineFactory };
+enum RecordLine {
+    kLineNumber = 0,
+    kLineStorey,
+    kLineModel,
+    kLineFactory
+};
 
 bool IsCharacterFactory(const char* name)
 {
-    for (const char* character : {kShopperFactoryName, kCriminalFactoryName, kCleanerFactoryName,
-                                  kSecurityFactoryName, kMaintenanceFactoryName}) {
+    for (const char* character : {kShopperFactoryName, kCriminalFactoryName, kCleanerFactoryName, kSecurityFactoryName,
+                                  kMaintenanceFactoryName}) {
         if (std::strcmp(name, character) == 0)
             return true;
     }
@@ -69,8 +74,7 @@ public:
     ObjectsReader(CFerroxTagFile* file, CFerroxWorld* world, CFerroxBlockMesh* ground, CPlacementController* controller)
         : m_file(file), m_world(world), m_ground(ground), m_controller(controller),
           m_manager(CDynamicObjectManager::Instance())
-    {
-    }
+    {}
 
     ObjectsReadCount Run()
     {

@@ -21,8 +21,8 @@ constexpr const char* kObjectsSectionEndTag = "</OBJECTS>";
 constexpr int kObjectHeaderLines = 4;
 
 struct ObjectsReadCount {
-    int32_t loaded;    // records that made and placed an object
-    int32_t dropped;   // records dropped whole; a run of lines that begin no record counts as one
+    int32_t loaded;   // records that made and placed an object
+    int32_t dropped;  // records dropped whole; a run of lines that begin no record counts as one
 };
 
 // Reads the section from the file into the object manager, the storeys being counted up from the ground;

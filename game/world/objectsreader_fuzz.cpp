@@ -27,12 +27,13 @@ namespace {
 constexpr int kSide = 12;
 constexpr int kCell = 2;
 
-const char* const kData = "<TEMPLATES>\n"
-                          "<SHOP_FASHION>\n<plans>\n<plan>\n./shop.gxs\n4\n4\n8000\n0\n0\n60\n120\n3\n2\n1\n0\n3\n2\n1\n0\n"
-                          "<prerequisits>\n</prerequisits>\n</plan>\n</plans>\n</SHOP_FASHION>\n"
-                          "<SCEN_PLANTS>\n<plans>\n<plan>\n./plant.gxs\n2\n2\n300\n20\n"
-                          "<prerequisits>\n</prerequisits>\n</plan>\n</plans>\n</SCEN_PLANTS>\n"
-                          "</TEMPLATES>\n";
+const char* const kData =
+    "<TEMPLATES>\n"
+    "<SHOP_FASHION>\n<plans>\n<plan>\n./shop.gxs\n4\n4\n8000\n0\n0\n60\n120\n3\n2\n1\n0\n3\n2\n1\n0\n"
+    "<prerequisits>\n</prerequisits>\n</plan>\n</plans>\n</SHOP_FASHION>\n"
+    "<SCEN_PLANTS>\n<plans>\n<plan>\n./plant.gxs\n2\n2\n300\n20\n"
+    "<prerequisits>\n</prerequisits>\n</plan>\n</plans>\n</SCEN_PLANTS>\n"
+    "</TEMPLATES>\n";
 
 struct ScratchFolder {
     std::filesystem::path path;
@@ -168,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(out.Open(g_output.c_str(), 0) == 0);
         manager->SaveObjects(&out);
         Check(out.Close() == 0);
-        manager->Reset();   // the objects go before the storeys they stand on
+        manager->Reset();  // the objects go before the storeys they stand on
     }
     CFerroxBlockMesh ground;
     std::unique_ptr<CFerroxBlockMesh> upper;

@@ -26,15 +26,9 @@ Gx2DBrushColour Minus(const Gx2DBrushColour& a, const Gx2DBrushColour& b)
     return {a.red - b.red, a.green - b.green, a.blue - b.blue, a.alpha - b.alpha};
 }
 
-bool IsZero(const Gx2DBrushColour& c)
-{
-    return c.red == 0.0f && c.green == 0.0f && c.blue == 0.0f && c.alpha == 0.0f;
-}
+bool IsZero(const Gx2DBrushColour& c) { return c.red == 0.0f && c.green == 0.0f && c.blue == 0.0f && c.alpha == 0.0f; }
 
-bool Same(const Gx2DBrushColour& a, const Gx2DBrushColour& b)
-{
-    return IsZero(Minus(a, b));
-}
+bool Same(const Gx2DBrushColour& a, const Gx2DBrushColour& b) { return IsZero(Minus(a, b)); }
 
 // Truncated toward zero, low 8 bits kept.
 GxUInt32 Channel(GxReal value)
@@ -57,10 +51,7 @@ Gx2DBrushColour Lerp(const Gx2DBrushColour& base, const Gx2DBrushColour& delta, 
             base.alpha + delta.alpha * t};
 }
 
-GxUInt32 BatchFlags(const Gx2DBrush* brush)
-{
-    return brush->texture ? gxIM3DVERTEXUV : 0u;
-}
+GxUInt32 BatchFlags(const Gx2DBrush* brush) { return brush->texture ? gxIM3DVERTEXUV : 0u; }
 
 struct Bounds {
     GxReal minX, minY, maxX, maxY;

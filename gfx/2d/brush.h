@@ -16,18 +16,18 @@ struct Gx2DBrushColour {
 };
 
 struct Gx2DBrush {
-    Gx2DBrushColour top;       // top-left corner
+    Gx2DBrushColour top;  // top-left corner
     GxV2d topUV;
     Gx2DBrushColour topDelta;  // top-right minus top-left
     GxV2d topUVDelta;
-    Gx2DBrushColour bottom;    // bottom-left corner
+    Gx2DBrushColour bottom;  // bottom-left corner
     GxV2d bottomUV;
     Gx2DBrushColour bottomDelta;
     GxV2d bottomUVDelta;
-    GxRGBA flatColour;         // the top-left colour, used when not shaded
+    GxRGBA flatColour;  // the top-left colour, used when not shaded
     GxUInt32 flags;
-    GxTexture* texture;        // one reference
-    GxReal halfWidth;          // of a stroke, in user units
+    GxTexture* texture;  // one reference
+    GxReal halfWidth;    // of a stroke, in user units
     GxInt32 refCount;
 };
 

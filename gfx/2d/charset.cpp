@@ -22,8 +22,8 @@ constexpr GxUInt32 kCullNone = 1;
 constexpr GxReal kTexelCentre = 0.5f;
 
 // The states a print changes, in the order they are restored.
-constexpr GxInt32 kSavedStates[] = {gxRENDERSTATEZTESTENABLE,  gxRENDERSTATEZWRITEENABLE, gxRENDERSTATESRCBLEND,
-                                    gxRENDERSTATEDESTBLEND,    gxRENDERSTATETEXTURERASTER, gxRENDERSTATETEXTUREFILTER,
+constexpr GxInt32 kSavedStates[] = {gxRENDERSTATEZTESTENABLE, gxRENDERSTATEZWRITEENABLE,  gxRENDERSTATESRCBLEND,
+                                    gxRENDERSTATEDESTBLEND,   gxRENDERSTATETEXTURERASTER, gxRENDERSTATETEXTUREFILTER,
                                     gxRENDERSTATECULLMODE};
 constexpr GxInt32 kNumSavedStates = sizeof(kSavedStates) / sizeof(kSavedStates[0]);
 

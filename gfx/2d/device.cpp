@@ -21,10 +21,7 @@ GxCamera* CameraEndUpdateHook(GxCamera* camera);
 // The end-update callback the hook stands in front of.
 GxCameraEndUpdateFunc savedEndUpdate = nullptr;
 
-GxCamera* CameraEndUpdateHook(GxCamera* camera)
-{
-    return savedEndUpdate ? savedEndUpdate(camera) : camera;
-}
+GxCamera* CameraEndUpdateHook(GxCamera* camera) { return savedEndUpdate ? savedEndUpdate(camera) : camera; }
 
 void ClearDevice()
 {
@@ -172,10 +169,7 @@ GxBool Gx2DDeviceSetCamera(GxCamera* camera)
     return 1;
 }
 
-GxCamera* Gx2DDeviceGetCamera(void)
-{
-    return gx2D.device.camera;
-}
+GxCamera* Gx2DDeviceGetCamera(void) { return gx2D.device.camera; }
 
 GxBool Gx2DDeviceSetLayerDepth(GxReal depth)
 {
@@ -187,10 +181,7 @@ GxBool Gx2DDeviceSetLayerDepth(GxReal depth)
     return 1;
 }
 
-GxReal Gx2DDeviceGetLayerDepth(void)
-{
-    return gx2D.device.layerDepth;
-}
+GxReal Gx2DDeviceGetLayerDepth(void) { return gx2D.device.layerDepth; }
 
 GxBool Gx2DDeviceGetPixelVectors(GxV2d* xStep, GxV2d* yStep, GxV2d* origin)
 {
@@ -294,10 +285,7 @@ GxBool Gx2DCTMTranslate(GxReal x, GxReal y)
     return 1;
 }
 
-const GxMatrix* Gx2DCTMGet(void)
-{
-    return gx2D.ctm[gx2D.ctmTop];
-}
+const GxMatrix* Gx2DCTMGet(void) { return gx2D.ctm[gx2D.ctmTop]; }
 
 GxReal Gx2DSafeReciprocal(GxReal extent)
 {

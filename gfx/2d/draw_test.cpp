@@ -92,14 +92,14 @@ TEST_F(Draw2D, FilledAndStrokedPathsAndTextReadBack)
     const std::vector<GxUInt32> pixels = ReadRgb();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(width * height));
     auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y * width + x)]; };
-    EXPECT_EQ(at(72, 168), 0xFF0000u);    // inside the square (pixels 24..120 by 120..216)
-    EXPECT_EQ(at(130, 168), 0u);          // right of it
-    EXPECT_EQ(at(228, 192), 0x00FF00u);   // on the bottom stroke
-    EXPECT_EQ(at(288, 150), 0x00FF00u);   // on the right stroke
-    EXPECT_EQ(at(228, 170), 0u);          // between the strokes
-    EXPECT_EQ(at(30, 65), 0x0000FFu);     // in the first A (pixels 24..36 by 48..72)
-    EXPECT_EQ(at(55, 65), 0x0000FFu);     // in the third A (48..60)
-    EXPECT_EQ(at(66, 65), 0u);            // after the text
+    EXPECT_EQ(at(72, 168), 0xFF0000u);   // inside the square (pixels 24..120 by 120..216)
+    EXPECT_EQ(at(130, 168), 0u);         // right of it
+    EXPECT_EQ(at(228, 192), 0x00FF00u);  // on the bottom stroke
+    EXPECT_EQ(at(288, 150), 0x00FF00u);  // on the right stroke
+    EXPECT_EQ(at(228, 170), 0u);         // between the strokes
+    EXPECT_EQ(at(30, 65), 0x0000FFu);    // in the first A (pixels 24..36 by 48..72)
+    EXPECT_EQ(at(55, 65), 0x0000FFu);    // in the third A (48..60)
+    EXPECT_EQ(at(66, 65), 0u);           // after the text
 
     Gx2DPathDestroy(path);
     Gx2DBrushDestroy(brush);

@@ -68,10 +68,7 @@ GxChar* Gx2DFontSetPath(const GxChar* path)
     return const_cast<GxChar*>(path);
 }
 
-const GxChar* Gx2DFontGetPath(void)
-{
-    return gx2D.fontPath;
-}
+const GxChar* Gx2DFontGetPath(void) { return gx2D.fontPath; }
 
 Gx2DFontReader Gx2DFontSetReader(Gx2DFontReader reader)
 {
@@ -80,10 +77,7 @@ Gx2DFontReader Gx2DFontSetReader(Gx2DFontReader reader)
     return previous;
 }
 
-Gx2DFont* Gx2DFontRead(const GxChar* name)
-{
-    return gx2D.reader ? gx2D.reader(name) : nullptr;
-}
+Gx2DFont* Gx2DFontRead(const GxChar* name) { return gx2D.reader ? gx2D.reader(name) : nullptr; }
 
 Gx2DFont* Gx2DFontCreate(void)
 {
@@ -143,15 +137,9 @@ Gx2DGlyph* Gx2DFontAddGlyph(Gx2DFont* font)
     return glyph;
 }
 
-GxBool Gx2DFontIsUnicode(const Gx2DFont* font)
-{
-    return (font->flags & gx2DFONTUNICODE) != 0;
-}
+GxBool Gx2DFontIsUnicode(const Gx2DFont* font) { return (font->flags & gx2DFONTUNICODE) != 0; }
 
-GxTexDictionary* Gx2DFontGetTexDictionary(void)
-{
-    return gx2D.fontDictionary;
-}
+GxTexDictionary* Gx2DFontGetTexDictionary(void) { return gx2D.fontDictionary; }
 
 const Gx2DGlyph* Gx2DFontGetGlyph(const Gx2DFont* font, GxInt32 code)
 {

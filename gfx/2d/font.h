@@ -23,10 +23,10 @@ constexpr GxInt32 gx2DFONTLOWCODES = 128;
 constexpr GxInt32 gx2DFONTCODELIMIT = 0x10000;
 
 struct Gx2DGlyph {
-    GxReal advance;     // width in height units
-    GxTexture* texture; // bitmap glyphs; none for outlines
+    GxReal advance;      // width in height units
+    GxTexture* texture;  // bitmap glyphs; none for outlines
     GxReal ul, vt, ur, vb;
-    Gx2DPath* path;     // outline glyphs, locked
+    Gx2DPath* path;  // outline glyphs, locked
     GxUInt8 page;
 };
 
@@ -36,9 +36,9 @@ typedef Gx2DFont* (*Gx2DFontShowFunc)(Gx2DFont* font, const void* string, GxInt3
 
 struct Gx2DFont {
     GxInt32 kind;
-    GxReal height;     // design height: pixels for bitmap fonts, 1.0 for outlines
-    GxReal baseline;   // above the cell bottom, as a fraction of the height
-    GxReal gap;        // extra advance after every glyph, in height units
+    GxReal height;    // design height: pixels for bitmap fonts, 1.0 for outlines
+    GxReal baseline;  // above the cell bottom, as a fraction of the height
+    GxReal gap;       // extra advance after every glyph, in height units
     GxUInt32 flags;
     GxTexture* pages[gx2DFONTMAXPAGES];
     GxInt16 lowMap[gx2DFONTLOWCODES];
@@ -68,10 +68,10 @@ GxTexDictionary* Gx2DFontGetTexDictionary(void);
 const Gx2DGlyph* Gx2DFontGetGlyph(const Gx2DFont* font, GxInt32 code);
 
 Gx2DFont* Gx2DFontShowString(Gx2DFont* font, const void* string, GxReal height, GxV2d* position, Gx2DBrush* brush);
-Gx2DFont* Gx2DFontShowBitmapString(Gx2DFont* font, const void* string, GxInt32 length, GxReal height,
-                                   GxV2d* position, Gx2DBrush* brush);
-Gx2DFont* Gx2DFontShowOutlineString(Gx2DFont* font, const void* string, GxInt32 length, GxReal height,
-                                    GxV2d* position, Gx2DBrush* brush);
+Gx2DFont* Gx2DFontShowBitmapString(Gx2DFont* font, const void* string, GxInt32 length, GxReal height, GxV2d* position,
+                                   Gx2DBrush* brush);
+Gx2DFont* Gx2DFontShowOutlineString(Gx2DFont* font, const void* string, GxInt32 length, GxReal height, GxV2d* position,
+                                    Gx2DBrush* brush);
 GxReal Gx2DFontGetStringWidth(Gx2DFont* font, const void* string, GxReal height);
 GxReal Gx2DFontGetHeight(Gx2DFont* font);
 
@@ -81,5 +81,5 @@ enum Gx2DJustify : GxInt32 {
     gx2DJUSTIFYRIGHT = 2,
 };
 // box: x, y, width, height in user space. None when the box filled up before the text ended.
-Gx2DFont* Gx2DFontFlowString(Gx2DFont* font, const void* string, GxReal height, const Gx2DRect* box,
-                             GxInt32 justify, Gx2DBrush* brush);
+Gx2DFont* Gx2DFontFlowString(Gx2DFont* font, const void* string, GxReal height, const Gx2DRect* box, GxInt32 justify,
+                             Gx2DBrush* brush);

@@ -125,7 +125,7 @@ GxInt32 DecodeUtf8(NextByte next)
     GxInt32 followers = 0;
     GxInt32 code = 0;
     for (GxInt32 k = 1; k <= kMaxUtf8Followers; k++) {
-        const GxInt32 mask = (0xFF << (6 - k)) & 0xFF;  // k + 2 leading ones
+        const GxInt32 mask = (0xFF << (6 - k)) & 0xFF;     // k + 2 leading ones
         const GxInt32 pattern = (0xFF << (7 - k)) & 0xFF;  // k + 1 leading ones, then a zero
         if ((lead & mask) == pattern) {
             followers = k;
@@ -465,10 +465,7 @@ bool ReadMetrics2(Reader* r)
 
 // ---- METRICS3 ----
 
-bool Finite(GxReal v)
-{
-    return std::isfinite(v) && std::fabs(v) <= kMaxOutlineCoordinate;
-}
+bool Finite(GxReal v) { return std::isfinite(v) && std::fabs(v) <= kMaxOutlineCoordinate; }
 
 // True when the line is exactly the text and a line feed (or the end of the file).
 bool IsWord(const GxChar* line, const GxChar* word)
@@ -477,10 +474,7 @@ bool IsWord(const GxChar* line, const GxChar* word)
     return strncmp(line, word, n) == 0 && (line[n] == '\n' || line[n] == '\0');
 }
 
-bool LineEnds(const GxChar* rest)
-{
-    return rest[0] == '\0' || (rest[0] == '\n' && rest[1] == '\0');
-}
+bool LineEnds(const GxChar* rest) { return rest[0] == '\0' || (rest[0] == '\n' && rest[1] == '\0'); }
 
 // A drawing line applied to a path (none: only its advance counts); false when the line is no drawing line.
 bool DrawLine(const GxChar* line, Gx2DPath* path, GxReal* advance)
@@ -583,7 +577,12 @@ bool ReadMetrics3(Reader* r)
 
 // ---- entry points ----
 
-enum class Version { unknown, one, two, three };
+enum class Version {
+    unknown,
+    one,
+    two,
+    three
+};
 
 Version ReadVersion(LineReader* lines)
 {

@@ -10,10 +10,7 @@
 namespace {
 
 // Glyph batches are counted, not drawn: the test device has no immediate mode.
-GxBool Discard(GxIm3DVertex*, GxInt32, const GxMatrix*, GxUInt32, GxInt32, const GxUInt16*, GxInt32)
-{
-    return 1;
-}
+GxBool Discard(GxIm3DVertex*, GxInt32, const GxMatrix*, GxUInt32, GxInt32, const GxUInt16*, GxInt32) { return 1; }
 
 // The toolkit open on a camera of the started engine, with the pages the seed files name.
 bool OpenToolkit()

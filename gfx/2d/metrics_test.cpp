@@ -11,31 +11,29 @@ namespace {
 constexpr GxUInt32 kSentinel = 0xFFFF00FFu;
 constexpr GxUInt32 kInk = 0xFFFFFFFFu;
 
-const std::string kMetrics1 =
-    "METRICS1\n"
-    "page1\n"
-    "12\n"
-    "65 0 0 8 16\n"
-    "not a glyph line\n"
-    "66 8 0 20 16\n"
-    "0x263A 20 0 36 16\n";
+const std::string kMetrics1 = "METRICS1\n"
+                              "page1\n"
+                              "12\n"
+                              "65 0 0 8 16\n"
+                              "not a glyph line\n"
+                              "66 8 0 20 16\n"
+                              "0x263A 20 0 36 16\n";
 
-const std::string kMetrics3 =
-    "METRICS3\n"
-    "outline test\n"
-    " A\n"
-    "begin\n"
-    "moveto 0 0\n"
-    "lineto 0.5 1\n"
-    "lineto 0.6 0\n"
-    "closepath\n"
-    "moveto 0.6 0\n"
-    "end\n"
-    " \xE2\x98\xBA\n"
-    "begin\n"
-    "moveto 0 0\n"
-    "curveto 0 1 1 1 1 0\n"
-    "end\n";
+const std::string kMetrics3 = "METRICS3\n"
+                              "outline test\n"
+                              " A\n"
+                              "begin\n"
+                              "moveto 0 0\n"
+                              "lineto 0.5 1\n"
+                              "lineto 0.6 0\n"
+                              "closepath\n"
+                              "moveto 0.6 0\n"
+                              "end\n"
+                              " \xE2\x98\xBA\n"
+                              "begin\n"
+                              "moveto 0 0\n"
+                              "curveto 0 1 1 1 1 0\n"
+                              "end\n";
 
 class Metrics2D : public Gx2DTest {
 protected:
@@ -154,7 +152,9 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
     // Cells 3 pixels high or less, and characters that are no UTF-8, are refused.
     AddCellPage("flat", 3);
     EXPECT_EQ(Read("METRICS2\nflat\n2\nAB\nC\n"), nullptr);
-    EXPECT_EQ(Read("METRICS2\ncells\n10\nA\xFF" "B\n"), nullptr);
+    EXPECT_EQ(Read("METRICS2\ncells\n10\nA\xFF"
+                   "B\n"),
+              nullptr);
 }
 
 TEST_F(Metrics2D, Metrics2CellOfFrameAloneIsAGlyphOfNoWidthAndNarrowerOnesAreRefused)
@@ -199,7 +199,7 @@ TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
     ASSERT_NE(a->path, nullptr);
     EXPECT_EQ(a->path->next, nullptr);  // the lone moveto went
     EXPECT_TRUE(a->path->closed);
-    EXPECT_EQ(a->path->count, 4);       // locked
+    EXPECT_EQ(a->path->count, 4);  // locked
     const Gx2DGlyph* smile = Gx2DFontGetGlyph(font, 0x263A);
     ASSERT_NE(smile, nullptr);
     EXPECT_FALSE(smile->path->flat);
@@ -219,8 +219,8 @@ TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
 TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)
 {
     const std::string header = "METRICS1\npage1\n12\n";
-    for (const std::string& line : {"65 0 16 8 16\n", "65 0 20 8 16\n", "-5 0 0 8 16\n", "65536 0 0 8 16\n",
-                                    "65 8 0 0 16\n"}) {
+    for (const std::string& line :
+         {"65 0 16 8 16\n", "65 0 20 8 16\n", "-5 0 0 8 16\n", "65536 0 0 8 16\n", "65 8 0 0 16\n"}) {
         EXPECT_EQ(Read(header + line), nullptr) << line;
     }
     EXPECT_EQ(Read("METRICS1\nmissingpage\n12\n65 0 0 8 16\n"), nullptr);

@@ -52,10 +52,7 @@ Gx2DPoint* AppendPoint(Gx2DPath* path)
     return &path->points[path->used++];
 }
 
-GxInt32 NumPoints(const Gx2DPath* path)
-{
-    return Gx2DPathGetNumPoints(path);
-}
+GxInt32 NumPoints(const Gx2DPath* path) { return Gx2DPathGetNumPoints(path); }
 
 // The miter vector between a normal p and the next n, with component 1 along p; n itself when the
 // path reverses (p + n vanishes) or p is missing.
@@ -124,9 +121,7 @@ void FlattenCurve(Gx2DPath* target, GxV2d p0, GxV2d c1, GxV2d c2, GxV2d p3, GxIn
         Gx2DPathLineto(target, p3.x, p3.y);
         return;
     }
-    auto mid = [](GxV2d a, GxV2d b) {
-        return GxV2d{(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f};
-    };
+    auto mid = [](GxV2d a, GxV2d b) { return GxV2d{(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f}; };
     const GxV2d a1 = mid(p0, c1);
     const GxV2d bc = mid(c1, c2);
     const GxV2d b2 = mid(c2, p3);
@@ -174,10 +169,7 @@ void Gx2DPathModuleClose(void)
     }
 }
 
-Gx2DPath* Gx2DPathCreate(void)
-{
-    return NewSubpath();
-}
+Gx2DPath* Gx2DPathCreate(void) { return NewSubpath(); }
 
 GxBool Gx2DPathDestroy(Gx2DPath* path)
 {
@@ -300,10 +292,7 @@ Gx2DPath* Gx2DPathFlatten(Gx2DPath* target, const Gx2DPath* subpath)
     return target;
 }
 
-Gx2DPath* Gx2DScratchPathGet(void)
-{
-    return Gx2DPathEmpty(gx2D.scratchPath);
-}
+Gx2DPath* Gx2DScratchPathGet(void) { return Gx2DPathEmpty(gx2D.scratchPath); }
 
 Gx2DPath* Gx2DPathGetBBox(Gx2DPath* path, Gx2DRect* rect)
 {

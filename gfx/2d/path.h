@@ -24,12 +24,12 @@ static_assert(sizeof(Gx2DPoint) == 24, "point records are six words");
 // One subpath; a path is its first subpath and the chain behind it.
 struct Gx2DPath {
     Gx2DPoint* points;
-    GxInt32 count;      // -1 while editable (the array keeps the count), else the records in the block
-    GxInt32 used;       // records held while editable
-    GxInt32 capacity;   // room while editable
+    GxInt32 count;     // -1 while editable (the array keeps the count), else the records in the block
+    GxInt32 used;      // records held while editable
+    GxInt32 capacity;  // room while editable
     GxBool closed;
-    GxBool flat;        // no curve records
-    GxReal inset;       // fill and stroke shift every point against its normal by this much
+    GxBool flat;   // no curve records
+    GxReal inset;  // fill and stroke shift every point against its normal by this much
     Gx2DPath* next;
     Gx2DPath* current;  // first record only: the subpath that receives new segments
 };

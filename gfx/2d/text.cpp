@@ -12,15 +12,9 @@ constexpr GxReal kHalf = 0.5f;
 constexpr GxInt32 kSpace = 32;
 constexpr GxInt32 kLineFeed = 10;
 
-const GxUInt8* Bytes(const void* string)
-{
-    return static_cast<const GxUInt8*>(string);
-}
+const GxUInt8* Bytes(const void* string) { return static_cast<const GxUInt8*>(string); }
 
-GxInt32 CharBytes(const Gx2DFont* font)
-{
-    return Gx2DFontIsUnicode(font) ? 2 : 1;
-}
+GxInt32 CharBytes(const Gx2DFont* font) { return Gx2DFontIsUnicode(font) ? 2 : 1; }
 
 // Calls `visit` with the glyph of every character in bytes [0, end) (end negative: up to the first code 0);
 // characters the font has no glyph for are passed over.
@@ -63,8 +57,8 @@ void PushStringSpace(const Gx2DFont* font, GxReal height, const GxV2d* position)
 
 }  // namespace
 
-Gx2DFont* Gx2DFontShowBitmapString(Gx2DFont* font, const void* string, GxInt32 length, GxReal height,
-                                   GxV2d* position, Gx2DBrush* brush)
+Gx2DFont* Gx2DFontShowBitmapString(Gx2DFont* font, const void* string, GxInt32 length, GxReal height, GxV2d* position,
+                                   Gx2DBrush* brush)
 {
     const GxUInt8* text = Bytes(string);
     const GxInt32 end = length < 0 ? -1 : length * CharBytes(font);
@@ -117,8 +111,8 @@ Gx2DFont* Gx2DFontShowBitmapString(Gx2DFont* font, const void* string, GxInt32 l
     return font;
 }
 
-Gx2DFont* Gx2DFontShowOutlineString(Gx2DFont* font, const void* string, GxInt32 length, GxReal height,
-                                    GxV2d* position, Gx2DBrush* brush)
+Gx2DFont* Gx2DFontShowOutlineString(Gx2DFont* font, const void* string, GxInt32 length, GxReal height, GxV2d* position,
+                                    Gx2DBrush* brush)
 {
     const GxUInt8* text = Bytes(string);
     const GxInt32 end = length < 0 ? -1 : length * CharBytes(font);
@@ -153,8 +147,8 @@ GxReal Gx2DFontGetHeight(Gx2DFont* font)
     return GxV2dLength(&yStep) * font->height;
 }
 
-Gx2DFont* Gx2DFontFlowString(Gx2DFont* font, const void* string, GxReal height, const Gx2DRect* box,
-                             GxInt32 justify, Gx2DBrush* brush)
+Gx2DFont* Gx2DFontFlowString(Gx2DFont* font, const void* string, GxReal height, const Gx2DRect* box, GxInt32 justify,
+                             Gx2DBrush* brush)
 {
     // A height that is not positive (or a box that is not finite) would never fill the box.
     if (!(height > 0.0f) || !std::isfinite(box->y) || !std::isfinite(box->y + box->h - height)) {

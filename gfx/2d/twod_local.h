@@ -31,17 +31,17 @@ constexpr GxInt32 gx2DINDICESPERQUAD = 6;
 
 struct Gx2DDeviceState {
     GxCamera* camera;
-    GxReal width, height;         // frame-buffer raster size
-    GxReal viewX2, viewY2;        // view window, doubled
+    GxReal width, height;   // frame-buffer raster size
+    GxReal viewX2, viewY2;  // view window, doubled
     GxReal layerDepth;
     GxReal flatnessFactor;
     GxInt32 subdivisionDepth;
-    GxMatrix device;              // D
+    GxMatrix device;  // D
     GxMatrix inverse;
     GxBool deviceValid;
     GxReal tolerance;
     GxBool toleranceValid;
-    GxMatrix world;               // the last result of Gx2DCTMGetWorldMatrix
+    GxMatrix world;  // the last result of Gx2DCTMGetWorldMatrix
 };
 
 struct Gx2DModule {
@@ -67,8 +67,8 @@ extern Gx2DModule gx2D;
 GxReal Gx2DDeviceDepth(void);
 
 // Draws one batch of scratch vertices through immediate-mode 3D; the hook lets tests see every batch.
-typedef GxBool (*Gx2DBatchFunc)(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix,
-                                GxUInt32 flags, GxInt32 primType, const GxUInt16* indices, GxInt32 numIndices);
+typedef GxBool (*Gx2DBatchFunc)(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags,
+                                GxInt32 primType, const GxUInt16* indices, GxInt32 numIndices);
 GxBool Gx2DDrawBatch(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags,
                      GxInt32 primType, const GxUInt16* indices, GxInt32 numIndices);
 // Null restores the immediate-mode submission; returns the previous function.

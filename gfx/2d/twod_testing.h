@@ -109,10 +109,7 @@ protected:
     GxCamera* camera = nullptr;
 };
 
-inline bool Gx2DTestNear(GxReal a, GxReal b, GxReal tolerance = 1e-4f)
-{
-    return std::fabs(a - b) <= tolerance;
-}
+inline bool Gx2DTestNear(GxReal a, GxReal b, GxReal tolerance = 1e-4f) { return std::fabs(a - b) <= tolerance; }
 
 // The toolkit open on the OpenGL back end, drawing for real (Gx2DTest captures instead).
 class Gx2DOpenGLTest : public GxD3D9OpenGLTest {

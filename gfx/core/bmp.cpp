@@ -23,16 +23,15 @@ constexpr GxUInt32 kCompressionRle4 = 2;
 constexpr uint64_t kRleMaxRun = 255;
 constexpr GxUInt32 kRleCodeSize = 2;
 
-
 struct BmpHeader {
     GxUInt32 dataOffset;
     GxUInt32 headerSize;
     GxInt32 width;
-    GxInt32 height;       // positive once read; topDown keeps the sign
+    GxInt32 height;  // positive once read; topDown keeps the sign
     bool topDown;
     GxUInt32 bitCount;
     GxUInt32 compression;
-    GxUInt32 colours;     // palette entries stored in the file
+    GxUInt32 colours;  // palette entries stored in the file
 };
 
 // Everything the reader makes, freed by its caller whatever happens.
@@ -138,10 +137,7 @@ bool ReadPalette(GxStream* stream, const BmpHeader& h, GxImage* image)
     return true;
 }
 
-GxUInt32 FileRowSize(const BmpHeader& h)
-{
-    return ((h.bitCount * static_cast<GxUInt32>(h.width) + 7) / 8 + 3) & ~3u;
-}
+GxUInt32 FileRowSize(const BmpHeader& h) { return ((h.bitCount * static_cast<GxUInt32>(h.width) + 7) / 8 + 3) & ~3u; }
 
 void ConvertRow(const BmpHeader& h, const GxUInt8* in, GxImage* image, GxInt32 y)
 {
@@ -150,9 +146,15 @@ void ConvertRow(const BmpHeader& h, const GxUInt8* in, GxImage* image, GxInt32 y
     for (GxInt32 x = 0; x < width; ++x) {
         GxUInt32 w = 0;
         switch (h.bitCount) {
-        case 1: out[x] = (in[x >> 3] >> (7 - (x & 7))) & 1; break;
-        case 4: out[x] = (x & 1) ? (in[x >> 1] & 0x0F) : (in[x >> 1] >> 4); break;
-        case 8: out[x] = in[x]; break;
+        case 1:
+            out[x] = (in[x >> 3] >> (7 - (x & 7))) & 1;
+            break;
+        case 4:
+            out[x] = (x & 1) ? (in[x >> 1] & 0x0F) : (in[x >> 1] >> 4);
+            break;
+        case 8:
+            out[x] = in[x];
+            break;
         case 15:
         case 16:
             // Uncompressed 16-bit files hold 5-5-5 words; bit 15 is unused.
@@ -171,15 +173,13 @@ void ConvertRow(const BmpHeader& h, const GxUInt8* in, GxImage* image, GxInt32 y
             out[4 * x + 3] = 255;
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
 }
 
-GxInt32 ImageRow(const BmpHeader& h, GxInt32 fileRow)
-{
-    return h.topDown ? fileRow : h.height - 1 - fileRow;
-}
+GxInt32 ImageRow(const BmpHeader& h, GxInt32 fileRow) { return h.topDown ? fileRow : h.height - 1 - fileRow; }
 
 bool ReadPlainRows(BmpRead* r, const BmpHeader& h)
 {

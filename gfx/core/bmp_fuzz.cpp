@@ -6,7 +6,7 @@ namespace {
 
 GxImageFuzzFiles g_files;
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

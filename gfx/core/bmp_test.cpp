@@ -56,21 +56,25 @@ Bytes MakeBmp(const BmpSpec& s)
         GxBytesAppend(&out, 2835, 4);
         GxBytesAppend(&out, s.coloursUsed, 4);
         GxBytesAppend(&out, 0, 4);
-        for (GxUInt32 i = 40; i < s.headerSize; ++i) out.push_back(0);
+        for (GxUInt32 i = 40; i < s.headerSize; ++i)
+            out.push_back(0);
     }
     for (const GxRGBA& c : s.palette) {
         out.push_back(c.blue);
         out.push_back(c.green);
         out.push_back(c.red);
-        if (entry == 4) out.push_back(0);
+        if (entry == 4)
+            out.push_back(0);
     }
-    for (GxInt32 i = 0; i < s.offsetShift; ++i) out.push_back(0xEE);
+    for (GxInt32 i = 0; i < s.offsetShift; ++i)
+        out.push_back(0xEE);
     out.insert(out.end(), s.data.begin(), s.data.end());
     return out;
 }
 
 // Uncompressed rows in file order (bottom-up unless topDown) from the value of each pixel.
-Bytes PlainRows(GxUInt32 bitCount, GxInt32 w, GxInt32 h, bool topDown, const std::function<GxUInt32(GxInt32, GxInt32)>& value)
+Bytes PlainRows(GxUInt32 bitCount, GxInt32 w, GxInt32 h, bool topDown,
+                const std::function<GxUInt32(GxInt32, GxInt32)>& value)
 {
     const size_t rowBytes = ((bitCount * static_cast<GxUInt32>(w) + 7) / 8 + 3) & ~3u;
     Bytes out;
@@ -85,7 +89,8 @@ Bytes PlainRows(GxUInt32 bitCount, GxInt32 w, GxInt32 h, bool topDown, const std
             if (step < 8) {
                 row[bit / 8] |= static_cast<GxUInt8>(v << (8 - step - bit % 8));
             } else {
-                for (GxUInt32 b = 0; b < step / 8; ++b) row[bit / 8 + b] = static_cast<GxUInt8>(v >> (8 * b));
+                for (GxUInt32 b = 0; b < step / 8; ++b)
+                    row[bit / 8 + b] = static_cast<GxUInt8>(v >> (8 * b));
             }
         }
         out.insert(out.end(), row.begin(), row.end());
@@ -97,7 +102,8 @@ std::vector<GxRGBA> TestPalette(GxUInt32 n)
 {
     std::vector<GxRGBA> palette;
     for (GxUInt32 i = 0; i < n; ++i) {
-        palette.push_back(GxRGBA{static_cast<GxUInt8>(i * 3 + 1), static_cast<GxUInt8>(255 - i), static_cast<GxUInt8>(i ^ 0x55), 0});
+        palette.push_back(
+            GxRGBA{static_cast<GxUInt8>(i * 3 + 1), static_cast<GxUInt8>(255 - i), static_cast<GxUInt8>(i ^ 0x55), 0});
     }
     return palette;
 }
@@ -131,8 +137,10 @@ protected:
     {
         Bytes bytes;
         std::FILE* f = std::fopen(path.c_str(), "rb");
-        for (int c; f && (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<GxUInt8>(c));
-        if (f) std::fclose(f);
+        for (int c; f && (c = std::fgetc(f)) != EOF;)
+            bytes.push_back(static_cast<GxUInt8>(c));
+        if (f)
+            std::fclose(f);
         return bytes;
     }
     GxImage* Read(const BmpSpec& spec) { return Store(MakeBmp(spec)) ? GxImageReadBMP(path.c_str()) : nullptr; }
@@ -141,9 +149,16 @@ protected:
 
 TEST_F(BmpTest, PalettisedBitCounts)
 {
-    struct Case { GxUInt32 bits; GxUInt32 colours; GxInt32 depth; GxUInt32 headerSize; bool topDown; };
-    for (Case c : {Case{1, 2, 4, 40, false}, Case{4, 16, 4, 40, false}, Case{4, 9, 4, 40, true}, Case{8, 256, 8, 40, false},
-                   Case{8, 5, 8, 40, true}, Case{8, 256, 8, 12, false}, Case{1, 2, 4, 12, false}}) {
+    struct Case {
+        GxUInt32 bits;
+        GxUInt32 colours;
+        GxInt32 depth;
+        GxUInt32 headerSize;
+        bool topDown;
+    };
+    for (Case c :
+         {Case{1, 2, 4, 40, false}, Case{4, 16, 4, 40, false}, Case{4, 9, 4, 40, true}, Case{8, 256, 8, 40, false},
+          Case{8, 5, 8, 40, true}, Case{8, 256, 8, 12, false}, Case{1, 2, 4, 12, false}}) {
         SCOPED_TRACE("bits " + std::to_string(c.bits) + " header " + std::to_string(c.headerSize));
         const GxInt32 w = 7, h = 3;
         auto value = [&](GxInt32 x, GxInt32 y) { return static_cast<GxUInt32>(x + 3 * y) % c.colours; };
@@ -178,12 +193,19 @@ TEST_F(BmpTest, PalettisedBitCounts)
 
 TEST_F(BmpTest, TrueColourBitCounts)
 {
-    struct Case { GxUInt32 bits; GxInt32 width; bool topDown; GxUInt32 headerSize; };
+    struct Case {
+        GxUInt32 bits;
+        GxInt32 width;
+        bool topDown;
+        GxUInt32 headerSize;
+    };
     for (Case c : {Case{16, 5, false, 40}, Case{15, 3, false, 40}, Case{24, 3, false, 40}, Case{24, 4, true, 40},
                    Case{32, 3, false, 40}, Case{24, 2, false, 12}, Case{32, 3, false, 124}}) {
         SCOPED_TRACE("bits " + std::to_string(c.bits) + " width " + std::to_string(c.width));
         const GxInt32 h = 2;
-        auto value = [&](GxInt32 x, GxInt32 y) { return static_cast<GxUInt32>((x * 0x1F3D5B + y * 0x7A2C11 + 0x102030) & 0xFFFFFFFF); };
+        auto value = [&](GxInt32 x, GxInt32 y) {
+            return static_cast<GxUInt32>((x * 0x1F3D5B + y * 0x7A2C11 + 0x102030) & 0xFFFFFFFF);
+        };
         BmpSpec spec;
         spec.headerSize = c.headerSize;
         spec.width = c.width;
@@ -205,7 +227,8 @@ TEST_F(BmpTest, TrueColourBitCounts)
                     want = GxRGBA{static_cast<GxUInt8>((w16 >> 7) & 0xF8), static_cast<GxUInt8>((w16 >> 2) & 0xF8),
                                   static_cast<GxUInt8>((w16 << 3) & 0xFF), 255};
                 } else {
-                    want = GxRGBA{static_cast<GxUInt8>(v >> 16), static_cast<GxUInt8>(v >> 8), static_cast<GxUInt8>(v), 255};
+                    want = GxRGBA{static_cast<GxUInt8>(v >> 16), static_cast<GxUInt8>(v >> 8), static_cast<GxUInt8>(v),
+                                  255};
                 }
                 ASSERT_TRUE(GxTestSameRGBA(At(image, x, y), want)) << x << "," << y;
             }
@@ -235,11 +258,13 @@ TEST_F(BmpTest, RunLengthRows)
 {
     GxImage* image = Read(RleSpec(4));
     ASSERT_NE(image, nullptr);
-    auto row = [&](GxInt32 y) { return Bytes(image->pixels + y * image->stride, image->pixels + y * image->stride + 7); };
+    auto row = [&](GxInt32 y) {
+        return Bytes(image->pixels + y * image->stride, image->pixels + y * image->stride + 7);
+    };
     EXPECT_EQ(row(3), (Bytes{7, 7, 7, 1, 2, 3, 9}));
     EXPECT_EQ(row(2), (Bytes{4, 5, 6, 8, 1, 1, 9}));  // the row buffer keeps what the row did not write
     EXPECT_EQ(row(1), (Bytes{6, 6, 6, 8, 1, 1, 9}));
-    EXPECT_EQ(row(0), Bytes(7, 0));                    // never decoded
+    EXPECT_EQ(row(0), Bytes(7, 0));  // never decoded
     GxImageDestroy(image);
 }
 
@@ -254,14 +279,44 @@ TEST_F(BmpTest, UnsafeOrUnsupportedFilesAreRefused)
         spec.data = Bytes(8, 1);
         return spec;
     };
-    struct Case { const char* what; std::function<void(BmpSpec&)> change; GxInt32 error; };
+    struct Case {
+        const char* what;
+        std::function<void(BmpSpec&)> change;
+        GxInt32 error;
+    };
     const std::vector<Case> cases = {
-        {"run past the row", [](BmpSpec& s) { s.compression = 1; s.data = {3, 1, 2, 1, 0, 0}; }, gxERRUNSUPPORTED},
-        {"literal past the row", [](BmpSpec& s) { s.compression = 1; s.data = {2, 1, 0, 3, 1, 2, 3, 0}; }, gxERRUNSUPPORTED},
-        {"delta", [](BmpSpec& s) { s.compression = 1; s.data = {0, 2, 1, 1, 0, 0}; }, gxERRUNSUPPORTED},
+        {"run past the row",
+         [](BmpSpec& s) {
+             s.compression = 1;
+             s.data = {3, 1, 2, 1, 0, 0};
+         },
+         gxERRUNSUPPORTED},
+        {"literal past the row",
+         [](BmpSpec& s) {
+             s.compression = 1;
+             s.data = {2, 1, 0, 3, 1, 2, 3, 0};
+         },
+         gxERRUNSUPPORTED},
+        {"delta",
+         [](BmpSpec& s) {
+             s.compression = 1;
+             s.data = {0, 2, 1, 1, 0, 0};
+         },
+         gxERRUNSUPPORTED},
         {"4-bit run length", [](BmpSpec& s) { s.compression = 2; }, gxERRUNSUPPORTED},
-        {"8-bit runs of 4-bit pixels", [](BmpSpec& s) { s.compression = 1; s.bitCount = 4; }, gxERRUNSUPPORTED},
-        {"bit fields below 24 bits", [](BmpSpec& s) { s.compression = 3; s.bitCount = 16; s.palette.clear(); }, gxERRUNSUPPORTED},
+        {"8-bit runs of 4-bit pixels",
+         [](BmpSpec& s) {
+             s.compression = 1;
+             s.bitCount = 4;
+         },
+         gxERRUNSUPPORTED},
+        {"bit fields below 24 bits",
+         [](BmpSpec& s) {
+             s.compression = 3;
+             s.bitCount = 16;
+             s.palette.clear();
+         },
+         gxERRUNSUPPORTED},
         {"pixels inside the headers", [](BmpSpec& s) { s.offsetShift = -20; }, gxERRUNSUPPORTED},
         {"pixels before the file", [](BmpSpec& s) { s.offsetShift = -1000; }, gxERRUNSUPPORTED},
         {"zero width", [](BmpSpec& s) { s.width = 0; }, gxERRUNSUPPORTED},
@@ -333,7 +388,8 @@ TEST_F(BmpTest, WrittenFilesReadBackIdentical)
         ASSERT_TRUE(GxImageAllocatePixels(image));
         if (image->palette) {
             for (GxInt32 i = 0; i < (1 << depth); ++i) {
-                image->palette[i] = GxRGBA{static_cast<GxUInt8>(i), static_cast<GxUInt8>(i * 7), static_cast<GxUInt8>(255 - i), 255};
+                image->palette[i] =
+                    GxRGBA{static_cast<GxUInt8>(i), static_cast<GxUInt8>(i * 7), static_cast<GxUInt8>(255 - i), 255};
             }
         }
         for (GxInt32 y = 0; y < h; ++y) {
@@ -366,7 +422,8 @@ TEST_F(BmpTest, WrittenFilesReadBackIdentical)
         EXPECT_EQ(back->depth, depth);
         for (GxInt32 y = 0; y < h; ++y) {
             EXPECT_EQ(memcmp(back->pixels + y * back->stride, image->pixels + y * image->stride,
-                             static_cast<size_t>(w * (depth == 32 ? 4 : 1))), 0);
+                             static_cast<size_t>(w * (depth == 32 ? 4 : 1))),
+                      0);
         }
         if (depth != 32) {
             EXPECT_EQ(memcmp(back->palette, image->palette, 4u << depth), 0);

@@ -8,20 +8,14 @@
 #include <cstring>
 #include <vector>
 
-inline uint16_t GxBytesGetU16(const uint8_t* in)
-{
-    return static_cast<uint16_t>(in[0] | (in[1] << 8));
-}
+inline uint16_t GxBytesGetU16(const uint8_t* in) { return static_cast<uint16_t>(in[0] | (in[1] << 8)); }
 
 inline uint32_t GxBytesGetU24(const uint8_t* in)
 {
     return static_cast<uint32_t>(in[0]) | (static_cast<uint32_t>(in[1]) << 8) | (static_cast<uint32_t>(in[2]) << 16);
 }
 
-inline uint32_t GxBytesGetU32(const uint8_t* in)
-{
-    return GxBytesGetU24(in) | (static_cast<uint32_t>(in[3]) << 24);
-}
+inline uint32_t GxBytesGetU32(const uint8_t* in) { return GxBytesGetU24(in) | (static_cast<uint32_t>(in[3]) << 24); }
 
 inline int32_t GxBytesGetI32(const uint8_t* in) { return static_cast<int32_t>(GxBytesGetU32(in)); }
 

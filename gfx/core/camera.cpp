@@ -234,9 +234,8 @@ void InitCamera(GxCamera* camera)
 void* CameraModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
 {
     auto* block = reinterpret_cast<GxCameraModuleBlock*>(static_cast<char*>(instance) + offset);
-    block->cameraFreeList = GxFreeListCreateAndPreallocate(cameraTKList.sizeOfStruct, kCamerasPerBlock,
-                                                           alignof(GxCamera), 1, &cameraFreeListRecord,
-                                                           kCameraModuleHint);
+    block->cameraFreeList = GxFreeListCreateAndPreallocate(
+        cameraTKList.sizeOfStruct, kCamerasPerBlock, alignof(GxCamera), 1, &cameraFreeListRecord, kCameraModuleHint);
     if (block->cameraFreeList == nullptr) {
         GxErrorRaise(0, gxERRNOMEMORY);
         return nullptr;
@@ -504,7 +503,7 @@ GxCamera* SetClipPlane(GxCamera* camera, GxReal GxCamera::*plane, GxReal distanc
     return camera;
 }
 
-} // namespace
+}  // namespace
 
 GxCamera* GxCameraSetNearClipPlane(GxCamera* camera, GxReal distance)
 {
@@ -538,16 +537,12 @@ GxInt32 GxCameraRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCo
 }
 
 GxInt32 GxCameraRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                     GxPluginDataChunkWriteCallBack writeCB,
-                                     GxPluginDataChunkGetSizeCallBack getSizeCB)
+                                     GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB)
 {
     return GxPluginRegistryAddPluginStream(&cameraTKList, pluginID, readCB, writeCB, getSizeCB);
 }
 
-GxInt32 GxCameraGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&cameraTKList, pluginID);
-}
+GxInt32 GxCameraGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&cameraTKList, pluginID); }
 
 GxInt32 GxCameraStreamGetSize(const GxCamera* camera)
 {
@@ -560,9 +555,8 @@ const GxCamera* GxCameraStreamWrite(const GxCamera* camera, GxStream* stream)
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    const GxReal values[7] = {camera->viewWindow.x, camera->viewWindow.y, camera->viewOffset.x,
-                              camera->viewOffset.y, camera->nearPlane,    camera->farPlane,
-                              camera->fogPlane};
+    const GxReal values[7] = {camera->viewWindow.x, camera->viewWindow.y, camera->viewOffset.x, camera->viewOffset.y,
+                              camera->nearPlane,    camera->farPlane,     camera->fogPlane};
     const GxUInt32 projection = static_cast<GxUInt32>(camera->projectionType);
     const GxUInt32 size = static_cast<GxUInt32>(GxCameraStreamGetSize(camera));
     if (!GxStreamWriteChunkHeader(stream, gxID_CAMERA, size, gxLIBRARYVERSION, gxLIBRARYBUILD) ||

@@ -49,10 +49,10 @@ struct GxCamera {
     GxInt32 projectionType;
     GxCameraBeginUpdateFunc beginUpdate;
     GxCameraEndUpdateFunc endUpdate;
-    GxMatrix viewMatrix;          // world space to the camera's normalised space
+    GxMatrix viewMatrix;  // world space to the camera's normalised space
     GxRaster* frameBuffer;
     GxRaster* zBuffer;
-    GxV2d viewWindow;             // half width and height of the view at distance 1
+    GxV2d viewWindow;  // half width and height of the view at distance 1
     GxV2d recipViewWindow;
     GxV2d viewOffset;
     GxReal nearPlane;
@@ -62,7 +62,7 @@ struct GxCamera {
     GxReal zShift;
     GxFrustumPlane frustumPlanes[6];
     GxBBox frustumBoundBox;
-    GxV3d frustumCorners[8];      // 0-3 near, 4-7 far: (+x +y), (-x +y), (-x -y), (+x -y)
+    GxV3d frustumCorners[8];  // 0-3 near, 4-7 far: (+x +y), (-x +y), (-x -y), (+x -y)
 };
 
 #define GxCameraGetFrame(camera) (static_cast<GxFrame*>((camera)->object.object.parent))
@@ -96,7 +96,11 @@ GxCamera* GxCameraSetNearClipPlane(GxCamera* camera, GxReal distance);
 GxCamera* GxCameraSetFarClipPlane(GxCamera* camera, GxReal distance);
 
 // 0 outside, 1 crossing, 2 inside.
-enum GxFrustumTestResult { gxSPHEREOUTSIDE = 0, gxSPHEREBOUNDARY = 1, gxSPHEREINSIDE = 2 };
+enum GxFrustumTestResult {
+    gxSPHEREOUTSIDE = 0,
+    gxSPHEREBOUNDARY = 1,
+    gxSPHEREINSIDE = 2
+};
 GxInt32 GxCameraFrustumTestSphere(const GxCamera* camera, const GxSphere* sphere);
 
 GxInt32 GxCameraRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,

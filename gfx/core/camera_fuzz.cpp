@@ -21,8 +21,7 @@ void* Construct(void* object, GxInt32 offset, GxInt32)
 
 void* Copy(void* destination, const void* source, GxInt32 offset, GxInt32)
 {
-    std::memcpy(static_cast<char*>(destination) + offset, static_cast<const char*>(source) + offset,
-                kExtensionBytes);
+    std::memcpy(static_cast<char*>(destination) + offset, static_cast<const char*>(source) + offset, kExtensionBytes);
     return destination;
 }
 
@@ -60,12 +59,11 @@ std::vector<GxUInt8> Written(const GxCamera* camera)
 bool SameSettings(const GxCamera* a, const GxCamera* b)
 {
     return a->viewWindow.x == b->viewWindow.x && a->viewWindow.y == b->viewWindow.y &&
-           a->viewOffset.x == b->viewOffset.x && a->viewOffset.y == b->viewOffset.y &&
-           a->nearPlane == b->nearPlane && a->farPlane == b->farPlane &&
-           GxCameraGetProjection(a) == GxCameraGetProjection(b);
+           a->viewOffset.x == b->viewOffset.x && a->viewOffset.y == b->viewOffset.y && a->nearPlane == b->nearPlane &&
+           a->farPlane == b->farPlane && GxCameraGetProjection(a) == GxCameraGetProjection(b);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

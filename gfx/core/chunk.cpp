@@ -28,10 +28,7 @@ constexpr GxUInt32 gxSTAMPMINORPOS = 16;
 constexpr GxUInt32 gxSTAMPBUILDMASK = 0xFFFF;
 constexpr GxUInt32 gxSTAMPFIRSTPACKED = 0x10000;
 
-bool VersionInWindow(GxUInt32 version)
-{
-    return version >= gxVERSIONMIN && version <= gxVERSIONMAX;
-}
+bool VersionInWindow(GxUInt32 version) { return version >= gxVERSIONMIN && version <= gxVERSIONMAX; }
 
 // Object chunks that hold other chunks (camera 0x05 and texture 0x06 among them); every other type
 // is a plain body. Chunk headers report it so walkers know which bodies to descend into.
@@ -49,11 +46,11 @@ bool IsComplexChunk(GxUInt32 type)
 // Where a string chunk's characters go: the caller's bounded buffer or one grown as needed.
 struct GxStringSink {
     GxChar* buffer;
-    GxUInt32 capacity;    // bytes, room for the NUL included
-    GxUInt32 count;       // characters stored
-    GxUInt32 maxChars;    // the most the chunk can hold
+    GxUInt32 capacity;  // bytes, room for the NUL included
+    GxUInt32 count;     // characters stored
+    GxUInt32 maxChars;  // the most the chunk can hold
     bool owned;
-    bool terminated;      // a NUL was seen; the rest of the body is padding
+    bool terminated;  // a NUL was seen; the rest of the body is padding
 };
 
 bool SinkReserve(GxStringSink& sink)
@@ -150,7 +147,7 @@ GxChar* ReadStringChunk(GxChar* buffer, GxUInt32 bufferSize, GxStream* stream, G
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 GxUInt32 GxStreamMakeLibraryStamp(GxUInt32 version, GxUInt32 buildNum)
 {
@@ -167,12 +164,12 @@ void GxStreamDecodeLibraryStamp(GxUInt32 stamp, GxUInt32* version, GxUInt32* bui
         return;
     }
     const GxUInt32 release = (stamp >> gxSTAMPRELEASEPOS) & gxSTAMPRELEASEMASK;
-    *version = ((release << gxSTAMPRELEASESHIFT) + gxSTAMPVERSIONBASE) | ((stamp >> gxSTAMPMINORPOS) & gxSTAMPMINORMASK);
+    *version =
+        ((release << gxSTAMPRELEASESHIFT) + gxSTAMPVERSIONBASE) | ((stamp >> gxSTAMPMINORPOS) & gxSTAMPMINORMASK);
     *buildNum = stamp & gxSTAMPBUILDMASK;
 }
 
-GxStream* GxStreamWriteChunkHeader(GxStream* stream, GxUInt32 type, GxUInt32 size, GxUInt32 version,
-                                   GxUInt32 buildNum)
+GxStream* GxStreamWriteChunkHeader(GxStream* stream, GxUInt32 type, GxUInt32 size, GxUInt32 version, GxUInt32 buildNum)
 {
     GxUInt8 header[gxCHUNKHEADERSIZE];
     GxBytesPutU32(header, type);
@@ -289,8 +286,7 @@ const GxChar* GxStringStreamWrite(const GxChar* string, GxStream* stream)
     GxUInt32 size = GxStringStreamGetSize(string);
     GxUInt32 chars = static_cast<GxUInt32>(length);
     if (GxStreamWriteChunkHeader(stream, gxID_STRING, size, gxLIBRARYVERSION, gxLIBRARYBUILD) == nullptr ||
-        GxStreamWrite(stream, string, chars) == nullptr ||
-        GxStreamWrite(stream, zeros, size - chars) == nullptr)
+        GxStreamWrite(stream, string, chars) == nullptr || GxStreamWrite(stream, zeros, size - chars) == nullptr)
         return nullptr;
     return string;
 }

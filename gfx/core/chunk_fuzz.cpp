@@ -12,10 +12,7 @@ namespace {
 std::string g_input;
 
 // The chunk type the search looks for: the input's first byte, so the fuzzer steers hits and misses.
-GxUInt32 WantedType(const uint8_t* data, size_t size)
-{
-    return size > 0 ? data[0] : gxID_STRUCT;
-}
+GxUInt32 WantedType(const uint8_t* data, size_t size) { return size > 0 ? data[0] : gxID_STRUCT; }
 
 // Walks the top-level chunks, writing each header back and reading it again.
 void WalkChunks(GxStream* stream)
@@ -50,7 +47,7 @@ void Search(GxStream* stream, GxUInt32 type)
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

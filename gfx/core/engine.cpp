@@ -24,9 +24,9 @@ constexpr const GxCoreModule* kDriverModules = nullptr;
 // The core's modules in registration order. The driver's modules (Im3D) take their place between the name
 // records and the resources, which keeps every module's offset where it has always been.
 const GxCoreModule* const coreModules[] = {
-    &gxErrorModule,    &gxVectorModule,     &gxEmptyModule,  &gxMatrixModule,    &gxFrameModule,
-    &gxStreamModule,   &gxCameraModule,     &gxImageModule,  &gxRasterModule,    &gxTextureModule,
-    &gxPipelineModule, &gxNameRecordModule, kDriverModules,  &gxResourcesModule,
+    &gxErrorModule,    &gxVectorModule,     &gxEmptyModule, &gxMatrixModule,    &gxFrameModule,
+    &gxStreamModule,   &gxCameraModule,     &gxImageModule, &gxRasterModule,    &gxTextureModule,
+    &gxPipelineModule, &gxNameRecordModule, kDriverModules, &gxResourcesModule,
 };
 
 const char subSystemName[] = "Only rendering sub system";
@@ -97,10 +97,7 @@ GxEngine* GxEngineInstance = &staticEngine;
 
 void EmptyMethod(void) {}
 
-void GxEngineSetDriver(const GxDriver* driver)
-{
-    installedDriver = driver;
-}
+void GxEngineSetDriver(const GxDriver* driver) { installedDriver = driver; }
 
 GxBool GxEngineInit(const GxMemoryFunctions* memFuncs, GxUInt32 initFlags, GxUInt32 resArenaSize)
 {
@@ -149,7 +146,8 @@ GxBool GxEngineOpen(void* params)
         return 0;
     }
     GxDevice* device = DriverDevice();
-    auto* instance = static_cast<GxEngine*>(GxMalloc(static_cast<size_t>(engineTKList.sizeOfStruct), gxMEMHINTDURGLOBAL));
+    auto* instance =
+        static_cast<GxEngine*>(GxMalloc(static_cast<size_t>(engineTKList.sizeOfStruct), gxMEMHINTDURGLOBAL));
     if (!instance) {
         GxEngineInstance = &staticEngine;
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
@@ -256,20 +254,11 @@ GxBool GxEngineRegisterModule(const GxCoreModule* module)
     return GxEngineRegisterPlugin(module->blockSize, module->pluginID, module->open, module->close) >= 0;
 }
 
-GxInt32 GxEngineGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&engineTKList, pluginID);
-}
+GxInt32 GxEngineGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&engineTKList, pluginID); }
 
-GxInt32 GxEngineGetVersion(void)
-{
-    return static_cast<GxInt32>(gxLIBRARYVERSION);
-}
+GxInt32 GxEngineGetVersion(void) { return static_cast<GxInt32>(gxLIBRARYVERSION); }
 
-GxInt32 GxEngineGetOpenCount(void)
-{
-    return engineOpenCount;
-}
+GxInt32 GxEngineGetOpenCount(void) { return engineOpenCount; }
 
 GxBool GxEngineDeviceRequest(GxDevice* device, GxInt32 request, void* out, void* inOut, GxInt32 in)
 {
@@ -318,42 +307,24 @@ GxBool GxRenderStateSet(GxInt32 state, void* value)
     return set ? set(state, value) : 0;
 }
 
-GxInt32 GxEngineGetNumSubSystems(void)
-{
-    return RequestNumber(gxDEVICESYSTEMGETNUMSUBSYSTEMS, 1);
-}
+GxInt32 GxEngineGetNumSubSystems(void) { return RequestNumber(gxDEVICESYSTEMGETNUMSUBSYSTEMS, 1); }
 
 GxSubSystemInfo* GxEngineGetSubSystemInfo(GxSubSystemInfo* info, GxInt32 n)
 {
     return RequestEntry(gxDEVICESYSTEMGETSUBSYSTEMINFO, info, n) ? info : nullptr;
 }
 
-GxInt32 GxEngineGetCurrentSubSystem(void)
-{
-    return RequestNumber(gxDEVICESYSTEMGETCURRENTSUBSYSTEM, -1);
-}
+GxInt32 GxEngineGetCurrentSubSystem(void) { return RequestNumber(gxDEVICESYSTEMGETCURRENTSUBSYSTEM, -1); }
 
-GxBool GxEngineSetSubSystem(GxInt32 n)
-{
-    return Request(gxDEVICESYSTEMSETSUBSYSTEM, nullptr, nullptr, n) > 0 ? 1 : 0;
-}
+GxBool GxEngineSetSubSystem(GxInt32 n) { return Request(gxDEVICESYSTEMSETSUBSYSTEM, nullptr, nullptr, n) > 0 ? 1 : 0; }
 
-GxInt32 GxEngineGetNumVideoModes(void)
-{
-    return RequestNumber(gxDEVICESYSTEMGETNUMMODES, -1);
-}
+GxInt32 GxEngineGetNumVideoModes(void) { return RequestNumber(gxDEVICESYSTEMGETNUMMODES, -1); }
 
 GxVideoMode* GxEngineGetVideoModeInfo(GxVideoMode* info, GxInt32 n)
 {
     return RequestEntry(gxDEVICESYSTEMGETMODEINFO, info, n) ? info : nullptr;
 }
 
-GxInt32 GxEngineGetCurrentVideoMode(void)
-{
-    return RequestNumber(gxDEVICESYSTEMGETMODE, -1);
-}
+GxInt32 GxEngineGetCurrentVideoMode(void) { return RequestNumber(gxDEVICESYSTEMGETMODE, -1); }
 
-GxBool GxEngineSetVideoMode(GxInt32 n)
-{
-    return Request(gxDEVICESYSTEMUSEMODE, nullptr, nullptr, n) > 0 ? 1 : 0;
-}
+GxBool GxEngineSetVideoMode(GxInt32 n) { return Request(gxDEVICESYSTEMUSEMODE, nullptr, nullptr, n) > 0 ? 1 : 0; }

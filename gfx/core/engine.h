@@ -60,9 +60,11 @@ typedef GxBool (*GxStandardFunc)(void* out, void* inOut, GxInt32 in);
 typedef GxBool (*GxRenderStateSetFunction)(GxInt32 state, void* value);
 typedef GxBool (*GxRenderStateGetFunction)(GxInt32 state, void* value);
 typedef GxBool (*GxIm2DRenderLineFunction)(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2);
-typedef GxBool (*GxIm2DRenderTriangleFunction)(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2, GxInt32 vert3);
+typedef GxBool (*GxIm2DRenderTriangleFunction)(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2,
+                                               GxInt32 vert3);
 typedef GxBool (*GxIm2DRenderPrimitiveFunction)(GxInt32 primType, void* vertices, GxInt32 numVertices);
-typedef GxBool (*GxIm2DRenderIndexedPrimitiveFunction)(GxInt32 primType, void* vertices, GxInt32 numVertices, GxUInt16* indices, GxInt32 numIndices);
+typedef GxBool (*GxIm2DRenderIndexedPrimitiveFunction)(GxInt32 primType, void* vertices, GxInt32 numVertices,
+                                                       GxUInt16* indices, GxInt32 numIndices);
 
 // The driver's device record, copied into the engine instance at open.
 struct GxDevice {
@@ -179,8 +181,8 @@ GxBool GxEngineRegisterModule(const GxCoreModule* module);
 // The graphics device driver the engine opens, installed by the program before GxEngineInit;
 // with none, the core's own modules register and every device request is unhandled.
 struct GxDriver {
-    GxDevice* (*getDevice)(void);            // the driver's device record
-    GxBool (*rasterExtensionRegister)(void); // registers the driver's raster extension, after every module
+    GxDevice* (*getDevice)(void);             // the driver's device record
+    GxBool (*rasterExtensionRegister)(void);  // registers the driver's raster extension, after every module
     // Registers the driver's own engine modules (GxEngineRegisterModule) at the driver's place in the
     // core's module order, so their offsets and those after them stay where they have always been.
     // Last, so a record written without it leaves it null.
@@ -198,9 +200,9 @@ struct GxVideoMode {
     GxInt32 width;
     GxInt32 height;
     GxInt32 depth;
-    GxInt32 flags;        // bit 0: full screen
+    GxInt32 flags;  // bit 0: full screen
     GxInt32 refRate;
-    GxInt32 format;       // raster format code
+    GxInt32 format;  // raster format code
 };
 
 GxBool GxEngineInit(const GxMemoryFunctions* memFuncs, GxUInt32 initFlags, GxUInt32 resArenaSize);
@@ -210,8 +212,7 @@ GxBool GxEngineStop(void);
 GxBool GxEngineClose(void);
 GxBool GxEngineTerm(void);
 
-GxInt32 GxEngineRegisterPlugin(GxInt32 size, GxUInt32 pluginID,
-                               GxPluginObjectConstructor constructor,
+GxInt32 GxEngineRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
                                GxPluginObjectDestructor destructor);
 GxInt32 GxEngineGetPluginOffset(GxUInt32 pluginID);
 GxInt32 GxEngineGetVersion(void);
@@ -224,10 +225,7 @@ GxBool GxEngineDeviceRequest(GxDevice* device, GxInt32 request, void* out, void*
 GxBool GxRenderStateSet(GxInt32 state, void* value);
 
 // A render-state value that is an integer, in the pointer GxRenderStateSet takes.
-inline void* GxRenderStateValue(GxUInt32 value)
-{
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
-}
+inline void* GxRenderStateValue(GxUInt32 value) { return reinterpret_cast<void*>(static_cast<uintptr_t>(value)); }
 
 GxInt32 GxEngineGetNumSubSystems(void);
 GxSubSystemInfo* GxEngineGetSubSystemInfo(GxSubSystemInfo* info, GxInt32 n);

@@ -29,8 +29,8 @@ TEST_F(EngineTest, LifecycleRunsTheDeviceRequestsInOrderAndMovesTheInstance)
     EXPECT_EQ(gxENGINESTATUSINITED, GxEngineInstance->engineStatus);
     EXPECT_EQ(0x400000u, GxEngineInstance->resArenaInitSize);
     EXPECT_EQ(static_cast<GxInt32>(sizeof(GxEngine)), GxEngineGetPluginOffset(0x40F));
-    for (GxUInt32 id : {0x401u, 0x40Du, 0x402u, 0x403u, 0x404u, 0x405u, 0x406u, 0x407u, 0x408u, 0x409u, 0x412u,
-                        0x40Bu}) {
+    for (GxUInt32 id :
+         {0x401u, 0x40Du, 0x402u, 0x403u, 0x404u, 0x405u, 0x406u, 0x407u, 0x408u, 0x409u, 0x412u, 0x40Bu}) {
         EXPECT_GE(GxEngineGetPluginOffset(id), GxEngineGetPluginOffset(0x40F)) << std::hex << id;
     }
     EXPECT_EQ(-1, GxEngineGetPluginOffset(0x40A));  // Im3D is the driver's module; the test driver has none
@@ -137,10 +137,22 @@ TEST_F(EngineTest, FailedStartUnwindsTheModulesAndStopsTheDevice)
     static std::vector<int> calls;
     calls.clear();
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-    auto openA = [](void* o, GxInt32, GxInt32) -> void* { calls.push_back(1); return o; };
-    auto closeA = [](void* o, GxInt32, GxInt32) -> void* { calls.push_back(-1); return o; };
-    auto openB = [](void*, GxInt32, GxInt32) -> void* { calls.push_back(2); return nullptr; };
-    auto closeB = [](void* o, GxInt32, GxInt32) -> void* { calls.push_back(-2); return o; };
+    auto openA = [](void* o, GxInt32, GxInt32) -> void* {
+        calls.push_back(1);
+        return o;
+    };
+    auto closeA = [](void* o, GxInt32, GxInt32) -> void* {
+        calls.push_back(-1);
+        return o;
+    };
+    auto openB = [](void*, GxInt32, GxInt32) -> void* {
+        calls.push_back(2);
+        return nullptr;
+    };
+    auto closeB = [](void* o, GxInt32, GxInt32) -> void* {
+        calls.push_back(-2);
+        return o;
+    };
     ASSERT_GE(GxEngineRegisterPlugin(4, 0x7002, openA, closeA), 0);
     ASSERT_GE(GxEngineRegisterPlugin(4, 0x7003, openB, closeB), 0);
     ASSERT_TRUE(GxEngineOpen(&window));
@@ -159,7 +171,10 @@ TEST_F(EngineTest, FailedDeviceStopDoesNotCloseTheModulesTwice)
     static int closes = 0;
     closes = 0;
     ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-    auto close = [](void* o, GxInt32, GxInt32) -> void* { closes++; return o; };
+    auto close = [](void* o, GxInt32, GxInt32) -> void* {
+        closes++;
+        return o;
+    };
     ASSERT_GE(GxEngineRegisterPlugin(4, 0x7004, nullptr, close), 0);
     ASSERT_TRUE(GxEngineOpen(&window));
     ASSERT_TRUE(GxEngineStart());

@@ -65,8 +65,8 @@ inline const GxDriver gxTestDriver = {GxTestDeviceGet, GxTestDeviceRasterExtensi
 // Resets the test device and installs it as the engine's driver.
 inline void GxTestDeviceInstall(void)
 {
-    gxTestDevice.record = GxDevice{1.0f, GxTestDeviceSystem, 0.0f, 1.0f, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, {}};
+    gxTestDevice.record =
+        GxDevice{1.0f, GxTestDeviceSystem, 0.0f, 1.0f, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}};
     gxTestDevice.requests.clear();
     gxTestDevice.failRequest = -1;
     gxTestDevice.rasterExtensionResult = 1;
@@ -118,12 +118,12 @@ inline void GxTestEngineShutdown(void)
 // What the test memory functions saw: every live block with its hint, the mallocs and frees,
 // the largest request, and failures still to give.
 struct GxTestMemory {
-    std::map<void*, GxUInt32> live;                         // block -> hint
-    std::vector<std::pair<size_t, GxUInt32>> mallocs;       // size and hint of each malloc served
-    int frees = 0;                                          // blocks freed
-    size_t largest = 0;                                     // largest request of any kind
-    int mallocFailAfter = -1;                               // mallocs left before they fail; -1 never
-    int reallocFailures = 0;                                // reallocs left to fail
+    std::map<void*, GxUInt32> live;                    // block -> hint
+    std::vector<std::pair<size_t, GxUInt32>> mallocs;  // size and hint of each malloc served
+    int frees = 0;                                     // blocks freed
+    size_t largest = 0;                                // largest request of any kind
+    int mallocFailAfter = -1;                          // mallocs left before they fail; -1 never
+    int reallocFailures = 0;                           // reallocs left to fail
 };
 
 inline GxTestMemory gxTestMemory;

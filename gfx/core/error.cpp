@@ -68,10 +68,7 @@ GxError* GxErrorGet(GxError* out)
     return out;
 }
 
-GxInt32 GxErrorMakeCode(GxInt32 code, const char*)
-{
-    return code;
-}
+GxInt32 GxErrorMakeCode(GxInt32 code, const char*) { return code; }
 
 void GxErrorRaise(GxInt32 pluginID, GxInt32 code)
 {

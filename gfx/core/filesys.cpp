@@ -1,8 +1,8 @@
 // File-system manager: registration, device lookup, slot allocation and the stdio-like file functions.
 #include <cstring>
 
-#include "gfx/core/filesys.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
 #include "platform/win32/windows.h"
 
 namespace {
@@ -16,10 +16,7 @@ void ReportError(GxInt32 code)
         manager.errorCallback(code);
 }
 
-bool NameFits(const GxFileSystem* fs)
-{
-    return std::memchr(fs->name, '\0', sizeof(fs->name)) != nullptr;
-}
+bool NameFits(const GxFileSystem* fs) { return std::memchr(fs->name, '\0', sizeof(fs->name)) != nullptr; }
 
 bool DeviceMatches(const GxFileSystem* fs, const char* path, size_t length)
 {
@@ -115,7 +112,7 @@ void DestroyFileSystem(GxFileSystem* fs)
     GxFree(fs);
 }
 
-} // namespace
+}  // namespace
 
 GxBool GxFileSystemManagerOpen(GxInt32 maxFileSystems)
 {
@@ -410,7 +407,8 @@ GxBool GxFileTemporaryName(const char* path, char* out, size_t outSize)
 GxBool GxFileWriteReplacing(const char* path, const void* bytes, GxUInt32 length)
 {
     char temporary[gxFILEMAXPATH + 1];
-    if (path == nullptr || (bytes == nullptr && length != 0) || !GxFileTemporaryName(path, temporary, sizeof(temporary)))
+    if (path == nullptr || (bytes == nullptr && length != 0) ||
+        !GxFileTemporaryName(path, temporary, sizeof(temporary)))
         return 0;
     GxFile* file = GxFileOpen(temporary, "wb");
     if (file == nullptr)

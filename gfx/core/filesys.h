@@ -11,17 +11,17 @@ struct GxFileSystem;
 enum GxFileModeFlag {
     gxFILEMODEREAD = 0x01,
     gxFILEMODEWRITE = 0x02,
-    gxFILEMODECREATE = 0x04,    // create or truncate
-    gxFILEMODEKEEP = 0x08,      // keep existing contents
+    gxFILEMODECREATE = 0x04,  // create or truncate
+    gxFILEMODEKEEP = 0x08,    // keep existing contents
     gxFILEMODEASYNC = 0x10,
-    gxFILEMODEAPPEND = 0x20,    // every write goes to the end ("a")
+    gxFILEMODEAPPEND = 0x20,  // every write goes to the end ("a")
 };
 
 // Slot status.
 enum GxFileStatus {
     gxFILESTATUSFREE = 1,
     gxFILESTATUSREADY = 2,
-    gxFILESTATUSBUSY = 3,       // an operation is in progress
+    gxFILESTATUSBUSY = 3,  // an operation is in progress
     gxFILESTATUSFAILED = 4,
     gxFILESTATUSOPENING = 5,
 };
@@ -43,11 +43,11 @@ enum GxFileSystemSeek {
 
 // Manager error-callback codes.
 enum GxFileSystemError {
-    gxFSERRNOFILESYSTEM = 4,    // no file system given
-    gxFSERRTOOMANY = 5,         // too many file systems
-    gxFSERRNOTFOUND = 6,        // file system or device not found
-    gxFSERRNAMEUSED = 7,        // file-system name already registered
-    gxFSERRNOSLOT = 8,          // no free file slot
+    gxFSERRNOFILESYSTEM = 4,  // no file system given
+    gxFSERRTOOMANY = 5,       // too many file systems
+    gxFSERRNOTFOUND = 6,      // file system or device not found
+    gxFSERRNAMEUSED = 7,      // file-system name already registered
+    gxFSERRNOSLOT = 8,        // no free file slot
 };
 
 // Results of a file system's open operation.
@@ -69,10 +69,10 @@ typedef void (*GxFileSystemErrorCallBack)(GxInt32 code);
 struct GxFileSystemOps {
     GxInt32 (*open)(GxFileSystem* fs, GxFile* file, const char* path, GxUInt32 mode);  // 1 on success
     void (*close)(GxFile* file);
-    GxUInt32 (*read)(GxFile* file, void* buffer, GxUInt32 n);          // bytes read
-    GxUInt32 (*write)(GxFile* file, const void* buffer, GxUInt32 n);   // bytes written
-    GxBool (*seek)(GxFile* file, GxInt32 offset, GxInt32 origin);      // origin: GxFileSystemSeek
-    GxInt32 (*sync)(GxFile* file, GxBool wait);                        // the slot status
+    GxUInt32 (*read)(GxFile* file, void* buffer, GxUInt32 n);         // bytes read
+    GxUInt32 (*write)(GxFile* file, const void* buffer, GxUInt32 n);  // bytes written
+    GxBool (*seek)(GxFile* file, GxInt32 offset, GxInt32 origin);     // origin: GxFileSystemSeek
+    GxInt32 (*sync)(GxFile* file, GxBool wait);                       // the slot status
     void (*release)(GxFile* file);
     GxBool (*eof)(GxFile* file);
     GxInt32 (*wait)(GxFile* file);
@@ -85,11 +85,11 @@ struct GxFileSystemOps {
 struct GxFileSystem {
     GxFileSystem* next;
     GxInt32 numFiles;
-    GxInt32 state;                                    // 2 once set up
-    char* deviceName;                                 // heap copy, e.g. "C:"
-    GxBool async;                                     // open every file asynchronously
-    GxFile* (*getFile)(GxFileSystem* fs, GxInt32 index);   // null when index is out of range
-    void (*fsClose)(GxFileSystem* fs);                // releases the slots
+    GxInt32 state;                                        // 2 once set up
+    char* deviceName;                                     // heap copy, e.g. "C:"
+    GxBool async;                                         // open every file asynchronously
+    GxFile* (*getFile)(GxFileSystem* fs, GxInt32 index);  // null when index is out of range
+    void (*fsClose)(GxFileSystem* fs);                    // releases the slots
     void (*init)(const char* name);
     void (*deinit)(const char* name);
     GxFileSystemOps ops;
@@ -105,27 +105,27 @@ struct GxFile {
     GxUInt32 posLow;
     GxUInt32 posHigh;
     GxBool async;
-    GxInt32 openState;                                // 2 once open
-    GxInt32 status;                                   // GxFileStatus
-    GxInt32 opened;                                   // 1 once open
-    GxInt32 operation;                                // GxFileOperation pending
-    GxUInt32 bytes;                                   // transferred by the last completed operation
+    GxInt32 openState;  // 2 once open
+    GxInt32 status;     // GxFileStatus
+    GxInt32 opened;     // 1 once open
+    GxInt32 operation;  // GxFileOperation pending
+    GxUInt32 bytes;     // transferred by the last completed operation
     GxFileCallBack callback;
     void* callbackData;
     GxFileSystem* fileSystem;
     HANDLE handle;
     OVERLAPPED overlapped;
     HANDLE event;
-    GxUInt32 mode;                                    // GxFileModeFlag given at open
+    GxUInt32 mode;  // GxFileModeFlag given at open
 };
 
 // The manager's one record.
 struct GxFileSystemManager {
     GxFileSystem* first;
-    GxInt32 maxFileSystems;                           // 0: no limit
+    GxInt32 maxFileSystems;  // 0: no limit
     GxInt32 numFileSystems;
     GxBool isOpen;
-    GxUInt32 lastError;                               // OS error code of the last file operation
+    GxUInt32 lastError;  // OS error code of the last file operation
     GxFileSystemErrorCallBack errorCallback;
     GxFileSystem* defaultFileSystem;
 };
@@ -148,8 +148,8 @@ GxFile* GxFileOpen(const char* path, const char* mode);
 GxInt32 GxFileClose(GxFile* file);
 size_t GxFileRead(void* buffer, size_t size, size_t count, GxFile* file);
 size_t GxFileWrite(const void* buffer, size_t size, size_t count, GxFile* file);
-GxInt32 GxFileSeek(GxFile* file, GxInt32 offset, GxInt32 origin);   // 0 set, 1 current, 2 end; 0 or -1
-GxInt32 GxFileTell(GxFile* file);                                   // low word of the position, -1 when unknown
+GxInt32 GxFileSeek(GxFile* file, GxInt32 offset, GxInt32 origin);  // 0 set, 1 current, 2 end; 0 or -1
+GxInt32 GxFileTell(GxFile* file);                                  // low word of the position, -1 when unknown
 char* GxFileGets(char* buffer, GxInt32 n, GxFile* file);
 GxInt32 GxFilePuts(const char* string, GxFile* file);
 GxBool GxFileEof(GxFile* file);

@@ -266,7 +266,7 @@ TEST_F(FileSystemTest, ReadWriteSeekTellAndEof)
     GxFileClose(file);
     EXPECT_EQ(fs::file_size(dir / "new.bin"), 15u);
 
-    file = GxFileOpen(Path("NEW.BIN").c_str(), "rb");   // the name is matched without case
+    file = GxFileOpen(Path("NEW.BIN").c_str(), "rb");  // the name is matched without case
     ASSERT_NE(file, nullptr);
     EXPECT_FALSE(GxFileEof(file));
     GxInt32 read[3] = {};
@@ -292,7 +292,7 @@ TEST_F(FileSystemTest, ReadWriteSeekTellAndEof)
     EXPECT_EQ(GxFileRead(read, 0, 4, file), 0u);
     EXPECT_EQ(GxFileRead(nullptr, 1, 4, file), 0u);
     EXPECT_EQ(GxFileTell(file), 0);
-    EXPECT_EQ(GxFileWrite("x", 1, 1, file), 0u);   // opened for reading only
+    EXPECT_EQ(GxFileWrite("x", 1, 1, file), 0u);  // opened for reading only
     GxFileClose(file);
     EXPECT_EQ(GxFileTell(file), -1);
     EXPECT_TRUE(GxFileEof(file));
@@ -525,4 +525,4 @@ TEST_F(FileSystemTest, ClosingTheManagerClosesOpenFiles)
     // TearDown closes the manager with the file still open; the sanitizers see no leak.
 }
 
-} // namespace
+}  // namespace

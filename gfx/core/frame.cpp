@@ -16,7 +16,7 @@ constexpr GxUInt32 kFrameFreeListHint = 0x4000E;
 constexpr GxInt32 kFramesPerBlock = 50;
 constexpr GxUInt32 kSyncScratchHint = 0x104000E;  // resizable: kept across passes, freed at close
 constexpr GxInt32 kSyncScratchFirstCapacity = 256;
-constexpr GxInt32 kSyncOrderMinFrames = 32;       // smaller hierarchies walk their links as fast
+constexpr GxInt32 kSyncOrderMinFrames = 32;  // smaller hierarchies walk their links as fast
 constexpr GxUInt32 kSyncOrderSlotBits = 6;
 constexpr GxUInt32 kSyncOrderSlots = 1u << kSyncOrderSlotBits;
 constexpr GxInt32 kSyncPrefetchAhead = 16;
@@ -35,19 +35,13 @@ GxFrameModuleBlock* FrameBlock()
     return static_cast<GxFrameModuleBlock*>(GxCoreModuleBlock(frameModuleOffset, frameModuleInstances));
 }
 
-GxFrame* Parent(const GxFrame* frame)
-{
-    return static_cast<GxFrame*>(frame->object.parent);
-}
+GxFrame* Parent(const GxFrame* frame) { return static_cast<GxFrame*>(frame->object.parent); }
 
 // Counts every change of any hierarchy's shape (a link, a frame made or freed):
 // a cached walk order is good only while this is what it was when the order was built.
 uint64_t shapeGeneration = 0;
 
-void ShapeChanged()
-{
-    shapeGeneration++;
-}
+void ShapeChanged() { shapeGeneration++; }
 
 // Next frame of top's subtree in depth-first pre-order; walks by links so deep
 // hierarchies need no stack.
@@ -72,10 +66,7 @@ void SetSubtreeRoot(GxFrame* top, GxFrame* root)
     }
 }
 
-bool IsListed(const GxFrame* root)
-{
-    return (root->object.privateFlags & gxFRAMEHIERARCHYSYNC) != 0;
-}
+bool IsListed(const GxFrame* root) { return (root->object.privateFlags & gxFRAMEHIERARCHYSYNC) != 0; }
 
 void ListRoot(GxFrame* root)
 {
@@ -479,9 +470,8 @@ void* FrameModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
     auto* engine = static_cast<GxEngine*>(instance);
     auto* block = reinterpret_cast<GxFrameModuleBlock*>(static_cast<char*>(instance) + offset);
     GxLinkInit(&engine->dirtyFrameList);
-    block->frameFreeList = GxFreeListCreateAndPreallocate(gxFrameTKList.sizeOfStruct, kFramesPerBlock,
-                                                          alignof(GxFrame), 1, &frameFreeListRecord,
-                                                          kFrameFreeListHint);
+    block->frameFreeList = GxFreeListCreateAndPreallocate(gxFrameTKList.sizeOfStruct, kFramesPerBlock, alignof(GxFrame),
+                                                          1, &frameFreeListRecord, kFrameFreeListHint);
     if (block->frameFreeList == nullptr) {
         GxErrorRaise(0, gxERRNOMEMORY);
         return nullptr;
@@ -506,7 +496,7 @@ void* FrameModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
     return instance;
 }
 
-} // namespace
+}  // namespace
 
 const GxCoreModule gxFrameModule = {0x403, sizeof(GxFrameModuleBlock), FrameModuleOpen, FrameModuleClose};
 
@@ -835,16 +825,12 @@ GxInt32 GxFrameRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCon
 }
 
 GxInt32 GxFrameRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                    GxPluginDataChunkWriteCallBack writeCB,
-                                    GxPluginDataChunkGetSizeCallBack getSizeCB)
+                                    GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB)
 {
     return GxPluginRegistryAddPluginStream(&gxFrameTKList, pluginID, readCB, writeCB, getSizeCB);
 }
 
-GxInt32 GxFrameGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&gxFrameTKList, pluginID);
-}
+GxInt32 GxFrameGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&gxFrameTKList, pluginID); }
 
 // Roots listed while the pass runs (by sync callbacks) wait for the next pass,
 // and a root is off the list before its callbacks run, so every listed root

@@ -95,8 +95,7 @@ GxInt32 GxFrameCount(GxFrame* frame);
 GxInt32 GxFrameRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
                               GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
 GxInt32 GxFrameRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                    GxPluginDataChunkWriteCallBack writeCB,
-                                    GxPluginDataChunkGetSizeCallBack getSizeCB);
+                                    GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB);
 GxInt32 GxFrameGetPluginOffset(GxUInt32 pluginID);
 
 GxBool GxFrameSyncDirty(void);

@@ -405,7 +405,8 @@ TEST_F(FrameTest, FrameListOrderAndChildWalk)
 
     std::vector<GxFrame*> visited;
     GxFrameForAllChildren(
-        f[0], [](GxFrame* frame, void* data) -> GxFrame* {
+        f[0],
+        [](GxFrame* frame, void* data) -> GxFrame* {
             static_cast<std::vector<GxFrame*>*>(data)->push_back(frame);
             return nullptr;  // stop after the first
         },
@@ -690,4 +691,4 @@ TEST_F(FrameTest, BadFrameListsAreRefusedWithoutLeaks)
     }
 }
 
-} // namespace
+}  // namespace

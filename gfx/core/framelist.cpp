@@ -23,10 +23,7 @@ void PutV3d(GxUInt8* out, const GxV3d& v)
     GxBytesPutReal(out + 8, v.z);
 }
 
-GxV3d GetV3d(const GxUInt8* in)
-{
-    return {GxBytesGetReal(in), GxBytesGetReal(in + 4), GxBytesGetReal(in + 8)};
-}
+GxV3d GetV3d(const GxUInt8* in) { return {GxBytesGetReal(in), GxBytesGetReal(in + 4), GxBytesGetReal(in + 8)}; }
 
 GxInt32 ParentIndex(const GxFrameList* list, const GxFrame* frame)
 {
@@ -56,8 +53,7 @@ void DecodeMatrix(GxMatrix* m, const GxUInt8* in)
     m->up = GetV3d(in + 12);
     m->at = GetV3d(in + 24);
     m->pos = GetV3d(in + 36);
-    const bool orthonormal = GxMatrixNormalError(m) <= kReadTolerance &&
-                             GxMatrixOrthogonalError(m) <= kReadTolerance &&
+    const bool orthonormal = GxMatrixNormalError(m) <= kReadTolerance && GxMatrixOrthogonalError(m) <= kReadTolerance &&
                              GxMatrixDeterminant(m) >= kReadMinDeterminant;
     m->flags = orthonormal ? static_cast<GxUInt32>(gxMATRIXTYPEORTHONORMAL) : 0u;
 }
@@ -103,7 +99,7 @@ bool ReadFrames(GxStream* stream, GxFrame** frames, GxFrame** lastChild, GxInt32
     return true;
 }
 
-} // namespace
+}  // namespace
 
 GxFrameList* GxFrameListInitialize(GxFrameList* list, GxFrame* root)
 {

@@ -10,7 +10,11 @@ namespace {
 
 constexpr GxUInt32 kFuzzPluginID = 0x7F02;
 
-void* Construct(void* object, GxInt32 offset, GxInt32) { std::memset(static_cast<char*>(object) + offset, 0, 8); return object; }
+void* Construct(void* object, GxInt32 offset, GxInt32)
+{
+    std::memset(static_cast<char*>(object) + offset, 0, 8);
+    return object;
+}
 
 GxStream* Read(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32)
 {
@@ -37,7 +41,7 @@ bool Start()
     }));
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -84,10 +84,7 @@ void* GxGrowArrayAddEntries(GxGrowArray* array, GxInt32 n, GxUInt32 hint)
     return first;
 }
 
-void GxGrowArrayReset(GxGrowArray* array)
-{
-    array->count = 0;
-}
+void GxGrowArrayReset(GxGrowArray* array) { array->count = 0; }
 
 void GxGrowArrayRemoveEntries(GxGrowArray* array, GxInt32 n)
 {
@@ -98,10 +95,7 @@ void GxGrowArrayRemoveEntries(GxGrowArray* array, GxInt32 n)
     array->count = n > array->count ? 0 : array->count - n;
 }
 
-void* GxGrowArrayGetFirst(GxGrowArray* array)
-{
-    return array->count > 0 ? array->entries : nullptr;
-}
+void* GxGrowArrayGetFirst(GxGrowArray* array) { return array->count > 0 ? array->entries : nullptr; }
 
 void* GxGrowArrayGetEntry(GxGrowArray* array, GxInt32 i)
 {

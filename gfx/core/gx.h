@@ -14,16 +14,40 @@ typedef float GxReal;
 typedef int32_t GxBool;
 typedef char GxChar;
 
-struct GxV2d { GxReal x, y; };
-struct GxV3d { GxReal x, y, z; };
-struct GxRGBA { GxUInt8 red, green, blue, alpha; };
-struct GxRect { GxInt32 x, y, w, h; };
-struct GxSphere { GxV3d center; GxReal radius; };
-struct GxBBox { GxV3d sup; GxV3d inf; };  // maximum corner, then minimum corner
-struct GxPlane { GxV3d normal; GxReal distance; };
-struct GxLine { GxV3d start; GxV3d end; };
+struct GxV2d {
+    GxReal x, y;
+};
+struct GxV3d {
+    GxReal x, y, z;
+};
+struct GxRGBA {
+    GxUInt8 red, green, blue, alpha;
+};
+struct GxRect {
+    GxInt32 x, y, w, h;
+};
+struct GxSphere {
+    GxV3d center;
+    GxReal radius;
+};
+struct GxBBox {
+    GxV3d sup;
+    GxV3d inf;
+};  // maximum corner, then minimum corner
+struct GxPlane {
+    GxV3d normal;
+    GxReal distance;
+};
+struct GxLine {
+    GxV3d start;
+    GxV3d end;
+};
 // A material's ambient, specular and diffuse coefficients.
-struct GxSurfaceProperties { GxReal ambient; GxReal specular; GxReal diffuse; };
+struct GxSurfaceProperties {
+    GxReal ambient;
+    GxReal specular;
+    GxReal diffuse;
+};
 
 // Primitive types of the immediate modes.
 enum GxPrimitiveType : GxInt32 {
@@ -42,7 +66,11 @@ struct GxLink {
     GxLink* prev;
 };
 
-inline void GxLinkInit(GxLink* head) { head->next = head; head->prev = head; }
+inline void GxLinkInit(GxLink* head)
+{
+    head->next = head;
+    head->prev = head;
+}
 inline bool GxLinkIsEmpty(const GxLink* head) { return head->next == head; }
 // Links `link` directly after `head` (at the front of the list).
 inline void GxLinkAddAfter(GxLink* head, GxLink* link)
@@ -73,8 +101,10 @@ struct GxStream;
 typedef void* (*GxPluginObjectConstructor)(void* object, GxInt32 offset, GxInt32 size);
 typedef void* (*GxPluginObjectDestructor)(void* object, GxInt32 offset, GxInt32 size);
 typedef void* (*GxPluginObjectCopy)(void* dst, const void* src, GxInt32 offset, GxInt32 size);
-typedef GxStream* (*GxPluginDataChunkReadCallBack)(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
-typedef GxStream* (*GxPluginDataChunkWriteCallBack)(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset, GxInt32 size);
+typedef GxStream* (*GxPluginDataChunkReadCallBack)(GxStream* stream, GxInt32 length, void* object, GxInt32 offset,
+                                                   GxInt32 size);
+typedef GxStream* (*GxPluginDataChunkWriteCallBack)(GxStream* stream, GxInt32 length, const void* object,
+                                                    GxInt32 offset, GxInt32 size);
 typedef GxInt32 (*GxPluginDataChunkGetSizeCallBack)(const void* object, GxInt32 offset, GxInt32 size);
 typedef GxBool (*GxPluginDataChunkAlwaysCallBack)(void* object, GxInt32 offset, GxInt32 size);
 typedef GxBool (*GxPluginDataChunkRightsCallBack)(void* object, GxInt32 offset, GxInt32 size, GxUInt32 extraData);
@@ -88,13 +118,13 @@ struct GxError {
 constexpr GxInt32 gxERRCODE(GxUInt32 code) { return static_cast<GxInt32>(code); }
 
 constexpr GxInt32 gxERRNOERROR = gxERRCODE(0x80000000);
-constexpr GxInt32 gxERRENGINESTATE = gxERRCODE(0x80000001);   // engine in the wrong state for the call
-constexpr GxInt32 gxERRSTREAMOPEN = gxERRCODE(0x80000002);    // a stream could not be opened
-constexpr GxInt32 gxERRINVALIDENUM = gxERRCODE(0x80000003);   // combine or projection type out of range
-constexpr GxInt32 gxERRBADVERSION = gxERRCODE(0x80000004);    // chunk version outside the window
+constexpr GxInt32 gxERRENGINESTATE = gxERRCODE(0x80000001);  // engine in the wrong state for the call
+constexpr GxInt32 gxERRSTREAMOPEN = gxERRCODE(0x80000002);   // a stream could not be opened
+constexpr GxInt32 gxERRINVALIDENUM = gxERRCODE(0x80000003);  // combine or projection type out of range
+constexpr GxInt32 gxERRBADVERSION = gxERRCODE(0x80000004);   // chunk version outside the window
 constexpr GxInt32 gxERRNOMEMORY = gxERRCODE(0x80000013);
 constexpr GxInt32 gxERRNULLARG = gxERRCODE(0x80000016);
-constexpr GxInt32 gxERRPLUGINREG = gxERRCODE(0x80000017);     // registration refused
+constexpr GxInt32 gxERRPLUGINREG = gxERRCODE(0x80000017);  // registration refused
 constexpr GxInt32 gxERRREAD = gxERRCODE(0x8000001A);
 constexpr GxInt32 gxERRWRITE = gxERRCODE(0x8000001C);
 constexpr GxInt32 gxERRENDOFSTREAM = 5;
@@ -107,7 +137,7 @@ constexpr GxInt32 gxERRIM3DNOTRANSFORM = 35;
 constexpr GxInt32 gxERRIM3DPRIMTYPE = 37;
 constexpr GxInt32 gxERRIM3DTOOMANY = 50;
 
-constexpr GxInt32 gxPLUGINCORE = 1;   // plugin id of the core's small codes
+constexpr GxInt32 gxPLUGINCORE = 1;  // plugin id of the core's small codes
 
 GxError* GxErrorSet(GxError* record);
 GxError* GxErrorGet(GxError* out);

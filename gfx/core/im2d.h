@@ -5,10 +5,10 @@
 
 // Screen-space vertex; also the device's vertex layout, so the bytes are fixed (28).
 struct GxIm2DVertex {
-    GxReal x;           // pixels
+    GxReal x;  // pixels
     GxReal y;
-    GxReal z;           // 0..1 of the depth buffer
-    GxReal rhw;         // reciprocal w
+    GxReal z;                // 0..1 of the depth buffer
+    GxReal rhw;              // reciprocal w
     GxUInt32 emissiveColor;  // D3D colour: blue, green, red, alpha bytes
     GxReal u;
     GxReal v;

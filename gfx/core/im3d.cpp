@@ -24,13 +24,20 @@ GxIm3DModuleBlock* Block()
 GxInt32 SlotOf(GxInt32 primType)
 {
     switch (primType) {
-    case gxPRIMTYPETRILIST: return 0;
-    case gxPRIMTYPETRIFAN: return 1;
-    case gxPRIMTYPETRISTRIP: return 2;
-    case gxPRIMTYPELINELIST: return 3;
-    case gxPRIMTYPEPOLYLINE: return 4;
-    case gxPRIMTYPEPOINTLIST: return 5;
-    default: return -1;
+    case gxPRIMTYPETRILIST:
+        return 0;
+    case gxPRIMTYPETRIFAN:
+        return 1;
+    case gxPRIMTYPETRISTRIP:
+        return 2;
+    case gxPRIMTYPELINELIST:
+        return 3;
+    case gxPRIMTYPEPOLYLINE:
+        return 4;
+    case gxPRIMTYPEPOINTLIST:
+        return 5;
+    default:
+        return -1;
     }
 }
 
@@ -92,10 +99,7 @@ void GxIm3DContextClose(void)
     moduleInstances--;
 }
 
-GxBool GxIm3DContextIsOpen(void)
-{
-    return Block() != nullptr;
-}
+GxBool GxIm3DContextIsOpen(void) { return Block() != nullptr; }
 
 GxIm3DVertex* GxIm3DTransform(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags)
 {

@@ -25,9 +25,9 @@ typedef GxUInt16 GxImVertexIndex;
 
 // Transform flags.
 enum GxIm3DTransformFlags : GxUInt32 {
-    gxIM3DVERTEXUV = 0x1,          // the vertices carry texture coordinates
-    gxIM3DNOVERTEXALPHA = 0x2,     // vertex alpha stays off
-    gxIM3DNOCLIPPING = 0x4,        // the device need not clip
+    gxIM3DVERTEXUV = 0x1,       // the vertices carry texture coordinates
+    gxIM3DNOVERTEXALPHA = 0x2,  // vertex alpha stays off
+    gxIM3DNOCLIPPING = 0x4,     // the device need not clip
     gxIM3DVERTEXXYZ = 0x8,
     gxIM3DVERTEXRGBA = 0x10,
 };

@@ -135,19 +135,22 @@ void* ImageOpen(void* instance, GxInt32 offset, GxInt32)
     imageModuleOffset = offset;
     auto* block = reinterpret_cast<GxImageModuleBlock*>(static_cast<char*>(instance) + offset);
     memset(block, 0, sizeof(*block));
-    block->imageFreeList = GxFreeListCreateAndPreallocate(imageTKList.sizeOfStruct, kEntriesPerBlock,
-                                                          alignof(GxImage), 1, &block->imageFreeListRecord,
-                                                          kImageListHint);
-    block->formatFreeList = GxFreeListCreateAndPreallocate(sizeof(GxImageFormat), kEntriesPerBlock,
-                                                           alignof(GxImageFormat), 1, &block->formatFreeListRecord,
-                                                           kFormatListHint);
+    block->imageFreeList = GxFreeListCreateAndPreallocate(imageTKList.sizeOfStruct, kEntriesPerBlock, alignof(GxImage),
+                                                          1, &block->imageFreeListRecord, kImageListHint);
+    block->formatFreeList =
+        GxFreeListCreateAndPreallocate(sizeof(GxImageFormat), kEntriesPerBlock, alignof(GxImageFormat), 1,
+                                       &block->formatFreeListRecord, kFormatListHint);
     block->path = static_cast<GxChar*>(GxMalloc(kInitialBufferSize, gxIMAGEPATHHINT));
     block->nameBuffer = static_cast<GxChar*>(GxMalloc(kInitialBufferSize, gxIMAGENAMEHINT));
     if (!block->imageFreeList || !block->formatFreeList || !block->path || !block->nameBuffer) {
-        if (block->imageFreeList) GxFreeListDestroy(block->imageFreeList);
-        if (block->formatFreeList) GxFreeListDestroy(block->formatFreeList);
-        if (block->path) GxFree(block->path);
-        if (block->nameBuffer) GxFree(block->nameBuffer);
+        if (block->imageFreeList)
+            GxFreeListDestroy(block->imageFreeList);
+        if (block->formatFreeList)
+            GxFreeListDestroy(block->formatFreeList);
+        if (block->path)
+            GxFree(block->path);
+        if (block->nameBuffer)
+            GxFree(block->nameBuffer);
         memset(block, 0, sizeof(*block));
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
@@ -203,10 +206,7 @@ GxInt32 GxImageRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCon
     return GxPluginRegistryAddPlugin(&imageTKList, size, pluginID, constructor, destructor, copy);
 }
 
-GxInt32 GxImageGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&imageTKList, pluginID);
-}
+GxInt32 GxImageGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&imageTKList, pluginID); }
 
 GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth)
 {
@@ -302,7 +302,8 @@ GxImage* GxImageResize(GxImage* image, GxInt32 width, GxInt32 height)
     const GxInt32 columns = width < image->width ? width : image->width;
     const size_t rowBytes = static_cast<size_t>(columns) * BytesPerPixel(image->depth);
     for (GxInt32 y = 0; y < rows; ++y) {
-        memcpy(block + static_cast<size_t>(y) * stride, image->pixels + static_cast<size_t>(y) * image->stride, rowBytes);
+        memcpy(block + static_cast<size_t>(y) * stride, image->pixels + static_cast<size_t>(y) * image->stride,
+               rowBytes);
     }
     GxFree(image->pixels);
     image->pixels = block;
@@ -402,8 +403,8 @@ GxImage* GxImageApplyMask(GxImage* image, const GxImage* mask)
         auto* row = reinterpret_cast<GxRGBA*>(image->pixels + static_cast<size_t>(y) * image->stride);
         const GxUInt8* maskRow = mask->pixels + static_cast<size_t>(y) * mask->stride;
         for (GxInt32 x = 0; x < image->width; ++x) {
-            row[x].alpha = maskPalettised ? mask->palette[maskRow[x] & ((1 << mask->depth) - 1)].alpha
-                                          : maskRow[4 * x + 3];
+            row[x].alpha =
+                maskPalettised ? mask->palette[maskRow[x] & ((1 << mask->depth) - 1)].alpha : maskRow[4 * x + 3];
         }
     }
     return image;
@@ -514,7 +515,8 @@ GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)
     const uint64_t storedBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength + pixelBytes;
     // Every size is checked before anything is allocated for it, against the chunk and what the stream holds.
     if (static_cast<uint64_t>(storedStride) < rowBytes ||
-        static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes || storedBytes > bodyLength) {
+        static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes ||
+        storedBytes > bodyLength) {
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;
     }

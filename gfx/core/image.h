@@ -6,9 +6,9 @@
 struct GxStream;
 
 // Error codes of the image operations (stored with plugin id 0).
-constexpr GxInt32 gxERRINVALIDDEPTH = gxERRCODE(0x80000008);   // depth the operation can not handle
-constexpr GxInt32 gxERRUNSUPPORTED = gxERRCODE(0x80000009);    // depth pair, file variant or format not handled
-constexpr GxInt32 gxERRSIZEMISMATCH = gxERRCODE(0x8000000A);   // mask and image differ in size
+constexpr GxInt32 gxERRINVALIDDEPTH = gxERRCODE(0x80000008);  // depth the operation can not handle
+constexpr GxInt32 gxERRUNSUPPORTED = gxERRCODE(0x80000009);   // depth pair, file variant or format not handled
+constexpr GxInt32 gxERRSIZEMISMATCH = gxERRCODE(0x8000000A);  // mask and image differ in size
 
 // Image flags.
 constexpr GxInt32 gxIMAGEALLOCATED = 0x1;  // the image owns its pixel block
@@ -20,9 +20,9 @@ struct GxImage {
     GxInt32 width;
     GxInt32 height;
     GxInt32 depth;
-    GxInt32 stride;    // bytes per row, rows top to bottom
+    GxInt32 stride;  // bytes per row, rows top to bottom
     GxUInt8* pixels;
-    GxRGBA* palette;   // 2^depth entries for depths 4 and 8, else null
+    GxRGBA* palette;  // 2^depth entries for depths 4 and 8, else null
 };
 
 // Image-format callbacks: read a file into an image, write an image to a file.

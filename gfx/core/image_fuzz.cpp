@@ -37,7 +37,7 @@ void WriteBack(GxImage* image)
     GxImageDestroy(again);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -17,8 +17,7 @@ struct GxImageFuzzFiles {
 };
 
 // Starts the engine with a file system and registers the format under test; a target that can not start aborts.
-inline GxImageFuzzFiles GxImageFuzzStart(const char* format, GxImageCallBackRead readCB,
-                                         GxImageCallBackWrite writeCB)
+inline GxImageFuzzFiles GxImageFuzzStart(const char* format, GxImageCallBackRead readCB, GxImageCallBackWrite writeCB)
 {
     if (!GxTestEngineStart() || !GxTestFileSystemOpen() || !GxImageRegisterImageFormat(format, readCB, writeCB)) {
         std::abort();
@@ -31,8 +30,7 @@ inline GxImageFuzzFiles GxImageFuzzStart(const char* format, GxImageCallBackRead
     return files;
 }
 
-inline void GxImageFuzzRun(const GxImageFuzzFiles& files, GxImageCallBackRead read, const uint8_t* data,
-                           size_t size)
+inline void GxImageFuzzRun(const GxImageFuzzFiles& files, GxImageCallBackRead read, const uint8_t* data, size_t size)
 {
     GxFuzzScratchWrite(files.input, data, size);
     GxImage* image = read(files.input.c_str());

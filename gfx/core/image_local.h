@@ -7,7 +7,7 @@
 constexpr GxUInt32 gxIMAGEFORMATHINT = 0x30406;
 constexpr GxUInt32 gxIMAGEPATHHINT = 0x1040406;
 constexpr GxUInt32 gxIMAGENAMEHINT = 0x1040018;
-constexpr GxInt32 gxIMAGEEXTENSIONSIZE = 20;   // "." + 18 characters + NUL
+constexpr GxInt32 gxIMAGEEXTENSIONSIZE = 20;  // "." + 18 characters + NUL
 
 // One registered file format.
 struct GxImageFormat {

@@ -55,7 +55,7 @@ TEST_F(ImageTest, PixelBlocksStridesAndPalettes)
     GxImageDestroy(image);
 
     image = NewImage(5, 2, 4);
-    EXPECT_EQ(image->stride, 8);  // one index per byte, rows padded to 4
+    EXPECT_EQ(image->stride, 8);              // one index per byte, rows padded to 4
     image->palette[15] = GxRGBA{1, 2, 3, 4};  // the 16th entry lies inside the block
     GxImageFreePixels(image);
     EXPECT_EQ(image->pixels, nullptr);
@@ -83,7 +83,8 @@ TEST_F(ImageTest, ResizeKeepsTheOverlapAndThePalette)
     EXPECT_EQ(image->stride, 8);
     EXPECT_EQ(image->palette[255].red, 9);
     for (GxInt32 y = 0; y < 2; ++y) {
-        for (GxInt32 x = 0; x < 3; ++x) EXPECT_EQ(image->pixels[y * 8 + x], 10 * y + x);
+        for (GxInt32 x = 0; x < 3; ++x)
+            EXPECT_EQ(image->pixels[y * 8 + x], 10 * y + x);
         EXPECT_EQ(image->pixels[y * 8 + 3], 0);
     }
     GxImageDestroy(image);
@@ -99,9 +100,11 @@ TEST_F(ImageTest, ResizeKeepsTheOverlapAndThePalette)
 TEST_F(ImageTest, CopiesBetweenDepths)
 {
     GxImage* four = NewImage(3, 2, 4);
-    for (GxInt32 i = 0; i < 16; ++i) four->palette[i] = GxRGBA{static_cast<GxUInt8>(i * 16), 0, 0, 255};
+    for (GxInt32 i = 0; i < 16; ++i)
+        four->palette[i] = GxRGBA{static_cast<GxUInt8>(i * 16), 0, 0, 255};
     for (GxInt32 y = 0; y < 2; ++y)
-        for (GxInt32 x = 0; x < 3; ++x) four->pixels[y * four->stride + x] = static_cast<GxUInt8>(y * 3 + x);
+        for (GxInt32 x = 0; x < 3; ++x)
+            four->pixels[y * four->stride + x] = static_cast<GxUInt8>(y * 3 + x);
     four->flags |= gxIMAGEGAMMASET;
 
     GxImage* eight = NewImage(3, 2, 8);
@@ -125,7 +128,8 @@ TEST_F(ImageTest, CopiesBetweenDepths)
     GxImage* small = NewImage(2, 2, 32);
     EXPECT_EQ(GxImageCopy(small, wide), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRSIZEMISMATCH);
-    for (GxImage* image : {four, eight, wide, same, small}) GxImageDestroy(image);
+    for (GxImage* image : {four, eight, wide, same, small})
+        GxImageDestroy(image);
 }
 
 TEST_F(ImageTest, MasksTakeTheBrightestChannel)
@@ -166,7 +170,8 @@ TEST_F(ImageTest, MasksTakeTheBrightestChannel)
     GxImage* other = NewImage(3, 1, 32);
     EXPECT_EQ(GxImageApplyMask(image, other), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRSIZEMISMATCH);
-    for (GxImage* i : {image, mask, paletteMask, other}) GxImageDestroy(i);
+    for (GxImage* i : {image, mask, paletteMask, other})
+        GxImageDestroy(i);
 }
 
 TEST_F(ImageTest, GammaTablesAndCorrection)
@@ -218,7 +223,8 @@ TEST_F(ImageTest, GammaTablesAndCorrection)
         ASSERT_TRUE(GxImageSetGamma(g));
         EXPECT_EQ(table[0], 0);
     }
-    for (GxImage* i : {indexed, wide, sixteen, bare}) GxImageDestroy(i);
+    for (GxImage* i : {indexed, wide, sixteen, bare})
+        GxImageDestroy(i);
 }
 
 TEST(ImageEngineTest, StartAppliesTheDeviceGamma)
@@ -278,8 +284,8 @@ TEST_F(ImageFileTest, FormatsAreFoundByExactExtension)
     GxImage* image = NewImage(1, 1, 32);
     gReadResult = image;
     EXPECT_EQ(GxImageRead((root + "/a/pic.png").c_str()), image);
-    EXPECT_EQ(GxImageRead((root + "/a/PIC.PNG").c_str()), image);   // the upper-case text matches
-    EXPECT_EQ(GxImageRead((root + "/a/pic.Png").c_str()), nullptr); // mixed case has no reader
+    EXPECT_EQ(GxImageRead((root + "/a/PIC.PNG").c_str()), image);    // the upper-case text matches
+    EXPECT_EQ(GxImageRead((root + "/a/pic.Png").c_str()), nullptr);  // mixed case has no reader
     EXPECT_EQ(gReads.size(), 2u);
     // A "." in a directory part is no extension.
     std::filesystem::create_directories(root + "/dir.png");
@@ -358,7 +364,8 @@ TEST_F(ImageFileTest, PathAndNameBuffersGrow)
     const std::string directory = root + "/" + folder + "/";
     std::filesystem::create_directories(directory);
     std::string path;
-    for (int i = 0; i < 10; ++i) path += root + "/a/;";
+    for (int i = 0; i < 10; ++i)
+        path += root + "/a/;";
     path += directory;
     ASSERT_NE(GxImageSetPath(path.c_str()), nullptr);
     EXPECT_EQ(std::string(GxImageGetPath()), path);
@@ -386,7 +393,8 @@ TEST_F(ImageFileTest, MaskedImagesLeaveNothingBehindOnFailure)
     ASSERT_TRUE(GxImageWriteBMP(picture, pictureName.c_str()));
     ASSERT_TRUE(GxImageWriteBMP(mask, maskName.c_str()));
     ASSERT_TRUE(GxImageWriteBMP(wrong, wrongName.c_str()));
-    for (GxImage* i : {picture, mask, wrong}) GxImageDestroy(i);
+    for (GxImage* i : {picture, mask, wrong})
+        GxImageDestroy(i);
     const long live = GxTestLiveBlocks();
 
     GxImage* masked = GxImageReadMaskedImage(pictureName.c_str(), maskName.c_str());
@@ -413,7 +421,8 @@ Bytes ChunkBody(GxInt32 w, GxInt32 h, GxInt32 depth, GxInt32 stride, const Bytes
     GxStreamWriteChunkHeader(s, gxID_STRUCT, 16, gxLIBRARYVERSION, gxLIBRARYBUILD);
     GxStreamWriteInt32(s, header, 16);
     GxStreamWrite(s, rows.data(), static_cast<GxUInt32>(rows.size()));
-    if (!palette.empty()) GxStreamWrite(s, palette.data(), static_cast<GxUInt32>(palette.size()));
+    if (!palette.empty())
+        GxStreamWrite(s, palette.data(), static_cast<GxUInt32>(palette.size()));
     return GxTestCloseWriteStream(s);
 }
 
@@ -421,7 +430,8 @@ GxImage* ReadBody(const Bytes& body, GxUInt32 limit = 0xFFFFFFFFu)
 {
     GxMemory mem = {const_cast<GxUInt8*>(body.data()), static_cast<GxUInt32>(body.size())};
     GxStream* s = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &mem);
-    if (!s) return nullptr;
+    if (!s)
+        return nullptr;
     GxImage* image = GxImageStreamReadSized(s, limit);
     GxStreamClose(s, nullptr);
     return image;
@@ -430,7 +440,8 @@ GxImage* ReadBody(const Bytes& body, GxUInt32 limit = 0xFFFFFFFFu)
 TEST_F(ImageTest, ImageChunksAndTheirStrides)
 {
     Bytes palette(1024);
-    for (size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<GxUInt8>(i * 7);
+    for (size_t i = 0; i < palette.size(); ++i)
+        palette[i] = static_cast<GxUInt8>(i * 7);
     Bytes rows = {1, 2, 3, 0, 4, 5, 6, 0};
     GxImage* image = ReadBody(ChunkBody(3, 2, 8, 4, rows, palette));
     ASSERT_NE(image, nullptr);
@@ -466,7 +477,9 @@ TEST_F(ImageTest, DamagedImageChunksAreRefusedBeforeAllocating)
     }
     EXPECT_EQ(ReadBody(good, static_cast<GxUInt32>(good.size() - 1)), nullptr);
     gxTestMemory.largest = 0;
-    struct Case { GxInt32 w, h, depth, stride; };
+    struct Case {
+        GxInt32 w, h, depth, stride;
+    };
     for (Case c : {Case{-3, 2, 8, 4}, Case{3, 0, 8, 4}, Case{3, 2, 16, 8}, Case{3, 2, 8, 2}, Case{3, 2, 8, -4},
                    Case{0x10000, 0x10000, 32, 0x40000}, Case{3, 0x7FFFFFFF, 8, 4}, Case{1, 2, 32, 0x7FFFFFFF}}) {
         EXPECT_EQ(ReadBody(ChunkBody(c.w, c.h, c.depth, c.stride, Bytes(8, 1), {})), nullptr);
@@ -500,7 +513,8 @@ TEST_F(ImageTest, ImageChunksAreHeldToTheStream)
 GxImage* RowImage(const std::vector<GxRGBA>& colours)
 {
     GxImage* image = NewImage(static_cast<GxInt32>(colours.size()), 1, 32);
-    for (size_t i = 0; i < colours.size(); ++i) *Pixel(image, static_cast<GxInt32>(i), 0) = colours[i];
+    for (size_t i = 0; i < colours.size(); ++i)
+        *Pixel(image, static_cast<GxInt32>(i), 0) = colours[i];
     return image;
 }
 
@@ -518,7 +532,8 @@ TEST_F(ImageTest, QuantiserKeepsFewColoursExactly)
     EXPECT_TRUE(GxTestSameRGBA(palette[1], grey));
     EXPECT_TRUE(GxTestSameRGBA(palette[2], red));
     EXPECT_TRUE(GxTestSameRGBA(palette[3], white));
-    for (int i = 4; i < 16; ++i) EXPECT_TRUE(GxTestSameRGBA(palette[i], GxRGBA{0, 0, 0, 0}));
+    for (int i = 4; i < 16; ++i)
+        EXPECT_TRUE(GxTestSameRGBA(palette[i], GxRGBA{0, 0, 0, 0}));
 
     GxUInt8 indices[8] = {};
     GxPaletteQuantizerMatchImage(indices, 8, 8, 0, q, image);
@@ -545,8 +560,10 @@ TEST_F(ImageTest, QuantiserSplitsClustersByVariance)
 {
     // Two clusters of near colours and one far colour, folded into two entries.
     std::vector<GxRGBA> colours;
-    for (GxUInt8 v = 0; v < 32; v += 4) colours.push_back(GxRGBA{v, static_cast<GxUInt8>(v / 2), 0, 255});
-    for (GxUInt8 v = 0; v < 32; v += 4) colours.push_back(GxRGBA{static_cast<GxUInt8>(255 - v), 250, 240, 255});
+    for (GxUInt8 v = 0; v < 32; v += 4)
+        colours.push_back(GxRGBA{v, static_cast<GxUInt8>(v / 2), 0, 255});
+    for (GxUInt8 v = 0; v < 32; v += 4)
+        colours.push_back(GxRGBA{static_cast<GxUInt8>(255 - v), 250, 240, 255});
     GxImage* image = RowImage(colours);
     auto* q = new GxPaletteQuantizer;
     ASSERT_TRUE(GxPaletteQuantizerInit(q));
@@ -555,8 +572,10 @@ TEST_F(ImageTest, QuantiserSplitsClustersByVariance)
     ASSERT_EQ(GxPaletteQuantizerMakePalette(palette.data(), 2, q), 2);
     Bytes indices(colours.size());
     GxPaletteQuantizerMatchImage(indices.data(), static_cast<GxInt32>(indices.size()), 8, 0, q, image);
-    for (size_t i = 1; i < 8; ++i) EXPECT_EQ(indices[i], indices[0]);
-    for (size_t i = 9; i < 16; ++i) EXPECT_EQ(indices[i], indices[8]);
+    for (size_t i = 1; i < 8; ++i)
+        EXPECT_EQ(indices[i], indices[0]);
+    for (size_t i = 9; i < 16; ++i)
+        EXPECT_EQ(indices[i], indices[8]);
     ASSERT_NE(indices[0], indices[8]);
     // Each entry is its cluster's mean colour.
     const GxRGBA dark = palette[indices[0]], light = palette[indices[8]];
@@ -614,7 +633,8 @@ TEST_F(ImageTest, ResamplingAveragesByCoverage)
 
     // The same size keeps every pixel; enlarging repeats them.
     GxImage* noise = NewImage(7, 5, 32);
-    for (GxInt32 i = 0; i < 7 * 5 * 4; ++i) noise->pixels[i] = static_cast<GxUInt8>(i * 37 + 11);
+    for (GxInt32 i = 0; i < 7 * 5 * 4; ++i)
+        noise->pixels[i] = static_cast<GxUInt8>(i * 37 + 11);
     GxImage* copy = GxImageCreateResample(noise, 7, 5);
     EXPECT_EQ(memcmp(copy->pixels, noise->pixels, 7 * 5 * 4), 0);
     GxImage* big = GxImageCreateResample(three, 6, 2);
@@ -630,7 +650,8 @@ TEST_F(ImageTest, ResamplingAveragesByCoverage)
 
     EXPECT_EQ(GxImageResample(indexed, noise), nullptr);
     EXPECT_EQ(GxImageCreateResample(noise, 0, 3), nullptr);
-    for (GxImage* i : {square, one, three, two, noise, copy, big, indexed, fromIndexed}) GxImageDestroy(i);
+    for (GxImage* i : {square, one, three, two, noise, copy, big, indexed, fromIndexed})
+        GxImageDestroy(i);
 }
 
 }  // namespace

@@ -156,7 +156,8 @@ const GxChar* GxImageForEachPathCandidate(const GxChar* name, GxInt32 spareBytes
     while (*directory) {
         const GxChar* end = strchr(directory, ';');
         const size_t length = end ? static_cast<size_t>(end - directory) : strlen(directory);
-        if (!GrowBuffer(&block->nameBuffer, &block->nameBufferSize, length + nameLength + spareBytes, gxIMAGENAMEHINT)) {
+        if (!GrowBuffer(&block->nameBuffer, &block->nameBufferSize, length + nameLength + spareBytes,
+                        gxIMAGENAMEHINT)) {
             return nullptr;
         }
         // The callback may change the path; the candidate is complete before it runs.

@@ -28,16 +28,12 @@ GxMatrixModuleBlock* MatrixBlock()
     return static_cast<GxMatrixModuleBlock*>(GxCoreModuleBlock(matrixModuleOffset, matrixModuleInstances));
 }
 
-bool IsIdentity(const GxMatrix* m)
-{
-    return (m->flags & gxMATRIXINTERNALIDENTITY) != 0;
-}
+bool IsIdentity(const GxMatrix* m) { return (m->flags & gxMATRIXINTERNALIDENTITY) != 0; }
 
 // Row r of a times b: r.x b.right + r.y b.up + r.z b.at.
 inline GxV3d RowTimes(const GxV3d& r, const GxMatrix* b)
 {
-    return {r.x * b->right.x + r.y * b->up.x + r.z * b->at.x,
-            r.x * b->right.y + r.y * b->up.y + r.z * b->at.y,
+    return {r.x * b->right.x + r.y * b->up.x + r.z * b->at.x, r.x * b->right.y + r.y * b->up.y + r.z * b->at.y,
             r.x * b->right.z + r.y * b->up.z + r.z * b->at.z};
 }
 
@@ -73,15 +69,9 @@ void MultiplyInto(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
     std::memcpy(dst, &result, sizeof(result));
 }
 
-GxReal SquaredLength(const GxV3d& v)
-{
-    return v.x * v.x + v.y * v.y + v.z * v.z;
-}
+GxReal SquaredLength(const GxV3d& v) { return v.x * v.x + v.y * v.y + v.z * v.z; }
 
-GxV3d Scaled(const GxV3d& v, GxReal s)
-{
-    return {v.x * s, v.y * s, v.z * s};
-}
+GxV3d Scaled(const GxV3d& v, GxReal s) { return {v.x * s, v.y * s, v.z * s}; }
 
 GxV3d NormalizedCross(const GxV3d& a, const GxV3d& b)
 {
@@ -103,7 +93,8 @@ void* MatrixModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
 {
     matrixModuleOffset = offset;
     auto* block = reinterpret_cast<GxMatrixModuleBlock*>(static_cast<char*>(instance) + offset);
-    block->matrixFreeList = GxFreeListCreateAndPreallocate(sizeof(GxMatrix), 256, 16, 1, &matrixFreeListRecord, 0x4000D);
+    block->matrixFreeList =
+        GxFreeListCreateAndPreallocate(sizeof(GxMatrix), 256, 16, 1, &matrixFreeListRecord, 0x4000D);
     if (block->matrixFreeList == nullptr) {
         return nullptr;
     }
@@ -125,7 +116,7 @@ void* MatrixModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
     return instance;
 }
 
-} // namespace
+}  // namespace
 
 const GxCoreModule gxMatrixModule = {0x402, sizeof(GxMatrixModuleBlock), MatrixModuleOpen, MatrixModuleClose};
 
@@ -232,8 +223,8 @@ GxReal GxMatrixOrthogonalError(const GxMatrix* m)
 
 GxReal GxMatrixIdentityError(const GxMatrix* m)
 {
-    const GxReal e[12] = {m->right.x - 1.0f, m->right.y, m->right.z, m->up.x, m->up.y - 1.0f, m->up.z,
-                          m->at.x, m->at.y, m->at.z - 1.0f, m->pos.x, m->pos.y, m->pos.z};
+    const GxReal e[12] = {m->right.x - 1.0f, m->right.y, m->right.z,     m->up.x,  m->up.y - 1.0f, m->up.z,
+                          m->at.x,           m->at.y,    m->at.z - 1.0f, m->pos.x, m->pos.y,       m->pos.z};
     GxReal sum = 0.0f;
     for (GxReal v : e) {
         sum += v * v;
@@ -321,7 +312,11 @@ GxMatrix* GxMatrixOrthoNormalize(GxMatrix* dst, const GxMatrix* src)
     const GxReal dAtRight = std::fabs(GxV3dDotProduct(&at, &right));
     const GxReal dUpRight = std::fabs(GxV3dDotProduct(&up, &right));
 
-    enum { kKeepRight, kKeepUp, kKeepAt } keep;
+    enum {
+        kKeepRight,
+        kKeepUp,
+        kKeepAt
+    } keep;
     if (rightSq == 0.0f) {
         keep = kKeepUp;
     } else if (upSq == 0.0f) {

@@ -18,8 +18,8 @@ struct GxMatrix {
 static_assert(sizeof(GxMatrix) == 64, "matrix rows are 16 bytes each");
 
 enum GxMatrixFlag : GxUInt32 {
-    gxMATRIXTYPENORMAL = 0x00001,        // axes of unit length
-    gxMATRIXTYPEORTHOGONAL = 0x00002,    // axes mutually orthogonal
+    gxMATRIXTYPENORMAL = 0x00001,      // axes of unit length
+    gxMATRIXTYPEORTHOGONAL = 0x00002,  // axes mutually orthogonal
     gxMATRIXTYPEORTHONORMAL = 0x00003,
     gxMATRIXINTERNALIDENTITY = 0x20000,  // the matrix is the identity
 };
@@ -95,7 +95,8 @@ GxMatrix* GxMatrixOptimize(GxMatrix* matrix, const GxMatrixTolerance* tolerance)
 GxMatrix* GxMatrixUpdate(GxMatrix* matrix);
 
 GxMatrix* GxMatrixRotate(GxMatrix* matrix, const GxV3d* axis, GxReal angle, GxInt32 combine);
-GxMatrix* GxMatrixRotateCosSin(GxMatrix* matrix, const GxV3d* unitAxis, GxReal oneMinusCos, GxReal sine, GxInt32 combine);
+GxMatrix* GxMatrixRotateCosSin(GxMatrix* matrix, const GxV3d* unitAxis, GxReal oneMinusCos, GxReal sine,
+                               GxInt32 combine);
 GxMatrix* GxMatrixTranslate(GxMatrix* matrix, const GxV3d* translation, GxInt32 combine);
 GxMatrix* GxMatrixScale(GxMatrix* matrix, const GxV3d* scale, GxInt32 combine);
 GxMatrix* GxMatrixTransform(GxMatrix* matrix, const GxMatrix* transform, GxInt32 combine);

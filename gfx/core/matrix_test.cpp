@@ -109,10 +109,7 @@ GxMatrix Make(GxV3d right, GxV3d up, GxV3d at, GxV3d pos, GxUInt32 flags = 0)
 }
 
 // A general (non-orthogonal) matrix and a rotated-translated one.
-GxMatrix General()
-{
-    return Make({1.5f, 0.2f, -0.3f}, {0.1f, 0.8f, 0.4f}, {-0.2f, 0.3f, 2.0f}, {3.0f, -1.0f, 0.5f});
-}
+GxMatrix General() { return Make({1.5f, 0.2f, -0.3f}, {0.1f, 0.8f, 0.4f}, {-0.2f, 0.3f, 2.0f}, {3.0f, -1.0f, 0.5f}); }
 
 GxMatrix RigidMotion()
 {
@@ -365,11 +362,21 @@ TEST_F(MatrixTest, InvalidCombineFailsAndLeavesMatrixAlone)
         GxMatrix m = base;
         GxMatrix* result = nullptr;
         switch (op) {
-        case 0: result = GxMatrixTranslate(&m, &v, 3); break;
-        case 1: result = GxMatrixRotate(&m, &v, 10.0f, -1); break;
-        case 2: result = GxMatrixRotateCosSin(&m, &v, 0.5f, 0.5f, 3); break;
-        case 3: result = GxMatrixScale(&m, &v, 7); break;
-        default: result = GxMatrixTransform(&m, &base, 3); break;
+        case 0:
+            result = GxMatrixTranslate(&m, &v, 3);
+            break;
+        case 1:
+            result = GxMatrixRotate(&m, &v, 10.0f, -1);
+            break;
+        case 2:
+            result = GxMatrixRotateCosSin(&m, &v, 0.5f, 0.5f, 3);
+            break;
+        case 3:
+            result = GxMatrixScale(&m, &v, 7);
+            break;
+        default:
+            result = GxMatrixTransform(&m, &base, 3);
+            break;
         }
         EXPECT_EQ(result, nullptr) << op;
         EXPECT_EQ(std::memcmp(&m, &base, sizeof(m)), 0) << op;
@@ -497,4 +504,4 @@ TEST_F(MatrixTest, CreatedMatricesAreIdentityAndFreeListBacked)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 }
 
-} // namespace
+}  // namespace

@@ -171,10 +171,7 @@ __attribute__((noinline)) void* AllocInNewBlock(GxFreeList* list, GxUInt32 hint)
 
 }  // namespace
 
-GxBool GxFreeListsSwitchedOff(void)
-{
-    return GxEngineInstance->memoryAlloc == GxFreeListAllocDirect;
-}
+GxBool GxFreeListsSwitchedOff(void) { return GxEngineInstance->memoryAlloc == GxFreeListAllocDirect; }
 
 GxBool GxMemoryOpen(const GxMemoryFunctions* memFuncs)
 {
@@ -216,10 +213,7 @@ void GxMemoryClose(void)
     memoryOpen = 0;
 }
 
-void GxFreeListSetPreallocate(GxBool on)
-{
-    preallocate = on ? 1 : 0;
-}
+void GxFreeListSetPreallocate(GxBool on) { preallocate = on ? 1 : 0; }
 
 GxFreeList* GxFreeListCreate(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32 alignment, GxUInt32 hint)
 {
@@ -348,10 +342,7 @@ GxFreeList* GxFreeListFree(GxFreeList* freeList, void* entry)
     return freeList;
 }
 
-void* GxFreeListAllocDirect(GxFreeList* freeList, GxUInt32 hint)
-{
-    return GxMalloc(freeList->entrySize, hint);
-}
+void* GxFreeListAllocDirect(GxFreeList* freeList, GxUInt32 hint) { return GxMalloc(freeList->entrySize, hint); }
 
 GxFreeList* GxFreeListFreeDirect(GxFreeList* freeList, void* entry)
 {

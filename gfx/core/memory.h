@@ -11,21 +11,21 @@ constexpr GxUInt32 gxMEMHINTFLAGRESIZEABLE = 0x01000000;
 constexpr GxUInt32 gxMEMHINTDURMASK = 0x00FF0000;
 
 // Free-list flags.
-constexpr GxUInt32 gxFREELISTFLAGSTATIC = 0x1;     // record supplied by the caller, never freed
-constexpr GxUInt32 gxFREELISTFLAGFREEBLOCKS = 0x2; // a block goes as soon as its last entry goes
+constexpr GxUInt32 gxFREELISTFLAGSTATIC = 0x1;      // record supplied by the caller, never freed
+constexpr GxUInt32 gxFREELISTFLAGFREEBLOCKS = 0x2;  // a block goes as soon as its last entry goes
 
 // Pool of equal-size entries kept in blocks with a usage bitmap.
 struct GxFreeList {
-    GxUInt32 entrySize;       // rounded up to the alignment
+    GxUInt32 entrySize;  // rounded up to the alignment
     GxUInt32 entriesPerBlock;
-    GxUInt32 heapSize;        // bitmap bytes per block (kept in whole 64-bit words)
+    GxUInt32 heapSize;  // bitmap bytes per block (kept in whole 64-bit words)
     GxUInt32 alignment;
-    GxLink blockList;         // circular; the head points at itself when empty
+    GxLink blockList;  // circular; the head points at itself when empty
     GxUInt32 flags;
-    GxUInt32 entryShift;      // entrySize is (odd factor) << entryShift
-    GxLink lFreeList;         // link in the list of all free lists
-    uint64_t entryInverse;    // inverse of entrySize's odd factor mod 2^64: entry index without a division
-    void* lastFreeBlock;      // block of the last allocate or free, searched first; null when unknown
+    GxUInt32 entryShift;    // entrySize is (odd factor) << entryShift
+    GxLink lFreeList;       // link in the list of all free lists
+    uint64_t entryInverse;  // inverse of entrySize's odd factor mod 2^64: entry index without a division
+    void* lastFreeBlock;    // block of the last allocate or free, searched first; null when unknown
 };
 
 GxBool GxMemoryOpen(const GxMemoryFunctions* memFuncs);
@@ -53,10 +53,10 @@ typedef void (*GxResourceDestroyCallBack)(GxResourceEntry* entry);
 
 // Header in front of the caller's data; the data follows at entry + 1.
 struct GxResourceEntry {
-    GxLink link;                     // next is null for an entry made outside the arena
-    GxUInt32 size;                   // bytes of data
+    GxLink link;    // next is null for an entry made outside the arena
+    GxUInt32 size;  // bytes of data
     void* owner;
-    GxResourceEntry** ownerRef;      // cleared when the entry goes
+    GxResourceEntry** ownerRef;  // cleared when the entry goes
     GxResourceDestroyCallBack destroyNotify;
 };
 

@@ -112,12 +112,12 @@ TEST_F(FreeListTest, FreeRefusesPointersThatAreNotItsEntries)
     EXPECT_EQ(nullptr, GxFreeListFree(list, foreign));
     EXPECT_EQ(nullptr, GxFreeListFree(list, nullptr));
     EXPECT_EQ(list, GxFreeListFree(list, entries[2]));
-    EXPECT_EQ(nullptr, GxFreeListFree(list, entries[2]));        // already free
+    EXPECT_EQ(nullptr, GxFreeListFree(list, entries[2]));  // already free
     // Every address around the block but the starts of its entries in use is refused.
     const uintptr_t first = reinterpret_cast<uintptr_t>(entries[0]);
     for (uintptr_t address = first - 40; address < first + 4 * 12 + 40; address++) {
-        const bool inUse = address >= first && address < first + 4 * 12 && (address - first) % 12 == 0 &&
-                           address != first + 2 * 12;
+        const bool inUse =
+            address >= first && address < first + 4 * 12 && (address - first) % 12 == 0 && address != first + 2 * 12;
         if (!inUse) {
             EXPECT_EQ(nullptr, GxFreeListFree(list, reinterpret_cast<void*>(address))) << address - first;
         }

@@ -10,7 +10,7 @@ namespace {
 char* FindLast(const char* s, int c) { return const_cast<char*>(std::strrchr(s, c)); }
 char* FindFirst(const char* s, int c) { return const_cast<char*>(std::strchr(s, c)); }
 char* FindString(const char* s, const char* sub) { return const_cast<char*>(std::strstr(s, sub)); }
-} // namespace
+}  // namespace
 
 GxBool GxOSInstallFunctions(void)
 {

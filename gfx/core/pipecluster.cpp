@@ -23,10 +23,7 @@ constexpr GxUInt32 kAllOutputs = 0xFFFFFFFFu;
 constexpr size_t kAlign = alignof(void*);
 constexpr GxUInt32 kSortSegmentMax = 5;  // segments this small are left for the insertion pass
 
-size_t Pad(size_t size)
-{
-    return (size + kAlign - 1) & ~(kAlign - 1);
-}
+size_t Pad(size_t size) { return (size + kAlign - 1) & ~(kAlign - 1); }
 
 // ---- Scratch arena: two pointers over one region, meeting in the middle.
 
@@ -42,9 +39,9 @@ struct ReqEntry {
     GxUInt32 refCount;
     Group* group;
     ReqTable* table;
-    GxUInt32 outputMask;     // outputs through which the cluster leaves the node
+    GxUInt32 outputMask;  // outputs through which the cluster leaves the node
     GxUInt32 slot;
-    GxUInt32 asker;          // node that asked for it
+    GxUInt32 asker;  // node that asked for it
 };
 
 struct ReqTable {
@@ -57,7 +54,7 @@ struct ReqTable {
 // Joins entries of one cluster instance across nodes; a root has no parent.
 struct Group {
     Group* parent;
-    Group* next;             // in the list of groups
+    Group* next;  // in the list of groups
 };
 
 // ---- Requirement tables.
@@ -65,14 +62,11 @@ struct Group {
 struct Resolver {
     GxPipeline* pipeline;
     ReqTable* tables;
-    GxUInt32 distinct;       // D: distinct cluster definitions in the pipeline
+    GxUInt32 distinct;  // D: distinct cluster definitions in the pipeline
     Group* groups;
 };
 
-GxPipelineNode* NodeAt(Resolver* r, GxUInt32 index)
-{
-    return &r->pipeline->nodeArray[index];
-}
+GxPipelineNode* NodeAt(Resolver* r, GxUInt32 index) { return &r->pipeline->nodeArray[index]; }
 
 GxInt32 InterestIndex(const GxNodeDefinition* definition, const GxClusterDefinition* cluster)
 {
@@ -221,8 +215,7 @@ GxInt32 GatherRequirements(Resolver* r)
         }
         for (GxUInt32 j = 0; j < definition->interestCount; j++) {
             const GxUInt32 requirement = definition->interestRequirements ? definition->interestRequirements[j] : 0;
-            if (requirement != gxCLUSTERDONTWANT &&
-                !Add(table, definition->interests[j].clusterDef, requirement, i)) {
+            if (requirement != gxCLUSTERDONTWANT && !Add(table, definition->interests[j].clusterDef, requirement, i)) {
                 return Fail(gxERRPIPELINESCRATCH);
             }
         }
@@ -472,7 +465,8 @@ GxBool BuildRuntime(Resolver* r, GxUInt32 slotCount)
         const ReqTable* table = &r->tables[i];
         for (GxUInt32 e = 0; e < table->count; e++) {
             const ReqEntry& entry = table->entries[e];
-            const GxUInt32 d = static_cast<GxUInt32>(std::find(clusters, clusters + distinct, entry.cluster) - clusters);
+            const GxUInt32 d =
+                static_cast<GxUInt32>(std::find(clusters, clusters + distinct, entry.cluster) - clusters);
             node->slotClusters[entry.slot] = &infos[d];
             node->slotOutputMasks[1 + entry.slot] = entry.outputMask;
             all &= entry.outputMask;
@@ -506,10 +500,7 @@ size_t ScratchSize(GxUInt32 n, GxUInt32 d)
            Pad((d + 1) * sizeof(GxClusterDefinition*)) + kAlign;
 }
 
-void CopyWord(char* to, const char* from)
-{
-    memcpy(to, from, sizeof(GxUInt32));
-}
+void CopyWord(char* to, const char* from) { memcpy(to, from, sizeof(GxUInt32)); }
 
 GxUInt32 KeyAt(const char* base, GxUInt32 index, GxUInt32 stride, GxUInt32 keyOffset)
 {
@@ -642,8 +633,7 @@ GxPipelineNode* GxPipelineFindNodeByName(GxPipeline* pipeline, const char* name,
     return nullptr;
 }
 
-void GxRadixSortByKey(void* base, GxUInt32 count, GxUInt32 stride, GxUInt32 keyOffset, GxUInt32 minKey,
-                      GxUInt32 maxKey)
+void GxRadixSortByKey(void* base, GxUInt32 count, GxUInt32 stride, GxUInt32 keyOffset, GxUInt32 minKey, GxUInt32 maxKey)
 {
     if (!base || keyOffset + sizeof(GxUInt32) > stride || minKey >= maxKey) {
         return;

@@ -19,10 +19,7 @@ static_assert(sizeof(GxPipelineHeapBlockHeader) == 32, "a block header fills the
 // 64-bit, so the allocation carries the whole record plus the alignment slack.
 constexpr size_t kSuperBlockSlack = sizeof(GxPipelineHeapSuperBlock) + kAreaAlign - 1;
 
-GxUInt32 RoundUp(GxUInt32 value, GxUInt32 multiple)
-{
-    return (value + multiple - 1) / multiple * multiple;
-}
+GxUInt32 RoundUp(GxUInt32 value, GxUInt32 multiple) { return (value + multiple - 1) / multiple * multiple; }
 
 GxPipelineHeapSuperBlock* SuperBlockCreate(GxUInt32 areaSize)
 {
@@ -54,8 +51,8 @@ GxPipelineHeapFreeEntry* NewFreeEntry(GxPipelineHeap* heap)
     if (heap->entriesUsed == heap->entriesAlloced) {
         const GxUInt32 capacity = heap->entriesAlloced + kFreeArrayGrowth;
         const size_t bytes = capacity * sizeof(GxPipelineHeapFreeEntry);
-        void* grown = heap->freeBlocks ? GxRealloc(heap->freeBlocks, bytes, kFreeArrayHint)
-                                       : GxMalloc(bytes, kFreeArrayHint);
+        void* grown =
+            heap->freeBlocks ? GxRealloc(heap->freeBlocks, bytes, kFreeArrayHint) : GxMalloc(bytes, kFreeArrayHint);
         if (!grown) {
             GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
             return nullptr;
@@ -80,8 +77,7 @@ void RemoveFreeEntry(GxPipelineHeap* heap, GxPipelineHeapFreeEntry* entry)
     heap->entriesUsed--;
 }
 
-GxBool AddSuperBlock(GxPipelineHeapSuperBlock* superBlock, GxPipelineHeapBlockHeader* previousEnd,
-                     GxPipelineHeap* heap)
+GxBool AddSuperBlock(GxPipelineHeapSuperBlock* superBlock, GxPipelineHeapBlockHeader* previousEnd, GxPipelineHeap* heap)
 {
     GxPipelineHeapFreeEntry* entry = NewFreeEntry(heap);
     if (!entry) {

@@ -303,10 +303,7 @@ void* PipelineModuleClose(void* instance, GxInt32, GxInt32)
 const GxCoreModule gxPipelineModule = {gxPLUGINPIPELINE, sizeof(GxPipelineModuleBlock), PipelineModuleOpen,
                                        PipelineModuleClose};
 
-GxPipelineModuleBlock* GxPipelineGetModuleBlock(void)
-{
-    return systemOpen ? Block() : nullptr;
-}
+GxPipelineModuleBlock* GxPipelineGetModuleBlock(void) { return systemOpen ? Block() : nullptr; }
 
 GxBool GxPipelineSystemOpen(void)
 {
@@ -346,10 +343,7 @@ GxBool GxPipelineSystemClose(void)
     return 1;
 }
 
-GxPipelineHeap* GxPipelineGetHeap(void)
-{
-    return pipelineHeap;
-}
+GxPipelineHeap* GxPipelineGetHeap(void) { return pipelineHeap; }
 
 GxPipeline* GxPipelineCreate(void)
 {
@@ -357,8 +351,8 @@ GxPipeline* GxPipelineCreate(void)
         GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
         return nullptr;
     }
-    auto* pipeline =
-        static_cast<GxPipeline*>(GxFreeListAllocEntry(Block()->pipelineFreeList, kPipelineFreeListHint | gxMEMHINTDUROBJECT));
+    auto* pipeline = static_cast<GxPipeline*>(
+        GxFreeListAllocEntry(Block()->pipelineFreeList, kPipelineFreeListHint | gxMEMHINTDUROBJECT));
     if (!pipeline) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
@@ -593,8 +587,7 @@ GxPipeline* GxPipelineConnectNodes(GxPipeline* pipeline, GxUInt32 from, GxUInt32
         GxErrorRaise(gxPLUGINCORE, gxERRPIPELINENOTLOCKED);
         return nullptr;
     }
-    if (from >= pipeline->nodeCount || to >= pipeline->nodeCount ||
-        output >= pipeline->nodeArray[from].outputCount) {
+    if (from >= pipeline->nodeCount || to >= pipeline->nodeCount || output >= pipeline->nodeArray[from].outputCount) {
         GxErrorRaise(gxPLUGINCORE, gxERRPIPELINEBADENTRY);
         return nullptr;
     }

@@ -18,31 +18,31 @@ constexpr GxUInt32 gxPIPELINEDEFAULTHEAPSIZE = 4096;
 constexpr GxUInt32 gxPIPELINEUNCONNECTED = 0xFFFFFFFFu;
 
 // Pipeline editing errors (plugin 1, small codes).
-constexpr GxInt32 gxERRPIPELINEBADENTRY = 36;       // entry node out of range, without definition or with an incoming edge
-constexpr GxInt32 gxERRPIPELINEUNREACHED = 34;      // a node other than the entry with no incoming edge
+constexpr GxInt32 gxERRPIPELINEBADENTRY = 36;   // entry node out of range, without definition or with an incoming edge
+constexpr GxInt32 gxERRPIPELINEUNREACHED = 34;  // a node other than the entry with no incoming edge
 constexpr GxInt32 gxERRPIPELINECYCLE = 28;
-constexpr GxInt32 gxERRPIPELINEREQUIREDINVALID = 29; // a required cluster made invalid on the way to its user
-constexpr GxInt32 gxERRPIPELINEREPEATEDCLUSTER = 30; // a cluster listed twice among a node's clusters of interest
+constexpr GxInt32 gxERRPIPELINEREQUIREDINVALID = 29;  // a required cluster made invalid on the way to its user
+constexpr GxInt32 gxERRPIPELINEREPEATEDCLUSTER = 30;  // a cluster listed twice among a node's clusters of interest
 constexpr GxInt32 gxERRPIPELINENULLCLUSTER = 31;
-constexpr GxInt32 gxERRPIPELINESCRATCH = 32;         // scratch allocation failed while resolving clusters
+constexpr GxInt32 gxERRPIPELINESCRATCH = 32;  // scratch allocation failed while resolving clusters
 constexpr GxInt32 gxERRPIPELINETOOMANYINTERESTS = 40;
 constexpr GxInt32 gxERRPIPELINETOOMANYOUTPUTS = 41;
 constexpr GxInt32 gxERRPIPELINETOOMANYNODES = 42;
 constexpr GxInt32 gxERRPIPELINENOTLOCKED = 52;
-constexpr GxInt32 gxERRPIPELINEEMPTY = 53;          // execution of a pipeline with no node or still locked
+constexpr GxInt32 gxERRPIPELINEEMPTY = 53;  // execution of a pipeline with no node or still locked
 constexpr GxInt32 gxERRNOTSTARTEDVECTOR = gxERRCODE(0x80000018);
 
 // A kind of data travelling through pipelines; compared by address.
 struct GxClusterDefinition {
     const char* name;
     GxUInt32 defaultStride;
-    GxUInt32 attributes;               // copied into every slot record that carries the cluster
+    GxUInt32 attributes;  // copied into every slot record that carries the cluster
 };
 
 // A node's cluster of interest.
 struct GxClusterRef {
     GxClusterDefinition* clusterDef;
-    GxUInt32 forcePresent;             // the node keeps a slot for the cluster even when nobody asks for it
+    GxUInt32 forcePresent;  // the node keeps a slot for the cluster even when nobody asks for it
     GxUInt32 reserved;
 };
 
@@ -53,12 +53,12 @@ constexpr GxUInt32 gxCLUSTEROPTIONAL = 2;
 
 // What an output does to a cluster.
 constexpr GxUInt32 gxCLUSTERNOCHANGE = 0;
-constexpr GxUInt32 gxCLUSTERVALID = 1;     // the node creates or refreshes it
-constexpr GxUInt32 gxCLUSTERINVALID = 2;   // the node spoils it
+constexpr GxUInt32 gxCLUSTERVALID = 1;    // the node creates or refreshes it
+constexpr GxUInt32 gxCLUSTERINVALID = 2;  // the node spoils it
 
 struct GxOutputSpec {
     const char* name;
-    const GxUInt32* clusterValidity;   // one per cluster of interest
+    const GxUInt32* clusterValidity;  // one per cluster of interest
     GxUInt32 allOtherClusters;
 };
 
@@ -93,38 +93,38 @@ typedef GxUInt32 (*GxNodeMessageFunc)(GxPipelineNode* node, GxUInt32 message, Gx
 struct GxNodeDefinition {
     const char* name;
     GxNodeBodyFunc body;
-    GxNodeKindOpenFunc kindOpen;       // first set-up node of this kind
-    GxNodeKindCloseFunc kindClose;     // last one gone
-    GxNodeOpenFunc nodeOpen;           // per node, at unlock
-    GxNodeCloseFunc nodeClose;         // per node, at lock and destruction
-    GxNodeConfigureFunc nodeConfigure; // per node, after every open
+    GxNodeKindOpenFunc kindOpen;        // first set-up node of this kind
+    GxNodeKindCloseFunc kindClose;      // last one gone
+    GxNodeOpenFunc nodeOpen;            // per node, at unlock
+    GxNodeCloseFunc nodeClose;          // per node, at lock and destruction
+    GxNodeConfigureFunc nodeConfigure;  // per node, after every open
     GxNodeMessageFunc messageHandler;
     GxUInt32 interestCount;
     const GxClusterRef* interests;
-    const GxUInt32* interestRequirements; // gxCLUSTERDONTWANT, REQUIRED or OPTIONAL per interest
+    const GxUInt32* interestRequirements;  // gxCLUSTERDONTWANT, REQUIRED or OPTIONAL per interest
     GxUInt32 outputCount;
-    const GxOutputSpec* outputSpecs;   // null: every output leaves every cluster unchanged
-    GxUInt32 privateSize;              // bytes of each node's private block
-    GxUInt32 isEditable;               // allocated at run time: freed with its last use
-    GxUInt32 useCount;                 // live set-up nodes of this kind
+    const GxOutputSpec* outputSpecs;  // null: every output leaves every cluster unchanged
+    GxUInt32 privateSize;             // bytes of each node's private block
+    GxUInt32 isEditable;              // allocated at run time: freed with its last use
+    GxUInt32 useCount;                // live set-up nodes of this kind
 };
 
 struct GxPipelineNode {
     GxNodeDefinition* definition;
     GxUInt32 outputCount;
-    GxUInt32* outputTargets;           // node indexes, gxPIPELINEUNCONNECTED when not connected
+    GxUInt32* outputTargets;               // node indexes, gxPIPELINEUNCONNECTED when not connected
     GxPipelineClusterInfo** slotClusters;  // per packet slot, the cluster it carries here or null
-    GxUInt32* slotOutputMasks;         // [0] AND of all, then per slot the outputs the cluster leaves by
-    void* privateBlock;                // zeroed at unlock, privateSize bytes
+    GxUInt32* slotOutputMasks;             // [0] AND of all, then per slot the outputs the cluster leaves by
+    void* privateBlock;                    // zeroed at unlock, privateSize bytes
     GxUInt32* interestSlots;
-    void* orderWork;                   // the node's work record, valid while locked
-    void* setupData;                   // owned copy of the node's set-up data
+    void* orderWork;  // the node's work record, valid while locked
+    void* setupData;  // owned copy of the node's set-up data
     GxUInt32 setupDataSize;
 };
 
 // One data cluster travelling through a pipeline.
 struct GxPipelineCluster {
-    GxUInt16 flags;                    // bit 1: data not owned by the heap
+    GxUInt16 flags;  // bit 1: data not owned by the heap
     GxUInt16 stride;
     void* data;
     void* currentData;
@@ -151,11 +151,11 @@ struct GxPipeline {
     GxUInt32 packetsMade;              // packets made by the current run; cleared before each run
     GxPipelinePacket* packetTemplate;  // head of the one block of run-time tables built by unlock
     GxUInt32 inputCount;
-    GxPipelineInput* inputs;           // sorted by cluster definition address
+    GxPipelineInput* inputs;  // sorted by cluster definition address
     void* nodeBlock;
     GxUInt32 nodeBlockSize;
     GxUInt32 entryNode;
-    GxUInt32 ownerPluginId;            // plugin that can restore the pipeline on a read atomic
+    GxUInt32 ownerPluginId;  // plugin that can restore the pipeline on a read atomic
     GxUInt32 pluginData;
 };
 
@@ -226,12 +226,12 @@ struct GxPipelineHeapFreeEntry {
 struct GxPipelineHeapBlockHeader {
     GxPipelineHeapBlockHeader* prev;
     GxPipelineHeapBlockHeader* next;
-    GxUInt32 size;                     // payload bytes
-    GxPipelineHeapFreeEntry* freeEntry; // null while in use
+    GxUInt32 size;                       // payload bytes
+    GxPipelineHeapFreeEntry* freeEntry;  // null while in use
 };
 
 struct GxPipelineHeapSuperBlock {
-    char* area;                        // start of the laid-out area, a multiple of 128
+    char* area;  // start of the laid-out area, a multiple of 128
     GxUInt32 areaSize;
     GxPipelineHeapSuperBlock* next;
 };
@@ -243,7 +243,7 @@ struct GxPipelineHeap {
     GxPipelineHeapFreeEntry* freeBlocks;
     GxUInt32 entriesAlloced;
     GxUInt32 entriesUsed;
-    GxUInt32 dirty;                    // blocks were handed out since the last reset
+    GxUInt32 dirty;  // blocks were handed out since the last reset
 };
 
 GxPipelineHeap* GxPipelineGetHeap(void);

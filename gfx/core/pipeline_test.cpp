@@ -26,14 +26,26 @@ GxBool ForwardBody(GxPipelineNode* node, const GxPipelineExecutionParams* params
     }
     return GxPipelineNodeSendToOutput(node, 0, params);
 }
-GxBool KindOpen(GxNodeDefinition*) { kindOpens++; return 1; }
-GxBool KindClose(GxNodeDefinition*) { kindCloses++; return 1; }
-GxBool NodeClose(GxPipelineNode*) { nodeCloses++; return 1; }
+GxBool KindOpen(GxNodeDefinition*)
+{
+    kindOpens++;
+    return 1;
+}
+GxBool KindClose(GxNodeDefinition*)
+{
+    kindCloses++;
+    return 1;
+}
+GxBool NodeClose(GxPipelineNode*)
+{
+    nodeCloses++;
+    return 1;
+}
 
 GxNodeDefinition MakeDefinition(const char* name, GxUInt32 outputs)
 {
     return GxNodeDefinition{name, ForwardBody, KindOpen, KindClose, nullptr, NodeClose, nullptr, nullptr,
-                            0, nullptr, nullptr, outputs, nullptr, 6, 0, 0};
+                            0,    nullptr,     nullptr,  outputs,   nullptr, 6,         0,       0};
 }
 
 class Pipeline : public ::testing::Test {
@@ -340,10 +352,7 @@ struct NodeKind {
     }
 };
 
-GxUInt32 SlotOf(const GxPipelineNode& node, GxUInt32 interest)
-{
-    return node.interestSlots[interest];
-}
+GxUInt32 SlotOf(const GxPipelineNode& node, GxUInt32 interest) { return node.interestSlots[interest]; }
 
 }  // namespace
 
@@ -356,8 +365,9 @@ TEST_F(Pipeline, ClustersFlowThroughSharedSlots)
     NodeKind kindC("C", {&clusterY, &clusterX}, {gxCLUSTERREQUIRED, gxCLUSTEROPTIONAL}, {});
     GxPipeline* pipeline = GxPipelineCreate();
     GxPipelineLock(pipeline);
-    ASSERT_EQ(GxPipelineAddFragment(pipeline, nullptr, &kindA.definition, &kindB.definition, &kindC.definition,
-                                    nullptr), pipeline);
+    ASSERT_EQ(
+        GxPipelineAddFragment(pipeline, nullptr, &kindA.definition, &kindB.definition, &kindC.definition, nullptr),
+        pipeline);
     EXPECT_EQ(GxPipelineCountClusters(pipeline), 2u);
     ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
     ASSERT_EQ(pipeline->slotCount, 2u);

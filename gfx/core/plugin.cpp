@@ -177,8 +177,8 @@ GxBool GxPluginRegistryOpen(void)
     if (registryOpen) {
         return 0;
     }
-    entryFreeList = GxFreeListCreateAndPreallocate(sizeof(GxPluginRegistryEntry), 64, alignof(GxPluginRegistryEntry),
-                                                   1, &entryFreeListSpace, gxPLUGINENTRYHINT);
+    entryFreeList = GxFreeListCreateAndPreallocate(sizeof(GxPluginRegistryEntry), 64, alignof(GxPluginRegistryEntry), 1,
+                                                   &entryFreeListSpace, gxPLUGINENTRYHINT);
     if (!entryFreeList) {
         return 0;
     }
@@ -347,8 +347,7 @@ const GxPluginRegistry* GxPluginRegistryCopyObject(const GxPluginRegistry* reg, 
     return reg;
 }
 
-GxInt32 GxPluginRegistryAddPluginStream(GxPluginRegistry* reg, GxUInt32 pluginID,
-                                        GxPluginDataChunkReadCallBack readCB,
+GxInt32 GxPluginRegistryAddPluginStream(GxPluginRegistry* reg, GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
                                         GxPluginDataChunkWriteCallBack writeCB,
                                         GxPluginDataChunkGetSizeCallBack getSizeCB)
 {

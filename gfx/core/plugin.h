@@ -15,8 +15,11 @@ struct GxPluginRegistry {
 };
 
 // Initialiser of a static registry for objects of `size` bytes.
-#define GxPluginRegistryInitializer(size, maxSize) \
-    GxPluginRegistry { static_cast<GxInt32>(size), static_cast<GxInt32>(size), static_cast<GxInt32>(maxSize), nullptr, nullptr }
+#define GxPluginRegistryInitializer(size, maxSize)                                                              \
+    GxPluginRegistry                                                                                            \
+    {                                                                                                           \
+        static_cast<GxInt32>(size), static_cast<GxInt32>(size), static_cast<GxInt32>(maxSize), nullptr, nullptr \
+    }
 
 GxBool GxPluginRegistryOpen(void);
 GxBool GxPluginRegistryClose(void);
@@ -37,8 +40,7 @@ const GxPluginRegistry* GxPluginRegistryDeInitObject(const GxPluginRegistry* reg
 const GxPluginRegistry* GxPluginRegistryCopyObject(const GxPluginRegistry* reg, void* dst, const void* src);
 
 // Each returns the plugin's offset, or -1 when the id is not registered.
-GxInt32 GxPluginRegistryAddPluginStream(GxPluginRegistry* reg, GxUInt32 pluginID,
-                                        GxPluginDataChunkReadCallBack readCB,
+GxInt32 GxPluginRegistryAddPluginStream(GxPluginRegistry* reg, GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
                                         GxPluginDataChunkWriteCallBack writeCB,
                                         GxPluginDataChunkGetSizeCallBack getSizeCB);
 GxInt32 GxPluginRegistryAddPluginStreamAlways(GxPluginRegistry* reg, GxUInt32 pluginID,
@@ -48,7 +50,8 @@ GxInt32 GxPluginRegistryAddPluginStreamRights(GxPluginRegistry* reg, GxUInt32 pl
 
 // The extension chunk (0x03) that follows an object's struct chunk.
 const GxPluginRegistry* GxPluginRegistryReadDataChunks(const GxPluginRegistry* reg, GxStream* stream, void* object);
-const GxPluginRegistry* GxPluginRegistryWriteDataChunks(const GxPluginRegistry* reg, GxStream* stream, const void* object);
+const GxPluginRegistry* GxPluginRegistryWriteDataChunks(const GxPluginRegistry* reg, GxStream* stream,
+                                                        const void* object);
 const GxPluginRegistry* GxPluginRegistrySkipDataChunks(const GxPluginRegistry* reg, GxStream* stream);
 // Body size of the extension chunk (without its own header).
 GxInt32 GxPluginRegistryGetSize(const GxPluginRegistry* reg, const void* object);

@@ -166,7 +166,10 @@ struct Extension {
     GxInt32 readCount;
 };
 
-Extension* Ext(void* object, GxInt32 offset) { return reinterpret_cast<Extension*>(static_cast<char*>(object) + offset); }
+Extension* Ext(void* object, GxInt32 offset)
+{
+    return reinterpret_cast<Extension*>(static_cast<char*>(object) + offset);
+}
 const Extension* Ext(const void* object, GxInt32 offset)
 {
     return reinterpret_cast<const Extension*>(static_cast<const char*>(object) + offset);

@@ -33,20 +33,11 @@ struct PngRead {
     png_bytep* rows;
 };
 
-png_voidp PngMalloc(png_structp, png_alloc_size_t size)
-{
-    return GxMalloc(size, kPngHint);
-}
+png_voidp PngMalloc(png_structp, png_alloc_size_t size) { return GxMalloc(size, kPngHint); }
 
-void PngFree(png_structp, png_voidp block)
-{
-    GxFree(block);
-}
+void PngFree(png_structp, png_voidp block) { GxFree(block); }
 
-void PngError(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
-}
+void PngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 // A warning means libpng dropped something the image does not need (an oversized or damaged
 // ancillary chunk); the reader carries on without it and libpng prints nothing.
@@ -153,8 +144,8 @@ bool RowsCanBePresent(const GxStream* stream, png_uint_32 width, png_uint_32 hei
 // Decodes the file into s->image; false on any failure, with whatever was made left in s.
 bool Decode(PngRead* s)
 {
-    s->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning, nullptr, PngMalloc,
-                                      PngFree);
+    s->png =
+        png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning, nullptr, PngMalloc, PngFree);
     if (!s->png) {
         return false;
     }

@@ -87,9 +87,8 @@ void ExpectPixels(const GxImage* image, GxInt32 width, GxInt32 height, const Exp
                 got = image->palette[row[x]];
             }
             const GxRGBA& want = e.colours[i];
-            ASSERT_TRUE(GxTestSameRGBA(got, want))
-                << "pixel " << x << "," << y << " got " << int(got.red) << "," << int(got.green) << ","
-                << int(got.blue) << "," << int(got.alpha);
+            ASSERT_TRUE(GxTestSameRGBA(got, want)) << "pixel " << x << "," << y << " got " << int(got.red) << ","
+                                                   << int(got.green) << "," << int(got.blue) << "," << int(got.alpha);
         }
     }
 }
@@ -173,11 +172,15 @@ TEST_F(PngTest, PaletteImages)
 // Colour with and without alpha at 8 and 16 bits, grey with alpha, and a transparent RGB key.
 TEST_F(PngTest, TrueColourImages)
 {
-    struct Case { int type; int depth; bool keyed; };
-    for (Case c : {Case{PNG_COLOR_TYPE_RGB, 8, false}, Case{PNG_COLOR_TYPE_RGB, 16, false},
-                   Case{PNG_COLOR_TYPE_RGB, 8, true}, Case{PNG_COLOR_TYPE_RGB_ALPHA, 8, false},
-                   Case{PNG_COLOR_TYPE_RGB_ALPHA, 16, false}, Case{PNG_COLOR_TYPE_GRAY_ALPHA, 8, false},
-                   Case{PNG_COLOR_TYPE_GRAY_ALPHA, 16, false}}) {
+    struct Case {
+        int type;
+        int depth;
+        bool keyed;
+    };
+    for (Case c :
+         {Case{PNG_COLOR_TYPE_RGB, 8, false}, Case{PNG_COLOR_TYPE_RGB, 16, false}, Case{PNG_COLOR_TYPE_RGB, 8, true},
+          Case{PNG_COLOR_TYPE_RGB_ALPHA, 8, false}, Case{PNG_COLOR_TYPE_RGB_ALPHA, 16, false},
+          Case{PNG_COLOR_TYPE_GRAY_ALPHA, 8, false}, Case{PNG_COLOR_TYPE_GRAY_ALPHA, 16, false}}) {
         const size_t channels = ContentPngChannels(c.type);
         std::vector<uint32_t> samples;
         Expected e{32, {}, {}};
@@ -227,9 +230,12 @@ TEST_F(PngTest, InterlacedImagesMatchPlainOnes)
         png.bitDepth = type == PNG_COLOR_TYPE_PALETTE ? 4 : 8;
         const size_t channels = ContentPngChannels(type);
         std::vector<uint32_t> samples;
-        for (uint32_t i = 0; i < w * h * channels; ++i) samples.push_back((i * 29 + 5) % (type == PNG_COLOR_TYPE_PALETTE ? 16 : 256));
-        for (uint32_t i = 0; i < 16; ++i) png.palette.push_back(png_color{static_cast<png_byte>(i), 0, 0});
-        if (type != PNG_COLOR_TYPE_PALETTE) png.palette.clear();
+        for (uint32_t i = 0; i < w * h * channels; ++i)
+            samples.push_back((i * 29 + 5) % (type == PNG_COLOR_TYPE_PALETTE ? 16 : 256));
+        for (uint32_t i = 0; i < 16; ++i)
+            png.palette.push_back(png_color{static_cast<png_byte>(i), 0, 0});
+        if (type != PNG_COLOR_TYPE_PALETTE)
+            png.palette.clear();
         png.rows = PackRows(samples, w * static_cast<uint32_t>(channels), h, png.bitDepth);
         GxImage* plain = ReadBack(png);
         png.interlaced = true;
@@ -253,10 +259,12 @@ TEST_F(PngTest, DamagedFilesFailCleanly)
     png.colourType = PNG_COLOR_TYPE_PALETTE;
     png.bitDepth = 4;
     png.interlaced = true;
-    for (int i = 0; i < 16; ++i) png.palette.push_back(png_color{static_cast<png_byte>(i), 1, 2});
+    for (int i = 0; i < 16; ++i)
+        png.palette.push_back(png_color{static_cast<png_byte>(i), 1, 2});
     png.paletteAlpha = {5};
     std::vector<uint32_t> samples;
-    for (uint32_t i = 0; i < 36; ++i) samples.push_back(i % 16);
+    for (uint32_t i = 0; i < 36; ++i)
+        samples.push_back(i % 16);
     png.rows = PackRows(samples, 9, 4, 4);
     const Bytes good = ContentPngEncode(png);
     ASSERT_FALSE(good.empty());
@@ -290,12 +298,14 @@ TEST_F(PngTest, DamagedFilesFailCleanly)
 void PutPngChunk(Bytes& out, const char* type, const Bytes& data, int64_t claimed = -1)
 {
     const uint32_t length = claimed < 0 ? static_cast<uint32_t>(data.size()) : static_cast<uint32_t>(claimed);
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<GxUInt8>(length >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<GxUInt8>(length >> shift));
     Bytes body(type, type + 4);
     body.insert(body.end(), data.begin(), data.end());
     out.insert(out.end(), body.begin(), body.end());
     const uLong crc = crc32(0, body.data(), static_cast<uInt>(body.size()));
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<GxUInt8>(crc >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<GxUInt8>(crc >> shift));
 }
 
 Bytes PngHeader(uint32_t width, uint32_t height, GxUInt8 colourType)
@@ -303,7 +313,8 @@ Bytes PngHeader(uint32_t width, uint32_t height, GxUInt8 colourType)
     Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     Bytes ihdr;
     for (uint32_t v : {width, height}) {
-        for (int shift = 24; shift >= 0; shift -= 8) ihdr.push_back(static_cast<GxUInt8>(v >> shift));
+        for (int shift = 24; shift >= 0; shift -= 8)
+            ihdr.push_back(static_cast<GxUInt8>(v >> shift));
     }
     ihdr.insert(ihdr.end(), {8, colourType, 0, 0, 0});
     PutPngChunk(out, "IHDR", ihdr);

@@ -207,7 +207,11 @@ void NumberLeaves(GxPaletteQuantizerNode* node, GxInt32 level, GxInt32* next, Gx
     }
 }
 
-enum class Overlap { None, Partial, Whole };
+enum class Overlap {
+    None,
+    Partial,
+    Whole
+};
 
 Overlap CubeOverlap(const GxInt32 origin[4], GxInt32 level, const GxPaletteQuantizerBox& box)
 {
@@ -405,8 +409,8 @@ GxBool GxPaletteQuantizerInit(GxPaletteQuantizer* quantizer)
 {
     BuildSpreadTable();
     quantizer->root = nullptr;
-    quantizer->nodeFreeList = GxFreeListCreate(sizeof(GxPaletteQuantizerNode), kNodesPerBlock,
-                                               alignof(GxPaletteQuantizerNode), kNodeHint);
+    quantizer->nodeFreeList =
+        GxFreeListCreate(sizeof(GxPaletteQuantizerNode), kNodesPerBlock, alignof(GxPaletteQuantizerNode), kNodeHint);
     if (!quantizer->nodeFreeList) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return 0;

@@ -80,9 +80,8 @@ void* RasterModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
     block->dummyRaster->flags = gxRASTERDONTALLOCATE;
     block->contextStack[0] = block->dummyRaster;
     block->stackTop = 0;
-    block->rasterFreeList = GxFreeListCreateAndPreallocate(rasterTKList.sizeOfStruct, kRastersPerBlock,
-                                                           alignof(GxRaster), 1, &rasterFreeListRecord,
-                                                           kRasterModuleHint);
+    block->rasterFreeList = GxFreeListCreateAndPreallocate(
+        rasterTKList.sizeOfStruct, kRastersPerBlock, alignof(GxRaster), 1, &rasterFreeListRecord, kRasterModuleHint);
     if (block->rasterFreeList == nullptr) {
         GxEngineInstance->memoryFuncs.gxFree(block->dummyRaster);
         block->dummyRaster = nullptr;
@@ -335,7 +334,8 @@ GxRaster* GxRasterShowRaster(GxRaster* raster, void* dev, GxUInt32 flags)
         return nullptr;
     }
     GxResourcesNewFrame();
-    return GxEngineStandardCall(gxSTANDARDRASTERSHOWRASTER, raster, dev, static_cast<GxInt32>(flags)) ? raster : nullptr;
+    return GxEngineStandardCall(gxSTANDARDRASTERSHOWRASTER, raster, dev, static_cast<GxInt32>(flags)) ? raster
+                                                                                                      : nullptr;
 }
 
 GxBool GxCharsetDestroy(GxRaster* charset)
@@ -354,7 +354,4 @@ GxInt32 GxRasterRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCo
     return GxPluginRegistryAddPlugin(&rasterTKList, size, pluginID, constructor, destructor, copy);
 }
 
-GxInt32 GxRasterGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&rasterTKList, pluginID);
-}
+GxInt32 GxRasterGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&rasterTKList, pluginID); }

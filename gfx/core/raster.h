@@ -57,31 +57,31 @@ enum GxRasterPrivateFlag : GxUInt8 {
 };
 
 // Raster error codes (stored with plugin id 0).
-constexpr GxInt32 gxERRINVALIDRASTER = gxERRCODE(0x8000000D);   // raster type or format not handled
-constexpr GxInt32 gxERRRASTERLOCK = gxERRCODE(0x8000000E);      // raster can not be locked
-constexpr GxInt32 gxERRRASTERNOTLOCKED = gxERRCODE(0x80000011); // raster not locked or type can not be unlocked
-constexpr GxInt32 gxERRRASTERSTACK = gxERRCODE(0x80000012);     // context stack full, or only the dummy left
+constexpr GxInt32 gxERRINVALIDRASTER = gxERRCODE(0x8000000D);    // raster type or format not handled
+constexpr GxInt32 gxERRRASTERLOCK = gxERRCODE(0x8000000E);       // raster can not be locked
+constexpr GxInt32 gxERRRASTERNOTLOCKED = gxERRCODE(0x80000011);  // raster not locked or type can not be unlocked
+constexpr GxInt32 gxERRRASTERSTACK = gxERRCODE(0x80000012);      // context stack full, or only the dummy left
 constexpr GxInt32 gxERRDEVICEFAILURE = 2;                        // a device object could not be made
 
 // The device-independent header of every raster; the raster registry's extensions follow it.
 struct GxRaster {
-    GxRaster* parent;       // owner of the pixels; itself unless a sub-raster
-    GxUInt8* pixels;        // locked level, null while unlocked
-    GxUInt8* palette;       // while the palette is locked
-    GxInt32 width;          // of the locked level while one is locked
+    GxRaster* parent;  // owner of the pixels; itself unless a sub-raster
+    GxUInt8* pixels;   // locked level, null while unlocked
+    GxUInt8* palette;  // while the palette is locked
+    GxInt32 width;     // of the locked level while one is locked
     GxInt32 height;
-    GxInt32 depth;          // bits per pixel
-    GxInt32 stride;         // bytes per row of the locked pixels
-    GxInt16 offsetX;        // sub-raster position inside its owner
+    GxInt32 depth;    // bits per pixel
+    GxInt32 stride;   // bytes per row of the locked pixels
+    GxInt16 offsetX;  // sub-raster position inside its owner
     GxInt16 offsetY;
     GxUInt8 type;
-    GxUInt8 flags;          // gxRASTERDONTALLOCATE
+    GxUInt8 flags;  // gxRASTERDONTALLOCATE
     GxUInt8 privateFlags;
-    GxUInt8 format;         // format word >> 8
-    void* devicePointer;    // left to the device
-    GxInt32 savedWidth;     // level-0 size while a level is locked
+    GxUInt8 format;       // format word >> 8
+    void* devicePointer;  // left to the device
+    GxInt32 savedWidth;   // level-0 size while a level is locked
     GxInt32 savedHeight;
-    GxInt32 deviceValue;    // left to the device
+    GxInt32 deviceValue;  // left to the device
 };
 
 #define GxRasterGetFormat(raster) (static_cast<GxInt32>((raster)->format) << 8)

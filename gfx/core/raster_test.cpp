@@ -248,4 +248,3 @@ TEST_F(RasterModule, LocksRouteLevelAndModeAndLevelsAskOnlyForMipmaps)
     GxRasterDestroy(mipmapped);
     EXPECT_EQ(fake.unlocks, unlocksBefore + 1);
 }
-

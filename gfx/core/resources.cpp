@@ -35,10 +35,7 @@ struct ResourcesBlock {
 GxInt32 resourcesModuleOffset = -1;
 GxInt32 resourcesModuleInstances = 0;
 
-ResourcesBlock* Arena()
-{
-    return reinterpret_cast<ResourcesBlock*>(GxEngineGetModuleBlock(resourcesModuleOffset));
-}
+ResourcesBlock* Arena() { return reinterpret_cast<ResourcesBlock*>(GxEngineGetModuleBlock(resourcesModuleOffset)); }
 
 inline GxResHeapBlockHeader* HeaderOf(void* data)
 {
@@ -274,7 +271,8 @@ GxBool GxResHeapInit(void* buffer, GxUInt32 size)
     }
     const uintptr_t start = reinterpret_cast<uintptr_t>(buffer);
     // The first header is the first grain boundary past the heap record.
-    const uintptr_t first = (start + sizeof(GxResHeap) + gxRESHEAPGRAIN - 1) & ~static_cast<uintptr_t>(gxRESHEAPGRAIN - 1);
+    const uintptr_t first =
+        (start + sizeof(GxResHeap) + gxRESHEAPGRAIN - 1) & ~static_cast<uintptr_t>(gxRESHEAPGRAIN - 1);
     const uintptr_t end = (start + size) & ~static_cast<uintptr_t>(gxRESHEAPGRAIN - 1);
     if (end < first + 2 * gxRESHEAPGRAIN) {
         return 0;

@@ -11,23 +11,27 @@
 
 namespace {
 
-constexpr GxInt32 kTableSamples = 257;          // u = i / 256, i = 0..256
-constexpr GxInt32 kBasisTables = 12;            // A0..A3, B0..B3, C0..C3
+constexpr GxInt32 kTableSamples = 257;  // u = i / 256, i = 0..256
+constexpr GxInt32 kBasisTables = 12;    // A0..A3, B0..B3, C0..C3
 constexpr GxInt32 kMinWindow = 4;
 constexpr GxInt32 kMaxWindow = 10;
 constexpr GxInt32 kWindowTables = kMaxWindow - kMinWindow + 1;
 constexpr GxUInt32 kHintSpline = 0x3000C;
 constexpr GxUInt32 kHintBasis = 0x40102;
 constexpr GxUInt32 kHintWindow = 0x30102;
-constexpr GxUInt32 kBodyHeaderSize = 40;        // name, count, type
+constexpr GxUInt32 kBodyHeaderSize = 40;  // name, count, type
 constexpr GxReal kTinyLength = 1e-5f;
 
 // Shared by every engine instance; built at the first open and freed at the last close.
 GxInt32 splineOpenCount = 0;
-GxReal* basisTables = nullptr;                  // kBasisTables x kTableSamples
-GxReal* windowTables[kWindowTables] = {};       // Wk: k x k, row-major
+GxReal* basisTables = nullptr;             // kBasisTables x kTableSamples
+GxReal* windowTables[kWindowTables] = {};  // Wk: k x k, row-major
 
-enum BasisIndex { kA0 = 0, kB0 = 4, kC0 = 8 };
+enum BasisIndex {
+    kA0 = 0,
+    kB0 = 4,
+    kC0 = 8
+};
 
 const GxReal* Basis(GxInt32 which) { return basisTables + which * kTableSamples; }
 
@@ -349,10 +353,7 @@ GxSpline* ReadBody(GxStream* stream, GxUInt32 limit)
 
 }  // namespace
 
-GxBool GxSplinePluginAttach(void)
-{
-    return GxEngineRegisterPlugin(0, gxPLUGINSPLINE, SplineOpen, SplineClose) >= 0;
-}
+GxBool GxSplinePluginAttach(void) { return GxEngineRegisterPlugin(0, gxPLUGINSPLINE, SplineOpen, SplineClose) >= 0; }
 
 GxSpline* GxSplineCreate(GxInt32 numCtrlPoints, GxInt32 type, const GxV3d* points)
 {
@@ -369,8 +370,10 @@ GxSpline* GxSplineCreate(GxInt32 numCtrlPoints, GxInt32 type, const GxV3d* point
     GxSpline* spline = static_cast<GxSpline*>(GxMalloc(size, kHintSpline));
     GxV3d* ctrl = static_cast<GxV3d*>(GxMalloc(sizeof(GxV3d) * numCtrlPoints, kHintSpline));
     if (spline == nullptr || ctrl == nullptr) {
-        if (spline != nullptr) GxFree(spline);
-        if (ctrl != nullptr) GxFree(ctrl);
+        if (spline != nullptr)
+            GxFree(spline);
+        if (ctrl != nullptr)
+            GxFree(ctrl);
         GxErrorRaise(gxPLUGINSPLINE, gxERRNOMEMORY);
         return nullptr;
     }
@@ -460,17 +463,21 @@ GxReal GxSplineFindMatrix(const GxSpline* spline, GxInt32 pathType, GxReal t, co
     const GxReal bend = Normalise(normal);
     GxV3d upVector = normal;
     if (up == nullptr) {
-        if (bend == 0) upVector.y = 1;
+        if (bend == 0)
+            upVector.y = 1;
     } else {
         upVector = *up;
-        if (Normalise(upVector) == 0) upVector.y = 1;
+        if (Normalise(upVector) == 0)
+            upVector.y = 1;
     }
     GxV3d right;
     GxV3dCrossProduct(&right, &upVector, &at);
-    if (Normalise(right) == 0) right.x = 1;
+    if (Normalise(right) == 0)
+        right.x = 1;
     if (up != nullptr) {
         GxV3dCrossProduct(&upVector, &at, &right);
-        if (Normalise(upVector) == 0) upVector.y = 1;
+        if (Normalise(upVector) == 0)
+            upVector.y = 1;
     }
     matrix->right = right;
     matrix->up = upVector;

@@ -21,8 +21,8 @@ enum GxSplinePathType : GxInt32 {
 };
 
 // Plugin error codes (plugin id 0x102).
-constexpr GxInt32 gxERRSPLINETYPE = 1;       // bad spline or path type
-constexpr GxInt32 gxERRSPLINETABLES = 3;     // the open could not build its tables
+constexpr GxInt32 gxERRSPLINETYPE = 1;    // bad spline or path type
+constexpr GxInt32 gxERRSPLINETABLES = 3;  // the open could not build its tables
 
 constexpr GxInt32 gxSPLINENAMELENGTH = 32;
 // Largest control point count a spline takes (bounds the allocation).
@@ -30,13 +30,13 @@ constexpr GxInt32 gxSPLINEMAXPOINTS = 1 << 20;
 
 // One allocation: the header, then the stored B-spline points.
 struct GxSpline {
-    GxObject object;            // type gxSPLINEOBJECT
-    GxInt32 nStoredPoints;      // control points + 2 (open) or + 3 (closed)
+    GxObject object;        // type gxSPLINEOBJECT
+    GxInt32 nStoredPoints;  // control points + 2 (open) or + 3 (closed)
     GxInt32 splineType;
-    void* extra;                // never made here; freed when set
-    GxV3d* ctrlPoints;          // own allocation
+    void* extra;        // never made here; freed when set
+    GxV3d* ctrlPoints;  // own allocation
     GxChar name[gxSPLINENAMELENGTH];
-    GxV3d storedPoints[1];      // nStoredPoints entries
+    GxV3d storedPoints[1];  // nStoredPoints entries
 };
 
 GxBool GxSplinePluginAttach(void);

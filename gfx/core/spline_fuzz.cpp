@@ -1,6 +1,6 @@
 // Fuzz target: spline chunk bodies read from arbitrary bytes, and the splines they make evaluated.
-#include "gfx/core/fuzz_testing.h"
 #include "gfx/core/spline.h"
+#include "gfx/core/fuzz_testing.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

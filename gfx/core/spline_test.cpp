@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -45,8 +45,8 @@ std::vector<GxV3d> Wiggle(int n)
 {
     std::vector<GxV3d> points;
     for (int i = 0; i < n; i++) {
-        points.push_back({static_cast<GxReal>(i * 2), static_cast<GxReal>((i * 7) % 5),
-                          static_cast<GxReal>((i * 3) % 4) - 1});
+        points.push_back(
+            {static_cast<GxReal>(i * 2), static_cast<GxReal>((i * 7) % 5), static_cast<GxReal>((i * 3) % 4) - 1});
     }
     return points;
 }

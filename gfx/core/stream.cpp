@@ -59,10 +59,14 @@ GxFreeList* NameRecordFreeList() { return ModuleFreeList(gxNameRecordModuleInsta
 const char* FileMode(GxStreamAccessType access)
 {
     switch (access) {
-    case gxSTREAMREAD: return "rb";
-    case gxSTREAMWRITE: return "wb";
-    case gxSTREAMAPPEND: return "ab";
-    default: return nullptr;
+    case gxSTREAMREAD:
+        return "rb";
+    case gxSTREAMWRITE:
+        return "wb";
+    case gxSTREAMAPPEND:
+        return "ab";
+    default:
+        return nullptr;
     }
 }
 
@@ -131,10 +135,14 @@ bool OpenCustom(GxStream* stream, const void* data)
 bool OpenByType(GxStream* stream, const void* data)
 {
     switch (stream->type) {
-    case gxSTREAMFILE: return OpenFile(stream, data);
-    case gxSTREAMFILENAME: return OpenFileName(stream, data);
-    case gxSTREAMMEMORY: return OpenMemory(stream, data);
-    case gxSTREAMCUSTOM: return OpenCustom(stream, data);
+    case gxSTREAMFILE:
+        return OpenFile(stream, data);
+    case gxSTREAMFILENAME:
+        return OpenFileName(stream, data);
+    case gxSTREAMMEMORY:
+        return OpenMemory(stream, data);
+    case gxSTREAMCUSTOM:
+        return OpenCustom(stream, data);
     default:
         GxErrorRaise(gxPLUGINCORE, gxERRSTREAMTYPE);
         return false;
@@ -313,7 +321,7 @@ void CloseMemory(GxStream* stream, void* data)
         GxFree(mem.memBlock);
 }
 
-} // namespace
+}  // namespace
 
 GxStream* GxStreamOpen(GxStreamType type, GxStreamAccessType accessType, const void* data)
 {
@@ -533,8 +541,8 @@ GxBool GxNameRecordDestroy(GxNameRecord* record)
     return 1;
 }
 
-static void* OpenModule(void* instance, GxInt32 offset, GxInt32* offsetOut, GxInt32* instances,
-                        GxInt32 entrySize, GxInt32 alignment, GxUInt32 hint)
+static void* OpenModule(void* instance, GxInt32 offset, GxInt32* offsetOut, GxInt32* instances, GxInt32 entrySize,
+                        GxInt32 alignment, GxUInt32 hint)
 {
     *offsetOut = offset;
     GxStreamModuleBlock* block = ModuleBlock(offset);

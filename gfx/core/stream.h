@@ -45,9 +45,9 @@ struct GxStreamCustom {
 
 struct GxStreamMemory {
     GxUInt32 position;
-    GxUInt32 nSize;       // bytes held (read) or allocated (write, append)
+    GxUInt32 nSize;  // bytes held (read) or allocated (write, append)
     GxUInt8* memBlock;
-    GxBool ownsBlock;     // the block was allocated or reallocated by this stream
+    GxBool ownsBlock;  // the block was allocated or reallocated by this stream
 };
 
 struct GxStreamFile {

@@ -124,8 +124,8 @@ bool WriteDocument(const Document& doc, GxStream* s)
     GxUInt32 wideSize = static_cast<GxUInt32>(wide.size() * 2);
     GxUInt32 groupSize = 4 + 12 + GxStringStreamGetSize(doc.group.c_str());
     GxUInt32 extSize = 12 + 8 + 12 + 4;
-    GxUInt32 total = 12 + structSize + 12 + GxStringStreamGetSize(doc.title.c_str()) + 12 + wideSize + 12 +
-                     groupSize + 12 + extSize;
+    GxUInt32 total =
+        12 + structSize + 12 + GxStringStreamGetSize(doc.title.c_str()) + 12 + wideSize + 12 + groupSize + 12 + extSize;
     return Header(s, 0x10, total) && Header(s, gxID_STRUCT, structSize) && GxStreamWriteInt32(s, &count, 4) &&
            GxStreamWriteInt32(s, doc.values.data(), static_cast<GxUInt32>(count) * 4) &&
            GxStreamWriteReal(s, doc.reals, 12) && GxStringStreamWrite(doc.title.c_str(), s) &&
@@ -196,7 +196,10 @@ bool ReadFromMemory(const Bytes& bytes, Document& doc)
     return ok;
 }
 
-Bytes Prefix(const Bytes& bytes, size_t n) { return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)); }
+Bytes Prefix(const Bytes& bytes, size_t n)
+{
+    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+}
 
 TEST_F(StreamTest, ChunkHeadersAndStamps)
 {
@@ -206,7 +209,8 @@ TEST_F(StreamTest, ChunkHeadersAndStamps)
 
     struct {
         GxUInt32 stamp, version, build;
-    } cases[] = {{0x310, 0x31000, 0}, {0x1C02000A, 0x37002, 10}, {0x14000000, 0x35000, 0}, {0x1C03FFFF, 0x37003, 0xFFFF}};
+    } cases[] = {
+        {0x310, 0x31000, 0}, {0x1C02000A, 0x37002, 10}, {0x14000000, 0x35000, 0}, {0x1C03FFFF, 0x37003, 0xFFFF}};
     for (const auto& c : cases) {
         GxUInt32 version, build;
         GxStreamDecodeLibraryStamp(c.stamp, &version, &build);
@@ -734,4 +738,4 @@ TEST_F(StreamFileTest, SkipsAndTruncatedFiles)
     }
 }
 
-} // namespace
+}  // namespace

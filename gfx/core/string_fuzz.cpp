@@ -33,7 +33,7 @@ void RoundTrip(const GxChar* text)
     GxFree(again);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

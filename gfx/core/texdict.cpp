@@ -26,8 +26,8 @@ constexpr GxInt32 kMaxTextures = 0x10000;
 constexpr GxUInt32 kCountMask = 0xFFFF;
 constexpr GxUInt32 kHighHalfShift = 16;
 // Fewest bytes each stored item can take; a count is checked against what the stream holds with them.
-constexpr GxUInt32 kMinImageChunk = 2 * gxCHUNKHEADERSIZE + 16;              // image and struct headers, 4 words
-constexpr GxUInt32 kMinNativeTexture = 2 * gxCHUNKHEADERSIZE;                 // native and extension headers
+constexpr GxUInt32 kMinImageChunk = 2 * gxCHUNKHEADERSIZE + 16;  // image and struct headers, 4 words
+constexpr GxUInt32 kMinNativeTexture = 2 * gxCHUNKHEADERSIZE;    // native and extension headers
 constexpr GxUInt32 kMinRecordTexture = 2 * gxTEXTURENAMELENGTH + 8 + kMinImageChunk;
 constexpr GxUInt32 kMinChunkTexture = 4 + kMinImageChunk;
 constexpr GxInt32 kDeviceRequestGetID = 22;
@@ -77,8 +77,8 @@ bool DictionaryBodySize(const GxTexDictionary* dictionary, GxUInt32* size)
         }
         total += body + gxCHUNKHEADERSIZE;
     }
-    *size = total + static_cast<GxUInt32>(GxPluginRegistryGetSize(&gxTexDictionaryTKList, dictionary)) +
-            gxCHUNKHEADERSIZE;
+    *size =
+        total + static_cast<GxUInt32>(GxPluginRegistryGetSize(&gxTexDictionaryTKList, dictionary)) + gxCHUNKHEADERSIZE;
     return true;
 }
 
@@ -476,8 +476,7 @@ GxInt32 GxTexDictionaryGetNumTextures(const GxTexDictionary* dictionary)
         return 0;
     }
     GxInt32 count = 0;
-    for (const GxLink* link = dictionary->texturesInDict.next; link != &dictionary->texturesInDict;
-         link = link->next) {
+    for (const GxLink* link = dictionary->texturesInDict.next; link != &dictionary->texturesInDict; link = link->next) {
         count++;
     }
     return count;
@@ -715,10 +714,7 @@ GxBool GxTOCDestroy(GxTOC* toc)
     return 1;
 }
 
-GxInt32 GxTOCGetNumEntries(const GxTOC* toc)
-{
-    return toc != nullptr ? toc->numEntries : 0;
-}
+GxInt32 GxTOCGetNumEntries(const GxTOC* toc) { return toc != nullptr ? toc->numEntries : 0; }
 
 GxTOCEntry* GxTOCGetEntry(GxTOC* toc, GxInt32 index)
 {

@@ -42,7 +42,7 @@ void AttachPlugins()
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

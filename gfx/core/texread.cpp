@@ -37,16 +37,10 @@ bool Palettised(const GxRaster* raster)
     return (GxRasterGetFormat(raster) & (gxRASTERFORMATPAL8 | gxRASTERFORMATPAL4)) != 0;
 }
 
-GxInt32 PaletteDepth(const GxRaster* raster)
-{
-    return (GxRasterGetFormat(raster) & gxRASTERFORMATPAL4) ? 4 : 8;
-}
+GxInt32 PaletteDepth(const GxRaster* raster) { return (GxRasterGetFormat(raster) & gxRASTERFORMATPAL4) ? 4 : 8; }
 
 // Images already corrected are left alone, so a level is never corrected twice.
-bool GammaCorrect(GxImage* image)
-{
-    return (image->flags & gxIMAGEGAMMASET) || GxImageGammaCorrect(image) != nullptr;
-}
+bool GammaCorrect(GxImage* image) { return (image->flags & gxIMAGEGAMMASET) || GxImageGammaCorrect(image) != nullptr; }
 
 void DestroyImages(GxImage** images, GxInt32 from, GxInt32 count, const GxImage* keep = nullptr)
 {
@@ -102,8 +96,7 @@ struct WorkNames {
 };
 
 // The names of a mipmap level as the module's name callback gives them.
-WorkNames LevelNames(GxTextureModuleBlock* block, const GxChar* name, const GxChar* mask, GxUInt8 level,
-                     GxInt32 flags)
+WorkNames LevelNames(GxTextureModuleBlock* block, const GxChar* name, const GxChar* mask, GxUInt8 level, GxInt32 flags)
 {
     WorkNames names(name, mask);
     if (block->mipmapName != nullptr) {
@@ -211,8 +204,7 @@ GxImage* FitImage(GxImage* image, GxInt32 width, GxInt32 height)
 
 // Reads the base image under the names level 0 is given and makes a raster for it; null, with nothing
 // left behind, when either fails.
-GxRaster* ReadBase(GxTextureModuleBlock* block, const GxChar* name, const GxChar* mask, GxInt32 flags,
-                   GxImage** image)
+GxRaster* ReadBase(GxTextureModuleBlock* block, const GxChar* name, const GxChar* mask, GxInt32 flags, GxImage** image)
 {
     const WorkNames names = LevelNames(block, name, mask, 0, flags);
     GxInt32 width = 0, height = 0, depth = 0, format = 0;
@@ -465,8 +457,8 @@ GxTexture* GxTextureReadMipmapped(const GxChar* name, const GxChar* maskName)
     return FillSingle(raster, image, name, maskName);
 }
 
-GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName, GxInt32 rasterFlags,
-                                     GxInt32* width, GxInt32* height, GxInt32* depth, GxInt32* format)
+GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName, GxInt32 rasterFlags, GxInt32* width,
+                                     GxInt32* height, GxInt32* depth, GxInt32* format)
 {
     if (name == nullptr || width == nullptr || height == nullptr || depth == nullptr || format == nullptr) {
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);

@@ -61,9 +61,9 @@ void* TextureModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
     std::memset(block, 0, sizeof(*block));
     block->textureFreeList = GxFreeListCreateAndPreallocate(gxTextureTKList.sizeOfStruct, kTexturesPerBlock,
                                                             alignof(GxTexture), 1, nullptr, kTextureListHint);
-    block->dictionaryFreeList = GxFreeListCreateAndPreallocate(gxTexDictionaryTKList.sizeOfStruct,
-                                                               kDictionariesPerBlock, alignof(GxTexDictionary), 1,
-                                                               nullptr, kDictionaryListHint);
+    block->dictionaryFreeList =
+        GxFreeListCreateAndPreallocate(gxTexDictionaryTKList.sizeOfStruct, kDictionariesPerBlock,
+                                       alignof(GxTexDictionary), 1, nullptr, kDictionaryListHint);
     if (block->textureFreeList == nullptr || block->dictionaryFreeList == nullptr) {
         DestroyFreeLists(block);
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
@@ -414,7 +414,8 @@ GxInt32 GxTextureRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectC
 }
 
 GxInt32 GxTextureRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                      GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB)
+                                      GxPluginDataChunkWriteCallBack writeCB,
+                                      GxPluginDataChunkGetSizeCallBack getSizeCB)
 {
     return GxPluginRegistryAddPluginStream(&gxTextureTKList, pluginID, readCB, writeCB, getSizeCB);
 }

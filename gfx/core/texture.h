@@ -25,8 +25,8 @@ constexpr GxInt32 gxPLUGINIMAGEDICTIONARY = 0x1B3;
 constexpr GxInt32 gxPLUGINTOC = 0x1B4;
 
 // Core errors of the texture module.
-constexpr GxInt32 gxERRTEXTUREUNKNOWN = 22;                     // no texture of that name could be found or read
-constexpr GxInt32 gxERRNAMETOOLONG = gxERRCODE(0x8000001E);     // a name was cut to fit its field
+constexpr GxInt32 gxERRTEXTUREUNKNOWN = 22;                  // no texture of that name could be found or read
+constexpr GxInt32 gxERRNAMETOOLONG = gxERRCODE(0x8000001E);  // a name was cut to fit its field
 
 enum GxTextureFilterMode : GxUInt8 {
     gxFILTERNAFILTERMODE = 0,
@@ -47,19 +47,19 @@ enum GxTextureAddressMode : GxUInt8 {
 };
 
 struct GxTexture {
-    GxRaster* raster;               // owned; may be null
-    GxTexDictionary* dictionary;    // the dictionary that lists the texture, or null
+    GxRaster* raster;             // owned; may be null
+    GxTexDictionary* dictionary;  // the dictionary that lists the texture, or null
     GxLink lInDictionary;
     char name[gxTEXTURENAMELENGTH];
     char mask[gxTEXTURENAMELENGTH];
-    GxUInt32 filterAddressing;      // bits 0-7 filter mode, 8-11 addressing U, 12-15 addressing V
+    GxUInt32 filterAddressing;  // bits 0-7 filter mode, 8-11 addressing U, 12-15 addressing V
     GxInt32 refCount;
 };
 
 struct GxTexDictionary {
-    GxObject object;                // type gxOBJECTTYPETEXDICTIONARY
-    GxLink texturesInDict;          // the textures' lInDictionary links
-    GxLink lInInstance;             // membership in the texture module's dictionary list
+    GxObject object;        // type gxOBJECTTYPETEXDICTIONARY
+    GxLink texturesInDict;  // the textures' lInDictionary links
+    GxLink lInInstance;     // membership in the texture module's dictionary list
 };
 
 typedef GxTexture* (*GxTextureCallBackRead)(const GxChar* name, const GxChar* maskName);
@@ -96,7 +96,10 @@ constexpr GxUInt32 gxTEXTUREADDRESSUSHIFT = 8;
 constexpr GxUInt32 gxTEXTUREADDRESSVSHIFT = 12;
 constexpr GxUInt32 gxTEXTUREFILTERADDRESSINGMASK = 0xFFFF;
 
-inline GxUInt8 GxTextureGetFilterMode(const GxTexture* texture) { return static_cast<GxUInt8>(texture->filterAddressing); }
+inline GxUInt8 GxTextureGetFilterMode(const GxTexture* texture)
+{
+    return static_cast<GxUInt8>(texture->filterAddressing);
+}
 inline GxUInt8 GxTextureGetAddressingU(const GxTexture* texture)
 {
     return (texture->filterAddressing >> gxTEXTUREADDRESSUSHIFT) & gxTEXTUREADDRESSMODEMASK;
@@ -135,15 +138,16 @@ GxBool GxTextureGenerateMipmapName(GxChar* name, GxChar* maskName, GxUInt8 mipLe
 
 // Reads a texture image along the image path and fits it to a raster; a width or height of 0 lets the device choose
 // all four outputs. `format` receives the raster format word with the raster type in its low byte.
-GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName, GxInt32 rasterFlags,
-                                     GxInt32* width, GxInt32* height, GxInt32* depth, GxInt32* format);
+GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName, GxInt32 rasterFlags, GxInt32* width,
+                                     GxInt32* height, GxInt32* depth, GxInt32* format);
 // One palette of 2^depth entries for all images (palettised images are re-indexed into it); `keep` is never destroyed.
 GxBool GxTextureImagesMakePalette(GxRGBA* palette, GxImage* keep, GxImage** images, GxInt32 count, GxInt32 depth);
 
 GxInt32 GxTextureRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
                                 GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
 GxInt32 GxTextureRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                      GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB);
+                                      GxPluginDataChunkWriteCallBack writeCB,
+                                      GxPluginDataChunkGetSizeCallBack getSizeCB);
 GxInt32 GxTextureGetPluginOffset(GxUInt32 pluginID);
 
 // The texture chunk (0x06); read starts after the chunk header.
@@ -189,10 +193,10 @@ GxTexDictionary* GxTexDictionaryStreamReadImages(GxStream* stream);
 // ---- table of contents (0x24) ----
 
 struct GxTOCEntry {
-    GxUInt32 id;         // chunk type of the indexed object
-    GxUInt32 gid;        // not interpreted
-    GxUInt32 offset;     // byte offset of the chunk's header from the start of the file
-    GxUInt8 guid[16];    // not interpreted
+    GxUInt32 id;       // chunk type of the indexed object
+    GxUInt32 gid;      // not interpreted
+    GxUInt32 offset;   // byte offset of the chunk's header from the start of the file
+    GxUInt8 guid[16];  // not interpreted
 };
 
 struct GxTOC {

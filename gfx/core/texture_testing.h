@@ -139,8 +139,8 @@ protected:
         if (!GxEngineInstance->stdFunc[gxSTANDARDIMAGEFINDRASTERFORMAT](&scratch, image, flags)) {
             return nullptr;
         }
-        GxRaster* raster = GxRasterCreate(scratch.width, scratch.height, scratch.depth,
-                                          (scratch.format << 8) | scratch.type);
+        GxRaster* raster =
+            GxRasterCreate(scratch.width, scratch.height, scratch.depth, (scratch.format << 8) | scratch.type);
         if (raster != nullptr && !GxEngineInstance->stdFunc[gxSTANDARDRASTERSETIMAGE](raster, image, 0)) {
             GxRasterDestroy(raster);
             return nullptr;

@@ -145,7 +145,7 @@ void* EmptyModuleClose(void* instance, GxInt32 /*offset*/, GxInt32 /*size*/)
     return instance;
 }
 
-} // namespace
+}  // namespace
 
 const GxCoreModule gxVectorModule = {0x401, sizeof(GxVectorModuleBlock), VectorModuleOpen, VectorModuleClose};
 const GxCoreModule gxEmptyModule = {0x40D, 0, EmptyModuleOpen, EmptyModuleClose};
@@ -180,15 +180,9 @@ GxReal GxInvSqrt(GxReal x)
     return BitsToReal(block->invSqrtTable[(rounded >> 12) & 0xFFFu] + ((~rounded >> 1) & 0x3FC00000u));
 }
 
-GxReal GxV3dLength(const GxV3d* v)
-{
-    return GxSqrt(GxV3dDotProduct(v, v));
-}
+GxReal GxV3dLength(const GxV3d* v) { return GxSqrt(GxV3dDotProduct(v, v)); }
 
-GxReal GxV2dLength(const GxV2d* v)
-{
-    return GxSqrt(v->x * v->x + v->y * v->y);
-}
+GxReal GxV2dLength(const GxV2d* v) { return GxSqrt(v->x * v->x + v->y * v->y); }
 
 GxReal GxV3dNormalize(GxV3d* dst, const GxV3d* src)
 {

@@ -1,8 +1,8 @@
 // Win32 file system over the kernel file calls: slots, full paths, synchronous and overlapped transfers.
 #include <cstring>
 
-#include "gfx/core/win32fs.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/win32fs.h"
 #include "platform/win32/windows.h"
 
 namespace {
@@ -114,8 +114,8 @@ GxUInt32 TransferSync(GxFile* file, void* buffer, GxUInt32 n, bool write)
 {
     file->status = gxFILESTATUSBUSY;
     DWORD done = 0;
-    BOOL ok = write ? WriteFile(file->handle, buffer, n, &done, nullptr)
-                    : ReadFile(file->handle, buffer, n, &done, nullptr);
+    BOOL ok =
+        write ? WriteFile(file->handle, buffer, n, &done, nullptr) : ReadFile(file->handle, buffer, n, &done, nullptr);
     KeepOSError();
     if (!ok) {
         file->status = gxFILESTATUSFAILED;
@@ -199,7 +199,7 @@ bool SetUp(GxFileSystem* fs, GxInt32 numFiles, const char* deviceName, const cha
     return true;
 }
 
-} // namespace
+}  // namespace
 
 GxBool GxWin32FileSystemFullPath(const GxFileSystem* fs, const char* path, char* out, size_t outSize)
 {
@@ -327,10 +327,7 @@ void GxWin32FileClose(GxFile* file)
     file->event = nullptr;
 }
 
-GxUInt32 GxWin32FileRead(GxFile* file, void* buffer, GxUInt32 n)
-{
-    return Transfer(file, buffer, n, false);
-}
+GxUInt32 GxWin32FileRead(GxFile* file, void* buffer, GxUInt32 n) { return Transfer(file, buffer, n, false); }
 
 GxUInt32 GxWin32FileWrite(GxFile* file, const void* buffer, GxUInt32 n)
 {

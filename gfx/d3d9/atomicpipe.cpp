@@ -15,13 +15,13 @@
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/lights.h"
-#include "gfx/world/world.h"
 #include "gfx/d3d9/raster.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/vertexbuffer.h"
 #include "gfx/d3d9/vertexdecl.h"
 #include "gfx/d3d9/worldglue_local.h"
 #include "gfx/world/mesh.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ GxD3D9AtomicLocalLightsSetup atomicLocalLights = nullptr;
 // ---- Element layout.
 
 struct Element {
-    GxUInt32 part;       // lock bit (2 positions, 4 normals, 8 prelit, 16 << i coordinates) or the tangent bit
+    GxUInt32 part;  // lock bit (2 positions, 4 normals, 8 prelit, 16 << i coordinates) or the tangent bit
     GxUInt32 stream;
     GxUInt32 offset;
     GxUInt32 type;
@@ -61,10 +61,7 @@ struct Layout {
     GxUInt16 contents[2];
 };
 
-bool HasCap(DWORD field, DWORD bit)
-{
-    return (field & bit) != 0;
-}
+bool HasCap(DWORD field, DWORD bit) { return (field & bit) != 0; }
 
 GxUInt32 NormalType()
 {
@@ -130,9 +127,9 @@ GxBool CreateDeclaration(const Layout& layout, IDirect3DVertexDeclaration9** dec
     D3DVERTEXELEMENT9 elements[kMaxElements + 1];
     for (GxUInt32 i = 0; i < layout.count; i++) {
         const Element& e = layout.elements[i];
-        elements[i] = D3DVERTEXELEMENT9{static_cast<WORD>(e.stream), static_cast<WORD>(e.offset),
-                                        static_cast<BYTE>(e.type), 0, static_cast<BYTE>(e.usage),
-                                        static_cast<BYTE>(e.usageIndex)};
+        elements[i] =
+            D3DVERTEXELEMENT9{static_cast<WORD>(e.stream), static_cast<WORD>(e.offset),    static_cast<BYTE>(e.type), 0,
+                              static_cast<BYTE>(e.usage),  static_cast<BYTE>(e.usageIndex)};
     }
     std::sort(elements, elements + layout.count, [](const D3DVERTEXELEMENT9& a, const D3DVERTEXELEMENT9& b) {
         return a.Stream != b.Stream ? a.Stream < b.Stream : a.Offset < b.Offset;
@@ -275,8 +272,8 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
         out[m].material = meshes[m].material;
         if (indices) {
             out[m].firstIndex = written;
-            const GxInt32 count = WriteMeshIndices(indices + written, header->indexTotal - written, &meshes[m],
-                                                   &out[m], toList, header->primitive == D3DPT_TRIANGLELIST);
+            const GxInt32 count = WriteMeshIndices(indices + written, header->indexTotal - written, &meshes[m], &out[m],
+                                                   toList, header->primitive == D3DPT_TRIANGLELIST);
             ok = count >= 0;
             out[m].indexCount = ok ? static_cast<GxUInt32>(count) : 0;
             written += out[m].indexCount;
@@ -311,8 +308,7 @@ void GxD3D9InstanceDestroy(GxResourceEntry* entry)
     }
     for (GxD3D9VertexStream& stream : header->streams) {
         if (stream.buffer && stream.pooled) {
-            GxD3D9DestroyVertexBuffer(stream.stride, stream.stride * header->vertexTotal, stream.buffer,
-                                      stream.offset);
+            GxD3D9DestroyVertexBuffer(stream.stride, stream.stride * header->vertexTotal, stream.buffer, stream.offset);
         } else if (stream.buffer && !stream.discardLock) {
             GxD3D9DynamicVertexBufferDestroy(stream.buffer);
         }
@@ -331,8 +327,8 @@ GxBool CreateBuffers(GxD3D9InstanceHeader* header, const Layout& layout)
         stream.stride = layout.strides[s];
         stream.contents = layout.contents[s];
         const GxUInt32 size = stream.stride * header->vertexTotal;
-        const bool own = layout.streams == 2 &&
-                         (s == 0 || !HasCap(GxD3D9GetCaps()->DevCaps2, D3DDEVCAPS2_STREAMOFFSET));
+        const bool own =
+            layout.streams == 2 && (s == 0 || !HasCap(GxD3D9GetCaps()->DevCaps2, D3DDEVCAPS2_STREAMOFFSET));
         if (own) {
             stream.pooled = 0;
             stream.offset = 0;
@@ -371,8 +367,7 @@ MorphSource MorphOf(const GxAtomic* atomic, const GxGeometry* geometry)
     return MorphSource{&targets[a], &targets[b], factor};
 }
 
-void WriteV3dPart(const Element& e, char* base, GxUInt32 stride, const MorphSource& morph, bool normals,
-                  GxUInt32 count)
+void WriteV3dPart(const Element& e, char* base, GxUInt32 stride, const MorphSource& morph, bool normals, GxUInt32 count)
 {
     const GxV3d* a = normals ? morph.start->normals : morph.start->verts;
     const GxV3d* b = normals ? morph.end->normals : morph.end->verts;
@@ -466,8 +461,8 @@ GxBool InstanceAtomic(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxBool rei
                 for (GxUInt32 m = 0; m < header->meshCount; m++) {
                     const GxUInt32 first = meshes[m].firstVertex;
                     const GxUInt32 n = std::min(meshes[m].vertexCount, count > first ? count - first : 0);
-                    meshes[m].hasVertexAlpha = GxD3D9WriteColors(base + e.offset + first * stride,
-                                                                 geometry->preLitLum + first, n, stride);
+                    meshes[m].hasVertexAlpha =
+                        GxD3D9WriteColors(base + e.offset + first * stride, geometry->preLitLum + first, n, stride);
                 }
             } else if (tangent) {
                 const GxTexCoords* uv = geometry->texCoords[geometry->numTexCoordSets - 1];
@@ -505,20 +500,11 @@ GxBool GxD3D9AtomicReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, Gx
 
 // ---- Lighting.
 
-void GxD3D9SetWorldLightsQuery(GxD3D9WorldLightsQuery query)
-{
-    worldLightsQuery = query;
-}
+void GxD3D9SetWorldLightsQuery(GxD3D9WorldLightsQuery query) { worldLightsQuery = query; }
 
-GxD3D9WorldLightsQuery GxD3D9GetWorldLightsQuery(void)
-{
-    return worldLightsQuery;
-}
+GxD3D9WorldLightsQuery GxD3D9GetWorldLightsQuery(void) { return worldLightsQuery; }
 
-void GxD3D9SetAtomicLocalLightsSetup(GxD3D9AtomicLocalLightsSetup setup)
-{
-    atomicLocalLights = setup;
-}
+void GxD3D9SetAtomicLocalLightsSetup(GxD3D9AtomicLocalLightsSetup setup) { atomicLocalLights = setup; }
 
 void GxD3D9AtomicLighting(void* object)
 {
@@ -572,8 +558,8 @@ GxBool Draw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh)
     HRESULT result;
     if (header->indexBuffer) {
         result = device->DrawIndexedPrimitive(static_cast<D3DPRIMITIVETYPE>(header->primitive),
-                                              static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount,
-                                              mesh.firstIndex, mesh.primitiveCount);
+                                              static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount, mesh.firstIndex,
+                                              mesh.primitiveCount);
     } else {
         result = device->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(header->primitive), mesh.vertexBase,
                                        mesh.primitiveCount);
@@ -591,15 +577,9 @@ void Stage(GxUInt32 stage, GxUInt32 op, GxUInt32 arg1, GxUInt32 arg2)
     GxD3D9SetTextureStageState(stage, D3DTSS_ALPHAARG2, arg2);
 }
 
-DWORD Argb(const GxRGBA& c)
-{
-    return D3DCOLOR_ARGB(c.alpha, c.red, c.green, c.blue);
-}
+DWORD Argb(const GxRGBA& c) { return D3DCOLOR_ARGB(c.alpha, c.red, c.green, c.blue); }
 
-bool Textured(GxUInt32 flags)
-{
-    return (flags & (gxGEOMETRYTEXTURED | gxGEOMETRYTEXTURED2)) != 0;
-}
+bool Textured(GxUInt32 flags) { return (flags & (gxGEOMETRYTEXTURED | gxGEOMETRYTEXTURED2)) != 0; }
 
 // Unlit and not prelit: the object comes out black, keeping the alpha of alpha-textured materials.
 void DrawBlack(const GxD3D9InstanceHeader* header, GxUInt32 flags)
@@ -684,8 +664,8 @@ void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 t
     GxD3D9SetIndices(header->indexBuffer);
     GxD3D9StreamRecord streams[2];
     for (GxUInt32 s = 0; s < 2; s++) {
-        streams[s] = GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset,
-                                        header->streams[s].stride, 0};
+        streams[s] =
+            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
     }
     GxD3D9SetStreams(streams, header->streamOffsets);
     GxD3D9SetVertexDeclaration(header->declaration);
@@ -783,8 +763,8 @@ GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* cal
     // Locks so far are dated before the stamp the new instance is written from.
     GxD3D9GeometryPartsLockedSince(geometry, geometry->lockStamp);
     void* owner = own ? static_cast<void*>(atomic) : static_cast<void*>(geometry);
-    entry = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, slot, geometry->mesh,
-                                 callBacks->instanceCallBack, (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0,
+    entry = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, slot, geometry->mesh, callBacks->instanceCallBack,
+                                 (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0,
                                  static_cast<GxUInt32>(geometry->numTriangles));
     if (entry) {
         reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1)->lockStamp = geometry->lockStamp;
@@ -844,10 +824,7 @@ GxNodeDefinition atomicNode = {"nodeD3D9AtomicAllInOne.csl",
 
 }  // namespace
 
-GxNodeDefinition* GxD3D9AtomicAllInOneNodeGet(void)
-{
-    return &atomicNode;
-}
+GxNodeDefinition* GxD3D9AtomicAllInOneNodeGet(void) { return &atomicNode; }
 
 GxD3D9AllInOneCallBacks* GxD3D9AllInOneGetCallBacks(GxPipeline* pipeline)
 {

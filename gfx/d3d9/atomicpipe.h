@@ -24,17 +24,17 @@ struct GxWorld;
 constexpr GxUInt32 gxPLUGIND3D9USAGEFLAGS = 0x50F;
 constexpr GxUInt32 gxID_NATIVEDATA = 0x510;
 constexpr GxUInt32 gxD3D9PLATFORMID = 9;
-constexpr GxUInt32 gxD3D9OBJECTATOMIC = 1;      // render-callback type of atomics
-constexpr GxUInt32 gxD3D9OBJECTSECTOR = 255;    // and of world sectors
+constexpr GxUInt32 gxD3D9OBJECTATOMIC = 1;               // render-callback type of atomics
+constexpr GxUInt32 gxD3D9OBJECTSECTOR = 255;             // and of world sectors
 constexpr GxUInt32 gxGEOMETRYINSTANCEONLY = 0x02000000;  // instance, never draw
-constexpr GxUInt32 gxD3D9ONESTREAMPLUGINID = 302;  // atomic pipelines of this plugin keep one stream
+constexpr GxUInt32 gxD3D9ONESTREAMPLUGINID = 302;        // atomic pipelines of this plugin keep one stream
 
 // Geometry usage flags: the parts that change and go into the dynamic stream.
 enum GxD3D9UsageFlag : GxUInt32 {
     gxD3D9USAGEPOSITIONS = 0x2,
     gxD3D9USAGENORMALS = 0x4,
     gxD3D9USAGEPRELIT = 0x8,
-    gxD3D9USAGETEXCOORDS0 = 0x10,    // << set, up to bit 11
+    gxD3D9USAGETEXCOORDS0 = 0x10,  // << set, up to bit 11
     gxD3D9USAGETANGENTS = 0x10000,
 };
 

@@ -11,10 +11,7 @@ namespace {
 
 using AtomicPipe = GxAtomicPipeTest;
 
-GxD3D9InstanceHeader* HeaderOf(GxResourceEntry* entry)
-{
-    return reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-}
+GxD3D9InstanceHeader* HeaderOf(GxResourceEntry* entry) { return reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1); }
 
 // The position element of vertex v as the buffer holds it.
 GxV3d BufferPosition(GxD3D9InstanceHeader* header, GxUInt32 stream, GxUInt32 v)
@@ -245,10 +242,7 @@ protected:
 
 }  // namespace
 
-TEST_F(LitModel, AmbientAndDirectionalTexturedAndBlended)
-{
-    Check();
-}
+TEST_F(LitModel, AmbientAndDirectionalTexturedAndBlended) { Check(); }
 
 TEST_F(LitModelMinimal, AmbientAndDirectionalTexturedAndBlended)
 {

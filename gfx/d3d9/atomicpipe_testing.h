@@ -26,8 +26,7 @@ protected:
     // The engine starts here on the named back end ("software" logs draws, "opengl" draws pixels).
     explicit GxAtomicPipeTest(const char* backendName = "software")
         : GxD3D9SoftwareTest(64, 64, false), backend(backendName)
-    {
-    }
+    {}
     // The software device is always there; OpenGL may be missing on a machine without it.
     void BackendMissing(const std::string& reason)
     {

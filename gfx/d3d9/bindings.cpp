@@ -32,7 +32,7 @@ struct Bindings {
     GxFreeList* matrixFreeList;
     D3DMATRIX* transforms[gxD3D9NUMTRANSFORMS];
     D3DMATRIX* worldCopy;
-    GxBool worldCopyValid;   // cleared when the device's world matrix no longer matches the copy
+    GxBool worldCopyValid;  // cleared when the device's world matrix no longer matches the copy
     GxBool worldIsIdentity;
 
     GxD3D9LightRecord* lights;
@@ -44,9 +44,24 @@ struct Bindings {
 };
 
 Bindings bindings = {
-    gxD3D9UNKNOWNFVF, unknownPointer, unknownPointer, unknownPointer, unknownPointer,
+    gxD3D9UNKNOWNFVF,
+    unknownPointer,
+    unknownPointer,
+    unknownPointer,
+    unknownPointer,
     {{unknownPointer, 0, 0}, {unknownPointer, 0, 0}, {unknownPointer, 0, 0}, {unknownPointer, 0, 0}},
-    {}, nullptr, nullptr, {}, nullptr, 0, 0, nullptr, 0, nullptr, 0, 0,
+    {},
+    nullptr,
+    nullptr,
+    {},
+    nullptr,
+    0,
+    0,
+    nullptr,
+    0,
+    nullptr,
+    0,
+    0,
 };
 
 constexpr GxUInt32 matrixHint = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
@@ -99,7 +114,7 @@ GxBool SendWorld(const float matrix[16], GxBool isIdentity)
     // The world slot of the transform cache no longer tells what the device holds.
     FreeMatrix(&bindings.transforms[worldTransform]);
     const bool sent = device && Succeeded(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(worldTransform),
-                                                                reinterpret_cast<const D3DMATRIX*>(matrix)));
+                                                               reinterpret_cast<const D3DMATRIX*>(matrix)));
     if (!sent || !bindings.worldCopy) {
         bindings.worldIsIdentity = 0;
         bindings.worldCopyValid = 0;
@@ -246,8 +261,7 @@ GxBool GxD3D9SetIndices(IDirect3DIndexBuffer9* indices)
     return sent ? 1 : 0;
 }
 
-GxBool GxD3D9SetStreamSource(GxUInt32 stream, IDirect3DVertexBuffer9* vertexBuffer, GxUInt32 offset,
-                             GxUInt32 stride)
+GxBool GxD3D9SetStreamSource(GxUInt32 stream, IDirect3DVertexBuffer9* vertexBuffer, GxUInt32 offset, GxUInt32 stride)
 {
     if (stream >= static_cast<GxUInt32>(gxD3D9MAXSTREAMS)) {
         return 0;
@@ -368,7 +382,7 @@ GxBool GxD3D9SetTransform(GxUInt32 state, const void* matrix)
     }
     IDirect3DDevice9* device = Device();
     const bool sent = device && Succeeded(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(state),
-                                                                static_cast<const D3DMATRIX*>(source)));
+                                                               static_cast<const D3DMATRIX*>(source)));
     if (!sent || !slot) {
         FreeMatrix(&slot);
         if (state == worldTransform) {
@@ -513,10 +527,7 @@ const GxD3D9LightRecord* GxD3D9GetLightTable(GxInt32* count)
     return bindings.lights;
 }
 
-void GxD3D9LightTableEmpty(void)
-{
-    bindings.numLights = 0;
-}
+void GxD3D9LightTableEmpty(void) { bindings.numLights = 0; }
 
 void GxD3D9LightTableFree(void)
 {
@@ -605,8 +616,7 @@ GxBool GxD3D9CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDirect3
         return 0;
     }
     std::memcpy(copy, elements, bytes);
-    bindings.declarations[bindings.numDeclarations++] =
-        GxD3D9VertexDeclarationCacheEntry{*declaration, count, copy};
+    bindings.declarations[bindings.numDeclarations++] = GxD3D9VertexDeclarationCacheEntry{*declaration, count, copy};
     return 1;
 }
 
@@ -626,8 +636,7 @@ void GxD3D9VertexDeclarationCacheRelease(void)
     for (GxInt32 i = 0; i < bindings.numDeclarations; i++) {
         GxD3D9VertexDeclarationCacheEntry& entry = bindings.declarations[i];
         if (entry.declaration) {
-            while (entry.declaration->Release() != 0) {
-            }
+            while (entry.declaration->Release() != 0) {}
         }
         GxFree(entry.elements);
     }
@@ -661,10 +670,7 @@ GxBool GxD3D9CreatePixelShader(const DWORD* function, IDirect3DPixelShader9** sh
     return Succeeded(device->CreatePixelShader(function, shader)) ? 1 : 0;
 }
 
-GxUInt32 GxD3D9DeleteVertexShader(IDirect3DUnknown9* object)
-{
-    return object ? object->Release() : 0;
-}
+GxUInt32 GxD3D9DeleteVertexShader(IDirect3DUnknown9* object) { return object ? object->Release() : 0; }
 
 const D3DCAPS9* GxD3D9GetCaps(void) { return &gxD3D9State.caps; }
 

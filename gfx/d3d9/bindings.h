@@ -13,7 +13,7 @@ struct GxRaster;
 
 constexpr GxInt32 gxD3D9MAXSTREAMS = 4;
 constexpr GxInt32 gxD3D9MAXRENDERTARGETS = 4;
-constexpr GxUInt32 gxD3D9NUMTRANSFORMS = 260;   // D3DTS_* 0 to 259
+constexpr GxUInt32 gxD3D9NUMTRANSFORMS = 260;  // D3DTS_* 0 to 259
 // Highest light index + 1 the table accepts (the device's own limit).
 constexpr GxInt32 gxD3D9MAXLIGHTINDEX = 4096;
 constexpr GxUInt32 gxD3D9UNKNOWNFVF = 0xFFFFFFFFu;
@@ -44,8 +44,7 @@ GxBool GxD3D9SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration);
 GxBool GxD3D9SetVertexShader(IDirect3DVertexShader9* shader);
 GxBool GxD3D9SetPixelShader(IDirect3DPixelShader9* shader);
 GxBool GxD3D9SetIndices(IDirect3DIndexBuffer9* indices);
-GxBool GxD3D9SetStreamSource(GxUInt32 stream, IDirect3DVertexBuffer9* vertexBuffer, GxUInt32 offset,
-                             GxUInt32 stride);
+GxBool GxD3D9SetStreamSource(GxUInt32 stream, IDirect3DVertexBuffer9* vertexBuffer, GxUInt32 offset, GxUInt32 stride);
 // Streams 0 and 1 from two records; the records' offsets are used only when useOffsets is set.
 void GxD3D9SetStreams(const GxD3D9StreamRecord* streams, GxBool useOffsets);
 

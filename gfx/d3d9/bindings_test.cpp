@@ -103,8 +103,8 @@ TEST_F(BindingsTest, ARefusedCallLeavesTheCacheUnknownSoTheNextSetTriesAgain)
     // Streams of a record pair: a record without a buffer clears only a bound stream.
     GxD3D9StreamRecord records[2] = {{buffer, 32, 16, 0}, {nullptr, 0, 0, 0}};
     ClearLog();
-    GxD3D9SetStreams(records, 0);   // stream 0 unchanged; stream 1 unknown, so cleared
-    GxD3D9SetStreams(records, 0);   // nothing: stream 1 is known to be clear now
+    GxD3D9SetStreams(records, 0);  // stream 0 unchanged; stream 1 unknown, so cleared
+    GxD3D9SetStreams(records, 0);  // nothing: stream 1 is known to be clear now
     EXPECT_TRUE(GxD3D9SetStreamSource(1, buffer, 0, 8));
     GxD3D9SetStreams(records, 0);
     const std::vector<StateEvent> streams = {{1, 0, 0}, {1, 0, 8}, {1, 0, 0}};

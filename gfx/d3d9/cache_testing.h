@@ -22,7 +22,7 @@ protected:
     IDirect3DDevice9* device = nullptr;
     HWND window = nullptr;
     D3DPRESENT_PARAMETERS present = {};
-    GxD3D9State saved = {};   // the driver state is put back for the tests that follow
+    GxD3D9State saved = {};  // the driver state is put back for the tests that follow
 
     void SetUp() override { Start(D3D9_CAPS_FULL); }
     void TearDown() override { Stop(); }

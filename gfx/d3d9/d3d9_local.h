@@ -25,37 +25,37 @@ typedef void (*GxD3D9DeviceRestoreCallBack)(void);
 
 // The one device state of the process; every module of the renderer reads it.
 struct GxD3D9State {
-    HWND window;                     // application window given at open
-    IDirect3D9* d3d;                 // null while closed
-    GxUInt32 adapter;                // adapter in use
-    IDirect3DDevice9* device;        // null while not started
+    HWND window;               // application window given at open
+    IDirect3D9* d3d;           // null while closed
+    GxUInt32 adapter;          // adapter in use
+    IDirect3DDevice9* device;  // null while not started
     // Kept without a reference: valid as long as the device holds them.
     IDirect3DSurface9* defaultRenderTarget;
     IDirect3DSurface9* defaultDepthStencil;
     GxBool started;
     GxBool inScene;
 
-    GxD3D9DisplayMode* modes;        // display-mode list, built on demand
+    GxD3D9DisplayMode* modes;  // display-mode list, built on demand
     GxInt32 numModes;
     GxInt32 currentModeIndex;
     GxD3D9DisplayMode currentMode;
-    GxInt32 currentDepth;            // 32, 16 or 0
-    GxUInt32 totalAdapterModes;      // sizes the mode list
+    GxInt32 currentDepth;        // 32, 16 or 0
+    GxUInt32 totalAdapterModes;  // sizes the mode list
 
-    GxInt32 backBufferDepth;         // 32, 16 or 0
+    GxInt32 backBufferDepth;  // 32, 16 or 0
     GxBool stencilAvailable;
-    D3DFORMAT depthStencilFormat;    // D3DFMT_UNKNOWN when none was chosen
+    D3DFORMAT depthStencilFormat;  // D3DFMT_UNKNOWN when none was chosen
     D3DCAPS9 caps;
-    D3DPRESENT_PARAMETERS present;   // built at start, reused by every Reset
-    GxUInt32 refreshRateCap;         // 0xFFFFFFFF: no cap; 0: adapter default
+    D3DPRESENT_PARAMETERS present;  // built at start, reused by every Reset
+    GxUInt32 refreshRateCap;        // 0xFFFFFFFF: no cap; 0: adapter default
     GxUInt32 stencilClearValue;
 
     // Frame state of the standard functions.
-    GxCamera* currentCamera;         // between begin and end update, else null
+    GxCamera* currentCamera;  // between begin and end update, else null
     GxBool copyToTexture;
     D3DMATRIX viewMatrix;
     D3DMATRIX projectionMatrix;
-    D3DMATRIX* viewProjection;       // cached product; begin update clears it
+    D3DMATRIX* viewProjection;  // cached product; begin update clears it
     GxD3D9DeviceRestoreCallBack restoreCallBack;
 };
 
@@ -101,7 +101,6 @@ void GxD3D9BuildProjectionMatrix(const GxCamera* camera, D3DMATRIX* projection);
 
 // ---- processor features and vector routines (cpu.cpp) ----
 
-
 // Features as the processor reports them (done once at open).
 void GxCPUDetectFeatures(void);
 // Lets tests stand in another processor.
@@ -135,14 +134,14 @@ GxV3d* GxV3dTransformVectorSSEScalar(GxV3d* dst, const GxV3d* src, const GxMatri
 // Device bindings, transforms and lights (bindings).
 void GxD3D9ResetDeviceCaches(void);
 GxBool GxD3D9ClearTransformCache(void);
-void GxD3D9TransformCacheDestroy(void);       // device stop: matrices back, free list destroyed
-void GxD3D9ForgetRenderTargets(void);         // render targets 0-3 and depth-stencil caches to null
+void GxD3D9TransformCacheDestroy(void);  // device stop: matrices back, free list destroyed
+void GxD3D9ForgetRenderTargets(void);    // render targets 0-3 and depth-stencil caches to null
 GxBool GxD3D9SetTransform(GxUInt32 state, const void* matrix);
 GxBool GxD3D9SetRenderTargetSurface(GxUInt32 index, IDirect3DSurface9* surface);
 GxBool GxD3D9SetDepthStencilSurface(IDirect3DSurface9* surface);
-void GxD3D9LightTableEmpty(void);             // device start
-void GxD3D9LightTableFree(void);              // device stop
-GxBool GxD3D9LightTableRestore(void);         // after a Reset: SetLight and LightEnable of every entry
+void GxD3D9LightTableEmpty(void);                // device start
+void GxD3D9LightTableFree(void);                 // device stop
+GxBool GxD3D9LightTableRestore(void);            // after a Reset: SetLight and LightEnable of every entry
 void GxD3D9VertexDeclarationCacheRelease(void);  // device stop
 const D3DCAPS9* GxD3D9GetCaps(void);
 void GxD3D9SetDeviceRestoreCallBack(GxD3D9DeviceRestoreCallBack callBack);

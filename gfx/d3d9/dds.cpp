@@ -76,10 +76,10 @@ GxUInt32 Level(GxUInt32 side, GxUInt32 level) { return std::max<GxUInt32>(1, sid
 // ---- format choice ----
 
 struct Row {
-    GxUInt32 format;      // D3DFORMAT
+    GxUInt32 format;  // D3DFORMAT
     DDSLayout layout;
-    GxInt32 cubeFormat;   // raster format of a cube map, -1 when cube maps are refused
-    GxUInt8 test;         // 0 none, 1 texture, 2 cube
+    GxInt32 cubeFormat;  // raster format of a cube map, -1 when cube maps are refused
+    GxUInt8 test;        // 0 none, 1 texture, 2 cube
     bool sizeTest;
 };
 
@@ -91,31 +91,49 @@ bool Match(const Header& h, Row* row)
         return true;
     }
     if (h.pixelFlags == kPixelRGB) {
-        if (bits == 24) *row = {D3DFMT_R8G8B8, DDSLayout::RGB24, gxRASTERFORMAT888, 2, true};
-        else if (r == 0xFF0000) *row = {D3DFMT_X8R8G8B8, DDSLayout::X8R8G8B8, gxRASTERFORMAT888, 1, true};
-        else if (r == 0xF800) *row = {D3DFMT_R5G6B5, DDSLayout::R5G6B5, gxRASTERFORMAT565, 0, true};
-        else if (r == 0xE0) *row = {D3DFMT_R3G3B2, DDSLayout::R3G3B2, -1, 1, true};
-        else return false;
+        if (bits == 24)
+            *row = {D3DFMT_R8G8B8, DDSLayout::RGB24, gxRASTERFORMAT888, 2, true};
+        else if (r == 0xFF0000)
+            *row = {D3DFMT_X8R8G8B8, DDSLayout::X8R8G8B8, gxRASTERFORMAT888, 1, true};
+        else if (r == 0xF800)
+            *row = {D3DFMT_R5G6B5, DDSLayout::R5G6B5, gxRASTERFORMAT565, 0, true};
+        else if (r == 0xE0)
+            *row = {D3DFMT_R3G3B2, DDSLayout::R3G3B2, -1, 1, true};
+        else
+            return false;
         return true;
     }
     if (h.pixelFlags == kPixelRGBA) {
-        if (r == 0xFF0000) *row = {D3DFMT_A8R8G8B8, DDSLayout::A8R8G8B8, gxRASTERFORMAT8888, 1, true};
-        else if (r == 0x7C00) *row = {D3DFMT_A1R5G5B5, DDSLayout::A1R5G5B5, gxRASTERFORMAT1555, 0, true};
-        else if (r == 0xF00) *row = {D3DFMT_A4R4G4B4, DDSLayout::A4R4G4B4, gxRASTERFORMAT4444, 1, true};
-        else if (r == 0x3FF) *row = {D3DFMT_A2R10G10B10, DDSLayout::A2R10G10B10, -1, 1, true};
-        else if (h.blueMask == 0x3FF) *row = {D3DFMT_A2B10G10R10, DDSLayout::A2B10G10R10, -1, 1, true};
-        else if (r == 0xE0) *row = {D3DFMT_A8R3G3B2, DDSLayout::A8R3G3B2, -1, 1, true};
-        else return false;
+        if (r == 0xFF0000)
+            *row = {D3DFMT_A8R8G8B8, DDSLayout::A8R8G8B8, gxRASTERFORMAT8888, 1, true};
+        else if (r == 0x7C00)
+            *row = {D3DFMT_A1R5G5B5, DDSLayout::A1R5G5B5, gxRASTERFORMAT1555, 0, true};
+        else if (r == 0xF00)
+            *row = {D3DFMT_A4R4G4B4, DDSLayout::A4R4G4B4, gxRASTERFORMAT4444, 1, true};
+        else if (r == 0x3FF)
+            *row = {D3DFMT_A2R10G10B10, DDSLayout::A2R10G10B10, -1, 1, true};
+        else if (h.blueMask == 0x3FF)
+            *row = {D3DFMT_A2B10G10R10, DDSLayout::A2B10G10R10, -1, 1, true};
+        else if (r == 0xE0)
+            *row = {D3DFMT_A8R3G3B2, DDSLayout::A8R3G3B2, -1, 1, true};
+        else
+            return false;
         return true;
     }
-    if (bits == 16 && r == 0xFFFF) *row = {D3DFMT_L16, DDSLayout::L16, -1, 1, true};
-    else if (bits == 16 && r == 0xFF && a == 0xFF00) *row = {D3DFMT_A8L8, DDSLayout::A8L8, -1, 1, true};
-    else if (bits == 8 && r == 0xFF) *row = {D3DFMT_L8, DDSLayout::L8, -1, 1, true};
-    else if (bits == 8 && a == 0xFF) *row = {D3DFMT_A8, DDSLayout::A8, -1, 1, true};
-    else if (bits == 8 && r == 0xF && a == 0xF0) *row = {D3DFMT_A4L4, DDSLayout::A4L4, -1, 1, true};
+    if (bits == 16 && r == 0xFFFF)
+        *row = {D3DFMT_L16, DDSLayout::L16, -1, 1, true};
+    else if (bits == 16 && r == 0xFF && a == 0xFF00)
+        *row = {D3DFMT_A8L8, DDSLayout::A8L8, -1, 1, true};
+    else if (bits == 8 && r == 0xFF)
+        *row = {D3DFMT_L8, DDSLayout::L8, -1, 1, true};
+    else if (bits == 8 && a == 0xFF)
+        *row = {D3DFMT_A8, DDSLayout::A8, -1, 1, true};
+    else if (bits == 8 && r == 0xF && a == 0xF0)
+        *row = {D3DFMT_A4L4, DDSLayout::A4L4, -1, 1, true};
     else if (bits == 8 && r == 0 && h.greenMask == 0 && h.blueMask == 0 && a == 0)
         *row = {D3DFMT_P8, DDSLayout::P8, -1, 1, true};
-    else return false;
+    else
+        return false;
     return true;
 }
 
@@ -415,9 +433,9 @@ GxRaster* ReadNative(GxStream* stream, const Header& h, const Row& row, bool cub
     } else if (cube) {
         raster = CreateBare(h, row.format, row.cubeFormat, true);
     } else {
-        raster = GxD3D9RasterCreateFromD3DFormat(static_cast<GxInt32>(h.width), static_cast<GxInt32>(h.height),
-                                                  row.format,
-                                                  gxRASTERTYPETEXTURE | (HasMipmaps(h) ? gxRASTERFORMATMIPMAP : 0));
+        raster =
+            GxD3D9RasterCreateFromD3DFormat(static_cast<GxInt32>(h.width), static_cast<GxInt32>(h.height), row.format,
+                                            gxRASTERTYPETEXTURE | (HasMipmaps(h) ? gxRASTERFORMATMIPMAP : 0));
     }
     if (raster == nullptr) {
         return nullptr;
@@ -458,8 +476,12 @@ bool ConversionSize(const Header& h, const Row& row, uint64_t* size, GxUInt32* r
         return true;
     }
     const GxUInt32 bits = h.bitCount;
-    GxUInt32 texel = bits == 8 ? 1 : bits == 16 ? 2 : bits == 24 ? 3 : bits == 32 ? 4 : bits == 64 ? 8
-                   : (h.redMask == 0xFF0000 ? 4 : 2);
+    GxUInt32 texel = bits == 8    ? 1
+                     : bits == 16 ? 2
+                     : bits == 24 ? 3
+                     : bits == 32 ? 4
+                     : bits == 64 ? 8
+                                  : (h.redMask == 0xFF0000 ? 4 : 2);
     // Each conversion reads a fixed texel size; a header claiming fewer bits would run off the rows.
     texel = std::max(texel, DDSLayoutTexelBytes(row.layout));
     const uint64_t tight = texel * w;
@@ -471,8 +493,7 @@ bool ConversionSize(const Header& h, const Row& row, uint64_t* size, GxUInt32* r
 
 GxInt32 ConversionFormat(const Row& row, const GxImage* image, bool dxtTransparent)
 {
-    const GxInt32 fallback16 =
-        GxD3D9CheckTextureFormat(D3DFMT_A4R4G4B4) ? gxRASTERFORMAT4444 : gxRASTERFORMAT1555;
+    const GxInt32 fallback16 = GxD3D9CheckTextureFormat(D3DFMT_A4R4G4B4) ? gxRASTERFORMAT4444 : gxRASTERFORMAT1555;
     switch (row.layout) {
     case DDSLayout::FourCC:
         if (row.format == D3DFMT_DXT1) {
@@ -480,12 +501,16 @@ GxInt32 ConversionFormat(const Row& row, const GxImage* image, bool dxtTranspare
         }
         return IsDXT(row.format) ? fallback16 : GxD3D9ImageFindFormat(image);
     case DDSLayout::R5G6B5:
-    case DDSLayout::R3G3B2: return gxRASTERFORMAT565;
-    case DDSLayout::A1R5G5B5: return gxRASTERFORMAT1555;
-    case DDSLayout::A8R3G3B2: return gxRASTERFORMAT4444;
+    case DDSLayout::R3G3B2:
+        return gxRASTERFORMAT565;
+    case DDSLayout::A1R5G5B5:
+        return gxRASTERFORMAT1555;
+    case DDSLayout::A8R3G3B2:
+        return gxRASTERFORMAT4444;
     case DDSLayout::L16:
         return GxD3D9CheckTextureFormat(D3DFMT_L8) ? gxRASTERFORMATLUM8 : GxD3D9ImageFindFormat(image);
-    default: return GxD3D9ImageFindFormat(image);
+    default:
+        return GxD3D9ImageFindFormat(image);
     }
 }
 
@@ -646,7 +671,8 @@ GxRaster* GxD3D9RasterReadDDS(GxStream* stream)
     }
     GxUInt8 magic[kMagicSize];
     GxUInt8 bytes[gxDDSHEADERSIZE];
-    if (!ReadExact(stream, magic, kMagicSize) || GxBytesGetU32(magic) != gxDDSMAGIC || !ReadExact(stream, bytes, sizeof(bytes))) {
+    if (!ReadExact(stream, magic, kMagicSize) || GxBytesGetU32(magic) != gxDDSMAGIC ||
+        !ReadExact(stream, bytes, sizeof(bytes))) {
         return Refuse();
     }
     const Header h = ParseHeader(bytes);

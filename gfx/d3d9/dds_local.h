@@ -7,7 +7,7 @@ struct GxImage;
 
 // How the texels of a DDS file that the device can not take are stored.
 enum class DDSLayout {
-    FourCC,          // by its four-character code
+    FourCC,  // by its four-character code
     A16B16G16R16,
     RGB24,
     X8R8G8B8,

@@ -72,7 +72,7 @@ TEST(DXTDecode, DXT3ExplicitAlphaAndAlwaysFourColours)
     GxUInt8 block[16];
     for (int y = 0; y < 4; y++) {
         block[2 * y] = GxUInt8(0x10 * y + 0x0F);  // texel 0 alpha 15, texel 1 alpha y
-        block[2 * y + 1] = 0x80;                   // texel 2 alpha 0, texel 3 alpha 8
+        block[2 * y + 1] = 0x80;                  // texel 2 alpha 0, texel 3 alpha 8
     }
     // Colour 0 <= colour 1 would be three-colour mode in DXT1; here it stays four colours.
     ColourBlock(block + 8, 0x001F, 0xF800, kIndexByColumn);
@@ -146,7 +146,8 @@ protected:
         EXPECT_TRUE(GxD3D9ImageGetFromRaster(image, raster, 0));
         std::vector<GxUInt8> out;
         for (GxInt32 y = 0; y < image->height; y++) {
-            out.insert(out.end(), image->pixels + y * image->stride, image->pixels + y * image->stride + 4 * image->width);
+            out.insert(out.end(), image->pixels + y * image->stride,
+                       image->pixels + y * image->stride + 4 * image->width);
         }
         GxImageDestroy(image);
         return out;
@@ -166,7 +167,6 @@ protected:
         return out;
     }
     static GxInt32 Nibble(GxRaster* raster) { return GxRasterGetFormat(raster) & gxRASTERFORMATPIXELFORMATMASK; }
-
 };
 
 std::vector<GxUInt8> Gradient(int w, int h, bool alpha)
@@ -534,7 +534,8 @@ protected:
     {
         DDSRead::SetUp();
         ASSERT_TRUE(GxTestFileSystemOpen());
-        dir = std::filesystem::temp_directory_path() / ("dds_test_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        dir = std::filesystem::temp_directory_path() /
+              ("dds_test_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         std::filesystem::create_directories(dir / "sub");
         ASSERT_TRUE(GxTestStoreFile((dir / "sub" / "wall.dds").string(),
                                     ContentDdsBytes(DXTFile(1, 4, 4, Gradient(4, 4, false)))));

@@ -106,7 +106,8 @@ void AddFullScreenMode(const D3DDISPLAYMODE& mode, GxInt32 firstFullScreen, GxIn
 {
     for (GxInt32 i = firstFullScreen; i < S().numModes; i++) {
         GxD3D9DisplayMode& have = S().modes[i];
-        if (have.width == mode.Width && have.height == mode.Height && have.format == static_cast<GxUInt32>(mode.Format)) {
+        if (have.width == mode.Width && have.height == mode.Height &&
+            have.format == static_cast<GxUInt32>(mode.Format)) {
             if (mode.RefreshRate > have.refreshRate) {
                 have.refreshRate = mode.RefreshRate;
             }
@@ -153,8 +154,7 @@ void ChooseDepthStencilFormat(D3DFORMAT display, D3DFORMAT backBuffer)
         D3DFORMAT format;
         GxBool stencil;
     };
-    static const Candidate deep[] = {
-        {D3DFMT_D24S8, 1}, {D3DFMT_D24X4S4, 1}, {D3DFMT_D32, 0}, {D3DFMT_D24X8, 0}};
+    static const Candidate deep[] = {{D3DFMT_D24S8, 1}, {D3DFMT_D24X4S4, 1}, {D3DFMT_D32, 0}, {D3DFMT_D24X8, 0}};
     D3DPRESENT_PARAMETERS& pp = S().present;
     if (S().backBufferDepth != 16) {
         for (const Candidate& c : deep) {
@@ -221,10 +221,7 @@ GxBool SystemClose(void)
     return 1;
 }
 
-GxBool EnsureModeList(void)
-{
-    return S().modes ? 1 : GxD3D9CreateDisplayModesList();
-}
+GxBool EnsureModeList(void) { return S().modes ? 1 : GxD3D9CreateDisplayModesList(); }
 
 GxBool GetModeInfo(GxVideoMode* out, GxInt32 index)
 {
@@ -338,8 +335,8 @@ GxBool SystemStart(void)
         S().caps.DevCaps2 &= ~static_cast<DWORD>(D3DDEVCAPS2_STREAMOFFSET);
     }
     IDirect3DDevice9* device = nullptr;
-    if (FAILED(S().d3d->CreateDevice(S().adapter, D3DDEVTYPE_HAL, S().window, BehaviourFlags(S().caps),
-                                     &S().present, &device)) ||
+    if (FAILED(S().d3d->CreateDevice(S().adapter, D3DDEVTYPE_HAL, S().window, BehaviourFlags(S().caps), &S().present,
+                                     &device)) ||
         !device) {
         S().started = 0;
         return 0;
@@ -370,20 +367,11 @@ GxBool SystemStart(void)
 
 }  // namespace
 
-GxDevice* GxD3D9GetDevice(void)
-{
-    return &deviceRecord;
-}
+GxDevice* GxD3D9GetDevice(void) { return &deviceRecord; }
 
-const GxDriver* GxD3D9GetDriver(void)
-{
-    return &d3d9Driver;
-}
+const GxDriver* GxD3D9GetDriver(void) { return &d3d9Driver; }
 
-GxBool GxD3D9AttachRasterPlugin(void)
-{
-    return GxD3D9RasterPluginAttach();
-}
+GxBool GxD3D9AttachRasterPlugin(void) { return GxD3D9RasterPluginAttach(); }
 
 void GxD3D9UnbindDeviceObjects(IDirect3DDevice9* device)
 {
@@ -466,7 +454,8 @@ GxBool GxD3D9CreateDisplayModesList(void)
         }
     }
     if (S().numModes > 0 && S().numModes < capacity) {
-        void* shrunk = GxRealloc(S().modes, sizeof(GxD3D9DisplayMode) * static_cast<size_t>(S().numModes), modeListHint);
+        void* shrunk =
+            GxRealloc(S().modes, sizeof(GxD3D9DisplayMode) * static_cast<size_t>(S().numModes), modeListHint);
         if (shrunk) {
             S().modes = static_cast<GxD3D9DisplayMode*>(shrunk);
         }
@@ -474,10 +463,7 @@ GxBool GxD3D9CreateDisplayModesList(void)
     return 1;
 }
 
-void GxD3D9SetRefreshRate(GxUInt32 rate)
-{
-    S().refreshRateCap = rate;
-}
+void GxD3D9SetRefreshRate(GxUInt32 rate) { S().refreshRateCap = rate; }
 
 GxUInt32 GxD3D9RefreshRateFor(const GxD3D9DisplayMode* mode)
 {

@@ -112,8 +112,9 @@ TEST_F(D3D9Device, ModeListOfTheStandIn)
 TEST_F(D3D9Device, ModeListKeepsEachSizeOnceAtItsHighestRate)
 {
     ASSERT_TRUE(Open());
-    adapter.modes = {Fs(640, 480, 60), Fs(640, 480, 85), Fs(800, 600, 75), Fs(640, 480, 72),
-                     Fs(640, 480, 60, D3DFMT_R5G6B5), Fs(800, 600, 60)};
+    adapter.modes = {
+        Fs(640, 480, 60), Fs(640, 480, 85), Fs(800, 600, 75), Fs(640, 480, 72), Fs(640, 480, 60, D3DFMT_R5G6B5),
+        Fs(800, 600, 60)};
     GxD3D9TestInstallAdapter(&adapter);
     ASSERT_EQ(GxEngineGetNumVideoModes(), 4);
     EXPECT_EQ(Mode(0).flags, 0);
@@ -190,8 +191,8 @@ TEST_F(D3D9Device, AdapterRequests)
     EXPECT_EQ(GxEngineGetNumVideoModes(), 2);
 
     GxInt32 size = 0;
-    ASSERT_TRUE(GxEngineDeviceRequest(&GxEngineInstance->dOpenDevice, gxD3D9DEVICESYSTEMGETMAXTEXTURESIZE, &size,
-                                      nullptr, 0));
+    ASSERT_TRUE(
+        GxEngineDeviceRequest(&GxEngineInstance->dOpenDevice, gxD3D9DEVICESYSTEMGETMAXTEXTURESIZE, &size, nullptr, 0));
     EXPECT_EQ(size, 4096);
     GxUInt16 id = 0;
     ASSERT_TRUE(GxEngineDeviceRequest(&GxEngineInstance->dOpenDevice, gxD3D9DEVICESYSTEMGETID, &id, nullptr, 0));

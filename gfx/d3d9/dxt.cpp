@@ -110,8 +110,7 @@ GxUInt32 KeepMask(GxInt32 width, GxInt32 height, GxInt32 bx, GxInt32 by, GxInt32
     return mask;
 }
 
-void Store(const Block& block, GxUInt8* pixels, GxInt32 width, GxInt32 bx, GxInt32 by, GxInt32 columns,
-           GxInt32 rows)
+void Store(const Block& block, GxUInt8* pixels, GxInt32 width, GxInt32 bx, GxInt32 by, GxInt32 columns, GxInt32 rows)
 {
     const size_t stride = static_cast<size_t>(width) * 4;
     GxUInt8* corner = pixels + static_cast<size_t>(4 * by) * stride + static_cast<size_t>(4 * bx) * 4;
@@ -120,7 +119,11 @@ void Store(const Block& block, GxUInt8* pixels, GxInt32 width, GxInt32 bx, GxInt
     }
 }
 
-enum Kind { kDXT1, kDXT3, kDXT5 };
+enum Kind {
+    kDXT1,
+    kDXT3,
+    kDXT5
+};
 
 GxBool Decode(Kind kind, GxInt32 width, GxInt32 height, GxUInt8* pixels, const GxUInt8* blocks)
 {
@@ -211,27 +214,43 @@ GxUInt32 ConvertTexel(DDSLayout layout, const GxUInt8* p, const GxUInt8* palette
     // Texels wider than 4 bytes (16-bit channels) are read channel by channel instead.
     const GxUInt32 v = GxD3D9TexelValue(p, DDSLayoutTexelBytes(layout));
     switch (layout) {
-    case DDSLayout::A16B16G16R16: return Rgba(Channel16(p, 0), Channel16(p, 1), Channel16(p, 2), Channel16(p, 3));
-    case DDSLayout::RGB24: return Rgba(p[2], p[1], p[0], 255);
-    case DDSLayout::X8R8G8B8: return Rgba(v >> 16, v >> 8, v, 255);
-    case DDSLayout::R5G6B5: return Rgba((v >> 8) & 0xF8, (v >> 3) & 0xFC, (v & 0x1F) << 3, 255);
-    case DDSLayout::R3G3B2: return Rgba(v & 0xE0, (v & 0x1C) << 3, (v & 0x3) << 6, 255);
-    case DDSLayout::A8R8G8B8: return Rgba(v >> 16, v >> 8, v, v >> 24);
+    case DDSLayout::A16B16G16R16:
+        return Rgba(Channel16(p, 0), Channel16(p, 1), Channel16(p, 2), Channel16(p, 3));
+    case DDSLayout::RGB24:
+        return Rgba(p[2], p[1], p[0], 255);
+    case DDSLayout::X8R8G8B8:
+        return Rgba(v >> 16, v >> 8, v, 255);
+    case DDSLayout::R5G6B5:
+        return Rgba((v >> 8) & 0xF8, (v >> 3) & 0xFC, (v & 0x1F) << 3, 255);
+    case DDSLayout::R3G3B2:
+        return Rgba(v & 0xE0, (v & 0x1C) << 3, (v & 0x3) << 6, 255);
+    case DDSLayout::A8R8G8B8:
+        return Rgba(v >> 16, v >> 8, v, v >> 24);
     case DDSLayout::A1R5G5B5:
         return Rgba((v >> 7) & 0xF8, (v >> 2) & 0xF8, (v & 0x1F) << 3, (v & 0x8000) ? 255 : 0);
-    case DDSLayout::A4R4G4B4: return Rgba((v >> 4) & 0xF0, v & 0xF0, (v & 0xF) << 4, (v >> 8) & 0xF0);
-    case DDSLayout::A2R10G10B10: return Rgba(v >> 22, v >> 12, v >> 2, (v >> 30) * 85);
-    case DDSLayout::A8R3G3B2: return Rgba(v & 0xE0, (v & 0x1C) << 3, (v & 0x3) << 6, v >> 8);
-    case DDSLayout::A2B10G10R10: return Rgba(v >> 2, v >> 12, v >> 22, (v >> 30) * 85);
-    case DDSLayout::L16: return Rgba(v >> 8, v >> 8, v >> 8, 255);
-    case DDSLayout::A8L8: return Rgba(v, v, v, v >> 8);
-    case DDSLayout::L8: return Rgba(v, v, v, 255);
-    case DDSLayout::A8: return Rgba(255, 255, 255, v);
-    case DDSLayout::A4L4: return Rgba((v & 0xF) << 4, (v & 0xF) << 4, (v & 0xF) << 4, v & 0xF0);
+    case DDSLayout::A4R4G4B4:
+        return Rgba((v >> 4) & 0xF0, v & 0xF0, (v & 0xF) << 4, (v >> 8) & 0xF0);
+    case DDSLayout::A2R10G10B10:
+        return Rgba(v >> 22, v >> 12, v >> 2, (v >> 30) * 85);
+    case DDSLayout::A8R3G3B2:
+        return Rgba(v & 0xE0, (v & 0x1C) << 3, (v & 0x3) << 6, v >> 8);
+    case DDSLayout::A2B10G10R10:
+        return Rgba(v >> 2, v >> 12, v >> 22, (v >> 30) * 85);
+    case DDSLayout::L16:
+        return Rgba(v >> 8, v >> 8, v >> 8, 255);
+    case DDSLayout::A8L8:
+        return Rgba(v, v, v, v >> 8);
+    case DDSLayout::L8:
+        return Rgba(v, v, v, 255);
+    case DDSLayout::A8:
+        return Rgba(255, 255, 255, v);
+    case DDSLayout::A4L4:
+        return Rgba((v & 0xF) << 4, (v & 0xF) << 4, (v & 0xF) << 4, v & 0xF0);
     case DDSLayout::P8:
         return palette ? Rgba(palette[4 * v], palette[4 * v + 1], palette[4 * v + 2], palette[4 * v + 3])
                        : Rgba(v, v, v, 255);
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -240,24 +259,30 @@ GxUInt32 ConvertTexel(DDSLayout layout, const GxUInt8* p, const GxUInt8* palette
 GxUInt32 DDSLayoutTexelBytes(DDSLayout layout)
 {
     switch (layout) {
-    case DDSLayout::A16B16G16R16: return 8;
-    case DDSLayout::RGB24: return 3;
+    case DDSLayout::A16B16G16R16:
+        return 8;
+    case DDSLayout::RGB24:
+        return 3;
     case DDSLayout::X8R8G8B8:
     case DDSLayout::A8R8G8B8:
     case DDSLayout::A2R10G10B10:
-    case DDSLayout::A2B10G10R10: return 4;
+    case DDSLayout::A2B10G10R10:
+        return 4;
     case DDSLayout::R5G6B5:
     case DDSLayout::A1R5G5B5:
     case DDSLayout::A4R4G4B4:
     case DDSLayout::A8R3G3B2:
     case DDSLayout::L16:
-    case DDSLayout::A8L8: return 2;
+    case DDSLayout::A8L8:
+        return 2;
     case DDSLayout::R3G3B2:
     case DDSLayout::L8:
     case DDSLayout::A8:
     case DDSLayout::A4L4:
-    case DDSLayout::P8: return 1;
-    default: return 0;
+    case DDSLayout::P8:
+        return 1;
+    default:
+        return 0;
     }
 }
 
@@ -284,9 +309,14 @@ bool DDSDecodeDXT(GxUInt32 fourCC, GxImage* image, const GxUInt8* blocks)
         return false;
     }
     switch (fourCC) {
-    case D3DFMT_DXT1: return GxD3D9DecompressDXT1(image->width, image->height, image->pixels, blocks) != 0;
+    case D3DFMT_DXT1:
+        return GxD3D9DecompressDXT1(image->width, image->height, image->pixels, blocks) != 0;
     case D3DFMT_DXT2:
-    case D3DFMT_DXT3: GxD3D9DecompressDXT3(image->width, image->height, image->pixels, blocks); return false;
-    default: GxD3D9DecompressDXT5(image->width, image->height, image->pixels, blocks); return false;
+    case D3DFMT_DXT3:
+        GxD3D9DecompressDXT3(image->width, image->height, image->pixels, blocks);
+        return false;
+    default:
+        GxD3D9DecompressDXT5(image->width, image->height, image->pixels, blocks);
+        return false;
     }
 }

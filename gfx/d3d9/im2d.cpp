@@ -30,11 +30,10 @@ struct Im2DState {
 
 Im2DState im2D = {};
 
-const D3DVERTEXELEMENT9 kElements[] = {
-    {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
-    {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-    {0, 20, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END()};
+const D3DVERTEXELEMENT9 kElements[] = {{0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
+                                       {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+                                       {0, 20, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+                                       D3DDECL_END()};
 
 // Offset of the target raster inside its parent: the current camera's frame buffer, else the raster context.
 void TargetOffset(GxReal* dx, GxReal* dy)
@@ -91,8 +90,7 @@ void UnlockVertices(void)
 }
 
 // Copies count vertices (vertex i = source[through[i]] when through is given), shifted to the target raster.
-void WriteVertices(void* out, const GxIm2DVertex* source, const GxUInt16* through, const GxInt32* picks,
-                   GxUInt32 count)
+void WriteVertices(void* out, const GxIm2DVertex* source, const GxUInt16* through, const GxInt32* picks, GxUInt32 count)
 {
     GxReal dx = 0.0f;
     GxReal dy = 0.0f;
@@ -154,10 +152,7 @@ GxBool DrawPlaced(D3DPRIMITIVETYPE type, UINT count, GxUInt32 placed)
     return SUCCEEDED(result) ? 1 : 0;
 }
 
-GxBool Ready(const void* vertices)
-{
-    return GxD3D9Device() && im2D.declaration && vertices;
-}
+GxBool Ready(const void* vertices) { return GxD3D9Device() && im2D.declaration && vertices; }
 
 GxBool IndexesValid(const GxUInt16* indices, GxInt32 numIndices, GxInt32 numVertices)
 {
@@ -205,10 +200,9 @@ GxBool GxD3D9Im2DOpen(void)
     } else {
         im2D.vertexBuffer = nullptr;
     }
-    const GxBool made =
-        SUCCEEDED(device->CreateIndexBuffer(gxIM2DMAXINDICES * 2, kBufferUsage, D3DFMT_INDEX16, D3DPOOL_DEFAULT,
-                                            &im2D.indexBuffer, nullptr)) &&
-        GxD3D9CreateVertexDeclaration(kElements, &im2D.declaration);
+    const GxBool made = SUCCEEDED(device->CreateIndexBuffer(gxIM2DMAXINDICES * 2, kBufferUsage, D3DFMT_INDEX16,
+                                                            D3DPOOL_DEFAULT, &im2D.indexBuffer, nullptr)) &&
+                        GxD3D9CreateVertexDeclaration(kElements, &im2D.declaration);
     if (!made) {
         ReleaseAll();
         return 0;
@@ -216,15 +210,9 @@ GxBool GxD3D9Im2DOpen(void)
     return 1;
 }
 
-void GxD3D9Im2DClose(void)
-{
-    ReleaseAll();
-}
+void GxD3D9Im2DClose(void) { ReleaseAll(); }
 
-GxBool GxD3D9Im2DHasOwnBuffer(void)
-{
-    return im2D.ownBuffer;
-}
+GxBool GxD3D9Im2DHasOwnBuffer(void) { return im2D.ownBuffer; }
 
 void GxD3D9Im2DSetupRender(void)
 {

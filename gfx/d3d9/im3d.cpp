@@ -38,26 +38,39 @@ void* Im3DModuleClose(void* instance, GxInt32, GxInt32)
 D3DPRIMITIVETYPE GxD3D9PrimitiveType(GxInt32 primType)
 {
     switch (primType) {
-    case gxPRIMTYPELINELIST: return D3DPT_LINELIST;
-    case gxPRIMTYPEPOLYLINE: return D3DPT_LINESTRIP;
-    case gxPRIMTYPETRILIST: return D3DPT_TRIANGLELIST;
-    case gxPRIMTYPETRISTRIP: return D3DPT_TRIANGLESTRIP;
-    case gxPRIMTYPETRIFAN: return D3DPT_TRIANGLEFAN;
-    case gxPRIMTYPEPOINTLIST: return D3DPT_POINTLIST;
-    default: return static_cast<D3DPRIMITIVETYPE>(0);
+    case gxPRIMTYPELINELIST:
+        return D3DPT_LINELIST;
+    case gxPRIMTYPEPOLYLINE:
+        return D3DPT_LINESTRIP;
+    case gxPRIMTYPETRILIST:
+        return D3DPT_TRIANGLELIST;
+    case gxPRIMTYPETRISTRIP:
+        return D3DPT_TRIANGLESTRIP;
+    case gxPRIMTYPETRIFAN:
+        return D3DPT_TRIANGLEFAN;
+    case gxPRIMTYPEPOINTLIST:
+        return D3DPT_POINTLIST;
+    default:
+        return static_cast<D3DPRIMITIVETYPE>(0);
     }
 }
 
 UINT GxD3D9PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n)
 {
     switch (type) {
-    case D3DPT_POINTLIST: return n;
-    case D3DPT_LINELIST: return n / 2;
-    case D3DPT_LINESTRIP: return n > 1 ? n - 1 : 0;
-    case D3DPT_TRIANGLELIST: return n / 3;
+    case D3DPT_POINTLIST:
+        return n;
+    case D3DPT_LINELIST:
+        return n / 2;
+    case D3DPT_LINESTRIP:
+        return n > 1 ? n - 1 : 0;
+    case D3DPT_TRIANGLELIST:
+        return n / 3;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return n > 2 ? n - 2 : 0;
-    default: return 0;
+    case D3DPT_TRIANGLEFAN:
+        return n > 2 ? n - 2 : 0;
+    default:
+        return 0;
     }
 }
 
@@ -114,26 +127,24 @@ struct Im3DDevice {
     IDirect3DVertexDeclaration9* fullDeclaration;      // 36 bytes: position, normal, colour, uv
     IDirect3DVertexDeclaration9* texturedDeclaration;  // 24 bytes: position, colour, uv
     IDirect3DVertexDeclaration9* plainDeclaration;     // 16 bytes: position, colour
-    GxIm3DPool* context;                                // recorded by the instance node
+    GxIm3DPool* context;                               // recorded by the instance node
 };
 
 Im3DDevice im3D = {};
 
-const D3DVERTEXELEMENT9 kFullElements[] = {
-    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
-    {0, 24, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-    {0, 28, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END()};
+const D3DVERTEXELEMENT9 kFullElements[] = {{0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+                                           {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
+                                           {0, 24, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+                                           {0, 28, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+                                           D3DDECL_END()};
 const D3DVERTEXELEMENT9 kTexturedElements[] = {
     {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
     {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
     {0, 16, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
     D3DDECL_END()};
-const D3DVERTEXELEMENT9 kPlainElements[] = {
-    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-    D3DDECL_END()};
+const D3DVERTEXELEMENT9 kPlainElements[] = {{0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+                                            {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+                                            D3DDECL_END()};
 
 struct TexturedVertex {
     GxV3d position;
@@ -211,8 +222,7 @@ HRESULT DrawNonIndexed(IDirect3DDevice9* device, D3DPRIMITIVETYPE type, GxUInt32
                        const GxImVertexIndex* through, GxBool textured, GxUInt32 stride)
 {
     GxUInt32 base = 0;
-    IDirect3DVertexBuffer9* buffer =
-        FillVertices(pool.transform.objVerts, n, through, textured, stride, &base);
+    IDirect3DVertexBuffer9* buffer = FillVertices(pool.transform.objVerts, n, through, textured, stride, &base);
     const UINT count = GxD3D9PrimitiveCount(type, n);
     if (!buffer) {
         return D3DERR_INVALIDCALL;
@@ -235,8 +245,8 @@ HRESULT DrawIndexed(IDirect3DDevice9* device, D3DPRIMITIVETYPE type, const GxIm3
     if (!buffer) {
         return D3DERR_INVALIDCALL;
     }
-    HRESULT result = GxD3D9WriteIndexRing(im3D.indexBuffer, kIndexBufferIndices, &im3D.baseIndex,
-                                          pool.render.indices, m);
+    HRESULT result =
+        GxD3D9WriteIndexRing(im3D.indexBuffer, kIndexBufferIndices, &im3D.baseIndex, pool.render.indices, m);
     if (FAILED(result)) {
         return result;
     }
@@ -282,7 +292,8 @@ GxBool SubmitNodeBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
     if (!indices) {
         result = DrawNonIndexed(device, type, transform.numVerts, *pool, nullptr, textured, stride);
         if (FAILED(result)) {
-            result = DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, transform.numVerts), transform, nullptr);
+            result =
+                DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, transform.numVerts), transform, nullptr);
         }
     } else if (m > transform.numVerts || m > kDeindexLimit) {
         result = DrawIndexed(device, type, *pool, textured, stride);
@@ -300,11 +311,24 @@ GxBool SubmitNodeBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
 }
 
 GxNodeDefinition instanceNode = {
-    "ImmInstance.csl", InstanceNodeBody, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    0, nullptr, nullptr, 1, nullptr, 0, 0, 0};
-GxNodeDefinition submitNode = {
-    "nodeD3D9SubmitNoLight.csl", SubmitNodeBody, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    0, nullptr, nullptr, 0, nullptr, 0, 0, 0};
+    "ImmInstance.csl", InstanceNodeBody, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    nullptr,           nullptr,          1,       nullptr, 0,       0,       0};
+GxNodeDefinition submitNode = {"nodeD3D9SubmitNoLight.csl",
+                               SubmitNodeBody,
+                               nullptr,
+                               nullptr,
+                               nullptr,
+                               nullptr,
+                               nullptr,
+                               nullptr,
+                               0,
+                               nullptr,
+                               nullptr,
+                               0,
+                               nullptr,
+                               0,
+                               0,
+                               0};
 
 void ReleaseResources(void)
 {
@@ -325,15 +349,9 @@ void ReleaseResources(void)
 
 }  // namespace
 
-GxNodeDefinition* GxD3D9Im3DInstanceNodeGet(void)
-{
-    return &instanceNode;
-}
+GxNodeDefinition* GxD3D9Im3DInstanceNodeGet(void) { return &instanceNode; }
 
-GxNodeDefinition* GxD3D9Im3DSubmitNodeGet(void)
-{
-    return &submitNode;
-}
+GxNodeDefinition* GxD3D9Im3DSubmitNodeGet(void) { return &submitNode; }
 
 GxBool GxD3D9Im3DOpen(void)
 {
@@ -359,7 +377,4 @@ GxBool GxD3D9Im3DOpen(void)
     return 1;
 }
 
-void GxD3D9Im3DClose(void)
-{
-    ReleaseResources();
-}
+void GxD3D9Im3DClose(void) { ReleaseResources(); }

@@ -12,10 +12,10 @@ constexpr GxUInt16 gxD3D9STREAMTEXCOORDS0 = 0x10;  // << set
 
 struct GxD3D9VertexStream {
     IDirect3DVertexBuffer9* buffer;
-    GxUInt32 offset;                   // bytes
-    GxUInt32 stride;                   // bytes
+    GxUInt32 offset;  // bytes
+    GxUInt32 stride;  // bytes
     GxUInt16 contents;
-    GxUInt8 pooled;                    // 1: space in the shared pool; 0: a buffer of its own
+    GxUInt8 pooled;  // 1: space in the shared pool; 0: a buffer of its own
     GxUInt8 discardLock;
 };
 
@@ -29,18 +29,18 @@ struct GxD3D9InstanceHeader {
     IDirect3DVertexDeclaration9* declaration;
     GxUInt32 indexTotal;
     GxUInt32 vertexTotal;
-    GxUInt32 lockStamp;                  // the geometry's lock stamp the streams were last written from
-    void* dynamicGeometry;               // the geometry whose dynamic-list entry this instance holds, or null
-    GxUInt32 skinLayout;                 // skinned instances: which path's layout the streams hold
+    GxUInt32 lockStamp;     // the geometry's lock stamp the streams were last written from
+    void* dynamicGeometry;  // the geometry whose dynamic-list entry this instance holds, or null
+    GxUInt32 skinLayout;    // skinned instances: which path's layout the streams hold
 };
 
 struct GxD3D9MeshInstance {
     GxUInt32 indexCount;
-    GxUInt32 firstVertex;              // lowest vertex index used
+    GxUInt32 firstVertex;  // lowest vertex index used
     void* material;
     GxUInt32 hasVertexAlpha;
-    void* shader;                      // null on the fixed-function path
-    GxUInt32 vertexBase;               // first vertex in the vertex buffer
+    void* shader;         // null on the fixed-function path
+    GxUInt32 vertexBase;  // first vertex in the vertex buffer
     GxUInt32 vertexCount;
     GxUInt32 firstIndex;
     GxUInt32 primitiveCount;

@@ -34,8 +34,8 @@ struct LightModule {
     GxInt32 offset = -1;
     IndexArray freeIndexes = {};
     GxUInt32 nextIndex = 0;
-    IndexArray current = {};           // this object's lights
-    IndexArray previous = {};          // the previous object's lights
+    IndexArray current = {};   // this object's lights
+    IndexArray previous = {};  // the previous object's lights
     GxUInt32 lightLimit = kNoLimit;
     GxReal ambient[4] = {0, 0, 0, 1};
     D3DLIGHT9 directional = {};
@@ -165,8 +165,8 @@ GxBool GxD3D9LightPluginAttach(void)
 {
     module.offset = GxLightGetPluginOffset(gxPLUGIND3D9LIGHT);
     if (module.offset < 0) {
-        module.offset = GxLightRegisterPlugin(sizeof(GxD3D9LightData), gxPLUGIND3D9LIGHT, LightConstruct,
-                                              LightDestruct, LightCopy);
+        module.offset =
+            GxLightRegisterPlugin(sizeof(GxD3D9LightData), gxPLUGIND3D9LIGHT, LightConstruct, LightDestruct, LightCopy);
     }
     return module.offset >= 0;
 }
@@ -230,8 +230,7 @@ GxBool GxD3D9LocalLightSetup(GxLight* light)
     GxD3D9LightData* data = GxD3D9LightGetData(light);
     const GxMatrix* matrix = data ? LightMatrix(light) : nullptr;
     const GxUInt8 type = light ? light->object.object.subType : 0;
-    if (!matrix || light->radius == 0.0f ||
-        (type != gxLIGHTPOINT && type != gxLIGHTSPOT && type != gxLIGHTSPOTSOFT)) {
+    if (!matrix || light->radius == 0.0f || (type != gxLIGHTPOINT && type != gxLIGHTSPOT && type != gxLIGHTSPOTSOFT)) {
         return 0;
     }
     const GxInt32 index = AllocateIndex(data);

@@ -13,10 +13,10 @@ constexpr GxUInt32 gxPLUGIND3D9LIGHT = 0x505;
 
 // The light extension (four words on every light).
 struct GxD3D9LightData {
-    GxInt32 index;                     // device light index, -1 until first set up
+    GxInt32 index;  // device light index, -1 until first set up
     GxReal constantAttenuation;
-    GxReal linearAttenuation;          // divided by the radius when set
-    GxReal quadraticAttenuation;       // divided by the radius squared when set
+    GxReal linearAttenuation;     // divided by the radius when set
+    GxReal quadraticAttenuation;  // divided by the radius squared when set
 };
 
 // Registers the extension; before GxEngineOpen, after the light module. Non-zero on success.

@@ -61,9 +61,9 @@ TEST_F(MainRoad, ClearTriangleAndLineStripReadBack)
     EXPECT_EQ(pixels[10 * width + 300], background);
     EXPECT_EQ(pixels[120 * width + 160], background);  // the strip is not closed back to its start
     EXPECT_EQ(pixels[210 * width + 90], red);
-    EXPECT_EQ(pixels[230 * width + 90], background);    // below the triangle
-    EXPECT_TRUE(Near(pixels, 160, 60, green));           // along the top of the strip
-    EXPECT_TRUE(Near(pixels, 240, 120, green));          // down its side
+    EXPECT_EQ(pixels[230 * width + 90], background);  // below the triangle
+    EXPECT_TRUE(Near(pixels, 160, 60, green));        // along the top of the strip
+    EXPECT_TRUE(Near(pixels, 240, 120, green));       // down its side
     ASSERT_NE(GxCameraShowRaster(camera, window, 0), nullptr);
 
     // The next frame draws the same after the show.

@@ -36,8 +36,8 @@ protected:
     GxMaterial* second = nullptr;
 };
 
-constexpr size_t kBody = 12;                 // after the struct chunk's header
-constexpr size_t kInstance = kBody + 8;      // after the platform id and the instance size
+constexpr size_t kBody = 12;             // after the struct chunk's header
+constexpr size_t kInstance = kBody + 8;  // after the platform id and the instance size
 
 GxUInt32 WordAt(const std::vector<GxUInt8>& bytes, size_t at)
 {
@@ -86,7 +86,8 @@ TEST_F(NativeGeometry, WrittenInstanceReadsBackTheSame)
     GxD3D9MeshInstance* records = GxD3D9InstanceMeshes(header);
     for (GxUInt32 m = 0; m < header->meshCount; m++) {
         EXPECT_TRUE(records[m].material == first || records[m].material == second);
-        EXPECT_EQ(records[m].vertexBase, header->streams[0].offset / header->streams[0].stride + records[m].firstVertex);
+        EXPECT_EQ(records[m].vertexBase,
+                  header->streams[0].offset / header->streams[0].stride + records[m].firstVertex);
     }
     // The native instance draws as it is.
     D3D9SoftClearLog(gxD3D9State.device);
@@ -124,16 +125,16 @@ TEST_F(NativeGeometry, TruncatedOrInconsistentDataIsRefused)
     const GxUInt32 meshes = WordAt(bytes, kInstance + 4);
     const size_t elements = kInstance + 64 + 36 * meshes;
     const Damage damages[] = {
-        {kBody, 8},                                   // another platform
-        {kBody + 4, 64 + 36 * meshes + 4},            // instance size not a whole number of meshes
-        {kInstance + 4, meshes + 1},                  // mesh count against the instance size
-        {kInstance + 64 + 8, 7},                      // material index beyond the list
-        {kInstance + 64, 1000},                       // index count beyond the total
-        {kInstance + 64 + 32, 99},                    // primitive count against the index count
-        {kInstance + 56, 0x7FFFFFFF},                 // index total beyond the bytes
-        {kInstance + 60, 0x10001},                    // vertex total beyond 16-bit indices
-        {kInstance + 24, 300},                        // stream stride
-        {elements, 1000},                             // element count
+        {kBody, 8},                         // another platform
+        {kBody + 4, 64 + 36 * meshes + 4},  // instance size not a whole number of meshes
+        {kInstance + 4, meshes + 1},        // mesh count against the instance size
+        {kInstance + 64 + 8, 7},            // material index beyond the list
+        {kInstance + 64, 1000},             // index count beyond the total
+        {kInstance + 64 + 32, 99},          // primitive count against the index count
+        {kInstance + 56, 0x7FFFFFFF},       // index total beyond the bytes
+        {kInstance + 60, 0x10001},          // vertex total beyond 16-bit indices
+        {kInstance + 24, 300},              // stream stride
+        {elements, 1000},                   // element count
     };
     for (const Damage& d : damages) {
         std::vector<GxUInt8> bad = bytes;

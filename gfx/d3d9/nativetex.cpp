@@ -42,7 +42,6 @@ struct NativeDescription {
 
 GxD3D9RasterExt* Ext(GxRaster* raster) { return GxD3D9RASTEREXTFromRaster(raster); }
 
-
 GxInt32 PaletteBytes(GxInt32 format)
 {
     if (format & gxRASTERFORMATPAL4) {
@@ -78,7 +77,7 @@ bool FaceDataSize(GxRaster* raster, GxInt32 levels, GxUInt32* size)
             return false;
         }
         total += kLevelSizeField + GxD3D9NativeTextureLevelSize(compressed, static_cast<GxUInt32>(raster->stride),
-                                                                 static_cast<GxUInt32>(raster->height));
+                                                                static_cast<GxUInt32>(raster->height));
         GxRasterUnlock(raster);
     }
     *size = total;
@@ -153,11 +152,11 @@ bool WriteLevel(GxStream* stream, GxRaster* raster, GxInt32 level)
     if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKREAD) == nullptr) {
         return false;
     }
-    const GxUInt32 size = GxD3D9NativeTextureLevelSize(GxD3D9RasterExtIsCompressed(Ext(raster)),
-                                                        static_cast<GxUInt32>(raster->stride),
-                                                        static_cast<GxUInt32>(raster->height));
-    const bool written =
-        GxStreamWriteInt32(stream, &size, sizeof(size)) != nullptr && GxStreamWrite(stream, raster->pixels, size) != nullptr;
+    const GxUInt32 size =
+        GxD3D9NativeTextureLevelSize(GxD3D9RasterExtIsCompressed(Ext(raster)), static_cast<GxUInt32>(raster->stride),
+                                     static_cast<GxUInt32>(raster->height));
+    const bool written = GxStreamWriteInt32(stream, &size, sizeof(size)) != nullptr &&
+                         GxStreamWrite(stream, raster->pixels, size) != nullptr;
     GxRasterUnlock(raster);
     return written;
 }
@@ -180,10 +179,7 @@ bool WriteFaces(GxStream* stream, GxRaster* raster)
 
 // ---- read ----
 
-bool ReadExactly(GxStream* stream, void* buffer, GxUInt32 size)
-{
-    return GxStreamRead(stream, buffer, size) == size;
-}
+bool ReadExactly(GxStream* stream, void* buffer, GxUInt32 size) { return GxStreamRead(stream, buffer, size) == size; }
 
 // The 88 fixed bytes; nothing is created before they are read whole.
 bool ReadDescription(GxStream* stream, NativeDescription* d)
@@ -277,8 +273,8 @@ GxRaster* CreateUnallocated(const NativeDescription& d, GxUInt32 levels, bool cu
     if (compressed && !GxD3D9CheckTextureFormat(d.d3dFormat)) {
         return nullptr;
     }
-    GxRaster* raster = GxRasterCreate(d.width, d.height, d.depth,
-                                      static_cast<GxInt32>(d.type | d.format) | gxRASTERDONTALLOCATE);
+    GxRaster* raster =
+        GxRasterCreate(d.width, d.height, d.depth, static_cast<GxInt32>(d.type | d.format) | gxRASTERDONTALLOCATE);
     if (raster == nullptr) {
         return nullptr;
     }
@@ -370,9 +366,9 @@ bool ReadLevel(GxStream* stream, GxRaster* raster, GxInt32 level, GxInt32 raster
     if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKWRITE) == nullptr) {
         return false;
     }
-    const GxUInt32 expected = GxD3D9NativeTextureLevelSize(GxD3D9RasterExtIsCompressed(Ext(raster)),
-                                                            static_cast<GxUInt32>(raster->stride),
-                                                            static_cast<GxUInt32>(raster->height));
+    const GxUInt32 expected =
+        GxD3D9NativeTextureLevelSize(GxD3D9RasterExtIsCompressed(Ext(raster)), static_cast<GxUInt32>(raster->stride),
+                                     static_cast<GxUInt32>(raster->height));
     const bool read = size == expected && ReadExactly(stream, raster->pixels, size);
     GxRasterUnlock(raster);
     return read;

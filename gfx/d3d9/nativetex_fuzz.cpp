@@ -43,7 +43,7 @@ void WriteBack(GxTexture* texture)
     GxTextureDestroy(again);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

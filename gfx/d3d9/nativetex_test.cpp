@@ -117,7 +117,8 @@ protected:
         Bytes chunk;
         const GxUInt32 header[3] = {gxID_STRUCT, static_cast<GxUInt32>(body.size()),
                                     GxStreamMakeLibraryStamp(version, gxLIBRARYBUILD)};
-        chunk.insert(chunk.end(), reinterpret_cast<const GxUInt8*>(header), reinterpret_cast<const GxUInt8*>(header) + 12);
+        chunk.insert(chunk.end(), reinterpret_cast<const GxUInt8*>(header),
+                     reinterpret_cast<const GxUInt8*>(header) + 12);
         chunk.insert(chunk.end(), body.begin(), body.end());
         return chunk;
     }
@@ -256,8 +257,8 @@ TEST_F(NativeTexture, BadStructsAreRefusedWithoutLeaks)
     const GxUInt32 claimed = static_cast<GxUInt32>(good.size()) - 12 + 1;
     std::memcpy(&longer[4], &claimed, 4);
     Bytes huge = Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4096, 1, 1, 1, 64, 1);
-    Bytes hugeCube = Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4096, 1,
-                          gxD3D9NATIVETEXTURECUBE, 1, 64, 6);
+    Bytes hugeCube =
+        Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4096, 1, gxD3D9NATIVETEXTURECUBE, 1, 64, 6);
     for (const Bytes& bad : {longer, huge, hugeCube}) {
         D3D9SoftClearLog(GxD3D9Device());
         GxTestTakeErrorCode();

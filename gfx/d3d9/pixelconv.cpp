@@ -51,34 +51,48 @@ GxUInt32 PackA8L8(const GxRGBA& c) { return static_cast<GxUInt32>(c.alpha) << 8 
 GxUInt32 PackV8U8(const GxRGBA& c) { return static_cast<GxUInt32>(c.green) << 8 | c.red; }
 GxUInt32 PackL6V5U5(const GxRGBA& c) { return (c.blue & 0xFCu) << 8 | (c.green & 0xF8u) << 2 | c.red >> 3; }
 // Scaled by 257 so that the high byte, which unpacking reads, gives the luminance back (255 stays white).
-GxUInt32 PackL16(const GxRGBA& c)
-{
-    return ((30u * c.red + 59u * c.green + 11u * c.blue) * c.alpha / 25500u) * 257u;
-}
+GxUInt32 PackL16(const GxRGBA& c) { return ((30u * c.red + 59u * c.green + 11u * c.blue) * c.alpha / 25500u) * 257u; }
 
 PackFunc PackRule(GxUInt32 format)
 {
     switch (format) {
-    case D3DFMT_R8G8B8: return PackR8G8B8;
-    case D3DFMT_A8R8G8B8: return PackA8R8G8B8;
-    case D3DFMT_X8R8G8B8: return PackX8R8G8B8;
-    case D3DFMT_R5G6B5: return PackR5G6B5;
-    case D3DFMT_X1R5G5B5: return PackX1R5G5B5;
-    case D3DFMT_A1R5G5B5: return PackA1R5G5B5;
-    case D3DFMT_A4R4G4B4: return PackA4R4G4B4;
-    case D3DFMT_A8R3G3B2: return PackA8R3G3B2;
-    case D3DFMT_X4R4G4B4: return PackX4R4G4B4;
+    case D3DFMT_R8G8B8:
+        return PackR8G8B8;
+    case D3DFMT_A8R8G8B8:
+        return PackA8R8G8B8;
+    case D3DFMT_X8R8G8B8:
+        return PackX8R8G8B8;
+    case D3DFMT_R5G6B5:
+        return PackR5G6B5;
+    case D3DFMT_X1R5G5B5:
+        return PackX1R5G5B5;
+    case D3DFMT_A1R5G5B5:
+        return PackA1R5G5B5;
+    case D3DFMT_A4R4G4B4:
+        return PackA4R4G4B4;
+    case D3DFMT_A8R3G3B2:
+        return PackA8R3G3B2;
+    case D3DFMT_X4R4G4B4:
+        return PackX4R4G4B4;
     case D3DFMT_A8B8G8R8:
-    case D3DFMT_Q8W8V8U8: return PackA8B8G8R8;
+    case D3DFMT_Q8W8V8U8:
+        return PackA8B8G8R8;
     case D3DFMT_X8B8G8R8:
-    case D3DFMT_X8L8V8U8: return PackX8B8G8R8;
-    case D3DFMT_L8: return PackL8;
-    case D3DFMT_A8L8: return PackA8L8;
+    case D3DFMT_X8L8V8U8:
+        return PackX8B8G8R8;
+    case D3DFMT_L8:
+        return PackL8;
+    case D3DFMT_A8L8:
+        return PackA8L8;
     case D3DFMT_V8U8:
-    case D3DFMT_CxV8U8: return PackV8U8;
-    case D3DFMT_L6V5U5: return PackL6V5U5;
-    case D3DFMT_L16: return PackL16;
-    default: return nullptr;
+    case D3DFMT_CxV8U8:
+        return PackV8U8;
+    case D3DFMT_L6V5U5:
+        return PackL6V5U5;
+    case D3DFMT_L16:
+        return PackL16;
+    default:
+        return nullptr;
     }
 }
 
@@ -88,10 +102,7 @@ GxRGBA UnpackA8R8G8B8(GxUInt32 p) { return Rgba(p >> 16, p >> 8, p, p >> 24); }
 GxRGBA UnpackX8R8G8B8(GxUInt32 p) { return Rgba(p >> 16, p >> 8, p, 255); }
 GxRGBA UnpackR5G6B5(GxUInt32 p) { return Rgba((p >> 8) & 0xF8, (p >> 3) & 0xFC, p << 3, 255); }
 GxRGBA UnpackX1R5G5B5(GxUInt32 p) { return Rgba((p >> 7) & 0xF8, (p >> 2) & 0xF8, p << 3, 255); }
-GxRGBA UnpackA1R5G5B5(GxUInt32 p)
-{
-    return Rgba((p >> 7) & 0xF8, (p >> 2) & 0xF8, p << 3, (p & 0x8000) ? 255 : 0);
-}
+GxRGBA UnpackA1R5G5B5(GxUInt32 p) { return Rgba((p >> 7) & 0xF8, (p >> 2) & 0xF8, p << 3, (p & 0x8000) ? 255 : 0); }
 GxRGBA UnpackA4R4G4B4(GxUInt32 p)
 {
     const GxUInt32 a = ((p >> 12) & 0xF) == 0xF ? 255 : (p >> 8) & 0xF0;
@@ -118,30 +129,50 @@ GxRGBA UnpackL16(GxUInt32 p) { return Rgba(p >> 8, p >> 8, p >> 8, 255); }
 UnpackFunc UnpackRule(GxUInt32 format)
 {
     switch (format) {
-    case D3DFMT_A8R8G8B8: return UnpackA8R8G8B8;
+    case D3DFMT_A8R8G8B8:
+        return UnpackA8R8G8B8;
     case D3DFMT_R8G8B8:
-    case D3DFMT_X8R8G8B8: return UnpackX8R8G8B8;
-    case D3DFMT_R5G6B5: return UnpackR5G6B5;
-    case D3DFMT_X1R5G5B5: return UnpackX1R5G5B5;
-    case D3DFMT_A1R5G5B5: return UnpackA1R5G5B5;
-    case D3DFMT_A4R4G4B4: return UnpackA4R4G4B4;
-    case D3DFMT_R3G3B2: return UnpackR3G3B2;
-    case D3DFMT_A8: return UnpackA8;
-    case D3DFMT_A8R3G3B2: return UnpackA8R3G3B2;
-    case D3DFMT_X4R4G4B4: return UnpackX4R4G4B4;
-    case D3DFMT_A2R10G10B10: return UnpackA2R10G10B10;
+    case D3DFMT_X8R8G8B8:
+        return UnpackX8R8G8B8;
+    case D3DFMT_R5G6B5:
+        return UnpackR5G6B5;
+    case D3DFMT_X1R5G5B5:
+        return UnpackX1R5G5B5;
+    case D3DFMT_A1R5G5B5:
+        return UnpackA1R5G5B5;
+    case D3DFMT_A4R4G4B4:
+        return UnpackA4R4G4B4;
+    case D3DFMT_R3G3B2:
+        return UnpackR3G3B2;
+    case D3DFMT_A8:
+        return UnpackA8;
+    case D3DFMT_A8R3G3B2:
+        return UnpackA8R3G3B2;
+    case D3DFMT_X4R4G4B4:
+        return UnpackX4R4G4B4;
+    case D3DFMT_A2R10G10B10:
+        return UnpackA2R10G10B10;
     case D3DFMT_A8B8G8R8:
-    case D3DFMT_Q8W8V8U8: return UnpackA8B8G8R8;
+    case D3DFMT_Q8W8V8U8:
+        return UnpackA8B8G8R8;
     case D3DFMT_X8B8G8R8:
-    case D3DFMT_X8L8V8U8: return UnpackX8B8G8R8;
-    case D3DFMT_L8: return UnpackL8;
-    case D3DFMT_A8L8: return UnpackA8L8;
-    case D3DFMT_A4L4: return UnpackA4L4;
+    case D3DFMT_X8L8V8U8:
+        return UnpackX8B8G8R8;
+    case D3DFMT_L8:
+        return UnpackL8;
+    case D3DFMT_A8L8:
+        return UnpackA8L8;
+    case D3DFMT_A4L4:
+        return UnpackA4L4;
     case D3DFMT_V8U8:
-    case D3DFMT_CxV8U8: return UnpackV8U8;
-    case D3DFMT_L6V5U5: return UnpackL6V5U5;
-    case D3DFMT_L16: return UnpackL16;
-    default: return nullptr;
+    case D3DFMT_CxV8U8:
+        return UnpackV8U8;
+    case D3DFMT_L6V5U5:
+        return UnpackL6V5U5;
+    case D3DFMT_L16:
+        return UnpackL16;
+    default:
+        return nullptr;
     }
 }
 
@@ -150,14 +181,22 @@ GxUInt32 NibbleFormat(GxInt32 nibbleFormat)
 {
     switch (nibbleFormat) {
     case 0:
-    case gxRASTERFORMAT8888: return D3DFMT_A8R8G8B8;
-    case gxRASTERFORMAT1555: return D3DFMT_A1R5G5B5;
-    case gxRASTERFORMAT565: return D3DFMT_R5G6B5;
-    case gxRASTERFORMAT4444: return D3DFMT_A4R4G4B4;
-    case gxRASTERFORMATLUM8: return D3DFMT_L8;
-    case gxRASTERFORMAT888: return D3DFMT_X8R8G8B8;
-    case gxRASTERFORMAT555: return D3DFMT_X1R5G5B5;
-    default: return D3DFMT_UNKNOWN;
+    case gxRASTERFORMAT8888:
+        return D3DFMT_A8R8G8B8;
+    case gxRASTERFORMAT1555:
+        return D3DFMT_A1R5G5B5;
+    case gxRASTERFORMAT565:
+        return D3DFMT_R5G6B5;
+    case gxRASTERFORMAT4444:
+        return D3DFMT_A4R4G4B4;
+    case gxRASTERFORMATLUM8:
+        return D3DFMT_L8;
+    case gxRASTERFORMAT888:
+        return D3DFMT_X8R8G8B8;
+    case gxRASTERFORMAT555:
+        return D3DFMT_X1R5G5B5;
+    default:
+        return D3DFMT_UNKNOWN;
     }
 }
 
@@ -173,10 +212,7 @@ bool IsPalettised(GxRaster* raster)
 }
 GxUInt32 D3DFormatOf(GxRaster* raster) { return Ext(Top(raster))->d3dFormat; }
 
-void RaiseMessage(const char* message)
-{
-    GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRDEVICEFAILURE, message));
-}
+void RaiseMessage(const char* message) { GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRDEVICEFAILURE, message)); }
 
 GxUInt32 ReadPixel(const GxUInt8* row, GxInt32 x, GxInt32 bytes)
 {
@@ -417,11 +453,16 @@ GxUInt32 PackR3G3B2(const GxRGBA& c) { return (c.red & 0xE0u) | (c.green & 0xE0u
 PackFunc EightBitRule(GxUInt32 format)
 {
     switch (format) {
-    case D3DFMT_L8: return PackL8;
-    case D3DFMT_A8: return PackA8;
-    case D3DFMT_A4L4: return PackA4L4;
-    case D3DFMT_R3G3B2: return PackR3G3B2;
-    default: return nullptr;
+    case D3DFMT_L8:
+        return PackL8;
+    case D3DFMT_A8:
+        return PackA8;
+    case D3DFMT_A4L4:
+        return PackA4L4;
+    case D3DFMT_R3G3B2:
+        return PackR3G3B2;
+    default:
+        return nullptr;
     }
 }
 
@@ -533,12 +574,16 @@ GxBool WriteByDepth(GxRaster* raster, const GxImage* image)
 {
     switch (raster->depth) {
     case 4:
-    case 8: return SetFromImage8(raster, image);
-    case 16: return SetFromImage16(raster, image);
+    case 8:
+        return SetFromImage8(raster, image);
+    case 16:
+        return SetFromImage16(raster, image);
     case 24:
-    case 32: return SetFromImage32(raster, image);
+    case 32:
+        return SetFromImage32(raster, image);
     case 64:
-    case 128: return 1;
+    case 128:
+        return 1;
     default:
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTEDDEPTH);
         return 0;
@@ -665,11 +710,16 @@ GxBool GxD3D9PackPixel(GxUInt32 d3dFormat, const GxRGBA* colour, GxUInt32* pixel
 GxUInt32 GxD3D9TexelValue(const GxUInt8* texel, GxUInt32 bytes)
 {
     switch (bytes) {
-    case 0: return 0;
-    case 1: return texel[0];
-    case 2: return GxBytesGetU16(texel);
-    case 3: return GxBytesGetU24(texel);
-    default: return GxBytesGetU32(texel);
+    case 0:
+        return 0;
+    case 1:
+        return texel[0];
+    case 2:
+        return GxBytesGetU16(texel);
+    case 3:
+        return GxBytesGetU24(texel);
+    default:
+        return GxBytesGetU32(texel);
     }
 }
 

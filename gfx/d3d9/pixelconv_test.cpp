@@ -89,7 +89,8 @@ protected:
         for (GxInt32 i = 0; i < image->width * image->height; i++) {
             const GxRGBA want = Get(image, i % image->width, i / image->width);
             const GxRGBA got = Get(back, i % image->width, i / image->width);
-            ASSERT_TRUE(GxTestSameRGBA(want, got)) << "pixel " << i << " red " << int(want.red) << " got " << int(got.red);
+            ASSERT_TRUE(GxTestSameRGBA(want, got))
+                << "pixel " << i << " red " << int(want.red) << " got " << int(got.red);
         }
     }
 
@@ -133,8 +134,8 @@ TEST(PixelConvColour, PackingOfSingleColours)
 // Every 16-bit pixel survives unpack then pack: catches any shift or mask slip in the rules.
 TEST(PixelConvColour, SixteenBitRulesRoundTripEveryPixel)
 {
-    const GxUInt32 formats[] = {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
-                                D3DFMT_X4R4G4B4, D3DFMT_A8R3G3B2, D3DFMT_A8L8, D3DFMT_V8U8, D3DFMT_L6V5U5};
+    const GxUInt32 formats[] = {D3DFMT_R5G6B5,   D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4,
+                                D3DFMT_A8R3G3B2, D3DFMT_A8L8,     D3DFMT_V8U8,     D3DFMT_L6V5U5};
     const GxUInt32 unused[] = {0, 0x8000, 0, 0, 0xF000, 0, 0, 0, 0};
     for (size_t f = 0; f < sizeof(formats) / sizeof(formats[0]); f++) {
         for (GxUInt32 p = 0; p < 0x10000; p++) {

@@ -19,10 +19,7 @@ using namespace d3d9raster;
 
 namespace {
 
-void RaiseDevice(const char* message)
-{
-    GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRDEVICEFAILURE, message));
-}
+void RaiseDevice(const char* message) { GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRDEVICEFAILURE, message)); }
 
 GxInt32 BitCount(GxInt32 value)
 {
@@ -54,10 +51,7 @@ void* RasterExtDestructor(void* object, GxInt32 offset, GxInt32 /*size*/)
 }
 
 // No texture stage may keep a destroyed raster's texture bound.
-void UnbindFromStages(GxRaster* raster)
-{
-    GxD3D9TextureRasterForget(raster);
-}
+void UnbindFromStages(GxRaster* raster) { GxD3D9TextureRasterForget(raster); }
 
 // ---- device objects by raster type ----
 
@@ -291,8 +285,7 @@ bool MainWindowClientSize(GxInt32* width, GxInt32* height)
     return true;
 }
 
-HRESULT MakeTexture(GxRaster* raster, GxD3D9RasterExt* ext, GxUInt32 levels, DWORD usage, GxUInt32 format,
-                    D3DPOOL pool)
+HRESULT MakeTexture(GxRaster* raster, GxD3D9RasterExt* ext, GxUInt32 levels, DWORD usage, GxUInt32 format, D3DPOOL pool)
 {
     IDirect3DDevice9* device = GxD3D9Device();
     if (device == nullptr) {
@@ -302,16 +295,16 @@ HRESULT MakeTexture(GxRaster* raster, GxD3D9RasterExt* ext, GxUInt32 levels, DWO
     const UINT height = static_cast<UINT>(raster->height);
     if (GxD3D9RasterExtIsCube(ext)) {
         IDirect3DCubeTexture9* cube = nullptr;
-        const HRESULT hr = device->CreateCubeTexture(width, levels, usage, static_cast<D3DFORMAT>(format), pool,
-                                                     &cube, nullptr);
+        const HRESULT hr =
+            device->CreateCubeTexture(width, levels, usage, static_cast<D3DFORMAT>(format), pool, &cube, nullptr);
         if (SUCCEEDED(hr)) {
             ext->texture = static_cast<IDirect3DBaseTexture9*>(cube);
         }
         return hr;
     }
     IDirect3DTexture9* texture = nullptr;
-    const HRESULT hr = device->CreateTexture(width, height, levels, usage, static_cast<D3DFORMAT>(format), pool,
-                                             &texture, nullptr);
+    const HRESULT hr =
+        device->CreateTexture(width, height, levels, usage, static_cast<D3DFORMAT>(format), pool, &texture, nullptr);
     if (SUCCEEDED(hr)) {
         ext->texture = static_cast<IDirect3DBaseTexture9*>(texture);
     }
@@ -378,10 +371,7 @@ void ReleaseOwnDepthSurface(GxD3D9RasterExt* ext)
 // ---- driver calls and standard functions ----
 
 // Lower mip levels of an automatic-mipmap raster come from the texture module's generation.
-GxBool GxD3D9RasterGenerateMipmaps(GxRaster* raster)
-{
-    return GxTextureRasterGenerateMipmaps(raster, nullptr);
-}
+GxBool GxD3D9RasterGenerateMipmaps(GxRaster* raster) { return GxTextureRasterGenerateMipmaps(raster, nullptr); }
 
 IDirect3DBaseTexture9* GxD3D9RasterGetBaseTexture(const GxRaster* raster)
 {
@@ -427,8 +417,8 @@ IDirect3DSurface9* GxD3D9RasterGetSurface(const GxRaster* raster)
 GxBool GxD3D9RasterPluginAttach(void)
 {
     FillTables();
-    gxD3D9RasterExtOffset = GxRasterRegisterPlugin(sizeof(GxD3D9RasterExt), gxPLUGIND3D9RASTER,
-                                                   RasterExtConstructor, RasterExtDestructor, nullptr);
+    gxD3D9RasterExtOffset = GxRasterRegisterPlugin(sizeof(GxD3D9RasterExt), gxPLUGIND3D9RASTER, RasterExtConstructor,
+                                                   RasterExtDestructor, nullptr);
     GxPluginRegistryTrackOffset(&gxD3D9RasterExtOffset);
     return gxD3D9RasterExtOffset >= 0;
 }

@@ -19,16 +19,16 @@ struct GxD3D9RasterExt {
     // Textures and cube textures are kept as IDirect3DBaseTexture9*, depth-stencil surfaces and
     // swap-chain back buffers as IDirect3DSurface9*; the raster's type says which.
     void* texture;
-    GxD3D9PaletteBlock* palette;      // null when not palettised
-    GxUInt8 alpha;                    // 1 when the pixels carry alpha
-    GxUInt8 cube;                     // low nibble 1: cube texture; high nibble: face of the next lock
-    GxUInt8 automipmap;               // low nibble 1: device makes the mip levels; high nibble 1: DXT
-    GxUInt8 lockedMipLevel;           // 0xFF: none
-    IDirect3DSurface9* lockedSurface; // level surface, or the system-memory copy for camera rasters
+    GxD3D9PaletteBlock* palette;       // null when not palettised
+    GxUInt8 alpha;                     // 1 when the pixels carry alpha
+    GxUInt8 cube;                      // low nibble 1: cube texture; high nibble: face of the next lock
+    GxUInt8 automipmap;                // low nibble 1: device makes the mip levels; high nibble 1: DXT
+    GxUInt8 lockedMipLevel;            // 0xFF: none
+    IDirect3DSurface9* lockedSurface;  // level surface, or the system-memory copy for camera rasters
     GxInt32 lockedPitch;
     void* lockedBits;
-    GxUInt32 d3dFormat;               // D3DFORMAT of the device object
-    IDirect3DSwapChain9* swapChain;   // own swap chain of a camera shown in a window of its own
+    GxUInt32 d3dFormat;              // D3DFORMAT of the device object
+    IDirect3DSwapChain9* swapChain;  // own swap chain of a camera shown in a window of its own
     HWND window;
 };
 

@@ -34,8 +34,7 @@ GxBool DepthStencilMatch(GxUInt32 renderTarget, GxUInt32 depth)
         return 1;
     }
     return SUCCEEDED(d3d->CheckDepthStencilMatch(gxD3D9State.adapter, D3DDEVTYPE_HAL, DisplayFormat(),
-                                                 static_cast<D3DFORMAT>(renderTarget),
-                                                 static_cast<D3DFORMAT>(depth)));
+                                                 static_cast<D3DFORMAT>(renderTarget), static_cast<D3DFORMAT>(depth)));
 }
 
 GxBool CanAutoGenerate() { return (gxD3D9State.caps.Caps2 & D3DCAPS2_CANAUTOGENMIPMAP) != 0; }
@@ -65,7 +64,8 @@ bool ResolveTextureFormat(GxRaster* raster, GxD3D9RasterExt* ext, GxInt32* forma
         }
         if (nibble == 0) {
             *format |= alphaPalettes ? gxRASTERFORMAT8888 : gxRASTERFORMAT888;
-        } else if (nibble != PixelNibble(gxRASTERFORMAT888) && !(nibble == PixelNibble(gxRASTERFORMAT8888) && alphaPalettes)) {
+        } else if (nibble != PixelNibble(gxRASTERFORMAT888) &&
+                   !(nibble == PixelNibble(gxRASTERFORMAT8888) && alphaPalettes)) {
             return false;
         }
         raster->depth = 8;
@@ -156,10 +156,7 @@ GxBool DepthCandidate(GxUInt32 format)
 
 // ---- format choice ----
 
-GxInt32 Fallback16()
-{
-    return GxD3D9CheckTextureFormat(D3DFMT_A4R4G4B4) ? gxRASTERFORMAT4444 : gxRASTERFORMAT1555;
-}
+GxInt32 Fallback16() { return GxD3D9CheckTextureFormat(D3DFMT_A4R4G4B4) ? gxRASTERFORMAT4444 : gxRASTERFORMAT1555; }
 
 GxBool AlphaPalettes() { return (gxD3D9State.caps.TextureCaps & D3DPTEXTURECAPS_ALPHAPALETTE) != 0; }
 
@@ -376,10 +373,7 @@ GxUInt32 ChooseDepthFormat()
 
 }  // namespace d3d9raster
 
-GxBool GxD3D9IsDepthFormat(GxUInt32 format)
-{
-    return format >= D3DFMT_D16_LOCKABLE && format <= D3DFMT_D16;
-}
+GxBool GxD3D9IsDepthFormat(GxUInt32 format) { return format >= D3DFMT_D16_LOCKABLE && format <= D3DFMT_D16; }
 
 GxBool GxD3D9IsDXTFormat(GxUInt32 format)
 {

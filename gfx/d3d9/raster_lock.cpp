@@ -242,8 +242,8 @@ GxBool GxD3D9RasterLock(void* out, void* inOut, GxInt32 in)
     }
     const GxUInt32 level = static_cast<GxUInt32>(in >> kLockLevelShift) & kLockFieldMask;
     const GxInt32 mode = in & kLockFieldMask;
-    const DWORD flags = (mode & gxRASTERLOCKWRITE) ? D3DLOCK_NOSYSLOCK
-                                                   : D3DLOCK_NOSYSLOCK | D3DLOCK_READONLY | D3DLOCK_NO_DIRTY_UPDATE;
+    const DWORD flags =
+        (mode & gxRASTERLOCKWRITE) ? D3DLOCK_NOSYSLOCK : D3DLOCK_NOSYSLOCK | D3DLOCK_READONLY | D3DLOCK_NO_DIRTY_UPDATE;
     GxBool locked = 0;
     switch (raster->type) {
     case gxRASTERTYPENORMAL:

@@ -61,7 +61,7 @@ void PaletteBlockGiveBack(GxD3D9PaletteBlock* block)
         const GxInt32 capacity = paletteState.freeNumbersCapacity + kPaletteStackGrowth;
         const size_t bytes = static_cast<size_t>(capacity) * sizeof(GxUInt16);
         void* grown = paletteState.freeNumbers ? GxRealloc(paletteState.freeNumbers, bytes, kPaletteStackHint)
-                                              : GxMalloc(bytes, kPaletteStackHint);
+                                               : GxMalloc(bytes, kPaletteStackHint);
         if (grown != nullptr) {
             paletteState.freeNumbers = static_cast<GxUInt16*>(grown);
             paletteState.freeNumbersCapacity = capacity;

@@ -29,7 +29,10 @@ protected:
         }
         GxD3D9SoftwareTest::TearDown();
     }
-    GxRaster* Make(GxInt32 width, GxInt32 height, GxInt32 flags) { return Keep(GxRasterCreate(width, height, 0, flags)); }
+    GxRaster* Make(GxInt32 width, GxInt32 height, GxInt32 flags)
+    {
+        return Keep(GxRasterCreate(width, height, 0, flags));
+    }
     bool Listed(const GxRaster* raster)
     {
         for (const GxD3D9RasterListNode* node = GxD3D9RasterListFirst(); node; node = node->next) {
@@ -402,8 +405,7 @@ TEST_F(D3D9Raster, NativeCreationFromDirect3DFormats)
 
     // Formats the device does not take leave nothing behind.
     EXPECT_EQ(GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_YUY2, gxRASTERTYPETEXTURE), nullptr);
-    EXPECT_EQ(GxD3D9RasterCreateFromD3DFormat(16, 16, static_cast<GxUInt32>(0x7FFFFFFF), gxRASTERTYPETEXTURE),
-              nullptr);
+    EXPECT_EQ(GxD3D9RasterCreateFromD3DFormat(16, 16, static_cast<GxUInt32>(0x7FFFFFFF), gxRASTERTYPETEXTURE), nullptr);
 }
 
 TEST_F(D3D9Raster, DeviceLossReleasesAndRestoresDefaultPoolRasters)

@@ -83,7 +83,8 @@ IDirect3DSurface9* RasterSurface(GxRaster* raster)
 {
     GxRaster* top = Top(raster);
     if (top->type == gxRASTERTYPECAMERA) {
-        IDirect3DSurface9* surface = Ext(top)->swapChain ? GxD3D9RasterGetSurface(top) : gxD3D9State.defaultRenderTarget;
+        IDirect3DSurface9* surface =
+            Ext(top)->swapChain ? GxD3D9RasterGetSurface(top) : gxD3D9State.defaultRenderTarget;
         if (surface != nullptr) {
             surface->AddRef();
         }
@@ -116,8 +117,8 @@ HRESULT ConvertRect(IDirect3DSurface9* source, D3DFORMAT sourceFormat, const REC
     const GxUInt32 outBytes = FormatBytes(destinationFormat);
     GxRGBA probe = {0, 0, 0, 0};
     GxUInt32 packed = 0;
-    if (inBytes == 0 || inBytes > 4 || outBytes == 0 || outBytes > 4 ||
-        !GxD3D9UnpackPixel(sourceFormat, 0, &probe) || !GxD3D9PackPixel(destinationFormat, &probe, &packed)) {
+    if (inBytes == 0 || inBytes > 4 || outBytes == 0 || outBytes > 4 || !GxD3D9UnpackPixel(sourceFormat, 0, &probe) ||
+        !GxD3D9PackPixel(destinationFormat, &probe, &packed)) {
         return D3DERR_INVALIDCALL;
     }
     const LONG width = sourceRect.right - sourceRect.left;
@@ -150,8 +151,7 @@ HRESULT ConvertRect(IDirect3DSurface9* source, D3DFORMAT sourceFormat, const REC
 
 // A rectangle of a camera-like surface into a texture surface, through a system-memory copy,
 // so that only the asked rectangle reaches the texture.
-HRESULT CopyCameraToTexture(IDirect3DSurface9* source, const RECT& sourceRect, IDirect3DSurface9* destination,
-                            POINT at)
+HRESULT CopyCameraToTexture(IDirect3DSurface9* source, const RECT& sourceRect, IDirect3DSurface9* destination, POINT at)
 {
     D3DSURFACE_DESC desc;
     if (FAILED(source->GetDesc(&desc))) {
@@ -199,8 +199,7 @@ bool ClipCopy(GxRaster* source, const GxRect* rect, bool scaled, const Box& sour
     const int64_t fw = from->right - from->left;
     const int64_t fh = from->bottom - from->top;
     const Box cut = {from->left + (clipped.left - to->left) * fw / w, from->top + (clipped.top - to->top) * fh / h,
-                     from->left + (clipped.right - to->left) * fw / w,
-                     from->top + (clipped.bottom - to->top) * fh / h};
+                     from->left + (clipped.right - to->left) * fw / w, from->top + (clipped.bottom - to->top) * fh / h};
     *from = Intersect(cut, sourceSurface);
     *to = clipped;
     if (!scaled) {
@@ -228,9 +227,9 @@ GxBool CopySurface(GxRaster* source, const GxRect* rect, bool scaled)
             const POINT at = {destinationRect.left, destinationRect.top};
             const bool cameraSource = CameraLike(Top(source)->type);
             if (CameraLike(Top(currentContext)->type)) {
-                hr = cameraSource ? GxD3D9Device()->StretchRect(from, &sourceRect, to, &destinationRect,
-                                                                 CopyFilter(scaled))
-                                  : GxD3D9Device()->UpdateSurface(from, &sourceRect, to, &at);
+                hr = cameraSource
+                         ? GxD3D9Device()->StretchRect(from, &sourceRect, to, &destinationRect, CopyFilter(scaled))
+                         : GxD3D9Device()->UpdateSurface(from, &sourceRect, to, &at);
             } else if (cameraSource) {
                 hr = CopyCameraToTexture(from, sourceRect, to, at);
             } else {
@@ -323,7 +322,9 @@ bool TargetContext(void)
     D3DVIEWPORT9 viewport = {static_cast<DWORD>(std::max<GxInt32>(0, currentContext->offsetX)),
                              static_cast<DWORD>(std::max<GxInt32>(0, currentContext->offsetY)),
                              static_cast<DWORD>(std::max<GxInt32>(0, currentContext->width)),
-                             static_cast<DWORD>(std::max<GxInt32>(0, currentContext->height)), 0.0f, 1.0f};
+                             static_cast<DWORD>(std::max<GxInt32>(0, currentContext->height)),
+                             0.0f,
+                             1.0f};
     GxD3D9Device()->SetViewport(&viewport);
     return own;
 }
@@ -336,8 +337,8 @@ void CopyBackBufferToContext(void)
     if (to == nullptr) {
         return;
     }
-    const Box box = Intersect(Intersect(OwnBox(currentContext), SurfaceBox(to)),
-                              SurfaceBox(gxD3D9State.defaultRenderTarget));
+    const Box box =
+        Intersect(Intersect(OwnBox(currentContext), SurfaceBox(to)), SurfaceBox(gxD3D9State.defaultRenderTarget));
     if (!box.Empty()) {
         const RECT rect = ToRect(box);
         GxD3D9Device()->StretchRect(gxD3D9State.defaultRenderTarget, &rect, to, &rect, CopyFilter(false));
@@ -451,16 +452,23 @@ GxBool FillLocked(GxRaster* context, const Box& box, GxInt32 pixel)
     const Box inside = Intersect(box, Box{0, 0, context->width, context->height});
     const GxUInt32 value = static_cast<GxUInt32>(pixel);
     GxD3D9PaletteBlock* palette = Ext(Top(context))->palette;
-    const GxUInt8 index = palette ? NearestIndex(reinterpret_cast<const GxUInt8*>(palette->entries), value)
-                                  : static_cast<GxUInt8>(value);
+    const GxUInt8 index =
+        palette ? NearestIndex(reinterpret_cast<const GxUInt8*>(palette->entries), value) : static_cast<GxUInt8>(value);
     for (int64_t y = inside.top; y < inside.bottom; y++) {
         GxUInt8* row = context->pixels + y * context->stride;
         for (int64_t x = inside.left; x < inside.right; x++) {
             switch (context->depth) {
-            case 32: reinterpret_cast<GxUInt32*>(row)[x] = value; break;
-            case 16: reinterpret_cast<GxUInt16*>(row)[x] = static_cast<GxUInt16>(value); break;
-            case 8: row[x] = index; break;
-            default: break;
+            case 32:
+                reinterpret_cast<GxUInt32*>(row)[x] = value;
+                break;
+            case 16:
+                reinterpret_cast<GxUInt16*>(row)[x] = static_cast<GxUInt16>(value);
+                break;
+            case 8:
+                row[x] = index;
+                break;
+            default:
+                break;
             }
         }
     }

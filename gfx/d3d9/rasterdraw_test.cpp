@@ -98,7 +98,6 @@ protected:
         GxRasterUnlock(raster);
     }
     void UseSpy() { GxEngineInstance->dOpenDevice.fpIm2DRenderPrimitive = SpyRender; }
-
 };
 
 }  // namespace

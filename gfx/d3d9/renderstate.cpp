@@ -16,7 +16,7 @@ constexpr GxUInt32 unknownValue = 0xFFFFFFFFu;
 
 // Per-stage record of what the engine asked for.
 struct StageRecord {
-    const GxRaster* raster;   // as bound on the device; may be the unknown marker after a failed bind
+    const GxRaster* raster;  // as bound on the device; may be the unknown marker after a failed bind
     GxUInt32 addressU;
     GxUInt32 addressV;
     GxUInt32 filterMode;
@@ -36,7 +36,7 @@ struct EngineState {
     GxUInt32 stencilMask;
     GxUInt32 stencilWriteMask;
     GxBool vertexAlpha;
-    GxBool textureAlpha;   // the raster bound to stage 0 has alpha
+    GxBool textureAlpha;  // the raster bound to stage 0 has alpha
     GxUInt32 cullMode;
     GxBool fog;
     GxUInt32 fogType;
@@ -46,7 +46,7 @@ struct EngineState {
     GxUInt32 srcBlend;
     GxUInt32 destBlend;
     GxUInt32 alphaFunction;
-    GxBool alphaTestOn;    // the function is not "always"
+    GxBool alphaTestOn;  // the function is not "always"
 };
 
 struct MaterialCache {
@@ -87,8 +87,8 @@ const GxRaster* const unknownRaster = reinterpret_cast<const GxRaster*>(~static_
 
 // Direct3D filters of the engine's filter modes: minification and magnification, then mip.
 const D3DTEXTUREFILTERTYPE filterTable[7][2] = {
-    {D3DTEXF_NONE, D3DTEXF_NONE},   {D3DTEXF_POINT, D3DTEXF_NONE},   {D3DTEXF_LINEAR, D3DTEXF_NONE},
-    {D3DTEXF_POINT, D3DTEXF_POINT}, {D3DTEXF_LINEAR, D3DTEXF_POINT}, {D3DTEXF_POINT, D3DTEXF_LINEAR},
+    {D3DTEXF_NONE, D3DTEXF_NONE},     {D3DTEXF_POINT, D3DTEXF_NONE},   {D3DTEXF_LINEAR, D3DTEXF_NONE},
+    {D3DTEXF_POINT, D3DTEXF_POINT},   {D3DTEXF_LINEAR, D3DTEXF_POINT}, {D3DTEXF_POINT, D3DTEXF_LINEAR},
     {D3DTEXF_LINEAR, D3DTEXF_LINEAR},
 };
 const GxUInt32 fogTable[4] = {D3DFOG_NONE, D3DFOG_LINEAR, D3DFOG_EXP, D3DFOG_EXP2};
@@ -568,8 +568,8 @@ void GxD3D9RenderStateFlush(void)
         const GxUInt32 state = slot % gxD3D9NUMTEXTURESTAGESTATES;
         if (wanted == caches.tsSent[slot]) {
             caches.tsDirty[slot] = 0;
-        } else if (SUCCEEDED(device->SetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(state),
-                                                          wanted))) {
+        } else if (SUCCEEDED(
+                       device->SetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(state), wanted))) {
             caches.tsSent[slot] = wanted;
             caches.tsDirty[slot] = 0;
         } else {
@@ -676,10 +676,7 @@ GxBool GxD3D9SetVertexAlpha(GxBool on)
 
 GxBool GxD3D9GetVertexAlpha(void) { return caches.engine.vertexAlpha; }
 
-GxBool GxD3D9SetSrcBlend(GxUInt32 blend)
-{
-    return SetMapped(&caches.engine.srcBlend, D3DRS_SRCBLEND, blend, maxBlend);
-}
+GxBool GxD3D9SetSrcBlend(GxUInt32 blend) { return SetMapped(&caches.engine.srcBlend, D3DRS_SRCBLEND, blend, maxBlend); }
 
 GxBool GxD3D9SetDestBlend(GxUInt32 blend)
 {
@@ -769,30 +766,78 @@ GxBool GxD3D9RenderStateGet(GxInt32 state, void* value)
         }
         result = stage.addressU;
         break;
-    case gxRENDERSTATETEXTUREADDRESSU: result = stage.addressU; break;
-    case gxRENDERSTATETEXTUREADDRESSV: result = stage.addressV; break;
-    case gxRENDERSTATETEXTUREFILTER: result = stage.filterMode; break;
-    case gxRENDERSTATEBORDERCOLOR: result = stage.borderColour; break;
-    case gxRENDERSTATEZTESTENABLE: result = e.zTest; break;
-    case gxRENDERSTATEZWRITEENABLE: result = e.zWrite; break;
-    case gxRENDERSTATESHADEMODE: result = e.shadeMode; break;
-    case gxRENDERSTATESRCBLEND: result = e.srcBlend; break;
-    case gxRENDERSTATEDESTBLEND: result = e.destBlend; break;
-    case gxRENDERSTATEVERTEXALPHAENABLE: result = e.vertexAlpha; break;
-    case gxRENDERSTATEFOGENABLE: result = e.fog; break;
-    case gxRENDERSTATEFOGCOLOR: result = e.fogColour; break;
-    case gxRENDERSTATEFOGTYPE: result = e.fogType; break;
-    case gxRENDERSTATECULLMODE: result = e.cullMode; break;
-    case gxRENDERSTATESTENCILENABLE: result = e.stencilEnable; break;
-    case gxRENDERSTATESTENCILFAIL: result = e.stencilFail; break;
-    case gxRENDERSTATESTENCILZFAIL: result = e.stencilZFail; break;
-    case gxRENDERSTATESTENCILPASS: result = e.stencilPass; break;
-    case gxRENDERSTATESTENCILFUNCTION: result = e.stencilFunction; break;
-    case gxRENDERSTATESTENCILFUNCTIONREF: result = e.stencilRef; break;
-    case gxRENDERSTATESTENCILFUNCTIONMASK: result = e.stencilMask; break;
-    case gxRENDERSTATESTENCILFUNCTIONWRITEMASK: result = e.stencilWriteMask; break;
-    case gxRENDERSTATEALPHATESTFUNCTION: result = e.alphaFunction; break;
-    case gxRENDERSTATEALPHATESTFUNCTIONREF: result = caches.rsWanted[D3DRS_ALPHAREF]; break;
+    case gxRENDERSTATETEXTUREADDRESSU:
+        result = stage.addressU;
+        break;
+    case gxRENDERSTATETEXTUREADDRESSV:
+        result = stage.addressV;
+        break;
+    case gxRENDERSTATETEXTUREFILTER:
+        result = stage.filterMode;
+        break;
+    case gxRENDERSTATEBORDERCOLOR:
+        result = stage.borderColour;
+        break;
+    case gxRENDERSTATEZTESTENABLE:
+        result = e.zTest;
+        break;
+    case gxRENDERSTATEZWRITEENABLE:
+        result = e.zWrite;
+        break;
+    case gxRENDERSTATESHADEMODE:
+        result = e.shadeMode;
+        break;
+    case gxRENDERSTATESRCBLEND:
+        result = e.srcBlend;
+        break;
+    case gxRENDERSTATEDESTBLEND:
+        result = e.destBlend;
+        break;
+    case gxRENDERSTATEVERTEXALPHAENABLE:
+        result = e.vertexAlpha;
+        break;
+    case gxRENDERSTATEFOGENABLE:
+        result = e.fog;
+        break;
+    case gxRENDERSTATEFOGCOLOR:
+        result = e.fogColour;
+        break;
+    case gxRENDERSTATEFOGTYPE:
+        result = e.fogType;
+        break;
+    case gxRENDERSTATECULLMODE:
+        result = e.cullMode;
+        break;
+    case gxRENDERSTATESTENCILENABLE:
+        result = e.stencilEnable;
+        break;
+    case gxRENDERSTATESTENCILFAIL:
+        result = e.stencilFail;
+        break;
+    case gxRENDERSTATESTENCILZFAIL:
+        result = e.stencilZFail;
+        break;
+    case gxRENDERSTATESTENCILPASS:
+        result = e.stencilPass;
+        break;
+    case gxRENDERSTATESTENCILFUNCTION:
+        result = e.stencilFunction;
+        break;
+    case gxRENDERSTATESTENCILFUNCTIONREF:
+        result = e.stencilRef;
+        break;
+    case gxRENDERSTATESTENCILFUNCTIONMASK:
+        result = e.stencilMask;
+        break;
+    case gxRENDERSTATESTENCILFUNCTIONWRITEMASK:
+        result = e.stencilWriteMask;
+        break;
+    case gxRENDERSTATEALPHATESTFUNCTION:
+        result = e.alphaFunction;
+        break;
+    case gxRENDERSTATEALPHATESTFUNCTIONREF:
+        result = caches.rsWanted[D3DRS_ALPHAREF];
+        break;
     default:
         return 0;
     }

@@ -66,9 +66,9 @@ TEST_F(RenderStateTest, ChangesWaitForTheFlushAndOnlyChangedStatesReachTheDevice
 {
     EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATECULLMODE, V(3)));
     EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATESRCBLEND, V(2)));
-    EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEZWRITEENABLE, V(1)));   // already on
+    EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEZWRITEENABLE, V(1)));  // already on
     EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEFOGCOLOR, V(0x123456)));
-    EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEFOGCOLOR, V(0)));       // set back before the flush
+    EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEFOGCOLOR, V(0)));  // set back before the flush
     EXPECT_EQ(Count(D3D9_STATE_RENDER), 0u) << "nothing may reach the device before the flush";
 
     GxD3D9RenderStateFlush();
@@ -128,9 +128,10 @@ TEST_F(RenderStateTest, ResetSendsDefaultsAndEngineValuesReportThem)
     EXPECT_EQ(LastRenderState(D3DRS_AMBIENT), 0xFFFFFFFFLL);
 
     const std::pair<GxInt32, GxUInt32> defaults[] = {
-        {gxRENDERSTATEZTESTENABLE, 1}, {gxRENDERSTATESHADEMODE, 2},  {gxRENDERSTATEDESTBLEND, 6},
-        {gxRENDERSTATECULLMODE, 2},    {gxRENDERSTATETEXTUREFILTER, 2}, {gxRENDERSTATEBORDERCOLOR, 0xFF000000u},
-        {gxRENDERSTATEFOGTYPE, 1},     {gxRENDERSTATESTENCILFUNCTIONMASK, 0xFFFFFFFFu},
+        {gxRENDERSTATEZTESTENABLE, 1},      {gxRENDERSTATESHADEMODE, 2},
+        {gxRENDERSTATEDESTBLEND, 6},        {gxRENDERSTATECULLMODE, 2},
+        {gxRENDERSTATETEXTUREFILTER, 2},    {gxRENDERSTATEBORDERCOLOR, 0xFF000000u},
+        {gxRENDERSTATEFOGTYPE, 1},          {gxRENDERSTATESTENCILFUNCTIONMASK, 0xFFFFFFFFu},
         {gxRENDERSTATEALPHATESTFUNCTION, 5}};
     for (const auto& d : defaults) {
         EXPECT_EQ(Get(d.first), d.second) << "state " << d.first;
@@ -267,7 +268,8 @@ TEST_F(RenderStateTest, SamplersAreSentAtOnceAndOnlyWhenChanged)
                                             {2, D3DSAMP_MINFILTER, D3DTEXF_POINT},
                                             {2, D3DSAMP_MAGFILTER, D3DTEXF_POINT}};
     ASSERT_EQ(GxD3D9GetCaps()->TextureFilterCaps & D3DPTFILTERCAPS_MINFLINEAR,
-              static_cast<DWORD>(D3DPTFILTERCAPS_MINFLINEAR)) << "stages start linear";
+              static_cast<DWORD>(D3DPTFILTERCAPS_MINFLINEAR))
+        << "stages start linear";
     EXPECT_EQ(Events(D3D9_STATE_SAMPLER), packed);
     EXPECT_EQ(Count(D3D9_STATE_TEXTURE), 1u);
 
@@ -312,7 +314,7 @@ TEST_F(RenderStateTest, SurfacePropertiesMakeTheMaterialOnce)
     EXPECT_EQ(Count(D3D9_STATE_MATERIAL), 2u);
 
     ClearLog();
-    EXPECT_TRUE(GxD3D9SetSurfaceProperties(&props, &white, 0x37));   // other flag bits do not matter
+    EXPECT_TRUE(GxD3D9SetSurfaceProperties(&props, &white, 0x37));  // other flag bits do not matter
     EXPECT_EQ(Count(D3D9_STATE_MATERIAL), 0u);
 
     EXPECT_TRUE(GxD3D9SetSurfaceProperties(&props, &red, gxD3D9GEOMETRYMODULATEMATERIALCOLOR | gxD3D9GEOMETRYPRELIT));
@@ -354,9 +356,9 @@ TEST_F(RenderStateTest, RestoreAfterADeviceLossSendsTheEngineStateAgain)
     const struct {
         D3DRENDERSTATETYPE state;
         DWORD value;
-    } expected[] = {{D3DRS_CULLMODE, D3DCULL_CCW},  {D3DRS_ZWRITEENABLE, FALSE}, {D3DRS_STENCILENABLE, TRUE},
-                    {D3DRS_ALPHAREF, 0x40},         {D3DRS_ALPHABLENDENABLE, TRUE}, {D3DRS_ALPHATESTENABLE, TRUE},
-                    {D3DRS_FOGSTART, 0x41200000},   {D3DRS_STENCILMASK, 0xFFFFFFFF}, {D3DRS_LIGHTING, FALSE}};
+    } expected[] = {{D3DRS_CULLMODE, D3DCULL_CCW}, {D3DRS_ZWRITEENABLE, FALSE},     {D3DRS_STENCILENABLE, TRUE},
+                    {D3DRS_ALPHAREF, 0x40},        {D3DRS_ALPHABLENDENABLE, TRUE},  {D3DRS_ALPHATESTENABLE, TRUE},
+                    {D3DRS_FOGSTART, 0x41200000},  {D3DRS_STENCILMASK, 0xFFFFFFFF}, {D3DRS_LIGHTING, FALSE}};
     for (const auto& e : expected) {
         DWORD value = 0;
         device->GetRenderState(e.state, &value);

@@ -22,8 +22,8 @@
 namespace {
 
 // Parts beyond the lock flags, kept in the stream's contents so that a discarding lock rewrites them too.
-constexpr GxUInt32 kBlendPart = 0x1000;    // weights and indices of the shader layout
-constexpr GxUInt32 kTangentPart = 0x2000;  // tangents, derived from positions and the last coordinate set
+constexpr GxUInt32 kBlendPart = 0x1000;      // weights and indices of the shader layout
+constexpr GxUInt32 kTangentPart = 0x2000;    // tangents, derived from positions and the last coordinate set
 constexpr GxUInt32 kTangentSources = 0xFF2;  // positions or any coordinate set change the tangents
 constexpr GxUInt32 kTangentUsage = gxD3D9USAGETANGENTS;
 constexpr GxUInt32 kMaxElements = 16;
@@ -57,10 +57,7 @@ struct Layout {
     bool ownStream;  // two-stream arrangement: stream 0 rewritten each frame
 };
 
-bool HasCap(DWORD field, DWORD bit)
-{
-    return (field & bit) != 0;
-}
+bool HasCap(DWORD field, DWORD bit) { return (field & bit) != 0; }
 
 // Parts the geometry's usage flags name as changing.
 GxUInt32 ChangingParts(const GxGeometry* geometry)
@@ -119,10 +116,7 @@ GxUInt32 PackedNormalType()
     return HasCap(GxD3D9GetCaps()->DeclTypes, D3DDTCAPS_DEC3N) ? D3DDECLTYPE_DEC3N : D3DDECLTYPE_FLOAT3;
 }
 
-bool Prelit(const GxGeometry* geometry)
-{
-    return (geometry->flags & gxGEOMETRYPRELIT) && geometry->preLitLum;
-}
+bool Prelit(const GxGeometry* geometry) { return (geometry->flags & gxGEOMETRYPRELIT) && geometry->preLitLum; }
 
 bool Normals(const GxGeometry* geometry)
 {
@@ -186,10 +180,7 @@ void BuildLayout(const GxGeometry* geometry, const GxSkin* skin, bool shader, bo
     }
 }
 
-bool ShaderPathWanted(const GxSkin* skin)
-{
-    return skin && skin->usesVertexShader;
-}
+bool ShaderPathWanted(const GxSkin* skin) { return skin && skin->usesVertexShader; }
 
 // The two-stream arrangement: parts that change, or a processor blend each frame on a device that transforms in
 // hardware.
@@ -224,8 +215,7 @@ void ReleaseStreams(GxD3D9InstanceHeader* header)
 {
     for (GxD3D9VertexStream& stream : header->streams) {
         if (stream.buffer && stream.pooled) {
-            GxD3D9DestroyVertexBuffer(stream.stride, stream.stride * header->vertexTotal, stream.buffer,
-                                      stream.offset);
+            GxD3D9DestroyVertexBuffer(stream.stride, stream.stride * header->vertexTotal, stream.buffer, stream.offset);
         } else if (stream.buffer && stream.offset == 0 && !stream.discardLock) {
             GxD3D9DynamicVertexBufferDestroy(stream.buffer);
         }
@@ -395,10 +385,7 @@ GxUInt32 ExpandParts(GxUInt32 parts)
     return parts & kTangentSources ? parts | kTangentPart : parts;
 }
 
-bool LocksWhole(const GxD3D9VertexStream& stream)
-{
-    return !stream.pooled && stream.offset == 0;
-}
+bool LocksWhole(const GxD3D9VertexStream& stream) { return !stream.pooled && stream.offset == 0; }
 
 }  // namespace
 
@@ -533,8 +520,8 @@ void GxD3D9SkinBlendIntoInstance(GxAtomic* atomic, GxD3D9InstanceHeader* header,
     }
     const bool whole = LocksWhole(stream);
     void* data = nullptr;
-    const HRESULT locked =
-        stream.buffer->Lock(stream.offset, stream.stride * header->vertexTotal, &data, whole ? kLockDiscard : kLockRange);
+    const HRESULT locked = stream.buffer->Lock(stream.offset, stream.stride * header->vertexTotal, &data,
+                                               whole ? kLockDiscard : kLockRange);
     if (FAILED(locked) || !data) {
         if (SUCCEEDED(locked)) {
             stream.buffer->Unlock();

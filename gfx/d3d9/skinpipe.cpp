@@ -102,8 +102,8 @@ constexpr GxUInt32 kBlockRegisters = gxD3D9VSLIGHTSREGISTER +
                                      (kDirectionalRegisters + kPointRegisters + kSpotRegisters) * kMaxLightsOfAKind +
                                      2 * kMaxGroups;
 constexpr GxInt32 kRGB = 3;
-constexpr GxReal kHardCone = 999.9999f;       // cone scale of a hard edge
-constexpr GxReal kHardConeCosine = 0.999f;    // narrower cones than this are drawn hard
+constexpr GxReal kHardCone = 999.9999f;     // cone scale of a hard edge
+constexpr GxReal kHardConeCosine = 0.999f;  // narrower cones than this are drawn hard
 constexpr GxReal kConeHalf = 0.5f;
 
 struct LightBlock {
@@ -113,10 +113,7 @@ struct LightBlock {
     GxUInt32 end;                                // one past the last register written
 };
 
-GxUInt32 Groups(GxUInt32 lights)
-{
-    return (lights + kLightGroup - 1) / kLightGroup;
-}
+GxUInt32 Groups(GxUInt32 lights) { return (lights + kLightGroup - 1) / kLightGroup; }
 
 GxUInt32 PointBase(const GxD3D9VertexShaderDescriptor* d)
 {
@@ -194,7 +191,7 @@ void LocalLights(const GxAtomic* atomic, std::vector<const GxLight*>* points, st
             const GxLight* light = GxLightTieFromSectorLink(l)->light;
             auto* frame = static_cast<GxFrame*>(light->object.object.parent);
             const GxUInt8 type = light->object.object.subType;
-            std::vector<const GxLight*>* kind = type == gxLIGHTPOINT ? points
+            std::vector<const GxLight*>* kind = type == gxLIGHTPOINT                             ? points
                                                 : type == gxLIGHTSPOT || type == gxLIGHTSPOTSOFT ? spots
                                                                                                  : nullptr;
             if (!kind || !frame || !(light->object.object.flags & gxLIGHTLIGHTATOMICS) || light->radius <= 0.0f ||
@@ -220,8 +217,7 @@ void AddColour(LightBlock* b, const GxLight* light, GxUInt32 reg)
 }
 
 // Point lights from `base`: per group of four a register of reciprocal radii, then position and colour each.
-void WritePointLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights,
-                      GxUInt32 base)
+void WritePointLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights, GxUInt32 base)
 {
     GxUInt32 g = base;
     for (GxUInt32 first = 0; first < lights.size(); first += kLightGroup) {
@@ -238,8 +234,7 @@ void WritePointLights(LightBlock* b, const GxMatrix* toObject, const std::vector
 }
 
 // Spot lights from `base`: groups as for points; position, direction, cone and colour each.
-void WriteSpotLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights,
-                     GxUInt32 base)
+void WriteSpotLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights, GxUInt32 base)
 {
     GxUInt32 g = base;
     for (GxUInt32 first = 0; first < lights.size(); first += kLightGroup) {
@@ -340,8 +335,8 @@ GxBool FitConstants(GxD3D9VertexShaderDescriptor* d, const GxSkin* skin, LightBl
 {
     const GxUInt32 palette = kRegistersPerBone * skin->paletteBones;
     while (GxD3D9VertexShaderGetNumConstants(d) + palette > skinCaps.maxConstants) {
-        GxUInt8* kind = d->numSpotLights ? &d->numSpotLights
-                        : d->numPointLights ? &d->numPointLights
+        GxUInt8* kind = d->numSpotLights          ? &d->numSpotLights
+                        : d->numPointLights       ? &d->numPointLights
                         : d->numDirectionalLights ? &d->numDirectionalLights
                                                   : nullptr;
         if (kind) {
@@ -396,8 +391,8 @@ void UploadPalette(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin
 }
 
 // The bones of one mesh's runs at their slots of the mesh's palette window (split data).
-void UploadMeshRuns(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap,
-                    GxUInt32 base, GxUInt32 mesh)
+void UploadMeshRuns(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base,
+                    GxUInt32 mesh)
 {
     if (mesh >= skin->numMeshes) {
         return;
@@ -422,8 +417,8 @@ void DrawMesh(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh
     GxD3D9RenderStateFlush();
     const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
     if (header->indexBuffer) {
-        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount,
-                                     mesh.firstIndex, mesh.primitiveCount);
+        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount, mesh.firstIndex,
+                                     mesh.primitiveCount);
     } else {
         device->DrawPrimitive(primitive, mesh.vertexBase, mesh.primitiveCount);
     }
@@ -490,8 +485,8 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         const GxRGBA white = {255, 255, 255, 255};
         const GxRGBA colour = material ? material->color : white;
         GxD3D9SetVertexAlpha(colour.alpha < white.alpha || meshes[m].hasVertexAlpha);
-        if (material && (material->surfaceProps.ambient != lastAmbient ||
-                         material->surfaceProps.diffuse != lastDiffuse)) {
+        if (material &&
+            (material->surfaceProps.ambient != lastAmbient || material->surfaceProps.diffuse != lastDiffuse)) {
             lastAmbient = material->surfaceProps.ambient;
             lastDiffuse = material->surfaceProps.diffuse;
             UploadLightColors(&block, lastAmbient, lastDiffuse);
@@ -599,10 +594,7 @@ GxBool PipelinesDestroyHook(void) { return GxSkinPipelinesDestroy(); }
 
 }  // namespace
 
-GxPipeline* GxD3D9SkinPipelineCreate(void)
-{
-    return CreateTypePipeline(gxD3D9SKINTYPEATOMIC);
-}
+GxPipeline* GxD3D9SkinPipelineCreate(void) { return CreateTypePipeline(gxD3D9SKINTYPEATOMIC); }
 
 GxBool GxSkinPipelinesCreate(GxUInt32 mask)
 {
@@ -642,10 +634,7 @@ GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type)
     return atomic;
 }
 
-void GxD3D9SkinSetEffectsRenderCallback(GxD3D9RenderCallBack callBack)
-{
-    effectsRenderCallBack = callBack;
-}
+void GxD3D9SkinSetEffectsRenderCallback(GxD3D9RenderCallBack callBack) { effectsRenderCallBack = callBack; }
 
 GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot)
 {
@@ -670,10 +659,7 @@ GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
            skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= gxD3D9SKINMAXWEIGHTS;
 }
 
-const GxD3D9SkinDeviceCaps* GxD3D9SkinGetDeviceCaps(void)
-{
-    return &skinCaps;
-}
+const GxD3D9SkinDeviceCaps* GxD3D9SkinGetDeviceCaps(void) { return &skinCaps; }
 
 // Palette slot times three of each bone: the bone's place in the used-bone list when the hierarchy has more
 // nodes than the constants hold, else the bone itself.
@@ -722,8 +708,6 @@ GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader)
         return 0;
     }
     skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
-    skin->usesVertexShader =
-        shader && GxSkinAtomicGetHierarchy(atomic) && GxD3D9SkinShaderAvailable(atomic) ? 1 : 0;
+    skin->usesVertexShader = shader && GxSkinAtomicGetHierarchy(atomic) && GxD3D9SkinShaderAvailable(atomic) ? 1 : 0;
     return skin->usesVertexShader;
 }
-

@@ -480,7 +480,8 @@ GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy,
         indices[v] = (v & 1) ? 0x0001u : 0x0100u;  // bone 0 or bone 1 first
         // Lit vertices keep room below 1 for the lights, so no colour saturates.
         const GxUInt8 scale = lit ? 4 : 10;
-        geometry->preLitLum[v] = {static_cast<GxUInt8>(scale * v), static_cast<GxUInt8>(lit ? 100 - scale * v : 255 - 10 * v),
+        geometry->preLitLum[v] = {static_cast<GxUInt8>(scale * v),
+                                  static_cast<GxUInt8>(lit ? 100 - scale * v : 255 - 10 * v),
                                   lit ? GxUInt8{40} : GxUInt8{128}, 255};
     }
     GxMatrix toBone[2];
@@ -509,7 +510,8 @@ struct LampSector {
     GxWorldSector sector{};
     std::vector<GxLightTie> lamps;
     std::vector<GxTie> atomics;
-    LampSector(std::vector<GxLight*> lights, std::vector<GxAtomic*> inside) : lamps(lights.size()), atomics(inside.size())
+    LampSector(std::vector<GxLight*> lights, std::vector<GxAtomic*> inside)
+        : lamps(lights.size()), atomics(inside.size())
     {
         GxLinkInit(&sector.lightsInWorldSector);
         for (size_t i = 0; i < lights.size(); i++) {
@@ -578,19 +580,22 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
         GxD3D9VertexShaderCacheClose();
         GxD3D9VertexShaderCacheOpen();
         GxD3D9VertexShaderSetAssembler(AssembleNothing);
-        GxAtomic* processor = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr, split, split ? second : nullptr);
+        GxAtomic* processor =
+            BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr, split, split ? second : nullptr);
         ASSERT_TRUE(Render());  // instanced for the processor
         GxD3D9VertexShaderSetAssembler(nullptr);
         GxD3D9VertexShaderCacheClose();
         GxD3D9VertexShaderCacheOpen();
-        GxAtomic* shader = BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr, split, split ? second : nullptr);
+        GxAtomic* shader =
+            BlendedCharacter(*this, hierarchy, 5.0f, lit, lit ? material : nullptr, split, split ? second : nullptr);
         LampSector sector(local ? lamps : std::vector<GxLight*>{}, {processor, shader});
         D3D9SoftSetLogging(gxD3D9State.device, true);
         D3D9SoftClearLog(gxD3D9State.device);
         ASSERT_TRUE(Render());
         D3D9SoftSetLogging(gxD3D9State.device, false);
         ASSERT_EQ(GxSkinGeometryGetSkin(processor->geometry)->usesVertexShader, 0u);
-        ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u) << "the generated shader must assemble";
+        ASSERT_EQ(GxSkinGeometryGetSkin(shader->geometry)->usesVertexShader, 1u)
+            << "the generated shader must assemble";
 
         // Clip space of the processor's blended positions, through the same combined transform.
         GxGeometry* geometry = processor->geometry;
@@ -697,7 +702,7 @@ TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRu
         lamps.push_back(lamp);
     }
     const GxUInt32 point = gxD3D9VSLIGHTSREGISTER;  // no directional lights: the point group leads the block
-    const GxUInt32 spot = point + 3;                 // group, position, colour
+    const GxUInt32 spot = point + 3;                // group, position, colour
     for (const bool enough : {false, true}) {
         SCOPED_TRACE(enough ? "constants enough" : "constants short");
         // Short: room for the fixed registers, the point light and the palette, not for the spot's five too.

@@ -90,7 +90,7 @@ RECT FrameBufferRect(const GxRaster* frameBuffer)
 
 void SetViewport(DWORD x, DWORD y, const GxRaster* frameBuffer)
 {
-    D3DVIEWPORT9 viewport = {x, y, static_cast<DWORD>(frameBuffer->width), static_cast<DWORD>(frameBuffer->height),
+    D3DVIEWPORT9 viewport = {x,    y,   static_cast<DWORD>(frameBuffer->width), static_cast<DWORD>(frameBuffer->height),
                              0.0f, 1.0f};
     S().device->SetViewport(&viewport);
 }
@@ -148,8 +148,7 @@ void RestoreWindowSize(const RECT& client)
     }
     AdjustWindowRectEx(&rect, static_cast<DWORD>(style), GetMenu(S().window) != nullptr,
                        static_cast<DWORD>(GetWindowLongA(S().window, GWL_EXSTYLE)));
-    SetWindowPos(S().window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(S().window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER);
 }
 
 // Resets the device at the window's new client size; false when the device could not be kept.
@@ -361,10 +360,7 @@ bool ClearCameraTexture(GxCamera* camera, const GxRaster* top, D3DCOLOR colour, 
 
 }  // namespace
 
-GxBool GxReturnZero(void*, void*, GxInt32)
-{
-    return 0;
-}
+GxBool GxReturnZero(void*, void*, GxInt32) { return 0; }
 
 GxBool GxD3D9SetStandardFunctions(GxStandardFunc* table, GxInt32 count)
 {

@@ -223,9 +223,8 @@ TEST_F(D3D9Standard, LostDeviceRecoversInBeginUpdate)
     EXPECT_TRUE(gxD3D9State.inScene);
     EXPECT_EQ(restores, 1);
     const std::vector<D3D9SoftEvent>& log = D3D9SoftLog(Device());
-    const auto reset = std::find_if(log.begin(), log.end(), [](const D3D9SoftEvent& e) {
-        return e.type == D3D9SOFT_RESET;
-    });
+    const auto reset =
+        std::find_if(log.begin(), log.end(), [](const D3D9SoftEvent& e) { return e.type == D3D9SOFT_RESET; });
     ASSERT_NE(reset, log.end());
     // Default-pool objects go before the reset and come back after it; none is leaked.
     long released = 0, remade = 0;

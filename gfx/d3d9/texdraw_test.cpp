@@ -39,8 +39,8 @@ Rgb CheckerAt(int x, int y)
         std::abs(got.b - want.b) <= tolerance) {
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure() << "got (" << got.r << ", " << got.g << ", " << got.b << ") want ("
-                                         << want.r << ", " << want.g << ", " << want.b << ")";
+    return ::testing::AssertionFailure() << "got (" << got.r << ", " << got.g << ", " << got.b << ") want (" << want.r
+                                         << ", " << want.g << ", " << want.b << ")";
 }
 
 class TexDraw : public GxD3D9OpenGLTest {
@@ -104,8 +104,8 @@ protected:
     {
         std::vector<Rgb> pixels;
         for (const GxUInt32 c : ReadBack()) {
-            pixels.push_back({static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                              static_cast<int>(c & 0xFF)});
+            pixels.push_back(
+                {static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>(c & 0xFF)});
         }
         return pixels;
     }
@@ -158,9 +158,10 @@ TEST_F(TexDraw, BadgeBlendsOverTheRepeatedChecker)
     EXPECT_NE(CheckerAt(badgeLeft + 10, badgeTop + 34).r, CheckerAt(badgeLeft + 52, badgeTop + 34).r);
 
     // The transparent corners leave the checker as it was.
-    const int corners[][2] = {
-        {badgeLeft + 2, badgeTop + 2}, {badgeLeft + 61, badgeTop + 2}, {badgeLeft + 2, badgeTop + 61},
-        {badgeLeft + 61, badgeTop + 61}};
+    const int corners[][2] = {{badgeLeft + 2, badgeTop + 2},
+                              {badgeLeft + 61, badgeTop + 2},
+                              {badgeLeft + 2, badgeTop + 61},
+                              {badgeLeft + 61, badgeTop + 61}};
     for (const auto& p : corners) {
         EXPECT_TRUE(Close(At(pixels, p[0], p[1]), CheckerAt(p[0], p[1]), 0)) << "at " << p[0] << ", " << p[1];
     }
@@ -173,7 +174,8 @@ TEST_F(TexDraw, PlainDrawingAfterTheBadgeIsNeitherTexturedNorBlended)
     // A solid triangle across the badge once the texture is unbound and vertex alpha is off again;
     // its vertex alpha of zero must not make it see-through.
     GxIm2DVertex tri[3] = {};
-    const float xy[3][2] = {{badgeLeft - 10.0f, badgeTop + 70.0f}, {badgeLeft + 74.0f, badgeTop + 70.0f},
+    const float xy[3][2] = {{badgeLeft - 10.0f, badgeTop + 70.0f},
+                            {badgeLeft + 74.0f, badgeTop + 70.0f},
                             {badgeLeft + 32.0f, badgeTop - 10.0f}};
     for (int i = 0; i < 3; i++) {
         tri[i].x = xy[i][0];

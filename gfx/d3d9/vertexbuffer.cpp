@@ -225,8 +225,7 @@ GxUInt32 ChooseSlot(GxUInt32 stride, GxUInt32 bytes)
 
 }  // namespace
 
-GxBool GxD3D9CreateVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9** vertexBuffer,
-                                GxUInt32* offset)
+GxBool GxD3D9CreateVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9** vertexBuffer, GxUInt32* offset)
 {
     if (stride == 0 || size == 0 || !vertexBuffer || !offset || !manager.strideFreeList) {
         return 0;
@@ -281,8 +280,7 @@ GxBool GxD3D9CreateVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexB
     return 1;
 }
 
-void GxD3D9DestroyVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9* vertexBuffer,
-                               GxUInt32 offset)
+void GxD3D9DestroyVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9* vertexBuffer, GxUInt32 offset)
 {
     StrideList* list = FindStride(stride);
     if (!list || !vertexBuffer || size == 0 || offset > 0xFFFFFFFFu - size) {

@@ -15,8 +15,7 @@ GxBool GxD3D9CreateVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexB
                                 GxUInt32* offset);
 // Gives a range back; neighbouring free ranges of the same buffer merge. A range that
 // overlaps one already free (given back twice) is ignored.
-void GxD3D9DestroyVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9* vertexBuffer,
-                               GxUInt32 offset);
+void GxD3D9DestroyVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9* vertexBuffer, GxUInt32 offset);
 
 // A dynamic buffer of exactly size bytes into *slot. The manager remembers slot and
 // sets it to null while the device is reset, and to the new buffer afterwards.

@@ -215,7 +215,7 @@ TEST_F(VertexBufferTest, DynamicBuffersAreReusedAndSurviveAReset)
     ASSERT_TRUE(GxD3D9DynamicVertexBufferCreate(512, scratch));
     GxD3D9DynamicVertexBufferDestroy(*scratch);
     delete scratch;
-    GxD3D9DynamicVertexBuffersRelease();   // would be a use after free under the sanitizer
+    GxD3D9DynamicVertexBuffersRelease();  // would be a use after free under the sanitizer
     ASSERT_EQ(device->Reset(&present), D3D_OK);
     ASSERT_TRUE(GxD3D9DynamicVertexBuffersRestore());
 

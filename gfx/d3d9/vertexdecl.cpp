@@ -24,8 +24,8 @@ constexpr GxInt32 kUDec3Max = 1023;
 constexpr GxUInt32 kDec3Mask = 0x3FF;
 constexpr GxUInt32 kDec3YShift = 10;
 constexpr GxUInt32 kDec3ZShift = 20;
-constexpr GxReal kSectorNormalScale = 0.0078125f;  // 1/128
-constexpr GxReal kDec3WeightFloor = 0.0019569471f; // 1/511: a third weight below it stores as 0
+constexpr GxReal kSectorNormalScale = 0.0078125f;   // 1/128
+constexpr GxReal kDec3WeightFloor = 0.0019569471f;  // 1/511: a third weight below it stores as 0
 constexpr GxReal kTangentMinDet = 1e-12f;
 constexpr GxUInt32 kTangentHint = 0x30000;
 constexpr GxUInt8 kOpaque = 255;
@@ -43,20 +43,11 @@ GxInt32 Nearest(GxReal value, GxInt32 lo, GxInt32 hi)
     return static_cast<GxInt32>(std::min<long>(std::max<long>(rounded, lo), hi));
 }
 
-GxUInt8 UNorm8(GxReal value)
-{
-    return static_cast<GxUInt8>(Nearest(value * kUByteScale, 0, 255));
-}
+GxUInt8 UNorm8(GxReal value) { return static_cast<GxUInt8>(Nearest(value * kUByteScale, 0, 255)); }
 
-GxInt16 SNorm16(GxReal value)
-{
-    return static_cast<GxInt16>(Nearest(value * kShortScale, -32767, 32767));
-}
+GxInt16 SNorm16(GxReal value) { return static_cast<GxInt16>(Nearest(value * kShortScale, -32767, 32767)); }
 
-GxUInt16 UNorm16(GxReal value)
-{
-    return static_cast<GxUInt16>(Nearest(value * kUShortScale, 0, 65535));
-}
+GxUInt16 UNorm16(GxReal value) { return static_cast<GxUInt16>(Nearest(value * kUShortScale, 0, 65535)); }
 
 GxUInt32 ArgB(GxUInt8 alpha, GxUInt8 red, GxUInt8 green, GxUInt8 blue)
 {
@@ -133,8 +124,8 @@ void Pack(GxUInt32 type, void* dst, const GxReal v[4])
         return;
     }
     case D3DDECLTYPE_UDEC3: {
-        const GxUInt32 word[1] = {Dec3(Nearest(v[0], 0, kUDec3Max), Nearest(v[1], 0, kUDec3Max),
-                                       Nearest(v[2], 0, kUDec3Max))};
+        const GxUInt32 word[1] = {
+            Dec3(Nearest(v[0], 0, kUDec3Max), Nearest(v[1], 0, kUDec3Max), Nearest(v[2], 0, kUDec3Max))};
         Store(dst, word);
         return;
     }
@@ -295,10 +286,7 @@ void Unpack(GxUInt32 type, GxReal out[4], const void* src)
 
 }  // namespace
 
-GxUInt32 GxD3D9VertexDeclTypeGetSize(GxUInt32 type)
-{
-    return type < gxD3D9DECLTYPECOUNT ? kTypeSizes[type] : 0;
-}
+GxUInt32 GxD3D9VertexDeclTypeGetSize(GxUInt32 type) { return type < gxD3D9DECLTYPECOUNT ? kTypeSizes[type] : 0; }
 
 // ---- Writers.
 
@@ -315,8 +303,7 @@ GxUInt32 GxD3D9WriteV3dInterpolated(GxUInt32 type, void* dst, const GxV3d* srcA,
                                     GxUInt32 count, GxUInt32 stride)
 {
     for (GxUInt32 i = 0; i < count; i++) {
-        const GxReal v[4] = {srcA[i].x + (srcB[i].x - srcA[i].x) * factor,
-                             srcA[i].y + (srcB[i].y - srcA[i].y) * factor,
+        const GxReal v[4] = {srcA[i].x + (srcB[i].x - srcA[i].x) * factor, srcA[i].y + (srcB[i].y - srcA[i].y) * factor,
                              srcA[i].z + (srcB[i].z - srcA[i].z) * factor, 0.0f};
         Pack(type, Advance(dst, i, stride), v);
     }

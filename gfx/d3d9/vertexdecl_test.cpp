@@ -110,8 +110,8 @@ TEST(VertexDecl, PackedLayoutsRoundToNearestAndClamp)
     EXPECT_FLOAT_EQ(back.z, 1.0f);
     // Texture coordinates read back from the types the instancing chooses for them.
     const GxReal coords[2] = {0.75f, 0.25f};
-    for (GxUInt32 type : {D3DDECLTYPE_FLOAT2, D3DDECLTYPE_USHORT2N, D3DDECLTYPE_SHORT2N, D3DDECLTYPE_DEC3N,
-                          D3DDECLTYPE_D3DCOLOR}) {
+    for (GxUInt32 type :
+         {D3DDECLTYPE_FLOAT2, D3DDECLTYPE_USHORT2N, D3DDECLTYPE_SHORT2N, D3DDECLTYPE_DEC3N, D3DDECLTYPE_D3DCOLOR}) {
         GxD3D9WriteTexCoords(type, out, coords, 1, 8);
         GxReal read[2];
         GxD3D9ReadTexCoords(type, read, out);
@@ -272,8 +272,8 @@ TEST_F(VertexDeclDevice, TangentsFollowTheTextureUAxis)
     const GxV3d positions[4] = {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {2, 2, 0}};
     const GxReal uv[8] = {0, 0, 1, 0, 0, 1, 1, 1};
     for (D3DPRIMITIVETYPE primitive : {D3DPT_TRIANGLELIST, D3DPT_TRIANGLESTRIP}) {
-        const std::vector<GxUInt16> indices =
-            primitive == D3DPT_TRIANGLELIST ? std::vector<GxUInt16>{0, 1, 2, 2, 1, 3} : std::vector<GxUInt16>{0, 1, 2, 3};
+        const std::vector<GxUInt16> indices = primitive == D3DPT_TRIANGLELIST ? std::vector<GxUInt16>{0, 1, 2, 2, 1, 3}
+                                                                              : std::vector<GxUInt16>{0, 1, 2, 3};
         IDirect3DIndexBuffer9* buffer = nullptr;
         ASSERT_EQ(device->CreateIndexBuffer(static_cast<UINT>(indices.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
                                             D3DPOOL_MANAGED, &buffer, nullptr),

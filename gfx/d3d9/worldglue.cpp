@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr GxUInt32 kWorldPipelineOwner = 2;    // plugin id the default world pipelines carry
+constexpr GxUInt32 kWorldPipelineOwner = 2;  // plugin id the default world pipelines carry
 constexpr GxInt32 kDynamicEntriesPerBlock = 128;
 constexpr GxUInt32 kDynamicHint = 0x3050F;
-constexpr GxUInt32 kLockParts = 12;            // lock bits 0 to 11
+constexpr GxUInt32 kLockParts = 12;  // lock bits 0 to 11
 constexpr GxUInt16 kRestoreParts = 0xFFF;
 
 // The geometry extension: the usage flags, then the lock stamp at which each part was last seen locked.
@@ -112,10 +112,7 @@ void RestoreDevice(void)
     GxD3D9WorldDeviceRestore();
 }
 
-GxBool MaterialPlaceholderBody(GxPipelineNode*, const GxPipelineExecutionParams*)
-{
-    return 1;
-}
+GxBool MaterialPlaceholderBody(GxPipelineNode*, const GxPipelineExecutionParams*) { return 1; }
 
 GxNodeDefinition materialNode = {"nodeD3D9MaterialPlaceholder.csl",
                                  MaterialPlaceholderBody,
@@ -290,8 +287,8 @@ void GxD3D9DynamicGeometryAdd(GxGeometry* geometry)
         }
     }
     if (!glue.dynamicEntries) {
-        glue.dynamicEntries = GxFreeListCreate(sizeof(DynamicEntry), kDynamicEntriesPerBlock, alignof(DynamicEntry),
-                                               kDynamicHint);
+        glue.dynamicEntries =
+            GxFreeListCreate(sizeof(DynamicEntry), kDynamicEntriesPerBlock, alignof(DynamicEntry), kDynamicHint);
         if (!glue.dynamicEntries) {
             return;
         }

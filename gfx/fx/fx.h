@@ -127,7 +127,7 @@ struct GxAtomic;
 struct GxWorldSector;
 
 struct GxMaterialEffectsBumpMap {
-    void* frame;  // copied with the record, not used here
+    void* frame;                // copied with the record, not used here
     GxTexture* bumpTexture;     // the combined texture
     GxTexture* bumpMapTexture;  // the source height texture
     GxReal coef;                // the bumpiness, negated

@@ -42,10 +42,7 @@ GxInt32 materialOffset = -1;
 GxInt32 atomicOffset = -1;
 GxInt32 sectorOffset = -1;
 
-void Refuse(const char* message)
-{
-    GxErrorRaise(gxPLUGINMATERIALEFFECTS, GxErrorMakeCode(gxMATFXERRBADDATA, message));
-}
+void Refuse(const char* message) { GxErrorRaise(gxPLUGINMATERIALEFFECTS, GxErrorMakeCode(gxMATFXERRBADDATA, message)); }
 
 GxMaterialEffects*& RecordOf(const GxMaterial* material)
 {
@@ -109,10 +106,7 @@ GxMaterialEffects* GetOrMakeRecord(GxMaterial* material)
     return record;
 }
 
-GxTexture* AddRef(GxTexture* texture)
-{
-    return texture ? GxTextureAddRef(texture) : nullptr;
-}
+GxTexture* AddRef(GxTexture* texture) { return texture ? GxTextureAddRef(texture) : nullptr; }
 
 // Holds `texture` in place of what `held` held; referenced first, so setting the texture already held is safe.
 void Replace(GxTexture*& held, GxTexture* texture)
@@ -155,20 +149,14 @@ bool WriteWord(GxStream* stream, GxUInt32 value)
     return GxStreamWriteInt32(stream, &value, sizeof(value)) != nullptr;
 }
 
-bool WriteReal(GxStream* stream, GxReal value)
-{
-    return GxStreamWriteReal(stream, &value, sizeof(value)) != nullptr;
-}
+bool WriteReal(GxStream* stream, GxReal value) { return GxStreamWriteReal(stream, &value, sizeof(value)) != nullptr; }
 
 bool WriteTexture(GxStream* stream, const GxTexture* texture)
 {
     return WriteWord(stream, texture ? 1 : 0) && (!texture || GxTextureStreamWrite(texture, stream));
 }
 
-bool ReadWord(GxStream* stream, GxUInt32* value)
-{
-    return GxStreamReadInt32(stream, value, sizeof(*value)) != nullptr;
-}
+bool ReadWord(GxStream* stream, GxUInt32* value) { return GxStreamReadInt32(stream, value, sizeof(*value)) != nullptr; }
 
 // A texture that cannot be found is passed over when nothing worse than that is pending and its chunk can be
 // skipped whole; anything else fails the read.
@@ -192,8 +180,8 @@ bool ReadTexture(GxStream* stream, GxTexture** out)
     }
     GxError error = {0, 0};
     GxErrorGet(&error);
-    const bool forgivable = error.errorCode == 0 || error.errorCode == gxERRNOERROR ||
-                            (error.errorCode & 0xFFFF) == kTextureNotFound;
+    const bool forgivable =
+        error.errorCode == 0 || error.errorCode == gxERRNOERROR || (error.errorCode & 0xFFFF) == kTextureNotFound;
     const GxUInt32 after = GxStreamBytesLeft(stream);
     if (!forgivable || before == gxSTREAMBYTESUNKNOWN || after > before || before - after > length) {
         GxErrorRaise(error.pluginID, error.errorCode);
@@ -499,11 +487,11 @@ GxBool GxMaterialEffectsPluginAttach(void)
     materialOffset = GxMaterialRegisterPlugin(sizeof(GxMaterialEffects*), gxPLUGINMATERIALEFFECTS, MaterialConstruct,
                                               MaterialDestruct, MaterialCopy);
     GxPluginRegistryTrackOffset(&materialOffset);
-    atomicOffset = GxAtomicRegisterPlugin(sizeof(GxInt32), gxPLUGINMATERIALEFFECTS, FlagConstruct, FlagConstruct,
-                                          FlagCopy);
+    atomicOffset =
+        GxAtomicRegisterPlugin(sizeof(GxInt32), gxPLUGINMATERIALEFFECTS, FlagConstruct, FlagConstruct, FlagCopy);
     GxPluginRegistryTrackOffset(&atomicOffset);
-    sectorOffset = GxWorldSectorRegisterPlugin(sizeof(GxInt32), gxPLUGINMATERIALEFFECTS, FlagConstruct,
-                                               FlagConstruct, FlagCopy);
+    sectorOffset =
+        GxWorldSectorRegisterPlugin(sizeof(GxInt32), gxPLUGINMATERIALEFFECTS, FlagConstruct, FlagConstruct, FlagCopy);
     GxPluginRegistryTrackOffset(&sectorOffset);
     if (materialOffset < 0 || atomicOffset < 0 || sectorOffset < 0) {
         return 0;

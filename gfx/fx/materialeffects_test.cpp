@@ -112,10 +112,7 @@ TEST_F(MaterialEffects, UVAnimationFeedsTheTransformSlot)
     GxMaterialDestroy(material);
 }
 
-GxBool FailingOpen(void)
-{
-    return 0;
-}
+GxBool FailingOpen(void) { return 0; }
 
 TEST(MaterialEffectsDriver, FailedPipelinesFailTheOpenCleanly)
 {

@@ -63,7 +63,15 @@ constexpr PropertySpec kParticleProps[] = {
 // Tank data bits in ascending order; the emitter's pointer arrays follow this order.
 constexpr GxUInt32 kTankBits[] = {gxPTANKDFLAGPOSITION, gxPTANKDFLAGCOLOR,    gxPTANKDFLAGSIZE,
                                   gxPTANKDFLAGMATRIX,   gxPTANKDFLAG2DROTATE, gxPTANKDFLAGVTX2TEXCOORDS};
-enum TankSlot : GxInt32 { kSlotPosition, kSlotColour, kSlotSize, kSlotMatrix, kSlotRotate, kSlotUV, kTankSlots };
+enum TankSlot : GxInt32 {
+    kSlotPosition,
+    kSlotColour,
+    kSlotSize,
+    kSlotMatrix,
+    kSlotRotate,
+    kSlotUV,
+    kTankSlots
+};
 static_assert(kTankSlots <= gxPTANKKINDS, "tank pointer arrays too small");
 
 GxParticlePropertyTable* tables = nullptr;
@@ -72,10 +80,7 @@ GxParticleClassBase* particleClasses = nullptr;
 GxInt32 atomicOffset = -1;
 
 // This engine runs with the plugin: an offset kept from an earlier engine would point into another layout.
-bool Attached()
-{
-    return atomicOffset >= 0 && GxAtomicGetPluginOffset(gxPLUGINPARTICLES) == atomicOffset;
-}
+bool Attached() { return atomicOffset >= 0 && GxAtomicGetPluginOffset(gxPLUGINPARTICLES) == atomicOffset; }
 
 GxParticleEmitter*& EmittersOf(const GxAtomic* atomic)
 {
@@ -103,10 +108,7 @@ GxInt32 SpecSize(const PropertySpec (&specs)[N], GxInt32 id)
 
 // ---------------------------------------------------------------------------------------------- property tables
 
-GxInt32 RoundSize(GxInt32 size)
-{
-    return (size + kSizeRound - 1) & ~(kSizeRound - 1);
-}
+GxInt32 RoundSize(GxInt32 size) { return (size + kSizeRound - 1) & ~(kSizeRound - 1); }
 
 bool TableMatches(const GxParticlePropertyTable* table, GxInt32 count, const GxInt32* ids, const GxInt32* sizes)
 {
@@ -131,8 +133,8 @@ GxParticlePropertyTable* TableCreate(GxInt32 count, const GxInt32* ids, const Gx
         }
     }
     const size_t arrays = sizeof(GxInt32) * static_cast<size_t>(count + 1) * 4;
-    auto* table = static_cast<GxParticlePropertyTable*>(GxMalloc(
-        static_cast<GxUInt32>(sizeof(GxParticlePropertyTable) + arrays), kParticleHint));
+    auto* table = static_cast<GxParticlePropertyTable*>(
+        GxMalloc(static_cast<GxUInt32>(sizeof(GxParticlePropertyTable) + arrays), kParticleHint));
     if (!table) {
         GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
         return nullptr;
@@ -436,10 +438,7 @@ void TankPropertyLock(GxParticleEmitterTank* t)
     }
 }
 
-bool Writes(const GxParticleEmitterTank* t, GxUInt32 bit, GxUInt32 which)
-{
-    return (t->dataFlags & bit & which) != 0;
-}
+bool Writes(const GxParticleEmitterTank* t, GxUInt32 bit, GxUInt32 which) { return (t->dataFlags & bit & which) != 0; }
 
 void Put(GxParticleEmitterTank* t, GxInt32 slot, const void* value, size_t size)
 {
@@ -456,7 +455,8 @@ GxParticleBatch* TakeBatch(GxParticleEmitter* e)
     if (batch) {
         e->spareBatch = batch->next;
     } else {
-        const size_t bytes = sizeof(GxParticleBatch) + static_cast<size_t>(e->maxPtclePerBatch) * e->ptcleClass->objSize;
+        const size_t bytes =
+            sizeof(GxParticleBatch) + static_cast<size_t>(e->maxPtclePerBatch) * e->ptcleClass->objSize;
         batch = static_cast<GxParticleBatch*>(GxMalloc(static_cast<GxUInt32>(bytes), kParticleHint));
         if (!batch) {
             GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
@@ -756,10 +756,9 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
                 }
                 if (Writes(t, gxPTANKDFLAGCOLOR, t->updateFlags)) {
                     if (auto* pc = Prop<GxParticleColor>(p, o.pColour)) {
-                        const GxRGBA c = {Channel(pc->start[0] + f * pc->delta[0]),
-                                          Channel(pc->start[1] + f * pc->delta[1]),
-                                          Channel(pc->start[2] + f * pc->delta[2]),
-                                          Channel(pc->start[3] + f * pc->delta[3])};
+                        const GxRGBA c = {
+                            Channel(pc->start[0] + f * pc->delta[0]), Channel(pc->start[1] + f * pc->delta[1]),
+                            Channel(pc->start[2] + f * pc->delta[2]), Channel(pc->start[3] + f * pc->delta[3])};
                         Carry(t, kSlotColour, c);
                     } else {
                         CopyEntry(t, kSlotColour, sizeof(GxRGBA));
@@ -877,10 +876,7 @@ void* AtomicCopy(void* dst, const void* src, GxInt32, GxInt32)
     return dst;
 }
 
-void* ModuleOpen(void* instance, GxInt32, GxInt32)
-{
-    return instance;
-}
+void* ModuleOpen(void* instance, GxInt32, GxInt32) { return instance; }
 
 void* ModuleClose(void* instance, GxInt32, GxInt32)
 {
@@ -911,10 +907,7 @@ GxInt32 GxParticleStoredPropertySize(bool emitter, GxInt32 id)
     return id >= 0 && id < static_cast<GxInt32>(sizeof(kParticleSizes) / sizeof(GxInt32)) ? kParticleSizes[id] : 0;
 }
 
-GxUInt32 GxParticleMaxBatch(void)
-{
-    return kMaxBatch;
-}
+GxUInt32 GxParticleMaxBatch(void) { return kMaxBatch; }
 
 GxInt32 GxParticleEmitterGetPropertyOffset(const GxParticleEmitterClass* emitterClass, GxInt32 id)
 {
@@ -940,9 +933,9 @@ GxBool GxParticlePluginAttach(void)
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxParticleEmitter*), gxPLUGINPARTICLES, AtomicConstruct,
                                           AtomicDestruct, AtomicCopy);
     GxPluginRegistryTrackOffset(&atomicOffset);
-    return atomicOffset >= 0 && GxAtomicRegisterPluginStream(gxPLUGINPARTICLES, GxParticleAtomicStreamRead,
-                                                             GxParticleAtomicStreamWrite,
-                                                             GxParticleAtomicStreamGetSize) >= 0;
+    return atomicOffset >= 0 &&
+           GxAtomicRegisterPluginStream(gxPLUGINPARTICLES, GxParticleAtomicStreamRead, GxParticleAtomicStreamWrite,
+                                        GxParticleAtomicStreamGetSize) >= 0;
 }
 
 bool GxParticleEmitterRunCallBacks(GxParticleEmitterCallBack GxParticleEmitterCallBackSet::*member, GxAtomic* atomic,
@@ -1008,10 +1001,17 @@ GxParticleClass* GxParticleClassSetCallBacks(GxParticleClass* particleClass, con
 GxParticleEmitterClass* GxParticleEmitterClassSetStdCallbacks(GxParticleEmitterClass* emitterClass)
 {
     static const GxParticleEmitterCallBackSet standard = {
-        GxParticleStdEmit,           GxParticleStdEmitterBeginUpdate, GxParticleStdEmitterEndUpdate,
-        GxParticleStdEmitterBeforeRender, nullptr,                    GxParticleStdEmitterCreate,
-        GxParticleStdEmitterDestroy, GxParticleStdEmitterStreamRead,  GxParticleStdEmitterStreamWrite,
-        GxParticleStdEmitterStreamGetSize, GxParticleStdEmitterClone,
+        GxParticleStdEmit,
+        GxParticleStdEmitterBeginUpdate,
+        GxParticleStdEmitterEndUpdate,
+        GxParticleStdEmitterBeforeRender,
+        nullptr,
+        GxParticleStdEmitterCreate,
+        GxParticleStdEmitterDestroy,
+        GxParticleStdEmitterStreamRead,
+        GxParticleStdEmitterStreamWrite,
+        GxParticleStdEmitterStreamGetSize,
+        GxParticleStdEmitterClone,
     };
     return GxParticleEmitterClassSetCallBacks(emitterClass, &standard, 1);
 }
@@ -1055,8 +1055,8 @@ GxParticleEmitter* GxParticleStdEmitterBeforeRender(GxAtomic*, GxParticleEmitter
     if (emitter->numPtcles == 0) {
         return emitter;
     }
-    auto* t = static_cast<GxParticleEmitterTank*>(
-        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    auto* t =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
     if (!t || !t->tank) {
         GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, "live particles without a tank"));
         return nullptr;
@@ -1120,10 +1120,7 @@ GxParticlePropertyTable* GxParticlePropertyTableCreate(GxInt32 count, const GxIn
     return TableCreate(count, ids, sizes);
 }
 
-void GxParticlePropertyTableDestroy(GxParticlePropertyTable* table)
-{
-    TableDestroy(table);
-}
+void GxParticlePropertyTableDestroy(GxParticlePropertyTable* table) { TableDestroy(table); }
 
 GxParticleClassBase* GxParticleClassWithTable(bool emitter, GxUInt32 id, GxParticlePropertyTable* table)
 {
@@ -1153,10 +1150,7 @@ GxParticleClass* GxParticleClassCreate(GxUInt32 flags)
     return ClassCreate(particleClasses, flags, sizeof(GxParticleStandard), kParticleProps, false);
 }
 
-GxBool GxParticleClassDestroy(GxParticleClass* particleClass)
-{
-    return ClassDestroy(particleClasses, particleClass);
-}
+GxBool GxParticleClassDestroy(GxParticleClass* particleClass) { return ClassDestroy(particleClasses, particleClass); }
 
 GxInt32 GxParticlePropertyGetIndex(const GxParticlePropertyTable* table, GxInt32 id)
 {

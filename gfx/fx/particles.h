@@ -330,7 +330,7 @@ struct GxParticleEmitterStd {
     GxReal tankRotSpeed;
     GxReal ptcleUV[8];
     GxTexture* texture;  // one counted reference, released with the emitter
-    GxMatrix* ltm;  // the atomic frame's world matrix during an update; null: no transform
+    GxMatrix* ltm;       // the atomic frame's world matrix during an update; null: no transform
 };
 struct GxParticleEmitterColor {
     GxReal start[4], startBias[4], end[4], endBias[4];

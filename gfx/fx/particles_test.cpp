@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "gfx/fx/fx_testing.h"
 #include "gfx/core/frame.h"
+#include "gfx/fx/fx_testing.h"
 #include "gfx/fx/particles_local.h"
 
 namespace {
@@ -163,8 +163,8 @@ TEST_F(Particles, BiasedColoursClampAndStillParticlesStartAtTheEmitter)
     EXPECT_TRUE(sawFull);
     EXPECT_TRUE(sawEmpty);
     GxParticleBatch* batch = emitter->liveBatch;
-    const auto* pos = static_cast<const GxV3d*>(GxParticleGetProperty(
-        particleClass, GxParticleBatchGetParticles(batch), gxPRTSTDPROPERTYCODEPARTICLEPOSITION));
+    const auto* pos = static_cast<const GxV3d*>(
+        GxParticleGetProperty(particleClass, GxParticleBatchGetParticles(batch), gxPRTSTDPROPERTYCODEPARTICLEPOSITION));
     EXPECT_FLOAT_EQ(pos->y, 2.0f);
     Done(atomic);
 }
@@ -175,9 +175,8 @@ namespace {
 
 std::vector<GxUInt8> WriteAtomicExtension(const GxAtomic* atomic)
 {
-    return GxWorldTestWrite([atomic](GxStream* s) {
-        return GxParticleAtomicStreamWrite(s, 0, atomic, 0, 0) != nullptr;
-    });
+    return GxWorldTestWrite(
+        [atomic](GxStream* s) { return GxParticleAtomicStreamWrite(s, 0, atomic, 0, 0) != nullptr; });
 }
 
 GxAtomic* ReadAtomicExtension(const std::vector<GxUInt8>& bytes, size_t length = SIZE_MAX)
@@ -246,10 +245,7 @@ constexpr size_t kFireEmitterTable = 4 + 20 + (12 + 8 + 8 * 4) + 12;
 constexpr size_t kFireEmitterClass = kFireTablesEnd + 12 + 8 + 12;
 constexpr size_t kFireProperties = kFireTablesEnd + 2 * (12 + 8);
 
-void PutWord(std::vector<GxUInt8>& bytes, size_t at, GxUInt32 value)
-{
-    memcpy(&bytes[at], &value, sizeof(value));
-}
+void PutWord(std::vector<GxUInt8>& bytes, size_t at, GxUInt32 value) { memcpy(&bytes[at], &value, sizeof(value)); }
 
 // The reader takes the classes a stream defines: the tables and keys it carries, under the ids it names, without
 // handing such a class to those who ask for the id's own properties.
@@ -493,7 +489,8 @@ TEST_F(Particles, EmitterTanksRecordTheirConstantsAndKeepTheFirstLink)
     ASSERT_NE(plain, nullptr);
     emitter = GxParticleAtomicGetEmitters(plain);
     GxParticleEmitterSetParticleClass(emitter, particleClass, 4);
-    std = static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    std =
+        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
     std->maxPTank = 4;
     std->ptcleColor = {10, 20, 30, 40};
     std->ptcleSize[0] = 3.0f;
@@ -539,7 +536,7 @@ TEST_F(Particles, ClassesRunTheCallbackSetsTheyCarry)
     ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
     ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
     EXPECT_EQ(customEmits, 2);
-    EXPECT_EQ(customUpdates, 1);   // the second update found one live batch
+    EXPECT_EQ(customUpdates, 1);       // the second update found one live batch
     EXPECT_EQ(emitter->numPtcles, 6);  // the standard emission still ran; no standard update aged them
 
     ASSERT_NE(GxParticleEmitterClassSetCallBacks(emitterClass, &sets[1], 1), nullptr);

@@ -31,27 +31,18 @@ constexpr GxUInt32 kMatrixTypeBits = gxMATRIXTYPEORTHONORMAL;
 constexpr GxUInt32 kOrientationTail = 13 * kWord;
 // Property blocks in the order the standard callbacks write them.
 constexpr GxInt32 kStreamOrder[] = {
-    gxPRTSTDPROPERTYCODEEMITTERSTANDARD,   gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR, gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS,
-    gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX,  gxPRTSTDPROPERTYCODEEMITTERPRTSIZE,  gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE,
+    gxPRTSTDPROPERTYCODEEMITTERSTANDARD,  gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR, gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS,
+    gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE,  gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE,
     gxPRTSTDPROPERTYCODEEMITTERPTANK,
 };
 
 GxUInt32 readVersion = 0;
 
-void Refuse(const char* message)
-{
-    GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, message));
-}
+void Refuse(const char* message) { GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, message)); }
 
-bool Put(GxStream* s, const void* words, GxUInt32 bytes)
-{
-    return GxStreamWriteInt32(s, words, bytes) != nullptr;
-}
+bool Put(GxStream* s, const void* words, GxUInt32 bytes) { return GxStreamWriteInt32(s, words, bytes) != nullptr; }
 
-bool Get(GxStream* s, void* words, GxUInt32 bytes)
-{
-    return GxStreamReadInt32(s, words, bytes) != nullptr;
-}
+bool Get(GxStream* s, void* words, GxUInt32 bytes) { return GxStreamReadInt32(s, words, bytes) != nullptr; }
 
 GxUInt32 TableBody(const GxParticlePropertyTable* t)
 {
@@ -262,13 +253,14 @@ GxParticlePropertyTable* ReadTable(GxStream* s, bool emitter)
     GxInt32 sizes[gxPARTICLEMAXPROPERTIES];
     for (GxInt32 i = 0; i < count; i++) {
         idList[i] = static_cast<GxInt32>(ids[i]);
-        sizes[i] = ids[i] <= static_cast<GxUInt32>(gxPARTICLEMAXPROPERTIES) ? GxParticlePropertySize(emitter, idList[i])
-                                                                            : 0;
+        sizes[i] =
+            ids[i] <= static_cast<GxUInt32>(gxPARTICLEMAXPROPERTIES) ? GxParticlePropertySize(emitter, idList[i]) : 0;
         bool repeated = false;
         for (GxInt32 j = 0; j < i; j++) {
             repeated = repeated || idList[j] == idList[i];
         }
-        if ((i == 0) != (idList[i] == 0) || sizes[i] == 0 || repeated || !StoredSizeFits(emitter, idList[i], stored[i])) {
+        if ((i == 0) != (idList[i] == 0) || sizes[i] == 0 || repeated ||
+            !StoredSizeFits(emitter, idList[i], stored[i])) {
             Refuse("particle property table the plugin cannot lay out");
             return nullptr;
         }

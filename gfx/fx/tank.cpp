@@ -17,9 +17,8 @@ constexpr GxUInt32 kAllChanged = 0xFFFFFFFFu;
 constexpr GxUInt32 kLayoutBits = gxPTANKDFLAGARRAY | gxPTANKDFLAGSTRUCTURE;
 // Each per-particle kind in array order: its data bit and element size.
 constexpr GxUInt32 kKindBits[gxPTANKKINDS] = {
-    gxPTANKDFLAGPOSITION, gxPTANKDFLAGMATRIX,        gxPTANKDFLAGNORMAL,        gxPTANKDFLAGSIZE,
-    gxPTANKDFLAGCOLOR,    gxPTANKDFLAGVTXCOLOR,      gxPTANKDFLAG2DROTATE,      gxPTANKDFLAGVTX2TEXCOORDS,
-    gxPTANKDFLAGVTX4TEXCOORDS,
+    gxPTANKDFLAGPOSITION, gxPTANKDFLAGMATRIX,   gxPTANKDFLAGNORMAL,        gxPTANKDFLAGSIZE,          gxPTANKDFLAGCOLOR,
+    gxPTANKDFLAGVTXCOLOR, gxPTANKDFLAG2DROTATE, gxPTANKDFLAGVTX2TEXCOORDS, gxPTANKDFLAGVTX4TEXCOORDS,
 };
 constexpr GxInt32 kKindSizes[gxPTANKKINDS] = {12, static_cast<GxInt32>(sizeof(GxMatrix)), 12, 8, 4, 16, 4, 16, 32};
 constexpr GxUInt32 kKindMask = 0x1FF;
@@ -38,8 +37,7 @@ GxParticleTankDriverHooks driverHooks = {};
 GxParticleTank*& TankOf(const GxAtomic* atomic)
 {
     GX_ASSERT(tankOffset >= 0, "the plugin is attached before its extension is used");
-    return *reinterpret_cast<GxParticleTank**>(reinterpret_cast<GxUInt8*>(const_cast<GxAtomic*>(atomic)) +
-                                               tankOffset);
+    return *reinterpret_cast<GxParticleTank**>(reinterpret_cast<GxUInt8*>(const_cast<GxAtomic*>(atomic)) + tankOffset);
 }
 
 GxUInt32 NormaliseFlags(GxUInt32 flags)
@@ -167,8 +165,8 @@ GxBool GxParticleTankPluginAttach(void)
     if (GxEngineRegisterPlugin(0, gxPLUGINPARTICLETANK, ModuleOpen, ModuleClose) < 0) {
         return 0;
     }
-    tankOffset = GxAtomicRegisterPlugin(sizeof(GxParticleTank*), gxPLUGINPARTICLETANK, AtomicConstruct, AtomicDestruct,
-                                        nullptr);
+    tankOffset =
+        GxAtomicRegisterPlugin(sizeof(GxParticleTank*), gxPLUGINPARTICLETANK, AtomicConstruct, AtomicDestruct, nullptr);
     GxPluginRegistryTrackOffset(&tankOffset);
     return tankOffset >= 0 ? 1 : 0;
 }
@@ -221,8 +219,7 @@ GxAtomic* GxParticleTankCreateWithCallbacks(GxInt32 maxParticles, GxUInt32 dataF
         made = AllocData(tank, maxParticles, dataFlags);
     }
     tank->format.dataFlags = dataFlags;
-    if (!made || (callbacks->create &&
-                  !callbacks->create(atomic, &tank->format, maxParticles, dataFlags, platFlags))) {
+    if (!made || (callbacks->create && !callbacks->create(atomic, &tank->format, maxParticles, dataFlags, platFlags))) {
         GxAtomicDestroy(atomic);
         return nullptr;
     }
@@ -235,10 +232,7 @@ GxAtomic* GxParticleTankCreateWithCallbacks(GxInt32 maxParticles, GxUInt32 dataF
     return atomic;
 }
 
-GxBool GxParticleTankDestroy(GxAtomic* atomic)
-{
-    return GxAtomicDestroy(atomic);
-}
+GxBool GxParticleTankDestroy(GxAtomic* atomic) { return GxAtomicDestroy(atomic); }
 
 GxParticleTank* GxParticleTankGet(const GxAtomic* atomic)
 {

@@ -33,8 +33,7 @@ TEST_F(ParticleTank, FlagsNormaliseAndArraysFollowTheLayout)
     GxParticleTankUnlock(separate);
     EXPECT_EQ(GxParticleTankGet(separate)->updateFlags, static_cast<GxUInt32>(gxPTANKDFLAGPOSITION));
 
-    GxAtomic* packed =
-        GxParticleTankCreate(10, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR | gxPTANKDFLAGSTRUCTURE, 0);
+    GxAtomic* packed = GxParticleTankCreate(10, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR | gxPTANKDFLAGSTRUCTURE, 0);
     ASSERT_TRUE(GxParticleTankLock(packed, &pos, gxPTANKDFLAGPOSITION, 0));
     ASSERT_TRUE(GxParticleTankLock(packed, &col, gxPTANKDFLAGCOLOR, 0));
     EXPECT_EQ(pos.stride, 16);

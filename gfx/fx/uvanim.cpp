@@ -44,10 +44,7 @@ GxUVAnimDictionary** dictionaries = nullptr;
 GxInt32 numDictionaries = 0;
 GxInt32 dictionarySpace = 0;
 
-void Refuse(const char* message)
-{
-    GxErrorRaise(gxPLUGINUVANIM, GxErrorMakeCode(gxUVANIMERRBADDATA, message));
-}
+void Refuse(const char* message) { GxErrorRaise(gxPLUGINUVANIM, GxErrorMakeCode(gxUVANIMERRBADDATA, message)); }
 
 UVMaterial* ExtOf(const GxMaterial* material)
 {
@@ -155,8 +152,12 @@ void LinearAdd(void* out, void* in1, void* in2)
     const GxReal* a = static_cast<GxUVAnimInterpFrame*>(in1)->uv;
     const GxReal* b = static_cast<GxUVAnimInterpFrame*>(in2)->uv;
     const GxReal r[gxUVANIMVALUES] = {
-        b[0] * a[0] + b[2] * a[1], b[1] * a[0] + b[3] * a[1], b[2] * a[3] + b[0] * a[2],
-        b[3] * a[3] + b[1] * a[2], a[4] + b[4],                a[5] + b[5],
+        b[0] * a[0] + b[2] * a[1],
+        b[1] * a[0] + b[3] * a[1],
+        b[2] * a[3] + b[0] * a[2],
+        b[3] * a[3] + b[1] * a[2],
+        a[4] + b[4],
+        a[5] + b[5],
     };
     memcpy(static_cast<GxUVAnimInterpFrame*>(out)->uv, r, sizeof(r));
 }
@@ -182,8 +183,8 @@ void EmptyMulRecip(void*, void*) {}
 
 GxAnimation* KeyFramesRead(GxStream* stream, GxAnimation* animation)
 {
-    const uint64_t need = kLeadWordSize + kCustomStreamSize +
-                          static_cast<uint64_t>(animation->numFrames) * kKeyFrameStreamSize;
+    const uint64_t need =
+        kLeadWordSize + kCustomStreamSize + static_cast<uint64_t>(animation->numFrames) * kKeyFrameStreamSize;
     if (!GxStreamCanSupply(stream, need)) {
         Refuse("UV keyframes beyond the chunk");
         return nullptr;
@@ -361,7 +362,8 @@ void* MaterialCopy(void* dst, const void* src, GxInt32, GxInt32)
         if (!interp) {
             return nullptr;
         }
-        if (!GxAnimInterpolatorSetCurrentAnim(interp, source->pCurrentAnim) || !GxAnimInterpolatorCopy(interp, source)) {
+        if (!GxAnimInterpolatorSetCurrentAnim(interp, source->pCurrentAnim) ||
+            !GxAnimInterpolatorCopy(interp, source)) {
             GxAnimInterpolatorDestroy(interp);
             return nullptr;
         }
@@ -685,10 +687,7 @@ GxUVAnimDictionary* GxUVAnimSetCurrentDictionary(GxUVAnimDictionary* dictionary)
     return dictionary;
 }
 
-GxUVAnimDictionary* GxUVAnimGetCurrentDictionary(void)
-{
-    return currentDictionary;
-}
+GxUVAnimDictionary* GxUVAnimGetCurrentDictionary(void) { return currentDictionary; }
 
 GxUVAnimDictionary* GxUVAnimDictionaryCreate(void)
 {

@@ -2,8 +2,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "gfx/fx/fx_testing.h"
 #include "gfx/core/plugin.h"
+#include "gfx/fx/fx_testing.h"
 #include "gfx/world/material.h"
 #include "gfx/world/world_testing.h"
 

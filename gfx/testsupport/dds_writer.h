@@ -2,8 +2,8 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -15,11 +15,11 @@ struct GxImage;
 // One DDS file as it is written: header fields, the optional palette and the texel data of every
 // face and level in file order (the writer does not check the data's length, so tests can cut it).
 struct ContentDds {
-    uint32_t flags = 0x1007;       // caps, height, width, pixel format
+    uint32_t flags = 0x1007;  // caps, height, width, pixel format
     uint32_t width = 0;
     uint32_t height = 0;
-    uint32_t pitch = 0;            // pitch or linear size
-    uint32_t mipCount = 0;         // with flag 0x20000
+    uint32_t pitch = 0;     // pitch or linear size
+    uint32_t mipCount = 0;  // with flag 0x20000
     uint32_t pixelFlags = 0;
     uint32_t fourCC = 0;
     uint32_t bitCount = 0;
@@ -72,8 +72,8 @@ inline void ContentDdsSetCube(ContentDds* dds)
 
 // Header fields and where they lie in the 128-byte header (magic included).
 constexpr size_t kContentDdsHeaderSize = 128;
-constexpr uint32_t kContentDdsMagic = 0x20534444;        // "DDS "
-constexpr uint32_t kContentDdsInfoSize = 124;            // the header after the magic
+constexpr uint32_t kContentDdsMagic = 0x20534444;  // "DDS "
+constexpr uint32_t kContentDdsInfoSize = 124;      // the header after the magic
 constexpr uint32_t kContentDdsPixelFormatSize = 32;
 
 // The whole file, field by field.
@@ -81,10 +81,11 @@ inline std::vector<uint8_t> ContentDdsBytes(const ContentDds& dds)
 {
     uint8_t header[kContentDdsHeaderSize] = {};
     const std::pair<size_t, uint32_t> fields[] = {
-        {0, kContentDdsMagic}, {4, kContentDdsInfoSize}, {8, dds.flags}, {12, dds.height}, {16, dds.width},
-        {20, dds.pitch}, {28, dds.mipCount}, {76, kContentDdsPixelFormatSize}, {80, dds.pixelFlags},
-        {84, dds.fourCC}, {88, dds.bitCount}, {92, dds.redMask}, {96, dds.greenMask}, {100, dds.blueMask},
-        {104, dds.alphaMask}, {108, dds.caps1}, {112, dds.caps2},
+        {0, kContentDdsMagic}, {4, kContentDdsInfoSize}, {8, dds.flags},       {12, dds.height},
+        {16, dds.width},       {20, dds.pitch},          {28, dds.mipCount},   {76, kContentDdsPixelFormatSize},
+        {80, dds.pixelFlags},  {84, dds.fourCC},         {88, dds.bitCount},   {92, dds.redMask},
+        {96, dds.greenMask},   {100, dds.blueMask},      {104, dds.alphaMask}, {108, dds.caps1},
+        {112, dds.caps2},
     };
     for (const auto& field : fields) {
         GxBytesPutU32(header + field.first, field.second);

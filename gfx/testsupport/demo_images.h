@@ -5,8 +5,8 @@
 
 #include "gfx/testsupport/png_writer.h"
 
-constexpr uint32_t kContentDemoSize = 64;        // both images are square
-constexpr uint32_t kContentCheckerSquare = 8;    // pixels per checker square
+constexpr uint32_t kContentDemoSize = 64;      // both images are square
+constexpr uint32_t kContentCheckerSquare = 8;  // pixels per checker square
 constexpr uint8_t kContentCheckerLight[3] = {210, 210, 200};
 constexpr uint8_t kContentCheckerDark[3] = {70, 80, 110};
 constexpr uint8_t kContentBadgeColour[3] = {240, 170, 20};

@@ -14,7 +14,11 @@ constexpr GxUInt32 kGxTestArenaSize = 0x400000;
 constexpr GxInt32 kGxTestWindowSize = 64;
 
 // The device the engine runs on: the recording test device of the core, or the driver on one of its back ends.
-enum class GxTestBackend { kRecording, kSoftware, kOpenGL };
+enum class GxTestBackend {
+    kRecording,
+    kSoftware,
+    kOpenGL
+};
 
 // Image formats registered once the engine is started.
 enum GxTestImageFormats : unsigned {

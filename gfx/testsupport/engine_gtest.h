@@ -10,12 +10,12 @@
 #include "platform/win32/gl_required_testing.h"
 
 // Ends the running test when `engine` did not start; the test goes on when it did.
-#define GX_ASSERT_ENGINE_STARTED(engine)                      \
-    do {                                                      \
-        if ((engine).GLMissing()) {                           \
-            MALL_GL_MISSING((engine).Failure());              \
-        }                                                     \
-        ASSERT_TRUE((engine).Ok()) << (engine).Failure();     \
+#define GX_ASSERT_ENGINE_STARTED(engine)                  \
+    do {                                                  \
+        if ((engine).GLMissing()) {                       \
+            MALL_GL_MISSING((engine).Failure());          \
+        }                                                 \
+        ASSERT_TRUE((engine).Ok()) << (engine).Failure(); \
     } while (0)
 
 // The engine started on the OpenGL back end in a window of the given size with the host's files, before each test

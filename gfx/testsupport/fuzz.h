@@ -33,8 +33,8 @@ inline GxFuzzScratch gxFuzzScratch;
 // the extension picks the image format for readers that go by it.
 inline std::string GxFuzzScratchPath(const char* stem, const char* extension = "")
 {
-    static const unsigned long long process = (static_cast<unsigned long long>(std::random_device()()) << 32) |
-                                              std::random_device()();
+    static const unsigned long long process =
+        (static_cast<unsigned long long>(std::random_device()()) << 32) | std::random_device()();
     const std::string name = std::string(stem) + "_" + std::to_string(process) + extension;
     const std::string path = (std::filesystem::temp_directory_path() / name).string();
     gxFuzzScratch.paths.push_back(path);

@@ -44,8 +44,7 @@ inline bool GxTestFileSystemOpen(void)
 
 // Writes rows of 32-bit blue, green, red, alpha pixels, top row first, as an opaque BMP through the core's
 // image writer; the engine must be started and a default file system open.
-inline bool GxTestWriteScreenshot(const char* path, const GxUInt8* pixels, GxInt32 width, GxInt32 height,
-                                  size_t stride)
+inline bool GxTestWriteScreenshot(const char* path, const GxUInt8* pixels, GxInt32 width, GxInt32 height, size_t stride)
 {
     GxImage* image = GxImageCreate(width, height, 32);
     if (!image || !GxImageAllocatePixels(image)) {

@@ -15,20 +15,24 @@ struct ContentPngImage {
     int colourType = PNG_COLOR_TYPE_RGB_ALPHA;
     int bitDepth = 8;
     bool interlaced = false;
-    std::vector<uint8_t> rows;            // height rows of ContentPngRowBytes() bytes
-    std::vector<png_color> palette;       // colour type 3
-    std::vector<uint8_t> paletteAlpha;    // tRNS of a palette image
-    bool hasKey = false;                  // tRNS of a grey or RGB image
+    std::vector<uint8_t> rows;          // height rows of ContentPngRowBytes() bytes
+    std::vector<png_color> palette;     // colour type 3
+    std::vector<uint8_t> paletteAlpha;  // tRNS of a palette image
+    bool hasKey = false;                // tRNS of a grey or RGB image
     png_color_16 key = {};
 };
 
 inline size_t ContentPngChannels(int colourType)
 {
     switch (colourType) {
-    case PNG_COLOR_TYPE_RGB: return 3;
-    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
-    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
-    default: return 1;
+    case PNG_COLOR_TYPE_RGB:
+        return 3;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        return 2;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        return 4;
+    default:
+        return 1;
     }
 }
 

@@ -13,8 +13,7 @@ protected:
     // Without start the test opens and starts the engine itself in `window`.
     explicit GxD3D9SoftwareTest(int width = kGxTestWindowSize, int height = kGxTestWindowSize, bool start = true)
         : windowWidth(width), windowHeight(height), startInSetUp(start)
-    {
-    }
+    {}
 
     // Plugins a test needs go in here, between init and open.
     virtual void AttachPlugins() {}

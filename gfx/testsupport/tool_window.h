@@ -69,8 +69,7 @@ template <typename Attach>
 bool GxToolEngineStart(const char* tool, HWND* window, Attach attach)
 {
     GxEngineSetDriver(GxD3D9GetDriver());
-    if (!GxEngineInit(nullptr, 0, kGxToolArenaSize) || !attach() || !GxTestFileSystemOpen() ||
-        !GxEngineOpen(window)) {
+    if (!GxEngineInit(nullptr, 0, kGxToolArenaSize) || !attach() || !GxTestFileSystemOpen() || !GxEngineOpen(window)) {
         std::fprintf(stderr, "%s: the graphics engine does not open\n", tool);
         GxFileSystemManagerClose();
         GxEngineTerm();

@@ -238,14 +238,15 @@ TEST(SectorWalks, TiesTakeOneSideOfATouchedSplitAndQueriesBoth)
     GxWorldSector left = {};
     GxWorldSector right = {};
     left.type = right.type = gxATOMICSECTORTYPE;
-    GxPlaneSector plane = {0, 10.0f, reinterpret_cast<GxSector*>(&left), reinterpret_cast<GxSector*>(&right),
+    GxPlaneSector plane = {0,     10.0f, reinterpret_cast<GxSector*>(&left), reinterpret_cast<GxSector*>(&right),
                            10.0f, 10.0f};
     GxWorld world = {};
     world.rootSector = reinterpret_cast<GxSector*>(&plane);
     const auto walk = [&](GxReal inf, GxReal sup, GxSplitTouch touch) {
         std::set<GxWorldSector*> seen;
         const GxBBox box = {{sup, 1, 1}, {inf, 0, 0}};
-        GxWorldForSectorsInBox(&world, box, [&](GxWorldSector* sector) { return seen.insert(sector).second; }, touch);
+        GxWorldForSectorsInBox(
+            &world, box, [&](GxWorldSector* sector) { return seen.insert(sector).second; }, touch);
         return seen;
     };
     const std::set<GxWorldSector*> both = {&left, &right};

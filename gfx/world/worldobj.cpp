@@ -161,19 +161,22 @@ bool TieAtomic(GxAtomic* atomic, GxWorld* world)
         return false;
     }
     bool ok = true;
-    GxWorldForSectorsInBox(world, BoxAround(sphere->center, sphere->radius), [&](GxWorldSector* sector) {
-        auto* tie = static_cast<GxTie*>(GxFreeListAllocEntry(block->atomicTies, kTieHint));
-        if (!tie) {
-            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-            ok = false;
-            return false;
-        }
-        tie->apAtom = atomic;
-        tie->worldSector = sector;
-        GxLinkAddAfter(&sector->collAtomicsInWorldSector, &tie->lWorldSector);
-        GxLinkAddAfter(&atomic->llWorldSectorsInAtomic, &tie->lAtomic);
-        return true;
-    }, GxSplitTouch::kOneSide);
+    GxWorldForSectorsInBox(
+        world, BoxAround(sphere->center, sphere->radius),
+        [&](GxWorldSector* sector) {
+            auto* tie = static_cast<GxTie*>(GxFreeListAllocEntry(block->atomicTies, kTieHint));
+            if (!tie) {
+                GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+                ok = false;
+                return false;
+            }
+            tie->apAtom = atomic;
+            tie->worldSector = sector;
+            GxLinkAddAfter(&sector->collAtomicsInWorldSector, &tie->lWorldSector);
+            GxLinkAddAfter(&atomic->llWorldSectorsInAtomic, &tie->lAtomic);
+            return true;
+        },
+        GxSplitTouch::kOneSide);
     return ok;
 }
 
@@ -187,19 +190,22 @@ bool TieLight(GxLight* light, GxWorld* world)
     }
     const GxV3d position = GxFrameGetWorldMatrix(frame)->pos;
     bool ok = true;
-    GxWorldForSectorsInBox(world, BoxAround(position, light->radius), [&](GxWorldSector* sector) {
-        auto* tie = static_cast<GxLightTie*>(GxFreeListAllocEntry(block->lightTies, kTieHint));
-        if (!tie) {
-            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-            ok = false;
-            return false;
-        }
-        tie->light = light;
-        tie->sect = sector;
-        GxLinkAddAfter(&sector->lightsInWorldSector, &tie->lWorldSector);
-        GxLinkAddAfter(&light->worldSectorsInLight, &tie->lLight);
-        return true;
-    }, GxSplitTouch::kOneSide);
+    GxWorldForSectorsInBox(
+        world, BoxAround(position, light->radius),
+        [&](GxWorldSector* sector) {
+            auto* tie = static_cast<GxLightTie*>(GxFreeListAllocEntry(block->lightTies, kTieHint));
+            if (!tie) {
+                GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+                ok = false;
+                return false;
+            }
+            tie->light = light;
+            tie->sect = sector;
+            GxLinkAddAfter(&sector->lightsInWorldSector, &tie->lWorldSector);
+            GxLinkAddAfter(&light->worldSectorsInLight, &tie->lLight);
+            return true;
+        },
+        GxSplitTouch::kOneSide);
     return ok;
 }
 
@@ -465,10 +471,7 @@ void SetFrameDirty(void* frame)
 // ---- Sector stream extensions.
 
 // A sector's bin mesh names materials of its world's list, as a geometry's names its own.
-GxWorld* WorldOfSector(const void* object)
-{
-    return GxWorldSectorGetWorld(static_cast<const GxWorldSector*>(object));
-}
+GxWorld* WorldOfSector(const void* object) { return GxWorldSectorGetWorld(static_cast<const GxWorldSector*>(object)); }
 
 bool IsNativeWorld(const GxWorld* world) { return (world->flags & gxGEOMETRYNATIVE) != 0; }
 
@@ -483,7 +486,7 @@ GxStream* SectorBinMeshWrite(GxStream* stream, GxInt32, const void* object, GxIn
     const GxWorld* world = WorldOfSector(object);
     const GxMeshHeader* header = static_cast<const GxWorldSector*>(object)->mesh;
     return world && header && GxBinMeshStreamWrite(stream, header, &world->matList, IsNativeWorld(world)) ? stream
-                                                                                                         : nullptr;
+                                                                                                          : nullptr;
 }
 
 // A stored mesh is kept (validated against the sector and its world); sectors without one build it after reading.

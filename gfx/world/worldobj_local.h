@@ -27,7 +27,10 @@ inline GxReal* GxV3dAxisRef(GxV3d* v, GxInt32 type) { return type == 0 ? &v->x :
 
 // How a walk treats a box that touches a split value: queries take both sides; ties take a side only when the
 // box reaches strictly past the value, so a touching object sits in one sector.
-enum class GxSplitTouch { kBothSides, kOneSide };
+enum class GxSplitTouch {
+    kBothSides,
+    kOneSide
+};
 
 // Visits every atomic sector whose box a query box reaches, with the stack every walk uses. The callback
 // returns false to stop.

@@ -158,8 +158,8 @@ static void PutText(const std::string& text, ID3DXBuffer** out)
     std::memcpy((*out)->GetBufferPointer(), text.c_str(), text.size() + 1);
 }
 
-HRESULT D3DXAssembleShader(const char* pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE,
-                           DWORD, ID3DXBuffer** ppShader, ID3DXBuffer** ppErrorMsgs)
+HRESULT D3DXAssembleShader(const char* pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE, DWORD,
+                           ID3DXBuffer** ppShader, ID3DXBuffer** ppErrorMsgs)
 {
     if (ppShader)
         *ppShader = nullptr;

@@ -11,9 +11,9 @@ D3D9Backend* D3D9CreateGLBackend();
 // What the OpenGL back end has done since the program started; benchmarks take the difference over their frames.
 struct D3D9GLCounters {
     uint64_t draws = 0;
-    uint64_t vertices = 0;       // vertices the draws span (each indexed draw's range)
-    uint64_t stateChanges = 0;   // device state changes reported to the back end
+    uint64_t vertices = 0;         // vertices the draws span (each indexed draw's range)
+    uint64_t stateChanges = 0;     // device state changes reported to the back end
     uint64_t stateGroupsSent = 0;  // render-state groups (depth, blend, stencil ...) sent to GL
-    uint64_t uploadedBytes = 0;  // vertex, index and shader-constant data handed to GL
+    uint64_t uploadedBytes = 0;    // vertex, index and shader-constant data handed to GL
 };
 const D3D9GLCounters& D3D9GLGetCounters();

@@ -338,8 +338,8 @@ TEST(GlDeviceWindow, DrawsIntoAWindowAndOutlivesIt)
 // ones the leak checker's tracer has to stop.
 void ExitWithOneThreadLeft()
 {
-    const auto tasks = std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                                     std::filesystem::directory_iterator());
+    const auto tasks =
+        std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
     if (tasks != 1)
         _exit(2);
 }
@@ -359,8 +359,8 @@ TEST(GlDeviceWindow, ProgramEndsWithTheDriverThreadsJoined)
             wc.lpfnWndProc = PlainWindowProc;
             wc.lpszClassName = "GlBackendExitTest";
             RegisterClassA(&wc);
-            HWND hwnd = CreateWindowExA(0, "GlBackendExitTest", "", WS_OVERLAPPEDWINDOW, 0, 0, 96, 64, nullptr,
-                                        nullptr, nullptr, nullptr);
+            HWND hwnd = CreateWindowExA(0, "GlBackendExitTest", "", WS_OVERLAPPEDWINDOW, 0, 0, 96, 64, nullptr, nullptr,
+                                        nullptr, nullptr);
             D3DPRESENT_PARAMETERS pp = D3D9WindowedParameters(kW, kH, hwnd);
             IDirect3DDevice9* dev = nullptr;
             if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev) != D3D_OK)

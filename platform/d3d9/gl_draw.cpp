@@ -167,7 +167,6 @@ enum {
     kArraySecondary = 1u << 3,
 };
 
-
 // How GL's fixed-function arrays take an element type; 0 when they cannot.
 struct GlPointerType {
     GLint size;

@@ -111,8 +111,7 @@ void LightText(std::string* text, int i, unsigned kind, const GlLitKey& key)
     } else {
         Append(text, "    vec3 D = gl_LightSource[%d].position.xyz - P;\n    float d = length(D);\n", i);
         Append(text, "    L = d > 0.0 ? D / d : vec3(0.0, 0.0, 1.0);\n");
-        Append(text,
-               "    float k = gl_LightSource[%d].constantAttenuation + gl_LightSource[%d].linearAttenuation * d",
+        Append(text, "    float k = gl_LightSource[%d].constantAttenuation + gl_LightSource[%d].linearAttenuation * d",
                i, i);
         Append(text, " + gl_LightSource[%d].quadraticAttenuation * d * d;\n", i);
         Append(text, "    att = (d <= lightExtra[%d].x && k > 0.0) ? 1.0 / k : 0.0;\n", i);
@@ -120,8 +119,9 @@ void LightText(std::string* text, int i, unsigned kind, const GlLitKey& key)
     if (kind == kKindSpot) {
         Append(text, "    float rho = dot(-L, normalize(gl_LightSource[%d].spotDirection));\n", i);
         Append(text, "    vec4 e = lightExtra[%d];\n", i);
-        Append(text, "    float spot = rho > e.z ? 1.0 : (rho <= e.w ? 0.0 : (e.y > 0.0 ? pow((rho - e.w) / (e.z - e.w), "
-                     "e.y) : 1.0));\n");
+        Append(text,
+               "    float spot = rho > e.z ? 1.0 : (rho <= e.w ? 0.0 : (e.y > 0.0 ? pow((rho - e.w) / (e.z - e.w), "
+               "e.y) : 1.0));\n");
         Append(text, "    att *= spot;\n");
     }
     Append(text, "    float nl = max(dot(N, L), 0.0);\n");
@@ -132,8 +132,9 @@ void LightText(std::string* text, int i, unsigned kind, const GlLitKey& key)
         Append(text, key.localViewer ? "      vec3 V = normalize(-P);\n" : "      vec3 V = vec3(0.0, 0.0, 1.0);\n");
         Append(text, "      float nh = max(dot(N, normalize(L + V)), 0.0);\n");
         Append(text, "      float power = gl_FrontMaterial.shininess;\n");
-        Append(text, "      specularSum += gl_LightSource[%d].specular.rgb * ((power > 0.0 ? pow(nh, power) : 1.0) * "
-                     "att);\n",
+        Append(text,
+               "      specularSum += gl_LightSource[%d].specular.rgb * ((power > 0.0 ? pow(nh, power) : 1.0) * "
+               "att);\n",
                i);
         Append(text, "    }\n");
     }

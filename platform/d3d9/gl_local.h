@@ -52,8 +52,8 @@ struct GlBuffer {
 struct GlFetch {
     const BYTE* base;  // first vertex's element
     size_t stride;
-    size_t limit;      // bytes readable from the first vertex's start
-    DWORD offset;      // of the element in its vertex
+    size_t limit;  // bytes readable from the first vertex's start
+    DWORD offset;  // of the element in its vertex
     BYTE type;
     int reg;
 };
@@ -71,8 +71,8 @@ struct GlAttachment {
 
 // A light as the generated lighting program needs it, per GL light slot.
 struct GlLightInfo {
-    unsigned kind = 0;     // 1 directional, 2 point, 3 spot
-    float extra[4] = {};   // range, falloff, cos(theta / 2), cos(phi / 2)
+    unsigned kind = 0;    // 1 directional, 2 point, 3 spot
+    float extra[4] = {};  // range, falloff, cos(theta / 2), cos(phi / 2)
 };
 
 // A compiled lighting program; program 0 when its text did not compile.
@@ -237,7 +237,7 @@ private:
     GLint maxTextureSize_ = 2048;
     float maxPointSize_ = 64.0f;
     int maxUnits_ = kGlMaxStages;
-    bool combine3_ = false;  // MODULATE_ADD for MULTIPLYADD and friends
+    bool combine3_ = false;       // MODULATE_ADD for MULTIPLYADD and friends
     bool vertexShaders_ = false;  // GLSL can hold the vs_1_1 constants
     bool pixelShaders_ = false;   // GLSL fragment programs run ps_1_1
     float maxAnisotropy_ = 1.0f;

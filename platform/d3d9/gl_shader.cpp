@@ -63,7 +63,6 @@ private:
     std::string error_;
 };
 
-
 bool Translator::Source(DWORD token, int rowOffset, std::string* out)
 {
     const DWORD type = D3D9ShaderRegTypeOf(token);
@@ -667,8 +666,7 @@ GlArrays GlBackend::SetupShaderArrays(const D3D9State& state, const D3D9DrawCall
     if (fetches.empty())
         return arrays;
 
-    const GlConvertedCopy* copy =
-        !user && oneStream ? StaticCopy(state.streams[onlyStream], fetches, draw) : nullptr;
+    const GlConvertedCopy* copy = !user && oneStream ? StaticCopy(state.streams[onlyStream], fetches, draw) : nullptr;
     if (copy) {
         // Draws in a row from one copy (meshes sharing a buffer) keep the arrays the first one set.
         if (arraysCopy_ != copy->name || arraysGeneration_ != gCopyGeneration) {

@@ -220,8 +220,9 @@ void GlBackend::ApplyRenderStates(const D3D9State& state)
     }
     if (RenderStatesChanged(rs, {D3DRS_FILLMODE, D3DRS_SHADEMODE})) {
         const DWORD fill = rs[D3DRS_FILLMODE];
-        glPolygonMode(GL_FRONT_AND_BACK,
-                      fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
+        glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT       ? GL_POINT
+                                         : fill == D3DFILL_WIREFRAME ? GL_LINE
+                                                                     : GL_FILL);
         glShadeModel(rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH);
     }
     if (RenderStatesChanged(rs, {D3DRS_ALPHATESTENABLE, D3DRS_ALPHAFUNC, D3DRS_ALPHAREF})) {
@@ -260,8 +261,7 @@ void GlBackend::ApplyRenderStates(const D3D9State& state)
         if (offset)
             glPolygonOffset(slope, bias * 16777215.0f);
     }
-    if (RenderStatesChanged(rs, {D3DRS_POINTSIZE, D3DRS_POINTSIZE_MIN, D3DRS_POINTSIZE_MAX,
-                                 D3DRS_POINTSPRITEENABLE})) {
+    if (RenderStatesChanged(rs, {D3DRS_POINTSIZE, D3DRS_POINTSIZE_MIN, D3DRS_POINTSIZE_MAX, D3DRS_POINTSPRITEENABLE})) {
         glPointSize(std::max(GlFloatBits(rs[D3DRS_POINTSIZE]), 1.0f));
         qgl.PointParameterf(GL_POINT_SIZE_MIN, GlFloatBits(rs[D3DRS_POINTSIZE_MIN]));
         qgl.PointParameterf(GL_POINT_SIZE_MAX, std::min(GlFloatBits(rs[D3DRS_POINTSIZE_MAX]), maxPointSize_));

@@ -87,12 +87,23 @@ enum D3D9ShaderOpcode : DWORD {
 inline bool D3D9ShaderMatrixShape(DWORD opcode, int* rows, int* width)
 {
     switch (opcode) {
-    case SHOP_M4x4: *rows = 4, *width = 4; return true;
-    case SHOP_M4x3: *rows = 3, *width = 4; return true;
-    case SHOP_M3x4: *rows = 4, *width = 3; return true;
-    case SHOP_M3x3: *rows = 3, *width = 3; return true;
-    case SHOP_M3x2: *rows = 2, *width = 3; return true;
-    default: return false;
+    case SHOP_M4x4:
+        *rows = 4, *width = 4;
+        return true;
+    case SHOP_M4x3:
+        *rows = 3, *width = 4;
+        return true;
+    case SHOP_M3x4:
+        *rows = 4, *width = 3;
+        return true;
+    case SHOP_M3x3:
+        *rows = 3, *width = 3;
+        return true;
+    case SHOP_M3x2:
+        *rows = 2, *width = 3;
+        return true;
+    default:
+        return false;
     }
 }
 

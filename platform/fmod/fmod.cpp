@@ -24,26 +24,26 @@ namespace {
 constexpr int kVolumeMax = 255;
 constexpr int kPanCentre = 128;
 constexpr int kPanMax = 255;
-constexpr int kStreamChannels = 4;         // music needs one; the rest let a track overlap its successor
+constexpr int kStreamChannels = 4;  // music needs one; the rest let a track overlap its successor
 constexpr int kMaxSampleChannels = 256;
 constexpr int kDeviceChannels = 2;
-constexpr int kBufferFrames = 1024;        // about 23 ms at 44.1 kHz
+constexpr int kBufferFrames = 1024;  // about 23 ms at 44.1 kHz
 constexpr int kDefaultRate = 44100;
 constexpr size_t kMaxConvertedBytes = 256u << 20;
 constexpr Uint8 kPanFull = 255;
 constexpr const char* kDriverVariable = "SDL_AUDIODRIVER";
 constexpr const char* kDummyDriver = "dummy";
 constexpr size_t kMaxSourceChannels = 2;
-constexpr int kUnsigned8Centre = 128;      // 8-bit PCM is unsigned
+constexpr int kUnsigned8Centre = 128;  // 8-bit PCM is unsigned
 constexpr int kByteShift = 8;
 constexpr int kFixedShift = 32;
 constexpr uint64_t kFixedMask = 0xFFFFFFFFull;
-constexpr int kWeightBits = 15;   // keeps (b - a) * weight inside 32 bits
+constexpr int kWeightBits = 15;  // keeps (b - a) * weight inside 32 bits
 constexpr int kWeightShift = kFixedShift - kWeightBits;
 
 // A sound in the device's own format, played straight from memory.
 struct Sound {
-    std::unique_ptr<int16_t[]> pcm;   // filled whole by the conversion, so never zeroed first
+    std::unique_ptr<int16_t[]> pcm;  // filled whole by the conversion, so never zeroed first
     Mix_Chunk chunk{};
 };
 
@@ -54,7 +54,7 @@ struct Channel {
     FSOUND_STREAM* stream = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 struct FSOUND_SAMPLE {
     Sound sound;
@@ -66,7 +66,7 @@ struct FSOUND_STREAM {
     FSOUND_STREAMCALLBACK callback = nullptr;
     void* userdata = nullptr;
     int channel = -1;
-    uint32_t serial = 0;     // of its current play; ends carry it, so a stale end finds nothing
+    uint32_t serial = 0;  // of its current play; ends carry it, so a stale end finds nothing
 };
 
 namespace {
@@ -92,7 +92,7 @@ Device g_device;
 // ---- The end queue: written by the mixer's finished callback on the audio thread ----
 
 std::mutex g_endLock;
-std::vector<uint32_t> g_playingSerial;   // per mixer channel: serial of the stream play running there, or 0
+std::vector<uint32_t> g_playingSerial;  // per mixer channel: serial of the stream play running there, or 0
 std::vector<uint32_t> g_endQueue;
 std::atomic<int> g_endsPending{0};
 
@@ -133,8 +133,8 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>* out)
 {
     if (path == nullptr)
         return false;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD high = 0;
@@ -240,15 +240,9 @@ bool OpenDevice(int rate)
     return opened;
 }
 
-bool IsChannel(int channel)
-{
-    return g_device.open && channel >= 0 && channel < g_device.totalChannels;
-}
+bool IsChannel(int channel) { return g_device.open && channel >= 0 && channel < g_device.totalChannels; }
 
-bool IsSampleChannel(int channel)
-{
-    return g_device.open && channel >= 0 && channel < g_device.sampleChannels;
-}
+bool IsSampleChannel(int channel) { return g_device.open && channel >= 0 && channel < g_device.sampleChannels; }
 
 // ---- Volume and pan ----
 
@@ -261,10 +255,7 @@ int MixerVolume(int channel)
     return (c.volume * MIX_MAX_VOLUME + kVolumeMax / 2) / kVolumeMax;
 }
 
-void ApplyVolume(int channel)
-{
-    Mix_Volume(channel, MixerVolume(channel));
-}
+void ApplyVolume(int channel) { Mix_Volume(channel, MixerVolume(channel)); }
 
 // Full on both sides at the centre and for FSOUND_STEREOPAN, fading one side towards the other edge.
 void ApplyPan(int channel)
@@ -311,7 +302,7 @@ FSOUND_STREAM* StreamBySerial(uint32_t serial)
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int)
 {
@@ -376,10 +367,7 @@ void FSOUND_SetSFXMasterVolume(int volume)
         ApplyVolume(i);
 }
 
-int FSOUND_GetSFXMasterVolume(void)
-{
-    return g_device.open ? g_device.master : 0;
-}
+int FSOUND_GetSFXMasterVolume(void) { return g_device.open ? g_device.master : 0; }
 
 FSOUND_SAMPLE* FSOUND_Sample_Load(int, const char* name, unsigned int mode, int)
 {
@@ -445,10 +433,7 @@ signed char FSOUND_StopSound(int channel)
     return 1;
 }
 
-signed char FSOUND_IsPlaying(int channel)
-{
-    return IsChannel(channel) && Mix_Playing(channel) ? 1 : 0;
-}
+signed char FSOUND_IsPlaying(int channel) { return IsChannel(channel) && Mix_Playing(channel) ? 1 : 0; }
 
 signed char FSOUND_SetVolume(int channel, int volume)
 {
@@ -571,12 +556,6 @@ int FSOUND_DispatchStreamEnds(void)
     return ran;
 }
 
-int FSOUND_PendingStreamEnds(void)
-{
-    return g_endsPending.load();
-}
+int FSOUND_PendingStreamEnds(void) { return g_endsPending.load(); }
 
-int FSOUND_GetSampleChannels(void)
-{
-    return g_device.open ? g_device.sampleChannels : 0;
-}
+int FSOUND_GetSampleChannels(void) { return g_device.open ? g_device.sampleChannels : 0; }

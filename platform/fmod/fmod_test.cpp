@@ -65,8 +65,8 @@ protected:
     std::string WriteBytes(const char* name, const std::vector<uint8_t>& bytes)
     {
         const std::string path = (dir / name).string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                      static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     }
     fs::path dir;
@@ -141,7 +141,7 @@ TEST_F(SoundTest, AStreamEndQueuesOneCallbackAndClosingDropsIt)
     ASSERT_GE(channel, 0);
     ASSERT_TRUE(WaitFor([] { return FSOUND_PendingStreamEnds() > 0; }));
     EXPECT_FALSE(FSOUND_IsPlaying(channel));
-    EXPECT_EQ(0, g_ends);   // nothing runs on the audio thread
+    EXPECT_EQ(0, g_ends);  // nothing runs on the audio thread
     EXPECT_EQ(1, FSOUND_DispatchStreamEnds());
     EXPECT_EQ(1, g_ends);
     EXPECT_EQ(0, FSOUND_DispatchStreamEnds());
@@ -230,8 +230,7 @@ TEST_F(SoundTest, TheNextTrackStartsOnTheMainThreadDuringTheMessagePump)
     ASSERT_GE(FSOUND_Stream_Play(FSOUND_FREE, list.current), 0);
     MSG msg;
     ASSERT_TRUE(WaitFor([&] {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {}
         return list.channel >= 0;
     }));
     EXPECT_EQ(std::this_thread::get_id(), list.ranOn);
@@ -254,7 +253,7 @@ TEST_F(SoundTest, EightBitAndStereoFilesPlay)
     EXPECT_TRUE(FSOUND_IsPlaying(FSOUND_PlaySound(FSOUND_FREE, eight)));
     EXPECT_TRUE(FSOUND_IsPlaying(FSOUND_PlaySound(FSOUND_FREE, stereo)));
     FSOUND_Sample_Free(eight);
-    EXPECT_EQ(0, FSOUND_PlaySound(FSOUND_FREE, stereo));   // channel 0 stopped with its sample
+    EXPECT_EQ(0, FSOUND_PlaySound(FSOUND_FREE, stereo));  // channel 0 stopped with its sample
 }
 
 TEST_F(SoundTest, ADeviceThatCannotOpenFallsBackToTheDummyDriver)
@@ -303,4 +302,4 @@ TEST_F(SoundTest, NullHandlesBadChannelsAndBadFilesDoNothing)
     FSOUND_SetSFXMasterVolume(10);
 }
 
-} // namespace
+}  // namespace

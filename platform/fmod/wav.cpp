@@ -5,18 +5,15 @@
 
 namespace {
 
-constexpr size_t kRiffHeaderBytes = 12;     // "RIFF", size, "WAVE"
-constexpr size_t kChunkHeaderBytes = 8;     // id, size
-constexpr size_t kFmtMinBytes = 16;         // PCM format record
+constexpr size_t kRiffHeaderBytes = 12;  // "RIFF", size, "WAVE"
+constexpr size_t kChunkHeaderBytes = 8;  // id, size
+constexpr size_t kFmtMinBytes = 16;      // PCM format record
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kMaxChannels = 2;
 constexpr uint32_t kMinRate = 1000;
 constexpr uint32_t kMaxRate = 192000;
 
-uint16_t Read16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 uint32_t Read32(const uint8_t* p)
 {
@@ -36,10 +33,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
     Put16(out, static_cast<uint16_t>(v >> 16));
 }
 
-void PutTag(std::vector<uint8_t>& out, const char* tag)
-{
-    out.insert(out.end(), tag, tag + 4);
-}
+void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
 bool Fail(std::string* error, const char* message)
 {
@@ -73,7 +67,7 @@ bool ReadFormat(const uint8_t* p, uint32_t size, WavData* out, std::string* erro
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool WavParse(const uint8_t* bytes, size_t size, WavData* out, std::string* error)
 {

@@ -11,10 +11,10 @@
 constexpr size_t kWavMaxFileBytes = 128u << 20;
 
 struct WavData {
-    uint16_t channels = 0;        // 1 or 2
-    uint32_t rate = 0;            // frames a second
-    uint16_t bits = 0;            // 8 (unsigned) or 16 (signed little-endian)
-    std::vector<uint8_t> pcm;     // whole frames only
+    uint16_t channels = 0;     // 1 or 2
+    uint32_t rate = 0;         // frames a second
+    uint16_t bits = 0;         // 8 (unsigned) or 16 (signed little-endian)
+    std::vector<uint8_t> pcm;  // whole frames only
 };
 
 // Reads an uncompressed PCM WAV (mono or stereo, 8 or 16 bits). Returns false and names the fault in `error`

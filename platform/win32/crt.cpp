@@ -6,7 +6,7 @@
 
 namespace {
 int Lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
-} // namespace
+}  // namespace
 
 int _strnicmp(const char* a, const char* b, size_t n)
 {
@@ -21,10 +21,7 @@ int _strnicmp(const char* a, const char* b, size_t n)
     return 0;
 }
 
-int _stricmp(const char* a, const char* b)
-{
-    return _strnicmp(a, b, static_cast<size_t>(-1));
-}
+int _stricmp(const char* a, const char* b) { return _strnicmp(a, b, static_cast<size_t>(-1)); }
 
 char* _strupr(char* s)
 {

@@ -24,7 +24,7 @@ bool Enabled()
     }
     return state != 0;
 }
-} // namespace
+}  // namespace
 
 void StandInSetDebugOutput(BOOL enable) { enabled.store(enable ? 1 : 0); }
 

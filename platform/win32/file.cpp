@@ -19,10 +19,9 @@ FileObject::~FileObject()
 
 namespace {
 
-
 // An overlapped transfer left pending while deferral is on.
 struct PendingIo {
-    FileObject* file;   // holds a reference
+    FileObject* file;  // holds a reference
     void* buffer;
     DWORD size;
     uint64_t offset;
@@ -48,10 +47,9 @@ bool InjectedWriteFailure()
 
 std::vector<PendingIo>& PendingList()
 {
-    static std::vector<PendingIo> pending;   // guarded by KernelLock()
+    static std::vector<PendingIo> pending;  // guarded by KernelLock()
     return pending;
 }
-
 
 // Moves up to size bytes, retrying short transfers; at offset when offset >= 0.
 // Returns the bytes moved, or -1 with errno set when nothing could be moved.
@@ -95,10 +93,7 @@ DWORD CompleteIo(FileObject* file, void* buffer, DWORD size, uint64_t offset, LP
     return error;
 }
 
-FileObject* AcquireFile(HANDLE handle)
-{
-    return static_cast<FileObject*>(KernelAcquire(handle, KernelType::File));
-}
+FileObject* AcquireFile(HANDLE handle) { return static_cast<FileObject*>(KernelAcquire(handle, KernelType::File)); }
 
 BOOL Fail(FileObject* file, DWORD error)
 {
@@ -146,7 +141,7 @@ BOOL TransferFile(HANDLE handle, void* buffer, DWORD size, LPDWORD done, LPOVERL
         std::lock_guard<std::mutex> guard(KernelLock());
         PendingList().push_back(PendingIo{file, buffer, size, offset, overlapped, write});
         SetLastError(ERROR_IO_PENDING);
-        return FALSE;   // the pending record keeps the file reference
+        return FALSE;  // the pending record keeps the file reference
     }
     DWORD error = CompleteIo(file, buffer, size, offset, overlapped, write);
     // A synchronous handle given a position moves its file pointer past the transfer.
@@ -173,7 +168,7 @@ bool Exists(const std::string& path)
     return stat(path.c_str(), &st) == 0;
 }
 
-} // namespace
+}  // namespace
 
 void KernelCancelPendingIo(FileObject* file)
 {
@@ -225,10 +220,19 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
     int flags = 0;
     bool reportsExisting = false;
     switch (dwCreationDisposition) {
-    case CREATE_NEW: flags = O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: flags = O_CREAT | O_TRUNC; reportsExisting = true; break;
-    case OPEN_EXISTING: break;
-    case OPEN_ALWAYS: flags = O_CREAT; reportsExisting = true; break;
+    case CREATE_NEW:
+        flags = O_CREAT | O_EXCL;
+        break;
+    case CREATE_ALWAYS:
+        flags = O_CREAT | O_TRUNC;
+        reportsExisting = true;
+        break;
+    case OPEN_EXISTING:
+        break;
+    case OPEN_ALWAYS:
+        flags = O_CREAT;
+        reportsExisting = true;
+        break;
     case TRUNCATE_EXISTING:
         if (!write) {
             SetLastError(ERROR_INVALID_PARAMETER);
@@ -281,12 +285,11 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                       LPOVERLAPPED lpOverlapped)
 {
-    return TransferFile(hFile, const_cast<void*>(lpBuffer), nNumberOfBytesToWrite, lpNumberOfBytesWritten,
-                        lpOverlapped, true);
+    return TransferFile(hFile, const_cast<void*>(lpBuffer), nNumberOfBytesToWrite, lpNumberOfBytesWritten, lpOverlapped,
+                        true);
 }
 
-BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred,
-                                BOOL bWait)
+BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred, BOOL bWait)
 {
     if (lpOverlapped == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -338,17 +341,24 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
         return INVALID_SET_FILE_POINTER;
     int whence;
     switch (dwMoveMethod) {
-    case FILE_BEGIN: whence = SEEK_SET; break;
-    case FILE_CURRENT: whence = SEEK_CUR; break;
-    case FILE_END: whence = SEEK_END; break;
+    case FILE_BEGIN:
+        whence = SEEK_SET;
+        break;
+    case FILE_CURRENT:
+        whence = SEEK_CUR;
+        break;
+    case FILE_END:
+        whence = SEEK_END;
+        break;
     default:
         Fail(file, ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
-    int64_t distance = lpDistanceToMoveHigh != nullptr
-        ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
-                               static_cast<uint32_t>(lDistanceToMove))
-        : static_cast<int64_t>(lDistanceToMove);
+    int64_t distance =
+        lpDistanceToMoveHigh != nullptr
+            ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
+                                   static_cast<uint32_t>(lDistanceToMove))
+            : static_cast<int64_t>(lDistanceToMove);
     off_t before = lseek(file->fd, 0, SEEK_CUR);
     off_t after = lseek(file->fd, static_cast<off_t>(distance), whence);
     if (after < 0) {

@@ -52,7 +52,7 @@ void Fill(const FindState& state, const std::string& name, struct _finddata_t* d
     }
 }
 
-} // namespace
+}  // namespace
 
 intptr_t _findfirst(const char* pattern, struct _finddata_t* data)
 {

@@ -28,7 +28,8 @@ std::vector<std::string> Find(const std::string& pattern)
 
 TEST(FindFileTest, MatchesInSortedOrder)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("ferrox_find_test_" + std::to_string(std::random_device()()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("ferrox_find_test_" + std::to_string(std::random_device()()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     for (const char* name : {"2_s.png", "10_s.png", "1_s.png", "1_h.png", "readme"})
@@ -48,4 +49,4 @@ TEST(FindFileTest, MatchesInSortedOrder)
     std::filesystem::remove_all(dir);
 }
 
-} // namespace
+}  // namespace

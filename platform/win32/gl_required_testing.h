@@ -15,10 +15,10 @@ inline bool MallGLRequired()
 }
 
 // Ends the running test for a missing OpenGL: a failure when GL is required, a skip otherwise.
-#define MALL_GL_MISSING(reason)                                                 \
-    do {                                                                        \
-        if (MallGLRequired()) {                                                 \
-            GTEST_FAIL() << (reason) << " (MALL_REQUIRE_GL is set)";            \
-        }                                                                       \
-        GTEST_SKIP() << (reason);                                               \
+#define MALL_GL_MISSING(reason)                                      \
+    do {                                                             \
+        if (MallGLRequired()) {                                      \
+            GTEST_FAIL() << (reason) << " (MALL_REQUIRE_GL is set)"; \
+        }                                                            \
+        GTEST_SKIP() << (reason);                                    \
     } while (0)

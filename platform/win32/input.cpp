@@ -141,12 +141,16 @@ int GenericKey(int vk)
 {
     switch (vk) {
     case VK_LSHIFT:
-    case VK_RSHIFT: return VK_SHIFT;
+    case VK_RSHIFT:
+        return VK_SHIFT;
     case VK_LCONTROL:
-    case VK_RCONTROL: return VK_CONTROL;
+    case VK_RCONTROL:
+        return VK_CONTROL;
     case VK_LMENU:
-    case VK_RMENU: return VK_MENU;
-    default: return vk;
+    case VK_RMENU:
+        return VK_MENU;
+    default:
+        return vk;
     }
 }
 
@@ -276,7 +280,7 @@ int WheelDelta(Sint32 notches, float precise)
     return static_cast<int>(std::lround(delta));
 }
 
-} // namespace
+}  // namespace
 
 int UserScanCodeFromSDL(SDL_Scancode sc)
 {
@@ -430,12 +434,30 @@ void UserTranslateButton(const SDL_MouseButtonEvent& e)
     WPARAM extra = 0;
     int vk = 0;
     switch (e.button) {
-    case SDL_BUTTON_LEFT: msg = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; vk = VK_LBUTTON; break;
-    case SDL_BUTTON_RIGHT: msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; vk = VK_RBUTTON; break;
-    case SDL_BUTTON_MIDDLE: msg = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; vk = VK_MBUTTON; break;
-    case SDL_BUTTON_X1: msg = down ? WM_XBUTTONDOWN : WM_XBUTTONUP; vk = VK_XBUTTON1; extra = 1; break;
-    case SDL_BUTTON_X2: msg = down ? WM_XBUTTONDOWN : WM_XBUTTONUP; vk = VK_XBUTTON2; extra = 2; break;
-    default: return;
+    case SDL_BUTTON_LEFT:
+        msg = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+        vk = VK_LBUTTON;
+        break;
+    case SDL_BUTTON_RIGHT:
+        msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+        vk = VK_RBUTTON;
+        break;
+    case SDL_BUTTON_MIDDLE:
+        msg = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+        vk = VK_MBUTTON;
+        break;
+    case SDL_BUTTON_X1:
+        msg = down ? WM_XBUTTONDOWN : WM_XBUTTONUP;
+        vk = VK_XBUTTON1;
+        extra = 1;
+        break;
+    case SDL_BUTTON_X2:
+        msg = down ? WM_XBUTTONDOWN : WM_XBUTTONUP;
+        vk = VK_XBUTTON2;
+        extra = 2;
+        break;
+    default:
+        return;
     }
     SetKey(vk, down);
     int x = e.x;
@@ -495,7 +517,7 @@ bool ClipMeetsClient(HWND hwnd)
     return SDL_HasIntersection(&area, &clip) == SDL_TRUE;
 }
 
-} // namespace
+}  // namespace
 
 // The pointer is confined by grabbing it in a window whose client area meets the clip. SDL's mouse
 // rectangle would put pointer barriers up instead, which some X servers refuse with an error that ends the

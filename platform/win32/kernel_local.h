@@ -7,7 +7,10 @@
 
 #include "platform/win32/windows.h"
 
-enum class KernelType { File, Event };
+enum class KernelType {
+    File,
+    Event
+};
 
 // Every handle points at one of these. Objects are counted: CloseHandle drops
 // the creator's reference, and calls in flight hold their own.
@@ -30,7 +33,7 @@ struct FileObject : KernelObject {
 struct EventObject : KernelObject {
     bool manualReset = false;
     bool signalled = false;
-    std::condition_variable cv;      // waits on KernelLock()
+    std::condition_variable cv;  // waits on KernelLock()
     EventObject() : KernelObject(KernelType::Event) {}
 };
 

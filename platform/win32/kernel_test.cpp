@@ -416,4 +416,4 @@ TEST(KernelCrt, CaseFoldingHelpers)
     EXPECT_EQ(_strupr(nullptr), nullptr);
 }
 
-} // namespace
+}  // namespace

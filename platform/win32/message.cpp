@@ -91,14 +91,26 @@ void TranslateWindowEvent(const SDL_WindowEvent& e)
 void Translate(const SDL_Event& e)
 {
     switch (e.type) {
-    case SDL_WINDOWEVENT: TranslateWindowEvent(e.window); break;
+    case SDL_WINDOWEVENT:
+        TranslateWindowEvent(e.window);
+        break;
     case SDL_KEYDOWN:
-    case SDL_KEYUP: UserTranslateKey(e.key); break;
-    case SDL_TEXTINPUT: UserTranslateText(e.text); break;
-    case SDL_MOUSEMOTION: UserTranslateMotion(e.motion); break;
+    case SDL_KEYUP:
+        UserTranslateKey(e.key);
+        break;
+    case SDL_TEXTINPUT:
+        UserTranslateText(e.text);
+        break;
+    case SDL_MOUSEMOTION:
+        UserTranslateMotion(e.motion);
+        break;
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: UserTranslateButton(e.button); break;
-    case SDL_MOUSEWHEEL: UserTranslateWheel(e.wheel); break;
+    case SDL_MOUSEBUTTONUP:
+        UserTranslateButton(e.button);
+        break;
+    case SDL_MOUSEWHEEL:
+        UserTranslateWheel(e.wheel);
+        break;
     case SDL_QUIT: {
         // An interrupt from the terminal: ask the front window to close.
         HWND target = User().foreground;
@@ -108,7 +120,8 @@ void Translate(const SDL_Event& e)
             UserSend(target, WM_SYSCOMMAND, SC_CLOSE, 0);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -204,11 +217,20 @@ LRESULT Dispatch(const MSG* m)
 LRESULT SysCommand(HWND hwnd, WPARAM command)
 {
     switch (command & 0xFFF0) {
-    case SC_CLOSE: UserSend(hwnd, WM_CLOSE, 0, 0); break;
-    case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
-    case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
-    case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
-    default: break;
+    case SC_CLOSE:
+        UserSend(hwnd, WM_CLOSE, 0, 0);
+        break;
+    case SC_MINIMIZE:
+        ShowWindow(hwnd, SW_MINIMIZE);
+        break;
+    case SC_MAXIMIZE:
+        ShowWindow(hwnd, SW_MAXIMIZE);
+        break;
+    case SC_RESTORE:
+        ShowWindow(hwnd, SW_RESTORE);
+        break;
+    default:
+        break;
     }
     return 0;
 }
@@ -224,7 +246,7 @@ LRESULT CopyText(UserWindow* w, WPARAM size, LPARAM buffer)
     return static_cast<LRESULT>(count);
 }
 
-} // namespace
+}  // namespace
 
 LRESULT UserSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -262,9 +284,9 @@ void UserForgetMessages(HWND hwnd)
 {
     UserState& u = User();
     std::lock_guard<std::mutex> lock(u.queueLock);
-    u.queue.erase(std::remove_if(u.queue.begin(), u.queue.end(),
-                                 [hwnd](const UserMessage& m) { return m.msg.hwnd == hwnd; }),
-                  u.queue.end());
+    u.queue.erase(
+        std::remove_if(u.queue.begin(), u.queue.end(), [hwnd](const UserMessage& m) { return m.msg.hwnd == hwnd; }),
+        u.queue.end());
 }
 
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
@@ -273,16 +295,23 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     if (w == nullptr)
         return 0;
     switch (Msg) {
-    case WM_NCCREATE: return TRUE;
-    case WM_CLOSE: DestroyWindow(hWnd); return 0;
-    case WM_SYSCOMMAND: return SysCommand(hWnd, wParam);
+    case WM_NCCREATE:
+        return TRUE;
+    case WM_CLOSE:
+        DestroyWindow(hWnd);
+        return 0;
+    case WM_SYSCOMMAND:
+        return SysCommand(hWnd, wParam);
     case WM_SYSKEYDOWN:
         // Alt+F4 closes, as the system menu would.
         if (wParam == VK_F4 && (lParam & (1 << 29)) != 0)
             UserSend(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
-    case WM_PAINT: w->needsPaint = false; return 0;
-    case WM_ERASEBKGND: return 1;
+    case WM_PAINT:
+        w->needsPaint = false;
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
     case WM_SETTEXT: {
         const char* text = reinterpret_cast<const char*>(lParam);
         w->text = text != nullptr ? text : "";
@@ -290,9 +319,12 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
             SDL_SetWindowTitle(w->sdl, w->text.c_str());
         return TRUE;
     }
-    case WM_GETTEXT: return CopyText(w, wParam, lParam);
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
-    default: return 0;
+    case WM_GETTEXT:
+        return CopyText(w, wParam, lParam);
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(w->text.size());
+    default:
+        return 0;
     }
 }
 

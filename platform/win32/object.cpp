@@ -20,7 +20,7 @@ KernelObject* DropLocked(KernelObject* object)
     return object->refs == 0 ? object : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 std::mutex& KernelLock()
 {
@@ -116,7 +116,7 @@ BOOL ChangeEvent(HANDLE hEvent, bool signalled)
     return TRUE;
 }
 
-} // namespace
+}  // namespace
 
 BOOL WINAPI SetEvent(HANDLE hEvent) { return ChangeEvent(hEvent, true); }
 

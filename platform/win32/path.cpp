@@ -48,10 +48,7 @@ void SplitComponents(const std::string& path, std::vector<std::string>& parts)
     }
 }
 
-std::string Join(const std::string& dir, const std::string& name)
-{
-    return dir == "/" ? "/" + name : dir + "/" + name;
-}
+std::string Join(const std::string& dir, const std::string& name) { return dir == "/" ? "/" + name : dir + "/" + name; }
 
 // The entry of `dir` whose name equals `name` without regard to case; the
 // smallest such name when there are several, so the choice is stable.
@@ -95,7 +92,7 @@ std::string ResolveWithoutCase(const std::string& absolute)
     return current;
 }
 
-} // namespace
+}  // namespace
 
 bool KernelMapPath(const char* path, std::string& out)
 {

@@ -18,7 +18,7 @@ DWORD ThisThreadId()
     thread_local DWORD id = next.fetch_add(1);
     return id;
 }
-} // namespace
+}  // namespace
 
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection)
 {
@@ -53,8 +53,7 @@ void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection)
 {
     std::recursive_mutex* lock = LockOf(lpCriticalSection);
     // Leaving a section this thread does not hold would be undefined for the mutex.
-    if (lock == nullptr || lpCriticalSection->RecursionCount <= 0 ||
-        lpCriticalSection->OwningThread != ThisThreadId())
+    if (lock == nullptr || lpCriticalSection->RecursionCount <= 0 || lpCriticalSection->OwningThread != ThisThreadId())
         return;
     lpCriticalSection->RecursionCount -= 1;
     if (lpCriticalSection->RecursionCount == 0)

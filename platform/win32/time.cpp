@@ -10,7 +10,7 @@ std::chrono::steady_clock::duration SinceStart()
     static const auto start = std::chrono::steady_clock::now();
     return std::chrono::steady_clock::now() - start;
 }
-} // namespace
+}  // namespace
 
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency)
 {
@@ -33,12 +33,6 @@ ULONGLONG WINAPI GetTickCount64(void)
     return static_cast<ULONGLONG>(std::chrono::duration_cast<std::chrono::milliseconds>(SinceStart()).count());
 }
 
-DWORD WINAPI GetTickCount(void)
-{
-    return static_cast<DWORD>(GetTickCount64());
-}
+DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(GetTickCount64()); }
 
-void WINAPI Sleep(DWORD dwMilliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
-}
+void WINAPI Sleep(DWORD dwMilliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds)); }

@@ -31,8 +31,8 @@ struct UserWindow {
     HINSTANCE instance = nullptr;
     HMENU menu = nullptr;
     HWND parent = nullptr;
-    LONG style = 0;         // without the state bits WS_VISIBLE, WS_MINIMIZE, WS_MAXIMIZE
-    LONG frameStyle = 0;    // the style the frame was last laid out with (SWP_FRAMECHANGED)
+    LONG style = 0;       // without the state bits WS_VISIBLE, WS_MINIMIZE, WS_MAXIMIZE
+    LONG frameStyle = 0;  // the style the frame was last laid out with (SWP_FRAMECHANGED)
     LONG exStyle = 0;
     LONG_PTR userData = 0;
     LONG_PTR id = 0;
@@ -61,7 +61,7 @@ struct UserState {
     std::map<std::string, UserClass> classes;  // key: lower-case name
     std::map<uintptr_t, std::unique_ptr<UserWindow>> windows;
     std::vector<std::unique_ptr<UserWindow>> dead;  // freed when no procedure is running
-    std::vector<SDL_Window*> zombies;  // SDL windows of destroyed windows that a GL context still uses
+    std::vector<SDL_Window*> zombies;               // SDL windows of destroyed windows that a GL context still uses
     uintptr_t nextHandle = 0x10000;
     ATOM nextAtom = 0xC000;
     HCURSOR cursorShape = nullptr;

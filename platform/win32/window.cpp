@@ -129,7 +129,7 @@ void DestroyChildren(HWND parent)
 
 constexpr int kMaxVideoReferences = 1024;
 
-} // namespace
+}  // namespace
 
 // The video subsystem loads the GL library, and Mesa, its LLVM and (under X11) the session bus library keep
 // allocations for the life of the process. Every program that opens a window would otherwise fail its leak check
@@ -143,10 +143,7 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions()
 // walking the records it keeps of the driver modules' dynamic thread-local storage, which it gathers by
 // intercepting __tls_get_addr. None of our memory lives only there, so the records are not kept. A strong
 // definition: the sanitizer runtime's own default is weak.
-extern "C" const char* __asan_default_options()
-{
-    return "intercept_tls_get_addr=0";
-}
+extern "C" const char* __asan_default_options() { return "intercept_tls_get_addr=0"; }
 
 namespace {
 
@@ -176,7 +173,7 @@ void UserVideoQuitAtExit()
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-} // namespace
+}  // namespace
 
 UserState& User()
 {
@@ -365,8 +362,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass)
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass)
 {
-    if (lpWndClass == nullptr || lpWndClass->cbSize != sizeof(WNDCLASSEXA) ||
-        lpWndClass->lpszClassName == nullptr) {
+    if (lpWndClass == nullptr || lpWndClass->cbSize != sizeof(WNDCLASSEXA) || lpWndClass->lpszClassName == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -412,9 +408,8 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor)
     return old;
 }
 
-HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
-                            int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                            HINSTANCE hInstance, LPVOID lpParam)
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
 {
     UserState& u = User();
     auto cls = u.classes.find(ClassKey(lpClassName));
@@ -501,9 +496,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     // No WM_SIZE or WM_MOVE here: procedures may not be ready for them before
     // CreateWindowExA has returned (the engine's mouse glue does not exist yet).
     if (style & WS_VISIBLE) {
-        int show = (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED
-                   : (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED
-                                           : SW_SHOW;
+        int show = (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : SW_SHOW;
         ShowWindow(hwnd, show);
     }
     return UserFind(hwnd) != nullptr ? hwnd : nullptr;
@@ -808,7 +801,7 @@ bool IsPointerIndex(int nIndex)
     return nIndex == GWLP_WNDPROC || nIndex == GWLP_HINSTANCE || nIndex == GWL_HWNDPARENT;
 }
 
-} // namespace
+}  // namespace
 
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex)
 {
@@ -826,13 +819,20 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex)
             style |= WS_MAXIMIZE;
         return style;
     }
-    case GWL_EXSTYLE: return w->exStyle;
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWL_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent);
-    case GWLP_ID: return w->id;
-    case GWLP_USERDATA: return w->userData;
-    default: break;
+    case GWL_EXSTYLE:
+        return w->exStyle;
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWL_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>(w->parent);
+    case GWLP_ID:
+        return w->id;
+    case GWLP_USERDATA:
+        return w->userData;
+    default:
+        break;
     }
     LONG_PTR value = 0;
     return ReadExtra(w, nIndex, &value, sizeof value) ? value : 0;
@@ -857,7 +857,9 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
         w->style = style & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
         return old;
     }
-    case GWL_EXSTYLE: w->exStyle = static_cast<LONG>(dwNewLong); return old;
+    case GWL_EXSTYLE:
+        w->exStyle = static_cast<LONG>(dwNewLong);
+        return old;
     case GWLP_WNDPROC:
         if (dwNewLong == 0) {
             SetLastError(ERROR_INVALID_PARAMETER);
@@ -865,11 +867,20 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
         }
         w->proc = reinterpret_cast<WNDPROC>(dwNewLong);
         return old;
-    case GWLP_HINSTANCE: w->instance = reinterpret_cast<HINSTANCE>(dwNewLong); return old;
-    case GWL_HWNDPARENT: w->parent = reinterpret_cast<HWND>(dwNewLong); return old;
-    case GWLP_ID: w->id = dwNewLong; return old;
-    case GWLP_USERDATA: w->userData = dwNewLong; return old;
-    default: break;
+    case GWLP_HINSTANCE:
+        w->instance = reinterpret_cast<HINSTANCE>(dwNewLong);
+        return old;
+    case GWL_HWNDPARENT:
+        w->parent = reinterpret_cast<HWND>(dwNewLong);
+        return old;
+    case GWLP_ID:
+        w->id = dwNewLong;
+        return old;
+    case GWLP_USERDATA:
+        w->userData = dwNewLong;
+        return old;
+    default:
+        break;
     }
     return WriteExtra(w, nIndex, &dwNewLong, nullptr, sizeof dwNewLong) ? old : 0;
 }
@@ -931,8 +942,8 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
     lpString[0] = '\0';
     if (UserFind(hWnd) == nullptr)
         return 0;
-    return static_cast<int>(UserSend(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount),
-                                     reinterpret_cast<LPARAM>(lpString)));
+    return static_cast<int>(
+        UserSend(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
 }
 
 namespace {
@@ -952,44 +963,53 @@ BOOL MoveByClientOrigin(HWND hWnd, LPPOINT lpPoint, int sign)
 
 }  // namespace
 
-BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
-{
-    return MoveByClientOrigin(hWnd, lpPoint, 1);
-}
+BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) { return MoveByClientOrigin(hWnd, lpPoint, 1); }
 
-BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint)
-{
-    return MoveByClientOrigin(hWnd, lpPoint, -1);
-}
+BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) { return MoveByClientOrigin(hWnd, lpPoint, -1); }
 
 int WINAPI GetSystemMetrics(int nIndex)
 {
     switch (nIndex) {
-    case SM_CYCAPTION: return kCaption;
+    case SM_CYCAPTION:
+        return kCaption;
     case SM_CXBORDER:
-    case SM_CYBORDER: return kBorder;
+    case SM_CYBORDER:
+        return kBorder;
     case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME: return kDialogFrame;
+    case SM_CYDLGFRAME:
+        return kDialogFrame;
     case SM_CXFRAME:
-    case SM_CYFRAME: return kSizingFrame;
-    case SM_CYMENU: return kMenu;
+    case SM_CYFRAME:
+        return kSizingFrame;
+    case SM_CYMENU:
+        return kMenu;
     case SM_CXEDGE:
-    case SM_CYEDGE: return kEdge;
+    case SM_CYEDGE:
+        return kEdge;
     case SM_CXVSCROLL:
-    case SM_CYHSCROLL: return 16;
+    case SM_CYHSCROLL:
+        return 16;
     case SM_CXICON:
     case SM_CYICON:
     case SM_CXCURSOR:
-    case SM_CYCURSOR: return 32;
+    case SM_CYCURSOR:
+        return 32;
     case SM_CXDOUBLECLK:
-    case SM_CYDOUBLECLK: return 4;
-    case SM_CXMIN: return 112;
-    case SM_CYMIN: return 27;
+    case SM_CYDOUBLECLK:
+        return 4;
+    case SM_CXMIN:
+        return 112;
+    case SM_CYMIN:
+        return 27;
     case SM_MOUSEPRESENT:
-    case SM_MOUSEWHEELPRESENT: return 1;
-    case SM_SWAPBUTTON: return 0;
-    case SM_CMOUSEBUTTONS: return 3;
-    default: break;
+    case SM_MOUSEWHEELPRESENT:
+        return 1;
+    case SM_SWAPBUTTON:
+        return 0;
+    case SM_CMOUSEBUTTONS:
+        return 3;
+    default:
+        break;
     }
     bool video = UserVideoInit();
     SDL_Rect bounds = {0, 0, 1024, 768};
@@ -997,11 +1017,16 @@ int WINAPI GetSystemMetrics(int nIndex)
         SDL_GetDisplayBounds(0, &bounds);
     switch (nIndex) {
     case SM_CXSCREEN:
-    case SM_CXFULLSCREEN: return bounds.w;
-    case SM_CYSCREEN: return bounds.h;
-    case SM_CYFULLSCREEN: return bounds.h - kCaption;
-    case SM_CMONITORS: return video ? SDL_GetNumVideoDisplays() : 1;
-    default: break;
+    case SM_CXFULLSCREEN:
+        return bounds.w;
+    case SM_CYSCREEN:
+        return bounds.h;
+    case SM_CYFULLSCREEN:
+        return bounds.h - kCaption;
+    case SM_CMONITORS:
+        return video ? SDL_GetNumVideoDisplays() : 1;
+    default:
+        break;
     }
     if (nIndex < SM_XVIRTUALSCREEN || nIndex > SM_CYVIRTUALSCREEN)
         return 0;
@@ -1013,10 +1038,14 @@ int WINAPI GetSystemMetrics(int nIndex)
             SDL_UnionRect(&all, &r, &all);
     }
     switch (nIndex) {
-    case SM_XVIRTUALSCREEN: return all.x;
-    case SM_YVIRTUALSCREEN: return all.y;
-    case SM_CXVIRTUALSCREEN: return all.w;
-    default: return all.h;
+    case SM_XVIRTUALSCREEN:
+        return all.x;
+    case SM_YVIRTUALSCREEN:
+        return all.y;
+    case SM_CXVIRTUALSCREEN:
+        return all.w;
+    default:
+        return all.h;
     }
 }
 
@@ -1072,8 +1101,7 @@ HWND WINAPI SetFocus(HWND hWnd)
 
 int WINAPI MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT)
 {
-    std::fprintf(stderr, "%s: %s\n", lpCaption != nullptr ? lpCaption : "Error",
-                 lpText != nullptr ? lpText : "");
+    std::fprintf(stderr, "%s: %s\n", lpCaption != nullptr ? lpCaption : "Error", lpText != nullptr ? lpText : "");
     return IDOK;
 }
 

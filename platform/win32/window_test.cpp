@@ -15,10 +15,7 @@
 
 // SDL's X11 driver reaches the session bus, whose library keeps allocations
 // it never frees; they are not ours to find.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
 
 namespace {
 
@@ -151,7 +148,8 @@ protected:
     {
         std::vector<MSG> out;
         MSG m;
-        while (wide ? PeekMessageW(&m, nullptr, low, high, PM_REMOVE) : PeekMessageA(&m, nullptr, low, high, PM_REMOVE)) {
+        while (wide ? PeekMessageW(&m, nullptr, low, high, PM_REMOVE)
+                    : PeekMessageA(&m, nullptr, low, high, PM_REMOVE)) {
             out.push_back(m);
             if (m.message == WM_QUIT)
                 break;
@@ -207,8 +205,8 @@ TEST_F(WindowTest, CreationIsHiddenAndShowingActivates)
 
 TEST_F(WindowTest, CreationSendsCreateButNoSizeOrMove)
 {
-    HWND hwnd = CreateWindowExA(0, kClass, "title", WS_OVERLAPPEDWINDOW, 10, 20, 300, 200, nullptr,
-                                nullptr, nullptr, nullptr);
+    HWND hwnd =
+        CreateWindowExA(0, kClass, "title", WS_OVERLAPPEDWINDOW, 10, 20, 300, 200, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(hwnd, nullptr);
     std::vector<UINT> ids = SeenIds();
     std::vector<UINT> expected = {WM_NCCREATE, WM_CREATE};
@@ -365,15 +363,20 @@ TEST_F(WindowTest, ScanCodeTableMatchesSetOne)
         SDL_Scancode sc;
         int code;
     } cases[] = {
-        {SDL_SCANCODE_ESCAPE, 1},      {SDL_SCANCODE_0, 11},           {SDL_SCANCODE_Q, 16},
-        {SDL_SCANCODE_RETURN, 28},     {SDL_SCANCODE_LCTRL, 29},       {SDL_SCANCODE_LSHIFT, 42},
-        {SDL_SCANCODE_RSHIFT, 54},     {SDL_SCANCODE_KP_MULTIPLY, 55}, {SDL_SCANCODE_LALT, 56},
-        {SDL_SCANCODE_SPACE, 57},      {SDL_SCANCODE_F10, 68},         {SDL_SCANCODE_F11, 87},
-        {SDL_SCANCODE_F12, 88},        {SDL_SCANCODE_RCTRL, 157},      {SDL_SCANCODE_KP_DIVIDE, 181},
-        {SDL_SCANCODE_RALT, 184},      {SDL_SCANCODE_HOME, 199},       {SDL_SCANCODE_PAGEUP, 201},
-        {SDL_SCANCODE_LEFT, 203},      {SDL_SCANCODE_RIGHT, 205},      {SDL_SCANCODE_END, 207},
-        {SDL_SCANCODE_DOWN, 208},      {SDL_SCANCODE_PAGEDOWN, 209},   {SDL_SCANCODE_INSERT, 210},
-        {SDL_SCANCODE_DELETE, 211},    {SDL_SCANCODE_NUMLOCKCLEAR, 197}, {SDL_SCANCODE_PAUSE, 69},
+        {SDL_SCANCODE_ESCAPE, 1},      {SDL_SCANCODE_0, 11},
+        {SDL_SCANCODE_Q, 16},          {SDL_SCANCODE_RETURN, 28},
+        {SDL_SCANCODE_LCTRL, 29},      {SDL_SCANCODE_LSHIFT, 42},
+        {SDL_SCANCODE_RSHIFT, 54},     {SDL_SCANCODE_KP_MULTIPLY, 55},
+        {SDL_SCANCODE_LALT, 56},       {SDL_SCANCODE_SPACE, 57},
+        {SDL_SCANCODE_F10, 68},        {SDL_SCANCODE_F11, 87},
+        {SDL_SCANCODE_F12, 88},        {SDL_SCANCODE_RCTRL, 157},
+        {SDL_SCANCODE_KP_DIVIDE, 181}, {SDL_SCANCODE_RALT, 184},
+        {SDL_SCANCODE_HOME, 199},      {SDL_SCANCODE_PAGEUP, 201},
+        {SDL_SCANCODE_LEFT, 203},      {SDL_SCANCODE_RIGHT, 205},
+        {SDL_SCANCODE_END, 207},       {SDL_SCANCODE_DOWN, 208},
+        {SDL_SCANCODE_PAGEDOWN, 209},  {SDL_SCANCODE_INSERT, 210},
+        {SDL_SCANCODE_DELETE, 211},    {SDL_SCANCODE_NUMLOCKCLEAR, 197},
+        {SDL_SCANCODE_PAUSE, 69},
     };
     HWND hwnd = MakeWindow(true);
     for (const Case& c : cases) {
@@ -381,8 +384,7 @@ TEST_F(WindowTest, ScanCodeTableMatchesSetOne)
         PushKey(hwnd, false, c.sc, SDL_GetKeyFromScancode(c.sc));
         std::vector<MSG> m = Drain(WM_KEYFIRST, WM_KEYLAST);
         ASSERT_EQ(m.size(), 2u) << SDL_GetScancodeName(c.sc);
-        EXPECT_EQ(ScanCode(m[0].lParam) + (Bit(m[0].lParam, 24) ? 0x80 : 0), c.code)
-            << SDL_GetScancodeName(c.sc);
+        EXPECT_EQ(ScanCode(m[0].lParam) + (Bit(m[0].lParam, 24) ? 0x80 : 0), c.code) << SDL_GetScancodeName(c.sc);
     }
 }
 
@@ -765,8 +767,7 @@ TEST_F(WindowTest, BadHandlesAndClassesFailCleanly)
     wc.lpszClassName = "test WINDOW";  // class names ignore case
     EXPECT_EQ(RegisterClassA(&wc), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
-    EXPECT_EQ(CreateWindowExA(0, "no such class", nullptr, 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                              nullptr),
+    EXPECT_EQ(CreateWindowExA(0, "no such class", nullptr, 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
               nullptr);
     EXPECT_TRUE(UnregisterClassA(kClass, nullptr));
     EXPECT_FALSE(UnregisterClassA(kClass, nullptr));
@@ -899,4 +900,4 @@ TEST_F(WindowTest, RealDisplayClipToTheWholeScreenKeepsWarps)
     }
 }
 
-} // namespace
+}  // namespace

@@ -10,10 +10,10 @@
 #ifndef PLATFORM_WIN32_WINDOWS_H
 #define PLATFORM_WIN32_WINDOWS_H
 
-#include "platform/win32/wintypes.h"
-#include "platform/win32/winbase.h"
-#include "platform/win32/winuser.h"
-#include "platform/win32/wingdi.h"
 #include "platform/win32/shellapi.h"
+#include "platform/win32/winbase.h"
+#include "platform/win32/wingdi.h"
+#include "platform/win32/wintypes.h"
+#include "platform/win32/winuser.h"
 
 #endif

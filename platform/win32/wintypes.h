@@ -73,20 +73,20 @@ typedef void* HINSTANCE;
 typedef struct HWND__* HWND;
 
 typedef struct tagPOINT {
-  LONG x;
-  LONG y;
+    LONG x;
+    LONG y;
 } POINT, *PPOINT, *LPPOINT;
 
 typedef struct tagSIZE {
-  LONG cx;
-  LONG cy;
+    LONG cx;
+    LONG cy;
 } SIZE, *PSIZE, *LPSIZE;
 
 typedef struct tagRECT {
-  LONG left;
-  LONG top;
-  LONG right;
-  LONG bottom;
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
 } RECT, *PRECT, *LPRECT;
 typedef const RECT* LPCRECT;
 
@@ -94,7 +94,8 @@ typedef const RECT* LPCRECT;
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
 #define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
 #define HIBYTE(w) ((BYTE)((((DWORD_PTR)(w)) >> 8) & 0xff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKELONG(a, b) \
+    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
 
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
@@ -103,40 +104,40 @@ typedef const RECT* LPCRECT;
 #define E_FAIL ((HRESULT)0x80004005L)
 
 typedef union _LARGE_INTEGER {
-  struct {
-    DWORD LowPart;
-    LONG HighPart;
-  };
-  struct {
-    DWORD LowPart;
-    LONG HighPart;
-  } u;
-  LONGLONG QuadPart;
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
 } LARGE_INTEGER, *PLARGE_INTEGER;
 
 typedef struct _SECURITY_ATTRIBUTES {
-  DWORD nLength;
-  LPVOID lpSecurityDescriptor;
-  BOOL bInheritHandle;
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
 // Asynchronous read record: Offset/OffsetHigh give the file position, hEvent
 // (optional) is signalled when the transfer is done; Internal holds the
 // completion status and InternalHigh the bytes moved.
 typedef struct _OVERLAPPED {
-  ULONG_PTR Internal;
-  ULONG_PTR InternalHigh;
-  DWORD Offset;
-  DWORD OffsetHigh;
-  HANDLE hEvent;
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    DWORD Offset;
+    DWORD OffsetHigh;
+    HANDLE hEvent;
 } OVERLAPPED, *LPOVERLAPPED;
 
 // A recursive lock; Impl is owned by the kernel layer between
 // InitializeCriticalSection and DeleteCriticalSection.
 typedef struct _CRITICAL_SECTION {
-  void* Impl;
-  LONG RecursionCount;
-  DWORD OwningThread;
+    void* Impl;
+    LONG RecursionCount;
+    DWORD OwningThread;
 } CRITICAL_SECTION, *LPCRITICAL_SECTION;
 
 // Access rights.

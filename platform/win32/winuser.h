@@ -23,64 +23,64 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef BOOL(CALLBACK* DRAWSTATEPROC)(HDC, LPARAM, WPARAM, int, int);
 
 typedef struct tagPAINTSTRUCT {
-  HDC hdc;
-  BOOL fErase;
-  RECT rcPaint;
-  BOOL fRestore;
-  BOOL fIncUpdate;
-  BYTE rgbReserved[32];
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
 } PAINTSTRUCT, *PPAINTSTRUCT, *LPPAINTSTRUCT;
 
 typedef struct tagMSG {
-  HWND hwnd;
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-  DWORD time;
-  POINT pt;
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
 } MSG, *PMSG, *LPMSG;
 
 typedef struct tagWNDCLASSA {
-  UINT style;
-  WNDPROC lpfnWndProc;
-  int cbClsExtra;
-  int cbWndExtra;
-  HINSTANCE hInstance;
-  HICON hIcon;
-  HCURSOR hCursor;
-  HBRUSH hbrBackground;
-  LPCSTR lpszMenuName;
-  LPCSTR lpszClassName;
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
 } WNDCLASSA, *PWNDCLASSA, *LPWNDCLASSA;
 
 typedef struct tagWNDCLASSEXA {
-  UINT cbSize;
-  UINT style;
-  WNDPROC lpfnWndProc;
-  int cbClsExtra;
-  int cbWndExtra;
-  HINSTANCE hInstance;
-  HICON hIcon;
-  HCURSOR hCursor;
-  HBRUSH hbrBackground;
-  LPCSTR lpszMenuName;
-  LPCSTR lpszClassName;
-  HICON hIconSm;
+    UINT cbSize;
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+    HICON hIconSm;
 } WNDCLASSEXA, *PWNDCLASSEXA, *LPWNDCLASSEXA;
 
 typedef struct tagCREATESTRUCTA {
-  LPVOID lpCreateParams;
-  HINSTANCE hInstance;
-  HMENU hMenu;
-  HWND hwndParent;
-  int cy;
-  int cx;
-  int y;
-  int x;
-  LONG style;
-  LPCSTR lpszName;
-  LPCSTR lpszClass;
-  DWORD dwExStyle;
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
 } CREATESTRUCTA, *LPCREATESTRUCTA;
 
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
@@ -120,8 +120,7 @@ typedef struct tagCREATESTRUCTA {
 #define WS_THICKFRAME 0x00040000
 #define WS_MINIMIZEBOX 0x00020000
 #define WS_MAXIMIZEBOX 0x00010000
-#define WS_OVERLAPPEDWINDOW \
-  (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_POPUPWINDOW (WS_POPUP | WS_BORDER | WS_SYSMENU)
 
 #define WS_EX_DLGMODALFRAME 0x00000001
@@ -418,14 +417,13 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 
 // Windows. Each top-level window is one SDL window (OpenGL-capable, hidden
 // until shown). Sizes given for the outer frame follow AdjustWindowRectEx.
-HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
-                            int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                            HINSTANCE hInstance, LPVOID lpParam);
-inline HWND CreateWindowA(LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
-                          int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                          HINSTANCE hInstance, LPVOID lpParam) {
-  return CreateWindowExA(0, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent,
-                         hMenu, hInstance, lpParam);
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
+inline HWND CreateWindowA(LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
+                          HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
+{
+    return CreateWindowExA(0, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu, hInstance,
+                           lpParam);
 }
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI IsWindow(HWND hWnd);
@@ -529,35 +527,35 @@ BOOL WINAPI SetCursorPos(int X, int Y);
 #define KEYEVENTF_SCANCODE 0x0008
 
 typedef struct tagMOUSEINPUT {
-  LONG dx;
-  LONG dy;
-  DWORD mouseData;  // wheel: signed multiples of WHEEL_DELTA
-  DWORD dwFlags;
-  DWORD time;
-  ULONG_PTR dwExtraInfo;
+    LONG dx;
+    LONG dy;
+    DWORD mouseData;  // wheel: signed multiples of WHEEL_DELTA
+    DWORD dwFlags;
+    DWORD time;
+    ULONG_PTR dwExtraInfo;
 } MOUSEINPUT, *PMOUSEINPUT, *LPMOUSEINPUT;
 
 typedef struct tagKEYBDINPUT {
-  WORD wVk;
-  WORD wScan;
-  DWORD dwFlags;
-  DWORD time;
-  ULONG_PTR dwExtraInfo;
+    WORD wVk;
+    WORD wScan;
+    DWORD dwFlags;
+    DWORD time;
+    ULONG_PTR dwExtraInfo;
 } KEYBDINPUT, *PKEYBDINPUT, *LPKEYBDINPUT;
 
 typedef struct tagHARDWAREINPUT {
-  DWORD uMsg;
-  WORD wParamL;
-  WORD wParamH;
+    DWORD uMsg;
+    WORD wParamL;
+    WORD wParamH;
 } HARDWAREINPUT, *PHARDWAREINPUT, *LPHARDWAREINPUT;
 
 typedef struct tagINPUT {
-  DWORD type;
-  union {
-    MOUSEINPUT mi;
-    KEYBDINPUT ki;
-    HARDWAREINPUT hi;
-  };
+    DWORD type;
+    union {
+        MOUSEINPUT mi;
+        KEYBDINPUT ki;
+        HARDWAREINPUT hi;
+    };
 } INPUT, *PINPUT, *LPINPUT;
 
 UINT WINAPI SendInput(UINT cInputs, LPINPUT pInputs, int cbSize);

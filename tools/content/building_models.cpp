@@ -180,8 +180,8 @@ public:
         if (!m_ok) {
             return false;
         }
-        return Assemble(m_model, MeshGeometry(mesh, kLitFlags, m_materials.data(),
-                                              static_cast<GxInt32>(m_materials.size())));
+        return Assemble(m_model,
+                        MeshGeometry(mesh, kLitFlags, m_materials.data(), static_cast<GxInt32>(m_materials.size())));
     }
 
     ContentWorldMesh mesh;
@@ -378,7 +378,7 @@ bool Toilets(ContentModel* model)
     shape.Block(0, -2.0f + kThick, 2.0f, kThick, 0, kHeight, tiles);  // back
     shape.Block(-2.0f + kThick, 0, kThick, 2.0f, 0, kHeight, tiles);  // sides
     shape.Block(2.0f - kThick, 0, kThick, 2.0f, 0, kHeight, tiles);
-    shape.Block(0, -1.0f, kThick, 1.0f, 0, kHeight, tiles);  // partition between the cubicles' back halves
+    shape.Block(0, -1.0f, kThick, 1.0f, 0, kHeight, tiles);           // partition between the cubicles' back halves
     shape.Block(0, 0, 2.0f, 2.0f, kHeight, kHeight + kThick, tiles);  // roof
     for (GxInt32 row = 0; row < f.Rows(); row++) {
         const GxV3d spot = CellCentre(f, row, 1);
@@ -395,8 +395,8 @@ bool Seats(ContentModel* model)
     Shape shape(model);
     const GxUInt16 wood = shape.Textured("seat_wood", Grain({160, 110, 70, 255}, 33, 8, 6));
     const GxUInt16 metal = shape.Plain({70, 70, 75, 255});
-    shape.Block(0, -0.45f, 1.8f, 0.3f, 0.4f, 0.5f, wood);   // seat
-    shape.Block(0, -0.8f, 1.8f, 0.05f, 0.5f, 1.0f, wood);   // back rest
+    shape.Block(0, -0.45f, 1.8f, 0.3f, 0.4f, 0.5f, wood);  // seat
+    shape.Block(0, -0.8f, 1.8f, 0.05f, 0.5f, 1.0f, wood);  // back rest
     for (GxReal x : {-1.6f, 1.6f}) {
         shape.Block(x, -0.5f, 0.05f, 0.3f, 0, 0.4f, metal);
     }
@@ -516,8 +516,7 @@ bool PlantPot(ContentModel* model)
     const GxUInt16 clay = shape.Textured("pot_clay", Grain({190, 95, 55, 255}, 38, 10, 0));
     const GxUInt16 leaves = shape.Textured("pot_leaves", Leaves());
     shape.Lathe({0, 0, 0}, {{0, 0}, {0.3f, 0}, {0.45f, 0.55f}, {0.5f, 0.6f}, {0, 0.6f}}, kRoundSegments, clay);
-    shape.Lathe({0, 0, 0},
-                {{0, 0.55f}, {0.45f, 0.7f}, {0.6f, 1.0f}, {0.45f, 1.35f}, {0.15f, 1.55f}, {0, 1.6f}},
+    shape.Lathe({0, 0, 0}, {{0, 0.55f}, {0.45f, 0.7f}, {0.6f, 1.0f}, {0.45f, 1.35f}, {0.15f, 1.55f}, {0, 1.6f}},
                 kRoundSegments, leaves);
     return shape.Finish() && AddDummy(model, FirstListPoint(f, f.EntranceRow(), kFrontColumn), "door");
 }
@@ -546,10 +545,10 @@ bool Statue(ContentModel* model)
     const GxUInt16 stone = shape.Textured("statue_stone", Grain({200, 200, 190, 255}, 41, 8, 0));
     const GxUInt16 bronze = shape.Textured("statue_bronze", Grain({140, 110, 60, 255}, 42, 10, 0));
     shape.Block(0, 0, 1.2f, 1.2f, 0, 1.0f, stone);
-    shape.Lathe({0, 0, 0},
-                {{0, 1.0f}, {0.35f, 1.0f}, {0.25f, 1.9f}, {0.4f, 2.4f}, {0.12f, 2.6f}, {0.2f, 2.8f}, {0.18f, 3.0f},
-                 {0, 3.05f}},
-                kRoundSegments, bronze);
+    shape.Lathe(
+        {0, 0, 0},
+        {{0, 1.0f}, {0.35f, 1.0f}, {0.25f, 1.9f}, {0.4f, 2.4f}, {0.12f, 2.6f}, {0.2f, 2.8f}, {0.18f, 3.0f}, {0, 3.05f}},
+        kRoundSegments, bronze);
     return shape.Finish() && AddDummy(model, FirstListPoint(f, f.EntranceRow(), kFrontColumn), "door");
 }
 
@@ -580,8 +579,7 @@ bool Landmark(ContentModel* model, City city)
     }
     case kParis: {  // a cream lattice tower narrowing in three stages
         const GxUInt16 iron = shape.Textured("paris_lattice", Lattice({150, 120, 80, 255}, {235, 220, 185, 255}));
-        shape.Lathe({0, 0, 0}, {{0, 0.3f}, {1.9f, 0.3f}, {0.9f, 1.8f}, {0, 1.8f}}, kSquareSegments, iron,
-                    kSquareStart);
+        shape.Lathe({0, 0, 0}, {{0, 0.3f}, {1.9f, 0.3f}, {0.9f, 1.8f}, {0, 1.8f}}, kSquareSegments, iron, kSquareStart);
         shape.Block(0, 0, 0.75f, 0.75f, 1.8f, 1.95f, iron);
         shape.Lathe({0, 0, 0}, {{0, 1.95f}, {0.8f, 1.95f}, {0.35f, 3.8f}, {0, 3.8f}}, kSquareSegments, iron,
                     kSquareStart);

@@ -29,8 +29,8 @@ constexpr int kCardHeadY = 30;
 // shopper came and the bags.
 std::vector<ContentUiLabel> ShopperHeads(int x, int y)
 {
-    return {{x + 63, y, "Age", CONTENT_LABEL_RIGHT},     {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
-            {x + 122, y, "Toilet", CONTENT_LABEL_CENTRE}, {x + 170, y, "Rest", CONTENT_LABEL_CENTRE},
+    return {{x + 63, y, "Age", CONTENT_LABEL_RIGHT},        {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
+            {x + 122, y, "Toilet", CONTENT_LABEL_CENTRE},   {x + 170, y, "Rest", CONTENT_LABEL_CENTRE},
             {x + 214, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 254, y, "By", CONTENT_LABEL_CENTRE},
             {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
 }

@@ -28,7 +28,9 @@ const std::vector<Sample>& Samples()
 {
     static const std::vector<Sample> samples = {
         {"Mall 42", {'M', 'a', 'l', 'l', ' ', '4', '2'}},
-        {"Gr\xC3\xB6\xC3\x9F" "e", {'G', 'r', 0xF6, 0xDF, 'e'}},
+        {"Gr\xC3\xB6\xC3\x9F"
+         "e",
+         {'G', 'r', 0xF6, 0xDF, 'e'}},
         {"1.250 \xE2\x82\xAC", {'1', '.', '2', '5', '0', ' ', 0x20AC}},
         {"W", {'W'}},
     };
@@ -94,4 +96,4 @@ TEST_F(FontMetrics, EachFontMeasuresKnownTextsByItsGlyphRectangles)
     EXPECT_EQ(heights["msgfont"], heights["tooltip"]);
 }
 
-} // namespace
+}  // namespace

@@ -12,7 +12,7 @@ constexpr int kScreenHeight = 600;
 constexpr int kMiddle = kScreenWidth / 2;
 constexpr int kButtonLabelScale = 2;
 constexpr int kTitleScale = 2;
-constexpr int kTitleFont = 3;   // bigFont
+constexpr int kTitleFont = 3;  // bigFont
 constexpr int kChannels = 4;
 constexpr uint8_t kOpaque = 255;
 // The city view: the top-left 464 x 390 of the screen.

@@ -1,7 +1,7 @@
 // Effect content: the particle pictures as the engine reads them back, and the level's animated material playing
 // from the dictionary its file carries.
-#include "gfx/testsupport/engine_gtest.h"
 #include "tools/content/fx_writer.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,8 @@ class FxContent : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GxTestEngineSetup setup =
-            GxTestRecordingSetup([] { return GxWorldPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach(); });
+        GxTestEngineSetup setup = GxTestRecordingSetup(
+            [] { return GxWorldPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach(); });
         setup.arenaSize = kFxArena;
         setup.files = true;
         engine.emplace(setup);

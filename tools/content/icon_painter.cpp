@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kChannels = 4;
 constexpr uint8_t kOpaque = 255;
-constexpr float kMargin = 0.12f;   // share of the icon's side left clear on each side
+constexpr float kMargin = 0.12f;  // share of the icon's side left clear on each side
 constexpr float kPi = 3.14159265f;
 constexpr int kGearTeeth = 8;
 
@@ -83,7 +83,7 @@ bool Star(P p)
     const float angle = std::atan2(p.v - 0.48f, p.u - 0.5f) - kPi / 2.0f;
     const float sector = 2.0f * kPi / 5.0f;
     float a = std::fmod(std::fabs(angle), sector);
-    a = std::fabs(a - sector / 2.0f) / (sector / 2.0f);   // 1 at a point, 0 between two
+    a = std::fabs(a - sector / 2.0f) / (sector / 2.0f);  // 1 at a point, 0 between two
     return d <= 0.2f + 0.26f * a * a;
 }
 
@@ -177,7 +177,8 @@ bool Shape(ContentIcon icon, P p)
         return Box(p, 0.2f, 0.04f, 0.8f, 0.22f) || Box(p, 0.38f, 0.22f, 0.62f, 0.66f) || Disc(p, 0.5f, 0.8f, 0.12f);
     case CONTENT_ICON_FINANCE:  // coins stacked beside a note
         return Frame(p, 0.04f, 0.5f, 0.96f, 0.9f, 0.07f) || Ring(p, 0.5f, 0.7f, 0.05f, 0.12f) ||
-               Box(p, 0.1f, 0.06f, 0.5f, 0.14f) || Box(p, 0.14f, 0.18f, 0.54f, 0.26f) || Box(p, 0.1f, 0.3f, 0.5f, 0.38f);
+               Box(p, 0.1f, 0.06f, 0.5f, 0.14f) || Box(p, 0.14f, 0.18f, 0.54f, 0.26f) ||
+               Box(p, 0.1f, 0.3f, 0.5f, 0.38f);
     case CONTENT_ICON_SHOPPERS:  // two people
         return Disc(p, 0.3f, 0.74f, 0.11f) || Triangle(p, {0.3f, 0.62f}, {0.06f, 0.08f}, {0.54f, 0.08f}) ||
                Disc(p, 0.7f, 0.74f, 0.11f) || Triangle(p, {0.7f, 0.62f}, {0.46f, 0.08f}, {0.94f, 0.08f});
@@ -212,21 +213,23 @@ bool Shape(ContentIcon icon, P p)
         return Ring(p, 0.4f, 0.4f, 0.2f, 0.3f) || Stroke(p, {0.6f, 0.6f}, {0.9f, 0.9f}, 0.06f) ||
                Triangle(p, {0.95f, 0.95f}, {0.62f, 0.92f}, {0.92f, 0.62f});
     case CONTENT_ICON_FEMALE:  // a ring with a cross below
-        return Ring(p, 0.5f, 0.64f, 0.2f, 0.3f) || Box(p, 0.44f, 0.04f, 0.56f, 0.36f) || Box(p, 0.3f, 0.14f, 0.7f, 0.24f);
+        return Ring(p, 0.5f, 0.64f, 0.2f, 0.3f) || Box(p, 0.44f, 0.04f, 0.56f, 0.36f) ||
+               Box(p, 0.3f, 0.14f, 0.7f, 0.24f);
     case CONTENT_ICON_FOOT:  // a footprint
         return Disc(p, 0.5f, 0.36f, 0.22f) || Disc(p, 0.5f, 0.18f, 0.16f) || Disc(p, 0.3f, 0.72f, 0.08f) ||
                Disc(p, 0.46f, 0.8f, 0.08f) || Disc(p, 0.62f, 0.78f, 0.07f) || Disc(p, 0.75f, 0.7f, 0.06f);
     case CONTENT_ICON_BUS:  // a bus from the side: body, windows, wheels
-        return (Box(p, 0.04f, 0.22f, 0.96f, 0.8f) && !(p.v > 0.52f && p.v < 0.7f && std::fmod(p.u * 5.0f, 1.0f) > 0.3f &&
-                                                        p.u > 0.1f && p.u < 0.9f)) ||
+        return (Box(p, 0.04f, 0.22f, 0.96f, 0.8f) &&
+                !(p.v > 0.52f && p.v < 0.7f && std::fmod(p.u * 5.0f, 1.0f) > 0.3f && p.u > 0.1f && p.u < 0.9f)) ||
                Disc(p, 0.25f, 0.18f, 0.12f) || Disc(p, 0.75f, 0.18f, 0.12f);
     case CONTENT_ICON_CAR:  // a car: body, cabin, wheels
         return Box(p, 0.04f, 0.28f, 0.96f, 0.5f) || Triangle(p, {0.2f, 0.5f}, {0.8f, 0.5f}, {0.35f, 0.76f}) ||
                Triangle(p, {0.35f, 0.76f}, {0.8f, 0.5f}, {0.68f, 0.76f}) || Disc(p, 0.26f, 0.24f, 0.12f) ||
                Disc(p, 0.74f, 0.24f, 0.12f);
     case CONTENT_ICON_TRAIN:  // a train's face on its rails
-        return (Box(p, 0.2f, 0.2f, 0.8f, 0.94f) && !Box(p, 0.3f, 0.6f, 0.7f, 0.84f)) || Box(p, 0.04f, 0.04f, 0.96f, 0.1f) ||
-               Stroke(p, {0.3f, 0.2f}, {0.18f, 0.06f}, 0.05f) || Stroke(p, {0.7f, 0.2f}, {0.82f, 0.06f}, 0.05f);
+        return (Box(p, 0.2f, 0.2f, 0.8f, 0.94f) && !Box(p, 0.3f, 0.6f, 0.7f, 0.84f)) ||
+               Box(p, 0.04f, 0.04f, 0.96f, 0.1f) || Stroke(p, {0.3f, 0.2f}, {0.18f, 0.06f}, 0.05f) ||
+               Stroke(p, {0.7f, 0.2f}, {0.82f, 0.06f}, 0.05f);
     default:
         return false;
     }

@@ -25,8 +25,8 @@
 namespace {
 
 constexpr int kChannels = 4;
-constexpr int kFiguresFont = 2;   // "figures", the main bar's font 1
-constexpr int kLeastInk = 12;     // pixels an icon needs to be seen
+constexpr int kFiguresFont = 2;  // "figures", the main bar's font 1
+constexpr int kLeastInk = 12;    // pixels an icon needs to be seen
 
 const uint8_t* Pixel(const ContentPngImage& image, int x, int row)
 {
@@ -137,7 +137,7 @@ TEST(ButtonIcons, EveryPressableButtonOfEveryCanvasCarriesAnIconOrALabel)
         for (size_t k = 0; k < layout->buttons.size(); k++) {
             const ContentUiRect& r = layout->buttons[k];
             if (r.width <= kContentInertSize && r.height <= kContentInertSize)
-                continue;   // an inert place
+                continue;  // an inert place
             const std::string what = std::string(layout->stem) + " button " + std::to_string(k + 1);
             const ContentPngImage picture = ContentCanvasButton(*layout, static_cast<int>(k));
             const auto ink = Ink(picture, 0, 0, static_cast<int>(picture.width), static_cast<int>(picture.height));
@@ -222,10 +222,12 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
     const int floorY = y + kContentFloorDy;
     const std::vector<std::pair<std::string, ContentUiRect>> figures = {
         {"date", {kContentDateRight - dateWidth, y, dateWidth, digits}},
-        {"balance", {366 - ContentTextWidth(kFiguresFont, "-9999999"), y, ContentTextWidth(kFiguresFont, "-9999999"), digits}},
+        {"balance",
+         {366 - ContentTextWidth(kFiguresFont, "-9999999"), y, ContentTextWidth(kFiguresFont, "-9999999"), digits}},
         {"shoppers", {460 - ContentTextWidth(kFiguresFont, "9999"), y, ContentTextWidth(kFiguresFont, "9999"), digits}},
-        {"floor", {kContentFloorRight - ContentTextWidth(kFiguresFont, "99"), floorY,
-                   ContentTextWidth(kFiguresFont, "99"), digits}},
+        {"floor",
+         {kContentFloorRight - ContentTextWidth(kFiguresFont, "99"), floorY, ContentTextWidth(kFiguresFont, "99"),
+          digits}},
         {"season", {kContentSeasonX, 0, kContentSeasonWidth, 36}},
     };
     bool floorLabel = false;
@@ -239,7 +241,8 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
         for (const ContentUiRect& button : bar.buttons)
             EXPECT_FALSE(Overlap(area, button)) << label.text << " over a button";
         for (size_t j = i + 1; j < bar.labels.size(); j++)
-            EXPECT_FALSE(Overlap(area, ContentLabelRect(bar.labels[j]))) << label.text << " over " << bar.labels[j].text;
+            EXPECT_FALSE(Overlap(area, ContentLabelRect(bar.labels[j])))
+                << label.text << " over " << bar.labels[j].text;
         if (std::strcmp(label.text, "Floor") == 0) {
             floorLabel = true;
             EXPECT_EQ(label.y, floorY) << "on the floor number's line";

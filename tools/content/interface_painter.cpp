@@ -13,9 +13,9 @@ namespace {
 
 constexpr int kChannels = 4;
 constexpr uint8_t kOpaque = 255;
-constexpr int kFrame = 2;            // frame width around a button on the background
+constexpr int kFrame = 2;  // frame width around a button on the background
 constexpr int kPaletteLimit = 64;
-constexpr size_t kPngPaletteEntries = 256;   // an 8-bit palette image's largest palette
+constexpr size_t kPngPaletteEntries = 256;  // an 8-bit palette image's largest palette
 constexpr int kBarWidth = 64;
 constexpr int kBarHeight = 6;
 constexpr int kSeasonHeight = 36;
@@ -115,7 +115,7 @@ void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labe
         const ContentUiRect area = ContentLabelRect(label);
         const int scale = std::max(1, label.scale);
         int pen = area.x;
-        const int cellTop = height - (area.y + area.height);   // top row of the cells
+        const int cellTop = height - (area.y + area.height);  // top row of the cells
         for (const char* c = label.text; *c; c++) {
             const ContentFontGlyph* g = Glyph(*page, static_cast<unsigned char>(*c));
             if (!g)
@@ -155,7 +155,7 @@ bool Write(const std::string& path, const ContentPngImage& image, std::string* e
     return false;
 }
 
-} // namespace
+}  // namespace
 
 const uint8_t kContentLabelColour[3] = {232, 228, 210};
 const uint8_t kContentIconInk[3] = {28, 34, 52};
@@ -231,16 +231,27 @@ const ContentCanvasLayout& ContentMainBarLayout(void)
             {652, 44, 32, 32},  // 11 messages
         },
         {
-            {4, 44, 32, 32}, {38, 44, 32, 32}, {72, 44, 32, 32}, {106, 44, 32, 32},
-            {4, 8, 24, 24}, {30, 8, 24, 24}, {56, 8, 24, 24}, {82, 8, 24, 24},
-            {652, 8, 24, 24}, {740, 8, 24, 24}, {652, 44, 32, 32},
-            {180, 12, 56, 20},   // date, right-aligned at 233
-            {290, 12, 80, 20},   // balance, at 366
-            {400, 12, 64, 20},   // shoppers, at 460
-            {488, 8, 64, 16},    // rating bar from 490
+            {4, 44, 32, 32},
+            {38, 44, 32, 32},
+            {72, 44, 32, 32},
+            {106, 44, 32, 32},
+            {4, 8, 24, 24},
+            {30, 8, 24, 24},
+            {56, 8, 24, 24},
+            {82, 8, 24, 24},
+            {652, 8, 24, 24},
+            {740, 8, 24, 24},
+            {652, 44, 32, 32},
+            {180, 12, 56, 20},  // date, right-aligned at 233
+            {290, 12, 80, 20},  // balance, at 366
+            {400, 12, 64, 20},  // shoppers, at 460
+            {488, 8, 64, 16},   // rating bar from 490
         },
         {
-            {180, 31, "Date"}, {290, 31, "Balance"}, {400, 31, "Shoppers"}, {488, 31, "Rating"},
+            {180, 31, "Date"},
+            {290, 31, "Balance"},
+            {400, 31, "Shoppers"},
+            {488, 31, "Rating"},
             {kContentFloorLabelX, kContentMainFiguresY + kContentFloorDy, "Floor"},
         },
         {CONTENT_ICON_BUILD, CONTENT_ICON_MANAGE, CONTENT_ICON_OPTIONS, CONTENT_ICON_DEMOLISH, CONTENT_ICON_PAUSE,
@@ -263,7 +274,7 @@ ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout)
     for (size_t k = 0; k < layout.buttons.size(); k++) {
         const ContentUiRect& r = layout.buttons[k];
         if (r.width <= kFrame || r.height <= kFrame)
-            continue;   // an inert place: nothing to press
+            continue;  // an inert place: nothing to press
         Fill(&image, {r.x - kFrame, r.y - kFrame, r.width + 2 * kFrame, r.height + 2 * kFrame}, dark);
         Fill(&image, {r.x, r.y, r.width, r.height}, light);
         PaintButtonIcon(&image, layout, k, r, kContentIconInk);
@@ -366,7 +377,8 @@ bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& di
     if (!Write(base + ".png", ContentPaletteImage(ContentCanvasBackground(layout)), error) ||
         !Write(base + "_p.png", ContentPaletteImage(ContentCanvasPlacementMap(layout)), error))
         return false;
-    if (!layout.hotSpots.empty() && !Write(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error))
+    if (!layout.hotSpots.empty() &&
+        !Write(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error))
         return false;
     for (size_t k = 0; k < layout.buttons.size(); k++) {
         if (!Write(dir + "/" + std::to_string(k + 1) + "_s.png", ContentCanvasButton(layout, static_cast<int>(k)),

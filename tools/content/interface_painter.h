@@ -24,21 +24,21 @@ enum ContentLabelAlign : int {
 // text drawn at y); scale enlarges each font pixel to a square of that side.
 struct ContentUiLabel {
     int x, y;
-    const char* text;   // ASCII
+    const char* text;  // ASCII
     int align = CONTENT_LABEL_LEFT;
     int scale = 1;
-    int font = 0;       // index in ContentInterfaceFonts
+    int font = 0;  // index in ContentInterfaceFonts
 };
 
 struct ContentCanvasLayout {
-    const char* folder;   // under images/, e.g. "panels/main/base"
-    const char* stem;     // background file stem, e.g. "base"
+    const char* folder;  // under images/, e.g. "panels/main/base"
+    const char* stem;    // background file stem, e.g. "base"
     int width, height;
-    uint8_t panel[3];     // background colour
-    std::vector<ContentUiRect> buttons;    // button k + 1
-    std::vector<ContentUiRect> hotSpots;   // hot-spot k shows text k of the canvas's list
+    uint8_t panel[3];                     // background colour
+    std::vector<ContentUiRect> buttons;   // button k + 1
+    std::vector<ContentUiRect> hotSpots;  // hot-spot k shows text k of the canvas's list
     std::vector<ContentUiLabel> labels;
-    std::vector<int> icons;   // ContentIcon of button k + 1, painted on its picture and on its resting place
+    std::vector<int> icons;  // ContentIcon of button k + 1, painted on its picture and on its resting place
 };
 
 // Width in pixels of a text in interface font `font` (0 msgfont, 1 tooltip, 2 figures, 3 bigFont), as the game
@@ -59,7 +59,7 @@ constexpr int kContentMainFiguresY = 17;
 constexpr int kContentDateRight = 233;
 constexpr int kContentSeasonX = 144;
 constexpr int kContentFloorRight = 697;
-constexpr int kContentFloorDy = 6;   // the floor number sits above the other figures
+constexpr int kContentFloorDy = 6;  // the floor number sits above the other figures
 // The season pictures' width: they end well before the widest date begins.
 constexpr int kContentSeasonWidth = 28;
 // The word "Floor" follows the floor number.

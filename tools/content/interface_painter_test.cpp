@@ -116,7 +116,7 @@ TEST(InterfacePainter, PaletteMapsAndBackgroundsReadBackTheSamePixels)
     std::filesystem::create_directories(dir);
     const std::string rgbaPath = (dir / "rgba.png").string(), palettePath = (dir / "palette.png").string();
     const ContentPngImage rgba = ContentCanvasHotSpotMap(ContentMainBarLayout());
-    EXPECT_FALSE(ContentPaletteImage(rgba).paletteAlpha.empty());   // the clear background keeps its alpha
+    EXPECT_FALSE(ContentPaletteImage(rgba).paletteAlpha.empty());  // the clear background keeps its alpha
     // The panel background as well: flat fills, so the game reads it through the palette.
     for (const ContentPngImage& painted : {rgba, ContentCanvasBackground(ContentMainBarLayout())}) {
         const ContentPngImage palette = ContentPaletteImage(painted);
@@ -153,7 +153,7 @@ TEST(InterfacePainter, PaletteMapsAndBackgroundsReadBackTheSamePixels)
     GxTestEngineShutdown();
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -183,4 +183,4 @@ TEST(InterfacePainter, BaseListHoldsATooltipPerHotSpotInThreeLanguages)
     }
 }
 
-} // namespace
+}  // namespace

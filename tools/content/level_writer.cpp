@@ -24,18 +24,18 @@
 namespace {
 
 constexpr GxInt32 kTextureSize = 64;
-constexpr GxInt32 kTileBorder = 2;        // pixels of the darker joint round each ground tile
-constexpr GxReal kFacadeRepeat = 8.0f;    // units of wall one facade picture covers
-constexpr GxReal kStreetRepeat = 16.0f;   // units of street one picture covers
-constexpr GxReal kStreetWidth = 20.0f;    // between the grid and the first blocks
+constexpr GxInt32 kTileBorder = 2;       // pixels of the darker joint round each ground tile
+constexpr GxReal kFacadeRepeat = 8.0f;   // units of wall one facade picture covers
+constexpr GxReal kStreetRepeat = 16.0f;  // units of street one picture covers
+constexpr GxReal kStreetWidth = 20.0f;   // between the grid and the first blocks
 constexpr GxReal kBlockDepth = 24.0f;
 constexpr GxReal kBlockWidth = 28.0f;
 constexpr GxReal kBlockGap = 6.0f;
-constexpr GxReal kAvenueHalf = 8.0f;      // half the width of the avenue in the middle of each side
+constexpr GxReal kAvenueHalf = 8.0f;  // half the width of the avenue in the middle of each side
 constexpr GxReal kBlockBaseHeight = 10.0f;
 constexpr GxReal kBlockStoreyHeight = 4.0f;
 constexpr GxInt32 kBlockStoreyKinds = 4;
-constexpr GxUInt8 kSideShade = 190;       // prelit brightness of walls (roofs are full)
+constexpr GxUInt8 kSideShade = 190;  // prelit brightness of walls (roofs are full)
 constexpr GxInt32 kSectorTriangles = 256;
 constexpr GxReal kAmbientGrey = 0.45f;
 constexpr GxReal kDirectionalGrey = 0.8f;
@@ -43,8 +43,8 @@ constexpr GxReal kSunPitch = 60.0f;
 constexpr GxReal kSunTurn = 45.0f;
 constexpr GxUInt32 kLevelFlags = gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYPRELIT | gxGEOMETRYNORMALS;
 constexpr GxUInt32 kSkyFlags = gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYPRELIT;
-constexpr GxUInt32 kTileFilter = 0x1106;   // filter 6, wrap in U and V
-constexpr GxUInt32 kSkyFilter = 0x2206;    // filter 6, clamp in U and V: no seams at the cube's edges
+constexpr GxUInt32 kTileFilter = 0x1106;  // filter 6, wrap in U and V
+constexpr GxUInt32 kSkyFilter = 0x2206;   // filter 6, clamp in U and V: no seams at the cube's edges
 constexpr GxReal kPlaceholderHalf = 0.05f;
 constexpr GxReal kWaterFrameMs = 150.0f;
 constexpr GxInt32 kSplineOpen = 1;
@@ -54,15 +54,27 @@ constexpr GxV3d kFountainAt = {40.0f, 0.0f, 11.0f};  // beside the south avenue,
 
 const char* const kFolders[CONTENTCITIES] = {"London", "Paris", "Berlin"};
 const char* const kStems[CONTENTCITIES] = {"london", "paris", "berlin"};
-const char* const kNames[CONTENTLEVELMATERIALS] = {"ground_light", "ground_dark", "street", "facade", "roof",
-                                                   "landmark"};
+const char* const kNames[CONTENTLEVELMATERIALS] = {"ground_light", "ground_dark", "street",
+                                                   "facade",       "roof",        "landmark"};
 // Per city: London grey with red brick, Paris cream, Berlin concrete.
 const GxRGBA kColours[CONTENTCITIES][CONTENTLEVELMATERIALS] = {
-    {{200, 190, 170, 255}, {90, 90, 110, 255}, {70, 70, 76, 255}, {168, 72, 58, 255}, {80, 80, 88, 255},
+    {{200, 190, 170, 255},
+     {90, 90, 110, 255},
+     {70, 70, 76, 255},
+     {168, 72, 58, 255},
+     {80, 80, 88, 255},
      {196, 170, 110, 255}},
-    {{214, 204, 180, 255}, {120, 110, 96, 255}, {84, 80, 78, 255}, {226, 212, 178, 255}, {96, 104, 120, 255},
+    {{214, 204, 180, 255},
+     {120, 110, 96, 255},
+     {84, 80, 78, 255},
+     {226, 212, 178, 255},
+     {96, 104, 120, 255},
      {120, 96, 70, 255}},
-    {{186, 186, 182, 255}, {96, 100, 104, 255}, {66, 68, 70, 255}, {150, 150, 146, 255}, {70, 74, 78, 255},
+    {{186, 186, 182, 255},
+     {96, 100, 104, 255},
+     {66, 68, 70, 255},
+     {150, 150, 146, 255},
+     {70, 74, 78, 255},
      {200, 200, 210, 255}},
 };
 const GxRGBA kSkyTop = {60, 100, 180, 255};
@@ -204,8 +216,8 @@ void AddQuad(ContentWorldMesh* mesh, const GxV3d corners[4], const GxTexCoords u
 }
 
 // One face of the box lo..hi; coordinates repeat every `repeat` units (0: the picture once across the face).
-void AddBoxFace(ContentWorldMesh* mesh, GxV3d lo, GxV3d hi, GxInt32 f, GxRGBA colour, GxUInt16 material,
-                GxReal repeat, bool inward)
+void AddBoxFace(ContentWorldMesh* mesh, GxV3d lo, GxV3d hi, GxInt32 f, GxRGBA colour, GxUInt16 material, GxReal repeat,
+                bool inward)
 {
     const Face& face = kBoxFaces[f];
     const GxV3d centre = {(lo.x + hi.x) * 0.5f, (lo.y + hi.y) * 0.5f, (lo.z + hi.z) * 0.5f};
@@ -242,8 +254,7 @@ void AddBuilding(ContentWorldMesh* mesh, GxV3d lo, GxV3d hi, GxUInt16 wall, GxUI
 void AddFlat(ContentWorldMesh* mesh, GxReal x0, GxReal z0, GxReal x1, GxReal z1, GxReal y, GxUInt16 material,
              GxReal repeat)
 {
-    AddBoxFace(mesh, GxV3d{x0, y, z0}, GxV3d{x1, y, z1}, kTopFace, GxRGBA{255, 255, 255, 255}, material, repeat,
-               false);
+    AddBoxFace(mesh, GxV3d{x0, y, z0}, GxV3d{x1, y, z1}, kTopFace, GxRGBA{255, 255, 255, 255}, material, repeat, false);
 }
 
 // A row of blocks along one axis from `from` to `to`, leaving the avenue round `middle` open.
@@ -422,10 +433,11 @@ GxClump* FountainClump(GxMaterial* stone, GxMaterial* water)
         return nullptr;
     GxMaterial* const basinMaterials[1] = {stone};
     GxMaterial* const waterMaterials[1] = {water};
-    const std::vector<ContentBox> basin = {
-        {{0, 0.25f, -1.4f}, {1.5f, 0.25f, 0.1f}, 0}, {{0, 0.25f, 1.4f}, {1.5f, 0.25f, 0.1f}, 0},
-        {{-1.4f, 0.25f, 0}, {0.1f, 0.25f, 1.3f}, 0}, {{1.4f, 0.25f, 0}, {0.1f, 0.25f, 1.3f}, 0},
-        {{0, 0.6f, 0}, {0.2f, 0.6f, 0.2f}, 0}};
+    const std::vector<ContentBox> basin = {{{0, 0.25f, -1.4f}, {1.5f, 0.25f, 0.1f}, 0},
+                                           {{0, 0.25f, 1.4f}, {1.5f, 0.25f, 0.1f}, 0},
+                                           {{-1.4f, 0.25f, 0}, {0.1f, 0.25f, 1.3f}, 0},
+                                           {{1.4f, 0.25f, 0}, {0.1f, 0.25f, 1.3f}, 0},
+                                           {{0, 0.6f, 0}, {0.2f, 0.6f, 0.2f}, 0}};
     const std::vector<ContentBox> surface = {{{0, 0, 0}, {1.3f, 0.02f, 1.3f}, 0}};
     const bool ok = AddAtomic(clump, ContentBoxGeometry(basin, basinMaterials, 1, 0), GxV3d{0, 0, 0}) &&
                     Tag(AddAtomic(clump, ContentBoxGeometry(surface, waterMaterials, 1, 0), GxV3d{0, 0.4f, 0}),
@@ -570,23 +582,22 @@ bool WriteCity(const std::filesystem::path& out, GxInt32 city, std::string* deta
     GxUVAnimDictionary* flow = nullptr;
     const bool animated =
         world.list[CONTENTLEVELFACADE] && ContentLevelAnimateMaterial(world.list[CONTENTLEVELFACADE], &flow);
-    const std::vector<GxUInt8> worldBytes = ContentWorldBytes(ContentLevelMesh(city), ContentLevelPlan(world.list, city));
+    const std::vector<GxUInt8> worldBytes =
+        ContentWorldBytes(ContentLevelMesh(city), ContentLevelPlan(world.list, city));
     const std::vector<GxUInt8> skyBytes = skyClump ? ContentClumpBytes(skyClump) : std::vector<GxUInt8>();
     const std::vector<GxUInt8> objectBytes = objects ? ContentClumpBytes(objects) : std::vector<GxUInt8>();
     const std::vector<ContentSpawnPath> spawns = ContentLevelSpawnPaths();
     const std::string file = (dir / (std::string(kStems[city]) + ".gxs")).string();
     const bool ok = animated && !worldBytes.empty() && !skyBytes.empty() && !objectBytes.empty() &&
                     ContentWriteFile(file.c_str(), [&](GxStream* stream) {
-                        bool written = ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) &&
-                                       WriteGroup(stream, "skybox", skyBytes) &&
-                                       WriteGroup(stream, "objects", objectBytes) &&
-                                       ContentLevelAnimationWrite(stream, flow) &&
-                                       GxStreamWrite(stream, worldBytes.data(),
-                                                     static_cast<GxUInt32>(worldBytes.size()));
+                        bool written =
+                            ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) &&
+                            WriteGroup(stream, "skybox", skyBytes) && WriteGroup(stream, "objects", objectBytes) &&
+                            ContentLevelAnimationWrite(stream, flow) &&
+                            GxStreamWrite(stream, worldBytes.data(), static_cast<GxUInt32>(worldBytes.size()));
                         for (const ContentSpawnPath& spawn : spawns) {
                             written = written && ContentChunkGroupStartWrite(stream, spawn.name.c_str()) &&
-                                      ContentSplineWrite(stream, spawn.name.c_str(), kSplineOpen,
-                                                         spawn.points.data(),
+                                      ContentSplineWrite(stream, spawn.name.c_str(), kSplineOpen, spawn.points.data(),
                                                          static_cast<GxInt32>(spawn.points.size())) &&
                                       ContentChunkGroupEndWrite(stream);
                         }
@@ -647,10 +658,10 @@ ContentWorldMesh ContentLevelMesh(GxInt32 city)
     const GxReal middle = (lo + hi) * 0.5f;
     const GxReal nearOff = kStreetWidth, farOff = kStreetWidth + kBlockDepth;
     const GxReal from = lo - farOff, to = hi + farOff;
-    AddBlockRow(&mesh, true, from, to, middle, half + nearOff, half + farOff, 0);           // south (+z)
-    AddBlockRow(&mesh, true, from, to, middle, -hi - nearOff, -hi - farOff, 1);             // north (-z)
-    AddBlockRow(&mesh, false, -half, hi, middle, lo - nearOff, lo - farOff, 2);  // west (-x)
-    AddBlockRow(&mesh, false, -half, hi, middle, hi + nearOff, hi + farOff, 3);  // east (+x)
+    AddBlockRow(&mesh, true, from, to, middle, half + nearOff, half + farOff, 0);  // south (+z)
+    AddBlockRow(&mesh, true, from, to, middle, -hi - nearOff, -hi - farOff, 1);    // north (-z)
+    AddBlockRow(&mesh, false, -half, hi, middle, lo - nearOff, lo - farOff, 2);    // west (-x)
+    AddBlockRow(&mesh, false, -half, hi, middle, hi + nearOff, hi + farOff, 3);    // east (+x)
     AddLandmark(&mesh, city);
     return mesh;
 }

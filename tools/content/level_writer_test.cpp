@@ -194,9 +194,8 @@ protected:
 std::string TagOf(GxFrame* frame)
 {
     GxUserDataArray* tag = GxFrameGetUserDataArrayCount(frame) > 0 ? GxFrameGetUserDataArray(frame, 0) : nullptr;
-    return tag && tag->format == gxUSERDATASTRING && GxUserDataArrayGetString(tag, 0)
-               ? GxUserDataArrayGetString(tag, 0)
-               : "";
+    return tag && tag->format == gxUSERDATASTRING && GxUserDataArrayGetString(tag, 0) ? GxUserDataArrayGetString(tag, 0)
+                                                                                      : "";
 }
 
 struct Tagged {
@@ -233,8 +232,13 @@ TEST_F(LevelFiles, EachCityHoldsItsGroupsInOrderWithPlaceholdersAndSpawnPaths)
                 GxClump* clump = GxClumpStreamRead(stream);
                 ASSERT_NE(clump, nullptr);
                 GxInt32 lights = 0;
-                GxClumpForAllLights(clump, [](GxLight* light, void* n) { ++*static_cast<GxInt32*>(n); return light; },
-                                    &lights);
+                GxClumpForAllLights(
+                    clump,
+                    [](GxLight* light, void* n) {
+                        ++*static_cast<GxInt32*>(n);
+                        return light;
+                    },
+                    &lights);
                 EXPECT_EQ(lights, 2);
                 Tagged tagged;
                 GxClumpForAllAtomics(clump, CollectTag, &tagged);
@@ -291,8 +295,8 @@ TEST_F(LevelFiles, EachCityHoldsItsGroupsInOrderWithPlaceholdersAndSpawnPaths)
                 const GxReal r = last.x / gxCONTENTLEVELCELLSIZE, c = -last.z / gxCONTENTLEVELCELLSIZE;
                 EXPECT_FLOAT_EQ(r, static_cast<GxReal>(static_cast<GxInt32>(r))) << group;
                 EXPECT_FLOAT_EQ(c, static_cast<GxReal>(static_cast<GxInt32>(c))) << group;
-                const GxReal inside = std::min(std::min(r, c), std::min(gxCONTENTLEVELCELLS - 1 - r,
-                                                                        gxCONTENTLEVELCELLS - 1 - c));
+                const GxReal inside =
+                    std::min(std::min(r, c), std::min(gxCONTENTLEVELCELLS - 1 - r, gxCONTENTLEVELCELLS - 1 - c));
                 EXPECT_GE(inside, 2.0f) << group;
                 EXPECT_LE(inside, 4.0f) << group;
                 order.push_back("spline");
@@ -305,9 +309,9 @@ TEST_F(LevelFiles, EachCityHoldsItsGroupsInOrderWithPlaceholdersAndSpawnPaths)
             }
         }
         GxStreamClose(stream, nullptr);
-        const std::vector<std::string> want = {"images", "skybox", "clump", "objects", "clump", "world",
-                                               "spawn_1_north", "spline", "spawn_1_south", "spline",
-                                               "spawn_1_east", "spline", "spawn_1_west", "spline"};
+        const std::vector<std::string> want = {
+            "images", "skybox",        "clump",  "objects",      "clump",  "world",        "spawn_1_north",
+            "spline", "spawn_1_south", "spline", "spawn_1_east", "spline", "spawn_1_west", "spline"};
         EXPECT_EQ(order, want);
     }
 }

@@ -167,8 +167,8 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {500, 182, "Sales", CONTENT_LABEL_RIGHT},
             {552, 182, "Charge", CONTENT_LABEL_RIGHT},
         },
-        {CONTENT_ICON_CLOSE, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, 0, 0, 0, 0, 0,
-         0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
+        {CONTENT_ICON_CLOSE, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, 0, 0, 0, 0,
+         0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;
 }
@@ -219,7 +219,8 @@ bool ContentWriteManagementPanels(const std::string& panelsDir, std::string* err
 {
     ContentPngImage ok = Filled(kOkWidth, kOkHeight, kOkColour, 255);
     ContentPaintIcon(&ok, 0, 0, kOkWidth, kOkHeight, CONTENT_ICON_TICK, kContentIconInk);
-    for (const ContentCanvasLayout* layout : {&ContentFinanceLayout(), &ContentContractorsLayout(), &ContentHireLayout()}) {
+    for (const ContentCanvasLayout* layout :
+         {&ContentFinanceLayout(), &ContentContractorsLayout(), &ContentHireLayout()}) {
         const std::string folder = FolderOf(panelsDir, *layout);
         if (!MakeFolder(folder, error) || !ContentWriteCanvas(*layout, folder, error))
             return false;

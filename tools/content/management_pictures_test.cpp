@@ -53,10 +53,10 @@ TEST(ManagementPictures, PagesBuildTheirButtonsAndIconsReadBack)
     }
     finance.Release();
 
-    for (const char* icon : {"finance/shopcat-fashion.png", "finance/shopcat-elec.png", "finance/shopcat-leisure.png",
-                             "finance/shopcat-home.png", "finance/shopcat-health.png", "finance/shopcat-food.png",
-                             "staff/clean.png", "staff/maint.png", "staff/security.png", "contractors/ok.png",
-                             "hire/ok.png"}) {
+    for (const char* icon :
+         {"finance/shopcat-fashion.png", "finance/shopcat-elec.png", "finance/shopcat-leisure.png",
+          "finance/shopcat-home.png", "finance/shopcat-health.png", "finance/shopcat-food.png", "staff/clean.png",
+          "staff/maint.png", "staff/security.png", "contractors/ok.png", "hire/ok.png"}) {
         GxImage* image = GxImageRead((panels / icon).string().c_str());
         EXPECT_NE(image, nullptr) << icon;
         if (image)

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "gfx/anim/anim.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -19,33 +20,32 @@
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
 #include "gfx/core/win32fs.h"
-#include "gfx/anim/anim.h"
-#include "gfx/fx/fx.h"
 #include "gfx/d3d9/d3d9drv.h"
+#include "gfx/fx/fx.h"
 #include "gfx/testsupport/demo_images.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
 #include "platform/win32/windows.h"
 #include "tools/content/buildmenu_writer.h"
+#include "tools/content/card_painter.h"
 #include "tools/content/clump_writer.h"
 #include "tools/content/content_file.h"
-#include "tools/content/font_writer.h"
 #include "tools/content/dress_writer.h"
 #include "tools/content/filepanel_images.h"
-#include "tools/content/management_pictures.h"
+#include "tools/content/font_writer.h"
+#include "tools/content/frontend_pictures.h"
 #include "tools/content/fx_writer.h"
 #include "tools/content/humanoid_writer.h"
-#include "tools/content/frontend_pictures.h"
 #include "tools/content/interface_painter.h"
-#include "tools/content/card_painter.h"
-#include "tools/content/panel_painter.h"
 #include "tools/content/level_writer.h"
+#include "tools/content/management_pictures.h"
+#include "tools/content/panel_painter.h"
 #include "tools/content/scenario_writer.h"
 #include "tools/content/sound_writer.h"
 #include "tools/content/splash_images.h"
-#include "tools/content/startup_images.h"
 #include "tools/content/spline_writer.h"
+#include "tools/content/startup_images.h"
 #include "tools/content/templates_writer.h"
 
 namespace fs = std::filesystem;
@@ -182,8 +182,8 @@ bool WriteCharacters(const fs::path& out)
     std::error_code error;
     fs::create_directories(dir, error);
     for (const Person& person : people) {
-        if (error || !ContentHumanoidFileWrite((dir / (std::string(person.stem) + ".gxs")).string().c_str(),
-                                               person.plan)) {
+        if (error ||
+            !ContentHumanoidFileWrite((dir / (std::string(person.stem) + ".gxs")).string().c_str(), person.plan)) {
             return false;
         }
     }
@@ -207,11 +207,11 @@ HWND StartEngine()
     GxFileSystem* files = nullptr;
     GxEngineSetDriver(GxD3D9GetDriver());
     const bool started = GxEngineInit(nullptr, 0, 0x400000) && GxFileSystemManagerOpen(2) &&
-                         (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr &&
-                         GxFileSystemRegister(files) && (GxFileSystemManagerSetDefault(files), true) &&
-                         GxSplinePluginAttach() && GxWorldPluginAttach() && GxLODAtomicPluginAttach() &&
-                         GxUserDataPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() &&
-                         GxUVAnimPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+                         (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr && GxFileSystemRegister(files) &&
+                         (GxFileSystemManagerSetDefault(files), true) && GxSplinePluginAttach() &&
+                         GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+                         GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() && GxUVAnimPluginAttach() &&
+                         GxEngineOpen(&window) && GxEngineStart();
     if (!started) {
         DestroyWindow(window);
         return nullptr;

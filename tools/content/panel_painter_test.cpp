@@ -25,13 +25,12 @@ TEST(PanelPainter, EveryPanelBuildsTheButtonsItsPanelAddresses)
     ASSERT_TRUE(GxTestEngineStart());
     ASSERT_TRUE(GxTestFileSystemOpen());
     ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("content_panels_" + FerroxTestRunTag());
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("content_panels_" + FerroxTestRunTag());
     std::string error;
     ASSERT_TRUE(ContentWriteGamePanels(dir.string(), &error)) << error;
     struct Case {
         const char* picture;
-        int widgets;   // background included
+        int widgets;  // background included
     };
     for (const Case& c : {Case{"main/options/00_start.png", 6}, Case{"confirm/confirm.png", 3},
                           Case{"message/messages.png", 4}, Case{"main/manage/00_start.png", 5}}) {
@@ -113,4 +112,4 @@ TEST(PanelPainter, FontsBlockNamesFourFontsFromTheStartDirectory)
         EXPECT_EQ((*values)[i].str(), names[i]);
 }
 
-} // namespace
+}  // namespace

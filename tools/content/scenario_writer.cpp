@@ -14,8 +14,17 @@ const char* const kExtension = ".fds";
 constexpr int kScenariosPerCity = 3;
 
 // The figures and comparisons of the game's conditions.
-enum : int { kBalance = 0, kDays = 1, kShoppersCome = 2, kRating = 3, kCriminals = 4 };
-enum : int { kLess = 0, kGreater = 1 };
+enum : int {
+    kBalance = 0,
+    kDays = 1,
+    kShoppersCome = 2,
+    kRating = 3,
+    kCriminals = 4
+};
+enum : int {
+    kLess = 0,
+    kGreater = 1
+};
 
 // A game day is a month of the calendar.
 constexpr int kYear = 12;
@@ -30,7 +39,9 @@ struct CityScenarios {
 const CityScenarios kCities[] = {
     {CONTENTCITYLONDON,
      {{{kShoppersCome, kGreater, 200}}, {{kBalance, kGreater, 250000}}, {{kRating, kGreater, 600}}},
-     {{{kBalance, kLess, -20000}}, {{kDays, kGreater, kYear}, {kBalance, kLess, -20000}}, {{kCriminals, kGreater, 20}}}},
+     {{{kBalance, kLess, -20000}},
+      {{kDays, kGreater, kYear}, {kBalance, kLess, -20000}},
+      {{kCriminals, kGreater, 20}}}},
     {CONTENTCITYBERLIN,
      {{{kBalance, kGreater, 200000}}, {{kShoppersCome, kGreater, 1000}}, {{kDays, kGreater, 5 * kYear}}},
      {{{kBalance, kLess, -20000}}, {{kRating, kLess, -200}}, {{kBalance, kLess, 0}}}},
@@ -51,7 +62,7 @@ std::string ListLine(const std::vector<ContentCondition>& list)
     return line + kLineEnd;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<ContentScenario> ContentScenarios()
 {

@@ -14,9 +14,9 @@ struct ContentCondition {
 };
 
 struct ContentScenario {
-    std::string file;          // "<city stem><number>.fds", the name the city view looks for
-    std::string level;         // the level's path as the settings name it
-    int description;           // index in the "scenarios" text list
+    std::string file;   // "<city stem><number>.fds", the name the city view looks for
+    std::string level;  // the level's path as the settings name it
+    int description;    // index in the "scenarios" text list
     std::vector<ContentCondition> win;
     std::vector<ContentCondition> lose;
 };

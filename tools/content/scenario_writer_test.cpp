@@ -90,4 +90,4 @@ TEST_F(Scenarios, AFailedWriteKeepsTheOldScenario)
     EXPECT_EQ("old", ReadFile(path));
 }
 
-} // namespace
+}  // namespace

@@ -76,8 +76,7 @@ TEST_F(SoundContent, DataXmlNamesEveryWrittenFileAndTheManagerLoadsThemAll)
             EXPECT_EQ('/', value[0]) << value;
             const std::string bytes = ReadFile(root + value);
             WavData wav;
-            ASSERT_TRUE(WavParse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &wav, nullptr))
-                << value;
+            ASSERT_TRUE(WavParse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &wav, nullptr)) << value;
             EXPECT_EQ(1, wav.channels);
             EXPECT_EQ(16, wav.bits);
             EXPECT_EQ(kContentSoundRate, wav.rate);
@@ -99,4 +98,4 @@ TEST_F(SoundContent, DataXmlNamesEveryWrittenFileAndTheManagerLoadsThemAll)
     manager.Close();
 }
 
-} // namespace
+}  // namespace

@@ -201,7 +201,9 @@ ContentPngImage ContentStartupImage(int file)
     if (file >= 6 && file <= 8)  // English, German, French highlighted
         return Labelled(kLanguageWidth, kLanguageHeight, kHighlight, kLanguageNames[file - 6], kLanguageLabelY);
     if (file >= 9 && file <= 11) {  // the tick of the chosen language
-        static const char* const kTicks[3] = {"* English", "* Deutsch", "* Fran\xE7" "ais"};
+        static const char* const kTicks[3] = {"* English", "* Deutsch",
+                                              "* Fran\xE7"
+                                              "ais"};
         return Labelled(kLanguageWidth, kLanguageHeight, kTicked, kTicks[file - 9], kLanguageLabelY);
     }
     return LanguagePicture(file - 1, kEnglish);

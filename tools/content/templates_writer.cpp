@@ -298,7 +298,8 @@ void LintCityVariants(const std::vector<ContentCategory>& categories, std::vecto
                     if (other == city) {
                         continue;
                     }
-                    const std::string wanted = plan.path.substr(0, at) + "/" + other + "/" + plan.path.substr(at + own.size());
+                    const std::string wanted =
+                        plan.path.substr(0, at) + "/" + other + "/" + plan.path.substr(at + own.size());
                     const ContentPlan* variant = nullptr;
                     for (size_t k = 0; swap && k < swap->plans.size(); k++) {
                         if (swap->plans[k].path == wanted) {

@@ -431,7 +431,6 @@ TEST_F(WorldFile, ObjectsTouchingASplitTieToOneSide)
     EXPECT_EQ(sides(lit), std::set<bool>{false});
     GxLightDestroy(light);
     GxFrameDestroy(frame);
-
 }
 
 GxCollTriangle* CountTriangle(GxIntersection*, GxCollTriangle* triangle, GxReal distance, void* data)
@@ -519,7 +518,8 @@ std::vector<GxUInt8> WithSectorExtension(std::vector<GxUInt8> bytes, const std::
     constexpr size_t kHeader = 12;
     size_t sector = 0;
     for (size_t at = 0; at + 4 <= bytes.size() && !sector; at++) {
-        if (GxBytesGetU32(&bytes[at]) == gxID_ATOMICSECTOR && GxBytesGetU32(&bytes[at + 8]) == GxBytesGetU32(&bytes[8])) {
+        if (GxBytesGetU32(&bytes[at]) == gxID_ATOMICSECTOR &&
+            GxBytesGetU32(&bytes[at + 8]) == GxBytesGetU32(&bytes[8])) {
             sector = at;
         }
     }
@@ -545,8 +545,7 @@ TEST_F(WorldFile, SectorsKeepAStoredBinMeshAndRefuseADamagedOne)
     const GxUInt32 meshes = sector->mesh->numMeshes;
     const std::vector<GxUInt8> extension = GxWorldTestWrite(
         [&](GxStream* s) { return GxPluginRegistryWriteDataChunks(&gxWorldSectorTKList, s, sector) != nullptr; });
-    EXPECT_EQ(GxPluginRegistryGetSize(&gxWorldSectorTKList, sector),
-              static_cast<GxInt32>(extension.size()) - 12);
+    EXPECT_EQ(GxPluginRegistryGetSize(&gxWorldSectorTKList, sector), static_cast<GxInt32>(extension.size()) - 12);
     const GxInt32 binMeshSize = static_cast<GxInt32>(12 + 4 * (2 * meshes + total));
     size_t body = 0;  // where the bin mesh's body starts in the extension
     for (size_t at = 12; at + 12 <= extension.size(); at += 12 + GxBytesGetU32(&extension[at + 4])) {

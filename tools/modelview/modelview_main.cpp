@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/anim/anim.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
@@ -19,13 +20,12 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/d3d9/skinpipe.h"
-#include "gfx/anim/anim.h"
-#include "tools/content/humanoid_writer.h"
+#include "gfx/testsupport/tool_window.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
-#include "gfx/testsupport/tool_window.h"
 #include "gfx/world/userdata.h"
 #include "platform/win32/windows.h"
+#include "tools/content/humanoid_writer.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ constexpr GxReal kLightYaw = 30.0f;
 constexpr GxInt32 kClearAll = 3;  // frame buffer and depth
 constexpr GxInt32 kScreenshotDepth = 32;
 constexpr GxReal kSecondsPerFrame = 1.0f / 30.0f;
-constexpr int kPixelTolerance = 8;         // per channel: rounding of the two paths' lighting
+constexpr int kPixelTolerance = 8;        // per channel: rounding of the two paths' lighting
 constexpr double kDifferingShare = 0.05;  // of the drawn pixels: edges the two paths rasterise a pixel apart
 constexpr GxRGBA kBackground = {40, 48, 64, 255};
 constexpr int kKeySwitchPath = 'P';
@@ -115,10 +115,7 @@ bool ParseOptions(int argc, char** argv, Options* options)
 }
 
 // The viewer's lights stand in for a world's global lights until worlds exist.
-GxLink* ViewerLights(GxWorld*)
-{
-    return &viewerLights;
-}
+GxLink* ViewerLights(GxWorld*) { return &viewerLights; }
 
 void Rotate(GxFrame* frame, GxReal x, GxReal y, GxReal z, GxReal degrees)
 {

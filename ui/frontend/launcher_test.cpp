@@ -2,7 +2,6 @@
 // folder: pages, mode lists, the saved settings, hit rectangles, bitmaps and painted pixels.
 #include <gtest/gtest.h>
 
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>

@@ -31,7 +31,7 @@ constexpr uint16_t kMonthsPerYear = 12;
 // Row buttons: plus and minus of row k at (x, kRowButtonY - kRowStep k).
 constexpr float kPlusX = 509.0f;
 constexpr float kMinusX = 557.0f;
-constexpr float kRowButtonY = 164.0f;   // level with the line's figures
+constexpr float kRowButtonY = 164.0f;  // level with the line's figures
 constexpr float kRowStep = 15.0f;
 // Shop lines from the canvas position.
 constexpr float kLineX = 25.0f;
@@ -77,13 +77,13 @@ uint32_t BaseCharge(const CStatistics& s) { return s.m_baseCharge; }
 
 // The totals with their averages beside them, and the plain figures.
 constexpr Figure kFigures[] = {
-    {120, 315, Takings, false},   {172, 315, Takings, true},   {120, 287, Charges, false},
-    {172, 287, Charges, true},    {120, 270, Bonuses, false},  {172, 270, Bonuses, true},
-    {150, 235, DrawResult, false}, {150, 220, Stake, false},   {293, 315, Expenses, false},
-    {345, 315, Expenses, true},   {293, 290, Rent, false},     {345, 290, Rent, true},
-    {293, 273, Wages, false},     {345, 273, Wages, true},     {293, 256, Building, false},
-    {345, 256, Building, true},   {293, 237, Contracts, false}, {345, 237, Contracts, true},
-    {293, 220, Interest, false},  {345, 220, Interest, true},  {440, 291, ShopCount, false},
+    {120, 315, Takings, false},    {172, 315, Takings, true},    {120, 287, Charges, false},
+    {172, 287, Charges, true},     {120, 270, Bonuses, false},   {172, 270, Bonuses, true},
+    {150, 235, DrawResult, false}, {150, 220, Stake, false},     {293, 315, Expenses, false},
+    {345, 315, Expenses, true},    {293, 290, Rent, false},      {345, 290, Rent, true},
+    {293, 273, Wages, false},      {345, 273, Wages, true},      {293, 256, Building, false},
+    {345, 256, Building, true},    {293, 237, Contracts, false}, {345, 237, Contracts, true},
+    {293, 220, Interest, false},   {345, 220, Interest, true},   {440, 291, ShopCount, false},
     {555, 291, BaseCharge, false},
 };
 constexpr float kDateDx = 565.0f, kDateDy = 320.0f;
@@ -209,9 +209,10 @@ void CMallSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
                     stats->m_baseCharge = 0;
                 break;
             case FINANCE_CHARGE_UP:
-                stats->m_baseCharge = stats->m_baseCharge < kFinanceChargeMax
-                                          ? std::min<uint16_t>(stats->m_baseCharge + kFinanceChargeStep, kFinanceChargeMax)
-                                          : kFinanceChargeMax;
+                stats->m_baseCharge =
+                    stats->m_baseCharge < kFinanceChargeMax
+                        ? std::min<uint16_t>(stats->m_baseCharge + kFinanceChargeStep, kFinanceChargeMax)
+                        : kFinanceChargeMax;
                 break;
             case FINANCE_STAKE_DOWN:
                 if (stats->m_bonusUnit >= kFinanceStakeStep)
@@ -287,7 +288,8 @@ void CMallSummaryPanel::Render()
     }
     if (stats && m_pBar) {
         const int32_t rating = stats->m_rating;
-        m_pBar->SetPercent(static_cast<uint8_t>(std::clamp(rating + kRatingOffset, 0, 2 * kRatingOffset) / kRatingPerPercent));
+        m_pBar->SetPercent(
+            static_cast<uint8_t>(std::clamp(rating + kRatingOffset, 0, 2 * kRatingOffset) / kRatingPerPercent));
         m_pBar->SetColour(rating < 0 ? kRed : kGreen);
         m_pBar->Draw(x + kRatingBarX, y + kRatingBarY);
         const int32_t both = static_cast<int32_t>(static_cast<uint16_t>(stats->m_dirtPenalty)) +

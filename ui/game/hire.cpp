@@ -39,7 +39,7 @@ constexpr float kImageDy = -3.0f;
 constexpr float kLevelX = 205.0f;
 constexpr float kWageX = 250.0f;
 constexpr float kOkX = 264.0f;
-constexpr float kOkDrop = 2.0f;   // the button's bottom below the row's baseline
+constexpr float kOkDrop = 2.0f;  // the button's bottom below the row's baseline
 constexpr int32_t kTextFont = 1;
 
 // A 16-bit unsigned number; anything else reads as 0.

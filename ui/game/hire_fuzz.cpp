@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint16_t fields[] = {entry.titleIndex, entry.imageIndex, entry.baseWage};
     for (size_t k = 0; k < 3; k++) {
         const std::string text = k < values.size() ? values[k] : std::string();
-        const bool number = !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos &&
-                            std::stoul(text) <= UINT16_MAX;
+        const bool number = !text.empty() && text.size() <= 5 &&
+                            text.find_first_not_of("0123456789") == std::string::npos && std::stoul(text) <= UINT16_MAX;
         if (fields[k] != (number ? std::stoul(text) : 0u))
             __builtin_trap();
     }

@@ -2,7 +2,6 @@
 // interface, and a fixture that runs in a scratch folder of its own with the interface on the game.
 #pragma once
 
-
 #include <array>
 #include <cstdlib>
 #include <map>

@@ -117,8 +117,8 @@ struct HireEntry {
     uint16_t imageIndex;
     uint16_t level;
     uint16_t baseWage;
-    CFerroxAssetSet* templateA;  // not owned
-    CFerroxAssetSet* templateB;  // not owned
+    CFerroxAssetSet* templateA;     // not owned
+    CFerroxAssetSet* templateB;     // not owned
     CFerroxObjectFactory* factory;  // not owned
 };
 

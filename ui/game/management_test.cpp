@@ -8,12 +8,11 @@
 namespace {
 
 // Three contract categories; the second lacks its first contract.
-constexpr char kContracts[] =
-    "<TECHNOLOGIES>\n"
-    "<cleaning>\n<c1>\n1000\n299\n500\n</c1>\n<c2>\n1001\n300\n700\n</c2>\n</cleaning>\n"
-    "<engineering>\n<e2>\n2001\n150\n900\n</e2>\n</engineering>\n"
-    "<gardening>\n<g1>\n3000\n0\n100\n</g1>\n</gardening>\n"
-    "</TECHNOLOGIES>\n";
+constexpr char kContracts[] = "<TECHNOLOGIES>\n"
+                              "<cleaning>\n<c1>\n1000\n299\n500\n</c1>\n<c2>\n1001\n300\n700\n</c2>\n</cleaning>\n"
+                              "<engineering>\n<e2>\n2001\n150\n900\n</e2>\n</engineering>\n"
+                              "<gardening>\n<g1>\n3000\n0\n100\n</g1>\n</gardening>\n"
+                              "</TECHNOLOGIES>\n";
 
 class ManagementTest : public UiGameTest {
 protected:
@@ -31,9 +30,10 @@ protected:
         UiPaintPanel("images/panels/finance/finance.png", 700, 340, fourteen);
         UiPaintPanel("images/panels/contractors/contractors.png", 400, 260, {{370, 230, 20, 20}});
         UiPaintPanel("images/panels/hire/hire.png", 300, 230, {{270, 200, 20, 20}});
-        for (const char* button : {"images/panels/contractors/ok.png", "images/panels/hire/ok.png",
-                                   "images/panels/shoppopup/plus.png", "images/panels/shoppopup/minus.png",
-                                   "images/panels/finance/shopcat-fashion.png", "images/panels/finance/shopcat-food.png"})
+        for (const char* button :
+             {"images/panels/contractors/ok.png", "images/panels/hire/ok.png", "images/panels/shoppopup/plus.png",
+              "images/panels/shoppopup/minus.png", "images/panels/finance/shopcat-fashion.png",
+              "images/panels/finance/shopcat-food.png"})
             ASSERT_TRUE(UiPicture(20, 12, {200, 120, 0, 255}).Write(button));
         stats = CDynamicObjectManager::Instance()->GetStatistics();
         game->m_pTechTree = new CFerroxTechTree();
@@ -221,7 +221,7 @@ TEST_F(ManagementTest, FinanceShopLinesKeepPicturesAndButtonsOnTheirRows)
     locale->texts.clear();
     RenderOnly(finance);
     ASSERT_EQ(locale->texts.size(), 3u);
-    constexpr float kDigitsMiddle = 4.5f;   // half the digits' height over their baseline
+    constexpr float kDigitsMiddle = 4.5f;  // half the digits' height over their baseline
     std::vector<UiDrawRecord> pictures;
     for (const UiDrawRecord& record : uiDrawRecords)
         if (record.picture.find("shopcat-") != std::string::npos)
@@ -379,13 +379,13 @@ TEST_F(ManagementTest, ContractRowsLineUpWithTheirOkButtonsAndKeepTheirColumnsAp
     CContractsPanel* contracts = Contracts();
     for (uint16_t id : {1000, 3000})
         game->m_pTechTree->FindEntry(id)->extra = 8000;
-    stats->m_categories = {3, 3};   // the third category past the list shows level -1 and wage -100
+    stats->m_categories = {3, 3};  // the third category past the list shows level -1 and wage -100
     Open(contracts);
     locale->texts.clear();
     RenderOnly(contracts);
     const uint16_t first = contracts->GetFirstButton();
     ASSERT_EQ(locale->texts.size(), 3u);
-    constexpr float kDigitsHeight = 9.0f;   // the figures' digits stand this high over their baseline
+    constexpr float kDigitsHeight = 9.0f;  // the figures' digits stand this high over their baseline
     constexpr float kLeastGap = 8.0f;
     float previousRow = 1e6f;
     for (uint16_t k = 0; k < 3; k++) {
@@ -404,7 +404,8 @@ TEST_F(ManagementTest, ContractRowsLineUpWithTheirOkButtonsAndKeepTheirColumnsAp
             if (record.y == row && record.picture.find(".png") == std::string::npos)
                 figures.push_back(record);
         ASSERT_GE(figures.size(), 3u) << "row " << k;
-        std::sort(figures.begin(), figures.end(), [](const UiDrawRecord& a, const UiDrawRecord& b) { return a.x < b.x; });
+        std::sort(figures.begin(), figures.end(),
+                  [](const UiDrawRecord& a, const UiDrawRecord& b) { return a.x < b.x; });
         EXPECT_GT(figures.front().x, name.x + 80.0f) << "the name keeps its room";
         for (size_t i = 1; i < figures.size(); i++)
             EXPECT_GE(figures[i].x - (figures[i - 1].x + figures[i - 1].width), kLeastGap)

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <list>
+#include <memory>
 #include <string>
 #include <vector>
 

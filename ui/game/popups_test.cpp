@@ -208,7 +208,8 @@ TEST_F(PopupsTest, StaffLineKeepsLevelWageAndJobsApart)
     EXPECT_EQ(line[1].picture, "1650");
     EXPECT_EQ(line[2].picture, "999");
     for (size_t i = 1; i < line.size(); i++)
-        EXPECT_GE(line[i].x - (line[i - 1].x + line[i - 1].width), 12.0f) << line[i - 1].picture << " " << line[i].picture;
+        EXPECT_GE(line[i].x - (line[i - 1].x + line[i - 1].width), 12.0f)
+            << line[i - 1].picture << " " << line[i].picture;
     // The job picture comes before the level, the fire button after the last figure, both level with the line.
     const float* fire = summary->GetWidgetRect(summary->GetFirstRowButton());
     ASSERT_NE(fire, nullptr);

@@ -23,7 +23,7 @@ constexpr FerroxColour kNotOverColour = {255, 0, 0, 255};
 constexpr FerroxColour kPressedColour = {0, 0, 255, 255};
 constexpr uint8_t kWhiteChannel = 255;
 constexpr size_t kExtensionLength = 4;
-constexpr size_t kPaletteIndices = 256;   // an 8-bit index, and a 4-bit one kept a byte
+constexpr size_t kPaletteIndices = 256;  // an 8-bit index, and a 4-bit one kept a byte
 constexpr int kLastNumber = 99;
 constexpr int kTwoDigits = 10;
 constexpr int kButtonDown = FERROX_BUTTON_DOWN;
@@ -39,10 +39,7 @@ bool IsWhite(const uint8_t* rgba)
 }
 
 // The game's mouse, or null.
-CFerroxMouse* GameMouse()
-{
-    return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr;
-}
+CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
 
 // Reads a map beside the background; null when there is none.
 GxImage* ReadMap(const std::string& stem, const char* suffix)
@@ -55,7 +52,7 @@ GxImage* ReadMap(const std::string& stem, const char* suffix)
     return map;
 }
 
-} // namespace
+}  // namespace
 
 // ---- Lifecycle and widget list ----
 
@@ -281,7 +278,7 @@ int32_t SkipUnwanted(const GxUInt8* row, int32_t x, int32_t width, const std::ve
     return x;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<FerroxMapBlock> FerroxDecodeMap(const GxImage* map)
 {

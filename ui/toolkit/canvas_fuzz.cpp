@@ -8,7 +8,7 @@
 
 namespace {
 constexpr int32_t kMaxSide = 64;
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

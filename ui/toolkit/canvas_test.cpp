@@ -49,7 +49,10 @@ protected:
     {
         ASSERT_TRUE(UiPicture(w, h, kOpaque).Write(Folder() + name));
     }
-    void WriteBackground(int w = 200, int h = 100) { ASSERT_TRUE(UiPicture(w, h, kOpaque).Write(Folder() + "base.png")); }
+    void WriteBackground(int w = 200, int h = 100)
+    {
+        ASSERT_TRUE(UiPicture(w, h, kOpaque).Write(Folder() + "base.png"));
+    }
 };
 
 TEST_F(CanvasTest, BuildPlacesButtonsInPaletteOrderAndHotSpotsInclusive)
@@ -80,7 +83,7 @@ TEST_F(CanvasTest, BuildPlacesButtonsInPaletteOrderAndHotSpotsInclusive)
     }
     EXPECT_NE(std::string(canvas.GetWidget(1)->GetName()).find("/1_s.png"), std::string::npos);
     EXPECT_NE(std::string(canvas.GetWidget(3)->GetName()).find("/3_S.png"), std::string::npos);
-    EXPECT_EQ(canvas.GetTooltipList(), 1);   // the list named after the background
+    EXPECT_EQ(canvas.GetTooltipList(), 1);  // the list named after the background
 
     ASSERT_EQ(canvas.GetHotSpotCount(), 3u);
     const CFerroxWidget* first = canvas.GetHotSpot(0);
@@ -141,7 +144,7 @@ TEST_F(CanvasTest, NumberedFilesStopAtTheFirstGapThenTry99)
     canvas.Build((Folder() + "base.png").c_str(), 3.7f, 5.2f, 0);
     ASSERT_EQ(canvas.GetWidgetCount(), 4);
     EXPECT_NE(std::string(canvas.GetWidget(3)->GetName()).find("99_z"), std::string::npos);
-    EXPECT_EQ(canvas.GetWidget(1)->m_x, 103.0f);   // the canvas x truncated, then the background's width
+    EXPECT_EQ(canvas.GetWidget(1)->m_x, 103.0f);  // the canvas x truncated, then the background's width
     EXPECT_EQ(canvas.GetWidget(2)->m_x, 113.0f);
     EXPECT_EQ(canvas.GetWidget(1)->m_y, 5.0f);
     canvas.Release();
@@ -168,7 +171,7 @@ protected:
         UiTest::SetUp();
         background = new CountingWidget(0, 0, 100, 100);
         first = new CountingWidget(10, 10, 20, 20);
-        second = new CountingWidget(20, 20, 20, 20);   // overlaps the first
+        second = new CountingWidget(20, 20, 20, 20);  // overlaps the first
         canvas.AddWidget(background);
         canvas.AddWidget(first);
         canvas.AddWidget(second);
@@ -186,7 +189,7 @@ protected:
 
 TEST_F(RoutingTest, PressRepeatsWhileHeldAndStopsTheWalk)
 {
-    PointAt(25.0f, 25.0f);   // over both widgets
+    PointAt(25.0f, 25.0f);  // over both widgets
     mouse->LeftButtonDown();
     canvas.Update();
     // The earlier widget takes the press; the walk stops there, so the second gets no update.
@@ -197,7 +200,7 @@ TEST_F(RoutingTest, PressRepeatsWhileHeldAndStopsTheWalk)
     EXPECT_EQ(mouse->GetPosition()->overInterface, 1);
 
     canvas.events.clear();
-    canvas.Update();   // still held: over events, then the press again
+    canvas.Update();  // still held: over events, then the press again
     EXPECT_EQ(canvas.events, (std::vector<std::pair<int32_t, int32_t>>{{1, 0}, {2, 0}, {1, 2}}));
 
     canvas.endPressOnEvent2 = true;
@@ -205,7 +208,7 @@ TEST_F(RoutingTest, PressRepeatsWhileHeldAndStopsTheWalk)
     canvas.Update();
     EXPECT_EQ(canvas.events.back(), std::make_pair(1, 2));
     canvas.events.clear();
-    canvas.Update();   // the handler ended the press: no event 2 any more, nothing for the release
+    canvas.Update();  // the handler ended the press: no event 2 any more, nothing for the release
     EXPECT_EQ(canvas.events, (std::vector<std::pair<int32_t, int32_t>>{{1, 0}, {2, 0}}));
     EXPECT_EQ(canvas.GetPressedIndex(), -1);
 }
@@ -281,7 +284,7 @@ TEST(FerroxDecodeMapTest, BlocksMeasureOneLessThanTheirPixels)
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_TRUE(blocks[0].found);
     EXPECT_EQ(blocks[0].column, 2);
-    EXPECT_EQ(blocks[0].bottom, 1);   // row 3 from the top of five rows
+    EXPECT_EQ(blocks[0].bottom, 1);  // row 3 from the top of five rows
     EXPECT_EQ(blocks[0].width, 2);
     EXPECT_EQ(blocks[0].height, 2);
 }
@@ -300,13 +303,13 @@ TEST(FerroxDecodeMapTest, PaletteMapGivesTheBlocksOfItsRgbaForm)
             for (int x = x0; x < x0 + bw; x++)
                 indices[static_cast<size_t>(y) * w + x] = index;
     };
-    indices[0] = 2;   // colour (1, 2, 3), block 0
-    indices[1] = 3;   // colour (9, 8, 7), block 1
-    indices[2] = 2;   // the same colour again: block 2 takes block 0's place
+    indices[0] = 2;  // colour (1, 2, 3), block 0
+    indices[1] = 3;  // colour (9, 8, 7), block 1
+    indices[2] = 2;  // the same colour again: block 2 takes block 0's place
     indices[3] = 1;
-    block(17, 2, 4, 3, 4);   // another index of colour (1, 2, 3), after a run of 17 clear pixels
-    block(40, 6, 5, 5, 3);   // reaches the right edge
-    block(0, 8, 3, 1, 2);    // a later block of a colour already found is ignored
+    block(17, 2, 4, 3, 4);  // another index of colour (1, 2, 3), after a run of 17 clear pixels
+    block(40, 6, 5, 5, 3);  // reaches the right edge
+    block(0, 8, 3, 1, 2);   // a later block of a colour already found is ignored
 
     GxImage indexed = {};
     indexed.width = w;
@@ -343,7 +346,7 @@ TEST(FerroxDecodeMapTest, PaletteMapGivesTheBlocksOfItsRgbaForm)
     EXPECT_EQ(fromPalette[0].column, 17);
     EXPECT_EQ(fromPalette[0].width, 3);
     EXPECT_EQ(fromPalette[1].column, 40);
-    EXPECT_EQ(fromPalette[1].bottom, 1);   // rows 6 to 10 of twelve
+    EXPECT_EQ(fromPalette[1].bottom, 1);  // rows 6 to 10 of twelve
 }
 
-} // namespace
+}  // namespace

@@ -92,11 +92,11 @@ TEST_F(UiDraw, BarSetLandsOnItsPixels)
         HoverCanvas canvas;
         canvas.Build(P("bar/base.png").c_str(), 0.0f, 0.0f, 0);
         ASSERT_EQ(canvas.GetWidgetCount(), 4);
-        mouse->GetPosition()->x = 290.0f;                 // over button 3 (x 280..300, rows 550..570)
+        mouse->GetPosition()->x = 290.0f;  // over button 3 (x 280..300, rows 550..570)
         mouse->GetPosition()->y = static_cast<float>(kScreenH) - 40.0f;
         canvas.Update();
         canvas.GetWidget(1)->m_visible = 1;
-        canvas.GetWidget(1)->SetColour({255, 0, 0, 255});   // a red tint on a green button: black
+        canvas.GetWidget(1)->SetColour({255, 0, 0, 255});  // a red tint on a green button: black
 
         FerroxWidgetRecord record = {};
         const std::string checkerName = P("checker.png");
@@ -114,7 +114,7 @@ TEST_F(UiDraw, BarSetLandsOnItsPixels)
         barRecord.extent = 60.0f;
         CFerroxBar bar;
         bar.Configure(&barRecord);
-        bar.SetPercent(25);   // 15 pixels: columns 500..514
+        bar.SetPercent(25);  // 15 pixels: columns 500..514
 
         ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
         GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
@@ -129,13 +129,15 @@ TEST_F(UiDraw, BarSetLandsOnItsPixels)
 
     const std::vector<GxUInt32> pixels = Frame();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenW * kScreenH));
-    auto at = [&](int x, int bottomUpY) { return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)]; };
-    EXPECT_EQ(at(50, 40), 0x283C50u);    // background
-    EXPECT_EQ(at(100, 40), 0xFFFF00u);   // its stripe, on its own column
+    auto at = [&](int x, int bottomUpY) {
+        return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)];
+    };
+    EXPECT_EQ(at(50, 40), 0x283C50u);   // background
+    EXPECT_EQ(at(100, 40), 0xFFFF00u);  // its stripe, on its own column
     EXPECT_EQ(at(99, 40), 0x283C50u);
-    EXPECT_EQ(at(290, 40), 0x00C800u);   // button 3 under the pointer
-    EXPECT_EQ(at(250, 40), 0x283C50u);   // button 2 is not
-    EXPECT_EQ(at(210, 40), 0x000000u);   // button 1, tinted red
+    EXPECT_EQ(at(290, 40), 0x00C800u);  // button 3 under the pointer
+    EXPECT_EQ(at(250, 40), 0x283C50u);  // button 2 is not
+    EXPECT_EQ(at(210, 40), 0x000000u);  // button 1, tinted red
     // The checker: texel (0, 0) is the top-left pixel, blue; its neighbours white. Each pixel takes its own
     // texel exactly: a half-pixel miss would mix neighbours half and half, so only rounding is allowed.
     auto near = [](GxUInt32 a, GxUInt32 b) {
@@ -180,11 +182,13 @@ TEST_F(UiDraw, RightAlignedNumberEndsAtItsX)
 
     const std::vector<GxUInt32> pixels = Frame();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenW * kScreenH));
-    auto at = [&](int x, int bottomUpY) { return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)]; };
+    auto at = [&](int x, int bottomUpY) {
+        return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)];
+    };
     EXPECT_EQ(at(599, 106), 0xFFFFFFu);
     EXPECT_EQ(at(584, 106), 0xFFFFFFu);
     EXPECT_EQ(at(600, 106), 0u);
     EXPECT_EQ(at(583, 106), 0u);
 }
 
-} // namespace
+}  // namespace

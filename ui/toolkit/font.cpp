@@ -65,7 +65,7 @@ size_t LastCharacterLength(const std::string& text)
     return text.size() - at;
 }
 
-} // namespace
+}  // namespace
 
 // ---- Placement and conversion ----
 
@@ -130,9 +130,7 @@ int CFerroxFontImpl::Load(const char* path, int32_t scaled, int32_t nearest)
         GxTexDictionary* pages = Gx2DFontGetTexDictionary();
         GxTexDictionaryForAllTextures(
             pages,
-            [](GxTexture* texture, void*) -> GxTexture* {
-                return GxTextureSetFilterMode(texture, kFontPageFilter);
-            },
+            [](GxTexture* texture, void*) -> GxTexture* { return GxTextureSetFilterMode(texture, kFontPageFilter); },
             nullptr);
     }
     return 1;
@@ -162,13 +160,10 @@ float CFerroxFontImpl::GetStringWidth(const char* text)
 
 float CFerroxFontImpl::GetStringWidth(const std::u16string& text) { return MeasureUtf16(text.c_str()); }
 
-float CFerroxFontImpl::GetHeight()
-{
-    return m_pFont ? m_fontHeight * m_scaleY : 0.0f;
-}
+float CFerroxFontImpl::GetHeight() { return m_pFont ? m_fontHeight * m_scaleY : 0.0f; }
 
-void CFerroxFontImpl::DrawText(const char* text, float x, float y, int32_t highlight, int32_t alignment,
-                               float middleX, int32_t scaled, const FerroxTextBox* box)
+void CFerroxFontImpl::DrawText(const char* text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
+                               int32_t scaled, const FerroxTextBox* box)
 {
     Show(FerroxUtf8ToUtf16(text ? text : ""), x, y, highlight, alignment, middleX, scaled, box);
 }

@@ -41,12 +41,12 @@ protected:
     // Width of a UTF-16 text in pixels (0 without a font or a 2D camera).
     virtual float MeasureUtf16(const char16_t* text);
     // Draws one text; the recording twin replaces it.
-    virtual void Show(const std::u16string& text, float x, float y, int32_t highlight, int32_t alignment,
-                      float middleX, int32_t scaled, const FerroxTextBox* box);
+    virtual void Show(const std::u16string& text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
+                      int32_t scaled, const FerroxTextBox* box);
 
-    float m_fontHeight;   // toolkit units
+    float m_fontHeight;  // toolkit units
     int32_t m_nearest;
-    float m_scaleY;       // the interface factor a scaled font's height carries, else 1
+    float m_scaleY;  // the interface factor a scaled font's height carries, else 1
     Gx2DFont* m_pFont;
     Gx2DBrush* m_pBrush;
 };

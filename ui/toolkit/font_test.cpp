@@ -24,7 +24,7 @@ protected:
         GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
         // One folder per test: ctest runs the tests of a fixture side by side.
         folder = std::filesystem::temp_directory_path() /
-              (std::string("ferrox_ui_font_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                 (std::string("ferrox_ui_font_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(folder);
         std::ofstream(folder / "test.met") << "METRICS1\ntestpage\n3\n97 0 0 8 16\n98 8 0 20 16\n32 20 0 24 16\n";
     }
@@ -41,12 +41,12 @@ protected:
 TEST_F(RealFontTest, MeasuresInPixelsAndDrawsOnlyWhenLoaded)
 {
     CFerroxFont font;
-    EXPECT_EQ(font.GetStringWidth("ab"), 0.0f);   // nothing loaded yet: measures 0
+    EXPECT_EQ(font.GetStringWidth("ab"), 0.0f);  // nothing loaded yet: measures 0
     EXPECT_EQ(font.GetHeight(), 0.0f);
     font.DrawText("ab", 10.0f, 10.0f, 0, 0, 0.0f, 0, nullptr);
     EXPECT_TRUE(gx2DTestBatches.empty());
 
-    EXPECT_EQ(font.Load("test", 0, 0), 0);   // no folder before the name
+    EXPECT_EQ(font.Load("test", 0, 0), 0);  // no folder before the name
     ASSERT_EQ(font.Load((folder.string() + "/test").c_str(), 0, 0), 1);
     EXPECT_NEAR(font.GetStringWidth("ab"), 20.0f, 0.01f);
     EXPECT_NEAR(font.GetStringWidth(u"a b"), 24.0f, 0.01f);
@@ -114,7 +114,7 @@ TEST_F(TextFieldTest, TypesPrintableAsciiAndErasesWithBothCodes)
 {
     Type('c');
     Type(0x7E);
-    Type(0xFF);   // no key of the table: ignored, never a stray byte
+    Type(0xFF);  // no key of the table: ignored, never a stray byte
     Type(0x9F);
     Type(0x1B);
     EXPECT_EQ(field.GetText(), "abc~");
@@ -124,7 +124,7 @@ TEST_F(TextFieldTest, TypesPrintableAsciiAndErasesWithBothCodes)
     EXPECT_EQ(field.GetText(), "ab");
     Type(kFerroxKeyErase);
     Type(kFerroxKeyErase);
-    Type(kFerroxKeyErase);   // erasing an empty text does nothing
+    Type(kFerroxKeyErase);  // erasing an empty text does nothing
     EXPECT_EQ(field.GetText(), "");
     EXPECT_EQ(std::u16string(field.GetWideText()), u"");
 }
@@ -137,11 +137,11 @@ TEST_F(TextFieldTest, WidthLimitCutsOneCharacterAFrameAndKeepsUtf8Whole)
     EXPECT_EQ(field.GetText(), "abcd");
     field.Update();
     EXPECT_EQ(field.GetText(), "abc");
-    Type('x');   // added and cut again within the frame
+    Type('x');  // added and cut again within the frame
     EXPECT_EQ(field.GetText(), "abc");
 
     field.SetMaxWidth(0.0f);
-    field.SetText("a\xC3\xA9\xE2\x82\xAC");   // a, e acute, euro sign
+    field.SetText("a\xC3\xA9\xE2\x82\xAC");  // a, e acute, euro sign
     EXPECT_EQ(std::u16string(field.GetWideText()), u"a\u00E9\u20AC");
     Type(kFerroxKeyErase);
     EXPECT_EQ(field.GetText(), "a\xC3\xA9");
@@ -158,4 +158,4 @@ TEST_F(TextFieldTest, FieldIsAlwaysHitAndDrawsNothingWithoutAFont)
     EXPECT_TRUE(uiDrawRecords.empty());
 }
 
-} // namespace
+}  // namespace

@@ -6,12 +6,9 @@
 
 namespace {
 constexpr uint16_t kNone = 0xFFFF;
-} // namespace
+}  // namespace
 
-CFerroxInterface::CFerroxInterface()
-{
-    CFerroxInterface::Reset();
-}
+CFerroxInterface::CFerroxInterface() { CFerroxInterface::Reset(); }
 
 CFerroxInterface::~CFerroxInterface() = default;
 
@@ -22,10 +19,7 @@ void CFerroxInterface::SetTooltip(uint16_t text, int16_t list)
         m_tooltipList = list;
 }
 
-void CFerroxInterface::Update(float)
-{
-    m_stack.Update();
-}
+void CFerroxInterface::Update(float) { m_stack.Update(); }
 
 void CFerroxInterface::Render()
 {

@@ -56,4 +56,4 @@ TEST_F(InterfaceTest, StackUpdatesAndDrawsOpenCanvases)
     canvas.Release();
 }
 
-} // namespace
+}  // namespace

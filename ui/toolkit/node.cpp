@@ -18,7 +18,7 @@ CFerroxStack<CFerroxCanvas*>* InterfaceStack()
     return game ? &game->GetStack() : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 // ---- Page ----
 

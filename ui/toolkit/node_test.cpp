@@ -65,7 +65,7 @@ TEST_F(NodeTest, ItemIdsRunFromTheFirstItemIdAndNegativeOnesAreSkipped)
     EXPECT_EQ(root->GetWidget(1)->m_id, 100);
     EXPECT_EQ(root->GetWidget(2)->m_id, 101);
     EXPECT_EQ(root->GetWidget(3)->m_id, 102);
-    EXPECT_EQ(root->GetWidget(4)->m_id, -1);   // the back button keeps none
+    EXPECT_EQ(root->GetWidget(4)->m_id, -1);  // the back button keeps none
     manager.firstItem = -1;
     root->SetNodeData(&manager, nullptr, 7);
     EXPECT_EQ(root->GetWidget(1)->m_id, 100);
@@ -88,7 +88,7 @@ TEST_F(NodeTest, DisabledButtonsAreRedAndIgnorePressesButReportHovers)
     mouse->LeftButtonDown();
     root->OnWidgetEvent(3, FERROX_WIDGET_PRESSED);
     EXPECT_EQ(manager.leaves, (std::vector<std::pair<int16_t, int32_t>>{{7, 3}}));
-    EXPECT_NE(mouse->GetPosition()->left, FERROX_BUTTON_DOWN);   // the press acts once
+    EXPECT_NE(mouse->GetPosition()->left, FERROX_BUTTON_DOWN);  // the press acts once
     EXPECT_EQ(manager.refreshed, (std::vector<int32_t>{2, 2, 3}));
     root->OnWidgetEvent(3, FERROX_WIDGET_OVER);
     EXPECT_EQ(ColourOf(root, 3).red, 190);
@@ -104,20 +104,20 @@ TEST_F(NodeTest, PagesOpenChildrenGoBackAndClose)
     root->OnWidgetEvent(1, FERROX_WIDGET_PRESSED);
     EXPECT_EQ(manager.GetOpenNode(), child);
     EXPECT_EQ(manager.opened, std::vector<int32_t>{1});
-    child->OnWidgetEvent(2, FERROX_WIDGET_PRESSED);   // back
+    child->OnWidgetEvent(2, FERROX_WIDGET_PRESSED);  // back
     EXPECT_EQ(manager.GetOpenNode(), root);
-    root->OnWidgetEvent(4, FERROX_WIDGET_PRESSED);    // back on the root: its parent is none
+    root->OnWidgetEvent(4, FERROX_WIDGET_PRESSED);  // back on the root: its parent is none
     EXPECT_EQ(manager.GetOpenNode(), nullptr);
     EXPECT_EQ(Interface()->GetStack().IsEmpty(), 1);
 
     manager.OpenRoot(0);
-    manager.OpenRoot(0);   // opening the open page closes it
+    manager.OpenRoot(0);  // opening the open page closes it
     EXPECT_EQ(manager.GetOpenNode(), nullptr);
     EXPECT_EQ(Interface()->GetStack().IsEmpty(), 1);
     manager.OpenRoot(0);
-    manager.Release();     // takes the open page off the interface before deleting the tree
+    manager.Release();  // takes the open page off the interface before deleting the tree
     EXPECT_EQ(Interface()->GetStack().IsEmpty(), 1);
     EXPECT_EQ(manager.GetRoot(), nullptr);
 }
 
-} // namespace
+}  // namespace

@@ -24,7 +24,7 @@
 // ---- Recording twins ----
 
 struct UiDrawRecord {
-    std::string picture;   // image name, or the drawn text
+    std::string picture;  // image name, or the drawn text
     float x, y, width, height;
     FerroxColour tint;
     int32_t alignment;
@@ -116,8 +116,7 @@ struct UiPicture {
     std::vector<UiRgba> pixels;
     UiPicture(int32_t w, int32_t h, UiRgba fill = {0, 0, 0, 0})
         : width(w), height(h), pixels(static_cast<size_t>(w) * h, fill)
-    {
-    }
+    {}
     UiRgba& At(int32_t x, int32_t row) { return pixels[static_cast<size_t>(row) * width + x]; }
     // A block whose bottom-left pixel is (x, bottom-up y), w x h pixels.
     void Block(int32_t x, int32_t y, int32_t w, int32_t h, UiRgba colour)
@@ -143,7 +142,10 @@ struct UiPicture {
 };
 
 // The k-th palette colour of the tests' maps, never black or white.
-inline UiRgba UiPaletteColour(int k) { return {static_cast<uint8_t>(10 + k * 20), 40, static_cast<uint8_t>(200 - k), 255}; }
+inline UiRgba UiPaletteColour(int k)
+{
+    return {static_cast<uint8_t>(10 + k * 20), 40, static_cast<uint8_t>(200 - k), 255};
+}
 
 // A map of the given size: row 0 holds the palette then white.
 inline UiPicture UiMap(int32_t width, int32_t height, int colours)
@@ -161,8 +163,7 @@ class UiTestLocale : public CFerroxLocale {
 public:
     void DrawText(CFerroxWideTextFont*, int16_t, uint16_t, float, int, int, int, float, int,
                   const FerroxTextBox*) override
-    {
-    }
+    {}
     int16_t FindTextList(const char* name) override
     {
         std::vector<std::string>::iterator it = std::find(lists.begin(), lists.end(), name);

@@ -38,12 +38,9 @@ struct ImagePathScope {
     ~ImagePathScope() { GxImageSetPath(""); }
 };
 
-const char* GameImagePath()
-{
-    return g_pFerroxGame ? g_pFerroxGame->GetImagePath() : "";
-}
+const char* GameImagePath() { return g_pFerroxGame ? g_pFerroxGame->GetImagePath() : ""; }
 
-} // namespace
+}  // namespace
 
 bool FerroxImageReadable(const GxImage* image)
 {
@@ -57,7 +54,8 @@ namespace {
 // Copies the first channel of each mask pixel into the picture's alpha; sizes must agree.
 GxImage* ApplyMaskChannel(GxImage* picture, const GxImage* mask)
 {
-    if (!FerroxImageReadable(mask) || picture->depth != 32 || mask->width != picture->width || mask->height != picture->height)
+    if (!FerroxImageReadable(mask) || picture->depth != 32 || mask->width != picture->width ||
+        mask->height != picture->height)
         return picture;
     for (int32_t y = 0; y < picture->height; y++) {
         for (int32_t x = 0; x < picture->width; x++) {
@@ -78,8 +76,8 @@ GxImage* ReadPicture(const FerroxWidgetRecord* record, const char* name)
         GxImage* picture = GxImageRead(name);
         if (!picture || record->width == 0.0f || record->height == 0.0f)
             return picture;
-        GxImage* resampled = GxImageCreateResample(picture, static_cast<GxInt32>(record->width),
-                                                   static_cast<GxInt32>(record->height));
+        GxImage* resampled =
+            GxImageCreateResample(picture, static_cast<GxInt32>(record->width), static_cast<GxInt32>(record->height));
         if (!resampled)
             return picture;
         GxImageDestroy(picture);
@@ -104,7 +102,7 @@ GxImage* ReadPicture(const FerroxWidgetRecord* record, const char* name)
     return picture ? picture : GxImageRead(name);
 }
 
-} // namespace
+}  // namespace
 
 // ---- Scale factors and screen ----
 
@@ -246,7 +244,7 @@ void CFerroxImageImpl::Load(const FerroxWidgetRecord* record, float* rect, const
 
 namespace {
 
-constexpr size_t kPaletteIndices = 256;   // an 8-bit index, and a 4-bit one kept a byte
+constexpr size_t kPaletteIndices = 256;  // an 8-bit index, and a 4-bit one kept a byte
 
 // A palette picture's entries converted once, as RGBA then BGRA, per possible index byte.
 std::vector<uint8_t> ConvertedPalette(const GxImage* picture)
@@ -269,8 +267,8 @@ std::vector<uint8_t> ConvertedPalette(const GxImage* picture)
 }
 
 // One row of a tile: BGRA texels and the alpha the hit test reads, straight from the picture's row.
-void CopyTileRow(const GxImage* picture, const std::vector<uint8_t>& palette, int32_t column, int32_t y,
-                 int32_t width, uint8_t* bgra, uint8_t* alpha)
+void CopyTileRow(const GxImage* picture, const std::vector<uint8_t>& palette, int32_t column, int32_t y, int32_t width,
+                 uint8_t* bgra, uint8_t* alpha)
 {
     const GxUInt8* source = picture->pixels + static_cast<size_t>(y) * picture->stride;
     if (palette.empty()) {
@@ -289,7 +287,7 @@ void CopyTileRow(const GxImage* picture, const std::vector<uint8_t>& palette, in
     }
 }
 
-} // namespace
+}  // namespace
 
 void CFerroxImageImpl::CutIntoTiles(const GxImage* picture, float sx, float sy)
 {
@@ -471,10 +469,7 @@ int CFerroxImageImpl::HitTest(const FerroxPoint* point, const float* rect)
 
 // ---- Image widget ----
 
-CFerroxImage::CFerroxImage() : m_pImpl(g_implFactory ? g_implFactory() : new CFerroxImageImpl())
-{
-    m_pImpl->Init();
-}
+CFerroxImage::CFerroxImage() : m_pImpl(g_implFactory ? g_implFactory() : new CFerroxImageImpl()) { m_pImpl->Init(); }
 
 CFerroxImage::~CFerroxImage() = default;
 

@@ -18,14 +18,14 @@ struct Gx2DBrush;
 
 // What a canvas or a panel configures a widget from; fields a widget does not use are zero.
 struct FerroxWidgetRecord {
-    const char* name;   // picture path for images, initial text for text fields
+    const char* name;  // picture path for images, initial text for text fields
     float x, y, width, height;
-    float extent;       // full length of a bar, maximum text width of a text field (0: unlimited)
+    float extent;  // full length of a bar, maximum text width of a text field (0: unlimited)
     void* positionSpline;
     void* targetSpline;
     void* scene;
-    int32_t scaled;     // non-zero: multiply rectangles and pictures by the interface scale factors
-    void* object;       // mask image of an image, font of a text field
+    int32_t scaled;  // non-zero: multiply rectangles and pictures by the interface scale factors
+    void* object;    // mask image of an image, font of a text field
 };
 
 // The interface scale factors, 1.0 until the game sets them for its video mode.
@@ -69,7 +69,7 @@ public:
 // One piece of a picture: at most 256 x 256 pixels, power-of-two sides, with its pixels kept for hit tests.
 struct FerroxImageTile {
     GxTexture* texture;
-    float x, y, width, height;   // relative to the widget, bottom-up, already multiplied by the factors
+    float x, y, width, height;  // relative to the widget, bottom-up, already multiplied by the factors
     int32_t pixelWidth, pixelHeight;
     std::vector<uint8_t> alpha;  // one byte a pixel, rows top to bottom: the hit test never reads back
 };

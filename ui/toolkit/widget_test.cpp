@@ -110,7 +110,7 @@ TEST_F(WidgetTest, PalettePictureCutsTheSameTilesAsItsRgbaForm)
     FerroxSetImageImplFactory(nullptr);
     // Four entries: opaque black (drawn with green 1), a translucent and a clear colour, and a plain one.
     const UiRgba entries[] = {{0, 0, 0, 255}, {200, 10, 20, 128}, {7, 8, 9, 0}, {30, 60, 90, 255}};
-    const int32_t w = 37, h = 21;   // odd sizes: several tiles, rows not a whole number of words
+    const int32_t w = 37, h = 21;  // odd sizes: several tiles, rows not a whole number of words
     UiPicture rgba(w, h);
     ContentPngImage indexed;
     indexed.width = w;
@@ -146,7 +146,7 @@ TEST_F(WidgetTest, PalettePictureCutsTheSameTilesAsItsRgbaForm)
 TEST_F(WidgetTest, AlphaDecidesHitsAndNegativeScaleIsIgnored)
 {
     UiPicture picture(8, 4, {200, 0, 0, 255});
-    picture.At(2, 1) = {200, 0, 0, 0};   // transparent, row 1 from the top
+    picture.At(2, 1) = {200, 0, 0, 0};  // transparent, row 1 from the top
     ASSERT_TRUE(picture.Write(Path("spot.png")));
     const std::string name = Path("spot.png");
     FerroxWidgetRecord record = {};
@@ -160,14 +160,14 @@ TEST_F(WidgetTest, AlphaDecidesHitsAndNegativeScaleIsIgnored)
     FerroxPoint opaque = At(103.5f, 52.5f);
     EXPECT_EQ(image.HitTest(&clear), 0);
     EXPECT_EQ(image.HitTest(&opaque), 1);
-    FerroxPoint right = At(108.0f, 51.0f);   // on the right edge: inside the rectangle, past the last pixel
+    FerroxPoint right = At(108.0f, 51.0f);  // on the right edge: inside the rectangle, past the last pixel
     EXPECT_EQ(image.HitTest(&right), 0);
 
     image.Scale(-1.0f, 2.0f);
     EXPECT_EQ(image.GetImpl()->GetTiles()[0].height, 4.0f);
     image.Scale(0.5f, 1.0f);
     EXPECT_EQ(image.GetImpl()->GetTiles()[0].width, 4.0f);
-    EXPECT_EQ(image.m_width, 8.0f);   // the widget keeps its size for hit tests
+    EXPECT_EQ(image.m_width, 8.0f);  // the widget keeps its size for hit tests
 }
 
 TEST_F(WidgetTest, MissingPictureDrawsNothingAndIsNeverHit)
@@ -229,4 +229,4 @@ TEST_F(WidgetTest, BarShowsItsShareAndAnchorsRight)
     EXPECT_FLOAT_EQ(uiDrawRecords[0].x + uiDrawRecords[0].width, 200.0f);
 }
 
-} // namespace
+}  // namespace

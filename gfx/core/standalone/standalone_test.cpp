@@ -84,9 +84,9 @@ TEST(CoreStandalone, OpensAndStartsWithADriverOfItsOwn)
     EXPECT_EQ(1, driverModuleCloses);
     EXPECT_TRUE(GxEngineClose());
     EXPECT_TRUE(GxEngineTerm());
-    const std::vector<GxInt32> expected = {gxDEVICESYSTEMREGISTER, gxDEVICESYSTEMOPEN, gxDEVICESYSTEMSTANDARDS,
-                                           gxDEVICESYSTEMSTART,    gxDEVICESYSTEMFINALIZESTART,
-                                           gxDEVICESYSTEMINITIATESTOP, gxDEVICESYSTEMSTOP, gxDEVICESYSTEMCLOSE};
+    const std::vector<GxInt32> expected = {
+        gxDEVICESYSTEMREGISTER,      gxDEVICESYSTEMOPEN,         gxDEVICESYSTEMSTANDARDS, gxDEVICESYSTEMSTART,
+        gxDEVICESYSTEMFINALIZESTART, gxDEVICESYSTEMINITIATESTOP, gxDEVICESYSTEMSTOP,      gxDEVICESYSTEMCLOSE};
     EXPECT_EQ(expected, requests);
     GxEngineSetDriver(nullptr);
 }
