@@ -141,6 +141,14 @@ protected:
             GxUserDataArraySetString(array, 0, tag);
             AddBox(clump, frame);
         }
+        SetupFromClump(clump, walker, FERROX_MODEL_CLONE, grid);
+        ASSERT_NE(nullptr, walker.GetModel());
+        ASSERT_NE(nullptr, walker.GetPosition());
+    }
+
+    // Writes the clump (and destroys it), reads it back as a pooled model source and sets the walker up on it.
+    void SetupFromClump(GxClump* clump, CFerroxCharacter& walker, int modelMode, CFerroxBlockGrid* grid = nullptr)
+    {
         const std::vector<GxUInt8> bytes =
             GxWorldTestWrite([clump](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
         GxClumpDestroy(clump);
@@ -156,11 +164,9 @@ protected:
         m_sets.back()->AddModel(m_records.back().get());
         FerroxObjectDescriptor descriptor = {};
         descriptor.assetSet = m_sets.back().get();
-        descriptor.modelMode = FERROX_MODEL_CLONE;
+        descriptor.modelMode = modelMode;
         descriptor.grid = grid;
         walker.Setup(&descriptor);
-        ASSERT_NE(nullptr, walker.GetModel());
-        ASSERT_NE(nullptr, walker.GetPosition());
     }
 
     std::vector<CFerroxComposite*> m_sources;
@@ -381,24 +387,8 @@ TEST_F(Character, FarCharactersAreDrawnWithTheirLighterBodyInTheirOwnColours)
     GxLODAtomicGetRecord(atomic)->currentLevel = 0;  // level 0 is the atomic's own geometry
     GxGeometryDestroy(body);
     GxGeometryDestroy(far);
-    const std::vector<GxUInt8> bytes =
-        GxWorldTestWrite([clump](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
-    GxClumpDestroy(clump);
-    GxStream* stream = GxWorldTestOpen(bytes);
-    ASSERT_TRUE(stream && GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr));
-    auto* source = new CFerroxComposite();
-    m_sources.push_back(source);
-    const FerroxLODSetup setup = {"walker", stream, nullptr, 0, nullptr, nullptr};
-    ASSERT_EQ(1, source->SetupLOD(&setup));
-    GxStreamClose(stream, nullptr);
-    m_records.push_back(std::make_unique<FerroxModelRecord>(FerroxModelRecord{1, source}));
-    m_sets.push_back(std::make_unique<CFerroxAssetSet>());
-    m_sets.back()->AddModel(m_records.back().get());
-    FerroxObjectDescriptor descriptor = {};
-    descriptor.assetSet = m_sets.back().get();
-    descriptor.modelMode = FERROX_MODEL_COPY;
     CFerroxCharacter walker;
-    walker.Setup(&descriptor);
+    SetupFromClump(clump, walker, FERROX_MODEL_COPY);
     ASSERT_NE(nullptr, walker.GetModel());
     GxAtomic* drawn = walker.GetModel()->FindPart("");
     ASSERT_NE(nullptr, drawn);
