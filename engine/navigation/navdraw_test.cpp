@@ -11,8 +11,8 @@
 #include "engine/navigation/blockmesh.h"
 #include "engine/navigation/spline.h"
 #include "gfx/core/raster.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/core/spline.h"
-#include "gfx/d3d9/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "platform/d3d9/d3d9_soft.h"
 

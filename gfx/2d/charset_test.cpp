@@ -3,7 +3,7 @@
 #include <string>
 
 #include "gfx/2d/charset.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "gfx/2d/twod_local.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/core/texture.h"
-#include "gfx/d3d9/renderstate.h"
 #include "gfx/testsupport/opengl_fixture.h"
 #include "gfx/testsupport/software_fixture.h"
 

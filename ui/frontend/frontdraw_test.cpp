@@ -11,7 +11,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
-#include "gfx/d3d9/renderstate.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/world.h"
 #include "ui/frontend/citycanvas.h"
