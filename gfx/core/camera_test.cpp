@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "gfx/core/bytes.h"
@@ -12,6 +13,7 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 namespace {
 
@@ -70,11 +72,11 @@ protected:
     {
         fake = FakeCameraDevice();
         copies = 0;
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        extOffset = GxCameraRegisterPlugin(4, 0xF0F1, ZeroExtension, KeepExtension, CopyExtension);
-        ASSERT_GE(extOffset, 0);
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        engine.emplace(GxTestRecordingSetup([this] {
+            extOffset = GxCameraRegisterPlugin(4, 0xF0F1, ZeroExtension, KeepExtension, CopyExtension);
+            return extOffset >= 0;
+        }));
+        GX_ASSERT_ENGINE_STARTED(*engine);
         GxEngineInstance->stdFunc[gxSTANDARDBEGINUPDATE] = FakeBegin;
         GxEngineInstance->stdFunc[gxSTANDARDENDUPDATE] = FakeEnd;
         GxTestTakeErrorCode();
@@ -87,7 +89,7 @@ protected:
         for (GxFrame* frame : frames) {
             GxFrameDestroy(frame);
         }
-        GxTestEngineShutdown();
+        engine.reset();
     }
 
     GxCamera* Make()
@@ -116,6 +118,7 @@ protected:
     GxReal ZOf(const GxCamera* camera, GxReal value) { return value * camera->zScale + camera->zShift; }
 
     GxInt32 extOffset = -1;
+    std::optional<GxTestEngine> engine;
     std::vector<GxCamera*> cameras;
     std::vector<GxFrame*> frames;
 };

@@ -4,12 +4,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "platform/win32/windows.h"
 
 namespace fs = std::filesystem;
@@ -69,7 +71,10 @@ class FileSystemTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        GxTestEngineSetup setup = GxTestRecordingSetup();
+        setup.start = false;
+        engine.emplace(setup);
+        GX_ASSERT_ENGINE_STARTED(*engine);
         ASSERT_TRUE(GxFileSystemManagerOpen(2));
         reported.clear();
         GxFileSystemManagerSetErrorCallBack(Record);
@@ -85,7 +90,9 @@ protected:
         std::error_code ignored;
         fs::remove_all(dir, ignored);
         EXPECT_TRUE(GxEngineTerm());
+        engine.reset();
     }
+    std::optional<GxTestEngine> engine;
     // Creates, registers and makes default the drive file system.
     GxFileSystem* MakeDrive(GxInt32 slots = 10)
     {

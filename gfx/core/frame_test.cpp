@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "gfx/core/engine_testing.h"
@@ -10,6 +11,7 @@
 #include "gfx/core/frame_local.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 namespace {
 
@@ -129,15 +131,19 @@ protected:
         failConstructorAt = -1;
         failExtensionRead = false;
         multiplies = 0;
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 1, 0x400000));
-        extensionOffset = GxFrameRegisterPlugin(sizeof(TestExtension), kTestPluginID, ExtConstruct, nullptr, ExtCopy);
-        ASSERT_GE(extensionOffset, static_cast<GxInt32>(sizeof(GxFrame)));
-        ASSERT_GE(GxFrameRegisterPluginStream(kTestPluginID, ExtRead, ExtWrite, ExtSize), 0);
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
-        GxTestTakeError();
+        GxTestEngineSetup setup = GxTestRecordingSetup([] {
+            extensionOffset =
+                GxFrameRegisterPlugin(sizeof(TestExtension), kTestPluginID, ExtConstruct, nullptr, ExtCopy);
+            return extensionOffset >= static_cast<GxInt32>(sizeof(GxFrame)) &&
+                   GxFrameRegisterPluginStream(kTestPluginID, ExtRead, ExtWrite, ExtSize) >= 0;
+        });
+        setup.memory = GxTestMemoryReset();
+        setup.initFlags = 1;
+        engine.emplace(setup);
+        GX_ASSERT_ENGINE_STARTED(*engine);
     }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void TearDown() override { engine.reset(); }
+    std::optional<GxTestEngine> engine;
 
     GxFrame* NewFrame(float x = 0.0f)
     {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/win32fs.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 namespace {
 
@@ -229,12 +231,18 @@ TEST_F(ImageTest, GammaTablesAndCorrection)
 
 TEST(ImageEngineTest, StartAppliesTheDeviceGamma)
 {
-    GxTestDeviceInstall();
-    gxTestDevice.record.gammaCorrection = 2.0f;
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x1000) && GxTestEngineOpenAndStart());
-    EXPECT_FLOAT_EQ(GxImageGetGamma(), 2.0f);
-    EXPECT_EQ(GxImageGetGammaTable()[64], 128);  // sqrt(64/255) x 255 = 127.7
-    GxTestEngineShutdown();
+    // The device record is taken when the engine opens.
+    GxTestEngineSetup setup = GxTestRecordingSetup([] {
+        gxTestDevice.record.gammaCorrection = 2.0f;
+        return true;
+    });
+    setup.arenaSize = 0x1000;
+    {
+        GxTestEngine engine(setup);
+        GX_ASSERT_ENGINE_STARTED(engine);
+        EXPECT_FLOAT_EQ(GxImageGetGamma(), 2.0f);
+        EXPECT_EQ(GxImageGetGammaTable()[64], 128);  // sqrt(64/255) x 255 = 127.7
+    }
     EXPECT_EQ(GxImageCreate(1, 1, 32), nullptr);
     EXPECT_EQ(GxImageGetPath(), nullptr);
 }

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 namespace {
 
@@ -44,11 +46,13 @@ protected:
     void SetUp() override
     {
         calls.clear();
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        GxTestTakeError();
+        GxTestEngineSetup setup = GxTestRecordingSetup();
+        setup.start = false;
+        engine.emplace(setup);
+        GX_ASSERT_ENGINE_STARTED(*engine);
     }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void TearDown() override { engine.reset(); }
+    std::optional<GxTestEngine> engine;
     GxPluginRegistry reg = GxPluginRegistryInitializer(40, 0);
 };
 
@@ -114,11 +118,15 @@ TEST_F(PluginTest, ObjectsAreBuiltCopiedAndDestroyedThroughEveryPlugin)
 TEST(PluginRegistryFreeListsOff, EntriesAreFoundAndFreedWithoutTheFreeList)
 {
     static GxPluginRegistry reg = GxPluginRegistryInitializer(16, 0);
-    GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(nullptr, 1, 0x400000));
-    EXPECT_EQ(16, GxPluginRegistryAddPlugin(&reg, 4, 0x101, nullptr, nullptr, nullptr));
-    EXPECT_EQ(24, GxPluginRegistryAddPlugin(&reg, 8, 0x102, nullptr, nullptr, nullptr));
-    GxTestEngineShutdown();
+    {
+        GxTestEngineSetup setup = GxTestRecordingSetup();
+        setup.initFlags = 1;
+        setup.start = false;
+        GxTestEngine engine(setup);
+        GX_ASSERT_ENGINE_STARTED(engine);
+        EXPECT_EQ(16, GxPluginRegistryAddPlugin(&reg, 4, 0x101, nullptr, nullptr, nullptr));
+        EXPECT_EQ(24, GxPluginRegistryAddPlugin(&reg, 8, 0x102, nullptr, nullptr, nullptr));
+    }
     EXPECT_EQ(16, reg.sizeOfStruct);
     EXPECT_EQ(nullptr, reg.firstRegEntry);
 }
@@ -209,18 +217,18 @@ class ExtensionChunkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        GxTestTakeError();
         // Registries grow only before the engine opens.
-        a = GxPluginRegistryAddPlugin(&reg, sizeof(Extension), 0x201, nullptr, nullptr, nullptr);
-        b = GxPluginRegistryAddPlugin(&reg, sizeof(Extension), 0x202, nullptr, nullptr, nullptr);
-        c = GxPluginRegistryAddPlugin(&reg, sizeof(Extension), 0x203, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        engine.emplace(GxTestRecordingSetup([this] {
+            a = GxPluginRegistryAddPlugin(&reg, sizeof(Extension), 0x201, nullptr, nullptr, nullptr);
+            b = GxPluginRegistryAddPlugin(&reg, sizeof(Extension), 0x202, nullptr, nullptr, nullptr);
+            c = GxPluginRegistryAddPlugin(&reg, sizeof(Extension), 0x203, nullptr, nullptr, nullptr);
+            return true;
+        }));
+        GX_ASSERT_ENGINE_STARTED(*engine);
         source.assign(reg.sizeOfStruct, 0);
         target.assign(reg.sizeOfStruct, 0);
     }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void TearDown() override { engine.reset(); }
 
     void Stream(std::vector<GxUInt8>* out)
     {
@@ -245,6 +253,7 @@ protected:
     GxPluginRegistry reg = GxPluginRegistryInitializer(16, 0);
     GxInt32 a = 0, b = 0, c = 0;
     std::vector<char> source, target;
+    std::optional<GxTestEngine> engine;
 };
 
 TEST_F(ExtensionChunkTest, WrittenExtensionsReadBack)

@@ -1,10 +1,12 @@
 // Tests of the raster module: creation and its refusals, sub-rasters, the context stack and the device routing.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/raster.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 namespace {
 
@@ -84,11 +86,12 @@ protected:
     {
         fake = FakeRasterDevice();
         constructed = destructed = 0;
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        extOffset = GxRasterRegisterPlugin(8, 0xF0F0, CountConstruct, CountDestruct, nullptr);
+        engine.emplace(GxTestRecordingSetup([this] {
+            extOffset = GxRasterRegisterPlugin(8, 0xF0F0, CountConstruct, CountDestruct, nullptr);
+            return extOffset >= 0;
+        }));
+        GX_ASSERT_ENGINE_STARTED(*engine);
         ASSERT_GE(extOffset, static_cast<GxInt32>(sizeof(GxRaster)));
-        ASSERT_TRUE(GxTestEngineOpenAndStart());
         GxStandardFunc* table = GxEngineInstance->stdFunc;
         table[gxSTANDARDRASTERCREATE] = FakeCreate;
         table[gxSTANDARDRASTERDESTROY] = FakeDestroy;
@@ -99,9 +102,10 @@ protected:
         table[gxSTANDARDSETRASTERCONTEXT] = FakeContext;
         GxTestTakeErrorCode();
     }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void TearDown() override { engine.reset(); }
 
     GxInt32 extOffset = -1;
+    std::optional<GxTestEngine> engine;
 };
 
 }  // namespace
