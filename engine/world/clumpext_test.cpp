@@ -2,6 +2,7 @@
 // that carries no pointers.
 #include "engine/world/clumpext.h"
 
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -22,14 +23,10 @@ CFerroxObject* const kObject = reinterpret_cast<CFerroxObject*>(&g_objectStorage
 CFerroxComposite* const kComposite = reinterpret_cast<CFerroxComposite*>(&g_compositeStorage);
 
 // An engine with the world objects and, when asked, the clump extension.
-bool StartEngine(bool withExtension)
+GxTestEngineSetup EngineSetup(bool withExtension)
 {
-    GxTestDeviceInstall();
-    if (!GxEngineInit(nullptr, 0, 0x400000) || !GxWorldObjectsPluginAttach())
-        return false;
-    if (withExtension && !AttachClumpExtension())
-        return false;
-    return GxTestEngineOpenAndStart();
+    return GxTestRecordingSetup(
+        [withExtension] { return GxWorldObjectsPluginAttach() && (!withExtension || AttachClumpExtension()); });
 }
 
 GxClump* NewClump()
@@ -52,8 +49,13 @@ GxClump* ReadClump(const std::vector<GxUInt8>& bytes)
 
 class ClumpExtension : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(StartEngine(true)); }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void SetUp() override
+    {
+        engine.emplace(EngineSetup(true));
+        GX_ASSERT_ENGINE_STARTED(*engine);
+    }
+    void TearDown() override { engine.reset(); }
+    std::optional<GxTestEngine> engine;
 };
 
 }  // namespace
@@ -122,18 +124,21 @@ TEST_F(ClumpExtension, StreamsCarryNoPointers)
 // Registration refused (the engine is already open) must not pass for success because both calls gave -1.
 TEST(ClumpExtensionAttach, RefusedRegistrationIsAFailure)
 {
-    ASSERT_TRUE(StartEngine(false));
+    GxTestEngine engine(EngineSetup(false));
+    GX_ASSERT_ENGINE_STARTED(engine);
     EXPECT_EQ(0, AttachClumpExtension());
-    GxTestEngineShutdown();
 }
 
 // Without the extension no word is read or stored, even when an earlier run of the engine had it at an
 // offset the clumps of this run do not have.
 TEST(ClumpExtensionAttach, UnregisteredClumpsStoreNothing)
 {
-    ASSERT_TRUE(StartEngine(true));
-    GxTestEngineShutdown();
-    ASSERT_TRUE(StartEngine(false));
+    {
+        GxTestEngine earlier(EngineSetup(true));
+        GX_ASSERT_ENGINE_STARTED(earlier);
+    }
+    GxTestEngine engine(EngineSetup(false));
+    GX_ASSERT_ENGINE_STARTED(engine);
     GxClump* clump = NewClump();
     ASSERT_NE(nullptr, clump);
     EXPECT_EQ(0, SetClumpOwner(clump, kObject));
@@ -141,5 +146,4 @@ TEST(ClumpExtensionAttach, UnregisteredClumpsStoreNothing)
     EXPECT_EQ(nullptr, GetClumpOwner(clump));
     EXPECT_EQ(nullptr, GetClumpComposite(clump));
     GxClumpDestroy(clump);
-    GxTestEngineShutdown();
 }

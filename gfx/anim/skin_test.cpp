@@ -176,15 +176,16 @@ TEST(SkinModule, FailedPipelineConstructionFailsTheOpenCleanly)
     static const GxSkinDriverHooks failing = {RefuseCreate, nullptr, nullptr};
     GxSkinSetDriverHooks(&failing);
     static int window = 0;
-    GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-    ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach());
+    GxTestEngineSetup setup = GxTestRecordingSetup(
+        [] { return GxWorldObjectsPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach(); });
+    setup.start = false;
+    GxTestEngine engine(setup);
+    GX_ASSERT_ENGINE_STARTED(engine);
     // Modules open when the engine starts.
     ASSERT_TRUE(GxEngineOpen(&window));
     EXPECT_FALSE(GxEngineStart());
     EXPECT_EQ(GxSkinGetPalette(), nullptr);  // the scratch palette went with the failed open
     GxSkinSetDriverHooks(nullptr);
-    GxTestEngineShutdown();
 }
 
 TEST_F(SkinTest, OlderAtomicLayoutRebuildsMaximumWeightsAndUsedBones)

@@ -3,24 +3,37 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/memory.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 namespace {
 
 int Mallocs() { return static_cast<int>(gxTestMemory.mallocs.size()); }
 
+// The engine initialised on the counting memory functions, with free lists on or off.
+GxTestEngineSetup CountedInitSetup(GxUInt32 initFlags)
+{
+    GxTestEngineSetup setup = GxTestRecordingSetup();
+    setup.memory = GxTestMemoryReset();
+    setup.initFlags = initFlags;
+    setup.start = false;
+    return setup;
+}
+
 class FreeListTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 0, 0x400000));
+        engine.emplace(CountedInitSetup(0));
+        GX_ASSERT_ENGINE_STARTED(*engine);
     }
-    void TearDown() override { GxTestEngineShutdown(); }
+    void TearDown() override { engine.reset(); }
+    std::optional<GxTestEngine> engine;
 };
 
 TEST_F(FreeListTest, BlocksAreAddedAtTheHeadAndFreedWhenEmpty)
@@ -215,20 +228,21 @@ TEST_F(FreeListTest, ListsLeftOpenAreDestroyedByTerm)
 
 TEST(FreeListOff, InitFlagMakesEveryEntryAPlainAllocation)
 {
-    GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 1, 0x400000));
-    EXPECT_EQ(GxFreeListAllocDirect, GxEngineInstance->memoryAlloc);
-    const int before = Mallocs();
-    GxFreeList* list = GxFreeListCreateAndPreallocate(40, 16, 8, 5, nullptr, 0x30123);
-    ASSERT_NE(nullptr, list);
-    EXPECT_EQ(before + 1, Mallocs());  // the record only, no block
-    void* entry = GxFreeListAllocEntry(list, 0x30123);
-    ASSERT_NE(nullptr, entry);
-    EXPECT_EQ(40u, gxTestMemory.mallocs.back().first);
-    EXPECT_EQ(0x30123u, gxTestMemory.mallocs.back().second);
-    EXPECT_EQ(list, GxFreeListFreeEntry(list, entry));
-    GxFreeListDestroy(list);
-    GxTestEngineShutdown();
+    {
+        GxTestEngine engine(CountedInitSetup(1));
+        GX_ASSERT_ENGINE_STARTED(engine);
+        EXPECT_EQ(GxFreeListAllocDirect, GxEngineInstance->memoryAlloc);
+        const int before = Mallocs();
+        GxFreeList* list = GxFreeListCreateAndPreallocate(40, 16, 8, 5, nullptr, 0x30123);
+        ASSERT_NE(nullptr, list);
+        EXPECT_EQ(before + 1, Mallocs());  // the record only, no block
+        void* entry = GxFreeListAllocEntry(list, 0x30123);
+        ASSERT_NE(nullptr, entry);
+        EXPECT_EQ(40u, gxTestMemory.mallocs.back().first);
+        EXPECT_EQ(0x30123u, gxTestMemory.mallocs.back().second);
+        EXPECT_EQ(list, GxFreeListFreeEntry(list, entry));
+        GxFreeListDestroy(list);
+    }
     EXPECT_EQ(Mallocs(), gxTestMemory.frees);
 }
 

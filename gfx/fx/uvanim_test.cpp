@@ -265,12 +265,9 @@ TEST_F(UVAnim, ReadersRefuseHostileCountsLinksAndNames)
 TEST(UVAnimPluginLifetime, OpensAgainInAnEngineWithoutTheKeyframeToolkitAttachedByHand)
 {
     for (int run = 0; run < 2; run++) {
-        static int window = 0;
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach() && GxUVAnimPluginAttach())
-            << run;
-        ASSERT_TRUE(GxEngineOpen(&window) && GxEngineStart()) << run;
-        GxTestEngineShutdown();
+        GxTestEngine engine(
+            GxTestRecordingSetup([] { return GxWorldObjectsPluginAttach() && GxUVAnimPluginAttach(); }));
+        ASSERT_TRUE(engine.Ok()) << run << ": " << engine.Failure();
     }
 }
 

@@ -230,16 +230,20 @@ TEST_F(ClumpStream, RightsChunkCallsThePluginBack)
     GxGeometryDestroy(shared);
     clump = nullptr;
     shared = nullptr;
-    GxTestEngineShutdown();
-    GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000) && GxWorldObjectsPluginAttach());
-    GxAtomicRegisterPlugin(0, kPlugin, nullptr, nullptr, nullptr);
-    GxAtomicSetStreamRightsCallback(kPlugin, [](void* object, GxInt32, GxInt32, GxUInt32 extra) -> GxBool {
-        seen[0] = object ? 1 : 0;
-        seen[1] = extra;
-        return 1;
-    });
-    ASSERT_TRUE(GxTestEngineOpenAndStart());
+    engine.reset();
+    engine.emplace(GxTestRecordingSetup([] {
+        if (!GxWorldObjectsPluginAttach()) {
+            return false;
+        }
+        GxAtomicRegisterPlugin(0, kPlugin, nullptr, nullptr, nullptr);
+        GxAtomicSetStreamRightsCallback(kPlugin, [](void* object, GxInt32, GxInt32, GxUInt32 extra) -> GxBool {
+            seen[0] = object ? 1 : 0;
+            seen[1] = extra;
+            return 1;
+        });
+        return true;
+    }));
+    GX_ASSERT_ENGINE_STARTED(*engine);
     GxPipeline pipeline = {};
     pipeline.ownerPluginId = kPlugin;
     pipeline.pluginData = 42;

@@ -1,6 +1,7 @@
 // Worlds made in memory, the world-object hooks' failures, primitive intersection tests and collision trees.
 #include "gfx/world/world.h"
 
+#include <optional>
 #include <set>
 
 #include "gfx/core/camera.h"
@@ -62,9 +63,14 @@ class WorldHookFailures : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int window = 0;
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+        engine.emplace(GxTestRecordingSetup(RegisterFailingHooks));
+        GX_ASSERT_ENGINE_STARTED(*engine);
+    }
+    void TearDown() override { engine.reset(); }
+    std::optional<GxTestEngine> engine;
+
+    static bool RegisterFailingHooks()
+    {
         constexpr GxUInt32 kTestPlugin = 0xF00;
         GxLightRegisterPlugin(
             0, kTestPlugin,
@@ -80,9 +86,8 @@ protected:
                 return o;
             },
             nullptr, nullptr);
-        ASSERT_TRUE(GxWorldPluginAttach() && GxEngineOpen(&window) && GxEngineStart());
+        return GxWorldPluginAttach() != 0;
     }
-    void TearDown() override { GxTestEngineShutdown(); }
 };
 
 TEST_F(WorldHookFailures, FailedSyncAndBeginUpdateReportFailureAndLeaveNothingCurrent)
