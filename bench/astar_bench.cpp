@@ -10,6 +10,7 @@
 #include "engine/navigation/astar.h"
 #include "engine/navigation/blockgrid.h"
 #include "gfx/core/engine.h"
+#include "gfx/testsupport/engine_fixture.h"
 
 namespace {
 
@@ -178,14 +179,18 @@ bool SamePaths(Scene& scene, CFerroxAStar& finder, ReferenceAStar& reference, in
     return true;
 }
 
-struct EngineFixture {
-    EngineFixture() { GxEngineInit(nullptr, 0, 0); }
-    ~EngineFixture() { GxEngineTerm(); }
-};
+// The engine initialised for the finder's allocations.
+GxTestEngineSetup InitialisedEngine()
+{
+    GxTestEngineSetup setup = GxTestRecordingSetup();
+    setup.arenaSize = 0;
+    setup.start = false;
+    return setup;
+}
 
 void BM_EngineAStar(benchmark::State& state)
 {
-    EngineFixture engine;
+    GxTestEngine engine(InitialisedEngine());
     Scene scene(static_cast<int>(state.range(0)), 1000 + static_cast<uint32_t>(state.range(0)));
     CFerroxAStar finder;
     finder.SetGrid(nullptr);

@@ -11,6 +11,7 @@
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/im3d.h"
 #include "gfx/testsupport/demo_scene.h"
+#include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/world.h"
 #include "platform/d3d9/d3d9_soft.h"
 
@@ -30,13 +31,15 @@ GxCamera* g_camera = nullptr;
 
 bool Started()
 {
-    static HWND window = nullptr;
     static const bool started = [] {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(kView, kView);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        if (!window || !GxEngineInit(nullptr, 0, 0x1000000) || !GxWorldObjectsPluginAttach() ||
-            !GxEngineOpen(&window) || !GxEngineSetVideoMode(0) || !GxEngineStart()) {
+        GxTestEngineSetup setup;
+        setup.width = kView;
+        setup.height = kView;
+        setup.arenaSize = 0x1000000;
+        setup.firstVideoMode = true;
+        setup.files = false;
+        setup.plugins = [] { return GxWorldObjectsPluginAttach() != 0; };
+        if (!GxTestProcessEngineStart(setup)) {
             return false;
         }
         D3D9SoftSetLogging(GxD3D9Device(), false);

@@ -6,19 +6,29 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
+#include "gfx/testsupport/engine_fixture.h"
 
 namespace {
 
 constexpr int gxPAIRS = 1000000;
 constexpr int gxBATCH = 1000;
 
+// The engine initialised for the lists' allocations.
+GxTestEngineSetup InitialisedEngine()
+{
+    GxTestEngineSetup setup = GxTestRecordingSetup();
+    setup.arenaSize = 0;
+    setup.start = false;
+    return setup;
+}
+
 // A list as a module keeps it: one long-lived entry holds its first block.
 struct ListFixture {
+    GxTestEngine engine;
     GxFreeList* list = nullptr;
     void* resident = nullptr;
-    ListFixture(GxInt32 entrySize, GxInt32 entriesPerBlock)
+    ListFixture(GxInt32 entrySize, GxInt32 entriesPerBlock) : engine(InitialisedEngine())
     {
-        GxEngineInit(nullptr, 0, 0);
         list = GxFreeListCreate(entrySize, entriesPerBlock, alignof(void*), 0x30001);
         resident = GxFreeListAllocEntry(list, 0x30001);
     }
@@ -26,7 +36,6 @@ struct ListFixture {
     {
         GxFreeListFreeEntry(list, resident);
         GxFreeListDestroy(list);
-        GxEngineTerm();
     }
 };
 

@@ -9,6 +9,7 @@
 #include "gfx/core/memory.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9_testing.h"
+#include "gfx/testsupport/engine_fixture.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 namespace {
@@ -43,18 +44,19 @@ GxGeometry* Quad(GxMaterial* material)
 
 // The engine on the software device with the world objects, 2,000 atomics over 50 shared quads, and a camera.
 struct Scene {
-    HWND window = nullptr;
     GxCamera* camera = nullptr;
     std::vector<GxAtomic*> atomics;
     bool ok = false;
 
     Scene()
     {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(640, 480);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ok = window && GxEngineInit(nullptr, 0, 0x1000000) && GxWorldObjectsPluginAttach() &&
-             GxD3D9WorldPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+        GxTestEngineSetup setup;
+        setup.width = 640;
+        setup.height = 480;
+        setup.arenaSize = 0x1000000;
+        setup.files = false;
+        setup.plugins = [] { return GxWorldObjectsPluginAttach() && GxD3D9WorldPluginAttach(); };
+        ok = GxTestProcessEngineStart(setup);
         if (!ok) {
             return;
         }

@@ -9,6 +9,7 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/ptank.h"
+#include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/world.h"
 #include "platform/d3d9/d3d9_soft.h"
 
@@ -21,14 +22,15 @@ GxCamera* camera = nullptr;
 
 bool Started()
 {
-    static HWND window = nullptr;
     static const bool started = [] {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(64, 64);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        if (!window || !GxEngineInit(nullptr, 0, 0x400000) || !GxWorldObjectsPluginAttach() ||
-            !GxD3D9WorldPluginAttach() || !GxD3D9ParticleTankPluginAttach() || !GxParticlePluginAttach() ||
-            !GxEngineOpen(&window) || !GxEngineSetVideoMode(0) || !GxEngineStart()) {
+        GxTestEngineSetup setup;
+        setup.firstVideoMode = true;
+        setup.files = false;
+        setup.plugins = [] {
+            return GxWorldObjectsPluginAttach() && GxD3D9WorldPluginAttach() && GxD3D9ParticleTankPluginAttach() &&
+                   GxParticlePluginAttach();
+        };
+        if (!GxTestProcessEngineStart(setup)) {
             return false;
         }
         D3D9SoftSetLogging(GxD3D9Device(), false);

@@ -10,6 +10,8 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/skinpipe.h"
+#include "gfx/testsupport/engine_fixture.h"
+#include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "platform/d3d9/d3d9_soft.h"
 #include "tools/content/humanoid_writer.h"
@@ -38,7 +40,6 @@ struct Character {
 
 // The engine on the software device with the skin plugin, 40 characters walking out of step, and a camera.
 struct Scene {
-    HWND window = nullptr;
     GxCamera* camera = nullptr;
     GxAnimation* walk = nullptr;
     std::vector<Character> characters;
@@ -46,12 +47,16 @@ struct Scene {
 
     Scene()
     {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(640, 480);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ok = window && GxEngineInit(nullptr, 0, 0x2000000) && GxWorldObjectsPluginAttach() &&
-             GxUserDataPluginAttach() && GxD3D9WorldPluginAttach() && GxAnimHierarchyPluginAttach() &&
-             GxD3D9SkinPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
+        GxTestEngineSetup setup;
+        setup.width = 640;
+        setup.height = 480;
+        setup.arenaSize = 0x2000000;
+        setup.files = false;
+        setup.plugins = [] {
+            return GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+                   GxD3D9WorldPluginAttach() && GxAnimHierarchyPluginAttach() && GxD3D9SkinPluginAttach();
+        };
+        ok = GxTestProcessEngineStart(setup);
         if (!ok) {
             return;
         }
