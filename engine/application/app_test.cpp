@@ -22,6 +22,7 @@
 #include "engine/testsupport/files.h"
 #include "engine/world/clumpext.h"
 #include "gfx/core/spline.h"
+#include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
@@ -274,6 +275,14 @@ std::vector<std::string> CallsAfter(size_t from)
     return std::vector<std::string>(g_calls.begin() + static_cast<long>(from), g_calls.end());
 }
 
+// The engine initialised on the recording device, not opened.
+GxTestEngineSetup InitialisedEngine()
+{
+    GxTestEngineSetup setup = GxTestRecordingSetup();
+    setup.start = false;
+    return setup;
+}
+
 }  // namespace
 
 TEST_F(App, StartRunsItsStepsInOrderAndTeardownClosesAll)
@@ -503,8 +512,9 @@ TEST(AppPaths, StartDirectoryHasNoLengthLimit)
         deep /= std::string(40, static_cast<char>('a' + i));
     std::filesystem::create_directories(deep);
     std::filesystem::current_path(deep);
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     {
+        GxTestEngine engine(InitialisedEngine());
+        GX_ASSERT_ENGINE_STARTED(engine);
         CFerroxApp app;
         g_pFerroxApp = &app;
         ASSERT_EQ(1, app.Create(nullptr));
@@ -515,7 +525,6 @@ TEST(AppPaths, StartDirectoryHasNoLengthLimit)
         app.Release();
         g_pFerroxApp = nullptr;
     }
-    GxEngineTerm();
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(root);
 }
@@ -524,21 +533,21 @@ TEST(AppPaths, StartDirectoryHasNoLengthLimit)
 // the level-of-detail record, frames the user data, clumps the engine's words.
 TEST(AppPlugins, AttachBeforeTheEngineOpens)
 {
-    GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
     CFerroxApp app;
-    EXPECT_EQ(1, app.AttachPlugins());
-    EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINCLUMPMODULE), 0);
-    EXPECT_GE(GxAtomicGetPluginOffset(gxPLUGINLODATOMIC), 0);
-    EXPECT_GE(GxFrameGetPluginOffset(gxPLUGINUSERDATA), 0);
-    EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINSPLINE), 0);
-    ASSERT_TRUE(GxTestEngineOpenAndStart());
+    GxTestEngine engine(GxTestRecordingSetup([&app] {
+        EXPECT_EQ(1, app.AttachPlugins());
+        EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINCLUMPMODULE), 0);
+        EXPECT_GE(GxAtomicGetPluginOffset(gxPLUGINLODATOMIC), 0);
+        EXPECT_GE(GxFrameGetPluginOffset(gxPLUGINUSERDATA), 0);
+        EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINSPLINE), 0);
+        return true;
+    }));
+    GX_ASSERT_ENGINE_STARTED(engine);
     GxClump* clump = GxClumpCreate();
     ASSERT_NE(nullptr, clump);
     EXPECT_EQ(1, SetClumpOwner(clump, reinterpret_cast<CFerroxObject*>(&app)));
     EXPECT_EQ(reinterpret_cast<CFerroxObject*>(&app), GetClumpOwner(clump));
     GxClumpDestroy(clump);
-    GxTestEngineShutdown();
 }
 
 // The driver's plugins come from the program's start-up table, each in its place among the application's own:
@@ -558,13 +567,15 @@ TEST(AppPlugins, TheStartupTablesPluginsAttachInTheirPlaces)
         SCOPED_TRACE(step);
         g_calls.clear();
         g_failAt = step;
-        GxTestDeviceInstall();
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        FerroxSetStartup(&table);
-        CFerroxApp app;
-        const int attached = app.AttachPlugins();
-        FerroxSetStartup(nullptr);
-        GxTestEngineShutdown();
+        int attached = 0;
+        {
+            GxTestEngine engine(InitialisedEngine());
+            GX_ASSERT_ENGINE_STARTED(engine);
+            FerroxSetStartup(&table);
+            CFerroxApp app;
+            attached = app.AttachPlugins();
+            FerroxSetStartup(nullptr);
+        }
         EXPECT_EQ(*step == 0, attached == 1);
         if (*step == 0) {
             EXPECT_EQ((std::vector<std::string>{"world pipelines", "skin", "material effects", "particle tanks"}),
@@ -573,11 +584,12 @@ TEST(AppPlugins, TheStartupTablesPluginsAttachInTheirPlaces)
     }
     g_failAt.clear();
     g_calls.clear();
-    GxTestDeviceInstall();
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-    CFerroxApp app;
-    EXPECT_EQ(1, app.AttachPlugins());
-    GxTestEngineShutdown();
+    {
+        GxTestEngine engine(InitialisedEngine());
+        GX_ASSERT_ENGINE_STARTED(engine);
+        CFerroxApp app;
+        EXPECT_EQ(1, app.AttachPlugins());
+    }
     EXPECT_TRUE(g_calls.empty());
 }
 
