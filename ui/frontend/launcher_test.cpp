@@ -75,17 +75,14 @@ struct Seen {
 
 class Launcher : public GxD3D9SoftwareTest {
 protected:
-    Launcher() : GxD3D9SoftwareTest(64, 64, false) {}
+    Launcher() : GxD3D9SoftwareTest(64, 64) {}
 
     void SetUp() override
     {
         GxD3D9SoftwareTest::SetUp();
         if (HasFatalFailure())
             return;
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
         ASSERT_TRUE(GxTestFileSystemOpen());
-        ASSERT_TRUE(GxEngineOpen(&window));
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = std::filesystem::temp_directory_path() /
               (std::string("ferrox_launcher_") + info->name() + "_" + FerroxTestRunTag());
@@ -93,7 +90,6 @@ protected:
         previous = std::filesystem::current_path();
         std::filesystem::current_path(dir);
         // Images exist while the engine runs; the launcher itself works on the opened engine.
-        ASSERT_TRUE(GxEngineStart());
         for (int file = 1; file <= 37; ++file)
             WritePicture(file);
         ASSERT_TRUE(GxEngineStop());
