@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,19 +36,37 @@ protected:
         }
         MALL_GL_MISSING(reason);
     }
+    // Starts the engine on the back end in its first video mode with the given plugins; a back end that is missing
+    // ends the test as BackendMissing says.
+    void StartEngine(std::function<bool()> plugins)
+    {
+        GxTestEngineSetup setup;
+        setup.backend = backend == std::string("opengl") ? GxTestBackend::kOpenGL : GxTestBackend::kSoftware;
+        setup.memory = memoryFunctions;
+        setup.firstVideoMode = true;
+        setup.files = false;
+        setup.plugins = [&plugins] { return plugins() && !HasFatalFailure(); };
+        engine.emplace(setup);
+        if (HasFatalFailure()) {
+            return;
+        }
+        if (!engine->Ok() && engine->GLMissing()) {
+            BackendMissing(engine->Failure());
+            return;
+        }
+        ASSERT_TRUE(engine->Ok()) << engine->Failure();
+        window = engine->Window();
+    }
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
-        GxD3D9TestUseBackend(backend);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(memoryFunctions, 0, 0x400000));
-        ASSERT_TRUE(GxWorldObjectsPluginAttach());
-        ASSERT_TRUE(GxD3D9WorldPluginAttach());
-        AttachPlugins();  // a fixture's own plugins, after the world glue
-        if (HasFatalFailure())
-            return;
-        if (!GxEngineOpen(&window)) {
-            BackendMissing(std::string("no device on the ") + backend + " back end here");
+        StartEngine([this] {
+            if (!GxWorldObjectsPluginAttach() || !GxD3D9WorldPluginAttach()) {
+                return false;
+            }
+            AttachPlugins();  // a fixture's own plugins, after the world glue
+            return true;
+        });
+        if (HasFatalFailure() || IsSkipped()) {
             return;
         }
         D3DADAPTER_IDENTIFIER9 id = {};
@@ -57,8 +76,6 @@ protected:
             BackendMissing(std::string("the ") + backend + " back end is not available");
             return;
         }
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
         GxTestTakeError();
         GxLinkInit(&gxAtomicPipeTestLights);
         GxD3D9SetWorldLightsQuery(GxAtomicPipeTestLightsQuery);

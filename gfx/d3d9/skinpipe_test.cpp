@@ -29,24 +29,13 @@ class SkinPipeTest : public GxAtomicPipeTest {
 protected:
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
-        GxD3D9TestUseBackend(backend);
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(memoryFunctions, 0, 0x400000));
-        ASSERT_TRUE(GxWorldObjectsPluginAttach());
-        ASSERT_TRUE(GxD3D9WorldPluginAttach());
-        ASSERT_TRUE(GxAnimHierarchyPluginAttach());
-        ASSERT_TRUE(GxD3D9SkinPluginAttach());
-        if (withEffects) {
-            ASSERT_TRUE(GxD3D9MaterialEffectsPluginAttach());
-        }
-        if (!GxEngineOpen(&window)) {
-            BackendMissing(std::string("no device on the ") + backend + " back end here");
+        StartEngine([this] {
+            return GxWorldObjectsPluginAttach() && GxD3D9WorldPluginAttach() && GxAnimHierarchyPluginAttach() &&
+                   GxD3D9SkinPluginAttach() && (!withEffects || GxD3D9MaterialEffectsPluginAttach());
+        });
+        if (HasFatalFailure() || IsSkipped()) {
             return;
         }
-        ASSERT_TRUE(GxEngineSetVideoMode(0));
-        ASSERT_TRUE(GxEngineStart());
-        GxTestTakeError();
         GxLinkInit(&gxAtomicPipeTestLights);
         GxD3D9SetWorldLightsQuery(GxAtomicPipeTestLightsQuery);
         camera = GxTestCameraCreate(64, 64);
@@ -90,7 +79,6 @@ protected:
         return atomic;
     }
 
-    const GxMemoryFunctions* memoryFunctions = nullptr;
     bool withEffects = false;
     GxAnimation* anim = nullptr;
     GxAnimHierarchy* hierarchy = nullptr;
