@@ -6,13 +6,17 @@
 #include "gfx/core/plugin.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/d3d9/im3d.h"
+#include "gfx/testsupport/engine_gtest.h"
 
 namespace {
 
 TEST(D3D9Driver, ModuleOffsetsKeepTheLibrarysLayout)
 {
-    GxEngineSetDriver(GxD3D9GetDriver());
-    ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
+    GxTestEngineSetup setup;
+    setup.start = false;
+    setup.files = false;
+    GxTestEngine engine(setup);
+    GX_ASSERT_ENGINE_STARTED(engine);
     // The order the modules registered in when the core listed Im3D among its own.
     const GxCoreModule* const layout[] = {
         &gxErrorModule,    &gxVectorModule,     &gxEmptyModule, &gxMatrixModule,    &gxFrameModule,
@@ -28,7 +32,6 @@ TEST(D3D9Driver, ModuleOffsetsKeepTheLibrarysLayout)
     // Nothing else registered between them: the next plugin lands where the expected layout ends.
     EXPECT_EQ(GxPluginRegistryAddPlugin(&expected, 4, 0x7F03, nullptr, nullptr, nullptr),
               GxEngineRegisterPlugin(4, 0x7F03, nullptr, nullptr));
-    GxTestEngineShutdown();
 }
 
 }  // namespace
