@@ -401,10 +401,15 @@ protected:
     FullScreenCamera() : GxD3D9SoftwareTest(1024, 768, false) {}
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
-        GxEngineSetDriver(GxD3D9GetDriver());
-        ASSERT_TRUE(GxEngineInit(nullptr, 0, 0x400000));
-        ASSERT_TRUE(GxEngineOpen(&window));
+        GxTestEngineSetup setup;
+        setup.width = 1024;
+        setup.height = 768;
+        setup.start = false;
+        setup.files = false;
+        engine.emplace(setup);
+        GX_ASSERT_ENGINE_STARTED(*engine);
+        window = engine->Window();
+        ASSERT_TRUE(GxEngineOpen(engine->WindowSlot()));
         GxInt32 chosen = -1;
         for (GxInt32 i = 0; i < GxEngineGetNumVideoModes(); ++i) {
             GxVideoMode mode = {};
