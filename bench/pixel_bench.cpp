@@ -10,6 +10,7 @@
 #include "gfx/d3d9/pixelconv.h"
 #include "gfx/d3d9/raster.h"
 #include "gfx/testsupport/dds_writer.h"
+#include "gfx/testsupport/engine_fixture.h"
 
 namespace {
 
@@ -66,14 +67,13 @@ BENCHMARK(BM_DecodeDXT5)->Unit(benchmark::kMillisecond);
 
 // The engine on the software device with one 1024 x 1024 image, for all conversion runs.
 struct Setup {
-    HWND window = nullptr;
     GxImage* image = nullptr;
     bool ready = false;
     Setup()
     {
-        GxD3D9TestUseBackend("software");
-        window = GxD3D9TestWindow(64, 64);
-        if (window == nullptr || !GxD3D9TestEngineOpen(&window) || !GxEngineStart()) {
+        GxTestEngineSetup setup;
+        setup.files = false;
+        if (!GxTestProcessEngineStart(setup)) {
             return;
         }
         image = GxImageCreate(kSide, kSide, 32);
