@@ -113,7 +113,7 @@ int CWorld::ProcessSplines()
         if (!copy)
             continue;
         CFerroxBlockMesh* floor = floors ? floors->FindBaseFloor(id[0] & kFloorIdMask) : nullptr;
-        spawner->AddSpawnPoint(new CSpawnPoint(name, floor, copy));
+        spawner->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, floor, copy));
     }
     return 0;
 }

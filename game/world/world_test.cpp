@@ -125,7 +125,7 @@ TEST_F(GameWorld, SpawnSplinesBecomeSpawnPointsOnTheirFloor)
     CTestWorld world;
     world.SetTargets(&floors, &spawner);
     ASSERT_EQ(world.Setup(level.c_str(), nullptr), 1);
-    const std::vector<CSpawnPoint*>& points = spawner.GetSpawnPoints();
+    const std::vector<std::unique_ptr<CSpawnPoint>>& points = spawner.GetSpawnPoints();
     ASSERT_EQ(points.size(), 3u);
     EXPECT_EQ(points[0]->name, "spawn_2_entrance");
     EXPECT_EQ(points[0]->floor, floors.FindBaseFloor(2));
@@ -139,7 +139,9 @@ TEST_F(GameWorld, SpawnSplinesBecomeSpawnPointsOnTheirFloor)
     EXPECT_EQ(spawner.PickSpawnPoint(1), nullptr);
     for (int i = 0; i < 8; i++) {
         CSpawnPoint* picked = spawner.PickSpawnPoint(0);
-        EXPECT_NE(std::find(points.begin(), points.end(), picked), points.end());
+        EXPECT_NE(
+            std::find_if(points.begin(), points.end(), [picked](const auto& point) { return point.get() == picked; }),
+            points.end());
     }
     spawner.Release();
     EXPECT_TRUE(spawner.GetSpawnPoints().empty());
