@@ -100,10 +100,10 @@ TEST_F(GameWorld, ConnectorsStayWithTheirSourceFloorOrAreDroppedWithTheirPath)
     ASSERT_EQ(world.Setup(level.c_str(), nullptr), 1);
     CFerroxBlockMesh* first = floors.FindBaseFloor(1);
     CFerroxBlockMesh* second = floors.FindBaseFloor(2);
-    const std::vector<CConnector*>* fromFirst = floors.GetConnectors(first);
+    const std::vector<std::unique_ptr<CConnector>>* fromFirst = floors.GetConnectors(first);
     ASSERT_NE(fromFirst, nullptr);
     ASSERT_EQ(fromFirst->size(), 1u);
-    const CConnector* escalator = fromFirst->front();
+    const CConnector* escalator = fromFirst->front().get();
     EXPECT_EQ(escalator->target, second);
     EXPECT_FLOAT_EQ(escalator->position.x, 3.0f);
     ASSERT_NE(escalator->spline, nullptr);
