@@ -161,7 +161,7 @@ struct Mall {
             auto* spline = new CFerroxSpline();
             const std::string name = "spawn_1_" + std::to_string(i);
             spline->Create(points, 4, name.c_str());
-            spawner->AddSpawnPoint(new CSpawnPoint(name, Ground(), spline));
+            spawner->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, Ground(), spline));
         }
     }
     void Close()

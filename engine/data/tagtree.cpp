@@ -742,11 +742,7 @@ CFerroxTagTree::CFerroxTagTree()
     Init();
 }
 
-CFerroxTagTree::~CFerroxTagTree()
-{
-    Clear();
-    delete m_pParser;
-}
+CFerroxTagTree::~CFerroxTagTree() { Clear(); }
 
 void CFerroxTagTree::Init()
 {

@@ -192,7 +192,7 @@ private:
     // A null fault: the read takes what it finds; else the file must be whole and *fault gets what is not.
     int LoadFile(const char* fileName, size_t maxBytes, std::string* fault);
 
-    CFerroxTagParser* m_pParser;
+    std::unique_ptr<CFerroxTagParser> m_pParser;
     std::unique_ptr<CFerroxTagNodePool> m_pPool;
     std::unique_ptr<CFerroxTagTextStore> m_pText;  // the value lines read from files
     CFerroxTagNode* m_pRoot;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "engine/data/file.h"
 #include "engine/data/tagtree.h"
@@ -85,17 +86,7 @@ void CFerroxTechTree::Init()
     m_time = 0.0f;
 }
 
-void CFerroxTechTree::FreeCategories()
-{
-    for (FerroxTechCategory* category : m_categories) {
-        for (FerroxTechEntry* entry : category->entries) {
-            delete entry->prerequisites;
-            delete entry;
-        }
-        delete category;
-    }
-    m_categories.clear();
-}
+void CFerroxTechTree::FreeCategories() { m_categories.clear(); }
 
 void CFerroxTechTree::Release()
 {
@@ -114,7 +105,7 @@ FerroxTechEntry* CFerroxTechTree::CreateEntry()
     entry->progress = 0;
     entry->extra = 0;
     entry->state = FERROX_TECH_WAITING;
-    entry->prerequisites = new CFerroxPtrList();
+    entry->prerequisites = std::make_unique<CFerroxPtrList>();
     return entry;
 }
 
@@ -133,8 +124,8 @@ void CFerroxTechTree::RemoveListener(CFerroxPtrList* listener)
 
 void CFerroxTechTree::Reset()
 {
-    for (FerroxTechCategory* category : m_categories) {
-        for (FerroxTechEntry* entry : category->entries) {
+    for (const auto& category : m_categories) {
+        for (const auto& entry : category->entries) {
             entry->state = FERROX_TECH_WAITING;
             entry->progress = 0;
             entry->prerequisites->Flush();
@@ -149,10 +140,10 @@ void CFerroxTechTree::Reset()
 
 FerroxTechEntry* CFerroxTechTree::FindEntry(uint16_t id)
 {
-    for (FerroxTechCategory* category : m_categories) {
-        for (FerroxTechEntry* entry : category->entries) {
+    for (const auto& category : m_categories) {
+        for (const auto& entry : category->entries) {
             if (entry->id == id)
-                return entry;
+                return entry.get();
         }
     }
     return nullptr;
@@ -186,8 +177,8 @@ int CFerroxTechTree::Complete(FerroxTechEntry* entry)
     void* id = FerroxTechIdToPointer(entry->id);
     for (CFerroxPtrList* listener : m_listeners)
         listener->Remove(id);
-    for (FerroxTechCategory* category : m_categories) {
-        for (FerroxTechEntry* other : category->entries)
+    for (const auto& category : m_categories) {
+        for (const auto& other : category->entries)
             other->prerequisites->Remove(id);
     }
     return 1;
@@ -221,7 +212,7 @@ uint16_t CFerroxTechTree::GetCategoryCount() { return m_categoryCount; }
 void CFerroxTechTree::ReadEntry(CFerroxTagTree* tree, FerroxTechCategory* category)
 {
     const CFerroxTagNode* node = tree->GetCursor();
-    FerroxTechEntry* entry = CreateEntry();
+    std::unique_ptr<FerroxTechEntry> entry(CreateEntry());
     entry->name = node->name;
     uint16_t* fields[3] = {&entry->id, &entry->duration, &entry->extra};
     for (size_t i = 0; i < 3 && i < node->values.size(); ++i)
@@ -235,20 +226,20 @@ void CFerroxTechTree::ReadEntry(CFerroxTagTree* tree, FerroxTechCategory* catego
                 entry->prerequisites->Add(FerroxTechIdToPointer(id));
         }
     }
-    category->entries.push_back(entry);
+    category->entries.push_back(std::move(entry));
 }
 
 void CFerroxTechTree::ReadCategory(CFerroxTagTree* tree)
 {
-    FerroxTechCategory* category = CreateCategory();
+    std::unique_ptr<FerroxTechCategory> category(CreateCategory());
     category->name = tree->GetCursor()->name;
     if (tree->FindChild(nullptr)) {
         do {
-            ReadEntry(tree, category);
+            ReadEntry(tree, category.get());
         } while (tree->NextSibling(nullptr));
         tree->MoveToParent();
     }
-    m_categories.push_back(category);
+    m_categories.push_back(std::move(category));
     if (m_categoryCount < 0xFFFF)
         ++m_categoryCount;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,12 +26,12 @@ struct FerroxTechEntry {
     uint16_t progress;
     uint16_t extra;
     int32_t state;
-    CFerroxPtrList* prerequisites;  // ids as pointer-sized integers; owned
+    std::unique_ptr<CFerroxPtrList> prerequisites;  // ids as pointer-sized integers
 };
 
 struct FerroxTechCategory {
     std::string name;
-    std::vector<FerroxTechEntry*> entries;  // owned
+    std::vector<std::unique_ptr<FerroxTechEntry>> entries;
 };
 
 typedef void (*FerroxTechUnlockCallback)(uint16_t id);
@@ -61,7 +62,7 @@ public:
     virtual void Update(float dt);
     virtual uint16_t GetCategoryCount();
 
-    const std::vector<FerroxTechCategory*>& GetCategories() const { return m_categories; }
+    const std::vector<std::unique_ptr<FerroxTechCategory>>& GetCategories() const { return m_categories; }
     const std::vector<FerroxTechEntry*>& GetActive() const { return m_active; }
     const std::vector<FerroxTechEntry*>& GetCompleted() const { return m_completed; }
     int32_t GetActiveCount() const { return m_activeCount; }
@@ -73,7 +74,7 @@ private:
     int Complete(FerroxTechEntry* entry);
     void FreeCategories();
 
-    std::vector<FerroxTechCategory*> m_categories;
+    std::vector<std::unique_ptr<FerroxTechCategory>> m_categories;
     uint16_t m_categoryCount;
     std::vector<FerroxTechEntry*> m_active;
     std::vector<FerroxTechEntry*> m_completed;

@@ -60,8 +60,7 @@ void FerroxCharacterSetClock(FerroxCharacterClock clock) { g_clock = clock != nu
 
 // ---- Life cycle.
 
-CFerroxCharacter::CFerroxCharacter()
-    : m_tintCount(0), m_pColour(nullptr), m_pPathSpline(nullptr), m_pPathFinder(nullptr), m_speed(kBaseSpeed)
+CFerroxCharacter::CFerroxCharacter() : m_tintCount(0), m_pPathSpline(nullptr), m_speed(kBaseSpeed)
 {
     CFerroxCharacter::Init();
 }
@@ -96,10 +95,8 @@ void CFerroxCharacter::Init()
 void CFerroxCharacter::Release()
 {
     StopMoving();
-    delete m_pPathFinder;
-    m_pPathFinder = nullptr;
-    delete m_pColour;
-    m_pColour = nullptr;
+    m_pPathFinder.reset();
+    m_pColour.reset();
     m_wardrobeItems.clear();
 }
 
@@ -161,7 +158,7 @@ void* CFerroxCharacter::GetWardrobeItem()
     return m_wardrobeItems[m_wardrobeChoice % m_wardrobeItems.size()];
 }
 
-FerroxColour* CFerroxCharacter::GetColour() { return m_pColour; }
+FerroxColour* CFerroxCharacter::GetColour() { return m_pColour.get(); }
 
 void CFerroxCharacter::SetBlockGrid(CFerroxBlockGrid* grid) { m_pGrid = grid; }
 
@@ -176,10 +173,10 @@ int32_t CFerroxCharacter::GetAuxB() { return m_auxB; }
 CFerroxAStar* CFerroxCharacter::PathFinder()
 {
     if (m_pPathFinder == nullptr) {
-        m_pPathFinder = new CFerroxAStar();
+        m_pPathFinder = std::make_unique<CFerroxAStar>();
         m_pPathFinder->SetGrid(nullptr);
     }
-    return m_pPathFinder;
+    return m_pPathFinder.get();
 }
 
 void CFerroxCharacter::StopMoving()
@@ -507,7 +504,7 @@ void CFerroxCharacter::Setup(const FerroxObjectDescriptor* descriptor)
     m_pGrid = own.grid;
     CFerroxIOObject::Setup(&own);
     PathFinder();
-    m_pColour = new FerroxColour{0, kColourGreen, 0, kOpaque};
+    m_pColour = std::make_unique<FerroxColour>(FerroxColour{0, kColourGreen, 0, kOpaque});
     const bool odd = (FerroxRand() & 1) != 0;
     m_pColour->red = odd ? kColourHigh : kColourLow;
     m_pColour->blue = odd ? kColourLow : kColourHigh;

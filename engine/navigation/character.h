@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,7 @@ public:
 
     const std::vector<int>& GetRouteCells() const { return m_routeCells; }
     CFerroxSpline* GetPathSpline() const { return m_pPathSpline; }
-    CFerroxAStar* GetPathFinder() const { return m_pPathFinder; }
+    CFerroxAStar* GetPathFinder() const { return m_pPathFinder.get(); }
     float GetSpeed() const { return m_speed; }
     void SetSpeed(float speed) { m_speed = speed; }
 
@@ -84,7 +85,7 @@ public:
     uint16_t m_tintCount;
     int32_t m_drawnThisFrame;
     GxAtomic* m_pHead;
-    FerroxColour* m_pColour;
+    std::unique_ptr<FerroxColour> m_pColour;
     uint8_t m_wardrobeChoice;
     GxV3d m_walkOffset;
     CFerroxBlockGrid* m_pGrid;
@@ -100,7 +101,7 @@ public:
     int32_t m_movementMode;
     int32_t m_routeState;
     int32_t m_straightEndCell;
-    CFerroxAStar* m_pPathFinder;
+    std::unique_ptr<CFerroxAStar> m_pPathFinder;
     float m_searchWait;
     std::vector<int> m_routeCells;
     int32_t m_routeCellCount;

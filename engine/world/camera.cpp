@@ -346,17 +346,13 @@ void CFerroxCameraImpl::Update()
 
 // ---- engine camera ----
 
-CFerroxCamera::CFerroxCamera() : m_pImpl(new CFerroxCameraImpl())
+CFerroxCamera::CFerroxCamera() : m_pImpl(std::make_unique<CFerroxCameraImpl>())
 {
     m_pitchTotal = m_yawTotal = m_rollTotal = 0.0f;
     CFerroxCamera::Init();
 }
 
-CFerroxCamera::~CFerroxCamera()
-{
-    m_pImpl->Release();
-    delete m_pImpl;
-}
+CFerroxCamera::~CFerroxCamera() { m_pImpl->Release(); }
 
 void CFerroxCamera::Init()
 {

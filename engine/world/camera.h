@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "gfx/core/gx.h"
 #include "platform/win32/windows.h"
@@ -89,7 +90,7 @@ public:
     GxCamera* GetGraphicsCamera() const { return m_pImpl->m_pCamera; }
 
 protected:
-    CFerroxCameraImpl* m_pImpl;
+    std::unique_ptr<CFerroxCameraImpl> m_pImpl;
     float m_pitchTotal;
     float m_yawTotal;
     float m_rollTotal;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <sstream>
+#include <utility>
 
 #include "engine/application/base.h"
 #include "engine/data/convert.h"
@@ -65,7 +66,11 @@ int StoreysOf(CFerroxBlockMesh* ground)
 
 }  // namespace
 
-CConnector::~CConnector() { delete spline; }
+CConnector::CConnector(const GxV3d& at, CFerroxBlockMesh* to, CFerroxSpline* path)
+    : position(at), target(to), spline(path)
+{}
+
+CConnector::~CConnector() = default;
 
 CFloorManager* CFloorManager::GetInstance() { return g_pInstance; }
 
@@ -211,18 +216,16 @@ uint16_t CFloorManager::GetFloorIndex(CFerroxBlockMesh* storey)
     return kNoStorey;
 }
 
-void CFloorManager::AddConnector(CFerroxBlockMesh* baseFloor, CConnector* connector)
+void CFloorManager::AddConnector(CFerroxBlockMesh* baseFloor, std::unique_ptr<CConnector> connector)
 {
     if (!connector)
         return;
-    if (!baseFloor || std::find(m_baseFloors.begin(), m_baseFloors.end(), baseFloor) == m_baseFloors.end()) {
-        delete connector;
+    if (!baseFloor || std::find(m_baseFloors.begin(), m_baseFloors.end(), baseFloor) == m_baseFloors.end())
         return;
-    }
-    m_connectors[baseFloor].push_back(connector);
+    m_connectors[baseFloor].push_back(std::move(connector));
 }
 
-const std::vector<CConnector*>* CFloorManager::GetConnectors(CFerroxBlockMesh* baseFloor) const
+const std::vector<std::unique_ptr<CConnector>>* CFloorManager::GetConnectors(CFerroxBlockMesh* baseFloor) const
 {
     auto it = m_connectors.find(baseFloor);
     return it == m_connectors.end() ? nullptr : &it->second;
@@ -445,10 +448,6 @@ void CFloorManager::Clear()
     for (CFerroxBlockMesh* ground : m_baseFloors) {
         DeleteStoreysAbove(ground);
         delete ground;
-    }
-    for (auto& entry : m_connectors) {
-        for (CConnector* connector : entry.second)
-            delete connector;
     }
     m_connectors.clear();
     DeleteDebris();

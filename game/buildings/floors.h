@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,14 +32,14 @@ struct CFloorTile : CFerroxTileRecord {
 
 // A link from one base floor to another along a path; owns its spline.
 struct CConnector {
-    CConnector(const GxV3d& at, CFerroxBlockMesh* to, CFerroxSpline* path) : position(at), target(to), spline(path) {}
+    CConnector(const GxV3d& at, CFerroxBlockMesh* to, CFerroxSpline* path);
     ~CConnector();
     CConnector(const CConnector&) = delete;
     CConnector& operator=(const CConnector&) = delete;
 
     GxV3d position;
     CFerroxBlockMesh* target;  // the base floor it leads to, or null
-    CFerroxSpline* spline;
+    std::unique_ptr<CFerroxSpline> spline;
 };
 
 // What the floors tell the placement side: the storey shown moved by a step, a storey was added.
@@ -89,8 +90,8 @@ public:
     CFerroxBlockMesh* FindBaseFloor(int floorId);
     uint16_t GetFloorIndex(CFerroxBlockMesh* storey);
     // Keeps the connector with the base floor; one for a floor the manager does not have is freed.
-    void AddConnector(CFerroxBlockMesh* baseFloor, CConnector* connector);
-    const std::vector<CConnector*>* GetConnectors(CFerroxBlockMesh* baseFloor) const;
+    void AddConnector(CFerroxBlockMesh* baseFloor, std::unique_ptr<CConnector> connector);
+    const std::vector<std::unique_ptr<CConnector>>* GetConnectors(CFerroxBlockMesh* baseFloor) const;
 
     void UpdatePick(const GxV3d& point);
     int FloorUp(CGameNotices* notices, CFerroxWorld* world);
@@ -152,7 +153,7 @@ private:
     int32_t m_builtFloors;
     int32_t m_currentFloorIndex;
     std::vector<CFerroxObject*> m_debris;
-    std::map<CFerroxBlockMesh*, std::vector<CConnector*>> m_connectors;
+    std::map<CFerroxBlockMesh*, std::vector<std::unique_ptr<CConnector>>> m_connectors;
     CFloorHooks* m_pHooks;
     CFerroxWorld* m_pWorld;  // the level's world: set, or the last one a FloorUp was given
 };

@@ -17,7 +17,11 @@ const char* const kWallName = "wall";
 
 }  // namespace
 
-CStairsLink::~CStairsLink() { delete path; }
+CStairsLink::CStairsLink(const GxV3d& at, CFerroxBlockGrid* to, CFerroxSpline* spline)
+    : position(at), destination(to), path(spline)
+{}
+
+CStairsLink::~CStairsLink() = default;
 
 CStairs::CStairs() { CStairs::Init(); }
 
@@ -25,12 +29,7 @@ CStairs::~CStairs() { CStairs::Release(); }
 
 void CStairs::Init() { m_pUpperFloor = nullptr; }
 
-void CStairs::FreeLinks()
-{
-    for (CStairsLink* link : m_links)
-        delete link;
-    m_links.clear();
-}
+void CStairs::FreeLinks() { m_links.clear(); }
 
 void CStairs::Release()
 {
@@ -119,7 +118,7 @@ int CStairs::Place(CPlacementRecord* record)
         const GxV3d start = slot->spline->GetPoints()[0];
         for (int32_t i = 0; i < static_cast<int32_t>(m_entrances.size()); i++)
             if (m_pFloor->GetCellAt(start) == CPathableObject::GetEntranceCell(i))
-                m_links.push_back(new CStairsLink(start, m_pUpperFloor, slot->spline->Clone()));
+                m_links.push_back(std::make_unique<CStairsLink>(start, m_pUpperFloor, slot->spline->Clone()));
     }
     for (CUserSlot* slot : m_userSlots) {
         if (!slot->spline || slot->spline->GetPointCount() < 1)
@@ -127,7 +126,7 @@ int CStairs::Place(CPlacementRecord* record)
         const GxV3d start = slot->spline->GetPoints()[0];
         for (int32_t i = 0; i < static_cast<int32_t>(m_extraEntrances.size()); i++)
             if (m_pUpperFloor->GetCellAt(start) == GetUpperEntranceCell(i))
-                m_links.push_back(new CStairsLink(start, m_pFloor, slot->spline->Clone()));
+                m_links.push_back(std::make_unique<CStairsLink>(start, m_pFloor, slot->spline->Clone()));
     }
     m_pUpperFloor->PlaceObject(m_firstCell, this, m_rows, m_columns, 0);
     for (int32_t i = 0; i < static_cast<int32_t>(m_extraEntrances.size()); i++)
@@ -141,9 +140,9 @@ int CStairs::Place(CPlacementRecord* record)
 
 CStairsLink* CStairs::GetStairsLink(CFerroxBlockGrid* floor)
 {
-    for (CStairsLink* link : m_links)
+    for (const auto& link : m_links)
         if (link->destination != floor)
-            return link;
+            return link.get();
     return nullptr;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "game/buildings/facility.h"
@@ -11,16 +12,14 @@ class CFerroxBlockMesh;
 // Where a character steps onto the stairs, the path it follows and the storey it arrives on.
 class CStairsLink {
 public:
-    CStairsLink(const GxV3d& at, CFerroxBlockGrid* to, CFerroxSpline* spline)
-        : position(at), destination(to), path(spline)
-    {}
+    CStairsLink(const GxV3d& at, CFerroxBlockGrid* to, CFerroxSpline* spline);
     ~CStairsLink();
     CStairsLink(const CStairsLink&) = delete;
     CStairsLink& operator=(const CStairsLink&) = delete;
 
     GxV3d position;
     CFerroxBlockGrid* destination;
-    CFerroxSpline* path;  // owned
+    std::unique_ptr<CFerroxSpline> path;
 };
 
 class CStairs : public CUsableObject {
@@ -43,12 +42,12 @@ public:
     int32_t GetUpperEntranceCell(int32_t index);
     void AddUpperEntrance(const EntrancePoint& point) { m_extraEntrances.push_back(point); }
     CFerroxBlockMesh* GetUpperFloor() const { return m_pUpperFloor; }
-    const std::vector<CStairsLink*>& GetLinks() const { return m_links; }
+    const std::vector<std::unique_ptr<CStairsLink>>& GetLinks() const { return m_links; }
 
 protected:
     void FreeLinks();
 
     CFerroxBlockMesh* m_pUpperFloor;
     std::vector<EntrancePoint> m_extraEntrances;
-    std::vector<CStairsLink*> m_links;
+    std::vector<std::unique_ptr<CStairsLink>> m_links;
 };

@@ -493,7 +493,7 @@ int CAICharacter::DoActivity()
     }
     if (m_pExitObject && m_pExitObject->spline) {
         // Out along the spawn path, backwards from where the character stands.
-        FollowPath(m_pExitObject->spline, 1);
+        FollowPath(m_pExitObject->spline.get(), 1);
         m_backwards = 1;
         m_pathParam = 1.0f;
         SetLastPointHere(m_pPathSpline);

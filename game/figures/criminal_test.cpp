@@ -29,7 +29,7 @@ protected:
 TEST_F(CriminalTest, LeavesAfterTheCrimesItCameFor)
 {
     CSpawner spawner;
-    spawner.AddSpawnPoint(new CSpawnPoint("spawn_1_a", &ground, SlotPath(Cell(15, 15), "spawn")));
+    spawner.AddSpawnPoint(std::make_unique<CSpawnPoint>("spawn_1_a", &ground, SlotPath(Cell(15, 15), "spawn")));
     auto* shop = MakeShop(Cell(4, 4), 40, {"plain"});
     auto* facility = new Exposed<CPathableObject>();
     facility->Put(&ground, Cell(10, 4), 1, 1);
@@ -56,11 +56,11 @@ TEST_F(CriminalTest, LeavesAfterTheCrimesItCameFor)
     EXPECT_EQ((std::vector<int16_t>{kMessageTheft, kMessageTheft, kMessageVandalism}), notices.messages);
     EXPECT_EQ(3u, notices.samples.size());
     EXPECT_EQ(1, thief->ChooseTarget());
-    EXPECT_EQ(spawner.GetSpawnPoints()[0], thief->m_pExitObject) << "no door: out by a spawn path";
+    EXPECT_EQ(spawner.GetSpawnPoints()[0].get(), thief->m_pExitObject) << "no door: out by a spawn path";
     EXPECT_TRUE(ground.IsValidCell(thief->m_targetCell, 1)) << thief->m_targetCell;
 
     auto* next = Make<CCriminal>(Cell(0, 0));
-    next->StartAt(spawner.GetSpawnPoints()[0]);
+    next->StartAt(spawner.GetSpawnPoints()[0].get());
     EXPECT_EQ(thief->m_targetCell, next->m_currentCell) << "a character starts at the spawn path's inner end";
     EXPECT_EQ(next->m_currentCell, ground.GetCellAt(*next->GetPosition()));
 }

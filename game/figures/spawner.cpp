@@ -53,7 +53,11 @@ void SetSpawnerHooks(const SpawnerHooks& hooks)
 
 void ResetSpawnerHooks() { g_spawnerHooks = SpawnerHooks{}; }
 
-CSpawnPoint::~CSpawnPoint() { delete spline; }
+CSpawnPoint::CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path)
+    : name(pointName), spare(0), floor(baseFloor), spline(path), words{0, 0, 0}
+{}
+
+CSpawnPoint::~CSpawnPoint() = default;
 
 CSpawner* CSpawner::GetInstance() { return g_pInstance; }
 
@@ -88,23 +92,21 @@ void CSpawner::Release()
 {
     // The objects are the manager's, which may already have deleted them: only the record is ours.
     ForgetPlacement();
-    for (CSpawnPoint* point : m_spawnPoints)
-        delete point;
     m_spawnPoints.clear();
     Init();
 }
 
-void CSpawner::AddSpawnPoint(CSpawnPoint* point)
+void CSpawner::AddSpawnPoint(std::unique_ptr<CSpawnPoint> point)
 {
     if (point)
-        m_spawnPoints.push_back(point);
+        m_spawnPoints.push_back(std::move(point));
 }
 
 CSpawnPoint* CSpawner::PickSpawnPoint(int flag, int)
 {
     if (flag != 0 || m_spawnPoints.empty())
         return nullptr;
-    return m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()];
+    return m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get();
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -206,7 +208,7 @@ CShopper* CSpawner::SpawnShopper(const char* name, int16_t index, uint16_t floor
     descriptor.floorObject = floor;
     CShopper* shopper = dynamic_cast<CShopper*>(manager->CreateObject(factory, &descriptor));
     if (shopper)
-        Place(shopper, m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()]);
+        Place(shopper, m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get());
     return shopper;
 }
 
@@ -228,7 +230,7 @@ CCriminal* CSpawner::SpawnCriminal()
     CCriminal* criminal = dynamic_cast<CCriminal*>(manager->CreateObject(factory, &descriptor));
     if (!criminal)
         return nullptr;
-    Place(criminal, m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()]);
+    Place(criminal, m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get());
     if (g_pGame) {
         g_pGame->QueueMessage(kMessageCriminal);
         g_pGame->PlaySample(kCriminalSample, kFullVolume);

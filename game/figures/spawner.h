@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,7 @@ class CFerroxWorld;
 
 // A spawn point: a level spline named "spawn_<floor>_...", its floor, and the path's own copy.
 struct CSpawnPoint {
-    CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path)
-        : name(pointName), spare(0), floor(baseFloor), spline(path), words{0, 0, 0}
-    {}
+    CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path);
     ~CSpawnPoint();
     CSpawnPoint(const CSpawnPoint&) = delete;
     CSpawnPoint& operator=(const CSpawnPoint&) = delete;
@@ -38,7 +37,7 @@ struct CSpawnPoint {
     std::string name;
     int32_t spare;
     CFerroxBlockMesh* floor;  // the base floor of the spline's floor id, or null
-    CFerroxSpline* spline;    // owned
+    std::unique_ptr<CFerroxSpline> spline;
     int32_t words[3];
 };
 
@@ -88,8 +87,7 @@ public:
     void Init();
     // Frees every spawn point, then Init.
     void Release();
-    // Takes the record over.
-    void AddSpawnPoint(CSpawnPoint* point);
+    void AddSpawnPoint(std::unique_ptr<CSpawnPoint> point);
     // A spawn point chosen at random; null for a non-zero flag or without spawn points.
     CSpawnPoint* PickSpawnPoint(int flag, int unused = 0);
 
@@ -111,7 +109,7 @@ public:
     // 1 when a staff member may stand on the cell of the floor.
     int IsStaffCell(CFerroxBlockMesh* floor, int cell);
 
-    const std::vector<CSpawnPoint*>& GetSpawnPoints() const { return m_spawnPoints; }
+    const std::vector<std::unique_ptr<CSpawnPoint>>& GetSpawnPoints() const { return m_spawnPoints; }
     const std::vector<CShopperCategory>& GetShopperCategories() const { return m_shopperCategories; }
     uint16_t GetTotalWeight() const { return m_totalWeight; }
     float GetCountdown() const { return m_countdown; }
@@ -127,7 +125,7 @@ private:
     void ForgetPlacement();
     void ShowOnCurrentFloor(CFerroxBlockMesh* floor);
 
-    std::vector<CSpawnPoint*> m_spawnPoints;
+    std::vector<std::unique_ptr<CSpawnPoint>> m_spawnPoints;
     std::vector<CShopperCategory> m_shopperCategories;
     uint16_t m_totalWeight;
     CFloorManager* m_pFloorManager;

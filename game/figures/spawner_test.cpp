@@ -181,7 +181,7 @@ TEST_F(SpawnerTest, ShoppersNeedSpawnPoints)
 
     CFerroxBlockMesh* floor = floors.FindBaseFloor(kSpawnFloorId);
     ASSERT_NE(nullptr, floor);
-    spawner.AddSpawnPoint(new CSpawnPoint("spawn_1_a", floor, SlotPath(Cell(5, 5), "spawn")));
+    spawner.AddSpawnPoint(std::make_unique<CSpawnPoint>("spawn_1_a", floor, SlotPath(Cell(5, 5), "spawn")));
     EXPECT_EQ(nullptr, spawner.SpawnShopper("SHOPPER_ADULT", 3, kSpawnFloorId)) << "no such template";
     EXPECT_EQ(nullptr, spawner.SpawnShopper("SHOPPER_ADULT", 0, 7)) << "no such floor";
     CShopper* shopper = spawner.SpawnShopper("SHOPPER_ADULT", 0, kSpawnFloorId);

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/application/base.h"
 #include "engine/data/random.h"
@@ -78,16 +79,16 @@ int CSoundManager::Create(CFerroxTagTree* data, const char* startDirectory)
 // Loads every value of the SOUND block's child into records, in order; a file that fails keeps a null sample
 // so that the numbers of the others stay as authored.
 void CSoundManager::LoadList(CFerroxTagTree* data, const char* child, const std::string& start, unsigned int mode,
-                             std::vector<SoundSample*>* into, uint16_t* count)
+                             std::vector<std::unique_ptr<SoundSample>>* into, uint16_t* count)
 {
     if (!data->FindNode("SOUND", 1) || !data->FindChild(child))
         return;
     for (const CFerroxTagValue& line : data->GetCursor()->values) {
         const std::string path = start + ValueText(line.view());
-        SoundSample* record = new SoundSample();
+        auto record = std::make_unique<SoundSample>();
         record->sample = FSOUND_Sample_Load(FSOUND_FREE, path.c_str(), mode, 0);
         record->loop = (mode & FSOUND_LOOP_NORMAL) != 0 ? 1 : 0;
-        into->push_back(record);
+        into->push_back(std::move(record));
         ++*count;
     }
 }
@@ -108,7 +109,7 @@ void CSoundManager::PlaySample(int32_t index, int32_t volume)
 {
     if (!m_effectsEnabled || index < 0 || index >= m_effectCount || volume <= 0 || volume > kSoundFullVolume)
         return;
-    SoundSample* record = m_effects[static_cast<size_t>(index)];
+    SoundSample* record = m_effects[static_cast<size_t>(index)].get();
     record->channel = FSOUND_PlaySound(FSOUND_FREE, record->sample);
     FSOUND_SetVolume(record->channel, volume);
 }
@@ -133,7 +134,7 @@ void CSoundManager::SetAmbientVolume(int32_t volume)
 
 void CSoundManager::SetCurrentAmbient(int32_t index)
 {
-    SoundSample* next = index >= 0 && index < m_ambientCount ? m_ambient[static_cast<size_t>(index)] : nullptr;
+    SoundSample* next = index >= 0 && index < m_ambientCount ? m_ambient[static_cast<size_t>(index)].get() : nullptr;
     if (m_pCurrentAmbient != nullptr && m_pCurrentAmbient != next) {
         if (FSOUND_IsPlaying(m_pCurrentAmbient->channel))
             FSOUND_StopSound(m_pCurrentAmbient->channel);
@@ -144,8 +145,8 @@ void CSoundManager::SetCurrentAmbient(int32_t index)
 
 void CSoundManager::StopAllSamples()
 {
-    for (std::vector<SoundSample*>* list : {&m_effects, &m_ambient}) {
-        for (SoundSample* record : *list) {
+    for (const auto* list : {&m_effects, &m_ambient}) {
+        for (const auto& record : *list) {
             if (FSOUND_IsPlaying(record->channel))
                 FSOUND_StopSound(record->channel);
             record->channel = -1;
@@ -204,13 +205,12 @@ void CSoundManager::CloseStream()
     m_pStream = nullptr;
 }
 
-void CSoundManager::FreeSamples(std::vector<SoundSample*>* list)
+void CSoundManager::FreeSamples(std::vector<std::unique_ptr<SoundSample>>* list)
 {
-    for (SoundSample* record : *list) {
+    for (const auto& record : *list) {
         if (FSOUND_IsPlaying(record->channel))
             FSOUND_StopSound(record->channel);
         FSOUND_Sample_Free(record->sample);
-        delete record;
     }
     list->clear();
 }

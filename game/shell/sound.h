@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,17 +67,17 @@ public:
     std::vector<std::string> m_musicPaths;
     uint16_t m_trackCount;
     uint16_t m_currentTrack;
-    std::vector<SoundSample*> m_effects;
-    std::vector<SoundSample*> m_ambient;
+    std::vector<std::unique_ptr<SoundSample>> m_effects;
+    std::vector<std::unique_ptr<SoundSample>> m_ambient;
     uint16_t m_effectCount;
     uint16_t m_ambientCount;
     SoundSample* m_pCurrentAmbient;
 
 private:
     void LoadList(CFerroxTagTree* data, const char* child, const std::string& start, unsigned int mode,
-                  std::vector<SoundSample*>* into, uint16_t* count);
+                  std::vector<std::unique_ptr<SoundSample>>* into, uint16_t* count);
     void LoadMusic(CFerroxTagTree* data, const std::string& start);
     void CloseStream();
-    void FreeSamples(std::vector<SoundSample*>* list);
+    void FreeSamples(std::vector<std::unique_ptr<SoundSample>>* list);
     bool m_created;
 };

@@ -363,11 +363,11 @@ TEST(StatisticsData, TheShippedTreeGivesFourCategoriesInTradeOrder)
     ASSERT_EQ(4, tree.GetCategoryCount());
     const char* const names[] = {"cleaning", "engineering", "gardening", "security"};
     for (int k = 0; k < 4; k++) {
-        const FerroxTechCategory* category = tree.GetCategories()[k];
+        const FerroxTechCategory* category = tree.GetCategories()[k].get();
         EXPECT_NE(std::string::npos, category->name.find(names[k]));
         ASSERT_EQ(3u, category->entries.size());
         for (int i = 0; i < 3; i++) {
-            const FerroxTechEntry* entry = category->entries[i];
+            const FerroxTechEntry* entry = category->entries[i].get();
             EXPECT_EQ(1000 * (k + 1) + i, entry->id);
             // Each needs the one before it in its category; the first needs nothing.
             EXPECT_EQ(i == 0, entry->prerequisites->IsEmpty() != 0) << entry->id;

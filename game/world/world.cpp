@@ -1,6 +1,7 @@
 // The game's level world: base floors, connectors and spawn points from the level's annotations.
 #include "game/world/world.h"
 
+#include <memory>
 #include <sstream>
 
 #include "engine/navigation/spline.h"
@@ -92,7 +93,8 @@ int CWorld::ProcessPlaceholder(const char* text, int mode, const GxV3d* position
     if (!copy)
         return 0;
     // The manager frees a connector whose source floor it does not have.
-    floors->AddConnector(floors->FindBaseFloor(ids[0]), new CConnector(*position, floors->FindBaseFloor(ids[1]), copy));
+    floors->AddConnector(floors->FindBaseFloor(ids[0]),
+                         std::make_unique<CConnector>(*position, floors->FindBaseFloor(ids[1]), copy));
     return 0;
 }
 
@@ -113,7 +115,7 @@ int CWorld::ProcessSplines()
         if (!copy)
             continue;
         CFerroxBlockMesh* floor = floors ? floors->FindBaseFloor(id[0] & kFloorIdMask) : nullptr;
-        spawner->AddSpawnPoint(new CSpawnPoint(name, floor, copy));
+        spawner->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, floor, copy));
     }
     return 0;
 }

@@ -100,10 +100,10 @@ TEST_F(GameWorld, ConnectorsStayWithTheirSourceFloorOrAreDroppedWithTheirPath)
     ASSERT_EQ(world.Setup(level.c_str(), nullptr), 1);
     CFerroxBlockMesh* first = floors.FindBaseFloor(1);
     CFerroxBlockMesh* second = floors.FindBaseFloor(2);
-    const std::vector<CConnector*>* fromFirst = floors.GetConnectors(first);
+    const std::vector<std::unique_ptr<CConnector>>* fromFirst = floors.GetConnectors(first);
     ASSERT_NE(fromFirst, nullptr);
     ASSERT_EQ(fromFirst->size(), 1u);
-    const CConnector* escalator = fromFirst->front();
+    const CConnector* escalator = fromFirst->front().get();
     EXPECT_EQ(escalator->target, second);
     EXPECT_FLOAT_EQ(escalator->position.x, 3.0f);
     ASSERT_NE(escalator->spline, nullptr);
@@ -125,7 +125,7 @@ TEST_F(GameWorld, SpawnSplinesBecomeSpawnPointsOnTheirFloor)
     CTestWorld world;
     world.SetTargets(&floors, &spawner);
     ASSERT_EQ(world.Setup(level.c_str(), nullptr), 1);
-    const std::vector<CSpawnPoint*>& points = spawner.GetSpawnPoints();
+    const std::vector<std::unique_ptr<CSpawnPoint>>& points = spawner.GetSpawnPoints();
     ASSERT_EQ(points.size(), 3u);
     EXPECT_EQ(points[0]->name, "spawn_2_entrance");
     EXPECT_EQ(points[0]->floor, floors.FindBaseFloor(2));
@@ -139,7 +139,9 @@ TEST_F(GameWorld, SpawnSplinesBecomeSpawnPointsOnTheirFloor)
     EXPECT_EQ(spawner.PickSpawnPoint(1), nullptr);
     for (int i = 0; i < 8; i++) {
         CSpawnPoint* picked = spawner.PickSpawnPoint(0);
-        EXPECT_NE(std::find(points.begin(), points.end(), picked), points.end());
+        EXPECT_NE(
+            std::find_if(points.begin(), points.end(), [picked](const auto& point) { return point.get() == picked; }),
+            points.end());
     }
     spawner.Release();
     EXPECT_TRUE(spawner.GetSpawnPoints().empty());

@@ -92,7 +92,7 @@ TEST_F(CityFloors, LondonBuildsItsGroundStoreyFromTheMapPlaceholder)
     EXPECT_EQ(ground->GetColumns(), gxCONTENTLEVELCELLS);
     EXPECT_EQ(ground->GetCellSize(), static_cast<int>(gxCONTENTLEVELCELLSIZE));
     ASSERT_EQ(spawner.GetSpawnPoints().size(), static_cast<size_t>(gxCONTENTLEVELSPAWNPOINTS));
-    for (const CSpawnPoint* point : spawner.GetSpawnPoints()) {
+    for (const auto& point : spawner.GetSpawnPoints()) {
         EXPECT_EQ(point->floor, ground) << point->name;
         ASSERT_NE(point->spline, nullptr) << point->name;
         // Each path ends on an interior cell of the ground storey.

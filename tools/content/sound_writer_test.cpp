@@ -86,9 +86,9 @@ TEST_F(SoundContent, DataXmlNamesEveryWrittenFileAndTheManagerLoadsThemAll)
     CSoundManager manager;
     ASSERT_EQ(1, manager.Create(&data, root.c_str()));
     ASSERT_EQ(kContentEffectCount, manager.m_effects.size());
-    for (SoundSample* record : manager.m_effects)
+    for (const auto& record : manager.m_effects)
         EXPECT_NE(nullptr, record->sample);
-    for (SoundSample* record : manager.m_ambient)
+    for (const auto& record : manager.m_ambient)
         EXPECT_NE(nullptr, record->sample);
     for (uint16_t track = 0; track < manager.m_trackCount; track++) {
         EXPECT_EQ(1, manager.PlayMusic(track));

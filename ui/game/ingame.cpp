@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
@@ -198,17 +199,15 @@ void CInterface::LoadFonts(CFerroxTagTree* data)
     const char* start = g_pFerroxGame ? g_pFerroxGame->GetStartDirectory() : nullptr;
     for (const CFerroxTagValue& line : *values) {
         // A font that reads nothing stays in its place and draws nothing, so the others keep their indices.
-        auto* font = new CFerroxFont();
+        auto font = std::make_unique<CFerroxFont>();
         font->Load(((start ? std::string(start) : std::string()) + line.str()).c_str(), 0, 0);
-        m_fonts.push_back(font);
+        m_fonts.push_back(std::move(font));
         m_fontCount++;
     }
 }
 
 void CInterface::DestroyCanvases()
 {
-    for (CFerroxFont* font : m_fonts)
-        delete font;
     m_fonts.clear();
     // The stack only points at the panels; none of them may stay on it.
     m_stack.Clear();
@@ -253,7 +252,7 @@ CFerroxFont* CInterface::GetFont(int32_t index)
 {
     if (index < 0 || index >= m_fontCount || static_cast<size_t>(index) >= m_fonts.size())
         return nullptr;
-    return m_fonts[static_cast<size_t>(index)];
+    return m_fonts[static_cast<size_t>(index)].get();
 }
 
 void CInterface::QueueMessage(int16_t number)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -87,7 +88,7 @@ public:
     uint16_t GetFontCount() const { return m_fontCount; }
     float GetTooltipDelay() const { return m_tooltipDelay; }
 
-    std::vector<CFerroxFont*> m_fonts;
+    std::vector<std::unique_ptr<CFerroxFont>> m_fonts;
     uint16_t m_fontCount;
     float m_tooltipDelay;
     float m_lastFrameTime;

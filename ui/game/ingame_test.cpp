@@ -76,7 +76,7 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     // The fonts of the block, in its order; nothing past the fourth.
     ASSERT_EQ(ui->GetFontCount(), 4);
     for (int i = 0; i < 4; i++)
-        EXPECT_EQ(ui->GetFont(i), ui->m_fonts[static_cast<size_t>(i)]);
+        EXPECT_EQ(ui->GetFont(i), ui->m_fonts[static_cast<size_t>(i)].get());
     EXPECT_EQ(ui->GetFont(4), nullptr);
     EXPECT_EQ(ui->GetFont(-1), nullptr);
 
