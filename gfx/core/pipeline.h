@@ -109,6 +109,15 @@ struct GxNodeDefinition {
     GxUInt32 useCount;                // live set-up nodes of this kind
 };
 
+// A node kind of a name and a body, every other field empty; a driver sets the few it uses.
+inline GxNodeDefinition GxNodeDefinitionNamed(const char* name, GxNodeBodyFunc body)
+{
+    GxNodeDefinition definition = {};
+    definition.name = name;
+    definition.body = body;
+    return definition;
+}
+
 struct GxPipelineNode {
     GxNodeDefinition* definition;
     GxUInt32 outputCount;

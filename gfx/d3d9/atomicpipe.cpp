@@ -805,22 +805,14 @@ GxBool AtomicAllInOneOpen(GxPipelineNode* node)
     return 1;
 }
 
-GxNodeDefinition atomicNode = {"nodeD3D9AtomicAllInOne.csl",
-                               AtomicAllInOneBody,
-                               nullptr,
-                               nullptr,
-                               AtomicAllInOneOpen,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               0,
-                               nullptr,
-                               nullptr,
-                               0,
-                               nullptr,
-                               sizeof(GxD3D9AllInOneCallBacks),
-                               0,
-                               0};
+GxNodeDefinition AtomicNodeDefinition()
+{
+    GxNodeDefinition definition = GxNodeDefinitionNamed("nodeD3D9AtomicAllInOne.csl", AtomicAllInOneBody);
+    definition.nodeOpen = AtomicAllInOneOpen;
+    definition.privateSize = sizeof(GxD3D9AllInOneCallBacks);
+    return definition;
+}
+GxNodeDefinition atomicNode = AtomicNodeDefinition();
 
 }  // namespace
 

@@ -310,25 +310,14 @@ GxBool SubmitNodeBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
     return SUCCEEDED(result) ? 1 : 0;
 }
 
-GxNodeDefinition instanceNode = {
-    "ImmInstance.csl", InstanceNodeBody, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
-    nullptr,           nullptr,          1,       nullptr, 0,       0,       0};
-GxNodeDefinition submitNode = {"nodeD3D9SubmitNoLight.csl",
-                               SubmitNodeBody,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               0,
-                               nullptr,
-                               nullptr,
-                               0,
-                               nullptr,
-                               0,
-                               0,
-                               0};
+GxNodeDefinition InstanceNodeDefinition()
+{
+    GxNodeDefinition definition = GxNodeDefinitionNamed("ImmInstance.csl", InstanceNodeBody);
+    definition.outputCount = 1;
+    return definition;
+}
+GxNodeDefinition instanceNode = InstanceNodeDefinition();
+GxNodeDefinition submitNode = GxNodeDefinitionNamed("nodeD3D9SubmitNoLight.csl", SubmitNodeBody);
 
 void ReleaseResources(void)
 {

@@ -201,22 +201,14 @@ GxBool SectorAllInOneOpen(GxPipelineNode* node)
     return 1;
 }
 
-GxNodeDefinition sectorNode = {"nodeD3D9WorldSectorAllInOne.csl",
-                               SectorAllInOneBody,
-                               nullptr,
-                               nullptr,
-                               SectorAllInOneOpen,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               0,
-                               nullptr,
-                               nullptr,
-                               0,
-                               nullptr,
-                               sizeof(GxD3D9AllInOneCallBacks),
-                               0,
-                               0};
+static GxNodeDefinition SectorNodeDefinition()
+{
+    GxNodeDefinition definition = GxNodeDefinitionNamed("nodeD3D9WorldSectorAllInOne.csl", SectorAllInOneBody);
+    definition.nodeOpen = SectorAllInOneOpen;
+    definition.privateSize = sizeof(GxD3D9AllInOneCallBacks);
+    return definition;
+}
+GxNodeDefinition sectorNode = SectorNodeDefinition();
 
 GxPipeline* BuildSectorPipeline()
 {

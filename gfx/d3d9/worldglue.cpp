@@ -114,22 +114,7 @@ void RestoreDevice(void)
 
 GxBool MaterialPlaceholderBody(GxPipelineNode*, const GxPipelineExecutionParams*) { return 1; }
 
-GxNodeDefinition materialNode = {"nodeD3D9MaterialPlaceholder.csl",
-                                 MaterialPlaceholderBody,
-                                 nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 0,
-                                 nullptr,
-                                 nullptr,
-                                 0,
-                                 nullptr,
-                                 0,
-                                 0,
-                                 0};
+GxNodeDefinition materialNode = GxNodeDefinitionNamed("nodeD3D9MaterialPlaceholder.csl", MaterialPlaceholderBody);
 
 GxPipeline* BuildPipeline(GxNodeDefinition* definition)
 {
