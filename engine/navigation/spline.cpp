@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "engine/application/debugdraw.h"
@@ -27,16 +26,13 @@ float Clamp01(float t)
 CFerroxSpline::CFerroxSpline()
 {
     m_pSpline = nullptr;
-    m_pPoints = nullptr;
-    m_numPoints = 0;
     Init();
 }
 
 void CFerroxSpline::Init()
 {
     m_pSpline = nullptr;
-    m_pPoints = nullptr;
-    m_numPoints = 0;
+    m_points.clear();
 }
 
 void CFerroxSpline::Release()
@@ -44,7 +40,6 @@ void CFerroxSpline::Release()
     if (m_pSpline != nullptr) {
         GxSplineDestroy(m_pSpline);
     }
-    delete[] m_pPoints;
     Init();
 }
 
@@ -52,27 +47,21 @@ CFerroxSpline::~CFerroxSpline() { Release(); }
 
 void CFerroxSpline::CopyFromSpline()
 {
-    delete[] m_pPoints;
-    m_pPoints = nullptr;
-    m_numPoints = 0;
+    m_points.clear();
     const int count = m_pSpline != nullptr ? GxSplineGetNumControlPoints(m_pSpline) : 0;
     if (count <= 0) {
         return;
     }
-    m_pPoints = new GxV3d[count];
-    std::memcpy(m_pPoints, m_pSpline->ctrlPoints, sizeof(GxV3d) * count);
-    m_numPoints = count;
+    m_points.assign(m_pSpline->ctrlPoints, m_pSpline->ctrlPoints + count);
 }
 
-int CFerroxSpline::Rebuild(GxV3d* points, int count)
+int CFerroxSpline::Rebuild(std::vector<GxV3d> points)
 {
-    delete[] m_pPoints;
-    m_pPoints = points;
-    m_numPoints = count;
+    m_points = std::move(points);
     if (m_pSpline != nullptr) {
         GxSplineDestroy(m_pSpline);
     }
-    m_pSpline = GxSplineCreate(count, gxSPLINEOPEN, points);
+    m_pSpline = GxSplineCreate(static_cast<GxInt32>(m_points.size()), gxSPLINEOPEN, m_points.data());
     return m_pSpline != nullptr ? 1 : 0;
 }
 
@@ -88,7 +77,7 @@ int CFerroxSpline::Translate(const GxV3d& offset)
         p.x += offset.x;
         p.y += offset.y;
         p.z += offset.z;
-        m_pPoints[i] = p;
+        m_points[i] = p;
         GxSplineSetControlPoint(m_pSpline, i, &p);
     }
     return count;
@@ -108,8 +97,8 @@ int CFerroxSpline::Rotate(const GxV3d& axis, float angle)
     for (int i = 0; i < count; i++) {
         GxV3d p;
         GxSplineGetControlPoint(m_pSpline, i, &p);
-        GxV3dTransformPoints(&m_pPoints[i], &p, 1, matrix);
-        GxSplineSetControlPoint(m_pSpline, i, &m_pPoints[i]);
+        GxV3dTransformPoints(&m_points[i], &p, 1, matrix);
+        GxSplineSetControlPoint(m_pSpline, i, &m_points[i]);
     }
     GxMatrixDestroy(matrix);
     return count;
@@ -157,22 +146,23 @@ int CFerroxSpline::GetPointIndex(float t, int backwards)
 
 int CFerroxSpline::GetPointCount() { return m_pSpline != nullptr ? GxSplineGetNumControlPoints(m_pSpline) : 0; }
 
-const GxV3d* CFerroxSpline::GetPoints() { return m_pPoints; }
+// Null without a copy, as callers test for one.
+const GxV3d* CFerroxSpline::GetPoints() { return m_points.empty() ? nullptr : m_points.data(); }
 
 int CFerroxSpline::AppendPoint(const GxV3d& point)
 {
-    GxV3d* points = new GxV3d[m_numPoints + 1];
-    std::copy(m_pPoints, m_pPoints + m_numPoints, points);
-    points[m_numPoints] = point;
-    return Rebuild(points, m_numPoints + 1);
+    std::vector<GxV3d> points = m_points;
+    points.push_back(point);
+    return Rebuild(std::move(points));
 }
 
 int CFerroxSpline::PrependPoint(const GxV3d& point)
 {
-    GxV3d* points = new GxV3d[m_numPoints + 1];
-    points[0] = point;
-    std::copy(m_pPoints, m_pPoints + m_numPoints, points + 1);
-    return Rebuild(points, m_numPoints + 1);
+    std::vector<GxV3d> points;
+    points.reserve(m_points.size() + 1);
+    points.push_back(point);
+    points.insert(points.end(), m_points.begin(), m_points.end());
+    return Rebuild(std::move(points));
 }
 
 int CFerroxSpline::AppendSpline(CFerroxSpline* other)
@@ -181,10 +171,9 @@ int CFerroxSpline::AppendSpline(CFerroxSpline* other)
         return 0;
     }
     const int otherCount = other->GetPointCount();
-    GxV3d* points = new GxV3d[m_numPoints + otherCount];
-    std::copy(m_pPoints, m_pPoints + m_numPoints, points);
-    std::copy(other->GetPoints(), other->GetPoints() + otherCount, points + m_numPoints);
-    return Rebuild(points, m_numPoints + otherCount);
+    std::vector<GxV3d> points = m_points;
+    points.insert(points.end(), other->GetPoints(), other->GetPoints() + otherCount);
+    return Rebuild(std::move(points));
 }
 
 void CFerroxSpline::SetPoint(int index, const GxV3d& point)
@@ -193,7 +182,7 @@ void CFerroxSpline::SetPoint(int index, const GxV3d& point)
         return;
     }
     GxSplineSetControlPoint(m_pSpline, index, &point);
-    m_pPoints[index] = point;
+    m_points[index] = point;
 }
 
 void CFerroxSpline::EmptyOperation() {}
@@ -204,8 +193,8 @@ void CFerroxSpline::DrawDebugInfo()
         return;
     }
     const int count = GetPointCount();
-    if (m_pPoints != nullptr) {
-        DrawDebugLines(m_pPoints, count, kDebugLift);
+    if (!m_points.empty()) {
+        DrawDebugLines(m_points.data(), count, kDebugLift);
         return;
     }
     std::vector<GxV3d> points(static_cast<size_t>(count));
@@ -247,9 +236,7 @@ int CFerroxSpline::Create(const GxV3d* points, int count, const char* name)
     if (points == nullptr || count < 1) {
         return 0;
     }
-    GxV3d* copy = new GxV3d[count];
-    std::copy(points, points + count, copy);
-    const int made = Rebuild(copy, count);
+    const int made = Rebuild(std::vector<GxV3d>(points, points + count));
     if (name != nullptr) {
         SetName(name);
     }
@@ -259,6 +246,6 @@ int CFerroxSpline::Create(const GxV3d* points, int count, const char* name)
 CFerroxSpline* CFerroxSpline::Clone()
 {
     CFerroxSpline* clone = new CFerroxSpline();
-    clone->Create(m_pPoints, m_numPoints, GetName());
+    clone->Create(GetPoints(), static_cast<int>(m_points.size()), GetName());
     return clone;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/application/base.h"
 #include "gfx/core/gx.h"
@@ -43,11 +44,10 @@ public:
     GxSpline* GetSpline() const { return m_pSpline; }
 
 private:
-    // Makes the graphics spline again (type open) from the new copy, which it takes over.
-    int Rebuild(GxV3d* points, int count);
+    // Makes the graphics spline again (type open) from the new copy.
+    int Rebuild(std::vector<GxV3d> points);
     void CopyFromSpline();
 
     GxSpline* m_pSpline;
-    GxV3d* m_pPoints;
-    int32_t m_numPoints;  // entries in m_pPoints
+    std::vector<GxV3d> m_points;
 };

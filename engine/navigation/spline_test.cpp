@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "engine/testsupport/graphics.h"
 #include "gfx/core/matrix.h"
@@ -115,12 +116,11 @@ TEST_F(FerroxSplineTest, EditsKeepTheCopyAndTheCurveInStep)
     EXPECT_EQ(11, line.GetPointCount());
     ExpectInStep(line);
 
-    CFerroxSpline* clone = spline.Clone();
+    std::unique_ptr<CFerroxSpline> clone(spline.Clone());
     ASSERT_NE(nullptr, clone);
     EXPECT_STREQ("walk", clone->GetName());
     EXPECT_EQ(5, clone->GetPointCount());
     ExpectInStep(*clone);
-    delete clone;
 }
 
 TEST_F(FerroxSplineTest, AttachTakesOverAGraphicsSplineAndReadFailsCleanly)
