@@ -79,12 +79,12 @@ void DrawDebugLines(const GxV3d* points, int count, float height)
     DrawDebugVertices(vertices, gxPRIMTYPEPOLYLINE);
 }
 
-GxV3d* MakeDebugCircle(const GxV3d& midpoint, float radius, int count)
+std::unique_ptr<GxV3d[]> MakeDebugCircle(const GxV3d& midpoint, float radius, int count)
 {
     if (count < 2) {
         return nullptr;
     }
-    GxV3d* points = new GxV3d[count];
+    auto points = std::make_unique<GxV3d[]>(count);
     const double step = 360.0 / (count - 1);
     for (int i = 0; i < count - 1; i++) {
         const double angle = i * step * kPi / 180.0;

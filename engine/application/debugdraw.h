@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "gfx/core/gx.h"
@@ -28,9 +29,8 @@ std::vector<GxIm3DVertex> BuildDebugLineVertices(const GxV3d* points, int count,
 // Draws in world space through immediate-mode 3D, between BeginDebugDraw and EndDebugDraw.
 void DrawDebugLines(const GxV3d* points, int count, float height);
 
-// Count points on a horizontal circle, the last repeating the first; the caller frees
-// them with delete[]. Null for fewer than two points.
-GxV3d* MakeDebugCircle(const GxV3d& midpoint, float radius, int count);
+// Count points on a horizontal circle, the last repeating the first. Null for fewer than two points.
+std::unique_ptr<GxV3d[]> MakeDebugCircle(const GxV3d& midpoint, float radius, int count);
 
 // Line-list vertices of a grid of columns x rows cells: (columns + rows + 2) x 2; none when that is
 // more than one immediate-mode batch holds.

@@ -20,7 +20,7 @@ GxBool RecordState(GxInt32 state, void* value)
 
 TEST(DebugDraw, CircleClosesOnItsFirstPointAndNeedsTwoPoints)
 {
-    GxV3d* circle = MakeDebugCircle({1, 2, 3}, 2.0f, 5);
+    std::unique_ptr<GxV3d[]> circle = MakeDebugCircle({1, 2, 3}, 2.0f, 5);
     ASSERT_NE(nullptr, circle);
     const float expected[5][2] = {{3, 3}, {1, 5}, {-1, 3}, {1, 1}, {3, 3}};
     for (int i = 0; i < 5; i++) {
@@ -28,11 +28,9 @@ TEST(DebugDraw, CircleClosesOnItsFirstPointAndNeedsTwoPoints)
         EXPECT_NEAR(expected[i][1], circle[i].z, 1e-5f) << i;
         EXPECT_FLOAT_EQ(2.0f, circle[i].y);
     }
-    delete[] circle;
     circle = MakeDebugCircle({0, 0, 0}, 1.0f, 2);
     ASSERT_NE(nullptr, circle);
     EXPECT_FLOAT_EQ(circle[0].x, circle[1].x);
-    delete[] circle;
     EXPECT_EQ(nullptr, MakeDebugCircle({0, 0, 0}, 1.0f, 1));
     EXPECT_EQ(nullptr, MakeDebugCircle({0, 0, 0}, 1.0f, 0));
     EXPECT_EQ(nullptr, MakeDebugCircle({0, 0, 0}, 1.0f, -3));

@@ -482,9 +482,8 @@ void CFerroxAStar::DrawDebugInfo()
             return;
         }
         centre.y += kDebugLift;
-        GxV3d* circle = MakeDebugCircle(centre, radius, count);
-        DrawDebugLines(circle, count, 0);
-        delete[] circle;
+        const std::unique_ptr<GxV3d[]> circle = MakeDebugCircle(centre, radius, count);
+        DrawDebugLines(circle.get(), count, 0);
     };
     for (FerroxAStarNode* node : GetOpenList()) {
         drawCircle(node, 0.5f, 4);

@@ -74,7 +74,6 @@ void CFerroxBlock::SetState(int32_t state) { m_state = state; }
 CFerroxBlockGrid::CFerroxBlockGrid()
 {
     m_floorId = 0;
-    m_pCells = nullptr;
     m_origin = {0, 0, 0};
     m_cellSize = 0;
     Init();
@@ -108,8 +107,7 @@ void CFerroxBlockGrid::FreeCells()
                 delete block;
             }
         }
-        delete[] m_pCells;
-        m_pCells = nullptr;
+        m_pCells.reset();
     }
     ::operator delete(m_pBlockSlab);
     m_pBlockSlab = nullptr;
@@ -120,11 +118,6 @@ void CFerroxBlockGrid::FreeCells()
 void CFerroxBlockGrid::Release()
 {
     FreeCells();
-    for (CFerroxGridPiece* piece : m_pieces) {
-        delete piece->object;
-        piece->object = nullptr;
-        delete piece;
-    }
     m_pieces.clear();
 }
 
@@ -154,7 +147,7 @@ int CFerroxBlockGrid::Create(int rows, int width, const GxV3d& origin, int cellS
     m_floorId = floorId;
     m_cellCount = rows * width;
     m_rowMagic = (uint64_t(1) << kRowMagicShift) / static_cast<uint64_t>(rows) + 1;
-    m_pCells = new CFerroxBlock*[m_cellCount];
+    m_pCells = std::make_unique<CFerroxBlock*[]>(m_cellCount);
     m_extentX = static_cast<float>(cellSize) * rows;
     m_extentZ = static_cast<float>(cellSize) * width;
     m_area = m_extentX * m_extentZ;
@@ -375,11 +368,11 @@ int CFerroxBlockGrid::GetFloorId() { return m_floorId; }
 void CFerroxBlockGrid::AddPiece(CFerroxGridPiece* record)
 {
     if (record != nullptr) {
-        m_pieces.push_back(record);
+        m_pieces.emplace_back(record);
     }
 }
 
-CFerroxGridPiece* CFerroxBlockGrid::GetFirstPiece() { return m_pieces.empty() ? nullptr : m_pieces.front(); }
+CFerroxGridPiece* CFerroxBlockGrid::GetFirstPiece() { return m_pieces.empty() ? nullptr : m_pieces.front().get(); }
 
 CFerroxBlock* CFerroxBlockGrid::GetBlock(int index) { return IsValidCell(index, 1) ? m_pCells[index] : nullptr; }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/application/base.h"
@@ -49,7 +50,7 @@ public:
 
 // A record appended by the grid's owner; the grid destroys its object with it.
 struct CFerroxGridPiece {
-    CFerroxBase* object;
+    std::unique_ptr<CFerroxBase> object;
 };
 
 // Limits a grid is created within.
@@ -73,6 +74,7 @@ public:
     virtual int ClearArea(int first, int rows, int columns, int whole, void* tile = nullptr);
     virtual int GetCellSize();
     virtual int GetFloorId();
+    // Takes the record over.
     virtual void AddPiece(CFerroxGridPiece* record);
     virtual CFerroxGridPiece* GetFirstPiece();
     virtual CFerroxBlock* GetBlock(int index);
@@ -129,7 +131,7 @@ protected:
     static constexpr int kRowMagicShift = 40;
 
     int32_t m_floorId;
-    CFerroxBlock** m_pCells;
+    std::unique_ptr<CFerroxBlock*[]> m_pCells;
     int32_t m_rows;
     int32_t m_width;
     int32_t m_cellCount;
@@ -138,7 +140,7 @@ protected:
     float m_extentZ;
     GxV3d m_origin;
     int32_t m_cellSize;
-    std::vector<CFerroxGridPiece*> m_pieces;
+    std::vector<std::unique_ptr<CFerroxGridPiece>> m_pieces;
     std::vector<int32_t> m_occupied;
     int32_t m_occupiedCount;
     // Blocks the base CreateBlock made during Create, side by side; m_slabUsed of them were made.

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "engine/navigation/spline.h"
@@ -231,8 +232,33 @@ TEST(BlockGrid, MixedBlockMakersAreFreedAndTestedEachTheirWay)
     EXPECT_EQ(0, grid.CanMove(1, 2));                  // the diagonal's target is blocked
     ASSERT_EQ(1, grid.Create(4, 4, {0, 0, 0}, 2, 0));  // the first blocks are freed here
     EXPECT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(9)->m_state);
-    delete grid.CreateBlock();  // made after Create: the caller's own
+    std::unique_ptr<CFerroxBlock> own(grid.CreateBlock());  // made after Create: the caller's own
     grid.Release();
+}
+
+// The grid takes its owner's records over and destroys each record's object with it, once.
+TEST(BlockGrid, PiecesAndTheirObjectsGoWithTheGrid)
+{
+    struct CountedObject : CFerroxBase {
+        explicit CountedObject(int* count) : destroyed(count) {}
+        ~CountedObject() override { ++*destroyed; }
+        int* destroyed;
+    };
+    int destroyed = 0;
+    {
+        CFerroxBlockGrid grid;
+        EXPECT_EQ(nullptr, grid.GetFirstPiece());
+        grid.AddPiece(nullptr);
+        auto* first = new CFerroxGridPiece{std::make_unique<CountedObject>(&destroyed)};
+        grid.AddPiece(first);
+        grid.AddPiece(new CFerroxGridPiece{std::make_unique<CountedObject>(&destroyed)});
+        EXPECT_EQ(first, grid.GetFirstPiece());
+        grid.Release();
+        EXPECT_EQ(2, destroyed);
+        EXPECT_EQ(nullptr, grid.GetFirstPiece());
+        grid.AddPiece(new CFerroxGridPiece{std::make_unique<CountedObject>(&destroyed)});
+    }
+    EXPECT_EQ(3, destroyed) << "the destructor frees what was added after a release";
 }
 
 // The row found by multiplication is the quotient for every cell of every side tried.
@@ -288,7 +314,7 @@ TEST_F(GridSplineTest, BuildSplineRepeatsTheLastCellAndSkipsInvalidOnes)
     CFerroxBlockGrid grid;
     ASSERT_EQ(1, grid.Create(10, 10, {0, 0, 0}, 2, 0));
     const int two[2] = {11, 12};
-    CFerroxSpline* spline = grid.BuildSpline(two, 2);
+    std::unique_ptr<CFerroxSpline> spline(grid.BuildSpline(two, 2));
     ASSERT_NE(nullptr, spline);
     ASSERT_EQ(4, spline->GetPointCount());
     EXPECT_FLOAT_EQ(-2.0f, spline->GetPoints()[0].z);
@@ -296,21 +322,18 @@ TEST_F(GridSplineTest, BuildSplineRepeatsTheLastCellAndSkipsInvalidOnes)
         EXPECT_FLOAT_EQ(-4.0f, spline->GetPoints()[i].z);
         EXPECT_FLOAT_EQ(2.0f, spline->GetPoints()[i].x);
     }
-    delete spline;
 
     const int seven[7] = {11, 12, 13, 23, 33, 34, 35};
-    spline = grid.BuildSpline(seven, 7);
+    spline.reset(grid.BuildSpline(seven, 7));
     ASSERT_NE(nullptr, spline);
     EXPECT_EQ(7, spline->GetPointCount());
-    delete spline;
 
     const int mixed[4] = {-1, 11, 500, 12};
-    spline = grid.BuildSpline(mixed, 4);
+    spline.reset(grid.BuildSpline(mixed, 4));
     ASSERT_NE(nullptr, spline);
     ASSERT_EQ(4, spline->GetPointCount());
     EXPECT_FLOAT_EQ(-2.0f, spline->GetPoints()[0].z);
     EXPECT_FLOAT_EQ(-4.0f, spline->GetPoints()[3].z);
-    delete spline;
 
     const int none[3] = {-1, 100, 1000};
     EXPECT_EQ(nullptr, grid.BuildSpline(none, 3));

@@ -38,10 +38,8 @@ void CFerroxBlockMesh::Init()
 
 void CFerroxBlockMesh::FreeArrays()
 {
-    delete[] m_pVertices;
-    m_pVertices = nullptr;
-    delete[] m_pTiles;
-    m_pTiles = nullptr;
+    m_pVertices.reset();
+    m_pTiles.reset();
 }
 
 void CFerroxBlockMesh::Release() { FreeArrays(); }
@@ -69,14 +67,14 @@ void CFerroxBlockMesh::BuildVertices()
         return;
     }
     const int pairs = m_width + 1;
-    m_pVertices = new GxIm3DVertex[static_cast<size_t>(m_rows) * 2 * pairs]();
-    m_pTiles = new CFerroxTileRecord*[m_cellCount]();
+    m_pVertices = std::make_unique<GxIm3DVertex[]>(static_cast<size_t>(m_rows) * 2 * pairs);
+    m_pTiles = std::make_unique<CFerroxTileRecord*[]>(m_cellCount);
     const float size = static_cast<float>(m_cellSize);
     const float x0 = m_origin.x - size * 0.5f;
     const float z0 = m_origin.z + size * 0.5f;
     for (int i = 0; i < m_rows; i++) {
         for (int j = 0; j < pairs; j++) {
-            GxIm3DVertex* pair = m_pVertices + (static_cast<size_t>(i) * pairs + j) * 2;
+            GxIm3DVertex* pair = &m_pVertices[(static_cast<size_t>(i) * pairs + j) * 2];
             pair[0].objVertex = {x0 + size * i, m_origin.y, z0 - size * j};
             pair[0].u = static_cast<float>(j);
             pair[0].v = static_cast<float>(i);
@@ -201,7 +199,7 @@ void CFerroxBlockMesh::Render()
     for (const FerroxTileStrip& strip : strips) {
         GxRenderStateSet(gxRENDERSTATETEXTURERASTER, strip.tile->raster);
         // World positions: the vertices were built where the storey lies.
-        if (GxIm3DTransform(m_pVertices + strip.firstVertex, strip.vertexCount, nullptr, gxIM3DVERTEXUV)) {
+        if (GxIm3DTransform(&m_pVertices[strip.firstVertex], strip.vertexCount, nullptr, gxIM3DVERTEXUV)) {
             GxIm3DRenderPrimitive(gxPRIMTYPETRISTRIP);
             GxIm3DEnd();
         }

@@ -1,6 +1,7 @@
 // The floor of one storey: a block grid whose cells carry floor tiles, drawn as strips and chained with the storeys.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "engine/application/debugdraw.h"
@@ -67,7 +68,7 @@ public:
     // The strips Render draws, row by row.
     void BuildTileStrips(std::vector<FerroxTileStrip>& strips);
     CFerroxTileRecord* GetTile(int index);
-    const GxIm3DVertex* GetVertices() const { return m_pVertices; }
+    const GxIm3DVertex* GetVertices() const { return m_pVertices.get(); }
     CFerroxBlockMesh* GetUpper() const { return m_pUpper; }
     CFerroxBlockMesh* GetLower() const { return m_pLower; }
 
@@ -75,8 +76,8 @@ private:
     void FreeArrays();
     void ReadBody(CFerroxFile* file, FerroxTileFromText fromText, CFerroxTileRecord* defaultTile, bool* endOfBlock);
 
-    GxIm3DVertex* m_pVertices;
-    CFerroxTileRecord** m_pTiles;
+    std::unique_ptr<GxIm3DVertex[]> m_pVertices;
+    std::unique_ptr<CFerroxTileRecord*[]> m_pTiles;
     CFerroxBlockMesh* m_pUpper;
     CFerroxBlockMesh* m_pLower;
 };
