@@ -26,13 +26,10 @@
 template <typename T>
 void CFerroxAssetPool<T>::Release()
 {
-    if (m_pRecords) {
-        for (CFerroxAssetRecord<T>* record : *m_pRecords) {
-            delete record->asset;
-            delete record;
-        }
-        delete m_pRecords;
-    }
+    // The record is a count and a plain pointer: the pool frees the asset it points to.
+    for (std::unique_ptr<CFerroxAssetRecord<T>>& record : m_records)
+        delete record->asset;
+    m_records.clear();
     Init();
 }
 
@@ -49,30 +46,28 @@ CFerroxAssetRecord<T>* CFerroxAssetPool<T>::AddOrAddRef(CFerroxAssetRecord<T>* r
 {
     if (!record)
         return nullptr;
-    if (!m_pRecords)
-        m_pRecords = new std::vector<CFerroxAssetRecord<T>*>();
     if (!append) {
-        for (CFerroxAssetRecord<T>* held : *m_pRecords) {
+        for (std::unique_ptr<CFerroxAssetRecord<T>>& held : m_records) {
             if (held->asset != record->asset)
                 continue;
             FerroxAssetPoolNoteMatch(held->asset ? held->asset->GetName() : nullptr);
             held->refCount++;
-            return held;
+            return held.get();
         }
     }
-    m_pRecords->push_back(record);
+    m_records.emplace_back(record);
     return record;
 }
 
 template <typename T>
 CFerroxAssetRecord<T>* CFerroxAssetPool<T>::Find(const char* name) const
 {
-    if (!m_pRecords || !name)
+    if (!name)
         return nullptr;
-    for (CFerroxAssetRecord<T>* held : *m_pRecords) {
+    for (const std::unique_ptr<CFerroxAssetRecord<T>>& held : m_records) {
         const char* heldName = held->asset ? held->asset->GetName() : nullptr;
         if (heldName && std::string(heldName) == name)
-            return held;
+            return held.get();
     }
     return nullptr;
 }
@@ -189,14 +184,14 @@ void CFerroxAssetSet::AppendList(const std::vector<std::string>& list, int skipF
 void CFerroxAssetSet::AddToPtrList(const std::vector<std::string>& list)
 {
     if (!m_pPtrList)
-        m_pPtrList = new CFerroxPtrList();
+        m_pPtrList = std::make_unique<CFerroxPtrList>();
     for (const std::string& entry : list) {
         unsigned short id = 0;
         if (FromString<unsigned short>(entry, id))
             m_pPtrList->Add(FerroxTechIdToPointer(id));
     }
     if (g_pFerroxGame && g_pFerroxGame->m_pTechTree)
-        g_pFerroxGame->m_pTechTree->AddListener(m_pPtrList);
+        g_pFerroxGame->m_pTechTree->AddListener(m_pPtrList.get());
 }
 
 void CFerroxAssetSet::AddOwned(CFerroxSharedAsset* object)
@@ -227,17 +222,14 @@ void CFerroxAssetSet::SetUVAnimDictionary(CFerroxSharedAsset* dictionary)
 void CFerroxAssetSet::ForgetPtrList()
 {
     if (m_pPtrList && g_pFerroxGame && g_pFerroxGame->m_pTechTree)
-        g_pFerroxGame->m_pTechTree->RemoveListener(m_pPtrList);
-    delete m_pPtrList;
-    m_pPtrList = nullptr;
+        g_pFerroxGame->m_pTechTree->RemoveListener(m_pPtrList.get());
+    m_pPtrList.reset();
 }
 
-void CFerroxAssetSet::SetPtrList(CFerroxPtrList* list)
+void CFerroxAssetSet::SetPtrList(std::unique_ptr<CFerroxPtrList> list)
 {
-    if (list == m_pPtrList)
-        return;
     ForgetPtrList();
-    m_pPtrList = list;
+    m_pPtrList = std::move(list);
 }
 
 std::vector<CFerroxSpline*> CFerroxAssetSet::GetSplines() const
@@ -622,7 +614,7 @@ void CFerroxAssetLoaderHlpr::GroupAssets()
             set->AddAnimation(m_animations[i]);
         for (size_t i = m_firstSpline; i < m_splines.size(); i++)
             set->AddOwned(m_splines[i]);
-        set->SetPtrList(new CFerroxPtrList());
+        set->SetPtrList(std::make_unique<CFerroxPtrList>());
         set->SetTexDictionary(m_pTexDictionary);
         set->SetUVAnimDictionary(m_pUVAnimDictionary);
         m_assetSets.push_back(set);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,24 +75,25 @@ template <typename T>
 class CFerroxAssetPool : public CFerroxBase {
 public:
     CFerroxAssetPool() { Init(); }
-    void Init() override { m_pRecords = nullptr; }
+    void Init() override { m_records.clear(); }
     void Release() override;
     ~CFerroxAssetPool() override { Release(); }
 
     // append non-zero: the record joins the pool. Otherwise a record already holding the same asset gets
-    // one more count and the given record is not stored (the caller still owns it); with none it joins.
+    // one more count and the given record is not stored (the caller still owns it); with none it joins and
+    // the pool owns it from then on.
     // Returns the record the pool holds for the asset.
     CFerroxAssetRecord<T>* AddOrAddRef(CFerroxAssetRecord<T>* record, int append);
     // The first record whose asset is named exactly `name`, or null.
     CFerroxAssetRecord<T>* Find(const char* name) const;
-    size_t GetCount() const { return m_pRecords ? m_pRecords->size() : 0; }
+    size_t GetCount() const { return m_records.size(); }
     CFerroxAssetRecord<T>* GetRecord(size_t index) const
     {
-        return m_pRecords && index < m_pRecords->size() ? (*m_pRecords)[index] : nullptr;
+        return index < m_records.size() ? m_records[index].get() : nullptr;
     }
 
 private:
-    std::vector<CFerroxAssetRecord<T>*>* m_pRecords;
+    std::vector<std::unique_ptr<CFerroxAssetRecord<T>>> m_records;
 };
 
 typedef CFerroxAssetPool<CFerroxComposite> FerroxModelPool;
@@ -137,14 +139,14 @@ public:
     void AddOwned(CFerroxSharedAsset* object);
     void SetTexDictionary(CFerroxSharedAsset* dictionary);
     void SetUVAnimDictionary(CFerroxSharedAsset* dictionary);
-    void SetPtrList(CFerroxPtrList* list);
+    void SetPtrList(std::unique_ptr<CFerroxPtrList> list);
 
     const std::vector<FerroxAnimRecord*>& GetAnimations() const { return m_animations; }
     const std::vector<FerroxModelRecord*>& GetModels() const { return m_models; }
     // The splines of the file the set came from.
     std::vector<CFerroxSpline*> GetSplines() const;
     std::vector<std::string>& GetValues() { return m_values; }
-    CFerroxPtrList* GetPtrList() const { return m_pPtrList; }
+    CFerroxPtrList* GetPtrList() const { return m_pPtrList.get(); }
     GxTexDictionary* GetTexDictionary() const;
     GxUVAnimDictionary* GetUVAnimDictionary() const;
 
@@ -154,7 +156,7 @@ private:
     std::vector<FerroxModelRecord*> m_models;
     std::vector<CFerroxSharedAsset*> m_owned;
     std::vector<std::string> m_values;
-    CFerroxPtrList* m_pPtrList;
+    std::unique_ptr<CFerroxPtrList> m_pPtrList;
     CFerroxSharedAsset* m_pTexDictionary;
     CFerroxSharedAsset* m_pUVAnimDictionary;
 };
