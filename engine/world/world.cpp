@@ -234,9 +234,7 @@ void CFerroxWorldRegistry::FlushTranslucent()
 
 // ---- Loading ----
 
-CFerroxWorld::CFerroxWorld()
-    : m_pRegistry(nullptr), m_pModelPool(nullptr), m_pAnimPool(nullptr), m_pWorld(nullptr), m_pSkyBox(nullptr),
-      m_pObjects(nullptr), m_pTexDictionary(nullptr), m_pUVAnimDictionary(nullptr)
+CFerroxWorld::CFerroxWorld() : m_pWorld(nullptr), m_pUVAnimDictionary(nullptr)
 {
     InstallWorldAccess();
     CFerroxWorld::Init();
@@ -273,10 +271,17 @@ std::string CFerroxWorld::AnimTexturePath(const char* modelName, const char* fra
     return folder + kAniFolder + tag + kAniExtension;
 }
 
+std::vector<CFerroxSpline*> CFerroxWorld::GetSplines() const
+{
+    std::vector<CFerroxSpline*> splines;
+    for (const std::unique_ptr<CFerroxSpline>& spline : m_splines)
+        splines.push_back(spline.get());
+    return splines;
+}
+
 int CFerroxWorld::LoadFile(const char* fileName)
 {
-    delete m_pTexDictionary;
-    m_pTexDictionary = new CFerroxTexDictionary();
+    m_pTexDictionary = std::make_unique<CFerroxTexDictionary>();
     CFerroxStream<CFerroxWorld> stream;
     if (!fileName || !stream.Read(fileName, &CFerroxWorld::LoadChunk))
         return 0;
@@ -300,7 +305,7 @@ int CFerroxWorld::LoadChunk(CFerroxStream<CFerroxWorld>* stream)
         GxSpline* read = GxSplineStreamRead(body);
         std::unique_ptr<CFerroxSpline> spline(read ? new CFerroxSpline() : nullptr);
         if (spline && spline->Attach(read, group)) {
-            m_splines.push_back(spline.release());
+            m_splines.push_back(std::move(spline));
         } else if (read) {
             GxSplineDestroy(read);
         }
@@ -315,7 +320,7 @@ int CFerroxWorld::LoadChunk(CFerroxStream<CFerroxWorld>* stream)
         const FerroxLODSetup setup = {group, body, nullptr, 0, nullptr, nullptr};
         if (!model->SetupLOD(&setup))
             return 1;
-        (sky ? m_pSkyBox : m_pObjects) = model.release();
+        (sky ? m_pSkyBox : m_pObjects) = std::move(model);
         return 1;
     }
     case kFerroxChunkUVAnimDictionary:
@@ -389,9 +394,9 @@ void CFerroxWorld::SetupAnimTextures(CFerroxObject* object)
                 }
             });
         }
-        CFerroxAnimTexture* anim = new CFerroxAnimTexture();
+        auto anim = std::make_unique<CFerroxAnimTexture>();
         anim->Load(AnimTexturePath(model->GetName(), tag).c_str(), slot);
-        m_animTextures.push_back(anim);
+        m_animTextures.push_back(std::move(anim));
         m_animTags.push_back(tag);
     }
 }
@@ -399,23 +404,24 @@ void CFerroxWorld::SetupAnimTextures(CFerroxObject* object)
 void CFerroxWorld::PlaceObjects(const char* fileName, const GxV3d* position)
 {
     CFerroxAssetLoaderHlpr loader;
-    loader.SetTarget(m_pModelPool, m_pAnimPool, fileName);
+    loader.SetTarget(m_pModelPool.get(), m_pAnimPool.get(), fileName);
     CFerroxStream<CFerroxAssetLoaderHlpr> stream;
     if (!stream.Read(fileName, &CFerroxAssetLoaderHlpr::LoadChunk))
         return;
     stream.Process(&loader);
     loader.GroupAssets();
+    // The loader hands its sets over: the world keeps each beside the object made from it.
     for (CFerroxAssetSet* set : loader.GetAssetSets()) {
-        CFerroxObject* object = new CFerroxObject();
+        m_assetSets.emplace_back(set);
+        auto object = std::make_unique<CFerroxObject>();
         FerroxObjectDescriptor descriptor = {};
         descriptor.assetSet = set;
         descriptor.modelMode = kModelClone;
         object->Setup(&descriptor);
         object->Translate(position, gxCOMBINEREPLACE);
         object->DisableCollision();
-        SetupAnimTextures(object);
-        m_staticObjects.push_back(object);
-        m_assetSets.push_back(set);
+        SetupAnimTextures(object.get());
+        m_staticObjects.push_back(std::move(object));
     }
     loader.GetAssetSets().clear();
 }
@@ -428,9 +434,9 @@ GxWorld* CFerroxWorld::GetGraphicsWorld() { return m_pWorld; }
 
 void CFerroxWorld::Update(float dt)
 {
-    for (CFerroxObject* object : m_staticObjects)
+    for (const std::unique_ptr<CFerroxObject>& object : m_staticObjects)
         object->Update(dt);
-    for (CFerroxAnimTexture* anim : m_animTextures)
+    for (const std::unique_ptr<CFerroxAnimTexture>& anim : m_animTextures)
         anim->Update(dt);
     if (m_pSkyBox)
         m_pSkyBox->AdvanceAnimation(dt);
@@ -485,9 +491,9 @@ int CFerroxWorld::Create(const char* fileName, GxCamera* camera)
     // Whatever a subclass's Release does, the first level's world is freed before the second is made.
     if (m_pWorld || m_pRegistry)
         CFerroxWorld::Release();
-    m_pAnimPool = new FerroxAnimPool();
-    m_pModelPool = new FerroxModelPool();
-    m_pRegistry = new CFerroxWorldRegistry();
+    m_pAnimPool = std::make_unique<FerroxAnimPool>();
+    m_pModelPool = std::make_unique<FerroxModelPool>();
+    m_pRegistry = std::make_unique<CFerroxWorldRegistry>();
     SetRenderStates();
     if (!fileName) {
         const GxBBox box = {{kFerroxEmptyWorldHalf, kFerroxEmptyWorldHalf, kFerroxEmptyWorldHalf},
@@ -527,13 +533,10 @@ int CFerroxWorld::Create(const char* fileName, GxCamera* camera)
             }
         }
         ProcessSplines();
-        delete m_pObjects;
-        m_pObjects = nullptr;
+        m_pObjects.reset();
     }
-    for (CFerroxSpline* spline : m_splines)
-        delete spline;
     m_splines.clear();
-    for (CFerroxObject* object : m_staticObjects)
+    for (const std::unique_ptr<CFerroxObject>& object : m_staticObjects)
         object->AddToWorld(this);
     // The placed models' dictionaries were made current while they loaded; the level's is current again.
     if (m_pTexDictionary && !m_pTexDictionary->IsEmpty())
@@ -552,31 +555,29 @@ void CFerroxWorld::Release()
             GxFrameDestroy(frame);
         GxLightDestroy(light);
     }
-    // Before the models: each gives its texture back its own picture.
-    for (CFerroxAnimTexture* anim : m_animTextures)
-        delete anim;
-    if (m_pSkyBox) {
+    // Before the models, first to last: each gives its texture back its own picture.
+    for (std::unique_ptr<CFerroxAnimTexture>& anim : m_animTextures)
+        anim.reset();
+    if (m_pSkyBox)
         m_pSkyBox->RemoveFromWorld();
-        delete m_pSkyBox;
-    }
-    delete m_pObjects;
-    for (CFerroxObject* object : m_staticObjects) {
+    m_pSkyBox.reset();
+    m_pObjects.reset();
+    for (std::unique_ptr<CFerroxObject>& object : m_staticObjects) {
         object->RemoveFromWorld();
-        delete object;
+        object.reset();
     }
-    delete m_pRegistry;
-    for (CFerroxSpline* spline : m_splines)
-        delete spline;
+    m_pRegistry.reset();
+    m_splines.clear();
     if (m_pWorld) {
         if (GxEngineInstance && GxEngineInstance->curWorld == m_pWorld)
             GxEngineInstance->curWorld = nullptr;
         GxWorldDestroy(m_pWorld);
     }
-    delete m_pModelPool;
-    delete m_pAnimPool;
-    for (CFerroxAssetSet* set : m_assetSets)
-        delete set;
-    delete m_pTexDictionary;
+    m_pModelPool.reset();
+    m_pAnimPool.reset();
+    for (std::unique_ptr<CFerroxAssetSet>& set : m_assetSets)
+        set.reset();
+    m_pTexDictionary.reset();
     if (m_pUVAnimDictionary) {
         if (GxUVAnimGetCurrentDictionary() == m_pUVAnimDictionary)
             GxUVAnimSetCurrentDictionary(nullptr);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -98,15 +99,16 @@ public:
     // A world made before is released first. 1 when built.
     virtual int Create(const char* fileName, GxCamera* camera);
 
-    CFerroxWorldRegistry* GetRegistry() const { return m_pRegistry; }
-    CFerroxComposite* GetSkyBox() const { return m_pSkyBox; }
-    CFerroxComposite* GetObjectsModel() const { return m_pObjects; }
-    const std::vector<CFerroxObject*>& GetStaticObjects() const { return m_staticObjects; }
-    const std::vector<CFerroxAnimTexture*>& GetAnimTextures() const { return m_animTextures; }
-    const std::vector<CFerroxSpline*>& GetSplines() const { return m_splines; }
+    CFerroxWorldRegistry* GetRegistry() const { return m_pRegistry.get(); }
+    CFerroxComposite* GetSkyBox() const { return m_pSkyBox.get(); }
+    CFerroxComposite* GetObjectsModel() const { return m_pObjects.get(); }
+    const std::vector<std::unique_ptr<CFerroxObject>>& GetStaticObjects() const { return m_staticObjects; }
+    const std::vector<std::unique_ptr<CFerroxAnimTexture>>& GetAnimTextures() const { return m_animTextures; }
+    // The level's splines, while Create runs.
+    std::vector<CFerroxSpline*> GetSplines() const;
     const std::vector<GxLight*>& GetLights() const { return m_lights; }
-    FerroxModelPool* GetModelPool() const { return m_pModelPool; }
-    FerroxAnimPool* GetAnimPool() const { return m_pAnimPool; }
+    FerroxModelPool* GetModelPool() const { return m_pModelPool.get(); }
+    FerroxAnimPool* GetAnimPool() const { return m_pAnimPool.get(); }
 
     // The description path of an animated texture: the model's folder, "ani/", the frame's tag less its last
     // two characters, ".ini".
@@ -119,19 +121,19 @@ protected:
     void SetupAnimTextures(CFerroxObject* object);
     void MoveLights(GxClump* clump);
 
-    CFerroxWorldRegistry* m_pRegistry;
-    std::vector<CFerroxObject*> m_staticObjects;
-    FerroxModelPool* m_pModelPool;
-    FerroxAnimPool* m_pAnimPool;
-    std::vector<CFerroxAnimTexture*> m_animTextures;
+    std::unique_ptr<CFerroxWorldRegistry> m_pRegistry;
+    std::vector<std::unique_ptr<CFerroxObject>> m_staticObjects;
+    std::unique_ptr<FerroxModelPool> m_pModelPool;
+    std::unique_ptr<FerroxAnimPool> m_pAnimPool;
+    std::vector<std::unique_ptr<CFerroxAnimTexture>> m_animTextures;
     std::vector<std::string> m_animTags;  // the frame tag each animated texture was made for
     GxWorld* m_pWorld;
     uint8_t m_levelData[64];
-    CFerroxComposite* m_pSkyBox;
-    CFerroxComposite* m_pObjects;
-    std::vector<CFerroxSpline*> m_splines;
-    std::vector<CFerroxAssetSet*> m_assetSets;
+    std::unique_ptr<CFerroxComposite> m_pSkyBox;
+    std::unique_ptr<CFerroxComposite> m_pObjects;
+    std::vector<std::unique_ptr<CFerroxSpline>> m_splines;
+    std::vector<std::unique_ptr<CFerroxAssetSet>> m_assetSets;
     std::vector<GxLight*> m_lights;
-    CFerroxTexDictionary* m_pTexDictionary;
+    std::unique_ptr<CFerroxTexDictionary> m_pTexDictionary;
     GxUVAnimDictionary* m_pUVAnimDictionary;  // the level's texture-coordinate animations, current while it lives
 };

@@ -227,7 +227,7 @@ TEST_F(World, PlaceholderNamingAModelFilePlacesItsObjectsThereAndIsHidden)
     CProbeWorld world;
     ASSERT_EQ(world.Create(level.c_str(), camera), 1);
     ASSERT_EQ(world.GetStaticObjects().size(), 1u);
-    CFerroxObject* object = world.GetStaticObjects().front();
+    CFerroxObject* object = world.GetStaticObjects().front().get();
     ASSERT_NE(object->GetPosition(), nullptr);
     // The bench's placeholder is the second atomic: at x 2, z -3.
     EXPECT_FLOAT_EQ(object->GetPosition()->x, 2.0f);
