@@ -27,10 +27,9 @@ void CFerroxDynamicObjectManager::DeleteAll()
     m_queuedCount = 0;
     // Unlinked before deletion, so a destructor that asks the manager about its object finds it gone.
     while (!m_objects.empty()) {
-        CFerroxObject* object = m_objects.front();
+        std::unique_ptr<CFerroxObject> object = std::move(m_objects.front());
         m_objects.pop_front();
         m_count--;
-        delete object;
     }
     m_count = 0;
 }
@@ -49,25 +48,26 @@ void CFerroxDynamicObjectManager::AddObject(CFerroxObject* object)
 {
     if (!object)
         return;
-    m_objects.push_back(object);
+    m_objects.emplace_back(object);
     m_count++;
 }
 
-void CFerroxDynamicObjectManager::Unlink(std::list<CFerroxObject*>::iterator position)
+void CFerroxDynamicObjectManager::Unlink(Position position)
 {
-    CFerroxObject* object = *position;
+    std::unique_ptr<CFerroxObject> object = std::move(*position);
     // Any queued request for this entry goes with it.
     const size_t before = m_removals.size();
     m_removals.remove(position);
     m_queuedCount -= static_cast<uint32_t>(before - m_removals.size());
     m_objects.erase(position);
     m_count--;
-    delete object;
 }
 
 void CFerroxDynamicObjectManager::RemoveObject(CFerroxObject* object, int atOnce)
 {
-    const auto position = std::find(m_objects.begin(), m_objects.end(), object);
+    const auto position =
+        std::find_if(m_objects.begin(), m_objects.end(),
+                     [object](const std::unique_ptr<CFerroxObject>& held) { return held.get() == object; });
     if (!object || position == m_objects.end())
         return;
     if (atOnce && !m_inPass) {
@@ -77,7 +77,7 @@ void CFerroxDynamicObjectManager::RemoveObject(CFerroxObject* object, int atOnce
     Queue(position);
 }
 
-void CFerroxDynamicObjectManager::Queue(std::list<CFerroxObject*>::iterator position)
+void CFerroxDynamicObjectManager::Queue(Position position)
 {
     // A second request for the same entry would delete it twice.
     if (std::find(m_removals.begin(), m_removals.end(), position) != m_removals.end())
@@ -106,5 +106,5 @@ CFerroxObject* CFerroxDynamicObjectManager::GetObject(uint32_t index)
         return nullptr;
     auto position = m_objects.begin();
     std::advance(position, index);
-    return *position;
+    return position->get();
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <list>
+#include <memory>
 
 #include "engine/application/base.h"
 #include "engine/world/object.h"
@@ -50,15 +51,16 @@ public:
     void AddObject(CFerroxObject* object);
     uint32_t GetCount() const { return m_count; }
     uint32_t GetQueuedCount() const { return m_queuedCount; }
-    const std::list<CFerroxObject*>& GetObjects() const { return m_objects; }
+    const std::list<std::unique_ptr<CFerroxObject>>& GetObjects() const { return m_objects; }
 
 private:
-    void Unlink(std::list<CFerroxObject*>::iterator position);
-    void Queue(std::list<CFerroxObject*>::iterator position);
+    typedef std::list<std::unique_ptr<CFerroxObject>>::iterator Position;
+    void Unlink(Position position);
+    void Queue(Position position);
 
-    std::list<CFerroxObject*> m_objects;
+    std::list<std::unique_ptr<CFerroxObject>> m_objects;
     uint32_t m_count;
-    std::list<std::list<CFerroxObject*>::iterator> m_removals;
+    std::list<Position> m_removals;
     uint32_t m_queuedCount;
     bool m_inPass;
 };

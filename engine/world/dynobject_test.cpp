@@ -171,3 +171,32 @@ TEST_F(DynamicObjects, EveryObjectIsDeletedExactlyOnce)
     const std::vector<std::string> tail = {"update F", "update G", "delete F", "delete G"};
     EXPECT_EQ(tail, std::vector<std::string>(log.end() - 4, log.end()));
 }
+
+// A destructor that asks the manager about its object finds it gone, whichever way it is deleted.
+TEST_F(DynamicObjects, AnObjectIsUnlistedBeforeItsDestructorRuns)
+{
+    struct Asking : CFerroxObject {
+        Asking(CFerroxDynamicObjectManager* owner, std::vector<std::string>* seen) : manager(owner), log(seen) {}
+        ~Asking() override
+        {
+            bool listed = false;
+            for (uint32_t i = 0; i < manager->GetCount(); i++)
+                listed = listed || manager->GetObject(i) == this;
+            log->push_back(std::to_string(manager->GetCount()) + (listed ? " listed" : " gone"));
+        }
+        CFerroxDynamicObjectManager* manager;
+        std::vector<std::string>* log;
+    };
+    auto* first = new Asking(&manager, &log);
+    manager.AddObject(first);
+    auto* second = new Asking(&manager, &log);
+    manager.AddObject(second);
+    manager.AddObject(new Asking(&manager, &log));
+    manager.AddObject(new Asking(&manager, &log));
+    manager.RemoveObject(second, 1);
+    manager.RemoveObject(first, 0);
+    manager.Update(0.1f);
+    manager.DeleteAll();
+    const std::vector<std::string> expected = {"3 gone", "2 gone", "1 gone", "0 gone"};
+    EXPECT_EQ(expected, log);
+}
