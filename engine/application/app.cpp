@@ -302,12 +302,12 @@ void CFerroxApp::SetFrameLimit(int frames, const char* screenshot)
 
 int CFerroxApp::Create(HINSTANCE instance)
 {
-    m_pWindow = new CFerroxWindow();
+    m_pWindow = std::make_unique<CFerroxWindow>();
     m_hWnd = m_pWindow->Create(instance);
     if (!m_hWnd)
         return 0;
-    m_pMouse = new CFerroxWin32Mouse();
-    m_pKeyboard = new CFerroxWin32Keyboard();
+    m_pMouse = std::make_unique<CFerroxWin32Mouse>();
+    m_pKeyboard = std::make_unique<CFerroxWin32Keyboard>();
     return 1;
 }
 
@@ -687,9 +687,9 @@ void CFerroxApp::Stop()
 void CFerroxApp::Release()
 {
     Stop();
-    delete m_pKeyboard;
-    delete m_pMouse;
-    delete m_pWindow;
+    m_pKeyboard.reset();
+    m_pMouse.reset();
+    m_pWindow.reset();
     Init();
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 
 #include "platform/win32/windows.h"
@@ -75,9 +76,9 @@ public:
     void DispatchInput();
     size_t GetQueuedCount() const { return m_queue.size(); }
     int IsQuitting() const { return m_quit; }
-    CFerroxWindow* GetWindowObject() const { return m_pWindow; }
-    CFerroxWin32Mouse* GetMouseAdapter() const { return m_pMouse; }
-    CFerroxWin32Keyboard* GetKeyboardAdapter() const { return m_pKeyboard; }
+    CFerroxWindow* GetWindowObject() const { return m_pWindow.get(); }
+    CFerroxWin32Mouse* GetMouseAdapter() const { return m_pMouse.get(); }
+    CFerroxWin32Keyboard* GetKeyboardAdapter() const { return m_pKeyboard.get(); }
 
     // A run of a fixed number of frames (0: until quit), saving the last frame as a BMP when a name is given.
     void SetFrameLimit(int frames, const char* screenshot);
@@ -97,9 +98,9 @@ public:
     int32_t m_started;
     int32_t m_fullScreen;
     int32_t m_appValue;
-    CFerroxWindow* m_pWindow;
-    CFerroxWin32Mouse* m_pMouse;
-    CFerroxWin32Keyboard* m_pKeyboard;
+    std::unique_ptr<CFerroxWindow> m_pWindow;
+    std::unique_ptr<CFerroxWin32Mouse> m_pMouse;
+    std::unique_ptr<CFerroxWin32Keyboard> m_pKeyboard;
     std::deque<QueuedMessage> m_queue;
     CFerroxGame* m_pGame;
 

@@ -186,8 +186,8 @@ public:
         if (!Record("appCreate"))
             return 0;
         m_hWnd = kWindow;
-        m_pMouse = new CFerroxWin32Mouse();
-        m_pKeyboard = new CFerroxWin32Keyboard();
+        m_pMouse = std::make_unique<CFerroxWin32Mouse>();
+        m_pKeyboard = std::make_unique<CFerroxWin32Keyboard>();
         return 1;
     }
 };

@@ -44,22 +44,19 @@ void FerroxDebugOutput(const char* text)
         OutputDebugStringA(text);
 }
 
-CFerroxBase::CFerroxBase() : m_pName(nullptr) {}
+CFerroxBase::CFerroxBase() = default;
 
 const char* CFerroxBase::GetName() { return m_pName ? m_pName->c_str() : nullptr; }
 
+// The copy is made before the old name goes: the text may be part of it.
 void CFerroxBase::SetName(const char* name)
 {
+    std::unique_ptr<std::string> copy = name ? std::make_unique<std::string>(name) : nullptr;
     ClearName();
-    if (name)
-        m_pName = new std::string(name);
+    m_pName = std::move(copy);
 }
 
-void CFerroxBase::ClearName()
-{
-    delete m_pName;
-    m_pName = nullptr;
-}
+void CFerroxBase::ClearName() { m_pName.reset(); }
 
 void CFerroxBase::Init() { m_pName = nullptr; }
 
@@ -69,11 +66,7 @@ void CFerroxBase::Release()
     Init();
 }
 
-CFerroxBase::~CFerroxBase()
-{
-    delete m_pName;
-    m_pName = nullptr;
-}
+CFerroxBase::~CFerroxBase() = default;
 
 CFerroxGame::CFerroxGame() { Init(); }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/win32/wintypes.h"
@@ -41,7 +42,7 @@ public:
     virtual ~CFerroxBase();
 
 private:
-    std::string* m_pName;
+    std::unique_ptr<std::string> m_pName;
 };
 
 // Last key event as the game's key-down callback records it.

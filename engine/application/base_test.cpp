@@ -25,6 +25,11 @@ TEST(FerroxBase, NamesAreCopiedAndCleared)
     EXPECT_STREQ("camera", base.GetName());
     base.SetName("other");
     EXPECT_STREQ("other", base.GetName());
+    // The text may be the object's own name, or part of it: it is copied before the old name goes.
+    base.SetName(base.GetName() + 2);
+    EXPECT_STREQ("her", base.GetName());
+    base.SetName(base.GetName());
+    EXPECT_STREQ("her", base.GetName());
     base.Release();
     EXPECT_EQ(nullptr, base.GetName());
 }
