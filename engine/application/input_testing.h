@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "engine/application/base.h"
 #include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
@@ -18,22 +20,22 @@ class FerroxInputTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        game = new CFerroxGame();
+        game = std::make_unique<CFerroxGame>();
         game->SetScreenSize(800, 600);
         game->m_pMouse = new CVantorMouse();
         game->m_pKeyboard = new CVantorKeyboard();
         camera = new MotionCamera();
         game->m_pCamera = camera;
-        g_pFerroxGame = game;
+        g_pFerroxGame = game.get();
     }
     void TearDown() override
     {
         g_pFerroxGame = nullptr;
-        delete game;
+        game.reset();
     }
     CFerroxMouse* GameMouse() { return game->m_pMouse; }
     FerroxMousePosition* Pos() { return game->m_pMouse->GetPosition(); }
 
-    CFerroxGame* game = nullptr;
+    std::unique_ptr<CFerroxGame> game;
     MotionCamera* camera = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -189,15 +190,13 @@ inline CFerroxComposite* FerroxModelFromClump(const char* name, GxClump* clump)
     const FerroxBytes bytes = FerroxClumpChunk(clump);
     GxStream* stream = GxWorldTestOpen(bytes);
     GxUInt32 length = 0, version = 0;
-    CFerroxComposite* model = new CFerroxComposite();
+    auto model = std::make_unique<CFerroxComposite>();
     const FerroxLODSetup setup = {name, stream, nullptr, 0, nullptr, nullptr};
-    if (!stream || !GxStreamFindChunk(stream, gxID_CLUMP, &length, &version) || !model->SetupLOD(&setup)) {
-        delete model;
-        model = nullptr;
-    }
+    if (!stream || !GxStreamFindChunk(stream, gxID_CLUMP, &length, &version) || !model->SetupLOD(&setup))
+        model.reset();
     if (stream)
         GxStreamClose(stream, nullptr);
-    return model;
+    return model.release();
 }
 
 inline int FerroxAtomicCount(GxClump* clump) { return clump ? GxClumpGetNumAtomics(clump) : 0; }

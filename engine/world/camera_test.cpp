@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,18 +50,18 @@ protected:
     void TearDown() override
     {
         g_pFerroxGame = nullptr;
-        delete g_pFerroxSetupTree;
         g_pFerroxSetupTree = nullptr;
         GxFileSystemManagerClose();
         GxD3D9SoftwareTest::TearDown();
     }
     void Settings(const std::string& text)
     {
-        delete g_pFerroxSetupTree;
-        g_pFerroxSetupTree = new CFerroxTagTree();
-        g_pFerroxSetupTree->LoadFromMemory(text.data(), text.size());
+        settings = std::make_unique<CFerroxTagTree>();
+        settings->LoadFromMemory(text.data(), text.size());
+        g_pFerroxSetupTree = settings.get();
     }
     CFerroxGame game;
+    std::unique_ptr<CFerroxTagTree> settings;
 };
 
 std::string GameData(const std::string& body) { return "<Game_Data>\n" + body + "</Game_Data>\n"; }
@@ -114,7 +115,6 @@ TEST_F(Camera, DamagedSettingsGiveTheDefaults)
         EXPECT_EQ(188, bg->blue);
         EXPECT_EQ(255, bg->alpha);
     }
-    delete g_pFerroxSetupTree;
     g_pFerroxSetupTree = nullptr;
     CFerroxCamera camera;
     ASSERT_EQ(1, camera.Create(80, 60, 0));

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -329,10 +330,10 @@ TEST_F(Objects, AnimationsAreChosenByNameOnTheSkeleton)
     FerroxObjectDescriptor descriptor = {};
     descriptor.assetSet = &people;
     descriptor.modelMode = FERROX_MODEL_SHARED;
-    CFerroxObject* walker = new CFerroxObject();
+    auto walker = std::make_unique<CFerroxObject>();
     walker->Setup(&descriptor);
     ASSERT_NE(nullptr, walker->GetHierarchy());
-    EXPECT_EQ(walker, GetClumpOwner(model->GetClump()));
+    EXPECT_EQ(walker.get(), GetClumpOwner(model->GetClump()));
     EXPECT_EQ(2, animations.GetRecord(0)->refCount);
 
     walker->PlayAnimation("idle", 1, 0.0f);
@@ -352,7 +353,7 @@ TEST_F(Objects, AnimationsAreChosenByNameOnTheSkeleton)
 
     // The end of a played-once animation marks it finished; a looped one starts again.
     walker->PlayAnimation("walk", 0, 0.0f);
-    CFerroxObject::OnAnimationEnd(walker->GetHierarchy()->currentAnim, walker);
+    CFerroxObject::OnAnimationEnd(walker->GetHierarchy()->currentAnim, walker.get());
     EXPECT_EQ(1, walker->IsAnimationFinished());
 
     // The skeleton advances by the last time step when the clump's callback runs.
@@ -362,7 +363,7 @@ TEST_F(Objects, AnimationsAreChosenByNameOnTheSkeleton)
     EXPECT_NEAR(0.25f, walker->GetHierarchy()->currentAnim->currentTime, 1e-5f);
 
     // Once the object is gone the pooled model no longer leads to it.
-    delete walker;
+    walker.reset();
     EXPECT_EQ(nullptr, GetClumpOwner(model->GetClump()));
     EXPECT_EQ(1, animations.GetRecord(0)->refCount);
     EXPECT_EQ(model->GetClump(), CFerroxObject::AdvanceHierarchyCallback(model->GetClump(), nullptr));
