@@ -480,8 +480,8 @@ int CFerroxApp::ReadSettingsFiles()
     if (!data.LoadWhole(kDataFile, FERROX_SETTINGS_MAX_BYTES, &problem))
         return Fail(std::string(kDataFile) + " " + problem);
     g_FerroxDebugSettings.Read(&data);
-    delete g_pFerroxSetupTree;
-    g_pFerroxSetupTree = new CFerroxTagTree();
+    m_pSetupTree = std::make_unique<CFerroxTagTree>();
+    g_pFerroxSetupTree = m_pSetupTree.get();
     // A missing settings file leaves an empty tree, which every reader of a key takes for its defaults and
     // which is never saved (it did not load).
     if (!g_pFerroxSetupTree->LoadWhole(kSetupFile, FERROX_SETTINGS_MAX_BYTES, &problem) && GxFileExists(kSetupFile))
@@ -673,8 +673,8 @@ LRESULT CALLBACK WindowProcThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 void CFerroxApp::Stop()
 {
-    delete g_pFerroxSetupTree;
     g_pFerroxSetupTree = nullptr;
+    m_pSetupTree.reset();
     if (m_engineLevel >= kEngineInitialised)
         CloseFileSystems();
     if (m_engineLevel >= kEngineStarted)

@@ -9,6 +9,7 @@
 #include "platform/win32/windows.h"
 
 class CFerroxGame;
+class CFerroxTagTree;
 class CFerroxWin32Mouse;
 class CFerroxWin32Keyboard;
 
@@ -112,6 +113,8 @@ private:
     // Reads ./data.xml (debug switches) and ./setup.xml (the settings tree); 0 when either is damaged.
     int ReadSettingsFiles();
 
+    // The settings tree read at start-up, published as g_pFerroxSetupTree until Stop.
+    std::unique_ptr<CFerroxTagTree> m_pSetupTree;
     // How far the graphics engine came, so a failed start leaves nothing open.
     int32_t m_engineLevel;
     int m_frameLimit;
