@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "engine/application/debugdraw.h"
@@ -217,7 +218,8 @@ TEST_F(NavDraw, FloorStripsPerRunOfEqualTilesOnTwoStoreys)
     // Whole ground tiled with A; the storey above takes B on every cell, with a hole in row 1.
     ground.SetRangeTileEx(&tileA, 0, 15, 1, 0, nullptr);
     ASSERT_EQ(0, ground.BuildStoreyAbove(4.0f, &tileB, nullptr));
-    CFerroxBlockMesh* upper = ground.GetUpper();
+    // The ground does not free the storey built above it.
+    std::unique_ptr<CFerroxBlockMesh> upper(ground.GetUpper());
     ASSERT_NE(nullptr, upper);
     upper->SetRangeTile(5, 6, 1, nullptr);
     for (int n = 0; n < 2; n++) {
@@ -236,7 +238,6 @@ TEST_F(NavDraw, FloorStripsPerRunOfEqualTilesOnTwoStoreys)
         EXPECT_EQ(draws[4].texture0, draws[i].texture0) << i;
     }
     EXPECT_NE(draws[0].texture0, draws[4].texture0);
-    delete upper;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Fuzz target of the asset loader and the model file reader: any graphics stream file loads, groups into
 // asset sets, gives objects with shared, cloned and copied models, and is freed without harm.
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "engine/testsupport/fuzz_files.h"
@@ -52,11 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (stream.Read(g_input.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk))
         stream.Process(&loader);
     loader.GroupAssets();
-    std::vector<CFerroxAssetSet*> sets = loader.GetAssetSets();
-    for (CFerroxAssetSet* set : sets) {
+    // The sets are the caller's once grouped.
+    std::vector<std::unique_ptr<CFerroxAssetSet>> sets;
+    for (CFerroxAssetSet* set : loader.GetAssetSets())
+        sets.emplace_back(set);
+    loader.GetAssetSets().clear();
+    for (const std::unique_ptr<CFerroxAssetSet>& set : sets) {
         for (int32_t mode : {FERROX_MODEL_SHARED, FERROX_MODEL_CLONE, FERROX_MODEL_COPY}) {
             FerroxObjectDescriptor descriptor = {};
-            descriptor.assetSet = set;
+            descriptor.assetSet = set.get();
             descriptor.modelMode = mode;
             CFerroxObject object;
             object.Setup(&descriptor);
@@ -65,8 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     loader.Release();
-    for (CFerroxAssetSet* set : sets)
-        delete set;
+    sets.clear();
     models.Release();
     animations.Release();
 

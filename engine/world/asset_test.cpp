@@ -3,6 +3,7 @@
 // chunk's end whatever its handler read, and the skip of the rest of a chunk.
 #include "engine/world/asset.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,7 @@ protected:
     {
         StandInSetDebugOutputHook(nullptr);
         StandInSetDebugOutput(TRUE);
-        for (CFerroxAssetSet* set : sets)
-            delete set;
+        sets.clear();
         loader.Release();
         models.Release();
         animations.Release();
@@ -62,13 +62,15 @@ protected:
     {
         loader.GroupAssets();
         std::vector<CFerroxAssetSet*> made = loader.GetAssetSets();
-        sets.insert(sets.end(), made.begin(), made.end());
+        for (CFerroxAssetSet* set : made)
+            sets.emplace_back(set);
+        loader.GetAssetSets().clear();
         return made;
     }
     FerroxModelPool models;
     FerroxAnimPool animations;
     CFerroxAssetLoaderHlpr loader;
-    std::vector<CFerroxAssetSet*> sets;
+    std::vector<std::unique_ptr<CFerroxAssetSet>> sets;
 };
 
 // Reads a byte of each chunk it is given, then skips the rest.
@@ -259,7 +261,6 @@ TEST_F(Assets, SharedResourcesOutliveTheLoaderAndAllButTheirLastSet)
 
     // The loader lets go of its holds only; the pool keeps its models.
     loader.Release();
-    delete grouped[0];
     sets.erase(sets.begin());
     EXPECT_EQ(4, path->GetPointCount());
     EXPECT_EQ(shared, grouped[1]->GetUVAnimDictionary());

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 
 #include "engine/navigation/spline.h"
 #include "engine/testsupport/objects.h"
@@ -302,7 +303,7 @@ TEST_F(World, TranslucentAtomicsAreDrawnFarthestFirstAfterTheWorldPass)
     }
     GxMaterialDestroy(glass);
     GxMaterialDestroy(stone);
-    CFerroxComposite* model = FerroxModelFromClump("glass", clump);
+    std::unique_ptr<CFerroxComposite> model(FerroxModelFromClump("glass", clump));
     GxClumpDestroy(clump);
     ASSERT_NE(model, nullptr);
     GxClumpForAllAtomics(
@@ -310,7 +311,7 @@ TEST_F(World, TranslucentAtomicsAreDrawnFarthestFirstAfterTheWorldPass)
 
     CFerroxWorldRegistry registry;
     model->SetWorldRegistry(&registry);
-    registry.Register(model);
+    registry.Register(model.get());
     GxCamera* previous = GxEngineInstance->curCamera;
     GxEngineInstance->curCamera = camera;  // at the origin
     drawn.clear();
@@ -327,7 +328,7 @@ TEST_F(World, TranslucentAtomicsAreDrawnFarthestFirstAfterTheWorldPass)
     // Unregistered, a queued atomic leaves the queue and every atomic draws itself again.
     GxClumpForAllAtomics(
         model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
-    registry.Unregister(model);
+    registry.Unregister(model.get());
     EXPECT_TRUE(registry.GetQueue().empty());
     drawn.clear();
     GxClumpForAllAtomics(
@@ -335,7 +336,6 @@ TEST_F(World, TranslucentAtomicsAreDrawnFarthestFirstAfterTheWorldPass)
     EXPECT_EQ(drawn.size(), 4u);
     GxEngineInstance->curCamera = previous;
     model->SetWorldRegistry(nullptr);
-    delete model;
 }
 
 TEST_F(World, TranslucencyComesFromPrelitAlphaMaterialAlphaOrTexturePixels)
