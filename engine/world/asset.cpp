@@ -14,7 +14,6 @@
 #include "engine/navigation/spline.h"
 #include "engine/world/composite.h"
 #include "gfx/anim/anim.h"
-#include "gfx/core/assert.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
@@ -105,49 +104,29 @@ int CFerroxAnim::Load(const FerroxAssetDescriptor& descriptor)
     return descriptor.stream ? Read(descriptor.stream) : 0;
 }
 
-// ---- shared holders and asset sets ----
+// ---- shared resources and asset sets ----
 
 namespace {
 
-void DestroyTexDictionary(void* resource)
+// The deleters of the shared dictionaries: a dictionary that goes stops being the current one.
+void DestroyTexDictionary(GxTexDictionary* dictionary)
 {
-    GxTexDictionary* dictionary = static_cast<GxTexDictionary*>(resource);
     if (GxTexDictionaryGetCurrent() == dictionary)
         GxTexDictionarySetCurrent(nullptr);
     GxTexDictionaryDestroy(dictionary);
 }
 
-void DestroyUVAnimDictionary(void* resource)
+void DestroyUVAnimDictionary(GxUVAnimDictionary* dictionary)
 {
-    GxUVAnimDictionary* dictionary = static_cast<GxUVAnimDictionary*>(resource);
     if (GxUVAnimGetCurrentDictionary() == dictionary)
         GxUVAnimSetCurrentDictionary(nullptr);
     GxUVAnimDictionaryDestroy(dictionary);
-}
-
-void DeleteObject(void* resource) { delete static_cast<CFerroxBase*>(resource); }
-
-void Drop(CFerroxSharedAsset*& holder)
-{
-    if (holder)
-        holder->Release();
-    holder = nullptr;
 }
 
 // Splines with fewer points than this cannot be walked by the game.
 const int kMinSplinePoints = 4;
 
 }  // namespace
-
-void CFerroxSharedAsset::Release()
-{
-    GX_ASSERT(m_refCount > 0, "a shared asset is released once by each of its holders");
-    if (--m_refCount > 0)
-        return;
-    if (m_pResource && m_destroy)
-        m_destroy(m_pResource);
-    delete this;
-}
 
 CFerroxAssetSet::CFerroxAssetSet() { Init(); }
 
@@ -165,12 +144,10 @@ void CFerroxAssetSet::Release()
     // The records stay with their pools.
     m_models.clear();
     m_animations.clear();
-    for (CFerroxSharedAsset* owned : m_owned)
-        owned->Release();
     m_owned.clear();
     m_values.clear();
-    Drop(m_pUVAnimDictionary);
-    Drop(m_pTexDictionary);
+    m_pUVAnimDictionary.reset();
+    m_pTexDictionary.reset();
     ForgetPtrList();
     Init();
 }
@@ -194,28 +171,20 @@ void CFerroxAssetSet::AddToPtrList(const std::vector<std::string>& list)
         g_pFerroxGame->m_pTechTree->AddListener(m_pPtrList.get());
 }
 
-void CFerroxAssetSet::AddOwned(CFerroxSharedAsset* object)
+void CFerroxAssetSet::AddOwned(std::shared_ptr<CFerroxSpline> spline)
 {
-    if (!object)
-        return;
-    object->AddRef();
-    m_owned.push_back(object);
+    if (spline)
+        m_owned.push_back(std::move(spline));
 }
 
-void CFerroxAssetSet::SetTexDictionary(CFerroxSharedAsset* dictionary)
+void CFerroxAssetSet::SetTexDictionary(std::shared_ptr<GxTexDictionary> dictionary)
 {
-    if (dictionary)
-        dictionary->AddRef();
-    Drop(m_pTexDictionary);
-    m_pTexDictionary = dictionary;
+    m_pTexDictionary = std::move(dictionary);
 }
 
-void CFerroxAssetSet::SetUVAnimDictionary(CFerroxSharedAsset* dictionary)
+void CFerroxAssetSet::SetUVAnimDictionary(std::shared_ptr<GxUVAnimDictionary> dictionary)
 {
-    if (dictionary)
-        dictionary->AddRef();
-    Drop(m_pUVAnimDictionary);
-    m_pUVAnimDictionary = dictionary;
+    m_pUVAnimDictionary = std::move(dictionary);
 }
 
 // The technology tree stops updating the list before it goes.
@@ -235,19 +204,9 @@ void CFerroxAssetSet::SetPtrList(std::unique_ptr<CFerroxPtrList> list)
 std::vector<CFerroxSpline*> CFerroxAssetSet::GetSplines() const
 {
     std::vector<CFerroxSpline*> splines;
-    for (CFerroxSharedAsset* owned : m_owned)
-        splines.push_back(static_cast<CFerroxSpline*>(static_cast<CFerroxBase*>(owned->Get())));
+    for (const std::shared_ptr<CFerroxSpline>& owned : m_owned)
+        splines.push_back(owned.get());
     return splines;
-}
-
-GxTexDictionary* CFerroxAssetSet::GetTexDictionary() const
-{
-    return m_pTexDictionary ? static_cast<GxTexDictionary*>(m_pTexDictionary->Get()) : nullptr;
-}
-
-GxUVAnimDictionary* CFerroxAssetSet::GetUVAnimDictionary() const
-{
-    return m_pUVAnimDictionary ? static_cast<GxUVAnimDictionary*>(m_pUVAnimDictionary->Get()) : nullptr;
 }
 
 // ---- the chunk walk ----
@@ -394,11 +353,7 @@ int CFerroxStreamBase::Walk(const std::function<int()>& handler)
 
 // ---- the loader ----
 
-CFerroxAssetLoaderHlpr::CFerroxAssetLoaderHlpr()
-    : m_pModelPool(nullptr), m_pAnimPool(nullptr), m_pTexDictionary(nullptr), m_pUVAnimDictionary(nullptr)
-{
-    Init();
-}
+CFerroxAssetLoaderHlpr::CFerroxAssetLoaderHlpr() : m_pModelPool(nullptr), m_pAnimPool(nullptr) { Init(); }
 
 CFerroxAssetLoaderHlpr::~CFerroxAssetLoaderHlpr() { Release(); }
 
@@ -415,10 +370,8 @@ void CFerroxAssetLoaderHlpr::Init()
 void CFerroxAssetLoaderHlpr::Release()
 {
     // The records belong to the pools and the sets keep their own holds: only this loader's holds go.
-    Drop(m_pTexDictionary);
-    Drop(m_pUVAnimDictionary);
-    for (CFerroxSharedAsset* spline : m_splines)
-        spline->Release();
+    m_pTexDictionary.reset();
+    m_pUVAnimDictionary.reset();
     m_splines.clear();
     m_models.clear();
     m_animations.clear();
@@ -443,16 +396,6 @@ void CFerroxAssetLoaderHlpr::SetTarget(FerroxModelPool* modelPool, FerroxAnimPoo
     }
 }
 
-GxTexDictionary* CFerroxAssetLoaderHlpr::GetTexDictionary() const
-{
-    return m_pTexDictionary ? static_cast<GxTexDictionary*>(m_pTexDictionary->Get()) : nullptr;
-}
-
-GxUVAnimDictionary* CFerroxAssetLoaderHlpr::GetUVAnimDictionary() const
-{
-    return m_pUVAnimDictionary ? static_cast<GxUVAnimDictionary*>(m_pUVAnimDictionary->Get()) : nullptr;
-}
-
 int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* stream)
 {
     if (!stream || !stream->GetStream())
@@ -460,10 +403,10 @@ int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* str
     GxStream* body = stream->GetStream();
     switch (stream->GetChunkHeader().type) {
     case kFerroxChunkImageDictionary: {
-        Drop(m_pTexDictionary);
+        m_pTexDictionary.reset();
         GxTexDictionary* dictionary = GxTexDictionaryStreamReadImages(body);
         if (dictionary) {
-            m_pTexDictionary = new CFerroxSharedAsset(dictionary, DestroyTexDictionary);
+            m_pTexDictionary = std::shared_ptr<GxTexDictionary>(dictionary, DestroyTexDictionary);
             GxTexDictionarySetCurrent(dictionary);
         }
         return 1;
@@ -471,10 +414,10 @@ int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* str
     case kFerroxChunkUVAnimDictionary: {
         if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0)
             return 1;
-        Drop(m_pUVAnimDictionary);
+        m_pUVAnimDictionary.reset();
         GxUVAnimDictionary* dictionary = GxUVAnimDictionaryStreamRead(body);
         if (dictionary) {
-            m_pUVAnimDictionary = new CFerroxSharedAsset(dictionary, DestroyUVAnimDictionary);
+            m_pUVAnimDictionary = std::shared_ptr<GxUVAnimDictionary>(dictionary, DestroyUVAnimDictionary);
             GxUVAnimSetCurrentDictionary(dictionary);
         }
         return 1;
@@ -492,7 +435,7 @@ int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* str
             std::snprintf(note, sizeof(note), "\n\t***** %s has too few Control Points *****\n", spline->GetName());
             FerroxDebugOutput(note);
         }
-        m_splines.push_back(new CFerroxSharedAsset(spline.release(), DeleteObject));
+        m_splines.push_back(std::move(spline));
         return 1;
     }
     case kFerroxChunkClump:

@@ -4,7 +4,7 @@
 // Ownership: a pool owns every record it holds and the asset in it, and frees them all when it is released,
 // whatever their counts (the counts are bookkeeping for the objects that share an asset). A loader's record
 // lists only point into the pools. Texture dictionaries, animation dictionaries and splines that a file
-// gives several asset sets are shared through counted holders and freed when their last holder lets go.
+// gives several asset sets are held by shared_ptr and freed when their last holder lets go.
 // An asset set owns only its parameter values and its technology list. One thread.
 #pragma once
 
@@ -99,25 +99,6 @@ private:
 typedef CFerroxAssetPool<CFerroxComposite> FerroxModelPool;
 typedef CFerroxAssetPool<CFerroxAnim> FerroxAnimPool;
 
-// A resource several asset sets hold; its destroy function runs when the last holder lets go.
-class CFerroxSharedAsset {
-public:
-    typedef void (*Destroy)(void* resource);
-    // Made with one holder.
-    CFerroxSharedAsset(void* resource, Destroy destroy) : m_refCount(1), m_pResource(resource), m_destroy(destroy) {}
-    void AddRef() { m_refCount++; }
-    // Lets go of one hold; frees the resource and this holder with the last one.
-    void Release();
-    void* Get() const { return m_pResource; }
-    int32_t GetRefCount() const { return m_refCount; }
-
-private:
-    ~CFerroxSharedAsset() {}
-    int32_t m_refCount;
-    void* m_pResource;
-    Destroy m_destroy;
-};
-
 // What one kind of object is made from: the models and animations (records in the pools), the splines and
 // dictionaries of the file, and the template's parameter values and technology prerequisites.
 class CFerroxAssetSet {
@@ -133,12 +114,12 @@ public:
     // technology tree, which strikes ids out as they are gained.
     void AddToPtrList(const std::vector<std::string>& list);
 
-    // Records are not counted here (objects count them); AddOwned and the dictionaries take one hold.
+    // Records are not counted here (objects count them); the splines and dictionaries are shared.
     void AddModel(FerroxModelRecord* record) { m_models.push_back(record); }
     void AddAnimation(FerroxAnimRecord* record) { m_animations.push_back(record); }
-    void AddOwned(CFerroxSharedAsset* object);
-    void SetTexDictionary(CFerroxSharedAsset* dictionary);
-    void SetUVAnimDictionary(CFerroxSharedAsset* dictionary);
+    void AddOwned(std::shared_ptr<CFerroxSpline> spline);
+    void SetTexDictionary(std::shared_ptr<GxTexDictionary> dictionary);
+    void SetUVAnimDictionary(std::shared_ptr<GxUVAnimDictionary> dictionary);
     void SetPtrList(std::unique_ptr<CFerroxPtrList> list);
 
     const std::vector<FerroxAnimRecord*>& GetAnimations() const { return m_animations; }
@@ -147,18 +128,18 @@ public:
     std::vector<CFerroxSpline*> GetSplines() const;
     std::vector<std::string>& GetValues() { return m_values; }
     CFerroxPtrList* GetPtrList() const { return m_pPtrList.get(); }
-    GxTexDictionary* GetTexDictionary() const;
-    GxUVAnimDictionary* GetUVAnimDictionary() const;
+    GxTexDictionary* GetTexDictionary() const { return m_pTexDictionary.get(); }
+    GxUVAnimDictionary* GetUVAnimDictionary() const { return m_pUVAnimDictionary.get(); }
 
 private:
     void ForgetPtrList();
     std::vector<FerroxAnimRecord*> m_animations;
     std::vector<FerroxModelRecord*> m_models;
-    std::vector<CFerroxSharedAsset*> m_owned;
+    std::vector<std::shared_ptr<CFerroxSpline>> m_owned;
     std::vector<std::string> m_values;
     std::unique_ptr<CFerroxPtrList> m_pPtrList;
-    CFerroxSharedAsset* m_pTexDictionary;
-    CFerroxSharedAsset* m_pUVAnimDictionary;
+    std::shared_ptr<GxTexDictionary> m_pTexDictionary;
+    std::shared_ptr<GxUVAnimDictionary> m_pUVAnimDictionary;
 };
 
 // The chunk walk shared by every kind of loader; CFerroxStream below binds it to the loader's handler.
@@ -244,9 +225,9 @@ public:
     std::vector<CFerroxAssetSet*>& GetAssetSets() { return m_assetSets; }
     const std::vector<FerroxModelRecord*>& GetModels() const { return m_models; }
     const std::vector<FerroxAnimRecord*>& GetAnimations() const { return m_animations; }
-    const std::vector<CFerroxSharedAsset*>& GetSplines() const { return m_splines; }
-    GxTexDictionary* GetTexDictionary() const;
-    GxUVAnimDictionary* GetUVAnimDictionary() const;
+    const std::vector<std::shared_ptr<CFerroxSpline>>& GetSplines() const { return m_splines; }
+    GxTexDictionary* GetTexDictionary() const { return m_pTexDictionary.get(); }
+    GxUVAnimDictionary* GetUVAnimDictionary() const { return m_pUVAnimDictionary.get(); }
     const std::string& GetSetName() const { return m_setName; }
     const std::string& GetFolderName() const { return m_folderName; }
     int32_t GetLoadedCount() const { return m_loadedCount; }
@@ -257,11 +238,11 @@ private:
 
     std::vector<FerroxModelRecord*> m_models;
     std::vector<FerroxAnimRecord*> m_animations;
-    std::vector<CFerroxSharedAsset*> m_splines;
+    std::vector<std::shared_ptr<CFerroxSpline>> m_splines;
     FerroxModelPool* m_pModelPool;
     FerroxAnimPool* m_pAnimPool;
-    CFerroxSharedAsset* m_pTexDictionary;
-    CFerroxSharedAsset* m_pUVAnimDictionary;
+    std::shared_ptr<GxTexDictionary> m_pTexDictionary;
+    std::shared_ptr<GxUVAnimDictionary> m_pUVAnimDictionary;
     std::string m_setName;
     std::string m_folderName;
     int32_t m_loadedCount;

@@ -186,9 +186,7 @@ TEST_F(Assets, ChunkGroupsNameTheirSplines)
     ASSERT_EQ(3u, loader.GetSplines().size());
     const char* expected[] = {"inner", "outer", ""};
     for (size_t i = 0; i < 3; i++) {
-        const CFerroxSpline* spline =
-            static_cast<CFerroxSpline*>(static_cast<CFerroxBase*>(loader.GetSplines()[i]->Get()));
-        const char* name = const_cast<CFerroxSpline*>(spline)->GetName();
+        const char* name = loader.GetSplines()[i]->GetName();
         EXPECT_STREQ(expected[i], name ? name : "") << i;
     }
     // A chunk cut short ends the walk as a failure; what came before stays.
