@@ -424,7 +424,7 @@ int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* str
     }
     case kFerroxChunkSpline: {
         GxSpline* read = GxSplineStreamRead(body);
-        std::unique_ptr<CFerroxSpline> spline(read ? new CFerroxSpline() : nullptr);
+        std::unique_ptr<CFerroxSpline> spline = read ? std::make_unique<CFerroxSpline>() : nullptr;
         if (!spline || !spline->Attach(read, stream->GetGroupName())) {
             if (read)
                 GxSplineDestroy(read);

@@ -303,7 +303,7 @@ int CFerroxWorld::LoadChunk(CFerroxStream<CFerroxWorld>* stream)
         return m_pWorld ? 1 : 0;
     case kFerroxChunkSpline: {
         GxSpline* read = GxSplineStreamRead(body);
-        std::unique_ptr<CFerroxSpline> spline(read ? new CFerroxSpline() : nullptr);
+        std::unique_ptr<CFerroxSpline> spline = read ? std::make_unique<CFerroxSpline>() : nullptr;
         if (spline && spline->Attach(read, group)) {
             m_splines.push_back(std::move(spline));
         } else if (read) {
