@@ -1,0 +1,91 @@
+// Test fixture of the interface drawn for real on the OpenGL back end at 800 x 600: the test file system open with
+// the PNG reader, a scratch folder of the test's own, frames read back as 0xRRGGBB pixels, and block fonts whose
+// drawn text shows as pixels of its colour.
+#pragma once
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gfx/2d/twod_testing.h"
+#include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
+#include "gfx/testsupport/headless.h"
+#include "gfx/testsupport/temp_dir.h"
+
+class UiDrawTest : public Gx2DOpenGLTest {
+protected:
+    static constexpr int kScreenW = 800;
+    static constexpr int kScreenH = 600;
+    static constexpr GxUInt32 kRgbMask = 0xFFFFFFu;
+
+    // `stem` starts the name of the scratch folder.
+    explicit UiDrawTest(const char* stem) : Gx2DOpenGLTest(kScreenW, kScreenH), m_stem(stem) {}
+
+    void SetUp() override
+    {
+        Gx2DOpenGLTest::SetUp();
+        if (!Ready())
+            return;
+        ASSERT_TRUE(GxTestFileSystemOpen());
+        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
+        m_scratch.emplace(m_stem);
+        dir = m_scratch->Dir();
+    }
+    void TearDown() override
+    {
+        if (Ready() || opened)
+            GxFileSystemManagerClose();
+        m_scratch.reset();
+        Gx2DOpenGLTest::TearDown();
+    }
+
+    std::string P(const std::string& name) const { return (dir / name).string(); }
+
+    // The frame as drawn, alpha masked off.
+    std::vector<GxUInt32> Frame()
+    {
+        std::vector<GxUInt32> pixels = ReadBack();
+        for (GxUInt32& pixel : pixels)
+            pixel &= kRgbMask;
+        return pixels;
+    }
+    static GxUInt32 At(const std::vector<GxUInt32>& pixels, int x, int bottomUpY)
+    {
+        return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)];
+    }
+
+    // Adds a 16 x 16 white page named `page` to the fonts' dictionary; fonts whose metrics name it draw their
+    // letters as solid blocks.
+    static void AddBlockPage(const char* page)
+    {
+        constexpr GxInt32 kSide = 16;
+        GxRaster* raster = GxRasterCreate(kSide, kSide, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+        ASSERT_NE(raster, nullptr);
+        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+        ASSERT_NE(bits, nullptr);
+        for (GxInt32 y = 0; y < kSide; y++)
+            std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), kSide,
+                        0xFFFFFFFFu);
+        GxRasterUnlock(raster);
+        GxTexture* texture = GxTextureCreate(raster);
+        GxTextureSetName(texture, page);
+        GxTextureSetFilterMode(texture, gxFILTERNEAREST);
+        GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), texture);
+    }
+    // Metrics over the block page giving each of `codes` an 8 x 16 block.
+    static std::string BlockMetrics(const char* page, const std::string& codes)
+    {
+        std::string metrics = std::string("METRICS1\n") + page + "\n0\n";
+        for (unsigned char code : codes)
+            metrics += std::to_string(code) + " 0 0 8 16\n";
+        return metrics;
+    }
+
+    std::filesystem::path dir;
+
+private:
+    std::string m_stem;
+    std::optional<GxTestTempDir> m_scratch;
+};
