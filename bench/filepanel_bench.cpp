@@ -8,9 +8,8 @@
 #include <random>
 #include <string>
 
-#include "bench/engine_local.h"
+#include "bench/interface_local.h"
 #include "engine/data/utf.h"
-#include "game/shell/game.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -22,15 +21,6 @@ namespace {
 
 constexpr int kSaves = 500;
 constexpr int32_t kSide = 64;
-
-// Pictures decoded and kept in memory only.
-class MemoryImageImpl : public CFerroxImageImpl {
-protected:
-    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t) override { return nullptr; }
-    bool CreateBrush() override { return true; }
-};
-
-CFerroxImageImpl* MakeMemoryImage() { return new MemoryImageImpl(); }
 
 class BenchPanel : public CFerroxFileIOCanvas {
 public:
@@ -49,10 +39,8 @@ Scene& Setup()
     if (done)
         return scene;
     done = true;
-    if (!BenchEngineStart(kGxTestImagesBmp))
+    if (!BenchStartInterface(kGxTestImagesBmp))
         return scene;
-    CGame::Instance(nullptr);
-    FerroxSetImageImplFactory(MakeMemoryImage);
     std::random_device entropy;
     const std::filesystem::path start =
         std::filesystem::temp_directory_path() / ("ferrox_filepanel_bench_" + std::to_string(entropy()));
@@ -75,12 +63,10 @@ Scene& Setup()
 
 void BM_WideSearchWalk(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
-    const std::u16string pattern = FerroxUtf8ToUtf16(scene.start + "/maps/*.*");
+    const std::u16string pattern = FerroxUtf8ToUtf16(scene->start + "/maps/*.*");
     for (auto _ : state) {
         _wfinddata_t data;
         intptr_t handle = _wfindfirst(pattern.c_str(), &data);
@@ -98,13 +84,11 @@ BENCHMARK(BM_WideSearchWalk)->Unit(benchmark::kMillisecond);
 
 void BM_ListingReadingEveryThumbnail(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     BenchPanel panel;
-    panel.SetStartFolder(scene.start);
+    panel.SetStartFolder(scene->start);
     panel.OpenMapsFolder();
     for (auto _ : state) {
         panel.ListFolder();
@@ -117,13 +101,11 @@ BENCHMARK(BM_ListingReadingEveryThumbnail)->Unit(benchmark::kMillisecond);
 
 void BM_PanelListing(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     BenchPanel panel;
-    panel.SetStartFolder(scene.start);
+    panel.SetStartFolder(scene->start);
     panel.OpenMapsFolder();
     for (auto _ : state) {
         panel.ListFolder();
