@@ -142,20 +142,15 @@ void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled
     for (uint16_t k = 0; k < kFinanceRows; k++) {
         const float rowY = kRowButtonY - kRowStep * k;
         for (const auto& [picture, buttonX] : {std::pair{kPlusPicture, kPlusX}, std::pair{kMinusPicture, kMinusX}}) {
-            CFerroxImage* button = MakeImage(picture, buttonX, rowY, scaled);
+            CFerroxImage* button = FerroxMakeImage(picture, buttonX, rowY, scaled);
             button->m_visible = 1;
             AddWidget(button);
         }
     }
     m_rowButtonsEnd = m_widgetCount;
     for (const char* picture : kCategoryPictures)
-        m_categoryImages.push_back(MakeImage(picture, 0.0f, 0.0f, scaled));
-    FerroxWidgetRecord record = {};
-    record.name = kBarPicture;
-    record.extent = kBarLength;
-    record.scaled = scaled;
-    m_pBar = std::make_unique<CFerroxBar>();
-    m_pBar->Configure(&record);
+        m_categoryImages.push_back(FerroxMakeImage(picture, 0.0f, 0.0f, scaled));
+    m_pBar = FerroxMakeBar(kBarPicture, kBarLength, scaled);
 }
 
 // ---- Events ----

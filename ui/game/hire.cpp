@@ -90,7 +90,7 @@ void CStaffHirePanel::Build(const char* path, float x, float y, int32_t scaled)
     for (const auto& row : kRows)
         AddHireEntry(row[0], row[1]);
     for (const char* picture : kJobPictures)
-        m_jobImages.push_back(MakeImage(picture, 0.0f, 0.0f, scaled));
+        m_jobImages.push_back(FerroxMakeImage(picture, 0.0f, 0.0f, scaled));
 }
 
 void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName)
@@ -107,7 +107,7 @@ void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName
         HireReadValues(entry->templateA->GetValues(), entry);
     const float buttonY = kRowY - kOkDrop - kRowStep * static_cast<float>(m_entries.size());
     m_entries.push_back(entry);
-    CFerroxImage* button = MakeImage(kOkPicture, kOkX, buttonY, 0);
+    CFerroxImage* button = FerroxMakeImage(kOkPicture, kOkX, buttonY, 0);
     button->m_visible = 1;
     AddWidget(button);
 }

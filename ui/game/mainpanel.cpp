@@ -103,19 +103,9 @@ void CMainPanel::Build(const char* path, float x, float y, int32_t scaled)
     if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
         m_messageList = g_pFerroxGame->m_pLocale->FindTextList(kInGameMessagesList);
     for (const char* name : kSeasonPictures) {
-        FerroxWidgetRecord record = {};
-        record.name = name;
-        record.scaled = scaled;
-        auto* image = new CFerroxImage();
-        image->Configure(&record);
-        m_seasons.push_back(image);
+        m_seasons.push_back(FerroxMakeImage(name, 0.0f, 0.0f, scaled));
     }
-    FerroxWidgetRecord record = {};
-    record.name = kRatingBarPicture;
-    record.extent = kRatingBarLength;
-    record.scaled = scaled;
-    m_pRatingBar = std::make_unique<CFerroxBar>();
-    m_pRatingBar->Configure(&record);
+    m_pRatingBar = FerroxMakeBar(kRatingBarPicture, kRatingBarLength, scaled);
 }
 
 uint16_t CMainPanel::SetSeason(uint16_t counter)

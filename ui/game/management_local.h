@@ -77,16 +77,4 @@ inline int32_t CategoryLevel(const CStatistics* stats, size_t k)
     return stats && k < stats->m_categories.size() ? stats->m_categories[k] : -1;
 }
 
-inline CFerroxImage* MakeImage(const char* picture, float x, float y, int32_t scaled)
-{
-    FerroxWidgetRecord record = {};
-    record.name = picture;
-    record.x = x;
-    record.y = y;
-    record.scaled = scaled;
-    auto* image = new CFerroxImage();
-    image->Configure(&record);
-    return image;
-}
-
 }  // namespace management

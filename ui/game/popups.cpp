@@ -139,8 +139,15 @@ void CloseCard(CFerroxCanvas* card)
 // The staff member the game's selection stands for, or null when it is anything else.
 CStaff* SelectedStaff() { return g_pGame ? PopupAsStaff(g_pGame->m_pSelectedObject) : nullptr; }
 
-void CloseEveryPanel()
+// The staff card's buttons act on the game's selection: when it is no longer a staff member nothing is removed.
+// Either way every panel closes.
+void ActOnSelectedStaff(void (*act)(CStaff*))
 {
+    ReleaseMouse();
+    if (CStaff* staff = SelectedStaff()) {
+        act(staff);
+        g_pGame->ClosePopups();
+    }
     if (CInterface* ui = InterfaceGet())
         ui->CloseCanvases();
 }
@@ -170,16 +177,12 @@ void CShopperPopupPanel::Build(const char* path, float x, float y, int32_t scale
 {
     CFerroxCanvas::Build(path, x, y, scaled);
     for (const char* picture : kStarSignPictures)
-        m_starSigns.push_back(MakeImage(picture, 0));
+        m_starSigns.push_back(FerroxMakeImage(picture));
     for (const char* picture : kSexPictures)
-        m_sexes.push_back(MakeImage(picture, 0));
+        m_sexes.push_back(FerroxMakeImage(picture));
     for (const char* picture : kArrivalPictures)
-        m_arrivals.push_back(MakeImage(picture, 0));
-    FerroxWidgetRecord record = {};
-    record.name = kNeedBarPicture;
-    record.extent = kNeedBarLength;
-    m_pBar = std::make_unique<CFerroxBar>();
-    m_pBar->Configure(&record);
+        m_arrivals.push_back(FerroxMakeImage(picture));
+    m_pBar = FerroxMakeBar(kNeedBarPicture, kNeedBarLength);
 }
 
 void CShopperPopupPanel::Render()
@@ -257,17 +260,12 @@ void CShopPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
     m_nameList = FindList(kShopNamesList);
     m_plusButton = static_cast<int16_t>(GetWidgetCount());
     for (const auto& button : {std::make_pair(kPlusPicture, kPlusX), std::make_pair(kMinusPicture, kMinusX)}) {
-        FerroxWidgetRecord record = {};
-        record.name = button.first;
-        record.x = button.second;
-        record.y = kChargeButtonsY;
-        auto* image = new CFerroxImage();
-        image->Configure(&record);
+        CFerroxImage* image = FerroxMakeImage(button.first, button.second, kChargeButtonsY);
         image->m_visible = 1;
         AddWidget(image);
     }
     for (const char* picture : kCategoryPictures)
-        m_categories.push_back(MakeImage(picture, 0));
+        m_categories.push_back(FerroxMakeImage(picture));
 }
 
 void CShopPopupPanel::Render()
@@ -350,7 +348,7 @@ void CStaffPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
     CFerroxCanvas::Build(path, x, y, scaled);
     m_titleList = FindList(kJobTitlesList);
     for (const char* picture : kJobPictures)
-        m_jobs.push_back(MakeImage(picture, 0));
+        m_jobs.push_back(FerroxMakeImage(picture));
 }
 
 void CStaffPopupPanel::Render()
@@ -385,20 +383,9 @@ void CStaffPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
     if (index == CARD_CLOSE) {
         CloseCard(this);
     } else if (index == STAFF_CARD_FIRE) {
-        // The buttons act on the game's selection: when it is no longer a staff member nothing is removed.
-        ReleaseMouse();
-        if (CStaff* staff = SelectedStaff()) {
-            PopupFireStaff(staff);
-            g_pGame->ClosePopups();
-        }
-        CloseEveryPanel();
+        ActOnSelectedStaff(PopupFireStaff);
     } else if (index == STAFF_CARD_MOVE) {
-        ReleaseMouse();
-        if (CStaff* staff = SelectedStaff()) {
-            PopupMoveStaff(staff);
-            g_pGame->ClosePopups();
-        }
-        CloseEveryPanel();
+        ActOnSelectedStaff(PopupMoveStaff);
     }
     widget->SetColour(kBlue);
 }

@@ -40,17 +40,6 @@ inline CStatistics* Statistics()
     return manager ? manager->GetStatistics() : nullptr;
 }
 
-// An image of a picture table, as the cards make them: not a widget.
-inline CFerroxImage* MakeImage(const char* path, int32_t scaled)
-{
-    FerroxWidgetRecord record = {};
-    record.name = path;
-    record.scaled = scaled;
-    auto* image = new CFerroxImage();
-    image->Configure(&record);
-    return image;
-}
-
 // Draws table entry index; an index outside the table draws nothing.
 inline void DrawEntry(const std::vector<CFerroxImage*>& table, size_t index, float x, float y)
 {

@@ -556,3 +556,26 @@ void CFerroxBar::Render(float parentX, float parentY)
     }
     CFerroxImage::Render(parentX, parentY);
 }
+
+CFerroxImage* FerroxMakeImage(const char* picture, float x, float y, int32_t scaled)
+{
+    FerroxWidgetRecord record = {};
+    record.name = picture;
+    record.x = x;
+    record.y = y;
+    record.scaled = scaled;
+    auto* image = new CFerroxImage();
+    image->Configure(&record);
+    return image;
+}
+
+std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int32_t scaled)
+{
+    FerroxWidgetRecord record = {};
+    record.name = picture;
+    record.extent = length;
+    record.scaled = scaled;
+    auto bar = std::make_unique<CFerroxBar>();
+    bar->Configure(&record);
+    return bar;
+}
