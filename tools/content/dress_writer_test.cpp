@@ -6,15 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "gfx/core/bytes.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/texture.h"
-#include "gfx/testsupport/temp_dir.h"
-#include "tools/content/humanoid_testing.h"
+#include "tools/content/model_testing.h"
 
 namespace {
 
@@ -26,24 +24,7 @@ std::vector<GxUInt8> ReadBytes(const fs::path& path)
     return std::vector<GxUInt8>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-class DressWriter : public ContentCharacterTest {
-protected:
-    void SetUp() override
-    {
-        ContentCharacterTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        scratch.emplace("dress_writer_test");
-        dir = scratch->Dir();
-    }
-    void TearDown() override
-    {
-        scratch.reset();
-        ContentCharacterTest::TearDown();
-    }
-    std::optional<GxTestTempDir> scratch;
-    fs::path dir;
-};
+class DressWriter : public ContentCharacterTest {};
 
 struct Tagged {
     std::vector<std::string> tags;

@@ -15,7 +15,7 @@
 #include "gfx/d3d9/skincpu.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"
-#include "tools/content/humanoid_testing.h"
+#include "tools/content/model_testing.h"
 #include "tools/content/texdict_writer.h"
 
 namespace {
