@@ -180,8 +180,8 @@ public:
         if (!m_ok) {
             return false;
         }
-        return Assemble(m_model,
-                        MeshGeometry(mesh, kLitFlags, m_materials.data(), static_cast<GxInt32>(m_materials.size())));
+        return Assemble(m_model, ContentMeshGeometry(mesh, kLitFlags, m_materials.data(),
+                                                     static_cast<GxInt32>(m_materials.size())));
     }
 
     ContentWorldMesh mesh;

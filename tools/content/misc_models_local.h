@@ -40,9 +40,6 @@ GxMaterial* PlainMaterial(GxRGBA colour);
 void AddFacingQuad(ContentWorldMesh* mesh, GxV3d a, GxV3d b, GxV3d c, GxV3d d, GxV3d normal, GxUInt16 material,
                    GxReal uvScale);
 void AddBoxQuads(ContentWorldMesh* mesh, GxV3d centre, GxV3d half, GxUInt16 material);
-// Geometry of a quad mesh; coordinates are kept when the flags ask for a texture.
-GxGeometry* MeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, GxMaterial* const* materials,
-                         GxInt32 numMaterials);
 // Drops the caller's references: materials live on in what uses them.
 void Drop(std::initializer_list<GxMaterial*> materials);
 // A clump of one atomic on its root frame; the geometry's reference passes to the atomic.
