@@ -33,16 +33,6 @@ constexpr int kEndFrame = 12;
 constexpr uint8_t kMessagePlateAlpha = 150;
 constexpr ContentUiRect kMessagePlate = {90, 190, 620, 170};
 
-ContentPngImage Blank(int width, int height)
-{
-    ContentPngImage image;
-    image.width = static_cast<uint32_t>(width);
-    image.height = static_cast<uint32_t>(height);
-    image.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
-    return image;
-}
-
 // Sets a bottom-up pixel.
 void Put(ContentPngImage* image, int x, int y, const uint8_t* rgb, uint8_t alpha)
 {
@@ -57,15 +47,6 @@ void Put(ContentPngImage* image, int x, int y, const uint8_t* rgb, uint8_t alpha
 bool Inside(const ContentUiRect& r, int x, int y)
 {
     return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
-}
-
-bool Write(const std::string& path, const ContentPngImage& image, std::string* error)
-{
-    if (ContentWritePng(path.c_str(), image))
-        return true;
-    if (error)
-        *error = "cannot write " + path;
-    return false;
 }
 
 ContentCanvasLayout MainMenu(const char* stem, const char* quit)
@@ -140,7 +121,7 @@ const ContentCanvasLayout& ContentEndGameLayout()
 
 ContentPngImage ContentCityOverlay()
 {
-    ContentPngImage image = Blank(kViewWidth, kViewHeight);
+    ContentPngImage image = ContentBlankImage(kViewWidth, kViewHeight);
     const uint8_t rim[3] = {36, 36, 44};
     const uint8_t plate[3] = {24, 24, 30};
     // The overlay's y 0 is the view's bottom, 210 above the screen's.
@@ -161,7 +142,7 @@ ContentPngImage ContentCityOverlay()
 
 ContentPngImage ContentEndGameOverlay()
 {
-    ContentPngImage image = Blank(kScreenWidth, kScreenHeight);
+    ContentPngImage image = ContentBlankImage(kScreenWidth, kScreenHeight);
     const uint8_t shade[3] = {8, 8, 16};
     const uint8_t frame[3] = {70, 60, 30};
     const float halfW = kScreenWidth / 2.0f, halfH = kScreenHeight / 2.0f;
@@ -199,16 +180,16 @@ bool ContentWriteFrontEnd(const std::string& root, std::string* error)
         if (!ContentWriteCanvas(menu, images + menu.folder, error))
             return false;
     }
-    const ContentPngImage inert = Blank(kInertSide, kInertSide);
+    const ContentPngImage inert = ContentBlankImage(kInertSide, kInertSide);
     for (int city = 0; city < 3; city++) {
         const ContentCanvasLayout& layout = ContentCityLayout(city);
         const std::string dir = images + layout.folder;
         if (!ContentWriteCanvas(layout, dir, error) ||
-            !Write(dir + "/" + std::to_string(kCityInertButton + 1) + "_s.png", inert, error) ||
-            !Write(dir + "/overlay.png", ContentCityOverlay(), error))
+            !ContentWritePicture(dir + "/" + std::to_string(kCityInertButton + 1) + "_s.png", inert, error) ||
+            !ContentWritePicture(dir + "/overlay.png", ContentCityOverlay(), error))
             return false;
     }
     const ContentCanvasLayout& end = ContentEndGameLayout();
     return ContentWriteCanvas(end, images + end.folder, error) &&
-           Write(images + end.folder + "/overlay.png", ContentEndGameOverlay(), error);
+           ContentWritePicture(images + end.folder + "/overlay.png", ContentEndGameOverlay(), error);
 }
