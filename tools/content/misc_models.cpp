@@ -178,13 +178,11 @@ ContentPngImage MakePng(const Pixels& pixels, GxInt32 size)
 
 // ---- 2. parts ----
 
-GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels& pixels, GxInt32 size, GxRGBA colour)
+GxTexture* ModelTexture(ContentModel* model, const std::string& name, GxImage* image, GxInt32 size)
 {
-    GxImage* image = MakeImage(pixels, size);
     GxRaster* raster = GxRasterCreate(size, size, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
     GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
-    GxMaterial* material = GxMaterialCreate();
-    if (!image || !texture || !material) {
+    if (!image || !texture) {
         if (image) {
             GxImageDestroy(image);
         }
@@ -192,9 +190,6 @@ GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels
             GxTextureDestroy(texture);
         } else if (raster) {
             GxRasterDestroy(raster);
-        }
-        if (material) {
-            GxMaterialDestroy(material);
         }
         return nullptr;
     }
@@ -204,8 +199,21 @@ GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels
     entry.levels = {image};
     entry.filterAddressing = kFilterWrap;
     model->textures.push_back(entry);
-    GxTextureSetName(texture, name);
+    GxTextureSetName(texture, name.c_str());
     texture->filterAddressing = kFilterWrap;
+    return texture;
+}
+
+GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels& pixels, GxInt32 size, GxRGBA colour)
+{
+    GxMaterial* material = GxMaterialCreate();
+    GxTexture* texture = material ? ModelTexture(model, name, MakeImage(pixels, size), size) : nullptr;
+    if (!texture) {
+        if (material) {
+            GxMaterialDestroy(material);
+        }
+        return nullptr;
+    }
     GxMaterialSetTexture(material, texture);
     GxTextureDestroy(texture);
     material->color = colour;

@@ -33,6 +33,9 @@ GxRGBA Shade(GxRGBA base, GxInt32 delta);
 Pixels Paint(GxInt32 size, const std::function<GxRGBA(GxInt32, GxInt32)>& pixel);
 GxInt32 Speckle(GxInt32 x, GxInt32 y, std::uint32_t seed, GxInt32 range);
 
+// A texture named `name` whose picture, `image`, joins the model's images dictionary (the model takes it); null on
+// failure, the image freed. The caller drops its reference.
+GxTexture* ModelTexture(ContentModel* model, const std::string& name, GxImage* image, GxInt32 size);
 // A material naming a texture whose picture joins the model's images dictionary.
 GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels& pixels, GxInt32 size, GxRGBA colour);
 GxMaterial* PlainMaterial(GxRGBA colour);
