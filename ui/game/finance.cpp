@@ -127,9 +127,7 @@ void CMallSummaryPanel::Init()
 void CMallSummaryPanel::Release()
 {
     m_pBar.reset();
-    for (CFerroxImage* image : m_categoryImages)
-        delete image;
-    m_categoryImages.clear();
+    DeletePictures(m_categoryImages);
     CFerroxCanvas::Release();
     Init();
 }
@@ -148,8 +146,7 @@ void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled
         }
     }
     m_rowButtonsEnd = m_widgetCount;
-    for (const char* picture : kCategoryPictures)
-        m_categoryImages.push_back(FerroxMakeImage(picture, 0.0f, 0.0f, scaled));
+    AddPictures(m_categoryImages, kCategoryPictures, scaled);
     m_pBar = FerroxMakeBar(kBarPicture, kBarLength, scaled);
 }
 

@@ -75,9 +75,7 @@ void CStaffHirePanel::Release()
     for (HireEntry* entry : m_entries)
         delete entry;
     m_entries.clear();
-    for (CFerroxImage* image : m_jobImages)
-        delete image;
-    m_jobImages.clear();
+    DeletePictures(m_jobImages);
     CFerroxCanvas::Release();
     Init();
 }
@@ -89,8 +87,7 @@ void CStaffHirePanel::Build(const char* path, float x, float y, int32_t scaled)
     m_firstButton = m_widgetCount;
     for (const auto& row : kRows)
         AddHireEntry(row[0], row[1]);
-    for (const char* picture : kJobPictures)
-        m_jobImages.push_back(FerroxMakeImage(picture, 0.0f, 0.0f, scaled));
+    AddPictures(m_jobImages, kJobPictures, scaled);
 }
 
 void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName)

@@ -8,6 +8,7 @@
 #include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
 #include "ui/game/ingame.h"
+#include "ui/game/pictures_local.h"
 #include "ui/toolkit/font.h"
 
 namespace management {

@@ -167,21 +167,18 @@ void CShopperPopupPanel::Init()
 void CShopperPopupPanel::Release()
 {
     m_pBar.reset();
-    DeleteAll(m_starSigns);
-    DeleteAll(m_sexes);
-    DeleteAll(m_arrivals);
+    DeletePictures(m_starSigns);
+    DeletePictures(m_sexes);
+    DeletePictures(m_arrivals);
     CFerroxCanvas::Release();
 }
 
 void CShopperPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
 {
     CFerroxCanvas::Build(path, x, y, scaled);
-    for (const char* picture : kStarSignPictures)
-        m_starSigns.push_back(FerroxMakeImage(picture));
-    for (const char* picture : kSexPictures)
-        m_sexes.push_back(FerroxMakeImage(picture));
-    for (const char* picture : kArrivalPictures)
-        m_arrivals.push_back(FerroxMakeImage(picture));
+    AddPictures(m_starSigns, kStarSignPictures);
+    AddPictures(m_sexes, kSexPictures);
+    AddPictures(m_arrivals, kArrivalPictures);
     m_pBar = FerroxMakeBar(kNeedBarPicture, kNeedBarLength);
 }
 
@@ -250,7 +247,7 @@ void CShopPopupPanel::Init()
 
 void CShopPopupPanel::Release()
 {
-    DeleteAll(m_categories);
+    DeletePictures(m_categories);
     CFerroxCanvas::Release();
 }
 
@@ -264,8 +261,7 @@ void CShopPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
         image->m_visible = 1;
         AddWidget(image);
     }
-    for (const char* picture : kCategoryPictures)
-        m_categories.push_back(FerroxMakeImage(picture));
+    AddPictures(m_categories, kCategoryPictures);
 }
 
 void CShopPopupPanel::Render()
@@ -339,7 +335,7 @@ void CStaffPopupPanel::Init()
 
 void CStaffPopupPanel::Release()
 {
-    DeleteAll(m_jobs);
+    DeletePictures(m_jobs);
     CFerroxCanvas::Release();
 }
 
@@ -347,8 +343,7 @@ void CStaffPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
 {
     CFerroxCanvas::Build(path, x, y, scaled);
     m_titleList = FindList(kJobTitlesList);
-    for (const char* picture : kJobPictures)
-        m_jobs.push_back(FerroxMakeImage(picture));
+    AddPictures(m_jobs, kJobPictures);
 }
 
 void CStaffPopupPanel::Render()

@@ -7,6 +7,7 @@
 #include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
 #include "ui/game/ingame.h"
+#include "ui/game/pictures_local.h"
 #include "ui/toolkit/font.h"
 
 namespace popups {
@@ -45,13 +46,6 @@ inline void DrawEntry(const std::vector<CFerroxImage*>& table, size_t index, flo
 {
     if (index < table.size() && table[index])
         table[index]->Draw(x, y);
-}
-
-inline void DeleteAll(std::vector<CFerroxImage*>& table)
-{
-    for (CFerroxImage* image : table)
-        delete image;
-    table.clear();
 }
 
 inline void ReleaseMouse()
