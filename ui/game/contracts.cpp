@@ -138,13 +138,13 @@ void CContractsPanel::OnWidgetEvent(int32_t index, int32_t event)
         if (index == CONTRACTS_CLOSE) {
             if (CInterface* ui = InterfaceGet())
                 ui->GetStack().RequestPop();
-            ReleaseButton();
+            FerroxReleaseButton();
             EndPress();
             return;
         }
         if (!okButton)
             return;
-        ReleaseButton();
+        FerroxReleaseButton();
         EndPress();
         const size_t k = static_cast<size_t>(index - m_firstButton);
         FerroxTechEntry* slot = k < m_slots.size() && k < CategoryCount() ? m_slots[k] : nullptr;

@@ -185,7 +185,7 @@ void CMallSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
             widget->m_visible = 0;
         widget->SetColour(kWhite);
     } else if (event == FERROX_WIDGET_PRESSED) {
-        ReleaseButton();
+        FerroxReleaseButton();
         EndPress();
         CInterface* ui = InterfaceGet();
         if (index == FINANCE_CLOSE && ui)

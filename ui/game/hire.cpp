@@ -150,14 +150,14 @@ void CStaffHirePanel::OnWidgetEvent(int32_t index, int32_t event)
     if (index == HIRE_CLOSE) {
         if (ui)
             ui->GetStack().RequestPop();
-        ReleaseButton();
+        FerroxReleaseButton();
         EndPress();
         return;
     }
     if (!okButton)
         return;
     HireStaff(static_cast<uint16_t>(index - m_firstButton));
-    ReleaseButton();
+    FerroxReleaseButton();
     EndPress();
     if (ui)
         ui->CloseCanvases();

@@ -65,13 +65,6 @@ inline void DrawListText(int32_t font, int16_t list, uint16_t index, float x, fl
         locale->DrawText(Font(font), list, index, x, static_cast<int>(y), 0, FERROX_ALIGN_LEFT, kMiddleX, 0, nullptr);
 }
 
-// Ends a press so that it acts once.
-inline void ReleaseButton()
-{
-    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
-        g_pFerroxGame->m_pMouse->LeftButtonUp();
-}
-
 // The per-category level k, -1 past the end of the list.
 inline int32_t CategoryLevel(const CStatistics* stats, size_t k)
 {

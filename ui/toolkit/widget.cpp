@@ -12,11 +12,14 @@
 #include <string>
 
 #include "engine/application/base.h"
+#include "engine/application/mouse.h"
 #include "gfx/2d/brush.h"
 #include "gfx/2d/path.h"
 #include "gfx/core/camera.h"
+#include "gfx/core/engine.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/core/texture.h"
 
 namespace {
@@ -578,4 +581,17 @@ std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int
     auto bar = std::make_unique<CFerroxBar>();
     bar->Configure(&record);
     return bar;
+}
+
+void FerroxReleaseButton()
+{
+    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
+        g_pFerroxGame->m_pMouse->LeftButtonUp();
+}
+
+void FerroxBeginFlatDrawing()
+{
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
 }

@@ -169,3 +169,8 @@ public:
 // whose full length is `length`.
 CFerroxImage* FerroxMakeImage(const char* picture, float x = 0.0f, float y = 0.0f, int32_t scaled = 0);
 std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int32_t scaled = 0);
+
+// Ends the game mouse's press, so that a press acts once.
+void FerroxReleaseButton();
+// Turns depth and fog off: canvases draw flat over the 3D scene, which leaves them on.
+void FerroxBeginFlatDrawing();
