@@ -32,15 +32,10 @@ struct Scene {
     bool ready = false;
 };
 
-Scene& Setup()
+void Build(Scene& scene)
 {
-    static Scene scene;
-    static bool done = false;
-    if (done)
-        return scene;
-    done = true;
     if (!BenchStartInterface(kGxTestImagesBmp))
-        return scene;
+        return;
     std::random_device entropy;
     const std::filesystem::path start =
         std::filesystem::temp_directory_path() / ("ferrox_filepanel_bench_" + std::to_string(entropy()));
@@ -49,7 +44,7 @@ Scene& Setup()
     scene.start = start.string();
     GxImage* picture = GxImageCreate(kSide, kSide, 32);
     if (!picture || !GxImageAllocatePixels(picture))
-        return scene;
+        return;
     bool ok = true;
     for (int i = 0; ok && i < kSaves; i++) {
         const std::string stem = (start / "maps" / ("save" + std::to_string(1000 + i))).string();
@@ -58,8 +53,9 @@ Scene& Setup()
     }
     GxImageDestroy(picture);
     scene.ready = ok;
-    return scene;
 }
+
+Scene& Setup() { return BenchScene(Build); }
 
 void BM_WideSearchWalk(benchmark::State& state)
 {

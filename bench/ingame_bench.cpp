@@ -60,27 +60,22 @@ struct Scene {
     std::filesystem::path folder;  // removed when the program ends
 };
 
-Scene& Setup()
+void Build(Scene& scene)
 {
-    static Scene scene;
-    static bool done = false;
-    if (done)
-        return scene;
-    done = true;
     CGame* game = BenchStartInterface(kGxTestImagesPng);
     if (!game)
-        return scene;
+        return;
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("ferrox_ingame_bench_" + GxTestRunTag());
     scene.folder = dir;
     std::string error;
     if (!ContentWriteMainBar((dir / "images/panels/main/base").string(), &error) ||
         !ContentWriteGamePanels((dir / "images/panels").string(), &error))
-        return scene;
+        return;
     std::error_code moved;
     std::filesystem::current_path(dir, moved);
     if (moved)
-        return scene;
+        return;
     game->SetScreenSize(800, 600);
     CDynamicObjectManager::Instance();  // the statistics the bar's figures read
     auto* locale = new CLocale();
@@ -95,8 +90,9 @@ Scene& Setup()
     const std::string data = "<FONTS>\n/f0\n/f1\n/f2\n/f3\n</FONTS>\n";
     scene.data.LoadFromMemory(data.data(), data.size());
     scene.ready = true;
-    return scene;
 }
+
+Scene& Setup() { return BenchScene(Build); }
 
 // Moves the pointer along the bar, over its buttons and figures.
 void MovePointer(float* x)

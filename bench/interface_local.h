@@ -33,6 +33,16 @@ inline CGame* BenchStartInterface(unsigned images)
     return game;
 }
 
+// The program's one scene, built by `build` on its first use.
+template <typename Scene>
+Scene& BenchScene(void (*build)(Scene&))
+{
+    static Scene scene;
+    static const bool built = (build(scene), true);
+    static_cast<void>(built);
+    return scene;
+}
+
 // The program's scene when its set-up succeeded; otherwise null, and the benchmark is marked failed.
 template <typename Scene>
 Scene* BenchReadyScene(benchmark::State& state, Scene& scene)

@@ -59,15 +59,10 @@ struct Scene {
     bool ready = false;
 };
 
-Scene& Setup()
+void Build(Scene& scene)
 {
-    static Scene scene;
-    static bool done = false;
-    if (done)
-        return scene;
-    done = true;
     if (!BenchStartInterface(kGxTestImagesPng))
-        return scene;
+        return;
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "ferrox_ui_bench";
     ContentPngImage background;
     background.width = kWidth;
@@ -92,8 +87,9 @@ Scene& Setup()
         scene.folder[form] = folder;
     }
     scene.ready = ok;
-    return scene;
 }
+
+Scene& Setup() { return BenchScene(Build); }
 
 void BM_ReadMapsOnly(benchmark::State& state)
 {
