@@ -13,7 +13,6 @@ constexpr int kMiddle = kScreenWidth / 2;
 constexpr int kButtonLabelScale = 2;
 constexpr int kTitleScale = 2;
 constexpr int kTitleFont = 3;  // bigFont
-constexpr int kChannels = 4;
 constexpr uint8_t kOpaque = 255;
 // The city view: the top-left 464 x 390 of the screen.
 constexpr int kViewWidth = 464;
@@ -36,12 +35,7 @@ constexpr ContentUiRect kMessagePlate = {90, 190, 620, 170};
 // Sets a bottom-up pixel.
 void Put(ContentPngImage* image, int x, int y, const uint8_t* rgb, uint8_t alpha)
 {
-    const int row = static_cast<int>(image->height) - 1 - y;
-    uint8_t* p = &image->rows[(static_cast<size_t>(row) * image->width + x) * kChannels];
-    p[0] = rgb[0];
-    p[1] = rgb[1];
-    p[2] = rgb[2];
-    p[3] = alpha;
+    ContentPutPixel(image, x, static_cast<int>(image->height) - 1 - y, rgb, alpha);
 }
 
 bool Inside(const ContentUiRect& r, int x, int y)

@@ -21,24 +21,13 @@ constexpr int kBarHeight = 6;
 constexpr int kSeasonHeight = 36;
 constexpr uint8_t kGlassAlpha = 28;
 
-void Put(ContentPngImage* image, int x, int row, const uint8_t* rgb, uint8_t alpha = kOpaque)
-{
-    if (x < 0 || row < 0 || x >= static_cast<int>(image->width) || row >= static_cast<int>(image->height))
-        return;
-    uint8_t* p = &image->rows[(static_cast<size_t>(row) * image->width + x) * kChannels];
-    p[0] = rgb[0];
-    p[1] = rgb[1];
-    p[2] = rgb[2];
-    p[3] = alpha;
-}
-
 // Fills a bottom-up rectangle.
 void Fill(ContentPngImage* image, const ContentUiRect& r, const uint8_t* rgb, uint8_t alpha = kOpaque)
 {
     const int height = static_cast<int>(image->height);
     for (int y = r.y; y < r.y + r.height; y++)
         for (int x = r.x; x < r.x + r.width; x++)
-            Put(image, x, height - 1 - y, rgb, alpha);
+            ContentPutPixel(image, x, height - 1 - y, rgb, alpha);
 }
 
 void Shade(const uint8_t* rgb, int delta, uint8_t* out)
@@ -53,10 +42,10 @@ ContentPngImage Map(const ContentCanvasLayout& layout, int colours)
     uint8_t rgb[3];
     for (int k = 0; k < colours; k++) {
         ContentMapColour(k, rgb);
-        Put(&map, k, 0, rgb);
+        ContentPutPixel(&map, k, 0, rgb);
     }
     const uint8_t white[3] = {255, 255, 255};
-    Put(&map, colours, 0, white);
+    ContentPutPixel(&map, colours, 0, white);
     return map;
 }
 
@@ -117,8 +106,8 @@ void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labe
                         continue;
                     for (int sy = 0; sy < scale; sy++)
                         for (int sx = 0; sx < scale; sx++)
-                            Put(image, pen + (px - g->left) * scale + sx, cellTop + (py - g->top) * scale + sy,
-                                kContentLabelColour);
+                            ContentPutPixel(image, pen + (px - g->left) * scale + sx,
+                                            cellTop + (py - g->top) * scale + sy, kContentLabelColour);
                 }
             }
             pen += (g->right - g->left) * scale;
@@ -330,7 +319,7 @@ ContentPngImage ContentCanvasPlacementMap(const ContentCanvasLayout& layout)
     for (int k = 0; k < colours; k++) {
         ContentMapColour(k, rgb);
         const ContentUiRect& r = layout.buttons[static_cast<size_t>(k)];
-        Put(&map, r.x, layout.height - 1 - r.y, rgb);
+        ContentPutPixel(&map, r.x, layout.height - 1 - r.y, rgb);
     }
     return map;
 }
@@ -425,4 +414,15 @@ bool ContentMakeFolder(const std::string& dir, std::string* error)
     if (failed && error)
         *error = "cannot make " + dir;
     return !failed;
+}
+
+void ContentPutPixel(ContentPngImage* image, int x, int row, const uint8_t* rgb, uint8_t alpha)
+{
+    if (x < 0 || row < 0 || x >= static_cast<int>(image->width) || row >= static_cast<int>(image->height))
+        return;
+    uint8_t* p = &image->rows[(static_cast<size_t>(row) * image->width + x) * kChannels];
+    p[0] = rgb[0];
+    p[1] = rgb[1];
+    p[2] = rgb[2];
+    p[3] = alpha;
 }

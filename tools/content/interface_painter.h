@@ -84,6 +84,8 @@ ContentPngImage ContentCanvasHotSpotMap(const ContentCanvasLayout& layout);
 // colours, else the image unchanged. Flat-colour maps decode about four times faster this way.
 ContentPngImage ContentPaletteImage(const ContentPngImage& rgba);
 
+// Sets one pixel given in top-down rows; a pixel off the picture is left alone.
+void ContentPutPixel(ContentPngImage* image, int x, int row, const uint8_t* rgb, uint8_t alpha = 255);
 // A picture of the size, every pixel transparent black.
 ContentPngImage ContentBlankImage(int width, int height);
 // Writes the picture as a PNG file; false with "cannot write PATH" in *error on failure.
