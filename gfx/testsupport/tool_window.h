@@ -116,26 +116,26 @@ struct GxToolFrameOptions {
     std::string screenshot;
 };
 
-enum class GxToolOption {
-    kTaken,
-    kOther,
-    kBad
-};
-
-// Takes "--frames N" (N above 0) or "--screenshot FILE" at argv[*i], moving *i onto the value it read.
-inline GxToolOption GxToolParseFrameOption(int argc, char** argv, int* i, GxToolFrameOptions* options)
+// Reads the command line: "--frames N" (N above 0) and "--screenshot FILE", which every tool takes, and each other
+// argument through `own(argc, argv, &i)`, which reads argv[i] (moving i onto any value it takes) and returns
+// false for an argument that is not the tool's. False when an argument is refused.
+template <typename Own>
+bool GxToolParseOptions(int argc, char** argv, GxToolFrameOptions* options, Own own)
 {
-    const std::string arg = argv[*i];
-    if (*i + 1 >= argc || (arg != "--frames" && arg != "--screenshot")) {
-        return GxToolOption::kOther;
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (i + 1 < argc && arg == "--screenshot") {
+            options->screenshot = argv[++i];
+        } else if (i + 1 < argc && arg == "--frames") {
+            options->frames = std::atoi(argv[++i]);
+            if (options->frames <= 0) {
+                return false;
+            }
+        } else if (!own(argc, argv, &i)) {
+            return false;
+        }
     }
-    const char* value = argv[++*i];
-    if (arg == "--screenshot") {
-        options->screenshot = value;
-        return GxToolOption::kTaken;
-    }
-    options->frames = std::atoi(value);
-    return options->frames > 0 ? GxToolOption::kTaken : GxToolOption::kBad;
+    return true;
 }
 
 // The frame buffer as a 32-bit image copied through the driver; null on failure.

@@ -34,25 +34,13 @@ struct Textures {
 
 bool ParseOptions(int argc, char** argv, Options* options)
 {
-    for (int i = 1; i < argc; i++) {
-        const GxToolOption frame = GxToolParseFrameOption(argc, argv, &i, options);
-        if (frame != GxToolOption::kOther) {
-            if (frame == GxToolOption::kBad) {
-                return false;
-            }
-            continue;
-        }
-        const std::string arg = argv[i];
-        if (arg == "--content" && i + 1 < argc) {
-            options->content = argv[++i];
-            if (options->content.empty()) {
-                return false;
-            }
-        } else {
+    return GxToolParseOptions(argc, argv, options, [options](int count, char** args, int* i) {
+        if (std::string(args[*i]) != "--content" || *i + 1 >= count) {
             return false;
         }
-    }
-    return true;
+        options->content = args[++*i];
+        return !options->content.empty();
+    });
 }
 
 bool DrawFrame(GxCamera* camera, const Textures& textures)

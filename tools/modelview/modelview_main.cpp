@@ -83,19 +83,12 @@ struct Scene {
 
 bool ParseOptions(int argc, char** argv, Options* options)
 {
-    for (int i = 1; i < argc; i++) {
-        const GxToolOption frame = GxToolParseFrameOption(argc, argv, &i, options);
-        if (frame != GxToolOption::kOther) {
-            if (frame == GxToolOption::kBad) {
-                return false;
-            }
-            continue;
-        }
-        const std::string arg = argv[i];
-        if (arg == "--anim" && i + 1 < argc) {
-            options->animation = argv[++i];
-        } else if (arg == "--skin" && i + 1 < argc) {
-            const std::string path = argv[++i];
+    return GxToolParseOptions(argc, argv, options, [options](int count, char** args, int* i) {
+        const std::string arg = args[*i];
+        if (arg == "--anim" && *i + 1 < count) {
+            options->animation = args[++*i];
+        } else if (arg == "--skin" && *i + 1 < count) {
+            const std::string path = args[++*i];
             if (path != "shader" && path != "processor") {
                 return false;
             }
@@ -107,8 +100,8 @@ bool ParseOptions(int argc, char** argv, Options* options)
         } else {
             options->model = arg;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 // The viewer's lights stand in for a world's global lights until worlds exist.
