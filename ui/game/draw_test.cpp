@@ -41,7 +41,7 @@ protected:
     // A font whose every glyph is a white 8 x 16 block, one page shared by the four fonts.
     static void WriteFonts()
     {
-        ASSERT_NO_FATAL_FAILURE(AddBlockPage("blocks"));
+        ASSERT_TRUE(Gx2DTestAddBlockPage("blocks"));
         const std::string metrics = BlockMetrics("blocks", "-/0123456789A");
         for (const char* name : {"f0", "f1", "f2", "f3"})
             std::ofstream(std::string(name) + ".met") << metrics;

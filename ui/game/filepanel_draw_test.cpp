@@ -67,7 +67,7 @@ protected:
     // A font whose every letter is a solid 8 x 16 block, so drawn text shows as pixels of its colour.
     void WriteFont()
     {
-        ASSERT_NO_FATAL_FAILURE(AddBlockPage("msgfont"));
+        ASSERT_TRUE(Gx2DTestAddBlockPage("msgfont"));
         std::filesystem::create_directories(start / "images" / "fonts");
         std::ofstream(start / "images" / "fonts" / "msgfont.met")
             << BlockMetrics("msgfont", "abcdefghijklmnopqrstuvwxyz");

@@ -124,7 +124,7 @@ TEST_F(UiDraw, BarSetLandsOnItsPixels)
 
 TEST_F(UiDraw, RightAlignedNumberEndsAtItsX)
 {
-    ASSERT_NO_FATAL_FAILURE(AddBlockPage("digits"));
+    ASSERT_TRUE(Gx2DTestAddBlockPage("digits"));
     std::ofstream(P("digits.met")) << BlockMetrics("digits", "1");
 
     CFerroxFont font;

@@ -3,7 +3,6 @@
 // drawn text shows as pixels of its colour.
 #pragma once
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,24 +55,6 @@ protected:
         return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)];
     }
 
-    // Adds a 16 x 16 white page named `page` to the fonts' dictionary; fonts whose metrics name it draw their
-    // letters as solid blocks.
-    static void AddBlockPage(const char* page)
-    {
-        constexpr GxInt32 kSide = 16;
-        GxRaster* raster = GxRasterCreate(kSide, kSide, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-        ASSERT_NE(raster, nullptr);
-        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
-        ASSERT_NE(bits, nullptr);
-        for (GxInt32 y = 0; y < kSide; y++)
-            std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), kSide,
-                        0xFFFFFFFFu);
-        GxRasterUnlock(raster);
-        GxTexture* texture = GxTextureCreate(raster);
-        GxTextureSetName(texture, page);
-        GxTextureSetFilterMode(texture, gxFILTERNEAREST);
-        GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), texture);
-    }
     // Metrics over the block page giving each of `codes` an 8 x 16 block.
     static std::string BlockMetrics(const char* page, const std::string& codes)
     {
