@@ -136,6 +136,15 @@ void CloseCard(CFerroxCanvas* card)
         ui->GetStack().Remove(card);
 }
 
+// Draws the card, then the record it shows (when it has one) with `draw`, its line at (x, y).
+template <typename Card, typename Record>
+void RenderCard(Card* card, void (Card::*draw)(const Record*, float, float), float x, float y)
+{
+    card->CFerroxCanvas::Render();
+    if (const void* record = card->GetRecord())
+        (card->*draw)(static_cast<const Record*>(record), x, y);
+}
+
 // The staff member the game's selection stands for, or null when it is anything else.
 CStaff* SelectedStaff() { return g_pGame ? PopupAsStaff(g_pGame->m_pSelectedObject) : nullptr; }
 
@@ -184,9 +193,7 @@ void CShopperPopupPanel::Build(const char* path, float x, float y, int32_t scale
 
 void CShopperPopupPanel::Render()
 {
-    CFerroxCanvas::Render();
-    if (GetRecord())
-        DrawShopperRecord(static_cast<const ShopperRecord*>(GetRecord()), m_x + kShopperCardX, m_y + kShopperCardY);
+    RenderCard(this, &CShopperPopupPanel::DrawShopperRecord, m_x + kShopperCardX, m_y + kShopperCardY);
 }
 
 void CShopperPopupPanel::DrawShopperRecord(const ShopperRecord* record, float x, float y)
@@ -266,9 +273,7 @@ void CShopPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
 
 void CShopPopupPanel::Render()
 {
-    CFerroxCanvas::Render();
-    if (GetRecord())
-        DrawShopRecord(static_cast<const ShopRecord*>(GetRecord()), m_x + kShopCardX, m_y + kShopCardY);
+    RenderCard(this, &CShopPopupPanel::DrawShopRecord, m_x + kShopCardX, m_y + kShopCardY);
 }
 
 void CShopPopupPanel::DrawShopRecord(const ShopRecord* record, float x, float y)
@@ -348,9 +353,7 @@ void CStaffPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
 
 void CStaffPopupPanel::Render()
 {
-    CFerroxCanvas::Render();
-    if (GetRecord())
-        DrawStaffRecord(static_cast<const StaffRecord*>(GetRecord()), m_x + kStaffCardX, m_y + kStaffCardY);
+    RenderCard(this, &CStaffPopupPanel::DrawStaffRecord, m_x + kStaffCardX, m_y + kStaffCardY);
 }
 
 void CStaffPopupPanel::DrawStaffRecord(const StaffRecord* record, float x, float y)
