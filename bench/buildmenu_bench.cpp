@@ -9,10 +9,8 @@
 #include <system_error>
 #include <vector>
 
-#include "bench/engine_local.h"
-#include "engine/application/mouse.h"
+#include "bench/interface_local.h"
 #include "engine/data/tagtree.h"
-#include "game/shell/game.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -30,15 +28,6 @@ constexpr int kScreenWidth = 800;
 constexpr int kScreenHeight = 600;
 constexpr int kFullScreenButtons = 20;
 
-// Pictures kept in memory only: the build measures reading and laying out, not the device.
-class MemoryImageImpl : public CFerroxImageImpl {
-protected:
-    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t) override { return nullptr; }
-    bool CreateBrush() override { return true; }
-};
-
-CFerroxImageImpl* MakeMemoryImage() { return new MemoryImageImpl(); }
-
 struct Scene {
     std::filesystem::path root;  // removed when the program ends
     ~Scene()
@@ -54,18 +43,10 @@ struct Scene {
     bool ready = false;
 };
 
-Scene& Setup()
+void Build(Scene& scene)
 {
-    static Scene scene;
-    static bool done = false;
-    if (done)
-        return scene;
-    done = true;
-    if (!BenchEngineStart(kGxTestImagesPng))
-        return scene;
-    CGame::Instance(nullptr);
-    g_pFerroxGame->m_pMouse = new CFerroxMouse();
-    FerroxSetImageImplFactory(MakeMemoryImage);
+    if (!BenchStartInterface(kGxTestImagesPng))
+        return;
 
     const char* source = std::getenv("MALL_SOURCE_DIR");
     const std::string text =
@@ -76,7 +57,7 @@ Scene& Setup()
     const std::filesystem::path& root = scene.root;
     std::string detail;
     if (!ContentWriteBuildMenus(text, root.string(), &detail) || !ContentGameDataText(text, &scene.data, &detail))
-        return scene;
+        return;
     for (size_t at = scene.data.find("./images/build/"); at != std::string::npos;
          at = scene.data.find("./images/build/", at + 2))
         scene.data.replace(at, 1, root.string());
@@ -95,57 +76,52 @@ Scene& Setup()
     scene.fullScreenMap = (root / "full_p.png").string();
     scene.ready = scene.menus > 0 &&
                   ContentWritePng(scene.fullScreenMap.c_str(), ContentPaletteImage(ContentCanvasPlacementMap(layout)));
-    return scene;
 }
+
+Scene& Setup() { return BenchScene(Build); }
 
 // The baseline: every picture of the menus read and freed.
 void BM_ReadBuildPictures(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     for (auto _ : state) {
-        for (const std::string& file : scene.files) {
+        for (const std::string& file : scene->files) {
             GxImage* image = GxImageRead(file.c_str());
             benchmark::DoNotOptimize(image);
             if (image)
                 GxImageDestroy(image);
         }
     }
-    state.counters["pictures"] = static_cast<double>(scene.files.size());
+    state.counters["pictures"] = static_cast<double>(scene->files.size());
 }
 BENCHMARK(BM_ReadBuildPictures)->Unit(benchmark::kMillisecond);
 
 void BM_BuildMenus(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     for (auto _ : state) {
         CFerroxTagTree data;
-        data.LoadFromMemory(scene.data.data(), scene.data.size());
+        data.LoadFromMemory(scene->data.data(), scene->data.size());
         CBuildCanvasManager manager;
         manager.SetPosition(&data, 0.0f, 80.0f);
-        if (!manager.GetRoot() || !manager.GetRoot()->GetChild(scene.menus - 2))
+        if (!manager.GetRoot() || !manager.GetRoot()->GetChild(scene->menus - 2))
             state.SkipWithError("menus missing");
     }
-    state.counters["menus"] = static_cast<double>(scene.menus);
+    state.counters["menus"] = static_cast<double>(scene->menus);
 }
 BENCHMARK(BM_BuildMenus)->Unit(benchmark::kMillisecond);
 
 void BM_ReadAndDecodeFullScreenMap(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     for (auto _ : state) {
-        GxImage* map = GxImageRead(scene.fullScreenMap.c_str());
+        GxImage* map = GxImageRead(scene->fullScreenMap.c_str());
         if (map && !FerroxImageReadable(map)) {
             GxImageDestroy(map);
             map = nullptr;

@@ -8,9 +8,8 @@
 #include <random>
 #include <string>
 
-#include "bench/engine_local.h"
+#include "bench/interface_local.h"
 #include "engine/data/utf.h"
-#include "game/shell/game.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -23,15 +22,6 @@ namespace {
 constexpr int kSaves = 500;
 constexpr int32_t kSide = 64;
 
-// Pictures decoded and kept in memory only.
-class MemoryImageImpl : public CFerroxImageImpl {
-protected:
-    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t) override { return nullptr; }
-    bool CreateBrush() override { return true; }
-};
-
-CFerroxImageImpl* MakeMemoryImage() { return new MemoryImageImpl(); }
-
 class BenchPanel : public CFerroxFileIOCanvas {
 public:
     void OnAct() override {}
@@ -42,17 +32,10 @@ struct Scene {
     bool ready = false;
 };
 
-Scene& Setup()
+void Build(Scene& scene)
 {
-    static Scene scene;
-    static bool done = false;
-    if (done)
-        return scene;
-    done = true;
-    if (!BenchEngineStart(kGxTestImagesBmp))
-        return scene;
-    CGame::Instance(nullptr);
-    FerroxSetImageImplFactory(MakeMemoryImage);
+    if (!BenchStartInterface(kGxTestImagesBmp))
+        return;
     std::random_device entropy;
     const std::filesystem::path start =
         std::filesystem::temp_directory_path() / ("ferrox_filepanel_bench_" + std::to_string(entropy()));
@@ -61,7 +44,7 @@ Scene& Setup()
     scene.start = start.string();
     GxImage* picture = GxImageCreate(kSide, kSide, 32);
     if (!picture || !GxImageAllocatePixels(picture))
-        return scene;
+        return;
     bool ok = true;
     for (int i = 0; ok && i < kSaves; i++) {
         const std::string stem = (start / "maps" / ("save" + std::to_string(1000 + i))).string();
@@ -70,17 +53,16 @@ Scene& Setup()
     }
     GxImageDestroy(picture);
     scene.ready = ok;
-    return scene;
 }
+
+Scene& Setup() { return BenchScene(Build); }
 
 void BM_WideSearchWalk(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
-    const std::u16string pattern = FerroxUtf8ToUtf16(scene.start + "/maps/*.*");
+    const std::u16string pattern = FerroxUtf8ToUtf16(scene->start + "/maps/*.*");
     for (auto _ : state) {
         _wfinddata_t data;
         intptr_t handle = _wfindfirst(pattern.c_str(), &data);
@@ -96,41 +78,28 @@ void BM_WideSearchWalk(benchmark::State& state)
 }
 BENCHMARK(BM_WideSearchWalk)->Unit(benchmark::kMillisecond);
 
-void BM_ListingReadingEveryThumbnail(benchmark::State& state)
+// The panel's listing of the saves, selecting every save after each listing for the baseline.
+void Listing(benchmark::State& state, bool selectEach)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     BenchPanel panel;
-    panel.SetStartFolder(scene.start);
+    panel.SetStartFolder(scene->start);
     panel.OpenMapsFolder();
     for (auto _ : state) {
         panel.ListFolder();
-        for (int16_t i = static_cast<int16_t>(panel.GetEntries().size()) - 1; i >= 0; i--)
+        for (int16_t i = static_cast<int16_t>(panel.GetEntries().size()) - 1; selectEach && i >= 0; i--)
             panel.SelectEntry(i, 0);
-        benchmark::DoNotOptimize(panel.GetThumbnail());
-    }
-}
-BENCHMARK(BM_ListingReadingEveryThumbnail)->Unit(benchmark::kMillisecond);
-
-void BM_PanelListing(benchmark::State& state)
-{
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
-        return;
-    }
-    BenchPanel panel;
-    panel.SetStartFolder(scene.start);
-    panel.OpenMapsFolder();
-    for (auto _ : state) {
-        panel.ListFolder();
         benchmark::DoNotOptimize(panel.GetThumbnail());
     }
     state.counters["entries"] = static_cast<double>(panel.GetEntries().size());
 }
+
+void BM_ListingReadingEveryThumbnail(benchmark::State& state) { Listing(state, true); }
+BENCHMARK(BM_ListingReadingEveryThumbnail)->Unit(benchmark::kMillisecond);
+
+void BM_PanelListing(benchmark::State& state) { Listing(state, false); }
 BENCHMARK(BM_PanelListing)->Unit(benchmark::kMillisecond);
 
 }  // namespace

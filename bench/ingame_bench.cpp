@@ -6,11 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "bench/engine_local.h"
-#include "engine/application/mouse.h"
+#include "bench/interface_local.h"
 #include "engine/data/locale.h"
 #include "engine/data/tagtree.h"
-#include "game/shell/game.h"
 #include "game/world/objectmgr.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
@@ -27,15 +25,6 @@ namespace {
 
 constexpr float kFrameTime = 0.016f;
 constexpr const char* kMainBar = "./images/panels/main/base/base.png";
-
-class MemoryImageImpl : public CFerroxImageImpl {
-public:
-    void Render(const float* rect, float x, float y) override { benchmark::DoNotOptimize(rect[0] + x + y); }
-
-protected:
-    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t) override { return nullptr; }
-    bool CreateBrush() override { return true; }
-};
 
 class MemoryFontImpl : public CFerroxFontImpl {
 public:
@@ -57,7 +46,6 @@ protected:
     }
 };
 
-CFerroxImageImpl* MakeMemoryImage() { return new MemoryImageImpl(); }
 CFerroxFontImpl* MakeMemoryFont() { return new MemoryFontImpl(); }
 
 struct Scene {
@@ -72,28 +60,22 @@ struct Scene {
     std::filesystem::path folder;  // removed when the program ends
 };
 
-Scene& Setup()
+void Build(Scene& scene)
 {
-    static Scene scene;
-    static bool done = false;
-    if (done)
-        return scene;
-    done = true;
-    if (!BenchEngineStart(kGxTestImagesPng))
-        return scene;
+    CGame* game = BenchStartInterface(kGxTestImagesPng);
+    if (!game)
+        return;
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("ferrox_ingame_bench_" + GxTestRunTag());
     scene.folder = dir;
     std::string error;
     if (!ContentWriteMainBar((dir / "images/panels/main/base").string(), &error) ||
         !ContentWriteGamePanels((dir / "images/panels").string(), &error))
-        return scene;
+        return;
     std::error_code moved;
     std::filesystem::current_path(dir, moved);
     if (moved)
-        return scene;
-    CGame* game = CGame::Instance(nullptr);
-    game->m_pMouse = new CFerroxMouse();
+        return;
     game->SetScreenSize(800, 600);
     CDynamicObjectManager::Instance();  // the statistics the bar's figures read
     auto* locale = new CLocale();
@@ -104,13 +86,13 @@ Scene& Setup()
     textTree.LoadFromMemory(texts.data(), texts.size());
     locale->LoadTextsFromTree(textTree);
     game->m_pLocale = locale;
-    FerroxSetImageImplFactory(MakeMemoryImage);
     FerroxSetFontImplFactory(MakeMemoryFont);
     const std::string data = "<FONTS>\n/f0\n/f1\n/f2\n/f3\n</FONTS>\n";
     scene.data.LoadFromMemory(data.data(), data.size());
     scene.ready = true;
-    return scene;
 }
+
+Scene& Setup() { return BenchScene(Build); }
 
 // Moves the pointer along the bar, over its buttons and figures.
 void MovePointer(float* x)
@@ -124,10 +106,8 @@ void MovePointer(float* x)
 // The baseline: the bar's canvas alone, routed and drawn.
 void BM_MainBarCanvasOnly(benchmark::State& state)
 {
-    if (!Setup().ready) {
-        state.SkipWithError("set-up failed");
+    if (!BenchReadyScene(state, Setup()))
         return;
-    }
     CFerroxCanvas canvas;
     canvas.Build(kMainBar, 0.0f, 0.0f, 0);
     float x = 0.0f;
@@ -142,14 +122,12 @@ BENCHMARK(BM_MainBarCanvasOnly)->Unit(benchmark::kMicrosecond);
 
 void BM_MainBarInterfaceFrame(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     auto* ui = new CInterface();
     g_pFerroxGame->m_pInterface = ui;
-    ui->Create(&scene.data);
+    ui->Create(&scene->data);
     float x = 0.0f;
     for (auto _ : state) {
         MovePointer(&x);
@@ -164,10 +142,8 @@ BENCHMARK(BM_MainBarInterfaceFrame)->Unit(benchmark::kMicrosecond);
 // The baseline: building the main bar's canvas alone.
 void BM_BuildMainBarOnly(benchmark::State& state)
 {
-    if (!Setup().ready) {
-        state.SkipWithError("set-up failed");
+    if (!BenchReadyScene(state, Setup()))
         return;
-    }
     for (auto _ : state) {
         CFerroxCanvas canvas;
         canvas.Build(kMainBar, 0.0f, 0.0f, 0);
@@ -178,15 +154,13 @@ BENCHMARK(BM_BuildMainBarOnly)->Unit(benchmark::kMillisecond);
 
 void BM_InterfaceCreate(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     auto* ui = new CInterface();
     g_pFerroxGame->m_pInterface = ui;
     for (auto _ : state) {
-        ui->Create(&scene.data);
+        ui->Create(&scene->data);
         ui->DestroyCanvases();
     }
     g_pFerroxGame->m_pInterface = nullptr;

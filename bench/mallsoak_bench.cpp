@@ -15,48 +15,40 @@
 #include <string>
 
 #include "bench/gameroot_local.h"
-#include "engine/data/file.h"
+#include "bench/mall_local.h"
 #include "engine/data/random.h"
 #include "engine/data/tagtree.h"
 #include "engine/data/techtree.h"
-#include "engine/navigation/blockmesh.h"
 #include "engine/navigation/spline.h"
-#include "engine/world/clumpext.h"
-#include "game/buildings/buildings.h"
-#include "game/buildings/floors.h"
-#include "game/buildings/placement.h"
 #include "game/figures/characters.h"
 #include "game/figures/spawner.h"
 #include "game/figures/staff.h"
-#include "game/shell/game.h"
 #include "game/shell/statistics.h"
-#include "game/world/factories.h"
-#include "game/world/objectmgr.h"
-#include "gfx/anim/anim.h"
-#include "gfx/core/spline.h"
-#include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/skinpipe.h"
-#include "gfx/fx/fx.h"
-#include "gfx/fx/particles.h"
-#include "gfx/testsupport/fuzz.h"
-#include "gfx/world/lod.h"
-#include "gfx/world/userdata.h"
-#include "gfx/world/world.h"
 
 namespace {
 
 std::atomic<long long> g_liveAllocations{0};
 
-}  // namespace
-
-void* operator new(std::size_t size)
+void* CountedAllocation(std::size_t size) noexcept
 {
     void* block = std::malloc(size ? size : 1);
-    if (!block)
-        throw std::bad_alloc();
-    g_liveAllocations++;
+    if (block)
+        g_liveAllocations++;
     return block;
 }
+
+}  // namespace
+
+// Every single-object form is replaced, so that none of them pairs with another allocator's release.
+void* operator new(std::size_t size)
+{
+    void* block = CountedAllocation(size);
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedAllocation(size); }
 
 void operator delete(void* block) noexcept
 {
@@ -68,13 +60,12 @@ void operator delete(void* block) noexcept
 
 void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
 
+void operator delete(void* block, const std::nothrow_t&) noexcept { operator delete(block); }
+
 namespace {
 
-constexpr int kSide = 40;
-constexpr int kCell = 2;
 constexpr int kStoreys = 3;
 constexpr int kShops = 60;
-constexpr int kPitch = 4;
 constexpr float kFrame = 0.05f;
 constexpr float kSpeed = 3.0f;
 constexpr float kSoakSeconds = 600.0f;
@@ -97,21 +88,9 @@ double ResidentMegabytes()
     return static_cast<double>(resident) * 4096.0 / (1024.0 * 1024.0);
 }
 
-int Cell(int row, int column) { return row * kSide + column; }
-
-GxV3d PointOf(CFerroxBlockMesh* storey, int cell)
-{
-    return {static_cast<float>(storey->GetCellWorldX(cell, 1)), storey->GetOrigin().y,
-            static_cast<float>(storey->GetCellWorldZ(cell, 1))};
-}
-
 // The mall of one run: tiled storeys, shops on the ground, spawn paths ending inside, and its people.
-struct Mall {
-    CFerroxTagTree data;
+struct Mall : BenchMall {
     CGame* game = nullptr;
-    CDynamicObjectManager* manager = nullptr;
-    CFloorManager* floors = nullptr;
-    CPlacementController* controller = nullptr;
     CSpawner* spawner = nullptr;
 
     bool Open()
@@ -128,29 +107,14 @@ struct Mall {
             technologies.LoadFromMemory(text.data(), text.size());
             game->m_pTechTree->LoadTechnologies(&technologies, nullptr);
         }
-        manager = CDynamicObjectManager::Instance();
-        if (!data.Load("./data.xml"))
+        if (!LoadData())
             return false;
-        if (manager->GetCategories().empty())
-            manager->LoadObjectData(&data);
         manager->GetStatistics()->m_categories.assign(4, 0);
-        NewLevel();
-        CFerroxBlockMesh* ground = Ground();
-        controller->SetFloorArea(ground, Cell(1, 1), Cell(kSide - 2, kSide - 2), nullptr, 1, 0);
-        while (floors->GetBuiltFloors() < kStoreys)
-            floors->AddFloor();
-        floors->GoToFloor(0, nullptr);
-        controller->BuildWalls(nullptr, 1, nullptr);
-        return floors->GetBuiltFloors() == kStoreys && Furnish();
+        return BuildStoreys(kStoreys) && Furnish(kShops, 0);
     }
-    void NewLevel()
+    void NewLevel() override
     {
-        floors = new CFloorManager();
-        floors->Create(&data);
-        floors->AddBaseFloor(kSide, kSide, {1.0f, 0.0f, -1.0f}, kCell, 1);
-        controller = new CPlacementController();
-        controller->Create(floors, nullptr);
-        floors->SetHooks(controller->FloorHooks());
+        BenchMall::NewLevel();
         spawner = new CSpawner();
         spawner->LoadSettings(floors, nullptr);
         const int ends[kSpawnPoints] = {Cell(6, 6), Cell(6, 33), Cell(33, 6), Cell(33, 33)};
@@ -164,42 +128,20 @@ struct Mall {
             spawner->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, Ground(), spline));
         }
     }
-    void Close()
+    // The spawner goes after the objects and before the storeys its paths stand on.
+    void Close() override
     {
-        delete controller;
-        manager->Reset();
+        CloseObjects();
         delete spawner;
-        delete floors;
-        controller = nullptr;
         spawner = nullptr;
-        floors = nullptr;
+        CloseFloors();
     }
-    ~Mall()
+    ~Mall() override
     {
         if (floors)
             Close();
         CDynamicObjectManager::DestroyInstance();
         CGame::DestroyInstance(nullptr);
-    }
-    CFerroxBlockMesh* Ground() const { return floors->FindBaseFloor(1); }
-    bool Place(const char* category, const char* factory, int cell)
-    {
-        controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, manager->FindTemplate(category, 0),
-                            manager->FindFactory(factory, nullptr));
-        const GxV3d at = PointOf(Ground(), cell);
-        controller->Update(at);
-        const int result = controller->PlaceHeldObject(at, nullptr, 1);
-        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
-        return result == 0;
-    }
-    bool Furnish()
-    {
-        int shops = 0;
-        for (int i = 3; i + 1 < kSide - 1; i += kPitch)
-            for (int j = 3; j + 1 < kSide - 1; j += kPitch)
-                if (shops < kShops && Place("SHOP_FASHION", kShopFactoryName, Cell(i, j)))
-                    shops++;
-        return shops == kShops;
     }
     bool Hire(const char* category, const char* factory, int cell)
     {
@@ -294,15 +236,6 @@ BENCHMARK(BM_PeopledMall)->Iterations(1)->Unit(benchmark::kMillisecond);
 void BM_CrowdedMall(benchmark::State& state) { Soak(state, kCrowd, 0, 0, kCrowdSeconds); }
 BENCHMARK(BM_CrowdedMall)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void SaveMall(Mall& mall, const char* path)
-{
-    CFerroxFile file;
-    file.Open(path, 0);
-    mall.floors->Save(&file);
-    mall.controller->SaveObjects(&file, nullptr);
-    file.Close();
-}
-
 void SaveAndLoad(benchmark::State& state, bool people)
 {
     Mall mall;
@@ -317,14 +250,7 @@ void SaveAndLoad(benchmark::State& state, bool people)
         mall.Run(kCrowdSeconds, true, &mean, &worst);
     }
     for (auto _ : state) {
-        SaveMall(mall, "bench_soak.fds");
-        mall.Close();
-        mall.NewLevel();
-        CFerroxTagFile saved;
-        saved.Open("bench_soak.fds", 1);
-        mall.floors->Load(&saved);
-        mall.controller->LoadObjects(&saved, nullptr);
-        saved.Close();
+        mall.SaveAndLoad("bench_soak.fds");
     }
     state.counters["characters"] = static_cast<double>(mall.Characters());
 }

@@ -8,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/engine_local.h"
-#include "engine/application/mouse.h"
-#include "game/shell/game.h"
+#include "bench/interface_local.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -26,18 +24,6 @@ constexpr int32_t kWidth = 800;
 constexpr int32_t kHeight = 600;
 constexpr int kButtons = 20;
 constexpr int kHotSpots = 10;
-
-// Pictures kept in memory only: the frame measures routing and hit tests, not the device.
-class MemoryImageImpl : public CFerroxImageImpl {
-public:
-    void Render(const float* rect, float x, float y) override { benchmark::DoNotOptimize(rect[0] + x + y); }
-
-protected:
-    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t) override { return nullptr; }
-    bool CreateBrush() override { return true; }
-};
-
-CFerroxImageImpl* MakeMemoryImage() { return new MemoryImageImpl(); }
 
 uint8_t Channel(int k) { return static_cast<uint8_t>(10 + k * 11); }
 
@@ -73,18 +59,10 @@ struct Scene {
     bool ready = false;
 };
 
-Scene& Setup()
+void Build(Scene& scene)
 {
-    static Scene scene;
-    static bool done = false;
-    if (done)
-        return scene;
-    done = true;
-    if (!BenchEngineStart(kGxTestImagesPng))
-        return scene;
-    CGame::Instance(nullptr);
-    g_pFerroxGame->m_pMouse = new CFerroxMouse();
-    FerroxSetImageImplFactory(MakeMemoryImage);
+    if (!BenchStartInterface(kGxTestImagesPng))
+        return;
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "ferrox_ui_bench";
     ContentPngImage background;
     background.width = kWidth;
@@ -109,17 +87,16 @@ Scene& Setup()
         scene.folder[form] = folder;
     }
     scene.ready = ok;
-    return scene;
 }
+
+Scene& Setup() { return BenchScene(Build); }
 
 void BM_ReadMapsOnly(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
-    const std::string& folder = scene.folder[state.range(0)];
+    const std::string& folder = scene->folder[state.range(0)];
     for (auto _ : state) {
         GxImage* p = GxImageRead((folder + "panel_p.png").c_str());
         GxImage* h = GxImageRead((folder + "panel_h.png").c_str());
@@ -132,14 +109,12 @@ BENCHMARK(BM_ReadMapsOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_BuildCanvas(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     for (auto _ : state) {
         CFerroxCanvas canvas;
-        canvas.Build((scene.folder[state.range(0)] + "panel.png").c_str(), 0.0f, 0.0f, 0);
+        canvas.Build((scene->folder[state.range(0)] + "panel.png").c_str(), 0.0f, 0.0f, 0);
         if (canvas.GetWidgetCount() != kButtons + 1 || canvas.GetHotSpotCount() != kHotSpots)
             state.SkipWithError("wrong layout");
         canvas.Release();
@@ -219,13 +194,11 @@ BENCHMARK(BM_FramePlainRectangles)->Unit(benchmark::kMicrosecond);
 
 void BM_FrameCanvasUpdateRender(benchmark::State& state)
 {
-    Scene& scene = Setup();
-    if (!scene.ready) {
-        state.SkipWithError("set-up failed");
+    Scene* scene = BenchReadyScene(state, Setup());
+    if (!scene)
         return;
-    }
     CFerroxCanvas canvas;
-    canvas.Build((scene.folder[1] + "panel.png").c_str(), 0.0f, 0.0f, 0);
+    canvas.Build((scene->folder[1] + "panel.png").c_str(), 0.0f, 0.0f, 0);
     FerroxMousePosition* pointer = g_pFerroxGame->m_pMouse->GetPosition();
     float x = 0.0f;
     for (auto _ : state) {

@@ -23,28 +23,7 @@ protected:
     // A font of one glyph, 'A', whose cell is solid white: text shows as blocks of the brush colour.
     Gx2DFont* BlockFont()
     {
-        GxRaster* raster = GxRasterCreate(16, 16, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-        if (!raster) {
-            return nullptr;
-        }
-        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
-        for (GxInt32 y = 0; bits && y < 16; y++) {
-            auto* row = reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
-            for (GxInt32 x = 0; x < 16; x++) {
-                row[x] = 0xFFFFFFFFu;
-            }
-        }
-        GxRasterUnlock(raster);
-        GxTexture* texture = GxTextureCreate(raster);
-        GxTextureSetName(texture, "block");
-        GxTextureSetFilterMode(texture, gxFILTERNEAREST);
-        GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), texture);
-        std::string text = "METRICS1\nblock\n0\n65 0 0 8 16\n";
-        GxMemory memory = {reinterpret_cast<GxUInt8*>(text.data()), static_cast<GxUInt32>(text.size())};
-        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-        Gx2DFont* font = Gx2DFontStreamReadMetrics(stream);
-        GxStreamClose(stream, nullptr);
-        return font;
+        return Gx2DTestAddBlockPage("block") ? Gx2DTestReadMetrics("METRICS1\nblock\n0\n65 0 0 8 16\n") : nullptr;
     }
 
     // The frame buffer without alpha.

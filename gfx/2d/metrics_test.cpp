@@ -66,29 +66,16 @@ protected:
         AddPage(name, 64, 32, pixels);
     }
 
-    static Gx2DFont* Read(const std::string& text)
-    {
-        GxMemory memory = {reinterpret_cast<GxUInt8*>(const_cast<char*>(text.data())),
-                           static_cast<GxUInt32>(text.size())};
-        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-        if (!stream) {
-            return nullptr;
-        }
-        Gx2DFont* font = Gx2DFontStreamReadMetrics(stream);
-        GxStreamClose(stream, nullptr);
-        return font;
-    }
-
     // Every proper prefix is refused, or it ends a line and holds fewer glyphs than the whole file.
     static void ExpectCutsRefused(const std::string& text, bool anyAccepted)
     {
-        Gx2DFont* whole = Read(text);
+        Gx2DFont* whole = Gx2DTestReadMetrics(text);
         ASSERT_NE(whole, nullptr);
         const GxInt32 glyphs = whole->numGlyphs;
         Gx2DFontDestroy(whole);
         bool accepted = false;
         for (size_t length = 0; length < text.size(); length++) {
-            Gx2DFont* font = Read(text.substr(0, length));
+            Gx2DFont* font = Gx2DTestReadMetrics(text.substr(0, length));
             if (font) {
                 accepted = true;
                 EXPECT_EQ(text[length - 1], '\n') << length;
@@ -102,7 +89,7 @@ protected:
 
 TEST_F(Metrics2D, Metrics1GlyphsTakeTheirRectanglesFromTheLines)
 {
-    Gx2DFont* font = Read(kMetrics1);
+    Gx2DFont* font = Gx2DTestReadMetrics(kMetrics1);
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->kind, gx2DFONTBITMAP);
     EXPECT_EQ(font->numGlyphs, 3);
@@ -129,7 +116,7 @@ TEST_F(Metrics2D, Metrics1GlyphsTakeTheirRectanglesFromTheLines)
 TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
 {
     AddCellPage("cells", 16);
-    Gx2DFont* font = Read("METRICS2\ncells\n10\nAB\n\xC3\xA9\n");
+    Gx2DFont* font = Gx2DTestReadMetrics("METRICS2\ncells\n10\nAB\n\xC3\xA9\n");
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->numGlyphs, 3);
     EXPECT_FLOAT_EQ(font->height, 13.0f);
@@ -151,9 +138,9 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
 
     // Cells 3 pixels high or less, and characters that are no UTF-8, are refused.
     AddCellPage("flat", 3);
-    EXPECT_EQ(Read("METRICS2\nflat\n2\nAB\nC\n"), nullptr);
-    EXPECT_EQ(Read("METRICS2\ncells\n10\nA\xFF"
-                   "B\n"),
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\nflat\n2\nAB\nC\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\ncells\n10\nA\xFF"
+                                  "B\n"),
               nullptr);
 }
 
@@ -168,27 +155,27 @@ TEST_F(Metrics2D, Metrics2CellOfFrameAloneIsAGlyphOfNoWidthAndNarrowerOnesAreRef
         AddPage(name, 64, 32, pixels);
     };
     page("thin", 13);
-    Gx2DFont* font = Read("METRICS2\nthin\n10\nAB\n");
+    Gx2DFont* font = Gx2DTestReadMetrics("METRICS2\nthin\n10\nAB\n");
     ASSERT_NE(font, nullptr);
     ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
     EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, 0.0f);
     Gx2DFontDestroy(font);
     page("thinner", 12);
-    EXPECT_EQ(Read("METRICS2\nthinner\n10\nAB\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\nthinner\n10\nAB\n"), nullptr);
 }
 
 TEST_F(Metrics2D, BaselineLinesWithoutANumberAreRefused)
 {
     AddCellPage("cells", 16);
-    EXPECT_EQ(Read("METRICS1\npage1\ntwelve\n65 0 0 8 16\n"), nullptr);
-    EXPECT_EQ(Read("METRICS1\npage1\n\n65 0 0 8 16\n"), nullptr);
-    EXPECT_EQ(Read("METRICS2\ncells\nten\nAB\n\xC3\xA9\n"), nullptr);
-    EXPECT_EQ(Read("METRICS2\ncells\n\nAB\n\xC3\xA9\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS1\npage1\ntwelve\n65 0 0 8 16\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS1\npage1\n\n65 0 0 8 16\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\ncells\nten\nAB\n\xC3\xA9\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\ncells\n\nAB\n\xC3\xA9\n"), nullptr);
 }
 
 TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
 {
-    Gx2DFont* font = Read(kMetrics3);
+    Gx2DFont* font = Gx2DTestReadMetrics(kMetrics3);
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->kind, gx2DFONTOUTLINE);
     EXPECT_FLOAT_EQ(font->height, 1.0f);
@@ -207,7 +194,7 @@ TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
 
     // A character line without a second byte reads as code 0 and opens nothing: the next line is a character line.
     for (const char* line : {"\n", "X\n"}) {
-        font = Read(std::string("METRICS3\nname\n") + line + " B\nbegin\nmoveto 0.3 0\nend\n" + line);
+        font = Gx2DTestReadMetrics(std::string("METRICS3\nname\n") + line + " B\nbegin\nmoveto 0.3 0\nend\n" + line);
         ASSERT_NE(font, nullptr) << line;
         EXPECT_EQ(font->numGlyphs, 1);
         ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
@@ -221,21 +208,21 @@ TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)
     const std::string header = "METRICS1\npage1\n12\n";
     for (const std::string& line :
          {"65 0 16 8 16\n", "65 0 20 8 16\n", "-5 0 0 8 16\n", "65536 0 0 8 16\n", "65 8 0 0 16\n"}) {
-        EXPECT_EQ(Read(header + line), nullptr) << line;
+        EXPECT_EQ(Gx2DTestReadMetrics(header + line), nullptr) << line;
     }
-    EXPECT_EQ(Read("METRICS1\nmissingpage\n12\n65 0 0 8 16\n"), nullptr);
-    EXPECT_EQ(Read("METRICS4\n"), nullptr);
-    EXPECT_EQ(Read("METRICS1"), nullptr);
-    EXPECT_EQ(Read(""), nullptr);
-    EXPECT_EQ(Read("METRICS3\nname\n \xFF\nbegin\nend\n"), nullptr);
-    EXPECT_EQ(Read("METRICS3\nname\n \xF4\x90\x80\x80\nbegin\nend\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS1\nmissingpage\n12\n65 0 0 8 16\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS4\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS1"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics(""), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS3\nname\n \xFF\nbegin\nend\n"), nullptr);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS3\nname\n \xF4\x90\x80\x80\nbegin\nend\n"), nullptr);
     // Coordinates that are not finite are no drawing lines.
-    Gx2DFont* font = Read("METRICS3\nname\n A\nbegin\nmoveto 0 0\nlineto nan 1\nlineto 1e30 0\nend\n");
+    Gx2DFont* font = Gx2DTestReadMetrics("METRICS3\nname\n A\nbegin\nmoveto 0 0\nlineto nan 1\nlineto 1e30 0\nend\n");
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(Gx2DFontGetGlyph(font, 'A')->advance, 0.0f);
     Gx2DFontDestroy(font);
     // A page line that names nothing gives a font without glyphs.
-    font = Read("METRICS1\n\n");
+    font = Gx2DTestReadMetrics("METRICS1\n\n");
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->numGlyphs, 0);
     Gx2DFontDestroy(font);

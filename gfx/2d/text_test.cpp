@@ -22,8 +22,9 @@ protected:
         ASSERT_NE(page, nullptr);
         GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
         // a: 0.5, b: 0.75, space: 0.25 (all 16-pixel cells), z: no width at all.
-        bitmap = Read("METRICS1\ntextpage\n4\n97 0 0 8 16\n98 8 0 20 16\n32 20 0 24 16\n122 30 0 30 16\n");
-        outline = Read("METRICS3\nname\n a\nbegin\nmoveto 0 0\nlineto 0.5 1\nlineto 0.5 0\nend\n");
+        bitmap =
+            Gx2DTestReadMetrics("METRICS1\ntextpage\n4\n97 0 0 8 16\n98 8 0 20 16\n32 20 0 24 16\n122 30 0 30 16\n");
+        outline = Gx2DTestReadMetrics("METRICS3\nname\n a\nbegin\nmoveto 0 0\nlineto 0.5 1\nlineto 0.5 0\nend\n");
         ASSERT_NE(bitmap, nullptr);
         ASSERT_NE(outline, nullptr);
         brush = Gx2DBrushCreate();
@@ -34,16 +35,6 @@ protected:
         Gx2DFontDestroy(bitmap);
         Gx2DFontDestroy(outline);
         Gx2DTest::TearDown();
-    }
-
-    static Gx2DFont* Read(const std::string& text)
-    {
-        GxMemory memory = {reinterpret_cast<GxUInt8*>(const_cast<char*>(text.data())),
-                           static_cast<GxUInt32>(text.size())};
-        GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
-        Gx2DFont* font = Gx2DFontStreamReadMetrics(stream);
-        GxStreamClose(stream, nullptr);
-        return font;
     }
 
     // Left x of every quad drawn, in user units of the string's own space.

@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "gfx/2d/twod_local.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/renderstate.h"
+#include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
 #include "gfx/testsupport/opengl_fixture.h"
 #include "gfx/testsupport/software_fixture.h"
@@ -110,6 +113,43 @@ protected:
 };
 
 inline bool Gx2DTestNear(GxReal a, GxReal b, GxReal tolerance = 1e-4f) { return std::fabs(a - b) <= tolerance; }
+
+// A font read from metrics text through a memory stream; null when the reader refuses it.
+inline Gx2DFont* Gx2DTestReadMetrics(const std::string& text)
+{
+    GxMemory memory = {reinterpret_cast<GxUInt8*>(const_cast<char*>(text.data())), static_cast<GxUInt32>(text.size())};
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    if (!stream) {
+        return nullptr;
+    }
+    Gx2DFont* font = Gx2DFontStreamReadMetrics(stream);
+    GxStreamClose(stream, nullptr);
+    return font;
+}
+
+// Adds a 16 x 16 page of solid white named `name`, filtered nearest, to the fonts' dictionary: text of a font
+// over it shows as blocks of the brush colour. False when the page cannot be made.
+inline bool Gx2DTestAddBlockPage(const char* name)
+{
+    constexpr GxInt32 kSide = 16;
+    GxRaster* raster = GxRasterCreate(kSide, kSide, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    if (!raster) {
+        return false;
+    }
+    GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+    for (GxInt32 y = 0; bits && y < kSide; y++) {
+        std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), kSide, 0xFFFFFFFFu);
+    }
+    GxRasterUnlock(raster);
+    GxTexture* texture = GxTextureCreate(raster);
+    if (!bits || !texture) {
+        return false;
+    }
+    GxTextureSetName(texture, name);
+    GxTextureSetFilterMode(texture, gxFILTERNEAREST);
+    GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), texture);
+    return true;
+}
 
 // The toolkit open on the OpenGL back end, drawing for real (Gx2DTest captures instead).
 class Gx2DOpenGLTest : public GxD3D9OpenGLTest {

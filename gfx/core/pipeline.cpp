@@ -285,6 +285,20 @@ GxBool InitNode(GxPipeline* pipeline, GxNodeDefinition* definition)
     return 1;
 }
 
+// Whether the pipeline may be edited: it exists and is locked. Raises the error when not.
+bool Editable(const GxPipeline* pipeline)
+{
+    if (!pipeline) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return false;
+    }
+    if (!pipeline->isLocked) {
+        GxErrorRaise(gxPLUGINCORE, gxERRPIPELINENOTLOCKED);
+        return false;
+    }
+    return true;
+}
+
 void* PipelineModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     moduleOffset = offset;
@@ -526,12 +540,7 @@ GxPipeline* GxPipelineLock(GxPipeline* pipeline)
 
 GxPipeline* GxPipelineAddFragment(GxPipeline* pipeline, GxUInt32* firstIndexOut, ...)
 {
-    if (!pipeline) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    if (!pipeline->isLocked) {
-        GxErrorRaise(gxPLUGINCORE, gxERRPIPELINENOTLOCKED);
+    if (!Editable(pipeline)) {
         return nullptr;
     }
     GxNodeDefinition* definitions[gxPIPELINEDEFAULTNODECAPACITY + 1];
@@ -579,12 +588,7 @@ GxPipeline* GxPipelineAddFragment(GxPipeline* pipeline, GxUInt32* firstIndexOut,
 
 GxPipeline* GxPipelineConnectNodes(GxPipeline* pipeline, GxUInt32 from, GxUInt32 output, GxUInt32 to)
 {
-    if (!pipeline) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    if (!pipeline->isLocked) {
-        GxErrorRaise(gxPLUGINCORE, gxERRPIPELINENOTLOCKED);
+    if (!Editable(pipeline)) {
         return nullptr;
     }
     if (from >= pipeline->nodeCount || to >= pipeline->nodeCount || output >= pipeline->nodeArray[from].outputCount) {
@@ -597,12 +601,7 @@ GxPipeline* GxPipelineConnectNodes(GxPipeline* pipeline, GxUInt32 from, GxUInt32
 
 GxPipeline* GxPipelineUnlock(GxPipeline* pipeline)
 {
-    if (!pipeline) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    if (!pipeline->isLocked) {
-        GxErrorRaise(gxPLUGINCORE, gxERRPIPELINENOTLOCKED);
+    if (!Editable(pipeline)) {
         return nullptr;
     }
     if (pipeline->nodeCount == 0) {

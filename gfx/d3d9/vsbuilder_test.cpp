@@ -29,156 +29,119 @@ std::string Text(const Descriptor& d, const GxD3D9VertexShaderTarget& target = k
     return text;
 }
 
-TEST(VertexShaderText, UnlitAndAmbientForms)
+TEST(VertexShaderText, LevelsAndLimits)
 {
-    GxD3D9VertexShaderRegisters r;
-    EXPECT_EQ(Text(Descriptor{}, kVS11, &r), "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\nmov oD0, c[4]\n");
-    EXPECT_EQ(r.material, gxD3D9VSNOREGISTER);
-    EXPECT_EQ(r.bones, gxD3D9VSNOREGISTER);
     EXPECT_EQ(Text(Descriptor{}, kVS20).substr(0, 7), "vs_2_0\n");
     EXPECT_EQ(Text(Descriptor{}, {gxD3D9VSLEVELNONE, false, 96}), "");
     Descriptor tooMany{};
     tooMany.numWeights = 5;
     EXPECT_EQ(Text(tooMany), "");
+}
 
+constexpr GxUInt8 kNo = gxD3D9VSNOREGISTER;
+constexpr GxD3D9VertexShaderTarget kVS11FogFromW = {gxD3D9VSLEVEL11, true, 96};
+
+// The registers the shader reads the material, fog, effect, morph weights and bones from.
+struct Registers {
+    GxUInt8 material, fog, effect, morph, bones;
+};
+
+struct Form {
+    const char* what;
+    Descriptor descriptor;
+    GxD3D9VertexShaderTarget target;
+    Registers registers;
+};
+
+struct TextCase {
+    Form form;
+    const char* text;
+};
+
+// Descriptor columns: directional, point, spot lights; texture sets; morphing; weights; prelit; normals;
+// normalised normals; material modulation; fog mode; effect.
+const TextCase kTextCases[] = {
+    {{"unlit", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, kVS11, {kNo, kNo, kNo, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\nmov oD0, c[4]\n"},
     // Lights without the normals bit: ambient plus vertex colour only.
-    Descriptor d{};
-    d.numDirectionalLights = 2;
-    d.prelit = 1;
-    d.numTexCoords = 1;
-    EXPECT_EQ(Text(d), "vs_1_1\ndcl_position0 v0\ndcl_color0 v4\ndcl_texcoord0 v5\n"
-                       "m4x4 oPos.xyzw, v0, c[0]\nadd oD0, v4, c[4]\nmov oT0.xy, v5\n");
-
-    Descriptor sets{};
-    sets.numTexCoords = 2;
-    EXPECT_EQ(Text(sets), "vs_1_1\ndcl_position0 v0\ndcl_texcoord0 v5\ndcl_texcoord1 v6\n"
-                          "m4x4 oPos.xyzw, v0, c[0]\nmov oD0, c[4]\nmov oT0.xy, v5\nmov oT1.xy, v6\n");
-}
-
-TEST(VertexShaderText, LightKinds)
-{
-    Descriptor dir{};
-    dir.numDirectionalLights = 1;
-    dir.normals = 1;
-    EXPECT_EQ(Text(dir), "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
-                         "dp3 r6.x, c[5], v3\nmax r6.x, c[5].w, -r6.x\nmad oD0, c[6], r6.x, r11\n");
-
-    Descriptor point{};
-    point.numPointLights = 1;
-    point.normals = 1;
-    point.modulateMaterial = 1;
-    GxD3D9VertexShaderRegisters r;
-    EXPECT_EQ(Text(point, kVS11, &r),
-              "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
-              "add r7.xyz, -c[6].xyz, v0.xyz\ndp3 r1.x, r7, r7\nrsq r1.x, r1.x\ndp3 r6.x, v3, r7\n"
-              "max r8.x, c[5].x, r1.x\nmax r6.x, c[6].wwww, -r6.x\nadd r8.x, -c[5].x, r8.x\n"
-              "mul r6.x, r6.x, r8.x\nmad r11.xyz, c[7].xyz, r6.xxx, r11.xyz\nmul oD0, r11, c[8]\n");
-    EXPECT_EQ(r.material, 8);
-
-    Descriptor spot{};
-    spot.numSpotLights = 1;
-    spot.normals = 1;
-    EXPECT_EQ(Text(spot), "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
-                          "add r7.xyz, -c[6].xyz, v0.xyz\ndp3 r1.x, r7, r7\nrsq r1.x, r1.x\ndp3 r6.x, v3, r7\n"
-                          "mul r7.xyz, r7.xyz, r1.x\ndp3 r7.w, r7, c[7]\nmad r9.x, r7.w, c[8].x, c[8].y\n"
-                          "max r8.x, c[5].x, r1.x\nmax r9.x, c[6].wwww, r9.x\nmax r6.x, c[6].wwww, -r6.x\n"
-                          "add r8.x, -c[5].x, r8.x\nmul r6.x, r6.x, r8.x\nmul r6.x, r6.x, r9.x\n"
-                          "mad oD0, c[9], r6.x, r11\n");
-
+    {{"lights without normals", {2, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0}, kVS11, {kNo, kNo, kNo, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_color0 v4\ndcl_texcoord0 v5\n"
+     "m4x4 oPos.xyzw, v0, c[0]\nadd oD0, v4, c[4]\nmov oT0.xy, v5\n"},
+    {{"two texture sets", {0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0}, kVS11, {kNo, kNo, kNo, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_texcoord0 v5\ndcl_texcoord1 v6\n"
+     "m4x4 oPos.xyzw, v0, c[0]\nmov oD0, c[4]\nmov oT0.xy, v5\nmov oT1.xy, v6\n"},
+    {{"directional", {1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}, kVS11, {kNo, kNo, kNo, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
+     "dp3 r6.x, c[5], v3\nmax r6.x, c[5].w, -r6.x\nmad oD0, c[6], r6.x, r11\n"},
+    {{"point, material", {0, 1, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0}, kVS11, {8, kNo, kNo, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
+     "add r7.xyz, -c[6].xyz, v0.xyz\ndp3 r1.x, r7, r7\nrsq r1.x, r1.x\ndp3 r6.x, v3, r7\n"
+     "max r8.x, c[5].x, r1.x\nmax r6.x, c[6].wwww, -r6.x\nadd r8.x, -c[5].x, r8.x\n"
+     "mul r6.x, r6.x, r8.x\nmad r11.xyz, c[7].xyz, r6.xxx, r11.xyz\nmul oD0, r11, c[8]\n"},
+    {{"spot", {0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0}, kVS11, {kNo, kNo, kNo, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
+     "add r7.xyz, -c[6].xyz, v0.xyz\ndp3 r1.x, r7, r7\nrsq r1.x, r1.x\ndp3 r6.x, v3, r7\n"
+     "mul r7.xyz, r7.xyz, r1.x\ndp3 r7.w, r7, c[7]\nmad r9.x, r7.w, c[8].x, c[8].y\n"
+     "max r8.x, c[5].x, r1.x\nmax r9.x, c[6].wwww, r9.x\nmax r6.x, c[6].wwww, -r6.x\n"
+     "add r8.x, -c[5].x, r8.x\nmul r6.x, r6.x, r8.x\nmul r6.x, r6.x, r9.x\nmad oD0, c[9], r6.x, r11\n"},
     // The last light of all kinds writes the output; the point group follows the directional lights.
-    Descriptor mixed{};
-    mixed.numDirectionalLights = 1;
-    mixed.numPointLights = 1;
-    mixed.normals = 1;
-    EXPECT_EQ(Text(mixed), "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
-                           "dp3 r6.x, c[5], v3\nmax r6.x, c[5].w, -r6.x\nmad r11.xyz, c[6].xyz, r6.xxx, r11.xyz\n"
-                           "add r7.xyz, -c[8].xyz, v0.xyz\ndp3 r1.x, r7, r7\nrsq r1.x, r1.x\ndp3 r6.x, v3, r7\n"
-                           "max r8.x, c[7].x, r1.x\nmax r6.x, c[8].wwww, -r6.x\nadd r8.x, -c[7].x, r8.x\n"
-                           "mul r6.x, r6.x, r8.x\nmad oD0, c[9], r6.x, r11\n");
-}
-
-TEST(VertexShaderText, SkinningForms)
-{
-    Descriptor one{};
-    one.numWeights = 1;
-    one.numDirectionalLights = 1;
-    one.normals = 1;
-    one.normalizeNormals = 1;
-    GxD3D9VertexShaderRegisters r;
-    EXPECT_EQ(Text(one, kVS11, &r),
-              "vs_1_1\ndcl_position0 v0\ndcl_blendindices0 v2\ndcl_normal0 v3\nmov a0.x, v2.x\n"
-              "m4x3 r3.xyz, v0, c[a0.x + 7]\nm3x3 r5.xyz, v3, c[a0.x + 7]\nmov r3.w, v0.w\n"
-              "m4x4 oPos.xyzw, r3, c[0]\ndp3 r5.w, r5, r5\nrsq r5.w, r5.w\nmul r5.xyz, r5, r5.w\n"
-              "mov r11, c[4]\ndp3 r6.x, c[5], r5\nmax r6.x, c[5].w, -r6.x\nmad oD0, c[6], r6.x, r11\n");
-    EXPECT_EQ(r.bones, 7);
-
-    Descriptor two{};
-    two.numWeights = 2;
-    two.numDirectionalLights = 2;
-    two.normals = 1;
-    two.modulateMaterial = 1;
-    EXPECT_EQ(Text(two, kVS11, &r),
-              "vs_1_1\ndcl_position0 v0\ndcl_blendweight0 v1\ndcl_blendindices0 v2\ndcl_normal0 v3\n"
-              "mov a0.x, v2.x\nmul r8, v1.x, c[a0.x + 10]\nmul r9, v1.x, c[a0.x + 11]\nmul r10, v1.x, c[a0.x + 12]\n"
-              "mov a0.x, v2.y\nmad r8, v1.y, c[a0.x + 10], r8\nmad r9, v1.y, c[a0.x + 11], r9\n"
-              "mad r10, v1.y, c[a0.x + 12], r10\nm4x3 r3.xyz, v0, r8\nm3x3 r5.xyz, v3, r8\nmov r3.w, v0.w\n"
-              "m4x4 oPos.xyzw, r3, c[0]\nmov r11, c[4]\ndp3 r6.x, c[5], r5\ndp3 r6.y, c[7], r5\n"
-              "max r6.xy, c[5].w, -r6.xy\nmad r11.xyz, c[6].xyz, r6.xxx, r11.xyz\n"
-              "mad r11.xyz, c[8].xyz, r6.yyy, r11.xyz\nmul oD0, r11, c[9]\n");
-    EXPECT_EQ(r.material, 9);
-    EXPECT_EQ(r.bones, 10);
-
+    {{"directional and point", {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}, kVS11, {kNo, kNo, kNo, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
+     "dp3 r6.x, c[5], v3\nmax r6.x, c[5].w, -r6.x\nmad r11.xyz, c[6].xyz, r6.xxx, r11.xyz\n"
+     "add r7.xyz, -c[8].xyz, v0.xyz\ndp3 r1.x, r7, r7\nrsq r1.x, r1.x\ndp3 r6.x, v3, r7\n"
+     "max r8.x, c[7].x, r1.x\nmax r6.x, c[8].wwww, -r6.x\nadd r8.x, -c[7].x, r8.x\n"
+     "mul r6.x, r6.x, r8.x\nmad oD0, c[9], r6.x, r11\n"},
+    {{"one weight, normalised", {1, 0, 0, 0, 0, 1, 0, 1, 1, 0, 0, 0}, kVS11, {kNo, kNo, kNo, kNo, 7}},
+     "vs_1_1\ndcl_position0 v0\ndcl_blendindices0 v2\ndcl_normal0 v3\nmov a0.x, v2.x\n"
+     "m4x3 r3.xyz, v0, c[a0.x + 7]\nm3x3 r5.xyz, v3, c[a0.x + 7]\nmov r3.w, v0.w\n"
+     "m4x4 oPos.xyzw, r3, c[0]\ndp3 r5.w, r5, r5\nrsq r5.w, r5.w\nmul r5.xyz, r5, r5.w\n"
+     "mov r11, c[4]\ndp3 r6.x, c[5], r5\nmax r6.x, c[5].w, -r6.x\nmad oD0, c[6], r6.x, r11\n"},
+    {{"two weights, material", {2, 0, 0, 0, 0, 2, 0, 1, 0, 1, 0, 0}, kVS11, {9, kNo, kNo, kNo, 10}},
+     "vs_1_1\ndcl_position0 v0\ndcl_blendweight0 v1\ndcl_blendindices0 v2\ndcl_normal0 v3\n"
+     "mov a0.x, v2.x\nmul r8, v1.x, c[a0.x + 10]\nmul r9, v1.x, c[a0.x + 11]\nmul r10, v1.x, c[a0.x + 12]\n"
+     "mov a0.x, v2.y\nmad r8, v1.y, c[a0.x + 10], r8\nmad r9, v1.y, c[a0.x + 11], r9\n"
+     "mad r10, v1.y, c[a0.x + 12], r10\nm4x3 r3.xyz, v0, r8\nm3x3 r5.xyz, v3, r8\nmov r3.w, v0.w\n"
+     "m4x4 oPos.xyzw, r3, c[0]\nmov r11, c[4]\ndp3 r6.x, c[5], r5\ndp3 r6.y, c[7], r5\n"
+     "max r6.xy, c[5].w, -r6.xy\nmad r11.xyz, c[6].xyz, r6.xxx, r11.xyz\n"
+     "mad r11.xyz, c[8].xyz, r6.yyy, r11.xyz\nmul oD0, r11, c[9]\n"},
     // Without normals every weight blends a transformed position; vs_2_0 loads all indices at once.
-    Descriptor three{};
-    three.numWeights = 3;
-    three.fogMode = 1;
-    EXPECT_EQ(Text(three, kVS20, &r),
-              "vs_2_0\ndcl_position0 v0\ndcl_blendweight0 v1\ndcl_blendindices0 v2\nmova a0.xyz, v2\n"
-              "m4x3 r5.xyz, v0, c[a0.x + 6]\nmul r3.xyz, v1.x, r5.xyz\nm4x3 r5.xyz, v0, c[a0.y + 6]\n"
-              "mad r3.xyz, v1.y, r5.xyz, r3.xyz\nm4x3 r5.xyz, v0, c[a0.z + 6]\nmad r3.xyz, v1.z, r5.xyz, r3.xyz\n"
-              "mov r3.w, v0.w\nm4x4 oPos.xyzw, r3, c[0]\ndp4 r0.w, r3, c[3]\nmad oFog, r0.w, c[5].x, c[5].y\n"
-              "mov oD0, c[4]\n");
-    EXPECT_EQ(r.fog, 5);
-    EXPECT_EQ(r.bones, 6);
-
+    {{"three weights, fog, vs_2_0", {0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 1, 0}, kVS20, {kNo, 5, kNo, kNo, 6}},
+     "vs_2_0\ndcl_position0 v0\ndcl_blendweight0 v1\ndcl_blendindices0 v2\nmova a0.xyz, v2\n"
+     "m4x3 r5.xyz, v0, c[a0.x + 6]\nmul r3.xyz, v1.x, r5.xyz\nm4x3 r5.xyz, v0, c[a0.y + 6]\n"
+     "mad r3.xyz, v1.y, r5.xyz, r3.xyz\nm4x3 r5.xyz, v0, c[a0.z + 6]\nmad r3.xyz, v1.z, r5.xyz, r3.xyz\n"
+     "mov r3.w, v0.w\nm4x4 oPos.xyzw, r3, c[0]\ndp4 r0.w, r3, c[3]\nmad oFog, r0.w, c[5].x, c[5].y\n"
+     "mov oD0, c[4]\n"},
     // A skinned effect takes its registers from the top of the constant file.
-    Descriptor effect{};
-    effect.numWeights = 1;
-    effect.normals = 1;
-    effect.numTexCoords = 1;
-    effect.effect = 1;
-    EXPECT_EQ(Text(effect, kVS11, &r),
-              "vs_1_1\ndcl_position0 v0\ndcl_blendindices0 v2\ndcl_normal0 v3\ndcl_texcoord0 v5\nmov a0.x, v2.x\n"
-              "m4x3 r3.xyz, v0, c[a0.x + 5]\nm3x3 r5.xyz, v3, c[a0.x + 5]\nmov r3.w, v0.w\n"
-              "m4x4 oPos.xyzw, r3, c[0]\nmov oD0, c[4]\ndp3 r9.x, r5, c[94]\ndp3 r9.y, r5, c[95]\n"
-              "mov oT0.xy, v5\nadd oT1.xy, r9.xy, v5.xy\n");
-    EXPECT_EQ(r.effect, 94);
-}
-
-TEST(VertexShaderText, FogAndMorphing)
-{
-    Descriptor fog{};
-    fog.fogMode = 3;
-    GxD3D9VertexShaderRegisters r;
-    EXPECT_EQ(Text(fog, kVS11, &r), "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\ndp4 r0.w, v0, c[3]\n"
-                                    "mul r0.w, r0.w, c[5].x\nmul r0.w, r0.w, r0.w\nexpp r0.w, r0.w\n"
-                                    "rcp oFog, r0.w\nmov oD0, c[4]\n");
-    EXPECT_EQ(r.fog, 5);
+    {{"skinned effect", {0, 0, 0, 1, 0, 1, 0, 1, 0, 0, 0, 1}, kVS11, {kNo, kNo, 94, kNo, 5}},
+     "vs_1_1\ndcl_position0 v0\ndcl_blendindices0 v2\ndcl_normal0 v3\ndcl_texcoord0 v5\nmov a0.x, v2.x\n"
+     "m4x3 r3.xyz, v0, c[a0.x + 5]\nm3x3 r5.xyz, v3, c[a0.x + 5]\nmov r3.w, v0.w\n"
+     "m4x4 oPos.xyzw, r3, c[0]\nmov oD0, c[4]\ndp3 r9.x, r5, c[94]\ndp3 r9.y, r5, c[95]\n"
+     "mov oT0.xy, v5\nadd oT1.xy, r9.xy, v5.xy\n"},
+    {{"exponential squared fog", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0}, kVS11, {kNo, 5, kNo, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\ndp4 r0.w, v0, c[3]\n"
+     "mul r0.w, r0.w, c[5].x\nmul r0.w, r0.w, r0.w\nexpp r0.w, r0.w\nrcp oFog, r0.w\nmov oD0, c[4]\n"},
     // With fog computed from w the shader writes the depth and takes no fog register.
-    EXPECT_EQ(Text(fog, {gxD3D9VSLEVEL11, true, 96}, &r),
-              "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\ndp4 oFog, v0, c[3]\nmov oD0, c[4]\n");
-    EXPECT_EQ(r.fog, gxD3D9VSNOREGISTER);
+    {{"fog from w", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0}, kVS11FogFromW, {kNo, kNo, kNo, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\ndp4 oFog, v0, c[3]\nmov oD0, c[4]\n"},
+    {{"morphing", {1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0}, kVS11, {kNo, kNo, kNo, 7, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\ndcl_position1 v14\ndcl_normal1 v15\n"
+     "mul r3, v0, c[7].x\nmad r3, v14, c[7].y, r3\nmul r5, v3, c[7].x\nmad r5, v15, c[7].y, r5\n"
+     "mov r3.w, v0.w\nm4x4 oPos.xyzw, r3, c[0]\nmov r11, c[4]\ndp3 r6.x, c[5], r5\n"
+     "max r6.x, c[5].w, -r6.x\nmad oD0, c[6], r6.x, r11\n"},
+};
 
-    Descriptor morph{};
-    morph.morphing = 1;
-    morph.numDirectionalLights = 1;
-    morph.normals = 1;
-    EXPECT_EQ(Text(morph, kVS11, &r),
-              "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\ndcl_position1 v14\ndcl_normal1 v15\n"
-              "mul r3, v0, c[7].x\nmad r3, v14, c[7].y, r3\nmul r5, v3, c[7].x\nmad r5, v15, c[7].y, r5\n"
-              "mov r3.w, v0.w\nm4x4 oPos.xyzw, r3, c[0]\nmov r11, c[4]\ndp3 r6.x, c[5], r5\n"
-              "max r6.x, c[5].w, -r6.x\nmad oD0, c[6], r6.x, r11\n");
-    EXPECT_EQ(r.morph, 7);
+TEST(VertexShaderText, EveryFormAndItsRegisters)
+{
+    for (const TextCase& c : kTextCases) {
+        const Form& f = c.form;
+        GxD3D9VertexShaderRegisters r;
+        EXPECT_EQ(Text(f.descriptor, f.target, &r), c.text) << f.what;
+        EXPECT_EQ(r.material, f.registers.material) << f.what;
+        EXPECT_EQ(r.fog, f.registers.fog) << f.what;
+        EXPECT_EQ(r.effect, f.registers.effect) << f.what;
+        EXPECT_EQ(r.morph, f.registers.morph) << f.what;
+        EXPECT_EQ(r.bones, f.registers.bones) << f.what;
+    }
 }
 
 // Fifteen lights of each kind write far more than a fixed 4 KiB area held; the text is whole.

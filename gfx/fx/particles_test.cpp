@@ -14,20 +14,31 @@ constexpr GxUInt32 kFireParticles = 0x65;  // velocity, colour, size
 
 class Particles : public FxTest {
 protected:
-    // An emitter of the fire classes on its own atomic, emitting `count` particles of `life` seconds each update.
-    GxAtomic* Fire(GxUInt32 particleFlags, GxInt32 count, GxReal life, GxInt32 capacity = 100)
+    // An emitter of the classes on its own atomic, its particle class given `batch` per batch and its tank
+    // `capacity` particles.
+    GxAtomic* Emitter(GxUInt32 emitterFlags, GxUInt32 particleFlags, GxInt32 batch, GxInt32 capacity)
     {
-        emitterClass = GxParticleEmitterClassCreate(kFireEmitter);
+        emitterClass = GxParticleEmitterClassCreate(emitterFlags);
         particleClass = GxParticleClassCreate(particleFlags);
         GxAtomic* atomic = GxParticleAtomicCreate(emitterClass, nullptr);
         if (!atomic) {
             return nullptr;
         }
         emitter = GxParticleAtomicGetEmitters(atomic);
-        GxParticleEmitterSetParticleClass(emitter, particleClass, 16);
+        GxParticleEmitterSetParticleClass(emitter, particleClass, batch);
         std = static_cast<GxParticleEmitterStd*>(
             GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
         std->maxPTank = capacity;
+        return atomic;
+    }
+
+    // An emitter of the fire classes on its own atomic, emitting `count` particles of `life` seconds each update.
+    GxAtomic* Fire(GxUInt32 particleFlags, GxInt32 count, GxReal life, GxInt32 capacity = 100)
+    {
+        GxAtomic* atomic = Emitter(kFireEmitter, particleFlags, 16, capacity);
+        if (!atomic) {
+            return nullptr;
+        }
         std->emtPtcleEmitCount = count;
         std->emtPtcleLife = life;
         std->emtInitVel = 1.0f;
@@ -483,15 +494,9 @@ TEST_F(Particles, EmitterTanksRecordTheirConstantsAndKeepTheFirstLink)
     Done(atomic);
 
     // An emitter without colour or size properties gives the tank its constant colour and size.
-    emitterClass = GxParticleEmitterClassCreate(gxPRTSTDEMITTERDATAFLAGSTANDARD | gxPRTSTDEMITTERDATAFLAGPTANK);
-    particleClass = GxParticleClassCreate(gxPRTSTDPARTICLEDATAFLAGVELOCITY);
-    GxAtomic* plain = GxParticleAtomicCreate(emitterClass, nullptr);
+    GxAtomic* plain =
+        Emitter(gxPRTSTDEMITTERDATAFLAGSTANDARD | gxPRTSTDEMITTERDATAFLAGPTANK, gxPRTSTDPARTICLEDATAFLAGVELOCITY, 4, 4);
     ASSERT_NE(plain, nullptr);
-    emitter = GxParticleAtomicGetEmitters(plain);
-    GxParticleEmitterSetParticleClass(emitter, particleClass, 4);
-    std =
-        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
-    std->maxPTank = 4;
     std->ptcleColor = {10, 20, 30, 40};
     std->ptcleSize[0] = 3.0f;
     ASSERT_NE(GxParticleAtomicUpdate(plain, &step), nullptr);
@@ -550,15 +555,8 @@ TEST_F(Particles, ClassesRunTheCallbackSetsTheyCarry)
 
 TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
 {
-    emitterClass = GxParticleEmitterClassCreate(kTurnedEmitter);
-    particleClass = GxParticleClassCreate(kMovingParticles);
-    GxAtomic* atomic = GxParticleAtomicCreate(emitterClass, nullptr);
+    GxAtomic* atomic = Emitter(kTurnedEmitter, kMovingParticles, 8, 8);
     ASSERT_NE(atomic, nullptr);
-    emitter = GxParticleAtomicGetEmitters(atomic);
-    GxParticleEmitterSetParticleClass(emitter, particleClass, 8);
-    std =
-        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
-    std->maxPTank = 8;
     std->emtPtcleEmitCount = 1;
     std->emtPtcleLife = 10.0f;
     std->ptcleSize[0] = 2.0f;

@@ -52,13 +52,19 @@ protected:
         g_seen.clear();
         g_quitOnDestroy = true;
         g_keepOpen = false;
+        ASSERT_NE(RegisterRecordingClass(), 0);
+    }
+
+    // The test windows' class, whose procedure records every message.
+    static ATOM RegisterRecordingClass()
+    {
         WNDCLASSA wc;
         std::memset(&wc, 0, sizeof wc);
         wc.style = CS_BYTEALIGNWINDOW;
         wc.lpfnWndProc = RecordingProc;
         wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         wc.lpszClassName = kClass;
-        ASSERT_NE(RegisterClassA(&wc), 0);
+        return RegisterClassA(&wc);
     }
 
     void TearDown() override { Win32ResetForTests(); }
@@ -839,11 +845,7 @@ TEST_F(WindowTest, RealDisplayWarpEchoesOnce)
     RealDisplay real;
     if (*real.SkipReason() != '\0')
         GTEST_SKIP() << real.SkipReason();
-    WNDCLASSA wc;
-    std::memset(&wc, 0, sizeof wc);
-    wc.lpfnWndProc = RecordingProc;
-    wc.lpszClassName = kClass;
-    RegisterClassA(&wc);
+    ASSERT_NE(RegisterRecordingClass(), 0);
     HWND hwnd = MakeWindow(true);
     ASSERT_NE(hwnd, nullptr);
     SDL_Delay(100);
@@ -867,11 +869,7 @@ TEST_F(WindowTest, RealDisplayClipToTheWholeScreenKeepsWarps)
     RealDisplay real;
     if (*real.SkipReason() != '\0')
         GTEST_SKIP() << real.SkipReason();
-    WNDCLASSA wc;
-    std::memset(&wc, 0, sizeof wc);
-    wc.lpfnWndProc = RecordingProc;
-    wc.lpszClassName = kClass;
-    RegisterClassA(&wc);
+    ASSERT_NE(RegisterRecordingClass(), 0);
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     for (int grown : {0, 200}) {

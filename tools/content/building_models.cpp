@@ -180,8 +180,8 @@ public:
         if (!m_ok) {
             return false;
         }
-        return Assemble(m_model,
-                        MeshGeometry(mesh, kLitFlags, m_materials.data(), static_cast<GxInt32>(m_materials.size())));
+        return Assemble(m_model, ContentMeshGeometry(mesh, kLitFlags, m_materials.data(),
+                                                     static_cast<GxInt32>(m_materials.size())));
     }
 
     ContentWorldMesh mesh;
@@ -309,28 +309,10 @@ GxImage* SignImage(const ShopKind& kind, GxReal awningWidth)
 bool Shop(ContentModel* model, const ShopKind& kind, const ShopSize& size)
 {
     const std::string sign = std::string(kind.stem) + "_sign";
-    GxImage* image = SignImage(kind, size.size);
-    GxRaster* raster = GxRasterCreate(kSignSize, kSignSize, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-    GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
-    if (!image || !texture) {
-        if (image) {
-            GxImageDestroy(image);
-        }
-        if (texture) {
-            GxTextureDestroy(texture);
-        } else if (raster) {
-            GxRasterDestroy(raster);
-        }
+    GxTexture* texture = ModelTexture(model, sign, SignImage(kind, size.size), kSignSize);
+    if (!texture) {
         return false;
     }
-    model->images.push_back(image);
-    ContentImageTexture entry;
-    entry.name = sign;
-    entry.levels = {image};
-    entry.filterAddressing = kFilterWrap;
-    model->textures.push_back(entry);
-    GxTextureSetName(texture, sign.c_str());
-    texture->filterAddressing = kFilterWrap;
     model->clump = ContentShopUnitCreate(ContentShopUnitPlan{size.size, size.size, kShopWalls, texture});
     GxTextureDestroy(texture);
     const Footprint f{size.size, size.size};

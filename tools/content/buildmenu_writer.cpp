@@ -25,7 +25,6 @@ constexpr int kMargin = 8;
 constexpr int kChannels = 4;
 // Map colours stay distinct below this many buttons.
 constexpr int kMaxButtons = 64;
-constexpr uint8_t kOpaque = 255;
 constexpr int kMarkSize = 4;
 constexpr int kMarksPerRow = 4;
 const uint8_t kPanelColour[3] = {58, 66, 88};
@@ -48,23 +47,12 @@ bool Fail(std::string* error, const std::string& why)
     return false;
 }
 
-void Put(ContentPngImage* image, int x, int row, const uint8_t* rgb)
-{
-    if (x < 0 || row < 0 || x >= static_cast<int>(image->width) || row >= static_cast<int>(image->height))
-        return;
-    uint8_t* p = &image->rows[(static_cast<size_t>(row) * image->width + x) * kChannels];
-    p[0] = rgb[0];
-    p[1] = rgb[1];
-    p[2] = rgb[2];
-    p[3] = kOpaque;
-}
-
 // Fills a rectangle given in top-down rows.
 void Fill(ContentPngImage* image, int x, int row, int width, int height, const uint8_t* rgb)
 {
     for (int r = row; r < row + height; r++)
         for (int c = x; c < x + width; c++)
-            Put(image, c, r, rgb);
+            ContentPutPixel(image, c, r, rgb);
 }
 
 std::string FirstValue(CFerroxTagTree* data)

@@ -97,18 +97,7 @@ TEST(BuildMenuContent, ReadingRejectsBrokenBlocks)
     EXPECT_EQ(ContentBuildTooltipCount(menus), 2);
 }
 
-class BuildMenuPictures : public UiTest {
-protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        std::filesystem::remove_all(dir);
-        dir += "_" + FerroxTestRunTag();
-        std::filesystem::create_directories(dir);
-    }
-};
+class BuildMenuPictures : public UiTest {};
 
 TEST_F(BuildMenuPictures, AuthoredMenusDecodeToTheirButtons)
 {

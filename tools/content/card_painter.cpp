@@ -96,42 +96,16 @@ ContentPngImage Icon(int width, int height, const uint8_t* rgb, ContentIcon pict
     return image;
 }
 
-ContentPngImage Clear(int width, int height)
-{
-    ContentPngImage image;
-    image.width = static_cast<uint32_t>(width);
-    image.height = static_cast<uint32_t>(height);
-    image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
-    return image;
-}
-
-bool Write(const std::string& path, const ContentPngImage& image, std::string* error)
-{
-    if (ContentWritePng(path.c_str(), image))
-        return true;
-    if (error)
-        *error = "cannot write " + path;
-    return false;
-}
-
-bool MakeFolder(const std::string& dir, std::string* error)
-{
-    std::error_code failed;
-    std::filesystem::create_directories(dir, failed);
-    if (failed && error)
-        *error = "cannot make " + dir;
-    return !failed;
-}
-
 // The canvas, then its inert buttons' pictures replaced by clear ones.
 bool WriteCanvas(const ContentCanvasLayout& layout, const std::vector<int>& inert, const std::string& panelsDir,
                  std::string* error)
 {
     const std::string folder = panelsDir + "/" + std::string(layout.folder).substr(std::string("panels/").size());
-    if (!MakeFolder(folder, error) || !ContentWriteCanvas(layout, folder, error))
+    if (!ContentMakeFolder(folder, error) || !ContentWriteCanvas(layout, folder, error))
         return false;
     for (int k : inert) {
-        if (!Write(folder + "/" + std::to_string(k) + "_s.png", Clear(kContentInertSize, kContentInertSize), error))
+        if (!ContentWritePicture(folder + "/" + std::to_string(k) + "_s.png",
+                                 ContentBlankImage(kContentInertSize, kContentInertSize), error))
             return false;
     }
     return true;
@@ -146,10 +120,11 @@ struct NamedIcon {
 
 bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std::string* error)
 {
-    if (!MakeFolder(dir, error))
+    if (!ContentMakeFolder(dir, error))
         return false;
     for (const NamedIcon& icon : icons) {
-        if (!Write(dir + "/" + icon.name + ".png", Icon(icon.width, icon.height, icon.rgb, icon.picture), error))
+        if (!ContentWritePicture(dir + "/" + icon.name + ".png", Icon(icon.width, icon.height, icon.rgb, icon.picture),
+                                 error))
             return false;
     }
     return true;

@@ -22,17 +22,17 @@
 #include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/fx/fx.h"
-#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
 #include "tools/content/clump_writer.h"
 #include "tools/content/humanoid_writer.h"
+#include "tools/content/model_testing.h"
 #include "tools/content/templates_writer.h"
 
 namespace {
 
-class CityFloors : public GxD3D9SoftwareTest {
+class CityFloors : public ContentModelTest {
 protected:
     void AttachPlugins() override
     {
@@ -43,12 +43,11 @@ protected:
     }
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
+        ContentModelTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(GxTestFileSystemOpen());
         ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-        out = (std::filesystem::temp_directory_path() / ("mall_city_floors_" + FerroxTestRunTag())).string();
+        out = dir.string();
         std::string detail;
         ASSERT_TRUE(ContentWriteLevel(out, &detail)) << detail;
         // Level paths and placeholders name their files from the game's root, as the game runs there.
@@ -61,10 +60,7 @@ protected:
         g_pFerroxSetupTree = nullptr;
         if (!before.empty())
             std::filesystem::current_path(before);
-        GxFileSystemManagerClose();
-        GxD3D9SoftwareTest::TearDown();
-        std::error_code ignored;
-        std::filesystem::remove_all(out, ignored);
+        ContentModelTest::TearDown();
     }
 
     std::string out;

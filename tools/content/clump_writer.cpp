@@ -101,6 +101,18 @@ GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial*
     return geometry;
 }
 
+std::vector<GxTOCEntry> ContentModelTOC(GxUInt32 dictionarySize)
+{
+    constexpr GxUInt32 kEntries = 2;
+    const GxUInt32 tocSize = gxCHUNKHEADERSIZE + 4 + kEntries * gxTOCENTRYSIZE;
+    std::vector<GxTOCEntry> entries(kEntries);
+    entries[0].id = gxID_IMAGEDICTIONARY;
+    entries[0].offset = tocSize;
+    entries[1].id = gxID_CLUMP;
+    entries[1].offset = tocSize + gxCHUNKHEADERSIZE + dictionarySize;
+    return entries;
+}
+
 std::vector<GxUInt8> ContentClumpBytes(GxClump* clump)
 {
     std::vector<GxUInt8> bytes;
@@ -239,12 +251,7 @@ bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageT
     if (clumpBytes.empty() || dictionarySize == 0) {
         return false;
     }
-    const GxUInt32 tocSize = gxCHUNKHEADERSIZE + 4 + 2 * gxTOCENTRYSIZE;
-    std::vector<GxTOCEntry> entries(2);
-    entries[0].id = gxID_IMAGEDICTIONARY;
-    entries[0].offset = tocSize;
-    entries[1].id = gxID_CLUMP;
-    entries[1].offset = tocSize + gxCHUNKHEADERSIZE + dictionarySize;
+    const std::vector<GxTOCEntry> entries = ContentModelTOC(dictionarySize);
     // Written beside the old file and renamed over it, so a failed run never leaves half a model.
     const std::string temporary = std::string(fileName) + ".new";
     GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, temporary.c_str());

@@ -52,6 +52,10 @@ struct ContentSlotPath {
     std::vector<GxV3d> points;
 };
 
+// The table of contents of a model file: its images dictionary of body `dictionarySize` straight after the table,
+// then its clump.
+std::vector<GxTOCEntry> ContentModelTOC(GxUInt32 dictionarySize);
+
 // A model file: table of contents (images dictionary, then clump), the images dictionary, the clump, then one
 // named group holding a spline per slot path.
 bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageTexture>& textures, GxClump* clump,

@@ -7,14 +7,14 @@
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
-#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"
+#include "tools/content/model_testing.h"
 
 namespace {
 
-class ClumpWriter : public GxD3D9SoftwareTest {
+class ClumpWriter : public ContentModelTest {
 protected:
     void AttachPlugins() override
     {
@@ -22,11 +22,10 @@ protected:
     }
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
+        ContentModelTest::SetUp();
         if (HasFatalFailure()) {
             return;
         }
-        ASSERT_TRUE(GxTestFileSystemOpen());
         sign = GxTextureCreate(GxRasterCreate(64, 64, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888));
         ASSERT_NE(sign, nullptr);
         GxTextureSetName(sign, "sign");
@@ -38,8 +37,7 @@ protected:
     {
         GxTexDictionarySetCurrent(nullptr);
         GxTexDictionaryDestroy(dictionary);
-        GxFileSystemManagerClose();
-        GxD3D9SoftwareTest::TearDown();
+        ContentModelTest::TearDown();
     }
 
     GxTexture* sign = nullptr;

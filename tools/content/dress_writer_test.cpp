@@ -9,22 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/testsupport/files.h"
 #include "gfx/core/bytes.h"
-#include "gfx/core/filesys.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/texture.h"
-#include "gfx/testsupport/software_fixture.h"
-#include "gfx/world/lod.h"
-#include "gfx/world/userdata.h"
-#include "tools/content/humanoid_writer.h"
+#include "tools/content/model_testing.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-const ContentHumanoidPlan kPlan = {
-    {230, 190, 160, 255}, {40, 90, 200, 255}, {60, 60, 70, 255}, {30, 20, 10, 255}, {90, 60, 20, 255}};
 
 std::vector<GxUInt8> ReadBytes(const fs::path& path)
 {
@@ -32,32 +24,7 @@ std::vector<GxUInt8> ReadBytes(const fs::path& path)
     return std::vector<GxUInt8>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-class DressWriter : public GxD3D9SoftwareTest {
-protected:
-    void AttachPlugins() override
-    {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
-                    GxAnimHierarchyPluginAttach() && GxSkinPluginAttach());
-    }
-    void SetUp() override
-    {
-        GxD3D9SoftwareTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        dir = fs::temp_directory_path() / ("dress_writer_test_" + FerroxTestRunTag());
-        fs::create_directories(dir);
-    }
-    void TearDown() override
-    {
-        GxFileSystemManagerClose();
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-        GxD3D9SoftwareTest::TearDown();
-    }
-    fs::path dir;
-};
+class DressWriter : public ContentCharacterTest {};
 
 struct Tagged {
     std::vector<std::string> tags;
@@ -94,7 +61,7 @@ TEST_F(DressWriter, CharactersGetThreeHeadsAndTwoHiddenBagsAndKeepTheRest)
 {
     const fs::path person = dir / "person.gxs";
     const fs::path other = dir / "other.gxs";
-    ASSERT_TRUE(ContentHumanoidFileWrite(person.string().c_str(), kPlan));
+    ASSERT_TRUE(ContentHumanoidFileWrite(person.string().c_str(), kContentTestPlan));
     std::ofstream(other, std::ios::binary) << "not a model";
     std::string detail;
     ASSERT_TRUE(ContentDressCharacters(dir.string(), &detail)) << detail;
@@ -148,7 +115,7 @@ TEST_F(DressWriter, CharactersGetThreeHeadsAndTwoHiddenBagsAndKeepTheRest)
 TEST_F(DressWriter, DamagedFilesAreRefused)
 {
     const fs::path person = dir / "person.gxs";
-    ASSERT_TRUE(ContentHumanoidFileWrite(person.string().c_str(), kPlan));
+    ASSERT_TRUE(ContentHumanoidFileWrite(person.string().c_str(), kContentTestPlan));
     const std::vector<GxUInt8> bytes = ReadBytes(person);
     ASSERT_FALSE(ContentDressCharacterBytes(bytes).empty());
     // Cut anywhere up to the clump's end; what follows the clump is carried over as it is.

@@ -1,32 +1,18 @@
 // The load and save panels' pictures build 15 buttons in their places, and their texts exist in three languages.
 #include "tools/content/filepanel_images.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 
-#include <gtest/gtest.h>
-
-#include "engine/data/locale.h"
-#include "engine/data/tagtree.h"
 #include "game/shell/savegame.h"
-#include "gfx/core/engine_testing.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/image.h"
-#include "gfx/testsupport/headless.h"
-#include "ui/toolkit/canvas.h"
+#include "tools/content/content_testing.h"
 
 namespace {
 
-TEST(FilePanelImages, BothPanelsBuildFifteenButtonsAtTheirPlaces)
+class FilePanelPictures : public ContentFilesTest {};
+
+TEST_F(FilePanelPictures, BothPanelsBuildFifteenButtonsAtTheirPlaces)
 {
-    ASSERT_TRUE(GxTestEngineStart());
-    ASSERT_TRUE(GxTestFileSystemOpen());
-    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("content_filepanels_" + std::to_string(std::random_device()()));
+    const std::filesystem::path& root = dir;
     std::string error;
     ASSERT_TRUE(ContentWriteFilePanels(root.string(), &error)) << error;
     for (const char* stem : {"load", "save"}) {
@@ -44,19 +30,13 @@ TEST(FilePanelImages, BothPanelsBuildFifteenButtonsAtTheirPlaces)
         EXPECT_GT(canvas.GetWidget(8)->m_y, canvas.GetWidget(15)->m_y);
         canvas.Release();
     }
-    std::filesystem::remove_all(root);
-    GxFileSystemManagerClose();
-    GxTestEngineShutdown();
 }
 
 TEST(FilePanelImages, PanelListsAndTheFailedSaveMessageExistInThreeLanguages)
 {
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    ASSERT_NE(source, nullptr);
-    std::ifstream in(std::string(source) + "/tools/content/text/language.xml", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = ContentSourceText("language.xml");
     CFerroxTagTree tree;
-    tree.LoadFromMemory(text.data(), text.size());
+    ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
     for (int32_t language = 0; language < 3; language++) {
         CLocale locale;
         locale.SetLanguage(language);

@@ -13,7 +13,6 @@ constexpr int kMiddle = kScreenWidth / 2;
 constexpr int kButtonLabelScale = 2;
 constexpr int kTitleScale = 2;
 constexpr int kTitleFont = 3;  // bigFont
-constexpr int kChannels = 4;
 constexpr uint8_t kOpaque = 255;
 // The city view: the top-left 464 x 390 of the screen.
 constexpr int kViewWidth = 464;
@@ -33,39 +32,15 @@ constexpr int kEndFrame = 12;
 constexpr uint8_t kMessagePlateAlpha = 150;
 constexpr ContentUiRect kMessagePlate = {90, 190, 620, 170};
 
-ContentPngImage Blank(int width, int height)
-{
-    ContentPngImage image;
-    image.width = static_cast<uint32_t>(width);
-    image.height = static_cast<uint32_t>(height);
-    image.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
-    return image;
-}
-
 // Sets a bottom-up pixel.
 void Put(ContentPngImage* image, int x, int y, const uint8_t* rgb, uint8_t alpha)
 {
-    const int row = static_cast<int>(image->height) - 1 - y;
-    uint8_t* p = &image->rows[(static_cast<size_t>(row) * image->width + x) * kChannels];
-    p[0] = rgb[0];
-    p[1] = rgb[1];
-    p[2] = rgb[2];
-    p[3] = alpha;
+    ContentPutPixel(image, x, static_cast<int>(image->height) - 1 - y, rgb, alpha);
 }
 
 bool Inside(const ContentUiRect& r, int x, int y)
 {
     return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
-}
-
-bool Write(const std::string& path, const ContentPngImage& image, std::string* error)
-{
-    if (ContentWritePng(path.c_str(), image))
-        return true;
-    if (error)
-        *error = "cannot write " + path;
-    return false;
 }
 
 ContentCanvasLayout MainMenu(const char* stem, const char* quit)
@@ -140,7 +115,7 @@ const ContentCanvasLayout& ContentEndGameLayout()
 
 ContentPngImage ContentCityOverlay()
 {
-    ContentPngImage image = Blank(kViewWidth, kViewHeight);
+    ContentPngImage image = ContentBlankImage(kViewWidth, kViewHeight);
     const uint8_t rim[3] = {36, 36, 44};
     const uint8_t plate[3] = {24, 24, 30};
     // The overlay's y 0 is the view's bottom, 210 above the screen's.
@@ -161,7 +136,7 @@ ContentPngImage ContentCityOverlay()
 
 ContentPngImage ContentEndGameOverlay()
 {
-    ContentPngImage image = Blank(kScreenWidth, kScreenHeight);
+    ContentPngImage image = ContentBlankImage(kScreenWidth, kScreenHeight);
     const uint8_t shade[3] = {8, 8, 16};
     const uint8_t frame[3] = {70, 60, 30};
     const float halfW = kScreenWidth / 2.0f, halfH = kScreenHeight / 2.0f;
@@ -199,16 +174,16 @@ bool ContentWriteFrontEnd(const std::string& root, std::string* error)
         if (!ContentWriteCanvas(menu, images + menu.folder, error))
             return false;
     }
-    const ContentPngImage inert = Blank(kInertSide, kInertSide);
+    const ContentPngImage inert = ContentBlankImage(kInertSide, kInertSide);
     for (int city = 0; city < 3; city++) {
         const ContentCanvasLayout& layout = ContentCityLayout(city);
         const std::string dir = images + layout.folder;
         if (!ContentWriteCanvas(layout, dir, error) ||
-            !Write(dir + "/" + std::to_string(kCityInertButton + 1) + "_s.png", inert, error) ||
-            !Write(dir + "/overlay.png", ContentCityOverlay(), error))
+            !ContentWritePicture(dir + "/" + std::to_string(kCityInertButton + 1) + "_s.png", inert, error) ||
+            !ContentWritePicture(dir + "/overlay.png", ContentCityOverlay(), error))
             return false;
     }
     const ContentCanvasLayout& end = ContentEndGameLayout();
     return ContentWriteCanvas(end, images + end.folder, error) &&
-           Write(images + end.folder + "/overlay.png", ContentEndGameOverlay(), error);
+           ContentWritePicture(images + end.folder + "/overlay.png", ContentEndGameOverlay(), error);
 }

@@ -2,20 +2,9 @@
 // views clear where they must and take every click where they must, and the texts exist in three languages.
 #include "tools/content/frontend_pictures.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
-#include <gtest/gtest.h>
-
-#include "engine/data/locale.h"
-#include "engine/data/tagtree.h"
-#include "engine/testsupport/files.h"
-#include "gfx/core/engine_testing.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/image.h"
-#include "ui/toolkit/canvas.h"
+#include "tools/content/content_testing.h"
 
 namespace {
 
@@ -25,12 +14,11 @@ uint8_t AlphaAt(const ContentPngImage& image, int x, int bottomUpY)
     return image.rows[(row * image.width + static_cast<size_t>(x)) * 4 + 3];
 }
 
-TEST(FrontEndPictures, CanvasesBuildTheirButtonsAndHotSpots)
+class FrontEndCanvases : public ContentFilesTest {};
+
+TEST_F(FrontEndCanvases, CanvasesBuildTheirButtonsAndHotSpots)
 {
-    ASSERT_TRUE(GxTestEngineStart());
-    ASSERT_TRUE(GxTestFileSystemOpen());
-    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-    const std::filesystem::path root = std::filesystem::temp_directory_path() / ("content_front_" + FerroxTestRunTag());
+    const std::filesystem::path& root = dir;
     std::string error;
     ASSERT_TRUE(ContentWriteFrontEnd(root.string(), &error)) << error;
     struct Expected {
@@ -59,9 +47,6 @@ TEST(FrontEndPictures, CanvasesBuildTheirButtonsAndHotSpots)
     }
     for (const char* overlay : {"scenario/London/overlay.png", "scenario/overlay.png"})
         EXPECT_TRUE(std::filesystem::exists(root / "images" / overlay)) << overlay;
-    std::filesystem::remove_all(root);
-    GxFileSystemManagerClose();
-    GxTestEngineShutdown();
 }
 
 TEST(FrontEndPictures, OverlaysFrameTheViewsAndTheEndGameOneTakesEveryClick)
@@ -85,43 +70,20 @@ TEST(FrontEndPictures, OverlaysFrameTheViewsAndTheEndGameOneTakesEveryClick)
 
 TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
 {
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    ASSERT_NE(source, nullptr);
-    std::ifstream in(std::string(source) + "/tools/content/text/language.xml", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = ContentSourceText("language.xml");
     ASSERT_FALSE(text.empty());
     // Found by the first name that contains the text: "messages" must come before "endgamemessages".
     const size_t messages = text.find("\n<messages>");
     if (messages != std::string::npos) {
         EXPECT_LT(messages, text.find("\n<endgamemessages>"));
     }
-    CFerroxTagTree tree;
-    tree.LoadFromMemory(text.data(), text.size());
-    struct Wanted {
-        const char* list;
-        uint16_t count;
-        size_t longest;
-    };
-    const Wanted wanted[] = {{"mainmenu", 4, 45}, {"london", 4, 45},           {"berlin", 4, 45},    {"paris", 4, 45},
-                             {"win-lose", 1, 45}, {"endgamemessages", 6, 120}, {"scenarios", 9, 160}};
-    for (int32_t language = 0; language < 3; language++) {
-        CLocale locale;
-        locale.SetLanguage(language);
-        locale.LoadTextsFromTree(tree);
-        for (const Wanted& w : wanted) {
-            const int16_t list = locale.FindTextList(w.list);
-            ASSERT_GE(list, 0) << w.list;
-            for (uint16_t k = 0; k <= w.count; k++) {
-                bool missing = false;
-                const std::u16string entry = locale.GetText(list, k, &missing);
-                EXPECT_EQ(missing, k == w.count) << w.list << " " << k << " language " << language;
-                if (k < w.count) {
-                    EXPECT_FALSE(entry.empty());
-                    EXPECT_LE(entry.size(), w.longest) << w.list << " " << k;
-                }
-            }
-        }
-    }
+    ContentExpectTextLists(text, {{"mainmenu", 4, true, 45},
+                                  {"london", 4, true, 45},
+                                  {"berlin", 4, true, 45},
+                                  {"paris", 4, true, 45},
+                                  {"win-lose", 1, true, 45},
+                                  {"endgamemessages", 6, true, 120},
+                                  {"scenarios", 9, true, 160}});
 }
 
 }  // namespace

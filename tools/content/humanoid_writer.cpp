@@ -501,12 +501,7 @@ bool ContentHumanoidFileWrite(const char* fileName, const ContentHumanoidPlan& p
         ok = ok && animation;
     }
     if (ok) {
-        const GxUInt32 tocSize = gxCHUNKHEADERSIZE + 4 + 2 * gxTOCENTRYSIZE;
-        std::vector<GxTOCEntry> entries(2);
-        entries[0].id = gxID_IMAGEDICTIONARY;
-        entries[0].offset = tocSize;
-        entries[1].id = gxID_CLUMP;
-        entries[1].offset = tocSize + gxCHUNKHEADERSIZE + dictionarySize;
+        const std::vector<GxTOCEntry> entries = ContentModelTOC(dictionarySize);
         ok = ContentWriteFile(fileName, [&](GxStream* stream) {
             if (!ContentTOCWrite(stream, entries) ||
                 !ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) ||

@@ -10,14 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "gfx/core/filesys.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/skincpu.h"
-#include "gfx/testsupport/software_fixture.h"
-#include "gfx/world/lod.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"
+#include "tools/content/model_testing.h"
 #include "tools/content/texdict_writer.h"
 
 namespace {
@@ -27,30 +25,7 @@ constexpr GxReal kHeadHeight = 1.65f;
 constexpr GxReal kSwing = 0.05f;  // a quarter into the walk the legs are swung out
 constexpr GxReal kSteady = 0.02f;
 
-const ContentHumanoidPlan kPlan = {
-    {230, 190, 160, 255}, {40, 90, 200, 255}, {60, 60, 70, 255}, {30, 20, 10, 255}, {90, 60, 20, 255}};
-
-class HumanoidWriter : public GxD3D9SoftwareTest {
-protected:
-    void AttachPlugins() override
-    {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
-                    GxAnimHierarchyPluginAttach() && GxSkinPluginAttach());
-    }
-    void SetUp() override
-    {
-        GxD3D9SoftwareTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        ASSERT_TRUE(GxTestFileSystemOpen());
-    }
-    void TearDown() override
-    {
-        GxFileSystemManagerClose();
-        GxD3D9SoftwareTest::TearDown();
-    }
-};
+class HumanoidWriter : public ContentCharacterTest {};
 
 std::string Tag(GxMaterial* material)
 {
@@ -83,7 +58,7 @@ TEST_F(HumanoidWriter, NodeFlagsFollowTheTreeShape)
 // Each material's triangles use one run of vertices of their own: a draw of one mesh reads no other's vertices.
 TEST_F(HumanoidWriter, EachMaterialUsesItsOwnRunOfVertices)
 {
-    GxClump* clump = ContentHumanoidCreate(kPlan);
+    GxClump* clump = ContentHumanoidCreate(kContentTestPlan);
     ASSERT_NE(clump, nullptr);
     const GxGeometry* body = FirstAtomic(clump)->geometry;
     ASSERT_NE(body, nullptr);
@@ -111,7 +86,7 @@ TEST_F(HumanoidWriter, EachMaterialUsesItsOwnRunOfVertices)
 TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
 {
     const std::string file = "humanoid_writer_test.gxs";
-    ASSERT_TRUE(ContentHumanoidFileWrite(file.c_str(), kPlan));
+    ASSERT_TRUE(ContentHumanoidFileWrite(file.c_str(), kContentTestPlan));
     GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, file.c_str());
     ASSERT_NE(stream, nullptr);
     ASSERT_TRUE(GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr));

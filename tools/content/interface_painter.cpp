@@ -21,34 +21,13 @@ constexpr int kBarHeight = 6;
 constexpr int kSeasonHeight = 36;
 constexpr uint8_t kGlassAlpha = 28;
 
-ContentPngImage Blank(int width, int height)
-{
-    ContentPngImage image;
-    image.width = static_cast<uint32_t>(width);
-    image.height = static_cast<uint32_t>(height);
-    image.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
-    return image;
-}
-
-void Put(ContentPngImage* image, int x, int row, const uint8_t* rgb, uint8_t alpha = kOpaque)
-{
-    if (x < 0 || row < 0 || x >= static_cast<int>(image->width) || row >= static_cast<int>(image->height))
-        return;
-    uint8_t* p = &image->rows[(static_cast<size_t>(row) * image->width + x) * kChannels];
-    p[0] = rgb[0];
-    p[1] = rgb[1];
-    p[2] = rgb[2];
-    p[3] = alpha;
-}
-
 // Fills a bottom-up rectangle.
 void Fill(ContentPngImage* image, const ContentUiRect& r, const uint8_t* rgb, uint8_t alpha = kOpaque)
 {
     const int height = static_cast<int>(image->height);
     for (int y = r.y; y < r.y + r.height; y++)
         for (int x = r.x; x < r.x + r.width; x++)
-            Put(image, x, height - 1 - y, rgb, alpha);
+            ContentPutPixel(image, x, height - 1 - y, rgb, alpha);
 }
 
 void Shade(const uint8_t* rgb, int delta, uint8_t* out)
@@ -59,14 +38,14 @@ void Shade(const uint8_t* rgb, int delta, uint8_t* out)
 
 ContentPngImage Map(const ContentCanvasLayout& layout, int colours)
 {
-    ContentPngImage map = Blank(layout.width, layout.height);
+    ContentPngImage map = ContentBlankImage(layout.width, layout.height);
     uint8_t rgb[3];
     for (int k = 0; k < colours; k++) {
         ContentMapColour(k, rgb);
-        Put(&map, k, 0, rgb);
+        ContentPutPixel(&map, k, 0, rgb);
     }
     const uint8_t white[3] = {255, 255, 255};
-    Put(&map, colours, 0, white);
+    ContentPutPixel(&map, colours, 0, white);
     return map;
 }
 
@@ -127,8 +106,8 @@ void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labe
                         continue;
                     for (int sy = 0; sy < scale; sy++)
                         for (int sx = 0; sx < scale; sx++)
-                            Put(image, pen + (px - g->left) * scale + sx, cellTop + (py - g->top) * scale + sy,
-                                kContentLabelColour);
+                            ContentPutPixel(image, pen + (px - g->left) * scale + sx,
+                                            cellTop + (py - g->top) * scale + sy, kContentLabelColour);
                 }
             }
             pen += (g->right - g->left) * scale;
@@ -144,15 +123,6 @@ void PaintButtonIcon(ContentPngImage* image, const ContentCanvasLayout& layout, 
         return;
     const int row = static_cast<int>(image->height) - (r.y + r.height);
     ContentPaintIcon(image, r.x, row, r.width, r.height, static_cast<ContentIcon>(layout.icons[k]), ink);
-}
-
-bool Write(const std::string& path, const ContentPngImage& image, std::string* error)
-{
-    if (ContentWritePng(path.c_str(), image))
-        return true;
-    if (error)
-        *error = "cannot write " + path;
-    return false;
 }
 
 }  // namespace
@@ -263,7 +233,7 @@ const ContentCanvasLayout& ContentMainBarLayout(void)
 
 ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout)
 {
-    ContentPngImage image = Blank(layout.width, layout.height);
+    ContentPngImage image = ContentBlankImage(layout.width, layout.height);
     Fill(&image, {0, 0, layout.width, layout.height}, layout.panel);
     uint8_t light[3], dark[3];
     Shade(layout.panel, 40, light);
@@ -286,7 +256,7 @@ ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout)
 ContentPngImage ContentCanvasButton(const ContentCanvasLayout& layout, int button)
 {
     const ContentUiRect& r = layout.buttons[static_cast<size_t>(button)];
-    ContentPngImage image = Blank(r.width, r.height);
+    ContentPngImage image = ContentBlankImage(r.width, r.height);
     uint8_t face[3];
     Shade(layout.panel, 90, face);
     Fill(&image, {0, 0, r.width, r.height}, face);
@@ -349,7 +319,7 @@ ContentPngImage ContentCanvasPlacementMap(const ContentCanvasLayout& layout)
     for (int k = 0; k < colours; k++) {
         ContentMapColour(k, rgb);
         const ContentUiRect& r = layout.buttons[static_cast<size_t>(k)];
-        Put(&map, r.x, layout.height - 1 - r.y, rgb);
+        ContentPutPixel(&map, r.x, layout.height - 1 - r.y, rgb);
     }
     return map;
 }
@@ -374,15 +344,15 @@ bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& di
         return false;
     }
     const std::string base = dir + "/" + layout.stem;
-    if (!Write(base + ".png", ContentPaletteImage(ContentCanvasBackground(layout)), error) ||
-        !Write(base + "_p.png", ContentPaletteImage(ContentCanvasPlacementMap(layout)), error))
+    if (!ContentWritePicture(base + ".png", ContentPaletteImage(ContentCanvasBackground(layout)), error) ||
+        !ContentWritePicture(base + "_p.png", ContentPaletteImage(ContentCanvasPlacementMap(layout)), error))
         return false;
     if (!layout.hotSpots.empty() &&
-        !Write(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error))
+        !ContentWritePicture(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error))
         return false;
     for (size_t k = 0; k < layout.buttons.size(); k++) {
-        if (!Write(dir + "/" + std::to_string(k + 1) + "_s.png", ContentCanvasButton(layout, static_cast<int>(k)),
-                   error))
+        if (!ContentWritePicture(dir + "/" + std::to_string(k + 1) + "_s.png",
+                                 ContentCanvasButton(layout, static_cast<int>(k)), error))
             return false;
     }
     return true;
@@ -406,14 +376,53 @@ bool ContentWriteMainBar(const std::string& dir, std::string* error)
         {"winter", {200, 210, 220}, {245, 245, 250}},
     };
     for (const Season& season : seasons) {
-        ContentPngImage image = Blank(kContentSeasonWidth, kSeasonHeight);
+        ContentPngImage image = ContentBlankImage(kContentSeasonWidth, kSeasonHeight);
         Fill(&image, {0, 0, kContentSeasonWidth, kSeasonHeight}, season.sky);
         Fill(&image, {0, 0, kContentSeasonWidth, kSeasonHeight / 3}, season.ground);
-        if (!Write(dir + "/" + season.name + ".png", image, error))
+        if (!ContentWritePicture(dir + "/" + season.name + ".png", image, error))
             return false;
     }
-    ContentPngImage bar = Blank(kBarWidth, kBarHeight);
+    ContentPngImage bar = ContentBlankImage(kBarWidth, kBarHeight);
     const uint8_t white[3] = {255, 255, 255};
     Fill(&bar, {0, 0, kBarWidth, kBarHeight}, white);
-    return Write(dir + "/bar.png", bar, error);
+    return ContentWritePicture(dir + "/bar.png", bar, error);
+}
+
+ContentPngImage ContentBlankImage(int width, int height)
+{
+    ContentPngImage image;
+    image.width = static_cast<uint32_t>(width);
+    image.height = static_cast<uint32_t>(height);
+    image.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    image.rows.assign(static_cast<size_t>(width) * height * kChannels, 0);
+    return image;
+}
+
+bool ContentWritePicture(const std::string& path, const ContentPngImage& image, std::string* error)
+{
+    if (ContentWritePng(path.c_str(), image))
+        return true;
+    if (error)
+        *error = "cannot write " + path;
+    return false;
+}
+
+bool ContentMakeFolder(const std::string& dir, std::string* error)
+{
+    std::error_code failed;
+    std::filesystem::create_directories(dir, failed);
+    if (failed && error)
+        *error = "cannot make " + dir;
+    return !failed;
+}
+
+void ContentPutPixel(ContentPngImage* image, int x, int row, const uint8_t* rgb, uint8_t alpha)
+{
+    if (x < 0 || row < 0 || x >= static_cast<int>(image->width) || row >= static_cast<int>(image->height))
+        return;
+    uint8_t* p = &image->rows[(static_cast<size_t>(row) * image->width + x) * kChannels];
+    p[0] = rgb[0];
+    p[1] = rgb[1];
+    p[2] = rgb[2];
+    p[3] = alpha;
 }

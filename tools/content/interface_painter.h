@@ -84,6 +84,15 @@ ContentPngImage ContentCanvasHotSpotMap(const ContentCanvasLayout& layout);
 // colours, else the image unchanged. Flat-colour maps decode about four times faster this way.
 ContentPngImage ContentPaletteImage(const ContentPngImage& rgba);
 
+// Sets one pixel given in top-down rows; a pixel off the picture is left alone.
+void ContentPutPixel(ContentPngImage* image, int x, int row, const uint8_t* rgb, uint8_t alpha = 255);
+// A picture of the size, every pixel transparent black.
+ContentPngImage ContentBlankImage(int width, int height);
+// Writes the picture as a PNG file; false with "cannot write PATH" in *error on failure.
+bool ContentWritePicture(const std::string& path, const ContentPngImage& image, std::string* error);
+// Makes the folder and its parents; false with "cannot make DIR" in *error on failure.
+bool ContentMakeFolder(const std::string& dir, std::string* error);
+
 // Writes every picture of a layout into dir (the canvas's folder); false with a message on the first failure.
 bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& dir, std::string* error);
 // The main bar's folder: the canvas, the four season pictures and the rating bar.

@@ -2,23 +2,12 @@
 // layout, at the layout's places.
 #include "tools/content/interface_painter.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "engine/data/locale.h"
-#include "engine/data/tagtree.h"
-#include "gfx/core/engine_testing.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/image.h"
-#include "gfx/testsupport/headless.h"
-#include "ui/toolkit/canvas.h"
+#include "tools/content/content_testing.h"
 #include "ui/toolkit/imagemap.h"
 
 namespace {
@@ -36,14 +25,10 @@ TEST(InterfacePainter, MapColoursAreDistinctAndNeverBlackOrWhite)
     EXPECT_EQ(seen.size(), 64u);
 }
 
-TEST(InterfacePainter, MainBarBuildsElevenButtonsAndItsHotSpots)
+class InterfacePictures : public ContentFilesTest {};
+
+TEST_F(InterfacePictures, MainBarBuildsElevenButtonsAndItsHotSpots)
 {
-    ASSERT_TRUE(GxTestEngineStart());
-    ASSERT_TRUE(GxTestFileSystemOpen());
-    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "content_mainbar_test";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
     std::string error;
     ASSERT_TRUE(ContentWriteMainBar(dir.string(), &error)) << error;
     for (const char* name : {"spring.png", "summer.png", "autumn.png", "winter.png", "bar.png", "11_s.png"})
@@ -72,9 +57,6 @@ TEST(InterfacePainter, MainBarBuildsElevenButtonsAndItsHotSpots)
         }
         canvas.Release();
     }
-    std::filesystem::remove_all(dir);
-    GxFileSystemManagerClose();
-    GxTestEngineShutdown();
 }
 
 TEST(InterfacePainter, LabelsArePaintedInTheirBoxesInOneColour)
@@ -107,13 +89,10 @@ TEST(InterfacePainter, LabelsArePaintedInTheirBoxesInOneColour)
     EXPECT_EQ(stray, 0);
 }
 
-TEST(InterfacePainter, PaletteMapsAndBackgroundsReadBackTheSamePixels)
+class InterfacePalette : public ContentFilesTest {};
+
+TEST_F(InterfacePalette, PaletteMapsAndBackgroundsReadBackTheSamePixels)
 {
-    ASSERT_TRUE(GxTestEngineStart());
-    ASSERT_TRUE(GxTestFileSystemOpen());
-    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "content_palette_test";
-    std::filesystem::create_directories(dir);
     const std::string rgbaPath = (dir / "rgba.png").string(), palettePath = (dir / "palette.png").string();
     const ContentPngImage rgba = ContentCanvasHotSpotMap(ContentMainBarLayout());
     EXPECT_FALSE(ContentPaletteImage(rgba).paletteAlpha.empty());  // the clear background keeps its alpha
@@ -148,9 +127,6 @@ TEST(InterfacePainter, PaletteMapsAndBackgroundsReadBackTheSamePixels)
         ramp.rows[i * 4 + 1] = static_cast<uint8_t>(i >> 8);
     }
     EXPECT_EQ(ContentPaletteImage(ramp).colourType, PNG_COLOR_TYPE_RGB_ALPHA);
-    std::filesystem::remove_all(dir);
-    GxFileSystemManagerClose();
-    GxTestEngineShutdown();
 }
 
 }  // namespace
@@ -160,27 +136,8 @@ namespace {
 // Every hot-spot of the main bar has its text in English, German and French.
 TEST(InterfacePainter, BaseListHoldsATooltipPerHotSpotInThreeLanguages)
 {
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    ASSERT_NE(source, nullptr);
-    std::ifstream in(std::string(source) + "/tools/content/text/language.xml", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_FALSE(text.empty());
-    CFerroxTagTree tree;
-    tree.LoadFromMemory(text.data(), text.size());
-    for (int32_t language = 0; language < 3; language++) {
-        CLocale locale;
-        locale.SetLanguage(language);
-        locale.LoadTextsFromTree(tree);
-        const int16_t list = locale.FindTextList("base");
-        ASSERT_GE(list, 0);
-        for (size_t k = 0; k < ContentMainBarLayout().hotSpots.size(); k++) {
-            bool missing = false;
-            const std::u16string tip = locale.GetText(list, static_cast<uint16_t>(k), &missing);
-            EXPECT_FALSE(missing) << "language " << language << " text " << k;
-            EXPECT_FALSE(tip.empty());
-            EXPECT_LE(tip.size(), 45u);
-        }
-    }
+    const auto hotSpots = static_cast<uint16_t>(ContentMainBarLayout().hotSpots.size());
+    ContentExpectTextLists(ContentSourceText("language.xml"), {{"base", hotSpots, false, 45}});
 }
 
 }  // namespace

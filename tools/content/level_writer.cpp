@@ -312,42 +312,6 @@ GxMaterial* NamedMaterial(const char* textureName)
     return material;
 }
 
-// Geometry of a mesh in one piece (positions, coordinates, prelit colours, normals as the flags ask).
-GxGeometry* MeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, const std::vector<GxMaterial*>& materials)
-{
-    const auto vertices = static_cast<GxInt32>(mesh.positions.size());
-    const auto triangles = static_cast<GxInt32>(mesh.triangles.size());
-    GxGeometry* geometry = GxGeometryCreate(vertices, triangles, flags);
-    if (!geometry)
-        return nullptr;
-    GxMorphTarget* target = &geometry->morphTarget[0];
-    for (GxInt32 i = 0; i < vertices; i++) {
-        target->verts[i] = mesh.positions[static_cast<size_t>(i)];
-        if (flags & gxGEOMETRYNORMALS)
-            target->normals[i] = mesh.normals[static_cast<size_t>(i)];
-        if (flags & gxGEOMETRYPRELIT)
-            geometry->preLitLum[i] = mesh.prelit[static_cast<size_t>(i)];
-        if (flags & gxGEOMETRYTEXTURED)
-            geometry->texCoords[0][i] = mesh.uv[static_cast<size_t>(i)];
-    }
-    for (GxInt32 t = 0; t < triangles; t++) {
-        const GxTriangle& from = mesh.triangles[static_cast<size_t>(t)];
-        GxTriangle* triangle = &geometry->triangles[t];
-        std::memcpy(triangle->vertIndex, from.vertIndex, sizeof(triangle->vertIndex));
-        if (from.matIndex >= materials.size() ||
-            !GxGeometryTriangleSetMaterial(geometry, triangle, materials[from.matIndex])) {
-            GxGeometryDestroy(geometry);
-            return nullptr;
-        }
-    }
-    GxMorphTargetCalcBoundingSphere(target, &target->boundingSphere);
-    if (!GxGeometryUnlock(geometry)) {
-        GxGeometryDestroy(geometry);
-        return nullptr;
-    }
-    return geometry;
-}
-
 // Puts the geometry on a new atomic whose frame, a child of the clump's root, stands at `at`; the clump takes
 // the geometry's reference. The frame is returned for its tag, or null on failure.
 GxFrame* AddAtomic(GxClump* clump, GxGeometry* geometry, GxV3d at)
@@ -400,7 +364,7 @@ GxClump* SkyClump(GxMaterial* sky)
     const GxReal h = gxCONTENTLEVELSKYHALF;
     for (GxInt32 f = 0; f < kFaces; f++)
         AddBoxFace(&mesh, GxV3d{-h, -h, -h}, GxV3d{h, h, h}, f, GxRGBA{255, 255, 255, 255}, 0, 0.0f, true);
-    if (!AddAtomic(clump, MeshGeometry(mesh, kSkyFlags, {sky}), GxV3d{0, 0, 0})) {
+    if (!AddAtomic(clump, ContentMeshGeometry(mesh, kSkyFlags, &sky, 1), GxV3d{0, 0, 0})) {
         GxClumpDestroy(clump);
         return nullptr;
     }

@@ -21,10 +21,10 @@
 #include "gfx/d3d9/sectorpipe.h"
 #include "gfx/fx/fx.h"
 #include "gfx/testsupport/engine_gtest.h"
-#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world_testing.h"
+#include "tools/content/model_testing.h"
 #include "tools/content/texdict_writer.h"
 
 namespace {
@@ -160,7 +160,7 @@ TEST_F(Level, GroundSeenFromAboveShowsItsTiles)
     EXPECT_TRUE(At(19, 19, light));
 }
 
-class LevelFiles : public GxD3D9SoftwareTest {
+class LevelFiles : public ContentModelTest {
 protected:
     void AttachPlugins() override
     {
@@ -170,20 +170,12 @@ protected:
     }
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
+        ContentModelTest::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        out = (std::filesystem::temp_directory_path() / ("mall_levels_" + FerroxTestRunTag())).string();
+        out = dir.string();
         std::string detail;
         ASSERT_TRUE(ContentWriteLevel(out, &detail)) << detail;
-    }
-    void TearDown() override
-    {
-        GxFileSystemManagerClose();
-        GxD3D9SoftwareTest::TearDown();
-        std::error_code ignored;
-        std::filesystem::remove_all(out, ignored);
     }
     std::string File(const std::string& relative) const { return out + "/" + relative.substr(2); }
 

@@ -69,31 +69,13 @@ ContentPngImage IconImage(const uint8_t* rgb, ContentIcon picture)
     return image;
 }
 
-bool Write(const std::string& path, const ContentPngImage& image, std::string* error)
-{
-    if (ContentWritePng(path.c_str(), image))
-        return true;
-    if (error)
-        *error = "cannot write " + path;
-    return false;
-}
-
 bool WriteIcons(const std::string& dir, const Icon* icons, size_t count, std::string* error)
 {
     for (size_t k = 0; k < count; k++) {
-        if (!Write(dir + "/" + icons[k].file, IconImage(icons[k].colour, icons[k].picture), error))
+        if (!ContentWritePicture(dir + "/" + icons[k].file, IconImage(icons[k].colour, icons[k].picture), error))
             return false;
     }
     return true;
-}
-
-bool MakeFolder(const std::string& dir, std::string* error)
-{
-    std::error_code failed;
-    std::filesystem::create_directories(dir, failed);
-    if (failed && error)
-        *error = "cannot make " + dir;
-    return !failed;
 }
 
 std::string FolderOf(const std::string& panelsDir, const ContentCanvasLayout& layout)
@@ -222,18 +204,19 @@ bool ContentWriteManagementPanels(const std::string& panelsDir, std::string* err
     for (const ContentCanvasLayout* layout :
          {&ContentFinanceLayout(), &ContentContractorsLayout(), &ContentHireLayout()}) {
         const std::string folder = FolderOf(panelsDir, *layout);
-        if (!MakeFolder(folder, error) || !ContentWriteCanvas(*layout, folder, error))
+        if (!ContentMakeFolder(folder, error) || !ContentWriteCanvas(*layout, folder, error))
             return false;
     }
     const std::string finance = FolderOf(panelsDir, ContentFinanceLayout());
     const ContentPngImage inert = Filled(kInertSide, kInertSide, kOkColour, 0);
     for (int k = kContentFinanceFirstInert; k <= kContentFinanceLastInert; k++) {
-        if (!Write(finance + "/" + std::to_string(k) + "_s.png", inert, error))
+        if (!ContentWritePicture(finance + "/" + std::to_string(k) + "_s.png", inert, error))
             return false;
     }
     const std::string staff = panelsDir + "/staff";
-    return Write(FolderOf(panelsDir, ContentContractorsLayout()) + "/ok.png", ok, error) &&
-           Write(FolderOf(panelsDir, ContentHireLayout()) + "/ok.png", ok, error) &&
+    return ContentWritePicture(FolderOf(panelsDir, ContentContractorsLayout()) + "/ok.png", ok, error) &&
+           ContentWritePicture(FolderOf(panelsDir, ContentHireLayout()) + "/ok.png", ok, error) &&
            WriteIcons(finance, kShopCategoryIcons, sizeof(kShopCategoryIcons) / sizeof(kShopCategoryIcons[0]), error) &&
-           MakeFolder(staff, error) && WriteIcons(staff, kJobIcons, sizeof(kJobIcons) / sizeof(kJobIcons[0]), error);
+           ContentMakeFolder(staff, error) &&
+           WriteIcons(staff, kJobIcons, sizeof(kJobIcons) / sizeof(kJobIcons[0]), error);
 }

@@ -2,31 +2,17 @@
 // read back, and their text lists exist in three languages with one entry per row.
 #include "tools/content/management_pictures.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 
-#include <gtest/gtest.h>
-
-#include "engine/data/locale.h"
-#include "engine/data/tagtree.h"
-#include "gfx/core/engine_testing.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/image.h"
-#include "gfx/testsupport/headless.h"
-#include "ui/toolkit/canvas.h"
+#include "tools/content/content_testing.h"
 
 namespace {
 
-TEST(ManagementPictures, PagesBuildTheirButtonsAndIconsReadBack)
+class ManagementPages : public ContentFilesTest {};
+
+TEST_F(ManagementPages, PagesBuildTheirButtonsAndIconsReadBack)
 {
-    ASSERT_TRUE(GxTestEngineStart());
-    ASSERT_TRUE(GxTestFileSystemOpen());
-    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("content_management_" + std::to_string(std::random_device()()));
+    const std::filesystem::path& root = dir;
     const std::filesystem::path panels = root / "images" / "panels";
     std::string error;
     ASSERT_TRUE(ContentWriteManagementPanels(panels.string(), &error)) << error;
@@ -62,38 +48,13 @@ TEST(ManagementPictures, PagesBuildTheirButtonsAndIconsReadBack)
         if (image)
             GxImageDestroy(image);
     }
-    std::filesystem::remove_all(root);
-    GxFileSystemManagerClose();
-    GxTestEngineShutdown();
 }
 
 TEST(ManagementPictures, ListsHaveOneTextPerRowInThreeLanguages)
 {
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    ASSERT_NE(source, nullptr);
-    std::ifstream in(std::string(source) + "/tools/content/text/language.xml", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    CFerroxTagTree tree;
-    tree.LoadFromMemory(text.data(), text.size());
-    struct Wanted {
-        const char* list;
-        uint16_t count;
-    };
-    for (int32_t language = 0; language < 3; language++) {
-        CLocale locale;
-        locale.SetLanguage(language);
-        locale.LoadTextsFromTree(tree);
-        for (const Wanted& wanted : {Wanted{"finance", 5}, Wanted{"hire", 1}, Wanted{"contractors", 1},
-                                     Wanted{"contractcategories", 4}, Wanted{"shopnames", 6}}) {
-            const int16_t list = locale.FindTextList(wanted.list);
-            ASSERT_GE(list, 0) << wanted.list;
-            for (uint16_t index = 0; index <= wanted.count; index++) {
-                bool missing = false;
-                const std::u16string found = locale.GetText(list, index, &missing);
-                EXPECT_EQ(missing, index == wanted.count) << wanted.list << " " << index << " language " << language;
-            }
-        }
-    }
+    ContentExpectTextLists(
+        ContentSourceText("language.xml"),
+        {{"finance", 5}, {"hire", 1}, {"contractors", 1}, {"contractcategories", 4}, {"shopnames", 6}});
 }
 
 }  // namespace

@@ -178,13 +178,11 @@ ContentPngImage MakePng(const Pixels& pixels, GxInt32 size)
 
 // ---- 2. parts ----
 
-GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels& pixels, GxInt32 size, GxRGBA colour)
+GxTexture* ModelTexture(ContentModel* model, const std::string& name, GxImage* image, GxInt32 size)
 {
-    GxImage* image = MakeImage(pixels, size);
     GxRaster* raster = GxRasterCreate(size, size, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
     GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
-    GxMaterial* material = GxMaterialCreate();
-    if (!image || !texture || !material) {
+    if (!image || !texture) {
         if (image) {
             GxImageDestroy(image);
         }
@@ -192,9 +190,6 @@ GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels
             GxTextureDestroy(texture);
         } else if (raster) {
             GxRasterDestroy(raster);
-        }
-        if (material) {
-            GxMaterialDestroy(material);
         }
         return nullptr;
     }
@@ -204,8 +199,21 @@ GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels
     entry.levels = {image};
     entry.filterAddressing = kFilterWrap;
     model->textures.push_back(entry);
-    GxTextureSetName(texture, name);
+    GxTextureSetName(texture, name.c_str());
     texture->filterAddressing = kFilterWrap;
+    return texture;
+}
+
+GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels& pixels, GxInt32 size, GxRGBA colour)
+{
+    GxMaterial* material = GxMaterialCreate();
+    GxTexture* texture = material ? ModelTexture(model, name, MakeImage(pixels, size), size) : nullptr;
+    if (!texture) {
+        if (material) {
+            GxMaterialDestroy(material);
+        }
+        return nullptr;
+    }
     GxMaterialSetTexture(material, texture);
     GxTextureDestroy(texture);
     material->color = colour;
@@ -254,40 +262,6 @@ void AddBoxQuads(ContentWorldMesh* mesh, GxV3d centre, GxV3d half, GxUInt16 mate
             AddFacingQuad(mesh, corner(-1, -1), corner(1, -1), corner(1, 1), corner(-1, 1), n, material, 1.0f);
         }
     }
-}
-
-GxGeometry* MeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, GxMaterial* const* materials,
-                         GxInt32 numMaterials)
-{
-    const auto vertices = static_cast<GxInt32>(mesh.positions.size());
-    GxGeometry* geometry = GxGeometryCreate(vertices, static_cast<GxInt32>(mesh.triangles.size()), flags);
-    if (!geometry) {
-        return nullptr;
-    }
-    GxMorphTarget* target = &geometry->morphTarget[0];
-    for (GxInt32 i = 0; i < vertices; i++) {
-        target->verts[i] = mesh.positions[static_cast<size_t>(i)];
-        target->normals[i] = mesh.normals[static_cast<size_t>(i)];
-        if (flags & gxGEOMETRYTEXTURED) {
-            geometry->texCoords[0][i] = mesh.uv[static_cast<size_t>(i)];
-        }
-    }
-    for (size_t t = 0; t < mesh.triangles.size(); t++) {
-        const GxTriangle& source = mesh.triangles[t];
-        GxTriangle* triangle = &geometry->triangles[t];
-        *triangle = source;
-        if (source.matIndex >= numMaterials ||
-            !GxGeometryTriangleSetMaterial(geometry, triangle, materials[source.matIndex])) {
-            GxGeometryDestroy(geometry);
-            return nullptr;
-        }
-    }
-    GxMorphTargetCalcBoundingSphere(target, &target->boundingSphere);
-    if (!GxGeometryUnlock(geometry)) {
-        GxGeometryDestroy(geometry);
-        return nullptr;
-    }
-    return geometry;
 }
 
 void Drop(std::initializer_list<GxMaterial*> materials)
@@ -353,7 +327,7 @@ bool AddDummy(ContentModel* model, GxV3d position, const char* tag)
     frame->modelling.flags &= gxMATRIXTYPEORTHONORMAL;
     ContentWorldMesh mesh;
     AddBoxQuads(&mesh, {0, 0, 0}, {kDummyHalf, kDummyHalf, kDummyHalf}, 0);
-    GxGeometry* geometry = MeshGeometry(mesh, kPlainFlags, &material, 1);
+    GxGeometry* geometry = ContentMeshGeometry(mesh, kPlainFlags, &material, 1);
     Drop({material});
     GxUserDataArray* data = GxFrameAddUserDataArray(frame, "tag", gxUSERDATASTRING, 1);
     return data && GxUserDataArraySetString(data, 0, tag) && AddAtomic(model->clump, frame, geometry);
@@ -392,7 +366,7 @@ bool PlacementBox(ContentModel* model)
     }
     ContentWorldMesh mesh;
     AddBoxQuads(&mesh, {0, 0.5f, 0}, {0.5f, 0.5f, 0.5f}, 0);
-    GxGeometry* geometry = MeshGeometry(mesh, kPlainFlags, &material, 1);
+    GxGeometry* geometry = ContentMeshGeometry(mesh, kPlainFlags, &material, 1);
     Drop({material});
     return Assemble(model, geometry);
 }
@@ -477,7 +451,7 @@ bool Ground(ContentModel* model)
     const GxReal nearX = kGroundNear, farX = kGroundFar, nearZ = -kGroundNear, farZ = -kGroundFar;
     AddFacingQuad(&mesh, {nearX, 0, nearZ}, {farX, 0, nearZ}, {farX, 0, farZ}, {nearX, 0, farZ}, {0, 1, 0}, 0,
                   kGroundRepeat);
-    GxGeometry* geometry = MeshGeometry(mesh, kLitFlags, &material, 1);
+    GxGeometry* geometry = ContentMeshGeometry(mesh, kLitFlags, &material, 1);
     Drop({material});
     return Assemble(model, geometry);
 }
@@ -499,7 +473,7 @@ bool SelectionRing(ContentModel* model)
         };
         AddFacingQuad(&mesh, at(inner, a0), at(outer, a0), at(outer, a1), at(inner, a1), {0, 1, 0}, 0, 1.0f);
     }
-    GxGeometry* geometry = MeshGeometry(mesh, kPlainFlags, &material, 1);
+    GxGeometry* geometry = ContentMeshGeometry(mesh, kPlainFlags, &material, 1);
     Drop({material});
     return Assemble(model, geometry);
 }
@@ -525,7 +499,7 @@ bool Debris(ContentModel* model, GxInt32 k)
         const GxReal z = (reach - sz) * (static_cast<GxReal>(Noise(b, 5, seed) % 200) / 100.0f - 1.0f);
         AddBoxQuads(&mesh, {x, sy, z}, {sx, sy, sz}, static_cast<GxUInt16>((k + b) % 3));
     }
-    GxGeometry* geometry = MeshGeometry(mesh, kPlainFlags, materials, 3);
+    GxGeometry* geometry = ContentMeshGeometry(mesh, kPlainFlags, materials, 3);
     Drop({materials[0], materials[1], materials[2]});
     return Assemble(model, geometry);
 }

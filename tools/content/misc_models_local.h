@@ -33,6 +33,9 @@ GxRGBA Shade(GxRGBA base, GxInt32 delta);
 Pixels Paint(GxInt32 size, const std::function<GxRGBA(GxInt32, GxInt32)>& pixel);
 GxInt32 Speckle(GxInt32 x, GxInt32 y, std::uint32_t seed, GxInt32 range);
 
+// A texture named `name` whose picture, `image`, joins the model's images dictionary (the model takes it); null on
+// failure, the image freed. The caller drops its reference.
+GxTexture* ModelTexture(ContentModel* model, const std::string& name, GxImage* image, GxInt32 size);
 // A material naming a texture whose picture joins the model's images dictionary.
 GxMaterial* TexturedMaterial(ContentModel* model, const char* name, const Pixels& pixels, GxInt32 size, GxRGBA colour);
 GxMaterial* PlainMaterial(GxRGBA colour);
@@ -40,9 +43,6 @@ GxMaterial* PlainMaterial(GxRGBA colour);
 void AddFacingQuad(ContentWorldMesh* mesh, GxV3d a, GxV3d b, GxV3d c, GxV3d d, GxV3d normal, GxUInt16 material,
                    GxReal uvScale);
 void AddBoxQuads(ContentWorldMesh* mesh, GxV3d centre, GxV3d half, GxUInt16 material);
-// Geometry of a quad mesh; coordinates are kept when the flags ask for a texture.
-GxGeometry* MeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, GxMaterial* const* materials,
-                         GxInt32 numMaterials);
 // Drops the caller's references: materials live on in what uses them.
 void Drop(std::initializer_list<GxMaterial*> materials);
 // A clump of one atomic on its root frame; the geometry's reference passes to the atomic.

@@ -17,9 +17,9 @@
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
+#include "tools/content/model_testing.h"
 #include "tools/content/templates_writer.h"
 #include "tools/content/texdict_writer.h"
 
@@ -93,31 +93,16 @@ GxGeometry* OnlyGeometry(GxClump* clump)
     return atomics.size() == 1 ? atomics[0]->geometry : nullptr;
 }
 
-class ObjectModels : public GxD3D9SoftwareTest {
+class ObjectModels : public ContentObjectTest {
 protected:
-    void AttachPlugins() override
-    {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
-                    GxSplinePluginAttach());
-    }
     void SetUp() override
     {
-        GxD3D9SoftwareTest::SetUp();
+        ContentObjectTest::SetUp();
         if (HasFatalFailure()) {
             return;
         }
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        dir = fs::temp_directory_path() / ("ferrox_ObjectModels_" + FerroxTestRunTag());
-        fs::create_directories(dir);
         std::string detail;
         ASSERT_TRUE(ContentWriteObjectModels(dir.string(), &detail)) << detail;
-    }
-    void TearDown() override
-    {
-        GxFileSystemManagerClose();
-        GxD3D9SoftwareTest::TearDown();
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
     }
 
     // Reads as the game's loader does: the table of contents skipped, the dictionary made current, the clump.
@@ -138,8 +123,6 @@ protected:
         GxStreamClose(stream, nullptr);
         ASSERT_NE(nullptr, model->clump) << path;
     }
-
-    fs::path dir;
 };
 
 // The texture names of every material, atomic by atomic ("" for an untextured material).

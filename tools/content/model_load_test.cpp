@@ -4,7 +4,6 @@
 #include "tools/content/misc_models.h"
 
 #include <filesystem>
-#include <random>
 
 #include "engine/navigation/spline.h"
 #include "engine/world/asset.h"
@@ -13,42 +12,15 @@
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/spline.h"
-#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/clump_writer.h"
+#include "tools/content/model_testing.h"
 
 namespace {
 
-class ContentModelLoad : public GxD3D9SoftwareTest {
-protected:
-    void AttachPlugins() override
-    {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
-                    GxSplinePluginAttach());
-    }
-    void SetUp() override
-    {
-        GxD3D9SoftwareTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        std::random_device entropy;
-        root = std::filesystem::temp_directory_path() /
-               ("content_model_toc_" + std::to_string(entropy()) + std::to_string(entropy()));
-        std::filesystem::create_directories(root);
-    }
-    void TearDown() override
-    {
-        GxFileSystemManagerClose();
-        GxD3D9SoftwareTest::TearDown();
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
-    }
-    std::filesystem::path root;
-};
+class ContentModelLoad : public ContentObjectTest {};
 
 // Every triangle of the clump's atomics, as the y of its face normal's direction.
 std::vector<float> FaceNormalsY(GxClump* clump)
@@ -76,20 +48,20 @@ std::vector<float> FaceNormalsY(GxClump* clump)
 TEST_F(ContentModelLoad, EveryObjectModelLoadsAsACompositeAndTheGroundFacesUp)
 {
     std::string detail;
-    ASSERT_TRUE(ContentWriteObjectModels(root.string(), &detail)) << detail;
+    ASSERT_TRUE(ContentWriteObjectModels(dir.string(), &detail)) << detail;
     for (const std::string& path : ContentObjectModelPaths()) {
         CFerroxComposite model;
-        ASSERT_EQ(1, model.Load((root / path.substr(2)).string().c_str())) << path;
+        ASSERT_EQ(1, model.Load((dir / path.substr(2)).string().c_str())) << path;
         EXPECT_GE(GxClumpGetNumAtomics(model.GetClump()), 1) << path;
     }
     CFerroxComposite ground;
-    ASSERT_EQ(1, ground.Load((root / "models/misc/ground.gxs").string().c_str()));
+    ASSERT_EQ(1, ground.Load((dir / "models/misc/ground.gxs").string().c_str()));
     const std::vector<float> ys = FaceNormalsY(ground.GetClump());
     ASSERT_FALSE(ys.empty());
     for (float y : ys)
         EXPECT_GT(y, 0.0f);
     CFerroxComposite ring;
-    ASSERT_EQ(1, ring.Load((root / "models/people/select.gxs").string().c_str()));
+    ASSERT_EQ(1, ring.Load((dir / "models/people/select.gxs").string().c_str()));
     GxAtomic* atomic = GxLinkGetData(ring.GetClump()->atomicList.next, GxAtomic, inClumpLink);
     EXPECT_EQ(180, atomic->geometry->matList.materials[0]->color.alpha);
     const float radius = atomic->geometry->morphTarget[0].boundingSphere.radius;
@@ -109,7 +81,7 @@ TEST_F(ContentModelLoad, ModelFilesBindTheTexturesOfTheirOwnDictionary)
     ContentImageTexture texture;
     texture.name = "fashion_sign";
     texture.levels = {image};
-    const std::string path = (root / "fashion_small.gxs").string();
+    const std::string path = (dir / "fashion_small.gxs").string();
     ASSERT_TRUE(ContentModelFileWrite(path.c_str(), {texture}, unit));
     GxClumpDestroy(unit);
     GxTextureDestroy(sign);
@@ -140,7 +112,7 @@ TEST_F(ContentModelLoad, ModelFilesBindTheTexturesOfTheirOwnDictionary)
 TEST_F(ContentModelLoad, EachModelFileGivesOneTemplateWithItsSlotPathsByName)
 {
     std::string detail;
-    ASSERT_TRUE(ContentWriteObjectModels(root.string(), &detail)) << detail;
+    ASSERT_TRUE(ContentWriteObjectModels(dir.string(), &detail)) << detail;
     FerroxModelPool models;
     FerroxAnimPool animations;
     CFerroxAssetLoaderHlpr loader;
@@ -149,7 +121,7 @@ TEST_F(ContentModelLoad, EachModelFileGivesOneTemplateWithItsSlotPathsByName)
         SCOPED_TRACE(path);
         ContentModel made;
         ASSERT_TRUE(ContentObjectModelCreate(path, &made));
-        const std::string file = (root / path.substr(2)).string();
+        const std::string file = (dir / path.substr(2)).string();
         loader.SetTarget(&models, &animations, file.c_str());
         CFerroxStream<CFerroxAssetLoaderHlpr> stream;
         ASSERT_TRUE(stream.Read(file.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk));

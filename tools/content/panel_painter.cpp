@@ -12,15 +12,6 @@ namespace {
 constexpr const char* kManagementFiles[] = {"01_finance.png", "02_shoppers.png", "03_staff.png", "04_contractors.png"};
 constexpr int kManagementButtonWidth = 64;
 
-bool MakeFolder(const std::string& dir, std::string* error)
-{
-    std::error_code failed;
-    std::filesystem::create_directories(dir, failed);
-    if (failed && error)
-        *error = "cannot make " + dir;
-    return !failed;
-}
-
 }  // namespace
 
 const ContentCanvasLayout& ContentOptionsLayout(void)
@@ -96,13 +87,13 @@ bool ContentWriteGamePanels(const std::string& panelsDir, std::string* error)
     for (const ContentCanvasLayout* layout :
          {&ContentOptionsLayout(), &ContentConfirmLayout(), &ContentMessagesLayout()}) {
         const std::string folder = panelsDir + "/" + std::string(layout->folder).substr(std::string("panels/").size());
-        if (!MakeFolder(folder, error) || !ContentWriteCanvas(*layout, folder, error))
+        if (!ContentMakeFolder(folder, error) || !ContentWriteCanvas(*layout, folder, error))
             return false;
     }
     // The management panel has no placement map: the canvas lays the numbered pictures out in a row.
     const ContentCanvasLayout& manage = ContentManagementLayout();
     const std::string folder = panelsDir + "/main/manage";
-    if (!MakeFolder(folder, error))
+    if (!ContentMakeFolder(folder, error))
         return false;
     ContentCanvasLayout cap = manage;
     cap.buttons.clear();

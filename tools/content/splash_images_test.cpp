@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gfx/core/engine_testing.h"
+#include "tools/content/content_testing.h"
 
 namespace {
 
@@ -44,19 +44,14 @@ TEST(SplashImages, CursorPointsToItsTopLeftPixelAndIsClearElsewhere)
     EXPECT_EQ(0, CursorAlpha(cursor, 31, 31));
 }
 
-TEST(SplashImages, WritesThePicturesWhereTheGameLooks)
+class SplashFiles : public ContentFilesTest {};
+
+// The pictures are written through the library's file layer, as mkcontent writes them.
+TEST_F(SplashFiles, WritesThePicturesWhereTheGameLooks)
 {
-    // The pictures are written through the library's file layer, as mkcontent writes them.
-    ASSERT_TRUE(GxTestEngineStart());
-    ASSERT_TRUE(GxTestFileSystemOpen());
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "content_splash_test";
-    std::filesystem::remove_all(dir);
     std::string error;
     ASSERT_TRUE(ContentWriteSplashes(dir.string(), &error)) << error;
     for (const char* name : {"StoneArrow.png", "BrightRidge.png", "graphics.png", "loading.png", "loadingger.png"})
         EXPECT_TRUE(std::filesystem::exists(dir / "images" / "loading" / name)) << name;
     EXPECT_TRUE(std::filesystem::exists(dir / "cursor.png"));
-    std::filesystem::remove_all(dir);
-    GxFileSystemManagerClose();
-    GxTestEngineShutdown();
 }

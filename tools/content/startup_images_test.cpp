@@ -7,8 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/testsupport/files.h"
-#include "gfx/core/engine_testing.h"
+#include "tools/content/content_testing.h"
 
 namespace {
 
@@ -47,12 +46,10 @@ TEST(StartupImages, SizesPlainListSpotsAndOneLanguageEach)
     EXPECT_NE(ContentStartupImage(16).rows, ContentStartupImage(37).rows);
 }
 
-TEST(StartupImages, WritesTwentyFourBitFilesAndHelpPages)
+class StartupFiles : public ContentFilesTest {};
+
+TEST_F(StartupFiles, WritesTwentyFourBitFilesAndHelpPages)
 {
-    ASSERT_TRUE(GxTestEngineStart());
-    ASSERT_TRUE(GxTestFileSystemOpen());
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("content_startup_test_" + FerroxTestRunTag());
     std::string error;
     ASSERT_TRUE(ContentWriteStartup(dir.string(), &error)) << error;
     for (int file = 1; file <= kContentStartupFiles; ++file) {
@@ -64,7 +61,4 @@ TEST(StartupImages, WritesTwentyFourBitFilesAndHelpPages)
     }
     for (const char* lang : {"eng", "ger", "fre"})
         EXPECT_TRUE(std::filesystem::exists(dir / "help" / lang / "Help.htm")) << lang;
-    std::filesystem::remove_all(dir);
-    GxFileSystemManagerClose();
-    GxTestEngineShutdown();
 }

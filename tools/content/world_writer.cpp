@@ -317,3 +317,44 @@ bool ContentWorldWrite(GxStream* stream, const ContentWorldMesh& mesh, const Con
     const Bytes bytes = ContentWorldBytes(mesh, plan);
     return !bytes.empty() && GxStreamWrite(stream, bytes.data(), static_cast<GxUInt32>(bytes.size())) != nullptr;
 }
+
+GxGeometry* ContentMeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, GxMaterial* const* materials,
+                                GxInt32 numMaterials)
+{
+    const auto vertices = static_cast<GxInt32>(mesh.positions.size());
+    const auto triangles = static_cast<GxInt32>(mesh.triangles.size());
+    GxGeometry* geometry = GxGeometryCreate(vertices, triangles, flags);
+    if (!geometry) {
+        return nullptr;
+    }
+    GxMorphTarget* target = &geometry->morphTarget[0];
+    for (GxInt32 i = 0; i < vertices; i++) {
+        const auto v = static_cast<size_t>(i);
+        target->verts[i] = mesh.positions[v];
+        if (flags & gxGEOMETRYNORMALS) {
+            target->normals[i] = mesh.normals[v];
+        }
+        if (flags & gxGEOMETRYPRELIT) {
+            geometry->preLitLum[i] = mesh.prelit[v];
+        }
+        if (flags & gxGEOMETRYTEXTURED) {
+            geometry->texCoords[0][i] = mesh.uv[v];
+        }
+    }
+    for (GxInt32 t = 0; t < triangles; t++) {
+        const GxTriangle& from = mesh.triangles[static_cast<size_t>(t)];
+        GxTriangle* triangle = &geometry->triangles[t];
+        std::memcpy(triangle->vertIndex, from.vertIndex, sizeof(triangle->vertIndex));
+        if (from.matIndex >= numMaterials ||
+            !GxGeometryTriangleSetMaterial(geometry, triangle, materials[from.matIndex])) {
+            GxGeometryDestroy(geometry);
+            return nullptr;
+        }
+    }
+    GxMorphTargetCalcBoundingSphere(target, &target->boundingSphere);
+    if (!GxGeometryUnlock(geometry)) {
+        GxGeometryDestroy(geometry);
+        return nullptr;
+    }
+    return geometry;
+}

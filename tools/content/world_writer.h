@@ -26,6 +26,11 @@ struct ContentWorldPlan {
 void ContentWorldAddQuad(ContentWorldMesh* mesh, const GxV3d corners[4], const GxV3d& normal, GxRGBA colour,
                          GxUInt16 material, GxReal uvScale);
 
+// Geometry of the mesh in one piece: positions, and normals, prelit colours and the first coordinate set as the
+// format flags ask; material indices are into `materials`. Null on failure or an index past them.
+GxGeometry* ContentMeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, GxMaterial* const* materials,
+                                GxInt32 numMaterials);
+
 // The whole world chunk, header included; empty when a sector would break the 16-bit limits or a write fails.
 std::vector<GxUInt8> ContentWorldBytes(const ContentWorldMesh& mesh, const ContentWorldPlan& plan);
 bool ContentWorldWrite(GxStream* stream, const ContentWorldMesh& mesh, const ContentWorldPlan& plan);

@@ -22,9 +22,7 @@ namespace {
 constexpr int clientWidth = 320;
 constexpr int clientHeight = 240;
 
-struct Options {
-    int frames = 0;  // 0: until the window is closed
-    std::string screenshot;
+struct Options : GxToolFrameOptions {
     std::string content = "content";  // game root holding images/checker.png and images/badge.png
 };
 
@@ -36,25 +34,13 @@ struct Textures {
 
 bool ParseOptions(int argc, char** argv, Options* options)
 {
-    for (int i = 1; i < argc; i++) {
-        const std::string arg = argv[i];
-        if (arg == "--frames" && i + 1 < argc) {
-            options->frames = std::atoi(argv[++i]);
-            if (options->frames <= 0) {
-                return false;
-            }
-        } else if (arg == "--screenshot" && i + 1 < argc) {
-            options->screenshot = argv[++i];
-        } else if (arg == "--content" && i + 1 < argc) {
-            options->content = argv[++i];
-            if (options->content.empty()) {
-                return false;
-            }
-        } else {
+    return GxToolParseOptions(argc, argv, options, [options](int count, char** args, int* i) {
+        if (std::string(args[*i]) != "--content" || *i + 1 >= count) {
             return false;
         }
-    }
-    return true;
+        options->content = args[++*i];
+        return !options->content.empty();
+    });
 }
 
 bool DrawFrame(GxCamera* camera, const Textures& textures)
@@ -71,23 +57,6 @@ bool DrawFrame(GxCamera* camera, const Textures& textures)
     GxDemoDrawLineStrip3D();
     GxCameraEndUpdate(camera);
     return true;
-}
-
-// Saves the frame buffer (32-bit B, G, R, A rows) with the core's BMP writer.
-bool SaveScreenshot(GxCamera* camera, const std::string& path)
-{
-    GxRaster* raster = camera->frameBuffer;
-    if (raster->depth != 32) {
-        return false;
-    }
-    const GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
-    if (!pixels) {
-        return false;
-    }
-    const bool saved =
-        GxTestWriteScreenshot(path.c_str(), pixels, raster->width, raster->height, static_cast<size_t>(raster->stride));
-    GxRasterUnlock(raster);
-    return saved;
 }
 
 // Reads the two PNG textures from CONTENT/images/; a texture that cannot be read is reported and left out.
@@ -131,7 +100,7 @@ int Run(const Options& options, HWND window)
         GxToolPumpMessages();
         const bool drawn = DrawFrame(camera, textures);
         const bool last = options.frames != 0 && n + 1 == options.frames;
-        if (drawn && last && !options.screenshot.empty() && !SaveScreenshot(camera, options.screenshot)) {
+        if (drawn && last && !options.screenshot.empty() && !GxToolSaveScreenshot(camera, options.screenshot)) {
             std::fprintf(stderr, "gxwindow: cannot write %s\n", options.screenshot.c_str());
             result = 1;
         }
@@ -152,12 +121,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: gxwindow [--frames N] [--screenshot out.bmp] [--content DIR]\n");
         return 2;
     }
-    HWND window = GxToolWindowOpen("GxWindow", "gxwindow", clientWidth, clientHeight);
-    if (!window) {
-        std::fprintf(stderr, "gxwindow: no window\n");
-        return 1;
-    }
-    const int result = Run(options, window);
-    DestroyWindow(window);
-    return result;
+    return GxToolWindowMain("GxWindow", "gxwindow", clientWidth, clientHeight,
+                            [&options](HWND window) { return Run(options, window); });
 }

@@ -47,7 +47,6 @@ constexpr GxReal kDirectional = 0.75f;
 constexpr GxReal kLightPitch = 40.0f;  // degrees: the sun's rays fall this steeply
 constexpr GxReal kLightYaw = 30.0f;
 constexpr GxInt32 kClearAll = 3;  // frame buffer and depth
-constexpr GxInt32 kScreenshotDepth = 32;
 constexpr GxReal kSecondsPerFrame = 1.0f / 30.0f;
 constexpr int kPixelTolerance = 8;        // per channel: rounding of the two paths' lighting
 constexpr double kDifferingShare = 0.05;  // of the drawn pixels: edges the two paths rasterise a pixel apart
@@ -56,9 +55,7 @@ constexpr int kKeySwitchPath = 'P';
 
 GxLink viewerLights;
 
-struct Options {
-    int frames = 0;  // 0: until the window is closed
-    std::string screenshot;
+struct Options : GxToolFrameOptions {
     std::string model = "content/models/shops/fashion_small.gxs";
     std::string animation = "walk";
     bool shader = true;    // the skin path to start with
@@ -86,19 +83,12 @@ struct Scene {
 
 bool ParseOptions(int argc, char** argv, Options* options)
 {
-    for (int i = 1; i < argc; i++) {
-        const std::string arg = argv[i];
-        if (arg == "--frames" && i + 1 < argc) {
-            options->frames = std::atoi(argv[++i]);
-            if (options->frames <= 0) {
-                return false;
-            }
-        } else if (arg == "--screenshot" && i + 1 < argc) {
-            options->screenshot = argv[++i];
-        } else if (arg == "--anim" && i + 1 < argc) {
-            options->animation = argv[++i];
-        } else if (arg == "--skin" && i + 1 < argc) {
-            const std::string path = argv[++i];
+    return GxToolParseOptions(argc, argv, options, [options](int count, char** args, int* i) {
+        const std::string arg = args[*i];
+        if (arg == "--anim" && *i + 1 < count) {
+            options->animation = args[++*i];
+        } else if (arg == "--skin" && *i + 1 < count) {
+            const std::string path = args[++*i];
             if (path != "shader" && path != "processor") {
                 return false;
             }
@@ -110,8 +100,8 @@ bool ParseOptions(int argc, char** argv, Options* options)
         } else {
             options->model = arg;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 // The viewer's lights stand in for a world's global lights until worlds exist.
@@ -384,19 +374,6 @@ bool DrawFrame(Scene* scene, int n)
     return drawn;
 }
 
-// The frame buffer as an image through the driver; null on failure.
-GxImage* ReadFrame(GxCamera* camera)
-{
-    GxRaster* raster = camera->frameBuffer;
-    GxStandardFunc fromRaster = GxEngineInstance->stdFunc[gxSTANDARDIMAGEGETRASTER];
-    GxImage* image = GxImageCreate(raster->width, raster->height, kScreenshotDepth);
-    if (image && (!fromRaster || !GxImageAllocatePixels(image) || !fromRaster(image, raster, 0))) {
-        GxImageDestroy(image);
-        return nullptr;
-    }
-    return image;
-}
-
 bool IsBackground(const GxUInt8* p)
 {
     return p[0] == kBackground.red && p[1] == kBackground.green && p[2] == kBackground.blue;
@@ -406,7 +383,7 @@ bool IsBackground(const GxUInt8* p)
 // tolerance are a small share of those drawn in either frame.
 bool FramesMatch(const GxImage* a, const GxImage* b, int* differing, int* drawn)
 {
-    constexpr GxInt32 bytes = kScreenshotDepth / 8;
+    constexpr GxInt32 bytes = kGxToolFrameDepth / 8;
     *differing = 0;
     *drawn = 0;
     for (GxInt32 y = 0; y < a->height; y++) {
@@ -436,7 +413,7 @@ bool CompareFrame(Scene* scene, int n)
             ok = false;
             break;
         }
-        ok = DrawFrame(scene, n) && (frames[path] = ReadFrame(scene->camera)) != nullptr;
+        ok = DrawFrame(scene, n) && (frames[path] = GxToolReadFrame(scene->camera)) != nullptr;
     }
     int differing = 0;
     int drawn = 0;
@@ -451,20 +428,6 @@ bool CompareFrame(Scene* scene, int n)
         if (image) {
             GxImageDestroy(image);
         }
-    }
-    return ok;
-}
-
-// Copies the frame buffer into an image through the driver and saves it with the core's BMP writer.
-bool SaveScreenshot(GxCamera* camera, const std::string& path)
-{
-    GxRaster* raster = camera->frameBuffer;
-    GxStandardFunc fromRaster = GxEngineInstance->stdFunc[gxSTANDARDIMAGEGETRASTER];
-    GxImage* image = GxImageCreate(raster->width, raster->height, kScreenshotDepth);
-    const bool ok = image && fromRaster && GxImageAllocatePixels(image) && fromRaster(image, raster, 0) &&
-                    GxImageWriteBMP(image, path.c_str()) != nullptr;
-    if (image) {
-        GxImageDestroy(image);
     }
     return ok;
 }
@@ -510,7 +473,7 @@ int RunScene(const Options& options, HWND window)
             break;
         }
         const bool last = options.frames != 0 && n + 1 == options.frames;
-        if (last && !options.screenshot.empty() && !SaveScreenshot(scene.camera, options.screenshot)) {
+        if (last && !options.screenshot.empty() && !GxToolSaveScreenshot(scene.camera, options.screenshot)) {
             std::fprintf(stderr, "modelview: cannot write %s\n", options.screenshot.c_str());
             result = 1;
         }
@@ -540,12 +503,6 @@ int main(int argc, char** argv)
                              "[--skin shader|processor] [--compare] [model.gxs]\n");
         return 2;
     }
-    HWND window = GxToolWindowOpen("GxModelView", "modelview", clientWidth, clientHeight);
-    if (!window) {
-        std::fprintf(stderr, "modelview: no window\n");
-        return 1;
-    }
-    const int result = Run(options, window);
-    DestroyWindow(window);
-    return result;
+    return GxToolWindowMain("GxModelView", "modelview", clientWidth, clientHeight,
+                            [&options](HWND window) { return Run(options, window); });
 }

@@ -42,14 +42,6 @@ constexpr float kBoxBottom = 50.0f;
 constexpr float kBoxWidth = 600.0f;
 constexpr float kBoxHeight = 150.0f;
 
-CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
-
-void ReleaseButton()
-{
-    if (CFerroxMouse* mouse = GameMouse())
-        mouse->LeftButtonUp();
-}
-
 std::u16string Decimal(int32_t value)
 {
     const std::string text = std::to_string(value);
@@ -257,7 +249,7 @@ void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)
         return;
     if (index == m_viewIndex || index == m_overlayIndex) {
         if (event == FERROX_WIDGET_PRESSED)
-            ReleaseButton();
+            FerroxReleaseButton();
         return;
     }
     if (event == FERROX_WIDGET_OVER || event == FERROX_WIDGET_NOT_OVER) {
@@ -266,7 +258,7 @@ void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)
     }
     if (event != FERROX_WIDGET_PRESSED)
         return;
-    ReleaseButton();
+    FerroxReleaseButton();
     switch (index) {
     case CITY_BACK:
         if (m_pFrontEnd)
@@ -300,10 +292,7 @@ void CCityCanvas::Update() { CFerroxCanvas::Update(); }
 void CCityCanvas::Render()
 {
     CFerroxCanvas::Render();
-    // The view left depth on; the texts draw flat.
-    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
+    FerroxBeginFlatDrawing();  // the view left depth on
     if (m_description < 0)
         return;
     CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;

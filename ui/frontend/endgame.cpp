@@ -76,8 +76,7 @@ void CEndGameCanvas::OnWidgetEvent(int32_t, int32_t event)
 {
     if (event != FERROX_WIDGET_PRESSED)
         return;
-    if (CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr)
-        mouse->LeftButtonUp();
+    FerroxReleaseButton();
     if (CFerroxInterface* game = FerroxGetGameInterface())
         game->GetStack().RequestPop();
     if (g_pFerroxGame)
@@ -91,9 +90,7 @@ void CEndGameCanvas::Update() { CFerroxCanvas::Update(); }
 void CEndGameCanvas::Render()
 {
     CFerroxCanvas::Render();
-    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
+    FerroxBeginFlatDrawing();
     CFerroxInterface* game = FerroxGetGameInterface();
     CFerroxFont* font = game ? game->GetFont(0) : nullptr;
     CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;

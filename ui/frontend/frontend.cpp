@@ -87,8 +87,7 @@ void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
     }
     if (event != FERROX_WIDGET_PRESSED)
         return;
-    if (CFerroxMouse* mouse = GameMouse())
-        mouse->LeftButtonUp();
+    FerroxReleaseButton();
     if (!m_pOwner)
         return;
     switch (index) {

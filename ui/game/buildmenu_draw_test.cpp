@@ -4,37 +4,25 @@
 
 #include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
-#include "gfx/2d/twod_testing.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/image.h"
 #include "ui/game/buildmenu.h"
 #include "ui/game/buildmenu_local.h"
+#include "ui/toolkit/draw_testing.h"
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {
 
-constexpr int kScreenW = 800;
-constexpr int kScreenH = 600;
 constexpr int kMenuX = 100;
 constexpr int kMenuY = 200;
 
 // The second item of the first plans menu is not available yet.
 int SecondItemUnavailable(int16_t category, uint16_t index) { return category == 0 && index == 1 ? 0 : 1; }
 
-class BuildMenuDraw : public Gx2DOpenGLTest {
+class BuildMenuDraw : public UiDrawTest {
 protected:
-    BuildMenuDraw() : Gx2DOpenGLTest(kScreenW, kScreenH) {}
+    BuildMenuDraw() : UiDrawTest("ferrox_buildmenu_draw") {}
     void SetUp() override
     {
-        Gx2DOpenGLTest::SetUp();
-        if (!Ready())
-            return;
-        const GxV2d view = {0.5f, 0.375f};
-        GxCameraSetViewWindow(camera, &view);
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-        dir = std::filesystem::temp_directory_path() / ("ferrox_buildmenu_draw_" + FerroxTestRunTag());
-        std::filesystem::create_directories(dir);
+        UiDrawTest::SetUp();
         const BuildMenuCommands commands = {&SecondItemUnavailable, nullptr, nullptr};
         SetBuildMenuCommands(&commands);
         BuildMenuCategoryCounter() = 0;
@@ -42,12 +30,7 @@ protected:
     void TearDown() override
     {
         SetBuildMenuCommands(nullptr);
-        if (Ready()) {
-            GxFileSystemManagerClose();
-            std::error_code ignored;
-            std::filesystem::remove_all(dir, ignored);
-        }
-        Gx2DOpenGLTest::TearDown();
+        UiDrawTest::TearDown();
     }
     // A 60 x 20 menu of the background colour and three 10 x 10 buttons of the button colour at x 5, 25, 45.
     std::string WriteMenu(const std::string& stem, UiRgba background, UiRgba button)
@@ -63,7 +46,6 @@ protected:
         EXPECT_TRUE(place.Write(base + "_p.png"));
         return base + ".png";
     }
-    std::filesystem::path dir;
 };
 
 TEST_F(BuildMenuDraw, OpenPageDrawsWithItsDisabledItemRed)
@@ -94,11 +76,9 @@ TEST_F(BuildMenuDraw, OpenPageDrawsWithItsDisabledItemRed)
     }
     CGame::DestroyInstance(nullptr);
 
-    std::vector<GxUInt32> pixels = ReadBack();
+    const std::vector<GxUInt32> pixels = Frame();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenW * kScreenH));
-    auto at = [&](int x, int bottomUpY) {
-        return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)] & 0xFFFFFFu;
-    };
+    auto at = [&](int x, int bottomUpY) { return At(pixels, x, bottomUpY); };
     EXPECT_EQ(at(kMenuX + 2, kMenuY + 2), 0x283C50u);    // the page's background at the menus' position
     EXPECT_EQ(at(kMenuX + 10, kMenuY + 10), 0xC8C8C8u);  // item 1
     EXPECT_EQ(at(kMenuX + 30, kMenuY + 10), 0xC80000u);  // item 2, grey tinted red

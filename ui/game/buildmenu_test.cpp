@@ -53,10 +53,6 @@ protected:
         UiTest::SetUp();
         if (HasFatalFailure())
             return;
-        // The toolkit's folder is named for the test only; runs side by side need their own.
-        std::filesystem::remove_all(dir);
-        dir += "_" + FerroxTestRunTag();
-        std::filesystem::create_directories(dir);
         static_cast<UiTestLocale*>(game->m_pLocale)->lists.push_back(kBuildTooltipList);
         g_recorded = Recorded();
         const BuildMenuCommands commands = {&RecordAvailable, &RecordPlacement, &RecordTiles};

@@ -55,8 +55,7 @@ void CConfirmPanel::OnWidgetEvent(int32_t index, int32_t event)
     }
     if (event != FERROX_WIDGET_PRESSED)
         return;
-    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
-        g_pFerroxGame->m_pMouse->LeftButtonUp();
+    FerroxReleaseButton();
     EndPress();
     CInterface* ui = InterfaceGet();
     if (index == CONFIRM_YES) {

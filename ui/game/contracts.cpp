@@ -86,16 +86,11 @@ void CContractsPanel::Build(const char* path, float x, float y, int32_t scaled)
     const uint16_t count = CategoryCount();
     m_slots.assign(count, nullptr);
     for (uint16_t k = 0; k < count; k++) {
-        AddWidget(MakeImage(kOkPicture, kOkX, kRowY - kOkDrop - kRowStep * k, scaled));
+        AddWidget(FerroxMakeImage(kOkPicture, kOkX, kRowY - kOkDrop - kRowStep * k, scaled));
         m_slots[k] = FirstContract(k);
         ShowButton(k);
     }
-    FerroxWidgetRecord record = {};
-    record.name = kBarPicture;
-    record.extent = kBarLength;
-    record.scaled = scaled;
-    m_pBar = std::make_unique<CFerroxBar>();
-    m_pBar->Configure(&record);
+    m_pBar = FerroxMakeBar(kBarPicture, kBarLength, scaled);
 }
 
 void CContractsPanel::LoadContracts()
@@ -143,13 +138,13 @@ void CContractsPanel::OnWidgetEvent(int32_t index, int32_t event)
         if (index == CONTRACTS_CLOSE) {
             if (CInterface* ui = InterfaceGet())
                 ui->GetStack().RequestPop();
-            ReleaseButton();
+            FerroxReleaseButton();
             EndPress();
             return;
         }
         if (!okButton)
             return;
-        ReleaseButton();
+        FerroxReleaseButton();
         EndPress();
         const size_t k = static_cast<size_t>(index - m_firstButton);
         FerroxTechEntry* slot = k < m_slots.size() && k < CategoryCount() ? m_slots[k] : nullptr;

@@ -1,42 +1,30 @@
 // Pixels of the in-game interface on the OpenGL back end at 800 x 600, over a cleared frame: the main bar with
 // its date and a message in its box, and a tooltip once the pointer has rested.
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "engine/data/locale.h"
 #include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
-#include "gfx/2d/twod_testing.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/image.h"
-#include "gfx/testsupport/headless.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"
+#include "ui/toolkit/draw_testing.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {
 
-constexpr int kScreenW = 800;
-constexpr int kScreenH = 600;
 constexpr GxUInt32 kWhite = 0xFFFFFFu;
 
-class InGameDraw : public Gx2DOpenGLTest {
+class InGameDraw : public UiDrawTest {
 protected:
-    InGameDraw() : Gx2DOpenGLTest(kScreenW, kScreenH) {}
+    InGameDraw() : UiDrawTest("ferrox_ingame_draw") {}
     void SetUp() override
     {
-        Gx2DOpenGLTest::SetUp();
-        if (!Ready())
+        UiDrawTest::SetUp();
+        if (dir.empty())
             return;
-        const GxV2d view = {0.5f, 0.375f};
-        GxCameraSetViewWindow(camera, &view);
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-        dir = std::filesystem::temp_directory_path() / ("ferrox_ingame_draw_" + FerroxTestRunTag());
         std::filesystem::create_directories(dir / "images/panels/main/base");
         start = std::filesystem::current_path().string();
         std::filesystem::current_path(dir);
@@ -48,30 +36,13 @@ protected:
             std::filesystem::current_path(start, failed);
             EXPECT_FALSE(failed);
         }
-        if (Ready() || opened) {
-            GxFileSystemManagerClose();
-            std::error_code ignored;
-            std::filesystem::remove_all(dir, ignored);
-        }
-        Gx2DOpenGLTest::TearDown();
+        UiDrawTest::TearDown();
     }
     // A font whose every glyph is a white 8 x 16 block, one page shared by the four fonts.
-    void WriteFonts()
+    static void WriteFonts()
     {
-        GxRaster* raster = GxRasterCreate(16, 16, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-        ASSERT_NE(raster, nullptr);
-        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
-        ASSERT_NE(bits, nullptr);
-        for (GxInt32 y = 0; y < 16; y++)
-            std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), 16, 0xFFFFFFFFu);
-        GxRasterUnlock(raster);
-        GxTexture* page = GxTextureCreate(raster);
-        GxTextureSetName(page, "blocks");
-        GxTextureSetFilterMode(page, gxFILTERNEAREST);
-        GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
-        std::string metrics = "METRICS1\nblocks\n0\n";
-        for (int code : {'-', '/', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A'})
-            metrics += std::to_string(code) + " 0 0 8 16\n";
+        ASSERT_TRUE(Gx2DTestAddBlockPage("blocks"));
+        const std::string metrics = BlockMetrics("blocks", "-/0123456789A");
         for (const char* name : {"f0", "f1", "f2", "f3"})
             std::ofstream(std::string(name) + ".met") << metrics;
     }
@@ -85,10 +56,7 @@ protected:
         ui->Render();
         if (!GxCameraEndUpdate(camera))
             return none;
-        std::vector<GxUInt32> pixels = ReadBack();
-        for (GxUInt32& pixel : pixels)
-            pixel &= 0xFFFFFFu;
-        return pixels;
+        return Frame();
     }
     // Whether any pixel of the bottom-up rectangle is white.
     static bool AnyWhite(const std::vector<GxUInt32>& pixels, int x0, int y0, int x1, int y1)
@@ -97,12 +65,11 @@ protected:
             return false;
         for (int y = y0; y <= y1; y++)
             for (int x = x0; x <= x1; x++)
-                if (pixels[static_cast<size_t>((kScreenH - 1 - y) * kScreenW + x)] == kWhite)
+                if (At(pixels, x, y) == kWhite)
                     return true;
         return false;
     }
 
-    std::filesystem::path dir;
     std::string start;
     std::string startDirectory;
 };

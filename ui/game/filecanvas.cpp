@@ -427,8 +427,7 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
         widget->m_visible = 0;
     }
     if (event == FERROX_WIDGET_PRESSED) {
-        if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
-            g_pFerroxGame->m_pMouse->LeftButtonUp();
+        FerroxReleaseButton();
         const std::string name = GetNameText();
         const bool inMaps = CurrentFolderName().find(kFilePanelMapsFolder) != std::string::npos;
         if (index == FILE_PANEL_NEW_FOLDER) {

@@ -5,15 +5,11 @@
 #include <fstream>
 
 #include "engine/world/camera.h"
-#include "gfx/2d/twod_testing.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/image.h"
 #include "ui/game/filepanel_testing.h"
+#include "ui/toolkit/draw_testing.h"
 
 namespace {
 
-constexpr int kScreenW = 800;
-constexpr int kScreenH = 600;
 constexpr GxUInt32 kPureRed = 0xFF0000u;
 constexpr int kRowsBottom = 150;
 
@@ -33,24 +29,20 @@ public:
     }
 };
 
-class FilePanelDraw : public Gx2DOpenGLTest {
+class FilePanelDraw : public UiDrawTest {
 protected:
-    FilePanelDraw() : Gx2DOpenGLTest(kScreenW, kScreenH) {}
+    FilePanelDraw() : UiDrawTest("ferrox_filepanel_draw") {}
     void SetUp() override
     {
-        Gx2DOpenGLTest::SetUp();
-        if (!Ready())
+        UiDrawTest::SetUp();
+        if (dir.empty())
             return;
-        const GxV2d view = {0.5f, 0.375f};
-        GxCameraSetViewWindow(camera, &view);
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
         ASSERT_TRUE(GxImageRegisterImageFormat("bmp", GxImageReadBMP, GxImageWriteBMP));
-        start = std::filesystem::temp_directory_path() / ("ferrox_filepanel_draw_" + FerroxTestRunTag());
+        start = dir;
         std::filesystem::create_directories(start / "maps" / "f");
         for (const char* name : {"a", "b", "c"})
             std::ofstream(start / "maps" / (std::string(name) + ".fds")) << "x";
-        WriteFont();
+        ASSERT_NO_FATAL_FAILURE(WriteFont());
         startText = start.string();
         game = CGame::Instance(nullptr);
         game->m_pMouse = new CFerroxMouse();
@@ -70,43 +62,15 @@ protected:
             game->m_pStartDirectory = nullptr;
             CGame::DestroyInstance(nullptr);
         }
-        if (Ready() || opened) {
-            GxFileSystemManagerClose();
-            std::error_code ignored;
-            std::filesystem::remove_all(start, ignored);
-        }
-        Gx2DOpenGLTest::TearDown();
+        UiDrawTest::TearDown();
     }
     // A font whose every letter is a solid 8 x 16 block, so drawn text shows as pixels of its colour.
     void WriteFont()
     {
-        GxRaster* raster = GxRasterCreate(16, 16, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-        ASSERT_NE(raster, nullptr);
-        GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
-        ASSERT_NE(bits, nullptr);
-        for (GxInt32 y = 0; y < 16; y++)
-            std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), 16, 0xFFFFFFFFu);
-        GxRasterUnlock(raster);
-        GxTexture* page = GxTextureCreate(raster);
-        GxTextureSetName(page, "msgfont");
-        GxTextureSetFilterMode(page, gxFILTERNEAREST);
-        GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
+        ASSERT_TRUE(Gx2DTestAddBlockPage("msgfont"));
         std::filesystem::create_directories(start / "images" / "fonts");
-        std::ofstream metrics(start / "images" / "fonts" / "msgfont.met");
-        metrics << "METRICS1\nmsgfont\n0\n";
-        for (char c = 'a'; c <= 'z'; c++)
-            metrics << static_cast<int>(c) << " 0 0 8 16\n";
-    }
-    std::vector<GxUInt32> Frame()
-    {
-        std::vector<GxUInt32> pixels = ReadBack();
-        for (GxUInt32& pixel : pixels)
-            pixel &= 0xFFFFFFu;
-        return pixels;
-    }
-    GxUInt32 At(const std::vector<GxUInt32>& pixels, int x, int bottomUpY)
-    {
-        return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)];
+        std::ofstream(start / "images" / "fonts" / "msgfont.met")
+            << BlockMetrics("msgfont", "abcdefghijklmnopqrstuvwxyz");
     }
 
     std::filesystem::path start;

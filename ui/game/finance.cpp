@@ -127,9 +127,7 @@ void CMallSummaryPanel::Init()
 void CMallSummaryPanel::Release()
 {
     m_pBar.reset();
-    for (CFerroxImage* image : m_categoryImages)
-        delete image;
-    m_categoryImages.clear();
+    DeletePictures(m_categoryImages);
     CFerroxCanvas::Release();
     Init();
 }
@@ -142,20 +140,14 @@ void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled
     for (uint16_t k = 0; k < kFinanceRows; k++) {
         const float rowY = kRowButtonY - kRowStep * k;
         for (const auto& [picture, buttonX] : {std::pair{kPlusPicture, kPlusX}, std::pair{kMinusPicture, kMinusX}}) {
-            CFerroxImage* button = MakeImage(picture, buttonX, rowY, scaled);
+            CFerroxImage* button = FerroxMakeImage(picture, buttonX, rowY, scaled);
             button->m_visible = 1;
             AddWidget(button);
         }
     }
     m_rowButtonsEnd = m_widgetCount;
-    for (const char* picture : kCategoryPictures)
-        m_categoryImages.push_back(MakeImage(picture, 0.0f, 0.0f, scaled));
-    FerroxWidgetRecord record = {};
-    record.name = kBarPicture;
-    record.extent = kBarLength;
-    record.scaled = scaled;
-    m_pBar = std::make_unique<CFerroxBar>();
-    m_pBar->Configure(&record);
+    AddPictures(m_categoryImages, kCategoryPictures, scaled);
+    m_pBar = FerroxMakeBar(kBarPicture, kBarLength, scaled);
 }
 
 // ---- Events ----
@@ -193,7 +185,7 @@ void CMallSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
             widget->m_visible = 0;
         widget->SetColour(kWhite);
     } else if (event == FERROX_WIDGET_PRESSED) {
-        ReleaseButton();
+        FerroxReleaseButton();
         EndPress();
         CInterface* ui = InterfaceGet();
         if (index == FINANCE_CLOSE && ui)

@@ -75,9 +75,7 @@ void CStaffHirePanel::Release()
     for (HireEntry* entry : m_entries)
         delete entry;
     m_entries.clear();
-    for (CFerroxImage* image : m_jobImages)
-        delete image;
-    m_jobImages.clear();
+    DeletePictures(m_jobImages);
     CFerroxCanvas::Release();
     Init();
 }
@@ -89,8 +87,7 @@ void CStaffHirePanel::Build(const char* path, float x, float y, int32_t scaled)
     m_firstButton = m_widgetCount;
     for (const auto& row : kRows)
         AddHireEntry(row[0], row[1]);
-    for (const char* picture : kJobPictures)
-        m_jobImages.push_back(MakeImage(picture, 0.0f, 0.0f, scaled));
+    AddPictures(m_jobImages, kJobPictures, scaled);
 }
 
 void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName)
@@ -107,7 +104,7 @@ void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName
         HireReadValues(entry->templateA->GetValues(), entry);
     const float buttonY = kRowY - kOkDrop - kRowStep * static_cast<float>(m_entries.size());
     m_entries.push_back(entry);
-    CFerroxImage* button = MakeImage(kOkPicture, kOkX, buttonY, 0);
+    CFerroxImage* button = FerroxMakeImage(kOkPicture, kOkX, buttonY, 0);
     button->m_visible = 1;
     AddWidget(button);
 }
@@ -153,14 +150,14 @@ void CStaffHirePanel::OnWidgetEvent(int32_t index, int32_t event)
     if (index == HIRE_CLOSE) {
         if (ui)
             ui->GetStack().RequestPop();
-        ReleaseButton();
+        FerroxReleaseButton();
         EndPress();
         return;
     }
     if (!okButton)
         return;
     HireStaff(static_cast<uint16_t>(index - m_firstButton));
-    ReleaseButton();
+    FerroxReleaseButton();
     EndPress();
     if (ui)
         ui->CloseCanvases();

@@ -211,13 +211,17 @@ protected:
                 found.push_back(record);
         return found;
     }
-    bool Drew(const std::string& name) const
+    // Draws of pictures whose name holds the text, in order.
+    static std::vector<UiDrawRecord> DrawsOf(const std::string& name)
     {
+        std::vector<UiDrawRecord> found;
         for (const UiDrawRecord& record : uiDrawRecords)
             if (record.picture.find(name) != std::string::npos)
-                return true;
-        return false;
+                found.push_back(record);
+        return found;
     }
+    bool Drew(const std::string& name) const { return !DrawsOf(name).empty(); }
+    std::vector<UiDrawRecord> Bars() const { return DrawsOf("bar.png"); }
 
     std::string start;
     CFerroxTagTree data;

@@ -9,6 +9,7 @@
 #include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
 #include "ui/game/ingame.h"
+#include "ui/game/pictures_local.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/node.h"
 
@@ -89,9 +90,7 @@ void CMainPanel::Init()
 
 void CMainPanel::Release()
 {
-    for (CFerroxImage* season : m_seasons)
-        delete season;
-    m_seasons.clear();
+    DeletePictures(m_seasons);
     m_pRatingBar.reset();
     CFerroxCanvas::Release();
     Init();
@@ -102,20 +101,8 @@ void CMainPanel::Build(const char* path, float x, float y, int32_t scaled)
     CFerroxCanvas::Build(path, x, y, scaled);
     if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
         m_messageList = g_pFerroxGame->m_pLocale->FindTextList(kInGameMessagesList);
-    for (const char* name : kSeasonPictures) {
-        FerroxWidgetRecord record = {};
-        record.name = name;
-        record.scaled = scaled;
-        auto* image = new CFerroxImage();
-        image->Configure(&record);
-        m_seasons.push_back(image);
-    }
-    FerroxWidgetRecord record = {};
-    record.name = kRatingBarPicture;
-    record.extent = kRatingBarLength;
-    record.scaled = scaled;
-    m_pRatingBar = std::make_unique<CFerroxBar>();
-    m_pRatingBar->Configure(&record);
+    AddPictures(m_seasons, kSeasonPictures, scaled);
+    m_pRatingBar = FerroxMakeBar(kRatingBarPicture, kRatingBarLength, scaled);
 }
 
 uint16_t CMainPanel::SetSeason(uint16_t counter)

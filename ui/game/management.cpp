@@ -47,5 +47,5 @@ void CManagementPanel::OnWidgetEvent(int32_t index, int32_t event)
             break;
         }
     }
-    ReleaseButton();
+    FerroxReleaseButton();
 }

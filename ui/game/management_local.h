@@ -8,6 +8,7 @@
 #include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
 #include "ui/game/ingame.h"
+#include "ui/game/pictures_local.h"
 #include "ui/toolkit/font.h"
 
 namespace management {
@@ -64,29 +65,10 @@ inline void DrawListText(int32_t font, int16_t list, uint16_t index, float x, fl
         locale->DrawText(Font(font), list, index, x, static_cast<int>(y), 0, FERROX_ALIGN_LEFT, kMiddleX, 0, nullptr);
 }
 
-// Ends a press so that it acts once.
-inline void ReleaseButton()
-{
-    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
-        g_pFerroxGame->m_pMouse->LeftButtonUp();
-}
-
 // The per-category level k, -1 past the end of the list.
 inline int32_t CategoryLevel(const CStatistics* stats, size_t k)
 {
     return stats && k < stats->m_categories.size() ? stats->m_categories[k] : -1;
-}
-
-inline CFerroxImage* MakeImage(const char* picture, float x, float y, int32_t scaled)
-{
-    FerroxWidgetRecord record = {};
-    record.name = picture;
-    record.x = x;
-    record.y = y;
-    record.scaled = scaled;
-    auto* image = new CFerroxImage();
-    image->Configure(&record);
-    return image;
 }
 
 }  // namespace management

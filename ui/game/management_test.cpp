@@ -68,14 +68,6 @@ protected:
             visible += Finance()->GetWidget(i)->m_visible;
         return visible;
     }
-    std::vector<UiDrawRecord> Bars() const
-    {
-        std::vector<UiDrawRecord> bars;
-        for (const UiDrawRecord& record : uiDrawRecords)
-            if (record.picture.find("bar.png") != std::string::npos)
-                bars.push_back(record);
-        return bars;
-    }
     // Whether the panel's background is drawn with the open canvases.
     bool OnScreen(const std::string& picture)
     {

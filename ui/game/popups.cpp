@@ -136,11 +136,27 @@ void CloseCard(CFerroxCanvas* card)
         ui->GetStack().Remove(card);
 }
 
+// Draws the card, then the record it shows (when it has one) with `draw`, its line at (x, y).
+template <typename Card, typename Record>
+void RenderCard(Card* card, void (Card::*draw)(const Record*, float, float), float x, float y)
+{
+    card->CFerroxCanvas::Render();
+    if (const void* record = card->GetRecord())
+        (card->*draw)(static_cast<const Record*>(record), x, y);
+}
+
 // The staff member the game's selection stands for, or null when it is anything else.
 CStaff* SelectedStaff() { return g_pGame ? PopupAsStaff(g_pGame->m_pSelectedObject) : nullptr; }
 
-void CloseEveryPanel()
+// The staff card's buttons act on the game's selection: when it is no longer a staff member nothing is removed.
+// Either way every panel closes.
+void ActOnSelectedStaff(void (*act)(CStaff*))
 {
+    ReleaseMouse();
+    if (CStaff* staff = SelectedStaff()) {
+        act(staff);
+        g_pGame->ClosePopups();
+    }
     if (CInterface* ui = InterfaceGet())
         ui->CloseCanvases();
 }
@@ -160,33 +176,24 @@ void CShopperPopupPanel::Init()
 void CShopperPopupPanel::Release()
 {
     m_pBar.reset();
-    DeleteAll(m_starSigns);
-    DeleteAll(m_sexes);
-    DeleteAll(m_arrivals);
+    DeletePictures(m_starSigns);
+    DeletePictures(m_sexes);
+    DeletePictures(m_arrivals);
     CFerroxCanvas::Release();
 }
 
 void CShopperPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
 {
     CFerroxCanvas::Build(path, x, y, scaled);
-    for (const char* picture : kStarSignPictures)
-        m_starSigns.push_back(MakeImage(picture, 0));
-    for (const char* picture : kSexPictures)
-        m_sexes.push_back(MakeImage(picture, 0));
-    for (const char* picture : kArrivalPictures)
-        m_arrivals.push_back(MakeImage(picture, 0));
-    FerroxWidgetRecord record = {};
-    record.name = kNeedBarPicture;
-    record.extent = kNeedBarLength;
-    m_pBar = std::make_unique<CFerroxBar>();
-    m_pBar->Configure(&record);
+    AddPictures(m_starSigns, kStarSignPictures);
+    AddPictures(m_sexes, kSexPictures);
+    AddPictures(m_arrivals, kArrivalPictures);
+    m_pBar = FerroxMakeBar(kNeedBarPicture, kNeedBarLength);
 }
 
 void CShopperPopupPanel::Render()
 {
-    CFerroxCanvas::Render();
-    if (GetRecord())
-        DrawShopperRecord(static_cast<const ShopperRecord*>(GetRecord()), m_x + kShopperCardX, m_y + kShopperCardY);
+    RenderCard(this, &CShopperPopupPanel::DrawShopperRecord, m_x + kShopperCardX, m_y + kShopperCardY);
 }
 
 void CShopperPopupPanel::DrawShopperRecord(const ShopperRecord* record, float x, float y)
@@ -247,7 +254,7 @@ void CShopPopupPanel::Init()
 
 void CShopPopupPanel::Release()
 {
-    DeleteAll(m_categories);
+    DeletePictures(m_categories);
     CFerroxCanvas::Release();
 }
 
@@ -257,24 +264,16 @@ void CShopPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
     m_nameList = FindList(kShopNamesList);
     m_plusButton = static_cast<int16_t>(GetWidgetCount());
     for (const auto& button : {std::make_pair(kPlusPicture, kPlusX), std::make_pair(kMinusPicture, kMinusX)}) {
-        FerroxWidgetRecord record = {};
-        record.name = button.first;
-        record.x = button.second;
-        record.y = kChargeButtonsY;
-        auto* image = new CFerroxImage();
-        image->Configure(&record);
+        CFerroxImage* image = FerroxMakeImage(button.first, button.second, kChargeButtonsY);
         image->m_visible = 1;
         AddWidget(image);
     }
-    for (const char* picture : kCategoryPictures)
-        m_categories.push_back(MakeImage(picture, 0));
+    AddPictures(m_categories, kCategoryPictures);
 }
 
 void CShopPopupPanel::Render()
 {
-    CFerroxCanvas::Render();
-    if (GetRecord())
-        DrawShopRecord(static_cast<const ShopRecord*>(GetRecord()), m_x + kShopCardX, m_y + kShopCardY);
+    RenderCard(this, &CShopPopupPanel::DrawShopRecord, m_x + kShopCardX, m_y + kShopCardY);
 }
 
 void CShopPopupPanel::DrawShopRecord(const ShopRecord* record, float x, float y)
@@ -341,7 +340,7 @@ void CStaffPopupPanel::Init()
 
 void CStaffPopupPanel::Release()
 {
-    DeleteAll(m_jobs);
+    DeletePictures(m_jobs);
     CFerroxCanvas::Release();
 }
 
@@ -349,15 +348,12 @@ void CStaffPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
 {
     CFerroxCanvas::Build(path, x, y, scaled);
     m_titleList = FindList(kJobTitlesList);
-    for (const char* picture : kJobPictures)
-        m_jobs.push_back(MakeImage(picture, 0));
+    AddPictures(m_jobs, kJobPictures);
 }
 
 void CStaffPopupPanel::Render()
 {
-    CFerroxCanvas::Render();
-    if (GetRecord())
-        DrawStaffRecord(static_cast<const StaffRecord*>(GetRecord()), m_x + kStaffCardX, m_y + kStaffCardY);
+    RenderCard(this, &CStaffPopupPanel::DrawStaffRecord, m_x + kStaffCardX, m_y + kStaffCardY);
 }
 
 void CStaffPopupPanel::DrawStaffRecord(const StaffRecord* record, float x, float y)
@@ -385,20 +381,9 @@ void CStaffPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
     if (index == CARD_CLOSE) {
         CloseCard(this);
     } else if (index == STAFF_CARD_FIRE) {
-        // The buttons act on the game's selection: when it is no longer a staff member nothing is removed.
-        ReleaseMouse();
-        if (CStaff* staff = SelectedStaff()) {
-            PopupFireStaff(staff);
-            g_pGame->ClosePopups();
-        }
-        CloseEveryPanel();
+        ActOnSelectedStaff(PopupFireStaff);
     } else if (index == STAFF_CARD_MOVE) {
-        ReleaseMouse();
-        if (CStaff* staff = SelectedStaff()) {
-            PopupMoveStaff(staff);
-            g_pGame->ClosePopups();
-        }
-        CloseEveryPanel();
+        ActOnSelectedStaff(PopupMoveStaff);
     }
     widget->SetColour(kBlue);
 }

@@ -7,6 +7,7 @@
 #include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
 #include "ui/game/ingame.h"
+#include "ui/game/pictures_local.h"
 #include "ui/toolkit/font.h"
 
 namespace popups {
@@ -40,29 +41,11 @@ inline CStatistics* Statistics()
     return manager ? manager->GetStatistics() : nullptr;
 }
 
-// An image of a picture table, as the cards make them: not a widget.
-inline CFerroxImage* MakeImage(const char* path, int32_t scaled)
-{
-    FerroxWidgetRecord record = {};
-    record.name = path;
-    record.scaled = scaled;
-    auto* image = new CFerroxImage();
-    image->Configure(&record);
-    return image;
-}
-
 // Draws table entry index; an index outside the table draws nothing.
 inline void DrawEntry(const std::vector<CFerroxImage*>& table, size_t index, float x, float y)
 {
     if (index < table.size() && table[index])
         table[index]->Draw(x, y);
-}
-
-inline void DeleteAll(std::vector<CFerroxImage*>& table)
-{
-    for (CFerroxImage* image : table)
-        delete image;
-    table.clear();
 }
 
 inline void ReleaseMouse()

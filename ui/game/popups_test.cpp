@@ -56,21 +56,7 @@ protected:
         UiGameTest::TearDown();
     }
     // Draws of pictures whose name holds the text.
-    size_t Draws(const std::string& name) const
-    {
-        size_t n = 0;
-        for (const UiDrawRecord& record : uiDrawRecords)
-            n += record.picture.find(name) != std::string::npos;
-        return n;
-    }
-    std::vector<UiDrawRecord> Bars() const
-    {
-        std::vector<UiDrawRecord> bars;
-        for (const UiDrawRecord& record : uiDrawRecords)
-            if (record.picture.find("bar.png") != std::string::npos)
-                bars.push_back(record);
-        return bars;
-    }
+    static size_t Draws(const std::string& name) { return DrawsOf(name).size(); }
     // Nothing but the panel's own pictures was drawn.
     bool OnlyPanel(const std::string& folder) const
     {

@@ -128,13 +128,7 @@ void CStaffSummaryPanel::Build(const char* path, float x, float y, int32_t scale
 void CStaffSummaryPanel::AddRowButtons(int32_t i)
 {
     for (const auto& button : {std::make_pair(kFirePicture, kFireX), std::make_pair(kMovePicture, kMoveX)}) {
-        FerroxWidgetRecord record = {};
-        record.name = button.first;
-        record.x = button.second;
-        record.y = kTopRowY - kRowHeight * static_cast<float>(i);
-        auto* image = new CFerroxImage();
-        image->Configure(&record);
-        AddWidget(image);
+        AddWidget(FerroxMakeImage(button.first, button.second, kTopRowY - kRowHeight * static_cast<float>(i)));
     }
 }
 

@@ -379,12 +379,7 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
         return;
     m_x = x;
     m_y = y;
-    FerroxWidgetRecord record = {};
-    record.name = path;
-    record.scaled = scaled;
-    auto* background = new CFerroxImage();
-    background->Configure(&record);
-    AddWidget(background);
+    AddWidget(FerroxMakeImage(path, 0.0f, 0.0f, scaled));
 
     const std::string text = path;
     const size_t slash = text.rfind('/');

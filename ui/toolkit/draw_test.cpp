@@ -1,21 +1,14 @@
 // Pixels on the OpenGL back end at 800 x 600: a bar set drawn through the real picture and font
 // implementations and compared at chosen pixels.
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
-#include "gfx/2d/twod_testing.h"
-#include "gfx/core/filesys.h"
-#include "gfx/core/image.h"
-#include "gfx/testsupport/headless.h"
 #include "ui/toolkit/canvas.h"
+#include "ui/toolkit/draw_testing.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {
-
-constexpr int kScreenW = 800;
-constexpr int kScreenH = 600;
 
 // Button widgets light only while the pointer is over them, as the main bar's hover pictures do.
 class HoverCanvas : public CFerroxCanvas {
@@ -27,42 +20,15 @@ public:
     }
 };
 
-class UiDraw : public Gx2DOpenGLTest {
+class UiDraw : public UiDrawTest {
 protected:
-    UiDraw() : Gx2DOpenGLTest(kScreenW, kScreenH) {}
+    UiDraw() : UiDrawTest("ferrox_ui_draw") {}
     void SetUp() override
     {
-        Gx2DOpenGLTest::SetUp();
-        if (!Ready())
-            return;
-        const GxV2d view = {0.5f, 0.375f};
-        GxCameraSetViewWindow(camera, &view);
-        ASSERT_TRUE(GxTestFileSystemOpen());
-        ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-        // One folder per test: ctest runs the tests of a fixture side by side.
-        dir = std::filesystem::temp_directory_path() /
-              (std::string("ferrox_ui_draw_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir / "bar");
+        UiDrawTest::SetUp();
+        if (!dir.empty())
+            std::filesystem::create_directories(dir / "bar");
     }
-    void TearDown() override
-    {
-        if (Ready() || opened) {
-            GxFileSystemManagerClose();
-            std::error_code ignored;
-            std::filesystem::remove_all(dir, ignored);
-        }
-        Gx2DOpenGLTest::TearDown();
-    }
-    std::string P(const std::string& name) { return (dir / name).string(); }
-    std::vector<GxUInt32> Frame()
-    {
-        std::vector<GxUInt32> pixels = ReadBack();
-        for (GxUInt32& pixel : pixels)
-            pixel &= 0xFFFFFFu;
-        return pixels;
-    }
-    std::filesystem::path dir;
 };
 
 TEST_F(UiDraw, BarSetLandsOnItsPixels)
@@ -129,9 +95,7 @@ TEST_F(UiDraw, BarSetLandsOnItsPixels)
 
     const std::vector<GxUInt32> pixels = Frame();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenW * kScreenH));
-    auto at = [&](int x, int bottomUpY) {
-        return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)];
-    };
+    auto at = [&](int x, int bottomUpY) { return At(pixels, x, bottomUpY); };
     EXPECT_EQ(at(50, 40), 0x283C50u);   // background
     EXPECT_EQ(at(100, 40), 0xFFFF00u);  // its stripe, on its own column
     EXPECT_EQ(at(99, 40), 0x283C50u);
@@ -160,18 +124,8 @@ TEST_F(UiDraw, BarSetLandsOnItsPixels)
 
 TEST_F(UiDraw, RightAlignedNumberEndsAtItsX)
 {
-    GxRaster* raster = GxRasterCreate(16, 16, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-    ASSERT_NE(raster, nullptr);
-    GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
-    ASSERT_NE(bits, nullptr);
-    for (GxInt32 y = 0; y < 16; y++)
-        std::fill_n(reinterpret_cast<GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride), 16, 0xFFFFFFFFu);
-    GxRasterUnlock(raster);
-    GxTexture* page = GxTextureCreate(raster);
-    GxTextureSetName(page, "digits");
-    GxTextureSetFilterMode(page, gxFILTERNEAREST);
-    GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
-    std::ofstream(P("digits.met")) << "METRICS1\ndigits\n0\n49 0 0 8 16\n";
+    ASSERT_TRUE(Gx2DTestAddBlockPage("digits"));
+    std::ofstream(P("digits.met")) << BlockMetrics("digits", "1");
 
     CFerroxFont font;
     ASSERT_EQ(font.Load(P("digits").c_str(), 0, 1), 1);
@@ -182,9 +136,7 @@ TEST_F(UiDraw, RightAlignedNumberEndsAtItsX)
 
     const std::vector<GxUInt32> pixels = Frame();
     ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenW * kScreenH));
-    auto at = [&](int x, int bottomUpY) {
-        return pixels[static_cast<size_t>((kScreenH - 1 - bottomUpY) * kScreenW + x)];
-    };
+    auto at = [&](int x, int bottomUpY) { return At(pixels, x, bottomUpY); };
     EXPECT_EQ(at(599, 106), 0xFFFFFFu);
     EXPECT_EQ(at(584, 106), 0xFFFFFFu);
     EXPECT_EQ(at(600, 106), 0u);

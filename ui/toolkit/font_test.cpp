@@ -2,10 +2,12 @@
 #include "ui/toolkit/font.h"
 
 #include <fstream>
+#include <optional>
 
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/testsupport/headless.h"
+#include "gfx/testsupport/temp_dir.h"
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {
@@ -22,19 +24,17 @@ protected:
         GxTexture* page = MakeTexture("testpage", 64, 32);
         ASSERT_NE(page, nullptr);
         GxTexDictionaryAddTexture(Gx2DFontGetTexDictionary(), page);
-        // One folder per test: ctest runs the tests of a fixture side by side.
-        folder = std::filesystem::temp_directory_path() /
-                 (std::string("ferrox_ui_font_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder);
+        scratch.emplace("ferrox_ui_font");
+        folder = scratch->Dir();
         std::ofstream(folder / "test.met") << "METRICS1\ntestpage\n3\n97 0 0 8 16\n98 8 0 20 16\n32 20 0 24 16\n";
     }
     void TearDown() override
     {
         GxFileSystemManagerClose();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
+        scratch.reset();
         Gx2DTest::TearDown();
     }
+    std::optional<GxTestTempDir> scratch;
     std::filesystem::path folder;
 };
 

@@ -23,10 +23,7 @@ void CFerroxInterface::Update(float) { m_stack.Update(); }
 
 void CFerroxInterface::Render()
 {
-    // The 3D scene leaves depth and fog on; canvases draw flat over it.
-    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
+    FerroxBeginFlatDrawing();
     m_stack.Render();
 }
 

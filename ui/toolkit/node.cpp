@@ -125,9 +125,7 @@ void CFerroxCanvasNode::OnWidgetEvent(int32_t index, int32_t event)
     } else {
         listener->OnLeafButton(m_nodeId, index, FERROX_WIDGET_PRESSED);
     }
-    // The press acts once.
-    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
-        g_pFerroxGame->m_pMouse->LeftButtonUp();
+    FerroxReleaseButton();
 }
 
 // ---- Manager ----

@@ -17,6 +17,7 @@
 #include "gfx/testsupport/headless.h"
 #include "gfx/testsupport/png_writer.h"
 #include "gfx/testsupport/software_fixture.h"
+#include "gfx/testsupport/temp_dir.h"
 #include "ui/toolkit/canvas.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/interface.h"
@@ -197,9 +198,10 @@ protected:
         FerroxSetImageImplFactory(UiMakeRecordingImage);
         FerroxSetFontImplFactory(UiMakeRecordingFont);
         uiDrawRecords.clear();
+        // Named for the test and the run: runs side by side never share it.
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = std::filesystem::temp_directory_path() /
-              (std::string("ferrox_ui_") + info->test_suite_name() + "_" + info->name());
+              (std::string("ferrox_ui_") + info->test_suite_name() + "_" + info->name() + "_" + GxTestRunTag());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
     }

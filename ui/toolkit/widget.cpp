@@ -12,11 +12,14 @@
 #include <string>
 
 #include "engine/application/base.h"
+#include "engine/application/mouse.h"
 #include "gfx/2d/brush.h"
 #include "gfx/2d/path.h"
 #include "gfx/core/camera.h"
+#include "gfx/core/engine.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
+#include "gfx/core/renderstate.h"
 #include "gfx/core/texture.h"
 
 namespace {
@@ -555,4 +558,40 @@ void CFerroxBar::Render(float parentX, float parentY)
         return;
     }
     CFerroxImage::Render(parentX, parentY);
+}
+
+CFerroxImage* FerroxMakeImage(const char* picture, float x, float y, int32_t scaled)
+{
+    FerroxWidgetRecord record = {};
+    record.name = picture;
+    record.x = x;
+    record.y = y;
+    record.scaled = scaled;
+    auto* image = new CFerroxImage();
+    image->Configure(&record);
+    return image;
+}
+
+std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int32_t scaled)
+{
+    FerroxWidgetRecord record = {};
+    record.name = picture;
+    record.extent = length;
+    record.scaled = scaled;
+    auto bar = std::make_unique<CFerroxBar>();
+    bar->Configure(&record);
+    return bar;
+}
+
+void FerroxReleaseButton()
+{
+    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
+        g_pFerroxGame->m_pMouse->LeftButtonUp();
+}
+
+void FerroxBeginFlatDrawing()
+{
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEZTESTENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
 }

@@ -164,3 +164,13 @@ public:
     float m_inverseFactor;
     int32_t m_rightAnchored;
 };
+
+// Pictures a canvas or panel makes for itself: an image of `picture` at (x, y), owned by the caller, and a bar
+// whose full length is `length`.
+CFerroxImage* FerroxMakeImage(const char* picture, float x = 0.0f, float y = 0.0f, int32_t scaled = 0);
+std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int32_t scaled = 0);
+
+// Ends the game mouse's press, so that a press acts once.
+void FerroxReleaseButton();
+// Turns depth and fog off: canvases draw flat over the 3D scene, which leaves them on.
+void FerroxBeginFlatDrawing();
