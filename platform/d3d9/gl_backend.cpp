@@ -373,21 +373,41 @@ bool GlBackend::AttachColorOnly(GLenum fboTarget, GLuint fbo, D3D9SurfaceData* s
     return AttachTo(fboTarget, fbo, color, GlAttachment());
 }
 
+// A draw without a depth surface keeps the one attached before: with none in the state the depth and stencil
+// tests are off, so it is neither read nor written, while changing the attachments makes the driver finish the
+// frame drawn so far before the next draw. Only a standalone surface at least as large as the colour surface
+// stays (GL draws only where every attachment reaches; a texture's level could be sampled while attached).
+D3D9SurfaceData* GlBackend::DepthToAttach(const D3D9State& state) const
+{
+    D3D9SurfaceData* color = state.renderTargets[0];
+    if (state.depthStencil || !boundDepth_ || !color || (boundDepth_->flags & D3D9_SURFACE_LEVEL) ||
+        AttachmentOf(color).depth)
+        return state.depthStencil;
+    if (boundDepth_->width < color->width || boundDepth_->height < color->height)
+        return nullptr;
+    return boundDepth_;
+}
+
 bool GlBackend::BindTargets(const D3D9State& state)
 {
-    if (fboBound_ && boundColor_ == state.renderTargets[0] && boundDepth_ == state.depthStencil &&
+    D3D9SurfaceData* depthSurface = DepthToAttach(state);
+    if (fboBound_ && boundColor_ == state.renderTargets[0] && boundDepth_ == depthSurface &&
         !(dirty_ & kGlDirtyTargets)) {
         return boundColor_ != nullptr;
     }
     dirty_ &= ~static_cast<DWORD>(kGlDirtyTargets);
     boundColor_ = state.renderTargets[0];
-    boundDepth_ = state.depthStencil;
+    boundDepth_ = depthSurface;
     fboBound_ = true;
     const GlAttachment color = AttachmentOf(boundColor_);
-    const GlAttachment depth = AttachmentOf(boundDepth_);
     if (!color.valid)
         return false;
-    return AttachTo(GL_FRAMEBUFFER, drawFbo_, color, depth);
+    const bool complete = AttachTo(GL_FRAMEBUFFER, drawFbo_, color, AttachmentOf(boundDepth_));
+    if (complete || boundDepth_ == state.depthStencil)
+        return complete;
+    // The kept depth surface does not go with this colour surface: the colour surface alone, as asked.
+    boundDepth_ = nullptr;
+    return AttachTo(GL_FRAMEBUFFER, drawFbo_, color, GlAttachment());
 }
 
 void GlBackend::TargetSize(const D3D9State& state, int* width, int* height) const

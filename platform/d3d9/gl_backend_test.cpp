@@ -156,6 +156,66 @@ TEST_F(GlPixelTest, DepthTestKeepsNearerSurface)
     EXPECT_TRUE(Near(At(4, 4), 255, 0, 0));
 }
 
+// A draw without a depth surface is neither tested nor writes depth, though the back end may leave the last depth
+// surface attached; a colour target larger than that surface is still drawn in full.
+TEST_F(GlPixelTest, DrawsWithoutDepthSurfaceLeaveTheDepthAlone)
+{
+    Draw([](IDirect3DDevice9* dev) {
+        TLVertex nearQuad[6], farLeft[6], middle[6];
+        MakeTLQuad(0, 0, 64, 64, 0xFFFF0000u, nearQuad, 0.2f);
+        MakeTLQuad(0, 0, 32, 64, 0xFF00FF00u, farLeft, 0.8f);
+        MakeTLQuad(0, 0, 64, 64, 0xFF0000FFu, middle, 0.5f);
+        dev->SetFVF(kTLFVF);
+        dev->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+        dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, nearQuad, sizeof(TLVertex));
+        IDirect3DSurface9* depth = nullptr;
+        dev->GetDepthStencilSurface(&depth);
+        dev->SetDepthStencilSurface(nullptr);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, farLeft, sizeof(TLVertex));
+        dev->SetDepthStencilSurface(depth);
+        if (depth)
+            depth->Release();
+        // Behind the first quad everywhere, unless the draw without depth wrote its 0.8.
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, middle, sizeof(TLVertex));
+    });
+    EXPECT_TRUE(Near(At(16, 32), 0, 255, 0));
+    EXPECT_TRUE(Near(At(48, 32), 255, 0, 0));
+
+    IDirect3DDevice9* dev = gl_->get();
+    constexpr UINT kLarge = kW * 2;
+    IDirect3DSurface9* large = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(dev->CreateRenderTarget(kLarge, kLarge, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &large, nullptr),
+              D3D_OK);
+    ASSERT_EQ(dev->CreateOffscreenPlainSurface(kLarge, kLarge, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr),
+              D3D_OK);
+    ASSERT_EQ(dev->GetRenderTarget(0, &back), D3D_OK);
+    dev->BeginScene();
+    TLVertex onBack[6], whole[6];
+    MakeTLQuad(0, 0, 8, 8, 0xFF000000u, onBack, 0.5f);
+    MakeTLQuad(0, 0, kLarge, kLarge, 0xFFFFFF00u, whole, 0.5f);
+    dev->SetFVF(kTLFVF);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, onBack, sizeof(TLVertex));  // the back buffer with its depth
+    dev->SetRenderTarget(0, large);
+    dev->SetDepthStencilSurface(nullptr);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, whole, sizeof(TLVertex));
+    dev->EndScene();
+    ASSERT_EQ(dev->GetRenderTargetData(large, copy), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(copy->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const DWORD far = static_cast<const DWORD*>(lr.pBits)[(kLarge - 1) * (lr.Pitch / 4) + kLarge - 1];
+    copy->UnlockRect();
+    EXPECT_TRUE(Near(far, 255, 255, 0));
+    dev->SetRenderTarget(0, back);
+    back->Release();
+    copy->Release();
+    large->Release();
+}
+
 // ---------------------------------------------------------------- lighting
 
 TEST_F(GlPixelTest, DirectionalPointAndSpotLights)

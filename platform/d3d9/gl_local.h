@@ -178,6 +178,7 @@ private:
     GlAttachment AttachmentOf(D3D9SurfaceData* surface) const;
     bool AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth);
     bool AttachColorOnly(GLenum fboTarget, GLuint fbo, D3D9SurfaceData* surface);
+    D3D9SurfaceData* DepthToAttach(const D3D9State& state) const;
     bool BindTargets(const D3D9State& state);
     void TargetSize(const D3D9State& state, int* width, int* height) const;
     GLuint TemporaryTexture(D3D9SurfaceData* surface);
@@ -267,7 +268,7 @@ private:
         stageKnown_ = 0;
     }
     D3D9SurfaceData* boundColor_ = nullptr;
-    D3D9SurfaceData* boundDepth_ = nullptr;
+    D3D9SurfaceData* boundDepth_ = nullptr;  // attached: the state's, or one kept for draws without (DepthToAttach)
     bool fboBound_ = false;
     bool lastPretransformed_ = false;
     DWORD materialKey_ = 0xFFFFFFFFu;
