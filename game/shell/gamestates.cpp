@@ -546,9 +546,9 @@ void CGame::StartLevel()
         return;
     auto* levels = static_cast<CLevelManager*>(m_pLevelManager);
     if (!levels->GetWorld()) {
-        auto* world = new CWorld();
+        auto world = std::make_unique<CWorld>();
         world->SetTargets(m_pFloorManager, m_pSpawner);
-        levels->SetWorld(world);
+        levels->SetWorld(std::move(world));
     }
     // Loading names textures and frames by their own paths; the pictures of the game keep theirs.
     const std::string imagePath = GxImageGetPath() ? GxImageGetPath() : "";

@@ -1,6 +1,7 @@
 // Fuzz target of whole saved games: any file, and every cut of a small one, is refused with nothing changed or
 // loads with the calendar taken whole or kept; what is then saved loads and saves again as the same file.
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "engine/data/file.h"
@@ -107,9 +108,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     data.LoadFromMemory(kTechnologies, sizeof(kTechnologies) - 1);
     game->m_pTechTree->LoadTechnologies(&data, nullptr);
     CLevelManager* level = new CLevelManager();
-    CWorld* world = new CWorld();
+    auto world = std::make_unique<CWorld>();
     world->SetName("./models/levels/Berlin/berlin.gxs");
-    level->SetWorld(world);
+    level->SetWorld(std::move(world));
     game->m_pLevelManager = level;
     g_parts = new FuzzParts();
     game->SetSaveParts(g_parts);
