@@ -64,7 +64,7 @@ Scene& Setup()
     if (!BenchEngineStart(kGxTestImagesPng))
         return scene;
     CGame::Instance(nullptr);
-    g_pFerroxGame->m_pMouse = new CFerroxMouse();
+    g_pFerroxGame->m_pMouse = std::make_unique<CFerroxMouse>();
     FerroxSetImageImplFactory(MakeMemoryImage);
 
     const char* source = std::getenv("MALL_SOURCE_DIR");

@@ -83,7 +83,7 @@ Scene& Setup()
     if (!BenchEngineStart(kGxTestImagesPng))
         return scene;
     CGame::Instance(nullptr);
-    g_pFerroxGame->m_pMouse = new CFerroxMouse();
+    g_pFerroxGame->m_pMouse = std::make_unique<CFerroxMouse>();
     FerroxSetImageImplFactory(MakeMemoryImage);
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "ferrox_ui_bench";
     ContentPngImage background;

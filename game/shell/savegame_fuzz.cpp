@@ -103,15 +103,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     g_pFerroxSetupTree = &g_setup;
     CGame* game = CGame::Instance(nullptr);
     game->SetNotices(&g_notices);
-    game->m_pTechTree = new CFerroxTechTree();
+    game->m_pTechTree = std::make_unique<CFerroxTechTree>();
     CFerroxTagTree data;
     data.LoadFromMemory(kTechnologies, sizeof(kTechnologies) - 1);
     game->m_pTechTree->LoadTechnologies(&data, nullptr);
-    CLevelManager* level = new CLevelManager();
+    game->m_pLevelManager = std::make_unique<CLevelManager>();
+    auto* level = static_cast<CLevelManager*>(game->m_pLevelManager.get());
     auto world = std::make_unique<CWorld>();
     world->SetName("./models/levels/Berlin/berlin.gxs");
     level->SetWorld(std::move(world));
-    game->m_pLevelManager = level;
     g_parts = new FuzzParts();
     game->SetSaveParts(g_parts);
     return 0;

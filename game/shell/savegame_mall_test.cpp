@@ -30,12 +30,12 @@ protected:
             return;
         setup.LoadFromMemory(kLevels, sizeof(kLevels) - 1);
         g_pFerroxSetupTree = &setup;
-        CLevelManager* level = new CLevelManager();
+        game->m_pLevelManager = std::make_unique<CLevelManager>();
+        auto* level = static_cast<CLevelManager*>(game->m_pLevelManager.get());
         auto world = std::make_unique<CWorld>();
         world->SetName("./models/levels/Berlin/berlin.gxs");
         level->SetWorld(std::move(world));
         level->SetLevel(1);
-        game->m_pLevelManager = level;
         game->SetSaveParts(this);
         game->m_startYear = 2005;
         game->m_startMonth = 3;

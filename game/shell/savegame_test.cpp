@@ -61,12 +61,12 @@ protected:
         GameTest::SetUp();
         setup.LoadFromMemory(kSetup, sizeof(kSetup) - 1);
         g_pFerroxSetupTree = &setup;
-        level = new CLevelManager();
+        game->m_pLevelManager = std::make_unique<CLevelManager>();
+        level = static_cast<CLevelManager*>(game->m_pLevelManager.get());
         auto world = std::make_unique<CWorld>();
         world->SetName("./models/levels/Berlin/berlin.gxs");
         level->SetWorld(std::move(world));
         level->SetLevel(1);
-        game->m_pLevelManager = level;
         parts = new RecordingParts(level);
         game->SetSaveParts(parts);
         SetCalendar(2007, 5, 321);

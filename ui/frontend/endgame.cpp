@@ -47,7 +47,7 @@ void CEndGameCanvas::Create(const char* picture, const char* model, int32_t city
     if (!m_pSecondPath)
         m_pSecondPath = LoadPath(model, kTargetPath);
     CCityCanvas::Create(picture, model, city, world);
-    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr)
+    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr)
         m_endGameList = locale->FindTextList(kEndGameTexts);
 }
 
@@ -76,7 +76,7 @@ void CEndGameCanvas::OnWidgetEvent(int32_t, int32_t event)
 {
     if (event != FERROX_WIDGET_PRESSED)
         return;
-    if (CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr)
+    if (CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr)
         mouse->LeftButtonUp();
     if (CFerroxInterface* game = FerroxGetGameInterface())
         game->GetStack().RequestPop();
@@ -96,7 +96,7 @@ void CEndGameCanvas::Render()
     GxRenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
     CFerroxInterface* game = FerroxGetGameInterface();
     CFerroxFont* font = game ? game->GetFont(0) : nullptr;
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
     if (!font || !locale)
         return;
     // Drawn scaled: the box is in the virtual screen's units.

@@ -57,7 +57,7 @@ protected:
         std::filesystem::remove_all(dir);
         dir += "_" + FerroxTestRunTag();
         std::filesystem::create_directories(dir);
-        static_cast<UiTestLocale*>(game->m_pLocale)->lists.push_back(kBuildTooltipList);
+        static_cast<UiTestLocale*>(game->m_pLocale.get())->lists.push_back(kBuildTooltipList);
         g_recorded = Recorded();
         const BuildMenuCommands commands = {&RecordAvailable, &RecordPlacement, &RecordTiles};
         SetBuildMenuCommands(&commands);
