@@ -162,7 +162,7 @@ bool Click(CFerroxCanvas* canvas, int index)
     float y = 0.0f;
     if (!WidgetCentre(canvas, index, &x, &y))
         return false;
-    CFerroxMouse* mouse = g_pGame->m_pMouse;
+    CFerroxMouse* mouse = g_pGame->m_pMouse.get();
     if (g_script.frame == 1)
         mouse->MoveTo(x, y);
     else if (g_script.frame == 2)
@@ -176,7 +176,7 @@ void Key(int code)
 {
     FerroxKeyEvent event = {};
     event.keyCode = code;
-    if (CFerroxKeyboard* keyboard = g_pGame->m_pKeyboard) {
+    if (CFerroxKeyboard* keyboard = g_pGame->m_pKeyboard.get()) {
         keyboard->KeyDown(&event);
         keyboard->KeyUp(&event);
     }
@@ -407,7 +407,7 @@ void BeforeFrame()
 void SaveFrame(CGame* game)
 {
     const char* path = std::getenv("MALL_FRAME_SHOT");
-    CFerroxCamera* camera = game->m_pCamera;
+    CFerroxCamera* camera = game->m_pCamera.get();
     if (!path || !camera)
         return;
     if (camera->SaveScreenshot(path, camera->GetWidth(), camera->GetHeight()) != 0)

@@ -78,14 +78,14 @@ void Build(Scene& scene)
         return;
     game->SetScreenSize(800, 600);
     CDynamicObjectManager::Instance();  // the statistics the bar's figures read
-    auto* locale = new CLocale();
+    auto locale = std::make_unique<CLocale>();
     const std::string texts = "<LANGUAGE>\n<general_tooltips>\n<0>\nFinance\nFinanzen\nFinances\n</0>\n"
                               "</general_tooltips>\n<InGameMessages>\n<0>\nWelcome to your new mall!\nW\nB\n</0>\n"
                               "</InGameMessages>\n</LANGUAGE>\n";
     CFerroxTagTree textTree;
     textTree.LoadFromMemory(texts.data(), texts.size());
     locale->LoadTextsFromTree(textTree);
-    game->m_pLocale = locale;
+    game->m_pLocale = std::move(locale);
     FerroxSetFontImplFactory(MakeMemoryFont);
     const std::string data = "<FONTS>\n/f0\n/f1\n/f2\n/f3\n</FONTS>\n";
     scene.data.LoadFromMemory(data.data(), data.size());
@@ -125,8 +125,8 @@ void BM_MainBarInterfaceFrame(benchmark::State& state)
     Scene* scene = BenchReadyScene(state, Setup());
     if (!scene)
         return;
-    auto* ui = new CInterface();
-    g_pFerroxGame->m_pInterface = ui;
+    g_pFerroxGame->m_pInterface = std::make_unique<CInterface>();
+    auto* ui = static_cast<CInterface*>(g_pFerroxGame->m_pInterface.get());
     ui->Create(&scene->data);
     float x = 0.0f;
     for (auto _ : state) {
@@ -134,8 +134,7 @@ void BM_MainBarInterfaceFrame(benchmark::State& state)
         ui->Update(kFrameTime);
         ui->Render();
     }
-    g_pFerroxGame->m_pInterface = nullptr;
-    delete ui;
+    g_pFerroxGame->m_pInterface.reset();
 }
 BENCHMARK(BM_MainBarInterfaceFrame)->Unit(benchmark::kMicrosecond);
 
@@ -157,14 +156,13 @@ void BM_InterfaceCreate(benchmark::State& state)
     Scene* scene = BenchReadyScene(state, Setup());
     if (!scene)
         return;
-    auto* ui = new CInterface();
-    g_pFerroxGame->m_pInterface = ui;
+    g_pFerroxGame->m_pInterface = std::make_unique<CInterface>();
+    auto* ui = static_cast<CInterface*>(g_pFerroxGame->m_pInterface.get());
     for (auto _ : state) {
         ui->Create(&scene->data);
         ui->DestroyCanvases();
     }
-    g_pFerroxGame->m_pInterface = nullptr;
-    delete ui;
+    g_pFerroxGame->m_pInterface.reset();
 }
 BENCHMARK(BM_InterfaceCreate)->Unit(benchmark::kMillisecond);
 

@@ -28,7 +28,7 @@ inline CGame* BenchStartInterface(unsigned images)
     if (!BenchEngineStart(images))
         return nullptr;
     CGame* game = CGame::Instance(nullptr);
-    game->m_pMouse = new CFerroxMouse();
+    game->m_pMouse = std::make_unique<CFerroxMouse>();
     FerroxSetImageImplFactory(BenchMakeMemoryImage);
     return game;
 }

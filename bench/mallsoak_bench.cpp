@@ -101,7 +101,7 @@ struct Mall : BenchMall {
         RegisterStaffClasses();
         game = CGame::Instance(nullptr);
         if (!game->m_pTechTree) {
-            game->m_pTechTree = new CFerroxTechTree();
+            game->m_pTechTree = std::make_unique<CFerroxTechTree>();
             CFerroxTagTree technologies;
             const std::string text = "<TECHNOLOGIES>\n<cleaning>\n<a>\n1000\n3\n</a>\n</cleaning>\n</TECHNOLOGIES>\n";
             technologies.LoadFromMemory(text.data(), text.size());

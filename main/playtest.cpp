@@ -136,7 +136,7 @@ float Distance(const float a[3], const GxV3d* b)
 // False behind the camera or off the view.
 bool ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
 {
-    CFerroxCamera* camera = Game()->m_pCamera;
+    CFerroxCamera* camera = Game()->m_pCamera.get();
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
     GxFrame* frame = graphics ? GxCameraGetFrame(graphics) : nullptr;
     if (!frame)
@@ -363,7 +363,7 @@ long CPlayTest::Pixel(int x, int y)
         const DWORD pixel = Win32DialogGetPixel(m_dialog, x, y);
         return pixel == kNoPixel ? -1 : static_cast<long>(pixel);
     }
-    CFerroxCamera* camera = Game() ? Game()->m_pCamera : nullptr;
+    CFerroxCamera* camera = Game() ? Game()->m_pCamera.get() : nullptr;
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
     GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
     if (!raster || x < 0 || y < 0 || x >= raster->width || y >= raster->height)
@@ -389,7 +389,7 @@ bool CPlayTest::Screenshot(const std::string& name)
         m_launcherPictures.emplace_back(path, std::move(pixels));
         return true;
     }
-    CFerroxCamera* camera = Game() ? Game()->m_pCamera : nullptr;
+    CFerroxCamera* camera = Game() ? Game()->m_pCamera.get() : nullptr;
     return camera && camera->SaveScreenshot(path.c_str(), camera->GetWidth(), camera->GetHeight()) == 0;
 }
 
@@ -634,7 +634,7 @@ bool CPlayTest::CameraArrows(int frame)
 // Shift with the left arrow turns the camera: its yaw changes.
 bool CPlayTest::CameraTurn(int frame)
 {
-    CFerroxCamera* camera = Game()->m_pCamera;
+    CFerroxCamera* camera = Game()->m_pCamera.get();
     if (frame == 0) {
         m_mark[0] = camera->GetYawTotal();
         Key(VK_SHIFT, true);

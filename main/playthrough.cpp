@@ -171,7 +171,7 @@ void CPlayThrough::Next(Phase phase)
 
 bool CPlayThrough::Click(float x, float y, int start)
 {
-    CFerroxMouse* mouse = Game()->m_pMouse;
+    CFerroxMouse* mouse = Game()->m_pMouse.get();
     const int step = m_frame - start;
     if (!mouse || step < 0)
         return false;
@@ -199,7 +199,7 @@ void CPlayThrough::Key(int code)
 {
     FerroxKeyEvent event = {};
     event.keyCode = code;
-    if (CFerroxKeyboard* keyboard = Game()->m_pKeyboard) {
+    if (CFerroxKeyboard* keyboard = Game()->m_pKeyboard.get()) {
         keyboard->KeyDown(&event);
         keyboard->KeyUp(&event);
     }
@@ -207,7 +207,7 @@ void CPlayThrough::Key(int code)
 
 long CPlayThrough::Pixel(int x, int y)
 {
-    CFerroxCamera* camera = Game()->m_pCamera;
+    CFerroxCamera* camera = Game()->m_pCamera.get();
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
     GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
     GxUInt8* bits = raster ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
@@ -221,7 +221,7 @@ long CPlayThrough::Pixel(int x, int y)
 
 bool CPlayThrough::Screenshot(const char* name)
 {
-    CFerroxCamera* camera = Game()->m_pCamera;
+    CFerroxCamera* camera = Game()->m_pCamera.get();
     if (!camera)
         return false;
     const std::string path = m_folder + "/" + name;

@@ -146,8 +146,8 @@ int CProgramShell::CreateInterface(CFerroxTagTree* data)
     if (!g_pGame)
         return 0;
     if (!g_pGame->m_pInterface) {
-        auto* ui = new CInterface();
-        g_pGame->m_pInterface = ui;
+        g_pGame->m_pInterface = std::make_unique<CInterface>();
+        auto* ui = static_cast<CInterface*>(g_pGame->m_pInterface.get());
         ui->Create(data);
         FitPanels(ui);
         ui->CreateBuildMenus(data);
@@ -200,7 +200,7 @@ void CProgramShell::AskLeave(void (*yes)())
     CInterface* ui = Interface();
     if (!ui || !ui->m_pConfirmPanel)
         return;
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
     const int16_t list = locale ? locale->FindTextList(kInGameMessagesList) : kFerroxNoTextList;
     ui->AskConfirmation(yes, kGameLeaveQuestion, list, 0, static_cast<const char*>(nullptr));
 }

@@ -519,7 +519,7 @@ void CFerroxApp::EndLimitedFrame()
     if (++m_framesRun < m_frameLimit)
         return;
     if (!m_screenshot.empty()) {
-        CFerroxCamera* camera = m_pGame ? m_pGame->m_pCamera : nullptr;
+        CFerroxCamera* camera = m_pGame ? m_pGame->m_pCamera.get() : nullptr;
         m_screenshotFailed =
             !camera || camera->SaveScreenshot(m_screenshot.c_str(), camera->GetWidth(), camera->GetHeight()) != 0;
     }

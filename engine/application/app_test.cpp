@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -474,7 +475,7 @@ TEST_F(App, WindowProcedureQueuesFirstPressesReleasesAndMouseMessages)
 TEST_F(App, RunDropsStaleInputWaitsForTheFrontAndEndsOnQuit)
 {
     TestApp* app = MakeApp();
-    game->m_pKeyboard = new CFerroxKeyboard();
+    game->m_pKeyboard = std::make_unique<CFerroxKeyboard>();
     g_threadQueue = {Msg(WM_KEYDOWN, 'A', 0x001E0001), Msg(WM_MOUSEMOVE), Msg(WM_PAINT)};
     g_foregrounds = {nullptr, kWindow, kWindow};
     g_passes = {{Msg(WM_KEYDOWN, 'B', 0x00300001)}, {}, {Msg(WM_QUIT), Msg(WM_KEYUP, 'B', 0x00300001)}};
@@ -684,9 +685,9 @@ TEST_F(App, AQuickClickIsDownForOneFrameAtThePositionItCarries)
 {
     TestApp* app = MakeApp();
     game->SetScreenSize(800, 600);
-    auto* mouse = new CFerroxMouse();
-    game->m_pMouse = mouse;
-    game->m_pKeyboard = new CFerroxKeyboard();
+    game->m_pMouse = std::make_unique<CFerroxMouse>();
+    CFerroxMouse* mouse = game->m_pMouse.get();
+    game->m_pKeyboard = std::make_unique<CFerroxKeyboard>();
     app->WindowProc(kWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 340));
     app->WindowProc(kWindow, WM_LBUTTONUP, 0, MAKELPARAM(120, 340));
     app->WindowProc(kWindow, WM_KEYDOWN, 'B', 0x00300001);

@@ -97,15 +97,15 @@ void CFerroxGame::Init()
 
 void CFerroxGame::Release()
 {
-    delete m_pGameData;
-    delete m_pLevelManager;
-    delete m_pInterface;
-    delete m_pMouse;
-    delete m_pKeyboard;
-    delete m_pLocale;
-    delete m_pCamera;
-    delete m_pTechTree;
-    // By name: a subclass's Init would leave the pointers just freed here in place.
+    // In this order: the interface and the level manager may still reach the input and the camera as they go.
+    m_pGameData.reset();
+    m_pLevelManager.reset();
+    m_pInterface.reset();
+    m_pMouse.reset();
+    m_pKeyboard.reset();
+    m_pLocale.reset();
+    m_pCamera.reset();
+    m_pTechTree.reset();
     CFerroxGame::Init();
 }
 

@@ -96,7 +96,7 @@ public:
     float GetFrameTime() const { return m_times[0]; }
     float GetGameTime() const { return m_times[1]; }
 
-    CFerroxTagTree* m_pGameData;
+    std::unique_ptr<CFerroxTagTree> m_pGameData;
     HWND m_hWnd;
     const char* m_pStartDirectory;
     int32_t m_state;
@@ -106,13 +106,13 @@ public:
     int32_t m_screenWidth;
     int32_t m_screenHeight;
     FerroxKeyEvent m_lastKey;
-    CFerroxLevelManager* m_pLevelManager;
-    CFerroxLocale* m_pLocale;
-    CFerroxCamera* m_pCamera;
-    CFerroxKeyboard* m_pKeyboard;
-    CFerroxMouse* m_pMouse;
-    CFerroxGameInterface* m_pInterface;
-    CFerroxTechTree* m_pTechTree;
+    std::unique_ptr<CFerroxLevelManager> m_pLevelManager;
+    std::unique_ptr<CFerroxLocale> m_pLocale;
+    std::unique_ptr<CFerroxCamera> m_pCamera;
+    std::unique_ptr<CFerroxKeyboard> m_pKeyboard;
+    std::unique_ptr<CFerroxMouse> m_pMouse;
+    std::unique_ptr<CFerroxGameInterface> m_pInterface;
+    std::unique_ptr<CFerroxTechTree> m_pTechTree;
 
 private:
     std::string m_imagePath;

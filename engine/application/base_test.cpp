@@ -3,7 +3,9 @@
 #include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
 #include "engine/world/camera.h"
+#include "engine/world/level.h"
 
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -76,16 +78,26 @@ TEST_F(FerroxGameStarted, CreateOnceWithAWindowAndReleaseOwnedObjects)
     EXPECT_EQ(1, game.ChooseVideoMode(&adapter, &mode));
     EXPECT_EQ(3, adapter);
 
+    // The interface goes after the level manager and before the input and the camera it may still reach.
     static int deleted = 0;
+    static bool inputLeftForInterface = false;
     struct CountedInterface : CFerroxGameInterface {
-        ~CountedInterface() override { ++deleted; }
+        explicit CountedInterface(CFerroxGame* owner) : game(owner) {}
+        ~CountedInterface() override
+        {
+            ++deleted;
+            inputLeftForInterface = !game->m_pLevelManager && game->m_pMouse && game->m_pKeyboard && game->m_pCamera;
+        }
+        CFerroxGame* game;
     };
-    game.m_pInterface = new CountedInterface();
-    game.m_pCamera = new CFerroxCamera();
-    game.m_pMouse = new CFerroxMouse();
-    game.m_pKeyboard = new CFerroxKeyboard();
+    game.m_pLevelManager = std::make_unique<CFerroxLevelManager>();
+    game.m_pInterface = std::make_unique<CountedInterface>(&game);
+    game.m_pCamera = std::make_unique<CFerroxCamera>();
+    game.m_pMouse = std::make_unique<CFerroxMouse>();
+    game.m_pKeyboard = std::make_unique<CFerroxKeyboard>();
     game.Release();
     EXPECT_EQ(1, deleted);
+    EXPECT_TRUE(inputLeftForInterface);
     EXPECT_EQ(nullptr, game.m_pMouse);
     EXPECT_EQ(nullptr, game.GetWindow());
     EXPECT_EQ(nullptr, game.m_pCamera);
@@ -101,8 +113,8 @@ public:
 TEST(FerroxGame, ReleaseInASubclassClearsTheFreedPointers)
 {
     GameWithOwnInit game;
-    game.m_pMouse = new CFerroxMouse();
-    game.m_pCamera = new CFerroxCamera();
+    game.m_pMouse = std::make_unique<CFerroxMouse>();
+    game.m_pCamera = std::make_unique<CFerroxCamera>();
     game.Release();
     EXPECT_EQ(nullptr, game.m_pMouse);
     EXPECT_EQ(nullptr, game.m_pCamera);

@@ -22,10 +22,11 @@ protected:
     {
         game = std::make_unique<CFerroxGame>();
         game->SetScreenSize(800, 600);
-        game->m_pMouse = new CVantorMouse();
-        game->m_pKeyboard = new CVantorKeyboard();
-        camera = new MotionCamera();
-        game->m_pCamera = camera;
+        game->m_pMouse = std::make_unique<CVantorMouse>();
+        game->m_pKeyboard = std::make_unique<CVantorKeyboard>();
+        auto owned = std::make_unique<MotionCamera>();
+        camera = owned.get();
+        game->m_pCamera = std::move(owned);
         g_pFerroxGame = game.get();
     }
     void TearDown() override
@@ -33,7 +34,7 @@ protected:
         g_pFerroxGame = nullptr;
         game.reset();
     }
-    CFerroxMouse* GameMouse() { return game->m_pMouse; }
+    CFerroxMouse* GameMouse() { return game->m_pMouse.get(); }
     FerroxMousePosition* Pos() { return game->m_pMouse->GetPosition(); }
 
     std::unique_ptr<CFerroxGame> game;

@@ -72,7 +72,10 @@ bool IsArrow(int32_t key) { return key >= FERROX_KEY_UP && key <= FERROX_KEY_RIG
 
 bool IsModifier(int32_t key) { return key >= FERROX_KEY_LSHIFT && key <= FERROX_KEY_RCONTROL; }
 
-CVantorCamera* GameCamera() { return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera) : nullptr; }
+CVantorCamera* GameCamera()
+{
+    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera.get()) : nullptr;
+}
 
 }  // namespace
 
@@ -154,7 +157,7 @@ int32_t CFerroxWin32Keyboard::GetScanCode(WPARAM, LPARAM lParam)
 
 int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->m_pKeyboard : nullptr;
+    CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->m_pKeyboard.get() : nullptr;
     if (!keyboard || message == WM_CHAR)
         return 1;
     FerroxKeyEvent event;

@@ -22,7 +22,10 @@ const float kEdgeScrollSpeed = 80.0f;
 const float kWheelScale = 0.1f;
 const char* const kCursorFile = "cursor.png";
 
-CVantorCamera* GameCamera() { return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera) : nullptr; }
+CVantorCamera* GameCamera()
+{
+    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera.get()) : nullptr;
+}
 
 int ScreenWidth() { return g_pFerroxGame ? g_pFerroxGame->GetScreenWidth() : 0; }
 
@@ -30,7 +33,7 @@ int ScreenHeight() { return g_pFerroxGame ? g_pFerroxGame->GetScreenHeight() : 0
 
 const FerroxKeyEvent* LastKey()
 {
-    CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->m_pKeyboard : nullptr;
+    CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->m_pKeyboard.get() : nullptr;
     return keyboard ? &keyboard->GetLastEvent() : nullptr;
 }
 
@@ -165,7 +168,7 @@ int CFerroxMouse::SetWheel(int32_t value)
 
 void CFerroxMouse::DrawCursor()
 {
-    CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->m_pCamera : nullptr;
+    CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->m_pCamera.get() : nullptr;
     if (!m_pCursorRaster || !m_cursorShown || !camera)
         return;
     if (camera->PushRasterContext() != 0)
@@ -427,7 +430,7 @@ void CFerroxWin32Mouse::EndDrag(CFerroxMouse* mouse)
 
 int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr;
+    CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr;
     if (!mouse)
         return 1;
     const float x = static_cast<float>(GET_X_LPARAM(lParam));

@@ -60,10 +60,7 @@ void FerroxCharacterSetClock(FerroxCharacterClock clock) { g_clock = clock != nu
 
 // ---- Life cycle.
 
-CFerroxCharacter::CFerroxCharacter() : m_tintCount(0), m_pPathSpline(nullptr), m_speed(kBaseSpeed)
-{
-    CFerroxCharacter::Init();
-}
+CFerroxCharacter::CFerroxCharacter() : m_tintCount(0), m_speed(kBaseSpeed) { CFerroxCharacter::Init(); }
 
 void CFerroxCharacter::Init()
 {
@@ -186,8 +183,7 @@ void CFerroxCharacter::StopMoving()
     if (m_pPathFinder != nullptr) {
         m_pPathFinder->ClearMap();
     }
-    delete m_pPathSpline;
-    m_pPathSpline = nullptr;
+    m_pPathSpline.reset();
 }
 
 int CFerroxCharacter::TraceStraightPath(int fromCell, int toCell)
@@ -254,7 +250,7 @@ int CFerroxCharacter::StartRequest(int fromCell, int toCell, intptr_t ownerValue
     m_straightEndCell = TraceStraightPath(fromCell, toCell);
     if (m_straightEndCell == m_targetCell) {
         m_routeState = FERROX_ROUTE_READY;
-        m_pPathSpline = m_pGrid->BuildSpline(m_routeCells.data(), m_routeCellCount);
+        m_pPathSpline.reset(m_pGrid->BuildSpline(m_routeCells.data(), m_routeCellCount));
         return 1;
     }
     // The search gives the straight walk's last cell again as its first.
@@ -286,7 +282,7 @@ int CFerroxCharacter::Search(float budget)
         return 1;
     }
     m_routeCellCount += m_pPathFinder->GetPath(m_routeCells, 1);
-    m_pPathSpline = m_pGrid->BuildSpline(m_routeCells.data(), m_routeCellCount);
+    m_pPathSpline.reset(m_pGrid->BuildSpline(m_routeCells.data(), m_routeCellCount));
     m_pPathFinder->ClearMap();
     m_routeState = FERROX_ROUTE_READY;
     return 1;

@@ -75,7 +75,7 @@ public:
     virtual int32_t GetAuxB();
 
     const std::vector<int>& GetRouteCells() const { return m_routeCells; }
-    CFerroxSpline* GetPathSpline() const { return m_pPathSpline; }
+    CFerroxSpline* GetPathSpline() const { return m_pPathSpline.get(); }
     CFerroxAStar* GetPathFinder() const { return m_pPathFinder.get(); }
     float GetSpeed() const { return m_speed; }
     void SetSpeed(float speed) { m_speed = speed; }
@@ -89,7 +89,7 @@ public:
     uint8_t m_wardrobeChoice;
     GxV3d m_walkOffset;
     CFerroxBlockGrid* m_pGrid;
-    CFerroxSpline* m_pPathSpline;
+    std::unique_ptr<CFerroxSpline> m_pPathSpline;
     float m_pathParam;
     int32_t m_backwards;
     int32_t m_auxB;

@@ -406,11 +406,11 @@ TEST_F(Character, FarCharactersAreDrawnWithTheirLighterBodyInTheirOwnColours)
                 GxPipelineAddFragment(pipeline, nullptr, &definition, nullptr) && GxPipelineUnlock(pipeline));
     drawn->pipeline = pipeline;
     // The camera stands at the origin looking along +z (the test device gives it no rasters: only its frame counts).
-    CFerroxCamera camera;
+    CFerroxGame game;
+    game.m_pCamera = std::make_unique<CFerroxCamera>();
+    CFerroxCamera& camera = *game.m_pCamera;
     camera.Create(64, 64, 0);
     ASSERT_NE(nullptr, camera.GetPosition());
-    CFerroxGame game;
-    game.m_pCamera = &camera;
     g_pFerroxGame = &game;
     const GxSphere sphere = drawn->boundingSphere;
     const GxInt16 references = own->refCount;
@@ -435,7 +435,6 @@ TEST_F(Character, FarCharactersAreDrawnWithTheirLighterBodyInTheirOwnColours)
     drawn->pipeline = nullptr;
     GxPipelineDestroy(pipeline);
     g_pFerroxGame = nullptr;
-    game.m_pCamera = nullptr;
     camera.Release();
     walker.Release();
 }

@@ -321,7 +321,7 @@ GxInt32 CFerroxComposite::LevelForDepth(float depth)
 GxInt32 CFerroxComposite::LODSelect(GxAtomic* atomic)
 {
     GxFrame* frame = AtomicFrame(atomic);
-    CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->m_pCamera : nullptr;
+    CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->m_pCamera.get() : nullptr;
     const GxV3d* eye = camera ? camera->GetPosition() : nullptr;
     const GxV3d* at = camera ? camera->GetAt() : nullptr;
     if (!frame || !eye || !at)

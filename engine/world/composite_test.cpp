@@ -3,6 +3,7 @@
 #include "engine/world/composite.h"
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,10 +94,10 @@ TEST_F(Composite, LevelsOfDetailFollowTheDepthAlongTheView)
     EXPECT_EQ(&model, GetClumpComposite(model.GetClump()));
 
     // The camera stands at the origin looking along +z.
-    CFerroxCamera camera;
-    ASSERT_EQ(1, camera.Create(64, 64, 1));
     CFerroxGame game;
-    game.m_pCamera = &camera;
+    game.m_pCamera = std::make_unique<CFerroxCamera>();
+    CFerroxCamera& camera = *game.m_pCamera;
+    ASSERT_EQ(1, camera.Create(64, 64, 1));
     g_pFerroxGame = &game;
     struct Case {
         GxV3d at;
@@ -116,7 +117,6 @@ TEST_F(Composite, LevelsOfDetailFollowTheDepthAlongTheView)
     }
     EXPECT_EQ(2, CFerroxComposite::LevelForDepth(std::nanf("")));
     g_pFerroxGame = nullptr;
-    game.m_pCamera = nullptr;
     camera.Release();
 }
 

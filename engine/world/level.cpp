@@ -32,13 +32,13 @@ bool FerroxLevelPath(CFerroxTagTree* setup, int32_t level, std::string* path)
     return true;
 }
 
-CFerroxLevelManager::CFerroxLevelManager() : m_level(kFirstLevel), m_pWorld(nullptr) {}
+CFerroxLevelManager::CFerroxLevelManager() : m_level(kFirstLevel) {}
 
 CFerroxLevelManager::~CFerroxLevelManager() { CFerroxLevelManager::Release(); }
 
 void CFerroxLevelManager::Load(CFerroxFile*) {}
 void CFerroxLevelManager::Save(CFerroxFile*) {}
-CFerroxWorld* CFerroxLevelManager::GetWorld() { return m_pWorld; }
+CFerroxWorld* CFerroxLevelManager::GetWorld() { return m_pWorld.get(); }
 void CFerroxLevelManager::SetLevel(int32_t level) { m_level = level; }
 int32_t CFerroxLevelManager::GetLevel() { return m_level; }
 int CFerroxLevelManager::Reserved1() { return 0; }
@@ -55,8 +55,7 @@ int CFerroxLevelManager::Create()
 
 int CFerroxLevelManager::UnloadLevel()
 {
-    delete m_pWorld;
-    m_pWorld = nullptr;
+    m_pWorld.reset();
     return 1;
 }
 
@@ -74,10 +73,4 @@ void CFerroxLevelManager::Init()
     m_level = kFirstLevel;
 }
 
-void CFerroxLevelManager::SetWorld(CFerroxWorld* world)
-{
-    if (world == m_pWorld)
-        return;
-    delete m_pWorld;
-    m_pWorld = world;
-}
+void CFerroxLevelManager::SetWorld(std::unique_ptr<CFerroxWorld> world) { m_pWorld = std::move(world); }

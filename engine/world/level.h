@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CFerroxWorld;
@@ -33,11 +34,11 @@ public:
     virtual ~CFerroxLevelManager();
 
     // The world the level manager owns from now on (a world held already is deleted first).
-    void SetWorld(CFerroxWorld* world);
+    void SetWorld(std::unique_ptr<CFerroxWorld> world);
 
 protected:
     int32_t m_level;
-    CFerroxWorld* m_pWorld;
+    std::unique_ptr<CFerroxWorld> m_pWorld;
 };
 
 // The path of a level's world file in a settings tree: the "Level_Data" child named by the level's number

@@ -3,6 +3,7 @@
 #include "engine/world/level.h"
 
 #include <cstring>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -53,8 +54,9 @@ TEST_F(LevelManager, LevelPathComesFromItsEntryOrFromEntryZero)
     Settings(kThreeLevels);
     CFerroxLevelManager manager;
     EXPECT_EQ(manager.GetLevel(), 1);
-    CRecordingWorld* world = new CRecordingWorld(&deletions);
-    manager.SetWorld(world);
+    auto owned = std::make_unique<CRecordingWorld>(&deletions);
+    CRecordingWorld* world = owned.get();
+    manager.SetWorld(std::move(owned));
     ASSERT_EQ(manager.Create(), 1);
     EXPECT_EQ(world->path, "./models/levels/Berlin/berlin.gxs");
     // The level is made before any camera exists.
@@ -72,7 +74,7 @@ TEST_F(LevelManager, MissingBlockOrEntriesOrWorldGiveNoLevel)
     Settings("<Game_Data>\n<Language>\n0\n</Language>\n</Game_Data>\n");
     CFerroxLevelManager manager;
     EXPECT_EQ(manager.Create(), 0);  // no world to create
-    manager.SetWorld(new CRecordingWorld(&deletions));
+    manager.SetWorld(std::make_unique<CRecordingWorld>(&deletions));
     EXPECT_EQ(manager.Create(), 0);
     Settings("<Level_Data>\n<5>\n./five.gxs\n</5>\n</Level_Data>\n");
     EXPECT_EQ(manager.Create(), 0);  // neither level 1 nor 0
@@ -87,15 +89,16 @@ TEST_F(LevelManager, UpdateReachesTheWorldAndUnloadDeletesItOnce)
     CFerroxLevelManager manager;
     manager.Update(0.5f);  // no world: nothing
     EXPECT_EQ(manager.UnloadLevel(), 1);
-    CRecordingWorld* world = new CRecordingWorld(&deletions);
-    manager.SetWorld(world);
+    auto owned = std::make_unique<CRecordingWorld>(&deletions);
+    CRecordingWorld* world = owned.get();
+    manager.SetWorld(std::move(owned));
     manager.Update(0.25f);
     EXPECT_FLOAT_EQ(world->updated, 0.25f);
     EXPECT_EQ(manager.UnloadLevel(), 1);
     EXPECT_EQ(deletions, 1);
     EXPECT_EQ(manager.GetWorld(), nullptr);
-    manager.SetWorld(new CRecordingWorld(&deletions));
-    manager.SetWorld(new CRecordingWorld(&deletions));  // the one held before goes
+    manager.SetWorld(std::make_unique<CRecordingWorld>(&deletions));
+    manager.SetWorld(std::make_unique<CRecordingWorld>(&deletions));  // the one held before goes
     EXPECT_EQ(deletions, 2);
     manager.Release();
     EXPECT_EQ(deletions, 3);

@@ -29,7 +29,7 @@ protected:
             return;
         RegisterBuildingClasses();
         game = CGame::Instance(nullptr);
-        game->m_pTechTree = new CFerroxTechTree();
+        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
         CFerroxTagTree technologies;
         const std::string text = GameTestTechnologies();
         technologies.LoadFromMemory(text.data(), text.size());

@@ -96,7 +96,7 @@ protected:
         RegisterBuildingClasses();
         game = CGame::Instance(nullptr);
         game->SetNotices(&notices);
-        game->m_pTechTree = new CFerroxTechTree();
+        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
         CFerroxTagTree technologies;
         const std::string text = GameTestTechnologies();
         technologies.LoadFromMemory(text.data(), text.size());

@@ -58,8 +58,8 @@ protected:
         level = new CLevelManager();
         level->SetLevel(0);
         ASSERT_EQ(1, level->CreateWorld());
-        camera = new CCamera();
-        game->m_pCamera = camera;
+        game->m_pCamera = std::make_unique<CCamera>();
+        camera = static_cast<CCamera*>(game->m_pCamera.get());
         ASSERT_EQ(1, camera->Create(kSize, kSize, 1));
         camera->Resize(nullptr, kViewSize);
         ASSERT_EQ(0, camera->AddToWorld(level->GetWorld()->GetGraphicsWorld()));

@@ -496,14 +496,14 @@ int CAICharacter::DoActivity()
         FollowPath(m_pExitObject->spline.get(), 1);
         m_backwards = 1;
         m_pathParam = 1.0f;
-        SetLastPointHere(m_pPathSpline);
+        SetLastPointHere(m_pPathSpline.get());
         m_movementMode = FERROX_MOVE_FOLLOWING;
         SetState(AI_STATE_LEAVE);
         return 1;
     }
     if (m_pStairsLink && m_pStairsLink->path) {
         StopMoving();
-        m_pPathSpline = m_pStairsLink->path->Clone();
+        m_pPathSpline.reset(m_pStairsLink->path->Clone());
         m_pPendingFloor = m_pStairsLink->destination;
         CFerroxBlockGrid* destination = m_pPendingFloor;
         if (destination && m_pGrid && destination->GetOrigin().y < m_pGrid->GetOrigin().y) {
@@ -524,7 +524,7 @@ int CAICharacter::DoActivity()
 void CAICharacter::FollowPath(CFerroxSpline* spline, int start)
 {
     StopMoving();
-    m_pPathSpline = spline ? spline->Clone() : nullptr;
+    m_pPathSpline.reset(spline ? spline->Clone() : nullptr);
     if (start)
         m_movementMode = FERROX_MOVE_FOLLOWING;
 }
@@ -582,10 +582,10 @@ int CAICharacter::VisitTarget()
         if (index != kNoSlot)
             TakeSlot(m_pTarget, index);
         if (path) {
-            m_pPathSpline = path;
+            m_pPathSpline.reset(path);
             m_movementMode = FERROX_MOVE_FOLLOWING;
             m_walkOffset = {0.0f, 0.0f, 0.0f};
-            SetFirstPointHere(m_pPathSpline);
+            SetFirstPointHere(m_pPathSpline.get());
             m_visitPhase = kVisitWalkIn;
             return 0;
         }
@@ -601,7 +601,7 @@ int CAICharacter::VisitTarget()
             return 0;
         const char* name = m_pPathSpline ? m_pPathSpline->GetName() : nullptr;
         if (name && std::strchr(name, kActionSeparator)) {
-            PlaySlotAction(m_pPathSpline);
+            PlaySlotAction(m_pPathSpline.get());
             m_visitPhase = kVisitAction;
             return 0;
         }
@@ -621,7 +621,7 @@ int CAICharacter::VisitTarget()
         m_movementMode = FERROX_MOVE_FOLLOWING;
         m_backwards = 1;
         m_pathParam = 1.0f;
-        SetLastPointHere(m_pPathSpline);
+        SetLastPointHere(m_pPathSpline.get());
         ReleaseSlot();
         return 0;
     default:

@@ -44,8 +44,8 @@ protected:
         GameTest::SetUp();
         if (HasFatalFailure())
             return;
-        camera = new CCamera();
-        game->m_pCamera = camera;
+        game->m_pCamera = std::make_unique<CCamera>();
+        camera = static_cast<CCamera*>(game->m_pCamera.get());
         ASSERT_EQ(1, camera->Create(kCameraWidth, kCameraHeight, 1));
         game->SetFloors(&floors);
         game->GetFrameTimes()[0] = 1.0f;
@@ -156,8 +156,8 @@ protected:
         if (HasFatalFailure())
             return;
         game->SetScreenSize(800, 600);
-        game->m_pKeyboard = new CKeyboard();
-        game->m_pMouse = new CMouse();
+        game->m_pKeyboard = std::make_unique<CKeyboard>();
+        game->m_pMouse = std::make_unique<CMouse>();
         g_pFerroxApp = &app;
         app.m_pGame = game;
         ASSERT_EQ(1, app.Create(nullptr));
@@ -317,8 +317,8 @@ TEST_F(ViewFollowsFloors, ANewStoreyLiftsTheGroundObjectAndTheViewAndGoingDownLo
     CGame::FollowFloors(floors);
     game->m_pFloorManager = floors;
     game->m_pPlacementController = controller;
-    auto* camera = new CCamera();
-    game->m_pCamera = camera;
+    game->m_pCamera = std::make_unique<CCamera>();
+    auto* camera = static_cast<CCamera*>(game->m_pCamera.get());
     ASSERT_EQ(1, camera->Create(kCameraWidth, kCameraHeight, 1));
     const GxV3d eye = {20.0f, 20.0f, -20.0f};
     camera->SetPosition(&eye);

@@ -249,7 +249,7 @@ void CGame::MoveViewOneStorey(int up)
 {
     if (m_pPlacementController)
         m_pPlacementController->MoveGroundObject(up);
-    if (auto* camera = dynamic_cast<CCamera*>(m_pCamera))
+    if (auto* camera = dynamic_cast<CCamera*>(m_pCamera.get()))
         camera->Rise(up ? kStoreyHeight : -kStoreyHeight);
 }
 

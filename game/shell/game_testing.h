@@ -52,7 +52,7 @@ protected:
         FerroxTestFiles::SetUp();
         game = CGame::Instance(nullptr);
         game->SetNotices(&notices);
-        game->m_pTechTree = new CFerroxTechTree();
+        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
         CFerroxTagTree data;
         const std::string text = GameTestTechnologies();
         data.LoadFromMemory(text.data(), text.size());

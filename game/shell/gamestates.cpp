@@ -180,24 +180,26 @@ int CGame::Create(HWND window, const char* name)
     if (!CFerroxGame::Create(window, name))
         return 0;
     if (!m_pLocale) {
-        m_pLocale = new CLocale();
+        m_pLocale = std::make_unique<CLocale>();
         m_pLocale->LoadSettings();
     }
     if (!m_pMouse) {
-        auto* mouse = new CMouse();
-        m_pMouse = mouse;
+        auto owned = std::make_unique<CMouse>();
+        CMouse* mouse = owned.get();
+        m_pMouse = std::move(owned);
         // The game plays without its cursor picture: the system's pointer shows instead.
         if (!mouse->SetCallback(OnMouseButton))
             std::fprintf(stderr, "mall: the cursor picture cannot be read\n");
     }
     if (!m_pKeyboard) {
-        auto* keyboard = new CKeyboard();
-        m_pKeyboard = keyboard;
+        auto owned = std::make_unique<CKeyboard>();
+        CKeyboard* keyboard = owned.get();
+        m_pKeyboard = std::move(owned);
         if (keyboard->SetCallbacks(OnKeyDown, OnKeyUp) == 1)
             return 0;
     }
     if (!m_pCamera) {
-        m_pCamera = new CCamera();
+        m_pCamera = std::make_unique<CCamera>();
         if (!m_pCamera->Create(kVirtualWidth, kVirtualHeight, 1))
             return 0;
         m_pCamera->Resize(nullptr, kViewSize);
@@ -476,25 +478,24 @@ int CGame::SetUpGame()
         m_pPicker = new CFerroxPicker();
     if (!m_pPlacementController)
         m_pPlacementController = new CPlacementController();
-    delete m_pGameData;
-    m_pGameData = new CFerroxTagTree();
+    m_pGameData = std::make_unique<CFerroxTagTree>();
     std::string problem;
     if (!m_pGameData->LoadWhole(kGameDataFile, FERROX_SETTINGS_MAX_BYTES, &problem)) {
         std::fprintf(stderr, "mall: %s %s; the game ends\n", kGameDataFile, problem.c_str());
         return 0;
     }
     if (!m_pTechTree) {
-        m_pTechTree = new CFerroxTechTree();
-        m_pTechTree->LoadTechnologies(m_pGameData, OnTechnologyUnlocked);
+        m_pTechTree = std::make_unique<CFerroxTechTree>();
+        m_pTechTree->LoadTechnologies(m_pGameData.get(), OnTechnologyUnlocked);
     }
     if (!m_pFloorManager) {
         m_pFloorManager = new CFloorManager();
-        m_pFloorManager->Create(m_pGameData);
+        m_pFloorManager->Create(m_pGameData.get());
         FollowFloors(m_pFloorManager);
     }
     if (!m_pLevelManager)
-        m_pLevelManager = new CLevelManager();
-    auto* levels = static_cast<CLevelManager*>(m_pLevelManager);
+        m_pLevelManager = std::make_unique<CLevelManager>();
+    auto* levels = static_cast<CLevelManager*>(m_pLevelManager.get());
     std::string path;
     if (!levels->ReadGameType() || !FerroxLevelPath(g_pFerroxSetupTree, levels->GetLevel(), &path)) {
         std::fprintf(stderr, "mall: no level list in ./setup.xml (Game_Data, Level_Data); the game ends\n");
@@ -507,14 +508,14 @@ int CGame::SetUpGame()
     m_pObjectSeam = std::make_unique<CGameObjectSeam>(m_pFloorManager, levels);
     CDynamicObjectManager::SetSeam(m_pObjectSeam.get());
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
-    objects->LoadObjectData(m_pGameData);
+    objects->LoadObjectData(m_pGameData.get());
     m_pFloorManager->CreateDebris();
     CreateSelectionIndicator();
-    if (!GetShell()->CreateInterface(m_pGameData))
+    if (!GetShell()->CreateInterface(m_pGameData.get()))
         std::fprintf(stderr, "mall: the in-game interface cannot be made\n");
     if (!m_pSoundManager) {
         m_pSoundManager = new CSoundManager();
-        m_pSoundManager->Create(m_pGameData, GetStartDirectory());
+        m_pSoundManager->Create(m_pGameData.get(), GetStartDirectory());
     }
     if (!m_pConditions) {
         m_pConditions = new CConditions();
@@ -544,11 +545,11 @@ void CGame::StartLevel()
     g_shopCounter = 0;
     if (!m_setUp || !m_pLevelManager)
         return;
-    auto* levels = static_cast<CLevelManager*>(m_pLevelManager);
+    auto* levels = static_cast<CLevelManager*>(m_pLevelManager.get());
     if (!levels->GetWorld()) {
-        auto* world = new CWorld();
+        auto world = std::make_unique<CWorld>();
         world->SetTargets(m_pFloorManager, m_pSpawner);
-        levels->SetWorld(world);
+        levels->SetWorld(std::move(world));
     }
     // Loading names textures and frames by their own paths; the pictures of the game keep theirs.
     const std::string imagePath = GxImageGetPath() ? GxImageGetPath() : "";
@@ -571,7 +572,7 @@ void CGame::StartLevel()
     if (m_pPlacementController)
         m_pPlacementController->Create(m_pFloorManager, world);
     if (m_pPicker)
-        m_pPicker->SetScene(world, m_pCamera);
+        m_pPicker->SetScene(world, m_pCamera.get());
     if (m_pFloorManager)
         m_pFloorManager->CreateDebris();
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
@@ -599,7 +600,7 @@ void CGame::PlaceCamera()
     m_pCamera->Pitch(nullptr, kCameraPitch, 0);
     m_pCamera->Yaw(nullptr, kCameraYaw, 0);
     // What the input asked for before the level (an edge touched in the front end) does not carry into it.
-    if (auto* camera = dynamic_cast<CVantorCamera*>(m_pCamera))
+    if (auto* camera = dynamic_cast<CVantorCamera*>(m_pCamera.get()))
         camera->StopMotion();
     m_pCamera->Update();
 }

@@ -70,7 +70,7 @@ protected:
     }
     void PrepareGame() override
     {
-        game->m_pTechTree = new CFerroxTechTree();
+        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
         CFerroxTagTree technologies;
         const std::string text = GameTestTechnologies();
         technologies.LoadFromMemory(text.data(), text.size());

@@ -1,6 +1,7 @@
 // Fuzz target of whole saved games: any file, and every cut of a small one, is refused with nothing changed or
 // loads with the calendar taken whole or kept; what is then saved loads and saves again as the same file.
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "engine/data/file.h"
@@ -102,15 +103,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     g_pFerroxSetupTree = &g_setup;
     CGame* game = CGame::Instance(nullptr);
     game->SetNotices(&g_notices);
-    game->m_pTechTree = new CFerroxTechTree();
+    game->m_pTechTree = std::make_unique<CFerroxTechTree>();
     CFerroxTagTree data;
     data.LoadFromMemory(kTechnologies, sizeof(kTechnologies) - 1);
     game->m_pTechTree->LoadTechnologies(&data, nullptr);
-    CLevelManager* level = new CLevelManager();
-    CWorld* world = new CWorld();
+    game->m_pLevelManager = std::make_unique<CLevelManager>();
+    auto* level = static_cast<CLevelManager*>(game->m_pLevelManager.get());
+    auto world = std::make_unique<CWorld>();
     world->SetName("./models/levels/Berlin/berlin.gxs");
-    level->SetWorld(world);
-    game->m_pLevelManager = level;
+    level->SetWorld(std::move(world));
     g_parts = new FuzzParts();
     game->SetSaveParts(g_parts);
     return 0;

@@ -2,6 +2,7 @@
 // torn down and built again, and saved once more gives the same file; a file that is no save leaves it standing.
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "engine/data/techtree.h"
@@ -29,12 +30,12 @@ protected:
             return;
         setup.LoadFromMemory(kLevels, sizeof(kLevels) - 1);
         g_pFerroxSetupTree = &setup;
-        CLevelManager* level = new CLevelManager();
-        CWorld* world = new CWorld();
+        game->m_pLevelManager = std::make_unique<CLevelManager>();
+        auto* level = static_cast<CLevelManager*>(game->m_pLevelManager.get());
+        auto world = std::make_unique<CWorld>();
         world->SetName("./models/levels/Berlin/berlin.gxs");
-        level->SetWorld(world);
+        level->SetWorld(std::move(world));
         level->SetLevel(1);
-        game->m_pLevelManager = level;
         game->SetSaveParts(this);
         game->m_startYear = 2005;
         game->m_startMonth = 3;

@@ -2,6 +2,7 @@
 // them, a failed save keeps the old file, and a file that is no save (or any cut of one) is refused unharmed.
 #include "game/shell/savegame.h"
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -60,12 +61,12 @@ protected:
         GameTest::SetUp();
         setup.LoadFromMemory(kSetup, sizeof(kSetup) - 1);
         g_pFerroxSetupTree = &setup;
-        level = new CLevelManager();
-        CWorld* world = new CWorld();
+        game->m_pLevelManager = std::make_unique<CLevelManager>();
+        level = static_cast<CLevelManager*>(game->m_pLevelManager.get());
+        auto world = std::make_unique<CWorld>();
         world->SetName("./models/levels/Berlin/berlin.gxs");
-        level->SetWorld(world);
+        level->SetWorld(std::move(world));
         level->SetLevel(1);
-        game->m_pLevelManager = level;
         parts = new RecordingParts(level);
         game->SetSaveParts(parts);
         SetCalendar(2007, 5, 321);

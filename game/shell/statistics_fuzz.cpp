@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     g_output = GxFuzzScratchPath("ferrox_statistics_out");
     CGame* game = CGame::Instance(nullptr);
     game->SetNotices(&g_notices);
-    game->m_pTechTree = new CFerroxTechTree();
+    game->m_pTechTree = std::make_unique<CFerroxTechTree>();
     CFerroxTagTree data;
     data.LoadFromMemory(kTechnologies, sizeof(kTechnologies) - 1);
     game->m_pTechTree->LoadTechnologies(&data, nullptr);

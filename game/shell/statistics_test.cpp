@@ -82,8 +82,7 @@ TEST_F(Statistics, InitGivesTheDefaultsAndOneCounterPerCategory)
     EXPECT_EQ(100000, stats.GetBalance());
     EXPECT_EQ(50, stats.m_rating);
     // No tree: no counters.
-    delete game->m_pTechTree;
-    game->m_pTechTree = nullptr;
+    game->m_pTechTree.reset();
     stats.Init();
     EXPECT_TRUE(stats.m_categories.empty());
 }

@@ -1,6 +1,7 @@
 // The game's level manager: the game's world, the game type, and the "<LEVEL>" section.
 #include "game/world/levelmanager.h"
 
+#include <memory>
 #include <string>
 
 #include "engine/application/base.h"
@@ -26,14 +27,14 @@ std::string WithoutLineEnd(const char* value)
 
 CLevelManager::~CLevelManager() {}
 
-CWorld* CLevelManager::GetGameWorld() { return dynamic_cast<CWorld*>(m_pWorld); }
+CWorld* CLevelManager::GetGameWorld() { return dynamic_cast<CWorld*>(m_pWorld.get()); }
 
 int CLevelManager::CreateWorld() { return Create(); }
 
 int CLevelManager::Create()
 {
     if (!m_pWorld)
-        m_pWorld = new CWorld();
+        m_pWorld = std::make_unique<CWorld>();
     return CFerroxLevelManager::Create();
 }
 

@@ -3,6 +3,7 @@
 #include "game/world/levelmanager.h"
 
 #include <fstream>
+#include <memory>
 
 #include "engine/data/file.h"
 #include "engine/data/tagtree.h"
@@ -39,9 +40,9 @@ protected:
     std::string SaveLevel(const char* worldName)
     {
         CLevelManager saver;
-        CWorld* world = new CWorld();
+        auto world = std::make_unique<CWorld>();
         world->SetName(worldName);
-        saver.SetWorld(world);
+        saver.SetWorld(std::move(world));
         CFerroxFile file;
         EXPECT_EQ(file.Open(Path("save.fds").c_str(), 0), 0);
         file.WriteLine("<GAME_DATA>\r\n");

@@ -29,7 +29,7 @@ protected:
         if (HasFatalFailure())
             return;
         game = CGame::Instance(nullptr);
-        game->m_pTechTree = new CFerroxTechTree();
+        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
         CFerroxTagTree technologies;
         const std::string text = GameTestTechnologies();
         technologies.LoadFromMemory(text.data(), text.size());
@@ -76,7 +76,7 @@ protected:
     // Completes a technology of the test tree (three seconds of development).
     void Complete(uint16_t id)
     {
-        CFerroxTechTree* tree = game->m_pTechTree;
+        CFerroxTechTree* tree = game->m_pTechTree.get();
         ASSERT_EQ(1, tree->Activate(tree->FindEntry(id)));
         for (int second = 0; second < 4; second++)
             tree->Update(1.0f);

@@ -198,7 +198,7 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     m_pMessageFont->Load(kMessageFont, 1, 1);
     m_pBigFont = std::make_unique<CFerroxFont>();
     m_pBigFont->Load(kBigFont, 1, 1);
-    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr) {
+    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr) {
         m_scenarioList = locale->FindTextList(kScenarioTexts);
         m_messageList = locale->FindTextList(kMessageTexts);
     }
@@ -295,7 +295,7 @@ void CCityCanvas::Render()
     FerroxBeginFlatDrawing();  // the view left depth on
     if (m_description < 0)
         return;
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
     // The texts are drawn scaled: positions and the box are in the virtual screen's units.
     if (locale && m_pBigFont) {
         locale->DrawText(m_pBigFont.get(), m_messageList, kHeadingText, 0.0f, static_cast<int>(kHeadingY), 0,

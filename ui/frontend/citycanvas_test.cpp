@@ -110,7 +110,7 @@ TEST_F(CityCanvasTest, StartHandsTheLevelThePathAndTheLoadState)
 {
     WriteCities();
     WriteScenario("paris1.fds", "<CONDITIONS>\r\n2\r\n</CONDITIONS>\r\n");
-    game->m_pLevelManager = new CFerroxLevelManager();
+    game->m_pLevelManager = std::make_unique<CFerroxLevelManager>();
     CFrontEnd front;
     front.Build();
     CCityCanvas* paris = front.GetParis();
@@ -174,7 +174,7 @@ TEST_F(CityCanvasTest, TheOverlayScalesWithTheView)
 
 TEST_F(CityCanvasTest, GivenWorldOutlivesTheCanvasAndAnOwnedOneGoesWithIt)
 {
-    game->m_pCamera = new CFerroxCamera();
+    game->m_pCamera = std::make_unique<CFerroxCamera>();
     ASSERT_EQ(1, game->m_pCamera->Create(64, 64, 1));
     CFerroxWorld world;
     ASSERT_EQ(1, world.Create(nullptr, nullptr));

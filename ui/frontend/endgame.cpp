@@ -47,7 +47,7 @@ void CEndGameCanvas::Create(const char* picture, const char* model, int32_t city
     if (!m_pSecondPath)
         m_pSecondPath = LoadPath(model, kTargetPath);
     CCityCanvas::Create(picture, model, city, world);
-    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr)
+    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr)
         m_endGameList = locale->FindTextList(kEndGameTexts);
 }
 
@@ -93,7 +93,7 @@ void CEndGameCanvas::Render()
     FerroxBeginFlatDrawing();
     CFerroxInterface* game = FerroxGetGameInterface();
     CFerroxFont* font = game ? game->GetFont(0) : nullptr;
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
     if (!font || !locale)
         return;
     // Drawn scaled: the box is in the virtual screen's units.

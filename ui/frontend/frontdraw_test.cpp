@@ -52,8 +52,9 @@ protected:
         if (!Ready())
             return;
         game = CGame::Instance(nullptr);
-        game->m_pMouse = mouse = new CFerroxMouse();
-        game->m_pCamera = new CFerroxCamera();
+        game->m_pMouse = std::make_unique<CFerroxMouse>();
+        mouse = game->m_pMouse.get();
+        game->m_pCamera = std::make_unique<CFerroxCamera>();
         ASSERT_EQ(1, game->m_pCamera->Create(kScreenW, kScreenH, 1));
         started = true;
         root = std::filesystem::temp_directory_path() / ("ferrox_front_draw_" + FerroxTestRunTag());

@@ -30,9 +30,9 @@ constexpr City kParis = {"./images/scenario/Paris/paris.png", "./models/levels/P
 CFrontEndGameLink g_defaultLink;
 CFrontEndGameLink* g_pLink = &g_defaultLink;
 
-CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
+CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr; }
 
-CFerroxLocale* GameLocale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr; }
+CFerroxLocale* GameLocale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr; }
 
 CCityCanvas* MakeCity(const City& city, CFrontEnd* owner)
 {

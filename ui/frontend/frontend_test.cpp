@@ -29,8 +29,8 @@ TEST_F(FrontEndTest, MainMenuPictureFollowsTheLanguage)
     EXPECT_EQ(front.GetStack().GetNormalCount(), 1);
 
     // Without a locale the game's own language value decides.
-    delete game->m_pLocale;
-    game->m_pLocale = locale = nullptr;
+    game->m_pLocale.reset();
+    locale = nullptr;
     link.language = 1;
     front.Build();
     EXPECT_STREQ(front.GetMainMenu()->GetWidget(0)->GetName(), kFrontEndMenuPictureGerman);
@@ -91,7 +91,7 @@ TEST_F(FrontEndTest, DestroyingTwiceDeletesNothingTwice)
 
 TEST_F(FrontEndTest, NothingOnDiskStillBuildsAndStarts)
 {
-    game->m_pLevelManager = new CFerroxLevelManager();
+    game->m_pLevelManager = std::make_unique<CFerroxLevelManager>();
     CFrontEnd front;
     front.Build();
     ASSERT_NE(front.GetMainMenu(), nullptr);

@@ -64,9 +64,8 @@ protected:
         UiTest::SetUp();
         if (HasFatalFailure())
             return;
-        delete game->m_pLocale;
-        locale = new FrontRecordingLocale();
-        game->m_pLocale = locale;
+        game->m_pLocale = std::make_unique<FrontRecordingLocale>();
+        locale = static_cast<FrontRecordingLocale*>(game->m_pLocale.get());
         FrontEndSetGameLink(&link);
         previous = std::filesystem::current_path();
         root = std::filesystem::temp_directory_path() /

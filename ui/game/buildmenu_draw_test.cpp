@@ -56,7 +56,7 @@ TEST_F(BuildMenuDraw, OpenPageDrawsWithItsDisabledItemRed)
                              WriteMenu("m00", {40, 60, 80, 255}, {200, 200, 200, 255}) +
                              "\n</panel>\n<plans>\n</plans>\n</m00>\n</BUILD_OBJECTS>\n";
     CGame* game = CGame::Instance(nullptr);
-    game->m_pMouse = new CFerroxMouse();
+    game->m_pMouse = std::make_unique<CFerroxMouse>();
     {
         CFerroxTagTree data;
         ASSERT_TRUE(data.LoadFromMemory(text.data(), text.size()));

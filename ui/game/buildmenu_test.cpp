@@ -53,7 +53,7 @@ protected:
         UiTest::SetUp();
         if (HasFatalFailure())
             return;
-        static_cast<UiTestLocale*>(game->m_pLocale)->lists.push_back(kBuildTooltipList);
+        static_cast<UiTestLocale*>(game->m_pLocale.get())->lists.push_back(kBuildTooltipList);
         g_recorded = Recorded();
         const BuildMenuCommands commands = {&RecordAvailable, &RecordPlacement, &RecordTiles};
         SetBuildMenuCommands(&commands);

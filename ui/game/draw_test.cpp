@@ -87,20 +87,20 @@ TEST_F(InGameDraw, MainBarDateMessageAndTooltip)
     ASSERT_NO_FATAL_FAILURE(WriteFonts());
 
     CGame* game = CGame::Instance(nullptr);
-    auto* mouse = new CFerroxMouse();
-    game->m_pMouse = mouse;
+    game->m_pMouse = std::make_unique<CFerroxMouse>();
+    CFerroxMouse* mouse = game->m_pMouse.get();
     game->SetScreenSize(kScreenW, kScreenH);
     startDirectory = dir.string();  // the game keeps the pointer
     game->SetStartDirectory(startDirectory.c_str());
-    auto* locale = new CLocale();
+    auto locale = std::make_unique<CLocale>();
     const std::string texts = "<LANGUAGE>\n<general_tooltips>\n<0>\nAAAA\nAAAA\nAAAA\n</0>\n</general_tooltips>\n"
                               "<InGameMessages>\n<0>\n1111\n1111\n1111\n</0>\n</InGameMessages>\n</LANGUAGE>\n";
     CFerroxTagTree textTree;
     ASSERT_TRUE(textTree.LoadFromMemory(texts.data(), texts.size()));
     locale->LoadTextsFromTree(textTree);
-    game->m_pLocale = locale;
-    auto* ui = new CInterface();
-    game->m_pInterface = ui;
+    game->m_pLocale = std::move(locale);
+    game->m_pInterface = std::make_unique<CInterface>();
+    auto* ui = static_cast<CInterface*>(game->m_pInterface.get());
     const std::string data = "<FONTS>\n/f0\n/f1\n/f2\n/f3\n</FONTS>\n";
     CFerroxTagTree tree;
     ASSERT_TRUE(tree.LoadFromMemory(data.data(), data.size()));

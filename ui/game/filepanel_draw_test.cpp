@@ -45,10 +45,10 @@ protected:
         ASSERT_NO_FATAL_FAILURE(WriteFont());
         startText = start.string();
         game = CGame::Instance(nullptr);
-        game->m_pMouse = new CFerroxMouse();
-        game->m_pLocale = new UiTestLocale();
-        game->m_pInterface = new UiTestInterface();
-        game->m_pCamera = new BorrowedCamera(camera);
+        game->m_pMouse = std::make_unique<CFerroxMouse>();
+        game->m_pLocale = std::make_unique<UiTestLocale>();
+        game->m_pInterface = std::make_unique<UiTestInterface>();
+        game->m_pCamera = std::make_unique<BorrowedCamera>(camera);
         game->m_pStartDirectory = startText.c_str();
         game->SetNotices(&notices);
         FilePanelSetGame(&seam);

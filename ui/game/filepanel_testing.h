@@ -116,7 +116,7 @@ protected:
         ASSERT_TRUE(GxImageRegisterImageFormat("bmp", GxImageReadBMP, GxImageWriteBMP));
         start = std::filesystem::temp_directory_path() / ("ferrox_files_" + FerroxTestRunTag());
         std::filesystem::create_directories(start / "maps");
-        UiTestLocale* locale = static_cast<UiTestLocale*>(game->m_pLocale);
+        UiTestLocale* locale = static_cast<UiTestLocale*>(game->m_pLocale.get());
         locale->lists.push_back("load");
         locale->lists.push_back("save");
         locale->lists.push_back("InGameMessages");

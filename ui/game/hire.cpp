@@ -121,7 +121,7 @@ void CStaffHirePanel::HireStaff(uint16_t row)
     CSpawner* spawner = CSpawner::GetInstance();
     if (!chosen || !entry->factory || !spawner)
         return;
-    CFerroxLevelManager* levels = g_pFerroxGame ? g_pFerroxGame->m_pLevelManager : nullptr;
+    CFerroxLevelManager* levels = g_pFerroxGame ? g_pFerroxGame->m_pLevelManager.get() : nullptr;
     entry->factory->SetOwner(levels ? levels->GetWorld() : nullptr);
     spawner->BeginStaffHire(chosen, entry->factory);
 }

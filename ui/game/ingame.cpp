@@ -42,7 +42,7 @@ InterfaceSelectionKind EverythingIsScenery(CFerroxObject*, const void** record)
 InterfaceSelectionClassifier g_classifier = EverythingIsScenery;
 InterfaceBuildMenuMaker g_buildMenuMaker = MakeBuildCanvasManager;
 
-CFerroxMouse* Mouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
+CFerroxMouse* Mouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr; }
 
 template <typename T>
 void DeletePanel(T*& panel)
@@ -94,7 +94,10 @@ const char* const kInterfacePanelPictures[] = {
     nullptr,  // end of game: built when the game ends
 };
 
-CInterface* InterfaceGet() { return g_pFerroxGame ? dynamic_cast<CInterface*>(g_pFerroxGame->m_pInterface) : nullptr; }
+CInterface* InterfaceGet()
+{
+    return g_pFerroxGame ? dynamic_cast<CInterface*>(g_pFerroxGame->m_pInterface.get()) : nullptr;
+}
 
 // ---- Lifecycle ----
 
@@ -133,12 +136,12 @@ void CInterface::Reset()
     m_cursorValue = kNoCursorValue;
 }
 
-int CInterface::Create(int32_t) { return Create(g_pFerroxGame ? g_pFerroxGame->m_pGameData : nullptr); }
+int CInterface::Create(int32_t) { return Create(g_pFerroxGame ? g_pFerroxGame->m_pGameData.get() : nullptr); }
 
 int CInterface::Create(CFerroxTagTree* data)
 {
     const int result = CFerroxInterface::Create(0);
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr;
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
     if (locale)
         m_defaultTooltipList = locale->FindTextList(kGeneralTooltips);
     // The first request without a list of its own reads the default list too, not only those after a draw.

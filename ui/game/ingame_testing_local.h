@@ -114,14 +114,12 @@ protected:
         PaintPanels();
         if (HasFatalFailure())
             return;
-        delete game->m_pLocale;
-        locale = new UiRecordingLocale();
-        game->m_pLocale = locale;
+        game->m_pLocale = std::make_unique<UiRecordingLocale>();
+        locale = static_cast<UiRecordingLocale*>(game->m_pLocale.get());
         game->SetScreenSize(800, 600);
         game->SetStartDirectory(".");
-        delete game->m_pInterface;
-        ui = new UiRecordingInterface();
-        game->m_pInterface = ui;
+        game->m_pInterface = std::make_unique<UiRecordingInterface>();
+        ui = static_cast<UiRecordingInterface*>(game->m_pInterface.get());
         PointAt(700.0f, 500.0f);
     }
     void TearDown() override

@@ -35,7 +35,7 @@ inline CFerroxFont* Font(int32_t index)
     return ui ? ui->GetFont(index) : nullptr;
 }
 
-inline CFerroxLocale* Locale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr; }
+inline CFerroxLocale* Locale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr; }
 
 inline int16_t FindList(const char* name)
 {

@@ -36,7 +36,7 @@ protected:
               "images/panels/finance/shopcat-food.png"})
             ASSERT_TRUE(UiPicture(20, 12, {200, 120, 0, 255}).Write(button));
         stats = CDynamicObjectManager::Instance()->GetStatistics();
-        game->m_pTechTree = new CFerroxTechTree();
+        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
         CFerroxTagTree technologies;
         ASSERT_TRUE(technologies.LoadFromMemory(kContracts, sizeof(kContracts) - 1));
         ASSERT_EQ(game->m_pTechTree->LoadTechnologies(&technologies, nullptr), 1);

@@ -72,7 +72,7 @@ void COptionsPanel::OnWidgetEvent(int32_t index, int32_t event)
     }
     if (event != FERROX_WIDGET_PRESSED)
         return;
-    CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr;
+    CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr;
     if (ui)
         ui->CloseCanvases();
     if (mouse)

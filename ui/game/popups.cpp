@@ -97,7 +97,7 @@ constexpr float kLevelX = 150.0f;
 constexpr float kWageX = 200.0f;
 constexpr float kJobsX = 245.0f;
 
-CFerroxLocale* Locale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale : nullptr; }
+CFerroxLocale* Locale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr; }
 
 int16_t FindList(const char* name)
 {

@@ -39,7 +39,7 @@ bool IsWhite(const uint8_t* rgba)
 }
 
 // The game's mouse, or null.
-CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse : nullptr; }
+CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr; }
 
 // Reads a map beside the background; null when there is none.
 GxImage* ReadMap(const std::string& stem, const char* suffix)

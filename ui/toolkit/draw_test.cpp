@@ -52,8 +52,8 @@ TEST_F(UiDraw, BarSetLandsOnItsPixels)
     ASSERT_TRUE(UiPicture(64, 6, {255, 255, 255, 255}).Write(P("bar.png")));
 
     CGame* game = CGame::Instance(nullptr);
-    auto* mouse = new CFerroxMouse();
-    game->m_pMouse = mouse;
+    game->m_pMouse = std::make_unique<CFerroxMouse>();
+    CFerroxMouse* mouse = game->m_pMouse.get();
     {
         HoverCanvas canvas;
         canvas.Build(P("bar/base.png").c_str(), 0.0f, 0.0f, 0);

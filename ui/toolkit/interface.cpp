@@ -44,5 +44,5 @@ void CFerroxInterface::Reset()
 
 CFerroxInterface* FerroxGetGameInterface()
 {
-    return g_pFerroxGame ? dynamic_cast<CFerroxInterface*>(g_pFerroxGame->m_pInterface) : nullptr;
+    return g_pFerroxGame ? dynamic_cast<CFerroxInterface*>(g_pFerroxGame->m_pInterface.get()) : nullptr;
 }

@@ -43,7 +43,7 @@ protected:
         UiTest::SetUp();
         if (HasFatalFailure())
             return;
-        game->m_pCamera = new CFerroxCamera();
+        game->m_pCamera = std::make_unique<CFerroxCamera>();
         ASSERT_EQ(1, game->m_pCamera->Create(64, 64, 1));
     }
     FerroxWidgetRecord View(CFerroxWorld* scene, CFerroxSpline* position = nullptr, CFerroxSpline* target = nullptr)
@@ -113,8 +113,7 @@ TEST_F(SubCameraTest, ViewOfAMissingLevelDrawsNothingAndStillMoves)
     EXPECT_FLOAT_EQ(Pose(view)->pos.y, before.pos.y);
 
     // Without a game camera there is no view camera at all; it neither draws nor crashes.
-    delete game->m_pCamera;
-    game->m_pCamera = nullptr;
+    game->m_pCamera.reset();
     CFerroxSplineSubCamera orphan;
     orphan.Configure(&record);
     EXPECT_EQ(orphan.GetCamera(), nullptr);

@@ -191,10 +191,10 @@ protected:
         ASSERT_TRUE(GxTestFileSystemOpen());
         ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
         game = CGame::Instance(nullptr);
-        mouse = new CFerroxMouse();
-        game->m_pMouse = mouse;
-        game->m_pLocale = new UiTestLocale();
-        game->m_pInterface = new UiTestInterface();
+        game->m_pMouse = std::make_unique<CFerroxMouse>();
+        mouse = game->m_pMouse.get();
+        game->m_pLocale = std::make_unique<UiTestLocale>();
+        game->m_pInterface = std::make_unique<UiTestInterface>();
         FerroxSetImageImplFactory(UiMakeRecordingImage);
         FerroxSetFontImplFactory(UiMakeRecordingFont);
         uiDrawRecords.clear();
@@ -216,7 +216,7 @@ protected:
         GxD3D9SoftwareTest::TearDown();
     }
     std::string Path(const std::string& name) const { return (dir / name).string(); }
-    UiTestInterface* Interface() { return static_cast<UiTestInterface*>(game->m_pInterface); }
+    UiTestInterface* Interface() { return static_cast<UiTestInterface*>(game->m_pInterface.get()); }
     // Moves the pointer to (x, bottom-up y) of the 600-pixel-high screen.
     void PointAt(float x, float y)
     {
