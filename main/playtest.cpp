@@ -996,7 +996,7 @@ bool CPlayTest::ShoppersThroughDoor(int)
 {
     m_waiting = "a shopper on the room's floor tiles";
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    CFloorManager* floors = Game()->m_pFloorManager;
+    CFloorManager* floors = Game()->m_pFloorManager.get();
     const std::vector<CFerroxBlockMesh*>* ground = floors ? &floors->GetBaseFloors() : nullptr;
     if (!objects || !ground || ground->empty() || !ground->front())
         return false;

@@ -71,8 +71,7 @@ protected:
         // The marker goes before the templates it was made from, as the game's release has it.
         if (game && game->m_pSelectionIndicator) {
             game->m_pSelectionIndicator->RemoveFromWorld();
-            delete game->m_pSelectionIndicator;
-            game->m_pSelectionIndicator = nullptr;
+            game->m_pSelectionIndicator.reset();
         }
         if (level)
             level->UnloadLevel();
@@ -129,12 +128,12 @@ protected:
 TEST_F(SelectionMarker, TheRingLiesUnderTheSelectedShopperAndNowhereElse)
 {
     game->CreateSelectionIndicator();
-    CFerroxObject* marker = game->m_pSelectionIndicator;
+    CFerroxObject* marker = game->m_pSelectionIndicator.get();
     ASSERT_NE(nullptr, marker) << "the game data has a template with the ring model";
     ASSERT_NE(nullptr, marker->GetModel());
     EXPECT_NE(std::string::npos, std::string(marker->GetModel()->GetName()).find("people/select.gxs"));
     game->CreateSelectionIndicator();
-    EXPECT_EQ(marker, game->m_pSelectionIndicator) << "made once";
+    EXPECT_EQ(marker, game->m_pSelectionIndicator.get()) << "made once";
     marker->AddToWorld(level->GetWorld());
 
     ObjectClassHooks hooks = {};

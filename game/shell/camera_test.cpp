@@ -300,10 +300,10 @@ class ViewFollowsFloors : public CityLevelTest {
 protected:
     void TearDown() override
     {
-        // The fixture owns them.
+        // The fixture owns them: the game only borrowed them.
         if (game) {
-            game->m_pFloorManager = nullptr;
-            game->m_pPlacementController = nullptr;
+            [[maybe_unused]] CFloorManager* lentFloors = game->m_pFloorManager.release();
+            [[maybe_unused]] CPlacementController* lentController = game->m_pPlacementController.release();
         }
         CityLevelTest::TearDown();
     }
@@ -315,8 +315,8 @@ TEST_F(ViewFollowsFloors, ANewStoreyLiftsTheGroundObjectAndTheViewAndGoingDownLo
     if (HasFatalFailure())
         return;
     CGame::FollowFloors(floors);
-    game->m_pFloorManager = floors;
-    game->m_pPlacementController = controller;
+    game->m_pFloorManager.reset(floors);
+    game->m_pPlacementController.reset(controller);
     auto* camera = new CCamera();
     game->m_pCamera = camera;
     ASSERT_EQ(1, camera->Create(kCameraWidth, kCameraHeight, 1));

@@ -258,8 +258,8 @@ protected:
         if (HasFatalFailure())
             return;
         CreateWithFonts();
-        game->m_pSoundManager = new CSoundManager();
-        sound = game->m_pSoundManager;
+        game->m_pSoundManager = std::make_unique<CSoundManager>();
+        sound = game->m_pSoundManager.get();
         sound->m_musicEnabled = 1;
         sound->m_effectsEnabled = 1;
         Open(ui->m_pOptionsPanel);
