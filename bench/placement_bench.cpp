@@ -252,7 +252,7 @@ void BM_SaveAndLoadMall(benchmark::State& state)
         saved.Close();
     }
     size_t count = 0;
-    for (CFloorObjects* record : mall.manager->GetFloors())
+    for (const std::unique_ptr<CFloorObjects>& record : mall.manager->GetFloors())
         count += record->shops.size() + record->scenery.size();
     state.counters["objects"] = static_cast<double>(count);
 }

@@ -79,10 +79,10 @@ protected:
     size_t BuildingCount()
     {
         size_t count = 0;
-        for (CFloorObjects* record : manager->GetFloors())
+        for (const std::unique_ptr<CFloorObjects>& record : manager->GetFloors())
             count += record->shops.size() + record->doors.size() + record->scenery.size() + record->usable.size();
         // Stairs stand in two records.
-        for (CFloorObjects* record : manager->GetFloors())
+        for (const std::unique_ptr<CFloorObjects>& record : manager->GetFloors())
             count += record->stairs.size();
         return count;
     }

@@ -136,7 +136,7 @@ TEST_F(CityFloors, EveryTemplateAndFloorTileOfTheGameDataLoads)
     const std::vector<ContentCategory> authored = ContentReadTemplates(&data);
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
     objects->LoadObjectData(&data);
-    const std::vector<CObjectCategory*>& categories = objects->GetCategories();
+    const std::vector<std::unique_ptr<CObjectCategory>>& categories = objects->GetCategories();
     ASSERT_EQ(categories.size(), authored.size());
     for (size_t c = 0; c < authored.size(); c++) {
         ASSERT_EQ(categories[c]->templates.size(), authored[c].plans.size()) << authored[c].name;
