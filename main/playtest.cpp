@@ -997,10 +997,10 @@ bool CPlayTest::ShoppersThroughDoor(int)
     m_waiting = "a shopper on the room's floor tiles";
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
     CFloorManager* floors = Game()->m_pFloorManager.get();
-    const std::vector<CFerroxBlockMesh*>* ground = floors ? &floors->GetBaseFloors() : nullptr;
+    const std::vector<std::unique_ptr<CFerroxBlockMesh>>* ground = floors ? &floors->GetBaseFloors() : nullptr;
     if (!objects || !ground || ground->empty() || !ground->front())
         return false;
-    CFerroxBlockMesh* floor = ground->front();
+    CFerroxBlockMesh* floor = ground->front().get();
     for (CFerroxObject* shopper : objects->GetShoppers()) {
         const GxV3d* at = shopper ? shopper->GetPosition() : nullptr;
         const int cell = at ? floor->GetCellAt(*at) : -1;

@@ -239,7 +239,7 @@ CFerroxBlockMesh* CPlacementController::Ground() const
         return nullptr;
     if (CFerroxBlockMesh* first = m_pFloors->FindBaseFloor(1))
         return first;
-    return m_pFloors->GetBaseFloors().empty() ? nullptr : m_pFloors->GetBaseFloors().front();
+    return m_pFloors->GetBaseFloors().empty() ? nullptr : m_pFloors->GetBaseFloors().front().get();
 }
 
 CFerroxBlockMesh* CPlacementController::CurrentStorey() const
@@ -678,7 +678,8 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
         RemoveWalls(world, 0, storey);
         SetFloorArea(storey, m_dragStart, end, nullptr, 1, 0);
         AddCost(cells);
-        CFerroxTileRecord* first = m_pFloors->GetFloorTiles().empty() ? nullptr : m_pFloors->GetFloorTiles().front();
+        CFerroxTileRecord* first =
+            m_pFloors->GetFloorTiles().empty() ? nullptr : m_pFloors->GetFloorTiles().front().get();
         for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
             if (!m_pAreaBox->CanLayFloor(up->GetLower(), up->GetUpper(), up, 0))
                 continue;

@@ -147,9 +147,9 @@ TEST_F(CityFloors, EveryTemplateAndFloorTileOfTheGameDataLoads)
     CFloorManager floors;
     floors.Create(&data);
     ASSERT_EQ(floors.GetFloorTiles().size(), ContentReadFloorTiles(&data).size());
-    for (const CFloorTile* tile : floors.GetFloorTiles())
+    for (const std::unique_ptr<CFloorTile>& tile : floors.GetFloorTiles())
         EXPECT_NE(tile->texture, nullptr);
-    EXPECT_EQ(floors.GetCurrentTileType(), floors.GetFloorTiles()[1]);
+    EXPECT_EQ(floors.GetCurrentTileType(), floors.GetFloorTiles()[1].get());
 }
 
 }  // namespace
