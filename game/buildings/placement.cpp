@@ -151,7 +151,7 @@ bool IsBuilding(CFerroxObject* object)
 
 CPlacementController* CPlacementController::GetInstance() { return g_pController; }
 
-CPlacementController::CPlacementController() : m_pRecord(nullptr), m_floorHooks(this) { Init(); }
+CPlacementController::CPlacementController() : m_floorHooks(this) { Init(); }
 
 CPlacementController::~CPlacementController()
 {
@@ -164,8 +164,7 @@ void CPlacementController::Init()
 {
     m_mode = PLACEMENT_IDLE;
     m_pHeld = nullptr;
-    delete m_pRecord;
-    m_pRecord = nullptr;
+    m_pRecord.reset();
     m_pAreaBox = nullptr;
     m_pCursorBox = nullptr;
     m_pFloors = nullptr;
@@ -224,8 +223,7 @@ void CPlacementController::Release()
     m_pGround = nullptr;
     if (CDynamicObjectManager::GetSeam() == &g_floorIndexSeam)
         CDynamicObjectManager::SetSeam(nullptr);
-    delete m_pRecord;
-    m_pRecord = nullptr;
+    m_pRecord.reset();
 }
 
 CFerroxAssetSet* CPlacementController::GetWallTemplate(int index) const
@@ -295,8 +293,7 @@ bool CPlacementController::BeginObjectPlacement(int drop, CFerroxAssetSet* set, 
     CDynamicObjectManager* manager = Manager();
     if (!factory)
         factory = manager->FindFactory(kPlainFactoryText, m_pWorld);
-    delete m_pRecord;
-    m_pRecord = new CPlacementRecord{nullptr, nullptr, nullptr, 1, nullptr};
+    m_pRecord = std::make_unique<CPlacementRecord>(CPlacementRecord{nullptr, nullptr, nullptr, 1, nullptr});
     if (drop)
         DropHeldObject();
     if (!set || set->GetModels().empty() || !factory)
@@ -362,8 +359,7 @@ void CPlacementController::DropHeldObject()
         manager->RemoveObject(m_pHeld, 0);
     }
     if (m_pHeld) {
-        delete m_pRecord;
-        m_pRecord = nullptr;
+        m_pRecord.reset();
         m_pHeld = nullptr;
     }
     RemoveBoxes();
@@ -606,10 +602,10 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
             RemoveWalls(world, 0, above);
     }
     if (!m_pRecord)
-        m_pRecord = new CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey};
+        m_pRecord = std::make_unique<CPlacementRecord>(CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey});
     m_pRecord->world = world;
     m_pRecord->controller = this;
-    const int placed = m_pHeld->Place(m_pRecord);
+    const int placed = m_pHeld->Place(m_pRecord.get());
     if (placed) {
         // Filed again under the storey it now stands on.
         CDynamicObjectManager* manager = Manager();
