@@ -65,8 +65,9 @@ public:
     int16_t GetTooltipList() const { return m_tooltipList; }
 
 private:
-    // Makes the menu of the "panel" node under the cursor; null when its value names no picture.
-    CFerroxCanvasNode* MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent, int16_t category);
+    // Makes the menu of the "panel" node under the cursor, for the caller to give to the parent; null when its
+    // value names no picture.
+    std::unique_ptr<CFerroxCanvasNode> MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent, int16_t category);
     // Makes the menus below the cursor's node under the parent, in document order.
     void BuildTree(CFerroxTagTree* data, CFerroxCanvasNode* parent);
 
