@@ -55,13 +55,15 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     EXPECT_EQ(made, expected);
 
     CFerroxCanvas* const panels[] = {
-        ui->m_pMainPanel,           ui->m_pManagementPanel,   ui->m_pOptionsPanel,   ui->m_pMallSummaryPanel,
-        ui->m_pShopperSummaryPanel, ui->m_pStaffSummaryPanel, ui->m_pStaffHirePanel, ui->m_pContractsPanel,
-        ui->m_pHistoryPanel,        ui->m_pShopperPopup,      ui->m_pShopPopup,      ui->m_pStaffPopup,
-        ui->m_pEndGameCanvas,       ui->m_pLoadPanel,         ui->m_pSavePanel,      ui->m_pConfirmPanel};
+        ui->m_pMainPanel.get(),        ui->m_pManagementPanel.get(),     ui->m_pOptionsPanel.get(),
+        ui->m_pMallSummaryPanel.get(), ui->m_pShopperSummaryPanel.get(), ui->m_pStaffSummaryPanel.get(),
+        ui->m_pStaffHirePanel.get(),   ui->m_pContractsPanel.get(),      ui->m_pHistoryPanel.get(),
+        ui->m_pShopperPopup.get(),     ui->m_pShopPopup.get(),           ui->m_pStaffPopup.get(),
+        ui->m_pEndGameCanvas.get(),    ui->m_pLoadPanel.get(),           ui->m_pSavePanel.get(),
+        ui->m_pConfirmPanel.get()};
     for (CFerroxCanvas* panel : panels)
         EXPECT_NE(panel, nullptr);
-    EXPECT_EQ(ui->m_pBuildMenu, g_buildMenu);
+    EXPECT_EQ(ui->m_pBuildMenu.get(), g_buildMenu);
     EXPECT_EQ(ui->m_pMainPanel->GetWidgetCount(), 12);
     EXPECT_EQ(ui->m_pConfirmPanel->GetWidgetCount(), 3);
 
@@ -101,7 +103,7 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
 TEST_F(InGameInterfaceTest, BuildMenusAreTheDefaultAndSetUpAfterCreate)
 {
     CreateWithFonts();
-    auto* menus = dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu);
+    auto* menus = dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get());
     ASSERT_NE(menus, nullptr);
     ui->CreateBuildMenus(&data);  // no menus in the data: none built, nothing breaks
     ui->CloseCanvases();
@@ -122,9 +124,9 @@ TEST_F(InGameInterfaceTest, MissingOrTooFewFontsDrawNothingAndNeverCrash)
         EXPECT_EQ(ui->GetFontCount(), fonts);
         ui->m_cursorValue = 7;
         ui->m_pHistoryPanel->AddMessage(4, 14);
-        ui->OpenPanel(ui->m_pHistoryPanel);
+        ui->OpenPanel(ui->m_pHistoryPanel.get());
         const char16_t extra[] = u"extra";
-        ui->GetStack().Push(ui->m_pConfirmPanel, 1);
+        ui->GetStack().Push(ui->m_pConfirmPanel.get(), 1);
         ui->AskConfirmation(nullptr, 3, 1, 0, extra);
         for (int frame = 0; frame < 10; frame++) {
             ui->SetTooltip(1, 0);
@@ -251,7 +253,7 @@ TEST_F(InGameInterfaceTest, SelectedShopOpensItsCardAndSceneryClosesTheCards)
 {
     InterfaceSetSelectionClassifier(ClassifyByName);
     CreateWithFonts();
-    ui->OpenPanel(ui->m_pOptionsPanel);
+    ui->OpenPanel(ui->m_pOptionsPanel.get());
     CFerroxObject shop, scenery, marker;
     shop.SetName("shop");
     scenery.SetName("bench");

@@ -204,11 +204,11 @@ void CMainPanel::OnWidgetEvent(int32_t index, int32_t event)
             break;
         case MAIN_MANAGE:
             if (ui)
-                ui->OpenPanel(ui->m_pManagementPanel);
+                ui->OpenPanel(ui->m_pManagementPanel.get());
             break;
         case MAIN_OPTIONS:
             if (ui)
-                ui->OpenPanel(ui->m_pOptionsPanel);
+                ui->OpenPanel(ui->m_pOptionsPanel.get());
             break;
         case MAIN_DEMOLISH:
             if (ui)
@@ -229,7 +229,7 @@ void CMainPanel::OnWidgetEvent(int32_t index, int32_t event)
             break;
         case MAIN_MESSAGES:
             if (ui)
-                ui->OpenPanel(ui->m_pHistoryPanel);
+                ui->OpenPanel(ui->m_pHistoryPanel.get());
             break;
         default:
             break;
