@@ -127,8 +127,6 @@ void CMallSummaryPanel::Init()
 void CMallSummaryPanel::Release()
 {
     m_pBar.reset();
-    for (CFerroxImage* image : m_categoryImages)
-        delete image;
     m_categoryImages.clear();
     CFerroxCanvas::Release();
     Init();
@@ -149,7 +147,7 @@ void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled
     }
     m_rowButtonsEnd = m_widgetCount;
     for (const char* picture : kCategoryPictures)
-        m_categoryImages.push_back(MakeImage(picture, 0.0f, 0.0f, scaled));
+        m_categoryImages.emplace_back(MakeImage(picture, 0.0f, 0.0f, scaled));
     FerroxWidgetRecord record = {};
     record.name = kBarPicture;
     record.extent = kBarLength;

@@ -2,7 +2,9 @@
 // open the build menu and the panels, set the game speed and change floors.
 #include "ui/game/panels.h"
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
@@ -89,8 +91,6 @@ void CMainPanel::Init()
 
 void CMainPanel::Release()
 {
-    for (CFerroxImage* season : m_seasons)
-        delete season;
     m_seasons.clear();
     m_pRatingBar.reset();
     CFerroxCanvas::Release();
@@ -106,9 +106,9 @@ void CMainPanel::Build(const char* path, float x, float y, int32_t scaled)
         FerroxWidgetRecord record = {};
         record.name = name;
         record.scaled = scaled;
-        auto* image = new CFerroxImage();
+        auto image = std::make_unique<CFerroxImage>();
         image->Configure(&record);
-        m_seasons.push_back(image);
+        m_seasons.push_back(std::move(image));
     }
     FerroxWidgetRecord record = {};
     record.name = kRatingBarPicture;

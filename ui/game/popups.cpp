@@ -160,9 +160,9 @@ void CShopperPopupPanel::Init()
 void CShopperPopupPanel::Release()
 {
     m_pBar.reset();
-    DeleteAll(m_starSigns);
-    DeleteAll(m_sexes);
-    DeleteAll(m_arrivals);
+    m_starSigns.clear();
+    m_sexes.clear();
+    m_arrivals.clear();
     CFerroxCanvas::Release();
 }
 
@@ -247,7 +247,7 @@ void CShopPopupPanel::Init()
 
 void CShopPopupPanel::Release()
 {
-    DeleteAll(m_categories);
+    m_categories.clear();
     CFerroxCanvas::Release();
 }
 
@@ -341,7 +341,7 @@ void CStaffPopupPanel::Init()
 
 void CStaffPopupPanel::Release()
 {
-    DeleteAll(m_jobs);
+    m_jobs.clear();
     CFerroxCanvas::Release();
 }
 

@@ -1,6 +1,7 @@
 // Helpers shared by the cards and the summaries: the figures' font, number drawing and the statistics.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "engine/application/mouse.h"
@@ -41,28 +42,21 @@ inline CStatistics* Statistics()
 }
 
 // An image of a picture table, as the cards make them: not a widget.
-inline CFerroxImage* MakeImage(const char* path, int32_t scaled)
+inline std::unique_ptr<CFerroxImage> MakeImage(const char* path, int32_t scaled)
 {
     FerroxWidgetRecord record = {};
     record.name = path;
     record.scaled = scaled;
-    auto* image = new CFerroxImage();
+    auto image = std::make_unique<CFerroxImage>();
     image->Configure(&record);
     return image;
 }
 
 // Draws table entry index; an index outside the table draws nothing.
-inline void DrawEntry(const std::vector<CFerroxImage*>& table, size_t index, float x, float y)
+inline void DrawEntry(const std::vector<std::unique_ptr<CFerroxImage>>& table, size_t index, float x, float y)
 {
     if (index < table.size() && table[index])
         table[index]->Draw(x, y);
-}
-
-inline void DeleteAll(std::vector<CFerroxImage*>& table)
-{
-    for (CFerroxImage* image : table)
-        delete image;
-    table.clear();
 }
 
 inline void ReleaseMouse()
