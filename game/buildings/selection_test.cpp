@@ -1,5 +1,6 @@
 // The selection marker on the authored London level, drawn on the OpenGL back end: made once from the template
 // with the ring model, and seen round the feet of the selected shopper only.
+#include <memory>
 #include <string>
 
 #include "engine/world/picker.h"
@@ -55,7 +56,7 @@ protected:
         g_pFerroxSetupTree = &setup;
         ASSERT_EQ(1, data.Load("./data.xml"));
         CDynamicObjectManager::Instance()->LoadObjectData(&data);
-        level = new CLevelManager();
+        level = std::make_unique<CLevelManager>();
         level->SetLevel(0);
         ASSERT_EQ(1, level->CreateWorld());
         camera = new CCamera();
@@ -75,7 +76,7 @@ protected:
         }
         if (level)
             level->UnloadLevel();
-        delete level;
+        level.reset();
         CDynamicObjectManager::DestroyInstance();
         CGame::DestroyInstance(nullptr);
         CDynamicObjectManager::ResetClassHooks();
@@ -120,7 +121,7 @@ protected:
     RecordingNotices notices;
     CFerroxTagTree setup;
     CFerroxTagTree data;
-    CLevelManager* level = nullptr;
+    std::unique_ptr<CLevelManager> level;
     CCamera* camera = nullptr;  // the game's; it deletes it
     StandingShopper shopper;
 };

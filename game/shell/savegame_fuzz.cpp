@@ -1,6 +1,7 @@
 // Fuzz target of whole saved games: any file, and every cut of a small one, is refused with nothing changed or
 // loads with the calendar taken whole or kept; what is then saved loads and saves again as the same file.
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "engine/data/file.h"
@@ -47,14 +48,14 @@ public:
     {
         left = true;
         conditions.Reset();
-        delete statistics;
-        statistics = new CStatistics();
+        statistics.reset();
+        statistics = std::make_unique<CStatistics>();
         g_pGame->m_pTechTree->Reset();
     }
     void StartLevel() override {}
     CConditions* GetConditions() override { return &conditions; }
     CFloorManager* GetFloorManager() override { return nullptr; }
-    CStatistics* GetStatistics() override { return statistics; }
+    CStatistics* GetStatistics() override { return statistics.get(); }
     void SaveObjects(CFerroxFile* file) override
     {
         file->WriteLine("<OBJECTS>\r\n</OBJECTS>\r\n");
@@ -64,7 +65,7 @@ public:
 
     bool left = false;
     CConditions conditions;
-    CStatistics* statistics = new CStatistics();
+    std::unique_ptr<CStatistics> statistics = std::make_unique<CStatistics>();
 };
 FuzzParts* g_parts;
 

@@ -2,6 +2,7 @@
 // them, a failed save keeps the old file, and a file that is no save (or any cut of one) is refused unharmed.
 #include "game/shell/savegame.h"
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -66,8 +67,8 @@ protected:
         level->SetWorld(world);
         level->SetLevel(1);
         game->m_pLevelManager = level;
-        parts = new RecordingParts(level);
-        game->SetSaveParts(parts);
+        parts = std::make_unique<RecordingParts>(level);
+        game->SetSaveParts(parts.get());
         SetCalendar(2007, 5, 321);
         WriteFile(Path("conditions.fds"), kConditions);
         CFerroxTagFile file;
@@ -78,7 +79,7 @@ protected:
     void TearDown() override
     {
         game->SetSaveParts(nullptr);
-        delete parts;
+        parts.reset();
         g_pFerroxSetupTree = nullptr;
         GameTest::TearDown();
     }
@@ -120,7 +121,7 @@ protected:
 
     CFerroxTagTree setup;
     CLevelManager* level = nullptr;
-    RecordingParts* parts = nullptr;
+    std::unique_ptr<RecordingParts> parts;
 };
 
 TEST_F(SaveGame, CalendarAndSectionsComeBackFromTheFileInAnyOrder)
