@@ -3,6 +3,7 @@
 #include "ui/game/buildmenu.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "engine/data/locale.h"
@@ -104,7 +105,7 @@ const char* GetBuildFactoryText(int16_t category)
     return "scenery";
 }
 
-CFerroxCanvasNodeManager* MakeBuildCanvasManager() { return new CBuildCanvasManager(); }
+std::unique_ptr<CFerroxCanvasNodeManager> MakeBuildCanvasManager() { return std::make_unique<CBuildCanvasManager>(); }
 
 CBuildCanvasManager::CBuildCanvasManager() : m_tooltipList(kFerroxNoTextList), m_nextItemId(0) {}
 

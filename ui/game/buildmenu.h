@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "ui/toolkit/node.h"
 
@@ -29,7 +30,7 @@ struct BuildMenuCommands {
 void SetBuildMenuCommands(const BuildMenuCommands* commands);
 
 // A new manager for the in-game interface's maker slot; its set-up then calls SetPosition with the game data.
-CFerroxCanvasNodeManager* MakeBuildCanvasManager();
+std::unique_ptr<CFerroxCanvasNodeManager> MakeBuildCanvasManager();
 
 // Block of the game data and the node names inside it.
 constexpr const char* kBuildObjectsBlock = "BUILD_OBJECTS";

@@ -145,7 +145,7 @@ int CInterface::Create(CFerroxTagTree* data)
     m_pMainPanel = MakePanel<CMainPanel>(*picture++);
     m_stack.Push(m_pMainPanel.get(), 0);
     if (g_buildMenuMaker)
-        m_pBuildMenu.reset(g_buildMenuMaker());
+        m_pBuildMenu = g_buildMenuMaker();
     picture++;
     m_pManagementPanel = MakePanel<CManagementPanel>(*picture++);
     m_pOptionsPanel = MakePanel<COptionsPanel>(*picture++);

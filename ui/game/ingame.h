@@ -45,7 +45,7 @@ typedef InterfaceSelectionKind (*InterfaceSelectionClassifier)(CFerroxObject* ob
 void InterfaceSetSelectionClassifier(InterfaceSelectionClassifier classifier);
 
 // Makes the build-menu manager, set up and empty; by default the build menus' own (ui/game/buildmenu.h).
-typedef CFerroxCanvasNodeManager* (*InterfaceBuildMenuMaker)();
+typedef std::unique_ptr<CFerroxCanvasNodeManager> (*InterfaceBuildMenuMaker)();
 // Null puts the default back.
 void InterfaceSetBuildMenuMaker(InterfaceBuildMenuMaker maker);
 

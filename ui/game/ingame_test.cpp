@@ -1,6 +1,8 @@
 // The in-game interface: making and tearing down the panels, fonts, tooltips and the selection popups.
 #include "ui/game/ingame_testing_local.h"
 
+#include <memory>
+
 #include "ui/game/buildmenu.h"
 #include "ui/toolkit/node.h"
 
@@ -23,11 +25,12 @@ public:
 
 LoggingBuildMenu* g_buildMenu = nullptr;
 
-CFerroxCanvasNodeManager* MakeBuildMenu()
+std::unique_ptr<CFerroxCanvasNodeManager> MakeBuildMenu()
 {
     uiLoadLog.push_back("build menu");
-    g_buildMenu = new LoggingBuildMenu();
-    return g_buildMenu;
+    auto menu = std::make_unique<LoggingBuildMenu>();
+    g_buildMenu = menu.get();
+    return menu;
 }
 
 TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
