@@ -104,6 +104,8 @@ void CInterface::Reset()
 {
     CFerroxInterface::Reset();
     m_tooltipDelay = kInterfaceTooltipDelay;
+    // The count and the list go together: fonts loaded after a reset take their indices from 0.
+    m_fonts.clear();
     m_fontCount = 0;
     // The stack only points at the panels; none of them may stay on it.
     m_stack.Clear();
@@ -203,11 +205,7 @@ void CInterface::LoadFonts(CFerroxTagTree* data)
     }
 }
 
-void CInterface::DestroyCanvases()
-{
-    m_fonts.clear();
-    Reset();
-}
+void CInterface::DestroyCanvases() { Reset(); }
 
 void CInterface::ClearData()
 {

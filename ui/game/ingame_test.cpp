@@ -101,6 +101,20 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 0);
     // A frame after the teardown touches nothing freed.
     Frame(0.1f);
+
+    // A reset over made panels and fonts lets the stack go of the panels before they go, and the fonts made
+    // after it count from the first again.
+    CreateWithFonts();
+    ASSERT_EQ(ui->GetStack().GetNormalCount(), 1);
+    ui->Reset();
+    EXPECT_EQ(ui->m_pMainPanel, nullptr);
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 0);
+    EXPECT_EQ(ui->GetFont(0), nullptr);
+    Frame(0.1f);
+    CreateWithFonts();
+    ASSERT_EQ(ui->GetFontCount(), 4);
+    EXPECT_EQ(ui->GetFont(3), ui->m_fonts[3].get());
+    EXPECT_EQ(ui->m_fonts.size(), 4u);
 }
 
 TEST_F(InGameInterfaceTest, BuildMenusAreTheDefaultAndSetUpAfterCreate)
