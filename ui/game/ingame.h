@@ -94,7 +94,7 @@ public:
     float m_lastFrameTime;
     int16_t m_cursorValue;  // drawn beside the pointer when not negative; the placement controller writes it
 
-    // The panels, deleted in DestroyCanvases' order after the stack lets go of them.
+    // The panels, deleted by Reset in its order once the stack has let go of them.
     std::unique_ptr<CFerroxCanvasNodeManager> m_pBuildMenu;
     std::unique_ptr<CMainPanel> m_pMainPanel;
     std::unique_ptr<CFerroxCanvas> m_pManagementPanel;

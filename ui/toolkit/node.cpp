@@ -163,8 +163,16 @@ void CFerroxCanvasNodeManager::SetPosition(int32_t, float x, float y)
 
 void CFerroxCanvasNodeManager::Release()
 {
-    // An open page leaves the interface before it is deleted. Root and open page are cleared here, not only
-    // in Reset: a subclass's Reset may keep them, and neither may outlive the tree.
+    // Cleared here, not only in Reset: a subclass's Reset may keep the tree, which must not outlive this.
+    DeleteTree();
+    Reset();
+}
+
+void CFerroxCanvasNodeManager::Reset() { DeleteTree(); }
+
+void CFerroxCanvasNodeManager::DeleteTree()
+{
+    // An open page leaves the interface before it is deleted.
     CFerroxStack<CFerroxCanvas*>* stack = InterfaceStack();
     if (m_pOpen && stack)
         stack->Remove(m_pOpen);
@@ -173,11 +181,4 @@ void CFerroxCanvasNodeManager::Release()
         m_pRoot->Release();
         m_pRoot.reset();
     }
-    Reset();
-}
-
-void CFerroxCanvasNodeManager::Reset()
-{
-    m_pRoot.reset();
-    m_pOpen = nullptr;
 }

@@ -70,6 +70,9 @@ public:
     CFerroxCanvasNode* GetOpenNode() const { return m_pOpen; }
 
 protected:
+    // Takes the open page off the interface, then deletes the tree; nothing is left open.
+    void DeleteTree();
+
     float m_x, m_y;
     std::unique_ptr<CFerroxCanvasNode> m_pRoot;
     CFerroxCanvasNode* m_pOpen;  // a page of the tree, or null

@@ -123,6 +123,15 @@ TEST_F(NodeTest, PagesOpenChildrenGoBackAndClose)
     manager.Release();  // takes the open page off the interface before deleting the tree
     EXPECT_EQ(Interface()->GetStack().IsEmpty(), 1);
     EXPECT_EQ(manager.GetRoot(), nullptr);
+
+    // A reset over an open tree does the same.
+    manager.SetRoot(MakePage(0, 1));
+    manager.OpenRoot(0);
+    ASSERT_EQ(Interface()->GetStack().IsEmpty(), 0);
+    manager.Reset();
+    EXPECT_EQ(Interface()->GetStack().IsEmpty(), 1);
+    EXPECT_EQ(manager.GetRoot(), nullptr);
+    EXPECT_EQ(manager.GetOpenNode(), nullptr);
 }
 
 }  // namespace
