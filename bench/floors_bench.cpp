@@ -110,7 +110,7 @@ struct Mall {
                 floors.AddFloor();
         }
         for (int i = 0; i < kDebrisModels; i++)
-            floors.SetDebrisObject(static_cast<size_t>(i), new Debris());
+            floors.SetDebrisObject(static_cast<size_t>(i), std::make_unique<Debris>());
         floors.GoToFloor(kMaxFloors - 1, nullptr);
         return floors.GetBuiltFloors() == kMaxFloors;
     }
@@ -146,7 +146,7 @@ void DrawCellByCell(CFloorManager& floors)
         for (int32_t cell : storey->GetOccupiedList()) {
             GxV3d position;
             if (storey->GetCellPosition(cell, &position, 0)) {
-                CFerroxObject* debris = floors.GetDebris()[CFloorManager::DebrisFor(cell)];
+                CFerroxObject* debris = floors.GetDebris()[CFloorManager::DebrisFor(cell)].get();
                 debris->Translate(&position, 0);
                 debris->Render();
             }

@@ -187,7 +187,8 @@ class Builder {
 public:
     Builder()
         : m_game(static_cast<CGame*>(g_pGame)), m_manager(CDynamicObjectManager::Instance()),
-          m_floors(m_game->m_pFloorManager), m_controller(m_game->m_pPlacementController), m_world(m_game->GetWorld())
+          m_floors(m_game->m_pFloorManager.get()), m_controller(m_game->m_pPlacementController.get()),
+          m_world(m_game->GetWorld())
     {}
     bool Ready() const { return m_floors && m_controller && m_world && Ground(); }
     CFerroxBlockMesh* Ground() const { return m_floors ? m_floors->FindBaseFloor(kSpawnFloorId) : nullptr; }
@@ -289,7 +290,7 @@ public:
     }
     bool Hire(const char* category, const char* factory, int cell)
     {
-        CSpawner* spawner = m_game->m_pSpawner;
+        CSpawner* spawner = m_game->m_pSpawner.get();
         spawner->BeginStaffHire(m_manager->FindTemplate(category, 0), m_manager->FindFactory(factory, nullptr));
         m_floors->UpdatePick(At(Ground(), cell));
         spawner->PlaceStaff();
@@ -302,7 +303,7 @@ public:
     // ground storey's free first rows.
     void Populate(std::map<std::string, double>* counts)
     {
-        CSpawner* spawner = m_game->m_pSpawner;
+        CSpawner* spawner = m_game->m_pSpawner.get();
         int made = 0;
         for (int i = 0; i < kShoppers; i++)
             made += spawner->SpawnShopper(kShopperCategories[i % 3], 0, kSpawnFloorId) ? 1 : 0;
@@ -388,8 +389,7 @@ void BeforeFrame()
         D3D9SoftSetLogging(GxD3D9Device(), false);
         // The scenario's result would end the game (and stop the simulation) once the crowd has come: the
         // measured mall plays on without win or lose conditions.
-        delete game->m_pConditions;
-        game->m_pConditions = new CConditions();
+        game->m_pConditions = std::make_unique<CConditions>();
         game->m_pConditions->SetStatistics(CDynamicObjectManager::Instance()->GetStatistics());
         if (s.scene != kBare)
             builder.Build(&s.built);

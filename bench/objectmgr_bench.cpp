@@ -97,7 +97,7 @@ void BM_LoadObjectData(benchmark::State& state)
         manager->LoadObjectData(&tree);
         state.PauseTiming();
         templates = 0;
-        for (const CObjectCategory* category : manager->GetCategories())
+        for (const std::unique_ptr<CObjectCategory>& category : manager->GetCategories())
             templates += category->templates.size();
         delete manager;
         state.ResumeTiming();

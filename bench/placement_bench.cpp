@@ -140,7 +140,7 @@ void BM_SaveAndLoadMall(benchmark::State& state)
         mall.SaveAndLoad("bench_mall.fds");
     }
     size_t count = 0;
-    for (CFloorObjects* record : mall.manager->GetFloors())
+    for (const std::unique_ptr<CFloorObjects>& record : mall.manager->GetFloors())
         count += record->shops.size() + record->scenery.size();
     state.counters["objects"] = static_cast<double>(count);
 }

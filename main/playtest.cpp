@@ -158,7 +158,7 @@ bool ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
 CBuildCanvasManager* BuildMenus()
 {
     CInterface* ui = InterfaceGet();
-    return ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu) : nullptr;
+    return ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
 }
 
 }  // namespace
@@ -587,7 +587,7 @@ bool CPlayTest::EndPlacement(int frame)
 {
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
-    if (!ui || !WidgetCentre(ui->m_pMainPanel, 0, &x, &y)) {
+    if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), 0, &x, &y)) {
         Fail("the main bar has no background");
         return false;
     }
@@ -693,7 +693,7 @@ bool CPlayTest::HoldBuildItem(int t, int page, int mode, const char* what)
         return false;
     }
     if (click == 0) {
-        if (!WidgetCentre(ui->m_pMainPanel, MAIN_BUILD, &x, &y)) {
+        if (!WidgetCentre(ui->m_pMainPanel.get(), MAIN_BUILD, &x, &y)) {
             Fail("the main bar has no build button");
             return false;
         }
@@ -851,20 +851,21 @@ bool CPlayTest::Stairs(int)
     switch (m_phase) {
     case 0:
         // Stairs need a storey above them: the floor-up button asks for a new one.
-        if (WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_UP, &x, &y) && Click(m_count++, x, y))
+        if (WidgetCentre(ui->m_pMainPanel.get(), MAIN_FLOOR_UP, &x, &y) && Click(m_count++, x, y))
             m_phase = 1, m_count = 0;
         return false;
     case 1:
         if (m_count++ < kSettleFrames)
             return false;
-        if (!ui->GetStack().Holds(ui->m_pConfirmPanel) || !WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y)) {
+        if (!ui->GetStack().Holds(ui->m_pConfirmPanel.get()) ||
+            !WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y)) {
             Fail("the floor-up button did not offer a new storey");
             return false;
         }
         m_phase = 2, m_count = 0;
         return false;
     case 2:
-        if (WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y) && Click(m_count++, x, y))
+        if (WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y) && Click(m_count++, x, y))
             m_phase = 3, m_count = 0;
         return false;
     case 3:
@@ -878,7 +879,7 @@ bool CPlayTest::Stairs(int)
         return false;
     case 4:
         // Back down to the room, where the stairs go.
-        if (WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_DOWN, &x, &y) && Click(m_count++, x, y))
+        if (WidgetCentre(ui->m_pMainPanel.get(), MAIN_FLOOR_DOWN, &x, &y) && Click(m_count++, x, y))
             m_phase = 5, m_count = 0;
         return false;
     case 5:
@@ -919,7 +920,7 @@ bool CPlayTest::Stairs(int)
         break;
     }
     // The floor-up button shows the storey above.
-    if (!WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_UP, &x, &y))
+    if (!WidgetCentre(ui->m_pMainPanel.get(), MAIN_FLOOR_UP, &x, &y))
         return false;
     if (!Click(m_count++, x, y))
         return false;
@@ -946,7 +947,7 @@ bool CPlayTest::Shop(int frame)
             m_phase = 3, m_count = 0;
         return false;
     case 10:
-        if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_DOWN, &x, &y) || Click(m_count++, x, y))
+        if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_FLOOR_DOWN, &x, &y) || Click(m_count++, x, y))
             m_phase = 0, m_count = 0;
         return false;
     case 3: {
@@ -976,7 +977,7 @@ bool CPlayTest::ShopCard(int)
         return false;
     }
     Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopTop));
-    return m_count % kSpotFrames == 0 && ui->GetStack().Holds(ui->m_pShopPopup);
+    return m_count % kSpotFrames == 0 && ui->GetStack().Holds(ui->m_pShopPopup.get());
 }
 
 // Speed 3 (the key) until a shopper came into the mall.
@@ -996,11 +997,11 @@ bool CPlayTest::ShoppersThroughDoor(int)
 {
     m_waiting = "a shopper on the room's floor tiles";
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    CFloorManager* floors = Game()->m_pFloorManager;
-    const std::vector<CFerroxBlockMesh*>* ground = floors ? &floors->GetBaseFloors() : nullptr;
+    CFloorManager* floors = Game()->m_pFloorManager.get();
+    const std::vector<std::unique_ptr<CFerroxBlockMesh>>* ground = floors ? &floors->GetBaseFloors() : nullptr;
     if (!objects || !ground || ground->empty() || !ground->front())
         return false;
-    CFerroxBlockMesh* floor = ground->front();
+    CFerroxBlockMesh* floor = ground->front().get();
     for (CFerroxObject* shopper : objects->GetShoppers()) {
         const GxV3d* at = shopper ? shopper->GetPosition() : nullptr;
         const int cell = at ? floor->GetCellAt(*at) : -1;
@@ -1039,7 +1040,7 @@ bool CPlayTest::ShopperCard(int)
     }
     const int attempt = (t - 1) / kClickFrames;
     const int frame = (t - 1) % kClickFrames;
-    if (frame == 0 && attempt > 0 && ui && ui->GetStack().Holds(ui->m_pShopperPopup) && game->m_pSelectedObject)
+    if (frame == 0 && attempt > 0 && ui && ui->GetStack().Holds(ui->m_pShopperPopup.get()) && game->m_pSelectedObject)
         return true;
     // Attempt k: shopper k / 4, with the camera's right vector as it is or mirrored, at its feet or a little
     // above them.
@@ -1067,13 +1068,13 @@ bool CPlayTest::NeedBars(int)
         Fail("the interface has no shopper card");
         return false;
     }
-    if (!ui->GetStack().Holds(ui->m_pShopperPopup)) {
+    if (!ui->GetStack().Holds(ui->m_pShopperPopup.get())) {
         Fail("the shopper card is not open");
         return false;
     }
     // The bars are drawn in the card's lower half: its pixels there are not all the card's own colour.
     float x = 0.0f, y = 0.0f;
-    if (!WidgetCentre(ui->m_pShopperPopup, CARD_CLOSE, &x, &y))
+    if (!WidgetCentre(ui->m_pShopperPopup.get(), CARD_CLOSE, &x, &y))
         return false;
     const int left = static_cast<int>(ui->m_pShopperPopup->GetX());
     const int bottom = ScreenH() - static_cast<int>(ui->m_pShopperPopup->GetY());
@@ -1104,7 +1105,7 @@ bool CPlayTest::StoreyUp(int frame)
 {
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
-    if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_UP, &x, &y))
+    if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_FLOOR_UP, &x, &y))
         return false;
     const GxV3d* at = CameraPosition();
     if (frame == 0)
@@ -1134,7 +1135,7 @@ bool CPlayTest::HireStaff(int)
     }
     if (m_phase == 6) {
         // Back on the ground floor, where members stand anywhere walkable.
-        if (!WidgetCentre(ui->m_pMainPanel, MAIN_FLOOR_DOWN, &x, &y) || Click(m_count++, x, y))
+        if (!WidgetCentre(ui->m_pMainPanel.get(), MAIN_FLOOR_DOWN, &x, &y) || Click(m_count++, x, y))
             m_phase = Game()->GetCurrentFloor() != 0 ? 6 : 1, m_count = 0;
         return false;
     }
@@ -1144,11 +1145,11 @@ bool CPlayTest::HireStaff(int)
     const int hired = static_cast<int>(static_cast<long>(StaffCount()) - m_before);
     switch (m_phase) {
     case 1:
-        if (WidgetCentre(ui->m_pMainPanel, MAIN_MANAGE, &x, &y) && Click(t, x, y))
+        if (WidgetCentre(ui->m_pMainPanel.get(), MAIN_MANAGE, &x, &y) && Click(t, x, y))
             m_phase = 2, m_count = 0;
         return false;
     case 2:
-        if (!WidgetCentre(ui->m_pManagementPanel, MANAGEMENT_STAFF, &x, &y)) {
+        if (!WidgetCentre(ui->m_pManagementPanel.get(), MANAGEMENT_STAFF, &x, &y)) {
             Fail("the management button opened no menu");
             return false;
         }
@@ -1156,7 +1157,7 @@ bool CPlayTest::HireStaff(int)
             m_phase = 3, m_count = 0;
         return false;
     case 3:
-        if (!WidgetCentre(ui->m_pStaffSummaryPanel, STAFF_HIRE, &x, &y)) {
+        if (!WidgetCentre(ui->m_pStaffSummaryPanel.get(), STAFF_HIRE, &x, &y)) {
             Fail("the staff page has no hire button");
             return false;
         }
@@ -1164,7 +1165,7 @@ bool CPlayTest::HireStaff(int)
             m_phase = 4, m_count = 0;
         return false;
     case 4: {
-        auto* hire = dynamic_cast<CStaffHirePanel*>(ui->m_pStaffHirePanel);
+        auto* hire = dynamic_cast<CStaffHirePanel*>(ui->m_pStaffHirePanel.get());
         if (!hire || !WidgetCentre(hire, hire->GetFirstButton() + hired % 2, &x, &y)) {
             Fail("the hire page has no OK button");
             return false;
@@ -1194,16 +1195,16 @@ bool CPlayTest::Contracts(int frame)
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
     if (m_phase == 0) {
-        if (WidgetCentre(ui->m_pMainPanel, MAIN_MANAGE, &x, &y) && Click(frame, x, y))
+        if (WidgetCentre(ui->m_pMainPanel.get(), MAIN_MANAGE, &x, &y) && Click(frame, x, y))
             m_phase = 1, m_count = 0;
         return false;
     }
     if (m_phase == 1) {
-        if (WidgetCentre(ui->m_pManagementPanel, MANAGEMENT_CONTRACTS, &x, &y) && Click(m_count++, x, y))
+        if (WidgetCentre(ui->m_pManagementPanel.get(), MANAGEMENT_CONTRACTS, &x, &y) && Click(m_count++, x, y))
             m_phase = 2, m_count = 0;
         return false;
     }
-    auto* contracts = dynamic_cast<CContractsPanel*>(ui->m_pContractsPanel);
+    auto* contracts = dynamic_cast<CContractsPanel*>(ui->m_pContractsPanel.get());
     if (!contracts) {
         Fail("the interface has no contracts panel");
         return false;
@@ -1247,10 +1248,10 @@ bool CPlayTest::Save(int)
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
     const int t = m_count++;
-    auto* panel = static_cast<CFerroxFileIOCanvas*>(ui ? ui->m_pSavePanel : nullptr);
+    auto* panel = static_cast<CFerroxFileIOCanvas*>(ui ? ui->m_pSavePanel.get() : nullptr);
     switch (m_phase) {
     case 0:
-        if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_OPTIONS, &x, &y)) {
+        if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_OPTIONS, &x, &y)) {
             Fail("the main bar has no options button");
             return false;
         }
@@ -1258,7 +1259,7 @@ bool CPlayTest::Save(int)
             m_phase = 1, m_count = 0;
         return false;
     case 1:
-        if (!WidgetCentre(ui->m_pOptionsPanel, OPTIONS_SAVE, &x, &y)) {
+        if (!WidgetCentre(ui->m_pOptionsPanel.get(), OPTIONS_SAVE, &x, &y)) {
             Fail("the options button opened no options panel");
             return false;
         }
@@ -1314,14 +1315,14 @@ bool CPlayTest::Load(int)
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
     const int t = m_count++;
-    auto* panel = static_cast<CFerroxFileIOCanvas*>(ui ? ui->m_pLoadPanel : nullptr);
+    auto* panel = static_cast<CFerroxFileIOCanvas*>(ui ? ui->m_pLoadPanel.get() : nullptr);
     switch (m_phase) {
     case 0:
-        if (WidgetCentre(ui->m_pMainPanel, MAIN_OPTIONS, &x, &y) && Click(t, x, y))
+        if (WidgetCentre(ui->m_pMainPanel.get(), MAIN_OPTIONS, &x, &y) && Click(t, x, y))
             m_phase = 1, m_count = 0;
         return false;
     case 1:
-        if (WidgetCentre(ui->m_pOptionsPanel, OPTIONS_LOAD, &x, &y) && Click(t, x, y))
+        if (WidgetCentre(ui->m_pOptionsPanel.get(), OPTIONS_LOAD, &x, &y) && Click(t, x, y))
             m_phase = 2, m_count = 0;
         return false;
     case 2: {
@@ -1348,7 +1349,7 @@ bool CPlayTest::Load(int)
             m_phase = 4, m_count = 0;
         return false;
     case 4:
-        if (!WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y)) {
+        if (!WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y)) {
             Fail("the load asked no question");
             return false;
         }
@@ -1376,7 +1377,7 @@ bool CPlayTest::Escape(int frame)
         Key(VK_ESCAPE, false);
     if (frame < 4)
         return false;
-    if (!ui || !ui->GetStack().Holds(ui->m_pConfirmPanel)) {
+    if (!ui || !ui->GetStack().Holds(ui->m_pConfirmPanel.get())) {
         Fail("Escape asked nothing");
         return false;
     }
@@ -1389,7 +1390,7 @@ bool CPlayTest::Leave(int frame)
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
     if (m_phase == 0) {
-        if (!ui || !WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y)) {
+        if (!ui || !WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y)) {
             Fail("the question has no yes button");
             return false;
         }

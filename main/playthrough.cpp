@@ -146,7 +146,7 @@ void* CPlayThrough::FilePanel() const
     CInterface* ui = InterfaceGet();
     if (!ui)
         return nullptr;
-    return m_fileRound == 1 ? ui->m_pLoadPanel : ui->m_pSavePanel;
+    return m_fileRound == 1 ? ui->m_pLoadPanel.get() : ui->m_pSavePanel.get();
 }
 
 bool CPlayThrough::LeftLevelAfterQuit() const
@@ -267,7 +267,7 @@ void CPlayThrough::BeforeFrame()
             m_startBalance = Balance();
             // The build menu's press on its first fashion shop, as a click on that button gives it.
             CInterface* ui = InterfaceGet();
-            auto* menus = ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu) : nullptr;
+            auto* menus = ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
             if (!menus)
                 return Fail("the interface has no build menus");
             menus->OnLeafButton(kShopCategory, kFirstShop + 1, FERROX_WIDGET_PRESSED);
@@ -315,7 +315,7 @@ void CPlayThrough::BeforeFrame()
         break;
     case kOpenOptions: {
         CInterface* ui = InterfaceGet();
-        if (!ui || !WidgetCentre(ui->m_pMainPanel, MAIN_OPTIONS, &x, &y))
+        if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_OPTIONS, &x, &y))
             return Fail("the main bar has no options button");
         Click(x, y, 1);
         if (m_frame >= kStepFrames)
@@ -324,7 +324,7 @@ void CPlayThrough::BeforeFrame()
     }
     case kPressFileButton: {
         CInterface* ui = InterfaceGet();
-        if (!ui || !WidgetCentre(ui->m_pOptionsPanel, m_fileRound == 1 ? OPTIONS_LOAD : OPTIONS_SAVE, &x, &y))
+        if (!ui || !WidgetCentre(ui->m_pOptionsPanel.get(), m_fileRound == 1 ? OPTIONS_LOAD : OPTIONS_SAVE, &x, &y))
             return Fail("the options panel has no load or save button");
         Click(x, y, 1);
         if (m_frame >= kStepFrames) {
@@ -378,7 +378,7 @@ void CPlayThrough::BeforeFrame()
     }
     case kConfirmLoad: {
         CInterface* ui = InterfaceGet();
-        if (!ui || !WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y))
+        if (!ui || !WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y))
             return Fail("the load question has no yes button");
         Click(x, y, 1);
         if (m_frame >= kStepFrames)
@@ -397,7 +397,7 @@ void CPlayThrough::BeforeFrame()
         break;
     case kConfirm: {
         CInterface* ui = InterfaceGet();
-        if (!ui || !WidgetCentre(ui->m_pConfirmPanel, CONFIRM_YES, &x, &y))
+        if (!ui || !WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y))
             return Fail("the question has no yes button");
         if (Click(x, y, 1))
             Next(kWaitMenuAgain);

@@ -2,7 +2,9 @@
 // end-game sequence and the launcher, and the links the front end and the file panels use to reach the game.
 #include "main/shell.h"
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/application/app.h"
 #include "engine/data/locale.h"
@@ -26,9 +28,9 @@ constexpr int kLauncherInstalled = 1;
 constexpr int kModalPasses = 8;
 
 template <typename TPanel>
-TPanel* MakeFilePanel(int picture)
+std::unique_ptr<TPanel> MakeFilePanel(int picture)
 {
-    auto* panel = new TPanel();
+    auto panel = std::make_unique<TPanel>();
     panel->Init();
     panel->BuildPanel(kInterfacePanelPictures[picture], 0.0f, 0.0f);
     return panel;
@@ -37,14 +39,11 @@ TPanel* MakeFilePanel(int picture)
 // The interface made its load, save and end-game canvases as bare canvases; the program gives it the real ones.
 void FitPanels(CInterface* ui)
 {
-    delete ui->m_pLoadPanel;
     ui->m_pLoadPanel = MakeFilePanel<CLoadPanel>(kLoadPanelPicture);
-    delete ui->m_pSavePanel;
     ui->m_pSavePanel = MakeFilePanel<CSavePanel>(kSavePanelPicture);
-    delete ui->m_pEndGameCanvas;
-    auto* endGame = new CEndGameCanvas();
+    auto endGame = std::make_unique<CEndGameCanvas>();
     endGame->Init();
-    ui->m_pEndGameCanvas = endGame;
+    ui->m_pEndGameCanvas = std::move(endGame);
 }
 
 // The kind of a selected object and the record its popup shows, as the game tells them apart.
@@ -183,7 +182,7 @@ void CProgramShell::AdvanceContract(int32_t category)
 void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world)
 {
     CInterface* ui = Interface();
-    auto* endGame = ui ? dynamic_cast<CEndGameCanvas*>(ui->m_pEndGameCanvas) : nullptr;
+    auto* endGame = ui ? dynamic_cast<CEndGameCanvas*>(ui->m_pEndGameCanvas.get()) : nullptr;
     if (!endGame)
         return;
     // The camera paths sit beside the level's model file.
@@ -220,14 +219,15 @@ void CProgramShell::LeaveInterface()
     ui->CloseCanvases();
     ui->ClearData();
     // CloseCanvases leaves the modal canvases alone; none of them may outlive the level.
-    CFerroxCanvas* const modal[] = {ui->m_pConfirmPanel, ui->m_pLoadPanel, ui->m_pSavePanel, ui->m_pEndGameCanvas};
+    CFerroxCanvas* const modal[] = {ui->m_pConfirmPanel.get(), ui->m_pLoadPanel.get(), ui->m_pSavePanel.get(),
+                                    ui->m_pEndGameCanvas.get()};
     for (int pass = 0; pass < kModalPasses && ui->GetStack().HasModal(); pass++) {
         for (CFerroxCanvas* canvas : modal) {
             if (canvas)
                 ui->GetStack().Remove(canvas);
         }
     }
-    if (auto* endGame = dynamic_cast<CEndGameCanvas*>(ui->m_pEndGameCanvas))
+    if (auto* endGame = dynamic_cast<CEndGameCanvas*>(ui->m_pEndGameCanvas.get()))
         endGame->TearDown();
 }
 

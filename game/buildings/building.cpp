@@ -443,7 +443,7 @@ CPathableObject::~CPathableObject() { CPathableObject::Release(); }
 void CPathableObject::Init()
 {
     m_effectOn = 0;
-    m_pEffect = nullptr;
+    m_pEffect.reset();
     m_pWorker = nullptr;
     m_workerTimer = kWorkerTime;
     m_entrances.clear();
@@ -455,13 +455,8 @@ void CPathableObject::Init()
 
 void CPathableObject::ReleaseSlotsAndEffect()
 {
-    for (CUserSlot* slot : m_userSlots) {
-        delete slot->spline;
-        delete slot;
-    }
     m_userSlots.clear();
-    delete m_pEffect;
-    m_pEffect = nullptr;
+    m_pEffect.reset();
 }
 
 void CPathableObject::Release()
@@ -500,7 +495,7 @@ void CPathableObject::Update(float dt)
 
 void CPathableObject::DrawDebugInfo()
 {
-    for (CUserSlot* slot : m_userSlots)
+    for (const std::unique_ptr<CUserSlot>& slot : m_userSlots)
         if (slot->spline)
             slot->spline->DrawDebugInfo();
 }
@@ -597,13 +592,13 @@ int CPathableObject::Place(CPlacementRecord* record)
 
 void CPathableObject::AddUserSlot(CFerroxSpline* spline)
 {
-    m_userSlots.push_back(new CUserSlot{spline, 0});
+    m_userSlots.push_back(std::make_unique<CUserSlot>(CUserSlot{std::unique_ptr<CFerroxSpline>(spline), 0}));
     m_slotCount++;
 }
 
 void CPathableObject::PlaceUserSlots(const GxV3d& position, float angle)
 {
-    for (CUserSlot* slot : m_userSlots) {
+    for (const std::unique_ptr<CUserSlot>& slot : m_userSlots) {
         if (!slot->spline)
             continue;
         slot->spline->Rotate(kUpAxis, angle);
@@ -639,7 +634,7 @@ int CPathableObject::IsEntranceCell(int32_t cell)
 CFerroxSpline* CPathableObject::AcquireSlot(uint16_t* out)
 {
     for (uint16_t i = 0; i < m_slotCount && i < m_userSlots.size(); i++) {
-        CUserSlot* slot = m_userSlots[i];
+        CUserSlot* slot = m_userSlots[i].get();
         if (slot->useCount != 0)
             continue;
         slot->useCount++;
@@ -657,7 +652,7 @@ CFerroxSpline* CPathableObject::AcquireSlotAt(int32_t index)
 {
     if (index < 0 || index >= m_slotCount || index >= static_cast<int32_t>(m_userSlots.size()))
         return nullptr;
-    CUserSlot* slot = m_userSlots[index];
+    CUserSlot* slot = m_userSlots[index].get();
     if (slot->useCount == 0)
         m_usedSlots++;
     slot->useCount++;
@@ -668,7 +663,7 @@ void CPathableObject::ReleaseSlot(int32_t index)
 {
     if (index < 0 || index >= m_slotCount || index >= static_cast<int32_t>(m_userSlots.size()))
         return;
-    CUserSlot* slot = m_userSlots[index];
+    CUserSlot* slot = m_userSlots[index].get();
     if (slot->useCount == 0)
         return;
     slot->useCount--;
@@ -708,7 +703,7 @@ int CPathableObject::CreateEffects()
         const GxV3d* world = m_pModel ? m_pModel->GetWorldPosition() : nullptr;
         GxV3d at = world ? *world : m_gridPosition;
         at.y *= kEffectHeightFactor;
-        m_pEffect = g_buildingHooks.makeEffect(m_effectKind == kEffectFire ? kFireEffect : kFliesEffect, at);
+        m_pEffect.reset(g_buildingHooks.makeEffect(m_effectKind == kEffectFire ? kFireEffect : kFliesEffect, at));
     }
     return 1;
 }
@@ -717,8 +712,7 @@ int CPathableObject::ClearEffects()
 {
     if (!m_effectOn)
         return 0;
-    delete m_pEffect;
-    m_pEffect = nullptr;
+    m_pEffect.reset();
     m_effectOn = 0;
     m_pWorker = nullptr;
     m_dayStamp = BuildingGameDay();

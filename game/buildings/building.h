@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/world/object.h"
@@ -73,7 +74,7 @@ struct EntrancePoint {
 
 // A path users of an object follow, with its number of users.
 struct CUserSlot {
-    CFerroxSpline* spline;  // owned
+    std::unique_ptr<CFerroxSpline> spline;
     uint16_t useCount;
 };
 
@@ -206,16 +207,17 @@ public:
     EntrancePoint EntranceFromDummy(const GxV3d& position);
     // The point of a second-list dummy (outside entrances, upper entrances, free points).
     EntrancePoint SecondEntranceFromDummy(const GxV3d& position);
+    // Takes the spline over as the path of a new slot.
     void AddUserSlot(CFerroxSpline* spline);
 
     int32_t IsEffectOn() const { return m_effectOn; }
-    CBuildingEffect* GetEffect() const { return m_pEffect; }
+    CBuildingEffect* GetEffect() const { return m_pEffect.get(); }
     int32_t GetEffectKind() const { return m_effectKind; }
     void SetEffectKind(int32_t kind) { m_effectKind = kind; }
     CFerroxObject* GetWorker() const { return m_pWorker; }
     void SetWorker(CFerroxObject* worker) { m_pWorker = worker; }
     const std::vector<EntrancePoint>& GetEntrances() const { return m_entrances; }
-    const std::vector<CUserSlot*>& GetUserSlots() const { return m_userSlots; }
+    const std::vector<std::unique_ptr<CUserSlot>>& GetUserSlots() const { return m_userSlots; }
     uint16_t GetSlotCount() const { return m_slotCount; }
     uint16_t GetUsedSlots() const { return m_usedSlots; }
 
@@ -225,11 +227,11 @@ protected:
     void ReleaseSlotsAndEffect();
 
     int32_t m_effectOn;
-    CBuildingEffect* m_pEffect;
+    std::unique_ptr<CBuildingEffect> m_pEffect;
     CFerroxObject* m_pWorker;
     float m_workerTimer;
     std::vector<EntrancePoint> m_entrances;
-    std::vector<CUserSlot*> m_userSlots;
+    std::vector<std::unique_ptr<CUserSlot>> m_userSlots;
     uint16_t m_slotCount;
     uint16_t m_usedSlots;
     int32_t m_effectKind;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "game/buildings/placement_testing.h"
@@ -64,36 +65,32 @@ protected:
     // Level `index` as the game starts it: floors, the world from the level file, the city's templates.
     void OpenLevel(int index)
     {
-        floors = new CFloorManager();
+        floors = std::make_unique<CFloorManager>();
         floors->Create(&data);
-        level = new CLevelManager();
+        level = std::make_unique<CLevelManager>();
         level->SetLevel(index);
         ASSERT_EQ(1, level->CreateWorld());
-        seam = new CGameObjectSeam(floors, level);
-        CDynamicObjectManager::SetSeam(seam);
+        seam = std::make_unique<CGameObjectSeam>(floors.get(), level.get());
+        CDynamicObjectManager::SetSeam(seam.get());
         manager->SwapCityTemplates();
         ASSERT_NE(nullptr, floors->FindBaseFloor(kGroundFloorId));
-        controller = new CPlacementController();
-        controller->Create(floors, level->GetWorld());
+        controller = std::make_unique<CPlacementController>();
+        controller->Create(floors.get(), level->GetWorld());
         floors->SetHooks(controller->FloorHooks());
         floors->SetWorld(level->GetWorld());
     }
     void CloseLevel()
     {
-        delete controller;
-        controller = nullptr;
+        controller.reset();
         if (manager)
             manager->Reset();
         BeforeLevelUnload();
         if (level)
             level->UnloadLevel();
-        delete level;
-        level = nullptr;
+        level.reset();
         CDynamicObjectManager::SetSeam(nullptr);
-        delete seam;
-        seam = nullptr;
-        delete floors;
-        floors = nullptr;
+        seam.reset();
+        floors.reset();
     }
     CFerroxBlockMesh* Ground() const { return floors->FindBaseFloor(kGroundFloorId); }
     // A cell `row` rows and `column` columns in from the ground's first inner cell.
@@ -111,8 +108,9 @@ protected:
     CFerroxTagTree setup;
     CFerroxTagTree data;
     CDynamicObjectManager* manager = nullptr;
-    CFloorManager* floors = nullptr;
-    CLevelManager* level = nullptr;
-    CGameObjectSeam* seam = nullptr;
-    CPlacementController* controller = nullptr;
+    // Made by OpenLevel, deleted by CloseLevel in the order the level needs.
+    std::unique_ptr<CFloorManager> floors;
+    std::unique_ptr<CLevelManager> level;
+    std::unique_ptr<CGameObjectSeam> seam;
+    std::unique_ptr<CPlacementController> controller;
 };

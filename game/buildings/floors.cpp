@@ -88,10 +88,9 @@ CFloorManager::CFloorManager() : m_currentTile(kNoTile), m_pHooks(nullptr) { Ini
 CFloorManager::~CFloorManager()
 {
     Clear();
-    for (CFloorTile* tile : m_floorTiles) {
+    for (const std::unique_ptr<CFloorTile>& tile : m_floorTiles) {
         if (tile->texture)
             GxTextureDestroy(tile->texture);
-        delete tile;
     }
     m_floorTiles.clear();
     if (g_pInstance == this)
@@ -132,13 +131,13 @@ void CFloorManager::LoadFloorTiles(CFerroxTagTree* data)
         std::string name = data->GetValue(0) ? data->GetValue(0) : "";
         while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
             name.pop_back();
-        CFloorTile* tile = new CFloorTile();
+        auto tile = std::make_unique<CFloorTile>();
         // A tile that cannot be read keeps its place, so the saved indexes of the tiles after it hold.
         tile->texture = name.empty() ? nullptr : GxTextureRead(name.c_str(), nullptr);
         tile->raster = tile->texture ? tile->texture->raster : nullptr;
         if (tile->texture)
             GxTextureSetFilterMode(tile->texture, gxFILTERMIPLINEAR);
-        m_floorTiles.push_back(tile);
+        m_floorTiles.push_back(std::move(tile));
     } while (data->NextSibling(nullptr));
     GxImageSetPath(savedPath.c_str());
     GxTextureSetMipmapping(mipmapping);
@@ -146,12 +145,7 @@ void CFloorManager::LoadFloorTiles(CFerroxTagTree* data)
     m_currentTile = m_floorTiles.size() > kDefaultTile ? static_cast<int32_t>(kDefaultTile) : 0;
 }
 
-void CFloorManager::DeleteDebris()
-{
-    for (CFerroxObject* object : m_debris)
-        delete object;
-    m_debris.clear();
-}
+void CFloorManager::DeleteDebris() { m_debris.clear(); }
 
 void CFloorManager::CreateDebris()
 {
@@ -162,24 +156,20 @@ void CFloorManager::CreateDebris()
         descriptor.assetSet =
             objects ? objects->FindTemplateByModel((kDebrisModel + std::to_string(i)).c_str()) : nullptr;
         descriptor.modelMode = FERROX_MODEL_CLONE;
-        CFerroxObject* object = new CFerroxObject();
+        auto object = std::make_unique<CFerroxObject>();
         object->Init();
         if (descriptor.assetSet)
             object->Setup(&descriptor);
-        m_debris.push_back(object);
+        m_debris.push_back(std::move(object));
     }
 }
 
-void CFloorManager::SetDebrisObject(size_t index, CFerroxObject* object)
+void CFloorManager::SetDebrisObject(size_t index, std::unique_ptr<CFerroxObject> object)
 {
-    if (index == m_debris.size()) {
-        m_debris.push_back(object);
-    } else if (index < m_debris.size()) {
-        delete m_debris[index];
-        m_debris[index] = object;
-    } else {
-        delete object;
-    }
+    if (index == m_debris.size())
+        m_debris.push_back(std::move(object));
+    else if (index < m_debris.size())
+        m_debris[index] = std::move(object);
 }
 
 int CFloorManager::AddBaseFloor(int rows, int columns, const GxV3d& middle, int size, int floorId)
@@ -189,16 +179,16 @@ int CFloorManager::AddBaseFloor(int rows, int columns, const GxV3d& middle, int 
     auto ground = std::make_unique<CFerroxBlockMesh>();
     if (!ground->Create(rows, columns, corner, size, floorId))
         return 0;
-    m_baseFloors.push_back(ground.release());
+    m_baseFloors.push_back(std::move(ground));
     m_baseFloorCount++;
     return 1;
 }
 
 CFerroxBlockMesh* CFloorManager::FindBaseFloor(int floorId)
 {
-    for (CFerroxBlockMesh* ground : m_baseFloors) {
+    for (const std::unique_ptr<CFerroxBlockMesh>& ground : m_baseFloors) {
         if (ground->GetFloorId() == floorId)
-            return ground;
+            return ground.get();
     }
     return nullptr;
 }
@@ -220,7 +210,10 @@ void CFloorManager::AddConnector(CFerroxBlockMesh* baseFloor, std::unique_ptr<CC
 {
     if (!connector)
         return;
-    if (!baseFloor || std::find(m_baseFloors.begin(), m_baseFloors.end(), baseFloor) == m_baseFloors.end())
+    auto isBaseFloor = [baseFloor](const std::unique_ptr<CFerroxBlockMesh>& ground) {
+        return ground.get() == baseFloor;
+    };
+    if (!baseFloor || std::none_of(m_baseFloors.begin(), m_baseFloors.end(), isBaseFloor))
         return;
     m_connectors[baseFloor].push_back(std::move(connector));
 }
@@ -236,7 +229,7 @@ void CFloorManager::UpdatePick(const GxV3d& point)
     m_pickedCell = kNoCell;
     m_pCurrentFloor = nullptr;
     m_pickPoint = {kNoPoint, kNoPoint, kNoPoint};
-    for (CFerroxBlockMesh* ground : m_baseFloors) {
+    for (const std::unique_ptr<CFerroxBlockMesh>& ground : m_baseFloors) {
         const int cell = ground->GetCellAt(point);
         if (cell == kNoCell)
             continue;
@@ -341,13 +334,13 @@ CFloorTile* CFloorManager::TileTypeFromIndex(int index)
 {
     if (index < 0 || static_cast<size_t>(index) >= m_floorTiles.size())
         return nullptr;
-    return m_floorTiles[static_cast<size_t>(index)];
+    return m_floorTiles[static_cast<size_t>(index)].get();
 }
 
 int CFloorManager::TileTypeToIndex(const CFerroxTileRecord* tile)
 {
     for (size_t i = 0; i < m_floorTiles.size(); i++) {
-        if (m_floorTiles[i] == tile)
+        if (m_floorTiles[i].get() == tile)
             return static_cast<int>(i);
     }
     return kNoTile;
@@ -362,7 +355,7 @@ void CFloorManager::RenderDebris(CFerroxBlockMesh* storey)
         GxV3d position;
         if (!storey->GetCellPosition(cell, &position, 0))
             continue;
-        CFerroxObject* debris = m_debris[which];
+        CFerroxObject* debris = m_debris[which].get();
         debris->Translate(&position, 0);
         debris->Render();
     }
@@ -370,8 +363,8 @@ void CFloorManager::RenderDebris(CFerroxBlockMesh* storey)
 
 void CFloorManager::Render()
 {
-    for (CFerroxBlockMesh* ground : m_baseFloors) {
-        CFerroxBlockMesh* storey = ground;
+    for (const std::unique_ptr<CFerroxBlockMesh>& ground : m_baseFloors) {
+        CFerroxBlockMesh* storey = ground.get();
         for (int index = 0; storey && index <= m_currentFloorIndex; index++, storey = storey->GetUpper()) {
             storey->Render();
             RenderDebris(storey);
@@ -382,8 +375,8 @@ void CFloorManager::Render()
 int32_t CFloorManager::GetDirtSum() const
 {
     int64_t sum = 0;
-    for (CFerroxBlockMesh* ground : m_baseFloors) {
-        for (CFerroxBlockMesh* storey = ground; storey; storey = storey->GetUpper())
+    for (const std::unique_ptr<CFerroxBlockMesh>& ground : m_baseFloors) {
+        for (CFerroxBlockMesh* storey = ground.get(); storey; storey = storey->GetUpper())
             sum += std::min(storey->GetOccupiedCount(), kDirtCountLimit);
     }
     return static_cast<int32_t>(std::min<int64_t>(sum, std::numeric_limits<int32_t>::max()));
@@ -396,7 +389,7 @@ int CFloorManager::Save(CFerroxFile* file)
     ActiveManager active(this);
     file->WriteLine(std::string(kMapTag) + kLineEnd);
     file->WriteLine(ToString<int>(m_builtFloors) + kLineEnd);
-    for (CFerroxBlockMesh* ground : m_baseFloors)
+    for (const std::unique_ptr<CFerroxBlockMesh>& ground : m_baseFloors)
         ground->Save(file, &TileToText);
     file->WriteLine(std::string(kMapEndTag) + kLineEnd);
     return 0;
@@ -424,14 +417,14 @@ int CFloorManager::Load(CFerroxTagFile* file)
     int count = 0;
     const bool counted = FromString<int>(line, count);
     int storeys = kMaxFloors;
-    for (CFerroxBlockMesh* ground : m_baseFloors) {
+    for (const std::unique_ptr<CFerroxBlockMesh>& ground : m_baseFloors) {
         // The text read replaces the storeys above the ground and the cells the ground had in use.
-        DeleteStoreysAbove(ground);
+        DeleteStoreysAbove(ground.get());
         const std::vector<int32_t> used = ground->GetOccupiedList();
         for (int32_t cell : used)
             ground->VacateCell(cell);
         ground->Load(file, &TileFromText, GetCurrentTileType());
-        storeys = std::min(storeys, StoreysOf(ground));
+        storeys = std::min(storeys, StoreysOf(ground.get()));
     }
     if (!counted)
         count = storeys;
@@ -445,10 +438,12 @@ int CFloorManager::Load(CFerroxTagFile* file)
 
 void CFloorManager::Clear()
 {
-    for (CFerroxBlockMesh* ground : m_baseFloors) {
-        DeleteStoreysAbove(ground);
-        delete ground;
+    // Each ground goes right after its own storeys, as they were built.
+    for (std::unique_ptr<CFerroxBlockMesh>& ground : m_baseFloors) {
+        DeleteStoreysAbove(ground.get());
+        ground.reset();
     }
+    m_baseFloors.clear();
     m_connectors.clear();
     DeleteDebris();
     Init();

@@ -121,18 +121,18 @@ public:
     void SetHooks(CFloorHooks* hooks) { m_pHooks = hooks; }
     // The level's world, into which the objects of a storey go back when it is shown again.
     void SetWorld(CFerroxWorld* world) { m_pWorld = world; }
-    const std::vector<CFerroxBlockMesh*>& GetBaseFloors() const { return m_baseFloors; }
+    const std::vector<std::unique_ptr<CFerroxBlockMesh>>& GetBaseFloors() const { return m_baseFloors; }
     int32_t GetBaseFloorCount() const { return m_baseFloorCount; }
     int32_t GetPickedCell() const { return m_pickedCell; }
     const GxV3d& GetPickPoint() const { return m_pickPoint; }
     CFerroxBlockMesh* GetCurrentFloor() const { return m_pCurrentFloor; }
-    const std::vector<CFloorTile*>& GetFloorTiles() const { return m_floorTiles; }
+    const std::vector<std::unique_ptr<CFloorTile>>& GetFloorTiles() const { return m_floorTiles; }
     int32_t GetBuiltFloors() const { return m_builtFloors; }
     int32_t GetCurrentFloorIndex() const { return m_currentFloorIndex; }
     int32_t GetMaxFloors() const { return m_maxFloors; }
-    const std::vector<CFerroxObject*>& GetDebris() const { return m_debris; }
+    const std::vector<std::unique_ptr<CFerroxObject>>& GetDebris() const { return m_debris; }
     // Takes the object over as debris object `index` (one past the end appends), freeing the one it replaces.
-    void SetDebrisObject(size_t index, CFerroxObject* object);
+    void SetDebrisObject(size_t index, std::unique_ptr<CFerroxObject> object);
     // The debris object a cell shows.
     static uint32_t DebrisFor(int cell) { return static_cast<uint32_t>(cell) % kDebrisShown; }
 
@@ -142,17 +142,17 @@ private:
     void DeleteStoreysAbove(CFerroxBlockMesh* ground);
     void RenderDebris(CFerroxBlockMesh* storey);
 
-    std::vector<CFerroxBlockMesh*> m_baseFloors;
+    std::vector<std::unique_ptr<CFerroxBlockMesh>> m_baseFloors;  // each owns the storeys chained above it
     int32_t m_baseFloorCount;
     int32_t m_pickedCell;
     GxV3d m_pickPoint;
     CFerroxBlockMesh* m_pCurrentFloor;
-    std::vector<CFloorTile*> m_floorTiles;
+    std::vector<std::unique_ptr<CFloorTile>> m_floorTiles;
     int32_t m_currentTile;  // position in m_floorTiles, -1 for none
     int32_t m_maxFloors;
     int32_t m_builtFloors;
     int32_t m_currentFloorIndex;
-    std::vector<CFerroxObject*> m_debris;
+    std::vector<std::unique_ptr<CFerroxObject>> m_debris;
     std::map<CFerroxBlockMesh*, std::vector<std::unique_ptr<CConnector>>> m_connectors;
     CFloorHooks* m_pHooks;
     CFerroxWorld* m_pWorld;  // the level's world: set, or the last one a FloorUp was given

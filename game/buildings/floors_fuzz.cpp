@@ -29,7 +29,7 @@ std::string Save(CFloorManager& floors)
 int Storeys(CFloorManager& floors)
 {
     int count = 0;
-    for (CFerroxBlockMesh* s = floors.GetBaseFloors()[0]; s; s = s->GetUpper())
+    for (CFerroxBlockMesh* s = floors.GetBaseFloors()[0].get(); s; s = s->GetUpper())
         count++;
     return count;
 }

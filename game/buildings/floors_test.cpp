@@ -3,6 +3,8 @@
 #include "game/buildings/floors.h"
 
 #include <fstream>
+#include <memory>
+#include <utility>
 
 #include "engine/data/file.h"
 #include "engine/data/tagtree.h"
@@ -90,9 +92,9 @@ TEST_F(Floors, TheDefaultTileIsTheSecondOfTwoOrMoreElseTheFirstElseNone)
     LoadTiles(&three, 3);
     ASSERT_EQ(three.GetFloorTiles().size(), 3u);
     EXPECT_NE(three.GetFloorTiles()[0]->texture, nullptr);
-    EXPECT_EQ(three.GetCurrentTileType(), three.GetFloorTiles()[1]);
+    EXPECT_EQ(three.GetCurrentTileType(), three.GetFloorTiles()[1].get());
     three.SelectTileType(7);
-    EXPECT_EQ(three.GetCurrentTileType(), three.GetFloorTiles()[0]);
+    EXPECT_EQ(three.GetCurrentTileType(), three.GetFloorTiles()[0].get());
     three.SelectTileType(2);
     EXPECT_EQ(three.TileTypeToIndex(three.GetCurrentTileType()), 2);
     EXPECT_EQ(three.TileTypeFromIndex(-1), nullptr);
@@ -100,7 +102,7 @@ TEST_F(Floors, TheDefaultTileIsTheSecondOfTwoOrMoreElseTheFirstElseNone)
 
     CFloorManager one;
     LoadTiles(&one, 1);
-    EXPECT_EQ(one.GetCurrentTileType(), one.GetFloorTiles()[0]);
+    EXPECT_EQ(one.GetCurrentTileType(), one.GetFloorTiles()[0].get());
     CFloorManager none;
     LoadTiles(&none, 0);
     EXPECT_EQ(none.GetCurrentTileType(), nullptr);
@@ -192,8 +194,9 @@ TEST_F(Floors, DebrisOnCellNineShowsTheThirdObjectOnlyOnShownStoreys)
     floors.GoToFloor(0, nullptr);
     std::vector<DrawnObject*> debris;
     for (int i = 0; i < kDebrisModels; i++) {
-        debris.push_back(new DrawnObject());
-        floors.SetDebrisObject(static_cast<size_t>(i), debris.back());
+        auto object = std::make_unique<DrawnObject>();
+        debris.push_back(object.get());
+        floors.SetDebrisObject(static_cast<size_t>(i), std::move(object));
     }
     ground->OccupyCell(9);
     ground->GetUpper()->OccupyCell(10);

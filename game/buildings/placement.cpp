@@ -151,7 +151,7 @@ bool IsBuilding(CFerroxObject* object)
 
 CPlacementController* CPlacementController::GetInstance() { return g_pController; }
 
-CPlacementController::CPlacementController() : m_pRecord(nullptr), m_floorHooks(this) { Init(); }
+CPlacementController::CPlacementController() : m_floorHooks(this) { Init(); }
 
 CPlacementController::~CPlacementController()
 {
@@ -164,8 +164,7 @@ void CPlacementController::Init()
 {
     m_mode = PLACEMENT_IDLE;
     m_pHeld = nullptr;
-    delete m_pRecord;
-    m_pRecord = nullptr;
+    m_pRecord.reset();
     m_pAreaBox = nullptr;
     m_pCursorBox = nullptr;
     m_pFloors = nullptr;
@@ -224,8 +223,7 @@ void CPlacementController::Release()
     m_pGround = nullptr;
     if (CDynamicObjectManager::GetSeam() == &g_floorIndexSeam)
         CDynamicObjectManager::SetSeam(nullptr);
-    delete m_pRecord;
-    m_pRecord = nullptr;
+    m_pRecord.reset();
 }
 
 CFerroxAssetSet* CPlacementController::GetWallTemplate(int index) const
@@ -239,7 +237,7 @@ CFerroxBlockMesh* CPlacementController::Ground() const
         return nullptr;
     if (CFerroxBlockMesh* first = m_pFloors->FindBaseFloor(1))
         return first;
-    return m_pFloors->GetBaseFloors().empty() ? nullptr : m_pFloors->GetBaseFloors().front();
+    return m_pFloors->GetBaseFloors().empty() ? nullptr : m_pFloors->GetBaseFloors().front().get();
 }
 
 CFerroxBlockMesh* CPlacementController::CurrentStorey() const
@@ -295,8 +293,7 @@ bool CPlacementController::BeginObjectPlacement(int drop, CFerroxAssetSet* set, 
     CDynamicObjectManager* manager = Manager();
     if (!factory)
         factory = manager->FindFactory(kPlainFactoryText, m_pWorld);
-    delete m_pRecord;
-    m_pRecord = new CPlacementRecord{nullptr, nullptr, nullptr, 1, nullptr};
+    m_pRecord = std::make_unique<CPlacementRecord>(CPlacementRecord{nullptr, nullptr, nullptr, 1, nullptr});
     if (drop)
         DropHeldObject();
     if (!set || set->GetModels().empty() || !factory)
@@ -362,8 +359,7 @@ void CPlacementController::DropHeldObject()
         manager->RemoveObject(m_pHeld, 0);
     }
     if (m_pHeld) {
-        delete m_pRecord;
-        m_pRecord = nullptr;
+        m_pRecord.reset();
         m_pHeld = nullptr;
     }
     RemoveBoxes();
@@ -606,10 +602,10 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
             RemoveWalls(world, 0, above);
     }
     if (!m_pRecord)
-        m_pRecord = new CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey};
+        m_pRecord = std::make_unique<CPlacementRecord>(CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey});
     m_pRecord->world = world;
     m_pRecord->controller = this;
-    const int placed = m_pHeld->Place(m_pRecord);
+    const int placed = m_pHeld->Place(m_pRecord.get());
     if (placed) {
         // Filed again under the storey it now stands on.
         CDynamicObjectManager* manager = Manager();
@@ -678,7 +674,8 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
         RemoveWalls(world, 0, storey);
         SetFloorArea(storey, m_dragStart, end, nullptr, 1, 0);
         AddCost(cells);
-        CFerroxTileRecord* first = m_pFloors->GetFloorTiles().empty() ? nullptr : m_pFloors->GetFloorTiles().front();
+        CFerroxTileRecord* first =
+            m_pFloors->GetFloorTiles().empty() ? nullptr : m_pFloors->GetFloorTiles().front().get();
         for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
             if (!m_pAreaBox->CanLayFloor(up->GetLower(), up->GetUpper(), up, 0))
                 continue;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "game/buildings/building.h"
@@ -94,7 +95,7 @@ public:
     // outside a drag.
     bool GetDragOutline(GxV3d* corner, int* cellsX, int* cellsZ) const;
     float GetHeldYaw() const { return m_heldYaw; }
-    const CPlacementRecord* GetPlacementRecord() const { return m_pRecord; }
+    const CPlacementRecord* GetPlacementRecord() const { return m_pRecord.get(); }
     const std::vector<CFerroxObject*>& GetPieces() const { return m_pieces; }
     CFerroxAssetSet* GetWallTemplate(int index) const;
     // The cursor value of the interface: the held object's cost, or -1.
@@ -133,7 +134,7 @@ private:
 
     int32_t m_mode;
     CBaseObject* m_pHeld;
-    CPlacementRecord* m_pRecord;
+    std::unique_ptr<CPlacementRecord> m_pRecord;
     CScalableObject* m_pAreaBox;
     CScalableObject* m_pCursorBox;
     CFloorManager* m_pFloors;

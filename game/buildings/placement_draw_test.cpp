@@ -2,6 +2,7 @@
 // straight above a cell, the world drawn as the game draws it and then the controller's cursor box; the pixel
 // under the camera must read green where the held object fits and red where it does not.
 #include <cmath>
+#include <memory>
 
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
@@ -55,18 +56,17 @@ protected:
     }
     void TearDown() override
     {
-        delete controller;
-        controller = nullptr;
+        controller.reset();
         if (manager)
             manager->Reset();
         if (camera && level && level->GetWorld())
             GxWorldRemoveCamera(level->GetWorld()->GetGraphicsWorld(), camera);
         if (level)
             level->UnloadLevel();
-        delete level;
+        level.reset();
         CDynamicObjectManager::SetSeam(nullptr);
-        delete seam;
-        delete floors;
+        seam.reset();
+        floors.reset();
         CDynamicObjectManager::DestroyInstance();
         CGame::DestroyInstance(nullptr);
         CDynamicObjectManager::ResetClassHooks();
@@ -81,17 +81,17 @@ protected:
     }
     void OpenLondon()
     {
-        floors = new CFloorManager();
+        floors = std::make_unique<CFloorManager>();
         floors->Create(&data);
-        level = new CLevelManager();
+        level = std::make_unique<CLevelManager>();
         level->SetLevel(0);
         ASSERT_EQ(1, level->CreateWorld());
-        seam = new CGameObjectSeam(floors, level);
-        CDynamicObjectManager::SetSeam(seam);
+        seam = std::make_unique<CGameObjectSeam>(floors.get(), level.get());
+        CDynamicObjectManager::SetSeam(seam.get());
         manager->SwapCityTemplates();
         ASSERT_NE(nullptr, Ground());
-        controller = new CPlacementController();
-        controller->Create(floors, level->GetWorld());
+        controller = std::make_unique<CPlacementController>();
+        controller->Create(floors.get(), level->GetWorld());
         floors->SetHooks(controller->FloorHooks());
         floors->SetWorld(level->GetWorld());
         GxWorldAddCamera(level->GetWorld()->GetGraphicsWorld(), camera);
@@ -199,10 +199,10 @@ protected:
     CFerroxTagTree setup;
     CFerroxTagTree data;
     CDynamicObjectManager* manager = nullptr;
-    CFloorManager* floors = nullptr;
-    CLevelManager* level = nullptr;
-    CGameObjectSeam* seam = nullptr;
-    CPlacementController* controller = nullptr;
+    std::unique_ptr<CFloorManager> floors;
+    std::unique_ptr<CLevelManager> level;
+    std::unique_ptr<CGameObjectSeam> seam;
+    std::unique_ptr<CPlacementController> controller;
 };
 
 ::testing::AssertionResult Differs(const Pixel& a, const Pixel& b)

@@ -140,8 +140,8 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     const uint32_t costs = statistics->m_buildingCosts;
     ASSERT_EQ(0, Lay(Cell(14, 14), Cell(16, 15)));
     EXPECT_EQ(costs + 2 * 6, statistics->m_buildingCosts) << "six cells on each storey";
-    EXPECT_EQ(floors->GetFloorTiles()[1], Ground()->GetTile(Cell(15, 15)));
-    EXPECT_EQ(floors->GetFloorTiles()[0], upper->GetTile(Cell(15, 15))) << "upstairs gets the first tile type";
+    EXPECT_EQ(floors->GetFloorTiles()[1].get(), Ground()->GetTile(Cell(15, 15)));
+    EXPECT_EQ(floors->GetFloorTiles()[0].get(), upper->GetTile(Cell(15, 15))) << "upstairs gets the first tile type";
     EXPECT_EQ(nullptr, upper->GetTile(Cell(17, 15)));
 
     // A click in mode 3 on a shop removes the shop and leaves its tiles.

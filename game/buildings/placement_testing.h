@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "engine/data/file.h"
@@ -106,20 +107,20 @@ protected:
         std::filesystem::current_path(root);
         const int loaded = data.Load("./data.xml");
         manager->LoadObjectData(&data);
-        floors = new CFloorManager();
+        floors = std::make_unique<CFloorManager>();
         floors->Create(&data);
         std::filesystem::current_path(previous);
         ASSERT_EQ(1, loaded);
-        MakeGround(floors);
-        controller = new CPlacementController();
-        controller->Create(floors, nullptr);
+        MakeGround(floors.get());
+        controller = std::make_unique<CPlacementController>();
+        controller->Create(floors.get(), nullptr);
         floors->SetHooks(controller->FloorHooks());
     }
     void TearDown() override
     {
-        delete controller;
+        controller.reset();
         CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
-        delete floors;
+        floors.reset();
         CGame::DestroyInstance(nullptr);
         CDynamicObjectManager::ResetClassHooks();
         CDynamicObjectManager::SetSeam(nullptr);
@@ -179,7 +180,7 @@ protected:
     CGame* game = nullptr;
     RecordingNotices notices;
     CDynamicObjectManager* manager = nullptr;
-    CFloorManager* floors = nullptr;
-    CPlacementController* controller = nullptr;
+    std::unique_ptr<CFloorManager> floors;
+    std::unique_ptr<CPlacementController> controller;
     CFerroxTagTree data;
 };

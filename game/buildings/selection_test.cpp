@@ -1,5 +1,6 @@
 // The selection marker on the authored London level, drawn on the OpenGL back end: made once from the template
 // with the ring model, and seen round the feet of the selected shopper only.
+#include <memory>
 #include <string>
 
 #include "engine/world/picker.h"
@@ -55,7 +56,7 @@ protected:
         g_pFerroxSetupTree = &setup;
         ASSERT_EQ(1, data.Load("./data.xml"));
         CDynamicObjectManager::Instance()->LoadObjectData(&data);
-        level = new CLevelManager();
+        level = std::make_unique<CLevelManager>();
         level->SetLevel(0);
         ASSERT_EQ(1, level->CreateWorld());
         game->m_pCamera = std::make_unique<CCamera>();
@@ -71,12 +72,11 @@ protected:
         // The marker goes before the templates it was made from, as the game's release has it.
         if (game && game->m_pSelectionIndicator) {
             game->m_pSelectionIndicator->RemoveFromWorld();
-            delete game->m_pSelectionIndicator;
-            game->m_pSelectionIndicator = nullptr;
+            game->m_pSelectionIndicator.reset();
         }
         if (level)
             level->UnloadLevel();
-        delete level;
+        level.reset();
         CDynamicObjectManager::DestroyInstance();
         CGame::DestroyInstance(nullptr);
         CDynamicObjectManager::ResetClassHooks();
@@ -121,7 +121,7 @@ protected:
     RecordingNotices notices;
     CFerroxTagTree setup;
     CFerroxTagTree data;
-    CLevelManager* level = nullptr;
+    std::unique_ptr<CLevelManager> level;
     CCamera* camera = nullptr;  // the game's; it deletes it
     StandingShopper shopper;
 };
@@ -129,12 +129,12 @@ protected:
 TEST_F(SelectionMarker, TheRingLiesUnderTheSelectedShopperAndNowhereElse)
 {
     game->CreateSelectionIndicator();
-    CFerroxObject* marker = game->m_pSelectionIndicator;
+    CFerroxObject* marker = game->m_pSelectionIndicator.get();
     ASSERT_NE(nullptr, marker) << "the game data has a template with the ring model";
     ASSERT_NE(nullptr, marker->GetModel());
     EXPECT_NE(std::string::npos, std::string(marker->GetModel()->GetName()).find("people/select.gxs"));
     game->CreateSelectionIndicator();
-    EXPECT_EQ(marker, game->m_pSelectionIndicator) << "made once";
+    EXPECT_EQ(marker, game->m_pSelectionIndicator.get()) << "made once";
     marker->AddToWorld(level->GetWorld());
 
     ObjectClassHooks hooks = {};

@@ -112,7 +112,7 @@ int CStairs::Place(CPlacementRecord* record)
     }
     if (!CUsableObject::Place(record))
         return 0;
-    for (CUserSlot* slot : m_userSlots) {
+    for (const std::unique_ptr<CUserSlot>& slot : m_userSlots) {
         if (!slot->spline || slot->spline->GetPointCount() < 1)
             continue;
         const GxV3d start = slot->spline->GetPoints()[0];
@@ -120,7 +120,7 @@ int CStairs::Place(CPlacementRecord* record)
             if (m_pFloor->GetCellAt(start) == CPathableObject::GetEntranceCell(i))
                 m_links.push_back(std::make_unique<CStairsLink>(start, m_pUpperFloor, slot->spline->Clone()));
     }
-    for (CUserSlot* slot : m_userSlots) {
+    for (const std::unique_ptr<CUserSlot>& slot : m_userSlots) {
         if (!slot->spline || slot->spline->GetPointCount() < 1)
             continue;
         const GxV3d start = slot->spline->GetPoints()[0];

@@ -61,7 +61,7 @@ CSpawnPoint::~CSpawnPoint() = default;
 
 CSpawner* CSpawner::GetInstance() { return g_pInstance; }
 
-CSpawner::CSpawner() : m_pStaff(nullptr), m_pPlacement(nullptr), m_placing(0), m_pCursorBox(nullptr), m_moving(0)
+CSpawner::CSpawner() : m_pStaff(nullptr), m_placing(0), m_pCursorBox(nullptr), m_moving(0)
 {
     Init();
     g_pInstance = this;
@@ -82,7 +82,7 @@ void CSpawner::Init()
     m_totalWeight = 0;
     m_shopperCategories.clear();
     m_pStaff = nullptr;
-    m_pPlacement = nullptr;
+    m_pPlacement.reset();
     m_placing = 0;
     m_pCursorBox = nullptr;
     m_moving = 0;
@@ -270,7 +270,7 @@ void CSpawner::ShowOnCurrentFloor(CFerroxBlockMesh* floor)
 void CSpawner::BeginStaffHire(CFerroxAssetSet* assetSet, CFerroxObjectFactory* factory)
 {
     DropStaffPlacement();
-    m_pPlacement = new FerroxObjectDescriptor();
+    m_pPlacement = std::make_unique<FerroxObjectDescriptor>();
     m_pPlacement->modelMode = kModelPlaceholder;
     CDynamicObjectManager* manager = Manager();
     // A full staff takes no one more: no save then holds more members than a load takes.
@@ -279,7 +279,7 @@ void CSpawner::BeginStaffHire(CFerroxAssetSet* assetSet, CFerroxObjectFactory* f
         m_pPlacement->assetSet = assetSet;
         m_pPlacement->modelMode = kModelOwnCopy;
         m_pPlacement->floorObject = m_pFloorManager ? m_pFloorManager->GetCurrentFloor() : nullptr;
-        m_pStaff = manager->CreateObject(factory, m_pPlacement);
+        m_pStaff = manager->CreateObject(factory, m_pPlacement.get());
         m_placing = 1;
     }
     MakeCursorBox();
@@ -288,7 +288,7 @@ void CSpawner::BeginStaffHire(CFerroxAssetSet* assetSet, CFerroxObjectFactory* f
 void CSpawner::BeginStaffMove(CStaff* member)
 {
     DropStaffPlacement();
-    m_pPlacement = new FerroxObjectDescriptor();
+    m_pPlacement = std::make_unique<FerroxObjectDescriptor>();
     CFerroxBlockMesh* floor = m_pFloorManager ? m_pFloorManager->GetCurrentFloor() : nullptr;
     m_pPlacement->floorObject = floor;
     m_pStaff = member;
@@ -356,13 +356,12 @@ void CSpawner::PlaceStaff()
         } else {
             member->SetBlockGrid(floor);
             member->m_currentCell = cell;
-            member->Hire(m_pPlacement);
+            member->Hire(m_pPlacement.get());
         }
     }
     // The member belongs to the mall now.
     m_pStaff = nullptr;
-    delete m_pPlacement;
-    m_pPlacement = nullptr;
+    m_pPlacement.reset();
     DropStaffPlacement();
 }
 
@@ -388,8 +387,7 @@ void CSpawner::DropStaffPlacement()
     m_pStaff = nullptr;
     Remove(m_pCursorBox);
     m_pCursorBox = nullptr;
-    delete m_pPlacement;
-    m_pPlacement = nullptr;
+    m_pPlacement.reset();
 }
 
 void CSpawner::ForgetPlacement()
@@ -397,6 +395,5 @@ void CSpawner::ForgetPlacement()
     m_placing = 0;
     m_pStaff = nullptr;
     m_pCursorBox = nullptr;
-    delete m_pPlacement;
-    m_pPlacement = nullptr;
+    m_pPlacement.reset();
 }

@@ -114,7 +114,7 @@ public:
     uint16_t GetTotalWeight() const { return m_totalWeight; }
     float GetCountdown() const { return m_countdown; }
     CFerroxObject* GetStaffMember() const { return m_pStaff; }
-    FerroxObjectDescriptor* GetPlacementRecord() const { return m_pPlacement; }
+    FerroxObjectDescriptor* GetPlacementRecord() const { return m_pPlacement.get(); }
     int32_t IsPlacing() const { return m_placing; }
     CFerroxObject* GetCursorBox() const { return m_pCursorBox; }
     int32_t IsMoving() const { return m_moving; }
@@ -132,7 +132,7 @@ private:
     CFerroxWorld* m_pWorld;
     float m_countdown;
     CFerroxObject* m_pStaff;
-    FerroxObjectDescriptor* m_pPlacement;
+    std::unique_ptr<FerroxObjectDescriptor> m_pPlacement;
     int32_t m_placing;
     CFerroxObject* m_pCursorBox;
     int32_t m_moving;

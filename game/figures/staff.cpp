@@ -482,7 +482,7 @@ void CMaintenance::ReleaseClaims()
     CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
     if (!manager)
         return;
-    for (CFloorObjects* floor : manager->GetFloors()) {
+    for (const std::unique_ptr<CFloorObjects>& floor : manager->GetFloors()) {
         if (!floor)
             continue;
         for (const ObjectList* list : {&floor->usable, &floor->scenery, &floor->shops, &floor->doors, &floor->stairs}) {

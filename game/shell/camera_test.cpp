@@ -2,6 +2,7 @@
 // whole input road from SDL events through the window, the input adapters and the game's keyboard and mouse
 // to the camera's motion.
 #include <cmath>
+#include <utility>
 
 #include "engine/application/app.h"
 #include "engine/application/keyboard.h"
@@ -294,16 +295,16 @@ TEST_F(InputRoad, ADragTurnsByThePointersOwnMotion)
     Button(VK_MBUTTON, 380, 300, FALSE);
 }
 
-// The authored London level with its floors and placement controller lent to the game, whose view follows
+// The authored London level with its floors and placement controller handed to the game, whose view follows
 // the storey shown.
 class ViewFollowsFloors : public CityLevelTest {
 protected:
     void TearDown() override
     {
-        // The fixture owns them.
-        if (game) {
-            game->m_pFloorManager = nullptr;
-            game->m_pPlacementController = nullptr;
+        // The level closes with them in the fixture's order.
+        if (game && game->m_pFloorManager) {
+            floors = std::move(game->m_pFloorManager);
+            controller = std::move(game->m_pPlacementController);
         }
         CityLevelTest::TearDown();
     }
@@ -314,26 +315,28 @@ TEST_F(ViewFollowsFloors, ANewStoreyLiftsTheGroundObjectAndTheViewAndGoingDownLo
     OpenLevel(0);
     if (HasFatalFailure())
         return;
-    CGame::FollowFloors(floors);
-    game->m_pFloorManager = floors;
-    game->m_pPlacementController = controller;
+    CGame::FollowFloors(floors.get());
+    CFloorManager* storeys = floors.get();
+    CPlacementController* placement = controller.get();
+    game->m_pFloorManager = std::move(floors);
+    game->m_pPlacementController = std::move(controller);
     game->m_pCamera = std::make_unique<CCamera>();
     auto* camera = static_cast<CCamera*>(game->m_pCamera.get());
     ASSERT_EQ(1, camera->Create(kCameraWidth, kCameraHeight, 1));
     const GxV3d eye = {20.0f, 20.0f, -20.0f};
     camera->SetPosition(&eye);
-    CFerroxObject* ground = controller->GetGroundObject();
+    CFerroxObject* ground = placement->GetGroundObject();
     ASSERT_NE(nullptr, ground);
     const float groundHeight = ground->GetPosition()->y;
 
-    floors->AddFloor();
-    ASSERT_EQ(1, floors->GetCurrentFloorIndex());
+    storeys->AddFloor();
+    ASSERT_EQ(1, storeys->GetCurrentFloorIndex());
     EXPECT_FLOAT_EQ(24.0f, camera->GetPosition()->y);
     EXPECT_FLOAT_EQ(groundHeight + kStoreyHeight, ground->GetPosition()->y);
-    floors->FloorDown(level->GetWorld());
+    storeys->FloorDown(level->GetWorld());
     EXPECT_FLOAT_EQ(20.0f, camera->GetPosition()->y);
     EXPECT_FLOAT_EQ(groundHeight, ground->GetPosition()->y);
-    floors->FloorUp(nullptr, level->GetWorld());
+    storeys->FloorUp(nullptr, level->GetWorld());
     EXPECT_FLOAT_EQ(24.0f, camera->GetPosition()->y);
 }
 

@@ -84,10 +84,8 @@ private:
 };
 
 CGame::CGame()
-    : m_pSoundManager(nullptr), m_pSplash(nullptr), m_pPicker(nullptr), m_pSelectionIndicator(nullptr),
-      m_pPlacementController(nullptr), m_pConditions(nullptr), m_pSpawner(nullptr), m_pFloorManager(nullptr),
-      m_pNotices(nullptr), m_pBuildSeams(new BuildSeams(this)), m_pPlacement(m_pBuildSeams.get()),
-      m_pFloors(m_pBuildSeams.get()), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0)
+    : m_pSplash(nullptr), m_pNotices(nullptr), m_pBuildSeams(std::make_unique<BuildSeams>(this)),
+      m_pPlacement(m_pBuildSeams.get()), m_pFloors(m_pBuildSeams.get()), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0)
 {
     Init();
 }
@@ -133,8 +131,7 @@ void CGame::Release()
     ReleaseGame();
     if (m_pSoundManager) {
         m_pSoundManager->Close();
-        delete m_pSoundManager;
-        m_pSoundManager = nullptr;
+        m_pSoundManager.reset();
     }
     CFerroxGame::Release();
 }
@@ -144,24 +141,18 @@ void CGame::ReleaseGame()
     if (m_pSplash)
         GxRasterDestroy(m_pSplash);
     m_pSplash = nullptr;
-    delete m_pSelectionIndicator;
-    m_pSelectionIndicator = nullptr;
-    delete m_pPicker;
-    m_pPicker = nullptr;
-    delete m_pPlacementController;
-    m_pPlacementController = nullptr;
-    delete m_pSpawner;
-    m_pSpawner = nullptr;
+    m_pSelectionIndicator.reset();
+    m_pPicker.reset();
+    m_pPlacementController.reset();
+    m_pSpawner.reset();
     if (m_setUp)
         CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
-    delete m_pFloorManager;
-    m_pFloorManager = nullptr;
+    m_pFloorManager.reset();
     if (m_pObjectSeam && CDynamicObjectManager::GetSeam() == m_pObjectSeam.get())
         CDynamicObjectManager::SetSeam(nullptr);
     m_pObjectSeam.reset();
     GetShell()->Release();
-    delete m_pConditions;
-    m_pConditions = nullptr;
+    m_pConditions.reset();
     if (m_pSaveParts == m_pOwnSaveParts.get())
         m_pSaveParts = nullptr;
     m_pOwnSaveParts.reset();

@@ -162,7 +162,7 @@ public:
     void PlaySample(int32_t sample, int32_t volume);
     // The interface's click: effect 0 at full volume.
     void PlayDefaultSample() override;
-    CSoundManager* GetSoundManager() const { return m_pSoundManager; }
+    CSoundManager* GetSoundManager() const { return m_pSoundManager.get(); }
     // Clears the selected object, marks the selection changed and closes the popups that show a record.
     void ClosePopups();
 
@@ -219,18 +219,20 @@ public:
     float m_dayTimer;       // scaled game time since the day began
     int32_t m_newDay;       // 1 during the frame in which a day ended
     int16_t m_language;     // stands in for the locale's language while there is none
-    CSoundManager* m_pSoundManager;    // owned; closed and deleted at Release
+    // Closed and deleted at Release.
+    std::unique_ptr<CSoundManager> m_pSoundManager;
     CFerroxObject* m_pSelectedObject;  // chosen with the left button; null
     int32_t m_selectionChanged;        // 1 in the frame the selected object changed
     CFerroxObject* m_pPickedObject;    // under the mouse this frame
     GxV3d m_pickPoint;                 // world point under the mouse this frame
     GxRaster* m_pSplash;               // full-screen picture of states 1 and 2
-    CFerroxPicker* m_pPicker;
-    CFerroxObject* m_pSelectionIndicator;
-    CPlacementController* m_pPlacementController;
-    CConditions* m_pConditions;
-    CSpawner* m_pSpawner;
-    CFloorManager* m_pFloorManager;
+    // Made at set-up and deleted at release in the order ReleaseGame gives.
+    std::unique_ptr<CFerroxPicker> m_pPicker;
+    std::unique_ptr<CFerroxObject> m_pSelectionIndicator;
+    std::unique_ptr<CPlacementController> m_pPlacementController;
+    std::unique_ptr<CConditions> m_pConditions;
+    std::unique_ptr<CSpawner> m_pSpawner;
+    std::unique_ptr<CFloorManager> m_pFloorManager;
     int32_t m_unlocked[kGameStaffCategories];  // highest grade unlocked per staff category, -1 for none
 
     float m_scaledFrameTime;  // the in-game frame's time after the speed factor

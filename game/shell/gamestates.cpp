@@ -79,7 +79,7 @@ constexpr int32_t kTechSecurity = 4;
 // The spawner places staff only while the placement controller builds nothing.
 int32_t CurrentPlacementMode()
 {
-    CPlacementController* placement = g_pGame ? g_pGame->m_pPlacementController : nullptr;
+    CPlacementController* placement = g_pGame ? g_pGame->m_pPlacementController.get() : nullptr;
     return placement ? placement->GetMode() : PLACEMENT_IDLE;
 }
 
@@ -89,8 +89,8 @@ public:
     explicit CGameOwnSaveParts(CGame* game) : m_pGame(game) {}
     void LeaveLevel() override { m_pGame->LeaveLevel(); }
     void StartLevel() override { m_pGame->StartLevel(); }
-    CConditions* GetConditions() override { return m_pGame->m_pConditions; }
-    CFloorManager* GetFloorManager() override { return m_pGame->m_pFloorManager; }
+    CConditions* GetConditions() override { return m_pGame->m_pConditions.get(); }
+    CFloorManager* GetFloorManager() override { return m_pGame->m_pFloorManager.get(); }
     CStatistics* GetStatistics() override
     {
         CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
@@ -469,15 +469,15 @@ void CGame::FollowFloors(CFloorManager* floors)
 int CGame::SetUpGame()
 {
     if (!m_pSpawner) {
-        m_pSpawner = new CSpawner();
+        m_pSpawner = std::make_unique<CSpawner>();
         SpawnerHooks hooks = {};
         hooks.placementMode = CurrentPlacementMode;
         SetSpawnerHooks(hooks);
     }
     if (!m_pPicker)
-        m_pPicker = new CFerroxPicker();
+        m_pPicker = std::make_unique<CFerroxPicker>();
     if (!m_pPlacementController)
-        m_pPlacementController = new CPlacementController();
+        m_pPlacementController = std::make_unique<CPlacementController>();
     m_pGameData = std::make_unique<CFerroxTagTree>();
     std::string problem;
     if (!m_pGameData->LoadWhole(kGameDataFile, FERROX_SETTINGS_MAX_BYTES, &problem)) {
@@ -489,9 +489,9 @@ int CGame::SetUpGame()
         m_pTechTree->LoadTechnologies(m_pGameData.get(), OnTechnologyUnlocked);
     }
     if (!m_pFloorManager) {
-        m_pFloorManager = new CFloorManager();
+        m_pFloorManager = std::make_unique<CFloorManager>();
         m_pFloorManager->Create(m_pGameData.get());
-        FollowFloors(m_pFloorManager);
+        FollowFloors(m_pFloorManager.get());
     }
     if (!m_pLevelManager)
         m_pLevelManager = std::make_unique<CLevelManager>();
@@ -505,7 +505,7 @@ int CGame::SetUpGame()
     RegisterBuildingClasses();
     RegisterCharacterClasses();
     RegisterStaffClasses();
-    m_pObjectSeam = std::make_unique<CGameObjectSeam>(m_pFloorManager, levels);
+    m_pObjectSeam = std::make_unique<CGameObjectSeam>(m_pFloorManager.get(), levels);
     CDynamicObjectManager::SetSeam(m_pObjectSeam.get());
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
     objects->LoadObjectData(m_pGameData.get());
@@ -514,11 +514,11 @@ int CGame::SetUpGame()
     if (!GetShell()->CreateInterface(m_pGameData.get()))
         std::fprintf(stderr, "mall: the in-game interface cannot be made\n");
     if (!m_pSoundManager) {
-        m_pSoundManager = new CSoundManager();
+        m_pSoundManager = std::make_unique<CSoundManager>();
         m_pSoundManager->Create(m_pGameData.get(), GetStartDirectory());
     }
     if (!m_pConditions) {
-        m_pConditions = new CConditions();
+        m_pConditions = std::make_unique<CConditions>();
         m_pConditions->SetStatistics(objects->GetStatistics());
     }
     if (m_pMouse)
@@ -548,7 +548,7 @@ void CGame::StartLevel()
     auto* levels = static_cast<CLevelManager*>(m_pLevelManager.get());
     if (!levels->GetWorld()) {
         auto world = std::make_unique<CWorld>();
-        world->SetTargets(m_pFloorManager, m_pSpawner);
+        world->SetTargets(m_pFloorManager.get(), m_pSpawner.get());
         levels->SetWorld(std::move(world));
     }
     // Loading names textures and frames by their own paths; the pictures of the game keep theirs.
@@ -570,7 +570,7 @@ void CGame::StartLevel()
     if (m_pFloorManager)
         m_pFloorManager->SetWorld(world);
     if (m_pPlacementController)
-        m_pPlacementController->Create(m_pFloorManager, world);
+        m_pPlacementController->Create(m_pFloorManager.get(), world);
     if (m_pPicker)
         m_pPicker->SetScene(world, m_pCamera.get());
     if (m_pFloorManager)
@@ -618,7 +618,7 @@ void CGame::CreateSelectionIndicator()
                      kSelectionModel);
         return;
     }
-    m_pSelectionIndicator = new CFerroxObject();
+    m_pSelectionIndicator = std::make_unique<CFerroxObject>();
     m_pSelectionIndicator->Setup(&descriptor);
     // The ring lies under the character: a click on the character must find the character, not the ring.
     m_pSelectionIndicator->DisableCollision();
@@ -714,7 +714,7 @@ int CGame::OnMouseButton(int32_t event)
     const int32_t state = game->GetState();
     if (state != kGameStateFrontEnd && state != kGameStateInGame)
         return 1;
-    CPlacementController* placement = game->m_pPlacementController;
+    CPlacementController* placement = game->m_pPlacementController.get();
     CFerroxWorld* world = game->GetWorld();
     const int32_t mode = placement ? placement->GetMode() : PLACEMENT_IDLE;
     switch (event) {
@@ -811,7 +811,7 @@ void CGame::OnTechnologyUnlocked(uint16_t id)
 void CGame::StartSpawner(CFerroxWorld* world)
 {
     if (m_pSpawner)
-        m_pSpawner->LoadSettings(m_pFloorManager, world);
+        m_pSpawner->LoadSettings(m_pFloorManager.get(), world);
 }
 
 void CGame::UpdateSpawner(float dt)

@@ -3,6 +3,9 @@
 // that walks off the floor shown.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <utility>
+
 #include "engine/application/keyboard.h"
 #include "engine/world/object.h"
 #include "game/buildings/floors.h"
@@ -73,8 +76,9 @@ protected:
     {
         GameTest::SetUp();
         game->SetShell(&shell);
-        conditions = new FixedConditions();
-        game->m_pConditions = conditions;
+        auto owned = std::make_unique<FixedConditions>();
+        conditions = owned.get();
+        game->m_pConditions = std::move(owned);
     }
     void TearDown() override
     {
@@ -187,10 +191,10 @@ TEST_F(GameStates, AResultStopsTheGameOnceAndBlocksSpeedKeysAndEscapeUntilCleare
     // The end-game click clears both flags: the next game takes the keys again.
     game->m_gameOver = 0;
     game->m_inputBlocked = 0;
-    game->m_pConditions = nullptr;
+    std::unique_ptr<CConditions> held = std::move(game->m_pConditions);
     Press(50);
     EXPECT_EQ(2.0f, game->m_gameSpeed);
-    game->m_pConditions = conditions;
+    game->m_pConditions = std::move(held);
 }
 
 TEST_F(GameStates, ALostGameShowsMessageZeroWithItsOwnSample)
@@ -234,7 +238,7 @@ TEST_F(GameStates, ASelectedShopperWhoWalksToAnotherFloorClosesItsCard)
     CDynamicObjectManager::SetClassHooks(hooks);
     StandingObject shopper;
     g_shopper = &shopper;
-    game->m_pFloorManager = new CFloorManager();
+    game->m_pFloorManager = std::make_unique<CFloorManager>();
     game->SetState(kGameStateInGame);
     game->m_pSelectedObject = &shopper;
 

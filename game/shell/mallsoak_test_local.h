@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "engine/data/random.h"
@@ -76,20 +77,16 @@ protected:
         technologies.LoadFromMemory(text.data(), text.size());
         ASSERT_EQ(1, game->m_pTechTree->LoadTechnologies(&technologies, nullptr));
     }
-    void BeforeLevelUnload() override
-    {
-        delete spawner;
-        spawner = nullptr;
-    }
+    void BeforeLevelUnload() override { spawner.reset(); }
     // The London level with the spawner taking its spawn points.
     void OpenLevel()
     {
         // Made before the world, which hands it the level's spawn records.
-        spawner = new CSpawner();
+        spawner = std::make_unique<CSpawner>();
         CityLevelTest::OpenLevel(0);
         if (HasFatalFailure())
             return;
-        spawner->LoadSettings(floors, level->GetWorld());
+        spawner->LoadSettings(floors.get(), level->GetWorld());
         ASSERT_FALSE(spawner->GetSpawnPoints().empty());
     }
     void Lay(int first, int last)
@@ -150,7 +147,7 @@ protected:
         spawner->Update(dt);
     }
 
-    CSpawner* spawner = nullptr;
+    std::unique_ptr<CSpawner> spawner;
     CStaff* cleaner = nullptr;
     CStaff* guard = nullptr;
     CStaff* engineer = nullptr;

@@ -48,14 +48,14 @@ public:
     {
         left = true;
         conditions.Reset();
-        delete statistics;
-        statistics = new CStatistics();
+        statistics.reset();
+        statistics = std::make_unique<CStatistics>();
         g_pGame->m_pTechTree->Reset();
     }
     void StartLevel() override {}
     CConditions* GetConditions() override { return &conditions; }
     CFloorManager* GetFloorManager() override { return nullptr; }
-    CStatistics* GetStatistics() override { return statistics; }
+    CStatistics* GetStatistics() override { return statistics.get(); }
     void SaveObjects(CFerroxFile* file) override
     {
         file->WriteLine("<OBJECTS>\r\n</OBJECTS>\r\n");
@@ -65,7 +65,7 @@ public:
 
     bool left = false;
     CConditions conditions;
-    CStatistics* statistics = new CStatistics();
+    std::unique_ptr<CStatistics> statistics = std::make_unique<CStatistics>();
 };
 FuzzParts* g_parts;
 

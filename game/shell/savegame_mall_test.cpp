@@ -58,28 +58,26 @@ protected:
     void LeaveLevel() override
     {
         left++;
-        delete controller;
-        controller = nullptr;
+        controller.reset();
         manager->Reset();
-        delete floors;
-        floors = nullptr;
+        floors.reset();
         game->m_pTechTree->Reset();
         conditions.Reset();
     }
     void StartLevel() override
     {
-        floors = new CFloorManager();
+        floors = std::make_unique<CFloorManager>();
         const std::filesystem::path previous = std::filesystem::current_path();
         std::filesystem::current_path(AuthoredRoot());
         floors->Create(&data);
         std::filesystem::current_path(previous);
-        MakeGround(floors);
-        controller = new CPlacementController();
-        controller->Create(floors, nullptr);
+        MakeGround(floors.get());
+        controller = std::make_unique<CPlacementController>();
+        controller->Create(floors.get(), nullptr);
         floors->SetHooks(controller->FloorHooks());
     }
     CConditions* GetConditions() override { return &conditions; }
-    CFloorManager* GetFloorManager() override { return floors; }
+    CFloorManager* GetFloorManager() override { return floors.get(); }
     CStatistics* GetStatistics() override { return manager->GetStatistics(); }
     void SaveObjects(CFerroxFile* file) override { controller->SaveObjects(file, nullptr); }
     int LoadObjects(CFerroxTagFile* file) override { return controller->LoadObjects(file, nullptr); }

@@ -67,8 +67,8 @@ protected:
         world->SetName("./models/levels/Berlin/berlin.gxs");
         level->SetWorld(std::move(world));
         level->SetLevel(1);
-        parts = new RecordingParts(level);
-        game->SetSaveParts(parts);
+        parts = std::make_unique<RecordingParts>(level);
+        game->SetSaveParts(parts.get());
         SetCalendar(2007, 5, 321);
         WriteFile(Path("conditions.fds"), kConditions);
         CFerroxTagFile file;
@@ -79,7 +79,7 @@ protected:
     void TearDown() override
     {
         game->SetSaveParts(nullptr);
-        delete parts;
+        parts.reset();
         g_pFerroxSetupTree = nullptr;
         GameTest::TearDown();
     }
@@ -121,7 +121,7 @@ protected:
 
     CFerroxTagTree setup;
     CLevelManager* level = nullptr;
-    RecordingParts* parts = nullptr;
+    std::unique_ptr<RecordingParts> parts;
 };
 
 TEST_F(SaveGame, CalendarAndSectionsComeBackFromTheFileInAnyOrder)

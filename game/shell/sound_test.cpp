@@ -246,7 +246,7 @@ public:
 TEST_F(SoundManagerTest, TheGameAndItsNoticeSeamPlayThroughTheManager)
 {
     CGame* game = CGame::Instance(nullptr);
-    game->m_pSoundManager = new CSoundManager();
+    game->m_pSoundManager = std::make_unique<CSoundManager>();
     std::string text = "<SOUND>\n<SFX>\n/click.wav\n/placed.wav\n</SFX>\n</SOUND>\n";
     WriteTone("click.wav", 0.5);
     WriteTone("placed.wav", 0.5);

@@ -36,14 +36,14 @@ int SetObjectFactoryMaker(const char* name, ObjectFactoryMaker make)
     return 0;
 }
 
-CFerroxObjectFactory* MakeObjectFactory(size_t index)
+std::unique_ptr<CFerroxObjectFactory> MakeObjectFactory(size_t index)
 {
     if (index >= kObjectFactoryCount)
         return nullptr;
     const ObjectFactoryEntry& entry = g_factoryTable[index];
-    CFerroxObjectFactory* factory = entry.make ? entry.make() : nullptr;
+    std::unique_ptr<CFerroxObjectFactory> factory(entry.make ? entry.make() : nullptr);
     if (!factory)
-        factory = new CPendingObjectFactory();
+        factory = std::make_unique<CPendingObjectFactory>();
     factory->SetName(entry.name);
     return factory;
 }

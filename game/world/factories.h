@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "engine/world/dynobject.h"
 
@@ -66,4 +67,4 @@ const ObjectFactoryEntry* GetObjectFactoryTable();
 // Installs the maker of the slot with exactly this name; 0 when no slot has it. A null maker empties it.
 int SetObjectFactoryMaker(const char* name, ObjectFactoryMaker make);
 // A new factory for slot index (below kObjectFactoryCount), given its registered name; null past the end.
-CFerroxObjectFactory* MakeObjectFactory(size_t index);
+std::unique_ptr<CFerroxObjectFactory> MakeObjectFactory(size_t index);

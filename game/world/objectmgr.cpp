@@ -14,6 +14,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "engine/data/file.h"
 #include "engine/navigation/blockgrid.h"
@@ -56,7 +58,7 @@ private:
     CFerroxAnimTexture m_texture;
 };
 
-CObjectAnimTexture* MakeEngineAnimTexture() { return new EngineAnimTexture(); }
+std::unique_ptr<CObjectAnimTexture> MakeEngineAnimTexture() { return std::make_unique<EngineAnimTexture>(); }
 
 ObjectAnimTextureMaker g_animTextureMaker = MakeEngineAnimTexture;
 
@@ -112,16 +114,13 @@ void CDynamicObjectManager::DestroyInstance()
     delete manager;
 }
 
-CDynamicObjectManager::CDynamicObjectManager() : m_pStatistics(nullptr), m_pModelPool(nullptr), m_pAnimPool(nullptr)
-{
-    Init();
-}
+CDynamicObjectManager::CDynamicObjectManager() { Init(); }
 
 void CDynamicObjectManager::Init()
 {
-    m_pStatistics = nullptr;
-    m_pModelPool = nullptr;
-    m_pAnimPool = nullptr;
+    m_pStatistics.reset();
+    m_pModelPool.reset();
+    m_pAnimPool.reset();
 }
 
 void CDynamicObjectManager::Release()
@@ -129,12 +128,10 @@ void CDynamicObjectManager::Release()
     // Objects hold counts on pooled records: they go before the pools do.
     DeleteAll();
     DeleteCategories();
-    delete m_pAnimPool;
-    delete m_pModelPool;
-    for (CFerroxObjectFactory* factory : m_factories)
-        delete factory;
+    m_pAnimPool.reset();
+    m_pModelPool.reset();
     m_factories.clear();
-    delete m_pStatistics;
+    m_pStatistics.reset();
     Init();
 }
 
@@ -149,8 +146,8 @@ CDynamicObjectManager::~CDynamicObjectManager()
 
 void CDynamicObjectManager::CreateStatistics()
 {
-    delete m_pStatistics;
-    m_pStatistics = new CStatistics();
+    m_pStatistics.reset();  // the old one goes before the new one is made
+    m_pStatistics = std::make_unique<CStatistics>();
     m_pStatistics->Init();
 }
 
@@ -163,17 +160,10 @@ void CDynamicObjectManager::ClearCharacterLists()
     m_maintenance.clear();
 }
 
-void CDynamicObjectManager::ClearFloors()
-{
-    for (CFloorObjects* record : m_floors)
-        delete record;
-    m_floors.clear();
-}
+void CDynamicObjectManager::ClearFloors() { m_floors.clear(); }
 
 void CDynamicObjectManager::DeleteAll()
 {
-    for (ObjectAnimTextureEntry& entry : m_animTextures)
-        delete entry.animation;
     m_animTextures.clear();
     if (g_hooks.cleanUpCharacter) {
         for (ObjectList* list : {&m_shoppers, &m_criminals, &m_maintenance, &m_cleaners, &m_security}) {
@@ -183,7 +173,7 @@ void CDynamicObjectManager::DeleteAll()
     }
     ClearCharacterLists();
     ClearFloors();
-    m_floors.push_back(new CFloorObjects());
+    m_floors.push_back(std::make_unique<CFloorObjects>());
     CFerroxDynamicObjectManager::DeleteAll();
 }
 
@@ -215,18 +205,18 @@ void CDynamicObjectManager::RegisterFactories()
             m_factories.push_back(MakeObjectFactory(i));
     }
     if (m_floors.empty())
-        m_floors.push_back(new CFloorObjects());
+        m_floors.push_back(std::make_unique<CFloorObjects>());
 }
 
 CFerroxObjectFactory* CDynamicObjectManager::FindFactory(const char* text, CFerroxWorld* world)
 {
     const char* wanted = text ? text : "";
-    for (CFerroxObjectFactory* factory : m_factories) {
+    for (const std::unique_ptr<CFerroxObjectFactory>& factory : m_factories) {
         const char* name = factory->GetName();
         if (*wanted && (!name || !std::strstr(name, wanted)))
             continue;
         factory->SetOwner(world);
-        return factory;
+        return factory.get();
     }
     return nullptr;
 }
@@ -284,9 +274,9 @@ CFloorObjects* CDynamicObjectManager::GetFloorRecord(int16_t floor)
     // Grows by floor + 1 records, not only the missing ones: the save walk relies on a record above the top.
     if (wanted > m_floors.size()) {
         for (size_t i = 0; i < wanted; i++)
-            m_floors.push_back(new CFloorObjects());
+            m_floors.push_back(std::make_unique<CFloorObjects>());
     }
-    return m_floors[static_cast<size_t>(floor)];
+    return m_floors[static_cast<size_t>(floor)].get();
 }
 
 ObjectList* CDynamicObjectManager::CharacterList(ObjectListKind kind)
@@ -358,15 +348,15 @@ int CDynamicObjectManager::RemoveFromLists(CFerroxObject* object, int16_t floor)
     CFloorObjects* record = nullptr;
     if (!m_floors.empty()) {
         const size_t index = floor < 0 ? 0 : static_cast<size_t>(floor);
-        record = index < m_floors.size() ? m_floors[index] : nullptr;
+        record = index < m_floors.size() ? m_floors[index].get() : nullptr;
     }
     auto fromFloors = [&](ObjectList CFloorObjects::*list) {
         if (record && UnlinkFrom(record->*list, object))
             return true;
         if (!everyFloor)
             return false;
-        for (CFloorObjects* other : m_floors) {
-            if (UnlinkFrom(other->*list, object))
+        for (const std::unique_ptr<CFloorObjects>& other : m_floors) {
+            if (UnlinkFrom(other.get()->*list, object))
                 return true;
         }
         return false;
@@ -377,7 +367,7 @@ int CDynamicObjectManager::RemoveFromLists(CFerroxObject* object, int16_t floor)
         fromFloors(&CFloorObjects::scenery) || fromFloors(&CFloorObjects::doors))
         return 1;
     int stairsLists = 0;
-    for (CFloorObjects* other : m_floors) {
+    for (const std::unique_ptr<CFloorObjects>& other : m_floors) {
         if (UnlinkFrom(other->stairs, object) && ++stairsLists == 2)
             return 1;
     }
@@ -398,7 +388,7 @@ CFerroxObject* CDynamicObjectManager::FindObject(const CObjectQuery* query)
     const int16_t floor = FloorIndexOf(query->grid);
     if (floor < 0 || static_cast<size_t>(floor) >= m_floors.size())
         return nullptr;
-    CFloorObjects* record = m_floors[static_cast<size_t>(floor)];
+    CFloorObjects* record = m_floors[static_cast<size_t>(floor)].get();
     const ObjectList* list = nullptr;
     switch (query->kind) {
     case kObjectKindDoor:
@@ -463,7 +453,7 @@ void CDynamicObjectManager::HideFloorObjects(int32_t floor, const ObjectFloorFla
 {
     if (floor < 0 || static_cast<size_t>(floor) >= m_floors.size())
         return;
-    CFloorObjects* record = m_floors[static_cast<size_t>(floor)];
+    CFloorObjects* record = m_floors[static_cast<size_t>(floor)].get();
     auto hide = [](const ObjectList& list) {
         for (CFerroxObject* object : list)
             object->RemoveFromWorld();
@@ -480,7 +470,7 @@ void CDynamicObjectManager::HideFloorObjects(int32_t floor, const ObjectFloorFla
         hide(record->scenery);
     if (flags.stairs) {
         // Stairs leading down stay for the floor below.
-        const CFloorObjects* below = floor > 0 ? m_floors[static_cast<size_t>(floor) - 1] : nullptr;
+        const CFloorObjects* below = floor > 0 ? m_floors[static_cast<size_t>(floor) - 1].get() : nullptr;
         for (CFerroxObject* stairs : record->stairs) {
             if (!below || !Contains(below->stairs, stairs))
                 stairs->RemoveFromWorld();
@@ -494,7 +484,7 @@ void CDynamicObjectManager::ShowFloorObjects(int32_t floor, const ObjectFloorFla
 {
     if (floor < 0 || static_cast<size_t>(floor) >= m_floors.size())
         return;
-    CFloorObjects* record = m_floors[static_cast<size_t>(floor)];
+    CFloorObjects* record = m_floors[static_cast<size_t>(floor)].get();
     auto show = [world](const ObjectList& list) {
         for (CFerroxObject* object : list)
             object->AddToWorld(world);
@@ -522,7 +512,7 @@ void CDynamicObjectManager::RenderEffects()
     GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
     if (!g_hooks.renderEffect || !g_hooks.isPlaced)
         return;
-    for (CFloorObjects* record : m_floors) {
+    for (const std::unique_ptr<CFloorObjects>& record : m_floors) {
         for (const ObjectList* list : {&record->usable, &record->scenery}) {
             for (CFerroxObject* object : *list) {
                 CFerroxComposite* model = object->GetModel();
@@ -545,7 +535,7 @@ CObjectAnimTexture* CDynamicObjectManager::FindAnimTexture(GxTexture* texture)
     for (const ObjectAnimTextureEntry& entry : m_animTextures) {
         const char* name = entry.animation->GetBaseName();
         if (entry.texture == texture && name && std::strstr(name, base.c_str()))
-            return entry.animation;
+            return entry.animation.get();
     }
     return nullptr;
 }
@@ -569,7 +559,7 @@ void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
         GxTexture* texture = material ? material->texture : nullptr;
         if (!texture || FindAnimTexture(texture))
             continue;
-        CObjectAnimTexture* animation = g_animTextureMaker();
+        std::unique_ptr<CObjectAnimTexture> animation = g_animTextureMaker();
         if (!animation)
             continue;
         const size_t length = strnlen(texture->name, sizeof(texture->name));
@@ -577,7 +567,7 @@ void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
         const std::string path = folder + kAnimFolder + base + kAnimExtension;
         // Kept without frames when the file is missing, so the texture is not looked for again.
         animation->Load(path.c_str(), &material->texture);
-        m_animTextures.push_back({animation, texture});
+        m_animTextures.push_back({std::move(animation), texture});
     }
 }
 
@@ -594,14 +584,14 @@ int CDynamicObjectManager::SaveObjects(CFerroxFile* file)
     };
     file->WriteLine(std::string(kObjectsTag) + kLineEnd);
     for (size_t floor = 0; floor < m_floors.size(); floor++) {
-        const CFloorObjects* record = m_floors[floor];
+        const CFloorObjects* record = m_floors[floor].get();
         for (const ObjectList* list : {&record->shops, &record->doors, &record->scenery, &record->usable}) {
             for (CFerroxObject* object : *list)
                 save(object);
         }
         // Every stairs object is in two records: it is written once, with the upper one's objects. A missing
         // record above counts as empty, so the top record's stairs are written too.
-        const CFloorObjects* above = floor + 1 < m_floors.size() ? m_floors[floor + 1] : nullptr;
+        const CFloorObjects* above = floor + 1 < m_floors.size() ? m_floors[floor + 1].get() : nullptr;
         for (CFerroxObject* stairs : record->stairs) {
             if (!above || !Contains(above->stairs, stairs))
                 save(stairs);

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -134,11 +135,11 @@ public:
     virtual const char* GetBaseName() const = 0;
 };
 
-typedef CObjectAnimTexture* (*ObjectAnimTextureMaker)();
+typedef std::unique_ptr<CObjectAnimTexture> (*ObjectAnimTextureMaker)();
 
 // One animated texture and the texture it drives.
 struct ObjectAnimTextureEntry {
-    CObjectAnimTexture* animation;
+    std::unique_ptr<CObjectAnimTexture> animation;
     GxTexture* texture;
 };
 
@@ -205,11 +206,11 @@ public:
     // Makes the animated textures (null: the engine's own, the default).
     static void SetAnimTextureMaker(ObjectAnimTextureMaker maker);
 
-    CStatistics* GetStatistics() const { return m_pStatistics; }
-    const std::vector<CObjectCategory*>& GetCategories() const { return m_categories; }
-    FerroxModelPool* GetModelPool() const { return m_pModelPool; }
-    FerroxAnimPool* GetAnimPool() const { return m_pAnimPool; }
-    const std::vector<CFerroxObjectFactory*>& GetFactories() const { return m_factories; }
+    CStatistics* GetStatistics() const { return m_pStatistics.get(); }
+    const std::vector<std::unique_ptr<CObjectCategory>>& GetCategories() const { return m_categories; }
+    FerroxModelPool* GetModelPool() const { return m_pModelPool.get(); }
+    FerroxAnimPool* GetAnimPool() const { return m_pAnimPool.get(); }
+    const std::vector<std::unique_ptr<CFerroxObjectFactory>>& GetFactories() const { return m_factories; }
     const std::list<ObjectAnimTextureEntry>& GetAnimTextures() const { return m_animTextures; }
     const ObjectList& GetShoppers() const { return m_shoppers; }
     const ObjectList& GetCriminals() const { return m_criminals; }
@@ -218,7 +219,7 @@ public:
     const ObjectList& GetMaintenance() const { return m_maintenance; }
     // Cleaners, security and maintenance staff together.
     size_t GetStaffCount() const { return m_cleaners.size() + m_security.size() + m_maintenance.size(); }
-    const std::vector<CFloorObjects*>& GetFloors() const { return m_floors; }
+    const std::vector<std::unique_ptr<CFloorObjects>>& GetFloors() const { return m_floors; }
 
 private:
     void CreateStatistics();
@@ -228,16 +229,16 @@ private:
     ObjectList* CharacterList(ObjectListKind kind);
     void ForEachCharacter(void (*visit)(CFerroxObject*, int32_t), int32_t value);
 
-    CStatistics* m_pStatistics;
-    std::vector<CObjectCategory*> m_categories;
-    FerroxModelPool* m_pModelPool;
-    FerroxAnimPool* m_pAnimPool;
-    std::vector<CFerroxObjectFactory*> m_factories;
+    std::unique_ptr<CStatistics> m_pStatistics;
+    std::vector<std::unique_ptr<CObjectCategory>> m_categories;
+    std::unique_ptr<FerroxModelPool> m_pModelPool;
+    std::unique_ptr<FerroxAnimPool> m_pAnimPool;
+    std::vector<std::unique_ptr<CFerroxObjectFactory>> m_factories;
     std::list<ObjectAnimTextureEntry> m_animTextures;
     ObjectList m_shoppers;
     ObjectList m_criminals;
     ObjectList m_cleaners;
     ObjectList m_security;
     ObjectList m_maintenance;
-    std::vector<CFloorObjects*> m_floors;
+    std::vector<std::unique_ptr<CFloorObjects>> m_floors;
 };

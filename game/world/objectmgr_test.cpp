@@ -176,7 +176,7 @@ TEST_F(ObjectManager, StairsOnAnUnknownStoreyAreFiledOnceInEachRecord)
     EXPECT_EQ(1u, manager->GetFloors()[0]->stairs.size());
     EXPECT_EQ(1u, manager->GetFloors()[1]->stairs.size());
     manager->RemoveObject(stairs, 1);
-    for (const CFloorObjects* record : manager->GetFloors())
+    for (const std::unique_ptr<CFloorObjects>& record : manager->GetFloors())
         EXPECT_TRUE(record->stairs.empty()) << "no entry outlives the object";
     EXPECT_EQ(1, TestLog().deleted);
 }

@@ -45,7 +45,7 @@ CFerroxAssetSet* TemplateNamed(CDynamicObjectManager* manager, const std::string
 {
     if (model.empty())
         return nullptr;
-    for (CObjectCategory* category : manager->GetCategories()) {
+    for (const std::unique_ptr<CObjectCategory>& category : manager->GetCategories()) {
         for (CFerroxAssetSet* set : category->templates) {
             const char* name = GetTemplateModelName(set);
             if (name && model == name)
@@ -57,7 +57,7 @@ CFerroxAssetSet* TemplateNamed(CDynamicObjectManager* manager, const std::string
 
 CFerroxObjectFactory* FactoryNamed(CDynamicObjectManager* manager, const std::string& name, CFerroxWorld* world)
 {
-    for (CFerroxObjectFactory* factory : manager->GetFactories()) {
+    for (const std::unique_ptr<CFerroxObjectFactory>& factory : manager->GetFactories()) {
         if (factory->GetName() && name == factory->GetName())
             return manager->FindFactory(factory->GetName(), world);
     }
@@ -198,7 +198,7 @@ private:
 
     void RaiseShopCounter()
     {
-        for (CFloorObjects* record : m_manager->GetFloors()) {
+        for (const std::unique_ptr<CFloorObjects>& record : m_manager->GetFloors()) {
             for (CFerroxObject* object : record->shops) {
                 if (CShop* shop = dynamic_cast<CShop*>(object))
                     g_shopCounter = std::max<int32_t>(g_shopCounter, shop->GetRecord().shopNumber);

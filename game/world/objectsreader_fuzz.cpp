@@ -106,7 +106,7 @@ void MakeMall(CFerroxBlockMesh* ground, CFerroxTileRecord* tile)
 size_t CountAndCheck(CDynamicObjectManager* manager, CFerroxBlockMesh* ground)
 {
     size_t count = 0;
-    for (CFloorObjects* record : manager->GetFloors()) {
+    for (const std::unique_ptr<CFloorObjects>& record : manager->GetFloors()) {
         for (const ObjectList* list : {&record->shops, &record->doors, &record->scenery, &record->usable}) {
             for (CFerroxObject* object : *list) {
                 CBaseObject* building = dynamic_cast<CBaseObject*>(object);

@@ -48,17 +48,16 @@ protected:
     // Everything goes; a level as the game starts it takes its place.
     void FreshLevel()
     {
-        delete controller;
+        controller.reset();
         manager->Reset();
-        delete floors;
-        floors = new CFloorManager();
+        floors = std::make_unique<CFloorManager>();
         const std::filesystem::path previous = std::filesystem::current_path();
         std::filesystem::current_path(AuthoredRoot());
         floors->Create(&data);
         std::filesystem::current_path(previous);
-        MakeGround(floors);
-        controller = new CPlacementController();
-        controller->Create(floors, nullptr);
+        MakeGround(floors.get());
+        controller = std::make_unique<CPlacementController>();
+        controller->Create(floors.get(), nullptr);
         floors->SetHooks(controller->FloorHooks());
     }
     // The records left out.
@@ -79,10 +78,10 @@ protected:
     size_t BuildingCount()
     {
         size_t count = 0;
-        for (CFloorObjects* record : manager->GetFloors())
+        for (const std::unique_ptr<CFloorObjects>& record : manager->GetFloors())
             count += record->shops.size() + record->doors.size() + record->scenery.size() + record->usable.size();
         // Stairs stand in two records.
-        for (CFloorObjects* record : manager->GetFloors())
+        for (const std::unique_ptr<CFloorObjects>& record : manager->GetFloors())
             count += record->stairs.size();
         return count;
     }

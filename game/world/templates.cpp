@@ -2,6 +2,7 @@
 #include "game/world/templates.h"
 
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "engine/data/ptrlist.h"
@@ -103,9 +104,9 @@ std::string GetModelBaseName(const std::string& modelName)
 void CDynamicObjectManager::LoadObjectData(CFerroxTagTree* tree)
 {
     if (!m_pModelPool)
-        m_pModelPool = new FerroxModelPool();
+        m_pModelPool = std::make_unique<FerroxModelPool>();
     if (!m_pAnimPool)
-        m_pAnimPool = new FerroxAnimPool();
+        m_pAnimPool = std::make_unique<FerroxAnimPool>();
     if (!tree || !tree->FindNode(kTemplatesBlock, 1))
         return;
     LoadCategories(tree, std::string());
@@ -125,10 +126,10 @@ void CDynamicObjectManager::LoadCategories(CFerroxTagTree* tree, const std::stri
             continue;
         }
         tree->SetCursor(plans);
-        CObjectCategory* category = new CObjectCategory();
+        auto category = std::make_unique<CObjectCategory>();
         category->name = name;
         LoadPlans(tree, category->templates);
-        m_categories.push_back(category);
+        m_categories.push_back(std::move(category));
     }
     tree->SetCursor(node);
 }
@@ -155,7 +156,7 @@ int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAs
         std::string fileName = values.front();
         if (!fileName.empty() && fileName.back() == '\n')
             fileName.pop_back();
-        loader.SetTarget(m_pModelPool, m_pAnimPool, fileName.c_str());
+        loader.SetTarget(m_pModelPool.get(), m_pAnimPool.get(), fileName.c_str());
         const bool read = stream.Read(fileName.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk) && stream.Process(&loader);
         // Grouped either way, so that a bad file's assets never join the next plan's sets.
         loader.GroupAssets();
@@ -187,10 +188,10 @@ int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAs
 
 void CDynamicObjectManager::DeleteCategories()
 {
-    for (CObjectCategory* category : m_categories) {
+    // A category's templates are its own; objects made from them never own them.
+    for (const std::unique_ptr<CObjectCategory>& category : m_categories) {
         for (CFerroxAssetSet* set : category->templates)
             delete set;
-        delete category;
     }
     m_categories.clear();
 }
@@ -221,7 +222,7 @@ CObjectCategory* CDynamicObjectManager::FindCategory(const char* text, uint16_t*
     uint16_t& position = start ? *start : first;
     const std::string wanted = text ? text : "";
     while (position < m_categories.size()) {
-        CObjectCategory* category = m_categories[position];
+        CObjectCategory* category = m_categories[position].get();
         position++;
         if (category->name.find(wanted) != std::string::npos)
             return category;
@@ -232,7 +233,7 @@ CObjectCategory* CDynamicObjectManager::FindCategory(const char* text, uint16_t*
 CFerroxAssetSet* CDynamicObjectManager::FindTemplateByModel(const char* text)
 {
     const std::string wanted = text ? text : "";
-    for (CObjectCategory* category : m_categories) {
+    for (const std::unique_ptr<CObjectCategory>& category : m_categories) {
         for (CFerroxAssetSet* set : category->templates) {
             if (Contains(GetTemplateModelName(set), wanted))
                 return set;
@@ -262,7 +263,7 @@ void CDynamicObjectManager::SwapCityTemplatesFor(const char* worldName)
     std::string first;
     std::string second;
     GetOtherCityNames(city, &first, &second);
-    for (CObjectCategory* category : m_categories) {
+    for (const std::unique_ptr<CObjectCategory>& category : m_categories) {
         if (category->name.find(kSwapCategory) != std::string::npos)
             continue;
         for (CFerroxAssetSet*& entry : category->templates) {

@@ -87,7 +87,7 @@ void Check(bool condition)
 std::vector<CFerroxAssetSet*> AllTemplates(CDynamicObjectManager& manager)
 {
     std::vector<CFerroxAssetSet*> all;
-    for (const CObjectCategory* category : manager.GetCategories())
+    for (const std::unique_ptr<CObjectCategory>& category : manager.GetCategories())
         all.insert(all.end(), category->templates.begin(), category->templates.end());
     return all;
 }
@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::set<CFerroxAssetSet*> unique(loaded.begin(), loaded.end());
     Check(unique.size() == loaded.size());
     for (uint16_t c = 0; c < manager.GetCategories().size() && c < 0xFFFF; c++) {
-        const CObjectCategory* category = manager.GetCategories()[c];
+        const CObjectCategory* category = manager.GetCategories()[c].get();
         Check(manager.GetTemplate(c, static_cast<uint16_t>(category->templates.size())) == nullptr);
         uint16_t start = 0;
         Check(manager.FindCategory(category->name.c_str(), &start) != nullptr && start <= c + 1);
@@ -129,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(!byModel || GetTemplateModelName(byModel) != nullptr);
 
     std::vector<size_t> sizes;
-    for (const CObjectCategory* category : manager.GetCategories())
+    for (const std::unique_ptr<CObjectCategory>& category : manager.GetCategories())
         sizes.push_back(category->templates.size());
     for (const char* world : {"maps/berlin.gxs", "paris.gxs", ".gxs", "london.gxs", "mall.gxs"}) {
         manager.SwapCityTemplatesFor(world);

@@ -293,7 +293,7 @@ TEST_F(Templates, EveryTemplateOfTheAuthoredDataLoads)
         }
     }
     size_t templates = 0;
-    for (const CObjectCategory* category : manager->GetCategories()) {
+    for (const std::unique_ptr<CObjectCategory>& category : manager->GetCategories()) {
         for (CFerroxAssetSet* set : category->templates) {
             templates++;
             EXPECT_NE(nullptr, GetTemplateModelName(set)) << category->name << " " << templates;
@@ -346,7 +346,8 @@ TEST_F(Templates, AnimatesEachTextureOnceFromTheModelsFolder)
     GxMaterialSetTexture(materials[2], fire);
     const std::vector<GxMaterial*> list(materials, materials + 3);
 
-    CDynamicObjectManager::SetAnimTextureMaker([]() -> CObjectAnimTexture* { return new RecordingAnimTexture(); });
+    CDynamicObjectManager::SetAnimTextureMaker(
+        []() -> std::unique_ptr<CObjectAnimTexture> { return std::make_unique<RecordingAnimTexture>(); });
     manager->CreateAnimTexturesFor("./models/shops/fountain.gxs", list);
     manager->CreateAnimTexturesFor("./models/other/fountain.gxs", list);
     CDynamicObjectManager::SetAnimTextureMaker(nullptr);

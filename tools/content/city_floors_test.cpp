@@ -132,7 +132,7 @@ TEST_F(CityFloors, EveryTemplateAndFloorTileOfTheGameDataLoads)
     const std::vector<ContentCategory> authored = ContentReadTemplates(&data);
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
     objects->LoadObjectData(&data);
-    const std::vector<CObjectCategory*>& categories = objects->GetCategories();
+    const std::vector<std::unique_ptr<CObjectCategory>>& categories = objects->GetCategories();
     ASSERT_EQ(categories.size(), authored.size());
     for (size_t c = 0; c < authored.size(); c++) {
         ASSERT_EQ(categories[c]->templates.size(), authored[c].plans.size()) << authored[c].name;
@@ -143,9 +143,9 @@ TEST_F(CityFloors, EveryTemplateAndFloorTileOfTheGameDataLoads)
     CFloorManager floors;
     floors.Create(&data);
     ASSERT_EQ(floors.GetFloorTiles().size(), ContentReadFloorTiles(&data).size());
-    for (const CFloorTile* tile : floors.GetFloorTiles())
+    for (const std::unique_ptr<CFloorTile>& tile : floors.GetFloorTiles())
         EXPECT_NE(tile->texture, nullptr);
-    EXPECT_EQ(floors.GetCurrentTileType(), floors.GetFloorTiles()[1]);
+    EXPECT_EQ(floors.GetCurrentTileType(), floors.GetFloorTiles()[1].get());
 }
 
 }  // namespace

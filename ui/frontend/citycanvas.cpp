@@ -97,9 +97,7 @@ bool CityReadDescription(const char* path, int16_t* index)
 
 // ---- Lifecycle ----
 
-CCityCanvas::CCityCanvas()
-    : m_pMessageFont(nullptr), m_pBigFont(nullptr), m_pFirstPath(nullptr), m_pSecondPath(nullptr), m_pWorld(nullptr),
-      m_worldOwned(0)
+CCityCanvas::CCityCanvas() : m_pMessageFont(nullptr), m_pBigFont(nullptr), m_pWorld(nullptr), m_worldOwned(0)
 {
     CCityCanvas::Init();
 }
@@ -118,8 +116,8 @@ void CCityCanvas::Init()
     m_city = 0;
     m_viewIndex = 0;
     m_overlayIndex = 0;
-    m_pFirstPath = nullptr;
-    m_pSecondPath = nullptr;
+    m_pFirstPath.reset();
+    m_pSecondPath.reset();
     m_pWorld = nullptr;
     m_worldOwned = 0;
 }
@@ -128,8 +126,8 @@ void CCityCanvas::Release()
 {
     // The widgets first: the view takes its camera out of the world before the world can go.
     CFerroxCanvas::Release();
-    delete m_pFirstPath;
-    delete m_pSecondPath;
+    m_pFirstPath.reset();
+    m_pSecondPath.reset();
     m_pMessageFont.reset();
     m_pBigFont.reset();
     if (m_worldOwned)
@@ -137,11 +135,11 @@ void CCityCanvas::Release()
     CCityCanvas::Init();
 }
 
-CFerroxSpline* CCityCanvas::LoadPath(const char* model, const char* suffix)
+std::unique_ptr<CFerroxSpline> CCityCanvas::LoadPath(const char* model, const char* suffix)
 {
     std::string path = model ? model : "";
     path = path.substr(0, path.size() > kModelExtensionLength ? path.size() - kModelExtensionLength : 0) + suffix;
-    auto* spline = new CFerroxSpline();
+    auto spline = std::make_unique<CFerroxSpline>();
     // A missing file leaves an empty path, which the view does not follow.
     spline->Read(path.c_str());
     return spline;
@@ -211,8 +209,8 @@ void CCityCanvas::DescribeView(FerroxWidgetRecord* record)
     record->width = kCityViewWidth;
     record->height = m_y + kCityViewHeight;
     record->extent = kViewExtent;
-    record->positionSpline = m_pFirstPath;
-    record->targetSpline = m_pSecondPath;
+    record->positionSpline = m_pFirstPath.get();
+    record->targetSpline = m_pSecondPath.get();
     record->scene = m_pWorld;
     record->scaled = 1;
 }

@@ -64,8 +64,8 @@ public:
     int32_t GetCity() const { return m_city; }
     int32_t GetViewIndex() const { return m_viewIndex; }
     int32_t GetOverlayIndex() const { return m_overlayIndex; }
-    CFerroxSpline* GetFirstPath() const { return m_pFirstPath; }
-    CFerroxSpline* GetSecondPath() const { return m_pSecondPath; }
+    CFerroxSpline* GetFirstPath() const { return m_pFirstPath.get(); }
+    CFerroxSpline* GetSecondPath() const { return m_pSecondPath.get(); }
     CFerroxWorld* GetWorld() const { return m_pWorld; }
     int32_t IsWorldOwned() const { return m_worldOwned; }
 
@@ -73,7 +73,7 @@ protected:
     // Steps to scenario number + step when its file exists.
     void StepScenario(int32_t step);
     // Loads a camera path from the model path less its last four characters plus the suffix.
-    static CFerroxSpline* LoadPath(const char* model, const char* suffix);
+    static std::unique_ptr<CFerroxSpline> LoadPath(const char* model, const char* suffix);
 
     int16_t m_scenarioList;
     int16_t m_messageList;
@@ -85,9 +85,9 @@ protected:
     int32_t m_city;
     int32_t m_viewIndex;
     int32_t m_overlayIndex;
-    CFerroxSpline* m_pFirstPath;
-    CFerroxSpline* m_pSecondPath;
-    CFerroxWorld* m_pWorld;
+    std::unique_ptr<CFerroxSpline> m_pFirstPath;
+    std::unique_ptr<CFerroxSpline> m_pSecondPath;
+    CFerroxWorld* m_pWorld;  // made here when m_worldOwned, else the caller's, shared
     int32_t m_worldOwned;
     CFrontEnd* m_pFrontEnd = nullptr;
 };

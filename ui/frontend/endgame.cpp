@@ -59,8 +59,8 @@ void CEndGameCanvas::DescribeView(FerroxWidgetRecord* record)
     record->width = background ? background[2] / FerroxGetInterfaceScaleX() : 0.0f;
     record->height = background ? background[3] / FerroxGetInterfaceScaleY() : 0.0f;
     record->extent = kViewExtent;
-    record->positionSpline = m_pFirstPath;
-    record->targetSpline = m_pSecondPath;
+    record->positionSpline = m_pFirstPath.get();
+    record->targetSpline = m_pSecondPath.get();
     record->scene = m_pWorld;
     record->scaled = 1;
 }

@@ -34,9 +34,9 @@ CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get()
 
 CFerroxLocale* GameLocale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr; }
 
-CCityCanvas* MakeCity(const City& city, CFrontEnd* owner)
+std::unique_ptr<CCityCanvas> MakeCity(const City& city, CFrontEnd* owner)
 {
-    auto* canvas = new CCityCanvas();
+    auto canvas = std::make_unique<CCityCanvas>();
     canvas->SetFrontEnd(owner);
     canvas->Create(city.picture, city.model, city.index, nullptr);
     return canvas;
@@ -111,10 +111,7 @@ void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
 
 // ---- Front end ----
 
-CFrontEnd::CFrontEnd()
-    : m_pTooltipFont(nullptr), m_tooltipDelay(0.0f), m_frameTime(0.0f), m_pMainMenu(nullptr), m_pLondon(nullptr),
-      m_pBerlin(nullptr), m_pParis(nullptr)
-{}
+CFrontEnd::CFrontEnd() : m_pTooltipFont(nullptr), m_tooltipDelay(0.0f), m_frameTime(0.0f) {}
 
 CFrontEnd::~CFrontEnd() { CFrontEnd::DestroyCanvases(); }
 
@@ -127,7 +124,7 @@ void CFrontEnd::SwitchTo(CFerroxCanvas* canvas)
 
 void CFrontEnd::CloseCanvases()
 {
-    CFerroxCanvas* canvases[] = {m_pMainMenu, m_pLondon, m_pBerlin, m_pParis};
+    CFerroxCanvas* canvases[] = {m_pMainMenu.get(), m_pLondon.get(), m_pBerlin.get(), m_pParis.get()};
     for (CFerroxCanvas* canvas : canvases) {
         if (canvas)
             m_stack.Remove(canvas);
@@ -137,23 +134,18 @@ void CFrontEnd::CloseCanvases()
 void CFrontEnd::DestroyCanvases()
 {
     CloseCanvases();
-    delete m_pMainMenu;
-    m_pMainMenu = nullptr;
-    delete m_pLondon;
-    m_pLondon = nullptr;
-    delete m_pBerlin;
-    m_pBerlin = nullptr;
-    delete m_pParis;
-    m_pParis = nullptr;
+    m_pMainMenu.reset();
+    m_pLondon.reset();
+    m_pBerlin.reset();
+    m_pParis.reset();
     m_pTooltipFont.reset();
 }
 
 void CFrontEnd::Reset()
 {
     CFerroxInterface::Reset();
-    m_pMainMenu = nullptr;
-    m_pLondon = m_pBerlin = m_pParis = nullptr;
-    m_pTooltipFont = nullptr;
+    // The canvases are owned: none may be left on the stack once it goes.
+    CFrontEnd::DestroyCanvases();
     m_tooltipDelay = 0.0f;
     m_frameTime = 0.0f;
 }
@@ -164,14 +156,14 @@ void CFrontEnd::Build()
     DestroyCanvases();
     CFerroxLocale* locale = GameLocale();
     const int32_t language = locale ? locale->GetLanguage() : FrontEndGetGameLink()->GetLanguage();
-    m_pMainMenu = new CMainMenu(this);
+    m_pMainMenu = std::make_unique<CMainMenu>(this);
     m_pMainMenu->Create(language == kFrontEndGerman ? kFrontEndMenuPictureGerman : kFrontEndMenuPicture);
     m_pLondon = MakeCity(kLondon, this);
     m_pBerlin = MakeCity(kBerlin, this);
     m_pParis = MakeCity(kParis, this);
     m_pTooltipFont = std::make_unique<CFerroxFont>();
     m_pTooltipFont->Load(kFrontEndTooltipFont, 1, 0);
-    m_stack.Push(m_pMainMenu, 0);
+    m_stack.Push(m_pMainMenu.get(), 0);
     if (CSoundManager* sound = FrontEndGetGameLink()->GetSoundManager()) {
         sound->StopMusic();
         sound->PlayMusic(kFrontEndTrack, 1);

@@ -82,15 +82,16 @@ public:
     void Render() override;
     // Closes and deletes the canvases and the font; a second call finds nothing to delete.
     void DestroyCanvases() override;
+    // Clears the tooltip state and the times; canvases still made are closed and deleted first.
     void Reset() override;
     // Creates the main menu (German picture for language 1), the city canvases and the tooltip font, shows the
     // main menu and restarts the front end's music.
     virtual void Build();
 
-    CMainMenu* GetMainMenu() const { return m_pMainMenu; }
-    CCityCanvas* GetLondon() const { return m_pLondon; }
-    CCityCanvas* GetBerlin() const { return m_pBerlin; }
-    CCityCanvas* GetParis() const { return m_pParis; }
+    CMainMenu* GetMainMenu() const { return m_pMainMenu.get(); }
+    CCityCanvas* GetLondon() const { return m_pLondon.get(); }
+    CCityCanvas* GetBerlin() const { return m_pBerlin.get(); }
+    CCityCanvas* GetParis() const { return m_pParis.get(); }
     CFerroxFont* GetTooltipFont() const { return m_pTooltipFont.get(); }
     float GetTooltipDelay() const { return m_tooltipDelay; }
     // Replaces the canvas being updated with another (after that update).
@@ -100,8 +101,8 @@ private:
     std::unique_ptr<CFerroxFont> m_pTooltipFont;
     float m_tooltipDelay;
     float m_frameTime;
-    CMainMenu* m_pMainMenu;
-    CCityCanvas* m_pLondon;
-    CCityCanvas* m_pBerlin;
-    CCityCanvas* m_pParis;
+    std::unique_ptr<CMainMenu> m_pMainMenu;
+    std::unique_ptr<CCityCanvas> m_pLondon;
+    std::unique_ptr<CCityCanvas> m_pBerlin;
+    std::unique_ptr<CCityCanvas> m_pParis;
 };

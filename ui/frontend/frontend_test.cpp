@@ -1,6 +1,8 @@
 // Front end: the main menu's picture and buttons, one action per press, building with nothing on disk, and
-// destroying twice.
+// destroying twice or resetting.
 #include "ui/frontend/frontend.h"
+
+#include <memory>
 
 #include "engine/navigation/spline.h"
 #include "ui/frontend/citycanvas.h"
@@ -73,10 +75,10 @@ TEST_F(FrontEndTest, ButtonsOpenTheirCitiesAndAPressActsOnce)
     EXPECT_EQ(link.quits, 1);
 }
 
-TEST_F(FrontEndTest, DestroyingTwiceDeletesNothingTwice)
+TEST_F(FrontEndTest, DestroyingTwiceOrResettingDeletesNothingTwice)
 {
     WriteCanvas("images/mainmenu", "mainmenu", 4);
-    auto* front = new CFrontEnd();
+    auto front = std::make_unique<CFrontEnd>();
     front->Build();
     front->DestroyCanvases();
     EXPECT_EQ(front->GetMainMenu(), nullptr);
@@ -85,8 +87,17 @@ TEST_F(FrontEndTest, DestroyingTwiceDeletesNothingTwice)
     EXPECT_EQ(front->GetTooltipFont(), nullptr);
     EXPECT_EQ(front->GetStack().GetNormalCount(), 0);
     front->DestroyCanvases();
-    // The destructor destroys a third time.
-    delete front;
+
+    // A reset over built canvases takes them off the stack before they go: nothing drawn is left dangling.
+    front->Build();
+    front->Reset();
+    EXPECT_EQ(front->GetMainMenu(), nullptr);
+    EXPECT_EQ(front->GetBerlin(), nullptr);
+    EXPECT_EQ(front->GetStack().GetNormalCount(), 0);
+    front->Update(0.1f);
+    front->Render();
+    // The destructor destroys once more.
+    front.reset();
 }
 
 TEST_F(FrontEndTest, NothingOnDiskStillBuildsAndStarts)

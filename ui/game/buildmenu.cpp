@@ -3,6 +3,7 @@
 #include "ui/game/buildmenu.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "engine/data/locale.h"
@@ -104,7 +105,7 @@ const char* GetBuildFactoryText(int16_t category)
     return "scenery";
 }
 
-CFerroxCanvasNodeManager* MakeBuildCanvasManager() { return new CBuildCanvasManager(); }
+std::unique_ptr<CFerroxCanvasNodeManager> MakeBuildCanvasManager() { return std::make_unique<CBuildCanvasManager>(); }
 
 CBuildCanvasManager::CBuildCanvasManager() : m_tooltipList(kFerroxNoTextList), m_nextItemId(0) {}
 
@@ -170,13 +171,13 @@ void CBuildCanvasManager::SetPosition(CFerroxTagTree* data, float x, float y)
     if (!data || !data->FindNode(kBuildObjectsBlock, 1) || !data->HasChild(kBuildPanelNode))
         return;
     data->FindChild(kBuildPanelNode);
-    CFerroxCanvasNode* root = MakeMenu(data, nullptr, kBuildFloorCategory);
+    std::unique_ptr<CFerroxCanvasNode> root = MakeMenu(data, nullptr, kBuildFloorCategory);
     data->MoveToParent();
     // Menus below a missing root could never be opened, and nothing would own them.
     if (!root)
         return;
-    m_pRoot = root;
-    BuildTree(data, root);
+    m_pRoot = std::move(root);
+    BuildTree(data, m_pRoot.get());
 }
 
 void CBuildCanvasManager::BuildTree(CFerroxTagTree* data, CFerroxCanvasNode* parent)
@@ -193,8 +194,10 @@ void CBuildCanvasManager::BuildTree(CFerroxTagTree* data, CFerroxCanvasNode* par
             const int16_t category = hasPlans ? g_categoryCounter : kBuildNoCategory;
             if (hasPlans)
                 g_categoryCounter = static_cast<int16_t>(g_categoryCounter + 1);
-            if (CFerroxCanvasNode* menu = MakeMenu(data, parent, category))
-                below = menu;
+            if (std::unique_ptr<CFerroxCanvasNode> menu = MakeMenu(data, parent, category)) {
+                below = menu.get();
+                parent->AddChild(std::move(menu));
+            }
             data->MoveToParent();
         }
         BuildTree(data, below);
@@ -202,7 +205,8 @@ void CBuildCanvasManager::BuildTree(CFerroxTagTree* data, CFerroxCanvasNode* par
     data->SetCursor(node);
 }
 
-CFerroxCanvasNode* CBuildCanvasManager::MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent, int16_t category)
+std::unique_ptr<CFerroxCanvasNode> CBuildCanvasManager::MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent,
+                                                                 int16_t category)
 {
     const char* value = data->GetValue(0);
     if (!value)
@@ -212,11 +216,11 @@ CFerroxCanvasNode* CBuildCanvasManager::MakeMenu(CFerroxTagTree* data, CFerroxCa
         path.pop_back();
     if (path.find(kPictureExtension) == std::string::npos)
         return nullptr;
-    auto* menu = new CFerroxCanvasNode();
+    auto menu = std::make_unique<CFerroxCanvasNode>();
     menu->Build(path.c_str(), 0.0f, 0.0f, 0);
     menu->SetNodeData(this, parent, category);
     // A page without items (its picture missing) must not run the ids of later pages backwards.
-    const int32_t items = ItemCount(menu);
+    const int32_t items = ItemCount(menu.get());
     if (items > 0)
         m_nextItemId = static_cast<uint16_t>(m_nextItemId + items);
     if (category >= 0) {
@@ -225,7 +229,5 @@ CFerroxCanvasNode* CBuildCanvasManager::MakeMenu(CFerroxTagTree* data, CFerroxCa
                 menu->DisableWidget(static_cast<uint16_t>(i));
         }
     }
-    if (parent)
-        parent->AddChild(menu);
     return menu;
 }

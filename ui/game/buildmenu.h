@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "ui/toolkit/node.h"
 
@@ -29,7 +30,7 @@ struct BuildMenuCommands {
 void SetBuildMenuCommands(const BuildMenuCommands* commands);
 
 // A new manager for the in-game interface's maker slot; its set-up then calls SetPosition with the game data.
-CFerroxCanvasNodeManager* MakeBuildCanvasManager();
+std::unique_ptr<CFerroxCanvasNodeManager> MakeBuildCanvasManager();
 
 // Block of the game data and the node names inside it.
 constexpr const char* kBuildObjectsBlock = "BUILD_OBJECTS";
@@ -65,8 +66,9 @@ public:
     int16_t GetTooltipList() const { return m_tooltipList; }
 
 private:
-    // Makes the menu of the "panel" node under the cursor; null when its value names no picture.
-    CFerroxCanvasNode* MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent, int16_t category);
+    // Makes the menu of the "panel" node under the cursor, for the caller to give to the parent; null when its
+    // value names no picture.
+    std::unique_ptr<CFerroxCanvasNode> MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent, int16_t category);
     // Makes the menus below the cursor's node under the parent, in document order.
     void BuildTree(CFerroxTagTree* data, CFerroxCanvasNode* parent);
 

@@ -208,6 +208,18 @@ TEST_F(BuildMenuTest, MissingRootOrPicturesBuildNothingAstray)
     ASSERT_TRUE(tree.LoadFromMemory("<panel>\nroot.png\n</panel>\n", 26));
     none.SetPosition(&tree, 0.0f, 0.0f);
     EXPECT_EQ(none.GetRoot(), nullptr);
+
+    // A second build without the block drops the first one's menus, the open one too, and keeps no page of
+    // theirs.
+    other.OpenRoot(0);
+    ASSERT_EQ(other.GetOpenNode(), other.GetRoot());
+    ASSERT_EQ(Interface()->GetStack().GetNormalCount(), 1);
+    other.SetPosition(&tree, 0.0f, 0.0f);
+    EXPECT_EQ(other.GetRoot(), nullptr);
+    EXPECT_EQ(other.GetOpenNode(), nullptr);
+    EXPECT_EQ(Interface()->GetStack().GetNormalCount(), 0);
+    other.OpenRoot(0);
+    EXPECT_EQ(Interface()->GetStack().GetNormalCount(), 0);
 }
 
 TEST_F(BuildMenuTest, PressesStartTheirPlacements)

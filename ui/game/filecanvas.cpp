@@ -197,7 +197,7 @@ void CFerroxFileIOCanvas::Build(const char* path, float x, float y, int32_t scal
     field->Configure(&record);
     // Past the widget count: drawing and input reach it, the counted operations do not.
     m_nameFieldIndex = static_cast<int16_t>(m_widgetCount);
-    m_widgets.push_back(field);
+    m_widgets.emplace_back(field);
     m_folderPath = kRootPath;
 }
 

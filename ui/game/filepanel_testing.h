@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -124,10 +125,10 @@ protected:
         FilePanelSetGame(&seam);
         const std::string stem = Stem();
         FilePanelWritePictures(start / "panel", stem);
-        panel = new TPanel();
+        panel = std::make_unique<TPanel>();
         panel->SetStartFolder(start.string());
         panel->BuildPanel((start / "panel" / (stem + ".png")).string().c_str(), 0.0f, 0.0f);
-        FerroxGetGameInterface()->GetStack().Push(panel, 1);
+        FerroxGetGameInterface()->GetStack().Push(panel.get(), 1);
         seam.Pause();
     }
     void TearDown() override
@@ -135,7 +136,7 @@ protected:
         // Browsing never moves the process.
         EXPECT_EQ(std::filesystem::current_path(), workingFolder);
         FerroxGetGameInterface()->GetStack().Clear();
-        delete panel;
+        panel.reset();
         FilePanelSetGame(nullptr);
         g_pGame->SetNotices(nullptr);
         std::error_code ignored;
@@ -176,7 +177,7 @@ protected:
     std::filesystem::path start;
     FilePanelTestNotices notices;
     FilePanelTestGame seam;
-    TPanel* panel = nullptr;
+    std::unique_ptr<TPanel> panel;
 };
 
 template <>

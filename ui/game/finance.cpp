@@ -127,7 +127,7 @@ void CMallSummaryPanel::Init()
 void CMallSummaryPanel::Release()
 {
     m_pBar.reset();
-    DeletePictures(m_categoryImages);
+    m_categoryImages.clear();
     CFerroxCanvas::Release();
     Init();
 }

@@ -3,6 +3,8 @@
 #include "ui/game/management.h"
 
 #include <cstdlib>
+#include <memory>
+#include <utility>
 
 #include "engine/data/random.h"
 #include "engine/world/asset.h"
@@ -72,10 +74,8 @@ void CStaffHirePanel::Init()
 
 void CStaffHirePanel::Release()
 {
-    for (HireEntry* entry : m_entries)
-        delete entry;
     m_entries.clear();
-    DeletePictures(m_jobImages);
+    m_jobImages.clear();
     CFerroxCanvas::Release();
     Init();
 }
@@ -92,7 +92,7 @@ void CStaffHirePanel::Build(const char* path, float x, float y, int32_t scaled)
 
 void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName)
 {
-    auto* entry = new HireEntry{};
+    auto entry = std::make_unique<HireEntry>();
     CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
     if (manager) {
         entry->templateA = manager->FindTemplate(category, 0);
@@ -101,9 +101,9 @@ void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName
     }
     // A job that cannot be hired shows zeros.
     if (entry->templateA && entry->factory)
-        HireReadValues(entry->templateA->GetValues(), entry);
+        HireReadValues(entry->templateA->GetValues(), entry.get());
     const float buttonY = kRowY - kOkDrop - kRowStep * static_cast<float>(m_entries.size());
-    m_entries.push_back(entry);
+    m_entries.push_back(std::move(entry));
     CFerroxImage* button = FerroxMakeImage(kOkPicture, kOkX, buttonY, 0);
     button->m_visible = 1;
     AddWidget(button);
@@ -113,7 +113,7 @@ void CStaffHirePanel::HireStaff(uint16_t row)
 {
     if (row >= m_entries.size())
         return;
-    HireEntry* entry = m_entries[row];
+    HireEntry* entry = m_entries[row].get();
     // A job with only one template hires that one.
     CFerroxAssetSet* chosen = (FerroxRand() & 1) ? entry->templateA : entry->templateB;
     if (!chosen)
@@ -168,7 +168,7 @@ void CStaffHirePanel::Render()
     CFerroxCanvas::Render();
     const CStatistics* stats = Statistics();
     for (size_t k = 0; k < m_entries.size(); k++) {
-        const HireEntry* entry = m_entries[k];
+        const HireEntry* entry = m_entries[k].get();
         const float y = m_y + kRowY - kRowStep * static_cast<float>(k);
         DrawListText(kTextFont, m_titleList, entry->titleIndex, m_x + kTitleX, y);
         if (entry->imageIndex < m_jobImages.size())

@@ -1,6 +1,7 @@
 // The message history: every message the main bar has shown, newest first, six to a page, with its date.
 #include "ui/game/panels.h"
 
+#include <memory>
 #include <string>
 
 #include "engine/data/locale.h"
@@ -31,8 +32,6 @@ CMessageHistoryPanel::~CMessageHistoryPanel()
 
 void CMessageHistoryPanel::Clear()
 {
-    for (HistoryEntry* entry : m_entries)
-        delete entry;
     m_entries.clear();
     m_count = 0;
     m_scroll = 0;
@@ -56,7 +55,7 @@ void CMessageHistoryPanel::AddMessage(int32_t textIndex, int32_t date)
 {
     if (textIndex < 0)
         return;
-    m_entries.push_back(new HistoryEntry{date, static_cast<uint16_t>(textIndex)});
+    m_entries.push_back(std::make_unique<HistoryEntry>(HistoryEntry{date, static_cast<uint16_t>(textIndex)}));
     m_count = static_cast<uint16_t>(m_entries.size());
 }
 
@@ -102,7 +101,7 @@ void CMessageHistoryPanel::Render()
         const int32_t number = static_cast<int32_t>(m_entries.size()) - 1 - m_scroll - i;
         if (number < 0)
             break;
-        const HistoryEntry* entry = m_entries[static_cast<size_t>(number)];
+        const HistoryEntry* entry = m_entries[static_cast<size_t>(number)].get();
         const float row = kRowStep * static_cast<float>(i);
         if (entry->date >= 0 && font) {
             const std::string date = std::to_string(entry->date % kMonthsPerYear + 1) + "." +

@@ -44,18 +44,11 @@ InterfaceBuildMenuMaker g_buildMenuMaker = MakeBuildCanvasManager;
 
 CFerroxMouse* Mouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr; }
 
-template <typename T>
-void DeletePanel(T*& panel)
-{
-    delete panel;
-    panel = nullptr;
-}
-
 // Allocates a panel, sets it up and builds it from its picture (none: set up only).
 template <typename T>
-T* MakePanel(const char* picture)
+std::unique_ptr<T> MakePanel(const char* picture)
 {
-    T* panel = new T();
+    auto panel = std::make_unique<T>();
     panel->Init();
     if (picture)
         panel->Build(picture, 0.0f, 0.0f, 0);
@@ -114,24 +107,28 @@ void CInterface::Reset()
 {
     CFerroxInterface::Reset();
     m_tooltipDelay = kInterfaceTooltipDelay;
+    // The count and the list go together: fonts loaded after a reset take their indices from 0.
+    m_fonts.clear();
     m_fontCount = 0;
-    m_pBuildMenu = nullptr;
-    m_pMainPanel = nullptr;
-    m_pManagementPanel = nullptr;
-    m_pOptionsPanel = nullptr;
-    m_pMallSummaryPanel = nullptr;
-    m_pShopperSummaryPanel = nullptr;
-    m_pStaffSummaryPanel = nullptr;
-    m_pStaffHirePanel = nullptr;
-    m_pContractsPanel = nullptr;
-    m_pHistoryPanel = nullptr;
-    m_pShopperPopup = nullptr;
-    m_pShopPopup = nullptr;
-    m_pStaffPopup = nullptr;
-    m_pEndGameCanvas = nullptr;
-    m_pLoadPanel = nullptr;
-    m_pSavePanel = nullptr;
-    m_pConfirmPanel = nullptr;
+    // The stack only points at the panels; none of them may stay on it.
+    m_stack.Clear();
+    m_pMainPanel.reset();
+    m_pBuildMenu.reset();
+    m_pManagementPanel.reset();
+    m_pOptionsPanel.reset();
+    m_pMallSummaryPanel.reset();
+    m_pShopperSummaryPanel.reset();
+    m_pStaffSummaryPanel.reset();
+    m_pContractsPanel.reset();
+    m_pHistoryPanel.reset();
+    m_pLoadPanel.reset();
+    m_pSavePanel.reset();
+    m_pShopperPopup.reset();
+    m_pShopPopup.reset();
+    m_pStaffPopup.reset();
+    m_pStaffHirePanel.reset();
+    m_pConfirmPanel.reset();
+    m_pEndGameCanvas.reset();
     m_lastFrameTime = 0.0f;
     m_cursorValue = kNoCursorValue;
 }
@@ -151,31 +148,33 @@ int CInterface::Create(CFerroxTagTree* data)
 
     const char* const* picture = kInterfacePanelPictures;
     m_pMainPanel = MakePanel<CMainPanel>(*picture++);
-    m_stack.Push(m_pMainPanel, 0);
+    m_stack.Push(m_pMainPanel.get(), 0);
     if (g_buildMenuMaker)
         m_pBuildMenu = g_buildMenuMaker();
     picture++;
     m_pManagementPanel = MakePanel<CManagementPanel>(*picture++);
     m_pOptionsPanel = MakePanel<COptionsPanel>(*picture++);
     m_pMallSummaryPanel = MakePanel<CMallSummaryPanel>(*picture++);
-    auto* shopperSummary = MakePanel<CShopperSummaryPanel>(*picture++);
-    m_pShopperSummaryPanel = shopperSummary;
-    auto* staffSummary = MakePanel<CStaffSummaryPanel>(*picture++);
-    m_pStaffSummaryPanel = staffSummary;
+    auto shopperSummary = MakePanel<CShopperSummaryPanel>(*picture++);
+    CShopperSummaryPanel* shopperSummaryPanel = shopperSummary.get();
+    m_pShopperSummaryPanel = std::move(shopperSummary);
+    auto staffSummary = MakePanel<CStaffSummaryPanel>(*picture++);
+    CStaffSummaryPanel* staffSummaryPanel = staffSummary.get();
+    m_pStaffSummaryPanel = std::move(staffSummary);
     m_pStaffHirePanel = MakePanel<CStaffHirePanel>(*picture++);
     m_pContractsPanel = MakePanel<CContractsPanel>(*picture++);
     m_pHistoryPanel = MakePanel<CMessageHistoryPanel>(*picture++);
     m_pLoadPanel = MakePanel<CFerroxCanvas>(*picture++);
     m_pSavePanel = MakePanel<CFerroxCanvas>(*picture++);
     m_pConfirmPanel = MakePanel<CConfirmPanel>(*picture++);
-    PlaceAboveMainBar(m_pConfirmPanel);
-    auto* shopperPopup = MakePanel<CShopperPopupPanel>(*picture++);
-    m_pShopperPopup = shopperPopup;
-    shopperSummary->SetShopperPopup(shopperPopup);
+    PlaceAboveMainBar(m_pConfirmPanel.get());
+    auto shopperPopup = MakePanel<CShopperPopupPanel>(*picture++);
+    shopperSummaryPanel->SetShopperPopup(shopperPopup.get());
+    m_pShopperPopup = std::move(shopperPopup);
     m_pShopPopup = MakePanel<CShopPopupPanel>(*picture++);
-    auto* staffPopup = MakePanel<CStaffPopupPanel>(*picture++);
-    m_pStaffPopup = staffPopup;
-    staffSummary->SetStaffPopup(staffPopup);
+    auto staffPopup = MakePanel<CStaffPopupPanel>(*picture++);
+    staffSummaryPanel->SetStaffPopup(staffPopup.get());
+    m_pStaffPopup = std::move(staffPopup);
     m_pEndGameCanvas = MakePanel<CFerroxCanvas>(*picture++);
 
     LoadFonts(data);
@@ -185,7 +184,7 @@ int CInterface::Create(CFerroxTagTree* data)
 
 void CInterface::CreateBuildMenus(CFerroxTagTree* data)
 {
-    auto* menus = dynamic_cast<CBuildCanvasManager*>(m_pBuildMenu);
+    auto* menus = dynamic_cast<CBuildCanvasManager*>(m_pBuildMenu.get());
     if (!menus || !data)
         return;
     const float* rect = m_pMainPanel ? m_pMainPanel->GetWidgetRect(0) : nullptr;
@@ -209,30 +208,7 @@ void CInterface::LoadFonts(CFerroxTagTree* data)
     }
 }
 
-void CInterface::DestroyCanvases()
-{
-    m_fonts.clear();
-    // The stack only points at the panels; none of them may stay on it.
-    m_stack.Clear();
-    DeletePanel(m_pMainPanel);
-    DeletePanel(m_pBuildMenu);
-    DeletePanel(m_pManagementPanel);
-    DeletePanel(m_pOptionsPanel);
-    DeletePanel(m_pMallSummaryPanel);
-    DeletePanel(m_pShopperSummaryPanel);
-    DeletePanel(m_pStaffSummaryPanel);
-    DeletePanel(m_pContractsPanel);
-    DeletePanel(m_pHistoryPanel);
-    DeletePanel(m_pLoadPanel);
-    DeletePanel(m_pSavePanel);
-    DeletePanel(m_pShopperPopup);
-    DeletePanel(m_pShopPopup);
-    DeletePanel(m_pStaffPopup);
-    DeletePanel(m_pStaffHirePanel);
-    DeletePanel(m_pConfirmPanel);
-    DeletePanel(m_pEndGameCanvas);
-    Reset();
-}
+void CInterface::DestroyCanvases() { Reset(); }
 
 void CInterface::ClearData()
 {
@@ -241,13 +217,13 @@ void CInterface::ClearData()
     if (m_pMainPanel)
         m_pMainPanel->ClearQueue();
     // A new game offers each category's first contract again.
-    if (auto* contracts = dynamic_cast<CContractsPanel*>(m_pContractsPanel))
+    if (auto* contracts = dynamic_cast<CContractsPanel*>(m_pContractsPanel.get()))
         contracts->LoadContracts();
 }
 
 void CInterface::AdvanceContract(uint16_t category)
 {
-    if (auto* contracts = dynamic_cast<CContractsPanel*>(m_pContractsPanel))
+    if (auto* contracts = dynamic_cast<CContractsPanel*>(m_pContractsPanel.get()))
         contracts->AdvanceContract(category);
 }
 
@@ -286,10 +262,10 @@ void CInterface::OpenPanel(CFerroxCanvas* canvas)
 
 void CInterface::CloseCanvases()
 {
-    CFerroxCanvas* const openable[] = {m_pManagementPanel,     m_pOptionsPanel,      m_pMallSummaryPanel,
-                                       m_pShopperSummaryPanel, m_pStaffSummaryPanel, m_pStaffHirePanel,
-                                       m_pContractsPanel,      m_pHistoryPanel,      m_pShopperPopup,
-                                       m_pShopPopup,           m_pStaffPopup};
+    CFerroxCanvas* const openable[] = {
+        m_pManagementPanel.get(),   m_pOptionsPanel.get(),   m_pMallSummaryPanel.get(), m_pShopperSummaryPanel.get(),
+        m_pStaffSummaryPanel.get(), m_pStaffHirePanel.get(), m_pContractsPanel.get(),   m_pHistoryPanel.get(),
+        m_pShopperPopup.get(),      m_pShopPopup.get(),      m_pStaffPopup.get()};
     for (CFerroxCanvas* canvas : openable) {
         if (canvas)
             m_stack.Remove(canvas);
@@ -301,7 +277,7 @@ void CInterface::CloseCanvases()
 void CInterface::RemovePopups()
 {
     // A closed card forgets its record: the object it stood for may be gone.
-    for (CSelectionPopup* popup : {m_pShopperPopup, m_pShopPopup, m_pStaffPopup}) {
+    for (CSelectionPopup* popup : {m_pShopperPopup.get(), m_pShopPopup.get(), m_pStaffPopup.get()}) {
         if (!popup)
             continue;
         m_stack.Remove(popup);
@@ -324,7 +300,7 @@ void CInterface::AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, in
     if (!m_pConfirmPanel)
         return;
     m_extraText = extraText ? FerroxUtf8ToUtf16(extraText) : std::u16string();
-    m_stack.Push(m_pConfirmPanel, 1);
+    m_stack.Push(m_pConfirmPanel.get(), 1);
     AskConfirmation(yes, textIndex, list, closeBoth, extraText ? m_extraText.c_str() : nullptr);
 }
 
@@ -354,14 +330,14 @@ void CInterface::UpdateSelection()
     const void* record = nullptr;
     switch (g_classifier(selected, &record)) {
     case INTERFACE_SELECTION_SHOPPER:
-        OpenPopup(m_pShopperPopup, record);
+        OpenPopup(m_pShopperPopup.get(), record);
         break;
     case INTERFACE_SELECTION_SHOP:
-        OpenPopup(m_pShopPopup, record);
+        OpenPopup(m_pShopPopup.get(), record);
         g_pGame->PlaySample(kInterfaceShopSample, kFullVolume);
         break;
     case INTERFACE_SELECTION_STAFF:
-        OpenPopup(m_pStaffPopup, record);
+        OpenPopup(m_pStaffPopup.get(), record);
         break;
     case INTERFACE_SELECTION_OTHER:
         RemovePopups();

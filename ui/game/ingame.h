@@ -45,7 +45,7 @@ typedef InterfaceSelectionKind (*InterfaceSelectionClassifier)(CFerroxObject* ob
 void InterfaceSetSelectionClassifier(InterfaceSelectionClassifier classifier);
 
 // Makes the build-menu manager, set up and empty; by default the build menus' own (ui/game/buildmenu.h).
-typedef CFerroxCanvasNodeManager* (*InterfaceBuildMenuMaker)();
+typedef std::unique_ptr<CFerroxCanvasNodeManager> (*InterfaceBuildMenuMaker)();
 // Null puts the default back.
 void InterfaceSetBuildMenuMaker(InterfaceBuildMenuMaker maker);
 
@@ -94,23 +94,24 @@ public:
     float m_lastFrameTime;
     int16_t m_cursorValue;  // drawn beside the pointer when not negative; the placement controller writes it
 
-    CFerroxCanvasNodeManager* m_pBuildMenu;
-    CMainPanel* m_pMainPanel;
-    CFerroxCanvas* m_pManagementPanel;
-    COptionsPanel* m_pOptionsPanel;
-    CFerroxCanvas* m_pMallSummaryPanel;
-    CFerroxCanvas* m_pShopperSummaryPanel;
-    CFerroxCanvas* m_pStaffSummaryPanel;
-    CFerroxCanvas* m_pStaffHirePanel;
-    CFerroxCanvas* m_pContractsPanel;
-    CMessageHistoryPanel* m_pHistoryPanel;
-    CSelectionPopup* m_pShopperPopup;
-    CSelectionPopup* m_pShopPopup;
-    CSelectionPopup* m_pStaffPopup;
-    CFerroxCanvas* m_pEndGameCanvas;
-    CFerroxCanvas* m_pLoadPanel;
-    CFerroxCanvas* m_pSavePanel;
-    CConfirmPanel* m_pConfirmPanel;
+    // The panels, deleted by Reset in its order once the stack has let go of them.
+    std::unique_ptr<CFerroxCanvasNodeManager> m_pBuildMenu;
+    std::unique_ptr<CMainPanel> m_pMainPanel;
+    std::unique_ptr<CFerroxCanvas> m_pManagementPanel;
+    std::unique_ptr<COptionsPanel> m_pOptionsPanel;
+    std::unique_ptr<CFerroxCanvas> m_pMallSummaryPanel;
+    std::unique_ptr<CFerroxCanvas> m_pShopperSummaryPanel;
+    std::unique_ptr<CFerroxCanvas> m_pStaffSummaryPanel;
+    std::unique_ptr<CFerroxCanvas> m_pStaffHirePanel;
+    std::unique_ptr<CFerroxCanvas> m_pContractsPanel;
+    std::unique_ptr<CMessageHistoryPanel> m_pHistoryPanel;
+    std::unique_ptr<CSelectionPopup> m_pShopperPopup;
+    std::unique_ptr<CSelectionPopup> m_pShopPopup;
+    std::unique_ptr<CSelectionPopup> m_pStaffPopup;
+    std::unique_ptr<CFerroxCanvas> m_pEndGameCanvas;
+    std::unique_ptr<CFerroxCanvas> m_pLoadPanel;
+    std::unique_ptr<CFerroxCanvas> m_pSavePanel;
+    std::unique_ptr<CConfirmPanel> m_pConfirmPanel;
 
 private:
     void LoadFonts(CFerroxTagTree* data);

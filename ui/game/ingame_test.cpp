@@ -1,6 +1,8 @@
 // The in-game interface: making and tearing down the panels, fonts, tooltips and the selection popups.
 #include "ui/game/ingame_testing_local.h"
 
+#include <memory>
+
 #include "ui/game/buildmenu.h"
 #include "ui/toolkit/node.h"
 
@@ -23,11 +25,12 @@ public:
 
 LoggingBuildMenu* g_buildMenu = nullptr;
 
-CFerroxCanvasNodeManager* MakeBuildMenu()
+std::unique_ptr<CFerroxCanvasNodeManager> MakeBuildMenu()
 {
     uiLoadLog.push_back("build menu");
-    g_buildMenu = new LoggingBuildMenu();
-    return g_buildMenu;
+    auto menu = std::make_unique<LoggingBuildMenu>();
+    g_buildMenu = menu.get();
+    return menu;
 }
 
 TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
@@ -55,13 +58,15 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     EXPECT_EQ(made, expected);
 
     CFerroxCanvas* const panels[] = {
-        ui->m_pMainPanel,           ui->m_pManagementPanel,   ui->m_pOptionsPanel,   ui->m_pMallSummaryPanel,
-        ui->m_pShopperSummaryPanel, ui->m_pStaffSummaryPanel, ui->m_pStaffHirePanel, ui->m_pContractsPanel,
-        ui->m_pHistoryPanel,        ui->m_pShopperPopup,      ui->m_pShopPopup,      ui->m_pStaffPopup,
-        ui->m_pEndGameCanvas,       ui->m_pLoadPanel,         ui->m_pSavePanel,      ui->m_pConfirmPanel};
+        ui->m_pMainPanel.get(),        ui->m_pManagementPanel.get(),     ui->m_pOptionsPanel.get(),
+        ui->m_pMallSummaryPanel.get(), ui->m_pShopperSummaryPanel.get(), ui->m_pStaffSummaryPanel.get(),
+        ui->m_pStaffHirePanel.get(),   ui->m_pContractsPanel.get(),      ui->m_pHistoryPanel.get(),
+        ui->m_pShopperPopup.get(),     ui->m_pShopPopup.get(),           ui->m_pStaffPopup.get(),
+        ui->m_pEndGameCanvas.get(),    ui->m_pLoadPanel.get(),           ui->m_pSavePanel.get(),
+        ui->m_pConfirmPanel.get()};
     for (CFerroxCanvas* panel : panels)
         EXPECT_NE(panel, nullptr);
-    EXPECT_EQ(ui->m_pBuildMenu, g_buildMenu);
+    EXPECT_EQ(ui->m_pBuildMenu.get(), g_buildMenu);
     EXPECT_EQ(ui->m_pMainPanel->GetWidgetCount(), 12);
     EXPECT_EQ(ui->m_pConfirmPanel->GetWidgetCount(), 3);
 
@@ -96,12 +101,26 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 0);
     // A frame after the teardown touches nothing freed.
     Frame(0.1f);
+
+    // A reset over made panels and fonts lets the stack go of the panels before they go, and the fonts made
+    // after it count from the first again.
+    CreateWithFonts();
+    ASSERT_EQ(ui->GetStack().GetNormalCount(), 1);
+    ui->Reset();
+    EXPECT_EQ(ui->m_pMainPanel, nullptr);
+    EXPECT_EQ(ui->GetStack().GetNormalCount(), 0);
+    EXPECT_EQ(ui->GetFont(0), nullptr);
+    Frame(0.1f);
+    CreateWithFonts();
+    ASSERT_EQ(ui->GetFontCount(), 4);
+    EXPECT_EQ(ui->GetFont(3), ui->m_fonts[3].get());
+    EXPECT_EQ(ui->m_fonts.size(), 4u);
 }
 
 TEST_F(InGameInterfaceTest, BuildMenusAreTheDefaultAndSetUpAfterCreate)
 {
     CreateWithFonts();
-    auto* menus = dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu);
+    auto* menus = dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get());
     ASSERT_NE(menus, nullptr);
     ui->CreateBuildMenus(&data);  // no menus in the data: none built, nothing breaks
     ui->CloseCanvases();
@@ -122,9 +141,9 @@ TEST_F(InGameInterfaceTest, MissingOrTooFewFontsDrawNothingAndNeverCrash)
         EXPECT_EQ(ui->GetFontCount(), fonts);
         ui->m_cursorValue = 7;
         ui->m_pHistoryPanel->AddMessage(4, 14);
-        ui->OpenPanel(ui->m_pHistoryPanel);
+        ui->OpenPanel(ui->m_pHistoryPanel.get());
         const char16_t extra[] = u"extra";
-        ui->GetStack().Push(ui->m_pConfirmPanel, 1);
+        ui->GetStack().Push(ui->m_pConfirmPanel.get(), 1);
         ui->AskConfirmation(nullptr, 3, 1, 0, extra);
         for (int frame = 0; frame < 10; frame++) {
             ui->SetTooltip(1, 0);
@@ -251,7 +270,7 @@ TEST_F(InGameInterfaceTest, SelectedShopOpensItsCardAndSceneryClosesTheCards)
 {
     InterfaceSetSelectionClassifier(ClassifyByName);
     CreateWithFonts();
-    ui->OpenPanel(ui->m_pOptionsPanel);
+    ui->OpenPanel(ui->m_pOptionsPanel.get());
     CFerroxObject shop, scenery, marker;
     shop.SetName("shop");
     scenery.SetName("bench");

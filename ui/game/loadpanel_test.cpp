@@ -57,8 +57,7 @@ TEST_F(LoadPanelTest, AnAnswerAfterThePanelWentActsOnNothing)
     Press(FILE_PANEL_NEW_FOLDER);
     ASSERT_EQ(notices.questions.size(), 2u);
     FerroxGetGameInterface()->GetStack().Clear();
-    delete panel;
-    panel = nullptr;
+    panel.reset();
     for (const FilePanelQuestion& question : notices.questions)
         question.yes();
     EXPECT_TRUE(seam.loaded.empty());

@@ -2,7 +2,9 @@
 // open the build menu and the panels, set the game speed and change floors.
 #include "ui/game/panels.h"
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
@@ -90,7 +92,7 @@ void CMainPanel::Init()
 
 void CMainPanel::Release()
 {
-    DeletePictures(m_seasons);
+    m_seasons.clear();
     m_pRatingBar.reset();
     CFerroxCanvas::Release();
     Init();
@@ -191,11 +193,11 @@ void CMainPanel::OnWidgetEvent(int32_t index, int32_t event)
             break;
         case MAIN_MANAGE:
             if (ui)
-                ui->OpenPanel(ui->m_pManagementPanel);
+                ui->OpenPanel(ui->m_pManagementPanel.get());
             break;
         case MAIN_OPTIONS:
             if (ui)
-                ui->OpenPanel(ui->m_pOptionsPanel);
+                ui->OpenPanel(ui->m_pOptionsPanel.get());
             break;
         case MAIN_DEMOLISH:
             if (ui)
@@ -216,7 +218,7 @@ void CMainPanel::OnWidgetEvent(int32_t index, int32_t event)
             break;
         case MAIN_MESSAGES:
             if (ui)
-                ui->OpenPanel(ui->m_pHistoryPanel);
+                ui->OpenPanel(ui->m_pHistoryPanel.get());
             break;
         default:
             break;

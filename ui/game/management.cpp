@@ -30,18 +30,18 @@ void CManagementPanel::OnWidgetEvent(int32_t index, int32_t event)
     if (ui) {
         switch (index) {
         case MANAGEMENT_FINANCE:
-            ui->OpenPanel(ui->m_pMallSummaryPanel);
+            ui->OpenPanel(ui->m_pMallSummaryPanel.get());
             if (g_pGame)
                 g_pGame->PlaySample(kManagementFinanceSample, kFullVolume);
             break;
         case MANAGEMENT_SHOPPERS:
-            ui->OpenPanel(ui->m_pShopperSummaryPanel);
+            ui->OpenPanel(ui->m_pShopperSummaryPanel.get());
             break;
         case MANAGEMENT_STAFF:
-            ui->OpenPanel(ui->m_pStaffSummaryPanel);
+            ui->OpenPanel(ui->m_pStaffSummaryPanel.get());
             break;
         case MANAGEMENT_CONTRACTS:
-            ui->OpenPanel(ui->m_pContractsPanel);
+            ui->OpenPanel(ui->m_pContractsPanel.get());
             break;
         default:
             break;

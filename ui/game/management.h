@@ -74,7 +74,7 @@ private:
     uint16_t m_rowButtonsEnd;
     std::unique_ptr<CFerroxBar> m_pBar;
     int16_t m_shopNames;
-    std::vector<CFerroxImage*> m_categoryImages;
+    std::vector<std::unique_ptr<CFerroxImage>> m_categoryImages;
 };
 
 // Contract category k owns the technologies kContractIdStep (k + 1), kContractIdStep (k + 1) + 1, ... in order.
@@ -143,12 +143,12 @@ public:
     // Starts placing a new member of the row's job; nothing for a row without templates or factory.
     void HireStaff(uint16_t row);
 
-    const std::vector<HireEntry*>& GetEntries() const { return m_entries; }
+    const std::vector<std::unique_ptr<HireEntry>>& GetEntries() const { return m_entries; }
     uint16_t GetFirstButton() const { return m_firstButton; }
 
 private:
     int16_t m_titleList;
-    std::vector<HireEntry*> m_entries;
+    std::vector<std::unique_ptr<HireEntry>> m_entries;
     uint16_t m_firstButton;
-    std::vector<CFerroxImage*> m_jobImages;
+    std::vector<std::unique_ptr<CFerroxImage>> m_jobImages;
 };

@@ -49,9 +49,9 @@ protected:
         stats = nullptr;
         UiGameTest::TearDown();
     }
-    CMallSummaryPanel* Finance() { return dynamic_cast<CMallSummaryPanel*>(ui->m_pMallSummaryPanel); }
-    CContractsPanel* Contracts() { return dynamic_cast<CContractsPanel*>(ui->m_pContractsPanel); }
-    CStaffHirePanel* Hire() { return dynamic_cast<CStaffHirePanel*>(ui->m_pStaffHirePanel); }
+    CMallSummaryPanel* Finance() { return dynamic_cast<CMallSummaryPanel*>(ui->m_pMallSummaryPanel.get()); }
+    CContractsPanel* Contracts() { return dynamic_cast<CContractsPanel*>(ui->m_pContractsPanel.get()); }
+    CStaffHirePanel* Hire() { return dynamic_cast<CStaffHirePanel*>(ui->m_pStaffHirePanel.get()); }
     static void Press(CFerroxCanvas* panel, int32_t index) { panel->OnWidgetEvent(index, FERROX_WIDGET_PRESSED); }
     void Shops(uint16_t count)
     {
@@ -90,7 +90,7 @@ protected:
 TEST_F(ManagementTest, MenuOpensThePanelsAndAFurtherWidgetClosesAll)
 {
     ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
-    CFerroxCanvas* menu = ui->m_pManagementPanel;
+    CFerroxCanvas* menu = ui->m_pManagementPanel.get();
     ASSERT_EQ(menu->GetWidgetCount(), 6);
 
     Open(menu);
@@ -108,7 +108,7 @@ TEST_F(ManagementTest, MenuOpensThePanelsAndAFurtherWidgetClosesAll)
 
     // The fifth widget closes the menu with everything else; hovering it shows no tooltip.
     Open(menu);
-    ui->GetStack().Push(ui->m_pHistoryPanel, 0);
+    ui->GetStack().Push(ui->m_pHistoryPanel.get(), 0);
     ui->m_tooltipText = 0xFFFF;
     menu->OnWidgetEvent(5, FERROX_WIDGET_OVER);
     EXPECT_EQ(ui->m_tooltipText, 0xFFFF);
@@ -282,7 +282,8 @@ TEST_F(ManagementTest, PanelsDrawNoFiguresWithoutTheirFonts)
     ASSERT_NO_FATAL_FAILURE(CreateWithFonts(1));
     Shops(3);
     stats->m_chargesReceived = 4321;
-    for (CFerroxCanvas* panel : {ui->m_pMallSummaryPanel, ui->m_pContractsPanel, ui->m_pStaffHirePanel}) {
+    for (CFerroxCanvas* panel :
+         {ui->m_pMallSummaryPanel.get(), ui->m_pContractsPanel.get(), ui->m_pStaffHirePanel.get()}) {
         RenderOnly(panel);
         for (const UiDrawRecord& record : uiDrawRecords)
             EXPECT_NE(record.picture.find(".png"), std::string::npos) << record.picture;

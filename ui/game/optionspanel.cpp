@@ -81,12 +81,12 @@ void COptionsPanel::OnWidgetEvent(int32_t index, int32_t event)
     CSoundManager* sound = Sound();
     switch (index) {
     case OPTIONS_LOAD:
-        OpenFilePanel(ui, ui ? ui->m_pLoadPanel : nullptr);
+        OpenFilePanel(ui, ui ? ui->m_pLoadPanel.get() : nullptr);
         if (mouse)
             mouse->LeftButtonUp();
         break;
     case OPTIONS_SAVE:
-        OpenFilePanel(ui, ui ? ui->m_pSavePanel : nullptr);
+        OpenFilePanel(ui, ui ? ui->m_pSavePanel.get() : nullptr);
         if (mouse)
             mouse->LeftButtonUp();
         break;
@@ -114,7 +114,7 @@ void COptionsPanel::OnWidgetEvent(int32_t index, int32_t event)
     case OPTIONS_QUIT:
         if (!ui || !ui->m_pConfirmPanel)
             break;
-        ui->GetStack().Push(ui->m_pConfirmPanel, 1);
+        ui->GetStack().Push(ui->m_pConfirmPanel.get(), 1);
         ui->AskConfirmation(QuitToFrontEnd, kOptionsQuitQuestion,
                             g_pFerroxGame->m_pLocale ? g_pFerroxGame->m_pLocale->FindTextList(kInGameMessagesList)
                                                      : kFerroxNoTextList,

@@ -37,16 +37,14 @@ protected:
         start = std::filesystem::temp_directory_path() / ("ferrox_options_" + FerroxTestRunTag());
         std::filesystem::create_directories(start);
         FilePanelSetGame(&resuming);
-        auto* load = new CLoadPanel();
+        auto load = std::make_unique<CLoadPanel>();
         load->Init();
         load->SetStartFolder(start.string());
-        delete ui->m_pLoadPanel;
-        ui->m_pLoadPanel = load;
-        auto* save = new CSavePanel();
+        ui->m_pLoadPanel = std::move(load);
+        auto save = std::make_unique<CSavePanel>();
         save->Init();
         save->SetStartFolder(start.string());
-        delete ui->m_pSavePanel;
-        ui->m_pSavePanel = save;
+        ui->m_pSavePanel = std::move(save);
         game->m_gameSpeed = 2.0f;
     }
     void TearDown() override
@@ -58,7 +56,7 @@ protected:
     }
     void Press(int k)
     {
-        Open(ui->m_pOptionsPanel);
+        Open(ui->m_pOptionsPanel.get());
         Click(40.0f, kAbove + 20.0f + 30.0f * static_cast<float>(k - 1));
     }
     std::filesystem::path start;
@@ -70,7 +68,7 @@ TEST_F(OptionsFileTest, LoadAndSavePauseTheGameAndOpenTheirPanelInTheSavesFolder
     for (int button : {OPTIONS_LOAD, OPTIONS_SAVE}) {
         game->m_gameSpeed = 2.0f;
         Press(button);
-        CFerroxCanvas* panel = button == OPTIONS_LOAD ? ui->m_pLoadPanel : ui->m_pSavePanel;
+        CFerroxCanvas* panel = button == OPTIONS_LOAD ? ui->m_pLoadPanel.get() : ui->m_pSavePanel.get();
         ASSERT_EQ(1, ui->GetStack().GetModalCount()) << button;
         EXPECT_EQ(0.0f, game->m_gameSpeed);
         EXPECT_EQ(2.0f, game->m_resumeSpeed);
@@ -91,7 +89,7 @@ TEST_F(OptionsFileTest, ASavesFolderThatCannotBeMadeClosesThePanelAndResumes)
     std::FILE* file = std::fopen(blocked.string().c_str(), "wb");
     ASSERT_NE(nullptr, file);
     std::fclose(file);
-    static_cast<CFerroxFileIOCanvas*>(ui->m_pLoadPanel)->SetStartFolder(blocked.string());
+    static_cast<CFerroxFileIOCanvas*>(ui->m_pLoadPanel.get())->SetStartFolder(blocked.string());
     Press(OPTIONS_LOAD);
     EXPECT_EQ(0, ui->GetStack().GetModalCount());
     EXPECT_EQ(2.0f, game->m_gameSpeed);

@@ -85,7 +85,7 @@ private:
     float m_messageTimer;
     std::list<int32_t> m_queue;  // oldest first
     int16_t m_messageList;
-    std::vector<CFerroxImage*> m_seasons;
+    std::vector<std::unique_ptr<CFerroxImage>> m_seasons;
     uint16_t m_season;
     std::unique_ptr<CFerroxBar> m_pRatingBar;
     int32_t m_newMessage;
@@ -164,10 +164,10 @@ public:
     uint16_t GetScroll() const { return m_scroll; }
     // Skips that many newest entries; kept below the count.
     void SetScroll(uint16_t scroll) { m_scroll = scroll < m_count ? scroll : 0; }
-    const std::vector<HistoryEntry*>& GetEntries() const { return m_entries; }
+    const std::vector<std::unique_ptr<HistoryEntry>>& GetEntries() const { return m_entries; }
 
 private:
-    std::vector<HistoryEntry*> m_entries;  // oldest first
+    std::vector<std::unique_ptr<HistoryEntry>> m_entries;  // oldest first
     uint16_t m_count;
     int16_t m_textList;
     uint16_t m_scroll;

@@ -187,8 +187,8 @@ protected:
     }
     void Ask(int32_t closeBoth, const char16_t* extra = nullptr, bool withCallback = true)
     {
-        ui->GetStack().Push(ui->m_pLoadPanel, 1);
-        ui->GetStack().Push(ui->m_pConfirmPanel, 1);
+        ui->GetStack().Push(ui->m_pLoadPanel.get(), 1);
+        ui->GetStack().Push(ui->m_pConfirmPanel.get(), 1);
         ui->AskConfirmation(withCallback ? Count : nullptr, 35, kMessagesList, closeBoth, extra);
     }
     void Press(int button) { Click(button == CONFIRM_YES ? 45.0f : 155.0f, kAbove + 20.0f); }
@@ -203,14 +203,14 @@ TEST_F(ConfirmTest, NoNeverRunsTheActionAndYesClosesOneOrBoth)
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(ui->GetStack().GetModalCount(), 1);  // the asking panel stays
     ui->GetStack().Clear();
-    ui->GetStack().Push(ui->m_pMainPanel, 0);
+    ui->GetStack().Push(ui->m_pMainPanel.get(), 0);
 
     Ask(0);
     Press(CONFIRM_YES);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(ui->GetStack().GetModalCount(), 1);
     EXPECT_EQ(ui->m_pConfirmPanel->GetCallback(), nullptr);
-    ui->GetStack().Remove(ui->m_pLoadPanel);
+    ui->GetStack().Remove(ui->m_pLoadPanel.get());
 
     Ask(1);
     Press(CONFIRM_YES);
@@ -258,16 +258,16 @@ protected:
         if (HasFatalFailure())
             return;
         CreateWithFonts();
-        game->m_pSoundManager = new CSoundManager();
-        sound = game->m_pSoundManager;
+        game->m_pSoundManager = std::make_unique<CSoundManager>();
+        sound = game->m_pSoundManager.get();
         sound->m_musicEnabled = 1;
         sound->m_effectsEnabled = 1;
-        Open(ui->m_pOptionsPanel);
+        Open(ui->m_pOptionsPanel.get());
     }
     float ButtonY(int k) const { return kAbove + 20.0f + 30.0f * static_cast<float>(k - 1); }
     void Press(int k)
     {
-        Open(ui->m_pOptionsPanel);
+        Open(ui->m_pOptionsPanel.get());
         Click(40.0f, ButtonY(k));
     }
     FerroxColour Tint(int k)
@@ -291,7 +291,7 @@ TEST_F(OptionsTest, SwitchedOffOptionsStayRedAndPressesToggleThem)
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);  // every press closes the panel
     Press(OPTIONS_EFFECTS);
     EXPECT_EQ(sound->m_effectsEnabled, 0);
-    Open(ui->m_pOptionsPanel);
+    Open(ui->m_pOptionsPanel.get());
     for (float y : {ButtonY(OPTIONS_MUSIC), 590.0f}) {
         PointAt(40.0f, y);
         ui->Update(0.01f);
@@ -336,7 +336,7 @@ protected:
             return;
         CreateWithFonts();
         ui->ClearData();  // no message on the bar
-        history = ui->m_pHistoryPanel;
+        history = ui->m_pHistoryPanel.get();
         Open(history);
     }
     void Fill(int count)

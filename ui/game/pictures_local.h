@@ -2,20 +2,15 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "ui/toolkit/widget.h"
 
 template <size_t N>
-void AddPictures(std::vector<CFerroxImage*>& table, const char* const (&pictures)[N], int32_t scaled = 0)
+void AddPictures(std::vector<std::unique_ptr<CFerroxImage>>& table, const char* const (&pictures)[N],
+                 int32_t scaled = 0)
 {
     for (const char* picture : pictures)
-        table.push_back(FerroxMakeImage(picture, 0.0f, 0.0f, scaled));
-}
-
-inline void DeletePictures(std::vector<CFerroxImage*>& table)
-{
-    for (CFerroxImage* image : table)
-        delete image;
-    table.clear();
+        table.emplace_back(FerroxMakeImage(picture, 0.0f, 0.0f, scaled));
 }

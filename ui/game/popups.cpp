@@ -176,9 +176,9 @@ void CShopperPopupPanel::Init()
 void CShopperPopupPanel::Release()
 {
     m_pBar.reset();
-    DeletePictures(m_starSigns);
-    DeletePictures(m_sexes);
-    DeletePictures(m_arrivals);
+    m_starSigns.clear();
+    m_sexes.clear();
+    m_arrivals.clear();
     CFerroxCanvas::Release();
 }
 
@@ -254,7 +254,7 @@ void CShopPopupPanel::Init()
 
 void CShopPopupPanel::Release()
 {
-    DeletePictures(m_categories);
+    m_categories.clear();
     CFerroxCanvas::Release();
 }
 
@@ -340,7 +340,7 @@ void CStaffPopupPanel::Init()
 
 void CStaffPopupPanel::Release()
 {
-    DeletePictures(m_jobs);
+    m_jobs.clear();
     CFerroxCanvas::Release();
 }
 

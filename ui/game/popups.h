@@ -44,9 +44,9 @@ public:
     CFerroxBar* GetBar() const { return m_pBar.get(); }
 
 private:
-    std::vector<CFerroxImage*> m_starSigns;
-    std::vector<CFerroxImage*> m_sexes;
-    std::vector<CFerroxImage*> m_arrivals;
+    std::vector<std::unique_ptr<CFerroxImage>> m_starSigns;
+    std::vector<std::unique_ptr<CFerroxImage>> m_sexes;
+    std::vector<std::unique_ptr<CFerroxImage>> m_arrivals;
     std::unique_ptr<CFerroxBar> m_pBar;
 };
 
@@ -65,7 +65,7 @@ public:
 private:
     int16_t m_nameList = kFerroxNoTextList;
     int16_t m_plusButton = -1;  // the minus button follows it
-    std::vector<CFerroxImage*> m_categories;
+    std::vector<std::unique_ptr<CFerroxImage>> m_categories;
 };
 
 class CStaffPopupPanel : public CSelectionPopup {
@@ -80,7 +80,7 @@ public:
 
 private:
     int16_t m_titleList = kFerroxNoTextList;
-    std::vector<CFerroxImage*> m_jobs;
+    std::vector<std::unique_ptr<CFerroxImage>> m_jobs;
 };
 
 enum ShopperSummaryWidget : int32_t {

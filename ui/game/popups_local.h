@@ -1,6 +1,7 @@
 // Helpers shared by the cards and the summaries: the figures' font, number drawing and the statistics.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "engine/application/mouse.h"
@@ -42,7 +43,7 @@ inline CStatistics* Statistics()
 }
 
 // Draws table entry index; an index outside the table draws nothing.
-inline void DrawEntry(const std::vector<CFerroxImage*>& table, size_t index, float x, float y)
+inline void DrawEntry(const std::vector<std::unique_ptr<CFerroxImage>>& table, size_t index, float x, float y)
 {
     if (index < table.size() && table[index])
         table[index]->Draw(x, y);

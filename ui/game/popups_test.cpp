@@ -79,7 +79,7 @@ protected:
 
 TEST_F(PopupsTest, ShopperCardPicksSignSexAndArrivalAndSkipsIndicesOutsideTheTables)
 {
-    CSelectionPopup* card = ui->m_pShopperPopup;
+    CSelectionPopup* card = ui->m_pShopperPopup.get();
     auto first = PopupTestShopper({250, 3, 31, 0, 1, 2, 1000, 100, 100});
     card->SetRecord(first.get());
     RenderOnly(card);
@@ -114,7 +114,7 @@ TEST_F(PopupsTest, ShopperCardPicksSignSexAndArrivalAndSkipsIndicesOutsideTheTab
 
 TEST_F(PopupsTest, ShopperNeedHFullDrawsAFullBarAndFiveHidesIt)
 {
-    CSelectionPopup* card = ui->m_pShopperPopup;
+    CSelectionPopup* card = ui->m_pShopperPopup.get();
     auto full = PopupTestShopper({250, 0, 31, 0, 0, 0, 1000, 100, 100});
     card->SetRecord(full.get());
     RenderOnly(card);
@@ -134,7 +134,7 @@ TEST_F(PopupsTest, ShopperNeedHFullDrawsAFullBarAndFiveHidesIt)
 // money before them and from each other.
 TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
 {
-    CSelectionPopup* card = ui->m_pShopperPopup;
+    CSelectionPopup* card = ui->m_pShopperPopup.get();
     auto shopper = PopupTestShopper({250, 0, 31, 0, 0, 0, 750, 50, 25});
     card->SetRecord(shopper.get());
     RenderOnly(card);
@@ -173,7 +173,7 @@ TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
 // The staff line's level, wage and jobs done stand in their own columns, apart at their widest.
 TEST_F(PopupsTest, StaffLineKeepsLevelWageAndJobsApart)
 {
-    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel);
+    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
     std::shared_ptr<StaffRecord> shared = PopupTestStaffRecord(0, 0);
     PopupTestSetStaff(shared.get(), 0, 0, 3, 1500, 999);
     stats->m_staff.assign(1, shared.get());
@@ -211,7 +211,7 @@ TEST_F(PopupsTest, StaffLineKeepsLevelWageAndJobsApart)
 
 TEST_F(PopupsTest, ShopCardChargeButtonsKeepTheirLimitsAndTheNetMayBeNegative)
 {
-    CSelectionPopup* card = ui->m_pShopPopup;
+    CSelectionPopup* card = ui->m_pShopPopup.get();
     auto* shopCard = static_cast<CShopPopupPanel*>(card);
     const int32_t plus = shopCard->GetPlusButton();
     ASSERT_GT(plus, 1);
@@ -255,7 +255,7 @@ TEST_F(PopupsTest, ShopCardChargeButtonsKeepTheirLimitsAndTheNetMayBeNegative)
 
 TEST_F(PopupsTest, StaffCardSkipsJobsOutsideItsTableAndFiresOnlyASelectedStaffMember)
 {
-    CSelectionPopup* card = ui->m_pStaffPopup;
+    CSelectionPopup* card = ui->m_pStaffPopup.get();
     StaffRecord* record = nullptr;
     CFerroxObject* member = PopupTestStaffMember(&record);
     CDynamicObjectManager* manager = CDynamicObjectManager::Instance();
@@ -292,7 +292,7 @@ TEST_F(PopupsTest, StaffCardSkipsJobsOutsideItsTableAndFiresOnlyASelectedStaffMe
 // no record of it.
 TEST_F(PopupsTest, RemovingTheSelectedObjectClosesItsCardAndClearsTheRecord)
 {
-    CSelectionPopup* card = ui->m_pShopperPopup;
+    CSelectionPopup* card = ui->m_pShopperPopup.get();
     auto* selected = new CFerroxObject();
     CDynamicObjectManager* manager = CDynamicObjectManager::Instance();
     manager->AddObject(selected);
@@ -322,8 +322,9 @@ TEST_F(PopupsTest, NoFiguresFontWritesNothing)
     ui->m_fontCount = 2;
     uiDrawRecords.clear();
     for (CFerroxCanvas* panel :
-         {static_cast<CFerroxCanvas*>(ui->m_pShopperPopup), static_cast<CFerroxCanvas*>(ui->m_pShopPopup),
-          static_cast<CFerroxCanvas*>(ui->m_pStaffPopup), ui->m_pShopperSummaryPanel, ui->m_pStaffSummaryPanel})
+         {static_cast<CFerroxCanvas*>(ui->m_pShopperPopup.get()), static_cast<CFerroxCanvas*>(ui->m_pShopPopup.get()),
+          static_cast<CFerroxCanvas*>(ui->m_pStaffPopup.get()), ui->m_pShopperSummaryPanel.get(),
+          ui->m_pStaffSummaryPanel.get()})
         panel->Render();
     ui->m_fontCount = 4;
     EXPECT_EQ(Draws("Gemini"), 4u);
@@ -337,7 +338,7 @@ TEST_F(PopupsTest, NoFiguresFontWritesNothing)
 TEST_F(PopupsTest, CardCloseClearsTheSelection)
 {
     CFerroxObject scenery;
-    for (CSelectionPopup* card : {ui->m_pShopperPopup, ui->m_pShopPopup, ui->m_pStaffPopup}) {
+    for (CSelectionPopup* card : {ui->m_pShopperPopup.get(), ui->m_pShopPopup.get(), ui->m_pStaffPopup.get()}) {
         game->m_pSelectedObject = &scenery;
         ui->OpenPanel(card);
         Press(card, CARD_CLOSE);
@@ -351,7 +352,7 @@ TEST_F(PopupsTest, CardCloseClearsTheSelection)
 
 TEST_F(PopupsTest, ShopperSummaryPagesNineteenLinesAndFollowsAShrinkingList)
 {
-    auto* summary = static_cast<CShopperSummaryPanel*>(ui->m_pShopperSummaryPanel);
+    auto* summary = static_cast<CShopperSummaryPanel*>(ui->m_pShopperSummaryPanel.get());
     auto shopper = PopupTestShopper({250, 0, 31, 0, 0, 0, 1000, 100, 100});
     RenderOnly(summary);
     EXPECT_EQ(TextsOf("0").size(), 6u) << "no shoppers: every figure and both averages 0";
@@ -386,7 +387,7 @@ TEST_F(PopupsTest, ShopperSummaryPagesNineteenLinesAndFollowsAShrinkingList)
 
 TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldAndShowsOnlyTheRowsInUse)
 {
-    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel);
+    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
     const int32_t f = summary->GetFirstRowButton();
     ASSERT_EQ(summary->GetWidgetCount(), f + 20);
     std::shared_ptr<StaffRecord> shared = PopupTestStaffRecord(0, 0);
@@ -439,7 +440,7 @@ TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldAndShowsOnlyTheRowsInUse)
 
 TEST_F(PopupsTest, StaffSummaryFiresTheMemberOfThePressedLine)
 {
-    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel);
+    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
     const int32_t f = summary->GetFirstRowButton();
     CDynamicObjectManager* manager = CDynamicObjectManager::Instance();
     std::vector<CFerroxObject*> members;
@@ -470,7 +471,7 @@ TEST_F(PopupsTest, StaffSummaryFiresTheMemberOfThePressedLine)
 
 TEST_F(PopupsTest, StaffSummaryHireOpensTheHirePanelOnTopOfTheMainBar)
 {
-    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel);
+    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
     Open(summary);
     Press(summary, STAFF_HIRE);
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 2) << "the main bar and the hire panel";
@@ -480,7 +481,7 @@ TEST_F(PopupsTest, StaffSummaryHireOpensTheHirePanelOnTopOfTheMainBar)
 // The card's move button moves the selected member, not the record shown.
 TEST_F(PopupsTest, StaffCardMovesTheSelectedMember)
 {
-    CSelectionPopup* card = ui->m_pStaffPopup;
+    CSelectionPopup* card = ui->m_pStaffPopup.get();
     StaffRecord* shown = nullptr;
     StaffRecord* other = nullptr;
     CFerroxObject* member = PopupTestStaffMember(&shown);

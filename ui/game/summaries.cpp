@@ -170,7 +170,7 @@ void CStaffSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
         } else if (index == STAFF_HIRE && ui) {
             EndPress();
             ui->CloseCanvases();
-            if (CFerroxCanvas* hire = ui->m_pStaffHirePanel) {
+            if (CFerroxCanvas* hire = ui->m_pStaffHirePanel.get()) {
                 ui->GetStack().Push(hire, 0);
                 const float* rect = ui->m_pMainPanel ? ui->m_pMainPanel->GetWidgetRect(0) : nullptr;
                 hire->SetPosition(0.0f, rect ? rect[3] : 0.0f, 1);

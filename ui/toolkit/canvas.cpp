@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
@@ -74,11 +76,7 @@ void CFerroxCanvas::Init()
 
 void CFerroxCanvas::Release()
 {
-    for (CFerroxWidget* widget : m_widgets)
-        delete widget;
     m_widgets.clear();
-    for (CFerroxWidget* hotSpot : m_hotSpots)
-        delete hotSpot;
     m_hotSpots.clear();
     m_widgetCount = 0;
     m_pressed = 0;
@@ -98,22 +96,24 @@ void CFerroxCanvas::SetPosition(float x, float y, int32_t absolute)
 
 void CFerroxCanvas::AddWidget(CFerroxWidget* widget)
 {
-    m_widgets.push_back(widget);
+    m_widgets.emplace_back(widget);
     m_widgetCount = static_cast<uint16_t>(m_widgets.size());
 }
 
 CFerroxWidget* CFerroxCanvas::RemoveWidget(CFerroxWidget* widget)
 {
-    auto found = std::find(m_widgets.begin(), m_widgets.end(), widget);
+    auto held = [widget](const std::unique_ptr<CFerroxWidget>& entry) { return entry.get() == widget; };
+    auto found = std::find_if(m_widgets.begin(), m_widgets.end(), held);
     if (found == m_widgets.end())
         return nullptr;
+    CFerroxWidget* handedBack = found->release();
     m_widgets.erase(found);
     m_widgetCount = static_cast<uint16_t>(m_widgets.size());
     // The pressed widget's place may now belong to another.
     m_pressed = 0;
     m_pressedIndex = -1;
     m_pressedEvent = FERROX_WIDGET_NOT_OVER;
-    return widget;
+    return handedBack;
 }
 
 void CFerroxCanvas::SetWidgetId(int32_t index, int32_t id)
@@ -177,7 +177,7 @@ void CFerroxCanvas::Update()
 
     // Handlers may change the list: the bound is read again each step.
     for (size_t i = 0; i < m_widgets.size(); i++) {
-        CFerroxWidget* widget = m_widgets[i];
+        CFerroxWidget* widget = m_widgets[i].get();
         widget->Update();
         int hit = widget->HitTest(&point);
         if (i == 0) {
@@ -393,7 +393,7 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
 
     if (GxImage* map = ReadMap(stem, "_h.png")) {
         for (const FerroxMapBlock& block : FerroxDecodeMap(map)) {
-            auto* hotSpot = new CFerroxWidget();
+            auto hotSpot = std::make_unique<CFerroxWidget>();
             // A colour missing from the map leaves its hot-spot empty, so later ones keep their texts.
             if (block.found) {
                 FerroxWidgetRecord area = {};
@@ -404,7 +404,7 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
                 area.scaled = scaled;
                 hotSpot->Configure(&area);
             }
-            m_hotSpots.push_back(hotSpot);
+            m_hotSpots.push_back(std::move(hotSpot));
         }
         GxImageDestroy(map);
     }

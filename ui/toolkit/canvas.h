@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,9 @@ public:
 
     virtual void OnWidgetEvent(int32_t index, int32_t event);
     virtual void SetPosition(float x, float y, int32_t absolute);
+    // Hands the widget back to the caller, who owns it again; null when the canvas does not hold it.
     virtual CFerroxWidget* RemoveWidget(CFerroxWidget* widget);
+    // Takes the widget over.
     virtual void AddWidget(CFerroxWidget* widget);
     virtual void SetWidgetId(int32_t index, int32_t id);
     // The widget's rectangle (x, y, width, height), null outside the list.
@@ -46,11 +49,14 @@ public:
 
     CFerroxWidget* GetWidget(int32_t index) const
     {
-        return index >= 0 && static_cast<size_t>(index) < m_widgets.size() ? m_widgets[index] : nullptr;
+        return index >= 0 && static_cast<size_t>(index) < m_widgets.size() ? m_widgets[index].get() : nullptr;
     }
     uint16_t GetWidgetCount() const { return m_widgetCount; }
     size_t GetHotSpotCount() const { return m_hotSpots.size(); }
-    CFerroxWidget* GetHotSpot(size_t index) const { return index < m_hotSpots.size() ? m_hotSpots[index] : nullptr; }
+    CFerroxWidget* GetHotSpot(size_t index) const
+    {
+        return index < m_hotSpots.size() ? m_hotSpots[index].get() : nullptr;
+    }
     uint16_t GetHoveredHotSpot() const { return m_hoveredHotSpot; }
     int16_t GetTooltipList() const { return m_tooltipList; }
     void SetTooltipList(int16_t list) { m_tooltipList = list; }
@@ -59,9 +65,9 @@ public:
     int32_t GetPressedIndex() const { return m_pressedIndex; }
 
 protected:
-    std::vector<CFerroxWidget*> m_widgets;
+    std::vector<std::unique_ptr<CFerroxWidget>> m_widgets;
     uint16_t m_widgetCount;
-    std::vector<CFerroxWidget*> m_hotSpots;
+    std::vector<std::unique_ptr<CFerroxWidget>> m_hotSpots;
     uint16_t m_hoveredHotSpot;
     int16_t m_tooltipList;
     float m_x, m_y;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
 #include "ui/toolkit/imagemap.h"
 #include "ui/toolkit/toolkit_testing.h"
@@ -252,10 +253,11 @@ TEST_F(RoutingTest, WidgetListKeepsCountAndIgnoresOutsiders)
     canvas.SetWidgetId(1, -2);
     canvas.SetWidgetId(9, 7);
     EXPECT_EQ(first->m_id, 7);
-    EXPECT_EQ(canvas.RemoveWidget(first), first);
+    // The removed widget is the caller's again.
+    std::unique_ptr<CFerroxWidget> handedBack(canvas.RemoveWidget(first));
+    EXPECT_EQ(handedBack.get(), first);
     EXPECT_EQ(canvas.GetWidget(1), second);
     EXPECT_EQ(canvas.GetWidgetCount(), 2);
-    delete first;
 }
 
 TEST(FerroxDecodeMapTest, BlocksMeasureOneLessThanTheirPixels)

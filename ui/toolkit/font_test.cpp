@@ -2,6 +2,7 @@
 #include "ui/toolkit/font.h"
 
 #include <fstream>
+#include <memory>
 #include <optional>
 
 #include "gfx/2d/twod_testing.h"
@@ -68,13 +69,13 @@ protected:
     void SetUp() override
     {
         UiTest::SetUp();
-        font = new CFerroxFont();
+        font = std::make_unique<CFerroxFont>();
         ASSERT_EQ(font->Load("/fonts/recording", 0, 0), 1);
         FerroxWidgetRecord record = {};
         record.name = "ab";
         record.x = 5;
         record.y = 6;
-        record.object = font;
+        record.object = font.get();
         field.Configure(&record);
     }
     void Type(int32_t code)
@@ -85,10 +86,10 @@ protected:
     }
     void TearDown() override
     {
-        delete font;
+        font.reset();  // its textures go while the engine is still open
         UiTest::TearDown();
     }
-    CFerroxFont* font = nullptr;
+    std::unique_ptr<CFerroxFont> font;
     CFerroxTextField field;
 };
 

@@ -2,6 +2,7 @@
 #include "ui/toolkit/node.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "engine/application/mouse.h"
 #include "ui/toolkit/interface.h"
@@ -37,16 +38,14 @@ void CFerroxCanvasNode::Init()
 
 void CFerroxCanvasNode::Release()
 {
-    for (CFerroxCanvasNode* child : m_children)
-        delete child;
     m_children.clear();
     m_childCount = 0;
     CFerroxCanvas::Release();
 }
 
-void CFerroxCanvasNode::AddChild(CFerroxCanvasNode* child)
+void CFerroxCanvasNode::AddChild(std::unique_ptr<CFerroxCanvasNode> child)
 {
-    m_children.push_back(child);
+    m_children.push_back(std::move(child));
     m_childCount = static_cast<uint16_t>(m_children.size());
 }
 
@@ -118,7 +117,7 @@ void CFerroxCanvasNode::OnWidgetEvent(int32_t index, int32_t event)
     // The listener may close this page; what it needs is read first.
     CFerroxCanvasNodeManager* listener = m_pListener;
     if (index >= 1 && index <= m_childCount) {
-        listener->OpenNode(m_children[index - 1], 0);
+        listener->OpenNode(m_children[index - 1].get(), 0);
         listener->OnButton(index);
     } else if (index == static_cast<int32_t>(m_widgetCount) - 1) {
         listener->OpenNode(m_pParent, 0);
@@ -130,14 +129,16 @@ void CFerroxCanvasNode::OnWidgetEvent(int32_t index, int32_t event)
 
 // ---- Manager ----
 
-CFerroxCanvasNodeManager::CFerroxCanvasNodeManager() : m_x(0.0f), m_y(0.0f), m_pRoot(nullptr), m_pOpen(nullptr) {}
+CFerroxCanvasNodeManager::CFerroxCanvasNodeManager() : m_x(0.0f), m_y(0.0f), m_pOpen(nullptr) {}
 
 CFerroxCanvasNodeManager::~CFerroxCanvasNodeManager() { CFerroxCanvasNodeManager::Release(); }
 
 void CFerroxCanvasNodeManager::OnButton(int32_t) {}
 void CFerroxCanvasNodeManager::Spare() {}
 
-void CFerroxCanvasNodeManager::OpenRoot(int32_t modal) { OpenNode(m_pRoot, modal); }
+void CFerroxCanvasNodeManager::SetRoot(std::unique_ptr<CFerroxCanvasNode> root) { m_pRoot = std::move(root); }
+
+void CFerroxCanvasNodeManager::OpenRoot(int32_t modal) { OpenNode(m_pRoot.get(), modal); }
 
 void CFerroxCanvasNodeManager::OpenNode(CFerroxCanvasNode* page, int32_t modal)
 {
@@ -160,19 +161,22 @@ void CFerroxCanvasNodeManager::SetPosition(int32_t, float x, float y)
 
 void CFerroxCanvasNodeManager::Release()
 {
+    // Cleared here, not only in Reset: a subclass's Reset may keep the tree, which must not outlive this.
+    DeleteTree();
+    Reset();
+}
+
+void CFerroxCanvasNodeManager::Reset() { DeleteTree(); }
+
+void CFerroxCanvasNodeManager::DeleteTree()
+{
     // An open page leaves the interface before it is deleted.
     CFerroxStack<CFerroxCanvas*>* stack = InterfaceStack();
     if (m_pOpen && stack)
         stack->Remove(m_pOpen);
+    m_pOpen = nullptr;
     if (m_pRoot) {
         m_pRoot->Release();
-        delete m_pRoot;
+        m_pRoot.reset();
     }
-    Reset();
-}
-
-void CFerroxCanvasNodeManager::Reset()
-{
-    m_pRoot = nullptr;
-    m_pOpen = nullptr;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "ui/toolkit/canvas.h"
@@ -25,16 +26,19 @@ public:
     void EnableWidget(uint16_t index);
     bool IsDisabled(uint16_t index) const;
     // Appends an owned child page; widgets 1 to the child count open the children in order.
-    void AddChild(CFerroxCanvasNode* child);
+    void AddChild(std::unique_ptr<CFerroxCanvasNode> child);
 
     CFerroxCanvasNode* GetParent() const { return m_pParent; }
-    CFerroxCanvasNode* GetChild(size_t index) const { return index < m_children.size() ? m_children[index] : nullptr; }
+    CFerroxCanvasNode* GetChild(size_t index) const
+    {
+        return index < m_children.size() ? m_children[index].get() : nullptr;
+    }
     int16_t GetNodeId() const { return m_nodeId; }
 
 private:
     CFerroxCanvasNodeManager* m_pListener;
     CFerroxCanvasNode* m_pParent;
-    std::vector<CFerroxCanvasNode*> m_children;
+    std::vector<std::unique_ptr<CFerroxCanvasNode>> m_children;
     uint16_t m_childCount;
     int16_t m_nodeId;
     std::vector<uint16_t> m_disabled;
@@ -60,12 +64,16 @@ public:
     virtual void Reset();
     virtual ~CFerroxCanvasNodeManager();
 
-    void SetRoot(CFerroxCanvasNode* root) { m_pRoot = root; }
-    CFerroxCanvasNode* GetRoot() const { return m_pRoot; }
+    // Takes the page tree over.
+    void SetRoot(std::unique_ptr<CFerroxCanvasNode> root);
+    CFerroxCanvasNode* GetRoot() const { return m_pRoot.get(); }
     CFerroxCanvasNode* GetOpenNode() const { return m_pOpen; }
 
 protected:
+    // Takes the open page off the interface, then deletes the tree; nothing is left open.
+    void DeleteTree();
+
     float m_x, m_y;
-    CFerroxCanvasNode* m_pRoot;
-    CFerroxCanvasNode* m_pOpen;
+    std::unique_ptr<CFerroxCanvasNode> m_pRoot;
+    CFerroxCanvasNode* m_pOpen;  // a page of the tree, or null
 };

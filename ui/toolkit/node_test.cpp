@@ -1,6 +1,9 @@
 // Menu pages: item ids, disabled buttons, moving between pages and closing them.
 #include "ui/toolkit/node.h"
 
+#include <memory>
+#include <utility>
+
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {
@@ -29,9 +32,9 @@ public:
 };
 
 // A page of a background, the given number of child buttons, items and a back button.
-CFerroxCanvasNode* MakePage(int children, int items)
+std::unique_ptr<CFerroxCanvasNode> MakePage(int children, int items)
 {
-    auto* page = new CFerroxCanvasNode();
+    auto page = std::make_unique<CFerroxCanvasNode>();
     for (int i = 0; i < 1 + children + items + 1; i++)
         page->AddWidget(new ColourWidget());
     return page;
@@ -47,10 +50,12 @@ protected:
     void SetUp() override
     {
         UiTest::SetUp();
-        root = MakePage(1, 2);   // widgets: 0 background, 1 child, 2-3 items, 4 back
-        child = MakePage(0, 1);  // 0 background, 1 item, 2 back
-        root->AddChild(child);
-        manager.SetRoot(root);
+        std::unique_ptr<CFerroxCanvasNode> ownRoot = MakePage(1, 2);   // 0 background, 1 child, 2-3 items, 4 back
+        std::unique_ptr<CFerroxCanvasNode> ownChild = MakePage(0, 1);  // 0 background, 1 item, 2 back
+        root = ownRoot.get();
+        child = ownChild.get();
+        root->AddChild(std::move(ownChild));
+        manager.SetRoot(std::move(ownRoot));
         manager.SetPosition(0, 40.0f, 50.0f);
         root->SetNodeData(&manager, nullptr, 7);
         child->SetNodeData(&manager, root, 8);
@@ -118,6 +123,15 @@ TEST_F(NodeTest, PagesOpenChildrenGoBackAndClose)
     manager.Release();  // takes the open page off the interface before deleting the tree
     EXPECT_EQ(Interface()->GetStack().IsEmpty(), 1);
     EXPECT_EQ(manager.GetRoot(), nullptr);
+
+    // A reset over an open tree does the same.
+    manager.SetRoot(MakePage(0, 1));
+    manager.OpenRoot(0);
+    ASSERT_EQ(Interface()->GetStack().IsEmpty(), 0);
+    manager.Reset();
+    EXPECT_EQ(Interface()->GetStack().IsEmpty(), 1);
+    EXPECT_EQ(manager.GetRoot(), nullptr);
+    EXPECT_EQ(manager.GetOpenNode(), nullptr);
 }
 
 }  // namespace
