@@ -16,9 +16,11 @@ constexpr GxUInt32 kFrameFreeListHint = 0x4000E;
 constexpr GxInt32 kFramesPerBlock = 50;
 constexpr GxUInt32 kSyncScratchHint = 0x104000E;  // resizable: kept across passes, freed at close
 constexpr GxInt32 kSyncScratchFirstCapacity = 256;
-constexpr GxInt32 kSyncOrderMinFrames = 32;  // smaller hierarchies walk their links as fast
-constexpr GxUInt32 kSyncOrderSlotBits = 6;
-constexpr GxUInt32 kSyncOrderSlots = 1u << kSyncOrderSlotBits;
+constexpr GxInt32 kSyncOrderMinFrames = 16;  // a skeleton and up; smaller ones walk their links as fast
+// Room for a crowd of skeletons, each synchronised every frame: a root may take either slot of its set.
+constexpr GxUInt32 kSyncOrderSetBits = 10;
+constexpr GxUInt32 kSyncOrderWays = 2;
+constexpr GxUInt32 kSyncOrderSlots = (1u << kSyncOrderSetBits) * kSyncOrderWays;
 constexpr GxInt32 kSyncPrefetchAhead = 16;
 constexpr uint64_t kPointerHashFactor = 0x9E3779B97F4A7C15ull;
 
@@ -241,22 +243,45 @@ struct GxFrameSyncOrder {
     GxInt32* parents;  // parents[0] is -1
     GxUInt8* moved;    // during a pass: the frame's world matrix is being recomputed
     GxInt32* moving;   // during a pass: indices of those frames, in order
+    uint64_t used;     // the use count when it was last used: the older of a set is replaced
 };
 GxFrameSyncOrder syncOrders[kSyncOrderSlots];
+uint64_t orderUses = 0;
 
-GxFrameSyncOrder* OrderSlot(const GxFrame* root)
+GxFrameSyncOrder* OrderSet(const GxFrame* root)
 {
     const uint64_t key = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(root)) * kPointerHashFactor;
-    return &syncOrders[key >> (64 - kSyncOrderSlotBits)];
+    return &syncOrders[(key >> (64 - kSyncOrderSetBits)) * kSyncOrderWays];
 }
 
 GxFrameSyncOrder* CurrentOrder(const GxFrame* root)
 {
-    GxFrameSyncOrder* order = OrderSlot(root);
-    if (order->root != root || order->generation != shapeGeneration) {
-        return nullptr;
+    GxFrameSyncOrder* set = OrderSet(root);
+    for (GxUInt32 way = 0; way < kSyncOrderWays; way++) {
+        GxFrameSyncOrder* order = &set[way];
+        if (order->root == root && order->generation == shapeGeneration) {
+            order->used = ++orderUses;
+            return order;
+        }
     }
-    return order;
+    return nullptr;
+}
+
+// The slot a new order of root takes: its own old one, else a free or outdated one, else the least recently used.
+GxFrameSyncOrder* OrderSlotFor(const GxFrame* root)
+{
+    GxFrameSyncOrder* set = OrderSet(root);
+    GxFrameSyncOrder* victim = &set[0];
+    for (GxUInt32 way = 0; way < kSyncOrderWays; way++) {
+        GxFrameSyncOrder* order = &set[way];
+        if (order->root == root || order->root == nullptr || order->generation != shapeGeneration) {
+            return order;
+        }
+        if (order->used < victim->used) {
+            victim = order;
+        }
+    }
+    return victim;
 }
 
 bool ReserveOrder(GxFrameSyncOrder* order, GxInt32 count)
@@ -294,7 +319,7 @@ void FreeOrders()
 // indices already recorded, so no stack is needed. Without memory nothing is cached.
 void BuildOrder(GxFrame* root, GxInt32 count)
 {
-    GxFrameSyncOrder* order = OrderSlot(root);
+    GxFrameSyncOrder* order = OrderSlotFor(root);
     order->root = nullptr;
     if (!ReserveOrder(order, count)) {
         return;
@@ -333,6 +358,7 @@ void BuildOrder(GxFrame* root, GxInt32 count)
     order->count = n;
     order->generation = shapeGeneration;
     order->root = root;
+    order->used = ++orderUses;
 }
 
 // The link walks' work over a cached order, frame for frame in the same order. The

@@ -262,4 +262,109 @@ TEST(SectorWalks, TiesTakeOneSideOfATouchedSplitAndQueriesBoth)
     EXPECT_EQ(walk(10, 12, GxSplitTouch::kBothSides), both);
 }
 
+// Two sectors split at x = 10 and boxes of half-size 1 that move between them: every sync re-ties the moved
+// atomic, which must leave each sector listing exactly its atomics, the last tied first.
+class SectorTies : public WorldTest {
+protected:
+    void SetUp() override
+    {
+        WorldTest::SetUp();
+        for (GxWorldSector* sector : {&left, &right}) {
+            sector->type = gxATOMICSECTORTYPE;
+            GxLinkInit(&sector->collAtomicsInWorldSector);
+            GxLinkInit(&sector->lightsInWorldSector);
+        }
+        plane = {0, 10.0f, reinterpret_cast<GxSector*>(&left), reinterpret_cast<GxSector*>(&right), 10.0f, 10.0f};
+        world.rootSector = reinterpret_cast<GxSector*>(&plane);
+        GxLinkInit(&world.clumpList);
+        geometry = GxWorldTestBox(nullptr, nullptr);
+        ASSERT_NE(geometry, nullptr);
+    }
+    void TearDown() override
+    {
+        for (GxClump* clump : clumps) {
+            GxWorldRemoveClump(&world, clump);
+            GxClumpDestroy(clump);
+        }
+        GxGeometryDestroy(geometry);
+        WorldTest::TearDown();
+    }
+    GxAtomic* Add(GxReal x)
+    {
+        GxClump* clump = GxClumpCreate();
+        GxFrame* frame = GxFrameCreate();
+        GxAtomic* atomic = GxAtomicCreate();
+        GxAtomicSetGeometry(atomic, geometry, 0);
+        GxAtomicSetFrame(atomic, frame);
+        GxClumpAddAtomic(clump, atomic);
+        GxClumpSetFrame(clump, frame);
+        GxWorldAddClump(&world, clump);
+        clumps.push_back(clump);
+        MoveTo(atomic, x);
+        return atomic;
+    }
+    static void MoveTo(GxAtomic* atomic, GxReal x)
+    {
+        const GxV3d at = {x, 0, 0};
+        GxFrameTranslate(GxFramedObjectGetFrame(&atomic->object), &at, gxCOMBINEREPLACE);
+        GxFrameSyncDirty();
+    }
+    static std::vector<GxAtomic*> Tied(GxWorldSector& sector)
+    {
+        std::vector<GxAtomic*> atomics;
+        GxLink* head = &sector.collAtomicsInWorldSector;
+        for (GxLink* link = head->next; link != head; link = link->next) {
+            GxTie* tie = GxTieFromSectorLink(link);
+            EXPECT_EQ(tie->worldSector, &sector);
+            atomics.push_back(tie->apAtom);
+        }
+        return atomics;
+    }
+    static std::vector<GxWorldSector*> SectorsOf(GxAtomic* atomic)
+    {
+        std::vector<GxWorldSector*> sectors;
+        GxLink* head = &atomic->llWorldSectorsInAtomic;
+        for (GxLink* link = head->next; link != head; link = link->next) {
+            EXPECT_EQ(GxTieFromAtomicLink(link)->apAtom, atomic);
+            sectors.push_back(GxTieFromAtomicLink(link)->worldSector);
+        }
+        return sectors;
+    }
+    GxWorldSector left = {};
+    GxWorldSector right = {};
+    GxPlaneSector plane = {};
+    GxWorld world = {};
+    GxGeometry* geometry = nullptr;
+    std::vector<GxClump*> clumps;
+};
+
+TEST_F(SectorTies, MovedAtomicsAreRetiedToExactlyTheSectorsTheyReach)
+{
+    using Atomics = std::vector<GxAtomic*>;
+    using Sectors = std::vector<GxWorldSector*>;
+    GxAtomic* a = Add(5);
+    GxAtomic* b = Add(5);
+    EXPECT_EQ(Tied(left), (Atomics{b, a}));
+    EXPECT_TRUE(Tied(right).empty());
+
+    MoveTo(a, 10);  // across the split: two ties from one
+    EXPECT_EQ(Tied(left), (Atomics{a, b}));
+    EXPECT_EQ(Tied(right), (Atomics{a}));
+    EXPECT_EQ(SectorsOf(a), (Sectors{&right, &left}));
+
+    MoveTo(b, 15);  // one tie moves sector
+    EXPECT_EQ(Tied(left), (Atomics{a}));
+    EXPECT_EQ(Tied(right), (Atomics{b, a}));
+    EXPECT_EQ(SectorsOf(b), (Sectors{&right}));
+
+    MoveTo(a, 15);  // two ties become one
+    EXPECT_EQ(Tied(left), Atomics{});
+    EXPECT_EQ(Tied(right), (Atomics{a, b}));
+    EXPECT_EQ(SectorsOf(a), (Sectors{&right}));
+
+    MoveTo(b, 15.5f);  // in place: still listed once, now first
+    EXPECT_EQ(Tied(right), (Atomics{b, a}));
+    EXPECT_EQ(SectorsOf(b), (Sectors{&right}));
+}
+
 }  // namespace

@@ -116,18 +116,36 @@ void* EngineClose(void* instance, GxInt32 offset, GxInt32)
 
 // ---- Ties.
 
-void RemoveAtomicTies(GxAtomic* atomic)
+// Takes every tie of the atomic out of its sectors and onto `spare`, linked by their atomic links.
+void TakeAtomicTies(GxAtomic* atomic, GxLink* spare)
 {
-    EngineBlock* block = Block();
     GxLink* head = &atomic->llWorldSectorsInAtomic;
     while (!GxLinkIsEmpty(head)) {
         GxTie* tie = GxTieFromAtomicLink(head->next);
         GxLinkRemove(&tie->lAtomic);
         GxLinkRemove(&tie->lWorldSector);
+        GxLinkAddAfter(spare, &tie->lAtomic);
+    }
+}
+
+void FreeAtomicTies(GxLink* spare)
+{
+    EngineBlock* block = Block();
+    while (!GxLinkIsEmpty(spare)) {
+        GxTie* tie = GxTieFromAtomicLink(spare->next);
+        GxLinkRemove(&tie->lAtomic);
         if (block) {
             GxFreeListFreeEntry(block->atomicTies, tie);
         }
     }
+}
+
+void RemoveAtomicTies(GxAtomic* atomic)
+{
+    GxLink spare;
+    GxLinkInit(&spare);
+    TakeAtomicTies(atomic, &spare);
+    FreeAtomicTies(&spare);
 }
 
 void RemoveLightTies(GxLight* light)
@@ -151,20 +169,31 @@ GxBBox BoxAround(const GxV3d& center, GxReal radius)
                   {center.x - radius, center.y - radius, center.z - radius}};
 }
 
+// A moving atomic is re-tied on every sync of its frame: its old ties are used again for the new
+// sectors, linked exactly as new ones would be, so only a change in their number allocates or frees.
 // A tie that cannot be allocated leaves the atomic in the sectors tied so far and reports the failure.
 bool TieAtomic(GxAtomic* atomic, GxWorld* world)
 {
-    RemoveAtomicTies(atomic);
+    GxLink spare;
+    GxLinkInit(&spare);
+    TakeAtomicTies(atomic, &spare);
     EngineBlock* block = Block();
     const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
     if (!block || !sphere) {
+        FreeAtomicTies(&spare);
         return false;
     }
     bool ok = true;
     GxWorldForSectorsInBox(
         world, BoxAround(sphere->center, sphere->radius),
         [&](GxWorldSector* sector) {
-            auto* tie = static_cast<GxTie*>(GxFreeListAllocEntry(block->atomicTies, kTieHint));
+            GxTie* tie = nullptr;
+            if (!GxLinkIsEmpty(&spare)) {
+                tie = GxTieFromAtomicLink(spare.next);
+                GxLinkRemove(&tie->lAtomic);
+            } else {
+                tie = static_cast<GxTie*>(GxFreeListAllocEntry(block->atomicTies, kTieHint));
+            }
             if (!tie) {
                 GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
                 ok = false;
@@ -177,6 +206,7 @@ bool TieAtomic(GxAtomic* atomic, GxWorld* world)
             return true;
         },
         GxSplitTouch::kOneSide);
+    FreeAtomicTies(&spare);
     return ok;
 }
 
