@@ -1,7 +1,8 @@
 // Fuzz target of the settings and data files the application reads at start-up: the input less its first byte
 // becomes ./setup.xml (first byte even) or ./data.xml (odd) of a folder of the run's own, beside a whole copy of
-// the other, and the application starts on a stand-in graphics engine. A file that does not read whole stops the
-// start with a reason naming it; either way the file is left as it was and nothing of the start stays behind.
+// the other (or, beside a data file and with the first byte's second bit set, no settings file), and the
+// application starts on a stand-in graphics engine. A file that does not read whole stops the start with a reason
+// naming it; either way the file is left as it was and nothing of the start stays behind.
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -108,8 +109,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(g_root);
     Write(name, input.data(), input.size());
+    const bool noSetup = !setup && (data[0] & 2) != 0;
     if (setup)
         Write(kDataName, kData, sizeof(kData) - 1);
+    else if (noSetup)
+        std::filesystem::remove(kSetupName);
     else
         Write(kSetupName, kSetup, sizeof(kSetup) - 1);
 
@@ -120,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     app.m_pGame = &game;
     app.Create(nullptr);
     if (app.Start()) {
-        if (!g_pFerroxSetupTree || g_pFerroxSetupTree->IsLoaded() != 1 || app.GetStartFailure())
+        // A missing settings file leaves an empty tree that never counts as loaded, so it is never saved.
+        if (!g_pFerroxSetupTree || g_pFerroxSetupTree->IsLoaded() != (noSetup ? 0 : 1) || app.GetStartFailure())
             std::abort();
     } else if (!StartsWith(app.GetStartFailure(), std::string(name) + " ")) {
         // Only the file under test may stop the start, and the reason names it.
