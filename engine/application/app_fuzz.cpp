@@ -67,14 +67,6 @@ public:
     int Create(HWND, const char*) override { return 1; }
 };
 
-void Write(const char* name, const char* bytes, size_t size)
-{
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(bytes, static_cast<std::streamsize>(size));
-    if (!out)
-        std::abort();
-}
-
 std::string Read(const char* name)
 {
     std::ifstream in(name, std::ios::binary);
@@ -108,14 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The application reads its files from the working directory; the caller's is back before the next input.
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(g_root);
-    Write(name, input.data(), input.size());
+    GxFuzzScratchWrite(name, data + 1, size - 1);
     const bool noSetup = !setup && (data[0] & 2) != 0;
     if (setup)
-        Write(kDataName, kData, sizeof(kData) - 1);
+        GxFuzzScratchWrite(kDataName, reinterpret_cast<const uint8_t*>(kData), sizeof(kData) - 1);
     else if (noSetup)
         std::filesystem::remove(kSetupName);
     else
-        Write(kSetupName, kSetup, sizeof(kSetup) - 1);
+        GxFuzzScratchWrite(kSetupName, reinterpret_cast<const uint8_t*>(kSetup), sizeof(kSetup) - 1);
 
     g_FerroxDebugSettings.SetDefaults();
     FuzzGame game;
