@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <string>
 
 #include "engine/application/startup.h"
@@ -30,6 +32,14 @@ const char* const kLODTag = "LOD";
 const char* const kFirstLevelTag = "LOD_0";
 // Geometry flag that makes the material colour modulate the texture.
 const GxUInt32 kModulateMaterialColour = 0x40;
+// Type, length and library stamp before every chunk's body.
+const uint64_t kChunkHeaderBytes = 12;
+
+// The chunks a model file's table leads to: its clump and its dictionaries; other types are passed over.
+bool IsReadOnLoad(GxUInt32 type)
+{
+    return type == kFerroxChunkClump || type == kFerroxChunkImageDictionary || type == kFerroxChunkTexDictionary;
+}
 
 GxFrame* AtomicFrame(GxAtomic* atomic) { return atomic ? GxFramedObjectGetFrame(&atomic->object) : nullptr; }
 
@@ -504,18 +514,22 @@ void CFerroxComposite::AdvanceAnimation(float dt)
 
 // ---- dictionaries and model files ----
 
+int CFerroxComposite::KeepDictionary(GxTexDictionary* dictionary)
+{
+    if (!dictionary)
+        return 0;
+    m_dictionaries.push_back(dictionary);
+    GxTexDictionarySetCurrent(dictionary);
+    return 1;
+}
+
 int CFerroxComposite::ReadTexDictionary(GxStream* stream)
 {
     GxUInt32 type = 0, length = 0;
     if (!stream || !GxStreamReadChunkHeader(stream, &type, &length, nullptr, nullptr) ||
         type != kFerroxChunkTexDictionary)
         return 0;
-    GxTexDictionary* dictionary = GxTexDictionaryStreamRead(stream);
-    if (!dictionary)
-        return 0;
-    m_dictionaries.push_back(dictionary);
-    GxTexDictionarySetCurrent(dictionary);
-    return 1;
+    return KeepDictionary(GxTexDictionaryStreamRead(stream));
 }
 
 int CFerroxComposite::ReadImageDictionary(GxStream* stream)
@@ -524,13 +538,27 @@ int CFerroxComposite::ReadImageDictionary(GxStream* stream)
     if (!stream || !GxStreamReadChunkHeader(stream, &type, &length, nullptr, nullptr) ||
         type != kFerroxChunkImageDictionary)
         return 0;
-    GxTexDictionary* dictionary = GxTexDictionaryStreamReadImages(stream);
-    if (!dictionary)
-        return 0;
-    m_dictionaries.push_back(dictionary);
-    GxTexDictionarySetCurrent(dictionary);
-    return 1;
+    return KeepDictionary(GxTexDictionaryStreamReadImages(stream));
 }
+
+// Start and end of each chunk read, by start; no two overlap.
+struct CFerroxComposite::ReadSpans {
+    std::map<uint64_t, uint64_t> spans;
+
+    // Takes the chunk's bytes for reading; false when some of them were read before.
+    bool Claim(GxUInt32 offset, GxUInt32 length)
+    {
+        const uint64_t start = offset;
+        const uint64_t end = start + kChunkHeaderBytes + length;
+        auto next = spans.lower_bound(start);
+        if (next != spans.end() && next->first < end)
+            return false;
+        if (next != spans.begin() && std::prev(next)->second > start)
+            return false;
+        spans.emplace(start, end);
+        return true;
+    }
+};
 
 int CFerroxComposite::Load(const char* fileName)
 {
@@ -550,33 +578,36 @@ int CFerroxComposite::Load(const char* fileName)
     if (!toc)
         return 0;
     SetName(fileName);
+    ReadSpans spans;
     const GxInt32 count = GxTOCGetNumEntries(toc);
     for (GxInt32 i = 0; i < count; i++)
-        LoadEntry(fileName, GxTOCGetEntry(toc, i));
+        LoadEntry(fileName, GxTOCGetEntry(toc, i), &spans);
     GxTOCDestroy(toc);
     SetClumpComposite(this);
     return m_pClump ? 1 : 0;
 }
 
 // Reads the chunk a table entry points at; each entry opens the file anew so that no entry depends on where
-// the previous one left the stream.
-void CFerroxComposite::LoadEntry(const char* fileName, const GxTOCEntry* entry)
+// the previous one left the stream. A chunk listed again, or lying inside one read before, is passed over: a
+// table of many entries would otherwise read the same bytes into a new dictionary each time.
+void CFerroxComposite::LoadEntry(const char* fileName, const GxTOCEntry* entry, ReadSpans* spans)
 {
     if (!entry)
         return;
     GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, fileName);
     if (!stream)
         return;
-    if (!GxStreamCanSupply(stream, entry->offset) || (entry->offset && !GxStreamSkip(stream, entry->offset))) {
+    GxUInt32 type = 0, length = 0;
+    if (!GxStreamCanSupply(stream, entry->offset) || (entry->offset && !GxStreamSkip(stream, entry->offset)) ||
+        !GxStreamReadChunkHeader(stream, &type, &length, nullptr, nullptr) || type != entry->id ||
+        !IsReadOnLoad(type) || !spans->Claim(entry->offset, length)) {
         GxStreamClose(stream, nullptr);
         return;
     }
-    switch (entry->id) {
-    case kFerroxChunkClump: {
-        GxUInt32 type = 0, length = 0;
+    switch (type) {
+    case kFerroxChunkClump:
         // Only the first clump becomes the model's; a second would be lost.
-        if (!m_pClump && GxStreamReadChunkHeader(stream, &type, &length, nullptr, nullptr) &&
-            type == kFerroxChunkClump) {
+        if (!m_pClump) {
             GxClump* clump = ReadClump(stream);
             if (clump) {
                 m_clumps.push_back(clump);
@@ -585,14 +616,11 @@ void CFerroxComposite::LoadEntry(const char* fileName, const GxTOCEntry* entry)
             }
         }
         break;
-    }
     case kFerroxChunkImageDictionary:
-        ReadImageDictionary(stream);
+        KeepDictionary(GxTexDictionaryStreamReadImages(stream));
         break;
     case kFerroxChunkTexDictionary:
-        ReadTexDictionary(stream);
-        break;
-    default:
+        KeepDictionary(GxTexDictionaryStreamRead(stream));
         break;
     }
     GxStreamClose(stream, nullptr);

@@ -127,7 +127,11 @@ public:
     void CollectAnimatedMaterials(GxClump* clump);
 
 private:
-    void LoadEntry(const char* fileName, const GxTOCEntry* entry);
+    // The file's byte ranges whose chunks Load has read.
+    struct ReadSpans;
+    void LoadEntry(const char* fileName, const GxTOCEntry* entry, ReadSpans* spans);
+    // Keeps a dictionary read for the model and makes it current; 1 when there was one.
+    int KeepDictionary(GxTexDictionary* dictionary);
     int SetupCopies(const FerroxLODSetup* setup);
     int SetupLevels(const FerroxLODSetup* setup);
     void DestroyOwnedDictionaries();

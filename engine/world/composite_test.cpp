@@ -262,6 +262,66 @@ TEST_F(Composite, ModelFilesAreReadThroughTheirTableOfContents)
     EXPECT_EQ(nullptr, none.GetClump());
 }
 
+namespace {
+
+GxInt32 CountDictionaries()
+{
+    GxInt32 count = 0;
+    GxTexDictionaryForAllTexDictionaries(
+        [](GxTexDictionary* dictionary, void* data) {
+            ++*static_cast<GxInt32*>(data);
+            return dictionary;
+        },
+        &count);
+    return count;
+}
+
+}  // namespace
+
+// A table that lists a chunk again, or a chunk inside one already read, gets it read once: what a model holds
+// never outgrows the bytes of its file.
+TEST_F(Composite, EachChunkOfAModelFileIsReadOnce)
+{
+    const FerroxBytes emptyBody(4, 0);
+    const FerroxBytes inner = FerroxChunk(kFerroxChunkImageDictionary, emptyBody);
+    FerroxBytes outerBody = emptyBody;
+    FerroxAppend(outerBody, inner);
+    const FerroxBytes outer = FerroxChunk(kFerroxChunkImageDictionary, outerBody);
+    const FerroxBytes second = inner;
+    const GxUInt32 entries = 5;
+    const GxUInt32 tocSize = 12 + 4 + entries * 28;
+    const GxUInt32 outerAt = tocSize;
+    const GxUInt32 innerAt = outerAt + 12 + static_cast<GxUInt32>(emptyBody.size());
+    const GxUInt32 secondAt = outerAt + static_cast<GxUInt32>(outer.size());
+    const GxUInt32 table[entries][2] = {{kFerroxChunkImageDictionary, outerAt},
+                                        {kFerroxChunkImageDictionary, outerAt},
+                                        {kFerroxChunkImageDictionary, innerAt},
+                                        {kFerroxChunkImageDictionary, secondAt},
+                                        {kFerroxChunkImageDictionary, secondAt}};
+    FerroxBytes toc;
+    FerroxAppendWord(toc, entries);
+    for (const auto& entry : table) {
+        FerroxAppendWord(toc, entry[0]);
+        FerroxAppendWord(toc, 0);
+        FerroxAppendWord(toc, entry[1]);
+        toc.insert(toc.end(), 16, 0);
+    }
+    FerroxBytes file = FerroxChunk(kFerroxChunkTOC, toc);
+    ASSERT_EQ(tocSize, file.size());
+    FerroxAppend(file, outer);
+    FerroxAppend(file, second);
+    const std::string path = Path("repeated.gxs");
+    WriteBytes(path, file);
+
+    const GxInt32 before = CountDictionaries();
+    {
+        CFerroxComposite model;
+        EXPECT_EQ(0, model.Load(path.c_str()));
+        EXPECT_EQ(before + 2, CountDictionaries());
+    }
+    EXPECT_EQ(before, CountDictionaries());
+}
+
 TEST_F(Composite, ModelsJoinOneWorldAtATime)
 {
     const GxBBox box = {{50, 50, 50}, {-50, -50, -50}};

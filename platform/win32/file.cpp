@@ -250,13 +250,16 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
     flags |= openWritable ? (read ? O_RDWR : (write ? O_WRONLY : O_RDWR)) : O_RDONLY;
     bool existed = Exists(path);
     mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-    int fd = open(path.c_str(), flags | O_CLOEXEC, mode);
+    // Only plain files open: a directory is no file, a device never ends and a pipe would hold the open (hence
+    // the open that does not wait, undone once the file is known to be plain).
+    int fd = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
     if (fd < 0) {
         SetLastError(KernelErrorFromErrno(errno, &path));
         return INVALID_HANDLE_VALUE;
     }
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int status = fcntl(fd, F_GETFL);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
         close(fd);
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;

@@ -127,6 +127,14 @@ TEST_F(KernelTest, OpenErrorsMapToWin32Codes)
     ASSERT_EQ(mkdir((dir + "/folder").c_str(), 0777), 0);
     EXPECT_EQ(Open("folder", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    // A device named as a file would be read without end, and a pipe would hold the open: neither opens.
+    EXPECT_EQ(CreateFileA("/dev/zero", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0666), 0);
+    EXPECT_EQ(Open("pipe", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Open("pipe", GENERIC_WRITE, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(Open("x", GENERIC_READ, 99), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     Write("old.bin", "abc");
