@@ -1,6 +1,7 @@
 // Fuzz target of the level list of the settings file: any settings file gives each level a world file path
 // without a line end, or none, and the level manager hands the world exactly that path.
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "engine/application/base.h"
@@ -36,8 +37,9 @@ void CheckLevel(CFerroxTagTree* setup, int32_t level)
     if (found && !path.empty() && (path.back() == '\n' || path.back() == '\r'))
         std::abort();
     CFerroxLevelManager manager;
-    PathWorld* world = new PathWorld();
-    manager.SetWorld(world);
+    auto owned = std::make_unique<PathWorld>();
+    PathWorld* world = owned.get();
+    manager.SetWorld(std::move(owned));
     manager.SetLevel(level);
     const int created = manager.Create();
     if (created != (found ? 1 : 0) || world->creates != created || (found && world->path != path))
