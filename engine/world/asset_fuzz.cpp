@@ -5,19 +5,11 @@
 #include <string>
 
 #include "engine/testsupport/fuzz_files.h"
+#include "engine/testsupport/plugins.h"
 #include "engine/world/asset.h"
-#include "engine/world/clumpext.h"
 #include "engine/world/composite.h"
 #include "engine/world/object.h"
-#include "gfx/anim/anim.h"
-#include "gfx/core/spline.h"
-#include "gfx/fx/fx.h"
 #include "gfx/testsupport/fuzz.h"
-#include "gfx/testsupport/plugins.h"
-#include "gfx/world/collision.h"
-#include "gfx/world/lod.h"
-#include "gfx/world/userdata.h"
-#include "gfx/world/world.h"
 
 namespace {
 
@@ -25,10 +17,7 @@ std::string g_input;
 
 void AttachPlugins()
 {
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxTestSectorPluginAttach() || !GxAnimPluginAttach() ||
-        !GxAnimHierarchyPluginAttach() || !GxTestSkinPluginAttach() || !GxUserDataPluginAttach() ||
-        !GxSplinePluginAttach() || !AttachClumpExtension() || !GxMaterialEffectsPluginAttach() ||
-        !GxUVAnimPluginAttach())
+    if (!FerroxTestAttachLevelPlugins())
         std::abort();
 }
 

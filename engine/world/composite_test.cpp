@@ -2,7 +2,9 @@
 // tints, the stored yaw, model files read through their table of contents, and membership in worlds.
 #include "engine/world/composite.h"
 
+#include <array>
 #include <cmath>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -219,6 +221,24 @@ TEST_F(Composite, TintsGoByTheLastMatchingEntry)
     EXPECT_NE(0u, read->flags & 0x40);
 }
 
+namespace {
+
+// A table-of-contents chunk listing (chunk id, file offset) entries; the other fields of an entry are zero.
+FerroxBytes TocChunk(std::initializer_list<std::array<GxUInt32, 2>> entries)
+{
+    FerroxBytes toc;
+    FerroxAppendWord(toc, static_cast<GxUInt32>(entries.size()));
+    for (const auto& entry : entries) {
+        FerroxAppendWord(toc, entry[0]);
+        FerroxAppendWord(toc, 0);
+        FerroxAppendWord(toc, entry[1]);
+        toc.insert(toc.end(), 16, 0);
+    }
+    return FerroxChunk(kFerroxChunkTOC, toc);
+}
+
+}  // namespace
+
 TEST_F(Composite, ModelFilesAreReadThroughTheirTableOfContents)
 {
     GxClump* clump = FerroxTaggedClump({"body", "door"});
@@ -228,18 +248,9 @@ TEST_F(Composite, ModelFilesAreReadThroughTheirTableOfContents)
     // Table: an unknown chunk, an entry past the end of the file, then the clump after a filler chunk.
     const GxUInt32 tocSize = 12 + 4 + 3 * 28;
     const FerroxBytes filler = FerroxChunk(99, FerroxBytes(8, 0xEE));
-    FerroxBytes toc;
-    FerroxAppendWord(toc, 3);
-    const GxUInt32 entries[3][2] = {{99, tocSize},
-                                    {kFerroxChunkClump, 0x7FFFFFF0u},
-                                    {kFerroxChunkClump, tocSize + static_cast<GxUInt32>(filler.size())}};
-    for (const auto& entry : entries) {
-        FerroxAppendWord(toc, entry[0]);
-        FerroxAppendWord(toc, 0);
-        FerroxAppendWord(toc, entry[1]);
-        toc.insert(toc.end(), 16, 0);
-    }
-    FerroxBytes file = FerroxChunk(kFerroxChunkTOC, toc);
+    FerroxBytes file = TocChunk({{99, tocSize},
+                                 {kFerroxChunkClump, 0x7FFFFFF0u},
+                                 {kFerroxChunkClump, tocSize + static_cast<GxUInt32>(filler.size())}});
     ASSERT_EQ(tocSize, file.size());
     FerroxAppend(file, filler);
     FerroxAppend(file, clumpChunk);
@@ -293,20 +304,11 @@ TEST_F(Composite, EachChunkOfAModelFileIsReadOnce)
     const GxUInt32 outerAt = tocSize;
     const GxUInt32 innerAt = outerAt + 12 + static_cast<GxUInt32>(emptyBody.size());
     const GxUInt32 secondAt = outerAt + static_cast<GxUInt32>(outer.size());
-    const GxUInt32 table[entries][2] = {{kFerroxChunkImageDictionary, outerAt},
-                                        {kFerroxChunkImageDictionary, outerAt},
-                                        {kFerroxChunkImageDictionary, innerAt},
-                                        {kFerroxChunkImageDictionary, secondAt},
-                                        {kFerroxChunkImageDictionary, secondAt}};
-    FerroxBytes toc;
-    FerroxAppendWord(toc, entries);
-    for (const auto& entry : table) {
-        FerroxAppendWord(toc, entry[0]);
-        FerroxAppendWord(toc, 0);
-        FerroxAppendWord(toc, entry[1]);
-        toc.insert(toc.end(), 16, 0);
-    }
-    FerroxBytes file = FerroxChunk(kFerroxChunkTOC, toc);
+    FerroxBytes file = TocChunk({{kFerroxChunkImageDictionary, outerAt},
+                                 {kFerroxChunkImageDictionary, outerAt},
+                                 {kFerroxChunkImageDictionary, innerAt},
+                                 {kFerroxChunkImageDictionary, secondAt},
+                                 {kFerroxChunkImageDictionary, secondAt}});
     ASSERT_EQ(tocSize, file.size());
     FerroxAppend(file, outer);
     FerroxAppend(file, second);

@@ -7,19 +7,11 @@
 #include <vector>
 
 #include "engine/testsupport/fuzz_files.h"
+#include "engine/testsupport/plugins.h"
 #include "engine/world/asset.h"
-#include "engine/world/clumpext.h"
 #include "engine/world/composite.h"
 #include "engine/world/object.h"
-#include "gfx/anim/anim.h"
-#include "gfx/core/spline.h"
-#include "gfx/fx/fx.h"
 #include "gfx/testsupport/fuzz.h"
-#include "gfx/testsupport/plugins.h"
-#include "gfx/world/collision.h"
-#include "gfx/world/lod.h"
-#include "gfx/world/userdata.h"
-#include "gfx/world/world.h"
 
 namespace {
 
@@ -39,10 +31,7 @@ public:
 
 void AttachPlugins()
 {
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxTestSectorPluginAttach() || !GxAnimPluginAttach() ||
-        !GxAnimHierarchyPluginAttach() || !GxTestSkinPluginAttach() || !GxUserDataPluginAttach() ||
-        !GxSplinePluginAttach() || !AttachClumpExtension() || !GxMaterialEffectsPluginAttach() ||
-        !GxUVAnimPluginAttach())
+    if (!FerroxTestAttachLevelPlugins())
         std::abort();
 }
 
