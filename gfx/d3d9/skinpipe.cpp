@@ -370,24 +370,50 @@ void UploadFog(GxUInt32 reg, GxUInt32 fogMode)
     GxD3D9Device()->SetVertexShaderConstantF(reg, fog, 1);
 }
 
-// Palette rows of one bone at its slot: (right.c, up.c, at.c, pos.c) for c = x, y, z.
-void UploadBone(const GxMatrix& m, GxUInt32 reg)
+// Palette rows of one bone: (right.c, up.c, at.c, pos.c) for c = x, y, z.
+void BoneRows(const GxMatrix& m, GxReal rows[kRegistersPerBone][kFloatsPerRegister])
 {
-    const GxReal rows[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
+    const GxReal made[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
                                                                 {m.right.y, m.up.y, m.at.y, m.pos.y},
                                                                 {m.right.z, m.up.z, m.at.z, m.pos.z}};
+    std::memcpy(rows, made, sizeof(made));
+}
+
+void UploadBone(const GxMatrix& m, GxUInt32 reg)
+{
+    GxReal rows[kRegistersPerBone][kFloatsPerRegister];
+    BoneRows(m, rows);
     GxD3D9Device()->SetVertexShaderConstantF(reg, &rows[0][0], kRegistersPerBone);
 }
 
-// Every used bone at its slot (skins without split data).
+// Every used bone at its slot (skins without split data); bones whose slots follow one another go up in one call.
 void UploadPalette(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base)
 {
+    GxReal run[gxD3D9VSMAXCONSTANTS][kFloatsPerRegister];
+    GxUInt32 first = 0;
+    GxUInt32 count = 0;  // registers staged from `first` on
+    auto send = [&] {
+        if (count > 0) {
+            GxD3D9Device()->SetVertexShaderConstantF(first, &run[0][0], count);
+        }
+        count = 0;
+    };
     for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
         const GxUInt32 bone = skin->boneIDs[i];
-        if (bone < entries) {
-            UploadBone(palette[bone], base + remap[bone]);
+        if (bone >= entries) {
+            continue;
         }
+        const GxUInt32 reg = base + remap[bone];
+        if (count > 0 && (reg != first + count || count + kRegistersPerBone > gxD3D9VSMAXCONSTANTS)) {
+            send();
+        }
+        if (count == 0) {
+            first = reg;
+        }
+        BoneRows(palette[bone], &run[count]);
+        count += kRegistersPerBone;
     }
+    send();
 }
 
 // The bones of one mesh's runs at their slots of the mesh's palette window (split data).
