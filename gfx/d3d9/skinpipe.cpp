@@ -315,8 +315,8 @@ void ShaderLighting(const GxAtomic* atomic, const GxMatrix* world, GxD3D9VertexS
     b->end = BlockEnd(d);
 }
 
-// Writes the colours scaled by a material's coefficients into the block and uploads c4 up to its end.
-void UploadLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
+// Writes the colours scaled by a material's coefficients into the block.
+void ScaleLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
 {
     GxD3D9VSLightColors scaled;
     GxD3D9VSScaleLightColors(&scaled, &b->unscaled, ambient, diffuse);
@@ -324,6 +324,12 @@ void UploadLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
     for (GxUInt32 l = 0; l < scaled.numLights; l++) {
         std::memcpy(b->regs[b->colourRegister[l]], scaled.colors[l], sizeof(scaled.colors[l]));
     }
+}
+
+// The same, then uploads c4 up to the block's end.
+void UploadLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
+{
+    ScaleLightColors(b, ambient, diffuse);
     GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSAMBIENTREGISTER, b->regs[gxD3D9VSAMBIENTREGISTER],
                                              b->end - gxD3D9VSAMBIENTREGISTER);
 }
@@ -474,11 +480,11 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
     GxD3D9VSSetWorldMatrix(world);
     D3DMATRIX transform;
     GxD3D9GetWorldViewProjTransposed(&transform);
-    // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients.
+    // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients: one run.
     std::memcpy(block.regs, &transform, sizeof(transform));
+    ScaleLightColors(&block, 1.0f, 1.0f);
     GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, &block.regs[0][0],
-                                             gxD3D9VSAMBIENTREGISTER - gxD3D9VSTRANSFORMREGISTER);
-    UploadLightColors(&block, 1.0f, 1.0f);
+                                             block.end - gxD3D9VSTRANSFORMREGISTER);
     GxReal lastAmbient = 1.0f;
     GxReal lastDiffuse = 1.0f;
     if (registers.fog != gxD3D9VSNOREGISTER) {
@@ -536,7 +542,7 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         }
         DrawMesh(header, meshes[m]);
     }
-    GxD3D9SetVertexShader(nullptr);
+    // The shader stays set: the next skin draws with it again, and every fixed-function draw sets its own (none).
     return 1;
 }
 

@@ -326,9 +326,10 @@ TEST_F(ShaderSkinPipeTest, ShaderPathUploadsThePaletteAndLeavesTheBindPose)
     EXPECT_FLOAT_EQ(rows[2][2], 1.0f);
 }
 
-// Used bones whose palette slots follow one another go up in one call: bones 0, 1 and 3 of four make two runs, and
-// each bone's rows stand at its own slot.
-TEST_F(ShaderSkinPipeTest, PaletteGoesUpInRunsOfConsecutiveSlots)
+// The constants go up in runs: the transform and the light block in one call from c0, and the used bones whose
+// palette slots follow one another in one call each (bones 0, 1 and 3 of four make two runs), every bone's rows at
+// its own slot. The shader stays set after the skin, and a fixed-function atomic drawn next draws without it.
+TEST_F(ShaderSkinPipeTest, ConstantsGoUpInRunsAndTheNextFixedFunctionDrawHasNoShader)
 {
     GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr);
     geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
@@ -358,6 +359,8 @@ TEST_F(ShaderSkinPipeTest, PaletteGoesUpInRunsOfConsecutiveSlots)
         GxMatrixSetIdentity(&hierarchy->pMatrixArray[b]);
         hierarchy->pMatrixArray[b].pos.y = static_cast<GxReal>(b);  // each bone lifted by its number
     }
+    GxGeometry* plainBox = GxWorldTestBox(nullptr, nullptr);
+    MakeAtomic(plainBox);
     GxD3D9VertexShaderSetAssembler(AssembleAny);
     D3D9SoftSetLogging(gxD3D9State.device, true);
     D3D9SoftClearLog(gxD3D9State.device);
@@ -366,13 +369,21 @@ TEST_F(ShaderSkinPipeTest, PaletteGoesUpInRunsOfConsecutiveSlots)
     ASSERT_EQ(skin->usesVertexShader, 1u);
     const GxUInt32 base = gxD3D9VSLIGHTSREGISTER + ((geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0);
     std::vector<std::pair<DWORD, DWORD>> uploads;  // first register, count
+    std::vector<bool> shaded;                      // per draw: through a vertex shader
     for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
-        if (e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_VSCONSTANT && e.a >= base) {
+        if (e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_VSCONSTANT && (e.a == 0 || e.a >= base)) {
             uploads.emplace_back(e.a, e.b);
         }
+        if (e.type == D3D9SOFT_DRAW) {
+            shaded.push_back(!e.shaded.empty());
+        }
     }
-    const std::vector<std::pair<DWORD, DWORD>> runs = {{base, 6}, {base + 9, 3}};
+    // Unlit: the light block is the ambient register alone.
+    const std::vector<std::pair<DWORD, DWORD>> runs = {{0, gxD3D9VSLIGHTSREGISTER}, {base, 6}, {base + 9, 3}};
     EXPECT_EQ(uploads, runs);
+    ASSERT_EQ(shaded.size(), 2u);
+    EXPECT_TRUE(shaded[0]);
+    EXPECT_FALSE(shaded[1]) << "the fixed-function atomic after the skin";
     for (GxUInt32 bone : {0u, 1u, 3u}) {
         float rows[3][4] = {};
         ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(base + 3 * bone, &rows[0][0], 3)));
