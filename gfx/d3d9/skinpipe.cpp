@@ -315,8 +315,8 @@ void ShaderLighting(const GxAtomic* atomic, const GxMatrix* world, GxD3D9VertexS
     b->end = BlockEnd(d);
 }
 
-// Writes the colours scaled by a material's coefficients into the block and uploads c4 up to its end.
-void UploadLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
+// Writes the colours scaled by a material's coefficients into the block.
+void ScaleLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
 {
     GxD3D9VSLightColors scaled;
     GxD3D9VSScaleLightColors(&scaled, &b->unscaled, ambient, diffuse);
@@ -324,6 +324,12 @@ void UploadLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
     for (GxUInt32 l = 0; l < scaled.numLights; l++) {
         std::memcpy(b->regs[b->colourRegister[l]], scaled.colors[l], sizeof(scaled.colors[l]));
     }
+}
+
+// The same, then uploads c4 up to the block's end.
+void UploadLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
+{
+    ScaleLightColors(b, ambient, diffuse);
     GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSAMBIENTREGISTER, b->regs[gxD3D9VSAMBIENTREGISTER],
                                              b->end - gxD3D9VSAMBIENTREGISTER);
 }
@@ -370,24 +376,50 @@ void UploadFog(GxUInt32 reg, GxUInt32 fogMode)
     GxD3D9Device()->SetVertexShaderConstantF(reg, fog, 1);
 }
 
-// Palette rows of one bone at its slot: (right.c, up.c, at.c, pos.c) for c = x, y, z.
-void UploadBone(const GxMatrix& m, GxUInt32 reg)
+// Palette rows of one bone: (right.c, up.c, at.c, pos.c) for c = x, y, z.
+void BoneRows(const GxMatrix& m, GxReal rows[kRegistersPerBone][kFloatsPerRegister])
 {
-    const GxReal rows[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
+    const GxReal made[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
                                                                 {m.right.y, m.up.y, m.at.y, m.pos.y},
                                                                 {m.right.z, m.up.z, m.at.z, m.pos.z}};
+    std::memcpy(rows, made, sizeof(made));
+}
+
+void UploadBone(const GxMatrix& m, GxUInt32 reg)
+{
+    GxReal rows[kRegistersPerBone][kFloatsPerRegister];
+    BoneRows(m, rows);
     GxD3D9Device()->SetVertexShaderConstantF(reg, &rows[0][0], kRegistersPerBone);
 }
 
-// Every used bone at its slot (skins without split data).
+// Every used bone at its slot (skins without split data); bones whose slots follow one another go up in one call.
 void UploadPalette(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base)
 {
+    GxReal run[gxD3D9VSMAXCONSTANTS][kFloatsPerRegister];
+    GxUInt32 first = 0;
+    GxUInt32 count = 0;  // registers staged from `first` on
+    auto send = [&] {
+        if (count > 0) {
+            GxD3D9Device()->SetVertexShaderConstantF(first, &run[0][0], count);
+        }
+        count = 0;
+    };
     for (GxUInt32 i = 0; i < skin->numBoneIDs; i++) {
         const GxUInt32 bone = skin->boneIDs[i];
-        if (bone < entries) {
-            UploadBone(palette[bone], base + remap[bone]);
+        if (bone >= entries) {
+            continue;
         }
+        const GxUInt32 reg = base + remap[bone];
+        if (count > 0 && (reg != first + count || count + kRegistersPerBone > gxD3D9VSMAXCONSTANTS)) {
+            send();
+        }
+        if (count == 0) {
+            first = reg;
+        }
+        BoneRows(palette[bone], &run[count]);
+        count += kRegistersPerBone;
     }
+    send();
 }
 
 // The bones of one mesh's runs at their slots of the mesh's palette window (split data).
@@ -448,11 +480,11 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
     GxD3D9VSSetWorldMatrix(world);
     D3DMATRIX transform;
     GxD3D9GetWorldViewProjTransposed(&transform);
-    // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients.
+    // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients: one run.
     std::memcpy(block.regs, &transform, sizeof(transform));
+    ScaleLightColors(&block, 1.0f, 1.0f);
     GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, &block.regs[0][0],
-                                             gxD3D9VSAMBIENTREGISTER - gxD3D9VSTRANSFORMREGISTER);
-    UploadLightColors(&block, 1.0f, 1.0f);
+                                             block.end - gxD3D9VSTRANSFORMREGISTER);
     GxReal lastAmbient = 1.0f;
     GxReal lastDiffuse = 1.0f;
     if (registers.fog != gxD3D9VSNOREGISTER) {
@@ -510,7 +542,7 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
         }
         DrawMesh(header, meshes[m]);
     }
-    GxD3D9SetVertexShader(nullptr);
+    // The shader stays set: the next skin draws with it again, and every fixed-function draw sets its own (none).
     return 1;
 }
 

@@ -326,6 +326,72 @@ TEST_F(ShaderSkinPipeTest, ShaderPathUploadsThePaletteAndLeavesTheBindPose)
     EXPECT_FLOAT_EQ(rows[2][2], 1.0f);
 }
 
+// The constants go up in runs: the transform and the light block in one call from c0, and the used bones whose
+// palette slots follow one another in one call each (bones 0, 1 and 3 of four make two runs), every bone's rows at
+// its own slot. The shader stays set after the skin, and a fixed-function atomic drawn next draws without it.
+TEST_F(ShaderSkinPipeTest, ConstantsGoUpInRunsAndTheNextFixedFunctionDrawHasNoShader)
+{
+    GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr);
+    geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYLIGHT);
+    const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
+    const GxUInt8 used[3] = {0, 1, 3};
+    std::vector<GxReal> weights(n * 4, 0.0f);
+    std::vector<GxUInt32> indices(n, 0);
+    for (GxUInt32 v = 0; v < n; v++) {
+        weights[v * 4] = 1.0f;
+        indices[v] = used[v % 3];
+    }
+    GxMatrix toBone[4];
+    for (GxMatrix& m : toBone) {
+        GxMatrixSetIdentity(&m);
+    }
+    GxSkin* skin = GxSkinCreate();
+    ASSERT_TRUE(GxSkinDataAllocate(skin, 4, 3, n, used, weights.data(), indices.data(), toBone));
+    skin->maxNumWeightsForVertex = 1;
+    GxSkinGeometrySetSkin(geometry, skin);
+    GxAtomic* atomic = MakeAtomic(geometry);
+    hierarchy =
+        GxAnimHierarchyCreate(4, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(hierarchy, nullptr);
+    GxSkinAtomicSetHierarchy(atomic, hierarchy);
+    GxSkinAtomicInitPipeline(atomic, 1);
+    for (GxInt32 b = 0; b < 4; b++) {
+        GxMatrixSetIdentity(&hierarchy->pMatrixArray[b]);
+        hierarchy->pMatrixArray[b].pos.y = static_cast<GxReal>(b);  // each bone lifted by its number
+    }
+    GxGeometry* plainBox = GxWorldTestBox(nullptr, nullptr);
+    MakeAtomic(plainBox);
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    D3D9SoftSetLogging(gxD3D9State.device, true);
+    D3D9SoftClearLog(gxD3D9State.device);
+    ASSERT_TRUE(Render());
+    D3D9SoftSetLogging(gxD3D9State.device, false);
+    ASSERT_EQ(skin->usesVertexShader, 1u);
+    const GxUInt32 base = gxD3D9VSLIGHTSREGISTER + ((geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0);
+    std::vector<std::pair<DWORD, DWORD>> uploads;  // first register, count
+    std::vector<bool> shaded;                      // per draw: through a vertex shader
+    for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
+        if (e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_VSCONSTANT && (e.a == 0 || e.a >= base)) {
+            uploads.emplace_back(e.a, e.b);
+        }
+        if (e.type == D3D9SOFT_DRAW) {
+            shaded.push_back(!e.shaded.empty());
+        }
+    }
+    // Unlit: the light block is the ambient register alone.
+    const std::vector<std::pair<DWORD, DWORD>> runs = {{0, gxD3D9VSLIGHTSREGISTER}, {base, 6}, {base + 9, 3}};
+    EXPECT_EQ(uploads, runs);
+    ASSERT_EQ(shaded.size(), 2u);
+    EXPECT_TRUE(shaded[0]);
+    EXPECT_FALSE(shaded[1]) << "the fixed-function atomic after the skin";
+    for (GxUInt32 bone : {0u, 1u, 3u}) {
+        float rows[3][4] = {};
+        ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(base + 3 * bone, &rows[0][0], 3)));
+        EXPECT_FLOAT_EQ(rows[1][3], static_cast<float>(bone)) << "bone " << bone;
+        EXPECT_FLOAT_EQ(rows[0][0], 1.0f) << "bone " << bone;
+    }
+}
+
 // Linear fog without w-based fog: the shader's fog register holds the camera's fog range.
 TEST_F(ShaderSkinPipeTest, LinearFogConstantsFollowTheCamera)
 {
