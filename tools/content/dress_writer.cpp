@@ -205,8 +205,33 @@ GxUInt32 ClumpOffset(const std::vector<GxUInt8>& file)
     return inside ? offset : 0;
 }
 
-GxClump* ReadClump(const std::vector<GxUInt8>& file, GxUInt32 offset)
+// The images dictionary ahead of the clump at `clumpOffset`. Null with *found false when there is none; null with
+// *found true when it is there but cannot be read.
+GxTexDictionary* ReadDictionary(const std::vector<GxUInt8>& file, GxUInt32 clumpOffset, bool* found)
 {
+    *found = false;
+    GxMemory memory = {const_cast<GxUInt8*>(file.data()), clumpOffset};
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    GxTexDictionary* dictionary = nullptr;
+    if (GxStreamFindChunk(stream, gxID_IMAGEDICTIONARY, nullptr, nullptr)) {
+        *found = true;
+        dictionary = GxTexDictionaryStreamReadImages(stream);
+    }
+    GxStreamClose(stream, nullptr);
+    return dictionary;
+}
+
+// Reads the clump with the file's own dictionary current: its materials find their textures by name there, and a
+// texture not found would be left out when the clump is written back.
+GxClump* ReadClump(const std::vector<GxUInt8>& file, GxUInt32 offset, GxTexDictionary* dictionary)
+{
+    GxTexDictionary* previous = GxTexDictionaryGetCurrent();
+    if (dictionary != nullptr) {
+        GxTexDictionarySetCurrent(dictionary);
+    }
     GxMemory memory = {const_cast<GxUInt8*>(file.data()) + offset, static_cast<GxUInt32>(file.size() - offset)};
     GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
     GxClump* clump =
@@ -214,6 +239,7 @@ GxClump* ReadClump(const std::vector<GxUInt8>& file, GxUInt32 offset)
     if (stream != nullptr) {
         GxStreamClose(stream, nullptr);
     }
+    GxTexDictionarySetCurrent(previous);
     return clump;
 }
 
@@ -226,8 +252,13 @@ std::vector<GxUInt8> ContentDressCharacterBytes(const std::vector<GxUInt8>& file
     if (offset == 0 || oldSize > file.size() - offset - kChunkHeader) {
         return {};
     }
-    GxClump* clump = ReadClump(file, offset);
+    bool hasDictionary = false;
+    GxTexDictionary* dictionary = ReadDictionary(file, offset, &hasDictionary);
+    GxClump* clump = hasDictionary && dictionary == nullptr ? nullptr : ReadClump(file, offset, dictionary);
     if (clump == nullptr) {
+        if (dictionary != nullptr) {
+            GxTexDictionaryDestroy(dictionary);
+        }
         return {};
     }
     GxInt32 ids[CONTENTHUMANOIDBONES];
@@ -247,6 +278,9 @@ std::vector<GxUInt8> ContentDressCharacterBytes(const std::vector<GxUInt8>& file
         dressed = ContentClumpBytes(clump);
     }
     GxClumpDestroy(clump);
+    if (dictionary != nullptr) {
+        GxTexDictionaryDestroy(dictionary);
+    }
     if (dressed.empty()) {
         return {};
     }

@@ -14,8 +14,9 @@ extern const char* const CONTENTHEADVARIANTS[3];
 extern const char* const CONTENTBAGS[2];
 
 // The character file's bytes with the head variants added to its clump; the table of contents follows the
-// clump's new size. Empty when the bytes are not a character file that can be dressed: no table of contents,
-// no clump where it points, no head bone, or head variants already there.
+// clump's new size, and the materials keep the textures of the file's images dictionary. Empty when the bytes are
+// not a character file that can be dressed: no table of contents, no clump where it points, an images dictionary
+// that cannot be read, no head bone, or head variants already there.
 std::vector<GxUInt8> ContentDressCharacterBytes(const std::vector<GxUInt8>& file);
 
 // Dresses every ".gxs" file of the folder in place; files that are not characters stay as they are. False

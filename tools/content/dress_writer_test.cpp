@@ -1,5 +1,5 @@
-// Head variants on the character files: tagged under the head bone, the rest of the file still readable, files
-// that are not characters (or are dressed already) left alone, and damaged bytes refused.
+// Head variants on the character files: tagged under the head bone, the rest of the file still readable, the body's
+// texture kept, files that are not characters (or are dressed already) left alone, and damaged bytes refused.
 #include "tools/content/dress_writer.h"
 
 #include <algorithm>
@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/world/asset.h"
+#include "engine/world/composite.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/texture.h"
@@ -55,7 +57,68 @@ GxAtomic* CollectTag(GxAtomic* atomic, void* data)
     return atomic;
 }
 
+// The texture names of every material of the clump ("" for an untextured one).
+std::vector<std::string> TextureNames(GxClump* clump)
+{
+    std::vector<std::string> names;
+    GxClumpForAllAtomics(
+        clump,
+        [](GxAtomic* atomic, void* data) -> GxAtomic* {
+            const GxGeometry* geometry = atomic->geometry;
+            for (GxInt32 m = 0; m < geometry->matList.numMaterials; m++) {
+                const GxTexture* texture = geometry->matList.materials[m]->texture;
+                static_cast<std::vector<std::string>*>(data)->push_back(texture ? texture->name : "");
+            }
+            return atomic;
+        },
+        &names);
+    return names;
+}
+
 }  // namespace
+
+TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoadsThem)
+{
+    const fs::path person = dir / "person.gxs";
+    ASSERT_TRUE(ContentHumanoidFileWrite(person.string().c_str(), kContentTestPlan));
+    auto clothed = [](GxClump* clump) {
+        const std::vector<std::string> names = TextureNames(clump);
+        return std::count(names.begin(), names.end(), "hum_cloth");
+    };
+    long undressed = 0;
+    {
+        CFerroxComposite model;
+        ASSERT_EQ(1, model.Load(person.string().c_str()));
+        undressed = clothed(model.GetClump());
+        ASSERT_LT(0, undressed);
+    }
+    std::string detail;
+    ASSERT_TRUE(ContentDressCharacters(dir.string(), &detail)) << detail;
+
+    // Through the templates' asset loader.
+    FerroxModelPool models;
+    FerroxAnimPool animations;
+    {
+        CFerroxAssetLoaderHlpr loader;
+        loader.SetTarget(&models, &animations, person.string().c_str());
+        CFerroxStream<CFerroxAssetLoaderHlpr> stream;
+        ASSERT_TRUE(stream.Read(person.string().c_str(), &CFerroxAssetLoaderHlpr::LoadChunk));
+        EXPECT_EQ(1, stream.Process(&loader));
+        loader.GroupAssets();
+        const std::vector<CFerroxAssetSet*> sets = loader.GetAssetSets();
+        ASSERT_EQ(1u, sets.size());
+        ASSERT_EQ(1u, sets[0]->GetModels().size());
+        // Every textured part of the body keeps its texture; the added heads and bags are plain.
+        EXPECT_EQ(undressed, clothed(sets[0]->GetModels()[0]->asset->GetClump()));
+        for (CFerroxAssetSet* set : sets) {
+            delete set;
+        }
+    }
+    // Through the composite model's file reader.
+    CFerroxComposite model;
+    ASSERT_EQ(1, model.Load(person.string().c_str()));
+    EXPECT_EQ(undressed, clothed(model.GetClump()));
+}
 
 TEST_F(DressWriter, CharactersGetThreeHeadsAndTwoHiddenBagsAndKeepTheRest)
 {
@@ -132,6 +195,12 @@ TEST_F(DressWriter, DamagedFilesAreRefused)
     EXPECT_TRUE(ContentDressCharacterBytes(broken).empty());
     broken = bytes;
     GxBytesPutU32(&broken[16 + gxTOCENTRYSIZE + 8], 0);
+    EXPECT_TRUE(ContentDressCharacterBytes(broken).empty());
+    // An images dictionary that claims a second texture runs into the clump: dressing would drop the body's texture.
+    broken = bytes;
+    const GxUInt32 dictionaryAt = GxBytesGetU32(&bytes[16 + 8]);
+    ASSERT_EQ(gxID_IMAGEDICTIONARY, GxBytesGetU32(&bytes[dictionaryAt]));
+    broken[dictionaryAt + 12] = 2;
     EXPECT_TRUE(ContentDressCharacterBytes(broken).empty());
     GxTestTakeError();
 }
