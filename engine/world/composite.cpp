@@ -91,8 +91,23 @@ GxClump* ReadClump(GxStream* stream)
     return clump;
 }
 
+// The dictionary that lists the clump's first listed texture, or null.
+GxTexDictionary* TextureDictionary(GxClump* clump)
+{
+    GxTexDictionary* found = nullptr;
+    FerroxForEachAtomic(clump, [&found](GxAtomic* atomic) {
+        ForEachMaterial(atomic->geometry, [&found](GxMaterial* material) {
+            if (!found && material->texture)
+                found = GxTextureGetDictionary(material->texture);
+        });
+    });
+    return found;
+}
+
 // A copy of the clump: with clone set its atomics share the geometry; otherwise the copy is written to memory
-// and read back, so that it owns its geometry and materials.
+// and read back, so that it owns its geometry and materials. The read-back looks its textures up by name in the
+// dictionary the original's came from: the current one may by then be another file's, which would leave the
+// copy untextured.
 GxClump* CopyClump(GxClump* clump, bool clone)
 {
     if (!clump)
@@ -109,6 +124,10 @@ GxClump* CopyClump(GxClump* clump, bool clone)
         return nullptr;
     }
     GxClump* copy = nullptr;
+    GxTexDictionary* previous = GxTexDictionaryGetCurrent();
+    GxTexDictionary* own = TextureDictionary(clump);
+    if (own)
+        GxTexDictionarySetCurrent(own);
     GxStream* in = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
     if (in) {
         GxUInt32 length = 0, version = 0;
@@ -116,6 +135,7 @@ GxClump* CopyClump(GxClump* clump, bool clone)
             copy = ReadClump(in);
         GxStreamClose(in, nullptr);
     }
+    GxTexDictionarySetCurrent(previous);
     GxFree(memory.start);
     return copy;
 }

@@ -151,6 +151,42 @@ TEST_F(Composite, SetsWithoutAFirstLevelOrWithoutLevelsAreCopiedWhole)
     EXPECT_EQ(nullptr, empty.FindPart(""));
 }
 
+// A full copy is made after the model's own file is read, when another file's dictionary may be current: it
+// still finds the textures the model was read with.
+TEST_F(Composite, FullCopiesKeepTheTexturesOfTheModelTheyCopy)
+{
+    GxTexDictionary* own = GxTexDictionaryCreate();
+    GxTexture* cloth = GxTextureCreate(GxRasterCreate(4, 4, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888));
+    ASSERT_NE(nullptr, own);
+    ASSERT_NE(nullptr, cloth);
+    GxTextureSetName(cloth, "cloth");
+    GxTexDictionaryAddTexture(own, cloth);
+    GxTexDictionarySetCurrent(own);
+    GxClump* clump = FerroxTaggedClump({"body"});
+    ASSERT_NE(nullptr, clump);
+    GxMaterialSetTexture(FirstGeometry(clump)->matList.materials[0], cloth);
+    CFerroxComposite* model = FerroxModelFromClump("person", clump);
+    GxClumpDestroy(clump);
+    ASSERT_NE(nullptr, model);
+    ASSERT_EQ(cloth, FirstGeometry(model->GetClump())->matList.materials[0]->texture);
+    const std::vector<FerroxModelRecord*> sources = {pool.AddOrAddRef(new FerroxModelRecord{1, model}, 1)};
+
+    GxTexDictionary* other = GxTexDictionaryCreate();
+    ASSERT_NE(nullptr, other);
+    GxTexDictionarySetCurrent(other);
+    CFerroxComposite copy;
+    FerroxLODSetup setup = Setup("person", &sources);
+    setup.clone = 0;
+    ASSERT_EQ(1, copy.SetupLOD(&setup));
+    GxGeometry* geometry = FirstGeometry(copy.GetClump());
+    ASSERT_NE(FirstGeometry(model->GetClump()), geometry);
+    EXPECT_EQ(cloth, geometry->matList.materials[0]->texture);
+    EXPECT_EQ(other, GxTexDictionaryGetCurrent());
+    copy.Release();
+    GxTexDictionaryDestroy(other);
+    GxTexDictionaryDestroy(own);
+}
+
 TEST_F(Composite, PartsAreFoundByTagAndVariantsShownByNumber)
 {
     GxClump* clump = FerroxTaggedClump({"body", "hair1", "hair2", "hair3", nullptr});

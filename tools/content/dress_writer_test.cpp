@@ -110,6 +110,16 @@ TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoad
         ASSERT_EQ(1u, sets[0]->GetModels().size());
         // Every textured part of the body keeps its texture; the added heads and bags are plain.
         EXPECT_EQ(undressed, clothed(sets[0]->GetModels()[0]->asset->GetClump()));
+        // A character's own copy, made when another file's dictionary is current.
+        GxTexDictionary* other = GxTexDictionaryCreate();
+        ASSERT_NE(nullptr, other);
+        GxTexDictionarySetCurrent(other);
+        CFerroxComposite own;
+        const FerroxLODSetup setup = {"person", nullptr, &sets[0]->GetModels(), 0, nullptr, nullptr};
+        ASSERT_EQ(1, own.SetupLOD(&setup));
+        EXPECT_EQ(undressed, clothed(own.GetClump()));
+        own.Release();
+        GxTexDictionaryDestroy(other);
         for (CFerroxAssetSet* set : sets) {
             delete set;
         }
