@@ -138,8 +138,8 @@ ContentBox BoneBox(GxInt32 bone)
 }
 
 // The far body: few boxes with shared corners, each enclosing the full body's boxes of a run of bones and bound
-// rigidly to the first of them; grouped by material like the full body. The hands stay (they cost no draw of their own); the shoes go, a
-// pixel or two at that distance, and with them a draw.
+// rigidly to the first of them; grouped by material like the full body. The hands stay (they cost no draw of their
+// own); the shoes go, a pixel or two at that distance, and with them a draw.
 struct FarPart {
     GxInt32 first;  // the bone the box follows
     GxInt32 last;
