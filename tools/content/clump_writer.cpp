@@ -1,6 +1,7 @@
 // Model writers: box geometry, the shop unit, and model files written through the library's clump writer.
 #include "tools/content/clump_writer.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -45,6 +46,18 @@ const Face kFaces[kFacesPerBox] = {
 GxReal Along(const GxV3d& axis, const GxV3d& half) { return axis.x * half.x + axis.y * half.y + axis.z * half.z; }
 
 GxV3d Abs(const GxV3d& v) { return {v.x < 0 ? -v.x : v.x, v.y < 0 ? -v.y : v.y, v.z < 0 ? -v.z : v.z}; }
+
+// Bounds and mesh header of a filled geometry; null (and the geometry freed) on failure.
+GxGeometry* Finished(GxGeometry* geometry)
+{
+    GxMorphTarget* target = &geometry->morphTarget[0];
+    GxMorphTargetCalcBoundingSphere(target, &target->boundingSphere);
+    if (!GxGeometryUnlock(geometry)) {
+        GxGeometryDestroy(geometry);
+        return nullptr;
+    }
+    return geometry;
+}
 
 }  // namespace
 
@@ -93,12 +106,59 @@ GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial*
             }
         }
     }
-    GxMorphTargetCalcBoundingSphere(target, &target->boundingSphere);
-    if (!GxGeometryUnlock(geometry)) {
-        GxGeometryDestroy(geometry);
+    return Finished(geometry);
+}
+
+GxGeometry* ContentCornerBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial* const* materials,
+                                     GxInt32 numMaterials, GxUInt32 extraFlags)
+{
+    const GxInt32 numBoxes = static_cast<GxInt32>(boxes.size());
+    GxGeometry* geometry = GxGeometryCreate(numBoxes * kContentCornersPerBox,
+                                            numBoxes * kFacesPerBox * kTrianglesPerFace, kGeometryFlags | extraFlags);
+    if (!geometry) {
         return nullptr;
     }
-    return geometry;
+    GxMorphTarget* target = &geometry->morphTarget[0];
+    const GxReal unit = 1.0f / std::sqrt(3.0f);
+    for (GxInt32 b = 0; b < numBoxes; b++) {
+        const ContentBox& box = boxes[static_cast<size_t>(b)];
+        if (box.material < 0 || box.material >= numMaterials) {
+            GxGeometryDestroy(geometry);
+            return nullptr;
+        }
+        const GxInt32 first = b * kContentCornersPerBox;
+        for (GxInt32 corner = 0; corner < kContentCornersPerBox; corner++) {
+            const GxV3d sign = {(corner & 1) ? 1.0f : -1.0f, (corner & 2) ? 1.0f : -1.0f, (corner & 4) ? 1.0f : -1.0f};
+            target->verts[first + corner] = {box.centre.x + sign.x * box.half.x, box.centre.y + sign.y * box.half.y,
+                                             box.centre.z + sign.z * box.half.z};
+            target->normals[first + corner] = {sign.x * unit, sign.y * unit, sign.z * unit};
+            // x and z alternate u, so that every side face spans the texture across.
+            geometry->texCoords[0][first + corner] = {((corner & 1) ^ ((corner >> 2) & 1)) ? 1.0f : 0.0f,
+                                                      (corner & 2) ? 0.0f : 1.0f};
+        }
+        for (GxInt32 f = 0; f < kFacesPerBox; f++) {
+            const Face& face = kFaces[f];
+            GxUInt16 quad[kVerticesPerFace];
+            for (GxInt32 corner = 0; corner < kVerticesPerFace; corner++) {
+                const GxReal a = (corner & 1) ? 1.0f : -1.0f;
+                const GxReal c = (corner & 2) ? 1.0f : -1.0f;
+                const GxV3d p = {face.normal.x + face.u.x * a + face.v.x * c,
+                                 face.normal.y + face.u.y * a + face.v.y * c,
+                                 face.normal.z + face.u.z * a + face.v.z * c};
+                quad[corner] = static_cast<GxUInt16>(first + (p.x > 0 ? 1 : 0) + (p.y > 0 ? 2 : 0) + (p.z > 0 ? 4 : 0));
+            }
+            const GxUInt16 tris[kTrianglesPerFace][3] = {{quad[0], quad[1], quad[3]}, {quad[0], quad[3], quad[2]}};
+            for (GxInt32 t = 0; t < kTrianglesPerFace; t++) {
+                GxTriangle* triangle = &geometry->triangles[(b * kFacesPerBox + f) * kTrianglesPerFace + t];
+                std::memcpy(triangle->vertIndex, tris[t], sizeof(triangle->vertIndex));
+                if (!GxGeometryTriangleSetMaterial(geometry, triangle, materials[box.material])) {
+                    GxGeometryDestroy(geometry);
+                    return nullptr;
+                }
+            }
+        }
+    }
+    return Finished(geometry);
 }
 
 std::vector<GxTOCEntry> ContentModelTOC(GxUInt32 dictionarySize)

@@ -22,6 +22,14 @@ struct ContentBox {
 GxGeometry* ContentBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial* const* materials, GxInt32 numMaterials,
                                GxUInt32 extraFlags);
 
+// Corners per box of ContentCornerBoxGeometry: bit 0 set is +x, bit 1 +y, bit 2 +z.
+constexpr GxInt32 kContentCornersPerBox = 8;
+
+// Geometry of boxes with their corners shared by the faces: a third of the vertices of ContentBoxGeometry, for
+// models seen from afar. Normals point out along the corners (smooth shading); coordinates are 0 or 1 by corner.
+GxGeometry* ContentCornerBoxGeometry(const std::vector<ContentBox>& boxes, GxMaterial* const* materials,
+                                     GxInt32 numMaterials, GxUInt32 extraFlags);
+
 // The clump chunk as bytes (empty on failure), written by GxClumpStreamWrite.
 std::vector<GxUInt8> ContentClumpBytes(GxClump* clump);
 

@@ -137,9 +137,9 @@ ContentBox BoneBox(GxInt32 bone)
     return ContentBox{centre, half, material};
 }
 
-// The far body: few boxes, each enclosing the full body's boxes of a run of bones and bound to the first of
-// them; grouped by material like the full body. The hands stay (they cost no draw of their own); the shoes go, a
-// pixel or two at that distance, and with them a draw.
+// The far body: few boxes with shared corners, each enclosing the full body's boxes of a run of bones and bound
+// rigidly to the first of them; grouped by material like the full body. The hands stay (they cost no draw of their
+// own); the shoes go, a pixel or two at that distance, and with them a draw.
 struct FarPart {
     GxInt32 first;  // the bone the box follows
     GxInt32 last;
@@ -212,20 +212,27 @@ std::vector<GxInt32> BonesByMaterial()
     return bones;
 }
 
-// `bones` names the bone of each box, in the order of the boxes.
-bool BindSkin(GxGeometry* geometry, const std::vector<ContentBox>& boxes, const std::vector<GxInt32>& bones)
+// `bones` names the bone of each box, in the order of the boxes. A box's end at its joint blends a little with the
+// parent bone; a rigid binding keeps every vertex on its box's bone alone, so the skin has one weight per vertex.
+enum class Binding {
+    kJointBlend,
+    kRigid
+};
+bool BindSkin(GxGeometry* geometry, const std::vector<ContentBox>& boxes, const std::vector<GxInt32>& bones,
+              GxInt32 verticesPerBox, Binding binding)
 {
     const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
     std::vector<GxReal> weights(n * gxSKINMAXWEIGHTS, 0.0f);
     std::vector<GxUInt32> indices(n, 0);
     for (GxUInt32 v = 0; v < n; v++) {
-        const size_t boxIndex = v / kVerticesPerBox;
+        const size_t boxIndex = v / static_cast<GxUInt32>(verticesPerBox);
         const GxInt32 bone = bones[boxIndex];
         const GxInt32 parent = kParent[bone];
         const GxV3d p = geometry->morphTarget[0].verts[v];
         const ContentBox& box = boxes[boxIndex];
         // The end nearest the joint blends a little with the parent bone.
-        const bool atJoint = parent >= 0 && std::fabs(p.y - BindWorld(bone).y) <= box.half.y + 0.02f &&
+        const bool atJoint = binding == Binding::kJointBlend && parent >= 0 &&
+                             std::fabs(p.y - BindWorld(bone).y) <= box.half.y + 0.02f &&
                              ((kOffset[bone].y < 0) ? p.y > box.centre.y : p.y < box.centre.y);
         weights[v * gxSKINMAXWEIGHTS] = atJoint ? 1.0f - kJointBlend : 1.0f;
         weights[v * gxSKINMAXWEIGHTS + 1] = atJoint ? kJointBlend : 0.0f;
@@ -416,7 +423,7 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
         farBoxes.push_back(FarBox(part));
     }
     GxGeometry* body = ok ? ContentBoxGeometry(boxes, materials, kMaterialCount, kBodyFlags) : nullptr;
-    GxGeometry* far = ok ? ContentBoxGeometry(farBoxes, materials, kMaterialCount, kBodyFlags) : nullptr;
+    GxGeometry* far = ok ? ContentCornerBoxGeometry(farBoxes, materials, kMaterialCount, kBodyFlags) : nullptr;
     for (GxMaterial* material : materials) {
         if (material) {
             GxMaterialDestroy(material);
@@ -425,7 +432,8 @@ GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
     if (texture) {
         GxTextureDestroy(texture);
     }
-    ok = body && BindSkin(body, boxes, bones) && far && BindSkin(far, farBoxes, farBones);
+    ok = body && BindSkin(body, boxes, bones, kVerticesPerBox, Binding::kJointBlend) && far &&
+         BindSkin(far, farBoxes, farBones, kContentCornersPerBox, Binding::kRigid);
     GxAtomic* atomic = ok ? GxAtomicCreate() : nullptr;
     if (atomic) {
         GxAtomicSetFrame(atomic, root);

@@ -15,6 +15,7 @@
 #include "gfx/d3d9/skincpu.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"
+#include "tools/content/clump_writer.h"
 #include "tools/content/model_testing.h"
 #include "tools/content/texdict_writer.h"
 
@@ -127,6 +128,9 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
     EXPECT_EQ(farSkin->numBones, static_cast<GxUInt32>(CONTENTHUMANOIDBONES));
     // It lists as used only the bones that weigh on it: fewer than the body, and every weighted bone among them.
     EXPECT_LT(farSkin->numBoneIDs, skin->numBoneIDs);
+    // Its boxes share their corners and ride their bones rigidly: one weight a vertex, the lightest skinning.
+    EXPECT_EQ(far->numVertices % kContentCornersPerBox, 0);
+    EXPECT_EQ(farSkin->maxNumWeightsForVertex, 1u);
     const std::set<GxUInt8> listed(farSkin->boneIDs, farSkin->boneIDs + farSkin->numBoneIDs);
     for (GxInt32 v = 0; v < far->numVertices; v++) {
         for (GxUInt32 slot = 0; slot < gxSKINMAXWEIGHTS; slot++) {
