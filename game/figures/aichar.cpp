@@ -439,18 +439,24 @@ void CAICharacter::FindTarget(CObjectQuery* query)
     m_targetCell = m_pTarget->GetEntranceCellEx(kind == kObjectKindDoor ? -1 : 0);
 }
 
-int CAICharacter::StartWalking()
+CObjectQuery CAICharacter::NearestQuery(int32_t kind)
 {
-    if (m_movementMode == FERROX_MOVE_FOLLOWING)
-        return 0;
-    m_presence = kPresenceOutside;
     CObjectQuery query = {};
-    query.kind = kObjectKindDoor;
+    query.kind = kind;
     query.nearest = 1;
     query.testAvailable = 1;
     if (const GxV3d* at = GetPosition())
         query.position = *at;
     query.grid = m_pGrid;
+    return query;
+}
+
+int CAICharacter::StartWalking()
+{
+    if (m_movementMode == FERROX_MOVE_FOLLOWING)
+        return 0;
+    m_presence = kPresenceOutside;
+    CObjectQuery query = NearestQuery(kObjectKindDoor);
     FindTarget(&query);
     return 1;
 }

@@ -88,6 +88,8 @@ public:
     virtual void UpdateAI(float dt);
     virtual void UpdateNeeds() {}
     virtual void FindTarget(CObjectQuery* query);
+    // A query for the nearest object of `kind` around this character on its grid, available ones only.
+    CObjectQuery NearestQuery(int32_t kind);
     virtual int ShouldSave();
     virtual int SaveFields(CFerroxFile* file);
     virtual int VisitTarget();

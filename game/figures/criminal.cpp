@@ -91,13 +91,7 @@ int CCriminal::ChooseTarget()
 {
     if (m_failCount > kFailLimit)
         return CAICharacter::ChooseTarget();
-    CObjectQuery query = {};
-    query.kind = kObjectKindAny;
-    query.nearest = 1;
-    query.testAvailable = 1;
-    if (const GxV3d* at = GetPosition())
-        query.position = *at;
-    query.grid = m_pGrid;
+    CObjectQuery query = NearestQuery(kObjectKindAny);
     if (m_crimes >= m_wanted) {
         if (m_presence < kPresenceInside) {
             ClearTarget();

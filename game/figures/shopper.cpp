@@ -367,14 +367,8 @@ int CShopper::ChooseShop()
 
 int CShopper::SeekFacility(int32_t kind, int32_t patienceCost)
 {
-    CObjectQuery query = {};
-    query.kind = kind;
-    query.nearest = 1;
-    query.testAvailable = 1;
-    if (const GxV3d* at = GetPosition())
-        query.position = *at;
+    CObjectQuery query = NearestQuery(kind);
     query.excluded = m_pLastObject;
-    query.grid = m_pGrid;
     FindTarget(&query);
     if (m_pTarget) {
         m_plan = SHOPPER_PLAN_DECIDE;
@@ -392,13 +386,7 @@ int CShopper::SeekFacility(int32_t kind, int32_t patienceCost)
 
 int CShopper::SeekStairs()
 {
-    CObjectQuery query = {};
-    query.kind = kObjectKindStairs;
-    query.nearest = 1;
-    query.testAvailable = 1;
-    if (const GxV3d* at = GetPosition())
-        query.position = *at;
-    query.grid = m_pGrid;
+    CObjectQuery query = NearestQuery(kObjectKindStairs);
     FindTarget(&query);
     if (m_pStairsLink) {
         m_plan = SHOPPER_PLAN_DECIDE;
@@ -413,13 +401,7 @@ int CShopper::SeekStairs()
 
 int CShopper::SeekDoor()
 {
-    CObjectQuery query = {};
-    query.kind = kObjectKindDoor;
-    query.nearest = 1;
-    query.testAvailable = 1;
-    if (const GxV3d* at = GetPosition())
-        query.position = *at;
-    query.grid = m_pGrid;
+    CObjectQuery query = NearestQuery(kObjectKindDoor);
     FindTarget(&query);
     if (!m_pTarget)
         return 1;
