@@ -11,6 +11,7 @@
 #include "engine/testsupport/objects.h"
 #include "game/buildings/door.h"
 #include "game/buildings/floors.h"
+#include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
 #include "game/shell/game_testing.h"
@@ -22,6 +23,7 @@ namespace {
 
 class AuthoredBuildings : public FerroxObjectTest {
 protected:
+    static void TearDownTestSuite() { RemoveAuthoredRoot(); }
     void SetUp() override
     {
         FerroxObjectTest::SetUp();
@@ -57,14 +59,9 @@ protected:
 
 TEST_F(AuthoredBuildings, EachBuildingTemplateMakesItsClassAndPlaces)
 {
-    const std::filesystem::path tool = std::filesystem::absolute("tools/mkcontent");
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    if (!source || !std::filesystem::exists(tool))
+    const std::string root = AuthoredRoot();
+    if (root.empty())
         GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
-    const std::filesystem::path root = Path("root");
-    const std::string command = "MALL_D3D9_BACKEND=software \"" + tool.string() + "\" \"" + source +
-                                "/tools/content/text\" \"" + root.string() + "\" > /dev/null 2>&1";
-    ASSERT_EQ(0, std::system(command.c_str()));
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(root);
     const int loaded = data.Load("./data.xml");

@@ -14,6 +14,7 @@
 #include "engine/world/clumpext.h"
 #include "game/buildings/building.h"
 #include "game/buildings/buildings.h"
+#include "game/world/fuzz_models_testing.h"
 #include "game/world/objectmgr.h"
 #include "game/world/objectsreader.h"
 #include "gfx/testsupport/fuzz.h"
@@ -35,64 +36,13 @@ const char* const kData =
     "<prerequisits>\n</prerequisits>\n</plan>\n</plans>\n</SCEN_PLANTS>\n"
     "</TEMPLATES>\n";
 
-struct ScratchFolder {
-    std::filesystem::path path;
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
-        if (!path.empty())
-            std::filesystem::remove_all(path, ignored);
-    }
-};
-ScratchFolder g_folder;
 std::string g_input;
 std::string g_output;
-
-void AttachPlugins()
-{
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxUserDataPluginAttach() || !AttachClumpExtension())
-        std::abort();
-}
 
 void Check(bool condition)
 {
     if (!condition)
         std::abort();
-}
-
-// One triangle in a clump, as a model file's bytes.
-std::vector<GxUInt8> TriangleModel()
-{
-    GxClump* clump = GxClumpCreate();
-    GxFrame* frame = GxFrameCreate();
-    GxAtomic* atomic = GxAtomicCreate();
-    GxGeometry* geometry = GxGeometryCreate(3, 1, gxGEOMETRYPOSITIONS);
-    Check(clump && frame && atomic && geometry);
-    GxMorphTarget* target = &geometry->morphTarget[0];
-    target->verts[0] = GxV3d{0.0f, 0.0f, 0.0f};
-    target->verts[1] = GxV3d{1.0f, 0.0f, 0.0f};
-    target->verts[2] = GxV3d{0.0f, 1.0f, 0.0f};
-    geometry->triangles[0].vertIndex[0] = 0;
-    geometry->triangles[0].vertIndex[1] = 1;
-    geometry->triangles[0].vertIndex[2] = 2;
-    GxMorphTargetCalcBoundingSphere(target, &target->boundingSphere);
-    Check(GxGeometryUnlock(geometry));
-    GxClumpSetFrame(clump, frame);
-    GxAtomicSetFrame(atomic, frame);
-    GxAtomicSetGeometry(atomic, geometry, 0);
-    GxGeometryDestroy(geometry);
-    GxClumpAddAtomic(clump, atomic);
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
-    const bool written = stream && GxClumpStreamWrite(clump, stream);
-    GxMemory memory = {nullptr, 0};
-    if (stream)
-        GxStreamClose(stream, &memory);
-    GxClumpDestroy(clump);
-    Check(written);
-    std::vector<GxUInt8> bytes(memory.start, memory.start + memory.length);
-    GxFree(memory.start);
-    return bytes;
 }
 
 // A tiled ground with a storey above.
@@ -134,16 +84,9 @@ size_t Load(const std::string& path, CFerroxBlockMesh* ground)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxFuzzStartOnDriver(AttachPlugins))
+    if (!GxFuzzStartOnDriver(GameFuzzAttachModelPlugins))
         std::abort();
-    g_folder.path = GxFuzzScratchPath("ferrox_objects_dir");
-    const std::vector<GxUInt8> model = TriangleModel();
-    for (const char* name : {"shop.gxs", "plant.gxs"}) {
-        const std::filesystem::path path = g_folder.path / name;
-        std::filesystem::create_directories(path.parent_path());
-        GxFuzzScratchWrite(path.string(), model.data(), model.size());
-    }
-    std::filesystem::current_path(g_folder.path);
+    GxFuzzEnterScratchFolder("ferrox_objects_dir", {"shop.gxs", "plant.gxs"}, GameFuzzTriangleModel());
     g_input = GxFuzzScratchPath("ferrox_objects_in");
     g_output = GxFuzzScratchPath("ferrox_objects_out");
     RegisterBuildingClasses();

@@ -10,6 +10,7 @@
 #include "engine/data/tagtree.h"
 #include "engine/world/asset.h"
 #include "engine/world/clumpext.h"
+#include "game/world/fuzz_models_testing.h"
 #include "game/world/objectmgr.h"
 #include "game/world/templates.h"
 #include "gfx/testsupport/fuzz.h"
@@ -19,63 +20,6 @@
 #include "gfx/world/world.h"
 
 namespace {
-
-// The scratch folder goes with the process.
-struct ScratchFolder {
-    std::filesystem::path path;
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
-        if (!path.empty())
-            std::filesystem::remove_all(path, ignored);
-    }
-};
-ScratchFolder g_folder;
-
-void AttachPlugins()
-{
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxUserDataPluginAttach() || !AttachClumpExtension())
-        std::abort();
-}
-
-// One triangle in a clump, as a model file's bytes.
-std::vector<GxUInt8> TriangleModel()
-{
-    GxClump* clump = GxClumpCreate();
-    GxFrame* frame = GxFrameCreate();
-    GxAtomic* atomic = GxAtomicCreate();
-    GxGeometry* geometry = GxGeometryCreate(3, 1, gxGEOMETRYPOSITIONS);
-    if (!clump || !frame || !atomic || !geometry)
-        std::abort();
-    GxMorphTarget* target = &geometry->morphTarget[0];
-    target->verts[0] = GxV3d{0.0f, 0.0f, 0.0f};
-    target->verts[1] = GxV3d{1.0f, 0.0f, 0.0f};
-    target->verts[2] = GxV3d{0.0f, 1.0f, 0.0f};
-    geometry->triangles[0].vertIndex[0] = 0;
-    geometry->triangles[0].vertIndex[1] = 1;
-    geometry->triangles[0].vertIndex[2] = 2;
-    GxMorphTargetCalcBoundingSphere(target, &target->boundingSphere);
-    if (!GxGeometryUnlock(geometry))
-        std::abort();
-    GxClumpSetFrame(clump, frame);
-    GxAtomicSetFrame(atomic, frame);
-    GxAtomicSetGeometry(atomic, geometry, 0);
-    GxGeometryDestroy(geometry);
-    GxClumpAddAtomic(clump, atomic);
-
-    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
-    const bool written = stream && GxClumpStreamWrite(clump, stream);
-    GxMemory memory = {nullptr, 0};
-    if (stream)
-        GxStreamClose(stream, &memory);
-    GxClumpDestroy(clump);
-    if (!written)
-        std::abort();
-    std::vector<GxUInt8> bytes(memory.start, memory.start + memory.length);
-    GxFree(memory.start);
-    return bytes;
-}
 
 void Check(bool condition)
 {
@@ -96,16 +40,10 @@ std::vector<CFerroxAssetSet*> AllTemplates(CDynamicObjectManager& manager)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!GxFuzzStartOnDriver(AttachPlugins))
+    if (!GxFuzzStartOnDriver(GameFuzzAttachModelPlugins))
         std::abort();
-    g_folder.path = GxFuzzScratchPath("ferrox_templates_dir");
-    const std::vector<GxUInt8> model = TriangleModel();
-    for (const char* name : {"m.gxs", "london/m.gxs", "paris/m.gxs", "berlin/m.gxs"}) {
-        const std::filesystem::path path = g_folder.path / name;
-        std::filesystem::create_directories(path.parent_path());
-        GxFuzzScratchWrite(path.string(), model.data(), model.size());
-    }
-    std::filesystem::current_path(g_folder.path);
+    GxFuzzEnterScratchFolder("ferrox_templates_dir", {"m.gxs", "london/m.gxs", "paris/m.gxs", "berlin/m.gxs"},
+                             GameFuzzTriangleModel());
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <system_error>
@@ -23,6 +24,7 @@ struct GxFuzzScratch {
     ~GxFuzzScratch()
     {
         std::error_code ignored;
+        std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);  // one may be entered
         for (const std::string& path : paths)
             std::filesystem::remove_all(path, ignored);
     }
@@ -45,6 +47,21 @@ inline void GxFuzzScratchWrite(const std::string& path, const uint8_t* data, siz
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+// A scratch folder holding `bytes` as each of `names` (paths inside it, folders made as needed), entered as the
+// working folder; returns its path.
+inline std::string GxFuzzEnterScratchFolder(const char* stem, std::initializer_list<const char*> names,
+                                            const std::vector<uint8_t>& bytes)
+{
+    const std::string folder = GxFuzzScratchPath(stem);
+    for (const char* name : names) {
+        const std::filesystem::path path = std::filesystem::path(folder) / name;
+        std::filesystem::create_directories(path.parent_path());
+        GxFuzzScratchWrite(path.string(), bytes.data(), bytes.size());
+    }
+    std::filesystem::current_path(folder);
+    return folder;
 }
 
 // Init, open and start on the software device with the host's files; plugins are attached by the callback between
