@@ -279,6 +279,11 @@ void GlBackend::Close()
     GlContextBind(&ctx_);
     qgl.DeleteFramebuffers(1, &drawFbo_);
     qgl.DeleteFramebuffers(1, &readFbo_);
+    for (GLsync& fence : frameFences_) {
+        if (fence)
+            qgl.DeleteSync(fence);
+        fence = nullptr;
+    }
     qgl.DeleteSamplers(kGlMaxStages, samplers_);
     glDeleteTextures(1, &whiteTexture_);
     glDeleteTextures(1, &scratchTexture_);
@@ -478,6 +483,18 @@ HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rec
     return D3D_OK;
 }
 
+// Waits for the oldest frame still queued once kGlFramesInFlight are, then marks the end of this one.
+void GlBackend::ThrottleFrames()
+{
+    GLsync& oldest = frameFences_[nextFence_];
+    if (oldest) {
+        qgl.ClientWaitSync(oldest, GL_SYNC_FLUSH_COMMANDS_BIT, GL_TIMEOUT_IGNORED);
+        qgl.DeleteSync(oldest);
+    }
+    oldest = qgl.FenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    nextFence_ = (nextFence_ + 1) % kGlFramesInFlight;
+}
+
 HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, const RECT* dest, HWND)
 {
     if (!open_ || !backBuffer)
@@ -489,6 +506,7 @@ HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, cons
     if (GlContextHeadless(&ctx_)) {
         // No one can see the window: copying the frame there would only make
         // the next frame wait for this one. Read-back reads the FBO anyway.
+        ThrottleFrames();
         glFlush();
         return D3D_OK;
     }
@@ -510,6 +528,7 @@ HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, cons
     // The window's row 0 is its bottom row: flip while copying.
     qgl.BlitFramebuffer(src.left, src.top, src.right, src.bottom, dst.left, wh - dst.top, dst.right, wh - dst.bottom,
                         GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+    ThrottleFrames();
     GlContextSwap(&ctx_, swapInterval_);
     qgl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
     fboBound_ = false;

@@ -65,6 +65,48 @@ TEST_F(GlPixelTest, SetRenderTargetResetsViewportAndTargetsReadBack)
     back->Release();
 }
 
+// Present waits for the frame presented two before it: the processor never runs more than two frames ahead of the
+// rasteriser. Frames that take the rasteriser long (blended quads over a large target) would otherwise still be
+// queued when the third frame is presented.
+TEST_F(GlPixelTest, PresentKeepsAtMostTwoFramesQueued)
+{
+    constexpr UINT kEdge = 1024;
+    constexpr int kLayers = 24;
+    IDirect3DDevice9* dev = gl_->get();
+    IDirect3DSurface9* target = nullptr;
+    ASSERT_EQ(dev->CreateRenderTarget(kEdge, kEdge, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(dev->GetRenderTarget(0, &back), D3D_OK);
+    auto frame = [&] {
+        dev->SetRenderTarget(0, target);
+        dev->BeginScene();
+        TLVertex v[6];
+        MakeTLQuad(0.0f, 0.0f, static_cast<float>(kEdge), static_cast<float>(kEdge), 0x80FFFFFFu, v);
+        dev->SetFVF(kTLFVF);
+        dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+        dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        for (int i = 0; i < kLayers; ++i)
+            dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(TLVertex));
+        dev->EndScene();
+        dev->SetRenderTarget(0, back);
+    };
+    frame();
+    GLsync firstFrameDrawn = qgl.FenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    ASSERT_NE(firstFrameDrawn, nullptr);
+    EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    frame();
+    EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    frame();
+    EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(qgl.ClientWaitSync(firstFrameDrawn, 0, 0), static_cast<GLenum>(GL_ALREADY_SIGNALED));
+    qgl.DeleteSync(firstFrameDrawn);
+    target->Release();
+    back->Release();
+}
+
 // ---------------------------------------------------------------- rasterisation conventions
 
 TEST_F(GlPixelTest, PretransformedQuadCoversIntegerPixelCentres)

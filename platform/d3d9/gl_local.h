@@ -16,7 +16,11 @@
 
 enum {
     kGlMaxStages = 8,
-    kGlMaxLights = 8
+    kGlMaxLights = 8,
+    // Presented frames the driver may still be drawing while the next is issued. Unbounded, the processor runs
+    // ahead of Mesa's software rasteriser until it holds its most scenes, and from then on every scene it starts
+    // waits for the one before to finish: drawing and rasterising stop overlapping for good.
+    kGlFramesInFlight = 2
 };
 
 // A texture (2D or cube) and its GL name.
@@ -175,6 +179,7 @@ private:
     // gl_backend.cpp
     void SetupDefaults();
     void ForgetSentState();
+    void ThrottleFrames();
     GlAttachment AttachmentOf(D3D9SurfaceData* surface) const;
     bool AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth);
     bool AttachColorOnly(GLenum fboTarget, GLuint fbo, D3D9SurfaceData* surface);
@@ -247,6 +252,8 @@ private:
     int swapInterval_ = -1;
     GLuint drawFbo_ = 0;
     GLuint readFbo_ = 0;
+    GLsync frameFences_[kGlFramesInFlight] = {};  // one per presented frame still queued, oldest at nextFence_
+    int nextFence_ = 0;
     GLuint whiteTexture_ = 0;
     GLuint samplers_[kGlMaxStages] = {};
     GLuint scratchTexture_ = 0;

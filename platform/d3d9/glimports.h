@@ -38,6 +38,9 @@
     X(void, GenFramebuffers, (GLsizei n, GLuint * framebuffers))                                                      \
     X(void, DeleteFramebuffers, (GLsizei n, const GLuint* framebuffers))                                              \
     X(void, BindFramebuffer, (GLenum target, GLuint framebuffer))                                                     \
+    X(GLsync, FenceSync, (GLenum condition, GLbitfield flags))                                                        \
+    X(GLenum, ClientWaitSync, (GLsync sync, GLbitfield flags, GLuint64 timeout))                                      \
+    X(void, DeleteSync, (GLsync sync))                                                                                \
     X(void, FramebufferTexture2D, (GLenum target, GLenum attachment, GLenum textarget, GLuint texture, GLint level))  \
     X(void, FramebufferRenderbuffer,                                                                                  \
       (GLenum target, GLenum attachment, GLenum renderbuffertarget, GLuint renderbuffer))                             \
