@@ -97,6 +97,18 @@ GxAtomic* HairColour(GxAtomic* atomic, void* data)
     return atomic;
 }
 
+// The body's cloth texture, so that a hat draws with the same texture and combiner state as the body.
+GxAtomic* BodyTexture(GxAtomic* atomic, void* data)
+{
+    const GxGeometry* geometry = atomic->geometry;
+    for (GxInt32 i = 0; geometry != nullptr && i < geometry->matList.numMaterials; i++) {
+        GxMaterial* material = geometry->matList.materials[i];
+        if (material != nullptr && material->texture != nullptr && *static_cast<GxTexture**>(data) == nullptr)
+            *static_cast<GxTexture**>(data) = material->texture;
+    }
+    return atomic;
+}
+
 // Adds the three variants under the head frame; false when one could not be made.
 bool AddVariants(GxClump* clump, GxFrame* head)
 {
@@ -111,6 +123,10 @@ bool AddVariants(GxClump* clump, GxFrame* head)
         return false;
     }
     material->color = colour;
+    GxTexture* texture = nullptr;
+    GxClumpForAllAtomics(clump, BodyTexture, &texture);
+    if (texture != nullptr)
+        GxMaterialSetTexture(material, texture);
     bool ok = true;
     for (int v = 0; v < 3 && ok; v++) {
         GxGeometry* geometry = ContentBoxGeometry(kVariants[v], &material, 1, kPartFlags);
