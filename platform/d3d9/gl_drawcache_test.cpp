@@ -1,6 +1,7 @@
 // What the OpenGL back end keeps between draws: decoded copies of static buffers (shader inputs, converted
-// fixed-function arrays), vertex shader constants per program and the registers a program holds, texture units, and the fixed-function state around
-// runs of shader draws. Whatever changes between two draws must show in the second.
+// fixed-function arrays), vertex shader constants per program and the registers a program holds, texture units,
+// and the fixed-function state around runs of shader draws. Whatever changes between two draws must show in the
+// second.
 #include "platform/d3d9/gl_pixel_testing.h"
 #include "platform/d3d9/shader_local.h"
 
