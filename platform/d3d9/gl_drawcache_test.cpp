@@ -1,6 +1,7 @@
 // What the OpenGL back end keeps between draws: decoded copies of static buffers (shader inputs, converted
-// fixed-function arrays), vertex shader constants per program, texture units, and the fixed-function state around
-// runs of shader draws. Whatever changes between two draws must show in the second.
+// fixed-function arrays), vertex shader constants per program and the registers a program holds, texture units,
+// and the fixed-function state around runs of shader draws. Whatever changes between two draws must show in the
+// second.
 #include "platform/d3d9/gl_pixel_testing.h"
 #include "platform/d3d9/shader_local.h"
 
@@ -491,4 +492,69 @@ TEST_F(GlPixelTest, RenderStatesSetDrawnResetAndClearedTakeEffect)
     });
     EXPECT_TRUE(Near(At(16, 32), 0, 0, 0));
     EXPECT_TRUE(Near(At(48, 32), 64, 64, 64));
+}
+
+// A shader reading constants through a0 holds only the registers in use when it was made: registers set later,
+// far past them, must reach it, the ones set before must stay, and addresses past every register set read zero.
+TEST_F(GlShaderDrawTest, RelativeReadsSeeRegistersSetAfterTheShaderWasMade)
+{
+    ColourVertex quad[6];
+    ClipQuad(-1, 1, 0xFFFFFFFFu, quad);
+    IDirect3DVertexShader9* vs =
+        Shader("vs_1_1\ndcl_position v0\nmov a0.x, c0.x\nmov oPos, v0\nmov oD0, c[a0.x + 1]\n");
+    Bind(vs, Declaration(kColourElements), Buffer(quad, 6));
+    const float red[4] = {1, 0, 0, 1}, green[4] = {0, 1, 0, 1};
+    auto drawAt = [&](float address) {
+        const float a[4] = {address, 0, 0, 0};
+        dev_->SetVertexShaderConstantF(0, a, 1);
+        Draw([](IDirect3DDevice9* dev) { dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2); }, 0xFF0000FFu, false);
+        return At(32, 32);
+    };
+    dev_->SetVertexShaderConstantF(1, red, 1);
+    EXPECT_TRUE(Near(drawAt(0), 255, 0, 0));
+    dev_->SetVertexShaderConstantF(201, green, 1);
+    EXPECT_TRUE(Near(drawAt(200), 0, 255, 0));
+    EXPECT_TRUE(Near(drawAt(0), 255, 0, 0));
+    EXPECT_TRUE(Near(drawAt(230), 0, 0, 0));
+}
+
+// Texture coordinates the shader does not write read (0, 0, 0, 1), also after fixed-function draws fed the same
+// unit from an array.
+TEST_F(GlShaderDrawTest, StageReadingACoordinateTheShaderLeavesAloneSamplesTheOrigin)
+{
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(dev_->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    owned_.push_back(texture);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(texture->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 2; ++y) {
+        DWORD* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch);
+        row[0] = y == 0 ? 0xFFFF0000u : 0xFF00FF00u;  // red at the origin only
+        row[1] = 0xFF00FF00u;
+    }
+    texture->UnlockRect(0);
+    dev_->SetTexture(0, texture);
+    dev_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    dev_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    ColourVertex quad[6];
+    ClipQuad(0, 1, 0xFFFFFFFFu, quad);
+    IDirect3DVertexBuffer9* vb = Buffer(quad, 6);
+    IDirect3DVertexDeclaration9* decl = Declaration(kColourElements);
+    TLVertex fixed[6];
+    MakeTLQuad(0, 0, 32, 64, 0xFFFFFFFFu, fixed);
+    for (TLVertex& v : fixed)
+        v.u = v.v = 0.75f;  // the green texel diagonal from the origin
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            dev->SetVertexShader(nullptr);
+            dev->SetFVF(kTLFVF);
+            dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, fixed, sizeof(TLVertex));
+            Bind(Shader(kColourShader), decl, vb);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 0, 255, 0));
+    EXPECT_TRUE(Near(At(48, 32), 255, 0, 0));
 }

@@ -227,6 +227,8 @@ private:
                                     size_t floatsPerVertex);
     void PointShaderInputs(const std::vector<GlFetch>& fetches, unsigned regs, const float* base);
     void ApplyShaderState(const D3D9State& state);
+    void TrackConstantsInUse(const D3D9State& state);
+    void FitShaderConstants(const D3D9State& state);
     void SendShaderConstants(const D3D9State& state);
 
     // gl_pshader.cpp: false when the shader's program cannot be made for the bound textures.
@@ -309,6 +311,7 @@ private:
     unsigned constantsLow_ = 0;
     unsigned constantsHigh_ = 0;
     GLuint constantsProgram_ = 0;
+    unsigned constantsTop_ = 0;  // registers from here on hold zero (as far as the draws so far have seen)
     std::vector<GlFetch> fetches_;
     std::vector<DWORD> copyKey_;
     std::vector<float> convertScratch_;
@@ -382,8 +385,19 @@ inline float GlFloatBits(DWORD v)
 constexpr unsigned kGlShaderConstants = 256;
 // Uniform components the generated text needs beyond the constants (the pixel-centre shift).
 constexpr unsigned kGlShaderSpareComponents = 4;
-// GLSL text running a vs_1_1 token stream; empty (and *error set) for a stream it cannot translate.
-std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* error);
+// The constant array a vertex shader translation declares. Every driver upload of a changed constant copies all of
+// it, so it holds only what the shader may read: each register read by a fixed index and, with relative reads,
+// the registers in use (past them all are zero, as a relative read past the array reads).
+struct GlVertexShaderShape {
+    unsigned constants = 0;  // registers in the array
+    bool relative = false;   // reads constants through the address register
+};
+// GLSL text running a vs_1_1 token stream whose relative reads see `relativeConstants` registers; empty (and
+// *error set) for a stream it cannot translate.
+std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* error,
+                               unsigned relativeConstants = kGlShaderConstants, GlVertexShaderShape* shape = nullptr);
+// One past the highest of the first `count` registers that is not zero (bit for bit).
+unsigned GlConstantsInUse(const float (*constants)[4], unsigned count);
 // A GLSL vertex program with inputs v0.. bound to generic attributes 0..; 0 when it does not compile or link.
 GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs);
 

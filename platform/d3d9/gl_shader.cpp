@@ -13,10 +13,9 @@
 
 namespace {
 
-// GLSL helpers with the interpreter's edge cases (rcp and rsq of 1 exact, zero-guarded addressing).
-const char* const kShaderPrelude = "#version 120\n"
-                                   "uniform vec4 c[256];\n"
-                                   "uniform vec4 pixelCentre;\n"
+// GLSL helpers with the interpreter's edge cases (rcp and rsq of 1 exact, zero-guarded addressing); the
+// constant array's declaration goes before them.
+const char* const kShaderPrelude = "uniform vec4 pixelCentre;\n"
                                    "float rcp_(float x) { return x == 1.0 ? 1.0 : 1.0 / x; }\n"
                                    "float rsq_(float x) { return x == 1.0 ? 1.0 : inversesqrt(abs(x)); }\n"
                                    "vec4 lit_(vec4 a) {\n"
@@ -42,8 +41,11 @@ struct Def {
 
 class Translator {
 public:
-    explicit Translator(const std::vector<DWORD>& tokens) : tokens_(tokens) {}
+    Translator(const std::vector<DWORD>& tokens, unsigned relativeConstants)
+        : tokens_(tokens), relativeConstants_(std::min(relativeConstants, kGlShaderConstants))
+    {}
     bool Run(std::string* text, std::string* error);
+    GlVertexShaderShape Shape() const;
 
 private:
     bool Source(DWORD token, int rowOffset, std::string* out);
@@ -56,9 +58,13 @@ private:
     }
 
     const std::vector<DWORD>& tokens_;
+    const unsigned relativeConstants_;
     std::vector<Def> defs_;
     unsigned inputsDeclared_ = 0;
     unsigned inputsRead_ = 0;
+    unsigned directConstants_ = 0;  // one past the highest register read by a fixed index
+    bool relative_ = false;
+    unsigned texWritten_ = 0;  // texture coordinate outputs written
     std::string body_;
     std::string error_;
 };
@@ -83,15 +89,20 @@ bool Translator::Source(DWORD token, int rowOffset, std::string* out)
     case SHREG_CONST:
         if (token & kShaderRelativeBit) {
             reg = "C(a0 + " + std::to_string(index) + ")";
+            relative_ = true;
             break;
         }
         if (index >= kGlShaderConstants)
             return Fail("constant register out of range");
-        reg = "c[" + std::to_string(index) + "]";
+        reg.clear();
         // A def made before this instruction replaces the uploaded constant.
         for (const Def& d : defs_) {
             if (d.index == index)
                 reg = GlShaderLiteral(d.v);
+        }
+        if (reg.empty()) {
+            reg = "c[" + std::to_string(index) + "]";
+            directConstants_ = std::max(directConstants_, index + 1);
         }
         break;
     default:
@@ -141,6 +152,8 @@ bool Translator::Dest(DWORD token, std::string* name, std::string* mask, bool* s
         if (index >= kVs11TexOuts)
             return Fail("texture coordinate output out of range");
         *name = "oT" + std::to_string(index);
+        if ((token >> kShaderMaskShift) & kShaderFullMask)
+            texWritten_ |= 1u << index;
         break;
     default:
         return Fail("register type a vertex shader cannot write");
@@ -302,7 +315,9 @@ bool Translator::Run(std::string* text, std::string* error)
         *error = "no end token";
         return false;
     }
-    std::string out = kShaderPrelude;
+    const unsigned constants = Shape().constants;
+    std::string out = "#version 120\nuniform vec4 c[" + std::to_string(constants) + "];\n";
+    out += kShaderPrelude;
     for (DWORD i = 0; i < kVs11Inputs; ++i) {
         if (inputsDeclared_ & (1u << i))
             out += "attribute vec4 v" + std::to_string(i) + ";\n";
@@ -311,7 +326,7 @@ bool Translator::Run(std::string* text, std::string* error)
     out += "vec4 C(int i) {\n";
     for (const Def& d : defs_)
         out += "  if (i == " + std::to_string(d.index) + ") return " + GlShaderLiteral(d.v) + ";\n";
-    out += "  if (i < 0 || i >= 256) return vec4(0.0);\n  return c[i];\n}\n";
+    out += "  if (i < 0 || i >= " + std::to_string(constants) + ") return vec4(0.0);\n  return c[i];\n}\n";
     out += "void main() {\n  vec4 t;\n  int a0 = 0;\n";
     for (DWORD i = 0; i < kVs11Temps; ++i)
         out += "  vec4 r" + std::to_string(i) + " = vec4(0.0);\n";
@@ -327,23 +342,38 @@ bool Translator::Run(std::string* text, std::string* error)
     out += body_;
     // Direct3D's pixel centres; its 0..w depth range is GL's under the zero-to-one clip control.
     out += "  gl_Position = oPos + vec4(pixelCentre.xy * oPos.w, 0.0, 0.0);\n";
-    out += "  gl_FrontColor = oD0;\n  gl_BackColor = oD0;\n";
-    out += "  gl_FrontSecondaryColor = oD1;\n  gl_BackSecondaryColor = oD1;\n";
-    for (DWORD i = 0; i < kVs11TexOuts; ++i)
-        out += "  gl_TexCoord[" + std::to_string(i) + "] = oT" + std::to_string(i) + ";\n";
+    // Only what the fixed-function fragment stage can read: every output costs the driver per vertex. Colours are
+    // never two-sided here; a stage reading a coordinate the shader leaves alone gets GL's current one, which
+    // nothing changes from its (0, 0, 0, 1).
+    out += "  gl_FrontColor = oD0;\n  gl_FrontSecondaryColor = oD1;\n";
+    for (DWORD i = 0; i < kVs11TexOuts; ++i) {
+        if (texWritten_ & (1u << i))
+            out += "  gl_TexCoord[" + std::to_string(i) + "] = oT" + std::to_string(i) + ";\n";
+    }
     out += "  gl_FogFragCoord = oFog;\n}\n";
     *text = out;
     return true;
 }
 
+GlVertexShaderShape Translator::Shape() const
+{
+    GlVertexShaderShape shape;
+    shape.relative = relative_;
+    shape.constants = std::max({directConstants_, relative_ ? relativeConstants_ : 0u, 1u});
+    return shape;
+}
+
 }  // namespace
 
-std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* error)
+std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* error, unsigned relativeConstants,
+                               GlVertexShaderShape* shape)
 {
     std::string text;
-    Translator translator(tokens);
+    Translator translator(tokens, relativeConstants);
     if (!translator.Run(&text, error))
         return std::string();
+    if (shape)
+        *shape = translator.Shape();
     return text;
 }
 
@@ -353,6 +383,8 @@ namespace {
 
 struct GlShader {
     GLuint program = 0;
+    GlVertexShaderShape shape;  // of the program's text
+    bool growable = false;      // reads constants relatively and may be made again with a larger array
     GLint constantsLocation = -1;
     GLint centreLocation = -1;
     std::vector<GLint> constantLocations;  // of c[i]; -1 where the linker dropped the element
@@ -414,6 +446,56 @@ GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs)
     return program;
 }
 
+namespace {
+
+// Registers a program reading constants relatively declares for the registers in use: whole grains, so that a
+// palette growing a little does not make a new program each time.
+constexpr unsigned kGlConstantGrain = 32;
+
+unsigned GlRelativeConstants(unsigned inUse)
+{
+    const unsigned grains = (std::max(inUse, 1u) + kGlConstantGrain - 1) / kGlConstantGrain;
+    return std::min(grains * kGlConstantGrain, kGlShaderConstants);
+}
+
+// (Re)makes the shader's program with room for `inUse` registers under relative reads; the old program goes once
+// the new one links, and stays when it does not.
+HRESULT GlLinkShader(GlShader* s, const std::vector<DWORD>& tokens, unsigned inUse)
+{
+    std::string error;
+    GlVertexShaderShape shape;
+    const std::string text = GlVertexShaderText(tokens, &error, GlRelativeConstants(inUse), &shape);
+    if (text.empty())
+        return D3DERR_INVALIDCALL;
+    const GLuint program = GlCompileVertexProgram(text, kVs11Inputs);
+    if (!program)
+        return D3DERR_NOTAVAILABLE;
+    if (s->program)
+        qgl.DeleteProgram(s->program);
+    s->program = program;
+    s->shape = shape;
+    s->growable = shape.relative;
+    s->constantsLocation = qgl.GetUniformLocation(program, "c");
+    s->constantLocations.clear();
+    for (unsigned i = 0; i < shape.constants && s->constantsLocation >= 0; ++i) {
+        const std::string name = "c[" + std::to_string(i) + "]";
+        s->constantLocations.push_back(qgl.GetUniformLocation(program, name.c_str()));
+    }
+    s->centreLocation = qgl.GetUniformLocation(program, "pixelCentre");
+    s->centreSent = false;
+    return D3D_OK;
+}
+
+}  // namespace
+
+unsigned GlConstantsInUse(const float (*constants)[4], unsigned count)
+{
+    static const float kZero[4] = {};
+    while (count > 0 && std::memcmp(constants[count - 1], kZero, sizeof kZero) == 0)
+        --count;
+    return count;
+}
+
 HRESULT GlBackend::CreateShader(D3D9ShaderData* shader)
 {
     if (shader->pixel) {
@@ -428,22 +510,17 @@ HRESULT GlBackend::CreateShader(D3D9ShaderData* shader)
     if (!vertexShaders_)
         return D3DERR_NOTAVAILABLE;
     std::string error;
-    const std::string text = GlVertexShaderText(shader->tokens, &error);
-    if (text.empty())
+    if (GlVertexShaderText(shader->tokens, &error).empty())
         return D3DERR_INVALIDCALL;
-    if (open_)
-        GlContextBind(&ctx_);
-    const GLuint program = open_ ? GlCompileVertexProgram(text, kVs11Inputs) : 0;
-    if (!program)
+    if (!open_)
         return D3DERR_NOTAVAILABLE;
+    GlContextBind(&ctx_);
     GlShader* s = new GlShader;
-    s->program = program;
-    s->constantsLocation = qgl.GetUniformLocation(program, "c");
-    for (unsigned i = 0; i < kGlShaderConstants && s->constantsLocation >= 0; ++i) {
-        const std::string name = "c[" + std::to_string(i) + "]";
-        s->constantLocations.push_back(qgl.GetUniformLocation(program, name.c_str()));
+    const HRESULT made = GlLinkShader(s, shader->tokens, constantsTop_);
+    if (made != D3D_OK) {
+        delete s;
+        return made;
     }
-    s->centreLocation = qgl.GetUniformLocation(program, "pixelCentre");
     shader->backend = s;
     return D3D_OK;
 }
@@ -696,16 +773,45 @@ GlArrays GlBackend::SetupShaderArrays(const D3D9State& state, const D3D9DrawCall
     return arrays;
 }
 
+// Raises the registers in use by the constants set since the last send; counts them again from the state when
+// what GL holds is unknown (after a reset, or once the program that had them went).
+void GlBackend::TrackConstantsInUse(const D3D9State& state)
+{
+    if (constantsProgram_ == 0)
+        constantsTop_ = GlConstantsInUse(state.vsConstants, kGlShaderConstants);
+    if (constantsLow_ < constantsHigh_)
+        constantsTop_ = std::max(constantsTop_, constantsHigh_);
+}
+
+// A program reading constants relatively must hold every register that may not be zero: made again, larger, when
+// constants were set past its array.
+void GlBackend::FitShaderConstants(const D3D9State& state)
+{
+    GlShader* s = static_cast<GlShader*>(state.vertexShader->backend);
+    if (!s->growable || s->shape.constants >= constantsTop_)
+        return;
+    const GLuint old = s->program;
+    if (GlLinkShader(s, state.vertexShader->tokens, constantsTop_) != D3D_OK) {
+        s->growable = false;  // not tried at every draw: the old program reads what it holds, and zero past it
+        return;
+    }
+    // GL may hand the old name to the new program: neither the binding nor the constants sent carry over.
+    if (boundProgram_ == old)
+        programKnown_ = false;
+    if (constantsProgram_ == old)
+        constantsProgram_ = 0;
+}
+
 // The vertex shader constants changed since they were last sent to this program (all of them for another one).
 void GlBackend::SendShaderConstants(const D3D9State& state)
 {
     const GlShader* s = static_cast<const GlShader*>(state.vertexShader->backend);
     if (s->constantsLocation < 0)
         return;
-    unsigned low = constantsLow_, high = constantsHigh_;
+    unsigned low = constantsLow_, high = std::min(constantsHigh_, s->shape.constants);
     if (constantsProgram_ != s->program) {
         low = 0;
-        high = kGlShaderConstants;
+        high = s->shape.constants;
     }
     // Elements the linker dropped are never read; the run is sent from the first kept one.
     while (low < high && s->constantLocations[low] < 0)
@@ -764,6 +870,8 @@ void GlBackend::ApplyShaderState(const D3D9State& state)
     // What was sent here is sent again by a fixed-function draw anyway (it finds everything dirty).
     dirty_ &= ~static_cast<DWORD>(kGlDirtyRender | kGlDirtyScissor | kGlDirtyViewport);
 
+    TrackConstantsInUse(state);
+    FitShaderConstants(state);
     GlShader* s = static_cast<GlShader*>(state.vertexShader->backend);
     if (!programKnown_ || boundProgram_ != s->program) {
         qgl.UseProgram(s->program);
