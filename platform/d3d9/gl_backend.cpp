@@ -270,6 +270,7 @@ void GlBackend::ForgetSentState()
     zeroedAttribs_ = 0;
     arraysCopy_ = 0;
     arraysKept_ = false;
+    projectionKnown_ = false;
     texMatrixKnown_ = 0;
     texGenKnown_ = 0;
     constantsProgram_ = 0;

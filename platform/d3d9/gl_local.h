@@ -221,6 +221,7 @@ private:
     void ApplyLights(const D3D9State& state);
     void ApplyClipPlanes(const D3D9State& state);
     void ApplyTransforms(const D3D9State& state, bool pretransformed);
+    void LoadProjection(const float m[16]);
     void ApplyTextureTransform(const D3D9State& state, int stage, int inputCount);
     void ApplyViewport(const D3D9State& state, bool pretransformed);
 
@@ -299,6 +300,8 @@ private:
     bool lastPretransformed_ = false;
     DWORD materialKey_ = 0xFFFFFFFFu;
     int lastTexCounts_[kGlMaxStages] = {};
+    float sentProjection_[16] = {};
+    bool projectionKnown_ = false;
     // Texture matrices and coordinate generation modes as last sent, valid for the stages in the masks.
     float sentTexMatrices_[kGlMaxStages][4][4] = {};
     unsigned texMatrixKnown_ = 0;

@@ -480,22 +480,32 @@ void GlBackend::ApplyViewport(const D3D9State& state, bool pretransformed)
 void GlBackend::ApplyTransforms(const D3D9State& state, bool pretransformed)
 {
     float m[16];
-    glMatrixMode(GL_PROJECTION);
     if (pretransformed) {
         int tw = 1, th = 1;
         TargetSize(state, &tw, &th);
         GlPretransformedProjection(static_cast<float>(tw), static_cast<float>(th), m);
-        glLoadMatrixf(m);
+        LoadProjection(m);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         return;
     }
     GlPixelCentreProjection(state.projection, static_cast<float>(state.viewport.Width),
                             static_cast<float>(state.viewport.Height), m);
-    glLoadMatrixf(m);
+    LoadProjection(m);
     glMatrixMode(GL_MODELVIEW);
     // Row vectors: v * World * View; the row-major product loads as GL's column-major matrix.
     GlMatrixMultiply(&state.world[0].m[0][0], &state.view.m[0][0], m);
+    glLoadMatrixf(m);
+}
+
+// Every world change sends the transforms; the projection, which seldom changes with it, only when it differs.
+void GlBackend::LoadProjection(const float m[16])
+{
+    if (projectionKnown_ && std::memcmp(sentProjection_, m, sizeof sentProjection_) == 0)
+        return;
+    std::memcpy(sentProjection_, m, sizeof sentProjection_);
+    projectionKnown_ = true;
+    glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(m);
 }
 
