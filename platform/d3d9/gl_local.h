@@ -300,7 +300,7 @@ private:
     bool lastPretransformed_ = false;
     DWORD materialKey_ = 0xFFFFFFFFu;
     int lastTexCounts_[kGlMaxStages] = {};
-    float sentProjection_[16] = {};
+    float sentProjection_[16] = {};  // the projection GL holds, while projectionKnown_
     bool projectionKnown_ = false;
     // Texture matrices and coordinate generation modes as last sent, valid for the stages in the masks.
     float sentTexMatrices_[kGlMaxStages][4][4] = {};
@@ -329,12 +329,12 @@ private:
     unsigned enabledAttribs_ = 0;  // generic attributes of the last shader draw
     unsigned zeroedAttribs_ = 0;   // attributes without an array whose current value is known to be zero
     GLuint arraysCopy_ = 0;        // the decoded copy the shader inputs point at (0: none, or unknown)
+    unsigned arraysGeneration_ = 0;
     // The fixed-function arrays as last pointed; GL still holds them while arraysKept_ (all read from buffers,
     // none of which has been deleted since).
     std::vector<GlArrayPointer> pointers_;
     std::vector<GlArrayPointer> sentPointers_;
     bool arraysKept_ = false;
-    unsigned arraysGeneration_ = 0;
     // Shader draws in a row skip the fixed-function state they switch off; the next fixed-function draw resends it.
     bool shaderMode_ = false;
     // Constants changed since they were last sent, and the program that got them.
