@@ -269,6 +269,10 @@ void GlBackend::ForgetSentState()
     shaderMode_ = false;
     zeroedAttribs_ = 0;
     arraysCopy_ = 0;
+    arraysKept_ = false;
+    projectionKnown_ = false;
+    texMatrixKnown_ = 0;
+    texGenKnown_ = 0;
     constantsProgram_ = 0;
 }
 

@@ -165,6 +165,7 @@ enum {
     kArrayNormal = 1u << 1,
     kArrayColor = 1u << 2,
     kArraySecondary = 1u << 3,
+    kArrayTexture = 1u << 4,  // plus the stage: one texture coordinate array
 };
 
 // How GL's fixed-function arrays take an element type; 0 when they cannot.
@@ -244,6 +245,7 @@ void GlBackend::DisableArrays()
     enabledTexArrays_ = 0;
     enabledAttribs_ = 0;
     arraysCopy_ = 0;
+    arraysKept_ = false;
 }
 
 // The one stream every element reads, with a buffer bound; -1 for none or several.
@@ -256,6 +258,50 @@ static int GlOnlyStream(const std::vector<D3DVERTEXELEMENT9>& elements, const D3
             return -1;
     }
     return elements[0].Stream;
+}
+
+// Points GL's fixed-function arrays as pointers_ lists them; kept for the next draw when all read from buffers.
+void GlBackend::SendPointers(bool fromBuffers)
+{
+    DisableArrays();
+    GLuint bound = 0;
+    for (const GlArrayPointer& p : pointers_) {
+        if (p.buffer != bound) {
+            qgl.BindBuffer(GL_ARRAY_BUFFER, p.buffer);
+            bound = p.buffer;
+        }
+        switch (p.array) {
+        case kArrayVertex:
+            glVertexPointer(p.size, p.type, p.stride, p.pointer);
+            glEnableClientState(GL_VERTEX_ARRAY);
+            break;
+        case kArrayNormal:
+            glNormalPointer(p.type, p.stride, p.pointer);
+            glEnableClientState(GL_NORMAL_ARRAY);
+            break;
+        case kArrayColor:
+            glColorPointer(p.size, p.type, p.stride, p.pointer);
+            glEnableClientState(GL_COLOR_ARRAY);
+            break;
+        case kArraySecondary:
+            qgl.SecondaryColorPointer(p.size, p.type, p.stride, p.pointer);
+            glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
+            break;
+        default: {
+            const unsigned stage = p.array - kArrayTexture;
+            qgl.ClientActiveTexture(GL_TEXTURE0 + stage);
+            glTexCoordPointer(p.size, p.type, p.stride, p.pointer);
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            enabledTexArrays_ |= 1u << stage;
+            continue;
+        }
+        }
+        enabledArrays_ |= p.array;
+    }
+    if (bound != 0)
+        qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
+    sentPointers_ = pointers_;
+    arraysKept_ = fromBuffers;
 }
 
 // Points GL's arrays at the vertex data of a draw. Elements GL's fixed function cannot read as they are, and
@@ -372,6 +418,7 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
             if (!copy) {
                 decode(0, static_cast<long>(vertices));
                 copy = KeepCopy(b, key, vertices, floatsPerVertex);
+                arraysKept_ = false;  // a full buffer's oldest copy went, and GL may hand its name to the next
             }
         }
         if (!copy) {
@@ -380,28 +427,22 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
         }
     }
 
-    DisableArrays();
-    qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
-    GLuint boundName = 0;
-    auto pointerOf = [&](size_t ei, const D3DVERTEXELEMENT9& e, GLsizei* stride) -> const void* {
+    // Where each array reads: from the kept copy, the scratch copy, or the streams as they are.
+    pointers_.clear();
+    auto point = [&](unsigned array, GLint size, GLenum type, size_t ei, const D3DVERTEXELEMENT9& e) {
+        GlArrayPointer p = {array, size, type, 0, 0, nullptr};
         if (convert) {
-            *stride = static_cast<GLsizei>(floatsPerVertex * sizeof(float));
-            const GLuint name = copy ? copy->name : 0;
-            if (boundName != name) {
-                qgl.BindBuffer(GL_ARRAY_BUFFER, name);
-                boundName = name;
-            }
+            p.stride = static_cast<GLsizei>(floatsPerVertex * sizeof(float));
+            p.buffer = copy ? copy->name : 0;
             const GlSource source = {copy ? nullptr : reinterpret_cast<const BYTE*>(convertScratch_.data()), 0,
-                                     *stride};
-            return GlSourcePointer(source, ei * 4 * sizeof(float));
+                                     p.stride};
+            p.pointer = GlSourcePointer(source, ei * 4 * sizeof(float));
+        } else {
+            p.stride = sources[e.Stream].stride;
+            p.buffer = user ? 0 : names[e.Stream];
+            p.pointer = GlSourcePointer(sources[e.Stream], e.Offset);
         }
-        const GLuint name = user ? 0 : names[e.Stream];
-        if (name != boundName) {
-            qgl.BindBuffer(GL_ARRAY_BUFFER, name);
-            boundName = name;
-        }
-        *stride = sources[e.Stream].stride;
-        return GlSourcePointer(sources[e.Stream], e.Offset);
+        pointers_.push_back(p);
     };
 
     bool havePosition = false;
@@ -410,32 +451,19 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
         if (e.Stream >= D3D9_MAX_STREAMS || (!user && !state.streams[e.Stream].buffer) || (user && e.Stream != 0)) {
             continue;
         }
-        GLsizei stride = 0;
         if ((e.Usage == D3DDECLUSAGE_POSITION || e.Usage == D3DDECLUSAGE_POSITIONT) && e.UsageIndex == 0) {
-            const void* p = pointerOf(ei, e, &stride);
-            const GLint size = convert ? 4 : (e.Type == D3DDECLTYPE_FLOAT4 ? 4 : 3);
-            glVertexPointer(size, GL_FLOAT, stride, p);
-            glEnableClientState(GL_VERTEX_ARRAY);
-            enabledArrays_ |= kArrayVertex;
+            point(kArrayVertex, convert || e.Type == D3DDECLTYPE_FLOAT4 ? 4 : 3, GL_FLOAT, ei, e);
             havePosition = true;
         } else if (e.Usage == D3DDECLUSAGE_NORMAL && e.UsageIndex == 0) {
-            const void* p = pointerOf(ei, e, &stride);
-            glNormalPointer(GL_FLOAT, stride, p);
-            glEnableClientState(GL_NORMAL_ARRAY);
-            enabledArrays_ |= kArrayNormal;
+            point(kArrayNormal, 3, GL_FLOAT, ei, e);
             arrays.hasNormal = true;
         } else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex < 2) {
-            const void* p = pointerOf(ei, e, &stride);
             const GlPointerType t = convert ? GlPointerType{4, GL_FLOAT, GL_TRUE} : GlColorType(e.Type);
             if (e.UsageIndex == 0) {
-                glColorPointer(t.size, t.type, stride, p);
-                glEnableClientState(GL_COLOR_ARRAY);
-                enabledArrays_ |= kArrayColor;
+                point(kArrayColor, t.size, t.type, ei, e);
                 arrays.hasColor = true;
             } else {
-                qgl.SecondaryColorPointer(t.size == 4 ? 3 : t.size, t.type, stride, p);
-                glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
-                enabledArrays_ |= kArraySecondary;
+                point(kArraySecondary, t.size == 4 ? 3 : t.size, t.type, ei, e);
                 arrays.hasSpecular = true;
             }
         } else if (e.Usage == D3DDECLUSAGE_TEXCOORD) {
@@ -444,23 +472,19 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
                 const DWORD index = state.textureStageStates[stage][D3DTSS_TEXCOORDINDEX];
                 if ((index & 0xFFFF0000u) != 0 || (index & 0xFFFFu) != e.UsageIndex)
                     continue;
-                const void* p = pointerOf(ei, e, &stride);
                 const GlPointerType t = convert ? GlPointerType{4, GL_FLOAT, GL_TRUE} : GlTexCoordType(e.Type);
-                qgl.ClientActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
-                glTexCoordPointer(t.size, t.type, stride, p);
-                glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-                enabledTexArrays_ |= 1u << stage;
+                point(kArrayTexture + static_cast<unsigned>(stage), t.size, t.type, ei, e);
                 arrays.texCounts[stage] = GlComponentCount(e.Type);
             }
         }
     }
-    // With the colour array off GL keeps the last colour; the caller resets it.
-    if (!arrays.hasColor && (enabledArrays_ & kArrayColor))
-        glDisableClientState(GL_COLOR_ARRAY);
-    if (boundName != 0)
-        qgl.BindBuffer(GL_ARRAY_BUFFER, 0);
     if (!havePosition)
         return arrays;
+    // Arrays read from buffers stay as they are for a draw that points them the same way (meshes sharing a
+    // buffer); client memory may have moved or changed, so those are pointed again.
+    const bool fromBuffers = !user && (!convert || copy);
+    if (!fromBuffers || !arraysKept_ || pointers_ != sentPointers_)
+        SendPointers(fromBuffers);
     // A copy of the draw's range alone starts at its first vertex; a copy of the whole buffer keeps the indices.
     convertedDraw_ = convert && !copy;
     arrays.baseVertex = convertedDraw_ ? static_cast<GLint>(draw.indexed ? -static_cast<long>(draw.minIndex) : 0)
@@ -599,6 +623,10 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
         dirty_ |= kGlDirtyRender | kGlDirtyTransform | kGlDirtyMaterial;
         for (int& n : lastTexCounts_)
             n = -1;
+        // They switched generation off on every unit, as a stage without it has.
+        for (DWORD& mode : sentTexGen_)
+            mode = D3DTSS_TCI_PASSTHRU;
+        texGenKnown_ = (1u << maxUnits_) - 1u;
     }
     const GlArrays arrays = SetupArrays(state, draw);
     if (!arrays.ok)
@@ -614,8 +642,14 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
     }
     if (dirty_ & kGlDirtyTransform) {
         for (int stage = 0; stage < maxUnits_; ++stage) {
+            const DWORD mode = state.textureStageStates[stage][D3DTSS_TEXCOORDINDEX] & 0xFFFF0000u;
+            const unsigned bit = 1u << stage;
+            if ((texGenKnown_ & bit) && sentTexGen_[stage] == mode)
+                continue;
             qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
             GlApplyTexGen(state, stage);
+            sentTexGen_[stage] = mode;
+            texGenKnown_ |= bit;
         }
     }
     ApplyState(state, arrays);

@@ -341,6 +341,123 @@ TEST_F(GlShaderDrawTest, FixedFunctionDrawAfterShaderDrawsKeepsFogAndLightingSet
     EXPECT_TRUE(Near(At(48, 32), 128, 0, 0));
 }
 
+// Fixed-function draws in a row keep the arrays the first one pointed while they read the same buffer the same way;
+// each draw must still read its own buffer, offset and layout, also after shader draws in between.
+TEST_F(GlShaderDrawTest, FixedFunctionDrawsInARowReadTheirOwnVertices)
+{
+    ColourVertex quads[12];
+    ClipQuad(-1, 0, 0xFFFF0000u, quads);     // left: red
+    ClipQuad(0, 1, 0xFF0000FFu, quads + 6);  // right: blue
+    IDirect3DVertexBuffer9* left = Buffer(quads, 6);
+    IDirect3DVertexBuffer9* right = Buffer(quads + 6, 6);
+    IDirect3DVertexBuffer9* both = Buffer(quads, 12);
+    const DWORD colourFVF = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+    auto from = [&](IDirect3DVertexBuffer9* vb, UINT first, DWORD fvf) {
+        dev_->SetVertexShader(nullptr);
+        dev_->SetFVF(fvf);
+        dev_->SetStreamSource(0, vb, first * sizeof(ColourVertex), sizeof(ColourVertex));
+        dev_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+    };
+    // Another buffer, then another stream offset into one buffer.
+    Draw(
+        [&](IDirect3DDevice9*) {
+            from(left, 0, colourFVF);
+            from(right, 0, colourFVF);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+    Draw(
+        [&](IDirect3DDevice9*) {
+            from(both, 6, colourFVF);
+            from(both, 0, colourFVF);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+
+    // The same buffer without its colour: the default diffuse, opaque white.
+    Draw(
+        [&](IDirect3DDevice9*) {
+            from(both, 6, colourFVF);
+            from(both, 0, D3DFVF_XYZ);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 255, 255));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
+
+    // A shader draw between two draws from one buffer: the second points the arrays again.
+    IDirect3DVertexShader9* vs = Shader(kColourShader);
+    IDirect3DVertexDeclaration9* decl = Declaration(kColourElements);
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            from(left, 0, colourFVF);
+            Bind(vs, decl, right);
+            dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+            dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+            from(left, 0, colourFVF);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(48, 32), 0, 0, 0));
+}
+
+// Coordinates generated for a stage are generated again by a fixed-function draw after shader draws, and a stage
+// that stops generating them reads its array again.
+TEST_F(GlShaderDrawTest, GeneratedCoordinatesAroundShaderDraws)
+{
+    IDirect3DCubeTexture9* cube = MakeFaceColouredCube(dev_);
+    ASSERT_NE(cube, nullptr);
+    owned_.push_back(cube);
+    const DWORD texels[2] = {0xFFFF0000u, 0xFF00FF00u};  // left texel red, right green
+    IDirect3DTexture9* flat = nullptr;
+    ASSERT_EQ(dev_->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &flat, nullptr), D3D_OK);
+    owned_.push_back(flat);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(flat->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    std::memcpy(lr.pBits, texels, sizeof texels);
+    flat->UnlockRect(0);
+    ColourVertex quad[6];
+    ClipQuad(-1, 1, 0xFF000000u, quad);
+    IDirect3DVertexBuffer9* vb = Buffer(quad, 6);
+    IDirect3DVertexShader9* vs = Shader(kColourShader);
+    IDirect3DVertexDeclaration9* decl = Declaration(kColourElements);
+    LitVertex facing[6];
+    MakeFacingQuad(1.0f, 0xFFFFFFFFu, facing);  // normals (0, 0, -1): the -Z face, cyan
+    auto generated = [&](IDirect3DDevice9* dev) {
+        dev->SetVertexShader(nullptr);
+        dev->SetFVF(kLitFVF);
+        dev->SetTexture(0, cube);
+        dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, facing, sizeof(LitVertex));
+    };
+    auto scene = [&](IDirect3DDevice9* dev) {
+        SetUp3D(dev);
+        dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        generated(dev);
+        Bind(vs, decl, vb);
+        dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+        generated(dev);
+    };
+    Draw(scene, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(32, 32), 0, 255, 255));
+
+    Draw(
+        [&](IDirect3DDevice9* dev) {
+            scene(dev);
+            // The array's coordinates again, through a flat texture: red on the left, green on the right.
+            dev->SetTexture(0, flat);
+            dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+            dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, facing, sizeof(LitVertex));
+            dev->SetTexture(0, nullptr);
+            dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        },
+        0xFF000000u, false);
+    EXPECT_TRUE(Near(At(8, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(56, 32), 0, 255, 0));
+}
+
 TEST_F(GlPixelTest, ConvertedStaticBufferDrawsWhatItHoldsNow)
 {
     IDirect3DDevice9* dev = gl_->get();
@@ -557,4 +674,48 @@ TEST_F(GlShaderDrawTest, StageReadingACoordinateTheShaderLeavesAloneSamplesTheOr
         0xFF000000u, false);
     EXPECT_TRUE(Near(At(16, 32), 0, 255, 0));
     EXPECT_TRUE(Near(At(48, 32), 255, 0, 0));
+}
+
+// A unit changes only what differs between two draws' stages: the texture alone, its kind (a cube map takes
+// precedence over a flat texture GL still has enabled), or whether there is one at all.
+TEST_F(GlPixelTest, StageTextureKindAndPresenceChangedBetweenDraws)
+{
+    IDirect3DDevice9* dev = gl_->get();
+    IDirect3DCubeTexture9* cube = MakeFaceColouredCube(dev);
+    ASSERT_NE(cube, nullptr);
+    const DWORD texels[4] = {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u};
+    IDirect3DTexture9* red = MakeTexture(2, 2, D3DFMT_A8R8G8B8, texels, 8, 2);
+    ASSERT_NE(red, nullptr);
+    LitVertex v[6];
+    MakeFacingQuad(1.0f, 0xFF00FF00u, v);  // green vertices; normals pick the cube's cyan -Z face
+    auto quad = [&](IDirect3DDevice9* d, IDirect3DBaseTexture9* texture, DWORD coordinates) {
+        d->SetTexture(0, texture);
+        d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, coordinates);
+        d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
+    };
+    auto scene = [&](IDirect3DDevice9* d, IDirect3DBaseTexture9* first, DWORD firstCoordinates,
+                     IDirect3DBaseTexture9* second, DWORD secondCoordinates) {
+        SetUp3D(d);
+        d->SetRenderState(D3DRS_LIGHTING, FALSE);
+        d->SetFVF(kLitFVF);
+        d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        quad(d, first, firstCoordinates);
+        quad(d, second, secondCoordinates);
+        d->SetTexture(0, nullptr);
+        d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+        d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    };
+    const DWORD normal = D3DTSS_TCI_CAMERASPACENORMAL;
+    Draw([&](IDirect3DDevice9* d) { scene(d, cube, normal, red, 0); }, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(32, 32), 255, 0, 0));
+    Draw([&](IDirect3DDevice9* d) { scene(d, red, 0, cube, normal); }, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(32, 32), 0, 255, 255));
+    // Without a texture the operation that reads it passes the vertex colour on.
+    Draw([&](IDirect3DDevice9* d) { scene(d, red, 0, nullptr, 0); }, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(32, 32), 0, 255, 0));
+    Draw([&](IDirect3DDevice9* d) { scene(d, nullptr, 0, red, 0); }, 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(32, 32), 255, 0, 0));
+    red->Release();
+    cube->Release();
 }

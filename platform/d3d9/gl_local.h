@@ -97,6 +97,24 @@ struct GlArrays {
     int texCounts[kGlMaxStages] = {};  // coordinates each stage reads from its array
 };
 
+// One fixed-function array as a draw points it: which array (a kArray* bit, or the texture array of a stage),
+// its format, and the buffer and offset (or client address) it reads.
+struct GlArrayPointer {
+    unsigned array;
+    GLint size;
+    GLenum type;
+    GLsizei stride;
+    GLuint buffer;
+    const void* pointer;
+};
+
+inline bool operator==(const GlArrayPointer& a, const GlArrayPointer& b)
+{
+    return a.array == b.array && a.size == b.size && a.type == b.type && a.stride == b.stride && a.buffer == b.buffer &&
+           a.pointer == b.pointer;
+}
+inline bool operator!=(const GlArrayPointer& a, const GlArrayPointer& b) { return !(a == b); }
+
 // The GL target of one face of a texture (the 2D target for plain textures).
 inline GLenum GlFaceTarget(const GlTexture* tex, UINT face)
 {
@@ -203,6 +221,7 @@ private:
     void ApplyLights(const D3D9State& state);
     void ApplyClipPlanes(const D3D9State& state);
     void ApplyTransforms(const D3D9State& state, bool pretransformed);
+    void LoadProjection(const float m[16]);
     void ApplyTextureTransform(const D3D9State& state, int stage, int inputCount);
     void ApplyViewport(const D3D9State& state, bool pretransformed);
 
@@ -237,6 +256,7 @@ private:
     // gl_draw.cpp
     void ApplyState(const D3D9State& state, const GlArrays& arrays);
     GlArrays SetupArrays(const D3D9State& state, const D3D9DrawCall& draw);
+    void SendPointers(bool fromBuffers);
     HRESULT Submit(const D3D9State& state, const D3D9DrawCall& draw, GLint baseVertex);
     void DisableArrays();
 
@@ -282,6 +302,13 @@ private:
     bool lastPretransformed_ = false;
     DWORD materialKey_ = 0xFFFFFFFFu;
     int lastTexCounts_[kGlMaxStages] = {};
+    float sentProjection_[16] = {};  // the projection GL holds, while projectionKnown_
+    bool projectionKnown_ = false;
+    // Texture matrices and coordinate generation modes as last sent, valid for the stages in the masks.
+    float sentTexMatrices_[kGlMaxStages][4][4] = {};
+    unsigned texMatrixKnown_ = 0;
+    DWORD sentTexGen_[kGlMaxStages] = {};
+    unsigned texGenKnown_ = 0;
 
     // Lights as last sent (ApplyLights) and the lighting programs made for them.
     GlLightInfo lightInfo_[kGlMaxLights];
@@ -305,6 +332,11 @@ private:
     unsigned zeroedAttribs_ = 0;   // attributes without an array whose current value is known to be zero
     GLuint arraysCopy_ = 0;        // the decoded copy the shader inputs point at (0: none, or unknown)
     unsigned arraysGeneration_ = 0;
+    // The fixed-function arrays as last pointed; GL still holds them while arraysKept_ (all read from buffers,
+    // none of which has been deleted since).
+    std::vector<GlArrayPointer> pointers_;
+    std::vector<GlArrayPointer> sentPointers_;
+    bool arraysKept_ = false;
     // Shader draws in a row skip the fixed-function state they switch off; the next fixed-function draw resends it.
     bool shaderMode_ = false;
     // Constants changed since they were last sent, and the program that got them.

@@ -275,6 +275,8 @@ void GlBackend::DestroyBuffer(D3D9BufferData* buffer)
         GlContextBind(&ctx_);
         GlDropConvertedCopies(b);
         qgl.DeleteBuffers(1, &b->name);
+        // GL unbinds a deleted buffer from the arrays and may give its name to the next one.
+        arraysKept_ = false;
     }
     delete b;
     buffer->backend = nullptr;
@@ -289,6 +291,8 @@ void GlBackend::UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size, DWO
     if (size == 0)
         return;
     GlContextBind(&ctx_);
+    if (!b->copies.empty())
+        arraysKept_ = false;  // the arrays may read a copy deleted here
     GlDropConvertedCopies(b);
     gGlCounters.uploadedBytes += size;
     qgl.BindBuffer(b->target, b->name);

@@ -285,6 +285,26 @@ static GlBackend::GlStageKey StageKey(bool active, const GlTexture* tex, DWORD f
     return key;
 }
 
+// The target a stage's unit has enabled (0: none), and the texture bound there (white for a stage without one).
+static GLenum StageTarget(const GlBackend::GlStageKey& key)
+{
+    if (!key.active)
+        return 0u;
+    return key.texture ? static_cast<GLenum>(key.target) : static_cast<GLenum>(GL_TEXTURE_2D);
+}
+
+static GLuint StageTexture(const GlBackend::GlStageKey& key, GLuint white) { return key.texture ? key.texture : white; }
+
+// Whether two stages send the same texture environment: everything but the texture, save whether there is one.
+static bool SameCombiner(const GlBackend::GlStageKey& a, const GlBackend::GlStageKey& b)
+{
+    GlBackend::GlStageKey x = a, y = b;
+    x.texture = y.texture = 0u;
+    x.target = y.target = 0u;
+    const bool textured = (a.texture != 0u) == (b.texture != 0u);
+    return textured && std::memcmp(&x, &y, sizeof x) == 0;
+}
+
 void GlBackend::ApplyStages(const D3D9State& state)
 {
     float factor[4];
@@ -301,22 +321,32 @@ void GlBackend::ApplyStages(const D3D9State& state)
         // A unit that already holds what the stage asks for is left alone.
         const GlStageKey key = StageKey(active, tex, state.renderStates[D3DRS_TEXTUREFACTOR], sprites, tss);
         const unsigned bit = 1u << stage;
-        if ((stageKnown_ & bit) && std::memcmp(&key, &stageKeys_[stage], sizeof key) == 0)
+        const bool known = (stageKnown_ & bit) != 0;
+        if (known && std::memcmp(&key, &stageKeys_[stage], sizeof key) == 0)
             continue;
+        const GlStageKey sent = stageKeys_[stage];
         stageKeys_[stage] = key;
         stageKnown_ |= bit;
         qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_TEXTURE_CUBE_MAP);
+        // Only what differs is sent: each enable or combiner change costs the driver a new fragment program
+        // look-up, and meshes in a row often differ by their texture alone.
+        const GLenum target = StageTarget(key);
+        const GLenum sentTarget = known ? StageTarget(sent) : 0u;
+        if (!known) {
+            glDisable(GL_TEXTURE_2D);
+            glDisable(GL_TEXTURE_CUBE_MAP);
+        } else if (sentTarget != target && sentTarget != 0u) {
+            glDisable(sentTarget);
+        }
         if (!active)
             continue;
-        if (tex) {
-            glBindTexture(tex->target, tex->name);
-            glEnable(tex->target);
-        } else {
-            glBindTexture(GL_TEXTURE_2D, whiteTexture_);
-            glEnable(GL_TEXTURE_2D);
-        }
+        const GLuint name = tex ? tex->name : whiteTexture_;
+        if (!known || !sent.active || StageTexture(sent, whiteTexture_) != name || sentTarget != target)
+            glBindTexture(target, name);
+        if (!known || sentTarget != target)
+            glEnable(target);
+        if (known && sent.active && SameCombiner(sent, key))
+            continue;
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
         // GL has one constant per unit: the stage's own when it reads that and not the texture factor.
         float constant[4];

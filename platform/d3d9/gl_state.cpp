@@ -81,6 +81,7 @@ void GlBackend::StateChanged(const D3D9State&, D3D9StateKind kind, DWORD a, DWOR
         renderStatesKnown_ = false;
         materialKey_ = 0xFFFFFFFFu;
         shaderMode_ = false;
+        texGenKnown_ = 0;  // shader draws may have switched generation off
         constantsProgram_ = 0;
         break;
     default:
@@ -479,22 +480,32 @@ void GlBackend::ApplyViewport(const D3D9State& state, bool pretransformed)
 void GlBackend::ApplyTransforms(const D3D9State& state, bool pretransformed)
 {
     float m[16];
-    glMatrixMode(GL_PROJECTION);
     if (pretransformed) {
         int tw = 1, th = 1;
         TargetSize(state, &tw, &th);
         GlPretransformedProjection(static_cast<float>(tw), static_cast<float>(th), m);
-        glLoadMatrixf(m);
+        LoadProjection(m);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         return;
     }
     GlPixelCentreProjection(state.projection, static_cast<float>(state.viewport.Width),
                             static_cast<float>(state.viewport.Height), m);
-    glLoadMatrixf(m);
+    LoadProjection(m);
     glMatrixMode(GL_MODELVIEW);
     // Row vectors: v * World * View; the row-major product loads as GL's column-major matrix.
     GlMatrixMultiply(&state.world[0].m[0][0], &state.view.m[0][0], m);
+    glLoadMatrixf(m);
+}
+
+// Every world change sends the transforms; the projection, which seldom changes with it, only when it differs.
+void GlBackend::LoadProjection(const float m[16])
+{
+    if (projectionKnown_ && std::memcmp(sentProjection_, m, sizeof sentProjection_) == 0)
+        return;
+    std::memcpy(sentProjection_, m, sizeof sentProjection_);
+    projectionKnown_ = true;
+    glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(m);
 }
 
@@ -502,19 +513,10 @@ void GlBackend::ApplyTransforms(const D3D9State& state, bool pretransformed)
 // last one and takes the first `count` outputs, dividing by the last with
 // PROJECTED. GL feeds (s, t, r, q) with r = 0, q = 1 and divides by q, so the
 // matrix is rearranged to match.
-void GlBackend::ApplyTextureTransform(const D3D9State& state, int stage, int inputCount)
+static void GlTextureMatrix(const D3DMATRIX& t, DWORD flags, int inputCount, float m[4][4])
 {
-    qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
-    glMatrixMode(GL_TEXTURE);
-    const DWORD flags = state.textureStageStates[stage][D3DTSS_TEXTURETRANSFORMFLAGS];
     const DWORD count = flags & 0xFFu;
-    if (count == D3DTTFF_DISABLE) {
-        glLoadIdentity();
-        return;
-    }
-    const D3DMATRIX& t = state.textureTransforms[stage];
-    float m[4][4];
-    std::memcpy(m, t.m, sizeof(m));
+    std::memcpy(m, t.m, sizeof(float) * 16);
     if (inputCount >= 1 && inputCount < 4) {
         // The padding 1 sits in component inputCount; GL's 1 is in q.
         float pad[4];
@@ -530,5 +532,25 @@ void GlBackend::ApplyTextureTransform(const D3D9State& state, int stage, int inp
         for (int r = 0; r < 4; ++r)
             m[r][3] = m[r][count - 1];
     }
-    glLoadMatrixf(&m[0][0]);
+}
+
+void GlBackend::ApplyTextureTransform(const D3D9State& state, int stage, int inputCount)
+{
+    const DWORD flags = state.textureStageStates[stage][D3DTSS_TEXTURETRANSFORMFLAGS];
+    const DWORD count = flags & 0xFFu;
+    float m[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    if (count != D3DTTFF_DISABLE)
+        GlTextureMatrix(state.textureTransforms[stage], flags, inputCount, m);
+    // Every world change comes here; a matrix GL already holds (most often the identity) is not sent again.
+    const unsigned bit = 1u << stage;
+    if ((texMatrixKnown_ & bit) && std::memcmp(sentTexMatrices_[stage], m, sizeof m) == 0)
+        return;
+    std::memcpy(sentTexMatrices_[stage], m, sizeof m);
+    texMatrixKnown_ |= bit;
+    qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
+    glMatrixMode(GL_TEXTURE);
+    if (count == D3DTTFF_DISABLE)
+        glLoadIdentity();
+    else
+        glLoadMatrixf(&m[0][0]);
 }

@@ -254,8 +254,8 @@ TEST_F(GlPixelTest, TextureTransformOfTwoDimensionalCoordinatesTranslatesByRowTw
     const DWORD texels[2] = {0xFFFF0000u, 0xFF00FF00u};
     IDirect3DTexture9* tex = MakeTexture(2, 1, D3DFMT_A8R8G8B8, texels, 8, 1);
     ASSERT_NE(tex, nullptr);
-    Draw(
-        [tex](IDirect3DDevice9* dev) {
+    auto scene = [tex](DWORD flags) {
+        return [tex, flags](IDirect3DDevice9* dev) {
             SetUp3D(dev);
             dev->SetRenderState(D3DRS_LIGHTING, FALSE);
             dev->SetTexture(0, tex);
@@ -264,17 +264,24 @@ TEST_F(GlPixelTest, TextureTransformOfTwoDimensionalCoordinatesTranslatesByRowTw
             D3DMATRIX shift = MakeIdentity();
             shift._31 = 0.5f;
             dev->SetTransform(D3DTS_TEXTURE0, &shift);
-            dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+            dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, flags);
             LitVertex v[6];
             MakeFacingQuad(1.0f, 0xFFFFFFFFu, v);
             dev->SetFVF(kLitFVF);
             dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
             dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
             dev->SetTexture(0, nullptr);
-        },
-        0xFF000000u, false);
+        };
+    };
+    Draw(scene(D3DTTFF_COUNT2), 0xFF000000u, false);
     EXPECT_TRUE(Near(At(8, 32), 0, 255, 0));
     EXPECT_TRUE(Near(At(56, 32), 255, 0, 0));
+    // Switched off for the next frame's draw, then on again: each draw has its own matrix.
+    Draw(scene(D3DTTFF_DISABLE), 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(8, 32), 255, 0, 0));
+    EXPECT_TRUE(Near(At(56, 32), 0, 255, 0));
+    Draw(scene(D3DTTFF_COUNT2), 0xFF000000u, false);
+    EXPECT_TRUE(Near(At(8, 32), 0, 255, 0));
     tex->Release();
 }
 
