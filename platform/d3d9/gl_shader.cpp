@@ -839,11 +839,18 @@ void GlBackend::ApplyShaderState(const D3D9State& state)
         dirty_ |= kGlDirtyRender;
         glDisable(GL_LIGHTING);
         glDisable(GL_COLOR_MATERIAL);
+        // Units already generating nothing are left alone: any texture-unit change makes the driver validate
+        // every sampler again.
         for (int stage = 0; stage < maxUnits_; ++stage) {
+            const unsigned bit = 1u << stage;
+            if ((texGenKnown_ & bit) && sentTexGen_[stage] == D3DTSS_TCI_PASSTHRU)
+                continue;
             qgl.ActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(stage));
             glDisable(GL_TEXTURE_GEN_S);
             glDisable(GL_TEXTURE_GEN_T);
             glDisable(GL_TEXTURE_GEN_R);
+            sentTexGen_[stage] = D3DTSS_TCI_PASSTHRU;
+            texGenKnown_ |= bit;
         }
     }
     if (dirty_ & kGlDirtyRender) {
