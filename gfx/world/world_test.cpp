@@ -368,9 +368,10 @@ TEST_F(SectorTies, MovedAtomicsAreRetiedToExactlyTheSectorsTheyReach)
     EXPECT_EQ(SectorsOf(b), (Sectors{&right}));
 }
 
-// The right side of x = 10 split again on z, with overlapping sides (left up to 0.5, right from -0.5): a
-// re-tie that keeps the last walk's sectors must agree with a fresh walk at every step, across and exactly at
-// each split value.
+// The right side of x = 10 split again on z, with overlapping sides: a re-tie that keeps the last walk's sectors
+// must agree with a fresh walk at every step, across and exactly at each split value. The z sides end where the
+// box of an atomic centred at z = 2 begins and the box of one centred at z = -2 ends, so those boxes touch them
+// exactly.
 class NestedSectorTies : public SectorTies {
 protected:
     void SetUp() override
@@ -381,7 +382,13 @@ protected:
             GxLinkInit(&sector->collAtomicsInWorldSector);
             GxLinkInit(&sector->lightsInWorldSector);
         }
-        zPlane = {kZAxis, 0.0f, reinterpret_cast<GxSector*>(&nearZ), reinterpret_cast<GxSector*>(&farZ), 0.5f, -0.5f};
+        const GxReal r = geometry->morphTarget[0].boundingSphere.radius;
+        zPlane = {kZAxis,
+                  0.0f,
+                  reinterpret_cast<GxSector*>(&nearZ),
+                  reinterpret_cast<GxSector*>(&farZ),
+                  kLeftEdgeCentre - r,
+                  kRightEdgeCentre + r};
         plane.rightSubTree = reinterpret_cast<GxSector*>(&zPlane);
     }
     // A fresh walk's sectors for the atomic's box, in the order the atomic lists its ties (last visited first).
@@ -402,6 +409,8 @@ protected:
         return sectors;
     }
     static constexpr GxInt32 kZAxis = 8;
+    static constexpr GxReal kLeftEdgeCentre = 2.0f;
+    static constexpr GxReal kRightEdgeCentre = -2.0f;
     GxWorldSector nearZ = {};
     GxWorldSector farZ = {};
     GxPlaneSector zPlane = {};
@@ -412,16 +421,29 @@ TEST_F(NestedSectorTies, RetiesInPlaceOnlyWhileEverySplitIsTakenAsBefore)
     GxAtomic* a = Add(5);
     GxAtomic* b = Add(5);
     const GxReal r = GxAtomicGetWorldBoundingSphere(a)->radius;
-    // Positions whose box edge lies just below, on and just above each split value, then a sweep.
+    // Runs of neighbouring floats that carry a box edge across each split value one float at a time, upwards
+    // then downwards, then a sweep.
+    constexpr GxInt32 kSteps = 4;
+    const auto across = [](GxReal edge) {
+        std::vector<GxReal> run = {edge};
+        for (GxInt32 i = 0; i < kSteps; i++) {
+            run.insert(run.begin(), std::nextafter(run.front(), -100.0f));
+            run.push_back(std::nextafter(run.back(), 100.0f));
+        }
+        std::vector<GxReal> back(run.rbegin(), run.rend());
+        run.insert(run.end(), back.begin(), back.end());
+        return run;
+    };
     std::vector<GxV3d> path;
-    for (const GxReal edge : {10.0f - r, 10.0f + r}) {
-        for (const GxReal x : {std::nextafter(edge, 0.0f), edge, std::nextafter(edge, 20.0f)}) {
-            path.push_back({x, 0, 5});
-            path.push_back({x, 0, -5});
+    for (const GxReal z : {5.0f, -5.0f}) {
+        for (const GxReal edge : {10.0f - r, 10.0f + r}) {
+            for (const GxReal x : across(edge)) {
+                path.push_back({x, 0, z});
+            }
         }
     }
-    for (const GxReal edge : {0.5f + r, -0.5f - r, 0.5f - r, r - 0.5f}) {
-        for (const GxReal z : {std::nextafter(edge, -9.0f), edge, std::nextafter(edge, 9.0f)}) {
+    for (const GxReal edge : {kLeftEdgeCentre, kRightEdgeCentre}) {
+        for (const GxReal z : across(edge)) {
             path.push_back({15, 0, z});
         }
     }
