@@ -1,4 +1,6 @@
 // Matrix module: the matrix free list, multiplication, inversion, orthonormalisation and the combine operations.
+#include <emmintrin.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -37,30 +39,51 @@ inline GxV3d RowTimes(const GxV3d& r, const GxMatrix* b)
             r.x * b->right.z + r.y * b->up.z + r.z * b->at.z};
 }
 
-// Reads every source value before the first store, so dst may be a or b.
+// RowTimes four lanes at once: the same products summed in the same order, so the same values.
+inline __m128 RowTimesLanes(__m128 r, __m128 right, __m128 up, __m128 at)
+{
+    const __m128 x = _mm_shuffle_ps(r, r, _MM_SHUFFLE(0, 0, 0, 0));
+    const __m128 y = _mm_shuffle_ps(r, r, _MM_SHUFFLE(1, 1, 1, 1));
+    const __m128 z = _mm_shuffle_ps(r, r, _MM_SHUFFLE(2, 2, 2, 2));
+    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(x, right), _mm_mul_ps(y, up)), _mm_mul_ps(z, at));
+}
+
+// The first three lanes only: the word after a row (flags or pad) is not touched, nor read.
+inline void StoreRow(GxV3d* row, __m128 v)
+{
+    _mm_storel_pi(reinterpret_cast<__m64*>(&row->x), v);
+    _mm_store_ss(&row->z, _mm_movehl_ps(v, v));
+}
+
+// Reads every source value before the first store, so dst may be a or b. dst's pad words keep what they held.
+// b's spare words are cleared before the arithmetic, so flag bits never enter it as denormals.
 GxMatrix* PortableMultiply(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 {
-    const GxV3d right = RowTimes(a->right, b);
-    const GxV3d up = RowTimes(a->up, b);
-    const GxV3d at = RowTimes(a->at, b);
-    const GxV3d p = RowTimes(a->pos, b);
-    const GxV3d pos = {p.x + b->pos.x, p.y + b->pos.y, p.z + b->pos.z};
+    const __m128 xyz = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
+    const __m128 right = _mm_and_ps(_mm_loadu_ps(&b->right.x), xyz);
+    const __m128 up = _mm_and_ps(_mm_loadu_ps(&b->up.x), xyz);
+    const __m128 at = _mm_and_ps(_mm_loadu_ps(&b->at.x), xyz);
+    const __m128 pos = _mm_and_ps(_mm_loadu_ps(&b->pos.x), xyz);
     const GxUInt32 flags = a->flags & b->flags;
-    dst->right = right;
-    dst->up = up;
-    dst->at = at;
-    dst->pos = pos;
+    const __m128 outRight = RowTimesLanes(_mm_loadu_ps(&a->right.x), right, up, at);
+    const __m128 outUp = RowTimesLanes(_mm_loadu_ps(&a->up.x), right, up, at);
+    const __m128 outAt = RowTimesLanes(_mm_loadu_ps(&a->at.x), right, up, at);
+    const __m128 outPos = _mm_add_ps(RowTimesLanes(_mm_loadu_ps(&a->pos.x), right, up, at), pos);
+    StoreRow(&dst->right, outRight);
+    StoreRow(&dst->up, outUp);
+    StoreRow(&dst->at, outAt);
+    StoreRow(&dst->pos, outPos);
     dst->flags = flags;
     return dst;
 }
 
 // An installed routine need not cope with dst aliasing a source, so aliased
-// products go through a temporary.
+// products go through a temporary; the built-in ones read everything first.
 void MultiplyInto(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 {
     const GxMatrixModuleBlock* block = MatrixBlock();
     const GxMatrixMultiplyFunc routine = block ? block->multiply : PortableMultiply;
-    if (dst != a && dst != b) {
+    if ((dst != a && dst != b) || routine == PortableMultiply || routine == GxMatrixMultiplyX87) {
         routine(dst, a, b);
         return;
     }

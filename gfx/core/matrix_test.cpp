@@ -295,6 +295,43 @@ TEST_F(MatrixTest, MultiplyMatchesReferenceWithAliasingAndReplacedRoutine)
     EXPECT_EQ(std::memcmp(&dst, &other, sizeof(dst)), 0);
 }
 
+// The built-in product must give each value exactly as the written-out sums in their order (frames, bones and
+// skins would otherwise move by a rounding), in place too, and leave the destination's pad words alone.
+TEST_F(MatrixTest, BuiltInProductIsTheWrittenOutSumsBitForBitAndKeepsPads)
+{
+    GxMatrix a = General();
+    GxMatrix b = RigidMotion();
+    a.right = {1e-3f, 7.77f, -123.456f};
+    b.pos = {1e7f, -3.3e-5f, 0.1f};
+    a.flags = 0x0000000Fu;  // as floats these would be denormals
+    b.flags = 0x00010003u;
+    GxMatrix expected = {};
+    NaiveMultiply(&expected, &a, &b);
+    const GxUInt32 pads[3] = {0x7FC00001u, 0x00000001u, 0xDEADBEEFu};
+    const auto check = [&](const GxMatrix& m, const GxUInt32(&keep)[3]) {
+        EXPECT_EQ(std::memcmp(&m.right, &expected.right, sizeof(GxV3d)), 0);
+        EXPECT_EQ(std::memcmp(&m.up, &expected.up, sizeof(GxV3d)), 0);
+        EXPECT_EQ(std::memcmp(&m.at, &expected.at, sizeof(GxV3d)), 0);
+        EXPECT_EQ(std::memcmp(&m.pos, &expected.pos, sizeof(GxV3d)), 0);
+        EXPECT_EQ(m.flags, a.flags & b.flags);
+        EXPECT_EQ(m.pad1, keep[0]);
+        EXPECT_EQ(m.pad2, keep[1]);
+        EXPECT_EQ(m.pad3, keep[2]);
+    };
+    GxMatrix dst = {};
+    dst.pad1 = pads[0];
+    dst.pad2 = pads[1];
+    dst.pad3 = pads[2];
+    GxMatrixMultiply(&dst, &a, &b);
+    check(dst, pads);
+    GxMatrix inPlace = a;
+    GxMatrixMultiply(&inPlace, &inPlace, &b);
+    check(inPlace, {a.pad1, a.pad2, a.pad3});
+    inPlace = b;
+    GxMatrixMultiply(&inPlace, &a, &inPlace);
+    check(inPlace, {b.pad1, b.pad2, b.pad3});
+}
+
 TEST_F(MatrixTest, RotateTranslateScaleEachCombineMatchReference)
 {
     const GxV3d axis = {0.3f, -1.0f, 0.5f};

@@ -1,7 +1,7 @@
 // Processor skinning: palette construction with its cache key, and the weighted blends.
 #include "gfx/d3d9/skincpu.h"
 
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
@@ -21,20 +21,25 @@ struct PaletteKey {
 
 PaletteKey paletteKey = {nullptr, nullptr, 0, nullptr, false};
 
-// dst = a x b for affine matrices (row vectors); dst must not alias either source.
+// dst = a x b for affine matrices (row vectors); dst must not alias either source. Each row is computed four
+// lanes at once with the scalar form's products and sums in the same order, so every value is the one the
+// scalar form gives; the spare words come out 0. The sources' spare words are cleared before use so no
+// denormal or NaN made of flag bits enters the arithmetic.
 inline void Affine(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 {
-    auto row = [b](const GxV3d& v) {
-        return GxV3d{v.x * b->right.x + v.y * b->up.x + v.z * b->at.x, v.x * b->right.y + v.y * b->up.y + v.z * b->at.y,
-                     v.x * b->right.z + v.y * b->up.z + v.z * b->at.z};
+    const __m128 xyz = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
+    const __m128 right = _mm_and_ps(_mm_loadu_ps(&b->right.x), xyz);
+    const __m128 up = _mm_and_ps(_mm_loadu_ps(&b->up.x), xyz);
+    const __m128 at = _mm_and_ps(_mm_loadu_ps(&b->at.x), xyz);
+    const __m128 pos = _mm_and_ps(_mm_loadu_ps(&b->pos.x), xyz);
+    const auto row = [&](const GxV3d& v) {
+        const __m128 xy = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(v.x), right), _mm_mul_ps(_mm_set1_ps(v.y), up));
+        return _mm_add_ps(xy, _mm_mul_ps(_mm_set1_ps(v.z), at));
     };
-    dst->right = row(a->right);
-    dst->up = row(a->up);
-    dst->at = row(a->at);
-    const GxV3d p = row(a->pos);
-    dst->pos = {p.x + b->pos.x, p.y + b->pos.y, p.z + b->pos.z};
-    dst->flags = 0;
-    dst->pad1 = dst->pad2 = dst->pad3 = 0;
+    _mm_storeu_ps(&dst->right.x, _mm_and_ps(row(a->right), xyz));
+    _mm_storeu_ps(&dst->up.x, _mm_and_ps(row(a->up), xyz));
+    _mm_storeu_ps(&dst->at.x, _mm_and_ps(row(a->at), xyz));
+    _mm_storeu_ps(&dst->pos.x, _mm_and_ps(_mm_add_ps(row(a->pos), pos), xyz));
 }
 
 inline void Point(const GxMatrix& m, const GxV3d& v, GxV3d* out, GxReal w)

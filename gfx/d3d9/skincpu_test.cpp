@@ -1,5 +1,6 @@
 // Processor skinning of a small character against hand-computed positions: weights, skipped slots, normals,
 // the palette's world inverse and cache, and clamped node counts.
+#include <cstring>
 #include <vector>
 
 #include "gfx/anim/anim_testing.h"
@@ -143,6 +144,55 @@ TEST_F(SkinCpuTest, NodeCountsBeyondTheSkinReadNoFurtherThanItsBones)
     ExpectNear(palette[1].right, 1, 0, 0);
     GxAnimHierarchyDestroy(big);
     GxAnimHierarchyDestroy(one);
+}
+
+// The scalar products a x b in their written order: the palette must match them bit for bit, or skinned
+// vertices move by a rounding between builds of the engine.
+GxMatrix ScalarAffine(const GxMatrix& a, const GxMatrix& b)
+{
+    const auto row = [&](const GxV3d& v) {
+        return GxV3d{v.x * b.right.x + v.y * b.up.x + v.z * b.at.x, v.x * b.right.y + v.y * b.up.y + v.z * b.at.y,
+                     v.x * b.right.z + v.y * b.up.z + v.z * b.at.z};
+    };
+    GxMatrix m = {};
+    m.right = row(a.right);
+    m.up = row(a.up);
+    m.at = row(a.at);
+    const GxV3d p = row(a.pos);
+    m.pos = {p.x + b.pos.x, p.y + b.pos.y, p.z + b.pos.z};
+    return m;
+}
+
+GxMatrix Awkward(GxReal seed)
+{
+    GxMatrix m;
+    GxReal* f = &m.right.x;
+    for (GxInt32 i = 0; i < 16; i++) {
+        f[i] = seed * (1.0f + 0.37f * static_cast<GxReal>(i)) / (3.0f + static_cast<GxReal>(i % 5)) - 0.71f;
+    }
+    m.flags = 0xFFFFFFFFu;  // spare words full of bits the palette must not carry
+    m.pad1 = m.pad2 = m.pad3 = 0x7FC00001u;
+    return m;
+}
+
+TEST_F(SkinCpuTest, PaletteEntriesAreTheScalarProductsWithSpareWordsCleared)
+{
+    hierarchy->flags = 0;  // world-space nodes: each entry is skin-to-bone x node x world inverse
+    hierarchy->pMatrixArray[0] = Awkward(1.3f);
+    hierarchy->pMatrixArray[1] = Awkward(-7.9f);
+    skin->skinToBoneMatrices[0] = Awkward(0.11f);
+    skin->skinToBoneMatrices[1] = Awkward(123.4f);
+    GxMatrix world = Awkward(2.5f);
+    world.flags = 0;
+    GxMatrix inverse;
+    GxMatrixInvert(&inverse, &world);
+    GxMatrix palette[gxSKINPALETTESIZE];
+    GxD3D9SkinPaletteMatrices(palette, &world, skin, hierarchy);
+    for (GxInt32 i = 0; i < 2; i++) {
+        const GxMatrix expected =
+            ScalarAffine(ScalarAffine(skin->skinToBoneMatrices[i], hierarchy->pMatrixArray[i]), inverse);
+        EXPECT_EQ(std::memcmp(&palette[i], &expected, sizeof(GxMatrix)), 0) << "entry " << i;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Worlds made in memory, the world-object hooks' failures, primitive intersection tests and collision trees.
 #include "gfx/world/world.h"
 
+#include <cmath>
 #include <optional>
 #include <set>
 
@@ -303,9 +304,9 @@ protected:
         MoveTo(atomic, x);
         return atomic;
     }
-    static void MoveTo(GxAtomic* atomic, GxReal x)
+    static void MoveTo(GxAtomic* atomic, GxReal x) { MoveTo(atomic, GxV3d{x, 0, 0}); }
+    static void MoveTo(GxAtomic* atomic, const GxV3d& at)
     {
-        const GxV3d at = {x, 0, 0};
         GxFrameTranslate(GxFramedObjectGetFrame(&atomic->object), &at, gxCOMBINEREPLACE);
         GxFrameSyncDirty();
     }
@@ -365,6 +366,119 @@ TEST_F(SectorTies, MovedAtomicsAreRetiedToExactlyTheSectorsTheyReach)
     MoveTo(b, 15.5f);  // in place: still listed once, now first
     EXPECT_EQ(Tied(right), (Atomics{b, a}));
     EXPECT_EQ(SectorsOf(b), (Sectors{&right}));
+}
+
+// The right side of x = 10 split again on z, with overlapping sides: a re-tie that keeps the last walk's sectors
+// must agree with a fresh walk at every step, across and exactly at each split value. The z sides end where the
+// box of an atomic centred at z = 2 begins and the box of one centred at z = -2 ends, so those boxes touch them
+// exactly.
+class NestedSectorTies : public SectorTies {
+protected:
+    void SetUp() override
+    {
+        SectorTies::SetUp();
+        for (GxWorldSector* sector : {&nearZ, &farZ}) {
+            sector->type = gxATOMICSECTORTYPE;
+            GxLinkInit(&sector->collAtomicsInWorldSector);
+            GxLinkInit(&sector->lightsInWorldSector);
+        }
+        const GxReal r = geometry->morphTarget[0].boundingSphere.radius;
+        zPlane = {kZAxis,
+                  0.0f,
+                  reinterpret_cast<GxSector*>(&nearZ),
+                  reinterpret_cast<GxSector*>(&farZ),
+                  kLeftEdgeCentre - r,
+                  kRightEdgeCentre + r};
+        plane.rightSubTree = reinterpret_cast<GxSector*>(&zPlane);
+    }
+    // A fresh walk's sectors for the atomic's box, in the order the atomic lists its ties (last visited first).
+    std::vector<GxWorldSector*> Expected(GxAtomic* atomic)
+    {
+        const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
+        const GxV3d& c = sphere->center;
+        const GxReal r = sphere->radius;
+        const GxBBox box = {{c.x + r, c.y + r, c.z + r}, {c.x - r, c.y - r, c.z - r}};
+        std::vector<GxWorldSector*> sectors;
+        GxWorldForSectorsInBox(
+            &world, box,
+            [&](GxWorldSector* sector) {
+                sectors.insert(sectors.begin(), sector);
+                return true;
+            },
+            GxSplitTouch::kOneSide);
+        return sectors;
+    }
+    static constexpr GxInt32 kZAxis = 8;
+    static constexpr GxReal kLeftEdgeCentre = 2.0f;
+    static constexpr GxReal kRightEdgeCentre = -2.0f;
+    GxWorldSector nearZ = {};
+    GxWorldSector farZ = {};
+    GxPlaneSector zPlane = {};
+};
+
+TEST_F(NestedSectorTies, RetiesInPlaceOnlyWhileEverySplitIsTakenAsBefore)
+{
+    GxAtomic* a = Add(5);
+    GxAtomic* b = Add(5);
+    const GxReal r = GxAtomicGetWorldBoundingSphere(a)->radius;
+    // Runs of neighbouring floats that carry a box edge across each split value one float at a time, upwards
+    // then downwards, then a sweep.
+    constexpr GxInt32 kSteps = 4;
+    const auto across = [](GxReal edge) {
+        std::vector<GxReal> run = {edge};
+        for (GxInt32 i = 0; i < kSteps; i++) {
+            run.insert(run.begin(), std::nextafter(run.front(), -100.0f));
+            run.push_back(std::nextafter(run.back(), 100.0f));
+        }
+        std::vector<GxReal> back(run.rbegin(), run.rend());
+        run.insert(run.end(), back.begin(), back.end());
+        return run;
+    };
+    std::vector<GxV3d> path;
+    for (const GxReal z : {5.0f, -5.0f}) {
+        for (const GxReal edge : {10.0f - r, 10.0f + r}) {
+            for (const GxReal x : across(edge)) {
+                path.push_back({x, 0, z});
+            }
+        }
+    }
+    for (const GxReal edge : {kLeftEdgeCentre, kRightEdgeCentre}) {
+        for (const GxReal z : across(edge)) {
+            path.push_back({15, 0, z});
+        }
+    }
+    for (GxInt32 step = 0; step < 64; step++) {
+        path.push_back({6.0f + 0.25f * static_cast<GxReal>(step % 32), 0.5f * static_cast<GxReal>(step % 5),
+                        -4.0f + 0.375f * static_cast<GxReal>(step % 23)});
+    }
+    for (const GxV3d& at : path) {
+        MoveTo(a, at);
+        const std::vector<GxWorldSector*> expected = Expected(a);
+        ASSERT_EQ(SectorsOf(a), expected) << "at " << at.x << ", " << at.y << ", " << at.z;
+        for (GxWorldSector* sector : expected) {
+            ASSERT_EQ(Tied(*sector).front(), a) << "the last tied comes first";
+        }
+    }
+    EXPECT_EQ(SectorsOf(b), (std::vector<GxWorldSector*>{&left}));
+}
+
+// A sector emptied of its ties behind its atomics' backs: the next move re-ties them, even within the range
+// the last walk kept.
+TEST_F(SectorTies, AnEmptiedSectorIsTiedAgainOnTheNextMove)
+{
+    GxAtomic* a = Add(5);
+    GxWorldSectorRemoveAllTies(&left);
+    EXPECT_TRUE(SectorsOf(a).empty());
+    MoveTo(a, 5.25f);
+    EXPECT_EQ(Tied(left), std::vector<GxAtomic*>{a});
+    EXPECT_EQ(SectorsOf(a), std::vector<GxWorldSector*>{&left});
+
+    // Out of the world and back at the same place: tied again.
+    GxWorldRemoveClump(&world, a->clump);
+    EXPECT_TRUE(Tied(left).empty());
+    GxWorldAddClump(&world, a->clump);
+    MoveTo(a, 5.25f);
+    EXPECT_EQ(Tied(left), std::vector<GxAtomic*>{a});
 }
 
 }  // namespace

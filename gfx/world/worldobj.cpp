@@ -2,7 +2,9 @@
 // clumps, lights and cameras entering and leaving worlds, and the stream extensions of sectors.
 //
 // Sections: the engine block and extensions; ties; camera hooks; membership; frustum walks; attach.
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
@@ -38,9 +40,21 @@ struct CameraExt {
     GxFramedObjectSyncCallBack sync;
 };
 
+// The boxes for which a tie walk takes every split the way it last did, so visits the same sectors in the
+// same order: infLow <= inf < infHigh and supLow < sup <= supHigh on each axis.
+struct TieRange {
+    GxV3d infLow, infHigh;
+    GxV3d supLow, supHigh;
+};
+
 struct AtomicExt {
     GxWorld* world;
     GxFramedObjectSyncCallBack sync;
+    // The last tie walk: its world (null when none is kept), its range and the ties it made. Only that walk
+    // adds ties to the atomic, so while they all remain none was taken away behind its back.
+    GxWorld* tiedWorld;
+    TieRange tiedRange;
+    GxInt32 tieCount;
 };
 
 struct ClumpExt {
@@ -142,6 +156,7 @@ void FreeAtomicTies(GxLink* spare)
 
 void RemoveAtomicTies(GxAtomic* atomic)
 {
+    OfAtomic(atomic)->tiedWorld = nullptr;
     GxLink spare;
     GxLinkInit(&spare);
     TakeAtomicTies(atomic, &spare);
@@ -169,23 +184,79 @@ GxBBox BoxAround(const GxV3d& center, GxReal radius)
                   {center.x - radius, center.y - radius, center.z - radius}};
 }
 
+bool InTieRange(const TieRange& range, const GxBBox& box)
+{
+    const GxV3d& inf = box.inf;
+    const GxV3d& sup = box.sup;
+    return range.infLow.x <= inf.x && inf.x < range.infHigh.x && range.infLow.y <= inf.y && inf.y < range.infHigh.y &&
+           range.infLow.z <= inf.z && inf.z < range.infHigh.z && range.supLow.x < sup.x && sup.x <= range.supHigh.x &&
+           range.supLow.y < sup.y && sup.y <= range.supHigh.y && range.supLow.z < sup.z && sup.z <= range.supHigh.z;
+}
+
+// Narrows the range to the boxes that take a one-sided split the way this one did.
+void NarrowTieRange(TieRange* range, GxInt32 axis, GxReal leftValue, bool left, GxReal rightValue, bool right)
+{
+    GxReal* bound = left ? GxV3dAxisRef(&range->infHigh, axis) : GxV3dAxisRef(&range->infLow, axis);
+    *bound = left ? std::min(*bound, leftValue) : std::max(*bound, leftValue);
+    bound = right ? GxV3dAxisRef(&range->supLow, axis) : GxV3dAxisRef(&range->supHigh, axis);
+    *bound = right ? std::max(*bound, rightValue) : std::min(*bound, rightValue);
+}
+
+GxInt32 CountAtomicTies(GxAtomic* atomic)
+{
+    GxInt32 count = 0;
+    const GxLink* head = &atomic->llWorldSectorsInAtomic;
+    for (const GxLink* link = head->next; link != head; link = link->next) {
+        count++;
+    }
+    return count;
+}
+
+// A box in the range of the atomic's last walk reaches the same sectors: each tie only moves to the front of
+// its sector's list, where a new walk would put it, and the atomic's own list stays in the walk's order.
+bool RetieInPlace(GxAtomic* atomic, GxWorld* world, const GxBBox& box)
+{
+    const AtomicExt* ext = OfAtomic(atomic);
+    if (ext->tiedWorld != world || !InTieRange(ext->tiedRange, box) || CountAtomicTies(atomic) != ext->tieCount) {
+        return false;
+    }
+    GxLink* head = &atomic->llWorldSectorsInAtomic;
+    for (GxLink* link = head->next; link != head; link = link->next) {
+        GxTie* tie = GxTieFromAtomicLink(link);
+        GxLinkRemove(&tie->lWorldSector);
+        GxLinkAddAfter(&tie->worldSector->collAtomicsInWorldSector, &tie->lWorldSector);
+    }
+    return true;
+}
+
 // A moving atomic is re-tied on every sync of its frame: its old ties are used again for the new
 // sectors, linked exactly as new ones would be, so only a change in their number allocates or frees.
 // A tie that cannot be allocated leaves the atomic in the sectors tied so far and reports the failure.
 bool TieAtomic(GxAtomic* atomic, GxWorld* world)
 {
+    EngineBlock* block = Block();
+    const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
+    const GxBBox box = sphere ? BoxAround(sphere->center, sphere->radius) : GxBBox{};
+    if (block && sphere && RetieInPlace(atomic, world, box)) {
+        return true;
+    }
+    AtomicExt* ext = OfAtomic(atomic);
+    ext->tiedWorld = nullptr;
     GxLink spare;
     GxLinkInit(&spare);
     TakeAtomicTies(atomic, &spare);
-    EngineBlock* block = Block();
-    const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
     if (!block || !sphere) {
         FreeAtomicTies(&spare);
         return false;
     }
+    constexpr GxReal kUnbounded = std::numeric_limits<GxReal>::infinity();
+    const GxV3d low = {-kUnbounded, -kUnbounded, -kUnbounded};
+    const GxV3d high = {kUnbounded, kUnbounded, kUnbounded};
+    TieRange range = {low, high, low, high};
+    GxInt32 count = 0;
     bool ok = true;
     GxWorldForSectorsInBox(
-        world, BoxAround(sphere->center, sphere->radius),
+        world, box,
         [&](GxWorldSector* sector) {
             GxTie* tie = nullptr;
             if (!GxLinkIsEmpty(&spare)) {
@@ -203,10 +274,17 @@ bool TieAtomic(GxAtomic* atomic, GxWorld* world)
             tie->worldSector = sector;
             GxLinkAddAfter(&sector->collAtomicsInWorldSector, &tie->lWorldSector);
             GxLinkAddAfter(&atomic->llWorldSectorsInAtomic, &tie->lAtomic);
+            count++;
             return true;
         },
-        GxSplitTouch::kOneSide);
+        GxSplitTouch::kOneSide,
+        [&](GxInt32 axis, GxReal leftValue, bool left, GxReal rightValue, bool right) {
+            NarrowTieRange(&range, axis, leftValue, left, rightValue, right);
+        });
     FreeAtomicTies(&spare);
+    if (ok) {
+        *ext = AtomicExt{ext->world, ext->sync, world, range, count};
+    }
     return ok;
 }
 
@@ -276,6 +354,7 @@ void* AtomicConstruct(void* object, GxInt32 offset, GxInt32)
     auto* atomic = static_cast<GxAtomic*>(object);
     AtomicExt* ext = Ext<AtomicExt>(object, offset);
     ext->world = nullptr;
+    ext->tiedWorld = nullptr;
     ext->sync = atomic->object.sync;
     atomic->object.sync = AtomicSync;
     return object;

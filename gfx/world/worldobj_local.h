@@ -32,11 +32,17 @@ enum class GxSplitTouch {
     kOneSide
 };
 
+// Told nothing of the splits a walk compares the box against.
+struct GxIgnoreSplits {
+    void operator()(GxInt32, GxReal, bool, GxReal, bool) const {}
+};
+
 // Visits every atomic sector whose box a query box reaches, with the stack every walk uses. The callback
-// returns false to stop.
-template <typename Visit>
+// returns false to stop. `split` hears each plane compared: its axis, left value and whether the box's minimum
+// took the left side, its right value and whether the box's maximum took the right side.
+template <typename Visit, typename Split = GxIgnoreSplits>
 void GxWorldForSectorsInBox(GxWorld* world, const GxBBox& box, Visit visit,
-                            GxSplitTouch touch = GxSplitTouch::kBothSides)
+                            GxSplitTouch touch = GxSplitTouch::kBothSides, Split split = Split{})
 {
     const bool strict = touch == GxSplitTouch::kOneSide;
     GxSector* stack[gxWORLDSTACKDEPTH];
@@ -55,6 +61,7 @@ void GxWorldForSectorsInBox(GxWorld* world, const GxBBox& box, Visit visit,
         const GxReal sup = GxV3dAxis(box.sup, plane->type);
         const bool left = strict ? inf < plane->leftValue : inf <= plane->leftValue;
         const bool right = strict ? sup > plane->rightValue : sup >= plane->rightValue;
+        split(plane->type, plane->leftValue, left, plane->rightValue, right);
         if (left && right && top < gxWORLDSTACKDEPTH) {
             stack[top++] = plane->rightSubTree;
             node = plane->leftSubTree;
