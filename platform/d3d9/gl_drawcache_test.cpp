@@ -358,38 +358,40 @@ TEST_F(GlShaderDrawTest, FixedFunctionDrawsInARowReadTheirOwnVertices)
         dev_->SetStreamSource(0, vb, first * sizeof(ColourVertex), sizeof(ColourVertex));
         dev_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
     };
+    // Draws the scene and checks the colour of its left and right halves.
+    struct Rgb {
+        int r, g, b;
+    };
+    auto expectHalves = [&](const Scene& scene, Rgb left, Rgb right) {
+        Draw(scene, 0xFF000000u, false);
+        EXPECT_TRUE(Near(At(16, 32), left.r, left.g, left.b));
+        EXPECT_TRUE(Near(At(48, 32), right.r, right.g, right.b));
+    };
+    const Rgb red = {255, 0, 0}, blue = {0, 0, 255}, white = {255, 255, 255}, black = {0, 0, 0};
     // Another buffer, then another stream offset into one buffer.
-    Draw(
+    expectHalves(
         [&](IDirect3DDevice9*) {
             from(left, 0, colourFVF);
             from(right, 0, colourFVF);
         },
-        0xFF000000u, false);
-    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
-    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
-    Draw(
+        red, blue);
+    expectHalves(
         [&](IDirect3DDevice9*) {
             from(both, 6, colourFVF);
             from(both, 0, colourFVF);
         },
-        0xFF000000u, false);
-    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
-    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
-
+        red, blue);
     // The same buffer without its colour: the default diffuse, opaque white.
-    Draw(
+    expectHalves(
         [&](IDirect3DDevice9*) {
             from(both, 6, colourFVF);
             from(both, 0, D3DFVF_XYZ);
         },
-        0xFF000000u, false);
-    EXPECT_TRUE(Near(At(16, 32), 255, 255, 255));
-    EXPECT_TRUE(Near(At(48, 32), 0, 0, 255));
-
+        white, blue);
     // A shader draw between two draws from one buffer: the second points the arrays again.
     IDirect3DVertexShader9* vs = Shader(kColourShader);
     IDirect3DVertexDeclaration9* decl = Declaration(kColourElements);
-    Draw(
+    expectHalves(
         [&](IDirect3DDevice9* dev) {
             from(left, 0, colourFVF);
             Bind(vs, decl, right);
@@ -397,9 +399,7 @@ TEST_F(GlShaderDrawTest, FixedFunctionDrawsInARowReadTheirOwnVertices)
             dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
             from(left, 0, colourFVF);
         },
-        0xFF000000u, false);
-    EXPECT_TRUE(Near(At(16, 32), 255, 0, 0));
-    EXPECT_TRUE(Near(At(48, 32), 0, 0, 0));
+        red, black);
 }
 
 // Coordinates generated for a stage are generated again by a fixed-function draw after shader draws, and a stage
