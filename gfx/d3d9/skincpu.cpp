@@ -21,25 +21,13 @@ struct PaletteKey {
 
 PaletteKey paletteKey = {nullptr, nullptr, 0, nullptr, false};
 
-// dst = a x b for affine matrices (row vectors); dst must not alias either source. Each row is computed four
-// lanes at once with the scalar form's products and sums in the same order, so every value is the one the
-// scalar form gives; the spare words come out 0. The sources' spare words are cleared before use so no
-// denormal or NaN made of flag bits enters the arithmetic.
+// dst = a x b for affine matrices (row vectors) by the built-in product, whatever routine is installed, with
+// the spare words cleared.
 inline void Affine(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 {
-    const __m128 xyz = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
-    const __m128 right = _mm_and_ps(_mm_loadu_ps(&b->right.x), xyz);
-    const __m128 up = _mm_and_ps(_mm_loadu_ps(&b->up.x), xyz);
-    const __m128 at = _mm_and_ps(_mm_loadu_ps(&b->at.x), xyz);
-    const __m128 pos = _mm_and_ps(_mm_loadu_ps(&b->pos.x), xyz);
-    const auto row = [&](const GxV3d& v) {
-        const __m128 xy = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(v.x), right), _mm_mul_ps(_mm_set1_ps(v.y), up));
-        return _mm_add_ps(xy, _mm_mul_ps(_mm_set1_ps(v.z), at));
-    };
-    _mm_storeu_ps(&dst->right.x, _mm_and_ps(row(a->right), xyz));
-    _mm_storeu_ps(&dst->up.x, _mm_and_ps(row(a->up), xyz));
-    _mm_storeu_ps(&dst->at.x, _mm_and_ps(row(a->at), xyz));
-    _mm_storeu_ps(&dst->pos.x, _mm_and_ps(_mm_add_ps(row(a->pos), pos), xyz));
+    GxMatrixMultiplyX87(dst, a, b);
+    dst->flags = 0;
+    dst->pad1 = dst->pad2 = dst->pad3 = 0;
 }
 
 inline void Point(const GxMatrix& m, const GxV3d& v, GxV3d* out, GxReal w)

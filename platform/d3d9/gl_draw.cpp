@@ -623,10 +623,6 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
         dirty_ |= kGlDirtyRender | kGlDirtyTransform | kGlDirtyMaterial;
         for (int& n : lastTexCounts_)
             n = -1;
-        // They switched generation off on every unit, as a stage without it has.
-        for (DWORD& mode : sentTexGen_)
-            mode = D3DTSS_TCI_PASSTHRU;
-        texGenKnown_ = (1u << maxUnits_) - 1u;
     }
     const GlArrays arrays = SetupArrays(state, draw);
     if (!arrays.ok)
