@@ -14,6 +14,7 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
+#include "gfx/world/lod.h"
 #include "gfx/world/material.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/clump_writer.h"
@@ -31,6 +32,7 @@ constexpr GxInt32 kHandBones[2] = {10, 7};
 constexpr GxUInt32 kChunkHeader = 12;
 constexpr GxUInt32 kTOCEntriesAt = kChunkHeader + 4;
 constexpr GxUInt32 kTOCOffsetField = 8;
+constexpr GxUInt32 kIndexBits = 8;  // a vertex's bone of weight slot j is byte j of its index word
 constexpr GxUInt32 kPartFlags = gxGEOMETRYLIGHT | gxGEOMETRYMODULATEMATERIALCOLOR;
 constexpr char kTagName[] = "tag";
 constexpr char kHairTag[] = "hair";
@@ -97,94 +99,180 @@ GxAtomic* HairColour(GxAtomic* atomic, void* data)
     return atomic;
 }
 
-// The body's cloth texture, so that a hat draws with the same texture and combiner state as the body.
-GxAtomic* BodyTexture(GxAtomic* atomic, void* data)
+// What a part takes from the body (the clump's first skinned atomic): its cloth texture, so that the part draws
+// with the body's texture and combiner state, and the weights per vertex of each of its levels of detail, so that
+// the part draws through the body's skinned pipeline with the body's generated shader at every distance. A
+// character's body and what it wears then need no switch of vertex or fragment program between them.
+struct BodyLook {
+    GxTexture* texture = nullptr;
+    GxUInt32 nearWeights = 0;  // 0: no skinned body found
+    GxInt32 farLevel = 0;      // the body's coarsest lighter level, 0 when it has none
+    GxUInt32 farWeights = 0;
+};
+
+GxUInt32 SkinWeights(const GxGeometry* geometry)
 {
+    const GxSkin* skin = geometry != nullptr ? GxSkinGeometryGetSkin(geometry) : nullptr;
+    return skin != nullptr ? skin->maxNumWeightsForVertex : 0;
+}
+
+GxAtomic* ReadBodyLook(GxAtomic* atomic, void* data)
+{
+    auto* look = static_cast<BodyLook*>(data);
     const GxGeometry* geometry = atomic->geometry;
-    for (GxInt32 i = 0; geometry != nullptr && i < geometry->matList.numMaterials; i++) {
-        GxMaterial* material = geometry->matList.materials[i];
-        if (material != nullptr && material->texture != nullptr && *static_cast<GxTexture**>(data) == nullptr)
-            *static_cast<GxTexture**>(data) = material->texture;
+    if (look->nearWeights != 0 || SkinWeights(geometry) == 0) {
+        return atomic;
+    }
+    look->nearWeights = SkinWeights(geometry);
+    for (GxInt32 i = 0; i < geometry->matList.numMaterials && look->texture == nullptr; i++) {
+        const GxMaterial* material = geometry->matList.materials[i];
+        look->texture = material != nullptr ? material->texture : nullptr;
+    }
+    const GxLODAtomicRecord* record = GxLODAtomicGetRecord(atomic);
+    for (GxInt32 l = gxLODATOMICMAXLEVELS - 1; record != nullptr && l > 0 && look->farLevel == 0; l--) {
+        if (SkinWeights(record->geometry[l]) != 0) {
+            look->farLevel = l;
+            look->farWeights = SkinWeights(record->geometry[l]);
+        }
     }
     return atomic;
 }
 
-// Adds the three variants under the head frame; false when one could not be made.
-bool AddVariants(GxClump* clump, GxFrame* head)
+// Binds every vertex of a part, which lies in `bone`'s space, to that bone alone with `weights` slots per vertex;
+// the spare slots weigh 0 on the same bone. False when the skin could not be made.
+bool BindToBone(GxGeometry* geometry, GxInt32 bone, GxUInt32 weights)
 {
-    GxRGBA colour = kHatColour;
-    GxClumpForAllAtomics(clump, HairColour, &colour);
-    GxMaterial* material = GxMaterialCreate();
-    GxUserDataArray* tag = material ? GxMaterialAddUserDataArray(material, kTagName, gxUSERDATASTRING, 1) : nullptr;
-    if (tag == nullptr || !GxUserDataArraySetString(tag, 0, kHairTag)) {
-        if (material != nullptr) {
-            GxMaterialDestroy(material);
+    const auto n = static_cast<GxUInt32>(geometry->numVertices);
+    std::vector<GxReal> w(static_cast<size_t>(n) * gxSKINMAXWEIGHTS, 0.0f);
+    GxUInt32 packed = 0;
+    for (GxUInt32 slot = 0; slot < gxSKINMAXWEIGHTS; slot++) {
+        packed |= static_cast<GxUInt32>(bone) << (kIndexBits * slot);
+    }
+    std::vector<GxUInt32> indices(n, packed);
+    for (GxUInt32 v = 0; v < n; v++) {
+        w[static_cast<size_t>(v) * gxSKINMAXWEIGHTS] = 1.0f;
+    }
+    // Already in the bone's space: every skin-to-bone matrix is the identity.
+    std::vector<GxMatrix> toBone(static_cast<size_t>(bone) + 1);
+    for (GxMatrix& m : toBone) {
+        GxMatrixSetIdentity(&m);
+    }
+    const auto used = static_cast<GxUInt8>(bone);
+    GxSkin* skin = GxSkinCreate();
+    if (skin == nullptr || !GxSkinDataAllocate(skin, static_cast<GxUInt32>(bone) + 1, 1, n, &used, w.data(),
+                                               indices.data(), toBone.data())) {
+        if (skin != nullptr) {
+            GxSkinDestroy(skin);
         }
         return false;
     }
-    material->color = colour;
-    GxTexture* texture = nullptr;
-    GxClumpForAllAtomics(clump, BodyTexture, &texture);
-    if (texture != nullptr)
-        GxMaterialSetTexture(material, texture);
-    bool ok = true;
-    for (int v = 0; v < 3 && ok; v++) {
-        GxGeometry* geometry = ContentBoxGeometry(kVariants[v], &material, 1, kPartFlags);
-        GxFrame* frame = geometry ? GxFrameCreate() : nullptr;
-        GxUserDataArray* name = frame ? GxFrameAddUserDataArray(frame, kTagName, gxUSERDATASTRING, 1) : nullptr;
-        GxAtomic* atomic =
-            name && GxUserDataArraySetString(name, 0, CONTENTHEADVARIANTS[v]) ? GxAtomicCreate() : nullptr;
-        ok = atomic != nullptr;
-        if (ok) {
-            GxFrameAddChild(head, frame);
-            GxAtomicSetFrame(atomic, frame);
-            GxAtomicSetGeometry(atomic, geometry, 0);
-            // A model drawn before anyone chose its head wears the first.
-            if (v > 0) {
-                atomic->object.object.flags &= static_cast<GxUInt8>(~(gxATOMICRENDER | gxATOMICCOLLISIONTEST));
-            }
-            GxClumpAddAtomic(clump, atomic);
-        } else if (frame != nullptr) {
-            GxFrameDestroy(frame);
+    skin->maxNumWeightsForVertex = std::clamp<GxUInt32>(weights, 1, gxSKINMAXWEIGHTS);
+    return GxSkinGeometrySetSkin(geometry, skin) != nullptr;
+}
+
+// A part's geometry bound to its bone; with shared corners for the far level. Null on failure.
+GxGeometry* PartGeometry(const std::vector<ContentBox>& boxes, GxMaterial* material, GxInt32 bone, GxUInt32 weights,
+                         bool far)
+{
+    GxGeometry* geometry = far ? ContentCornerBoxGeometry(boxes, &material, 1, kPartFlags)
+                               : ContentBoxGeometry(boxes, &material, 1, kPartFlags);
+    if (geometry != nullptr && !BindToBone(geometry, bone, weights)) {
+        GxGeometryDestroy(geometry);
+        return nullptr;
+    }
+    return geometry;
+}
+
+struct PartPlan {
+    const std::vector<ContentBox>* boxes;  // in the bone's space
+    GxMaterial* material;
+    GxFrame* bone;  // the bone's frame
+    GxInt32 boneIndex;
+    const char* tag;  // the tag of the part's frame
+    bool shown;       // drawn before the game chooses
+};
+
+// Adds one part as an atomic on its own frame under the bone's frame, skinned like the body when the body is
+// skinned, with the body's far level of detail; false when it could not be made.
+bool AddPart(GxClump* clump, const PartPlan& plan, const BodyLook& look)
+{
+    GxGeometry* geometry = nullptr;
+    GxGeometry* far = nullptr;
+    if (look.nearWeights == 0) {
+        geometry = ContentBoxGeometry(*plan.boxes, &plan.material, 1, kPartFlags);
+    } else {
+        geometry = PartGeometry(*plan.boxes, plan.material, plan.boneIndex, look.nearWeights, false);
+        far = look.farLevel > 0 && geometry != nullptr
+                  ? PartGeometry(*plan.boxes, plan.material, plan.boneIndex, look.farWeights, true)
+                  : nullptr;
+    }
+    GxFrame* frame = geometry != nullptr && (look.farLevel == 0 || far != nullptr) ? GxFrameCreate() : nullptr;
+    GxUserDataArray* name = frame ? GxFrameAddUserDataArray(frame, kTagName, gxUSERDATASTRING, 1) : nullptr;
+    GxAtomic* atomic = name && GxUserDataArraySetString(name, 0, plan.tag) ? GxAtomicCreate() : nullptr;
+    if (atomic != nullptr) {
+        GxFrameAddChild(plan.bone, frame);
+        GxAtomicSetFrame(atomic, frame);
+        GxAtomicSetGeometry(atomic, geometry, 0);
+        if (!plan.shown) {
+            atomic->object.object.flags &= static_cast<GxUInt8>(~(gxATOMICRENDER | gxATOMICCOLLISIONTEST));
         }
-        if (geometry != nullptr) {
-            GxGeometryDestroy(geometry);
+        GxClumpAddAtomic(clump, atomic);
+    } else if (frame != nullptr) {
+        GxFrameDestroy(frame);
+    }
+    const bool ok = atomic != nullptr && (far == nullptr || GxLODAtomicSetGeometry(atomic, look.farLevel, far));
+    for (GxGeometry* made : {geometry, far}) {
+        if (made != nullptr) {
+            GxGeometryDestroy(made);
         }
     }
-    GxMaterialDestroy(material);
+    return ok;
+}
+
+// A part's material: tagged for the characters' tints, in the body's cloth texture. Null on failure.
+GxMaterial* PartMaterial(const char* tag, GxRGBA colour, const BodyLook& look)
+{
+    GxMaterial* material = GxMaterialCreate();
+    GxUserDataArray* array = material ? GxMaterialAddUserDataArray(material, kTagName, gxUSERDATASTRING, 1) : nullptr;
+    if (array == nullptr || !GxUserDataArraySetString(array, 0, tag)) {
+        if (material != nullptr) {
+            GxMaterialDestroy(material);
+        }
+        return nullptr;
+    }
+    material->color = colour;
+    if (look.texture != nullptr) {
+        GxMaterialSetTexture(material, look.texture);
+    }
+    return material;
+}
+
+// Adds the three variants under the head frame; false when one could not be made.
+bool AddVariants(GxClump* clump, GxFrame* head, const BodyLook& look)
+{
+    GxRGBA colour = kHatColour;
+    GxClumpForAllAtomics(clump, HairColour, &colour);
+    GxMaterial* material = PartMaterial(kHairTag, colour, look);
+    bool ok = material != nullptr;
+    for (int v = 0; v < 3 && ok; v++) {
+        // A model drawn before anyone chose its head wears the first.
+        ok = AddPart(clump, {&kVariants[v], material, head, kHeadBone, CONTENTHEADVARIANTS[v], v == 0}, look);
+    }
+    if (material != nullptr) {
+        GxMaterialDestroy(material);
+    }
     return ok;
 }
 
 // Adds the two carrier bags under the hand frames, hidden until a shopper has bought something; false when
 // one could not be made.
-bool AddBags(GxClump* clump, GxFrame* const hands[2])
+bool AddBags(GxClump* clump, GxFrame* const hands[2], const BodyLook& look)
 {
     bool ok = true;
     for (int b = 0; b < 2 && ok; b++) {
-        GxMaterial* material = GxMaterialCreate();
-        GxUserDataArray* tag = material ? GxMaterialAddUserDataArray(material, kTagName, gxUSERDATASTRING, 1) : nullptr;
-        ok = tag && GxUserDataArraySetString(tag, 0, kBagMaterialTags[b]);
-        GxGeometry* geometry = nullptr;
-        if (ok) {
-            material->color = kBagColours[b];
-            geometry = ContentBoxGeometry(kBagBoxes, &material, 1, kPartFlags);
-        }
-        GxFrame* frame = geometry ? GxFrameCreate() : nullptr;
-        GxUserDataArray* name = frame ? GxFrameAddUserDataArray(frame, kTagName, gxUSERDATASTRING, 1) : nullptr;
-        GxAtomic* atomic = name && GxUserDataArraySetString(name, 0, CONTENTBAGS[b]) ? GxAtomicCreate() : nullptr;
-        ok = atomic != nullptr;
-        if (ok) {
-            GxFrameAddChild(hands[b], frame);
-            GxAtomicSetFrame(atomic, frame);
-            GxAtomicSetGeometry(atomic, geometry, 0);
-            atomic->object.object.flags &= static_cast<GxUInt8>(~(gxATOMICRENDER | gxATOMICCOLLISIONTEST));
-            GxClumpAddAtomic(clump, atomic);
-        } else if (frame != nullptr) {
-            GxFrameDestroy(frame);
-        }
-        if (geometry != nullptr) {
-            GxGeometryDestroy(geometry);
-        }
+        GxMaterial* material = PartMaterial(kBagMaterialTags[b], kBagColours[b], look);
+        ok = material != nullptr &&
+             AddPart(clump, {&kBagBoxes, material, hands[b], kHandBones[b], CONTENTBAGS[b], false}, look);
         if (material != nullptr) {
             GxMaterialDestroy(material);
         }
@@ -288,9 +376,11 @@ std::vector<GxUInt8> ContentDressCharacterBytes(const std::vector<GxUInt8>& file
         SearchFrame(static_cast<GxFrame*>(clump->object.parent), &hand);
         hands[b] = hand.found;
     }
+    BodyLook look;
+    GxClumpForAllAtomics(clump, ReadBodyLook, &look);
     std::vector<GxUInt8> dressed;
     if (search.found != nullptr && hands[0] != nullptr && hands[1] != nullptr && !search.tagged &&
-        AddVariants(clump, search.found) && AddBags(clump, hands)) {
+        AddVariants(clump, search.found, look) && AddBags(clump, hands, look)) {
         dressed = ContentClumpBytes(clump);
     }
     GxClumpDestroy(clump);

@@ -87,6 +87,7 @@ TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoad
     };
     long undressed = 0;
     const long heads = static_cast<long>(std::size(CONTENTHEADVARIANTS));
+    const long bags = static_cast<long>(std::size(CONTENTBAGS));
     {
         CFerroxComposite model;
         ASSERT_EQ(1, model.Load(person.string().c_str()));
@@ -109,9 +110,9 @@ TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoad
         const std::vector<CFerroxAssetSet*> sets = loader.GetAssetSets();
         ASSERT_EQ(1u, sets.size());
         ASSERT_EQ(1u, sets[0]->GetModels().size());
-        // Every textured part of the body keeps its texture, and the heads wear it too (drawn like the body, they
-        // change no texture or combiner state between the two); the bags are plain.
-        EXPECT_EQ(undressed + heads, clothed(sets[0]->GetModels()[0]->asset->GetClump()));
+        // Every textured part of the body keeps its texture, and the heads and bags wear it too (drawn like the
+        // body, they change no texture or combiner state between the two).
+        EXPECT_EQ(undressed + heads + bags, clothed(sets[0]->GetModels()[0]->asset->GetClump()));
         // A character's own copy, made when another file's dictionary is current.
         GxTexDictionary* other = GxTexDictionaryCreate();
         ASSERT_NE(nullptr, other);
@@ -119,7 +120,7 @@ TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoad
         CFerroxComposite own;
         const FerroxLODSetup setup = {"person", nullptr, &sets[0]->GetModels(), 0, nullptr, nullptr};
         ASSERT_EQ(1, own.SetupLOD(&setup));
-        EXPECT_EQ(undressed + heads, clothed(own.GetClump()));
+        EXPECT_EQ(undressed + heads + bags, clothed(own.GetClump()));
         own.Release();
         GxTexDictionaryDestroy(other);
         for (CFerroxAssetSet* set : sets) {
@@ -129,7 +130,73 @@ TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoad
     // Through the composite model's file reader.
     CFerroxComposite model;
     ASSERT_EQ(1, model.Load(person.string().c_str()));
-    EXPECT_EQ(undressed + heads, clothed(model.GetClump()));
+    EXPECT_EQ(undressed + heads + bags, clothed(model.GetClump()));
+}
+
+// What a character wears is skinned to the bone it hangs from, with as many weights per vertex as the body at each
+// level of detail: drawn through the body's pipeline with the body's generated shader, near and far.
+TEST_F(DressWriter, WornPartsAreSkinnedToTheirBoneLikeTheBodyAtEveryLevel)
+{
+    const fs::path person = dir / "person.gxs";
+    ASSERT_TRUE(ContentHumanoidFileWrite(person.string().c_str(), kContentTestPlan));
+    std::string detail;
+    ASSERT_TRUE(ContentDressCharacters(dir.string(), &detail)) << detail;
+    CFerroxComposite model;
+    ASSERT_EQ(1, model.Load(person.string().c_str()));
+    GxInt32 ids[CONTENTHUMANOIDBONES];
+    GxInt32 flags[CONTENTHUMANOIDBONES];
+    ContentHumanoidNodes(ids, flags);
+    std::vector<GxAtomic*> atomics;
+    GxClumpForAllAtomics(
+        model.GetClump(),
+        [](GxAtomic* atomic, void* data) {
+            static_cast<std::vector<GxAtomic*>*>(data)->push_back(atomic);
+            return atomic;
+        },
+        &atomics);
+    auto weights = [](const GxGeometry* geometry) {
+        const GxSkin* skin = geometry ? GxSkinGeometryGetSkin(geometry) : nullptr;
+        return skin ? skin->maxNumWeightsForVertex : 0u;
+    };
+    auto bodyIt = std::find_if(atomics.begin(), atomics.end(), [](GxAtomic* a) {
+        return GxFrameGetUserDataArrayCount(static_cast<GxFrame*>(a->object.object.parent)) == 0;
+    });
+    ASSERT_NE(atomics.end(), bodyIt);
+    GxLODAtomicRecord* body = GxLODAtomicGetRecord(*bodyIt);
+    ASSERT_NE(nullptr, body);
+    GxInt32 farLevel = gxLODATOMICMAXLEVELS - 1;
+    while (farLevel > 0 && body->geometry[farLevel] == nullptr) {
+        farLevel--;
+    }
+    ASSERT_LT(0, farLevel);
+    ASSERT_NE(weights((*bodyIt)->geometry), weights(body->geometry[farLevel])) << "the two levels tell apart";
+    int parts = 0;
+    for (GxAtomic* atomic : atomics) {
+        auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+        if (atomic == *bodyIt) {
+            continue;
+        }
+        parts++;
+        const GxLODAtomicRecord* levels = GxLODAtomicGetRecord(atomic);
+        ASSERT_NE(nullptr, levels);
+        EXPECT_EQ(weights((*bodyIt)->geometry), weights(atomic->geometry));
+        EXPECT_EQ(weights(body->geometry[farLevel]), weights(levels->geometry[farLevel]));
+        // Every vertex on the bone of the frame the part hangs from, at full weight; the part's frame sits on the
+        // bone, and the bone's skin-to-bone matrix is the identity: skinned, it lies where it lay as a rigid part.
+        const GxInt32 node = GxFrameGetNodeID(GxFrameGetParent(frame));
+        const GxInt32 bone = static_cast<GxInt32>(std::find(ids, ids + CONTENTHUMANOIDBONES, node) - ids);
+        ASSERT_LT(bone, CONTENTHUMANOIDBONES);
+        EXPECT_GT(1e-6f, GxMatrixIdentityError(GxFrameGetMatrix(frame)));
+        for (const GxGeometry* geometry : {atomic->geometry, levels->geometry[farLevel]}) {
+            const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+            EXPECT_GT(1e-6f, GxMatrixIdentityError(&skin->skinToBoneMatrices[bone]));
+            for (GxUInt32 v = 0; v < skin->numVertices; v++) {
+                ASSERT_EQ(static_cast<GxUInt32>(bone), skin->vertexBoneIndices[v] & 0xFF);
+                ASSERT_EQ(1.0f, skin->vertexBoneWeights[v * gxSKINMAXWEIGHTS]);
+            }
+        }
+    }
+    EXPECT_EQ(5, parts) << "three heads and two bags";
 }
 
 TEST_F(DressWriter, CharactersGetThreeHeadsAndTwoHiddenBagsAndKeepTheRest)
