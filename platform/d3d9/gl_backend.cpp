@@ -434,6 +434,7 @@ HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rec
     if (!open_)
         return D3DERR_INVALIDCALL;
     GlContextBind(&ctx_);
+    ThrottleBeforeNextFrame();
     if (!BindTargets(state))
         return D3DERR_INVALIDCALL;
     GLbitfield mask = 0;
@@ -487,7 +488,18 @@ HRESULT GlBackend::Clear(const D3D9State& state, DWORD count, const D3DRECT* rec
     return D3D_OK;
 }
 
-// Waits for the oldest frame still queued once kGlFramesInFlight are, then marks the end of this one.
+// Waits for the oldest frame still queued once kGlFramesInFlight are, then marks the end of the last one presented.
+// Runs when the next frame begins rather than at the present: the wait and the fence are queries that a threaded
+// driver answers only once it has worked through everything queued, and what the program does between two frames
+// (its simulation) overlaps that work instead of waiting for it.
+void GlBackend::ThrottleBeforeNextFrame()
+{
+    if (!throttleDue_)
+        return;
+    throttleDue_ = false;
+    ThrottleFrames();
+}
+
 void GlBackend::ThrottleFrames()
 {
     GLsync& oldest = frameFences_[nextFence_];
@@ -510,7 +522,7 @@ HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, cons
     if (GlContextHeadless(&ctx_)) {
         // No one can see the window: copying the frame there would only make
         // the next frame wait for this one. Read-back reads the FBO anyway.
-        ThrottleFrames();
+        throttleDue_ = true;
         glFlush();
         return D3D_OK;
     }
@@ -532,7 +544,7 @@ HRESULT GlBackend::Present(D3D9SurfaceData* backBuffer, const RECT* source, cons
     // The window's row 0 is its bottom row: flip while copying.
     qgl.BlitFramebuffer(src.left, src.top, src.right, src.bottom, dst.left, wh - dst.top, dst.right, wh - dst.bottom,
                         GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
-    ThrottleFrames();
+    throttleDue_ = true;
     GlContextSwap(&ctx_, swapInterval_);
     qgl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
     fboBound_ = false;

@@ -312,22 +312,16 @@ const char* const kGlFragmentFog = "uniform vec4 fogParams;\n"
                                    "  return mix(gl_Fog.color.rgb, colour, clamp(f, 0.0, 1.0));\n"
                                    "}\n";
 
-void GlSendFragmentFog(GLint location)
+void GlSendFragmentFog(GLint location, const GlFogSent& sent)
 {
     if (location < 0)
         return;
     float fog[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    if (glIsEnabled(GL_FOG)) {
-        GLint mode = GL_LINEAR;
-        glGetIntegerv(GL_FOG_MODE, &mode);
-        GLfloat start = 0.0f, end = 1.0f, density = 1.0f;
-        glGetFloatv(GL_FOG_START, &start);
-        glGetFloatv(GL_FOG_END, &end);
-        glGetFloatv(GL_FOG_DENSITY, &density);
-        fog[0] = mode == GL_EXP ? 2.0f : mode == GL_EXP2 ? 3.0f : 1.0f;
-        fog[1] = end;
-        fog[2] = end != start ? 1.0f / (end - start) : 0.0f;
-        fog[3] = density;
+    if (sent.on) {
+        fog[0] = sent.mode == GL_EXP ? 2.0f : sent.mode == GL_EXP2 ? 3.0f : 1.0f;
+        fog[1] = sent.end;
+        fog[2] = sent.end != sent.start ? 1.0f / (sent.end - sent.start) : 0.0f;
+        fog[3] = sent.density;
     }
     qgl.Uniform4fv(location, 1, fog);
 }
@@ -495,7 +489,7 @@ bool GlBackend::ApplyPixelShader(const D3D9State& state)
     }
     if (program->constantsLocation >= 0)
         qgl.Uniform4fv(program->constantsLocation, static_cast<GLsizei>(kPs11Constants), &state.psConstants[0][0]);
-    GlSendFragmentFog(program->fogLocation);
+    GlSendFragmentFog(program->fogLocation, fog_);
     ForgetStages();
     return true;
 }

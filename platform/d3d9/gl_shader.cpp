@@ -857,10 +857,13 @@ void GlBackend::ApplyShaderState(const D3D9State& state)
         ApplyRenderStates(state);
         // oFog is the fog factor itself: a linear ramp from 1 down to 0 passes it through.
         ApplyFog(state, false);
-        if (glIsEnabled(GL_FOG) && state.renderStates[D3DRS_FOGTABLEMODE] == D3DFOG_NONE) {
-            glFogi(GL_FOG_MODE, GL_LINEAR);
-            glFogf(GL_FOG_START, 1.0f);
-            glFogf(GL_FOG_END, 0.0f);
+        if (fog_.on && state.renderStates[D3DRS_FOGTABLEMODE] == D3DFOG_NONE) {
+            fog_.mode = GL_LINEAR;
+            fog_.start = 1.0f;
+            fog_.end = 0.0f;
+            glFogi(GL_FOG_MODE, fog_.mode);
+            glFogf(GL_FOG_START, fog_.start);
+            glFogf(GL_FOG_END, fog_.end);
         }
     }
     if (dirty_ & kGlDirtyScissor) {

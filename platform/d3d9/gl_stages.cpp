@@ -586,7 +586,7 @@ void GlBackend::ApplyStageProgram(const D3D9State& state)
         GlColorValue(state.textureStageStates[i][D3DTSS_CONSTANT], constants[i]);
     if (program.constantsLocation >= 0)
         qgl.Uniform4fv(program.constantsLocation, kGlMaxStages, &constants[0][0]);
-    GlSendFragmentFog(program.fogLocation);
+    GlSendFragmentFog(program.fogLocation, fog_);
 }
 
 void GlBackend::DeleteStagePrograms()

@@ -305,12 +305,17 @@ void GlBackend::ApplyFog(const D3D9State& state, bool pretransformed)
     // Pretransformed vertices carry no eye depth for GL to fog by.
     const bool on = rs[D3DRS_FOGENABLE] && mode != D3DFOG_NONE && !pretransformed;
     GlEnableIf(GL_FOG, on);
+    fog_.on = on;
     if (!on)
         return;
-    glFogi(GL_FOG_MODE, mode == D3DFOG_EXP ? GL_EXP : mode == D3DFOG_EXP2 ? GL_EXP2 : GL_LINEAR);
-    glFogf(GL_FOG_START, GlFloatBits(rs[D3DRS_FOGSTART]));
-    glFogf(GL_FOG_END, GlFloatBits(rs[D3DRS_FOGEND]));
-    glFogf(GL_FOG_DENSITY, GlFloatBits(rs[D3DRS_FOGDENSITY]));
+    fog_.mode = mode == D3DFOG_EXP ? GL_EXP : mode == D3DFOG_EXP2 ? GL_EXP2 : GL_LINEAR;
+    fog_.start = GlFloatBits(rs[D3DRS_FOGSTART]);
+    fog_.end = GlFloatBits(rs[D3DRS_FOGEND]);
+    fog_.density = GlFloatBits(rs[D3DRS_FOGDENSITY]);
+    glFogi(GL_FOG_MODE, fog_.mode);
+    glFogf(GL_FOG_START, fog_.start);
+    glFogf(GL_FOG_END, fog_.end);
+    glFogf(GL_FOG_DENSITY, fog_.density);
     float c[4];
     GlColorValue(rs[D3DRS_FOGCOLOR], c);
     glFogfv(GL_FOG_COLOR, c);

@@ -219,6 +219,31 @@ TEST_F(GlPixelTest, LinearFogVertexAndTable)
     EXPECT_TRUE(Near(At(32, 32), 191, 64, 0, 4));
     Draw(fogged(D3DFOG_LINEAR, D3DFOG_NONE));
     EXPECT_TRUE(Near(At(32, 32), 191, 64, 0, 4));
+    // A stage reading the stage constant runs as a generated fragment program, which fogs by the same state; after
+    // a draw with the fog off, and one with other fog values, it takes the values now set.
+    auto constantStage = [=](float start, float end) {
+        return [=](IDirect3DDevice9* dev) {
+            fogged(D3DFOG_NONE, D3DFOG_LINEAR)(dev);
+            LitVertex v[6];
+            MakeFacingQuad(1.0f, 0xFF0000FFu, v);
+            dev->SetRenderState(D3DRS_FOGENABLE, FALSE);
+            dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
+            dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+            DWORD bits;
+            std::memcpy(&bits, &start, 4);
+            dev->SetRenderState(D3DRS_FOGSTART, bits);
+            std::memcpy(&bits, &end, 4);
+            dev->SetRenderState(D3DRS_FOGEND, bits);
+            dev->SetTextureStageState(0, D3DTSS_CONSTANT, 0xFFFF0000u);
+            dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_CONSTANT);
+            dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+            dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+            dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+            dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(LitVertex));
+        };
+    };
+    Draw(constantStage(0.0f, 2.0f));  // half way: half red, half green
+    EXPECT_TRUE(Near(At(32, 32), 128, 128, 0, 4));
 }
 
 TEST_F(GlPixelTest, StencilMaskWithColourWritesOff)
