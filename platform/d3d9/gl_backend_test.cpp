@@ -65,10 +65,10 @@ TEST_F(GlPixelTest, SetRenderTargetResetsViewportAndTargetsReadBack)
     back->Release();
 }
 
-// Present waits for the frame presented two before it: the processor never runs more than two frames ahead of the
-// rasteriser. Frames that take the rasteriser long (blended quads over a large target) would otherwise still be
-// queued when the third frame is presented.
-TEST_F(GlPixelTest, PresentKeepsAtMostTwoFramesQueued)
+// A frame begins only once the frame presented two before it is drawn: the processor never runs more than two
+// frames ahead of the rasteriser. Frames that take the rasteriser long (blended quads over a large target) would
+// otherwise still be queued when the fourth frame begins.
+TEST_F(GlPixelTest, FrameBeginsWithAtMostTwoFramesQueued)
 {
     constexpr UINT kEdge = 1024;
     constexpr int kLayers = 24;
@@ -101,6 +101,8 @@ TEST_F(GlPixelTest, PresentKeepsAtMostTwoFramesQueued)
     EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     frame();
     EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    // The wait comes when the next frame begins, so the time between two frames overlaps the queued drawing.
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 0.0f, 0);
     EXPECT_EQ(qgl.ClientWaitSync(firstFrameDrawn, 0, 0), static_cast<GLenum>(GL_ALREADY_SIGNALED));
     qgl.DeleteSync(firstFrameDrawn);
     target->Release();

@@ -73,6 +73,7 @@ bool GlContextCreate(GlContext* ctx, void* hwnd, int width, int height)
 {
     if (!ctx)
         return false;
+    Win32ChooseGlDriverOptions();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     ctx->videoInited = true;

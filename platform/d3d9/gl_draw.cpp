@@ -606,6 +606,7 @@ HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
         (state.vertexShader && !state.vertexShader->backend))
         return D3DERR_INVALIDCALL;
     GlContextBind(&ctx_);
+    ThrottleBeforeNextFrame();
     if (!BindTargets(state))
         return D3DERR_INVALIDCALL;
     if (state.vertexShader) {

@@ -138,6 +138,16 @@ enum {
     kGlDirtyAll = 0xFFFFFFFFu
 };
 
+// The fixed fog GL was last given, kept here so that nothing reads it back from GL: a query waits for every
+// command queued before it.
+struct GlFogSent {
+    bool on = false;
+    GLint mode = GL_LINEAR;
+    float start = 0.0f;
+    float end = 1.0f;
+    float density = 1.0f;
+};
+
 class GlBackend : public D3D9Backend {
 public:
     // What ApplyStages sends to one texture unit.
@@ -198,6 +208,7 @@ private:
     void SetupDefaults();
     void ForgetSentState();
     void ThrottleFrames();
+    void ThrottleBeforeNextFrame();
     GlAttachment AttachmentOf(D3D9SurfaceData* surface) const;
     bool AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth);
     bool AttachColorOnly(GLenum fboTarget, GLuint fbo, D3D9SurfaceData* surface);
@@ -276,6 +287,7 @@ private:
     GLuint readFbo_ = 0;
     GLsync frameFences_[kGlFramesInFlight] = {};  // one per presented frame still queued, oldest at nextFence_
     int nextFence_ = 0;
+    bool throttleDue_ = false;  // a frame was presented and the next one has not begun
     GLuint whiteTexture_ = 0;
     GLuint samplers_[kGlMaxStages] = {};
     GLuint scratchTexture_ = 0;
@@ -300,6 +312,7 @@ private:
     D3D9SurfaceData* boundDepth_ = nullptr;  // attached: the state's, or one kept for draws without (DepthToAttach)
     bool fboBound_ = false;
     bool lastPretransformed_ = false;
+    GlFogSent fog_;
     DWORD materialKey_ = 0xFFFFFFFFu;
     int lastTexCounts_[kGlMaxStages] = {};
     float sentProjection_[16] = {};  // the projection GL holds, while projectionKnown_
@@ -457,7 +470,7 @@ bool GlStageReadsArg(const DWORD* tss, DWORD source);
 // Fog applied by a fragment program (GLSL defining fog_(colour) and its uniform), and the uniform's value from
 // the fixed fog state.
 extern const char* const kGlFragmentFog;
-void GlSendFragmentFog(GLint location);
+void GlSendFragmentFog(GLint location, const GlFogSent& fog);
 // Compiles and links a fragment program whose samplers s<i> read unit i; 0 when it fails.
 GLuint GlCompileFragmentProgram(const std::string& text);
 // GLSL pieces shared by the vertex and pixel shader translations: a vec4 literal, a source token's swizzle

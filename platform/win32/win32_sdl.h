@@ -9,6 +9,10 @@ struct SDL_Window;
 // The SDL window behind a top-level window (created with SDL_WINDOW_OPENGL), or null.
 SDL_Window* Win32GetSDLWindow(HWND hwnd);
 
+// Asks the GL driver, before it loads, to take the drawing calls on a thread of its own, where its vertex work
+// overlaps the program's; a value already in the environment is kept. Every path that starts SDL video calls it.
+void Win32ChooseGlDriverOptions(void);
+
 // Tests: destroys every window without sending messages, and empties the
 // queue, the quit request, capture, clip, focus and key state.
 void Win32ResetForTests(void);

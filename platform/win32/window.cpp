@@ -181,6 +181,10 @@ UserState& User()
     return state;
 }
 
+constexpr char kGlDriverThreadOption[] = "mesa_glthread";
+
+void Win32ChooseGlDriverOptions(void) { setenv(kGlDriverThreadOption, "true", 0); }
+
 bool UserVideoInit()
 {
     UserState& u = User();
@@ -193,6 +197,7 @@ bool UserVideoInit()
     // With no display and no driver asked for, windows are drawn offscreen rather than not at all.
     if (std::getenv("SDL_VIDEODRIVER") == nullptr && !Win32HasDisplay())
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    Win32ChooseGlDriverOptions();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "win32: cannot start SDL video: %s\n", SDL_GetError());
         return false;
