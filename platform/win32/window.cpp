@@ -182,8 +182,15 @@ UserState& User()
 }
 
 constexpr char kGlDriverThreadOption[] = "mesa_glthread";
+// The driver announces on the console every option the environment sets unless its messages are silenced; its
+// other messages are off in release builds either way.
+constexpr char kGlDriverMessages[] = "MESA_DEBUG";
 
-void Win32ChooseGlDriverOptions(void) { setenv(kGlDriverThreadOption, "true", 0); }
+void Win32ChooseGlDriverOptions(void)
+{
+    setenv(kGlDriverMessages, "silent", 0);
+    setenv(kGlDriverThreadOption, "true", 0);
+}
 
 bool UserVideoInit()
 {
