@@ -334,9 +334,10 @@ constexpr UINT kD3D9DxtBlockEdge = 4;
 UINT D3D9FormatBlockBytes(D3DFORMAT format);
 // Whether the core can make storage for the format at all.
 bool D3D9FormatKnown(D3DFORMAT format);
-// Bytes of one index in D3DFMT_INDEX16 or D3DFMT_INDEX32 data, and index i of such data.
+// Bytes of one index in D3DFMT_INDEX16 or D3DFMT_INDEX32 data, and the lowest and highest of the first `count`
+// indices of such data (0xFFFFFFFF and 0 when count is 0).
 UINT D3D9IndexBytes(D3DFORMAT format);
-UINT D3D9ReadIndex(const BYTE* indices, D3DFORMAT format, UINT i);
+void D3D9IndexRange(const BYTE* indices, D3DFORMAT format, UINT count, UINT* lowest, UINT* highest);
 // System-memory and scratch resources never reach the back end.
 inline bool D3D9IsSystemPool(D3DPOOL pool) { return pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH; }
 

@@ -166,12 +166,12 @@ HRESULT D3D9Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT 
         return D3DERR_INVALIDCALL;
     UnbindForUserDraw();
     // Every index must name one of the NumVertices vertices the caller passed.
-    const BYTE* indexBytes = static_cast<const BYTE*>(pIndexData);
-    for (UINT i = 0; i < indices; ++i) {
-        const UINT index = D3D9ReadIndex(indexBytes, IndexDataFormat, i);
-        if (index < MinVertexIndex || index >= MinVertexIndex + NumVertices)
-            return D3DERR_INVALIDCALL;
-    }
+    UINT lowest = 0;
+    UINT highest = 0;
+    D3D9IndexRange(static_cast<const BYTE*>(pIndexData), IndexDataFormat, indices, &lowest, &highest);
+    const uint64_t end = static_cast<uint64_t>(MinVertexIndex) + NumVertices;
+    if (end > 0xFFFFFFFFu || lowest < MinVertexIndex || highest >= end)
+        return D3DERR_INVALIDCALL;
     D3D9DrawCall draw = DrawOf(PrimitiveType, PrimitiveCount, indices);
     draw.indexed = true;
     draw.minIndex = MinVertexIndex;

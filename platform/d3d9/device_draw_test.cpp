@@ -1,9 +1,12 @@
 // Tests of the device core's state calls, clears and draws on the software back end.
 #include "platform/d3d9/soft_device_testing.h"
 
+#include "platform/d3d9/backend.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -143,6 +146,44 @@ TEST_F(DrawTest, PalettedTexturesNeedACurrentPalette)
     p8->Release();
 }
 
+// Every index of a draw lies in [MinVertexIndex, MinVertexIndex + NumVertices), in either index width.
+TEST_F(DrawTest, IndexedDrawsRefuseIndicesOutsideTheirVertexRange)
+{
+    struct Vertex {
+        float x, y, z, rhw;
+    } verts[8] = {};
+    dev->SetFVF(D3DFVF_XYZRHW);
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(dev->CreateVertexBuffer(sizeof(verts), 0, D3DFVF_XYZRHW, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    dev->SetStreamSource(0, vb, 0, sizeof(Vertex));
+    auto indexBuffer = [&](D3DFORMAT format, const std::vector<DWORD>& values) {
+        IDirect3DIndexBuffer9* ib = nullptr;
+        const UINT bytes = D3D9IndexBytes(format);
+        EXPECT_EQ(
+            dev->CreateIndexBuffer(static_cast<UINT>(values.size()) * bytes, 0, format, D3DPOOL_MANAGED, &ib, nullptr),
+            D3D_OK);
+        void* data = nullptr;
+        ib->Lock(0, 0, &data, 0);
+        for (size_t i = 0; i < values.size(); ++i)
+            std::memcpy(static_cast<BYTE*>(data) + i * bytes, &values[i], bytes);  // little-endian low bytes
+        ib->Unlock();
+        return ib;
+    };
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    for (D3DFORMAT format : {D3DFMT_INDEX16, D3DFMT_INDEX32}) {
+        IDirect3DIndexBuffer9* ib = indexBuffer(format, {3, 4, 5, 5, 4, 7});
+        dev->SetIndices(ib);
+        EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 5, 0, 2), D3D_OK);
+        EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 4, 0, 2), D3DERR_INVALIDCALL) << "7 is past 6";
+        EXPECT_EQ(D3D9SoftLast(dev, D3D9SOFT_ERROR)->a, static_cast<DWORD>(D3D9SOFT_ERROR_INDEX_RANGE));
+        EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 4, 0, 2), D3DERR_INVALIDCALL) << "3 is below 4";
+        dev->SetIndices(nullptr);
+        ib->Release();
+    }
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    vb->Release();
+}
+
 TEST_F(DrawTest, UserPointerDrawsUnbindStreamZeroAndIndices)
 {
     struct Vertex {
@@ -156,6 +197,10 @@ TEST_F(DrawTest, UserPointerDrawsUnbindStreamZeroAndIndices)
     EXPECT_EQ(dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, idx, D3DFMT_INDEX16, verts, sizeof(Vertex)),
               D3D_OK);
     EXPECT_EQ(dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 2, idx, D3DFMT_INDEX16, verts, sizeof(Vertex)),
+              D3DERR_INVALIDCALL);
+    // A range that runs past the last index there can be holds no index at all.
+    EXPECT_EQ(dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0xFFFFFFF0u, 0x20, 2, idx, D3DFMT_INDEX16, verts,
+                                          sizeof(Vertex)),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 0, verts, sizeof(Vertex)), D3D_OK);
     ASSERT_EQ(dev->EndScene(), D3D_OK);

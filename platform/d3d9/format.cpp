@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 UINT D3D9FormatBytesPerPixel(D3DFORMAT format)
 {
@@ -111,16 +112,28 @@ static UINT BlocksOver(UINT pixels) { return std::max(1u, (pixels + kD3D9DxtBloc
 
 UINT D3D9IndexBytes(D3DFORMAT format) { return format == D3DFMT_INDEX32 ? sizeof(DWORD) : sizeof(WORD); }
 
-UINT D3D9ReadIndex(const BYTE* indices, D3DFORMAT format, UINT i)
+// One loop per index width, which the compiler can run several indices at a time.
+template <typename Index>
+static void IndexRangeOf(const BYTE* indices, UINT count, UINT* lowest, UINT* highest)
 {
-    if (format == D3DFMT_INDEX32) {
-        DWORD index;
+    Index low = std::numeric_limits<Index>::max();
+    Index high = 0;
+    for (UINT i = 0; i < count; ++i) {
+        Index index;
         std::memcpy(&index, indices + static_cast<size_t>(i) * sizeof(index), sizeof(index));
-        return index;
+        low = std::min(low, index);
+        high = std::max(high, index);
     }
-    WORD index;
-    std::memcpy(&index, indices + static_cast<size_t>(i) * sizeof(index), sizeof(index));
-    return index;
+    *lowest = count > 0 ? low : 0xFFFFFFFFu;
+    *highest = high;
+}
+
+void D3D9IndexRange(const BYTE* indices, D3DFORMAT format, UINT count, UINT* lowest, UINT* highest)
+{
+    if (format == D3DFMT_INDEX32)
+        IndexRangeOf<DWORD>(indices, count, lowest, highest);
+    else
+        IndexRangeOf<WORD>(indices, count, lowest, highest);
 }
 
 UINT D3D9FormatPitch(D3DFORMAT format, UINT width)

@@ -350,12 +350,9 @@ HRESULT SoftBackend::CheckIndices(const D3D9State& state, const D3D9DrawCall& dr
         format = state.indices->format;
         bits = state.indices->bits.data() + static_cast<size_t>(draw.startIndex) * D3D9IndexBytes(format);
     }
-    UINT lo = 0xFFFFFFFFu, hi = 0;
-    for (UINT i = 0; i < draw.vertexCount; ++i) {
-        const UINT index = D3D9ReadIndex(bits, format, i);
-        lo = std::min(lo, index);
-        hi = std::max(hi, index);
-    }
+    UINT lo = 0;
+    UINT hi = 0;
+    D3D9IndexRange(bits, format, draw.vertexCount, &lo, &hi);
     if (lo < draw.minIndex || static_cast<uint64_t>(hi) >= static_cast<uint64_t>(draw.minIndex) + draw.numVertices) {
         return Fail(D3D9SOFT_ERROR_INDEX_RANGE, hi);
     }
