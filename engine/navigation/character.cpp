@@ -410,31 +410,109 @@ const char* MaterialTag(GxMaterial* material)
 
 constexpr GxInt32 kMaxDressedMaterials = 16;  // materials of a body a lighter geometry is matched against
 
-// Each material of `lighter` takes the colour and texture of the material of `body` with the same tag: the
-// character's tints and dress live on its full body. Runs at every draw of the lighter geometry, so each tag is
-// looked up once.
-void DressLike(GxGeometry* lighter, const GxGeometry* body)
+}  // namespace
+
+// Which material of the body each material of a lighter geometry is dressed like, found by their tags. Reading a
+// material's tag reaches through several records a draw has not touched, while the answer for a pair of
+// geometries never changes: a character keeps the plan of each of its atomics (body and head) and checks it by the
+// material records it was made from.
+struct FerroxDressPlan {
+    const GxGeometry* lighter = nullptr;
+    const GxGeometry* body = nullptr;
+    GxInt32 count = 0;  // materials of the lighter geometry
+    const GxMaterial* dressed[kMaxDressedMaterials] = {};
+    GxInt32 source[kMaxDressedMaterials] = {};  // the body's material index, or -1 when none has the tag
+    const GxMaterial* sourceMaterial[kMaxDressedMaterials] = {};
+};
+
+constexpr int kDressPlans = 2;
+struct FerroxDressPlans {
+    FerroxDressPlan plans[kDressPlans];
+    int next = 0;  // the plan a new pair replaces
+};
+
+namespace {
+
+// Works out the plan for the pair; false when the lighter geometry has more materials than a plan holds.
+bool MakeDressPlan(const GxGeometry* lighter, const GxGeometry* body, FerroxDressPlan* plan)
 {
     const GxMaterialList& from = body->matList;
+    const GxMaterialList& to = lighter->matList;
+    if (to.numMaterials > kMaxDressedMaterials) {
+        return false;
+    }
     const GxInt32 sources = std::min(from.numMaterials, kMaxDressedMaterials);
     const char* sourceTags[kMaxDressedMaterials];
     for (GxInt32 j = 0; j < sources; j++) {
         sourceTags[j] = MaterialTag(from.materials[j]);
     }
-    const GxMaterialList& to = lighter->matList;
+    *plan = FerroxDressPlan{lighter, body, to.numMaterials};
     for (GxInt32 i = 0; i < to.numMaterials; i++) {
-        GxMaterial* material = to.materials[i];
-        const char* tag = MaterialTag(material);
-        for (GxInt32 j = 0; tag != nullptr && j < sources; j++) {
-            if (sourceTags[j] == nullptr || std::strcmp(tag, sourceTags[j]) != 0) {
-                continue;
+        const char* tag = MaterialTag(to.materials[i]);
+        plan->dressed[i] = to.materials[i];
+        plan->source[i] = -1;
+        for (GxInt32 j = 0; tag != nullptr && j < sources && plan->source[i] < 0; j++) {
+            if (sourceTags[j] != nullptr && std::strcmp(tag, sourceTags[j]) == 0) {
+                plan->source[i] = j;
+                plan->sourceMaterial[i] = from.materials[j];
             }
-            const GxMaterial* source = from.materials[j];
-            material->color = source->color;
-            if (material->texture != source->texture) {
-                GxMaterialSetTexture(material, source->texture);
-            }
-            break;
+        }
+    }
+    return true;
+}
+
+// Whether the plan was made for this pair and its materials are still the ones it was made from.
+bool DressPlanHolds(const FerroxDressPlan& plan, const GxGeometry* lighter, const GxGeometry* body)
+{
+    if (plan.lighter != lighter || plan.body != body || plan.count != lighter->matList.numMaterials) {
+        return false;
+    }
+    for (GxInt32 i = 0; i < plan.count; i++) {
+        const GxInt32 j = plan.source[i];
+        if (lighter->matList.materials[i] != plan.dressed[i] ||
+            (j >= 0 && (j >= body->matList.numMaterials || body->matList.materials[j] != plan.sourceMaterial[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The character's plan for the pair, made when it has none; null when no plan can hold the pair.
+const FerroxDressPlan* DressPlanFor(FerroxDressPlans* plans, const GxGeometry* lighter, const GxGeometry* body)
+{
+    for (const FerroxDressPlan& plan : plans->plans) {
+        if (DressPlanHolds(plan, lighter, body)) {
+            return &plan;
+        }
+    }
+    FerroxDressPlan& made = plans->plans[plans->next];
+    if (!MakeDressPlan(lighter, body, &made)) {
+        made = FerroxDressPlan{};
+        return nullptr;
+    }
+    plans->next = (plans->next + 1) % kDressPlans;
+    return &made;
+}
+
+// Each material of `lighter` takes the colour and texture of the material of `body` with the same tag: the
+// character's tints and dress live on its full body. Runs at every draw of the lighter geometry.
+void DressLike(GxGeometry* lighter, const GxGeometry* body, FerroxDressPlans* plans)
+{
+    FerroxDressPlan single;
+    const FerroxDressPlan* plan = plans != nullptr ? DressPlanFor(plans, lighter, body) : nullptr;
+    if (plan == nullptr && !MakeDressPlan(lighter, body, &single)) {
+        return;
+    }
+    plan = plan != nullptr ? plan : &single;
+    for (GxInt32 i = 0; i < plan->count; i++) {
+        if (plan->source[i] < 0) {
+            continue;
+        }
+        GxMaterial* material = lighter->matList.materials[i];
+        const GxMaterial* source = plan->sourceMaterial[i];
+        material->color = source->color;
+        if (material->texture != source->texture) {
+            GxMaterialSetTexture(material, source->texture);
         }
     }
 }
@@ -444,7 +522,7 @@ constexpr GxUInt32 kKeepBoundingSphere = 1;
 // Draws the atomic at the level of detail picked for it: with the lighter geometry its level-of-detail record
 // holds at that level (or at the nearest finer level above 0 that holds one), else with its own. Once drawn the
 // atomic holds its own geometry and bounding sphere again: tints, dress, picking and culling see the full body.
-GxAtomic* DrawAtDetail(GxAtomic* atomic, GxInt32 level, GxAtomicCallBackRender draw)
+GxAtomic* DrawAtDetail(GxAtomic* atomic, GxInt32 level, GxAtomicCallBackRender draw, FerroxDressPlans* plans)
 {
     const GxLODAtomicRecord* record = GxLODAtomicGetRecord(atomic);
     GxGeometry* body = atomic->geometry;
@@ -455,7 +533,7 @@ GxAtomic* DrawAtDetail(GxAtomic* atomic, GxInt32 level, GxAtomicCallBackRender d
     if (lighter == nullptr || body == nullptr || lighter == body) {
         return draw(atomic);
     }
-    DressLike(lighter, body);
+    DressLike(lighter, body, plans);
     GxGeometryAddRef(body);  // the swap would release the atomic's reference
     GxAtomicSetGeometry(atomic, lighter, kKeepBoundingSphere);
     GxAtomic* drawn = draw(atomic);
@@ -466,6 +544,14 @@ GxAtomic* DrawAtDetail(GxAtomic* atomic, GxInt32 level, GxAtomicCallBackRender d
 
 }  // namespace
 
+FerroxDressPlans* CFerroxCharacter::DressPlans()
+{
+    if (!m_pDressPlans) {
+        m_pDressPlans = std::make_unique<FerroxDressPlans>();
+    }
+    return m_pDressPlans.get();
+}
+
 GxAtomic* CFerroxCharacter::RenderCallback(GxAtomic* atomic)
 {
     auto* character = dynamic_cast<CFerroxCharacter*>(GetClumpOwner(atomic->clump));
@@ -474,7 +560,8 @@ GxAtomic* CFerroxCharacter::RenderCallback(GxAtomic* atomic)
         return GxAtomicDefaultRenderCallback(atomic);
     }
     if (userData != nullptr && GxUserDataArrayGetFormat(userData) != gxUSERDATASTRING) {
-        return DrawAtDetail(atomic, CFerroxComposite::LODSelect(atomic), GxAtomicDefaultRenderCallback);
+        return DrawAtDetail(atomic, CFerroxComposite::LODSelect(atomic), GxAtomicDefaultRenderCallback,
+                            character->DressPlans());
     }
     if (userData == nullptr && !character->m_wardrobeItems.empty() && atomic->geometry != nullptr) {
         FerroxPartData skin = {kSkinPart, atomic, DressSkin, character->GetWardrobeItem()};
@@ -485,7 +572,7 @@ GxAtomic* CFerroxCharacter::RenderCallback(GxAtomic* atomic)
     const GxAtomicCallBackRender own = model != nullptr ? model->GetRenderCallback() : nullptr;
     // The model's callback is this one when the character installed it.
     const GxAtomicCallBackRender draw = own != nullptr && own != RenderCallback ? own : GxAtomicDefaultRenderCallback;
-    return DrawAtDetail(atomic, CFerroxComposite::LODSelect(atomic), draw);
+    return DrawAtDetail(atomic, CFerroxComposite::LODSelect(atomic), draw, character->DressPlans());
 }
 
 void CFerroxCharacter::Setup(const FerroxObjectDescriptor* descriptor)

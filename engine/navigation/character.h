@@ -13,6 +13,7 @@
 class CFerroxAStar;
 class CFerroxBlockGrid;
 class CFerroxSpline;
+struct FerroxDressPlans;
 struct GxRaster;
 
 enum FerroxMovementMode : int32_t {
@@ -79,6 +80,7 @@ public:
     CFerroxAStar* GetPathFinder() const { return m_pPathFinder.get(); }
     float GetSpeed() const { return m_speed; }
     void SetSpeed(float speed) { m_speed = speed; }
+    FerroxDressPlans* DressPlans();
 
     std::vector<void*> m_wardrobeItems;
     std::vector<FerroxTintRecord> m_tints;
@@ -86,6 +88,8 @@ public:
     int32_t m_drawnThisFrame;
     GxAtomic* m_pHead;
     std::unique_ptr<FerroxColour> m_pColour;
+    // How the lighter levels of detail of the character's atomics take its tints (made at the first far draw).
+    std::unique_ptr<FerroxDressPlans> m_pDressPlans;
     uint8_t m_wardrobeChoice;
     GxV3d m_walkOffset;
     CFerroxBlockGrid* m_pGrid;

@@ -432,6 +432,25 @@ TEST_F(Character, FarCharactersAreDrawnWithTheirLighterBodyInTheirOwnColours)
         EXPECT_EQ(sphere.radius, drawn->boundingSphere.radius) << c.depth;
         EXPECT_EQ(1, walker.m_drawnThisFrame);
     }
+    // Far off, the colours are taken anew at every draw, and from the body's material of the tag even when another
+    // material took that place.
+    auto farColour = [&] {
+        g_drawsSeen.clear();
+        walker.Render();
+        return g_drawsSeen.empty() ? GxRGBA{} : g_drawsSeen[0].colour;
+    };
+    const GxRGBA retinted = {1, 2, 3, 255};
+    own->matList.materials[0]->color = retinted;
+    EXPECT_EQ(retinted.red, farColour().red);
+    GxMaterial* replacement = GxMaterialCreate();
+    replacement->color = {250, 251, 252, 255};
+    GxUserDataArray* tag = GxMaterialAddUserDataArray(replacement, "tag", gxUSERDATASTRING, 1);
+    ASSERT_TRUE(tag && GxUserDataArraySetString(tag, 0, "shirt"));
+    GxMaterial* kept = own->matList.materials[0];
+    own->matList.materials[0] = replacement;
+    EXPECT_EQ(replacement->color.red, farColour().red);
+    own->matList.materials[0] = kept;
+    GxMaterialDestroy(replacement);
     drawn->pipeline = nullptr;
     GxPipelineDestroy(pipeline);
     g_pFerroxGame = nullptr;
