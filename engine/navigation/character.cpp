@@ -417,12 +417,14 @@ constexpr GxInt32 kMaxDressedMaterials = 16;  // materials of a body a lighter g
 // geometries never changes: a character keeps the plan of each of its atomics (body and head) and checks it by the
 // material records it was made from.
 struct FerroxDressPlan {
+    struct Entry {
+        const GxMaterial* dressed;         // the lighter geometry's material
+        GxInt32 source;                    // the body's material index, or -1 when none has the tag
+        const GxMaterial* sourceMaterial;  // the body's material there
+    };
     const GxGeometry* lighter = nullptr;
     const GxGeometry* body = nullptr;
-    GxInt32 count = 0;  // materials of the lighter geometry
-    const GxMaterial* dressed[kMaxDressedMaterials] = {};
-    GxInt32 source[kMaxDressedMaterials] = {};  // the body's material index, or -1 when none has the tag
-    const GxMaterial* sourceMaterial[kMaxDressedMaterials] = {};
+    std::vector<Entry> entries;  // one per material of the lighter geometry
 };
 
 constexpr int kDressPlans = 2;
@@ -433,83 +435,74 @@ struct FerroxDressPlans {
 
 namespace {
 
-// Works out the plan for the pair; false when the lighter geometry has more materials than a plan holds.
-bool MakeDressPlan(const GxGeometry* lighter, const GxGeometry* body, FerroxDressPlan* plan)
+void MakeDressPlan(const GxGeometry* lighter, const GxGeometry* body, FerroxDressPlan* plan)
 {
     const GxMaterialList& from = body->matList;
     const GxMaterialList& to = lighter->matList;
-    if (to.numMaterials > kMaxDressedMaterials) {
-        return false;
-    }
     const GxInt32 sources = std::min(from.numMaterials, kMaxDressedMaterials);
     const char* sourceTags[kMaxDressedMaterials];
     for (GxInt32 j = 0; j < sources; j++) {
         sourceTags[j] = MaterialTag(from.materials[j]);
     }
-    *plan = FerroxDressPlan{lighter, body, to.numMaterials};
+    plan->lighter = lighter;
+    plan->body = body;
+    plan->entries.clear();
     for (GxInt32 i = 0; i < to.numMaterials; i++) {
         const char* tag = MaterialTag(to.materials[i]);
-        plan->dressed[i] = to.materials[i];
-        plan->source[i] = -1;
-        for (GxInt32 j = 0; tag != nullptr && j < sources && plan->source[i] < 0; j++) {
+        FerroxDressPlan::Entry entry = {to.materials[i], -1, nullptr};
+        for (GxInt32 j = 0; tag != nullptr && j < sources && entry.source < 0; j++) {
             if (sourceTags[j] != nullptr && std::strcmp(tag, sourceTags[j]) == 0) {
-                plan->source[i] = j;
-                plan->sourceMaterial[i] = from.materials[j];
+                entry.source = j;
+                entry.sourceMaterial = from.materials[j];
             }
         }
+        plan->entries.push_back(entry);
     }
-    return true;
 }
 
 // Whether the plan was made for this pair and its materials are still the ones it was made from.
 bool DressPlanHolds(const FerroxDressPlan& plan, const GxGeometry* lighter, const GxGeometry* body)
 {
-    if (plan.lighter != lighter || plan.body != body || plan.count != lighter->matList.numMaterials) {
+    if (plan.lighter != lighter || plan.body != body ||
+        plan.entries.size() != static_cast<size_t>(lighter->matList.numMaterials)) {
         return false;
     }
-    for (GxInt32 i = 0; i < plan.count; i++) {
-        const GxInt32 j = plan.source[i];
-        if (lighter->matList.materials[i] != plan.dressed[i] ||
-            (j >= 0 && (j >= body->matList.numMaterials || body->matList.materials[j] != plan.sourceMaterial[i]))) {
+    for (size_t i = 0; i < plan.entries.size(); i++) {
+        const FerroxDressPlan::Entry& entry = plan.entries[i];
+        const GxInt32 j = entry.source;
+        if (lighter->matList.materials[i] != entry.dressed ||
+            (j >= 0 && (j >= body->matList.numMaterials || body->matList.materials[j] != entry.sourceMaterial))) {
             return false;
         }
     }
     return true;
 }
 
-// The character's plan for the pair, made when it has none; null when no plan can hold the pair.
-const FerroxDressPlan* DressPlanFor(FerroxDressPlans* plans, const GxGeometry* lighter, const GxGeometry* body)
+// The character's plan for the pair, made when it has none.
+const FerroxDressPlan& DressPlanFor(FerroxDressPlans* plans, const GxGeometry* lighter, const GxGeometry* body)
 {
     for (const FerroxDressPlan& plan : plans->plans) {
         if (DressPlanHolds(plan, lighter, body)) {
-            return &plan;
+            return plan;
         }
     }
     FerroxDressPlan& made = plans->plans[plans->next];
-    if (!MakeDressPlan(lighter, body, &made)) {
-        made = FerroxDressPlan{};
-        return nullptr;
-    }
+    MakeDressPlan(lighter, body, &made);
     plans->next = (plans->next + 1) % kDressPlans;
-    return &made;
+    return made;
 }
 
 // Each material of `lighter` takes the colour and texture of the material of `body` with the same tag: the
 // character's tints and dress live on its full body. Runs at every draw of the lighter geometry.
 void DressLike(GxGeometry* lighter, const GxGeometry* body, FerroxDressPlans* plans)
 {
-    FerroxDressPlan single;
-    const FerroxDressPlan* plan = plans != nullptr ? DressPlanFor(plans, lighter, body) : nullptr;
-    if (plan == nullptr && !MakeDressPlan(lighter, body, &single)) {
-        return;
-    }
-    plan = plan != nullptr ? plan : &single;
-    for (GxInt32 i = 0; i < plan->count; i++) {
-        if (plan->source[i] < 0) {
+    const FerroxDressPlan& plan = DressPlanFor(plans, lighter, body);
+    for (size_t i = 0; i < plan.entries.size(); i++) {
+        const GxMaterial* source = plan.entries[i].sourceMaterial;
+        if (source == nullptr) {
             continue;
         }
         GxMaterial* material = lighter->matList.materials[i];
-        const GxMaterial* source = plan->sourceMaterial[i];
         material->color = source->color;
         if (material->texture != source->texture) {
             GxMaterialSetTexture(material, source->texture);

@@ -497,11 +497,6 @@ void GlBackend::ThrottleBeforeNextFrame()
     if (!throttleDue_)
         return;
     throttleDue_ = false;
-    ThrottleFrames();
-}
-
-void GlBackend::ThrottleFrames()
-{
     GLsync& oldest = frameFences_[nextFence_];
     if (oldest) {
         qgl.ClientWaitSync(oldest, GL_SYNC_FLUSH_COMMANDS_BIT, GL_TIMEOUT_IGNORED);

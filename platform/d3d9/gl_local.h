@@ -207,7 +207,6 @@ private:
     // gl_backend.cpp
     void SetupDefaults();
     void ForgetSentState();
-    void ThrottleFrames();
     void ThrottleBeforeNextFrame();
     GlAttachment AttachmentOf(D3D9SurfaceData* surface) const;
     bool AttachTo(GLenum fboTarget, GLuint fbo, const GlAttachment& color, const GlAttachment& depth);

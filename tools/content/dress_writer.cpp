@@ -170,13 +170,14 @@ bool BindToBone(GxGeometry* geometry, GxInt32 bone, GxUInt32 weights)
     return GxSkinGeometrySetSkin(geometry, skin) != nullptr;
 }
 
-// A part's geometry bound to its bone; with shared corners for the far level. Null on failure.
+// A part's geometry, bound to its bone with `weights` per vertex (left rigid with 0); with shared corners for the far
+// level. Null on failure.
 GxGeometry* PartGeometry(const std::vector<ContentBox>& boxes, GxMaterial* material, GxInt32 bone, GxUInt32 weights,
                          bool far)
 {
     GxGeometry* geometry = far ? ContentCornerBoxGeometry(boxes, &material, 1, kPartFlags)
                                : ContentBoxGeometry(boxes, &material, 1, kPartFlags);
-    if (geometry != nullptr && !BindToBone(geometry, bone, weights)) {
+    if (geometry != nullptr && weights > 0 && !BindToBone(geometry, bone, weights)) {
         GxGeometryDestroy(geometry);
         return nullptr;
     }
@@ -196,16 +197,10 @@ struct PartPlan {
 // skinned, with the body's far level of detail; false when it could not be made.
 bool AddPart(GxClump* clump, const PartPlan& plan, const BodyLook& look)
 {
-    GxGeometry* geometry = nullptr;
-    GxGeometry* far = nullptr;
-    if (look.nearWeights == 0) {
-        geometry = ContentBoxGeometry(*plan.boxes, &plan.material, 1, kPartFlags);
-    } else {
-        geometry = PartGeometry(*plan.boxes, plan.material, plan.boneIndex, look.nearWeights, false);
-        far = look.farLevel > 0 && geometry != nullptr
-                  ? PartGeometry(*plan.boxes, plan.material, plan.boneIndex, look.farWeights, true)
-                  : nullptr;
-    }
+    GxGeometry* geometry = PartGeometry(*plan.boxes, plan.material, plan.boneIndex, look.nearWeights, false);
+    GxGeometry* far = look.farLevel > 0 && geometry != nullptr
+                          ? PartGeometry(*plan.boxes, plan.material, plan.boneIndex, look.farWeights, true)
+                          : nullptr;
     GxFrame* frame = geometry != nullptr && (look.farLevel == 0 || far != nullptr) ? GxFrameCreate() : nullptr;
     GxUserDataArray* name = frame ? GxFrameAddUserDataArray(frame, kTagName, gxUSERDATASTRING, 1) : nullptr;
     GxAtomic* atomic = name && GxUserDataArraySetString(name, 0, plan.tag) ? GxAtomicCreate() : nullptr;
