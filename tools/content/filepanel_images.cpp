@@ -14,14 +14,15 @@ constexpr uint8_t kPanelColour[3] = {58, 70, 96};
 constexpr uint8_t kStripeColours[2][3] = {{84, 98, 128}, {72, 85, 113}};
 constexpr uint8_t kListRim[3] = {30, 38, 56};
 constexpr int kListRimWidth = 2;
-// List rows: the browser draws row i's text with its baseline 48 + 12 i below the panel's top, from x 30. Each
-// row's stripe, and the row button over it, reaches from just under the text's descenders to above its capitals.
+// List rows: the browser flows row i's name into a box one row step high whose bottom is 48 + 12 i below the
+// panel's top, from x 30, so the line's cell hangs from the box's top. Each row's stripe, and the row button over
+// it, is the lower row step of that cell: descenders to capitals.
 constexpr int kRowTop = 48;
 constexpr int kRowStep = 12;
 constexpr int kRows = 8;
 constexpr int kRowX = 24;
 constexpr int kRowWidth = 420;
-constexpr int kRowBelowText = 3;
+constexpr int kListFont = 0;  // the message font the browser draws with
 // Hot-spot k shows text k of the panel's list: texts 0 to 2 are the panel's questions and heading, so buttons
 // 1 to 5 take hot-spots 3 to 7; the save (or load) and close buttons carry their words instead.
 constexpr int kFirstTooltip = 3;
@@ -31,7 +32,10 @@ constexpr int kTooltipButtons = 5;
 
 ContentUiRect ContentFilePanelStripe(int row)
 {
-    return {kRowX, kHeight - kRowTop - kRowStep * row - kRowBelowText, kRowWidth, kRowStep};
+    // A label at baseline 0 gives the font's cell: its bottom below the baseline and its height.
+    const ContentUiRect cell = ContentLabelRect({0, 0, "M", CONTENT_LABEL_LEFT, 1, kListFont});
+    const int boxTop = kHeight - kRowTop - kRowStep * row + kRowStep;
+    return {kRowX, boxTop - cell.height + cell.y, kRowWidth, kRowStep};
 }
 
 ContentCanvasLayout ContentFilePanelLayout(const char* stem)
@@ -47,8 +51,8 @@ ContentCanvasLayout ContentFilePanelLayout(const char* stem)
             {290, 120, 36, 24},  // 1 new folder
             {332, 120, 36, 24},  // 2 up one folder
             {374, 120, 36, 24},  // 3 delete
-            {450, 237, 24, 24},  // 4 page back, beside the first row
-            {450, 165, 24, 24},  // 5 page on, beside the last row
+            {450, 234, 24, 24},  // 4 page back, beside the first row
+            {450, 162, 24, 24},  // 5 page on, beside the last row
             {290, 36, 88, 28},   // 6 load or save: its word is drawn by the panel in the player's language
             {386, 36, 88, 28},   // 7 close: likewise
         },
