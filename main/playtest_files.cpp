@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/world/camera.h"
 #include "game/shell/game.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
-#include "engine/world/camera.h"
 #include "main/playtest.h"
 #include "ui/game/filecanvas.h"
 #include "ui/game/ingame.h"
@@ -32,8 +32,8 @@ constexpr int kLight = 200;
 constexpr int kLeastWords = 40;
 // The panel's and main bar's own colours, as their pictures are painted: the background, the list's stripes and
 // rim, a button's face; a thumbnail that holds them shows the interface.
-constexpr int kInterfaceColours[][3] = {{58, 70, 96},  {84, 98, 128}, {72, 85, 113},
-                                        {30, 38, 56},  {98, 110, 136}, {70, 82, 104}};
+constexpr int kInterfaceColours[][3] = {{58, 70, 96}, {84, 98, 128},  {72, 85, 113},
+                                        {30, 38, 56}, {98, 110, 136}, {70, 82, 104}};
 constexpr int kColourTolerance = 6;
 // Where the panel and the main bar stand in the 64 x 64 picture of a 1024 x 768 frame (top-down rows), and the
 // share of their pixels allowed to match an interface colour by chance.
@@ -43,6 +43,8 @@ constexpr int kMostInterfaceShare = 10;  // percent
 // file's by its filtering.
 constexpr int kThumbnailX = 200, kThumbnailY = 160;
 constexpr int kThumbnailTolerance = 24;
+constexpr uint16_t kNewFolderTooltip = 3;  // hot-spot k shows text k of the panel's list
+constexpr int kTooltipFrames = 20;         // a tooltip shows after the pointer rested 0.6 s
 
 CGame* FileGame() { return static_cast<CGame*>(g_pGame); }
 
@@ -279,14 +281,15 @@ bool CPlayTest::ThumbnailShowsTheMall(const std::filesystem::path& path)
     }
     GxImageDestroy(image);
     if (interface * 100 > seen * kMostInterfaceShare) {
-        Fail("the save's picture shows the interface (" + std::to_string(interface) + " of " +
-             std::to_string(seen) + " pixels in its colours)");
+        Fail("the save's picture shows the interface (" + std::to_string(interface) + " of " + std::to_string(seen) +
+             " pixels in its colours)");
         return false;
     }
     return true;
 }
 
-// The load panel lists the cased save; its row shows the save's picture; close leaves it.
+// The load panel lists the cased save; its row shows the save's picture; the new-folder button has a tooltip;
+// close leaves it.
 bool CPlayTest::LoadPanelShows(int)
 {
     const int t = m_count++;
@@ -326,12 +329,30 @@ bool CPlayTest::LoadPanelShows(int)
         return false;
     }
     case 4:
+        // The new-folder button's tooltip: its hot-spot is the one after the panel's three texts.
+        if (!WidgetCentre(panel, FILE_PANEL_NEW_FOLDER, &x, &y)) {
+            Fail("the load panel has no new-folder button");
+            return false;
+        }
+        if (t < 2)
+            Move(x, y);
+        if (t < kTooltipFrames)
+            return false;
+        if (panel->GetHoveredHotSpot() != kNewFolderTooltip) {
+            Fail("the new-folder button has no tooltip");
+            return false;
+        }
+        if (!Screenshot("load_panel_tooltip.bmp"))
+            Fail("the tooltip's picture was not written");
+        m_phase = 5, m_count = 0;
+        return false;
+    case 5:
         if (!WidgetCentre(panel, FILE_PANEL_CLOSE, &x, &y)) {
             Fail("the load panel has no close button");
             return false;
         }
         if (Click(t, x, y))
-            m_phase = 5, m_count = 0;
+            m_phase = 6, m_count = 0;
         return false;
     default:
         m_waiting = "the load panel closed";

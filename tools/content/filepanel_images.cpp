@@ -48,9 +48,9 @@ ContentCanvasLayout ContentFilePanelLayout(const char* stem)
         kHeight,
         {kPanelColour[0], kPanelColour[1], kPanelColour[2]},
         {
-            {290, 120, 36, 24},  // 1 new folder
-            {332, 120, 36, 24},  // 2 up one folder
-            {374, 120, 36, 24},  // 3 delete
+            {290, 116, 40, 30},  // 1 new folder
+            {336, 116, 40, 30},  // 2 up one folder
+            {382, 116, 40, 30},  // 3 delete
             {450, 234, 24, 24},  // 4 page back, beside the first row
             {450, 162, 24, 24},  // 5 page on, beside the last row
             {290, 36, 88, 28},   // 6 load or save: its word is drawn by the panel in the player's language
