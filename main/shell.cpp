@@ -247,6 +247,8 @@ int CProgramShell::HasModalCanvas()
 void CProgramShell::LeaveInterface()
 {
     m_leaveCount++;
+    // The picture outlives no level, nor the graphics engine its image came from.
+    m_filePanelGame.KeepScenePicture(false);
     CInterface* ui = Interface();
     if (!ui)
         return;
@@ -300,6 +302,7 @@ void CProgramShell::DestroyFrontEndCanvases()
 
 void CProgramShell::Release()
 {
+    m_filePanelGame.KeepScenePicture(false);
     delete m_pFrontEnd;
     m_pFrontEnd = nullptr;
 }
