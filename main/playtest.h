@@ -9,8 +9,8 @@
 // camera keys and edge, a room of floor tiles with a door, stairs and a second storey, a shop and its card,
 // shoppers coming in at speed 3, a shopper's card with its need bars and selection ring, the storey above,
 // three staff hired, the contracts panel, a refused save name, a save named with a capital and its picture, save,
-// the load panel, load, Escape and quit. The mode run: the launcher picks one
-// mode, the client area must have its size and a click on a main-menu button must press it.
+// the load panel, load, Escape and quit. The mode run: the launcher picks one mode, the client area must have its
+// size and a click on a main-menu button must press it.
 #pragma once
 
 #include <filesystem>

@@ -76,7 +76,8 @@ enum FilePanelWidget : int32_t {
 constexpr int32_t kFilePanelRows = 8;
 constexpr int32_t kFilePanelThumbnailSide = 64;
 constexpr const char* kFilePanelMapsFolder = "maps";
-// Where the list draws its rows: row i's name from x, its baseline top + step x i below the panel's top edge.
+// Where the list draws its rows: row i's name flows from x into a box one step high whose bottom lies
+// top + step x i below the panel's top edge.
 constexpr float kFilePanelRowX = 30.0f;
 constexpr float kFilePanelRowTop = 48.0f;
 constexpr float kFilePanelRowStep = 12.0f;
