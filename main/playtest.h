@@ -8,10 +8,12 @@
 // The full run: the launcher (language page, French, the mode list, play), the main menu, London, start, the
 // camera keys and edge, a room of floor tiles with a door, stairs and a second storey, a shop and its card,
 // shoppers coming in at speed 3, a shopper's card with its need bars and selection ring, the storey above,
-// three staff hired, the contracts panel, save, load, Escape and quit. The mode run: the launcher picks one
-// mode, the client area must have its size and a click on a main-menu button must press it.
+// three staff hired, the contracts panel, a refused save name, a save named with a capital and its picture, save,
+// the load panel, load, Escape and quit. The mode run: the launcher picks one mode, the client area must have its
+// size and a click on a main-menu button must press it.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,6 +96,24 @@ private:
     bool Contracts(int frame);
     bool Save(int frame);
     bool Load(int frame);
+
+    // File-panel steps (playtest_files.cpp): a refused name, a name typed with shift and its save's picture, the
+    // load panel showing that save.
+    bool SaveRefused(int frame);
+    bool SaveCased(int frame);
+    bool LoadPanelShows(int frame);
+    // Opens the save (or load) panel from the main bar's options over phases 0 and 1; true once the click went.
+    bool OpenFilePanel(int t, bool save);
+    // Types name into the save panel's field key by key, erasing what does not lead to it; true once it holds it.
+    bool TypeName(int t, const std::string& name);
+    // Light pixels (text) of the last frame in a rectangle of screen pixels (bottom-up); -1 when unreadable.
+    int LightPixels(int left, int bottom, int right, int top);
+    // Those under the save panel's name field, where it tells why a name was refused.
+    int ReasonPixels();
+    bool ThumbnailShowsTheMall(const std::filesystem::path& path);
+    // The load panel's thumbnail on screen has the colours of the save's picture.
+    bool ThumbnailOnScreen();
+    bool m_shifted = false;  // shift is held with the typed key
     bool Escape(int frame);
     bool Leave(int frame);
     bool CloseWindow(int frame);

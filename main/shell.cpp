@@ -8,8 +8,10 @@
 
 #include "engine/application/app.h"
 #include "engine/data/locale.h"
+#include "engine/world/camera.h"
 #include "engine/world/level.h"
 #include "game/shell/game.h"
+#include "gfx/core/image.h"
 #include "ui/frontend/endgame.h"
 #include "ui/frontend/launcher.h"
 #include "ui/game/ingame.h"
@@ -84,6 +86,34 @@ void CProgramFrontEndLink::ClearEndGameFlags()
 int CProgramFilePanelGame::SaveGame(const char* path) { return g_pGame ? g_pGame->SaveGame(path) : 0; }
 
 int CProgramFilePanelGame::LoadGame(const char* path) { return g_pGame ? g_pGame->LoadGame(path) : 0; }
+
+CProgramFilePanelGame::~CProgramFilePanelGame() { KeepScenePicture(false); }
+
+int CProgramFilePanelGame::SaveScreenshot(const char* path, int32_t width, int32_t height)
+{
+    if (!m_pScene || !path)
+        return 0;
+    GxImage* sized = m_pScene;
+    if (m_pScene->width != width || m_pScene->height != height)
+        sized = GxImageCreateResample(m_pScene, width, height);
+    const bool written = sized && GxImageWriteBMP(sized, path) != nullptr;
+    if (sized && sized != m_pScene)
+        GxImageDestroy(sized);
+    return written ? 1 : 0;
+}
+
+void CProgramFilePanelGame::KeepScenePicture(bool keep)
+{
+    if (keep && !m_pScene) {
+        CFerroxCamera* camera = g_pGame ? g_pGame->m_pCamera.get() : nullptr;
+        m_pScene = camera ? camera->TakePicture(kFilePanelThumbnailSide, kFilePanelThumbnailSide) : nullptr;
+        return;
+    }
+    if (!keep && m_pScene) {
+        GxImageDestroy(m_pScene);
+        m_pScene = nullptr;
+    }
+}
 
 void CProgramFilePanelGame::ResumeGame()
 {
@@ -162,8 +192,12 @@ void CProgramShell::UpdateInterface(float frameTime)
 
 void CProgramShell::RenderInterface()
 {
-    if (CInterface* ui = Interface())
-        ui->Render();
+    CInterface* ui = Interface();
+    if (!ui)
+        return;
+    // The mall is drawn and the interface not yet: the picture a save keeps beside it.
+    m_filePanelGame.KeepScenePicture(ui->m_pSavePanel && ui->GetStack().Holds(ui->m_pSavePanel.get()));
+    ui->Render();
 }
 
 void CProgramShell::SetCursorValue(int16_t value)
@@ -213,6 +247,8 @@ int CProgramShell::HasModalCanvas()
 void CProgramShell::LeaveInterface()
 {
     m_leaveCount++;
+    // The picture outlives no level, nor the graphics engine its image came from.
+    m_filePanelGame.KeepScenePicture(false);
     CInterface* ui = Interface();
     if (!ui)
         return;
@@ -266,6 +302,7 @@ void CProgramShell::DestroyFrontEndCanvases()
 
 void CProgramShell::Release()
 {
+    m_filePanelGame.KeepScenePicture(false);
     delete m_pFrontEnd;
     m_pFrontEnd = nullptr;
 }

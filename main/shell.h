@@ -10,6 +10,7 @@
 class CFerroxGame;
 class CFrontEnd;
 class CInterface;
+struct GxImage;
 
 // What the front end and the end-game sequence need of the game.
 class CProgramFrontEndLink : public CFrontEndGameLink {
@@ -23,9 +24,22 @@ public:
 // What the load and save panels need of the game.
 class CProgramFilePanelGame : public CFilePanelGame {
 public:
+    CProgramFilePanelGame() = default;
+    CProgramFilePanelGame(const CProgramFilePanelGame&) = delete;
+    CProgramFilePanelGame& operator=(const CProgramFilePanelGame&) = delete;
+    ~CProgramFilePanelGame() override;
     int SaveGame(const char* path) override;
     int LoadGame(const char* path) override;
     void ResumeGame() override;
+    // Writes the picture of the mall kept while the save panel is open: the frame on screen shows the panel.
+    // 0 when no picture was kept.
+    int SaveScreenshot(const char* path, int32_t width, int32_t height) override;
+    // Called as a level frame is drawn, after the mall and before the interface: with `keep` (the save panel is
+    // open) takes the camera's picture once and keeps it; without, drops it.
+    void KeepScenePicture(bool keep);
+
+private:
+    GxImage* m_pScene = nullptr;
 };
 
 class CProgramShell : public CGameShell {

@@ -86,6 +86,13 @@ int32_t FerroxKeyCodeFromScanCode(int32_t scanCode)
     return Table().codes[scanCode];
 }
 
+int32_t FerroxTypedKeyCode(int32_t keyCode, int32_t shift)
+{
+    if (!shift || keyCode < 'a' || keyCode > 'z')
+        return keyCode;
+    return keyCode - 'a' + 'A';
+}
+
 CFerroxKeyboard::CFerroxKeyboard() { memset(&m_event, 0, sizeof(m_event)); }
 
 CFerroxKeyboard::~CFerroxKeyboard() {}
@@ -164,7 +171,7 @@ int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     event.modifiers0 = GetKeyState(VK_CONTROL) & kKeyHeldMask;
     event.modifiers1 = GetKeyState(VK_SHIFT) & kKeyHeldMask;
     event.scanCode = GetScanCode(wParam, lParam);
-    event.keyCode = FerroxKeyCodeFromScanCode(event.scanCode);
+    event.keyCode = FerroxTypedKeyCode(FerroxKeyCodeFromScanCode(event.scanCode), event.modifiers1);
     event.virtualKey = static_cast<uint16_t>(wParam);
     if (message == WM_KEYDOWN)
         keyboard->KeyDown(&event);

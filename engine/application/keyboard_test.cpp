@@ -35,6 +35,19 @@ TEST(KeyTable, SetOneScanCodesGiveEngineKeyCodes)
     EXPECT_EQ(255, FerroxKeyCodeFromScanCode(256));
 }
 
+TEST(KeyTable, ShiftCapitalisesLettersOnly)
+{
+    EXPECT_EQ('C', FerroxTypedKeyCode('c', 0xFF00));
+    EXPECT_EQ('A', FerroxTypedKeyCode('a', 1));
+    EXPECT_EQ('Z', FerroxTypedKeyCode('z', 1));
+    EXPECT_EQ('c', FerroxTypedKeyCode('c', 0));
+    // Digits stay the speed keys and the other keys their codes.
+    EXPECT_EQ('3', FerroxTypedKeyCode('3', 1));
+    EXPECT_EQ('/', FerroxTypedKeyCode('/', 1));
+    EXPECT_EQ(FERROX_KEY_UP, FerroxTypedKeyCode(FERROX_KEY_UP, 1));
+    EXPECT_EQ(FERROX_KEY_LSHIFT, FerroxTypedKeyCode(FERROX_KEY_LSHIFT, 1));
+}
+
 TEST_F(Keyboard, AdapterBuildsEventsFromScanCodesAndDropsCharacters)
 {
     CFerroxWin32Keyboard adapter;

@@ -566,38 +566,41 @@ GxCamera* CFerroxCamera::CreateSubCamera(const GxRect* rect)
     return camera;
 }
 
-int CFerroxCamera::SaveScreenshot(const char* fileName, int width, int height)
+GxImage* CFerroxCamera::TakePicture(int width, int height)
 {
     GxCamera* camera = m_pImpl->m_pCamera;
     if (!camera || !camera->frameBuffer || width <= 0 || height <= 0)
-        return 1;
+        return nullptr;
     GxRaster* raster = camera->frameBuffer;
     GxImage* image = GxImageCreate(raster->width, raster->height, kImageDepth);
     if (!image)
-        return 1;
+        return nullptr;
     image->stride = raster->width * kBytesPerPixel;
     GxStandardFunc fromRaster = GxEngineInstance->stdFunc[gxSTANDARDIMAGEGETRASTER];
     GxStandardFunc find = GxEngineInstance->stdFunc[gxSTANDARDIMAGEFINDRASTERFORMAT];
     if (!GxImageAllocatePixels(image) || !fromRaster || !fromRaster(image, raster, 0)) {
         GxImageDestroy(image);
-        return 1;
+        return nullptr;
     }
-    GxImage* result = image;
     GxRaster format = {};
-    const bool fits =
-        find && find(&format, image, gxRASTERTYPETEXTURE) && format.width == width && format.height == height;
-    if (!fits) {
-        // A square of the requested width, then cut to the requested height.
-        result = GxImageCreateResample(image, width, width);
-        if (result && !GxImageResize(result, width, height)) {
-            GxImageDestroy(result);
-            result = nullptr;
-        }
-    }
-    const bool written = result && GxImageWriteBMP(result, fileName ? fileName : "");
-    if (result && result != image)
-        GxImageDestroy(result);
+    if (find && find(&format, image, gxRASTERTYPETEXTURE) && format.width == width && format.height == height)
+        return image;
+    // A square of the requested width, then cut to the requested height.
+    GxImage* result = GxImageCreateResample(image, width, width);
     GxImageDestroy(image);
+    if (result && !GxImageResize(result, width, height)) {
+        GxImageDestroy(result);
+        result = nullptr;
+    }
+    return result;
+}
+
+int CFerroxCamera::SaveScreenshot(const char* fileName, int width, int height)
+{
+    GxImage* image = TakePicture(width, height);
+    const bool written = image && GxImageWriteBMP(image, fileName ? fileName : "");
+    if (image)
+        GxImageDestroy(image);
     return written ? 0 : 1;
 }
 

@@ -11,6 +11,7 @@
 struct GxCamera;
 struct GxWorld;
 struct GxRaster;
+struct GxImage;
 struct GxV3d;
 struct GxRGBA;
 
@@ -87,6 +88,9 @@ public:
     void MoveOnGround(const GxV3d* delta, int (*validator)(const GxV3d* position));
     GxCamera* CreateSubCamera(const GxRect* rect);
     int SaveScreenshot(const char* fileName, int width, int height);
+    // The frame buffer as it stands, resampled to width x height as SaveScreenshot writes it; null on failure.
+    // The caller destroys the image.
+    GxImage* TakePicture(int width, int height);
     GxCamera* GetGraphicsCamera() const { return m_pImpl->m_pCamera; }
 
 protected:

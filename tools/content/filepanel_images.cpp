@@ -3,19 +3,40 @@
 
 #include <filesystem>
 
+#include "tools/content/icon_painter.h"
+
 namespace {
 
 constexpr int kWidth = 480;
 constexpr int kHeight = 300;
-// List rows: the browser draws row i's text 48 + 12 i below the panel's top; each row button lies under it.
+constexpr uint8_t kPanelColour[3] = {58, 70, 96};
+// The two shades the list's rows take in turn, and the rim round the list.
+constexpr uint8_t kStripeColours[2][3] = {{84, 98, 128}, {72, 85, 113}};
+constexpr uint8_t kListRim[3] = {30, 38, 56};
+constexpr int kListRimWidth = 2;
+// List rows: the browser flows row i's name into a box one row step high whose bottom is 48 + 12 i below the
+// panel's top, from x 30, so the line's cell hangs from the box's top. Each row's stripe, and the row button over
+// it, is the lower row step of that cell: descenders to capitals.
 constexpr int kRowTop = 48;
 constexpr int kRowStep = 12;
 constexpr int kRows = 8;
 constexpr int kRowX = 24;
 constexpr int kRowWidth = 420;
-constexpr int kRowBelowText = 2;
+constexpr int kListFont = 0;  // the message font the browser draws with
+// Hot-spot k shows text k of the panel's list: texts 0 to 2 are the panel's questions and heading, so buttons
+// 1 to 5 take hot-spots 3 to 7; the save (or load) and close buttons carry their words instead.
+constexpr int kFirstTooltip = 3;
+constexpr int kTooltipButtons = 5;
 
 }  // namespace
+
+ContentUiRect ContentFilePanelStripe(int row)
+{
+    // A label at baseline 0 gives the font's cell: its bottom below the baseline and its height.
+    const ContentUiRect cell = ContentLabelRect({0, 0, "M", CONTENT_LABEL_LEFT, 1, kListFont});
+    const int boxTop = kHeight - kRowTop - kRowStep * row + kRowStep;
+    return {kRowX, boxTop - cell.height + cell.y, kRowWidth, kRowStep};
+}
 
 ContentCanvasLayout ContentFilePanelLayout(const char* stem)
 {
@@ -25,28 +46,50 @@ ContentCanvasLayout ContentFilePanelLayout(const char* stem)
         stem,
         kWidth,
         kHeight,
-        {58, 70, 96},
+        {kPanelColour[0], kPanelColour[1], kPanelColour[2]},
         {
-            {300, 120, 36, 24},  // 1 new folder
-            {342, 120, 36, 24},  // 2 up one folder
-            {384, 120, 36, 24},  // 3 delete
-            {444, 196, 24, 24},  // 4 page back
-            {444, 166, 24, 24},  // 5 page on
-            {300, 36, 72, 28},   // 6 load or save
-            {384, 36, 72, 28},   // 7 close
+            {290, 116, 40, 30},  // 1 new folder
+            {336, 116, 40, 30},  // 2 up one folder
+            {382, 116, 40, 30},  // 3 delete
+            {450, 234, 24, 24},  // 4 page back, beside the first row
+            {450, 162, 24, 24},  // 5 page on, beside the last row
+            {290, 36, 88, 28},   // 6 load or save: its word is drawn by the panel in the player's language
+            {386, 36, 88, 28},   // 7 close: likewise
         },
         {},
-        {
-            {38, 60, "Name"},
-            {300, 150, "Folder"},
-            {300, 70, load ? "Load" : "Save"},
-            {384, 70, "Close"},
-            {24, kHeight - 20, load ? "Load a game" : "Save the game"},
-        },
+        {},
+        {CONTENT_ICON_FOLDER_NEW, CONTENT_ICON_FOLDER_UP, CONTENT_ICON_DELETE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
+    layout.hotSpots.assign(kFirstTooltip, ContentUiRect{0, 0, 0, 0});
+    for (int k = 0; k < kTooltipButtons; k++)
+        layout.hotSpots.push_back(layout.buttons[static_cast<size_t>(k)]);
     for (int row = 0; row < kRows; row++)
-        layout.buttons.push_back({kRowX, kHeight - kRowTop - kRowStep * row - kRowBelowText, kRowWidth, kRowStep});
+        layout.buttons.push_back(ContentFilePanelStripe(row));
     return layout;
+}
+
+ContentPngImage ContentFilePanelBackground(const ContentCanvasLayout& layout)
+{
+    // The rows are stripes of the list, not framed buttons: their framing would cut through the names.
+    ContentCanvasLayout framed = layout;
+    framed.buttons.resize(kContentFilePanelButtons - kRows);
+    ContentPngImage image = ContentCanvasBackground(framed);
+    const ContentUiRect first = ContentFilePanelStripe(0);
+    const ContentUiRect last = ContentFilePanelStripe(kRows - 1);
+    const int top = first.y + first.height + kListRimWidth;
+    const int bottom = last.y - kListRimWidth;
+    for (int y = bottom; y < top; y++) {
+        for (int x = first.x - kListRimWidth; x < first.x + first.width + kListRimWidth; x++)
+            ContentPutPixel(&image, x, kHeight - 1 - y, kListRim);
+    }
+    for (int row = 0; row < kRows; row++) {
+        const ContentUiRect r = ContentFilePanelStripe(row);
+        for (int y = r.y; y < r.y + r.height; y++) {
+            for (int x = r.x; x < r.x + r.width; x++)
+                ContentPutPixel(&image, x, kHeight - 1 - y, kStripeColours[row % 2]);
+        }
+    }
+    return image;
 }
 
 bool ContentWriteFilePanels(const std::string& root, std::string* error)
@@ -54,9 +97,9 @@ bool ContentWriteFilePanels(const std::string& root, std::string* error)
     for (const char* stem : {"load", "save"}) {
         const ContentCanvasLayout layout = ContentFilePanelLayout(stem);
         const std::string dir = root + "/images/" + layout.folder;
-        std::error_code ignored;
-        std::filesystem::create_directories(dir, ignored);
-        if (!ContentWriteCanvas(layout, dir, error))
+        if (!ContentMakeFolder(dir, error) || !ContentWriteCanvas(layout, dir, error) ||
+            !ContentWritePicture(dir + "/" + stem + ".png", ContentPaletteImage(ContentFilePanelBackground(layout)),
+                                 error))
             return false;
     }
     return true;

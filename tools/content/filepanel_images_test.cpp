@@ -1,16 +1,45 @@
-// The load and save panels' pictures build 15 buttons in their places, and their texts exist in three languages.
+// The load and save panels' pictures build 15 buttons and the tooltips of the icon buttons in their places, their
+// texts exist in three languages, and drawn for real with the authored font the rows' names sit in their stripes
+// and the words of the save and close buttons on those buttons, in every language.
 #include "tools/content/filepanel_images.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <set>
 
-#include "game/shell/savegame.h"
+#include "engine/data/locale.h"
 #include "tools/content/content_testing.h"
+#include "tools/content/font_writer.h"
+#include "tools/content/icon_painter.h"
+#include "ui/game/savepanel.h"
+#include "ui/toolkit/draw_testing.h"
+#include "ui/toolkit/toolkit_testing.h"
 
 namespace {
 
+constexpr int kIconButtons = 5;
+constexpr int kFirstTooltip = 3;
+// Texts of each panel's own list: questions, heading, tooltips, button words, caption, refused-name reason.
+constexpr uint16_t kPanelTexts = 12;
+constexpr uint16_t kMessagesUsed = 42;  // "InGameMessages" up to the load and save messages
+constexpr int kRows = kFilePanelRows;
+constexpr int kRowStep = static_cast<int>(kFilePanelRowStep);
+constexpr int kTip = 1;  // pixels a letter's tip may reach past its stripe
+
 class FilePanelPictures : public ContentFilesTest {};
 
-TEST_F(FilePanelPictures, BothPanelsBuildFifteenButtonsAtTheirPlaces)
+// Where the icon painter's ink lies in a picture.
+std::vector<bool> Ink(const ContentPngImage& image)
+{
+    std::vector<bool> ink;
+    for (size_t i = 0; i + 3 < image.rows.size(); i += 4)
+        ink.push_back(std::memcmp(&image.rows[i], kContentIconInk, 3) == 0 && image.rows[i + 3] != 0);
+    return ink;
+}
+
+TEST_F(FilePanelPictures, BothPanelsBuildFifteenButtonsAndTheTooltipsOfTheIconButtons)
 {
     const std::filesystem::path& root = dir;
     std::string error;
@@ -28,34 +57,152 @@ TEST_F(FilePanelPictures, BothPanelsBuildFifteenButtonsAtTheirPlaces)
         }
         // The first row is the top one.
         EXPECT_GT(canvas.GetWidget(8)->m_y, canvas.GetWidget(15)->m_y);
+        // Hot-spot k shows text k: the three before the buttons' are empty, then one over each icon button.
+        ASSERT_EQ(canvas.GetHotSpotCount(), static_cast<size_t>(kFirstTooltip + kIconButtons)) << stem;
+        for (int k = 0; k < kFirstTooltip; k++)
+            EXPECT_LE(canvas.GetHotSpot(k)->m_width, 0.0f) << stem << " hot-spot " << k;
+        std::set<std::vector<bool>> inks;
+        for (int k = 0; k < kIconButtons; k++) {
+            const CFerroxWidget* spot = canvas.GetHotSpot(kFirstTooltip + k);
+            const CFerroxWidget* button = canvas.GetWidget(k + 1);
+            EXPECT_EQ(spot->m_x, button->m_x) << stem << " button " << k + 1;
+            EXPECT_EQ(spot->m_y, button->m_y) << stem << " button " << k + 1;
+            EXPECT_NEAR(spot->m_width, button->m_width, 1.0f) << stem << " button " << k + 1;
+            EXPECT_NEAR(spot->m_height, button->m_height, 1.0f) << stem << " button " << k + 1;
+            const std::vector<bool> ink = Ink(ContentCanvasButton(layout, k));
+            EXPECT_NE(std::count(ink.begin(), ink.end(), true), 0) << stem << " button " << k + 1 << " has no icon";
+            inks.insert(ink);
+        }
+        EXPECT_EQ(inks.size(), static_cast<size_t>(kIconButtons)) << stem << ": two buttons show one icon";
         canvas.Release();
     }
 }
 
-TEST(FilePanelImages, PanelListsAndTheFailedSaveMessageExistInThreeLanguages)
+TEST(FilePanelImages, PanelListsAndMessagesExistInThreeLanguages)
 {
-    const std::string text = ContentSourceText("language.xml");
-    CFerroxTagTree tree;
-    ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
-    for (int32_t language = 0; language < 3; language++) {
-        CLocale locale;
-        locale.SetLanguage(language);
-        locale.LoadTextsFromTree(tree);
-        struct Wanted {
-            const char* list;
-            uint16_t index;
-        };
-        for (const Wanted& wanted :
-             {Wanted{"load", 0}, Wanted{"load", 2}, Wanted{"save", 0}, Wanted{"save", 2}, Wanted{"InGameMessages", 34},
-              Wanted{"InGameMessages", 35}, Wanted{"InGameMessages", 39},
-              Wanted{"InGameMessages", kGameLoadRefusedMessage}, Wanted{"InGameMessages", kGameLoadDroppedMessage}}) {
-            const int16_t list = locale.FindTextList(wanted.list);
-            ASSERT_GE(list, 0) << wanted.list;
-            bool missing = false;
-            const std::u16string found = locale.GetText(list, wanted.index, &missing);
-            EXPECT_FALSE(missing) << wanted.list << " " << wanted.index << " language " << language;
-            EXPECT_FALSE(found.empty());
+    ContentExpectTextLists(ContentSourceText("language.xml"),
+                           {{"load", kPanelTexts}, {"save", kPanelTexts}, {"InGameMessages", kMessagesUsed, false}});
+}
+
+// The save panel over the authored font, pictures and texts at 800 x 600, with three saves listed.
+class FilePanelDrawn : public UiDrawTest {
+protected:
+    FilePanelDrawn() : UiDrawTest("content_filepanel_draw") {}
+    void SetUp() override
+    {
+        UiDrawTest::SetUp();
+        if (dir.empty())
+            return;
+        std::string error;
+        const ContentFontSpec* spec = nullptr;
+        for (const ContentFontSpec& font : ContentInterfaceFonts())
+            spec = std::strcmp(font.name, "msgfont") == 0 ? &font : spec;
+        ASSERT_NE(spec, nullptr);
+        std::filesystem::create_directories(dir / "images" / "fonts");
+        ASSERT_TRUE(ContentWriteFont(*spec, (dir / "images" / "fonts").string(), &error)) << error;
+        ASSERT_TRUE(ContentWriteFilePanels(dir.string(), &error)) << error;
+        std::filesystem::create_directories(dir / "maps");
+        for (const char* name : {"Mallpy1", "Mallpy2", "Mallpy3"})
+            std::ofstream(dir / "maps" / (std::string(name) + ".fds")) << "x";
+        text = ContentSourceText("language.xml");
+        ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
+        startText = dir.string();
+        game = CGame::Instance(nullptr);
+        game->SetScreenSize(kScreenW, kScreenH);
+        game->m_pMouse = std::make_unique<CFerroxMouse>();
+        game->m_pInterface = std::make_unique<UiTestInterface>();
+        game->m_pStartDirectory = startText.c_str();
+    }
+    void TearDown() override
+    {
+        if (game) {
+            game->m_pStartDirectory = nullptr;
+            CGame::DestroyInstance(nullptr);
         }
+        UiDrawTest::TearDown();
+    }
+    // The panel built and listed in a language, drawn with the pointer away from it.
+    std::vector<GxUInt32> Draw(int32_t language, CSavePanel* panel)
+    {
+        auto locale = std::make_unique<CLocale>();
+        locale->SetLanguage(language);
+        locale->LoadTextsFromTree(tree);
+        game->m_pLocale = std::move(locale);
+        panel->SetStartFolder(startText);
+        panel->BuildPanel((dir / "images" / "panels" / "save" / "save.png").string().c_str(), 0.0f, 0.0f);
+        EXPECT_EQ(panel->OpenMapsFolder(), 1);
+        game->m_pMouse->GetPosition()->x = 700.0f;
+        game->m_pMouse->GetPosition()->y = 100.0f;
+        panel->Update();
+        BeginFlatFrame();
+        GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+        GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1));
+        panel->Render();
+        EXPECT_NE(GxCameraEndUpdate(camera), nullptr);
+        return Frame();
+    }
+    // Pixels of drawn words (white, softened at their edges) in x0 <= x < x1 at bottom-up row y.
+    static int Words(const std::vector<GxUInt32>& pixels, int x0, int x1, int y)
+    {
+        constexpr GxUInt32 kLight = 0xB0;
+        int words = 0;
+        for (int x = x0; x < x1; x++) {
+            const GxUInt32 p = At(pixels, x, y);
+            words += (p >> 16 & 0xFF) > kLight && (p >> 8 & 0xFF) > kLight && (p & 0xFF) > kLight;
+        }
+        return words;
+    }
+
+    std::string text;
+    CFerroxTagTree tree;
+    std::string startText;
+    CGame* game = nullptr;
+};
+
+TEST_F(FilePanelDrawn, RowsSitInTheirStripesAndButtonWordsOnTheirButtons)
+{
+    if (dir.empty())
+        GTEST_SKIP() << "no OpenGL";
+    const ContentCanvasLayout layout = ContentFilePanelLayout("save");
+    constexpr int kListed = 3;
+    constexpr int kRowTextWidth = 400;
+    for (int32_t language = 0; language < kContentLanguages; language++) {
+        CSavePanel panel;
+        const std::vector<GxUInt32> pixels = Draw(language, &panel);
+        ASSERT_FALSE(HasFailure());
+        // The words of the list lie in the stripes of the listed names, but for a tall letter's tip, which may
+        // touch the next row (a row step is a pixel short of the font's capitals and descenders); each of those
+        // stripes holds words.
+        const ContentUiRect top = ContentFilePanelStripe(0);
+        const ContentUiRect bottom = ContentFilePanelStripe(kRows - 1);
+        std::vector<int> rowWords(kListed, 0);
+        for (int y = bottom.y - kRowStep; y < top.y + 2 * kRowStep; y++) {
+            const int words = Words(pixels, top.x, top.x + kRowTextWidth, y);
+            bool placed = false;
+            for (int k = 0; k < kListed; k++) {
+                const ContentUiRect stripe = ContentFilePanelStripe(k);
+                placed = placed || (y >= stripe.y - kTip && y < stripe.y + stripe.height + kTip);
+                rowWords[static_cast<size_t>(k)] += y >= stripe.y && y < stripe.y + stripe.height ? words : 0;
+            }
+            EXPECT_TRUE(words == 0 || placed)
+                << "language " << language << ": a name runs across the stripes at y " << y;
+        }
+        for (int k = 0; k < kListed; k++)
+            EXPECT_GT(rowWords[static_cast<size_t>(k)], 0) << "language " << language << ": row " << k << " is empty";
+        // The save and close buttons carry their words, inside them; nothing is written above them.
+        for (int button : {FILE_PANEL_ACT, FILE_PANEL_CLOSE}) {
+            const ContentUiRect& r = layout.buttons[static_cast<size_t>(button - 1)];
+            int inside = 0, outside = 0;
+            for (int y = r.y - kRowStep; y < r.y + r.height + 2 * kRowStep; y++) {
+                const bool within = y >= r.y && y < r.y + r.height;
+                inside += within ? Words(pixels, r.x, r.x + r.width, y) : 0;
+                outside += within ? Words(pixels, r.x - 4, r.x, y) + Words(pixels, r.x + r.width, r.x + r.width + 4, y)
+                                  : Words(pixels, r.x, r.x + r.width, y);
+            }
+            EXPECT_GT(inside, 0) << "language " << language << ": button " << button << " has no word";
+            EXPECT_EQ(outside, 0) << "language " << language << ": button " << button << "'s word leaves it";
+        }
+        panel.Release();
     }
 }
 

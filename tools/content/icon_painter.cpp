@@ -64,6 +64,9 @@ bool VerticalArrow(P p, float u, float tail, float tip)
            Triangle(p, {u - kWing, base}, {u + kWing, base}, {u, tip});
 }
 
+// A folder's outline with its tab, leaving room inside for a sign.
+bool Folder(P p) { return Frame(p, 0.04f, 0.06f, 0.96f, 0.66f, 0.07f) || Box(p, 0.04f, 0.66f, 0.42f, 0.78f); }
+
 bool Play(P p, float u0, float u1) { return Triangle(p, {u0, 0.2f}, {u0, 0.8f}, {u1, 0.5f}); }
 
 bool Gear(P p)
@@ -230,6 +233,14 @@ bool Shape(ContentIcon icon, P p)
         return (Box(p, 0.2f, 0.2f, 0.8f, 0.94f) && !Box(p, 0.3f, 0.6f, 0.7f, 0.84f)) ||
                Box(p, 0.04f, 0.04f, 0.96f, 0.1f) || Stroke(p, {0.3f, 0.2f}, {0.18f, 0.06f}, 0.05f) ||
                Stroke(p, {0.7f, 0.2f}, {0.82f, 0.06f}, 0.05f);
+    case CONTENT_ICON_FOLDER_NEW:  // a folder with a plus in it
+        return Folder(p) || Box(p, 0.44f, 0.18f, 0.56f, 0.54f) || Box(p, 0.32f, 0.3f, 0.68f, 0.42f);
+    case CONTENT_ICON_FOLDER_UP:  // a folder with an arrow up out of it
+        return Folder(p) || VerticalArrow(p, 0.5f, 0.18f, 0.98f);
+    case CONTENT_ICON_DELETE:  // a bin with its lid
+        return Box(p, 0.12f, 0.76f, 0.88f, 0.84f) || Box(p, 0.4f, 0.84f, 0.6f, 0.94f) ||
+               Frame(p, 0.2f, 0.04f, 0.8f, 0.7f, 0.07f) || Box(p, 0.36f, 0.16f, 0.43f, 0.6f) ||
+               Box(p, 0.57f, 0.16f, 0.64f, 0.6f);
     default:
         return false;
     }

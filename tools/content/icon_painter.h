@@ -65,6 +65,10 @@ enum ContentIcon : int {
     CONTENT_ICON_BUS,
     CONTENT_ICON_CAR,
     CONTENT_ICON_TRAIN,
+    // Saved-game folders.
+    CONTENT_ICON_FOLDER_NEW,
+    CONTENT_ICON_FOLDER_UP,
+    CONTENT_ICON_DELETE,
     CONTENT_ICON_COUNT
 };
 

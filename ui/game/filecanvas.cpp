@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
@@ -31,15 +32,15 @@ constexpr float kNameFieldY = 42.0f;
 constexpr float kNameFieldWidth = 160.0f;
 constexpr float kThumbnailX = 200.0f;
 constexpr float kThumbnailY = 160.0f;
-// List rows: top-down text positions from the canvas's top edge.
-constexpr float kRowX = 30.0f;
-constexpr float kRowTop = 48.0f;
-constexpr float kRowStep = 12.0f;
 constexpr float kRowBoxWidth = 400.0f;
-
-// Texts of the panel's own list.
-constexpr uint16_t kTextNewFolder = 0;
-constexpr uint16_t kTextDelete = 2;
+// Words the panel draws: the heading's baseline below the top edge, the name field's caption above the field,
+// a button's word dropped from the button's middle by half a capital's height, and the box a refused name's
+// reason flows in, under the name field and left of the buttons.
+constexpr float kHeadingX = 24.0f;
+constexpr float kHeadingBelowTop = 20.0f;
+constexpr float kCaptionAboveField = 16.0f;
+constexpr float kWordDrop = 4.0f;
+constexpr FerroxTextBox kRefusedBox = {24.0f, 2.0f, 256.0f, 36.0f};
 
 CFilePanelGame* g_pFilePanelGame = nullptr;
 
@@ -148,7 +149,7 @@ bool FileCanvasNameAllowed(const std::string& name)
 
 CFerroxFileIOCanvas::CFerroxFileIOCanvas()
     : m_startFolder("."), m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0), m_closePending(0),
-      m_clearsTemporaries(0)
+      m_nameRefused(false), m_clearsTemporaries(0)
 {
     CFerroxFileIOCanvas::Init();
 }
@@ -168,6 +169,7 @@ void CFerroxFileIOCanvas::Init()
     m_nameFieldIndex = -1;
     m_firstVisible = 0;
     m_closePending = 0;
+    m_nameRefused = false;
 }
 
 void CFerroxFileIOCanvas::Release()
@@ -210,6 +212,16 @@ std::string CFerroxFileIOCanvas::GetNameText() const
 {
     CFerroxTextField* field = GetNameField();
     return field ? field->GetText() : std::string();
+}
+
+bool CFerroxFileIOCanvas::IsNameRefused() const { return m_nameRefused && GetNameText() == m_refusedName; }
+
+bool CFerroxFileIOCanvas::AcceptName(const std::string& name)
+{
+    m_nameRefused = !FileCanvasNameAllowed(name);
+    if (m_nameRefused)
+        m_refusedName = name;
+    return !m_nameRefused;
 }
 
 std::string CFerroxFileIOCanvas::FullPath(const std::string& name) const
@@ -269,6 +281,7 @@ void CFerroxFileIOCanvas::ChangeFolder(const std::u16string& name)
 {
     if (CFerroxTextField* field = GetNameField())
         field->SetText("");
+    m_nameRefused = false;
     if (name == u"..") {
         std::string path = m_folderPath.substr(0, m_folderPath.size() - 1);
         size_t slash = path.rfind('/');
@@ -391,10 +404,46 @@ void CFerroxFileIOCanvas::Render()
         if (index >= m_entries.size())
             break;
         const FileEntry& entry = m_entries[index];
-        const float y = m_y + background->m_height - kRowTop - kRowStep * static_cast<float>(row);
-        FerroxTextBox box = {m_x + kRowX, y, kRowBoxWidth, kRowStep};
-        m_pFont->DrawWideText(entry.name.c_str(), m_x + kRowX, static_cast<int>(y),
+        const float y = m_y + background->m_height - kFilePanelRowTop - kFilePanelRowStep * static_cast<float>(row);
+        FerroxTextBox box = {m_x + kFilePanelRowX, y, kRowBoxWidth, kFilePanelRowStep};
+        m_pFont->DrawWideText(entry.name.c_str(), m_x + kFilePanelRowX, static_cast<int>(y),
                               entry.kind == FILE_ENTRY_FOLDER ? 1 : 0, FERROX_ALIGN_LEFT, 0.0f, 0, &box);
+    }
+    RenderWords();
+}
+
+void CFerroxFileIOCanvas::DrawPanelText(uint16_t index, float x, float y, int32_t alignment, float middleX,
+                                        const FerroxTextBox* box) const
+{
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
+    if (!locale || !m_pFont || m_tooltipList < 0)
+        return;
+    locale->DrawText(m_pFont.get(), m_tooltipList, index, x, static_cast<int>(y), 0, alignment, middleX, 0, box);
+}
+
+void CFerroxFileIOCanvas::RenderWords() const
+{
+    CFerroxWidget* background = GetWidget(0);
+    CFerroxTextField* field = GetNameField();
+    if (!background || !field)
+        return;
+    DrawPanelText(FILE_PANEL_TEXT_HEADING, m_x + kHeadingX, m_y + background->m_height - kHeadingBelowTop,
+                  FERROX_ALIGN_LEFT, 0.0f, nullptr);
+    DrawPanelText(FILE_PANEL_TEXT_NAME, m_x + field->m_x, m_y + field->m_y + kCaptionAboveField, FERROX_ALIGN_LEFT,
+                  0.0f, nullptr);
+    const std::pair<int32_t, uint16_t> words[] = {{FILE_PANEL_ACT, FILE_PANEL_TEXT_ACT},
+                                                  {FILE_PANEL_CLOSE, FILE_PANEL_TEXT_CLOSE}};
+    for (const auto& [button, text] : words) {
+        const CFerroxWidget* widget = GetWidget(button);
+        if (!widget)
+            continue;
+        const float middle = m_x + widget->m_x + widget->m_width * 0.5f;
+        DrawPanelText(text, m_x + widget->m_x, m_y + widget->m_y + widget->m_height * 0.5f - kWordDrop,
+                      FERROX_ALIGN_MIDDLE, middle, nullptr);
+    }
+    if (IsNameRefused()) {
+        const FerroxTextBox box = {m_x + kRefusedBox.x, m_y + kRefusedBox.y, kRefusedBox.width, kRefusedBox.height};
+        DrawPanelText(FILE_PANEL_TEXT_REFUSED_NAME, box.x, box.y, FERROX_ALIGN_LEFT, 0.0f, &box);
     }
 }
 
@@ -431,10 +480,10 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
         const std::string name = GetNameText();
         const bool inMaps = CurrentFolderName().find(kFilePanelMapsFolder) != std::string::npos;
         if (index == FILE_PANEL_NEW_FOLDER) {
-            if (!name.empty() && FileCanvasNameAllowed(name)) {
+            if (!name.empty() && AcceptName(name)) {
                 m_pendingName = Wide(name);
                 m_question = name;
-                Ask(MakeFolderConfirmed, kTextNewFolder, m_tooltipList, 0, m_question.c_str());
+                Ask(MakeFolderConfirmed, FILE_PANEL_TEXT_NEW_FOLDER, m_tooltipList, 0, m_question.c_str());
             }
         } else if (index == FILE_PANEL_UP) {
             if (!inMaps)
@@ -445,11 +494,11 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
                 m_pendingKind = FILE_ENTRY_SAVE;
                 m_question = FerroxUtf16ToUtf8(m_pendingName);
                 if (FileCanvasNameAllowed(m_question))
-                    Ask(DeleteConfirmed, kTextDelete, m_tooltipList, 0, m_question.c_str());
+                    Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, m_question.c_str());
             } else if (m_entries.empty() && !inMaps) {
                 m_pendingKind = FILE_ENTRY_FOLDER;
                 m_pendingPath = m_folderPath;
-                Ask(DeleteConfirmed, kTextDelete, m_tooltipList, 0, nullptr);
+                Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, nullptr);
             }
         } else if (index == FILE_PANEL_PAGE_BACK) {
             m_firstVisible = m_firstVisible > kFilePanelRows ? m_firstVisible - kFilePanelRows : 0;

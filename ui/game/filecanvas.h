@@ -76,6 +76,23 @@ enum FilePanelWidget : int32_t {
 constexpr int32_t kFilePanelRows = 8;
 constexpr int32_t kFilePanelThumbnailSide = 64;
 constexpr const char* kFilePanelMapsFolder = "maps";
+// Where the list draws its rows: row i's name flows from x into a box one step high whose bottom lies
+// top + step x i below the panel's top edge.
+constexpr float kFilePanelRowX = 30.0f;
+constexpr float kFilePanelRowTop = 48.0f;
+constexpr float kFilePanelRowStep = 12.0f;
+
+// Texts of a panel's own list (named after its picture, "load" or "save"). Texts 3 to 7 are the tooltips of
+// buttons 1 to 5, shown through the picture's hot-spots.
+enum FilePanelText : uint16_t {
+    FILE_PANEL_TEXT_NEW_FOLDER = 0,  // the new-folder question
+    FILE_PANEL_TEXT_HEADING = 1,
+    FILE_PANEL_TEXT_DELETE = 2,  // the delete question
+    FILE_PANEL_TEXT_ACT = 8,     // the word on button 6
+    FILE_PANEL_TEXT_CLOSE = 9,   // the word on button 7
+    FILE_PANEL_TEXT_NAME = 10,   // over the name field
+    FILE_PANEL_TEXT_REFUSED_NAME = 11,
+};
 
 class CFerroxFileIOCanvas : public CFerroxCanvas {
 public:
@@ -119,6 +136,9 @@ public:
     CFerroxImage* GetThumbnail() const { return m_pThumbnail.get(); }
     CFerroxTextField* GetNameField() const;
     std::string GetNameText() const;
+    // True while the panel tells the player why the name in its field was refused: from the press that refused
+    // it until the name changes.
+    bool IsNameRefused() const;
 
 protected:
     // The last component of the folder path.
@@ -127,6 +147,13 @@ protected:
     // Asks through the game's notices with this panel as the one the answer acts on.
     void Ask(void (*yes)(), uint16_t text, int16_t list, int32_t closeBoth, const char* extra);
     static int16_t MessageList();
+    // True when name may be used; otherwise the panel tells the player why, and false.
+    bool AcceptName(const std::string& name);
+    // Draws text `index` of the panel's own list.
+    void DrawPanelText(uint16_t index, float x, float y, int32_t alignment, float middleX,
+                       const FerroxTextBox* box) const;
+    // The heading, the name field's caption, the words of buttons 6 and 7 and a refused name's reason.
+    void RenderWords() const;
 
     static void MakeFolderConfirmed();
     static void DeleteConfirmed();
@@ -148,6 +175,9 @@ protected:
     std::string m_question;
     // A confirmed action that succeeded closes the panel at its next update.
     int32_t m_closePending;
+    // The name last refused, and whether the reason is still shown.
+    std::string m_refusedName;
+    bool m_nameRefused;
     // Each listing first clears the temporaries earlier runs left (the save panel).
     int32_t m_clearsTemporaries;
 

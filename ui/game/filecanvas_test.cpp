@@ -92,10 +92,13 @@ TEST_F(FileCanvasTest, NewFolderIsEnteredAndBadOrClashingNamesChangeNothing)
     EXPECT_FALSE(Exists("maps/Edited"));
     EXPECT_EQ(panel->GetFolderPath(), "./maps/New/");
 
-    for (const char* bad : {"a/b", "a\\b", ".", "..", ""}) {
+    for (const char* bad : {"a/b", "a\\b", ".", ".."}) {
         Type(bad);
         Press(FILE_PANEL_NEW_FOLDER);
+        EXPECT_TRUE(panel->IsNameRefused()) << bad;
     }
+    Type("");
+    Press(FILE_PANEL_NEW_FOLDER);
     EXPECT_EQ(notices.questions.size(), 1u);
 
     // A file in the way: the folder cannot be made, the path and the file stay.

@@ -26,7 +26,7 @@ void CLoadPanel::BuildPanel(const char* path, float x, float y)
 void CLoadPanel::OnAct()
 {
     const std::string name = GetNameText();
-    if (!FileCanvasNameAllowed(name))
+    if (!AcceptName(name))
         return;
     // The path is fixed now: the folder and the file the player saw when answering.
     m_pendingPath = FullPath(name + kSaveSuffix);

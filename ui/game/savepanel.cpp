@@ -40,7 +40,7 @@ bool CSavePanel::WriteSave()
 void CSavePanel::OnAct()
 {
     const std::string name = GetNameText();
-    if (!FileCanvasNameAllowed(name))
+    if (!AcceptName(name))
         return;
     m_pendingPath = FullPath(name + kSaveSuffix);
     s_pCurrent = this;

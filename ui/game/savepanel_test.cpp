@@ -110,16 +110,29 @@ TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
     EXPECT_TRUE(Resumed());
 }
 
-TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSaved)
+// A refused name writes nothing and keeps the panel open, which says why until the name changes.
+TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSavedAndThePanelSaysWhy)
 {
     panel->OpenMapsFolder();
     for (const char* bad : {"../escape", "a/b", "a\\b", ".", ".."}) {
         Type(bad);
+        EXPECT_FALSE(panel->IsNameRefused()) << bad;
         Press(FILE_PANEL_ACT);
+        EXPECT_TRUE(panel->IsNameRefused()) << bad;
     }
     EXPECT_TRUE(seam.saved.empty());
     EXPECT_TRUE(notices.questions.empty());
     EXPECT_FALSE(Exists("escape.fds"));
+    EXPECT_TRUE(FerroxGetGameInterface()->GetStack().Holds(panel.get()));
+    EXPECT_EQ(seam.resumes, 0);
+    Type(".");  // the edited name is not the refused one
+    EXPECT_FALSE(panel->IsNameRefused());
+    Type("..");
+    EXPECT_TRUE(panel->IsNameRefused());
+    Type("fine");
+    Press(FILE_PANEL_ACT);
+    EXPECT_FALSE(panel->IsNameRefused());
+    EXPECT_TRUE(Exists("maps/fine.fds"));
 }
 
 // A save cut off by a crash leaves its temporaries; the save panel's listing clears those older than the program,

@@ -1,0 +1,379 @@
+// The play test's file-panel steps: a refused name and its reason, a name typed with shift saved in its case with
+// a picture of the mall beside it, and the load panel showing that save with its picture.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/world/camera.h"
+#include "game/shell/game.h"
+#include "gfx/core/camera.h"
+#include "gfx/core/image.h"
+#include "gfx/core/raster.h"
+#include "main/playtest.h"
+#include "ui/game/filecanvas.h"
+#include "ui/game/ingame.h"
+#include "ui/game/panels.h"
+
+namespace {
+
+constexpr const char* kRefusedName = "../evil";
+constexpr const char* kCasedName = "monCentre";
+constexpr int kTypingBudget = 200;  // frames for a name to reach the field
+constexpr int kShownFrames = 4;     // frames for a press's result to be drawn
+constexpr int kSavedFrames = 20;    // frames after a save for the panel to be gone
+// Where the panel tells why a name was refused: under the name field, left of the buttons (panel pixels, bottom-up).
+constexpr int kReasonLeft = 24, kReasonRight = 280, kReasonBottom = 4, kReasonTop = 30;
+// A light pixel of drawn text, and how many of them make a line of words.
+constexpr int kLight = 200;
+constexpr int kLeastWords = 40;
+// The panel's and main bar's own colours, as their pictures are painted: the background, the list's stripes and
+// rim, a button's face; a thumbnail that holds them shows the interface.
+constexpr int kInterfaceColours[][3] = {{58, 70, 96}, {84, 98, 128},  {72, 85, 113},
+                                        {30, 38, 56}, {98, 110, 136}, {70, 82, 104}};
+constexpr int kColourTolerance = 6;
+// Where the panel and the main bar stand in the 64 x 64 picture of a 1024 x 768 frame (top-down rows), and the
+// share of their pixels allowed to match an interface colour by chance.
+constexpr int kPanelPictureRight = 30, kPanelPictureTop = 32;
+constexpr int kMostInterfaceShare = 10;  // percent
+// Thumbnails are drawn at (200, 160) of the screen (bottom-up), 64 pixels a side; a drawn pixel may differ from the
+// file's by its filtering.
+constexpr int kThumbnailX = 200, kThumbnailY = 160;
+constexpr int kThumbnailTolerance = 24;
+constexpr uint16_t kNewFolderTooltip = 3;  // hot-spot k shows text k of the panel's list
+constexpr int kTooltipFrames = 20;         // a tooltip shows after the pointer rested 0.6 s
+
+CGame* FileGame() { return static_cast<CGame*>(g_pGame); }
+
+CFerroxFileIOCanvas* Panel(bool save)
+{
+    CInterface* ui = InterfaceGet();
+    if (!ui)
+        return nullptr;
+    return static_cast<CFerroxFileIOCanvas*>(save ? ui->m_pSavePanel.get() : ui->m_pLoadPanel.get());
+}
+
+bool Open(CFerroxFileIOCanvas* panel)
+{
+    CInterface* ui = InterfaceGet();
+    return ui && panel && ui->GetStack().Holds(panel);
+}
+
+WORD KeyFor(char c)
+{
+    if (c == '.')
+        return VK_OEM_PERIOD;
+    if (c == '/')
+        return VK_OEM_2;
+    return static_cast<WORD>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+bool NearColour(const GxUInt8* p, const int* rgb, int tolerance)
+{
+    for (int i = 0; i < 3; i++)
+        if (std::abs(static_cast<int>(p[i]) - rgb[i]) > tolerance)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool CPlayTest::OpenFilePanel(int t, bool save)
+{
+    CInterface* ui = InterfaceGet();
+    float x = 0.0f, y = 0.0f;
+    if (m_phase == 0) {
+        if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_OPTIONS, &x, &y)) {
+            Fail("the main bar has no options button");
+            return false;
+        }
+        if (Click(t, x, y))
+            m_phase = 1, m_count = 0;
+        return false;
+    }
+    if (!WidgetCentre(ui->m_pOptionsPanel.get(), save ? OPTIONS_SAVE : OPTIONS_LOAD, &x, &y)) {
+        Fail("the options button opened no options panel");
+        return false;
+    }
+    if (!Click(t, x, y))
+        return false;
+    if (!Open(Panel(save)))
+        Fail(std::string("the options panel opened no ") + (save ? "save" : "load") + " panel");
+    return true;
+}
+
+bool CPlayTest::TypeName(int t, const std::string& name)
+{
+    // A key goes down in one frame (shift first for a capital) and up in the next.
+    if (t % 2 == 1) {
+        Key(m_key, false);
+        if (m_shifted)
+            Key(VK_SHIFT, false);
+        m_shifted = false;
+        return false;
+    }
+    const std::string text = Panel(true)->GetNameText();
+    if (text == name)
+        return true;
+    if (t > kTypingBudget) {
+        Fail("typing did not reach the save panel's name field (it holds \"" + text + "\")");
+        return false;
+    }
+    const bool prefix = text.size() < name.size() && name.compare(0, text.size(), text) == 0;
+    const char next = prefix ? name[text.size()] : '\0';
+    m_key = prefix ? KeyFor(next) : static_cast<WORD>(VK_BACK);
+    m_shifted = prefix && std::isupper(static_cast<unsigned char>(next));
+    if (m_shifted)
+        Key(VK_SHIFT, true);
+    Key(m_key, true);
+    return false;
+}
+
+int CPlayTest::LightPixels(int left, int bottom, int right, int top)
+{
+    CFerroxCamera* camera = FileGame() ? FileGame()->m_pCamera.get() : nullptr;
+    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
+    GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
+    GxUInt8* bits = raster ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
+    if (!bits)
+        return -1;
+    int light = 0;
+    for (int y = bottom; y < top; y++) {
+        const int row = raster->height - 1 - y;
+        if (row < 0 || row >= raster->height)
+            continue;
+        const auto* line = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(row) * raster->stride);
+        for (int x = std::max(left, 0); x < std::min(right, static_cast<int>(raster->width)); x++) {
+            const GxUInt32 p = line[x];
+            light += ((p >> 16) & 0xFF) > kLight && ((p >> 8) & 0xFF) > kLight && (p & 0xFF) > kLight;
+        }
+    }
+    GxRasterUnlock(raster);
+    return light;
+}
+
+int CPlayTest::ReasonPixels()
+{
+    CFerroxFileIOCanvas* panel = Panel(true);
+    const int x = static_cast<int>(panel->GetX()), y = static_cast<int>(panel->GetY());
+    return LightPixels(x + kReasonLeft, y + kReasonBottom, x + kReasonRight, y + kReasonTop);
+}
+
+// "../evil" typed and saved: nothing is written, the panel stays and says why under the name.
+bool CPlayTest::SaveRefused(int)
+{
+    const int t = m_count++;
+    CFerroxFileIOCanvas* panel = Panel(true);
+    float x = 0.0f, y = 0.0f;
+    switch (m_phase) {
+    case 0:
+    case 1:
+        if (OpenFilePanel(t, true))
+            m_phase = 2, m_count = 0;
+        return false;
+    case 2:
+        if (TypeName(t, kRefusedName))
+            m_phase = 3, m_count = 0;
+        return false;
+    case 3:
+        if (t == 0)
+            m_before = ReasonPixels();
+        if (!WidgetCentre(panel, FILE_PANEL_ACT, &x, &y)) {
+            Fail("the save panel has no save button");
+            return false;
+        }
+        if (Click(t, x, y))
+            m_phase = 4, m_count = 0;
+        return false;
+    default:
+        if (t < kShownFrames)
+            return false;
+        if (!Open(panel)) {
+            Fail("the panel closed on a refused name");
+            return false;
+        }
+        const std::filesystem::path maps = panel->FullPath("");
+        if (std::filesystem::exists(maps / "../evil.fds") || std::filesystem::exists(maps / "evil.fds")) {
+            Fail("a refused name was saved");
+            return false;
+        }
+        if (!panel->IsNameRefused() || ReasonPixels() < m_before + kLeastWords) {
+            Fail("the panel does not say why the name was refused");
+            return false;
+        }
+        return true;
+    }
+}
+
+// "monCentre" typed with shift for its capital: the save is written in that case, and its picture is the mall
+// without the panel or the main bar.
+bool CPlayTest::SaveCased(int)
+{
+    const int t = m_count++;
+    CFerroxFileIOCanvas* panel = Panel(true);
+    float x = 0.0f, y = 0.0f;
+    switch (m_phase) {
+    case 0:
+        if (!TypeName(t, kCasedName))
+            return false;
+        if (panel->IsNameRefused() || ReasonPixels() >= kLeastWords) {
+            Fail("the reason for a refused name stays after the name changed");
+            return false;
+        }
+        m_savePath = panel->FullPath(std::string(kCasedName) + ".fds");
+        std::remove(m_savePath.c_str());
+        std::remove(panel->FullPath(std::string(kCasedName) + ".bmp").c_str());
+        m_phase = 1, m_count = 0;
+        return false;
+    case 1:
+        if (t == 0 && !Screenshot("save_panel.bmp"))
+            Fail("the save panel's picture was not written");
+        if (!WidgetCentre(panel, FILE_PANEL_ACT, &x, &y)) {
+            Fail("the save panel has no save button");
+            return false;
+        }
+        if (Click(t, x, y))
+            m_phase = 2, m_count = 0;
+        return false;
+    default: {
+        m_waiting = "the save " + m_savePath + " and the panel closed";
+        if (!std::filesystem::exists(m_savePath) || Open(panel) || t < kSavedFrames)
+            return false;
+        const std::filesystem::path folder = std::filesystem::path(m_savePath).parent_path();
+        bool lower = false;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            lower = lower || entry.path().filename() == "moncentre.fds";
+        if (lower) {
+            Fail("the name typed with shift lost its case");
+            return false;
+        }
+        return ThumbnailShowsTheMall(folder / (std::string(kCasedName) + ".bmp"));
+    }
+    }
+}
+
+bool CPlayTest::ThumbnailShowsTheMall(const std::filesystem::path& path)
+{
+    GxImage* image = GxImageReadBMP(path.string().c_str());
+    if (!image || image->depth != 32 || image->width != kFilePanelThumbnailSide) {
+        GxImageDestroy(image);
+        Fail("the save has no 64 x 64 picture beside it");
+        return false;
+    }
+    int interface = 0, seen = 0;
+    for (int row = 0; row < image->height; row++) {
+        for (int x = 0; x < image->width; x++) {
+            const bool underPanel = x < kPanelPictureRight && row >= kPanelPictureTop;
+            if (!underPanel)
+                continue;
+            const GxUInt8* p = image->pixels + row * image->stride + x * 4;
+            seen++;
+            for (const int* colour : kInterfaceColours) {
+                if (NearColour(p, colour, kColourTolerance)) {
+                    interface++;
+                    break;
+                }
+            }
+        }
+    }
+    GxImageDestroy(image);
+    if (interface * 100 > seen * kMostInterfaceShare) {
+        Fail("the save's picture shows the interface (" + std::to_string(interface) + " of " + std::to_string(seen) +
+             " pixels in its colours)");
+        return false;
+    }
+    return true;
+}
+
+// The load panel lists the cased save; its row shows the save's picture; the new-folder button has a tooltip;
+// close leaves it.
+bool CPlayTest::LoadPanelShows(int)
+{
+    const int t = m_count++;
+    CFerroxFileIOCanvas* panel = Panel(false);
+    float x = 0.0f, y = 0.0f;
+    switch (m_phase) {
+    case 0:
+    case 1:
+        if (OpenFilePanel(t, false))
+            m_phase = 2, m_count = 0;
+        return false;
+    case 2: {
+        int row = -1;
+        const std::vector<FileEntry>& entries = panel->GetEntries();
+        for (size_t i = 0; i < entries.size(); i++) {
+            if (entries[i].kind == FILE_ENTRY_SAVE && entries[i].name == u"monCentre")
+                row = static_cast<int>(i) - panel->GetFirstVisible();
+        }
+        if (row < 0 || row >= kFilePanelRows || !WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, &x, &y)) {
+            Fail("the load panel does not list the save named with a capital");
+            return false;
+        }
+        if (Click(t, x, y))
+            m_phase = 3, m_count = 0;
+        return false;
+    }
+    case 3: {
+        if (t < kShownFrames)
+            return false;
+        if (!panel->GetThumbnail() || !ThumbnailOnScreen()) {
+            Fail("the load panel does not show the save's picture");
+            return false;
+        }
+        if (!Screenshot("load_panel.bmp"))
+            Fail("the load panel's picture was not written");
+        m_phase = 4, m_count = 0;
+        return false;
+    }
+    case 4:
+        // The new-folder button's tooltip: its hot-spot is the one after the panel's three texts.
+        if (!WidgetCentre(panel, FILE_PANEL_NEW_FOLDER, &x, &y)) {
+            Fail("the load panel has no new-folder button");
+            return false;
+        }
+        if (t < 2)
+            Move(x, y);
+        if (t < kTooltipFrames)
+            return false;
+        if (panel->GetHoveredHotSpot() != kNewFolderTooltip) {
+            Fail("the new-folder button has no tooltip");
+            return false;
+        }
+        if (!Screenshot("load_panel_tooltip.bmp"))
+            Fail("the tooltip's picture was not written");
+        m_phase = 5, m_count = 0;
+        return false;
+    case 5:
+        if (!WidgetCentre(panel, FILE_PANEL_CLOSE, &x, &y)) {
+            Fail("the load panel has no close button");
+            return false;
+        }
+        if (Click(t, x, y))
+            m_phase = 6, m_count = 0;
+        return false;
+    default:
+        m_waiting = "the load panel closed";
+        return !Open(panel) && t > kShownFrames;
+    }
+}
+
+bool CPlayTest::ThumbnailOnScreen()
+{
+    const std::string path = Panel(false)->FullPath(std::string(kCasedName) + ".bmp");
+    GxImage* image = GxImageReadBMP(path.c_str());
+    if (!image || image->depth != 32) {
+        GxImageDestroy(image);
+        return false;
+    }
+    const int middle = kFilePanelThumbnailSide / 2;
+    const GxUInt8* p = image->pixels + middle * image->stride + middle * 4;
+    const int file[3] = {p[0], p[1], p[2]};
+    GxImageDestroy(image);
+    const long shown = Pixel(kThumbnailX + middle, FileGame()->GetScreenHeight() - kThumbnailY - middle);
+    const GxUInt8 rgb[3] = {static_cast<GxUInt8>(shown >> 16), static_cast<GxUInt8>(shown >> 8),
+                            static_cast<GxUInt8>(shown)};
+    return shown >= 0 && NearColour(rgb, file, kThumbnailTolerance);
+}
