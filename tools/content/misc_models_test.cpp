@@ -465,7 +465,8 @@ std::vector<double> Shrunk(const GxImage* image, int side)
         for (int x = 0; x < image->width; x++) {
             const GxUInt8* p = image->pixels + y * image->stride + x * 4;
             for (int c = 0; c < 3; c++) {
-                out[static_cast<size_t>(((y / block) * side + x / block) * 3 + c)] += p[c] / double(block * block);
+                out[static_cast<size_t>(((y / block) * side + x / block) * 3 + c)] +=
+                    p[c] / static_cast<double>(block * block);
             }
         }
     }
