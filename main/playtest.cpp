@@ -131,10 +131,18 @@ float Distance(const float a[3], const GxV3d* b)
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
+CBuildCanvasManager* BuildMenus()
+{
+    CInterface* ui = InterfaceGet();
+    return ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
+}
+
+}  // namespace
+
 // Where the player sees a world point: screen pixels of the game camera's view, with `mirror` flipping the
 // camera's right vector (the library's cameras look down their at vector with right pointing either way).
 // False behind the camera or off the view.
-bool ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
+bool CPlayTest::ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
 {
     CFerroxCamera* camera = Game()->m_pCamera.get();
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
@@ -154,14 +162,6 @@ bool ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
     *y = v * static_cast<float>(Game()->GetScreenHeight());
     return u > 0.05f && u < 0.95f && v > 0.1f && v < 0.8f;
 }
-
-CBuildCanvasManager* BuildMenus()
-{
-    CInterface* ui = InterfaceGet();
-    return ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
-}
-
-}  // namespace
 
 // ---- the step tables ----
 
@@ -192,6 +192,7 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"door", &CPlayTest::Door, 600},
         {"stairs", &CPlayTest::Stairs, 600},
         {"shop", &CPlayTest::Shop, 600},
+        {"shop_front", &CPlayTest::ShopFront, 60},
         {"shop_card", &CPlayTest::ShopCard, 120},
         {"shoppers", &CPlayTest::Shoppers, kRunBudget},
         {"shoppers_through_door", &CPlayTest::ShoppersThroughDoor, kRunBudget},

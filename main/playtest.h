@@ -21,6 +21,7 @@
 #include "platform/win32/windows.h"
 
 class CProgramShell;
+struct GxV3d;
 
 class CPlayTest {
 public:
@@ -63,6 +64,8 @@ private:
     bool WidgetCentre(void* canvas, int index, float* x, float* y);
     // A pixel of the last frame (or of the launcher) as 0xRRGGBB, or -1.
     long Pixel(int x, int y);
+    // Where the player sees a world point, in screen pixels; false behind the camera or off the view.
+    static bool ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y);
     bool Screenshot(const std::string& name);
     // Writes the launcher's pictures kept so far (the engine can write pictures once it started).
     bool SaveLauncherPictures();
@@ -118,6 +121,9 @@ private:
     bool Leave(int frame);
     bool CloseWindow(int frame);
     bool Quit(int frame);
+
+    // Steps of how the mall looks (main/playtest_looks.cpp).
+    bool ShopFront(int frame);
 
     std::string m_folder;
     CProgramShell* m_pShell;

@@ -2,8 +2,9 @@
 //
 //   1. footprint: cell centres and the dummy points that the entrance rules turn back into wanted cells
 //   2. pictures and the shape builder (boxes and lathe solids)
-//   3. recipes
-//   4. the list
+//   3. shop units: their picture, surfaces, each kind's fittings, the unit in two levels
+//   4. other recipes
+//   5. the list
 #include "tools/content/building_models.h"
 
 #include <algorithm>
@@ -12,8 +13,10 @@
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
+#include "gfx/world/lod.h"
 #include "tools/content/clump_writer.h"
-#include "tools/content/font_writer.h"
+#include "tools/content/icon_painter.h"
+#include "tools/content/interface_painter.h"
 
 namespace {
 
@@ -203,18 +206,112 @@ constexpr GxInt32 kRoundSegments = 16;
 constexpr GxInt32 kSquareSegments = 4;
 constexpr GxReal kSquareStart = kPi * 0.25f;  // a four-sided lathe with its faces along the axes
 
-// ---- 3. recipes ----
+// ---- 3. shop units ----
+//
+// A unit is open at the front (+z), where its entrance lies: a door opening on the entrance row between two
+// shop windows, a sign band over them with the kind's pictogram, striped awnings over the windows and a hanging
+// sign, in the colour of the kind's build-menu button; its walls carry a band of that colour round their tops,
+// and inside stand the kind's own fittings along the walls, clear of the shoppers' paths. One picture per kind
+// holds every surface (pictogram, floor, plaster, awning stripes and flat swatches), so a unit draws with two
+// materials, that picture and the window glass; a plainer level with the same front is drawn from afar.
+
+constexpr GxInt32 kShopPicture = 128;
+constexpr GxInt32 kQuarter = kShopPicture / 2;
+constexpr GxInt32 kSwatch = 16;  // flat colours, four rows of four in the picture's last quarter
+constexpr GxInt32 kSwatchesAcross = kQuarter / kSwatch;
+constexpr GxInt32 kPlasterRows = kQuarter / 2;  // the plaster above the awning stripes in the third quarter
+constexpr GxInt32 kWallBandRows = 7;            // the coloured band along the top of the plaster
+constexpr GxInt32 kStripe = 8;                  // pixels of one awning stripe
+constexpr GxInt32 kFloorTile = 16;              // pixels of one tile of the unit's floor
+
+constexpr GxReal kShopWall = 0.2f;     // wall thickness
+constexpr GxReal kShopHeight = 3.0f;   // walls, as high as the mall's own
+constexpr GxReal kDoorHalf = 0.8f;     // half the door opening, centred on the entrance row
+constexpr GxReal kDoorTop = 2.3f;      // the opening and the windows reach up to the sign band
+constexpr GxReal kFramePost = 0.12f;   // the posts either side of the door
+constexpr GxReal kPier = 0.3f;         // the wall ends either side of the front
+constexpr GxReal kSill = 0.5f;         // windows start this high
+constexpr GxReal kBandTop = 3.6f;      // the sign band stands above the walls, marking the front
+constexpr GxReal kBandProud = 0.06f;   // and out from the front
+constexpr GxReal kSignSide = 1.1f;     // a pictogram on the band
+constexpr GxReal kAwningReach = 0.8f;  // how far an awning reaches out over the street
+constexpr GxReal kAwningDrop = 0.35f;  // and how much it falls on the way
+constexpr GxReal kValance = 0.15f;     // the awning's hanging front edge
+constexpr GxReal kBladeReach = 0.85f;  // the hanging sign beside the door
+constexpr GxReal kBladeThick = 0.08f;
+constexpr GxReal kFloorLift = 0.02f;      // the unit's floor just above the mall's tiles
+constexpr GxReal kFittingDepth = 0.5f;    // fittings stand this far out from their wall
+constexpr GxReal kFrontClearance = 1.8f;  // fittings keep this far back from the front, clear of the way in
+constexpr GxReal kCornerClearance = 0.6f;
+constexpr GxUInt8 kGlassAlpha = 110;
+const GxRGBA kGlass = {180, 215, 235, kGlassAlpha};
+const GxRGBA kPlaster = {236, 231, 220, 255};
+constexpr GxReal kPlasterWhiteness = 0.75f;  // the walls are plaster with a quarter of the kind's colour
+const GxRGBA kWhite = {246, 246, 242, 255};
+// The simple level takes over from this depth along the view: levels per unit of depth.
+constexpr GxReal kShopLevelScale = 1.0f / 60.0f;
+constexpr GxInt32 kShopFarLevel = 1;
+
+// A rectangle of the picture, in texture coordinates (v down from the picture's top row).
+struct Uv {
+    GxReal u0, v0, u1, v1;
+};
+
+Uv PixelsUv(GxInt32 x, GxInt32 row, GxInt32 width, GxInt32 height)
+{
+    constexpr GxReal kSide = kShopPicture;
+    return {x / kSide, row / kSide, (x + width) / kSide, (row + height) / kSide};
+}
+
+// The flat colours of a unit's picture. The pictogram, floor, plaster and stripes fill the other quarters.
+enum ShopSwatch : GxInt32 {
+    kKindColour,
+    kKindDark,
+    kKindPale,
+    kSwatchWhite,
+    kFrame,  // window and door frames, cabinets
+    kWood,
+    kSilver,
+    kScreen,
+    kRed,
+    kGreen,
+    kOrange,
+    kYellow,
+    kBlue,
+    kFarGlass,  // the windows seen from afar
+    kSwatchCount
+};
+static_assert(kSwatchCount <= kSwatchesAcross * kSwatchesAcross, "the swatches fill one quarter of the picture");
+
+// The middle texel of a swatch, so that every corner of a face samples the one colour.
+Uv SwatchUv(ShopSwatch swatch)
+{
+    const GxInt32 x = kQuarter + (swatch % kSwatchesAcross) * kSwatch + kSwatch / 2;
+    const GxInt32 row = kQuarter + (swatch / kSwatchesAcross) * kSwatch + kSwatch / 2;
+    return PixelsUv(x, row, 0, 0);
+}
+
+// A region of the picture less a margin, so that filtering never reaches into the next region.
+Uv RegionUv(GxInt32 x, GxInt32 row, GxInt32 width, GxInt32 height)
+{
+    constexpr GxInt32 kMargin = 2;
+    return PixelsUv(x + kMargin, row + kMargin, width - 2 * kMargin, height - 2 * kMargin);
+}
+
+const Uv kPictogramUv = RegionUv(0, 0, kQuarter, kQuarter);
+const Uv kFloorUv = RegionUv(kQuarter, 0, kQuarter, kQuarter);
+const Uv kPlasterUv = RegionUv(0, kQuarter, kQuarter, kPlasterRows);
+const Uv kStripesUv = RegionUv(0, kQuarter + kPlasterRows, kQuarter, kQuarter - kPlasterRows);
+
+class ShopBuilder;
+struct Run;
+using Fitting = void (*)(ShopBuilder*, const Run&);
 
 struct ShopKind {
     const char* stem;
-    const char* label;  // baked into the sign
-    GxRGBA colour;
-};
-
-const ShopKind kShopKinds[] = {
-    {"fashion", "FASHION", {220, 40, 120, 255}}, {"electric", "ELECTRIC", {40, 120, 220, 255}},
-    {"leisure", "LEISURE", {240, 170, 30, 255}}, {"home", "HOME", {150, 100, 60, 255}},
-    {"health", "HEALTH", {60, 180, 120, 255}},   {"food", "FOOD", {220, 80, 40, 255}},
+    GxInt32 category;  // build category: the button colour and pictogram of the kind
+    Fitting side;      // what stands along each side wall
+    Fitting back;      // and along the back
 };
 
 struct ShopSize {
@@ -229,98 +326,403 @@ const ShopSize kShopSizes[] = {
     {"large", 8.0f, {{0, 1}, {3, 1}, {0, 3}, {3, 3}, {2, 3}}},
 };
 
-constexpr GxInt32 kSignSize = 128;
-const char* const kSignFont = "figures";  // the interface's bold face
-const GxRGBA kShopWalls = {235, 230, 220, 255};
-
-// The sign's lettering, rasterised once for every shop.
-const ContentFontPage* SignFont()
+GxRGBA KindColour(const ShopKind& kind)
 {
-    static const ContentFontPage* page = [] {
-        static ContentFontPage rasterised;
-        std::string ignored;
-        for (const ContentFontSpec& spec : ContentInterfaceFonts()) {
-            if (std::string(spec.name) == kSignFont && ContentFontRasterise(spec, &rasterised, &ignored)) {
-                return &rasterised;
-            }
-        }
-        return static_cast<ContentFontPage*>(nullptr);
-    }();
-    return page;
+    const uint8_t* rgb = ContentBuildCategoryColour(kind.category);
+    return {rgb[0], rgb[1], rgb[2], 255};
 }
 
-constexpr GxReal kLetterHeight = 0.7f;  // of the awning's height
-
-// The sign picture: the kind's colour band with its label in white across the middle. The picture covers the
-// whole awning front, so the letters are drawn squeezed by the awning's proportions and come out upright there.
-// Null when the font or a glyph is missing or the label does not fit.
-GxImage* SignImage(const ShopKind& kind, GxReal awningWidth)
+GxRGBA SwatchColour(const ShopKind& kind, GxInt32 swatch)
 {
-    const ContentFontPage* font = SignFont();
-    std::vector<const ContentFontGlyph*> glyphs;
-    GxInt32 cells = 0, cellHeight = 0;
-    for (const char* c = kind.label; font && *c; c++) {
-        for (const ContentFontGlyph& glyph : font->glyphs) {
-            if (glyph.code == static_cast<unsigned char>(*c)) {
-                glyphs.push_back(&glyph);
-                cells += glyph.right - glyph.left;
-                cellHeight = glyph.bottom - glyph.top;
-            }
-        }
+    const GxRGBA colour = KindColour(kind);
+    switch (swatch) {
+    case kKindColour:
+        return colour;
+    case kKindDark:
+        return Mix(colour, {0, 0, 0, 255}, 0.4f);
+    case kKindPale:
+        return Mix(colour, kWhite, 0.7f);
+    case kSwatchWhite:
+        return kWhite;
+    case kFrame:
+        return {62, 64, 72, 255};
+    case kWood:
+        return {156, 108, 64, 255};
+    case kSilver:
+        return {196, 200, 208, 255};
+    case kScreen:
+        return {70, 170, 245, 255};
+    case kRed:
+        return {205, 40, 40, 255};
+    case kGreen:
+        return {70, 165, 60, 255};
+    case kOrange:
+        return {240, 145, 40, 255};
+    case kYellow:
+        return {245, 215, 60, 255};
+    case kBlue:
+        return {50, 90, 200, 255};
+    case kFarGlass:
+    default:
+        return {170, 200, 220, 255};
     }
-    if (!font || glyphs.size() != std::string(kind.label).size() || cellHeight <= 0) {
-        return nullptr;
-    }
-    const GxReal scaleY = kLetterHeight * kSignSize / static_cast<GxReal>(cellHeight);
-    const GxReal scaleX = scaleY * kContentAwningHeight / awningWidth;
-    const auto width = static_cast<GxInt32>(static_cast<GxReal>(cells) * scaleX);
-    const auto height = static_cast<GxInt32>(static_cast<GxReal>(cellHeight) * scaleY);
-    GxImage* image = width <= kSignSize && height <= kSignSize ? ContentSignImage(kSignSize, kind.colour) : nullptr;
-    if (!image) {
-        return nullptr;
-    }
-    const GxInt32 left = (kSignSize - width) / 2, top = (kSignSize - height) / 2;
-    for (GxInt32 y = 0; y < height; y++) {
-        for (GxInt32 x = 0; x < width; x++) {
-            // Nearest sample of the label's run of cells.
-            GxInt32 along = static_cast<GxInt32>(static_cast<GxReal>(x) / scaleX);
-            size_t g = 0;
-            while (g + 1 < glyphs.size() && along >= glyphs[g]->right - glyphs[g]->left) {
-                along -= glyphs[g]->right - glyphs[g]->left;
-                g++;
-            }
-            const GxInt32 gx = glyphs[g]->left + along;
-            const GxInt32 gy = glyphs[g]->top + static_cast<GxInt32>(static_cast<GxReal>(y) / scaleY);
-            if (gx >= glyphs[g]->right || gy >= glyphs[g]->bottom) {
-                continue;
-            }
-            const GxUInt32 cover = font->rgba[static_cast<size_t>((gy * font->size + gx) * 4 + 3)];
-            GxUInt8* out = image->pixels + (top + y) * image->stride + (left + x) * 4;
-            for (GxInt32 channel = 0; channel < 3; channel++) {
-                out[channel] = static_cast<GxUInt8>((out[channel] * (255 - cover) + 255 * cover) / 255);
-            }
-            out[3] = static_cast<GxUInt8>(out[3] > cover ? out[3] : cover);
-        }
-    }
-    return image;
 }
 
-// A shop unit in its kind's colour, one "shop_pause" slot per spot.
+// The kind's picture: pictogram in white on the kind's colour, the floor in pale tiles of it, plaster tinted
+// with it and banded with it along the top, awning stripes of it and white, and the swatches.
+Pixels ShopPicture(const ShopKind& kind)
+{
+    const GxRGBA colour = KindColour(kind), pale = SwatchColour(kind, kKindPale);
+    const GxRGBA plaster = Mix(colour, kPlaster, kPlasterWhiteness);
+    ContentPngImage pictogram = ContentBlankImage(kQuarter, kQuarter);
+    const uint8_t white[3] = {kWhite.red, kWhite.green, kWhite.blue};
+    ContentPaintIcon(&pictogram, 0, 0, kQuarter, kQuarter, ContentBuildCategoryIcon(kind.category), white);
+    return Paint(kShopPicture, [&](GxInt32 x, GxInt32 y) -> GxRGBA {
+        if (x < kQuarter && y < kQuarter) {
+            const bool ink = pictogram.rows[static_cast<size_t>((y * kQuarter + x) * 4 + 3)] != 0;
+            return ink ? kWhite : colour;
+        }
+        if (y < kQuarter) {
+            const bool grout = x % kFloorTile == 0 || y % kFloorTile == 0;
+            return grout ? Mix(pale, {90, 90, 90, 255}, 0.35f) : Shade(pale, Speckle(x, y, 51, 4));
+        }
+        if (x >= kQuarter) {
+            const GxInt32 swatch = (y - kQuarter) / kSwatch * kSwatchesAcross + (x - kQuarter) / kSwatch;
+            return SwatchColour(kind, swatch);
+        }
+        const GxInt32 row = y - kQuarter;
+        if (row < kPlasterRows) {
+            return row < kWallBandRows ? colour : Shade(plaster, Speckle(x, y, 52, 5));
+        }
+        return (x / kStripe) % 2 == 0 ? colour : kWhite;
+    });
+}
+
+// A unit's surfaces, in its picture or the glass.
+class ShopBuilder {
+public:
+    ShopBuilder(ContentWorldMesh* mesh, GxUInt16 picture, GxUInt16 glass)
+        : m_mesh(mesh), m_picture(picture), m_glass(glass)
+    {}
+
+    // A rectangle from `corner`, spanning `right` and `up`, seen from the side `right` x `up` points to; the
+    // picture's rectangle upright on it.
+    void Face(GxV3d corner, GxV3d right, GxV3d up, Uv uv, bool glass = false)
+    {
+        const GxV3d n = Normalised(Cross(right, up));
+        const GxV3d corners[4] = {corner, Add(corner, right), Add(Add(corner, right), up), Add(corner, up)};
+        const GxTexCoords uvs[4] = {{uv.u0, uv.v1}, {uv.u1, uv.v1}, {uv.u1, uv.v0}, {uv.u0, uv.v0}};
+        const auto first = static_cast<GxUInt16>(m_mesh->positions.size());
+        for (GxInt32 i = 0; i < 4; i++) {
+            m_mesh->positions.push_back(corners[i]);
+            m_mesh->normals.push_back(n);
+            m_mesh->prelit.push_back({255, 255, 255, 255});
+            m_mesh->uv.push_back(uvs[i]);
+        }
+        const GxUInt16 material = glass ? m_glass : m_picture;
+        m_mesh->triangles.push_back(
+            {{first, static_cast<GxUInt16>(first + 1), static_cast<GxUInt16>(first + 2)}, material});
+        m_mesh->triangles.push_back(
+            {{first, static_cast<GxUInt16>(first + 2), static_cast<GxUInt16>(first + 3)}, material});
+    }
+
+    // A box from `lo` to `hi`: its sides show `side` upright, its top `top`. Its bottom is left out: it stands
+    // on the floor or on another box.
+    void Box(GxV3d lo, GxV3d hi, Uv side, Uv top)
+    {
+        const GxV3d up = {0, hi.y - lo.y, 0};
+        const GxReal dx = hi.x - lo.x, dz = hi.z - lo.z;
+        Face({lo.x, lo.y, hi.z}, {dx, 0, 0}, up, side);   // +z
+        Face({hi.x, lo.y, hi.z}, {0, 0, -dz}, up, side);  // +x
+        Face({hi.x, lo.y, lo.z}, {-dx, 0, 0}, up, side);  // -z
+        Face({lo.x, lo.y, lo.z}, {0, 0, dz}, up, side);   // -x
+        Face({lo.x, hi.y, hi.z}, {dx, 0, 0}, {0, 0, -dz}, top);
+    }
+    void Box(GxV3d lo, GxV3d hi, ShopSwatch swatch) { Box(lo, hi, SwatchUv(swatch), SwatchUv(swatch)); }
+
+    // A pane of glass facing both ways.
+    void Pane(GxV3d corner, GxV3d right, GxV3d up)
+    {
+        Face(corner, right, up, {}, true);
+        Face(Add(corner, right), {-right.x, -right.y, -right.z}, up, {}, true);
+    }
+
+private:
+    static GxV3d Add(GxV3d a, GxV3d b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+    static GxV3d Cross(GxV3d a, GxV3d b)
+    {
+        return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    }
+    static GxV3d Normalised(GxV3d v)
+    {
+        const GxReal length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+        return {v.x / length, v.y / length, v.z / length};
+    }
+
+    ContentWorldMesh* m_mesh;
+    GxUInt16 m_picture;
+    GxUInt16 m_glass;
+};
+
+// A strip of floor along an inner wall where a kind stands its fittings: positions in it are given along the
+// wall from its start, out from the wall into the unit, and up.
+struct Run {
+    GxV3d start;  // on the floor at the wall's inner face
+    GxV3d along;  // unit vectors in the floor's plane
+    GxV3d out;
+    GxReal length;
+
+    GxV3d At(GxReal a, GxReal o, GxReal y) const
+    {
+        return {start.x + along.x * a + out.x * o, y, start.z + along.z * a + out.z * o};
+    }
+    // The box a0..a1 along, o0..o1 out and y0..y1 up.
+    void Box(ShopBuilder* b, GxReal a0, GxReal a1, GxReal o0, GxReal o1, GxReal y0, GxReal y1, Uv side, Uv top) const
+    {
+        const GxV3d p = At(a0, o0, y0), q = At(a1, o1, y1);
+        b->Box({std::fmin(p.x, q.x), y0, std::fmin(p.z, q.z)}, {std::fmax(p.x, q.x), y1, std::fmax(p.z, q.z)}, side,
+               top);
+    }
+    void Box(ShopBuilder* b, GxReal a0, GxReal a1, GxReal o0, GxReal o1, GxReal y0, GxReal y1, ShopSwatch s) const
+    {
+        Box(b, a0, a1, o0, o1, y0, y1, SwatchUv(s), SwatchUv(s));
+    }
+};
+
+// ---- fittings: each kind's own, first along a side wall, then along the back ----
+
+void Rail(ShopBuilder* b, const Run& r)  // clothes hanging from a rail
+{
+    r.Box(b, 0.2f, r.length - 0.2f, 0.28f, 0.33f, 1.55f, 1.6f, kFrame);
+    const ShopSwatch clothes[3] = {kKindColour, kSwatchWhite, kKindDark};
+    const GxReal step = (r.length - 0.4f) / 3.0f;
+    for (GxInt32 i = 0; i < 3; i++) {
+        const GxReal a = 0.2f + step * static_cast<GxReal>(i);
+        r.Box(b, a + 0.1f, a + step - 0.1f, 0.08f, kFittingDepth, 0.5f, 1.5f, clothes[i]);
+    }
+}
+
+void Counter(ShopBuilder* b, const Run& r, ShopSwatch front)  // a till counter in the middle of the back
+{
+    const GxReal middle = r.length * 0.5f;
+    r.Box(b, middle - 0.8f, middle + 0.8f, 0.0f, 0.45f, 0.0f, 0.95f, SwatchUv(front), SwatchUv(kSwatchWhite));
+}
+
+void Till(ShopBuilder* b, const Run& r) { Counter(b, r, kKindColour); }
+
+void Screens(ShopBuilder* b, const Run& r)  // televisions on a low cabinet
+{
+    r.Box(b, 0.1f, r.length - 0.1f, 0.0f, 0.45f, 0.0f, 0.8f, SwatchUv(kFrame), SwatchUv(kSilver));
+    const GxReal step = (r.length - 0.2f) / 3.0f;
+    for (GxInt32 i = 0; i < 3; i++) {
+        const GxReal a = 0.1f + step * static_cast<GxReal>(i);
+        r.Box(b, a + 0.12f, a + step - 0.12f, 0.12f, 0.2f, 0.85f, 1.55f + 0.1f * static_cast<GxReal>(i % 2), kScreen);
+    }
+}
+
+void Toys(ShopBuilder* b, const Run& r)  // stacks of games and toys on a table
+{
+    r.Box(b, 0.2f, r.length - 0.2f, 0.0f, 0.45f, 0.0f, 0.75f, kWood);
+    const ShopSwatch stacks[3] = {kRed, kBlue, kGreen};
+    const GxReal step = (r.length - 0.4f) / 3.0f;
+    for (GxInt32 i = 0; i < 3; i++) {
+        const GxReal a = 0.2f + step * static_cast<GxReal>(i);
+        r.Box(b, a + 0.2f, a + step - 0.2f, 0.08f, 0.38f, 0.75f, 1.0f + 0.2f * static_cast<GxReal>(i % 2), stacks[i]);
+    }
+}
+
+void Shelf(ShopBuilder* b, const Run& r, ShopSwatch body, ShopSwatch edges)  // a tall shelf with coloured edges
+{
+    r.Box(b, 0.2f, r.length - 0.2f, 0.0f, 0.32f, 0.0f, 1.9f, body);
+    for (GxReal y : {0.6f, 1.25f}) {
+        r.Box(b, 0.2f, r.length - 0.2f, 0.32f, 0.36f, y, y + 0.1f, edges);
+    }
+}
+
+void GamesShelf(ShopBuilder* b, const Run& r) { Shelf(b, r, kKindColour, kSwatchWhite); }
+
+void MedicineShelf(ShopBuilder* b, const Run& r) { Shelf(b, r, kSwatchWhite, kGreen); }
+
+void Sofa(ShopBuilder* b, const Run& r)  // a sofa and a standard lamp
+{
+    const GxReal end = r.length * 0.62f;
+    r.Box(b, 0.3f, end, 0.0f, kFittingDepth, 0.0f, 0.45f, kKindColour);
+    r.Box(b, 0.3f, end, 0.0f, 0.16f, 0.45f, 0.9f, kKindDark);
+    const GxReal lamp = (end + r.length) * 0.5f;
+    r.Box(b, lamp - 0.04f, lamp + 0.04f, 0.2f, 0.28f, 0.0f, 1.4f, kFrame);
+    r.Box(b, lamp - 0.22f, lamp + 0.22f, 0.02f, 0.46f, 1.4f, 1.75f, kYellow);
+}
+
+void Cabinet(ShopBuilder* b, const Run& r)  // a sideboard with a vase of flowers
+{
+    r.Box(b, 0.4f, r.length - 0.4f, 0.0f, 0.45f, 0.0f, 0.9f, kWood);
+    const GxReal middle = r.length * 0.5f;
+    r.Box(b, middle - 0.1f, middle + 0.1f, 0.12f, 0.32f, 0.9f, 1.3f, kKindColour);
+}
+
+void Cross(ShopBuilder* b, const Run& r)  // a pharmacy's green cross on the back wall, over a counter
+{
+    Counter(b, r, kSwatchWhite);
+    const GxReal middle = r.length * 0.5f;
+    r.Box(b, middle - 0.12f, middle + 0.12f, 0.0f, 0.05f, 1.3f, 2.2f, kGreen);
+    r.Box(b, middle - 0.45f, middle + 0.45f, 0.0f, 0.05f, 1.63f, 1.87f, kGreen);
+}
+
+void Produce(ShopBuilder* b, const Run& r)  // crates of fruit and vegetables
+{
+    r.Box(b, 0.1f, r.length - 0.1f, 0.0f, kFittingDepth, 0.0f, 0.65f, kWood);
+    const ShopSwatch crops[3] = {kRed, kGreen, kOrange};
+    const GxReal step = (r.length - 0.2f) / 3.0f;
+    for (GxInt32 i = 0; i < 3; i++) {
+        const GxReal a = 0.1f + step * static_cast<GxReal>(i);
+        r.Box(b, a + 0.06f, a + step - 0.06f, 0.05f, kFittingDepth - 0.05f, 0.65f, 0.8f, crops[i]);
+    }
+}
+
+void Fridge(ShopBuilder* b, const Run& r)  // a chilled cabinet with a window in its front
+{
+    const GxReal middle = r.length * 0.5f;
+    r.Box(b, middle - 0.9f, middle + 0.9f, 0.0f, 0.45f, 0.0f, 1.9f, kSwatchWhite);
+    r.Box(b, middle - 0.75f, middle + 0.75f, 0.45f, 0.48f, 0.5f, 1.7f, kScreen);
+}
+
+const ShopKind kShopKinds[] = {
+    {"fashion", 1, Rail, Till}, {"electric", 2, Screens, Till},      {"leisure", 3, Toys, GamesShelf},
+    {"home", 4, Sofa, Cabinet}, {"health", 5, MedicineShelf, Cross}, {"food", 6, Produce, Fridge},
+};
+
+// ---- the unit ----
+
+// The walls, their coloured tops and the floor.
+void Shell(ShopBuilder* b, GxReal h)
+{
+    const Uv band = SwatchUv(kKindColour);
+    b->Box({-h, 0, -h}, {h, kShopHeight, -h + kShopWall}, kPlasterUv, band);
+    b->Box({-h, 0, -h + kShopWall}, {-h + kShopWall, kShopHeight, h - kShopWall}, kPlasterUv, band);
+    b->Box({h - kShopWall, 0, -h + kShopWall}, {h, kShopHeight, h - kShopWall}, kPlasterUv, band);
+    b->Face({-h + kShopWall, kFloorLift, h - kShopWall}, {2 * (h - kShopWall), 0, 0}, {0, 0, -2 * (h - kShopWall)},
+            kFloorUv);
+}
+
+// The sign band over the whole front, a pictogram over the door and over each window's middle, and a striped
+// awning over each window.
+void SignsAndAwnings(ShopBuilder* b, GxReal h, const std::vector<std::pair<GxReal, GxReal>>& windows, GxReal door)
+{
+    const GxReal front = h + kBandProud;
+    b->Box({-h, kDoorTop, h - kShopWall}, {h, kBandTop, front}, SwatchUv(kKindColour), SwatchUv(kKindDark));
+    const GxReal signY = (kDoorTop + kBandTop - kSignSide) * 0.5f;
+    std::vector<GxReal> signs = {door};
+    for (const auto& w : windows) {
+        signs.push_back((w.first + w.second) * 0.5f);
+    }
+    for (GxReal x : signs) {
+        b->Face({x - kSignSide * 0.5f, signY, front + 0.01f}, {kSignSide, 0, 0}, {0, kSignSide, 0}, kPictogramUv);
+    }
+    for (const auto& w : windows) {
+        const GxReal width = w.second - w.first;
+        const GxV3d top = {w.first, kDoorTop - 0.02f, front};
+        const GxV3d slope = {0, -kAwningDrop, kAwningReach};
+        b->Face(top, {width, 0, 0}, {-slope.x, -slope.y, -slope.z}, kStripesUv);  // seen from above
+        b->Face({w.second, top.y, top.z}, {-width, 0, 0}, slope, kStripesUv);     // and from below
+        const GxV3d lip = {w.first, top.y - kAwningDrop - kValance, top.z + kAwningReach};
+        b->Face(lip, {width, 0, 0}, {0, kValance, 0}, SwatchUv(kKindColour));
+        b->Face({w.second, lip.y, lip.z}, {-width, 0, 0}, {0, kValance, 0}, SwatchUv(kKindColour));
+    }
+}
+
+// The window bays either side of the door, as x ranges.
+std::vector<std::pair<GxReal, GxReal>> Windows(GxReal h, GxReal door)
+{
+    return {{-h + kPier, door - kDoorHalf - kFramePost}, {door + kDoorHalf + kFramePost, h - kPier}};
+}
+
+// The front near: piers, door posts, sills and glass.
+void Front(ShopBuilder* b, GxReal h, GxReal door)
+{
+    const GxReal back = h - kShopWall;
+    b->Box({-h, 0, back}, {-h + kPier, kDoorTop, h}, kPlasterUv, SwatchUv(kKindColour));
+    b->Box({h - kPier, 0, back}, {h, kDoorTop, h}, kPlasterUv, SwatchUv(kKindColour));
+    for (GxReal side : {-1.0f, 1.0f}) {
+        const GxReal x = door + side * (kDoorHalf + kFramePost * 0.5f);
+        b->Box({x - kFramePost * 0.5f, 0, back}, {x + kFramePost * 0.5f, kDoorTop, h}, kFrame);
+    }
+    for (const auto& w : Windows(h, door)) {
+        b->Box({w.first, 0, back}, {w.second, kSill, h}, SwatchUv(kKindDark), SwatchUv(kFrame));
+        b->Pane({w.first, kSill, h - kShopWall * 0.5f}, {w.second - w.first, 0, 0}, {0, kDoorTop - kSill, 0});
+    }
+    // The hanging sign on the pier away from the door, its pictogram on both faces.
+    const GxReal x = door > 0.0f ? -h + kPier * 0.5f : h - kPier * 0.5f;
+    const GxReal y0 = kDoorTop - kSignSide, y1 = kDoorTop - 0.05f;
+    const GxReal z0 = h + kBandProud, z1 = z0 + kBladeReach;
+    b->Box({x - kBladeThick * 0.5f, y0, z0}, {x + kBladeThick * 0.5f, y1, z1}, SwatchUv(kKindColour),
+           SwatchUv(kKindDark));
+    b->Face({x + kBladeThick * 0.5f + 0.01f, y0, z1}, {0, 0, -kBladeReach}, {0, y1 - y0, 0}, kPictogramUv);
+    b->Face({x - kBladeThick * 0.5f - 0.01f, y0, z0}, {0, 0, kBladeReach}, {0, y1 - y0, 0}, kPictogramUv);
+}
+
+// The front from afar: the windows as flat panes of pale glass, no frames and no hanging sign.
+void FarFront(ShopBuilder* b, GxReal h, GxReal door)
+{
+    const GxReal back = h - kShopWall;
+    b->Box({-h, 0, back}, {door - kDoorHalf, kDoorTop, h}, SwatchUv(kFarGlass), SwatchUv(kKindColour));
+    b->Box({door + kDoorHalf, 0, back}, {h, kDoorTop, h}, SwatchUv(kFarGlass), SwatchUv(kKindColour));
+}
+
+// One level of a unit of `size`: the near one with the front in full and the fittings, else the far one.
+GxGeometry* UnitGeometry(const ShopKind& kind, GxReal size, bool near, GxMaterial* const materials[2])
+{
+    const GxReal h = size * 0.5f;
+    const Footprint f{size, size};
+    const GxReal door = CellCentre(f, f.EntranceRow(), 0).x;
+    ContentWorldMesh mesh;
+    ShopBuilder b(&mesh, 0, 1);
+    Shell(&b, h);
+    SignsAndAwnings(&b, h, Windows(h, door), door);
+    if (!near) {
+        FarFront(&b, h, door);
+        return ContentMeshGeometry(mesh, kLitFlags, materials, 2);
+    }
+    Front(&b, h, door);
+    const GxReal inner = h - kShopWall;
+    const GxReal length = 2 * inner - kFrontClearance - kCornerClearance;
+    const Run side = {{-inner, 0, inner - kFrontClearance}, {0, 0, -1}, {1, 0, 0}, length};
+    const Run back = {{-inner + kCornerClearance + kFittingDepth, 0, -inner},
+                      {1, 0, 0},
+                      {0, 0, 1},
+                      2 * (inner - kCornerClearance - kFittingDepth)};
+    // The other side wall mirrors the first.
+    const Run mirrored = {{inner, 0, -inner + kCornerClearance}, {0, 0, 1}, {-1, 0, 0}, length};
+    kind.side(&b, side);
+    kind.side(&b, mirrored);
+    kind.back(&b, back);
+    return ContentMeshGeometry(mesh, kLitFlags, materials, 2);
+}
+
+// A shop unit of the kind, one "shop_pause" slot per spot; the far level hangs on the unit's atomic.
 bool Shop(ContentModel* model, const ShopKind& kind, const ShopSize& size)
 {
-    const std::string sign = std::string(kind.stem) + "_sign";
-    GxTexture* texture = ModelTexture(model, sign, SignImage(kind, size.size), kSignSize);
-    if (!texture) {
-        return false;
+    GxMaterial* picture = TexturedMaterial(model, (std::string(kind.stem) + "_unit").c_str(), ShopPicture(kind),
+                                           kShopPicture, {255, 255, 255, 255});
+    GxMaterial* glass = PlainMaterial(kGlass);
+    GxMaterial* const materials[2] = {picture, glass};
+    const bool made = picture && glass && Assemble(model, UnitGeometry(kind, size.size, true, materials));
+    GxGeometry* far = made ? UnitGeometry(kind, size.size, false, materials) : nullptr;
+    Drop({picture, glass});
+    // The unit is the clump's one atomic so far: the entrance dummy comes after it.
+    GxAtomic* unit = made ? GxLinkGetData(model->clump->atomicList.next, GxAtomic, inClumpLink) : nullptr;
+    const bool levels = unit && far && GxLODAtomicSetGeometry(unit, kShopFarLevel, far) &&
+                        GxLODAtomicSetLevelScale(unit, kShopLevelScale);
+    if (far) {
+        GxGeometryDestroy(far);
     }
-    model->clump = ContentShopUnitCreate(ContentShopUnitPlan{size.size, size.size, kShopWalls, texture});
-    GxTextureDestroy(texture);
     const Footprint f{size.size, size.size};
     for (const auto& spot : size.spots) {
         model->slots.push_back(SlotInto(f, "shop_pause", CellCentre(f, spot.first, spot.second)));
     }
-    return model->clump != nullptr;
+    return levels && AddDummy(model, FirstListPoint(f, f.EntranceRow(), kFrontColumn), "door");
 }
+
+// ---- 4. other recipes ----
 
 // The cash machine: a cabinet against the back with a screen, used from in front.
 bool CashMachine(ContentModel* model)
@@ -593,7 +995,7 @@ bool Landmark(ContentModel* model, City city)
 
 }  // namespace
 
-// ---- 4. the list ----
+// ---- 5. the list ----
 
 void ContentAddBuildingRecipes(RecipeList* list)
 {

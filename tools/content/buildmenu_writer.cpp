@@ -7,6 +7,7 @@
 
 #include "engine/data/tagtree.h"
 #include "tools/content/icon_painter.h"
+#include "tools/content/misc_models.h"
 #include "tools/content/templates_writer.h"
 
 namespace fs = std::filesystem;
@@ -17,6 +18,9 @@ constexpr const char* kBlock = "BUILD_OBJECTS";
 constexpr const char* kPanel = "panel";
 constexpr const char* kPlans = "plans";
 constexpr const char* kPictureExtension = ".png";
+constexpr const char* kFloorTiles = "FLOOR_TILES";
+constexpr int kFloorCategory = 0;
+constexpr int kTileCellsAcross = 2;  // a floor item shows 2 x 2 cells of its tile, so its joints read as a floor
 
 constexpr int kColumns = 9;
 constexpr int kIcon = 40;
@@ -31,14 +35,6 @@ const uint8_t kPanelColour[3] = {58, 66, 88};
 const uint8_t kMarkColour[3] = {250, 250, 240};
 const uint8_t kBackColour[3] = {200, 200, 210};
 const uint8_t kArrowColour[3] = {40, 40, 60};
-
-// One face colour per build category: floors, the six shop kinds, facilities, stairs, atria, doors, scenery.
-const uint8_t kCategoryColours[][3] = {
-    {190, 170, 140}, {230, 90, 150}, {90, 150, 230},  {240, 170, 60},  {150, 110, 80},  {110, 200, 140},
-    {230, 120, 70},  {200, 200, 90}, {120, 190, 210}, {170, 140, 210}, {210, 150, 150}, {160, 160, 170},
-    {140, 200, 230}, {180, 130, 90}, {90, 170, 80},   {200, 110, 200},
-};
-constexpr int kCategoryColourCount = static_cast<int>(sizeof(kCategoryColours) / sizeof(kCategoryColours[0]));
 
 bool Fail(std::string* error, const std::string& why)
 {
@@ -82,6 +78,50 @@ void CollectPlanMenus(CFerroxTagTree* data, std::vector<ContentBuildMenu>* menus
     data->SetCursor(node);
 }
 
+// The painted tile of each "FLOOR_TILES" entry, by its picture's stem; false with the reason when an entry
+// names a picture the content does not paint.
+bool ReadFloorTiles(CFerroxTagTree* data, std::vector<int>* tiles, std::string* error)
+{
+    if (!data->FindNode(kFloorTiles, 1) || !data->FindChild(nullptr))
+        return Fail(error, "data.xml has no FLOOR_TILES");
+    do {
+        const std::string path = FirstValue(data);
+        const std::string stem = fs::path(path).stem().string();
+        int found = -1;
+        for (int t = 0; t < kContentFloorTileCount && found < 0; t++)
+            found = stem == ContentFloorTileStem(t) ? t : -1;
+        if (found < 0)
+            return Fail(error, "FLOOR_TILES names a picture no floor tile has: " + path);
+        tiles->push_back(found);
+    } while (data->NextSibling(nullptr));
+    return true;
+}
+
+// A tile's picture shrunk to the icon, its cells repeated across.
+void PaintTile(ContentPngImage* image, int tile, int size)
+{
+    const ContentPngImage picture = ContentFloorTileImage(tile);
+    const int cell = size / kTileCellsAcross;
+    for (int row = 0; row < size; row++) {
+        for (int x = 0; x < size; x++) {
+            // The mean of the picture's pixels under this one.
+            const int x0 = (x % cell) * kContentFloorTileSize / cell,
+                      x1 = (x % cell + 1) * kContentFloorTileSize / cell;
+            const int y0 = (row % cell) * kContentFloorTileSize / cell;
+            const int y1 = (row % cell + 1) * kContentFloorTileSize / cell;
+            int sum[3] = {};
+            for (int y = y0; y < y1; y++)
+                for (int u = x0; u < x1; u++)
+                    for (int c = 0; c < 3; c++)
+                        sum[c] += picture.rows[(static_cast<size_t>(y) * picture.width + u) * kChannels + c];
+            const int count = (x1 - x0) * (y1 - y0);
+            const uint8_t rgb[3] = {static_cast<uint8_t>(sum[0] / count), static_cast<uint8_t>(sum[1] / count),
+                                    static_cast<uint8_t>(sum[2] / count)};
+            ContentPutPixel(image, x, row, rgb);
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<ContentBuildMenu> ContentReadBuildMenus(CFerroxTagTree* data, std::string* error)
@@ -107,6 +147,17 @@ std::vector<ContentBuildMenu> ContentReadBuildMenus(CFerroxTagTree* data, std::s
         }
         menus[m].category = static_cast<int>(category);
         menus[m].buttons = static_cast<int>(categories[category].plans.size()) + 1;
+    }
+    if (menus.size() > 1 + kFloorCategory) {
+        ContentBuildMenu& floors = menus[1 + kFloorCategory];
+        if (!ReadFloorTiles(data, &floors.tiles, error))
+            return {};
+        // The game lays entry k of FLOOR_TILES for item k.
+        if (static_cast<int>(floors.tiles.size()) < floors.buttons - 1) {
+            Fail(error, "FLOOR_TILES has fewer entries than the floors menu has items");
+            return {};
+        }
+        floors.tiles.resize(static_cast<size_t>(floors.buttons - 1));
     }
     for (const ContentBuildMenu& menu : menus) {
         if (menu.buttons >= kMaxButtons) {
@@ -166,10 +217,14 @@ ContentPngImage ContentBuildMenuIcon(const ContentBuildMenu& menu, int button, i
         }
         return image;
     }
+    if (button < static_cast<int>(menu.tiles.size())) {
+        PaintTile(&image, menu.tiles[static_cast<size_t>(button)], size);
+        return image;
+    }
     // The root's buttons show the category they open; items show their menu's category, with one mark per
     // item number along the bottom.
     const int category = menu.category < 0 ? button : menu.category;
-    const uint8_t* face = kCategoryColours[category % kCategoryColourCount];
+    const uint8_t* face = ContentBuildCategoryColour(category);
     Fill(&image, 0, 0, size, size, face);
     if (menu.category < 0) {
         ContentPaintIcon(&image, 0, 0, size, size, ContentBuildCategoryIcon(category), kContentIconInk);

@@ -260,6 +260,19 @@ ContentIcon ContentBuildCategoryIcon(int category)
     return category >= 0 && category < kCount ? kIcons[category] : CONTENT_ICON_DECOR;
 }
 
+const uint8_t* ContentBuildCategoryColour(int category)
+{
+    // Floors, the six shop kinds (pink, blue, yellow, brown, green, red), facilities, stairs, atria, doors,
+    // scenery.
+    static const uint8_t kColours[][3] = {
+        {190, 170, 140}, {230, 80, 160}, {60, 130, 230},  {245, 200, 50},  {150, 100, 60},  {70, 185, 110},
+        {220, 60, 50},   {200, 200, 90}, {120, 190, 210}, {170, 140, 210}, {210, 150, 150}, {160, 160, 170},
+        {140, 200, 230}, {180, 130, 90}, {90, 170, 80},   {200, 110, 200},
+    };
+    constexpr int kCount = static_cast<int>(sizeof(kColours) / sizeof(kColours[0]));
+    return kColours[category >= 0 && category < kCount ? category : kCount - 1];
+}
+
 void ContentPaintIcon(ContentPngImage* image, int x, int row, int width, int height, ContentIcon icon,
                       const uint8_t* ink)
 {

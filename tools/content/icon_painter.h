@@ -75,6 +75,9 @@ enum ContentIcon : int {
 // The icon of build category k (0 floors, 1 to 6 the shop kinds, 7 to 10 facilities, 11 stairs, 12 atria,
 // 13 doors, 14 and on scenery).
 ContentIcon ContentBuildCategoryIcon(int category);
+// The colour (red, green, blue) of build category k: its build-menu buttons' face and, for a shop kind, its
+// units' signs, so a unit in the mall matches the button it was built from. The shop kinds' hues stay far apart.
+const uint8_t* ContentBuildCategoryColour(int category);
 
 // Paints the icon in ink over the image's rectangle whose top-left pixel is (x, row), width x height pixels,
 // keeping a margin; the shape keeps its proportions and sits in the middle. Pixels outside stay as they are.

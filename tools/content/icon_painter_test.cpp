@@ -194,6 +194,8 @@ TEST(ButtonIcons, EveryBuildMenuButtonShowsItsCategoryAndTheRootsDiffer)
             const std::string what = menu.path + " button " + std::to_string(k + 1);
             const ContentPngImage icon = ContentBuildMenuIcon(menu, k, kSide);
             const bool back = k == menu.buttons - 1;
+            if (k < static_cast<int>(menu.tiles.size()))
+                continue;  // a floor item shows the tile it lays, which the build-menu tests check
             if (back) {
                 EXPECT_GE(icon.rows.size(), static_cast<size_t>(kSide * kSide * kChannels)) << what;
                 continue;

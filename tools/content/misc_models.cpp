@@ -6,8 +6,10 @@
 //   4. the writer
 #include "tools/content/misc_models.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <utility>
@@ -82,41 +84,122 @@ GxInt32 Speckle(GxInt32 x, GxInt32 y, std::uint32_t seed, GxInt32 range)
     return static_cast<GxInt32>(Noise(x, y, seed) % static_cast<std::uint32_t>(2 * range + 1)) - range;
 }
 
+// ---- floor tiles ----
+// A tile's picture covers one 2 x 2 cell, which the player sees some 20 pixels across: each pattern is drawn at
+// the scale of a quarter or half of the tile, in its own colours, so that the six still tell apart there.
+
+constexpr GxInt32 kTileJoint = 2;  // pixels of joint along each edge: 4 between neighbouring tiles
+
+// Smooth noise within +-range on a lattice of `cell` pixels that wraps round the tile, so neighbouring tiles
+// meet without a seam.
+GxInt32 Mottle(GxInt32 x, GxInt32 y, GxInt32 cell, std::uint32_t seed, GxInt32 range)
+{
+    const GxInt32 n = kContentFloorTileSize / cell;
+    auto at = [&](GxInt32 i, GxInt32 j) { return static_cast<GxReal>(Noise(i % n, j % n, seed) % 1001) / 1000.0f; };
+    auto ease = [](GxReal t) { return t * t * (3.0f - 2.0f * t); };
+    const GxInt32 i = x / cell, j = y / cell;
+    const GxReal fx = ease(static_cast<GxReal>(x % cell) / cell), fy = ease(static_cast<GxReal>(y % cell) / cell);
+    const GxReal top = at(i, j) + (at(i + 1, j) - at(i, j)) * fx;
+    const GxReal bottom = at(i, j + 1) + (at(i + 1, j + 1) - at(i, j + 1)) * fx;
+    return static_cast<GxInt32>(((top + (bottom - top) * fy) * 2.0f - 1.0f) * static_cast<GxReal>(range));
+}
+
+// Within `width` pixels of the tile's edge, or of the edge of one of its `split` x `split` parts.
+bool OnJoint(GxInt32 x, GxInt32 y, GxInt32 split, GxInt32 width)
+{
+    const GxInt32 part = kContentFloorTileSize / split;
+    const GxInt32 u = x % part, v = y % part;
+    return u < width || v < width || u >= part - width || v >= part - width;
+}
+
+GxRGBA Mix(GxRGBA a, GxRGBA b, GxReal t)
+{
+    auto channel = [t](GxUInt8 p, GxUInt8 q) { return Clamp(static_cast<GxInt32>(p + (q - p) * t)); };
+    return {channel(a.red, b.red), channel(a.green, b.green), channel(a.blue, b.blue), 255};
+}
+
+// Concrete: grey slabs, a slab a cell, mottled, with dark joints.
+GxRGBA Concrete(GxInt32 x, GxInt32 y)
+{
+    if (OnJoint(x, y, 1, kTileJoint)) {
+        return Shade({96, 96, 94, 255}, Speckle(x, y, 11, 4));
+    }
+    return Shade({146, 146, 142, 255}, Mottle(x, y, 32, 12, 14) + Speckle(x, y, 1, 8));
+}
+
+// Marble: polished white with bold grey-green veins wandering across it, and fine joints.
+GxRGBA Marble(GxInt32 x, GxInt32 y)
+{
+    if (OnJoint(x, y, 1, 1)) {
+        return {196, 194, 188, 255};
+    }
+    constexpr GxReal kTurn = 2.0f * kPi / kContentFloorTileSize;  // whole waves, so the veins wrap
+    const GxReal wander = 0.03f * Mottle(x, y, 64, 19, 100) + 0.008f * Mottle(x, y, 16, 20, 100);
+    const GxReal main = std::fabs(std::sin(kTurn * (x + y) + wander));
+    const GxReal side = std::fabs(std::sin(kTurn * (2 * x - y) + 1.5f * wander + 1.0f));
+    const GxReal vein = std::fmax(0.0f, 1.0f - std::fmin(main / 0.12f, side / 0.1f));
+    return Mix(Shade({238, 235, 228, 255}, Mottle(x, y, 64, 13, 6) + Speckle(x, y, 2, 3)), {118, 130, 122, 255},
+               vein * 0.85f);
+}
+
+// Wood: four boards of light oak along x, each its own shade, with dark seams, staggered ends and grain.
+GxRGBA Wood(GxInt32 x, GxInt32 y)
+{
+    constexpr GxInt32 kBoards = 4, kBoard = kContentFloorTileSize / kBoards;
+    const GxInt32 board = y / kBoard;
+    const GxInt32 end = static_cast<GxInt32>(Noise(board, 0, 14) % kContentFloorTileSize);
+    if (y % kBoard < kTileJoint || std::abs(x - end) < 1) {
+        return {96, 62, 34, 255};
+    }
+    const GxInt32 tone = static_cast<GxInt32>(Noise(board, 1, 15) % 33) - 16;
+    const GxInt32 grain = static_cast<GxInt32>(9.0f * std::sin(0.9f * y + 0.05f * Mottle(x, y, 32, 16, 60)));
+    return Shade({206, 162, 104, 255}, tone + grain + Speckle(x, y, 3, 4));
+}
+
+// Checker: black and white squares, four a cell, twice the size of the plaza's.
+GxRGBA Checker(GxInt32 x, GxInt32 y)
+{
+    constexpr GxInt32 kSquare = kContentFloorTileSize / 2;
+    const bool dark = (x / kSquare + y / kSquare) % 2 != 0;
+    return Shade(dark ? GxRGBA{30, 30, 34, 255} : GxRGBA{240, 238, 232, 255}, Speckle(x, y, 4, 3));
+}
+
+// Carpet: deep blue weave with a dark border and a gold lozenge in each cell.
+GxRGBA Carpet(GxInt32 x, GxInt32 y)
+{
+    constexpr GxInt32 kBorder = 10, kGoldLine = 4;
+    constexpr GxInt32 kMiddle = kContentFloorTileSize / 2;
+    const GxRGBA gold = {214, 172, 62, 255};
+    const GxInt32 weave = ((x + y) % 4 < 2 ? 6 : -6) + Speckle(x, y, 5, 5);
+    const GxInt32 edge =
+        std::min(std::min(x, y), std::min(kContentFloorTileSize - 1 - x, kContentFloorTileSize - 1 - y));
+    const GxInt32 lozenge = std::abs(x - kMiddle) + std::abs(y - kMiddle);
+    if (edge < kBorder) {
+        return edge >= kBorder - kGoldLine ? Shade(gold, weave) : Shade({26, 34, 92, 255}, weave);
+    }
+    if ((lozenge >= 36 && lozenge < 36 + 2 * kGoldLine) || lozenge < 10) {
+        return Shade(gold, weave);
+    }
+    return Shade({44, 66, 150, 255}, weave);
+}
+
+// Terracotta: four fired tiles a cell, each its own shade, in cream grout.
+GxRGBA Terracotta(GxInt32 x, GxInt32 y)
+{
+    constexpr GxInt32 kSplit = 2;
+    if (OnJoint(x, y, kSplit, 3)) {
+        return Shade({214, 204, 184, 255}, Speckle(x, y, 17, 4));
+    }
+    const GxInt32 part = kContentFloorTileSize / kSplit;
+    const GxInt32 tone = static_cast<GxInt32>(Noise(x / part, y / part, 18) % 25) - 12;
+    return Shade({194, 94, 52, 255}, tone + Mottle(x, y, 16, 6, 8) + Speckle(x, y, 6, 5));
+}
+
 Pixels TilePixels(GxInt32 tile)
 {
-    const GxInt32 n = kContentFloorTileSize;
-    switch (tile) {
-    case 0:  // concrete: grey with speckles
-        return Paint(n, [](GxInt32 x, GxInt32 y) { return Shade({150, 150, 146, 255}, Speckle(x, y, 1, 18)); });
-    case 1:  // marble: pale with soft veins
-        return Paint(n, [](GxInt32 x, GxInt32 y) {
-            const GxReal vein = std::sin((x + 0.6f * y) * 0.09f + 3.0f * std::sin(y * 0.05f));
-            const GxInt32 dark = vein > 0.9f ? static_cast<GxInt32>((vein - 0.9f) * 500.0f) : 0;
-            return Shade({232, 230, 226, 255}, Speckle(x, y, 2, 4) - dark);
-        });
-    case 2:  // wood: planks along x with grain
-        return Paint(n, [](GxInt32 x, GxInt32 y) {
-            const GxInt32 plank = y / 16;
-            const GxInt32 seam = (y % 16 == 0 || (x + plank * 40) % 128 == 0) ? -50 : 0;
-            const GxInt32 grain = static_cast<GxInt32>(10.0f * std::sin(y * 1.3f + plank + x * 0.02f));
-            return Shade({150, 100, 60, 255}, grain + seam + Speckle(x, y, 3, 5) + (plank % 2) * 12);
-        });
-    case 3:  // checker: 16-pixel squares
-        return Paint(n, [](GxInt32 x, GxInt32 y) {
-            return ((x / 16 + y / 16) % 2) ? GxRGBA{40, 40, 48, 255} : GxRGBA{225, 220, 205, 255};
-        });
-    case 4:  // carpet: red weave
-        return Paint(n, [](GxInt32 x, GxInt32 y) {
-            return Shade({150, 30, 40, 255}, ((x + y) % 4 < 2 ? 8 : -8) + Speckle(x, y, 5, 6));
-        });
-    default:  // terracotta: 32-pixel tiles with grout
-        return Paint(n, [](GxInt32 x, GxInt32 y) {
-            if (x % 32 < 2 || y % 32 < 2) {
-                return GxRGBA{200, 190, 170, 255};
-            }
-            return Shade({190, 95, 55, 255}, Speckle(x, y, 6, 10) + ((x / 32 + y / 32) % 2) * 8);
-        });
-    }
+    static GxRGBA (*const kPainters[kContentFloorTileCount])(GxInt32, GxInt32) = {Concrete, Marble, Wood,
+                                                                                  Checker,  Carpet, Terracotta};
+    return Paint(kContentFloorTileSize, kPainters[tile >= 0 && tile < kContentFloorTileCount ? tile : 0]);
 }
 
 Pixels PlasterPixels()

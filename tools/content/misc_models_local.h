@@ -29,6 +29,8 @@ using RecipeList = std::vector<std::pair<std::string, Recipe>>;
 
 std::uint32_t Noise(GxInt32 x, GxInt32 y, std::uint32_t seed);
 GxRGBA Shade(GxRGBA base, GxInt32 delta);
+// The colour a share `t` of the way from a to b, opaque.
+GxRGBA Mix(GxRGBA a, GxRGBA b, GxReal t);
 // Fills a square picture from a function of the pixel position.
 Pixels Paint(GxInt32 size, const std::function<GxRGBA(GxInt32, GxInt32)>& pixel);
 GxInt32 Speckle(GxInt32 x, GxInt32 y, std::uint32_t seed, GxInt32 range);

@@ -17,6 +17,7 @@
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
+#include "gfx/world/collision.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/model_testing.h"
@@ -455,15 +456,197 @@ TEST_F(ObjectModels, BuildingsFitTheirFootprintsAndTheirEntrancesLandWhereThePla
     }
 }
 
-TEST_F(ObjectModels, FloorTilesAndTheParticleFallbackReadAsPng)
+// The picture shrunk to `side` x `side` pixels by averaging, as the player sees it from afar.
+std::vector<double> Shrunk(const GxImage* image, int side)
 {
+    std::vector<double> out(static_cast<size_t>(side * side * 3), 0.0);
+    const int block = image->width / side;
+    for (int y = 0; y < image->height; y++) {
+        for (int x = 0; x < image->width; x++) {
+            const GxUInt8* p = image->pixels + y * image->stride + x * 4;
+            for (int c = 0; c < 3; c++) {
+                out[static_cast<size_t>(((y / block) * side + x / block) * 3 + c)] +=
+                    p[c] / static_cast<double>(block * block);
+            }
+        }
+    }
+    return out;
+}
+
+// The mean over pixels of the summed channel differences.
+double Distance(const std::vector<double>& a, const std::vector<double>& b)
+{
+    double sum = 0.0;
+    for (size_t i = 0; i < a.size(); i++) {
+        sum += std::fabs(a[i] - b[i]);
+    }
+    return sum / static_cast<double>(a.size() / 3);
+}
+
+// ---- shop units ----
+
+const char* const kShopKinds[] = {"fashion", "electric", "leisure", "home", "health", "food"};
+constexpr int kShopKindCount = 6;
+
+// Whether the segment from a to b passes through a triangle, from either side; triangles of translucent
+// materials (the windows) count only when asked.
+bool Crosses(const GxGeometry* g, GxV3d a, GxV3d b, bool glass)
+{
+    const GxV3d there = {b.x - a.x, b.y - a.y, b.z - a.z}, back = {-there.x, -there.y, -there.z};
+    const GxV3d* v = g->morphTarget[0].verts;
+    for (GxInt32 t = 0; t < g->numTriangles; t++) {
+        const GxTriangle& tri = g->triangles[t];
+        if (!glass && g->matList.materials[tri.matIndex]->color.alpha < 255) {
+            continue;
+        }
+        const GxV3d &p = v[tri.vertIndex[0]], &q = v[tri.vertIndex[1]], &r = v[tri.vertIndex[2]];
+        GxReal distance = 0.0f;
+        if (GxIntersectLineTriangle(&a, &there, &p, &q, &r, &distance) ||
+            GxIntersectLineTriangle(&b, &back, &p, &q, &r, &distance)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The unit's body atomic: the untagged one.
+GxAtomic* Body(GxClump* clump)
+{
+    for (GxAtomic* atomic : Atomics(clump)) {
+        if (!TagOf(atomic)) {
+            return atomic;
+        }
+    }
+    return nullptr;
+}
+
+// The centroid of every triangle that shows the unit picture's top-left quarter, its pictogram.
+std::vector<GxV3d> PictogramPlaces(const GxGeometry* g)
+{
+    std::vector<GxV3d> places;
+    const GxV3d* v = g->morphTarget[0].verts;
+    const GxTexCoords* uv = g->texCoords[0];
+    for (GxInt32 t = 0; t < g->numTriangles; t++) {
+        const GxUInt16* i = g->triangles[t].vertIndex;
+        const GxReal uMax = std::fmax(uv[i[0]].u, std::fmax(uv[i[1]].u, uv[i[2]].u));
+        const GxReal vMax = std::fmax(uv[i[0]].v, std::fmax(uv[i[1]].v, uv[i[2]].v));
+        const GxReal uMin = std::fmin(uv[i[0]].u, std::fmin(uv[i[1]].u, uv[i[2]].u));
+        if (g->texCoords[0] && uMax <= 0.5f && vMax <= 0.5f && uMax - uMin > 0.25f) {
+            places.push_back({(v[i[0]].x + v[i[1]].x + v[i[2]].x) / 3.0f, (v[i[0]].y + v[i[1]].y + v[i[2]].y) / 3.0f,
+                              (v[i[0]].z + v[i[1]].z + v[i[2]].z) / 3.0f});
+        }
+    }
+    return places;
+}
+
+// Each unit opens on the side the game enters it from: the shoppers' paths, from the entrance cell in front of
+// the +z edge to their spots, pass through nothing, near or from afar; walking out through the back or a side
+// wall meets a wall; the pictograms and the top of the sign band stand at the front. The near level stays within
+// a modest count of triangles, the far one within a fraction of it.
+TEST_F(ObjectModels, ShopUnitsOpenWhereTheirShoppersEnter)
+{
+    constexpr GxInt32 kNearTriangles = 300, kFarTriangles = 100;
+    const GxReal heights[] = {0.3f, 1.0f, 1.7f};
+    for (const char* kind : kShopKinds) {
+        for (const auto& [suffix, size] : {std::pair<const char*, GxReal>{"_small", 6.0f}, {"_large", 8.0f}}) {
+            const std::string path = std::string("./models/shops/") + kind + suffix + ".gxs";
+            SCOPED_TRACE(path);
+            ReadModel model;
+            Read(path, &model);
+            ASSERT_FALSE(HasFatalFailure());
+            GxAtomic* body = Body(model.clump);
+            ASSERT_NE(nullptr, body);
+            const GxLODAtomicRecord* levels = GxLODAtomicGetRecord(body);
+            ASSERT_TRUE(levels && levels->geometry[1]);
+            const GxGeometry* near = body->geometry;
+            const GxGeometry* far = levels->geometry[1];
+            EXPECT_LE(near->numTriangles, kNearTriangles);
+            EXPECT_LE(far->numTriangles, kFarTriangles);
+            const GxReal h = size * 0.5f;
+            const std::vector<Slot> slots = ReadSlots((dir / path.substr(2)).string());
+            ASSERT_FALSE(slots.empty());
+            EXPECT_EQ(Cell(static_cast<int>(size) / 4, -1), CellUnder(slots[0].points.front(), size, size));
+            for (const GxGeometry* level : {near, far}) {
+                for (GxReal y : heights) {
+                    for (const Slot& slot : slots) {
+                        for (size_t i = 0; i + 1 < slot.points.size(); i++) {
+                            const GxV3d a = {slot.points[i].x, y, slot.points[i].z};
+                            const GxV3d b = {slot.points[i + 1].x, y, slot.points[i + 1].z};
+                            EXPECT_FALSE(Crosses(level, a, b, true)) << "path leg " << i << " at height " << y;
+                        }
+                    }
+                    const GxV3d middle = {0, y, 0};
+                    EXPECT_TRUE(Crosses(level, middle, {0, y, -h - 1.0f}, false)) << "the back is open";
+                    EXPECT_TRUE(Crosses(level, middle, {-h - 1.0f, y, 0}, false)) << "the -x side is open";
+                    EXPECT_TRUE(Crosses(level, middle, {h + 1.0f, y, 0}, false)) << "the +x side is open";
+                }
+                const std::vector<GxV3d> pictograms = PictogramPlaces(level);
+                EXPECT_GE(pictograms.size(), 2u * 3u);  // one over the door and one over each window
+                for (const GxV3d& p : pictograms) {
+                    EXPECT_GE(p.z, h) << "a pictogram at z " << p.z;
+                }
+                GxV3d top = {0, -1.0f, 0};
+                for (GxInt32 i = 0; i < level->numVertices; i++) {
+                    const GxV3d& p = level->morphTarget[0].verts[i];
+                    top = p.y > top.y || (p.y == top.y && p.z < top.z) ? p : top;
+                }
+                EXPECT_GE(top.z, h - 0.25f) << "the highest point stands back from the front";
+            }
+        }
+    }
+}
+
+// No two kinds look alike: their pictures (colours and pictogram) differ everywhere on average, and their
+// fittings make their near meshes differ.
+TEST_F(ObjectModels, ShopKindsLookApart)
+{
+    constexpr double kLeastDifference = 30.0;
+    std::vector<std::vector<double>> pictures;
+    std::vector<std::vector<GxV3d>> meshes;
+    for (const char* kind : kShopKinds) {
+        ContentModel made;
+        ASSERT_TRUE(ContentObjectModelCreate(std::string("./models/shops/") + kind + "_small.gxs", &made)) << kind;
+        ASSERT_EQ(1u, made.images.size()) << kind;
+        pictures.push_back(Shrunk(made.images[0], made.images[0]->width));
+        GxAtomic* body = Body(made.clump);
+        ASSERT_NE(nullptr, body);
+        const GxGeometry* g = body->geometry;
+        meshes.emplace_back(g->morphTarget[0].verts, g->morphTarget[0].verts + g->numVertices);
+    }
+    for (int a = 0; a < kShopKindCount; a++) {
+        for (int b = 0; b < a; b++) {
+            EXPECT_GT(Distance(pictures[static_cast<size_t>(a)], pictures[static_cast<size_t>(b)]), kLeastDifference)
+                << kShopKinds[a] << " and " << kShopKinds[b];
+            const auto& p = meshes[static_cast<size_t>(a)];
+            const auto& q = meshes[static_cast<size_t>(b)];
+            const bool same = p.size() == q.size() && std::equal(p.begin(), p.end(), q.begin(), [](GxV3d u, GxV3d w) {
+                                  return u.x == w.x && u.y == w.y && u.z == w.z;
+                              });
+            EXPECT_FALSE(same) << kShopKinds[a] << " and " << kShopKinds[b] << " have the same fittings";
+        }
+    }
+}
+
+// Every tile reads back at its size, and no two look alike across the mall: shrunk to the few pixels a cell
+// covers at the far side of the grid, each pair still differs by a clear step of colour on the average pixel.
+TEST_F(ObjectModels, FloorTilesLookApartFromAcrossTheMallAndTheParticleFallbackReads)
+{
+    constexpr int kSeenSide = 4;
+    constexpr double kLeastDifference = 60.0;
+    std::vector<std::vector<double>> seen;
     for (GxInt32 t = 0; t < kContentFloorTileCount; t++) {
         const std::string file = (dir / "images" / "floors" / (std::string(ContentFloorTileStem(t)) + ".png")).string();
         GxImage* image = GxImageReadPNG(file.c_str());
         ASSERT_NE(nullptr, image) << file;
         EXPECT_EQ(kContentFloorTileSize, image->width);
         EXPECT_EQ(kContentFloorTileSize, image->height);
+        ASSERT_EQ(32, image->depth) << file;
+        seen.push_back(Shrunk(image, kSeenSide));
         GxImageDestroy(image);
+        for (GxInt32 other = 0; other < t; other++) {
+            EXPECT_GT(Distance(seen[static_cast<size_t>(other)], seen.back()), kLeastDifference)
+                << ContentFloorTileStem(other) << " and " << ContentFloorTileStem(t);
+        }
     }
     GxImage* particle = GxImageReadPNG((dir / "data" / "images" / "particle.png").string().c_str());
     ASSERT_NE(nullptr, particle);
