@@ -57,7 +57,5 @@ if command -v Xvfb >/dev/null 2>&1; then
 fi
 
 cd build/test
-# A test that fails is run once more before the run fails: LeakSanitizer's tracer has crashed at a program's exit
-# on a loaded machine after the test itself passed, and such a crash must not fail a good tree. A test that fails
-# for a fault of ours fails both times.
-ctest --output-on-failure -j "$jobs" --timeout 600 --repeat until-pass:2
+# Every test runs once: a test that fails fails the run.
+ctest --output-on-failure -j "$jobs" --timeout 600
