@@ -21,11 +21,12 @@ constexpr const char* kMenuTextList = "mainmenu";
 // Notices: the font, and where the message and the file's path stand (virtual screen, y up from the bottom).
 constexpr const char* kNoticeFont = "./images/fonts/msgfont";
 constexpr const char* kNoticeTexts = "InGameMessages";
+// Both stand in the band under the menu's buttons and the city view's description.
 constexpr float kNoticeBoxLeft = 60.0f;
-constexpr float kNoticeBoxBottom = 530.0f;
+constexpr float kNoticeBoxBottom = 40.0f;
 constexpr float kNoticeBoxWidth = 680.0f;
-constexpr float kNoticeBoxHeight = 60.0f;
-constexpr float kNoticeDetailY = 510.0f;
+constexpr float kNoticeBoxHeight = 24.0f;
+constexpr float kNoticeDetailY = 16.0f;
 
 struct City {
     const char* picture;
@@ -152,11 +153,11 @@ void CFrontEnd::ShowCity(int32_t level)
     }
 }
 
+// What the player just met shows at once; a notice it interrupts shows again after it.
 void CFrontEnd::ShowNotice(int16_t message, const char* detail)
 {
-    if (m_notices.empty())
-        m_noticeTime = kFrontEndNoticeSeconds;
-    m_notices.push_back({message, FerroxUtf8ToUtf16(detail ? detail : "")});
+    m_noticeTime = kFrontEndNoticeSeconds;
+    m_notices.push_front({message, FerroxUtf8ToUtf16(detail ? detail : "")});
 }
 
 void CFrontEnd::CheckMenuPicture(const char* path)

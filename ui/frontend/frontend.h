@@ -102,8 +102,8 @@ public:
     void SwitchTo(CFerroxCanvas* canvas);
     // Shows the city canvas of a level in place of the main menu; another level leaves the menu.
     void ShowCity(int32_t level);
-    // Queues a notice: message n of "InGameMessages" and, on a line of its own, the detail (a file's path). Each
-    // shows across the top of the screen for kFrontEndNoticeSeconds, one after the other.
+    // Shows a notice: message n of "InGameMessages" and, on a line of its own, the detail (a file's path), across
+    // the bottom of the screen for kFrontEndNoticeSeconds; the newest first, the others after it.
     void ShowNotice(int16_t message, const char* detail);
     // The notices still to show, the one on the screen first.
     size_t GetNoticeCount() const { return m_notices.size(); }
