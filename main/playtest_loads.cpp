@@ -14,7 +14,7 @@ namespace {
 // that are compared with the view before the start (fractions of the screen, from the top left).
 constexpr int kBackFrames = 20;
 constexpr int kNoticeRows[] = {89, 90, 91, 92, 93, 95, 96, 97, 98};  // hundredths of the height
-constexpr int kNoticeSamples = 80;                 // across the middle three fifths of the width
+constexpr int kNoticeSamples = 80;                                   // across the middle three fifths of the width
 constexpr int kScreenHundredths = 100;
 // Pixels of the band that must have changed: the notice's letters, not one stray pixel.
 constexpr int kNoticeChangedPixels = 12;
