@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Damaged settings and data files: each start with one stops with a message naming the file and what is wrong
+# Damaged settings, data and text files: each start with one stops with a message naming the file and what is wrong
 # with it and exits non-zero, the file is left byte for byte as it was, so a second start stops the same way;
 # once the authored file is back, the game starts to its main menu.
 # Arguments: mkcontent, mall, the content texts folder.
@@ -18,6 +18,7 @@ MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkconte
 game="$root/content"
 cp "$game/setup.xml" "$root/setup.xml"
 cp "$game/data.xml" "$root/data.xml"
+cp "$game/language.xml" "$root/language.xml"
 
 # The damaged files: name, a file with the damage, the fault the game must name.
 half=$(($(wc -c <"$root/setup.xml") / 2))
@@ -28,6 +29,7 @@ awk 'BEGIN { for (i = 0; i < 200000; i++) print "<t>" }' >"$root/nested"
 # Under the tag reader's own 64 MiB cap, far over what a settings file holds.
 head -c 66000000 /dev/zero | tr '\0' 'a' >"$root/huge"
 head -c "$(($(wc -c <"$root/data.xml") / 2))" "$root/data.xml" >"$root/data_cut"
+head -c "$(($(wc -c <"$root/language.xml") / 2))" "$root/language.xml" >"$root/language_cut"
 cases=(
   "setup.xml:empty:holds no tag"
   "setup.xml:setup_cut:ends inside <"
@@ -37,6 +39,9 @@ cases=(
   "data.xml:empty:holds no tag"
   "data.xml:data_cut:ends inside <"
   "data.xml:missing:is missing"
+  "language.xml:language_cut:ends inside <"
+  "language.xml:binary:holds control bytes"
+  "language.xml:missing:is missing"
 )
 
 fail() {

@@ -28,7 +28,8 @@ struct Options {
     int seed = 0;              // the random generator's seed; 0: the clock's, or the play-through's own
     std::string playTest;      // folder of the input-level play test's screenshots
     bool playTestModeOnly = false;
-    int playTestWidth = 1024;  // the mode the play test picks in the launcher
+    bool playTestBrokenLevel = false;  // the run that meets a level that does not load
+    int playTestWidth = 1024;          // the mode the play test picks in the launcher
     int playTestHeight = 768;
 };
 Options g_options;
@@ -140,6 +141,9 @@ bool ParseOptions(int argc, char** argv)
                 return false;
             g_options.playTestModeOnly = true;
             g_options.playTest = argv[++i];
+        } else if (arg == "--play-test-broken-level" && i + 1 < argc) {
+            g_options.playTestBrokenLevel = true;
+            g_options.playTest = argv[++i];
         } else if (arg == "--step-ms" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
                 return false;
@@ -185,7 +189,8 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv)) {
         std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]\n"
                              "            [--play-through[-quit] FOLDER]\n"
-                             "            [--play-test FOLDER | --play-test-mode WxH FOLDER]\n");
+                             "            [--play-test FOLDER | --play-test-mode WxH FOLDER |\n"
+                             "             --play-test-broken-level FOLDER]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
@@ -209,6 +214,8 @@ int main(int argc, char** argv)
     // The play test also runs on the fixed clock, with its launcher driven through the dialog's turns.
     CPlayTest playTest(g_options.playTest, &g_shell, g_options.playTestWidth, g_options.playTestHeight,
                        g_options.playTestModeOnly);
+    if (g_options.playTestBrokenLevel)
+        playTest.UseBrokenLevelRun();
     if (!g_options.playTest.empty()) {
         g_pPlayTest = &playTest;
         playTest.Install();

@@ -70,6 +70,15 @@ private:
     // Writes the launcher's pictures kept so far (the engine can write pictures once it started).
     bool SaveLauncherPictures();
 
+    // ---- The broken-level run (playtest_loads.cpp): the launcher and the main menu, then London's start, which
+    // must lead back to London's view with a notice over it; then quit.
+public:
+    void UseBrokenLevelRun();
+
+private:
+    bool LevelRefused(int frame);
+    std::vector<long> m_band;  // the notice's band before the start
+
     // Steps: see the table in the .cpp.
     bool LauncherLanguagePage(int turn);
     bool LauncherFrench(int turn);

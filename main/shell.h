@@ -69,6 +69,8 @@ public:
     void RenderFrontEnd() override;
     void BuildFrontEnd() override;
     void DestroyFrontEndCanvases() override;
+    void ShowFrontEndNotice(int16_t message, const char* detail) override;
+    void ShowCityView(int32_t level) override;
     void Release() override;
 
     // The game singleton, written to the application's game field and to the global game pointer, with this

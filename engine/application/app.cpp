@@ -430,7 +430,7 @@ int CFerroxApp::Start()
     if (!RegisterImageFormats())
         return Fail("the image formats do not register");
     if (!m_pGame->Create(m_hWnd, kFerroxWindowClass))
-        return Fail("the game does not start");
+        return Fail(m_pGame->GetStartFailure() ? m_pGame->GetStartFailure() : "the game does not start");
     if (m_pMouse)
         m_pMouse->HideCursor();
     ShowAppWindow(m_hWnd, m_fullScreen);

@@ -93,6 +93,9 @@ public:
     const char* GetImagePath() const { return m_imagePath.c_str(); }
     void SetImagePath(const char* path) { m_imagePath = path ? path : ""; }
     const FerroxKeyEvent* GetLastKey() const { return &m_lastKey; }
+    // Why Create returned 0, naming the file at fault, or null: the application reports it.
+    const char* GetStartFailure() const { return m_startFailure.empty() ? nullptr : m_startFailure.c_str(); }
+    void SetStartFailure(const std::string& failure) { m_startFailure = failure; }
     float GetFrameTime() const { return m_times[0]; }
     float GetGameTime() const { return m_times[1]; }
 
@@ -116,6 +119,7 @@ public:
 
 private:
     std::string m_imagePath;
+    std::string m_startFailure;
 };
 
 // The application's game object and setup tree, reached through global pointers.

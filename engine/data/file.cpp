@@ -1,16 +1,15 @@
 // Line-oriented text files over the graphics core's file functions, and section seeking.
 #include "engine/data/file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "gfx/core/filesys.h"
 
 namespace {
-// One piece of a line: at most 255 bytes.
-const int kPieceBuffer = 256;
-// CR LF.
-const size_t kLineEndBytes = 2;
+// Bytes a read takes from the file at once.
+const size_t kReadAheadBytes = 64 * 1024;
 }  // namespace
 
 GxFile* FerroxOpenReplacement(const char* name)
@@ -88,6 +87,8 @@ int CFerroxFile::Open(const char* name, int read)
 
 int CFerroxFile::Close()
 {
+    m_readAhead.clear();
+    m_readAt = 0;
     if (!m_pFile)
         return 1;
     GxFile* file = m_pFile;
@@ -105,40 +106,49 @@ std::string& CFerroxFile::ReadLine(std::string& out)
     return out;
 }
 
+bool CFerroxFile::FillReadAhead()
+{
+    m_readAhead.resize(kReadAheadBytes);
+    m_readAt = 0;
+    const size_t got = GxFileRead(&m_readAhead[0], 1, kReadAheadBytes, m_pFile);
+    m_readAhead.resize(got);
+    return got > 0;
+}
+
+// A line ends at its LF; the LF and a CR before it are removed. A NUL byte cuts the rest of its line, and past
+// the limit the rest of the line is read but not kept.
 bool CFerroxFile::ReadLineWithin(std::string& out, size_t limit)
 {
     out.clear();
     if (!m_pFile || m_mode != 1)
         return true;
-    char buffer[kPieceBuffer];
     bool within = true;
-    for (;;) {
-        memset(buffer, 0, sizeof(buffer));
-        if (!GxFileGets(buffer, kPieceBuffer, m_pFile))
-            break;
-        if (within)
-            out.append(buffer, strlen(buffer));
-        // Past the limit and a line end's room, the rest of the line is read but not kept.
-        if (within && out.size() > limit && out.size() - limit > kLineEndBytes) {
-            within = false;
-            out.resize(limit);
+    bool cut = false;
+    bool ended = false;
+    while (!ended && (m_readAt < m_readAhead.size() || FillReadAhead())) {
+        const char* start = m_readAhead.data() + m_readAt;
+        const size_t left = m_readAhead.size() - m_readAt;
+        const char* lineEnd = static_cast<const char*>(memchr(start, '\n', left));
+        ended = lineEnd != nullptr;
+        const size_t piece = ended ? static_cast<size_t>(lineEnd - start) : left;
+        m_readAt += ended ? piece + 1 : piece;
+        size_t kept = cut ? 0 : piece;
+        if (const void* nul = memchr(start, '\0', kept)) {
+            kept = static_cast<size_t>(static_cast<const char*>(nul) - start);
+            cut = true;
         }
-        // The buffer was zero-filled, so an LF anywhere in it, even behind a NUL byte, ended the line.
-        // A piece may also stop short of the buffer without ending the line (a CR kept for the next piece).
-        if (memchr(buffer, '\n', sizeof(buffer) - 1) || GxFileEof(m_pFile))
-            break;
+        // One byte more than the limit is held, so that a CR before the line end does not count as over it.
+        const size_t room = limit == std::string::npos ? kept : limit + 1 - std::min(out.size(), limit + 1);
+        if (kept > room)
+            within = false;
+        out.append(start, std::min(kept, room));
     }
-    if (!within)
-        return false;
-    // Only a real line end is removed: a last line without LF keeps all its characters.
-    if (!out.empty() && out.back() == '\n') {
+    if (ended && !out.empty() && out.back() == '\r' && !cut)
         out.pop_back();
-        if (!out.empty() && out.back() == '\r')
-            out.pop_back();
-    }
-    if (out.size() <= limit)
+    if (within && out.size() <= limit)
         return true;
-    out.resize(limit);
+    if (out.size() > limit)
+        out.resize(limit);
     return false;
 }
 
@@ -156,10 +166,15 @@ uint64_t CFerroxFile::GetBytesLeft() const
         return 0;
     uint64_t size = (static_cast<uint64_t>(m_pFile->sizeHigh) << 32) | m_pFile->sizeLow;
     uint64_t position = (static_cast<uint64_t>(m_pFile->posHigh) << 32) | m_pFile->posLow;
-    return size > position ? size - position : 0;
+    return (size > position ? size - position : 0) + (m_readAhead.size() - m_readAt);
 }
 
-int CFerroxFile::IsEof() { return !m_pFile || GxFileEof(m_pFile) ? 1 : 0; }
+int CFerroxFile::IsEof()
+{
+    if (m_pFile && m_mode == 1 && m_readAt < m_readAhead.size())
+        return 0;
+    return !m_pFile || GxFileEof(m_pFile) ? 1 : 0;
+}
 
 int CFerroxTagFile::SeekTag(std::string tag)
 {
@@ -171,10 +186,10 @@ int CFerroxTagFile::SeekTag(std::string tag)
     if (Open(name.c_str(), m_mode) != 0)
         return 1;
     std::string line;
-    while (!GxFileEof(m_pFile)) {
+    while (!IsEof()) {
         ReadLine(line);
         if (line.find(tag) != std::string::npos)
-            return GxFileEof(m_pFile) ? 1 : 0;
+            return IsEof();
     }
     return 1;
 }

@@ -42,10 +42,17 @@ public:
     int32_t GetMode() const { return m_mode; }
 
 protected:
+    // Takes the next block of a file open for reading into the read-ahead; false when none is left.
+    bool FillReadAhead();
+
     std::string m_name;
     GxFile* m_pFile;
     int32_t m_mode;  // 0 writing, 1 reading
     bool m_writeFailed;
+    // Bytes read from the file and not yet taken, from m_readAt on: lines are cut from blocks, not read a
+    // piece at a time.
+    std::string m_readAhead;
+    size_t m_readAt = 0;
 };
 
 // Replacing a file safely, on any registered file system: "<name>.tmp" is opened for writing

@@ -56,6 +56,7 @@ TEST_F(LineFile, ReadLineWithinRefusesALongLineWithoutHoldingIt)
     EXPECT_LT(held.capacity(), huge.size() / 10) << "the long line was held";
     EXPECT_TRUE(file.ReadLineWithin(line, limit));
     EXPECT_EQ("next", line);
+    EXPECT_EQ(huge.size(), file.GetBytesLeft()) << "bytes read ahead and not yet taken are left";
     // The last line has no line end.
     EXPECT_FALSE(file.ReadLineWithin(line, limit));
     EXPECT_EQ(1, file.IsEof());

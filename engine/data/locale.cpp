@@ -15,6 +15,9 @@ namespace {
 
 // Screen width used when no game object is there to ask: the virtual interface width.
 const int kDefaultScreenWidth = 800;
+// A text file's lists sit under this node; the file is held whole, so its size is capped as the settings' are.
+const char* const kLanguageNode = "LANGUAGE";
+constexpr size_t kTextFileMaxBytes = FERROX_SETTINGS_MAX_BYTES;
 
 std::u16string FormatWide(const char* format, int value)
 {
@@ -102,14 +105,24 @@ void CLocale::BuildList(const CFerroxTagNode* listNode)
 
 void CLocale::LoadTextsFrom(const char* fileName)
 {
+    m_loadProblem.clear();
+    const std::string name = fileName ? fileName : "";
     CFerroxTagTree tree;
-    tree.Load(fileName);
+    std::string problem;
+    if (!tree.LoadWhole(fileName, kTextFileMaxBytes, &problem)) {
+        m_loadProblem = name + " " + problem;
+        return;
+    }
+    if (!tree.FindNode(kLanguageNode, 1)) {
+        m_loadProblem = name + " holds no " + kLanguageNode + " list";
+        return;
+    }
     LoadTextsFromTree(tree);
 }
 
 void CLocale::LoadTextsFromTree(CFerroxTagTree& tree)
 {
-    if (!tree.FindNode("LANGUAGE", 1))
+    if (!tree.FindNode(kLanguageNode, 1))
         return;
     const CFerroxTagNode* language = tree.GetCursor();
     for (const CFerroxTagNode* listNode : language->children) {

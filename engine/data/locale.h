@@ -53,8 +53,11 @@ public:
     virtual void ClearTexts();
     virtual void ExportTexts();
 
-    // The same, from and to the files named.
+    // The same, from and to the files named. A file that is missing, damaged or holds no "LANGUAGE" list loads
+    // no text and leaves the problem for GetLoadProblem.
     void LoadTextsFrom(const char* fileName);
+    // What kept the last load of texts from reading its file ("./language.xml is missing"), or empty.
+    const std::string& GetLoadProblem() const { return m_loadProblem; }
     // Appends the lists of the "LANGUAGE" node of a loaded tree.
     void LoadTextsFromTree(CFerroxTagTree& tree);
     // 1 when both files were written whole; 0 leaves any earlier files as they were.
@@ -70,4 +73,5 @@ private:
 
     std::vector<std::unique_ptr<FerroxTextList>> m_lists;
     uint16_t m_listCount;
+    std::string m_loadProblem;
 };

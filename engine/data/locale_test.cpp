@@ -1,6 +1,7 @@
 // Text catalogue: entry checks and diagnostics, languages, list look-up and the drawing alignment rule.
 #include "engine/data/locale.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -164,9 +165,26 @@ TEST_F(LocaleFiles, SettingsAndFilesAndExport)
 
     fromFile.LoadTextsFrom(language.c_str());
     EXPECT_EQ(u"Londres", fromFile.GetText(1, 0));
-    CLocale missing;
-    missing.LoadTextsFrom(Path("absent.xml").c_str());
-    EXPECT_EQ(0, missing.GetListCount());
+    EXPECT_EQ("", fromFile.GetLoadProblem());
+    // A missing, cut or foreign file loads no text and says which file and what is wrong with it.
+    const struct {
+        const char* text;  // null: no file
+        const char* problem;
+    } damaged[] = {
+        {nullptr, " is missing"},
+        {"<LANGUAGE>\n<mainmenu>\n<0>\nLondon\n", " ends inside <0>"},
+        {"<DEBUG>\n</DEBUG>\n", " holds no LANGUAGE list"},
+    };
+    for (const auto& c : damaged) {
+        const std::string path = Path("damaged.xml");
+        std::filesystem::remove(path);
+        if (c.text)
+            WriteFile(path, c.text);
+        CLocale broken;
+        broken.LoadTextsFrom(path.c_str());
+        EXPECT_EQ(0, broken.GetListCount());
+        EXPECT_EQ(path + c.problem, broken.GetLoadProblem());
+    }
 
     ASSERT_EQ(1, fromFile.ExportTextsFrom(language.c_str(), Path("language").c_str()));
     const std::string exported = "Extra\t\r\nLondon\t\r\nBerlin\t\r\nParis\t\r\nCaf\xC3\xA9\t\r\n";

@@ -1,8 +1,11 @@
 // The game object's singleton and the fields the figures read.
 #include "game/shell/game.h"
 
+#include <cstdio>
+
 #include "gfx/core/raster.h"
 
+#include "engine/world/level.h"
 #include "engine/world/picker.h"
 #include "game/buildings/floors.h"
 #include "game/buildings/placement.h"
@@ -161,8 +164,39 @@ void CGame::ReleaseGame()
 
 void CGame::QueueMessage(int16_t number)
 {
-    if (m_pNotices)
+    if (m_pNotices && !m_loadingGame)
         m_pNotices->QueueMessage(number);
+}
+
+void CGame::ReportDamagedFile(const char* path)
+{
+    if (!path || !*path || !m_toldFiles.insert(path).second)
+        return;
+    std::fprintf(stderr, "mall: %s cannot be read; the game goes on without it\n", path);
+    m_frontEndNotices.emplace_back(kGameDamagedFileMessage, path);
+}
+
+void CGame::PostFrontEndNotices()
+{
+    for (const std::pair<int16_t, std::string>& notice : m_frontEndNotices)
+        GetShell()->ShowFrontEndNotice(notice.first, notice.second.c_str());
+    m_frontEndNotices.clear();
+}
+
+// The level's world file is named, so that the player knows what to restore; the leave state then takes the game
+// back to the front end, and the front end to the level's city view.
+void CGame::AbandonLevel()
+{
+    const int32_t level = m_pLevelManager ? m_pLevelManager->GetLevel() : -1;
+    std::string path;
+    if (!FerroxLevelPath(g_pFerroxSetupTree, level, &path))
+        path.clear();
+    std::fprintf(stderr, "mall: level %d (%s) cannot be loaded; back to its city view\n", static_cast<int>(level),
+                 path.c_str());
+    m_frontEndNotices.emplace_back(kGameLevelFailedMessage, path);
+    m_returnCity = level;
+    m_gameFilePath.clear();
+    SetState(kGameStateLeave);
 }
 
 void CGame::PlaySample(int32_t sample, int32_t volume)

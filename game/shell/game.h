@@ -18,7 +18,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/application/base.h"
 #include "gfx/core/gx.h"
@@ -104,6 +107,10 @@ constexpr int16_t kGameUnlockMessageBase = 14;
 constexpr int32_t kGameStaffCategories = 4;
 // The tile command's value that keeps the current tile type.
 constexpr int32_t kGameKeepFloorTile = -1;
+// Texts of "InGameMessages" the front end shows with a file's path: a level whose world does not load (the
+// player is back in its city view), and a content file the game goes on without.
+constexpr int16_t kGameLevelFailedMessage = 42;
+constexpr int16_t kGameDamagedFileMessage = 43;
 
 // Start of a new game's calendar.
 constexpr uint16_t kGameStartMonth = 1;
@@ -128,8 +135,11 @@ public:
     void Render() override;
     // Makes every game-side object once, after the loading picture; 0 when the level list cannot be read.
     int SetUpGame();
-    // Builds the current level's world and puts the camera, the placement, the spawner and the sound in it.
-    void StartLevel();
+    // Builds the current level's world and puts the camera, the placement, the spawner and the sound in it; 0
+    // when the level's world does not load (nothing is left of it).
+    int StartLevel();
+    // A level that did not load: the player is told which file, and is taken back to the level's city view.
+    void AbandonLevel();
     // Takes the level down: objects, world, floors, interface panels; the front end can take over.
     void LeaveLevel();
     // The in-game frame: scenario result, clock, then every subsystem with real or scaled time.
@@ -157,7 +167,10 @@ public:
     // The installed notice seam, or null: then nothing is told.
     CGameNotices* GetNotices() const { return m_pNotices; }
     void SetNotices(CGameNotices* notices) { m_pNotices = notices; }
+    // Dropped while a load rebuilds the game: what its past posted is no news.
     void QueueMessage(int16_t number);
+    // A content file that cannot be read: the player is told which, once, in the front end.
+    void ReportDamagedFile(const char* path);
     // Through the notice seam when one is installed, else straight to the sound manager.
     void PlaySample(int32_t sample, int32_t volume);
     // The interface's click: effect 0 at full volume.
@@ -199,8 +212,10 @@ public:
     // Saved games (game/shell/savegame.h). 1 when every section was written and the file replaced any old one (a
     // failed save leaves the old file as it was), else 0.
     int SaveGame(const char* path);
-    // A GameLoadResult: 1 when the file was read whole into a rebuilt game, 2 when object records were left out;
-    // 0, with nothing changed, when it does not open or does not read whole (GameFileProblem).
+    // A GameLoadResult: 1 when the file was read whole into a rebuilt game, 2 when object records or values were
+    // left out (a value left out keeps what the running game had); 0, with nothing changed, when it does not open
+    // or does not read whole (GameFileProblem); 3 when the save's level did not load (the game goes back to the
+    // front end).
     int LoadGame(const char* path);
     CGameSaveParts* GetSaveParts() const { return m_pSaveParts; }
     void SetSaveParts(CGameSaveParts* parts) { m_pSaveParts = parts; }
@@ -250,6 +265,8 @@ private:
     void StartSpawner(CFerroxWorld* world);
     void UpdateSpawner(float dt);
     void ReleaseGame();
+    // Hands the notices waiting for the front end to the shell.
+    void PostFrontEndNotices();
     static void GradeStaff(int32_t category, int32_t grade);
     void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
     void MoveViewOneStorey(int up);
@@ -267,6 +284,11 @@ private:
     std::unique_ptr<CObjectManagerSeam> m_pObjectSeam;
     CGameSaveParts* m_pSaveParts = nullptr;
     std::unique_ptr<CGameSaveParts> m_pOwnSaveParts;  // what the set-up installs when nothing else is
+    int32_t m_loadingGame = 0;                        // 1 while LoadGame rebuilds the game
+    // Front-end notices not yet shown (message, file), and the files already told of.
+    std::vector<std::pair<int16_t, std::string>> m_frontEndNotices;
+    std::set<std::string> m_toldFiles;
+    int32_t m_returnCity = -1;  // the city view a failed level goes back to; -1 for the main menu
 };
 
 // What a selected object is, for the popups that show its record.

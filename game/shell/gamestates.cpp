@@ -88,7 +88,7 @@ class CGameOwnSaveParts : public CGameSaveParts {
 public:
     explicit CGameOwnSaveParts(CGame* game) : m_pGame(game) {}
     void LeaveLevel() override { m_pGame->LeaveLevel(); }
-    void StartLevel() override { m_pGame->StartLevel(); }
+    int StartLevel() override { return m_pGame->StartLevel(); }
     CConditions* GetConditions() override { return m_pGame->m_pConditions.get(); }
     CFloorManager* GetFloorManager() override { return m_pGame->m_pFloorManager.get(); }
     CStatistics* GetStatistics() override
@@ -180,8 +180,14 @@ int CGame::Create(HWND window, const char* name)
     if (!CFerroxGame::Create(window, name))
         return 0;
     if (!m_pLocale) {
-        m_pLocale = std::make_unique<CLocale>();
-        m_pLocale->LoadSettings();
+        auto locale = std::make_unique<CLocale>();
+        locale->LoadSettings();
+        // Without its texts the game has nothing to say: it stops as it does for a damaged data file.
+        if (!locale->GetLoadProblem().empty()) {
+            SetStartFailure(locale->GetLoadProblem());
+            return 0;
+        }
+        m_pLocale = std::move(locale);
     }
     if (!m_pMouse) {
         auto owned = std::make_unique<CMouse>();
@@ -284,13 +290,18 @@ void CGame::Update(float frameTime)
         }
         break;
     case kGameStateFrontEnd:
+        PostFrontEndNotices();
         GetShell()->UpdateFrontEnd(GetFrameTime());
         break;
     case kGameStateInGame:
         UpdateInGame();
         break;
     case kGameStateStart:
-        StartLevel();
+        // A level that does not load never shows the interface: the front end stays until the leave state.
+        if (!StartLevel()) {
+            AbandonLevel();
+            break;
+        }
         GetShell()->DestroyFrontEndCanvases();
         SetState(kGameStateInGame);
         if (!m_gameFilePath.empty() && GxFileExists(m_gameFilePath.c_str())) {
@@ -303,6 +314,10 @@ void CGame::Update(float frameTime)
     case kGameStateLeave:
         LeaveLevel();
         GetShell()->BuildFrontEnd();
+        if (m_returnCity >= 0)
+            GetShell()->ShowCityView(m_returnCity);
+        m_returnCity = -1;
+        PostFrontEndNotices();
         SetState(kGameStateFrontEnd);
         break;
     default:
@@ -509,6 +524,8 @@ int CGame::SetUpGame()
     CDynamicObjectManager::SetSeam(m_pObjectSeam.get());
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
     objects->LoadObjectData(m_pGameData.get());
+    for (const std::string& unread : objects->GetUnreadFiles())
+        ReportDamagedFile(unread.c_str());
     m_pFloorManager->CreateDebris();
     CreateSelectionIndicator();
     if (!GetShell()->CreateInterface(m_pGameData.get()))
@@ -535,7 +552,7 @@ int CGame::SetUpGame()
 
 // ---- Starting and leaving a level ----
 
-void CGame::StartLevel()
+int CGame::StartLevel()
 {
     m_gameOver = 0;
     m_gameSpeed = 1.0f;
@@ -544,7 +561,7 @@ void CGame::StartLevel()
     // A new mall numbers its shops from 1; a load raises the counter to the highest number it read.
     g_shopCounter = 0;
     if (!m_setUp || !m_pLevelManager)
-        return;
+        return 1;
     auto* levels = static_cast<CLevelManager*>(m_pLevelManager.get());
     if (!levels->GetWorld()) {
         auto world = std::make_unique<CWorld>();
@@ -557,9 +574,8 @@ void CGame::StartLevel()
     GxImageSetPath(imagePath.c_str());
     CFerroxWorld* world = levels->GetWorld();
     if (!created || !world || !world->GetGraphicsWorld()) {
-        std::fprintf(stderr, "mall: level %d cannot be loaded\n", static_cast<int>(levels->GetLevel()));
         levels->UnloadLevel();
-        return;
+        return 0;
     }
     m_levelLoaded = 1;
     if (m_pCamera) {
@@ -588,6 +604,7 @@ void CGame::StartLevel()
     if (m_pSelectionIndicator)
         m_pSelectionIndicator->AddToWorld(world);
     StartSpawner(world);
+    return 1;
 }
 
 void CGame::PlaceCamera()

@@ -2,6 +2,7 @@
 #include "game/shell/savegame.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "engine/data/convert.h"
@@ -12,6 +13,7 @@
 #include "game/shell/conditions.h"
 #include "game/shell/game.h"
 #include "game/shell/statistics.h"
+#include "game/world/levelmanager.h"
 
 namespace {
 
@@ -144,23 +146,33 @@ void WriteGameData(CFerroxFile* file, const CGame& game)
     file->WriteLine(std::string(kGameDataEndTag) + kLineEnd);
 }
 
-// Takes the three values only when all of them are numbers that fit and the end tag follows: a cut-short or
-// broken section (a last number cut by the end of the file among them) leaves the calendar the game held.
-void ReadGameData(CFerroxTagFile* file, CGame& game)
+// The calendar a load starts from: what the running game had before its level was torn down.
+struct GameCalendar {
+    uint16_t year;
+    uint16_t month;
+    uint16_t day;
+};
+
+// Reads the three values; when one is no unsigned 16-bit number they are refused together, and the calendar
+// stays the running game's (a date made of two games is no date). Returns the values refused.
+int ReadGameData(CFerroxTagFile* file, CGame& game, const GameCalendar& running)
 {
+    game.m_startYear = running.year;
+    game.m_startMonth = running.month;
+    game.m_dayCounter = running.day;
     if (file->SeekTag(kGameDataTag) != 0)
-        return;
+        return 0;
     uint16_t values[3] = {};
+    int refused = 0;
     std::string line;
-    for (uint16_t& value : values) {
-        if (file->IsEof() || !FromString<unsigned short>(file->ReadLine(line), value))
-            return;
-    }
-    if (file->ReadLine(line).find(kGameDataEndTag) == std::string::npos)
-        return;
+    for (uint16_t& value : values)
+        refused += !file->IsEof() && FromString<unsigned short>(file->ReadLine(line), value) ? 0 : 1;
+    if (refused > 0)
+        return refused;
     game.m_startYear = values[0];
     game.m_startMonth = values[1];
     game.m_dayCounter = values[2];
+    return 0;
 }
 
 }  // namespace
@@ -174,7 +186,7 @@ std::string GameFileProblem(CFerroxFile* file, bool needsTechTree)
 
 int16_t GameLoadMessage(int result)
 {
-    if (result == kGameLoadWhole)
+    if (result == kGameLoadWhole || result == kGameLoadLevelFailed)
         return -1;
     return result == kGameLoadDropped ? kGameLoadDroppedMessage : kGameLoadRefusedMessage;
 }
@@ -212,7 +224,8 @@ int CGame::SaveGame(const char* path)
 }
 
 // The running level is torn down only once the whole file was read and every section found whole; every reader
-// then seeks its own section, so their order in the file does not matter and a missing one is skipped.
+// then seeks its own section, so their order in the file does not matter and a missing one is skipped. Messages
+// posted while the game is rebuilt (a contract the save had completed long ago) belong to the save's past.
 int CGame::LoadGame(const char* path)
 {
     if (!path || !*path)
@@ -226,13 +239,24 @@ int CGame::LoadGame(const char* path)
         file.Close();
         return kGameLoadRefused;
     }
+    const GameCalendar calendar = {m_startYear, m_startMonth, m_dayCounter};
+    CStatistics* statistics = m_pSaveParts ? m_pSaveParts->GetStatistics() : nullptr;
+    const std::unique_ptr<CStatistics> figures = statistics ? std::make_unique<CStatistics>(*statistics) : nullptr;
+    m_loadingGame = 1;
     if (m_pSaveParts)
         m_pSaveParts->LeaveLevel();
-    if (m_pLevelManager)
+    int refused = 0;
+    if (auto* levels = dynamic_cast<CLevelManager*>(m_pLevelManager.get()))
+        refused += levels->LoadLevel(&file) ? 0 : 1;
+    else if (m_pLevelManager)
         m_pLevelManager->Load(&file);
-    if (m_pSaveParts)
-        m_pSaveParts->StartLevel();
-    ReadGameData(&file, *this);
+    if (m_pSaveParts && !m_pSaveParts->StartLevel()) {
+        m_loadingGame = 0;
+        file.Close();
+        AbandonLevel();
+        return kGameLoadLevelFailed;
+    }
+    refused += ReadGameData(&file, *this, calendar);
     int dropped = 0;
     if (m_pSaveParts) {
         if (CFloorManager* floors = m_pSaveParts->GetFloorManager())
@@ -240,13 +264,14 @@ int CGame::LoadGame(const char* path)
         if (CConditions* conditions = m_pSaveParts->GetConditions())
             conditions->Load(&file);
         dropped = m_pSaveParts->LoadObjects(&file);
-        if (CStatistics* statistics = m_pSaveParts->GetStatistics())
-            statistics->Load(&file);
+        if (CStatistics* loaded = m_pSaveParts->GetStatistics())
+            loaded->Load(&file, figures.get(), &refused);
     }
     if (m_pTechTree)
         m_pTechTree->Load(&file);
+    m_loadingGame = 0;
     file.Close();
-    if (dropped > 0)
-        std::fprintf(stderr, "mall: %s: %d objects of the save were left out\n", path, dropped);
-    return dropped > 0 ? kGameLoadDropped : kGameLoadWhole;
+    if (dropped > 0 || refused > 0)
+        std::fprintf(stderr, "mall: %s: %d objects and %d values of the save were left out\n", path, dropped, refused);
+    return dropped > 0 || refused > 0 ? kGameLoadDropped : kGameLoadWhole;
 }

@@ -19,11 +19,14 @@ constexpr const char* kGameDataTag = "<GAME_DATA>";
 constexpr const char* kGameDataEndTag = "</GAME_DATA>";
 
 // What CGame::LoadGame did: refused the file with the running game as it was; read it whole; read it with
-// object records left out (broken, on cells already taken, or characters beyond the counts the game reaches).
+// object records left out (broken, on cells already taken, or characters beyond the counts the game reaches) or
+// values refused (a number out of its range, a level no level list has: the running game's value stays); or
+// found the save's level would not load, the running game gone and the game on its way to the front end.
 enum GameLoadResult : int {
     kGameLoadRefused = 0,
     kGameLoadWhole = 1,
     kGameLoadDropped = 2,
+    kGameLoadLevelFailed = 3,
 };
 
 // Largest save read, far above what the game writes (every cell of five storeys built on and every character
@@ -32,10 +35,11 @@ enum GameLoadResult : int {
 constexpr uint64_t kGameFileMaxBytes = 64u << 20;
 constexpr size_t kGameFileMaxLine = 1u << 20;
 
-// Texts of the "InGameMessages" list telling the player that a load was refused or left objects out.
+// Texts of the "InGameMessages" list telling the player that a load was refused or left parts out.
 constexpr int16_t kGameLoadRefusedMessage = 40;
 constexpr int16_t kGameLoadDroppedMessage = 41;
-// The message that tells the player a load's result; -1 for a load read whole.
+// The in-game message that tells the player a load's result; -1 for a load read whole, and for a level that did
+// not load (the front end tells of that).
 int16_t GameLoadMessage(int result);
 
 // What a save writes and a load rebuilds beside the level manager and the technology tree. The game's set-up
@@ -44,9 +48,9 @@ int16_t GameLoadMessage(int result);
 class CGameSaveParts {
 public:
     virtual ~CGameSaveParts() = default;
-    // The running level torn down; then the level the level manager holds built.
+    // The running level torn down; then the level the level manager holds built, 0 when its world did not load.
     virtual void LeaveLevel() = 0;
-    virtual void StartLevel() = 0;
+    virtual int StartLevel() = 0;
     // The running game's parts, or null when it has none; asked again after StartLevel.
     virtual CConditions* GetConditions() = 0;
     virtual CFloorManager* GetFloorManager() = 0;

@@ -52,7 +52,7 @@ public:
         statistics = std::make_unique<CStatistics>();
         g_pGame->m_pTechTree->Reset();
     }
-    void StartLevel() override {}
+    int StartLevel() override { return 1; }
     CConditions* GetConditions() override { return &conditions; }
     CFloorManager* GetFloorManager() override { return nullptr; }
     CStatistics* GetStatistics() override { return statistics.get(); }

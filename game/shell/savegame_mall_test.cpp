@@ -64,7 +64,7 @@ protected:
         game->m_pTechTree->Reset();
         conditions.Reset();
     }
-    void StartLevel() override
+    int StartLevel() override
     {
         floors = std::make_unique<CFloorManager>();
         const std::filesystem::path previous = std::filesystem::current_path();
@@ -75,6 +75,7 @@ protected:
         controller = std::make_unique<CPlacementController>();
         controller->Create(floors.get(), nullptr);
         floors->SetHooks(controller->FloorHooks());
+        return 1;
     }
     CConditions* GetConditions() override { return &conditions; }
     CFloorManager* GetFloorManager() override { return floors.get(); }

@@ -31,7 +31,12 @@ public:
         events.push_back("leave");
         conditions.Reset();
     }
-    void StartLevel() override { events.push_back("start " + std::to_string(m_pLevel->GetLevel())); }
+    // The game's own level start, which without a set-up game only starts the clock and the calendar afresh.
+    int StartLevel() override
+    {
+        events.push_back("start " + std::to_string(m_pLevel->GetLevel()));
+        return g_pGame->StartLevel();
+    }
     CConditions* GetConditions() override { return &conditions; }
     CFloorManager* GetFloorManager() override { return nullptr; }
     CStatistics* GetStatistics() override { return &statistics; }
@@ -167,14 +172,61 @@ TEST_F(SaveGame, AScenarioKeepsTheCalendarAndBuildsNoObjects)
     EXPECT_EQ((std::vector<std::string>{"leave", "start 2", "no objects"}), parts->events);
     EXPECT_EQ(3, parts->conditions.m_value);
     EXPECT_EQ(1u, parts->conditions.GetWin().size());
+}
 
-    // A calendar that does not read is not taken in part; a scenario's conditions come with it.
-    for (const char* data : {"<GAME_DATA>\r\n2001\r\nmay\r\n3\r\n</GAME_DATA>\r\n",
+// Values a load refuses make it a partial load, and each keeps what the running game had: the calendar (refused
+// whole, never taken in part), a figure of the statistics, and a level no level list has.
+TEST_F(SaveGame, RefusedValuesMakeAPartialLoadThatKeepsTheRunningGame)
+{
+    for (const char* data : {"<GAME_DATA>\r\n65535\r\n4294967295\r\n-1\r\n</GAME_DATA>\r\n",
+                             "<GAME_DATA>\r\n2001\r\nmay\r\n3\r\n</GAME_DATA>\r\n",
                              "<GAME_DATA>\r\n2001\r\n2\r\n70000\r\n</GAME_DATA>\r\n"}) {
-        WriteFile(Path("cut.fds"), data + std::string(kConditions) + "<TECHTREE>\r\n\r\n\r\n</TECHTREE>\r\n");
-        ASSERT_EQ(1, game->LoadGame(Path("cut.fds").c_str())) << data;
+        WriteFile(Path("refused.fds"), data + std::string(kConditions) + "<TECHTREE>\r\n\r\n\r\n</TECHTREE>\r\n");
+        Scramble();
+        EXPECT_EQ(kGameLoadDropped, game->LoadGame(Path("refused.fds").c_str())) << data;
         ExpectCalendar(2010, 9, 7);
+        EXPECT_EQ(1u, parts->conditions.GetWin().size()) << "the rest of the file is loaded";
     }
+    EXPECT_EQ(kGameLoadDroppedMessage, GameLoadMessage(kGameLoadDropped));
+
+    parts->statistics.m_takings = 777;
+    parts->statistics.m_shoppersCome = 12;
+    ASSERT_EQ(1, game->SaveGame(Path("mall.fds").c_str()));
+    std::string saved = ReadFile(Path("mall.fds"));
+    const size_t takings = saved.find("\r\n777\r\n") + 2;
+    saved.replace(takings, 3, "99999999999");
+    WriteFile(Path("figures.fds"), saved);
+    parts->statistics.m_takings = 555;
+    parts->statistics.m_shoppersCome = 0;
+    EXPECT_EQ(kGameLoadDropped, game->LoadGame(Path("figures.fds").c_str()));
+    EXPECT_EQ(555u, parts->statistics.m_takings);
+    EXPECT_EQ(12, parts->statistics.m_shoppersCome) << "the figures that read are the save's";
+
+    WriteFile(Path("level.fds"), "<LEVEL>\r\n./models/levels/Rome/rome.gxs\r\n</LEVEL>\r\n");
+    Scramble();
+    EXPECT_EQ(kGameLoadDropped, game->LoadGame(Path("level.fds").c_str()));
+    EXPECT_EQ(0, level->GetLevel());
+    ExpectCalendar(2010, 9, 7);
+}
+
+// A load rebuilds the game's past (a contract completed long ago unlocks again) without posting its messages;
+// the game posts as before once it is loaded.
+TEST_F(SaveGame, ALoadDoesNotRepostThePastsMessages)
+{
+    CFerroxTechTree* tree = game->m_pTechTree.get();
+    game->m_pTechTree->LoadTechnologies(nullptr, CGame::OnTechnologyUnlocked);
+    ASSERT_EQ(1, tree->Activate(tree->FindEntry(1000)));
+    for (int second = 0; second < 3; second++)
+        tree->Update(1.0f);
+    ASSERT_EQ((std::vector<int16_t>{kGameUnlockMessageBase + 1}), notices.messages);
+    ASSERT_EQ(1, game->SaveGame(Path("mall.fds").c_str()));
+    tree->Reset();
+    notices.Clear();
+    ASSERT_EQ(kGameLoadWhole, game->LoadGame(Path("mall.fds").c_str()));
+    EXPECT_EQ(FERROX_TECH_COMPLETE, tree->FindEntry(1000)->state);
+    EXPECT_TRUE(notices.messages.empty());
+    game->QueueMessage(kGameLoadDroppedMessage);
+    EXPECT_EQ((std::vector<int16_t>{kGameLoadDroppedMessage}), notices.messages);
 }
 
 TEST_F(SaveGame, AFailedSaveKeepsThePreviousFile)

@@ -304,13 +304,13 @@ void CStatistics::ReckonTwelfthDay(uint16_t day)
 
 namespace {
 
-// Reads the next line as a number of the field's type; a line that is not one leaves the field as it was.
+// Reads the next line as a number of the field's type; false, the field as it was, when the line is not one.
 template <typename T>
-void ReadNumber(CFerroxFile* file, T& field)
+bool ReadNumber(CFerroxFile* file, T& field)
 {
     std::string line;
     file->ReadLine(line);
-    FromString<T>(line, field);
+    return FromString<T>(line, field);
 }
 
 template <typename T>
@@ -319,34 +319,51 @@ void WriteNumber(CFerroxFile* file, T value)
     file->WriteLine(ToString<T>(value) + kLineEnd);
 }
 
+// The saved figures in the order of the section.
+uint32_t CStatistics::*const kSavedAccounts[] = {&CStatistics::m_startingFunds,    &CStatistics::m_chargesReceived,
+                                                 &CStatistics::m_yearlyBonuses,    &CStatistics::m_rentExpense,
+                                                 &CStatistics::m_staffWages,       &CStatistics::m_buildingCosts,
+                                                 &CStatistics::m_contractExpenses, &CStatistics::m_interest};
+uint16_t CStatistics::*const kSavedCounts[] = {&CStatistics::m_figureE,          &CStatistics::m_bonusCount,
+                                               &CStatistics::m_bonusUnit,        &CStatistics::m_baseCharge,
+                                               &CStatistics::m_dailyShopCounter, &CStatistics::m_staffJobsDone,
+                                               &CStatistics::m_shoppersCome};
+
+// Reads one figure into the copy; a refused line takes the running game's figure.
+template <typename T>
+bool ReadFigure(CFerroxFile* file, CStatistics& read, T CStatistics::*field, const CStatistics* running, int* refused)
+{
+    if (file->IsEof())
+        return false;
+    if (!ReadNumber<T>(file, read.*field)) {
+        if (running)
+            read.*field = running->*field;
+        if (refused)
+            ++*refused;
+    }
+    return true;
+}
+
 }  // namespace
 
-int CStatistics::Load(CFerroxTagFile* file)
+int CStatistics::Load(CFerroxTagFile* file) { return Load(file, nullptr, nullptr); }
+
+int CStatistics::Load(CFerroxTagFile* file, const CStatistics* running, int* refused)
 {
     if (!file || file->SeekTag(kSectionTag) != 0)
         return 0;
     // Read into a copy, so that a section cut short by the end of the file changes nothing.
     CStatistics read(*this);
-    uint32_t* const accounts[] = {&read.m_startingFunds,    &read.m_chargesReceived, &read.m_yearlyBonuses,
-                                  &read.m_rentExpense,      &read.m_staffWages,      &read.m_buildingCosts,
-                                  &read.m_contractExpenses, &read.m_interest};
-    uint16_t* const counts[] = {&read.m_figureE,     &read.m_bonusCount,       &read.m_bonusUnit,
-                                &read.m_baseCharge,  &read.m_dailyShopCounter, &read.m_staffJobsDone,
-                                &read.m_shoppersCome};
-    for (uint32_t* account : accounts) {
-        if (file->IsEof())
+    int refusedHere = 0;
+    for (uint32_t CStatistics::*account : kSavedAccounts) {
+        if (!ReadFigure(file, read, account, running, &refusedHere))
             return 0;
-        ReadNumber<unsigned int>(file, *account);
     }
-    for (uint16_t* count : counts) {
-        if (file->IsEof())
+    for (uint16_t CStatistics::*count : kSavedCounts) {
+        if (!ReadFigure(file, read, count, running, &refusedHere))
             return 0;
-        ReadNumber<unsigned short>(file, *count);
     }
-    if (file->IsEof())
-        return 0;
-    ReadNumber<unsigned int>(file, read.m_takings);
-    if (file->IsEof())
+    if (!ReadFigure(file, read, &CStatistics::m_takings, running, &refusedHere) || file->IsEof())
         return 0;
     read.m_categories.clear();
     ReadU16List(file, read.m_categories, kListSeparator);
@@ -355,6 +372,8 @@ int CStatistics::Load(CFerroxTagFile* file)
     if (read.m_categories.size() < categoryCount)
         read.m_categories.resize(categoryCount, 0);
     *this = read;
+    if (refused)
+        *refused += refusedHere;
     return 1;
 }
 

@@ -44,6 +44,9 @@ public:
     // Reads the "<STATISTICS>" section of an open tag file; 1 when it was found and read whole. An absent or
     // cut-short section changes nothing.
     virtual int Load(CFerroxTagFile* file);
+    // The same, where a figure whose line is no number in its range takes the running game's figure (when
+    // given) and counts in refused (when given).
+    int Load(CFerroxTagFile* file, const CStatistics* running, int* refused);
     // Writes the section; 0 when a write failed.
     virtual int Save(CFerroxFile* file);
     // The reckoning, every frame; its daily part on the frame that ends a game day.

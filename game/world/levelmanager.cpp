@@ -62,21 +62,24 @@ void CLevelManager::Save(CFerroxFile* file)
     file->WriteLine(std::string(kLevelEndTag) + kLineEnd);
 }
 
-void CLevelManager::Load(CFerroxFile* file)
+void CLevelManager::Load(CFerroxFile* file) { LoadLevel(file); }
+
+bool CLevelManager::LoadLevel(CFerroxFile* file)
 {
     CFerroxTagFile* tagFile = dynamic_cast<CFerroxTagFile*>(file);
     if (!tagFile || tagFile->SeekTag(kLevelTag) != 0)
-        return;
+        return true;
     std::string saved;
     tagFile->ReadLine(saved);
     saved = WithoutLineEnd(saved.c_str());
+    // A save made without a world names none, and without a level list no name can be judged.
     CFerroxTagTree* setup = g_pFerroxSetupTree;
     if (saved.empty() || !setup || !setup->FindNode(kLevelDataNode, 1))
-        return;
+        return true;
     CFerroxTagNode* block = setup->GetCursor();
     int total = -1;
     if (!setup->FindChild(kLevelTotalNode) || !FromString<int>(WithoutLineEnd(setup->GetValue(0)), total))
-        return;
+        return true;
     // No level number can exceed the entries the block has.
     const int entries = static_cast<int>(block->children.size());
     for (int n = total < entries ? total : entries; n >= 0; n--) {
@@ -85,9 +88,10 @@ void CLevelManager::Load(CFerroxFile* file)
             continue;
         if (WithoutLineEnd(setup->GetValue(0)).find(saved) != std::string::npos) {
             m_level = n;
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 uint16_t CGameObjectSeam::GetFloorIndex(CFerroxBlockGrid* storey)

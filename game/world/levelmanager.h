@@ -31,6 +31,8 @@ public:
     void Save(CFerroxFile* file) override;
     // Takes the level whose path holds the saved name, the highest such number; kept when none does.
     void Load(CFerroxFile* file) override;
+    // The same; false when the section names a level no level list has (the level is kept).
+    bool LoadLevel(CFerroxFile* file);
     ~CLevelManager() override;
 
     CWorld* GetGameWorld();

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "engine/data/convert.h"
 #include "engine/data/file.h"
@@ -40,30 +42,6 @@ bool IsCharacterFactory(const char* name)
     return false;
 }
 
-// The template whose model has exactly this name; a record names its model in full.
-CFerroxAssetSet* TemplateNamed(CDynamicObjectManager* manager, const std::string& model)
-{
-    if (model.empty())
-        return nullptr;
-    for (const std::unique_ptr<CObjectCategory>& category : manager->GetCategories()) {
-        for (CFerroxAssetSet* set : category->templates) {
-            const char* name = GetTemplateModelName(set);
-            if (name && model == name)
-                return set;
-        }
-    }
-    return nullptr;
-}
-
-CFerroxObjectFactory* FactoryNamed(CDynamicObjectManager* manager, const std::string& name, CFerroxWorld* world)
-{
-    for (const std::unique_ptr<CFerroxObjectFactory>& factory : manager->GetFactories()) {
-        if (factory->GetName() && name == factory->GetName())
-            return manager->FindFactory(factory->GetName(), world);
-    }
-    return nullptr;
-}
-
 bool IsEndLine(const std::string& line)
 {
     return line.find(kObjectsSectionEndTag) != std::string::npos || line == kObjectsSectionTag;
@@ -74,7 +52,9 @@ public:
     ObjectsReader(CFerroxTagFile* file, CFerroxWorld* world, CFerroxBlockMesh* ground, CPlacementController* controller)
         : m_file(file), m_world(world), m_ground(ground), m_controller(controller),
           m_manager(CDynamicObjectManager::Instance())
-    {}
+    {
+        IndexNames();
+    }
 
     ObjectsReadCount Run()
     {
@@ -105,6 +85,40 @@ public:
     }
 
 private:
+    // Every line may be asked whether it names a template or a factory: each is one look-up, whatever the
+    // number of templates. A record names its model in full; the first template with that model answers.
+    void IndexNames()
+    {
+        for (const std::unique_ptr<CObjectCategory>& category : m_manager->GetCategories()) {
+            for (CFerroxAssetSet* set : category->templates) {
+                const char* name = GetTemplateModelName(set);
+                if (name && *name)
+                    m_templates.emplace(name, set);
+            }
+        }
+        for (const std::unique_ptr<CFerroxObjectFactory>& factory : m_manager->GetFactories()) {
+            if (factory->GetName())
+                m_factoryNames.insert(factory->GetName());
+        }
+    }
+
+    CFerroxAssetSet* TemplateNamed(const std::string& model) const
+    {
+        const auto found = m_templates.find(model);
+        return found == m_templates.end() ? nullptr : found->second;
+    }
+
+    // The manager's look-up puts the factory in the world; it runs once per name.
+    CFerroxObjectFactory* FactoryNamed(const std::string& name)
+    {
+        if (m_factoryNames.find(name) == m_factoryNames.end())
+            return nullptr;
+        auto found = m_factories.find(name);
+        if (found == m_factories.end())
+            found = m_factories.emplace(name, m_manager->FindFactory(name.c_str(), m_world)).first;
+        return found->second;
+    }
+
     void Fill()
     {
         while (m_window.size() < kObjectHeaderLines && !m_file->IsEof()) {
@@ -114,16 +128,16 @@ private:
         }
     }
 
-    // A number, a storey number, a known model and a factory's full name.
+    // A number, a storey number, a known model and a factory's full name. The names are looked up first: most
+    // windows that are no header fail there, before any number is parsed.
     bool IsHeader()
     {
-        if (m_window.size() < kObjectHeaderLines)
+        if (m_window.size() < kObjectHeaderLines || !TemplateNamed(m_window[kLineModel]) ||
+            !FactoryNamed(m_window[kLineFactory]))
             return false;
         unsigned number = 0;
         int storey = 0;
-        return FromString<unsigned>(m_window[kLineNumber], number) && FromString<int>(m_window[kLineStorey], storey) &&
-               TemplateNamed(m_manager, m_window[kLineModel]) &&
-               FactoryNamed(m_manager, m_window[kLineFactory], m_world);
+        return FromString<unsigned>(m_window[kLineNumber], number) && FromString<int>(m_window[kLineStorey], storey);
     }
 
     // Makes the object of the header in the window; false when the record was dropped.
@@ -131,8 +145,8 @@ private:
     {
         int storeyIndex = -1;
         FromString<int>(m_window[kLineStorey], storeyIndex);
-        CFerroxAssetSet* set = TemplateNamed(m_manager, m_window[kLineModel]);
-        CFerroxObjectFactory* factory = FactoryNamed(m_manager, m_window[kLineFactory], m_world);
+        CFerroxAssetSet* set = TemplateNamed(m_window[kLineModel]);
+        CFerroxObjectFactory* factory = FactoryNamed(m_window[kLineFactory]);
         const bool character = IsCharacterFactory(factory->GetName());
         m_window.clear();
         CFerroxBlockMesh* storey = storeyIndex >= 0 && m_ground ? m_ground->GetLinked(storeyIndex) : nullptr;
@@ -212,6 +226,9 @@ private:
     CPlacementController* m_controller;
     CDynamicObjectManager* m_manager;
     std::deque<std::string> m_window;
+    std::unordered_map<std::string, CFerroxAssetSet*> m_templates;
+    std::unordered_set<std::string> m_factoryNames;
+    std::unordered_map<std::string, CFerroxObjectFactory*> m_factories;
 };
 
 }  // namespace

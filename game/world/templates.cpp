@@ -109,6 +109,7 @@ void CDynamicObjectManager::LoadObjectData(CFerroxTagTree* tree)
         m_pAnimPool = std::make_unique<FerroxAnimPool>();
     if (!tree || !tree->FindNode(kTemplatesBlock, 1))
         return;
+    m_unreadFiles.clear();
     LoadCategories(tree, std::string());
 }
 
@@ -165,6 +166,7 @@ int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAs
         if (!read) {
             for (CFerroxAssetSet* set : sets)
                 delete set;
+            m_unreadFiles.push_back(fileName);
             continue;
         }
         const CFerroxTagNode* needs = ChildNamed(plan, kTemplatePrerequisitesNode);

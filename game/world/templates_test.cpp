@@ -112,7 +112,9 @@ TEST_F(Templates, GroupsPrefixCategoriesAndEmptyPlansCountForIndices)
     ASSERT_EQ(2u, manager->GetCategories().size()) << "only the TEMPLATES block is read";
     EXPECT_EQ("OFFICEFURNITURE", manager->GetCategories()[0]->name);
     EXPECT_EQ("AUX", manager->GetCategories()[1]->name);
-    // The missing file gives no template; the empty plan gives one without a model.
+    // The missing file gives no template, and is kept for the game to tell; the empty plan gives one without a
+    // model.
+    EXPECT_EQ(std::vector<std::string>{Path("models/missing.gxs")}, manager->GetUnreadFiles());
     ASSERT_EQ(3u, manager->GetCategories()[0]->templates.size());
     EXPECT_EQ(desk, ModelOf(0, 0));
     EXPECT_EQ("", ModelOf(0, 1));

@@ -11,6 +11,7 @@
 #include "engine/navigation/spline.h"
 #include "engine/world/level.h"
 #include "engine/world/world.h"
+#include "game/shell/game.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/renderstate.h"
@@ -186,10 +187,14 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     AddWidget(image);
     m_overlayIndex = GetWidgetCount() - 1;
 
+    auto* background = dynamic_cast<CFerroxImage*>(GetWidget(0));
+    if (!background || !background->GetImpl() || background->GetImpl()->GetTiles().empty())
+        ReportUnread(picture);
     const std::string scenario = CityScenarioPath(GetWidget(0) ? GetWidget(0)->GetName() : picture, m_scenarioNumber);
     if (GxFileExists(scenario.c_str())) {
         m_scenarioPath = scenario;
-        CityReadDescription(scenario.c_str(), &m_description);
+        if (!CityReadDescription(scenario.c_str(), &m_description))
+            ReportUnread(scenario.c_str());
     }
 
     m_pMessageFont = std::make_unique<CFerroxFont>();
@@ -237,7 +242,14 @@ void CCityCanvas::StepScenario(int32_t step)
         return;
     m_scenarioPath = path;
     m_scenarioNumber = static_cast<int16_t>(number);
-    CityReadDescription(path.c_str(), &m_description);
+    if (!CityReadDescription(path.c_str(), &m_description))
+        ReportUnread(path.c_str());
+}
+
+void CCityCanvas::ReportUnread(const char* path)
+{
+    if (g_pGame)
+        g_pGame->ReportDamagedFile(path);
 }
 
 void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)

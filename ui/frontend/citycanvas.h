@@ -72,6 +72,8 @@ public:
 protected:
     // Steps to scenario number + step when its file exists.
     void StepScenario(int32_t step);
+    // A picture or scenario file that exists but cannot be read: the game tells the player once.
+    static void ReportUnread(const char* path);
     // Loads a camera path from the model path less its last four characters plus the suffix.
     static std::unique_ptr<CFerroxSpline> LoadPath(const char* model, const char* suffix);
 

@@ -4,6 +4,7 @@
 #include "engine/application/app.h"
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
+#include "engine/data/utf.h"
 #include "game/shell/game.h"
 #include "game/shell/sound.h"
 #include "ui/frontend/citycanvas.h"
@@ -17,6 +18,15 @@ constexpr float kFullMasterVolume = 255.0f;
 constexpr int32_t kNoAmbient = -1;
 constexpr float kTooltipMiddle = 400.0f;
 constexpr const char* kMenuTextList = "mainmenu";
+// Notices: the font, and where the message and the file's path stand (virtual screen, y up from the bottom).
+constexpr const char* kNoticeFont = "./images/fonts/msgfont";
+constexpr const char* kNoticeTexts = "InGameMessages";
+// Both stand in the band under the menu's buttons and the city view's description.
+constexpr float kNoticeBoxLeft = 60.0f;
+constexpr float kNoticeBoxBottom = 40.0f;
+constexpr float kNoticeBoxWidth = 680.0f;
+constexpr float kNoticeBoxHeight = 24.0f;
+constexpr float kNoticeDetailY = 16.0f;
 
 struct City {
     const char* picture;
@@ -131,6 +141,50 @@ void CFrontEnd::CloseCanvases()
     }
 }
 
+void CFrontEnd::ShowCity(int32_t level)
+{
+    for (CCityCanvas* city : {m_pLondon.get(), m_pBerlin.get(), m_pParis.get()}) {
+        if (!city || city->GetCity() != level)
+            continue;
+        if (m_pMainMenu)
+            m_stack.Remove(m_pMainMenu.get());
+        m_stack.Push(city, 0);
+        return;
+    }
+}
+
+// What the player just met shows at once; a notice it interrupts shows again after it.
+void CFrontEnd::ShowNotice(int16_t message, const char* detail)
+{
+    m_noticeTime = kFrontEndNoticeSeconds;
+    m_notices.push_front({message, FerroxUtf8ToUtf16(detail ? detail : "")});
+}
+
+void CFrontEnd::CheckMenuPicture(const char* path)
+{
+    auto* picture = m_pMainMenu ? dynamic_cast<CFerroxImage*>(m_pMainMenu->GetWidget(0)) : nullptr;
+    const bool shown = picture && picture->GetImpl() && !picture->GetImpl()->GetTiles().empty();
+    if (!shown && g_pGame)
+        g_pGame->ReportDamagedFile(path);
+}
+
+void CFrontEnd::RenderNotice()
+{
+    CFerroxLocale* locale = GameLocale();
+    if (m_notices.empty() || !m_pNoticeFont)
+        return;
+    const Notice& notice = m_notices.front();
+    if (locale) {
+        const FerroxTextBox box = {kNoticeBoxLeft, kNoticeBoxBottom, kNoticeBoxWidth, kNoticeBoxHeight};
+        locale->DrawText(m_pNoticeFont.get(), locale->FindTextList(kNoticeTexts), static_cast<uint16_t>(notice.message),
+                         0.0f, static_cast<int>(kNoticeBoxBottom), 0, FERROX_ALIGN_MIDDLE, kTooltipMiddle, 1, &box);
+    }
+    if (!notice.detail.empty()) {
+        m_pNoticeFont->DrawWideText(notice.detail.c_str(), 0.0f, static_cast<int>(kNoticeDetailY), 0,
+                                    FERROX_ALIGN_MIDDLE, kTooltipMiddle, 1, nullptr);
+    }
+}
+
 void CFrontEnd::DestroyCanvases()
 {
     CloseCanvases();
@@ -139,6 +193,7 @@ void CFrontEnd::DestroyCanvases()
     m_pBerlin.reset();
     m_pParis.reset();
     m_pTooltipFont.reset();
+    m_pNoticeFont.reset();
 }
 
 void CFrontEnd::Reset()
@@ -157,12 +212,16 @@ void CFrontEnd::Build()
     CFerroxLocale* locale = GameLocale();
     const int32_t language = locale ? locale->GetLanguage() : FrontEndGetGameLink()->GetLanguage();
     m_pMainMenu = std::make_unique<CMainMenu>(this);
-    m_pMainMenu->Create(language == kFrontEndGerman ? kFrontEndMenuPictureGerman : kFrontEndMenuPicture);
+    const char* menuPicture = language == kFrontEndGerman ? kFrontEndMenuPictureGerman : kFrontEndMenuPicture;
+    m_pMainMenu->Create(menuPicture);
+    CheckMenuPicture(menuPicture);
     m_pLondon = MakeCity(kLondon, this);
     m_pBerlin = MakeCity(kBerlin, this);
     m_pParis = MakeCity(kParis, this);
     m_pTooltipFont = std::make_unique<CFerroxFont>();
     m_pTooltipFont->Load(kFrontEndTooltipFont, 1, 0);
+    m_pNoticeFont = std::make_unique<CFerroxFont>();
+    m_pNoticeFont->Load(kNoticeFont, 1, 1);
     m_stack.Push(m_pMainMenu.get(), 0);
     if (CSoundManager* sound = FrontEndGetGameLink()->GetSoundManager()) {
         sound->StopMusic();
@@ -177,11 +236,19 @@ void CFrontEnd::Update(float frameTime)
 {
     CFerroxInterface::Update(frameTime);
     m_frameTime = frameTime;
+    if (m_notices.empty())
+        return;
+    m_noticeTime -= frameTime;
+    if (m_noticeTime > 0.0f)
+        return;
+    m_notices.pop_front();
+    m_noticeTime = kFrontEndNoticeSeconds;
 }
 
 void CFrontEnd::Render()
 {
     CFerroxInterface::Render();
+    RenderNotice();
     CFerroxInterface* game = FerroxGetGameInterface();
     CFerroxMouse* mouse = GameMouse();
     if (!game || !mouse)

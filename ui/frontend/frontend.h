@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <string>
 
 #include "ui/toolkit/interface.h"
 
@@ -44,6 +46,8 @@ constexpr const char* kFrontEndTooltipFont = "./images/fonts/tooltip";
 constexpr int32_t kFrontEndGerman = 1;
 // Seconds the pointer rests on a hot-spot before its tooltip shows.
 constexpr float kFrontEndTooltipDelay = 0.6f;
+// Seconds a notice stays on the screen.
+constexpr float kFrontEndNoticeSeconds = 12.0f;
 
 // Main-menu buttons.
 enum MainMenuButton : int32_t {
@@ -96,8 +100,26 @@ public:
     float GetTooltipDelay() const { return m_tooltipDelay; }
     // Replaces the canvas being updated with another (after that update).
     void SwitchTo(CFerroxCanvas* canvas);
+    // Shows the city canvas of a level in place of the main menu; another level leaves the menu.
+    void ShowCity(int32_t level);
+    // Shows a notice: message n of "InGameMessages" and, on a line of its own, the detail (a file's path), across
+    // the bottom of the screen for kFrontEndNoticeSeconds; the newest first, the others after it.
+    void ShowNotice(int16_t message, const char* detail);
+    // The notices still to show, the one on the screen first.
+    size_t GetNoticeCount() const { return m_notices.size(); }
 
 private:
+    struct Notice {
+        int16_t message;
+        std::u16string detail;
+    };
+    // Reports the menu picture when it could not be read.
+    void CheckMenuPicture(const char* path);
+    void RenderNotice();
+
+    std::deque<Notice> m_notices;
+    float m_noticeTime = 0.0f;
+    std::unique_ptr<CFerroxFont> m_pNoticeFont;
     std::unique_ptr<CFerroxFont> m_pTooltipFont;
     float m_tooltipDelay;
     float m_frameTime;

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "engine/navigation/spline.h"
+#include "game/shell/game.h"
+#include "game/shell/gameshell.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend_test_local.h"
 
@@ -119,6 +121,51 @@ TEST_F(FrontEndTest, NothingOnDiskStillBuildsAndStarts)
     game->SetState(3);
     london->OnWidgetEvent(CITY_START, FERROX_WIDGET_PRESSED);
     EXPECT_EQ(game->GetState(), 3);
+}
+
+// A notice shows at once over what an older one said, each for its time, then the older one again; a menu
+// picture that does not read is told once however often the front end is built; a failed level's city view takes
+// the main menu's place.
+TEST_F(FrontEndTest, NoticesShowTheNewestFirstAndAnUnreadMenuPictureIsToldOnce)
+{
+    WriteCities();
+    CFrontEnd front;
+    struct : CGameShell {
+        void ShowFrontEndNotice(int16_t message, const char* detail) override { front->ShowNotice(message, detail); }
+        CFrontEnd* front = nullptr;
+    } shell;
+    shell.front = &front;
+    game->SetShell(&shell);
+    front.Build();
+    front.Build();
+    game->SetState(kGameStateFrontEnd);
+    game->Update(0.01f);
+    EXPECT_EQ(1u, front.GetNoticeCount()) << "the menu picture, once";
+
+    const char* level = "./models/levels/London/london.gxs";
+    front.ShowNotice(kGameLevelFailedMessage, level);
+    ASSERT_EQ(2u, front.GetNoticeCount());
+    uiDrawRecords.clear();
+    locale->draws.clear();
+    front.Render();
+    EXPECT_TRUE(DrewText(level));
+    EXPECT_FALSE(DrewText(kFrontEndMenuPicture));
+    ASSERT_FALSE(locale->draws.empty());
+    EXPECT_EQ(kGameLevelFailedMessage, locale->draws.front().index);
+    for (float time = 0.0f; time < kFrontEndNoticeSeconds; time += 1.0f)
+        front.Update(1.0f);
+    ASSERT_EQ(1u, front.GetNoticeCount());
+    uiDrawRecords.clear();
+    front.Render();
+    EXPECT_TRUE(DrewText(kFrontEndMenuPicture));
+    for (float time = 0.0f; time < kFrontEndNoticeSeconds; time += 1.0f)
+        front.Update(1.0f);
+    EXPECT_EQ(0u, front.GetNoticeCount());
+
+    front.ShowCity(front.GetLondon()->GetCity());
+    EXPECT_TRUE(front.GetStack().Holds(front.GetLondon()));
+    EXPECT_FALSE(front.GetStack().Holds(front.GetMainMenu()));
+    game->SetShell(nullptr);
 }
 
 TEST_F(FrontEndTest, TooltipWaitsForThePointerToRest)

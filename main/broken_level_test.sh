@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# A level whose world file is cut, emptied, replaced by a picture or named as /dev/zero is never entered: the
+# input-level run presses London's start and must find London's view again with a notice over it, and standard
+# error names the file. In the first start a shop's model is cut too: the game tells which file and runs on.
+# Arguments: mkcontent, mall, the content texts folder.
+set -euo pipefail
+mkcontent=$1
+mall=$2
+texts=$3
+root=$(mktemp -d "${TMPDIR:-/tmp}/mall_brokenlevel.XXXXXX")
+# MALL_PLAY_TEST_KEEP=FOLDER keeps the screenshots there, also of a failed run.
+keep() {
+  if [ -n "${MALL_PLAY_TEST_KEEP:-}" ]; then cp -r "$root/shots" "$MALL_PLAY_TEST_KEEP" 2>/dev/null || true; fi
+  rm -rf "$root"
+}
+trap keep EXIT
+export SDL_VIDEODRIVER=offscreen
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkcontent.log" 2>&1 || {
+  cat "$root/mkcontent.log"
+  exit 1
+}
+game="$root/content"
+level=models/levels/London/london.gxs
+shop=models/shops/fashion_small.gxs
+cp "$game/$level" "$root/level"
+cp "$game/$shop" "$root/shop"
+cp "$game/setup.xml" "$root/setup.xml"
+
+fail() {
+  echo "broken level: $*"
+  exit 1
+}
+
+for damage in cut empty picture devzero; do
+  named="./$level"
+  case $damage in
+  cut)
+    head -c "$(($(wc -c <"$root/level") / 2))" "$root/level" >"$game/$level"
+    head -c "$(($(wc -c <"$root/shop") / 3))" "$root/shop" >"$game/$shop"
+    ;;
+  empty) : >"$game/$level" ;;
+  picture) cp "$game/images/mainmenu/mainmenu.png" "$game/$level" ;;
+  devzero)
+    sed "s#^\./$level\(\r\?\)\$#/dev/zero\1#" "$root/setup.xml" >"$game/setup.xml"
+    ! cmp -s "$root/setup.xml" "$game/setup.xml" || fail "setup.xml names no ./$level to replace"
+    named=/dev/zero
+    ;;
+  esac
+  mkdir -p "$root/shots/$damage"
+  (cd "$game" && "$mall" --play-test-broken-level "$root/shots/$damage") >"$root/out" 2>"$root/err" || {
+    cat "$root/err"
+    fail "$damage: the run failed"
+  }
+  grep -qF "level 0 ($named) cannot be loaded; back to its city view" "$root/err" || {
+    cat "$root/err"
+    fail "$damage: standard error does not name $named"
+  }
+  if [ "$damage" = cut ]; then
+    grep -qF "./$shop cannot be read; the game goes on without it" "$root/err" || {
+      cat "$root/err"
+      fail "the cut shop model is not named"
+    }
+  fi
+  cp "$root/level" "$game/$level"
+  cp "$root/shop" "$game/$shop"
+  cp "$root/setup.xml" "$game/setup.xml"
+done
+echo "broken level: every broken level led back to London's view with its notice"
