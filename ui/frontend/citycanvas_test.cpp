@@ -96,7 +96,7 @@ TEST_F(CityCanvasTest, GoalsOfTheFileFollowTheDescription)
 {
     const char texts[] = "<LANGUAGE>\n<InGameMessages>\n</InGameMessages>\n"
                          "<scenarios>\n<0>\nFirst.\n</0>\n<1>\nSecond.\n</1>\n</scenarios>\n<goals>\n"
-                         "<0>\nWin when %1.\n</0>\n<1>\nLose when %1.\n</1>\n<2>\n or \n</2>\n<3>\n1,000\n</3>\n"
+                         "<0>\nWin when %1.\n</0>\n<1>\nLose when %1.\n</1>\n<2>\nor\n</2>\n<3>\n1,000\n</3>\n"
                          "<4>\nNo goal.\n</4>\n<5>\nbalance < %1\n</5>\n<6>\n</6>\n<7>\n</7>\n<8>\n</8>\n<9>\n</9>\n"
                          "<10>\nmore than %1 came\n</10>\n</goals>\n</LANGUAGE>\n";
     auto catalogue = std::make_unique<CLocale>();

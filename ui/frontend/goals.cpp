@@ -12,6 +12,7 @@ constexpr size_t kGroup = 3;
 // The main bar shows the rating, -1000 to 1000, as a bar filled 0 to 100 per cent.
 constexpr int32_t kRatingPerPercent = (kRatingMax - kRatingMin) / 100;
 constexpr char16_t kLineEnd = u'\n';
+constexpr char16_t kSpace = u' ';
 
 bool Known(const Condition& condition)
 {
@@ -38,7 +39,7 @@ std::u16string Line(const CLocale& locale, int16_t list, uint16_t pattern, const
         if (!Known(condition))
             continue;
         if (!phrases.empty())
-            phrases += locale.GetText(list, GOAL_OR);
+            phrases += kSpace + locale.GetText(list, GOAL_OR) + kSpace;
         phrases += Phrase(locale, list, condition, thousand);
     }
     return phrases.empty() ? phrases : FerroxFormatText(locale.GetText(list, pattern), {phrases});

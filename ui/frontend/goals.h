@@ -15,7 +15,7 @@ constexpr const char* kGoalTextList = "goals";
 enum GoalText : uint16_t {
     GOAL_WIN = 0,        // the win line, "%1" the conditions
     GOAL_LOSE = 1,       // the lose line
-    GOAL_OR = 2,         // between two conditions of one line
+    GOAL_OR = 2,         // the word between two conditions of one line
     GOAL_THOUSAND = 3,   // a thousand as the language writes it: its second character groups the digits
     GOAL_NONE = 4,       // the win line of a scenario without a goal
     GOAL_CONDITION = 5,  // then one per figure and comparison: GOAL_CONDITION + 2 x figure + comparison

@@ -13,7 +13,7 @@ namespace {
 const char kTexts[] = "<LANGUAGE>\n<goals>\n"
                       "<0>\nWin when %1.\nGagn\xC3\xA9 si %1.\n</0>\n"
                       "<1>\nLose when %1.\nPerdu si %1.\n</1>\n"
-                      "<2>\n or \n ou \n</2>\n"
+                      "<2>\nor\nou\n</2>\n"
                       "<3>\n1,000\n1\xC2\xA0"
                       "000\n</3>\n"
                       "<4>\nNo goal.\nAucun but.\n</4>\n"

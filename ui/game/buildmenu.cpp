@@ -15,6 +15,7 @@
 #include "game/shell/game.h"
 #include "game/world/objectmgr.h"
 #include "ui/game/buildmenu_local.h"
+#include "ui/game/panels.h"
 #include "ui/toolkit/interface.h"
 
 namespace {
@@ -256,7 +257,7 @@ int16_t CBuildCanvasManager::BuildableNotice(int16_t category, uint16_t index)
     const int32_t button = index + 1;
     if (!page || !texts || button + 1 >= static_cast<int32_t>(page->GetWidgetCount()))
         return -1;
-    const int16_t messages = texts->FindTextList(kBuildMessageList);
+    const int16_t messages = texts->FindTextList(kInGameMessagesList);
     if (messages < 0)
         return -1;
     const std::u16string made =

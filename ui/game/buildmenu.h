@@ -44,7 +44,6 @@ constexpr const char* kBuildTooltipList = "build_tooltips";
 // in-game message that names an item as buildable now.
 constexpr const char* kBuildLockList = "buildlocks";
 constexpr const char* kBuildContractList = "contractcategories";
-constexpr const char* kBuildMessageList = "InGameMessages";
 constexpr uint16_t kBuildLockText = 0;
 constexpr uint16_t kBuildUnlockedMessage = 56;
 // Category of menus without plans: their items do nothing.

@@ -9,6 +9,7 @@
 #include "engine/testsupport/files.h"
 #include "game/world/objectmgr.h"
 #include "ui/game/buildmenu_local.h"
+#include "ui/game/panels.h"
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {
@@ -342,7 +343,7 @@ TEST_F(BuildMenuTest, LockedItemsSayWhatUnlocksThemAndAnUnlockNamesTheItem)
 
     const int16_t notice = manager.BuildableNotice(1, 1);
     ASSERT_GT(notice, static_cast<int16_t>(kBuildUnlockedMessage));
-    EXPECT_EQ(locale->GetText(locale->FindTextList(kBuildMessageList), static_cast<uint16_t>(notice)),
+    EXPECT_EQ(locale->GetText(locale->FindTextList(kInGameMessagesList), static_cast<uint16_t>(notice)),
               u"Now: Large tree.");
     EXPECT_EQ(manager.BuildableNotice(1, 1), notice);
     EXPECT_EQ(manager.BuildableNotice(1, 3), -1);  // the back button
