@@ -74,15 +74,18 @@ ContentCanvasLayout City(const char* folder, const char* stem, const char* name,
         {600, 250, kInertSide, kInertSide},  // 4 none
         {620, 400, 140, 44},                 // 5 start
     };
-    ContentCanvasLayout layout = {
-        folder,
-        stem,
-        kScreenWidth,
-        kScreenHeight,
-        {panel[0], panel[1], panel[2]},
-        buttons,
-        {buttons[0], buttons[1], buttons[2], buttons[4]},
-        {{530, 552, "Back"}, {522, 312, "<"}, {684, 312, ">"}, {660, 416, "Start"}, {520, 470, name}}};
+    ContentCanvasLayout layout = {folder,
+                                  stem,
+                                  kScreenWidth,
+                                  kScreenHeight,
+                                  {panel[0], panel[1], panel[2]},
+                                  buttons,
+                                  {buttons[0], buttons[1], buttons[2], buttons[4]},
+                                  {{560, 552, "Back", CONTENT_LABEL_CENTRE},
+                                   {530, 312, "<", CONTENT_LABEL_CENTRE},
+                                   {690, 312, ">", CONTENT_LABEL_CENTRE},
+                                   {690, 416, "Start", CONTENT_LABEL_CENTRE},
+                                   {560, 470, name, CONTENT_LABEL_CENTRE}}};
     return layout;
 }
 
