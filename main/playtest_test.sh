@@ -16,7 +16,7 @@ root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playtest.XXXXXX")
 # MALL_PLAY_TEST_KEEP=FOLDER keeps all the screenshots there, also of a failed run.
 build=$(pwd)
 keep() {
-  if [ -d "$root/shots" ]; then
+  if [ "$run" = full ] && [ -d "$root/shots" ]; then
     rm -rf "$build/playtest_language" && mkdir -p "$build/playtest_language" &&
       find "$root/shots" \( -name '[0-9][0-9]_language_*.bmp' -o -name 'language_*.bmp' \) \
         -exec cp {} "$build/playtest_language" \; || true
