@@ -36,6 +36,7 @@
 #include "ui/game/management.h"
 #include "ui/game/panels.h"
 #include "ui/game/popups.h"
+#include "ui/toolkit/font.h"
 #include "ui/toolkit/node.h"
 
 namespace {
@@ -183,17 +184,22 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         return;
     }
     const Step game[] = {
+        {"language_menu", &CPlayTest::LanguageMenu, 120},
         {"city", &CPlayTest::City, kStateBudget},
+        {"language_city", &CPlayTest::LanguageCity, 120},
         {"start", &CPlayTest::Start, kStateBudget},
+        {"language_level", &CPlayTest::LanguageLevel, 60},
         {"camera_arrows", &CPlayTest::CameraArrows, 120},
         {"camera_turn", &CPlayTest::CameraTurn, 120},
         {"camera_edge", &CPlayTest::CameraEdge, 120},
         {"room", &CPlayTest::Room, 300},
         {"door", &CPlayTest::Door, 600},
         {"stairs", &CPlayTest::Stairs, 600},
+        {"language_locked", &CPlayTest::LanguageLocked, 200},
         {"shop", &CPlayTest::Shop, 600},
         {"shop_front", &CPlayTest::ShopFront, 60},
         {"shop_card", &CPlayTest::ShopCard, 120},
+        {"language_card", &CPlayTest::LanguageCard, 60},
         {"shoppers", &CPlayTest::Shoppers, kRunBudget},
         {"shoppers_through_door", &CPlayTest::ShoppersThroughDoor, kRunBudget},
         {"shopper_card", &CPlayTest::ShopperCard, 600},
@@ -215,9 +221,17 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
     m_steps.insert(m_steps.end(), std::begin(game), std::end(game));
 }
 
-void CPlayTest::Install() { Win32DialogSetTurnHook(&CPlayTest::LauncherTurn, this); }
+void CPlayTest::Install()
+{
+    Win32DialogSetTurnHook(&CPlayTest::LauncherTurn, this);
+    FerroxSetTextObserver(&CPlayTest::SeeText, this);
+}
 
-void CPlayTest::Uninstall() { Win32DialogSetTurnHook(nullptr, nullptr); }
+void CPlayTest::Uninstall()
+{
+    Win32DialogSetTurnHook(nullptr, nullptr);
+    FerroxSetTextObserver(nullptr, nullptr);
+}
 
 int CPlayTest::Result() const
 {
@@ -245,6 +259,7 @@ void CPlayTest::AfterFrame()
 {
     if (!Game())
         return;
+    CheckTexts();
     Advance(&m_frame);
 }
 

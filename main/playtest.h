@@ -15,6 +15,7 @@
 
 #include <filesystem>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -133,6 +134,28 @@ private:
 
     // Steps of how the mall looks (main/playtest_looks.cpp).
     bool ShopFront(int frame);
+
+    // ---- Language (main/playtest_language.cpp): the texts on screen in the game's language ----
+    // Sees each text a font draws.
+    static void SeeText(const std::u16string& text, void* self);
+    // The English texts of the catalogue that the French ones differ from.
+    void ReadEnglishTexts();
+    // Each frame: takes the frame's texts over and fails on one only the English catalogue holds, or on a stand-in
+    // for a missing text.
+    void CheckTexts();
+    // Whether a text of the last frame holds the part (as drawn, or flowed into a box).
+    bool DrewText(const std::u16string& part) const;
+    bool LanguageMenu(int frame);
+    bool LanguageCity(int frame);
+    bool LanguageLevel(int frame);
+    bool LanguageLocked(int frame);
+    bool LanguageCard(int frame);
+    std::vector<std::u16string> m_drawing;  // drawn so far in this frame
+    std::vector<std::u16string> m_drawn;    // drawn in the last whole frame
+    std::unordered_set<std::u16string> m_englishOnly;
+    bool m_englishRead = false;
+    int m_lockedPage = -1;  // the root's page and the button of a locked item
+    int m_lockedItem = 0;
 
     std::string m_folder;
     CProgramShell* m_pShell;

@@ -11,8 +11,16 @@ mall=$2
 texts=$3
 run=${4:-full}
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playtest.XXXXXX")
-# MALL_PLAY_TEST_KEEP=FOLDER keeps the screenshots there, also of a failed run.
+# The pictures of the language steps (the menu, a city's page, the level, a locked item's tooltip and a card,
+# all in French) are kept in the folder the test runs in, under playtest_language/, for a player to look at.
+# MALL_PLAY_TEST_KEEP=FOLDER keeps all the screenshots there, also of a failed run.
+build=$(pwd)
 keep() {
+  if [ "$run" = full ] && [ -d "$root/shots" ]; then
+    rm -rf "$build/playtest_language" && mkdir -p "$build/playtest_language" &&
+      find "$root/shots" \( -name '[0-9][0-9]_language_*.bmp' -o -name 'language_*.bmp' \) \
+        -exec cp {} "$build/playtest_language" \; || true
+  fi
   if [ -n "${MALL_PLAY_TEST_KEEP:-}" ]; then cp -r "$root/shots" "$MALL_PLAY_TEST_KEEP" 2>/dev/null || true; fi
   rm -rf "$root"
 }
@@ -31,14 +39,16 @@ mkdir -p "$root/shots"
 cd "$root/content"
 if [ "$run" = full ]; then
   "$mall" --play-test "$root/shots"
-  expected="00_launcher 05_menu 07_city 08_start"
+  expected="launcher menu city start language_menu language_city language_level language_card"
 else
   "$mall" --play-test-mode "$run" "$root/shots"
-  expected="00_launcher 05_menu"
+  expected="launcher menu"
 fi
+# Each step's picture is numbered by its place in the run: "<nn>_<step>.bmp".
 for shot in $expected; do
-  if [ ! -s "$root/shots/$shot.bmp" ]; then
-    echo "play test: $shot.bmp was not written"
+  found=$(find "$root/shots" -name "[0-9][0-9]_$shot.bmp" -size +0)
+  if [ -z "$found" ]; then
+    echo "play test: the picture of $shot was not written"
     exit 1
   fi
 done

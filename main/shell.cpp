@@ -14,6 +14,7 @@
 #include "gfx/core/image.h"
 #include "ui/frontend/endgame.h"
 #include "ui/frontend/launcher.h"
+#include "ui/game/buildmenu.h"
 #include "ui/game/ingame.h"
 #include "ui/game/loadpanel.h"
 #include "ui/game/panels.h"
@@ -211,6 +212,13 @@ void CProgramShell::AdvanceContract(int32_t category)
     CInterface* ui = Interface();
     if (ui && category >= 0 && category <= UINT16_MAX)
         ui->AdvanceContract(static_cast<uint16_t>(category));
+}
+
+int16_t CProgramShell::BuildableNotice(int16_t category, uint16_t index)
+{
+    CInterface* ui = Interface();
+    auto* menus = ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
+    return menus ? menus->BuildableNotice(category, index) : -1;
 }
 
 void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world)

@@ -42,6 +42,25 @@ bool ParseInt32(const char* text, int32_t& value)
 
 }  // namespace
 
+std::u16string FerroxFormatText(const std::u16string& pattern, const std::vector<std::u16string>& arguments)
+{
+    std::u16string text;
+    text.reserve(pattern.size());
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const char16_t next = i + 1 < pattern.size() ? pattern[i + 1] : u'\0';
+        if (pattern[i] != u'%' || next < u'1' || next > u'9') {
+            text.push_back(pattern[i]);
+            i += pattern[i] == u'%' && next == u'%' ? 1 : 0;
+            continue;
+        }
+        const size_t number = static_cast<size_t>(next - u'1');
+        if (number < arguments.size())
+            text += arguments[number];
+        ++i;
+    }
+    return text;
+}
+
 int CFerroxLocale::LoadSettings()
 {
     CFerroxTagTree* setup = g_pFerroxSetupTree;
@@ -170,6 +189,22 @@ std::u16string CLocale::GetText(int16_t list, uint16_t index, bool* outOfRange) 
         return FormatWide("Text out of range of selected language vector index %d", index);
     }
     return texts->texts[index];
+}
+
+uint16_t CLocale::KeepText(int16_t list, const std::u16string& text)
+{
+    if (list < 0 || static_cast<size_t>(list) >= m_lists.size())
+        return FERROX_NO_KEPT_TEXT;
+    FerroxTextList* texts = m_lists[static_cast<size_t>(list)].get();
+    for (size_t i = 0; i < texts->texts.size(); ++i) {
+        if (texts->texts[i] == text)
+            return static_cast<uint16_t>(i);
+    }
+    if (texts->kept >= kFerroxMostKeptTexts || texts->texts.size() >= FERROX_NO_KEPT_TEXT)
+        return FERROX_NO_KEPT_TEXT;
+    texts->texts.push_back(text);
+    ++texts->kept;
+    return static_cast<uint16_t>(texts->texts.size() - 1);
 }
 
 void CLocale::DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y, int highlight,

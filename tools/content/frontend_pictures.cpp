@@ -43,7 +43,7 @@ bool Inside(const ContentUiRect& r, int x, int y)
     return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
 }
 
-ContentCanvasLayout MainMenu(const char* stem, const char* quit)
+ContentCanvasLayout MainMenu()
 {
     const std::vector<ContentUiRect> buttons = {
         {300, 400, 200, 50},  // 1 London
@@ -52,7 +52,7 @@ ContentCanvasLayout MainMenu(const char* stem, const char* quit)
         {300, 150, 200, 50},  // 4 quit
     };
     return {"mainmenu",
-            stem,
+            "mainmenu",
             kScreenWidth,
             kScreenHeight,
             {48, 64, 96},
@@ -61,7 +61,7 @@ ContentCanvasLayout MainMenu(const char* stem, const char* quit)
             {{kMiddle, 418, "London", CONTENT_LABEL_CENTRE, kButtonLabelScale},
              {kMiddle, 348, "Paris", CONTENT_LABEL_CENTRE, kButtonLabelScale},
              {kMiddle, 278, "Berlin", CONTENT_LABEL_CENTRE, kButtonLabelScale},
-             {kMiddle, 168, quit, CONTENT_LABEL_CENTRE, kButtonLabelScale},
+             {kMiddle, 168, "Quit", CONTENT_LABEL_CENTRE, kButtonLabelScale},
              {kMiddle, 500, "Mall", CONTENT_LABEL_CENTRE, kTitleScale, kTitleFont}}};
 }
 
@@ -74,34 +74,38 @@ ContentCanvasLayout City(const char* folder, const char* stem, const char* name,
         {600, 250, kInertSide, kInertSide},  // 4 none
         {620, 400, 140, 44},                 // 5 start
     };
-    ContentCanvasLayout layout = {
-        folder,
-        stem,
-        kScreenWidth,
-        kScreenHeight,
-        {panel[0], panel[1], panel[2]},
-        buttons,
-        {buttons[0], buttons[1], buttons[2], buttons[4]},
-        {{530, 552, "Back"}, {522, 312, "<"}, {684, 312, ">"}, {660, 416, "Start"}, {520, 470, name}}};
+    ContentCanvasLayout layout = {folder,
+                                  stem,
+                                  kScreenWidth,
+                                  kScreenHeight,
+                                  {panel[0], panel[1], panel[2]},
+                                  buttons,
+                                  {buttons[0], buttons[1], buttons[2], buttons[4]},
+                                  {{560, 552, "Back", CONTENT_LABEL_CENTRE},
+                                   {530, 312, "<", CONTENT_LABEL_CENTRE},
+                                   {690, 312, ">", CONTENT_LABEL_CENTRE},
+                                   {690, 416, "Start", CONTENT_LABEL_CENTRE},
+                                   {560, 470, name, CONTENT_LABEL_CENTRE}}};
     return layout;
 }
 
 }  // namespace
 
-const ContentCanvasLayout& ContentMainMenuLayout(bool german)
+const ContentCanvasLayout& ContentMainMenuLayout()
 {
-    static const ContentCanvasLayout english = MainMenu("mainmenu", "Quit");
-    static const ContentCanvasLayout deutsch = MainMenu("mainmenuger", "Beenden");
-    return german ? deutsch : english;
+    static const ContentCanvasLayout menu = MainMenu();
+    return menu;
 }
 
 const ContentCanvasLayout& ContentCityLayout(int city)
 {
-    static const uint8_t grey[3] = {92, 92, 100}, concrete[3] = {120, 116, 108}, cream[3] = {150, 136, 104};
+    // Dark enough that the white texts drawn on them read well: London's slate, Berlin's concrete, Paris's
+    // slate roofs at dusk.
+    static const uint8_t grey[3] = {92, 92, 100}, concrete[3] = {100, 96, 90}, dusk[3] = {78, 68, 96};
     static const ContentCanvasLayout cities[] = {
         City("scenario/London", "london", "London", grey),
         City("scenario/Berlin", "berlin", "Berlin", concrete),
-        City("scenario/Paris", "paris", "Paris", cream),
+        City("scenario/Paris", "paris", "Paris", dusk),
     };
     return cities[std::clamp(city, 0, 2)];
 }
@@ -168,12 +172,12 @@ bool ContentWriteFrontEnd(const std::string& root, std::string* error)
             *error = "cannot make the folders under " + images;
         return false;
     }
-    // Both menus write the same buttons; each keeps its own maps beside its picture.
-    for (bool german : {false, true}) {
-        const ContentCanvasLayout& menu = ContentMainMenuLayout(german);
-        if (!ContentWriteCanvas(menu, images + menu.folder, error))
-            return false;
-    }
+    // The German menu is a canvas of its own (the game asks for it by name): it keeps the same maps beside
+    // its picture, which the menu's writer paints with the rest of its languages.
+    const ContentCanvasLayout& menu = ContentMainMenuLayout();
+    if (!ContentWriteCanvas(menu, images + menu.folder, error) ||
+        !ContentWriteCanvasMaps(menu, images + menu.folder, kContentGermanMenu, error))
+        return false;
     const ContentPngImage inert = ContentBlankImage(kInertSide, kInertSide);
     for (int city = 0; city < 3; city++) {
         const ContentCanvasLayout& layout = ContentCityLayout(city);

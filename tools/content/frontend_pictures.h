@@ -1,5 +1,6 @@
-// Front-end pictures: the main menu in English and German (sharing buttons and maps), the three city canvases
-// with the overlay in front of their 3D view, and the end-game picture with its full-screen overlay.
+// Front-end pictures: the main menu (its words in each language, the German one also a canvas of its own), the
+// three city canvases with the overlay in front of their 3D view, and the end-game picture with its
+// full-screen overlay.
 #pragma once
 
 #include <string>
@@ -7,7 +8,9 @@
 #include "tools/content/interface_painter.h"
 
 // The main menu, 800 x 600: 1 London, 2 Paris, 3 Berlin, 4 quit, a hot-spot over each.
-const ContentCanvasLayout& ContentMainMenuLayout(bool german);
+const ContentCanvasLayout& ContentMainMenuLayout();
+// The stem of the German menu's canvas, which is also the menu's German picture.
+constexpr const char* kContentGermanMenu = "mainmenuger";
 // A city canvas, 800 x 600 (0 London, 1 Berlin, 2 Paris): 1 back, 2 previous, 3 next, 4 none (inert), 5 start.
 const ContentCanvasLayout& ContentCityLayout(int city);
 // The end-game picture, 800 x 600, without buttons.

@@ -2,9 +2,13 @@
 // views clear where they must and take every click where they must, and the texts exist in three languages.
 #include "tools/content/frontend_pictures.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "tools/content/content_testing.h"
+#include "tools/content/scenario_writer.h"
+#include "ui/frontend/goals.h"
 
 namespace {
 
@@ -68,6 +72,35 @@ TEST(FrontEndPictures, OverlaysFrameTheViewsAndTheEndGameOneTakesEveryClick)
     EXPECT_LT(AlphaAt(end, 400, 100), 128);  // the fly-through stays visible
 }
 
+// Relative luminance and contrast ratio as accessibility guidelines define them.
+double Luminance(const uint8_t* rgb)
+{
+    double sum = 0.0;
+    const double weights[3] = {0.2126, 0.7152, 0.0722};
+    for (int c = 0; c < 3; c++) {
+        const double v = rgb[c] / 255.0;
+        sum += weights[c] * (v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+}
+
+double Contrast(const uint8_t* a, const uint8_t* b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The scenario texts are drawn white, the labels painted light, on each city's panel: both read well.
+TEST(FrontEndPictures, CityTextsStandOutFromTheirPanels)
+{
+    const uint8_t white[3] = {255, 255, 255};
+    for (int city = 0; city < 3; city++) {
+        const uint8_t* panel = ContentCityLayout(city).panel;
+        EXPECT_GE(Contrast(white, panel), 4.5) << ContentCityLayout(city).stem;
+        EXPECT_GE(Contrast(kContentLabelColour, panel), 4.5) << ContentCityLayout(city).stem;
+    }
+}
+
 TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
 {
     const std::string text = ContentSourceText("language.xml");
@@ -77,13 +110,38 @@ TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
     if (messages != std::string::npos) {
         EXPECT_LT(messages, text.find("\n<endgamemessages>"));
     }
-    ContentExpectTextLists(text, {{"mainmenu", 4, true, 45},
-                                  {"london", 4, true, 45},
-                                  {"berlin", 4, true, 45},
-                                  {"paris", 4, true, 45},
-                                  {"win-lose", 1, true, 45},
-                                  {"endgamemessages", 6, true, 120},
-                                  {"scenarios", 9, true, 160}});
+    // Every scenario's conditions are told in every language, with nothing left for the game to fill in.
+    const auto goals = [](CLocale& locale, int32_t language) {
+        const int16_t list = locale.FindTextList(kGoalTextList);
+        for (const ContentScenario& scenario : ContentScenarios()) {
+            std::vector<Condition> win, lose;
+            for (const ContentCondition& c : scenario.win)
+                win.push_back({c.variable, c.comparison, c.threshold});
+            for (const ContentCondition& c : scenario.lose)
+                lose.push_back({c.variable, c.comparison, c.threshold});
+            const std::u16string told = GoalSentences(locale, list, win, lose);
+            for (size_t at = told.find(u'%'); at != std::u16string::npos; at = told.find(u'%', at + 1))
+                EXPECT_FALSE(at + 1 < told.size() && told[at + 1] >= u'1' && told[at + 1] <= u'9') << scenario.file;
+            EXPECT_EQ(told.find(u"Missing"), std::u16string::npos) << scenario.file << " language " << language;
+            EXPECT_EQ(told.find(u'\n') != std::u16string::npos, !lose.empty()) << scenario.file;
+            // The rating is told as the share of its bar: -1000 to 1000 as 0 to 100.
+            const Condition& goal = win.front();
+            const int64_t number = goal.variable == kConditionRating ? (goal.threshold + 1000) / 20 : goal.threshold;
+            EXPECT_NE(told.find(GoalNumber(number, locale.GetText(list, GOAL_THOUSAND))), std::u16string::npos)
+                << scenario.file << " tells its goal's number, language " << language;
+        }
+    };
+    ContentExpectTextLists(text,
+                           {{"mainmenu", 4, true, 45},
+                            {"london", 4, true, 45},
+                            {"berlin", 4, true, 45},
+                            {"paris", 4, true, 45},
+                            {"win-lose", 1, true, 45},
+                            {"endgamemessages", 6, true, 120},
+                            {"scenarios", 9, true, 160},
+                            {"goals", GOAL_CONDITION + 10, true, 80},
+                            {"buildlocks", 1, true, 60}},
+                           goals);
 }
 
 }  // namespace

@@ -113,12 +113,12 @@ TEST(ButtonIcons, EveryIconIsItsOwnShape)
 std::vector<const ContentCanvasLayout*> Layouts()
 {
     return {
-        &ContentMainBarLayout(),      &ContentOptionsLayout(),       &ContentConfirmLayout(),
-        &ContentMessagesLayout(),     &ContentManagementLayout(),    &ContentFinanceLayout(),
-        &ContentContractorsLayout(),  &ContentHireLayout(),          &ContentShopperCardLayout(),
-        &ContentShopCardLayout(),     &ContentStaffCardLayout(),     &ContentShopperSummaryLayout(),
-        &ContentStaffSummaryLayout(), &ContentMainMenuLayout(false), &ContentMainMenuLayout(true),
-        &ContentCityLayout(0),        &ContentCityLayout(1),         &ContentCityLayout(2),
+        &ContentMainBarLayout(),      &ContentOptionsLayout(),    &ContentConfirmLayout(),
+        &ContentMessagesLayout(),     &ContentManagementLayout(), &ContentFinanceLayout(),
+        &ContentContractorsLayout(),  &ContentHireLayout(),       &ContentShopperCardLayout(),
+        &ContentShopCardLayout(),     &ContentStaffCardLayout(),  &ContentShopperSummaryLayout(),
+        &ContentStaffSummaryLayout(), &ContentMainMenuLayout(),   &ContentCityLayout(0),
+        &ContentCityLayout(1),        &ContentCityLayout(2),
     };
 }
 
@@ -257,9 +257,10 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
 // is large and in the middle of the screen.
 TEST(ButtonIcons, MainMenuLabelsReadUnderTheLitButtonsAndTheTitleIsCentred)
 {
-    for (bool german : {false, true}) {
-        const ContentCanvasLayout& menu = ContentMainMenuLayout(german);
-        const ContentPngImage background = ContentCanvasBackground(menu);
+    const char* const names[] = {"English", "German", "French"};
+    for (int language = 0; language < 3; language++) {
+        const ContentCanvasLayout& menu = ContentMainMenuLayout();
+        const ContentPngImage background = ContentCanvasBackground(menu, language);
         for (size_t k = 0; k < menu.buttons.size(); k++) {
             const ContentUiRect& r = menu.buttons[k];
             const ContentPngImage lit = ContentCanvasButton(menu, static_cast<int>(k));
@@ -283,8 +284,8 @@ TEST(ButtonIcons, MainMenuLabelsReadUnderTheLitButtonsAndTheTitleIsCentred)
                     readable += contrast >= 60 ? 1 : 0;
                 }
             }
-            EXPECT_GT(label, 40) << (german ? "German" : "English") << " button " << k + 1 << " has its label";
-            EXPECT_GT(readable, label * 9 / 10) << (german ? "German" : "English") << " button " << k + 1;
+            EXPECT_GT(label, 40) << names[language] << " button " << k + 1 << " has its label";
+            EXPECT_GT(readable, label * 9 / 10) << names[language] << " button " << k + 1;
         }
         const ContentUiLabel& title = menu.labels.back();
         const ContentUiRect area = ContentLabelRect(title);

@@ -3,6 +3,7 @@
 
 #include "tools/content/font_writer.h"
 #include "tools/content/icon_painter.h"
+#include "tools/content/label_texts.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -69,7 +70,30 @@ const ContentFontPage* FontPage(int font)
     return &pages.emplace(font, std::move(page)).first->second;
 }
 
-const ContentFontGlyph* Glyph(const ContentFontPage& page, unsigned char code)
+// The character codes of a label: UTF-8 decoded, and a byte that starts no whole sequence taken as Latin-1.
+std::vector<int> Codes(const char* text)
+{
+    std::vector<int> codes;
+    const auto* at = reinterpret_cast<const unsigned char*>(text ? text : "");
+    while (*at) {
+        const int length = *at >= 0xF0 ? 4 : *at >= 0xE0 ? 3 : *at >= 0xC0 ? 2 : 1;
+        int code = length == 1 ? *at : *at & (0x3F >> (length - 1));
+        bool whole = length > 1;
+        for (int k = 1; k < length && whole; k++) {
+            whole = (at[k] & 0xC0) == 0x80;
+            code = code << 6 | (at[k] & 0x3F);
+        }
+        if (length > 1 && !whole) {
+            codes.push_back(*at++);
+            continue;
+        }
+        codes.push_back(code);
+        at += length;
+    }
+    return codes;
+}
+
+const ContentFontGlyph* Glyph(const ContentFontPage& page, int code)
 {
     for (const ContentFontGlyph& glyph : page.glyphs)
         if (glyph.code == code)
@@ -95,8 +119,8 @@ void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labe
         const int scale = std::max(1, label.scale);
         int pen = area.x;
         const int cellTop = height - (area.y + area.height);  // top row of the cells
-        for (const char* c = label.text; *c; c++) {
-            const ContentFontGlyph* g = Glyph(*page, static_cast<unsigned char>(*c));
+        for (int code : Codes(label.text)) {
+            const ContentFontGlyph* g = Glyph(*page, code);
             if (!g)
                 continue;
             for (int py = g->top; py < g->bottom; py++) {
@@ -125,6 +149,36 @@ void PaintButtonIcon(ContentPngImage* image, const ContentCanvasLayout& layout, 
     ContentPaintIcon(image, r.x, row, r.width, r.height, static_cast<ContentIcon>(layout.icons[k]), ink);
 }
 
+bool Overlap(const ContentUiRect& a, const ContentUiRect& b)
+{
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+bool Contains(const ContentUiRect& outer, const ContentUiRect& inner)
+{
+    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
+           inner.y + inner.height <= outer.y + outer.height;
+}
+
+// The labels in a language: each English word's form there, or the word itself when it has none.
+std::vector<ContentUiLabel> LanguageLabels(const std::vector<ContentUiLabel>& labels, int language)
+{
+    std::vector<ContentUiLabel> shown = labels;
+    for (ContentUiLabel& label : shown) {
+        if (const char* text = ContentLabelText(label.text, language))
+            label.text = text;
+    }
+    return shown;
+}
+
+// Where a label's letters stand: its width, from its baseline up to the height of its digits (rows of labels
+// stand closer than whole font cells).
+ContentUiRect InkRect(const ContentUiLabel& label)
+{
+    const ContentUiRect cell = ContentLabelRect(label);
+    return {cell.x, label.y, cell.width, ContentDigitHeight(label.font) * std::max(1, label.scale)};
+}
+
 }  // namespace
 
 const uint8_t kContentLabelColour[3] = {232, 228, 210};
@@ -136,8 +190,8 @@ int ContentTextWidth(int font, const char* text)
     if (!page || !text)
         return 0;
     int width = 0;
-    for (const char* c = text; *c; c++)
-        if (const ContentFontGlyph* g = Glyph(*page, static_cast<unsigned char>(*c)))
+    for (int code : Codes(text))
+        if (const ContentFontGlyph* g = Glyph(*page, code))
             width += g->right - g->left;
     return width;
 }
@@ -231,7 +285,7 @@ const ContentCanvasLayout& ContentMainBarLayout(void)
     return layout;
 }
 
-ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout)
+ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout, int language)
 {
     ContentPngImage image = ContentBlankImage(layout.width, layout.height);
     Fill(&image, {0, 0, layout.width, layout.height}, layout.panel);
@@ -249,8 +303,43 @@ ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout)
         Fill(&image, {r.x, r.y, r.width, r.height}, light);
         PaintButtonIcon(&image, layout, k, r, kContentIconInk);
     }
-    PaintLabels(&image, layout.labels);
+    PaintLabels(&image, LanguageLabels(layout.labels, language));
     return image;
+}
+
+bool ContentCheckLabels(const ContentCanvasLayout& layout, int language, std::string* error)
+{
+    const char* const languages[kContentLanguageCount] = {"English", "German", "French"};
+    auto fail = [&](const char* text, const std::string& problem) {
+        if (error)
+            *error = std::string("the label \"") + text + "\" of " + layout.stem + " " + problem + " in " +
+                     (language >= 0 && language < kContentLanguageCount ? languages[language] : "no language");
+        return false;
+    };
+    for (const ContentUiLabel& label : layout.labels) {
+        if (!ContentLabelText(label.text, language))
+            return fail(label.text, "has no form");
+    }
+    const std::vector<ContentUiLabel> labels = LanguageLabels(layout.labels, language);
+    const ContentUiRect picture = {0, 0, layout.width, layout.height};
+    for (size_t i = 0; i < labels.size(); i++) {
+        const ContentUiRect ink = InkRect(labels[i]);
+        if (!Contains(picture, ink))
+            return fail(labels[i].text, "runs off the picture");
+        for (size_t j = 0; j < i; j++) {
+            const ContentUiRect other = InkRect(labels[j]);
+            if (Overlap(ink, other))
+                return fail(labels[i].text, std::string("runs into \"") + labels[j].text + "\" (x " +
+                                                std::to_string(ink.x) + " to " + std::to_string(ink.x + ink.width) +
+                                                " against " + std::to_string(other.x) + " to " +
+                                                std::to_string(other.x + other.width) + ")");
+        }
+        for (const ContentUiRect& button : layout.buttons) {
+            if (Overlap(ink, button) && !Contains(button, ink))
+                return fail(labels[i].text, "runs over a button's edge");
+        }
+    }
+    return true;
 }
 
 ContentPngImage ContentCanvasButton(const ContentCanvasLayout& layout, int button)
@@ -336,19 +425,34 @@ ContentPngImage ContentCanvasHotSpotMap(const ContentCanvasLayout& layout)
     return map;
 }
 
-bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& dir, std::string* error)
+bool ContentWriteCanvasMaps(const ContentCanvasLayout& layout, const std::string& dir, const std::string& stem,
+                            std::string* error)
 {
     if (layout.buttons.size() >= kPaletteLimit || layout.hotSpots.size() >= kPaletteLimit) {
         if (error)
             *error = std::string("too many map colours in ") + layout.stem;
         return false;
     }
-    const std::string base = dir + "/" + layout.stem;
-    if (!ContentWritePicture(base + ".png", ContentPaletteImage(ContentCanvasBackground(layout)), error) ||
-        !ContentWritePicture(base + "_p.png", ContentPaletteImage(ContentCanvasPlacementMap(layout)), error))
+    const std::string base = dir + "/" + stem;
+    if (!ContentWritePicture(base + "_p.png", ContentPaletteImage(ContentCanvasPlacementMap(layout)), error))
         return false;
-    if (!layout.hotSpots.empty() &&
-        !ContentWritePicture(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error))
+    return layout.hotSpots.empty() ||
+           ContentWritePicture(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error);
+}
+
+bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& dir, std::string* error)
+{
+    const std::string base = dir + "/" + layout.stem;
+    // A picture with words is painted once per language; one without serves them all.
+    for (int language = 0; language < kContentLanguageCount; language++) {
+        if (language > 0 && layout.labels.empty())
+            break;
+        if (!ContentCheckLabels(layout, language, error) ||
+            !ContentWritePicture(base + ContentLanguageSuffix(language) + ".png",
+                                 ContentPaletteImage(ContentCanvasBackground(layout, language)), error))
+            return false;
+    }
+    if (!ContentWriteCanvasMaps(layout, dir, layout.stem, error))
         return false;
     for (size_t k = 0; k < layout.buttons.size(); k++) {
         if (!ContentWritePicture(dir + "/" + std::to_string(k + 1) + "_s.png",

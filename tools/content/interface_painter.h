@@ -72,8 +72,8 @@ const ContentCanvasLayout& ContentMainBarLayout(void);
 // Map colour k: distinct for every k below 64, never black or white.
 void ContentMapColour(int k, uint8_t* rgb);
 
-// The pictures of a layout.
-ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout);
+// The pictures of a layout; the background with its labels in a language (kContentEnglish and so on).
+ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout, int language = 0);
 ContentPngImage ContentCanvasButton(const ContentCanvasLayout& layout, int button);
 // Row 0: the palette, then one white pixel; then one pixel per button at its bottom-left corner, or one block
 // per hot-spot.
@@ -93,7 +93,16 @@ bool ContentWritePicture(const std::string& path, const ContentPngImage& image, 
 // Makes the folder and its parents; false with "cannot make DIR" in *error on failure.
 bool ContentMakeFolder(const std::string& dir, std::string* error);
 
-// Writes every picture of a layout into dir (the canvas's folder); false with a message on the first failure.
+// Whether the layout's labels read in the language: every word has its form there, and none runs off the picture,
+// into another or over a button's edge (a label lies wholly on a button or clear of it). False with what is wrong.
+bool ContentCheckLabels(const ContentCanvasLayout& layout, int language, std::string* error);
+
+// Writes every picture of a layout into dir (the canvas's folder): the background, with words once per language
+// ("<stem>ger.png", "<stem>fre.png" beside it), the maps and the buttons. False with a message on the first
+// failure, a label that does not read in some language among them.
 bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& dir, std::string* error);
+// Writes the layout's placement and hot-spot maps into dir under the stem.
+bool ContentWriteCanvasMaps(const ContentCanvasLayout& layout, const std::string& dir, const std::string& stem,
+                            std::string* error);
 // The main bar's folder: the canvas, the four season pictures and the rating bar.
 bool ContentWriteMainBar(const std::string& dir, std::string* error);

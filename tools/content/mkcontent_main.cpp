@@ -52,8 +52,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Hand-written text files copied into the game root unchanged.
-const char* const kTextFiles[] = {"setup.xml", "data.xml", "language.xml"};
+// Hand-written text files copied into the game root unchanged, the launcher's help pages among them.
+const char* const kTextFiles[] = {"setup.xml",         "data.xml",          "language.xml",
+                                  "help/eng/Help.htm", "help/ger/Help.htm", "help/fre/Help.htm"};
 // The player's settings: written when absent, so the launcher's choices survive authoring the content again.
 const char* const kPlayerSettingsFile = "setup.xml";
 
@@ -127,7 +128,9 @@ bool CopyTextFiles(const fs::path& textDir, const fs::path& out)
         }
         std::ifstream in(textDir / name, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!in.is_open() || in.bad() ||
+        std::error_code folder;
+        fs::create_directories((out / name).parent_path(), folder);
+        if (!in.is_open() || in.bad() || folder ||
             !ContentWriteBytes((out / name).string().c_str(), text.data(), static_cast<unsigned>(text.size()))) {
             std::fprintf(stderr, "mkcontent: cannot copy %s\n", name);
             return false;

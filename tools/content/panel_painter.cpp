@@ -41,7 +41,7 @@ const ContentCanvasLayout& ContentConfirmLayout(void)
         {70, 82, 104},
         {{20, 10, 60, 28}, {120, 10, 60, 28}},
         {{20, 10, 60, 28}, {120, 10, 60, 28}},
-        {{32, 18, "Yes"}, {136, 18, "No"}},
+        {{50, 18, "Yes", CONTENT_LABEL_CENTRE}, {150, 18, "No", CONTENT_LABEL_CENTRE}},
     };
     return layout;
 }

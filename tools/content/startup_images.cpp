@@ -1,4 +1,4 @@
-// The launcher's pictures, one layout each for the interface painter, and its three help pages.
+// The launcher's pictures, one layout each for the interface painter.
 #include "tools/content/startup_images.h"
 
 #include <filesystem>
@@ -147,46 +147,6 @@ bool WriteBmp(const ContentPngImage& picture, const std::string& path, std::stri
     return ok;
 }
 
-std::string HelpPage(const char* lang, const char* title, const char* body)
-{
-    return std::string("<!DOCTYPE html>\n<html lang=\"") + lang + "\">\n<head><meta charset=\"utf-8\"><title>" + title +
-           "</title></head>\n<body>\n<h1>" + title + "</h1>\n" + body + "\n</body>\n</html>\n";
-}
-
-bool WriteHelp(const std::filesystem::path& dir, std::string* error)
-{
-    struct Page {
-        const char* folder;
-        const char* lang;
-        const char* title;
-        const char* body;
-    };
-    const Page pages[] = {
-        {"eng", "en", "Help",
-         "<p>Choose your graphics card and screen mode, then press Play.</p>\n"
-         "<p>Build shops, hire staff and keep your shoppers happy. Press Escape in the game for the options.</p>"},
-        {"ger", "de", "Hilfe",
-         "<p>W&auml;hlen Sie Grafikkarte und Bildschirmmodus und dr&uuml;cken Sie Spielen.</p>\n"
-         "<p>Bauen Sie L&auml;den, stellen Sie Personal ein und halten Sie Ihre Kunden zufrieden.</p>"},
-        {"fre", "fr", "Aide",
-         "<p>Choisissez la carte graphique et le mode vid&eacute;o, puis appuyez sur Jouer.</p>\n"
-         "<p>Construisez des boutiques, embauchez du personnel et gardez vos clients satisfaits.</p>"},
-    };
-    for (const Page& page : pages) {
-        const std::filesystem::path folder = dir / "help" / page.folder;
-        std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
-        const std::string text = HelpPage(page.lang, page.title, page.body);
-        const std::string path = (folder / "Help.htm").string();
-        if (!ContentWriteBytes(path.c_str(), text.data(), static_cast<unsigned>(text.size()))) {
-            if (error != nullptr)
-                *error = "cannot write " + path;
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 ContentPngImage ContentStartupImage(int file)
@@ -223,5 +183,5 @@ bool ContentWriteStartup(const std::string& dir, std::string* error)
         if (!WriteBmp(ContentStartupImage(file), (images / (std::to_string(file) + ".bmp")).string(), error))
             return false;
     }
-    return WriteHelp(std::filesystem::path(dir), error);
+    return true;
 }

@@ -1,9 +1,13 @@
-// The launcher's pictures: the sizes it draws them at, 24-bit files, plain list spots and labels per language.
+// The launcher's pictures: the sizes it draws them at, 24-bit files, plain list spots and labels per language;
+// and its help pages, whole in every language.
 #include "tools/content/startup_images.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -48,7 +52,7 @@ TEST(StartupImages, SizesPlainListSpotsAndOneLanguageEach)
 
 class StartupFiles : public ContentFilesTest {};
 
-TEST_F(StartupFiles, WritesTwentyFourBitFilesAndHelpPages)
+TEST_F(StartupFiles, WritesTwentyFourBitFiles)
 {
     std::string error;
     ASSERT_TRUE(ContentWriteStartup(dir.string(), &error)) << error;
@@ -59,6 +63,27 @@ TEST_F(StartupFiles, WritesTwentyFourBitFilesAndHelpPages)
         EXPECT_EQ(bytes.substr(0, 2), "BM");
         EXPECT_EQ(static_cast<unsigned char>(bytes[28]), 24u) << file;
     }
-    for (const char* lang : {"eng", "ger", "fre"})
-        EXPECT_TRUE(std::filesystem::exists(dir / "help" / lang / "Help.htm")) << lang;
+}
+
+// The help page of each language names its language and encoding and holds every section the English one does,
+// in the same order, so that no player misses a part of how to play.
+TEST(HelpPages, EveryLanguageHasEverySection)
+{
+    const auto sections = [](const std::string& page) {
+        std::vector<std::string> ids;
+        for (size_t at = page.find("<h2 id=\""); at != std::string::npos; at = page.find("<h2 id=\"", at + 1))
+            ids.push_back(page.substr(at + 8, page.find('"', at + 8) - at - 8));
+        return ids;
+    };
+    const std::string english = ContentSourceText("help/eng/Help.htm");
+    ASSERT_FALSE(english.empty());
+    EXPECT_EQ(sections(english), (std::vector<std::string>{"start", "goals", "camera", "building", "storeys", "staff",
+                                                           "contracts", "money", "speed", "saving"}));
+    const std::pair<const char*, const char*> others[] = {{"ger", "de"}, {"fre", "fr"}};
+    for (const auto& [folder, code] : others) {
+        const std::string page = ContentSourceText((std::string("help/") + folder + "/Help.htm").c_str());
+        EXPECT_EQ(sections(page), sections(english)) << folder;
+        EXPECT_NE(page.find(std::string("<html lang=\"") + code + "\">"), std::string::npos) << folder;
+        EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos) << folder;
+    }
 }

@@ -16,6 +16,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/renderstate.h"
 #include "ui/frontend/frontend.h"
+#include "ui/frontend/goals.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/subcamera.h"
 
@@ -42,6 +43,7 @@ constexpr float kBoxLeft = 100.0f;
 constexpr float kBoxBottom = 50.0f;
 constexpr float kBoxWidth = 600.0f;
 constexpr float kBoxHeight = 150.0f;
+constexpr const char16_t* kParagraph = u"\n\n";
 
 std::u16string Decimal(int32_t value)
 {
@@ -80,6 +82,23 @@ std::string CityScenarioPath(const char* picture, int32_t number)
     return kScenarioFolder + name + std::to_string(number) + kScenarioExtension;
 }
 
+bool CityReadGoals(const char* path, std::vector<Condition>* win, std::vector<Condition>* lose)
+{
+    win->clear();
+    lose->clear();
+    CFerroxTagFile file;
+    if (!path || file.Open(path, 1) != 0)
+        return false;
+    CConditions conditions;
+    const bool read = conditions.Load(&file) != 0;
+    file.Close();
+    if (!read)
+        return false;
+    *win = conditions.GetWin();
+    *lose = conditions.GetLose();
+    return true;
+}
+
 bool CityReadDescription(const char* path, int16_t* index)
 {
     if (!path || !index)
@@ -109,6 +128,9 @@ void CCityCanvas::Init()
 {
     m_scenarioList = kFerroxNoTextList;
     m_messageList = kFerroxNoTextList;
+    m_goalList = kFerroxNoTextList;
+    m_win.clear();
+    m_lose.clear();
     m_description = -1;
     m_scenarioNumber = 1;
     m_scenarioPath.clear();
@@ -193,8 +215,7 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     const std::string scenario = CityScenarioPath(GetWidget(0) ? GetWidget(0)->GetName() : picture, m_scenarioNumber);
     if (GxFileExists(scenario.c_str())) {
         m_scenarioPath = scenario;
-        if (!CityReadDescription(scenario.c_str(), &m_description))
-            ReportUnread(scenario.c_str());
+        ReadScenario(scenario);
     }
 
     m_pMessageFont = std::make_unique<CFerroxFont>();
@@ -204,7 +225,15 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr) {
         m_scenarioList = locale->FindTextList(kScenarioTexts);
         m_messageList = locale->FindTextList(kMessageTexts);
+        m_goalList = locale->FindTextList(kGoalTextList);
     }
+}
+
+void CCityCanvas::ReadScenario(const std::string& path)
+{
+    if (!CityReadDescription(path.c_str(), &m_description))
+        ReportUnread(path.c_str());
+    CityReadGoals(path.c_str(), &m_win, &m_lose);
 }
 
 void CCityCanvas::DescribeView(FerroxWidgetRecord* record)
@@ -242,8 +271,7 @@ void CCityCanvas::StepScenario(int32_t step)
         return;
     m_scenarioPath = path;
     m_scenarioNumber = static_cast<int16_t>(number);
-    if (!CityReadDescription(path.c_str(), &m_description))
-        ReportUnread(path.c_str());
+    ReadScenario(path);
 }
 
 void CCityCanvas::ReportUnread(const char* path)
@@ -315,9 +343,20 @@ void CCityCanvas::Render()
         m_pBigFont->DrawWideText(Decimal(m_scenarioNumber).c_str(), 0.0f, static_cast<int>(kHeadingY - kNumberDrop), 0,
                                  FERROX_ALIGN_MIDDLE, kTextMiddle, 1, nullptr);
     }
-    if (locale && m_pMessageFont) {
-        const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth, kBoxHeight};
+    if (!locale || !m_pMessageFont)
+        return;
+    const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth, kBoxHeight};
+    const auto* texts = dynamic_cast<const CLocale*>(locale);
+    if (!texts) {
         locale->DrawText(m_pMessageFont.get(), m_scenarioList, static_cast<uint16_t>(m_description), m_x,
                          static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1, &box);
+        return;
     }
+    // The goals follow the description in its box, a blank line apart, so that the page says what wins and
+    // what loses the scenario in the numbers its file holds.
+    std::u16string text = texts->GetText(m_scenarioList, static_cast<uint16_t>(m_description));
+    const std::u16string goals = GoalSentences(*texts, m_goalList, m_win, m_lose);
+    if (!goals.empty())
+        text += kParagraph + goals;
+    m_pMessageFont->DrawWideText(text.c_str(), m_x, static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1, &box);
 }

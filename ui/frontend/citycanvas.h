@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "game/shell/conditions.h"
 #include "ui/toolkit/canvas.h"
 
 class CFerroxFont;
@@ -36,6 +38,9 @@ std::string CityScenarioPath(const char* picture, int32_t number);
 // The description index of a scenario file: the signed 16-bit number on the line after "<CONDITIONS>". False
 // (index unchanged) when the file, the tag or a number in range is missing.
 bool CityReadDescription(const char* path, int16_t* index);
+// The win and lose conditions of a scenario file's "<CONDITIONS>" section; false (both emptied) when the file or
+// a whole section is missing.
+bool CityReadGoals(const char* path, std::vector<Condition>* win, std::vector<Condition>* lose);
 
 class CCityCanvas : public CFerroxCanvas {
 public:
@@ -46,7 +51,7 @@ public:
     void Release() override;
     void OnWidgetEvent(int32_t index, int32_t event) override;
     void Update() override;
-    // The widgets; then, when a scenario was described, its heading, number and description.
+    // The widgets; then, when a scenario was described, its heading, number, description and goals.
     void Render() override;
 
     virtual void DescribeView(FerroxWidgetRecord* record);
@@ -60,6 +65,8 @@ public:
 
     int16_t GetDescription() const { return m_description; }
     int16_t GetScenarioNumber() const { return m_scenarioNumber; }
+    const std::vector<Condition>& GetWinConditions() const { return m_win; }
+    const std::vector<Condition>& GetLoseConditions() const { return m_lose; }
     const std::string& GetScenarioPath() const { return m_scenarioPath; }
     int32_t GetCity() const { return m_city; }
     int32_t GetViewIndex() const { return m_viewIndex; }
@@ -74,11 +81,14 @@ protected:
     void StepScenario(int32_t step);
     // A picture or scenario file that exists but cannot be read: the game tells the player once.
     static void ReportUnread(const char* path);
+    // Reads the description index and the goals of the scenario file.
+    void ReadScenario(const std::string& path);
     // Loads a camera path from the model path less its last four characters plus the suffix.
     static std::unique_ptr<CFerroxSpline> LoadPath(const char* model, const char* suffix);
 
     int16_t m_scenarioList;
     int16_t m_messageList;
+    int16_t m_goalList;
     int16_t m_description;
     int16_t m_scenarioNumber;
     std::string m_scenarioPath;
@@ -92,4 +102,7 @@ protected:
     CFerroxWorld* m_pWorld;  // made here when m_worldOwned, else the caller's, shared
     int32_t m_worldOwned;
     CFrontEnd* m_pFrontEnd = nullptr;
+    // The scenario's conditions, told under its description.
+    std::vector<Condition> m_win;
+    std::vector<Condition> m_lose;
 };

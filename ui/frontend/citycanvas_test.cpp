@@ -2,6 +2,7 @@
 // beside the level model, the start button, and worlds given or owned.
 #include "ui/frontend/citycanvas.h"
 
+#include "engine/data/tagtree.h"
 #include "engine/navigation/spline.h"
 #include "engine/world/camera.h"
 #include "engine/world/world.h"
@@ -88,6 +89,45 @@ TEST_F(CityCanvasTest, TextsAreDrawnOnlyWithADescription)
     EXPECT_EQ(locale->draws[1].index, 5);
     EXPECT_TRUE(locale->draws[1].boxed);
     EXPECT_TRUE(DrewText("1"));
+}
+
+// The scenario page tells the goals its file holds, under the description, and follows the chooser.
+TEST_F(CityCanvasTest, GoalsOfTheFileFollowTheDescription)
+{
+    const char texts[] = "<LANGUAGE>\n<InGameMessages>\n</InGameMessages>\n"
+                         "<scenarios>\n<0>\nFirst.\n</0>\n<1>\nSecond.\n</1>\n</scenarios>\n<goals>\n"
+                         "<0>\nWin when %1.\n</0>\n<1>\nLose when %1.\n</1>\n<2>\nor\n</2>\n<3>\n1,000\n</3>\n"
+                         "<4>\nNo goal.\n</4>\n<5>\nbalance < %1\n</5>\n<6>\n</6>\n<7>\n</7>\n<8>\n</8>\n<9>\n</9>\n"
+                         "<10>\nmore than %1 came\n</10>\n</goals>\n</LANGUAGE>\n";
+    auto catalogue = std::make_unique<CLocale>();
+    CFerroxTagTree tree;
+    ASSERT_TRUE(tree.LoadFromMemory(texts, sizeof(texts) - 1));
+    catalogue->LoadTextsFromTree(tree);
+    game->m_pLocale = std::move(catalogue);
+    WriteCities();
+    WriteScenario("berlin1.fds", "<CONDITIONS>\r\n0\r\n2,1,500\r\n0,0,-20000\r\n</CONDITIONS>\r\n");
+    WriteScenario("berlin2.fds", "<CONDITIONS>\r\n1\r\n\r\n\r\n</CONDITIONS>\r\n");
+    WriteScenario("berlin3.fds", "<CONDITIONS>\r\n1\r\n");
+    std::vector<Condition> win = {{1, 1, 1}}, lose = win;
+    EXPECT_FALSE(CityReadGoals("./scenarios/berlin3.fds", &win, &lose));
+    EXPECT_TRUE(win.empty() && lose.empty());
+
+    CCityCanvas city;
+    city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
+    ASSERT_EQ(city.GetWinConditions().size(), 1u);
+    uiDrawRecords.clear();
+    city.Render();
+    EXPECT_TRUE(DrewText("First.\n\nWin when more than 500 came.\nLose when balance < -20,000."));
+    city.OnWidgetEvent(CITY_NEXT, FERROX_WIDGET_PRESSED);
+    uiDrawRecords.clear();
+    city.Render();
+    EXPECT_TRUE(DrewText("Second.\n\nNo goal."));
+    // A file cut short keeps the description shown, but no goals that are not its own.
+    city.OnWidgetEvent(CITY_NEXT, FERROX_WIDGET_PRESSED);
+    EXPECT_TRUE(city.GetWinConditions().empty());
+    uiDrawRecords.clear();
+    city.Render();
+    EXPECT_TRUE(DrewText("Second.\n\nNo goal."));
 }
 
 TEST_F(CityCanvasTest, CameraPathsLieBesideTheModel)

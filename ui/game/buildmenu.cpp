@@ -5,13 +5,17 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/data/locale.h"
+#include "engine/data/ptrlist.h"
 #include "engine/data/tagtree.h"
+#include "engine/world/asset.h"
 #include "engine/world/level.h"
 #include "game/shell/game.h"
 #include "game/world/objectmgr.h"
 #include "ui/game/buildmenu_local.h"
+#include "ui/game/panels.h"
 #include "ui/toolkit/interface.h"
 
 namespace {
@@ -57,8 +61,19 @@ void DefaultStartFloorTilePlacement(int32_t tile)
         g_pGame->StartFloorTilePlacement(tile);
 }
 
+int32_t DefaultLockingTechnology(int16_t category, uint16_t index)
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CFerroxAssetSet* objectTemplate =
+        objects && category >= 0 ? objects->GetTemplate(static_cast<uint16_t>(category), index) : nullptr;
+    CFerroxPtrList* needs = objectTemplate ? objectTemplate->GetPtrList() : nullptr;
+    if (!needs || needs->GetWorking().empty())
+        return -1;
+    return static_cast<int32_t>(reinterpret_cast<uintptr_t>(needs->GetWorking().front()));
+}
+
 const BuildMenuCommands kDefaultCommands = {&DefaultIsTemplateAvailable, &DefaultStartObjectPlacement,
-                                            &DefaultStartFloorTilePlacement};
+                                            &DefaultStartFloorTilePlacement, &DefaultLockingTechnology};
 BuildMenuCommands g_commands = kDefaultCommands;
 
 CFerroxWorld* CurrentWorld()
@@ -71,6 +86,15 @@ CFerroxWorld* CurrentWorld()
 int32_t ItemCount(const CFerroxCanvasNode* page)
 {
     return static_cast<int32_t>(page->GetWidgetCount()) - kNonItemWidgets;
+}
+
+CLocale* Texts() { return g_pFerroxGame ? dynamic_cast<CLocale*>(g_pFerroxGame->m_pLocale.get()) : nullptr; }
+
+// A whole number as text.
+std::u16string Decimal(int32_t value)
+{
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
 }
 
 }  // namespace
@@ -88,6 +112,8 @@ void SetBuildMenuCommands(const BuildMenuCommands* commands)
         g_commands.startObjectPlacement = commands->startObjectPlacement;
     if (commands->startFloorTilePlacement)
         g_commands.startFloorTilePlacement = commands->startFloorTilePlacement;
+    if (commands->lockingTechnology)
+        g_commands.lockingTechnology = commands->lockingTechnology;
 }
 
 const char* GetBuildFactoryText(int16_t category)
@@ -155,8 +181,90 @@ void CBuildCanvasManager::OnLeafButton(int16_t category, int32_t index, int32_t 
 
 void CBuildCanvasManager::OnButtonHover(int32_t widgetId)
 {
-    if (CFerroxInterface* game = FerroxGetGameInterface())
-        game->SetTooltip(static_cast<uint16_t>(widgetId), m_tooltipList);
+    CFerroxInterface* game = FerroxGetGameInterface();
+    if (!game)
+        return;
+    uint16_t text = static_cast<uint16_t>(widgetId);
+    int16_t list = m_tooltipList;
+    LockedTooltip(widgetId, &text, &list);
+    game->SetTooltip(text, list);
+}
+
+bool CBuildCanvasManager::FindItem(CFerroxCanvasNode* page, int32_t widgetId, CFerroxCanvasNode** found,
+                                   int32_t* button)
+{
+    if (!page)
+        return false;
+    // Items are the buttons between the child pages' and the back button.
+    for (int32_t i = 1; i + 1 < static_cast<int32_t>(page->GetWidgetCount()); i++) {
+        if (page->GetWidget(i)->m_id == widgetId && !page->GetChild(static_cast<size_t>(i - 1))) {
+            *found = page;
+            *button = i;
+            return true;
+        }
+    }
+    for (size_t k = 0; page->GetChild(k); k++) {
+        if (FindItem(page->GetChild(k), widgetId, found, button))
+            return true;
+    }
+    return false;
+}
+
+CFerroxCanvasNode* CBuildCanvasManager::FindCategory(CFerroxCanvasNode* page, int16_t category)
+{
+    if (!page || page->GetNodeId() == category)
+        return page;
+    for (size_t k = 0; page->GetChild(k); k++) {
+        if (CFerroxCanvasNode* found = FindCategory(page->GetChild(k), category))
+            return found;
+    }
+    return nullptr;
+}
+
+bool CBuildCanvasManager::LockedTooltip(int32_t widgetId, uint16_t* text, int16_t* list)
+{
+    CFerroxCanvasNode* page = nullptr;
+    int32_t button = 0;
+    if (widgetId < 0 || !FindItem(m_pRoot.get(), widgetId, &page, &button) || page->GetNodeId() < 0)
+        return false;
+    const int32_t technology = g_commands.lockingTechnology(page->GetNodeId(), static_cast<uint16_t>(button - 1));
+    CLocale* texts = Texts();
+    if (technology < 0 || !texts)
+        return false;
+    const int16_t locks = texts->FindTextList(kBuildLockList);
+    const int16_t contracts = texts->FindTextList(kBuildContractList);
+    if (locks < 0 || contracts < 0)
+        return false;
+    // Ids count the contract categories from 1 and their levels from 0.
+    const int32_t contract = technology / kGameTechCategoryStep - 1;
+    const int32_t level = technology % kGameTechCategoryStep + 1;
+    const std::u16string made =
+        FerroxFormatText(texts->GetText(locks, kBuildLockText),
+                         {texts->GetText(m_tooltipList, static_cast<uint16_t>(widgetId)),
+                          texts->GetText(contracts, static_cast<uint16_t>(contract)), Decimal(level)});
+    const uint16_t kept = texts->KeepText(locks, made);
+    if (kept == FERROX_NO_KEPT_TEXT)
+        return false;
+    *text = kept;
+    *list = locks;
+    return true;
+}
+
+int16_t CBuildCanvasManager::BuildableNotice(int16_t category, uint16_t index)
+{
+    CFerroxCanvasNode* page = category >= 0 ? FindCategory(m_pRoot.get(), category) : nullptr;
+    CLocale* texts = Texts();
+    const int32_t button = index + 1;
+    if (!page || !texts || button + 1 >= static_cast<int32_t>(page->GetWidgetCount()))
+        return -1;
+    const int16_t messages = texts->FindTextList(kInGameMessagesList);
+    if (messages < 0)
+        return -1;
+    const std::u16string made =
+        FerroxFormatText(texts->GetText(messages, kBuildUnlockedMessage),
+                         {texts->GetText(m_tooltipList, static_cast<uint16_t>(page->GetWidget(button)->m_id))});
+    const uint16_t kept = texts->KeepText(messages, made);
+    return kept == FERROX_NO_KEPT_TEXT || kept > INT16_MAX ? -1 : static_cast<int16_t>(kept);
 }
 
 void CBuildCanvasManager::SetPosition(CFerroxTagTree* data, float x, float y)

@@ -24,6 +24,8 @@ struct BuildMenuCommands {
     void (*startObjectPlacement)(int16_t category, uint16_t index, CFerroxObjectFactory* factory);
     // Drag-places floor tiles of the type (-1: the current one).
     void (*startFloorTilePlacement)(int32_t tile);
+    // The first technology (category x 1000 + level - 1) the template still waits for, or -1.
+    int32_t (*lockingTechnology)(int16_t category, uint16_t index);
 };
 
 // Installs the commands (null: the game's own again).
@@ -38,6 +40,12 @@ constexpr const char* kBuildPanelNode = "panel";
 constexpr const char* kBuildPlansNode = "plans";
 // Text list of the items' tooltips, indexed by item id.
 constexpr const char* kBuildTooltipList = "build_tooltips";
+// What a locked item's tooltip says: entry 0 of "buildlocks" with the item, the contract and its level; and the
+// in-game message that names an item as buildable now.
+constexpr const char* kBuildLockList = "buildlocks";
+constexpr const char* kBuildContractList = "contractcategories";
+constexpr uint16_t kBuildLockText = 0;
+constexpr uint16_t kBuildUnlockedMessage = 44;
 // Category of menus without plans: their items do nothing.
 constexpr int16_t kBuildNoCategory = -1;
 constexpr int16_t kBuildFloorCategory = 0;
@@ -54,6 +62,7 @@ public:
     // Enables or disables the button by its template's availability.
     void RefreshButton(CFerroxCanvasNode* page, int32_t index) override;
     void OnLeafButton(int16_t category, int32_t index, int32_t event) override;
+    // Shows the item's tooltip; a locked item's says which contract, at which level, unlocks it.
     void OnButtonHover(int32_t widgetId) override;
     int32_t GetFirstItemId() override;
     using CFerroxCanvasNodeManager::SetPosition;
@@ -64,8 +73,19 @@ public:
     void Reset() override;
 
     int16_t GetTooltipList() const { return m_tooltipList; }
+    // The index of an in-game message, kept in the catalogue, that names the template's item as buildable now;
+    // -1 when no menu shows the template or the texts are missing.
+    int16_t BuildableNotice(int16_t category, uint16_t index);
 
 private:
+    // The page and button of the item with the id, searched from the page given; false when none has it.
+    static bool FindItem(CFerroxCanvasNode* page, int32_t widgetId, CFerroxCanvasNode** found, int32_t* button);
+    // The page of a template category, searched from the page given; null when none has it.
+    static CFerroxCanvasNode* FindCategory(CFerroxCanvasNode* page, int16_t category);
+    // A locked item's tooltip, kept in the catalogue: true with its text and list, false for an item free to
+    // build (or without the texts to say it).
+    bool LockedTooltip(int32_t widgetId, uint16_t* text, int16_t* list);
+
     // Makes the menu of the "panel" node under the cursor, for the caller to give to the parent; null when its
     // value names no picture.
     std::unique_ptr<CFerroxCanvasNode> MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent, int16_t category);

@@ -23,7 +23,7 @@ protected:
     void SetUp() override
     {
         UiDrawTest::SetUp();
-        const BuildMenuCommands commands = {&SecondItemUnavailable, nullptr, nullptr};
+        const BuildMenuCommands commands = {&SecondItemUnavailable, nullptr, nullptr, nullptr};
         SetBuildMenuCommands(&commands);
         BuildMenuCategoryCounter() = 0;
     }

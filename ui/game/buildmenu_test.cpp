@@ -9,6 +9,7 @@
 #include "engine/testsupport/files.h"
 #include "game/world/objectmgr.h"
 #include "ui/game/buildmenu_local.h"
+#include "ui/game/panels.h"
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {
@@ -55,7 +56,7 @@ protected:
             return;
         static_cast<UiTestLocale*>(game->m_pLocale.get())->lists.push_back(kBuildTooltipList);
         g_recorded = Recorded();
-        const BuildMenuCommands commands = {&RecordAvailable, &RecordPlacement, &RecordTiles};
+        const BuildMenuCommands commands = {&RecordAvailable, &RecordPlacement, &RecordTiles, nullptr};
         SetBuildMenuCommands(&commands);
         BuildMenuCategoryCounter() = 0;
     }
@@ -296,6 +297,57 @@ TEST_F(BuildMenuTest, AvailabilityIsReadWhenMadeAndOnHover)
     shops->OnWidgetEvent(1, FERROX_WIDGET_OVER);
     EXPECT_TRUE(shops->IsDisabled(1));
     EXPECT_TRUE(IsRed(ColourOf(shops, 1)));
+}
+
+int32_t RecordLocking(int16_t category, uint16_t index)
+{
+    return g_recorded.unavailable.count({category, index}) ? g_recorded.unavailable[{category, index}] : -1;
+}
+
+TEST_F(BuildMenuTest, LockedItemsSayWhatUnlocksThemAndAnUnlockNamesTheItem)
+{
+    std::string text = "<LANGUAGE>\n<InGameMessages>\n";
+    for (uint16_t k = 0; k <= kBuildUnlockedMessage; k++)
+        text += "<" + std::to_string(k) + ">\n" + (k == kBuildUnlockedMessage ? "Now: %1." : "m") + "\n</" +
+                std::to_string(k) + ">\n";
+    text += "</InGameMessages>\n<build_tooltips>\n<0>\nFloors\n</0>\n<1>\nShops\n</1>\n<2>\nTile\n</2>\n"
+            "<3>\nSmall\n</3>\n<4>\nLarge tree\n</4>\n<5>\nBig\n</5>\n</build_tooltips>\n"
+            "<contractcategories>\n<0>\nCleaning\n</0>\n<1>\nEngineering\n</1>\n<2>\nGardening\n</2>\n"
+            "</contractcategories>\n<buildlocks>\n<0>\n%1: the %2 contract, level %3\n</0>\n</buildlocks>\n"
+            "</LANGUAGE>\n";
+    auto catalogue = std::make_unique<CLocale>();
+    CFerroxTagTree texts;
+    ASSERT_TRUE(texts.LoadFromMemory(text.data(), text.size()));
+    catalogue->LoadTextsFromTree(texts);
+    CLocale* locale = catalogue.get();
+    game->m_pLocale = std::move(catalogue);
+    const BuildMenuCommands commands = {&RecordAvailable, &RecordPlacement, &RecordTiles, &RecordLocking};
+    SetBuildMenuCommands(&commands);
+    // The second shop waits for gardening level 2; the root's first child page is no item, whatever its
+    // category's first template waits for.
+    g_recorded.unavailable[{1, 1}] = 3001;
+    g_recorded.unavailable[{0, 0}] = 1000;
+    ASSERT_NO_FATAL_FAILURE(Build(Block(2, {1, 3})));
+    CFerroxCanvasNode* shops = manager.GetRoot()->GetChild(1);
+    const int16_t locks = locale->FindTextList(kBuildLockList);
+
+    shops->OnWidgetEvent(2, FERROX_WIDGET_OVER);
+    EXPECT_EQ(Interface()->m_tooltipList, locks);
+    EXPECT_EQ(locale->GetText(locks, Interface()->m_tooltipText), u"Large tree: the Gardening contract, level 2");
+    shops->OnWidgetEvent(1, FERROX_WIDGET_OVER);
+    EXPECT_EQ(Interface()->m_tooltipList, manager.GetTooltipList());
+    EXPECT_EQ(Interface()->m_tooltipText, 3);
+    manager.GetRoot()->OnWidgetEvent(1, FERROX_WIDGET_OVER);
+    EXPECT_EQ(Interface()->m_tooltipList, manager.GetTooltipList());
+    EXPECT_EQ(Interface()->m_tooltipText, 0);
+
+    const int16_t notice = manager.BuildableNotice(1, 1);
+    ASSERT_GT(notice, static_cast<int16_t>(kBuildUnlockedMessage));
+    EXPECT_EQ(locale->GetText(locale->FindTextList(kInGameMessagesList), static_cast<uint16_t>(notice)),
+              u"Now: Large tree.");
+    EXPECT_EQ(manager.BuildableNotice(1, 1), notice);
+    EXPECT_EQ(manager.BuildableNotice(1, 3), -1);  // the back button
+    EXPECT_EQ(manager.BuildableNotice(9, 0), -1);
 }
 
 }  // namespace

@@ -27,8 +27,15 @@ constexpr char kFirstPrintable = 0x20;
 constexpr char kLastPrintable = 0x7E;
 constexpr GxUInt8 kNearestFilter = gxFILTERNEAREST;
 constexpr GxUInt8 kFontPageFilter = gxFILTERLINEAR;
+constexpr char16_t kSpace = u' ';
+constexpr char16_t kNoBreakSpace = u'\u00A0';
+constexpr char16_t kOpeningGuillemet = u'\u00AB';
+// Marks that keep the word before them, and the one that keeps the word after it.
+constexpr const char16_t* kMarksAfterWords = u"?!:;\u00BB";
 
 FerroxFontImplFactory g_fontFactory = nullptr;
+FerroxTextObserver g_textObserver = nullptr;
+void* g_textObserverContext = nullptr;
 
 // Flow modes of the 2D toolkit for the font's alignments: left stays, right and middle trade places.
 GxInt32 FlowJustify(int32_t alignment)
@@ -79,6 +86,26 @@ float FerroxFontPlace(float x, float middleX, int32_t alignment, float width, fl
 }
 
 void FerroxSetFontImplFactory(FerroxFontImplFactory factory) { g_fontFactory = factory; }
+
+std::u16string FerroxKeepMarksWithWords(std::u16string text)
+{
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] != kSpace)
+            continue;
+        const bool beforeMark =
+            i + 1 < text.size() && std::u16string(kMarksAfterWords).find(text[i + 1]) != std::u16string::npos;
+        const bool afterOpening = i > 0 && text[i - 1] == kOpeningGuillemet;
+        if (beforeMark || afterOpening)
+            text[i] = kNoBreakSpace;
+    }
+    return text;
+}
+
+void FerroxSetTextObserver(FerroxTextObserver observer, void* context)
+{
+    g_textObserver = observer;
+    g_textObserverContext = observer ? context : nullptr;
+}
 
 // ---- Font implementation ----
 
@@ -165,14 +192,23 @@ float CFerroxFontImpl::GetHeight() { return m_pFont ? m_fontHeight * m_scaleY : 
 void CFerroxFontImpl::DrawText(const char* text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
                                int32_t scaled, const FerroxTextBox* box)
 {
-    Show(FerroxUtf8ToUtf16(text ? text : ""), x, y, highlight, alignment, middleX, scaled, box);
+    const std::u16string wide = FerroxUtf8ToUtf16(text ? text : "");
+    DrawWideText(wide.c_str(), x, y, highlight, alignment, middleX, scaled, box);
 }
 
 void CFerroxFontImpl::DrawWideText(const char16_t* text, float x, float y, int32_t highlight, int32_t alignment,
                                    float middleX, int32_t scaled, const FerroxTextBox* box)
 {
-    Show(text ? std::u16string(text) : std::u16string(), x, y, highlight, alignment, middleX, scaled, box);
+    std::u16string shown = text ? std::u16string(text) : std::u16string();
+    // Only a flowed text breaks lines; a font without the no-break space would draw none there.
+    if (box && HasNoBreakSpace())
+        shown = FerroxKeepMarksWithWords(std::move(shown));
+    if (g_textObserver)
+        g_textObserver(shown, g_textObserverContext);
+    Show(shown, x, y, highlight, alignment, middleX, scaled, box);
 }
+
+bool CFerroxFontImpl::HasNoBreakSpace() { return m_pFont && Gx2DFontGetGlyph(m_pFont, kNoBreakSpace) != nullptr; }
 
 void CFerroxFontImpl::Show(const std::u16string& text, float x, float y, int32_t highlight, int32_t alignment,
                            float middleX, int32_t scaled, const FerroxTextBox* box)

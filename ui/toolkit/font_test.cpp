@@ -57,6 +57,34 @@ TEST_F(RealFontTest, MeasuresInPixelsAndDrawsOnlyWhenLoaded)
     EXPECT_FALSE(gx2DTestBatches.empty());
 }
 
+// What the fonts drew, as the observer saw it.
+std::vector<std::u16string> g_seen;
+void See(const std::u16string& text, void* context)
+{
+    g_seen.push_back(text);
+    ++*static_cast<int*>(context);
+}
+
+TEST_F(RealFontTest, MarksKeepTheirWordOnlyInABoxAndOnlyWithANoBreakSpace)
+{
+    EXPECT_EQ(u"Pardon\u00A0? \u00AB\u00A0Oui\u00A0\u00BB\u00A0! a\u00A0: b\u00A0; c\u00A0?d  x",
+              FerroxKeepMarksWithWords(u"Pardon ? \u00AB Oui \u00BB ! a : b ; c ?d  x"));
+    EXPECT_EQ(u" ", FerroxKeepMarksWithWords(u" "));
+
+    int seen = 0;
+    g_seen.clear();
+    FerroxSetTextObserver(See, &seen);
+    CFerroxFont font;
+    ASSERT_EQ(font.Load((folder.string() + "/test").c_str(), 0, 0), 1);
+    const FerroxTextBox box = {0.0f, 0.0f, 200.0f, 40.0f};
+    // This font has no no-break space: a flowed text keeps its spaces rather than lose them.
+    font.DrawText("ab ?", 0.0f, 0.0f, 0, 0, 0.0f, 0, &box);
+    FerroxSetTextObserver(nullptr, &seen);
+    font.DrawText("ba ?", 0.0f, 0.0f, 0, 0, 0.0f, 0, &box);
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(g_seen, std::vector<std::u16string>{u"ab ?"});
+}
+
 TEST(FontPlaceTest, ThreeAlignments)
 {
     EXPECT_EQ(FerroxFontPlace(100.0f, 50.0f, FERROX_ALIGN_LEFT, 20.0f, 1.0f), 100.0f);
@@ -148,6 +176,22 @@ TEST_F(TextFieldTest, WidthLimitCutsOneCharacterAFrameAndKeepsUtf8Whole)
     EXPECT_EQ(field.GetText(), "a\xC3\xA9");
     Type(kFerroxKeyBackspace);
     EXPECT_EQ(field.GetText(), "a");
+}
+
+TEST_F(TextFieldTest, FlowedTextsKeepTheirMarksAndEveryTextIsObserved)
+{
+    int seen = 0;
+    g_seen.clear();
+    FerroxSetTextObserver(See, &seen);
+    const FerroxTextBox box = {0.0f, 0.0f, 100.0f, 40.0f};
+    font->DrawText("Quitter ?", 0.0f, 0.0f, 0, 0, 0.0f, 0, &box);
+    font->DrawWideText(u"Quitter ?", 0.0f, 0, 0, 0, 0.0f, 0, nullptr);
+    field.Render(0.0f, 0.0f);
+    FerroxSetTextObserver(nullptr, nullptr);
+    EXPECT_EQ(seen, 3);
+    EXPECT_EQ(g_seen, (std::vector<std::u16string>{u"Quitter\u00A0?", u"Quitter ?", u"ab *"}));
+    ASSERT_EQ(uiDrawRecords.size(), 3u);
+    EXPECT_EQ(uiDrawRecords[0].picture, "Quitter\xA0?");  // what the flow was given
 }
 
 TEST_F(TextFieldTest, FieldIsAlwaysHitAndDrawsNothingWithoutAFont)

@@ -88,6 +88,7 @@ public:
     float GetHeight() override { return m_loaded ? kHeight : 0.0f; }
 
 protected:
+    bool HasNoBreakSpace() override { return m_loaded; }
     void Show(const std::u16string& text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
               int32_t, const FerroxTextBox* box) override
     {

@@ -9,14 +9,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "engine/application/base.h"
 #include "engine/application/mouse.h"
+#include "engine/data/locale.h"
 #include "gfx/2d/brush.h"
 #include "gfx/2d/path.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/renderstate.h"
@@ -30,6 +33,9 @@ constexpr int32_t kBytesPerPixel = 4;
 constexpr size_t kExtensionLength = 4;
 constexpr const char* kMaskSuffix = " alpha.bmp";
 constexpr FerroxColour kWhite = {255, 255, 255, 255};
+constexpr const char* kPictureExtension = ".png";
+// The names of the languages' own pictures, by language index (English is the picture itself).
+constexpr const char* kLanguageSuffixes[] = {"", "ger", "fre"};
 
 float g_scaleX = 1.0f;
 float g_scaleY = 1.0f;
@@ -42,6 +48,11 @@ struct ImagePathScope {
 };
 
 const char* GameImagePath() { return g_pFerroxGame ? g_pFerroxGame->GetImagePath() : ""; }
+
+int32_t GameLanguage()
+{
+    return g_pFerroxGame && g_pFerroxGame->m_pLocale ? g_pFerroxGame->m_pLocale->GetLanguage() : 0;
+}
 
 }  // namespace
 
@@ -108,6 +119,17 @@ GxImage* ReadPicture(const FerroxWidgetRecord* record, const char* name)
 }  // namespace
 
 // ---- Scale factors and screen ----
+
+std::string FerroxLanguagePicture(const char* name, int32_t language)
+{
+    const std::string text = name ? name : "";
+    const size_t length = std::strlen(kPictureExtension);
+    if (language <= 0 || language >= static_cast<int32_t>(std::size(kLanguageSuffixes)) || text.size() <= length ||
+        text.compare(text.size() - length, length, kPictureExtension) != 0)
+        return text;
+    const std::string own = text.substr(0, text.size() - length) + kLanguageSuffixes[language] + kPictureExtension;
+    return GxFileExists(own.c_str()) ? own : text;
+}
 
 void FerroxSetInterfaceScale(float horizontal, float vertical)
 {
@@ -226,7 +248,7 @@ void CFerroxImageImpl::Load(const FerroxWidgetRecord* record, float* rect, const
     GxImage* picture = nullptr;
     {
         ImagePathScope scope(GameImagePath());
-        picture = ReadPicture(record, name);
+        picture = ReadPicture(record, FerroxLanguagePicture(name, GameLanguage()).c_str());
     }
     rect[0] = record->x * sx;
     rect[1] = record->y * sy;

@@ -170,6 +170,11 @@ public:
 CFerroxImage* FerroxMakeImage(const char* picture, float x = 0.0f, float y = 0.0f, int32_t scaled = 0);
 std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int32_t scaled = 0);
 
+// The file an image named `name` shows in a language: a picture with words on it is painted once per language,
+// "<stem>ger.png" for German (1) and "<stem>fre.png" for French (2) beside the English "<stem>.png"; a name
+// without such a file beside it is shown as it is. The widget keeps the name it was given.
+std::string FerroxLanguagePicture(const char* name, int32_t language);
+
 // Ends the game mouse's press, so that a press acts once.
 void FerroxReleaseButton();
 // Turns depth and fog off: canvases draw flat over the 3D scene, which leaves them on.

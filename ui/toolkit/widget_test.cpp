@@ -184,6 +184,31 @@ TEST_F(WidgetTest, MissingPictureDrawsNothingAndIsNeverHit)
     EXPECT_TRUE(uiDrawRecords.empty());
 }
 
+TEST_F(WidgetTest, EachLanguageShowsItsOwnPictureWhenThereIsOne)
+{
+    ASSERT_TRUE(UiPicture(4, 4, {1, 1, 1, 255}).Write(Path("words.png")));
+    ASSERT_TRUE(UiPicture(6, 4, {1, 1, 1, 255}).Write(Path("wordsger.png")));
+    const std::string name = Path("words.png");
+    EXPECT_EQ(FerroxLanguagePicture(name.c_str(), 1), Path("wordsger.png"));
+    EXPECT_EQ(FerroxLanguagePicture(name.c_str(), 2), name);  // none painted: the English one
+    EXPECT_EQ(FerroxLanguagePicture(name.c_str(), 0), name);
+    EXPECT_EQ(FerroxLanguagePicture(name.c_str(), 7), name);
+    EXPECT_EQ(FerroxLanguagePicture(Path("words.bmp").c_str(), 1), Path("words.bmp"));
+    EXPECT_EQ(FerroxLanguagePicture(nullptr, 1), "");
+
+    // The image reads the game's language's picture and keeps the name it was given.
+    game->m_pLocale->SetLanguage(1);
+    FerroxWidgetRecord record = {};
+    record.name = name.c_str();
+    CFerroxImage image;
+    image.Configure(&record);
+    EXPECT_EQ(image.m_width, 6.0f);
+    EXPECT_STREQ(image.GetName(), name.c_str());
+    game->m_pLocale->SetLanguage(2);
+    image.Configure(&record);
+    EXPECT_EQ(image.m_width, 4.0f);
+}
+
 TEST_F(WidgetTest, TintReachesTheDraw)
 {
     ASSERT_TRUE(UiPicture(4, 4, {1, 1, 1, 255}).Write(Path("tint.png")));

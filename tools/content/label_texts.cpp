@@ -1,0 +1,112 @@
+// The words painted on interface pictures, with their German and French forms. Column heads are short: each
+// form fits over its column beside its neighbours, which the painter checks.
+#include "tools/content/label_texts.h"
+
+#include <cstring>
+
+namespace {
+
+struct Word {
+    const char* text[kContentLanguageCount];  // English, German, French
+};
+
+const Word kWords[] = {
+    // Main bar.
+    {{"Date", "Datum", "Date"}},
+    {{"Balance", "Kontostand", "Solde"}},
+    {{"Shoppers", "Kunden", "Clients"}},
+    {{"Rating", "Ruf", "Note"}},
+    {{"Floor", "Etage", "Étage"}},
+    // Finance.
+    {{"Finance", "Finanzen", "Finances"}},
+    {{"Income", "Erlöse", "Recettes"}},
+    {{"Total", "Summe", "Total"}},
+    {{"Month", "Monat", "Mois"}},
+    {{"All", "Alle", "Tout"}},
+    {{"Charges", "Abgaben", "Charges"}},
+    {{"Bonuses", "Boni", "Primes"}},
+    {{"Draw", "Ziehung", "Tirage"}},
+    {{"Stake", "Einsatz", "Mise"}},
+    {{"Expenses", "Ausgaben", "Dépenses"}},
+    {{"Rent", "Miete", "Loyers"}},
+    {{"Wages", "Löhne", "Salaires"}},
+    {{"Building", "Bau", "Travaux"}},
+    {{"Contracts", "Verträge", "Contrats"}},
+    {{"Interest", "Zinsen", "Intérêts"}},
+    {{"Shops", "Läden", "Boutiques"}},
+    {{"Charge", "Abgabe", "Charge"}},
+    {{"Decor", "Deko", "Décor"}},
+    {{"Floors", "Etagen", "Étages"}},
+    {{"Base", "Grund", "Base"}},
+    {{"Dirt", "Schmutz", "Saleté"}},
+    {{"Shop", "Laden", "Boutique"}},
+    {{"Takings", "Umsatz", "Recettes"}},
+    {{"Net", "Netto", "Net"}},
+    {{"Paid", "Bezahlt", "Payé"}},
+    {{"Kind", "Art", "Type"}},
+    {{"Sales", "Verk.", "Qté"}},
+    // Contracts and staff.
+    {{"Contractors", "Auftragnehmer", "Prestataires"}},
+    {{"Job", "Beruf", "Métier"}},
+    {{"Level", "Stufe", "Niveau"}},
+    {{"Price", "Preis", "Prix"}},
+    {{"Wage", "Lohn", "Salaire"}},
+    {{"Time", "Dauer", "Durée"}},
+    {{"Hire staff", "Personal einstellen", "Embaucher"}},
+    {{"Staff", "Personal", "Personnel"}},
+    {{"Jobs", "Jobs", "Tâches"}},
+    {{"Jobs done", "Erledigt", "Tâches faites"}},
+    {{"Hire", "Einstellen", "Embaucher"}},
+    // Shoppers.
+    {{"Age", "Alter", "Âge"}},
+    {{"Cash", "Geld", "Sous"}},
+    {{"Toilet", "WC", "WC"}},
+    {{"Rest", "Ruhe", "Repos"}},
+    {{"Patience", "Geduld", "Patience"}},
+    {{"By", "Mit", "Par"}},
+    {{"Bags", "Tüten", "Sacs"}},
+    {{"Came", "Gekommen", "Venus"}},
+    {{"Spent", "Ausgaben", "Dépensé"}},
+    {{"Each", "Je Kunde", "Par client"}},
+    // Files and questions.
+    {{"Name", "Name", "Nom"}},
+    {{"Folder", "Ordner", "Dossier"}},
+    {{"Load", "Laden", "Charger"}},
+    {{"Save", "Speichern", "Sauver"}},
+    {{"Close", "Schließen", "Fermer"}},
+    {{"Load a game", "Spiel laden", "Charger une partie"}},
+    {{"Save the game", "Spiel speichern", "Sauvegarder la partie"}},
+    {{"Yes", "Ja", "Oui"}},
+    {{"No", "Nein", "Non"}},
+    {{"Messages", "Meldungen", "Messages"}},
+    // Front end.
+    {{"Mall", "Einkaufszentrum", "Centre commercial"}},
+    {{"London", "London", "Londres"}},
+    {{"Paris", "Paris", "Paris"}},
+    {{"Berlin", "Berlin", "Berlin"}},
+    {{"Quit", "Beenden", "Quitter"}},
+    {{"Back", "Zurück", "Retour"}},
+    {{"Start", "Starten", "Lancer"}},
+    {{"<", "<", "<"}},
+    {{">", ">", ">"}},
+};
+
+const char* const kSuffixes[kContentLanguageCount] = {"", "ger", "fre"};
+
+}  // namespace
+
+const char* ContentLabelText(const char* english, int language)
+{
+    if (!english || language < 0 || language >= kContentLanguageCount)
+        return nullptr;
+    for (const Word& word : kWords) {
+        if (std::strcmp(word.text[kContentEnglish], english) == 0)
+            return word.text[language];
+    }
+    return nullptr;
+}
+
+const char* ContentLanguageSuffix(int language)
+{
+    return language >= 0 && language < kContentLanguageCount ? kSuffixes[language] : "";
+}

@@ -1,0 +1,89 @@
+// Words on interface pictures: every label of every canvas reads in each language, the checks catch what would
+// not, and a worded canvas gets a picture per language with the language's letters on it.
+#include "tools/content/label_texts.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/content/card_painter.h"
+#include "tools/content/content_testing.h"
+#include "tools/content/filepanel_images.h"
+#include "tools/content/frontend_pictures.h"
+#include "tools/content/interface_painter.h"
+#include "tools/content/management_pictures.h"
+#include "tools/content/panel_painter.h"
+
+namespace {
+
+std::vector<ContentCanvasLayout> WordedLayouts()
+{
+    return {ContentMainBarLayout(),         ContentConfirmLayout(),        ContentMessagesLayout(),
+            ContentFinanceLayout(),         ContentContractorsLayout(),    ContentHireLayout(),
+            ContentShopperCardLayout(),     ContentShopCardLayout(),       ContentStaffCardLayout(),
+            ContentShopperSummaryLayout(),  ContentStaffSummaryLayout(),   ContentMainMenuLayout(),
+            ContentCityLayout(0),           ContentCityLayout(1),          ContentCityLayout(2),
+            ContentFilePanelLayout("load"), ContentFilePanelLayout("save")};
+}
+
+TEST(PictureWords, EveryLabelReadsInEveryLanguage)
+{
+    for (const ContentCanvasLayout& layout : WordedLayouts()) {
+        EXPECT_FALSE(layout.labels.empty()) << layout.stem;
+        for (int language = 0; language < kContentLanguageCount; language++) {
+            std::string error;
+            EXPECT_TRUE(ContentCheckLabels(layout, language, &error)) << error;
+        }
+    }
+    // The words a French player meets first are French.
+    EXPECT_STREQ(ContentLabelText("Quit", kContentFrench), "Quitter");
+    EXPECT_STREQ(ContentLabelText("Yes", kContentGerman), "Ja");
+    EXPECT_EQ(ContentLabelText("Quit", 3), nullptr);
+    EXPECT_EQ(ContentLabelText(nullptr, kContentFrench), nullptr);
+}
+
+TEST(PictureWords, UnknownWordsOverlapsAndButtonEdgesAreRefused)
+{
+    ContentCanvasLayout layout = {"x", "x", 200, 60, {60, 60, 60}, {{100, 10, 60, 28}}, {}, {{10, 20, "Yes"}}};
+    std::string error;
+    EXPECT_TRUE(ContentCheckLabels(layout, kContentFrench, &error)) << error;
+    layout.labels = {{10, 20, "Gibberish"}};
+    EXPECT_FALSE(ContentCheckLabels(layout, kContentEnglish, &error));
+    EXPECT_NE(error.find("\"Gibberish\" of x has no form in English"), std::string::npos) << error;
+    // Right-aligned at 40, the German "Ja" reaches back over the end of "Nein".
+    layout.labels = {{10, 20, "No"}, {40, 20, "Yes", CONTENT_LABEL_RIGHT}};
+    EXPECT_FALSE(ContentCheckLabels(layout, kContentGerman, &error));
+    EXPECT_NE(error.find("runs into \"Nein\""), std::string::npos) << error;
+    layout.labels = {{90, 20, "Close"}};
+    EXPECT_FALSE(ContentCheckLabels(layout, kContentEnglish, &error));
+    EXPECT_NE(error.find("a button's edge"), std::string::npos) << error;
+    layout.labels = {{110, 20, "No"}};
+    EXPECT_TRUE(ContentCheckLabels(layout, kContentEnglish, &error)) << error;
+    layout.labels = {{180, 20, "Close"}};
+    EXPECT_FALSE(ContentCheckLabels(layout, kContentFrench, &error));
+    EXPECT_NE(error.find("runs off the picture in French"), std::string::npos) << error;
+}
+
+class PictureWordFiles : public ContentFilesTest {};
+
+TEST_F(PictureWordFiles, AWordedCanvasHasAPicturePerLanguageAndAWordlessOneNone)
+{
+    std::string error;
+    ASSERT_TRUE(ContentWriteCanvas(ContentConfirmLayout(), dir.string(), &error)) << error;
+    ASSERT_TRUE(ContentWriteCanvas(ContentOptionsLayout(), dir.string(), &error)) << error;
+    EXPECT_TRUE(std::filesystem::exists(dir / "confirmger.png"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "confirmfre.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "00_startfre.png"));
+    // The languages' words differ, so do their pictures; accented letters are painted, as wide as their
+    // Latin-1 codes.
+    const ContentPngImage english = ContentCanvasBackground(ContentConfirmLayout(), kContentEnglish);
+    const ContentPngImage french = ContentCanvasBackground(ContentConfirmLayout(), kContentFrench);
+    EXPECT_NE(english.rows, french.rows);
+    EXPECT_GT(ContentTextWidth(0, "\xC3\xA9"), 0);
+    EXPECT_EQ(ContentTextWidth(0, "\xC3\xA9t\xC3\xA9"), ContentTextWidth(0, "\xE9t\xE9"));
+    ContentCanvasLayout unknown = ContentConfirmLayout();
+    unknown.labels.push_back({10, 100, "Gibberish"});
+    EXPECT_FALSE(ContentWriteCanvas(unknown, dir.string(), &error));
+}
+
+}  // namespace
