@@ -2,7 +2,7 @@
 // and language keys, the level list, the locale's language, the debug file and switches, the technology tree,
 // floor tiles, sound lists, the interface's fonts and build menus): the input less its first byte becomes
 // ./setup.xml (first byte even) or ./data.xml (odd) of a temporary game root that holds small whole copies of the
-// other files, and the program starts headless on the software device on a fixed clock up to its main menu. A
+// other files (and of ./language.xml), and the program starts headless on the software device on a fixed clock up to its main menu. A
 // file that does not read whole stops the start and is left as it was.
 #include <cstdint>
 #include <cstdlib>
@@ -42,6 +42,8 @@ const char kData[] =
     "<FLOOR_TILES>\n<t0>\n./images/floors/concrete.png\n</t0>\n<t1>\n./images/floors/marble.png\n</t1>\n"
     "</FLOOR_TILES>\n";
 
+// The texts the start requires: one list is enough to start.
+const char kLanguage[] = "<LANGUAGE>\n<mainmenu>\n<0>\nLondon\nLondon\nLondres\n</0>\n</mainmenu>\n</LANGUAGE>\n";
 // Past the two start-up pictures of 4 s each, at 0.05 s a frame.
 constexpr int kFrames = 180;
 constexpr int kStepMilliseconds = 50;
@@ -111,6 +113,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     std::random_device seed;
     g_root = std::filesystem::temp_directory_path() / ("mall_startup_fuzz_" + std::to_string(seed()));
     std::filesystem::create_directories(g_root);
+    std::ofstream((g_root / "language.xml").string(), std::ios::binary) << kLanguage;
     g_pShell = new CProgramShell();
     return 0;
 }

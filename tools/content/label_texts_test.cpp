@@ -18,12 +18,11 @@ namespace {
 
 std::vector<ContentCanvasLayout> WordedLayouts()
 {
-    return {ContentMainBarLayout(),         ContentConfirmLayout(),        ContentMessagesLayout(),
-            ContentFinanceLayout(),         ContentContractorsLayout(),    ContentHireLayout(),
-            ContentShopperCardLayout(),     ContentShopCardLayout(),       ContentStaffCardLayout(),
-            ContentShopperSummaryLayout(),  ContentStaffSummaryLayout(),   ContentMainMenuLayout(),
-            ContentCityLayout(0),           ContentCityLayout(1),          ContentCityLayout(2),
-            ContentFilePanelLayout("load"), ContentFilePanelLayout("save")};
+    return {ContentMainBarLayout(),        ContentConfirmLayout(),      ContentMessagesLayout(),
+            ContentFinanceLayout(),        ContentContractorsLayout(),  ContentHireLayout(),
+            ContentShopperCardLayout(),    ContentShopCardLayout(),     ContentStaffCardLayout(),
+            ContentShopperSummaryLayout(), ContentStaffSummaryLayout(), ContentMainMenuLayout(),
+            ContentCityLayout(0),          ContentCityLayout(1),        ContentCityLayout(2)};
 }
 
 TEST(PictureWords, EveryLabelReadsInEveryLanguage)
