@@ -206,6 +206,7 @@ int main(int argc, char** argv)
             return 2;
         }
         g_pPlayThrough = &playThrough;
+        playThrough.Install();
         if (g_options.quitInLevel)
             playThrough.QuitInLevel();
         if (!g_options.stepMilliseconds)

@@ -20,6 +20,7 @@
 #include "game/world/objectmgr.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
+#include "platform/win32/dialog_auto.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
 #include "ui/game/buildmenu.h"
@@ -140,6 +141,8 @@ bool CPlayThrough::MakeFolder(std::string* error) const
     *error = "cannot make the play-through folder " + m_folder + (failure ? ": " + failure.message() : "");
     return false;
 }
+
+void CPlayThrough::Install() { Win32DialogSetAutomatic(TRUE); }
 
 void* CPlayThrough::FilePanel() const
 {

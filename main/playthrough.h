@@ -16,6 +16,8 @@ public:
     CPlayThrough(const std::string& folder, CProgramShell* shell) : m_folder(folder), m_pShell(shell) {}
     // Makes the screenshot folder (and its parents) when it is not there; false, with the reason, when it cannot.
     bool MakeFolder(std::string* error) const;
+    // The launcher presses Play by itself, with a display too, as it does in a headless run.
+    void Install();
     // The short form: the program quits as soon as the level is drawn, with the level still running.
     void QuitInLevel() { m_quitInLevel = true; }
     // In the short form: true when the game left the level after the quit, before it was released.

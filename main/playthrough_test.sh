@@ -4,8 +4,8 @@
 # screenshots at a few pixels and, in the full run, the two saves the options panel wrote (run1, and run2 after
 # loading run1).
 # Arguments: mkcontent, mall, the content texts folder, then --play-through, --play-through-quit (the
-# program quits with the level running) or --repeat (the full run twice on copies of the content, with one
-# seed: the saves of the two runs must be equal byte for byte).
+# program quits with the level running, in a window when there is a display) or --repeat (the full run twice on
+# copies of the content, with one seed: the saves of the two runs must be equal byte for byte).
 set -euo pipefail
 mkcontent=$1
 mall=$2
@@ -15,6 +15,11 @@ root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playthrough.XXXXXX")
 trap 'rm -rf "$root"' EXIT
 export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen}
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+# The short form plays in a window on the X server test.sh started, when there is one: with a display too the
+# launcher presses Play by itself.
+if [ "$mode" = --play-through-quit ] && [ -n "${MALL_X_DISPLAY:-}" ]; then
+  export DISPLAY=$MALL_X_DISPLAY SDL_VIDEODRIVER=x11
+fi
 MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkcontent.log" 2>&1 || {
   cat "$root/mkcontent.log"
   exit 1

@@ -1,7 +1,10 @@
 // Decimal text forms of saved-game numbers through the standard string streams, in the classic locale.
 #include "engine/data/convert.h"
 
+#include <cctype>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <locale>
 #include <sstream>
@@ -9,6 +12,10 @@
 #include "engine/data/file.h"
 
 namespace {
+
+// Significant digits of a float's text, and the most any float needs to be read back to its own bits.
+constexpr int kFloatDigits = 6;
+constexpr int kFloatRoundTripDigits = 9;
 
 template <typename T>
 std::string FormatInteger(T value)
@@ -41,6 +48,43 @@ bool FromStringInteger(const std::string& text, T& target)
         return false;
     target = static_cast<T>(value);
     return true;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Where the decimal number a stream extraction would read starts in text, and how long it is: blanks skipped,
+// then a sign, digits with at most one point (one digit at least), and an exponent with digits of its own.
+// Length 0 when there is none, or when an exponent marker has no digits (the extraction fails then too).
+struct NumberSpan {
+    size_t start;
+    size_t length;
+};
+NumberSpan ScanDecimal(const std::string& text)
+{
+    size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+        ++at;
+    const size_t start = at;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        ++at;
+    size_t digits = 0;
+    for (; at < text.size() && IsDigit(text[at]); ++at)
+        ++digits;
+    if (at < text.size() && text[at] == '.') {
+        for (++at; at < text.size() && IsDigit(text[at]); ++at)
+            ++digits;
+    }
+    if (digits == 0)
+        return {start, 0};
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        size_t exponent = at + 1;
+        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-'))
+            ++exponent;
+        if (exponent >= text.size() || !IsDigit(text[exponent]))
+            return {start, 0};
+        for (at = exponent; at < text.size() && IsDigit(text[at]); ++at) {}
+    }
+    return {start, at - start};
 }
 
 std::vector<std::string> SplitLine(const std::string& line, char separator)
@@ -81,15 +125,35 @@ std::string ToString<unsigned int>(unsigned int value)
     return FormatInteger(value);
 }
 
-template <>
-std::string ToString<float>(float value)
+namespace {
+
+// The general notation with the point shown, in the classic locale.
+std::string FormatFloat(float value, int digits)
 {
     std::ostringstream stream;
     stream.imbue(std::locale::classic());
     stream.setf(std::ios::showpoint);
-    stream.precision(6);
+    stream.precision(digits);
     stream << value;
     return stream.str();
+}
+
+bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof(float)) == 0; }
+
+}  // namespace
+
+template <>
+std::string ToString<float>(float value)
+{
+    std::string text = FormatFloat(value, kFloatDigits);
+    // Six digits name most numbers a save holds; the others take the few more that bring back the same bits.
+    float back = 0.0f;
+    for (int digits = kFloatDigits + 1; std::isfinite(value) && digits <= kFloatRoundTripDigits; ++digits) {
+        if (FromString<float>(text, back) && SameBits(back, value))
+            break;
+        text = FormatFloat(value, digits);
+    }
+    return text;
 }
 
 template <>
@@ -111,13 +175,21 @@ bool FromString<unsigned short>(const std::string& text, unsigned short& target)
 template <>
 bool FromString<float>(const std::string& text, float& target)
 {
-    std::istringstream stream(text);
-    stream.imbue(std::locale::classic());
-    float value = 0.0f;
-    // Out-of-range numbers fail the extraction; NaN and infinity are not numbers a save holds.
-    if (!(stream >> value) || !std::isfinite(value))
+    const NumberSpan span = ScanDecimal(text);
+    if (span.length == 0)
         return false;
-    target = value;
+    const char* first = text.data() + span.start;
+    const char* last = first + span.length;
+    const bool negative = *first == '-';
+    if (*first == '-' || *first == '+')
+        ++first;
+    // Read without the stream or the C library's locale and rounding state: the nearest float, subnormals
+    // included. A number beyond the largest float or below half the smallest is out of range.
+    float value = 0.0f;
+    const std::from_chars_result read = std::from_chars(first, last, value, std::chars_format::general);
+    if (read.ec != std::errc() || read.ptr != last || !std::isfinite(value))
+        return false;
+    target = negative ? -value : value;
     return true;
 }
 

@@ -1,5 +1,5 @@
-// Fuzz target of the number texts of saved games: any text either gives a number whose own text reads back as the
-// same number, or leaves the target as it was; a list line gives one value per piece, and written back reads the
+// Fuzz target of the number texts of saved games: any text either gives a number whose own text reads back to the
+// same bits, or leaves the target as it was; a list line gives one value per piece, and written back reads the
 // same.
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +34,7 @@ void CheckInteger(const std::string& text)
         std::abort();
 }
 
-// A float read gives a text with its point shown that reads back to a number of the same text.
+// A float read gives a text with its point shown that reads back to the same bits, and so to the same text.
 void CheckFloat(const std::string& text)
 {
     float value = 7.0f;
@@ -46,7 +46,7 @@ void CheckFloat(const std::string& text)
     const std::string written = ToString<float>(value);
     float again = 0.0f;
     if (written.find('.') == std::string::npos || !FromString<float>(written, again) ||
-        ToString<float>(again) != written)
+        std::memcmp(&again, &value, sizeof(float)) != 0 || ToString<float>(again) != written)
         std::abort();
 }
 

@@ -1,6 +1,10 @@
 // Number texts of saved games and number lines through a line file.
 #include "engine/data/convert.h"
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -21,7 +25,9 @@ TEST(Convert, ToStringForms)
     EXPECT_EQ("12.5000", ToString<float>(12.5f));
     EXPECT_EQ("0.00000", ToString<float>(0.0f));
     EXPECT_EQ("-2.50000", ToString<float>(-2.5f));
-    EXPECT_EQ("123457.", ToString<float>(123456.7f));
+    // Six digits when they bring the number back, else the few more that do.
+    EXPECT_EQ("123456.7", ToString<float>(123456.7f));
+    EXPECT_EQ("123457.", ToString<float>(123457.0f));
     EXPECT_EQ("1.00000e+07", ToString<float>(1e7f));
 }
 
@@ -54,9 +60,55 @@ TEST(Convert, FromStringStoresOnlyNumbersThatFitAndSaysSo)
     EXPECT_FALSE(FromString<float>("1e999", f));
     EXPECT_FALSE(FromString<float>("nan", f));
     EXPECT_EQ(12.5f, f);
-    // Round trip of the six-digit form.
-    FromString<float>(ToString<float>(3.14159f), f);
-    EXPECT_FLOAT_EQ(3.14159f, f);
+    // A stream extraction's number: blanks, a sign, digits with one point, an exponent with digits.
+    EXPECT_TRUE(FromString<float>(" .5x", f));
+    EXPECT_EQ(0.5f, f);
+    EXPECT_TRUE(FromString<float>("+3e1.5", f));
+    EXPECT_EQ(30.0f, f);
+    EXPECT_FALSE(FromString<float>("1e", f));
+    EXPECT_FALSE(FromString<float>("-.", f));
+    EXPECT_FALSE(FromString<float>("1e-50", f));
+    EXPECT_EQ(30.0f, f);
+    EXPECT_TRUE(FromString<float>("-0.00000", f));
+    EXPECT_TRUE(std::signbit(f));
+}
+
+uint32_t Bits(float value)
+{
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof(bits));
+    return bits;
+}
+
+// The text of every finite float reads back to its own bits: subnormals, the largest float, the smallest normal
+// one, negative zero, and a spread over every bit pattern.
+TEST(Convert, EveryFiniteFloatReadsBackToItsOwnBits)
+{
+    using Limits = std::numeric_limits<float>;
+    std::vector<float> values = {
+        Limits::denorm_min(), std::nextafter(Limits::min(), 0.0f), Limits::min(), Limits::max(), -0.0f, 0.0f, 0.1f,
+        1.0f / 3.0f};
+    for (uint64_t bits = 0; bits <= 0xFFFFFFFFu; bits += 65521) {
+        const uint32_t pattern = static_cast<uint32_t>(bits);
+        float value = 0.0f;
+        std::memcpy(&value, &pattern, sizeof(value));
+        if (std::isfinite(value))
+            values.push_back(value);
+    }
+    for (float value : {values[0], values[1], values[2], values[3]})
+        values.push_back(-value);
+    for (float value : values) {
+        const std::string text = ToString<float>(value);
+        float back = 7.0f;
+        ASSERT_TRUE(FromString<float>(text, back)) << text;
+        ASSERT_EQ(Bits(value), Bits(back)) << text;
+        ASSERT_NE(std::string::npos, text.find('.')) << text;
+    }
+    // A subnormal saved once reads back as itself, not as zero, and saves the same text again.
+    float subnormal = 0.0f;
+    ASSERT_TRUE(FromString<float>("8.81557e-41", subnormal));
+    EXPECT_EQ(std::fpclassify(subnormal), FP_SUBNORMAL);
+    EXPECT_EQ("8.81557e-41", ToString<float>(subnormal));
 }
 
 class ConvertFiles : public FerroxTestFiles {};

@@ -6,54 +6,106 @@
 #include <string>
 
 #include "gfx/core/filesys.h"
+#include "platform/win32/windows.h"
 
 namespace {
 // Bytes a read takes from the file at once.
 const size_t kReadAheadBytes = 64 * 1024;
 }  // namespace
 
-GxFile* FerroxOpenReplacement(const char* name)
+bool FerroxOpenReplacement(const char* name, FerroxReplacement* replacement)
 {
     char temporary[gxFILEMAXPATH + 1];
-    if (!name || !GxFileTemporaryName(name, temporary, sizeof(temporary)))
-        return nullptr;
-    return GxFileOpen(temporary, "w");
+    if (!name || !replacement)
+        return false;
+    replacement->file = GxFileOpenTemporary(name, temporary, sizeof(temporary));
+    replacement->temporary = replacement->file ? temporary : "";
+    return replacement->file != nullptr;
 }
 
 // The close flushes the written bytes to the disk, so a rename after it leaves the old file or the whole new one.
-bool FerroxCloseReplacement(GxFile* file, const char* name, bool ok)
+bool FerroxCloseReplacement(FerroxReplacement* replacement, bool ok)
 {
-    if (!file)
+    if (!replacement || !replacement->file)
         return false;
-    ok = GxFileClose(file) == 0 && ok;
-    if (!name)
-        return false;
+    ok = GxFileClose(replacement->file) == 0 && ok;
+    replacement->file = nullptr;
     if (!ok)
-        FerroxDiscardReplacement(name);
+        FerroxDiscardReplacement(replacement);
     return ok;
 }
 
-void FerroxDiscardReplacement(const char* name)
+void FerroxDiscardReplacement(FerroxReplacement* replacement)
 {
-    char temporary[gxFILEMAXPATH + 1];
-    if (name && GxFileTemporaryName(name, temporary, sizeof(temporary)))
-        GxFileRemove(temporary);
+    if (!replacement || replacement->temporary.empty())
+        return;
+    GxFileRemove(replacement->temporary.c_str());
+    replacement->temporary.clear();
 }
 
-bool FerroxRenameReplacement(const char* name)
+bool FerroxRenameReplacement(FerroxReplacement* replacement, const char* name)
 {
-    char temporary[gxFILEMAXPATH + 1];
-    if (!name || !GxFileTemporaryName(name, temporary, sizeof(temporary)))
+    if (!replacement || replacement->temporary.empty())
         return false;
-    if (GxFileRename(temporary, name))
+    if (name && GxFileRename(replacement->temporary.c_str(), name)) {
+        replacement->temporary.clear();
         return true;
-    GxFileRemove(temporary);
+    }
+    FerroxDiscardReplacement(replacement);
     return false;
 }
 
-bool FerroxCommitReplacement(GxFile* file, const char* name, bool ok)
+bool FerroxCommitReplacement(FerroxReplacement* replacement, const char* name, bool ok)
 {
-    return FerroxCloseReplacement(file, name, ok) && FerroxRenameReplacement(name);
+    return FerroxCloseReplacement(replacement, ok) && FerroxRenameReplacement(replacement, name);
+}
+
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A name a replacement of a file ending in one of the endings writes to.
+bool IsTemporaryOf(const char* name, const std::vector<std::string>& targetEndings)
+{
+    const size_t target = GxFileTemporaryTargetLength(name);
+    if (target == 0)
+        return false;
+    const std::string targetName(name, target);
+    for (const std::string& ending : targetEndings) {
+        if (EndsWith(targetName, ending))
+            return true;
+    }
+    return false;
+}
+
+// A plain file: no folder, no link (whatever it leads to), nothing else.
+bool IsPlainFile(unsigned attributes)
+{
+    return (attributes & (_A_SUBDIR | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+}  // namespace
+
+int FerroxRemoveStaleTemporaries(const std::string& folder, const std::vector<std::string>& targetEndings,
+                                 long long before)
+{
+    std::vector<std::string> stale;
+    _finddata_t data;
+    intptr_t handle = _findfirst((folder + "*.*").c_str(), &data);
+    if (handle == -1)
+        return 0;
+    do {
+        if (IsTemporaryOf(data.name, targetEndings) && IsPlainFile(data.attrib) && data.time_write < before)
+            stale.push_back(data.name);
+    } while (_findnext(handle, &data) == 0);
+    _findclose(handle);
+    int removed = 0;
+    for (const std::string& name : stale)
+        removed += DeleteFileA((folder + name).c_str()) ? 1 : 0;
+    return removed;
 }
 
 CFerroxFile::CFerroxFile() : m_pFile(nullptr), m_mode(0), m_writeFailed(false) { Init(); }
@@ -75,10 +127,16 @@ int CFerroxFile::Open(const char* name, int read)
     Close();
     if (read && !GxFileExists(name))
         return 1;
-    GxFile* file = read ? GxFileOpen(name, "r") : FerroxOpenReplacement(name);
+    FerroxReplacement replacement;
+    GxFile* file = nullptr;
+    if (read)
+        file = GxFileOpen(name, "r");
+    else if (FerroxOpenReplacement(name, &replacement))
+        file = replacement.file;
     if (!file)
         return 1;
     m_pFile = file;
+    m_temporary = replacement.temporary;
     m_mode = read ? 1 : 0;
     m_name = name;
     m_writeFailed = false;
@@ -97,7 +155,9 @@ int CFerroxFile::Close()
         GxFileClose(file);
         return 0;
     }
-    return FerroxCommitReplacement(file, m_name.c_str(), !m_writeFailed) ? 0 : 1;
+    FerroxReplacement replacement = {file, m_temporary};
+    m_temporary.clear();
+    return FerroxCommitReplacement(&replacement, m_name.c_str(), !m_writeFailed) ? 0 : 1;
 }
 
 std::string& CFerroxFile::ReadLine(std::string& out)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct GxFile;
 
@@ -17,7 +18,8 @@ public:
     virtual ~CFerroxFile();
 
     // read = 0: write a file that replaces any file of that name; otherwise the file must exist
-    // and is read. The lines written go to "<name>.tmp" beside it, renamed over the name by Close.
+    // and is read. The lines written go to a temporary of their own beside it (FerroxOpenReplacement),
+    // renamed over the name by Close.
     int Open(const char* name, int read);
     // For a written file: 0 only when every line, the flush and the close succeeded and the file
     // replaced its target; otherwise the target keeps its old content and the temporary is removed.
@@ -53,19 +55,33 @@ protected:
     // piece at a time.
     std::string m_readAhead;
     size_t m_readAt = 0;
+    std::string m_temporary;  // while writing: the file's own name beside m_name
 };
 
-// Replacing a file safely, on any registered file system: "<name>.tmp" is opened for writing
-// beside it; FerroxCommitReplacement closes it (which flushes it) and, when ok is still true,
-// renames it over the name (else removes it). Both return null or false on any failure, and the
-// named file is untouched unless renamed.
-GxFile* FerroxOpenReplacement(const char* name);
-bool FerroxCommitReplacement(GxFile* file, const char* name, bool ok);
+// Replacing a file safely, on any registered file system: the bytes go to a temporary opened beside
+// the name under a name of its own ("<name>.<16 hex digits>.tmp", GxFileOpenTemporary): created
+// exclusively, so two writers of one name never share it and no link planted there is followed.
+// FerroxCommitReplacement closes it (which flushes it) and, when ok is still true, renames it over the
+// name, else removes it. All return false on any failure, and the named file is untouched unless renamed.
+struct FerroxReplacement {
+    GxFile* file = nullptr;
+    std::string temporary;  // the temporary's name; empty once it was renamed or removed
+};
+bool FerroxOpenReplacement(const char* name, FerroxReplacement* replacement);
+bool FerroxCommitReplacement(FerroxReplacement* replacement, const char* name, bool ok);
 // The two halves of a commit, for files replaced together. Closing keeps the temporary only when
 // ok and the close succeeded (true); renaming removes it when the rename fails; discarding removes it.
-bool FerroxCloseReplacement(GxFile* file, const char* name, bool ok);
-bool FerroxRenameReplacement(const char* name);
-void FerroxDiscardReplacement(const char* name);
+bool FerroxCloseReplacement(FerroxReplacement* replacement, bool ok);
+bool FerroxRenameReplacement(FerroxReplacement* replacement, const char* name);
+void FerroxDiscardReplacement(FerroxReplacement* replacement);
+
+// Removes the temporaries replacements of files in `folder` (a path ending in "/") left behind, for targets
+// whose names end in one of `targetEndings` (such as ".fds"), when last written before `before` (the listing's
+// seconds): what a run cut off while saving left. A temporary written since, which a running game may still
+// be writing, stays, as does anything under such a name that is not a plain file: a link is judged by itself,
+// never by what it leads to. Returns how many went.
+int FerroxRemoveStaleTemporaries(const std::string& folder, const std::vector<std::string>& targetEndings,
+                                 long long before);
 
 class CFerroxTagFile : public CFerroxFile {
 public:

@@ -1,7 +1,14 @@
-// Line files and tag files: lines across read pieces, line ends, section seeking and the 0-success results.
+// Line files and tag files: lines across read pieces, line ends, section seeking and the 0-success results;
+// replacements under names of their own, never through a link, two games saving one name at once, and the
+// clean-up of what a cut-off save left.
 #include "engine/data/file.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -118,13 +125,13 @@ TEST_F(LineFile, AFailedWriteKeepsTheOldFileAndFailsClose)
         EXPECT_EQ(1, file.Close());
     }
     EXPECT_EQ("old", ReadFile(path));
-    EXPECT_FALSE(Exists(path + ".tmp"));
+    EXPECT_TRUE(Temporaries().empty());
     ASSERT_EQ(0, file.Open(path.c_str(), 0));
     file.WriteLine("new\r\n");
     EXPECT_EQ("old", ReadFile(path));  // nothing replaced before Close
     EXPECT_EQ(0, file.Close());
     EXPECT_EQ("new\r\n", ReadFile(path));
-    EXPECT_FALSE(Exists(path + ".tmp"));
+    EXPECT_TRUE(Temporaries().empty());
 }
 
 // Renames of the file system, counted, and refused while g_refuseRenames is set.
@@ -154,7 +161,7 @@ TEST_F(LineFile, ReplacingGoesThroughTheFileSystemsRename)
     EXPECT_EQ(1, file.Close());
     EXPECT_EQ(1, g_renames);
     EXPECT_EQ("old", ReadFile(path));
-    EXPECT_FALSE(Exists(path + ".tmp"));
+    EXPECT_TRUE(Temporaries().empty());
     g_refuseRenames = false;
     ASSERT_EQ(0, file.Open(path.c_str(), 0));
     file.WriteLine("new\r\n");
@@ -162,6 +169,145 @@ TEST_F(LineFile, ReplacingGoesThroughTheFileSystemsRename)
     EXPECT_EQ(2, g_renames);
     EXPECT_EQ("new\r\n", ReadFile(path));
     fs->ops.rename = g_fileSystemRename;
+}
+
+// What a save was first written to is a file of its own, made exclusively: a link planted under the name it
+// once had never takes the bytes elsewhere, and a save whose own name is a link replaces the link, not its target.
+TEST_F(LineFile, NoSaveIsWrittenThroughALink)
+{
+    namespace fs = std::filesystem;
+    const std::string outside = Path("outside.txt");
+    WriteFile(outside, "precious");
+    fs::create_directory(Path("maps"));
+    const std::string save = Path("maps/run1.fds");
+    fs::create_symlink(outside, save + ".tmp");
+    for (int round = 0; round < 2; ++round) {
+        CFerroxTagFile file;
+        ASSERT_EQ(0, file.Open(save.c_str(), 0));
+        file.WriteLine("<GAME_DATA>\r\n");
+        ASSERT_EQ(0, file.Close());
+        EXPECT_EQ("precious", ReadFile(outside)) << round;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(save))) << round;
+        EXPECT_EQ("<GAME_DATA>\r\n", ReadFile(save));
+        fs::remove(save);
+        fs::create_symlink(outside, save);
+    }
+    EXPECT_TRUE(fs::is_symlink(save + ".tmp"));
+    EXPECT_TRUE(Temporaries("maps").empty());
+}
+
+// A run cut off while saving leaves temporaries; those older than the program go, as plain files only: a link
+// under such a name (whatever it leads to, however old that is), a folder, a fresh temporary another game may be
+// writing, and every other name stay.
+TEST_F(LineFile, StaleTemporariesGoAndNothingElse)
+{
+    namespace fs = std::filesystem;
+    const std::string folder = Path("maps") + "/";
+    fs::create_directory(folder);
+    const std::string token = ".0123456789abcdef.tmp";
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const std::string outside = Path("outside.fds");
+    WriteFile(outside, "precious");
+    fs::last_write_time(outside, hourAgo);
+    const std::vector<std::string> names = {
+        "old.fds" + token, "old.bmp" + token, "fresh.fds" + token,           "notes.txt" + token,
+        "old.fds.tmp",     "run.fds",         "old.fds.0123456789ABCDEF.tmp"};
+    for (const std::string& name : names) {
+        WriteFile(folder + name, "x");
+        if (name.rfind("fresh", 0) != 0)
+            fs::last_write_time(folder + name, hourAgo);
+    }
+    fs::create_symlink(outside, folder + "link.fds" + token);
+    fs::create_symlink(Path("gone"), folder + "dangling.fds" + token);
+    fs::create_symlink(Path(""), folder + "folderlink.fds" + token);
+    fs::create_directory(folder + "folder.fds" + token);
+    const long long now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+
+    EXPECT_EQ(2, FerroxRemoveStaleTemporaries(folder, {".fds", ".bmp"}, now - 60));
+    // Once the program started after them, time spares nothing more: the kinds of the entries decide.
+    EXPECT_EQ(1, FerroxRemoveStaleTemporaries(folder, {".fds", ".bmp"}, now + 3600));
+    std::vector<std::string> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"dangling.fds" + token, "folder.fds" + token, "folderlink.fds" + token,
+                                              "link.fds" + token, "notes.txt" + token, "old.fds.0123456789ABCDEF.tmp",
+                                              "old.fds.tmp", "run.fds"}));
+    EXPECT_EQ("precious", ReadFile(outside));
+    EXPECT_EQ(0, FerroxRemoveStaleTemporaries(Path("missing") + "/", {".fds"}, now));
+}
+
+// Two games in one game root saving one name at once, as two processes: every save of both succeeds and every read
+// after it finds a whole save. Each writer goes on until both have saved kSaves times, so their saves overlap.
+constexpr const char* kWriterFolder = "MALL_TEST_WRITER_FOLDER";
+constexpr const char* kWriterId = "MALL_TEST_WRITER_ID";
+constexpr int kSaves = 60;
+constexpr int kMostSaves = 50 * kSaves;
+constexpr int kSaveLines = 500;
+
+std::string SaveText(const std::string& writer, int round)
+{
+    std::string text = "<SAVE>\r\n" + writer + " " + std::to_string(round) + "\r\n";
+    for (int line = 0; line < kSaveLines; ++line)
+        text += std::to_string(line) + ",0.00000,1.00000,2.00000,90.0000\r\n";
+    return text + "</SAVE>\r\n";
+}
+
+// A save of either writer, whole.
+bool IsWholeSave(const std::string& text)
+{
+    const size_t header = text.find("\r\n", 8);
+    if (text.compare(0, 8, "<SAVE>\r\n") != 0 || header == std::string::npos)
+        return false;
+    const std::string id = text.substr(8, header - 8);
+    const size_t space = id.find(' ');
+    if (space == std::string::npos)
+        return false;
+    const int round = static_cast<int>(std::strtol(id.c_str() + space + 1, nullptr, 10));
+    return text == SaveText(id.substr(0, space), round);
+}
+
+TEST_F(LineFile, SavingWhileAnotherGameSavesTheSameName)
+{
+    const char* folder = std::getenv(kWriterFolder);
+    const char* id = std::getenv(kWriterId);
+    if (!folder || !id)
+        GTEST_SKIP() << "one of the two writers TwoGamesSavingOneNameAtOnceNeverTearIt starts";
+    const std::string save = std::string(folder) + "/run1.fds";
+    const std::string mine = std::string(folder) + "/done" + id;
+    const std::string other = std::string(folder) + "/done" + (std::string(id) == "0" ? "1" : "0");
+    int failed = 0;
+    int torn = 0;
+    int round = 0;
+    for (; round < kMostSaves && (round < kSaves || !Exists(other)); ++round) {
+        CFerroxTagFile file;
+        failed += file.Open(save.c_str(), 0);
+        file.WriteLine(SaveText(id, round));
+        failed += file.Close();
+        torn += IsWholeSave(ReadFile(save)) ? 0 : 1;
+        if (round + 1 == kSaves)
+            WriteFile(mine, "");
+    }
+    EXPECT_EQ(0, failed) << "of " << round << " saves";
+    EXPECT_EQ(0, torn) << "of " << round << " saves";
+    EXPECT_LT(round, kMostSaves);
+}
+
+TEST_F(LineFile, TwoGamesSavingOneNameAtOnceNeverTearIt)
+{
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const std::string folder = Path("");
+    std::string command;
+    for (const char* id : {"0", "1"}) {
+        command += std::string(kWriterFolder) + "='" + folder + "' " + kWriterId + "=" + id + " '" + self +
+                   "' --gtest_filter=LineFile.SavingWhileAnotherGameSavesTheSameName > '" + folder + "/log" + id +
+                   "' 2>&1 & w" + id + "=$!; ";
+    }
+    command += "wait $w0; a=$?; wait $w1; b=$?; exit $((a | b))";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(0, status) << ReadFile(folder + "/log0") << ReadFile(folder + "/log1");
+    EXPECT_TRUE(IsWholeSave(ReadFile(folder + "/run1.fds")));
+    EXPECT_TRUE(Temporaries().empty());
 }
 
 TEST_F(LineFile, SeekTagStartsFromTheTopEveryTime)

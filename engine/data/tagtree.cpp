@@ -321,13 +321,15 @@ bool NameMatches(const CFerroxTagNode* node, const TagSearch& search)
     return memcmp(name, search.text, search.length) == 0 || strstr(name, search.text) != nullptr;
 }
 
-// The opening line written for a node: its name cut at the first CR, LF or NUL, then CR LF.
+// The line end of every line the tag text format writes, unless the text read ended its lines otherwise.
+const char kLineEnd[] = "\r\n";
+const char kBareLineEnd[] = "\n";
+
+// The opening line written for a node, without its line end: its name cut at the first CR, LF or NUL.
 std::string OpeningLine(const std::string& name)
 {
     size_t end = name.find_first_of(std::string("\r\n\0", 3));
-    std::string line = name.substr(0, end);
-    line += "\r\n";
-    return line;
+    return name.substr(0, end);
 }
 
 // One checked write of the whole text.
@@ -339,11 +341,10 @@ bool WriteText(GxFile* file, const std::string& text)
 // Any line starting "</" closes a node: one cut to a single line piece never leaves a stray value.
 std::string ClosingLine(const std::string& opening)
 {
-    std::string line = opening.substr(0, opening.size() - 2);
+    std::string line = opening;
     line.insert(std::min<size_t>(1, line.size()), 1, '/');
     if (line.size() > kMaxLineText)
         line.resize(kMaxLineText);
-    line += "\r\n";
     return line;
 }
 
@@ -449,6 +450,7 @@ public:
         uint8_t& maxDepth;
         CFerroxTagNodePool& pool;
         CFerroxTagTextStore& text;
+        bool& bareLineEnds;
     };
 
     void RegisterNode(Tree tree, CFerroxTagNode* node);
@@ -456,8 +458,9 @@ public:
     void Read(Tree tree, const char* text, size_t size);
     // Reads the file in blocks, cutting each block's whole pieces; false past kMaxTagFileSize.
     bool ReadFile(Tree tree, GxFile* file);
-    int Write(CFerroxTagNode* root, const char* fileName);
-    void WriteNode(CFerroxTagNode* node, std::string& out);
+    // The whole text in the line ends given; 0, writing nothing, when it would be larger than maxBytes.
+    int Write(CFerroxTagNode* root, const char* fileName, const char* lineEnd, size_t maxBytes, std::string* problem);
+    void WriteNode(CFerroxTagNode* node, const char* lineEnd, std::string& out);
     int WriteSplit(CFerroxTagNode* root, const char* prefix);
     void WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data);
 
@@ -471,7 +474,12 @@ private:
         // After a piece that did not end its line, a piece that is only the line end is not an empty value.
         bool continued;
         std::string* fault;  // a whole-file read's first fault; null for a read that takes what it finds
+        uint64_t crLfLines;  // lines read that ended with CR LF, and with LF alone
+        uint64_t lfLines;
+        char lastByte;  // of the bytes read so far, for a CR LF split between two blocks
     };
+    static void CountLineEnds(ReadState& state, const char* bytes, size_t size);
+    static void KeepLineEnds(Tree tree, const ReadState& state);
     bool ReadBlocks(Tree tree, ReadState& state, GxFile* file, size_t maxBytes);
     void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
     void HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd);
@@ -587,22 +595,42 @@ void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPiece
     }
 }
 
+void CFerroxTagParser::CountLineEnds(ReadState& state, const char* bytes, size_t size)
+{
+    const char* end = bytes + size;
+    for (const char* at = bytes;
+         (at = static_cast<const char*>(memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at) {
+        const char before = at > bytes ? at[-1] : state.lastByte;
+        ++(before == '\r' ? state.crLfLines : state.lfLines);
+    }
+    if (size > 0)
+        state.lastByte = end[-1];
+}
+
+// A text that ended most of its lines with LF alone is written back so, no larger than it was read.
+void CFerroxTagParser::KeepLineEnds(Tree tree, const ReadState& state)
+{
+    tree.bareLineEnds = state.lfLines > state.crLfLines;
+}
+
 void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
 {
-    ReadState state = {tree.root, 0, false, nullptr};
+    ReadState state = {tree.root, 0, false, nullptr, 0, 0, 0};
     CFerroxTagPieceReader reader(text, size);
     HandlePieces(tree, state, reader, true);
+    CountLineEnds(state, text, size);
+    KeepLineEnds(tree, state);
 }
 
 bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
 {
-    ReadState state = {tree.root, 0, false, nullptr};
+    ReadState state = {tree.root, 0, false, nullptr, 0, 0, 0};
     return ReadBlocks(tree, state, file, kMaxTagFileSize);
 }
 
 bool CFerroxTagParser::ReadWholeFile(Tree tree, GxFile* file, size_t maxBytes, std::string* fault)
 {
-    ReadState state = {tree.root, 0, false, fault};
+    ReadState state = {tree.root, 0, false, fault, 0, 0, 0};
     if (!ReadBlocks(tree, state, file, maxBytes))
         return false;
     if (state.current->parent)
@@ -625,51 +653,67 @@ bool CFerroxTagParser::ReadBlocks(Tree tree, ReadState& state, GxFile* file, siz
             return false;
         if (state.fault && HasControlByte(block + held, got))
             Fault(state.fault, "holds control bytes, which no text has");
+        CountLineEnds(state, block + held, got);
         held += got;
         // A piece still short of its line end waits for the next block, unless the file has ended.
         CFerroxTagPieceReader reader(block, held);
         HandlePieces(tree, state, reader, got == 0);
         if (Faulted(state.fault))
             return false;
-        if (got == 0)
+        if (got == 0) {
+            KeepLineEnds(tree, state);
             return true;
+        }
         held -= reader.GetPosition();
         memmove(block, block + reader.GetPosition(), held);
     }
 }
 
 // The text is built whole and written at once; the file it replaces changes only when all of it was written.
-int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName)
+int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName, const char* lineEnd, size_t maxBytes,
+                            std::string* problem)
 {
-    if (!root || !fileName)
+    if (!root || !fileName) {
+        Fault(problem, "has no name");
         return 0;
+    }
     std::string text;
     for (CFerroxTagNode* child : root->children)
-        WriteNode(child, text);
-    GxFile* file = FerroxOpenReplacement(fileName);
-    if (!file)
+        WriteNode(child, lineEnd, text);
+    // A file its readers would refuse is never written over one they take.
+    if (text.size() > maxBytes) {
+        Fault(problem, "would be larger than " + std::to_string(maxBytes) + " bytes");
         return 0;
-    bool written = WriteText(file, text);
-    return FerroxCommitReplacement(file, fileName, written) ? 1 : 0;
+    }
+    FerroxReplacement file;
+    if (FerroxOpenReplacement(fileName, &file) && FerroxCommitReplacement(&file, fileName, WriteText(file.file, text)))
+        return 1;
+    Fault(problem, "cannot be written");
+    return 0;
 }
 
-void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
+void CFerroxTagParser::WriteNode(CFerroxTagNode* node, const char* lineEnd, std::string& out)
 {
-    std::string opening = OpeningLine(node->name);
+    const std::string opening = OpeningLine(node->name);
     out += opening;
+    out += lineEnd;
     for (const CFerroxTagValue& value : node->values) {
         // As a C string: text a caller put behind a NUL is not written.
         const char* text = value.c_str();
         size_t length = strlen(text);
         out.append(text, length);
-        if (length == 0 || text[length - 1] != '\n')
-            out += "\r\n";
+        // A CR of the value's own before a bare LF would read as part of the line end.
+        if (length > 0 && text[length - 1] == '\r')
+            out += kLineEnd;
+        else if (length == 0 || text[length - 1] != '\n')
+            out += lineEnd;
     }
     for (CFerroxTagNode* child : node->children)
-        WriteNode(child, out);
+        WriteNode(child, lineEnd, out);
     if (node->values.empty() && node->children.empty())
-        out += "\r\n";
+        out += lineEnd;
     out += ClosingLine(opening);
+    out += lineEnd;
 }
 
 // Both files are written and closed before either replaces its old self; then the two renames
@@ -684,24 +728,25 @@ int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
         WriteNodeSplit(child, tagsText, dataText);
     std::string dataName = std::string(prefix) + "_DATA.txt";
     std::string tagsName = std::string(prefix) + "_TAGS.xml";
-    GxFile* data = FerroxOpenReplacement(dataName.c_str());
-    GxFile* tags = data ? FerroxOpenReplacement(tagsName.c_str()) : nullptr;
-    bool written = tags && WriteText(data, dataText) && WriteText(tags, tagsText);
-    bool dataReady = FerroxCloseReplacement(data, dataName.c_str(), written);
-    bool tagsReady = FerroxCloseReplacement(tags, tagsName.c_str(), written && dataReady);
+    FerroxReplacement data;
+    FerroxReplacement tags;
+    bool written = FerroxOpenReplacement(dataName.c_str(), &data) && FerroxOpenReplacement(tagsName.c_str(), &tags) &&
+                   WriteText(data.file, dataText) && WriteText(tags.file, tagsText);
+    bool dataReady = FerroxCloseReplacement(&data, written);
+    bool tagsReady = FerroxCloseReplacement(&tags, written && dataReady);
     if (!tagsReady) {
-        FerroxDiscardReplacement(dataName.c_str());
+        FerroxDiscardReplacement(&data);
         return 0;
     }
     std::string asideName = dataName + kAsideSuffix;
     bool hadData = GxFileExists(dataName.c_str());
     if (hadData && !GxFileRename(dataName.c_str(), asideName.c_str())) {
-        FerroxDiscardReplacement(dataName.c_str());
-        FerroxDiscardReplacement(tagsName.c_str());
+        FerroxDiscardReplacement(&data);
+        FerroxDiscardReplacement(&tags);
         return 0;
     }
-    bool dataDone = FerroxRenameReplacement(dataName.c_str());
-    if (dataDone && FerroxRenameReplacement(tagsName.c_str())) {
+    bool dataDone = FerroxRenameReplacement(&data, dataName.c_str());
+    if (dataDone && FerroxRenameReplacement(&tags, tagsName.c_str())) {
         if (hadData)
             GxFileRemove(asideName.c_str());
         return 1;
@@ -711,14 +756,15 @@ int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
         GxFileRename(asideName.c_str(), dataName.c_str());
     else if (dataDone)
         GxFileRemove(dataName.c_str());
-    FerroxDiscardReplacement(tagsName.c_str());
+    FerroxDiscardReplacement(&tags);
     return 0;
 }
 
 void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data)
 {
-    std::string opening = OpeningLine(node->name);
+    const std::string opening = OpeningLine(node->name);
     tags += opening;
+    tags += kLineEnd;
     if (!node->values.empty()) {
         const char* first = node->values.front().c_str();
         size_t length = strlen(first);
@@ -731,8 +777,9 @@ void CFerroxTagParser::WriteNodeSplit(CFerroxTagNode* node, std::string& tags, s
     for (CFerroxTagNode* child : node->children)
         WriteNodeSplit(child, tags, data);
     if (node->values.empty() && node->children.empty())
-        tags += "\r\n";
+        tags += kLineEnd;
     tags += ClosingLine(opening);
+    tags += kLineEnd;
 }
 
 CFerroxTagTree::CFerroxTagTree()
@@ -750,6 +797,7 @@ void CFerroxTagTree::Init()
     m_pCursor = nullptr;
     m_maxDepth = 0;
     m_loaded = false;
+    m_bareLineEnds = false;
 }
 
 // Every node is in exactly one depth list, so destroying the lists' nodes destroys the tree.
@@ -780,7 +828,7 @@ int CFerroxTagTree::LoadWhole(const char* fileName, size_t maxBytes, std::string
 int CFerroxTagTree::LoadFile(const char* fileName, size_t maxBytes, std::string* fault)
 {
     Clear();
-    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
+    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText, m_bareLineEnds};
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!fileName && fault) {
@@ -822,7 +870,7 @@ int CFerroxTagTree::LoadFile(const char* fileName, size_t maxBytes, std::string*
 int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
 {
     Clear();
-    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
+    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText, m_bareLineEnds};
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     m_loaded = true;
@@ -832,7 +880,18 @@ int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
     return 1;
 }
 
-int CFerroxTagTree::Save(const char* fileName) { return m_pParser->Write(m_pRoot, fileName); }
+int CFerroxTagTree::Save(const char* fileName) { return SaveWithin(fileName, kMaxTagFileSize, nullptr); }
+
+int CFerroxTagTree::SaveWithin(const char* fileName, size_t maxBytes, std::string* problem)
+{
+    std::string fault;
+    const char* lineEnd = m_bareLineEnds ? kBareLineEnd : kLineEnd;
+    if (m_pParser->Write(m_pRoot, fileName, lineEnd, std::min(maxBytes, kMaxTagFileSize), &fault))
+        return 1;
+    if (problem)
+        *problem = fault;
+    return 0;
+}
 
 int CFerroxTagTree::SaveSplit(const char* prefix) { return m_pParser->WriteSplit(m_pRoot, prefix); }
 
@@ -927,7 +986,7 @@ int CFerroxTagTree::AddChild(const char* name)
     shaped += '\n';
     CFerroxTagNode* node = m_pPool->Make(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
     AppendChild(m_pCursor, node);
-    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
+    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText, m_bareLineEnds};
     m_pParser->RegisterNode(tree, node);
     return 1;
 }

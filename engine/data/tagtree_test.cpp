@@ -298,10 +298,12 @@ TEST(TagTreeSearch, FindChildAmongManyTakesTheFirstMatch)
     EXPECT_EQ("<child_9>\n", tree.GetCursor()->name);
 }
 
-TEST_F(TagTreeFiles, WritesCrLfAndReadsBackWhatItWrote)
+// Lines end as most lines of the text read ended: with CR LF (also in a tree made without a file), or with LF
+// alone, so that a file read and written back keeps its form and its size.
+TEST_F(TagTreeFiles, WritesLinesEndedAsTheTextReadAndReadsBackWhatItWrote)
 {
     std::string in = Path("in.xml");
-    WriteFile(in, "<A>\nx\n</A>\n<Empty>\r\n</Empty>\r\n");
+    WriteFile(in, "<A>\r\nx\n</A>\r\n<Empty>\r\n</Empty>\r\n");
     CFerroxTagTree tree;
     ASSERT_EQ(1, tree.Load(in.c_str()));
     ASSERT_TRUE(tree.FindNode("A", 1));
@@ -319,6 +321,28 @@ TEST_F(TagTreeFiles, WritesCrLfAndReadsBackWhatItWrote)
     EXPECT_EQ("", (*again.GetValues())[0]);
     ASSERT_TRUE(again.FindNode("Added", 1));
     EXPECT_STREQ("with LF", again.GetValue(0));
+
+    // Bare line ends come back byte for byte, a value's own final CR included.
+    const std::string bare = "<A>\nx\n</A>\n<C>\nz\r\r\n</C>\n";
+    WriteFile(in, bare);
+    ASSERT_EQ(1, again.Load(in.c_str()));
+    ASSERT_EQ(1, again.Save(out.c_str()));
+    EXPECT_EQ(bare, ReadFile(out));
+    // Within a cap, or not at all.
+    std::string problem;
+    EXPECT_EQ(0, again.SaveWithin(in.c_str(), bare.size() - 1, &problem));
+    EXPECT_EQ("would be larger than " + std::to_string(bare.size() - 1) + " bytes", problem);
+    EXPECT_EQ(bare, ReadFile(in));
+    EXPECT_EQ(1, again.SaveWithin(in.c_str(), bare.size(), &problem));
+
+    CFerroxTagTree made;
+    made.Load(nullptr);
+    ASSERT_EQ(1, made.AddChild("K"));
+    ASSERT_TRUE(made.FindChild("K"));
+    ASSERT_EQ(1, made.AddValue("1"));
+    ASSERT_EQ(1, made.Save(out.c_str()));
+    EXPECT_EQ("<K>\r\n1\r\n</K>\r\n", ReadFile(out));
+    EXPECT_TRUE(Temporaries().empty());
 }
 
 // Names and values at the longest a line piece holds are accepted and come back whole.
@@ -498,12 +522,10 @@ TEST_F(TagTreeFiles, FailedWritesKeepTheOldFilesAndReportFailure)
     EXPECT_EQ("old tree", ReadFile(out));
     EXPECT_EQ("old data", ReadFile(prefix + "_DATA.txt"));
     EXPECT_EQ("old tags", ReadFile(prefix + "_TAGS.xml"));
-    EXPECT_FALSE(Exists(out + ".tmp"));
-    EXPECT_FALSE(Exists(prefix + "_DATA.txt.tmp"));
-    EXPECT_FALSE(Exists(prefix + "_TAGS.xml.tmp"));
+    EXPECT_TRUE(Temporaries().empty());
     ASSERT_EQ(1, tree.Save(out.c_str()));
-    EXPECT_EQ("<LANGUAGE>\r\n<maps>\r\n<0>\r\nLondon\r\n</0>\r\n</maps>\r\n</LANGUAGE>\r\n", ReadFile(out));
-    EXPECT_FALSE(Exists(out + ".tmp"));
+    EXPECT_EQ("<LANGUAGE>\n<maps>\n<0>\nLondon\n</0>\n</maps>\n</LANGUAGE>\n", ReadFile(out));
+    EXPECT_TRUE(Temporaries().empty());
 }
 
 // The file system's renames, with those onto a tags file refused.
@@ -539,8 +561,8 @@ TEST_F(TagTreeFiles, AFailedSecondRenameOfASplitSavePutsTheOldDataBack)
     EXPECT_EQ(0, tree.SaveSplit(prefix.c_str()));
     EXPECT_FALSE(Exists(data));
     fs->ops.rename = g_plainRename;
-    for (const std::string& left : {data + ".old", data + ".tmp", tags + ".tmp"})
-        EXPECT_FALSE(Exists(left)) << left;
+    EXPECT_FALSE(Exists(data + ".old"));
+    EXPECT_TRUE(Temporaries().empty());
 
     WriteFile(data, "old data");
     ASSERT_EQ(1, tree.SaveSplit(prefix.c_str()));

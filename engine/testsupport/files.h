@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,11 @@ protected:
     void TearDown() override;
 
     std::string Path(const std::string& name) const { return m_dir->Path(name); }
+    // The temporaries replacements left in the scratch folder (or one of its folders).
+    std::vector<std::string> Temporaries(const std::string& folder = "") const
+    {
+        return GxTestTemporariesIn(m_dir->Dir() / folder);
+    }
     static bool Exists(const std::string& path);
     static void WriteFile(const std::string& path, const std::string& bytes);
     static std::string ReadFile(const std::string& path);

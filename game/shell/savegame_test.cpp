@@ -244,15 +244,16 @@ TEST_F(SaveGame, AFailedSaveKeepsThePreviousFile)
         }
         if (!saved) {
             EXPECT_EQ(previous, ReadFile(path)) << "after " << successes << " writes";
-            EXPECT_FALSE(Exists(path + ".tmp"));
+            EXPECT_TRUE(Temporaries().empty());
         }
     }
     ASSERT_EQ(1, saved);
     EXPECT_EQ(0u, ReadFile(path).find("<GAME_DATA>\r\n2008\r\n2\r\n400\r\n"));
-    // A temporary a run cut off while saving left is taken over by the next save of the name, and goes with it.
-    WriteFile(path + ".tmp", "<GAME_DATA>\r\n20");
+    // A temporary a run cut off while saving left stands in no later save's way (the save panel clears it).
+    const std::string left = path + ".0123456789abcdef.tmp";
+    WriteFile(left, "<GAME_DATA>\r\n20");
     ASSERT_EQ(1, game->SaveGame(path.c_str()));
-    EXPECT_FALSE(Exists(path + ".tmp"));
+    EXPECT_EQ(std::vector<std::string>{"mall.fds.0123456789abcdef.tmp"}, Temporaries());
     EXPECT_EQ(0u, ReadFile(path).find("<GAME_DATA>\r\n2008\r\n2\r\n400\r\n"));
     EXPECT_EQ(0, game->SaveGame(Path("no/such/folder/mall.fds").c_str()));
     EXPECT_EQ(0, game->SaveGame(""));

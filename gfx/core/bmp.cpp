@@ -398,15 +398,17 @@ GxImage* GxImageWriteBMP(GxImage* image, const GxChar* imageName)
     }
     // The file is written beside its final name and renamed over it only once complete.
     GxChar temporary[gxFILEMAXPATH + 1];
-    GxStream* stream = GxFileTemporaryName(imageName, temporary, sizeof(temporary))
-                           ? GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, temporary)
-                           : nullptr;
+    GxFile* file = GxFileOpenTemporary(imageName, temporary, sizeof(temporary));
+    GxStream* stream = file ? GxStreamOpen(gxSTREAMFILE, gxSTREAMWRITE, file) : nullptr;
     bool ok = stream && WriteBmp(stream, image, bitCount, row);
-    // A file that could not be flushed and closed is not saved either.
     if (stream && !GxStreamClose(stream, nullptr)) {
         ok = false;
     }
-    if (stream && !(ok && GxFileRename(temporary, imageName))) {
+    // A file that could not be flushed and closed is not saved either.
+    if (file && GxFileClose(file) != 0) {
+        ok = false;
+    }
+    if (file && !(ok && GxFileRename(temporary, imageName))) {
         ok = false;
         GxFileRemove(temporary);
     }

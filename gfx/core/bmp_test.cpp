@@ -12,6 +12,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/win32fs.h"
+#include "gfx/testsupport/temp_dir.h"
 #include "platform/win32/winbase.h"
 
 namespace {
@@ -446,11 +447,11 @@ TEST_F(BmpTest, FailedWritesAreReportedAndLeaveTheOldFile)
         StandInFailWritesAfter(-1);
         EXPECT_EQ(GxTestTakeErrorCode(), gxERRWRITE) << successes;
         EXPECT_EQ(Load(), old) << successes;
-        EXPECT_FALSE(GxFileExists((path + ".tmp").c_str())) << successes;
+        EXPECT_TRUE(GxTestTemporariesIn(".", path).empty()) << successes;
     }
     ASSERT_EQ(GxImageWriteBMP(image, path.c_str()), image);
     EXPECT_EQ(Load().size(), 54u + 64 * 64 * 3);
-    EXPECT_FALSE(GxFileExists((path + ".tmp").c_str()));
+    EXPECT_TRUE(GxTestTemporariesIn(".", path).empty());
     EXPECT_EQ(GxImageWriteBMP(image, "bmp_test_no_such_dir/x.bmp"), nullptr);
     GxTestTakeErrorCode();
     GxImage* sixteen = GxImageCreate(2, 2, 16);

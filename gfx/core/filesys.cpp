@@ -1,4 +1,7 @@
 // File-system manager: registration, device lookup, slot allocation and the stdio-like file functions.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 
 #include "gfx/core/engine.h"
@@ -52,8 +55,10 @@ GxUInt32 ModeFlags(const char* mode)
     GxUInt32 flags = 0;
     if (std::strstr(mode, "r") != nullptr)
         flags |= plus ? (gxFILEMODEREAD | gxFILEMODEWRITE | gxFILEMODEKEEP) : gxFILEMODEREAD;
-    if (std::strstr(mode, "w") != nullptr)
+    if (std::strstr(mode, "w") != nullptr) {
         flags |= gxFILEMODEWRITE | gxFILEMODECREATE | (plus ? gxFILEMODEREAD : 0);
+        flags |= std::strstr(mode, "x") != nullptr ? gxFILEMODEEXCLUSIVE : 0;
+    }
     if (std::strstr(mode, "a") != nullptr) {
         flags |= gxFILEMODEWRITE | gxFILEMODEKEEP | gxFILEMODEAPPEND;
         flags |= (plus ? gxFILEMODEREAD : 0) | (binary ? gxFILEMODECREATE : 0);
@@ -391,26 +396,101 @@ GxBool GxFileRemove(const char* path)
     return fs->ops.remove(fs, path);
 }
 
-GxBool GxFileTemporaryName(const char* path, char* out, size_t outSize)
+namespace {
+
+// A temporary is named "<target>.<token>.tmp", the token in this many hexadecimal digits.
+constexpr char kTemporarySuffix[] = ".tmp";
+constexpr size_t kTemporarySuffixLength = sizeof(kTemporarySuffix) - 1;
+constexpr size_t kTokenDigits = 16;
+constexpr size_t kTokenBits = 4;
+// Names tried before giving up: only a name another file took first makes another try worth it.
+constexpr int kTemporaryAttempts = 16;
+// Steps of the token sequence and the mix that spreads them (splitmix64).
+constexpr uint64_t kTokenStep = 0x9E3779B97F4A7C15ull;
+constexpr uint64_t kMixFirst = 0xBF58476D1CE4E5B9ull;
+constexpr uint64_t kMixSecond = 0x94D049BB133111EBull;
+
+// Where this process starts in the token sequence: its clocks and where it lies in memory.
+uint64_t TokenSeed()
 {
-    static const char suffix[] = ".tmp";
-    if (path == nullptr || out == nullptr)
-        return 0;
-    size_t length = std::strlen(path);
-    if (length + sizeof(suffix) > outSize)
-        return 0;
+    static const char here = 0;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    const auto wall = std::chrono::system_clock::now().time_since_epoch().count();
+    return static_cast<uint64_t>(now) ^ (static_cast<uint64_t>(wall) << 1) ^
+           static_cast<uint64_t>(reinterpret_cast<std::uintptr_t>(&here));
+}
+
+// Each call in a process gives a token no earlier call gave; a process starting elsewhere in time or memory
+// starts elsewhere in the sequence, so two games seldom meet, and exclusive creation settles it when they do.
+uint64_t NextToken()
+{
+    static std::atomic<uint64_t> counter{TokenSeed()};
+    uint64_t x = counter.fetch_add(kTokenStep) + kTokenStep;
+    x = (x ^ (x >> 30)) * kMixFirst;
+    x = (x ^ (x >> 27)) * kMixSecond;
+    return x ^ (x >> 31);
+}
+
+bool TemporaryName(const char* path, uint64_t token, char* out, size_t outSize)
+{
+    static const char digits[] = "0123456789abcdef";
+    const size_t length = std::strlen(path);
+    const size_t total = length + 1 + kTokenDigits + kTemporarySuffixLength;
+    if (total + 1 > outSize || total > static_cast<size_t>(gxFILEMAXPATH))
+        return false;
     std::memcpy(out, path, length);
-    std::memcpy(out + length, suffix, sizeof(suffix));
-    return 1;
+    char* at = out + length;
+    *at++ = '.';
+    for (size_t i = 0; i < kTokenDigits; i++)
+        *at++ = digits[(token >> ((kTokenDigits - 1 - i) * kTokenBits)) & 0xF];
+    std::memcpy(at, kTemporarySuffix, sizeof(kTemporarySuffix));
+    return true;
+}
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+}  // namespace
+
+GxFile* GxFileOpenTemporary(const char* path, char* out, size_t outSize)
+{
+    if (path == nullptr || out == nullptr || *path == '\0')
+        return nullptr;
+    for (int attempt = 0; attempt < kTemporaryAttempts; attempt++) {
+        if (!TemporaryName(path, NextToken(), out, outSize))
+            return nullptr;
+        GxFile* file = GxFileOpen(out, "wbx");
+        if (file != nullptr)
+            return file;
+        if (manager.lastError != ERROR_FILE_EXISTS && manager.lastError != ERROR_ALREADY_EXISTS)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+size_t GxFileTemporaryTargetLength(const char* name)
+{
+    if (name == nullptr)
+        return 0;
+    const size_t length = std::strlen(name);
+    const size_t added = 1 + kTokenDigits + kTemporarySuffixLength;
+    if (length <= added || std::strcmp(name + length - kTemporarySuffixLength, kTemporarySuffix) != 0)
+        return 0;
+    const size_t target = length - added;
+    if (name[target] != '.')
+        return 0;
+    for (size_t i = target + 1; i < target + 1 + kTokenDigits; i++) {
+        if (!IsHexDigit(name[i]))
+            return 0;
+    }
+    return target;
 }
 
 GxBool GxFileWriteReplacing(const char* path, const void* bytes, GxUInt32 length)
 {
     char temporary[gxFILEMAXPATH + 1];
-    if (path == nullptr || (bytes == nullptr && length != 0) ||
-        !GxFileTemporaryName(path, temporary, sizeof(temporary)))
+    if (path == nullptr || (bytes == nullptr && length != 0))
         return 0;
-    GxFile* file = GxFileOpen(temporary, "wb");
+    GxFile* file = GxFileOpenTemporary(path, temporary, sizeof(temporary));
     if (file == nullptr)
         return 0;
     bool written = length == 0 || GxFileWrite(bytes, 1, length, file) == length;

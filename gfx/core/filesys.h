@@ -14,7 +14,8 @@ enum GxFileModeFlag {
     gxFILEMODECREATE = 0x04,  // create or truncate
     gxFILEMODEKEEP = 0x08,    // keep existing contents
     gxFILEMODEASYNC = 0x10,
-    gxFILEMODEAPPEND = 0x20,  // every write goes to the end ("a")
+    gxFILEMODEAPPEND = 0x20,     // every write goes to the end ("a")
+    gxFILEMODEEXCLUSIVE = 0x40,  // creates a new file: never opens an existing name, nor a link ("wx")
 };
 
 // Slot status.
@@ -142,7 +143,7 @@ void GxFileSystemUnregister(GxFileSystem* fs);
 GxFileSystem* GxFileSystemFind(const char* name);
 GxFileSystem* GxFileSystemFindByDevice(const char* device);
 
-// stdio-like file functions. Mode letters: r, w, a, + and b.
+// stdio-like file functions. Mode letters: r, w, a, + and b, and x with w: only a new file is created.
 GxFile* GxFileOpen(const char* path, const char* mode);
 // 0, or -1 when a write to the file failed or its data could not be flushed and closed.
 GxInt32 GxFileClose(GxFile* file);
@@ -158,7 +159,12 @@ GxBool GxFileExists(const char* path);
 GxBool GxFileRename(const char* from, const char* to);
 GxBool GxFileRemove(const char* path);
 // Writes a whole file so that a failure never leaves a damaged one: the bytes go to a temporary
-// file beside `path`, which replaces `path` only once every write and the close succeeded.
+// file beside `path` (GxFileOpenTemporary), which replaces `path` only once every write and the close succeeded.
 GxBool GxFileWriteReplacing(const char* path, const void* bytes, GxUInt32 length);
-// The temporary name GxFileWriteReplacing and the image writers use beside `path`; false when it does not fit.
-GxBool GxFileTemporaryName(const char* path, char* out, size_t outSize);
+// Opens a new file for writing beside `path`, to replace it once written: "<path>.<16 hex digits>.tmp", a name
+// no other file has, created exclusively, so that no other writer (another game saving the same name) shares it
+// and no link planted under a name leads the bytes elsewhere. Its name goes to `out`. Null when no such file
+// could be made or the name does not fit.
+GxFile* GxFileOpenTemporary(const char* path, char* out, size_t outSize);
+// For a file name GxFileOpenTemporary gives, the length of the name it replaces (its start); 0 for any other name.
+size_t GxFileTemporaryTargetLength(const char* name);

@@ -12,6 +12,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/testsupport/engine_gtest.h"
+#include "gfx/testsupport/temp_dir.h"
 #include "platform/win32/windows.h"
 
 namespace fs = std::filesystem;
@@ -328,15 +329,50 @@ TEST_F(FileSystemTest, FailedWritesReachTheCloseAndReplacingKeepsTheOldFile)
     EXPECT_FALSE(GxFileWriteReplacing(target.c_str(), "new contents", 12));
     StandInFailWritesAfter(-1);
     EXPECT_EQ(fs::file_size(dir / "target.bin"), 3u);
-    EXPECT_FALSE(fs::exists(dir / "target.bin.tmp"));
+    EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
     EXPECT_TRUE(GxFileWriteReplacing(target.c_str(), "new contents", 12));
     EXPECT_EQ(fs::file_size(dir / "target.bin"), 12u);
-    EXPECT_FALSE(fs::exists(dir / "target.bin.tmp"));
+    EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
     EXPECT_FALSE(GxFileWriteReplacing(Path("no_such_folder/x.bin").c_str(), "x", 1));
     EXPECT_TRUE(GxFileRename(target.c_str(), Path("moved.bin").c_str()));
     EXPECT_TRUE(fs::exists(dir / "moved.bin"));
     EXPECT_TRUE(GxFileRemove(Path("moved.bin").c_str()));
     EXPECT_FALSE(GxFileRemove(Path("moved.bin").c_str()));
+}
+
+// A temporary is a new file under a name of its own each time, made exclusively: no existing name is opened so,
+// a link among them. Nothing is written through a link, while reads still follow one.
+TEST_F(FileSystemTest, TemporariesAreNewFilesAndNoWriteFollowsALink)
+{
+    ASSERT_NE(MakeDrive(), nullptr);
+    char first[gxFILEMAXPATH + 1];
+    char second[gxFILEMAXPATH + 1];
+    GxFile* a = GxFileOpenTemporary(Path("save.fds").c_str(), first, sizeof(first));
+    GxFile* b = GxFileOpenTemporary(Path("save.fds").c_str(), second, sizeof(second));
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_STRNE(first, second);
+    EXPECT_EQ(GxFileTemporaryTargetLength(fs::path(first).filename().string().c_str()), std::strlen("save.fds"));
+    GxFileClose(a);
+    GxFileClose(b);
+    EXPECT_EQ(GxTestTemporariesIn(dir, "save.fds").size(), 2u);
+    EXPECT_EQ(GxFileOpen(first, "wx"), nullptr);
+    EXPECT_EQ(GxFileSystemManagerGet()->lastError, static_cast<GxUInt32>(ERROR_FILE_EXISTS));
+
+    Put("target.txt", "precious");
+    fs::create_symlink(dir / "target.txt", dir / "link.txt");
+    for (const char* mode : {"w", "wx", "wb", "a", "r+"})
+        EXPECT_EQ(GxFileOpen(Path("link.txt").c_str(), mode), nullptr) << mode;
+    EXPECT_EQ(Slurp(dir / "target.txt"), "precious");
+    GxFile* read = GxFileOpen(Path("link.txt").c_str(), "r");
+    EXPECT_NE(read, nullptr);
+    GxFileClose(read);
+
+    for (const char* other : {"save.fds.tmp", ".0123456789abcdef.tmp", "x.0123456789abcde.tmp",
+                              "x.0123456789abcdeg.tmp", "x.0123456789abcdef.tm", "x_0123456789abcdef.tmp"})
+        EXPECT_EQ(GxFileTemporaryTargetLength(other), 0u) << other;
+    EXPECT_EQ(GxFileOpenTemporary(Path(std::string(gxFILEMAXPATH, 'n')).c_str(), first, sizeof(first)), nullptr);
+    EXPECT_EQ(GxFileOpenTemporary(Path("no_such_folder/x").c_str(), first, sizeof(first)), nullptr);
 }
 
 TEST_F(FileSystemTest, ModesTruncateKeepAndAppend)

@@ -271,7 +271,7 @@ GxInt32 GxWin32FileOpen(GxFileSystem* fs, GxFile* file, const char* path, GxUInt
     if (write) {
         access = GENERIC_WRITE;
         share = FILE_SHARE_WRITE;
-        disposition = (mode & gxFILEMODEKEEP) ? OPEN_ALWAYS : CREATE_ALWAYS;
+        disposition = (mode & gxFILEMODEEXCLUSIVE) ? CREATE_NEW : (mode & gxFILEMODEKEEP) ? OPEN_ALWAYS : CREATE_ALWAYS;
         attributes = async ? 0 : FILE_ATTRIBUTE_NORMAL;
     }
     if (async)

@@ -4,9 +4,13 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // Digits unique to this run.
 std::string GxTestRunTag();
+// The names in `folder` that replacements write to before they rename (GxFileOpenTemporary), sorted: what a write
+// that failed or was cut off left behind. With a target name, only the temporaries of that file.
+std::vector<std::string> GxTestTemporariesIn(const std::filesystem::path& folder, const std::string& target = "");
 
 class GxTestTempDir {
 public:

@@ -6,9 +6,11 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -33,6 +35,9 @@ constexpr size_t kMaxConvertedBytes = 256u << 20;
 constexpr Uint8 kPanFull = 255;
 constexpr const char* kDriverVariable = "SDL_AUDIODRIVER";
 constexpr const char* kDummyDriver = "dummy";
+// The sound library SDL's ALSA driver loads, and its call that takes its error reports.
+constexpr const char* kAlsaLibrary = "libasound.so.2";
+constexpr const char* kAlsaReportSetter = "snd_lib_error_set_handler";
 constexpr size_t kMaxSourceChannels = 2;
 constexpr int kUnsigned8Centre = 128;  // 8-bit PCM is unsigned
 constexpr int kByteShift = 8;
@@ -213,30 +218,75 @@ bool LoadSound(const char* path, Sound* sound)
 
 // ---- Device open and close ----
 
-bool OpenMixer(int rate)
+// ALSA's report hook: a handler, or null for its own, which prints on standard error.
+typedef void (*AlsaReport)(const char* file, int line, const char* function, int error, const char* format, ...);
+typedef int (*AlsaReportSetter)(AlsaReport report);
+
+void IgnoreAlsaReport(const char*, int, const char*, int, const char*, ...) {}
+
+// While it lives, the ALSA library SDL loaded (when it did) keeps its reports to itself: on a machine without a
+// sound card its failed open prints eight lines, and the failure is told in one line of our own.
+class QuietAlsa {
+public:
+    QuietAlsa()
+    {
+        // Only a library already loaded: the device is never tried through ALSA when SDL did not choose it.
+        m_library = dlopen(kAlsaLibrary, RTLD_NOW | RTLD_NOLOAD);
+        if (m_library != nullptr)
+            m_setter = reinterpret_cast<AlsaReportSetter>(dlsym(m_library, kAlsaReportSetter));
+        if (m_setter != nullptr)
+            m_setter(IgnoreAlsaReport);
+    }
+    ~QuietAlsa()
+    {
+        if (m_setter != nullptr)
+            m_setter(nullptr);
+        if (m_library != nullptr)
+            dlclose(m_library);
+    }
+    QuietAlsa(const QuietAlsa&) = delete;
+    QuietAlsa& operator=(const QuietAlsa&) = delete;
+
+private:
+    void* m_library = nullptr;
+    AlsaReportSetter m_setter = nullptr;
+};
+
+// Opens the mixer on the driver SDL chooses; on failure *why says what SDL reported.
+bool OpenMixer(int rate, std::string* why)
 {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        *why = SDL_GetError();
         return false;
-    if (Mix_OpenAudio(rate, AUDIO_S16SYS, kDeviceChannels, kBufferFrames) == 0)
-        return true;
+    }
+    {
+        QuietAlsa quiet;
+        if (Mix_OpenAudio(rate, AUDIO_S16SYS, kDeviceChannels, kBufferFrames) == 0)
+            return true;
+    }
+    *why = SDL_GetError();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
 }
 
-// The machine's device, else SDL's dummy driver, which plays nothing but keeps time. The driver choice of the
-// environment is restored afterwards.
+// The machine's device, else SDL's dummy driver, which plays nothing but keeps time; one line says which when the
+// device failed. The driver choice of the environment is restored afterwards.
 bool OpenDevice(int rate)
 {
-    if (OpenMixer(rate))
+    std::string why;
+    if (OpenMixer(rate, &why))
         return true;
     const char* chosen = std::getenv(kDriverVariable);
     const std::string previous = chosen ? chosen : "";
     setenv(kDriverVariable, kDummyDriver, 1);
-    const bool opened = OpenMixer(rate);
+    std::string dummyWhy;
+    const bool opened = OpenMixer(rate, &dummyWhy);
     if (chosen)
         setenv(kDriverVariable, previous.c_str(), 1);
     else
         unsetenv(kDriverVariable);
+    std::fprintf(stderr, "sound: no sound device opened (%s): %s\n", why.c_str(),
+                 opened ? "the game plays on SDL's dummy driver, unheard" : "the game runs without sound");
     return opened;
 }
 

@@ -14,7 +14,8 @@
 //
 // Failures: results need not be tested. Null handles, channel -1 and channels out of range are accepted and do
 // nothing (FSOUND_IsPlaying and FSOUND_GetVolume give 0); a missing or malformed file loads as null. When no
-// audio device opens, SDL's dummy driver is tried; when that fails too, every call is a silent no-op.
+// audio device opens, SDL's dummy driver is tried; when that fails too, every call is a silent no-op. Either way
+// one line on standard error says so, in place of the sound library's own reports of the failed device.
 //
 // Ownership: samples and streams are the caller's until FSOUND_Sample_Free / FSOUND_Stream_Close; FSOUND_Close
 // frees any left.

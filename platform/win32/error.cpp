@@ -37,6 +37,8 @@ DWORD KernelErrorFromErrno(int error, const std::string* path)
         return ERROR_ACCESS_DENIED;
     case EEXIST:
         return ERROR_FILE_EXISTS;
+    case ELOOP:
+        return ERROR_CANT_RESOLVE_FILENAME;
     case EMFILE:
     case ENFILE:
         return ERROR_TOO_MANY_OPEN_FILES;

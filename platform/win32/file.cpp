@@ -248,6 +248,9 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
     // the handle's own rights still refuse its writes.
     bool openWritable = write || (flags & O_TRUNC) != 0;
     flags |= openWritable ? (read ? O_RDWR : (write ? O_WRONLY : O_RDWR)) : O_RDONLY;
+    // Nothing is written through a link: a link planted under the name could send the bytes anywhere.
+    if (openWritable || (flags & O_CREAT) != 0)
+        flags |= O_NOFOLLOW;
     bool existed = Exists(path);
     mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
     // Only plain files open: a directory is no file, a device never ends and a pipe would hold the open (hence

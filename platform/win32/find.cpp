@@ -38,6 +38,22 @@ bool Matches(const char* pattern, const char* name)
     return Matches(pattern + 1, name + 1);
 }
 
+// The attributes Windows gives a found name: a link is judged by itself (a reparse point, a folder too when it leads
+// to one), and what is neither file, folder nor link is a device.
+unsigned Attributes(const struct stat& own, const char* mapped)
+{
+    if (S_ISDIR(own.st_mode))
+        return _A_SUBDIR;
+    if (S_ISREG(own.st_mode))
+        return 0;
+    if (!S_ISLNK(own.st_mode))
+        return FILE_ATTRIBUTE_DEVICE;
+    struct stat target;
+    const bool folder = stat(mapped, &target) == 0 && S_ISDIR(target.st_mode);
+    return FILE_ATTRIBUTE_REPARSE_POINT | (folder ? _A_SUBDIR : 0);
+}
+
+// Size and time are the entry's own, a link's and not its target's.
 void Fill(const FindState& state, const std::string& name, struct _finddata_t* data)
 {
     std::memset(data, 0, sizeof(*data));
@@ -45,10 +61,10 @@ void Fill(const FindState& state, const std::string& name, struct _finddata_t* d
     std::string full = state.folder + name;
     char mapped[MAX_PATH];
     struct stat info;
-    if (StandInMapPath(full.c_str(), mapped, sizeof(mapped)) && stat(mapped, &info) == 0) {
+    if (StandInMapPath(full.c_str(), mapped, sizeof(mapped)) && lstat(mapped, &info) == 0) {
         data->size = static_cast<unsigned long>(info.st_size);
         data->time_write = static_cast<long long>(info.st_mtime);
-        data->attrib = S_ISDIR(info.st_mode) ? _A_SUBDIR : 0;
+        data->attrib = Attributes(info, mapped);
     }
 }
 

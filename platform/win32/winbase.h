@@ -62,6 +62,9 @@ void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 // (at least maxlen bytes); null with errno ERANGE when the buffer is too small.
 // File search of the C runtime: matches of "*" and "?" within one folder, taken in sorted name order.
 // "*.*" matches every name, with or without a dot. Returns -1 (errno ENOENT) when nothing matches.
+// attrib is _A_SUBDIR for a folder and 0 for a plain file; a link is described by itself (its own size and time)
+// with FILE_ATTRIBUTE_REPARSE_POINT, plus _A_SUBDIR when it leads to a folder; anything else (a pipe, a device)
+// has FILE_ATTRIBUTE_DEVICE.
 struct _finddata_t {
     unsigned attrib;
     long long time_write;

@@ -481,8 +481,11 @@ void CLauncherDialog::SaveSettings()
         for (size_t i = 0; i < std::size(kModeKeys); ++i)
             ReplaceKey(tree, application, kModeKeys[i], std::to_string(values[i]) + "\n");
     }
-    if (!tree->Save(m_pGame->setupFile))
-        std::fprintf(stderr, "launcher: cannot save the settings to %s\n", m_pGame->setupFile);
+    // Within the cap the start reads settings files by, or not at all: a larger file would lock the game out.
+    std::string problem;
+    if (!tree->SaveWithin(m_pGame->setupFile, FERROX_SETTINGS_MAX_BYTES, &problem))
+        std::fprintf(stderr, "launcher: the settings were not saved: %s %s, and it stays as it was\n",
+                     m_pGame->setupFile, problem.c_str());
 }
 
 void CLauncherDialog::Repaint()

@@ -13,6 +13,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/testsupport/software_fixture.h"
+#include "gfx/testsupport/temp_dir.h"
 #include "platform/win32/dialog_auto.h"
 #include "ui/frontend/launcher.h"
 
@@ -360,6 +361,51 @@ TEST_F(Launcher, ATreeThatDidNotLoadIsNeverSaved)
     EXPECT_EQ(LauncherChooseVideoMode(&game, 0, &adapter, &mode), 1);
     game.setup = nullptr;
     EXPECT_EQ(ReadText("setup.xml"), cut);
+}
+
+namespace {
+
+// Settings in LF line ends, padded with values to exactly `size` bytes.
+std::string PaddedSettings(const std::string& settings, size_t size)
+{
+    const std::string open = "<Padding>\n";
+    const std::string close = "</Padding>\n";
+    const std::string line = std::string(99, 'p') + "\n";
+    std::string text = settings + open;
+    size_t room = size - text.size() - close.size();
+    for (; room > FERROX_TAG_LINE_BUFFER; room -= line.size())
+        text += line;
+    return text + std::string(room - 1, 'q') + "\n" + close;
+}
+
+}  // namespace
+
+// A settings file at the cap the start reads settings by is written back within it, in its own line ends, and
+// the game starts from it again; one the choices would take past the cap stays as it was, and the launcher says so.
+TEST_F(Launcher, ASettingsFileAtTheCapIsSavedWithinItOrKept)
+{
+    const int chosen = ModeIndex(800, 600, 32);
+    const std::string settings = "<Application_Data>\n<VideoModeWidth>\n800\n</VideoModeWidth>\n<VideoModeHeight>\n"
+                                 "600\n</VideoModeHeight>\n<VideoModeBits>\n32\n</VideoModeBits>\n";
+    const std::string language = "</Application_Data>\n<Game_Data>\n<Language>\n0\n</Language>\n</Game_Data>\n";
+    const std::string index = "<ModeIndex>\n" + std::to_string(chosen) + "\n</ModeIndex>\n";
+    for (size_t size : {FERROX_SETTINGS_MAX_BYTES - 1, FERROX_SETTINGS_MAX_BYTES}) {
+        const std::string text = PaddedSettings(settings + index + language, size);
+        ASSERT_EQ(Run(text.c_str(), kPlay), 1);
+        EXPECT_EQ(mode, chosen);
+        EXPECT_TRUE(ReadText("setup.xml") == text) << "size " << size;
+        CFerroxTagTree started;
+        std::string problem;
+        EXPECT_EQ(1, started.LoadWhole("./setup.xml", FERROX_SETTINGS_MAX_BYTES, &problem)) << problem;
+    }
+    // Without a mode index the launcher adds one, which would not fit.
+    const std::string full = PaddedSettings(settings + language, FERROX_SETTINGS_MAX_BYTES);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(full.c_str(), kPlay), 1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("./setup.xml would be larger than 4194304 bytes"), std::string::npos) << err;
+    EXPECT_TRUE(ReadText("setup.xml") == full);
+    EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
 }
 
 TEST_F(Launcher, NoAdapterEndsAtOnceWithoutSaving)

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/application/mouse.h"
+#include "engine/data/file.h"
 #include "engine/data/locale.h"
 #include "engine/data/utf.h"
 #include "engine/world/camera.h"
@@ -46,14 +47,6 @@ CFilePanelGame* g_pFilePanelGame = nullptr;
 
 // Set as the program starts: a temporary written before it was left by an earlier run.
 const long long g_programStart = static_cast<long long>(std::time(nullptr));
-
-// What a save or its thumbnail is written to before it replaces the file ("NAME.fds.tmp", "NAME.bmp.tmp").
-constexpr const char16_t* kTemporarySuffixes[] = {u".fds.tmp", u".bmp.tmp"};
-
-bool EndsWith(const std::u16string& text, const std::u16string& end)
-{
-    return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 bool IsDotName(const std::u16string& name) { return name == u"." || name == u".."; }
 
@@ -121,23 +114,7 @@ long long FileCanvasProgramStart() { return g_programStart; }
 
 int FileCanvasClearTemporaries(const std::string& folder, long long before)
 {
-    std::vector<std::u16string> stale;
-    _wfinddata_t data;
-    intptr_t handle = _wfindfirst(Wide(folder + "*.*").c_str(), &data);
-    if (handle == -1)
-        return 0;
-    do {
-        const std::u16string name = data.name;
-        const bool temporary = std::any_of(std::begin(kTemporarySuffixes), std::end(kTemporarySuffixes),
-                                           [&name](const char16_t* suffix) { return EndsWith(name, suffix); });
-        if (temporary && (data.attrib & _A_SUBDIR) == 0 && data.time_write < before)
-            stale.push_back(name);
-    } while (_wfindnext(handle, &data) == 0);
-    _findclose(handle);
-    int removed = 0;
-    for (const std::u16string& name : stale)
-        removed += _wremove((Wide(folder) + name).c_str()) == 0 ? 1 : 0;
-    return removed;
+    return FerroxRemoveStaleTemporaries(folder, {kSaveSuffix, kThumbnailSuffix}, before);
 }
 
 bool FileCanvasNameAllowed(const std::string& name)

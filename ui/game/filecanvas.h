@@ -54,7 +54,7 @@ bool FileCanvasEntryBefore(const FileEntry& a, const FileEntry& b);
 // The sorted entries of folder (a path ending in "/"); empty when it cannot be read.
 std::vector<FileEntry> FileCanvasList(const std::string& folder);
 // Removes the temporaries that saves and thumbnails of folder (a path ending in "/") are written to before they
-// replace their files ("NAME.fds.tmp", "NAME.bmp.tmp") and that were last written before `before`, in the
+// replace their files (FerroxRemoveStaleTemporaries) and that were last written before `before`, in the
 // listing's seconds: what a run cut off while saving left. Returns how many went.
 int FileCanvasClearTemporaries(const std::string& folder, long long before);
 // When the running program started, in the listing's seconds.

@@ -140,27 +140,31 @@ TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSavedAndThePanelSaysWhy)
 TEST_F(SavePanelTest, ItsListingClearsTemporariesEarlierRunsLeft)
 {
     const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
-    for (const char* name :
-         {"maps/old.fds.tmp", "maps/old.bmp.tmp", "maps/notes.tmp", "maps/fresh.fds.tmp", "maps/a.fds"}) {
+    const std::string token = ".0123456789abcdef.tmp";
+    const std::string oldSave = "maps/old.fds" + token;
+    const std::string oldThumbnail = "maps/old.bmp" + token;
+    const std::string fresh = "maps/fresh.fds" + token;
+    for (const std::string& name :
+         {oldSave, oldThumbnail, std::string("maps/notes.tmp"), fresh, std::string("maps/a.fds")}) {
         Touch(name);
-        if (std::string(name) != "maps/fresh.fds.tmp")
+        if (name != fresh)
             std::filesystem::last_write_time(start / name, hourAgo);
     }
     panel->OpenMapsFolder();
-    EXPECT_FALSE(Exists("maps/old.fds.tmp"));
-    EXPECT_FALSE(Exists("maps/old.bmp.tmp"));
+    EXPECT_FALSE(Exists(oldSave));
+    EXPECT_FALSE(Exists(oldThumbnail));
     EXPECT_TRUE(Exists("maps/notes.tmp"));
-    EXPECT_TRUE(Exists("maps/fresh.fds.tmp"));
+    EXPECT_TRUE(Exists(fresh));
     EXPECT_TRUE(Exists("maps/a.fds"));
     EXPECT_EQ(Names(), (std::vector<std::string>{"a"}));
 
     // The load panel reads; it removes nothing.
-    Touch("maps/old.fds.tmp");
-    std::filesystem::last_write_time(start / "maps/old.fds.tmp", hourAgo);
+    Touch(oldSave);
+    std::filesystem::last_write_time(start / oldSave, hourAgo);
     CLoadPanel loader;
     loader.SetStartFolder(start.string());
     loader.OpenMapsFolder();
-    EXPECT_TRUE(Exists("maps/old.fds.tmp"));
+    EXPECT_TRUE(Exists(oldSave));
 }
 
 }  // namespace
