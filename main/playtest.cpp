@@ -61,9 +61,6 @@ constexpr uint32_t kClearColour = 0x6868BC;  // the level camera's clear colour 
 constexpr int kSettleFrames = 20;
 constexpr int kLevelFrames = 40;
 constexpr int kStateBudget = 600;
-// Move, move, press, release (the button is down for one frame, as a quick player's is), then two frames for
-// the canvases to act.
-constexpr int kClickFrames = 6;
 constexpr int kHoldFrames = 12;   // arrow keys and the pointer at an edge
 constexpr int kRunBudget = 6000;  // speed-3 frames for shoppers to come
 // Points of the ground for the room, in fractions of the screen: its corners lie in the lower middle of the
@@ -131,10 +128,20 @@ float Distance(const float a[3], const GxV3d* b)
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
+CBuildCanvasManager* BuildMenus()
+{
+    CInterface* ui = InterfaceGet();
+    return ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
+}
+
+}  // namespace
+
+// ---- the step tables ----
+
 // Where the player sees a world point: screen pixels of the game camera's view, with `mirror` flipping the
 // camera's right vector (the library's cameras look down their at vector with right pointing either way).
 // False behind the camera or off the view.
-bool ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
+bool CPlayTest::ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
 {
     CFerroxCamera* camera = Game()->m_pCamera.get();
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
@@ -154,16 +161,6 @@ bool ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
     *y = v * static_cast<float>(Game()->GetScreenHeight());
     return u > 0.05f && u < 0.95f && v > 0.1f && v < 0.8f;
 }
-
-CBuildCanvasManager* BuildMenus()
-{
-    CInterface* ui = InterfaceGet();
-    return ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
-}
-
-}  // namespace
-
-// ---- the step tables ----
 
 CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width, int height, bool modeOnly)
     : m_folder(folder), m_pShell(shell), m_width(width), m_height(height), m_modeOnly(modeOnly)
@@ -189,8 +186,13 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"camera_turn", &CPlayTest::CameraTurn, 120},
         {"camera_edge", &CPlayTest::CameraEdge, 120},
         {"room", &CPlayTest::Room, 300},
+        {"walls", &CPlayTest::Walls, 300},
+        {"walls_extended", &CPlayTest::WallsExtended, 300},
+        {"demolish", &CPlayTest::Demolish, 600},
         {"door", &CPlayTest::Door, 600},
         {"stairs", &CPlayTest::Stairs, 600},
+        {"third_storey", &CPlayTest::ThirdStorey, 300},
+        {"ground_storey", &CPlayTest::GroundStorey, 120},
         {"shop", &CPlayTest::Shop, 600},
         {"shop_card", &CPlayTest::ShopCard, 120},
         {"shoppers", &CPlayTest::Shoppers, kRunBudget},

@@ -126,10 +126,11 @@ protected:
                std::to_string(edge.second / kMallSide) + "," + std::to_string(edge.second % kMallSide) + ")";
     }
     // Every outer edge closed by exactly one piece, and nothing else closed.
-    void ExpectClosedRooms(const char* layout)
+    void ExpectClosedRooms(const char* layout, CFerroxBlockMesh* storey = nullptr)
     {
-        const std::map<Edge, int> closed = ClosedEdges(Ground());
-        const std::set<Edge> outer = OuterEdges(Ground());
+        storey = storey ? storey : Ground();
+        const std::map<Edge, int> closed = ClosedEdges(storey);
+        const std::set<Edge> outer = OuterEdges(storey);
         ASSERT_FALSE(outer.empty()) << layout;
         for (const Edge& edge : outer) {
             const auto found = closed.find(edge);
@@ -293,6 +294,22 @@ TEST_F(Walls, DoorsTakeTheWallsPlaceWithADoorway)
         EXPECT_EQ(door->GetRows() * door->GetColumns(), gap->GetRows() * gap->GetColumns());
     }
     EXPECT_EQ(2u, PiecesOn(Ground(), 4).size()) << "the edge is broken by the door";
+
+    // A storey above has the same outline, its walls running on over the doors, and no opening by them.
+    BuildStoreys(2);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    for (int cell = 0; cell < kMallSide * kMallSide; cell++)
+        EXPECT_EQ(Ground()->IsAreaTiled(cell, 1, 1), upper->IsAreaTiled(cell, 1, 1)) << cell;
+    ExpectClosedRooms("doors, upstairs", upper);
+    EXPECT_TRUE(ClosedEdges(upper, true).empty()) << "no rail upstairs";
+    CDoorObject* door = dynamic_cast<CDoorObject*>(manager->GetFloorRecord(0)->doors.front());
+    controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
+    CScalableObject* box = controller->GetAreaBox();
+    box->SetDragArea(door->GetEntranceCell(0), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(1, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "floor may go above the cell behind a door";
+    box->SetDragArea(door->GetFirstCell(), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(0, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "but not above the door";
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
 }
 
 }  // namespace
