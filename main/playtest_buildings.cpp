@@ -24,11 +24,11 @@
 
 namespace {
 
-constexpr int kSteps = 6;           // pointer moves between the corners of a drag
-constexpr int kSettle = 4;          // frames for what an input changed to be drawn
-constexpr int kRoomCells = 7;       // the second room is square
-constexpr int kRoomGap = 3;         // cells of ground between the two rooms
-constexpr int kStripCells = 2;      // the extension's depth
+constexpr int kSteps = 6;            // pointer moves between the corners of a drag
+constexpr int kSettle = 4;           // frames for what an input changed to be drawn
+constexpr int kRoomCells = 7;        // the second room is square
+constexpr int kRoomGap = 3;          // cells of ground between the two rooms
+constexpr int kStripCells = 2;       // the extension's depth
 constexpr float kWallMiddle = 1.5f;  // half a wall's height
 constexpr float kRailMiddle = 0.5f;  // half a rail's height
 constexpr float kHalfCell = 1.0f;
@@ -278,8 +278,8 @@ bool CPlayTest::Walls(int)
         }
         // Beyond each side in turn: the room, then the strip on its far side from the first room.
         const int away = kRoomGap + 1, size = kRoomCells - 1;
-        const int rooms[4][4] = {{r1 + away, c0, 1, 0}, {r0 - away - size, c0, -1, 0}, {r0, c1 + away, 0, 1},
-                                 {r0, c0 - away - size, 0, -1}};
+        const int rooms[4][4] = {
+            {r1 + away, c0, 1, 0}, {r0 - away - size, c0, -1, 0}, {r0, c1 + away, 0, 1}, {r0, c0 - away - size, 0, -1}};
         float lowest = 0.0f;
         for (const auto& room : rooms) {
             const int first = CellOf(ground, room[0], room[1]), last = CellOf(ground, room[0] + size, room[1] + size);
@@ -287,8 +287,8 @@ bool CPlayTest::Walls(int)
             const int stripRow = dr > 0 ? room[0] + kRoomCells : dr < 0 ? room[0] - kStripCells : room[0];
             const int stripColumn = dc > 0 ? room[1] + kRoomCells : dc < 0 ? room[1] - kStripCells : room[1];
             const int stripFirst = CellOf(ground, stripRow, stripColumn);
-            const int stripLast = CellOf(ground, stripRow + (dr ? kStripCells - 1 : size),
-                                         stripColumn + (dc ? kStripCells - 1 : size));
+            const int stripLast =
+                CellOf(ground, stripRow + (dr ? kStripCells - 1 : size), stripColumn + (dc ? kStripCells - 1 : size));
             if (first < 0 || last < 0 || stripFirst < 0 || stripLast < 0)
                 continue;
             bool seen = true;
