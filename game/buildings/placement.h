@@ -1,13 +1,15 @@
 // The placement controller: build mode. It holds one object from a template and puts it into the mall
 // (mode 1), lays floor tiles over a dragged rectangle (mode 2) or clears one (mode 3), always on the floor
-// manager's current storey, showing translucent boxes that turn green or red with validity. It keeps the
-// generated wall pieces (edges, balcony rails, door gaps) in step with the tiles, and loads and saves the
-// "<OBJECTS>" section.
+// manager's current storey, showing translucent boxes that turn green or red with validity (while demolishing,
+// the box covers the building a click would remove). It keeps the generated wall pieces (walls along the
+// outside of the laid floor, rails round openings upstairs, doorways over doors) in step with every change,
+// from the storey changed up, and loads and saves the "<OBJECTS>" section.
 //
 // The game owns one controller, drives Update and Render each frame and forwards the mouse buttons; it
 // installs FloorHooks() on its floor manager so that the ground object follows the storey shown. The
 // controller reaches the object manager, the floor manager and the game's notice seam (sample 1 on a
-// placement). Objects it makes belong to the object manager; wall pieces are the controller's to remove.
+// placement; a message the first time a demolishing removes a building or clears floor, since neither pays
+// anything back). Objects it makes belong to the object manager; wall pieces are the controller's to remove.
 // One thread.
 #pragma once
 
