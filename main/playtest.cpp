@@ -62,9 +62,6 @@ constexpr uint32_t kClearColour = 0x6868BC;  // the level camera's clear colour 
 constexpr int kSettleFrames = 20;
 constexpr int kLevelFrames = 40;
 constexpr int kStateBudget = 600;
-// Move, move, press, release (the button is down for one frame, as a quick player's is), then two frames for
-// the canvases to act.
-constexpr int kClickFrames = 6;
 constexpr int kHoldFrames = 12;   // arrow keys and the pointer at an edge
 constexpr int kRunBudget = 6000;  // speed-3 frames for shoppers to come
 // Points of the ground for the room, in fractions of the screen: its corners lie in the lower middle of the
@@ -193,8 +190,13 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"camera_turn", &CPlayTest::CameraTurn, 120},
         {"camera_edge", &CPlayTest::CameraEdge, 120},
         {"room", &CPlayTest::Room, 300},
+        {"walls", &CPlayTest::Walls, 300},
+        {"walls_extended", &CPlayTest::WallsExtended, 300},
+        {"demolish", &CPlayTest::Demolish, 600},
         {"door", &CPlayTest::Door, 600},
         {"stairs", &CPlayTest::Stairs, 600},
+        {"third_storey", &CPlayTest::ThirdStorey, 300},
+        {"ground_storey", &CPlayTest::GroundStorey, 120},
         {"language_locked", &CPlayTest::LanguageLocked, 200},
         {"shop", &CPlayTest::Shop, 600},
         {"shop_front", &CPlayTest::ShopFront, 60},

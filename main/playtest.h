@@ -6,18 +6,23 @@
 // the step's name when its frame budget runs out; each passed step leaves a screenshot in the folder.
 //
 // The full run: the launcher (language page, French, the mode list, play), the main menu, London, start, the
-// camera keys and edge, a room of floor tiles with a door, stairs and a second storey, a shop and its card,
+// camera keys and edge, a room of floor tiles, a second room whose walls are checked on screen as it is laid
+// and extended, a bench and a tile demolished, a door, stairs and a second storey, a third storey over the
+// stairs, a shop and its card,
 // shoppers coming in at speed 3, a shopper's card with its need bars and selection ring, the storey above,
 // three staff hired, the contracts panel, a refused save name, a save named with a capital and its picture, save,
 // the load panel, load, Escape and quit. The mode run: the launcher picks one mode, the client area must have its
 // size and a click on a main-menu button must press it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <unordered_set>
 #include <utility>
 #include <vector>
+
+#include "gfx/core/gx.h"
 
 #include "platform/win32/windows.h"
 
@@ -38,6 +43,10 @@ public:
     int Result() const;
 
 private:
+    // Move, move, press, release (the button is down for one frame, as a quick player's is), then two frames
+    // for the canvases to act.
+    static constexpr int kClickFrames = 6;
+
     typedef bool (CPlayTest::*StepFunction)(int frame);
     struct Step {
         const char* name;
@@ -157,6 +166,26 @@ private:
     int m_lockedPage = -1;  // the root's page and the button of a locked item
     int m_lockedItem = 0;
 
+    // Building steps (main/playtest_buildings.cpp): a second room laid and extended, its walls seen closed
+    // round it; a bench and a tile demolished in it; a third storey over the stairs, without rails there.
+    bool Walls(int frame);
+    bool WallsExtended(int frame);
+    bool Demolish(int frame);
+    bool ThirdStorey(int frame);
+    bool GroundStorey(int frame);
+    // Where the player sees a world point, the camera's right vector taken as the game's pick agrees; false
+    // off the view.
+    bool SeenAt(const GxV3d& point, float* x, float* y);
+    // Takes which way the camera's right vector points from the pick under the pointer; true once known.
+    bool LearnMirror(int frame);
+    // A press on one world point, the pointer carried to another with the button held, and a release; true
+    // once released. Counts magenta pixels of the frames while the button is held.
+    bool DragBetween(int frame, const GxV3d& from, const GxV3d& to);
+    // The pixels of the frame at the points (-1 where a point is off the view).
+    std::vector<long> PixelsAt(const std::vector<GxV3d>& points);
+    // How many pixels of the frame read magenta.
+    int MagentaPixels();
+
     std::string m_folder;
     CProgramShell* m_pShell;
     int m_width;
@@ -181,4 +210,13 @@ private:
     WORD m_key = 0;         // the key a step holds down
     bool m_inCity = false;  // London's view is shown
     std::vector<std::pair<std::string, std::vector<DWORD>>> m_launcherPictures;
+    // What the building steps keep between them.
+    int m_mirror = -1;     // -1 not yet known, else whether the camera's right vector is mirrored
+    int m_roomFirst = -1;  // the second room's corner cells on the ground storey
+    int m_roomLast = -1;
+    int m_stripFirst = -1;  // the strip that extends it
+    int m_stripLast = -1;
+    int m_magenta = 0;         // magenta pixels seen while dragging
+    std::vector<long> m_seen;  // pixels kept to compare with a later frame
+    std::vector<GxV3d> m_points;
 };

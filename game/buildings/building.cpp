@@ -369,8 +369,9 @@ int CBaseObject::CanLayFloor(CFerroxBlockMesh* below, CFerroxBlockMesh* above, C
                 return 0;
             if (stairs && stairs->GetUpperFloor() == above)
                 return 0;
+            // Not over a door's own cells; the cells before and behind it hold the door too.
             CDoorObject* door = dynamic_cast<CDoorObject*>(occupant);
-            if (door && !door->IsExtraEntranceCell(cell))
+            if (door && !door->IsEntranceCell(cell))
                 return 0;
         } else {
             CShop* shop = dynamic_cast<CShop*>(occupant);

@@ -129,8 +129,10 @@ int BuildingStoreyFilter(CFerroxBase* occupant, int cell, int flag)
 {
     if (dynamic_cast<CAtriumObject*>(occupant))
         return 0;
+    // A door stands in the wall line, off the floor: the floor above carries on over the cells in front of and
+    // behind it where the floor below does, never over the door itself.
     if (CDoorObject* door = dynamic_cast<CDoorObject*>(occupant))
-        return door->IsExtraEntranceCell(cell);
+        return flag == 0 && door->IsEntranceCell(cell) ? 1 : 0;
     if (dynamic_cast<CStairs*>(occupant))
         return 1;
     return flag == 0 ? 1 : 0;

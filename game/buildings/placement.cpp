@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "engine/application/base.h"
 #include "engine/application/debugdraw.h"
 #include "engine/data/file.h"
 #include "engine/navigation/blockmesh.h"
@@ -38,6 +39,8 @@ constexpr int kOwnModelMode = 2;
 constexpr float kParkedHeight = -50.0f;
 constexpr float kHoverHeight = 1.15f;
 constexpr float kBoxLift = 0.01f;
+// How far the box shown over a building stands out from its cells on each side.
+constexpr float kBuildingBoxMargin = 0.2f;
 constexpr float kQuarterTurn = 90.0f;
 // How many cells from the pointer a held door looks for a wall it fits.
 constexpr int kDoorReach = 2;
@@ -144,6 +147,20 @@ bool IsBuilding(CFerroxObject* object)
     return dynamic_cast<CBaseObject*>(object) && !dynamic_cast<CScalableObject*>(object);
 }
 
+// Whether any cell of the rectangle between the two corner cells carries a floor tile.
+bool AnyLaid(CFerroxBlockMesh* storey, int first, int last)
+{
+    const int r0 = storey->GetCellRow(first, 1), r1 = storey->GetCellRow(last, 1);
+    const int c0 = storey->GetCellColumn(first, 1), c1 = storey->GetCellColumn(last, 1);
+    for (int r = std::min(r0, r1); r <= std::max(r0, r1); r++) {
+        for (int c = std::min(c0, c1); c <= std::max(c0, c1); c++) {
+            if (storey->IsAreaTiled(storey->GetCellIndex(c, r, 1), 1, 1))
+                return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -179,6 +196,8 @@ void CPlacementController::Init()
     m_pHeldTemplate = nullptr;
     m_pHeldFactory = nullptr;
     m_shownValue = kNoShownValue;
+    m_toldRemoved = 0;
+    m_toldCleared = 0;
 }
 
 void CPlacementController::Create(CFloorManager* floors, CFerroxWorld* world)
@@ -282,6 +301,8 @@ int CPlacementController::SetMode(int32_t mode, CFerroxWorld* world, int drop, C
     }
     if (mode == PLACEMENT_LAY || mode == PLACEMENT_CLEAR)
         CreateBoxes();
+    if (mode != m_mode)
+        m_toldRemoved = m_toldCleared = 0;
     m_mode = mode;
     // The interface takes the value before the next draw: it follows the mode at once.
     m_shownValue = m_mode == PLACEMENT_OBJECT && m_pHeld ? static_cast<int16_t>(m_pHeld->GetValue()) : kNoShownValue;
@@ -456,7 +477,7 @@ int CPlacementController::RotateHeldObject(int direction)
 // ---------------------------------------------------------------------------------------------------------
 // Frames
 
-void CPlacementController::Update(const GxV3d& point)
+void CPlacementController::Update(const GxV3d& point, CFerroxObject* picked)
 {
     if (!m_pFloors)
         return;
@@ -482,10 +503,10 @@ void CPlacementController::Update(const GxV3d& point)
         return;
     }
     if (m_mode == PLACEMENT_LAY || m_mode == PLACEMENT_CLEAR)
-        UpdateDrag(point, storey);
+        UpdateDrag(point, storey, picked);
 }
 
-void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey)
+void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey, CFerroxObject* picked)
 {
     Translate(m_pCursorBox, {0.0f, kParkedHeight, 0.0f}, 0);
     m_dragEnd = storey->GetCellAt(point);
@@ -496,6 +517,13 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
     }
     if (!m_pAreaBox)
         return;
+    // Demolishing, the pointer on a building shows that building: a click there removes it.
+    if (m_mode == PLACEMENT_CLEAR && (m_dragStart == kNoCell || m_dragStart == m_dragEnd)) {
+        if (CBaseObject* building = RemovableAt(picked, storey, m_dragEnd)) {
+            ShowOver(building, storey);
+            return;
+        }
+    }
     const int start = m_dragStart != kNoCell ? m_dragStart : m_dragEnd;
     const int n = storey->GetCellSize();
     // The box is counted from the middle of the cell under the pointer.
@@ -556,7 +584,8 @@ void CPlacementController::Render()
     CFerroxBlockMesh* storey = CurrentStorey();
     GxV3d corner = {};
     int cellsX = 0, cellsZ = 0;
-    if (GetDragOutline(&corner, &cellsX, &cellsZ))
+    // The cell grid of the drag is a debugging aid: the area box shows the player the rectangle.
+    if (g_FerroxDebugSettings.GetSwitch(FERROX_DEBUG_DEBUGTXTONSCREEN) && GetDragOutline(&corner, &cellsX, &cellsZ))
         DrawDebugGrid(corner, cellsX, cellsZ, static_cast<float>(storey->GetCellSize()));
     if (m_mode != PLACEMENT_OBJECT || !m_pHeld)
         return;
@@ -591,15 +620,13 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
     // The whole footprint must lie on the grid before the object takes its cells.
     if (!storey->IsAreaInside(m_pHeld->GetFirstCell(), m_pHeld->GetRows(), m_pHeld->GetColumns(), 1))
         return 1;
-    CFerroxBlockMesh* above = storey->GetUpper();
-    const bool reachesAbove = (dynamic_cast<CStairs*>(m_pHeld) || dynamic_cast<CShop*>(m_pHeld)) && above;
+    if (world)
+        m_pWorld = world;
     if (!skipChecks) {
         if (!HeldFits(at, storey))
             return 1;
         MoveHeldObject(at);
-        RemoveWalls(world, 0, storey);
-        if (reachesAbove)
-            RemoveWalls(world, 0, above);
+        RemoveWallsFrom(storey);
     }
     if (!m_pRecord)
         m_pRecord = std::make_unique<CPlacementRecord>(CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey});
@@ -614,13 +641,8 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
         if (g_pGame)
             g_pGame->PlaySample(kPlacedSample, kPlacedVolume);
     }
-    if (!skipChecks) {
-        BuildWalls(world, 0, storey);
-        if (reachesAbove) {
-            BuildWalls(world, 0, above);
-            HideStorey(above);
-        }
-    }
+    if (!skipChecks)
+        BuildWallsFrom(storey);
     if (!placed)
         return 1;
     m_pHeld = nullptr;
@@ -665,13 +687,15 @@ int CPlacementController::BeginDrag(const GxV3d& point)
 
 int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
 {
+    if (world)
+        m_pWorld = world;
     CFerroxBlockMesh* storey = CurrentStorey();
     int result = 1;
     const int end = storey ? storey->GetCellAt(point) : kNoCell;
     if (storey && m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(end, 0) &&
         m_pAreaBox->CanLayFloor(storey->GetLower(), storey->GetUpper(), storey, 0)) {
         const int32_t cells = m_pAreaBox->GetRows() * m_pAreaBox->GetColumns();
-        RemoveWalls(world, 0, storey);
+        RemoveWallsFrom(storey);
         SetFloorArea(storey, m_dragStart, end, nullptr, 1, 0);
         AddCost(cells);
         CFerroxTileRecord* first =
@@ -679,25 +703,68 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
         for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
             if (!m_pAreaBox->CanLayFloor(up->GetLower(), up->GetUpper(), up, 0))
                 continue;
-            RemoveWalls(world, 0, up);
             SetFloorArea(up, m_dragStart, end, first, 1, 1);
             AddCost(cells);
-            BuildWalls(world, 0, up);
-            HideStorey(up);
         }
-        BuildWalls(world, 0, storey);
+        BuildWallsFrom(storey);
         result = 0;
     }
     EndDrag();
     return result;
 }
 
+CBaseObject* CPlacementController::RemovableAt(CFerroxObject* picked, CFerroxBlockMesh* storey, int cell)
+{
+    if (!storey)
+        return nullptr;
+    CFerroxObject* owner =
+        picked && picked->GetModel() && picked->GetModel()->GetOwner() ? picked->GetModel()->GetOwner() : picked;
+    CFerroxObject* occupant =
+        storey->IsValidCell(cell, 1) ? dynamic_cast<CFerroxObject*>(storey->GetBlock(cell)->m_pOccupant) : nullptr;
+    for (CFerroxObject* candidate : {owner, occupant}) {
+        CBaseObject* building = IsBuilding(candidate) ? dynamic_cast<CBaseObject*>(candidate) : nullptr;
+        CStairs* stairs = dynamic_cast<CStairs*>(building);
+        if (building && (building->GetFloor() == storey || (stairs && stairs->GetUpperFloor() == storey)))
+            return building;
+    }
+    return nullptr;
+}
+
+void CPlacementController::ShowOver(CBaseObject* building, CFerroxBlockMesh* storey)
+{
+    const float n = static_cast<float>(storey->GetCellSize());
+    const int first = building->GetFirstCell();
+    const float rows = static_cast<float>(building->GetRows());
+    const float columns = static_cast<float>(building->GetColumns());
+    // Rows run along +x and columns along -z from the first cell.
+    const GxV3d at = {static_cast<float>(storey->GetCellWorldX(first, 1)) + (rows - 1.0f) * n * 0.5f,
+                      storey->GetOrigin().y + kBoxLift,
+                      static_cast<float>(storey->GetCellWorldZ(first, 1)) - (columns - 1.0f) * n * 0.5f};
+    m_pAreaBox->ResetScale();
+    m_pAreaBox->SetScale({rows * n + 2.0f * kBuildingBoxMargin, 1.0f, columns * n + 2.0f * kBuildingBoxMargin});
+    m_pAreaBox->Translate(&at, 0);
+    SetColour(m_pAreaBox, {kFull, kFull, 0, kBoxAlpha});
+}
+
+void CPlacementController::TellOnce(int16_t message)
+{
+    int16_t* told = message == kRemovedNotRefundedMessage ? &m_toldRemoved : &m_toldCleared;
+    if (*told)
+        return;
+    *told = 1;
+    BuildingMessage(message);
+}
+
 void CPlacementController::RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey)
 {
+    // The pieces of the building's own storey and those above follow: stairs leave a well, a door a wall.
+    CFerroxBlockMesh* own = dynamic_cast<CFerroxBlockMesh*>(building->GetFloor());
+    CFerroxBlockMesh* from = own ? own : storey;
+    RemoveWallsFrom(from);
     Manager()->RemoveObject(building, 1);
     EndDrag();
-    RemoveWalls(m_pWorld, 0, storey);
-    BuildWalls(m_pWorld, 0, storey);
+    BuildWallsFrom(from);
+    TellOnce(kRemovedNotRefundedMessage);
 }
 
 int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, CFerroxWorld* world)
@@ -705,41 +772,29 @@ int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, C
     if (world)
         m_pWorld = world;
     CFerroxBlockMesh* storey = CurrentStorey();
-    const bool still = m_dragStart == m_dragEnd;
-    if (picked && still) {
-        CFerroxObject* owner =
-            picked->GetModel() && picked->GetModel()->GetOwner() ? picked->GetModel()->GetOwner() : picked;
-        if (IsBuilding(owner)) {
-            RemoveBuilding(dynamic_cast<CBaseObject*>(owner), storey);
-            return 0;
-        }
-    }
     if (!storey) {
         EndDrag();
         return 1;
     }
     const int cell = storey->GetCellAt(point);
-    if (still && storey->IsValidCell(cell, 1)) {
-        CFerroxObject* occupant = dynamic_cast<CFerroxObject*>(storey->GetBlock(cell)->m_pOccupant);
-        if (IsBuilding(occupant)) {
-            RemoveBuilding(dynamic_cast<CBaseObject*>(occupant), storey);
+    if (m_dragStart == m_dragEnd) {
+        if (CBaseObject* building = RemovableAt(picked, storey, cell)) {
+            RemoveBuilding(building, storey);
             return 0;
         }
     }
     if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0) &&
         m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
-        RemoveWalls(world, 0, storey);
+        const bool laid = AnyLaid(storey, m_dragStart, cell);
+        RemoveWallsFrom(storey);
         ClearFloorArea(storey, m_dragStart, cell);
         for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
-            if (!m_pAreaBox->CanLayFloor(nullptr, up->GetUpper(), storey, 0))
-                continue;
-            RemoveWalls(world, 0, up);
-            ClearFloorArea(up, m_dragStart, cell);
-            // The storey above keeps its edges in step too, out of sight.
-            BuildWalls(world, 0, up);
-            HideStorey(up);
+            if (m_pAreaBox->CanLayFloor(nullptr, up->GetUpper(), storey, 0))
+                ClearFloorArea(up, m_dragStart, cell);
         }
-        BuildWalls(world, 0, storey);
+        BuildWallsFrom(storey);
+        if (laid)
+            TellOnce(kClearedNotRefundedMessage);
     }
     EndDrag();
     return 1;
@@ -784,6 +839,23 @@ void CPlacementController::FloorHooksImpl::OnStoreyAdded(CFerroxBlockMesh* store
 {
     m_owner->RemoveWalls(m_owner->m_pWorld, 0, storey);
     m_owner->BuildWalls(m_owner->m_pWorld, 0, storey);
+}
+
+void CPlacementController::RemoveWallsFrom(CFerroxBlockMesh* storey)
+{
+    for (CFerroxBlockMesh* level = storey; level; level = level->GetUpper())
+        RemoveWalls(m_pWorld, 0, level);
+}
+
+void CPlacementController::BuildWallsFrom(CFerroxBlockMesh* storey)
+{
+    const int shown = m_pFloors ? m_pFloors->GetCurrentFloorIndex() : 0;
+    for (CFerroxBlockMesh* level = storey; level; level = level->GetUpper()) {
+        ScanWalls(level);
+        // The storeys above the one shown keep their pieces out of sight.
+        if (StoreyIndex(level) > shown)
+            HideStorey(level);
+    }
 }
 
 int CPlacementController::RemoveWalls(CFerroxWorld*, int all, CFerroxBlockMesh* storey)

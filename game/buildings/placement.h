@@ -1,13 +1,15 @@
 // The placement controller: build mode. It holds one object from a template and puts it into the mall
 // (mode 1), lays floor tiles over a dragged rectangle (mode 2) or clears one (mode 3), always on the floor
-// manager's current storey, showing translucent boxes that turn green or red with validity. It keeps the
-// generated wall pieces (edges, balcony rails, door gaps) in step with the tiles, and loads and saves the
-// "<OBJECTS>" section.
+// manager's current storey, showing translucent boxes that turn green or red with validity (while demolishing,
+// the box covers the building a click would remove). It keeps the generated wall pieces (walls along the
+// outside of the laid floor, rails round openings upstairs, doorways over doors) in step with every change,
+// from the storey changed up, and loads and saves the "<OBJECTS>" section.
 //
 // The game owns one controller, drives Update and Render each frame and forwards the mouse buttons; it
 // installs FloorHooks() on its floor manager so that the ground object follows the storey shown. The
 // controller reaches the object manager, the floor manager and the game's notice seam (sample 1 on a
-// placement). Objects it makes belong to the object manager; wall pieces are the controller's to remove.
+// placement; a message the first time a demolishing removes a building or clears floor, since neither pays
+// anything back). Objects it makes belong to the object manager; wall pieces are the controller's to remove.
 // One thread.
 #pragma once
 
@@ -35,6 +37,10 @@ enum PlacementMode : int32_t {
 constexpr int kWallTemplates = 10;
 // The shown value when nothing is held.
 constexpr int16_t kNoShownValue = -1;
+// "InGameMessages" texts telling the player that what is demolished is not paid back: a building removed, and
+// laid floor cleared. Each is told once while demolishing.
+constexpr int16_t kRemovedNotRefundedMessage = 45;
+constexpr int16_t kClearedNotRefundedMessage = 46;
 
 class CPlacementController {
 public:
@@ -54,7 +60,9 @@ public:
 
     // Drops what the mode held, then starts the new one; 0.
     int SetMode(int32_t mode, CFerroxWorld* world, int drop, CFerroxAssetSet* set, CFerroxObjectFactory* factory);
-    void Update(const GxV3d& point);
+    // `picked` is the object under the pointer, if any: while demolishing, the box shows the building a click
+    // would remove.
+    void Update(const GxV3d& point, CFerroxObject* picked = nullptr);
     void Render();
     int RotateHeldObject(int direction);
     // 0 placed, 1 refused.
@@ -65,7 +73,8 @@ public:
     int BeginDrag(const GxV3d& point);
     // 0 laid, 1 refused.
     int LayFloorArea(const GxV3d& point, CFerroxWorld* world);
-    // 0 when an object was removed, 1 otherwise.
+    // A click that did not move removes the building the box showed (picked, or standing on the cell at the
+    // point); otherwise the dragged rectangle's floor is cleared. 0 when an object was removed, 1 otherwise.
     int ClearArea(const GxV3d& point, CFerroxObject* picked, CFerroxWorld* world);
     // Lays the rectangle between the cells (tile null: the current tile type), then frees its cells; 0.
     int SetFloorArea(CFerroxBlockMesh* storey, int first, int last, CFerroxTileRecord* tile, int includeOccupied,
@@ -122,10 +131,24 @@ private:
     GxV3d HeldSpot(const GxV3d& point, CFerroxBlockMesh* storey);
     // The fit test of the held object standing at the point, again after a turn the test itself made.
     bool HeldFits(const GxV3d& at, CFerroxBlockMesh* storey);
-    void UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey);
+    void UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey, CFerroxObject* picked);
+    // The building a demolishing click at the cell removes: the picked one, else the one standing on the cell;
+    // only buildings of the storey (or stairs reaching it), never generated pieces. Null for none.
+    CBaseObject* RemovableAt(CFerroxObject* picked, CFerroxBlockMesh* storey, int cell);
+    // The area box over the building's cells, a little wider so that it shows round the building's base.
+    void ShowOver(CBaseObject* building, CFerroxBlockMesh* storey);
     void RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey);
+    // Tells the player once per demolishing what a removal pays back.
+    void TellOnce(int16_t message);
     void EndDrag();
     void ScanWalls(CFerroxBlockMesh* storey);
+    // The pieces of the storey and of every storey above it, whose edges follow the walls and doors below.
+    void RemoveWallsFrom(CFerroxBlockMesh* storey);
+    void BuildWallsFrom(CFerroxBlockMesh* storey);
+    // One piece of the template over the run of `length` cells from `first` to `last`, along a row or across
+    // rows, turned by `yaw` unless it is negative.
+    void MakePiece(CFerroxBlockMesh* storey, CFerroxAssetSet* set, int first, int last, int length, bool acrossRows,
+                   float yaw);
     CFerroxBlockMesh* Ground() const;
     CFerroxBlockMesh* CurrentStorey() const;
     int16_t StoreyIndex(CFerroxBlockMesh* storey) const;
@@ -148,5 +171,7 @@ private:
     CFerroxAssetSet* m_pHeldTemplate;
     CFerroxObjectFactory* m_pHeldFactory;
     int16_t m_shownValue;
+    int16_t m_toldRemoved;
+    int16_t m_toldCleared;
     FloorHooksImpl m_floorHooks;
 };

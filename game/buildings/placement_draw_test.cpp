@@ -1,9 +1,12 @@
-// The build-mode boxes as the player sees them: the authored London level on the OpenGL back end, a camera
-// straight above a cell, the world drawn as the game draws it and then the controller's cursor box; the pixel
-// under the camera must read green where the held object fits and red where it does not.
+// Build mode as the player sees it: the authored London level on the OpenGL back end, a camera straight above,
+// the world drawn as the game draws it and then the controller. The pixel under the camera must read green
+// where the held object fits and red where it does not; a dragged rectangle shows its box and nothing else; the
+// walls of a room stand on its floor's outline, closed at the corners, and not round an opening in the floor.
 #include <cmath>
 #include <memory>
+#include <vector>
 
+#include "engine/application/base.h"
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
 #include "game/world/levelmanager.h"
@@ -14,6 +17,10 @@
 namespace {
 
 constexpr GxInt32 kSize = 32;
+// The picture of a room: straight down, without perspective, this many pixels over twice the view window.
+constexpr GxInt32 kPictureSize = 256;
+constexpr float kPictureWindow = 12.0f;
+constexpr bool kControllerOnly = true;
 constexpr float kEyeHeight = 12.0f;
 constexpr float kLookDown = 90.0f;
 // The cursor box is two units across: this far past the middle of the entrance cell is still on it.
@@ -27,7 +34,7 @@ struct Pixel {
 
 class PlacementDraw : public LevelGLDraw {
 protected:
-    PlacementDraw() : LevelGLDraw(kSize) {}
+    explicit PlacementDraw(GxInt32 size = kSize) : LevelGLDraw(size), size(size) {}
     static void TearDownTestSuite() { RemoveAuthoredRoot(); }
     void SetUp() override
     {
@@ -38,7 +45,7 @@ protected:
         if (root.empty())
             GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
         ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-        camera = GxTestCameraCreate(kSize, kSize);
+        camera = GxTestCameraCreate(size, size);
         ASSERT_NE(camera, nullptr);
         GxCameraSetNearClipPlane(camera, 0.1f);
         GxCameraSetFarClipPlane(camera, 100.0f);
@@ -144,25 +151,43 @@ protected:
         GxFrameTranslate(frame, &eye, gxCOMBINEPOSTCONCAT);
     }
     // One frame as the game makes it (the objects updated, so that what was removed is gone; the world with its
-    // translucent flush; then the controller), and the pixel in the middle.
-    Pixel Draw()
+    // translucent flush; the floors; then the controller, or that alone), and the pixel in the middle.
+    Pixel Draw(bool controllerOnly = false)
     {
         manager->Update(0.0f);
         GxRGBA black = {0, 0, 0, 255};
+        frame.clear();
         if (!GxCameraClear(camera, &black, 3) || !GxCameraBeginUpdate(camera))
             return {-1, -1, -1};
-        level->GetWorld()->Render(camera);
+        if (!controllerOnly) {
+            level->GetWorld()->Render(camera);
+            floors->Render();
+        }
         controller->Render();
         GxCameraEndUpdate(camera);
         GxRaster* raster = camera->frameBuffer;
         const GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
         if (!bits)
             return {-1, -1, -1};
-        const GxUInt32 pixel = *reinterpret_cast<const GxUInt32*>(
-            bits + static_cast<size_t>(kSize / 2) * raster->stride + 4 * (kSize / 2));
+        for (GxInt32 y = 0; y < size; y++)
+            for (GxInt32 x = 0; x < size; x++) {
+                const GxUInt32 pixel =
+                    *reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride + 4 * x);
+                frame.push_back({static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+                                 static_cast<int>(pixel & 0xFF)});
+            }
         GxRasterUnlock(raster);
-        return {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-                static_cast<int>(pixel & 0xFF)};
+        return PixelAt(size / 2, size / 2);
+    }
+    // A pixel of the last frame.
+    Pixel PixelAt(int x, int y) const { return frame[static_cast<size_t>(y) * size + x]; }
+    // How many pixels of the last frame read magenta, the colour debugging outlines are drawn in.
+    int MagentaPixels() const
+    {
+        int count = 0;
+        for (const Pixel& p : frame)
+            count += p.r > 200 && p.b > 200 && p.g < 80 ? 1 : 0;
+        return count;
     }
     // The frame over the cursor box of a shop held at the cell, then the same view with nothing held.
     void DrawWithAndWithout(int cell, Pixel* with, Pixel* without)
@@ -191,6 +216,8 @@ protected:
         *without = Draw();
     }
 
+    GxInt32 size;
+    std::vector<Pixel> frame;
     std::string root;
     std::filesystem::path previous;
     GxCamera* camera = nullptr;
@@ -230,11 +257,27 @@ TEST_F(PlacementDraw, CursorBoxGreenWhereTheShopFitsRedWhereItOverlaps)
 }
 
 // The dragged rectangle's box is an object of the world, drawn at the translucent flush: green over a laid
-// ground, red on the storey above where the ground under it has no tiles.
+// ground, red on the storey above where the ground under it has no tiles. The cell grid of the drag is a
+// debugging aid, drawn only with the engine's on-screen debugging switched on.
 TEST_F(PlacementDraw, AreaBoxGreenOverTheGroundRedWhereNothingIsLaidBelow)
 {
     Pixel with = {}, without = {};
+    const int debugging = g_FerroxDebugSettings.GetSwitch(FERROX_DEBUG_DEBUGTXTONSCREEN);
+    g_FerroxDebugSettings.SetSwitch("debugtxtonscreen", 1);
     DrawDrag(Ground(), Cell(8, 8), Cell(12, 12), &with, &without);
+    // What build mode draws of its own over the frame while the drag is held: the grid when debugging, else
+    // nothing (the box is an object of the world).
+    controller->SetMode(PLACEMENT_LAY, level->GetWorld(), 0, nullptr, nullptr);
+    controller->Update(At(Cell(8, 8)));
+    controller->BeginDrag(At(Cell(8, 8)));
+    controller->Update(At(Cell(12, 12)));
+    Draw(kControllerOnly);
+    EXPECT_GT(MagentaPixels(), 0) << "the grid shows when debugging";
+    g_FerroxDebugSettings.SetSwitch("debugtxtonscreen", 0);
+    Draw(kControllerOnly);
+    EXPECT_EQ(0, MagentaPixels()) << "no grid in play";
+    g_FerroxDebugSettings.SetSwitch("debugtxtonscreen", debugging);
+    controller->SetMode(PLACEMENT_IDLE, level->GetWorld(), 0, nullptr, nullptr);
     EXPECT_GT(with.g, with.r + kClearMargin) << "ground: " << with.r << "," << with.g << "," << with.b;
     EXPECT_TRUE(Differs(with, without)) << "no box drawn";
 
@@ -244,6 +287,60 @@ TEST_F(PlacementDraw, AreaBoxGreenOverTheGroundRedWhereNothingIsLaidBelow)
     DrawDrag(Ground()->GetUpper(), Cell(8, 8), Cell(12, 12), &with, &without);
     EXPECT_GT(with.r, with.g + kClearMargin) << "upper: " << with.r << "," << with.g << "," << with.b;
     EXPECT_TRUE(Differs(with, without)) << "no box drawn";
+}
+
+// A square room with a square opening in its middle, from straight above without perspective: the walls stand on
+// the floor's outline (not a cell further out), meet at the corners, and leave the opening's edges bare.
+class WallPicture : public PlacementDraw {
+protected:
+    WallPicture() : PlacementDraw(kPictureSize) {}
+    // The pixel at an offset in world units from the picture's middle (the nearest pixel corner's).
+    Pixel Seen(const std::vector<Pixel>& picture, float dx, float dz) const
+    {
+        const float perUnit = static_cast<float>(kPictureSize) / (2.0f * kPictureWindow);
+        const int x = static_cast<int>(std::lround(static_cast<float>(kPictureSize) * 0.5f + dx * perUnit));
+        const int y = static_cast<int>(std::lround(static_cast<float>(kPictureSize) * 0.5f + dz * perUnit));
+        return picture[static_cast<size_t>(y) * kPictureSize + x];
+    }
+};
+
+TEST_F(WallPicture, WallsStandOnTheOutlineAndCloseTheCorners)
+{
+    // Rows and columns 6 to 15: twenty units a side, the opening the middle two by two cells.
+    Lay(Cell(6, 6), Cell(15, 15));
+    controller->SetMode(PLACEMENT_CLEAR, level->GetWorld(), 0, nullptr, nullptr);
+    controller->Update(At(Cell(10, 10)));
+    controller->BeginDrag(At(Cell(10, 10)));
+    controller->Update(At(Cell(11, 11)));
+    ASSERT_EQ(1, controller->ClearArea(At(Cell(11, 11)), nullptr, level->GetWorld()));
+    controller->SetMode(PLACEMENT_IDLE, level->GetWorld(), 0, nullptr, nullptr);
+    ASSERT_NE(nullptr, GxCameraSetProjection(camera, gxPARALLEL));
+    const GxV2d window = {kPictureWindow, kPictureWindow};
+    ASSERT_NE(nullptr, GxCameraSetViewWindow(camera, &window));
+    const GxV3d a = At(Cell(10, 10)), b = At(Cell(11, 11));
+    LookDownAt({(a.x + b.x) * 0.5f, a.y, (a.z + b.z) * 0.5f});
+    Draw();
+    const std::vector<Pixel> walls = frame;
+    controller->RemoveWalls(level->GetWorld(), 1, nullptr);
+    Draw();
+    const std::vector<Pixel> bare = frame;
+
+    // The layout is symmetric: each check holds on all four sides, whichever way the picture runs.
+    // Walls are 0.2 thick, astride the outline: a corner is closed where both overlap, just inside it.
+    const float edge = 10.0f, inside = 0.08f, opening = 2.0f;
+    for (const float sx : {-1.0f, 1.0f}) {
+        for (const float sz : {-1.0f, 1.0f}) {
+            EXPECT_TRUE(Differs(Seen(walls, sx * edge, 0.0f), Seen(bare, sx * edge, 0.0f))) << sx << " side";
+            EXPECT_TRUE(Differs(Seen(walls, 0.0f, sz * edge), Seen(bare, 0.0f, sz * edge))) << sz << " side";
+            const float corner = edge - inside;
+            EXPECT_TRUE(Differs(Seen(walls, sx * corner, sz * corner), Seen(bare, sx * corner, sz * corner)))
+                << "corner " << sx << "," << sz;
+            // A cell beyond the outline, and the opening's edges and corners, show no wall.
+            EXPECT_FALSE(Differs(Seen(walls, sx * (edge + 1.0f), 0.0f), Seen(bare, sx * (edge + 1.0f), 0.0f)));
+            EXPECT_FALSE(Differs(Seen(walls, sx * opening, 0.0f), Seen(bare, sx * opening, 0.0f)));
+            EXPECT_FALSE(Differs(Seen(walls, sx * opening, sz * opening), Seen(bare, sx * opening, sz * opening)));
+        }
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "game/buildings/door.h"
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/stairs.h"
+#include "game/shell/statistics.h"
 #include "gfx/world/clump.h"
 
 namespace {
@@ -65,6 +66,13 @@ protected:
             spots.insert(Cell(row, kLastColumn + 1));
         }
         return spots;
+    }
+    // The buildings filed under the ground storey, the one held included.
+    size_t Buildings()
+    {
+        const CFloorObjects* record = manager->GetFloorRecord(0);
+        return record->shops.size() + record->doors.size() + record->stairs.size() + record->scenery.size() +
+               record->usable.size();
     }
     CDoorObject* PlacedDoor()
     {
@@ -209,6 +217,52 @@ TEST_F(PlacementFit, StairsFitBelowAStoreyAndJoinBoth)
     EXPECT_EQ(nullptr, upper->GetTile(stairs->GetFirstCell())) << "the stairwell is open above";
     EXPECT_EQ(stairs, upper->GetBlock(stairs->GetUpperEntranceCell(0))->m_pOccupant);
     EXPECT_TRUE(upper->GetBlock(stairs->GetUpperEntranceCell(0))->IsWalkable());
+}
+
+// Every kind of building, held where the box shows red (over one just placed, or in the room's middle for a
+// door), is refused and costs nothing; where it showed green it went in for its cost.
+TEST_F(PlacementFit, ARefusedPlacementNeverCharges)
+{
+    ASSERT_EQ(0, Lay(Cell(kFirstRow, kFirstColumn), Cell(kLastRow, kLastColumn)));
+    BuildStoreys(2);
+    CStatistics* statistics = manager->GetStatistics();
+    const struct {
+        const char* category;
+        const char* factory;
+    } kinds[] = {{"SHOP_FASHION", kShopFactoryName},        {"FAC_PHONE", kUsableObjectFactoryName},
+                 {"FAC_SEATS", kUsableObjectFactoryName},   {"STAIRS", kStairsObjectFactoryName},
+                 {"ATRIUM", kAtriumObjectFactoryName},      {"DOORS", kDoorObjectFactoryName},
+                 {"SCEN_PLANTS", kSceneryObjectFactoryName}};
+    for (const auto& kind : kinds) {
+        Hold(kind.category, kind.factory);
+        if (HasFatalFailure())
+            return;
+        int spot = kNoCell;
+        for (int row = kFirstRow; row <= kLastRow && spot == kNoCell; row++)
+            for (int column = kFirstColumn; column <= kLastColumn && spot == kNoCell; column++)
+                if (GreenAt(OffCentre(Ground(), Cell(row, column))))
+                    spot = Cell(row, column);
+        ASSERT_NE(kNoCell, spot) << kind.category << " fits nowhere in the room";
+        const int32_t cost = controller->GetHeldObject()->GetValue();
+        const uint32_t before = statistics->m_buildingCosts;
+        const size_t count = Buildings();
+        ASSERT_EQ(0, controller->PlaceHeldObject(OffCentre(Ground(), spot), nullptr, 0)) << kind.category;
+        EXPECT_EQ(before + static_cast<uint32_t>(cost), statistics->m_buildingCosts) << kind.category;
+
+        Hold(kind.category, kind.factory);
+        const int middle = Cell((kFirstRow + kLastRow) / 2, (kFirstColumn + kLastColumn) / 2);
+        const int red = !GreenAt(OffCentre(Ground(), spot))     ? spot
+                        : !GreenAt(OffCentre(Ground(), middle)) ? middle
+                                                                : kNoCell;
+        ASSERT_NE(kNoCell, red) << kind.category;
+        CBaseObject* held = controller->GetHeldObject();
+        EXPECT_EQ(1, controller->PlaceHeldObject(OffCentre(Ground(), red), nullptr, 0)) << kind.category;
+        EXPECT_EQ(0, held->IsPlaced()) << kind.category;
+        EXPECT_EQ(held, controller->GetHeldObject()) << kind.category << ": still held";
+        EXPECT_EQ(before + static_cast<uint32_t>(cost), statistics->m_buildingCosts) << kind.category;
+        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+        EXPECT_EQ(count, Buildings()) << kind.category << ": the first one stays, the refused one is dropped";
+    }
 }
 
 // The dragged rectangle: the tiles laid are exactly the cells between the two corners, and the outline drawn

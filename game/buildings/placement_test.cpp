@@ -128,6 +128,9 @@ TEST_F(Placement, HeldObjectsAreFiledByTheirStorey)
     EXPECT_EQ(1, CountIn(manager->GetFloorRecord(1)->shops, held));
 }
 
+// Demolishing: the box shows the building under the pointer and one click removes it, paying nothing back
+// (the player is told once); a click on bare floor clears that tile on every storey and leaves an opening, not
+// walls; a drag clears the tiles it covers; a click on bare ground changes nothing.
 TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
 {
     ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
@@ -137,24 +140,58 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     ASSERT_GE(floors->GetFloorTiles().size(), 2u);
     floors->SelectTileType(1);
     CStatistics* statistics = manager->GetStatistics();
-    const uint32_t costs = statistics->m_buildingCosts;
+    uint32_t costs = statistics->m_buildingCosts;
     ASSERT_EQ(0, Lay(Cell(14, 14), Cell(16, 15)));
     EXPECT_EQ(costs + 2 * 6, statistics->m_buildingCosts) << "six cells on each storey";
     EXPECT_EQ(floors->GetFloorTiles()[1].get(), Ground()->GetTile(Cell(15, 15)));
     EXPECT_EQ(floors->GetFloorTiles()[0].get(), upper->GetTile(Cell(15, 15))) << "upstairs gets the first tile type";
     EXPECT_EQ(nullptr, upper->GetTile(Cell(17, 15)));
 
-    // A click in mode 3 on a shop removes the shop and leaves its tiles.
     ASSERT_EQ(0, PlaceAt("SHOP_FASHION", kShopFactoryName, Ground(), Cell(7, 7)));
+    ASSERT_EQ(0, PlaceAt("FAC_SEATS", kUsableObjectFactoryName, Ground(), Cell(4, 10)));
     ASSERT_EQ(1u, manager->GetFloorRecord(0)->shops.size());
-    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
-    controller->Update(PointOf(Ground(), Cell(7, 7)));
-    controller->BeginDrag(PointOf(Ground(), Cell(7, 7)));
-    controller->Update(PointOf(Ground(), Cell(7, 7)));
-    EXPECT_EQ(0, controller->ClearArea(PointOf(Ground(), Cell(7, 7)), nullptr, nullptr));
-    EXPECT_TRUE(manager->GetFloorRecord(0)->shops.empty());
-    EXPECT_NE(nullptr, Ground()->GetTile(Cell(7, 7)));
+    CBaseObject* shop = dynamic_cast<CBaseObject*>(manager->GetFloorRecord(0)->shops.front());
+    CBaseObject* bench = dynamic_cast<CBaseObject*>(manager->GetFloorRecord(0)->usable.back());
+    ASSERT_NE(nullptr, bench);
+    costs = statistics->m_buildingCosts;
+    notices.Clear();
+    auto click = [&](int cell, CFerroxObject* picked) {
+        controller->Update(PointOf(Ground(), cell), picked);
+        controller->BeginDrag(PointOf(Ground(), cell));
+        controller->Update(PointOf(Ground(), cell), picked);
+        return controller->ClearArea(PointOf(Ground(), cell), picked, nullptr);
+    };
 
+    // The pointer on the shop's model, the ground behind it under the pointer: the box stands over the shop.
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+    const int behind = Cell(2, 2);
+    controller->Update(PointOf(Ground(), behind), shop);
+    const GxV3d* box = controller->GetAreaBox()->GetPosition();
+    const GxV3d* middle = shop->GetPosition();
+    EXPECT_FLOAT_EQ(middle->x, box->x);
+    EXPECT_FLOAT_EQ(middle->z, box->z);
+    EXPECT_GT(controller->GetAreaBox()->GetScale().x, static_cast<float>(shop->GetRows() * kMallCell))
+        << "round the shop's base";
+    EXPECT_EQ(0, click(behind, shop));
+    EXPECT_TRUE(manager->GetFloorRecord(0)->shops.empty()) << "one click";
+    EXPECT_NE(nullptr, Ground()->GetTile(Cell(7, 7))) << "its tiles stay";
+    EXPECT_NE(nullptr, Ground()->GetTile(behind));
+    // Found on its cell as well; nothing is paid back, and the player hears it once.
+    EXPECT_EQ(0, click(Cell(4, 10), nullptr));
+    EXPECT_EQ(0, CountIn(manager->GetFloorRecord(0)->usable, bench));
+    EXPECT_EQ(costs, statistics->m_buildingCosts);
+    EXPECT_EQ(std::vector<int16_t>{kRemovedNotRefundedMessage}, notices.messages);
+
+    // A click on bare floor: that tile goes on both storeys, an opening without walls round it.
+    const size_t pieces = controller->GetPieces().size();
+    EXPECT_EQ(1, click(Cell(9, 9), nullptr));
+    EXPECT_EQ(nullptr, Ground()->GetTile(Cell(9, 9)));
+    EXPECT_EQ(nullptr, upper->GetTile(Cell(9, 9)));
+    EXPECT_EQ(nullptr, Ground()->GetBlock(Cell(9, 9))->m_pOccupant);
+    for (int next : {Cell(8, 9), Cell(10, 9), Cell(9, 8), Cell(9, 10)})
+        EXPECT_EQ(nullptr, Ground()->GetBlock(next)->m_pOccupant) << "no wall round the opening";
+    EXPECT_EQ(pieces + 4, controller->GetPieces().size()) << "rails round it upstairs";
+    EXPECT_EQ(costs, statistics->m_buildingCosts);
     // A drag clears the tiles it covers.
     controller->Update(PointOf(Ground(), Cell(3, 3)));
     controller->BeginDrag(PointOf(Ground(), Cell(3, 3)));
@@ -164,6 +201,19 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(4, 5)));
     EXPECT_NE(nullptr, Ground()->GetTile(Cell(5, 5)));
     EXPECT_EQ(kNoCell, controller->GetDragStart());
+    const std::vector<int16_t> told = {kRemovedNotRefundedMessage, kClearedNotRefundedMessage};
+    EXPECT_EQ(told, notices.messages);
+    // Bare ground: nothing to clear, nothing said.
+    const size_t before = controller->GetPieces().size();
+    EXPECT_EQ(1, click(Cell(25, 25), nullptr));
+    EXPECT_EQ(before, controller->GetPieces().size());
+    EXPECT_EQ(told, notices.messages);
+    // Told again in the next demolishing.
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(1, click(Cell(11, 11), nullptr));
+    EXPECT_EQ(kClearedNotRefundedMessage, notices.messages.back());
+    EXPECT_EQ(3u, notices.messages.size());
 }
 
 TEST_F(Placement, DragToAnInvalidCellResets)

@@ -1,6 +1,8 @@
-// The wall scans of the placement controller: edges around laid cells, balcony rails around openings of the
-// storeys above, and the pieces beside doors; each run of cells that passes a scan's test becomes one piece.
+// The wall scans of the placement controller: edges along the outside of the laid cells, balcony rails around
+// openings of the storeys above, and the doorway pieces over doors; each run of cells that passes a scan's
+// test becomes one piece.
 #include <cstring>
+#include <vector>
 
 #include "engine/navigation/blockmesh.h"
 #include "game/buildings/door.h"
@@ -14,13 +16,16 @@ namespace {
 constexpr const char* kWallName = "wall";
 constexpr const char* kScalableFactoryText = "scalable";
 constexpr int kPieceModelMode = 2;
-constexpr float kGapTurn = 90.0f;
 constexpr GxV3d kUp = {0.0f, 1.0f, 0.0f};
 
 // Templates ("AUX" index) in the order the scans run.
 constexpr int kEdgeNextRow = 4, kEdgePrevRow = 2, kEdgeNextColumn = 3, kEdgePrevColumn = 1;
 constexpr int kBalconyNextRow = 9, kBalconyPrevRow = 7, kBalconyNextColumn = 8, kBalconyPrevColumn = 6;
 constexpr int kDoorGap = 5;
+// The doorway piece has its doorway on its +z edge; these yaws turn that edge to +x, -x, -z (the next column)
+// and +z (the previous one).
+constexpr float kFacingNextRow = 90.0f, kFacingPrevRow = 270.0f, kFacingNextColumn = 180.0f, kFacingPrevColumn = 0.0f;
+constexpr float kNoTurn = -1.0f;
 
 CFerroxBase* Occupant(CFerroxBlockGrid* grid, int cell)
 {
@@ -45,58 +50,93 @@ CFerroxBlockMesh* Lowest(CFerroxBlockMesh* storey)
     return storey;
 }
 
-// A door at the cell none of whose outside entrances is that cell.
-bool IsDoorFlank(CFerroxBase* occupant, int cell)
+// A cell of a door's own footprint, in the wall line: the cells before and behind it where the door's
+// entrances lie record the door too.
+bool IsDoorCell(CFerroxBase* occupant, int cell)
 {
     CDoorObject* door = dynamic_cast<CDoorObject*>(occupant);
-    if (!door)
-        return false;
-    for (int32_t i = 0; i < door->GetExtraEntranceCount(); i++) {
-        if (door->GetExtraEntranceCell(i) == cell)
-            return false;
+    return door && !door->IsEntranceCell(cell);
+}
+
+// What the tests of one storey's scans share: the storey, and on the ground storey the unlaid cells that join
+// the grid's border without crossing a laid cell (the outside of the mall; other unlaid cells are openings in
+// its floor).
+struct ScanSite {
+    CFerroxBlockMesh* storey;
+    std::vector<bool> outside;
+};
+
+void FindOutside(ScanSite* site)
+{
+    CFerroxBlockMesh* storey = site->storey;
+    const int count = storey->GetCellCount();
+    const int stride = storey->GetRows();
+    site->outside.assign(static_cast<size_t>(count), false);
+    std::vector<int> open;
+    auto reach = [&](int cell) {
+        if (cell < 0 || cell >= count || site->outside[static_cast<size_t>(cell)] || Laid(storey, cell))
+            return;
+        site->outside[static_cast<size_t>(cell)] = true;
+        open.push_back(cell);
+    };
+    for (int cell = 0; cell < count; cell++) {
+        if (!storey->IsValidCell(cell, 0))
+            reach(cell);
     }
-    return true;
+    while (!open.empty()) {
+        const int cell = open.back();
+        open.pop_back();
+        reach(cell + stride);
+        reach(cell - stride);
+        if (cell % stride != stride - 1)
+            reach(cell + 1);
+        if (cell % stride != 0)
+            reach(cell - 1);
+    }
 }
 
 // Where a laid cell a meets the unlaid cell b, the piece stands on b.
-bool NeedsEdge(CFerroxBlockMesh* storey, int a, int b)
+bool NeedsEdge(const ScanSite& site, int a, int b)
 {
+    CFerroxBlockMesh* storey = site.storey;
     if (!Laid(storey, a) || Laid(storey, b))
         return false;
     CFerroxBlockMesh* below = storey->GetLower();
     CFerroxBase* atB = Occupant(storey, b);
-    if (!atB || IsWall(atB)) {
-        if (!below || IsWall(Occupant(below, b)))
-            return true;
-    }
     if (!below)
-        return false;
+        return (!atB || IsWall(atB)) && site.outside[static_cast<size_t>(b)];
+    if ((!atB || IsWall(atB)) && IsWall(Occupant(below, b)))
+        return true;
     CFerroxBlockMesh* lowest = Lowest(storey);
     if (!Laid(lowest, a))
         return false;
-    return IsWall(Occupant(below, b)) || IsDoorFlank(Occupant(lowest, b), b);
+    return IsWall(Occupant(below, b)) || IsDoorCell(Occupant(lowest, b), b);
 }
 
-// Where the unlaid cell a of an upper storey meets the laid cell b, the rail stands on a.
-bool NeedsBalcony(CFerroxBlockMesh* storey, int a, int b)
+// Where the unlaid cell a of an upper storey meets the laid cell b, the rail stands on a. A rail another side
+// of the opening put on a first does not stop this one, so the rails meet at the opening's corners.
+bool NeedsBalcony(const ScanSite& site, int a, int b)
 {
+    CFerroxBlockMesh* storey = site.storey;
     if (!storey->GetLower() || !Laid(storey, b) || Laid(storey, a))
         return false;
     CFerroxBase* atA = Occupant(storey, a);
     CFerroxBase* atB = Occupant(storey, b);
-    const bool allowed = (!atA && !atB) || (dynamic_cast<CStairs*>(atA) && !dynamic_cast<CStairs*>(atB)) ||
+    const bool freeA = !atA || dynamic_cast<CScalableObject*>(atA);
+    const bool allowed = (freeA && !atB) || (dynamic_cast<CStairs*>(atA) && !dynamic_cast<CStairs*>(atB)) ||
                          dynamic_cast<CScalableObject*>(atB);
     return allowed && !IsWall(atA);
 }
 
-// The flank of a door on the ground storey facing a laid cell gets a gap piece.
-bool NeedsDoorGap(CFerroxBlockMesh* storey, int a, int b)
+// A door's cell on the ground storey beside a laid cell gets a doorway piece on the edge they share, in line
+// with the walls beside the door.
+bool NeedsDoorGap(const ScanSite& site, int a, int b)
 {
-    CFerroxBase* atA = Occupant(storey, a);
-    return !storey->GetLower() && IsDoorFlank(atA, a) && Laid(storey, b) && Occupant(storey, b) != atA;
+    CFerroxBlockMesh* storey = site.storey;
+    return !storey->GetLower() && IsDoorCell(Occupant(storey, a), a) && Laid(storey, b);
 }
 
-typedef bool (*WallTest)(CFerroxBlockMesh* storey, int a, int b);
+typedef bool (*WallTest)(const ScanSite& site, int a, int b);
 
 struct WallScan {
     WallTest test;
@@ -104,31 +144,50 @@ struct WallScan {
     int direction;  // +1 or -1
     bool pieceOnA;  // the piece stands on the tested cell, else on its neighbour
     int templateIndex;
-    bool turned;
+    float yaw;  // the piece's turn, kNoTurn for none
 };
 
 const WallScan kScans[] = {
-    {&NeedsEdge, true, +1, false, kEdgeNextRow, false},
-    {&NeedsEdge, true, -1, false, kEdgePrevRow, false},
-    {&NeedsEdge, false, +1, false, kEdgeNextColumn, false},
-    {&NeedsEdge, false, -1, false, kEdgePrevColumn, false},
-    {&NeedsBalcony, true, +1, true, kBalconyNextRow, false},
-    {&NeedsBalcony, true, -1, true, kBalconyPrevRow, false},
-    {&NeedsBalcony, false, +1, true, kBalconyNextColumn, false},
-    {&NeedsBalcony, false, -1, true, kBalconyPrevColumn, false},
-    {&NeedsDoorGap, true, +1, true, kDoorGap, true},
-    {&NeedsDoorGap, true, -1, true, kDoorGap, true},
+    {&NeedsEdge, true, +1, false, kEdgeNextRow, kNoTurn},
+    {&NeedsEdge, true, -1, false, kEdgePrevRow, kNoTurn},
+    {&NeedsEdge, false, +1, false, kEdgeNextColumn, kNoTurn},
+    {&NeedsEdge, false, -1, false, kEdgePrevColumn, kNoTurn},
+    {&NeedsBalcony, true, +1, true, kBalconyNextRow, kNoTurn},
+    {&NeedsBalcony, true, -1, true, kBalconyPrevRow, kNoTurn},
+    {&NeedsBalcony, false, +1, true, kBalconyNextColumn, kNoTurn},
+    {&NeedsBalcony, false, -1, true, kBalconyPrevColumn, kNoTurn},
+    {&NeedsDoorGap, true, +1, true, kDoorGap, kFacingNextRow},
+    {&NeedsDoorGap, true, -1, true, kDoorGap, kFacingPrevRow},
+    {&NeedsDoorGap, false, +1, true, kDoorGap, kFacingNextColumn},
+    {&NeedsDoorGap, false, -1, true, kDoorGap, kFacingPrevColumn},
 };
+
+// A piece takes its cells only where nothing but other pieces stands: a rail round a stairwell or a doorway
+// over a door leaves those cells to the stairs or the door, which the storeys above and the characters read.
+bool CellsAreFree(CBaseObject* piece, CFerroxBlockGrid* storey)
+{
+    const int stride = storey->GetColumns();
+    for (int r = 0; r < piece->GetRows(); r++) {
+        for (int c = 0; c < piece->GetColumns(); c++) {
+            CFerroxBase* occupant = Occupant(storey, piece->GetFirstCell() + r * stride + c);
+            if (occupant && !dynamic_cast<CScalableObject*>(occupant))
+                return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
 void CPlacementController::ScanWalls(CFerroxBlockMesh* storey)
 {
-    CDynamicObjectManager* manager = CDynamicObjectManager::Instance();
     const int stride = storey->GetRows();
     const int lines = storey->GetColumns();
     if (stride < 2 || lines < 1)
         return;
+    ScanSite site = {storey, {}};
+    if (!storey->GetLower())
+        FindOutside(&site);
     const int rowCount = storey->GetCellCount() / stride;
     for (const WallScan& scan : kScans) {
         CFerroxAssetSet* set = GetWallTemplate(scan.templateIndex);
@@ -143,46 +202,50 @@ void CPlacementController::ScanWalls(CFerroxBlockMesh* storey)
             for (int inner = 0; inner <= innerCount; inner++) {
                 const int a = scan.rows ? outer * stride + inner : outer + inner * stride;
                 const bool passes = inner < innerCount && storey->IsValidCell(a, 1) &&
-                                    storey->IsValidCell(a + step, 1) && scan.test(storey, a, a + step);
+                                    storey->IsValidCell(a + step, 1) && scan.test(site, a, a + step);
                 if (passes && runStart < 0)
                     runStart = inner;
                 if (passes || runStart < 0)
                     continue;
-                const int length = inner - runStart;
                 auto cellOf = [&](int k) {
                     const int at = scan.rows ? outer * stride + k : outer + k * stride;
                     return scan.pieceOnA ? at : at + step;
                 };
-                const int first = cellOf(runStart);
-                const int last = cellOf(inner - 1);
+                MakePiece(storey, set, cellOf(runStart), cellOf(inner - 1), inner - runStart, scan.rows, scan.yaw);
                 runStart = -1;
-                FerroxObjectDescriptor descriptor = {};
-                descriptor.assetSet = set;
-                descriptor.modelMode = kPieceModelMode;
-                descriptor.floorObject = storey;
-                CFerroxObject* made =
-                    manager->CreateObject(manager->FindFactory(kScalableFactoryText, m_pWorld), &descriptor);
-                CScalableObject* piece = dynamic_cast<CScalableObject*>(made);
-                if (!piece) {
-                    if (made)
-                        manager->RemoveObject(made, 1);
-                    continue;
-                }
-                const GxV3d at = {
-                    0.5f * static_cast<float>(storey->GetCellWorldX(first, 1) + storey->GetCellWorldX(last, 1)),
-                    storey->GetOrigin().y,
-                    0.5f * static_cast<float>(storey->GetCellWorldZ(first, 1) + storey->GetCellWorldZ(last, 1))};
-                piece->Translate(&at, 0);
-                piece->DisableCollision();
-                const float run = static_cast<float>(length);
-                piece->SetScale(scan.rows ? GxV3d{1.0f, 1.0f, run} : GxV3d{run, 1.0f, 1.0f});
-                if (scan.turned)
-                    piece->RotateYaw(&kUp, kGapTurn, 1);
-                // A gap piece stands in the door's own cells, which stay the door's.
-                if (piece->SetGridPosition(*piece->GetPosition(), storey) == 0 && !scan.turned)
-                    piece->Place(nullptr);
-                m_pieces.push_back(piece);
             }
         }
     }
+}
+
+void CPlacementController::MakePiece(CFerroxBlockMesh* storey, CFerroxAssetSet* set, int first, int last, int length,
+                                     bool acrossRows, float yaw)
+{
+    CDynamicObjectManager* manager = CDynamicObjectManager::Instance();
+    FerroxObjectDescriptor descriptor = {};
+    descriptor.assetSet = set;
+    descriptor.modelMode = kPieceModelMode;
+    descriptor.floorObject = storey;
+    CFerroxObject* made = manager->CreateObject(manager->FindFactory(kScalableFactoryText, m_pWorld), &descriptor);
+    CScalableObject* piece = dynamic_cast<CScalableObject*>(made);
+    if (!piece) {
+        if (made)
+            manager->RemoveObject(made, 1);
+        return;
+    }
+    const GxV3d at = {0.5f * static_cast<float>(storey->GetCellWorldX(first, 1) + storey->GetCellWorldX(last, 1)),
+                      storey->GetOrigin().y,
+                      0.5f * static_cast<float>(storey->GetCellWorldZ(first, 1) + storey->GetCellWorldZ(last, 1))};
+    piece->Translate(&at, 0);
+    piece->DisableCollision();
+    // The model is stretched along the axis that the turn carries onto the run.
+    const bool quarterTurn = yaw == kFacingNextRow || yaw == kFacingPrevRow;
+    const float run = static_cast<float>(length);
+    piece->SetScale(acrossRows != quarterTurn ? GxV3d{1.0f, 1.0f, run} : GxV3d{run, 1.0f, 1.0f});
+    // Turned where it stands: the turn keeps the piece's position.
+    if (yaw != kNoTurn)
+        piece->RotateYaw(&kUp, yaw, 1);
+    if (piece->SetGridPosition(*piece->GetPosition(), storey) == 0 && CellsAreFree(piece, storey))
+        piece->Place(nullptr);
+    m_pieces.push_back(piece);
 }

@@ -1,18 +1,19 @@
-// The wall scans on a fixture layout: edges around the laid cells, balcony rails around an opening upstairs,
-// gap pieces beside a door, and runs joined into one piece each.
+// The wall scans on fixture layouts: every edge between the laid floor and the outside carries exactly one
+// piece, corners included, and no piece stands between two laid cells or round an opening in the floor; rails
+// round the openings upstairs, doorway pieces over doors, runs joined into one piece each.
 #include <map>
 #include <set>
+#include <string>
+#include <utility>
 
 #include "game/buildings/door.h"
 #include "game/buildings/placement_testing.h"
+#include "game/buildings/stairs.h"
 
 namespace {
 
-struct PieceInfo {
-    int wall;      // "AUX" index
-    int first;     // first cell
-    float length;  // run length along its axis
-};
+// An edge between two neighbouring cells, the laid one first.
+typedef std::pair<int, int> Edge;
 
 class Walls : public PlacementTest {
 protected:
@@ -25,51 +26,165 @@ protected:
         }
         return 0;
     }
-    // The pieces standing on the storey, by wall index.
-    std::multimap<int, PieceInfo> PiecesOn(CFerroxBlockMesh* storey)
+    std::vector<CScalableObject*> PiecesOn(CFerroxBlockMesh* storey, int wall = 0)
     {
-        std::multimap<int, PieceInfo> pieces;
+        std::vector<CScalableObject*> pieces;
         for (CFerroxObject* object : controller->GetPieces()) {
             CScalableObject* piece = dynamic_cast<CScalableObject*>(object);
-            if (!piece || piece->GetFloor() != storey)
-                continue;
-            const GxV3d& scale = piece->GetScale();
-            const int wall = WallIndex(piece);
-            pieces.insert({wall, {wall, piece->GetFirstCell(), scale.x > 1.0f ? scale.x : scale.z}});
+            if (piece && piece->GetFloor() == storey && (wall == 0 || WallIndex(piece) == wall))
+                pieces.push_back(piece);
         }
         return pieces;
     }
-    // The wall index of the piece on a cell, 0 for none.
-    int WallAt(CFerroxBlockMesh* storey, int cell)
+    // The step from a piece's cells to the laid cells it closes: walls by the side of the room they close,
+    // doorway pieces by their turn, rails by the side of the opening they stand on.
+    static int StepToFloor(int wall, float yaw)
     {
-        return WallIndex(dynamic_cast<CFerroxObject*>(storey->GetBlock(cell)->m_pOccupant));
+        switch (wall) {
+        case 6:  // balcS, on the opening's +z side
+            return -1;
+        case 7:  // balcW
+            return -kMallSide;
+        case 8:  // balcN
+            return +1;
+        case 9:  // balcE
+            return +kMallSide;
+        case 1:  // wallS, beyond the room's +z side
+            return +1;
+        case 2:  // wallW, beyond -x
+            return +kMallSide;
+        case 3:  // wallN, beyond -z
+            return -1;
+        case 4:  // wallE, beyond +x
+            return -kMallSide;
+        default:
+            return yaw == 90.0f ? +kMallSide : yaw == 270.0f ? -kMallSide : yaw == 180.0f ? +1 : -1;
+        }
+    }
+    // How many wall and doorway pieces (or rails) close each edge of the storey.
+    std::map<Edge, int> ClosedEdges(CFerroxBlockMesh* storey, bool rails = false)
+    {
+        std::map<Edge, int> closed;
+        for (CScalableObject* piece : PiecesOn(storey)) {
+            const int wall = WallIndex(piece);
+            if (rails ? wall < 6 || wall > 9 : wall < 1 || wall > 5)
+                continue;
+            const int step = StepToFloor(wall, piece->GetRotation()[1]);
+            for (int r = 0; r < piece->GetRows(); r++)
+                for (int c = 0; c < piece->GetColumns(); c++) {
+                    const int cell = piece->GetFirstCell() + r * kMallSide + c;
+                    closed[{cell + step, cell}]++;
+                }
+        }
+        return closed;
+    }
+    // The edges between laid cells and unlaid cells that reach the grid's border without crossing the floor.
+    std::set<Edge> OuterEdges(CFerroxBlockMesh* storey)
+    {
+        std::set<int> outside;
+        std::vector<int> open;
+        for (int cell = 0; cell < kMallSide * kMallSide; cell++) {
+            const int row = cell / kMallSide, column = cell % kMallSide;
+            if (row == 0 || column == 0 || row == kMallSide - 1 || column == kMallSide - 1)
+                open.push_back(cell), outside.insert(cell);
+        }
+        while (!open.empty()) {
+            const int cell = open.back();
+            open.pop_back();
+            for (int next : Neighbours(cell)) {
+                if (!storey->IsAreaTiled(next, 1, 1) && outside.insert(next).second)
+                    open.push_back(next);
+            }
+        }
+        std::set<Edge> edges;
+        for (int cell = 0; cell < kMallSide * kMallSide; cell++) {
+            if (!storey->IsAreaTiled(cell, 1, 1))
+                continue;
+            for (int next : Neighbours(cell))
+                if (outside.count(next))
+                    edges.insert({cell, next});
+        }
+        return edges;
+    }
+    static std::vector<int> Neighbours(int cell)
+    {
+        std::vector<int> cells;
+        const int row = cell / kMallSide, column = cell % kMallSide;
+        if (row > 0)
+            cells.push_back(cell - kMallSide);
+        if (row < kMallSide - 1)
+            cells.push_back(cell + kMallSide);
+        if (column > 0)
+            cells.push_back(cell - 1);
+        if (column < kMallSide - 1)
+            cells.push_back(cell + 1);
+        return cells;
+    }
+    static std::string Name(const Edge& edge)
+    {
+        return "(" + std::to_string(edge.first / kMallSide) + "," + std::to_string(edge.first % kMallSide) + ")-(" +
+               std::to_string(edge.second / kMallSide) + "," + std::to_string(edge.second % kMallSide) + ")";
+    }
+    // Every outer edge closed by exactly one piece, and nothing else closed.
+    void ExpectClosedRooms(const char* layout, CFerroxBlockMesh* storey = nullptr)
+    {
+        storey = storey ? storey : Ground();
+        const std::map<Edge, int> closed = ClosedEdges(storey);
+        const std::set<Edge> outer = OuterEdges(storey);
+        ASSERT_FALSE(outer.empty()) << layout;
+        for (const Edge& edge : outer) {
+            const auto found = closed.find(edge);
+            EXPECT_EQ(1, found == closed.end() ? 0 : found->second) << layout << ": edge " << Name(edge);
+        }
+        for (const auto& entry : closed)
+            EXPECT_EQ(1u, outer.count(entry.first)) << layout << ": a piece stands on " << Name(entry.first);
+    }
+    int Clear(int first, int last)
+    {
+        controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+        controller->Update(PointOf(Ground(), first));
+        controller->BeginDrag(PointOf(Ground(), first));
+        controller->Update(PointOf(Ground(), last));
+        const int result = controller->ClearArea(PointOf(Ground(), last), nullptr, nullptr);
+        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+        return result;
     }
 };
 
-TEST_F(Walls, EdgesSurroundTheLaidCells)
+// A rectangle, an L, a room extended by a strip dragged beside it and a room with an opening cleared in its
+// middle, each checked after every change; the pieces of one side form one run.
+TEST_F(Walls, EveryOuterEdgeCarriesOnePieceAndNoOtherEdgeAny)
 {
-    ASSERT_EQ(0, Lay(Cell(5, 5), Cell(10, 10)));
-    const std::multimap<int, PieceInfo> pieces = PiecesOn(Ground());
-    ASSERT_EQ(4u, pieces.size());
-    for (int wall = 1; wall <= 4; wall++) {
-        ASSERT_EQ(1u, pieces.count(wall)) << "AUX " << wall;
-        EXPECT_FLOAT_EQ(6.0f, pieces.find(wall)->second.length) << "one piece per side, AUX " << wall;
-    }
-    // wallE beyond the last row, wallW before the first, wallN beyond the last column, wallS before the first.
-    for (int k = 5; k <= 10; k++) {
-        EXPECT_EQ(4, WallAt(Ground(), Cell(11, k)));
-        EXPECT_EQ(2, WallAt(Ground(), Cell(4, k)));
-        EXPECT_EQ(3, WallAt(Ground(), Cell(k, 11)));
-        EXPECT_EQ(1, WallAt(Ground(), Cell(k, 4)));
-    }
-    EXPECT_EQ(0, WallAt(Ground(), Cell(11, 11))) << "corners stay open";
+    ASSERT_EQ(0, Lay(Cell(3, 3), Cell(8, 8)));
+    ExpectClosedRooms("rectangle");
+    EXPECT_EQ(4u, PiecesOn(Ground()).size()) << "one run a side";
+    for (CScalableObject* piece : PiecesOn(Ground()))
+        EXPECT_FLOAT_EQ(6.0f, piece->GetScale().x * piece->GetScale().z);
 
-    // Laying next to the block rebuilds the walls around the whole: no piece is left inside.
-    ASSERT_EQ(0, Lay(Cell(11, 5), Cell(12, 10)));
-    EXPECT_EQ(0, WallAt(Ground(), Cell(11, 7)));
-    EXPECT_EQ(4, WallAt(Ground(), Cell(13, 7)));
-    EXPECT_EQ(4u, PiecesOn(Ground()).size());
-    EXPECT_FLOAT_EQ(8.0f, PiecesOn(Ground()).find(1)->second.length);
+    ASSERT_EQ(0, Lay(Cell(12, 3), Cell(19, 5)));
+    ASSERT_EQ(0, Lay(Cell(17, 6), Cell(19, 10)));
+    ExpectClosedRooms("L");
+
+    ASSERT_EQ(0, Lay(Cell(9, 3), Cell(11, 8)));
+    ExpectClosedRooms("rectangle extended to the L");
+    EXPECT_EQ(nullptr, Ground()->GetBlock(Cell(9, 5))->m_pOccupant) << "the old wall is gone from the joined floor";
+
+    ASSERT_EQ(0, Lay(Cell(24, 20), Cell(32, 30)));
+    ASSERT_EQ(1, Clear(Cell(27, 24), Cell(29, 26)));
+    ASSERT_EQ(1, Clear(Cell(31, 29), Cell(31, 29)));
+    ExpectClosedRooms("room with openings");
+    EXPECT_EQ(nullptr, Ground()->GetBlock(Cell(28, 25))->m_pOccupant) << "an opening stays open";
+    EXPECT_TRUE(Ground()->GetBlock(Cell(31, 29))->IsWalkable());
+    // An opening cut through to the outside becomes part of the outline.
+    ASSERT_EQ(1, Clear(Cell(27, 24), Cell(27, 20)));
+    ExpectClosedRooms("room with a notch");
+
+    // Rebuilt as a loaded game rebuilds them, the pieces are the same.
+    const size_t count = PiecesOn(Ground()).size();
+    controller->RemoveWalls(nullptr, 1, nullptr);
+    controller->BuildWalls(nullptr, 1, nullptr);
+    EXPECT_EQ(count, PiecesOn(Ground()).size());
+    ExpectClosedRooms("rebuilt");
 }
 
 // The storey buttons rebuild the shown storey's walls wherever the pointer is, also off the grid.
@@ -84,61 +199,117 @@ TEST_F(Walls, TheShownStoreyIsRebuiltWithThePointerOffTheGrid)
     EXPECT_EQ(4u, PiecesOn(Ground()).size());
 }
 
-TEST_F(Walls, UpstairsEdgesFollowTheWallsBelowAndOpeningsGetBalconies)
+// Upstairs the edges stand above the walls below and an opening gets rails. Stairs open their well in the
+// storey directly above them only: rails on three sides of it there, the far end left open to walk off, and
+// the storey above that floored over the well, whether it was built before or after the stairs.
+TEST_F(Walls, UpstairsEdgesFollowTheWallsBelowAndStairwellsGetRailsOnlyAboveTheStairs)
 {
-    ASSERT_EQ(0, Lay(Cell(5, 5), Cell(10, 10)));
+    ASSERT_EQ(0, Lay(Cell(5, 5), Cell(12, 14)));
     BuildStoreys(2);
     CFerroxBlockMesh* upper = Ground()->GetUpper();
     ASSERT_NE(nullptr, upper);
     controller->RemoveWalls(nullptr, 0, upper);
-    controller->ClearFloorArea(upper, Cell(6, 7), Cell(8, 8));
+    controller->ClearFloorArea(upper, Cell(6, 11), Cell(7, 12));
     controller->BuildWalls(nullptr, 0, upper);
-    const std::multimap<int, PieceInfo> pieces = PiecesOn(upper);
     for (int wall = 1; wall <= 4; wall++)
-        EXPECT_EQ(1u, pieces.count(wall)) << "edges above the walls below, AUX " << wall;
+        EXPECT_EQ(1u, PiecesOn(upper, wall).size()) << "edges above the walls below, AUX " << wall;
     for (int wall = 6; wall <= 9; wall++)
-        EXPECT_EQ(1u, pieces.count(wall)) << "rails around the opening, AUX " << wall;
-    EXPECT_EQ(9, WallAt(upper, Cell(8, 7)));
-    EXPECT_EQ(7, WallAt(upper, Cell(6, 8)));
-    EXPECT_EQ(8, WallAt(upper, Cell(7, 8)));
-    EXPECT_EQ(6, WallAt(upper, Cell(7, 7)));
+        EXPECT_EQ(1u, PiecesOn(upper, wall).size()) << "rails round the opening, AUX " << wall;
+    std::map<Edge, int> railed = ClosedEdges(upper, true);
+    EXPECT_EQ(8u, railed.size()) << "every edge of the opening, corners included";
+    for (const auto& entry : railed) {
+        EXPECT_EQ(1, entry.second) << Name(entry.first);
+        EXPECT_TRUE(upper->IsAreaTiled(entry.first.first, 1, 1) && !upper->IsAreaTiled(entry.first.second, 1, 1))
+            << Name(entry.first);
+    }
     EXPECT_EQ(4u, PiecesOn(Ground()).size()) << "the ground keeps its own";
 
-    // All storeys at once give the same pieces; removing one storey's leaves the other's.
+    ASSERT_EQ(0, PlaceAt("STAIRS", kStairsObjectFactoryName, Ground(), Cell(9, 8)));
+    ASSERT_EQ(1u, manager->GetFloorRecord(0)->stairs.size());
+    CStairs* stairs = dynamic_cast<CStairs*>(manager->GetFloorRecord(0)->stairs.front());
+    std::set<int> well;
+    for (int r = 0; r < stairs->GetRows(); r++)
+        for (int c = 0; c < stairs->GetColumns(); c++)
+            well.insert(stairs->GetFirstCell() + r * kMallSide + c);
+    auto expectWell = [&](const char* when) {
+        size_t rails = 0;
+        for (CScalableObject* piece : PiecesOn(upper)) {
+            const int wall = WallIndex(piece);
+            if (wall < 6 || wall > 9 || !well.count(piece->GetFirstCell()))
+                continue;
+            rails++;
+            EXPECT_FALSE(piece->IsPlaced()) << when << ": a rail leaves the well's cells to the stairs";
+        }
+        EXPECT_EQ(3u, rails) << when << ": rails on three sides of the well";
+        for (int cell : well) {
+            EXPECT_EQ(nullptr, upper->GetTile(cell)) << when << ": the well is open";
+            EXPECT_EQ(stairs, upper->GetBlock(cell)->m_pOccupant) << when;
+        }
+        CFerroxBlockMesh* top = upper->GetUpper();
+        if (!top)
+            return;
+        for (int cell : well) {
+            EXPECT_TRUE(top->IsAreaTiled(cell, 1, 1)) << when << ": the storey above the well has its floor";
+            EXPECT_EQ(nullptr, top->GetBlock(cell)->m_pOccupant) << when << ": and no rail";
+        }
+        for (const auto& entry : ClosedEdges(top, true))
+            EXPECT_FALSE(well.count(entry.first.first) || well.count(entry.first.second))
+                << when << ": a rail by the well upstairs, " << Name(entry.first);
+    };
+    expectWell("stairs placed");
+    floors->GoToFloor(1, nullptr);
+    floors->AddFloor();
+    floors->GoToFloor(0, nullptr);
+    ASSERT_EQ(3, floors->GetBuiltFloors());
+    expectWell("storey built above");
+
+    // All storeys at once give the same pieces; removing one storey's leaves the others'.
+    const size_t count = controller->GetPieces().size();
     controller->RemoveWalls(nullptr, 1, nullptr);
     EXPECT_TRUE(controller->GetPieces().empty());
     controller->BuildWalls(nullptr, 1, nullptr);
-    EXPECT_EQ(8u, PiecesOn(upper).size());
-    EXPECT_EQ(4u, PiecesOn(Ground()).size());
+    EXPECT_EQ(count, controller->GetPieces().size());
     EXPECT_EQ(0, floors->GetCurrentFloorIndex()) << "the view goes back where it was";
+    expectWell("rebuilt");
     controller->RemoveWalls(nullptr, 0, upper);
     EXPECT_EQ(0u, PiecesOn(upper).size());
     EXPECT_EQ(4u, PiecesOn(Ground()).size());
 }
 
-TEST_F(Walls, DoorsBreakTheEdgeAndGetGapPieces)
+// A door takes the wall's cells: a doorway piece stands on the edge the door shares with the floor, turned to
+// face the room, and the walls run on beside it, so the outline stays closed.
+TEST_F(Walls, DoorsTakeTheWallsPlaceWithADoorway)
 {
     ASSERT_EQ(0, Lay(Cell(5, 5), Cell(10, 14)));
     ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(11, 10)));
-    ASSERT_EQ(1u, manager->GetFloorRecord(0)->doors.size());
+    ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(7, 4)));
+    ASSERT_EQ(2u, manager->GetFloorRecord(0)->doors.size());
+    ExpectClosedRooms("doors");
+    const std::vector<CScalableObject*> gaps = PiecesOn(Ground(), 5);
+    ASSERT_EQ(2u, gaps.size()) << "one doorway a door";
+    for (CScalableObject* gap : gaps) {
+        EXPECT_FALSE(gap->IsPlaced()) << "the door keeps its cells";
+        CDoorObject* door = dynamic_cast<CDoorObject*>(Ground()->GetBlock(gap->GetFirstCell())->m_pOccupant);
+        ASSERT_NE(nullptr, door);
+        EXPECT_EQ(door->GetRows() * door->GetColumns(), gap->GetRows() * gap->GetColumns());
+    }
+    EXPECT_EQ(2u, PiecesOn(Ground(), 4).size()) << "the edge is broken by the door";
+
+    // A storey above has the same outline, its walls running on over the doors, and no opening by them.
+    BuildStoreys(2);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    for (int cell = 0; cell < kMallSide * kMallSide; cell++)
+        EXPECT_EQ(Ground()->IsAreaTiled(cell, 1, 1), upper->IsAreaTiled(cell, 1, 1)) << cell;
+    ExpectClosedRooms("doors, upstairs", upper);
+    EXPECT_TRUE(ClosedEdges(upper, true).empty()) << "no rail upstairs";
     CDoorObject* door = dynamic_cast<CDoorObject*>(manager->GetFloorRecord(0)->doors.front());
-    std::set<int> doorCells;
-    for (int k = 5; k <= 14; k++) {
-        if (Ground()->GetBlock(Cell(11, k))->m_pOccupant == door)
-            doorCells.insert(k);
-    }
-    ASSERT_EQ(static_cast<size_t>(door->GetColumns()), doorCells.size()) << "the door keeps its cells";
-    for (int k = 5; k <= 14; k++) {
-        if (!doorCells.count(k))
-            EXPECT_EQ(4, WallAt(Ground(), Cell(11, k))) << "the edge runs on beside the door, column " << k;
-    }
-    const std::multimap<int, PieceInfo> pieces = PiecesOn(Ground());
-    EXPECT_EQ(2u, pieces.count(4)) << "the edge is broken by the door";
-    ASSERT_GE(pieces.count(5), 1u) << "gap pieces beside the door's way through";
-    for (CFerroxObject* piece : controller->GetPieces()) {
-        if (WallIndex(piece) == 5)
-            EXPECT_FLOAT_EQ(90.0f, piece->GetRotation()[1]);
-    }
+    controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
+    CScalableObject* box = controller->GetAreaBox();
+    box->SetDragArea(door->GetEntranceCell(0), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(1, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "floor may go above the cell behind a door";
+    box->SetDragArea(door->GetFirstCell(), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(0, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "but not above the door";
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
 }
 
 }  // namespace

@@ -408,7 +408,7 @@ void CGame::UpdateInGame()
         m_pTechTree->Update(scaled);
     Pick();
     if (m_pPlacementController && GetWorld()) {
-        m_pPlacementController->Update(m_pickPoint);
+        m_pPlacementController->Update(m_pickPoint, m_pPickedObject);
         GetShell()->SetCursorValue(m_pPlacementController->GetShownValue());
     }
     if (m_pMouse)

@@ -488,9 +488,31 @@ bool BoxesModel(ContentModel* model, const char* texture, const Pixels& pixels, 
     return Assemble(model, geometry);
 }
 
+// The box of a slab of `thickness` centred on one side of the centred 2 x 2 cell (S +z, W -x, N -z, E +x), so
+// that it straddles the edge shared with the neighbouring cell.
+ContentBox EdgeSlab(Side side, GxReal height, GxReal thickness)
+{
+    const GxReal h = kCell * 0.5f, t = thickness * 0.5f;
+    switch (side) {
+    case kSouth:
+        return {{0, height * 0.5f, h}, {h, height * 0.5f, t}, 0};
+    case kWest:
+        return {{-h, height * 0.5f, 0}, {t, height * 0.5f, h}, 0};
+    case kNorth:
+        return {{0, height * 0.5f, -h}, {h, height * 0.5f, t}, 0};
+    default:
+        return {{h, height * 0.5f, 0}, {t, height * 0.5f, h}, 0};
+    }
+}
+
+Side Opposite(Side side) { return static_cast<Side>((side + 2) % 4); }
+
+// A wall piece stands on the cell beyond the laid floor and is named after the side of the room it closes: its
+// slab runs along the edge it shares with the floor, the cell's side opposite its name. Centred on that edge,
+// the slabs of two sides meeting at a corner overlap there.
 bool WallPiece(ContentModel* model, Side side)
 {
-    return BoxesModel(model, "wall_plaster", PlasterPixels(), {SideSlab(side, kWallHeight, kWallThickness)});
+    return BoxesModel(model, "wall_plaster", PlasterPixels(), {EdgeSlab(Opposite(side), kWallHeight, kWallThickness)});
 }
 
 bool Balcony(ContentModel* model, Side side)
@@ -498,15 +520,16 @@ bool Balcony(ContentModel* model, Side side)
     return BoxesModel(model, "balcony_rail", RailPixels(), {SideSlab(side, kRailHeight, kRailThickness)});
 }
 
-// The door-gap piece: two posts and a lintel on the +z side, leaving a doorway.
+// The door-gap piece: two posts and a lintel along the +z edge, leaving a doorway; it stands on a door's cell,
+// turned so that this edge is the one the door shares with the floor, and lines up with the walls beside it.
 bool DoorGapPiece(ContentModel* model)
 {
     const GxReal h = kCell * 0.5f, t = kWallThickness * 0.5f, post = kPostWidth * 0.5f;
     const GxReal lintel = kWallHeight - kDoorwayHeight;
     const std::vector<ContentBox> boxes = {
-        {{-h + post, kWallHeight * 0.5f, h - t}, {post, kWallHeight * 0.5f, t}, 0},
-        {{h - post, kWallHeight * 0.5f, h - t}, {post, kWallHeight * 0.5f, t}, 0},
-        {{0, kDoorwayHeight + lintel * 0.5f, h - t}, {h - kPostWidth, lintel * 0.5f, t}, 0},
+        {{-h + post, kWallHeight * 0.5f, h}, {post, kWallHeight * 0.5f, t}, 0},
+        {{h - post, kWallHeight * 0.5f, h}, {post, kWallHeight * 0.5f, t}, 0},
+        {{0, kDoorwayHeight + lintel * 0.5f, h}, {h - kPostWidth, lintel * 0.5f, t}, 0},
     };
     return BoxesModel(model, "wall_plaster", PlasterPixels(), boxes);
 }

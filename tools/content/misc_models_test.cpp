@@ -182,7 +182,8 @@ TEST_F(ObjectModels, HelperPiecesStandWhereThePlacementCodeExpects)
         EXPECT_FLOAT_EQ(1.0f, b.hi.y - b.lo.y);
         EXPECT_FLOAT_EQ(1.0f, b.hi.z - b.lo.z);
     }
-    // Walls and balconies stand on the side their name gives: S +z, W -x, N -z, E +x.
+    // Balconies stand inside their cell on the side their name gives: S +z, W -x, N -z, E +x. A wall stands
+    // beyond the room it closes, astride the edge it shares with the floor: the side opposite its name.
     const char* const sides = "SWNE";
     for (int s = 0; s < 4; s++) {
         for (const char* kind : {"wall", "balc"}) {
@@ -191,14 +192,32 @@ TEST_F(ObjectModels, HelperPiecesStandWhereThePlacementCodeExpects)
             Read(path, &piece);
             ASSERT_FALSE(HasFatalFailure());
             const Bounds b = BodyBounds(piece.clump);
-            EXPECT_FLOAT_EQ(std::string(kind) == "wall" ? 3.0f : 1.0f, b.hi.y) << path;
+            const bool wall = std::string(kind) == "wall";
+            EXPECT_FLOAT_EQ(wall ? 3.0f : 1.0f, b.hi.y) << path;
+            const int side = wall ? (s + 2) % 4 : s;
             const GxReal edge = 0.7f;
             const bool onSide[4] = {b.lo.z > edge, b.hi.x < -edge, b.hi.z<-edge, b.lo.x> edge};
-            EXPECT_TRUE(onSide[s]) << path;
-            EXPECT_LE(b.hi.x, 1.0f) << path;
-            EXPECT_GE(b.lo.x, -1.0f) << path;
+            EXPECT_TRUE(onSide[side]) << path;
+            const bool astride[4] = {b.lo.z < 1.0f && b.hi.z > 1.0f, b.lo.x < -1.0f && b.hi.x > -1.0f,
+                                     b.lo.z < -1.0f && b.hi.z > -1.0f, b.lo.x < 1.0f && b.hi.x > 1.0f};
+            EXPECT_EQ(wall, astride[side]) << path;
+            // Along the edge the piece spans its cell exactly, so runs scaled by their length meet end to end.
+            const bool acrossX = side == 0 || side == 2;
+            EXPECT_FLOAT_EQ(acrossX ? -1.0f : b.lo.x, b.lo.x) << path;
+            EXPECT_FLOAT_EQ(acrossX ? 1.0f : b.hi.x, b.hi.x) << path;
+            EXPECT_FLOAT_EQ(acrossX ? b.lo.z : -1.0f, b.lo.z) << path;
+            EXPECT_FLOAT_EQ(acrossX ? b.hi.z : 1.0f, b.hi.z) << path;
         }
     }
+    // The door-gap piece lines up with the walls: astride the +z edge, across the whole cell.
+    ReadModel gap;
+    Read("./models/aux/wallNE.gxs", &gap);
+    ASSERT_FALSE(HasFatalFailure());
+    const Bounds b = BodyBounds(gap.clump);
+    EXPECT_LT(b.lo.z, 1.0f);
+    EXPECT_GT(b.hi.z, 1.0f);
+    EXPECT_FLOAT_EQ(-1.0f, b.lo.x);
+    EXPECT_FLOAT_EQ(1.0f, b.hi.x);
 }
 
 TEST_F(ObjectModels, GroundRingAndDebrisHaveTheirSizes)
