@@ -50,6 +50,8 @@ constexpr int kKeySpeedThree = 51;
 constexpr float kFrameSeconds = 0.05f;
 // Game frames run between two drawn ones while the mall plays itself: 20 s of play at speed 3 a drawn frame.
 constexpr int kUndrawnFrames = 400;
+// The plan wins in about twenty game days; twice that means the balance of the scenario or the mall went wrong.
+constexpr uint16_t kMostDays = 40;
 
 const char* const kWinSound = "win.wav";
 const char* const kLoseSound = "lose.wav";
@@ -184,9 +186,12 @@ void CPlayThrough::RunToEnd()
         if (sound && !game->m_gameOver)
             sound->StopAllSamples();
     }
-    // Else the application's own frame follows.
-    if (!game->m_gameOver)
-        NoteSounds();
+    if (game->m_gameOver)
+        return;
+    if (game->m_dayCounter > kMostDays)
+        return Fail("London's first scenario was not won within 40 game days");
+    // The application's own frame follows.
+    NoteSounds();
 }
 
 // Right after the frame that ended the game: what it started of the two sounds, and the days it took.
