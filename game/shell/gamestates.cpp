@@ -317,7 +317,7 @@ void CGame::CheckResult()
 {
     if (m_gameOver || !m_pConditions)
         return;
-    // A win is asked first, so a game that meets its goals and fails one in the same frame is won.
+    // The win is asked first: a game that meets a goal and breaks a limit in the same frame is won.
     int16_t message = static_cast<int16_t>(kEndGameWinMessage);
     int32_t sample = kGameWinSample;
     if (m_pConditions->TestWin() == kConditionNone) {
