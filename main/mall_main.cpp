@@ -25,6 +25,7 @@ struct Options {
     int stepMilliseconds = 0;  // a fixed frame time in place of the clock
     std::string playThrough;   // folder of the scripted play-through's screenshots
     bool quitInLevel = false;  // the play-through quits with the level running
+    bool playToWin = false;    // the play-through plays London's first scenario to its win
     int seed = 0;              // the random generator's seed; 0: the clock's, or the play-through's own
     std::string playTest;      // folder of the input-level play test's screenshots
     bool playTestModeOnly = false;
@@ -129,6 +130,9 @@ bool ParseOptions(int argc, char** argv)
         } else if ((arg == "--play-through" || arg == "--play-through-quit") && i + 1 < argc) {
             g_options.playThrough = argv[++i];
             g_options.quitInLevel = arg == "--play-through-quit";
+        } else if (arg == "--play-through-win" && i + 1 < argc) {
+            g_options.playThrough = argv[++i];
+            g_options.playToWin = true;
         } else if (arg == "--play-test" && i + 1 < argc) {
             g_options.playTest = argv[++i];
         } else if (arg == "--play-test-mode" && i + 2 < argc) {
@@ -188,7 +192,7 @@ int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
         std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]\n"
-                             "            [--play-through[-quit] FOLDER]\n"
+                             "            [--play-through[-quit|-win] FOLDER]\n"
                              "            [--play-test FOLDER | --play-test-mode WxH FOLDER |\n"
                              "             --play-test-broken-level FOLDER]\n");
         return 2;
@@ -209,6 +213,8 @@ int main(int argc, char** argv)
         playThrough.Install();
         if (g_options.quitInLevel)
             playThrough.QuitInLevel();
+        if (g_options.playToWin)
+            playThrough.PlayToWin();
         if (!g_options.stepMilliseconds)
             g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
     }

@@ -83,7 +83,6 @@ constexpr int kFloorPage = 0;
 constexpr int kShopPage = 1;
 constexpr int kStairsPage = 11;
 constexpr int kDoorPage = 13;
-constexpr int kFirstItem = 1;
 // The cursor box is green where the held object fits.
 constexpr int kGreenMinimum = 120;
 // The camera glides at least this far (world units) while an arrow key is held.
@@ -217,6 +216,13 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"load", &CPlayTest::Load, kStateBudget},
         {"escape", &CPlayTest::Escape, kStateBudget},
         {"leave", &CPlayTest::Leave, kStateBudget},
+        {"ending_city", &CPlayTest::City, kStateBudget},
+        {"ending_won", &CPlayTest::EndingWon, kStateBudget},
+        {"ending_won_leave", &CPlayTest::EndingLeave, kStateBudget},
+        {"ending_city_again", &CPlayTest::City, kStateBudget},
+        {"ending_start", &CPlayTest::Start, kStateBudget},
+        {"ending_bankrupt", &CPlayTest::EndingBankrupt, kStateBudget},
+        {"ending_lost_leave", &CPlayTest::EndingLeave, kStateBudget},
         {"quit", &CPlayTest::Quit, kStateBudget},
         {"close_window", &CPlayTest::CloseWindow, kStateBudget},
     };
@@ -702,7 +708,7 @@ bool CPlayTest::CameraEdge(int frame)
 
 // The build button (which always opens the menu's root), root button `page` + 1, and the page's first item:
 // true once the item is held (`mode`), after three clicks counted by `t`.
-bool CPlayTest::HoldBuildItem(int t, int page, int mode, const char* what)
+bool CPlayTest::HoldBuildItem(int t, int page, int mode, const char* what, int item)
 {
     CInterface* ui = InterfaceGet();
     CBuildCanvasManager* menus = BuildMenus();
@@ -731,14 +737,14 @@ bool CPlayTest::HoldBuildItem(int t, int page, int mode, const char* what)
             Fail(std::string("the ") + what + " button did not open its page");
         return false;
     }
-    if (!WidgetCentre(menus->GetOpenNode(), kFirstItem, &x, &y)) {
-        Fail(std::string("the ") + what + " page has no item");
+    if (!WidgetCentre(menus->GetOpenNode(), item, &x, &y)) {
+        Fail(std::string("the ") + what + " page has no item " + std::to_string(item));
         return false;
     }
     if (!Click(frame, x, y))
         return false;
     if (HeldMode() != mode) {
-        Fail(std::string("the ") + what + " page's first item was not taken up");
+        Fail(std::string("the ") + what + " page's item " + std::to_string(item) + " was not taken up");
         return false;
     }
     return true;

@@ -11,8 +11,9 @@
 // stairs, a shop and its card,
 // shoppers coming in at speed 3, a shopper's card with its need bars and selection ring, the storey above,
 // three staff hired, the contracts panel, a refused save name, a save named with a capital and its picture, save,
-// the load panel, load, Escape and quit. The mode run: the launcher picks one mode, the client area must have its
-// size and a click on a main-menu button must press it.
+// the load panel, load, Escape, a scenario won as it opens (London's fourth, which playtest_test.sh adds),
+// London's first lost to the bank by building into debt, and quit. The mode run: the launcher picks one mode,
+// the client area must have its size and a click on a main-menu button must press it.
 #pragma once
 
 #include <cstdint>
@@ -66,8 +67,8 @@ private:
     // Moves there (twice: the first move after a warp is its echo), presses, holds a frame, releases; true
     // once the release went out.
     bool Click(int frame, float x, float y, bool right = false);
-    // Opens build page `page` and takes up its first item (placement mode `mode`); true once held.
-    bool HoldBuildItem(int t, int page, int mode, const char* what);
+    // Opens build page `page` and takes up its item `item` (1: the first) in placement mode `mode`; true once held.
+    bool HoldBuildItem(int t, int page, int mode, const char* what, int item = 1);
     // Clicks the main bar's background, which ends any placement; true once it ended.
     bool EndPlacement(int frame);
     // The centre of a canvas widget in screen pixels; false when the canvas or widget is missing.
@@ -186,6 +187,16 @@ private:
     // How many pixels of the frame read magenta.
     int MagentaPixels();
 
+    // The ends of a game (main/playtest_ending.cpp): a scenario won as it opens although a loss holds too, and
+    // London's first scenario lost by building the mall into debt; each leaves for the main menu with a click.
+    bool EndingWon(int frame);
+    bool EndingBankrupt(int frame);
+    bool EndingLeave(int frame);
+    // Checks the end-game sequence on the screen: its message, the start of its text, and the one sound it played
+    // since the step noted them.
+    bool CheckEnding(int16_t message, const std::u16string& text, const char* sound, const char* silent);
+    void NoteEndingSounds();
+
     std::string m_folder;
     CProgramShell* m_pShell;
     int m_width;
@@ -207,8 +218,9 @@ private:
     std::string m_waiting;  // what the step waits for, told when its budget runs out
     float m_click[2] = {};  // where the click under way began
     bool m_clicking = false;
-    WORD m_key = 0;         // the key a step holds down
-    bool m_inCity = false;  // London's view is shown
+    WORD m_key = 0;                  // the key a step holds down
+    bool m_inCity = false;           // London's view is shown
+    uint32_t m_soundStarts[2] = {};  // the win and lose sounds' starts when an ending step began
     std::vector<std::pair<std::string, std::vector<DWORD>>> m_launcherPictures;
     // What the building steps keep between them.
     int m_mirror = -1;     // -1 not yet known, else whether the camera's right vector is mirrored

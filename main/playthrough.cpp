@@ -49,6 +49,9 @@ constexpr uint16_t kFirstShop = 0;
 constexpr int kClickFrames = 3;
 constexpr int kCandidateFrames = 6;
 constexpr uint32_t kClearColour = 0x6868BC;  // the camera's clear colour (104, 104, 188)
+// The middle of the 800 x 600 screen.
+constexpr float kMiddleX = 400.0f;
+constexpr float kMiddleY = 300.0f;
 // Points of the level tried for the shop: a grid over the plot in the lower half of the view, above the
 // panels and away from the edges where the mouse scrolls the camera.
 constexpr int kColumns = 7;
@@ -130,6 +133,15 @@ void ReportDifferentLines(const std::string& first, const std::string& second)
 
 bool Exists(const std::string& path) { return static_cast<bool>(std::ifstream(path, std::ios::binary)); }
 
+// The frame buffer, locked for reading; null when there is none.
+const GxUInt8* LockFrame(GxRaster** raster)
+{
+    CFerroxCamera* camera = Game()->m_pCamera.get();
+    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
+    *raster = graphics ? graphics->frameBuffer : nullptr;
+    return *raster ? GxRasterLock(*raster, 0, gxRASTERLOCKREAD) : nullptr;
+}
+
 }  // namespace
 
 bool CPlayThrough::MakeFolder(std::string* error) const
@@ -210,16 +222,34 @@ void CPlayThrough::Key(int code)
 
 long CPlayThrough::Pixel(int x, int y)
 {
-    CFerroxCamera* camera = Game()->m_pCamera.get();
-    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
-    GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
-    GxUInt8* bits = raster ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
+    GxRaster* raster = nullptr;
+    const GxUInt8* bits = LockFrame(&raster);
     if (!bits)
         return -1;
     const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
     const long pixel = static_cast<long>(row[x] & 0xFFFFFFu);
     GxRasterUnlock(raster);
     return pixel;
+}
+
+int CPlayThrough::BrightPixels(int left, int top, int right, int bottom, int least)
+{
+    GxRaster* raster = nullptr;
+    const GxUInt8* bits = LockFrame(&raster);
+    if (!bits)
+        return 0;
+    int bright = 0;
+    for (int y = top; y < bottom; y++) {
+        const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
+        for (int x = left; x < right; x++) {
+            const GxUInt32 pixel = row[x];
+            if (static_cast<int>(pixel >> 16 & 0xFF) >= least && static_cast<int>(pixel >> 8 & 0xFF) >= least &&
+                static_cast<int>(pixel & 0xFF) >= least)
+                bright++;
+        }
+    }
+    GxRasterUnlock(raster);
+    return bright;
 }
 
 bool CPlayThrough::Screenshot(const char* name)
@@ -300,6 +330,17 @@ void CPlayThrough::BeforeFrame()
         }
         break;
     }
+    case kBuild:
+        Build();
+        break;
+    case kRunToEnd:
+        RunToEnd();
+        break;
+    case kLeaveEnded:
+        // Any click ends the sequence and leaves for the front end.
+        if (Click(kMiddleX, kMiddleY, 1))
+            Next(kWaitMenuAgain);
+        break;
     case kPause:
         // The game stands still from the first save to the second, so both describe the same moment.
         if (m_frame == 1)
@@ -487,7 +528,7 @@ void CPlayThrough::AfterFrame()
                 g_pFerroxApp->Quit();
             break;
         }
-        Next(kPlaceShop);
+        Next(m_playToWin ? kBuild : kPlaceShop);
         break;
     case kRun:
         if (m_frame < kRunFrames)
@@ -509,6 +550,17 @@ void CPlayThrough::AfterFrame()
                          game->m_pSpawner ? game->m_pSpawner->GetSpawnPoints().size() : 0,
                          static_cast<unsigned>(game->m_dayCounter));
         Next(kPause);
+        break;
+    case kRunToEnd:
+        if (game->m_gameOver)
+            Ended();
+        break;
+    case kEnded:
+        if (m_frame < kSettleFrames)
+            break;
+        CheckEnded();
+        if (m_phase == kEnded)
+            Next(kLeaveEnded);
         break;
     case kPause:
         if (m_frame < kStepFrames)

@@ -3,9 +3,13 @@
 // load of run1 and its save as "run2" (the two files must be equal), then Escape, yes and quit. Input
 // goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
 // screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
-// short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing.
+// short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing. The
+// winning form (main/playthrough_win.cpp) builds a sensible mall to a fixed plan instead, plays it at speed 3,
+// undrawn, until the scenario is won, checks the end-game sequence's text and sound, and leaves through it.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 class CGame;
@@ -20,6 +24,9 @@ public:
     void Install();
     // The short form: the program quits as soon as the level is drawn, with the level still running.
     void QuitInLevel() { m_quitInLevel = true; }
+    // The winning form: a mall built to a plan, played at speed 3 until the scenario is won, then back to the
+    // menu and quit.
+    void PlayToWin() { m_playToWin = true; }
     // In the short form: true when the game left the level after the quit, before it was released.
     bool LeftLevelAfterQuit() const;
     // Called by the application before each frame's drawing and update.
@@ -38,6 +45,10 @@ private:
         kWaitLevel,
         kPlaceShop,
         kRun,
+        kBuild,
+        kRunToEnd,
+        kEnded,
+        kLeaveEnded,
         kPause,
         kSettleWalks,
         kOpenOptions,
@@ -71,6 +82,18 @@ private:
     bool Screenshot(const char* name);
     // The frame buffer's pixel as 0xRRGGBB, or -1.
     long Pixel(int x, int y);
+    // Pixels of the rectangle (window pixels, y down) whose three channels all reach `least`.
+    int BrightPixels(int left, int top, int right, int bottom, int least);
+
+    // The winning form's phases (main/playthrough_win.cpp).
+    void Build();
+    // Lets go of the last item, checks the mall stands as planned and sets the top speed.
+    void OpenMall();
+    void RunToEnd();
+    // Notes the sounds started so far, before a game frame.
+    void NoteSounds();
+    void Ended();
+    void CheckEnded();
 
     std::string m_folder;
     CProgramShell* m_pShell;
@@ -81,6 +104,18 @@ private:
     long m_startBalance = 0;
     bool m_failed = false;
     bool m_quitInLevel = false;
+    bool m_playToWin = false;
+    // The winning form: the plan's order under way, how many of it stand, the spot tried, whether its item is held,
+    // the objects standing before the spot's click, and the sample counts before the end.
+    size_t m_order = 0;
+    int m_built = 0;
+    int m_spot = 0;
+    bool m_holding = false;
+    size_t m_standing = 0;
+    uint32_t m_winStarts = 0;  // starts of win.wav and lose.wav before the last game frame
+    uint32_t m_loseStarts = 0;
+    uint32_t m_endWinStarts = 0;  // what the frame that ended the game started of them
+    uint32_t m_endLoseStarts = 0;
     int m_leavesAtQuit = -1;
     // 0: the first save, 1: the load, 2: the second save.
     int m_fileRound = 0;

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The play-through test: authors the game's content into a folder of this run, plays London's first scenario
-# headless on a fixed 0.05 s clock, and checks the exit code, the screenshot folder the program made, the three
+# headless on a fixed 0.05 s clock, and checks the exit code, the screenshot folder the program made, the
 # screenshots at a few pixels and, in the full run, the two saves the options panel wrote (run1, and run2 after
 # loading run1).
 # Arguments: mkcontent, mall, the content texts folder, then --play-through, --play-through-quit (the
-# program quits with the level running, in a window when there is a display) or --repeat (the full run twice on
-# copies of the content, with one seed: the saves of the two runs must be equal byte for byte).
+# program quits with the level running, in a window when there is a display), --play-through-win (a mall built
+# to a plan plays until the scenario is won) or --repeat (the full run twice on copies of the content, with one
+# seed: the saves of the two runs must be equal byte for byte).
 set -euo pipefail
 mkcontent=$1
 mall=$2
@@ -51,7 +52,9 @@ play() {
   local content=$1 how=$2
   local shots="$content.shots/run"
   (cd "$content" && "$mall" "${@:3}" "$how" "$shots")
-  for shot in menu city level; do
+  local level=level
+  if [ "$how" = --play-through-win ]; then level=mall; fi
+  for shot in menu city $level; do
     if [ ! -s "$shots/$shot.bmp" ]; then
       echo "play-through: $shot.bmp was not written"
       exit 1
@@ -65,7 +68,15 @@ play() {
     echo "play-through: city.bmp has no sky in London's view"
     exit 1
   fi
-  check level "the level's world" "$(pixel "$shots/level.bmp" 400 20)" "$(pixel "$shots/level.bmp" 400 420)"
+  check $level "the level's world" "$(pixel "$shots/$level.bmp" 400 20)" "$(pixel "$shots/$level.bmp" 400 420)"
+  if [ "$how" = --play-through-win ]; then
+    # The end-game picture's frame round the live view of the level.
+    if [ ! -s "$shots/won.bmp" ]; then
+      echo "play-through: won.bmp was not written"
+      exit 1
+    fi
+    check won "the end-game picture's frame" "$(pixel "$shots/won.bmp" 4 300)" "$(pixel "$shots/won.bmp" 400 450)"
+  fi
   if [ "$how" = --play-through ]; then
     for save in run1 run2; do
       if [ ! -s "$content/maps/$save.fds" ]; then

@@ -16,7 +16,6 @@ constexpr const char* kLineEnd = "\r\n";
 constexpr char kListSeparator = ',';
 // Integers of one condition on a list line: variable, comparison, threshold.
 constexpr size_t kIntegersPerCondition = 3;
-constexpr int32_t kNoCondition = -1;
 
 // Appends the conditions of the next line; a trailing group of fewer than three integers is ignored.
 void ReadList(CFerroxFile* file, std::vector<Condition>& out)
@@ -62,7 +61,7 @@ int32_t CConditions::Test(const std::vector<Condition>& conditions) const
             (condition.comparison == kConditionGreater && figure > condition.threshold))
             return condition.variable;
     }
-    return kNoCondition;
+    return kConditionNone;
 }
 
 // The figure a variable names, as a signed integer; an unknown variable reads 0.

@@ -22,6 +22,9 @@ enum ConditionComparison : int32_t {
     kConditionGreater = 1,
 };
 
+// What a result test gives when none of its conditions holds.
+constexpr int32_t kConditionNone = -1;
+
 struct Condition {
     int32_t variable;
     int32_t comparison;
@@ -38,7 +41,7 @@ public:
     virtual int Load(CFerroxTagFile* file);
     // Writes the section; 0 when a write failed.
     virtual int Save(CFerroxFile* file);
-    // The variable of the first condition that holds now, in list order, or -1.
+    // The variable of the first condition that holds now, in list order, or kConditionNone.
     virtual int32_t TestLose();
     virtual int32_t TestWin();
     virtual void Empty0() {}

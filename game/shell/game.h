@@ -97,9 +97,9 @@ constexpr int32_t kGameStateLeave = 6;
 // Seconds each of the first two states lasts, and the scaled seconds of one game day.
 constexpr float kGameSplashSeconds = 4.0f;
 constexpr float kGameDaySeconds = 150.0f;
-// Scenario results: samples and in-game message of the leave question.
-constexpr int32_t kGameLoseSample = 6;
-constexpr int32_t kGameWinSample = 7;
+// Scenario results: the win and lose samples, and the in-game message of the leave question.
+constexpr int32_t kGameWinSample = 6;
+constexpr int32_t kGameLoseSample = 7;
 constexpr uint16_t kGameLeaveQuestion = 36;
 // Technology ids are category x 1000 + index; messages 14 + category tell of an unlock.
 constexpr int32_t kGameTechCategoryStep = 1000;

@@ -69,7 +69,8 @@ constexpr float kCameraYaw = 135.0f;
 constexpr float kOutOfSight = -50.0f;
 const char* const kSelectionModel = "/people/select.gxs";
 constexpr float kFullMasterVolume = 255.0f;
-constexpr uint16_t kEndGameFirstMessage = 0;
+// The end-game message of a win; a loss shows the failed figure's number plus one.
+constexpr uint16_t kEndGameWinMessage = 0;
 
 CGameShell g_idleShell;
 
@@ -334,14 +335,15 @@ void CGame::CheckResult()
 {
     if (m_gameOver || !m_pConditions)
         return;
-    int16_t message = static_cast<int16_t>(kEndGameFirstMessage);
-    int32_t sample = kGameLoseSample;
-    if (m_pConditions->TestLose() == -1) {
-        const int32_t won = m_pConditions->TestWin();
-        if (won == -1)
+    // The win is asked first: a game that meets a goal and breaks a limit in the same frame is won.
+    int16_t message = static_cast<int16_t>(kEndGameWinMessage);
+    int32_t sample = kGameWinSample;
+    if (m_pConditions->TestWin() == kConditionNone) {
+        const int32_t failed = m_pConditions->TestLose();
+        if (failed == kConditionNone)
             return;
-        message = static_cast<int16_t>(won + 1);
-        sample = kGameWinSample;
+        message = static_cast<int16_t>(failed + 1);
+        sample = kGameLoseSample;
     }
     m_gameSpeed = 0.0f;
     m_gameOver = 1;

@@ -19,6 +19,9 @@ namespace {
 
 constexpr float kLongFrame = 1.0f;  // clamped to 0.05 s
 constexpr float kFrame = 0.05f;
+// The effects the content lists sixth and seventh: win.wav and lose.wav.
+constexpr int32_t kWinWav = 6;
+constexpr int32_t kLoseWav = 7;
 
 // Records what the game asks of the interface above it.
 class RecordingShell : public CGameShell {
@@ -160,7 +163,7 @@ TEST_F(GameStates, OneDayPasses_per150ScaledSeconds_fiftyRealSecondsAtSpeedThree
     EXPECT_EQ(0, game->m_newDay);
 }
 
-TEST_F(GameStates, AResultStopsTheGameOnceAndBlocksSpeedKeysAndEscapeUntilCleared)
+TEST_F(GameStates, AWinStopsTheGameOnceAndBlocksSpeedKeysAndEscapeUntilCleared)
 {
     game->SetState(kGameStateInGame);
     conditions->win = 2;
@@ -169,9 +172,9 @@ TEST_F(GameStates, AResultStopsTheGameOnceAndBlocksSpeedKeysAndEscapeUntilCleare
     EXPECT_EQ(1, game->m_gameOver);
     EXPECT_EQ(1, game->m_inputBlocked);
     ASSERT_EQ(1u, shell.endGames.size());
-    EXPECT_EQ(3, shell.endGames[0]);
+    EXPECT_EQ(0, shell.endGames[0]);
     ASSERT_EQ(1u, notices.samples.size());
-    EXPECT_EQ(kGameWinSample, notices.samples[0].first);
+    EXPECT_EQ(kWinWav, notices.samples[0].first);
     EXPECT_EQ(255, notices.samples[0].second);
     // Shown once, however long the conditions keep holding.
     Frames(5);
@@ -197,16 +200,33 @@ TEST_F(GameStates, AResultStopsTheGameOnceAndBlocksSpeedKeysAndEscapeUntilCleare
     game->m_pConditions = std::move(held);
 }
 
-TEST_F(GameStates, ALostGameShowsMessageZeroWithItsOwnSample)
+// A loss names the figure that failed (its variable plus one) with the losing sample; a frame in which a goal is
+// met and a limit broken is a win.
+TEST_F(GameStates, ALossShowsItsFigureWithTheLosingSampleAndAWinOutranksALossInOneFrame)
 {
-    game->SetState(kGameStateInGame);
-    conditions->lose = 0;
-    conditions->win = 1;
-    Frames(1);
-    ASSERT_EQ(1u, shell.endGames.size());
-    EXPECT_EQ(0, shell.endGames[0]);
-    ASSERT_EQ(1u, notices.samples.size());
-    EXPECT_EQ(kGameLoseSample, notices.samples[0].first);
+    const struct {
+        int32_t win;
+        int32_t lose;
+        int16_t message;
+        int32_t sample;
+    } cases[] = {
+        {-1, 0, 1, kLoseWav},  // out of money
+        {-1, 4, 5, kLoseWav},  // crime
+        {2, 0, 0, kWinWav},    // shoppers came, and the money ran out in the same frame
+    };
+    for (const auto& c : cases) {
+        shell.endGames.clear();
+        notices.samples.clear();
+        game->m_gameOver = 0;
+        game->SetState(kGameStateInGame);
+        conditions->win = c.win;
+        conditions->lose = c.lose;
+        Frames(1);
+        ASSERT_EQ(1u, shell.endGames.size()) << c.lose;
+        EXPECT_EQ(c.message, shell.endGames[0]) << c.lose;
+        ASSERT_EQ(1u, notices.samples.size()) << c.lose;
+        EXPECT_EQ(c.sample, notices.samples[0].first) << c.lose;
+    }
 }
 
 TEST_F(GameStates, EscapeAsksToLeaveOnlyInGameAndNeverOverAnOpenQuestion)

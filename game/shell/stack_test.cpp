@@ -141,16 +141,20 @@ TEST_F(CanvasStack, RemoveTakesOnlyTheNewestModalAndEveryNormalCopy)
     stack.Push(&b, 0);
     stack.Push(&m, 1);
     stack.Push(&n, 1);
+    EXPECT_EQ(&n, stack.GetTopModal());
     stack.Remove(&m);  // below n: stays
     EXPECT_EQ(2, stack.GetModalCount());
+    EXPECT_EQ(&n, stack.GetTopModal());
     stack.Remove(&a);
     EXPECT_EQ(1, stack.GetNormalCount());
     stack.Push(&b, 0);
     stack.RemoveNormal(&b);
     EXPECT_EQ(0, stack.GetNormalCount());
     stack.Remove(&n);
+    EXPECT_EQ(&m, stack.GetTopModal());
     stack.Remove(&m);
     EXPECT_EQ(1, stack.IsEmpty());
+    EXPECT_EQ(nullptr, stack.GetTopModal());
 }
 
 TEST_F(CanvasStack, ModalPopRequestsAfterTheUpdate)

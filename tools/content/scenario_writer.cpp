@@ -1,4 +1,4 @@
-// The first scenarios of the three cities, written through the engine's line files.
+// The scenarios of the three cities, written through the engine's line files.
 #include "tools/content/scenario_writer.h"
 
 #include <filesystem>
@@ -11,7 +11,6 @@ namespace {
 const char* const kLineEnd = "\r\n";
 const char* const kFolder = "scenarios";
 const char* const kExtension = ".fds";
-constexpr int kScenariosPerCity = 3;
 
 // The figures and comparisons of the game's conditions.
 enum : int {
@@ -28,26 +27,72 @@ enum : int {
 
 // A game day is a month of the calendar.
 constexpr int kYear = 12;
+// The accounts a new game opens with unless its scenario says otherwise.
+constexpr int kFunds = 100000;
+constexpr int kBonusUnit = 1000;
+constexpr int kBaseCharge = 100;
+// The category counters: one per contract category, none unlocked.
+const char* const kNoCategories = "0,0,0,0";
 
-struct CityScenarios {
+struct ScenarioPlan {
     int city;
-    std::vector<ContentCondition> win[kScenariosPerCity];
-    std::vector<ContentCondition> lose[kScenariosPerCity];
+    std::vector<ContentCondition> win;
+    std::vector<ContentCondition> lose;
+    int funds;
+    int bonusUnit;
+    int baseCharge;
 };
 
-// London, then Berlin, then Paris: the order of the descriptions in the text list.
-const CityScenarios kCities[] = {
+// London, then Berlin, then Paris, three each: the order of the descriptions in the text list. A mall takes in
+// at most ten shoppers a game day (six at the starting rating) and keeps each for about five days, so its shops'
+// places bound how fast they come: eight shops with their facilities win the first scenario in about twenty
+// days. A shop nets its base charge a day, so a balance goal takes longer; it lies beyond what the yearly bonuses
+// alone could bring before the days run out. Later scenarios ask for more days of play.
+const ScenarioPlan kPlans[] = {
+    {CONTENTCITYLONDON, {{kShoppersCome, kGreater, 100}}, {{kBalance, kLess, -20000}}, kFunds, kBonusUnit, kBaseCharge},
     {CONTENTCITYLONDON,
-     {{{kShoppersCome, kGreater, 200}}, {{kBalance, kGreater, 250000}}, {{kRating, kGreater, 600}}},
-     {{{kBalance, kLess, -20000}},
-      {{kDays, kGreater, kYear}, {kBalance, kLess, -20000}},
-      {{kCriminals, kGreater, 20}}}},
+     {{kShoppersCome, kGreater, 200}},
+     {{kDays, kGreater, 4 * kYear}, {kBalance, kLess, -20000}},
+     kFunds,
+     kBonusUnit,
+     kBaseCharge},
+    {CONTENTCITYLONDON,
+     {{kShoppersCome, kGreater, 300}},
+     {{kDays, kGreater, 5 * kYear}, {kCriminals, kGreater, 10}, {kBalance, kLess, -10000}},
+     120000,
+     kBonusUnit,
+     kBaseCharge},
     {CONTENTCITYBERLIN,
-     {{{kBalance, kGreater, 200000}}, {{kShoppersCome, kGreater, 1000}}, {{kDays, kGreater, 5 * kYear}}},
-     {{{kBalance, kLess, -20000}}, {{kRating, kLess, -200}}, {{kBalance, kLess, 0}}}},
+     {{kShoppersCome, kGreater, 250}},
+     {{kDays, kGreater, 5 * kYear}, {kRating, kLess, -100}, {kBalance, kLess, -20000}},
+     120000,
+     kBonusUnit,
+     kBaseCharge},
+    {CONTENTCITYBERLIN,
+     {{kShoppersCome, kGreater, 400}},
+     {{kDays, kGreater, 6 * kYear}, {kRating, kLess, -100}, {kBalance, kLess, -20000}},
+     150000,
+     kBonusUnit,
+     kBaseCharge},
+    {CONTENTCITYBERLIN,
+     {{kBalance, kGreater, 150000}},
+     {{kDays, kGreater, 7 * kYear}, {kRating, kLess, 0}},
+     kFunds,
+     kBonusUnit,
+     250},
+    {CONTENTCITYPARIS, {{kShoppersCome, kGreater, 150}}, {{kBalance, kLess, -10000}}, 70000, kBonusUnit, kBaseCharge},
     {CONTENTCITYPARIS,
-     {{{kShoppersCome, kGreater, 300}}, {{kShoppersCome, kGreater, 2000}}, {{kBalance, kGreater, 500000}}},
-     {{{kBalance, kLess, -10000}}, {{kBalance, kLess, -30000}}, {{kCriminals, kGreater, 10}, {kRating, kLess, 0}}}},
+     {{kShoppersCome, kGreater, 500}},
+     {{kDays, kGreater, 7 * kYear}, {kBalance, kLess, -30000}},
+     150000,
+     kBonusUnit,
+     kBaseCharge},
+    {CONTENTCITYPARIS,
+     {{kBalance, kGreater, 200000}},
+     {{kDays, kGreater, 7 * kYear}, {kCriminals, kGreater, 10}, {kRating, kLess, 0}, {kBalance, kLess, -30000}},
+     150000,
+     kBonusUnit,
+     250},
 };
 
 std::string ListLine(const std::vector<ContentCondition>& list)
@@ -67,25 +112,37 @@ std::string ListLine(const std::vector<ContentCondition>& list)
 std::vector<ContentScenario> ContentScenarios()
 {
     std::vector<ContentScenario> scenarios;
-    for (const CityScenarios& city : kCities) {
-        for (int n = 0; n < kScenariosPerCity; n++) {
-            ContentScenario scenario;
-            scenario.file = std::string(ContentLevelStem(city.city)) + std::to_string(n + 1) + kExtension;
-            scenario.level = ContentLevelPath(city.city);
-            scenario.description = static_cast<int>(scenarios.size());
-            scenario.win = city.win[n];
-            scenario.lose = city.lose[n];
-            scenarios.push_back(scenario);
-        }
+    int numbers[CONTENTCITIES] = {};
+    for (const ScenarioPlan& plan : kPlans) {
+        const int number = ++numbers[plan.city];
+        ContentScenario scenario;
+        scenario.file = std::string(ContentLevelStem(plan.city)) + std::to_string(number) + kExtension;
+        scenario.level = ContentLevelPath(plan.city);
+        scenario.description = static_cast<int>(scenarios.size());
+        scenario.win = plan.win;
+        scenario.lose = plan.lose;
+        scenario.funds = plan.funds;
+        scenario.bonusUnit = plan.bonusUnit;
+        scenario.baseCharge = plan.baseCharge;
+        scenarios.push_back(scenario);
     }
     return scenarios;
 }
 
 std::string ContentScenarioText(const ContentScenario& scenario)
 {
-    return std::string("<LEVEL>") + kLineEnd + scenario.level + kLineEnd + "</LEVEL>" + kLineEnd + "<CONDITIONS>" +
-           kLineEnd + std::to_string(scenario.description) + kLineEnd + ListLine(scenario.win) +
-           ListLine(scenario.lose) + "</CONDITIONS>" + kLineEnd;
+    std::string text = std::string("<LEVEL>") + kLineEnd + scenario.level + kLineEnd + "</LEVEL>" + kLineEnd +
+                       "<CONDITIONS>" + kLineEnd + std::to_string(scenario.description) + kLineEnd +
+                       ListLine(scenario.win) + ListLine(scenario.lose) + "</CONDITIONS>" + kLineEnd;
+    // The accounts as a saved game writes them: starting funds, then every income and expense at 0, figure E, the
+    // bonus count and unit, the base charge, the day's shops in debt, jobs done, shoppers come, takings and the
+    // category counters.
+    const int figures[] = {scenario.funds,      0, 0, 0, 0, 0, 0, 0, 0, 0, scenario.bonusUnit,
+                           scenario.baseCharge, 0, 0, 0, 0};
+    text += std::string("<STATISTICS>") + kLineEnd;
+    for (int figure : figures)
+        text += std::to_string(figure) + kLineEnd;
+    return text + kNoCategories + kLineEnd + "</STATISTICS>" + kLineEnd;
 }
 
 bool ContentWriteScenarios(const std::string& out, std::string* detail)

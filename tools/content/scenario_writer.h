@@ -1,6 +1,7 @@
-// The first scenarios of the three cities: "./scenarios/<city><n>.fds", each a "<LEVEL>" section naming the
-// city's level and a "<CONDITIONS>" section whose first line is the description's index in the "scenarios"
-// text list, then the win and the lose conditions.
+// The scenarios of the three cities: "./scenarios/<city><n>.fds", each a "<LEVEL>" section naming the city's
+// level, a "<CONDITIONS>" section whose first line is the description's index in the "scenarios" text list, then
+// the win and the lose conditions, and a "<STATISTICS>" section that opens the accounts: the starting funds, the
+// yearly bonus unit and the daily base charge every shop pays.
 #pragma once
 
 #include <string>
@@ -19,6 +20,9 @@ struct ContentScenario {
     int description;    // index in the "scenarios" text list
     std::vector<ContentCondition> win;
     std::vector<ContentCondition> lose;
+    int funds;       // starting funds
+    int bonusUnit;   // the yearly bonus is a multiple of it; at least 1000
+    int baseCharge;  // each shop's daily charge before the player's adjustment
 };
 
 // Three scenarios a city, numbered from 1, described by entries 0 to 8 of the text list.

@@ -1,5 +1,6 @@
-// The first scenarios: one file per city view and number, each described by an entry of the "scenarios" text
-// list, read back by the city view, the level manager and the conditions as written.
+// The scenarios: one file per city view and number, each described by an entry of the "scenarios" text list, read
+// back by the city view, the level manager, the conditions and the statistics as written; none decided as it
+// opens nor won by waiting; every ending with its message and sound.
 #include "tools/content/scenario_writer.h"
 
 #include <cstdlib>
@@ -11,7 +12,9 @@
 #include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
 #include "game/shell/conditions.h"
+#include "game/shell/game.h"
 #include "game/shell/savegame.h"
+#include "game/shell/statistics.h"
 #include "game/world/levelmanager.h"
 #include "ui/frontend/citycanvas.h"
 
@@ -45,6 +48,7 @@ TEST_F(Scenarios, EveryCityViewFindsItsScenariosAndTheyReadBackAsWritten)
     // The level numbers the shipped settings give the cities.
     const std::map<std::string, int> levelOf = {{"London/london", 0}, {"Berlin/berlin", 1}, {"Paris/paris", 2}};
     std::set<int> descriptions;
+    const std::vector<ContentScenario> scenarios = ContentScenarios();
     for (const char* city : {"London/london", "Berlin/berlin", "Paris/paris"}) {
         for (int number = 1; number <= 3; number++) {
             // The name the city view forms from its picture.
@@ -67,13 +71,99 @@ TEST_F(Scenarios, EveryCityViewFindsItsScenariosAndTheyReadBackAsWritten)
             EXPECT_EQ(levelOf.at(city), level.GetLevel()) << name;
             CConditions conditions;
             ASSERT_EQ(1, conditions.Load(&file)) << name;
+            // The game opens the accounts from the file, and takes it whole.
+            CStatistics statistics;
+            statistics.Init();
+            ASSERT_EQ(1, statistics.Load(&file)) << name;
             file.Close();
+            CFerroxTagFile whole;
+            ASSERT_EQ(0, whole.Open(path.c_str(), 1));
+            EXPECT_EQ("", GameFileProblem(&whole, false)) << name;
+            whole.Close();
             EXPECT_EQ(description, conditions.m_value);
             EXPECT_FALSE(conditions.GetWin().empty()) << name;
             EXPECT_FALSE(conditions.GetLose().empty()) << name;
+            const ContentScenario& written = scenarios.at(static_cast<size_t>(description));
+            EXPECT_EQ(static_cast<uint32_t>(written.funds), statistics.m_startingFunds) << name;
+            EXPECT_EQ(written.baseCharge, statistics.m_baseCharge) << name;
+            // The bonus unit divides the yearly draw; one counter per contract category.
+            EXPECT_GE(statistics.m_bonusUnit, 1000) << name;
+            EXPECT_EQ(4u, statistics.m_categories.size()) << name;
         }
     }
     EXPECT_EQ(9u, descriptions.size());
+}
+
+// A scenario is decided by play: its conditions hold neither way on the accounts it opens with, and a mall left
+// empty never wins, even if every yearly bonus came at its highest before the days allowed run out.
+TEST_F(Scenarios, NoScenarioIsDecidedAsItOpensNorWonByWaiting)
+{
+    constexpr int kYear = 12;
+    for (const ContentScenario& scenario : ContentScenarios()) {
+        CStatistics statistics;
+        statistics.Init();
+        statistics.m_startingFunds = static_cast<uint32_t>(scenario.funds);
+        statistics.m_bonusUnit = static_cast<uint16_t>(scenario.bonusUnit);
+        statistics.Update();
+        CConditions conditions;
+        conditions.SetStatistics(&statistics);
+        const std::string path = Path(scenario.file);
+        WriteFile(path, ContentScenarioText(scenario));
+        CFerroxTagFile file;
+        ASSERT_EQ(0, file.Open(path.c_str(), 1));
+        ASSERT_EQ(1, conditions.Load(&file));
+        file.Close();
+        EXPECT_EQ(-1, conditions.TestWin()) << scenario.file;
+        EXPECT_EQ(-1, conditions.TestLose()) << scenario.file;
+
+        int days = -1;
+        for (const ContentCondition& lose : scenario.lose) {
+            if (lose.variable == kConditionDays && lose.comparison == kConditionGreater)
+                days = lose.threshold;
+        }
+        // The yearly draw's highest multiple of the unit at the starting rating, one draw each twelfth day.
+        const int highestDraw = (statistics.m_rating + 1000) / 200 + 1;
+        const long idle = scenario.funds + static_cast<long>(days / kYear) * highestDraw * scenario.bonusUnit;
+        for (const ContentCondition& win : scenario.win) {
+            EXPECT_EQ(kConditionGreater, win.comparison) << scenario.file;
+            EXPECT_NE(kConditionDays, win.variable) << scenario.file;
+            if (win.variable == kConditionShoppersCome)
+                EXPECT_GE(win.threshold, 0) << scenario.file;
+            if (win.variable == kConditionBalance) {
+                ASSERT_GE(days, 0) << scenario.file << ": a balance goal without a day limit";
+                EXPECT_GE(win.threshold, idle) << scenario.file;
+            }
+        }
+    }
+}
+
+// The end-game message of a win is the first of its list and each lost figure has its own; the effects the game
+// plays for a win and a loss are the win and lose sounds.
+TEST_F(Scenarios, EveryEndingHasItsMessageAndSound)
+{
+    CFerroxTagTree language;
+    const std::string languageText = SourceText("language.xml");
+    ASSERT_TRUE(language.LoadFromMemory(languageText.data(), languageText.size()));
+    ASSERT_TRUE(language.FindNode("endgamemessages", 1));
+    ASSERT_TRUE(language.FindChild("0"));
+    ASSERT_NE(nullptr, language.GetValue(0));
+    EXPECT_EQ(0, std::string(language.GetValue(0)).find("Congratulations"));
+    for (const ContentScenario& scenario : ContentScenarios()) {
+        for (const ContentCondition& lose : scenario.lose) {
+            ASSERT_TRUE(language.FindNode("endgamemessages", 1));
+            EXPECT_TRUE(language.FindChild(std::to_string(lose.variable + 1).c_str())) << scenario.file;
+        }
+    }
+
+    CFerroxTagTree data;
+    const std::string dataText = SourceText("data.xml");
+    ASSERT_TRUE(data.LoadFromMemory(dataText.data(), dataText.size()));
+    ASSERT_TRUE(data.FindNode("SOUND", 1));
+    ASSERT_TRUE(data.FindChild("SFX"));
+    ASSERT_NE(nullptr, data.GetValue(kGameWinSample));
+    ASSERT_NE(nullptr, data.GetValue(kGameLoseSample));
+    EXPECT_EQ(0, std::string(data.GetValue(kGameWinSample)).find("/sounds/win.wav"));
+    EXPECT_EQ(0, std::string(data.GetValue(kGameLoseSample)).find("/sounds/lose.wav"));
 }
 
 TEST_F(Scenarios, AFailedWriteKeepsTheOldScenario)
