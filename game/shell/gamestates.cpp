@@ -4,6 +4,7 @@
 // Sections: creation and the launcher; the states; the in-game frame; drawing; set-up; starting and leaving a
 // level; callbacks. Every subsystem pointer may be null (missing content, a failed set-up, tests): each step
 // then does nothing.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -786,6 +787,18 @@ void CGame::GradeStaff(int32_t category, int32_t grade)
     }
 }
 
+// The statistics' level of the category: what the contract and hire panels show, what new staff of the trade
+// are hired at and what the daily contract costs are reckoned from. It only rises.
+void CGame::RaiseCategoryLevel(int32_t k, int32_t grade)
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
+    if (!statistics || k < 0 || static_cast<size_t>(k) >= statistics->m_categories.size())
+        return;
+    uint16_t& level = statistics->m_categories[static_cast<size_t>(k)];
+    level = std::max(level, static_cast<uint16_t>(grade));
+}
+
 void CGame::OnTechnologyUnlocked(uint16_t id)
 {
     CGame* game = Game();
@@ -800,6 +813,7 @@ void CGame::OnTechnologyUnlocked(uint16_t id)
     if (grade > highest)
         game->QueueMessage(static_cast<int16_t>(category + kGameUnlockMessageBase));
     GradeStaff(category, grade);
+    RaiseCategoryLevel(k, grade);
     if (inTable) {
         game->GetShell()->AdvanceContract(k);
         game->m_unlocked[k] = grade;

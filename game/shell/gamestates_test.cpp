@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "engine/application/keyboard.h"
 #include "engine/world/object.h"
@@ -13,6 +14,7 @@
 #include "game/shell/conditions.h"
 #include "game/shell/game_testing.h"
 #include "game/shell/gameshell.h"
+#include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
 
 namespace {
@@ -259,8 +261,11 @@ TEST_F(GameStates, ASelectedShopperWhoWalksToAnotherFloorClosesItsCard)
     g_shopper = nullptr;
 }
 
-TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndIgnoreCategoriesOutsideTheTable)
+// Each unlock raises its category's level in the statistics, which every panel and new hire reads.
+TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndRaiseTheirCategoryLevel)
 {
+    CStatistics* stats = CDynamicObjectManager::Instance()->GetStatistics();
+    stats->m_categories.assign(4, 0);
     CGame::OnTechnologyUnlocked(1000);  // cleaning, grade 1
     CGame::OnTechnologyUnlocked(1000);  // the same again (a loaded tree replays its unlocks)
     CGame::OnTechnologyUnlocked(4001);  // security, grade 2
@@ -271,6 +276,9 @@ TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndIgnoreCategoriesOu
     EXPECT_EQ(23, notices.messages[2]);
     EXPECT_EQ(1, game->m_unlocked[0]);
     EXPECT_EQ(2, game->m_unlocked[3]);
+    EXPECT_EQ((std::vector<uint16_t>{1, 0, 0, 2}), stats->m_categories);
+    CGame::OnTechnologyUnlocked(4000);  // an earlier contract of security lowers nothing
+    EXPECT_EQ(2, stats->m_categories[3]);
 }
 
 }  // namespace

@@ -276,7 +276,10 @@ void CMallSummaryPanel::Render()
                    std::to_string(counter % kMonthsPerYear + 1) + "/" +
                        std::to_string(g_pGame->m_startYear + counter / kMonthsPerYear),
                    x + kDateDx, y + kDateDy, FERROX_ALIGN_RIGHT);
-        DrawNumber(kFiguresFont, g_pGame->GetCurrentFloor(), x + kFloorsDx, y + kFloorsDy, FERROX_ALIGN_RIGHT);
+        // The mall's storeys, whichever one the view shows.
+        CGameFloors* floors = g_pGame->GetFloors();
+        DrawNumber(kFiguresFont, floors ? floors->GetBuiltFloors() : 1, x + kFloorsDx, y + kFloorsDy,
+                   FERROX_ALIGN_RIGHT);
     }
     if (stats && m_pBar) {
         const int32_t rating = stats->m_rating;

@@ -2,6 +2,8 @@
 // recording twins; the statistics and the technology tree are set by each test.
 #include "ui/game/management.h"
 
+#include <tuple>
+
 #include "engine/data/techtree.h"
 #include "ui/game/ingame_testing_local.h"
 
@@ -275,6 +277,45 @@ TEST_F(ManagementTest, FinanceBarsAndAverages)
     RenderOnly(finance);
     EXPECT_EQ(TextsOf("4321").size(), 1u);
     EXPECT_EQ(TextsOf("2160").size(), 1u);
+}
+
+// A mall of some storeys shown from one of them.
+class Storeys : public CGameFloors {
+public:
+    void GoDown() override {}
+    void GoUp() override {}
+    void SelectTile(int32_t) override {}
+    int32_t GetCurrentFloor() override { return shown; }
+    int32_t GetBuiltFloors() override { return built; }
+    int32_t shown = 0, built = 3;
+};
+
+// The finance page counts the storeys built: the same from each storey, one figure following the count.
+TEST_F(ManagementTest, FinanceFloorsCountTheStoreysBuiltWhicheverIsShown)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    Storeys floors;
+    game->SetFloors(&floors);
+    auto figures = [&]() {
+        RenderOnly(Finance());
+        std::vector<std::tuple<std::string, float, float>> drawn;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            drawn.emplace_back(record.picture, record.x, record.y);
+        return drawn;
+    };
+    figures();  // the first drawing hides the row buttons of no shop
+    const auto fromGround = figures();
+    floors.shown = 2;
+    EXPECT_EQ(figures(), fromGround);
+    floors.built = 7;
+    const auto sevenStoreys = figures();
+    game->SetFloors(nullptr);
+    ASSERT_EQ(sevenStoreys.size(), fromGround.size());
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < fromGround.size(); i++)
+        if (sevenStoreys[i] != fromGround[i])
+            changed.push_back(std::get<0>(fromGround[i]) + ">" + std::get<0>(sevenStoreys[i]));
+    EXPECT_EQ(changed, std::vector<std::string>{"3>7"});
 }
 
 TEST_F(ManagementTest, PanelsDrawNoFiguresWithoutTheirFonts)
