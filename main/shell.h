@@ -48,7 +48,7 @@ public:
     void AdvanceContract(int32_t category) override;
     void ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world) override;
     void AskLeave(void (*yes)()) override;
-    int HasModalCanvas() override;
+    int CloseTopPanel() override;
     void LeaveInterface() override;
     int CreateFrontEnd() override;
     void UpdateFrontEnd(float frameTime) override;

@@ -56,7 +56,7 @@ const char* const kLogoSplash = "./images/loading/graphics.png";
 const char* const kLoadingSplash = "./images/loading/loading.png";
 const char* const kLoadingSplashGerman = "./images/loading/loadingger.png";
 const char* const kGameDataFile = "./data.xml";
-// Digit keys 0 to 3 set the speed; Escape asks to leave.
+// Digit keys 0 to 3 set the speed; Escape closes the top panel, else asks to leave.
 constexpr int32_t kKeyDigitZero = 48;
 constexpr int32_t kSpeedKeys = 4;
 // The level's view: above its start point, pitched down and turned toward the plot.
@@ -691,12 +691,10 @@ void CGame::OnKeyDown(const FerroxKeyEvent* event)
 void CGame::OnKeyUp(const FerroxKeyEvent* event)
 {
     CGame* game = Game();
-    if (!game || !event || game->m_inputBlocked || game->GetState() != kGameStateInGame)
+    if (!game || !event || game->GetState() != kGameStateInGame || event->keyCode != FERROX_KEY_ESCAPE)
         return;
-    if (event->keyCode != FERROX_KEY_ESCAPE)
-        return;
-    // A question or a file panel already holds the screen: Escape does not stack another question on it.
-    if (game->GetShell()->HasModalCanvas())
+    // An open panel or question closes first, the file panels too, which hold the game's other keys.
+    if (game->GetShell()->CloseTopPanel() || game->m_inputBlocked)
         return;
     game->GetShell()->AskLeave(OnConfirmLeave);
 }

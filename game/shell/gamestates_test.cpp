@@ -32,7 +32,14 @@ public:
         asked++;
         leave = yes;
     }
-    int HasModalCanvas() override { return modal; }
+    int CloseTopPanel() override
+    {
+        if (open == 0)
+            return held;
+        open--;
+        closed++;
+        return 1;
+    }
     int CreateFrontEnd() override
     {
         frontEnds++;
@@ -42,7 +49,9 @@ public:
     std::vector<int16_t> endGames;
     int asked = 0;
     void (*leave)() = nullptr;
-    int modal = 0;
+    int open = 0;  // panels and questions Escape closes, one a press
+    int held = 0;  // a canvas Escape does not close holds the screen
+    int closed = 0;
     int frontEnds = 0;
 };
 
@@ -211,18 +220,33 @@ TEST_F(GameStates, ALostGameShowsMessageZeroWithItsOwnSample)
     EXPECT_EQ(kGameLoseSample, notices.samples[0].first);
 }
 
-TEST_F(GameStates, EscapeAsksToLeaveOnlyInGameAndNeverOverAnOpenQuestion)
+TEST_F(GameStates, EscapeClosesTheOpenPanelsOneAPressThenAsksToLeaveOnlyInGame)
 {
     game->SetState(kGameStateFrontEnd);
+    shell.open = 1;
     Press(FERROX_KEY_ESCAPE);
     EXPECT_EQ(0, shell.asked);
+    EXPECT_EQ(0, shell.closed);
 
     game->SetState(kGameStateInGame);
-    shell.modal = 1;
+    shell.open = 2;
+    Press(FERROX_KEY_ESCAPE);
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(2, shell.closed);
+    EXPECT_EQ(0, shell.asked);
+    shell.held = 1;
     Press(FERROX_KEY_ESCAPE);
     EXPECT_EQ(0, shell.asked);
+    shell.held = 0;
+    // A file panel blocks the game's keys, and Escape still closes it, but asks nothing while they stay blocked.
+    game->m_inputBlocked = 1;
+    shell.open = 1;
+    Press(FERROX_KEY_ESCAPE);
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(3, shell.closed);
+    EXPECT_EQ(0, shell.asked);
+    game->m_inputBlocked = 0;
 
-    shell.modal = 0;
     Press(FERROX_KEY_ESCAPE);
     ASSERT_EQ(1, shell.asked);
     ASSERT_NE(nullptr, shell.leave);

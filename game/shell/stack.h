@@ -119,6 +119,8 @@ public:
                std::find(m_normal.begin(), m_normal.end(), canvas) != m_normal.end();
     }
     int GetModalCount() const { return static_cast<int>(m_modal.size()); }
+    // The newest modal canvas, the one that takes input; null without one.
+    TCanvas GetTopModal() const { return m_modal.empty() ? nullptr : m_modal.front(); }
     int GetNormalCount() const { return static_cast<int>(m_normal.size()); }
     int IsChanged() const { return m_changed; }
 

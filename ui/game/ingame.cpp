@@ -13,6 +13,7 @@
 #include "engine/data/tagtree.h"
 #include "engine/data/utf.h"
 #include "ui/game/buildmenu.h"
+#include "ui/game/filecanvas.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"
 #include "ui/game/popups.h"
@@ -260,18 +261,57 @@ void CInterface::OpenPanel(CFerroxCanvas* canvas)
     PlaceAboveMainBar(canvas);
 }
 
+std::array<CFerroxCanvas*, kInterfaceOpenablePanels> CInterface::OpenablePanels() const
+{
+    return {m_pManagementPanel.get(),     m_pOptionsPanel.get(),      m_pMallSummaryPanel.get(),
+            m_pShopperSummaryPanel.get(), m_pStaffSummaryPanel.get(), m_pStaffHirePanel.get(),
+            m_pContractsPanel.get(),      m_pHistoryPanel.get(),      m_pShopperPopup.get(),
+            m_pShopPopup.get(),           m_pStaffPopup.get()};
+}
+
 void CInterface::CloseCanvases()
 {
-    CFerroxCanvas* const openable[] = {
-        m_pManagementPanel.get(),   m_pOptionsPanel.get(),   m_pMallSummaryPanel.get(), m_pShopperSummaryPanel.get(),
-        m_pStaffSummaryPanel.get(), m_pStaffHirePanel.get(), m_pContractsPanel.get(),   m_pHistoryPanel.get(),
-        m_pShopperPopup.get(),      m_pShopPopup.get(),      m_pStaffPopup.get()};
-    for (CFerroxCanvas* canvas : openable) {
+    for (CFerroxCanvas* canvas : OpenablePanels()) {
         if (canvas)
             m_stack.Remove(canvas);
     }
     if (m_pBuildMenu)
         m_pBuildMenu->OpenNode(nullptr, 0);
+}
+
+bool CInterface::AnyPanelOpen() const
+{
+    for (CFerroxCanvas* canvas : OpenablePanels()) {
+        if (canvas && m_stack.Holds(canvas))
+            return true;
+    }
+    return m_pBuildMenu && m_pBuildMenu->GetOpenNode();
+}
+
+int CInterface::CloseTopPanel()
+{
+    CFerroxCanvas* top = m_stack.GetTopModal();
+    if (top && top == m_pConfirmPanel.get()) {
+        m_pConfirmPanel->Dismiss();
+        m_stack.Remove(top);
+        return 1;
+    }
+    if (auto* file = dynamic_cast<CFerroxFileIOCanvas*>(top)) {
+        // The panel's own closing asks the stack to take it off after its update; between frames it goes now.
+        file->Close();
+        m_stack.Remove(file);
+        m_stack.ClearRequests();
+        return 1;
+    }
+    if (top)
+        return 1;
+    if (!AnyPanelOpen())
+        return 0;
+    // A card goes with the selection it shows, as its close button does.
+    if (g_pGame)
+        g_pGame->ClosePopups();
+    CloseCanvases();
+    return 1;
 }
 
 void CInterface::RemovePopups()

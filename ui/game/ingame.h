@@ -7,6 +7,7 @@
 // interface.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,6 +28,8 @@ class CSelectionPopup;
 constexpr float kInterfaceTooltipDelay = 0.6f;
 // Opened panels overlap the main bar by this much.
 constexpr float kInterfacePanelOverlap = 8.0f;
+// Panels and popups a player opens and closes over the main bar.
+constexpr size_t kInterfaceOpenablePanels = 11;
 // Sound effects of the interface.
 constexpr int32_t kInterfaceShopSample = 3;
 
@@ -78,6 +81,10 @@ public:
     void AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, int16_t list, int32_t closeBoth,
                          const char* extraText) override;
     void ClosePopups() override;
+    // Escape over the interface: closes the question on top (unanswered), else the file panel on top, else the
+    // open panels, popups and build page, and returns 1; returns 1 closing nothing under a canvas the player
+    // leaves otherwise (the end of the game); 0 when nothing is open.
+    int CloseTopPanel();
     // A technology of contract category k completed: the contracts panel offers its next contract.
     void AdvanceContract(uint16_t category);
 
@@ -118,6 +125,9 @@ private:
     void UpdateSelection();
     void OpenPopup(CSelectionPopup* popup, const void* record);
     void RemovePopups();
+    // The panels CloseCanvases closes, the build page apart.
+    std::array<CFerroxCanvas*, kInterfaceOpenablePanels> OpenablePanels() const;
+    bool AnyPanelOpen() const;
     void DrawTooltip(float mouseX, float mouseY);
 
     std::u16string m_extraText;  // the extra line of a confirmation asked through the seam
