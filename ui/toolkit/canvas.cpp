@@ -190,6 +190,7 @@ void CFerroxCanvas::Update()
             continue;
         }
         position->overInterface = 1;
+        position->overButton = 1;
         if (!m_pressed && position->left == kButtonDown) {
             m_pressedIndex = static_cast<int32_t>(i);
             m_pressedEvent = FERROX_WIDGET_PRESSED;

@@ -1,6 +1,7 @@
 // The interface base: tooltip selection, the canvas stack's update and drawing, and the 2D render set-up.
 #include "ui/toolkit/interface.h"
 
+#include "engine/application/mouse.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/renderstate.h"
 
@@ -19,7 +20,13 @@ void CFerroxInterface::SetTooltip(uint16_t text, int16_t list)
         m_tooltipList = list;
 }
 
-void CFerroxInterface::Update(float) { m_stack.Update(); }
+void CFerroxInterface::Update(float)
+{
+    // The canvases mark the buttons under the pointer again as they route it.
+    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
+        g_pFerroxGame->m_pMouse->GetPosition()->overButton = 0;
+    m_stack.Update();
+}
 
 void CFerroxInterface::Render()
 {
