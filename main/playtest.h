@@ -6,10 +6,12 @@
 // the step's name when its frame budget runs out; each passed step leaves a screenshot in the folder.
 //
 // The full run: the launcher (language page, French, the mode list, play), the main menu, London, start, the
-// camera keys and edge, a room of floor tiles with a door, stairs and a second storey, a shop and its card,
-// shoppers coming in at speed 3, a shopper's card with its need bars and selection ring, the storey above,
-// three staff hired, the contracts panel, save, load, Escape and quit. The mode run: the launcher picks one
-// mode, the client area must have its size and a click on a main-menu button must press it.
+// camera keys and edge, a tooltip shown and gone, a room of floor tiles with a door, stairs and a second storey,
+// a shop and its card, shoppers coming in at speed 3, a shopper's card with its need bars and selection ring,
+// the storey above, the finance page from two storeys, Escape over it, three staff hired,
+// the contracts panel, save, load, Escape over the save panel and over the leave question, and quit. The mode
+// run: the launcher picks one mode, the client area must have its size and a click on a main-menu button must
+// press it; at 800 x 600 the level's edges along and beside the main bar must scroll the view.
 #pragma once
 
 #include <string>
@@ -18,6 +20,7 @@
 
 #include "platform/win32/windows.h"
 
+class CFerroxCanvas;
 class CProgramShell;
 
 class CPlayTest {
@@ -61,6 +64,8 @@ private:
     bool WidgetCentre(void* canvas, int index, float* x, float* y);
     // A pixel of the last frame (or of the launcher) as 0xRRGGBB, or -1.
     long Pixel(int x, int y);
+    // A block of the last frame, row by row from its top-left pixel; -1 outside the frame.
+    std::vector<long> Pixels(int left, int top, int width, int height);
     bool Screenshot(const std::string& name);
     // Writes the launcher's pictures kept so far (the engine can write pictures once it started).
     bool SaveLauncherPictures();
@@ -99,6 +104,20 @@ private:
     bool CloseWindow(int frame);
     bool Quit(int frame);
 
+    // Panel steps (main/playtest_panels.cpp).
+    bool TooltipShown(int frame);
+    bool TooltipGone(int frame);
+    bool FinanceFloors(int frame);
+    bool EscapePanel(int frame);
+    bool EscapeFilePanel(int frame);
+    bool EscapeQuestion(int frame);
+    bool EdgeAlongTheBar(int frame);
+    bool EdgesBesideTheBar(int frame);
+    bool ClickWidget(CFerroxCanvas* canvas, int index);
+    void Tap(WORD key, int frame, int at);
+    std::vector<long> FinanceFloorsPixels();
+    bool ScrollsAt(int frame, float x, float y, const char* where);
+
     std::string m_folder;
     CProgramShell* m_pShell;
     int m_width;
@@ -122,5 +141,7 @@ private:
     bool m_clicking = false;
     WORD m_key = 0;         // the key a step holds down
     bool m_inCity = false;  // London's view is shown
+    float m_area[2] = {};   // a point the panel steps look at again
+    std::vector<long> m_pixels;
     std::vector<std::pair<std::string, std::vector<DWORD>>> m_launcherPictures;
 };

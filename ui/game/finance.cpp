@@ -89,7 +89,6 @@ constexpr Figure kFigures[] = {
 constexpr float kDateDx = 565.0f, kDateDy = 320.0f;
 // The rating's scenery part with its monthly average, the floors and the base rating.
 constexpr float kRatingPlusDx = 460.0f, kRatingPlusAverageDx = 508.0f, kRatingPlusDy = 255.0f;
-constexpr float kFloorsDx = 593.0f, kFloorsDy = 255.0f;
 constexpr float kBaseRatingDx = 593.0f, kBaseRatingDy = 230.0f;
 
 uint32_t MonthsDivisor() { return (g_pGame ? g_pGame->m_dayCounter : 0u) + 1u; }
@@ -278,7 +277,7 @@ void CMallSummaryPanel::Render()
                    x + kDateDx, y + kDateDy, FERROX_ALIGN_RIGHT);
         // The mall's storeys, whichever one the view shows.
         CGameFloors* floors = g_pGame->GetFloors();
-        DrawNumber(kFiguresFont, floors ? floors->GetBuiltFloors() : 1, x + kFloorsDx, y + kFloorsDy,
+        DrawNumber(kFiguresFont, floors ? floors->GetBuiltFloors() : 1, x + kFinanceFloorsX, y + kFinanceFloorsY,
                    FERROX_ALIGN_RIGHT);
     }
     if (stats && m_pBar) {

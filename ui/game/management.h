@@ -43,6 +43,9 @@ enum MallSummaryWidget : int32_t {
     FINANCE_LIST_DOWN = 14,
 };
 constexpr uint16_t kFinanceRows = 9;
+// The storeys built: the figure's right end and baseline from the page's corner.
+constexpr float kFinanceFloorsX = 593.0f;
+constexpr float kFinanceFloorsY = 255.0f;
 constexpr uint16_t kFinanceChargeStep = 50;
 constexpr uint16_t kFinanceChargeMax = 1000;
 constexpr uint16_t kFinanceStakeStep = 1000;
