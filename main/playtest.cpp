@@ -187,8 +187,8 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         if (width == kSmallestWidth && height == kSmallestHeight) {
             const Step level[] = {
                 {"start", &CPlayTest::Start, kStateBudget},
-                {"edge_along_the_bar", &CPlayTest::EdgeAlongTheBar, 60},
                 {"edges_beside_the_bar", &CPlayTest::EdgesBesideTheBar, 60},
+                {"edge_along_the_bar", &CPlayTest::EdgeAlongTheBar, 60},
                 {"escape", &CPlayTest::Escape, kStateBudget},
                 {"leave", &CPlayTest::Leave, kStateBudget},
             };
