@@ -15,9 +15,9 @@
 
 namespace {
 
-constexpr int kWaitFrames = 4;      // for a press or a key to be taken and drawn
-constexpr int kTooltipFrames = 20;  // 1 s at the fixed clock: past the tooltip's wait
-constexpr int kEdgeFrames = 12;     // the pointer rests at an edge
+constexpr int kWaitFrames = 4;        // for a press or a key to be taken and drawn
+constexpr int kTooltipFrames = 20;    // 1 s at the fixed clock: past the tooltip's wait
+constexpr int kEdgeFrames = 12;       // the pointer rests at an edge
 constexpr float kLeastScroll = 1.0f;  // world units the view must glide at an edge
 constexpr float kEdgeInset = 3.0f;    // pixels from the edge, inside the scrolling margin
 constexpr float kBarHeight = 80.0f;   // the main bar's height: the edges beside it scroll too
@@ -92,8 +92,7 @@ bool CPlayTest::TooltipGone(int frame)
         Move(static_cast<float>(ScreenW()) / 2, static_cast<float>(ScreenH()) / 3);
     if (frame < kWaitFrames)
         return false;
-    if (ui->GetTooltipBox().m_visible ||
-        Pixel(static_cast<int>(m_area[0]), static_cast<int>(m_area[1])) == m_before) {
+    if (ui->GetTooltipBox().m_visible || Pixel(static_cast<int>(m_area[0]), static_cast<int>(m_area[1])) == m_before) {
         Fail("the tooltip stayed after the pointer left the bar");
         return false;
     }
@@ -124,7 +123,7 @@ void CPlayTest::Tap(WORD key, int frame, int at)
 std::vector<long> CPlayTest::FinanceFloorsPixels()
 {
     CFerroxCanvas* finance = InterfaceGet()->m_pMallSummaryPanel.get();
-    const int right = static_cast<int>(finance->GetX() + kFinanceFloorsX);
+    const int right = static_cast<int>(finance->GetX() + kFinanceFloors.x);
     const int baseline = ScreenH() - static_cast<int>(finance->GetY() + kFinanceFloorsY);
     return Pixels(right - kFigureWidth, baseline - kFigureHeight, kFigureWidth + 2, kFigureHeight + kFigureDescent + 1);
 }
