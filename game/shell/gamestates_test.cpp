@@ -303,6 +303,7 @@ TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndRaiseTheirCategory
     EXPECT_EQ((std::vector<uint16_t>{1, 0, 0, 2}), stats->m_categories);
     CGame::OnTechnologyUnlocked(4000);  // an earlier contract of security lowers nothing
     EXPECT_EQ(2, stats->m_categories[3]);
+    CDynamicObjectManager::DestroyInstance();
 }
 
 }  // namespace
