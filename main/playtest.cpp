@@ -4,6 +4,7 @@
 // pictures; launcher steps; front-end steps; camera steps; building steps; people steps; file and exit steps.
 #include "main/playtest.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -56,6 +57,9 @@ constexpr float kModeBox[2] = {105.0f, 106.0f};
 constexpr float kModeListTop = 117.0f;
 constexpr float kModeRowHeight = 12.0f;
 constexpr int kFrenchLanguage = 2;
+// The smallest mode, whose run also plays the level's edges.
+constexpr int kSmallestWidth = 800;
+constexpr int kSmallestHeight = 600;
 constexpr DWORD kNoPixel = 0xFFFFFFFFu;
 
 constexpr uint32_t kClearColour = 0x6868BC;  // the level camera's clear colour (104, 104, 188)
@@ -176,6 +180,17 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
     m_steps.assign(std::begin(launcher), std::end(launcher));
     if (modeOnly) {
         m_steps.push_back({"menu_button", &CPlayTest::MenuButtonPress, kStateBudget});
+        // At 800 x 600 the main bar spans the bottom edge: the edges along and beside it must scroll.
+        if (width == kSmallestWidth && height == kSmallestHeight) {
+            const Step level[] = {
+                {"start", &CPlayTest::Start, kStateBudget},
+                {"edges_beside_the_bar", &CPlayTest::EdgesBesideTheBar, 60},
+                {"edge_along_the_bar", &CPlayTest::EdgeAlongTheBar, 60},
+                {"escape", &CPlayTest::Escape, kStateBudget},
+                {"leave", &CPlayTest::Leave, kStateBudget},
+            };
+            m_steps.insert(m_steps.end(), std::begin(level), std::end(level));
+        }
         m_steps.push_back({"quit", &CPlayTest::Quit, kStateBudget});
         return;
     }
@@ -188,6 +203,8 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"camera_arrows", &CPlayTest::CameraArrows, 120},
         {"camera_turn", &CPlayTest::CameraTurn, 120},
         {"camera_edge", &CPlayTest::CameraEdge, 120},
+        {"tooltip_shown", &CPlayTest::TooltipShown, 60},
+        {"tooltip_gone", &CPlayTest::TooltipGone, 20},
         {"room", &CPlayTest::Room, 300},
         {"walls", &CPlayTest::Walls, 300},
         {"walls_extended", &CPlayTest::WallsExtended, 300},
@@ -207,6 +224,8 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"need_bars", &CPlayTest::NeedBars, 60},
         {"selection_ring", &CPlayTest::SelectionRing, 60},
         {"storey_up", &CPlayTest::StoreyUp, 200},
+        {"finance_floors", &CPlayTest::FinanceFloors, 200},
+        {"escape_panel", &CPlayTest::EscapePanel, 20},
         {"hire_staff", &CPlayTest::HireStaff, 1200},
         {"contracts", &CPlayTest::Contracts, 120},
         {"save_refused", &CPlayTest::SaveRefused, kStateBudget},
@@ -214,7 +233,9 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"save", &CPlayTest::Save, kStateBudget},
         {"load_panel", &CPlayTest::LoadPanelShows, kStateBudget},
         {"load", &CPlayTest::Load, kStateBudget},
+        {"escape_file_panel", &CPlayTest::EscapeFilePanel, 100},
         {"escape", &CPlayTest::Escape, kStateBudget},
+        {"escape_question", &CPlayTest::EscapeQuestion, 30},
         {"leave", &CPlayTest::Leave, kStateBudget},
         {"ending_city", &CPlayTest::City, kStateBudget},
         {"ending_won", &CPlayTest::EndingWon, kStateBudget},
@@ -402,6 +423,29 @@ long CPlayTest::Pixel(int x, int y)
     const long pixel = static_cast<long>(row[x] & 0xFFFFFFu);
     GxRasterUnlock(raster);
     return pixel;
+}
+
+std::vector<long> CPlayTest::Pixels(int left, int top, int width, int height)
+{
+    std::vector<long> pixels(static_cast<size_t>(std::max(0, width)) * static_cast<size_t>(std::max(0, height)), -1);
+    CFerroxCamera* camera = Game() ? Game()->m_pCamera.get() : nullptr;
+    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
+    GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
+    // One lock for the block: each lock reads the frame back.
+    GxUInt8* bits = raster && !InLauncher() ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
+    if (!bits)
+        return pixels;
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            const int px = left + x, py = top + y;
+            if (px < 0 || py < 0 || px >= raster->width || py >= raster->height)
+                continue;
+            const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(py) * raster->stride);
+            pixels[static_cast<size_t>(y) * width + x] = static_cast<long>(row[px] & 0xFFFFFFu);
+        }
+    }
+    GxRasterUnlock(raster);
+    return pixels;
 }
 
 bool CPlayTest::Screenshot(const std::string& name)
@@ -1099,17 +1143,19 @@ bool CPlayTest::NeedBars(int)
         Fail("the shopper card is not open");
         return false;
     }
-    // The bars are drawn in the card's lower half: its pixels there are not all the card's own colour.
-    float x = 0.0f, y = 0.0f;
-    if (!WidgetCentre(ui->m_pShopperPopup.get(), CARD_CLOSE, &x, &y))
+    // The three bars are drawn on the card's line in their own colours: yellow, orange and green.
+    const float* card = ui->m_pShopperPopup->GetWidgetRect(0);
+    if (!card)
         return false;
     const int left = static_cast<int>(ui->m_pShopperPopup->GetX());
     const int bottom = ScreenH() - static_cast<int>(ui->m_pShopperPopup->GetY());
-    const long background = Pixel(left + 4, bottom - 4);
-    int differing = 0;
-    for (int dx = 8; dx < 200; dx += 4)
-        differing += Pixel(left + dx, bottom - 30) != background ? 1 : 0;
-    if (differing == 0) {
+    bool seen[3] = {};
+    const long colours[3] = {0xFFFF00, 0xFF8000, 0x00FF00};
+    const int rows = static_cast<int>(card[3]) / 2;
+    for (long pixel : Pixels(left, bottom - rows, static_cast<int>(card[2]), rows))
+        for (int k = 0; k < 3; k++)
+            seen[k] = seen[k] || pixel == colours[k];
+    if (!seen[0] || !seen[1] || !seen[2]) {
         Fail("the shopper card shows no need bars");
         return false;
     }
@@ -1252,12 +1298,9 @@ bool CPlayTest::Contracts(int frame)
             return false;
         }
         int text = 0;
-        for (int py = static_cast<int>(y) - kTextReach; py <= static_cast<int>(y) + kTextReach; py++) {
-            for (int px = left + kTextLeft; px < left + kTextRight; px++) {
-                const long p = Pixel(px, py);
-                text += p >= 0 && ((p >> 16) & 0xFF) > kLight && ((p >> 8) & 0xFF) > kLight && (p & 0xFF) > kLight;
-            }
-        }
+        for (long p :
+             Pixels(left + kTextLeft, static_cast<int>(y) - kTextReach, kTextRight - kTextLeft, 2 * kTextReach + 1))
+            text += p >= 0 && ((p >> 16) & 0xFF) > kLight && ((p >> 8) & 0xFF) > kLight && (p & 0xFF) > kLight;
         if (text == 0 || y <= previous) {
             Fail("the OK button of category " + std::to_string(k) + " is not beside its row");
             return false;

@@ -6,14 +6,15 @@
 // the step's name when its frame budget runs out; each passed step leaves a screenshot in the folder.
 //
 // The full run: the launcher (language page, French, the mode list, play), the main menu, London, start, the
-// camera keys and edge, a room of floor tiles, a second room whose walls are checked on screen as it is laid
-// and extended, a bench and a tile demolished, a door, stairs and a second storey, a third storey over the
-// stairs, a shop and its card,
-// shoppers coming in at speed 3, a shopper's card with its need bars and selection ring, the storey above,
-// three staff hired, the contracts panel, a refused save name, a save named with a capital and its picture, save,
-// the load panel, load, Escape, a scenario won as it opens (London's fourth, which playtest_test.sh adds),
-// London's first lost to the bank by building into debt, and quit. The mode run: the launcher picks one mode,
-// the client area must have its size and a click on a main-menu button must press it.
+// camera keys and edge, a tooltip shown and gone, a room of floor tiles, a second room whose walls are checked on
+// screen as it is laid and extended, a bench and a tile demolished, a door, stairs and a second storey, a third
+// storey over the stairs, a shop and its card, shoppers coming in at speed 3, a shopper's card with its need
+// bars and selection ring, the storey above, the finance page from two storeys, Escape over it, three staff
+// hired, the contracts panel, a refused save name, a save named with a capital and its picture, save, the load
+// panel, load, Escape over the save panel and over the leave question, a scenario won as it opens (London's
+// fourth, which playtest_test.sh adds), London's first lost to the bank by building into debt, and quit. The
+// mode run: the launcher picks one mode, the client area must have its size and a click on a main-menu button
+// must press it; at 800 x 600 the level's edges along and beside the main bar must scroll the view.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,7 @@
 
 #include "platform/win32/windows.h"
 
+class CFerroxCanvas;
 class CProgramShell;
 struct GxV3d;
 
@@ -77,6 +79,8 @@ private:
     long Pixel(int x, int y);
     // Where the player sees a world point, in screen pixels; false behind the camera or off the view.
     static bool ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y);
+    // A block of the last frame, row by row from its top-left pixel; -1 outside the frame.
+    std::vector<long> Pixels(int left, int top, int width, int height);
     bool Screenshot(const std::string& name);
     // Writes the launcher's pictures kept so far (the engine can write pictures once it started).
     bool SaveLauncherPictures();
@@ -196,6 +200,19 @@ private:
     // since the step noted them.
     bool CheckEnding(int16_t message, const std::u16string& text, const char* sound, const char* silent);
     void NoteEndingSounds();
+    // Panel steps (main/playtest_panels.cpp).
+    bool TooltipShown(int frame);
+    bool TooltipGone(int frame);
+    bool FinanceFloors(int frame);
+    bool EscapePanel(int frame);
+    bool EscapeFilePanel(int frame);
+    bool EscapeQuestion(int frame);
+    bool EdgeAlongTheBar(int frame);
+    bool EdgesBesideTheBar(int frame);
+    bool ClickWidget(CFerroxCanvas* canvas, int index);
+    void Tap(WORD key, int frame, int at);
+    std::vector<long> FinanceFloorsPixels();
+    bool ScrollsAt(int frame, float x, float y, const char* where);
 
     std::string m_folder;
     CProgramShell* m_pShell;
@@ -221,6 +238,8 @@ private:
     WORD m_key = 0;                  // the key a step holds down
     bool m_inCity = false;           // London's view is shown
     uint32_t m_soundStarts[2] = {};  // the win and lose sounds' starts when an ending step began
+    float m_area[2] = {};            // a point the panel steps look at again
+    std::vector<long> m_pixels;
     std::vector<std::pair<std::string, std::vector<DWORD>>> m_launcherPictures;
     // What the building steps keep between them.
     int m_mirror = -1;     // -1 not yet known, else whether the camera's right vector is mirrored

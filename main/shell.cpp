@@ -246,10 +246,10 @@ void CProgramShell::AskLeave(void (*yes)())
     ui->AskConfirmation(yes, kGameLeaveQuestion, list, 0, static_cast<const char*>(nullptr));
 }
 
-int CProgramShell::HasModalCanvas()
+int CProgramShell::CloseTopPanel()
 {
     CInterface* ui = Interface();
-    return ui ? ui->GetStack().HasModal() : 0;
+    return ui ? ui->CloseTopPanel() : 0;
 }
 
 void CProgramShell::LeaveInterface()

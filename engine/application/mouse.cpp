@@ -218,8 +218,8 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
         const bool inside = m_pos.x >= kEdgeMargin && m_pos.x <= width - kEdgeMargin && m_pos.y >= kEdgeMargin &&
                             m_pos.y <= height - kEdgeMargin;
         m_edgeGlide = 0;
-        // The interface owns the pointer over its panels: their buttons may reach into the margin.
-        if (!inside && !m_pos.overInterface) {
+        // A button reaching into the margin is the interface's; a panel's face there still scrolls.
+        if (!inside && !m_pos.overButton) {
             m_edgeGlide = 1;
             float motionX = 0.0f, motionZ = 0.0f;
             if (m_pos.x < kEdgeMargin) {
@@ -273,9 +273,9 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
 
 void CVantorMouse::EndFrame()
 {
-    // A glide started at an edge stops once the interface finds the held cursor over one of its panels.
+    // A glide started at an edge stops once the interface finds the held cursor over one of its buttons.
     CVantorCamera* camera = GameCamera();
-    if (m_edgeGlide && m_pos.overInterface && camera && camera->m_mode == VANTOR_CAMERA_GLIDE) {
+    if (m_edgeGlide && m_pos.overButton && camera && camera->m_mode == VANTOR_CAMERA_GLIDE) {
         camera->StopMotion();
         m_edgeGlide = 0;
     }

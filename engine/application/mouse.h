@@ -14,12 +14,13 @@ enum FerroxButtonState : int32_t {
     FERROX_BUTTON_RELEASED = 3,  // released during this frame; up after EndFrame
 };
 
-// What GetPosition returns: position and motion in window pixels, then the buttons, wheel and flag.
+// What GetPosition returns: position and motion in window pixels, then the buttons, wheel and flags.
 struct FerroxMousePosition {
     float x, y, dx, dy;
     int32_t left, middle, right;
     int32_t wheel;
-    int32_t overInterface;
+    int32_t overInterface;  // over a panel: clicks are the interface's
+    int32_t overButton;     // over a panel's button: the screen's edges do not scroll there
 };
 
 class CFerroxMouse {
@@ -58,8 +59,8 @@ protected:
     int32_t m_cursorRect[4];
 };
 
-// Drives the game camera from the mouse: scrolling at the screen edges where no interface panel is under the
-// cursor, turning with the right or middle button or control, raising and lowering with shift or the wheel.
+// Drives the game camera from the mouse: scrolling at the screen edges wherever no button of the interface is
+// under the cursor, turning with the right or middle button or control, raising and lowering with shift or the wheel.
 class CVantorMouse : public CFerroxMouse {
 public:
     FerroxMousePosition* MoveTo(float x, float y) override;

@@ -66,23 +66,26 @@ TEST_F(Mouse, EdgesScrollTheCameraAndHoldTheCursorInsideTheMargin)
 }
 
 // A panel's button in the margin is the interface's: aiming at it does not scroll, and a glide that began
-// before the interface found the cursor over its panel ends with the frame.
-TEST_F(Mouse, EdgesDoNotScrollUnderTheInterface)
+// before the interface found the cursor over a button ends with the frame. A panel's face in the margin (the
+// main bar along the bottom edge) scrolls as the view does.
+TEST_F(Mouse, EdgesScrollOverPanelsButNotOverTheirButtons)
 {
     FerroxMousePosition* pos = GameMouse()->MoveTo(400.0f, 580.0f);
     pos->overInterface = 1;
+    pos->overButton = 1;
     pos = GameMouse()->MoveTo(400.0f, 595.0f);
     EXPECT_FLOAT_EQ(595.0f, pos->y);
     EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
     EXPECT_EQ(0, camera->m_keepMotion);
 
-    pos->overInterface = 0;
+    pos->overButton = 0;
     GameMouse()->MoveTo(400.0f, 300.0f);
     GameMouse()->MoveTo(400.0f, 595.0f);
     ASSERT_EQ(VANTOR_CAMERA_GLIDE, camera->m_mode);
+    EXPECT_FLOAT_EQ(-80.0f, camera->m_motion[2]);
     GameMouse()->EndFrame();
-    EXPECT_EQ(VANTOR_CAMERA_GLIDE, camera->m_mode);  // still over the view
-    pos->overInterface = 1;
+    EXPECT_EQ(VANTOR_CAMERA_GLIDE, camera->m_mode) << "over the panel's face";
+    pos->overButton = 1;
     GameMouse()->EndFrame();
     EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
     EXPECT_FLOAT_EQ(0.0f, camera->m_motion[2]);

@@ -81,6 +81,10 @@ public:
     {
         return m_pGame->m_pFloorManager ? m_pGame->m_pFloorManager->GetCurrentFloorIndex() : 0;
     }
+    int32_t GetBuiltFloors() override
+    {
+        return m_pGame->m_pFloorManager ? m_pGame->m_pFloorManager->GetBuiltFloors() : 1;
+    }
 
 private:
     CGame* m_pGame;

@@ -85,6 +85,8 @@ public:
     // Makes the tile type current, wrapping to the first when out of range.
     virtual void SelectTile(int32_t tile) = 0;
     virtual int32_t GetCurrentFloor() = 0;
+    // Storeys built, the ground one included.
+    virtual int32_t GetBuiltFloors() { return 1; }
 };
 
 // Game states: brand splash, logo and loading, front end, in game, start the chosen game, leave it.
@@ -268,6 +270,7 @@ private:
     // Hands the notices waiting for the front end to the shell.
     void PostFrontEndNotices();
     static void GradeStaff(int32_t category, int32_t grade);
+    static void RaiseCategoryLevel(int32_t k, int32_t grade);
     void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
     void MoveViewOneStorey(int up);
 

@@ -52,8 +52,10 @@ public:
     }
     // Asks whether to leave the game; the yes button calls the action.
     virtual void AskLeave(void (*yes)()) { (void)yes; }
-    // 1 while a modal canvas (question, file panel, end-game sequence) is open.
-    virtual int HasModalCanvas() { return 0; }
+    // Escape's first use: closes the topmost panel or question the player can close and returns 1; returns 1
+    // too, closing nothing, while a canvas the key does not close (the end-game sequence) holds the screen; 0
+    // when nothing is open.
+    virtual int CloseTopPanel() { return 0; }
     // Leaving a level: the panels close, every modal canvas comes off the stack, the message queue and history
     // are emptied and the end-game sequence is torn down.
     virtual void LeaveInterface() {}

@@ -58,7 +58,7 @@ const char* const kLogoSplash = "./images/loading/graphics.png";
 const char* const kLoadingSplash = "./images/loading/loading.png";
 const char* const kLoadingSplashGerman = "./images/loading/loadingger.png";
 const char* const kGameDataFile = "./data.xml";
-// Digit keys 0 to 3 set the speed; Escape asks to leave.
+// Digit keys 0 to 3 set the speed; Escape closes the top panel, else asks to leave.
 constexpr int32_t kKeyDigitZero = 48;
 constexpr int32_t kSpeedKeys = 4;
 // The level's view: above its start point, pitched down and turned toward the plot.
@@ -712,12 +712,10 @@ void CGame::OnKeyDown(const FerroxKeyEvent* event)
 void CGame::OnKeyUp(const FerroxKeyEvent* event)
 {
     CGame* game = Game();
-    if (!game || !event || game->m_inputBlocked || game->GetState() != kGameStateInGame)
+    if (!game || !event || game->GetState() != kGameStateInGame || event->keyCode != FERROX_KEY_ESCAPE)
         return;
-    if (event->keyCode != FERROX_KEY_ESCAPE)
-        return;
-    // A question or a file panel already holds the screen: Escape does not stack another question on it.
-    if (game->GetShell()->HasModalCanvas())
+    // An open panel or question closes first, the file panels too, which hold the game's other keys.
+    if (game->GetShell()->CloseTopPanel() || game->m_inputBlocked)
         return;
     game->GetShell()->AskLeave(OnConfirmLeave);
 }
@@ -838,6 +836,18 @@ void CGame::GradeStaff(int32_t category, int32_t grade)
     }
 }
 
+// The statistics' level of the category: what the contract and hire panels show, what new staff of the trade
+// are hired at and what the daily contract costs are reckoned from. It only rises.
+void CGame::RaiseCategoryLevel(int32_t k, int32_t grade)
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
+    if (!statistics || k < 0 || static_cast<size_t>(k) >= statistics->m_categories.size())
+        return;
+    uint16_t& level = statistics->m_categories[static_cast<size_t>(k)];
+    level = std::max(level, static_cast<uint16_t>(grade));
+}
+
 void CGame::OnTechnologyUnlocked(uint16_t id)
 {
     CGame* game = Game();
@@ -854,6 +864,7 @@ void CGame::OnTechnologyUnlocked(uint16_t id)
         AnnounceBuildable(game, id);
     }
     GradeStaff(category, grade);
+    RaiseCategoryLevel(k, grade);
     if (inTable) {
         game->GetShell()->AdvanceContract(k);
         game->m_unlocked[k] = grade;

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "engine/application/keyboard.h"
 #include "engine/world/object.h"
@@ -13,6 +14,7 @@
 #include "game/shell/conditions.h"
 #include "game/shell/game_testing.h"
 #include "game/shell/gameshell.h"
+#include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
 
 namespace {
@@ -33,7 +35,14 @@ public:
         asked++;
         leave = yes;
     }
-    int HasModalCanvas() override { return modal; }
+    int CloseTopPanel() override
+    {
+        if (open == 0)
+            return held;
+        open--;
+        closed++;
+        return 1;
+    }
     int CreateFrontEnd() override
     {
         frontEnds++;
@@ -43,7 +52,9 @@ public:
     std::vector<int16_t> endGames;
     int asked = 0;
     void (*leave)() = nullptr;
-    int modal = 0;
+    int open = 0;  // panels and questions Escape closes, one a press
+    int held = 0;  // a canvas Escape does not close holds the screen
+    int closed = 0;
     int frontEnds = 0;
 };
 
@@ -229,18 +240,33 @@ TEST_F(GameStates, ALossShowsItsFigureWithTheLosingSampleAndAWinOutranksALossInO
     }
 }
 
-TEST_F(GameStates, EscapeAsksToLeaveOnlyInGameAndNeverOverAnOpenQuestion)
+TEST_F(GameStates, EscapeClosesTheOpenPanelsOneAPressThenAsksToLeaveOnlyInGame)
 {
     game->SetState(kGameStateFrontEnd);
+    shell.open = 1;
     Press(FERROX_KEY_ESCAPE);
     EXPECT_EQ(0, shell.asked);
+    EXPECT_EQ(0, shell.closed);
 
     game->SetState(kGameStateInGame);
-    shell.modal = 1;
+    shell.open = 2;
+    Press(FERROX_KEY_ESCAPE);
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(2, shell.closed);
+    EXPECT_EQ(0, shell.asked);
+    shell.held = 1;
     Press(FERROX_KEY_ESCAPE);
     EXPECT_EQ(0, shell.asked);
+    shell.held = 0;
+    // A file panel blocks the game's keys, and Escape still closes it, but asks nothing while they stay blocked.
+    game->m_inputBlocked = 1;
+    shell.open = 1;
+    Press(FERROX_KEY_ESCAPE);
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(3, shell.closed);
+    EXPECT_EQ(0, shell.asked);
+    game->m_inputBlocked = 0;
 
-    shell.modal = 0;
     Press(FERROX_KEY_ESCAPE);
     ASSERT_EQ(1, shell.asked);
     ASSERT_NE(nullptr, shell.leave);
@@ -279,8 +305,11 @@ TEST_F(GameStates, ASelectedShopperWhoWalksToAnotherFloorClosesItsCard)
     g_shopper = nullptr;
 }
 
-TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndIgnoreCategoriesOutsideTheTable)
+// Each unlock raises its category's level in the statistics, which every panel and new hire reads.
+TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndRaiseTheirCategoryLevel)
 {
+    CStatistics* stats = CDynamicObjectManager::Instance()->GetStatistics();
+    stats->m_categories.assign(4, 0);
     CGame::OnTechnologyUnlocked(1000);  // cleaning, grade 1
     CGame::OnTechnologyUnlocked(1000);  // the same again (a loaded tree replays its unlocks)
     CGame::OnTechnologyUnlocked(4001);  // security, grade 2
@@ -291,6 +320,10 @@ TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndIgnoreCategoriesOu
     EXPECT_EQ(23, notices.messages[2]);
     EXPECT_EQ(1, game->m_unlocked[0]);
     EXPECT_EQ(2, game->m_unlocked[3]);
+    EXPECT_EQ((std::vector<uint16_t>{1, 0, 0, 2}), stats->m_categories);
+    CGame::OnTechnologyUnlocked(4000);  // an earlier contract of security lowers nothing
+    EXPECT_EQ(2, stats->m_categories[3]);
+    CDynamicObjectManager::DestroyInstance();
 }
 
 }  // namespace

@@ -29,30 +29,30 @@ constexpr int kCardHeadY = 30;
 // shopper came and the bags.
 std::vector<ContentUiLabel> ShopperHeads(int x, int y)
 {
-    return {{x + 63, y, "Age", CONTENT_LABEL_RIGHT},        {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
-            {x + 122, y, "Toilet", CONTENT_LABEL_CENTRE},   {x + 170, y, "Rest", CONTENT_LABEL_CENTRE},
-            {x + 214, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 254, y, "By", CONTENT_LABEL_CENTRE},
-            {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
+    return {{x + 66, y, "Age", CONTENT_LABEL_RIGHT},        {x + 114, y, "Cash", CONTENT_LABEL_RIGHT},
+            {x + 142, y, "Toilet", CONTENT_LABEL_CENTRE},   {x + 190, y, "Rest", CONTENT_LABEL_CENTRE},
+            {x + 238, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 274, y, "By", CONTENT_LABEL_CENTRE},
+            {x + 330, y, "Bags", CONTENT_LABEL_RIGHT}};
 }
 
 // Column names over a staff line whose title starts at x.
 std::vector<ContentUiLabel> StaffHeads(int x, int y)
 {
     return {{x, y, "Job"},
-            {x + 150, y, "Level", CONTENT_LABEL_RIGHT},
-            {x + 200, y, "Wage", CONTENT_LABEL_RIGHT},
-            {x + 245, y, "Jobs", CONTENT_LABEL_RIGHT}};
+            {x + 205, y, "Level", CONTENT_LABEL_RIGHT},
+            {x + 269, y, "Wage", CONTENT_LABEL_RIGHT},
+            {x + 317, y, "Jobs", CONTENT_LABEL_RIGHT}};
 }
 
 std::vector<ContentUiLabel> ShopperSummaryLabels()
 {
     // Totals at 344 (came, per month, spent, per month) and 328 (spent per shopper); lines from 271.
     std::vector<ContentUiLabel> labels = {{12, 344, "Shoppers"},
-                                          {114, 358, "Came", CONTENT_LABEL_RIGHT},
-                                          {164, 358, "Month", CONTENT_LABEL_RIGHT},
-                                          {282, 358, "Spent", CONTENT_LABEL_RIGHT},
-                                          {328, 358, "Month", CONTENT_LABEL_RIGHT},
-                                          {190, 328, "Each"}};
+                                          {120, 358, "Came", CONTENT_LABEL_RIGHT},
+                                          {168, 358, "Month", CONTENT_LABEL_RIGHT},
+                                          {256, 358, "Spent", CONTENT_LABEL_RIGHT},
+                                          {344, 358, "Month", CONTENT_LABEL_RIGHT},
+                                          {176, 328, "Each"}};
     const std::vector<ContentUiLabel> heads = ShopperHeads(56, 286);
     labels.insert(labels.end(), heads.begin(), heads.end());
     return labels;
@@ -63,9 +63,9 @@ std::vector<ContentUiLabel> StaffSummaryLabels()
     // Totals at 230 (staff, wages, per month) and 215 (jobs done, per month); lines from 161.
     std::vector<ContentUiLabel> labels = {{12, 246, "Staff"},
                                           {12, 230, "Total"},
-                                          {110, 230, "Wages"},
-                                          {110, 215, "Jobs done"},
-                                          {265, 246, "Month", CONTENT_LABEL_RIGHT},
+                                          {112, 230, "Wages"},
+                                          {112, 215, "Jobs done"},
+                                          {328, 246, "Month", CONTENT_LABEL_RIGHT},
                                           {60, 14, "Hire", CONTENT_LABEL_CENTRE}};
     const std::vector<ContentUiLabel> heads = StaffHeads(28, 176);
     labels.insert(labels.end(), heads.begin(), heads.end());
@@ -134,7 +134,7 @@ bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std
 
 const ContentCanvasLayout& ContentShopperCardLayout(void)
 {
-    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367; each column headed above it.
+    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 386; each column headed above it.
     static const ContentCanvasLayout layout = {
         "panels/shopperpopup",
         "shopperpopup",
@@ -151,24 +151,24 @@ const ContentCanvasLayout& ContentShopperCardLayout(void)
 
 const ContentCanvasLayout& ContentShopCardLayout(void)
 {
-    // One shop line from (17, 15); the charge buttons sit at 500 and 548.
+    // One shop line from (17, 15) to the charge buttons at 685 and 705.
     static const ContentCanvasLayout layout = {
         "panels/shoppopup",
         "shoppopup",
-        620,
+        752,
         kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{596, 12, 18, 16}},
-        {{596, 12, 18, 16},
-         {500, 10, kChargeButtonWidth, kChargeButtonHeight},
-         {548, 10, kChargeButtonWidth, kChargeButtonHeight}},
-        {{49, kCardHeadY, "Shop"},
-         {287, kCardHeadY, "Takings", CONTENT_LABEL_RIGHT},
-         {342, kCardHeadY, "Net", CONTENT_LABEL_RIGHT},
-         {397, kCardHeadY, "Paid", CONTENT_LABEL_RIGHT},
-         {454, kCardHeadY, "Kind", CONTENT_LABEL_RIGHT},
-         {492, kCardHeadY, "Sales", CONTENT_LABEL_RIGHT},
-         {532, kCardHeadY, "Charge", CONTENT_LABEL_CENTRE}},
+        {{728, 12, 18, 16}},
+        {{728, 12, 18, 16},
+         {685, 10, kChargeButtonWidth, kChargeButtonHeight},
+         {705, 10, kChargeButtonWidth, kChargeButtonHeight}},
+        {{85, kCardHeadY, "Shop"},
+         {333, kCardHeadY, "Takings", CONTENT_LABEL_RIGHT},
+         {429, kCardHeadY, "Net", CONTENT_LABEL_RIGHT},
+         {525, kCardHeadY, "Paid", CONTENT_LABEL_RIGHT},
+         {573, kCardHeadY, "Kind", CONTENT_LABEL_RIGHT},
+         {621, kCardHeadY, "Sales", CONTENT_LABEL_RIGHT},
+         {677, kCardHeadY, "Charge", CONTENT_LABEL_RIGHT}},
         {CONTENT_ICON_CLOSE},
     };
     return layout;
@@ -176,15 +176,15 @@ const ContentCanvasLayout& ContentShopCardLayout(void)
 
 const ContentCanvasLayout& ContentStaffCardLayout(void)
 {
-    // One staff line from (23, 15), figures to 275.
+    // One staff line from (23, 15), figures to 340.
     static const ContentCanvasLayout layout = {
         "panels/staffpopup",
         "staffpopup",
-        380,
+        440,
         kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{354, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {290, 10, 24, 16}, {320, 10, 24, 16}},
-        {{354, 10, 18, 16}, {290, 10, 24, 16}, {320, 10, 24, 16}},
+        {{414, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {348, 10, 24, 16}, {378, 10, 24, 16}},
+        {{414, 10, 18, 16}, {348, 10, 24, 16}, {378, 10, 24, 16}},
         StaffHeads(23, kCardHeadY),
         {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, CONTENT_ICON_FIRE, CONTENT_ICON_MOVE},
     };
@@ -200,7 +200,7 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
         420,
         372,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{392, 340, 20, 20},
+        {{396, 340, 20, 20},
          Inert(0),
          Inert(1),
          Inert(2),
@@ -210,9 +210,9 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
          Inert(6),
          Inert(7),
          Inert(8),
-         {392, 240, 20, 30},
-         {392, 40, 20, 30}},
-        {{392, 340, 20, 20}, {392, 240, 20, 30}, {392, 40, 20, 30}, {60, 340, 110, 18}, {220, 322, 112, 36}},
+         {396, 240, 20, 30},
+         {396, 40, 20, 30}},
+        {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}, {76, 340, 96, 18}, {172, 322, 176, 36}},
         ShopperSummaryLabels(),
         {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
@@ -221,16 +221,16 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
 
 const ContentCanvasLayout& ContentStaffSummaryLayout(void)
 {
-    // Ten lines from y 161 down by 13 with their fire and move buttons at 280 and 313; totals at 230 and 215.
+    // Ten lines from y 161 down by 13 with their fire and move buttons at 353 and 386; totals at 230 and 215.
     static const ContentCanvasLayout layout = {
         "panels/staff",
         "staff",
-        380,
+        450,
         260,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{352, 232, 20, 20},
-         {352, 130, 20, 24},
-         {352, 30, 20, 24},
+        {{422, 232, 20, 20},
+         {422, 130, 20, 24},
+         {422, 30, 20, 24},
          Inert(0),
          Inert(1),
          Inert(2),
@@ -239,7 +239,7 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
          Inert(5),
          Inert(6),
          {20, 8, 80, 20}},
-        {{352, 232, 20, 20}, {352, 130, 20, 24}, {352, 30, 20, 24}, {20, 8, 80, 20}, {160, 212, 110, 34}},
+        {{422, 232, 20, 20}, {422, 130, 20, 24}, {422, 30, 20, 24}, {20, 8, 80, 20}, {152, 212, 184, 34}},
         StaffSummaryLabels(),
         {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };

@@ -2,9 +2,12 @@
 // and their tooltip lists are found by name in three languages.
 #include "tools/content/card_painter.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "tools/content/content_testing.h"
+#include "ui/game/popups.h"
 
 namespace {
 
@@ -47,6 +50,71 @@ TEST(CardPainter, TooltipListsInThreeLanguagesFoundByTheirOwnNames)
     ContentExpectTextLists(
         ContentSourceText("language.xml"),
         {{"staff", 5}, {"staffpopup", 3}, {"shoppers", 5}, {"shopperpopup", 1}, {"shoppopup", 3}, {"jobtitles", 4}});
+}
+
+// A head `text` of the layout standing on x as the alignment puts it: the right end of a figure's column, the
+// middle of a bar or picture, the left end of a name.
+void ExpectHead(const ContentCanvasLayout& layout, const char* text, float x, int align = CONTENT_LABEL_RIGHT)
+{
+    const auto head = std::find_if(layout.labels.begin(), layout.labels.end(), [&](const ContentUiLabel& label) {
+        return std::strcmp(label.text, text) == 0 && label.x == static_cast<int>(x) && label.align == align;
+    });
+    EXPECT_NE(head, layout.labels.end()) << layout.stem << " has no head \"" << text << "\" at " << x;
+}
+
+// Each button of a card or summary stands after its lines' last figure.
+void ExpectAfter(const ContentCanvasLayout& layout, const std::vector<size_t>& buttons, float lineEnd)
+{
+    for (size_t k : buttons)
+        EXPECT_GE(static_cast<float>(layout.buttons[k].x), lineEnd + kPanelColumnGap) << layout.stem << " " << k + 1;
+}
+
+// Every column of the cards and summaries is headed where the panels draw it, and their buttons stand after the
+// lines: the figures the game's fonts draw at their widest never meet a head or a button.
+TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
+{
+    constexpr float kIconMiddle = 8.0f;  // of the 16-pixel arrival pictures
+    for (const auto& [layout, lineX] : {std::pair{&ContentShopperCardLayout(), kShopperCardLineX},
+                                        std::pair{&ContentShopperSummaryLayout(), kShopperSummaryLineX}}) {
+        ExpectHead(*layout, "Age", lineX + kShopperAge.x);
+        ExpectHead(*layout, "Cash", lineX + kShopperMoney.x);
+        const char* needs[] = {"Toilet", "Rest", "Patience"};
+        for (size_t k = 0; k < 3; k++)
+            ExpectHead(*layout, needs[k], lineX + kShopperNeedBarsX[k] + kShopperNeedBarLength / 2,
+                       CONTENT_LABEL_CENTRE);
+        ExpectHead(*layout, "By", lineX + kShopperArrivalX + kIconMiddle, CONTENT_LABEL_CENTRE);
+        ExpectHead(*layout, "Bags", lineX + kShopperBags.x);
+    }
+    ExpectAfter(ContentShopperCardLayout(), {0}, kShopperCardLineX + kShopperBags.x);
+    ExpectAfter(ContentShopperSummaryLayout(), {0, 10, 11}, kShopperSummaryLineX + kShopperBags.x);
+    const ContentCanvasLayout& shoppers = ContentShopperSummaryLayout();
+    for (const auto& [text, column] : {std::pair{"Came", kShoppersCame}, std::pair{"Month", kShoppersCameMonth},
+                                       std::pair{"Spent", kShoppersSpent}, std::pair{"Month", kShoppersSpentMonth}})
+        ExpectHead(shoppers, text, column.x);
+
+    for (const auto& [layout, lineX] : {std::pair{&ContentStaffCardLayout(), kStaffCardLineX},
+                                        std::pair{&ContentStaffSummaryLayout(), kStaffSummaryLineX}}) {
+        ExpectHead(*layout, "Job", lineX, CONTENT_LABEL_LEFT);
+        ExpectHead(*layout, "Level", lineX + kStaffLevel.x);
+        ExpectHead(*layout, "Wage", lineX + kStaffWage.x);
+        ExpectHead(*layout, "Jobs", lineX + kStaffJobs.x);
+    }
+    ExpectAfter(ContentStaffCardLayout(), {0, 6, 7}, kStaffCardLineX + kStaffJobs.x);
+    ExpectAfter(ContentStaffSummaryLayout(), {0, 1, 2}, kStaffSummaryMoveX);
+    EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x + kPanelColumnGap);
+    ExpectHead(ContentStaffSummaryLayout(), "Month", kStaffWagesMonth.x);
+
+    const ContentCanvasLayout& shop = ContentShopCardLayout();
+    ExpectHead(shop, "Shop", kShopCardLineX + kShopNameX, CONTENT_LABEL_LEFT);
+    for (const auto& [text, column] :
+         {std::pair{"Takings", kShopTakings}, std::pair{"Net", kShopNet}, std::pair{"Paid", kShopPaid},
+          std::pair{"Kind", kShopKind}, std::pair{"Sales", kShopSales}, std::pair{"Charge", kShopCharge}})
+        ExpectHead(shop, text, kShopCardLineX + column.x);
+    // The charge buttons' tooltips lie where the card puts the buttons; the close button after them.
+    ASSERT_EQ(shop.hotSpots.size(), 3u);
+    EXPECT_EQ(shop.hotSpots[1].x, static_cast<int>(kShopCardLineX + kShopPlusX));
+    EXPECT_EQ(shop.hotSpots[2].x, static_cast<int>(kShopCardLineX + kShopMinusX));
+    ExpectAfter(shop, {0}, kShopCardLineX + kShopMinusX + static_cast<float>(shop.hotSpots[2].width));
 }
 
 }  // namespace

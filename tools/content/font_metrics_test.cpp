@@ -8,11 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "engine/data/locale.h"
+#include "engine/data/tagtree.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
+#include "tools/content/content_testing.h"
 #include "tools/content/font_writer.h"
+#include "ui/game/management.h"
+#include "ui/game/popups.h"
 #include "ui/toolkit/font.h"
+#include "ui/toolkit/toolkit_testing.h"
 
 namespace fs = std::filesystem;
 
@@ -94,6 +100,56 @@ TEST_F(FontMetrics, EachFontMeasuresKnownTextsByItsGlyphRectangles)
     // The large face is the tallest, and the plain faces are the same size.
     EXPECT_GT(heights["bigFont"], heights["figures"]);
     EXPECT_EQ(heights["msgfont"], heights["tooltip"]);
+}
+
+// The panels lay their columns out for figures measured as wide as the tests' twin of each font measures them,
+// and give names the room of the catalogue's longest: each font draws no figure character wider than the twin,
+// and no name of any language wider than its room.
+TEST_F(FontMetrics, FiguresAndNamesFitTheRoomThePanelsGiveThem)
+{
+    constexpr float kPixelSlack = 0.01f;  // a width of whole pixels measured through floats
+    std::map<std::string, std::unique_ptr<CFerroxFont>> fonts;
+    for (const UiFontWidth& twin : kUiFontWidths) {
+        auto font = std::make_unique<CFerroxFont>();
+        ASSERT_EQ(font->Load((dir.string() + "/" + twin.name).c_str(), 0, 0), 1) << twin.name;
+        for (const char16_t figure : std::u16string(u"0123456789-/.")) {
+            const char16_t text[] = {figure, 0};
+            EXPECT_LE(font->GetStringWidth(text), twin.width + kPixelSlack)
+                << twin.name << " " << static_cast<char>(figure);
+        }
+        fonts[twin.name] = std::move(font);
+    }
+    struct Names {
+        const char* list;
+        const char* font;
+        float room;
+    };
+    const Names names[] = {
+        {"shopnames", "msgfont", kShopNameRoom},
+        {"jobtitles", "msgfont", kStaffTitleRoom},
+        {"jobtitles", "figures", kHireTitleRoom},
+        {"contractcategories", "figures", kContractNameRoom},
+    };
+    const std::string text = ContentSourceText("language.xml");
+    ASSERT_FALSE(text.empty());
+    CFerroxTagTree tree;
+    ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
+    for (int32_t language = 0; language < kContentLanguages; language++) {
+        CLocale locale;
+        locale.SetLanguage(language);
+        locale.LoadTextsFromTree(tree);
+        for (const Names& name : names) {
+            const int16_t list = locale.FindTextList(name.list);
+            ASSERT_GE(list, 0) << name.list;
+            bool missing = false;
+            for (uint16_t k = 0; !missing; k++) {
+                const std::u16string entry = locale.GetText(list, k, &missing);
+                if (!missing)
+                    EXPECT_LE(fonts[name.font]->GetStringWidth(entry.c_str()), name.room + kPixelSlack)
+                        << name.list << " " << k << " in " << name.font << ", language " << language;
+            }
+        }
+    }
 }
 
 }  // namespace

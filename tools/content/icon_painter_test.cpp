@@ -21,6 +21,7 @@
 #include "tools/content/management_pictures.h"
 #include "tools/content/panel_painter.h"
 #include "tools/content/templates_writer.h"
+#include "ui/game/panels.h"
 
 namespace {
 
@@ -210,7 +211,7 @@ TEST(ButtonIcons, EveryBuildMenuButtonShowsItsCategoryAndTheRootsDiffer)
 }
 
 // The season picture ends before the widest date begins; the word "Floor" stays clear of the floor number;
-// no label runs into a button, a figure or another label.
+// no label runs into a button, a figure at the widest the game holds, the message's box or another label.
 TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
 {
     const int dateWidth = ContentTextWidth(kFiguresFont, "12/2099");
@@ -225,12 +226,17 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
     const std::vector<std::pair<std::string, ContentUiRect>> figures = {
         {"date", {kContentDateRight - dateWidth, y, dateWidth, digits}},
         {"balance",
-         {366 - ContentTextWidth(kFiguresFont, "-9999999"), y, ContentTextWidth(kFiguresFont, "-9999999"), digits}},
-        {"shoppers", {460 - ContentTextWidth(kFiguresFont, "9999"), y, ContentTextWidth(kFiguresFont, "9999"), digits}},
+         {366 - ContentTextWidth(kFiguresFont, "-4294967295"), y, ContentTextWidth(kFiguresFont, "-4294967295"),
+          digits}},
+        {"shoppers",
+         {460 - ContentTextWidth(kFiguresFont, "65535"), y, ContentTextWidth(kFiguresFont, "65535"), digits}},
         {"floor",
          {kContentFloorRight - ContentTextWidth(kFiguresFont, "99"), floorY, ContentTextWidth(kFiguresFont, "99"),
           digits}},
         {"season", {kContentSeasonX, 0, kContentSeasonWidth, 36}},
+        {"message",
+         {static_cast<int>(kMainPanelMessageBox.x), static_cast<int>(kMainPanelMessageBox.y),
+          static_cast<int>(kMainPanelMessageBox.width), static_cast<int>(kMainPanelMessageBox.height)}},
     };
     bool floorLabel = false;
     for (size_t i = 0; i < bar.labels.size(); i++) {

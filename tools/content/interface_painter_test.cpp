@@ -41,11 +41,17 @@ TEST_F(InterfacePictures, MainBarBuildsElevenButtonsAndItsHotSpots)
         ASSERT_EQ(canvas.GetWidgetCount(), 12);
         EXPECT_EQ(canvas.GetWidget(0)->m_width, 800.0f);
         EXPECT_EQ(canvas.GetWidget(0)->m_height, 80.0f);
+        // The bar lies along the bottom of an 800-pixel screen: its buttons keep out of the margins where the
+        // pointer scrolls the view, so that every edge scrolls all along.
+        constexpr float kScrollMargin = 10.0f;
         for (size_t k = 0; k < layout.buttons.size(); k++) {
             const CFerroxWidget* button = canvas.GetWidget(static_cast<int32_t>(k + 1));
             EXPECT_EQ(button->m_x, static_cast<float>(layout.buttons[k].x)) << k;
             EXPECT_EQ(button->m_y, static_cast<float>(layout.buttons[k].y)) << k;
             EXPECT_EQ(button->m_width, static_cast<float>(layout.buttons[k].width)) << k;
+            EXPECT_GE(button->m_x, kScrollMargin) << k;
+            EXPECT_GE(button->m_y, kScrollMargin) << k;
+            EXPECT_LE(button->m_x + button->m_width, 800.0f - kScrollMargin) << k;
         }
         ASSERT_EQ(canvas.GetHotSpotCount(), layout.hotSpots.size());
         for (size_t k = 0; k < layout.hotSpots.size(); k++) {

@@ -90,19 +90,19 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
     // Figures sit right-aligned at the columns the page prints them, each row named on its left and each column
     // headed; shop lines run down from y 165.
     constexpr int kHead = 334;
-    constexpr int kIncome = 12, kExpenses = 184, kRight = 370;
+    constexpr int kIncome = 12, kExpenses = 264, kRight = 520, kFarRight = 680;
     static const ContentCanvasLayout layout = {
         "panels/finance",
         "finance",
-        640,
+        780,
         372,
         {58, 70, 96},
         {
-            {604, 340, 28, 22},  // 1 close
-            {570, 289, 16, 16},  // 2 base charge down
-            {590, 289, 16, 16},  // 3 base charge up
-            {114, 198, 16, 16},  // 4 stake down, under the stake
-            {134, 198, 16, 16},  // 5 stake up
+            {744, 340, 28, 22},  // 1 close
+            {720, 289, 16, 16},  // 2 base charge down
+            {740, 289, 16, 16},  // 3 base charge up
+            {124, 198, 16, 16},  // 4 stake down, under the stake
+            {144, 198, 16, 16},  // 5 stake up
             {4, 4, kInertSide, kInertSide},
             {8, 4, kInertSide, kInertSide},
             {12, 4, kInertSide, kInertSide},
@@ -110,23 +110,23 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {20, 4, kInertSide, kInertSide},
             {24, 4, kInertSide, kInertSide},
             {28, 4, kInertSide, kInertSide},
-            {604, 150, 24, 22},  // 13 list up
-            {604, 40, 24, 22},   // 14 list down
+            {748, 150, 24, 22},  // 13 list up
+            {748, 40, 24, 22},   // 14 list down
         },
-        {{604, 340, 28, 22}, {570, 289, 36, 16}, {114, 198, 36, 16}, {604, 150, 24, 22}, {604, 40, 24, 22}},
+        {{744, 340, 28, 22}, {720, 289, 36, 16}, {124, 198, 36, 16}, {748, 150, 24, 22}, {748, 40, 24, 22}},
         {
             {12, 352, "Finance"},
             {kIncome, kHead, "Income"},
-            {120, kHead, "Total", CONTENT_LABEL_RIGHT},
-            {172, kHead, "Month", CONTENT_LABEL_RIGHT},
+            {164, kHead, "Total", CONTENT_LABEL_RIGHT},
+            {252, kHead, "Month", CONTENT_LABEL_RIGHT},
             {kIncome, 315, "All"},
             {kIncome, 287, "Charges"},
             {kIncome, 270, "Bonuses"},
             {kIncome, 235, "Draw"},
             {kIncome, 220, "Stake"},
             {kExpenses, kHead, "Expenses"},
-            {293, kHead, "Total", CONTENT_LABEL_RIGHT},
-            {345, kHead, "Month", CONTENT_LABEL_RIGHT},
+            {420, kHead, "Total", CONTENT_LABEL_RIGHT},
+            {508, kHead, "Month", CONTENT_LABEL_RIGHT},
             {kExpenses, 315, "All"},
             {kExpenses, 290, "Rent"},
             {kExpenses, 273, "Wages"},
@@ -135,19 +135,19 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {kExpenses, 220, "Interest"},
             {kRight, 320, "Date"},
             {kRight, 291, "Shops"},
-            {452, 291, "Charge"},
+            {620, 291, "Charge"},
             {kRight, 255, "Decor"},
-            {520, 255, "Floors"},
-            {520, 230, "Base"},
-            {470, 224, "Rating"},
-            {470, 209, "Dirt"},
-            {57, 182, "Shop"},
-            {295, 182, "Takings", CONTENT_LABEL_RIGHT},
-            {350, 182, "Net", CONTENT_LABEL_RIGHT},
-            {405, 182, "Paid", CONTENT_LABEL_RIGHT},
-            {462, 182, "Kind", CONTENT_LABEL_RIGHT},
-            {500, 182, "Sales", CONTENT_LABEL_RIGHT},
-            {552, 182, "Charge", CONTENT_LABEL_RIGHT},
+            {kFarRight, 255, "Floors"},
+            {kFarRight, 230, "Base"},
+            {592, 224, "Rating"},
+            {592, 209, "Dirt"},
+            {93, 182, "Shop"},
+            {341, 182, "Takings", CONTENT_LABEL_RIGHT},
+            {437, 182, "Net", CONTENT_LABEL_RIGHT},
+            {533, 182, "Paid", CONTENT_LABEL_RIGHT},
+            {581, 182, "Kind", CONTENT_LABEL_RIGHT},
+            {629, 182, "Sales", CONTENT_LABEL_RIGHT},
+            {685, 182, "Charge", CONTENT_LABEL_RIGHT},
         },
         {CONTENT_ICON_CLOSE, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, 0, 0, 0, 0,
          0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
@@ -169,10 +169,10 @@ const ContentCanvasLayout& ContentContractorsLayout(void)
         {{364, 240, 28, 22}},
         {{12, 250, "Contractors"},
          {25, kHead, "Job"},
-         {150, kHead, "Level", CONTENT_LABEL_RIGHT},
-         {210, kHead, "Price", CONTENT_LABEL_RIGHT},
-         {265, kHead, "Wage", CONTENT_LABEL_RIGHT},
-         {310, kHead, "Time", CONTENT_LABEL_RIGHT}},
+         {177, kHead, "Level", CONTENT_LABEL_RIGHT},
+         {225, kHead, "Price", CONTENT_LABEL_RIGHT},
+         {297, kHead, "Wage", CONTENT_LABEL_RIGHT},
+         {329, kHead, "Time", CONTENT_LABEL_RIGHT}},
         {CONTENT_ICON_CLOSE},
     };
     return layout;
@@ -183,15 +183,15 @@ const ContentCanvasLayout& ContentHireLayout(void)
     static const ContentCanvasLayout layout = {
         "panels/hire",
         "hire",
-        300,
+        400,
         240,
         {58, 70, 96},
-        {{264, 210, 28, 22}},
-        {{264, 210, 28, 22}},
+        {{364, 210, 28, 22}},
+        {{364, 210, 28, 22}},
         {{12, 220, "Hire staff"},
          {25, 195, "Job"},
-         {205, 195, "Level", CONTENT_LABEL_RIGHT},
-         {250, 195, "Wage", CONTENT_LABEL_RIGHT}},
+         {269, 195, "Level", CONTENT_LABEL_RIGHT},
+         {349, 195, "Wage", CONTENT_LABEL_RIGHT}},
         {CONTENT_ICON_CLOSE},
     };
     return layout;

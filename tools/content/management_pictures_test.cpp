@@ -2,9 +2,13 @@
 // read back, and their text lists exist in three languages with one entry per row.
 #include "tools/content/management_pictures.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "tools/content/content_testing.h"
+#include "ui/game/management.h"
+#include "ui/game/popups.h"
 
 namespace {
 
@@ -55,6 +59,51 @@ TEST(ManagementPictures, ListsHaveOneTextPerRowInThreeLanguages)
     ContentExpectTextLists(
         ContentSourceText("language.xml"),
         {{"finance", 5}, {"hire", 1}, {"contractors", 1}, {"contractcategories", 4}, {"shopnames", 6}});
+}
+
+// A head `text` of the layout standing on x as the alignment puts it.
+void ExpectHead(const ContentCanvasLayout& layout, const char* text, float x, int align = CONTENT_LABEL_RIGHT)
+{
+    const auto head = std::find_if(layout.labels.begin(), layout.labels.end(), [&](const ContentUiLabel& label) {
+        return std::strcmp(label.text, text) == 0 && label.x == static_cast<int>(x) && label.align == align;
+    });
+    EXPECT_NE(head, layout.labels.end()) << layout.stem << " has no head \"" << text << "\" at " << x;
+}
+
+// The finance page, the contracts and the hire page head every column where the panels draw it; their names
+// start the rows, and the buttons beside the figures and rows stand after them, inside the pages.
+TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
+{
+    const ContentCanvasLayout& finance = ContentFinanceLayout();
+    for (const auto& [text, column] : {std::pair{"Total", kFinanceIncome}, std::pair{"Month", kFinanceIncomeMonth},
+                                       std::pair{"Total", kFinanceExpenses}, std::pair{"Month", kFinanceExpensesMonth}})
+        ExpectHead(finance, text, column.x);
+    ExpectHead(finance, "Shop", kFinanceLineX + kShopNameX, CONTENT_LABEL_LEFT);
+    for (const auto& [text, column] :
+         {std::pair{"Takings", kShopTakings}, std::pair{"Net", kShopNet}, std::pair{"Paid", kShopPaid},
+          std::pair{"Kind", kShopKind}, std::pair{"Sales", kShopSales}, std::pair{"Charge", kShopCharge}})
+        ExpectHead(finance, text, kFinanceLineX + column.x);
+    // The list's own buttons stand after the lines' charge buttons; every button on the page.
+    constexpr float kChargeButton = 14.0f;
+    for (int32_t k : {FINANCE_LIST_UP, FINANCE_LIST_DOWN})
+        EXPECT_GE(static_cast<float>(finance.buttons[static_cast<size_t>(k - 1)].x),
+                  kFinanceLineX + kShopMinusX + kChargeButton + kPanelColumnGap);
+    for (const ContentUiRect& button : finance.buttons)
+        EXPECT_LE(button.x + button.width, finance.width);
+
+    const ContentCanvasLayout& contracts = ContentContractorsLayout();
+    ExpectHead(contracts, "Job", kContractNameX, CONTENT_LABEL_LEFT);
+    for (const auto& [text, column] : {std::pair{"Level", kContractLevel}, std::pair{"Price", kContractPrice},
+                                       std::pair{"Wage", kContractWage}, std::pair{"Time", kContractTime}})
+        ExpectHead(contracts, text, column.x);
+    constexpr float kOkButton = 20.0f;
+    EXPECT_LE(kContractOkX + kOkButton, static_cast<float>(contracts.width));
+
+    const ContentCanvasLayout& hire = ContentHireLayout();
+    ExpectHead(hire, "Job", kHireTitleX, CONTENT_LABEL_LEFT);
+    ExpectHead(hire, "Level", kHireLevel.x);
+    ExpectHead(hire, "Wage", kHireWage.x);
+    EXPECT_LE(kHireOkX + kOkButton, static_cast<float>(hire.width));
 }
 
 }  // namespace

@@ -13,18 +13,10 @@ namespace {
 
 constexpr const char* kCategoriesList = "contractcategories";
 constexpr const char* kOkPicture = "./images/panels/contractors/ok.png";
-// Rows from the canvas position, so they move with the panel and its buttons: row k's baseline, the columns'
-// right ends with room for their widest figures between them, and the OK button beside the row's figures.
+// Rows from the canvas position, so they move with the panel and its buttons; the columns are the header's.
 constexpr float kRowY = 200.0f;
 constexpr float kRowStep = 18.0f;
-constexpr float kNameX = 25.0f;
-constexpr float kLevelX = 150.0f;
-constexpr float kPriceX = 210.0f;
-constexpr float kWageX = 265.0f;
-constexpr float kDurationX = 310.0f;
-constexpr float kOkX = 322.0f;
 constexpr float kOkDrop = 2.0f;  // the button's bottom below the row's baseline
-constexpr float kBarX = 278.0f;
 constexpr float kBarDy = 1.0f;
 constexpr float kBarLength = 32.0f;
 constexpr int32_t kLevelWage = 100;
@@ -86,7 +78,7 @@ void CContractsPanel::Build(const char* path, float x, float y, int32_t scaled)
     const uint16_t count = CategoryCount();
     m_slots.assign(count, nullptr);
     for (uint16_t k = 0; k < count; k++) {
-        AddWidget(FerroxMakeImage(kOkPicture, kOkX, kRowY - kOkDrop - kRowStep * k, scaled));
+        AddWidget(FerroxMakeImage(kOkPicture, kContractOkX, kRowY - kOkDrop - kRowStep * k, scaled));
         m_slots[k] = FirstContract(k);
         ShowButton(k);
     }
@@ -166,22 +158,23 @@ void CContractsPanel::Render()
     for (uint16_t k = 0; k < count; k++) {
         const float y = m_y + kRowY - kRowStep * k;
         const int32_t level = static_cast<int16_t>(CategoryLevel(stats, k));
-        DrawListText(kNameFont, m_categoryList, k, m_x + kNameX, y);
-        DrawNumber(kFiguresFont, level, m_x + kLevelX, y, FERROX_ALIGN_RIGHT);
-        DrawNumber(kFiguresFont, level * kLevelWage, m_x + kWageX, y, FERROX_ALIGN_RIGHT);
+        DrawListText(kNameFont, m_categoryList, k, m_x + kContractNameX, y);
+        DrawNumber(kFiguresFont, level, m_x + kContractLevel.x, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, level * kLevelWage, m_x + kContractWage.x, y, FERROX_ALIGN_RIGHT);
         const FerroxTechEntry* slot = k < m_slots.size() ? m_slots[k] : nullptr;
         if (!slot) {
-            DrawString(kFiguresFont, "-", m_x + kPriceX, y, FERROX_ALIGN_RIGHT);
-            DrawString(kFiguresFont, "-", m_x + kDurationX, y, FERROX_ALIGN_RIGHT);
+            DrawString(kFiguresFont, "-", m_x + kContractPrice.x, y, FERROX_ALIGN_RIGHT);
+            DrawString(kFiguresFont, "-", m_x + kContractTime.x, y, FERROX_ALIGN_RIGHT);
             continue;
         }
-        DrawNumber(kFiguresFont, slot->extra, m_x + kPriceX, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, slot->extra, m_x + kContractPrice.x, y, FERROX_ALIGN_RIGHT);
         if (slot->progress == 0) {
-            DrawNumber(kFiguresFont, slot->duration / kContractStepsPerUnit, m_x + kDurationX, y, FERROX_ALIGN_RIGHT);
+            DrawNumber(kFiguresFont, slot->duration / kContractStepsPerUnit, m_x + kContractTime.x, y,
+                       FERROX_ALIGN_RIGHT);
         } else if (m_pBar) {
             m_pBar->SetPercent(ProgressPercent(slot));
             m_pBar->SetColour(kYellow);
-            m_pBar->Draw(m_x + kBarX, y + kBarDy);
+            m_pBar->Draw(m_x + kContractBarX, y + kBarDy);
         }
     }
 }

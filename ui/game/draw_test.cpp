@@ -1,5 +1,5 @@
 // Pixels of the in-game interface on the OpenGL back end at 800 x 600, over a cleared frame: the main bar with
-// its date and a message in its box, and a tooltip once the pointer has rested.
+// its date and a message in its box, and a tooltip on its plate once the pointer has rested.
 
 #include <filesystem>
 #include <fstream>
@@ -125,6 +125,20 @@ TEST_F(InGameDraw, MainBarDateMessageAndTooltip)
         pixels = Draw(ui);
     }
     EXPECT_TRUE(AnyWhite(pixels, 380, 280, 460, 330));
+    // The text stands on its plate: a dark face in a light rim, right of the pointer and above it.
+    const CFerroxPlainBox& plate = ui->GetTooltipBox();
+    ASSERT_EQ(plate.m_visible, 1);
+    EXPECT_GT(plate.m_x, 400.0f);
+    EXPECT_GT(plate.m_y, 300.0f);
+    const int left = static_cast<int>(plate.m_x), bottom = static_cast<int>(plate.m_y);
+    const int right = static_cast<int>(plate.m_x + plate.m_width) - 1;
+    const int top = static_cast<int>(plate.m_y + plate.m_height) - 1;
+    EXPECT_EQ(At(pixels, left + 2, bottom + 1), 0x1C202Cu);
+    EXPECT_EQ(At(pixels, right - 1, top - 1), 0x1C202Cu);
+    EXPECT_EQ(At(pixels, left, (bottom + top) / 2), 0xC8CCD8u);
+    EXPECT_EQ(At(pixels, (left + right) / 2, top), 0xC8CCD8u);
+    EXPECT_TRUE(AnyWhite(pixels, left + 1, bottom + 1, right - 1, top - 1));
+    EXPECT_FALSE(AnyWhite(pixels, right + 1, bottom, right + 40, top)) << "the text ends on the plate";
 
     // Without a message the box stays empty.
     ui->ClearData();

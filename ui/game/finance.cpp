@@ -9,6 +9,7 @@
 #include "game/buildings/shop.h"
 #include "game/shell/game.h"
 #include "ui/game/management_local.h"
+#include "ui/game/popups.h"
 
 using namespace management;
 
@@ -16,47 +17,29 @@ using namespace management;
 
 namespace {
 
-constexpr const char* kShopNamesList = "shopnames";
 constexpr const char* kPlusPicture = "./images/panels/shoppopup/plus.png";
 constexpr const char* kMinusPicture = "./images/panels/shoppopup/minus.png";
-constexpr const char* kCategoryPictures[kShopCategoryPictures] = {
-    "./images/panels/finance/shopcat-fashion.png", "./images/panels/finance/shopcat-elec.png",
-    "./images/panels/finance/shopcat-leisure.png", "./images/panels/finance/shopcat-home.png",
-    "./images/panels/finance/shopcat-health.png",  "./images/panels/finance/shopcat-food.png",
-};
 
 constexpr int32_t kFiguresFont = 2;
 constexpr uint16_t kMonthsPerYear = 12;
 
-// Row buttons: plus and minus of row k at (x, kRowButtonY - kRowStep k).
-constexpr float kPlusX = 509.0f;
-constexpr float kMinusX = 557.0f;
-constexpr float kRowButtonY = 164.0f;  // level with the line's figures
-constexpr float kRowStep = 15.0f;
-// Shop lines from the canvas position.
-constexpr float kLineX = 25.0f;
+// Shop lines from the page's corner, kRowStep apart; row k's plus and minus beside its charge.
 constexpr float kLineY = 165.0f;
-// Within a shop line, from its left end.
-constexpr float kNameDx = 32.0f;
-constexpr float kPictureDx = 16.0f;
-constexpr float kPictureDy = -2.0f;
-constexpr float kTakingsDx = 270.0f;
-constexpr float kNetDx = 325.0f;
-constexpr float kChargesDx = 380.0f;
-constexpr float kCategoryDx = 437.0f;
-constexpr float kSalesDx = 475.0f;
-constexpr float kChargeDx = 527.0f;
+constexpr float kRowStep = 15.0f;
+constexpr float kRowButtonDy = -1.0f;  // the buttons level with the line's figures
 
 // Rating -1000..1000 to a bar share 0..100.
 constexpr int32_t kRatingOffset = 1000;
 constexpr int32_t kRatingPerPercent = 20;
 constexpr int32_t kPercent = 100;
-constexpr float kRatingBarX = 400.0f, kRatingBarY = 225.0f;
-constexpr float kRatioBarX = 400.0f, kRatioBarY = 210.0f;
+constexpr float kBarsX = 520.0f;
+constexpr float kRatingBarY = 225.0f;
+constexpr float kRatioBarY = 210.0f;
 constexpr float kBarLength = 64.0f;
 
 struct Figure {
-    float dx, dy;
+    PanelColumn column;
+    float dy;
     uint32_t (*value)(const CStatistics&);
     bool average;
 };
@@ -77,20 +60,20 @@ uint32_t BaseCharge(const CStatistics& s) { return s.m_baseCharge; }
 
 // The totals with their averages beside them, and the plain figures.
 constexpr Figure kFigures[] = {
-    {120, 315, Takings, false},    {172, 315, Takings, true},    {120, 287, Charges, false},
-    {172, 287, Charges, true},     {120, 270, Bonuses, false},   {172, 270, Bonuses, true},
-    {150, 235, DrawResult, false}, {150, 220, Stake, false},     {293, 315, Expenses, false},
-    {345, 315, Expenses, true},    {293, 290, Rent, false},      {345, 290, Rent, true},
-    {293, 273, Wages, false},      {345, 273, Wages, true},      {293, 256, Building, false},
-    {345, 256, Building, true},    {293, 237, Contracts, false}, {345, 237, Contracts, true},
-    {293, 220, Interest, false},   {345, 220, Interest, true},   {440, 291, ShopCount, false},
-    {555, 291, BaseCharge, false},
+    {kFinanceIncome, 315, Takings, false},     {kFinanceIncomeMonth, 315, Takings, true},
+    {kFinanceIncome, 287, Charges, false},     {kFinanceIncomeMonth, 287, Charges, true},
+    {kFinanceIncome, 270, Bonuses, false},     {kFinanceIncomeMonth, 270, Bonuses, true},
+    {kFinanceIncome, 235, DrawResult, false},  {kFinanceIncome, 220, Stake, false},
+    {kFinanceExpenses, 315, Expenses, false},  {kFinanceExpensesMonth, 315, Expenses, true},
+    {kFinanceExpenses, 290, Rent, false},      {kFinanceExpensesMonth, 290, Rent, true},
+    {kFinanceExpenses, 273, Wages, false},     {kFinanceExpensesMonth, 273, Wages, true},
+    {kFinanceExpenses, 256, Building, false},  {kFinanceExpensesMonth, 256, Building, true},
+    {kFinanceExpenses, 237, Contracts, false}, {kFinanceExpensesMonth, 237, Contracts, true},
+    {kFinanceExpenses, 220, Interest, false},  {kFinanceExpensesMonth, 220, Interest, true},
+    {kFinanceShops, 291, ShopCount, false},    {kFinanceCharge, 291, BaseCharge, false},
 };
-constexpr float kDateDx = 565.0f, kDateDy = 320.0f;
-// The rating's scenery part with its monthly average, the floors and the base rating.
-constexpr float kRatingPlusDx = 460.0f, kRatingPlusAverageDx = 508.0f, kRatingPlusDy = 255.0f;
-constexpr float kFloorsDx = 593.0f, kFloorsDy = 255.0f;
-constexpr float kBaseRatingDx = 593.0f, kBaseRatingDy = 230.0f;
+constexpr float kDateDy = 320.0f;
+constexpr float kBaseDy = 230.0f;
 
 uint32_t MonthsDivisor() { return (g_pGame ? g_pGame->m_dayCounter : 0u) + 1u; }
 
@@ -121,13 +104,11 @@ void CMallSummaryPanel::Init()
     m_firstRowButton = 0;
     m_rowButtonsEnd = 0;
     m_pBar = nullptr;
-    m_shopNames = kFerroxNoTextList;
 }
 
 void CMallSummaryPanel::Release()
 {
     m_pBar.reset();
-    m_categoryImages.clear();
     CFerroxCanvas::Release();
     Init();
 }
@@ -135,18 +116,17 @@ void CMallSummaryPanel::Release()
 void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled)
 {
     CFerroxCanvas::Build(path, x, y, scaled);
-    m_shopNames = FindList(kShopNamesList);
     m_firstRowButton = m_widgetCount;
     for (uint16_t k = 0; k < kFinanceRows; k++) {
-        const float rowY = kRowButtonY - kRowStep * k;
-        for (const auto& [picture, buttonX] : {std::pair{kPlusPicture, kPlusX}, std::pair{kMinusPicture, kMinusX}}) {
-            CFerroxImage* button = FerroxMakeImage(picture, buttonX, rowY, scaled);
+        const float rowY = kLineY + kRowButtonDy - kRowStep * k;
+        for (const auto& [picture, buttonX] :
+             {std::pair{kPlusPicture, kShopPlusX}, std::pair{kMinusPicture, kShopMinusX}}) {
+            CFerroxImage* button = FerroxMakeImage(picture, kFinanceLineX + buttonX, rowY, scaled);
             button->m_visible = 1;
             AddWidget(button);
         }
     }
     m_rowButtonsEnd = m_widgetCount;
-    AddPictures(m_categoryImages, kCategoryPictures, scaled);
     m_pBar = FerroxMakeBar(kBarPicture, kBarLength, scaled);
 }
 
@@ -235,24 +215,6 @@ void CMallSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
 
 // ---- Drawing ----
 
-void CMallSummaryPanel::DrawShopLine(const ShopRecord* shop, float x, float y)
-{
-    if (!shop)
-        return;
-    DrawNumber(kFiguresFont, shop->shopNumber, x, y, FERROX_ALIGN_LEFT);
-    DrawListText(kFiguresFont, m_shopNames, shop->grade, x + kNameDx, y);
-    if (shop->category < m_categoryImages.size())
-        m_categoryImages[shop->category]->Draw(x + kPictureDx, y + kPictureDy);
-    const int32_t baseCharge = Statistics() ? Statistics()->m_baseCharge : 0;
-    DrawNumber(kFiguresFont, shop->takingsTotal, x + kTakingsDx, y, FERROX_ALIGN_RIGHT);
-    DrawNumber(kFiguresFont, static_cast<int64_t>(shop->takingsTotal) - shop->chargesPaid, x + kNetDx, y,
-               FERROX_ALIGN_RIGHT);
-    DrawNumber(kFiguresFont, shop->chargesPaid, x + kChargesDx, y, FERROX_ALIGN_RIGHT);
-    DrawNumber(kFiguresFont, shop->category, x + kCategoryDx, y, FERROX_ALIGN_RIGHT);
-    DrawNumber(kFiguresFont, shop->salesCount, x + kSalesDx, y, FERROX_ALIGN_RIGHT);
-    DrawNumber(kFiguresFont, baseCharge + shop->chargeAdjust, x + kChargeDx, y, FERROX_ALIGN_RIGHT);
-}
-
 void CMallSummaryPanel::Render()
 {
     CFerroxCanvas::Render();
@@ -262,43 +224,50 @@ void CMallSummaryPanel::Render()
     if (stats) {
         for (const Figure& figure : kFigures) {
             const uint32_t value = figure.value(*stats);
-            DrawNumber(kFiguresFont, figure.average ? value / months : value, x + figure.dx, y + figure.dy,
+            DrawNumber(kFiguresFont, figure.average ? value / months : value, x + figure.column.x, y + figure.dy,
                        FERROX_ALIGN_RIGHT);
         }
-        DrawNumber(kFiguresFont, stats->m_ratingPlus, x + kRatingPlusDx, y + kRatingPlusDy, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, stats->m_ratingPlus, x + kFinanceDecor.x, y + kFinanceFloorsY, FERROX_ALIGN_RIGHT);
         DrawNumber(kFiguresFont, static_cast<int32_t>(stats->m_ratingPlus) / static_cast<int32_t>(months),
-                   x + kRatingPlusAverageDx, y + kRatingPlusDy, FERROX_ALIGN_RIGHT);
-        DrawNumber(kFiguresFont, stats->m_baseRating, x + kBaseRatingDx, y + kBaseRatingDy, FERROX_ALIGN_RIGHT);
+                   x + kFinanceDecorMonth.x, y + kFinanceFloorsY, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, stats->m_baseRating, x + kFinanceBase.x, y + kBaseDy, FERROX_ALIGN_RIGHT);
     }
     if (g_pGame) {
         const uint16_t counter = g_pGame->m_dayCounter;
         DrawString(kFiguresFont,
                    std::to_string(counter % kMonthsPerYear + 1) + "/" +
                        std::to_string(g_pGame->m_startYear + counter / kMonthsPerYear),
-                   x + kDateDx, y + kDateDy, FERROX_ALIGN_RIGHT);
-        DrawNumber(kFiguresFont, g_pGame->GetCurrentFloor(), x + kFloorsDx, y + kFloorsDy, FERROX_ALIGN_RIGHT);
+                   x + kFinanceDate.x, y + kDateDy, FERROX_ALIGN_RIGHT);
+        // The mall's storeys, whichever one the view shows.
+        CGameFloors* floors = g_pGame->GetFloors();
+        DrawNumber(kFiguresFont, floors ? floors->GetBuiltFloors() : 1, x + kFinanceFloors.x, y + kFinanceFloorsY,
+                   FERROX_ALIGN_RIGHT);
     }
     if (stats && m_pBar) {
         const int32_t rating = stats->m_rating;
         m_pBar->SetPercent(
             static_cast<uint8_t>(std::clamp(rating + kRatingOffset, 0, 2 * kRatingOffset) / kRatingPerPercent));
         m_pBar->SetColour(rating < 0 ? kRed : kGreen);
-        m_pBar->Draw(x + kRatingBarX, y + kRatingBarY);
+        m_pBar->Draw(x + kBarsX, y + kRatingBarY);
         const int32_t both = static_cast<int32_t>(static_cast<uint16_t>(stats->m_dirtPenalty)) +
                              static_cast<uint16_t>(stats->m_criminalsPresent);
         if (both > 0) {
             m_pBar->SetPercent(static_cast<uint8_t>(static_cast<uint16_t>(stats->m_dirtPenalty) * kPercent / both));
             m_pBar->SetColour(kGrey);
-            m_pBar->Draw(x + kRatioBarX, y + kRatioBarY);
+            m_pBar->Draw(x + kBarsX, y + kRatioBarY);
         }
     }
+    // The shop lines are the shop card's.
+    CInterface* ui = InterfaceGet();
+    auto* shopCard = ui ? dynamic_cast<CShopPopupPanel*>(ui->m_pShopPopup.get()) : nullptr;
     const uint16_t shown = ShownRows(stats, m_firstRow);
     for (uint16_t k = 0; k < shown; k++) {
         for (int32_t side = 0; side < 2; side++) {
             if (CFerroxWidget* button = GetWidget(m_firstRowButton + 2 * k + side))
                 button->m_visible = 1;
         }
-        DrawShopLine(stats->m_shops[m_firstRow + k], x + kLineX, y + kLineY - kRowStep * k);
+        if (shopCard)
+            shopCard->DrawShopRecord(stats->m_shops[m_firstRow + k], x + kFinanceLineX, y + kLineY - kRowStep * k);
     }
     for (int32_t index = m_firstRowButton + 2 * shown; index < m_rowButtonsEnd; index++) {
         if (CFerroxWidget* button = GetWidget(index))

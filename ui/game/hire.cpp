@@ -31,16 +31,10 @@ constexpr const char* kRows[][2] = {
     {"GARDENER", "maintenance"},
     {"SECURITY", "security"},
 };
-// Rows from the canvas position, so they move with the panel and its OK buttons: row k's baseline, the job
-// picture after the longest title, the figures' right ends and the OK button beside the row.
+// Rows from the canvas position, so they move with the panel and its OK buttons; the columns are the header's.
 constexpr float kRowY = 170.0f;
 constexpr float kRowStep = 18.0f;
-constexpr float kTitleX = 25.0f;
-constexpr float kImageX = 166.0f;
 constexpr float kImageDy = -3.0f;
-constexpr float kLevelX = 205.0f;
-constexpr float kWageX = 250.0f;
-constexpr float kOkX = 264.0f;
 constexpr float kOkDrop = 2.0f;  // the button's bottom below the row's baseline
 constexpr int32_t kTextFont = 1;
 
@@ -104,7 +98,7 @@ void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName
         HireReadValues(entry->templateA->GetValues(), entry.get());
     const float buttonY = kRowY - kOkDrop - kRowStep * static_cast<float>(m_entries.size());
     m_entries.push_back(std::move(entry));
-    CFerroxImage* button = FerroxMakeImage(kOkPicture, kOkX, buttonY, 0);
+    CFerroxImage* button = FerroxMakeImage(kOkPicture, kHireOkX, buttonY, 0);
     button->m_visible = 1;
     AddWidget(button);
 }
@@ -170,11 +164,11 @@ void CStaffHirePanel::Render()
     for (size_t k = 0; k < m_entries.size(); k++) {
         const HireEntry* entry = m_entries[k].get();
         const float y = m_y + kRowY - kRowStep * static_cast<float>(k);
-        DrawListText(kTextFont, m_titleList, entry->titleIndex, m_x + kTitleX, y);
+        DrawListText(kTextFont, m_titleList, entry->titleIndex, m_x + kHireTitleX, y);
         if (entry->imageIndex < m_jobImages.size())
-            m_jobImages[entry->imageIndex]->Draw(m_x + kImageX, y + kImageDy);
+            m_jobImages[entry->imageIndex]->Draw(m_x + kHirePictureX, y + kImageDy);
         const int32_t level = static_cast<int16_t>(CategoryLevel(stats, k));
-        DrawNumber(kTextFont, level, m_x + kLevelX, y, FERROX_ALIGN_RIGHT);
-        DrawNumber(kTextFont, entry->baseWage + kHireWageStep * level, m_x + kWageX, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kTextFont, level, m_x + kHireLevel.x, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kTextFont, entry->baseWage + kHireWageStep * level, m_x + kHireWage.x, y, FERROX_ALIGN_RIGHT);
     }
 }

@@ -13,6 +13,7 @@
 #include "engine/data/tagtree.h"
 #include "engine/data/utf.h"
 #include "ui/game/buildmenu.h"
+#include "ui/game/filecanvas.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"
 #include "ui/game/popups.h"
@@ -94,7 +95,7 @@ CInterface* InterfaceGet()
 
 // ---- Lifecycle ----
 
-CInterface::CInterface() { CInterface::Reset(); }
+CInterface::CInterface() : m_tooltipBox(kInterfaceTooltipFill, kInterfaceTooltipRim) { CInterface::Reset(); }
 
 CInterface::~CInterface()
 {
@@ -260,18 +261,57 @@ void CInterface::OpenPanel(CFerroxCanvas* canvas)
     PlaceAboveMainBar(canvas);
 }
 
+std::array<CFerroxCanvas*, kInterfaceOpenablePanels> CInterface::OpenablePanels() const
+{
+    return {m_pManagementPanel.get(),     m_pOptionsPanel.get(),      m_pMallSummaryPanel.get(),
+            m_pShopperSummaryPanel.get(), m_pStaffSummaryPanel.get(), m_pStaffHirePanel.get(),
+            m_pContractsPanel.get(),      m_pHistoryPanel.get(),      m_pShopperPopup.get(),
+            m_pShopPopup.get(),           m_pStaffPopup.get()};
+}
+
 void CInterface::CloseCanvases()
 {
-    CFerroxCanvas* const openable[] = {
-        m_pManagementPanel.get(),   m_pOptionsPanel.get(),   m_pMallSummaryPanel.get(), m_pShopperSummaryPanel.get(),
-        m_pStaffSummaryPanel.get(), m_pStaffHirePanel.get(), m_pContractsPanel.get(),   m_pHistoryPanel.get(),
-        m_pShopperPopup.get(),      m_pShopPopup.get(),      m_pStaffPopup.get()};
-    for (CFerroxCanvas* canvas : openable) {
+    for (CFerroxCanvas* canvas : OpenablePanels()) {
         if (canvas)
             m_stack.Remove(canvas);
     }
     if (m_pBuildMenu)
         m_pBuildMenu->OpenNode(nullptr, 0);
+}
+
+bool CInterface::AnyPanelOpen() const
+{
+    for (CFerroxCanvas* canvas : OpenablePanels()) {
+        if (canvas && m_stack.Holds(canvas))
+            return true;
+    }
+    return m_pBuildMenu && m_pBuildMenu->GetOpenNode();
+}
+
+int CInterface::CloseTopPanel()
+{
+    CFerroxCanvas* top = m_stack.GetTopModal();
+    if (top && top == m_pConfirmPanel.get()) {
+        m_pConfirmPanel->Dismiss();
+        m_stack.Remove(top);
+        return 1;
+    }
+    if (auto* file = dynamic_cast<CFerroxFileIOCanvas*>(top)) {
+        // The panel's own closing asks the stack to take it off after its update; between frames it goes now.
+        file->Close();
+        m_stack.Remove(file);
+        m_stack.ClearRequests();
+        return 1;
+    }
+    if (top)
+        return 1;
+    if (!AnyPanelOpen())
+        return 0;
+    // A card goes with the selection it shows, as its close button does.
+    if (g_pGame)
+        g_pGame->ClosePopups();
+    CloseCanvases();
+    return 1;
 }
 
 void CInterface::RemovePopups()
@@ -361,24 +401,70 @@ void CInterface::Update(float frameTime)
     UpdateSelection();
 }
 
+namespace {
+
+// Takes the width of the text the catalogue would draw, drawing nothing.
+class CTextMeasure : public CFerroxWideTextFont {
+public:
+    explicit CTextMeasure(CFerroxFont* font) : m_pFont(font) {}
+    float GetStringWidth(const char16_t* text) override { return m_pFont->GetStringWidth(text); }
+    void DrawWideText(const char16_t* text, float, int, int, int, float, int, const FerroxTextBox*) override
+    {
+        width = m_pFont->GetStringWidth(text);
+    }
+    float width = 0.0f;
+
+private:
+    CFerroxFont* m_pFont;
+};
+
+}  // namespace
+
+void CInterface::PlaceTooltipBox(float textWidth, float textHeight)
+{
+    const float width = textWidth + 2.0f * kInterfaceTooltipMarginX;
+    const float height = textHeight + 2.0f * kInterfaceTooltipMarginY;
+    const float screenWidth = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenWidth()) : 0.0f;
+    const float screenHeight = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenHeight()) : 0.0f;
+    const float x = std::max(0.0f, std::min(m_tooltipX + kInterfaceTooltipPointer, screenWidth - width));
+    // Above what it describes (or above the pointer), below it when the top of the screen is too near.
+    const float top = m_hasTooltipArea ? m_tooltipArea[1] + m_tooltipArea[3] : m_tooltipY;
+    const float bottom = m_hasTooltipArea ? m_tooltipArea[1] : m_tooltipY - kInterfaceTooltipPointer;
+    float y = top + kInterfaceTooltipGap;
+    if (y + height > screenHeight)
+        y = bottom - kInterfaceTooltipGap - height;
+    m_tooltipBox.Place(x, std::max(0.0f, std::min(y, screenHeight - height)), width, height);
+}
+
 void CInterface::DrawTooltip(float mouseX, float mouseY)
 {
     if (m_tooltipDelay > 0.0f)
         m_tooltipDelay -= m_lastFrameTime;
     if (m_tooltipDelay > 0.0f)
         return;
+    // A new text anchors where the pointer rests now, with what it rests on.
     if (m_tooltipText != m_lastText || static_cast<uint16_t>(m_tooltipList) != m_lastList) {
         m_lastText = m_tooltipText;
         m_lastList = static_cast<uint16_t>(m_tooltipList);
         m_tooltipX = mouseX;
         m_tooltipY = mouseY;
+        m_hasTooltipArea = GetPointerArea(m_tooltipArea);
     }
-    if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
-        g_pFerroxGame->m_pLocale->DrawText(GetFont(kTooltipFont), m_tooltipList, m_tooltipText, m_tooltipX,
-                                           static_cast<int>(m_tooltipY), 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0,
-                                           nullptr);
-    m_tooltipText = kNoTooltip;
-    m_tooltipList = m_defaultTooltipList;
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
+    CFerroxFont* font = GetFont(kTooltipFont);
+    if (!locale || !font)
+        return;
+    CTextMeasure measure(font);
+    locale->DrawText(&measure, m_tooltipList, m_tooltipText, 0.0f, 0, 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0,
+                     nullptr);
+    const float textHeight = font->GetHeight();
+    PlaceTooltipBox(measure.width, textHeight);
+    m_tooltipBox.m_visible = 1;
+    m_tooltipBox.Draw(0.0f, 0.0f);
+    // The text stands on its baseline, its descenders below it.
+    const float textY = m_tooltipBox.m_y + kInterfaceTooltipMarginY + font->GetDescent();
+    locale->DrawText(font, m_tooltipList, m_tooltipText, m_tooltipBox.m_x + kInterfaceTooltipMarginX,
+                     static_cast<int>(textY), 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0, nullptr);
 }
 
 void CInterface::Render()
@@ -389,13 +475,18 @@ void CInterface::Render()
     const float screenHeight = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenHeight()) : 0.0f;
     const float mouseX = position ? position->x : 0.0f;
     const float mouseY = position ? screenHeight - position->y : 0.0f;
+    m_tooltipBox.m_visible = 0;
     if (static_cast<int16_t>(m_tooltipText) >= 0 && m_fontCount > 0) {
         DrawTooltip(mouseX, mouseY);
     } else {
+        // Back on a button, its text waits and anchors again.
         m_tooltipDelay = kInterfaceTooltipDelay;
-        m_tooltipX = mouseX;
-        m_tooltipY = mouseY;
+        m_lastText = kNoTooltip;
+        m_lastList = kNoTooltip;
     }
+    // The request was this frame's: a tooltip never outlives the pointer's stay on what asked for it.
+    m_tooltipText = kNoTooltip;
+    m_tooltipList = m_defaultTooltipList;
     // The cost follows the pointer over the 3D view only: over a panel it would cover the panel's tooltips.
     if (m_cursorValue < 0 || (position && position->overInterface))
         return;

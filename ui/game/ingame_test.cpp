@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "engine/data/locale.h"
+
 #include "ui/game/buildmenu.h"
 #include "ui/toolkit/node.h"
 
@@ -170,61 +172,113 @@ TEST_F(InGameInterfaceTest, MissingOrTooFewFontsDrawNothingAndNeverCrash)
     EXPECT_FALSE(TextsOf("1/2004").empty());
 }
 
-TEST_F(InGameInterfaceTest, TooltipWaitsThenStaysWhereItFirstShowed)
-{
-    CreateWithFonts();
-    CFerroxFont* tooltipFont = ui->GetFont(3);
-    auto tooltips = [&]() {
-        std::vector<UiTextRecord> found;
-        for (const UiTextRecord& text : locale->texts)
-            if (text.font == tooltipFont)
-                found.push_back(text);
-        locale->texts.clear();
-        return found;
-    };
-    auto request = [&](uint16_t text, float x, float y) {
+// Tooltips with the catalogue's own texts: general ones, and the main bar's hot-spot text.
+class TooltipTest : public UiGameTest {
+protected:
+    void SetUp() override
+    {
+        UiGameTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        const std::string texts = "<LANGUAGE>\n<general_tooltips>\n<0>\nManage the mall\n</0>\n<1>\nSpeed\n</1>\n"
+                                  "</general_tooltips>\n<base>\n<0>\nMessages\n</0>\n</base>\n</LANGUAGE>\n";
+        CFerroxTagTree tree;
+        ASSERT_TRUE(tree.LoadFromMemory(texts.data(), texts.size()));
+        auto catalogue = std::make_unique<CLocale>();
+        catalogue->LoadTextsFromTree(tree);
+        game->m_pLocale = std::move(catalogue);
+        locale = nullptr;
+        CreateWithFonts();
+    }
+    // One frame with the pointer at (x, bottom-up y), asking for general text `text` unless it is negative.
+    std::vector<UiDrawRecord> Rest(float x, float y, int text, float seconds = 0.25f)
+    {
         PointAt(x, y);
-        ui->Update(0.25f);
-        ui->SetTooltip(text, -1);
+        ui->Update(seconds);
+        if (text >= 0)
+            ui->SetTooltip(static_cast<uint16_t>(text), -1);
+        uiDrawRecords.clear();
         ui->Render();
-    };
-    request(2, 300.0f, 300.0f);
-    request(2, 300.0f, 300.0f);
-    EXPECT_TRUE(tooltips().empty());  // 0.5 s
-    request(2, 310.0f, 320.0f);
-    std::vector<UiTextRecord> shown = tooltips();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].index, 2);
-    EXPECT_EQ(shown[0].list, 0);  // the default list: general_tooltips
-    EXPECT_EQ(shown[0].x, 310.0f);
-    EXPECT_EQ(shown[0].y, 320);
-    request(2, 350.0f, 340.0f);
-    shown = tooltips();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].x, 310.0f);  // anchored
+        std::vector<UiDrawRecord> tips;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            if (record.picture == "Manage the mall" || record.picture == "Speed" || record.picture == "Messages")
+                tips.push_back(record);
+        return tips;
+    }
+    const CFerroxPlainBox& Box() const { return ui->GetTooltipBox(); }
+    // The text lies on the plate, and the plate off the rectangle and on the screen.
+    void ExpectOnThePlateOff(const UiDrawRecord& text, const std::array<int32_t, 4>& button)
+    {
+        const CFerroxPlainBox& box = Box();
+        EXPECT_EQ(box.m_visible, 1);
+        EXPECT_GE(text.x, box.m_x + 2.0f);
+        EXPECT_LE(text.x + text.width, box.m_x + box.m_width - 2.0f);
+        EXPECT_GE(text.y, box.m_y);
+        EXPECT_LE(text.y + text.height * 0.75f, box.m_y + box.m_height);
+        const bool apart = box.m_x >= button[0] + button[2] || box.m_x + box.m_width <= button[0] ||
+                           box.m_y >= button[1] + button[3] || box.m_y + box.m_height <= button[1];
+        EXPECT_TRUE(apart) << "the plate covers what it describes";
+        EXPECT_GE(box.m_x, 0.0f);
+        EXPECT_LE(box.m_x + box.m_width, 800.0f);
+        EXPECT_LE(box.m_y + box.m_height, 600.0f);
+    }
+};
 
-    // Hopping to another hot-spot draws its text at once, at the new place.
-    request(3, 500.0f, 200.0f);
-    shown = tooltips();
+// The tooltip waits 0.6 s, then shows on its plate beside the pointer above the button it describes, stays
+// where it first showed while the pointer rests on the button, and goes the frame the pointer leaves: also a
+// request left during the wait never shows.
+TEST_F(TooltipTest, WaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
+{
+    const std::array<int32_t, 4> manage = UiMainButton(MAIN_MANAGE);
+    const float x = static_cast<float>(manage[0] + manage[2] / 2), y = static_cast<float>(manage[1] + manage[3] / 2);
+    EXPECT_TRUE(Rest(x, y, 0).empty());
+    EXPECT_TRUE(Rest(x, y, 0).empty());  // 0.5 s
+    EXPECT_EQ(Box().m_visible, 0);
+    std::vector<UiDrawRecord> shown = Rest(x + 2.0f, y - 3.0f, 0);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].index, 3);
-    EXPECT_EQ(shown[0].x, 500.0f);
+    EXPECT_EQ(shown[0].picture, "Manage the mall");
+    ExpectOnThePlateOff(shown[0], manage);
+    EXPECT_GE(Box().m_x, x + 2.0f) << "right of the pointer's tip";
+    const float anchored = Box().m_x;
+    shown = Rest(x + 10.0f, y + 5.0f, 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(Box().m_x, anchored);
 
-    // Leaving: the delay starts over; a request left during it draws once when it runs out.
-    PointAt(100.0f, 100.0f);
-    Frame(0.25f);
-    EXPECT_FLOAT_EQ(ui->GetTooltipDelay(), 0.6f);
-    request(4, 100.0f, 100.0f);
-    PointAt(120.0f, 130.0f);
-    Frame(0.25f);
-    EXPECT_TRUE(tooltips().empty());
-    Frame(0.25f);
-    shown = tooltips();
+    // Hopping to another button shows its text at once, off that button.
+    const std::array<int32_t, 4> speed = UiMainButton(MAIN_SPEED_1);
+    shown = Rest(static_cast<float>(speed[0] + 5), static_cast<float>(speed[1] + 5), 1);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].index, 4);
-    Frame(0.25f);
-    EXPECT_TRUE(tooltips().empty());
+    EXPECT_EQ(shown[0].picture, "Speed");
+    ExpectOnThePlateOff(shown[0], speed);
+
+    // Leaving: gone at once, and a request made during the next wait shows nowhere after the pointer left.
+    EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
+    EXPECT_EQ(Box().m_visible, 0);
     EXPECT_FLOAT_EQ(ui->GetTooltipDelay(), 0.6f);
+    EXPECT_TRUE(Rest(x, y, 0).empty());
+    for (int frame = 0; frame < 4; frame++)
+        EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
+
+    // At the screen's corner the plate stays whole on the screen.
+    Rest(795.0f, 595.0f, 0, 1.0f);
+    shown = Rest(795.0f, 595.0f, 0);
+    ASSERT_EQ(shown.size(), 1u);
+    ExpectOnThePlateOff(shown[0], {795, 595, 1, 1});
+}
+
+// A hot-spot asks for its text while the pointer is found on it: under a question the main bar is not routed,
+// and its hot-spot asks nothing however long the pointer rests there.
+TEST_F(TooltipTest, AHotSpotUnderAQuestionAsksNothing)
+{
+    EXPECT_TRUE(Rest(710.0f, 65.0f, -1).empty());
+    std::vector<UiDrawRecord> shown = Rest(710.0f, 65.0f, -1, 1.0f);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].picture, "Messages");
+    ExpectOnThePlateOff(shown[0], {700, 60, 30, 15});
+    ui->GetStack().Push(ui->m_pConfirmPanel.get(), 1);
+    for (int frame = 0; frame < 4; frame++)
+        EXPECT_TRUE(Rest(710.0f, 65.0f, -1).empty());
+    ui->GetStack().Remove(ui->m_pConfirmPanel.get());
 }
 
 // The cost beside the pointer: over the 3D view only, and kept whole on the screen at its edges.

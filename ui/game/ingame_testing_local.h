@@ -171,10 +171,54 @@ protected:
     }
     void CreateWithFonts(int count = 4)
     {
-        const std::vector<std::string> names = {"/images/fonts/bigFont", "/images/fonts/figures",
-                                                "/images/fonts/msgfont", "/images/fonts/tooltip"};
-        LoadData(std::vector<std::string>(names.begin(), names.begin() + count));
+        LoadData(std::vector<std::string>(kFontNames.begin(), kFontNames.begin() + count));
         ASSERT_EQ(ui->Create(&data), 1);
+    }
+    // The interface's fonts made again measuring as wide as the game's fonts draw figures.
+    void MeasureLikeTheGame()
+    {
+        FerroxSetFontImplFactory(UiMakeMeasuredFont);
+        for (size_t k = 0; k < ui->m_fonts.size() && k < kFontNames.size(); k++) {
+            auto font = std::make_unique<CFerroxFont>();
+            font->Load(("." + kFontNames[k]).c_str(), 0, 0);
+            ui->m_fonts[k] = std::move(font);
+        }
+    }
+    // What a panel drew besides its background picture: its figures, pictures and bars, and the room of each
+    // catalogue text of `list` (shop names, job titles) drawn since the locale's texts were last cleared.
+    std::vector<UiDrawRecord> DrawnOn(const std::string& background, int16_t list = -1, float room = 0.0f) const
+    {
+        std::vector<UiDrawRecord> drawn;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            if (record.picture.find(background) == std::string::npos)
+                drawn.push_back(record);
+        for (const UiTextRecord& text : locale->texts)
+            if (text.list == list)
+                drawn.push_back({"text " + std::to_string(text.index),
+                                 text.x,
+                                 static_cast<float>(text.y),
+                                 room,
+                                 CRecordingFontImpl::kHeight,
+                                 {},
+                                 0,
+                                 0,
+                                 false});
+        return drawn;
+    }
+    // Every two things drawn on one row keep at least `gap` pixels apart; each stays right of `left`.
+    static void ExpectApart(const std::vector<UiDrawRecord>& drawn, float gap, float left)
+    {
+        for (size_t i = 0; i < drawn.size(); i++) {
+            const UiDrawRecord& a = drawn[i];
+            EXPECT_GE(a.x, left) << "'" << a.picture << "'";
+            for (size_t j = i + 1; j < drawn.size(); j++) {
+                const UiDrawRecord& b = drawn[j];
+                const bool oneRow = a.y < b.y + b.height && b.y < a.y + a.height;
+                const bool apart = a.x + a.width + gap <= b.x || b.x + b.width + gap <= a.x;
+                EXPECT_TRUE(!oneRow || apart) << "'" << a.picture << "' at " << a.x << ", " << a.y << " and '"
+                                              << b.picture << "' at " << b.x << ", " << b.y;
+            }
+        }
     }
     // Opens a panel as a button would, and lets one frame pass with the pointer away from every panel (a push
     // outside the stack's walk ends the next walk early).
@@ -221,6 +265,8 @@ protected:
     bool Drew(const std::string& name) const { return !DrawsOf(name).empty(); }
     std::vector<UiDrawRecord> Bars() const { return DrawsOf("bar.png"); }
 
+    const std::vector<std::string> kFontNames = {"/images/fonts/bigFont", "/images/fonts/figures",
+                                                 "/images/fonts/msgfont", "/images/fonts/tooltip"};
     std::string start;
     CFerroxTagTree data;
     UiRecordingLocale* locale = nullptr;

@@ -47,7 +47,6 @@ constexpr float kRatingY = 13.0f;
 constexpr float kFloorX = 697.0f;
 constexpr float kFloorY = 23.0f;
 constexpr float kMiddleX = 400.0f;
-constexpr FerroxTextBox kMessageBox = {153.0f, 40.0f, 485.0f, 30.0f};
 
 // Rating -1000..1000 to a bar share 0..100.
 constexpr int32_t kRatingOffset = 1000;
@@ -217,8 +216,11 @@ void CMainPanel::OnWidgetEvent(int32_t index, int32_t event)
             g_pGame->GoFloorUp();
             break;
         case MAIN_MESSAGES:
-            if (ui)
+            // The history opens on its newest messages, wherever it was left.
+            if (ui && ui->m_pHistoryPanel) {
+                ui->m_pHistoryPanel->SetScroll(0);
                 ui->OpenPanel(ui->m_pHistoryPanel.get());
+            }
             break;
         default:
             break;
@@ -267,7 +269,8 @@ void CMainPanel::Render()
         return;
     CInterface* ui = InterfaceGet();
     if (g_pFerroxGame && g_pFerroxGame->m_pLocale) {
-        const FerroxTextBox box = {x + kMessageBox.x, y + kMessageBox.y, kMessageBox.width, kMessageBox.height};
+        const FerroxTextBox box = {x + kMainPanelMessageBox.x, y + kMainPanelMessageBox.y, kMainPanelMessageBox.width,
+                                   kMainPanelMessageBox.height};
         g_pFerroxGame->m_pLocale->DrawText(ui ? ui->GetFont(kMessageFont) : nullptr, m_messageList,
                                            static_cast<uint16_t>(m_queue.front()), x, static_cast<int>(y), 0,
                                            FERROX_ALIGN_LEFT, kMiddleX, 0, &box);

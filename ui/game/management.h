@@ -43,12 +43,26 @@ enum MallSummaryWidget : int32_t {
     FINANCE_LIST_DOWN = 14,
 };
 constexpr uint16_t kFinanceRows = 9;
+// The finance page's columns, from its corner: the income and expense totals with their monthly averages, then
+// the date, the shops and base charge, the scenery's rating with its average, the storeys built and the base
+// rating; the shop lines start at kFinanceLineX.
+constexpr PanelColumn kFinanceIncome = {164.0f, kPanelWidestU32};
+constexpr PanelColumn kFinanceIncomeMonth = {252.0f, kPanelWidestU32};
+constexpr PanelColumn kFinanceExpenses = {420.0f, kPanelWidestU32};
+constexpr PanelColumn kFinanceExpensesMonth = {508.0f, kPanelWidestU32};
+constexpr PanelColumn kFinanceDate = {616.0f, "12/70996"};  // the last month of the last year 16 bits reach
+constexpr PanelColumn kFinanceShops = {608.0f, kPanelWidestU16};
+constexpr PanelColumn kFinanceCharge = {712.0f, kPanelWidestU16};
+constexpr PanelColumn kFinanceDecor = {612.0f, kPanelWidestI16};
+constexpr PanelColumn kFinanceDecorMonth = {668.0f, kPanelWidestI16};
+constexpr PanelColumn kFinanceFloors = {768.0f, "99"};
+constexpr PanelColumn kFinanceBase = {768.0f, kPanelWidestI16};
+constexpr float kFinanceFloorsY = 255.0f;  // the storeys' baseline
+constexpr float kFinanceLineX = 25.0f;
 constexpr uint16_t kFinanceChargeStep = 50;
 constexpr uint16_t kFinanceChargeMax = 1000;
 constexpr uint16_t kFinanceStakeStep = 1000;
 constexpr uint16_t kFinanceStakeMax = 10000;
-// The shop categories' pictures, by category.
-constexpr uint16_t kShopCategoryPictures = 6;
 
 class CMallSummaryPanel : public CGamePanel {
 public:
@@ -59,9 +73,6 @@ public:
     void OnWidgetEvent(int32_t index, int32_t event) override;
     void Render() override;
     void Build(const char* path, float x, float y, int32_t scaled) override;
-    // One shop line: number, name, category picture and figures, with the line's left end at x.
-    void DrawShopLine(const ShopRecord* shop, float x, float y);
-
     uint16_t GetFirstRow() const { return m_firstRow; }
     uint16_t GetFirstRowButton() const { return m_firstRowButton; }
     CFerroxBar* GetBar() const { return m_pBar.get(); }
@@ -73,8 +84,6 @@ private:
     uint16_t m_firstRowButton;
     uint16_t m_rowButtonsEnd;
     std::unique_ptr<CFerroxBar> m_pBar;
-    int16_t m_shopNames;
-    std::vector<std::unique_ptr<CFerroxImage>> m_categoryImages;
 };
 
 // Contract category k owns the technologies kContractIdStep (k + 1), kContractIdStep (k + 1) + 1, ... in order.
@@ -84,6 +93,17 @@ constexpr uint16_t kContractStepsPerUnit = 150;
 enum ContractsPanelWidget : int32_t {
     CONTRACTS_CLOSE = 1,
 };
+// A contract row, from the panel's corner: the category's name, then its level, the offered contract's price,
+// the level's daily cost and the contract's time (or the bar of a running one), then the OK button.
+// Levels read as signed 16-bit figures (-1 for a category past the statistics' list).
+constexpr float kContractNameX = 25.0f;
+constexpr float kContractNameRoom = 96.0f;  // the longest category name
+constexpr PanelColumn kContractLevel = {177.0f, kPanelWidestI16};
+constexpr PanelColumn kContractPrice = {225.0f, kPanelWidestU16};
+constexpr PanelColumn kContractWage = {297.0f, "-3276800"};  // the lowest level's daily cost
+constexpr PanelColumn kContractTime = {329.0f, "436"};       // the longest time, in its units
+constexpr float kContractBarX = 305.0f;                      // a running contract's bar, in the time's place
+constexpr float kContractOkX = 345.0f;
 
 class CContractsPanel : public CGamePanel {
 public:
@@ -128,6 +148,14 @@ void HireReadValues(const std::vector<std::string>& values, HireEntry* entry);
 enum StaffHireWidget : int32_t {
     HIRE_CLOSE = 1,
 };
+// A hire row, from the panel's corner: the job's title and picture, its level and a new member's wage, then
+// the OK button.
+constexpr float kHireTitleX = 25.0f;
+constexpr float kHireTitleRoom = 158.0f;  // the longest job title
+constexpr float kHirePictureX = 191.0f;
+constexpr PanelColumn kHireLevel = {269.0f, kPanelWidestI16};  // a signed 16-bit figure, as the contracts' level
+constexpr PanelColumn kHireWage = {349.0f, "-1638400"};        // the base wage with the lowest level's supplement
+constexpr float kHireOkX = 357.0f;
 constexpr uint16_t kHireWageStep = 50;
 
 class CStaffHirePanel : public CGamePanel {

@@ -2,8 +2,11 @@
 // recording twins; the statistics and the technology tree are set by each test.
 #include "ui/game/management.h"
 
+#include <tuple>
+
 #include "engine/data/techtree.h"
 #include "ui/game/ingame_testing_local.h"
+#include "ui/game/popups.h"
 
 namespace {
 
@@ -30,11 +33,14 @@ protected:
         UiPaintPanel("images/panels/finance/finance.png", 700, 340, fourteen);
         UiPaintPanel("images/panels/contractors/contractors.png", 400, 260, {{370, 230, 20, 20}});
         UiPaintPanel("images/panels/hire/hire.png", 300, 230, {{270, 200, 20, 20}});
-        for (const char* button :
-             {"images/panels/contractors/ok.png", "images/panels/hire/ok.png", "images/panels/shoppopup/plus.png",
-              "images/panels/shoppopup/minus.png", "images/panels/finance/shopcat-fashion.png",
-              "images/panels/finance/shopcat-food.png"})
+        // The pictures at the sizes the game's have.
+        for (const char* button : {"images/panels/contractors/ok.png", "images/panels/hire/ok.png"})
             ASSERT_TRUE(UiPicture(20, 12, {200, 120, 0, 255}).Write(button));
+        for (const char* button : {"images/panels/shoppopup/plus.png", "images/panels/shoppopup/minus.png"})
+            ASSERT_TRUE(UiPicture(14, 12, {200, 120, 0, 255}).Write(button));
+        for (const char* category :
+             {"images/panels/finance/shopcat-fashion.png", "images/panels/finance/shopcat-food.png"})
+            ASSERT_TRUE(UiPicture(14, 14, {200, 120, 0, 255}).Write(category));
         stats = CDynamicObjectManager::Instance()->GetStatistics();
         game->m_pTechTree = std::make_unique<CFerroxTechTree>();
         CFerroxTagTree technologies;
@@ -188,9 +194,9 @@ TEST_F(ManagementTest, FinanceListPagesAndShowsOnlyListedShops)
     // Category pictures outside the table draw nothing.
     records[0].category = 0;
     records[1].category = 5;
-    records[2].category = kShopCategoryPictures;
+    records[2].category = kShopCategoryCount;
     records[3].category = 0xFFFF;
-    records[4].category = kShopCategoryPictures + 1;
+    records[4].category = kShopCategoryCount + 1;
     RenderOnly(finance);
     EXPECT_EQ(TextsOf("shopcat").size(), 0u);
     int pictures = 0;
@@ -275,6 +281,120 @@ TEST_F(ManagementTest, FinanceBarsAndAverages)
     RenderOnly(finance);
     EXPECT_EQ(TextsOf("4321").size(), 1u);
     EXPECT_EQ(TextsOf("2160").size(), 1u);
+}
+
+// A mall of some storeys shown from one of them.
+class Storeys : public CGameFloors {
+public:
+    void GoDown() override {}
+    void GoUp() override {}
+    void SelectTile(int32_t) override {}
+    int32_t GetCurrentFloor() override { return shown; }
+    int32_t GetBuiltFloors() override { return built; }
+    int32_t shown = 0, built = 3;
+};
+
+// The finance page counts the storeys built: the same from each storey, one figure following the count.
+TEST_F(ManagementTest, FinanceFloorsCountTheStoreysBuiltWhicheverIsShown)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    Storeys floors;
+    game->SetFloors(&floors);
+    auto figures = [&]() {
+        RenderOnly(Finance());
+        std::vector<std::tuple<std::string, float, float>> drawn;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            drawn.emplace_back(record.picture, record.x, record.y);
+        return drawn;
+    };
+    figures();  // the first drawing hides the row buttons of no shop
+    const auto fromGround = figures();
+    floors.shown = 2;
+    EXPECT_EQ(figures(), fromGround);
+    floors.built = 7;
+    const auto sevenStoreys = figures();
+    game->SetFloors(nullptr);
+    ASSERT_EQ(sevenStoreys.size(), fromGround.size());
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < fromGround.size(); i++)
+        if (sevenStoreys[i] != fromGround[i])
+            changed.push_back(std::get<0>(fromGround[i]) + ">" + std::get<0>(sevenStoreys[i]));
+    EXPECT_EQ(changed, std::vector<std::string>{"3>7"});
+}
+
+// The finance page, the contracts and the hire page hold the widest figures they can show, each in its own
+// column: drawn as wide as the game's fonts draw figures, nothing on a row comes within 4 pixels of anything else.
+TEST_F(ManagementTest, PanelsHoldTheirWidestFiguresEachInItsColumn)
+{
+    constexpr float kGap = 4.0f;
+    constexpr uint16_t kMost = 0xFFFF;
+    constexpr uint32_t kMost32 = 0xFFFFFFFFu;
+    constexpr int16_t kShopNames = 6, kCategories = 7, kJobTitles = 8;  // lists of the recording locale
+    locale->lists.insert(locale->lists.end(), {"shopnames", "contractcategories", "jobtitles"});
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    MeasureLikeTheGame();
+    Storeys floors;
+    floors.built = 99;
+    game->SetFloors(&floors);
+    game->m_startYear = kMost;
+    for (uint32_t* total : {&stats->m_incomeTotal, &stats->m_chargesReceived, &stats->m_yearlyBonuses,
+                            &stats->m_expenseTotal, &stats->m_rentExpense, &stats->m_staffWages,
+                            &stats->m_buildingCosts, &stats->m_contractExpenses, &stats->m_interest})
+        *total = kMost32;
+    stats->m_startingFunds = 0;
+    stats->m_bonusCount = stats->m_bonusUnit = stats->m_baseCharge = kMost;
+    stats->m_ratingPlus = stats->m_baseRating = INT16_MIN;
+    Shops(2);
+    stats->m_shopCount = kMost;
+    for (ShopRecord& record : records) {
+        record.shopNumber = record.salesCount = kMost;
+        record.takingsTotal = INT32_MIN;
+        record.chargesPaid = INT32_MAX;
+        record.chargeAdjust = INT16_MIN;
+    }
+    CMallSummaryPanel* finance = Finance();
+    PointAt(790.0f, 590.0f);
+    finance->Update();
+    RenderOnly(finance);
+    // The first month, whose averages are their totals, then December of the last year the counter reaches.
+    for (uint16_t counter : {uint16_t{0}, uint16_t{kMost - 4}}) {
+        game->m_dayCounter = counter;
+        locale->texts.clear();
+        RenderOnly(finance);
+        ASSERT_EQ(TextsOf("4294967295").size(), counter ? 9u : 18u);
+        ASSERT_EQ(TextsOf(counter ? "12/70995" : "1/65535").size(), 1u);
+        ASSERT_EQ(TextsOf("99").size(), 1u);
+        ASSERT_EQ(TextsOf("-4294967295").size(), 2u);
+        ExpectApart(DrawnOn("finance.png", kShopNames, kShopNameRoom), kGap, finance->GetX());
+    }
+    game->SetFloors(nullptr);
+
+    CContractsPanel* contracts = Contracts();
+    constexpr uint16_t kLowest = 0x8000;  // -32768 read as signed
+    stats->m_categories = {kLowest, kLowest, kLowest};
+    for (uint16_t id : {1000, 3000}) {
+        game->m_pTechTree->FindEntry(id)->extra = kMost;
+        game->m_pTechTree->FindEntry(id)->duration = kMost;
+    }
+    contracts->Update();
+    locale->texts.clear();
+    RenderOnly(contracts);
+    ASSERT_EQ(TextsOf("-3276800").size(), 3u);
+    ASSERT_EQ(TextsOf("436").size(), 2u);
+    ExpectApart(DrawnOn("contractors.png", kCategories, kContractNameRoom), kGap, contracts->GetX());
+    game->m_pTechTree->FindEntry(1000)->progress = kMost / 2;  // running: its bar takes the time's place
+    locale->texts.clear();
+    RenderOnly(contracts);
+    ASSERT_EQ(Bars().size(), 1u);
+    ExpectApart(DrawnOn("contractors.png", kCategories, kContractNameRoom), kGap, contracts->GetX());
+
+    CStaffHirePanel* hire = Hire();
+    stats->m_categories = {kLowest, kLowest, kLowest, kLowest};
+    hire->Update();
+    locale->texts.clear();
+    RenderOnly(hire);
+    ASSERT_EQ(TextsOf("-1638400").size(), 4u);
+    ExpectApart(DrawnOn("hire.png", kJobTitles, kHireTitleRoom), kGap, hire->GetX());
 }
 
 TEST_F(ManagementTest, PanelsDrawNoFiguresWithoutTheirFonts)

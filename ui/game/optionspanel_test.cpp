@@ -96,4 +96,52 @@ TEST_F(OptionsFileTest, ASavesFolderThatCannotBeMadeClosesThePanelAndResumes)
     EXPECT_EQ(0, game->m_inputBlocked);
 }
 
+int g_answered = 0;
+void Answer() { g_answered++; }
+
+// Escape closes what is on top, one a press: the question unanswered, then the file panel under it (the game
+// resumes), then the open panel or card; under the end of the game it closes nothing, and with nothing open it
+// leaves the leave question to the game.
+TEST_F(OptionsFileTest, EscapeClosesTheQuestionThenTheFilePanelThenTheOpenPanel)
+{
+    Press(OPTIONS_SAVE);
+    CFerroxCanvas* save = ui->m_pSavePanel.get();
+    ASSERT_EQ(save, ui->GetStack().GetTopModal());
+    g_answered = 0;
+    ui->AskConfirmation(Answer, 1, 0, 1, "playtest");
+    ASSERT_EQ(ui->m_pConfirmPanel.get(), ui->GetStack().GetTopModal());
+
+    EXPECT_EQ(1, ui->CloseTopPanel());
+    EXPECT_EQ(save, ui->GetStack().GetTopModal());
+    EXPECT_EQ(0, g_answered);
+    EXPECT_EQ(nullptr, ui->m_pConfirmPanel->GetCallback());
+    EXPECT_EQ(1, game->m_inputBlocked);
+
+    EXPECT_EQ(1, ui->CloseTopPanel());
+    EXPECT_EQ(0, ui->GetStack().GetModalCount());
+    EXPECT_EQ(2.0f, game->m_gameSpeed);
+    EXPECT_EQ(0, game->m_inputBlocked);
+    ui->Update(0.01f);
+    EXPECT_TRUE(ui->GetStack().Holds(ui->m_pMainPanel.get())) << "no closing is left over for the next update";
+
+    Open(ui->m_pMallSummaryPanel.get());
+    EXPECT_EQ(1, ui->CloseTopPanel());
+    EXPECT_FALSE(ui->GetStack().Holds(ui->m_pMallSummaryPanel.get()));
+    CFerroxObject shop;
+    game->m_pSelectedObject = &shop;
+    ui->GetStack().Push(ui->m_pShopPopup.get(), 0);
+    EXPECT_EQ(1, ui->CloseTopPanel());
+    EXPECT_FALSE(ui->GetStack().Holds(ui->m_pShopPopup.get()));
+    EXPECT_EQ(nullptr, game->m_pSelectedObject);
+    EXPECT_EQ(0, ui->CloseTopPanel());
+    EXPECT_EQ(1, ui->GetStack().GetNormalCount());
+
+    ui->GetStack().Push(ui->m_pEndGameCanvas.get(), 1);
+    Open(ui->m_pOptionsPanel.get());
+    EXPECT_EQ(1, ui->CloseTopPanel());
+    EXPECT_TRUE(ui->GetStack().Holds(ui->m_pEndGameCanvas.get()));
+    EXPECT_TRUE(ui->GetStack().Holds(ui->m_pOptionsPanel.get()));
+    ui->GetStack().Remove(ui->m_pEndGameCanvas.get());
+}
+
 }  // namespace

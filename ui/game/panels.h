@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/data/textfont.h"
 #include "game/shell/game.h"
 #include "ui/toolkit/canvas.h"
 
@@ -26,12 +27,32 @@ protected:
     }
 };
 
+// A figure's column on a line: the x its text is aligned on, from the line's origin (its right end, or the left
+// end of a left-aligned figure), and the widest text the figure can take, which the column is laid out to hold.
+struct PanelColumn {
+    float x;
+    const char* widest;
+};
+// The widest texts of the figures' types: 16 and 32 bits, unsigned and signed, and one 32-bit figure less another.
+constexpr const char* kPanelWidestU16 = "65535";
+constexpr const char* kPanelWidestI16 = "-32768";
+constexpr const char* kPanelWidestU32 = "4294967295";
+constexpr const char* kPanelWidestI32 = "-2147483648";
+constexpr const char* kPanelWidestDifference = "-4294967295";
+// A staff wage: the most base wage with the supplement of the most level.
+constexpr const char* kPanelWidestWage = "3342285";
+// Room left between two columns' texts, in pixels.
+constexpr float kPanelColumnGap = 8.0f;
+
 // A message stays this long on the main bar, in seconds of real time.
 constexpr float kMainPanelMessageTime = 10.0f;
 // The main bar's text list of in-game messages.
 constexpr const char* kInGameMessagesList = "InGameMessages";
 // Sound effect of a message reaching the main bar.
 constexpr int32_t kMainPanelMessageSample = 2;
+// The box the main bar's message flows in, from its corner: a message of two lines keeps its lower line off the
+// heads of the figures below the box.
+constexpr FerroxTextBox kMainPanelMessageBox = {153.0f, 44.0f, 485.0f, 30.0f};
 
 // Main bar widgets.
 enum MainPanelWidget : int32_t {
@@ -103,6 +124,8 @@ public:
     void Render() override;
     void SetRequest(GameConfirmCallback callback, uint16_t textIndex, int16_t list, int32_t closeBoth,
                     const char16_t* extraText);
+    // Drops the question unanswered, as the no button does; whoever closes the panel takes it off the stack.
+    void Dismiss() { Forget(); }
 
     GameConfirmCallback GetCallback() const { return m_callback; }
     int32_t GetCloseBoth() const { return m_closeBoth; }

@@ -391,6 +391,17 @@ TEST_F(HistoryTest, NewestFirstSixToAPageWithTheirDates)
     Press(HISTORY_CLOSE);
     ui->Update(0.01f);
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 2);  // reopened by Press, closed again below
+
+    // Left on its older page and closed, the history reopens from the main bar on the newest.
+    Fill(7);
+    Press(HISTORY_OLDER);
+    ASSERT_EQ(history->GetScroll(), 6);
+    ui->CloseCanvases();
+    const std::array<int32_t, 4> button = UiMainButton(MAIN_MESSAGES);
+    Click(static_cast<float>(button[0] + button[2] / 2), static_cast<float>(button[1] + button[3] / 2));
+    ASSERT_TRUE(ui->GetStack().Holds(history));
+    EXPECT_EQ(history->GetScroll(), 0);
+    EXPECT_EQ(Rows(), (std::vector<uint16_t>{6, 5, 4, 3, 2, 1}));
 }
 
 TEST_F(HistoryTest, HeldButtonPagesEveryFrame)

@@ -32,27 +32,17 @@ constexpr const char* kArrivalPictures[kArrivalCount] = {
     "./images/panels/shoppers/train.png",
 };
 constexpr const char* kNeedBarPicture = "./images/panels/main/base/bar.png";
-constexpr float kNeedBarLength = 40.0f;
 constexpr uint16_t kNeedHPerPercent = 10;
 constexpr uint16_t kLowByte = 0xFF;
 constexpr FerroxColour kYellow = {255, 255, 0, 255};
 constexpr FerroxColour kGreen = {0, 255, 0, 255};
 
-// The shopper line, from its left figure column.
-constexpr float kShopperCardX = 56.0f;
+// The shopper line's pictures (its columns are in the header); pictures and bars stand level with the figures.
 constexpr float kShopperCardY = 16.0f;
 constexpr float kStarSignX = -30.0f;
 constexpr float kSexX = 2.0f;
-constexpr float kPictureY = -3.0f;  // pictures and bars level with the figures
-constexpr float kAgeX = 63.0f;
-constexpr float kMoneyX = 96.0f;
+constexpr float kPictureY = -3.0f;
 constexpr float kBarY = 2.0f;
-// The need bars stand apart from the money and from each other, so each reads as its own.
-constexpr float kNeedBX = 102.0f;
-constexpr float kNeedEX = 150.0f;
-constexpr float kNeedHX = 198.0f;
-constexpr float kArrivalX = 246.0f;
-constexpr float kBagsX = 311.0f;
 
 constexpr const char* kCategoryPictures[kShopCategoryCount] = {
     "./images/panels/finance/shopcat-fashion.png", "./images/panels/finance/shopcat-elec.png",
@@ -62,23 +52,9 @@ constexpr const char* kCategoryPictures[kShopCategoryCount] = {
 constexpr const char* kShopNamesList = "shopnames";
 constexpr const char* kPlusPicture = "./images/panels/shoppopup/plus.png";
 constexpr const char* kMinusPicture = "./images/panels/shoppopup/minus.png";
-constexpr float kPlusX = 500.0f;
-constexpr float kMinusX = 548.0f;
 constexpr float kChargeButtonsY = 13.0f;
-
-// The shop line, from the shop number; the category picture sits between the number and the name, level
-// with the figures.
-constexpr float kShopCardX = 17.0f;
 constexpr float kShopCardY = 15.0f;
-constexpr float kShopNameX = 32.0f;
-constexpr float kCategoryX = 16.0f;
 constexpr float kCategoryY = -2.0f;
-constexpr float kTakingsX = 270.0f;
-constexpr float kNetX = 325.0f;
-constexpr float kChargesPaidX = 380.0f;
-constexpr float kCategoryNumberX = 437.0f;
-constexpr float kSalesX = 475.0f;
-constexpr float kChargeX = 527.0f;
 
 constexpr const char* kJobPictures[kJobImageCount] = {
     "./images/panels/staff/clean.png",
@@ -86,16 +62,8 @@ constexpr const char* kJobPictures[kJobImageCount] = {
     "./images/panels/staff/security.png",
 };
 constexpr const char* kJobTitlesList = "jobtitles";
-
-// The staff line, from the job title: the job picture after the longest title, then level, wage and jobs
-// done, right-aligned with room for their widest figures between them.
-constexpr float kStaffCardX = 23.0f;
 constexpr float kStaffCardY = 15.0f;
-constexpr float kJobX = 114.0f;
 constexpr float kJobY = -3.0f;
-constexpr float kLevelX = 150.0f;
-constexpr float kWageX = 200.0f;
-constexpr float kJobsX = 245.0f;
 
 CFerroxLocale* Locale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr; }
 
@@ -188,12 +156,12 @@ void CShopperPopupPanel::Build(const char* path, float x, float y, int32_t scale
     AddPictures(m_starSigns, kStarSignPictures);
     AddPictures(m_sexes, kSexPictures);
     AddPictures(m_arrivals, kArrivalPictures);
-    m_pBar = FerroxMakeBar(kNeedBarPicture, kNeedBarLength);
+    m_pBar = FerroxMakeBar(kNeedBarPicture, kShopperNeedBarLength);
 }
 
 void CShopperPopupPanel::Render()
 {
-    RenderCard(this, &CShopperPopupPanel::DrawShopperRecord, m_x + kShopperCardX, m_y + kShopperCardY);
+    RenderCard(this, &CShopperPopupPanel::DrawShopperRecord, m_x + kShopperCardLineX, m_y + kShopperCardY);
 }
 
 void CShopperPopupPanel::DrawShopperRecord(const ShopperRecord* record, float x, float y)
@@ -204,27 +172,26 @@ void CShopperPopupPanel::DrawShopperRecord(const ShopperRecord* record, float x,
     CFerroxFont* font = FiguresFont();
     DrawEntry(m_starSigns, shopper.starSign, x + kStarSignX, y + kPictureY);
     DrawEntry(m_sexes, shopper.sex, x + kSexX, y + kPictureY);
-    DrawNumber(font, shopper.age, x + kAgeX, y);
-    DrawNumber(font, shopper.money, x + kMoneyX, y);
+    DrawNumber(font, shopper.age, x + kShopperAge.x, y);
+    DrawNumber(font, shopper.money, x + kShopperMoney.x, y);
     if (m_pBar) {
         // A share above 100 keeps the previous bar's length, as the bar does.
         const struct {
             uint8_t percent;
             FerroxColour colour;
-            float x;
         } needs[] = {
-            {static_cast<uint8_t>(shopper.B & kLowByte), kYellow, kNeedBX},
-            {static_cast<uint8_t>(shopper.E & kLowByte), kOrange, kNeedEX},
-            {static_cast<uint8_t>(shopper.H / kNeedHPerPercent), kGreen, kNeedHX},
+            {static_cast<uint8_t>(shopper.B & kLowByte), kYellow},
+            {static_cast<uint8_t>(shopper.E & kLowByte), kOrange},
+            {static_cast<uint8_t>(shopper.H / kNeedHPerPercent), kGreen},
         };
-        for (const auto& need : needs) {
-            m_pBar->SetPercent(need.percent);
-            m_pBar->SetColour(need.colour);
-            m_pBar->Draw(x + need.x, y + kBarY);
+        for (size_t k = 0; k < sizeof(needs) / sizeof(needs[0]); k++) {
+            m_pBar->SetPercent(needs[k].percent);
+            m_pBar->SetColour(needs[k].colour);
+            m_pBar->Draw(x + kShopperNeedBarsX[k], y + kBarY);
         }
     }
-    DrawEntry(m_arrivals, shopper.arrival, x + kArrivalX, y + kPictureY);
-    DrawNumber(font, shopper.bags, x + kBagsX, y);
+    DrawEntry(m_arrivals, shopper.arrival, x + kShopperArrivalX, y + kPictureY);
+    DrawNumber(font, shopper.bags, x + kShopperBags.x, y);
 }
 
 void CShopperPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
@@ -263,8 +230,8 @@ void CShopPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
     CFerroxCanvas::Build(path, x, y, scaled);
     m_nameList = FindList(kShopNamesList);
     m_plusButton = static_cast<int16_t>(GetWidgetCount());
-    for (const auto& button : {std::make_pair(kPlusPicture, kPlusX), std::make_pair(kMinusPicture, kMinusX)}) {
-        CFerroxImage* image = FerroxMakeImage(button.first, button.second, kChargeButtonsY);
+    for (const auto& button : {std::make_pair(kPlusPicture, kShopPlusX), std::make_pair(kMinusPicture, kShopMinusX)}) {
+        CFerroxImage* image = FerroxMakeImage(button.first, kShopCardLineX + button.second, kChargeButtonsY);
         image->m_visible = 1;
         AddWidget(image);
     }
@@ -273,7 +240,7 @@ void CShopPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
 
 void CShopPopupPanel::Render()
 {
-    RenderCard(this, &CShopPopupPanel::DrawShopRecord, m_x + kShopCardX, m_y + kShopCardY);
+    RenderCard(this, &CShopPopupPanel::DrawShopRecord, m_x + kShopCardLineX, m_y + kShopCardY);
 }
 
 void CShopPopupPanel::DrawShopRecord(const ShopRecord* record, float x, float y)
@@ -281,17 +248,17 @@ void CShopPopupPanel::DrawShopRecord(const ShopRecord* record, float x, float y)
     if (!record)
         return;
     CFerroxFont* font = FiguresFont();
-    DrawNumber(font, record->shopNumber, x, y, FERROX_ALIGN_LEFT);
+    DrawNumber(font, record->shopNumber, x + kShopNumber.x, y, FERROX_ALIGN_LEFT);
     // The shop's grade names it; its category picks the picture.
+    DrawEntry(m_categories, record->category, x + kShopPictureX, y + kCategoryY);
     DrawListText(m_nameList, record->grade, x + kShopNameX, y);
-    DrawEntry(m_categories, record->category, x + kCategoryX, y + kCategoryY);
-    DrawNumber(font, record->takingsTotal, x + kTakingsX, y);
-    DrawNumber(font, static_cast<int64_t>(record->takingsTotal) - record->chargesPaid, x + kNetX, y);
-    DrawNumber(font, record->chargesPaid, x + kChargesPaidX, y);
-    DrawNumber(font, record->category, x + kCategoryNumberX, y);
-    DrawNumber(font, record->salesCount, x + kSalesX, y);
+    DrawNumber(font, record->takingsTotal, x + kShopTakings.x, y);
+    DrawNumber(font, static_cast<int64_t>(record->takingsTotal) - record->chargesPaid, x + kShopNet.x, y);
+    DrawNumber(font, record->chargesPaid, x + kShopPaid.x, y);
+    DrawNumber(font, record->category, x + kShopKind.x, y);
+    DrawNumber(font, record->salesCount, x + kShopSales.x, y);
     CStatistics* stats = Statistics();
-    DrawNumber(font, (stats ? stats->m_baseCharge : 0) + record->chargeAdjust, x + kChargeX, y);
+    DrawNumber(font, (stats ? stats->m_baseCharge : 0) + record->chargeAdjust, x + kShopCharge.x, y);
 }
 
 void CShopPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
@@ -353,7 +320,7 @@ void CStaffPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
 
 void CStaffPopupPanel::Render()
 {
-    RenderCard(this, &CStaffPopupPanel::DrawStaffRecord, m_x + kStaffCardX, m_y + kStaffCardY);
+    RenderCard(this, &CStaffPopupPanel::DrawStaffRecord, m_x + kStaffCardLineX, m_y + kStaffCardY);
 }
 
 void CStaffPopupPanel::DrawStaffRecord(const StaffRecord* record, float x, float y)
@@ -363,10 +330,10 @@ void CStaffPopupPanel::DrawStaffRecord(const StaffRecord* record, float x, float
     const StaffFigures member = PopupStaffFigures(*record);
     CFerroxFont* font = FiguresFont();
     DrawListText(m_titleList, member.title, x, y);
-    DrawEntry(m_jobs, member.image, x + kJobX, y + kJobY);
-    DrawNumber(font, member.level, x + kLevelX, y);
-    DrawNumber(font, member.wage, x + kWageX, y);
-    DrawNumber(font, member.jobs, x + kJobsX, y);
+    DrawEntry(m_jobs, member.image, x + kStaffPictureX, y + kJobY);
+    DrawNumber(font, member.level, x + kStaffLevel.x, y);
+    DrawNumber(font, member.wage, x + kStaffWage.x, y);
+    DrawNumber(font, member.jobs, x + kStaffJobs.x, y);
 }
 
 void CStaffPopupPanel::OnWidgetEvent(int32_t index, int32_t event)

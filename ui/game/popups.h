@@ -23,6 +23,54 @@ constexpr size_t kArrivalCount = 4;
 constexpr size_t kShopCategoryCount = 6;
 constexpr size_t kJobImageCount = 3;
 
+// The shopper line, from its origin: star sign and sex pictures, age and money, the three need bars (yellow,
+// orange, green), how the shopper came and the bags.
+constexpr PanelColumn kShopperAge = {66.0f, kPanelWidestU16};
+constexpr PanelColumn kShopperMoney = {114.0f, kPanelWidestU16};
+constexpr float kShopperNeedBarsX[] = {122.0f, 170.0f, 218.0f};
+constexpr float kShopperNeedBarLength = 40.0f;
+constexpr float kShopperArrivalX = 266.0f;
+constexpr PanelColumn kShopperBags = {330.0f, kPanelWidestU16};
+// The shop line, from its origin: its number (left-aligned), category picture and name, then its figures, and
+// after them the places of the charge's plus and minus buttons.
+constexpr PanelColumn kShopNumber = {0.0f, kPanelWidestU16};
+constexpr float kShopPictureX = 48.0f;
+constexpr float kShopNameX = 68.0f;
+constexpr float kShopNameRoom = 152.0f;  // the longest shop name
+constexpr PanelColumn kShopTakings = {316.0f, kPanelWidestI32};
+constexpr PanelColumn kShopNet = {412.0f, kPanelWidestDifference};
+constexpr PanelColumn kShopPaid = {508.0f, kPanelWidestI32};
+constexpr PanelColumn kShopKind = {556.0f, kPanelWidestU16};
+constexpr PanelColumn kShopSales = {604.0f, kPanelWidestU16};
+constexpr PanelColumn kShopCharge = {660.0f, kPanelWidestI16};  // the base charge plus the shop's own
+constexpr float kShopPlusX = 668.0f;
+constexpr float kShopMinusX = 688.0f;
+// The staff line, from its origin: the job title, its picture, then level, wage and jobs done.
+constexpr float kStaffTitleRoom = 134.0f;  // the longest job title
+constexpr float kStaffPictureX = 141.0f;
+constexpr PanelColumn kStaffLevel = {205.0f, kPanelWidestU16};
+constexpr PanelColumn kStaffWage = {269.0f, kPanelWidestWage};
+constexpr PanelColumn kStaffJobs = {317.0f, kPanelWidestU16};
+// The summaries' totals, from their corner. Shoppers: those who came and per month, their spending and per
+// month on the first row, the spending per shopper and per month below it. Staff: the count, the wages and per
+// month, and below them the jobs done and per month.
+constexpr PanelColumn kShoppersCame = {120.0f, kPanelWidestU16};
+constexpr PanelColumn kShoppersCameMonth = {168.0f, kPanelWidestU16};
+constexpr PanelColumn kShoppersSpent = {256.0f, kPanelWidestU32};
+constexpr PanelColumn kShoppersSpentMonth = {344.0f, kPanelWidestU32};
+constexpr PanelColumn kStaffCount = {100.0f, kPanelWidestU16};
+constexpr PanelColumn kStaffWages = {240.0f, kPanelWidestU32};
+constexpr PanelColumn kStaffWagesMonth = {328.0f, kPanelWidestU32};
+// The staff summary's fire and move buttons of each line, from its corner, after the line's figures.
+constexpr float kStaffSummaryFireX = 353.0f;
+constexpr float kStaffSummaryMoveX = 386.0f;
+// Where the cards and summaries draw their lines, from their corner.
+constexpr float kShopperCardLineX = 56.0f;
+constexpr float kShopCardLineX = 17.0f;
+constexpr float kStaffCardLineX = 23.0f;
+constexpr float kShopperSummaryLineX = 56.0f;
+constexpr float kStaffSummaryLineX = 28.0f;
+
 // Widgets of the cards.
 enum CardWidget : int32_t {
     CARD_CLOSE = 1,

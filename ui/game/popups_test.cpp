@@ -71,6 +71,12 @@ protected:
         panel->Render();
     }
     void Press(CFerroxCanvas* panel, int32_t index) { panel->OnWidgetEvent(index, FERROX_WIDGET_PRESSED); }
+    // One update with the pointer away: the panel's hover pictures hide.
+    void Settle(CFerroxCanvas* panel)
+    {
+        PointAt(790.0f, 590.0f);
+        panel->Update();
+    }
 
     CStatistics* stats = nullptr;
 };
@@ -207,6 +213,82 @@ TEST_F(PopupsTest, StaffLineKeepsLevelWageAndJobsApart)
         EXPECT_LE(record.x + record.width, line[0].x);
         EXPECT_NEAR(record.y + record.height / 2.0f, level[0].y + 4.5f, 3.0f);
     }
+}
+
+// Every line of the cards and summaries holds the widest figures its record can carry, each in its own column:
+// drawn as wide as the game's fonts draw figures, nothing on a row comes within 4 pixels of anything else.
+TEST_F(PopupsTest, CardsAndSummariesHoldTheirWidestFiguresEachInItsColumn)
+{
+    constexpr float kGap = 4.0f;
+    constexpr uint16_t kMost = 0xFFFF;
+    constexpr uint32_t kMost32 = 0xFFFFFFFFu;
+    constexpr int16_t kShopNames = 6, kJobTitles = 7;  // lists of the recording locale
+    MeasureLikeTheGame();
+
+    const std::shared_ptr<ShopperRecord> shopper = PopupTestShopper({kMost, kMost, kMost, 11, 1, 3, 1000, 100, 100});
+    CSelectionPopup* shopperCard = ui->m_pShopperPopup.get();
+    shopperCard->SetRecord(shopper.get());
+    for (CFerroxCanvas* panel :
+         {static_cast<CFerroxCanvas*>(shopperCard), ui->m_pShopperSummaryPanel.get(), ui->m_pStaffSummaryPanel.get(),
+          static_cast<CFerroxCanvas*>(ui->m_pStaffPopup.get()), static_cast<CFerroxCanvas*>(ui->m_pShopPopup.get())})
+        Settle(panel);
+    RenderOnly(shopperCard);
+    ASSERT_EQ(TextsOf("65535").size(), 3u);
+    ASSERT_EQ(Bars().size(), 3u);
+    ExpectApart(DrawnOn("shopperpopup.png"), kGap, shopperCard->GetX());
+    CFerroxCanvas* shoppers = ui->m_pShopperSummaryPanel.get();
+    stats->m_shoppers.assign(2, shopper.get());
+    // The most shoppers, then one shopper who spent the most a shopper can.
+    for (uint16_t came : {kMost, uint16_t{1}}) {
+        stats->m_shoppersCome = came;
+        stats->m_takings = came == 1 ? kMost : kMost32;
+        RenderOnly(shoppers);
+        ASSERT_EQ(TextsOf("4294967295").size(), came == 1 ? 0u : 2u);
+        ExpectApart(DrawnOn("shoppers.png"), kGap, shoppers->GetX());
+    }
+
+    std::shared_ptr<StaffRecord> member = PopupTestStaffRecord(0, 2);
+    PopupTestSetStaff(member.get(), 0, 2, kMost - 1, kMost, kMost);  // the highest grade: the next means none
+    CSelectionPopup* staffCard = ui->m_pStaffPopup.get();
+    staffCard->SetRecord(member.get());
+    locale->texts.clear();
+    RenderOnly(staffCard);
+    ASSERT_EQ(TextsOf("3342235").size(), 1u);
+    ExpectApart(DrawnOn("staffpopup.png", kJobTitles, kStaffTitleRoom), kGap, staffCard->GetX());
+    CFerroxCanvas* staff = ui->m_pStaffSummaryPanel.get();
+    stats->m_staff.assign(2, member.get());
+    stats->m_staffCount = kMost;
+    stats->m_staffWages = kMost32;
+    stats->m_staffJobsDone = kMost;
+    RenderOnly(staff);  // the first drawing hides the buttons of lines not in use
+    locale->texts.clear();
+    RenderOnly(staff);
+    ASSERT_EQ(TextsOf("4294967295").size(), 2u);
+    ASSERT_EQ(DrawsOf("staff/fire").size(), 2u);
+    ExpectApart(DrawnOn("staff.png", kJobTitles, kStaffTitleRoom), kGap, staff->GetX());
+
+    // The most takings and the least paid, then the other way round: the net at its widest either way.
+    CShop shop;
+    ShopRecord& record = shop.GetRecord();
+    record.owner = &shop;
+    record.shopNumber = kMost;
+    record.salesCount = kMost;
+    record.chargeAdjust = -0x8000;
+    stats->m_baseCharge = 0;
+    CSelectionPopup* shopCard = ui->m_pShopPopup.get();
+    shopCard->SetRecord(&record);
+    for (bool paid : {false, true}) {
+        record.takingsTotal = paid ? INT32_MIN : INT32_MAX;
+        record.chargesPaid = paid ? INT32_MAX : INT32_MIN;
+        record.category = paid ? kMost : 0;
+        locale->texts.clear();
+        RenderOnly(shopCard);
+        ASSERT_EQ(TextsOf(paid ? "-4294967295" : "4294967295").size(), 1u);
+        ASSERT_EQ(TextsOf("-2147483648").size(), 1u);
+        ASSERT_EQ(TextsOf("-32768").size(), 1u);
+        ExpectApart(DrawnOn("shoppopup.png", kShopNames, kShopNameRoom), kGap, shopCard->GetX());
+    }
+    shopCard->SetRecord(nullptr);
 }
 
 TEST_F(PopupsTest, ShopCardChargeButtonsKeepTheirLimitsAndTheNetMayBeNegative)

@@ -9,31 +9,20 @@ using namespace popups;
 
 namespace {
 
-// Shopper summary: figure places from the canvas position.
+// Shopper summary: rows of the totals and the lines from the canvas position.
 constexpr float kTotalsY = 344.0f;
 constexpr float kAveragesY = 328.0f;
-constexpr float kCountX = 114.0f;
-constexpr float kCountPerPeriodX = 164.0f;
-constexpr float kSpendingX = 282.0f;
-constexpr float kSpendingPerPeriodX = 328.0f;
-constexpr float kShopperLineX = 56.0f;
 constexpr float kShopperTopLineY = 271.0f;
 constexpr float kShopperLineHeight = 13.0f;
 
 // Staff summary.
 constexpr const char* kFirePicture = "./images/panels/staff/fire.png";
 constexpr const char* kMovePicture = "./images/panels/staff/move.png";
-constexpr float kFireX = 280.0f;
-constexpr float kMoveX = 313.0f;
 constexpr float kTopRowY = 159.0f;  // the buttons level with their line's figures
 constexpr float kRowHeight = 13.0f;
-constexpr float kStaffLineX = 28.0f;
 constexpr float kStaffTopLineY = 161.0f;
 constexpr float kStaffTotalsY = 230.0f;
 constexpr float kStaffJobsY = 215.0f;
-constexpr float kStaffCountX = 102.0f;
-constexpr float kStaffFigureX = 215.0f;
-constexpr float kStaffPerPeriodX = 265.0f;
 constexpr int32_t kButtonsPerRow = 2;
 
 // Every per-period figure divides by the game's day counter plus one.
@@ -90,20 +79,20 @@ void CShopperSummaryPanel::Render()
     const uint32_t periods = Periods();
     const uint32_t come = stats->m_shoppersCome;
     const uint32_t spending = stats->m_takings;
-    DrawNumber(font, come, m_x + kCountX, m_y + kTotalsY);
-    DrawNumber(font, come / periods, m_x + kCountPerPeriodX, m_y + kTotalsY);
-    DrawNumber(font, spending, m_x + kSpendingX, m_y + kTotalsY);
-    DrawNumber(font, spending / periods, m_x + kSpendingPerPeriodX, m_y + kTotalsY);
+    DrawNumber(font, come, m_x + kShoppersCame.x, m_y + kTotalsY);
+    DrawNumber(font, come / periods, m_x + kShoppersCameMonth.x, m_y + kTotalsY);
+    DrawNumber(font, spending, m_x + kShoppersSpent.x, m_y + kTotalsY);
+    DrawNumber(font, spending / periods, m_x + kShoppersSpentMonth.x, m_y + kTotalsY);
     const uint16_t average = static_cast<uint16_t>(come ? spending / come : 0);
-    DrawNumber(font, average, m_x + kSpendingX, m_y + kAveragesY);
-    DrawNumber(font, average / periods, m_x + kSpendingPerPeriodX, m_y + kAveragesY);
+    DrawNumber(font, average, m_x + kShoppersSpent.x, m_y + kAveragesY);
+    DrawNumber(font, average / periods, m_x + kShoppersSpentMonth.x, m_y + kAveragesY);
 
     const std::vector<ShopperRecord*>& shoppers = stats->GetShoppers();
     const int32_t lines = LinesShown(shoppers.size(), m_firstLine, kShopperSummaryLines);
     if (!m_pShopperPopup)
         return;
     for (int32_t i = 0; i < lines; i++)
-        m_pShopperPopup->DrawShopperRecord(shoppers[m_firstLine + static_cast<size_t>(i)], m_x + kShopperLineX,
+        m_pShopperPopup->DrawShopperRecord(shoppers[m_firstLine + static_cast<size_t>(i)], m_x + kShopperSummaryLineX,
                                            m_y + kShopperTopLineY - kShopperLineHeight * static_cast<float>(i));
 }
 
@@ -127,7 +116,8 @@ void CStaffSummaryPanel::Build(const char* path, float x, float y, int32_t scale
 
 void CStaffSummaryPanel::AddRowButtons(int32_t i)
 {
-    for (const auto& button : {std::make_pair(kFirePicture, kFireX), std::make_pair(kMovePicture, kMoveX)}) {
+    for (const auto& button :
+         {std::make_pair(kFirePicture, kStaffSummaryFireX), std::make_pair(kMovePicture, kStaffSummaryMoveX)}) {
         AddWidget(FerroxMakeImage(button.first, button.second, kTopRowY - kRowHeight * static_cast<float>(i)));
     }
 }
@@ -217,7 +207,7 @@ void CStaffSummaryPanel::Render()
             if (CFerroxWidget* button = GetWidget(m_firstRowButton + kButtonsPerRow * i + k))
                 button->m_visible = 1;
         if (m_pStaffPopup)
-            m_pStaffPopup->DrawStaffRecord(staff[m_firstLine + static_cast<size_t>(i)], m_x + kStaffLineX,
+            m_pStaffPopup->DrawStaffRecord(staff[m_firstLine + static_cast<size_t>(i)], m_x + kStaffSummaryLineX,
                                            m_y + kStaffTopLineY - kRowHeight * static_cast<float>(i));
     }
     for (int32_t k = m_firstRowButton + kButtonsPerRow * lines; k < m_widgetTotal; k++)
@@ -227,9 +217,9 @@ void CStaffSummaryPanel::Render()
         return;
     CFerroxFont* font = FiguresFont();
     const uint32_t periods = Periods();
-    DrawNumber(font, stats->m_staffCount, m_x + kStaffCountX, m_y + kStaffTotalsY);
-    DrawNumber(font, stats->m_staffWages, m_x + kStaffFigureX, m_y + kStaffTotalsY);
-    DrawNumber(font, stats->m_staffWages / periods, m_x + kStaffPerPeriodX, m_y + kStaffTotalsY);
-    DrawNumber(font, stats->m_staffJobsDone, m_x + kStaffFigureX, m_y + kStaffJobsY);
-    DrawNumber(font, stats->m_staffJobsDone / periods, m_x + kStaffPerPeriodX, m_y + kStaffJobsY);
+    DrawNumber(font, stats->m_staffCount, m_x + kStaffCount.x, m_y + kStaffTotalsY);
+    DrawNumber(font, stats->m_staffWages, m_x + kStaffWages.x, m_y + kStaffTotalsY);
+    DrawNumber(font, stats->m_staffWages / periods, m_x + kStaffWagesMonth.x, m_y + kStaffTotalsY);
+    DrawNumber(font, stats->m_staffJobsDone, m_x + kStaffWages.x, m_y + kStaffJobsY);
+    DrawNumber(font, stats->m_staffJobsDone / periods, m_x + kStaffWagesMonth.x, m_y + kStaffJobsY);
 }

@@ -160,11 +160,13 @@ void CFerroxCanvas::Update()
     FerroxMousePosition* position = mouse->GetPosition();
     const FerroxPoint point = {position->x - m_x, position->y + m_y};
 
+    CFerroxInterface* ui = FerroxGetGameInterface();
     m_hoveredHotSpot = kFerroxNoHotSpot;
     for (size_t i = 0; i < m_hotSpots.size(); i++) {
         if (m_hotSpots[i]->HitTest(&point)) {
             m_hoveredHotSpot = static_cast<uint16_t>(i);
             position->overInterface = 1;
+            NotePointerArea(ui, m_hotSpots[i].get());
             break;
         }
     }
@@ -190,6 +192,8 @@ void CFerroxCanvas::Update()
             continue;
         }
         position->overInterface = 1;
+        position->overButton = 1;
+        NotePointerArea(ui, widget);
         if (!m_pressed && position->left == kButtonDown) {
             m_pressedIndex = static_cast<int32_t>(i);
             m_pressedEvent = FERROX_WIDGET_PRESSED;
@@ -204,12 +208,21 @@ void CFerroxCanvas::Update()
         OnWidgetEvent(m_pressedIndex, m_pressedEvent);
 }
 
+void CFerroxCanvas::NotePointerArea(CFerroxInterface* ui, const CFerroxWidget* widget) const
+{
+    if (ui)
+        ui->AddPointerArea(m_x + widget->m_x, m_y + widget->m_y, widget->m_width, widget->m_height);
+}
+
 void CFerroxCanvas::Render()
 {
     for (size_t i = 0; i < m_widgets.size(); i++)
         m_widgets[i]->Draw(m_x, m_y);
     if (m_tooltipList >= 0 && static_cast<int16_t>(m_hoveredHotSpot) >= 0)
         ShowTooltip();
+    // The hot-spot was found by the last update: a canvas that is not updated (under a modal one) asks for no
+    // tooltip until the pointer is found over it again.
+    m_hoveredHotSpot = kFerroxNoHotSpot;
 }
 
 void CFerroxCanvas::ShowTooltip()

@@ -14,6 +14,8 @@
 
 #include "ui/toolkit/widget.h"
 
+class CFerroxInterface;
+
 // Events a canvas raises for its widgets 1 and up each frame.
 enum FerroxWidgetEvent : int32_t {
     FERROX_WIDGET_OVER = 0,
@@ -65,6 +67,9 @@ public:
     int32_t GetPressedIndex() const { return m_pressedIndex; }
 
 protected:
+    // Tells the interface the pointer rests on the widget or hot-spot, so that tooltips keep off it.
+    void NotePointerArea(CFerroxInterface* ui, const CFerroxWidget* widget) const;
+
     std::vector<std::unique_ptr<CFerroxWidget>> m_widgets;
     uint16_t m_widgetCount;
     std::vector<std::unique_ptr<CFerroxWidget>> m_hotSpots;

@@ -30,6 +30,12 @@ public:
     ~CFerroxInterface() override;
 
     CFerroxStack<CFerroxCanvas*>& GetStack() { return m_stack; }
+    // The buttons and hot-spots under the pointer: the canvases add each one's rectangle (x, y, width, height,
+    // bottom-up screen pixels) as they route the pointer, so that a tooltip can stay off what it describes.
+    // Update empties it before they do.
+    void AddPointerArea(float x, float y, float width, float height);
+    // The rectangle round every area added since the last Update; false when none was.
+    bool GetPointerArea(float* rect) const;
 
     int16_t m_tooltipList;
     int16_t m_defaultTooltipList;
@@ -41,6 +47,10 @@ public:
 
 protected:
     CFerroxStack<CFerroxCanvas*> m_stack;
+
+private:
+    float m_pointerArea[4] = {};  // left, bottom, right, top
+    bool m_hasPointerArea = false;
 };
 
 // The interface the game holds; null without a game or an interface.

@@ -106,6 +106,38 @@ private:
 
 inline CFerroxFontImpl* UiMakeRecordingFont() { return new CRecordingFontImpl(); }
 
+// The game's interface fonts by file name, with the width of their widest figure character (digit, sign or
+// slash); the content tests hold the authored fonts to these widths.
+struct UiFontWidth {
+    const char* name;
+    float width;
+};
+inline constexpr UiFontWidth kUiFontWidths[] = {
+    {"bigFont", 15.0f}, {"figures", 9.0f}, {"msgfont", 8.0f}, {"tooltip", 8.0f}};
+
+// The recording font with every character as wide as its game font's widest figure character: figures laid out
+// with it take at least the room the game's fonts give them.
+class CMeasuredFontImpl : public CRecordingFontImpl {
+public:
+    int Load(const char* path, int32_t scaled, int32_t nearest) override
+    {
+        const std::string name = path ? path : "";
+        for (const UiFontWidth& font : kUiFontWidths)
+            if (name.find(font.name) != std::string::npos)
+                m_width = font.width;
+        return CRecordingFontImpl::Load(path, scaled, nearest);
+    }
+    float MeasureUtf16(const char16_t* text) override
+    {
+        return CRecordingFontImpl::MeasureUtf16(text) / kCharWidth * m_width;
+    }
+
+private:
+    float m_width = kCharWidth;
+};
+
+inline CFerroxFontImpl* UiMakeMeasuredFont() { return new CMeasuredFontImpl(); }
+
 // ---- Painter ----
 
 struct UiRgba {

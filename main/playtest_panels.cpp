@@ -1,0 +1,301 @@
+// The play test's panel steps: a tooltip on its plate and gone with the pointer, the finance page's storeys
+// from two storeys, Escape over a panel, a file panel and a question, and the view scrolled at the edges
+// beside and along the main bar at 800 x 600.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/application/mouse.h"
+#include "engine/world/camera.h"
+#include "game/shell/game.h"
+#include "main/playtest.h"
+#include "ui/game/ingame.h"
+#include "ui/game/management.h"
+#include "ui/game/panels.h"
+
+namespace {
+
+constexpr int kWaitFrames = 4;        // for a press or a key to be taken and drawn
+constexpr int kTooltipFrames = 20;    // 1 s at the fixed clock: past the tooltip's wait
+constexpr int kEdgeFrames = 12;       // the pointer rests at an edge
+constexpr float kLeastScroll = 1.0f;  // world units the view must glide at an edge
+constexpr float kEdgeInset = 3.0f;    // pixels from the edge, inside the scrolling margin
+constexpr float kBarHeight = 80.0f;   // the main bar's height: the edges beside it scroll too
+constexpr int kFigureLight = 170;     // a drawn figure's pixels are lighter than every panel face
+// The storeys figure: pixels left of and above its right end and baseline.
+constexpr int kFigureWidth = 34;
+constexpr int kFigureHeight = 14;
+constexpr int kFigureDescent = 3;
+
+CGame* Game() { return static_cast<CGame*>(g_pGame); }
+int ScreenW() { return Game()->GetScreenWidth(); }
+int ScreenH() { return Game()->GetScreenHeight(); }
+
+bool Holds(CFerroxCanvas* canvas)
+{
+    CInterface* ui = InterfaceGet();
+    return ui && canvas && ui->GetStack().Holds(canvas);
+}
+
+bool Light(long pixel)
+{
+    return pixel >= 0 && ((pixel >> 16) & 0xFF) > kFigureLight && ((pixel >> 8) & 0xFF) > kFigureLight &&
+           (pixel & 0xFF) > kFigureLight;
+}
+
+}  // namespace
+
+// ---- tooltips ----
+
+// The pointer rests on the main bar's management button: after the wait its tooltip stands on the plate,
+// beside the pointer and off the button.
+bool CPlayTest::TooltipShown(int frame)
+{
+    CInterface* ui = InterfaceGet();
+    float x = 0.0f, y = 0.0f;
+    if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_MANAGE, &x, &y)) {
+        Fail("the main bar has no management button");
+        return false;
+    }
+    if (frame < 2)
+        Move(x, y);
+    m_waiting = "the management button's tooltip";
+    const CFerroxPlainBox& plate = ui->GetTooltipBox();
+    if (frame < kTooltipFrames || !plate.m_visible)
+        return false;
+    const float h = static_cast<float>(ScreenH());
+    const float* button = ui->m_pMainPanel->GetWidgetRect(MAIN_MANAGE);
+    const float left = ui->m_pMainPanel->GetX() + button[0], bottom = ui->m_pMainPanel->GetY() + button[1];
+    if (plate.m_x < left + button[2] && plate.m_x + plate.m_width > left && plate.m_y < bottom + button[3] &&
+        plate.m_y + plate.m_height > bottom) {
+        Fail("the tooltip's plate covers the button it describes");
+        return false;
+    }
+    // The plate's face is drawn where the layout puts it, and the button under the pointer still shows.
+    m_area[0] = plate.m_x + 2.0f, m_area[1] = h - plate.m_y - 2.0f;
+    const long face = Pixel(static_cast<int>(m_area[0]), static_cast<int>(m_area[1]));
+    const FerroxColour fill = plate.GetFill();
+    const long fillPixel = static_cast<long>(fill.red) << 16 | static_cast<long>(fill.green) << 8 | fill.blue;
+    if (face != fillPixel || Pixel(static_cast<int>(x), static_cast<int>(y)) == fillPixel) {
+        Fail("the tooltip's plate is not drawn beside the button");
+        return false;
+    }
+    m_before = fillPixel;
+    return true;
+}
+
+// The pointer leaves the bar: the tooltip goes with its plate at once.
+bool CPlayTest::TooltipGone(int frame)
+{
+    CInterface* ui = InterfaceGet();
+    if (frame < 2)
+        Move(static_cast<float>(ScreenW()) / 2, static_cast<float>(ScreenH()) / 3);
+    if (frame < kWaitFrames)
+        return false;
+    if (ui->GetTooltipBox().m_visible || Pixel(static_cast<int>(m_area[0]), static_cast<int>(m_area[1])) == m_before) {
+        Fail("the tooltip stayed after the pointer left the bar");
+        return false;
+    }
+    return true;
+}
+
+// ---- the finance page's storeys and Escape over it ----
+
+// Clicks the centre of the canvas's widget, counting the click's frames in m_count; true once it went
+// through, with the count back at 0.
+bool CPlayTest::ClickWidget(CFerroxCanvas* canvas, int index)
+{
+    float x = 0.0f, y = 0.0f;
+    if (!WidgetCentre(canvas, index, &x, &y) || !Click(m_count++, x, y))
+        return false;
+    m_count = 0;
+    return true;
+}
+
+// A key pressed in frame `at` and let go in the next.
+void CPlayTest::Tap(WORD key, int frame, int at)
+{
+    if (frame == at || frame == at + 1)
+        Key(key, frame == at);
+}
+
+// The pixels of the finance page's storeys figure, row by row.
+std::vector<long> CPlayTest::FinanceFloorsPixels()
+{
+    CFerroxCanvas* finance = InterfaceGet()->m_pMallSummaryPanel.get();
+    const int right = static_cast<int>(finance->GetX() + kFinanceFloors.x);
+    const int baseline = ScreenH() - static_cast<int>(finance->GetY() + kFinanceFloorsY);
+    return Pixels(right - kFigureWidth, baseline - kFigureHeight, kFigureWidth + 2, kFigureHeight + kFigureDescent + 1);
+}
+
+// The finance page opened on the storey above and then on the ground storey counts the same storeys; Escape
+// closes the first one without asking to leave.
+bool CPlayTest::FinanceFloors(int)
+{
+    CInterface* ui = InterfaceGet();
+    const int t = m_count;
+    switch (m_phase) {
+    case 0:
+        if (Game()->GetCurrentFloor() != 1) {
+            Fail("the finance step starts on the storey above the ground");
+            return false;
+        }
+        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_MANAGE);
+        return false;
+    case 1:
+        m_waiting = "the finance page on the storey above";
+        m_phase += ClickWidget(ui->m_pManagementPanel.get(), MANAGEMENT_FINANCE);
+        return false;
+    case 2:
+        if (m_count++ < kWaitFrames)
+            return false;
+        m_pixels = FinanceFloorsPixels();
+        if (std::none_of(m_pixels.begin(), m_pixels.end(), Light)) {
+            Fail("the finance page shows no storeys figure");
+            return false;
+        }
+        m_phase = 3, m_count = 0;
+        return false;
+    case 3:
+        Tap(VK_ESCAPE, m_count++, 0);
+        if (t < kWaitFrames)
+            return false;
+        if (Holds(ui->m_pMallSummaryPanel.get()) || Holds(ui->m_pConfirmPanel.get())) {
+            Fail("Escape over the finance page did not close it first");
+            return false;
+        }
+        m_phase = 4, m_count = 0;
+        return false;
+    case 4:
+        m_waiting = "the ground storey";
+        if (ClickWidget(ui->m_pMainPanel.get(), MAIN_FLOOR_DOWN) && Game()->GetCurrentFloor() == 0)
+            m_phase = 5;
+        return false;
+    case 5:
+        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_MANAGE);
+        return false;
+    case 6:
+        m_waiting = "the finance page on the ground storey";
+        m_phase += ClickWidget(ui->m_pManagementPanel.get(), MANAGEMENT_FINANCE);
+        return false;
+    default:
+        if (m_count++ < kWaitFrames)
+            return false;
+        if (FinanceFloorsPixels() != m_pixels) {
+            Fail("the finance page counts other storeys from the ground storey than from the one above");
+            return false;
+        }
+        return true;
+    }
+}
+
+// Escape over the open finance page closes it and asks nothing.
+bool CPlayTest::EscapePanel(int frame)
+{
+    CInterface* ui = InterfaceGet();
+    Tap(VK_ESCAPE, frame, 0);
+    if (frame < kWaitFrames)
+        return false;
+    if (Holds(ui->m_pMallSummaryPanel.get()) || Holds(ui->m_pConfirmPanel.get())) {
+        Fail("Escape over the finance page did not just close it");
+        return false;
+    }
+    return true;
+}
+
+// ---- Escape over a file panel and over the leave question ----
+
+// The options panel's save opens its panel; Escape closes it, asks nothing and lets the game run again.
+bool CPlayTest::EscapeFilePanel(int)
+{
+    CInterface* ui = InterfaceGet();
+    switch (m_phase) {
+    case 0:
+        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_OPTIONS);
+        return false;
+    case 1:
+        m_waiting = "the save panel";
+        if (ClickWidget(ui->m_pOptionsPanel.get(), OPTIONS_SAVE) && Holds(ui->m_pSavePanel.get()))
+            m_phase = 2;
+        return false;
+    default:
+        Tap(VK_ESCAPE, m_count, 0);
+        if (m_count++ < kWaitFrames)
+            return false;
+        if (Holds(ui->m_pSavePanel.get()) || Holds(ui->m_pConfirmPanel.get()) || Game()->m_inputBlocked) {
+            Fail("Escape over the save panel did not close it and let the game run");
+            return false;
+        }
+        return true;
+    }
+}
+
+// Escape closes the leave question unanswered; the next Escape asks again.
+bool CPlayTest::EscapeQuestion(int frame)
+{
+    CInterface* ui = InterfaceGet();
+    Tap(VK_ESCAPE, frame, 0);
+    if (frame == kWaitFrames && (Holds(ui->m_pConfirmPanel.get()) || Game()->GetState() != kGameStateInGame)) {
+        Fail("Escape did not close the leave question");
+        return false;
+    }
+    Tap(VK_ESCAPE, frame, kWaitFrames + 1);
+    if (frame < 2 * kWaitFrames + 1)
+        return false;
+    if (!Holds(ui->m_pConfirmPanel.get())) {
+        Fail("Escape with nothing open did not ask to leave");
+        return false;
+    }
+    return true;
+}
+
+// ---- edges at 800 x 600 ----
+
+// The pointer rests `edgeFrames` at (x, y), then back in the middle; true once the view glided.
+bool CPlayTest::ScrollsAt(int frame, float x, float y, const char* where)
+{
+    CFerroxCamera* camera = Game()->m_pCamera.get();
+    const GxV3d* at = camera ? camera->GetPosition() : nullptr;
+    if (!at) {
+        Fail("the level has no camera");
+        return false;
+    }
+    if (frame == 0)
+        m_mark[0] = at->x, m_mark[1] = at->y, m_mark[2] = at->z;
+    if (frame < 2)
+        Move(x, y);
+    if (frame == kEdgeFrames || frame == kEdgeFrames + 1)
+        Move(static_cast<float>(ScreenW()) / 2 + static_cast<float>(frame - kEdgeFrames), ScreenH() / 3.0f);
+    if (frame < kEdgeFrames + kWaitFrames)
+        return false;
+    const float dx = at->x - m_mark[0], dz = at->z - m_mark[2];
+    if (dx * dx + dz * dz < kLeastScroll * kLeastScroll) {
+        Fail(std::string("the pointer at the ") + where + " did not scroll the view");
+        return false;
+    }
+    return true;
+}
+
+// Along the bottom edge, over the main bar's face, the view scrolls back.
+bool CPlayTest::EdgeAlongTheBar(int frame)
+{
+    CInterface* ui = InterfaceGet();
+    const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
+    if (frame == kWaitFrames && !Game()->m_pMouse->GetPosition()->overInterface) {
+        Fail("the main bar does not lie along the bottom edge");
+        return false;
+    }
+    return ui && ScrollsAt(frame, w / 2, h - kEdgeInset, "bottom edge over the main bar");
+}
+
+// Beside the main bar the left and the right edges scroll too.
+bool CPlayTest::EdgesBesideTheBar(int frame)
+{
+    const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
+    const int side = kEdgeFrames + kWaitFrames + 1;
+    if (frame < side) {
+        ScrollsAt(frame, kEdgeInset, h - kBarHeight / 2, "left edge beside the main bar");
+        return false;
+    }
+    return ScrollsAt(frame - side, w - kEdgeInset, h - kBarHeight / 2, "right edge beside the main bar");
+}
