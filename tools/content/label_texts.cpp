@@ -51,7 +51,7 @@ const Word kWords[] = {
     {{"Level", "Stufe", "Niveau"}},
     {{"Price", "Preis", "Prix"}},
     {{"Wage", "Lohn", "Salaire"}},
-    {{"Time", "Dauer", "Durée"}},
+    {{"Time", "Zeit", "Délai"}},
     {{"Hire staff", "Personal einstellen", "Embaucher"}},
     {{"Staff", "Personal", "Personnel"}},
     {{"Jobs", "Jobs", "Tâches"}},
