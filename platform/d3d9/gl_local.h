@@ -472,11 +472,6 @@ extern const char* const kGlFragmentFog;
 void GlSendFragmentFog(GLint location, const GlFogSent& fog);
 // Compiles and links a fragment program whose samplers s<i> read unit i; 0 when it fails.
 GLuint GlCompileFragmentProgram(const std::string& text);
-// GLSL pieces shared by the vertex and pixel shader translations: a vec4 literal, a source token's swizzle
-// (".xyzw"), and a destination token's write mask ("xz"; empty when nothing is written).
-std::string GlShaderLiteral(const float v[4]);
-std::string GlShaderSwizzle(DWORD token);
-std::string GlShaderWriteMask(DWORD token);
 // The back end's side of a pixel shader: refused when GL cannot run it.
 HRESULT GlCreatePixelShader(D3D9ShaderData* shader, bool open);
 void GlDestroyPixelShader(D3D9ShaderData* shader, bool open, GLuint* boundProgram);
