@@ -11,10 +11,8 @@
 #include "engine/data/ptrlist.h"
 #include "engine/data/tagtree.h"
 #include "engine/data/techtree.h"
-#include "engine/testsupport/objects.h"
 #include "game/buildings/placement_testing.h"
-#include "game/shell/game.h"
-#include "game/shell/game_testing.h"
+#include "game/testsupport/gameobjects.h"
 #include "game/testsupport/objectmgr.h"
 #include "game/world/objectmgr.h"
 #include "gfx/core/texture.h"
@@ -22,29 +20,9 @@
 
 namespace {
 
-class Templates : public FerroxObjectTest {
+class Templates : public GameObjectTest {
 protected:
     static void TearDownTestSuite() { RemoveAuthoredRoot(); }
-    void SetUp() override
-    {
-        FerroxObjectTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        game = CGame::Instance(nullptr);
-        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
-        CFerroxTagTree technologies;
-        const std::string text = GameTestTechnologies();
-        technologies.LoadFromMemory(text.data(), text.size());
-        ASSERT_EQ(1, game->m_pTechTree->LoadTechnologies(&technologies, nullptr));
-        manager = CDynamicObjectManager::Instance();
-    }
-    void TearDown() override
-    {
-        // The templates go before the technology tree that lists them.
-        CDynamicObjectManager::DestroyInstance();
-        CGame::DestroyInstance(nullptr);
-        FerroxObjectTest::TearDown();
-    }
     // Writes a model file under the scratch folder; its path, which is also its model's name.
     std::string Model(const std::string& name)
     {
@@ -96,8 +74,6 @@ protected:
         return name ? name : "";
     }
 
-    CGame* game = nullptr;
-    CDynamicObjectManager* manager = nullptr;
     CFerroxTagTree data;
 };
 
