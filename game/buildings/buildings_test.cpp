@@ -35,8 +35,6 @@ protected:
                                  kBaseObjectFactoryName, kPathableObjectFactoryName, kAtriumObjectFactoryName})
             SetObjectFactoryMaker(name, nullptr);
     }
-
-    CFerroxTagTree data;
 };
 
 TEST_F(AuthoredBuildings, EachBuildingTemplateMakesItsClassAndPlaces)
@@ -44,12 +42,7 @@ TEST_F(AuthoredBuildings, EachBuildingTemplateMakesItsClassAndPlaces)
     const std::string root = AuthoredRoot();
     if (root.empty())
         GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(root);
-    const int loaded = data.Load("./data.xml");
-    manager->LoadObjectData(&data);
-    std::filesystem::current_path(previous);
-    ASSERT_EQ(1, loaded);
+    ASSERT_EQ(1, LoadGameData(root));
 
     CFerroxBlockMesh ground;
     ASSERT_EQ(1, ground.Create(64, 64, GxV3d{0, 0, 0}, 1, 1));

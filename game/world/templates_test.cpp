@@ -73,8 +73,6 @@ protected:
         const char* name = GetTemplateModelName(manager->GetTemplate(category, index));
         return name ? name : "";
     }
-
-    CFerroxTagTree data;
 };
 
 TEST_F(Templates, GroupsPrefixCategoriesAndEmptyPlansCountForIndices)
@@ -249,12 +247,7 @@ TEST_F(Templates, EveryTemplateOfTheAuthoredDataLoads)
     const std::string root = AuthoredRoot();
     if (root.empty())
         GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(root);
-    const int loaded = data.Load("./data.xml");
-    manager->LoadObjectData(&data);
-    std::filesystem::current_path(previous);
-    ASSERT_EQ(1, loaded);
+    ASSERT_EQ(1, LoadGameData(root));
 
     ASSERT_EQ(27u, manager->GetCategories().size());
     size_t plans = 0;
