@@ -336,6 +336,16 @@ protected:
         }
         return found;
     }
+    // The skinned atomic, posed a second in, was drawn by the processor: no shader, the processor's layout, and
+    // the pose (lifted by 0.5) blended into its stream.
+    void ExpectProcessorBlend(GxAtomic* atomic)
+    {
+        auto* header = InstanceOf(atomic->geometry);
+        EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
+        EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
+        EXPECT_FALSE(DeclaresBlendIndices(header));
+        EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+    }
 
 public:
     GxAtomic* MakeAtomicAt(GxGeometry* geometry, GxReal z) { return MakeAtomic(geometry, z); }
@@ -470,10 +480,7 @@ TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
 {
     GxAtomic* atomic = DrawnSkinnedAtomic(AssembleNothing);
     ASSERT_NE(atomic, nullptr);
-    auto* header = InstanceOf(atomic->geometry);
-    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
-    EXPECT_FALSE(DeclaresBlendIndices(header));
-    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+    ExpectProcessorBlend(atomic);
 }
 
 TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
@@ -487,10 +494,7 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
     GxD3D9VertexShaderCacheClose();
     GxD3D9VertexShaderCacheOpen();
     ASSERT_TRUE(Render());
-    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
-    EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
-    EXPECT_FALSE(DeclaresBlendIndices(header));
-    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+    ExpectProcessorBlend(atomic);
 }
 
 // An instance still in the shader layout after its skin fell back (another instance's draw) is brought back too.
@@ -502,9 +506,7 @@ TEST_F(ShaderSkinPipeTest, ShaderLayoutLeftByAnotherInstanceIsDroppedBeforeAFixe
     ASSERT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
     GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader = 0;
     ASSERT_TRUE(Render());
-    EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
-    EXPECT_FALSE(DeclaresBlendIndices(header));
-    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+    ExpectProcessorBlend(atomic);
 }
 
 TEST_F(ShaderSkinPipeTest, DevicesWithoutShadersKeepSkinsOnTheProcessor)
