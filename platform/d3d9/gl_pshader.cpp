@@ -268,25 +268,7 @@ void GlSendFragmentFog(GLint location, const GlFogSent& sent)
 // A fragment program of one shader object; the samplers s<i> read texture unit i. 0 when it does not compile.
 GLuint GlCompileFragmentProgram(const std::string& text)
 {
-    const GLuint shader = qgl.CreateShader(GL_FRAGMENT_SHADER);
-    if (!shader)
-        return 0;
-    const GLchar* source = text.c_str();
-    qgl.ShaderSource(shader, 1, &source, nullptr);
-    qgl.CompileShader(shader);
-    GLint ok = GL_FALSE;
-    qgl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    GLuint program = ok == GL_TRUE ? qgl.CreateProgram() : 0;
-    if (program) {
-        qgl.AttachShader(program, shader);
-        qgl.LinkProgram(program);
-        qgl.GetProgramiv(program, GL_LINK_STATUS, &ok);
-        if (ok != GL_TRUE) {
-            qgl.DeleteProgram(program);
-            program = 0;
-        }
-    }
-    qgl.DeleteShader(shader);
+    const GLuint program = GlCompileProgram(GL_FRAGMENT_SHADER, text, 0);
     if (!program)
         return 0;
     qgl.UseProgram(program);

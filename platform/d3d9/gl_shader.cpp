@@ -346,11 +346,11 @@ const std::vector<int>& GlLayoutRegisters(GlShader* s, const std::vector<DWORD>&
 
 }  // namespace
 
-// Compiles and links a GLSL vertex program; inputs v0..v(inputs-1) are bound to the generic attributes of the
-// same number before linking. 0 when the text does not compile or link: callers then fall back.
-GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs)
+// Compiles and links a GLSL program; inputs v0..v(inputs-1) are bound to the generic attributes of the same number
+// before linking. 0 when the text does not compile or link: callers then fall back.
+GLuint GlCompileProgram(GLenum kind, const std::string& text, unsigned inputs)
 {
-    const GLuint shader = qgl.CreateShader(GL_VERTEX_SHADER);
+    const GLuint shader = qgl.CreateShader(kind);
     if (!shader)
         return 0;
     const GLchar* source = text.c_str();
@@ -402,7 +402,7 @@ HRESULT GlLinkShader(GlShader* s, const std::vector<DWORD>& tokens, unsigned inU
     const std::string text = GlVertexShaderText(tokens, &error, GlRelativeConstants(inUse), &shape);
     if (text.empty())
         return D3DERR_INVALIDCALL;
-    const GLuint program = GlCompileVertexProgram(text, kVs11Inputs);
+    const GLuint program = GlCompileProgram(GL_VERTEX_SHADER, text, kVs11Inputs);
     if (!program)
         return D3DERR_NOTAVAILABLE;
     if (s->program)
