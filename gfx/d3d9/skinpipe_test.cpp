@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "gfx/anim/anim.h"
@@ -72,11 +73,10 @@ protected:
         if (hierarchy) {
             GxAnimHierarchyDestroy(hierarchy);
         }
-        if (anim) {
-            GxAnimationDestroy(anim);
-        }
-        if (twoBones) {
-            GxAnimationDestroy(twoBones);
+        for (GxAnimation* animation : {anim, twoBones}) {
+            if (animation) {
+                GxAnimationDestroy(animation);
+            }
         }
         GxAtomicPipeTest::TearDown();
     }
@@ -323,6 +323,12 @@ protected:
         Pose(1.0f);
         return Render() ? atomic : nullptr;
     }
+    // The same drawn by the generated shader, in the shader's layout; null otherwise.
+    GxAtomic* ShaderDrawnSkinnedAtomic()
+    {
+        GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+        return atomic && GxD3D9SkinInstanceIsShaderLayout(InstanceOf(atomic->geometry)) ? atomic : nullptr;
+    }
     // Whether the instance's declaration carries palette indices (the shader layout).
     bool DeclaresBlendIndices(const GxD3D9InstanceHeader* header)
     {
@@ -485,10 +491,8 @@ TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
 
 TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
 {
-    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    GxAtomic* atomic = ShaderDrawnSkinnedAtomic();
     ASSERT_NE(atomic, nullptr);
-    auto* header = InstanceOf(atomic->geometry);
-    ASSERT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
     // The next draw's shader cannot be made (a new cache, an assembler that fails).
     GxD3D9VertexShaderSetAssembler(AssembleNothing);
     GxD3D9VertexShaderCacheClose();
@@ -500,10 +504,8 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
 // An instance still in the shader layout after its skin fell back (another instance's draw) is brought back too.
 TEST_F(ShaderSkinPipeTest, ShaderLayoutLeftByAnotherInstanceIsDroppedBeforeAFixedDraw)
 {
-    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    GxAtomic* atomic = ShaderDrawnSkinnedAtomic();
     ASSERT_NE(atomic, nullptr);
-    auto* header = InstanceOf(atomic->geometry);
-    ASSERT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
     GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader = 0;
     ASSERT_TRUE(Render());
     ExpectProcessorBlend(atomic);
