@@ -140,6 +140,27 @@ GxV3d StreamPosition(GxD3D9InstanceHeader* header, GxUInt32 v)
     return out;
 }
 
+// A clump holding a copy of the atomic (its pipeline included), written and read back; null when it does not read.
+GxClump* ReadBackInAClump(GxAtomic* atomic)
+{
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    GxClumpSetFrame(clump, root);
+    GxAtomic* copy = GxAtomicClone(atomic);
+    GxAtomicSetFrame(copy, root);
+    GxClumpAddAtomic(clump, copy);
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([&](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
+    GxClumpDestroy(clump);
+    return GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+}
+
+GxAtomic* FirstAtomic(GxClump* clump)
+{
+    return reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(clump->atomicList.next) -
+                                       offsetof(GxAtomic, inClumpLink));
+}
+
 TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
 {
     // A device without vertex shaders keeps every skin on the processor.
@@ -178,19 +199,9 @@ TEST_F(SkinPipeTest, ReadAtomicWithASkinGetsTheSkinPipeline)
 {
     GxAtomic* atomic = SkinnedAtomic();
     atomic->pipeline = nullptr;
-    GxClump* clump = GxClumpCreate();
-    GxFrame* root = GxFrameCreate();
-    GxClumpSetFrame(clump, root);
-    GxAtomic* copy = GxAtomicClone(atomic);
-    GxAtomicSetFrame(copy, root);
-    GxClumpAddAtomic(clump, copy);
-    const std::vector<GxUInt8> bytes =
-        GxWorldTestWrite([&](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
-    GxClumpDestroy(clump);
-    GxClump* read = GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+    GxClump* read = ReadBackInAClump(atomic);
     ASSERT_NE(read, nullptr);
-    GxAtomic* first =
-        reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(read->atomicList.next) - offsetof(GxAtomic, inClumpLink));
+    GxAtomic* first = FirstAtomic(read);
     ASSERT_NE(GxSkinGeometryGetSkin(first->geometry), nullptr);
     EXPECT_EQ(first->pipeline, GxD3D9SkinGetPipeline(0));
     GxClumpDestroy(read);
@@ -208,23 +219,12 @@ TEST_F(SkinEffectsPipeTest, WrittenSkinRightsBringBackTheirPipeline)
     GxPipeline* effects = GxD3D9SkinGetPipeline(gxD3D9SKINTYPEEFFECTS - 1);
     ASSERT_NE(effects, nullptr);
     GxAtomic* atomic = SkinnedAtomic();
-    GxClump* clump = GxClumpCreate();
-    GxFrame* root = GxFrameCreate();
-    GxClumpSetFrame(clump, root);
-    GxAtomic* copy = GxAtomicClone(atomic);
-    GxAtomicSetFrame(copy, root);
-    GxClumpAddAtomic(clump, copy);
-    GxSkinAtomicInitPipeline(copy, gxD3D9SKINTYPEEFFECTS);
-    ASSERT_EQ(copy->pipeline, effects);
+    GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEEFFECTS);
+    ASSERT_EQ(atomic->pipeline, effects);
     EXPECT_EQ(effects->ownerPluginId, gxPLUGINSKIN);
-    const std::vector<GxUInt8> bytes =
-        GxWorldTestWrite([&](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
-    GxClumpDestroy(clump);
-    GxClump* read = GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+    GxClump* read = ReadBackInAClump(atomic);
     ASSERT_NE(read, nullptr);
-    GxAtomic* first =
-        reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(read->atomicList.next) - offsetof(GxAtomic, inClumpLink));
-    EXPECT_EQ(first->pipeline, effects);
+    EXPECT_EQ(FirstAtomic(read)->pipeline, effects);
     GxClumpDestroy(read);
 }
 
