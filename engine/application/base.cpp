@@ -109,7 +109,7 @@ void CFerroxGame::Release()
     CFerroxGame::Init();
 }
 
-void CFerroxGame::EmptyOperation() {}
+void CFerroxGame::ReservedSlot6() {}
 void CFerroxGame::PlayDefaultSample() {}
 
 int CFerroxGame::SetScreenSize(int width, int height)
@@ -175,7 +175,7 @@ int CFerroxDebugSettings::SetDefaults()
     return 1;
 }
 
-void CFerroxDebugSettings::EmptyOperation() {}
+void CFerroxDebugSettings::ReservedSlot2() {}
 
 void CFerroxDebugSettings::SetSwitch(const char* name, int32_t value)
 {

@@ -68,7 +68,9 @@ public:
     void Release() override;
     ~CFerroxGame() override;
 
-    virtual void EmptyOperation();
+    // Virtual slot 6, the first after the root class's six: reserved, does nothing.
+    virtual void ReservedSlot6();
+    // Virtual slot 7: nothing here; the game plays its default sound sample.
     virtual void PlayDefaultSample();
     virtual int SetScreenSize(int width, int height);
     virtual int GetScreenWidth();
@@ -146,7 +148,8 @@ public:
     virtual int Load(const char* fileName = "./data.xml");
     // Reads the "DEBUG" block of a data tree already loaded; the cursor is left where the block was read.
     int Read(CFerroxTagTree* tree);
-    virtual void EmptyOperation();
+    // Virtual slot 2, after SetDefaults and Load: reserved, does nothing.
+    virtual void ReservedSlot2();
     virtual ~CFerroxDebugSettings();
 
     void SetSwitch(const char* name, int32_t value);

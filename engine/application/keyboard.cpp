@@ -111,8 +111,8 @@ int CFerroxKeyboard::KeyUp(const FerroxKeyEvent* event)
     return 1;
 }
 
-void CFerroxKeyboard::EmptyOperation1() {}
-void CFerroxKeyboard::EmptyOperation2() {}
+void CFerroxKeyboard::ReservedSlot2() {}
+void CFerroxKeyboard::ReservedSlot3() {}
 
 int CVantorKeyboard::KeyDown(const FerroxKeyEvent* event)
 {
@@ -180,7 +180,7 @@ int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     return 1;
 }
 
-int CFerroxWin32Keyboard::ReturnOne() { return 1; }
+int CFerroxWin32Keyboard::ReservedSlot2() { return 1; }
 
-void CFerroxWin32Keyboard::EmptyOperation1() {}
-void CFerroxWin32Keyboard::EmptyOperation2() {}
+void CFerroxWin32Keyboard::ReservedSlot3() {}
+void CFerroxWin32Keyboard::ReservedSlot4() {}

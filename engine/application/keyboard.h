@@ -33,8 +33,9 @@ public:
     CFerroxKeyboard();
     virtual int KeyDown(const FerroxKeyEvent* event);
     virtual int KeyUp(const FerroxKeyEvent* event);
-    virtual void EmptyOperation1();
-    virtual void EmptyOperation2();
+    // Virtual slots 2 and 3, after the two key events: reserved, they do nothing.
+    virtual void ReservedSlot2();
+    virtual void ReservedSlot3();
     virtual ~CFerroxKeyboard();
 
     const FerroxKeyEvent& GetLastEvent() const { return m_event; }
@@ -57,8 +58,10 @@ class CFerroxWin32Keyboard {
 public:
     virtual int32_t GetScanCode(WPARAM wParam, LPARAM lParam);
     virtual int HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    virtual int ReturnOne();
-    virtual void EmptyOperation1();
-    virtual void EmptyOperation2();
+    // Virtual slot 2, after the two message handlers: reserved; answers 1 and nothing calls it.
+    virtual int ReservedSlot2();
+    // Virtual slots 3 and 4: reserved, they do nothing.
+    virtual void ReservedSlot3();
+    virtual void ReservedSlot4();
     virtual ~CFerroxWin32Keyboard();
 };

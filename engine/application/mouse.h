@@ -52,6 +52,7 @@ protected:
     void UpdateCursorRect();
 
     GxRaster* m_pCursorRaster;
+    // Nothing in the game loads a second cursor picture: this stays null, and Release frees it should one be set.
     GxRaster* m_pSecondRaster;
     int32_t m_cursorShown;
     float m_idleTime;

@@ -10,9 +10,10 @@ struct GxFile;
 class CFerroxFile {
 public:
     CFerroxFile();
-    virtual void Empty0() {}
-    virtual void Empty1() {}
-    virtual void Empty2() {}
+    // Virtual slots 0 to 2, before Init: reserved, they do nothing here or in the tag file.
+    virtual void ReservedSlot0() {}
+    virtual void ReservedSlot1() {}
+    virtual void ReservedSlot2() {}
     virtual int Init();
     // Closes a file still open, so that its slot of the file system is not lost.
     virtual ~CFerroxFile();
@@ -86,9 +87,10 @@ int FerroxRemoveStaleTemporaries(const std::string& folder, const std::vector<st
 class CFerroxTagFile : public CFerroxFile {
 public:
     CFerroxTagFile() { Init(); }
-    void Empty0() override {}
-    void Empty1() override {}
-    void Empty2() override {}
+    // The tag file's own reserved slots 0 to 2, which do nothing either.
+    void ReservedSlot0() override {}
+    void ReservedSlot1() override {}
+    void ReservedSlot2() override {}
     int Init() override { return CFerroxFile::Init(); }
 
     // Reopens the file and reads up to the first line containing the tag; 0 when found and lines follow.

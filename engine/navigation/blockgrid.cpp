@@ -310,20 +310,8 @@ int CFerroxBlockGrid::PlaceObject(int first, CFerroxBase* record, int rows, int 
     if (!IsAreaInside(first, rows, columns, 0) || !IsAreaEmpty(first, rows, columns, 1)) {
         return 1;
     }
-    for (int i = 0; i < rows; i++) {
-        for (int j = 0; j < columns; j++) {
-            const int cell = m_width * i + j + first;
-            CFerroxBlock* b = m_pCells[cell];
-            if (b->IsOccupied()) {
-                VacateCell(cell);
-                b->m_stamp = FERROX_BLOCK_DISPLACED;
-            }
-            b->SetObject(record);
-            if (block) {
-                b->SetState(FERROX_BLOCK_BLOCKED);
-            }
-        }
-    }
+    // Unblocked cells keep their state.
+    StampObject(first, record, rows, columns, block ? FERROX_BLOCK_BLOCKED : kKeepState);
     return 0;
 }
 
@@ -332,6 +320,12 @@ int CFerroxBlockGrid::AssignObject(int first, CFerroxBase* record, int rows, int
     if (!IsAreaInside(first, rows, columns, 1)) {
         return 1;
     }
+    StampObject(first, record, rows, columns, block ? FERROX_BLOCK_BLOCKED : FERROX_BLOCK_FREE);
+    return 0;
+}
+
+void CFerroxBlockGrid::StampObject(int first, CFerroxBase* record, int rows, int columns, int32_t state)
+{
     for (int i = 0; i < rows; i++) {
         for (int j = 0; j < columns; j++) {
             const int cell = m_width * i + j + first;
@@ -341,10 +335,11 @@ int CFerroxBlockGrid::AssignObject(int first, CFerroxBase* record, int rows, int
                 b->m_stamp = FERROX_BLOCK_DISPLACED;
             }
             b->SetObject(record);
-            b->SetState(block ? FERROX_BLOCK_BLOCKED : FERROX_BLOCK_FREE);
+            if (state != kKeepState) {
+                b->SetState(state);
+            }
         }
     }
-    return 0;
 }
 
 int CFerroxBlockGrid::ClearArea(int first, int rows, int columns, int whole, void*)

@@ -116,6 +116,10 @@ protected:
     int AreaMatches(int first, int rows, int columns, int whole, bool occupied, const char* name);
     // The cells of the rectangle spanned by two valid corners, in walk order; false when refused.
     bool GetRangeCells(int first, int last, std::vector<int>& cells);
+    // Puts the record on every cell of an area known to be inside, moving off whoever stands there (marked
+    // displaced); each cell then takes the state, or keeps its own for kKeepState.
+    void StampObject(int first, CFerroxBase* record, int rows, int columns, int32_t state);
+    static constexpr int32_t kKeepState = -1;
     // Neighbour of a cell in a direction 0..7.
     int Neighbour(int direction, int index) const;
     // IsValidCell (index, 1) without the call: the moves test it up to four times a neighbour.

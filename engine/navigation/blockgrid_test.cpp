@@ -118,6 +118,12 @@ TEST_F(GridTest, AreaOperationsRespectBorderAndOccupants)
 
     EXPECT_EQ(0, grid.AssignObject(0, &shop, 1, 3, 0));  // may use the border
     EXPECT_EQ(1, grid.GetBlock(2)->HasObject("shop"));
+    // Placing without blocking leaves a cell's state as it was; assigning without blocking frees it.
+    ASSERT_EQ(0, grid.SetAreaState(66, 1, 2, FERROX_BLOCK_BLOCKED));
+    ASSERT_EQ(0, grid.PlaceObject(66, &shop, 1, 1, 0));
+    EXPECT_EQ(FERROX_BLOCK_BLOCKED, grid.GetBlock(66)->m_state);
+    ASSERT_EQ(0, grid.AssignObject(67, &shop, 1, 1, 0));
+    EXPECT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(67)->m_state);
     EXPECT_EQ(1, grid.ClearArea(0, 1, 3, 0));
     EXPECT_EQ(0, grid.ClearArea(44, 2, 2, 0));
     EXPECT_EQ(0, grid.GetBlock(55)->HasObject(nullptr));

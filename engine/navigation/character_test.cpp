@@ -12,6 +12,7 @@
 #include "engine/navigation/astar.h"
 #include "engine/navigation/blockgrid.h"
 #include "engine/navigation/spline.h"
+#include "engine/testsupport/objects.h"
 #include "engine/world/camera.h"
 #include "engine/world/clumpext.h"
 #include "engine/world/composite.h"
@@ -116,11 +117,7 @@ protected:
     void TearDown() override
     {
         FerroxCharacterSetClock(nullptr);
-        for (CFerroxComposite* source : m_sources) {
-            delete source;
-        }
-        m_sets.clear();
-        m_records.clear();
+        models.Clear();
         engine.reset();
     }
     std::optional<GxTestEngine> engine;
@@ -129,63 +126,25 @@ protected:
     // box on a frame of its own for each part tag.
     void ModelFor(CFerroxCharacter& walker, CFerroxBlockGrid* grid, const std::vector<const char*>& parts = {})
     {
-        GxClump* clump = GxClumpCreate();
-        GxFrame* root = GxFrameCreate();
-        GxClumpSetFrame(clump, root);
-        AddBox(clump, root);
-        for (const char* tag : parts) {
-            GxFrame* frame = GxFrameCreate();
-            GxFrameAddChild(root, frame);
-            GxUserDataArray* array = GxFrameAddUserDataArray(frame, "tag", gxUSERDATASTRING, 1);
-            ASSERT_NE(nullptr, array);
-            GxUserDataArraySetString(array, 0, tag);
-            AddBox(clump, frame);
-        }
+        GxClump* clump = FerroxCharacterClump(parts);
+        ASSERT_NE(nullptr, clump);
         SetupFromClump(clump, walker, FERROX_MODEL_CLONE, grid);
         ASSERT_NE(nullptr, walker.GetModel());
         ASSERT_NE(nullptr, walker.GetPosition());
     }
 
-    // Writes the clump (and destroys it), reads it back as a pooled model source and sets the walker up on it.
+    // Pools the clump (which goes) as a model and sets the walker up on it.
     void SetupFromClump(GxClump* clump, CFerroxCharacter& walker, int modelMode, CFerroxBlockGrid* grid = nullptr)
     {
-        const std::vector<GxUInt8> bytes =
-            GxWorldTestWrite([clump](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
-        GxClumpDestroy(clump);
-        GxStream* stream = GxWorldTestOpen(bytes);
-        ASSERT_TRUE(stream && GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr));
-        auto* source = new CFerroxComposite();
-        m_sources.push_back(source);
-        const FerroxLODSetup setup = {"walker", stream, nullptr, 0, nullptr, nullptr};
-        ASSERT_EQ(1, source->SetupLOD(&setup));
-        GxStreamClose(stream, nullptr);
-        m_records.push_back(std::make_unique<FerroxModelRecord>(FerroxModelRecord{1, source}));
-        m_sets.push_back(std::make_unique<CFerroxAssetSet>());
-        m_sets.back()->AddModel(m_records.back().get());
         FerroxObjectDescriptor descriptor = {};
-        descriptor.assetSet = m_sets.back().get();
+        descriptor.assetSet = models.Pool(clump, "walker");
+        ASSERT_NE(nullptr, descriptor.assetSet);
         descriptor.modelMode = modelMode;
         descriptor.grid = grid;
         walker.Setup(&descriptor);
     }
 
-    std::vector<CFerroxComposite*> m_sources;
-    std::vector<std::unique_ptr<FerroxModelRecord>> m_records;
-    std::vector<std::unique_ptr<CFerroxAssetSet>> m_sets;
-
-private:
-    void AddBox(GxClump* clump, GxFrame* frame)
-    {
-        GxMaterial* material = GxMaterialCreate();
-        GxGeometry* box = GxWorldTestBox(material, material, 0.25f);
-        GxMaterialDestroy(material);
-        GxAtomic* atomic = GxAtomicCreate();
-        GxAtomicSetFrame(atomic, frame);
-        GxAtomicSetGeometry(atomic, box, 0);
-        GxGeometryDestroy(box);
-        atomic->object.object.flags |= gxATOMICRENDER | gxATOMICCOLLISIONTEST;
-        GxClumpAddAtomic(clump, atomic);
-    }
+    FerroxTestModelPool models;
 };
 
 }  // namespace

@@ -185,7 +185,7 @@ void CFerroxSpline::SetPoint(int index, const GxV3d& point)
     m_points[index] = point;
 }
 
-void CFerroxSpline::EmptyOperation() {}
+void CFerroxSpline::ReservedSlot17() {}
 
 void CFerroxSpline::DrawDebugInfo()
 {

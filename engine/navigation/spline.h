@@ -31,7 +31,8 @@ public:
     virtual int PrependPoint(const GxV3d& point);
     virtual int AppendSpline(CFerroxSpline* other);
     virtual void SetPoint(int index, const GxV3d& point);
-    virtual void EmptyOperation();
+    // Virtual slot 17, between SetPoint and DrawDebugInfo: reserved, does nothing.
+    virtual void ReservedSlot17();
     virtual void DrawDebugInfo();
     // Replaces the spline by the one read from the file; returns its point count (0 on failure).
     virtual int Read(const char* fileName);

@@ -200,3 +200,71 @@ inline CFerroxComposite* FerroxModelFromClump(const char* name, GxClump* clump)
 }
 
 inline int FerroxAtomicCount(GxClump* clump) { return clump ? GxClumpGetNumAtomics(clump) : 0; }
+
+// A walking character's model: a body box of half size 0.25 on the root frame and another on a frame of its own
+// for each part tag, every atomic drawn and collision-tested; null when it cannot be made.
+inline GxClump* FerroxCharacterClump(const std::vector<const char*>& parts)
+{
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    if (!clump || !root)
+        return nullptr;
+    GxClumpSetFrame(clump, root);
+    const auto addBox = [clump](GxFrame* frame) {
+        GxMaterial* material = GxMaterialCreate();
+        GxGeometry* box = GxWorldTestBox(material, material, 0.25f);
+        GxMaterialDestroy(material);
+        GxAtomic* atomic = GxAtomicCreate();
+        GxAtomicSetFrame(atomic, frame);
+        GxAtomicSetGeometry(atomic, box, 0);
+        GxGeometryDestroy(box);
+        atomic->object.object.flags |= gxATOMICRENDER | gxATOMICCOLLISIONTEST;
+        GxClumpAddAtomic(clump, atomic);
+    };
+    addBox(root);
+    for (const char* tag : parts) {
+        GxFrame* frame = GxFrameCreate();
+        GxFrameAddChild(root, frame);
+        GxUserDataArray* array = GxFrameAddUserDataArray(frame, "tag", gxUSERDATASTRING, 1);
+        if (!array) {
+            GxClumpDestroy(clump);
+            return nullptr;
+        }
+        GxUserDataArraySetString(array, 0, tag);
+        addBox(frame);
+    }
+    return clump;
+}
+
+// Pooled models as the object manager holds them, each behind a record in an asset set of its own. Clear, before
+// the engine closes, frees them all.
+class FerroxTestModelPool {
+public:
+    // The set of the model `name` read back from the clump, which goes; null without a clump or when the model
+    // does not read.
+    CFerroxAssetSet* Pool(GxClump* clump, const char* name)
+    {
+        if (!clump)
+            return nullptr;
+        CFerroxComposite* source = FerroxModelFromClump(name, clump);
+        GxClumpDestroy(clump);
+        if (!source)
+            return nullptr;
+        m_sources.emplace_back(source);
+        m_records.push_back(std::make_unique<FerroxModelRecord>(FerroxModelRecord{1, source}));
+        m_sets.push_back(std::make_unique<CFerroxAssetSet>());
+        m_sets.back()->AddModel(m_records.back().get());
+        return m_sets.back().get();
+    }
+    void Clear()
+    {
+        m_sources.clear();
+        m_sets.clear();
+        m_records.clear();
+    }
+
+private:
+    std::vector<std::unique_ptr<CFerroxComposite>> m_sources;
+    std::vector<std::unique_ptr<FerroxModelRecord>> m_records;
+    std::vector<std::unique_ptr<CFerroxAssetSet>> m_sets;
+};

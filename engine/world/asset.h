@@ -58,7 +58,8 @@ public:
 
     // Reads an animation chunk body; 1 when it was read.
     virtual int Read(GxStream* stream);
-    virtual void EmptyOperation() {}
+    // Virtual slot 7, between Read and Load: reserved, does nothing.
+    virtual void ReservedSlot7() {}
     virtual int Load(const FerroxAssetDescriptor& descriptor);
 
     GxAnimation* GetAnimation() const { return m_pAnimation; }

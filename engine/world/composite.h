@@ -92,7 +92,8 @@ public:
     virtual void SetClumpOwner(CFerroxObject* owner);
     virtual void Translate(const GxV3d* vector, int combine);
     virtual void Rotate(const GxV3d* axis, float degrees, int combine);
-    virtual void EmptyOperation() {}
+    // Virtual slot 22, between Rotate and Load: reserved, does nothing.
+    virtual void ReservedSlot22() {}
     // Reads a model file through its table of contents; 1 when a clump was read.
     virtual int Load(const char* fileName);
     virtual void AdvanceAnimation(float dt);

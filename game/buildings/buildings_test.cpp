@@ -8,40 +8,25 @@
 
 #include "engine/data/tagtree.h"
 #include "engine/data/techtree.h"
-#include "engine/testsupport/objects.h"
 #include "game/buildings/door.h"
 #include "game/buildings/floors.h"
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
-#include "game/shell/game_testing.h"
+#include "game/testsupport/gameobjects.h"
 #include "game/world/factories.h"
 #include "game/world/objectmgr.h"
 #include "game/world/templates.h"
 
 namespace {
 
-class AuthoredBuildings : public FerroxObjectTest {
+class AuthoredBuildings : public GameObjectTest {
 protected:
     static void TearDownTestSuite() { RemoveAuthoredRoot(); }
-    void SetUp() override
-    {
-        FerroxObjectTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        RegisterBuildingClasses();
-        game = CGame::Instance(nullptr);
-        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
-        CFerroxTagTree technologies;
-        const std::string text = GameTestTechnologies();
-        technologies.LoadFromMemory(text.data(), text.size());
-        ASSERT_EQ(1, game->m_pTechTree->LoadTechnologies(&technologies, nullptr));
-        manager = CDynamicObjectManager::Instance();
-    }
+    void RegisterClasses() override { RegisterBuildingClasses(); }
     void TearDown() override
     {
-        CDynamicObjectManager::DestroyInstance();
-        CGame::DestroyInstance(nullptr);
+        GameObjectTest::TearDown();
         CDynamicObjectManager::ResetClassHooks();
         CFloorManager::SetCellFilter(nullptr);
         ResetBuildingHooks();
@@ -49,12 +34,7 @@ protected:
                                  kStairsObjectFactoryName, kSceneryObjectFactoryName, kUsableObjectFactoryName,
                                  kBaseObjectFactoryName, kPathableObjectFactoryName, kAtriumObjectFactoryName})
             SetObjectFactoryMaker(name, nullptr);
-        FerroxObjectTest::TearDown();
     }
-
-    CGame* game = nullptr;
-    CDynamicObjectManager* manager = nullptr;
-    CFerroxTagTree data;
 };
 
 TEST_F(AuthoredBuildings, EachBuildingTemplateMakesItsClassAndPlaces)
@@ -62,12 +42,7 @@ TEST_F(AuthoredBuildings, EachBuildingTemplateMakesItsClassAndPlaces)
     const std::string root = AuthoredRoot();
     if (root.empty())
         GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(root);
-    const int loaded = data.Load("./data.xml");
-    manager->LoadObjectData(&data);
-    std::filesystem::current_path(previous);
-    ASSERT_EQ(1, loaded);
+    ASSERT_EQ(1, LoadGameData(root));
 
     CFerroxBlockMesh ground;
     ASSERT_EQ(1, ground.Create(64, 64, GxV3d{0, 0, 0}, 1, 1));

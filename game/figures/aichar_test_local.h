@@ -10,6 +10,7 @@
 #include "engine/data/convert.h"
 #include "engine/data/file.h"
 #include "engine/data/random.h"
+#include "engine/testsupport/objects.h"
 #include "engine/world/clumpext.h"
 #include "game/buildings/building_testing.h"
 #include "game/buildings/buildings.h"
@@ -18,9 +19,7 @@
 #include "game/figures/characters.h"
 #include "gfx/anim/anim.h"
 #include "gfx/fx/fx.h"
-#include "gfx/world/material.h"
 #include "gfx/world/userdata.h"
-#include "gfx/world/world_testing.h"
 
 constexpr unsigned kAITestSeed = 1234;
 constexpr int kAITestSide = 16;
@@ -57,10 +56,7 @@ protected:
         ResetBuildingHooks();
         ResetAICharacterHooks();
         CDynamicObjectManager::ResetClassHooks();
-        for (CFerroxComposite* source : m_sources)
-            delete source;
-        m_sets.clear();
-        m_records.clear();
+        m_models.Clear();
         GameTest::TearDown();
     }
     int Cell(int row, int column) const { return row * kAITestSide + column; }
@@ -157,47 +153,12 @@ protected:
 private:
     CFerroxAssetSet* ModelSet(const std::vector<const char*>& parts, const std::vector<std::string>& values)
     {
-        GxClump* clump = GxClumpCreate();
-        GxFrame* root = GxFrameCreate();
-        GxClumpSetFrame(clump, root);
-        AddBox(clump, root);
-        for (const char* tag : parts) {
-            GxFrame* frame = GxFrameCreate();
-            GxFrameAddChild(root, frame);
-            GxUserDataArray* array = GxFrameAddUserDataArray(frame, "tag", gxUSERDATASTRING, 1);
-            GxUserDataArraySetString(array, 0, tag);
-            AddBox(clump, frame);
-        }
-        const std::vector<GxUInt8> bytes =
-            GxWorldTestWrite([clump](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
-        GxClumpDestroy(clump);
-        GxStream* stream = GxWorldTestOpen(bytes);
-        EXPECT_TRUE(stream && GxStreamFindChunk(stream, gxID_CLUMP, nullptr, nullptr));
-        auto* source = new CFerroxComposite();
-        m_sources.push_back(source);
-        const FerroxLODSetup setup = {"person", stream, nullptr, 0, nullptr, nullptr};
-        EXPECT_EQ(1, source->SetupLOD(&setup));
-        GxStreamClose(stream, nullptr);
-        m_records.push_back(std::make_unique<FerroxModelRecord>(FerroxModelRecord{1, source}));
-        m_sets.push_back(std::make_unique<CFerroxAssetSet>());
-        m_sets.back()->AddModel(m_records.back().get());
-        m_sets.back()->AppendList(values, 0);
-        return m_sets.back().get();
-    }
-    static void AddBox(GxClump* clump, GxFrame* frame)
-    {
-        GxMaterial* material = GxMaterialCreate();
-        GxGeometry* box = GxWorldTestBox(material, material, 0.25f);
-        GxMaterialDestroy(material);
-        GxAtomic* atomic = GxAtomicCreate();
-        GxAtomicSetFrame(atomic, frame);
-        GxAtomicSetGeometry(atomic, box, 0);
-        GxGeometryDestroy(box);
-        atomic->object.object.flags |= gxATOMICRENDER | gxATOMICCOLLISIONTEST;
-        GxClumpAddAtomic(clump, atomic);
+        CFerroxAssetSet* set = m_models.Pool(FerroxCharacterClump(parts), "person");
+        EXPECT_NE(nullptr, set);
+        if (set)
+            set->AppendList(values, 0);
+        return set;
     }
 
-    std::vector<CFerroxComposite*> m_sources;
-    std::vector<std::unique_ptr<FerroxModelRecord>> m_records;
-    std::vector<std::unique_ptr<CFerroxAssetSet>> m_sets;
+    FerroxTestModelPool m_models;
 };

@@ -176,20 +176,6 @@ void CSpawner::SpawnWave()
         SpawnCriminal();
 }
 
-void CSpawner::Place(CAICharacter* character, CSpawnPoint* point)
-{
-    // Characters start at the spawn path's last point, inside the grid; their start state finds a door.
-    if (!character || !point || !point->spline || point->spline->GetPointCount() < 1)
-        return;
-    const GxV3d* points = point->spline->GetPoints();
-    if (!points)
-        return;
-    const GxV3d at = points[point->spline->GetPointCount() - 1];
-    character->Translate(&at, 0);
-    if (character->m_pGrid)
-        character->m_currentCell = character->m_pGrid->GetCellAt(at);
-}
-
 CShopper* CSpawner::SpawnShopper(const char* name, int16_t index, uint16_t floorId)
 {
     CDynamicObjectManager* manager = Manager();
@@ -208,7 +194,7 @@ CShopper* CSpawner::SpawnShopper(const char* name, int16_t index, uint16_t floor
     descriptor.floorObject = floor;
     CShopper* shopper = dynamic_cast<CShopper*>(manager->CreateObject(factory, &descriptor));
     if (shopper)
-        Place(shopper, m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get());
+        shopper->StartAt(m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get());
     return shopper;
 }
 
@@ -230,7 +216,7 @@ CCriminal* CSpawner::SpawnCriminal()
     CCriminal* criminal = dynamic_cast<CCriminal*>(manager->CreateObject(factory, &descriptor));
     if (!criminal)
         return nullptr;
-    Place(criminal, m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get());
+    criminal->StartAt(m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get());
     if (g_pGame) {
         g_pGame->QueueMessage(kMessageCriminal);
         g_pGame->PlaySample(kCriminalSample, kFullVolume);

@@ -18,7 +18,6 @@ class CFerroxObject;
 class CFerroxObjectFactory;
 class CFerroxAssetSet;
 class CFerroxSpline;
-class CAICharacter;
 class CCriminal;
 class CShopper;
 class CStaff;
@@ -120,7 +119,6 @@ public:
     int32_t IsMoving() const { return m_moving; }
 
 private:
-    void Place(CAICharacter* character, CSpawnPoint* point);
     void MakeCursorBox();
     void ForgetPlacement();
     void ShowOnCurrentFloor(CFerroxBlockMesh* floor);

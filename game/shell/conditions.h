@@ -44,8 +44,9 @@ public:
     // The variable of the first condition that holds now, in list order, or kConditionNone.
     virtual int32_t TestLose();
     virtual int32_t TestWin();
-    virtual void Empty0() {}
-    virtual void Empty1() {}
+    // Virtual slots 4 and 5, after the two tests: reserved, they do nothing.
+    virtual void ReservedSlot4() {}
+    virtual void ReservedSlot5() {}
     // Frees every condition of both lists.
     virtual void Reset();
     virtual void Init() { m_value = 0; }

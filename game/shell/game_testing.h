@@ -1,6 +1,7 @@
 // Test support: the game with a four-category technology tree and a notice seam that records what it is told.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,16 @@ inline const char* GameTestTechnologies()
 }
 
 constexpr uint16_t kGameTestCategories = 4;
+
+// Gives the game a technology tree of GameTestTechnologies; false when it does not load.
+inline bool GameTestInstallTechnologies(CGame* game)
+{
+    game->m_pTechTree = std::make_unique<CFerroxTechTree>();
+    CFerroxTagTree data;
+    const std::string text = GameTestTechnologies();
+    data.LoadFromMemory(text.data(), text.size());
+    return game->m_pTechTree->LoadTechnologies(&data, nullptr) == 1;
+}
 
 class RecordingNotices : public CGameNotices {
 public:
@@ -52,11 +63,7 @@ protected:
         FerroxTestFiles::SetUp();
         game = CGame::Instance(nullptr);
         game->SetNotices(&notices);
-        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
-        CFerroxTagTree data;
-        const std::string text = GameTestTechnologies();
-        data.LoadFromMemory(text.data(), text.size());
-        ASSERT_EQ(1, game->m_pTechTree->LoadTechnologies(&data, nullptr));
+        ASSERT_TRUE(GameTestInstallTechnologies(game));
     }
     void TearDown() override
     {

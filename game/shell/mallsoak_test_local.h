@@ -69,14 +69,7 @@ protected:
         RegisterCharacterClasses();
         RegisterStaffClasses();
     }
-    void PrepareGame() override
-    {
-        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
-        CFerroxTagTree technologies;
-        const std::string text = GameTestTechnologies();
-        technologies.LoadFromMemory(text.data(), text.size());
-        ASSERT_EQ(1, game->m_pTechTree->LoadTechnologies(&technologies, nullptr));
-    }
+    void PrepareGame() override { ASSERT_TRUE(GameTestInstallTechnologies(game)); }
     void BeforeLevelUnload() override { spawner.reset(); }
     // The London level with the spawner taking its spawn points.
     void OpenLevel()

@@ -77,6 +77,8 @@ public:
     // The values applied to the emitter by the last Load.
     const ParticleConfig& GetConfig() const { return m_config; }
     void SetEmitterPosition(const GxV3d& position);
+    // The emitter follows the object, offset, at each Update. Nothing in the game calls this: building objects,
+    // the only owners of effects, stand still and set the emitter once where the effect is made.
     void Follow(CFerroxObject* object, const GxV3d& offset);
 
     CFerroxObject* m_pFollowed;

@@ -11,11 +11,11 @@
 #include "engine/data/ptrlist.h"
 #include "engine/data/tagtree.h"
 #include "engine/data/techtree.h"
-#include "engine/testsupport/objects.h"
 #include "game/buildings/placement_testing.h"
 #include "game/shell/game.h"
 #include "game/shell/game_testing.h"
 #include "game/shell/gameshell.h"
+#include "game/testsupport/gameobjects.h"
 #include "game/testsupport/objectmgr.h"
 #include "game/world/objectmgr.h"
 #include "gfx/core/texture.h"
@@ -23,29 +23,9 @@
 
 namespace {
 
-class Templates : public FerroxObjectTest {
+class Templates : public GameObjectTest {
 protected:
     static void TearDownTestSuite() { RemoveAuthoredRoot(); }
-    void SetUp() override
-    {
-        FerroxObjectTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        game = CGame::Instance(nullptr);
-        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
-        CFerroxTagTree technologies;
-        const std::string text = GameTestTechnologies();
-        technologies.LoadFromMemory(text.data(), text.size());
-        ASSERT_EQ(1, game->m_pTechTree->LoadTechnologies(&technologies, nullptr));
-        manager = CDynamicObjectManager::Instance();
-    }
-    void TearDown() override
-    {
-        // The templates go before the technology tree that lists them.
-        CDynamicObjectManager::DestroyInstance();
-        CGame::DestroyInstance(nullptr);
-        FerroxObjectTest::TearDown();
-    }
     // Writes a model file under the scratch folder; its path, which is also its model's name.
     std::string Model(const std::string& name)
     {
@@ -96,10 +76,6 @@ protected:
         const char* name = GetTemplateModelName(manager->GetTemplate(category, index));
         return name ? name : "";
     }
-
-    CGame* game = nullptr;
-    CDynamicObjectManager* manager = nullptr;
-    CFerroxTagTree data;
 };
 
 TEST_F(Templates, GroupsPrefixCategoriesAndEmptyPlansCountForIndices)
@@ -294,12 +270,7 @@ TEST_F(Templates, EveryTemplateOfTheAuthoredDataLoads)
     const std::string root = AuthoredRoot();
     if (root.empty())
         GTEST_SKIP() << "needs mkcontent and MALL_SOURCE_DIR";
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(root);
-    const int loaded = data.Load("./data.xml");
-    manager->LoadObjectData(&data);
-    std::filesystem::current_path(previous);
-    ASSERT_EQ(1, loaded);
+    ASSERT_EQ(1, LoadGameData(root));
 
     ASSERT_EQ(27u, manager->GetCategories().size());
     size_t plans = 0;

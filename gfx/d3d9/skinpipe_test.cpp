@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "gfx/anim/anim.h"
@@ -24,6 +25,30 @@ void FillLift(GxInt32, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
 {
     frame->t = {0.0f, 0.5f * static_cast<GxReal>(key), 0.0f};
 }
+
+// Two bones: the root lifts and turns about z, its child slides along x and turns about x.
+void FillTwoBones(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
+{
+    const GxReal k = static_cast<GxReal>(key);
+    const GxV3d z = {0.0f, 0.0f, 1.0f};
+    const GxV3d x = {1.0f, 0.0f, 0.0f};
+    if (node == 0) {
+        GxAnimQuatFromAxisAngle(frame->q, &z, 0.4f * k);
+        frame->t = {0.0f, 0.5f * k, 0.0f};
+    } else {
+        GxAnimQuatFromAxisAngle(frame->q, &x, 0.7f * k);
+        frame->t = {0.3f * k, 0.0f, 0.0f};
+    }
+}
+
+// The driver's instance of a drawn geometry, which follows its resource entry.
+GxD3D9InstanceHeader* InstanceOf(GxGeometry* geometry)
+{
+    return reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+}
+
+// Makes the skin pipelines of the types again, for the device's capabilities as they now stand.
+bool RebuildSkinPipelines(GxUInt32 types) { return GxSkinPipelinesDestroy() && GxSkinPipelinesCreate(types); }
 
 class SkinPipeTest : public GxAtomicPipeTest {
 protected:
@@ -48,8 +73,10 @@ protected:
         if (hierarchy) {
             GxAnimHierarchyDestroy(hierarchy);
         }
-        if (anim) {
-            GxAnimationDestroy(anim);
+        for (GxAnimation* animation : {anim, twoBones}) {
+            if (animation) {
+                GxAnimationDestroy(animation);
+            }
         }
         GxAtomicPipeTest::TearDown();
     }
@@ -79,8 +106,25 @@ protected:
         return atomic;
     }
 
+    // Makes `hierarchy` a two-node one running the two-bone animation, posed `time` seconds in; false when
+    // either can not be made.
+    bool PoseTwoBones(GxReal time)
+    {
+        const GxReal times[2] = {0.0f, 1.0f};
+        twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
+        hierarchy = GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES,
+                                          gxHANIMSTDKEYFRAMESTREAMSIZE);
+        if (!twoBones || !hierarchy || !GxAnimHierarchySetCurrentAnim(hierarchy, twoBones))
+            return false;
+        if (time > 0.0f)
+            GxAnimHierarchyAddAnimTime(hierarchy, time);
+        GxAnimHierarchyUpdateMatrices(hierarchy);
+        return true;
+    }
+
     bool withEffects = false;
     GxAnimation* anim = nullptr;
+    GxAnimation* twoBones = nullptr;  // PoseTwoBones's
     GxAnimHierarchy* hierarchy = nullptr;
 };
 
@@ -96,13 +140,33 @@ GxV3d StreamPosition(GxD3D9InstanceHeader* header, GxUInt32 v)
     return out;
 }
 
+// A clump holding a copy of the atomic (its pipeline included), written and read back; null when it does not read.
+GxClump* ReadBackInAClump(GxAtomic* atomic)
+{
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    GxClumpSetFrame(clump, root);
+    GxAtomic* copy = GxAtomicClone(atomic);
+    GxAtomicSetFrame(copy, root);
+    GxClumpAddAtomic(clump, copy);
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([&](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
+    GxClumpDestroy(clump);
+    return GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+}
+
+GxAtomic* FirstAtomic(GxClump* clump)
+{
+    return reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(clump->atomicList.next) -
+                                       offsetof(GxAtomic, inClumpLink));
+}
+
 TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
 {
     // A device without vertex shaders keeps every skin on the processor.
     const D3DCAPS9 saved = gxD3D9State.caps;
     gxD3D9State.caps.VertexShaderVersion = 0;
-    ASSERT_TRUE(GxSkinPipelinesDestroy());
-    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    ASSERT_TRUE(RebuildSkinPipelines(1));
     gxD3D9State.caps = saved;
     ASSERT_NE(GxD3D9SkinGetPipeline(0), nullptr);
     GxAtomic* atomic = SkinnedAtomic();
@@ -113,7 +177,7 @@ TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
     ASSERT_TRUE(Render());
     GxGeometry* geometry = atomic->geometry;
     ASSERT_NE(geometry->repEntry, nullptr);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    auto* header = InstanceOf(geometry);
     // Hardware transform: positions and normals in a stream of their own, locked with discard at each blend.
     const bool hardware = (gxD3D9State.caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
     EXPECT_EQ(header->streams[0].pooled, hardware ? 0u : 1u);
@@ -135,19 +199,9 @@ TEST_F(SkinPipeTest, ReadAtomicWithASkinGetsTheSkinPipeline)
 {
     GxAtomic* atomic = SkinnedAtomic();
     atomic->pipeline = nullptr;
-    GxClump* clump = GxClumpCreate();
-    GxFrame* root = GxFrameCreate();
-    GxClumpSetFrame(clump, root);
-    GxAtomic* copy = GxAtomicClone(atomic);
-    GxAtomicSetFrame(copy, root);
-    GxClumpAddAtomic(clump, copy);
-    const std::vector<GxUInt8> bytes =
-        GxWorldTestWrite([&](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
-    GxClumpDestroy(clump);
-    GxClump* read = GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+    GxClump* read = ReadBackInAClump(atomic);
     ASSERT_NE(read, nullptr);
-    GxAtomic* first =
-        reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(read->atomicList.next) - offsetof(GxAtomic, inClumpLink));
+    GxAtomic* first = FirstAtomic(read);
     ASSERT_NE(GxSkinGeometryGetSkin(first->geometry), nullptr);
     EXPECT_EQ(first->pipeline, GxD3D9SkinGetPipeline(0));
     GxClumpDestroy(read);
@@ -165,23 +219,12 @@ TEST_F(SkinEffectsPipeTest, WrittenSkinRightsBringBackTheirPipeline)
     GxPipeline* effects = GxD3D9SkinGetPipeline(gxD3D9SKINTYPEEFFECTS - 1);
     ASSERT_NE(effects, nullptr);
     GxAtomic* atomic = SkinnedAtomic();
-    GxClump* clump = GxClumpCreate();
-    GxFrame* root = GxFrameCreate();
-    GxClumpSetFrame(clump, root);
-    GxAtomic* copy = GxAtomicClone(atomic);
-    GxAtomicSetFrame(copy, root);
-    GxClumpAddAtomic(clump, copy);
-    GxSkinAtomicInitPipeline(copy, gxD3D9SKINTYPEEFFECTS);
-    ASSERT_EQ(copy->pipeline, effects);
+    GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEEFFECTS);
+    ASSERT_EQ(atomic->pipeline, effects);
     EXPECT_EQ(effects->ownerPluginId, gxPLUGINSKIN);
-    const std::vector<GxUInt8> bytes =
-        GxWorldTestWrite([&](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
-    GxClumpDestroy(clump);
-    GxClump* read = GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+    GxClump* read = ReadBackInAClump(atomic);
     ASSERT_NE(read, nullptr);
-    GxAtomic* first =
-        reinterpret_cast<GxAtomic*>(reinterpret_cast<char*>(read->atomicList.next) - offsetof(GxAtomic, inClumpLink));
-    EXPECT_EQ(first->pipeline, effects);
+    EXPECT_EQ(FirstAtomic(read)->pipeline, effects);
     GxClumpDestroy(read);
 }
 
@@ -249,8 +292,7 @@ protected:
         caps.PixelShaderVersion = D3DPS_VERSION(1, 1);
         caps.MaxVertexShaderConst = 96;
         restore = true;
-        ASSERT_TRUE(GxSkinPipelinesDestroy());
-        ASSERT_TRUE(GxSkinPipelinesCreate(1));
+        ASSERT_TRUE(RebuildSkinPipelines(1));
     }
     void TearDown() override
     {
@@ -281,6 +323,12 @@ protected:
         Pose(1.0f);
         return Render() ? atomic : nullptr;
     }
+    // The same drawn by the generated shader, in the shader's layout; null otherwise.
+    GxAtomic* ShaderDrawnSkinnedAtomic()
+    {
+        GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+        return atomic && GxD3D9SkinInstanceIsShaderLayout(InstanceOf(atomic->geometry)) ? atomic : nullptr;
+    }
     // Whether the instance's declaration carries palette indices (the shader layout).
     bool DeclaresBlendIndices(const GxD3D9InstanceHeader* header)
     {
@@ -293,6 +341,16 @@ protected:
             }
         }
         return found;
+    }
+    // The skinned atomic, posed a second in, was drawn by the processor: no shader, the processor's layout, and
+    // the pose (lifted by 0.5) blended into its stream.
+    void ExpectProcessorBlend(GxAtomic* atomic)
+    {
+        auto* header = InstanceOf(atomic->geometry);
+        EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
+        EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
+        EXPECT_FALSE(DeclaresBlendIndices(header));
+        EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
     }
 
 public:
@@ -307,7 +365,7 @@ TEST_F(ShaderSkinPipeTest, ShaderPathUploadsThePaletteAndLeavesTheBindPose)
     ASSERT_NE(atomic, nullptr);
     GxGeometry* geometry = atomic->geometry;
     ASSERT_NE(geometry->repEntry, nullptr);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    auto* header = InstanceOf(geometry);
     const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
     EXPECT_EQ(skin->usesVertexShader, 1u);
     EXPECT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
@@ -397,8 +455,7 @@ TEST_F(ShaderSkinPipeTest, LinearFogConstantsFollowTheCamera)
 {
     gxD3D9State.caps.RasterCaps &= ~static_cast<DWORD>(D3DPRASTERCAPS_WFOG);
     gxD3D9State.caps.RasterCaps |= D3DPRASTERCAPS_FOGVERTEX;
-    ASSERT_TRUE(GxSkinPipelinesDestroy());
-    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    ASSERT_TRUE(RebuildSkinPipelines(1));
     GxD3D9VertexShaderSetAssembler(AssembleAny);
     ASSERT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEFOGTYPE, GxRenderStateValue(1)));
     ASSERT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(1)));
@@ -429,41 +486,29 @@ TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
 {
     GxAtomic* atomic = DrawnSkinnedAtomic(AssembleNothing);
     ASSERT_NE(atomic, nullptr);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
-    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
-    EXPECT_FALSE(DeclaresBlendIndices(header));
-    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+    ExpectProcessorBlend(atomic);
 }
 
 TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawReinstancesForTheProcessor)
 {
-    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    GxAtomic* atomic = ShaderDrawnSkinnedAtomic();
     ASSERT_NE(atomic, nullptr);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
-    ASSERT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
     // The next draw's shader cannot be made (a new cache, an assembler that fails).
     GxD3D9VertexShaderSetAssembler(AssembleNothing);
     GxD3D9VertexShaderCacheClose();
     GxD3D9VertexShaderCacheOpen();
     ASSERT_TRUE(Render());
-    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
-    EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
-    EXPECT_FALSE(DeclaresBlendIndices(header));
-    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+    ExpectProcessorBlend(atomic);
 }
 
 // An instance still in the shader layout after its skin fell back (another instance's draw) is brought back too.
 TEST_F(ShaderSkinPipeTest, ShaderLayoutLeftByAnotherInstanceIsDroppedBeforeAFixedDraw)
 {
-    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    GxAtomic* atomic = ShaderDrawnSkinnedAtomic();
     ASSERT_NE(atomic, nullptr);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
-    ASSERT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
     GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader = 0;
     ASSERT_TRUE(Render());
-    EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
-    EXPECT_FALSE(DeclaresBlendIndices(header));
-    EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
+    ExpectProcessorBlend(atomic);
 }
 
 TEST_F(ShaderSkinPipeTest, DevicesWithoutShadersKeepSkinsOnTheProcessor)
@@ -473,46 +518,12 @@ TEST_F(ShaderSkinPipeTest, DevicesWithoutShadersKeepSkinsOnTheProcessor)
     lit->geometry->flags |= gxGEOMETRYLIGHT;
     EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(lit));
     gxD3D9State.caps.PixelShaderVersion = 0;
-    ASSERT_TRUE(GxSkinPipelinesDestroy());
-    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    ASSERT_TRUE(RebuildSkinPipelines(1));
     EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
     gxD3D9State.caps.PixelShaderVersion = D3DPS_VERSION(1, 1);
     gxD3D9State.caps.VertexShaderVersion = 0;
-    ASSERT_TRUE(GxSkinPipelinesDestroy());
-    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    ASSERT_TRUE(RebuildSkinPipelines(1));
     EXPECT_FALSE(GxD3D9SkinCanUseVertexShader(lit));
-}
-
-// Two bones: the root lifts and turns about z, its child slides along x and turns about x.
-void FillTwoBones(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void*)
-{
-    const GxReal k = static_cast<GxReal>(key);
-    const GxV3d z = {0.0f, 0.0f, 1.0f};
-    const GxV3d x = {1.0f, 0.0f, 0.0f};
-    if (node == 0) {
-        GxAnimQuatFromAxisAngle(frame->q, &z, 0.4f * k);
-        frame->t = {0.0f, 0.5f * k, 0.0f};
-    } else {
-        GxAnimQuatFromAxisAngle(frame->q, &x, 0.7f * k);
-        frame->t = {0.3f * k, 0.0f, 0.0f};
-    }
-}
-
-// A two-node hierarchy running `animation`, posed at `time`; null when it can not be made.
-GxAnimHierarchy* MakePosedTwoBoneHierarchy(GxAnimation* animation, GxReal time)
-{
-    GxAnimHierarchy* posed =
-        GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
-    if (!posed)
-        return nullptr;
-    if (!GxAnimHierarchySetCurrentAnim(posed, animation)) {
-        GxAnimHierarchyDestroy(posed);
-        return nullptr;
-    }
-    if (time > 0.0f)
-        GxAnimHierarchyAddAnimTime(posed, time);
-    GxAnimHierarchyUpdateMatrices(posed);
-    return posed;
 }
 
 // A prelit box whose every vertex blends both bones, each vertex by its own pair of weights; `material` (may be
@@ -592,11 +603,7 @@ struct LampSector {
 // lit by the same ambient and directional lights, scaled by the material's coefficients).
 TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
 {
-    const GxReal times[2] = {0.0f, 1.0f};
-    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
-    ASSERT_NE(twoBones, nullptr);
-    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.6f);
-    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(PoseTwoBones(0.6f));
     GxMaterial* material = GxMaterialCreate();
     ASSERT_NE(material, nullptr);
     material->surfaceProps.ambient = 0.5f;
@@ -653,7 +660,7 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
 
         // Clip space of the processor's blended positions, through the same combined transform.
         GxGeometry* geometry = processor->geometry;
-        auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+        auto* header = InstanceOf(geometry);
         GxD3D9VSSetWorldMatrix(GxFrameGetWorldMatrix(static_cast<GxFrame*>(processor->object.object.parent)));
         D3DMATRIX transform;
         GxD3D9GetWorldViewProjTransposed(&transform);
@@ -732,18 +739,13 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
     }
     GxMaterialDestroy(second);
     GxMaterialDestroy(material);
-    GxAnimationDestroy(twoBones);
 }
 
 // Local lights in the light block, in the character's space: a point light's group register and position, then a
 // soft spot's cone. Constants too few for both drop the spot first, and the point light keeps its registers.
 TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRunShort)
 {
-    const GxReal times[2] = {0.0f, 1.0f};
-    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
-    ASSERT_NE(twoBones, nullptr);
-    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.0f);
-    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(PoseTwoBones(0.0f));
     std::vector<GxLight*> lamps;
     for (const GxInt32 type : {gxLIGHTPOINT, gxLIGHTSPOTSOFT}) {
         GxLight* lamp = AddLight(type, 0.5f);
@@ -761,8 +763,7 @@ TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRu
         SCOPED_TRACE(enough ? "constants enough" : "constants short");
         // Short: room for the fixed registers, the point light and the palette, not for the spot's five too.
         gxD3D9State.caps.MaxVertexShaderConst = enough ? 96 : 18;
-        ASSERT_TRUE(GxSkinPipelinesDestroy());
-        ASSERT_TRUE(GxSkinPipelinesCreate(1));
+        ASSERT_TRUE(RebuildSkinPipelines(1));
         GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, true);
         LampSector sector(lamps, {atomic});
         ASSERT_TRUE(Render());
@@ -786,17 +787,12 @@ TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRu
             EXPECT_FLOAT_EQ(block[spot - point][3], 0.0f);
         }
     }
-    GxAnimationDestroy(twoBones);
 }
 
 // A point lamp held by two sectors the character stands in is one light of the block, not two.
 TEST_F(ShaderSkinPipeTest, LampReachedThroughTwoSectorsIsCountedOnce)
 {
-    const GxReal times[2] = {0.0f, 1.0f};
-    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
-    ASSERT_NE(twoBones, nullptr);
-    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.0f);
-    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(PoseTwoBones(0.0f));
     GxLight* lamp = AddLight(gxLIGHTPOINT, 0.5f);
     GxLinkRemove(&lamp->inWorld);
     GxLinkInit(&lamp->inWorld);
@@ -814,7 +810,6 @@ TEST_F(ShaderSkinPipeTest, LampReachedThroughTwoSectorsIsCountedOnce)
     EXPECT_FLOAT_EQ(block[0][0], 1.0f / 4.0f);
     EXPECT_FLOAT_EQ(block[0][1], 0.0f) << "a second light in the group";
     EXPECT_FLOAT_EQ(block[3][0], 1.0f) << "the palette follows one light (group, position, colour)";
-    GxAnimationDestroy(twoBones);
 }
 
 // The element of `usage` in the instance's declaration (type 0xFF when there is none).
@@ -846,11 +841,7 @@ void ReadElement(GxD3D9InstanceHeader* header, const D3DVERTEXELEMENT9& e, GxUIn
 // Two weights go into the most compact type the device reads; a first weight above 1 is the vertex's one bone.
 TEST_F(ShaderSkinPipeTest, TwoWeightsTakeTheDevicesCompactType)
 {
-    const GxReal times[2] = {0.0f, 1.0f};
-    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
-    ASSERT_NE(twoBones, nullptr);
-    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.3f);
-    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(PoseTwoBones(0.3f));
     const DWORD normalised =
         D3DDTCAPS_UBYTE4N | D3DDTCAPS_SHORT2N | D3DDTCAPS_SHORT4N | D3DDTCAPS_USHORT2N | D3DDTCAPS_USHORT4N;
     const DWORD full = gxD3D9State.caps.DeclTypes | normalised;
@@ -867,14 +858,13 @@ TEST_F(ShaderSkinPipeTest, TwoWeightsTakeTheDevicesCompactType)
         SCOPED_TRACE(static_cast<int>(c.want));
         gxD3D9State.caps.DeclTypes = c.types;
         gxD3D9State.caps.VertexShaderVersion = c.shaderVersion;
-        ASSERT_TRUE(GxSkinPipelinesDestroy());
-        ASSERT_TRUE(GxSkinPipelinesCreate(1));
+        ASSERT_TRUE(RebuildSkinPipelines(1));
         GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f);
         GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
         skin->vertexBoneWeights[4 * 3] = 1.5f;  // vertex 3: one bone, whatever its second weight says
         ASSERT_TRUE(Render());
         ASSERT_EQ(skin->usesVertexShader, 1u);
-        auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+        auto* header = InstanceOf(atomic->geometry);
         const D3DVERTEXELEMENT9 weights = ElementOf(header, D3DDECLUSAGE_BLENDWEIGHT);
         EXPECT_EQ(weights.Type, c.want);
         EXPECT_EQ(ElementOf(header, D3DDECLUSAGE_BLENDINDICES).Type, D3DDECLTYPE_SHORT2);
@@ -888,26 +878,20 @@ TEST_F(ShaderSkinPipeTest, TwoWeightsTakeTheDevicesCompactType)
         GxAtomicDestroy(atomic);
     }
     gxD3D9State.caps.DeclTypes = full;
-    GxAnimationDestroy(twoBones);
 }
 
 // A palette larger than the constants hold: the processor blends into a stream of its own (positions and normals),
 // the prelit colours wait in a pooled stream, and each draw moves the vertices.
 TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
 {
-    const GxReal times[2] = {0.0f, 1.0f};
-    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
-    ASSERT_NE(twoBones, nullptr);
-    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.0f);
-    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(PoseTwoBones(0.0f));
     gxD3D9State.caps.MaxVertexShaderConst = 16;  // one bone past the fixed registers
-    ASSERT_TRUE(GxSkinPipelinesDestroy());
-    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    ASSERT_TRUE(RebuildSkinPipelines(1));
     GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f);
     ASSERT_TRUE(Render());
     GxGeometry* geometry = atomic->geometry;
     EXPECT_EQ(GxSkinGeometryGetSkin(geometry)->usesVertexShader, 0u);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    auto* header = InstanceOf(geometry);
     EXPECT_EQ(header->streams[0].pooled, 0u);
     EXPECT_EQ(header->streams[0].offset, 0u);
     EXPECT_EQ(header->streams[0].contents, gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS);
@@ -926,7 +910,6 @@ TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
     ReadElement(header, colour, 5, &stored, sizeof(stored));
     const GxRGBA& want = geometry->preLitLum[5];
     EXPECT_EQ(stored, D3DCOLOR_ARGB(want.alpha, want.red, want.green, want.blue));
-    GxAnimationDestroy(twoBones);
 }
 
 // A vertex buffer whose locks fail, with an error or with no memory.
@@ -960,7 +943,7 @@ TEST_F(ShaderSkinPipeTest, FailedLocksAreNeverWrittenThrough)
     GxD3D9VertexShaderSetAssembler(AssembleNothing);  // the processor layout
     GxAtomic* atomic = DrawnSkinnedAtomic(AssembleNothing);
     ASSERT_NE(atomic, nullptr);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    auto* header = InstanceOf(atomic->geometry);
     GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     for (const bool nullMemory : {false, true}) {
         SCOPED_TRACE(nullMemory ? "no memory" : "failed");
@@ -1018,7 +1001,7 @@ TEST_F(ShaderSkinPipeTest, SharedGeometryGivesEachAtomicItsLayout)
     Pose(1.0f);
     atomics = {posed};
     ASSERT_TRUE(Render());
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    auto* header = InstanceOf(geometry);
     EXPECT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
     atomics = {still};
     ASSERT_TRUE(Render());
@@ -1046,15 +1029,13 @@ void CountingEffectsRender(GxResourceEntry* entry, void* object, GxUInt8 type, G
 // blended on the processor even where shaders could do it, and drawn by the effects' render callback.
 TEST_F(ShaderSkinPipeTest, SkinTypesTakeTheirOwnPipelines)
 {
-    ASSERT_TRUE(GxSkinPipelinesDestroy());
-    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    ASSERT_TRUE(RebuildSkinPipelines(1));
     GxAtomic* atomic = UnlitSkinnedAtomic();
     for (const GxInt32 type : {1, 2, 3, 7}) {
         EXPECT_EQ(GxSkinAtomicInitPipeline(atomic, type)->pipeline, GxD3D9SkinGetPipeline(0)) << "type " << type;
     }
     EXPECT_EQ(GxD3D9SkinGetPipeline(1), nullptr);
-    ASSERT_TRUE(GxSkinPipelinesDestroy());
-    ASSERT_TRUE(GxSkinPipelinesCreate(1 | 2 | 4));
+    ASSERT_TRUE(RebuildSkinPipelines(1 | 2 | 4));
     for (const GxInt32 type : {1, 2, 3}) {
         GxPipeline* pipeline = GxD3D9SkinGetPipeline(type - 1);
         ASSERT_NE(pipeline, nullptr);
@@ -1070,7 +1051,7 @@ TEST_F(ShaderSkinPipeTest, SkinTypesTakeTheirOwnPipelines)
     GxD3D9SkinSetEffectsRenderCallback(nullptr);
     ASSERT_TRUE(rendered);
     EXPECT_EQ(effectsDraws, 1);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    auto* header = InstanceOf(atomic->geometry);
     EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
     // The same skin under the first type's pipeline goes back to the shader.
@@ -1084,8 +1065,7 @@ TEST_F(ShaderSkinPipeTest, SkinWithoutWeightsShowsItsRestPose)
 {
     // Hardware transform without shaders: the processor path's stream of its own.
     gxD3D9State.caps.PixelShaderVersion = 0;
-    ASSERT_TRUE(GxSkinPipelinesDestroy());
-    ASSERT_TRUE(GxSkinPipelinesCreate(1));
+    ASSERT_TRUE(RebuildSkinPipelines(1));
     GxAtomic* atomic = UnlitSkinnedAtomic();
     GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     GxReal* weights = skin->vertexBoneWeights;
@@ -1095,7 +1075,7 @@ TEST_F(ShaderSkinPipeTest, SkinWithoutWeightsShowsItsRestPose)
     skin->vertexBoneWeights = weights;
     ASSERT_TRUE(rendered);
     EXPECT_EQ(skin->usesVertexShader, 0u);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    auto* header = InstanceOf(atomic->geometry);
     EXPECT_EQ(header->streams[0].pooled, 0u);
     for (GxUInt32 v : {0u, 7u, 23u}) {
         const GxV3d p = StreamPosition(header, v);
@@ -1112,12 +1092,12 @@ TEST_F(ShaderSkinPipeTest, InstanceOfAnotherPipelineIsRebuiltForTheSkin)
     GxAtomic* atomic = UnlitSkinnedAtomic();
     atomic->pipeline = nullptr;
     ASSERT_TRUE(Render());
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    auto* header = InstanceOf(atomic->geometry);
     GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEATOMIC);
     Pose(1.0f);
     ASSERT_TRUE(Render());
     ASSERT_NE(atomic->geometry->repEntry, nullptr);
-    header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->geometry->repEntry + 1);
+    header = InstanceOf(atomic->geometry);
     EXPECT_EQ(header->streams[0].contents & gxD3D9STREAMNORMALS, gxD3D9STREAMNORMALS);
     EXPECT_EQ(ElementOf(header, D3DDECLUSAGE_NORMAL).Type, D3DDECLTYPE_FLOAT3) << "the blend's normals";
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
@@ -1201,11 +1181,7 @@ protected:
 // textured material colour modulates its ambient and directional light (the content tool's people).
 TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
 {
-    const GxReal times[2] = {0.0f, 1.0f};
-    GxAnimation* twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
-    ASSERT_NE(twoBones, nullptr);
-    hierarchy = MakePosedTwoBoneHierarchy(twoBones, 0.6f);
-    ASSERT_NE(hierarchy, nullptr);
+    ASSERT_TRUE(PoseTwoBones(0.6f));
     GxMaterial* material = GxMaterialCreate();
     ASSERT_NE(material, nullptr);
     material->color = {220, 160, 110, 255};
@@ -1267,7 +1243,6 @@ TEST_F(GlShaderSkinPipeTest, GeneratedShaderDrawsTheCharacterLikeTheProcessor)
         EXPECT_EQ(differing, 0) << "of " << covered << " covered pixels";
     }
     GxMaterialDestroy(material);
-    GxAnimationDestroy(twoBones);
 }
 
 // ---------------------------------------------------------------- the OpenGL back end's vertex shaders

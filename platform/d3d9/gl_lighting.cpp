@@ -261,7 +261,7 @@ void GlBackend::ApplyLitProgram(const D3D9State& state, const GlArrays& arrays)
         auto found = litPrograms_.find(packed);
         if (found == litPrograms_.end()) {
             GlLitProgram made;
-            made.program = GlCompileVertexProgram(ProgramText(key), 0);
+            made.program = GlCompileProgram(GL_VERTEX_SHADER, ProgramText(key), 0);
             made.extraLocation = made.program ? qgl.GetUniformLocation(made.program, "lightExtra") : -1;
             found = litPrograms_.emplace(packed, made).first;
         }

@@ -442,8 +442,9 @@ std::string GlVertexShaderText(const std::vector<DWORD>& tokens, std::string* er
                                unsigned relativeConstants = kGlShaderConstants, GlVertexShaderShape* shape = nullptr);
 // One past the highest of the first `count` registers that is not zero (bit for bit).
 unsigned GlConstantsInUse(const float (*constants)[4], unsigned count);
-// A GLSL vertex program with inputs v0.. bound to generic attributes 0..; 0 when it does not compile or link.
-GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs);
+// A GLSL program of one shader object of the kind (GL_VERTEX_SHADER or GL_FRAGMENT_SHADER) whose first `inputs`
+// inputs v0.. are bound to the generic attributes of the same number; 0 when it does not compile or link.
+GLuint GlCompileProgram(GLenum kind, const std::string& text, unsigned inputs);
 
 // GLSL fragment text running a ps_1_1 token stream after the fixed-function vertex stage; stage i's texture is a
 // cube map when bit i of cubeMask is set. *samplers (may be null) gets the mask of stages it samples. Empty (and
@@ -472,11 +473,6 @@ extern const char* const kGlFragmentFog;
 void GlSendFragmentFog(GLint location, const GlFogSent& fog);
 // Compiles and links a fragment program whose samplers s<i> read unit i; 0 when it fails.
 GLuint GlCompileFragmentProgram(const std::string& text);
-// GLSL pieces shared by the vertex and pixel shader translations: a vec4 literal, a source token's swizzle
-// (".xyzw"), and a destination token's write mask ("xz"; empty when nothing is written).
-std::string GlShaderLiteral(const float v[4]);
-std::string GlShaderSwizzle(DWORD token);
-std::string GlShaderWriteMask(DWORD token);
 // The back end's side of a pixel shader: refused when GL cannot run it.
 HRESULT GlCreatePixelShader(D3D9ShaderData* shader, bool open);
 void GlDestroyPixelShader(D3D9ShaderData* shader, bool open, GLuint* boundProgram);

@@ -4,10 +4,8 @@
 // Sections: translation (pure), program objects, draw setup.
 #include "platform/d3d9/device_local.h"
 #include "platform/d3d9/gl_local.h"
-#include "platform/d3d9/shader_local.h"
+#include "platform/d3d9/gl_translate_local.h"
 
-#include <cstdio>
-#include <cstring>
 #include <map>
 
 // ---------------------------------------------------------------- translation
@@ -17,77 +15,53 @@ namespace {
 constexpr DWORD kPixelShaderVersion11 = 0xFFFF0101u;
 constexpr DWORD kShiftMask = 0xFu;
 constexpr DWORD kShiftX2 = 1, kShiftX4 = 2, kShiftD4 = 14, kShiftD2 = 15;
+constexpr int kMinPixelParams = 1;
 
 const char* const kPixelPrelude = "#version 120\n"
                                   "uniform vec4 c[8];\n";
 
-struct PixelDef {
-    DWORD index;
-    float v[4];
+const char* const kCannotWrite = "register a pixel shader cannot write";
+// What a ps_1_1 instruction reads: temporaries, the two colours, the constants and the texture registers.
+const GlRegisterRule kPixelSources[] = {
+    {SHREG_TEMP, kPs11Temps, "r", "temporary register out of range"},
+    {SHREG_INPUT, kPs11Inputs, "v", "colour input out of range"},
+    {SHREG_CONST, kPs11Constants, "c", "constant register out of range"},
+    {SHREG_ADDR, kPs11Textures, "t", "texture register out of range"},
+};
+// What it writes: temporaries and texture registers.
+const GlRegisterRule kPixelDests[] = {
+    {SHREG_TEMP, kPs11Temps, "r", kCannotWrite},
+    {SHREG_ADDR, kPs11Textures, "t", kCannotWrite},
 };
 
-class PixelTranslator {
+class PixelTranslator : public GlShaderTranslator {
 public:
-    PixelTranslator(const std::vector<DWORD>& tokens, unsigned cubeMask) : tokens_(tokens), cubeMask_(cubeMask) {}
+    PixelTranslator(const std::vector<DWORD>& tokens, unsigned cubeMask)
+        : GlShaderTranslator(tokens), cubeMask_(cubeMask)
+    {}
     bool Run(std::string* text, unsigned* samplers, std::string* error);
 
 private:
     bool Source(DWORD token, std::string* out);
     bool Dest(DWORD token, std::string* name, std::string* mask);
     bool Texture(DWORD opcode, DWORD dest);
-    bool Instruction(DWORD opcode, bool coissue, const DWORD* params, int count);
+    bool Instruction(DWORD instruction, const DWORD* params, int count) override;
     void FlushWrites();
-    bool Fail(const char* what)
-    {
-        error_ = what;
-        return false;
-    }
 
-    const std::vector<DWORD>& tokens_;
     const unsigned cubeMask_;
-    std::vector<PixelDef> defs_;
     unsigned samplers_ = 0;
     int temps_ = 0;
-    std::string body_;
     std::string pending_;  // writes of the instruction (pair) computed last
-    std::string error_;
 };
 
 bool PixelTranslator::Source(DWORD token, std::string* out)
 {
-    const DWORD type = D3D9ShaderRegTypeOf(token);
-    const DWORD index = token & kShaderRegNumMask;
     if (token & kShaderRelativeBit)
         return Fail("pixel shaders have no relative addressing");
     std::string reg;
-    switch (type) {
-    case SHREG_TEMP:
-        if (index >= kPs11Temps)
-            return Fail("temporary register out of range");
-        reg = "r" + std::to_string(index);
-        break;
-    case SHREG_INPUT:
-        if (index >= kPs11Inputs)
-            return Fail("colour input out of range");
-        reg = "v" + std::to_string(index);
-        break;
-    case SHREG_CONST:
-        if (index >= kPs11Constants)
-            return Fail("constant register out of range");
-        reg = "c[" + std::to_string(index) + "]";
-        for (const PixelDef& d : defs_) {
-            if (d.index == index)
-                reg = GlShaderLiteral(d.v);
-        }
-        break;
-    case SHREG_ADDR:
-        if (index >= kPs11Textures)
-            return Fail("texture register out of range");
-        reg = "t" + std::to_string(index);
-        break;
-    default:
-        return Fail("register type a pixel shader cannot read");
-    }
+    if (!RegisterName(D3D9ShaderRegTypeOf(token), token & kShaderRegNumMask, kPixelSources,
+                      "register type a pixel shader cannot read", &reg))
+        return false;
     std::string value = "(" + reg + GlShaderSwizzle(token) + ")";
     switch ((token >> kShaderSrcModShift) & 0xFu) {
     case SHMOD_NONE:
@@ -125,14 +99,8 @@ bool PixelTranslator::Source(DWORD token, std::string* out)
 
 bool PixelTranslator::Dest(DWORD token, std::string* name, std::string* mask)
 {
-    const DWORD type = D3D9ShaderRegTypeOf(token);
-    const DWORD index = token & kShaderRegNumMask;
-    if (type == SHREG_TEMP && index < kPs11Temps)
-        *name = "r" + std::to_string(index);
-    else if (type == SHREG_ADDR && index < kPs11Textures)
-        *name = "t" + std::to_string(index);
-    else
-        return Fail("register a pixel shader cannot write");
+    if (!RegisterName(D3D9ShaderRegTypeOf(token), token & kShaderRegNumMask, kPixelDests, kCannotWrite, name))
+        return false;
     *mask = GlShaderWriteMask(token);
     return true;
 }
@@ -165,19 +133,15 @@ void PixelTranslator::FlushWrites()
     pending_.clear();
 }
 
-bool PixelTranslator::Instruction(DWORD opcode, bool coissue, const DWORD* params, int count)
+bool PixelTranslator::Instruction(DWORD instruction, const DWORD* params, int count)
 {
-    if (opcode == SHOP_NOP)
-        return true;
+    const DWORD opcode = instruction & kShaderOpcodeMask;
     if (opcode == SHOP_DEF) {
-        PixelDef d;
-        d.index = params[0] & kShaderRegNumMask;
-        std::memcpy(d.v, params + 1, sizeof(d.v));
-        defs_.push_back(d);
+        Define(params);
         return true;
     }
     // A co-issued instruction reads the registers as they were before its partner wrote them.
-    if (!coissue)
+    if (!(instruction & kShaderCoissueBit))
         FlushWrites();
     if (opcode == SHOP_TEX || opcode == SHOP_TEXCOORD || opcode == SHOP_TEXKILL)
         return Texture(opcode, params[0]);
@@ -252,34 +216,9 @@ bool PixelTranslator::Instruction(DWORD opcode, bool coissue, const DWORD* param
 
 bool PixelTranslator::Run(std::string* text, unsigned* samplers, std::string* error)
 {
-    if (tokens_.empty() || tokens_[0] != kPixelShaderVersion11) {
-        *error = "not a ps_1_1 stream";
+    // Every instruction this translation runs has parameters: one without (nop) is refused with the unknown ones.
+    if (!Walk(kPixelShaderVersion11, "not a ps_1_1 stream", kMinPixelParams, error))
         return false;
-    }
-    size_t at = 1;
-    bool ended = false;
-    while (at < tokens_.size()) {
-        const DWORD instruction = tokens_[at++];
-        const DWORD opcode = instruction & kShaderOpcodeMask;
-        if (opcode == SHOP_END) {
-            ended = true;
-            break;
-        }
-        const int count = D3D9ShaderParamCount(opcode);
-        if (count < 1 || tokens_.size() - at < static_cast<size_t>(count)) {
-            *error = "unknown instruction or truncated stream";
-            return false;
-        }
-        if (!Instruction(opcode, (instruction & kShaderCoissueBit) != 0, tokens_.data() + at, count)) {
-            *error = error_;
-            return false;
-        }
-        at += static_cast<size_t>(count);
-    }
-    if (!ended) {
-        *error = "no end token";
-        return false;
-    }
     FlushWrites();
     std::string out = std::string(kPixelPrelude) + kGlFragmentFog;
     for (DWORD i = 0; i < kPs11Textures; ++i) {
@@ -329,25 +268,7 @@ void GlSendFragmentFog(GLint location, const GlFogSent& sent)
 // A fragment program of one shader object; the samplers s<i> read texture unit i. 0 when it does not compile.
 GLuint GlCompileFragmentProgram(const std::string& text)
 {
-    const GLuint shader = qgl.CreateShader(GL_FRAGMENT_SHADER);
-    if (!shader)
-        return 0;
-    const GLchar* source = text.c_str();
-    qgl.ShaderSource(shader, 1, &source, nullptr);
-    qgl.CompileShader(shader);
-    GLint ok = GL_FALSE;
-    qgl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    GLuint program = ok == GL_TRUE ? qgl.CreateProgram() : 0;
-    if (program) {
-        qgl.AttachShader(program, shader);
-        qgl.LinkProgram(program);
-        qgl.GetProgramiv(program, GL_LINK_STATUS, &ok);
-        if (ok != GL_TRUE) {
-            qgl.DeleteProgram(program);
-            program = 0;
-        }
-    }
-    qgl.DeleteShader(shader);
+    const GLuint program = GlCompileProgram(GL_FRAGMENT_SHADER, text, 0);
     if (!program)
         return 0;
     qgl.UseProgram(program);

@@ -3,10 +3,9 @@
 // Sections: translation (pure), program objects, draw setup.
 #include "platform/d3d9/device_local.h"
 #include "platform/d3d9/gl_local.h"
-#include "platform/d3d9/shader_local.h"
+#include "platform/d3d9/gl_translate_local.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 // ---------------------------------------------------------------- translation
@@ -33,16 +32,26 @@ const char* const kShaderPrelude = "uniform vec4 pixelCentre;\n"
                                    "}\n";
 
 constexpr DWORD kVertexShaderMajor11 = 0xFFFE0101u;
+constexpr int kMinVertexParams = 0;
 
-struct Def {
-    DWORD index;
-    float v[4];
+const char* const kTempOutOfRange = "temporary register out of range";
+// What a vs_1_1 instruction reads by a fixed index: temporaries, inputs and constants.
+const GlRegisterRule kVertexSources[] = {
+    {SHREG_TEMP, kVs11Temps, "r", kTempOutOfRange},
+    {SHREG_INPUT, kVs11Inputs, "v", "input register out of range"},
+    {SHREG_CONST, kGlShaderConstants, "c", "constant register out of range"},
+};
+// What it writes by name; the address register and the rasteriser outputs are apart.
+const GlRegisterRule kVertexDests[] = {
+    {SHREG_TEMP, kVs11Temps, "r", kTempOutOfRange},
+    {SHREG_ATTROUT, kVs11ColorOuts, "oD", "colour output out of range"},
+    {SHREG_TEXCRDOUT, kVs11TexOuts, "oT", "texture coordinate output out of range"},
 };
 
-class Translator {
+class Translator : public GlShaderTranslator {
 public:
     Translator(const std::vector<DWORD>& tokens, unsigned relativeConstants)
-        : tokens_(tokens), relativeConstants_(std::min(relativeConstants, kGlShaderConstants))
+        : GlShaderTranslator(tokens), relativeConstants_(std::min(relativeConstants, kGlShaderConstants))
     {}
     bool Run(std::string* text, std::string* error);
     GlVertexShaderShape Shape() const;
@@ -50,23 +59,14 @@ public:
 private:
     bool Source(DWORD token, int rowOffset, std::string* out);
     bool Dest(DWORD token, std::string* name, std::string* mask, bool* scalar, bool* address);
-    bool Instruction(DWORD opcode, const DWORD* params, int count);
-    bool Fail(const char* what)
-    {
-        error_ = what;
-        return false;
-    }
+    bool Instruction(DWORD instruction, const DWORD* params, int count) override;
 
-    const std::vector<DWORD>& tokens_;
     const unsigned relativeConstants_;
-    std::vector<Def> defs_;
     unsigned inputsDeclared_ = 0;
     unsigned inputsRead_ = 0;
     unsigned directConstants_ = 0;  // one past the highest register read by a fixed index
     bool relative_ = false;
     unsigned texWritten_ = 0;  // texture coordinate outputs written
-    std::string body_;
-    std::string error_;
 };
 
 bool Translator::Source(DWORD token, int rowOffset, std::string* out)
@@ -74,39 +74,17 @@ bool Translator::Source(DWORD token, int rowOffset, std::string* out)
     const DWORD type = D3D9ShaderRegTypeOf(token);
     const DWORD index = (token & kShaderRegNumMask) + static_cast<DWORD>(rowOffset);
     std::string reg;
-    switch (type) {
-    case SHREG_TEMP:
-        if (index >= kVs11Temps)
-            return Fail("temporary register out of range");
-        reg = "r" + std::to_string(index);
-        break;
-    case SHREG_INPUT:
-        if (index >= kVs11Inputs)
-            return Fail("input register out of range");
-        inputsRead_ |= 1u << index;
-        reg = "v" + std::to_string(index);
-        break;
-    case SHREG_CONST:
-        if (token & kShaderRelativeBit) {
-            reg = "C(a0 + " + std::to_string(index) + ")";
-            relative_ = true;
-            break;
-        }
-        if (index >= kGlShaderConstants)
-            return Fail("constant register out of range");
-        reg.clear();
-        // A def made before this instruction replaces the uploaded constant.
-        for (const Def& d : defs_) {
-            if (d.index == index)
-                reg = GlShaderLiteral(d.v);
-        }
-        if (reg.empty()) {
-            reg = "c[" + std::to_string(index) + "]";
+    if (type == SHREG_CONST && (token & kShaderRelativeBit)) {
+        reg = "C(a0 + " + std::to_string(index) + ")";
+        relative_ = true;
+    } else {
+        if (!RegisterName(type, index, kVertexSources, "register type a vertex shader cannot read", &reg))
+            return false;
+        if (type == SHREG_INPUT)
+            inputsRead_ |= 1u << index;
+        // A constant read is uploaded unless a def made before this instruction replaced it.
+        if (type == SHREG_CONST && !DefinedLiteral(index, nullptr))
             directConstants_ = std::max(directConstants_, index + 1);
-        }
-        break;
-    default:
-        return Fail("register type a vertex shader cannot read");
     }
     const std::string swz = GlShaderSwizzle(token);
     const DWORD mod = (token >> kShaderSrcModShift) & 0xFu;
@@ -122,18 +100,13 @@ bool Translator::Dest(DWORD token, std::string* name, std::string* mask, bool* s
     const DWORD index = token & kShaderRegNumMask;
     *scalar = false;
     *address = false;
-    switch (type) {
-    case SHREG_TEMP:
-        if (index >= kVs11Temps)
-            return Fail("temporary register out of range");
-        *name = "r" + std::to_string(index);
-        break;
-    case SHREG_ADDR:
+    if (type == SHREG_ADDR) {
         if (index != 0)
             return Fail("address register out of range");
         *address = true;
         return true;
-    case SHREG_RASTOUT:
+    }
+    if (type == SHREG_RASTOUT) {
         if (index == SHRAST_POSITION)
             *name = "oPos";
         else if (index == SHRAST_FOG)
@@ -142,28 +115,18 @@ bool Translator::Dest(DWORD token, std::string* name, std::string* mask, bool* s
             *name = "oPts", *scalar = true;
         else
             return Fail("rasteriser output out of range");
-        break;
-    case SHREG_ATTROUT:
-        if (index >= kVs11ColorOuts)
-            return Fail("colour output out of range");
-        *name = "oD" + std::to_string(index);
-        break;
-    case SHREG_TEXCRDOUT:
-        if (index >= kVs11TexOuts)
-            return Fail("texture coordinate output out of range");
-        *name = "oT" + std::to_string(index);
-        if ((token >> kShaderMaskShift) & kShaderFullMask)
-            texWritten_ |= 1u << index;
-        break;
-    default:
-        return Fail("register type a vertex shader cannot write");
+    } else if (!RegisterName(type, index, kVertexDests, "register type a vertex shader cannot write", name)) {
+        return false;
     }
+    if (type == SHREG_TEXCRDOUT && ((token >> kShaderMaskShift) & kShaderFullMask))
+        texWritten_ |= 1u << index;
     *mask = GlShaderWriteMask(token);
     return true;
 }
 
-bool Translator::Instruction(DWORD opcode, const DWORD* params, int count)
+bool Translator::Instruction(DWORD instruction, const DWORD* params, int count)
 {
+    const DWORD opcode = instruction & kShaderOpcodeMask;
     if (opcode == SHOP_NOP)
         return true;
     if (opcode == SHOP_DCL) {
@@ -173,10 +136,7 @@ bool Translator::Instruction(DWORD opcode, const DWORD* params, int count)
         return true;
     }
     if (opcode == SHOP_DEF) {
-        Def d;
-        d.index = params[0] & kShaderRegNumMask;
-        std::memcpy(d.v, params + 1, sizeof(d.v));
-        defs_.push_back(d);
+        Define(params);
         return true;
     }
     std::string expr;
@@ -288,33 +248,8 @@ bool Translator::Instruction(DWORD opcode, const DWORD* params, int count)
 
 bool Translator::Run(std::string* text, std::string* error)
 {
-    if (tokens_.empty() || tokens_[0] != kVertexShaderMajor11) {
-        *error = "not a vs_1_1 stream";
+    if (!Walk(kVertexShaderMajor11, "not a vs_1_1 stream", kMinVertexParams, error))
         return false;
-    }
-    size_t at = 1;
-    bool ended = false;
-    while (at < tokens_.size()) {
-        const DWORD opcode = tokens_[at++] & kShaderOpcodeMask;
-        if (opcode == SHOP_END) {
-            ended = true;
-            break;
-        }
-        const int count = D3D9ShaderParamCount(opcode);
-        if (count < 0 || tokens_.size() - at < static_cast<size_t>(count)) {
-            *error = "unknown instruction or truncated stream";
-            return false;
-        }
-        if (!Instruction(opcode, tokens_.data() + at, count)) {
-            *error = error_;
-            return false;
-        }
-        at += static_cast<size_t>(count);
-    }
-    if (!ended) {
-        *error = "no end token";
-        return false;
-    }
     const unsigned constants = Shape().constants;
     std::string out = "#version 120\nuniform vec4 c[" + std::to_string(constants) + "];\n";
     out += kShaderPrelude;
@@ -411,11 +346,11 @@ const std::vector<int>& GlLayoutRegisters(GlShader* s, const std::vector<DWORD>&
 
 }  // namespace
 
-// Compiles and links a GLSL vertex program; inputs v0..v(inputs-1) are bound to the generic attributes of the
-// same number before linking. 0 when the text does not compile or link: callers then fall back.
-GLuint GlCompileVertexProgram(const std::string& text, unsigned inputs)
+// Compiles and links a GLSL program; inputs v0..v(inputs-1) are bound to the generic attributes of the same number
+// before linking. 0 when the text does not compile or link: callers then fall back.
+GLuint GlCompileProgram(GLenum kind, const std::string& text, unsigned inputs)
 {
-    const GLuint shader = qgl.CreateShader(GL_VERTEX_SHADER);
+    const GLuint shader = qgl.CreateShader(kind);
     if (!shader)
         return 0;
     const GLchar* source = text.c_str();
@@ -467,7 +402,7 @@ HRESULT GlLinkShader(GlShader* s, const std::vector<DWORD>& tokens, unsigned inU
     const std::string text = GlVertexShaderText(tokens, &error, GlRelativeConstants(inUse), &shape);
     if (text.empty())
         return D3DERR_INVALIDCALL;
-    const GLuint program = GlCompileVertexProgram(text, kVs11Inputs);
+    const GLuint program = GlCompileProgram(GL_VERTEX_SHADER, text, kVs11Inputs);
     if (!program)
         return D3DERR_NOTAVAILABLE;
     if (s->program)
@@ -900,34 +835,4 @@ void GlBackend::ApplyShaderState(const D3D9State& state)
         s->centre[1] = m[13];
         s->centreSent = true;
     }
-}
-
-std::string GlShaderLiteral(const float v[4])
-{
-    char buffer[160];
-    std::snprintf(buffer, sizeof(buffer), "vec4(%.9g, %.9g, %.9g, %.9g)", static_cast<double>(v[0]),
-                  static_cast<double>(v[1]), static_cast<double>(v[2]), static_cast<double>(v[3]));
-    return buffer;
-}
-
-std::string GlShaderSwizzle(DWORD token)
-{
-    static const char kComponents[] = "xyzw";
-    const DWORD swizzle = (token >> kShaderSwizzleShift) & 0xFFu;
-    std::string swz = ".";
-    for (int i = 0; i < 4; ++i)
-        swz += kComponents[(swizzle >> (2 * i)) & 3u];
-    return swz;
-}
-
-std::string GlShaderWriteMask(DWORD token)
-{
-    static const char kComponents[] = "xyzw";
-    const DWORD bits = (token >> kShaderMaskShift) & kShaderFullMask;
-    std::string mask;
-    for (int i = 0; i < 4; ++i) {
-        if (bits & (1u << i))
-            mask += kComponents[i];
-    }
-    return mask;
 }
