@@ -9,7 +9,7 @@
 #include <list>
 #include <memory>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 #include "engine/world/object.h"
 
 // Makes one object class from a creation descriptor; found by its name.

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 #include "engine/world/asset.h"
 #include "gfx/world/clump.h"
 

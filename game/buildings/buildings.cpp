@@ -3,11 +3,11 @@
 
 #include "game/buildings/door.h"
 #include "game/buildings/facility.h"
-#include "game/buildings/floors.h"
 #include "game/buildings/scalable.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
 #include "game/world/factories.h"
+#include "game/world/floors.h"
 #include "game/world/gameparticles.h"
 #include "game/world/objectmgr.h"
 

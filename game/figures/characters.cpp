@@ -5,8 +5,8 @@
 #include "game/buildings/placement.h"
 #include "game/figures/criminal.h"
 #include "game/figures/shopper.h"
-#include "game/shell/game.h"
 #include "game/world/factories.h"
+#include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
 
 namespace {
@@ -51,7 +51,7 @@ void OnObjectRemoved(CFerroxObject* object, CFerroxObject* removed)
 }
 
 // The world of the level being played, which characters shown again go back into.
-CFerroxWorld* LevelWorld() { return g_pGame ? g_pGame->GetWorld() : nullptr; }
+CFerroxWorld* LevelWorld() { return g_pGameContext ? g_pGameContext->GetWorld() : nullptr; }
 
 // The object build mode holds: shoppers do not set out for it.
 CFerroxObject* HeldObject()

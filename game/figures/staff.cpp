@@ -15,10 +15,10 @@
 #include "engine/navigation/blockgrid.h"
 #include "game/buildings/building.h"
 #include "game/figures/criminal.h"
-#include "game/shell/game.h"
-#include "game/shell/statistics.h"
 #include "game/world/factories.h"
+#include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "game/world/templates.h"
 #include "gfx/2d/charset.h"
 
@@ -242,7 +242,7 @@ void CStaff::UpdateAI(float dt)
         return;
     }
     CAICharacter::UpdateAI(dt);
-    if (!g_pGame || !g_pGame->m_newDay)
+    if (!g_pGameContext || !g_pGameContext->IsNewDay())
         return;
     CStatistics* stats = Statistics();
     if (!stats)

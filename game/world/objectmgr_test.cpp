@@ -6,9 +6,9 @@
 
 #include "engine/navigation/blockmesh.h"
 #include "game/shell/game_testing.h"
-#include "game/shell/statistics.h"
 #include "game/testsupport/objectmgr.h"
 #include "game/world/factories.h"
+#include "game/world/statistics.h"
 
 namespace {
 
