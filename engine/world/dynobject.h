@@ -16,7 +16,8 @@
 class CFerroxObjectFactory : public CFerroxBase {
 public:
     CFerroxObjectFactory() : m_pWorld(nullptr) {}
-    virtual CFerroxObject* CreateObject(const FerroxObjectDescriptor* descriptor) = 0;
+    // The new object, or null when the factory makes none.
+    virtual std::unique_ptr<CFerroxObject> CreateObject(const FerroxObjectDescriptor* descriptor) = 0;
     virtual CFerroxWorld* SetOwner(CFerroxWorld* world)
     {
         m_pWorld = world;

@@ -14,12 +14,6 @@
 namespace {
 
 template <typename T>
-CFerroxObjectFactory* MakeFactory()
-{
-    return new CGameObjectFactory<T>();
-}
-
-template <typename T>
 int IsOf(CFerroxObject* object)
 {
     return dynamic_cast<T*>(object) != nullptr ? 1 : 0;
@@ -99,15 +93,15 @@ void RegisterBuildingClasses()
     SetBuildingHooks(building);
     CFloorManager::SetCellFilter(BuildingStoreyFilter);
 
-    SetObjectFactoryMaker(kScalableObjectFactoryName, MakeFactory<CScalableObject>);
-    SetObjectFactoryMaker(kShopFactoryName, MakeFactory<CShop>);
-    SetObjectFactoryMaker(kDoorObjectFactoryName, MakeFactory<CDoorObject>);
-    SetObjectFactoryMaker(kStairsObjectFactoryName, MakeFactory<CStairs>);
-    SetObjectFactoryMaker(kSceneryObjectFactoryName, MakeFactory<CSceneryObject>);
-    SetObjectFactoryMaker(kUsableObjectFactoryName, MakeFactory<CUsableObject>);
-    SetObjectFactoryMaker(kBaseObjectFactoryName, MakeFactory<CBaseObject>);
-    SetObjectFactoryMaker(kPathableObjectFactoryName, MakeFactory<CPathableObject>);
-    SetObjectFactoryMaker(kAtriumObjectFactoryName, MakeFactory<CAtriumObject>);
+    SetObjectFactoryMaker(kScalableObjectFactoryName, MakeGameObjectFactory<CScalableObject>);
+    SetObjectFactoryMaker(kShopFactoryName, MakeGameObjectFactory<CShop>);
+    SetObjectFactoryMaker(kDoorObjectFactoryName, MakeGameObjectFactory<CDoorObject>);
+    SetObjectFactoryMaker(kStairsObjectFactoryName, MakeGameObjectFactory<CStairs>);
+    SetObjectFactoryMaker(kSceneryObjectFactoryName, MakeGameObjectFactory<CSceneryObject>);
+    SetObjectFactoryMaker(kUsableObjectFactoryName, MakeGameObjectFactory<CUsableObject>);
+    SetObjectFactoryMaker(kBaseObjectFactoryName, MakeGameObjectFactory<CBaseObject>);
+    SetObjectFactoryMaker(kPathableObjectFactoryName, MakeGameObjectFactory<CPathableObject>);
+    SetObjectFactoryMaker(kAtriumObjectFactoryName, MakeGameObjectFactory<CAtriumObject>);
 
     ObjectClassHooks hooks = {};
     hooks.isOfKind[OBJECT_LIST_SHOPS] = IsOf<CShop>;

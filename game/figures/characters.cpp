@@ -12,12 +12,6 @@
 namespace {
 
 template <typename T>
-CFerroxObjectFactory* MakeFactory()
-{
-    return new CGameObjectFactory<T>();
-}
-
-template <typename T>
 int IsOf(CFerroxObject* object)
 {
     return dynamic_cast<T*>(object) != nullptr ? 1 : 0;
@@ -64,8 +58,8 @@ CFerroxObject* HeldObject()
 
 void RegisterCharacterClasses()
 {
-    SetObjectFactoryMaker(kShopperFactoryName, MakeFactory<CShopper>);
-    SetObjectFactoryMaker(kCriminalFactoryName, MakeFactory<CCriminal>);
+    SetObjectFactoryMaker(kShopperFactoryName, MakeGameObjectFactory<CShopper>);
+    SetObjectFactoryMaker(kCriminalFactoryName, MakeGameObjectFactory<CCriminal>);
 
     ObjectClassHooks hooks = {};
     hooks.isOfKind[OBJECT_LIST_SHOPPERS] = IsOf<CShopper>;

@@ -686,12 +686,6 @@ int CSecurity::Load(CFerroxFile* file)
 namespace {
 
 template <typename T>
-CFerroxObjectFactory* MakeStaffFactory()
-{
-    return new CGameObjectFactory<T>();
-}
-
-template <typename T>
 int IsStaffOf(CFerroxObject* object)
 {
     return dynamic_cast<T*>(object) != nullptr ? 1 : 0;
@@ -701,9 +695,9 @@ int IsStaffOf(CFerroxObject* object)
 
 void RegisterStaffClasses()
 {
-    SetObjectFactoryMaker(kCleanerFactoryName, MakeStaffFactory<CCleaner>);
-    SetObjectFactoryMaker(kSecurityFactoryName, MakeStaffFactory<CSecurity>);
-    SetObjectFactoryMaker(kMaintenanceFactoryName, MakeStaffFactory<CMaintenance>);
+    SetObjectFactoryMaker(kCleanerFactoryName, MakeGameObjectFactory<CCleaner>);
+    SetObjectFactoryMaker(kSecurityFactoryName, MakeGameObjectFactory<CSecurity>);
+    SetObjectFactoryMaker(kMaintenanceFactoryName, MakeGameObjectFactory<CMaintenance>);
     ObjectClassHooks hooks = {};
     hooks.isOfKind[OBJECT_LIST_CLEANERS] = IsStaffOf<CCleaner>;
     hooks.isOfKind[OBJECT_LIST_MAINTENANCE] = IsStaffOf<CMaintenance>;
