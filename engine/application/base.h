@@ -80,9 +80,9 @@ public:
     const char* GetStartFailure() const { return m_startFailure.empty() ? nullptr : m_startFailure.c_str(); }
     void SetStartFailure(const std::string& failure) { m_startFailure = failure; }
     float GetFrameTime() const { return m_times[0]; }
+    float GetGameTime() const { return m_times[1]; }
     CFerroxCamera* GetCamera() override { return m_pCamera.get(); }
     CFerroxTechTree* GetTechTree() override { return m_pTechTree.get(); }
-    float GetGameTime() const { return m_times[1]; }
 
     std::unique_ptr<CFerroxTagTree> m_pGameData;
     HWND m_hWnd;

@@ -19,7 +19,6 @@ class CFerroxBlockMesh;
 class CFerroxObject;
 class CFerroxObjectFactory;
 class CFerroxAssetSet;
-class CFerroxSpline;
 class CCriminal;
 class CShopper;
 class CStaff;
@@ -57,7 +56,7 @@ void ResetSpawnerHooks();
 
 class CSpawner : public CSpawnPointTarget {
 public:
-    // The spawner the world's loader hands spawn points to (the last one made), or null.
+    // The last spawner made that still exists, or null: the characters' way out is one of its spawn points.
     static CSpawner* GetInstance();
 
     CSpawner();
