@@ -13,12 +13,12 @@
 #include "engine/data/file.h"
 #include "game/shell/conditions.h"
 #include "game/shell/game.h"
-#include "game/shell/stack.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/testsupport/headless.h"
+#include "ui/toolkit/stack.h"
 
 namespace {
 

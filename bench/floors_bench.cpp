@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/world/object.h"
-#include "game/buildings/floors.h"
+#include "game/world/floors.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/d3d9_testing.h"

@@ -11,13 +11,13 @@
 #include "bench/gameroot_local.h"
 #include "bench/mall_local.h"
 #include "engine/data/techtree.h"
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
+#include "game/buildings/objectsreader.h"
 #include "game/figures/characters.h"
 #include "game/figures/spawner.h"
 #include "game/figures/staff.h"
 #include "game/shell/savegame.h"
-#include "game/shell/statistics.h"
-#include "game/world/objectsreader.h"
+#include "game/world/statistics.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include "engine/data/tagtree.h"
 #include "engine/navigation/blockmesh.h"
 #include "game/buildings/buildings.h"
-#include "game/buildings/floors.h"
 #include "game/buildings/placement.h"
 #include "game/shell/game.h"
 #include "game/world/factories.h"
+#include "game/world/floors.h"
 #include "game/world/objectmgr.h"
 
 class BenchMall {

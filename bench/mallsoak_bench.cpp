@@ -19,11 +19,11 @@
 #include "engine/data/random.h"
 #include "engine/data/tagtree.h"
 #include "engine/data/techtree.h"
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
 #include "game/figures/characters.h"
 #include "game/figures/spawner.h"
 #include "game/figures/staff.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 namespace {
 

@@ -131,7 +131,9 @@ endfunction()
 
 # mall_write_layer_table(path): the table tools/layercheck reads the tree's includes against, one record a line,
 # paths relative to the source tree:
-#   module <name> <folder>...      a module and the folders of its sources and headers
+#   module <name> <folder>...      a module and the folders of its sources and headers: its rooms, bottom-up as
+#                                  declared (mall_module, then each mall_module_folder), a file of the library
+#                                  including only its own room and those before it
 #   links <target> <module>...     the modules a library or program links, directly or through others
 #   source <target> <file>         a source the target compiles
 # A module's library is the target of its own name.
@@ -182,8 +184,9 @@ function(mall_write_layer_table path)
   file(WRITE ${path} "${table}")
 endfunction()
 
-# A second folder of a module: its sources join the library, its tests the module's test program, its fuzz
-# targets the corpus replays.
+# A further folder of a module, declared above the module's folders before it: the folders are the module's rooms,
+# bottom-up, as the modules are (tools/layercheck holds the library's includes to that order). Its sources join the
+# library, its tests the module's test program, its fuzz targets the corpus replays.
 function(mall_module_folder name dir)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_test.cpp)

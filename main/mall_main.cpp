@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/application/app.h"
-#include "engine/application/startup.h"
+#include "engine/data/startup.h"
 #include "engine/navigation/character.h"
 #include "game/shell/game.h"
 #include "game/shell/sound.h"

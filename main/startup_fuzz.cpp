@@ -13,7 +13,7 @@
 #include <string>
 
 #include "engine/application/app.h"
-#include "engine/application/startup.h"
+#include "engine/data/startup.h"
 #include "game/shell/game.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"

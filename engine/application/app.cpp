@@ -13,7 +13,7 @@
 #include "engine/application/base.h"
 #include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
-#include "engine/application/startup.h"
+#include "engine/data/startup.h"
 #include "engine/data/tagtree.h"
 #include "engine/world/camera.h"
 #include "engine/world/clumpext.h"

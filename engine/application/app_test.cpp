@@ -18,7 +18,7 @@
 #include "engine/application/base.h"
 #include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
-#include "engine/application/startup.h"
+#include "engine/data/startup.h"
 #include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
 #include "engine/world/clumpext.h"
@@ -221,7 +221,7 @@ protected:
         delete g_pFerroxApp;
         g_pFerroxApp = nullptr;
         delete g_pFerroxGame;
-        g_pFerroxGame = nullptr;
+        FerroxSetGame(nullptr);
         FerroxResetAppPlatform();
         std::filesystem::current_path(m_previous);
         g_FerroxDebugSettings.SetDefaults();
@@ -232,7 +232,7 @@ protected:
         auto* app = new TestApp();
         g_pFerroxApp = app;
         game = new RecordingGame();
-        g_pFerroxGame = game;
+        FerroxSetGame(game);
         app->m_pGame = game;
         app->Create(nullptr);
         return app;
@@ -245,7 +245,7 @@ protected:
         delete app;
         g_pFerroxApp = nullptr;
         delete g_pFerroxGame;
-        g_pFerroxGame = nullptr;
+        FerroxSetGame(nullptr);
     }
     RecordingGame* game = nullptr;
 
@@ -422,14 +422,14 @@ TEST_F(App, EntrySequenceTearsDownAfterEveryOutcome)
             ++gameMade;
             auto* made = new RecordingGame();
             made->quitAfter = 1;
-            g_pFerroxGame = made;
+            FerroxSetGame(made);
             *out = made;
             return made;
         },
         []() {
             ++gameDestroyed;
             delete g_pFerroxGame;
-            g_pFerroxGame = nullptr;
+            FerroxSetGame(nullptr);
         },
     };
     // A previous instance: nothing is created.

@@ -1,4 +1,4 @@
-// Engine base class, the game base with its clocks and owned objects, and the debug switches.
+// The game base with its clocks and owned objects, and the debug switches.
 #include "engine/application/base.h"
 
 #include <cstring>
@@ -11,10 +11,8 @@
 #include "engine/world/camera.h"
 #include "engine/world/level.h"
 #include "gfx/core/image.h"
-#include "platform/win32/winbase.h"
 
 CFerroxGame* g_pFerroxGame = nullptr;
-CFerroxTagTree* g_pFerroxSetupTree = nullptr;
 CFerroxDebugSettings g_FerroxDebugSettings;
 
 namespace {
@@ -38,35 +36,11 @@ void WriteDebugBanner(const char* problem)
 
 }  // namespace
 
-void FerroxDebugOutput(const char* text)
+void FerroxSetGame(CFerroxGame* game)
 {
-    if (text)
-        OutputDebugStringA(text);
+    g_pFerroxGame = game;
+    g_pFerroxGameContext = game;
 }
-
-CFerroxBase::CFerroxBase() = default;
-
-const char* CFerroxBase::GetName() { return m_pName ? m_pName->c_str() : nullptr; }
-
-// The copy is made before the old name goes: the text may be part of it.
-void CFerroxBase::SetName(const char* name)
-{
-    std::unique_ptr<std::string> copy = name ? std::make_unique<std::string>(name) : nullptr;
-    ClearName();
-    m_pName = std::move(copy);
-}
-
-void CFerroxBase::ClearName() { m_pName.reset(); }
-
-void CFerroxBase::Init() { m_pName = nullptr; }
-
-void CFerroxBase::Release()
-{
-    ClearName();
-    Init();
-}
-
-CFerroxBase::~CFerroxBase() = default;
 
 CFerroxGame::CFerroxGame() { Init(); }
 

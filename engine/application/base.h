@@ -1,17 +1,22 @@
-// Root class of the engine and game classes, the engine's game base and the debug settings.
+// The engine's game base and the debug settings.
 //
 // The engine module owns the game framework: the application and its main loop, window and input, tag trees
 // and text files, the text catalogue, objects and characters, state machines, A* path finding, block grids
 // and meshes, splines, the technology tree and asset pools. It calls the graphics library (gfx/*) and
 // platform/win32; the game above reaches it through its classes, and it calls back up only through their
-// virtual slots. Threading: one thread runs the main loop. Ownership: objects are created by their owner and
-// released through Release before deletion; shared assets are reference-counted in their pools.
+// virtual slots. Its rooms stand data < world < navigation < application: the application, on top, runs the
+// main loop, and its game base owns the level manager, locale, camera, input, interface and technology tree
+// the rooms below make; they read the running game through CFerroxGameContext (engine/data/context.h), never
+// through this header. Threading: one thread runs the main loop. Ownership: objects are created by their owner
+// and released through Release before deletion; shared assets are reference-counted in their pools.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "engine/data/context.h"
+#include "engine/data/root.h"
 #include "platform/win32/wintypes.h"
 
 class CFerroxTagTree;
@@ -21,29 +26,6 @@ class CFerroxCamera;
 class CFerroxKeyboard;
 class CFerroxMouse;
 class CFerroxTechTree;
-
-// Writes a text to the debugger output.
-void FerroxDebugOutput(const char* text);
-
-// A colour as four bytes red, green, blue, alpha: a character's tints, an interface widget's colours.
-struct FerroxColour {
-    uint8_t red, green, blue, alpha;
-};
-
-// Every engine and game class keeps these six slots first.
-class CFerroxBase {
-public:
-    CFerroxBase();
-    virtual const char* GetName();
-    virtual void SetName(const char* name);
-    virtual void ClearName();
-    virtual void Init();
-    virtual void Release();
-    virtual ~CFerroxBase();
-
-private:
-    std::unique_ptr<std::string> m_pName;
-};
 
 // Last key event as the game's key-down callback records it.
 struct FerroxKeyEvent {
@@ -61,7 +43,7 @@ public:
     virtual ~CFerroxGameInterface() = default;
 };
 
-class CFerroxGame : public CFerroxBase {
+class CFerroxGame : public CFerroxBase, public CFerroxGameContext {
 public:
     CFerroxGame();
     void Init() override;
@@ -73,14 +55,13 @@ public:
     // Virtual slot 7: nothing here; the game plays its default sound sample.
     virtual void PlayDefaultSample();
     virtual int SetScreenSize(int width, int height);
-    virtual int GetScreenWidth();
+    int GetScreenWidth() override;
     virtual int GetScreenHeight();
     virtual void SetState(int32_t state);
     virtual int32_t GetState();
     virtual void SetGameValue(int32_t value);
     virtual int32_t GetGameValue();
-    // Frame time followed by game time.
-    virtual float* GetFrameTimes();
+    float* GetFrameTimes() override;
     virtual int ChooseVideoMode(int* adapter, int* mode);
     virtual HWND GetWindow();
     virtual const char* GetStartDirectory();
@@ -100,6 +81,8 @@ public:
     void SetStartFailure(const std::string& failure) { m_startFailure = failure; }
     float GetFrameTime() const { return m_times[0]; }
     float GetGameTime() const { return m_times[1]; }
+    CFerroxCamera* GetCamera() override { return m_pCamera.get(); }
+    CFerroxTechTree* GetTechTree() override { return m_pTechTree.get(); }
 
     std::unique_ptr<CFerroxTagTree> m_pGameData;
     HWND m_hWnd;
@@ -124,9 +107,11 @@ private:
     std::string m_startFailure;
 };
 
-// The application's game object and setup tree, reached through global pointers.
+// The application's game object, reached through a global pointer; the settings tree is published beside the
+// game's context (engine/data/context.h).
 extern CFerroxGame* g_pFerroxGame;
-extern CFerroxTagTree* g_pFerroxSetupTree;
+// Publishes the game as g_pFerroxGame and as the context the rooms below read; null publishes none.
+void FerroxSetGame(CFerroxGame* game);
 
 enum FerroxDebugSwitch {
     FERROX_DEBUG_FULLTRACE,

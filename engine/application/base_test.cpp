@@ -1,4 +1,4 @@
-// Engine base class, the game base's clocks and set-up, and the debug switches read from a data file.
+// The game base's clocks and set-up, and the debug switches read from a data file.
 #include "engine/application/base.h"
 #include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
@@ -16,25 +16,6 @@
 #include "platform/win32/winbase.h"
 
 namespace {
-
-TEST(FerroxBase, NamesAreCopiedAndCleared)
-{
-    CFerroxBase base;
-    EXPECT_EQ(nullptr, base.GetName());
-    std::string name = "camera";
-    base.SetName(name.c_str());
-    name[0] = 'X';
-    EXPECT_STREQ("camera", base.GetName());
-    base.SetName("other");
-    EXPECT_STREQ("other", base.GetName());
-    // The text may be the object's own name, or part of it: it is copied before the old name goes.
-    base.SetName(base.GetName() + 2);
-    EXPECT_STREQ("her", base.GetName());
-    base.SetName(base.GetName());
-    EXPECT_STREQ("her", base.GetName());
-    base.Release();
-    EXPECT_EQ(nullptr, base.GetName());
-}
 
 TEST(FerroxGame, UpdateClampsFrameTimeAndSkipsAFrame)
 {

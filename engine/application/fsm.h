@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 
 enum FerroxFSMEvent {
     FERROX_FSM_UPDATE = 0,

@@ -27,11 +27,11 @@ protected:
         auto owned = std::make_unique<MotionCamera>();
         camera = owned.get();
         game->m_pCamera = std::move(owned);
-        g_pFerroxGame = game.get();
+        FerroxSetGame(game.get());
     }
     void TearDown() override
     {
-        g_pFerroxGame = nullptr;
+        FerroxSetGame(nullptr);
         game.reset();
     }
     CFerroxMouse* GameMouse() { return game->m_pMouse.get(); }

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/application/base.h"
+#include "engine/data/context.h"
+#include "engine/data/root.h"
 #include "engine/data/tagtree.h"
 #include "engine/data/utf.h"
 
@@ -214,7 +215,7 @@ void CLocale::DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, 
         return;
     bool outOfRange = false;
     std::u16string text = GetText(list, index, &outOfRange);
-    int screenWidth = g_pFerroxGame ? g_pFerroxGame->GetScreenWidth() : kDefaultScreenWidth;
+    int screenWidth = g_pFerroxGameContext ? g_pFerroxGameContext->GetScreenWidth() : kDefaultScreenWidth;
     float width = font->GetStringWidth(text.c_str());
     if (x + width > static_cast<float>(screenWidth) && (!box || outOfRange))
         alignment = x - width >= 0.0f ? FERROX_ALIGN_RIGHT : FERROX_ALIGN_MIDDLE;

@@ -160,9 +160,9 @@ TEST_F(Locale, ScreenWidthComesFromTheGame)
     Load(0);
     CFerroxGame game;
     game.SetScreenSize(1024, 768);
-    g_pFerroxGame = &game;
+    FerroxSetGame(&game);
     locale.DrawText(&font, 1, 0, 750.0f, 0, 0, 0, 0.0f, 0, nullptr);
-    g_pFerroxGame = nullptr;
+    FerroxSetGame(nullptr);
     EXPECT_EQ(FERROX_ALIGN_LEFT, font.lastAlignment);
 }
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 
 class CFerroxPtrList : public CFerroxBase {
 public:

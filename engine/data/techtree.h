@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/application/base.h"
 #include "engine/data/ptrlist.h"
+#include "engine/data/root.h"
 
 class CFerroxTagTree;
 class CFerroxFile;

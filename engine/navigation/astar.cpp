@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "engine/application/debugdraw.h"
+#include "engine/data/debugdraw.h"
 #include "engine/navigation/blockgrid.h"
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 #include "gfx/core/assert.h"
 
 class CFerroxBlock;

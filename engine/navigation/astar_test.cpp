@@ -9,8 +9,8 @@
 
 #include "engine/data/random.h"
 #include "engine/navigation/blockgrid.h"
-#include "engine/navigation/spline.h"
 #include "engine/testsupport/graphics.h"
+#include "engine/world/spline.h"
 
 namespace {
 

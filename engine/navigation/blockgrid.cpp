@@ -6,8 +6,8 @@
 #include <new>
 #include <typeinfo>
 
-#include "engine/application/debugdraw.h"
-#include "engine/navigation/spline.h"
+#include "engine/data/debugdraw.h"
+#include "engine/world/spline.h"
 
 namespace {
 

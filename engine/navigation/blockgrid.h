@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 #include "gfx/core/gx.h"
 
 class CFerroxSpline;

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/navigation/spline.h"
 #include "engine/testsupport/graphics.h"
+#include "engine/world/spline.h"
 
 namespace {
 

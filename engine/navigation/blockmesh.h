@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/application/debugdraw.h"
+#include "engine/data/debugdraw.h"
 #include "engine/navigation/blockgrid.h"
 
 class CFerroxFile;

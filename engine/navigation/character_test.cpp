@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/application/base.h"
 #include "engine/navigation/astar.h"
 #include "engine/navigation/blockgrid.h"
-#include "engine/navigation/spline.h"
 #include "engine/testsupport/objects.h"
 #include "engine/world/camera.h"
 #include "engine/world/clumpext.h"
 #include "engine/world/composite.h"
+#include "engine/world/spline.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/spline.h"
@@ -370,7 +371,7 @@ TEST_F(Character, FarCharactersAreDrawnWithTheirLighterBodyInTheirOwnColours)
     CFerroxCamera& camera = *game.m_pCamera;
     camera.Create(64, 64, 0);
     ASSERT_NE(nullptr, camera.GetPosition());
-    g_pFerroxGame = &game;
+    FerroxSetGame(&game);
     const GxSphere sphere = drawn->boundingSphere;
     const GxInt16 references = own->refCount;
     struct Case {
@@ -412,7 +413,7 @@ TEST_F(Character, FarCharactersAreDrawnWithTheirLighterBodyInTheirOwnColours)
     GxMaterialDestroy(replacement);
     drawn->pipeline = nullptr;
     GxPipelineDestroy(pipeline);
-    g_pFerroxGame = nullptr;
+    FerroxSetGame(nullptr);
     camera.Release();
     walker.Release();
 }

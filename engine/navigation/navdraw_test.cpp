@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
-#include "engine/application/debugdraw.h"
+#include "engine/data/debugdraw.h"
 #include "engine/navigation/astar.h"
 #include "engine/navigation/blockgrid.h"
 #include "engine/navigation/blockmesh.h"
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/renderstate.h"
 #include "gfx/core/spline.h"

@@ -8,11 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "engine/data/context.h"
 #include "engine/data/convert.h"
 #include "engine/data/ptrlist.h"
 #include "engine/data/techtree.h"
-#include "engine/navigation/spline.h"
 #include "engine/world/composite.h"
+#include "engine/world/spline.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/spline.h"
@@ -126,6 +127,9 @@ void DestroyUVAnimDictionary(GxUVAnimDictionary* dictionary)
 // Splines with fewer points than this cannot be walked by the game.
 const int kMinSplinePoints = 4;
 
+// The running game's technology tree, which keeps the asset sets' lists of technologies up to date; or null.
+CFerroxTechTree* GameTechTree() { return g_pFerroxGameContext ? g_pFerroxGameContext->GetTechTree() : nullptr; }
+
 }  // namespace
 
 CFerroxAssetSet::CFerroxAssetSet() { Init(); }
@@ -167,8 +171,8 @@ void CFerroxAssetSet::AddToPtrList(const std::vector<std::string>& list)
         if (FromString<unsigned short>(entry, id))
             m_pPtrList->Add(FerroxTechIdToPointer(id));
     }
-    if (g_pFerroxGame && g_pFerroxGame->m_pTechTree)
-        g_pFerroxGame->m_pTechTree->AddListener(m_pPtrList.get());
+    if (CFerroxTechTree* tree = GameTechTree())
+        tree->AddListener(m_pPtrList.get());
 }
 
 void CFerroxAssetSet::AddOwned(std::shared_ptr<CFerroxSpline> spline)
@@ -190,8 +194,9 @@ void CFerroxAssetSet::SetUVAnimDictionary(std::shared_ptr<GxUVAnimDictionary> di
 // The technology tree stops updating the list before it goes.
 void CFerroxAssetSet::ForgetPtrList()
 {
-    if (m_pPtrList && g_pFerroxGame && g_pFerroxGame->m_pTechTree)
-        g_pFerroxGame->m_pTechTree->RemoveListener(m_pPtrList.get());
+    CFerroxTechTree* tree = GameTechTree();
+    if (m_pPtrList && tree)
+        tree->RemoveListener(m_pPtrList.get());
     m_pPtrList.reset();
 }
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 #include "gfx/core/stream.h"
 
 struct GxAnimation;

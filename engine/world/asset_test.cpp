@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/navigation/spline.h"
 #include "engine/testsupport/objects.h"
+#include "engine/world/spline.h"
 #include "platform/win32/winbase.h"
 
 namespace {

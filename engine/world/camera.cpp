@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/application/base.h"
+#include "engine/data/context.h"
+#include "engine/data/root.h"
 #include "engine/data/tagtree.h"
 #include "gfx/2d/path.h"
 #include "gfx/core/camera.h"
@@ -182,7 +183,7 @@ void TurnAbout(GxFrame* frame, const GxV3d* pivot, GxV3d axis, float degrees)
     GxFrameTranslate(frame, &at, kCombinePost);
 }
 
-float FrameTime() { return g_pFerroxGame ? g_pFerroxGame->GetFrameTimes()[0] : 0.0f; }
+float FrameTime() { return g_pFerroxGameContext ? g_pFerroxGameContext->GetFrameTimes()[0] : 0.0f; }
 
 void Accumulate(float* total, float degrees, int accumulate) { *total = accumulate ? *total + degrees : degrees; }
 

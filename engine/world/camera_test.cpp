@@ -45,11 +45,11 @@ protected:
         GxD3D9SoftwareTest::SetUp();
         ASSERT_TRUE(GxTestFileSystemOpen());
         game.GetFrameTimes()[0] = 1.0f;
-        g_pFerroxGame = &game;
+        FerroxSetGame(&game);
     }
     void TearDown() override
     {
-        g_pFerroxGame = nullptr;
+        FerroxSetGame(nullptr);
         g_pFerroxSetupTree = nullptr;
         GxFileSystemManagerClose();
         GxD3D9SoftwareTest::TearDown();
@@ -419,11 +419,11 @@ protected:
         ASSERT_GE(chosen, 0);
         ASSERT_TRUE(GxEngineSetVideoMode(chosen));
         ASSERT_TRUE(GxEngineStart());
-        g_pFerroxGame = &game;
+        FerroxSetGame(&game);
     }
     void TearDown() override
     {
-        g_pFerroxGame = nullptr;
+        FerroxSetGame(nullptr);
         GxD3D9SoftwareTest::TearDown();
     }
     CFerroxGame game;

@@ -11,7 +11,8 @@
 #include <map>
 #include <string>
 
-#include "engine/application/startup.h"
+#include "engine/data/context.h"
+#include "engine/data/startup.h"
 #include "engine/world/camera.h"
 #include "engine/world/clump_local.h"
 #include "engine/world/clumpext.h"
@@ -351,7 +352,7 @@ GxInt32 CFerroxComposite::LevelForDepth(float depth)
 GxInt32 CFerroxComposite::LODSelect(GxAtomic* atomic)
 {
     GxFrame* frame = AtomicFrame(atomic);
-    CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->m_pCamera.get() : nullptr;
+    CFerroxCamera* camera = g_pFerroxGameContext ? g_pFerroxGameContext->GetCamera() : nullptr;
     const GxV3d* eye = camera ? camera->GetPosition() : nullptr;
     const GxV3d* at = camera ? camera->GetAt() : nullptr;
     if (!frame || !eye || !at)

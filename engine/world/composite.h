@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 #include "engine/world/asset.h"
 #include "gfx/world/clump.h"
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/application/base.h"
 #include "engine/testsupport/objects.h"
 #include "engine/world/camera.h"
 
@@ -100,7 +101,7 @@ TEST_F(Composite, LevelsOfDetailFollowTheDepthAlongTheView)
     game.m_pCamera = std::make_unique<CFerroxCamera>();
     CFerroxCamera& camera = *game.m_pCamera;
     ASSERT_EQ(1, camera.Create(64, 64, 1));
-    g_pFerroxGame = &game;
+    FerroxSetGame(&game);
     struct Case {
         GxV3d at;
         GxInt32 level;
@@ -118,7 +119,7 @@ TEST_F(Composite, LevelsOfDetailFollowTheDepthAlongTheView)
         EXPECT_EQ(c.level, CFerroxComposite::LODSelect(atomic)) << c.at.x << "," << c.at.z;
     }
     EXPECT_EQ(2, CFerroxComposite::LevelForDepth(std::nanf("")));
-    g_pFerroxGame = nullptr;
+    FerroxSetGame(nullptr);
     camera.Release();
 }
 

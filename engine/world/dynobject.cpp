@@ -39,9 +39,10 @@ CFerroxObject* CFerroxDynamicObjectManager::CreateObject(CFerroxObjectFactory* f
 {
     if (!factory)
         return nullptr;
-    CFerroxObject* object = factory->CreateObject(descriptor);
-    AddObject(object);
-    return object;
+    std::unique_ptr<CFerroxObject> object = factory->CreateObject(descriptor);
+    CFerroxObject* made = object.get();
+    AddObject(object.release());
+    return made;
 }
 
 void CFerroxDynamicObjectManager::AddObject(CFerroxObject* object)

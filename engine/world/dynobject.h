@@ -9,14 +9,15 @@
 #include <list>
 #include <memory>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 #include "engine/world/object.h"
 
 // Makes one object class from a creation descriptor; found by its name.
 class CFerroxObjectFactory : public CFerroxBase {
 public:
     CFerroxObjectFactory() : m_pWorld(nullptr) {}
-    virtual CFerroxObject* CreateObject(const FerroxObjectDescriptor* descriptor) = 0;
+    // The new object, or null when the factory makes none.
+    virtual std::unique_ptr<CFerroxObject> CreateObject(const FerroxObjectDescriptor* descriptor) = 0;
     virtual CFerroxWorld* SetOwner(CFerroxWorld* world)
     {
         m_pWorld = world;

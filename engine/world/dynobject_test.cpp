@@ -34,11 +34,11 @@ private:
 class ProbeFactory : public CFerroxObjectFactory {
 public:
     explicit ProbeFactory(std::vector<std::string>* log) : m_log(log) {}
-    CFerroxObject* CreateObject(const FerroxObjectDescriptor* descriptor) override
+    std::unique_ptr<CFerroxObject> CreateObject(const FerroxObjectDescriptor* descriptor) override
     {
         if (!descriptor)
             return nullptr;
-        return new Probe(static_cast<const char*>(descriptor->templateRecord), m_log);
+        return std::make_unique<Probe>(static_cast<const char*>(descriptor->templateRecord), m_log);
     }
 
 private:

@@ -1,7 +1,7 @@
 // The level manager base: level number, world file lookup in the settings and the world's lifetime.
 #include "engine/world/level.h"
 
-#include "engine/application/base.h"
+#include "engine/data/context.h"
 #include "engine/data/tagtree.h"
 #include "engine/world/world.h"
 

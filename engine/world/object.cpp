@@ -101,9 +101,8 @@ void CFerroxObject::Release()
             GxAnimInterpolatorSetAnimLoopCallback(m_pHierarchy->currentAnim, nullptr, nullptr);
         if (m_pModel->GetOwner() == this)
             m_pModel->SetOwner(nullptr);
-    } else {
-        delete m_pModel;
     }
+    m_pOwnModel.reset();
     m_pModel = nullptr;
     m_pSharedModel = nullptr;
     m_pHierarchy = nullptr;
@@ -132,7 +131,8 @@ void CFerroxObject::Setup(const FerroxObjectDescriptor* descriptor)
             m_pModel->SetOwner(this);
         }
     } else {
-        m_pModel = new CFerroxComposite();
+        m_pOwnModel = std::make_unique<CFerroxComposite>();
+        m_pModel = m_pOwnModel.get();
         const char* name = models.empty() || !models.front()->asset ? "" : models.front()->asset->GetName();
         const FerroxLODSetup setup = {name,
                                       nullptr,

@@ -6,9 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 #include "engine/world/asset.h"
 #include "gfx/world/clump.h"
 
@@ -105,7 +106,7 @@ public:
     std::vector<void*> m_pointers;
 
 protected:
-    CFerroxComposite* m_pModel;
+    CFerroxComposite* m_pModel;  // the own model or the pooled one; null without a model
     int32_t m_animLoop;
     int32_t m_animFinished;
     float m_animTimer;
@@ -115,6 +116,9 @@ protected:
     CFerroxAnim* m_pCurrentAnim;
     FerroxModelRecord* m_pSharedModel;
     std::vector<FerroxAnimRecord*> m_animations;
+
+private:
+    std::unique_ptr<CFerroxComposite> m_pOwnModel;  // the copy made for this object alone, which m_pModel shows
 };
 
 class CFerroxIOObject : public CFerroxObject {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/application/startup.h"
+#include "engine/data/startup.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/navigation/spline.h"
 #include "engine/world/animtexture.h"
 #include "engine/world/clump_local.h"
 #include "engine/world/clumpext.h"
 #include "engine/world/composite.h"
 #include "engine/world/object.h"
+#include "engine/world/spline.h"
 #include "engine/world/texdict.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"

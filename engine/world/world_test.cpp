@@ -7,11 +7,11 @@
 #include <map>
 #include <memory>
 
-#include "engine/navigation/spline.h"
 #include "engine/testsupport/objects.h"
 #include "engine/testsupport/scene.h"
 #include "engine/world/animtexture.h"
 #include "engine/world/object.h"
+#include "engine/world/spline.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/image.h"

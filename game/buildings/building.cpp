@@ -12,15 +12,15 @@
 #include "engine/data/convert.h"
 #include "engine/data/file.h"
 #include "engine/navigation/blockmesh.h"
-#include "engine/navigation/spline.h"
 #include "engine/world/composite.h"
+#include "engine/world/spline.h"
 #include "game/buildings/door.h"
 #include "game/buildings/facility.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
-#include "game/shell/game.h"
-#include "game/shell/statistics.h"
+#include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "gfx/world/userdata.h"
 
 namespace {
@@ -91,9 +91,9 @@ const BuildingHooks& GetBuildingHooks() { return g_buildingHooks; }
 
 void ResetBuildingHooks() { g_buildingHooks = {}; }
 
-int32_t BuildingGameDay() { return g_pGame ? g_pGame->m_dayCounter : 0; }
+int32_t BuildingGameDay() { return g_pGameContext ? g_pGameContext->GetDayCounter() : 0; }
 
-bool BuildingIsNewDay() { return g_pGame && g_pGame->m_newDay; }
+bool BuildingIsNewDay() { return g_pGameContext && g_pGameContext->IsNewDay(); }
 
 CStatistics* BuildingStatistics()
 {
@@ -103,8 +103,8 @@ CStatistics* BuildingStatistics()
 
 void BuildingMessage(int16_t number)
 {
-    if (g_pGame)
-        g_pGame->QueueMessage(number);
+    if (g_pGameContext)
+        g_pGameContext->QueueMessage(number);
 }
 
 const char* BuildingOccupantName(CFerroxBase* occupant)

@@ -2,8 +2,9 @@
 // grid cells on one storey) and what walk-to pieces add (CPathableObject: entrances, user slots and a dirt
 // effect). Shops, facilities, doors, stairs, atria, scenery and scalable pieces derive from these.
 //
-// The classes call the engine (object, block grid and mesh, spline, composite), the game object for the day
-// counter and the notices, and the object manager for its statistics and character lists. What they need
+// The classes call the engine (object, block grid and mesh, spline, composite), the running game's context for
+// the day counter and the notices (game/world/gamecontext.h), and the object manager for its statistics and
+// character lists. What they need
 // from modules not built into this one (the placement controller's floor operations, the characters'
 // reactions to building, particle effects) comes through the building seam below, which those owners install;
 // without it the floor operations act on the storeys directly, characters are left alone and effects show

@@ -9,10 +9,10 @@
 #include "game/buildings/buildings.h"
 #include "game/buildings/door.h"
 #include "game/buildings/facility.h"
-#include "game/buildings/floors.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
 #include "game/world/factories.h"
+#include "game/world/floors.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "engine/navigation/blockmesh.h"
-#include "engine/navigation/spline.h"
 #include "engine/world/asset.h"
 #include "engine/world/composite.h"
+#include "engine/world/spline.h"
 #include "game/buildings/building.h"
 #include "game/shell/game_testing.h"
-#include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/spline.h"
 

@@ -3,21 +3,15 @@
 
 #include "game/buildings/door.h"
 #include "game/buildings/facility.h"
-#include "game/buildings/floors.h"
 #include "game/buildings/scalable.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
 #include "game/world/factories.h"
+#include "game/world/floors.h"
 #include "game/world/gameparticles.h"
 #include "game/world/objectmgr.h"
 
 namespace {
-
-template <typename T>
-CFerroxObjectFactory* MakeFactory()
-{
-    return new CGameObjectFactory<T>();
-}
 
 template <typename T>
 int IsOf(CFerroxObject* object)
@@ -99,15 +93,15 @@ void RegisterBuildingClasses()
     SetBuildingHooks(building);
     CFloorManager::SetCellFilter(BuildingStoreyFilter);
 
-    SetObjectFactoryMaker(kScalableObjectFactoryName, MakeFactory<CScalableObject>);
-    SetObjectFactoryMaker(kShopFactoryName, MakeFactory<CShop>);
-    SetObjectFactoryMaker(kDoorObjectFactoryName, MakeFactory<CDoorObject>);
-    SetObjectFactoryMaker(kStairsObjectFactoryName, MakeFactory<CStairs>);
-    SetObjectFactoryMaker(kSceneryObjectFactoryName, MakeFactory<CSceneryObject>);
-    SetObjectFactoryMaker(kUsableObjectFactoryName, MakeFactory<CUsableObject>);
-    SetObjectFactoryMaker(kBaseObjectFactoryName, MakeFactory<CBaseObject>);
-    SetObjectFactoryMaker(kPathableObjectFactoryName, MakeFactory<CPathableObject>);
-    SetObjectFactoryMaker(kAtriumObjectFactoryName, MakeFactory<CAtriumObject>);
+    SetObjectFactoryMaker(kScalableObjectFactoryName, MakeGameObjectFactory<CScalableObject>);
+    SetObjectFactoryMaker(kShopFactoryName, MakeGameObjectFactory<CShop>);
+    SetObjectFactoryMaker(kDoorObjectFactoryName, MakeGameObjectFactory<CDoorObject>);
+    SetObjectFactoryMaker(kStairsObjectFactoryName, MakeGameObjectFactory<CStairs>);
+    SetObjectFactoryMaker(kSceneryObjectFactoryName, MakeGameObjectFactory<CSceneryObject>);
+    SetObjectFactoryMaker(kUsableObjectFactoryName, MakeGameObjectFactory<CUsableObject>);
+    SetObjectFactoryMaker(kBaseObjectFactoryName, MakeGameObjectFactory<CBaseObject>);
+    SetObjectFactoryMaker(kPathableObjectFactoryName, MakeGameObjectFactory<CPathableObject>);
+    SetObjectFactoryMaker(kAtriumObjectFactoryName, MakeGameObjectFactory<CAtriumObject>);
 
     ObjectClassHooks hooks = {};
     hooks.isOfKind[OBJECT_LIST_SHOPS] = IsOf<CShop>;

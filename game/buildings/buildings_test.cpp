@@ -9,12 +9,12 @@
 #include "engine/data/tagtree.h"
 #include "engine/data/techtree.h"
 #include "game/buildings/door.h"
-#include "game/buildings/floors.h"
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
 #include "game/testsupport/gameobjects.h"
 #include "game/world/factories.h"
+#include "game/world/floors.h"
 #include "game/world/objectmgr.h"
 #include "game/world/templates.h"
 

@@ -7,8 +7,8 @@
 #include "engine/data/random.h"
 #include "engine/navigation/blockmesh.h"
 #include "game/buildings/building_local.h"
-#include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "game/world/templates.h"
 
 namespace {

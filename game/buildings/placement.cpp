@@ -11,18 +11,18 @@
 #include <utility>
 
 #include "engine/application/base.h"
-#include "engine/application/debugdraw.h"
+#include "engine/data/debugdraw.h"
 #include "engine/data/file.h"
 #include "engine/navigation/blockmesh.h"
 #include "engine/world/composite.h"
 #include "game/buildings/door.h"
+#include "game/buildings/objectsreader.h"
 #include "game/buildings/scalable.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
-#include "game/shell/game.h"
-#include "game/shell/statistics.h"
+#include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
-#include "game/world/objectsreader.h"
+#include "game/world/statistics.h"
 #include "game/world/templates.h"
 
 namespace {
@@ -638,8 +638,8 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
         CDynamicObjectManager* manager = Manager();
         manager->RemoveFromLists(m_pHeld, -1);
         manager->AddToLists(m_pHeld, StoreyIndex(storey));
-        if (g_pGame)
-            g_pGame->PlaySample(kPlacedSample, kPlacedVolume);
+        if (g_pGameContext)
+            g_pGameContext->PlaySample(kPlacedSample, kPlacedVolume);
     }
     if (!skipChecks)
         BuildWallsFrom(storey);

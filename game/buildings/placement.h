@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "game/buildings/building.h"
-#include "game/buildings/floors.h"
+#include "game/world/floors.h"
 
 class CFerroxFile;
 class CFerroxObjectFactory;

@@ -5,7 +5,7 @@
 #include "game/buildings/door.h"
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/stairs.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 #include "gfx/world/clump.h"
 
 namespace {

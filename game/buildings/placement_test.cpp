@@ -8,7 +8,7 @@
 #include "game/buildings/stairs.h"
 #include "game/figures/aichar.h"
 #include "game/figures/characters.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 namespace {
 

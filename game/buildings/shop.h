@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "game/buildings/building.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 struct GxRaster;
 

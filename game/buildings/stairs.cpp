@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/navigation/blockmesh.h"
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
 #include "game/buildings/building_local.h"
 #include "game/world/objectmgr.h"
 

@@ -14,16 +14,16 @@
 #include "engine/data/file.h"
 #include "engine/data/random.h"
 #include "engine/navigation/blockmesh.h"
-#include "engine/navigation/spline.h"
 #include "engine/world/composite.h"
 #include "engine/world/dynobject.h"
+#include "engine/world/spline.h"
 #include "game/buildings/building.h"
-#include "game/buildings/floors.h"
 #include "game/buildings/stairs.h"
 #include "game/figures/spawner.h"
-#include "game/shell/game.h"
-#include "game/shell/statistics.h"
+#include "game/world/floors.h"
+#include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "gfx/2d/charset.h"
 
 namespace {
@@ -181,14 +181,14 @@ void CAICharacter::ApplyTints()
 
 void CAICharacter::PostMessage(int16_t number)
 {
-    if (g_pGame)
-        g_pGame->QueueMessage(number);
+    if (g_pGameContext)
+        g_pGameContext->QueueMessage(number);
 }
 
 void CAICharacter::PlaySample(int32_t sample, int32_t volume)
 {
-    if (g_pGame)
-        g_pGame->PlaySample(sample, volume);
+    if (g_pGameContext)
+        g_pGameContext->PlaySample(sample, volume);
 }
 
 // ---------------------------------------------------------------------------------------------------------

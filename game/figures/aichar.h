@@ -7,7 +7,7 @@
 // their remove flag. What they need from modules above the object base that they cannot link (the level's
 // world, the object the placement controller holds) comes through AICharacterHooks, installed by the owners;
 // without them a character shown again goes back into its factory's world and no held object is skipped.
-// Messages and samples go through the game's notice seam. One thread.
+// Messages and samples go through the running game's context (game/world/gamecontext.h). One thread.
 #pragma once
 
 #include <climits>

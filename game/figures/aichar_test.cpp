@@ -2,9 +2,9 @@
 // visits and their slots, removals under the character, and its saved lines.
 #include "game/figures/aichar.h"
 
-#include "game/buildings/floors.h"
 #include "game/figures/aichar_test_local.h"
 #include "game/figures/shopper.h"
+#include "game/world/floors.h"
 
 namespace {
 

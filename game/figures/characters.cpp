@@ -5,17 +5,11 @@
 #include "game/buildings/placement.h"
 #include "game/figures/criminal.h"
 #include "game/figures/shopper.h"
-#include "game/shell/game.h"
 #include "game/world/factories.h"
+#include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
 
 namespace {
-
-template <typename T>
-CFerroxObjectFactory* MakeFactory()
-{
-    return new CGameObjectFactory<T>();
-}
 
 template <typename T>
 int IsOf(CFerroxObject* object)
@@ -51,7 +45,7 @@ void OnObjectRemoved(CFerroxObject* object, CFerroxObject* removed)
 }
 
 // The world of the level being played, which characters shown again go back into.
-CFerroxWorld* LevelWorld() { return g_pGame ? g_pGame->GetWorld() : nullptr; }
+CFerroxWorld* LevelWorld() { return g_pGameContext ? g_pGameContext->GetWorld() : nullptr; }
 
 // The object build mode holds: shoppers do not set out for it.
 CFerroxObject* HeldObject()
@@ -64,8 +58,8 @@ CFerroxObject* HeldObject()
 
 void RegisterCharacterClasses()
 {
-    SetObjectFactoryMaker(kShopperFactoryName, MakeFactory<CShopper>);
-    SetObjectFactoryMaker(kCriminalFactoryName, MakeFactory<CCriminal>);
+    SetObjectFactoryMaker(kShopperFactoryName, MakeGameObjectFactory<CShopper>);
+    SetObjectFactoryMaker(kCriminalFactoryName, MakeGameObjectFactory<CCriminal>);
 
     ObjectClassHooks hooks = {};
     hooks.isOfKind[OBJECT_LIST_SHOPPERS] = IsOf<CShopper>;

@@ -10,8 +10,8 @@
 #include "engine/navigation/blockgrid.h"
 #include "game/buildings/building.h"
 #include "game/figures/spawner.h"
-#include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "gfx/2d/charset.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include "game/buildings/building.h"
 #include "game/buildings/shop.h"
 #include "game/figures/spawner.h"
-#include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "gfx/2d/charset.h"
 
 namespace {

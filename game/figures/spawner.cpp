@@ -7,15 +7,15 @@
 
 #include "engine/data/random.h"
 #include "engine/navigation/blockmesh.h"
-#include "engine/navigation/spline.h"
 #include "engine/world/composite.h"
-#include "game/buildings/floors.h"
+#include "engine/world/spline.h"
 #include "game/figures/criminal.h"
 #include "game/figures/shopper.h"
 #include "game/figures/staff.h"
-#include "game/shell/game.h"
-#include "game/shell/statistics.h"
+#include "game/world/floors.h"
+#include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 
 namespace {
 
@@ -52,12 +52,6 @@ void SetSpawnerHooks(const SpawnerHooks& hooks)
 }
 
 void ResetSpawnerHooks() { g_spawnerHooks = SpawnerHooks{}; }
-
-CSpawnPoint::CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path)
-    : name(pointName), spare(0), floor(baseFloor), spline(path), words{0, 0, 0}
-{}
-
-CSpawnPoint::~CSpawnPoint() = default;
 
 CSpawner* CSpawner::GetInstance() { return g_pInstance; }
 
@@ -217,9 +211,9 @@ CCriminal* CSpawner::SpawnCriminal()
     if (!criminal)
         return nullptr;
     criminal->StartAt(m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get());
-    if (g_pGame) {
-        g_pGame->QueueMessage(kMessageCriminal);
-        g_pGame->PlaySample(kCriminalSample, kFullVolume);
+    if (g_pGameContext) {
+        g_pGameContext->QueueMessage(kMessageCriminal);
+        g_pGameContext->PlaySample(kCriminalSample, kFullVolume);
     }
     return criminal;
 }

@@ -5,7 +5,7 @@
 // The spawner owns its spawn-point records and their splines and frees them in Release, and the placement
 // record while a placement runs; characters and the cursor box belong to the object manager, which removes
 // them when the spawner asks. What it needs from the placement controller comes through SpawnerHooks. The
-// game owns one spawner; the last one made serves the world's loader. One thread.
+// game owns one spawner; the last one made is the world's default target for spawn points. One thread.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "game/world/world.h"
+
 class CFerroxBlockMesh;
 class CFerroxObject;
 class CFerroxObjectFactory;
 class CFerroxAssetSet;
-class CFerroxSpline;
 class CCriminal;
 class CShopper;
 class CStaff;
@@ -26,27 +27,7 @@ struct FerroxObjectDescriptor;
 class CFloorManager;
 class CFerroxWorld;
 
-// A spawn point: a level spline named "spawn_<floor>_...", its floor, and the path's own copy.
-struct CSpawnPoint {
-    CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path);
-    ~CSpawnPoint();
-    CSpawnPoint(const CSpawnPoint&) = delete;
-    CSpawnPoint& operator=(const CSpawnPoint&) = delete;
-
-    std::string name;
-    int32_t spare;
-    CFerroxBlockMesh* floor;  // the base floor of the spline's floor id, or null
-    std::unique_ptr<CFerroxSpline> spline;
-    int32_t words[3];
-};
-
 constexpr float kSpawnWaveSeconds = 15.0f;
-// Shoppers present beyond which no wave brings anyone.
-constexpr uint16_t kShopperLimit = 300;
-// A criminal comes only while fewer criminals than shoppers are present, so never past the shopper limit.
-constexpr uint16_t kCriminalLimit = kShopperLimit;
-// Staff members present beyond which no more are hired.
-constexpr uint16_t kStaffLimit = 300;
 // A shopper comes when rand() % 1750 < rating + 1000.
 constexpr int kShopperDraw = 1750;
 // One wave in five may bring a criminal: when rand() % 2001 > rating + 1000.
@@ -73,20 +54,20 @@ struct SpawnerHooks {
 void SetSpawnerHooks(const SpawnerHooks& hooks);
 void ResetSpawnerHooks();
 
-class CSpawner {
+class CSpawner : public CSpawnPointTarget {
 public:
-    // The spawner the world's loader hands spawn points to (the last one made), or null.
+    // The last spawner made that still exists, or null: the characters' way out is one of its spawn points.
     static CSpawner* GetInstance();
 
     CSpawner();
     CSpawner(const CSpawner&) = delete;
     CSpawner& operator=(const CSpawner&) = delete;
-    virtual ~CSpawner();
+    ~CSpawner() override;
 
     void Init();
     // Frees every spawn point, then Init.
     void Release();
-    void AddSpawnPoint(std::unique_ptr<CSpawnPoint> point);
+    void AddSpawnPoint(std::unique_ptr<CSpawnPoint> point) override;
     // A spawn point chosen at random; null for a non-zero flag or without spawn points.
     CSpawnPoint* PickSpawnPoint(int flag, int unused = 0);
 

@@ -5,10 +5,10 @@
 #include <map>
 #include <utility>
 
-#include "game/buildings/floors.h"
 #include "game/figures/aichar_test_local.h"
 #include "game/figures/shopper.h"
 #include "game/figures/staff.h"
+#include "game/world/floors.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include "engine/navigation/blockgrid.h"
 #include "game/buildings/building.h"
 #include "game/figures/criminal.h"
-#include "game/shell/game.h"
-#include "game/shell/statistics.h"
 #include "game/world/factories.h"
+#include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "game/world/templates.h"
 #include "gfx/2d/charset.h"
 
@@ -242,7 +242,7 @@ void CStaff::UpdateAI(float dt)
         return;
     }
     CAICharacter::UpdateAI(dt);
-    if (!g_pGame || !g_pGame->m_newDay)
+    if (!g_pGameContext || !g_pGameContext->IsNewDay())
         return;
     CStatistics* stats = Statistics();
     if (!stats)
@@ -686,12 +686,6 @@ int CSecurity::Load(CFerroxFile* file)
 namespace {
 
 template <typename T>
-CFerroxObjectFactory* MakeStaffFactory()
-{
-    return new CGameObjectFactory<T>();
-}
-
-template <typename T>
 int IsStaffOf(CFerroxObject* object)
 {
     return dynamic_cast<T*>(object) != nullptr ? 1 : 0;
@@ -701,9 +695,9 @@ int IsStaffOf(CFerroxObject* object)
 
 void RegisterStaffClasses()
 {
-    SetObjectFactoryMaker(kCleanerFactoryName, MakeStaffFactory<CCleaner>);
-    SetObjectFactoryMaker(kSecurityFactoryName, MakeStaffFactory<CSecurity>);
-    SetObjectFactoryMaker(kMaintenanceFactoryName, MakeStaffFactory<CMaintenance>);
+    SetObjectFactoryMaker(kCleanerFactoryName, MakeGameObjectFactory<CCleaner>);
+    SetObjectFactoryMaker(kSecurityFactoryName, MakeGameObjectFactory<CSecurity>);
+    SetObjectFactoryMaker(kMaintenanceFactoryName, MakeGameObjectFactory<CMaintenance>);
     ObjectClassHooks hooks = {};
     hooks.isOfKind[OBJECT_LIST_CLEANERS] = IsStaffOf<CCleaner>;
     hooks.isOfKind[OBJECT_LIST_MAINTENANCE] = IsStaffOf<CMaintenance>;

@@ -6,7 +6,7 @@
 #include "engine/data/convert.h"
 #include "engine/data/file.h"
 #include "game/shell/game.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 namespace {
 

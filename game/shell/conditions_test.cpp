@@ -7,7 +7,7 @@
 
 #include "engine/data/file.h"
 #include "game/shell/game_testing.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The game object's singleton and the fields the figures read.
+// The game object's singleton, the context the rooms below read, and the commands.
 #include "game/shell/game.h"
 
 #include <cstdio>
@@ -7,7 +7,6 @@
 
 #include "engine/world/level.h"
 #include "engine/world/picker.h"
-#include "game/buildings/floors.h"
 #include "game/buildings/placement.h"
 #include "game/figures/spawner.h"
 #include "game/shell/camera.h"
@@ -15,6 +14,7 @@
 #include "game/shell/gameshell.h"
 #include "game/shell/savegame.h"
 #include "game/shell/sound.h"
+#include "game/world/floors.h"
 #include "game/world/objectmgr.h"
 #include "game/world/templates.h"
 
@@ -30,7 +30,8 @@ CGame* CGame::Instance(CFerroxGame** out)
 {
     if (!g_pGame) {
         g_pGame = new CGame();
-        g_pFerroxGame = g_pGame;
+        g_pGameContext = g_pGame;
+        FerroxSetGame(g_pGame);
     }
     if (out)
         *out = g_pGame;
@@ -40,9 +41,10 @@ CGame* CGame::Instance(CFerroxGame** out)
 void CGame::DestroyInstance(CFerroxGame** out)
 {
     if (g_pFerroxGame == g_pGame)
-        g_pFerroxGame = nullptr;
+        FerroxSetGame(nullptr);
     delete g_pGame;
     g_pGame = nullptr;
+    g_pGameContext = nullptr;
     if (out)
         *out = nullptr;
 }
@@ -207,7 +209,13 @@ void CGame::PlaySample(int32_t sample, int32_t volume)
 {
     if (m_pNotices)
         m_pNotices->PlaySample(sample, volume);
-    else if (m_pSoundManager)
+    else
+        PlaySoundManagerSample(sample, volume);
+}
+
+void CGame::PlaySoundManagerSample(int32_t sample, int32_t volume)
+{
+    if (m_pSoundManager)
         m_pSoundManager->PlaySample(sample, volume);
 }
 
@@ -283,9 +291,3 @@ void CGame::MoveViewOneStorey(int up)
 }
 
 void CGame::PlayDefaultSample() { PlaySample(kSoundDefaultSample, kSoundFullVolume); }
-
-void CGameNotices::PlaySample(int32_t sample, int32_t volume)
-{
-    if (g_pGame && g_pGame->m_pSoundManager)
-        g_pGame->m_pSoundManager->PlaySample(sample, volume);
-}

@@ -1,15 +1,17 @@
-// The game object as the mall's figures read it, and the notice seam through which the game tells the player.
+// The game object: the game states, the frame, the set-up of a game and its commands.
 //
-// The game module owns the mall simulation: the game object, the statistics, the scenario conditions and the canvas
-// stack the interface routes through (game/shell/stack.h), the sound manager (game/shell/sound.h) and the object
-// manager with its factories and templates (game/world/objectmgr.h, game/world/factories.h, game/world/templates.h). It
-// calls the engine (engine/*) and, for sound, platform/fmod; the interface above reaches it through these classes, and
-// the game reaches the interface only through the notice seam below, which the interface installs. Sound effects go
-// through the seam too when one is installed; its default plays them on the game's sound manager. Threading: one thread
-// runs everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame; the notice
-// seam is installed by its owner, which keeps it alive while installed.
+// The game module owns the mall simulation: the game object, the statistics, the scenario conditions, the sound
+// manager (game/shell/sound.h) and the object manager with its factories and templates (game/world/objectmgr.h,
+// game/world/factories.h, game/world/templates.h). It calls the engine (engine/*) and, for sound, platform/fmod;
+// the interface above reaches it through these classes, and the game reaches the interface only through the notice
+// seam (CGameNotices, game/world/gamecontext.h), which the interface installs. Sound effects go through the seam
+// too when one is installed; its default plays them on the game's sound manager. Its rooms stand world <
+// buildings < figures < shell: this shell, on top, makes and owns what the rooms below hold, and they read the
+// game only through CGameContext (game/world/gamecontext.h). Threading: one thread runs everything. Ownership: the
+// game is a singleton made by CGame::Instance and reached through g_pGame (and, below the shell, g_pGameContext);
+// the notice seam is installed by its owner, which keeps it alive while installed.
 //
-// CGame here holds what the figures and the interface read (day counter, new-day flag, start year and month,
+// CGame here holds what the rooms below and the interface read (day counter, new-day flag, start year and month,
 // game speed and its resume copy, the flags the panels set), the selected object that removals clear, the
 // sound manager (game/shell/sound.h) and the commands the build menus and the main bar give. The placement
 // controller and the floor manager are reached through two seams that do nothing while unset; their owners
@@ -24,10 +26,8 @@
 #include <vector>
 
 #include "engine/application/base.h"
+#include "game/world/gamecontext.h"
 #include "gfx/core/gx.h"
-
-// A yes-button action of the confirmation panel.
-typedef void (*GameConfirmCallback)();
 
 class CSoundManager;
 class CFerroxObject;
@@ -43,21 +43,6 @@ struct GxRaster;
 class CFerroxAssetSet;
 class CFerroxObjectFactory;
 class CGameSaveParts;
-
-// Calls that tell the player: the interface's message queue and confirmation panel, and sound effects.
-class CGameNotices {
-public:
-    virtual ~CGameNotices() = default;
-    // In-game message n: entry n of the text catalogue's "InGameMessages" list.
-    virtual void QueueMessage(int16_t number) = 0;
-    // Pushes the confirmation panel modally and hands it the question and the action of its yes button.
-    virtual void AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, int16_t list, int32_t closeBoth,
-                                 const char* extraText) = 0;
-    // A sound effect by index at a volume of 1 to 255; by default the game's sound manager plays it.
-    virtual void PlaySample(int32_t sample, int32_t volume);
-    // Takes the shopper, shop and staff popups off the canvas stack; nothing by default.
-    virtual void ClosePopups() {}
-};
 
 // Placement modes of the placement controller.
 enum GamePlacementMode : int32_t {
@@ -118,7 +103,7 @@ constexpr int16_t kGameDamagedFileMessage = 43;
 constexpr uint16_t kGameStartMonth = 1;
 constexpr uint16_t kGameStartYear = 2004;
 
-class CGame : public CFerroxGame {
+class CGame : public CFerroxGame, public CGameContext {
 public:
     // Creates the game on the first call and writes it to out and to the global game pointers.
     static CGame* Instance(CFerroxGame** out);
@@ -150,8 +135,10 @@ public:
     void SetRandomSeed(unsigned seed) { m_randomSeed = seed; }
     // 1 once SetUpGame ran to its end.
     int IsSetUp() const { return m_setUp; }
-    // The world of the running level, or null.
-    CFerroxWorld* GetWorld();
+    CFerroxWorld* GetWorld() override;
+    uint16_t GetDayCounter() override { return m_dayCounter; }
+    int32_t IsNewDay() override { return m_newDay; }
+    CFerroxObject* GetSelectedObject() override { return m_pSelectedObject; }
     // After a successful placement the next object of the same template follows the cursor.
     void ContinuePlacement();
 
@@ -169,17 +156,15 @@ public:
     // The installed notice seam, or null: then nothing is told.
     CGameNotices* GetNotices() const { return m_pNotices; }
     void SetNotices(CGameNotices* notices) { m_pNotices = notices; }
-    // Dropped while a load rebuilds the game: what its past posted is no news.
-    void QueueMessage(int16_t number);
+    void QueueMessage(int16_t number) override;
     // A content file that cannot be read: the player is told which, once, in the front end.
     void ReportDamagedFile(const char* path);
-    // Through the notice seam when one is installed, else straight to the sound manager.
-    void PlaySample(int32_t sample, int32_t volume);
+    void PlaySample(int32_t sample, int32_t volume) override;
+    void PlaySoundManagerSample(int32_t sample, int32_t volume) override;
     // The interface's click: effect 0 at full volume.
     void PlayDefaultSample() override;
     CSoundManager* GetSoundManager() const { return m_pSoundManager.get(); }
-    // Clears the selected object, marks the selection changed and closes the popups that show a record.
-    void ClosePopups();
+    void ClosePopups() override;
 
     // Commands of the build menus and the main bar.
     // Remembers an available template with its factory and starts placing one object of it.

@@ -22,7 +22,6 @@
 #include "engine/world/level.h"
 #include "engine/world/picker.h"
 #include "game/buildings/buildings.h"
-#include "game/buildings/floors.h"
 #include "game/buildings/placement.h"
 #include "game/buildings/shop.h"
 #include "game/figures/characters.h"
@@ -36,9 +35,10 @@
 #include "game/shell/input.h"
 #include "game/shell/savegame.h"
 #include "game/shell/sound.h"
-#include "game/shell/statistics.h"
+#include "game/world/floors.h"
 #include "game/world/levelmanager.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "game/world/world.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -180,6 +180,7 @@ CGameShell* CGame::GetShell() const { return m_pShell ? m_pShell : &g_idleShell;
 int CGame::Create(HWND window, const char* name)
 {
     g_pGame = this;
+    g_pGameContext = this;
     FerroxSrand(m_randomSeed ? m_randomSeed : static_cast<uint32_t>(std::time(nullptr)));
     if (!CFerroxGame::Create(window, name))
         return 0;

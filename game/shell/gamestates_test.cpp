@@ -9,13 +9,13 @@
 
 #include "engine/application/keyboard.h"
 #include "engine/world/object.h"
-#include "game/buildings/floors.h"
 #include "game/buildings/shop.h"
 #include "game/shell/conditions.h"
 #include "game/shell/game_testing.h"
 #include "game/shell/gameshell.h"
-#include "game/shell/statistics.h"
+#include "game/world/floors.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 
 namespace {
 

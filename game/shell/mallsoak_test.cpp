@@ -9,11 +9,11 @@
 
 #include "engine/data/file.h"
 #include "engine/data/random.h"
+#include "game/buildings/objectsreader.h"
 #include "game/buildings/shop.h"
 #include "game/figures/aichar.h"
 #include "game/figures/criminal.h"
 #include "game/shell/mallsoak_test_local.h"
-#include "game/world/objectsreader.h"
 
 namespace {
 

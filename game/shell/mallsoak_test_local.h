@@ -17,8 +17,8 @@
 #include "game/figures/characters.h"
 #include "game/figures/spawner.h"
 #include "game/figures/staff.h"
-#include "game/shell/statistics.h"
 #include "game/world/levelmanager.h"
+#include "game/world/statistics.h"
 #include "game/world/world.h"
 #include "gfx/core/image.h"
 

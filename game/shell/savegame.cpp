@@ -9,11 +9,11 @@
 #include "engine/data/file.h"
 #include "engine/data/techtree.h"
 #include "engine/world/level.h"
-#include "game/buildings/floors.h"
 #include "game/shell/conditions.h"
 #include "game/shell/game.h"
-#include "game/shell/statistics.h"
+#include "game/world/floors.h"
 #include "game/world/levelmanager.h"
+#include "game/world/statistics.h"
 
 namespace {
 

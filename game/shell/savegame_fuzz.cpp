@@ -11,8 +11,8 @@
 #include "game/shell/conditions.h"
 #include "game/shell/game.h"
 #include "game/shell/savegame.h"
-#include "game/shell/statistics.h"
 #include "game/world/levelmanager.h"
+#include "game/world/statistics.h"
 #include "game/world/world.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "game/buildings/shop.h"
 #include "game/shell/conditions.h"
 #include "game/shell/savegame.h"
-#include "game/shell/statistics.h"
 #include "game/world/levelmanager.h"
+#include "game/world/statistics.h"
 #include "game/world/world.h"
 
 namespace {

@@ -54,11 +54,11 @@ public:
 
 class TestObjectFactory : public CFerroxObjectFactory {
 public:
-    CFerroxObject* CreateObject(const FerroxObjectDescriptor* descriptor) override
+    std::unique_ptr<CFerroxObject> CreateObject(const FerroxObjectDescriptor* descriptor) override
     {
         lastFloorObject = descriptor ? descriptor->floorObject : nullptr;
         lastFactory = descriptor ? descriptor->factory : nullptr;
-        return new TestObject(next);
+        return std::make_unique<TestObject>(next);
     }
     TestObjectSpec next;
     void* lastFloorObject = nullptr;

@@ -5,8 +5,6 @@
 
 namespace {
 
-CFerroxObjectFactory* MakePlainObjectFactory() { return new CPlainObjectFactory(); }
-
 // Classes not built yet keep a null maker; their modules install one with SetObjectFactoryMaker.
 ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
     {kScalableObjectFactoryName, nullptr}, {kShopperFactoryName, nullptr},
@@ -14,7 +12,7 @@ ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
     {kDoorObjectFactoryName, nullptr},     {kStairsObjectFactoryName, nullptr},
     {kSceneryObjectFactoryName, nullptr},  {kUsableObjectFactoryName, nullptr},
     {kCleanerFactoryName, nullptr},        {kSecurityFactoryName, nullptr},
-    {kMaintenanceFactoryName, nullptr},    {kFerroxObjectFactoryName, &MakePlainObjectFactory},
+    {kMaintenanceFactoryName, nullptr},    {kFerroxObjectFactoryName, &MakeGameObjectFactory<CFerroxObject>},
     {kBaseObjectFactoryName, nullptr},     {kPathableObjectFactoryName, nullptr},
     {kAtriumObjectFactoryName, nullptr},
 };
@@ -41,7 +39,7 @@ std::unique_ptr<CFerroxObjectFactory> MakeObjectFactory(size_t index)
     if (index >= kObjectFactoryCount)
         return nullptr;
     const ObjectFactoryEntry& entry = g_factoryTable[index];
-    std::unique_ptr<CFerroxObjectFactory> factory(entry.make ? entry.make() : nullptr);
+    std::unique_ptr<CFerroxObjectFactory> factory = entry.make ? entry.make() : nullptr;
     if (!factory)
         factory = std::make_unique<CPendingObjectFactory>();
     factory->SetName(entry.name);

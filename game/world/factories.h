@@ -36,9 +36,9 @@ template <typename T>
 class CGameObjectFactory : public CFerroxObjectFactory {
 public:
     CGameObjectFactory() { SetName(kFerroxObjectFactoryName); }
-    CFerroxObject* CreateObject(const FerroxObjectDescriptor* descriptor) override
+    std::unique_ptr<CFerroxObject> CreateObject(const FerroxObjectDescriptor* descriptor) override
     {
-        T* object = new T();
+        auto object = std::make_unique<T>();
         object->Setup(descriptor);
         if (m_pWorld)
             object->AddToWorld(m_pWorld);
@@ -46,16 +46,20 @@ public:
     }
 };
 
-// The factory of plain world objects (the placement controller's ground object).
-typedef CGameObjectFactory<CFerroxObject> CPlainObjectFactory;
-
 // Stands in the slot of a class not built yet: keeps the name and the order, makes nothing.
 class CPendingObjectFactory : public CFerroxObjectFactory {
 public:
-    CFerroxObject* CreateObject(const FerroxObjectDescriptor*) override { return nullptr; }
+    std::unique_ptr<CFerroxObject> CreateObject(const FerroxObjectDescriptor*) override { return nullptr; }
 };
 
-typedef CFerroxObjectFactory* (*ObjectFactoryMaker)();
+typedef std::unique_ptr<CFerroxObjectFactory> (*ObjectFactoryMaker)();
+
+// The maker of class T's factory, for its slot (plain world objects' factory: T = CFerroxObject).
+template <typename T>
+std::unique_ptr<CFerroxObjectFactory> MakeGameObjectFactory()
+{
+    return std::make_unique<CGameObjectFactory<T>>();
+}
 
 struct ObjectFactoryEntry {
     const char* name;

@@ -8,7 +8,7 @@
 #include "engine/data/convert.h"
 #include "engine/data/file.h"
 #include "engine/data/tagtree.h"
-#include "game/buildings/floors.h"
+#include "game/world/floors.h"
 #include "game/world/world.h"
 
 namespace {

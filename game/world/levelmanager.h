@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "engine/data/context.h"
 #include "engine/world/level.h"
 #include "game/world/objectmgr.h"
 

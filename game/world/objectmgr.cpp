@@ -22,9 +22,9 @@
 #include "engine/navigation/blockmesh.h"
 #include "engine/world/animtexture.h"
 #include "engine/world/composite.h"
-#include "game/shell/game.h"
-#include "game/shell/statistics.h"
 #include "game/world/factories.h"
+#include "game/world/gamecontext.h"
+#include "game/world/statistics.h"
 #include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/renderstate.h"
@@ -245,8 +245,8 @@ void CDynamicObjectManager::RemoveObject(CFerroxObject* object, int now)
 {
     if (!object)
         return;
-    if (g_pGame && g_pGame->m_pSelectedObject == object)
-        g_pGame->ClosePopups();
+    if (g_pGameContext && g_pGameContext->GetSelectedObject() == object)
+        g_pGameContext->ClosePopups();
     RemoveFromLists(object, -1);
     CFerroxDynamicObjectManager::RemoveObject(object, now);
 }
@@ -255,8 +255,8 @@ int CDynamicObjectManager::RemoveObjectOnFloor(CFerroxObject* object, int now, i
 {
     if (!object)
         return 0;
-    if (g_pGame && g_pGame->m_pSelectedObject == object)
-        g_pGame->ClosePopups();
+    if (g_pGameContext && g_pGameContext->GetSelectedObject() == object)
+        g_pGameContext->ClosePopups();
     const int removed = RemoveFromLists(object, floor);
     if (removed)
         CFerroxDynamicObjectManager::RemoveObject(object, now);

@@ -106,6 +106,13 @@ public:
 
 constexpr uint16_t kNoFloorIndex = 0xFFFF;
 
+// The most characters of a kind the mall holds: shoppers present beyond which no spawn wave brings anyone (a
+// criminal comes only while fewer criminals than shoppers are present, so never past the shopper limit), and
+// staff members present beyond which no more are hired. A saved game brings in no more than these either.
+constexpr uint16_t kShopperLimit = 300;
+constexpr uint16_t kCriminalLimit = kShopperLimit;
+constexpr uint16_t kStaffLimit = 300;
+
 // What the manager asks of the object classes built above the object base; each class module fills the
 // entries it knows. A null entry gives the default noted beside it.
 struct ObjectClassHooks {

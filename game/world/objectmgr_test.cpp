@@ -6,9 +6,9 @@
 
 #include "engine/navigation/blockmesh.h"
 #include "game/shell/game_testing.h"
-#include "game/shell/statistics.h"
 #include "game/testsupport/objectmgr.h"
 #include "game/world/factories.h"
+#include "game/world/statistics.h"
 
 namespace {
 
@@ -107,8 +107,9 @@ TEST_F(ObjectManager, ASlotWithoutAMakerMakesNothing)
     EXPECT_EQ(0, SetObjectFactoryMaker("kioskFactory", nullptr));
 
     // A maker installed later takes its slot in the next manager, under the slot's name and place.
-    ASSERT_EQ(
-        1, SetObjectFactoryMaker(kShopFactoryName, []() -> CFerroxObjectFactory* { return new TestObjectFactory(); }));
+    ASSERT_EQ(1, SetObjectFactoryMaker(kShopFactoryName, []() -> std::unique_ptr<CFerroxObjectFactory> {
+                  return std::make_unique<TestObjectFactory>();
+              }));
     CDynamicObjectManager::DestroyInstance();
     manager = CDynamicObjectManager::Instance();
     SetObjectFactoryMaker(kShopFactoryName, nullptr);

@@ -4,9 +4,8 @@
 #include <memory>
 #include <sstream>
 
-#include "engine/navigation/spline.h"
-#include "game/buildings/floors.h"
-#include "game/figures/spawner.h"
+#include "engine/world/spline.h"
+#include "game/world/floors.h"
 
 namespace {
 
@@ -18,6 +17,8 @@ constexpr size_t kSpawnFields = 1;
 // Spawn points name their floor by the id's low 16 bits.
 constexpr int kFloorIdMask = 0xFFFF;
 
+CSpawnPointTarget* g_pLastTarget = nullptr;
+
 bool Contains(const char* text, const char* part) { return text && std::string(text).find(part) != std::string::npos; }
 
 // The text after the first "_", or empty.
@@ -28,6 +29,22 @@ std::string AfterFirstSeparator(const std::string& text)
 }
 
 }  // namespace
+
+CSpawnPoint::CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path)
+    : name(pointName), spare(0), floor(baseFloor), spline(path), words{0, 0, 0}
+{}
+
+CSpawnPoint::~CSpawnPoint() = default;
+
+CSpawnPointTarget* CSpawnPointTarget::GetLast() { return g_pLastTarget; }
+
+CSpawnPointTarget::CSpawnPointTarget() { g_pLastTarget = this; }
+
+CSpawnPointTarget::~CSpawnPointTarget()
+{
+    if (g_pLastTarget == this)
+        g_pLastTarget = nullptr;
+}
 
 bool ReadPlaceholderFields(const std::string& text, size_t count, std::vector<int>* fields)
 {
@@ -44,7 +61,7 @@ bool ReadPlaceholderFields(const std::string& text, size_t count, std::vector<in
     return fields->size() == count;
 }
 
-CWorld::CWorld() : m_pFloors(nullptr), m_pSpawner(nullptr) {}
+CWorld::CWorld() : m_pFloors(nullptr), m_pSpawnPoints(nullptr) {}
 
 int CWorld::Setup(const char* fileName, GxCamera* camera)
 {
@@ -52,15 +69,18 @@ int CWorld::Setup(const char* fileName, GxCamera* camera)
     return 1;
 }
 
-void CWorld::SetTargets(CFloorManager* floors, CSpawner* spawner)
+void CWorld::SetTargets(CFloorManager* floors, CSpawnPointTarget* spawnPoints)
 {
     m_pFloors = floors;
-    m_pSpawner = spawner;
+    m_pSpawnPoints = spawnPoints;
 }
 
 CFloorManager* CWorld::Floors() const { return m_pFloors ? m_pFloors : CFloorManager::GetInstance(); }
 
-CSpawner* CWorld::Spawner() const { return m_pSpawner ? m_pSpawner : CSpawner::GetInstance(); }
+CSpawnPointTarget* CWorld::SpawnPoints() const
+{
+    return m_pSpawnPoints ? m_pSpawnPoints : CSpawnPointTarget::GetLast();
+}
 
 int CWorld::ProcessPlaceholder(const char* text, int mode, const GxV3d* position)
 {
@@ -100,9 +120,9 @@ int CWorld::ProcessPlaceholder(const char* text, int mode, const GxV3d* position
 
 int CWorld::ProcessSplines()
 {
-    CSpawner* spawner = Spawner();
+    CSpawnPointTarget* spawnPoints = SpawnPoints();
     CFloorManager* floors = Floors();
-    if (!spawner)
+    if (!spawnPoints)
         return 0;
     for (CFerroxSpline* spline : GetSplines()) {
         const char* name = spline->GetName();
@@ -115,7 +135,7 @@ int CWorld::ProcessSplines()
         if (!copy)
             continue;
         CFerroxBlockMesh* floor = floors ? floors->FindBaseFloor(id[0] & kFloorIdMask) : nullptr;
-        spawner->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, floor, copy));
+        spawnPoints->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, floor, copy));
     }
     return 0;
 }

@@ -3,18 +3,21 @@
 // "connector_<from>_<to>_..." link two floors along the level spline whose name holds the same key, and splines
 // named "spawn_<floor>_..." become the spawner's spawn points.
 //
-// The world hands what it reads to the floor manager and the spawner it is given (by default the game's
-// current ones); the records keep copies of the level's splines, which the engine world deletes once it is
-// created. One thread.
+// The world hands what it reads to the floor manager and the spawn-point target it is given (by default the last
+// ones made: the game's floor manager and spawner); the records keep copies of the level's splines, which the
+// engine world deletes once it is created. One thread.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/world/world.h"
 
+class CFerroxBlockMesh;
+class CFerroxSpline;
 class CFloorManager;
-class CSpawner;
 
 constexpr const char* kMapPlaceholder = "map";
 constexpr const char* kConnectorPlaceholder = "connector";
@@ -22,6 +25,36 @@ constexpr const char* kSpawnSpline = "spawn";
 // Placeholder walks: the first places objects and makes floors, the second links floors.
 constexpr int kFloorsMode = 1;
 constexpr int kConnectorsMode = 2;
+
+// A spawn point: a level spline named "spawn_<floor>_...", its floor, and the path's own copy.
+struct CSpawnPoint {
+    CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path);
+    ~CSpawnPoint();
+    CSpawnPoint(const CSpawnPoint&) = delete;
+    CSpawnPoint& operator=(const CSpawnPoint&) = delete;
+
+    std::string name;
+    int32_t spare;
+    CFerroxBlockMesh* floor;  // the base floor of the spline's floor id, or null
+    std::unique_ptr<CFerroxSpline> spline;
+    int32_t words[3];
+};
+
+// What takes the spawn points the world reads: the character spawner (game/figures/spawner.h). The last one made
+// is the world's default.
+class CSpawnPointTarget {
+public:
+    // The last target made that still exists, or null.
+    static CSpawnPointTarget* GetLast();
+
+    CSpawnPointTarget();
+    CSpawnPointTarget(const CSpawnPointTarget&) = delete;
+    CSpawnPointTarget& operator=(const CSpawnPointTarget&) = delete;
+    virtual void AddSpawnPoint(std::unique_ptr<CSpawnPoint> point) = 0;
+
+protected:
+    virtual ~CSpawnPointTarget();
+};
 
 // The "_"-separated decimal fields of text after its first "_": up to `count` of them, each read as a stream
 // reads an integer (leading blanks allowed, trailing text ignored); false when fewer fields parse.
@@ -36,13 +69,13 @@ public:
     int ProcessPlaceholder(const char* text, int mode, const GxV3d* position) override;
     int ProcessSplines() override;
 
-    // Where floors, connectors and spawn points go; null falls back to the current manager and spawner.
-    void SetTargets(CFloorManager* floors, CSpawner* spawner);
+    // Where floors, connectors and spawn points go; null falls back to the current manager and the last target.
+    void SetTargets(CFloorManager* floors, CSpawnPointTarget* spawnPoints);
 
 private:
     CFloorManager* Floors() const;
-    CSpawner* Spawner() const;
+    CSpawnPointTarget* SpawnPoints() const;
 
     CFloorManager* m_pFloors;
-    CSpawner* m_pSpawner;
+    CSpawnPointTarget* m_pSpawnPoints;
 };

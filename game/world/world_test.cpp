@@ -2,10 +2,10 @@
 // are kept with their source floor or dropped with their path, spawn splines become the spawner's spawn points.
 #include "game/world/world.h"
 
-#include "engine/navigation/spline.h"
 #include "engine/testsupport/objects.h"
-#include "game/buildings/floors.h"
+#include "engine/world/spline.h"
 #include "game/figures/spawner.h"
+#include "game/world/floors.h"
 
 namespace {
 

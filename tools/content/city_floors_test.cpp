@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include "engine/data/tagtree.h"
-#include "engine/navigation/spline.h"
 #include "engine/testsupport/files.h"
 #include "engine/world/clumpext.h"
-#include "game/buildings/floors.h"
+#include "engine/world/spline.h"
 #include "game/figures/spawner.h"
+#include "game/world/floors.h"
 #include "game/world/levelmanager.h"
 #include "game/world/objectmgr.h"
 #include "game/world/templates.h"

@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "engine/navigation/spline.h"
 #include "engine/world/asset.h"
 #include "engine/world/composite.h"
+#include "engine/world/spline.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"

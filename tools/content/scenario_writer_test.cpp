@@ -14,8 +14,8 @@
 #include "game/shell/conditions.h"
 #include "game/shell/game.h"
 #include "game/shell/savegame.h"
-#include "game/shell/statistics.h"
 #include "game/world/levelmanager.h"
+#include "game/world/statistics.h"
 #include "ui/frontend/citycanvas.h"
 
 namespace {

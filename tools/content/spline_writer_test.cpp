@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/navigation/spline.h"
 #include "engine/testsupport/graphics.h"
+#include "engine/world/spline.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"

@@ -4,6 +4,10 @@
 //   - headers of its own folder, and of the modules its library or programs link (a module's headers are the files
 //     of its folders; a test or fuzz program links what its target links, MALL_TEST_DEPS_* included, and a program
 //     reaches the modules whose sources it compiles itself); a header, what every file that includes it reaches;
+//   - of its own module, headers of its own room and the rooms below it only: a module's folders are its rooms,
+//     bottom-up in the order the table lists them. The libraries' files keep to this (a library's sources, and every
+//     header a library's source includes); what only tests, fuzz targets and tools compile may include every room
+//     of the module, as their programs may link above it;
 //   - no *_local.h of another folder: what folders share is a public header;
 //   - POSIX, SDL and GL headers only under platform/.
 // Each break is printed as "file:line: rule: include"; the program fails when there is one.
@@ -40,6 +44,7 @@ using Names = std::set<std::string>;
 
 struct Table {
     std::map<std::string, std::string> owner;                    // folder -> the module whose sources it holds
+    std::map<std::string, size_t> room;                          // folder -> its place in its module, from 0 up
     std::map<std::string, Names> links;                          // target -> every module it links
     std::map<std::string, std::vector<std::string>> compiledBy;  // file -> the targets that compile it
     Names modules;
@@ -88,6 +93,7 @@ void AddRecord(Table& table, const std::vector<std::string>& words)
         table.modules.insert(name);
         for (size_t i = 2; i < words.size(); ++i) {
             table.owner[words[i]] = name;
+            table.room[words[i]] = i - 2;
             table.roots.insert(FirstFolder(words[i]));
         }
     } else if (kind == "links") {
@@ -308,6 +314,34 @@ private:
         ++m_breaks;
     }
 
+    // Whether the module's library compiles the file; for a header, whether a library of any module compiles a file
+    // that includes it (a header nothing includes counts as its module's library's).
+    bool IsLibraryFile(const std::string& file, const std::string& module)
+    {
+        const auto compiled = m_table.compiledBy.find(file);
+        if (compiled != m_table.compiledBy.end())
+            return std::count(compiled->second.begin(), compiled->second.end(), module) != 0;
+        const auto users = m_users.find(file);
+        if (users == m_users.end())
+            return true;
+        for (const std::string& user : users->second) {
+            for (const std::string& target : m_table.compiledBy.at(user)) {
+                if (m_table.modules.count(target) != 0)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    // A file of the module's library that includes a header of a room above its own.
+    bool ClimbsARoom(const std::string& file, const std::string& folder, const std::string& module)
+    {
+        const auto owner = m_table.owner.find(Folder(file));
+        if (owner == m_table.owner.end() || owner->second != module)
+            return false;
+        return m_table.room.at(folder) > m_table.room.at(owner->first) && IsLibraryFile(file, module);
+    }
+
     // The targets, among those that compile the file, that do not link the module; empty when all do.
     Names Lacking(const std::string& file, const std::string& module)
     {
@@ -349,6 +383,10 @@ private:
         const auto owner = m_table.owner.find(folder);
         if (owner == m_table.owner.end()) {
             Report(file, include, "a header of " + folder + "/, which belongs to no module");
+            return;
+        }
+        if (ClimbsARoom(file, folder, owner->second)) {
+            Report(file, include, "a header of " + folder + "/, a room above " + Folder(file) + "/");
             return;
         }
         const Names lacking = Lacking(file, owner->second);

@@ -3,8 +3,8 @@
 #include "ui/frontend/citycanvas.h"
 
 #include "engine/data/tagtree.h"
-#include "engine/navigation/spline.h"
 #include "engine/world/camera.h"
+#include "engine/world/spline.h"
 #include "engine/world/world.h"
 #include "gfx/core/camera.h"
 #include "ui/frontend/frontend_test_local.h"

@@ -3,7 +3,7 @@
 
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/renderstate.h"
 #include "ui/frontend/frontend.h"

@@ -2,7 +2,7 @@
 // world.
 #include "ui/frontend/endgame.h"
 
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
 #include "engine/world/world.h"
 #include "ui/frontend/frontend_test_local.h"
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
 #include "game/shell/game.h"
 #include "game/shell/gameshell.h"
 #include "ui/frontend/citycanvas.h"

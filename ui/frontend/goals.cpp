@@ -2,7 +2,7 @@
 #include "ui/frontend/goals.h"
 
 #include "engine/data/locale.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
-#include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"
 #include "ui/toolkit/toolkit_testing.h"

@@ -8,8 +8,8 @@
 
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
-#include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "ui/game/ingame.h"
 #include "ui/game/pictures_local.h"
 #include "ui/toolkit/font.h"

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "engine/application/mouse.h"
-#include "game/shell/statistics.h"
 #include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "ui/game/ingame.h"
 #include "ui/game/pictures_local.h"
 #include "ui/toolkit/font.h"

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "engine/application/base.h"
-#include "game/shell/stack.h"
 #include "ui/toolkit/canvas.h"
+#include "ui/toolkit/stack.h"
 
 class CFerroxFont;
 

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "engine/navigation/spline.h"
 #include "engine/world/camera.h"
+#include "engine/world/spline.h"
 #include "engine/world/world.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"

@@ -1,5 +1,5 @@
 // Tests of the debug drawing: circles, grid and polyline vertices, and the render states set around them.
-#include "engine/application/debugdraw.h"
+#include "engine/data/debugdraw.h"
 
 #include <gtest/gtest.h>
 

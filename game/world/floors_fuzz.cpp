@@ -5,7 +5,7 @@
 
 #include "engine/data/file.h"
 #include "engine/testsupport/fuzz_files.h"
-#include "game/buildings/floors.h"
+#include "game/world/floors.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Tests of CFerroxSpline: measuring and indexing at known points, edits that keep the copy and the curve in step.
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "engine/data/techtree.h"
 #include "engine/testsupport/fuzz_files.h"
 #include "game/shell/game.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The "<OBJECTS>" reader: a window of four lines finds each record header, the object reads the rest.
-#include "game/world/objectsreader.h"
+#include "game/buildings/objectsreader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,7 +14,6 @@
 #include "game/buildings/building.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
-#include "game/figures/spawner.h"
 #include "game/world/factories.h"
 #include "game/world/objectmgr.h"
 #include "game/world/templates.h"

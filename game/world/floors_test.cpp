@@ -1,6 +1,6 @@
 // The floor manager: the default tile, storeys added and walked, picking, debris, and the MAP section written,
 // read back and read damaged.
-#include "game/buildings/floors.h"
+#include "game/world/floors.h"
 
 #include <fstream>
 #include <memory>
@@ -11,7 +11,7 @@
 #include "engine/testsupport/scene.h"
 #include "engine/world/object.h"
 #include "game/shell/game_testing.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 namespace {
 

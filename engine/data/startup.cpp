@@ -1,5 +1,5 @@
 // The start-up table and the texture read that tries the driver's own texture files first.
-#include "engine/application/startup.h"
+#include "engine/data/startup.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The floor manager: base floors and storeys, connectors, picking, going up and down, floor tiles, drawing
 // with debris, and the "<MAP>" section.
-#include "game/buildings/floors.h"
+#include "game/world/floors.h"
 
 #include <algorithm>
 #include <limits>
@@ -13,9 +13,9 @@
 #include "engine/data/file.h"
 #include "engine/data/locale.h"
 #include "engine/data/tagtree.h"
-#include "engine/navigation/spline.h"
 #include "engine/world/object.h"
-#include "game/shell/game.h"
+#include "engine/world/spline.h"
+#include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
 #include "gfx/core/image.h"
 #include "gfx/core/texture.h"

@@ -1,13 +1,13 @@
 // Saved objects: a mall with every building class, an effect showing and stairs between the upper storeys
 // goes through "<MAP>" and "<OBJECTS>" into a fresh level and saves again byte for byte; a broken record in
 // the middle costs only itself.
-#include "game/world/objectsreader.h"
+#include "game/buildings/objectsreader.h"
 
 #include "game/buildings/facility.h"
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 namespace {
 

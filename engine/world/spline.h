@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/application/base.h"
+#include "engine/data/root.h"
 #include "gfx/core/gx.h"
 
 struct GxSpline;

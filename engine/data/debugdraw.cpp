@@ -1,5 +1,5 @@
 // Debug drawing: the vertex lists of lines, circles and grids, and the render states around them.
-#include "engine/application/debugdraw.h"
+#include "engine/data/debugdraw.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
 // Canvas stack: which canvases update and draw, in what order, and changes made from inside an update.
-#include "game/shell/stack.h"
+#include "ui/toolkit/stack.h"
 
 #include <functional>
 #include <string>

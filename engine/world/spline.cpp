@@ -1,11 +1,11 @@
 // CFerroxSpline: editing, measuring and evaluating a spline path and keeping its point copy in step.
-#include "engine/navigation/spline.h"
+#include "engine/world/spline.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "engine/application/debugdraw.h"
+#include "engine/data/debugdraw.h"
 #include "gfx/core/matrix.h"
 #include "gfx/core/spline.h"
 

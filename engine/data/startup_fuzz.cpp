@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/application/startup.h"
+#include "engine/data/startup.h"
 #include "gfx/core/image.h"
 #include "gfx/core/texture.h"
 #include "gfx/testsupport/driver_startup.h"

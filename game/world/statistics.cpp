@@ -1,19 +1,20 @@
 // The mall's figures: registers, accounts, rating, category counters, the reckoning and "<STATISTICS>".
 //
 // Sections: registers and accounts; the reckoning (frame, day, twelfth day); the saved section.
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
 
+#include "engine/data/context.h"
 #include "engine/data/convert.h"
 #include "engine/data/file.h"
 #include "engine/data/random.h"
 #include "engine/data/techtree.h"
-#include "game/buildings/floors.h"
-#include "game/shell/game.h"
+#include "game/world/floors.h"
+#include "game/world/gamecontext.h"
 
 namespace {
 
@@ -78,15 +79,14 @@ int16_t SaturateI16(int64_t value)
 
 uint16_t CategoryCount()
 {
-    if (!g_pGame || !g_pGame->m_pTechTree)
-        return 0;
-    return g_pGame->m_pTechTree->GetCategoryCount();
+    CFerroxTechTree* tree = g_pFerroxGameContext ? g_pFerroxGameContext->GetTechTree() : nullptr;
+    return tree ? tree->GetCategoryCount() : 0;
 }
 
 void Post(int16_t message)
 {
-    if (g_pGame)
-        g_pGame->QueueMessage(message);
+    if (g_pGameContext)
+        g_pGameContext->QueueMessage(message);
 }
 
 template <typename T>
@@ -227,10 +227,10 @@ void CStatistics::Update()
     m_expenseTotal = m_rentExpense + m_staffWages + m_buildingCosts + m_contractExpenses + m_interest;
     m_incomeTotal = m_startingFunds + m_chargesReceived + m_yearlyBonuses;
 
-    if (!g_pGame || !g_pGame->m_newDay)
+    if (!g_pGameContext || !g_pGameContext->IsNewDay())
         return;
     ReckonDay();
-    const uint16_t day = g_pGame->m_dayCounter;
+    const uint16_t day = g_pGameContext->GetDayCounter();
     if (day % kDaysPerYear == 0)
         ReckonTwelfthDay(day);
 }
@@ -267,8 +267,8 @@ void CStatistics::PostShopDebt()
 
 void CStatistics::ReckonTwelfthDay(uint16_t day)
 {
-    if (g_pGame)
-        g_pGame->PlaySample(kYearSample, kFullVolume);
+    if (g_pGameContext)
+        g_pGameContext->PlaySample(kYearSample, kFullVolume);
 
     const int32_t r1 = FerroxRand();
     const int32_t r2 = FerroxRand();

@@ -1,5 +1,5 @@
 // Statistics: defaults, the daily and twelfth-day reckoning, the registers and the saved section.
-#include "game/shell/statistics.h"
+#include "game/world/statistics.h"
 
 #include <cstdlib>
 #include <fstream>
