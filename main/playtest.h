@@ -29,6 +29,7 @@
 #include "platform/win32/windows.h"
 
 class CFerroxCanvas;
+class CFerroxInterface;
 class CProgramShell;
 struct GxV3d;
 
@@ -201,6 +202,9 @@ private:
     bool CheckEnding(int16_t message, const std::u16string& text, const char* sound, const char* silent);
     void NoteEndingSounds();
     // Panel steps (main/playtest_panels.cpp).
+    std::vector<long> WidgetPixels(CFerroxCanvas* canvas, int index);
+    // The pointer rests on the canvas's button; true once its tooltip shows on its plate, off the button.
+    bool TooltipBeside(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index);
     bool TooltipShown(int frame);
     bool TooltipGone(int frame);
     bool FinanceFloors(int frame);

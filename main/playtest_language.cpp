@@ -114,17 +114,16 @@ bool CPlayTest::DrewText(const std::u16string& part) const
     return false;
 }
 
-// The main menu, its London button under the pointer: its tooltip comes in French.
+// The main menu, its London button under the pointer: its tooltip comes in French, on its plate beside the
+// button, whose label stays in sight.
 bool CPlayTest::LanguageMenu(int frame)
 {
-    float x = 0.0f, y = 0.0f;
     CFrontEnd* front = m_pShell->GetFrontEnd();
-    if (!front || !WidgetCentre(front->GetMainMenu(), MAIN_MENU_LONDON, &x, &y))
+    if (!front || !front->GetMainMenu())
         return false;
-    if (frame < 2)
-        Move(x, y);
     m_waiting = "the London button's tooltip in French";
-    return frame > kSettle && DrewText(Text("mainmenu", kLondonTooltip));
+    return TooltipBeside(frame, *front, front->GetMainMenu(), MAIN_MENU_LONDON) &&
+           DrewText(Text("mainmenu", kLondonTooltip));
 }
 
 // London's first scenario: its page tells the goals its file holds, in French.
