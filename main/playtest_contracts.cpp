@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr int kWaitFrames = 4;       // for a press or a key to be taken and drawn
-constexpr int kCleaning = 0;         // the contract category, and the staff job, of cleaning
-constexpr int kButtonsPerLine = 2;   // a staff line's fire and move buttons
-constexpr int kFigureLight = 170;    // a drawn figure's pixels are lighter than every panel face
+constexpr int kWaitFrames = 4;         // for a press or a key to be taken and drawn
+constexpr int kCleaning = 0;           // the contract category, and the staff job, of cleaning
+constexpr int kButtonsPerLine = 2;     // a staff line's fire and move buttons
+constexpr int kFigureLight = 170;      // a drawn figure's pixels are lighter than every panel face
 constexpr long kBarYellow = 0xFFFF00;  // a running contract's bar
 // A level figure's cell: from this far left of its column's right end to a pixel past it, and this far above
 // and below the middle of its line's button, which stands level with the line's figures.
@@ -176,7 +176,8 @@ bool CPlayTest::StaffLevel(int)
         if (title - titles.begin() != kCleaning)
             continue;
         cleaners++;
-        if (m_drawn[k + 1] != kFirstLevel || LineFigure(staff, button, kStaffSummaryLineX + kStaffLevel.x) != m_figure) {
+        if (m_drawn[k + 1] != kFirstLevel ||
+            LineFigure(staff, button, kStaffSummaryLineX + kStaffLevel.x) != m_figure) {
             Fail("a cleaner's line on the staff page does not read the contracts panel's level 1");
             return false;
         }
