@@ -53,8 +53,12 @@ void CFerroxInterface::Update(float)
 {
     // The canvases mark the buttons under the pointer again as they route it, noting them with the game's
     // interface, which is another one while the front end runs.
-    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
-        g_pFerroxGame->m_pMouse->GetPosition()->overButton = 0;
+    if (g_pFerroxGame && g_pFerroxGame->m_pMouse) {
+        FerroxMousePosition* pointer = g_pFerroxGame->m_pMouse->GetPosition();
+        pointer->overButton = 0;
+        // Seen before the canvases take the press.
+        m_tooltipPressed = m_tooltipPressed || pointer->left == FERROX_BUTTON_DOWN;
+    }
     m_hasPointerArea = false;
     if (CFerroxInterface* routed = FerroxGetGameInterface())
         routed->m_hasPointerArea = false;
@@ -107,9 +111,26 @@ void CFerroxInterface::PlaceTooltipBox(float textWidth, float textHeight)
     m_tooltipBox.Place(x, std::max(0.0f, std::min(y, screenHeight - height)), width, height);
 }
 
+bool CFerroxInterface::TooltipPutAway()
+{
+    if (!m_tooltipPressed)
+        return false;
+    if (!m_hasPressedRequest) {
+        m_hasPressedRequest = true;
+        m_pressedText = m_tooltipText;
+        m_pressedList = m_tooltipList;
+    }
+    if (m_pressedText == m_tooltipText && m_pressedList == m_tooltipList)
+        return true;
+    m_tooltipPressed = m_hasPressedRequest = false;
+    return false;
+}
+
 void CFerroxInterface::DrawTooltip(CFerroxFont* font, float* delay, float frameTime)
 {
     m_tooltipBox.m_visible = 0;
+    if (TooltipPutAway())
+        return;
     if (*delay > 0.0f)
         *delay -= frameTime;
     CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr;
@@ -142,6 +163,7 @@ void CFerroxInterface::DrawTooltip(CFerroxFont* font, float* delay, float frameT
 void CFerroxInterface::WithdrawTooltip(float* delay, float wait)
 {
     m_tooltipBox.m_visible = 0;
+    m_tooltipPressed = m_hasPressedRequest = false;
     *delay = wait;
     m_lastText = kNone;
     m_lastList = kNone;
@@ -162,6 +184,7 @@ void CFerroxInterface::Reset()
     m_tooltipY = 0.0f;
     m_tooltipBox.m_visible = 0;
     m_hasTooltipArea = false;
+    m_tooltipPressed = m_hasPressedRequest = false;
 }
 
 CFerroxInterface* FerroxGetGameInterface()

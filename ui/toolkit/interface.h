@@ -59,7 +59,8 @@ public:
 protected:
     // Draws the requested tooltip (m_tooltipText of m_tooltipList) in the font on its plate once `*delay`, counted
     // down by the frame time, has run out: beside the pointer where the text first showed, off the buttons under
-    // the pointer then (those the canvases noted with the game's interface, which they route the pointer for).
+    // the pointer then (those the canvases noted with the game's interface, which they route the pointer for). A
+    // press puts it away until the pointer leaves what asked for it or rests on something else.
     void DrawTooltip(CFerroxFont* font, float* delay, float frameTime);
     // No tooltip this frame: the next one waits `wait` seconds and anchors anew.
     void WithdrawTooltip(float* delay, float wait);
@@ -69,12 +70,20 @@ protected:
 private:
     // Puts the plate of a text of that size beside the anchored pointer, off the area it describes.
     void PlaceTooltipBox(float textWidth, float textHeight);
+    // Whether a press put the requested tooltip away.
+    bool TooltipPutAway();
 
     float m_pointerArea[4] = {};  // left, bottom, right, top
     bool m_hasPointerArea = false;
     CFerroxPlainBox m_tooltipBox;
     float m_tooltipArea[4] = {};  // what the shown tooltip describes (x, y, width, height), when it has an area
     bool m_hasTooltipArea = false;
+    // A press puts the tooltip of what the pointer rests on away (the panel it opens may stand where the plate
+    // would) until the pointer leaves or rests on something else: the request it came with, once known.
+    bool m_tooltipPressed = false;
+    bool m_hasPressedRequest = false;
+    uint16_t m_pressedText = 0;
+    int16_t m_pressedList = 0;
 };
 
 // The interface the game holds; null without a game or an interface.
