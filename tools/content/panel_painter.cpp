@@ -57,7 +57,7 @@ const ContentCanvasLayout& ContentMessagesLayout(void)
         {70, 82, 104},
         {{606, 250, 28, 28}, {606, 150, 28, 28}, {606, 40, 28, 28}},
         {{606, 250, 28, 28}, {606, 150, 28, 28}, {606, 40, 28, 28}},
-        {{12, 272, "Messages"}},
+        {{12, 276, "Messages"}},
         {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;
