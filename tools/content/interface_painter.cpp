@@ -330,11 +330,12 @@ bool ContentCheckLabels(const ContentCanvasLayout& layout, int language, std::st
             return fail(label.text, "has no form");
     }
     const std::vector<ContentUiLabel> labels = LanguageLabels(layout.labels, language);
-    const ContentUiRect picture = {0, 0, layout.width, layout.height};
+    // Within the rims along the picture's top and bottom, a pixel clear of them.
+    const ContentUiRect picture = Grown({0, 0, layout.width, layout.height}, 0, -kContentButtonFrame - 1);
     for (size_t i = 0; i < labels.size(); i++) {
         const ContentUiRect ink = InkRect(labels[i]);
         if (!Contains(picture, ink))
-            return fail(labels[i].text, "runs off the picture");
+            return fail(labels[i].text, "runs off the picture or onto its rim");
         // Words side by side keep a space between them; rows of words a pixel.
         const ContentUiRect room = Grown(ink, kContentLabelGap, 1);
         for (size_t j = 0; j < i; j++) {

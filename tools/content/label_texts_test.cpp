@@ -60,7 +60,14 @@ TEST(PictureWords, UnknownWordsOverlapsAndButtonEdgesAreRefused)
     EXPECT_TRUE(ContentCheckLabels(layout, kContentEnglish, &error)) << error;
     layout.labels = {{180, 20, "Close"}};
     EXPECT_FALSE(ContentCheckLabels(layout, kContentFrench, &error));
-    EXPECT_NE(error.find("runs off the picture in French"), std::string::npos) << error;
+    EXPECT_NE(error.find("runs off the picture or onto its rim in French"), std::string::npos) << error;
+    // Nor do they touch the rim along the picture's top.
+    const int below = layout.height - kContentButtonFrame - 1 - ContentDigitHeight(0);
+    layout.labels = {{10, below + 1, "Yes"}};
+    EXPECT_FALSE(ContentCheckLabels(layout, kContentEnglish, &error));
+    EXPECT_NE(error.find("onto its rim"), std::string::npos) << error;
+    layout.labels = {{10, below, "Yes"}};
+    EXPECT_TRUE(ContentCheckLabels(layout, kContentEnglish, &error)) << error;
     // Words that touch read as one: side by side they keep a space between them, and beside a button they keep
     // it off the button's frame (which starts two pixels before the button at x 100).
     const int yes = ContentTextWidth(0, "Yes");
