@@ -208,6 +208,13 @@ private:
     bool CheckEnding(int16_t message, const std::u16string& text, const char* sound, const char* silent);
     void NoteEndingSounds();
     // Panel steps (main/playtest_panels.cpp).
+public:
+    // Whether the in-game interface's stack holds the canvas.
+    static bool Holds(CFerroxCanvas* canvas);
+    // Whether a pixel (0xRRGGBB, -1 for none) is as light as drawn figures and words, lighter than every panel face.
+    static bool LightPixel(long pixel);
+
+private:
     std::vector<long> WidgetPixels(CFerroxCanvas* canvas, int index);
     // The pointer rests on the canvas's button; true once its tooltip shows on its plate, off the button.
     bool TooltipBeside(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index);

@@ -16,7 +16,6 @@ namespace {
 constexpr int kWaitFrames = 4;         // for a press or a key to be taken and drawn
 constexpr int kCleaning = 0;           // the contract category, and the staff job, of cleaning
 constexpr int kButtonsPerLine = 2;     // a staff line's fire and move buttons
-constexpr int kFigureLight = 170;      // a drawn figure's pixels are lighter than every panel face
 constexpr long kBarYellow = 0xFFFF00;  // a running contract's bar
 // A level figure's cell: from this far left of its column's right end to a pixel past it, and this far above
 // and below the middle of its line's button, which stands level with the line's figures.
@@ -26,12 +25,6 @@ constexpr const char* kCategoryNames = "contractcategories";
 constexpr const char* kJobTitles = "jobtitles";
 constexpr const char* kMessages = "InGameMessages";
 constexpr const char16_t* kFirstLevel = u"1";
-
-bool Holds(CFerroxCanvas* canvas)
-{
-    CInterface* ui = InterfaceGet();
-    return ui && canvas && ui->GetStack().Holds(canvas);
-}
 
 CContractsPanel* ContractsPanel()
 {
@@ -43,10 +36,7 @@ CContractsPanel* ContractsPanel()
 // player reads it, wherever in the block it stands. Empty when the block holds none.
 std::string Figure(const std::vector<long>& pixels, int width)
 {
-    auto light = [](long p) {
-        return p >= 0 && ((p >> 16) & 0xFF) > kFigureLight && ((p >> 8) & 0xFF) > kFigureLight &&
-               (p & 0xFF) > kFigureLight;
-    };
+    const auto light = CPlayTest::LightPixel;
     const int height = width > 0 ? static_cast<int>(pixels.size()) / width : 0;
     int left = width, right = -1, top = height, bottom = -1;
     for (int y = 0; y < height; y++) {

@@ -32,19 +32,19 @@ CGame* Game() { return static_cast<CGame*>(g_pGame); }
 int ScreenW() { return Game()->GetScreenWidth(); }
 int ScreenH() { return Game()->GetScreenHeight(); }
 
-bool Holds(CFerroxCanvas* canvas)
+}  // namespace
+
+bool CPlayTest::Holds(CFerroxCanvas* canvas)
 {
     CInterface* ui = InterfaceGet();
     return ui && canvas && ui->GetStack().Holds(canvas);
 }
 
-bool Light(long pixel)
+bool CPlayTest::LightPixel(long pixel)
 {
     return pixel >= 0 && ((pixel >> 16) & 0xFF) > kFigureLight && ((pixel >> 8) & 0xFF) > kFigureLight &&
            (pixel & 0xFF) > kFigureLight;
 }
-
-}  // namespace
 
 // ---- tooltips ----
 
@@ -181,7 +181,7 @@ bool CPlayTest::FinanceFloors(int)
         if (m_count++ < kWaitFrames)
             return false;
         m_pixels = FinanceFloorsPixels();
-        if (std::none_of(m_pixels.begin(), m_pixels.end(), Light)) {
+        if (std::none_of(m_pixels.begin(), m_pixels.end(), LightPixel)) {
             Fail("the finance page shows no storeys figure");
             return false;
         }
