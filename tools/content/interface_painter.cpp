@@ -495,9 +495,11 @@ bool ContentWriteMainBar(const std::string& dir, std::string* error)
         {"winter", {200, 210, 220}, {245, 245, 250}},
     };
     for (const Season& season : seasons) {
+        // Drawn from the bar's bottom edge: its lowest rows stay clear, so the bar's rim runs on under it.
         ContentPngImage image = ContentBlankImage(kContentSeasonWidth, kSeasonHeight);
-        Fill(&image, {0, 0, kContentSeasonWidth, kSeasonHeight}, season.sky);
-        Fill(&image, {0, 0, kContentSeasonWidth, kSeasonHeight / 3}, season.ground);
+        const int above = kSeasonHeight - kContentButtonFrame;
+        Fill(&image, {0, kContentButtonFrame, kContentSeasonWidth, above}, season.sky);
+        Fill(&image, {0, kContentButtonFrame, kContentSeasonWidth, above / 3}, season.ground);
         if (!ContentWritePicture(dir + "/" + season.name + ".png", image, error))
             return false;
     }
