@@ -5,16 +5,18 @@
 // one or more frames (buttons held at least a frame), then waits for what it expects, failing the run with
 // the step's name when its frame budget runs out; each passed step leaves a screenshot in the folder.
 //
-// The full run: the launcher (language page, French, the mode list, play), the main menu, London, start, the
-// camera keys and edge, a tooltip shown and gone, a room of floor tiles, a second room whose walls are checked on
-// screen as it is laid and extended, a bench and a tile demolished, a door, stairs and a second storey, a third
-// storey over the stairs, a shop and its card, shoppers coming in at speed 3, a shopper's card with its need
-// bars and selection ring, the storey above, the finance page from two storeys, Escape over it, three staff
-// hired, the contracts panel, a refused save name, a save named with a capital and its picture, save, the load
-// panel, load, Escape over the save panel and over the leave question, a scenario won as it opens (London's
-// fourth, which playtest_test.sh adds), London's first lost to the bank by building into debt, and quit. The
-// mode run: the launcher picks one mode, the client area must have its size and a click on a main-menu button
-// must press it; at 800 x 600 the level's edges along and beside the main bar must scroll the view.
+// The full run: the launcher (language page, French, the mode list, play), the main menu and its London button's
+// tooltip on its plate, London, start, the camera keys and edge, a tooltip shown and gone, a room of floor tiles, a
+// second room whose walls are checked on screen as it is laid and extended, a bench and a tile demolished, a door,
+// stairs and a second storey, a third storey over the stairs, a shop and its card, shoppers coming in at speed 3, a
+// shopper's card with its need bars and selection ring, the storey above, the finance page from two storeys, Escape
+// over it, three staff hired, the contracts panel, the cleaning contract run to its end at top speed
+// (playtest_test.sh shortens it) and its level read alike there and on the staff page, the message history opened
+// on its newest message, a refused save name, a save named with a capital and its picture, save, the load panel,
+// load, Escape over the save panel and over the leave question, a scenario won as it opens (London's fourth, which
+// playtest_test.sh adds), London's first lost to the bank by building into debt, and quit. The mode run: the
+// launcher picks one mode, the client area must have its size and a click on a main-menu button must press it; at
+// 800 x 600 the level's edges along and beside the main bar must scroll the view.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,7 @@
 #include "platform/win32/windows.h"
 
 class CFerroxCanvas;
+class CFerroxInterface;
 class CProgramShell;
 struct GxV3d;
 
@@ -159,6 +162,10 @@ private:
     void CheckTexts();
     // Whether a text of the last frame holds the part (as drawn, or flowed into a box).
     bool DrewText(const std::u16string& part) const;
+    // Where the first text of the last frame holding the part stands among the frame's texts; -1 when none does.
+    int DrawnAt(const std::u16string& part, size_t from = 0) const;
+    // Entry `index` of the named list of the catalogue in the game's language; empty without it.
+    static std::u16string CatalogueText(const char* list, uint16_t index);
     bool LanguageMenu(int frame);
     bool LanguageCity(int frame);
     bool LanguageLevel(int frame);
@@ -201,9 +208,28 @@ private:
     bool CheckEnding(int16_t message, const std::u16string& text, const char* sound, const char* silent);
     void NoteEndingSounds();
     // Panel steps (main/playtest_panels.cpp).
+public:
+    // Whether the in-game interface's stack holds the canvas.
+    static bool Holds(CFerroxCanvas* canvas);
+    // Whether a pixel (0xRRGGBB, -1 for none) is as light as drawn figures and words, lighter than every panel face.
+    static bool LightPixel(long pixel);
+
+private:
+    std::vector<long> WidgetPixels(CFerroxCanvas* canvas, int index);
+    // The pointer rests on the canvas's button; true once its tooltip shows on its plate, off the button.
+    bool TooltipBeside(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index);
     bool TooltipShown(int frame);
     bool TooltipGone(int frame);
     bool FinanceFloors(int frame);
+    // Contract steps (main/playtest_contracts.cpp).
+    bool ContractDone(int frame);
+    bool StaffLevel(int frame);
+    bool MessageHistory(int frame);
+    // The figure a canvas's line shows in a column, its light pixels as rows of '#' and '.'; the line is found by
+    // its button, the column by its right end (from the canvas's corner).
+    std::string LineFigure(CFerroxCanvas* canvas, int button, float columnRight);
+    bool ContractRuns();
+    std::string m_figure;  // the level figure the contracts panel shows
     bool EscapePanel(int frame);
     bool EscapeFilePanel(int frame);
     bool EscapeQuestion(int frame);

@@ -47,14 +47,6 @@ CLocale* Texts()
     return game ? dynamic_cast<CLocale*>(game->m_pLocale.get()) : nullptr;
 }
 
-// Entry `index` of the named list in the game's language; empty without it.
-std::u16string Text(const char* list, uint16_t index)
-{
-    CLocale* texts = Texts();
-    const int16_t found = texts ? texts->FindTextList(list) : FERROX_NO_TEXT_LIST;
-    return found < 0 ? std::u16string() : texts->GetText(found, index);
-}
-
 CBuildCanvasManager* Menus()
 {
     CInterface* ui = InterfaceGet();
@@ -62,6 +54,13 @@ CBuildCanvasManager* Menus()
 }
 
 }  // namespace
+
+std::u16string CPlayTest::CatalogueText(const char* list, uint16_t index)
+{
+    CLocale* texts = Texts();
+    const int16_t found = texts ? texts->FindTextList(list) : FERROX_NO_TEXT_LIST;
+    return found < 0 ? std::u16string() : texts->GetText(found, index);
+}
 
 void CPlayTest::SeeText(const std::u16string& text, void* self)
 {
@@ -103,28 +102,29 @@ void CPlayTest::CheckTexts()
     }
 }
 
-bool CPlayTest::DrewText(const std::u16string& part) const
+int CPlayTest::DrawnAt(const std::u16string& part, size_t from) const
 {
     // Flowed texts keep their marks with their words; the part is looked for either way.
     const std::u16string flowed = FerroxKeepMarksWithWords(part);
-    for (const std::u16string& text : m_drawn) {
-        if (!part.empty() && (text.find(part) != std::u16string::npos || text.find(flowed) != std::u16string::npos))
-            return true;
+    for (size_t k = from; k < m_drawn.size() && !part.empty(); k++) {
+        if (m_drawn[k].find(part) != std::u16string::npos || m_drawn[k].find(flowed) != std::u16string::npos)
+            return static_cast<int>(k);
     }
-    return false;
+    return -1;
 }
 
-// The main menu, its London button under the pointer: its tooltip comes in French.
+bool CPlayTest::DrewText(const std::u16string& part) const { return DrawnAt(part) >= 0; }
+
+// The main menu, its London button under the pointer: its tooltip comes in French, on its plate beside the
+// button, whose label stays in sight.
 bool CPlayTest::LanguageMenu(int frame)
 {
-    float x = 0.0f, y = 0.0f;
     CFrontEnd* front = m_pShell->GetFrontEnd();
-    if (!front || !WidgetCentre(front->GetMainMenu(), MAIN_MENU_LONDON, &x, &y))
+    if (!front || !front->GetMainMenu())
         return false;
-    if (frame < 2)
-        Move(x, y);
     m_waiting = "the London button's tooltip in French";
-    return frame > kSettle && DrewText(Text("mainmenu", kLondonTooltip));
+    return TooltipBeside(frame, *front, front->GetMainMenu(), MAIN_MENU_LONDON) &&
+           DrewText(CatalogueText("mainmenu", kLondonTooltip));
 }
 
 // London's first scenario: its page tells the goals its file holds, in French.
@@ -160,7 +160,8 @@ bool CPlayTest::LanguageLevel(int frame)
     if (frame < 2)
         Move(x, y);
     m_waiting = "the build button's tooltip in French";
-    if (frame > kSettle && DrewText(Text(kMainBarTooltips, kBuildTooltip)) && Screenshot("language_level_tooltip.bmp"))
+    if (frame > kSettle && DrewText(CatalogueText(kMainBarTooltips, kBuildTooltip)) &&
+        Screenshot("language_level_tooltip.bmp"))
         m_phase = 1;
     return false;
 }
@@ -221,9 +222,10 @@ bool CPlayTest::LanguageLocked(int)
         return false;
     }
     const auto technology = reinterpret_cast<uintptr_t>(item->GetPtrList()->GetWorking().front());
-    const std::u16string name = Text(kBuildTooltipList, static_cast<uint16_t>(page->GetWidget(m_lockedItem)->m_id));
+    const std::u16string name =
+        CatalogueText(kBuildTooltipList, static_cast<uint16_t>(page->GetWidget(m_lockedItem)->m_id));
     const std::u16string contract =
-        Text(kBuildContractList, static_cast<uint16_t>(technology / kGameTechCategoryStep - 1));
+        CatalogueText(kBuildContractList, static_cast<uint16_t>(technology / kGameTechCategoryStep - 1));
     m_waiting = "the locked item's tooltip naming " + FerroxUtf16ToUtf8(name) + " and " + FerroxUtf16ToUtf8(contract);
     for (const std::u16string& text : m_drawn) {
         if (text.find(name) != std::u16string::npos && text.find(contract) != std::u16string::npos && text != name)

@@ -1,4 +1,4 @@
-// The play test's panel steps: a tooltip on its plate and gone with the pointer, the finance page's storeys
+// The play test's panel steps: a tooltip on its plate beside its button and gone with the pointer, the finance page's storeys
 // from two storeys, Escape over a panel, a file panel and a question, and the view scrolled at the edges
 // beside and along the main bar at 800 x 600.
 #include <algorithm>
@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kWaitFrames = 4;        // for a press or a key to be taken and drawn
 constexpr int kTooltipFrames = 20;    // 1 s at the fixed clock: past the tooltip's wait
+constexpr int kTooltipLook = 6;       // within the wait: the button lit, its tooltip not yet shown
 constexpr int kEdgeFrames = 12;       // the pointer rests at an edge
 constexpr float kLeastScroll = 1.0f;  // world units the view must glide at an edge
 constexpr float kEdgeInset = 3.0f;    // pixels from the edge, inside the scrolling margin
@@ -31,57 +32,87 @@ CGame* Game() { return static_cast<CGame*>(g_pGame); }
 int ScreenW() { return Game()->GetScreenWidth(); }
 int ScreenH() { return Game()->GetScreenHeight(); }
 
-bool Holds(CFerroxCanvas* canvas)
+}  // namespace
+
+bool CPlayTest::Holds(CFerroxCanvas* canvas)
 {
     CInterface* ui = InterfaceGet();
     return ui && canvas && ui->GetStack().Holds(canvas);
 }
 
-bool Light(long pixel)
+bool CPlayTest::LightPixel(long pixel)
 {
     return pixel >= 0 && ((pixel >> 16) & 0xFF) > kFigureLight && ((pixel >> 8) & 0xFF) > kFigureLight &&
            (pixel & 0xFF) > kFigureLight;
 }
 
-}  // namespace
-
 // ---- tooltips ----
 
-// The pointer rests on the main bar's management button: after the wait its tooltip stands on the plate,
-// beside the pointer and off the button.
-bool CPlayTest::TooltipShown(int frame)
+// The pixels of a canvas's widget on the screen, row by row.
+std::vector<long> CPlayTest::WidgetPixels(CFerroxCanvas* canvas, int index)
 {
-    CInterface* ui = InterfaceGet();
+    const float* rect = canvas ? canvas->GetWidgetRect(index) : nullptr;
+    if (!rect)
+        return {};
+    const int left = static_cast<int>(canvas->GetX() + rect[0]);
+    const int top = ScreenH() - static_cast<int>(canvas->GetY() + rect[1] + rect[3]);
+    return Pixels(left, top, static_cast<int>(rect[2]), static_cast<int>(rect[3]));
+}
+
+// The pointer rests on a canvas's button: its pixels are kept at frame kTooltipLook, before the tooltip's wait
+// ran out; once the tooltip shows, its plate must stand off the button, drawn where the layout puts it, and
+// the button (its label) must look as it did. True once all holds; false while the tooltip waits.
+bool CPlayTest::TooltipBeside(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index)
+{
     float x = 0.0f, y = 0.0f;
-    if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_MANAGE, &x, &y)) {
-        Fail("the main bar has no management button");
+    if (!WidgetCentre(canvas, index, &x, &y)) {
+        Fail("the tooltip's button is missing");
         return false;
     }
     if (frame < 2)
         Move(x, y);
-    m_waiting = "the management button's tooltip";
-    const CFerroxPlainBox& plate = ui->GetTooltipBox();
+    const CFerroxPlainBox& plate = ui.GetTooltipBox();
+    if (frame == kTooltipLook) {
+        if (plate.m_visible) {
+            Fail("the tooltip showed before the pointer had rested");
+            return false;
+        }
+        m_pixels = WidgetPixels(canvas, index);
+    }
     if (frame < kTooltipFrames || !plate.m_visible)
         return false;
-    const float h = static_cast<float>(ScreenH());
-    const float* button = ui->m_pMainPanel->GetWidgetRect(MAIN_MANAGE);
-    const float left = ui->m_pMainPanel->GetX() + button[0], bottom = ui->m_pMainPanel->GetY() + button[1];
+    const float* button = canvas->GetWidgetRect(index);
+    const float left = canvas->GetX() + button[0], bottom = canvas->GetY() + button[1];
     if (plate.m_x < left + button[2] && plate.m_x + plate.m_width > left && plate.m_y < bottom + button[3] &&
         plate.m_y + plate.m_height > bottom) {
         Fail("the tooltip's plate covers the button it describes");
         return false;
     }
-    // The plate's face is drawn where the layout puts it, and the button under the pointer still shows.
-    m_area[0] = plate.m_x + 2.0f, m_area[1] = h - plate.m_y - 2.0f;
-    const long face = Pixel(static_cast<int>(m_area[0]), static_cast<int>(m_area[1]));
+    // The plate's face is drawn where the layout puts it, and the button under the pointer still shows whole.
+    m_area[0] = plate.m_x + 2.0f, m_area[1] = static_cast<float>(ScreenH()) - plate.m_y - 2.0f;
     const FerroxColour fill = plate.GetFill();
-    const long fillPixel = static_cast<long>(fill.red) << 16 | static_cast<long>(fill.green) << 8 | fill.blue;
-    if (face != fillPixel || Pixel(static_cast<int>(x), static_cast<int>(y)) == fillPixel) {
+    m_before = static_cast<long>(fill.red) << 16 | static_cast<long>(fill.green) << 8 | fill.blue;
+    if (Pixel(static_cast<int>(m_area[0]), static_cast<int>(m_area[1])) != m_before) {
         Fail("the tooltip's plate is not drawn beside the button");
         return false;
     }
-    m_before = fillPixel;
+    if (WidgetPixels(canvas, index) != m_pixels) {
+        Fail("the tooltip covers the label of the button it describes");
+        return false;
+    }
     return true;
+}
+
+// The pointer rests on the main bar's management button: its tooltip stands on the plate beside it.
+bool CPlayTest::TooltipShown(int frame)
+{
+    CInterface* ui = InterfaceGet();
+    if (!ui || !ui->m_pMainPanel) {
+        Fail("the level has no main bar");
+        return false;
+    }
+    m_waiting = "the management button's tooltip";
+    return TooltipBeside(frame, *ui, ui->m_pMainPanel.get(), MAIN_MANAGE);
 }
 
 // The pointer leaves the bar: the tooltip goes with its plate at once.
@@ -150,7 +181,7 @@ bool CPlayTest::FinanceFloors(int)
         if (m_count++ < kWaitFrames)
             return false;
         m_pixels = FinanceFloorsPixels();
-        if (std::none_of(m_pixels.begin(), m_pixels.end(), Light)) {
+        if (std::none_of(m_pixels.begin(), m_pixels.end(), LightPixel)) {
             Fail("the finance page shows no storeys figure");
             return false;
         }

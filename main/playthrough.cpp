@@ -49,11 +49,13 @@ constexpr uint16_t kFirstShop = 0;
 constexpr int kClickFrames = 3;
 constexpr int kCandidateFrames = 6;
 constexpr uint32_t kClearColour = 0x6868BC;  // the camera's clear colour (104, 104, 188)
-// The middle of the 800 x 600 screen.
+// Points of the view in pixels of the 800 x 600 screen, scaled to the screen the game runs on: its middle, and
+// the points of the level tried for the shop, a grid over the plot in the lower half of the view, above the
+// panels and away from the edges where the mouse scrolls the camera.
+constexpr float kBaseWidth = 800.0f;
+constexpr float kBaseHeight = 600.0f;
 constexpr float kMiddleX = 400.0f;
 constexpr float kMiddleY = 300.0f;
-// Points of the level tried for the shop: a grid over the plot in the lower half of the view, above the
-// panels and away from the edges where the mouse scrolls the camera.
 constexpr int kColumns = 7;
 constexpr int kRows = 4;
 constexpr float kLeft = 160.0f;
@@ -62,6 +64,10 @@ constexpr float kStepX = 80.0f;
 constexpr float kStepY = 40.0f;
 
 CGame* Game() { return g_pGame; }
+
+// A point of the 800 x 600 screen on the screen the game runs on.
+float ScreenX(float x) { return x * static_cast<float>(Game()->GetScreenWidth()) / kBaseWidth; }
+float ScreenY(float y) { return y * static_cast<float>(Game()->GetScreenHeight()) / kBaseHeight; }
 
 CStatistics* Statistics()
 {
@@ -310,8 +316,8 @@ void CPlayThrough::BeforeFrame()
         const int start = 2 + m_candidate * kCandidateFrames;
         if (m_frame < start)
             break;
-        const float px = kLeft + kStepX * static_cast<float>(m_candidate % kColumns);
-        const float py = kTop + kStepY * static_cast<float>(m_candidate / kColumns);
+        const float px = ScreenX(kLeft + kStepX * static_cast<float>(m_candidate % kColumns));
+        const float py = ScreenY(kTop + kStepY * static_cast<float>(m_candidate / kColumns));
         // Two frames at the point let the pick and the held object follow it before the press.
         const int step = m_frame - start;
         if (step == 0)
@@ -338,7 +344,7 @@ void CPlayThrough::BeforeFrame()
         break;
     case kLeaveEnded:
         // Any click ends the sequence and leaves for the front end.
-        if (Click(kMiddleX, kMiddleY, 1))
+        if (Click(ScreenX(kMiddleX), ScreenY(kMiddleY), 1))
             Next(kWaitMenuAgain);
         break;
     case kPause:
@@ -588,6 +594,8 @@ void CPlayThrough::AfterFrame()
             return Fail("typing did not reach the save panel's name field");
         }
         m_savePaths[m_fileRound == 0 ? 0 : 1] = panel->FullPath(name + ".fds");
+        // A save of an earlier run would be overwritten only after a question: the run starts without it.
+        std::remove(m_savePaths[m_fileRound == 0 ? 0 : 1].c_str());
         Next(kPressAct);
         break;
     }

@@ -5,8 +5,8 @@
 # loading run1).
 # Arguments: mkcontent, mall, the content texts folder, then --play-through, --play-through-quit (the
 # program quits with the level running, in a window when there is a display), --play-through-win (a mall built
-# to a plan plays until the scenario is won) or --repeat (the full run twice on copies of the content, with one
-# seed: the saves of the two runs must be equal byte for byte).
+# to a plan plays until the scenario is won) or --repeat (the full run twice at 1280 x 1024 in one content
+# folder, with one seed: the saves of the two runs must be equal byte for byte).
 set -euo pipefail
 mkcontent=$1
 mall=$2
@@ -26,12 +26,15 @@ MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkconte
   exit 1
 }
 
-# Blue, green and red of a pixel (x, y from the top left) of a BMP with 24 bits a pixel.
+# Blue, green and red of a pixel of a BMP with 24 bits a pixel, at the point (x, y from the top left) of the
+# 800 x 600 screen that the screen the picture shows is scaled from.
 pixel() {
   local file=$1 x=$2 y=$3 width height offset row
   offset=$(od -An -tu4 -j10 -N4 "$file" | tr -d ' ')
   width=$(od -An -tu4 -j18 -N4 "$file" | tr -d ' ')
   height=$(od -An -tu4 -j22 -N4 "$file" | tr -d ' ')
+  x=$((x * width / 800))
+  y=$((y * height / 600))
   row=$(((width * 3 + 3) / 4 * 4))
   od -An -tu1 -j $((offset + (height - 1 - y) * row + x * 3)) -N3 "$file" | tr -s ' '
 }
@@ -91,11 +94,16 @@ if [ "$mode" != --repeat ]; then
   play "$root/content" "$mode"
   exit 0
 fi
-cp -a "$root/content" "$root/again"
+# Both runs in a mode other than 800 x 600, where the points the play-through clicks follow the screen; the second
+# in the folder of the first, where the saves it makes already stand and are overwritten.
+sed -i -e '/^<VideoModeWidth>/{n;s/^[0-9]*/1280/}' -e '/^<VideoModeHeight>/{n;s/^[0-9]*/1024/}' "$root/content/setup.xml"
 play "$root/content" --play-through --seed 777
-play "$root/again" --play-through --seed 777
+mkdir "$root/first"
+cp "$root/content/maps/"run*.fds "$root/first"
+rm -rf "$root/content.shots"
+play "$root/content" --play-through --seed 777
 for save in run0 run1 run2; do
-  if ! cmp "$root/content/maps/$save.fds" "$root/again/maps/$save.fds"; then
+  if ! cmp "$root/first/$save.fds" "$root/content/maps/$save.fds"; then
     echo "play-through: maps/$save.fds differs between two runs with one seed"
     exit 1
   fi

@@ -31,7 +31,7 @@ std::vector<ContentUiLabel> ShopperHeads(int x, int y)
 {
     return {{x + 66, y, "Age", CONTENT_LABEL_RIGHT},        {x + 114, y, "Cash", CONTENT_LABEL_RIGHT},
             {x + 142, y, "Toilet", CONTENT_LABEL_CENTRE},   {x + 190, y, "Rest", CONTENT_LABEL_CENTRE},
-            {x + 238, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 274, y, "By", CONTENT_LABEL_CENTRE},
+            {x + 238, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 278, y, "By", CONTENT_LABEL_CENTRE},
             {x + 330, y, "Bags", CONTENT_LABEL_RIGHT}};
 }
 

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int kWidth = 480;
+constexpr uint8_t kOpaque = 255;
 constexpr int kHeight = 300;
 constexpr uint8_t kPanelColour[3] = {58, 70, 96};
 // The two shades the list's rows take in turn, and the rim round the list.
@@ -23,6 +24,10 @@ constexpr int kRows = 8;
 constexpr int kRowX = 24;
 constexpr int kRowWidth = 420;
 constexpr int kListFont = 0;  // the message font the browser draws with
+// A lit row: its face lets the stripe and the name show through; the bars at its ends are opaque.
+constexpr uint8_t kRowLight[3] = {255, 255, 255};
+constexpr uint8_t kRowLightAlpha = 72;
+constexpr int kRowBar = 2;
 // Hot-spot k shows text k of the panel's list: texts 0 to 2 are the panel's questions and heading, so buttons
 // 1 to 5 take hot-spots 3 to 7; the save (or load) and close buttons carry their words instead.
 constexpr int kFirstTooltip = 3;
@@ -36,6 +41,19 @@ ContentUiRect ContentFilePanelStripe(int row)
     const ContentUiRect cell = ContentLabelRect({0, 0, "M", CONTENT_LABEL_LEFT, 1, kListFont});
     const int boxTop = kHeight - kRowTop - kRowStep * row + kRowStep;
     return {kRowX, boxTop - cell.height + cell.y, kRowWidth, kRowStep};
+}
+
+ContentPngImage ContentFilePanelRowLight(int row)
+{
+    const ContentUiRect r = ContentFilePanelStripe(row);
+    ContentPngImage image = ContentBlankImage(r.width, r.height);
+    for (int y = 0; y < r.height; y++) {
+        for (int x = 0; x < r.width; x++) {
+            const bool bar = x < kRowBar || x >= r.width - kRowBar;
+            ContentPutPixel(&image, x, y, kRowLight, bar ? kOpaque : kRowLightAlpha);
+        }
+    }
+    return image;
 }
 
 ContentCanvasLayout ContentFilePanelLayout(const char* stem)
@@ -101,6 +119,13 @@ bool ContentWriteFilePanels(const std::string& root, std::string* error)
             !ContentWritePicture(dir + "/" + stem + ".png", ContentPaletteImage(ContentFilePanelBackground(layout)),
                                  error))
             return false;
+        // The rows' lights replace the framed lights of plain buttons.
+        for (int row = 0; row < kRows; row++) {
+            const int button = kContentFilePanelButtons - kRows + row + 1;
+            if (!ContentWritePicture(dir + "/" + std::to_string(button) + "_s.png", ContentFilePanelRowLight(row),
+                                     error))
+                return false;
+        }
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 
 #include "engine/data/locale.h"
@@ -29,6 +30,12 @@ constexpr int kRowStep = static_cast<int>(kFilePanelRowStep);
 constexpr int kTip = 1;  // pixels a letter's tip may reach past its stripe
 
 class FilePanelPictures : public ContentFilesTest {};
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // Where the icon painter's ink lies in a picture.
 std::vector<bool> Ink(const ContentPngImage& image)
@@ -75,6 +82,22 @@ TEST_F(FilePanelPictures, BothPanelsBuildFifteenButtonsAndTheTooltipsOfTheIconBu
         }
         EXPECT_EQ(inks.size(), static_cast<size_t>(kIconButtons)) << stem << ": two buttons show one icon";
         canvas.Release();
+        // A row's light lies over the row's name: opaque only in the bars at its ends, see-through across.
+        for (int row = 0; row < kRows; row++) {
+            const ContentPngImage light = ContentFilePanelRowLight(row);
+            const std::filesystem::path button =
+                root / "images" / "panels" / stem /
+                (std::to_string(kContentFilePanelButtons - kRows + row + 1) + "_s.png");
+            const std::filesystem::path expected = root / "expected.png";
+            ASSERT_TRUE(ContentWritePicture(expected.string(), light, &error)) << error;
+            EXPECT_EQ(ReadFile(button), ReadFile(expected)) << stem << " row " << row << " has another light";
+            int across = 0;
+            for (size_t i = 0; i + 3 < light.rows.size(); i += 4) {
+                const size_t x = (i / 4) % light.width;
+                across += x >= 2 && x + 2 < light.width && light.rows[i + 3] > 128;
+            }
+            EXPECT_EQ(across, 0) << stem << " row " << row << ": its light runs across the name";
+        }
     }
 }
 

@@ -119,7 +119,10 @@ const ContentCanvasLayout& ContentEndGameLayout()
 
 ContentPngImage ContentCityOverlay()
 {
-    ContentPngImage image = ContentBlankImage(kViewWidth, kViewHeight);
+    // The heading is drawn round x 400, near the view's right edge: the rim stands beside the view there, and
+    // the plate runs on to the edge.
+    const int width = kViewWidth + kViewRim;
+    ContentPngImage image = ContentBlankImage(width, kViewHeight);
     const uint8_t rim[3] = {36, 36, 44};
     const uint8_t plate[3] = {24, 24, 30};
     // The overlay's y 0 is the view's bottom, 210 above the screen's.
@@ -127,8 +130,8 @@ ContentPngImage ContentCityOverlay()
     const ContentUiRect plateArea = {kPlateLeft, kPlateBottom - viewBottom, kPlateRight - kPlateLeft,
                                      kPlateTop - kPlateBottom};
     for (int y = 0; y < kViewHeight; y++) {
-        for (int x = 0; x < kViewWidth; x++) {
-            const bool edge = x < kViewRim || y < kViewRim || x >= kViewWidth - kViewRim || y >= kViewHeight - kViewRim;
+        for (int x = 0; x < width; x++) {
+            const bool edge = x < kViewRim || y < kViewRim || x >= kViewWidth || y >= kViewHeight - kViewRim;
             if (edge)
                 Put(&image, x, y, rim, kOpaque);
             else if (Inside(plateArea, x, y))

@@ -16,8 +16,8 @@ const ContentCanvasLayout& ContentCityLayout(int city);
 // The end-game picture, 800 x 600, without buttons.
 const ContentCanvasLayout& ContentEndGameLayout();
 
-// The 464 x 390 frame over a city's 3D view: a clear middle, an opaque rim and an opaque plate under the
-// scenario heading and number.
+// The 470 x 390 frame over a city's 464 x 390 3D view: a clear middle, an opaque rim (on the right just past the
+// view, so that the plate under the scenario heading and number reaches the view's edge) and that plate.
 ContentPngImage ContentCityOverlay();
 // The end-game overlay, 800 x 600: an opaque frame, a vignette and a plate under the message; its alpha is 8
 // or more everywhere, so every point of it takes the click.

@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <string>
+#include <vector>
 
+#include "engine/data/utf.h"
 #include "tools/content/content_testing.h"
+#include "tools/content/interface_painter.h"
 #include "tools/content/scenario_writer.h"
 #include "ui/frontend/goals.h"
 
@@ -56,7 +60,7 @@ TEST_F(FrontEndCanvases, CanvasesBuildTheirButtonsAndHotSpots)
 TEST(FrontEndPictures, OverlaysFrameTheViewsAndTheEndGameOneTakesEveryClick)
 {
     const ContentPngImage city = ContentCityOverlay();
-    ASSERT_EQ(city.width, 464u);
+    ASSERT_EQ(city.width, 470u);
     ASSERT_EQ(city.height, 390u);
     EXPECT_EQ(AlphaAt(city, 0, 389), 255);          // the corner
     EXPECT_EQ(AlphaAt(city, 100, 200), 0);          // the view shows through
@@ -70,6 +74,43 @@ TEST(FrontEndPictures, OverlaysFrameTheViewsAndTheEndGameOneTakesEveryClick)
         least = std::min(least, end.rows[i]);
     EXPECT_GE(least, 8);
     EXPECT_LT(AlphaAt(end, 400, 100), 128);  // the fly-through stays visible
+}
+
+// The "Scenario" heading, drawn in the big font round x 400 on the city view, stands on its plate's face with a
+// space to either side in every language.
+TEST(FrontEndPictures, TheScenarioHeadingStandsOnItsPlateInEveryLanguage)
+{
+    constexpr int kBigFont = 3;
+    constexpr int kHeadingX = 400;
+    constexpr int kHeadingRow = 300 - 210 + 5;  // the heading's letters, in the overlay's bottom-up rows
+    constexpr uint16_t kHeading = 38;
+    const ContentPngImage city = ContentCityOverlay();
+    auto colour = [&](int x) {
+        const size_t at = ((city.height - 1 - kHeadingRow) * city.width + static_cast<size_t>(x)) * 4;
+        return std::vector<uint8_t>(city.rows.begin() + static_cast<std::ptrdiff_t>(at),
+                                    city.rows.begin() + static_cast<std::ptrdiff_t>(at + 4));
+    };
+    int left = kHeadingX, right = kHeadingX;
+    while (left > 0 && colour(left - 1) == colour(kHeadingX))
+        left--;
+    while (right + 1 < static_cast<int>(city.width) && colour(right + 1) == colour(kHeadingX))
+        right++;
+    // The plate's face is what the view's frame leaves of it on the screen: the overlay's right rim beside the
+    // 464-wide view.
+    right = std::min(right, 463);
+    const std::string text = ContentSourceText("language.xml");
+    CFerroxTagTree tree;
+    ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
+    for (int32_t language = 0; language < kContentLanguages; language++) {
+        CLocale locale;
+        locale.SetLanguage(language);
+        locale.LoadTextsFromTree(tree);
+        const std::string heading = FerroxUtf16ToUtf8(locale.GetText(locale.FindTextList("InGameMessages"), kHeading));
+        const int width = ContentTextWidth(kBigFont, heading.c_str());
+        ASSERT_GT(width, 0) << heading;
+        EXPECT_GE(kHeadingX - width / 2 - kContentLabelGap, left) << heading;
+        EXPECT_LE(kHeadingX + (width + 1) / 2 + kContentLabelGap, right + 1) << heading << " runs to the plate's edge";
+    }
 }
 
 // Relative luminance and contrast ratio as accessibility guidelines define them.

@@ -18,6 +18,7 @@
 #include "tools/content/card_painter.h"
 #include "tools/content/frontend_pictures.h"
 #include "tools/content/interface_painter.h"
+#include "tools/content/label_texts.h"
 #include "tools/content/management_pictures.h"
 #include "tools/content/panel_painter.h"
 #include "tools/content/templates_writer.h"
@@ -210,8 +211,9 @@ TEST(ButtonIcons, EveryBuildMenuButtonShowsItsCategoryAndTheRootsDiffer)
     EXPECT_EQ(roots.size(), static_cast<size_t>(menus[0].buttons - 1));
 }
 
-// The season picture ends before the widest date begins; the word "Floor" stays clear of the floor number;
-// no label runs into a button, a figure at the widest the game holds, the message's box or another label.
+// The season picture ends before the widest date begins; the word "Floor" stays clear of the floor number; in
+// every language no label runs into a button or up to a figure at the widest the game holds or the message's
+// box (labels against each other and buttons' frames: ContentCheckLabels).
 TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
 {
     const int dateWidth = ContentTextWidth(kFiguresFont, "12/2099");
@@ -239,21 +241,25 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
           static_cast<int>(kMainPanelMessageBox.width), static_cast<int>(kMainPanelMessageBox.height)}},
     };
     bool floorLabel = false;
-    for (size_t i = 0; i < bar.labels.size(); i++) {
-        const ContentUiLabel& label = bar.labels[i];
-        const ContentUiRect area = ContentLabelRect(label);
-        ASSERT_GT(area.width, 0) << label.text;
-        EXPECT_LE(area.x + area.width, bar.width) << label.text;
-        for (const auto& [name, figure] : figures)
-            EXPECT_FALSE(Overlap(area, figure)) << label.text << " over the " << name;
-        for (const ContentUiRect& button : bar.buttons)
-            EXPECT_FALSE(Overlap(area, button)) << label.text << " over a button";
-        for (size_t j = i + 1; j < bar.labels.size(); j++)
-            EXPECT_FALSE(Overlap(area, ContentLabelRect(bar.labels[j])))
-                << label.text << " over " << bar.labels[j].text;
-        if (std::strcmp(label.text, "Floor") == 0) {
-            floorLabel = true;
-            EXPECT_EQ(label.y, floorY) << "on the floor number's line";
+    for (int language = 0; language < kContentLanguageCount; language++) {
+        for (size_t i = 0; i < bar.labels.size(); i++) {
+            // The word in the language, kept a space clear of the figures beside it.
+            ContentUiLabel label = bar.labels[i];
+            label.text = ContentLabelText(label.text, language);
+            ASSERT_NE(label.text, nullptr) << bar.labels[i].text;
+            const ContentUiRect area = ContentLabelRect(label);
+            ASSERT_GT(area.width, 0) << label.text;
+            const ContentUiRect room = {area.x - kContentLabelGap, area.y, area.width + 2 * kContentLabelGap,
+                                        area.height};
+            EXPECT_LE(area.x + area.width, bar.width) << label.text;
+            for (const auto& [name, figure] : figures)
+                EXPECT_FALSE(Overlap(room, figure)) << label.text << " against the " << name;
+            for (const ContentUiRect& button : bar.buttons)
+                EXPECT_FALSE(Overlap(area, button)) << label.text << " over a button";
+            if (std::strcmp(bar.labels[i].text, "Floor") == 0) {
+                floorLabel = true;
+                EXPECT_EQ(label.y, floorY) << "on the floor number's line";
+            }
         }
     }
     EXPECT_TRUE(floorLabel);

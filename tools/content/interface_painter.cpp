@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kChannels = 4;
 constexpr uint8_t kOpaque = 255;
-constexpr int kFrame = 2;  // frame width around a button on the background
 constexpr int kPaletteLimit = 64;
 constexpr size_t kPngPaletteEntries = 256;  // an 8-bit palette image's largest palette
 constexpr int kBarWidth = 64;
@@ -154,6 +153,12 @@ bool Overlap(const ContentUiRect& a, const ContentUiRect& b)
     return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
 }
 
+// The rectangle grown by dx on the left and right and by dy below and above.
+ContentUiRect Grown(const ContentUiRect& r, int dx, int dy)
+{
+    return {r.x - dx, r.y - dy, r.width + 2 * dx, r.height + 2 * dy};
+}
+
 bool Contains(const ContentUiRect& outer, const ContentUiRect& inner)
 {
     return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
@@ -252,7 +257,7 @@ const ContentCanvasLayout& ContentMainBarLayout(void)
             {62, 10, 24, 24},   // 7 speed 2
             {88, 10, 24, 24},   // 8 speed 3
             {652, 10, 24, 24},  // 9 floor down
-            {740, 10, 24, 24},  // 10 floor up
+            {750, 10, 24, 24},  // 10 floor up
             {652, 44, 32, 32},  // 11 messages
         },
         {
@@ -265,7 +270,7 @@ const ContentCanvasLayout& ContentMainBarLayout(void)
             {62, 10, 24, 24},
             {88, 10, 24, 24},
             {652, 10, 24, 24},
-            {740, 10, 24, 24},
+            {750, 10, 24, 24},
             {652, 44, 32, 32},
             {180, 12, 56, 20},  // date, right-aligned at 233
             {290, 12, 80, 20},  // balance, at 366
@@ -294,13 +299,16 @@ ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout, int l
     Shade(layout.panel, 40, light);
     Shade(layout.panel, -40, dark);
     // A raised rim round the panel and a sunken frame round each button.
-    Fill(&image, {0, layout.height - kFrame, layout.width, kFrame}, light);
-    Fill(&image, {0, 0, layout.width, kFrame}, dark);
+    Fill(&image, {0, layout.height - kContentButtonFrame, layout.width, kContentButtonFrame}, light);
+    Fill(&image, {0, 0, layout.width, kContentButtonFrame}, dark);
     for (size_t k = 0; k < layout.buttons.size(); k++) {
         const ContentUiRect& r = layout.buttons[k];
-        if (r.width <= kFrame || r.height <= kFrame)
+        if (r.width <= kContentButtonFrame || r.height <= kContentButtonFrame)
             continue;  // an inert place: nothing to press
-        Fill(&image, {r.x - kFrame, r.y - kFrame, r.width + 2 * kFrame, r.height + 2 * kFrame}, dark);
+        Fill(&image,
+             {r.x - kContentButtonFrame, r.y - kContentButtonFrame, r.width + 2 * kContentButtonFrame,
+              r.height + 2 * kContentButtonFrame},
+             dark);
         Fill(&image, {r.x, r.y, r.width, r.height}, light);
         PaintButtonIcon(&image, layout, k, r, kContentIconInk);
     }
@@ -322,21 +330,27 @@ bool ContentCheckLabels(const ContentCanvasLayout& layout, int language, std::st
             return fail(label.text, "has no form");
     }
     const std::vector<ContentUiLabel> labels = LanguageLabels(layout.labels, language);
-    const ContentUiRect picture = {0, 0, layout.width, layout.height};
+    // Within the rims along the picture's top and bottom, a pixel clear of them.
+    const ContentUiRect picture = Grown({0, 0, layout.width, layout.height}, 0, -kContentButtonFrame - 1);
     for (size_t i = 0; i < labels.size(); i++) {
         const ContentUiRect ink = InkRect(labels[i]);
         if (!Contains(picture, ink))
-            return fail(labels[i].text, "runs off the picture");
+            return fail(labels[i].text, "runs off the picture or onto its rim");
+        // Words side by side keep a space between them; rows of words a pixel.
+        const ContentUiRect room = Grown(ink, kContentLabelGap, 1);
         for (size_t j = 0; j < i; j++) {
             const ContentUiRect other = InkRect(labels[j]);
-            if (Overlap(ink, other))
+            if (Overlap(room, other))
                 return fail(labels[i].text, std::string("runs into \"") + labels[j].text + "\" (x " +
                                                 std::to_string(ink.x) + " to " + std::to_string(ink.x + ink.width) +
                                                 " against " + std::to_string(other.x) + " to " +
                                                 std::to_string(other.x + other.width) + ")");
         }
+        // A word on a button stays within its face; one beside it keeps the space off the frame round it.
         for (const ContentUiRect& button : layout.buttons) {
-            if (Overlap(ink, button) && !Contains(button, ink))
+            if (Contains(button, ink))
+                continue;
+            if (Overlap(room, Grown(button, kContentButtonFrame, kContentButtonFrame)))
                 return fail(labels[i].text, "runs over a button's edge");
         }
     }
@@ -357,7 +371,7 @@ ContentPngImage ContentCanvasButton(const ContentCanvasLayout& layout, int butto
     }
     // Without an icon the picture is a hover light: a rim round a see-through face, so the resting look and
     // its label stay readable under it, and every pixel still takes the pointer.
-    const int rim = std::min(kFrame, std::min(r.width, r.height) / 2);
+    const int rim = std::min(kContentButtonFrame, std::min(r.width, r.height) / 2);
     uint8_t bright[3];
     Shade(face, 60, bright);
     Fill(&image, {0, 0, r.width, r.height}, bright, kGlassAlpha);
@@ -481,9 +495,11 @@ bool ContentWriteMainBar(const std::string& dir, std::string* error)
         {"winter", {200, 210, 220}, {245, 245, 250}},
     };
     for (const Season& season : seasons) {
+        // Drawn from the bar's bottom edge: its lowest rows stay clear, so the bar's rim runs on under it.
         ContentPngImage image = ContentBlankImage(kContentSeasonWidth, kSeasonHeight);
-        Fill(&image, {0, 0, kContentSeasonWidth, kSeasonHeight}, season.sky);
-        Fill(&image, {0, 0, kContentSeasonWidth, kSeasonHeight / 3}, season.ground);
+        const int above = kSeasonHeight - kContentButtonFrame;
+        Fill(&image, {0, kContentButtonFrame, kContentSeasonWidth, above}, season.sky);
+        Fill(&image, {0, kContentButtonFrame, kContentSeasonWidth, above / 3}, season.ground);
         if (!ContentWritePicture(dir + "/" + season.name + ".png", image, error))
             return false;
     }

@@ -93,8 +93,13 @@ bool ContentWritePicture(const std::string& path, const ContentPngImage& image, 
 // Makes the folder and its parents; false with "cannot make DIR" in *error on failure.
 bool ContentMakeFolder(const std::string& dir, std::string* error);
 
+// The frame round a button on a background; the clear pixels between two words side by side, and between a word and
+// the frame round a button beside it.
+constexpr int kContentButtonFrame = 2;
+constexpr int kContentLabelGap = 4;
 // Whether the layout's labels read in the language: every word has its form there, and none runs off the picture,
-// into another or over a button's edge (a label lies wholly on a button or clear of it). False with what is wrong.
+// into or up to another, or over or up to a button's edge (a label lies wholly on a button or clear of its frame).
+// False with what is wrong.
 bool ContentCheckLabels(const ContentCanvasLayout& layout, int language, std::string* error);
 
 // Writes every picture of a layout into dir (the canvas's folder): the background, with words once per language

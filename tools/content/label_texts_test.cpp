@@ -60,7 +60,29 @@ TEST(PictureWords, UnknownWordsOverlapsAndButtonEdgesAreRefused)
     EXPECT_TRUE(ContentCheckLabels(layout, kContentEnglish, &error)) << error;
     layout.labels = {{180, 20, "Close"}};
     EXPECT_FALSE(ContentCheckLabels(layout, kContentFrench, &error));
-    EXPECT_NE(error.find("runs off the picture in French"), std::string::npos) << error;
+    EXPECT_NE(error.find("runs off the picture or onto its rim in French"), std::string::npos) << error;
+    // Nor do they touch the rim along the picture's top.
+    const int below = layout.height - kContentButtonFrame - 1 - ContentDigitHeight(0);
+    layout.labels = {{10, below + 1, "Yes"}};
+    EXPECT_FALSE(ContentCheckLabels(layout, kContentEnglish, &error));
+    EXPECT_NE(error.find("onto its rim"), std::string::npos) << error;
+    layout.labels = {{10, below, "Yes"}};
+    EXPECT_TRUE(ContentCheckLabels(layout, kContentEnglish, &error)) << error;
+    // Words that touch read as one: side by side they keep a space between them, and beside a button they keep
+    // it off the button's frame (which starts two pixels before the button at x 100).
+    const int yes = ContentTextWidth(0, "Yes");
+    ASSERT_GT(yes, 0);
+    layout.labels = {{10, 20, "Yes"}, {10 + yes + kContentLabelGap - 1, 20, "No"}};
+    EXPECT_FALSE(ContentCheckLabels(layout, kContentEnglish, &error));
+    EXPECT_NE(error.find("runs into \"Yes\""), std::string::npos) << error;
+    layout.labels = {{10, 20, "Yes"}, {10 + yes + kContentLabelGap, 20, "No"}};
+    EXPECT_TRUE(ContentCheckLabels(layout, kContentEnglish, &error)) << error;
+    const int beside = 100 - kContentButtonFrame - kContentLabelGap - yes;
+    layout.labels = {{beside + 1, 20, "Yes"}};
+    EXPECT_FALSE(ContentCheckLabels(layout, kContentEnglish, &error));
+    EXPECT_NE(error.find("a button's edge"), std::string::npos) << error;
+    layout.labels = {{beside, 20, "Yes"}};
+    EXPECT_TRUE(ContentCheckLabels(layout, kContentEnglish, &error)) << error;
 }
 
 class PictureWordFiles : public ContentFilesTest {};

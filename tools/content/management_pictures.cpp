@@ -172,7 +172,7 @@ const ContentCanvasLayout& ContentContractorsLayout(void)
          {177, kHead, "Level", CONTENT_LABEL_RIGHT},
          {225, kHead, "Price", CONTENT_LABEL_RIGHT},
          {297, kHead, "Wage", CONTENT_LABEL_RIGHT},
-         {329, kHead, "Time", CONTENT_LABEL_RIGHT}},
+         {333, kHead, "Time", CONTENT_LABEL_RIGHT}},
         {CONTENT_ICON_CLOSE},
     };
     return layout;

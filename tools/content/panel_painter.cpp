@@ -48,16 +48,17 @@ const ContentCanvasLayout& ContentConfirmLayout(void)
 
 const ContentCanvasLayout& ContentMessagesLayout(void)
 {
-    // Rows: dates right-aligned at 105, messages in (115, 244 - 40 i) 485 x 30.
+    // Rows: dates right-aligned at 105 on baselines 259 - 40 i, messages in (115, 244 - 40 i) 485 x 30; the
+    // title stands above the first date, clear of it and of the rim.
     static const ContentCanvasLayout layout = {
         "panels/message",
         "messages",
         640,
-        290,
+        294,
         {70, 82, 104},
         {{606, 250, 28, 28}, {606, 150, 28, 28}, {606, 40, 28, 28}},
         {{606, 250, 28, 28}, {606, 150, 28, 28}, {606, 40, 28, 28}},
-        {{12, 272, "Messages"}},
+        {{12, 277, "Messages"}},
         {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
     return layout;

@@ -1,4 +1,5 @@
-// The front end: its game link, the main menu, building and tearing down the canvases, and the tooltip.
+// The front end: its game link, the main menu, building and tearing down the canvases, and the tooltip on its
+// plate.
 #include "ui/frontend/frontend.h"
 
 #include "engine/application/app.h"
@@ -250,41 +251,20 @@ void CFrontEnd::Render()
     CFerroxInterface::Render();
     RenderNotice();
     CFerroxInterface* game = FerroxGetGameInterface();
-    CFerroxMouse* mouse = GameMouse();
-    if (!game || !mouse)
+    if (!game || !GameMouse()) {
+        WithdrawTooltip(&m_tooltipDelay, kFrontEndTooltipDelay);
         return;
+    }
     // The canvases drew just now and asked again for what lies under the pointer, so the request is this
     // frame's: taken over and cleared, a tooltip never outlives its hot-spot.
-    const uint16_t text = game->m_tooltipText;
-    const int16_t list = game->m_tooltipList;
+    m_tooltipText = game->m_tooltipText;
+    m_tooltipList = game->m_tooltipList;
     game->m_tooltipText = kNoText;
     game->m_tooltipList = game->m_defaultTooltipList;
-    m_tooltipText = text;
-    m_tooltipList = list;
-    const FerroxMousePosition* pointer = mouse->GetPosition();
-    const float screenHeight = static_cast<float>(g_pFerroxGame->GetScreenHeight());
-    if (static_cast<int16_t>(m_tooltipText) < 0) {
-        m_tooltipDelay = kFrontEndTooltipDelay;
-        m_tooltipX = pointer->x;
-        m_tooltipY = screenHeight - pointer->y;
-        return;
-    }
-    if (m_tooltipDelay > 0.0f)
-        m_tooltipDelay -= m_frameTime;
-    if (m_tooltipDelay > 0.0f)
-        return;
-    if (m_tooltipText != m_lastText || static_cast<uint16_t>(m_tooltipList) != m_lastList) {
-        m_lastText = m_tooltipText;
-        m_lastList = static_cast<uint16_t>(m_tooltipList);
-        m_tooltipX = pointer->x;
-        m_tooltipY = screenHeight - pointer->y;
-    }
-    if (CFerroxLocale* locale = GameLocale()) {
-        if (m_pTooltipFont) {
-            locale->DrawText(m_pTooltipFont.get(), m_tooltipList, m_tooltipText, m_tooltipX,
-                             static_cast<int>(m_tooltipY), 0, FERROX_ALIGN_LEFT, kTooltipMiddle, 0, nullptr);
-        }
-    }
+    if (static_cast<int16_t>(m_tooltipText) < 0)
+        WithdrawTooltip(&m_tooltipDelay, kFrontEndTooltipDelay);
+    else
+        DrawTooltip(m_pTooltipFont.get(), &m_tooltipDelay, m_frameTime);
     m_tooltipText = kNoText;
     m_tooltipList = m_defaultTooltipList;
 }

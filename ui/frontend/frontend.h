@@ -82,7 +82,8 @@ public:
     void ClearData() override {}
     CFerroxFont* GetFont(int32_t) override { return nullptr; }
     void Update(float frameTime) override;
-    // The canvases, then the tooltip the game's interface was asked for, once the pointer has rested.
+    // The canvases, then the tooltip the game's interface was asked for, once the pointer has rested, on its
+    // plate beside the pointer and off the button it describes.
     void Render() override;
     // Closes and deletes the canvases and the font; a second call finds nothing to delete.
     void DestroyCanvases() override;

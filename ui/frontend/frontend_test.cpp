@@ -168,41 +168,73 @@ TEST_F(FrontEndTest, NoticesShowTheNewestFirstAndAnUnreadMenuPictureIsToldOnce)
     game->SetShell(nullptr);
 }
 
-TEST_F(FrontEndTest, TooltipWaitsForThePointerToRest)
+// The tooltip waits for the pointer to rest on a button, then stands on its plate beside the pointer and off the
+// button, where it first showed; it goes the frame the pointer leaves, and a request left over never shows.
+TEST_F(FrontEndTest, TooltipWaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
 {
+    WriteCanvas("images/mainmenu", "mainmenu", 4);
+    game->SetScreenSize(800, 600);
     CFrontEnd front;
     front.Build();
     CFerroxInterface* ui = Interface();
-    auto frame = [&](float seconds, bool hovered) {
+    const CFerroxPlainBox& plate = front.GetTooltipBox();
+    // One frame with the pointer at (x, bottom-up y), a hot-spot asking for text 2 unless told not to; the
+    // tooltip texts it drew.
+    auto frame = [&](float seconds, float x, float y, bool hovered = true) {
+        PointAt(x, y);
+        locale->draws.clear();
         front.Update(seconds);
         if (hovered)
             ui->SetTooltip(2, 1);
         front.Render();
+        std::vector<FrontTextDraw> tips;
+        for (const FrontTextDraw& draw : locale->draws)
+            if (draw.font == front.GetTooltipFont())
+                tips.push_back(draw);
+        return tips;
     };
-    mouse->GetPosition()->x = 50.0f;
-    mouse->GetPosition()->y = 100.0f;
-    frame(0.1f, false);
-    frame(0.3f, true);
-    frame(0.2f, true);
-    EXPECT_TRUE(locale->draws.empty());
-    frame(0.2f, true);
-    ASSERT_EQ(locale->draws.size(), 1u);
-    EXPECT_EQ(locale->draws[0].index, 2);
-    EXPECT_EQ(locale->draws[0].x, 50.0f);
-    // The pointer moves on within the hot-spot: the tooltip stays where it appeared.
-    mouse->GetPosition()->x = 70.0f;
-    frame(0.1f, true);
-    ASSERT_EQ(locale->draws.size(), 2u);
-    EXPECT_EQ(locale->draws[1].x, 50.0f);
-    // Leaving the hot-spot ends it at once, and the delay starts again.
-    frame(0.1f, false);
-    frame(0.1f, true);
-    EXPECT_EQ(locale->draws.size(), 2u);
-    // A request left over from a hot-spot the pointer has left never shows once the delay is up.
-    frame(0.4f, false);
-    frame(0.4f, false);
-    frame(0.4f, false);
-    EXPECT_EQ(locale->draws.size(), 2u);
+    const float button[4] = {10.0f, 10.0f, 10.0f, 10.0f};  // the London button: x, y, width, height
+    auto offTheButton = [&]() {
+        return plate.m_x >= button[0] + button[2] || plate.m_x + plate.m_width <= button[0] ||
+               plate.m_y >= button[1] + button[3] || plate.m_y + plate.m_height <= button[1];
+    };
+    EXPECT_TRUE(frame(0.1f, 15.0f, 15.0f, false).empty());
+    EXPECT_TRUE(frame(0.3f, 15.0f, 15.0f).empty());
+    EXPECT_TRUE(frame(0.2f, 15.0f, 15.0f).empty());
+    EXPECT_EQ(plate.m_visible, 0);
+    std::vector<FrontTextDraw> shown = frame(0.2f, 15.0f, 15.0f);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].index, 2);
+    EXPECT_EQ(plate.m_visible, 1);
+    EXPECT_TRUE(offTheButton()) << "the plate covers the button's label";
+    EXPECT_GE(plate.m_x, 15.0f) << "right of the pointer's tip";
+    EXPECT_FLOAT_EQ(shown[0].x, plate.m_x + kFerroxTooltipMarginX) << "the text stands on its plate";
+    EXPECT_GE(static_cast<float>(shown[0].y), plate.m_y);
+    EXPECT_LE(static_cast<float>(shown[0].y), plate.m_y + plate.m_height);
+    // The pointer moves on within the button: the tooltip stays where it appeared.
+    const float anchored = plate.m_x;
+    ASSERT_EQ(frame(0.1f, 18.0f, 12.0f).size(), 1u);
+    EXPECT_EQ(plate.m_x, anchored);
+    // Leaving the button ends it at once, and the delay starts again.
+    EXPECT_TRUE(frame(0.1f, 300.0f, 300.0f, false).empty());
+    EXPECT_EQ(plate.m_visible, 0);
+    EXPECT_TRUE(frame(0.1f, 15.0f, 15.0f).empty());
+    // A request left over from a button the pointer has left never shows once the delay is up.
+    for (int k = 0; k < 3; k++)
+        EXPECT_TRUE(frame(0.4f, 300.0f, 300.0f, false).empty());
+    // A hot-spot away from the buttons: the plate stands by the pointer, not by a button the pointer rested on
+    // in an earlier frame.
+    frame(0.7f, 300.0f, 300.0f);
+    ASSERT_EQ(frame(0.1f, 300.0f, 300.0f).size(), 1u);
+    EXPECT_GE(plate.m_x, 300.0f);
+    EXPECT_GE(plate.m_y, 300.0f);
+    // At the screen's corner the plate stays whole on the screen.
+    frame(0.1f, 795.0f, 595.0f, false);
+    frame(0.7f, 795.0f, 595.0f);
+    ASSERT_EQ(frame(0.1f, 795.0f, 595.0f).size(), 1u);
+    EXPECT_GE(plate.m_x, 0.0f);
+    EXPECT_LE(plate.m_x + plate.m_width, 800.0f);
+    EXPECT_LE(plate.m_y + plate.m_height, 600.0f);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct FrontTextDraw {
     int y;
     int alignment;
     bool boxed;
+    CFerroxWideTextFont* font;
 };
 
 class FrontRecordingLocale : public UiTestLocale {
@@ -31,10 +32,10 @@ public:
     {
         lists = {"general_tooltips", "mainmenu", "scenarios", "InGameMessages", "endgamemessages", "berlin"};
     }
-    void DrawText(CFerroxWideTextFont*, int16_t list, uint16_t index, float x, int y, int, int alignment, float, int,
-                  const FerroxTextBox* box) override
+    void DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y, int, int alignment, float,
+                  int, const FerroxTextBox* box) override
     {
-        draws.push_back({list, index, x, y, alignment, box != nullptr});
+        draws.push_back({list, index, x, y, alignment, box != nullptr, font});
     }
     std::vector<FrontTextDraw> draws;
 };

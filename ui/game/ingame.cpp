@@ -95,7 +95,7 @@ CInterface* InterfaceGet()
 
 // ---- Lifecycle ----
 
-CInterface::CInterface() : m_tooltipBox(kInterfaceTooltipFill, kInterfaceTooltipRim) { CInterface::Reset(); }
+CInterface::CInterface() { CInterface::Reset(); }
 
 CInterface::~CInterface()
 {
@@ -401,72 +401,6 @@ void CInterface::Update(float frameTime)
     UpdateSelection();
 }
 
-namespace {
-
-// Takes the width of the text the catalogue would draw, drawing nothing.
-class CTextMeasure : public CFerroxWideTextFont {
-public:
-    explicit CTextMeasure(CFerroxFont* font) : m_pFont(font) {}
-    float GetStringWidth(const char16_t* text) override { return m_pFont->GetStringWidth(text); }
-    void DrawWideText(const char16_t* text, float, int, int, int, float, int, const FerroxTextBox*) override
-    {
-        width = m_pFont->GetStringWidth(text);
-    }
-    float width = 0.0f;
-
-private:
-    CFerroxFont* m_pFont;
-};
-
-}  // namespace
-
-void CInterface::PlaceTooltipBox(float textWidth, float textHeight)
-{
-    const float width = textWidth + 2.0f * kInterfaceTooltipMarginX;
-    const float height = textHeight + 2.0f * kInterfaceTooltipMarginY;
-    const float screenWidth = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenWidth()) : 0.0f;
-    const float screenHeight = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenHeight()) : 0.0f;
-    const float x = std::max(0.0f, std::min(m_tooltipX + kInterfaceTooltipPointer, screenWidth - width));
-    // Above what it describes (or above the pointer), below it when the top of the screen is too near.
-    const float top = m_hasTooltipArea ? m_tooltipArea[1] + m_tooltipArea[3] : m_tooltipY;
-    const float bottom = m_hasTooltipArea ? m_tooltipArea[1] : m_tooltipY - kInterfaceTooltipPointer;
-    float y = top + kInterfaceTooltipGap;
-    if (y + height > screenHeight)
-        y = bottom - kInterfaceTooltipGap - height;
-    m_tooltipBox.Place(x, std::max(0.0f, std::min(y, screenHeight - height)), width, height);
-}
-
-void CInterface::DrawTooltip(float mouseX, float mouseY)
-{
-    if (m_tooltipDelay > 0.0f)
-        m_tooltipDelay -= m_lastFrameTime;
-    if (m_tooltipDelay > 0.0f)
-        return;
-    // A new text anchors where the pointer rests now, with what it rests on.
-    if (m_tooltipText != m_lastText || static_cast<uint16_t>(m_tooltipList) != m_lastList) {
-        m_lastText = m_tooltipText;
-        m_lastList = static_cast<uint16_t>(m_tooltipList);
-        m_tooltipX = mouseX;
-        m_tooltipY = mouseY;
-        m_hasTooltipArea = GetPointerArea(m_tooltipArea);
-    }
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
-    CFerroxFont* font = GetFont(kTooltipFont);
-    if (!locale || !font)
-        return;
-    CTextMeasure measure(font);
-    locale->DrawText(&measure, m_tooltipList, m_tooltipText, 0.0f, 0, 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0,
-                     nullptr);
-    const float textHeight = font->GetHeight();
-    PlaceTooltipBox(measure.width, textHeight);
-    m_tooltipBox.m_visible = 1;
-    m_tooltipBox.Draw(0.0f, 0.0f);
-    // The text stands on its baseline, its descenders below it.
-    const float textY = m_tooltipBox.m_y + kInterfaceTooltipMarginY + font->GetDescent();
-    locale->DrawText(font, m_tooltipList, m_tooltipText, m_tooltipBox.m_x + kInterfaceTooltipMarginX,
-                     static_cast<int>(textY), 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0, nullptr);
-}
-
 void CInterface::Render()
 {
     CFerroxInterface::Render();
@@ -475,15 +409,11 @@ void CInterface::Render()
     const float screenHeight = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenHeight()) : 0.0f;
     const float mouseX = position ? position->x : 0.0f;
     const float mouseY = position ? screenHeight - position->y : 0.0f;
-    m_tooltipBox.m_visible = 0;
-    if (static_cast<int16_t>(m_tooltipText) >= 0 && m_fontCount > 0) {
-        DrawTooltip(mouseX, mouseY);
-    } else {
-        // Back on a button, its text waits and anchors again.
-        m_tooltipDelay = kInterfaceTooltipDelay;
-        m_lastText = kNoTooltip;
-        m_lastList = kNoTooltip;
-    }
+    // Back on a button, its text waits and anchors again.
+    if (static_cast<int16_t>(m_tooltipText) >= 0 && m_fontCount > 0)
+        DrawTooltip(GetFont(kTooltipFont), &m_tooltipDelay, m_lastFrameTime);
+    else
+        WithdrawTooltip(&m_tooltipDelay, kInterfaceTooltipDelay);
     // The request was this frame's: a tooltip never outlives the pointer's stay on what asked for it.
     m_tooltipText = kNoTooltip;
     m_tooltipList = m_defaultTooltipList;

@@ -26,14 +26,6 @@ class CSelectionPopup;
 
 // The tooltip shows after the pointer has rested this long on a hot-spot.
 constexpr float kInterfaceTooltipDelay = 0.6f;
-// Its plate: a dark face inside a light rim, the text inset by the margins, kept this far off the button and
-// to the right of the pointer, which covers that much of the screen below and right of its tip.
-constexpr FerroxColour kInterfaceTooltipFill = {28, 32, 44, 255};
-constexpr FerroxColour kInterfaceTooltipRim = {200, 204, 216, 255};
-constexpr float kInterfaceTooltipMarginX = 5.0f;
-constexpr float kInterfaceTooltipMarginY = 3.0f;
-constexpr float kInterfaceTooltipGap = 4.0f;
-constexpr float kInterfaceTooltipPointer = 16.0f;
 // Opened panels overlap the main bar by this much.
 constexpr float kInterfacePanelOverlap = 8.0f;
 // Panels and popups a player opens and closes over the main bar.
@@ -102,8 +94,6 @@ public:
     void OpenPanel(CFerroxCanvas* canvas);
     uint16_t GetFontCount() const { return m_fontCount; }
     float GetTooltipDelay() const { return m_tooltipDelay; }
-    // The plate under the tooltip; visible in the frames a tooltip was drawn.
-    const CFerroxPlainBox& GetTooltipBox() const { return m_tooltipBox; }
 
     std::vector<std::unique_ptr<CFerroxFont>> m_fonts;
     uint16_t m_fontCount;
@@ -138,14 +128,8 @@ private:
     // The panels CloseCanvases closes, the build page apart.
     std::array<CFerroxCanvas*, kInterfaceOpenablePanels> OpenablePanels() const;
     bool AnyPanelOpen() const;
-    void DrawTooltip(float mouseX, float mouseY);
-    // Puts the plate of a text of that width beside the anchored pointer, off the area it describes.
-    void PlaceTooltipBox(float textWidth, float textHeight);
 
     std::u16string m_extraText;  // the extra line of a confirmation asked through the seam
-    CFerroxPlainBox m_tooltipBox;
-    float m_tooltipArea[4] = {};  // what the shown tooltip describes, when it has an area
-    bool m_hasTooltipArea = false;
 };
 
 // The in-game interface the game holds, or null.

@@ -226,7 +226,7 @@ protected:
 
 // The tooltip waits 0.6 s, then shows on its plate beside the pointer above the button it describes, stays
 // where it first showed while the pointer rests on the button, and goes the frame the pointer leaves: also a
-// request left during the wait never shows.
+// request left during the wait never shows, and a press puts it away.
 TEST_F(TooltipTest, WaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
 {
     const std::array<int32_t, 4> manage = UiMainButton(MAIN_MANAGE);
@@ -258,6 +258,21 @@ TEST_F(TooltipTest, WaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
     EXPECT_TRUE(Rest(x, y, 0).empty());
     for (int frame = 0; frame < 4; frame++)
         EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
+
+    // A press puts the tooltip away, the panel it opens may stand where the plate would: it stays away while the
+    // pointer rests, shows at once on the next button, and again on the first after the pointer left it.
+    Rest(x, y, -1);
+    Rest(x, y, 0, 1.0f);
+    ASSERT_EQ(Rest(x, y, 0).size(), 1u);
+    mouse->GetPosition()->left = FERROX_BUTTON_DOWN;
+    EXPECT_TRUE(Rest(x, y, 0).empty());
+    mouse->GetPosition()->left = FERROX_BUTTON_UP;
+    EXPECT_TRUE(Rest(x, y, 0, 1.0f).empty());
+    EXPECT_EQ(Box().m_visible, 0);
+    EXPECT_EQ(Rest(static_cast<float>(speed[0] + 5), static_cast<float>(speed[1] + 5), 1).size(), 1u);
+    Rest(400.0f, 300.0f, -1);
+    Rest(x, y, 0, 1.0f);
+    EXPECT_EQ(Rest(x, y, 0).size(), 1u);
 
     // At the screen's corner the plate stays whole on the screen.
     Rest(795.0f, 595.0f, 0, 1.0f);

@@ -101,7 +101,7 @@ constexpr float kContractNameRoom = 96.0f;  // the longest category name
 constexpr PanelColumn kContractLevel = {177.0f, kPanelWidestI16};
 constexpr PanelColumn kContractPrice = {225.0f, kPanelWidestU16};
 constexpr PanelColumn kContractWage = {297.0f, "-3276800"};  // the lowest level's daily cost
-constexpr PanelColumn kContractTime = {329.0f, "436"};       // the longest time, in its units
+constexpr PanelColumn kContractTime = {333.0f, "436"};       // the longest time, in its units
 constexpr float kContractBarX = 305.0f;                      // a running contract's bar, in the time's place
 constexpr float kContractOkX = 345.0f;
 

@@ -29,7 +29,7 @@ constexpr PanelColumn kShopperAge = {66.0f, kPanelWidestU16};
 constexpr PanelColumn kShopperMoney = {114.0f, kPanelWidestU16};
 constexpr float kShopperNeedBarsX[] = {122.0f, 170.0f, 218.0f};
 constexpr float kShopperNeedBarLength = 40.0f;
-constexpr float kShopperArrivalX = 266.0f;
+constexpr float kShopperArrivalX = 270.0f;
 constexpr PanelColumn kShopperBags = {330.0f, kPanelWidestU16};
 // The shop line, from its origin: its number (left-aligned), category picture and name, then its figures, and
 // after them the places of the charge's plus and minus buttons.
