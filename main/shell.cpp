@@ -126,7 +126,7 @@ void CProgramFilePanelGame::ResumeGame()
 
 // ---- Shell ----
 
-CProgramShell::CProgramShell() : m_pFrontEnd(nullptr) {}
+CProgramShell::CProgramShell() = default;
 
 CProgramShell::~CProgramShell()
 {
@@ -278,7 +278,7 @@ void CProgramShell::LeaveInterface()
 int CProgramShell::CreateFrontEnd()
 {
     if (!m_pFrontEnd) {
-        m_pFrontEnd = new CFrontEnd();
+        m_pFrontEnd = std::make_unique<CFrontEnd>();
         m_pFrontEnd->Build();
     }
     return 1;
@@ -323,8 +323,7 @@ void CProgramShell::ShowCityView(int32_t level)
 void CProgramShell::Release()
 {
     m_filePanelGame.KeepScenePicture(false);
-    delete m_pFrontEnd;
-    m_pFrontEnd = nullptr;
+    m_pFrontEnd.reset();
 }
 
 CFerroxGame* CProgramShell::MakeGame(CFerroxGame** out, unsigned seed)

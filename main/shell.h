@@ -3,6 +3,8 @@
 // panels reach the game.
 #pragma once
 
+#include <memory>
+
 #include "game/shell/gameshell.h"
 #include "ui/frontend/frontend.h"
 #include "ui/game/filecanvas.h"
@@ -80,14 +82,14 @@ public:
     // Destroys the game singleton, puts the default links back and clears the application's game field.
     void DestroyGame();
 
-    CFrontEnd* GetFrontEnd() const { return m_pFrontEnd; }
+    CFrontEnd* GetFrontEnd() const { return m_pFrontEnd.get(); }
     // How often the game left a level (LeaveInterface calls).
     int GetLeaveCount() const { return m_leaveCount; }
 
 private:
     CInterface* Interface() const;
 
-    CFrontEnd* m_pFrontEnd;
+    std::unique_ptr<CFrontEnd> m_pFrontEnd;
     int m_leaveCount = 0;
     CProgramFrontEndLink m_frontEndLink;
     CProgramFilePanelGame m_filePanelGame;

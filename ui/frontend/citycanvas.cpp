@@ -117,10 +117,7 @@ bool CityReadDescription(const char* path, int16_t* index)
 
 // ---- Lifecycle ----
 
-CCityCanvas::CCityCanvas() : m_pMessageFont(nullptr), m_pBigFont(nullptr), m_pWorld(nullptr), m_worldOwned(0)
-{
-    CCityCanvas::Init();
-}
+CCityCanvas::CCityCanvas() : m_pMessageFont(nullptr), m_pBigFont(nullptr), m_pWorld(nullptr) { CCityCanvas::Init(); }
 
 CCityCanvas::~CCityCanvas() { CCityCanvas::Release(); }
 
@@ -142,7 +139,6 @@ void CCityCanvas::Init()
     m_pFirstPath.reset();
     m_pSecondPath.reset();
     m_pWorld = nullptr;
-    m_worldOwned = 0;
 }
 
 void CCityCanvas::Release()
@@ -153,8 +149,8 @@ void CCityCanvas::Release()
     m_pSecondPath.reset();
     m_pMessageFont.reset();
     m_pBigFont.reset();
-    if (m_worldOwned)
-        delete m_pWorld;
+    m_pWorld = nullptr;
+    m_pOwnWorld.reset();
     CCityCanvas::Init();
 }
 
@@ -178,16 +174,15 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
         m_pFirstPath = LoadPath(model, kViewPath);
     if (!m_pSecondPath)
         m_pSecondPath = LoadPath(model, kTargetPath);
-    if (m_worldOwned)
-        delete m_pWorld;
+    m_pWorld = nullptr;
+    m_pOwnWorld.reset();
     if (world) {
         m_pWorld = world;
-        m_worldOwned = 0;
     } else {
-        m_pWorld = new CFerroxWorld();
+        m_pOwnWorld = std::make_unique<CFerroxWorld>();
         // A level that does not load leaves a world without a scene: the view then draws nothing.
-        m_pWorld->Create(model, nullptr);
-        m_worldOwned = 1;
+        m_pOwnWorld->Create(model, nullptr);
+        m_pWorld = m_pOwnWorld.get();
     }
 
     FerroxWidgetRecord view = {};

@@ -74,7 +74,7 @@ public:
     CFerroxSpline* GetFirstPath() const { return m_pFirstPath.get(); }
     CFerroxSpline* GetSecondPath() const { return m_pSecondPath.get(); }
     CFerroxWorld* GetWorld() const { return m_pWorld; }
-    int32_t IsWorldOwned() const { return m_worldOwned; }
+    int32_t IsWorldOwned() const { return m_pOwnWorld ? 1 : 0; }
 
 protected:
     // Steps to scenario number + step when its file exists.
@@ -99,8 +99,8 @@ protected:
     int32_t m_overlayIndex;
     std::unique_ptr<CFerroxSpline> m_pFirstPath;
     std::unique_ptr<CFerroxSpline> m_pSecondPath;
-    CFerroxWorld* m_pWorld;  // made here when m_worldOwned, else the caller's, shared
-    int32_t m_worldOwned;
+    CFerroxWorld* m_pWorld;                     // the world the view shows: m_pOwnWorld, or the caller's, shared
+    std::unique_ptr<CFerroxWorld> m_pOwnWorld;  // made here when no world was given
     CFrontEnd* m_pFrontEnd = nullptr;
     // The scenario's conditions, told under its description.
     std::vector<Condition> m_win;
