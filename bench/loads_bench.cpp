@@ -27,7 +27,6 @@ constexpr int kShoppers = 300;
 constexpr int kCrowd = 20000;
 constexpr int kDuplicateShops = 50000;
 constexpr float kSettleSeconds = 0.05f;
-constexpr int kTechCategories = 4;
 
 const char* const kShopperCategories[] = {"SHOPPER_ADULT", "SHOPPER_YOUTH", "SHOPPER_SENIOR"};
 
@@ -43,13 +42,7 @@ struct Mall : BenchMall, CGameSaveParts {
         RegisterStaffClasses();
         game = CGame::Instance(nullptr);
         game->SetSaveParts(this);
-        if (!game->m_pTechTree) {
-            game->m_pTechTree = std::make_unique<CFerroxTechTree>();
-            CFerroxTagTree technologies;
-            const std::string text = "<TECHNOLOGIES>\n<cleaning>\n<a>\n1000\n3\n</a>\n</cleaning>\n</TECHNOLOGIES>\n";
-            technologies.LoadFromMemory(text.data(), text.size());
-            game->m_pTechTree->LoadTechnologies(&technologies, nullptr);
-        }
+        UseCleaningTechnology();
         if (!LoadData())
             return false;
         manager->GetStatistics()->m_categories.assign(kTechCategories, 0);

@@ -2,8 +2,12 @@
 // through the placement controller as the player's build mode does. Run inside the game root.
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "engine/data/file.h"
 #include "engine/data/tagtree.h"
+#include "engine/data/techtree.h"
 #include "engine/navigation/blockmesh.h"
 #include "game/buildings/buildings.h"
 #include "game/buildings/placement.h"
@@ -19,6 +23,8 @@ public:
     // Shops stand every fourth cell; other objects in the rows between.
     static constexpr int kPitch = 4;
     static constexpr int kFirstRow = 3;
+    // The technology categories a statistics block counts.
+    static constexpr int kTechCategories = 4;
 
     static int Cell(int row, int column) { return row * kSide + column; }
     static GxV3d PointOf(CFerroxBlockMesh* storey, int cell)
@@ -33,6 +39,18 @@ public:
             BenchMall::Close();
     }
 
+    // The game with a one-technology tree (cleaning, grade a) when it has none yet.
+    void UseCleaningTechnology()
+    {
+        CGame* game = CGame::Instance(nullptr);
+        if (game->m_pTechTree)
+            return;
+        game->m_pTechTree = std::make_unique<CFerroxTechTree>();
+        CFerroxTagTree technologies;
+        const std::string text = "<TECHNOLOGIES>\n<cleaning>\n<a>\n1000\n3\n</a>\n</cleaning>\n</TECHNOLOGIES>\n";
+        technologies.LoadFromMemory(text.data(), text.size());
+        game->m_pTechTree->LoadTechnologies(&technologies, nullptr);
+    }
     // The object manager with the game data's templates.
     bool LoadData()
     {

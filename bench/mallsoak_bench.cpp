@@ -100,16 +100,10 @@ struct Mall : BenchMall {
         RegisterCharacterClasses();
         RegisterStaffClasses();
         game = CGame::Instance(nullptr);
-        if (!game->m_pTechTree) {
-            game->m_pTechTree = std::make_unique<CFerroxTechTree>();
-            CFerroxTagTree technologies;
-            const std::string text = "<TECHNOLOGIES>\n<cleaning>\n<a>\n1000\n3\n</a>\n</cleaning>\n</TECHNOLOGIES>\n";
-            technologies.LoadFromMemory(text.data(), text.size());
-            game->m_pTechTree->LoadTechnologies(&technologies, nullptr);
-        }
+        UseCleaningTechnology();
         if (!LoadData())
             return false;
-        manager->GetStatistics()->m_categories.assign(4, 0);
+        manager->GetStatistics()->m_categories.assign(kTechCategories, 0);
         return BuildStoreys(kStoreys) && Furnish(kShops, 0);
     }
     void NewLevel() override

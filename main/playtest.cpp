@@ -406,6 +406,31 @@ bool CPlayTest::WidgetCentre(void* target, int index, float* x, float* y)
     return true;
 }
 
+bool CPlayTest::ClickWidget(int frame, void* canvas, int index, const std::string& missing)
+{
+    float x = 0.0f, y = 0.0f;
+    if (!WidgetCentre(canvas, index, &x, &y)) {
+        Fail(missing);
+        return false;
+    }
+    return Click(frame, x, y);
+}
+
+bool CPlayTest::SaveRowCentre(void* target, const std::u16string& name, float* x, float* y)
+{
+    auto* panel = static_cast<CFerroxFileIOCanvas*>(target);
+    if (!panel)
+        return false;
+    const std::vector<FileEntry>& entries = panel->GetEntries();
+    for (size_t i = 0; i < entries.size(); i++) {
+        if (entries[i].kind != FILE_ENTRY_SAVE || entries[i].name != name)
+            continue;
+        const int row = static_cast<int>(i) - panel->GetFirstVisible();
+        return row >= 0 && row < kFilePanelRows && WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, x, y);
+    }
+    return false;
+}
+
 // ---- reading pixels and saving pictures ----
 
 long CPlayTest::Pixel(int x, int y)
@@ -1225,19 +1250,11 @@ bool CPlayTest::HireStaff(int)
             m_phase = 2, m_count = 0;
         return false;
     case 2:
-        if (!WidgetCentre(ui->m_pManagementPanel.get(), MANAGEMENT_STAFF, &x, &y)) {
-            Fail("the management button opened no menu");
-            return false;
-        }
-        if (Click(t, x, y))
+        if (ClickWidget(t, ui->m_pManagementPanel.get(), MANAGEMENT_STAFF, "the management button opened no menu"))
             m_phase = 3, m_count = 0;
         return false;
     case 3:
-        if (!WidgetCentre(ui->m_pStaffSummaryPanel.get(), STAFF_HIRE, &x, &y)) {
-            Fail("the staff page has no hire button");
-            return false;
-        }
-        if (Click(t, x, y))
+        if (ClickWidget(t, ui->m_pStaffSummaryPanel.get(), STAFF_HIRE, "the staff page has no hire button"))
             m_phase = 4, m_count = 0;
         return false;
     case 4: {
@@ -1368,11 +1385,7 @@ bool CPlayTest::Save(int)
         return false;
     }
     case 3:
-        if (!WidgetCentre(panel, FILE_PANEL_ACT, &x, &y)) {
-            Fail("the save panel has no save button");
-            return false;
-        }
-        if (Click(t, x, y))
+        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
             m_phase = 4, m_count = 0;
         return false;
     default:
@@ -1403,13 +1416,7 @@ bool CPlayTest::Load(int)
             Fail("there is no load panel");
             return false;
         }
-        int row = -1;
-        const std::vector<FileEntry>& entries = panel->GetEntries();
-        for (size_t i = 0; i < entries.size(); i++) {
-            if (entries[i].kind == FILE_ENTRY_SAVE && entries[i].name == u"playtest")
-                row = static_cast<int>(i) - panel->GetFirstVisible();
-        }
-        if (row < 0 || row >= kFilePanelRows || !WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, &x, &y)) {
+        if (!SaveRowCentre(panel, u"playtest", &x, &y)) {
             Fail("the load panel does not show the saved game on its page");
             return false;
         }
@@ -1422,11 +1429,7 @@ bool CPlayTest::Load(int)
             m_phase = 4, m_count = 0;
         return false;
     case 4:
-        if (!WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y)) {
-            Fail("the load asked no question");
-            return false;
-        }
-        if (Click(t, x, y))
+        if (ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_YES, "the load asked no question"))
             m_phase = 5, m_count = 0;
         return false;
     default:

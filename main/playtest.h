@@ -78,6 +78,8 @@ private:
     bool EndPlacement(int frame);
     // The centre of a canvas widget in screen pixels; false when the canvas or widget is missing.
     bool WidgetCentre(void* canvas, int index, float* x, float* y);
+    // Clicks a canvas widget (see Click); fails the run with `missing` when the canvas or widget is not there.
+    bool ClickWidget(int frame, void* canvas, int index, const std::string& missing);
     // A pixel of the last frame (or of the launcher) as 0xRRGGBB, or -1.
     long Pixel(int x, int y);
     // Where the player sees a world point, in screen pixels; false behind the camera or off the view.
@@ -134,6 +136,8 @@ private:
     bool LoadPanelShows(int frame);
     // Opens the save (or load) panel from the main bar's options over phases 0 and 1; true once the click went.
     bool OpenFilePanel(int t, bool save);
+    // The centre of the load panel's row that lists save `name`; false when no row on its page lists it.
+    bool SaveRowCentre(void* panel, const std::u16string& name, float* x, float* y);
     // Types name into the save panel's field key by key, erasing what does not lead to it; true once it holds it.
     bool TypeName(int t, const std::string& name);
     // Light pixels (text) of the last frame in a rectangle of screen pixels (bottom-up); -1 when unreadable.

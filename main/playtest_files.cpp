@@ -167,7 +167,6 @@ bool CPlayTest::SaveRefused(int)
 {
     const int t = m_count++;
     CFerroxFileIOCanvas* panel = Panel(true);
-    float x = 0.0f, y = 0.0f;
     switch (m_phase) {
     case 0:
     case 1:
@@ -181,11 +180,7 @@ bool CPlayTest::SaveRefused(int)
     case 3:
         if (t == 0)
             m_before = ReasonPixels();
-        if (!WidgetCentre(panel, FILE_PANEL_ACT, &x, &y)) {
-            Fail("the save panel has no save button");
-            return false;
-        }
-        if (Click(t, x, y))
+        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
             m_phase = 4, m_count = 0;
         return false;
     default:
@@ -214,7 +209,6 @@ bool CPlayTest::SaveCased(int)
 {
     const int t = m_count++;
     CFerroxFileIOCanvas* panel = Panel(true);
-    float x = 0.0f, y = 0.0f;
     switch (m_phase) {
     case 0:
         if (!TypeName(t, kCasedName))
@@ -231,11 +225,7 @@ bool CPlayTest::SaveCased(int)
     case 1:
         if (t == 0 && !Screenshot("save_panel.bmp"))
             Fail("the save panel's picture was not written");
-        if (!WidgetCentre(panel, FILE_PANEL_ACT, &x, &y)) {
-            Fail("the save panel has no save button");
-            return false;
-        }
-        if (Click(t, x, y))
+        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
             m_phase = 2, m_count = 0;
         return false;
     default: {
@@ -302,13 +292,7 @@ bool CPlayTest::LoadPanelShows(int)
             m_phase = 2, m_count = 0;
         return false;
     case 2: {
-        int row = -1;
-        const std::vector<FileEntry>& entries = panel->GetEntries();
-        for (size_t i = 0; i < entries.size(); i++) {
-            if (entries[i].kind == FILE_ENTRY_SAVE && entries[i].name == u"monCentre")
-                row = static_cast<int>(i) - panel->GetFirstVisible();
-        }
-        if (row < 0 || row >= kFilePanelRows || !WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, &x, &y)) {
+        if (!SaveRowCentre(panel, u"monCentre", &x, &y)) {
             Fail("the load panel does not list the save named with a capital");
             return false;
         }
@@ -347,11 +331,7 @@ bool CPlayTest::LoadPanelShows(int)
         m_phase = 5, m_count = 0;
         return false;
     case 5:
-        if (!WidgetCentre(panel, FILE_PANEL_CLOSE, &x, &y)) {
-            Fail("the load panel has no close button");
-            return false;
-        }
-        if (Click(t, x, y))
+        if (ClickWidget(t, panel, FILE_PANEL_CLOSE, "the load panel has no close button"))
             m_phase = 6, m_count = 0;
         return false;
     default:

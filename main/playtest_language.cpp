@@ -35,7 +35,6 @@ constexpr const char* kCatalogue = "./language.xml";
 constexpr const char* kMainBarTooltips = "base";
 constexpr uint16_t kBuildTooltip = 0;
 constexpr uint16_t kLondonTooltip = 0;
-constexpr int kClickFrames = 6;
 constexpr int kNoLockedItem = -1;
 constexpr const char* kShopNames = "shopnames";
 

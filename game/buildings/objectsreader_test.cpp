@@ -50,15 +50,7 @@ protected:
     {
         controller.reset();
         manager->Reset();
-        floors = std::make_unique<CFloorManager>();
-        const std::filesystem::path previous = std::filesystem::current_path();
-        std::filesystem::current_path(AuthoredRoot());
-        floors->Create(&data);
-        std::filesystem::current_path(previous);
-        MakeGround(floors.get());
-        controller = std::make_unique<CPlacementController>();
-        controller->Create(floors.get(), nullptr);
-        floors->SetHooks(controller->FloorHooks());
+        MakeFloors();
     }
     // The records left out.
     int Load(const std::string& name, const std::string& text)

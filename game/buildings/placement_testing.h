@@ -107,14 +107,9 @@ protected:
         std::filesystem::current_path(root);
         const int loaded = data.Load("./data.xml");
         manager->LoadObjectData(&data);
-        floors = std::make_unique<CFloorManager>();
-        floors->Create(&data);
         std::filesystem::current_path(previous);
         ASSERT_EQ(1, loaded);
-        MakeGround(floors.get());
-        controller = std::make_unique<CPlacementController>();
-        controller->Create(floors.get(), nullptr);
-        floors->SetHooks(controller->FloorHooks());
+        MakeFloors();
     }
     void TearDown() override
     {
@@ -127,6 +122,20 @@ protected:
         CFloorManager::SetCellFilter(nullptr);
         ResetBuildingHooks();
         FerroxObjectTest::TearDown();
+    }
+    // A new floor manager over the data (its storeys read from the authored root), its ground, and a controller
+    // hooked to it, as a level starts.
+    void MakeFloors()
+    {
+        floors = std::make_unique<CFloorManager>();
+        const std::filesystem::path previous = std::filesystem::current_path();
+        std::filesystem::current_path(AuthoredRoot());
+        floors->Create(&data);
+        std::filesystem::current_path(previous);
+        MakeGround(floors.get());
+        controller = std::make_unique<CPlacementController>();
+        controller->Create(floors.get(), nullptr);
+        floors->SetHooks(controller->FloorHooks());
     }
     static void MakeGround(CFloorManager* target)
     {

@@ -66,15 +66,7 @@ protected:
     }
     int StartLevel() override
     {
-        floors = std::make_unique<CFloorManager>();
-        const std::filesystem::path previous = std::filesystem::current_path();
-        std::filesystem::current_path(AuthoredRoot());
-        floors->Create(&data);
-        std::filesystem::current_path(previous);
-        MakeGround(floors.get());
-        controller = std::make_unique<CPlacementController>();
-        controller->Create(floors.get(), nullptr);
-        floors->SetHooks(controller->FloorHooks());
+        MakeFloors();
         return 1;
     }
     CConditions* GetConditions() override { return &conditions; }

@@ -11,18 +11,13 @@
 #include "engine/data/locale.h"
 #include "engine/data/tagtree.h"
 #include "engine/testsupport/files.h"
+#include "tools/content/content_testing.h"
 #include "tools/content/misc_models.h"
 #include "tools/content/templates_writer.h"
 #include "ui/game/buildmenu.h"
 #include "ui/toolkit/toolkit_testing.h"
 
 namespace {
-
-std::string TextDir()
-{
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    return source ? std::string(source) + "/tools/content/text" : std::string();
-}
 
 std::string ReadFile(const std::string& path)
 {
@@ -34,18 +29,16 @@ size_t CodePoints(const std::u16string& text) { return text.size(); }
 
 TEST(BuildMenuContent, EveryItemHasATooltipInThreeLanguages)
 {
-    ASSERT_FALSE(TextDir().empty());
-    std::string text, error;
-    ASSERT_TRUE(ContentGameDataText(TextDir(), &text, &error)) << error;
+    std::string error;
     CFerroxTagTree data;
-    ASSERT_TRUE(data.LoadFromMemory(text.data(), text.size()));
+    ASSERT_TRUE(ContentLoadAuthoredData(&data, &error)) << error;
     const std::vector<ContentBuildMenu> menus = ContentReadBuildMenus(&data, &error);
     ASSERT_EQ(menus.size(), 1u + kContentBuildCategoryCount) << error;
     // The root opens one menu per build category.
     EXPECT_EQ(menus[0].buttons, kContentBuildCategoryCount + 1);
     const int count = ContentBuildTooltipCount(menus);
 
-    const std::string language = ReadFile(TextDir() + "/language.xml");
+    const std::string language = ReadFile(ContentTextDir() + "/language.xml");
     CFerroxTagTree tree;
     ASSERT_TRUE(tree.LoadFromMemory(language.data(), language.size()));
     for (int32_t which = 0; which < 3; which++) {
@@ -148,11 +141,9 @@ double PictureDistance(const ContentPngImage& a, const ContentPngImage& b)
 // alike.
 TEST(BuildMenuContent, FloorItemsShowTheTilesTheyLay)
 {
-    ASSERT_FALSE(TextDir().empty());
-    std::string text, error;
-    ASSERT_TRUE(ContentGameDataText(TextDir(), &text, &error)) << error;
+    std::string error;
     CFerroxTagTree data;
-    ASSERT_TRUE(data.LoadFromMemory(text.data(), text.size()));
+    ASSERT_TRUE(ContentLoadAuthoredData(&data, &error)) << error;
     const std::vector<ContentBuildMenu> menus = ContentReadBuildMenus(&data, &error);
     ASSERT_GT(menus.size(), 1u) << error;
     const ContentBuildMenu& floors = menus[1];
@@ -180,12 +171,12 @@ class BuildMenuPictures : public UiTest {};
 
 TEST_F(BuildMenuPictures, AuthoredMenusDecodeToTheirButtons)
 {
-    ASSERT_FALSE(TextDir().empty());
+    ASSERT_FALSE(ContentTextDir().empty());
     std::string detail;
-    ASSERT_TRUE(ContentWriteBuildMenus(TextDir(), dir.string(), &detail)) << detail;
+    ASSERT_TRUE(ContentWriteBuildMenus(ContentTextDir(), dir.string(), &detail)) << detail;
 
     std::string text, error;
-    ASSERT_TRUE(ContentGameDataText(TextDir(), &text, &error)) << error;
+    ASSERT_TRUE(ContentGameDataText(ContentTextDir(), &text, &error)) << error;
     CFerroxTagTree data;
     ASSERT_TRUE(data.LoadFromMemory(text.data(), text.size()));
     const std::vector<ContentBuildMenu> menus = ContentReadBuildMenus(&data, &error);

@@ -22,6 +22,7 @@
 #include "gfx/core/image.h"
 #include "gfx/testsupport/headless.h"
 #include "gfx/testsupport/temp_dir.h"
+#include "tools/content/templates_writer.h"
 #include "ui/toolkit/canvas.h"
 
 class ContentFilesTest : public ::testing::Test {
@@ -67,14 +68,39 @@ private:
     std::optional<GxTestTempDir> m_scratch;
 };
 
+// The content sources' text folder; empty when MALL_SOURCE_DIR is unset.
+inline std::string ContentTextDir()
+{
+    const char* source = std::getenv("MALL_SOURCE_DIR");
+    return source ? std::string(source) + "/tools/content/text" : std::string();
+}
+
 // A file of the content sources' text folder; empty when MALL_SOURCE_DIR is unset or the file cannot be read.
 inline std::string ContentSourceText(const char* name)
 {
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    if (!source)
+    const std::string dir = ContentTextDir();
+    if (dir.empty())
         return "";
-    std::ifstream in(std::string(source) + "/tools/content/text/" + name, std::ios::binary);
+    std::ifstream in(dir + "/" + name, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The game data the content tool merges from the text folder, loaded into `data`; false with the reason when
+// the folder is unknown or the data does not read.
+inline bool ContentLoadAuthoredData(CFerroxTagTree* data, std::string* error)
+{
+    std::string text;
+    if (ContentTextDir().empty()) {
+        *error = "MALL_SOURCE_DIR is not set";
+        return false;
+    }
+    if (!ContentGameDataText(ContentTextDir(), &text, error))
+        return false;
+    if (!data->LoadFromMemory(text.data(), text.size())) {
+        *error = "the merged game data does not read as a tag tree";
+        return false;
+    }
+    return true;
 }
 
 constexpr int32_t kContentLanguages = 3;

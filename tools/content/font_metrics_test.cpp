@@ -130,14 +130,7 @@ TEST_F(FontMetrics, FiguresAndNamesFitTheRoomThePanelsGiveThem)
         {"jobtitles", "figures", kHireTitleRoom},
         {"contractcategories", "figures", kContractNameRoom},
     };
-    const std::string text = ContentSourceText("language.xml");
-    ASSERT_FALSE(text.empty());
-    CFerroxTagTree tree;
-    ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
-    for (int32_t language = 0; language < kContentLanguages; language++) {
-        CLocale locale;
-        locale.SetLanguage(language);
-        locale.LoadTextsFromTree(tree);
+    ContentExpectTextLists(ContentSourceText("language.xml"), {}, [&](CLocale& locale, int32_t language) {
         for (const Names& name : names) {
             const int16_t list = locale.FindTextList(name.list);
             ASSERT_GE(list, 0) << name.list;
@@ -149,7 +142,7 @@ TEST_F(FontMetrics, FiguresAndNamesFitTheRoomThePanelsGiveThem)
                         << name.list << " " << k << " in " << name.font << ", language " << language;
             }
         }
-    }
+    });
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "engine/data/tagtree.h"
 #include "tools/content/buildmenu_writer.h"
 #include "tools/content/card_painter.h"
+#include "tools/content/content_testing.h"
 #include "tools/content/frontend_pictures.h"
 #include "tools/content/interface_painter.h"
 #include "tools/content/label_texts.h"
@@ -88,12 +89,6 @@ void ExpectCanvasIcons(const ContentCanvasLayout& layout, bool restingIcons)
 bool Overlap(const ContentUiRect& a, const ContentUiRect& b)
 {
     return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
-}
-
-std::string TextDir()
-{
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    return source ? std::string(source) + "/tools/content/text" : std::string();
 }
 
 // Every icon is a shape of its own: seen at a button's size, no two paint the same pixels.
@@ -182,11 +177,9 @@ TEST(ButtonIcons, LabelsKeepApartAndOnTheirPictures)
 
 TEST(ButtonIcons, EveryBuildMenuButtonShowsItsCategoryAndTheRootsDiffer)
 {
-    ASSERT_FALSE(TextDir().empty());
-    std::string text, error;
-    ASSERT_TRUE(ContentGameDataText(TextDir(), &text, &error)) << error;
+    std::string error;
     CFerroxTagTree data;
-    ASSERT_TRUE(data.LoadFromMemory(text.data(), text.size()));
+    ASSERT_TRUE(ContentLoadAuthoredData(&data, &error)) << error;
     const std::vector<ContentBuildMenu> menus = ContentReadBuildMenus(&data, &error);
     ASSERT_FALSE(menus.empty()) << error;
     constexpr int kSide = 40;

@@ -43,7 +43,7 @@ TEST(PictureWords, EveryLabelReadsInEveryLanguage)
 
 TEST(PictureWords, UnknownWordsOverlapsAndButtonEdgesAreRefused)
 {
-    ContentCanvasLayout layout = {"x", "x", 200, 60, {60, 60, 60}, {{100, 10, 60, 28}}, {}, {{10, 20, "Yes"}}};
+    ContentCanvasLayout layout = {"x", "x", 200, 60, {60, 60, 60}, {{100, 10, 60, 28}}, {}, {{10, 20, "Yes"}}, {}};
     std::string error;
     EXPECT_TRUE(ContentCheckLabels(layout, kContentFrench, &error)) << error;
     layout.labels = {{10, 20, "Gibberish"}};

@@ -11,26 +11,21 @@
 #include <gtest/gtest.h>
 
 #include "engine/data/tagtree.h"
+#include "tools/content/content_testing.h"
 #include "tools/content/misc_models.h"
 
 namespace {
 
-std::string TextDir()
-{
-    const char* source = std::getenv("MALL_SOURCE_DIR");
-    return source ? std::string(source) + "/tools/content/text" : std::string();
-}
-
 std::string ReadSource(const std::string& name)
 {
-    std::ifstream in(TextDir() + "/" + name, std::ios::binary);
+    std::ifstream in(ContentTextDir() + "/" + name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::vector<ContentCategory> ShippedTemplates(CFerroxTagTree* tree)
 {
     std::string merged, error;
-    EXPECT_TRUE(ContentGameDataText(TextDir(), &merged, &error)) << error;
+    EXPECT_TRUE(ContentGameDataText(ContentTextDir(), &merged, &error)) << error;
     tree->LoadFromMemory(merged.data(), merged.size());
     return ContentReadTemplates(tree);
 }
@@ -56,7 +51,7 @@ ContentPlan* FindPlan(std::vector<ContentCategory>* categories, const std::strin
 
 TEST(TemplatesText, ShippedDataKeepsTheRulesAndNamesEveryRecipe)
 {
-    ASSERT_FALSE(TextDir().empty());
+    ASSERT_FALSE(ContentTextDir().empty());
     CFerroxTagTree tree;
     const std::vector<ContentCategory> categories = ShippedTemplates(&tree);
     ASSERT_EQ(kContentTemplateCategoryCount, static_cast<int>(categories.size()));
