@@ -11,15 +11,22 @@ mall=$2
 texts=$3
 run=${4:-full}
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playtest.XXXXXX")
-# The pictures of the language steps (the menu, a city's page, the level, a locked item's tooltip and a card,
-# all in French) are kept in the folder the test runs in, under playtest_language/, for a player to look at.
+# The pictures of the steps a player looks at are kept in the folder the test runs in, under playtest_shots/: in
+# French the menu, a city's page, the level, a locked item's tooltip, a card and the save panel; the walls of a room
+# laid and extended, a shop's front, a demolition, three storeys over stairs, the finance page, a contract's end
+# and its level, the message history, a save's picture, Escape over panels, a game won and one lost.
 # MALL_PLAY_TEST_KEEP=FOLDER keeps all the screenshots there, also of a failed run.
+kept="*language_* *walls* *demolish* *third_storey* *shop_front* *finance_floors* *escape* *contract_done*
+  *staff_level* *message_history* *save_cased* save_panel* *ending_won.bmp *ending_bankrupt*"
 build=$(pwd)
 keep() {
   if [ "$run" = full ] && [ -d "$root/shots" ]; then
-    rm -rf "$build/playtest_language" && mkdir -p "$build/playtest_language" &&
-      find "$root/shots" \( -name '[0-9][0-9]_language_*.bmp' -o -name 'language_*.bmp' \) \
-        -exec cp {} "$build/playtest_language" \; || true
+    rm -rf "$build/playtest_shots" && mkdir -p "$build/playtest_shots" || true
+    set -f  # the names are patterns for find, not for the shell
+    for name in $kept; do
+      find "$root/shots" -name "$name" -exec cp {} "$build/playtest_shots" \; || true
+    done
+    set +f
   fi
   if [ -n "${MALL_PLAY_TEST_KEEP:-}" ]; then cp -r "$root/shots" "$MALL_PLAY_TEST_KEEP" 2>/dev/null || true; fi
   rm -rf "$root"
