@@ -16,6 +16,7 @@
 #include "game/buildings/placement.h"
 #include "game/figures/spawner.h"
 #include "game/shell/game.h"
+#include "game/shell/sound.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
 #include "gfx/core/camera.h"
@@ -37,6 +38,9 @@ constexpr int kCityFrames = 40;
 constexpr int kLevelFrames = 40;
 constexpr int kStateTimeout = 400;
 constexpr int kRunFrames = 3000;
+// While the shop's mall plays, one frame in this many is drawn: the run is checked by what it leaves.
+constexpr int kRunDrawEvery = 100;
+constexpr float kFrameSeconds = 0.05f;
 constexpr int kKeySpeedThree = 51;
 constexpr int kKeySpeedZero = 48;
 // Frames a click and the canvas it opens or closes are given before the next step.
@@ -336,6 +340,10 @@ void CPlayThrough::BeforeFrame()
         }
         break;
     }
+    case kRun:
+        for (int i = 1; i < kRunDrawEvery && m_frame < kRunFrames; i++, m_frame++)
+            UndrawnFrame();
+        break;
     case kBuild:
         Build();
         break;
@@ -464,6 +472,14 @@ void CPlayThrough::BeforeFrame()
     default:
         break;
     }
+}
+
+void CPlayThrough::UndrawnFrame()
+{
+    CGame* game = Game();
+    game->Update(kFrameSeconds);
+    if (CSoundManager* sound = game->GetSoundManager(); sound && !game->m_gameOver)
+        sound->StopAllSamples();
 }
 
 void CPlayThrough::AfterFrame()

@@ -1,6 +1,6 @@
 // A scripted play-through for headless runs: the main menu, London's first scenario, a shop built where the
-// mouse finds a free cell, three speed-3 years of days, then, paused, the options panel's save as "run1", its
-// load of run1 and its save as "run2" (the two files must be equal), then Escape, yes and quit. Input
+// mouse finds a free cell, 3,000 frames at speed 3 (one in a hundred drawn), then, paused, the options panel's save
+// as "run1", its load of run1 and its save as "run2" (the two files must be equal), then Escape, yes and quit. Input
 // goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
 // screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
 // short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing. The
@@ -85,6 +85,9 @@ private:
     // Pixels of the rectangle (window pixels, y down) whose three channels all reach `least`.
     int BrightPixels(int left, int top, int right, int bottom, int least);
 
+    // One game frame of the fixed step, undrawn, as the application's loop would run it. It passes in no time at
+    // all: the effects it started would have played out before the next, so they stop and the channels stay free.
+    void UndrawnFrame();
     // The winning form's phases (main/playthrough_win.cpp).
     void Build();
     // Lets go of the last item, checks the mall stands as planned and sets the top speed.

@@ -5,7 +5,7 @@
 # loading run1).
 # Arguments: mkcontent, mall, the content texts folder, then --play-through, --play-through-quit (the
 # program quits with the level running, in a window when there is a display), --play-through-win (a mall built
-# to a plan plays until the scenario is won) or --repeat (the full run twice at 1280 x 1024 in one content
+# to a plan plays until the scenario is won) or --repeat (the full run twice at 1024 x 768 in one content
 # folder, with one seed: the saves of the two runs must be equal byte for byte).
 set -euo pipefail
 mkcontent=$1
@@ -96,7 +96,7 @@ if [ "$mode" != --repeat ]; then
 fi
 # Both runs in a mode other than 800 x 600, where the points the play-through clicks follow the screen; the second
 # in the folder of the first, where the saves it makes already stand and are overwritten.
-sed -i -e '/^<VideoModeWidth>/{n;s/^[0-9]*/1280/}' -e '/^<VideoModeHeight>/{n;s/^[0-9]*/1024/}' "$root/content/setup.xml"
+sed -i -e '/^<VideoModeWidth>/{n;s/^[0-9]*/1024/}' -e '/^<VideoModeHeight>/{n;s/^[0-9]*/768/}' "$root/content/setup.xml"
 play "$root/content" --play-through --seed 777
 mkdir "$root/first"
 cp "$root/content/maps/"run*.fds "$root/first"

@@ -10,7 +10,6 @@
 #include "engine/application/mouse.h"
 #include "game/buildings/placement.h"
 #include "game/shell/game.h"
-#include "game/shell/sound.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
 #include "ui/game/buildmenu.h"
@@ -47,7 +46,6 @@ constexpr int kSpotFrames = 6;
 constexpr int kPressStep = 3;
 
 constexpr int kKeySpeedThree = 51;
-constexpr float kFrameSeconds = 0.05f;
 // Game frames run between two drawn ones while the mall plays itself: 20 s of play at speed 3 a drawn frame.
 constexpr int kUndrawnFrames = 400;
 // The plan wins in about twenty game days; twice that means the balance of the scenario or the mall went wrong.
@@ -175,16 +173,10 @@ void CPlayThrough::NoteSounds()
 
 void CPlayThrough::RunToEnd()
 {
-    // The game's own frames, undrawn, as the application's loop would run them at the fixed step. Each passes in
-    // no time at all: the effects it started would have played out before the next, so they stop, and the
-    // channels stay free as they would in play.
     CGame* game = Game();
-    CSoundManager* sound = game->GetSoundManager();
     for (int i = 0; i < kUndrawnFrames && !game->m_gameOver; i++) {
         NoteSounds();
-        game->Update(kFrameSeconds);
-        if (sound && !game->m_gameOver)
-            sound->StopAllSamples();
+        UndrawnFrame();
     }
     if (game->m_gameOver)
         return;
