@@ -1341,11 +1341,7 @@ bool CPlayTest::Save(int)
     auto* panel = static_cast<CFerroxFileIOCanvas*>(ui ? ui->m_pSavePanel.get() : nullptr);
     switch (m_phase) {
     case 0:
-        if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_OPTIONS, &x, &y)) {
-            Fail("the main bar has no options button");
-            return false;
-        }
-        if (Click(t, x, y))
+        if (ClickWidget(t, ui ? ui->m_pMainPanel.get() : nullptr, MAIN_OPTIONS, "the main bar has no options button"))
             m_phase = 1, m_count = 0;
         return false;
     case 1:
@@ -1464,13 +1460,8 @@ bool CPlayTest::Escape(int frame)
 bool CPlayTest::Leave(int frame)
 {
     CInterface* ui = InterfaceGet();
-    float x = 0.0f, y = 0.0f;
     if (m_phase == 0) {
-        if (!ui || !WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y)) {
-            Fail("the question has no yes button");
-            return false;
-        }
-        if (Click(frame, x, y))
+        if (ClickWidget(frame, ui ? ui->m_pConfirmPanel.get() : nullptr, CONFIRM_YES, "the question has no yes button"))
             m_phase = 1;
         return false;
     }

@@ -197,6 +197,9 @@ private:
     // A press on one world point, the pointer carried to another with the button held, and a release; true
     // once released. Counts magenta pixels of the frames while the button is held.
     bool DragBetween(int frame, const GxV3d& from, const GxV3d& to);
+    // Phases 1 to 3 of a step that lays tiles: the floor tile taken up, dragged from ground cell `first` to
+    // `last`, the placement ended; the step moves to phase 4 when they are done.
+    void LayTiles(int frame, int first, int last);
     // The pixels of the frame at the points (-1 where a point is off the view).
     std::vector<long> PixelsAt(const std::vector<GxV3d>& points);
     // How many pixels of the frame read magenta.

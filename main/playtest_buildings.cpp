@@ -193,6 +193,20 @@ bool CPlayTest::LearnMirror(int frame)
     return m_mirror >= 0;
 }
 
+void CPlayTest::LayTiles(int frame, int first, int last)
+{
+    CFerroxBlockMesh* ground = Storey(0);
+    bool done = false;
+    if (m_phase == 1)
+        done = HoldBuildItem(frame, kFloorPage, PLACEMENT_LAY, "floor-tile");
+    else if (m_phase == 2)
+        done = DragBetween(frame, Above(ground, first, 0.0f), Above(ground, last, 0.0f));
+    else if (m_phase == 3)
+        done = EndPlacement(frame);
+    if (done)
+        m_phase++, m_count = 0;
+}
+
 bool CPlayTest::DragBetween(int frame, const GxV3d& from, const GxV3d& to)
 {
     float fx = 0.0f, fy = 0.0f, tx = 0.0f, ty = 0.0f;
@@ -319,17 +333,9 @@ bool CPlayTest::Walls(int)
         return false;
     }
     case 1:
-        if (HoldBuildItem(t, kFloorPage, PLACEMENT_LAY, "floor-tile"))
-            m_phase = 2, m_count = 0;
-        return false;
     case 2:
-        if (DragBetween(t, Above(ground, m_roomFirst, 0.0f), Above(ground, m_roomLast, 0.0f)))
-            m_phase = 3, m_count = 0;
-        return false;
     case 3:
-        if (!EndPlacement(t))
-            return false;
-        m_phase = 4, m_count = 0;
+        LayTiles(t, m_roomFirst, m_roomLast);
         return false;
     default:
         break;
@@ -390,16 +396,9 @@ bool CPlayTest::WallsExtended(int)
         return false;
     }
     case 1:
-        if (HoldBuildItem(t, kFloorPage, PLACEMENT_LAY, "floor-tile"))
-            m_phase = 2, m_count = 0;
-        return false;
     case 2:
-        if (DragBetween(t, Above(ground, m_stripFirst, 0.0f), Above(ground, m_stripLast, 0.0f)))
-            m_phase = 3, m_count = 0;
-        return false;
     case 3:
-        if (EndPlacement(t))
-            m_phase = 4, m_count = 0;
+        LayTiles(t, m_stripFirst, m_stripLast);
         return false;
     default:
         break;

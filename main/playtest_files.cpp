@@ -86,11 +86,7 @@ bool CPlayTest::OpenFilePanel(int t, bool save)
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
     if (m_phase == 0) {
-        if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_OPTIONS, &x, &y)) {
-            Fail("the main bar has no options button");
-            return false;
-        }
-        if (Click(t, x, y))
+        if (ClickWidget(t, ui ? ui->m_pMainPanel.get() : nullptr, MAIN_OPTIONS, "the main bar has no options button"))
             m_phase = 1, m_count = 0;
         return false;
     }
