@@ -11,6 +11,7 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core
   libgl-dev libegl-dev libgl1-mesa-dri
   xvfb
+  xdg-utils
 )
 
 missing=()

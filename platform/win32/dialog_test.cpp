@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -258,11 +259,75 @@ TEST_F(Dialog, BitmapsAndShell)
     char folder[260] = "x";
     EXPECT_FALSE(SHGetSpecialFolderPathA(nullptr, folder, CSIDL_WINDOWS, FALSE));
     EXPECT_STREQ(folder, "");
+}
+
+// Opening a document: a file that cannot be read and a machine without the desktop's opener are failures the
+// caller hears of; with the opener on PATH and no display the request is written to standard error.
+TEST_F(Dialog, ShellOpensOnlyWhatItCan)
+{
+    char folder[] = "/tmp/win32_shell_test_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string page = std::string(folder) + "/Help.htm";
+    const std::string opener = std::string(folder) + "/xdg-open";
+    std::FILE* file = std::fopen(page.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    const std::string quoted = "\"" + page + "\"";
+    const char* path = std::getenv("PATH");
+    const std::string savedPath = path != nullptr ? path : "";
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    const auto open = [](const std::string& name) {
+        return reinterpret_cast<intptr_t>(ShellExecuteA(nullptr, "open", name.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    };
+
+    setenv("PATH", folder, 1);  // no opener there yet
+    EXPECT_EQ(open(quoted), SE_ERR_NOASSOC);
+    file = std::fopen(opener.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    EXPECT_EQ(open(quoted), SE_ERR_NOASSOC) << "a file that cannot run is no opener";
+    ASSERT_EQ(chmod(opener.c_str(), 0755), 0);
     testing::internal::CaptureStderr();
-    const auto opened = reinterpret_cast<intptr_t>(
-        ShellExecuteA(nullptr, "open", "\"./help/eng/Help.htm\"", nullptr, nullptr, SW_SHOWNORMAL));
+    const intptr_t opened = open(quoted);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_GT(opened, 32);
-    EXPECT_NE(err.find("open ./help/eng/Help.htm\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("open " + page + "\n"), std::string::npos) << err;
+    EXPECT_EQ(open(std::string(folder) + "/Missing.htm"), SE_ERR_FNF);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(ShellExecuteA(nullptr, "print", quoted.c_str(), nullptr, nullptr, 0)),
+              SE_ERR_NOASSOC);
+
+    setenv("PATH", savedPath.c_str(), 1);
+    std::remove(opener.c_str());
+    std::remove(page.c_str());
+    rmdir(folder);
+}
+
+// Text drawn on a dialog lands in the colour set, at its corner, and SetTextColor answers the colour before.
+TEST_F(Dialog, TextOutDrawsInTheColourSet)
+{
+    struct Seen {
+        DWORD ink = 0, before = 0, face = 0;
+        COLORREF first = 0;
+    } seen;
+    Win32DialogSetStepHook(
+        [](HWND dialog, int step, void* user) {
+            auto* s = static_cast<Seen*>(user);
+            if (step != 0)
+                return;
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(dialog, &ps);
+            s->first = SetTextColor(dc, RGB(200, 10, 20));
+            EXPECT_EQ(SetTextColor(dc, RGB(250, 240, 230)), RGB(200, 10, 20));
+            EXPECT_TRUE(TextOutA(dc, 300, 300, "I", 1));  // the capital's bar: dots 1 to 3 of its first row
+            EXPECT_FALSE(TextOutA(nullptr, 0, 0, "I", 1));
+            EndPaint(dialog, &ps);
+            s->ink = Win32DialogGetPixel(dialog, 302, 302);
+            s->before = Win32DialogGetPixel(dialog, 299, 302);
+            s->face = Win32DialogGetPixel(dialog, 290, 290);
+        },
+        &seen);
+    EXPECT_EQ(Run("click 300 450\n"), 5);
+    EXPECT_EQ(seen.first, RGB(0, 0, 0));
+    EXPECT_EQ(seen.ink, 0xFAF0E6u);
+    EXPECT_EQ(seen.before, seen.face);
 }

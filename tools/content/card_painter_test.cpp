@@ -88,9 +88,21 @@ TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
     ExpectAfter(ContentShopperCardLayout(), {0}, kShopperCardLineX + kShopperBags.x);
     ExpectAfter(ContentShopperSummaryLayout(), {0, 10, 11}, kShopperSummaryLineX + kShopperBags.x);
     const ContentCanvasLayout& shoppers = ContentShopperSummaryLayout();
-    for (const auto& [text, column] : {std::pair{"Came", kShoppersCame}, std::pair{"Month", kShoppersCameMonth},
-                                       std::pair{"Spent", kShoppersSpent}, std::pair{"Month", kShoppersSpentMonth}})
+    for (const auto& [text, column] : {std::pair{"Came", kShoppersCame}, std::pair{"Per month", kShoppersCameMonth},
+                                       std::pair{"Spent", kShoppersSpent}, std::pair{"Per month", kShoppersSpentMonth}})
         ExpectHead(shoppers, text, column.x);
+    // The spending per shopper is named on its row, clear of its widest figure in every language.
+    const auto each = std::find_if(shoppers.labels.begin(), shoppers.labels.end(),
+                                   [](const ContentUiLabel& label) { return std::strcmp(label.text, "Each") == 0; });
+    ASSERT_NE(each, shoppers.labels.end());
+    const float figureLeft = kShoppersSpent.x - static_cast<float>(ContentTextWidth(kContentFiguresFont, kPanelWidestU16));
+    for (int language = 0; language < kContentLanguageCount; language++) {
+        ContentUiLabel label = *each;
+        label.text = ContentLabelText(each->text, language);
+        const ContentUiRect area = ContentLabelRect(label);
+        EXPECT_LE(static_cast<float>(area.x + area.width + kContentLabelGap), figureLeft) << label.text;
+        EXPECT_EQ(label.y, 328) << "on the row of the spending per shopper";
+    }
 
     for (const auto& [layout, lineX] : {std::pair{&ContentStaffCardLayout(), kStaffCardLineX},
                                         std::pair{&ContentStaffSummaryLayout(), kStaffSummaryLineX}}) {
@@ -102,7 +114,7 @@ TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
     ExpectAfter(ContentStaffCardLayout(), {0, 6, 7}, kStaffCardLineX + kStaffJobs.x);
     ExpectAfter(ContentStaffSummaryLayout(), {0, 1, 2}, kStaffSummaryMoveX);
     EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x + kPanelColumnGap);
-    ExpectHead(ContentStaffSummaryLayout(), "Month", kStaffWagesMonth.x);
+    ExpectHead(ContentStaffSummaryLayout(), "Per month", kStaffWagesMonth.x);
 
     const ContentCanvasLayout& shop = ContentShopCardLayout();
     ExpectHead(shop, "Shop", kShopCardLineX + kShopNameX, CONTENT_LABEL_LEFT);

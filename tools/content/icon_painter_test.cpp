@@ -213,7 +213,8 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
     ASSERT_GT(dateWidth, 0);
     const int digits = ContentDigitHeight(kFiguresFont);
     ASSERT_GT(digits, 0);
-    EXPECT_LT(kContentSeasonX + kContentSeasonWidth, kContentDateRight - dateWidth) << "season over the date";
+    EXPECT_LE(kContentSeasonX + kContentSeasonWidth + kContentLabelGap, kContentDateRight - dateWidth)
+        << "season against the date";
 
     const ContentCanvasLayout& bar = ContentMainBarLayout();
     const int y = kContentMainFiguresY;

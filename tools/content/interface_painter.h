@@ -41,6 +41,8 @@ struct ContentCanvasLayout {
     std::vector<int> icons;  // ContentIcon of button k + 1, painted on its picture and on its resting place
 };
 
+// The panels' figures are drawn in interface font 2.
+constexpr int kContentFiguresFont = 2;
 // Width in pixels of a text in interface font `font` (0 msgfont, 1 tooltip, 2 figures, 3 bigFont), as the game
 // measures it; 0 when the font can not be made.
 int ContentTextWidth(int font, const char* text);
@@ -60,8 +62,8 @@ constexpr int kContentDateRight = 233;
 constexpr int kContentSeasonX = 144;
 constexpr int kContentFloorRight = 697;
 constexpr int kContentFloorDy = 6;  // the floor number sits above the other figures
-// The season pictures' width: they end well before the widest date begins.
-constexpr int kContentSeasonWidth = 28;
+// The season pictures' width: they end a label's gap before the widest date begins.
+constexpr int kContentSeasonWidth = 20;
 // The word "Floor" follows the floor number.
 constexpr int kContentFloorLabelX = kContentFloorRight + 5;
 

@@ -75,8 +75,8 @@ void ExpectHead(const ContentCanvasLayout& layout, const char* text, float x, in
 TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
 {
     const ContentCanvasLayout& finance = ContentFinanceLayout();
-    for (const auto& [text, column] : {std::pair{"Total", kFinanceIncome}, std::pair{"Month", kFinanceIncomeMonth},
-                                       std::pair{"Total", kFinanceExpenses}, std::pair{"Month", kFinanceExpensesMonth}})
+    for (const auto& [text, column] : {std::pair{"Total", kFinanceIncome}, std::pair{"Per month", kFinanceIncomeMonth},
+                                       std::pair{"Total", kFinanceExpenses}, std::pair{"Per month", kFinanceExpensesMonth}})
         ExpectHead(finance, text, column.x);
     ExpectHead(finance, "Shop", kFinanceLineX + kShopNameX, CONTENT_LABEL_LEFT);
     for (const auto& [text, column] :
@@ -90,6 +90,25 @@ TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
                   kFinanceLineX + kShopMinusX + kChargeButton + kPanelColumnGap);
     for (const ContentUiRect& button : finance.buttons)
         EXPECT_LE(button.x + button.width, finance.width);
+
+    // The rating and dirt bars stand on their names' lines, just after the longest name in any language.
+    int namesEnd = 0;
+    for (const auto& [text, barY] : {std::pair{"Rating", kFinanceRatingBarY}, std::pair{"Dirt", kFinanceRatioBarY}}) {
+        const auto name = std::find_if(finance.labels.begin(), finance.labels.end(),
+                                       [&](const ContentUiLabel& label) { return std::strcmp(label.text, text) == 0; });
+        ASSERT_NE(name, finance.labels.end()) << text;
+        EXPECT_EQ(name->x, static_cast<int>(kFinanceBarNamesX)) << text;
+        EXPECT_EQ(name->y, static_cast<int>(barY)) << text;
+        for (int language = 0; language < kContentLanguageCount; language++) {
+            ContentUiLabel label = *name;
+            label.text = ContentLabelText(name->text, language);
+            const ContentUiRect area = ContentLabelRect(label);
+            namesEnd = std::max(namesEnd, area.x + area.width);
+        }
+    }
+    EXPECT_GE(static_cast<int>(kFinanceBarsX), namesEnd + kContentLabelGap);
+    EXPECT_LE(static_cast<int>(kFinanceBarsX), namesEnd + 3 * kContentLabelGap);
+    EXPECT_LE(kFinanceBarsX + kFinanceBarLength, static_cast<float>(finance.width));
 
     const ContentCanvasLayout& contracts = ContentContractorsLayout();
     ExpectHead(contracts, "Job", kContractNameX, CONTENT_LABEL_LEFT);

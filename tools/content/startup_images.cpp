@@ -1,6 +1,7 @@
 // The launcher's pictures, one layout each for the interface painter.
 #include "tools/content/startup_images.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -28,6 +29,10 @@ const uint8_t kButtonFace[3] = {64, 84, 128};
 const uint8_t kHighlight[3] = {176, 120, 40};
 const uint8_t kTicked[3] = {48, 128, 72};
 const uint8_t kSpare[3] = {90, 90, 90};
+// The uninstall button does nothing here: it is painted greyed out, under the pointer too, its face and words
+// this share of their colour.
+constexpr int kGreyedNumerator = 1;
+constexpr int kGreyedDenominator = 2;
 
 enum Language {
     kEnglish,
@@ -99,6 +104,18 @@ ContentPngImage Labelled(int width, int height, const uint8_t* colour, const cha
     return ContentCanvasBackground(layout);
 }
 
+// The picture with every colour darkened towards the background, as a button that does nothing looks.
+ContentPngImage Greyed(ContentPngImage picture)
+{
+    for (size_t i = 0; i < picture.rows.size(); i += kChannels) {
+        for (int c = 0; c < 3; ++c) {
+            const int shade = picture.rows[i + c] * kGreyedNumerator / kGreyedDenominator;
+            picture.rows[i + c] = static_cast<uint8_t>(std::max<int>(shade, kBackground[c]));
+        }
+    }
+    return picture;
+}
+
 // A picture of the ten a language replaces: bitmap index 0-4 and 11-15 of the launcher.
 ContentPngImage LanguagePicture(int index, Language language)
 {
@@ -112,9 +129,8 @@ ContentPngImage LanguagePicture(int index, Language language)
     case 1:  // shipped, never drawn
         return Labelled(kButtonWidth, kButtonHeight, kSpare, text[1], kButtonLabelY);
     case 11:
-        return Labelled(kButtonWidth, kButtonHeight, kButtonFace, text[1], kButtonLabelY);
     case 12:
-        return Labelled(kButtonWidth, kButtonHeight, kHighlight, text[1], kButtonLabelY);
+        return Greyed(Labelled(kButtonWidth, kButtonHeight, kButtonFace, text[1], kButtonLabelY));
     case 15:
         return MainBackground(language);
     default:  // 13, 14: shipped, never drawn

@@ -2,6 +2,7 @@
 // and its help pages, whole in every language.
 #include "tools/content/startup_images.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -48,6 +49,24 @@ TEST(StartupImages, SizesPlainListSpotsAndOneLanguageEach)
     EXPECT_NE(english.rows, french.rows);
     EXPECT_NE(english.rows, german.rows);
     EXPECT_NE(ContentStartupImage(16).rows, ContentStartupImage(37).rows);
+}
+
+// The uninstall button does nothing: in every language it is painted greyed out, dimmer than any word of the
+// play button, and the pointer over it lights nothing up.
+TEST(StartupImages, UninstallIsGreyedOutUnderThePointerToo)
+{
+    const auto brightest = [](const ContentPngImage& image) {
+        int most = 0;
+        for (size_t i = 0; i < image.rows.size(); i += 4)
+            most = std::max({most, int{image.rows[i]}, int{image.rows[i + 1]}, int{image.rows[i + 2]}});
+        return most;
+    };
+    // English, French, German: play's picture, then the uninstall button and its highlighted form.
+    for (const auto& [play, uninstall] : {std::pair{1, 12}, std::pair{18, 23}, std::pair{28, 33}}) {
+        const ContentPngImage button = ContentStartupImage(uninstall);
+        EXPECT_LT(brightest(button), brightest(ContentStartupImage(play)) * 2 / 3) << uninstall;
+        EXPECT_EQ(button.rows, ContentStartupImage(uninstall + 1).rows) << uninstall;
+    }
 }
 
 class StartupFiles : public ContentFilesTest {};

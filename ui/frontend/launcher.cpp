@@ -25,6 +25,7 @@ constexpr int kNarrowestListedWidth = 640;  // modes must be wider than this
 constexpr GxInt32 kExclusiveMode = 1;       // video mode flag: full screen
 constexpr int kPathSize = 64;
 constexpr int kFolderPathSize = 260;
+constexpr intptr_t kShellFailed = 32;  // ShellExecuteA's results up to this are failures
 
 // Bitmaps by index.
 constexpr int kPlayHot = 0;
@@ -56,6 +57,45 @@ constexpr RECT kRects[kLauncherRects] = {
     {352, 420, 542, 444}, {70, 59, 190, 231},   {455, 59, 575, 131},  {261, 59, 381, 131},
     {70, 59, 190, 131},   {455, 59, 575, 131},  {261, 59, 381, 131},
 };
+
+// The mode list's unit of depth, by language (English, German, French).
+const char* const kBitWords[] = {"bit", "Bit", "bits"};
+
+// The help notice beside the buttons: the launcher runs before the text catalogue is read, so its few words
+// live here, Latin-1 as the dialog's font draws them; the file's path follows them. It is shown when the page
+// opens too: a desktop opener without a browser behind it fails where the launcher cannot see.
+const char* const kHelpOpening[] = {
+    "The help page opens in your web browser. The file:",
+    "Die Hilfe \xF6""ffnet sich im Browser. Die Datei:",
+    "L'aide s'ouvre dans votre navigateur. Le fichier :",
+};
+const char* const kHelpFailed[] = {
+    "The help page could not be opened. Open this file in a web browser:",
+    "Die Hilfe lie\xDF sich nicht \xF6""ffnen. \xD6""ffnen Sie diese Datei in einem Browser:",
+    "L'aide n'a pas pu s'ouvrir. Ouvrez ce fichier dans un navigateur :",
+};
+const char* const kHelpPages[] = {"/help/eng/Help.htm", "/help/ger/Help.htm", "/help/fre/Help.htm"};
+constexpr int kNoticeX = 24;
+constexpr int kNoticeY = 296;
+constexpr int kNoticeLineHeight = 12;
+constexpr size_t kNoticeColumns = 52;  // the dialog font's 6-pixel cells left of the buttons
+constexpr COLORREF kNoticeColour = RGB(236, 236, 236);
+
+// A language the launcher has words for: 0 English, 1 German, 2 French; English for any other.
+int KnownLanguage(int language) { return language >= 0 && language <= 2 ? language : 0; }
+
+// Text cut into lines of at most `columns` characters, each broken after its last space or slash that fits.
+void WrapInto(const std::string& text, size_t columns, std::vector<std::string>* lines)
+{
+    size_t start = 0;
+    while (text.size() - start > columns) {
+        size_t cut = text.find_last_of(" /", start + columns - 1);
+        cut = cut == std::string::npos || cut < start ? start + columns : cut + 1;
+        lines->push_back(text.substr(start, cut - start));
+        start = cut;
+    }
+    lines->push_back(text.substr(start));
+}
 
 const char kApplicationData[] = "Application_Data";
 const char kGameData[] = "Game_Data";
@@ -151,6 +191,7 @@ void CLauncherDialog::Reset()
     m_storedDepth = 0;
     m_defaultModeItem = 0;
     m_bitmapLoads = 0;
+    m_helpNotice.clear();
     m_pGame = nullptr;
 }
 
@@ -306,7 +347,8 @@ void CLauncherDialog::FillModeList(HWND combo)
         std::snprintf(text, sizeof(text), "%lu x %lu x %lu %s",
                       static_cast<unsigned long>(static_cast<uint32_t>(mode.width)),
                       static_cast<unsigned long>(static_cast<uint32_t>(mode.height)),
-                      static_cast<unsigned long>(static_cast<uint32_t>(mode.depth)), "bit");
+                      static_cast<unsigned long>(static_cast<uint32_t>(mode.depth)),
+                      kBitWords[KnownLanguage(CurrentLanguage())]);
         const LRESULT item = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
         if (item == CB_ERR)
             continue;
@@ -380,6 +422,12 @@ void CLauncherDialog::Paint()
         draw(kLauncherUninstallHot, m_rects[kUninstall]);
     else if (m_hotButton >= kPlayHot && m_hotButton <= kFrench)
         draw(m_hotButton, m_rects[m_hotButton]);
+    if (main) {
+        SetTextColor(dc, kNoticeColour);
+        for (size_t line = 0; line < m_helpNotice.size(); ++line)
+            TextOutA(dc, kNoticeX, kNoticeY + static_cast<int>(line) * kNoticeLineHeight, m_helpNotice[line].c_str(),
+                     static_cast<int>(m_helpNotice[line].size()));
+    }
     EndPaint(m_hWnd, &ps);
 }
 
@@ -399,14 +447,9 @@ void CLauncherDialog::OnClick()
         EndDialog(m_hWnd, 0);
         break;
     }
-    case kHelp: {
-        const int language = m_languageTick - kLauncherTickBase;
-        const char* page = language == kFrenchLanguage ? "\"./help/fre/Help.htm\""
-                           : language == kGerman       ? "\"./help/ger/Help.htm\""
-                                                       : "\"./help/eng/Help.htm\"";
-        ShellExecuteA(m_hWnd, "open", page, nullptr, nullptr, SW_SHOWNORMAL);
+    case kHelp:
+        OpenHelp();
         break;
-    }
     case kLanguagePage:
         m_hotButton = kLauncherNone;
         m_page = kLauncherPageLanguage;
@@ -427,15 +470,53 @@ void CLauncherDialog::OnClick()
     }
 }
 
+// The help page of the chosen language; the main page then tells where the file is, and whether it opened.
+void CLauncherDialog::OpenHelp()
+{
+    const int language = m_languageTick - kLauncherTickBase;
+    const char* page = language == kFrenchLanguage ? "\"./help/fre/Help.htm\""
+                       : language == kGerman       ? "\"./help/ger/Help.htm\""
+                                                   : "\"./help/eng/Help.htm\"";
+    const auto opened = reinterpret_cast<intptr_t>(ShellExecuteA(m_hWnd, "open", page, nullptr, nullptr, SW_SHOWNORMAL));
+    const int words = KnownLanguage(language);
+    char folder[kFolderPathSize] = {};
+    const std::string path =
+        std::string(_getcwd(folder, kFolderPathSize) != nullptr ? folder : ".") + kHelpPages[words];
+    m_helpNotice.clear();
+    WrapInto(opened > kShellFailed ? kHelpOpening[words] : kHelpFailed[words], kNoticeColumns, &m_helpNotice);
+    WrapInto(path, kNoticeColumns, &m_helpNotice);
+    if (opened <= kShellFailed)
+        std::fprintf(stderr, "launcher: the help page could not be opened: %s\n", path.c_str());
+    Repaint();
+}
+
 void CLauncherDialog::SetLanguage(int language)
 {
     m_pGame->language = static_cast<int16_t>(language);
+    m_helpNotice.clear();
     LoadLanguageBitmaps(CurrentLanguage());
     m_hotButton = kLauncherNone;
     m_languageTick = language + kLauncherTickBase;
     m_page = kLauncherPageMain;
+    RefillModeList();
     ShowCombos(true);
     Repaint();
+}
+
+// The mode list again in the language's words, the chosen mode kept.
+void CLauncherDialog::RefillModeList()
+{
+    HWND modes = GetDlgItem(m_hWnd, kLauncherModeCombo);
+    const int32_t chosen = m_selectedMode;
+    SendMessageA(modes, CB_RESETCONTENT, 0, 0);
+    FillModeList(modes);
+    const LRESULT items = SendMessageA(modes, CB_GETCOUNT, 0, 0);
+    for (LRESULT item = 0; item < items; ++item) {
+        if (SendMessageA(modes, CB_GETITEMDATA, static_cast<WPARAM>(item), 0) != chosen)
+            continue;
+        SendMessageA(modes, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+        m_selectedMode = chosen;
+    }
 }
 
 void CLauncherDialog::LoadLanguageBitmaps(int language)

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/win32/windows.h"
 
@@ -72,6 +74,9 @@ public:
 
     // How often a bitmap file was loaded since Reset (tests see that a same-language choice reloads nothing).
     int32_t m_bitmapLoads;
+    // When the help page could not be opened: what the main page tells instead, where the file is (Latin-1
+    // lines, as the dialog's font draws them).
+    std::vector<std::string> m_helpNotice;
 
 private:
     int OnInitDialog();
@@ -87,6 +92,8 @@ private:
     void ShowCombos(bool show);
     int CurrentLanguage() const;
     void LoadBitmap(int index, int file);
+    void OpenHelp();
+    void RefillModeList();
 
     LauncherGame* m_pGame = nullptr;
 };

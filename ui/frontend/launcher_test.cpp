@@ -64,6 +64,10 @@ void FileSize(int file, int* width, int* height)
     }
 }
 
+// Where the main page tells of a help page that did not open, and the colour it writes in.
+constexpr int kNoticeLeft = 24, kNoticeRight = 340, kNoticeTop = 296, kNoticeRows = 24;
+constexpr DWORD kNoticeInk = 0xECECECu;
+
 // What a step of a run saw.
 struct Seen {
     int32_t page, hot, tick, loads, selectedMode, adapter;
@@ -71,6 +75,8 @@ struct Seen {
     std::vector<std::string> modes;
     int modeSelection;
     DWORD background;
+    std::vector<std::string> notice;
+    bool noticeInk;
     std::function<DWORD(int, int)> pixel;
 };
 
@@ -156,6 +162,11 @@ protected:
         }
         seen.modeSelection = static_cast<int>(SendMessageA(modes, CB_GETCURSEL, 0, 0));
         seen.background = Win32DialogGetPixel(dialog, 5, 5);
+        seen.notice = launcher->m_helpNotice;
+        seen.noticeInk = false;
+        for (int y = kNoticeTop; y < kNoticeTop + kNoticeRows; ++y)
+            for (int x = kNoticeLeft; x < kNoticeRight; ++x)
+                seen.noticeInk = seen.noticeInk || Win32DialogGetPixel(dialog, x, y) == kNoticeInk;
         self->steps.push_back(seen);
         if (self->onStep)
             self->onStep(dialog, step);
@@ -324,6 +335,55 @@ TEST_F(Launcher, MissingLanguageNodeIsMadeUnderGameData)
     EXPECT_STREQ(saved.GetValue(0), "keep");
 }
 
+// Help leaves the launcher telling, in its language, whether the page opened and where it is; the mode list speaks
+// that language too, and choosing another language keeps the chosen mode and takes the notice away.
+TEST_F(Launcher, HelpTellsWhereThePageIs)
+{
+    std::string french = kEnglish800x600x32;
+    french.replace(french.find("<Language>\r\n0"), std::strlen("<Language>\r\n0"), "<Language>\r\n2");
+    // Help, the last mode, the language page, English, quit.
+    const int result = Run(french.c_str(), "click 400 360\nselect 1001 2\nclick 400 400\nclick 130 95\nclick 400 430\n");
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(steps.size(), 5u);
+    EXPECT_EQ(steps[0].modes,
+              (std::vector<std::string>{"800 x 600 x 16 bits", "800 x 600 x 32 bits", "1024 x 768 x 32 bits"}));
+    EXPECT_TRUE(steps[0].notice.empty());
+    EXPECT_FALSE(steps[0].noticeInk);
+    const Seen& help = steps[1];
+    ASSERT_GE(help.notice.size(), 2u);
+    EXPECT_EQ(help.notice[0].rfind("L'aide", 0), 0u) << help.notice[0];
+    std::string told;
+    for (const std::string& line : help.notice) {
+        EXPECT_LE(line.size(), 52u) << line;
+        told += line;
+    }
+    EXPECT_NE(told.find(std::filesystem::current_path().string() + "/help/fre/Help.htm"), std::string::npos) << told;
+    EXPECT_TRUE(help.noticeInk);
+    const Seen& english = steps[4];
+    EXPECT_EQ(english.modes,
+              (std::vector<std::string>{"800 x 600 x 16 bit", "800 x 600 x 32 bit", "1024 x 768 x 32 bit"}));
+    EXPECT_EQ(english.modeSelection, 2);
+    EXPECT_EQ(english.selectedMode, ModeIndex(1024, 768, 32));
+    EXPECT_TRUE(english.notice.empty());
+
+    // With the page there and an opener to take it, the notice says it opens, and where the file is.
+    std::filesystem::create_directories(dir / "help" / "eng");
+    WriteText("help/eng/Help.htm", "<html></html>");
+    WriteText("xdg-open", "");
+    std::filesystem::permissions(dir / "xdg-open", std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    const std::string savedPath = path != nullptr ? path : "";
+    setenv("PATH", dir.c_str(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(kEnglish800x600x32, "click 400 360\nclick 400 430\n"), 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    setenv("PATH", savedPath.c_str(), 1);
+    ASSERT_EQ(steps.size(), 2u);
+    ASSERT_FALSE(steps[1].notice.empty());
+    EXPECT_EQ(steps[1].notice[0].rfind("The help page opens", 0), 0u) << steps[1].notice[0];
+    EXPECT_NE(err.find("help/eng/Help.htm"), std::string::npos) << err;
+}
+
 TEST_F(Launcher, QuitSavesHelpStaysUninstallDoesNothing)
 {
     testing::internal::CaptureStderr();
@@ -332,7 +392,7 @@ TEST_F(Launcher, QuitSavesHelpStaysUninstallDoesNothing)
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(result, 0);
     ASSERT_EQ(steps.size(), 3u);
-    EXPECT_NE(err.find("./help/eng/Help.htm"), std::string::npos) << err;
+    EXPECT_NE(err.find("/help/eng/Help.htm"), std::string::npos) << err;
     // Uninstall is highlighted but finds no system folder, so the dialog stays until quit.
     EXPECT_EQ(steps[2].hot, kLauncherUninstallHot);
     EXPECT_EQ(adapter, -7);

@@ -32,10 +32,6 @@ constexpr float kRowButtonDy = -1.0f;  // the buttons level with the line's figu
 constexpr int32_t kRatingOffset = 1000;
 constexpr int32_t kRatingPerPercent = 20;
 constexpr int32_t kPercent = 100;
-constexpr float kBarsX = 520.0f;
-constexpr float kRatingBarY = 225.0f;
-constexpr float kRatioBarY = 210.0f;
-constexpr float kBarLength = 64.0f;
 
 struct Figure {
     PanelColumn column;
@@ -127,7 +123,7 @@ void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled
         }
     }
     m_rowButtonsEnd = m_widgetCount;
-    m_pBar = FerroxMakeBar(kBarPicture, kBarLength, scaled);
+    m_pBar = FerroxMakeBar(kBarPicture, kFinanceBarLength, scaled);
 }
 
 // ---- Events ----
@@ -248,13 +244,13 @@ void CMallSummaryPanel::Render()
         m_pBar->SetPercent(
             static_cast<uint8_t>(std::clamp(rating + kRatingOffset, 0, 2 * kRatingOffset) / kRatingPerPercent));
         m_pBar->SetColour(rating < 0 ? kRed : kGreen);
-        m_pBar->Draw(x + kBarsX, y + kRatingBarY);
+        m_pBar->Draw(x + kFinanceBarsX, y + kFinanceRatingBarY);
         const int32_t both = static_cast<int32_t>(static_cast<uint16_t>(stats->m_dirtPenalty)) +
                              static_cast<uint16_t>(stats->m_criminalsPresent);
         if (both > 0) {
             m_pBar->SetPercent(static_cast<uint8_t>(static_cast<uint16_t>(stats->m_dirtPenalty) * kPercent / both));
             m_pBar->SetColour(kGrey);
-            m_pBar->Draw(x + kBarsX, y + kRatioBarY);
+            m_pBar->Draw(x + kFinanceBarsX, y + kFinanceRatioBarY);
         }
     }
     // The shop lines are the shop card's.

@@ -100,6 +100,8 @@ public:
     float m_tooltipDelay;
     float m_lastFrameTime;
     int16_t m_cursorValue;  // drawn beside the pointer when not negative; the placement controller writes it
+    // The plate under the cost beside the pointer, the tooltips' own, so that it reads on light floors too.
+    CFerroxPlainBox m_costPlate{kFerroxTooltipFill, kFerroxTooltipRim};
 
     // The panels, deleted by Reset in its order once the stack has let go of them.
     std::unique_ptr<CFerroxCanvasNodeManager> m_pBuildMenu;
@@ -123,6 +125,7 @@ public:
 private:
     void LoadFonts(CFerroxTagTree* data);
     void UpdateSelection();
+    void DrawCursorValue(CFerroxFont* font, float mouseX, float mouseY);
     void OpenPopup(CSelectionPopup* popup, const void* record);
     void RemovePopups();
     // The panels CloseCanvases closes, the build page apart.

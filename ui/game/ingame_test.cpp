@@ -296,12 +296,14 @@ TEST_F(TooltipTest, AHotSpotUnderAQuestionAsksNothing)
     ui->GetStack().Remove(ui->m_pConfirmPanel.get());
 }
 
-// The cost beside the pointer: over the 3D view only, and kept whole on the screen at its edges.
-TEST_F(InGameInterfaceTest, CursorValueStaysOnTheScreenAndOffThePanels)
+// The cost beside the pointer: on its plate over the 3D view only, so that it reads on a white floor too, and
+// kept whole on the screen at its edges.
+TEST_F(InGameInterfaceTest, CursorValueStandsOnAPlateOnTheScreenAndOffThePanels)
 {
     CreateWithFonts();
     ui->m_cursorValue = 1000;
     const float width = 4 * CRecordingFontImpl::kCharWidth;
+    const CFerroxPlainBox& plate = ui->m_costPlate;
     auto drawnAt = [&](float x, float y, int32_t overInterface) {
         uiDrawRecords.clear();
         PointAt(x, y);
@@ -311,11 +313,18 @@ TEST_F(InGameInterfaceTest, CursorValueStaysOnTheScreenAndOffThePanels)
     };
     std::vector<UiDrawRecord> shown = drawnAt(300.0f, 300.0f, 0);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_FLOAT_EQ(shown[0].x, 300.0f);
+    EXPECT_EQ(plate.m_visible, 1);
+    EXPECT_FLOAT_EQ(plate.m_x, 300.0f);
+    EXPECT_FLOAT_EQ(plate.m_y, 300.0f);
+    EXPECT_FLOAT_EQ(shown[0].x, 300.0f + kFerroxTooltipMarginX);
+    EXPECT_FLOAT_EQ(plate.m_width, width + 2.0f * kFerroxTooltipMarginX) << "the text inside its plate";
+    EXPECT_FLOAT_EQ(plate.m_height, CRecordingFontImpl::kHeight + 2.0f * kFerroxTooltipMarginY);
+    EXPECT_NE(plate.GetFill().r, 255) << "a dark plate under the white figures";
     shown = drawnAt(795.0f, 595.0f, 0);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_FLOAT_EQ(shown[0].x, 800.0f - width) << "pushed back from the right edge";
-    EXPECT_FLOAT_EQ(shown[0].y, 600.0f - CRecordingFontImpl::kHeight) << "and from the top";
+    EXPECT_FLOAT_EQ(plate.m_x + plate.m_width, 800.0f) << "pushed back from the right edge";
+    EXPECT_FLOAT_EQ(plate.m_y + plate.m_height, 600.0f) << "and from the top";
+    EXPECT_FLOAT_EQ(shown[0].x, plate.m_x + kFerroxTooltipMarginX);
     EXPECT_TRUE(drawnAt(300.0f, 50.0f, 1).empty()) << "over a panel the panel's tooltips show instead";
     mouse->GetPosition()->overInterface = 0;
 }

@@ -58,6 +58,13 @@ constexpr PanelColumn kFinanceDecorMonth = {668.0f, kPanelWidestI16};
 constexpr PanelColumn kFinanceFloors = {768.0f, "99"};
 constexpr PanelColumn kFinanceBase = {768.0f, kPanelWidestI16};
 constexpr float kFinanceFloorsY = 255.0f;  // the storeys' baseline
+// The rating bar and the bar of dirt against crime, each after its name, which starts at kFinanceBarNamesX on
+// the bar's line.
+constexpr float kFinanceBarNamesX = 520.0f;
+constexpr float kFinanceBarsX = 580.0f;
+constexpr float kFinanceRatingBarY = 225.0f;
+constexpr float kFinanceRatioBarY = 210.0f;
+constexpr float kFinanceBarLength = 64.0f;
 constexpr float kFinanceLineX = 25.0f;
 constexpr uint16_t kFinanceChargeStep = 50;
 constexpr uint16_t kFinanceChargeMax = 1000;
