@@ -277,7 +277,8 @@ TEST_F(Dialog, ShellOpensOnlyWhatItCan)
     const std::string savedPath = path != nullptr ? path : "";
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     const auto open = [](const std::string& name) {
-        return reinterpret_cast<intptr_t>(ShellExecuteA(nullptr, "open", name.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        return reinterpret_cast<intptr_t>(
+            ShellExecuteA(nullptr, "open", name.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     };
 
     setenv("PATH", folder, 1);  // no opener there yet

@@ -9,7 +9,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho);
 
 typedef DWORD COLORREF;
 #define CLR_INVALID 0xFFFFFFFFu
-#define RGB(r, g, b) \
+#define RGB(r, g, b)                                                                                 \
     (static_cast<COLORREF>(static_cast<BYTE>(r) | static_cast<COLORREF>(static_cast<BYTE>(g)) << 8 | \
                            static_cast<COLORREF>(static_cast<BYTE>(b)) << 16))
 

@@ -49,7 +49,7 @@ TEST(CardPainter, TooltipListsInThreeLanguagesFoundByTheirOwnNames)
 {
     ContentExpectTextLists(
         ContentSourceText("language.xml"),
-        {{"staff", 5}, {"staffpopup", 3}, {"shoppers", 5}, {"shopperpopup", 1}, {"shoppopup", 3}, {"jobtitles", 4}});
+        {{"staff", 7}, {"staffpopup", 3}, {"shoppers", 5}, {"shopperpopup", 1}, {"shoppopup", 3}, {"jobtitles", 4}});
 }
 
 // A head `text` of the layout standing on x as the alignment puts it: the right end of a figure's column, the
@@ -95,7 +95,8 @@ TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
     const auto each = std::find_if(shoppers.labels.begin(), shoppers.labels.end(),
                                    [](const ContentUiLabel& label) { return std::strcmp(label.text, "Each") == 0; });
     ASSERT_NE(each, shoppers.labels.end());
-    const float figureLeft = kShoppersSpent.x - static_cast<float>(ContentTextWidth(kContentFiguresFont, kPanelWidestU16));
+    const float figureLeft =
+        kShoppersSpent.x - static_cast<float>(ContentTextWidth(kContentFiguresFont, kPanelWidestU16));
     for (int language = 0; language < kContentLanguageCount; language++) {
         ContentUiLabel label = *each;
         label.text = ContentLabelText(each->text, language);

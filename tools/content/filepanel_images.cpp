@@ -32,6 +32,14 @@ constexpr int kRowBar = 2;
 // 1 to 5 take hot-spots 3 to 7; the save (or load) and close buttons carry their words instead.
 constexpr int kFirstTooltip = 3;
 constexpr int kTooltipButtons = 5;
+// The name field the panel draws: its text's left end and baseline, the widest text it keeps, and the box
+// painted round it with the caret's room, so that what the player types is seen to go into the field.
+constexpr int kNameFieldX = 38;
+constexpr int kNameFieldY = 42;
+constexpr int kNameFieldRoom = 160;
+constexpr int kNameBoxMargin = 2;
+constexpr uint8_t kNameBoxFace[3] = {36, 44, 64};
+constexpr uint8_t kNameBoxRim[3] = {150, 160, 184};
 
 }  // namespace
 
@@ -41,6 +49,14 @@ ContentUiRect ContentFilePanelStripe(int row)
     const ContentUiRect cell = ContentLabelRect({0, 0, "M", CONTENT_LABEL_LEFT, 1, kListFont});
     const int boxTop = kHeight - kRowTop - kRowStep * row + kRowStep;
     return {kRowX, boxTop - cell.height + cell.y, kRowWidth, kRowStep};
+}
+
+ContentUiRect ContentFilePanelNameBox()
+{
+    const ContentUiRect cell = ContentLabelRect({kNameFieldX, kNameFieldY, "M", CONTENT_LABEL_LEFT, 1, kListFont});
+    const int caret = ContentTextWidth(kListFont, " *");
+    return {kNameFieldX - 2 * kNameBoxMargin, cell.y - kNameBoxMargin, kNameFieldRoom + caret + 4 * kNameBoxMargin,
+            cell.height + 2 * kNameBoxMargin};
 }
 
 ContentPngImage ContentFilePanelRowLight(int row)
@@ -105,6 +121,13 @@ ContentPngImage ContentFilePanelBackground(const ContentCanvasLayout& layout)
         for (int y = r.y; y < r.y + r.height; y++) {
             for (int x = r.x; x < r.x + r.width; x++)
                 ContentPutPixel(&image, x, kHeight - 1 - y, kStripeColours[row % 2]);
+        }
+    }
+    const ContentUiRect box = ContentFilePanelNameBox();
+    for (int y = box.y; y < box.y + box.height; y++) {
+        for (int x = box.x; x < box.x + box.width; x++) {
+            const bool rim = x == box.x || y == box.y || x == box.x + box.width - 1 || y == box.y + box.height - 1;
+            ContentPutPixel(&image, x, kHeight - 1 - y, rim ? kNameBoxRim : kNameBoxFace);
         }
     }
     return image;

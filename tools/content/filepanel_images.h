@@ -14,10 +14,13 @@ constexpr int kContentFilePanelButtons = 15;
 ContentCanvasLayout ContentFilePanelLayout(const char* stem);
 // The stripe of list row `row` (0 the top one), in the panel's bottom-up pixels; its row button covers it.
 ContentUiRect ContentFilePanelStripe(int row);
+// The box painted round the name field, with room for its widest text and the caret, bottom-up pixels.
+ContentUiRect ContentFilePanelNameBox();
 // The light over a list row under the pointer, or tinted over the chosen one: a see-through face with a bar at
 // either end and nothing across the row, whose name it would cut.
 ContentPngImage ContentFilePanelRowLight(int row);
-// The background: the framed buttons 1 to 7 and the list's rows as stripes of two shades in a rim.
+// The background: the framed buttons 1 to 7, the list's rows as stripes of two shades in a rim, and the name
+// field's box.
 ContentPngImage ContentFilePanelBackground(const ContentCanvasLayout& layout);
 // Writes images/panels/load/ and images/panels/save/ under root; false with a message on the first failure.
 bool ContentWriteFilePanels(const std::string& root, std::string* error);

@@ -4,6 +4,7 @@
 #include "tools/content/filepanel_images.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -82,6 +83,24 @@ TEST_F(FilePanelPictures, BothPanelsBuildFifteenButtonsAndTheTooltipsOfTheIconBu
         }
         EXPECT_EQ(inks.size(), static_cast<size_t>(kIconButtons)) << stem << ": two buttons show one icon";
         canvas.Release();
+        // The name field's box is painted, rim and face, inside the panel and clear of the buttons and the list.
+        const ContentUiRect box = ContentFilePanelNameBox();
+        EXPECT_GE(box.x, 0);
+        EXPECT_LE(box.x + box.width, layout.width);
+        for (const ContentUiRect& button : layout.buttons) {
+            const bool apart = box.x >= button.x + button.width || box.x + box.width <= button.x ||
+                               box.y >= button.y + button.height || box.y + box.height <= button.y;
+            EXPECT_TRUE(apart) << stem << ": the name's box runs into a button or row at " << button.x << ","
+                               << button.y;
+        }
+        const ContentPngImage background = ContentFilePanelBackground(layout);
+        const auto rgb = [&](int x, int y) {
+            const uint8_t* p =
+                &background.rows[(static_cast<size_t>(layout.height - 1 - y) * background.width + x) * 4];
+            return std::array<int, 3>{p[0], p[1], p[2]};
+        };
+        EXPECT_NE(rgb(box.x, box.y + box.height / 2), rgb(box.x + box.width / 2, box.y + box.height / 2)) << stem;
+        EXPECT_NE(rgb(box.x + box.width / 2, box.y + box.height / 2), rgb(box.x + box.width + 2, box.y)) << stem;
         // A row's light lies over the row's name: opaque only in the bars at its ends, see-through across.
         for (int row = 0; row < kRows; row++) {
             const ContentPngImage light = ContentFilePanelRowLight(row);
@@ -212,6 +231,18 @@ TEST_F(FilePanelDrawn, RowsSitInTheirStripesAndButtonWordsOnTheirButtons)
         }
         for (int k = 0; k < kListed; k++)
             EXPECT_GT(rowWords[static_cast<size_t>(k)], 0) << "language " << language << ": row " << k << " is empty";
+        // The name field and its widest text with the caret lie inside the box painted for it.
+        CFerroxTextField* field = panel.GetNameField();
+        ASSERT_NE(field, nullptr);
+        const ContentUiRect box = ContentFilePanelNameBox();
+        const ContentUiRect cell =
+            ContentLabelRect({static_cast<int>(field->m_x), static_cast<int>(field->m_y), "Mg", CONTENT_LABEL_LEFT});
+        EXPECT_GT(static_cast<float>(box.x), field->m_x - 8.0f);
+        EXPECT_LT(static_cast<float>(box.x), field->m_x);
+        EXPECT_GE(static_cast<float>(box.x + box.width),
+                  field->m_x + field->GetMaxWidth() + static_cast<float>(ContentTextWidth(0, " *")));
+        EXPECT_LE(box.y, cell.y);
+        EXPECT_GE(box.y + box.height, cell.y + cell.height);
         // The save and close buttons carry their words, inside them; nothing is written above them.
         for (int button : {FILE_PANEL_ACT, FILE_PANEL_CLOSE}) {
             const ContentUiRect& r = layout.buttons[static_cast<size_t>(button - 1)];

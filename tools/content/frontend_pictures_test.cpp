@@ -164,7 +164,15 @@ TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
             for (size_t at = told.find(u'%'); at != std::u16string::npos; at = told.find(u'%', at + 1))
                 EXPECT_FALSE(at + 1 < told.size() && told[at + 1] >= u'1' && told[at + 1] <= u'9') << scenario.file;
             EXPECT_EQ(told.find(u"Missing"), std::u16string::npos) << scenario.file << " language " << language;
-            EXPECT_EQ(told.find(u'\n') != std::u16string::npos, !lose.empty()) << scenario.file;
+            bool shoppers = false;
+            for (const Condition& c : win)
+                shoppers = shoppers || c.variable == kConditionShoppersCome;
+            for (const Condition& c : lose)
+                shoppers = shoppers || c.variable == kConditionShoppersCome;
+            EXPECT_EQ(told.find(u'\n') != std::u16string::npos, !lose.empty() || shoppers) << scenario.file;
+            // Where the shoppers who came are counted is told whenever a condition counts them.
+            EXPECT_EQ(told.find(locale.GetText(list, GOAL_SHOPPERS_WHERE)) != std::u16string::npos, shoppers)
+                << scenario.file;
             // The rating is told as the share of its bar: -1000 to 1000 as 0 to 100.
             const Condition& goal = win.front();
             const int64_t number = goal.variable == kConditionRating ? (goal.threshold + 1000) / 20 : goal.threshold;
@@ -180,8 +188,9 @@ TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
                             {"win-lose", 1, true, 45},
                             {"endgamemessages", 6, true, 120},
                             {"scenarios", 9, true, 160},
-                            {"goals", GOAL_CONDITION + 10, true, 80},
-                            {"buildlocks", 1, true, 60}},
+                            {"goals", GOAL_SHOPPERS_WHERE + 1, true, 80},
+                            {"buildlocks", 1, true, 60},
+                            {"buildmenu", 1, true, 20}},
                            goals);
 }
 

@@ -75,8 +75,9 @@ void ExpectHead(const ContentCanvasLayout& layout, const char* text, float x, in
 TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
 {
     const ContentCanvasLayout& finance = ContentFinanceLayout();
-    for (const auto& [text, column] : {std::pair{"Total", kFinanceIncome}, std::pair{"Per month", kFinanceIncomeMonth},
-                                       std::pair{"Total", kFinanceExpenses}, std::pair{"Per month", kFinanceExpensesMonth}})
+    for (const auto& [text, column] :
+         {std::pair{"Total", kFinanceIncome}, std::pair{"Per month", kFinanceIncomeMonth},
+          std::pair{"Total", kFinanceExpenses}, std::pair{"Per month", kFinanceExpensesMonth}})
         ExpectHead(finance, text, column.x);
     ExpectHead(finance, "Shop", kFinanceLineX + kShopNameX, CONTENT_LABEL_LEFT);
     for (const auto& [text, column] :

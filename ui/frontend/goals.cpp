@@ -45,6 +45,15 @@ std::u16string Line(const CLocale& locale, int16_t list, uint16_t pattern, const
     return phrases.empty() ? phrases : FerroxFormatText(locale.GetText(list, pattern), {phrases});
 }
 
+bool CountsShoppers(const std::vector<Condition>& conditions)
+{
+    for (const Condition& condition : conditions) {
+        if (Known(condition) && condition.variable == kConditionShoppersCome)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::u16string GoalNumber(int64_t value, const std::u16string& thousand)
@@ -72,5 +81,7 @@ std::u16string GoalSentences(const CLocale& locale, int16_t list, const std::vec
     const std::u16string losing = Line(locale, list, GOAL_LOSE, lose, thousand);
     if (!losing.empty())
         text += kLineEnd + losing;
+    if (CountsShoppers(win) || CountsShoppers(lose))
+        text += kLineEnd + locale.GetText(list, GOAL_SHOPPERS_WHERE);
     return text;
 }

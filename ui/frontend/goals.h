@@ -19,6 +19,9 @@ enum GoalText : uint16_t {
     GOAL_THOUSAND = 3,   // a thousand as the language writes it: its second character groups the digits
     GOAL_NONE = 4,       // the win line of a scenario without a goal
     GOAL_CONDITION = 5,  // then one per figure and comparison: GOAL_CONDITION + 2 x figure + comparison
+    // After the ten phrases: where the count of shoppers who came is read, since the main bar shows only those
+    // in the mall now.
+    GOAL_SHOPPERS_WHERE = 15,
 };
 
 // A whole number with its digits grouped by threes with the separator `thousand` shows ("1,000": 250,000);
@@ -26,7 +29,7 @@ enum GoalText : uint16_t {
 std::u16string GoalNumber(int64_t value, const std::u16string& thousand);
 
 // The conditions' sentences, one a line: the win line (or the no-goal line), then the lose line when there are
-// lose conditions. A condition the game never tests as written (an unknown figure or comparison) is left out;
+// lose conditions, then where to read the shoppers who came when a condition counts them. A condition the game never tests as written (an unknown figure or comparison) is left out;
 // the rating is told as the share of the main bar's rating bar it stands for. Empty when the list is missing.
 std::u16string GoalSentences(const CLocale& locale, int16_t list, const std::vector<Condition>& win,
                              const std::vector<Condition>& lose);

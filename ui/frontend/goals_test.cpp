@@ -22,6 +22,7 @@ const char kTexts[] = "<LANGUAGE>\n<goals>\n"
                       "<9>\ncame < %1\nvenus < %1\n</9>\n<10>\ncame > %1\nvenus > %1\n</10>\n"
                       "<11>\nrating < %1%\nnote < %1 %\n</11>\n<12>\nrating > %1%\nnote > %1 %\n</12>\n"
                       "<13>\ncrooks < %1\nvoleurs < %1\n</13>\n<14>\ncrooks > %1\nvoleurs > %1\n</14>\n"
+                      "<15>\nCount them in the panel.\nComptez-les au panneau.\n</15>\n"
                       "</goals>\n</LANGUAGE>\n";
 
 class Goals : public ::testing::Test {
@@ -55,7 +56,18 @@ TEST_F(Goals, EveryFigureAndComparisonHasItsPhraseAndConditionsJoinWithOr)
                                          {kConditionCriminals, kConditionGreater, 20}};
     EXPECT_EQ(GoalSentences(locale, list, win, lose),
               u"Win when came > 200 or balance > 250,000 or rating > 80% or months > 60 or crooks < 3.\n"
-              u"Lose when balance < -20,000 or rating < 0% or came < 5 or months < 1 or crooks > 20.");
+              u"Lose when balance < -20,000 or rating < 0% or came < 5 or months < 1 or crooks > 20.\n"
+              u"Count them in the panel.");
+}
+
+// A count of the shoppers who came, to win or to lose, is followed by where to read it; other figures are not.
+TEST_F(Goals, ShoppersWhoCameAreToldWhereToRead)
+{
+    Load(0);
+    EXPECT_EQ(GoalSentences(locale, list, {}, {{kConditionShoppersCome, kConditionLess, 5}}),
+              u"No goal.\nLose when came < 5.\nCount them in the panel.");
+    EXPECT_EQ(GoalSentences(locale, list, {{kConditionBalance, kConditionGreater, 0}}, {}), u"Win when balance > 0.");
+    EXPECT_EQ(GoalSentences(locale, list, {{kConditionShoppersCome, 7, 1}}, {}), u"No goal.");
 }
 
 TEST_F(Goals, NumbersAreWrittenTheLanguagesWay)

@@ -66,12 +66,15 @@ const char* const kBitWords[] = {"bit", "Bit", "bits"};
 // opens too: a desktop opener without a browser behind it fails where the launcher cannot see.
 const char* const kHelpOpening[] = {
     "The help page opens in your web browser. The file:",
-    "Die Hilfe \xF6""ffnet sich im Browser. Die Datei:",
+    "Die Hilfe \xF6"
+    "ffnet sich im Browser. Die Datei:",
     "L'aide s'ouvre dans votre navigateur. Le fichier :",
 };
 const char* const kHelpFailed[] = {
     "The help page could not be opened. Open this file in a web browser:",
-    "Die Hilfe lie\xDF sich nicht \xF6""ffnen. \xD6""ffnen Sie diese Datei in einem Browser:",
+    "Die Hilfe lie\xDF sich nicht \xF6"
+    "ffnen. \xD6"
+    "ffnen Sie diese Datei in einem Browser:",
     "L'aide n'a pas pu s'ouvrir. Ouvrez ce fichier dans un navigateur :",
 };
 const char* const kHelpPages[] = {"/help/eng/Help.htm", "/help/ger/Help.htm", "/help/fre/Help.htm"};
@@ -344,11 +347,10 @@ void CLauncherDialog::FillModeList(HWND combo)
         if (mode.width <= kNarrowestListedWidth || (mode.flags & kExclusiveMode) == 0)
             continue;
         char text[kLauncherAdapterNameSize];
-        std::snprintf(text, sizeof(text), "%lu x %lu x %lu %s",
-                      static_cast<unsigned long>(static_cast<uint32_t>(mode.width)),
-                      static_cast<unsigned long>(static_cast<uint32_t>(mode.height)),
-                      static_cast<unsigned long>(static_cast<uint32_t>(mode.depth)),
-                      kBitWords[KnownLanguage(CurrentLanguage())]);
+        std::snprintf(
+            text, sizeof(text), "%lu x %lu x %lu %s", static_cast<unsigned long>(static_cast<uint32_t>(mode.width)),
+            static_cast<unsigned long>(static_cast<uint32_t>(mode.height)),
+            static_cast<unsigned long>(static_cast<uint32_t>(mode.depth)), kBitWords[KnownLanguage(CurrentLanguage())]);
         const LRESULT item = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
         if (item == CB_ERR)
             continue;
@@ -477,7 +479,8 @@ void CLauncherDialog::OpenHelp()
     const char* page = language == kFrenchLanguage ? "\"./help/fre/Help.htm\""
                        : language == kGerman       ? "\"./help/ger/Help.htm\""
                                                    : "\"./help/eng/Help.htm\"";
-    const auto opened = reinterpret_cast<intptr_t>(ShellExecuteA(m_hWnd, "open", page, nullptr, nullptr, SW_SHOWNORMAL));
+    const auto opened =
+        reinterpret_cast<intptr_t>(ShellExecuteA(m_hWnd, "open", page, nullptr, nullptr, SW_SHOWNORMAL));
     const int words = KnownLanguage(language);
     char folder[kFolderPathSize] = {};
     const std::string path =

@@ -342,7 +342,8 @@ TEST_F(Launcher, HelpTellsWhereThePageIs)
     std::string french = kEnglish800x600x32;
     french.replace(french.find("<Language>\r\n0"), std::strlen("<Language>\r\n0"), "<Language>\r\n2");
     // Help, the last mode, the language page, English, quit.
-    const int result = Run(french.c_str(), "click 400 360\nselect 1001 2\nclick 400 400\nclick 130 95\nclick 400 430\n");
+    const int result =
+        Run(french.c_str(), "click 400 360\nselect 1001 2\nclick 400 400\nclick 130 95\nclick 400 430\n");
     EXPECT_EQ(result, 0);
     ASSERT_EQ(steps.size(), 5u);
     EXPECT_EQ(steps[0].modes,

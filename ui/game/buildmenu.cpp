@@ -184,6 +184,13 @@ void CBuildCanvasManager::OnButtonHover(int32_t widgetId)
     CFerroxInterface* game = FerroxGetGameInterface();
     if (!game)
         return;
+    if (widgetId < 0) {
+        CLocale* texts = Texts();
+        const int16_t back = texts ? texts->FindTextList(kBuildMenuList) : kFerroxNoTextList;
+        if (back >= 0)
+            game->SetTooltip(kBuildBackText, back);
+        return;
+    }
     uint16_t text = static_cast<uint16_t>(widgetId);
     int16_t list = m_tooltipList;
     LockedTooltip(widgetId, &text, &list);

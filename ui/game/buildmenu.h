@@ -46,6 +46,9 @@ constexpr const char* kBuildLockList = "buildlocks";
 constexpr const char* kBuildContractList = "contractcategories";
 constexpr uint16_t kBuildLockText = 0;
 constexpr uint16_t kBuildUnlockedMessage = 44;
+// The back button's tooltip, entry 0 of its own list: it is the one button of a page without an item id.
+constexpr const char* kBuildMenuList = "buildmenu";
+constexpr uint16_t kBuildBackText = 0;
 // Category of menus without plans: their items do nothing.
 constexpr int16_t kBuildNoCategory = -1;
 constexpr int16_t kBuildFloorCategory = 0;

@@ -304,7 +304,7 @@ int32_t RecordLocking(int16_t category, uint16_t index)
     return g_recorded.unavailable.count({category, index}) ? g_recorded.unavailable[{category, index}] : -1;
 }
 
-TEST_F(BuildMenuTest, LockedItemsSayWhatUnlocksThemAndAnUnlockNamesTheItem)
+TEST_F(BuildMenuTest, LockedItemsSayWhatUnlocksThemTheBackButtonSaysBackAndAnUnlockNamesTheItem)
 {
     std::string text = "<LANGUAGE>\n<InGameMessages>\n";
     for (uint16_t k = 0; k <= kBuildUnlockedMessage; k++)
@@ -314,7 +314,7 @@ TEST_F(BuildMenuTest, LockedItemsSayWhatUnlocksThemAndAnUnlockNamesTheItem)
             "<3>\nSmall\n</3>\n<4>\nLarge tree\n</4>\n<5>\nBig\n</5>\n</build_tooltips>\n"
             "<contractcategories>\n<0>\nCleaning\n</0>\n<1>\nEngineering\n</1>\n<2>\nGardening\n</2>\n"
             "</contractcategories>\n<buildlocks>\n<0>\n%1: the %2 contract, level %3\n</0>\n</buildlocks>\n"
-            "</LANGUAGE>\n";
+            "<buildmenu>\n<0>\nBack\n</0>\n</buildmenu>\n</LANGUAGE>\n";
     auto catalogue = std::make_unique<CLocale>();
     CFerroxTagTree texts;
     ASSERT_TRUE(texts.LoadFromMemory(text.data(), text.size()));
@@ -340,6 +340,9 @@ TEST_F(BuildMenuTest, LockedItemsSayWhatUnlocksThemAndAnUnlockNamesTheItem)
     manager.GetRoot()->OnWidgetEvent(1, FERROX_WIDGET_OVER);
     EXPECT_EQ(Interface()->m_tooltipList, manager.GetTooltipList());
     EXPECT_EQ(Interface()->m_tooltipText, 0);
+    // The back button, the last of a page, has no item id: its tooltip is its own.
+    shops->OnWidgetEvent(shops->GetWidgetCount() - 1, FERROX_WIDGET_OVER);
+    EXPECT_EQ(locale->GetText(Interface()->m_tooltipList, Interface()->m_tooltipText), u"Back");
 
     const int16_t notice = manager.BuildableNotice(1, 1);
     ASSERT_GT(notice, static_cast<int16_t>(kBuildUnlockedMessage));

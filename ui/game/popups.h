@@ -158,6 +158,11 @@ enum StaffSummaryWidget : int32_t {
     STAFF_PAGE_DOWN = 3,
     STAFF_HIRE = 11,
 };
+// The staff summary's own texts after its hot-spots': the row buttons' tooltips.
+enum StaffSummaryText : uint16_t {
+    STAFF_TEXT_FIRE = 5,
+    STAFF_TEXT_MOVE = 6,
+};
 constexpr uint16_t kStaffSummaryLines = 10;
 
 class CStaffSummaryPanel : public CGamePanel {
@@ -175,6 +180,7 @@ public:
 
 private:
     void ActOnLine(int32_t index);
+    void RowButtonOver(CFerroxWidget* button, int32_t index);
 
     CStaffPopupPanel* m_pStaffPopup = nullptr;  // not owned
     uint16_t m_firstLine = 0;

@@ -467,7 +467,7 @@ TEST_F(PopupsTest, ShopperSummaryPagesNineteenLinesAndFollowsAShrinkingList)
     EXPECT_EQ(summary->GetFirstLine(), 0);
 }
 
-TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldAndShowsOnlyTheRowsInUse)
+TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldShowsOnlyTheRowsInUseAndTellsWhatTheirButtonsDo)
 {
     auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
     const int32_t f = summary->GetFirstRowButton();
@@ -485,6 +485,18 @@ TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldAndShowsOnlyTheRowsInUse)
     RenderOnly(summary);
     EXPECT_EQ(visiblePairs(), 3);
     EXPECT_EQ(Draws("clean"), 3u);
+    // A shown line's buttons name what they do under the pointer; a hidden line's say nothing.
+    constexpr int16_t kList = 3;
+    summary->SetTooltipList(kList);
+    for (const auto& [button, text] : {std::pair{f + 2, STAFF_TEXT_FIRE}, std::pair{f + 5, STAFF_TEXT_MOVE}}) {
+        ui->SetTooltip(0xFFFF, 0);
+        summary->OnWidgetEvent(button, FERROX_WIDGET_OVER);
+        EXPECT_EQ(ui->m_tooltipText, text) << button;
+        EXPECT_EQ(ui->m_tooltipList, kList);
+    }
+    ui->SetTooltip(0xFFFF, 0);
+    summary->OnWidgetEvent(f + 6, FERROX_WIDGET_OVER);
+    EXPECT_EQ(ui->m_tooltipText, 0xFFFF);
 
     stats->m_staff.assign(25, record);
     std::vector<uint16_t> down;

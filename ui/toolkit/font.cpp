@@ -341,10 +341,9 @@ void CFerroxTextField::Render(float parentX, float parentY)
         return;
     const float x = parentX + m_x;
     const int y = static_cast<int>(parentY + m_y);
-    if (m_blink < kCaretFrames) {
-        const std::u16string shown = m_wide + kCaret;
-        m_pFont->DrawWideText(shown.c_str(), x, y, 0, FERROX_ALIGN_LEFT, 0.0f, 0, nullptr);
-        return;
-    }
     m_pFont->DrawWideText(m_wide.c_str(), x, y, 0, FERROX_ALIGN_LEFT, 0.0f, 0, nullptr);
+    // The caret follows the text in the highlight colour, so that it never reads as part of the name.
+    if (m_blink < kCaretFrames)
+        m_pFont->DrawWideText(kCaret, x + m_pFont->GetStringWidth(m_wide.c_str()), y, 1, FERROX_ALIGN_LEFT, 0.0f, 0,
+                              nullptr);
 }

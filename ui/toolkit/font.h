@@ -116,6 +116,7 @@ public:
     int32_t GetBlink() const { return m_blink; }
     void SetFont(CFerroxFont* font) { m_pFont = font; }
     void SetMaxWidth(float width) { m_maxWidth = width; }
+    float GetMaxWidth() const { return m_maxWidth; }
 
 private:
     void Rebuild();
