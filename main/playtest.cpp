@@ -78,6 +78,7 @@ constexpr float kSpotStep = 0.06f;
 constexpr int kSpotColumns = 5;
 constexpr int kSpotRows = 3;
 constexpr int kSpotFrames = 8;
+constexpr int kHeldPriceFrame = 2;  // of the first spot: the pointer has come, the button is not yet down
 constexpr int kRoomDragFrames = 6;
 constexpr int kStaffToHire = 3;
 constexpr float kShopperLift = 4.0f;  // pixels above a shopper's feet where the click aims
@@ -225,6 +226,7 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"selection_ring", &CPlayTest::SelectionRing, 60},
         {"storey_up", &CPlayTest::StoreyUp, 200},
         {"finance_floors", &CPlayTest::FinanceFloors, 200},
+        {"shoppers_panel", &CPlayTest::ShoppersPanel, 100},
         {"escape_panel", &CPlayTest::EscapePanel, 20},
         {"hire_staff", &CPlayTest::HireStaff, 1200},
         {"contracts", &CPlayTest::Contracts, 120},
@@ -1055,6 +1057,9 @@ bool CPlayTest::Shop(int frame)
             Fail("no spot of the view took the shop");
             return false;
         }
+        // Held over the room's floor, before the first press: the price on its plate beside the pointer.
+        if (m_count == kHeldPriceFrame && (ui->m_cursorValue < 0 || !Screenshot("held_price.bmp")))
+            Fail("the held shop shows no price beside the pointer");
         Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopTop));
         if (m_count % kSpotFrames == 0 && ShopCount() > 0)
             m_phase = 4, m_count = 0;

@@ -228,6 +228,7 @@ private:
     bool TooltipShown(int frame);
     bool TooltipGone(int frame);
     bool FinanceFloors(int frame);
+    bool ShoppersPanel(int frame);
     // Contract steps (main/playtest_contracts.cpp).
     bool ContractDone(int frame);
     bool StaffLevel(int frame);

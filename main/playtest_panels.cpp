@@ -161,6 +161,36 @@ std::vector<long> CPlayTest::FinanceFloorsPixels()
 
 // The finance page opened on the storey above and then on the ground storey counts the same storeys; Escape
 // closes the first one without asking to leave.
+// The shoppers panel, opened from the management panel: its picture is kept, and Escape closes it.
+bool CPlayTest::ShoppersPanel(int)
+{
+    CInterface* ui = InterfaceGet();
+    switch (m_phase) {
+    case 0:
+        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_MANAGE);
+        return false;
+    case 1:
+        m_waiting = "the shoppers panel";
+        m_phase += ClickWidget(ui->m_pManagementPanel.get(), MANAGEMENT_SHOPPERS);
+        return false;
+    case 2:
+        if (m_count++ < kWaitFrames)
+            return false;
+        if (!Holds(ui->m_pShopperSummaryPanel.get())) {
+            Fail("the shoppers button did not open the shoppers panel");
+            return false;
+        }
+        if (!Screenshot("shoppers_panel.bmp"))
+            Fail("the shoppers panel's picture was not written");
+        m_phase = 3, m_count = 0;
+        return false;
+    default:
+        Tap(VK_ESCAPE, m_count++, 0);
+        m_waiting = "Escape closing the shoppers panel";
+        return m_count > kWaitFrames && !Holds(ui->m_pShopperSummaryPanel.get());
+    }
+}
+
 bool CPlayTest::FinanceFloors(int)
 {
     CInterface* ui = InterfaceGet();

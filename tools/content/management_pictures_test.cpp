@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "tools/content/content_testing.h"
+#include "tools/content/label_texts.h"
 #include "ui/game/management.h"
 #include "ui/game/popups.h"
 
