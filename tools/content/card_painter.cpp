@@ -52,9 +52,9 @@ std::vector<ContentUiLabel> ShopperSummaryLabels()
     const int eachRight = kSpentRight - ContentTextWidth(kContentFiguresFont, "65535") - 2 * kContentLabelGap;
     std::vector<ContentUiLabel> labels = {{12, 344, "Shoppers"},
                                           {120, 358, "Came", CONTENT_LABEL_RIGHT},
-                                          {168, 358, "Per month", CONTENT_LABEL_RIGHT},
+                                          {168, 358, "Month", CONTENT_LABEL_RIGHT},
                                           {256, 358, "Spent", CONTENT_LABEL_RIGHT},
-                                          {344, 358, "Per month", CONTENT_LABEL_RIGHT},
+                                          {344, 358, "Month", CONTENT_LABEL_RIGHT},
                                           {eachRight, 328, "Each", CONTENT_LABEL_RIGHT}};
     const std::vector<ContentUiLabel> heads = ShopperHeads(56, 286);
     labels.insert(labels.end(), heads.begin(), heads.end());
@@ -68,7 +68,7 @@ std::vector<ContentUiLabel> StaffSummaryLabels()
                                           {12, 230, "Total"},
                                           {112, 230, "Wages"},
                                           {112, 215, "Jobs done"},
-                                          {328, 246, "Per month", CONTENT_LABEL_RIGHT},
+                                          {328, 246, "Month", CONTENT_LABEL_RIGHT},
                                           {60, 14, "Hire", CONTENT_LABEL_CENTRE}};
     const std::vector<ContentUiLabel> heads = StaffHeads(28, 176);
     labels.insert(labels.end(), heads.begin(), heads.end());

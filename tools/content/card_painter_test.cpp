@@ -89,8 +89,8 @@ TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
     ExpectAfter(ContentShopperCardLayout(), {0}, kShopperCardLineX + kShopperBags.x);
     ExpectAfter(ContentShopperSummaryLayout(), {0, 10, 11}, kShopperSummaryLineX + kShopperBags.x);
     const ContentCanvasLayout& shoppers = ContentShopperSummaryLayout();
-    for (const auto& [text, column] : {std::pair{"Came", kShoppersCame}, std::pair{"Per month", kShoppersCameMonth},
-                                       std::pair{"Spent", kShoppersSpent}, std::pair{"Per month", kShoppersSpentMonth}})
+    for (const auto& [text, column] : {std::pair{"Came", kShoppersCame}, std::pair{"Month", kShoppersCameMonth},
+                                       std::pair{"Spent", kShoppersSpent}, std::pair{"Month", kShoppersSpentMonth}})
         ExpectHead(shoppers, text, column.x);
     // The spending per shopper is named on its row, clear of its widest figure in every language.
     const auto each = std::find_if(shoppers.labels.begin(), shoppers.labels.end(),
@@ -116,7 +116,7 @@ TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
     ExpectAfter(ContentStaffCardLayout(), {0, 6, 7}, kStaffCardLineX + kStaffJobs.x);
     ExpectAfter(ContentStaffSummaryLayout(), {0, 1, 2}, kStaffSummaryMoveX);
     EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x + kPanelColumnGap);
-    ExpectHead(ContentStaffSummaryLayout(), "Per month", kStaffWagesMonth.x);
+    ExpectHead(ContentStaffSummaryLayout(), "Month", kStaffWagesMonth.x);
 
     const ContentCanvasLayout& shop = ContentShopCardLayout();
     ExpectHead(shop, "Shop", kShopCardLineX + kShopNameX, CONTENT_LABEL_LEFT);

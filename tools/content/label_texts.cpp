@@ -21,6 +21,7 @@ const Word kWords[] = {
     {{"Finance", "Finanzen", "Finances"}},
     {{"Income", "Erlöse", "Recettes"}},
     {{"Total", "Summe", "Total"}},
+    {{"Month", "Monat", "Mois"}},
     {{"Per month", "Pro Monat", "Par mois"}},
     {{"All", "Alle", "Tout"}},
     {{"Charges", "Abgaben", "Charges"}},

@@ -95,9 +95,11 @@ TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
 
     // The rating and dirt bars stand on their names' lines, just after the longest name in any language.
     int namesEnd = 0;
-    for (const auto& [text, barY] : {std::pair{"Rating", kFinanceRatingBarY}, std::pair{"Dirt", kFinanceRatioBarY}}) {
-        const auto name = std::find_if(finance.labels.begin(), finance.labels.end(),
-                                       [&](const ContentUiLabel& label) { return std::strcmp(label.text, text) == 0; });
+    for (const auto& [word, barY] : {std::pair{"Rating", kFinanceRatingBarY}, std::pair{"Dirt", kFinanceRatioBarY}}) {
+        const char* text = word;
+        const auto name =
+            std::find_if(finance.labels.begin(), finance.labels.end(),
+                         [text](const ContentUiLabel& label) { return std::strcmp(label.text, text) == 0; });
         ASSERT_NE(name, finance.labels.end()) << text;
         EXPECT_EQ(name->x, static_cast<int>(kFinanceBarNamesX)) << text;
         EXPECT_EQ(name->y, static_cast<int>(barY)) << text;

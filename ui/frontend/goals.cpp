@@ -81,7 +81,9 @@ std::u16string GoalSentences(const CLocale& locale, int16_t list, const std::vec
     const std::u16string losing = Line(locale, list, GOAL_LOSE, lose, thousand);
     if (!losing.empty())
         text += kLineEnd + losing;
-    if (CountsShoppers(win) || CountsShoppers(lose))
-        text += kLineEnd + locale.GetText(list, GOAL_SHOPPERS_WHERE);
+    bool missing = false;
+    const std::u16string where = locale.GetText(list, GOAL_SHOPPERS_WHERE, &missing);
+    if ((CountsShoppers(win) || CountsShoppers(lose)) && !missing)
+        text += kLineEnd + where;
     return text;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -482,9 +483,9 @@ void CLauncherDialog::OpenHelp()
     const auto opened =
         reinterpret_cast<intptr_t>(ShellExecuteA(m_hWnd, "open", page, nullptr, nullptr, SW_SHOWNORMAL));
     const int words = KnownLanguage(language);
-    char folder[kFolderPathSize] = {};
-    const std::string path =
-        std::string(_getcwd(folder, kFolderPathSize) != nullptr ? folder : ".") + kHelpPages[words];
+    std::error_code unknown;
+    const std::filesystem::path folder = std::filesystem::current_path(unknown);
+    const std::string path = (unknown ? std::string(".") : folder.string()) + kHelpPages[words];
     m_helpNotice.clear();
     WrapInto(opened > kShellFailed ? kHelpOpening[words] : kHelpFailed[words], kNoticeColumns, &m_helpNotice);
     WrapInto(path, kNoticeColumns, &m_helpNotice);
