@@ -710,8 +710,7 @@ bool Shop(ContentModel* model, const ShopKind& kind, const ShopSize& size)
     Drop({picture, glass});
     // The unit is the clump's one atomic so far: the entrance dummy comes after it.
     GxAtomic* unit = made ? GxLinkGetData(model->clump->atomicList.next, GxAtomic, inClumpLink) : nullptr;
-    const bool levels = unit && far && GxLODAtomicSetGeometry(unit, kShopFarLevel, far) &&
-                        GxLODAtomicSetLevelScale(unit, kShopLevelScale);
+    const bool levels = unit && far && ContentSetFarLevels(unit, kShopFarLevel, far, kShopLevelScale);
     if (far) {
         GxGeometryDestroy(far);
     }
