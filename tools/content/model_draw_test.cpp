@@ -1,6 +1,7 @@
 // Every object model the content writes, read back from its file as the game reads it, draws on the OpenGL back
 // end at every depth along the view: near, past each switch of the composite's depth rule and far beyond the
-// simple level, with the level selection the file installs and with the composite's own.
+// simple level, with the level selection the file installs and with the composite's own; and each draw leaves
+// every atomic a geometry for the picker to hit.
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -152,6 +153,20 @@ GxSphere ClumpBounds(GxClump* clump)
     return {middle, std::sqrt(half.x * half.x + half.y * half.y + half.z * half.z)};
 }
 
+// Atomics left without geometry.
+int CountBare(GxClump* clump)
+{
+    int bare = 0;
+    GxClumpForAllAtomics(
+        clump,
+        [](GxAtomic* atomic, void* data) -> GxAtomic* {
+            *static_cast<int*>(data) += atomic->geometry ? 0 : 1;
+            return atomic;
+        },
+        &bare);
+    return bare;
+}
+
 GxAtomic* UseCompositeRule(GxAtomic* atomic, void*)
 {
     if (GxLODAtomicGetRecord(atomic))
@@ -177,9 +192,12 @@ TEST_F(ModelDraw, EveryObjectModelDrawsAtEveryDepthWithEitherLevelRule)
         for (bool composite : {false, true}) {
             if (composite)
                 GxClumpForAllAtomics(model.GetClump(), UseCompositeRule, nullptr);
-            for (GxReal depth : kDepths)
+            for (GxReal depth : kDepths) {
                 EXPECT_GT(DrawnPixels(&model, depth, bounds), 0)
                     << "at depth " << depth << (composite ? " (composite rule)" : "");
+                // The picker tests the geometry the last draw left on each atomic: a click must still find it.
+                EXPECT_EQ(0, CountBare(model.GetClump())) << "at depth " << depth;
+            }
         }
         model.Release();  // takes the clump out of the world
     }
