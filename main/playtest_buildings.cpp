@@ -29,7 +29,8 @@ constexpr int kSettle = 4;           // frames for what an input changed to be d
 constexpr int kRoomCells = 7;        // the second room is square
 constexpr int kRoomGap = 3;          // cells of ground between the two rooms
 constexpr int kStripCells = 2;       // the extension's depth
-constexpr float kWallMiddle = 1.5f;  // half a wall's height
+constexpr float kWallSeen = 3.0f;    // three quarters up a wall: seen over a nearer wall as high
+constexpr float kWallFoot = 0.5f;    // low on a wall: once it goes, the floor shows there, not a wall behind
 constexpr float kRailMiddle = 0.5f;  // half a rail's height
 constexpr float kHalfCell = 1.0f;
 constexpr float kStoreyStep = 4.0f;
@@ -73,13 +74,13 @@ GxV3d Above(CFerroxBlockMesh* storey, int cell, float height)
 
 int CellOf(CFerroxBlockMesh* storey, int row, int column) { return storey->GetCellIndex(column, row, 0); }
 
-// The points where the walls of the rectangle of cells would stand, half their height up and a little inside
+// The points where the walls of the rectangle of cells would stand, high up them and a little inside
 // the outline, so that the view meets the walls there and not their edges: its four corners and the middles
 // of its four sides.
 std::vector<GxV3d> WallPoints(CFerroxBlockMesh* storey, int first, int last)
 {
     constexpr float kInside = 0.3f;
-    const GxV3d a = Above(storey, first, kWallMiddle), b = Above(storey, last, kWallMiddle);
+    const GxV3d a = Above(storey, first, kWallSeen), b = Above(storey, last, kWallSeen);
     const float x0 = std::min(a.x, b.x) - kHalfCell + kInside, x1 = std::max(a.x, b.x) + kHalfCell - kInside;
     const float z0 = std::min(a.z, b.z) - kHalfCell + kInside, z1 = std::max(a.z, b.z) + kHalfCell - kInside;
     const float y = a.y, mx = (x0 + x1) * 0.5f, mz = (z0 + z1) * 0.5f;
@@ -92,7 +93,7 @@ std::vector<GxV3d> RailPoints(CFerroxBlockMesh* storey, int first, int last)
     std::vector<GxV3d> points = WallPoints(storey, first, last);
     points.erase(points.begin(), points.begin() + 4);
     for (GxV3d& point : points)
-        point.y += kRailMiddle - kWallMiddle;
+        point.y += kRailMiddle - kWallSeen;
     return points;
 }
 
@@ -309,7 +310,7 @@ bool CPlayTest::Walls(int)
             float x = 0.0f, y = 0.0f;
             for (const auto& points : {WallPoints(ground, first, last), WallPoints(ground, stripFirst, stripLast)})
                 for (GxV3d point : points)
-                    for (float height : {-kWallMiddle, kWallMiddle}) {
+                    for (float height : {-kWallSeen, kWallSeen}) {
                         point.y += height;
                         seen = seen && SeenAt(point, &x, &y);
                         point.y -= height;
@@ -368,14 +369,15 @@ bool CPlayTest::WallsExtended(int)
     const int t = m_count++;
     switch (m_phase) {
     case 0: {
-        // The room's side that the strip joins: the middles of the room's sides that lie on the strip's outline.
+        // The room's side that the strip joins: the middle of the room's side that lies on the strip's outline,
+        // near its foot.
         const std::vector<GxV3d> room = WallPoints(ground, m_roomFirst, m_roomLast);
         const std::vector<GxV3d> strip = WallPoints(ground, m_stripFirst, m_stripLast);
         m_points.clear();
         for (size_t i = 4; i < room.size(); i++)
             for (size_t k = 4; k < strip.size(); k++)
                 if (std::fabs(room[i].x - strip[k].x) < kHalfCell && std::fabs(room[i].z - strip[k].z) < kHalfCell)
-                    m_points.push_back(room[i]);
+                    m_points.push_back({room[i].x, room[i].y + kWallFoot - kWallSeen, room[i].z});
         if (m_points.size() != 1) {
             Fail("the strip does not run along a side of the second room");
             return false;

@@ -24,9 +24,8 @@ using namespace content_parts;
 
 // ---- 1. footprint ----
 
-constexpr GxReal kStoreyHeight = 4.0f;  // the floor above, where stairs arrive
-constexpr GxInt32 kFrontColumn = -1;    // entrances lie on the cell in front of the footprint's +z edge
-constexpr GxReal kEdgeStep = 0.5f;      // a slot path's second point lies this far inside the front edge
+constexpr GxInt32 kFrontColumn = -1;  // entrances lie on the cell in front of the footprint's +z edge
+constexpr GxReal kEdgeStep = 0.5f;    // a slot path's second point lies this far inside the front edge
 
 struct Footprint {
     GxReal sizeX, sizeZ;
@@ -225,7 +224,7 @@ constexpr GxInt32 kStripe = 8;                  // pixels of one awning stripe
 constexpr GxInt32 kFloorTile = 16;              // pixels of one tile of the unit's floor
 
 constexpr GxReal kShopWall = 0.2f;     // wall thickness
-constexpr GxReal kShopHeight = 3.0f;   // walls, as high as the mall's own
+constexpr GxReal kShopHeight = 3.0f;   // walls, below the mall's own, which reach the floor above
 constexpr GxReal kDoorHalf = 0.8f;     // half the door opening, centred on the entrance row
 constexpr GxReal kDoorTop = 2.3f;      // the opening and the windows reach up to the sign band
 constexpr GxReal kFramePost = 0.12f;   // the posts either side of the door
@@ -710,8 +709,7 @@ bool Shop(ContentModel* model, const ShopKind& kind, const ShopSize& size)
     Drop({picture, glass});
     // The unit is the clump's one atomic so far: the entrance dummy comes after it.
     GxAtomic* unit = made ? GxLinkGetData(model->clump->atomicList.next, GxAtomic, inClumpLink) : nullptr;
-    const bool levels = unit && far && GxLODAtomicSetGeometry(unit, kShopFarLevel, far) &&
-                        GxLODAtomicSetLevelScale(unit, kShopLevelScale);
+    const bool levels = unit && far && ContentSetFarLevels(unit, kShopFarLevel, far, kShopLevelScale);
     if (far) {
         GxGeometryDestroy(far);
     }

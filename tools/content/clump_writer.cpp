@@ -192,6 +192,16 @@ std::vector<GxUInt8> ContentClumpBytes(GxClump* clump)
     return bytes;
 }
 
+bool ContentSetFarLevels(GxAtomic* atomic, GxInt32 first, GxGeometry* far, GxReal scale)
+{
+    for (GxInt32 level = first; level < gxLODATOMICMAXLEVELS; level++) {
+        if (!GxLODAtomicSetGeometry(atomic, level, far)) {
+            return false;
+        }
+    }
+    return GxLODAtomicSetLevelScale(atomic, scale) != nullptr;
+}
+
 GxClump* ContentShopUnitCreate(const ContentShopUnitPlan& plan)
 {
     GxMaterial* walls = GxMaterialCreate();
@@ -246,8 +256,8 @@ GxClump* ContentShopUnitCreate(const ContentShopUnitPlan& plan)
         GxAtomicSetGeometry(dummy, marker, 0);
         GxClumpAddAtomic(clump, dummy);
         GxUserDataArray* tag = GxFrameAddUserDataArray(door, "tag", gxUSERDATASTRING, 1);
-        ok = tag && GxUserDataArraySetString(tag, 0, "door") && GxLODAtomicSetGeometry(unit, kSimpleLevel, far) &&
-             GxLODAtomicSetLevelScale(unit, kLevelScale);
+        ok = tag && GxUserDataArraySetString(tag, 0, "door") &&
+             ContentSetFarLevels(unit, kSimpleLevel, far, kLevelScale);
         unit = nullptr;
         dummy = nullptr;
         door = nullptr;

@@ -50,6 +50,11 @@ struct ContentShopUnitPlan {
 // Needs the world, level-of-detail and user-data plugins.
 GxClump* ContentShopUnitCreate(const ContentShopUnitPlan& plan);
 
+// Hangs `far` on every level of the atomic from `first` on and sets the levels per unit of depth. The selection
+// picks any level as the depth grows, and an empty level draws nothing, so no level past the near one stays
+// empty. Needs the level-of-detail plugin; false when a level could not be set.
+bool ContentSetFarLevels(GxAtomic* atomic, GxInt32 first, GxGeometry* far, GxReal scale);
+
 // The sign texture's picture: `size` square, 32-bit, a coloured band whose alpha fades to the edges.
 GxImage* ContentSignImage(GxInt32 size, GxRGBA colour);
 

@@ -29,7 +29,8 @@ namespace content_parts {
 constexpr GxInt32 kParticleSize = 64;
 constexpr GxReal kTileThickness = 0.02f;
 constexpr GxUInt8 kGhostAlpha = 100;  // below 255: the placement box sorts as translucent
-constexpr GxReal kWallHeight = 3.0f;
+// Up to the storey above: a lower wall would leave a slit through which the storey's rooms show from outside.
+constexpr GxReal kWallHeight = kStoreyHeight;
 constexpr GxReal kWallThickness = 0.2f;
 constexpr GxReal kRailHeight = 1.0f;
 constexpr GxReal kRailThickness = 0.1f;

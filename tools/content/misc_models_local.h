@@ -21,6 +21,8 @@ constexpr GxUInt32 kPlainFlags =
 constexpr GxUInt32 kFilterWrap = 0x1106;  // filter 6, wrap in U and V
 constexpr GxInt32 kModelTextureSize = 64;
 constexpr GxReal kCell = 2.0f;
+// Storeys stand this far apart: the floor above, where stairs arrive and the walls below it end.
+constexpr GxReal kStoreyHeight = 4.0f;
 constexpr GxReal kPi = 3.14159265f;
 
 using Pixels = std::vector<GxRGBA>;

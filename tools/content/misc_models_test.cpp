@@ -193,7 +193,8 @@ TEST_F(ObjectModels, HelperPiecesStandWhereThePlacementCodeExpects)
             ASSERT_FALSE(HasFatalFailure());
             const Bounds b = BodyBounds(piece.clump);
             const bool wall = std::string(kind) == "wall";
-            EXPECT_FLOAT_EQ(wall ? 3.0f : 1.0f, b.hi.y) << path;
+            // A wall reaches the storey above, closing the room to the next storey's walls.
+            EXPECT_FLOAT_EQ(wall ? 4.0f : 1.0f, b.hi.y) << path;
             const int side = wall ? (s + 2) % 4 : s;
             const GxReal edge = 0.7f;
             const bool onSide[4] = {b.lo.z > edge, b.hi.x < -edge, b.hi.z<-edge, b.lo.x> edge};
@@ -218,6 +219,7 @@ TEST_F(ObjectModels, HelperPiecesStandWhereThePlacementCodeExpects)
     EXPECT_GT(b.hi.z, 1.0f);
     EXPECT_FLOAT_EQ(-1.0f, b.lo.x);
     EXPECT_FLOAT_EQ(1.0f, b.hi.x);
+    EXPECT_FLOAT_EQ(4.0f, b.hi.y);
 }
 
 TEST_F(ObjectModels, GroundRingAndDebrisHaveTheirSizes)

@@ -154,6 +154,8 @@ void CCityCanvas::Release()
     CCityCanvas::Init();
 }
 
+CFerroxSplineSubCamera* CCityCanvas::NewView() { return new CFerroxSplineSubCamera(); }
+
 std::unique_ptr<CFerroxSpline> CCityCanvas::LoadPath(const char* model, const char* suffix)
 {
     std::string path = model ? model : "";
@@ -188,7 +190,7 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     FerroxWidgetRecord view = {};
     view.name = "";
     DescribeView(&view);
-    auto* camera = new CFerroxSplineSubCamera();
+    CFerroxSplineSubCamera* camera = NewView();
     camera->Configure(&view);
     AddWidget(camera);
     m_viewIndex = GetWidgetCount() - 1;

@@ -15,6 +15,7 @@
 
 class CFerroxFont;
 class CFerroxSpline;
+class CFerroxSplineSubCamera;
 class CFerroxWorld;
 class CFrontEnd;
 
@@ -85,6 +86,8 @@ protected:
     void ReadScenario(const std::string& path);
     // Loads a camera path from the model path less its last four characters plus the suffix.
     static std::unique_ptr<CFerroxSpline> LoadPath(const char* model, const char* suffix);
+    // The 3D view Create adds, not yet configured; the canvas's widget list owns it.
+    virtual CFerroxSplineSubCamera* NewView();
 
     int16_t m_scenarioList;
     int16_t m_messageList;

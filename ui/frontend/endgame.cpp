@@ -4,11 +4,14 @@
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
 #include "engine/world/spline.h"
+#include "game/shell/game.h"
+#include "game/world/floors.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/renderstate.h"
 #include "ui/frontend/frontend.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/interface.h"
+#include "ui/toolkit/subcamera.h"
 
 namespace {
 
@@ -21,6 +24,17 @@ constexpr float kBoxLeft = 100.0f;
 constexpr float kBoxBottom = 200.0f;
 constexpr float kBoxWidth = 600.0f;
 constexpr float kBoxHeight = 150.0f;
+
+// The fly-over of the level just played: the level's world alone has no floors, so the view draws the storeys the
+// game drew (opaque, so before the world's translucent pieces).
+class CEndGameView : public CFerroxSplineSubCamera {
+public:
+    void PreRender() override
+    {
+        if (g_pGame && g_pGame->m_pFloorManager)
+            g_pGame->m_pFloorManager->Render();
+    }
+};
 
 }  // namespace
 
@@ -50,6 +64,8 @@ void CEndGameCanvas::Create(const char* picture, const char* model, int32_t city
     if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr)
         m_endGameList = locale->FindTextList(kEndGameTexts);
 }
+
+CFerroxSplineSubCamera* CEndGameCanvas::NewView() { return new CEndGameView(); }
 
 void CEndGameCanvas::DescribeView(FerroxWidgetRecord* record)
 {

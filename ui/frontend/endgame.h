@@ -36,4 +36,8 @@ public:
 
     int16_t m_messageIndex;
     int16_t m_endGameList;
+
+protected:
+    // A view that draws the running game's floors with the level, as the game's own frame does.
+    CFerroxSplineSubCamera* NewView() override;
 };

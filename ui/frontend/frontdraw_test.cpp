@@ -1,5 +1,6 @@
-// Pixels on the OpenGL back end at 800 x 600: the main menu lights the button under the pointer, and a city
-// canvas shows its scene inside the view rectangle with the overlay's rim over the view's corner.
+// Pixels on the OpenGL back end at 800 x 600: the main menu lights the button under the pointer, a city canvas
+// shows its scene inside the view rectangle with the overlay's rim over the view's corner, and the end-game
+// fly-over draws the floors of the game played with its level.
 #include <filesystem>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "engine/world/camera.h"
 #include "engine/world/world.h"
 #include "game/shell/game.h"
+#include "game/world/floors.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -15,6 +17,7 @@
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/world.h"
 #include "ui/frontend/citycanvas.h"
+#include "ui/frontend/endgame.h"
 #include "ui/frontend/frontend.h"
 #include "ui/toolkit/toolkit_testing.h"
 
@@ -28,6 +31,8 @@ constexpr GxUInt32 kButton = 0x00C800u;
 constexpr GxUInt32 kRim = 0xA0A0A0u;
 constexpr GxUInt32 kScene = 0xC81E1Eu;
 constexpr GxUInt32 kClear = 0x0000FFu;
+constexpr GxUInt32 kTile = 0x30D040u;
+constexpr int kGreenLead = 80;
 
 // A scene that fills whatever camera draws it with one colour: it shows exactly where the view's camera lands.
 class FilledWorld : public CFerroxWorld {
@@ -174,6 +179,54 @@ TEST_F(FrontDraw, CityViewShowsItsSceneUnderTheOverlayRim)
     EXPECT_EQ(row(600, 500), kBackground);
     EXPECT_EQ(row(470, 200), kBackground);
     EXPECT_EQ(row(200, 395), kBackground);
+}
+
+TEST_F(FrontDraw, EndGameViewDrawsTheFloorsOfTheGamePlayed)
+{
+    WriteMenu("scenario", "win-lose", 1);
+    GxRaster* raster = GxRasterCreate(2, 2, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    GxUInt8* texels = raster ? GxRasterLock(raster, 0, gxRASTERLOCKWRITE) : nullptr;
+    ASSERT_NE(texels, nullptr);
+    for (int y = 0; y < 2; y++) {
+        for (int x = 0; x < 2; x++) {
+            GxUInt8* p = texels + y * raster->stride + x * 4;
+            p[0] = kTile & 0xFF, p[1] = (kTile >> 8) & 0xFF, p[2] = (kTile >> 16) & 0xFF, p[3] = 255;
+        }
+    }
+    GxRasterUnlock(raster);
+    // One storey of 40 x 40 laid cells ahead of the view, which looks along -z from 10 units up.
+    CFerroxTileRecord tile = {raster};
+    constexpr int kCells = 40;
+    constexpr float kFarPlane = 200.0f;
+    game->m_pFloorManager = std::make_unique<CFloorManager>();
+    ASSERT_EQ(1, game->m_pFloorManager->AddBaseFloor(kCells, kCells, {-kCells, 0, 0}, 2, 1));
+    CFerroxBlockMesh* storey = game->m_pFloorManager->GetBaseFloors().front().get();
+    storey->SetRangeTileEx(&tile, 0, kCells * kCells - 1, 1, 0, nullptr);
+    ASSERT_EQ(1, storey->IsAreaTiled(0, kCells, kCells));
+    // The view copies the game camera's clip planes; the game reads them from its settings.
+    GxCameraSetFarClipPlane(game->m_pCamera->GetGraphicsCamera(), kFarPlane);
+    CFerroxWorld world;
+    ASSERT_EQ(1, world.Create(nullptr, nullptr));
+    std::vector<GxUInt32> pixels;
+    {
+        CEndGameCanvas ending;
+        ending.Create(P("scenario/win-lose.png").c_str(), P("town.gxs").c_str(), 0, &world);
+        ASSERT_NO_FATAL_FAILURE(BeginFrame());
+        ending.Render();
+        pixels = EndFrame();
+        ending.TearDown();
+    }
+    game->m_pFloorManager.reset();
+    GxRasterDestroy(raster);
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenW * kScreenH));
+    // Below the horizon the floor; above it the clear colour, which the level alone would show below too.
+    // Below the horizon the floor's green (shaded with the distance); above it the picture beneath the view,
+    // which the level alone would leave showing below too.
+    const GxUInt32 floor = pixels[static_cast<size_t>(560 * kScreenW + 400)];
+    const int red = (floor >> 16) & 0xFF, green = (floor >> 8) & 0xFF, blue = floor & 0xFF;
+    EXPECT_GT(green, red + kGreenLead) << std::hex << floor;
+    EXPECT_GT(green, blue + kGreenLead) << std::hex << floor;
+    EXPECT_EQ(pixels[static_cast<size_t>(150 * kScreenW + 400)], kBackground);
 }
 
 }  // namespace
