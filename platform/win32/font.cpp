@@ -6,6 +6,8 @@
 namespace {
 
 constexpr int kGlyphWidth = 5;
+// A space is half a cell, as in proportional faces: a mode such as "1280 x 1024 x 32 bits" then fits its box.
+constexpr int kSpaceAdvance = 3;
 constexpr int kBodyRows = 7;                        // a letter without its accent
 constexpr int kMarkRows = kFontHeight - kBodyRows;  // accent rows above a capital
 static_assert(kMarkRows == 2, "accents are two rows high");
@@ -273,6 +275,6 @@ void FontDrawText(SDL_Surface* target, int x, int y, const std::string& text, Ui
                 }
             }
         }
-        pen += kFontCellWidth;
+        pen += ch == ' ' ? kSpaceAdvance : kFontCellWidth;
     }
 }

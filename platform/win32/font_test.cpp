@@ -91,3 +91,24 @@ TEST(Font, TextDrawsTheAccentsTheLaunchersLanguagesWrite)
     SDL_FreeSurface(plain);
     SDL_FreeSurface(accented);
 }
+
+TEST(Font, TheWidestModeFitsTheModeBoxInEveryLanguage)
+{
+    // The mode box is 135 pixels wide; its arrow button takes 16 and the text stands 3 in from either side.
+    constexpr int kModeTextWidth = 135 - 16 - 2 * 3;
+    constexpr int kWide = 200;
+    SDL_Surface* whole = SDL_CreateRGBSurfaceWithFormat(0, kWide, kFontHeight, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface* boxed = SDL_CreateRGBSurfaceWithFormat(0, kWide, kFontHeight, 32, SDL_PIXELFORMAT_ARGB8888);
+    ASSERT_NE(whole, nullptr);
+    ASSERT_NE(boxed, nullptr);
+    for (const char* mode : {"1280 x 1024 x 32 bit", "1280 x 1024 x 32 Bit", "1280 x 1024 x 32 bits"}) {
+        SDL_FillRect(whole, nullptr, 0);
+        SDL_FillRect(boxed, nullptr, 0);
+        FontDrawText(whole, 0, 0, mode, 0xFFFFFFFFu, kWide);
+        FontDrawText(boxed, 0, 0, mode, 0xFFFFFFFFu, kModeTextWidth);
+        const size_t bytes = static_cast<size_t>(whole->pitch) * kFontHeight;
+        EXPECT_EQ(0, std::memcmp(whole->pixels, boxed->pixels, bytes)) << mode;
+    }
+    SDL_FreeSurface(whole);
+    SDL_FreeSurface(boxed);
+}
