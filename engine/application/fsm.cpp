@@ -17,11 +17,10 @@ void CFerroxFSM::HandleEvent(int event)
     StateHandler(event, m_currentState);
     int counter = FERROX_FSM_MAX_CHANGES;
     while (m_changePending && --counter >= 0) {
+        // Cleared before the exit event, so that a request made while exiting or entering is one more change.
         m_changePending = 0;
         StateHandler(FERROX_FSM_EXIT, m_currentState);
-        // A request made while exiting is carried out by this change, not by one more.
         m_currentState = m_nextState;
-        m_changePending = 0;
         StateHandler(FERROX_FSM_ENTER, m_currentState);
     }
 }

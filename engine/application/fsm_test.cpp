@@ -54,14 +54,18 @@ TEST(FSM, RequestedChangeRunsExitThenEnterAfterTheEvent)
     EXPECT_EQ(Events({{0, 3}, {2, 3}, {1, 3}}), fsm.events);
 }
 
-TEST(FSM, RequestFromTheExitHandlerWins)
+// The exit handler's request replaces the one before it, so the machine enters that state; the request is still
+// pending then, and the loop carries it out as a further change of the same state.
+TEST(FSM, RequestFromTheExitHandlerIsEnteredAndChangedOnceMore)
 {
     RecordingFSM fsm;
     fsm.onExit[0] = 5;
     fsm.SetState(2);
     fsm.UpdateState();
-    EXPECT_EQ(Events({{0, 0}, {2, 0}, {1, 5}}), fsm.events);
+    EXPECT_EQ(Events({{0, 0}, {2, 0}, {1, 5}, {2, 5}, {1, 5}}), fsm.events);
     EXPECT_EQ(5, fsm.GetState());
+    EXPECT_EQ(5, fsm.GetNextState());
+    EXPECT_EQ(0, fsm.IsChangePending());
 }
 
 TEST(FSM, AtMostTenChainedChangesPerCallAndTheRestIsKept)

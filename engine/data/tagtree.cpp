@@ -321,9 +321,8 @@ bool NameMatches(const CFerroxTagNode* node, const TagSearch& search)
     return memcmp(name, search.text, search.length) == 0 || strstr(name, search.text) != nullptr;
 }
 
-// The line end of every line the tag text format writes, unless the text read ended its lines otherwise.
+// The line end of every line the tag text format writes.
 const char kLineEnd[] = "\r\n";
-const char kBareLineEnd[] = "\n";
 
 // The opening line written for a node, without its line end: its name cut at the first CR, LF or NUL.
 std::string OpeningLine(const std::string& name)
@@ -450,7 +449,6 @@ public:
         uint8_t& maxDepth;
         CFerroxTagNodePool& pool;
         CFerroxTagTextStore& text;
-        bool& bareLineEnds;
     };
 
     void RegisterNode(Tree tree, CFerroxTagNode* node);
@@ -458,9 +456,9 @@ public:
     void Read(Tree tree, const char* text, size_t size);
     // Reads the file in blocks, cutting each block's whole pieces; false past kMaxTagFileSize.
     bool ReadFile(Tree tree, GxFile* file);
-    // The whole text in the line ends given; 0, writing nothing, when it would be larger than maxBytes.
-    int Write(CFerroxTagNode* root, const char* fileName, const char* lineEnd, size_t maxBytes, std::string* problem);
-    void WriteNode(CFerroxTagNode* node, const char* lineEnd, std::string& out);
+    // The whole text; 0, writing nothing, when it would be larger than maxBytes.
+    int Write(CFerroxTagNode* root, const char* fileName, size_t maxBytes, std::string* problem);
+    void WriteNode(CFerroxTagNode* node, std::string& out);
     int WriteSplit(CFerroxTagNode* root, const char* prefix);
     void WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data);
 
@@ -474,12 +472,7 @@ private:
         // After a piece that did not end its line, a piece that is only the line end is not an empty value.
         bool continued;
         std::string* fault;  // a whole-file read's first fault; null for a read that takes what it finds
-        uint64_t crLfLines;  // lines read that ended with CR LF, and with LF alone
-        uint64_t lfLines;
-        char lastByte;  // of the bytes read so far, for a CR LF split between two blocks
     };
-    static void CountLineEnds(ReadState& state, const char* bytes, size_t size);
-    static void KeepLineEnds(Tree tree, const ReadState& state);
     bool ReadBlocks(Tree tree, ReadState& state, GxFile* file, size_t maxBytes);
     void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
     void HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd);
@@ -595,42 +588,22 @@ void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPiece
     }
 }
 
-void CFerroxTagParser::CountLineEnds(ReadState& state, const char* bytes, size_t size)
-{
-    const char* end = bytes + size;
-    for (const char* at = bytes;
-         (at = static_cast<const char*>(memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at) {
-        const char before = at > bytes ? at[-1] : state.lastByte;
-        ++(before == '\r' ? state.crLfLines : state.lfLines);
-    }
-    if (size > 0)
-        state.lastByte = end[-1];
-}
-
-// A text that ended most of its lines with LF alone is written back so, no larger than it was read.
-void CFerroxTagParser::KeepLineEnds(Tree tree, const ReadState& state)
-{
-    tree.bareLineEnds = state.lfLines > state.crLfLines;
-}
-
 void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
 {
-    ReadState state = {tree.root, 0, false, nullptr, 0, 0, 0};
+    ReadState state = {tree.root, 0, false, nullptr};
     CFerroxTagPieceReader reader(text, size);
     HandlePieces(tree, state, reader, true);
-    CountLineEnds(state, text, size);
-    KeepLineEnds(tree, state);
 }
 
 bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
 {
-    ReadState state = {tree.root, 0, false, nullptr, 0, 0, 0};
+    ReadState state = {tree.root, 0, false, nullptr};
     return ReadBlocks(tree, state, file, kMaxTagFileSize);
 }
 
 bool CFerroxTagParser::ReadWholeFile(Tree tree, GxFile* file, size_t maxBytes, std::string* fault)
 {
-    ReadState state = {tree.root, 0, false, fault, 0, 0, 0};
+    ReadState state = {tree.root, 0, false, fault};
     if (!ReadBlocks(tree, state, file, maxBytes))
         return false;
     if (state.current->parent)
@@ -653,25 +626,21 @@ bool CFerroxTagParser::ReadBlocks(Tree tree, ReadState& state, GxFile* file, siz
             return false;
         if (state.fault && HasControlByte(block + held, got))
             Fault(state.fault, "holds control bytes, which no text has");
-        CountLineEnds(state, block + held, got);
         held += got;
         // A piece still short of its line end waits for the next block, unless the file has ended.
         CFerroxTagPieceReader reader(block, held);
         HandlePieces(tree, state, reader, got == 0);
         if (Faulted(state.fault))
             return false;
-        if (got == 0) {
-            KeepLineEnds(tree, state);
+        if (got == 0)
             return true;
-        }
         held -= reader.GetPosition();
         memmove(block, block + reader.GetPosition(), held);
     }
 }
 
 // The text is built whole and written at once; the file it replaces changes only when all of it was written.
-int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName, const char* lineEnd, size_t maxBytes,
-                            std::string* problem)
+int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName, size_t maxBytes, std::string* problem)
 {
     if (!root || !fileName) {
         Fault(problem, "has no name");
@@ -679,7 +648,7 @@ int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName, const ch
     }
     std::string text;
     for (CFerroxTagNode* child : root->children)
-        WriteNode(child, lineEnd, text);
+        WriteNode(child, text);
     // A file its readers would refuse is never written over one they take.
     if (text.size() > maxBytes) {
         Fault(problem, "would be larger than " + std::to_string(maxBytes) + " bytes");
@@ -692,28 +661,25 @@ int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName, const ch
     return 0;
 }
 
-void CFerroxTagParser::WriteNode(CFerroxTagNode* node, const char* lineEnd, std::string& out)
+void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
 {
     const std::string opening = OpeningLine(node->name);
     out += opening;
-    out += lineEnd;
+    out += kLineEnd;
     for (const CFerroxTagValue& value : node->values) {
         // As a C string: text a caller put behind a NUL is not written.
         const char* text = value.c_str();
         size_t length = strlen(text);
         out.append(text, length);
-        // A CR of the value's own before a bare LF would read as part of the line end.
-        if (length > 0 && text[length - 1] == '\r')
+        if (length == 0 || text[length - 1] != '\n')
             out += kLineEnd;
-        else if (length == 0 || text[length - 1] != '\n')
-            out += lineEnd;
     }
     for (CFerroxTagNode* child : node->children)
-        WriteNode(child, lineEnd, out);
+        WriteNode(child, out);
     if (node->values.empty() && node->children.empty())
-        out += lineEnd;
+        out += kLineEnd;
     out += ClosingLine(opening);
-    out += lineEnd;
+    out += kLineEnd;
 }
 
 // Both files are written and closed before either replaces its old self; then the two renames
@@ -797,7 +763,6 @@ void CFerroxTagTree::Init()
     m_pCursor = nullptr;
     m_maxDepth = 0;
     m_loaded = false;
-    m_bareLineEnds = false;
 }
 
 // Every node is in exactly one depth list, so destroying the lists' nodes destroys the tree.
@@ -828,7 +793,7 @@ int CFerroxTagTree::LoadWhole(const char* fileName, size_t maxBytes, std::string
 int CFerroxTagTree::LoadFile(const char* fileName, size_t maxBytes, std::string* fault)
 {
     Clear();
-    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText, m_bareLineEnds};
+    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     if (!fileName && fault) {
@@ -870,7 +835,7 @@ int CFerroxTagTree::LoadFile(const char* fileName, size_t maxBytes, std::string*
 int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
 {
     Clear();
-    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText, m_bareLineEnds};
+    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
     m_loaded = true;
@@ -885,8 +850,7 @@ int CFerroxTagTree::Save(const char* fileName) { return SaveWithin(fileName, kMa
 int CFerroxTagTree::SaveWithin(const char* fileName, size_t maxBytes, std::string* problem)
 {
     std::string fault;
-    const char* lineEnd = m_bareLineEnds ? kBareLineEnd : kLineEnd;
-    if (m_pParser->Write(m_pRoot, fileName, lineEnd, std::min(maxBytes, kMaxTagFileSize), &fault))
+    if (m_pParser->Write(m_pRoot, fileName, std::min(maxBytes, kMaxTagFileSize), &fault))
         return 1;
     if (problem)
         *problem = fault;
@@ -986,7 +950,7 @@ int CFerroxTagTree::AddChild(const char* name)
     shaped += '\n';
     CFerroxTagNode* node = m_pPool->Make(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
     AppendChild(m_pCursor, node);
-    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText, m_bareLineEnds};
+    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
     m_pParser->RegisterNode(tree, node);
     return 1;
 }

@@ -157,8 +157,8 @@ public:
     int IsLoaded() const { return m_loaded ? 1 : 0; }
     // Write every child subtree of the root; 0 when the file cannot be made or any write fails.
     // The text goes to a temporary file beside the target, which replaces the target only when whole.
-    // Lines end with CR LF, or with LF alone when the text read ended most of its lines so, so that a
-    // file read and written back keeps its form and its size. A text larger than Load reads is not written.
+    // Every line ends with CR LF (a value that ends with its own LF keeps it). A text larger than Load reads
+    // is not written.
     int Save(const char* fileName);
     // As Save, but a text larger than maxBytes is not written either (the file stays as it was), so that
     // a file read whole within that cap is never replaced by one the next read refuses. 0, with *problem
@@ -206,5 +206,4 @@ private:
     std::vector<std::vector<CFerroxTagNode*>> m_depthLists;
     uint8_t m_maxDepth;
     bool m_loaded = false;
-    bool m_bareLineEnds = false;  // the text read ended more lines with LF alone than with CR LF
 };

@@ -298,21 +298,29 @@ TEST(TagTreeSearch, FindChildAmongManyTakesTheFirstMatch)
     EXPECT_EQ("<child_9>\n", tree.GetCursor()->name);
 }
 
-// Lines end as most lines of the text read ended: with CR LF (also in a tree made without a file), or with LF
-// alone, so that a file read and written back keeps its form and its size.
-TEST_F(TagTreeFiles, WritesLinesEndedAsTheTextReadAndReadsBackWhatItWrote)
+// Every line written ends with CR LF, whatever line ends the text read had: the three lines <A>, x and </A>
+// come back as the same three lines, each ending with CR LF.
+TEST_F(TagTreeFiles, WritesCrLfLinesAndReadsBackWhatItWrote)
 {
     std::string in = Path("in.xml");
-    WriteFile(in, "<A>\r\nx\n</A>\r\n<Empty>\r\n</Empty>\r\n");
+    std::string out = Path("out.xml");
     CFerroxTagTree tree;
+    for (const char* text : {"<A>\nx\n</A>\n", "<A>\r\nx\r\n</A>\r\n", "<A>\nx\r\n</A>"}) {
+        WriteFile(in, text);
+        ASSERT_EQ(1, tree.Load(in.c_str()));
+        ASSERT_EQ(1, tree.Save(out.c_str()));
+        EXPECT_EQ("<A>\r\nx\r\n</A>\r\n", ReadFile(out)) << text;
+    }
+
+    WriteFile(in, "<A>\nx\n</A>\n<Empty>\n</Empty>\n<C>\nz\r\r\n</C>\n");
     ASSERT_EQ(1, tree.Load(in.c_str()));
     ASSERT_TRUE(tree.FindNode("A", 1));
     ASSERT_EQ(1, tree.AddChild("Added"));
     ASSERT_TRUE(tree.FindChild("Added"));
     tree.AddValue("with LF\n");
-    std::string out = Path("out.xml");
     ASSERT_EQ(1, tree.Save(out.c_str()));
-    EXPECT_EQ("<A>\r\nx\r\n<Added>\r\nwith LF\n</Added>\r\n</A>\r\n<Empty>\r\n\r\n</Empty>\r\n", ReadFile(out));
+    EXPECT_EQ("<A>\r\nx\r\n<Added>\r\nwith LF\n</Added>\r\n</A>\r\n<Empty>\r\n\r\n</Empty>\r\n<C>\r\nz\r\r\n</C>\r\n",
+              ReadFile(out));
 
     CFerroxTagTree again;
     ASSERT_EQ(1, again.Load(out.c_str()));
@@ -321,19 +329,22 @@ TEST_F(TagTreeFiles, WritesLinesEndedAsTheTextReadAndReadsBackWhatItWrote)
     EXPECT_EQ("", (*again.GetValues())[0]);
     ASSERT_TRUE(again.FindNode("Added", 1));
     EXPECT_STREQ("with LF", again.GetValue(0));
+    // A value's own final CR survives the CR LF after it.
+    ASSERT_TRUE(again.FindNode("C", 1));
+    EXPECT_STREQ("z\r", again.GetValue(0));
 
-    // Bare line ends come back byte for byte, a value's own final CR included.
-    const std::string bare = "<A>\nx\n</A>\n<C>\nz\r\r\n</C>\n";
+    // Within a cap, or not at all: a file read with LF lines grows when written, and one that would pass the cap
+    // is left as it was.
+    const std::string bare = "<A>\nx\n</A>\n";
+    const size_t written = std::string("<A>\r\nx\r\n</A>\r\n").size();
     WriteFile(in, bare);
     ASSERT_EQ(1, again.Load(in.c_str()));
-    ASSERT_EQ(1, again.Save(out.c_str()));
-    EXPECT_EQ(bare, ReadFile(out));
-    // Within a cap, or not at all.
     std::string problem;
-    EXPECT_EQ(0, again.SaveWithin(in.c_str(), bare.size() - 1, &problem));
-    EXPECT_EQ("would be larger than " + std::to_string(bare.size() - 1) + " bytes", problem);
+    EXPECT_EQ(0, again.SaveWithin(in.c_str(), written - 1, &problem));
+    EXPECT_EQ("would be larger than " + std::to_string(written - 1) + " bytes", problem);
     EXPECT_EQ(bare, ReadFile(in));
-    EXPECT_EQ(1, again.SaveWithin(in.c_str(), bare.size(), &problem));
+    EXPECT_EQ(1, again.SaveWithin(in.c_str(), written, &problem));
+    EXPECT_EQ("<A>\r\nx\r\n</A>\r\n", ReadFile(in));
 
     CFerroxTagTree made;
     made.Load(nullptr);
@@ -524,7 +535,7 @@ TEST_F(TagTreeFiles, FailedWritesKeepTheOldFilesAndReportFailure)
     EXPECT_EQ("old tags", ReadFile(prefix + "_TAGS.xml"));
     EXPECT_TRUE(Temporaries().empty());
     ASSERT_EQ(1, tree.Save(out.c_str()));
-    EXPECT_EQ("<LANGUAGE>\n<maps>\n<0>\nLondon\n</0>\n</maps>\n</LANGUAGE>\n", ReadFile(out));
+    EXPECT_EQ("<LANGUAGE>\r\n<maps>\r\n<0>\r\nLondon\r\n</0>\r\n</maps>\r\n</LANGUAGE>\r\n", ReadFile(out));
     EXPECT_TRUE(Temporaries().empty());
 }
 

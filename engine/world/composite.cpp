@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/data/context.h"
+#include "engine/data/path.h"
 #include "engine/data/startup.h"
 #include "engine/world/camera.h"
 #include "engine/world/clump_local.h"
@@ -585,11 +586,9 @@ int CFerroxComposite::Load(const char* fileName)
 {
     if (!fileName)
         return 0;
-    // Textures are looked up beside the model file.
-    const std::string name = fileName;
-    const size_t slash = name.find_last_of("/\\");
-    const std::string folder = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
-    GxImageSetPath(folder.c_str());
+    // Textures the file does not hold are read from the textures folder beside it, also for a bare file name.
+    if (!SetTexturePath(fileName))
+        GxImageSetPath(FERROX_TEXTURE_FOLDER);
     GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, fileName);
     if (!stream)
         return 0;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "engine/application/base.h"
 #include "engine/testsupport/objects.h"
+#include "engine/testsupport/scene.h"
 #include "engine/world/camera.h"
 
 namespace {
@@ -308,6 +310,60 @@ TEST_F(Composite, ModelFilesAreReadThroughTheirTableOfContents)
     EXPECT_EQ(0, none.Load(bare.c_str()));
     EXPECT_EQ(0, none.Load(Path("missing.gxs").c_str()));
     EXPECT_EQ(nullptr, none.GetClump());
+}
+
+namespace {
+
+// A model file of one box whose material names a texture its file does not hold.
+FerroxBytes ModelNamingTexture(const char* textureName)
+{
+    GxClump* clump = FerroxTaggedClump({"body"});
+    GxTexture* texture = GxTextureCreate(GxRasterCreate(4, 4, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888));
+    if (!clump || !texture)
+        return {};
+    GxTextureSetName(texture, textureName);
+    GxMaterialSetTexture(FirstGeometry(clump)->matList.materials[0], texture);
+    const FerroxBytes clumpChunk = FerroxClumpChunk(clump);
+    GxClumpDestroy(clump);
+    GxTextureDestroy(texture);
+    const GxUInt32 tocSize = 12 + 4 + 28;
+    FerroxBytes file = TocChunk({{kFerroxChunkClump, tocSize}});
+    FerroxAppend(file, clumpChunk);
+    return file;
+}
+
+GxTexture* FirstTexture(CFerroxComposite& model)
+{
+    GxGeometry* geometry = model.GetClump() ? FirstGeometry(model.GetClump()) : nullptr;
+    return geometry ? geometry->matList.materials[0]->texture : nullptr;
+}
+
+}  // namespace
+
+// Textures a model file does not hold are read from the "textures" folder beside it, not from its own folder.
+TEST_F(Composite, TexturesAreReadFromTheTexturesFolderBesideTheModel)
+{
+    ASSERT_TRUE(GxImageRegisterImageFormat("bmp", GxImageReadBMP, GxImageWriteBMP));
+    std::filesystem::create_directories(Path("shop/textures"));
+    ASSERT_TRUE(FerroxWriteTestPicture(Path("shop/textures/cloth.bmp"), 200, 10, 10));
+    const std::string shop = Path("shop/unit.gxs");
+    WriteBytes(shop, ModelNamingTexture("cloth"));
+    CFerroxComposite model;
+    ASSERT_EQ(1, model.Load(shop.c_str()));
+    EXPECT_EQ(Path("shop/") + "textures/", GxImageGetPath());
+    GxTexture* cloth = FirstTexture(model);
+    ASSERT_NE(nullptr, cloth);
+    EXPECT_STREQ("cloth", cloth->name);
+    EXPECT_EQ(4, cloth->raster->width);
+
+    std::filesystem::create_directories(Path("plain"));
+    ASSERT_TRUE(FerroxWriteTestPicture(Path("plain/linen.bmp"), 10, 200, 10));
+    const std::string plain = Path("plain/unit.gxs");
+    WriteBytes(plain, ModelNamingTexture("linen"));
+    CFerroxComposite beside;
+    ASSERT_EQ(1, beside.Load(plain.c_str()));
+    EXPECT_EQ(nullptr, FirstTexture(beside));
+    GxImageSetPath("");
 }
 
 namespace {

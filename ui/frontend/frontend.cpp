@@ -3,7 +3,6 @@
 #include "ui/frontend/frontend.h"
 
 #include "engine/application/app.h"
-#include "engine/application/mouse.h"
 #include "engine/data/locale.h"
 #include "engine/data/utf.h"
 #include "game/shell/game.h"
@@ -40,8 +39,6 @@ constexpr City kParis = {"./images/scenario/Paris/paris.png", "./models/levels/P
 
 CFrontEndGameLink g_defaultLink;
 CFrontEndGameLink* g_pLink = &g_defaultLink;
-
-CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr; }
 
 CFerroxLocale* GameLocale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr; }
 
@@ -251,20 +248,16 @@ void CFrontEnd::Render()
     CFerroxInterface::Render();
     RenderNotice();
     CFerroxInterface* game = FerroxGetGameInterface();
-    if (!game || !GameMouse()) {
-        WithdrawTooltip(&m_tooltipDelay, kFrontEndTooltipDelay);
+    if (!game) {
+        StepTooltip(false, nullptr, &m_tooltipDelay, m_frameTime, kFrontEndTooltipDelay);
         return;
     }
-    // The canvases drew just now and asked again for what lies under the pointer, so the request is this
-    // frame's: taken over and cleared, a tooltip never outlives its hot-spot.
+    // The front end's canvases ask the game's interface; a request drawn is cleared in both.
     m_tooltipText = game->m_tooltipText;
     m_tooltipList = game->m_tooltipList;
-    game->m_tooltipText = kNoText;
-    game->m_tooltipList = game->m_defaultTooltipList;
-    if (static_cast<int16_t>(m_tooltipText) < 0)
-        WithdrawTooltip(&m_tooltipDelay, kFrontEndTooltipDelay);
-    else
-        DrawTooltip(m_pTooltipFont.get(), &m_tooltipDelay, m_frameTime);
-    m_tooltipText = kNoText;
-    m_tooltipList = m_defaultTooltipList;
+    if (StepTooltip(static_cast<int16_t>(m_tooltipText) >= 0, m_pTooltipFont.get(), &m_tooltipDelay, m_frameTime,
+                    kFrontEndTooltipDelay)) {
+        game->m_tooltipText = kNoText;
+        game->m_tooltipList = game->m_defaultTooltipList;
+    }
 }

@@ -2,6 +2,8 @@
 // destroying twice or resetting.
 #include "ui/frontend/frontend.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "engine/world/spline.h"
@@ -169,7 +171,8 @@ TEST_F(FrontEndTest, NoticesShowTheNewestFirstAndAnUnreadMenuPictureIsToldOnce)
 }
 
 // The tooltip waits for the pointer to rest on a button, then stands on its plate beside the pointer and off the
-// button, where it first showed; it goes the frame the pointer leaves, and a request left over never shows.
+// button, where it first showed; it goes the frame the pointer leaves, and a request left during the wait shows
+// once when the wait runs out. A request drawn is cleared in the game's interface too.
 TEST_F(FrontEndTest, TooltipWaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
 {
     WriteCanvas("images/mainmenu", "mainmenu", 4);
@@ -178,18 +181,20 @@ TEST_F(FrontEndTest, TooltipWaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePoin
     front.Build();
     CFerroxInterface* ui = Interface();
     const CFerroxPlainBox& plate = front.GetTooltipBox();
-    // One frame with the pointer at (x, bottom-up y), a hot-spot asking for text 2 unless told not to; the
-    // tooltip texts it drew.
+    locale->drawThrough = true;
+    // One frame with the pointer at (x, bottom-up y), a hot-spot asking for text 2 of "mainmenu" unless told
+    // not to; the tooltip texts it drew.
     auto frame = [&](float seconds, float x, float y, bool hovered = true) {
         PointAt(x, y);
         locale->draws.clear();
+        uiDrawRecords.clear();
         front.Update(seconds);
         if (hovered)
             ui->SetTooltip(2, 1);
         front.Render();
         std::vector<FrontTextDraw> tips;
         for (const FrontTextDraw& draw : locale->draws)
-            if (draw.font == front.GetTooltipFont())
+            if (draw.list == 1)
                 tips.push_back(draw);
         return tips;
     };
@@ -208,9 +213,15 @@ TEST_F(FrontEndTest, TooltipWaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePoin
     EXPECT_EQ(plate.m_visible, 1);
     EXPECT_TRUE(offTheButton()) << "the plate covers the button's label";
     EXPECT_GE(plate.m_x, 15.0f) << "right of the pointer's tip";
-    EXPECT_FLOAT_EQ(shown[0].x, plate.m_x + kFerroxTooltipMarginX) << "the text stands on its plate";
-    EXPECT_GE(static_cast<float>(shown[0].y), plate.m_y);
-    EXPECT_LE(static_cast<float>(shown[0].y), plate.m_y + plate.m_height);
+    EXPECT_FLOAT_EQ(shown[0].x, 15.0f) << "asked for at the tooltip position";
+    EXPECT_EQ(shown[0].y, 15);
+    std::vector<UiDrawRecord> texts;
+    std::copy_if(uiDrawRecords.begin(), uiDrawRecords.end(), std::back_inserter(texts),
+                 [](const UiDrawRecord& record) { return record.picture == "text"; });
+    ASSERT_EQ(texts.size(), 1u) << "the text is drawn once";
+    EXPECT_FLOAT_EQ(texts[0].x, plate.m_x + kFerroxTooltipMarginX) << "the text stands on its plate";
+    EXPECT_GE(texts[0].y, plate.m_y);
+    EXPECT_LE(texts[0].y, plate.m_y + plate.m_height);
     // The pointer moves on within the button: the tooltip stays where it appeared.
     const float anchored = plate.m_x;
     ASSERT_EQ(frame(0.1f, 18.0f, 12.0f).size(), 1u);
@@ -219,8 +230,12 @@ TEST_F(FrontEndTest, TooltipWaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePoin
     EXPECT_TRUE(frame(0.1f, 300.0f, 300.0f, false).empty());
     EXPECT_EQ(plate.m_visible, 0);
     EXPECT_TRUE(frame(0.1f, 15.0f, 15.0f).empty());
-    // A request left over from a button the pointer has left never shows once the delay is up.
-    for (int k = 0; k < 3; k++)
+    EXPECT_EQ(ui->m_tooltipText, 2);
+    // The request left over from the button the pointer has left shows once the delay is up, then never again.
+    ASSERT_EQ(frame(0.6f, 300.0f, 300.0f, false).size(), 1u);
+    EXPECT_EQ(ui->m_tooltipText, 0xFFFF);
+    EXPECT_EQ(ui->m_tooltipList, ui->m_defaultTooltipList);
+    for (int k = 0; k < 2; k++)
         EXPECT_TRUE(frame(0.4f, 300.0f, 300.0f, false).empty());
     // A hot-spot away from the buttons: the plate stands by the pointer, not by a button the pointer rested on
     // in an earlier frame.

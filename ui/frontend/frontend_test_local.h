@@ -36,8 +36,11 @@ public:
                   int, const FerroxTextBox* box) override
     {
         draws.push_back({list, index, x, y, alignment, box != nullptr, font});
+        if (drawThrough)
+            font->DrawWideText(u"text", x, y, 0, alignment, 0.0f, 0, box);
     }
     std::vector<FrontTextDraw> draws;
+    bool drawThrough = false;  // the font draws "text" for each call
 };
 
 class FrontRecordingLink : public CFrontEndGameLink {

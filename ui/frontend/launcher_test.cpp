@@ -248,7 +248,7 @@ TEST_F(Launcher, ListsOnlyWideFullScreenModesAndPreselectsTheStoredOne)
     EXPECT_EQ(first.selectedMode, chosen);
     EXPECT_EQ(adapter, 0);
     EXPECT_EQ(mode, chosen);
-    // The mode values end with a line feed of their own; the rest keeps the file's line ends.
+    // The mode values end with a line feed of their own; every other line with CR LF.
     const std::string expected = "<Game_Data>\r\n<Language>\r\n0\r\n</Language>\r\n</Game_Data>\r\n";
     const std::string application = "<Application_Data>\r\n<VideoModeWidth>\r\n800\n</VideoModeWidth>\r\n"
                                     "<VideoModeHeight>\r\n600\n</VideoModeHeight>\r\n<VideoModeBits>\r\n32\n"
@@ -426,46 +426,57 @@ TEST_F(Launcher, ATreeThatDidNotLoadIsNeverSaved)
 
 namespace {
 
-// Settings in LF line ends, padded with values to exactly `size` bytes.
-std::string PaddedSettings(const std::string& settings, size_t size)
+// Settings padded with values, each ending in lineEnd, to exactly `size` bytes.
+std::string PaddedSettings(const std::string& settings, size_t size, const std::string& lineEnd)
 {
-    const std::string open = "<Padding>\n";
-    const std::string close = "</Padding>\n";
-    const std::string line = std::string(99, 'p') + "\n";
+    const std::string open = "<Padding>" + lineEnd;
+    const std::string close = "</Padding>" + lineEnd;
+    const std::string line = std::string(99, 'p') + lineEnd;
     std::string text = settings + open;
     size_t room = size - text.size() - close.size();
     for (; room > FERROX_TAG_LINE_BUFFER; room -= line.size())
         text += line;
-    return text + std::string(room - 1, 'q') + "\n" + close;
+    return text + std::string(room - lineEnd.size(), 'q') + lineEnd + close;
 }
 
 }  // namespace
 
-// A settings file at the cap the start reads settings by is written back within it, in its own line ends, and
-// the game starts from it again; one the choices would take past the cap stays as it was, and the launcher says so.
+// A settings file at the cap the start reads settings by is written back within it and the game starts from it
+// again; one that the choices or the CR LF line ends would take past the cap stays as it was, the launcher says so,
+// and the game still starts from it.
 TEST_F(Launcher, ASettingsFileAtTheCapIsSavedWithinItOrKept)
 {
     const int chosen = ModeIndex(800, 600, 32);
-    const std::string settings = "<Application_Data>\n<VideoModeWidth>\n800\n</VideoModeWidth>\n<VideoModeHeight>\n"
-                                 "600\n</VideoModeHeight>\n<VideoModeBits>\n32\n</VideoModeBits>\n";
-    const std::string language = "</Application_Data>\n<Game_Data>\n<Language>\n0\n</Language>\n</Game_Data>\n";
-    const std::string index = "<ModeIndex>\n" + std::to_string(chosen) + "\n</ModeIndex>\n";
+    // As the launcher writes them: the mode values end with a line feed of their own.
+    const std::string settings =
+        "<Application_Data>\r\n<VideoModeWidth>\r\n800\n</VideoModeWidth>\r\n<VideoModeHeight>\r\n600\n"
+        "</VideoModeHeight>\r\n<VideoModeBits>\r\n32\n</VideoModeBits>\r\n";
+    const std::string language =
+        "</Application_Data>\r\n<Game_Data>\r\n<Language>\r\n0\r\n</Language>\r\n</Game_Data>\r\n";
+    const std::string index = "<ModeIndex>\r\n" + std::to_string(chosen) + "\n</ModeIndex>\r\n";
+    const auto startsFromIt = [] {
+        CFerroxTagTree started;
+        std::string problem;
+        return started.LoadWhole("./setup.xml", FERROX_SETTINGS_MAX_BYTES, &problem) == 1;
+    };
     for (size_t size : {FERROX_SETTINGS_MAX_BYTES - 1, FERROX_SETTINGS_MAX_BYTES}) {
-        const std::string text = PaddedSettings(settings + index + language, size);
+        const std::string text = PaddedSettings(settings + index + language, size, "\r\n");
         ASSERT_EQ(Run(text.c_str(), kPlay), 1);
         EXPECT_EQ(mode, chosen);
         EXPECT_TRUE(ReadText("setup.xml") == text) << "size " << size;
-        CFerroxTagTree started;
-        std::string problem;
-        EXPECT_EQ(1, started.LoadWhole("./setup.xml", FERROX_SETTINGS_MAX_BYTES, &problem)) << problem;
+        EXPECT_TRUE(startsFromIt()) << "size " << size;
     }
-    // Without a mode index the launcher adds one, which would not fit.
-    const std::string full = PaddedSettings(settings + language, FERROX_SETTINGS_MAX_BYTES);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Run(full.c_str(), kPlay), 1);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("./setup.xml would be larger than 4194304 bytes"), std::string::npos) << err;
-    EXPECT_TRUE(ReadText("setup.xml") == full);
+    // Without a mode index the launcher adds one, and LF lines grow by their CRs: neither fits.
+    const std::string noIndex = PaddedSettings(settings + language, FERROX_SETTINGS_MAX_BYTES, "\r\n");
+    const std::string bare = PaddedSettings(settings + index + language, FERROX_SETTINGS_MAX_BYTES, "\n");
+    for (const std::string& full : {noIndex, bare}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Run(full.c_str(), kPlay), 1);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("./setup.xml would be larger than 4194304 bytes"), std::string::npos) << err;
+        EXPECT_TRUE(ReadText("setup.xml") == full);
+        EXPECT_TRUE(startsFromIt());
+    }
     EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
 }
 

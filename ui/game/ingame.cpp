@@ -26,7 +26,6 @@ namespace {
 
 constexpr const char* kGeneralTooltips = "general_tooltips";
 constexpr const char* kFontsNode = "FONTS";
-constexpr uint16_t kNoTooltip = 0xFFFF;
 constexpr int16_t kNoCursorValue = -1;
 constexpr float kTooltipMiddleX = 400.0f;
 constexpr int32_t kCursorFont = 0;
@@ -409,14 +408,8 @@ void CInterface::Render()
     const float screenHeight = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenHeight()) : 0.0f;
     const float mouseX = position ? position->x : 0.0f;
     const float mouseY = position ? screenHeight - position->y : 0.0f;
-    // Back on a button, its text waits and anchors again.
-    if (static_cast<int16_t>(m_tooltipText) >= 0 && m_fontCount > 0)
-        DrawTooltip(GetFont(kTooltipFont), &m_tooltipDelay, m_lastFrameTime);
-    else
-        WithdrawTooltip(&m_tooltipDelay, kInterfaceTooltipDelay);
-    // The request was this frame's: a tooltip never outlives the pointer's stay on what asked for it.
-    m_tooltipText = kNoTooltip;
-    m_tooltipList = m_defaultTooltipList;
+    StepTooltip(static_cast<int16_t>(m_tooltipText) >= 0 && m_fontCount > 0, GetFont(kTooltipFont), &m_tooltipDelay,
+                m_lastFrameTime, kInterfaceTooltipDelay);
     // The cost follows the pointer over the 3D view only: over a panel it would cover the panel's tooltips.
     if (m_cursorValue < 0 || (position && position->overInterface))
         return;

@@ -225,8 +225,8 @@ protected:
 };
 
 // The tooltip waits 0.6 s, then shows on its plate beside the pointer above the button it describes, stays
-// where it first showed while the pointer rests on the button, and goes the frame the pointer leaves: also a
-// request left during the wait never shows, and a press puts it away.
+// where it first showed while the pointer rests on the button, and goes the frame the pointer leaves; a request
+// left during the wait shows once when the wait runs out, still off its button; a press puts it away.
 TEST_F(TooltipTest, WaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
 {
     const std::array<int32_t, 4> manage = UiMainButton(MAIN_MANAGE);
@@ -251,12 +251,19 @@ TEST_F(TooltipTest, WaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
     EXPECT_EQ(shown[0].picture, "Speed");
     ExpectOnThePlateOff(shown[0], speed);
 
-    // Leaving: gone at once, and a request made during the next wait shows nowhere after the pointer left.
+    // Leaving: gone at once. A request made during the next wait shows once when the wait runs out, at the
+    // pointer then and off the button that asked, and is gone the frame after.
     EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
     EXPECT_EQ(Box().m_visible, 0);
     EXPECT_FLOAT_EQ(ui->GetTooltipDelay(), 0.6f);
     EXPECT_TRUE(Rest(x, y, 0).empty());
-    for (int frame = 0; frame < 4; frame++)
+    EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
+    shown = Rest(400.0f, 300.0f, -1);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].picture, "Manage the mall");
+    ExpectOnThePlateOff(shown[0], manage);
+    EXPECT_GE(Box().m_x, 400.0f);
+    for (int frame = 0; frame < 2; frame++)
         EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
 
     // A press puts the tooltip away, the panel it opens may stand where the plate would: it stays away while the
@@ -274,7 +281,9 @@ TEST_F(TooltipTest, WaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
     Rest(x, y, 0, 1.0f);
     EXPECT_EQ(Rest(x, y, 0).size(), 1u);
 
-    // At the screen's corner the plate stays whole on the screen.
+    // At the screen's corner the plate stays whole on the screen: the same tooltip asked again stands where the
+    // pointer was in the last frame without a request.
+    Rest(795.0f, 595.0f, -1);
     Rest(795.0f, 595.0f, 0, 1.0f);
     shown = Rest(795.0f, 595.0f, 0);
     ASSERT_EQ(shown.size(), 1u);

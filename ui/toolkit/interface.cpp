@@ -1,8 +1,9 @@
-// The interface base: tooltip selection and its plate, the canvas stack's update and drawing, and the 2D render
-// set-up.
+// The interface base: the tooltip's request, delay, position and plate, the canvas stack's update and drawing, and
+// the 2D render set-up.
 #include "ui/toolkit/interface.h"
 
 #include <algorithm>
+#include <string>
 
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
@@ -15,16 +16,18 @@ namespace {
 constexpr uint16_t kNone = 0xFFFF;
 constexpr float kTooltipMiddleX = 400.0f;
 
-// Takes the width of the text the catalogue would draw, drawing nothing.
-class CTextMeasure : public CFerroxWideTextFont {
+// Takes the text the catalogue would draw, drawing nothing: the tooltip draws it once, on its plate.
+class CTextCapture : public CFerroxWideTextFont {
 public:
-    explicit CTextMeasure(CFerroxFont* font) : m_pFont(font) {}
+    explicit CTextCapture(CFerroxFont* font) : m_pFont(font) {}
     float GetStringWidth(const char16_t* text) override { return m_pFont->GetStringWidth(text); }
-    void DrawWideText(const char16_t* text, float, int, int, int, float, int, const FerroxTextBox*) override
+    void DrawWideText(const char16_t* drawn, float, int, int, int, float, int, const FerroxTextBox*) override
     {
-        width = m_pFont->GetStringWidth(text);
+        text = drawn;
+        captured = true;
     }
-    float width = 0.0f;
+    std::u16string text;
+    bool captured = false;
 
 private:
     CFerroxFont* m_pFont;
@@ -47,6 +50,7 @@ void CFerroxInterface::SetTooltip(uint16_t text, int16_t list)
     m_tooltipText = text;
     if (list >= 0)
         m_tooltipList = list;
+    m_hasRequestArea = GetPointerArea(m_requestArea);
 }
 
 void CFerroxInterface::Update(float)
@@ -96,19 +100,21 @@ void CFerroxInterface::Render()
     m_stack.Render();
 }
 
-void CFerroxInterface::PlaceTooltipBox(float textWidth, float textHeight)
+void CFerroxInterface::PlaceTooltipBox(float x, float y, float textWidth, float textHeight)
 {
     const float width = textWidth + 2.0f * kFerroxTooltipMarginX;
     const float height = textHeight + 2.0f * kFerroxTooltipMarginY;
     const float screenHeight = ScreenHeight();
-    const float x = std::max(0.0f, std::min(m_tooltipX + kFerroxTooltipPointer, ScreenWidth() - width));
-    // Above what it describes (or above the pointer), below it when the top of the screen is too near.
-    const float top = m_hasTooltipArea ? m_tooltipArea[1] + m_tooltipArea[3] : m_tooltipY;
-    const float bottom = m_hasTooltipArea ? m_tooltipArea[1] : m_tooltipY - kFerroxTooltipPointer;
-    float y = top + kFerroxTooltipGap;
-    if (y + height > screenHeight)
-        y = bottom - kFerroxTooltipGap - height;
-    m_tooltipBox.Place(x, std::max(0.0f, std::min(y, screenHeight - height)), width, height);
+    const float left = std::max(0.0f, std::min(x + kFerroxTooltipPointer, ScreenWidth() - width));
+    // Above what asked (or above the pointer), below it when the top of the screen is too near.
+    const CFerroxInterface* routed = FerroxGetGameInterface();
+    const float* area = routed && routed->m_hasRequestArea ? routed->m_requestArea : nullptr;
+    const float top = area ? area[1] + area[3] : y;
+    const float bottom = area ? area[1] : y - kFerroxTooltipPointer;
+    float bottomY = top + kFerroxTooltipGap;
+    if (bottomY + height > screenHeight)
+        bottomY = bottom - kFerroxTooltipGap - height;
+    m_tooltipBox.Place(left, std::max(0.0f, std::min(bottomY, screenHeight - height)), width, height);
 }
 
 bool CFerroxInterface::TooltipPutAway()
@@ -126,47 +132,58 @@ bool CFerroxInterface::TooltipPutAway()
     return false;
 }
 
-void CFerroxInterface::DrawTooltip(CFerroxFont* font, float* delay, float frameTime)
+void CFerroxInterface::FollowPointer()
+{
+    CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr;
+    if (!mouse)
+        return;
+    m_tooltipX = mouse->GetPosition()->x;
+    m_tooltipY = ScreenHeight() - mouse->GetPosition()->y;
+}
+
+bool CFerroxInterface::StepTooltip(bool requested, CFerroxFont* font, float* delay, float frameTime, float wait)
 {
     m_tooltipBox.m_visible = 0;
-    if (TooltipPutAway())
-        return;
+    if (!requested) {
+        *delay = wait;
+        FollowPointer();
+        m_tooltipPressed = m_hasPressedRequest = false;
+        return false;
+    }
     if (*delay > 0.0f)
         *delay -= frameTime;
-    CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr;
-    if (*delay > 0.0f || !mouse)
-        return;
-    // A new text anchors where the pointer rests now, with what it rests on.
+    // The request stands until the tooltip is drawn, also when the pointer leaves during the wait.
+    if (*delay > 0.0f)
+        return false;
     if (m_tooltipText != m_lastText || static_cast<uint16_t>(m_tooltipList) != m_lastList) {
         m_lastText = m_tooltipText;
         m_lastList = static_cast<uint16_t>(m_tooltipList);
-        m_tooltipX = mouse->GetPosition()->x;
-        m_tooltipY = ScreenHeight() - mouse->GetPosition()->y;
-        const CFerroxInterface* routed = FerroxGetGameInterface();
-        m_hasTooltipArea = routed && routed->GetPointerArea(m_tooltipArea);
+        FollowPointer();
     }
-    CFerroxLocale* locale = g_pFerroxGame->m_pLocale.get();
+    if (!TooltipPutAway())
+        DrawTooltipText(font);
+    m_tooltipText = kNone;
+    m_tooltipList = m_defaultTooltipList;
+    return true;
+}
+
+void CFerroxInterface::DrawTooltipText(CFerroxFont* font)
+{
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
     if (!locale || !font)
         return;
-    CTextMeasure measure(font);
-    locale->DrawText(&measure, m_tooltipList, m_tooltipText, 0.0f, 0, 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0,
-                     nullptr);
-    PlaceTooltipBox(measure.width, font->GetHeight());
+    CTextCapture capture(font);
+    locale->DrawText(&capture, m_tooltipList, m_tooltipText, m_tooltipX, static_cast<int>(m_tooltipY), 0,
+                     FERROX_ALIGN_LEFT, kTooltipMiddleX, 0, nullptr);
+    if (!capture.captured)
+        return;
+    PlaceTooltipBox(m_tooltipX, m_tooltipY, font->GetStringWidth(capture.text), font->GetHeight());
     m_tooltipBox.m_visible = 1;
     m_tooltipBox.Draw(0.0f, 0.0f);
     // The text stands on its baseline, its descenders below it.
     const float textY = m_tooltipBox.m_y + kFerroxTooltipMarginY + font->GetDescent();
-    locale->DrawText(font, m_tooltipList, m_tooltipText, m_tooltipBox.m_x + kFerroxTooltipMarginX,
-                     static_cast<int>(textY), 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0, nullptr);
-}
-
-void CFerroxInterface::WithdrawTooltip(float* delay, float wait)
-{
-    m_tooltipBox.m_visible = 0;
-    m_tooltipPressed = m_hasPressedRequest = false;
-    *delay = wait;
-    m_lastText = kNone;
-    m_lastList = kNone;
+    font->DrawWideText(capture.text.c_str(), m_tooltipBox.m_x + kFerroxTooltipMarginX, static_cast<int>(textY), 0,
+                       FERROX_ALIGN_LEFT, kTooltipMiddleX, 0, nullptr);
 }
 
 int CFerroxInterface::Create(int32_t) { return 1; }
@@ -183,7 +200,7 @@ void CFerroxInterface::Reset()
     m_tooltipX = 0.0f;
     m_tooltipY = 0.0f;
     m_tooltipBox.m_visible = 0;
-    m_hasTooltipArea = false;
+    m_hasRequestArea = false;
     m_tooltipPressed = m_hasPressedRequest = false;
 }
 

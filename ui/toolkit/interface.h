@@ -1,5 +1,6 @@
-// The interface base: the canvas stack of an interface, the tooltip a canvas asked for and its plate beside the
-// pointer, and the 2D set-up before its canvases draw. The in-game interface and the front end derive from it.
+// The interface base: the canvas stack of an interface, the tooltip a canvas asked for, its delay and its plate
+// beside the pointer, and the 2D set-up before its canvases draw. The in-game interface and the front end derive
+// from it.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,8 @@ public:
     virtual void ClearData() = 0;
     // One of the subclass's fonts, null outside its list.
     virtual CFerroxFont* GetFont(int32_t index) = 0;
-    // Stores the text index; the list only when it is not negative.
+    // Stores the text index; the list only when it is not negative. What lies under the pointer then is what
+    // asked, which the tooltip's plate keeps off.
     virtual void SetTooltip(uint16_t text, int16_t list);
     virtual void Update(float argument);
     virtual void Render();
@@ -57,27 +59,30 @@ public:
     float m_tooltipY;
 
 protected:
-    // Draws the requested tooltip (m_tooltipText of m_tooltipList) in the font on its plate once `*delay`, counted
-    // down by the frame time, has run out: beside the pointer where the text first showed, off the buttons under
-    // the pointer then (those the canvases noted with the game's interface, which they route the pointer for). A
-    // press puts it away until the pointer leaves what asked for it or rests on something else.
-    void DrawTooltip(CFerroxFont* font, float* delay, float frameTime);
-    // No tooltip this frame: the next one waits `wait` seconds and anchors anew.
-    void WithdrawTooltip(float* delay, float wait);
+    // One frame of the tooltip, after the canvases drew. With a request (`requested`) the delay counts down by the
+    // frame time; once it has run out, a (text, list) pair other than the one shown last takes the pointer's
+    // position, the text is drawn in the font on its plate beside that position, and the request is cleared
+    // (true). Without a request the delay starts again at `wait` and the position follows the pointer (false).
+    // A press puts the tooltip away until the pointer leaves what asked for it or rests on something else.
+    bool StepTooltip(bool requested, CFerroxFont* font, float* delay, float frameTime, float wait);
 
     CFerroxStack<CFerroxCanvas*> m_stack;
 
 private:
-    // Puts the plate of a text of that size beside the anchored pointer, off the area it describes.
-    void PlaceTooltipBox(float textWidth, float textHeight);
+    // The tooltip position: the pointer's, bottom-up.
+    void FollowPointer();
+    // Draws the requested text on its plate, placed from the tooltip position.
+    void DrawTooltipText(CFerroxFont* font);
+    // Puts the plate of a text of that size beside (x, y), off the area that asked for the tooltip.
+    void PlaceTooltipBox(float x, float y, float textWidth, float textHeight);
     // Whether a press put the requested tooltip away.
     bool TooltipPutAway();
 
     float m_pointerArea[4] = {};  // left, bottom, right, top
     bool m_hasPointerArea = false;
     CFerroxPlainBox m_tooltipBox;
-    float m_tooltipArea[4] = {};  // what the shown tooltip describes (x, y, width, height), when it has an area
-    bool m_hasTooltipArea = false;
+    float m_requestArea[4] = {};  // what asked for the tooltip last (x, y, width, height), when it has an area
+    bool m_hasRequestArea = false;
     // A press puts the tooltip of what the pointer rests on away (the panel it opens may stand where the plate
     // would) until the pointer leaves or rests on something else: the request it came with, once known.
     bool m_tooltipPressed = false;

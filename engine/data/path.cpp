@@ -1,0 +1,70 @@
+// Working directory, path copies and the texture search path of a model being loaded.
+#include "engine/data/path.h"
+
+#include <cstring>
+
+#include "gfx/core/engine.h"
+#include "gfx/core/image.h"
+#include "platform/win32/winbase.h"
+
+namespace {
+
+// The longest working directory read, terminator included.
+constexpr int kMaxDirectory = 512;
+// Memory hint of a path copy.
+constexpr GxUInt32 kHintPath = 0x10000;
+
+}  // namespace
+
+std::string GetWorkingDirectory()
+{
+    char buffer[kMaxDirectory];
+    if (!_getcwd(buffer, kMaxDirectory))
+        return std::string();
+    return std::string(buffer);
+}
+
+std::string GetWorkingDirectoryName()
+{
+    const std::string directory = GetWorkingDirectory();
+    const size_t last = directory.rfind('\\');
+    return last == std::string::npos ? directory : directory.substr(last + 1);
+}
+
+char* DuplicatePath(const char* path)
+{
+    if (!path)
+        return nullptr;
+    const size_t length = std::strlen(path);
+    char* copy = static_cast<char*>(GxMalloc(length + 1, kHintPath));
+    if (!copy)
+        return nullptr;
+    for (size_t i = 0; i <= length; i++)
+        copy[i] = path[i] == '/' ? '\\' : path[i];
+    return copy;
+}
+
+void FreePath(char* copy)
+{
+    if (copy)
+        GxFree(copy);
+}
+
+std::string MakeTexturePath(const char* modelPath)
+{
+    if (!modelPath)
+        return std::string();
+    const std::string path(modelPath);
+    const size_t last = path.find_last_of("\\/");
+    if (last == std::string::npos)
+        return std::string();
+    return path.substr(0, last + 1) + FERROX_TEXTURE_FOLDER;
+}
+
+int SetTexturePath(const char* modelPath)
+{
+    const std::string texturePath = MakeTexturePath(modelPath);
+    if (texturePath.empty())
+        return 0;
+    return GxImageSetPath(texturePath.c_str()) ? 1 : 0;
+}

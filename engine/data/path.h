@@ -1,0 +1,25 @@
+// Working directory, its last component, path copies with Windows separators and the texture search path of a
+// model being loaded. One thread; a path copy belongs to the caller, who frees it with FreePath.
+#pragma once
+
+#include <string>
+
+// The folder beside a model file that its textures are read from.
+constexpr const char* FERROX_TEXTURE_FOLDER = "textures/";
+
+// The process's current directory (at most 512 characters), empty when it cannot be read.
+std::string GetWorkingDirectory();
+// The text after the last "\\" of the working directory (the whole text when there is none).
+std::string GetWorkingDirectoryName();
+
+// A copy of the path with every "/" turned into "\\", made with the graphics core's memory functions; free it
+// with FreePath. Null for a null path or no memory.
+char* DuplicatePath(const char* path);
+void FreePath(char* copy);
+
+// The model file's folder (up to its last "\\" or "/") followed by FERROX_TEXTURE_FOLDER; empty when the path
+// has no separator.
+std::string MakeTexturePath(const char* modelPath);
+// Sets the image search path to MakeTexturePath (modelPath): 1, or 0 when the path has no separator or the
+// search path cannot be set.
+int SetTexturePath(const char* modelPath);

@@ -1,0 +1,82 @@
+// Working directory and its last component, path copies, and the texture folder beside a model.
+#include "engine/data/path.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "engine/testsupport/graphics.h"
+#include "gfx/core/image.h"
+
+namespace {
+
+class PathTest : public FerroxGraphicsTest {
+protected:
+    void TearDown() override
+    {
+        if (!m_previous.empty())
+            std::filesystem::current_path(m_previous);
+        FerroxGraphicsTest::TearDown();
+    }
+    // Makes the folder and works in it until the test ends.
+    void WorkIn(const std::filesystem::path& folder)
+    {
+        std::filesystem::create_directories(folder);
+        if (m_previous.empty())
+            m_previous = std::filesystem::current_path();
+        std::filesystem::current_path(folder);
+    }
+
+private:
+    std::filesystem::path m_previous;
+};
+
+// The directory in its drive form, and its last component: C:\...\Mall gives Mall. A directory longer than the
+// 512 characters read gives nothing rather than a cut one.
+TEST_F(PathTest, WorkingDirectoryAndItsLastComponent)
+{
+    const std::filesystem::path mall = std::filesystem::path(Path("Games")) / "Mall";
+    WorkIn(mall);
+    std::string expected = "C:" + std::filesystem::current_path().string();
+    for (char& c : expected)
+        c = c == '/' ? '\\' : c;
+    EXPECT_EQ(expected, GetWorkingDirectory());
+    EXPECT_EQ("Mall", GetWorkingDirectoryName());
+
+    std::filesystem::path deep = mall;
+    while (deep.string().size() < 600)
+        deep /= std::string(100, 'd');
+    WorkIn(deep);
+    EXPECT_EQ("", GetWorkingDirectory());
+    EXPECT_EQ("", GetWorkingDirectoryName());
+}
+
+TEST_F(PathTest, DuplicatePathTurnsSeparators)
+{
+    char* copy = DuplicatePath("a/b/c.gxs");
+    ASSERT_NE(nullptr, copy);
+    EXPECT_STREQ("a\\b\\c.gxs", copy);
+    FreePath(copy);
+    FreePath(nullptr);
+    EXPECT_EQ(nullptr, DuplicatePath(nullptr));
+    copy = DuplicatePath("");
+    ASSERT_NE(nullptr, copy);
+    EXPECT_STREQ("", copy);
+    FreePath(copy);
+}
+
+// The folder up to the later of the two separators, then "textures/"; a bare name leaves the search path alone.
+TEST_F(PathTest, TexturePathIsTheTexturesFolderBesideTheModel)
+{
+    EXPECT_EQ("models\\shop/textures/", MakeTexturePath("models\\shop/unit.gxs"));
+    EXPECT_EQ("models/shop\\textures/", MakeTexturePath("models/shop\\unit.gxs"));
+    EXPECT_EQ("", MakeTexturePath("unit.gxs"));
+    EXPECT_EQ("", MakeTexturePath(nullptr));
+    ASSERT_EQ(1, SetTexturePath("./models/levels/London/london.gxs"));
+    EXPECT_STREQ("./models/levels/London/textures/", GxImageGetPath());
+    EXPECT_EQ(0, SetTexturePath("unit.gxs"));
+    EXPECT_STREQ("./models/levels/London/textures/", GxImageGetPath());
+}
+
+}  // namespace
