@@ -129,8 +129,8 @@ TEST_F(Placement, HeldObjectsAreFiledByTheirStorey)
 }
 
 // Demolishing: the box shows the building under the pointer and one click removes it, paying nothing back
-// (the player is told once); a click on bare floor clears that tile on every storey and leaves an opening, not
-// walls; a drag clears the tiles it covers; a click on bare ground changes nothing.
+// (the player is told once); a click on bare floor clears that tile on every storey and leaves a hole walled
+// round; a drag clears the tiles it covers; a click on bare ground changes nothing.
 TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
 {
     ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
@@ -182,15 +182,16 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     EXPECT_EQ(costs, statistics->m_buildingCosts);
     EXPECT_EQ(std::vector<int16_t>{kRemovedNotRefundedMessage}, notices.messages);
 
-    // A click on bare floor: that tile goes on both storeys, an opening without walls round it.
+    // A click on bare floor: that tile goes on both storeys, a hole walled round on each, no one walking into it.
     const size_t pieces = controller->GetPieces().size();
     EXPECT_EQ(1, click(Cell(9, 9), nullptr));
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(9, 9)));
     EXPECT_EQ(nullptr, upper->GetTile(Cell(9, 9)));
-    EXPECT_EQ(nullptr, Ground()->GetBlock(Cell(9, 9))->m_pOccupant);
+    EXPECT_NE(nullptr, Ground()->GetBlock(Cell(9, 9))->m_pOccupant);
+    EXPECT_FALSE(Ground()->GetBlock(Cell(9, 9))->IsWalkable());
     for (int next : {Cell(8, 9), Cell(10, 9), Cell(9, 8), Cell(9, 10)})
-        EXPECT_EQ(nullptr, Ground()->GetBlock(next)->m_pOccupant) << "no wall round the opening";
-    EXPECT_EQ(pieces + 4, controller->GetPieces().size()) << "rails round it upstairs";
+        EXPECT_EQ(nullptr, Ground()->GetBlock(next)->m_pOccupant) << "the floor round the hole stays free";
+    EXPECT_EQ(pieces + 8, controller->GetPieces().size()) << "four sides of wall on each storey";
     EXPECT_EQ(costs, statistics->m_buildingCosts);
     // A drag clears the tiles it covers.
     controller->Update(PointOf(Ground(), Cell(3, 3)));
