@@ -28,8 +28,8 @@ struct Options {
     bool playToWin = false;    // the play-through plays a scenario (London's first unless chosen) to its end
     int city = 0;              // the play-through's scenario: city (1 London, 2 Paris, 3 Berlin) and number
     int scenario = 0;
-    int seed = 0;              // the random generator's seed; 0: the clock's, or the play-through's own
-    std::string playTest;      // folder of the input-level play test's screenshots
+    int seed = 0;          // the random generator's seed; 0: the clock's, or the play-through's own
+    std::string playTest;  // folder of the input-level play test's screenshots
     bool playTestModeOnly = false;
     bool playTestBrokenLevel = false;  // the run that meets a level that does not load
     int playTestWidth = 1024;          // the mode the play test picks in the launcher

@@ -13,10 +13,11 @@ run=${4:-full}
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playtest.XXXXXX")
 # The pictures of the steps a player looks at are kept in the folder the test runs in, under playtest_shots/: in
 # French the menu, a city's page, the level, a locked item's tooltip, a card and the save panel; the walls of a room
-# laid and extended, a shop's front, a demolition, three storeys over stairs, the finance page, a contract's end
+# laid and extended, a shop's front, a demolition (a hole walled round), three storeys over stairs, the storey
+# above stairs removed, the finance page, a contract's end
 # and its level, the message history, a save's picture, Escape over panels, a game won and one lost.
 # MALL_PLAY_TEST_KEEP=FOLDER keeps all the screenshots there, also of a failed run.
-kept="*language_* *walls* *demolish* *third_storey* *shop_front* *finance_floors* *escape* *contract_done*
+kept="*language_* *walls* *demolish* *third_storey* *stairs_removed* *shop_front* *finance_floors* *escape* *contract_done*
   *staff_level* *message_history* *save_cased* save_panel* *ending_won.bmp *ending_bankrupt*"
 build=$(pwd)
 keep() {

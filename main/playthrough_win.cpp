@@ -457,9 +457,9 @@ void CPlayThrough::CheckEnded()
     if (m_endWinStarts != 1 || m_endLoseStarts != 0)
         return Fail("the end of the game did not play win.wav alone");
     const float scale = ScreenX(1.0f) * ScreenY(1.0f);
-    const int lit = BrightPixels(static_cast<int>(ScreenX(kMessageLeft)), static_cast<int>(ScreenY(kMessageTop)),
-                                 static_cast<int>(ScreenX(kMessageRight)), static_cast<int>(ScreenY(kMessageBottom)),
-                                 kWhite);
+    const int lit =
+        BrightPixels(static_cast<int>(ScreenX(kMessageLeft)), static_cast<int>(ScreenY(kMessageTop)),
+                     static_cast<int>(ScreenX(kMessageRight)), static_cast<int>(ScreenY(kMessageBottom)), kWhite);
     if (static_cast<float>(lit) < kLeastLettering * scale)
         return Fail("the end-game message is not drawn");
     if (!Screenshot("won.bmp"))
