@@ -50,7 +50,7 @@ constexpr int kMostRoomSide = 18;
 constexpr int kLeastRoomSide = 14;
 // Where the room's middle is looked for, in the 800 x 600 screen: the middle of the view above the main bar.
 constexpr float kRoomMiddleX = 400.0f;
-constexpr float kRoomMiddleY = 330.0f;
+constexpr float kRoomMiddleY = 400.0f;
 constexpr float kBaseWidth = 800.0f;
 constexpr float kBaseHeight = 600.0f;
 // A pick this far from the pointer (pixels) does not tell which way the camera's right vector points.
