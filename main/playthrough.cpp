@@ -594,7 +594,7 @@ void CPlayThrough::AfterFrame()
                 g_pFerroxApp->Quit();
             break;
         }
-        Next(m_playToWin ? kLearnView : kPlaceShop);
+        Next(kLearnView);
         break;
     case kRun:
         if (m_frame < kRunFrames)

@@ -282,7 +282,8 @@ void CPlayThrough::LayFloor()
             return Fail("the drag laid no floor over the room");
         m_order = 0;
         m_holding = false;
-        Next(kBuild);
+        // The short form's one shop goes on that floor.
+        Next(m_playToWin ? kBuild : kPlaceShop);
     }
 }
 
