@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "engine/application/mouse.h"
+#include "engine/data/utf.h"
 #include "engine/navigation/blockmesh.h"
 #include "game/buildings/placement.h"
 #include "game/shell/game.h"
@@ -453,6 +454,10 @@ void CPlayThrough::CheckEnded()
     const EndingShown ending = EndingRead();
     if (!ending.shown)
         return Fail("the end-game sequence is not shown");
+    // Won or lost, and why, in the player's language: a script measuring the scenarios reads it.
+    std::fprintf(stderr, "play-through: %s's scenario %d %s after %u game days: %s\n", kCityNames[m_city - 1],
+                 m_scenario, ending.message == kWinMessage ? "won" : "lost",
+                 static_cast<unsigned>(Game()->m_dayCounter), FerroxUtf16ToUtf8(ending.text).c_str());
     if (ending.message != kWinMessage || ending.text.empty())
         return Fail("the end-game sequence does not congratulate the player");
     if (m_endWinStarts != 1 || m_endLoseStarts != 0)
@@ -465,5 +470,4 @@ void CPlayThrough::CheckEnded()
         return Fail("the end-game message is not drawn");
     if (!Screenshot("won.bmp"))
         return Fail("won.bmp was not written");
-    std::fprintf(stderr, "play-through: %s's scenario %d won\n", kCityNames[m_city - 1], m_scenario);
 }
