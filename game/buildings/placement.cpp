@@ -199,6 +199,7 @@ void CPlacementController::Init()
     m_shownValue = kNoShownValue;
     m_toldRemoved = 0;
     m_toldCleared = 0;
+    m_hiddenCell = kNoCell;
 }
 
 void CPlacementController::Create(CFloorManager* floors, CFerroxWorld* world)
@@ -518,6 +519,11 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
     }
     if (!m_pAreaBox)
         return;
+    if (m_mode == PLACEMENT_CLEAR && m_dragStart == kNoCell && m_dragEnd == m_hiddenCell) {
+        Translate(m_pAreaBox, {0.0f, kParkedHeight, 0.0f}, 0);
+        return;
+    }
+    m_hiddenCell = kNoCell;
     // Demolishing, the pointer on a building shows that building: a click there removes it.
     if (m_mode == PLACEMENT_CLEAR && (m_dragStart == kNoCell || m_dragStart == m_dragEnd)) {
         if (CBaseObject* building = RemovableAt(picked, storey, m_dragEnd)) {
@@ -673,8 +679,10 @@ void CPlacementController::EndDrag()
 
 void CPlacementController::ResetPointer()
 {
+    // The box showed the building just removed: left at the pointer it would look like a remnant of it, so it
+    // stays out of sight until the pointer moves to another cell.
+    m_hiddenCell = m_dragEnd;
     EndDrag();
-    // The box showed the building just removed: out of sight until the next frame places it at the pointer.
     Translate(m_pAreaBox, {0.0f, kParkedHeight, 0.0f}, 0);
 }
 

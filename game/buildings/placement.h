@@ -143,7 +143,7 @@ private:
     // Tells the player once per demolishing what a removal pays back.
     void TellOnce(int16_t message);
     void EndDrag();
-    // Ends the drag and hides the box until the next frame shows it at the pointer again.
+    // Ends the drag and hides the box until the pointer leaves the cell it is on.
     void ResetPointer();
     bool HasStairsDown(CFerroxBlockMesh* storey) const;
     // Shoppers and criminals on storeys that no stairs join to the ground any more leave the mall.
@@ -180,5 +180,6 @@ private:
     int16_t m_shownValue;
     int16_t m_toldRemoved;
     int16_t m_toldCleared;
+    int32_t m_hiddenCell;  // the cell where a building was just removed: no box there until the pointer leaves it
     FloorHooksImpl m_floorHooks;
 };

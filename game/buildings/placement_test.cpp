@@ -178,6 +178,11 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
         << "round the shop's base";
     EXPECT_EQ(0, click(behind, shop));
     EXPECT_TRUE(manager->GetFloorRecord(0)->shops.empty()) << "one click";
+    // No box is left where the shop stood to look like a remnant of it, until the pointer moves on.
+    controller->Update(PointOf(Ground(), behind));
+    EXPECT_LT(controller->GetAreaBox()->GetPosition()->y, -1.0f);
+    controller->Update(PointOf(Ground(), Cell(3, 2)));
+    EXPECT_GT(controller->GetAreaBox()->GetPosition()->y, -1.0f);
     EXPECT_NE(nullptr, Ground()->GetTile(Cell(7, 7))) << "its tiles stay";
     EXPECT_NE(nullptr, Ground()->GetTile(behind));
     // Found on its cell as well; nothing is paid back, and the player hears it once.
