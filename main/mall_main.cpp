@@ -25,9 +25,11 @@ struct Options {
     int stepMilliseconds = 0;  // a fixed frame time in place of the clock
     std::string playThrough;   // folder of the scripted play-through's screenshots
     bool quitInLevel = false;  // the play-through quits with the level running
-    bool playToWin = false;    // the play-through plays London's first scenario to its win
-    int seed = 0;              // the random generator's seed; 0: the clock's, or the play-through's own
-    std::string playTest;      // folder of the input-level play test's screenshots
+    bool playToWin = false;    // the play-through plays a scenario (London's first unless chosen) to its end
+    int city = 0;              // the play-through's scenario: city (1 London, 2 Paris, 3 Berlin) and number
+    int scenario = 0;
+    int seed = 0;          // the random generator's seed; 0: the clock's, or the play-through's own
+    std::string playTest;  // folder of the input-level play test's screenshots
     bool playTestModeOnly = false;
     bool playTestBrokenLevel = false;  // the run that meets a level that does not load
     int playTestWidth = 1024;          // the mode the play test picks in the launcher
@@ -38,6 +40,7 @@ Options g_options;
 constexpr long kMaxFrames = 1000000;
 constexpr long kMaxStepMilliseconds = 1000;
 constexpr long kMaxSeed = 0x7FFFFFFF;
+constexpr long kMaxScenario = 99;
 constexpr int kPlayThroughStepMilliseconds = 50;
 constexpr unsigned kPlayThroughSeed = 20040101;
 CPlayThrough* g_pPlayThrough = nullptr;
@@ -133,6 +136,16 @@ bool ParseOptions(int argc, char** argv)
         } else if (arg == "--play-through-win" && i + 1 < argc) {
             g_options.playThrough = argv[++i];
             g_options.playToWin = true;
+        } else if (arg == "--scenario" && i + 2 < argc) {
+            // CITY N: the winning play-through's scenario, e.g. "--scenario paris 2".
+            const std::string city = argv[++i];
+            const char* const cities[] = {"london", "paris", "berlin"};
+            for (int k = 0; k < 3; k++)
+                if (city == cities[k])
+                    g_options.city = k + 1;
+            if (g_options.city == 0 || !ParseNumber(argv[++i], kMaxScenario, &g_options.scenario) ||
+                g_options.scenario < 1)
+                return false;
         } else if (arg == "--play-test" && i + 1 < argc) {
             g_options.playTest = argv[++i];
         } else if (arg == "--play-test-mode" && i + 2 < argc) {
@@ -192,7 +205,7 @@ int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
         std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]\n"
-                             "            [--play-through[-quit|-win] FOLDER]\n"
+                             "            [--play-through[-quit|-win] FOLDER] [--scenario london|paris|berlin N]\n"
                              "            [--play-test FOLDER | --play-test-mode WxH FOLDER |\n"
                              "             --play-test-broken-level FOLDER]\n");
         return 2;
@@ -214,7 +227,7 @@ int main(int argc, char** argv)
         if (g_options.quitInLevel)
             playThrough.QuitInLevel();
         if (g_options.playToWin)
-            playThrough.PlayToWin();
+            playThrough.PlayToWin(g_options.city, g_options.scenario);
         if (!g_options.stepMilliseconds)
             g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
     }

@@ -27,6 +27,7 @@
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "main/shell.h"
+#include "main/viewpoint.h"
 #include "platform/win32/dialog_auto.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
@@ -148,23 +149,7 @@ CBuildCanvasManager* BuildMenus()
 // False behind the camera or off the view.
 bool CPlayTest::ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
 {
-    CFerroxCamera* camera = Game()->m_pCamera.get();
-    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
-    GxFrame* frame = graphics ? GxCameraGetFrame(graphics) : nullptr;
-    if (!frame)
-        return false;
-    const GxMatrix* m = GxFrameGetWorldMatrix(frame);
-    const GxV3d d = {point.x - m->pos.x, point.y - m->pos.y, point.z - m->pos.z};
-    const float depth = d.x * m->at.x + d.y * m->at.y + d.z * m->at.z;
-    if (depth <= 0.0f)
-        return false;
-    const float side = (d.x * m->right.x + d.y * m->right.y + d.z * m->right.z) / depth;
-    const float up = (d.x * m->up.x + d.y * m->up.y + d.z * m->up.z) / depth;
-    const float u = 0.5f + 0.5f * side / graphics->viewWindow.x * (mirror ? -1.0f : 1.0f);
-    const float v = 0.5f - 0.5f * up / graphics->viewWindow.y;
-    *x = u * static_cast<float>(Game()->GetScreenWidth());
-    *y = v * static_cast<float>(Game()->GetScreenHeight());
-    return u > 0.05f && u < 0.95f && v > 0.1f && v < 0.8f;
+    return ViewPoint(point, mirror, x, y);
 }
 
 // ---- the step tables ----
@@ -240,6 +225,7 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"save", &CPlayTest::Save, kStateBudget},
         {"load_panel", &CPlayTest::LoadPanelShows, kStateBudget},
         {"load", &CPlayTest::Load, kStateBudget},
+        {"stairs_removed", &CPlayTest::StairsRemoved, 300},
         {"escape_file_panel", &CPlayTest::EscapeFilePanel, 100},
         {"escape", &CPlayTest::Escape, kStateBudget},
         {"escape_question", &CPlayTest::EscapeQuestion, 30},

@@ -13,8 +13,9 @@
 // over it, three staff hired, the contracts panel, the cleaning contract run to its end at top speed
 // (playtest_test.sh shortens it) and its level read alike there and on the staff page, the message history opened
 // on its newest message, a refused save name, a save named with a capital and its picture, save, the load panel,
-// load, Escape over the save panel and over the leave question, a scenario won as it opens (London's fourth, which
-// playtest_test.sh adds), London's first lost to the bank by building into debt, and quit. The mode run: the
+// load, the stairs demolished and their well floored over, Escape over the save panel and over the leave
+// question, a scenario won as it opens (London's fourth, which playtest_test.sh adds), London's first lost to the
+// bank by building into debt, and quit. The mode run: the
 // launcher picks one mode, the client area must have its size and a click on a main-menu button must press it; at
 // 800 x 600 the level's edges along and beside the main bar must scroll the view.
 #pragma once
@@ -183,12 +184,14 @@ private:
     int m_lockedItem = 0;
 
     // Building steps (main/playtest_buildings.cpp): a second room laid and extended, its walls seen closed
-    // round it; a bench and a tile demolished in it; a third storey over the stairs, without rails there.
+    // round it; a bench and a tile demolished in it, the hole walled round; a third storey over the stairs,
+    // without rails there; the stairs demolished, their well floored over.
     bool Walls(int frame);
     bool WallsExtended(int frame);
     bool Demolish(int frame);
     bool ThirdStorey(int frame);
     bool GroundStorey(int frame);
+    bool StairsRemoved(int frame);
     // Where the player sees a world point, the camera's right vector taken as the game's pick agrees; false
     // off the view.
     bool SeenAt(const GxV3d& point, float* x, float* y);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/navigation/blockmesh.h"
+#include "engine/navigation/character.h"
 #include "engine/world/camera.h"
 #include "engine/world/object.h"
 #include "game/buildings/placement.h"
@@ -40,6 +41,11 @@ constexpr int kFloorPage = 0;
 constexpr int kFirstStorey = 1;
 constexpr int kSecondStorey = 2;
 constexpr int kRailedSides = 3;
+// Of the eight points round a one-cell hole (corners and sides), those a wall must show at: the near corner and
+// side may show the wall behind them, or the floor, whichever way the view meets them.
+constexpr int kWalledPoints = 4;
+// Frames the characters are given to leave a storey cut off from the ground.
+constexpr int kLeaveFrames = 10;
 // A pick this far from the pointer (pixels) does not tell which way the camera's right vector points.
 constexpr float kPickSlack = 4.0f;
 
@@ -431,7 +437,7 @@ bool CPlayTest::WallsExtended(int)
 
 // In the second room: a bench placed, then demolished with one click on it, and a floor tile cleared with a
 // click. Neither pays anything back; the bench is gone from the picture and the cleared cell shows the ground,
-// with no wall round it. Both stand in the room's far half, which its near wall does not hide.
+// walled round like the room. Both stand in the room's far half, which its near wall does not hide.
 bool CPlayTest::Demolish(int)
 {
     CFerroxBlockMesh* ground = Storey(0);
@@ -554,11 +560,17 @@ bool CPlayTest::Demolish(int)
         Fail("the cleared tile still shows");
         return false;
     }
-    for (size_t i = 1; i + 1 < now.size(); i++) {
-        if (!Near(now[i], m_seen[i])) {
-            Fail("a wall stands round the cleared tile");
-            return false;
-        }
+    // The hole is walled round as the room is: its sides show walls, no one walks into it.
+    int walled = 0;
+    for (size_t i = 1; i + 1 < now.size(); i++)
+        walled += Near(now[i], m_seen[i]) ? 0 : 1;
+    if (walled < kWalledPoints) {
+        Fail("only " + std::to_string(walled) + " points round the cleared tile show a wall");
+        return false;
+    }
+    if (ground->GetBlock(tile)->IsWalkable()) {
+        Fail("the cleared tile is open to walk across");
+        return false;
     }
     return true;
 }
@@ -634,6 +646,101 @@ bool CPlayTest::ThirdStorey(int)
     default:
         return false;
     }
+}
+
+// The stairs demolished on the ground storey with one click: on the second storey, seen again, the stairwell is
+// floored and its rails are gone; no shopper or criminal is left on a storey the stairs no longer reach.
+bool CPlayTest::StairsRemoved(int)
+{
+    CInterface* ui = InterfaceGet();
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CFerroxBlockMesh* second = Storey(kFirstStorey);
+    const int t = m_count++;
+    float x = 0.0f, y = 0.0f;
+    auto storeyButton = [&](int button, int wanted, int next) {
+        if (Game()->GetCurrentFloor() == wanted && t >= kSettle)
+            m_phase = next, m_count = 0;
+        else if (Game()->GetCurrentFloor() != wanted && WidgetCentre(ui->m_pMainPanel.get(), button, &x, &y))
+            Click(t % kClickFrames, x, y);
+        return false;
+    };
+    CStairs* stairs = objects && !objects->GetFloorRecord(0)->stairs.empty()
+                          ? dynamic_cast<CStairs*>(objects->GetFloorRecord(0)->stairs.front())
+                          : nullptr;
+    switch (m_phase) {
+    case 0:
+        if (!stairs || !second) {
+            Fail("there are no stairs to demolish");
+            return false;
+        }
+        m_roomFirst = stairs->GetFirstCell();
+        m_roomLast = m_roomFirst + second->GetColumns() * (stairs->GetRows() - 1) + stairs->GetColumns() - 1;
+        m_phase = 1, m_count = 0;
+        return false;
+    case 1:
+        return storeyButton(MAIN_FLOOR_UP, kFirstStorey, 2);
+    case 2:
+        // The rails round the stairwell as they show.
+        m_points = RailPoints(second, m_roomFirst, m_roomLast);
+        m_seen = PixelsAt(m_points);
+        m_phase = 3, m_count = 0;
+        return false;
+    case 3:
+        return storeyButton(MAIN_FLOOR_DOWN, 0, 4);
+    case 4:
+        if (WidgetCentre(ui->m_pMainPanel.get(), MAIN_DEMOLISH, &x, &y) && Click(t, x, y))
+            m_phase = 5, m_count = 0;
+        return false;
+    case 5: {
+        // One click on the stairs where the player sees them.
+        if (!stairs) {
+            m_phase = 6, m_count = 0;
+            return false;
+        }
+        if (t >= kClickFrames || !SeenAt(Above(Storey(0), stairs->GetFirstCell(), kWallMiddle), &x, &y)) {
+            Fail("one click on the stairs did not demolish them");
+            return false;
+        }
+        Click(t, x, y);
+        return false;
+    }
+    case 6:
+        if (EndPlacement(t))
+            m_phase = 7, m_count = 0;
+        return false;
+    case 7:
+        return storeyButton(MAIN_FLOOR_UP, kFirstStorey, 8);
+    default:
+        break;
+    }
+    if (t < kLeaveFrames)
+        return false;
+    for (int cell = m_roomFirst; cell <= m_roomLast; cell++) {
+        if (second->GetCellColumn(cell, 1) < second->GetCellColumn(m_roomFirst, 1) ||
+            second->GetCellColumn(cell, 1) > second->GetCellColumn(m_roomLast, 1))
+            continue;
+        if (!second->IsAreaTiled(cell, 1, 1) || second->GetBlock(cell)->m_pOccupant) {
+            Fail("the stairwell is not floored over on the second storey");
+            return false;
+        }
+    }
+    for (const ObjectList* list : {&objects->GetShoppers(), &objects->GetCriminals()})
+        for (CFerroxObject* object : *list) {
+            auto* character = dynamic_cast<CFerroxCharacter*>(object);
+            if (character && character->GetBlockGrid() != Storey(0)) {
+                Fail("a character is left upstairs with no stairs down");
+                return false;
+            }
+        }
+    const std::vector<long> now = PixelsAt(m_points);
+    int differing = 0;
+    for (size_t i = 0; i < now.size(); i++)
+        differing += now[i] >= 0 && now[i] != m_seen[i] ? 1 : 0;
+    if (differing < kRailedSides) {
+        Fail("the rails round the stairwell still show");
+        return false;
+    }
+    return true;
 }
 
 // Back down from the third storey to the ground, a storey at a time.

@@ -19,11 +19,20 @@ constexpr int kWonScenario = 4;
 const char* const kWonScenarioFile = "london4.fds";
 constexpr int16_t kWinMessage = 0;
 const std::u16string kWinText = u"Félicitations";
-// London's first scenario is lost when the balance falls below -20000: large electric shops, the dearest item,
-// are built until it does.
+// London's first scenario is lost when the balance falls below -20000: floor is laid and large electric shops,
+// the dearest item, are built on it until it does.
 constexpr int16_t kOutOfMoneyMessage = 1;
 const std::u16string kOutOfMoneyText = u"Le centre n'a plus d'argent";
 constexpr int kElectricPage = 2;
+constexpr int kFloorPage = 0;
+// The floor the shops stand on: drags across the view along lines from the nearest spots' row up, each laying the
+// square whose diagonal the line is.
+constexpr int kFloorLines = 3;
+constexpr float kFloorLineStep = 0.12f;
+constexpr float kFloorLeft = 0.06f;
+constexpr float kFloorRight = 0.94f;
+constexpr int kFloorDragSteps = 6;
+constexpr int kFloorDragFrames = 2 + kFloorDragSteps + 2 + 4;
 constexpr int kLargeItem = 2;
 const char* const kWinSound = "win.wav";
 const char* const kLoseSound = "lose.wav";
@@ -130,12 +139,43 @@ bool CPlayTest::EndingWon(int frame)
     return CheckEnding(kWinMessage, kWinText, kWinSound, kLoseSound);
 }
 
-// In London's first scenario: large electric shops built spot after spot until the balance passes the limit.
+// In London's first scenario: floor laid across the view, then large electric shops built spot after spot until
+// the balance passes the limit.
 bool CPlayTest::EndingBankrupt(int frame)
 {
     if (frame == 0)
         NoteEndingSounds();
+    const float w = static_cast<float>(Game()->GetScreenWidth()), h = static_cast<float>(Game()->GetScreenHeight());
     if (m_phase == 0) {
+        // Shops stand on the mall's floor: floor first, dragged along lines across the view.
+        if (HoldBuildItem(m_count++, kFloorPage, PLACEMENT_LAY, "floor-tile"))
+            m_phase = 3, m_count = 0;
+        return false;
+    }
+    if (m_phase == 3) {
+        const int t = m_count++;
+        const int line = t / kFloorDragFrames, step = t % kFloorDragFrames;
+        if (line >= kFloorLines) {
+            m_phase = 4, m_count = 0;
+            return false;
+        }
+        const float y = h * (kSpotBottom - kFloorLineStep * static_cast<float>(line));
+        if (step < 2)
+            Move(w * kFloorLeft, y);
+        else if (step == 2)
+            Button(MOUSEEVENTF_LEFTDOWN);
+        else if (step <= 2 + kFloorDragSteps)
+            Move(w * (kFloorLeft + (kFloorRight - kFloorLeft) * static_cast<float>(step - 2) / kFloorDragSteps), y);
+        else if (step == 4 + kFloorDragSteps)
+            Button(MOUSEEVENTF_LEFTUP);
+        return false;
+    }
+    if (m_phase == 4) {
+        if (EndPlacement(m_count++))
+            m_phase = 5, m_count = 0;
+        return false;
+    }
+    if (m_phase == 5) {
         if (HoldBuildItem(m_count++, kElectricPage, PLACEMENT_OBJECT, "electric shop", kLargeItem))
             m_phase = 1, m_count = 0;
         return false;
@@ -151,7 +191,6 @@ bool CPlayTest::EndingBankrupt(int frame)
             Fail("the plot took too few shops to spend the funds");
             return false;
         }
-        const float w = static_cast<float>(Game()->GetScreenWidth()), h = static_cast<float>(Game()->GetScreenHeight());
         const float x = w * (kSpotLeft + kSpotStepX * static_cast<float>(spot % kSpotColumns));
         const float y = h * (kSpotBottom - kSpotStepY * static_cast<float>(spot / kSpotColumns));
         Click(m_count++ % kSpotFrames, x, y);

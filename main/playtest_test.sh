@@ -14,12 +14,13 @@ root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playtest.XXXXXX")
 # The pictures of the steps a player looks at are kept in the folder the test runs in, under playtest_shots/: in
 # French the launcher's mode list, the menu, a city's page, the level, a locked item's tooltip, a held shop's
 # price, a card, the shoppers panel and the save panel with a name typed; the walls of a room laid and extended, a
-# shop's front, a demolition, three storeys over stairs, the finance page, a contract's end and its level, the
-# message history, a save's picture, Escape over panels, a game won and one lost.
+# shop's front, a demolition (a hole walled round), three storeys over stairs, the storey above stairs removed, the
+# finance page, a contract's end and its level, the message history, a save's picture, Escape over panels, a game
+# won and one lost.
 # MALL_PLAY_TEST_KEEP=FOLDER keeps all the screenshots there, also of a failed run.
-kept="*language_* *launcher_mode* *walls* *demolish* *third_storey* *shop_front* *finance_floors* *escape*
-  *contract_done* *staff_level* *message_history* *save_cased* save_panel* shoppers_panel* held_price* *ending_won.bmp
-  *ending_bankrupt*"
+kept="*language_* *launcher_mode* *walls* *demolish* *third_storey* *stairs_removed* *shop_front* *finance_floors*
+  *escape* *contract_done* *staff_level* *message_history* *save_cased* save_panel* shoppers_panel* held_price*
+  *ending_won.bmp *ending_bankrupt*"
 build=$(pwd)
 keep() {
   if [ "$run" = full ] && [ -d "$root/shots" ]; then

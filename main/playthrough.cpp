@@ -34,6 +34,9 @@
 namespace {
 
 constexpr int kSettleFrames = 20;
+// The cities by the number the command line gives them (London 1), in the main menu's order.
+constexpr int kParis = 2;
+constexpr int kBerlin = 3;
 constexpr int kCityFrames = 40;
 constexpr int kLevelFrames = 40;
 constexpr int kStateTimeout = 400;
@@ -166,6 +169,22 @@ bool CPlayThrough::MakeFolder(std::string* error) const
 
 void CPlayThrough::Install() { Win32DialogSetAutomatic(TRUE); }
 
+void CPlayThrough::PlayToWin(int city, int scenario)
+{
+    m_playToWin = true;
+    m_chosen = city > 0 && scenario > 0;
+    m_city = m_chosen ? city : 1;
+    m_scenario = m_chosen ? scenario : 1;
+}
+
+void* CPlayThrough::CityCanvas() const
+{
+    CFrontEnd* front = m_pShell->GetFrontEnd();
+    if (!front)
+        return nullptr;
+    return m_city == kParis ? front->GetParis() : m_city == kBerlin ? front->GetBerlin() : front->GetLondon();
+}
+
 void* CPlayThrough::FilePanel() const
 {
     CInterface* ui = InterfaceGet();
@@ -294,16 +313,41 @@ void CPlayThrough::BeforeFrame()
     float y = 0.0f;
     switch (m_phase) {
     case kClickLondon:
-        if (!front || !WidgetCentre(front->GetMainMenu(), MAIN_MENU_LONDON, &x, &y))
-            return Fail("the main menu has no London button");
+        if (!front || !WidgetCentre(front->GetMainMenu(), MAIN_MENU_LONDON + m_city - 1, &x, &y))
+            return Fail("the main menu has no button for the city");
         if (Click(x, y, 1))
             Next(kWaitCity);
         break;
+    case kChooseScenario: {
+        // The city's view opens on its first scenario; its next button steps to the one chosen.
+        auto* city = static_cast<CCityCanvas*>(CityCanvas());
+        if (!city)
+            return Fail("the city has no view");
+        if (city->GetScenarioNumber() >= m_scenario) {
+            Next(kClickStart);
+            break;
+        }
+        if (m_frame > kStepFrames)
+            return Fail("the city has no scenario of the number chosen");
+        if (!WidgetCentre(city, CITY_NEXT, &x, &y))
+            return Fail("the city's view has no next button");
+        Click(x, y, 1);
+        break;
+    }
     case kClickStart:
-        if (!front || !WidgetCentre(front->GetLondon(), CITY_START, &x, &y))
-            return Fail("the London view has no start button");
+        if (!WidgetCentre(CityCanvas(), CITY_START, &x, &y))
+            return Fail("the city's view has no start button");
         if (Click(x, y, 1))
             Next(kWaitLevel);
+        break;
+    case kLearnView:
+        LearnView();
+        break;
+    case kLayFloor:
+        LayFloor();
+        break;
+    case kHire:
+        Hire();
         break;
     case kPlaceShop: {
         if (m_frame == 1) {
@@ -522,10 +566,10 @@ void CPlayThrough::AfterFrame()
         if (m_frame < kCityFrames)
             break;
         if (Pixel(400, 300) < 0 || static_cast<uint32_t>(Pixel(400, 300)) == kClearColour)
-            return Fail("the London view is not drawn");
+            return Fail("the city's view is not drawn");
         if (!Screenshot("city.bmp"))
             return Fail("city.bmp was not written");
-        Next(kClickStart);
+        Next(kChooseScenario);
         break;
     case kWaitLevel:
         if (game->GetState() != kGameStateInGame) {
@@ -550,7 +594,7 @@ void CPlayThrough::AfterFrame()
                 g_pFerroxApp->Quit();
             break;
         }
-        Next(m_playToWin ? kBuild : kPlaceShop);
+        Next(kLearnView);
         break;
     case kRun:
         if (m_frame < kRunFrames)

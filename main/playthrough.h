@@ -1,16 +1,19 @@
-// A scripted play-through for headless runs: the main menu, London's first scenario, a shop built where the
-// mouse finds a free cell, 3,000 frames at speed 3 (one in a hundred drawn), then, paused, the options panel's save
+// A scripted play-through for headless runs: the main menu, London's first scenario, a room of floor laid in the
+// middle of the view and a shop built on it where the mouse finds a free cell, 3,000 frames at speed 3 (one in a hundred drawn), then, paused, the options panel's save
 // as "run1", its load of run1 and its save as "run2" (the two files must be equal), then Escape, yes and quit. Input
 // goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
 // screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
 // short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing. The
-// winning form (main/playthrough_win.cpp) builds a sensible mall to a fixed plan instead, plays it at speed 3,
-// undrawn, until the scenario is won, checks the end-game sequence's text and sound, and leaves through it.
+// winning form (main/playthrough_win.cpp) builds a real mall to a fixed plan instead (a room of floor, a door in
+// its wall, shops and facilities on its floor, two staff), plays it at speed 3, undrawn, until the scenario ends,
+// prints the game days it took, checks the end-game sequence's text and sound, and leaves through it. It plays
+// London's first scenario, or the one chosen, in any screen mode and language.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CGame;
 class CProgramShell;
@@ -26,7 +29,8 @@ public:
     void QuitInLevel() { m_quitInLevel = true; }
     // The winning form: a mall built to a plan, played at speed 3 until the scenario is won, then back to the
     // menu and quit.
-    void PlayToWin() { m_playToWin = true; }
+    // `city` 1 London, 2 Paris, 3 Berlin, and the scenario's number; 0 for London's first.
+    void PlayToWin(int city, int scenario);
     // In the short form: true when the game left the level after the quit, before it was released.
     bool LeftLevelAfterQuit() const;
     // Called by the application before each frame's drawing and update.
@@ -41,11 +45,15 @@ private:
         kWaitMenu,
         kClickLondon,
         kWaitCity,
+        kChooseScenario,
         kClickStart,
         kWaitLevel,
         kPlaceShop,
         kRun,
+        kLearnView,
+        kLayFloor,
         kBuild,
+        kHire,
         kRunToEnd,
         kEnded,
         kLeaveEnded,
@@ -88,8 +96,19 @@ private:
     // One game frame of the fixed step, undrawn, as the application's loop would run it. It passes in no time at
     // all: the effects it started would have played out before the next, so they stop and the channels stay free.
     void UndrawnFrame();
+    // The city canvas of the chosen city.
+    void* CityCanvas() const;
     // The winning form's phases (main/playthrough_win.cpp).
+    // Finds the room's cells in the view: which way the camera's right vector points, then the largest square
+    // of bare ground about the middle of the view whose corners the player sees.
+    void LearnView();
+    // Holds the first floor tile and drags it over the room.
+    void LayFloor();
     void Build();
+    // Hires two staff through the management panels and puts them down in the room.
+    void Hire();
+    // The screen point of a ground cell; false off the view.
+    bool CellOnScreen(int cell, float* x, float* y);
     // Lets go of the last item, checks the mall stands as planned and sets the top speed.
     void OpenMall();
     void RunToEnd();
@@ -108,6 +127,9 @@ private:
     bool m_failed = false;
     bool m_quitInLevel = false;
     bool m_playToWin = false;
+    int m_city = 1;
+    int m_scenario = 1;
+    bool m_chosen = false;  // a scenario was chosen on the command line
     // The winning form: the plan's order under way, how many of it stand, the spot tried, whether its item is held,
     // the objects standing before the spot's click, and the sample counts before the end.
     size_t m_order = 0;
@@ -115,6 +137,11 @@ private:
     int m_spot = 0;
     bool m_holding = false;
     size_t m_standing = 0;
+    int m_mirror = -1;  // whether the camera's right vector is mirrored; -1 not known
+    int m_roomFirst = -1;
+    int m_roomLast = -1;
+    std::vector<int> m_spots;  // cells of the room tried in turn for the object held
+    int m_hired = 0;
     uint32_t m_winStarts = 0;  // starts of win.wav and lose.wav before the last game frame
     uint32_t m_loseStarts = 0;
     uint32_t m_endWinStarts = 0;  // what the frame that ended the game started of them

@@ -6,7 +6,9 @@
 # Arguments: mkcontent, mall, the content texts folder, then --play-through, --play-through-quit (the
 # program quits with the level running, in a window when there is a display), --play-through-win (a mall built
 # to a plan plays until the scenario is won) or --repeat (the full run twice at 1024 x 768 in one content
-# folder, with one seed: the saves of the two runs must be equal byte for byte).
+# folder, with one seed: the saves of the two runs must be equal byte for byte). The winning run may be given a
+# screen mode and a language after it (WxH and 0 English, 1 German, 2 French); its pictures (the mall built, the
+# game won) are kept in the folder the test runs in, under playthrough_shots/.
 set -euo pipefail
 mkcontent=$1
 mall=$2
@@ -90,8 +92,15 @@ play() {
   fi
 }
 
+if [ "$mode" = --play-through-win ] && [ $# -ge 6 ]; then
+  sed -i -e "/^<VideoModeWidth>/{n;s/^[0-9]*/${5%x*}/}" -e "/^<VideoModeHeight>/{n;s/^[0-9]*/${5#*x}/}" \
+    -e "/^<Language>/{n;s/^[0-9]*/$6/}" "$root/content/setup.xml"
+fi
 if [ "$mode" != --repeat ]; then
   play "$root/content" "$mode"
+  if [ "$mode" = --play-through-win ]; then
+    mkdir -p playthrough_shots && cp "$root/content.shots/run/"{mall,won}.bmp playthrough_shots/
+  fi
   exit 0
 fi
 # Both runs in a mode other than 800 x 600, where the points the play-through clicks follow the screen; the second

@@ -342,12 +342,12 @@ int CBaseObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh*)
     if (!m_pFloor->IsAreaInside(m_firstCell, m_rows, m_columns, 0) ||
         !m_pFloor->IsAreaEmpty(m_firstCell, m_rows, m_columns, 0))
         return 0;
-    if (!below)
-        return 1;
+    // A building stands inside the mall, on its floor, on the ground storey as on every other: on bare ground
+    // it would stand outside the walls, out of the shoppers' reach.
     CFerroxBlockMesh* own = dynamic_cast<CFerroxBlockMesh*>(m_pFloor);
-    return own && own->IsAreaTiled(m_firstCell, m_rows, m_columns) && below->IsAreaTiled(m_firstCell, m_rows, m_columns)
-               ? 1
-               : 0;
+    if (!own || !own->IsAreaTiled(m_firstCell, m_rows, m_columns))
+        return 0;
+    return !below || below->IsAreaTiled(m_firstCell, m_rows, m_columns) ? 1 : 0;
 }
 
 int CBaseObject::CanLayFloor(CFerroxBlockMesh* below, CFerroxBlockMesh* above, CFerroxBlockMesh* storey, int clearing)
@@ -568,6 +568,10 @@ int CPathableObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh* above)
     for (int32_t i = 0; i < static_cast<int32_t>(m_entrances.size()); i++) {
         const int32_t cell = CPathableObject::GetEntranceCell(i);
         if (!m_pFloor->IsValidCell(cell, 0) || !m_pFloor->IsAreaEmpty(cell, 1, 1, 0))
+            return 0;
+        // Shoppers come to the entrances over the mall's floor.
+        CFerroxBlockMesh* own = dynamic_cast<CFerroxBlockMesh*>(m_pFloor);
+        if (!own || !own->IsAreaTiled(cell, 1, 1))
             return 0;
         if (below && !below->IsAreaTiled(m_firstCell, m_rows, m_columns))
             return 0;

@@ -107,18 +107,24 @@ TEST_F(BuildingPlaceTest, FitNeedsInsideEmptyAndTiledCells)
     EXPECT_EQ(1, object.CanPlace(&ground, nullptr));
     above->SetRangeTile(Cell(5, 5), Cell(5, 5), 1, nullptr);
     EXPECT_EQ(0, object.CanPlace(&ground, nullptr)) << "an untiled cell on an upper storey";
+    EXPECT_EQ(0, object.CanPlace(nullptr, nullptr)) << "and on the ground storey: buildings stand on the floor";
+    object.Put(above, Cell(10, 10), 2, 2);
     EXPECT_EQ(1, object.CanPlace(nullptr, nullptr));
     auto piece = MakePiece("bench");
-    above->PlaceObject(Cell(4, 5), piece.get(), 1, 1, 1);
+    above->PlaceObject(Cell(10, 11), piece.get(), 1, 1, 1);
     EXPECT_EQ(0, object.CanPlace(nullptr, nullptr)) << "a taken cell";
     object.Put(above, Cell(0, 4), 2, 2);
     EXPECT_EQ(0, object.CanPlace(nullptr, nullptr)) << "on the border";
-    // An entrance cell must be free too.
+    // An entrance cell must be free too, and on the floor.
     object.Put(&ground, Cell(8, 8), 2, 2);
     object.AddEntrance({0.0f, 1.0f});
     EXPECT_EQ(1, object.CanPlace(nullptr, nullptr));
     ground.PlaceObject(Cell(8, 7), piece.get(), 1, 1, 1);
     EXPECT_EQ(0, object.CanPlace(nullptr, nullptr));
+    ground.ClearArea(Cell(8, 7), 1, 1, 0, nullptr);
+    EXPECT_EQ(1, object.CanPlace(nullptr, nullptr));
+    ground.SetRangeTile(Cell(8, 7), Cell(8, 7), 1, nullptr);
+    EXPECT_EQ(0, object.CanPlace(nullptr, nullptr)) << "an entrance off the floor";
 }
 
 // Placing takes the cells (blocked) and the entrance cells (walkable); release gives both back.

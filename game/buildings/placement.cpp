@@ -14,6 +14,7 @@
 #include "engine/data/debugdraw.h"
 #include "engine/data/file.h"
 #include "engine/navigation/blockmesh.h"
+#include "engine/navigation/character.h"
 #include "engine/world/composite.h"
 #include "game/buildings/door.h"
 #include "game/buildings/objectsreader.h"
@@ -198,6 +199,7 @@ void CPlacementController::Init()
     m_shownValue = kNoShownValue;
     m_toldRemoved = 0;
     m_toldCleared = 0;
+    m_hiddenCell = kNoCell;
 }
 
 void CPlacementController::Create(CFloorManager* floors, CFerroxWorld* world)
@@ -517,6 +519,11 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
     }
     if (!m_pAreaBox)
         return;
+    if (m_mode == PLACEMENT_CLEAR && m_dragStart == kNoCell && m_dragEnd == m_hiddenCell) {
+        Translate(m_pAreaBox, {0.0f, kParkedHeight, 0.0f}, 0);
+        return;
+    }
+    m_hiddenCell = kNoCell;
     // Demolishing, the pointer on a building shows that building: a click there removes it.
     if (m_mode == PLACEMENT_CLEAR && (m_dragStart == kNoCell || m_dragStart == m_dragEnd)) {
         if (CBaseObject* building = RemovableAt(picked, storey, m_dragEnd)) {
@@ -670,6 +677,15 @@ void CPlacementController::EndDrag()
     ResetScale(m_pAreaBox);
 }
 
+void CPlacementController::ResetPointer()
+{
+    // The box showed the building just removed: left at the pointer it would look like a remnant of it, so it
+    // stays out of sight until the pointer moves to another cell.
+    m_hiddenCell = m_dragEnd;
+    EndDrag();
+    Translate(m_pAreaBox, {0.0f, kParkedHeight, 0.0f}, 0);
+}
+
 int CPlacementController::BeginDrag(const GxV3d& point)
 {
     if (!m_pFloors || !CurrentStorey())
@@ -757,14 +773,67 @@ void CPlacementController::TellOnce(int16_t message)
 
 void CPlacementController::RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey)
 {
-    // The pieces of the building's own storey and those above follow: stairs leave a well, a door a wall.
+    // The pieces of the building's own storey and those above follow: a door leaves a wall.
     CFerroxBlockMesh* own = dynamic_cast<CFerroxBlockMesh*>(building->GetFloor());
     CFerroxBlockMesh* from = own ? own : storey;
+    CStairs* stairs = dynamic_cast<CStairs*>(building);
+    CFerroxBlockMesh* well = stairs && stairs->IsPlaced() ? stairs->GetUpperFloor() : nullptr;
+    const int first = building->GetFirstCell();
+    const int last = own ? first + own->GetColumns() * (building->GetRows() - 1) + building->GetColumns() - 1 : first;
     RemoveWallsFrom(from);
     Manager()->RemoveObject(building, 1);
-    EndDrag();
+    // The stairs opened their well in the storey above: it is floored again, and whoever is left up there with
+    // no stairs down leaves the mall.
+    if (well) {
+        CFerroxTileRecord* tile =
+            m_pFloors && !m_pFloors->GetFloorTiles().empty() ? m_pFloors->GetFloorTiles().front().get() : nullptr;
+        SetFloorArea(well, first, last, tile, 0, 1);
+        LeaveCutOffStoreys();
+    }
+    ResetPointer();
     BuildWallsFrom(from);
     TellOnce(kRemovedNotRefundedMessage);
+}
+
+// Whether stairs join the storey to the one below it.
+bool CPlacementController::HasStairsDown(CFerroxBlockMesh* storey) const
+{
+    CDynamicObjectManager* manager = Manager();
+    CFloorObjects* below = storey->GetLower() ? manager->GetFloorRecord(StoreyIndex(storey->GetLower())) : nullptr;
+    if (!below)
+        return false;
+    for (CFerroxObject* object : below->stairs) {
+        CStairs* stairs = dynamic_cast<CStairs*>(object);
+        if (stairs && stairs->IsPlaced() && stairs->GetUpperFloor() == storey)
+            return true;
+    }
+    return false;
+}
+
+void CPlacementController::LeaveCutOffStoreys()
+{
+    const BuildingHooks& hooks = GetBuildingHooks();
+    CFerroxBlockMesh* ground = Ground();
+    if (!hooks.removeIfOnFloorCell || !ground)
+        return;
+    // A storey is cut off when a storey between it and the ground has no stairs down.
+    std::vector<CFerroxBlockMesh*> cut;
+    bool cutOff = false;
+    for (CFerroxBlockMesh* level = ground->GetUpper(); level; level = level->GetUpper()) {
+        cutOff = cutOff || !HasStairsDown(level);
+        if (cutOff)
+            cut.push_back(level);
+    }
+    CDynamicObjectManager* manager = Manager();
+    for (const ObjectList* list : {&manager->GetShoppers(), &manager->GetCriminals()}) {
+        const ObjectList copy = *list;
+        for (CFerroxObject* object : copy) {
+            CFerroxCharacter* character = dynamic_cast<CFerroxCharacter*>(object);
+            CFerroxBlockGrid* grid = character ? character->GetBlockGrid() : nullptr;
+            if (grid && std::find(cut.begin(), cut.end(), grid) != cut.end())
+                hooks.removeIfOnFloorCell(character, character->m_currentCell, grid);
+        }
+    }
 }
 
 int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, CFerroxWorld* world)
@@ -784,7 +853,11 @@ int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, C
         }
     }
     if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0) &&
-        m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
+        !m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
+        // A refusal of floor the player sees laid says why.
+        if (AnyLaid(storey, m_dragStart, cell))
+            BuildingMessage(kClearRefusedMessage);
+    } else if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0)) {
         const bool laid = AnyLaid(storey, m_dragStart, cell);
         RemoveWallsFrom(storey);
         ClearFloorArea(storey, m_dragStart, cell);

@@ -41,6 +41,8 @@ constexpr int16_t kNoShownValue = -1;
 // laid floor cleared. Each is told once while demolishing.
 constexpr int16_t kRemovedNotRefundedMessage = 45;
 constexpr int16_t kClearedNotRefundedMessage = 46;
+// Told when demolishing is refused floor that something stands on, here or on the storey above.
+constexpr int16_t kClearRefusedMessage = 47;
 
 class CPlacementController {
 public:
@@ -141,6 +143,11 @@ private:
     // Tells the player once per demolishing what a removal pays back.
     void TellOnce(int16_t message);
     void EndDrag();
+    // Ends the drag and hides the box until the pointer leaves the cell it is on.
+    void ResetPointer();
+    bool HasStairsDown(CFerroxBlockMesh* storey) const;
+    // Shoppers and criminals on storeys that no stairs join to the ground any more leave the mall.
+    void LeaveCutOffStoreys();
     void ScanWalls(CFerroxBlockMesh* storey);
     // The pieces of the storey and of every storey above it, whose edges follow the walls and doors below.
     void RemoveWallsFrom(CFerroxBlockMesh* storey);
@@ -173,5 +180,6 @@ private:
     int16_t m_shownValue;
     int16_t m_toldRemoved;
     int16_t m_toldCleared;
+    int32_t m_hiddenCell;  // the cell where a building was just removed: no box there until the pointer leaves it
     FloorHooksImpl m_floorHooks;
 };

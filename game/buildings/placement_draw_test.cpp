@@ -1,7 +1,7 @@
 // Build mode as the player sees it: the authored London level on the OpenGL back end, a camera straight above,
 // the world drawn as the game draws it and then the controller. The pixel under the camera must read green
 // where the held object fits and red where it does not; a dragged rectangle shows its box and nothing else; the
-// walls of a room stand on its floor's outline, closed at the corners, and not round an opening in the floor.
+// walls of a room stand on its floor's outline and round a hole in it, closed at the corners.
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -242,6 +242,10 @@ protected:
 TEST_F(PlacementDraw, CursorBoxGreenWhereTheShopFitsRedWhereItOverlaps)
 {
     Pixel with = {}, without = {};
+    // On bare ground a shop would stand outside the mall.
+    DrawWithAndWithout(Cell(10, 10), &with, &without);
+    EXPECT_GT(with.r, with.g + kClearMargin) << "bare ground: " << with.r << "," << with.g << "," << with.b;
+    Lay(Cell(4, 4), Cell(16, 16));
     DrawWithAndWithout(Cell(10, 10), &with, &without);
     EXPECT_GT(with.g, with.r + kClearMargin) << "fits: " << with.r << "," << with.g << "," << with.b;
     EXPECT_TRUE(Differs(with, without)) << "no box drawn";
@@ -289,8 +293,8 @@ TEST_F(PlacementDraw, AreaBoxGreenOverTheGroundRedWhereNothingIsLaidBelow)
     EXPECT_TRUE(Differs(with, without)) << "no box drawn";
 }
 
-// A square room with a square opening in its middle, from straight above without perspective: the walls stand on
-// the floor's outline (not a cell further out), meet at the corners, and leave the opening's edges bare.
+// A square room with a square hole in its middle, from straight above without perspective: the walls stand on the
+// floor's outline (not a cell further out) and on the hole's, and meet at the corners.
 class WallPicture : public PlacementDraw {
 protected:
     WallPicture() : PlacementDraw(kPictureSize) {}
@@ -306,7 +310,7 @@ protected:
 
 TEST_F(WallPicture, WallsStandOnTheOutlineAndCloseTheCorners)
 {
-    // Rows and columns 6 to 15: twenty units a side, the opening the middle two by two cells.
+    // Rows and columns 6 to 15: twenty units a side, the hole the middle two by two cells.
     Lay(Cell(6, 6), Cell(15, 15));
     controller->SetMode(PLACEMENT_CLEAR, level->GetWorld(), 0, nullptr, nullptr);
     controller->Update(At(Cell(10, 10)));
@@ -327,7 +331,7 @@ TEST_F(WallPicture, WallsStandOnTheOutlineAndCloseTheCorners)
 
     // The layout is symmetric: each check holds on all four sides, whichever way the picture runs.
     // Walls are 0.2 thick, astride the outline: a corner is closed where both overlap, just inside it.
-    const float edge = 10.0f, inside = 0.08f, opening = 2.0f;
+    const float edge = 10.0f, inside = 0.08f, hole = 2.0f;
     for (const float sx : {-1.0f, 1.0f}) {
         for (const float sz : {-1.0f, 1.0f}) {
             EXPECT_TRUE(Differs(Seen(walls, sx * edge, 0.0f), Seen(bare, sx * edge, 0.0f))) << sx << " side";
@@ -335,12 +339,13 @@ TEST_F(WallPicture, WallsStandOnTheOutlineAndCloseTheCorners)
             const float corner = edge - inside;
             EXPECT_TRUE(Differs(Seen(walls, sx * corner, sz * corner), Seen(bare, sx * corner, sz * corner)))
                 << "corner " << sx << "," << sz;
-            // A cell beyond the outline, and the opening's edges and corners, show no wall.
+            // A cell beyond the outline shows no wall; the hole is walled round like the outline.
             EXPECT_FALSE(Differs(Seen(walls, sx * (edge + 1.0f), 0.0f), Seen(bare, sx * (edge + 1.0f), 0.0f)));
-            EXPECT_FALSE(Differs(Seen(walls, sx * opening, 0.0f), Seen(bare, sx * opening, 0.0f)));
-            EXPECT_FALSE(Differs(Seen(walls, sx * opening, sz * opening), Seen(bare, sx * opening, sz * opening)));
+            EXPECT_TRUE(Differs(Seen(walls, sx * hole, 0.0f), Seen(bare, sx * hole, 0.0f))) << sx << " hole side";
+            EXPECT_TRUE(Differs(Seen(walls, 0.0f, sz * hole), Seen(bare, 0.0f, sz * hole))) << sz << " hole side";
         }
     }
+    EXPECT_FALSE(Differs(Seen(walls, 0.0f, 0.0f), Seen(bare, 0.0f, 0.0f))) << "the hole's middle";
 }
 
 }  // namespace

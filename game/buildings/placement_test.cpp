@@ -2,6 +2,10 @@
 // and the wall pieces that follow the tiles.
 #include "game/buildings/placement.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "engine/navigation/character.h"
 #include "game/buildings/door.h"
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
@@ -129,8 +133,8 @@ TEST_F(Placement, HeldObjectsAreFiledByTheirStorey)
 }
 
 // Demolishing: the box shows the building under the pointer and one click removes it, paying nothing back
-// (the player is told once); a click on bare floor clears that tile on every storey and leaves an opening, not
-// walls; a drag clears the tiles it covers; a click on bare ground changes nothing.
+// (the player is told once); a click on bare floor clears that tile on every storey and leaves a hole walled
+// round; a drag clears the tiles it covers; a click on bare ground changes nothing.
 TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
 {
     ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
@@ -174,6 +178,11 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
         << "round the shop's base";
     EXPECT_EQ(0, click(behind, shop));
     EXPECT_TRUE(manager->GetFloorRecord(0)->shops.empty()) << "one click";
+    // No box is left where the shop stood to look like a remnant of it, until the pointer moves on.
+    controller->Update(PointOf(Ground(), behind));
+    EXPECT_LT(controller->GetAreaBox()->GetPosition()->y, -1.0f);
+    controller->Update(PointOf(Ground(), Cell(3, 2)));
+    EXPECT_GT(controller->GetAreaBox()->GetPosition()->y, -1.0f);
     EXPECT_NE(nullptr, Ground()->GetTile(Cell(7, 7))) << "its tiles stay";
     EXPECT_NE(nullptr, Ground()->GetTile(behind));
     // Found on its cell as well; nothing is paid back, and the player hears it once.
@@ -182,15 +191,16 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     EXPECT_EQ(costs, statistics->m_buildingCosts);
     EXPECT_EQ(std::vector<int16_t>{kRemovedNotRefundedMessage}, notices.messages);
 
-    // A click on bare floor: that tile goes on both storeys, an opening without walls round it.
+    // A click on bare floor: that tile goes on both storeys, a hole walled round on each, no one walking into it.
     const size_t pieces = controller->GetPieces().size();
     EXPECT_EQ(1, click(Cell(9, 9), nullptr));
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(9, 9)));
     EXPECT_EQ(nullptr, upper->GetTile(Cell(9, 9)));
-    EXPECT_EQ(nullptr, Ground()->GetBlock(Cell(9, 9))->m_pOccupant);
+    EXPECT_NE(nullptr, Ground()->GetBlock(Cell(9, 9))->m_pOccupant);
+    EXPECT_FALSE(Ground()->GetBlock(Cell(9, 9))->IsWalkable());
     for (int next : {Cell(8, 9), Cell(10, 9), Cell(9, 8), Cell(9, 10)})
-        EXPECT_EQ(nullptr, Ground()->GetBlock(next)->m_pOccupant) << "no wall round the opening";
-    EXPECT_EQ(pieces + 4, controller->GetPieces().size()) << "rails round it upstairs";
+        EXPECT_EQ(nullptr, Ground()->GetBlock(next)->m_pOccupant) << "the floor round the hole stays free";
+    EXPECT_EQ(pieces + 8, controller->GetPieces().size()) << "four sides of wall on each storey";
     EXPECT_EQ(costs, statistics->m_buildingCosts);
     // A drag clears the tiles it covers.
     controller->Update(PointOf(Ground(), Cell(3, 3)));
@@ -214,6 +224,88 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     EXPECT_EQ(1, click(Cell(11, 11), nullptr));
     EXPECT_EQ(kClearedNotRefundedMessage, notices.messages.back());
     EXPECT_EQ(3u, notices.messages.size());
+}
+
+// The cells and storeys of the characters told to leave.
+std::vector<std::pair<int, CFerroxBlockGrid*>> g_leftFrom;
+
+// Stairs demolished with one click: the well they opened upstairs is floored again with no rail round it, a
+// clearing refused under the floor above says why, and a shopper left upstairs with no stairs down leaves; one on
+// the ground stays.
+TEST_F(Placement, DemolishedStairsLeaveTheStoreyAboveWholeAndNoOneThere)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(20, 20)));
+    BuildStoreys(2);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    ASSERT_EQ(0, PlaceAt("STAIRS", kStairsObjectFactoryName, Ground(), Cell(9, 8)));
+    ASSERT_EQ(1u, manager->GetFloorRecord(0)->stairs.size());
+    CStairs* stairs = dynamic_cast<CStairs*>(manager->GetFloorRecord(0)->stairs.front());
+    ASSERT_NE(nullptr, stairs);
+    std::vector<int> well;
+    for (int r = 0; r < stairs->GetRows(); r++)
+        for (int c = 0; c < stairs->GetColumns(); c++)
+            well.push_back(stairs->GetFirstCell() + r * kMallSide + c);
+    for (int cell : well)
+        ASSERT_EQ(nullptr, upper->GetTile(cell)) << "the stairs open their well";
+
+    g_leftFrom.clear();
+    BuildingHooks hooks = {};
+    hooks.removeIfOnFloorCell = [](CFerroxObject*, int cell, CFerroxBlockGrid* floor) {
+        g_leftFrom.push_back({cell, floor});
+    };
+    SetBuildingHooks(hooks);
+    ObjectClassHooks classes = {};
+    classes.isOfKind[OBJECT_LIST_SHOPPERS] = [](CFerroxObject* o) {
+        return dynamic_cast<CFerroxCharacter*>(o) ? 1 : 0;
+    };
+    CDynamicObjectManager::SetClassHooks(classes);
+    for (CFerroxBlockMesh* storey : {Ground(), upper}) {
+        CFerroxCharacter* shopper = new CFerroxCharacter();
+        shopper->SetBlockGrid(storey);
+        shopper->m_currentCell = Cell(15, 15);
+        manager->AddObject(shopper);
+        manager->AddToLists(shopper, 0);
+    }
+    CDynamicObjectManager::ResetClassHooks();
+    ASSERT_EQ(2u, manager->GetShoppers().size());
+
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+    const GxV3d at = PointOf(Ground(), well.front());
+    controller->Update(at, stairs);
+    controller->BeginDrag(at);
+    controller->Update(at, stairs);
+    ASSERT_EQ(0, controller->ClearArea(at, stairs, nullptr));
+    EXPECT_TRUE(manager->GetFloorRecord(0)->stairs.empty());
+    for (int cell : well) {
+        EXPECT_TRUE(upper->IsAreaTiled(cell, 1, 1)) << "the well is floored again";
+        EXPECT_EQ(nullptr, upper->GetBlock(cell)->m_pOccupant) << "with no rail on it";
+        EXPECT_TRUE(upper->GetBlock(cell)->IsWalkable());
+    }
+    for (CFerroxObject* piece : controller->GetPieces())
+        for (int rail = 6; rail <= 9; rail++)
+            EXPECT_NE(controller->GetWallTemplate(rail), dynamic_cast<CFerroxIOObject*>(piece)->GetAssetSet());
+    // Pieces placed tell whoever stands on their cells to leave too; the shoppers stand away from them.
+    const auto told = [](int cell, CFerroxBlockGrid* floor) {
+        return std::count(g_leftFrom.begin(), g_leftFrom.end(), std::make_pair(cell, floor));
+    };
+    EXPECT_EQ(1, told(Cell(15, 15), upper)) << "the shopper upstairs leaves";
+    EXPECT_EQ(0, told(Cell(15, 15), Ground())) << "the one on the ground stays";
+
+    // The ground under the floor above holds up what stands there: a bench upstairs refuses the clearing, and
+    // the player is told why.
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
+    controller->Update(PointOf(upper, Cell(15, 8)));
+    ASSERT_EQ(0, PlaceAt("FAC_SEATS", kUsableObjectFactoryName, upper, Cell(15, 8)));
+    ASSERT_EQ(0, floors->GoToFloor(0, nullptr));
+    notices.Clear();
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+    controller->Update(PointOf(Ground(), Cell(14, 6)));
+    controller->BeginDrag(PointOf(Ground(), Cell(14, 6)));
+    controller->Update(PointOf(Ground(), Cell(16, 10)));
+    EXPECT_EQ(1, controller->ClearArea(PointOf(Ground(), Cell(16, 10)), nullptr, nullptr));
+    EXPECT_TRUE(Ground()->IsAreaTiled(Cell(15, 8), 1, 1)) << "refused";
+    EXPECT_EQ(std::vector<int16_t>{kClearRefusedMessage}, notices.messages);
 }
 
 TEST_F(Placement, DragToAnInvalidCellResets)

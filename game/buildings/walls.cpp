@@ -2,7 +2,6 @@
 // openings of the storeys above, and the doorway pieces over doors; each run of cells that passes a scan's
 // test becomes one piece.
 #include <cstring>
-#include <vector>
 
 #include "engine/navigation/blockmesh.h"
 #include "game/buildings/door.h"
@@ -58,42 +57,10 @@ bool IsDoorCell(CFerroxBase* occupant, int cell)
     return door && !door->IsEntranceCell(cell);
 }
 
-// What the tests of one storey's scans share: the storey, and on the ground storey the unlaid cells that join
-// the grid's border without crossing a laid cell (the outside of the mall; other unlaid cells are openings in
-// its floor).
+// What the tests of one storey's scans share.
 struct ScanSite {
     CFerroxBlockMesh* storey;
-    std::vector<bool> outside;
 };
-
-void FindOutside(ScanSite* site)
-{
-    CFerroxBlockMesh* storey = site->storey;
-    const int count = storey->GetCellCount();
-    const int stride = storey->GetRows();
-    site->outside.assign(static_cast<size_t>(count), false);
-    std::vector<int> open;
-    auto reach = [&](int cell) {
-        if (cell < 0 || cell >= count || site->outside[static_cast<size_t>(cell)] || Laid(storey, cell))
-            return;
-        site->outside[static_cast<size_t>(cell)] = true;
-        open.push_back(cell);
-    };
-    for (int cell = 0; cell < count; cell++) {
-        if (!storey->IsValidCell(cell, 0))
-            reach(cell);
-    }
-    while (!open.empty()) {
-        const int cell = open.back();
-        open.pop_back();
-        reach(cell + stride);
-        reach(cell - stride);
-        if (cell % stride != stride - 1)
-            reach(cell + 1);
-        if (cell % stride != 0)
-            reach(cell - 1);
-    }
-}
 
 // Where a laid cell a meets the unlaid cell b, the piece stands on b.
 bool NeedsEdge(const ScanSite& site, int a, int b)
@@ -103,8 +70,10 @@ bool NeedsEdge(const ScanSite& site, int a, int b)
         return false;
     CFerroxBlockMesh* below = storey->GetLower();
     CFerroxBase* atB = Occupant(storey, b);
+    // On the ground every unlaid cell is outside the mall: a hole cut in its floor is walled round like its
+    // outline, so that no one walks across it.
     if (!below)
-        return (!atB || IsWall(atB)) && site.outside[static_cast<size_t>(b)];
+        return !atB || IsWall(atB);
     if ((!atB || IsWall(atB)) && IsWall(Occupant(below, b)))
         return true;
     CFerroxBlockMesh* lowest = Lowest(storey);
@@ -185,9 +154,7 @@ void CPlacementController::ScanWalls(CFerroxBlockMesh* storey)
     const int lines = storey->GetColumns();
     if (stride < 2 || lines < 1)
         return;
-    ScanSite site = {storey, {}};
-    if (!storey->GetLower())
-        FindOutside(&site);
+    const ScanSite site = {storey};
     const int rowCount = storey->GetCellCount() / stride;
     for (const WallScan& scan : kScans) {
         CFerroxAssetSet* set = GetWallTemplate(scan.templateIndex);

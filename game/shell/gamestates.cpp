@@ -52,6 +52,8 @@ constexpr float kViewSize = 0.57735f;  // tan 30 degrees
 constexpr int kClearMode = 2;          // depth only: the sky box and the full-screen pictures cover the frame
 constexpr int kSplashClearMode = 3;    // colour too: a picture that did not load leaves no old frame behind
 constexpr int32_t kLanguageGerman = 1;
+// A pick point far off every storey's grid (a grid is at most a few thousand units a side).
+constexpr GxV3d kNoPickPoint = {-1.0e6f, 0.0f, 1.0e6f};
 const char* const kBrandSplash = "./images/loading/StoneArrow.png";
 const char* const kBrandSplashGerman = "./images/loading/BrightRidge.png";
 const char* const kLogoSplash = "./images/loading/graphics.png";
@@ -428,6 +430,9 @@ void CGame::Pick()
     const FerroxMousePosition* mouse = m_pMouse->GetPosition();
     const GxV2d pixel = {mouse->x, mouse->y};
     CFerroxObject* ground = m_pPlacementController ? m_pPlacementController->GetGroundObject() : nullptr;
+    // The picker leaves the point as it was when the ray misses the ground (the pointer on the sky): the point
+    // then lies off every storey, so that build mode shows nothing where the pointer last met the ground.
+    m_pickPoint = kNoPickPoint;
     m_pPickedObject = m_pPicker->Pick(pixel, ground ? ground->GetModel() : nullptr, &m_pickPoint);
 }
 

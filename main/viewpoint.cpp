@@ -1,0 +1,36 @@
+// Where the scripted runs see a world point; see main/viewpoint.h.
+#include "main/viewpoint.h"
+
+#include "engine/world/camera.h"
+#include "game/shell/game.h"
+#include "gfx/core/camera.h"
+#include "gfx/core/frame.h"
+
+namespace {
+
+// The middle of the view, as fractions of the screen: off it are the main bar and the edges that scroll.
+constexpr float kViewLeft = 0.05f, kViewRight = 0.95f, kViewTop = 0.1f, kViewBottom = 0.8f;
+
+}  // namespace
+
+bool ViewPoint(const GxV3d& point, bool mirror, float* x, float* y)
+{
+    CGame* game = g_pGame;
+    CFerroxCamera* camera = game ? game->m_pCamera.get() : nullptr;
+    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
+    GxFrame* frame = graphics ? GxCameraGetFrame(graphics) : nullptr;
+    if (!frame)
+        return false;
+    const GxMatrix* m = GxFrameGetWorldMatrix(frame);
+    const GxV3d d = {point.x - m->pos.x, point.y - m->pos.y, point.z - m->pos.z};
+    const float depth = d.x * m->at.x + d.y * m->at.y + d.z * m->at.z;
+    if (depth <= 0.0f)
+        return false;
+    const float side = (d.x * m->right.x + d.y * m->right.y + d.z * m->right.z) / depth;
+    const float up = (d.x * m->up.x + d.y * m->up.y + d.z * m->up.z) / depth;
+    const float u = 0.5f + 0.5f * side / graphics->viewWindow.x * (mirror ? -1.0f : 1.0f);
+    const float v = 0.5f - 0.5f * up / graphics->viewWindow.y;
+    *x = u * static_cast<float>(game->GetScreenWidth());
+    *y = v * static_cast<float>(game->GetScreenHeight());
+    return u > kViewLeft && u < kViewRight && v > kViewTop && v < kViewBottom;
+}

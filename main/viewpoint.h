@@ -1,0 +1,8 @@
+// Where the scripted runs see a world point on the game's screen, from the game camera's frame and view window.
+#pragma once
+
+struct GxV3d;
+
+// The point in screen pixels (y down); `mirror` flips the camera's right vector, as the pick may take it. False
+// behind the camera or outside the middle of the view, where the panels and the scrolling edges are.
+bool ViewPoint(const GxV3d& point, bool mirror, float* x, float* y);
