@@ -33,6 +33,7 @@ constexpr int kStripCells = 2;       // the extension's depth
 constexpr float kWallSeen = 3.0f;    // three quarters up a wall: seen over a nearer wall as high
 constexpr float kWallFoot = 0.5f;    // low on a wall: once it goes, the floor shows there, not a wall behind
 constexpr float kRailMiddle = 0.5f;  // half a rail's height
+constexpr float kStairsLow = 1.5f;   // part way up a flight of stairs, where a click finds them
 constexpr float kHalfCell = 1.0f;
 constexpr float kStoreyStep = 4.0f;
 constexpr int kSameColour = 12;  // per channel, between two frames of an unchanged scene
@@ -697,7 +698,7 @@ bool CPlayTest::StairsRemoved(int)
             m_phase = 6, m_count = 0;
             return false;
         }
-        if (t >= kClickFrames || !SeenAt(Above(Storey(0), stairs->GetFirstCell(), kWallMiddle), &x, &y)) {
+        if (t >= kClickFrames || !SeenAt(Above(Storey(0), stairs->GetFirstCell(), kStairsLow), &x, &y)) {
             Fail("one click on the stairs did not demolish them");
             return false;
         }
