@@ -1,6 +1,8 @@
 // Bitmaps read from BMP files, drawn with DrawStateA and freed with DeleteObject.
+#include <algorithm>
 #include <cstdio>
 #include <set>
+#include <string>
 
 #include "platform/win32/dialog_local.h"
 #include "platform/win32/wingdi.h"
@@ -14,6 +16,7 @@ constexpr size_t kInfoBytes = 40;
 constexpr long kMaxSide = 8192;
 constexpr Uint32 kCompressionNone = 0;
 constexpr Uint32 kCompressionBitFields = 3;
+constexpr Uint8 kPaper = 255;  // the background text is drawn on
 
 std::set<GdiBitmap*>& Bitmaps()
 {
@@ -133,4 +136,30 @@ BOOL WINAPI DrawStateA(HDC hdc, HBRUSH, DRAWSTATEPROC, LPARAM lData, WPARAM, int
         return FALSE;
     GdiBlit(context->target, reinterpret_cast<GdiBitmap*>(handle), x, y);
     return TRUE;
+}
+
+int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT)
+{
+    auto* context = reinterpret_cast<GdiContext*>(hdc);
+    if (context == nullptr || context->target == nullptr || lpchText == nullptr || lprc == nullptr)
+        return 0;
+    const std::string text = cchText < 0 ? std::string(lpchText) : std::string(lpchText, static_cast<size_t>(cchText));
+    const int width = lprc->right - lprc->left;
+    const SDL_PixelFormat* format = context->target->format;
+    const Uint32 ink = SDL_MapRGB(format, 0, 0, 0);
+    const Uint32 paper = SDL_MapRGB(format, kPaper, kPaper, kPaper);
+    int top = lprc->top;
+    size_t start = 0;
+    while (start <= text.size() && top + kFontHeight <= lprc->bottom) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
+        SDL_Rect back = {lprc->left, top, std::min(width, static_cast<int>(line.size()) * kFontCellWidth), kFontHeight};
+        SDL_FillRect(context->target, &back, paper);
+        FontDrawText(context->target, lprc->left, top, line, ink, width);
+        top += kFontHeight;
+        start = end + 1;
+    }
+    return top - lprc->top;
 }

@@ -45,6 +45,17 @@ constexpr int kLastTick = 10;
 
 constexpr int kGerman = 1;
 constexpr int kFrenchLanguage = 2;
+// Told in the launcher when the settings cannot be saved (Latin-1, the narrow calls' code page), by language.
+const char* const kSaveFailureTexts[] = {
+    "The settings could not be saved in ./setup.xml (is the folder read-only?).\n"
+    "Press again to go on without saving them.",
+    "Die Einstellungen konnten nicht in ./setup.xml gespeichert werden (ist der Ordner schreibgesch\xfctzt?).\n"
+    "Nochmals dr\xfc"
+    "cken, um ohne Speichern fortzufahren.",
+    "Les r\xe9glages n'ont pas pu \xeatre enregistr\xe9s dans ./setup.xml (le dossier est-il prot\xe9g\xe9 ?).\n"
+    "Appuyez encore pour continuer sans les enregistrer.",
+};
+const RECT kSaveFailureBox = {8, 8, 632, 30};
 constexpr int kFirstGermanFile = 28;
 constexpr int kFirstFrenchFile = 18;
 
@@ -152,6 +163,7 @@ void CLauncherDialog::Reset()
     m_defaultModeItem = 0;
     m_bitmapLoads = 0;
     m_pGame = nullptr;
+    m_saveFailureShown = false;
 }
 
 void CLauncherDialog::Release()
@@ -380,6 +392,11 @@ void CLauncherDialog::Paint()
         draw(kLauncherUninstallHot, m_rects[kUninstall]);
     else if (m_hotButton >= kPlayHot && m_hotButton <= kFrench)
         draw(m_hotButton, m_rects[m_hotButton]);
+    if (m_saveFailureShown) {
+        RECT box = kSaveFailureBox;
+        const int language = std::clamp(CurrentLanguage(), 0, kFrenchLanguage);
+        DrawTextA(dc, kSaveFailureTexts[language], -1, &box, DT_LEFT);
+    }
     EndPaint(m_hWnd, &ps);
 }
 
@@ -387,8 +404,7 @@ void CLauncherDialog::OnClick()
 {
     switch (m_hotButton) {
     case kPlay:
-        SaveSettings();
-        EndDialog(m_hWnd, 1);
+        SaveAndEnd(1);
         break;
     case kLauncherUninstallHot: {
         char folder[kFolderPathSize] = {};
@@ -414,8 +430,7 @@ void CLauncherDialog::OnClick()
         Repaint();
         break;
     case kQuit:
-        SaveSettings();
-        EndDialog(m_hWnd, 0);
+        SaveAndEnd(0);
         break;
     case kEnglish:
     case kEnglish + 1:
@@ -453,12 +468,22 @@ void CLauncherDialog::LoadLanguageBitmaps(int language)
     }
 }
 
-void CLauncherDialog::SaveSettings()
+void CLauncherDialog::SaveAndEnd(INT_PTR result)
+{
+    if (!SaveSettings() && !m_saveFailureShown) {
+        m_saveFailureShown = true;
+        Repaint();
+        return;
+    }
+    EndDialog(m_hWnd, result);
+}
+
+bool CLauncherDialog::SaveSettings()
 {
     CFerroxTagTree* tree = m_pGame->setup;
     // Only a tree that loaded is saved: one that did not would replace the file with the little it holds.
     if (tree == nullptr || !tree->IsLoaded())
-        return;
+        return true;
     // The language lives where the locale reads it, made when the file has no such node.
     CFerroxTagNode* game = TopNode(tree, kGameData);
     CFerroxTagNode* language = game != nullptr ? ChildOf(tree, game, kLanguageKey) : nullptr;
@@ -483,9 +508,11 @@ void CLauncherDialog::SaveSettings()
     }
     // Within the cap the start reads settings files by, or not at all: a larger file would lock the game out.
     std::string problem;
-    if (!tree->SaveWithin(m_pGame->setupFile, FERROX_SETTINGS_MAX_BYTES, &problem))
-        std::fprintf(stderr, "launcher: the settings were not saved: %s %s, and it stays as it was\n",
-                     m_pGame->setupFile, problem.c_str());
+    if (tree->SaveWithin(m_pGame->setupFile, FERROX_SETTINGS_MAX_BYTES, &problem))
+        return true;
+    std::fprintf(stderr, "launcher: the settings were not saved: %s %s, and it stays as it was\n", m_pGame->setupFile,
+                 problem.c_str());
+    return false;
 }
 
 void CLauncherDialog::Repaint()

@@ -398,12 +398,18 @@ TEST_F(Launcher, ASettingsFileAtTheCapIsSavedWithinItOrKept)
         std::string problem;
         EXPECT_EQ(1, started.LoadWhole("./setup.xml", FERROX_SETTINGS_MAX_BYTES, &problem)) << problem;
     }
-    // Without a mode index the launcher adds one, which would not fit.
+    // Without a mode index the launcher adds one, which would not fit: the first press tells the player in the
+    // launcher (text over its background), the second plays unsaved.
     const std::string full = PaddedSettings(settings + language, FERROX_SETTINGS_MAX_BYTES);
+    std::vector<DWORD> told;
+    onStep = [&](HWND dialog, int) { told.push_back(Win32DialogGetPixel(dialog, 10, 10)); };
     testing::internal::CaptureStderr();
-    EXPECT_EQ(Run(full.c_str(), kPlay), 1);
+    EXPECT_EQ(Run(full.c_str(), (std::string(kPlay) + kPlay).c_str()), 1);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("./setup.xml would be larger than 4194304 bytes"), std::string::npos) << err;
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0], FileColour(27));
+    EXPECT_TRUE(told[1] == 0u || told[1] == 0xFFFFFFu) << std::hex << told[1];
     EXPECT_TRUE(ReadText("setup.xml") == full);
     EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
 }

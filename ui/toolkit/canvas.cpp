@@ -13,6 +13,8 @@
 
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
+#include "game/shell/game.h"
+#include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "platform/win32/windows.h"
 #include "ui/toolkit/imagemap.h"
@@ -43,15 +45,27 @@ bool IsWhite(const uint8_t* rgba)
 // The game's mouse, or null.
 CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr; }
 
-// Reads a map beside the background; null when there is none.
-GxImage* ReadMap(const std::string& stem, const char* suffix)
+// A game file that is there and does not read is named to the player once.
+void ReportDamaged(const std::string& path)
 {
-    GxImage* map = GxImageRead((stem + suffix).c_str());
-    if (map && !FerroxImageReadable(map)) {
+    if (g_pGame && GxFileExists(path.c_str()))
+        g_pGame->ReportDamagedFile(path.c_str());
+}
+
+// Reads a map beside the background; null when there is none, or when it is damaged (told then, with
+// *damaged set).
+GxImage* ReadMap(const std::string& stem, const char* suffix, bool* damaged)
+{
+    const std::string path = stem + suffix;
+    GxImage* map = GxImageRead(path.c_str());
+    if (FerroxImageReadable(map))
+        return map;
+    if (map)
         GxImageDestroy(map);
-        return nullptr;
-    }
-    return map;
+    *damaged = GxFileExists(path.c_str()) != 0;
+    if (*damaged)
+        ReportDamaged(path);
+    return nullptr;
 }
 
 }  // namespace
@@ -216,8 +230,11 @@ void CFerroxCanvas::NotePointerArea(CFerroxInterface* ui, const CFerroxWidget* w
 
 void CFerroxCanvas::Render()
 {
-    for (size_t i = 0; i < m_widgets.size(); i++)
+    for (size_t i = 0; i < m_widgets.size(); i++) {
+        if (m_buttonsAlwaysShown && i > 0)
+            m_widgets[i]->m_visible = 1;
         m_widgets[i]->Draw(m_x, m_y);
+    }
     if (m_tooltipList >= 0 && static_cast<int16_t>(m_hoveredHotSpot) >= 0)
         ShowTooltip();
     // The hot-spot was found by the last update: a canvas that is not updated (under a modal one) asks for no
@@ -392,7 +409,14 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
         return;
     m_x = x;
     m_y = y;
+    m_buttonsAlwaysShown = false;
     AddWidget(FerroxMakeImage(path, 0.0f, 0.0f, scaled));
+    const CFerroxWidget* background = m_widgets.back().get();
+    // The buttons' own look is painted on the background: without it they are drawn always.
+    if (background->m_width <= 0.0f && GxFileExists(path)) {
+        ReportDamaged(path);
+        m_buttonsAlwaysShown = true;
+    }
 
     const std::string text = path;
     const size_t slash = text.rfind('/');
@@ -404,7 +428,8 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
     const std::string stem = text.substr(0, text.size() - kExtensionLength);
     GxImageSetPath(g_pFerroxGame ? g_pFerroxGame->GetImagePath() : "");
 
-    if (GxImage* map = ReadMap(stem, "_h.png")) {
+    bool damagedMap = false;
+    if (GxImage* map = ReadMap(stem, "_h.png", &damagedMap)) {
         for (const FerroxMapBlock& block : FerroxDecodeMap(map)) {
             auto hotSpot = std::make_unique<CFerroxWidget>();
             // A colour missing from the map leaves its hot-spot empty, so later ones keep their texts.
@@ -422,7 +447,8 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
         GxImageDestroy(map);
     }
 
-    if (GxImage* map = ReadMap(stem, "_p.png")) {
+    damagedMap = false;
+    if (GxImage* map = ReadMap(stem, "_p.png", &damagedMap)) {
         const std::string base = stem.substr(slash == std::string::npos ? 0 : slash + 1);
         if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
             m_tooltipList = g_pFerroxGame->m_pLocale->FindTextList(base.c_str());
@@ -445,6 +471,8 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
             image->Configure(&button);
             AddWidget(image);
         }
+    } else if (damagedMap) {
+        LayButtonColumn(folder, scaled, background->m_height);
     } else {
         float at = static_cast<float>(static_cast<int32_t>(x));
         const float row = static_cast<float>(static_cast<int32_t>(y));
@@ -472,4 +500,31 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
     }
     GxImageSetPath("");
     m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+}
+
+void CFerroxCanvas::LayButtonColumn(const std::string& folder, int32_t scaled, float backgroundHeight)
+{
+    m_buttonsAlwaysShown = true;
+    std::vector<CFerroxImage*> column;
+    float height = 0.0f;
+    for (int n = 1; n < kLastNumber; n++) {
+        const std::string file = FerroxFindNumberedFile(folder.c_str(), std::to_string(n).c_str(), true);
+        if (file.empty())
+            break;
+        const std::string name = folder + file;
+        FerroxWidgetRecord button = {};
+        button.name = name.c_str();
+        button.scaled = scaled;
+        auto* image = new CFerroxImage();
+        image->Configure(&button);
+        AddWidget(image);
+        column.push_back(image);
+        height += image->m_height;
+    }
+    float top = std::max(backgroundHeight, height);
+    for (CFerroxImage* image : column) {
+        top -= image->m_height;
+        image->m_x = 0.0f;
+        image->m_y = top;
+    }
 }

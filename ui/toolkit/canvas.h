@@ -46,7 +46,9 @@ public:
     virtual void Render();
     virtual void ShowTooltip();
     // Lays the canvas out from the background picture at path, its "_h.png" hot-spot map and its "_p.png"
-    // placement map (or the numbered files) in the same folder.
+    // placement map (or the numbered files) in the same folder. A damaged picture or map is told to the player
+    // by name; when the placement map or the background is damaged, the buttons stand in a column at the
+    // canvas's left and are always drawn, so that the canvas can still be used and left.
     virtual void Build(const char* path, float x, float y, int32_t scaled);
 
     CFerroxWidget* GetWidget(int32_t index) const
@@ -79,8 +81,13 @@ protected:
     int32_t m_pressed;
     int32_t m_pressedIndex;
     int32_t m_pressedEvent;
+    // Buttons laid without their map or drawn over no background: shown whether or not the pointer is on them.
+    bool m_buttonsAlwaysShown = false;
 
 private:
+    // Lays the numbered buttons "1", "2"... of the folder in a column from the top of the background down.
+    void LayButtonColumn(const std::string& folder, int32_t scaled, float backgroundHeight);
+
     float m_rect[4];
 };
 
