@@ -239,18 +239,18 @@ TEST_F(Dialog, BitmapsAndShell)
             EXPECT_TRUE(
                 DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(p->bitmap), 0, 7, 9, 0, 0, DST_BITMAP));
             EXPECT_FALSE(DrawStateA(dc, nullptr, nullptr, 0, 0, 0, 0, 0, 0, DST_BITMAP));
-            RECT box = {100, 200, 400, 218};
+            RECT box = {100, 200, 400, 221};
             *p->textHeight = DrawTextA(dc, "HH\nH\nH", -1, &box, DT_LEFT);
             EXPECT_EQ(0, DrawTextA(nullptr, "H", -1, &box, DT_LEFT));
             EndPaint(dialog, &ps);
-            for (int y = 200; y < 218; ++y) {
+            for (int y = 200; y < 221; ++y) {
                 for (int x = 100; x < 112; ++x) {
                     const DWORD pixel = Win32DialogGetPixel(dialog, x, y);
                     *p->inked += pixel == 0 ? 1 : 0;
                     *p->papered += pixel == 0xFFFFFFu ? 1 : 0;
                 }
             }
-            *p->below = Win32DialogGetPixel(dialog, 101, 220) == 0xFFFFFFu ? 1 : 0;
+            *p->below = Win32DialogGetPixel(dialog, 101, 223) == 0xFFFFFFu ? 1 : 0;
             *p->drawn = Win32DialogGetPixel(dialog, 9, 10);
             *p->beside = Win32DialogGetPixel(dialog, 10, 10);
         },
@@ -258,7 +258,7 @@ TEST_F(Dialog, BitmapsAndShell)
     EXPECT_EQ(Run("click 300 450\n"), 5);
     EXPECT_EQ(drawn, 0x0A141Eu);
     EXPECT_NE(beside, drawn);
-    EXPECT_EQ(textHeight, 18);
+    EXPECT_EQ(textHeight, 21);
     EXPECT_GT(inked, 0);
     EXPECT_GT(papered, inked);
     EXPECT_EQ(below, 0) << "the third line lies below the rectangle";

@@ -17,6 +17,7 @@ constexpr long kMaxSide = 8192;
 constexpr Uint32 kCompressionNone = 0;
 constexpr Uint32 kCompressionBitFields = 3;
 constexpr Uint8 kPaper = 255;  // the background text is drawn on
+constexpr int kLineGap = 3;    // rows between the cells of two lines, clear of descenders
 
 std::set<GdiBitmap*>& Bitmaps()
 {
@@ -150,15 +151,19 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT)
     const Uint32 paper = SDL_MapRGB(format, kPaper, kPaper, kPaper);
     int top = lprc->top;
     size_t start = 0;
-    while (start <= text.size() && top + kFontHeight <= lprc->bottom) {
+    for (bool first = true; start <= text.size(); first = false) {
+        const int lineTop = first ? top : top + kLineGap;
+        if (lineTop + kFontHeight > lprc->bottom)
+            break;
         size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
         const std::string line = text.substr(start, end - start);
-        SDL_Rect back = {lprc->left, top, std::min(width, static_cast<int>(line.size()) * kFontCellWidth), kFontHeight};
+        SDL_Rect back = {lprc->left, lineTop, std::min(width, static_cast<int>(line.size()) * kFontCellWidth),
+                         kFontHeight};
         SDL_FillRect(context->target, &back, paper);
-        FontDrawText(context->target, lprc->left, top, line, ink, width);
-        top += kFontHeight;
+        FontDrawText(context->target, lprc->left, lineTop, line, ink, width);
+        top = lineTop + kFontHeight;
         start = end + 1;
     }
     return top - lprc->top;

@@ -601,7 +601,7 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
 BOOL WINAPI DrawStateA(HDC hdc, HBRUSH hbrFore, DRAWSTATEPROC qfnCallBack, LPARAM lData, WPARAM wData, int x, int y,
                        int cx, int cy, UINT uFlags);
 // Text in the built-in font, Latin-1: black on the default opaque white background, each line ("\n" ends one)
-// from the rectangle's left edge down from its top, clipped to the rectangle. Left-aligned whatever the format;
+// from the rectangle's left edge down from its top, 3 rows apart, clipped to the rectangle. Left-aligned whatever the format;
 // a count below 0 takes the text to its NUL. Returns the height drawn, 0 when nothing could be.
 #define DT_LEFT 0x0000
 int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format);

@@ -55,7 +55,7 @@ const char* const kSaveFailureTexts[] = {
     "Les r\xe9glages n'ont pas pu \xeatre enregistr\xe9s dans ./setup.xml (le dossier est-il prot\xe9g\xe9 ?).\n"
     "Appuyez encore pour continuer sans les enregistrer.",
 };
-const RECT kSaveFailureBox = {8, 8, 632, 30};
+const RECT kSaveFailureBox = {8, 4, 632, 30};
 constexpr int kFirstGermanFile = 28;
 constexpr int kFirstFrenchFile = 18;
 

@@ -408,7 +408,7 @@ TEST_F(Launcher, ASettingsFileAtTheCapIsSavedWithinItOrKept)
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("./setup.xml would be larger than 4194304 bytes"), std::string::npos) << err;
     ASSERT_EQ(told.size(), 2u);
-    EXPECT_EQ(told[0], FileColour(27));
+    EXPECT_EQ(told[0], steps[0].background) << "nothing is told before the press";
     EXPECT_TRUE(told[1] == 0u || told[1] == 0xFFFFFFu) << std::hex << told[1];
     EXPECT_TRUE(ReadText("setup.xml") == full);
     EXPECT_TRUE(GxTestTemporariesIn(dir).empty());

@@ -47,8 +47,9 @@ public:
     virtual void ShowTooltip();
     // Lays the canvas out from the background picture at path, its "_h.png" hot-spot map and its "_p.png"
     // placement map (or the numbered files) in the same folder. A damaged picture or map is told to the player
-    // by name; when the placement map or the background is damaged, the buttons stand in a column at the
-    // canvas's left and are always drawn, so that the canvas can still be used and left.
+    // by name; when the placement map or the background is damaged, the buttons are always drawn (without
+    // their map in a column beside the background, or over its left edge), so that the canvas can still be used
+    // and left.
     virtual void Build(const char* path, float x, float y, int32_t scaled);
 
     CFerroxWidget* GetWidget(int32_t index) const
@@ -83,12 +84,19 @@ protected:
     int32_t m_pressedEvent;
     // Buttons laid without their map or drawn over no background: shown whether or not the pointer is on them.
     bool m_buttonsAlwaysShown = false;
+    // Buttons 1 to this many are always drawn, each on a plate; the texts of the canvas's list label them when it
+    // holds one a button.
+    size_t m_shownButtons = 0;
 
 private:
     // Lays the numbered buttons "1", "2"... of the folder in a column from the top of the background down.
-    void LayButtonColumn(const std::string& folder, int32_t scaled, float backgroundHeight);
+    void LayButtonColumn(const std::string& folder, int32_t scaled, const CFerroxWidget& background);
+    size_t ButtonsNamedByList(size_t buttons) const;
+    void DrawButtonPlates();
+    void DrawButtonLabels() const;
 
     float m_rect[4];
+    std::unique_ptr<CFerroxPlainBox> m_pPlate;
 };
 
 // The file of a button: the first name, in sorted order, that starts with number and then a non-digit
