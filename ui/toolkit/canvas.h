@@ -2,7 +2,7 @@
 // fonts, the interface base with its canvas stack and menu pages (animated textures live in the engine).
 //
 // The toolkit calls the game and engine below it (the game object through g_pFerroxGame: mouse, locale, image
-// path, last key, click sound) and the graphics library's 2D toolkit and core; nothing calls up into it except
+// path, last key, click sound; g_pGame to name a damaged picture or map to the player) and the graphics library's 2D toolkit and core; nothing calls up into it except
 // through the engine's CFerroxInterface pointer on the game. Single-threaded: the main loop updates and draws.
 // Ownership: a canvas owns its widgets and hot-spots and deletes them at Release; its owner deletes the canvas.
 #pragma once
