@@ -239,7 +239,8 @@ void CFerroxCanvas::Render()
     for (size_t i = 0; i < m_widgets.size(); i++) {
         if (i == 1 && m_shownButtons > 0)
             DrawButtonPlates();
-        if (m_buttonsAlwaysShown && i > 0)
+        // Only the buttons Build laid: widgets a panel adds after them keep their own visibility.
+        if (i > 0 && i <= m_shownButtons)
             m_widgets[i]->m_visible = 1;
         m_widgets[i]->Draw(m_x, m_y);
     }
