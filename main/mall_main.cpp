@@ -263,6 +263,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "mall: the play test %s (exit code %d)\n", played ? "failed" : "passed", result);
         return played ? 1 : result;
     }
+    if (g_options.quitInLevel && !playThrough.QuitFromLevel()) {
+        std::fprintf(stderr, "mall: the game ended before its level opened (exit code %d)\n", result);
+        return result != 0 ? result : 1;
+    }
     if (g_options.quitInLevel && !playThrough.LeftLevelAfterQuit()) {
         std::fprintf(stderr, "mall: the game was released with its level still running\n");
         return 1;

@@ -33,6 +33,8 @@ public:
     void PlayToWin(int city, int scenario);
     // In the short form: true when the game left the level after the quit, before it was released.
     bool LeftLevelAfterQuit() const;
+    // True once the short form quit from within its level.
+    bool QuitFromLevel() const { return m_leavesAtQuit >= 0; }
     // Called by the application before each frame's drawing and update.
     void BeforeFrame();
     // Called after it.

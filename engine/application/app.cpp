@@ -710,6 +710,11 @@ int FerroxWinMain(const FerroxProgram& program, HINSTANCE instance, HINSTANCE pr
     int result = 0;
     if (app->Start()) {
         result = app->Run();
+        // A game that cannot set itself up ends its first frames: that start failed too.
+        if (app->m_pGame && app->m_pGame->GetStartFailure()) {
+            fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->m_pGame->GetStartFailure());
+            result = 1;
+        }
     } else if (app->GetStartFailure()) {
         fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->GetStartFailure());
         result = 1;

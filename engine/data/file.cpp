@@ -140,6 +140,7 @@ int CFerroxFile::Open(const char* name, int read)
     m_mode = read ? 1 : 0;
     m_name = name;
     m_writeFailed = false;
+    m_cutLine = false;
     return 0;
 }
 
@@ -147,6 +148,7 @@ int CFerroxFile::Close()
 {
     m_readAhead.clear();
     m_readAt = 0;
+    m_held = false;
     if (!m_pFile)
         return 1;
     GxFile* file = m_pFile;
@@ -162,12 +164,44 @@ int CFerroxFile::Close()
 
 std::string& CFerroxFile::ReadLine(std::string& out)
 {
-    ReadLineWithin(out, std::string::npos);
+    if (!ReadLineWithin(out, kFerroxFileMaxLine))
+        m_cutLine = true;
     return out;
+}
+
+// Reads from the top of the open handle, never by name, so the bytes are those of the file opened even when
+// another file was renamed over its name since.
+bool CFerroxFile::Hold(uint64_t maxBytes)
+{
+    if (!m_pFile || m_mode != 1)
+        return false;
+    const uint64_t size = (static_cast<uint64_t>(m_pFile->sizeHigh) << 32) | m_pFile->sizeLow;
+    if (size > maxBytes || GxFileSeek(m_pFile, 0, 0) != 0) {
+        Close();
+        return false;
+    }
+    m_readAhead.clear();
+    m_readAt = 0;
+    std::string held;
+    held.reserve(static_cast<size_t>(size));
+    // A file that grew in place since it was opened is taken no further than the limit allows.
+    while (FillReadAhead()) {
+        if (held.size() + m_readAhead.size() > maxBytes) {
+            Close();
+            return false;
+        }
+        held += m_readAhead;
+    }
+    m_readAhead.swap(held);
+    m_readAt = 0;
+    m_held = true;
+    return true;
 }
 
 bool CFerroxFile::FillReadAhead()
 {
+    if (m_held)
+        return false;
     m_readAhead.resize(kReadAheadBytes);
     m_readAt = 0;
     const size_t got = GxFileRead(&m_readAhead[0], 1, kReadAheadBytes, m_pFile);
@@ -224,6 +258,8 @@ uint64_t CFerroxFile::GetBytesLeft() const
 {
     if (!m_pFile || m_mode != 1)
         return 0;
+    if (m_held)
+        return m_readAhead.size() - m_readAt;
     uint64_t size = (static_cast<uint64_t>(m_pFile->sizeHigh) << 32) | m_pFile->sizeLow;
     uint64_t position = (static_cast<uint64_t>(m_pFile->posHigh) << 32) | m_pFile->posLow;
     return (size > position ? size - position : 0) + (m_readAhead.size() - m_readAt);
@@ -233,17 +269,32 @@ int CFerroxFile::IsEof()
 {
     if (m_pFile && m_mode == 1 && m_readAt < m_readAhead.size())
         return 0;
+    if (m_held)
+        return 1;
     return !m_pFile || GxFileEof(m_pFile) ? 1 : 0;
+}
+
+// The bytes of the open file, never a file renamed over its name since: a reader seeks within the file its
+// caller opened (and checked).
+bool CFerroxTagFile::Rewind()
+{
+    if (m_pFile) {
+        if (m_held) {
+            m_readAt = 0;
+            return true;
+        }
+        m_readAhead.clear();
+        m_readAt = 0;
+        return GxFileSeek(m_pFile, 0, 0) == 0;
+    }
+    const std::string name = m_name;
+    return !name.empty() && Open(name.c_str(), 1) == 0;
 }
 
 int CFerroxTagFile::SeekTag(std::string tag)
 {
-    std::string name = m_name;
     // Reopening a file held for writing would truncate it.
-    if (name.empty() || m_mode != 1)
-        return 1;
-    Close();
-    if (Open(name.c_str(), m_mode) != 0)
+    if (m_name.empty() || m_mode != 1 || !Rewind())
         return 1;
     std::string line;
     while (!IsEof()) {

@@ -7,6 +7,9 @@
 
 struct GxFile;
 
+// The longest line ReadLine gives whole, far beyond any line the game writes.
+constexpr size_t kFerroxFileMaxLine = 1u << 20;
+
 class CFerroxFile {
 public:
     CFerroxFile();
@@ -25,8 +28,10 @@ public:
     // For a written file: 0 only when every line, the flush and the close succeeded and the file
     // replaced its target; otherwise the target keeps its old content and the temporary is removed.
     int Close();
-    // Next line without its line end; empty at the end of the file.
+    // Next line without its line end; empty at the end of the file. A line longer than kFerroxFileMaxLine
+    // bytes is cut there (its rest passed over), and HasCutLine tells of it from then on.
     std::string& ReadLine(std::string& out);
+    int HasCutLine() const { return m_cutLine ? 1 : 0; }
     // As ReadLine, but a line longer than limit bytes is not held: it is passed over to its end and false
     // is returned, out then holding at most limit bytes of it.
     bool ReadLineWithin(std::string& out, size_t limit);
@@ -35,6 +40,11 @@ public:
     void WriteLine(const std::string& text) { WriteLine(text.c_str()); }
     // Non-zero once a write to the open file has failed (or nothing is open for writing).
     int HasWriteFailed() const { return !m_pFile || m_mode != 0 || m_writeFailed ? 1 : 0; }
+
+    // Reads the whole of a file open for reading into memory, when it holds at most maxBytes: from then on every
+    // read and SeekTag takes these bytes, whatever another program does to the file or its name. False, with the
+    // file closed, when it is larger or cannot be read.
+    bool Hold(uint64_t maxBytes);
 
     // Non-zero once no byte is left to read (or no file is open).
     int IsEof();
@@ -56,6 +66,8 @@ protected:
     // piece at a time.
     std::string m_readAhead;
     size_t m_readAt = 0;
+    bool m_held = false;  // m_readAhead holds the whole file: nothing more is read from it
+    bool m_cutLine = false;
     std::string m_temporary;  // while writing: the file's own name beside m_name
 };
 
@@ -93,6 +105,11 @@ public:
     void ReservedSlot2() override {}
     int Init() override { return CFerroxFile::Init(); }
 
-    // Reopens the file and reads up to the first line containing the tag; 0 when found and lines follow.
+    // Reads from the top of the open file (of its held bytes when held; a closed file is opened again by its
+    // name) up to the first line containing the tag; 0 when found and lines follow.
     int SeekTag(std::string tag);
+
+private:
+    // Back to the first byte of the open file; false when that fails.
+    bool Rewind();
 };

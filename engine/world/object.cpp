@@ -418,7 +418,13 @@ int CFerroxIOObject::Load(CFerroxFile* file)
     if (values.size() < kStateNumbers)
         return 0;
     RotateYaw(&kUpAxis, values[3], 0);
-    const GxV3d position = {values[0], values[1], values[2]};
-    Translate(&position, 2);
+    // The position is set, not added to the zero the rotation left: the driver runs with results flushed to zero,
+    // so a sum would turn a subnormal coordinate of the save into 0.
+    GxFrame* frame = m_pModel ? m_pModel->GetFrame() : nullptr;
+    if (!frame)
+        return 0;
+    GxMatrix placement = *GxFrameGetMatrix(frame);
+    placement.pos = {values[0], values[1], values[2]};
+    GxFrameTransform(frame, &placement, gxCOMBINEREPLACE);
     return 0;
 }

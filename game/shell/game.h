@@ -98,6 +98,8 @@ constexpr int32_t kGameKeepFloorTile = -1;
 // player is back in its city view), and a content file the game goes on without.
 constexpr int16_t kGameLevelFailedMessage = 42;
 constexpr int16_t kGameDamagedFileMessage = 43;
+// In-game: the scenario a level started with did not load, and nothing had named its file before.
+constexpr int16_t kGameDamagedScenarioMessage = 48;
 
 // Start of a new game's calendar.
 constexpr uint16_t kGameStartMonth = 1;

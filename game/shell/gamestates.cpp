@@ -288,6 +288,7 @@ void CGame::Update(float frameTime)
                 // Without data or levels there is no game to offer: the program ends instead of showing an empty
                 // screen.
                 m_setUpFailed = 1;
+                SetStartFailure("the game data or the level list cannot be read");
                 if (g_pFerroxApp)
                     g_pFerroxApp->Quit();
             }
@@ -312,7 +313,11 @@ void CGame::Update(float frameTime)
         GetShell()->DestroyFrontEndCanvases();
         SetState(kGameStateInGame);
         if (!m_gameFilePath.empty() && GxFileExists(m_gameFilePath.c_str())) {
-            const int16_t message = GameLoadMessage(LoadGame(m_gameFilePath.c_str()));
+            const int loaded = LoadGame(m_gameFilePath.c_str());
+            // The path is the scenario the city view chose, which named it already when it was damaged then.
+            int16_t message = GameLoadMessage(loaded);
+            if (loaded == kGameLoadRefused)
+                message = m_toldFiles.insert(m_gameFilePath).second ? kGameDamagedScenarioMessage : -1;
             if (message >= 0)
                 QueueMessage(message);
         }

@@ -130,6 +130,7 @@ TEST_F(GameStates, SplashAndLoadingLastFourSecondsEachThenAFailedSetUpStillReach
     Frames(10, kLongFrame);
     EXPECT_EQ(kGameStateFrontEnd, game->GetState());
     EXPECT_EQ(1, game->m_setUpFailed);
+    EXPECT_NE(nullptr, game->GetStartFailure()) << "the program's start failed";
     EXPECT_EQ(0, game->IsSetUp());
     EXPECT_EQ(0, shell.frontEnds);
     // The front end's state with nothing set up runs and draws nothing, and a game asked for starts empty.
@@ -137,6 +138,22 @@ TEST_F(GameStates, SplashAndLoadingLastFourSecondsEachThenAFailedSetUpStillReach
     Frames(2);
     EXPECT_EQ(kGameStateInGame, game->GetState());
     EXPECT_EQ(nullptr, game->GetWorld());
+
+    // A scenario that does not load is told as a scenario, once: not when the city view named it already.
+    WriteFile(Path("cut.fds"), "<CONDITIONS>\r\n0\r\n2,1,500\r\n");
+    notices.Clear();
+    for (int start = 0; start < 2; start++) {
+        game->m_gameFilePath = Path("cut.fds");
+        game->SetState(kGameStateStart);
+        Frames(2);
+    }
+    EXPECT_EQ(std::vector<int16_t>{kGameDamagedScenarioMessage}, notices.messages);
+    WriteFile(Path("told.fds"), "");
+    game->ReportDamagedFile(Path("told.fds").c_str());
+    game->m_gameFilePath = Path("told.fds");
+    game->SetState(kGameStateStart);
+    Frames(2);
+    EXPECT_EQ(std::vector<int16_t>{kGameDamagedScenarioMessage}, notices.messages);
 }
 
 TEST_F(GameStates, SpeedZeroStopsTheSimulationClockButNotTheInterface)

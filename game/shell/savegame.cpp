@@ -223,8 +223,8 @@ int CGame::SaveGame(const char* path)
     return file.Close() == 0 ? 1 : 0;
 }
 
-// The running level is torn down only once the whole file was read and every section found whole; every reader
-// then seeks its own section, so their order in the file does not matter and a missing one is skipped. Messages
+// The running level is torn down only once the whole file was read into memory and every section found whole;
+// every reader then seeks its own section within those bytes, so their order in the file does not matter and a missing one is skipped. Messages
 // posted while the game is rebuilt (a contract the save had completed long ago) belong to the save's past.
 int CGame::LoadGame(const char* path)
 {
@@ -233,6 +233,11 @@ int CGame::LoadGame(const char* path)
     CFerroxTagFile file;
     if (file.Open(path, 1) != 0)
         return kGameLoadRefused;
+    // Every reader then seeks within the bytes checked, whatever is renamed over the path meanwhile.
+    if (!file.Hold(kGameFileMaxBytes)) {
+        std::fprintf(stderr, "mall: %s is larger than any save or cannot be read; it is not loaded\n", path);
+        return kGameLoadRefused;
+    }
     const std::string problem = GameFileProblem(&file, m_pTechTree != nullptr);
     if (!problem.empty()) {
         std::fprintf(stderr, "mall: %s %s; it is not loaded\n", path, problem.c_str());

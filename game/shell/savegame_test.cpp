@@ -2,6 +2,8 @@
 // them, a failed save keeps the old file, and a file that is no save (or any cut of one) is refused unharmed.
 #include "game/shell/savegame.h"
 
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -35,6 +37,8 @@ public:
     int StartLevel() override
     {
         events.push_back("start " + std::to_string(m_pLevel->GetLevel()));
+        if (onStart)
+            onStart();
         return g_pGame->StartLevel();
     }
     CConditions* GetConditions() override { return &conditions; }
@@ -54,6 +58,8 @@ public:
     CConditions conditions;
     CStatistics statistics;
     std::vector<std::string> events;
+    // Runs between the level's line and the other sections of a load.
+    std::function<void()> onStart;
 
 private:
     CLevelManager* m_pLevel;
@@ -344,6 +350,43 @@ TEST_F(SaveGame, EveryCutOfASaveLoadsOrIsRefused)
         const bool kept = game->m_startYear == 1999 && game->m_startMonth == 12 && game->m_dayCounter == 1;
         EXPECT_TRUE(whole || kept) << size;
     }
+}
+
+// Another program renaming a file over the save while it loads (as a second game saving that name does): the load
+// reads the bytes it checked, so it is the first save whole, never parts of two files nor a section of neither.
+TEST_F(SaveGame, ASaveRenamedOverDuringTheLoadLoadsTheCheckedSaveWhole)
+{
+    const std::string path = Path("mall.fds");
+    parts->statistics.m_takings = 111;
+    ASSERT_EQ(1, game->SaveGame(path.c_str()));
+    const std::string first = ReadFile(path);
+    std::string second = first;
+    second.replace(second.find("2007"), 4, "2011");
+    second.replace(second.find("2,1,500"), 7, "2,1,900");
+    second.replace(second.find("\r\n111\r\n"), 7, "\r\n222\r\n");
+    const std::pair<std::string, std::string> swaps[] = {
+        {"another whole save", second},
+        {"no save at all", "<NOTES>\r\n" + std::string(3 * kGameFileMaxLine, 'x') + "\r\n"},
+        {"an empty file", ""},
+    };
+    for (const auto& [what, text] : swaps) {
+        WriteFile(path, first);
+        WriteFile(Path("swap.fds"), text);
+        const std::string rename = "mv -f '" + Path("swap.fds") + "' '" + path + "'";
+        int renamed = -1;
+        parts->onStart = [&]() { renamed = std::system(rename.c_str()); };
+        Scramble();
+        parts->statistics.m_takings = 0;
+        EXPECT_EQ(kGameLoadWhole, game->LoadGame(path.c_str())) << what;
+        ASSERT_EQ(0, renamed) << what;
+        EXPECT_EQ(text, ReadFile(path)) << what << ": the file was replaced during the load";
+        ExpectCalendar(2007, 5, 321);
+        ASSERT_EQ(1u, parts->conditions.GetWin().size()) << what;
+        EXPECT_EQ(500, parts->conditions.GetWin()[0].threshold) << what;
+        EXPECT_EQ(111u, parts->statistics.m_takings) << what;
+        EXPECT_EQ((std::vector<std::string>{"leave", "start 1", "objects"}), parts->events) << what;
+    }
+    parts->onStart = nullptr;
 }
 
 }  // namespace

@@ -135,6 +135,20 @@ void CDynamicObjectManager::LoadCategories(CFerroxTagTree* tree, const std::stri
     tree->SetCursor(node);
 }
 
+namespace {
+
+// A model file that reads yet gives no model (an emptied one) is as damaged as one that does not read.
+bool HoldsModel(const std::vector<CFerroxAssetSet*>& sets)
+{
+    for (CFerroxAssetSet* set : sets) {
+        if (GetTemplateModelName(set))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAssetSet*>& templates)
 {
     CFerroxTagNode* plans = tree ? tree->GetCursor() : nullptr;
@@ -163,7 +177,7 @@ int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAs
         loader.GroupAssets();
         std::vector<CFerroxAssetSet*> sets;
         sets.swap(loader.GetAssetSets());
-        if (!read) {
+        if (!read || !HoldsModel(sets)) {
             for (CFerroxAssetSet* set : sets)
                 delete set;
             m_unreadFiles.push_back(fileName);

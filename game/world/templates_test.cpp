@@ -82,16 +82,19 @@ TEST_F(Templates, GroupsPrefixCategoriesAndEmptyPlansCountForIndices)
 {
     const std::string desk = Model("models/desk.gxs");
     const std::string lamp = Model("models/lamp.gxs");
+    const std::string emptied = Path("models/emptied.gxs");
+    WriteBytes(emptied, {});
     Load("<OTHER>\n<plans>\n</plans>\n</OTHER>\n<TEMPLATES>\n<OFFICE>\n" +
-         Category("FURNITURE", Plan(desk) + "<plan>\n</plan>\n" + Plan(Path("models/missing.gxs")) + Plan(lamp)) +
+         Category("FURNITURE",
+                  Plan(desk) + "<plan>\n</plan>\n" + Plan(Path("models/missing.gxs")) + Plan(emptied) + Plan(lamp)) +
          "</OFFICE>\n" + Category("AUX", Plan(lamp)) + "</TEMPLATES>\n");
 
     ASSERT_EQ(2u, manager->GetCategories().size()) << "only the TEMPLATES block is read";
     EXPECT_EQ("OFFICEFURNITURE", manager->GetCategories()[0]->name);
     EXPECT_EQ("AUX", manager->GetCategories()[1]->name);
-    // The missing file gives no template, and is kept for the game to tell; the empty plan gives one without a
-    // model.
-    EXPECT_EQ(std::vector<std::string>{Path("models/missing.gxs")}, manager->GetUnreadFiles());
+    // The missing file and the emptied one give no template, and are kept for the game to tell; the empty plan
+    // gives one without a model.
+    EXPECT_EQ((std::vector<std::string>{Path("models/missing.gxs"), emptied}), manager->GetUnreadFiles());
     ASSERT_EQ(3u, manager->GetCategories()[0]->templates.size());
     EXPECT_EQ(desk, ModelOf(0, 0));
     EXPECT_EQ("", ModelOf(0, 1));

@@ -53,19 +53,31 @@ unsigned Attributes(const struct stat& own, const char* mapped)
     return FILE_ATTRIBUTE_REPARSE_POINT | (folder ? _A_SUBDIR : 0);
 }
 
-// Size and time are the entry's own, a link's and not its target's.
-void Fill(const FindState& state, const std::string& name, struct _finddata_t* data)
+// Size and time are the entry's own, a link's and not its target's. False for a name whose path is past MAX_PATH
+// (no call could reach it) or that went since the listing: its kind is unknown, so it is not found at all.
+bool Fill(const FindState& state, const std::string& name, struct _finddata_t* data)
 {
     std::memset(data, 0, sizeof(*data));
     std::strncpy(data->name, name.c_str(), sizeof(data->name) - 1);
     std::string full = state.folder + name;
     char mapped[MAX_PATH];
     struct stat info;
-    if (StandInMapPath(full.c_str(), mapped, sizeof(mapped)) && lstat(mapped, &info) == 0) {
-        data->size = static_cast<unsigned long>(info.st_size);
-        data->time_write = static_cast<long long>(info.st_mtime);
-        data->attrib = Attributes(info, mapped);
+    if (!StandInMapPath(full.c_str(), mapped, sizeof(mapped)) || lstat(mapped, &info) != 0)
+        return false;
+    data->size = static_cast<unsigned long>(info.st_size);
+    data->time_write = static_cast<long long>(info.st_mtime);
+    data->attrib = Attributes(info, mapped);
+    return true;
+}
+
+// Fills data with the next name that can be told; false when none is left.
+bool FillNext(FindState* state, struct _finddata_t* data)
+{
+    while (state->next < state->names.size()) {
+        if (Fill(*state, state->names[state->next++], data))
+            return true;
     }
+    return false;
 }
 
 }  // namespace
@@ -95,13 +107,12 @@ intptr_t _findfirst(const char* pattern, struct _finddata_t* data)
         closedir(dir);
     }
     std::sort(state->names.begin(), state->names.end());
-    if (state->names.empty()) {
+    state->next = 0;
+    if (!FillNext(state, data)) {
         delete state;
         errno = ENOENT;
         return -1;
     }
-    Fill(*state, state->names[0], data);
-    state->next = 1;
     return reinterpret_cast<intptr_t>(state);
 }
 
@@ -112,11 +123,10 @@ int _findnext(intptr_t handle, struct _finddata_t* data)
         errno = EINVAL;
         return -1;
     }
-    if (state->next >= state->names.size()) {
+    if (!FillNext(state, data)) {
         errno = ENOENT;
         return -1;
     }
-    Fill(*state, state->names[state->next++], data);
     return 0;
 }
 

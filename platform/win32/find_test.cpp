@@ -49,4 +49,21 @@ TEST(FindFileTest, MatchesInSortedOrder)
     std::filesystem::remove_all(dir);
 }
 
+// A name whose path is past MAX_PATH cannot be told a folder from a file, so it is not found as either.
+TEST(FindFileTest, NamesPastTheLongestPathAreNotFound)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("ferrox_find_long_" + std::to_string(std::random_device()()));
+    std::filesystem::remove_all(dir);
+    const std::string longName = std::string(251, 'a') + ".fds";
+    std::filesystem::create_directories(dir / longName);
+    std::ofstream(dir / "b.fds") << "x";
+    ASSERT_GT((dir / longName).string().size(), static_cast<size_t>(MAX_PATH));
+    const std::string folder = dir.string() + "/";
+    EXPECT_EQ(Find(folder + "*.fds"), (std::vector<std::string>{"b.fds"}));
+    _finddata_t data;
+    EXPECT_EQ(_findfirst((folder + "a*.*").c_str(), &data), -1);
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // Bitmaps read from BMP files, drawn with DrawStateA and freed with DeleteObject.
+#include <algorithm>
 #include <cstdio>
 #include <set>
+#include <string>
 
 #include "platform/win32/dialog_local.h"
 #include "platform/win32/wingdi.h"

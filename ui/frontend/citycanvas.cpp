@@ -12,6 +12,7 @@
 #include "engine/world/spline.h"
 #include "engine/world/world.h"
 #include "game/shell/game.h"
+#include "game/shell/savegame.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/renderstate.h"
@@ -97,6 +98,14 @@ bool CityReadGoals(const char* path, std::vector<Condition>* win, std::vector<Co
     *win = conditions.GetWin();
     *lose = conditions.GetLose();
     return true;
+}
+
+bool CityScenarioWhole(const char* path)
+{
+    CFerroxTagFile file;
+    if (!path || file.Open(path, 1) != 0 || !file.Hold(kGameFileMaxBytes))
+        return false;
+    return GameFileProblem(&file, false).empty();
 }
 
 bool CityReadDescription(const char* path, int16_t* index)
@@ -226,11 +235,17 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     }
 }
 
+// A damaged scenario is named, and shows no goals: the level would start without them.
 void CCityCanvas::ReadScenario(const std::string& path)
 {
-    if (!CityReadDescription(path.c_str(), &m_description))
+    const bool whole = CityScenarioWhole(path.c_str());
+    if (!CityReadDescription(path.c_str(), &m_description) || !whole)
         ReportUnread(path.c_str());
     CityReadGoals(path.c_str(), &m_win, &m_lose);
+    if (!whole) {
+        m_win.clear();
+        m_lose.clear();
+    }
 }
 
 void CCityCanvas::DescribeView(FerroxWidgetRecord* record)

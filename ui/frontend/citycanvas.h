@@ -39,6 +39,8 @@ std::string CityScenarioPath(const char* picture, int32_t number);
 // The description index of a scenario file: the signed 16-bit number on the line after "<CONDITIONS>". False
 // (index unchanged) when the file, the tag or a number in range is missing.
 bool CityReadDescription(const char* path, int16_t* index);
+// True when the scenario file would load whole: read once, every section whole (GameFileProblem).
+bool CityScenarioWhole(const char* path);
 // The win and lose conditions of a scenario file's "<CONDITIONS>" section; false (both emptied) when the file or
 // a whole section is missing.
 bool CityReadGoals(const char* path, std::vector<Condition>* win, std::vector<Condition>* lose);

@@ -2,10 +2,16 @@
 // beside the level model, the start button, and worlds given or owned.
 #include "ui/frontend/citycanvas.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "engine/data/tagtree.h"
 #include "engine/world/camera.h"
 #include "engine/world/spline.h"
 #include "engine/world/world.h"
+#include "game/shell/game.h"
+#include "game/shell/gameshell.h"
 #include "gfx/core/camera.h"
 #include "ui/frontend/frontend_test_local.h"
 #include "ui/toolkit/subcamera.h"
@@ -128,6 +134,38 @@ TEST_F(CityCanvasTest, GoalsOfTheFileFollowTheDescription)
     uiDrawRecords.clear();
     city.Render();
     EXPECT_TRUE(DrewText("Second.\n\nNo goal."));
+}
+
+// A scenario cut after its goals, in a section the level start would refuse, shows no goals and is named once,
+// however often it is read; whole, the same goals show.
+TEST_F(CityCanvasTest, ADamagedScenarioShowsNoGoalsAndIsNamedOnce)
+{
+    struct : CGameShell {
+        void ShowFrontEndNotice(int16_t message, const char* detail) override { told.emplace_back(message, detail); }
+        std::vector<std::pair<int16_t, std::string>> told;
+    } shell;
+    game->SetShell(&shell);
+    WriteCities();
+    const std::string goals = "<CONDITIONS>\r\n0\r\n2,1,500\r\n0,0,-20000\r\n</CONDITIONS>\r\n";
+    WriteScenario("berlin1.fds", goals + "<STATISTICS>\r\n25000\r\n");
+    for (int read = 0; read < 2; read++) {
+        CCityCanvas city;
+        city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
+        EXPECT_TRUE(city.GetWinConditions().empty());
+        EXPECT_TRUE(city.GetLoseConditions().empty());
+    }
+    game->SetState(kGameStateFrontEnd);
+    game->Update(0.01f);
+    EXPECT_EQ((std::vector<std::pair<int16_t, std::string>>{{kGameDamagedFileMessage, "./scenarios/berlin1.fds"}}),
+              shell.told);
+
+    WriteScenario("berlin1.fds", goals);
+    EXPECT_TRUE(CityScenarioWhole("./scenarios/berlin1.fds"));
+    CCityCanvas city;
+    city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
+    EXPECT_EQ(1u, city.GetWinConditions().size());
+    EXPECT_EQ(1u, city.GetLoseConditions().size());
+    game->SetShell(nullptr);
 }
 
 TEST_F(CityCanvasTest, CameraPathsLieBesideTheModel)

@@ -3,8 +3,12 @@
 #include "ui/frontend/frontend.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/world/spline.h"
 #include "game/shell/game.h"
@@ -77,6 +81,49 @@ TEST_F(FrontEndTest, ButtonsOpenTheirCitiesAndAPressActsOnce)
     front.GetMainMenu()->Update();
     front.GetMainMenu()->Update();
     EXPECT_EQ(link.quits, 1);
+}
+
+// Half of a file, as a copy cut short leaves it.
+void CutInHalf(const std::string& path) { std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2); }
+
+// A damaged placement map or menu picture is named, and the menu's buttons are drawn whether or not the pointer is
+// on them (laid in a column without their map): Quit still quits.
+TEST_F(FrontEndTest, ADamagedMenuMapOrPictureIsToldAndTheMenuStillQuits)
+{
+    struct : CGameShell {
+        void ShowFrontEndNotice(int16_t message, const char* detail) override { told.emplace_back(message, detail); }
+        std::vector<std::pair<int16_t, std::string>> told;
+    } shell;
+    game->SetShell(&shell);
+    WriteCities();
+    const std::pair<std::string, std::string> damages[] = {
+        {"images/mainmenu/mainmenu_p.png", "./images/mainmenu/mainmenu_p.png"},
+        {"images/mainmenu/mainmenu.png", kFrontEndMenuPicture},
+    };
+    for (const auto& [file, named] : damages) {
+        WriteCanvas("images/mainmenu", "mainmenu", 4);
+        CutInHalf(file);
+        shell.told.clear();
+        link.quits = 0;
+        CFrontEnd front;
+        front.Build();
+        game->SetState(kGameStateFrontEnd);
+        game->Update(0.01f);
+        EXPECT_EQ((std::vector<std::pair<int16_t, std::string>>{{kGameDamagedFileMessage, named}}), shell.told);
+        CFerroxCanvas* menu = front.GetMainMenu();
+        ASSERT_EQ(5, menu->GetWidgetCount()) << file;
+        uiDrawRecords.clear();
+        front.Render();
+        for (int button = 1; button <= 4; button++)
+            EXPECT_TRUE(Drew("mainmenu/" + std::to_string(button) + "_s.png")) << file << " button " << button;
+        const float* quit = menu->GetWidgetRect(MAIN_MENU_QUIT);
+        PressAt(quit[0] + quit[2] * 0.5f, quit[1] + quit[3] * 0.5f);
+        menu->Update();
+        menu->Update();
+        EXPECT_EQ(link.quits, 1) << file;
+        mouse->GetPosition()->left = FERROX_BUTTON_UP;
+    }
+    game->SetShell(nullptr);
 }
 
 TEST_F(FrontEndTest, DestroyingTwiceOrResettingDeletesNothingTwice)

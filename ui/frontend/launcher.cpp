@@ -47,6 +47,18 @@ constexpr int kLastTick = 10;
 
 constexpr int kGerman = 1;
 constexpr int kFrenchLanguage = 2;
+// Told in the launcher when the settings cannot be saved (Latin-1, the narrow calls' code page), by language.
+const char* const kSaveFailureTexts[] = {
+    "The settings could not be saved in ./setup.xml (is the folder read-only?).\n"
+    "Press again to go on without saving them.",
+    "Die Einstellungen konnten nicht in ./setup.xml gespeichert werden (ist der Ordner schreibgesch\xfctzt?).\n"
+    "Nochmals dr\xfc"
+    "cken, um ohne Speichern fortzufahren.",
+    "Les r\xe9glages n'ont pas pu \xeatre enregistr\xe9s dans ./setup.xml (le dossier est-il prot\xe9g\xe9 ?).\n"
+    "Appuyez encore pour continuer sans les enregistrer.",
+};
+constexpr int kSaveFailureX = 8;
+constexpr int kSaveFailureY = 4;
 constexpr int kFirstGermanFile = 28;
 constexpr int kFirstFrenchFile = 18;
 
@@ -99,6 +111,27 @@ void WrapInto(const std::string& text, size_t columns, std::vector<std::string>*
         start = cut;
     }
     lines->push_back(text.substr(start));
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+// Lines of a notice in the launcher's light ink, one below the other.
+void DrawNotice(HDC dc, int x, int y, const std::vector<std::string>& lines)
+{
+    SetTextColor(dc, kNoticeColour);
+    for (size_t line = 0; line < lines.size(); ++line)
+        TextOutA(dc, x, y + static_cast<int>(line) * kNoticeLineHeight, lines[line].c_str(),
+                 static_cast<int>(lines[line].size()));
 }
 
 const char kApplicationData[] = "Application_Data";
@@ -197,6 +230,7 @@ void CLauncherDialog::Reset()
     m_bitmapLoads = 0;
     m_helpNotice.clear();
     m_pGame = nullptr;
+    m_saveFailureShown = false;
 }
 
 void CLauncherDialog::Release()
@@ -425,11 +459,11 @@ void CLauncherDialog::Paint()
         draw(kLauncherUninstallHot, m_rects[kUninstall]);
     else if (m_hotButton >= kPlayHot && m_hotButton <= kFrench)
         draw(m_hotButton, m_rects[m_hotButton]);
-    if (main) {
-        SetTextColor(dc, kNoticeColour);
-        for (size_t line = 0; line < m_helpNotice.size(); ++line)
-            TextOutA(dc, kNoticeX, kNoticeY + static_cast<int>(line) * kNoticeLineHeight, m_helpNotice[line].c_str(),
-                     static_cast<int>(m_helpNotice[line].size()));
+    if (main)
+        DrawNotice(dc, kNoticeX, kNoticeY, m_helpNotice);
+    if (m_saveFailureShown) {
+        const int language = std::clamp(CurrentLanguage(), 0, kFrenchLanguage);
+        DrawNotice(dc, kSaveFailureX, kSaveFailureY, SplitLines(kSaveFailureTexts[language]));
     }
     EndPaint(m_hWnd, &ps);
 }
@@ -438,8 +472,7 @@ void CLauncherDialog::OnClick()
 {
     switch (m_hotButton) {
     case kPlay:
-        SaveSettings();
-        EndDialog(m_hWnd, 1);
+        SaveAndEnd(1);
         break;
     case kLauncherUninstallHot: {
         char folder[kFolderPathSize] = {};
@@ -460,8 +493,7 @@ void CLauncherDialog::OnClick()
         Repaint();
         break;
     case kQuit:
-        SaveSettings();
-        EndDialog(m_hWnd, 0);
+        SaveAndEnd(0);
         break;
     case kEnglish:
     case kEnglish + 1:
@@ -538,12 +570,22 @@ void CLauncherDialog::LoadLanguageBitmaps(int language)
     }
 }
 
-void CLauncherDialog::SaveSettings()
+void CLauncherDialog::SaveAndEnd(INT_PTR result)
+{
+    if (!SaveSettings() && !m_saveFailureShown) {
+        m_saveFailureShown = true;
+        Repaint();
+        return;
+    }
+    EndDialog(m_hWnd, result);
+}
+
+bool CLauncherDialog::SaveSettings()
 {
     CFerroxTagTree* tree = m_pGame->setup;
     // Only a tree that loaded is saved: one that did not would replace the file with the little it holds.
     if (tree == nullptr || !tree->IsLoaded())
-        return;
+        return true;
     // The language lives where the locale reads it, made when the file has no such node.
     CFerroxTagNode* game = TopNode(tree, kGameData);
     CFerroxTagNode* language = game != nullptr ? ChildOf(tree, game, kLanguageKey) : nullptr;
@@ -568,9 +610,11 @@ void CLauncherDialog::SaveSettings()
     }
     // Within the cap the start reads settings files by, or not at all: a larger file would lock the game out.
     std::string problem;
-    if (!tree->SaveWithin(m_pGame->setupFile, FERROX_SETTINGS_MAX_BYTES, &problem))
-        std::fprintf(stderr, "launcher: the settings were not saved: %s %s, and it stays as it was\n",
-                     m_pGame->setupFile, problem.c_str());
+    if (tree->SaveWithin(m_pGame->setupFile, FERROX_SETTINGS_MAX_BYTES, &problem))
+        return true;
+    std::fprintf(stderr, "launcher: the settings were not saved: %s %s, and it stays as it was\n", m_pGame->setupFile,
+                 problem.c_str());
+    return false;
 }
 
 void CLauncherDialog::Repaint()

@@ -87,7 +87,11 @@ private:
     void LoadLanguageBitmaps(int language);
     void FillModeList(HWND combo);
     void OnAdapterChanged();
-    void SaveSettings();
+    // False when the settings were to be saved and could not be.
+    bool SaveSettings();
+    // Saves the settings and ends the dialog with result; when the save failed and the player was not yet told,
+    // the dialog stays and tells it instead, and the next press goes on unsaved.
+    void SaveAndEnd(INT_PTR result);
     void Repaint();
     void ShowCombos(bool show);
     int CurrentLanguage() const;
@@ -96,6 +100,7 @@ private:
     void RefillModeList();
 
     LauncherGame* m_pGame = nullptr;
+    bool m_saveFailureShown = false;
 };
 
 // What the game's ChooseVideoMode does: creates the launcher, resets it, sets its installed flag, runs it,

@@ -466,14 +466,27 @@ TEST_F(Launcher, ASettingsFileAtTheCapIsSavedWithinItOrKept)
         EXPECT_TRUE(ReadText("setup.xml") == text) << "size " << size;
         EXPECT_TRUE(startsFromIt()) << "size " << size;
     }
-    // Without a mode index the launcher adds one, and LF lines grow by their CRs: neither fits.
+    // Without a mode index the launcher adds one, and LF lines grow by their CRs: neither fits. The first press
+    // tells the player in the launcher (light text along its top) and on standard error, the second plays unsaved.
     const std::string noIndex = PaddedSettings(settings + language, FERROX_SETTINGS_MAX_BYTES, "\r\n");
     const std::string bare = PaddedSettings(settings + index + language, FERROX_SETTINGS_MAX_BYTES, "\n");
+    std::vector<bool> told;
+    onStep = [&](HWND dialog, int) {
+        bool inked = false;
+        for (int y = 4; y < 13 && !inked; ++y)
+            for (int x = 8; x < 200 && !inked; ++x)
+                inked = Win32DialogGetPixel(dialog, x, y) == kNoticeInk;
+        told.push_back(inked);
+    };
     for (const std::string& full : {noIndex, bare}) {
+        told.clear();
         testing::internal::CaptureStderr();
-        EXPECT_EQ(Run(full.c_str(), kPlay), 1);
+        EXPECT_EQ(Run(full.c_str(), (std::string(kPlay) + kPlay).c_str()), 1);
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("./setup.xml would be larger than 4194304 bytes"), std::string::npos) << err;
+        ASSERT_EQ(told.size(), 2u);
+        EXPECT_FALSE(told[0]) << "nothing is told before the press";
+        EXPECT_TRUE(told[1]);
         EXPECT_TRUE(ReadText("setup.xml") == full);
         EXPECT_TRUE(startsFromIt());
     }

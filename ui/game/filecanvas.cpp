@@ -50,6 +50,17 @@ const long long g_programStart = static_cast<long long>(std::time(nullptr));
 
 bool IsDotName(const std::u16string& name) { return name == u"." || name == u".."; }
 
+// Empty, or spaces and tabs only.
+template <typename Text>
+bool IsBlank(const Text& text)
+{
+    for (auto c : text) {
+        if (c != ' ' && c != '\t')
+            return false;
+    }
+    return true;
+}
+
 std::u16string Wide(const std::string& text) { return FerroxUtf8ToUtf16(text); }
 
 }  // namespace
@@ -81,7 +92,11 @@ bool FileCanvasClassify(const char16_t* name, bool folder, FileEntry* entry)
     if (text.size() < kSaveExtensionLength ||
         text.compare(text.size() - kSaveExtensionLength, kSaveExtensionLength, kSaveExtension) != 0)
         return false;
-    *entry = {text.substr(0, text.size() - kSaveExtensionLength), FILE_ENTRY_SAVE};
+    const std::u16string stem = text.substr(0, text.size() - kSaveExtensionLength);
+    // A save with no name (".fds", " .fds") would be a blank row no one could pick by name.
+    if (IsBlank(stem))
+        return false;
+    *entry = {stem, FILE_ENTRY_SAVE};
     return true;
 }
 
@@ -119,7 +134,7 @@ int FileCanvasClearTemporaries(const std::string& folder, long long before)
 
 bool FileCanvasNameAllowed(const std::string& name)
 {
-    return name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
+    return !IsBlank(name) && name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
 }
 
 // ---- Canvas ----

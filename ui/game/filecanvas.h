@@ -59,7 +59,7 @@ std::vector<FileEntry> FileCanvasList(const std::string& folder);
 int FileCanvasClearTemporaries(const std::string& folder, long long before);
 // When the running program started, in the listing's seconds.
 long long FileCanvasProgramStart();
-// A name the panels may hand to the file system: no separator, not "." or "..".
+// A name the panels may hand to the file system: not blank, no separator, not "." or "..".
 bool FileCanvasNameAllowed(const std::string& name);
 
 // Button layout of both panels.

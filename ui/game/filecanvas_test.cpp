@@ -200,12 +200,18 @@ TEST_F(FileCanvasTest, CloseReturnsToTheStartAndResumes)
 
 TEST(FileCanvasNames, SeparatorsAndDotNamesAreRefused)
 {
-    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\"})
+    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\", "", " ", " \t "})
         EXPECT_FALSE(FileCanvasNameAllowed(bad)) << bad;
-    for (const char* good : {"", "...", ".x", "a.b",
+    for (const char* good : {"...", ".x", "a.b", " a",
                              "Gr\xc3\xb6\xc3\x9f"
                              "e"})
         EXPECT_TRUE(FileCanvasNameAllowed(good)) << good;
+    // A save without a name is never listed as a blank row.
+    FileEntry entry;
+    EXPECT_FALSE(FileCanvasClassify(u".fds", false, &entry));
+    EXPECT_FALSE(FileCanvasClassify(u" .fds", false, &entry));
+    ASSERT_TRUE(FileCanvasClassify(u" a.fds", false, &entry));
+    EXPECT_EQ(u" a", entry.name);
 }
 
 }  // namespace

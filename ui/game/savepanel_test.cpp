@@ -34,16 +34,22 @@ TEST_F(SavePanelTest, NewNameWritesGameAndThumbnailInTheFolderShownWithoutAQuest
     EXPECT_EQ(panel->GetFolderPath(), "./");
 }
 
-TEST_F(SavePanelTest, EmptyNameSavesDotFdsAndIsListedWithAnEmptyName)
+// A save without a name would be the hidden ".fds", listed as a blank row: refused as a bad name, and such a file
+// left by something else is not listed.
+TEST_F(SavePanelTest, ABlankNameIsRefusedAndANamelessSaveIsNotListed)
 {
     panel->OpenMapsFolder();
-    Type("");
-    Press(FILE_PANEL_ACT);
-    EXPECT_TRUE(Exists("maps/.fds"));
-    EXPECT_TRUE(Exists("maps/.bmp"));
+    for (const char* blank : {"", "  "}) {
+        Type(blank);
+        Press(FILE_PANEL_ACT);
+        EXPECT_TRUE(panel->IsNameRefused()) << "'" << blank << "'";
+    }
+    EXPECT_TRUE(seam.saved.empty());
+    EXPECT_FALSE(Exists("maps/.fds"));
+    EXPECT_FALSE(Exists("maps/  .fds"));
+    Touch("maps/.fds", "game");
     panel->OpenMapsFolder();
-    EXPECT_EQ(Names(), (std::vector<std::string>{""}));
-    EXPECT_EQ(panel->GetSelected(), 0);
+    EXPECT_TRUE(Names().empty());
 }
 
 TEST_F(SavePanelTest, ExistingNameAsksAndOnlyYesReplacesBoth)

@@ -12,9 +12,13 @@
 #include <utility>
 
 #include "engine/application/mouse.h"
+#include "engine/data/context.h"
 #include "engine/data/locale.h"
+#include "game/shell/game.h"
+#include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "platform/win32/windows.h"
+#include "ui/toolkit/font.h"
 #include "ui/toolkit/imagemap.h"
 #include "ui/toolkit/interface.h"
 
@@ -29,6 +33,10 @@ constexpr size_t kPaletteIndices = 256;  // an 8-bit index, and a 4-bit one kept
 constexpr int kLastNumber = 99;
 constexpr int kTwoDigits = 10;
 constexpr int kButtonDown = FERROX_BUTTON_DOWN;
+// Labels of buttons laid without their map: the interface's font, dropped to sit on the button's middle.
+constexpr int32_t kLabelFont = 1;
+constexpr float kLabelDrop = 4.0f;
+constexpr float kHalf = 0.5f;
 
 uint32_t ColourKey(const uint8_t* rgba)
 {
@@ -43,15 +51,27 @@ bool IsWhite(const uint8_t* rgba)
 // The game's mouse, or null.
 CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr; }
 
-// Reads a map beside the background; null when there is none.
-GxImage* ReadMap(const std::string& stem, const char* suffix)
+// A game file that is there and does not read is named to the player once.
+void ReportDamaged(const std::string& path)
 {
-    GxImage* map = GxImageRead((stem + suffix).c_str());
-    if (map && !FerroxImageReadable(map)) {
+    if (g_pGame && GxFileExists(path.c_str()))
+        g_pGame->ReportDamagedFile(path.c_str());
+}
+
+// Reads a map beside the background; null when there is none, or when it is damaged (told then, with
+// *damaged set).
+GxImage* ReadMap(const std::string& stem, const char* suffix, bool* damaged)
+{
+    const std::string path = stem + suffix;
+    GxImage* map = GxImageRead(path.c_str());
+    if (FerroxImageReadable(map))
+        return map;
+    if (map)
         GxImageDestroy(map);
-        return nullptr;
-    }
-    return map;
+    *damaged = GxFileExists(path.c_str()) != 0;
+    if (*damaged)
+        ReportDamaged(path);
+    return nullptr;
 }
 
 }  // namespace
@@ -216,8 +236,16 @@ void CFerroxCanvas::NotePointerArea(CFerroxInterface* ui, const CFerroxWidget* w
 
 void CFerroxCanvas::Render()
 {
-    for (size_t i = 0; i < m_widgets.size(); i++)
+    for (size_t i = 0; i < m_widgets.size(); i++) {
+        if (i == 1 && m_shownButtons > 0)
+            DrawButtonPlates();
+        // Only the buttons Build laid: widgets a panel adds after them keep their own visibility.
+        if (i > 0 && i <= m_shownButtons)
+            m_widgets[i]->m_visible = 1;
         m_widgets[i]->Draw(m_x, m_y);
+    }
+    if (m_shownButtons > 0)
+        DrawButtonLabels();
     if (m_tooltipList >= 0 && static_cast<int16_t>(m_hoveredHotSpot) >= 0)
         ShowTooltip();
     // The hot-spot was found by the last update: a canvas that is not updated (under a modal one) asks for no
@@ -392,7 +420,15 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
         return;
     m_x = x;
     m_y = y;
+    m_buttonsAlwaysShown = false;
+    m_shownButtons = 0;
     AddWidget(FerroxMakeImage(path, 0.0f, 0.0f, scaled));
+    const CFerroxWidget* background = m_widgets.back().get();
+    // The buttons' own look is painted on the background: without it they are drawn always.
+    if (background->m_width <= 0.0f && GxFileExists(path)) {
+        ReportDamaged(path);
+        m_buttonsAlwaysShown = true;
+    }
 
     const std::string text = path;
     const size_t slash = text.rfind('/');
@@ -404,7 +440,8 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
     const std::string stem = text.substr(0, text.size() - kExtensionLength);
     GxImageSetPath(g_pFerroxGame ? g_pFerroxGame->GetImagePath() : "");
 
-    if (GxImage* map = ReadMap(stem, "_h.png")) {
+    bool damagedMap = false;
+    if (GxImage* map = ReadMap(stem, "_h.png", &damagedMap)) {
         for (const FerroxMapBlock& block : FerroxDecodeMap(map)) {
             auto hotSpot = std::make_unique<CFerroxWidget>();
             // A colour missing from the map leaves its hot-spot empty, so later ones keep their texts.
@@ -422,7 +459,8 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
         GxImageDestroy(map);
     }
 
-    if (GxImage* map = ReadMap(stem, "_p.png")) {
+    damagedMap = false;
+    if (GxImage* map = ReadMap(stem, "_p.png", &damagedMap)) {
         const std::string base = stem.substr(slash == std::string::npos ? 0 : slash + 1);
         if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
             m_tooltipList = g_pFerroxGame->m_pLocale->FindTextList(base.c_str());
@@ -445,6 +483,11 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
             image->Configure(&button);
             AddWidget(image);
         }
+    } else if (damagedMap) {
+        const std::string base = stem.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
+            m_tooltipList = g_pFerroxGame->m_pLocale->FindTextList(base.c_str());
+        LayButtonColumn(folder, scaled, *background);
     } else {
         float at = static_cast<float>(static_cast<int32_t>(x));
         const float row = static_cast<float>(static_cast<int32_t>(y));
@@ -472,4 +515,86 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
     }
     GxImageSetPath("");
     m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+    if (m_buttonsAlwaysShown)
+        m_shownButtons = m_widgets.size() - 1;
+}
+
+// The buttons are pictures made to light over their painted selves: a plate under each keeps them and their labels
+// readable over whatever lies beside or under the canvas.
+void CFerroxCanvas::DrawButtonPlates()
+{
+    if (!m_pPlate) {
+        m_pPlate = std::make_unique<CFerroxPlainBox>(kFerroxTooltipFill, kFerroxTooltipRim);
+        m_pPlate->m_visible = 1;
+    }
+    for (size_t k = 1; k <= m_shownButtons && k < m_widgets.size(); k++) {
+        const CFerroxWidget* button = m_widgets[k].get();
+        m_pPlate->Place(button->m_x, button->m_y, button->m_width, button->m_height);
+        m_pPlate->Draw(m_x, m_y);
+    }
+}
+
+// Each label on its button's middle, in the interface's label font.
+void CFerroxCanvas::DrawButtonLabels() const
+{
+    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
+    CFerroxInterface* ui = FerroxGetGameInterface();
+    CFerroxFont* font = ui ? ui->GetFont(kLabelFont) : nullptr;
+    const size_t labelled = ButtonsNamedByList(m_shownButtons);
+    if (!locale || !font)
+        return;
+    for (size_t k = 1; k <= labelled && k < m_widgets.size(); k++) {
+        const CFerroxWidget* button = m_widgets[k].get();
+        const float middle = m_x + button->m_x + button->m_width * kHalf;
+        const float y = m_y + button->m_y + button->m_height * kHalf - kLabelDrop;
+        locale->DrawText(font, m_tooltipList, static_cast<uint16_t>(k - 1), m_x + button->m_x, static_cast<int>(y), 0,
+                         FERROX_ALIGN_MIDDLE, middle, 0, nullptr);
+    }
+}
+
+// The canvas's list names its buttons when it holds exactly one text a button, as the menus' lists do.
+size_t CFerroxCanvas::ButtonsNamedByList(size_t buttons) const
+{
+    auto* locale = g_pFerroxGame ? dynamic_cast<CLocale*>(g_pFerroxGame->m_pLocale.get()) : nullptr;
+    if (!locale || m_tooltipList < 0 || buttons == 0)
+        return 0;
+    bool past = false;
+    bool last = false;
+    locale->GetText(m_tooltipList, static_cast<uint16_t>(buttons - 1), &last);
+    locale->GetText(m_tooltipList, static_cast<uint16_t>(buttons), &past);
+    return !last && past ? buttons : 0;
+}
+
+// Beside the background, clear of the texts the canvas draws on it, when the screen has room there; else over its
+// left edge.
+void CFerroxCanvas::LayButtonColumn(const std::string& folder, int32_t scaled, const CFerroxWidget& background)
+{
+    m_buttonsAlwaysShown = true;
+    std::vector<CFerroxImage*> column;
+    float height = 0.0f;
+    float width = 0.0f;
+    for (int n = 1; n < kLastNumber; n++) {
+        const std::string file = FerroxFindNumberedFile(folder.c_str(), std::to_string(n).c_str(), true);
+        if (file.empty())
+            break;
+        const std::string name = folder + file;
+        FerroxWidgetRecord button = {};
+        button.name = name.c_str();
+        button.scaled = scaled;
+        auto* image = new CFerroxImage();
+        image->Configure(&button);
+        AddWidget(image);
+        column.push_back(image);
+        height += image->m_height;
+        width = std::max(width, image->m_width);
+    }
+    const float screenWidth = g_pFerroxGameContext ? static_cast<float>(g_pFerroxGameContext->GetScreenWidth()) : 0.0f;
+    const float beside = background.m_x + background.m_width;
+    const float left = m_x + beside + width <= screenWidth ? beside : 0.0f;
+    float top = std::max(background.m_height, height);
+    for (CFerroxImage* image : column) {
+        top -= image->m_height;
+        image->m_x = left;
+        image->m_y = top;
+    }
 }

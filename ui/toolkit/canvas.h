@@ -2,7 +2,7 @@
 // fonts, the interface base with its canvas stack and menu pages (animated textures live in the engine).
 //
 // The toolkit calls the game and engine below it (the game object through g_pFerroxGame: mouse, locale, image
-// path, last key, click sound) and the graphics library's 2D toolkit and core; nothing calls up into it except
+// path, last key, click sound; g_pGame to name a damaged picture or map to the player) and the graphics library's 2D toolkit and core; nothing calls up into it except
 // through the engine's CFerroxInterface pointer on the game. Single-threaded: the main loop updates and draws.
 // Ownership: a canvas owns its widgets and hot-spots and deletes them at Release; its owner deletes the canvas.
 #pragma once
@@ -46,7 +46,10 @@ public:
     virtual void Render();
     virtual void ShowTooltip();
     // Lays the canvas out from the background picture at path, its "_h.png" hot-spot map and its "_p.png"
-    // placement map (or the numbered files) in the same folder.
+    // placement map (or the numbered files) in the same folder. A damaged picture or map is told to the player
+    // by name; when the placement map or the background is damaged, the buttons are always drawn (without
+    // their map in a column beside the background, or over its left edge), so that the canvas can still be used
+    // and left.
     virtual void Build(const char* path, float x, float y, int32_t scaled);
 
     CFerroxWidget* GetWidget(int32_t index) const
@@ -79,9 +82,21 @@ protected:
     int32_t m_pressed;
     int32_t m_pressedIndex;
     int32_t m_pressedEvent;
+    // Buttons laid without their map or drawn over no background: shown whether or not the pointer is on them.
+    bool m_buttonsAlwaysShown = false;
+    // Buttons 1 to this many are always drawn, each on a plate; the texts of the canvas's list label them when it
+    // holds one a button.
+    size_t m_shownButtons = 0;
 
 private:
+    // Lays the numbered buttons "1", "2"... of the folder in a column from the top of the background down.
+    void LayButtonColumn(const std::string& folder, int32_t scaled, const CFerroxWidget& background);
+    size_t ButtonsNamedByList(size_t buttons) const;
+    void DrawButtonPlates();
+    void DrawButtonLabels() const;
+
     float m_rect[4];
+    std::unique_ptr<CFerroxPlainBox> m_pPlate;
 };
 
 // The file of a button: the first name, in sorted order, that starts with number and then a non-digit
