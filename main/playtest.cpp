@@ -26,6 +26,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
+#include "main/playinput.h"
 #include "main/shell.h"
 #include "platform/win32/dialog_auto.h"
 #include "ui/frontend/citycanvas.h"
@@ -44,12 +45,11 @@ namespace {
 
 // ---- constants ----
 
-constexpr float kAbsoluteSpan = 65536.0f;  // SendInput's absolute coordinates over the client area
-constexpr int kLauncherWidth = 640;
-constexpr int kLauncherHeight = 480;
+constexpr int kLauncherWidth = CPlayInput::kLauncherWidth;
+constexpr int kLauncherHeight = CPlayInput::kLauncherHeight;
 // Launcher buttons (client pixels of its 640 x 480 pictures): the centres of the main page's play and language
 // buttons, and of the language page's French box.
-constexpr float kLauncherPlay[2] = {447.0f, 304.0f};
+constexpr const float* kLauncherPlay = CPlayInput::kLauncherPlay;
 constexpr float kLauncherLanguage[2] = {447.0f, 400.0f};
 constexpr float kLauncherFrench[2] = {321.0f, 95.0f};
 // The mode list: its closed box, and its open list's rows (one pixel of frame, then 12-pixel rows).
@@ -145,20 +145,9 @@ CBuildCanvasManager* BuildMenus()
 // False behind the camera or off the view.
 bool CPlayTest::ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
 {
-    CFerroxCamera* camera = Game()->m_pCamera.get();
-    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
-    GxFrame* frame = graphics ? GxCameraGetFrame(graphics) : nullptr;
-    if (!frame)
+    float u = 0.0f, v = 0.0f;
+    if (!CPlayInput::ViewPoint(point, mirror, &u, &v))
         return false;
-    const GxMatrix* m = GxFrameGetWorldMatrix(frame);
-    const GxV3d d = {point.x - m->pos.x, point.y - m->pos.y, point.z - m->pos.z};
-    const float depth = d.x * m->at.x + d.y * m->at.y + d.z * m->at.z;
-    if (depth <= 0.0f)
-        return false;
-    const float side = (d.x * m->right.x + d.y * m->right.y + d.z * m->right.z) / depth;
-    const float up = (d.x * m->up.x + d.y * m->up.y + d.z * m->up.z) / depth;
-    const float u = 0.5f + 0.5f * side / graphics->viewWindow.x * (mirror ? -1.0f : 1.0f);
-    const float v = 0.5f - 0.5f * up / graphics->viewWindow.y;
     *x = u * static_cast<float>(Game()->GetScreenWidth());
     *y = v * static_cast<float>(Game()->GetScreenHeight());
     return u > 0.05f && u < 0.95f && v > 0.1f && v < 0.8f;
@@ -340,70 +329,35 @@ void CPlayTest::Fail(const std::string& what)
 
 void CPlayTest::Move(float x, float y)
 {
-    const float width = InLauncher() ? kLauncherWidth : static_cast<float>(Game()->GetScreenWidth());
-    const float height = InLauncher() ? kLauncherHeight : static_cast<float>(Game()->GetScreenHeight());
-    // The pixel's own span of the absolute range, rounded up, lands on that pixel of a client area of the
-    // screen's size; on a client area of another size it lands where the player sees the same point.
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in.mi.dx = static_cast<LONG>(std::ceil(std::floor(x) * kAbsoluteSpan / width));
-    in.mi.dy = static_cast<LONG>(std::ceil(std::floor(y) * kAbsoluteSpan / height));
-    if (SendInput(1, &in, sizeof(in)) != 1)
-        Fail("SendInput took no pointer move");
+    m_input.SetLauncher(InLauncher());
+    if (!m_input.Move(x, y))
+        Fail(m_input.GetFailure());
 }
 
 void CPlayTest::Button(DWORD flags)
 {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = flags;
-    if (SendInput(1, &in, sizeof(in)) != 1)
-        Fail("SendInput took no button");
+    if (!m_input.Button(flags))
+        Fail(m_input.GetFailure());
 }
 
 void CPlayTest::Key(WORD vk, bool down)
 {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    if (SendInput(1, &in, sizeof(in)) != 1)
-        Fail("SendInput took no key");
+    if (!m_input.Key(vk, down))
+        Fail(m_input.GetFailure());
 }
 
 bool CPlayTest::Click(int frame, float x, float y, bool right)
 {
-    // The point the click began at stands until its release: the press may close the canvas it aimed at.
-    if (frame == 0) {
-        m_click[0] = x, m_click[1] = y;
-        m_clicking = true;
-    }
-    x = m_click[0], y = m_click[1];
-    if (frame >= kClickFrames - 1)
-        m_clicking = false;
-    if (frame == 0 || frame == 1)
-        Move(x, y);
-    else if (frame == 2)
-        Button(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
-    else if (frame == 3)
-        Button(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
-    return frame >= kClickFrames - 1;
+    m_input.SetLauncher(InLauncher());
+    const bool done = m_input.Click(frame, x, y, right);
+    if (!m_input.GetFailure().empty())
+        Fail(m_input.GetFailure());
+    return done;
 }
 
 bool CPlayTest::WidgetCentre(void* target, int index, float* x, float* y)
 {
-    auto* canvas = static_cast<CFerroxCanvas*>(target);
-    const float* rect = canvas ? canvas->GetWidgetRect(index) : nullptr;
-    if (!rect && m_clicking) {
-        *x = m_click[0], *y = m_click[1];
-        return true;
-    }
-    if (!rect)
-        return false;
-    *x = canvas->GetX() + rect[0] + rect[2] * 0.5f;
-    *y = static_cast<float>(Game()->GetScreenHeight()) - canvas->GetY() - (rect[1] + rect[3] * 0.5f);
-    return true;
+    return m_input.WidgetCentre(target, index, x, y);
 }
 
 bool CPlayTest::ClickWidget(int frame, void* canvas, int index, const std::string& missing)
@@ -418,17 +372,7 @@ bool CPlayTest::ClickWidget(int frame, void* canvas, int index, const std::strin
 
 bool CPlayTest::SaveRowCentre(void* target, const std::u16string& name, float* x, float* y)
 {
-    auto* panel = static_cast<CFerroxFileIOCanvas*>(target);
-    if (!panel)
-        return false;
-    const std::vector<FileEntry>& entries = panel->GetEntries();
-    for (size_t i = 0; i < entries.size(); i++) {
-        if (entries[i].kind != FILE_ENTRY_SAVE || entries[i].name != name)
-            continue;
-        const int row = static_cast<int>(i) - panel->GetFirstVisible();
-        return row >= 0 && row < kFilePanelRows && WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, x, y);
-    }
-    return false;
+    return m_input.SaveRowCentre(target, name, x, y);
 }
 
 // ---- reading pixels and saving pictures ----

@@ -35,6 +35,7 @@ public:
         asked++;
         leave = yes;
     }
+    int HasModal() override { return modal; }
     int CloseTopPanel() override
     {
         if (open == 0)
@@ -54,6 +55,7 @@ public:
     void (*leave)() = nullptr;
     int open = 0;  // panels and questions Escape closes, one a press
     int held = 0;  // a canvas Escape does not close holds the screen
+    int modal = 0;  // a question or file panel is open
     int closed = 0;
     int frontEnds = 0;
 };
@@ -275,6 +277,30 @@ TEST_F(GameStates, EscapeClosesTheOpenPanelsOneAPressThenAsksToLeaveOnlyInGame)
     // Leaving with nothing loaded goes back to the front end in one frame.
     Frames(1);
     EXPECT_EQ(kGameStateFrontEnd, game->GetState());
+}
+
+// A question takes Escape and the clicks: Escape answers it before anything else, and a click meant for the mall
+// under it selects nothing.
+TEST_F(GameStates, AnOpenQuestionTakesEscapeAndKeepsClicksFromTheMall)
+{
+    game->SetState(kGameStateInGame);
+    shell.modal = 1;
+    shell.open = 1;
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(1, shell.closed);
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(0, shell.asked);
+
+    StandingObject shop;
+    game->m_pPickedObject = &shop;
+    CGame::OnMouseButton(GAME_MOUSE_LEFT_DOWN);
+    CGame::OnMouseButton(GAME_MOUSE_LEFT_UP);
+    EXPECT_EQ(nullptr, game->m_pSelectedObject);
+    shell.modal = 0;
+    CGame::OnMouseButton(GAME_MOUSE_LEFT_DOWN);
+    EXPECT_EQ(&shop, game->m_pSelectedObject);
+    game->m_pSelectedObject = nullptr;
+    game->m_pPickedObject = nullptr;
 }
 
 TEST_F(GameStates, ASelectedShopperWhoWalksToAnotherFloorClosesItsCard)

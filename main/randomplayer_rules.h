@@ -1,0 +1,69 @@
+// The mall's rules, read from the game's state after every frame of a random player's run: buildings stand on
+// the laid floor of their storey and share no cell; the balance moves only through what books it; nothing
+// changes the mall while a modal canvas stays open; wall pieces close every edge of the laid floor and stand
+// nowhere else, railings only round stair wells; every object in the view has the geometry its level of detail
+// picks. The checks only read; the player acts through input alone.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+class CFerroxCanvas;
+
+class CMallRules {
+public:
+    // The rules by name, which a run may leave unchecked (a comma-separated list to Skip).
+    static constexpr const char* kRuleNames = "buildings,balance,modal,walls,lod";
+    // False with the unknown name when the list names no rule.
+    bool Skip(const std::string& names, std::string* unknown);
+
+    // Input sent since the last check that may book money: a left release while floor tiles were held, a left
+    // press (a contract bought).
+    void NoteRelease(bool laying) { m_layReleased = m_layReleased || laying; }
+    void NotePress() { m_pressed = true; }
+    // Checks the state after a frame of the level against the state after the last; `leaves` counts the levels
+    // left so far (a load leaves one), which start the comparisons afresh. Empty when every rule holds, else the
+    // first broken rule's name and what broke it.
+    std::string Check(int leaves);
+    // Forgets the last frame: the next check compares nothing (after a frame outside the level).
+    void Forget() { m_known = false; }
+
+    // The mall as text, independent of where its objects live in memory: storeys and their laid cells,
+    // buildings, staff and the accounts. Two equal prints are one mall.
+    static std::string Print();
+
+private:
+    struct Figures {
+        uint32_t funds, charges, bonuses, rent, wages, building, contracts, interest;
+    };
+    struct Frame {
+        std::map<const void*, int32_t> buildings;  // placed buildings and their values
+        std::vector<std::string> laid;             // per storey, '1' for a laid cell
+        size_t shops = 0;
+        size_t staff = 0;
+        Figures figures = {};
+        uint16_t day = 0;
+        const void* world = nullptr;
+        int leaves = 0;
+        bool modal = false;
+        CFerroxCanvas* topModal = nullptr;
+        int modalCount = 0;
+    };
+
+    bool Checked(const char* rule) const { return m_skipped.count(rule) == 0; }
+    Frame Read(int leaves) const;
+    std::string CheckBuildings() const;
+    std::string CheckBalance(const Frame& now) const;
+    std::string CheckModal(const Frame& now) const;
+    std::string CheckWalls() const;
+    std::string CheckLevelsOfDetail() const;
+
+    std::set<std::string> m_skipped;
+    Frame m_last;
+    bool m_known = false;
+    bool m_layReleased = false;
+    bool m_pressed = false;
+};
