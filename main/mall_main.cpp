@@ -33,11 +33,11 @@ struct Options {
     bool playTestBrokenLevel = false;  // the run that meets a level that does not load
     int playTestWidth = 1024;          // the mode the play test picks in the launcher
     int playTestHeight = 768;
-    std::string randomPlayer;          // folder of the random player's run
-    int randomSeed = 0;                // its seed, else
-    std::string randomReplay;          // the action list it plays again
-    int randomActions = 1000;          // actions made from the seed
-    std::string randomSkip;            // rules it leaves unchecked
+    std::string randomPlayer;  // folder of the random player's run
+    int randomSeed = 0;        // its seed, else
+    std::string randomReplay;  // the action list it plays again
+    int randomActions = 1000;  // actions made from the seed
+    std::string randomSkip;    // rules it leaves unchecked
 };
 Options g_options;
 

@@ -207,6 +207,8 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"shop_front", &CPlayTest::ShopFront, 60},
         {"shop_card", &CPlayTest::ShopCard, 120},
         {"language_card", &CPlayTest::LanguageCard, 60},
+        {"question_takes_clicks", &CPlayTest::QuestionTakesClicks, 120},
+        {"escape_tool", &CPlayTest::EscapeTool, 200},
         {"shoppers", &CPlayTest::Shoppers, kRunBudget},
         {"shoppers_through_door", &CPlayTest::ShoppersThroughDoor, kRunBudget},
         {"shopper_card", &CPlayTest::ShopperCard, 600},
@@ -1020,6 +1022,7 @@ bool CPlayTest::ShopCard(int)
         return false;
     }
     Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopTop));
+    m_area[0] = SpotX(spot, w), m_area[1] = SpotY(spot, h, kShopTop);
     return m_count % kSpotFrames == 0 && ui->GetStack().Holds(ui->m_pShopPopup.get());
 }
 

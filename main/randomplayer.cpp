@@ -34,6 +34,7 @@ constexpr int kClickFrames = CPlayInput::kClickFrames;
 constexpr int kEnterBudget = 3000;  // frames to get into the level
 constexpr int kSettleFrames = 20;   // frames a new level or a load settles before the next action
 constexpr int kDragSteps = 6;
+constexpr int kMostTaps = 10;      // taps of one key action
 constexpr int kPhaseBudget = 900;  // frames for one phase of the round trip
 constexpr int kNameBudget = 200;   // frames to type a save's name
 constexpr int kPagesTried = 20;    // pages of the load panel looked through for a save
@@ -91,6 +92,7 @@ void CRandomPlayer::UseSeed(uint32_t seed, int count)
 {
     m_seed = seed;
     m_count = count;
+    m_source = "seed " + std::to_string(seed);
 }
 
 bool CRandomPlayer::UseActionFile(const std::string& path, std::string* error)
@@ -110,6 +112,7 @@ bool CRandomPlayer::UseActionFile(const std::string& path, std::string* error)
         return false;
     }
     m_count = static_cast<int>(m_actions.size());
+    m_source = "the replay of " + path;
     return true;
 }
 
@@ -172,7 +175,8 @@ void CRandomPlayer::AfterFrame()
         return End(0);
     if (m_action >= m_actions.size()) {
         if (!m_pMaker)
-            m_pMaker = std::make_unique<CRandomActionMaker>(m_seed, Game()->GetScreenWidth(), Game()->GetScreenHeight());
+            m_pMaker =
+                std::make_unique<CRandomActionMaker>(m_seed, Game()->GetScreenWidth(), Game()->GetScreenHeight());
         m_actions.push_back(m_pMaker->Next());
     }
     if (Act(m_actions[m_action], m_t++))
@@ -242,7 +246,8 @@ std::vector<CFerroxCanvas*> CRandomPlayer::OpenCanvases() const
     for (CFerroxCanvas* panel :
          {ui->m_pManagementPanel.get(), static_cast<CFerroxCanvas*>(ui->m_pOptionsPanel.get()),
           ui->m_pMallSummaryPanel.get(), ui->m_pShopperSummaryPanel.get(), ui->m_pStaffSummaryPanel.get(),
-          ui->m_pStaffHirePanel.get(), ui->m_pContractsPanel.get(), static_cast<CFerroxCanvas*>(ui->m_pHistoryPanel.get()),
+          ui->m_pStaffHirePanel.get(), ui->m_pContractsPanel.get(),
+          static_cast<CFerroxCanvas*>(ui->m_pHistoryPanel.get()),
           static_cast<CFerroxCanvas*>(ui->m_pShopperPopup.get()), static_cast<CFerroxCanvas*>(ui->m_pShopPopup.get()),
           static_cast<CFerroxCanvas*>(ui->m_pStaffPopup.get())})
         if (panel && ui->GetStack().Holds(panel))
@@ -308,9 +313,10 @@ bool CRandomPlayer::Act(const RandomAction& action, int t)
     case RANDOM_RIGHT_DRAG:
         return Drag(action, t, true);
     case RANDOM_KEY:
-        if (t < 2)
-            m_input.Key(static_cast<WORD>(action.a), t == 0);
-        return t >= 3;
+        // Down, up and a frame between taps.
+        if (t % 3 < 2)
+            m_input.Key(static_cast<WORD>(action.a), t % 3 == 0);
+        return t >= 3 * std::max(1, std::min(action.b, kMostTaps)) - 1;
     case RANDOM_HOLD:
         if (t == 0 || t == action.b)
             m_input.Key(static_cast<WORD>(action.a), t == 0);
@@ -351,15 +357,15 @@ bool CRandomPlayer::Act(const RandomAction& action, int t)
     case RANDOM_HIRE:
         if (!ui)
             return true;
-        return Clicks(t, {Widget(main, fixed(MAIN_MANAGE)),
-                          Widget([ui]() -> CFerroxCanvas* { return ui->m_pManagementPanel.get(); },
-                                 fixed(MANAGEMENT_STAFF)),
-                          Widget([ui]() -> CFerroxCanvas* { return ui->m_pStaffSummaryPanel.get(); }, fixed(STAFF_HIRE)),
-                          Widget([ui]() -> CFerroxCanvas* { return ui->m_pStaffHirePanel.get(); },
-                                 [](CFerroxCanvas* canvas) {
-                                     auto* hire = dynamic_cast<CStaffHirePanel*>(canvas);
-                                     return hire ? static_cast<int>(hire->GetFirstButton()) : 0;
-                                 })});
+        return Clicks(
+            t, {Widget(main, fixed(MAIN_MANAGE)),
+                Widget([ui]() -> CFerroxCanvas* { return ui->m_pManagementPanel.get(); }, fixed(MANAGEMENT_STAFF)),
+                Widget([ui]() -> CFerroxCanvas* { return ui->m_pStaffSummaryPanel.get(); }, fixed(STAFF_HIRE)),
+                Widget([ui]() -> CFerroxCanvas* { return ui->m_pStaffHirePanel.get(); },
+                       [](CFerroxCanvas* canvas) {
+                           auto* hire = dynamic_cast<CStaffHirePanel*>(canvas);
+                           return hire ? static_cast<int>(hire->GetFirstButton()) : 0;
+                       })});
     case RANDOM_ROUND_TRIP:
         return RoundTrip(t);
     default:
@@ -400,7 +406,7 @@ bool CRandomPlayer::RoundTrip(int t)
         break;
     case 3:
         next = LoadBack(kFirstSave);
-        if (next && CMallRules::Print() != m_print)
+        if (next && m_rules.Checks("saves") && CMallRules::Print() != m_print)
             Broken("round trip: the loaded mall differs from the saved one: " +
                    FirstDifference(m_print, CMallRules::Print()));
         break;
@@ -410,9 +416,10 @@ bool CRandomPlayer::RoundTrip(int t)
         if (!next)
             break;
         std::string a, b;
-        if (!FileBytes(first, &a) || !FileBytes(m_savePath, &b))
+        const bool checked = m_rules.Checks("saves");
+        if (checked && (!FileBytes(first, &a) || !FileBytes(m_savePath, &b)))
             Broken("round trip: " + first + " or " + m_savePath + " cannot be read");
-        else if (a != b)
+        else if (checked && a != b)
             Broken("round trip: saving the loaded mall gave other bytes than the save it came from (" + first + ", " +
                    m_savePath + ")");
         m_savePath = first;
@@ -546,10 +553,10 @@ void CRandomPlayer::Broken(const std::string& what)
     if (m_done)
         return;
     const size_t at = std::min(m_action, m_actions.size() ? m_actions.size() - 1 : 0);
-    std::fprintf(stderr, "random player: seed %u: action %zu (%s), frame %d: %s\n", m_seed, m_action,
+    std::fprintf(stderr, "random player: %s: action %zu (%s), frame %d: %s\n", m_source.c_str(), m_action,
                  m_actions.empty() ? "none" : RandomActionText(m_actions[at]).c_str(), m_frames, what.c_str());
     std::ofstream list(m_folder + "/" + kActionFile, std::ios::binary);
-    list << "# seed " << m_seed << ", broken at action " << m_action << ": " << what << "\n";
+    list << "# " << m_source << ", broken at action " << m_action << ": " << what << "\n";
     for (size_t i = 0; i < m_actions.size() && i <= m_action; i++)
         list << RandomActionText(m_actions[i]) << "\n";
     list.flush();
@@ -566,8 +573,8 @@ void CRandomPlayer::End(int code)
     m_done = true;
     m_result = code;
     if (code == 0)
-        std::fprintf(stderr, "random player: seed %u: %d actions, %d frames, %d round trips, every rule held\n", m_seed,
-                     m_count, m_frames, m_roundTrips);
+        std::fprintf(stderr, "random player: %s: %d actions, %d frames, %d round trips, every rule held\n",
+                     m_source.c_str(), m_count, m_frames, m_roundTrips);
     if (g_pFerroxApp)
         g_pFerroxApp->Quit();
 }

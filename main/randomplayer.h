@@ -75,6 +75,7 @@ private:
     CMallRules m_rules;
     std::unique_ptr<CRandomActionMaker> m_pMaker;
     uint32_t m_seed = 0;
+    std::string m_source;  // the seed or the replayed list, as the run's report names it
     int m_count = 0;
     std::vector<RandomAction> m_actions;  // made or read so far
     size_t m_action = 0;                  // the action under way

@@ -1,7 +1,9 @@
 // The random player's actions: text, reading and the seeded generator; see main/randomplayer_actions.h.
 #include "main/randomplayer_actions.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <sstream>
 
 #include "platform/win32/windows.h"
@@ -9,21 +11,27 @@
 namespace {
 
 const char* const kVerbs[RANDOM_ACTION_KINDS] = {
-    "click", "right", "drag", "right-drag", "key", "hold", "wheel", "widget",
+    "click", "right",    "drag",     "right-drag", "key",    "hold", "wheel",      "widget",
     "build", "demolish", "floor-up", "floor-down", "answer", "hire", "round-trip",
 };
 constexpr size_t kMaxLine = 200;
 constexpr int kNumbers = 4;
 
 // How often each kind comes, in parts of the sum.
-constexpr int kWeights[RANDOM_ACTION_KINDS] = {24, 5, 14, 3, 9, 4, 3, 12, 14, 3, 3, 3, 4, 2, 1};
+constexpr int kWeights[RANDOM_ACTION_KINDS] = {24, 5, 14, 3, 12, 4, 3, 12, 14, 4, 3, 3, 4, 2, 1};
 // The keys a tap sends: Escape and the speed digits most, then the keys a name field takes.
-constexpr WORD kTapKeys[] = {VK_ESCAPE, VK_ESCAPE, VK_ESCAPE, '0', '1', '2', '3', '0', '3', 'A', 'Z', VK_BACK, VK_RETURN};
+constexpr WORD kTapKeys[] = {VK_ESCAPE, VK_ESCAPE, VK_ESCAPE, '0', '1',     '2',      '3',
+                             '0',       '3',       'A',       'Z', VK_BACK, VK_RETURN};
 constexpr WORD kHoldKeys[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN};
 constexpr int kMostHoldFrames = 12;
+// Escape comes up to this many times in a row: the presses that put a tool down, close a panel and ask to leave.
+constexpr int kMostEscapes = 3;
 constexpr int kMostNotches = 3;
 // Widget and button numbers are drawn up to this and taken modulo what the canvas has.
 constexpr int kMostWidget = 40;
+// A share (in percent) of the build-menu picks takes the floor-tile page (the root's first button), so that runs
+// lay floor and raise walls often.
+constexpr int kFloorPagePercent = 35;
 // A share (in percent) of the points lies anywhere on the screen; the others in the middle of the view.
 constexpr int kAnywherePercent = 20;
 constexpr float kMiddleLeft = 0.15f, kMiddleRight = 0.85f, kMiddleTop = 0.3f, kMiddleBottom = 0.85f;
@@ -105,13 +113,9 @@ bool RandomActionsParse(const std::string& text, std::vector<RandomAction>* acti
 
 CRandomActionMaker::CRandomActionMaker(uint32_t seed, int width, int height)
     : m_random(seed), m_width(width), m_height(height)
-{
-}
+{}
 
-int CRandomActionMaker::Between(int low, int high)
-{
-    return std::uniform_int_distribution<int>(low, high)(m_random);
-}
+int CRandomActionMaker::Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
 
 void CRandomActionMaker::Point(int* x, int* y)
 {
@@ -149,6 +153,7 @@ RandomAction CRandomActionMaker::Next()
         break;
     case RANDOM_KEY:
         action.a = kTapKeys[Between(0, static_cast<int>(std::size(kTapKeys)) - 1)];
+        action.b = action.a == VK_ESCAPE ? Between(1, kMostEscapes) : 1;
         break;
     case RANDOM_HOLD:
         action.a = kHoldKeys[Between(0, static_cast<int>(std::size(kHoldKeys)) - 1)];
@@ -161,6 +166,8 @@ RandomAction CRandomActionMaker::Next()
     case RANDOM_BUILD:
         action.a = Between(0, kMostWidget);
         action.b = Between(0, kMostWidget);
+        if (action.kind == RANDOM_BUILD && Between(0, 99) < kFloorPagePercent)
+            action.a = 0;
         break;
     case RANDOM_ANSWER:
         action.a = Between(1, 2);

@@ -13,7 +13,7 @@ enum RandomActionKind : int {
     RANDOM_RIGHT,       // right click at x y
     RANDOM_DRAG,        // left press at x y, carried to x2 y2, released
     RANDOM_RIGHT_DRAG,  // the same with the right button (turns the view)
-    RANDOM_KEY,         // a key tapped: its virtual-key code
+    RANDOM_KEY,         // a key tapped: its virtual-key code, the times in a row
     RANDOM_HOLD,        // a key held for a number of frames: code, frames
     RANDOM_WHEEL,       // the wheel turned by a number of notches (signed)
     RANDOM_WIDGET,      // a click on widget w of open canvas c (both taken modulo what is open)

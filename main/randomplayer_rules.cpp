@@ -166,7 +166,7 @@ std::string CMallRules::CheckBuildings() const
 
 // ---- balance ----
 
-// Each account moves only one way and only for what books it: a placed building its price, laid floor its
+// Each account moves only one way and only for what books it: a placed building the cost shown while it was held, laid floor its
 // tiles, a game day the wages of staff there were, the charges of shops there were, contracts, interest and
 // bonuses; a bought contract (a click) its price. The starting funds never change.
 std::string CMallRules::CheckBalance(const Frame& now) const
@@ -190,21 +190,22 @@ std::string CMallRules::CheckBalance(const Frame& now) const
     };
     for (const auto& account : accounts) {
         if (account.after < account.before)
-            return "the " + std::string(account.name) + " went down from " + std::to_string(account.before) +
-                   " to " + std::to_string(account.after);
+            return "the " + std::string(account.name) + " went down from " + std::to_string(account.before) + " to " +
+                   std::to_string(account.after);
         if (account.after > account.before && !account.booked)
             return "the " + std::string(account.name) + " rose by " + std::to_string(account.after - account.before) +
                    " with nothing that books them";
     }
+    // A placed building costs what was shown for it while it was held.
     int64_t placed = 0;
     for (const auto& building : now.buildings)
         if (!m_last.buildings.count(building.first))
-            placed += building.second;
+            placed += building.second == m_last.heldTemplate ? m_last.heldValue : 0;
     const int64_t rise = static_cast<int64_t>(b.building) - a.building;
     if (rise == placed || (m_layReleased && rise > placed))
         return std::string();
-    return "the building costs rose by " + std::to_string(rise) + " while buildings worth " + std::to_string(placed) +
-           " were placed" + (m_layReleased ? "" : " and no floor was laid");
+    return "the building costs rose by " + std::to_string(rise) + " while buildings shown at " +
+           std::to_string(placed) + " were placed" + (m_layReleased ? "" : " and no floor was laid");
 }
 
 // ---- modal canvases ----
@@ -235,15 +236,6 @@ std::string CMallRules::CheckModal(const Frame& now) const
 // ---- walls ----
 
 namespace {
-
-// An edge between a laid cell and an unlaid one of a storey.
-struct Edge {
-    int storey, laid, unlaid;
-    bool operator<(const Edge& other) const
-    {
-        return std::tie(storey, laid, unlaid) < std::tie(other.storey, other.laid, other.unlaid);
-    }
-};
 
 // A cell of an upper storey that stairs from the storey below come up through.
 bool IsStairWell(CFerroxBlockMesh* storey, int cell)
@@ -278,7 +270,7 @@ int EdgeStep(int wallTemplate, int stride, bool* rail)
     }
 }
 
-std::string EdgeText(const Edge& edge)
+std::string EdgeText(const CMallRules::Edge& edge)
 {
     return "the edge from laid cell " + std::to_string(edge.laid) + " to cell " + std::to_string(edge.unlaid) +
            " of storey " + std::to_string(edge.storey);
@@ -286,16 +278,13 @@ std::string EdgeText(const Edge& edge)
 
 }  // namespace
 
-// Every edge from a laid cell to an unlaid one (outside the mall or a hole in its floor) has one piece: a
-// railing where the unlaid cell is a stair well, none where a door stands in it, else a wall; no piece stands
-// on any other edge.
-std::string CMallRules::CheckWalls() const
+// The pieces of every storey by the edge they close, walls and railings apart.
+void CMallRules::ReadPieces(std::map<Edge, int>* walls, std::map<Edge, int>* rails)
 {
     CPlacementController* placement = Game() ? Game()->m_pPlacementController.get() : nullptr;
     if (!placement)
-        return std::string();
+        return;
     const std::vector<CFerroxBlockMesh*> storeys = Storeys();
-    std::map<Edge, int> walls, rails;
     for (CFerroxObject* object : placement->GetPieces()) {
         auto* piece = dynamic_cast<CBaseObject*>(object);
         auto* storey = piece ? dynamic_cast<CFerroxBlockMesh*>(piece->GetFloor()) : nullptr;
@@ -309,8 +298,18 @@ std::string CMallRules::CheckWalls() const
         if (step == 0)
             continue;
         for (int cell : Covered(piece))
-            (rail ? rails : walls)[{index, cell - step, cell}]++;
+            (*(rail ? rails : walls))[{index, cell - step, cell}]++;
     }
+}
+
+// Every edge from a laid cell to an unlaid one (outside the mall or a hole in its floor) has one piece, none where
+// a door stands in the unlaid cell or where stairs come up beside their landing, and no piece stands on any other
+// edge; a stair well is closed by a railing.
+std::string CMallRules::CheckWalls() const
+{
+    std::map<Edge, int> walls, rails;
+    ReadPieces(&walls, &rails);
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
     std::set<Edge> wanted;
     for (size_t s = 0; s < storeys.size(); s++) {
         CFerroxBlockMesh* storey = storeys[s];
@@ -320,15 +319,14 @@ std::string CMallRules::CheckWalls() const
             for (int next : Neighbours(storey, cell)) {
                 if (next < 0 || Laid(storey, next) || dynamic_cast<CDoorObject*>(Occupant(storey, next)))
                     continue;
+                // The way off the top of stairs stays open: their landing beside their well.
                 const Edge edge = {static_cast<int>(s), cell, next};
+                if (IsStairWell(storey, next) && Occupant(storey, cell) == Occupant(storey, next))
+                    continue;
                 wanted.insert(edge);
-                const bool well = IsStairWell(storey, next);
                 const int w = walls.count(edge) ? walls[edge] : 0;
                 const int r = rails.count(edge) ? rails[edge] : 0;
-                if (well && (r != 1 || w != 0))
-                    return EdgeText(edge) + ", round a stair well, has " + std::to_string(r) + " railings and " +
-                           std::to_string(w) + " walls";
-                if (!well && (w != 1 || r != 0))
+                if (w + r != 1 || (w && IsStairWell(storey, next)))
                     return EdgeText(edge) + " has " + std::to_string(w) + " walls and " + std::to_string(r) +
                            " railings";
             }
@@ -342,8 +340,24 @@ std::string CMallRules::CheckWalls() const
             const bool laid = storey->IsValidCell(piece.first.laid, 1) && Laid(storey, piece.first.laid);
             const bool unlaid = storey->IsValidCell(piece.first.unlaid, 1) && !Laid(storey, piece.first.unlaid);
             return std::string(pieces == &walls ? "a wall" : "a railing") + " stands on " + EdgeText(piece.first) +
-                   (laid && !unlaid ? ", between two laid cells" : laid ? "" : ", beside no laid cell");
+                   (laid && !unlaid ? ", between two laid cells"
+                    : laid          ? ""
+                                    : ", beside no laid cell");
         }
+    }
+    return std::string();
+}
+
+// A railing stands only round a stair well of the storey below: every other edge of the laid floor is a wall.
+std::string CMallRules::CheckRailings() const
+{
+    std::map<Edge, int> walls, rails;
+    ReadPieces(&walls, &rails);
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    for (const auto& rail : rails) {
+        CFerroxBlockMesh* storey = storeys[static_cast<size_t>(rail.first.storey)];
+        if (!IsStairWell(storey, rail.first.unlaid))
+            return "a railing stands on " + EdgeText(rail.first) + ", which is no stair well";
     }
     return std::string();
 }
@@ -360,24 +374,38 @@ std::string CMallRules::CheckLevelsOfDetail() const
                                             &objects->GetSecurity(), &objects->GetMaintenance()};
     for (const auto& floor : objects->GetFloors())
         if (floor)
-            lists.insert(lists.end(),
-                         {&floor->scalable, &floor->shops, &floor->doors, &floor->stairs, &floor->scenery, &floor->usable});
+            lists.insert(lists.end(), {&floor->scalable, &floor->shops, &floor->doors, &floor->stairs, &floor->scenery,
+                                       &floor->usable});
     for (const ObjectList* list : lists) {
         for (CFerroxObject* object : *list) {
             CFerroxComposite* model = object ? object->GetModel() : nullptr;
-            GxAtomic* atomic = model && model->GetWorld() ? model->GetLODAtomic() : nullptr;
             const GxV3d* at = object ? object->GetPosition() : nullptr;
             float u = 0.0f, v = 0.0f;
-            if (!atomic || !at || !CPlayInput::ViewPoint(*at, false, &u, &v) || u < 0.0f || u > 1.0f || v < 0.0f ||
-                v > 1.0f)
+            if (!model || !model->GetWorld() || !at || !CPlayInput::ViewPoint(*at, false, &u, &v) || u < 0.0f ||
+                u > 1.0f || v < 0.0f || v > 1.0f)
                 continue;
+            auto* building = dynamic_cast<CBaseObject*>(object);
+            const std::string name = building ? Name(building) : std::string("a figure");
+            GxAtomic* atomic = model->GetLODAtomic();
+            if (!atomic) {
+                // Without levels the clump's own atomics are drawn: at least one has a geometry.
+                bool drawn = false;
+                GxClumpForAllAtomics(
+                    model->GetClump(),
+                    [](GxAtomic* part, void* found) -> GxAtomic* {
+                        *static_cast<bool*>(found) = *static_cast<bool*>(found) || part->geometry;
+                        return part;
+                    },
+                    &drawn);
+                if (!drawn)
+                    return name + " in the view has no geometry to draw";
+                continue;
+            }
             const GxLODAtomicRecord* record = GxLODAtomicGetRecord(atomic);
             const int level = std::min(CFerroxComposite::LODSelect(atomic), gxLODATOMICMAXLEVELS - 1);
-            if (record && level >= 0 && !record->geometry[level]) {
-                auto* building = dynamic_cast<CBaseObject*>(object);
-                return (building ? Name(building) : std::string("a figure")) + " in the view has no geometry at level " +
-                       std::to_string(level) + " of its " + std::to_string(model->GetLevelCount());
-            }
+            if (record && level >= 0 && !record->geometry[level])
+                return name + " in the view has no geometry at level " + std::to_string(level) + " of its " +
+                       std::to_string(model->GetLevelCount());
         }
     }
     return std::string();
@@ -408,8 +436,13 @@ CMallRules::Frame CMallRules::Read(int leaves) const
     frame.leaves = leaves;
     frame.world = Game() ? Game()->GetWorld() : nullptr;
     frame.day = Game() ? Game()->m_dayCounter : 0;
+    CPlacementController* placement = Game() ? Game()->m_pPlacementController.get() : nullptr;
+    if (CBaseObject* held = placement ? placement->GetHeldObject() : nullptr) {
+        frame.heldValue = placement->GetShownValue();
+        frame.heldTemplate = held->GetAssetSet();
+    }
     for (CBaseObject* building : Buildings()) {
-        frame.buildings[building] = building->GetValue();
+        frame.buildings[building] = building->GetAssetSet();
         frame.shops += dynamic_cast<CShop*>(building) != nullptr;
     }
     for (CFerroxBlockMesh* storey : Storeys()) {
@@ -421,8 +454,8 @@ CMallRules::Frame CMallRules::Read(int leaves) const
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
     frame.staff = objects ? objects->GetStaffCount() : 0;
     if (const CStatistics* s = objects ? objects->GetStatistics() : nullptr)
-        frame.figures = {s->m_startingFunds,  s->m_chargesReceived, s->m_yearlyBonuses,    s->m_rentExpense,
-                         s->m_staffWages,     s->m_buildingCosts,   s->m_contractExpenses, s->m_interest};
+        frame.figures = {s->m_startingFunds, s->m_chargesReceived, s->m_yearlyBonuses,    s->m_rentExpense,
+                         s->m_staffWages,    s->m_buildingCosts,   s->m_contractExpenses, s->m_interest};
     CInterface* ui = InterfaceGet();
     frame.modal = ui && ui->GetStack().HasModal();
     frame.topModal = ui ? ui->GetStack().GetTopModal() : nullptr;
@@ -435,20 +468,22 @@ std::string CMallRules::Check(int leaves)
     const Frame now = Read(leaves);
     const bool comparable = m_known && now.world == m_last.world && now.leaves == m_last.leaves;
     std::string broken;
-    if (Checked("buildings") && (broken = CheckBuildings()).size())
+    if (Checks("buildings") && (broken = CheckBuildings()).size())
         broken = "buildings: " + broken;
-    else if (comparable && Checked("balance") && (broken = CheckBalance(now)).size())
+    else if (comparable && Checks("balance") && (broken = CheckBalance(now)).size())
         broken = "balance: " + broken;
-    else if (comparable && Checked("modal") && (broken = CheckModal(now)).size())
+    else if (comparable && Checks("modal") && (broken = CheckModal(now)).size())
         broken = "modal: " + broken;
-    else if (Checked("walls") && (broken = CheckWalls()).size())
+    else if (Checks("walls") && (broken = CheckWalls()).size())
         broken = "walls: " + broken;
-    else if (Checked("lod") && (broken = CheckLevelsOfDetail()).size())
+    else if (Checks("railings") && (broken = CheckRailings()).size())
+        broken = "railings: " + broken;
+    else if (Checks("lod") && (broken = CheckLevelsOfDetail()).size())
         broken = "lod: " + broken;
     m_last = now;
     m_known = true;
     m_layReleased = false;
-    m_pressed = false;
+    m_pressed = m_held;
     return broken;
 }
 
@@ -475,8 +510,8 @@ std::string CMallRules::Print()
     print << "staff " << (objects ? objects->GetStaffCount() : 0) << "\n";
     if (const CStatistics* s = objects ? objects->GetStatistics() : nullptr)
         print << "accounts " << s->m_startingFunds << " " << s->m_chargesReceived << " " << s->m_yearlyBonuses << " "
-              << s->m_rentExpense << " " << s->m_staffWages << " " << s->m_buildingCosts << " "
-              << s->m_contractExpenses << " " << s->m_interest << "\n";
+              << s->m_rentExpense << " " << s->m_staffWages << " " << s->m_buildingCosts << " " << s->m_contractExpenses
+              << " " << s->m_interest << "\n";
     print << "day " << (Game() ? Game()->m_dayCounter : 0) << "\n";
     return print.str();
 }

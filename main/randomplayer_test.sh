@@ -7,8 +7,9 @@
 #   --seeds A-B | --seeds "A B C"   the seeds (default 1-); without an end, seeds run until the minutes are up
 #   --minutes M                     no new seed starts after M minutes (default: only the seeds given)
 #   --actions N                     actions per seed (default 1000)
-#   --skip RULE,...                 rules left unchecked (buildings, balance, modal, walls, lod)
+#   --skip RULE,...                 rules left unchecked (buildings, balance, modal, walls, railings, lod, saves)
 #   --keep FOLDER                   a failing seed's folder (actions.txt, broken.bmp, its log) is copied there
+#   --replay FILE                   plays the action list in FILE instead of seeds (may be given more than once)
 # Prints each seed's result and, at the end, the seeds, actions and frames played; fails when a seed failed.
 set -euo pipefail
 mkcontent=$1
@@ -20,6 +21,7 @@ minutes=""
 actions=1000
 skip=""
 keep=""
+replays=()
 while [ $# -gt 0 ]; do
   case $1 in
     --seeds) seeds=$2; shift 2 ;;
@@ -27,6 +29,7 @@ while [ $# -gt 0 ]; do
     --actions) actions=$2; shift 2 ;;
     --skip) skip=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
+    --replay) replays+=("$2"); seeds=""; shift 2 ;;
     *) echo "random player: unknown argument $1"; exit 2 ;;
   esac
 done
@@ -34,7 +37,10 @@ case $seeds in
   *-*) first=${seeds%-*}; last=${seeds#*-} ;;
   *) first=""; last="" ;;
 esac
-if [ -n "$first" ] && [ -z "$last" ] && [ -z "$minutes" ]; then
+if [ ${#replays[@]} -gt 0 ]; then
+  first=""
+  list=("${replays[@]}")
+elif [ -n "$first" ] && [ -z "$last" ] && [ -z "$minutes" ]; then
   echo "random player: seeds without an end need --minutes"
   exit 2
 fi
@@ -62,7 +68,7 @@ cd "$root/content"
 start=$(date +%s)
 played=0 failed=0 total_actions=0 total_frames=0 failures=""
 seed=${first:-}
-list=($seeds)
+[ ${#replays[@]} -gt 0 ] || list=($seeds)
 index=0
 while true; do
   if [ -n "$first" ]; then
@@ -77,9 +83,13 @@ while true; do
   if [ -n "$minutes" ] && [ $(($(date +%s) - start)) -ge $((minutes * 60)) ]; then
     break
   fi
-  run=$root/runs/$current
+  run=$root/runs/$(basename "$current")
   mkdir -p "$run"
-  args=(--random-player "$current" "$run" --random-player-actions "$actions")
+  if [ ${#replays[@]} -gt 0 ]; then
+    args=(--random-player-replay "$current" "$run")
+  else
+    args=(--random-player "$current" "$run" --random-player-actions "$actions")
+  fi
   [ -n "$skip" ] && args+=(--random-player-skip "$skip")
   status=0
   "$mall" "${args[@]}" >"$run/log" 2>&1 || status=$?
@@ -92,16 +102,16 @@ while true; do
   else
     failed=$((failed + 1))
     failures="$failures $current"
-    echo "random player: seed $current failed (exit $status)"
+    echo "random player: $current failed (exit $status)"
     grep -v '^$' "$run/log" | tail -n 15
     if [ -f "$run/actions.txt" ]; then
       echo "random player: its actions ($(grep -vc '^#' "$run/actions.txt")):"
       tail -n 20 "$run/actions.txt"
     fi
     if [ -n "$keep" ]; then
-      mkdir -p "$keep" && cp -r "$run" "$keep/seed_$current" || true
+      mkdir -p "$keep" && cp -r "$run" "$keep/seed_$(basename "$current")" || true
     fi
   fi
 done
-echo "random player: $played seeds ($((played - failed)) passed: $total_actions actions, $total_frames frames; $failed failed:${failures:- none}) in $(($(date +%s) - start)) s"
+echo "random player: $played runs ($((played - failed)) passed: $total_actions actions, $total_frames frames; $failed failed:${failures:- none}) in $(($(date +%s) - start)) s"
 [ $failed -eq 0 ]

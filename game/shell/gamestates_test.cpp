@@ -13,6 +13,7 @@
 #include "game/shell/conditions.h"
 #include "game/shell/game_testing.h"
 #include "game/shell/gameshell.h"
+#include "game/shell/input.h"
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
@@ -53,8 +54,8 @@ public:
     std::vector<int16_t> endGames;
     int asked = 0;
     void (*leave)() = nullptr;
-    int open = 0;  // panels and questions Escape closes, one a press
-    int held = 0;  // a canvas Escape does not close holds the screen
+    int open = 0;   // panels and questions Escape closes, one a press
+    int held = 0;   // a canvas Escape does not close holds the screen
     int modal = 0;  // a question or file panel is open
     int closed = 0;
     int frontEnds = 0;
