@@ -35,6 +35,7 @@ constexpr int kEnterBudget = 3000;  // frames to get into the level
 constexpr int kSettleFrames = 20;   // frames a new level or a load settles before the next action
 constexpr int kDragSteps = 6;
 constexpr int kMostTaps = 10;      // taps of one key action
+constexpr int kTapFrames = 3;      // a tap: the key down, up, and a frame before the next
 constexpr int kPhaseBudget = 900;  // frames for one phase of the round trip
 constexpr int kNameBudget = 200;   // frames to type a save's name
 constexpr int kPagesTried = 20;    // pages of the load panel looked through for a save
@@ -42,6 +43,16 @@ const char* const kFirstSave = "rpa";
 const char* const kSecondSave = "rpb";
 const char* const kSaveExtension = ".fds";
 const char* const kActionFile = "actions.txt";
+// The round trip's phases, in order.
+enum RoundTripPhase : int {
+    kCloseModals,
+    kPause,
+    kSaveFirst,
+    kLoadBack,
+    kSaveSecond,
+    kResume,
+    kRoundTripDone
+};
 
 CGame* Game() { return g_pGame; }
 
@@ -313,10 +324,9 @@ bool CRandomPlayer::Act(const RandomAction& action, int t)
     case RANDOM_RIGHT_DRAG:
         return Drag(action, t, true);
     case RANDOM_KEY:
-        // Down, up and a frame between taps.
-        if (t % 3 < 2)
-            m_input.Key(static_cast<WORD>(action.a), t % 3 == 0);
-        return t >= 3 * std::max(1, std::min(action.b, kMostTaps)) - 1;
+        if (t % kTapFrames < 2)
+            m_input.Key(static_cast<WORD>(action.a), t % kTapFrames == 0);
+        return t >= kTapFrames * std::max(1, std::min(action.b, kMostTaps)) - 1;
     case RANDOM_HOLD:
         if (t == 0 || t == action.b)
             m_input.Key(static_cast<WORD>(action.a), t == 0);
@@ -380,7 +390,7 @@ bool CRandomPlayer::Act(const RandomAction& action, int t)
 bool CRandomPlayer::RoundTrip(int t)
 {
     if (t == 0)
-        m_phase = 0, m_phaseFrames = 0, m_step = 0, m_stepFrames = 0;
+        m_phase = kCloseModals, m_phaseFrames = 0, m_step = 0, m_stepFrames = 0;
     const int f = m_phaseFrames++;
     if (f > kPhaseBudget) {
         Broken("round trip: phase " + std::to_string(m_phase) + " did not end within " + std::to_string(kPhaseBudget) +
@@ -389,60 +399,62 @@ bool CRandomPlayer::RoundTrip(int t)
     }
     bool next = false;
     switch (m_phase) {
-    case 0:
+    case kCloseModals:
         next = CloseModals(f);
         break;
-    case 1:
-    case 5:
-        // Speed 0 for the files, then 1 again.
+    case kPause:
+    case kResume:
+        // Speed 0 while the files are written and read, then 1 again.
         if (f < 2)
-            m_input.Key(m_phase == 1 ? '0' : '1', f == 0);
-        next = f >= 3;
+            m_input.Key(m_phase == kPause ? '0' : '1', f == 0);
+        next = f >= kTapFrames;
         break;
-    case 2:
+    case kSaveFirst:
         next = SaveAs(kFirstSave);
         if (next)
-            m_print = CMallRules::Print();
+            m_print = CMallRules::Print(), m_firstSavePath = m_savePath;
         break;
-    case 3:
+    case kLoadBack:
         next = LoadBack(kFirstSave);
         if (next && m_rules.Checks("saves") && CMallRules::Print() != m_print)
             Broken("round trip: the loaded mall differs from the saved one: " +
                    FirstDifference(m_print, CMallRules::Print()));
         break;
-    default: {
-        const std::string first = m_savePath;
+    case kSaveSecond:
         next = SaveAs(kSecondSave);
-        if (!next)
-            break;
-        std::string a, b;
-        const bool checked = m_rules.Checks("saves");
-        if (checked && (!FileBytes(first, &a) || !FileBytes(m_savePath, &b)))
-            Broken("round trip: " + first + " or " + m_savePath + " cannot be read");
-        else if (checked && a != b)
-            Broken("round trip: saving the loaded mall gave other bytes than the save it came from (" + first + ", " +
-                   m_savePath + ")");
-        m_savePath = first;
+        if (next && m_rules.Checks("saves"))
+            CompareSaves();
         break;
-    }
+    default:
+        next = true;
+        break;
     }
     if (!next)
         return false;
     m_phase++, m_phaseFrames = 0;
     m_step = 0, m_stepFrames = 0;
-    if (m_phase == 6) {
-        m_roundTrips++;
-        return true;
-    }
-    return false;
+    if (m_phase < kRoundTripDone)
+        return false;
+    m_roundTrips++;
+    return true;
+}
+
+void CRandomPlayer::CompareSaves()
+{
+    std::string first, second;
+    if (!FileBytes(m_firstSavePath, &first) || !FileBytes(m_savePath, &second))
+        Broken("round trip: " + m_firstSavePath + " or " + m_savePath + " cannot be read");
+    else if (first != second)
+        Broken("round trip: saving the loaded mall gave other bytes than the save it came from (" + m_firstSavePath +
+               ", " + m_savePath + ")");
 }
 
 bool CRandomPlayer::CloseModals(int f)
 {
-    if (f % 3 == 0 && !HasModal())
+    if (f % kTapFrames == 0 && !HasModal())
         return true;
-    if (f % 3 < 2)
-        m_input.Key(VK_ESCAPE, f % 3 == 0);
+    if (f % kTapFrames < 2)
+        m_input.Key(VK_ESCAPE, f % kTapFrames == 0);
     return false;
 }
 
