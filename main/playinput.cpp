@@ -86,11 +86,11 @@ bool CPlayInput::Click(int frame, float x, float y, bool right)
     x = m_click[0], y = m_click[1];
     if (frame >= kClickFrames - 1)
         m_clicking = false;
-    if (frame == 0 || frame == 1)
+    if (frame < kPressFrame)
         Move(x, y);
-    else if (frame == 2)
+    else if (frame == kPressFrame)
         Button(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
-    else if (frame == 3)
+    else if (frame == kReleaseFrame)
         Button(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
     return frame >= kClickFrames - 1;
 }

@@ -14,6 +14,8 @@ class CPlayInput {
 public:
     // Move, move, press, release (the button is down for one frame), then two frames for the canvases to act.
     static constexpr int kClickFrames = 6;
+    static constexpr int kPressFrame = 2;  // the frames of a click whose input presses and releases the button
+    static constexpr int kReleaseFrame = 3;
     static constexpr int kLauncherWidth = 640;
     static constexpr int kLauncherHeight = 480;
     // The centre of the launcher's play button.

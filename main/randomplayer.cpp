@@ -234,12 +234,17 @@ bool CRandomPlayer::Clicks(int t, const std::vector<Target>& targets)
     float x = 0.0f, y = 0.0f;
     if (frame == 0 && !targets[k](&x, &y))
         return true;
-    if (frame == 2)
-        m_rules.NotePress();
-    if (frame == 3)
-        m_rules.NoteRelease(HeldMode() == PLACEMENT_LAY);
-    m_input.Click(frame, x, y);
+    Click(frame, x, y, false);
     return false;
+}
+
+bool CRandomPlayer::Click(int frame, float x, float y, bool right)
+{
+    if (!right && frame == CPlayInput::kPressFrame)
+        m_rules.NotePress();
+    if (!right && frame == CPlayInput::kReleaseFrame)
+        m_rules.NoteRelease(HeldMode() == PLACEMENT_LAY);
+    return m_input.Click(frame, x, y, right);
 }
 
 std::vector<CFerroxCanvas*> CRandomPlayer::OpenCanvases() const
@@ -276,6 +281,8 @@ CRandomPlayer::IndexOf CRandomPlayer::Fixed(int index)
     return [index](CFerroxCanvas*) { return index; };
 }
 
+namespace {
+
 // Widget `number` of a canvas, past its background (widget 0), taken modulo its count.
 int AnyButton(CFerroxCanvas* canvas, int number)
 {
@@ -283,42 +290,37 @@ int AnyButton(CFerroxCanvas* canvas, int number)
     return count > 1 ? 1 + number % (count - 1) : 0;
 }
 
+}  // namespace
+
 bool CRandomPlayer::Drag(const RandomAction& action, int t, bool right)
 {
     const float fx = static_cast<float>(action.a), fy = static_cast<float>(action.b);
     const float lx = static_cast<float>(action.c), ly = static_cast<float>(action.d);
-    if (t < 2) {
+    if (t < CPlayInput::kPressFrame) {
         m_input.Move(fx, fy);
-    } else if (t == 2) {
+    } else if (t == CPlayInput::kPressFrame) {
         if (!right)
             m_rules.NotePress();
         m_input.Button(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
-    } else if (t < 3 + kDragSteps) {
-        const float k = static_cast<float>(t - 2) / kDragSteps;
+    } else if (t <= CPlayInput::kPressFrame + kDragSteps) {
+        const float k = static_cast<float>(t - CPlayInput::kPressFrame) / kDragSteps;
         m_input.Move(fx + (lx - fx) * k, fy + (ly - fy) * k);
-    } else if (t == 3 + kDragSteps) {
+    } else if (t == CPlayInput::kReleaseFrame + kDragSteps) {
         if (!right)
             m_rules.NoteRelease(HeldMode() == PLACEMENT_LAY);
         m_input.Button(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
     }
-    return t >= 5 + kDragSteps;
+    return t >= CPlayInput::kClickFrames - 1 + kDragSteps;
 }
 
 bool CRandomPlayer::Act(const RandomAction& action, int t)
 {
     CInterface* ui = InterfaceGet();
     const CanvasOf main = Canvas(ui ? ui->m_pMainPanel.get() : nullptr);
-    auto fixed = [](int index) { return Fixed(index); };
     switch (action.kind) {
     case RANDOM_CLICK:
-    case RANDOM_RIGHT: {
-        const bool right = action.kind == RANDOM_RIGHT;
-        if (!right && t == 2)
-            m_rules.NotePress();
-        if (!right && t == 3)
-            m_rules.NoteRelease(HeldMode() == PLACEMENT_LAY);
-        return m_input.Click(t, static_cast<float>(action.a), static_cast<float>(action.b), right);
-    }
+    case RANDOM_RIGHT:
+        return Click(t, static_cast<float>(action.a), static_cast<float>(action.b), action.kind == RANDOM_RIGHT);
     case RANDOM_DRAG:
         return Drag(action, t, false);
     case RANDOM_RIGHT_DRAG:
@@ -347,30 +349,30 @@ bool CRandomPlayer::Act(const RandomAction& action, int t)
     case RANDOM_BUILD: {
         const int page = action.a, item = action.b;
         auto menus = [ui]() { return ui ? ui->m_pBuildMenu.get() : nullptr; };
-        return Clicks(t, {Widget(main, fixed(MAIN_BUILD)),
+        return Clicks(t, {Widget(main, Fixed(MAIN_BUILD)),
                           Widget([menus]() -> CFerroxCanvas* { return menus() ? menus()->GetRoot() : nullptr; },
                                  [page](CFerroxCanvas* canvas) { return AnyButton(canvas, page); }),
                           Widget([menus]() -> CFerroxCanvas* { return menus() ? menus()->GetOpenNode() : nullptr; },
                                  [item](CFerroxCanvas* canvas) { return AnyButton(canvas, item); })});
     }
     case RANDOM_DEMOLISH:
-        return Clicks(t, {Widget(main, fixed(MAIN_DEMOLISH))});
+        return Clicks(t, {Widget(main, Fixed(MAIN_DEMOLISH))});
     case RANDOM_FLOOR_UP:
-        return Clicks(t, {Widget(main, fixed(MAIN_FLOOR_UP))});
+        return Clicks(t, {Widget(main, Fixed(MAIN_FLOOR_UP))});
     case RANDOM_FLOOR_DOWN:
-        return Clicks(t, {Widget(main, fixed(MAIN_FLOOR_DOWN))});
+        return Clicks(t, {Widget(main, Fixed(MAIN_FLOOR_DOWN))});
     case RANDOM_ANSWER:
         if (!ui || !ui->GetStack().Holds(ui->m_pConfirmPanel.get()))
             return true;
         return Clicks(t, {Widget([ui]() -> CFerroxCanvas* { return ui->m_pConfirmPanel.get(); },
-                                 fixed(action.a == CONFIRM_YES ? CONFIRM_YES : CONFIRM_NO))});
+                                 Fixed(action.a == CONFIRM_YES ? CONFIRM_YES : CONFIRM_NO))});
     case RANDOM_HIRE:
         if (!ui)
             return true;
         return Clicks(
-            t, {Widget(main, fixed(MAIN_MANAGE)),
-                Widget([ui]() -> CFerroxCanvas* { return ui->m_pManagementPanel.get(); }, fixed(MANAGEMENT_STAFF)),
-                Widget([ui]() -> CFerroxCanvas* { return ui->m_pStaffSummaryPanel.get(); }, fixed(STAFF_HIRE)),
+            t, {Widget(main, Fixed(MAIN_MANAGE)),
+                Widget([ui]() -> CFerroxCanvas* { return ui->m_pManagementPanel.get(); }, Fixed(MANAGEMENT_STAFF)),
+                Widget([ui]() -> CFerroxCanvas* { return ui->m_pStaffSummaryPanel.get(); }, Fixed(STAFF_HIRE)),
                 Widget([ui]() -> CFerroxCanvas* { return ui->m_pStaffHirePanel.get(); },
                        [](CFerroxCanvas* canvas) {
                            auto* hire = dynamic_cast<CStaffHirePanel*>(canvas);

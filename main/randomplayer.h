@@ -54,6 +54,10 @@ private:
     // Runs frame `t` of the current action; true once it is over.
     bool Act(const RandomAction& action, int t);
     bool Drag(const RandomAction& action, int t, bool right);
+    // Frame `frame` of a click, noting its left press and release for the rules.
+    bool Click(int frame, float x, float y, bool right);
+    // Clicks the targets one after another, each found as its click begins; true once all were clicked or one
+    // was not there.
     bool Clicks(int t, const std::vector<Target>& targets);
     Target Widget(CanvasOf canvas, IndexOf index);
     static CanvasOf Canvas(CFerroxCanvas* canvas);

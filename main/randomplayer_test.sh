@@ -100,6 +100,10 @@ while true; do
     total_actions=$((total_actions + $(echo "$line" | sed -n 's/.*: \([0-9]*\) actions, .*/\1/p')))
     total_frames=$((total_frames + $(echo "$line" | sed -n 's/.*actions, \([0-9]*\) frames.*/\1/p')))
   else
+    # A broken rule names the action and frame it came at.
+    broken=$(grep '^random player: .*: action [0-9]* (.*), frame [0-9]*:' "$run/log" | tail -n 1 || true)
+    total_actions=$((total_actions + $(echo "$broken" | sed -n 's/.*: action \([0-9]*\) (.*/\1/p' | grep . || echo 0)))
+    total_frames=$((total_frames + $(echo "$broken" | sed -n 's/.*), frame \([0-9]*\):.*/\1/p' | grep . || echo 0)))
     failed=$((failed + 1))
     failures="$failures $current"
     echo "random player: $current failed (exit $status)"
@@ -113,5 +117,5 @@ while true; do
     fi
   fi
 done
-echo "random player: $played runs ($((played - failed)) passed: $total_actions actions, $total_frames frames; $failed failed:${failures:- none}) in $(($(date +%s) - start)) s"
+echo "random player: $played runs, $total_actions actions, $total_frames frames; $((played - failed)) passed, $failed failed:${failures:- none}; $(($(date +%s) - start)) s"
 [ $failed -eq 0 ]
