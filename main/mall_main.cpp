@@ -14,6 +14,7 @@
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/playtest.h"
 #include "main/playthrough.h"
+#include "main/randomplayer.h"
 #include "main/shell.h"
 
 namespace {
@@ -34,6 +35,11 @@ struct Options {
     bool playTestBrokenLevel = false;  // the run that meets a level that does not load
     int playTestWidth = 1024;          // the mode the play test picks in the launcher
     int playTestHeight = 768;
+    std::string randomPlayer;  // folder of the random player's run
+    int randomSeed = 0;        // its seed, else
+    std::string randomReplay;  // the action list it plays again
+    int randomActions = 1000;  // actions made from the seed
+    std::string randomSkip;    // rules it leaves unchecked
 };
 Options g_options;
 
@@ -59,7 +65,9 @@ void Pace()
     g_frameStart = GetTickCount();
 }
 CPlayTest* g_pPlayTest = nullptr;
+CRandomPlayer* g_pRandomPlayer = nullptr;
 constexpr long kMaxModeSide = 16384;
+constexpr long kMaxRandomActions = 10000000;
 
 bool ParseNumber(const char* text, long limit, int* out)
 {
@@ -87,6 +95,8 @@ public:
             g_pPlayThrough->AfterFrame();
         if (g_pPlayTest)
             g_pPlayTest->AfterFrame();
+        if (g_pRandomPlayer)
+            g_pRandomPlayer->AfterFrame();
         if (g_paced)
             Pace();
     }
@@ -116,7 +126,7 @@ CProgramShell g_shell;
 CFerroxGame* GameInstance(CFerroxGame** out)
 {
     unsigned seed = static_cast<unsigned>(g_options.seed);
-    if (!seed && (g_pPlayThrough || g_pPlayTest))
+    if (!seed && (g_pPlayThrough || g_pPlayTest || g_pRandomPlayer))
         seed = kPlayThroughSeed;
     return g_shell.MakeGame(out, seed);
 }
@@ -161,6 +171,18 @@ bool ParseOptions(int argc, char** argv)
         } else if (arg == "--play-test-broken-level" && i + 1 < argc) {
             g_options.playTestBrokenLevel = true;
             g_options.playTest = argv[++i];
+        } else if (arg == "--random-player" && i + 2 < argc) {
+            if (!ParseNumber(argv[++i], kMaxSeed, &g_options.randomSeed))
+                return false;
+            g_options.randomPlayer = argv[++i];
+        } else if (arg == "--random-player-replay" && i + 2 < argc) {
+            g_options.randomReplay = argv[++i];
+            g_options.randomPlayer = argv[++i];
+        } else if (arg == "--random-player-actions" && i + 1 < argc) {
+            if (!ParseNumber(argv[++i], kMaxRandomActions, &g_options.randomActions))
+                return false;
+        } else if (arg == "--random-player-skip" && i + 1 < argc) {
+            g_options.randomSkip = argv[++i];
         } else if (arg == "--step-ms" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], kMaxStepMilliseconds, &g_options.stepMilliseconds))
                 return false;
@@ -180,7 +202,8 @@ bool ParseOptions(int argc, char** argv)
 // pace it.
 void NoticeHeadlessRun()
 {
-    if (Win32HasDisplay() || g_options.frames > 0 || !g_options.playThrough.empty() || !g_options.playTest.empty())
+    if (Win32HasDisplay() || g_options.frames > 0 || !g_options.playThrough.empty() || !g_options.playTest.empty() ||
+        !g_options.randomPlayer.empty())
         return;
     std::fprintf(stderr,
                  "mall: no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set, or SDL_VIDEODRIVER is\n"
@@ -207,7 +230,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: mall [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]\n"
                              "            [--play-through[-quit|-win] FOLDER] [--scenario london|paris|berlin N]\n"
                              "            [--play-test FOLDER | --play-test-mode WxH FOLDER |\n"
-                             "             --play-test-broken-level FOLDER]\n");
+                             "             --play-test-broken-level FOLDER]\n"
+                             "            [--random-player SEED FOLDER | --random-player-replay FILE FOLDER]\n"
+                             "            [--random-player-actions N] [--random-player-skip RULE,...]\n");
         return 2;
     }
     // A screenshot left from an earlier run must not pass for this run's.
@@ -245,6 +270,22 @@ int main(int argc, char** argv)
         if (!g_options.stepMilliseconds)
             g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
     }
+    // The random player too, its launcher likewise.
+    CRandomPlayer randomPlayer(g_options.randomPlayer, &g_shell);
+    if (!g_options.randomPlayer.empty()) {
+        std::string error;
+        randomPlayer.UseSeed(static_cast<uint32_t>(g_options.randomSeed), g_options.randomActions);
+        if ((!g_options.randomReplay.empty() && !randomPlayer.UseActionFile(g_options.randomReplay, &error)) ||
+            !randomPlayer.SkipRules(g_options.randomSkip, &error)) {
+            std::fprintf(stderr, "mall: %s\n", error.c_str());
+            return 2;
+        }
+        g_pRandomPlayer = &randomPlayer;
+        randomPlayer.Install();
+        FerroxSetWindowAlwaysInFront(true);
+        if (!g_options.stepMilliseconds)
+            g_options.stepMilliseconds = kPlayThroughStepMilliseconds;
+    }
     if (g_options.stepMilliseconds) {
         FerroxSetFixedStep(g_options.stepMilliseconds);
         // The characters' path searches measure their time budget on the fixed clock too, which stands still
@@ -257,7 +298,11 @@ int main(int argc, char** argv)
     const int result = WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
     g_pPlayThrough = nullptr;
     g_pPlayTest = nullptr;
+    g_pRandomPlayer = nullptr;
     playTest.Uninstall();
+    randomPlayer.Uninstall();
+    if (!g_options.randomPlayer.empty())
+        return randomPlayer.Result() ? 1 : result;
     if (!g_options.playTest.empty()) {
         const int played = playTest.Result();
         std::fprintf(stderr, "mall: the play test %s (exit code %d)\n", played ? "failed" : "passed", result);

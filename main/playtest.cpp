@@ -26,6 +26,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
+#include "main/playinput.h"
 #include "main/shell.h"
 #include "main/viewpoint.h"
 #include "platform/win32/dialog_auto.h"
@@ -45,12 +46,11 @@ namespace {
 
 // ---- constants ----
 
-constexpr float kAbsoluteSpan = 65536.0f;  // SendInput's absolute coordinates over the client area
-constexpr int kLauncherWidth = 640;
-constexpr int kLauncherHeight = 480;
+constexpr int kLauncherWidth = CPlayInput::kLauncherWidth;
+constexpr int kLauncherHeight = CPlayInput::kLauncherHeight;
 // Launcher buttons (client pixels of its 640 x 480 pictures): the centres of the main page's play and language
 // buttons, and of the language page's French box.
-constexpr float kLauncherPlay[2] = {447.0f, 304.0f};
+constexpr const float* kLauncherPlay = CPlayInput::kLauncherPlay;
 constexpr float kLauncherLanguage[2] = {447.0f, 400.0f};
 constexpr float kLauncherFrench[2] = {321.0f, 95.0f};
 // The mode list: its closed box, and its open list's rows (one pixel of frame, then 12-pixel rows).
@@ -206,6 +206,8 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"shop_front", &CPlayTest::ShopFront, 60},
         {"shop_card", &CPlayTest::ShopCard, 120},
         {"language_card", &CPlayTest::LanguageCard, 60},
+        {"question_takes_clicks", &CPlayTest::QuestionTakesClicks, 120},
+        {"escape_tool", &CPlayTest::EscapeTool, 200},
         {"shoppers", &CPlayTest::Shoppers, kRunBudget},
         {"shoppers_through_door", &CPlayTest::ShoppersThroughDoor, kRunBudget},
         {"shopper_card", &CPlayTest::ShopperCard, 600},
@@ -330,70 +332,35 @@ void CPlayTest::Fail(const std::string& what)
 
 void CPlayTest::Move(float x, float y)
 {
-    const float width = InLauncher() ? kLauncherWidth : static_cast<float>(Game()->GetScreenWidth());
-    const float height = InLauncher() ? kLauncherHeight : static_cast<float>(Game()->GetScreenHeight());
-    // The pixel's own span of the absolute range, rounded up, lands on that pixel of a client area of the
-    // screen's size; on a client area of another size it lands where the player sees the same point.
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in.mi.dx = static_cast<LONG>(std::ceil(std::floor(x) * kAbsoluteSpan / width));
-    in.mi.dy = static_cast<LONG>(std::ceil(std::floor(y) * kAbsoluteSpan / height));
-    if (SendInput(1, &in, sizeof(in)) != 1)
-        Fail("SendInput took no pointer move");
+    m_input.SetLauncher(InLauncher());
+    if (!m_input.Move(x, y))
+        Fail(m_input.GetFailure());
 }
 
 void CPlayTest::Button(DWORD flags)
 {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = flags;
-    if (SendInput(1, &in, sizeof(in)) != 1)
-        Fail("SendInput took no button");
+    if (!m_input.Button(flags))
+        Fail(m_input.GetFailure());
 }
 
 void CPlayTest::Key(WORD vk, bool down)
 {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    if (SendInput(1, &in, sizeof(in)) != 1)
-        Fail("SendInput took no key");
+    if (!m_input.Key(vk, down))
+        Fail(m_input.GetFailure());
 }
 
 bool CPlayTest::Click(int frame, float x, float y, bool right)
 {
-    // The point the click began at stands until its release: the press may close the canvas it aimed at.
-    if (frame == 0) {
-        m_click[0] = x, m_click[1] = y;
-        m_clicking = true;
-    }
-    x = m_click[0], y = m_click[1];
-    if (frame >= kClickFrames - 1)
-        m_clicking = false;
-    if (frame == 0 || frame == 1)
-        Move(x, y);
-    else if (frame == 2)
-        Button(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
-    else if (frame == 3)
-        Button(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
-    return frame >= kClickFrames - 1;
+    m_input.SetLauncher(InLauncher());
+    const bool done = m_input.Click(frame, x, y, right);
+    if (!m_input.GetFailure().empty())
+        Fail(m_input.GetFailure());
+    return done;
 }
 
 bool CPlayTest::WidgetCentre(void* target, int index, float* x, float* y)
 {
-    auto* canvas = static_cast<CFerroxCanvas*>(target);
-    const float* rect = canvas ? canvas->GetWidgetRect(index) : nullptr;
-    if (!rect && m_clicking) {
-        *x = m_click[0], *y = m_click[1];
-        return true;
-    }
-    if (!rect)
-        return false;
-    *x = canvas->GetX() + rect[0] + rect[2] * 0.5f;
-    *y = static_cast<float>(Game()->GetScreenHeight()) - canvas->GetY() - (rect[1] + rect[3] * 0.5f);
-    return true;
+    return m_input.WidgetCentre(target, index, x, y);
 }
 
 bool CPlayTest::ClickWidget(int frame, void* canvas, int index, const std::string& missing)
@@ -408,17 +375,7 @@ bool CPlayTest::ClickWidget(int frame, void* canvas, int index, const std::strin
 
 bool CPlayTest::SaveRowCentre(void* target, const std::u16string& name, float* x, float* y)
 {
-    auto* panel = static_cast<CFerroxFileIOCanvas*>(target);
-    if (!panel)
-        return false;
-    const std::vector<FileEntry>& entries = panel->GetEntries();
-    for (size_t i = 0; i < entries.size(); i++) {
-        if (entries[i].kind != FILE_ENTRY_SAVE || entries[i].name != name)
-            continue;
-        const int row = static_cast<int>(i) - panel->GetFirstVisible();
-        return row >= 0 && row < kFilePanelRows && WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, x, y);
-    }
-    return false;
+    return m_input.SaveRowCentre(target, name, x, y);
 }
 
 // ---- reading pixels and saving pictures ----
@@ -1069,6 +1026,7 @@ bool CPlayTest::ShopCard(int)
         return false;
     }
     Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopTop));
+    m_area[0] = SpotX(spot, w), m_area[1] = SpotY(spot, h, kShopTop);
     return m_count % kSpotFrames == 0 && ui->GetStack().Holds(ui->m_pShopPopup.get());
 }
 

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "gfx/core/gx.h"
+#include "main/playinput.h"
 
 #include "platform/win32/windows.h"
 
@@ -50,9 +51,7 @@ public:
     int Result() const;
 
 private:
-    // Move, move, press, release (the button is down for one frame, as a quick player's is), then two frames
-    // for the canvases to act.
-    static constexpr int kClickFrames = 6;
+    static constexpr int kClickFrames = CPlayInput::kClickFrames;
 
     typedef bool (CPlayTest::*StepFunction)(int frame);
     struct Step {
@@ -66,12 +65,10 @@ private:
     void Fail(const std::string& what);
     bool InLauncher() const { return m_dialog != nullptr; }
 
-    // Input, in the pixels the player sees: the launcher's 640 x 480, else the game's screen.
+    // Input (main/playinput.h), in the pixels the player sees; a refusal of SendInput fails the run.
     void Move(float x, float y);
     void Button(DWORD flags);
     void Key(WORD vk, bool down);
-    // Moves there (twice: the first move after a warp is its echo), presses, holds a frame, releases; true
-    // once the release went out.
     bool Click(int frame, float x, float y, bool right = false);
     // Opens build page `page` and takes up its item `item` (1: the first) in placement mode `mode`; true once held.
     bool HoldBuildItem(int t, int page, int mode, const char* what, int item = 1);
@@ -242,6 +239,8 @@ private:
     bool ContractRuns();
     std::string m_figure;  // the level figure the contracts panel shows
     bool EscapePanel(int frame);
+    bool QuestionTakesClicks(int frame);
+    bool EscapeTool(int frame);
     bool EscapeFilePanel(int frame);
     bool EscapeQuestion(int frame);
     bool EdgeAlongTheBar(int frame);
@@ -270,12 +269,12 @@ private:
     int m_phase = 0;
     std::string m_savePath;
     std::string m_waiting;  // what the step waits for, told when its budget runs out
-    float m_click[2] = {};  // where the click under way began
-    bool m_clicking = false;
-    WORD m_key = 0;                  // the key a step holds down
-    bool m_inCity = false;           // London's view is shown
-    uint32_t m_soundStarts[2] = {};  // the win and lose sounds' starts when an ending step began
-    float m_area[2] = {};            // a point the panel steps look at again
+    CPlayInput m_input;
+    WORD m_key = 0;                    // the key a step holds down
+    bool m_inCity = false;             // London's view is shown
+    uint32_t m_soundStarts[2] = {};    // the win and lose sounds' starts when an ending step began
+    float m_area[2] = {};              // a point the panel steps look at again (the shop's, after its card)
+    const void* m_selected = nullptr;  // the selection before a click that must not change it
     std::vector<long> m_pixels;
     std::vector<std::pair<std::string, std::vector<DWORD>>> m_launcherPictures;
     // What the building steps keep between them.

@@ -7,15 +7,18 @@
 
 #include "engine/application/mouse.h"
 #include "engine/world/camera.h"
+#include "game/buildings/placement.h"
 #include "game/shell/game.h"
 #include "main/playtest.h"
 #include "ui/game/ingame.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"
+#include "ui/toolkit/node.h"
 
 namespace {
 
 constexpr int kWaitFrames = 4;        // for a press or a key to be taken and drawn
+constexpr int kShopPage = 1;          // the build menu's root page of shops
 constexpr int kTooltipFrames = 20;    // 1 s at the fixed clock: past the tooltip's wait
 constexpr int kTooltipLook = 6;       // within the wait: the button lit, its tooltip not yet shown
 constexpr int kEdgeFrames = 12;       // the pointer rests at an edge
@@ -262,6 +265,99 @@ bool CPlayTest::EscapePanel(int frame)
         return false;
     }
     return true;
+}
+
+// ---- a question over the mall, and Escape with a tool held ----
+
+namespace {
+
+int HeldMode()
+{
+    CGame* game = g_pGame;
+    return game && game->m_pPlacementController ? game->m_pPlacementController->GetMode() : PLACEMENT_IDLE;
+}
+
+}  // namespace
+
+// Escape closes the shop's card, then asks to leave; a click on the shop under the question selects nothing and
+// opens no card, and Escape takes the question away again.
+bool CPlayTest::QuestionTakesClicks(int)
+{
+    CInterface* ui = InterfaceGet();
+    const int t = m_count++;
+    switch (m_phase) {
+    case 0:
+        m_waiting = "the leave question after Escape over the shop's card";
+        Tap(VK_ESCAPE, t % kWaitFrames, 0);
+        if (t % kWaitFrames == kWaitFrames - 1 && Holds(ui->m_pConfirmPanel.get())) {
+            m_phase = 1, m_count = 0;
+            m_selected = Game()->m_pSelectedObject;
+        }
+        return false;
+    case 1:
+        if (!Click(t, m_area[0], m_area[1]) || t < kClickFrames + kWaitFrames)
+            return false;
+        if (Holds(ui->m_pShopPopup.get()) || Game()->m_pSelectedObject != m_selected ||
+            !Holds(ui->m_pConfirmPanel.get())) {
+            Fail("a click on the shop reached it under the leave question");
+            return false;
+        }
+        m_phase = 2, m_count = 0;
+        return false;
+    default:
+        Tap(VK_ESCAPE, t, 0);
+        if (t < kWaitFrames)
+            return false;
+        if (Holds(ui->m_pConfirmPanel.get())) {
+            Fail("Escape did not take the leave question away");
+            return false;
+        }
+        return true;
+    }
+}
+
+// With a shop held from the build menu, Escape drops the shop and leaves the menu open; the next Escape closes
+// the menu; demolishing ends at the next; none of them asks to leave.
+bool CPlayTest::EscapeTool(int)
+{
+    CInterface* ui = InterfaceGet();
+    CFerroxCanvasNodeManager* menus = ui ? ui->m_pBuildMenu.get() : nullptr;
+    if (m_phase == 3) {
+        // The demolish button (ClickWidget counts the click's frames).
+        if (ClickWidget(ui->m_pMainPanel.get(), MAIN_DEMOLISH)) {
+            if (HeldMode() != PLACEMENT_CLEAR)
+                Fail("the demolish button did not start demolishing");
+            m_phase = 4;
+        }
+        return false;
+    }
+    const int t = m_count++;
+    auto escapes = [&](bool expected, const char* what) {
+        Tap(VK_ESCAPE, t, 0);
+        if (t < kWaitFrames)
+            return false;
+        if (!expected || Holds(ui->m_pConfirmPanel.get())) {
+            Fail(what);
+            return false;
+        }
+        m_phase++, m_count = 0;
+        return true;
+    };
+    switch (m_phase) {
+    case 0:
+        if (HoldBuildItem(t, kShopPage, PLACEMENT_OBJECT, "shop"))
+            m_phase = 1, m_count = 0;
+        return false;
+    case 1:
+        escapes(HeldMode() == PLACEMENT_IDLE && menus && menus->GetOpenNode(),
+                "Escape with a shop held did not just drop it");
+        return false;
+    case 2:
+        escapes(menus && !menus->GetOpenNode(), "the second Escape did not close the build menu");
+        return false;
+    default:
+        return escapes(HeldMode() == PLACEMENT_IDLE, "Escape did not end demolishing");
+    }
 }
 
 // ---- Escape over a file panel and over the leave question ----

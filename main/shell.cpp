@@ -246,6 +246,12 @@ void CProgramShell::AskLeave(void (*yes)())
     ui->AskConfirmation(yes, kGameLeaveQuestion, list, 0, static_cast<const char*>(nullptr));
 }
 
+int CProgramShell::HasModal()
+{
+    CInterface* ui = Interface();
+    return ui ? ui->GetStack().HasModal() : 0;
+}
+
 int CProgramShell::CloseTopPanel()
 {
     CInterface* ui = Interface();

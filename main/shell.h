@@ -65,6 +65,7 @@ public:
     int16_t BuildableNotice(int16_t category, uint16_t index) override;
     void ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world) override;
     void AskLeave(void (*yes)()) override;
+    int HasModal() override;
     int CloseTopPanel() override;
     void LeaveInterface() override;
     int CreateFrontEnd() override;

@@ -13,7 +13,7 @@ constexpr float kViewLeft = 0.05f, kViewRight = 0.95f, kViewTop = 0.1f, kViewBot
 
 }  // namespace
 
-bool ViewPoint(const GxV3d& point, bool mirror, float* x, float* y)
+bool ViewFraction(const GxV3d& point, bool mirror, float* u, float* v)
 {
     CGame* game = g_pGame;
     CFerroxCamera* camera = game ? game->m_pCamera.get() : nullptr;
@@ -28,9 +28,17 @@ bool ViewPoint(const GxV3d& point, bool mirror, float* x, float* y)
         return false;
     const float side = (d.x * m->right.x + d.y * m->right.y + d.z * m->right.z) / depth;
     const float up = (d.x * m->up.x + d.y * m->up.y + d.z * m->up.z) / depth;
-    const float u = 0.5f + 0.5f * side / graphics->viewWindow.x * (mirror ? -1.0f : 1.0f);
-    const float v = 0.5f - 0.5f * up / graphics->viewWindow.y;
-    *x = u * static_cast<float>(game->GetScreenWidth());
-    *y = v * static_cast<float>(game->GetScreenHeight());
+    *u = 0.5f + 0.5f * side / graphics->viewWindow.x * (mirror ? -1.0f : 1.0f);
+    *v = 0.5f - 0.5f * up / graphics->viewWindow.y;
+    return true;
+}
+
+bool ViewPoint(const GxV3d& point, bool mirror, float* x, float* y)
+{
+    float u = 0.0f, v = 0.0f;
+    if (!ViewFraction(point, mirror, &u, &v))
+        return false;
+    *x = u * static_cast<float>(g_pGame->GetScreenWidth());
+    *y = v * static_cast<float>(g_pGame->GetScreenHeight());
     return u > kViewLeft && u < kViewRight && v > kViewTop && v < kViewBottom;
 }

@@ -3,6 +3,8 @@
 
 struct GxV3d;
 
+// The point as fractions of the view across and down (0.5 its middle); false behind the camera.
+bool ViewFraction(const GxV3d& point, bool mirror, float* u, float* v);
 // The point in screen pixels (y down); `mirror` flips the camera's right vector, as the pick may take it. False
 // behind the camera or outside the middle of the view, where the panels and the scrolling edges are.
 bool ViewPoint(const GxV3d& point, bool mirror, float* x, float* y);

@@ -110,6 +110,7 @@ void CGame::Init()
     m_realFrameTime = 0.0f;
     m_gameOver = 0;
     m_inputBlocked = 0;
+    m_worldPress = 0;
     m_gameFilePath.clear();
     m_startMonth = kGameStartMonth;
     m_startYear = kGameStartYear;

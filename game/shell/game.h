@@ -143,6 +143,9 @@ public:
     CFerroxObject* GetSelectedObject() override { return m_pSelectedObject; }
     // After a successful placement the next object of the same template follows the cursor.
     void ContinuePlacement();
+    // Ends what the player holds: placement, demolition or a member of staff being placed; false when nothing
+    // was held.
+    bool DropTool();
 
     // Engine callbacks, through the game the callbacks serve.
     static void OnKeyDown(const FerroxKeyEvent* event);
@@ -212,6 +215,7 @@ public:
     float m_realFrameTime;       // the in-game frame's time before the speed factor
     int32_t m_gameOver;          // 1 once the scenario result was shown
     int32_t m_inputBlocked;      // 1 while a file panel opened from the options is open, and after the result
+    int32_t m_worldPress;        // 1 while a left press that began a drag on the mall is held
     std::string m_gameFilePath;  // saved game or scenario the next game starts from
     uint16_t m_startMonth;
     uint16_t m_startYear;

@@ -52,6 +52,8 @@ public:
     }
     // Asks whether to leave the game; the yes button calls the action.
     virtual void AskLeave(void (*yes)()) { (void)yes; }
+    // Whether a modal canvas (a question, a file panel, the end-game sequence) is open: it alone takes input.
+    virtual int HasModal() { return 0; }
     // Escape's first use: closes the topmost panel or question the player can close and returns 1; returns 1
     // too, closing nothing, while a canvas the key does not close (the end-game sequence) holds the screen; 0
     // when nothing is open.

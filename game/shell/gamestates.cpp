@@ -725,10 +725,31 @@ void CGame::OnKeyUp(const FerroxKeyEvent* event)
     CGame* game = Game();
     if (!game || !event || game->GetState() != kGameStateInGame || event->keyCode != FERROX_KEY_ESCAPE)
         return;
-    // An open panel or question closes first, the file panels too, which hold the game's other keys.
+    // A question or file panel takes the key first, as it takes every other input; then the tool in the
+    // player's hand goes; then an open panel closes; only with nothing left does the key ask to leave.
+    if (game->GetShell()->HasModal()) {
+        game->GetShell()->CloseTopPanel();
+        return;
+    }
+    if (game->DropTool())
+        return;
     if (game->GetShell()->CloseTopPanel() || game->m_inputBlocked)
         return;
     game->GetShell()->AskLeave(OnConfirmLeave);
+}
+
+bool CGame::DropTool()
+{
+    const bool placing = m_pPlacementController && m_pPlacementController->GetMode() != PLACEMENT_IDLE;
+    const bool hiring = m_pSpawner && m_pSpawner->IsPlacing();
+    if (!placing && !hiring)
+        return false;
+    SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
+    if (m_pSpawner)
+        m_pSpawner->DropStaffPlacement();
+    m_pPickedObject = nullptr;
+    m_worldPress = 0;
+    return true;
 }
 
 void CGame::OnConfirmLeave()
@@ -748,12 +769,19 @@ int CGame::OnMouseButton(int32_t event)
     CPlacementController* placement = game->m_pPlacementController.get();
     CFerroxWorld* world = game->GetWorld();
     const int32_t mode = placement ? placement->GetMode() : PLACEMENT_IDLE;
+    // While a question or file panel is open it alone takes the clicks: none reaches the mall under it, and the
+    // release of a press it took does not either.
+    if (game->GetShell()->HasModal()) {
+        game->m_worldPress = 0;
+        return 1;
+    }
     switch (event) {
     case GAME_MOUSE_RIGHT_DOWN:
         if (mode == PLACEMENT_OBJECT)
             placement->RotateHeldObject(1);
         break;
     case GAME_MOUSE_LEFT_DOWN:
+        game->m_worldPress = 0;
         if (game->m_pMouse && game->m_pMouse->GetPosition()->overInterface) {
             game->SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
             if (game->m_pSpawner)
@@ -772,9 +800,15 @@ int CGame::OnMouseButton(int32_t event)
                 game->ContinuePlacement();
         } else if (world) {
             placement->BeginDrag(game->m_pickPoint);
+            game->m_worldPress = 1;
         }
         break;
     case GAME_MOUSE_LEFT_UP:
+        // Only the release of a drag that began on the mall lays or clears: a release the interface sends when
+        // one of its buttons takes a press is no click on the mall.
+        if (!game->m_worldPress)
+            break;
+        game->m_worldPress = 0;
         if (mode == PLACEMENT_LAY && world)
             placement->LayFloorArea(game->m_pickPoint, world);
         else if (mode == PLACEMENT_CLEAR && world &&

@@ -13,6 +13,7 @@
 #include "game/shell/conditions.h"
 #include "game/shell/game_testing.h"
 #include "game/shell/gameshell.h"
+#include "game/shell/input.h"
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
@@ -35,6 +36,7 @@ public:
         asked++;
         leave = yes;
     }
+    int HasModal() override { return modal; }
     int CloseTopPanel() override
     {
         if (open == 0)
@@ -52,8 +54,9 @@ public:
     std::vector<int16_t> endGames;
     int asked = 0;
     void (*leave)() = nullptr;
-    int open = 0;  // panels and questions Escape closes, one a press
-    int held = 0;  // a canvas Escape does not close holds the screen
+    int open = 0;   // panels and questions Escape closes, one a press
+    int held = 0;   // a canvas Escape does not close holds the screen
+    int modal = 0;  // a question or file panel is open
     int closed = 0;
     int frontEnds = 0;
 };
@@ -292,6 +295,30 @@ TEST_F(GameStates, EscapeClosesTheOpenPanelsOneAPressThenAsksToLeaveOnlyInGame)
     // Leaving with nothing loaded goes back to the front end in one frame.
     Frames(1);
     EXPECT_EQ(kGameStateFrontEnd, game->GetState());
+}
+
+// A question takes Escape and the clicks: Escape answers it before anything else, and a click meant for the mall
+// under it selects nothing.
+TEST_F(GameStates, AnOpenQuestionTakesEscapeAndKeepsClicksFromTheMall)
+{
+    game->SetState(kGameStateInGame);
+    shell.modal = 1;
+    shell.open = 1;
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(1, shell.closed);
+    Press(FERROX_KEY_ESCAPE);
+    EXPECT_EQ(0, shell.asked);
+
+    StandingObject shop;
+    game->m_pPickedObject = &shop;
+    CGame::OnMouseButton(GAME_MOUSE_LEFT_DOWN);
+    CGame::OnMouseButton(GAME_MOUSE_LEFT_UP);
+    EXPECT_EQ(nullptr, game->m_pSelectedObject);
+    shell.modal = 0;
+    CGame::OnMouseButton(GAME_MOUSE_LEFT_DOWN);
+    EXPECT_EQ(&shop, game->m_pSelectedObject);
+    game->m_pSelectedObject = nullptr;
+    game->m_pPickedObject = nullptr;
 }
 
 TEST_F(GameStates, ASelectedShopperWhoWalksToAnotherFloorClosesItsCard)

@@ -1,0 +1,594 @@
+// The random player; see main/randomplayer.h.
+//
+// Sections: constants; set-up; the frame; getting into the level; actions; the round trip; ending.
+#include "main/randomplayer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "engine/application/app.h"
+#include "engine/world/camera.h"
+#include "game/buildings/placement.h"
+#include "game/shell/game.h"
+#include "main/shell.h"
+#include "platform/win32/dialog_auto.h"
+#include "ui/frontend/citycanvas.h"
+#include "ui/frontend/frontend.h"
+#include "ui/game/buildmenu.h"
+#include "ui/game/filecanvas.h"
+#include "ui/game/ingame.h"
+#include "ui/game/management.h"
+#include "ui/game/panels.h"
+#include "ui/game/popups.h"
+#include "ui/toolkit/node.h"
+
+namespace {
+
+// ---- constants ----
+
+constexpr int kClickFrames = CPlayInput::kClickFrames;
+constexpr int kEnterBudget = 3000;  // frames to get into the level
+constexpr int kSettleFrames = 20;   // frames a new level or a load settles before the next action
+constexpr int kDragSteps = 6;
+constexpr int kMostTaps = 10;      // taps of one key action
+constexpr int kTapFrames = 3;      // a tap: the key down, up, and a frame before the next
+constexpr int kPhaseBudget = 900;  // frames for one phase of the round trip
+constexpr int kNameBudget = 200;   // frames to type a save's name
+constexpr int kPagesTried = 20;    // pages of the load panel looked through for a save
+const char* const kFirstSave = "rpa";
+const char* const kSecondSave = "rpb";
+const char* const kSaveExtension = ".fds";
+const char* const kActionFile = "actions.txt";
+// The round trip's phases, in order.
+enum RoundTripPhase : int {
+    kCloseModals,
+    kPause,
+    kSaveFirst,
+    kLoadBack,
+    kSaveSecond,
+    kResume,
+    kRoundTripDone
+};
+
+CGame* Game() { return g_pGame; }
+
+int HeldMode()
+{
+    CGame* game = Game();
+    return game && game->m_pPlacementController ? game->m_pPlacementController->GetMode() : PLACEMENT_IDLE;
+}
+
+bool HasModal()
+{
+    CInterface* ui = InterfaceGet();
+    return ui && ui->GetStack().HasModal();
+}
+
+bool FileBytes(const std::string& path, std::string* bytes)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// The first line where two texts differ, for telling what a load changed.
+std::string FirstDifference(const std::string& before, const std::string& after)
+{
+    std::istringstream a(before), b(after);
+    std::string lineA, lineB;
+    while (true) {
+        const bool moreA = static_cast<bool>(std::getline(a, lineA));
+        const bool moreB = static_cast<bool>(std::getline(b, lineB));
+        if (!moreA && !moreB)
+            return std::string();
+        if (!moreA || !moreB || lineA != lineB)
+            return "\"" + (moreA ? lineA : std::string("(end)")) + "\" became \"" +
+                   (moreB ? lineB : std::string("(end)")) + "\"";
+    }
+}
+
+}  // namespace
+
+// ---- set-up ----
+
+CRandomPlayer::CRandomPlayer(const std::string& folder, CProgramShell* shell) : m_folder(folder), m_pShell(shell) {}
+
+void CRandomPlayer::UseSeed(uint32_t seed, int count)
+{
+    m_seed = seed;
+    m_count = count;
+    m_source = "seed " + std::to_string(seed);
+}
+
+bool CRandomPlayer::UseActionFile(const std::string& path, std::string* error)
+{
+    std::string text;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        *error = path + " cannot be read";
+        return false;
+    }
+    // Read no more than a list may hold, plus a byte to tell a longer one.
+    text.resize(kRandomActionsMaxBytes + 1);
+    file.read(&text[0], static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(file.gcount()));
+    if (!RandomActionsParse(text, &m_actions, error)) {
+        *error = path + ": " + *error;
+        return false;
+    }
+    m_count = static_cast<int>(m_actions.size());
+    m_source = "the replay of " + path;
+    return true;
+}
+
+bool CRandomPlayer::SkipRules(const std::string& names, std::string* error)
+{
+    std::string unknown;
+    if (m_rules.Skip(names, &unknown))
+        return true;
+    *error = "no rule is named " + unknown + " (rules: " + CMallRules::kRuleNames + ")";
+    return false;
+}
+
+void CRandomPlayer::Install() { Win32DialogSetTurnHook(&CRandomPlayer::LauncherTurn, this); }
+
+void CRandomPlayer::Uninstall() { Win32DialogSetTurnHook(nullptr, nullptr); }
+
+int CRandomPlayer::Result() const { return m_result; }
+
+// ---- the frame ----
+
+void CRandomPlayer::LauncherTurn(HWND, int turn, void* self)
+{
+    auto* player = static_cast<CRandomPlayer*>(self);
+    player->m_input.SetLauncher(true);
+    player->m_input.Click(turn % kClickFrames, CPlayInput::kLauncherPlay[0], CPlayInput::kLauncherPlay[1]);
+    player->m_input.SetLauncher(false);
+}
+
+bool CRandomPlayer::InLevel() const
+{
+    CGame* game = Game();
+    return game && game->GetState() == kGameStateInGame && game->GetWorld();
+}
+
+void CRandomPlayer::AfterFrame()
+{
+    if (m_done || !Game())
+        return;
+    m_frames++;
+    if (!m_input.GetFailure().empty())
+        return Broken(m_input.GetFailure());
+    if (!InLevel()) {
+        m_rules.Forget();
+        m_levelFrames = 0;
+        // An action that left the level is over; so is a round trip that could not come back.
+        if (m_t > 0)
+            m_action++, m_t = 0;
+        if (++m_entering > kEnterBudget)
+            return Broken("the level was not entered within " + std::to_string(kEnterBudget) + " frames");
+        EnterLevel();
+        return;
+    }
+    m_entering = 0;
+    if (m_levelFrames++ < kSettleFrames)
+        return;
+    const std::string broken = m_rules.Check(m_pShell->GetLeaveCount());
+    if (!broken.empty())
+        return Broken(broken);
+    if (m_action >= static_cast<size_t>(m_count))
+        return End(0);
+    if (m_action >= m_actions.size()) {
+        if (!m_pMaker)
+            m_pMaker =
+                std::make_unique<CRandomActionMaker>(m_seed, Game()->GetScreenWidth(), Game()->GetScreenHeight());
+        m_actions.push_back(m_pMaker->Next());
+    }
+    if (Act(m_actions[m_action], m_t++))
+        m_action++, m_t = 0;
+}
+
+// ---- getting into the level ----
+
+bool CRandomPlayer::EnterLevel()
+{
+    CFrontEnd* front = m_pShell->GetFrontEnd();
+    if (!front || Game()->GetState() != kGameStateFrontEnd)
+        return false;
+    const int t = m_entering % (kClickFrames + kSettleFrames);
+    float x = 0.0f, y = 0.0f;
+    const bool inCity = front->GetStack().Holds(front->GetLondon());
+    if (t >= kClickFrames)
+        return false;
+    if (t == 0 && !(inCity ? m_input.WidgetCentre(front->GetLondon(), CITY_START, &x, &y)
+                           : m_input.WidgetCentre(front->GetMainMenu(), MAIN_MENU_LONDON, &x, &y))) {
+        m_entering += kClickFrames - 1;
+        return false;
+    }
+    m_input.Click(t, x, y);
+    return false;
+}
+
+// ---- actions ----
+
+CRandomPlayer::Target CRandomPlayer::Widget(CanvasOf canvas, IndexOf index)
+{
+    return [this, canvas, index](float* x, float* y) {
+        CFerroxCanvas* target = canvas();
+        return target && m_input.WidgetCentre(target, index(target), x, y);
+    };
+}
+
+bool CRandomPlayer::Clicks(int t, const std::vector<Target>& targets)
+{
+    const size_t k = static_cast<size_t>(t / kClickFrames);
+    const int frame = t % kClickFrames;
+    if (k >= targets.size())
+        return true;
+    float x = 0.0f, y = 0.0f;
+    if (frame == 0 && !targets[k](&x, &y))
+        return true;
+    Click(frame, x, y, false);
+    return false;
+}
+
+bool CRandomPlayer::Click(int frame, float x, float y, bool right)
+{
+    if (!right && frame == CPlayInput::kPressFrame)
+        m_rules.NotePress();
+    if (!right && frame == CPlayInput::kReleaseFrame)
+        m_rules.NoteRelease(HeldMode() == PLACEMENT_LAY);
+    return m_input.Click(frame, x, y, right);
+}
+
+std::vector<CFerroxCanvas*> CRandomPlayer::OpenCanvases() const
+{
+    CInterface* ui = InterfaceGet();
+    if (!ui)
+        return {};
+    if (CFerroxCanvas* top = ui->GetStack().GetTopModal())
+        return {top};
+    std::vector<CFerroxCanvas*> open;
+    if (ui->m_pMainPanel)
+        open.push_back(ui->m_pMainPanel.get());
+    if (ui->m_pBuildMenu && ui->m_pBuildMenu->GetOpenNode())
+        open.push_back(ui->m_pBuildMenu->GetOpenNode());
+    for (CFerroxCanvas* panel :
+         {ui->m_pManagementPanel.get(), static_cast<CFerroxCanvas*>(ui->m_pOptionsPanel.get()),
+          ui->m_pMallSummaryPanel.get(), ui->m_pShopperSummaryPanel.get(), ui->m_pStaffSummaryPanel.get(),
+          ui->m_pStaffHirePanel.get(), ui->m_pContractsPanel.get(),
+          static_cast<CFerroxCanvas*>(ui->m_pHistoryPanel.get()),
+          static_cast<CFerroxCanvas*>(ui->m_pShopperPopup.get()), static_cast<CFerroxCanvas*>(ui->m_pShopPopup.get()),
+          static_cast<CFerroxCanvas*>(ui->m_pStaffPopup.get())})
+        if (panel && ui->GetStack().Holds(panel))
+            open.push_back(panel);
+    return open;
+}
+
+CRandomPlayer::CanvasOf CRandomPlayer::Canvas(CFerroxCanvas* canvas)
+{
+    return [canvas]() { return canvas; };
+}
+
+CRandomPlayer::IndexOf CRandomPlayer::Fixed(int index)
+{
+    return [index](CFerroxCanvas*) { return index; };
+}
+
+namespace {
+
+// Widget `number` of a canvas, past its background (widget 0), taken modulo its count.
+int AnyButton(CFerroxCanvas* canvas, int number)
+{
+    const int count = canvas ? canvas->GetWidgetCount() : 0;
+    return count > 1 ? 1 + number % (count - 1) : 0;
+}
+
+}  // namespace
+
+bool CRandomPlayer::Drag(const RandomAction& action, int t, bool right)
+{
+    const float fx = static_cast<float>(action.a), fy = static_cast<float>(action.b);
+    const float lx = static_cast<float>(action.c), ly = static_cast<float>(action.d);
+    if (t < CPlayInput::kPressFrame) {
+        m_input.Move(fx, fy);
+    } else if (t == CPlayInput::kPressFrame) {
+        if (!right)
+            m_rules.NotePress();
+        m_input.Button(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+    } else if (t <= CPlayInput::kPressFrame + kDragSteps) {
+        const float k = static_cast<float>(t - CPlayInput::kPressFrame) / kDragSteps;
+        m_input.Move(fx + (lx - fx) * k, fy + (ly - fy) * k);
+    } else if (t == CPlayInput::kReleaseFrame + kDragSteps) {
+        if (!right)
+            m_rules.NoteRelease(HeldMode() == PLACEMENT_LAY);
+        m_input.Button(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+    }
+    return t >= CPlayInput::kClickFrames - 1 + kDragSteps;
+}
+
+bool CRandomPlayer::Act(const RandomAction& action, int t)
+{
+    CInterface* ui = InterfaceGet();
+    const CanvasOf main = Canvas(ui ? ui->m_pMainPanel.get() : nullptr);
+    switch (action.kind) {
+    case RANDOM_CLICK:
+    case RANDOM_RIGHT:
+        return Click(t, static_cast<float>(action.a), static_cast<float>(action.b), action.kind == RANDOM_RIGHT);
+    case RANDOM_DRAG:
+        return Drag(action, t, false);
+    case RANDOM_RIGHT_DRAG:
+        return Drag(action, t, true);
+    case RANDOM_KEY:
+        if (t % kTapFrames < 2)
+            m_input.Key(static_cast<WORD>(action.a), t % kTapFrames == 0);
+        return t >= kTapFrames * std::max(1, std::min(action.b, kMostTaps)) - 1;
+    case RANDOM_HOLD:
+        if (t == 0 || t == action.b)
+            m_input.Key(static_cast<WORD>(action.a), t == 0);
+        return t >= action.b + 2;
+    case RANDOM_WHEEL:
+        if (t == 0 && action.a != 0)
+            m_input.Wheel(action.a * WHEEL_DELTA);
+        return t >= 2;
+    case RANDOM_WIDGET: {
+        const int pick = action.a, button = action.b;
+        return Clicks(t, {Widget(
+                             [this, pick]() -> CFerroxCanvas* {
+                                 const std::vector<CFerroxCanvas*> open = OpenCanvases();
+                                 return open.empty() ? nullptr : open[static_cast<size_t>(pick) % open.size()];
+                             },
+                             [button](CFerroxCanvas* canvas) { return AnyButton(canvas, button); })});
+    }
+    case RANDOM_BUILD: {
+        const int page = action.a, item = action.b;
+        auto menus = [ui]() { return ui ? ui->m_pBuildMenu.get() : nullptr; };
+        return Clicks(t, {Widget(main, Fixed(MAIN_BUILD)),
+                          Widget([menus]() -> CFerroxCanvas* { return menus() ? menus()->GetRoot() : nullptr; },
+                                 [page](CFerroxCanvas* canvas) { return AnyButton(canvas, page); }),
+                          Widget([menus]() -> CFerroxCanvas* { return menus() ? menus()->GetOpenNode() : nullptr; },
+                                 [item](CFerroxCanvas* canvas) { return AnyButton(canvas, item); })});
+    }
+    case RANDOM_DEMOLISH:
+        return Clicks(t, {Widget(main, Fixed(MAIN_DEMOLISH))});
+    case RANDOM_FLOOR_UP:
+        return Clicks(t, {Widget(main, Fixed(MAIN_FLOOR_UP))});
+    case RANDOM_FLOOR_DOWN:
+        return Clicks(t, {Widget(main, Fixed(MAIN_FLOOR_DOWN))});
+    case RANDOM_ANSWER:
+        if (!ui || !ui->GetStack().Holds(ui->m_pConfirmPanel.get()))
+            return true;
+        return Clicks(t, {Widget([ui]() -> CFerroxCanvas* { return ui->m_pConfirmPanel.get(); },
+                                 Fixed(action.a == CONFIRM_YES ? CONFIRM_YES : CONFIRM_NO))});
+    case RANDOM_HIRE:
+        if (!ui)
+            return true;
+        return Clicks(
+            t, {Widget(main, Fixed(MAIN_MANAGE)),
+                Widget([ui]() -> CFerroxCanvas* { return ui->m_pManagementPanel.get(); }, Fixed(MANAGEMENT_STAFF)),
+                Widget([ui]() -> CFerroxCanvas* { return ui->m_pStaffSummaryPanel.get(); }, Fixed(STAFF_HIRE)),
+                Widget([ui]() -> CFerroxCanvas* { return ui->m_pStaffHirePanel.get(); },
+                       [](CFerroxCanvas* canvas) {
+                           auto* hire = dynamic_cast<CStaffHirePanel*>(canvas);
+                           return hire ? static_cast<int>(hire->GetFirstButton()) : 0;
+                       })});
+    case RANDOM_ROUND_TRIP:
+        return RoundTrip(t);
+    default:
+        return true;
+    }
+}
+
+// ---- the round trip ----
+
+// Escape until no modal canvas is open, the game paused, the mall saved, loaded back (it must be the same mall)
+// and saved again (the two files must hold the same bytes), and the game run again.
+bool CRandomPlayer::RoundTrip(int t)
+{
+    if (t == 0)
+        m_phase = kCloseModals, m_phaseFrames = 0, m_step = 0, m_stepFrames = 0;
+    const int f = m_phaseFrames++;
+    if (f > kPhaseBudget) {
+        Broken("round trip: phase " + std::to_string(m_phase) + " did not end within " + std::to_string(kPhaseBudget) +
+               " frames");
+        return true;
+    }
+    bool next = false;
+    switch (m_phase) {
+    case kCloseModals:
+        next = CloseModals(f);
+        break;
+    case kPause:
+    case kResume:
+        // Speed 0 while the files are written and read, then 1 again.
+        if (f < 2)
+            m_input.Key(m_phase == kPause ? '0' : '1', f == 0);
+        next = f >= kTapFrames;
+        break;
+    case kSaveFirst:
+        next = SaveAs(kFirstSave);
+        if (next)
+            m_print = CMallRules::Print(), m_firstSavePath = m_savePath;
+        break;
+    case kLoadBack:
+        next = LoadBack(kFirstSave);
+        if (next && m_rules.Checks("saves") && CMallRules::Print() != m_print)
+            Broken("round trip: the loaded mall differs from the saved one: " +
+                   FirstDifference(m_print, CMallRules::Print()));
+        break;
+    case kSaveSecond:
+        next = SaveAs(kSecondSave);
+        if (next && m_rules.Checks("saves"))
+            CompareSaves();
+        break;
+    default:
+        next = true;
+        break;
+    }
+    if (!next)
+        return false;
+    m_phase++, m_phaseFrames = 0;
+    m_step = 0, m_stepFrames = 0;
+    if (m_phase < kRoundTripDone)
+        return false;
+    m_roundTrips++;
+    return true;
+}
+
+void CRandomPlayer::CompareSaves()
+{
+    std::string first, second;
+    if (!FileBytes(m_firstSavePath, &first) || !FileBytes(m_savePath, &second))
+        Broken("round trip: " + m_firstSavePath + " or " + m_savePath + " cannot be read");
+    else if (first != second)
+        Broken("round trip: saving the loaded mall gave other bytes than the save it came from (" + m_firstSavePath +
+               ", " + m_savePath + ")");
+}
+
+bool CRandomPlayer::CloseModals(int f)
+{
+    if (f % kTapFrames == 0 && !HasModal())
+        return true;
+    if (f % kTapFrames < 2)
+        m_input.Key(VK_ESCAPE, f % kTapFrames == 0);
+    return false;
+}
+
+void CRandomPlayer::NextStep()
+{
+    m_step++;
+    m_stepFrames = 0;
+}
+
+// The options panel's save, the name typed key by key, the save button, and yes should a question come; true
+// once the file is there and no modal canvas is open.
+bool CRandomPlayer::SaveAs(const std::string& name)
+{
+    CInterface* ui = InterfaceGet();
+    auto* panel = dynamic_cast<CFerroxFileIOCanvas*>(ui ? ui->m_pSavePanel.get() : nullptr);
+    if (!panel)
+        return Broken("round trip: the interface has no save panel"), true;
+    const int t = m_stepFrames++;
+    switch (m_step) {
+    case 0:
+        if (Clicks(t, {Widget(Canvas(ui->m_pMainPanel.get()), Fixed(MAIN_OPTIONS)),
+                       Widget(Canvas(ui->m_pOptionsPanel.get()), Fixed(OPTIONS_SAVE))}))
+            NextStep();
+        return false;
+    case 1: {
+        if (!ui->GetStack().Holds(panel))
+            return false;
+        const std::string text = panel->GetNameText();
+        if (t % 2 == 1)
+            return m_input.Key(m_key, false), false;
+        if (text == name) {
+            m_savePath = panel->FullPath(name + kSaveExtension);
+            std::remove(m_savePath.c_str());
+            NextStep();
+            return false;
+        }
+        if (t > kNameBudget)
+            return Broken("round trip: typing did not reach the save panel's name field (it holds \"" + text + "\")"),
+                   true;
+        const bool prefix = name.compare(0, text.size(), text) == 0;
+        m_key = prefix ? static_cast<WORD>(std::toupper(static_cast<unsigned char>(name[text.size()]))) : VK_BACK;
+        m_input.Key(m_key, true);
+        return false;
+    }
+    case 2:
+        if (Clicks(t, {Widget(Canvas(panel), Fixed(FILE_PANEL_ACT))}))
+            NextStep();
+        return false;
+    default:
+        if (ui->GetStack().Holds(ui->m_pConfirmPanel.get())) {
+            Clicks(t % kClickFrames, {Widget(Canvas(ui->m_pConfirmPanel.get()), Fixed(CONFIRM_YES))});
+            return false;
+        }
+        return std::ifstream(m_savePath).good() && !HasModal() && t > kSettleFrames;
+    }
+}
+
+// The options panel's load, the save's row (paging on until it shows), the load button and yes; true once the
+// level runs again with no modal canvas open.
+bool CRandomPlayer::LoadBack(const std::string& name)
+{
+    CInterface* ui = InterfaceGet();
+    auto* panel = dynamic_cast<CFerroxFileIOCanvas*>(ui ? ui->m_pLoadPanel.get() : nullptr);
+    if (!panel)
+        return Broken("round trip: the interface has no load panel"), true;
+    const int t = m_stepFrames++;
+    const std::u16string wanted(name.begin(), name.end());
+    float x = 0.0f, y = 0.0f;
+    switch (m_step) {
+    case 0:
+        if (Clicks(t, {Widget(Canvas(ui->m_pMainPanel.get()), Fixed(MAIN_OPTIONS)),
+                       Widget(Canvas(ui->m_pOptionsPanel.get()), Fixed(OPTIONS_LOAD))}))
+            NextStep();
+        return false;
+    case 1:
+        if (!ui->GetStack().Holds(panel))
+            return false;
+        if (t % kClickFrames == 0 && m_input.SaveRowCentre(panel, wanted, &x, &y)) {
+            NextStep();
+            return false;
+        }
+        if (t >= kPagesTried * kClickFrames)
+            return Broken("round trip: the load panel lists no save " + name), true;
+        Clicks(t % kClickFrames, {Widget(Canvas(panel), Fixed(FILE_PANEL_PAGE_ON))});
+        return false;
+    case 2:
+        if (Clicks(t, {[this, panel, wanted](float* px, float* py) {
+                           return m_input.SaveRowCentre(panel, wanted, px, py);
+                       },
+                       Widget(Canvas(panel), Fixed(FILE_PANEL_ACT))}))
+            NextStep();
+        return false;
+    case 3:
+        if (t > kSettleFrames && !ui->GetStack().Holds(ui->m_pConfirmPanel.get()))
+            return Broken("round trip: the load asked no question"), true;
+        if (Clicks(t, {Widget(Canvas(ui->m_pConfirmPanel.get()), Fixed(CONFIRM_YES))}))
+            NextStep();
+        return false;
+    default:
+        return InLevel() && !HasModal() && t > kSettleFrames;
+    }
+}
+
+// ---- ending ----
+
+void CRandomPlayer::Broken(const std::string& what)
+{
+    if (m_done)
+        return;
+    const size_t at = std::min(m_action, m_actions.size() ? m_actions.size() - 1 : 0);
+    std::fprintf(stderr, "random player: %s: action %zu (%s), frame %d: %s\n", m_source.c_str(), m_action,
+                 m_actions.empty() ? "none" : RandomActionText(m_actions[at]).c_str(), m_frames, what.c_str());
+    std::ofstream list(m_folder + "/" + kActionFile, std::ios::binary);
+    list << "# " << m_source << ", broken at action " << m_action << ": " << what << "\n";
+    for (size_t i = 0; i < m_actions.size() && i <= m_action; i++)
+        list << RandomActionText(m_actions[i]) << "\n";
+    list.flush();
+    if (!list)
+        std::fprintf(stderr, "random player: %s/%s was not written\n", m_folder.c_str(), kActionFile);
+    CFerroxCamera* camera = Game() ? Game()->m_pCamera.get() : nullptr;
+    if (camera)
+        camera->SaveScreenshot((m_folder + "/broken.bmp").c_str(), camera->GetWidth(), camera->GetHeight());
+    End(1);
+}
+
+void CRandomPlayer::End(int code)
+{
+    m_done = true;
+    m_result = code;
+    if (code == 0)
+        std::fprintf(stderr, "random player: %s: %d actions, %d frames, %d round trips, every rule held\n",
+                     m_source.c_str(), m_count, m_frames, m_roundTrips);
+    if (g_pFerroxApp)
+        g_pFerroxApp->Quit();
+}

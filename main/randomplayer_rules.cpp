@@ -1,0 +1,518 @@
+// The mall's rules read from the game's state; see main/randomplayer_rules.h.
+//
+// Sections: reading the mall; buildings; balance; modal canvases; walls; levels of detail; the check and print.
+#include "main/randomplayer_rules.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "engine/navigation/blockmesh.h"
+#include "engine/world/composite.h"
+#include "engine/world/object.h"
+#include "game/buildings/door.h"
+#include "game/buildings/placement.h"
+#include "game/buildings/shop.h"
+#include "game/buildings/stairs.h"
+#include "game/shell/game.h"
+#include "game/world/floors.h"
+#include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
+#include "gfx/world/lod.h"
+#include "main/playinput.h"
+#include "main/viewpoint.h"
+#include "ui/game/ingame.h"
+
+namespace {
+
+// ---- reading the mall ----
+
+// The wall templates: edges stand on the unlaid cell beside a laid one; railings on the unlaid cell of an
+// opening; the doorway piece over a door.
+constexpr int kEdgeNextRow = 4, kEdgePrevRow = 2, kEdgeNextColumn = 3, kEdgePrevColumn = 1;
+constexpr int kRailNextRow = 9, kRailPrevRow = 7, kRailNextColumn = 8, kRailPrevColumn = 6;
+
+CGame* Game() { return g_pGame; }
+
+// Every storey, the ground ones first, each followed by those above it.
+std::vector<CFerroxBlockMesh*> Storeys()
+{
+    std::vector<CFerroxBlockMesh*> storeys;
+    CFloorManager* floors = Game() ? Game()->m_pFloorManager.get() : nullptr;
+    if (!floors)
+        return storeys;
+    for (const auto& base : floors->GetBaseFloors())
+        for (CFerroxBlockMesh* storey = base.get(); storey; storey = storey->GetUpper())
+            storeys.push_back(storey);
+    return storeys;
+}
+
+int IndexOf(const std::vector<CFerroxBlockMesh*>& storeys, const void* storey)
+{
+    const auto found = std::find(storeys.begin(), storeys.end(), storey);
+    return found == storeys.end() ? -1 : static_cast<int>(found - storeys.begin());
+}
+
+bool Laid(CFerroxBlockMesh* storey, int cell) { return storey->IsAreaTiled(cell, 1, 1) != 0; }
+
+CFerroxBase* Occupant(CFerroxBlockMesh* storey, int cell)
+{
+    CFerroxBlock* block = storey && storey->IsValidCell(cell, 1) ? storey->GetBlock(cell) : nullptr;
+    return block ? block->m_pOccupant : nullptr;
+}
+
+// The four neighbours of a cell on its storey (-1 for none): the next and previous row, column.
+std::vector<int> Neighbours(CFerroxBlockMesh* storey, int cell)
+{
+    const int stride = storey->GetRows();
+    const int row = stride > 0 ? cell % stride : 0;
+    std::vector<int> around = {cell + stride, cell - stride, row + 1 < stride ? cell + 1 : -1, row > 0 ? cell - 1 : -1};
+    for (int& next : around)
+        if (next >= 0 && !storey->IsValidCell(next, 1))
+            next = -1;
+    return around;
+}
+
+// The placed buildings of every storey, each once (stairs stand in two storeys' lists); no wall pieces.
+std::vector<CBaseObject*> Buildings()
+{
+    std::vector<CBaseObject*> buildings;
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    if (!objects)
+        return buildings;
+    std::set<CBaseObject*> seen;
+    for (const auto& floor : objects->GetFloors()) {
+        if (!floor)
+            continue;
+        for (const ObjectList* list : {&floor->shops, &floor->doors, &floor->stairs, &floor->scenery, &floor->usable}) {
+            for (CFerroxObject* object : *list) {
+                auto* building = dynamic_cast<CBaseObject*>(object);
+                if (building && building->IsPlaced() && seen.insert(building).second)
+                    buildings.push_back(building);
+            }
+        }
+    }
+    return buildings;
+}
+
+// The cells a building's area covers on its own storey, row by row.
+std::vector<int> Covered(CBaseObject* building)
+{
+    std::vector<int> cells;
+    CFerroxBlockGrid* floor = building->GetFloor();
+    if (!floor)
+        return cells;
+    const int step = floor->GetColumns();
+    for (int r = 0; r < building->GetRows(); r++)
+        for (int c = 0; c < building->GetColumns(); c++)
+            cells.push_back(building->GetFirstCell() + r * step + c);
+    return cells;
+}
+
+std::string Name(CBaseObject* building)
+{
+    const char* model = building->GetModelName();
+    return model ? model : "a building";
+}
+
+std::string At(int storey, int cell) { return "cell " + std::to_string(cell) + " of storey " + std::to_string(storey); }
+
+}  // namespace
+
+// ---- buildings ----
+
+// Every building covers laid cells of its own storey (a door the unlaid cells of the wall line beside them), and
+// no cell holds two buildings (stairs hold their cells on the storey above too).
+std::string CMallRules::CheckBuildings() const
+{
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    std::map<std::pair<int, int>, CBaseObject*> owners;
+    for (CBaseObject* building : Buildings()) {
+        auto* storey = dynamic_cast<CFerroxBlockMesh*>(building->GetFloor());
+        const int index = IndexOf(storeys, storey);
+        if (index < 0)
+            return Name(building) + " stands on no storey of the mall";
+        const std::vector<int> cells = Covered(building);
+        if (cells.empty())
+            return Name(building) + " covers no cell of storey " + std::to_string(index);
+        const bool door = dynamic_cast<CDoorObject*>(building) != nullptr;
+        for (int cell : cells) {
+            if (!storey->IsValidCell(cell, 0))
+                return Name(building) + " stands outside the mall's grid at " + At(index, cell);
+            if (!door && !Laid(storey, cell))
+                return Name(building) + " stands off the laid floor at " + At(index, cell);
+            if (door) {
+                const std::vector<int> around = Neighbours(storey, cell);
+                const bool beside = std::any_of(around.begin(), around.end(),
+                                                [&](int next) { return next >= 0 && Laid(storey, next); });
+                if (Laid(storey, cell) || !beside)
+                    return Name(building) + " is not in the wall line of the laid floor at " + At(index, cell);
+            }
+        }
+        std::vector<std::pair<int, int>> held;
+        for (int cell : cells)
+            held.push_back({index, cell});
+        auto* stairs = dynamic_cast<CStairs*>(building);
+        const int upper = stairs ? IndexOf(storeys, stairs->GetUpperFloor()) : -1;
+        for (int cell : upper >= 0 ? cells : std::vector<int>())
+            held.push_back({upper, cell});
+        for (const auto& place : held) {
+            CBaseObject*& owner = owners[place];
+            if (owner && owner != building)
+                return Name(owner) + " and " + Name(building) + " share " + At(place.first, place.second);
+            owner = building;
+        }
+    }
+    return std::string();
+}
+
+// ---- balance ----
+
+// Each account moves only one way and only for what books it: a placed building the cost shown while it was held, laid floor its
+// tiles, a game day the wages of staff there were, the charges of shops there were, contracts, interest and
+// bonuses; a bought contract (a click) its price. The starting funds never change.
+std::string CMallRules::CheckBalance(const Frame& now) const
+{
+    const Figures& a = m_last.figures;
+    const Figures& b = now.figures;
+    if (b.funds != a.funds)
+        return "the starting funds went from " + std::to_string(a.funds) + " to " + std::to_string(b.funds);
+    const struct {
+        const char* name;
+        uint32_t before, after;
+        bool booked;
+    } accounts[] = {
+        {"charges received", a.charges, b.charges, now.day != m_last.day && m_last.shops > 0},
+        {"rent", a.rent, b.rent, now.day != m_last.day && m_last.shops > 0},
+        {"wages", a.wages, b.wages, now.day != m_last.day && m_last.staff > 0},
+        {"contract expenses", a.contracts, b.contracts, now.day != m_last.day || m_pressed},
+        {"interest", a.interest, b.interest, now.day != m_last.day},
+        {"bonuses", a.bonuses, b.bonuses, now.day != m_last.day},
+        {"building costs", a.building, b.building, true},
+    };
+    for (const auto& account : accounts) {
+        if (account.after < account.before)
+            return "the " + std::string(account.name) + " went down from " + std::to_string(account.before) + " to " +
+                   std::to_string(account.after);
+        if (account.after > account.before && !account.booked)
+            return "the " + std::string(account.name) + " rose by " + std::to_string(account.after - account.before) +
+                   " with nothing that books them";
+    }
+    // A placed building costs what was shown for it while it was held.
+    int64_t placed = 0;
+    for (const auto& building : now.buildings)
+        if (!m_last.buildings.count(building.first))
+            placed += building.second == m_last.heldTemplate ? m_last.heldValue : 0;
+    const int64_t rise = static_cast<int64_t>(b.building) - a.building;
+    if (rise == placed || (m_layReleased && rise > placed))
+        return std::string();
+    return "the building costs rose by " + std::to_string(rise) + " while buildings shown at " +
+           std::to_string(placed) + " were placed" + (m_layReleased ? "" : " and no floor was laid");
+}
+
+// ---- modal canvases ----
+
+// While the same modal canvas stays on top, nothing the player does reaches the mall: no building comes or goes
+// (shops close for debt at a day's end all the same), no floor is laid or cleared, no member of staff comes and
+// nothing is paid for building.
+std::string CMallRules::CheckModal(const Frame& now) const
+{
+    if (!m_last.modal || !now.modal || now.topModal != m_last.topModal || now.modalCount != m_last.modalCount)
+        return std::string();
+    for (const auto& building : now.buildings)
+        if (!m_last.buildings.count(building.first))
+            return "a building was placed under a modal canvas";
+    if (now.day == m_last.day)
+        for (const auto& building : m_last.buildings)
+            if (!now.buildings.count(building.first))
+                return "a building was removed under a modal canvas";
+    if (now.laid != m_last.laid)
+        return "floor was laid or cleared under a modal canvas";
+    if (now.staff != m_last.staff)
+        return "the staff changed under a modal canvas";
+    if (now.figures.building != m_last.figures.building)
+        return "building was paid for under a modal canvas";
+    return std::string();
+}
+
+// ---- walls ----
+
+namespace {
+
+// A cell of an upper storey that stairs from the storey below come up through.
+bool IsStairWell(CFerroxBlockMesh* storey, int cell)
+{
+    auto* stairs = dynamic_cast<CStairs*>(Occupant(storey, cell));
+    return storey->GetLower() && stairs && stairs->GetUpperFloor() == storey;
+}
+
+// The step from the laid cell to the unlaid one that a piece of the template closes; 0 for no edge or rail.
+int EdgeStep(int wallTemplate, int stride, bool* rail)
+{
+    *rail = wallTemplate >= kRailPrevColumn;
+    switch (wallTemplate) {
+    case kEdgeNextRow:
+        return stride;
+    case kEdgePrevRow:
+        return -stride;
+    case kEdgeNextColumn:
+        return 1;
+    case kEdgePrevColumn:
+        return -1;
+    case kRailNextRow:
+        return -stride;
+    case kRailPrevRow:
+        return stride;
+    case kRailNextColumn:
+        return -1;
+    case kRailPrevColumn:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+std::string EdgeText(const CMallRules::Edge& edge)
+{
+    return "the edge from laid cell " + std::to_string(edge.laid) + " to cell " + std::to_string(edge.unlaid) +
+           " of storey " + std::to_string(edge.storey);
+}
+
+}  // namespace
+
+// The pieces of every storey by the edge they close, walls and railings apart.
+void CMallRules::ReadPieces(std::map<Edge, int>* walls, std::map<Edge, int>* rails)
+{
+    CPlacementController* placement = Game() ? Game()->m_pPlacementController.get() : nullptr;
+    if (!placement)
+        return;
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    for (CFerroxObject* object : placement->GetPieces()) {
+        auto* piece = dynamic_cast<CBaseObject*>(object);
+        auto* storey = piece ? dynamic_cast<CFerroxBlockMesh*>(piece->GetFloor()) : nullptr;
+        const int index = IndexOf(storeys, storey);
+        int wallTemplate = 0;
+        for (int t = 1; t <= kWallTemplates && piece; t++)
+            if (placement->GetWallTemplate(t) == piece->GetAssetSet())
+                wallTemplate = t;
+        bool rail = false;
+        const int step = index >= 0 ? EdgeStep(wallTemplate, storey->GetRows(), &rail) : 0;
+        if (step == 0)
+            continue;
+        for (int cell : Covered(piece))
+            (*(rail ? rails : walls))[{index, cell - step, cell}]++;
+    }
+}
+
+// Every edge from a laid cell to an unlaid one (outside the mall or a hole in its floor) has one piece, none where
+// a door stands in the unlaid cell or where stairs come up beside their landing, and no piece stands on any other
+// edge; a stair well is closed by a railing.
+std::string CMallRules::CheckWalls() const
+{
+    std::map<Edge, int> walls, rails;
+    ReadPieces(&walls, &rails);
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    std::set<Edge> wanted;
+    for (size_t s = 0; s < storeys.size(); s++) {
+        CFerroxBlockMesh* storey = storeys[s];
+        for (int cell = 0; cell < storey->GetCellCount(); cell++) {
+            if (!Laid(storey, cell))
+                continue;
+            for (int next : Neighbours(storey, cell)) {
+                if (next < 0 || Laid(storey, next) || dynamic_cast<CDoorObject*>(Occupant(storey, next)))
+                    continue;
+                // The way off the top of stairs stays open: their landing beside their well.
+                const Edge edge = {static_cast<int>(s), cell, next};
+                if (IsStairWell(storey, next) && Occupant(storey, cell) == Occupant(storey, next))
+                    continue;
+                wanted.insert(edge);
+                const int w = walls.count(edge) ? walls[edge] : 0;
+                const int r = rails.count(edge) ? rails[edge] : 0;
+                if (w + r != 1 || (w && IsStairWell(storey, next)))
+                    return EdgeText(edge) + " has " + std::to_string(w) + " walls and " + std::to_string(r) +
+                           " railings";
+            }
+        }
+    }
+    for (const auto* pieces : {&walls, &rails}) {
+        for (const auto& piece : *pieces) {
+            if (wanted.count(piece.first))
+                continue;
+            CFerroxBlockMesh* storey = storeys[static_cast<size_t>(piece.first.storey)];
+            const bool laid = storey->IsValidCell(piece.first.laid, 1) && Laid(storey, piece.first.laid);
+            const bool unlaid = storey->IsValidCell(piece.first.unlaid, 1) && !Laid(storey, piece.first.unlaid);
+            return std::string(pieces == &walls ? "a wall" : "a railing") + " stands on " + EdgeText(piece.first) +
+                   (laid && !unlaid ? ", between two laid cells"
+                    : laid          ? ""
+                                    : ", beside no laid cell");
+        }
+    }
+    return std::string();
+}
+
+// A railing stands only round a stair well of the storey below: every other edge of the laid floor is a wall.
+std::string CMallRules::CheckRailings() const
+{
+    std::map<Edge, int> walls, rails;
+    ReadPieces(&walls, &rails);
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    for (const auto& rail : rails) {
+        CFerroxBlockMesh* storey = storeys[static_cast<size_t>(rail.first.storey)];
+        if (!IsStairWell(storey, rail.first.unlaid))
+            return "a railing stands on " + EdgeText(rail.first) + ", which is no stair well";
+    }
+    return std::string();
+}
+
+// ---- levels of detail ----
+
+// Every object of the mall drawn inside the view has the geometry its level of detail picks.
+std::string CMallRules::CheckLevelsOfDetail() const
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    if (!objects)
+        return std::string();
+    std::vector<const ObjectList*> lists = {&objects->GetShoppers(), &objects->GetCriminals(), &objects->GetCleaners(),
+                                            &objects->GetSecurity(), &objects->GetMaintenance()};
+    for (const auto& floor : objects->GetFloors())
+        if (floor)
+            lists.insert(lists.end(), {&floor->scalable, &floor->shops, &floor->doors, &floor->stairs, &floor->scenery,
+                                       &floor->usable});
+    for (const ObjectList* list : lists) {
+        for (CFerroxObject* object : *list) {
+            CFerroxComposite* model = object ? object->GetModel() : nullptr;
+            const GxV3d* at = object ? object->GetPosition() : nullptr;
+            float u = 0.0f, v = 0.0f;
+            if (!model || !model->GetWorld() || !at || !ViewFraction(*at, false, &u, &v) || u < 0.0f || u > 1.0f ||
+                v < 0.0f || v > 1.0f)
+                continue;
+            auto* building = dynamic_cast<CBaseObject*>(object);
+            const std::string name = building ? Name(building) : std::string("a figure");
+            GxAtomic* atomic = model->GetLODAtomic();
+            if (!atomic) {
+                // Without levels the clump's own atomics are drawn: at least one has a geometry.
+                bool drawn = false;
+                GxClumpForAllAtomics(
+                    model->GetClump(),
+                    [](GxAtomic* part, void* found) -> GxAtomic* {
+                        *static_cast<bool*>(found) = *static_cast<bool*>(found) || part->geometry;
+                        return part;
+                    },
+                    &drawn);
+                if (!drawn)
+                    return name + " in the view has no geometry to draw";
+                continue;
+            }
+            const GxLODAtomicRecord* record = GxLODAtomicGetRecord(atomic);
+            const int level = std::min(CFerroxComposite::LODSelect(atomic), gxLODATOMICMAXLEVELS - 1);
+            if (record && level >= 0 && !record->geometry[level])
+                return name + " in the view has no geometry at level " + std::to_string(level) + " of its " +
+                       std::to_string(model->GetLevelCount());
+        }
+    }
+    return std::string();
+}
+
+// ---- the check and print ----
+
+bool CMallRules::Skip(const std::string& names, std::string* unknown)
+{
+    const std::string known = std::string(",") + kRuleNames + ",";
+    std::istringstream list(names);
+    std::string name;
+    while (std::getline(list, name, ',')) {
+        if (name.empty())
+            continue;
+        if (known.find("," + name + ",") == std::string::npos) {
+            *unknown = name;
+            return false;
+        }
+        m_skipped.insert(name);
+    }
+    return true;
+}
+
+CMallRules::Frame CMallRules::Read(int leaves) const
+{
+    Frame frame;
+    frame.leaves = leaves;
+    frame.world = Game() ? Game()->GetWorld() : nullptr;
+    frame.day = Game() ? Game()->m_dayCounter : 0;
+    CPlacementController* placement = Game() ? Game()->m_pPlacementController.get() : nullptr;
+    if (CBaseObject* held = placement ? placement->GetHeldObject() : nullptr) {
+        frame.heldValue = placement->GetShownValue();
+        frame.heldTemplate = held->GetAssetSet();
+    }
+    for (CBaseObject* building : Buildings()) {
+        frame.buildings[building] = building->GetAssetSet();
+        frame.shops += dynamic_cast<CShop*>(building) != nullptr;
+    }
+    for (CFerroxBlockMesh* storey : Storeys()) {
+        std::string laid(static_cast<size_t>(std::max(0, storey->GetCellCount())), '0');
+        for (size_t cell = 0; cell < laid.size(); cell++)
+            laid[cell] = Laid(storey, static_cast<int>(cell)) ? '1' : '0';
+        frame.laid.push_back(laid);
+    }
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    frame.staff = objects ? objects->GetStaffCount() : 0;
+    if (const CStatistics* s = objects ? objects->GetStatistics() : nullptr)
+        frame.figures = {s->m_startingFunds, s->m_chargesReceived, s->m_yearlyBonuses,    s->m_rentExpense,
+                         s->m_staffWages,    s->m_buildingCosts,   s->m_contractExpenses, s->m_interest};
+    CInterface* ui = InterfaceGet();
+    frame.modal = ui && ui->GetStack().HasModal();
+    frame.topModal = ui ? ui->GetStack().GetTopModal() : nullptr;
+    frame.modalCount = ui ? ui->GetStack().GetModalCount() : 0;
+    return frame;
+}
+
+std::string CMallRules::Check(int leaves)
+{
+    const Frame now = Read(leaves);
+    const bool comparable = m_known && now.world == m_last.world && now.leaves == m_last.leaves;
+    std::string broken;
+    if (Checks("buildings") && (broken = CheckBuildings()).size())
+        broken = "buildings: " + broken;
+    else if (comparable && Checks("balance") && (broken = CheckBalance(now)).size())
+        broken = "balance: " + broken;
+    else if (comparable && Checks("modal") && (broken = CheckModal(now)).size())
+        broken = "modal: " + broken;
+    else if (Checks("walls") && (broken = CheckWalls()).size())
+        broken = "walls: " + broken;
+    else if (Checks("railings") && (broken = CheckRailings()).size())
+        broken = "railings: " + broken;
+    else if (Checks("lod") && (broken = CheckLevelsOfDetail()).size())
+        broken = "lod: " + broken;
+    m_last = now;
+    m_known = true;
+    m_layReleased = false;
+    m_pressed = m_held;
+    return broken;
+}
+
+std::string CMallRules::Print()
+{
+    std::ostringstream print;
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    for (CFerroxBlockMesh* storey : storeys) {
+        print << "storey";
+        for (int cell = 0; cell < storey->GetCellCount(); cell++)
+            if (Laid(storey, cell))
+                print << " " << cell;
+        print << "\n";
+    }
+    std::vector<std::string> buildings;
+    for (CBaseObject* building : Buildings())
+        buildings.push_back(Name(building) + " on storey " + std::to_string(IndexOf(storeys, building->GetFloor())) +
+                            " from cell " + std::to_string(building->GetFirstCell()) + ", " +
+                            std::to_string(building->GetRows()) + " x " + std::to_string(building->GetColumns()));
+    std::sort(buildings.begin(), buildings.end());
+    for (const std::string& building : buildings)
+        print << building << "\n";
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    print << "staff " << (objects ? objects->GetStaffCount() : 0) << "\n";
+    if (const CStatistics* s = objects ? objects->GetStatistics() : nullptr)
+        print << "accounts " << s->m_startingFunds << " " << s->m_chargesReceived << " " << s->m_yearlyBonuses << " "
+              << s->m_rentExpense << " " << s->m_staffWages << " " << s->m_buildingCosts << " " << s->m_contractExpenses
+              << " " << s->m_interest << "\n";
+    print << "day " << (Game() ? Game()->m_dayCounter : 0) << "\n";
+    return print.str();
+}

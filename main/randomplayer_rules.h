@@ -1,0 +1,90 @@
+// The mall's rules, read from the game's state after every frame of a random player's run: buildings stand on
+// the laid floor of their storey and share no cell; the balance moves only through what books it; nothing
+// changes the mall while a modal canvas stays open; wall pieces close every edge of the laid floor and stand
+// nowhere else, railings only round stair wells; every object in the view has the geometry its level of detail
+// picks. The checks only read; the player acts through input alone.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+class CFerroxCanvas;
+
+class CMallRules {
+public:
+    // The rules by name, which a run may leave unchecked (a comma-separated list to Skip).
+    // ("saves" is the player's own: a save loads back into the same mall, and saving that gives the same bytes.)
+    static constexpr const char* kRuleNames = "buildings,balance,modal,walls,railings,lod,saves";
+    // False with the unknown name when the list names no rule.
+    bool Skip(const std::string& names, std::string* unknown);
+
+    // Input sent since the last check that may book money: a left release while floor tiles were held, a left
+    // press (a contract bought).
+    // A button held presses whatever widget it comes over, so the press lasts until the release.
+    void NoteRelease(bool laying)
+    {
+        m_layReleased = m_layReleased || laying;
+        m_held = false;
+    }
+    void NotePress() { m_pressed = m_held = true; }
+    bool Checks(const char* rule) const { return m_skipped.count(rule) == 0; }
+    // Checks the state after a frame of the level against the state after the last; `leaves` counts the levels
+    // left so far (a load leaves one), which start the comparisons afresh. Empty when every rule holds, else the
+    // first broken rule's name and what broke it.
+    std::string Check(int leaves);
+    // Forgets the last frame: the next check compares nothing (after a frame outside the level).
+    void Forget() { m_known = false; }
+
+    // The mall as text, independent of where its objects live in memory: storeys and their laid cells,
+    // buildings, staff and the accounts. Two equal prints are one mall.
+    static std::string Print();
+
+    // An edge between a laid cell and an unlaid one of a storey (an index of the storeys, ground ones first).
+    struct Edge {
+        int storey, laid, unlaid;
+        bool operator<(const Edge& other) const
+        {
+            return std::tie(storey, laid, unlaid) < std::tie(other.storey, other.laid, other.unlaid);
+        }
+    };
+
+private:
+    struct Figures {
+        uint32_t funds, charges, bonuses, rent, wages, building, contracts, interest;
+    };
+    struct Frame {
+        std::map<const void*, const void*> buildings;  // placed buildings and their templates
+        int32_t heldValue = 0;                         // the cost shown for the object held, and its template
+        const void* heldTemplate = nullptr;
+        std::vector<std::string> laid;  // per storey, '1' for a laid cell
+        size_t shops = 0;
+        size_t staff = 0;
+        Figures figures = {};
+        uint16_t day = 0;
+        const void* world = nullptr;
+        int leaves = 0;
+        bool modal = false;
+        CFerroxCanvas* topModal = nullptr;
+        int modalCount = 0;
+    };
+
+    Frame Read(int leaves) const;
+    std::string CheckBuildings() const;
+    std::string CheckBalance(const Frame& now) const;
+    std::string CheckModal(const Frame& now) const;
+    static void ReadPieces(std::map<Edge, int>* walls, std::map<Edge, int>* rails);
+    std::string CheckWalls() const;
+    std::string CheckRailings() const;
+    std::string CheckLevelsOfDetail() const;
+
+    std::set<std::string> m_skipped;
+    Frame m_last;
+    bool m_known = false;
+    bool m_layReleased = false;
+    bool m_pressed = false;
+    bool m_held = false;
+};

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The random player: authors the game's content into a folder of this run, gives London's first scenario money
+# enough for any building and no end, then plays it seed after seed with --random-player, each run a stream of
+# random input checked against the mall's rules after every frame. It runs on the X server test.sh started
+# (MALL_X_DISPLAY), else on SDL's offscreen driver.
+# Arguments: mkcontent, mall, the content texts folder, then
+#   --seeds A-B | --seeds "A B C"   the seeds (default 1-); without an end, seeds run until the minutes are up
+#   --minutes M                     no new seed starts after M minutes (default: only the seeds given)
+#   --actions N                     actions per seed (default 1000)
+#   --skip RULE,...                 rules left unchecked (buildings, balance, modal, walls, railings, lod, saves)
+#   --keep FOLDER                   a failing seed's folder (actions.txt, broken.bmp, its log) is copied there
+#   --replay FILE                   plays the action list in FILE instead of seeds (may be given more than once)
+# Prints each seed's result and, at the end, the seeds, actions and frames played; fails when a seed failed.
+set -euo pipefail
+mkcontent=$1
+mall=$2
+texts=$3
+shift 3
+seeds="1-"
+minutes=""
+actions=1000
+skip=""
+keep=""
+replays=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --seeds) seeds=$2; shift 2 ;;
+    --minutes) minutes=$2; shift 2 ;;
+    --actions) actions=$2; shift 2 ;;
+    --skip) skip=$2; shift 2 ;;
+    --keep) keep=$2; shift 2 ;;
+    --replay) replays+=("$2"); seeds=""; shift 2 ;;
+    *) echo "random player: unknown argument $1"; exit 2 ;;
+  esac
+done
+case $seeds in
+  *-*) first=${seeds%-*}; last=${seeds#*-} ;;
+  *) first=""; last="" ;;
+esac
+if [ ${#replays[@]} -gt 0 ]; then
+  first=""
+  list=("${replays[@]}")
+elif [ -n "$first" ] && [ -z "$last" ] && [ -z "$minutes" ]; then
+  echo "random player: seeds without an end need --minutes"
+  exit 2
+fi
+root=$(mktemp -d "${TMPDIR:-/tmp}/mall_random.XXXXXX")
+trap 'rm -rf "$root"' EXIT
+if [ -n "${MALL_X_DISPLAY:-}" ]; then
+  export DISPLAY=$MALL_X_DISPLAY SDL_VIDEODRIVER=x11
+else
+  export SDL_VIDEODRIVER=offscreen
+fi
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkcontent.log" 2>&1 || {
+  cat "$root/mkcontent.log"
+  exit 1
+}
+# London's first scenario with fifty million to build with, a goal no run reaches (more than 100000 days) and
+# nothing that loses it.
+scenario=$root/content/scenarios/london1.fds
+sed -i -e '6s/.*/1,1,100000\r/' -e '7s/.*/\r/' -e '10s/.*/50000000\r/' "$scenario"
+if ! sed -n '10p' "$scenario" | grep -q '^50000000'; then
+  echo "random player: London's first scenario was not given its money"
+  exit 1
+fi
+cd "$root/content"
+start=$(date +%s)
+played=0 failed=0 total_actions=0 total_frames=0 failures=""
+seed=${first:-}
+[ ${#replays[@]} -gt 0 ] || list=($seeds)
+index=0
+while true; do
+  if [ -n "$first" ]; then
+    [ -n "$last" ] && [ "$seed" -gt "$last" ] && break
+    current=$seed
+    seed=$((seed + 1))
+  else
+    [ $index -ge ${#list[@]} ] && break
+    current=${list[$index]}
+    index=$((index + 1))
+  fi
+  if [ -n "$minutes" ] && [ $(($(date +%s) - start)) -ge $((minutes * 60)) ]; then
+    break
+  fi
+  run=$root/runs/$(basename "$current")
+  mkdir -p "$run"
+  if [ ${#replays[@]} -gt 0 ]; then
+    args=(--random-player-replay "$current" "$run")
+  else
+    args=(--random-player "$current" "$run" --random-player-actions "$actions")
+  fi
+  [ -n "$skip" ] && args+=(--random-player-skip "$skip")
+  status=0
+  "$mall" "${args[@]}" >"$run/log" 2>&1 || status=$?
+  played=$((played + 1))
+  line=$(grep '^random player:' "$run/log" | tail -n 1 || true)
+  if [ $status -eq 0 ] && [ -n "$line" ]; then
+    echo "$line"
+    total_actions=$((total_actions + $(echo "$line" | sed -n 's/.*: \([0-9]*\) actions, .*/\1/p')))
+    total_frames=$((total_frames + $(echo "$line" | sed -n 's/.*actions, \([0-9]*\) frames.*/\1/p')))
+  else
+    # A broken rule names the action and frame it came at.
+    broken=$(grep '^random player: .*: action [0-9]* (.*), frame [0-9]*:' "$run/log" | tail -n 1 || true)
+    total_actions=$((total_actions + $(echo "$broken" | sed -n 's/.*: action \([0-9]*\) (.*/\1/p' | grep . || echo 0)))
+    total_frames=$((total_frames + $(echo "$broken" | sed -n 's/.*), frame \([0-9]*\):.*/\1/p' | grep . || echo 0)))
+    failed=$((failed + 1))
+    failures="$failures $current"
+    echo "random player: $current failed (exit $status)"
+    grep -v '^$' "$run/log" | tail -n 15
+    if [ -f "$run/actions.txt" ]; then
+      echo "random player: its actions ($(grep -vc '^#' "$run/actions.txt")):"
+      tail -n 20 "$run/actions.txt"
+    fi
+    if [ -n "$keep" ]; then
+      mkdir -p "$keep" && cp -r "$run" "$keep/seed_$(basename "$current")" || true
+    fi
+  fi
+done
+echo "random player: $played runs, $total_actions actions, $total_frames frames; $((played - failed)) passed, $failed failed:${failures:- none}; $(($(date +%s) - start)) s"
+[ $failed -eq 0 ]
