@@ -622,6 +622,11 @@ void CPlayThrough::AfterFrame()
                          static_cast<unsigned>(game->m_dayCounter));
         Next(kPause);
         break;
+    case kClickStart:
+        // The chosen scenario's page with its goals, as drawn before Start is pressed.
+        if (m_frame == 1 && m_chosen && !Screenshot("scenario.bmp"))
+            return Fail("scenario.bmp was not written");
+        break;
     case kRunToEnd:
         if (game->m_gameOver) {
             Ended();
