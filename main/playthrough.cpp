@@ -46,6 +46,9 @@ constexpr int kRunDrawEvery = 100;
 constexpr float kFrameSeconds = 0.05f;
 constexpr int kKeySpeedThree = 51;
 constexpr int kKeySpeedZero = 48;
+// Game days are months; the tenth month of a year (a day counter of 9 past the year) is the first with two digits.
+constexpr uint16_t kMonthsAYear = 12;
+constexpr uint16_t kFirstTwoDigitMonth = 9;
 // Frames a click and the canvas it opens or closes are given before the next step.
 constexpr int kStepFrames = 6;
 // The save and load that settle the walks before the compared rounds.
@@ -331,7 +334,9 @@ void CPlayThrough::BeforeFrame()
             return Fail("the city has no scenario of the number chosen");
         if (!WidgetCentre(city, CITY_NEXT, &x, &y))
             return Fail("the city's view has no next button");
-        Click(x, y, 1);
+        // One click a step: the view shows the next scenario once it is through.
+        if (Click(x, y, 1))
+            m_frame = 0;
         break;
     }
     case kClickStart:
@@ -617,9 +622,20 @@ void CPlayThrough::AfterFrame()
                          static_cast<unsigned>(game->m_dayCounter));
         Next(kPause);
         break;
+    case kClickStart:
+        // The chosen scenario's page with its goals, as drawn before Start is pressed.
+        if (m_frame == 1 && m_chosen && !Screenshot("scenario.bmp"))
+            return Fail("scenario.bmp was not written");
+        break;
     case kRunToEnd:
-        if (game->m_gameOver)
+        if (game->m_gameOver) {
             Ended();
+        } else if (!m_monthShot && game->m_dayCounter % kMonthsAYear >= kFirstTwoDigitMonth) {
+            // The main bar's date at its widest so far, as the frame just drawn shows it.
+            m_monthShot = true;
+            if (!Screenshot("month10.bmp"))
+                return Fail("month10.bmp was not written");
+        }
         break;
     case kEnded:
         if (m_frame < kSettleFrames)

@@ -4,10 +4,11 @@
 // goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
 // screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
 // short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing. The
-// winning form (main/playthrough_win.cpp) builds a real mall to a fixed plan instead (a room of floor, a door in
-// its wall, shops and facilities on its floor, two staff), plays it at speed 3, undrawn, until the scenario ends,
-// prints the game days it took, checks the end-game sequence's text and sound, and leaves through it. It plays
-// London's first scenario, or the one chosen, in any screen mode and language.
+// winning form (main/playthrough_win.cpp) builds a real mall to a plan instead (a room of floor, a door in
+// its wall, shops and facilities on its floor, staff; more of each for richer starting funds), plays it at speed
+// 3, undrawn, until the scenario ends, prints the game days it took, checks the end-game sequence's text and
+// sound, and leaves through it. It plays London's first scenario, or the one chosen, in any screen mode and
+// language.
 #pragma once
 
 #include <cstddef>
@@ -111,6 +112,9 @@ private:
     void Hire();
     // The screen point of a ground cell; false off the view.
     bool CellOnScreen(int cell, float* x, float* y);
+    // Whether the held object, where it is, keeps the ways to the fronts standing; the ways it would add.
+    bool KeepsWays(std::vector<int>* ways);
+    bool WaysMeet(const std::vector<int>& blocked, const std::vector<int>& added);
     // Lets go of the last item, checks the mall stands as planned and sets the top speed.
     void OpenMall();
     void RunToEnd();
@@ -142,8 +146,11 @@ private:
     int m_mirror = -1;  // whether the camera's right vector is mirrored; -1 not known
     int m_roomFirst = -1;
     int m_roomLast = -1;
-    std::vector<int> m_spots;  // cells of the room tried in turn for the object held
+    std::vector<int> m_spots;    // cells of the room tried in turn for the object held
+    std::vector<int> m_ways;     // cells kept free before the fronts of what stands
+    std::vector<int> m_newWays;  // those the object held adds once it stands
     int m_hired = 0;
+    bool m_monthShot = false;  // the picture of the first month with two digits is taken
     uint32_t m_winStarts = 0;  // starts of win.wav and lose.wav before the last game frame
     uint32_t m_loseStarts = 0;
     uint32_t m_endWinStarts = 0;  // what the frame that ended the game started of them

@@ -8,7 +8,7 @@
 # to a plan plays until the scenario is won) or --repeat (the full run twice at 1024 x 768 in one content
 # folder, with one seed: the saves of the two runs must be equal byte for byte). The winning run may be given a
 # screen mode and a language after it (WxH and 0 English, 1 German, 2 French); its pictures (the mall built, the
-# game won) are kept in the folder the test runs in, under playthrough_shots/.
+# first month of two digits, the game won) are kept in the folder the test runs in, under playthrough_shots/.
 set -euo pipefail
 mkcontent=$1
 mall=$2
@@ -99,7 +99,7 @@ fi
 if [ "$mode" != --repeat ]; then
   play "$root/content" "$mode"
   if [ "$mode" = --play-through-win ]; then
-    mkdir -p playthrough_shots && cp "$root/content.shots/run/"{mall,won}.bmp playthrough_shots/
+    mkdir -p playthrough_shots && cp "$root/content.shots/run/"{mall,month10,won}.bmp playthrough_shots/
   fi
   exit 0
 fi

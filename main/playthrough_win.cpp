@@ -1,5 +1,6 @@
-// The play-through's winning form: a real mall built to a plan (a room of floor, a door in its wall, shops and
-// facilities on its floor, two staff), then the scenario played to its end.
+// The play-through's winning form: a real mall built to a plan scaled by the starting funds (a room of floor, a
+// door in its wall, shops, facilities and plants on its floor with a way before every front, staff), then the
+// scenario played to its end.
 #include "main/playthrough.h"
 
 #include "main/ending.h"
@@ -9,12 +10,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
 #include "engine/application/mouse.h"
 #include "engine/data/utf.h"
 #include "engine/navigation/blockmesh.h"
+#include "game/buildings/building.h"
 #include "game/buildings/placement.h"
 #include "game/shell/game.h"
 #include "game/world/floors.h"
@@ -28,22 +31,63 @@
 
 namespace {
 
-// One line of the plan: build page, item on it, and how many.
+// One line of the plan: build page, item on it, how many, and the least starting funds that build it.
 struct BuildOrder {
     int16_t category;
     int32_t item;
     int count;
+    uint32_t fromFunds;
 };
 
+// The build menu's pages and the two sizes of a shop.
 constexpr int16_t kFloorPage = 0;
+constexpr int16_t kFashion = 1, kElectric = 2, kLeisure = 3, kHome = 4, kHealth = 5, kFood = 6;
+constexpr int16_t kCash = 7, kToilet = 8, kSeats = 9, kPhone = 10, kPlants = 14;
 constexpr int16_t kDoorPage = 13;
-// A door first, then a sensible first mall for about four fifths of the starting funds: a small shop of each
-// kind, a large fashion shop and a large food shop, and the facilities shoppers look for (cash machine, toilets,
-// seats, phone).
+constexpr int32_t kSmall = 0, kLarge = 1;
+// What a player adds as the money allows: a modest mall (a small shop of each kind, a cash machine, toilets, seats
+// and a phone), then the large shops with more toilets and seats, then more shops, seats and toilets with plants
+// for the rating, and at the top a fourth and fifth kind of shop again, another cash machine and more plants. Each
+// step stays within about four fifths of the funds that reach it; the room holds the largest.
+constexpr uint32_t kAnyFunds = 0, kFirstFunds = 100000, kMoreFunds = 120000, kMostFunds = 150000;
 const BuildOrder kPlan[] = {
-    {kDoorPage, 0, 1}, {1, 0, 1}, {2, 0, 1}, {3, 0, 1}, {4, 0, 1}, {5, 0, 1},  {6, 0, 1},
-    {1, 1, 1},         {6, 1, 1}, {7, 0, 1}, {8, 0, 2}, {9, 0, 2}, {10, 0, 1},
+    {kDoorPage, 0, 1, kAnyFunds},      {kFashion, kSmall, 1, kAnyFunds}, {kElectric, kSmall, 1, kAnyFunds},
+    {kLeisure, kSmall, 1, kAnyFunds},  {kHome, kSmall, 1, kAnyFunds},    {kHealth, kSmall, 1, kAnyFunds},
+    {kFood, kSmall, 1, kAnyFunds},     {kCash, 0, 1, kAnyFunds},         {kToilet, 0, 1, kAnyFunds},
+    {kSeats, 0, 1, kAnyFunds},         {kPhone, 0, 1, kAnyFunds},        {kFashion, kLarge, 1, kFirstFunds},
+    {kFood, kLarge, 1, kFirstFunds},   {kToilet, 0, 1, kFirstFunds},     {kSeats, 0, 1, kFirstFunds},
+    {kFashion, kSmall, 1, kMoreFunds}, {kFood, kSmall, 1, kMoreFunds},   {kSeats, 0, 2, kMoreFunds},
+    {kToilet, 0, 1, kMoreFunds},       {kPlants, 0, 10, kMoreFunds},     {kLeisure, kSmall, 1, kMostFunds},
+    {kHome, kSmall, 1, kMostFunds},    {kSeats, 0, 2, kMostFunds},       {kToilet, 0, 1, kMostFunds},
+    {kCash, 0, 1, kMostFunds},         {kPlants, 0, 6, kMostFunds},
 };
+// The trades hired, as rows of the hire page, with the least starting funds that hire them: a cleaner in every
+// mall, and more cleaners with the shoppers a larger mall brings.
+constexpr int kCleaner = 0, kEngineer = 1, kGardener = 2, kGuard = 3;
+struct HireOrder {
+    int row;
+    uint32_t fromFunds;
+};
+const HireOrder kHires[] = {{kCleaner, kAnyFunds},  {kEngineer, kFirstFunds}, {kGardener, kMoreFunds},
+                            {kCleaner, kMoreFunds}, {kGuard, kMostFunds},     {kCleaner, kMostFunds}};
+
+std::vector<BuildOrder> g_plan;
+std::vector<int> g_hires;
+
+uint32_t StartingFunds();
+
+// The plan for the scenario's starting funds: the orders and hires whose funds it reaches.
+void MakePlan()
+{
+    g_plan.clear();
+    g_hires.clear();
+    for (const BuildOrder& order : kPlan)
+        if (order.fromFunds <= StartingFunds())
+            g_plan.push_back(order);
+    for (const HireOrder& hire : kHires)
+        if (hire.fromFunds <= StartingFunds())
+            g_hires.push_back(hire.row);
+}
 
 // The room: the largest square of bare ground about the middle of the view, at most this many cells a side, at
 // least the least that holds the plan with ways between.
@@ -64,7 +108,6 @@ constexpr int kPressStep = 3;
 constexpr int kDragSteps = 6;
 constexpr int kSettleFrames = 4;
 constexpr int kClickFrames = 3;
-constexpr int kStaffToHire = 2;
 // Hiring one member: clicks through the management button, its staff page and the hire page, then the spots of
 // the room's middle tried for the member to stand on.
 constexpr int kHireClicks = 4;
@@ -115,6 +158,8 @@ int HeldMode()
     return placement ? placement->GetMode() : PLACEMENT_IDLE;
 }
 
+uint32_t StartingFunds() { return Statistics() ? Statistics()->m_startingFunds : 0; }
+
 size_t StaffCount() { return Statistics() ? Statistics()->GetStaff().size() : 0; }
 
 // Buildings standing on every floor.
@@ -135,7 +180,7 @@ size_t StandingObjects()
 size_t PlannedObjects()
 {
     size_t count = 0;
-    for (const BuildOrder& order : kPlan)
+    for (const BuildOrder& order : g_plan)
         count += static_cast<size_t>(order.count);
     return count;
 }
@@ -195,6 +240,77 @@ std::vector<int> WallCells(CFerroxBlockMesh* ground, int first, int last)
 }
 
 }  // namespace
+
+// A player leaves a way to every front: the held object covers none of the ways kept so far, and the two cells
+// out from its entrance are bare floor. Those two become ways too once it stands.
+bool CPlayThrough::KeepsWays(std::vector<int>* ways)
+{
+    ways->clear();
+    CPlacementController* placement = Game()->m_pPlacementController.get();
+    CBaseObject* held = placement ? placement->GetHeldObject() : nullptr;
+    CFerroxBlockMesh* ground = Ground();
+    if (!held || !ground)
+        return false;
+    const int first = held->GetFirstCell(), step = ground->GetColumns();
+    std::vector<int> covered;
+    for (int r = 0; r < held->GetRows(); r++)
+        for (int c = 0; c < held->GetColumns(); c++)
+            covered.push_back(first + r * step + c);
+    for (int cell : covered)
+        if (std::find(m_ways.begin(), m_ways.end(), cell) != m_ways.end())
+            return false;
+    auto* pathable = dynamic_cast<CPathableObject*>(held);
+    const int entrance = pathable ? pathable->GetEntranceCell(0) : kNoCell;
+    if (entrance == kNoCell || !ground->IsValidCell(entrance, 0))
+        return true;
+    const int row = ground->GetCellRow(entrance, 1), column = ground->GetCellColumn(entrance, 1);
+    for (int cell : covered) {
+        const int dr = row - ground->GetCellRow(cell, 1), dc = column - ground->GetCellColumn(cell, 1);
+        if (std::abs(dr) + std::abs(dc) != 1)
+            continue;
+        const int out = ground->GetCellIndex(column + dc, row + dr, 1);
+        if (out == kNoCell || !ground->IsValidCell(out, 0) || !ground->IsAreaTiled(out, 1, 1) ||
+            !ground->IsAreaEmpty(out, 1, 1, 0))
+            return false;
+        *ways = {entrance, out};
+        return WaysMeet(covered, *ways);
+    }
+    return WaysMeet(covered, {});
+}
+
+// Whether every way kept, and the new ones, still meet over the room's bare floor with the cells `blocked` taken.
+bool CPlayThrough::WaysMeet(const std::vector<int>& blocked, const std::vector<int>& added)
+{
+    CFerroxBlockMesh* ground = Ground();
+    std::vector<int> wanted = m_ways;
+    wanted.insert(wanted.end(), added.begin(), added.end());
+    if (!ground || wanted.empty())
+        return true;
+    auto listed = [](const std::vector<int>& list, int cell) {
+        return std::find(list.begin(), list.end(), cell) != list.end();
+    };
+    const int r0 = ground->GetCellRow(m_roomFirst, 1), r1 = ground->GetCellRow(m_roomLast, 1);
+    const int c0 = ground->GetCellColumn(m_roomFirst, 1), c1 = ground->GetCellColumn(m_roomLast, 1);
+    std::vector<int> reached = {wanted.front()};
+    for (size_t next = 0; next < reached.size(); next++) {
+        const int row = ground->GetCellRow(reached[next], 1), column = ground->GetCellColumn(reached[next], 1);
+        const int steps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+        for (const auto& step : steps) {
+            const int r = row + step[0], c = column + step[1];
+            if (r < r0 || r > r1 || c < c0 || c > c1)
+                continue;
+            const int cell = ground->GetCellIndex(c, r, 1);
+            if (cell == kNoCell || listed(reached, cell) || listed(blocked, cell))
+                continue;
+            if (listed(wanted, cell) || (ground->IsAreaTiled(cell, 1, 1) && ground->IsAreaEmpty(cell, 1, 1, 0)))
+                reached.push_back(cell);
+        }
+    }
+    for (int cell : wanted)
+        if (!listed(reached, cell))
+            return false;
+    return true;
+}
 
 bool CPlayThrough::CellOnScreen(int cell, float* x, float* y)
 {
@@ -290,10 +406,12 @@ void CPlayThrough::LayFloor()
 
 void CPlayThrough::Build()
 {
-    if (m_order >= sizeof(kPlan) / sizeof(kPlan[0]))
+    if (m_order == 0 && !m_holding && m_frame <= 1)
+        MakePlan();
+    if (m_order >= g_plan.size())
         return Next(kHire);
     CGame* game = Game();
-    const BuildOrder& order = kPlan[m_order];
+    const BuildOrder& order = g_plan[m_order];
     if (!m_holding) {
         // The build menu's press on the item, as a click on its button gives it.
         CInterface* ui = InterfaceGet();
@@ -319,15 +437,24 @@ void CPlayThrough::Build()
         if (m_spot >= static_cast<int>(m_spots.size()))
             return Fail("the room has no free spot for the plan");
         m_standing = StandingObjects();
+        m_newWays.clear();
         game->m_pMouse->MoveTo(x, y);
     } else if (step == kPressStep) {
+        if (order.category != kDoorPage && !KeepsWays(&m_newWays)) {
+            // Not here: the next spot is tried from the pointer's move.
+            m_spot++;
+            m_frame = 0;
+            return;
+        }
         game->m_pMouse->LeftButtonDown();
     } else if (step == kPressStep + 1) {
         game->m_pMouse->LeftButtonUp();
     } else if (step == kSpotFrames - 1) {
         // A spot taken or refused, the next one is tried; the placed object's twin follows the pointer.
-        if (StandingObjects() > m_standing)
+        if (StandingObjects() > m_standing) {
             m_built++;
+            m_ways.insert(m_ways.end(), m_newWays.begin(), m_newWays.end());
+        }
         m_spot++;
         if (m_built >= order.count) {
             m_built = 0;
@@ -354,9 +481,9 @@ void CPlayThrough::Hire()
         return;
     }
     const int hired = static_cast<int>(StaffCount()) - m_hired;
-    if (hired >= kStaffToHire)
+    if (hired >= static_cast<int>(g_hires.size()))
         return OpenMall();
-    if (m_frame > kClickFrames + kStaffToHire * kHireFrames)
+    if (m_frame > kClickFrames + static_cast<int>(g_hires.size()) * kHireFrames)
         return Fail("the staff were not hired and put down in the room");
     // Each member: the management button, its staff page, the hire page's button of the kind, then spots of the
     // room's middle until one takes the member, who follows the pointer.
@@ -372,7 +499,7 @@ void CPlayThrough::Hire()
         else if (click == 2)
             found = WidgetCentre(ui->m_pStaffSummaryPanel.get(), STAFF_HIRE, &x, &y);
         else if (auto* hire = dynamic_cast<CStaffHirePanel*>(ui->m_pStaffHirePanel.get()))
-            found = WidgetCentre(hire, hire->GetFirstButton() + hired % kStaffToHire, &x, &y);
+            found = WidgetCentre(hire, hire->GetFirstButton() + g_hires[static_cast<size_t>(hired)], &x, &y);
         if (!found)
             return Fail("the staff panels have no button to hire with");
         if (press == 0)

@@ -321,8 +321,8 @@ struct ShopSize {
 };
 
 const ShopSize kShopSizes[] = {
-    {"small", 6.0f, {{0, 1}, {2, 1}, {1, 2}}},
-    {"large", 8.0f, {{0, 1}, {3, 1}, {0, 3}, {3, 3}, {2, 3}}},
+    {"small", 6.0f, {{0, 1}, {2, 1}, {0, 2}, {2, 2}, {1, 2}}},
+    {"large", 8.0f, {{0, 1}, {3, 1}, {0, 2}, {3, 2}, {0, 3}, {3, 3}, {1, 3}, {2, 3}}},
 };
 
 GxRGBA KindColour(const ShopKind& kind)

@@ -348,7 +348,7 @@ struct SlotRule {
     size_t count;  // 0: at least one
 };
 const SlotRule kSlotRules[] = {
-    {"_small", "shop_pause", 3}, {"_large", "shop_pause", 5}, {"atm", "use_pause", 1},   {"phone", "use_pause", 1},
+    {"_small", "shop_pause", 5}, {"_large", "shop_pause", 8}, {"atm", "use_pause", 1},   {"phone", "use_pause", 1},
     {"toilet", "use_pause", 0},  {"seats", "seat_sit", 0},    {"atrium", "seat_sit", 0},
 };
 
