@@ -32,7 +32,6 @@ constexpr int kRoomGap = 3;          // cells of ground between the two rooms
 constexpr int kStripCells = 2;       // the extension's depth
 constexpr float kWallSeen = 3.0f;    // three quarters up a wall: seen over a nearer wall as high
 constexpr float kWallFoot = 0.5f;    // low on a wall: once it goes, the floor shows there, not a wall behind
-constexpr float kWallMiddle = 1.5f;  // half a wall's height: where a click meets the stairs
 constexpr float kRailMiddle = 0.5f;  // half a rail's height
 constexpr float kStairsLow = 1.5f;   // part way up a flight of stairs, where a click finds them
 constexpr float kHalfCell = 1.0f;
