@@ -12,7 +12,8 @@ if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 cmake -S . -B build/release "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DMALL_TESTS=OFF >/dev/null
 cmake --build build/release -j "$jobs"
-# Beside the game (build/release/mall) this builds build/release/tools/: mkcontent, gxwindow, d3d9cube, modelview.
+# Beside the game (build/release/mall) this builds the test harness (build/release/mall_playtest, README.md) and
+# build/release/tools/: mkcontent, gxwindow, d3d9cube, modelview.
 
 # Author the game root. Without a display the tools use SDL's offscreen video.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -2,10 +2,10 @@
 # A level whose world file is cut or named as /dev/zero is never entered: the input-level run presses London's
 # start and must find London's view again with a notice over it, and standard error names the file. (An emptied
 # or replaced world file fails the same stream read as a cut one.) In the first start a shop's model is cut too: the game tells which file and runs on.
-# Arguments: mkcontent, mall, the content texts folder.
+# Arguments: mkcontent, mall_playtest, the content texts folder.
 set -euo pipefail
 mkcontent=$1
-mall=$2
+harness=$2
 texts=$3
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_brokenlevel.XXXXXX")
 # MALL_PLAY_TEST_KEEP=FOLDER keeps the screenshots there, also of a failed run.
@@ -46,7 +46,7 @@ for damage in cut devzero; do
     ;;
   esac
   mkdir -p "$root/shots/$damage"
-  (cd "$game" && "$mall" --play-test-broken-level "$root/shots/$damage") >"$root/out" 2>"$root/err" || {
+  (cd "$game" && "$harness" --play-test-broken-level "$root/shots/$damage") >"$root/out" 2>"$root/err" || {
     cat "$root/err"
     fail "$damage: the run failed"
   }

@@ -2,11 +2,12 @@
 # Damaged settings, data and text files: each start with one stops with a message naming the file and what is wrong
 # with it and exits non-zero, the file is left byte for byte as it was, so a second start stops the same way;
 # once the authored file is back, the game starts to its main menu.
-# Arguments: mkcontent, mall, the content texts folder.
+# Arguments: mkcontent, mall, the content texts folder, mall_playtest (which shows the main menu once restored).
 set -euo pipefail
 mkcontent=$1
 mall=$2
 texts=$3
+harness=$4
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_damaged.XXXXXX")
 trap 'rm -rf "$root"' EXIT
 export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen}
@@ -93,7 +94,7 @@ for i in "${!cases[@]}"; do
 done
 # Restored, the game runs to its main menu and shows it.
 mkdir "$root/shots"
-(cd "$game" && "$mall" --play-through-quit "$root/shots") >"$root/out" 2>"$root/err" || {
+(cd "$game" && "$harness" --play-through-quit "$root/shots") >"$root/out" 2>"$root/err" || {
   cat "$root/err"
   fail "the start after restoring the files failed"
 }

@@ -1,5 +1,5 @@
-// What the scripted runs read of a game's ending; see main/ending.h.
-#include "main/ending.h"
+// What the scripted runs read of a game's ending; see playtest/ending.h.
+#include "playtest/ending.h"
 
 #include "engine/data/locale.h"
 #include "game/shell/game.h"

@@ -1,5 +1,5 @@
-// Input as a player gives it; see main/playinput.h.
-#include "main/playinput.h"
+// Input as a player gives it; see playtest/playinput.h.
+#include "playtest/playinput.h"
 
 #include <cmath>
 

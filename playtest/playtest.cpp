@@ -1,8 +1,8 @@
-// The input-level play test; see main/playtest.h.
+// The input-level play test; see playtest/playtest.h.
 //
 // Sections: constants; reading the game; the step tables; running steps; input; reading pixels and saving
 // pictures; launcher steps; front-end steps; camera steps; building steps; people steps; file and exit steps.
-#include "main/playtest.h"
+#include "playtest/playtest.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,10 +26,10 @@
 #include "gfx/core/frame.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
-#include "main/playinput.h"
 #include "main/shell.h"
-#include "main/viewpoint.h"
 #include "platform/win32/dialog_auto.h"
+#include "playtest/playinput.h"
+#include "playtest/viewpoint.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
 #include "ui/frontend/launcher.h"

@@ -1,3 +1,9 @@
+// The test harness (playtest/), whose public header this is: the input-level play test here, the scripted
+// play-throughs (playtest/playthrough.h) and the random player (playtest/randomplayer.h), which the harness program
+// mall_playtest (playtest/playtest_main.cpp) runs over the game's start-up and shell (main/). May call main/ and
+// every module below it; the game's program links none of it. One thread: a harness takes its turn in the game's
+// frame, which the harness program's application wraps, and owns only its own state and the files it writes.
+//
 // The input-level play test: the game played as a player plays it. Every action is input sent with SendInput,
 // which the platform layer pushes into SDL's event queue, so it travels the player's road (the launcher's
 // dialog, the message pump, the application's input adapters); the driver only reads what it checks (game
@@ -28,7 +34,7 @@
 #include <vector>
 
 #include "gfx/core/gx.h"
-#include "main/playinput.h"
+#include "playtest/playinput.h"
 
 #include "platform/win32/windows.h"
 
@@ -65,7 +71,7 @@ private:
     void Fail(const std::string& what);
     bool InLauncher() const { return m_dialog != nullptr; }
 
-    // Input (main/playinput.h), in the pixels the player sees; a refusal of SendInput fails the run.
+    // Input (playtest/playinput.h), in the pixels the player sees; a refusal of SendInput fails the run.
     void Move(float x, float y);
     void Button(DWORD flags);
     void Key(WORD vk, bool down);
@@ -151,10 +157,10 @@ private:
     bool CloseWindow(int frame);
     bool Quit(int frame);
 
-    // Steps of how the mall looks (main/playtest_looks.cpp).
+    // Steps of how the mall looks (playtest/playtest_looks.cpp).
     bool ShopFront(int frame);
 
-    // ---- Language (main/playtest_language.cpp): the texts on screen in the game's language ----
+    // ---- Language (playtest/playtest_language.cpp): the texts on screen in the game's language ----
     // Sees each text a font draws.
     static void SeeText(const std::u16string& text, void* self);
     // The English texts of the catalogue that the French ones differ from.
@@ -180,7 +186,7 @@ private:
     int m_lockedPage = -1;  // the root's page and the button of a locked item
     int m_lockedItem = 0;
 
-    // Building steps (main/playtest_buildings.cpp): a second room laid and extended, its walls seen closed
+    // Building steps (playtest/playtest_buildings.cpp): a second room laid and extended, its walls seen closed
     // round it; a bench and a tile demolished in it, the hole walled round; a third storey over the stairs,
     // without rails there; the stairs demolished, their well floored over.
     bool Walls(int frame);
@@ -205,7 +211,7 @@ private:
     // How many pixels of the frame read magenta.
     int MagentaPixels();
 
-    // The ends of a game (main/playtest_ending.cpp): a scenario won as it opens although a loss holds too, and
+    // The ends of a game (playtest/playtest_ending.cpp): a scenario won as it opens although a loss holds too, and
     // London's first scenario lost by building the mall into debt; each leaves for the main menu with a click.
     bool EndingWon(int frame);
     bool EndingBankrupt(int frame);
@@ -214,7 +220,7 @@ private:
     // since the step noted them.
     bool CheckEnding(int16_t message, const std::u16string& text, const char* sound, const char* silent);
     void NoteEndingSounds();
-    // Panel steps (main/playtest_panels.cpp).
+    // Panel steps (playtest/playtest_panels.cpp).
 public:
     // Whether the in-game interface's stack holds the canvas.
     static bool Holds(CFerroxCanvas* canvas);
@@ -229,7 +235,7 @@ private:
     bool TooltipGone(int frame);
     bool FinanceFloors(int frame);
     bool ShoppersPanel(int frame);
-    // Contract steps (main/playtest_contracts.cpp).
+    // Contract steps (playtest/playtest_contracts.cpp).
     bool ContractDone(int frame);
     bool StaffLevel(int frame);
     bool MessageHistory(int frame);

@@ -18,7 +18,7 @@
 #include "game/world/statistics.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
-#include "main/playtest.h"
+#include "playtest/playtest.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"
 #include "ui/game/popups.h"

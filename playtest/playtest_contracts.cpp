@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "main/playtest.h"
+#include "playtest/playtest.h"
 #include "ui/game/ingame.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"

@@ -5,9 +5,9 @@
 
 #include "game/buildings/placement.h"
 #include "game/shell/game.h"
-#include "main/ending.h"
-#include "main/playtest.h"
 #include "main/shell.h"
+#include "playtest/ending.h"
+#include "playtest/playtest.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
 

@@ -13,7 +13,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
-#include "main/playtest.h"
+#include "playtest/playtest.h"
 #include "ui/game/filecanvas.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"

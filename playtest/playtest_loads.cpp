@@ -3,8 +3,8 @@
 #include <string>
 
 #include "game/shell/game.h"
-#include "main/playtest.h"
 #include "main/shell.h"
+#include "playtest/playtest.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
 

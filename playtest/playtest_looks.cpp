@@ -13,7 +13,7 @@
 #include "game/world/statistics.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
-#include "main/playtest.h"
+#include "playtest/playtest.h"
 #include "ui/game/buildmenu.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"

@@ -9,7 +9,7 @@
 #include "engine/world/camera.h"
 #include "game/buildings/placement.h"
 #include "game/shell/game.h"
-#include "main/playtest.h"
+#include "playtest/playtest.h"
 #include "ui/game/ingame.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"

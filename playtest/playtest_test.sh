@@ -3,11 +3,11 @@
 # launcher and the game with input pushed into SDL's event queue, on a fixed 0.05 s clock. It runs on the X
 # server test.sh started (MALL_X_DISPLAY), else on SDL's offscreen driver, and checks the exit code and the
 # screenshots of the steps.
-# Arguments: mkcontent, mall, the content texts folder, then "full" for the whole run or WxH for the mode run
+# Arguments: mkcontent, mall_playtest, the content texts folder, then "full" for the whole run or WxH for the mode run
 # of that mode.
 set -euo pipefail
 mkcontent=$1
-mall=$2
+harness=$2
 texts=$3
 run=${4:-full}
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playtest.XXXXXX")
@@ -61,10 +61,10 @@ if [ "$run" = full ]; then
     echo "play test: the first cleaning contract's duration was not shortened in data.xml"
     exit 1
   fi
-  "$mall" --play-test "$root/shots"
+  "$harness" --play-test "$root/shots"
   expected="launcher menu city start language_menu language_city language_level language_card"
 else
-  "$mall" --play-test-mode "$run" "$root/shots"
+  "$harness" --play-test-mode "$run" "$root/shots"
   expected="launcher menu"
 fi
 # Each step's picture is numbered by its place in the run: "<nn>_<step>.bmp".

@@ -1,5 +1,5 @@
-// The scripted play-through of headless runs; see main/playthrough.h.
-#include "main/playthrough.h"
+// The scripted play-through of headless runs; see playtest/playthrough.h.
+#include "playtest/playthrough.h"
 
 #include "main/shell.h"
 

@@ -4,7 +4,7 @@
 // goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
 // screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
 // short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing. The
-// winning form (main/playthrough_win.cpp) builds a real mall to a plan instead (a room of floor, a door in
+// winning form (playtest/playthrough_win.cpp) builds a real mall to a plan instead (a room of floor, a door in
 // its wall, shops and facilities on its floor, staff; more of each for richer starting funds), plays it at speed
 // 3, undrawn, until the scenario ends, prints the game days it took, checks the end-game sequence's text and
 // sound, and leaves through it. It plays London's first scenario, or the one chosen, in any screen mode and
@@ -101,7 +101,7 @@ private:
     void UndrawnFrame();
     // The city canvas of the chosen city.
     void* CityCanvas() const;
-    // The winning form's phases (main/playthrough_win.cpp).
+    // The winning form's phases (playtest/playthrough_win.cpp).
     // Finds the room's cells in the view: which way the camera's right vector points, then the largest square
     // of bare ground about the middle of the view whose corners the player sees.
     void LearnView();

@@ -3,7 +3,7 @@
 # headless on a fixed 0.05 s clock, and checks the exit code, the screenshot folder the program made, the
 # screenshots at a few pixels and, in the full run, the two saves the options panel wrote (run1, and run2 after
 # loading run1).
-# Arguments: mkcontent, mall, the content texts folder, then --play-through, --play-through-quit (the
+# Arguments: mkcontent, mall_playtest, the content texts folder, then --play-through, --play-through-quit (the
 # program quits with the level running, in a window when there is a display), --play-through-win (a mall built
 # to a plan plays until the scenario is won) or --repeat (the full run twice at 1024 x 768 in one content
 # folder, with one seed: the saves of the two runs must be equal byte for byte). The winning run may be given a
@@ -11,7 +11,7 @@
 # first month of two digits, the game won) are kept in the folder the test runs in, under playthrough_shots/.
 set -euo pipefail
 mkcontent=$1
-mall=$2
+harness=$2
 texts=$3
 mode=${4:---play-through}
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playthrough.XXXXXX")
@@ -56,7 +56,7 @@ check() {
 play() {
   local content=$1 how=$2
   local shots="$content.shots/run"
-  (cd "$content" && "$mall" "${@:3}" "$how" "$shots")
+  (cd "$content" && "$harness" "${@:3}" "$how" "$shots")
   local level=level
   if [ "$how" = --play-through-win ]; then level=mall; fi
   for shot in menu city $level; do

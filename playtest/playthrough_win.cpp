@@ -1,11 +1,11 @@
 // The play-through's winning form: a real mall built to a plan scaled by the starting funds (a room of floor, a
 // door in its wall, shops, facilities and plants on its floor with a way before every front, staff), then the
 // scenario played to its end.
-#include "main/playthrough.h"
+#include "playtest/playthrough.h"
 
-#include "main/ending.h"
 #include "main/shell.h"
-#include "main/viewpoint.h"
+#include "playtest/ending.h"
+#include "playtest/viewpoint.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
-// The random player; see main/randomplayer.h.
+// The random player; see playtest/randomplayer.h.
 //
 // Sections: constants; set-up; the frame; getting into the level; actions; the round trip; ending.
-#include "main/randomplayer.h"
+#include "playtest/randomplayer.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 // The random player: the game played by a seeded stream of random actions, each sent as input with SendInput as
-// the play test's are (main/playinput.h) — clicks and drags anywhere, right clicks, Escape, digit keys, the wheel
+// the play test's are (playtest/playinput.h) — clicks and drags anywhere, right clicks, Escape, digit keys, the wheel
 // and arrows, build-menu picks, demolition, floors up and down, panels opened and closed, questions answered, and
-// a round trip through a save and a load — while the mall's rules (main/randomplayer_rules.h) are checked after
+// a round trip through a save and a load — while the mall's rules (playtest/randomplayer_rules.h) are checked after
 // every frame from the game's state. It clicks play in the launcher, enters London's first scenario (again
 // whenever an action left it) and closes the window once its actions ran out.
 //
@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "main/playinput.h"
-#include "main/randomplayer_actions.h"
-#include "main/randomplayer_rules.h"
 #include "platform/win32/windows.h"
+#include "playtest/playinput.h"
+#include "playtest/randomplayer_actions.h"
+#include "playtest/randomplayer_rules.h"
 
 class CFerroxCanvas;
 class CProgramShell;

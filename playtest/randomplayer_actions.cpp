@@ -1,5 +1,5 @@
-// The random player's actions: text, reading and the seeded generator; see main/randomplayer_actions.h.
-#include "main/randomplayer_actions.h"
+// The random player's actions: text, reading and the seeded generator; see playtest/randomplayer_actions.h.
+#include "playtest/randomplayer_actions.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "main/randomplayer_actions.h"
+#include "playtest/randomplayer_actions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

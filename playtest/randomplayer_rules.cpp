@@ -1,7 +1,7 @@
-// The mall's rules read from the game's state; see main/randomplayer_rules.h.
+// The mall's rules read from the game's state; see playtest/randomplayer_rules.h.
 //
 // Sections: reading the mall; buildings; balance; modal canvases; walls; levels of detail; the check and print.
-#include "main/randomplayer_rules.h"
+#include "playtest/randomplayer_rules.h"
 
 #include <algorithm>
 #include <sstream>
@@ -18,8 +18,8 @@
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
 #include "gfx/world/lod.h"
-#include "main/playinput.h"
-#include "main/viewpoint.h"
+#include "playtest/playinput.h"
+#include "playtest/viewpoint.h"
 #include "ui/game/ingame.h"
 
 namespace {

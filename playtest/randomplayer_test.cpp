@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "main/randomplayer_actions.h"
-#include "main/randomplayer_rules.h"
+#include "playtest/randomplayer_actions.h"
+#include "playtest/randomplayer_rules.h"
 
 namespace {
 

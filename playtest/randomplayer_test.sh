@@ -3,7 +3,7 @@
 # enough for any building and no end, then plays it seed after seed with --random-player, each run a stream of
 # random input checked against the mall's rules after every frame. It runs on the X server test.sh started
 # (MALL_X_DISPLAY), else on SDL's offscreen driver.
-# Arguments: mkcontent, mall, the content texts folder, then
+# Arguments: mkcontent, mall_playtest, the content texts folder, then
 #   --seeds A-B | --seeds "A B C"   the seeds (default 1-); without an end, seeds run until the minutes are up
 #   --minutes M                     no new seed starts after M minutes (default: only the seeds given)
 #   --actions N                     actions per seed (default 1000)
@@ -13,7 +13,7 @@
 # Prints each seed's result and, at the end, the seeds, actions and frames played; fails when a seed failed.
 set -euo pipefail
 mkcontent=$1
-mall=$2
+harness=$2
 texts=$3
 shift 3
 seeds="1-"
@@ -92,7 +92,7 @@ while true; do
   fi
   [ -n "$skip" ] && args+=(--random-player-skip "$skip")
   status=0
-  "$mall" "${args[@]}" >"$run/log" 2>&1 || status=$?
+  "$harness" "${args[@]}" >"$run/log" 2>&1 || status=$?
   played=$((played + 1))
   line=$(grep '^random player:' "$run/log" | tail -n 1 || true)
   if [ $status -eq 0 ] && [ -n "$line" ]; then

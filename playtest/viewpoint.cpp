@@ -1,5 +1,5 @@
-// Where the scripted runs see a world point; see main/viewpoint.h.
-#include "main/viewpoint.h"
+// Where the scripted runs see a world point; see playtest/viewpoint.h.
+#include "playtest/viewpoint.h"
 
 #include "engine/world/camera.h"
 #include "game/shell/game.h"

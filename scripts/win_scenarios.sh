@@ -15,7 +15,7 @@ generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 cmake -S . -B build/release "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DMALL_TESTS=OFF >/dev/null
-cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)" --target mall_playtest mkcontent >/dev/null
 
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_scenarios.XXXXXX")
@@ -24,13 +24,13 @@ MALL_D3D9_BACKEND=software build/release/tools/mkcontent tools/content/text "$ro
   cat "$root/mkcontent.log"
   exit 1
 }
-mall=$(pwd)/build/release/mall
+harness=$(pwd)/build/release/mall_playtest
 
 # One game in a copy of the content; its log keeps the play-through's lines.
 play() {
   local city=$1 number=$2 run="$root/$1$2"
   cp -r "$root/content" "$run"
-  (cd "$run" && "$mall" --play-through-win "$run.shots" --scenario "$city" "$number" >"$run.log" 2>&1) || true
+  (cd "$run" && "$harness" --play-through-win "$run.shots" --scenario "$city" "$number" >"$run.log" 2>&1) || true
 }
 
 scenarios=()

@@ -1,0 +1,232 @@
+// The harness program: the game run by the scripted play-through, the input-level play test or the random player,
+// each of which wraps the game's frame through the application here. The game itself is main/mall_main.cpp.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "engine/application/app.h"
+#include "main/program.h"
+#include "playtest/playtest.h"
+#include "playtest/playthrough.h"
+#include "playtest/randomplayer.h"
+
+namespace {
+
+// The harness's options, beside the game's own.
+struct Options {
+    ProgramOptions game;
+    std::string playThrough;   // folder of the scripted play-through's screenshots
+    bool quitInLevel = false;  // the play-through quits with the level running
+    bool playToWin = false;    // the play-through plays a scenario (London's first unless chosen) to its end
+    int city = 0;              // the play-through's scenario: city (1 London, 2 Paris, 3 Berlin) and number
+    int scenario = 0;
+    std::string playTest;  // folder of the input-level play test's screenshots
+    bool playTestModeOnly = false;
+    bool playTestBrokenLevel = false;  // the run that meets a level that does not load
+    int playTestWidth = 1024;          // the mode the play test picks in the launcher
+    int playTestHeight = 768;
+    std::string randomPlayer;  // folder of the random player's run
+    int randomSeed = 0;        // its seed, else
+    std::string randomReplay;  // the action list it plays again
+    int randomActions = 1000;  // actions made from the seed
+    std::string randomSkip;    // rules it leaves unchecked
+};
+
+CPlayThrough* g_pPlayThrough = nullptr;
+CPlayTest* g_pPlayTest = nullptr;
+CRandomPlayer* g_pRandomPlayer = nullptr;
+
+// The harness's application: the game's frame between the running harness's turns.
+class CPlayTestApp : public CFerroxApp {
+public:
+    ~CPlayTestApp() override { Release(); }
+
+    void Tick(float frameTime) override
+    {
+        if (g_pPlayThrough)
+            g_pPlayThrough->BeforeFrame();
+        CFerroxApp::Tick(frameTime);
+        if (g_pPlayThrough)
+            g_pPlayThrough->AfterFrame();
+        if (g_pPlayTest)
+            g_pPlayTest->AfterFrame();
+        if (g_pRandomPlayer)
+            g_pRandomPlayer->AfterFrame();
+    }
+};
+
+CFerroxApp* MakeApp() { return new CPlayTestApp(); }
+
+constexpr long kMaxSeed = 0x7FFFFFFF;
+constexpr long kMaxScenario = 99;
+constexpr long kMaxModeSide = 16384;
+constexpr long kMaxRandomActions = 10000000;
+constexpr int kPlayThroughStepMilliseconds = 50;
+constexpr int kPlayThroughSeed = 20040101;
+
+// Reads the harness option at argv[*i] with its values, leaving *i on the last one read; false for an unknown
+// option or a bad value.
+bool ParseHarnessOption(int argc, char** argv, int* index, Options* options)
+{
+    int& i = *index;
+    const std::string arg = argv[i];
+    if ((arg == "--play-through" || arg == "--play-through-quit") && i + 1 < argc) {
+        options->playThrough = argv[++i];
+        options->quitInLevel = arg == "--play-through-quit";
+    } else if (arg == "--play-through-win" && i + 1 < argc) {
+        options->playThrough = argv[++i];
+        options->playToWin = true;
+    } else if (arg == "--scenario" && i + 2 < argc) {
+        // CITY N: the winning play-through's scenario, e.g. "--scenario paris 2".
+        const std::string city = argv[++i];
+        const char* const cities[] = {"london", "paris", "berlin"};
+        for (int k = 0; k < 3; k++)
+            if (city == cities[k])
+                options->city = k + 1;
+        if (options->city == 0 || !ProgramParseNumber(argv[++i], kMaxScenario, &options->scenario) ||
+            options->scenario < 1)
+            return false;
+    } else if (arg == "--play-test" && i + 1 < argc) {
+        options->playTest = argv[++i];
+    } else if (arg == "--play-test-mode" && i + 2 < argc) {
+        // WxH: the mode run of that mode.
+        const std::string mode = argv[++i];
+        const size_t x = mode.find('x');
+        if (x == std::string::npos ||
+            !ProgramParseNumber(mode.substr(0, x).c_str(), kMaxModeSide, &options->playTestWidth) ||
+            !ProgramParseNumber(mode.substr(x + 1).c_str(), kMaxModeSide, &options->playTestHeight))
+            return false;
+        options->playTestModeOnly = true;
+        options->playTest = argv[++i];
+    } else if (arg == "--play-test-broken-level" && i + 1 < argc) {
+        options->playTestBrokenLevel = true;
+        options->playTest = argv[++i];
+    } else if (arg == "--random-player" && i + 2 < argc) {
+        if (!ProgramParseNumber(argv[++i], kMaxSeed, &options->randomSeed))
+            return false;
+        options->randomPlayer = argv[++i];
+    } else if (arg == "--random-player-replay" && i + 2 < argc) {
+        options->randomReplay = argv[++i];
+        options->randomPlayer = argv[++i];
+    } else if (arg == "--random-player-actions" && i + 1 < argc) {
+        if (!ProgramParseNumber(argv[++i], kMaxRandomActions, &options->randomActions))
+            return false;
+    } else if (arg == "--random-player-skip" && i + 1 < argc) {
+        options->randomSkip = argv[++i];
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The game's options and the harness's; one harness must be named.
+bool ParseOptions(int argc, char** argv, Options* options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const ProgramOptionRead read = ProgramParseOption(argc, argv, &i, &options->game);
+        if (read == ProgramOptionRead::kBad)
+            return false;
+        if (read == ProgramOptionRead::kUnknown && !ParseHarnessOption(argc, argv, &i, options))
+            return false;
+    }
+    return !options->playThrough.empty() || !options->playTest.empty() || !options->randomPlayer.empty();
+}
+
+// A harness runs on a fixed clock of 0.05 s frames and a fixed seed unless given others.
+void UseHarnessDefaults(ProgramOptions* game)
+{
+    if (!game->stepMilliseconds)
+        game->stepMilliseconds = kPlayThroughStepMilliseconds;
+    if (!game->seed)
+        game->seed = kPlayThroughSeed;
+}
+
+// The play-through's exit code from the game's.
+int PlayThroughResult(const Options& options, const CPlayThrough& playThrough, int result)
+{
+    if (options.quitInLevel && !playThrough.QuitFromLevel()) {
+        std::fprintf(stderr, "mall: the game ended before its level opened (exit code %d)\n", result);
+        return result != 0 ? result : 1;
+    }
+    if (options.quitInLevel && !playThrough.LeftLevelAfterQuit()) {
+        std::fprintf(stderr, "mall: the game was released with its level still running\n");
+        return 1;
+    }
+    if (playThrough.Result() != 0) {
+        std::fprintf(stderr, "mall: the play-through failed\n");
+        return 1;
+    }
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "usage: mall_playtest %s\n"
+                             "            --play-through[-quit|-win] FOLDER [--scenario london|paris|berlin N] |\n"
+                             "            --play-test FOLDER | --play-test-mode WxH FOLDER |\n"
+                             "            --play-test-broken-level FOLDER |\n"
+                             "            --random-player SEED FOLDER | --random-player-replay FILE FOLDER\n"
+                             "            [--random-player-actions N] [--random-player-skip RULE,...]\n",
+                     ProgramOptionsUsage());
+        return 2;
+    }
+    UseHarnessDefaults(&options.game);
+    CPlayThrough playThrough(options.playThrough, ProgramShell());
+    if (!options.playThrough.empty()) {
+        std::string error;
+        if (!playThrough.MakeFolder(&error)) {
+            std::fprintf(stderr, "mall: %s\n", error.c_str());
+            return 2;
+        }
+        g_pPlayThrough = &playThrough;
+        playThrough.Install();
+        if (options.quitInLevel)
+            playThrough.QuitInLevel();
+        if (options.playToWin)
+            playThrough.PlayToWin(options.city, options.scenario);
+    }
+    // The play test's launcher is driven through the dialog's turns.
+    CPlayTest playTest(options.playTest, ProgramShell(), options.playTestWidth, options.playTestHeight,
+                       options.playTestModeOnly);
+    if (options.playTestBrokenLevel)
+        playTest.UseBrokenLevelRun();
+    if (!options.playTest.empty()) {
+        g_pPlayTest = &playTest;
+        playTest.Install();
+        // On a display shared with other tests another client may hold the focus, and the game must not wait for
+        // it (its input comes through SDL's queue all the same).
+        FerroxSetWindowAlwaysInFront(true);
+    }
+    // The random player's too.
+    CRandomPlayer randomPlayer(options.randomPlayer, ProgramShell());
+    if (!options.randomPlayer.empty()) {
+        std::string error;
+        randomPlayer.UseSeed(static_cast<uint32_t>(options.randomSeed), options.randomActions);
+        if ((!options.randomReplay.empty() && !randomPlayer.UseActionFile(options.randomReplay, &error)) ||
+            !randomPlayer.SkipRules(options.randomSkip, &error)) {
+            std::fprintf(stderr, "mall: %s\n", error.c_str());
+            return 2;
+        }
+        g_pRandomPlayer = &randomPlayer;
+        randomPlayer.Install();
+        FerroxSetWindowAlwaysInFront(true);
+    }
+    const int result = ProgramRun(options.game, MakeApp);
+    g_pPlayThrough = nullptr;
+    g_pPlayTest = nullptr;
+    g_pRandomPlayer = nullptr;
+    playTest.Uninstall();
+    randomPlayer.Uninstall();
+    if (!options.randomPlayer.empty())
+        return randomPlayer.Result() ? 1 : result;
+    if (!options.playTest.empty()) {
+        const int played = playTest.Result();
+        std::fprintf(stderr, "mall: the play test %s (exit code %d)\n", played ? "failed" : "passed", result);
+        return played ? 1 : result;
+    }
+    return PlayThroughResult(options, playThrough, result);
+}
