@@ -165,12 +165,13 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: mall_playtest %s\n"
-                             "            --play-through[-quit|-win] FOLDER [--scenario london|paris|berlin N] |\n"
-                             "            --play-test FOLDER | --play-test-mode WxH FOLDER |\n"
-                             "            --play-test-broken-level FOLDER |\n"
-                             "            --random-player SEED FOLDER | --random-player-replay FILE FOLDER\n"
-                             "            [--random-player-actions N] [--random-player-skip RULE,...]\n",
+        std::fprintf(stderr,
+                     "usage: mall_playtest %s\n"
+                     "            --play-through[-quit|-win] FOLDER [--scenario london|paris|berlin N] |\n"
+                     "            --play-test FOLDER | --play-test-mode WxH FOLDER |\n"
+                     "            --play-test-broken-level FOLDER |\n"
+                     "            --random-player SEED FOLDER | --random-player-replay FILE FOLDER\n"
+                     "            [--random-player-actions N] [--random-player-skip RULE,...]\n",
                      ProgramOptionsUsage());
         return 2;
     }
