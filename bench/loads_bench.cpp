@@ -56,9 +56,9 @@ struct Mall : BenchMall, CGameSaveParts {
         const GxV3d end = GroundPoint(6, 6);
         const GxV3d points[4] = {
             {end.x, end.y, end.z + 6.0f}, {end.x, end.y, end.z + 4.0f}, {end.x, end.y, end.z + 2.0f}, end};
-        auto* spline = new CFerroxSpline();
+        auto spline = std::make_unique<CFerroxSpline>();
         spline->Create(points, 4, "spawn_1_0");
-        spawner->AddSpawnPoint(std::make_unique<CSpawnPoint>("spawn_1_0", Ground(), spline));
+        spawner->AddSpawnPoint(std::make_unique<CSpawnPoint>("spawn_1_0", Ground(), std::move(spline)));
     }
     void Close() override
     {

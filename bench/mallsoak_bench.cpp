@@ -116,10 +116,10 @@ struct Mall : BenchMall {
             const GxV3d end = PointOf(Ground(), ends[i]);
             const GxV3d points[4] = {
                 {end.x, end.y, end.z + 6.0f}, {end.x, end.y, end.z + 4.0f}, {end.x, end.y, end.z + 2.0f}, end};
-            auto* spline = new CFerroxSpline();
+            auto spline = std::make_unique<CFerroxSpline>();
             const std::string name = "spawn_1_" + std::to_string(i);
             spline->Create(points, 4, name.c_str());
-            spawner->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, Ground(), spline));
+            spawner->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, Ground(), std::move(spline)));
         }
     }
     // The spawner goes after the objects and before the storeys its paths stand on.

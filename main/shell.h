@@ -1,6 +1,14 @@
 // The program's shell: the game's view of the interface above it, over the in-game interface, the front end,
 // the end-game sequence and the start-up launcher; and the links through which the front end and the file
 // panels reach the game.
+//
+// The program library (main/, without the entry point of mall_main.cpp) sits above every module and is the one
+// place where the interface and the game meet: it may call the interface, the game, the engine, the graphics
+// library and the platform stand-ins, and nothing calls up into it except through what it installs, this shell
+// on the game (CGame::SetShell) and the links on the interface. Threading: the main loop's one thread.
+// Ownership: the shell owns the front end it makes and the links it installs, and outlives the game it is given
+// to; MakeGame makes the game singleton, which owns the in-game interface the shell makes for it, and
+// DestroyGame destroys it.
 #pragma once
 
 #include <memory>

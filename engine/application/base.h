@@ -2,13 +2,15 @@
 //
 // The engine module owns the game framework: the application and its main loop, window and input, tag trees
 // and text files, the text catalogue, objects and characters, state machines, A* path finding, block grids
-// and meshes, splines, the technology tree and asset pools. It calls the graphics library (gfx/*) and
-// platform/win32; the game above reaches it through its classes, and it calls back up only through their
-// virtual slots. Its rooms stand data < world < navigation < application: the application, on top, runs the
-// main loop, and its game base owns the level manager, locale, camera, input, interface and technology tree
-// the rooms below make; they read the running game through CFerroxGameContext (engine/data/context.h), never
-// through this header. Threading: one thread runs the main loop. Ownership: objects are created by their owner
-// and released through Release before deletion; shared assets are reference-counted in their pools.
+// and meshes, splines, the technology tree and asset pools. It calls the graphics library below its driver
+// (gfx/core, gfx/world, gfx/anim, gfx/fx, gfx/2d) and platform/win32, and reaches the driver only through the
+// start-up table the program hands it (engine/data/startup.h); the game above reaches it through its classes,
+// and it calls back up only through their virtual slots. Its rooms stand data < world < navigation <
+// application: the application, on top, runs the main loop, and its game base owns the level manager, locale,
+// camera, input, interface and technology tree the rooms below make; they read the running game through
+// CFerroxGameContext (engine/data/context.h), never through this header. Threading: one thread runs the main
+// loop. Ownership: objects are created by their owner and released through Release before deletion; shared assets
+// are reference-counted in their pools.
 #pragma once
 
 #include <cstdint>

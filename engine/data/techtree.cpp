@@ -97,9 +97,9 @@ void CFerroxTechTree::Release()
     Init();
 }
 
-FerroxTechEntry* CFerroxTechTree::CreateEntry()
+std::unique_ptr<FerroxTechEntry> CFerroxTechTree::CreateEntry()
 {
-    FerroxTechEntry* entry = new FerroxTechEntry();
+    auto entry = std::make_unique<FerroxTechEntry>();
     entry->id = 0;
     entry->duration = 0;
     entry->progress = 0;
@@ -109,7 +109,7 @@ FerroxTechEntry* CFerroxTechTree::CreateEntry()
     return entry;
 }
 
-FerroxTechCategory* CFerroxTechTree::CreateCategory() { return new FerroxTechCategory(); }
+std::unique_ptr<FerroxTechCategory> CFerroxTechTree::CreateCategory() { return std::make_unique<FerroxTechCategory>(); }
 
 void CFerroxTechTree::AddListener(CFerroxPtrList* listener)
 {
@@ -212,7 +212,7 @@ uint16_t CFerroxTechTree::GetCategoryCount() { return m_categoryCount; }
 void CFerroxTechTree::ReadEntry(CFerroxTagTree* tree, FerroxTechCategory* category)
 {
     const CFerroxTagNode* node = tree->GetCursor();
-    std::unique_ptr<FerroxTechEntry> entry(CreateEntry());
+    std::unique_ptr<FerroxTechEntry> entry = CreateEntry();
     entry->name = node->name;
     uint16_t* fields[3] = {&entry->id, &entry->duration, &entry->extra};
     for (size_t i = 0; i < 3 && i < node->values.size(); ++i)
@@ -231,7 +231,7 @@ void CFerroxTechTree::ReadEntry(CFerroxTagTree* tree, FerroxTechCategory* catego
 
 void CFerroxTechTree::ReadCategory(CFerroxTagTree* tree)
 {
-    std::unique_ptr<FerroxTechCategory> category(CreateCategory());
+    std::unique_ptr<FerroxTechCategory> category = CreateCategory();
     category->name = tree->GetCursor()->name;
     if (tree->FindChild(nullptr)) {
         do {

@@ -46,8 +46,9 @@ public:
     void Release() override;
     ~CFerroxTechTree() override;
 
-    virtual FerroxTechEntry* CreateEntry();
-    virtual FerroxTechCategory* CreateCategory();
+    // A waiting entry with every number 0 and no prerequisites.
+    virtual std::unique_ptr<FerroxTechEntry> CreateEntry();
+    virtual std::unique_ptr<FerroxTechCategory> CreateCategory();
     // Lists of waiting technology ids; each is told of completions and refilled at Reset until removed.
     virtual void AddListener(CFerroxPtrList* listener);
     void RemoveListener(CFerroxPtrList* listener);

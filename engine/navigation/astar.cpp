@@ -452,7 +452,7 @@ int CFerroxAStar::GetPath(std::vector<int>& cells, int append)
     return appended;
 }
 
-CFerroxSpline* CFerroxAStar::BuildPathSpline()
+std::unique_ptr<CFerroxSpline> CFerroxAStar::BuildPathSpline()
 {
     if (m_pStartNode == nullptr || m_pGrid == nullptr || m_pathLength < 1) {
         return nullptr;
@@ -466,7 +466,7 @@ CFerroxSpline* CFerroxAStar::BuildPathSpline()
             points.push_back(p);
         }
     }
-    CFerroxSpline* spline = new CFerroxSpline();
+    auto spline = std::make_unique<CFerroxSpline>();
     spline->Create(points.data(), static_cast<int>(points.size()), nullptr);
     return spline;
 }

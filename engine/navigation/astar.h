@@ -63,8 +63,8 @@ public:
     virtual int SetGrid(CFerroxBlockGrid* grid);
     // Appends the path's cells (only the start cell before a path is built, none after a failure).
     virtual int GetPath(std::vector<int>& cells, int append);
-    // A spline through the path's cell positions, owned by the caller; null without a path.
-    virtual CFerroxSpline* BuildPathSpline();
+    // A spline through the path's cell positions; null without a path.
+    virtual std::unique_ptr<CFerroxSpline> BuildPathSpline();
     virtual void DrawDebugInfo();
 
     int GetStatus() const { return m_status; }

@@ -185,7 +185,7 @@ TEST_F(AStarTest, EachStepExpandsExactlyOneNode)
     ASSERT_EQ(FERROX_ASTAR_FOUND, status);
     // Diagonal steps cost as much as straight ones: five diagonals and no detour.
     EXPECT_EQ(6, finder.GetPathLength());
-    std::unique_ptr<CFerroxSpline> spline(finder.BuildPathSpline());
+    std::unique_ptr<CFerroxSpline> spline = finder.BuildPathSpline();
     ASSERT_NE(nullptr, spline);
     ASSERT_EQ(6, spline->GetPointCount());
     EXPECT_FLOAT_EQ(2.0f, spline->GetPoints()[0].x);

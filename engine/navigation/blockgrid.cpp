@@ -519,7 +519,7 @@ void CFerroxBlockGrid::DrawDebugInfo()
 
 const GxV3d& CFerroxBlockGrid::GetOrigin() { return m_origin; }
 
-CFerroxSpline* CFerroxBlockGrid::BuildSpline(const int* cells, int count)
+std::unique_ptr<CFerroxSpline> CFerroxBlockGrid::BuildSpline(const int* cells, int count)
 {
     if (cells == nullptr || count <= 0) {
         return nullptr;
@@ -539,7 +539,7 @@ CFerroxSpline* CFerroxBlockGrid::BuildSpline(const int* cells, int count)
     while (static_cast<int>(points.size()) < n) {
         points.push_back(points.back());
     }
-    CFerroxSpline* spline = new CFerroxSpline();
+    auto spline = std::make_unique<CFerroxSpline>();
     spline->Create(points.data(), n, nullptr);
     return spline;
 }

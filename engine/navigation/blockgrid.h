@@ -94,7 +94,7 @@ public:
     virtual void DrawDebugInfo();
     virtual const GxV3d& GetOrigin();
     // A spline through the valid cells of the list (at least four points); null when none is valid.
-    virtual CFerroxSpline* BuildSpline(const int* cells, int count);
+    virtual std::unique_ptr<CFerroxSpline> BuildSpline(const int* cells, int count);
     // 1 when made; refuses sides or a cell size of 0 or less or too large, and rows differing from width.
     virtual int Create(int rows, int width, const GxV3d& origin, int cellSize, int floorId);
 

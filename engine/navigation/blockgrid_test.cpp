@@ -320,7 +320,7 @@ TEST_F(GridSplineTest, BuildSplineRepeatsTheLastCellAndSkipsInvalidOnes)
     CFerroxBlockGrid grid;
     ASSERT_EQ(1, grid.Create(10, 10, {0, 0, 0}, 2, 0));
     const int two[2] = {11, 12};
-    std::unique_ptr<CFerroxSpline> spline(grid.BuildSpline(two, 2));
+    std::unique_ptr<CFerroxSpline> spline = grid.BuildSpline(two, 2);
     ASSERT_NE(nullptr, spline);
     ASSERT_EQ(4, spline->GetPointCount());
     EXPECT_FLOAT_EQ(-2.0f, spline->GetPoints()[0].z);
@@ -330,12 +330,12 @@ TEST_F(GridSplineTest, BuildSplineRepeatsTheLastCellAndSkipsInvalidOnes)
     }
 
     const int seven[7] = {11, 12, 13, 23, 33, 34, 35};
-    spline.reset(grid.BuildSpline(seven, 7));
+    spline = grid.BuildSpline(seven, 7);
     ASSERT_NE(nullptr, spline);
     EXPECT_EQ(7, spline->GetPointCount());
 
     const int mixed[4] = {-1, 11, 500, 12};
-    spline.reset(grid.BuildSpline(mixed, 4));
+    spline = grid.BuildSpline(mixed, 4);
     ASSERT_NE(nullptr, spline);
     ASSERT_EQ(4, spline->GetPointCount());
     EXPECT_FLOAT_EQ(-2.0f, spline->GetPoints()[0].z);

@@ -250,7 +250,7 @@ int CFerroxCharacter::StartRequest(int fromCell, int toCell, intptr_t ownerValue
     m_straightEndCell = TraceStraightPath(fromCell, toCell);
     if (m_straightEndCell == m_targetCell) {
         m_routeState = FERROX_ROUTE_READY;
-        m_pPathSpline.reset(m_pGrid->BuildSpline(m_routeCells.data(), m_routeCellCount));
+        m_pPathSpline = m_pGrid->BuildSpline(m_routeCells.data(), m_routeCellCount);
         return 1;
     }
     // The search gives the straight walk's last cell again as its first.
@@ -282,7 +282,7 @@ int CFerroxCharacter::Search(float budget)
         return 1;
     }
     m_routeCellCount += m_pPathFinder->GetPath(m_routeCells, 1);
-    m_pPathSpline.reset(m_pGrid->BuildSpline(m_routeCells.data(), m_routeCellCount));
+    m_pPathSpline = m_pGrid->BuildSpline(m_routeCells.data(), m_routeCellCount);
     m_pPathFinder->ClearMap();
     m_routeState = FERROX_ROUTE_READY;
     return 1;

@@ -1,4 +1,13 @@
 // Test fixture: the graphics core with the host's files as default file system, and a scratch folder per test.
+//
+// engine_testsupport is the engine's test support, built with the tests and linked by test programs and fuzz
+// targets only. It owns the fixtures the engine's, the game's and the interface's tests stand on: this file fixture
+// and the graphics fixture over it with the spline plugin (graphics.h), and over the software device's fixture the
+// object fixture with its builders of tagged clumps and stream chunks (objects.h) and the scene fixture with a
+// level's plugins (scene.h); the plugins the game attaches (plugins.h) and the text files' fuzz helpers
+// (fuzz_files.h). It calls the engine, gfx_testsupport (and what they link) and Google Test. Threading: the test's
+// one thread. Ownership: a fixture starts the engine through GxTestEngine in SetUp and shuts it down in TearDown;
+// its scratch folder goes with everything in it.
 #pragma once
 
 #include <memory>

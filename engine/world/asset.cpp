@@ -555,7 +555,7 @@ void CFerroxAssetLoaderHlpr::GroupAssets()
 
     m_assetSets.clear();
     for (const std::vector<FerroxModelRecord*>& models : sets) {
-        CFerroxAssetSet* set = new CFerroxAssetSet();
+        auto set = std::make_unique<CFerroxAssetSet>();
         for (FerroxModelRecord* record : models)
             set->AddModel(record);
         for (size_t i = m_firstAnimation; i < m_animations.size(); i++)
@@ -565,7 +565,7 @@ void CFerroxAssetLoaderHlpr::GroupAssets()
         set->SetPtrList(std::make_unique<CFerroxPtrList>());
         set->SetTexDictionary(m_pTexDictionary);
         set->SetUVAnimDictionary(m_pUVAnimDictionary);
-        m_assetSets.push_back(set);
+        m_assetSets.push_back(std::move(set));
     }
     m_firstModel = m_models.size();
     m_firstAnimation = m_animations.size();

@@ -219,11 +219,10 @@ public:
     void SetTarget(FerroxModelPool* modelPool, FerroxAnimPool* animPool, const char* name);
     // The chunk handler: 1 to go on with the next chunk.
     int LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* stream);
-    // Builds asset sets from what was loaded since the last grouping; they replace the previous list and
-    // belong to the caller, who takes them from GetAssetSets.
+    // Builds asset sets from what was loaded since the last grouping; they replace the sets not taken.
     void GroupAssets();
-
-    std::vector<CFerroxAssetSet*>& GetAssetSets() { return m_assetSets; }
+    // Hands the grouped sets over, leaving none.
+    std::vector<std::unique_ptr<CFerroxAssetSet>> TakeAssetSets() { return std::move(m_assetSets); }
     const std::vector<FerroxModelRecord*>& GetModels() const { return m_models; }
     const std::vector<FerroxAnimRecord*>& GetAnimations() const { return m_animations; }
     const std::vector<std::shared_ptr<CFerroxSpline>>& GetSplines() const { return m_splines; }
@@ -247,7 +246,7 @@ private:
     std::string m_setName;
     std::string m_folderName;
     int32_t m_loadedCount;
-    std::vector<CFerroxAssetSet*> m_assetSets;
+    std::vector<std::unique_ptr<CFerroxAssetSet>> m_assetSets;
     // Where the assets of the file being grouped next begin in the three lists.
     size_t m_firstModel;
     size_t m_firstAnimation;

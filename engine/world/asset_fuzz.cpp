@@ -42,11 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (stream.Read(g_input.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk))
         stream.Process(&loader);
     loader.GroupAssets();
-    // The sets are the caller's once grouped.
-    std::vector<std::unique_ptr<CFerroxAssetSet>> sets;
-    for (CFerroxAssetSet* set : loader.GetAssetSets())
-        sets.emplace_back(set);
-    loader.GetAssetSets().clear();
+    std::vector<std::unique_ptr<CFerroxAssetSet>> sets = loader.TakeAssetSets();
     for (const std::unique_ptr<CFerroxAssetSet>& set : sets) {
         for (int32_t mode : {FERROX_MODEL_SHARED, FERROX_MODEL_CLONE, FERROX_MODEL_COPY}) {
             FerroxObjectDescriptor descriptor = {};

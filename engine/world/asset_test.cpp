@@ -61,10 +61,11 @@ protected:
     std::vector<CFerroxAssetSet*> Group()
     {
         loader.GroupAssets();
-        std::vector<CFerroxAssetSet*> made = loader.GetAssetSets();
-        for (CFerroxAssetSet* set : made)
-            sets.emplace_back(set);
-        loader.GetAssetSets().clear();
+        std::vector<CFerroxAssetSet*> made;
+        for (std::unique_ptr<CFerroxAssetSet>& set : loader.TakeAssetSets()) {
+            made.push_back(set.get());
+            sets.push_back(std::move(set));
+        }
         return made;
     }
     FerroxModelPool models;

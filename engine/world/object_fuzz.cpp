@@ -157,19 +157,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (stream.Read(g_assets.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk))
         stream.Process(&loader);
     loader.GroupAssets();
-    std::vector<CFerroxAssetSet*> sets = loader.GetAssetSets();
+    std::vector<std::unique_ptr<CFerroxAssetSet>> sets = loader.TakeAssetSets();
     // Without a set, an object without a model.
-    CFerroxAssetSet empty;
     if (sets.empty())
-        sets.push_back(&empty);
+        sets.push_back(std::make_unique<CFerroxAssetSet>());
     Factory factory;
-    for (CFerroxAssetSet* set : sets)
-        ExerciseSet(set, &factory);
+    for (const std::unique_ptr<CFerroxAssetSet>& set : sets)
+        ExerciseSet(set.get(), &factory);
     loader.Release();
-    for (CFerroxAssetSet* set : sets) {
-        if (set != &empty)
-            delete set;
-    }
+    sets.clear();
     models.Release();
     animations.Release();
     GxFuzzClearError();

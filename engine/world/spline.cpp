@@ -243,9 +243,9 @@ int CFerroxSpline::Create(const GxV3d* points, int count, const char* name)
     return made;
 }
 
-CFerroxSpline* CFerroxSpline::Clone()
+std::unique_ptr<CFerroxSpline> CFerroxSpline::Clone()
 {
-    CFerroxSpline* clone = new CFerroxSpline();
+    auto clone = std::make_unique<CFerroxSpline>();
     clone->Create(GetPoints(), static_cast<int>(m_points.size()), GetName());
     return clone;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/data/root.h"
@@ -40,7 +41,8 @@ public:
     virtual int Attach(GxSpline* spline, const char* name);
     // 1 when the graphics spline could be made (an open spline needs four points).
     virtual int Create(const GxV3d* points, int count, const char* name);
-    virtual CFerroxSpline* Clone();
+    // A copy with this one's points and name.
+    virtual std::unique_ptr<CFerroxSpline> Clone();
 
     GxSpline* GetSpline() const { return m_pSpline; }
 

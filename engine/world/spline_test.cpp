@@ -116,7 +116,7 @@ TEST_F(FerroxSplineTest, EditsKeepTheCopyAndTheCurveInStep)
     EXPECT_EQ(11, line.GetPointCount());
     ExpectInStep(line);
 
-    std::unique_ptr<CFerroxSpline> clone(spline.Clone());
+    std::unique_ptr<CFerroxSpline> clone = spline.Clone();
     ASSERT_NE(nullptr, clone);
     EXPECT_STREQ("walk", clone->GetName());
     EXPECT_EQ(5, clone->GetPointCount());

@@ -411,8 +411,9 @@ void CFerroxWorld::PlaceObjects(const char* fileName, const GxV3d* position)
     stream.Process(&loader);
     loader.GroupAssets();
     // The loader hands its sets over: the world keeps each beside the object made from it.
-    for (CFerroxAssetSet* set : loader.GetAssetSets()) {
-        m_assetSets.emplace_back(set);
+    for (std::unique_ptr<CFerroxAssetSet>& owned : loader.TakeAssetSets()) {
+        CFerroxAssetSet* set = owned.get();
+        m_assetSets.push_back(std::move(owned));
         auto object = std::make_unique<CFerroxObject>();
         FerroxObjectDescriptor descriptor = {};
         descriptor.assetSet = set;
@@ -423,7 +424,6 @@ void CFerroxWorld::PlaceObjects(const char* fileName, const GxV3d* position)
         SetupAnimTextures(object.get());
         m_staticObjects.push_back(std::move(object));
     }
-    loader.GetAssetSets().clear();
 }
 
 // ---- Frame ----

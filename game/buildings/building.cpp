@@ -595,9 +595,9 @@ int CPathableObject::Place(CPlacementRecord* record)
     return 1;
 }
 
-void CPathableObject::AddUserSlot(CFerroxSpline* spline)
+void CPathableObject::AddUserSlot(std::unique_ptr<CFerroxSpline> spline)
 {
-    m_userSlots.push_back(std::make_unique<CUserSlot>(CUserSlot{std::unique_ptr<CFerroxSpline>(spline), 0}));
+    m_userSlots.push_back(std::make_unique<CUserSlot>(CUserSlot{std::move(spline), 0}));
     m_slotCount++;
 }
 
@@ -636,7 +636,7 @@ int CPathableObject::IsEntranceCell(int32_t cell)
     return 0;
 }
 
-CFerroxSpline* CPathableObject::AcquireSlot(uint16_t* out)
+std::unique_ptr<CFerroxSpline> CPathableObject::AcquireSlot(uint16_t* out)
 {
     for (uint16_t i = 0; i < m_slotCount && i < m_userSlots.size(); i++) {
         CUserSlot* slot = m_userSlots[i].get();
@@ -653,7 +653,7 @@ CFerroxSpline* CPathableObject::AcquireSlot(uint16_t* out)
     return nullptr;
 }
 
-CFerroxSpline* CPathableObject::AcquireSlotAt(int32_t index)
+std::unique_ptr<CFerroxSpline> CPathableObject::AcquireSlotAt(int32_t index)
 {
     if (index < 0 || index >= m_slotCount || index >= static_cast<int32_t>(m_userSlots.size()))
         return nullptr;
@@ -708,7 +708,7 @@ int CPathableObject::CreateEffects()
         const GxV3d* world = m_pModel ? m_pModel->GetWorldPosition() : nullptr;
         GxV3d at = world ? *world : m_gridPosition;
         at.y *= kEffectHeightFactor;
-        m_pEffect.reset(g_buildingHooks.makeEffect(m_effectKind == kEffectFire ? kFireEffect : kFliesEffect, at));
+        m_pEffect = g_buildingHooks.makeEffect(m_effectKind == kEffectFire ? kFireEffect : kFliesEffect, at);
     }
     return 1;
 }

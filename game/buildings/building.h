@@ -48,7 +48,7 @@ public:
 // What the building classes ask of modules they cannot link; a null entry takes the default noted.
 struct BuildingHooks {
     // An effect read from the particle file, standing at the position; default: none (the flag alone shows).
-    CBuildingEffect* (*makeEffect)(const char* particleFile, const GxV3d& position);
+    std::unique_ptr<CBuildingEffect> (*makeEffect)(const char* particleFile, const GxV3d& position);
     // Lays the rectangle between two cells of the storey with the current tile type; default:
     // SetRangeTileEx with currentTile's tile (null when that hook is absent), then the cells' state 0.
     void (*setFloorArea)(CPlacementController* controller, CFerroxBlockMesh* storey, int first, int last);
@@ -189,11 +189,11 @@ public:
     // The cell a character aims for; doors answer with their crossing cell.
     virtual int32_t GetEntranceCellEx(int32_t index);
     virtual int32_t GetEntranceCount();
-    // Takes the first free slot: its index goes to out and a copy of its path (the caller's) is returned;
-    // 0xFFFF and null when every slot is used.
-    virtual CFerroxSpline* AcquireSlot(uint16_t* out);
-    // Joins the given slot; null for an index outside the slots.
-    virtual CFerroxSpline* AcquireSlotAt(int32_t index);
+    // Takes the first free slot: its index goes to out and a copy of its path is returned; 0xFFFF and null
+    // when every slot is used.
+    virtual std::unique_ptr<CFerroxSpline> AcquireSlot(uint16_t* out);
+    // Joins the given slot and returns a copy of its path; null for an index outside the slots.
+    virtual std::unique_ptr<CFerroxSpline> AcquireSlotAt(int32_t index);
     // Leaves the given slot: its use count drops, and a slot nobody uses is free again. Nothing for an
     // index outside the slots or a slot nobody uses.
     void ReleaseSlot(int32_t index);
@@ -208,8 +208,8 @@ public:
     EntrancePoint EntranceFromDummy(const GxV3d& position);
     // The point of a second-list dummy (outside entrances, upper entrances, free points).
     EntrancePoint SecondEntranceFromDummy(const GxV3d& position);
-    // Takes the spline over as the path of a new slot.
-    void AddUserSlot(CFerroxSpline* spline);
+    // The spline becomes the path of a new slot.
+    void AddUserSlot(std::unique_ptr<CFerroxSpline> spline);
 
     int32_t IsEffectOn() const { return m_effectOn; }
     CBuildingEffect* GetEffect() const { return m_pEffect.get(); }

@@ -222,9 +222,9 @@ TEST_F(BuildingPlaceTest, LayAndClearTests)
 
 typedef BuildingTest BuildingSlotTest;
 
-CFerroxSpline* MakeSpline(const GxV3d& start)
+std::unique_ptr<CFerroxSpline> MakeSpline(const GxV3d& start)
 {
-    CFerroxSpline* spline = new CFerroxSpline();
+    auto spline = std::make_unique<CFerroxSpline>();
     const GxV3d points[4] = {start, {start.x + 1, 0, start.z}, {start.x + 2, 0, start.z}, {start.x + 3, 0, start.z}};
     spline->Create(points, 4, "path");
     return spline;
@@ -236,15 +236,15 @@ TEST_F(BuildingSlotTest, SlotsFillAndRefuse)
     object.AddUserSlot(MakeSpline({0, 0, 0}));
     object.AddUserSlot(MakeSpline({1, 0, 0}));
     uint16_t index = 7;
-    std::unique_ptr<CFerroxSpline> first(object.AcquireSlot(&index));
+    std::unique_ptr<CFerroxSpline> first = object.AcquireSlot(&index);
     EXPECT_EQ(0, index);
     ASSERT_TRUE(first);
-    std::unique_ptr<CFerroxSpline> second(object.AcquireSlot(&index));
+    std::unique_ptr<CFerroxSpline> second = object.AcquireSlot(&index);
     EXPECT_EQ(1, index);
     EXPECT_EQ(nullptr, object.AcquireSlot(&index));
     EXPECT_EQ(kNoSlot, index);
     EXPECT_EQ(2, object.GetUsedSlots());
-    std::unique_ptr<CFerroxSpline> joined(object.AcquireSlotAt(1));
+    std::unique_ptr<CFerroxSpline> joined = object.AcquireSlotAt(1);
     EXPECT_TRUE(joined);
     EXPECT_EQ(2, object.GetUsedSlots()) << "a second user of a used slot";
     EXPECT_EQ(nullptr, object.AcquireSlotAt(2));
@@ -266,7 +266,9 @@ TEST_F(BuildingSlotTest, EffectsAndWorkers)
 {
     g_effectsMade = 0;
     BuildingHooks hooks = {};
-    hooks.makeEffect = [](const char*, const GxV3d&) -> CBuildingEffect* { return new CountingEffect(); };
+    hooks.makeEffect = [](const char*, const GxV3d&) -> std::unique_ptr<CBuildingEffect> {
+        return std::make_unique<CountingEffect>();
+    };
     SetBuildingHooks(hooks);
     {
         Exposed<CPathableObject> object;

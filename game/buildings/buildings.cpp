@@ -69,9 +69,9 @@ public:
     CConfigurableStdParticle m_particle;
 };
 
-CBuildingEffect* MakeParticleEffect(const char* particleFile, const GxV3d& position)
+std::unique_ptr<CBuildingEffect> MakeParticleEffect(const char* particleFile, const GxV3d& position)
 {
-    CParticleBuildingEffect* effect = new CParticleBuildingEffect();
+    auto effect = std::make_unique<CParticleBuildingEffect>();
     effect->m_particle.Load(particleFile);
     effect->m_particle.SetEmitterPosition(position);
     return effect;

@@ -17,8 +17,8 @@ const char* const kWallName = "wall";
 
 }  // namespace
 
-CStairsLink::CStairsLink(const GxV3d& at, CFerroxBlockGrid* to, CFerroxSpline* spline)
-    : position(at), destination(to), path(spline)
+CStairsLink::CStairsLink(const GxV3d& at, CFerroxBlockGrid* to, std::unique_ptr<CFerroxSpline> spline)
+    : position(at), destination(to), path(std::move(spline))
 {}
 
 CStairsLink::~CStairsLink() = default;

@@ -12,7 +12,7 @@ class CFerroxBlockMesh;
 // Where a character steps onto the stairs, the path it follows and the storey it arrives on.
 class CStairsLink {
 public:
-    CStairsLink(const GxV3d& at, CFerroxBlockGrid* to, CFerroxSpline* spline);
+    CStairsLink(const GxV3d& at, CFerroxBlockGrid* to, std::unique_ptr<CFerroxSpline> spline);
     ~CStairsLink();
     CStairsLink(const CStairsLink&) = delete;
     CStairsLink& operator=(const CStairsLink&) = delete;

@@ -8,14 +8,14 @@ namespace {
 class StairsTest : public BuildingTest {
 protected:
     // A spline of four points starting at the middle of a cell of the storey.
-    static CFerroxSpline* PathFrom(CFerroxBlockGrid* storey, int cell)
+    static std::unique_ptr<CFerroxSpline> PathFrom(CFerroxBlockGrid* storey, int cell)
     {
         GxV3d at = {};
         storey->GetCellPosition(cell, &at, 1);
         at.x += 0.5f;
         at.z -= 0.5f;
         const GxV3d points[4] = {at, {at.x, at.y, at.z - 1}, {at.x, at.y, at.z - 2}, {at.x, at.y, at.z - 3}};
-        CFerroxSpline* spline = new CFerroxSpline();
+        auto spline = std::make_unique<CFerroxSpline>();
         spline->Create(points, 4, "stairs");
         return spline;
     }

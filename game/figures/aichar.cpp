@@ -512,7 +512,7 @@ int CAICharacter::DoActivity()
     }
     if (m_pStairsLink && m_pStairsLink->path) {
         StopMoving();
-        m_pPathSpline.reset(m_pStairsLink->path->Clone());
+        m_pPathSpline = m_pStairsLink->path->Clone();
         m_pPendingFloor = m_pStairsLink->destination;
         CFerroxBlockGrid* destination = m_pPendingFloor;
         if (destination && m_pGrid && destination->GetOrigin().y < m_pGrid->GetOrigin().y) {
@@ -533,7 +533,7 @@ int CAICharacter::DoActivity()
 void CAICharacter::FollowPath(CFerroxSpline* spline, int start)
 {
     StopMoving();
-    m_pPathSpline.reset(spline ? spline->Clone() : nullptr);
+    m_pPathSpline = spline ? spline->Clone() : nullptr;
     if (start)
         m_movementMode = FERROX_MOVE_FOLLOWING;
 }
@@ -587,11 +587,11 @@ int CAICharacter::VisitTarget()
             return 1;
         StopMoving();
         uint16_t index = kNoSlot;
-        CFerroxSpline* path = m_pTarget->AcquireSlot(&index);
+        std::unique_ptr<CFerroxSpline> path = m_pTarget->AcquireSlot(&index);
         if (index != kNoSlot)
             TakeSlot(m_pTarget, index);
         if (path) {
-            m_pPathSpline.reset(path);
+            m_pPathSpline = std::move(path);
             m_movementMode = FERROX_MOVE_FOLLOWING;
             m_walkOffset = {0.0f, 0.0f, 0.0f};
             SetFirstPointHere(m_pPathSpline.get());

@@ -33,7 +33,7 @@ protected:
         AICharacterTest::SetUp();
         // Effects show as their flag only.
         BuildingHooks quiet = {};
-        quiet.makeEffect = [](const char*, const GxV3d&) -> CBuildingEffect* { return nullptr; };
+        quiet.makeEffect = [](const char*, const GxV3d&) -> std::unique_ptr<CBuildingEffect> { return nullptr; };
         SetBuildingHooks(quiet);
     }
     // A character standing at the shop's entrance, acting on it.
@@ -236,7 +236,7 @@ TEST_F(AIVisitTest, SlotGoesBackExactlyOnce)
     EXPECT_EQ(0, walker->VisitTarget());
     Walk(walker);
     walker->VisitTarget();
-    delete shop->AcquireSlotAt(0);  // someone else joins the slot
+    shop->AcquireSlotAt(0);  // someone else joins the slot
     walker->CFerroxCharacter::Update(11.0f);
     walker->VisitTarget();
     ASSERT_EQ(kVisitWalkBack, walker->m_visitPhase);

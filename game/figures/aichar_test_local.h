@@ -109,14 +109,14 @@ protected:
         return shop;
     }
     // A short path from the middle of a cell three cells along.
-    CFerroxSpline* SlotPath(int cell, const char* name)
+    std::unique_ptr<CFerroxSpline> SlotPath(int cell, const char* name)
     {
         GxV3d at = {};
         ground.GetCellPosition(cell, &at, 1);
         at.x += 0.5f;
         at.z -= 0.5f;
         const GxV3d points[4] = {at, {at.x, at.y, at.z + 1.0f}, {at.x, at.y, at.z + 2.0f}, {at.x, at.y, at.z + 3.0f}};
-        CFerroxSpline* spline = new CFerroxSpline();
+        auto spline = std::make_unique<CFerroxSpline>();
         EXPECT_EQ(1, spline->Create(points, 4, name));
         return spline;
     }

@@ -13,7 +13,7 @@ protected:
     {
         AICharacterTest::SetUp();
         BuildingHooks quiet = {};
-        quiet.makeEffect = [](const char*, const GxV3d&) -> CBuildingEffect* { return nullptr; };
+        quiet.makeEffect = [](const char*, const GxV3d&) -> std::unique_ptr<CBuildingEffect> { return nullptr; };
         SetBuildingHooks(quiet);
     }
     static void Force(CAICharacter* character, uint8_t state)

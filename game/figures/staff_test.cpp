@@ -30,7 +30,7 @@ protected:
         RegisterStaffClasses();
         CDynamicObjectManager::SetSeam(&m_seam);
         BuildingHooks quiet = {};
-        quiet.makeEffect = [](const char*, const GxV3d&) -> CBuildingEffect* { return nullptr; };
+        quiet.makeEffect = [](const char*, const GxV3d&) -> std::unique_ptr<CBuildingEffect> { return nullptr; };
         SetBuildingHooks(quiet);
     }
     void TearDown() override

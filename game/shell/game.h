@@ -2,14 +2,16 @@
 //
 // The game module owns the mall simulation: the game object, the statistics, the scenario conditions, the sound
 // manager (game/shell/sound.h) and the object manager with its factories and templates (game/world/objectmgr.h,
-// game/world/factories.h, game/world/templates.h). It calls the engine (engine/*) and, for sound, platform/fmod;
-// the interface above reaches it through these classes, and the game reaches the interface only through the notice
-// seam (CGameNotices, game/world/gamecontext.h), which the interface installs. Sound effects go through the seam
-// too when one is installed; its default plays them on the game's sound manager. Its rooms stand world <
-// buildings < figures < shell: this shell, on top, makes and owns what the rooms below hold, and they read the
-// game only through CGameContext (game/world/gamecontext.h). Threading: one thread runs everything. Ownership: the
-// game is a singleton made by CGame::Instance and reached through g_pGame (and, below the shell, g_pGameContext);
-// the notice seam is installed by its owner, which keeps it alive while installed.
+// game/world/factories.h, game/world/templates.h). It calls the engine (engine/*), the graphics library below its
+// driver and, for sound, platform/fmod; the interface above reaches it through these classes, and the game reaches
+// the interface only through two seams: the shell (CGameShell, game/shell/gameshell.h), which the program hands
+// to SetShell, for the launcher, the interface's and the front end's frames and the panels the game opens; and
+// the notice seam (CGameNotices, game/world/gamecontext.h), which the interface installs, to tell the player.
+// Sound effects go through the notice seam too when one is installed; its default plays them on the game's sound
+// manager. Its rooms stand world < buildings < figures < shell: this shell, on top, makes and owns what the rooms
+// below hold, and they read the game only through CGameContext (game/world/gamecontext.h). Threading: one thread
+// runs everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame (and,
+// below the shell, g_pGameContext); each seam is installed by its owner, which keeps it alive while installed.
 //
 // CGame here holds what the rooms below and the interface read (day counter, new-day flag, start year and month,
 // game speed and its resume copy, the flags the panels set), the selected object that removals clear, the

@@ -1,5 +1,11 @@
 // Test fixture: the object fixture with the game, its test technology tree, the object manager and the game data it
 // loads; the manager and its templates go before the game and the tree that lists them.
+//
+// game_testsupport is the game's test support, linked by tests and benchmarks only. It owns this fixture and the
+// object manager's test objects (objectmgr.h): objects that say which list they belong to, their factory, the class
+// hooks that read them and a floor seam over a map. It calls the game, the engine, engine_testsupport (and what they
+// link) and Google Test. Threading: the test's one thread. Ownership: the fixture makes the game and the object
+// manager and destroys both when the test ends; the manager owns the test objects its factory makes.
 #pragma once
 
 #include <filesystem>

@@ -66,8 +66,8 @@ int StoreysOf(CFerroxBlockMesh* ground)
 
 }  // namespace
 
-CConnector::CConnector(const GxV3d& at, CFerroxBlockMesh* to, CFerroxSpline* path)
-    : position(at), target(to), spline(path)
+CConnector::CConnector(const GxV3d& at, CFerroxBlockMesh* to, std::unique_ptr<CFerroxSpline> path)
+    : position(at), target(to), spline(std::move(path))
 {}
 
 CConnector::~CConnector() = default;

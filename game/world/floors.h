@@ -32,7 +32,7 @@ struct CFloorTile : CFerroxTileRecord {
 
 // A link from one base floor to another along a path; owns its spline.
 struct CConnector {
-    CConnector(const GxV3d& at, CFerroxBlockMesh* to, CFerroxSpline* path);
+    CConnector(const GxV3d& at, CFerroxBlockMesh* to, std::unique_ptr<CFerroxSpline> path);
     ~CConnector();
     CConnector(const CConnector&) = delete;
     CConnector& operator=(const CConnector&) = delete;

@@ -138,10 +138,10 @@ void CDynamicObjectManager::LoadCategories(CFerroxTagTree* tree, const std::stri
 namespace {
 
 // A model file that reads yet gives no model (an emptied one) is as damaged as one that does not read.
-bool HoldsModel(const std::vector<CFerroxAssetSet*>& sets)
+bool HoldsModel(const std::vector<std::unique_ptr<CFerroxAssetSet>>& sets)
 {
-    for (CFerroxAssetSet* set : sets) {
-        if (GetTemplateModelName(set))
+    for (const std::unique_ptr<CFerroxAssetSet>& set : sets) {
+        if (GetTemplateModelName(set.get()))
             return true;
     }
     return false;
@@ -175,17 +175,14 @@ int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAs
         const bool read = stream.Read(fileName.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk) && stream.Process(&loader);
         // Grouped either way, so that a bad file's assets never join the next plan's sets.
         loader.GroupAssets();
-        std::vector<CFerroxAssetSet*> sets;
-        sets.swap(loader.GetAssetSets());
+        std::vector<std::unique_ptr<CFerroxAssetSet>> sets = loader.TakeAssetSets();
         if (!read || !HoldsModel(sets)) {
-            for (CFerroxAssetSet* set : sets)
-                delete set;
             m_unreadFiles.push_back(fileName);
             continue;
         }
         const CFerroxTagNode* needs = ChildNamed(plan, kTemplatePrerequisitesNode);
         const std::vector<std::string> ids = ValueTexts(needs);
-        for (CFerroxAssetSet* set : sets) {
+        for (std::unique_ptr<CFerroxAssetSet>& set : sets) {
             set->AppendList(values, 1);
             if (needs)
                 set->AddToPtrList(ids);
@@ -194,7 +191,7 @@ int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAs
                 if (commonNeeds)
                     set->AddToPtrList(commonIds);
             }
-            templates.push_back(set);
+            templates.push_back(set.release());
         }
     }
     loader.Release();

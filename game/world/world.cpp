@@ -30,8 +30,8 @@ std::string AfterFirstSeparator(const std::string& text)
 
 }  // namespace
 
-CSpawnPoint::CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path)
-    : name(pointName), spare(0), floor(baseFloor), spline(path), words{0, 0, 0}
+CSpawnPoint::CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, std::unique_ptr<CFerroxSpline> path)
+    : name(pointName), spare(0), floor(baseFloor), spline(std::move(path)), words{0, 0, 0}
 {}
 
 CSpawnPoint::~CSpawnPoint() = default;
@@ -109,12 +109,9 @@ int CWorld::ProcessPlaceholder(const char* text, int mode, const GxV3d* position
     CFloorManager* floors = Floors();
     if (!path || !floors || key.empty() || !ReadPlaceholderFields("_" + key, kConnectorFields, &ids))
         return 0;
-    CFerroxSpline* copy = path->Clone();
-    if (!copy)
-        return 0;
     // The manager frees a connector whose source floor it does not have.
     floors->AddConnector(floors->FindBaseFloor(ids[0]),
-                         std::make_unique<CConnector>(*position, floors->FindBaseFloor(ids[1]), copy));
+                         std::make_unique<CConnector>(*position, floors->FindBaseFloor(ids[1]), path->Clone()));
     return 0;
 }
 
@@ -131,11 +128,8 @@ int CWorld::ProcessSplines()
         std::vector<int> id;
         if (!ReadPlaceholderFields(name, kSpawnFields, &id))
             continue;
-        CFerroxSpline* copy = spline->Clone();
-        if (!copy)
-            continue;
         CFerroxBlockMesh* floor = floors ? floors->FindBaseFloor(id[0] & kFloorIdMask) : nullptr;
-        spawnPoints->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, floor, copy));
+        spawnPoints->AddSpawnPoint(std::make_unique<CSpawnPoint>(name, floor, spline->Clone()));
     }
     return 0;
 }

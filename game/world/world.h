@@ -28,7 +28,7 @@ constexpr int kConnectorsMode = 2;
 
 // A spawn point: a level spline named "spawn_<floor>_...", its floor, and the path's own copy.
 struct CSpawnPoint {
-    CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, CFerroxSpline* path);
+    CSpawnPoint(const std::string& pointName, CFerroxBlockMesh* baseFloor, std::unique_ptr<CFerroxSpline> path);
     ~CSpawnPoint();
     CSpawnPoint(const CSpawnPoint&) = delete;
     CSpawnPoint& operator=(const CSpawnPoint&) = delete;

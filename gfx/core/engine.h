@@ -5,7 +5,8 @@
 // cameras, matrices and vectors, rasters, images, textures and texture dictionaries, splines and the pipeline
 // core. It calls only platform/win32, libpng and zlib. It reaches a graphics device only through the driver
 // record installed with GxEngineSetDriver (device record, standard functions, request handler, module hook);
-// the modules above it (gfx/world, gfx/anim, gfx/fx, gfx/2d, the driver) register themselves as plugins.
+// the modules above it (gfx/world, gfx/anim, gfx/fx, the driver) register themselves as plugins, and gfx/2d
+// opens on a camera of its own (Gx2DOpen).
 // Threading: one thread runs the whole library; only the file-system manager's table of open files sits
 // behind a critical section. Ownership: the engine instance owns its modules' blocks and free lists and is
 // rebuilt at every open; objects are freed through their own destroy functions; the memory functions and the

@@ -1,4 +1,10 @@
 // Whole-file output of the content tools: every file is built in memory and replaces its old copy in one step.
+//
+// The content library holds the writers that author the game's root (models, levels, pictures, fonts, sounds, texts
+// and data), which mkcontent runs and the tests share; no library links it. It calls the engine, the graphics
+// library with its driver and test support, platform/fmod's WAV writer and FreeType. Threading: one thread, on a
+// started engine. Ownership: a writer frees what it builds; a file it writes is written beside the old one and
+// renamed over it once whole, most of them through this header.
 #pragma once
 
 #include <functional>

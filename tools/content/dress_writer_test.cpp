@@ -107,7 +107,7 @@ TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoad
         ASSERT_TRUE(stream.Read(person.string().c_str(), &CFerroxAssetLoaderHlpr::LoadChunk));
         EXPECT_EQ(1, stream.Process(&loader));
         loader.GroupAssets();
-        const std::vector<CFerroxAssetSet*> sets = loader.GetAssetSets();
+        const std::vector<std::unique_ptr<CFerroxAssetSet>> sets = loader.TakeAssetSets();
         ASSERT_EQ(1u, sets.size());
         ASSERT_EQ(1u, sets[0]->GetModels().size());
         // Every textured part of the body keeps its texture, and the heads and bags wear it too (drawn like the
@@ -123,9 +123,6 @@ TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoad
         EXPECT_EQ(undressed + heads + bags, clothed(own.GetClump()));
         own.Release();
         GxTexDictionaryDestroy(other);
-        for (CFerroxAssetSet* set : sets) {
-            delete set;
-        }
     }
     // Through the composite model's file reader.
     CFerroxComposite model;

@@ -127,7 +127,7 @@ TEST_F(ContentModelLoad, EachModelFileGivesOneTemplateWithItsSlotPathsByName)
         ASSERT_TRUE(stream.Read(file.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk));
         EXPECT_EQ(1, stream.Process(&loader));
         loader.GroupAssets();
-        const std::vector<CFerroxAssetSet*> sets = loader.GetAssetSets();
+        const std::vector<std::unique_ptr<CFerroxAssetSet>> sets = loader.TakeAssetSets();
         ASSERT_EQ(1u, sets.size());
         EXPECT_EQ(1u, sets[0]->GetModels().size());
         // A spline is named after its group; the character's action is the part of that name after its first "_".
@@ -138,9 +138,6 @@ TEST_F(ContentModelLoad, EachModelFileGivesOneTemplateWithItsSlotPathsByName)
             EXPECT_GE(splines[i]->GetPointCount(), 4);
         }
         withSlots += splines.empty() ? 0 : 1;
-        for (CFerroxAssetSet* set : sets) {
-            delete set;
-        }
     }
     EXPECT_GE(withSlots, 12u + 4u + 2u);  // shops, facilities, stairs and atrium
 }
