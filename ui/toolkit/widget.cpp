@@ -51,7 +51,8 @@ const char* GameImagePath() { return g_pFerroxGame ? g_pFerroxGame->GetImagePath
 
 int32_t GameLanguage()
 {
-    return g_pFerroxGame && g_pFerroxGame->m_pLocale ? g_pFerroxGame->m_pLocale->GetLanguage() : 0;
+    CFerroxLocale* locale = FerroxGameLocale();
+    return locale ? locale->GetLanguage() : 0;
 }
 
 }  // namespace
@@ -634,14 +635,14 @@ void CFerroxPlainBox::Fill(float x, float y, float width, float height, FerroxCo
     Gx2DPathFill(path, m_pBrush);
 }
 
-CFerroxImage* FerroxMakeImage(const char* picture, float x, float y, int32_t scaled)
+std::unique_ptr<CFerroxImage> FerroxMakeImage(const char* picture, float x, float y, int32_t scaled)
 {
     FerroxWidgetRecord record = {};
     record.name = picture;
     record.x = x;
     record.y = y;
     record.scaled = scaled;
-    auto* image = new CFerroxImage();
+    auto image = std::make_unique<CFerroxImage>();
     image->Configure(&record);
     return image;
 }
@@ -659,8 +660,8 @@ std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int
 
 void FerroxReleaseButton()
 {
-    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
-        g_pFerroxGame->m_pMouse->LeftButtonUp();
+    if (CFerroxMouse* mouse = FerroxGameMouse())
+        mouse->LeftButtonUp();
 }
 
 void FerroxBeginFlatDrawing()
