@@ -45,16 +45,11 @@ public:
     bool drawThrough = false;  // the font draws "text" for each call
 };
 
-class FrontEndTest : public UiTest {
+class FrontEndTest : public UiWorldTest {
 protected:
-    void AttachPlugins() override
-    {
-        ASSERT_TRUE(GxWorldPluginAttach());
-        ASSERT_TRUE(GxSplinePluginAttach());
-    }
     void SetUp() override
     {
-        UiTest::SetUp();
+        UiWorldTest::SetUp();
         if (HasFatalFailure())
             return;
         game->m_pLocale = std::make_unique<FrontRecordingLocale>();
@@ -75,7 +70,7 @@ protected:
         std::filesystem::current_path(previous);
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
-        UiTest::TearDown();
+        UiWorldTest::TearDown();
     }
 
     // A canvas picture of 200 x 100 with one 10 x 10 button every 20 pixels from x 10 on, at y 10.

@@ -33,16 +33,11 @@ public:
     float updated = 0.0f;
 };
 
-class SubCameraTest : public UiTest {
+class SubCameraTest : public UiWorldTest {
 protected:
-    void AttachPlugins() override
-    {
-        ASSERT_TRUE(GxWorldPluginAttach());
-        ASSERT_TRUE(GxSplinePluginAttach());
-    }
     void SetUp() override
     {
-        UiTest::SetUp();
+        UiWorldTest::SetUp();
         if (HasFatalFailure())
             return;
         game->m_pCamera = std::make_unique<CFerroxCamera>();

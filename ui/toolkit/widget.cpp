@@ -55,6 +55,15 @@ int32_t GameLanguage()
     return locale ? locale->GetLanguage() : 0;
 }
 
+// A new widget of the kind, configured from the record.
+template <typename T>
+std::unique_ptr<T> MakeConfigured(const FerroxWidgetRecord* record)
+{
+    auto widget = std::make_unique<T>();
+    widget->Configure(record);
+    return widget;
+}
+
 }  // namespace
 
 bool FerroxImageReadable(const GxImage* image)
@@ -642,9 +651,7 @@ std::unique_ptr<CFerroxImage> FerroxMakeImage(const char* picture, float x, floa
     record.x = x;
     record.y = y;
     record.scaled = scaled;
-    auto image = std::make_unique<CFerroxImage>();
-    image->Configure(&record);
-    return image;
+    return MakeConfigured<CFerroxImage>(&record);
 }
 
 std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int32_t scaled)
@@ -653,9 +660,7 @@ std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int
     record.name = picture;
     record.extent = length;
     record.scaled = scaled;
-    auto bar = std::make_unique<CFerroxBar>();
-    bar->Configure(&record);
-    return bar;
+    return MakeConfigured<CFerroxBar>(&record);
 }
 
 void FerroxReleaseButton()
