@@ -162,7 +162,7 @@ bool Click(CFerroxCanvas* canvas, int index)
     float y = 0.0f;
     if (!WidgetCentre(canvas, index, &x, &y))
         return false;
-    CFerroxMouse* mouse = g_pGame->m_pMouse.get();
+    CFerroxMouse* mouse = g_pGame->GetMouse();
     if (g_script.frame == 1)
         mouse->MoveTo(x, y);
     else if (g_script.frame == 2)
@@ -176,7 +176,7 @@ void Key(int code)
 {
     FerroxKeyEvent event = {};
     event.keyCode = code;
-    if (CFerroxKeyboard* keyboard = g_pGame->m_pKeyboard.get()) {
+    if (CFerroxKeyboard* keyboard = g_pGame->GetKeyboard()) {
         keyboard->KeyDown(&event);
         keyboard->KeyUp(&event);
     }
@@ -187,7 +187,7 @@ class Builder {
 public:
     Builder()
         : m_game(static_cast<CGame*>(g_pGame)), m_manager(CDynamicObjectManager::Instance()),
-          m_floors(m_game->m_pFloorManager.get()), m_controller(m_game->m_pPlacementController.get()),
+          m_floors(m_game->GetFloorManager()), m_controller(m_game->GetPlacementController()),
           m_world(m_game->GetWorld())
     {}
     bool Ready() const { return m_floors && m_controller && m_world && Ground(); }
@@ -290,7 +290,7 @@ public:
     }
     bool Hire(const char* category, const char* factory, int cell)
     {
-        CSpawner* spawner = m_game->m_pSpawner.get();
+        CSpawner* spawner = m_game->GetSpawner();
         spawner->BeginStaffHire(m_manager->FindTemplate(category, 0), m_manager->FindFactory(factory, nullptr));
         m_floors->UpdatePick(At(Ground(), cell));
         spawner->PlaceStaff();
@@ -303,7 +303,7 @@ public:
     // ground storey's free first rows.
     void Populate(std::map<std::string, double>* counts)
     {
-        CSpawner* spawner = m_game->m_pSpawner.get();
+        CSpawner* spawner = m_game->GetSpawner();
         int made = 0;
         for (int i = 0; i < kShoppers; i++)
             made += spawner->SpawnShopper(kShopperCategories[i % 3], 0, kSpawnFloorId) ? 1 : 0;
@@ -407,7 +407,7 @@ void BeforeFrame()
 void SaveFrame(CGame* game)
 {
     const char* path = std::getenv("MALL_FRAME_SHOT");
-    CFerroxCamera* camera = game->m_pCamera.get();
+    CFerroxCamera* camera = game->GetCamera();
     if (!path || !camera)
         return;
     if (camera->SaveScreenshot(path, camera->GetWidth(), camera->GetHeight()) != 0)
@@ -456,7 +456,7 @@ void AfterFrame(std::chrono::steady_clock::duration took)
         SaveFrame(game);
         s.built["characters"] = static_cast<double>(Characters());
         s.built["characters_drawn"] = s.drawnTotal / static_cast<double>(s.frames.size());
-        s.built["game_over"] = game->m_gameOver;
+        s.built["game_over"] = game->IsGameOver();
         s.built["rss_mb"] = ResidentMegabytes();
         if (!s.soak) {
             s.Next(Script::kDone);
@@ -472,8 +472,8 @@ void AfterFrame(std::chrono::steady_clock::duration took)
             break;
         Key(kKeySpeedOne);
         s.built["characters_after_soak"] = static_cast<double>(Characters());
-        s.built["game_over_after_soak"] = game->m_gameOver;
-        s.built["game_days_after_soak"] = game->m_dayCounter;
+        s.built["game_over_after_soak"] = game->IsGameOver();
+        s.built["game_days_after_soak"] = game->GetDayCounter();
         s.built["rss_after_soak_mb"] = ResidentMegabytes();
         s.Next(Script::kDone);
         g_pFerroxApp->Quit();

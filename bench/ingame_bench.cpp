@@ -4,7 +4,9 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "bench/interface_local.h"
 #include "engine/data/locale.h"
@@ -98,9 +100,18 @@ Scene& Setup() { return BenchScene(Build); }
 void MovePointer(float* x)
 {
     *x = *x >= 799.0f ? 0.0f : *x + 1.0f;
-    FerroxMousePosition* pointer = g_pFerroxGame->m_pMouse->GetPosition();
+    FerroxMousePosition* pointer = FerroxGameMouse()->GetPosition();
     pointer->x = *x;
     pointer->y = 600.0f - 30.0f;
+}
+
+// A new in-game interface, held by the game.
+CInterface* InstallInterface()
+{
+    auto ui = std::make_unique<CInterface>();
+    CInterface* installed = ui.get();
+    g_pFerroxGame->SetInterface(std::move(ui));
+    return installed;
 }
 
 // The baseline: the bar's canvas alone, routed and drawn.
@@ -125,8 +136,7 @@ void BM_MainBarInterfaceFrame(benchmark::State& state)
     Scene* scene = BenchReadyScene(state, Setup());
     if (!scene)
         return;
-    g_pFerroxGame->m_pInterface = std::make_unique<CInterface>();
-    auto* ui = static_cast<CInterface*>(g_pFerroxGame->m_pInterface.get());
+    CInterface* ui = InstallInterface();
     ui->Create(&scene->data);
     float x = 0.0f;
     for (auto _ : state) {
@@ -134,7 +144,7 @@ void BM_MainBarInterfaceFrame(benchmark::State& state)
         ui->Update(kFrameTime);
         ui->Render();
     }
-    g_pFerroxGame->m_pInterface.reset();
+    g_pFerroxGame->SetInterface(nullptr);
 }
 BENCHMARK(BM_MainBarInterfaceFrame)->Unit(benchmark::kMicrosecond);
 
@@ -156,13 +166,12 @@ void BM_InterfaceCreate(benchmark::State& state)
     Scene* scene = BenchReadyScene(state, Setup());
     if (!scene)
         return;
-    g_pFerroxGame->m_pInterface = std::make_unique<CInterface>();
-    auto* ui = static_cast<CInterface*>(g_pFerroxGame->m_pInterface.get());
+    CInterface* ui = InstallInterface();
     for (auto _ : state) {
         ui->Create(&scene->data);
         ui->DestroyCanvases();
     }
-    g_pFerroxGame->m_pInterface.reset();
+    g_pFerroxGame->SetInterface(nullptr);
 }
 BENCHMARK(BM_InterfaceCreate)->Unit(benchmark::kMillisecond);
 

@@ -199,7 +199,7 @@ void BM_FrameCanvasUpdateRender(benchmark::State& state)
         return;
     CFerroxCanvas canvas;
     canvas.Build((scene->folder[1] + "panel.png").c_str(), 0.0f, 0.0f, 0);
-    FerroxMousePosition* pointer = g_pFerroxGame->m_pMouse->GetPosition();
+    FerroxMousePosition* pointer = FerroxGameMouse()->GetPosition();
     float x = 0.0f;
     for (auto _ : state) {
         x = x >= 799.0f ? 0.0f : x + 1.0f;

@@ -14,7 +14,6 @@
 
 #include "engine/application/app.h"
 #include "engine/data/startup.h"
-#include "game/shell/game.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/shell.h"
@@ -71,24 +70,9 @@ void AppDestroy()
     g_pFerroxApp = nullptr;
 }
 
-CFerroxGame* GameInstance(CFerroxGame** out)
-{
-    const bool fresh = g_pGame == nullptr;
-    CGame* game = CGame::Instance(out);
-    if (fresh) {
-        g_pShell->Install();
-        game->SetShell(g_pShell);
-    }
-    return game;
-}
+CFerroxGame* GameInstance(CFerroxGame** out) { return g_pShell->MakeGame(out, 0); }
 
-void GameDestroy()
-{
-    CGame::DestroyInstance(nullptr);
-    g_pShell->Uninstall();
-    if (g_pFerroxApp)
-        g_pFerroxApp->m_pGame = nullptr;
-}
+void GameDestroy() { g_pShell->DestroyGame(); }
 
 void Write(const char* name, const char* bytes, size_t size)
 {

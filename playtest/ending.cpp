@@ -27,7 +27,7 @@ EndingShown EndingRead()
         return ending;
     ending.shown = true;
     ending.message = canvas->m_messageIndex;
-    auto* locale = g_pGame ? dynamic_cast<CLocale*>(g_pGame->m_pLocale.get()) : nullptr;
+    auto* locale = g_pGame ? dynamic_cast<CLocale*>(g_pGame->GetLocale()) : nullptr;
     if (locale)
         ending.text = locale->GetText(locale->FindTextList(kEndGameTexts), static_cast<uint16_t>(ending.message));
     return ending;

@@ -114,7 +114,7 @@ size_t StaffCount() { return Statistics() ? Statistics()->GetStaff().size() : 0;
 int HeldMode()
 {
     CGame* game = Game();
-    return game && game->m_pPlacementController ? game->m_pPlacementController->GetMode() : PLACEMENT_IDLE;
+    return game && game->GetPlacementController() ? game->GetPlacementController()->GetMode() : PLACEMENT_IDLE;
 }
 
 // The game's screen, which the step positions are fractions of.
@@ -128,7 +128,7 @@ bool InLevel()
     return game && game->GetState() == kGameStateInGame && game->GetWorld() && ui && !ui->GetStack().HasModal();
 }
 
-const GxV3d* CameraPosition() { return Game() && Game()->m_pCamera ? Game()->m_pCamera->GetPosition() : nullptr; }
+const GxV3d* CameraPosition() { return Game() && Game()->GetCamera() ? Game()->GetCamera()->GetPosition() : nullptr; }
 
 float Distance(const float a[3], const GxV3d* b)
 {
@@ -386,7 +386,7 @@ long CPlayTest::Pixel(int x, int y)
         const DWORD pixel = Win32DialogGetPixel(m_dialog, x, y);
         return pixel == kNoPixel ? -1 : static_cast<long>(pixel);
     }
-    CFerroxCamera* camera = Game() ? Game()->m_pCamera.get() : nullptr;
+    CFerroxCamera* camera = Game() ? Game()->GetCamera() : nullptr;
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
     GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
     if (!raster || x < 0 || y < 0 || x >= raster->width || y >= raster->height)
@@ -403,7 +403,7 @@ long CPlayTest::Pixel(int x, int y)
 std::vector<long> CPlayTest::Pixels(int left, int top, int width, int height)
 {
     std::vector<long> pixels(static_cast<size_t>(std::max(0, width)) * static_cast<size_t>(std::max(0, height)), -1);
-    CFerroxCamera* camera = Game() ? Game()->m_pCamera.get() : nullptr;
+    CFerroxCamera* camera = Game() ? Game()->GetCamera() : nullptr;
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
     GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
     // One lock for the block: each lock reads the frame back.
@@ -435,7 +435,7 @@ bool CPlayTest::Screenshot(const std::string& name)
         m_launcherPictures.emplace_back(path, std::move(pixels));
         return true;
     }
-    CFerroxCamera* camera = Game() ? Game()->m_pCamera.get() : nullptr;
+    CFerroxCamera* camera = Game() ? Game()->GetCamera() : nullptr;
     return camera && camera->SaveScreenshot(path.c_str(), camera->GetWidth(), camera->GetHeight()) == 0;
 }
 
@@ -544,7 +544,7 @@ bool CPlayTest::MainMenu(int frame)
         Fail("the launcher's pictures were not written");
     if (game->GetState() != kGameStateFrontEnd || !front || !front->GetMainMenu() || frame < kSettleFrames)
         return false;
-    const int language = game->m_pLocale ? game->m_pLocale->GetLanguage() : game->m_language;
+    const int language = game->GetLocale() ? game->GetLocale()->GetLanguage() : game->GetLanguage();
     if (language != kFrenchLanguage) {
         Fail("the game does not run in French (language " + std::to_string(language) + ")");
         return false;
@@ -680,7 +680,7 @@ bool CPlayTest::CameraArrows(int frame)
 // Shift with the left arrow turns the camera: its yaw changes.
 bool CPlayTest::CameraTurn(int frame)
 {
-    CFerroxCamera* camera = Game()->m_pCamera.get();
+    CFerroxCamera* camera = Game()->GetCamera();
     if (frame == 0) {
         m_mark[0] = camera->GetYawTotal();
         Key(VK_SHIFT, true);
@@ -1047,7 +1047,7 @@ bool CPlayTest::ShoppersThroughDoor(int)
 {
     m_waiting = "a shopper on the room's floor tiles";
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    CFloorManager* floors = Game()->m_pFloorManager.get();
+    CFloorManager* floors = Game()->GetFloorManager();
     const std::vector<std::unique_ptr<CFerroxBlockMesh>>* ground = floors ? &floors->GetBaseFloors() : nullptr;
     if (!objects || !ground || ground->empty() || !ground->front())
         return false;
@@ -1090,7 +1090,7 @@ bool CPlayTest::ShopperCard(int)
     }
     const int attempt = (t - 1) / kClickFrames;
     const int frame = (t - 1) % kClickFrames;
-    if (frame == 0 && attempt > 0 && ui && ui->GetStack().Holds(ui->m_pShopperPopup.get()) && game->m_pSelectedObject)
+    if (frame == 0 && attempt > 0 && ui && ui->GetStack().Holds(ui->m_pShopperPopup.get()) && game->GetSelectedObject())
         return true;
     // Attempt k: shopper k / 4, with the camera's right vector as it is or mirrored, at its feet or a little
     // above them.
@@ -1145,7 +1145,7 @@ bool CPlayTest::NeedBars(int)
 bool CPlayTest::SelectionRing(int)
 {
     CGame* game = Game();
-    if (!game->m_pSelectionIndicator || !game->m_pSelectedObject) {
+    if (!game->GetSelectionIndicator() || !game->GetSelectedObject()) {
         Fail("there is no selection ring under the shopper");
         return false;
     }

@@ -55,7 +55,7 @@ CGame* Game() { return static_cast<CGame*>(g_pGame); }
 int HeldMode()
 {
     CGame* game = Game();
-    return game && game->m_pPlacementController ? game->m_pPlacementController->GetMode() : PLACEMENT_IDLE;
+    return game && game->GetPlacementController() ? game->GetPlacementController()->GetMode() : PLACEMENT_IDLE;
 }
 
 long Balance()
@@ -66,7 +66,7 @@ long Balance()
 
 CFerroxBlockMesh* Storey(int index)
 {
-    CFloorManager* floors = Game() ? Game()->m_pFloorManager.get() : nullptr;
+    CFloorManager* floors = Game() ? Game()->GetFloorManager() : nullptr;
     if (!floors || floors->GetBaseFloors().empty() || !floors->GetBaseFloors().front())
         return nullptr;
     return floors->GetBaseFloors().front()->GetLinked(index);
@@ -107,7 +107,7 @@ std::vector<GxV3d> RailPoints(CFerroxBlockMesh* storey, int first, int last)
 // The second room's cells off its outline, the farthest from the camera first.
 std::vector<int> InnerCellsFarFirst(CFerroxBlockMesh* storey, int first, int last)
 {
-    const GxV3d* eye = Game()->m_pCamera ? Game()->m_pCamera->GetPosition() : nullptr;
+    const GxV3d* eye = Game()->GetCamera() ? Game()->GetCamera()->GetPosition() : nullptr;
     std::vector<std::pair<float, int>> cells;
     const int r0 = std::min(storey->GetCellRow(first, 1), storey->GetCellRow(last, 1));
     const int r1 = std::max(storey->GetCellRow(first, 1), storey->GetCellRow(last, 1));
@@ -192,7 +192,7 @@ bool CPlayTest::LearnMirror(int frame)
         return false;
     for (int mirror : {0, 1}) {
         float px = 0.0f, py = 0.0f;
-        if (ScreenPoint(Game()->m_pickPoint, mirror == 1, &px, &py) && std::fabs(px - x) < kPickSlack &&
+        if (ScreenPoint(Game()->GetPickPoint(), mirror == 1, &px, &py) && std::fabs(px - x) < kPickSlack &&
             std::fabs(py - y) < kPickSlack)
             m_mirror = mirror;
     }
@@ -248,7 +248,7 @@ std::vector<long> CPlayTest::PixelsAt(const std::vector<GxV3d>& points)
 
 int CPlayTest::MagentaPixels()
 {
-    CFerroxCamera* camera = Game() ? Game()->m_pCamera.get() : nullptr;
+    CFerroxCamera* camera = Game() ? Game()->GetCamera() : nullptr;
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
     GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
     GxUInt8* bits = raster ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;

@@ -216,7 +216,7 @@ bool CPlayTest::EndingLeave(int frame)
     if (game->GetState() != kGameStateFrontEnd || !front || !front->GetStack().Holds(front->GetMainMenu()) ||
         m_count++ < kSettleFrames)
         return false;
-    if (game->m_gameOver || game->m_inputBlocked) {
+    if (game->IsGameOver() || game->IsInputBlocked()) {
         Fail("the end-game click left the game's result flags set");
         return false;
     }

@@ -130,7 +130,7 @@ bool CPlayTest::TypeName(int t, const std::string& name)
 
 int CPlayTest::LightPixels(int left, int bottom, int right, int top)
 {
-    CFerroxCamera* camera = FileGame() ? FileGame()->m_pCamera.get() : nullptr;
+    CFerroxCamera* camera = FileGame() ? FileGame()->GetCamera() : nullptr;
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
     GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
     GxUInt8* bits = raster ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;

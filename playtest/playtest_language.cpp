@@ -43,7 +43,7 @@ CGame* Game() { return static_cast<CGame*>(g_pGame); }
 CLocale* Texts()
 {
     CGame* game = Game();
-    return game ? dynamic_cast<CLocale*>(game->m_pLocale.get()) : nullptr;
+    return game ? dynamic_cast<CLocale*>(game->GetLocale()) : nullptr;
 }
 
 CBuildCanvasManager* Menus()

@@ -274,7 +274,7 @@ namespace {
 int HeldMode()
 {
     CGame* game = g_pGame;
-    return game && game->m_pPlacementController ? game->m_pPlacementController->GetMode() : PLACEMENT_IDLE;
+    return game && game->GetPlacementController() ? game->GetPlacementController()->GetMode() : PLACEMENT_IDLE;
 }
 
 }  // namespace
@@ -291,13 +291,13 @@ bool CPlayTest::QuestionTakesClicks(int)
         Tap(VK_ESCAPE, t % kWaitFrames, 0);
         if (t % kWaitFrames == kWaitFrames - 1 && Holds(ui->m_pConfirmPanel.get())) {
             m_phase = 1, m_count = 0;
-            m_selected = Game()->m_pSelectedObject;
+            m_selected = Game()->GetSelectedObject();
         }
         return false;
     case 1:
         if (!Click(t, m_area[0], m_area[1]) || t < kClickFrames + kWaitFrames)
             return false;
-        if (Holds(ui->m_pShopPopup.get()) || Game()->m_pSelectedObject != m_selected ||
+        if (Holds(ui->m_pShopPopup.get()) || Game()->GetSelectedObject() != m_selected ||
             !Holds(ui->m_pConfirmPanel.get())) {
             Fail("a click on the shop reached it under the leave question");
             return false;
@@ -379,7 +379,7 @@ bool CPlayTest::EscapeFilePanel(int)
         Tap(VK_ESCAPE, m_count, 0);
         if (m_count++ < kWaitFrames)
             return false;
-        if (Holds(ui->m_pSavePanel.get()) || Holds(ui->m_pConfirmPanel.get()) || Game()->m_inputBlocked) {
+        if (Holds(ui->m_pSavePanel.get()) || Holds(ui->m_pConfirmPanel.get()) || Game()->IsInputBlocked()) {
             Fail("Escape over the save panel did not close it and let the game run");
             return false;
         }
@@ -411,7 +411,7 @@ bool CPlayTest::EscapeQuestion(int frame)
 // The pointer rests `edgeFrames` at (x, y), then back in the middle; true once the view glided.
 bool CPlayTest::ScrollsAt(int frame, float x, float y, const char* where)
 {
-    CFerroxCamera* camera = Game()->m_pCamera.get();
+    CFerroxCamera* camera = Game()->GetCamera();
     const GxV3d* at = camera ? camera->GetPosition() : nullptr;
     if (!at) {
         Fail("the level has no camera");
@@ -438,7 +438,7 @@ bool CPlayTest::EdgeAlongTheBar(int frame)
 {
     CInterface* ui = InterfaceGet();
     const float w = static_cast<float>(ScreenW()), h = static_cast<float>(ScreenH());
-    if (frame == kWaitFrames && !Game()->m_pMouse->GetPosition()->overInterface) {
+    if (frame == kWaitFrames && !Game()->GetMouse()->GetPosition()->overInterface) {
         Fail("the main bar does not lie along the bottom edge");
         return false;
     }

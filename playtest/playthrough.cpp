@@ -152,7 +152,7 @@ bool Exists(const std::string& path) { return static_cast<bool>(std::ifstream(pa
 // The frame buffer, locked for reading; null when there is none.
 const GxUInt8* LockFrame(GxRaster** raster)
 {
-    CFerroxCamera* camera = Game()->m_pCamera.get();
+    CFerroxCamera* camera = Game()->GetCamera();
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
     *raster = graphics ? graphics->frameBuffer : nullptr;
     return *raster ? GxRasterLock(*raster, 0, gxRASTERLOCKREAD) : nullptr;
@@ -218,7 +218,7 @@ void CPlayThrough::Next(Phase phase)
 
 bool CPlayThrough::Click(float x, float y, int start)
 {
-    CFerroxMouse* mouse = Game()->m_pMouse.get();
+    CFerroxMouse* mouse = Game()->GetMouse();
     const int step = m_frame - start;
     if (!mouse || step < 0)
         return false;
@@ -246,7 +246,7 @@ void CPlayThrough::Key(int code)
 {
     FerroxKeyEvent event = {};
     event.keyCode = code;
-    if (CFerroxKeyboard* keyboard = Game()->m_pKeyboard.get()) {
+    if (CFerroxKeyboard* keyboard = Game()->GetKeyboard()) {
         keyboard->KeyDown(&event);
         keyboard->KeyUp(&event);
     }
@@ -286,7 +286,7 @@ int CPlayThrough::BrightPixels(int left, int top, int right, int bottom, int lea
 
 bool CPlayThrough::Screenshot(const char* name)
 {
-    CFerroxCamera* camera = Game()->m_pCamera.get();
+    CFerroxCamera* camera = Game()->GetCamera();
     if (!camera)
         return false;
     const std::string path = m_folder + "/" + name;
@@ -363,7 +363,7 @@ void CPlayThrough::BeforeFrame()
             if (!menus)
                 return Fail("the interface has no build menus");
             menus->OnLeafButton(kShopCategory, kFirstShop + 1, FERROX_WIDGET_PRESSED);
-            if (!game->m_pPlacementController || game->m_pPlacementController->GetMode() != PLACEMENT_OBJECT)
+            if (!game->GetPlacementController() || game->GetPlacementController()->GetMode() != PLACEMENT_OBJECT)
                 return Fail("the build menu's shop is not held");
         }
         const int start = 2 + m_candidate * kCandidateFrames;
@@ -374,11 +374,11 @@ void CPlayThrough::BeforeFrame()
         // Two frames at the point let the pick and the held object follow it before the press.
         const int step = m_frame - start;
         if (step == 0)
-            game->m_pMouse->MoveTo(px, py);
+            game->GetMouse()->MoveTo(px, py);
         else if (step == 3)
-            game->m_pMouse->LeftButtonDown();
+            game->GetMouse()->LeftButtonDown();
         else if (step == 4)
-            game->m_pMouse->LeftButtonUp();
+            game->GetMouse()->LeftButtonUp();
         else if (step == kCandidateFrames - 1) {
             if (ShopCount() > 0) {
                 Key(kKeySpeedThree);
@@ -527,7 +527,7 @@ void CPlayThrough::UndrawnFrame()
 {
     CGame* game = Game();
     game->Update(kFrameSeconds);
-    if (CSoundManager* sound = game->GetSoundManager(); sound && !game->m_gameOver)
+    if (CSoundManager* sound = game->GetSoundManager(); sound && !game->IsGameOver())
         sound->StopAllSamples();
 }
 
@@ -606,7 +606,7 @@ void CPlayThrough::AfterFrame()
             break;
         if (ShopCount() == 0)
             return Fail("the shop is gone");
-        if (game->m_dayCounter == 0)
+        if (game->GetDayCounter() == 0)
             return Fail("no game day passed");
         if (Balance() == m_startBalance)
             return Fail("the balance never moved");
@@ -618,8 +618,8 @@ void CPlayThrough::AfterFrame()
         if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
             std::fprintf(stderr, "play-through: %zu shoppers in the mall, %u came, %zu spawn points, after %u days\n",
                          objects->GetShoppers().size(), static_cast<unsigned>(objects->GetStatistics()->m_shoppersCome),
-                         game->m_pSpawner ? game->m_pSpawner->GetSpawnPoints().size() : 0,
-                         static_cast<unsigned>(game->m_dayCounter));
+                         game->GetSpawner() ? game->GetSpawner()->GetSpawnPoints().size() : 0,
+                         static_cast<unsigned>(game->GetDayCounter()));
         Next(kPause);
         break;
     case kClickStart:
@@ -628,9 +628,9 @@ void CPlayThrough::AfterFrame()
             return Fail("scenario.bmp was not written");
         break;
     case kRunToEnd:
-        if (game->m_gameOver) {
+        if (game->IsGameOver()) {
             Ended();
-        } else if (!m_monthShot && game->m_dayCounter % kMonthsAYear >= kFirstTwoDigitMonth) {
+        } else if (!m_monthShot && game->GetDayCounter() % kMonthsAYear >= kFirstTwoDigitMonth) {
             // The main bar's date at its widest so far, as the frame just drawn shows it.
             m_monthShot = true;
             if (!Screenshot("month10.bmp"))
@@ -647,14 +647,14 @@ void CPlayThrough::AfterFrame()
     case kPause:
         if (m_frame < kStepFrames)
             break;
-        if (game->m_gameSpeed != 0.0f)
+        if (game->GetSpeed() != 0.0f)
             return Fail("the 0 key did not stop the game");
         Next(kSettleWalks);
         break;
     case kSettleWalks:
         if (!LevelBack(game, "the level never came back after the settling load"))
             break;
-        if (game->m_gameSpeed != 0.0f)
+        if (game->GetSpeed() != 0.0f)
             return Fail("the settling load started the game again");
         Next(kOpenOptions);
         break;

@@ -148,13 +148,13 @@ CStatistics* Statistics()
 
 CFerroxBlockMesh* Ground()
 {
-    CFloorManager* floors = Game()->m_pFloorManager.get();
+    CFloorManager* floors = Game()->GetFloorManager();
     return floors && !floors->GetBaseFloors().empty() ? floors->GetBaseFloors().front().get() : nullptr;
 }
 
 int HeldMode()
 {
-    CPlacementController* placement = Game()->m_pPlacementController.get();
+    CPlacementController* placement = Game()->GetPlacementController();
     return placement ? placement->GetMode() : PLACEMENT_IDLE;
 }
 
@@ -246,7 +246,7 @@ std::vector<int> WallCells(CFerroxBlockMesh* ground, int first, int last)
 bool CPlayThrough::KeepsWays(std::vector<int>* ways)
 {
     ways->clear();
-    CPlacementController* placement = Game()->m_pPlacementController.get();
+    CPlacementController* placement = Game()->GetPlacementController();
     CBaseObject* held = placement ? placement->GetHeldObject() : nullptr;
     CFerroxBlockMesh* ground = Ground();
     if (!held || !ground)
@@ -325,18 +325,18 @@ bool CPlayThrough::CellOnScreen(int cell, float* x, float* y)
 void CPlayThrough::LearnView()
 {
     CGame* game = Game();
-    CFloorManager* floors = game->m_pFloorManager.get();
+    CFloorManager* floors = game->GetFloorManager();
     CFerroxBlockMesh* ground = Ground();
     if (!floors || !ground)
         return Fail("the level has no ground storey");
     const float x = ScreenX(kRoomMiddleX), y = ScreenY(kRoomMiddleY);
     if (m_frame == 1)
-        game->m_pMouse->MoveTo(x, y);
+        game->GetMouse()->MoveTo(x, y);
     if (m_frame < kSettleFrames)
         return;
     for (int mirror : {0, 1}) {
         float px = 0.0f, py = 0.0f;
-        if (ViewPoint(game->m_pickPoint, mirror == 1, &px, &py) && std::fabs(px - x) < kPickSlack &&
+        if (ViewPoint(game->GetPickPoint(), mirror == 1, &px, &py) && std::fabs(px - x) < kPickSlack &&
             std::fabs(py - y) < kPickSlack)
             m_mirror = mirror;
     }
@@ -381,19 +381,19 @@ void CPlayThrough::LayFloor()
         menus->OnLeafButton(kFloorPage, 1, FERROX_WIDGET_PRESSED);
         if (HeldMode() != PLACEMENT_LAY)
             return Fail("the build menu's floor tile is not held");
-        game->m_pMouse->MoveTo(fx, fy);
+        game->GetMouse()->MoveTo(fx, fy);
         return;
     }
     const int t = m_frame - kSettleFrames;
     if (t < 0)
         return;
     if (t == 0) {
-        game->m_pMouse->LeftButtonDown();
+        game->GetMouse()->LeftButtonDown();
     } else if (t <= kDragSteps) {
         const float k = static_cast<float>(t) / kDragSteps;
-        game->m_pMouse->MoveTo(fx + (lx - fx) * k, fy + (ly - fy) * k);
+        game->GetMouse()->MoveTo(fx + (lx - fx) * k, fy + (ly - fy) * k);
     } else if (t == kDragSteps + 2) {
-        game->m_pMouse->LeftButtonUp();
+        game->GetMouse()->LeftButtonUp();
     } else if (t == kDragSteps + 2 + kSettleFrames) {
         if (!ground->IsAreaTiled(m_roomFirst, 1, 1) || !ground->IsAreaTiled(m_roomLast, 1, 1))
             return Fail("the drag laid no floor over the room");
@@ -438,7 +438,7 @@ void CPlayThrough::Build()
             return Fail("the room has no free spot for the plan");
         m_standing = StandingObjects();
         m_newWays.clear();
-        game->m_pMouse->MoveTo(x, y);
+        game->GetMouse()->MoveTo(x, y);
     } else if (step == kPressStep) {
         if (order.category != kDoorPage && !KeepsWays(&m_newWays)) {
             // Not here: the next spot is tried from the pointer's move.
@@ -446,9 +446,9 @@ void CPlayThrough::Build()
             m_frame = 0;
             return;
         }
-        game->m_pMouse->LeftButtonDown();
+        game->GetMouse()->LeftButtonDown();
     } else if (step == kPressStep + 1) {
-        game->m_pMouse->LeftButtonUp();
+        game->GetMouse()->LeftButtonUp();
     } else if (step == kSpotFrames - 1) {
         // A spot taken or refused, the next one is tried; the placed object's twin follows the pointer.
         if (StandingObjects() > m_standing) {
@@ -503,22 +503,22 @@ void CPlayThrough::Hire()
         if (!found)
             return Fail("the staff panels have no button to hire with");
         if (press == 0)
-            game->m_pMouse->MoveTo(x, y);
+            game->GetMouse()->MoveTo(x, y);
         else if (press == 1)
-            game->m_pMouse->LeftButtonDown();
+            game->GetMouse()->LeftButtonDown();
         else
-            game->m_pMouse->LeftButtonUp();
+            game->GetMouse()->LeftButtonUp();
         return;
     }
     const int t = round - kHireClicks * kClickFrames;
     const std::vector<int> spots = SpotsOfRoom(Ground(), m_roomFirst, m_roomLast);
     const size_t spot = spots.size() - 1 - static_cast<size_t>(t / kSpotFrames);
     if (t % kSpotFrames == 0 && CellOnScreen(spots[spot], &x, &y))
-        game->m_pMouse->MoveTo(x, y);
+        game->GetMouse()->MoveTo(x, y);
     else if (t % kSpotFrames == kPressStep)
-        game->m_pMouse->LeftButtonDown();
+        game->GetMouse()->LeftButtonDown();
     else if (t % kSpotFrames == kPressStep + 1)
-        game->m_pMouse->LeftButtonUp();
+        game->GetMouse()->LeftButtonUp();
 }
 
 void CPlayThrough::OpenMall()
@@ -531,7 +531,7 @@ void CPlayThrough::OpenMall()
     if (!Screenshot("mall.bmp"))
         return Fail("mall.bmp was not written");
     Key(kKeySpeedThree);
-    if (game->m_gameSpeed != 3.0f)
+    if (game->GetSpeed() != 3.0f)
         return Fail("the 3 key did not set the top speed");
     NoteSounds();
     Next(kRunToEnd);
@@ -546,15 +546,15 @@ void CPlayThrough::NoteSounds()
 void CPlayThrough::RunToEnd()
 {
     CGame* game = Game();
-    for (int i = 0; i < kUndrawnFrames && !game->m_gameOver; i++) {
+    for (int i = 0; i < kUndrawnFrames && !game->IsGameOver(); i++) {
         NoteSounds();
         UndrawnFrame();
     }
-    if (game->m_gameOver)
+    if (game->IsGameOver())
         return;
-    if (game->m_dayCounter > (m_chosen ? kMostChosenDays : kMostDays)) {
+    if (game->GetDayCounter() > (m_chosen ? kMostChosenDays : kMostDays)) {
         std::fprintf(stderr, "play-through: %s's scenario %d not ended after %u game days\n", kCityNames[m_city - 1],
-                     m_scenario, static_cast<unsigned>(game->m_dayCounter));
+                     m_scenario, static_cast<unsigned>(game->GetDayCounter()));
         return Fail("the scenario was not won in time");
     }
     // The application's own frame follows.
@@ -569,7 +569,7 @@ void CPlayThrough::Ended()
     m_endLoseStarts = EndingSoundStarts(kLoseSound) - m_loseStarts;
     const CStatistics* statistics = Statistics();
     std::fprintf(stderr, "play-through: %s's scenario %d ended after %u game days, with %u shoppers come\n",
-                 kCityNames[m_city - 1], m_scenario, static_cast<unsigned>(game->m_dayCounter),
+                 kCityNames[m_city - 1], m_scenario, static_cast<unsigned>(game->GetDayCounter()),
                  statistics ? static_cast<unsigned>(statistics->m_shoppersCome) : 0u);
     Next(kEnded);
 }
@@ -584,7 +584,7 @@ void CPlayThrough::CheckEnded()
     // Won or lost, and why, in the player's language: a script measuring the scenarios reads it.
     std::fprintf(stderr, "play-through: %s's scenario %d %s after %u game days: %s\n", kCityNames[m_city - 1],
                  m_scenario, ending.message == kWinMessage ? "won" : "lost",
-                 static_cast<unsigned>(Game()->m_dayCounter), FerroxUtf16ToUtf8(ending.text).c_str());
+                 static_cast<unsigned>(Game()->GetDayCounter()), FerroxUtf16ToUtf8(ending.text).c_str());
     if (ending.message != kWinMessage || ending.text.empty())
         return Fail("the end-game sequence does not congratulate the player");
     if (m_endWinStarts != 1 || m_endLoseStarts != 0)

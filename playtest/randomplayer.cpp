@@ -59,7 +59,7 @@ CGame* Game() { return g_pGame; }
 int HeldMode()
 {
     CGame* game = Game();
-    return game && game->m_pPlacementController ? game->m_pPlacementController->GetMode() : PLACEMENT_IDLE;
+    return game && game->GetPlacementController() ? game->GetPlacementController()->GetMode() : PLACEMENT_IDLE;
 }
 
 bool HasModal()
@@ -576,7 +576,7 @@ void CRandomPlayer::Broken(const std::string& what)
     list.flush();
     if (!list)
         std::fprintf(stderr, "random player: %s/%s was not written\n", m_folder.c_str(), kActionFile);
-    CFerroxCamera* camera = Game() ? Game()->m_pCamera.get() : nullptr;
+    CFerroxCamera* camera = Game() ? Game()->GetCamera() : nullptr;
     if (camera)
         camera->SaveScreenshot((m_folder + "/broken.bmp").c_str(), camera->GetWidth(), camera->GetHeight());
     End(1);

@@ -37,7 +37,7 @@ CGame* Game() { return g_pGame; }
 std::vector<CFerroxBlockMesh*> Storeys()
 {
     std::vector<CFerroxBlockMesh*> storeys;
-    CFloorManager* floors = Game() ? Game()->m_pFloorManager.get() : nullptr;
+    CFloorManager* floors = Game() ? Game()->GetFloorManager() : nullptr;
     if (!floors)
         return storeys;
     for (const auto& base : floors->GetBaseFloors())
@@ -282,7 +282,7 @@ std::string EdgeText(const CMallRules::Edge& edge)
 // The pieces of every storey by the edge they close, walls and railings apart.
 void CMallRules::ReadPieces(std::map<Edge, int>* walls, std::map<Edge, int>* rails)
 {
-    CPlacementController* placement = Game() ? Game()->m_pPlacementController.get() : nullptr;
+    CPlacementController* placement = Game() ? Game()->GetPlacementController() : nullptr;
     if (!placement)
         return;
     const std::vector<CFerroxBlockMesh*> storeys = Storeys();
@@ -436,8 +436,8 @@ CMallRules::Frame CMallRules::Read(int leaves) const
     Frame frame;
     frame.leaves = leaves;
     frame.world = Game() ? Game()->GetWorld() : nullptr;
-    frame.day = Game() ? Game()->m_dayCounter : 0;
-    CPlacementController* placement = Game() ? Game()->m_pPlacementController.get() : nullptr;
+    frame.day = Game() ? Game()->GetDayCounter() : 0;
+    CPlacementController* placement = Game() ? Game()->GetPlacementController() : nullptr;
     if (CBaseObject* held = placement ? placement->GetHeldObject() : nullptr) {
         frame.heldValue = placement->GetShownValue();
         frame.heldTemplate = held->GetAssetSet();
@@ -513,6 +513,6 @@ std::string CMallRules::Print()
         print << "accounts " << s->m_startingFunds << " " << s->m_chargesReceived << " " << s->m_yearlyBonuses << " "
               << s->m_rentExpense << " " << s->m_staffWages << " " << s->m_buildingCosts << " " << s->m_contractExpenses
               << " " << s->m_interest << "\n";
-    print << "day " << (Game() ? Game()->m_dayCounter : 0) << "\n";
+    print << "day " << (Game() ? Game()->GetDayCounter() : 0) << "\n";
     return print.str();
 }

@@ -16,7 +16,7 @@ constexpr float kViewLeft = 0.05f, kViewRight = 0.95f, kViewTop = 0.1f, kViewBot
 bool ViewFraction(const GxV3d& point, bool mirror, float* u, float* v)
 {
     CGame* game = g_pGame;
-    CFerroxCamera* camera = game ? game->m_pCamera.get() : nullptr;
+    CFerroxCamera* camera = game ? game->GetCamera() : nullptr;
     GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
     GxFrame* frame = graphics ? GxCameraGetFrame(graphics) : nullptr;
     if (!frame)

@@ -2,6 +2,7 @@
 #include "engine/application/base.h"
 
 #include <cstring>
+#include <utility>
 
 #include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
@@ -42,7 +43,13 @@ void FerroxSetGame(CFerroxGame* game)
     g_pFerroxGameContext = game;
 }
 
+CFerroxLocale* FerroxGameLocale() { return g_pFerroxGame ? g_pFerroxGame->GetLocale() : nullptr; }
+
+CFerroxMouse* FerroxGameMouse() { return g_pFerroxGame ? g_pFerroxGame->GetMouse() : nullptr; }
+
 CFerroxGame::CFerroxGame() { Init(); }
+
+void CFerroxGame::SetInterface(std::unique_ptr<CFerroxGameInterface> ui) { m_pInterface = std::move(ui); }
 
 CFerroxGame::~CFerroxGame() { Release(); }
 

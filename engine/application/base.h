@@ -85,6 +85,15 @@ public:
     float GetGameTime() const { return m_times[1]; }
     CFerroxCamera* GetCamera() override { return m_pCamera.get(); }
     CFerroxTechTree* GetTechTree() override { return m_pTechTree.get(); }
+    // What the game base owns, or null while it holds none.
+    CFerroxTagTree* GetGameData() const { return m_pGameData.get(); }
+    CFerroxLevelManager* GetLevelManager() const { return m_pLevelManager.get(); }
+    CFerroxLocale* GetLocale() const { return m_pLocale.get(); }
+    CFerroxKeyboard* GetKeyboard() const { return m_pKeyboard.get(); }
+    CFerroxMouse* GetMouse() const { return m_pMouse.get(); }
+    CFerroxGameInterface* GetInterface() const { return m_pInterface.get(); }
+    // Takes the interface over, deleting the one held before.
+    void SetInterface(std::unique_ptr<CFerroxGameInterface> ui);
 
     std::unique_ptr<CFerroxTagTree> m_pGameData;
     HWND m_hWnd;
@@ -114,6 +123,9 @@ private:
 extern CFerroxGame* g_pFerroxGame;
 // Publishes the game as g_pFerroxGame and as the context the rooms below read; null publishes none.
 void FerroxSetGame(CFerroxGame* game);
+// The published game's locale and mouse; null without a game or while it holds none.
+CFerroxLocale* FerroxGameLocale();
+CFerroxMouse* FerroxGameMouse();
 
 enum FerroxDebugSwitch {
     FERROX_DEBUG_FULLTRACE,

@@ -74,7 +74,7 @@ bool IsModifier(int32_t key) { return key >= FERROX_KEY_LSHIFT && key <= FERROX_
 
 CVantorCamera* GameCamera()
 {
-    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera.get()) : nullptr;
+    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->GetCamera()) : nullptr;
 }
 
 }  // namespace
@@ -164,7 +164,7 @@ int32_t CFerroxWin32Keyboard::GetScanCode(WPARAM, LPARAM lParam)
 
 int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->m_pKeyboard.get() : nullptr;
+    CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->GetKeyboard() : nullptr;
     if (!keyboard || message == WM_CHAR)
         return 1;
     FerroxKeyEvent event;

@@ -24,7 +24,7 @@ const char* const kCursorFile = "cursor.png";
 
 CVantorCamera* GameCamera()
 {
-    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->m_pCamera.get()) : nullptr;
+    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->GetCamera()) : nullptr;
 }
 
 int ScreenWidth() { return g_pFerroxGame ? g_pFerroxGame->GetScreenWidth() : 0; }
@@ -33,7 +33,7 @@ int ScreenHeight() { return g_pFerroxGame ? g_pFerroxGame->GetScreenHeight() : 0
 
 const FerroxKeyEvent* LastKey()
 {
-    CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->m_pKeyboard.get() : nullptr;
+    CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->GetKeyboard() : nullptr;
     return keyboard ? &keyboard->GetLastEvent() : nullptr;
 }
 
@@ -168,7 +168,7 @@ int CFerroxMouse::SetWheel(int32_t value)
 
 void CFerroxMouse::DrawCursor()
 {
-    CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->m_pCamera.get() : nullptr;
+    CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->GetCamera() : nullptr;
     if (!m_pCursorRaster || !m_cursorShown || !camera)
         return;
     if (camera->PushRasterContext() != 0)
@@ -430,7 +430,7 @@ void CFerroxWin32Mouse::EndDrag(CFerroxMouse* mouse)
 
 int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr;
+    CFerroxMouse* mouse = FerroxGameMouse();
     if (!mouse)
         return 1;
     const float x = static_cast<float>(GET_X_LPARAM(lParam));

@@ -1,10 +1,14 @@
 // The game object's singleton, the context the rooms below read, and the commands.
 #include "game/shell/game.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "gfx/core/raster.h"
 
+#include "engine/data/locale.h"
+#include "engine/data/ptrlist.h"
+#include "engine/world/asset.h"
 #include "engine/world/level.h"
 #include "engine/world/picker.h"
 #include "game/buildings/placement.h"
@@ -24,6 +28,7 @@ namespace {
 constexpr int32_t kFirstState = kGameStateSplash;
 constexpr float kNormalSpeed = 1.0f;
 constexpr int kNoSuchTemplate = 1;
+constexpr int32_t kNoLockingTechnology = -1;
 }  // namespace
 
 CGame* CGame::Instance(CFerroxGame** out)
@@ -278,6 +283,49 @@ void CGame::GoFloorUp()
 }
 
 int32_t CGame::GetCurrentFloor() { return m_pFloors->GetCurrentFloor(); }
+
+int32_t CGame::GetBuiltFloors() { return m_pFloors->GetBuiltFloors(); }
+
+int32_t CGame::GetLockingTechnology(uint16_t category, uint16_t index)
+{
+    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
+    CFerroxAssetSet* objectTemplate = manager ? manager->GetTemplate(category, index) : nullptr;
+    CFerroxPtrList* needs = objectTemplate ? objectTemplate->GetPtrList() : nullptr;
+    if (!needs || needs->GetWorking().empty())
+        return kNoLockingTechnology;
+    return static_cast<int32_t>(reinterpret_cast<uintptr_t>(needs->GetWorking().front()));
+}
+
+void CGame::Pause()
+{
+    m_resumeSpeed = m_gameSpeed;
+    m_gameSpeed = 0.0f;
+    m_inputBlocked = 1;
+}
+
+void CGame::Resume()
+{
+    m_gameSpeed = m_resumeSpeed;
+    m_inputBlocked = 0;
+}
+
+void CGame::LeaveAfterResult()
+{
+    SetState(kGameStateLeave);
+    // Both flags: one left set would keep the speed keys and Escape dead in the next game.
+    m_gameOver = 0;
+    m_inputBlocked = 0;
+}
+
+void CGame::StartScenario(int32_t level, const char* path)
+{
+    if (m_pLevelManager)
+        m_pLevelManager->SetLevel(level);
+    m_gameFilePath = path ? path : "";
+    SetState(kGameStateStart);
+}
+
+int16_t CGame::GetLanguage() const { return m_pLocale ? static_cast<int16_t>(m_pLocale->GetLanguage()) : m_language; }
 
 void CGame::CameraUp() { MoveViewOneStorey(1); }
 

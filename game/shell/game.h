@@ -2,22 +2,25 @@
 //
 // The game module owns the mall simulation: the game object, the statistics, the scenario conditions, the sound
 // manager (game/shell/sound.h) and the object manager with its factories and templates (game/world/objectmgr.h,
-// game/world/factories.h, game/world/templates.h). It calls the engine (engine/*), the graphics library below its
-// driver and, for sound, platform/fmod; the interface above reaches it through these classes, and the game reaches
-// the interface only through two seams: the shell (CGameShell, game/shell/gameshell.h), which the program hands
-// to SetShell, for the launcher, the interface's and the front end's frames and the panels the game opens; and
-// the notice seam (CGameNotices, game/world/gamecontext.h), which the interface installs, to tell the player.
-// Sound effects go through the notice seam too when one is installed; its default plays them on the game's sound
-// manager. Its rooms stand world < buildings < figures < shell: this shell, on top, makes and owns what the rooms
-// below hold, and they read the game only through CGameContext (game/world/gamecontext.h). Threading: one thread
-// runs everything. Ownership: the game is a singleton made by CGame::Instance and reached through g_pGame (and,
-// below the shell, g_pGameContext); each seam is installed by its owner, which keeps it alive while installed.
+// game/world/factories.h, game/world/templates.h). It calls the engine (engine/*), the graphics library below its driver and, for sound,
+// platform/fmod;
+// the interface above reaches it through the operations of CGame below (and of the engine's game base). The game
+// reaches the interface through two seams: the shell (CGameShell, game/shell/gameshell.h), which the program
+// installs and through which the states and the frame make, update, draw and leave the interface; and the notice
+// seam (CGameNotices, game/world/gamecontext.h), which the in-game interface installs to be told messages,
+// questions and closed popups. Sound effects go through the notice seam too when one is installed; its default
+// plays them on the game's sound manager. Its rooms stand world < buildings < figures < shell: this shell, on
+// top, makes and owns what the rooms below hold, and they read the game only through CGameContext
+// (game/world/gamecontext.h). Threading: one thread runs everything. Ownership: the game is a singleton made by
+// CGame::Instance and reached through g_pGame (and, below the shell, g_pGameContext); each seam is installed by
+// its owner, which keeps it alive while installed.
 //
-// CGame here holds what the rooms below and the interface read (day counter, new-day flag, start year and month,
-// game speed and its resume copy, the flags the panels set), the selected object that removals clear, the
-// sound manager (game/shell/sound.h) and the commands the build menus and the main bar give. The placement
-// controller and the floor manager are reached through two seams that do nothing while unset; their owners
-// install them.
+// CGame here holds what the rooms below read (day counter, new-day flag, start year and month, game speed and its
+// resume copy, the game-over and input-blocked flags), the selected object that removals clear, the sound manager
+// (game/shell/sound.h), the commands the build menus and the main bar give, and the operations the panels ask for
+// (pause, resume, save, load, start a scenario, leave after the result). The commands reach the placement
+// controller and the floor manager of the level's world through CGamePlacement and CGameFloors, which only tests
+// replace.
 #pragma once
 
 #include <cstdint>
@@ -196,8 +199,43 @@ public:
     // Puts the marker under the selected shopper or staff member, or out of sight below the ground.
     void PlaceSelectionIndicator();
 
+    // The storeys built, the ground one included: 1 without a floor manager.
+    int32_t GetBuiltFloors();
+    // The first technology (category x 1000 + level - 1) the template still waits for, or -1 when it waits for
+    // none or does not exist.
+    int32_t GetLockingTechnology(uint16_t category, uint16_t index);
+
+    // What the panels and the front end ask of the game.
+    // A file panel opens over the game: the speed is kept as the resume speed and becomes 0, and the speed keys
+    // and Escape do nothing until Resume.
+    void Pause();
+    // The file panel closed: the speed Pause kept comes back and input flows again.
+    void Resume();
+    float GetSpeed() const { return m_gameSpeed; }
+    // The main bar's speed buttons: the factor on the simulation's frame time.
+    void SetSpeed(float speed) { m_gameSpeed = speed; }
+    int32_t IsGameOver() const { return m_gameOver; }
+    int32_t IsInputBlocked() const { return m_inputBlocked; }
+    // The end-game sequence closed: the level is left, and the game-over and input-blocked flags go back to 0 so
+    // that the next game takes the speed keys and Escape again.
+    void LeaveAfterResult();
+    // The city view starts a game: the level becomes current and the game starts next frame, from the saved game
+    // or scenario at path (empty or null: a new game).
+    void StartScenario(int32_t level, const char* path);
+    // The locale's language (0 English, 1 German, 2 French), or the launcher's choice while there is no locale.
+    int16_t GetLanguage() const;
+    uint16_t GetStartYear() const { return m_startYear; }
+    int32_t HasSelectionChanged() const { return m_selectionChanged; }
+    // The world point under the mouse this frame.
+    const GxV3d& GetPickPoint() const { return m_pickPoint; }
+    CPlacementController* GetPlacementController() const { return m_pPlacementController.get(); }
+    CFloorManager* GetFloorManager() const { return m_pFloorManager.get(); }
+    CSpawner* GetSpawner() const { return m_pSpawner.get(); }
+    CFerroxObject* GetSelectionIndicator() const { return m_pSelectionIndicator.get(); }
+
     // Seams of the placement controller and the floor manager; by default the game's own controller and floor
-    // manager in the level's world, which null puts back.
+    // manager in the level's world, which null puts back. Only tests install others, to see the commands without
+    // a level: game_test and camera_test here, and the interface's panels_test and management_test.
     CGamePlacement* GetPlacement() const { return m_pPlacement; }
     void SetPlacement(CGamePlacement* placement);
     CGameFloors* GetFloors() const { return m_pFloors; }

@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/application/mouse.h"
 #include "engine/data/file.h"
@@ -163,7 +165,7 @@ void CCityCanvas::Release()
     CCityCanvas::Init();
 }
 
-CFerroxSplineSubCamera* CCityCanvas::NewView() { return new CFerroxSplineSubCamera(); }
+std::unique_ptr<CFerroxSplineSubCamera> CCityCanvas::NewView() { return std::make_unique<CFerroxSplineSubCamera>(); }
 
 std::unique_ptr<CFerroxSpline> CCityCanvas::LoadPath(const char* model, const char* suffix)
 {
@@ -199,9 +201,9 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     FerroxWidgetRecord view = {};
     view.name = "";
     DescribeView(&view);
-    CFerroxSplineSubCamera* camera = NewView();
+    std::unique_ptr<CFerroxSplineSubCamera> camera = NewView();
     camera->Configure(&view);
-    AddWidget(camera);
+    AddWidget(std::move(camera));
     m_viewIndex = GetWidgetCount() - 1;
 
     const std::string text = picture ? picture : "";
@@ -210,9 +212,9 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     FerroxWidgetRecord overlay = {};
     overlay.name = overlayName.c_str();
     DescribeOverlay(&overlay);
-    auto* image = new CFerroxImage();
+    auto image = std::make_unique<CFerroxImage>();
     image->Configure(&overlay);
-    AddWidget(image);
+    AddWidget(std::move(image));
     m_overlayIndex = GetWidgetCount() - 1;
 
     auto* background = dynamic_cast<CFerroxImage*>(GetWidget(0));
@@ -228,7 +230,7 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     m_pMessageFont->Load(kMessageFont, 1, 1);
     m_pBigFont = std::make_unique<CFerroxFont>();
     m_pBigFont->Load(kBigFont, 1, 1);
-    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr) {
+    if (CFerroxLocale* locale = FerroxGameLocale()) {
         m_scenarioList = locale->FindTextList(kScenarioTexts);
         m_messageList = locale->FindTextList(kMessageTexts);
         m_goalList = locale->FindTextList(kGoalTextList);
@@ -323,12 +325,8 @@ void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)
     case CITY_START:
         if (m_pFrontEnd)
             m_pFrontEnd->GetStack().RequestPop();
-        if (g_pFerroxGame) {
-            if (g_pFerroxGame->m_pLevelManager)
-                g_pFerroxGame->m_pLevelManager->SetLevel(m_city);
-            g_pFerroxGame->SetState(kCityStartState);
-        }
-        FrontEndGetGameLink()->SetLoadPath(m_scenarioPath.c_str());
+        if (g_pGame)
+            g_pGame->StartScenario(m_city, m_scenarioPath.c_str());
         break;
     default:
         break;
@@ -345,7 +343,7 @@ void CCityCanvas::Render()
     FerroxBeginFlatDrawing();  // the view left depth on
     if (m_description < 0)
         return;
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
+    CFerroxLocale* locale = FerroxGameLocale();
     // The texts are drawn scaled: positions and the box are in the virtual screen's units.
     if (locale && m_pBigFont) {
         locale->DrawText(m_pBigFont.get(), m_messageList, kHeadingText, 0.0f, static_cast<int>(kHeadingY), 0,

@@ -31,8 +31,6 @@ enum CityCanvasButton : int32_t {
 // Size of the 3D view in the city pictures.
 constexpr float kCityViewWidth = 464.0f;
 constexpr float kCityViewHeight = 390.0f;
-// The game state that loads the chosen level and scenario.
-constexpr int32_t kCityStartState = 5;
 
 // The scenario file of a canvas picture and number: "./scenarios/" + the picture's base name + number + ".fds".
 std::string CityScenarioPath(const char* picture, int32_t number);
@@ -88,8 +86,8 @@ protected:
     void ReadScenario(const std::string& path);
     // Loads a camera path from the model path less its last four characters plus the suffix.
     static std::unique_ptr<CFerroxSpline> LoadPath(const char* model, const char* suffix);
-    // The 3D view Create adds, not yet configured; the canvas's widget list owns it.
-    virtual CFerroxSplineSubCamera* NewView();
+    // The 3D view Create adds, not yet configured.
+    virtual std::unique_ptr<CFerroxSplineSubCamera> NewView();
 
     int16_t m_scenarioList;
     int16_t m_messageList;

@@ -199,15 +199,15 @@ TEST_F(CityCanvasTest, StartHandsTheLevelThePathAndTheLoadState)
     PressButton(CITY_START);
     front.Update(0.1f);
     EXPECT_EQ(game->m_pLevelManager->GetLevel(), 2);
-    EXPECT_EQ(game->GetState(), kCityStartState);
-    EXPECT_EQ(link.loadPath, "./scenarios/paris1.fds");
+    EXPECT_EQ(game->GetState(), kGameStateStart);
+    EXPECT_EQ(game->m_gameFilePath, "./scenarios/paris1.fds");
     EXPECT_EQ(front.GetStack().GetNormalCount(), 0);
 
     // A city without scenario files starts with an empty path.
     game->SetState(3);
     front.GetLondon()->OnWidgetEvent(CITY_START, FERROX_WIDGET_PRESSED);
     EXPECT_EQ(game->m_pLevelManager->GetLevel(), 0);
-    EXPECT_EQ(link.loadPath, "");
+    EXPECT_EQ(game->m_gameFilePath, "");
 }
 
 TEST_F(CityCanvasTest, PressOnTheViewOrOverlayOnlyConsumesTheClick)

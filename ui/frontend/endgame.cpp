@@ -1,6 +1,8 @@
 // The end-game sequence: its camera paths, full-picture view, message and the click that leaves the game.
 #include "ui/frontend/endgame.h"
 
+#include <memory>
+
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
 #include "engine/world/spline.h"
@@ -8,7 +10,6 @@
 #include "game/world/floors.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/renderstate.h"
-#include "ui/frontend/frontend.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/interface.h"
 #include "ui/toolkit/subcamera.h"
@@ -31,8 +32,8 @@ class CEndGameView : public CFerroxSplineSubCamera {
 public:
     void PreRender() override
     {
-        if (g_pGame && g_pGame->m_pFloorManager)
-            g_pGame->m_pFloorManager->Render();
+        if (CFloorManager* floors = g_pGame ? g_pGame->GetFloorManager() : nullptr)
+            floors->Render();
     }
 };
 
@@ -61,11 +62,11 @@ void CEndGameCanvas::Create(const char* picture, const char* model, int32_t city
     if (!m_pSecondPath)
         m_pSecondPath = LoadPath(model, kTargetPath);
     CCityCanvas::Create(picture, model, city, world);
-    if (CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr)
+    if (CFerroxLocale* locale = FerroxGameLocale())
         m_endGameList = locale->FindTextList(kEndGameTexts);
 }
 
-CFerroxSplineSubCamera* CEndGameCanvas::NewView() { return new CEndGameView(); }
+std::unique_ptr<CFerroxSplineSubCamera> CEndGameCanvas::NewView() { return std::make_unique<CEndGameView>(); }
 
 void CEndGameCanvas::DescribeView(FerroxWidgetRecord* record)
 {
@@ -95,10 +96,8 @@ void CEndGameCanvas::OnWidgetEvent(int32_t, int32_t event)
     FerroxReleaseButton();
     if (CFerroxInterface* game = FerroxGetGameInterface())
         game->GetStack().RequestPop();
-    if (g_pFerroxGame)
-        g_pFerroxGame->SetState(kEndGameLeaveState);
-    // Both flags: one left set would keep the speed keys and Escape dead in the next game.
-    FrontEndGetGameLink()->ClearEndGameFlags();
+    if (g_pGame)
+        g_pGame->LeaveAfterResult();
 }
 
 void CEndGameCanvas::Update() { CFerroxCanvas::Update(); }
@@ -109,7 +108,7 @@ void CEndGameCanvas::Render()
     FerroxBeginFlatDrawing();
     CFerroxInterface* game = FerroxGetGameInterface();
     CFerroxFont* font = game ? game->GetFont(0) : nullptr;
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
+    CFerroxLocale* locale = FerroxGameLocale();
     if (!font || !locale)
         return;
     // Drawn scaled: the box is in the virtual screen's units.

@@ -12,8 +12,6 @@
 #include "ui/frontend/citycanvas.h"
 
 constexpr const char* kEndGamePicture = "./images/scenario/win-lose.png";
-// The game state that leaves the game for the front end.
-constexpr int32_t kEndGameLeaveState = 6;
 
 class CEndGameCanvas : public CCityCanvas {
 public:
@@ -39,5 +37,5 @@ public:
 
 protected:
     // A view that draws the running game's floors with the level, as the game's own frame does.
-    CFerroxSplineSubCamera* NewView() override;
+    std::unique_ptr<CFerroxSplineSubCamera> NewView() override;
 };

@@ -53,11 +53,14 @@ TEST_F(EndGameTest, AnyClickLeavesTheGameAndClearsGameOverAndInputBlocked)
     CFerroxStack<CFerroxCanvas*>& stack = Interface()->GetStack();
     stack.Push(&end, 1);
     game->SetState(4);
+    game->m_gameOver = 1;
+    game->m_inputBlocked = 1;
     PressAt(30.0f, 30.0f);
     Interface()->Update(0.1f);
     EXPECT_EQ(stack.GetModalCount(), 0);
-    EXPECT_EQ(game->GetState(), kEndGameLeaveState);
-    EXPECT_EQ(link.cleared, 1);
+    EXPECT_EQ(game->GetState(), kGameStateLeave);
+    EXPECT_EQ(game->IsGameOver(), 0);
+    EXPECT_EQ(game->IsInputBlocked(), 0);
     EXPECT_EQ(mouse->GetPosition()->left, FERROX_BUTTON_RELEASED);
     end.TearDown();
     EXPECT_NE(world.GetGraphicsWorld(), nullptr);

@@ -1,5 +1,4 @@
-// The front end: its game link, the main menu, building and tearing down the canvases, and the tooltip on its
-// plate.
+// The front end: the main menu, building and tearing down the canvases, and the tooltip on its plate.
 #include "ui/frontend/frontend.h"
 
 #include "engine/application/app.h"
@@ -37,11 +36,6 @@ constexpr City kLondon = {"./images/scenario/London/london.png", "./models/level
 constexpr City kBerlin = {"./images/scenario/Berlin/berlin.png", "./models/levels/Berlin/berlin.gxs", 1};
 constexpr City kParis = {"./images/scenario/Paris/paris.png", "./models/levels/Paris/paris.gxs", 2};
 
-CFrontEndGameLink g_defaultLink;
-CFrontEndGameLink* g_pLink = &g_defaultLink;
-
-CFerroxLocale* GameLocale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr; }
-
 std::unique_ptr<CCityCanvas> MakeCity(const City& city, CFrontEnd* owner)
 {
     auto canvas = std::make_unique<CCityCanvas>();
@@ -51,20 +45,6 @@ std::unique_ptr<CCityCanvas> MakeCity(const City& city, CFrontEnd* owner)
 }
 
 }  // namespace
-
-// ---- Game link ----
-
-CSoundManager* CFrontEndGameLink::GetSoundManager() { return g_pGame ? g_pGame->GetSoundManager() : nullptr; }
-
-void CFrontEndGameLink::Quit()
-{
-    if (g_pFerroxApp)
-        g_pFerroxApp->Quit();
-}
-
-CFrontEndGameLink* FrontEndGetGameLink() { return g_pLink; }
-
-void FrontEndSetGameLink(CFrontEndGameLink* link) { g_pLink = link ? link : &g_defaultLink; }
 
 // ---- Main menu ----
 
@@ -78,8 +58,8 @@ void CMainMenu::Create(const char* path)
         GetWidget(k)->m_visible = 0;
     if (before >= 0)
         m_tooltipList = before;
-    else if (m_tooltipList < 0 && GameLocale())
-        m_tooltipList = GameLocale()->FindTextList(kMenuTextList);
+    else if (m_tooltipList < 0 && FerroxGameLocale())
+        m_tooltipList = FerroxGameLocale()->FindTextList(kMenuTextList);
 }
 
 void CMainMenu::Update() { CFerroxCanvas::Update(); }
@@ -110,7 +90,8 @@ void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
         break;
     case MAIN_MENU_QUIT:
         m_pOwner->GetStack().RequestPop();
-        FrontEndGetGameLink()->Quit();
+        if (g_pFerroxApp)
+            g_pFerroxApp->Quit();
         break;
     default:
         break;
@@ -168,7 +149,7 @@ void CFrontEnd::CheckMenuPicture(const char* path)
 
 void CFrontEnd::RenderNotice()
 {
-    CFerroxLocale* locale = GameLocale();
+    CFerroxLocale* locale = FerroxGameLocale();
     if (m_notices.empty() || !m_pNoticeFont)
         return;
     const Notice& notice = m_notices.front();
@@ -207,8 +188,7 @@ void CFrontEnd::Build()
 {
     // Entering the front end again without a destroy in between must not leave the first canvases behind.
     DestroyCanvases();
-    CFerroxLocale* locale = GameLocale();
-    const int32_t language = locale ? locale->GetLanguage() : FrontEndGetGameLink()->GetLanguage();
+    const int32_t language = g_pGame ? g_pGame->GetLanguage() : 0;
     m_pMainMenu = std::make_unique<CMainMenu>(this);
     const char* menuPicture = language == kFrontEndGerman ? kFrontEndMenuPictureGerman : kFrontEndMenuPicture;
     m_pMainMenu->Create(menuPicture);
@@ -221,7 +201,7 @@ void CFrontEnd::Build()
     m_pNoticeFont = std::make_unique<CFerroxFont>();
     m_pNoticeFont->Load(kNoticeFont, 1, 1);
     m_stack.Push(m_pMainMenu.get(), 0);
-    if (CSoundManager* sound = FrontEndGetGameLink()->GetSoundManager()) {
+    if (CSoundManager* sound = g_pGame ? g_pGame->GetSoundManager() : nullptr) {
         sound->StopMusic();
         sound->PlayMusic(kFrontEndTrack, 1);
         sound->ChangeMasterVolume(kFullMasterVolume);
@@ -247,17 +227,17 @@ void CFrontEnd::Render()
 {
     CFerroxInterface::Render();
     RenderNotice();
-    CFerroxInterface* game = FerroxGetGameInterface();
-    if (!game) {
+    CFerroxInterface* inGame = FerroxGetGameInterface();
+    if (!inGame) {
         StepTooltip(false, nullptr, &m_tooltipDelay, m_frameTime, kFrontEndTooltipDelay);
         return;
     }
-    // The front end's canvases ask the game's interface; a request drawn is cleared in both.
-    m_tooltipText = game->m_tooltipText;
-    m_tooltipList = game->m_tooltipList;
+    // The front end's canvases ask the inGame's interface; a request drawn is cleared in both.
+    m_tooltipText = inGame->m_tooltipText;
+    m_tooltipList = inGame->m_tooltipList;
     if (StepTooltip(static_cast<int16_t>(m_tooltipText) >= 0, m_pTooltipFont.get(), &m_tooltipDelay, m_frameTime,
                     kFrontEndTooltipDelay)) {
-        game->m_tooltipText = kNoText;
-        game->m_tooltipList = game->m_defaultTooltipList;
+        inGame->m_tooltipText = kNoText;
+        inGame->m_tooltipList = inGame->m_defaultTooltipList;
     }
 }

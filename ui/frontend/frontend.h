@@ -1,10 +1,11 @@
 // The front end: the interface of the game's front-end state, with the main menu and one city canvas per
-// level, and the link through which the front end, the city canvases and the end-game sequence reach the
-// parts of the game object the engine's game base does not hold.
+// level.
 //
-// The game creates one CFrontEnd and keeps it; it calls Build when the front end is (re)entered, Update and
-// Render every frame of that state and DestroyCanvases when a scenario starts loading. The front end owns its
-// canvases and its tooltip font. One thread.
+// The program's shell creates one CFrontEnd and keeps it; the game, through that shell, calls Build when the
+// front end is (re)entered, Update and Render every frame of that state and DestroyCanvases when a scenario
+// starts loading. The front end, the city canvases and the end-game sequence reach the game through its
+// operations (g_pGame: language, sound manager, starting a scenario, leaving after the result) and quit through
+// the application. The front end owns its canvases and its tooltip font. One thread.
 #pragma once
 
 #include <cstdint>
@@ -16,28 +17,6 @@
 
 class CCityCanvas;
 class CFrontEnd;
-class CSoundManager;
-
-// What the front end needs of the game beyond the engine's game base (level manager, state, locale, mouse,
-// interface). The game installs its own with FrontEndSetGameLink; the default reads the game's sound manager,
-// quits through the application and keeps nothing else.
-class CFrontEndGameLink {
-public:
-    virtual ~CFrontEndGameLink() = default;
-    // The game's own language value (0 English, 1 German, 2 French), read while the game holds no locale.
-    virtual int16_t GetLanguage() { return 0; }
-    // Copies the chosen scenario's path into the game's path of the game to load.
-    virtual void SetLoadPath(const char*) {}
-    // The end-game sequence closed: the game-over flag and the input-blocked flag both go back to 0.
-    virtual void ClearEndGameFlags() {}
-    virtual CSoundManager* GetSoundManager();
-    // Ends the main loop after the current frame.
-    virtual void Quit();
-};
-
-// The installed link, or the default one; null installs the default again.
-CFrontEndGameLink* FrontEndGetGameLink();
-void FrontEndSetGameLink(CFrontEndGameLink* link);
 
 // Pictures and fonts of the front end.
 constexpr const char* kFrontEndMenuPicture = "./images/mainmenu/mainmenu.png";

@@ -41,7 +41,7 @@ TEST_F(FrontEndTest, MainMenuPictureFollowsTheLanguage)
     // Without a locale the game's own language value decides.
     game->m_pLocale.reset();
     locale = nullptr;
-    link.language = 1;
+    game->m_language = 1;
     front.Build();
     EXPECT_STREQ(front.GetMainMenu()->GetWidget(0)->GetName(), kFrontEndMenuPictureGerman);
 }
@@ -80,7 +80,7 @@ TEST_F(FrontEndTest, ButtonsOpenTheirCitiesAndAPressActsOnce)
     PressButton(MAIN_MENU_QUIT);
     front.GetMainMenu()->Update();
     front.GetMainMenu()->Update();
-    EXPECT_EQ(link.quits, 1);
+    EXPECT_EQ(app.IsQuitting(), 1);
 }
 
 // Half of a file, as a copy cut short leaves it.
@@ -104,7 +104,7 @@ TEST_F(FrontEndTest, ADamagedMenuMapOrPictureIsToldAndTheMenuStillQuits)
         WriteCanvas("images/mainmenu", "mainmenu", 4);
         CutInHalf(file);
         shell.told.clear();
-        link.quits = 0;
+        app.m_quit = 0;
         CFrontEnd front;
         front.Build();
         game->SetState(kGameStateFrontEnd);
@@ -120,7 +120,7 @@ TEST_F(FrontEndTest, ADamagedMenuMapOrPictureIsToldAndTheMenuStillQuits)
         PressAt(quit[0] + quit[2] * 0.5f, quit[1] + quit[3] * 0.5f);
         menu->Update();
         menu->Update();
-        EXPECT_EQ(link.quits, 1) << file;
+        EXPECT_EQ(app.IsQuitting(), 1) << file;
         mouse->GetPosition()->left = FERROX_BUTTON_UP;
     }
     game->SetShell(nullptr);

@@ -1,5 +1,6 @@
 // Test support of the front end: a fixture in a scratch game root of its own (the working directory while a
-// test runs), a locale and a game link that record, and writers of canvas pictures, scenarios and camera paths.
+// test runs), a locale that records, an application the main menu quits, and writers of canvas pictures,
+// scenarios and camera paths.
 #pragma once
 
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/application/app.h"
 #include "engine/testsupport/files.h"
 #include "engine/world/level.h"
 #include "gfx/core/spline.h"
@@ -43,34 +45,16 @@ public:
     bool drawThrough = false;  // the font draws "text" for each call
 };
 
-class FrontRecordingLink : public CFrontEndGameLink {
-public:
-    int16_t GetLanguage() override { return language; }
-    void SetLoadPath(const char* path) override { loadPath = path ? path : "(null)"; }
-    void ClearEndGameFlags() override { cleared++; }
-    CSoundManager* GetSoundManager() override { return nullptr; }
-    void Quit() override { quits++; }
-    int16_t language = 0;
-    std::string loadPath = "(unset)";
-    int cleared = 0;
-    int quits = 0;
-};
-
-class FrontEndTest : public UiTest {
+class FrontEndTest : public UiWorldTest {
 protected:
-    void AttachPlugins() override
-    {
-        ASSERT_TRUE(GxWorldPluginAttach());
-        ASSERT_TRUE(GxSplinePluginAttach());
-    }
     void SetUp() override
     {
-        UiTest::SetUp();
+        UiWorldTest::SetUp();
         if (HasFatalFailure())
             return;
         game->m_pLocale = std::make_unique<FrontRecordingLocale>();
         locale = static_cast<FrontRecordingLocale*>(game->m_pLocale.get());
-        FrontEndSetGameLink(&link);
+        g_pFerroxApp = &app;
         previous = std::filesystem::current_path();
         root = std::filesystem::temp_directory_path() /
                ("ferrox_front_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
@@ -81,12 +65,12 @@ protected:
     }
     void TearDown() override
     {
-        FrontEndSetGameLink(nullptr);
+        g_pFerroxApp = nullptr;
         FerroxSetInterfaceScale(1.0f, 1.0f);
         std::filesystem::current_path(previous);
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
-        UiTest::TearDown();
+        UiWorldTest::TearDown();
     }
 
     // A canvas picture of 200 x 100 with one 10 x 10 button every 20 pixels from x 10 on, at y 10.
@@ -158,7 +142,7 @@ protected:
     }
 
     FrontRecordingLocale* locale = nullptr;
-    FrontRecordingLink link;
+    CFerroxApp app;
     std::filesystem::path previous;
     std::filesystem::path root;
     float screen = 600.0f;

@@ -3,7 +3,8 @@
 //
 // Runs before the engine starts, after it opened: it only reads the graphics core's adapter and mode lists and
 // switches its adapter. It calls the platform's dialog, GDI and shell stand-ins and the engine's tag tree.
-// Single-threaded. The game owns the launcher while the choice is made: Reset, Run, Release, delete.
+// Single-threaded. LauncherChooseVideoMode owns the launcher while the choice is made: Reset, Run, Release,
+// delete.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,9 @@
 class CFerroxLocale;
 class CFerroxTagTree;
 
-// What the launcher reads and sets of the game.
+// What the launcher is run with: the dialog's owner, the settings tree and file, and the game's language in and
+// out. The program's shell fills it from the application and the game when the game asks for a video mode (tests
+// give their own settings file); the rest of the interface calls the game's operations.
 struct LauncherGame {
     HWND window = nullptr;            // owner of the dialog
     HINSTANCE instance = nullptr;     // the application's module

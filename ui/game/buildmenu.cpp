@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "engine/data/locale.h"
-#include "engine/data/ptrlist.h"
 #include "engine/data/tagtree.h"
-#include "engine/world/asset.h"
 #include "engine/world/level.h"
 #include "game/shell/game.h"
 #include "game/world/objectmgr.h"
@@ -41,46 +39,14 @@ constexpr int16_t kDoorCategory = 13;
 // Numbers the menus with plans for the whole run: a second build goes on from where the first stopped.
 int16_t g_categoryCounter = 0;
 
-// By default the game's own commands serve the menus.
-int DefaultIsTemplateAvailable(int16_t category, uint16_t index)
-{
-    if (!g_pGame || category < 0)
-        return 1;
-    return g_pGame->IsTemplateAvailable(static_cast<uint16_t>(category), index);
-}
-
-void DefaultStartObjectPlacement(int16_t category, uint16_t index, CFerroxObjectFactory* factory)
-{
-    if (g_pGame && category >= 0)
-        g_pGame->StartObjectPlacement(static_cast<uint16_t>(category), index, factory);
-}
-
-void DefaultStartFloorTilePlacement(int32_t tile)
-{
-    if (g_pGame)
-        g_pGame->StartFloorTilePlacement(tile);
-}
-
-int32_t DefaultLockingTechnology(int16_t category, uint16_t index)
-{
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    CFerroxAssetSet* objectTemplate =
-        objects && category >= 0 ? objects->GetTemplate(static_cast<uint16_t>(category), index) : nullptr;
-    CFerroxPtrList* needs = objectTemplate ? objectTemplate->GetPtrList() : nullptr;
-    if (!needs || needs->GetWorking().empty())
-        return -1;
-    return static_cast<int32_t>(reinterpret_cast<uintptr_t>(needs->GetWorking().front()));
-}
-
-const BuildMenuCommands kDefaultCommands = {&DefaultIsTemplateAvailable, &DefaultStartObjectPlacement,
-                                            &DefaultStartFloorTilePlacement, &DefaultLockingTechnology};
-BuildMenuCommands g_commands = kDefaultCommands;
+// Without a game nothing is locked and no item has a technology to wait for.
+constexpr int kAvailable = 1;
+constexpr int32_t kNoTechnology = -1;
 
 CFerroxWorld* CurrentWorld()
 {
-    if (!g_pFerroxGame || !g_pFerroxGame->m_pLevelManager)
-        return nullptr;
-    return g_pFerroxGame->m_pLevelManager->GetWorld();
+    CFerroxLevelManager* levels = g_pFerroxGame ? g_pFerroxGame->GetLevelManager() : nullptr;
+    return levels ? levels->GetWorld() : nullptr;
 }
 
 int32_t ItemCount(const CFerroxCanvasNode* page)
@@ -88,7 +54,7 @@ int32_t ItemCount(const CFerroxCanvasNode* page)
     return static_cast<int32_t>(page->GetWidgetCount()) - kNonItemWidgets;
 }
 
-CLocale* Texts() { return g_pFerroxGame ? dynamic_cast<CLocale*>(g_pFerroxGame->m_pLocale.get()) : nullptr; }
+CLocale* Texts() { return dynamic_cast<CLocale*>(FerroxGameLocale()); }
 
 // A whole number as text.
 std::u16string Decimal(int32_t value)
@@ -100,21 +66,6 @@ std::u16string Decimal(int32_t value)
 }  // namespace
 
 int16_t& BuildMenuCategoryCounter() { return g_categoryCounter; }
-
-void SetBuildMenuCommands(const BuildMenuCommands* commands)
-{
-    g_commands = kDefaultCommands;
-    if (!commands)
-        return;
-    if (commands->isTemplateAvailable)
-        g_commands.isTemplateAvailable = commands->isTemplateAvailable;
-    if (commands->startObjectPlacement)
-        g_commands.startObjectPlacement = commands->startObjectPlacement;
-    if (commands->startFloorTilePlacement)
-        g_commands.startFloorTilePlacement = commands->startFloorTilePlacement;
-    if (commands->lockingTechnology)
-        g_commands.lockingTechnology = commands->lockingTechnology;
-}
 
 const char* GetBuildFactoryText(int16_t category)
 {
@@ -151,7 +102,7 @@ int32_t CBuildCanvasManager::GetFirstItemId() { return m_nextItemId; }
 void CBuildCanvasManager::OnButton(int32_t index)
 {
     if (index == kFloorTileButton)
-        g_commands.startFloorTilePlacement(kCurrentFloorTile);
+        StartFloorTilePlacement(kCurrentFloorTile);
 }
 
 void CBuildCanvasManager::RefreshButton(CFerroxCanvasNode* page, int32_t index)
@@ -159,7 +110,7 @@ void CBuildCanvasManager::RefreshButton(CFerroxCanvasNode* page, int32_t index)
     if (!page || page->GetNodeId() < 0 || index < 1)
         return;
     const uint16_t button = static_cast<uint16_t>(index);
-    if (g_commands.isTemplateAvailable(page->GetNodeId(), static_cast<uint16_t>(index - 1)))
+    if (IsTemplateAvailable(page->GetNodeId(), static_cast<uint16_t>(index - 1)))
         page->EnableWidget(button);
     else
         page->DisableWidget(button);
@@ -171,12 +122,34 @@ void CBuildCanvasManager::OnLeafButton(int16_t category, int32_t index, int32_t 
         return;
     const uint16_t item = static_cast<uint16_t>(index - 1);
     if (category == kBuildFloorCategory) {
-        g_commands.startFloorTilePlacement(item);
+        StartFloorTilePlacement(item);
         return;
     }
     CFerroxObjectFactory* factory =
         CDynamicObjectManager::Instance()->FindFactory(GetBuildFactoryText(category), CurrentWorld());
-    g_commands.startObjectPlacement(category, item, factory);
+    StartObjectPlacement(category, item, factory);
+}
+
+int CBuildCanvasManager::IsTemplateAvailable(int16_t category, uint16_t index)
+{
+    return g_pGame ? g_pGame->IsTemplateAvailable(static_cast<uint16_t>(category), index) : kAvailable;
+}
+
+void CBuildCanvasManager::StartObjectPlacement(int16_t category, uint16_t index, CFerroxObjectFactory* factory)
+{
+    if (g_pGame)
+        g_pGame->StartObjectPlacement(static_cast<uint16_t>(category), index, factory);
+}
+
+void CBuildCanvasManager::StartFloorTilePlacement(int32_t tile)
+{
+    if (g_pGame)
+        g_pGame->StartFloorTilePlacement(tile);
+}
+
+int32_t CBuildCanvasManager::GetLockingTechnology(int16_t category, uint16_t index)
+{
+    return g_pGame ? g_pGame->GetLockingTechnology(static_cast<uint16_t>(category), index) : kNoTechnology;
 }
 
 void CBuildCanvasManager::OnButtonHover(int32_t widgetId)
@@ -234,7 +207,7 @@ bool CBuildCanvasManager::LockedTooltip(int32_t widgetId, uint16_t* text, int16_
     int32_t button = 0;
     if (widgetId < 0 || !FindItem(m_pRoot.get(), widgetId, &page, &button) || page->GetNodeId() < 0)
         return false;
-    const int32_t technology = g_commands.lockingTechnology(page->GetNodeId(), static_cast<uint16_t>(button - 1));
+    const int32_t technology = GetLockingTechnology(page->GetNodeId(), static_cast<uint16_t>(button - 1));
     CLocale* texts = Texts();
     if (technology < 0 || !texts)
         return false;
@@ -280,8 +253,8 @@ void CBuildCanvasManager::SetPosition(CFerroxTagTree* data, float x, float y)
     if (m_pRoot)
         CFerroxCanvasNodeManager::Release();
     CFerroxCanvasNodeManager::SetPosition(0, x, y);
-    if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
-        m_tooltipList = g_pFerroxGame->m_pLocale->FindTextList(kBuildTooltipList);
+    if (CFerroxLocale* locale = FerroxGameLocale())
+        m_tooltipList = locale->FindTextList(kBuildTooltipList);
     // Without the block the cursor would stay wherever it was, and stray nodes would become menus.
     if (!data || !data->FindNode(kBuildObjectsBlock, 1) || !data->HasChild(kBuildPanelNode))
         return;
@@ -340,7 +313,7 @@ std::unique_ptr<CFerroxCanvasNode> CBuildCanvasManager::MakeMenu(CFerroxTagTree*
         m_nextItemId = static_cast<uint16_t>(m_nextItemId + items);
     if (category >= 0) {
         for (int32_t i = 1; i < static_cast<int32_t>(menu->GetWidgetCount()); i++) {
-            if (!g_commands.isTemplateAvailable(category, static_cast<uint16_t>(i - 1)))
+            if (!IsTemplateAvailable(category, static_cast<uint16_t>(i - 1)))
                 menu->DisableWidget(static_cast<uint16_t>(i));
         }
     }

@@ -3,9 +3,9 @@
 //
 // The manager builds its pages once (SetPosition with the data tree) and owns them; the in-game interface
 // creates it and opens its root. A press on an item becomes a game command: floor-tile placement, or the
-// factory found by the item's category handed to object placement. The commands go to the game (CGame's
-// IsTemplateAvailable, StartObjectPlacement and StartFloorTilePlacement) unless SetBuildMenuCommands installs
-// others. One thread: the canvas stack's input walk calls the pages.
+// factory found by the item's category handed to object placement. The commands are the game's (CGame's
+// IsTemplateAvailable, StartObjectPlacement, StartFloorTilePlacement and GetLockingTechnology). One thread: the
+// canvas stack's input walk calls the pages.
 #pragma once
 
 #include <cstdint>
@@ -15,21 +15,6 @@
 
 class CFerroxTagTree;
 class CFerroxObjectFactory;
-
-// The game's side of the menus; a null entry keeps the game's own command.
-struct BuildMenuCommands {
-    // 1 when the template does not exist or may be built, 0 when it may not be built yet.
-    int (*isTemplateAvailable)(int16_t category, uint16_t index);
-    // Places one object of the template with the factory (null when no factory matched).
-    void (*startObjectPlacement)(int16_t category, uint16_t index, CFerroxObjectFactory* factory);
-    // Drag-places floor tiles of the type (-1: the current one).
-    void (*startFloorTilePlacement)(int32_t tile);
-    // The first technology (category x 1000 + level - 1) the template still waits for, or -1.
-    int32_t (*lockingTechnology)(int16_t category, uint16_t index);
-};
-
-// Installs the commands (null: the game's own again).
-void SetBuildMenuCommands(const BuildMenuCommands* commands);
 
 // A new manager for the in-game interface's maker slot; its set-up then calls SetPosition with the game data.
 std::unique_ptr<CFerroxCanvasNodeManager> MakeBuildCanvasManager();
@@ -79,6 +64,18 @@ public:
     // The index of an in-game message, kept in the catalogue, that names the template's item as buildable now;
     // -1 when no menu shows the template or the texts are missing.
     int16_t BuildableNotice(int16_t category, uint16_t index);
+
+protected:
+    // The game's commands for a template of a menu's category (never negative). buildmenu_test and
+    // buildmenu_draw_test replace them to lock items and see the presses without templates.
+    // 1 when the template does not exist or may be built, 0 when it may not be built yet.
+    virtual int IsTemplateAvailable(int16_t category, uint16_t index);
+    // Places one object of the template with the factory (null when no factory matched).
+    virtual void StartObjectPlacement(int16_t category, uint16_t index, CFerroxObjectFactory* factory);
+    // Drag-places floor tiles of the type (kGameKeepFloorTile: the current one).
+    virtual void StartFloorTilePlacement(int32_t tile);
+    // The first technology (category x 1000 + level - 1) the template still waits for, or -1.
+    virtual int32_t GetLockingTechnology(int16_t category, uint16_t index);
 
 private:
     // The page and button of the item with the id, searched from the page given; false when none has it.

@@ -15,7 +15,10 @@ constexpr int kMenuX = 100;
 constexpr int kMenuY = 200;
 
 // The second item of the first plans menu is not available yet.
-int SecondItemUnavailable(int16_t category, uint16_t index) { return category == 0 && index == 1 ? 0 : 1; }
+class LockedSecondItem : public CBuildCanvasManager {
+protected:
+    int IsTemplateAvailable(int16_t category, uint16_t index) override { return category == 0 && index == 1 ? 0 : 1; }
+};
 
 class BuildMenuDraw : public UiDrawTest {
 protected:
@@ -23,14 +26,7 @@ protected:
     void SetUp() override
     {
         UiDrawTest::SetUp();
-        const BuildMenuCommands commands = {&SecondItemUnavailable, nullptr, nullptr, nullptr};
-        SetBuildMenuCommands(&commands);
         BuildMenuCategoryCounter() = 0;
-    }
-    void TearDown() override
-    {
-        SetBuildMenuCommands(nullptr);
-        UiDrawTest::TearDown();
     }
     // A 60 x 20 menu of the background colour and three 10 x 10 buttons of the button colour at x 5, 25, 45.
     std::string WriteMenu(const std::string& stem, UiRgba background, UiRgba button)
@@ -60,7 +56,7 @@ TEST_F(BuildMenuDraw, OpenPageDrawsWithItsDisabledItemRed)
     {
         CFerroxTagTree data;
         ASSERT_TRUE(data.LoadFromMemory(text.data(), text.size()));
-        CBuildCanvasManager manager;
+        LockedSecondItem manager;
         manager.SetPosition(&data, static_cast<float>(kMenuX), static_cast<float>(kMenuY));
         ASSERT_NE(manager.GetRoot(), nullptr);
         manager.OpenRoot(0);

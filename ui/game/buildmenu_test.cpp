@@ -37,6 +37,23 @@ void RecordPlacement(int16_t category, uint16_t index, CFerroxObjectFactory* fac
     g_recorded.placements.push_back({category, index, factory && factory->GetName() ? factory->GetName() : ""});
 }
 void RecordTiles(int32_t tile) { g_recorded.tiles.push_back(tile); }
+// A locked template waits for the technology recorded with it.
+int32_t RecordLocking(int16_t category, uint16_t index)
+{
+    return g_recorded.unavailable.count({category, index}) ? g_recorded.unavailable[{category, index}] : -1;
+}
+
+// The menus with the game's commands recorded, and the templates locked as the test says.
+class RecordingBuildMenus : public CBuildCanvasManager {
+protected:
+    int IsTemplateAvailable(int16_t category, uint16_t index) override { return RecordAvailable(category, index); }
+    void StartObjectPlacement(int16_t category, uint16_t index, CFerroxObjectFactory* factory) override
+    {
+        RecordPlacement(category, index, factory);
+    }
+    void StartFloorTilePlacement(int32_t tile) override { RecordTiles(tile); }
+    int32_t GetLockingTechnology(int16_t category, uint16_t index) override { return RecordLocking(category, index); }
+};
 
 FerroxColour ColourOf(CFerroxCanvasNode* page, int index)
 {
@@ -56,13 +73,10 @@ protected:
             return;
         static_cast<UiTestLocale*>(game->m_pLocale.get())->lists.push_back(kBuildTooltipList);
         g_recorded = Recorded();
-        const BuildMenuCommands commands = {&RecordAvailable, &RecordPlacement, &RecordTiles, nullptr};
-        SetBuildMenuCommands(&commands);
         BuildMenuCategoryCounter() = 0;
     }
     void TearDown() override
     {
-        SetBuildMenuCommands(nullptr);
         CDynamicObjectManager::DestroyInstance();
         UiTest::TearDown();
     }
@@ -100,7 +114,7 @@ protected:
     }
 
     CFerroxTagTree tree;
-    CBuildCanvasManager manager;
+    RecordingBuildMenus manager;
 };
 
 TEST_F(BuildMenuTest, TreeCategoriesAndItemIdsFollowTheData)
@@ -139,7 +153,7 @@ TEST_F(BuildMenuTest, TreeCategoriesAndItemIdsFollowTheData)
     EXPECT_EQ(manager.GetTooltipList(), 2);
 
     // The counter is never reset: a second build in the same run numbers on.
-    CBuildCanvasManager again;
+    RecordingBuildMenus again;
     ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
     again.SetPosition(&tree, 0.0f, 0.0f);
     ASSERT_NE(again.GetRoot(), nullptr);
@@ -193,7 +207,7 @@ TEST_F(BuildMenuTest, MissingRootOrPicturesBuildNothingAstray)
     EXPECT_EQ(BuildMenuCategoryCounter(), 0);
 
     // A menu whose picture is missing has its background alone; the ids of later menus do not run back.
-    CBuildCanvasManager other;
+    RecordingBuildMenus other;
     text = Block(3, {1, 1, 1});
     std::filesystem::remove_all(dir / "m01");
     ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
@@ -205,7 +219,7 @@ TEST_F(BuildMenuTest, MissingRootOrPicturesBuildNothingAstray)
     EXPECT_EQ(other.GetRoot()->GetChild(2)->GetWidget(1)->m_id, 4);
 
     // Without the block there is nothing to build.
-    CBuildCanvasManager none;
+    RecordingBuildMenus none;
     ASSERT_TRUE(tree.LoadFromMemory("<panel>\nroot.png\n</panel>\n", 26));
     none.SetPosition(&tree, 0.0f, 0.0f);
     EXPECT_EQ(none.GetRoot(), nullptr);
@@ -299,11 +313,6 @@ TEST_F(BuildMenuTest, AvailabilityIsReadWhenMadeAndOnHover)
     EXPECT_TRUE(IsRed(ColourOf(shops, 1)));
 }
 
-int32_t RecordLocking(int16_t category, uint16_t index)
-{
-    return g_recorded.unavailable.count({category, index}) ? g_recorded.unavailable[{category, index}] : -1;
-}
-
 TEST_F(BuildMenuTest, LockedItemsSayWhatUnlocksThemTheBackButtonSaysBackAndAnUnlockNamesTheItem)
 {
     std::string text = "<LANGUAGE>\n<InGameMessages>\n";
@@ -321,8 +330,6 @@ TEST_F(BuildMenuTest, LockedItemsSayWhatUnlocksThemTheBackButtonSaysBackAndAnUnl
     catalogue->LoadTextsFromTree(texts);
     CLocale* locale = catalogue.get();
     game->m_pLocale = std::move(catalogue);
-    const BuildMenuCommands commands = {&RecordAvailable, &RecordPlacement, &RecordTiles, &RecordLocking};
-    SetBuildMenuCommands(&commands);
     // The second shop waits for gardening level 2; the root's first child page is no item, whatever its
     // category's first template waits for.
     g_recorded.unavailable[{1, 1}] = 3001;

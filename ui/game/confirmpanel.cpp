@@ -82,10 +82,9 @@ void CConfirmPanel::Render()
     CInterface* ui = InterfaceGet();
     CFerroxFont* font = ui ? ui->GetFont(kTextFont) : nullptr;
     const float x = m_x, y = m_y;
-    if (g_pFerroxGame && g_pFerroxGame->m_pLocale) {
+    if (CFerroxLocale* locale = FerroxGameLocale()) {
         const FerroxTextBox box = {x + kQuestionBox.x, y + kQuestionBox.y, kQuestionBox.width, kQuestionBox.height};
-        g_pFerroxGame->m_pLocale->DrawText(font, m_list, m_textIndex, 0.0f, 0, 0, FERROX_ALIGN_MIDDLE,
-                                           x + kQuestionMiddle, 0, &box);
+        locale->DrawText(font, m_list, m_textIndex, 0.0f, 0, 0, FERROX_ALIGN_MIDDLE, x + kQuestionMiddle, 0, &box);
     }
     if (!m_extraText || !font)
         return;

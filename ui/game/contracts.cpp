@@ -24,7 +24,7 @@ constexpr int32_t kFullPercent = 100;
 constexpr int32_t kNameFont = 1;
 constexpr int32_t kFiguresFont = 2;
 
-CFerroxTechTree* Tree() { return g_pFerroxGame ? g_pFerroxGame->m_pTechTree.get() : nullptr; }
+CFerroxTechTree* Tree() { return g_pFerroxGame ? g_pFerroxGame->GetTechTree() : nullptr; }
 
 uint16_t CategoryCount()
 {

@@ -5,12 +5,11 @@
 #include <ctime>
 #include <utility>
 
-#include "engine/application/mouse.h"
 #include "engine/data/file.h"
 #include "engine/data/locale.h"
 #include "engine/data/utf.h"
-#include "engine/world/camera.h"
 #include "game/shell/game.h"
+#include "game/shell/savegame.h"
 #include "platform/win32/windows.h"
 #include "ui/toolkit/interface.h"
 
@@ -43,8 +42,6 @@ constexpr float kCaptionAboveField = 16.0f;
 constexpr float kWordDrop = 4.0f;
 constexpr FerroxTextBox kRefusedBox = {24.0f, 2.0f, 256.0f, 36.0f};
 
-CFilePanelGame* g_pFilePanelGame = nullptr;
-
 // Set as the program starts: a temporary written before it was left by an earlier run.
 const long long g_programStart = static_cast<long long>(std::time(nullptr));
 
@@ -66,17 +63,6 @@ std::u16string Wide(const std::string& text) { return FerroxUtf8ToUtf16(text); }
 }  // namespace
 
 CFerroxFileIOCanvas* CFerroxFileIOCanvas::s_pAsking = nullptr;
-
-int CFilePanelGame::SaveScreenshot(const char* path, int32_t width, int32_t height)
-{
-    if (!g_pFerroxGame || !g_pFerroxGame->m_pCamera)
-        return 0;
-    return g_pFerroxGame->m_pCamera->SaveScreenshot(path, width, height) == 0 ? 1 : 0;
-}
-
-void FilePanelSetGame(CFilePanelGame* game) { g_pFilePanelGame = game; }
-
-CFilePanelGame* FilePanelGetGame() { return g_pFilePanelGame; }
 
 // ---- Listing ----
 
@@ -259,8 +245,8 @@ int CFerroxFileIOCanvas::OpenMapsFolder()
     if (!present && _wmkdir(Wide(FullPath(kFilePanelMapsFolder)).c_str()) != 0) {
         if (CFerroxInterface* game = FerroxGetGameInterface())
             game->GetStack().Remove(this);
-        if (g_pFilePanelGame)
-            g_pFilePanelGame->ResumeGame();
+        if (g_pGame)
+            g_pGame->Resume();
         return 0;
     }
     EnterFolder(kFilePanelMapsFolder);
@@ -347,9 +333,18 @@ void CFerroxFileIOCanvas::SaveThumbnail(const std::string& path, int32_t width, 
 {
     m_pThumbnail.reset();
     // A picture that could not be written leaves any older one on disk, but it is not shown as this one.
-    if (g_pFilePanelGame && g_pFilePanelGame->SaveScreenshot(path.c_str(), width, height))
+    if (WriteThumbnail(path, width, height))
         ShowThumbnail(path);
 }
+
+int CFerroxFileIOCanvas::SaveGameFile(const std::string& path) { return g_pGame ? g_pGame->SaveGame(path.c_str()) : 0; }
+
+int CFerroxFileIOCanvas::LoadGameFile(const std::string& path)
+{
+    return g_pGame ? g_pGame->LoadGame(path.c_str()) : kGameLoadRefused;
+}
+
+int CFerroxFileIOCanvas::WriteThumbnail(const std::string&, int32_t, int32_t) { return 0; }
 
 void CFerroxFileIOCanvas::ReturnToStartFolder()
 {
@@ -369,8 +364,8 @@ void CFerroxFileIOCanvas::Close()
     ReturnToStartFolder();
     if (CFerroxInterface* game = FerroxGetGameInterface())
         game->GetStack().RequestPop();
-    if (g_pFilePanelGame)
-        g_pFilePanelGame->ResumeGame();
+    if (g_pGame)
+        g_pGame->Resume();
 }
 
 void CFerroxFileIOCanvas::Update()
@@ -407,7 +402,7 @@ void CFerroxFileIOCanvas::Render()
 void CFerroxFileIOCanvas::DrawPanelText(uint16_t index, float x, float y, int32_t alignment, float middleX,
                                         const FerroxTextBox* box) const
 {
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
+    CFerroxLocale* locale = FerroxGameLocale();
     if (!locale || !m_pFont || m_tooltipList < 0)
         return;
     locale->DrawText(m_pFont.get(), m_tooltipList, index, x, static_cast<int>(y), 0, alignment, middleX, 0, box);
@@ -443,9 +438,8 @@ void CFerroxFileIOCanvas::RenderWords() const
 
 int16_t CFerroxFileIOCanvas::MessageList()
 {
-    if (!g_pFerroxGame || !g_pFerroxGame->m_pLocale)
-        return kFerroxNoTextList;
-    return g_pFerroxGame->m_pLocale->FindTextList(kMessageList);
+    CFerroxLocale* locale = FerroxGameLocale();
+    return locale ? locale->FindTextList(kMessageList) : kFerroxNoTextList;
 }
 
 void CFerroxFileIOCanvas::Ask(void (*yes)(), uint16_t text, int16_t list, int32_t closeBoth, const char* extra)

@@ -4,9 +4,9 @@
 //
 // Browsing never changes the process's working directory: the canvas keeps the folder it shows as a path
 // relative to its start folder, and every listing, thumbnail, save, load and delete is made under it. File calls
-// go through the platform's wide (UTF-16) stand-ins; the name field holds UTF-8. The game is reached through the
-// FilePanelGame seam (save, load, resume, screenshot), which the game installs and tests replace, and through the
-// game's notice seam (questions and messages). Single-threaded; a panel owns its font, thumbnail and entries.
+// go through the platform's wide (UTF-16) stand-ins; the name field holds UTF-8. The panels call the game's
+// operations (g_pGame: save, load, resume) and ask and tell through its notice seam (questions and messages).
+// Single-threaded; a panel owns its font, thumbnail and entries.
 #pragma once
 
 #include <cstdint>
@@ -16,25 +16,6 @@
 
 #include "ui/toolkit/canvas.h"
 #include "ui/toolkit/font.h"
-
-// What the file panels need of the running game.
-class CFilePanelGame {
-public:
-    virtual ~CFilePanelGame() = default;
-    // Writes or reads the game at path; 1 on success, 0 on failure. A load may also return 2: read with
-    // objects left out (GameLoadResult).
-    virtual int SaveGame(const char* path) = 0;
-    virtual int LoadGame(const char* path) = 0;
-    // The game runs again: its speed back from the resume speed, its input no longer blocked.
-    virtual void ResumeGame() = 0;
-    // Writes the game camera's current frame as a width x height BMP at path; 1 on success. By default the
-    // game's camera does it.
-    virtual int SaveScreenshot(const char* path, int32_t width, int32_t height);
-};
-
-// Installs the seam (null: saving and loading fail, resuming does nothing). The installer keeps it alive.
-void FilePanelSetGame(CFilePanelGame* game);
-CFilePanelGame* FilePanelGetGame();
 
 enum FileEntryKind : int32_t {
     FILE_ENTRY_SAVE = 1,
@@ -117,10 +98,11 @@ public:
     void ListFolder();
     void SelectEntry(int16_t index, int32_t browseOnly);
     void ShowThumbnail(const std::string& path);
-    void SaveThumbnail(const std::string& path, int32_t width, int32_t height);
     void ReturnToStartFolder();
     // Leaves the panel: start folder, off the stack, the game resumes.
     void Close();
+    // Writes the thumbnail of a save just written and shows it; when it cannot be written, none is shown.
+    void SaveThumbnail(const std::string& path, int32_t width, int32_t height);
 
     // The folder the relative paths start from; "." (the working directory) unless set.
     void SetStartFolder(const std::string& folder) { m_startFolder = folder; }
@@ -141,6 +123,13 @@ public:
     bool IsNameRefused() const;
 
 protected:
+    // The game's save and load (a GameLoadResult), and the picture written beside a save, 1 when written: by
+    // default the game's operations, and no picture. The save panel writes the mall's picture; the file panels'
+    // tests (filepanel_testing.h) write and read files of their own, and fail on request, without a level.
+    virtual int SaveGameFile(const std::string& path);
+    virtual int LoadGameFile(const std::string& path);
+    virtual int WriteThumbnail(const std::string& path, int32_t width, int32_t height);
+
     // The last component of the folder path.
     std::string CurrentFolderName() const;
     bool FileExists(const std::string& path) const;

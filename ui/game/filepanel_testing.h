@@ -1,5 +1,6 @@
-// Test support of the file panels: a start folder per test and run, the panel pictures painted on the fly, a
-// game seam that writes real files (or fails on request) and a notice seam that records questions and messages.
+// Test support of the file panels: a start folder per test and run, the panel pictures painted on the fly, panels
+// whose saves, loads and thumbnails are files of the test's own (or fail on request), and a notice seam that
+// records questions and messages.
 #pragma once
 
 #include <filesystem>
@@ -36,10 +37,10 @@ public:
     std::vector<FilePanelQuestion> questions;
 };
 
-// Writes the save as a text of its own and the thumbnail as a 64 x 64 BMP; the speed fields stand for the game's.
-class FilePanelTestGame : public CFilePanelGame {
+// Writes the save as a text of its own and the thumbnail as a patterned BMP, and records the paths.
+class FilePanelTestGame {
 public:
-    int SaveGame(const char* path) override
+    int SaveGame(const char* path)
     {
         saved.push_back(path);
         if (failSaves)
@@ -48,18 +49,12 @@ public:
         out << content;
         return out.good() ? 1 : 0;
     }
-    int LoadGame(const char* path) override
+    int LoadGame(const char* path)
     {
         loaded.push_back(path);
         return loadResult;
     }
-    void ResumeGame() override
-    {
-        speed = resumeSpeed;
-        inputBlocked = 0;
-        resumes++;
-    }
-    int SaveScreenshot(const char* path, int32_t width, int32_t height) override
+    int SaveScreenshot(const char* path, int32_t width, int32_t height)
     {
         GxImage* image = GxImageCreate(width, height, 32);
         if (!image || !GxImageAllocatePixels(image))
@@ -70,21 +65,28 @@ public:
         GxImageDestroy(image);
         return written ? 1 : 0;
     }
-    // As the options panel leaves the game while a file panel is open.
-    void Pause()
-    {
-        resumeSpeed = speed;
-        speed = 0.0f;
-        inputBlocked = 1;
-    }
-
     std::vector<std::string> saved, loaded;
     std::string content = "game";
     bool failSaves = false;
     int loadResult = 1;
-    float speed = 2.0f, resumeSpeed = 1.0f;
-    int32_t inputBlocked = 0;
-    int resumes = 0;
+};
+
+// A file panel whose saves, loads and thumbnails go to the test's files instead of the game.
+template <typename TPanel>
+class FilePanelUnderTest : public TPanel {
+public:
+    explicit FilePanelUnderTest(FilePanelTestGame* files) : m_pFiles(files) {}
+
+protected:
+    int SaveGameFile(const std::string& path) override { return m_pFiles->SaveGame(path.c_str()); }
+    int LoadGameFile(const std::string& path) override { return m_pFiles->LoadGame(path.c_str()); }
+    int WriteThumbnail(const std::string& path, int32_t width, int32_t height) override
+    {
+        return m_pFiles->SaveScreenshot(path.c_str(), width, height);
+    }
+
+private:
+    FilePanelTestGame* m_pFiles;
 };
 
 // Panel picture: a background, 15 buttons placed by a "_p" map; buttons 8 to 15 are the list rows.
@@ -105,6 +107,9 @@ inline void FilePanelWritePictures(const std::filesystem::path& folder, const st
     ASSERT_TRUE(place.Write((folder / (stem + "_p.png")).string()));
 }
 
+// The speed the game ran at before a file panel paused it.
+constexpr float kFilePanelTestSpeed = 2.0f;
+
 template <typename TPanel>
 class FilePanelTest : public UiTest {
 protected:
@@ -122,14 +127,15 @@ protected:
         locale->lists.push_back("save");
         locale->lists.push_back("InGameMessages");
         g_pGame->SetNotices(&notices);
-        FilePanelSetGame(&seam);
         const std::string stem = Stem();
         FilePanelWritePictures(start / "panel", stem);
-        panel = std::make_unique<TPanel>();
+        panel = std::make_unique<FilePanelUnderTest<TPanel>>(&seam);
         panel->SetStartFolder(start.string());
         panel->BuildPanel((start / "panel" / (stem + ".png")).string().c_str(), 0.0f, 0.0f);
         FerroxGetGameInterface()->GetStack().Push(panel.get(), 1);
-        seam.Pause();
+        // As the options panel leaves the game while a file panel is open.
+        game->SetSpeed(kFilePanelTestSpeed);
+        game->Pause();
     }
     void TearDown() override
     {
@@ -137,7 +143,6 @@ protected:
         EXPECT_EQ(std::filesystem::current_path(), workingFolder);
         FerroxGetGameInterface()->GetStack().Clear();
         panel.reset();
-        FilePanelSetGame(nullptr);
         g_pGame->SetNotices(nullptr);
         std::error_code ignored;
         std::filesystem::remove_all(start, ignored);
@@ -171,13 +176,13 @@ protected:
         notices.questions.back().yes();
     }
     // The speed set before the panel opened is back and input flows again.
-    bool Resumed() const { return seam.speed == 2.0f && seam.inputBlocked == 0; }
+    bool Resumed() const { return game->GetSpeed() == kFilePanelTestSpeed && !game->IsInputBlocked(); }
 
     std::filesystem::path workingFolder;
     std::filesystem::path start;
     FilePanelTestNotices notices;
     FilePanelTestGame seam;
-    std::unique_ptr<TPanel> panel;
+    std::unique_ptr<FilePanelUnderTest<TPanel>> panel;
 };
 
 template <>

@@ -5,6 +5,8 @@
 #include "ui/game/management.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 #include "game/buildings/shop.h"
 #include "game/shell/game.h"
@@ -71,7 +73,7 @@ constexpr Figure kFigures[] = {
 constexpr float kDateDy = 320.0f;
 constexpr float kBaseDy = 230.0f;
 
-uint32_t MonthsDivisor() { return (g_pGame ? g_pGame->m_dayCounter : 0u) + 1u; }
+uint32_t MonthsDivisor() { return (g_pGame ? g_pGame->GetDayCounter() : 0u) + 1u; }
 
 uint16_t ShopTotal(const CStatistics* stats) { return stats ? stats->m_shopCount : 0; }
 
@@ -117,9 +119,9 @@ void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled
         const float rowY = kLineY + kRowButtonDy - kRowStep * k;
         for (const auto& [picture, buttonX] :
              {std::pair{kPlusPicture, kShopPlusX}, std::pair{kMinusPicture, kShopMinusX}}) {
-            CFerroxImage* button = FerroxMakeImage(picture, kFinanceLineX + buttonX, rowY, scaled);
+            std::unique_ptr<CFerroxImage> button = FerroxMakeImage(picture, kFinanceLineX + buttonX, rowY, scaled);
             button->m_visible = 1;
-            AddWidget(button);
+            AddWidget(std::move(button));
         }
     }
     m_rowButtonsEnd = m_widgetCount;
@@ -229,14 +231,13 @@ void CMallSummaryPanel::Render()
         DrawNumber(kFiguresFont, stats->m_baseRating, x + kFinanceBase.x, y + kBaseDy, FERROX_ALIGN_RIGHT);
     }
     if (g_pGame) {
-        const uint16_t counter = g_pGame->m_dayCounter;
+        const uint16_t counter = g_pGame->GetDayCounter();
         DrawString(kFiguresFont,
                    std::to_string(counter % kMonthsPerYear + 1) + "/" +
-                       std::to_string(g_pGame->m_startYear + counter / kMonthsPerYear),
+                       std::to_string(g_pGame->GetStartYear() + counter / kMonthsPerYear),
                    x + kFinanceDate.x, y + kDateDy, FERROX_ALIGN_RIGHT);
         // The mall's storeys, whichever one the view shows.
-        CGameFloors* floors = g_pGame->GetFloors();
-        DrawNumber(kFiguresFont, floors ? floors->GetBuiltFloors() : 1, x + kFinanceFloors.x, y + kFinanceFloorsY,
+        DrawNumber(kFiguresFont, g_pGame->GetBuiltFloors(), x + kFinanceFloors.x, y + kFinanceFloorsY,
                    FERROX_ALIGN_RIGHT);
     }
     if (stats && m_pBar) {

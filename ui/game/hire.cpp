@@ -98,9 +98,9 @@ void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName
         HireReadValues(entry->templateA->GetValues(), entry.get());
     const float buttonY = kRowY - kOkDrop - kRowStep * static_cast<float>(m_entries.size());
     m_entries.push_back(std::move(entry));
-    CFerroxImage* button = FerroxMakeImage(kOkPicture, kHireOkX, buttonY, 0);
+    std::unique_ptr<CFerroxImage> button = FerroxMakeImage(kOkPicture, kHireOkX, buttonY, 0);
     button->m_visible = 1;
-    AddWidget(button);
+    AddWidget(std::move(button));
 }
 
 void CStaffHirePanel::HireStaff(uint16_t row)
@@ -115,7 +115,7 @@ void CStaffHirePanel::HireStaff(uint16_t row)
     CSpawner* spawner = CSpawner::GetInstance();
     if (!chosen || !entry->factory || !spawner)
         return;
-    CFerroxLevelManager* levels = g_pFerroxGame ? g_pFerroxGame->m_pLevelManager.get() : nullptr;
+    CFerroxLevelManager* levels = g_pFerroxGame ? g_pFerroxGame->GetLevelManager() : nullptr;
     entry->factory->SetOwner(levels ? levels->GetWorld() : nullptr);
     spawner->BeginStaffHire(chosen, entry->factory);
 }

@@ -47,8 +47,8 @@ void CMessageHistoryPanel::Init()
 void CMessageHistoryPanel::Build(const char* path, float x, float y, int32_t scaled)
 {
     CFerroxCanvas::Build(path, x, y, scaled);
-    if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
-        m_textList = g_pFerroxGame->m_pLocale->FindTextList(kInGameMessagesList);
+    if (CFerroxLocale* locale = FerroxGameLocale())
+        m_textList = locale->FindTextList(kInGameMessagesList);
 }
 
 void CMessageHistoryPanel::AddMessage(int32_t textIndex, int32_t date)
@@ -95,7 +95,8 @@ void CMessageHistoryPanel::Render()
         return;
     CInterface* ui = InterfaceGet();
     CFerroxFont* font = ui ? ui->GetFont(kListFont) : nullptr;
-    const int32_t startYear = g_pGame ? g_pGame->m_startYear : kGameStartYear;
+    const int32_t startYear = g_pGame ? g_pGame->GetStartYear() : kGameStartYear;
+    CFerroxLocale* locale = FerroxGameLocale();
     const float x = m_x, y = m_y;
     for (int32_t i = 0; i < kHistoryPageSize; i++) {
         const int32_t number = static_cast<int32_t>(m_entries.size()) - 1 - m_scroll - i;
@@ -109,11 +110,11 @@ void CMessageHistoryPanel::Render()
             font->DrawWideText(std::u16string(date.begin(), date.end()).c_str(), x + kDateX,
                                static_cast<int>(y + kDateY - row), 0, FERROX_ALIGN_RIGHT, kMiddleX, 0, nullptr);
         }
-        if (g_pFerroxGame && g_pFerroxGame->m_pLocale) {
+        if (locale) {
             const FerroxTextBox box = {x + kMessageBox.x, y + kMessageBox.y - row, kMessageBox.width,
                                        kMessageBox.height};
-            g_pFerroxGame->m_pLocale->DrawText(font, m_textList, entry->textIndex, x, static_cast<int>(y), 0,
-                                               FERROX_ALIGN_LEFT, kMiddleX, 0, &box);
+            locale->DrawText(font, m_textList, entry->textIndex, x, static_cast<int>(y), 0, FERROX_ALIGN_LEFT, kMiddleX,
+                             0, &box);
         }
     }
 }

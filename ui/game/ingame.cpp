@@ -12,11 +12,13 @@
 #include "engine/data/locale.h"
 #include "engine/data/tagtree.h"
 #include "engine/data/utf.h"
+#include "ui/frontend/endgame.h"
 #include "ui/game/buildmenu.h"
-#include "ui/game/filecanvas.h"
+#include "ui/game/loadpanel.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"
 #include "ui/game/popups.h"
+#include "ui/game/savepanel.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/node.h"
 
@@ -33,16 +35,23 @@ constexpr int32_t kTooltipFont = 3;
 constexpr int16_t kFirstMessage = 0;
 constexpr int32_t kFullVolume = 255;
 
-InterfaceSelectionKind EverythingIsScenery(CFerroxObject*, const void** record)
+// The kind of a selected object and the record its popup shows, as the game tells them apart.
+InterfaceSelectionKind ClassifyAsTheGame(CFerroxObject* object, const void** record)
 {
-    *record = nullptr;
-    return INTERFACE_SELECTION_OTHER;
+    switch (GameClassifySelection(object, record)) {
+    case GAME_SELECTION_SHOPPER:
+        return INTERFACE_SELECTION_SHOPPER;
+    case GAME_SELECTION_SHOP:
+        return INTERFACE_SELECTION_SHOP;
+    case GAME_SELECTION_STAFF:
+        return INTERFACE_SELECTION_STAFF;
+    default:
+        return INTERFACE_SELECTION_OTHER;
+    }
 }
 
-InterfaceSelectionClassifier g_classifier = EverythingIsScenery;
+InterfaceSelectionClassifier g_classifier = ClassifyAsTheGame;
 InterfaceBuildMenuMaker g_buildMenuMaker = MakeBuildCanvasManager;
-
-CFerroxMouse* Mouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr; }
 
 // Allocates a panel, sets it up and builds it from its picture (none: set up only).
 template <typename T>
@@ -55,11 +64,21 @@ std::unique_ptr<T> MakePanel(const char* picture)
     return panel;
 }
 
+// A file panel, set up and built from its picture; it becomes the one its questions' answers act on.
+template <typename T>
+std::unique_ptr<T> MakeFilePanel(const char* picture)
+{
+    auto panel = std::make_unique<T>();
+    panel->Init();
+    panel->BuildPanel(picture, 0.0f, 0.0f);
+    return panel;
+}
+
 }  // namespace
 
 void InterfaceSetSelectionClassifier(InterfaceSelectionClassifier classifier)
 {
-    g_classifier = classifier ? classifier : EverythingIsScenery;
+    g_classifier = classifier ? classifier : ClassifyAsTheGame;
 }
 
 void InterfaceSetBuildMenuMaker(InterfaceBuildMenuMaker maker)
@@ -89,7 +108,7 @@ const char* const kInterfacePanelPictures[] = {
 
 CInterface* InterfaceGet()
 {
-    return g_pFerroxGame ? dynamic_cast<CInterface*>(g_pFerroxGame->m_pInterface.get()) : nullptr;
+    return g_pFerroxGame ? dynamic_cast<CInterface*>(g_pFerroxGame->GetInterface()) : nullptr;
 }
 
 // ---- Lifecycle ----
@@ -133,12 +152,12 @@ void CInterface::Reset()
     m_cursorValue = kNoCursorValue;
 }
 
-int CInterface::Create(int32_t) { return Create(g_pFerroxGame ? g_pFerroxGame->m_pGameData.get() : nullptr); }
+int CInterface::Create(int32_t) { return Create(g_pFerroxGame ? g_pFerroxGame->GetGameData() : nullptr); }
 
 int CInterface::Create(CFerroxTagTree* data)
 {
     const int result = CFerroxInterface::Create(0);
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
+    CFerroxLocale* locale = FerroxGameLocale();
     if (locale)
         m_defaultTooltipList = locale->FindTextList(kGeneralTooltips);
     // The first request without a list of its own reads the default list too, not only those after a draw.
@@ -164,8 +183,8 @@ int CInterface::Create(CFerroxTagTree* data)
     m_pStaffHirePanel = MakePanel<CStaffHirePanel>(*picture++);
     m_pContractsPanel = MakePanel<CContractsPanel>(*picture++);
     m_pHistoryPanel = MakePanel<CMessageHistoryPanel>(*picture++);
-    m_pLoadPanel = MakePanel<CFerroxCanvas>(*picture++);
-    m_pSavePanel = MakePanel<CFerroxCanvas>(*picture++);
+    m_pLoadPanel = MakeFilePanel<CLoadPanel>(*picture++);
+    m_pSavePanel = MakeFilePanel<CSavePanel>(*picture++);
     m_pConfirmPanel = MakePanel<CConfirmPanel>(*picture++);
     PlaceAboveMainBar(m_pConfirmPanel.get());
     auto shopperPopup = MakePanel<CShopperPopupPanel>(*picture++);
@@ -175,7 +194,7 @@ int CInterface::Create(CFerroxTagTree* data)
     auto staffPopup = MakePanel<CStaffPopupPanel>(*picture++);
     staffSummaryPanel->SetStaffPopup(staffPopup.get());
     m_pStaffPopup = std::move(staffPopup);
-    m_pEndGameCanvas = MakePanel<CFerroxCanvas>(*picture++);
+    m_pEndGameCanvas = MakePanel<CEndGameCanvas>(*picture++);
 
     LoadFonts(data);
     QueueMessage(kFirstMessage);
@@ -219,6 +238,9 @@ void CInterface::ClearData()
     // A new game offers each category's first contract again.
     if (auto* contracts = dynamic_cast<CContractsPanel*>(m_pContractsPanel.get()))
         contracts->LoadContracts();
+    // The mall's picture outlives no level, nor the graphics engine its image came from.
+    if (auto* save = dynamic_cast<CSavePanel*>(m_pSavePanel.get()))
+        save->KeepScenePicture(false);
 }
 
 void CInterface::AdvanceContract(uint16_t category)
@@ -346,8 +368,7 @@ void CInterface::AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, in
 void CInterface::OpenPopup(CSelectionPopup* popup, const void* record)
 {
     CloseCanvases();
-    if (CFerroxMouse* mouse = Mouse())
-        mouse->LeftButtonUp();
+    FerroxReleaseButton();
     if (!popup)
         return;
     popup->SetRecord(record);
@@ -359,9 +380,9 @@ void CInterface::OpenPopup(CSelectionPopup* popup, const void* record)
 
 void CInterface::UpdateSelection()
 {
-    if (!g_pGame || !g_pGame->m_selectionChanged)
+    if (!g_pGame || !g_pGame->HasSelectionChanged())
         return;
-    CFerroxObject* selected = g_pGame->m_pSelectedObject;
+    CFerroxObject* selected = g_pGame->GetSelectedObject();
     if (!selected) {
         RemovePopups();
         return;
@@ -380,8 +401,7 @@ void CInterface::UpdateSelection()
         break;
     case INTERFACE_SELECTION_OTHER:
         RemovePopups();
-        if (CFerroxMouse* mouse = Mouse())
-            mouse->LeftButtonUp();
+        FerroxReleaseButton();
         break;
     case INTERFACE_SELECTION_NONE:
         break;
@@ -395,15 +415,18 @@ void CInterface::Update(float frameTime)
     if (m_pMainPanel) {
         const int32_t id = m_pMainPanel->NextMessage(frameTime);
         if (m_pHistoryPanel)
-            m_pHistoryPanel->AddMessage(id, g_pGame ? g_pGame->m_dayCounter : 0);
+            m_pHistoryPanel->AddMessage(id, g_pGame ? g_pGame->GetDayCounter() : 0);
     }
     UpdateSelection();
 }
 
 void CInterface::Render()
 {
+    // The mall is drawn and the interface not yet: the picture a save writes beside it.
+    if (auto* save = dynamic_cast<CSavePanel*>(m_pSavePanel.get()))
+        save->KeepScenePicture(m_stack.Holds(save));
     CFerroxInterface::Render();
-    CFerroxMouse* mouse = Mouse();
+    CFerroxMouse* mouse = FerroxGameMouse();
     const FerroxMousePosition* position = mouse ? mouse->GetPosition() : nullptr;
     const float screenHeight = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenHeight()) : 0.0f;
     const float mouseX = position ? position->x : 0.0f;

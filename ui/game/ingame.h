@@ -1,10 +1,11 @@
 // The in-game interface: every canvas of a running game, the interface fonts, the delayed tooltip and the
 // value drawn beside the pointer while an object is placed.
 //
-// It draws on the toolkit (ui/toolkit/) and reads and commands the game (game/shell/game.h); the game reaches it
-// through its CFerroxInterface pointer and through the notice seam, which Create installs. Single-threaded.
-// Ownership: the interface owns its panels and fonts and deletes them in DestroyCanvases; the game owns the
-// interface.
+// It draws on the toolkit (ui/toolkit/) and reads and commands the game through its operations
+// (game/shell/game.h); the game reaches it through its shell, which the program implements over this class
+// (main/shell.h), and through the notice seam, which Create installs. Single-threaded. Ownership: the interface
+// owns its panels and fonts and deletes them in DestroyCanvases; the game's base holds the interface and deletes
+// it.
 #pragma once
 
 #include <array>
@@ -42,14 +43,14 @@ enum InterfaceSelectionKind : int32_t {
     INTERFACE_SELECTION_OTHER = 4,  // scenery, doors: the popups close and the click is consumed
 };
 
-// Tells the kind of a selected object and the record its popup shows. The character and shop classes install
-// one; without it every selected object counts as scenery.
+// Tells the kind of a selected object and the record its popup shows: by default as the game tells them apart
+// (GameClassifySelection); only ingame_test installs another, to select plain objects. Null puts the default back.
 typedef InterfaceSelectionKind (*InterfaceSelectionClassifier)(CFerroxObject* object, const void** record);
 void InterfaceSetSelectionClassifier(InterfaceSelectionClassifier classifier);
 
-// Makes the build-menu manager, set up and empty; by default the build menus' own (ui/game/buildmenu.h).
+// Makes the build-menu manager, set up and empty: by default the build menus' own (ui/game/buildmenu.h); only
+// ingame_test installs another. Null puts the default back.
 typedef std::unique_ptr<CFerroxCanvasNodeManager> (*InterfaceBuildMenuMaker)();
-// Null puts the default back.
 void InterfaceSetBuildMenuMaker(InterfaceBuildMenuMaker maker);
 
 // Background pictures of the panels, in the order Create makes them.
@@ -61,9 +62,12 @@ public:
     ~CInterface() override;
 
     void CloseCanvases() override;
+    // A level left: the message queue and history empty, the first contracts are offered again and the save
+    // panel lets its picture of the mall go.
     void ClearData() override;
     CFerroxFont* GetFont(int32_t index) override;
     void Update(float frameTime) override;
+    // Over the mall just drawn: first the open save panel keeps its picture, then the panels draw.
     void Render() override;
     // Builds every panel, pushes the main bar, loads the fonts of "FONTS" and queues the first message.
     int Create(CFerroxTagTree* data);

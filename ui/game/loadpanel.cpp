@@ -39,12 +39,12 @@ void CLoadPanel::LoadConfirmed()
     CLoadPanel* panel = s_pCurrent;
     if (!panel)
         return;
-    if (CFilePanelGame* game = FilePanelGetGame()) {
-        // A refused load leaves the running game as it was; either way the player is told what did not load.
-        const int16_t message = GameLoadMessage(game->LoadGame(panel->m_pendingPath.c_str()));
-        if (message >= 0 && g_pGame)
+    // A refused load leaves the running game as it was; either way the player is told what did not load.
+    const int16_t message = GameLoadMessage(panel->LoadGameFile(panel->m_pendingPath));
+    if (g_pGame) {
+        if (message >= 0)
             g_pGame->QueueMessage(message);
-        game->ResumeGame();
+        g_pGame->Resume();
     }
     panel->ReturnToStartFolder();
 }

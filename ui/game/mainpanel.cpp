@@ -100,8 +100,8 @@ void CMainPanel::Release()
 void CMainPanel::Build(const char* path, float x, float y, int32_t scaled)
 {
     CFerroxCanvas::Build(path, x, y, scaled);
-    if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
-        m_messageList = g_pFerroxGame->m_pLocale->FindTextList(kInGameMessagesList);
+    if (CFerroxLocale* locale = FerroxGameLocale())
+        m_messageList = locale->FindTextList(kInGameMessagesList);
     AddPictures(m_seasons, kSeasonPictures, scaled);
     m_pRatingBar = FerroxMakeBar(kRatingBarPicture, kRatingBarLength, scaled);
 }
@@ -124,7 +124,7 @@ void CMainPanel::Update()
 {
     CFerroxCanvas::Update();
     if (g_pGame)
-        SetSeason(g_pGame->m_dayCounter);
+        SetSeason(g_pGame->GetDayCounter());
 }
 
 void CMainPanel::QueueMessage(int32_t id)
@@ -157,7 +157,7 @@ void CMainPanel::ClearQueue() { m_queue.clear(); }
 
 void CMainPanel::ShowSpeed()
 {
-    const float speed = g_pGame ? g_pGame->m_gameSpeed : 1.0f;
+    const float speed = g_pGame ? g_pGame->GetSpeed() : 1.0f;
     int32_t lit = MAIN_SPEED_3;
     for (int32_t k = 1; k < static_cast<int32_t>(sizeof(kSpeeds) / sizeof(kSpeeds[0])); k++) {
         if (speed < kSpeeds[k]) {
@@ -177,8 +177,7 @@ void CMainPanel::OnWidgetEvent(int32_t index, int32_t event)
     else if (widget && event == FERROX_WIDGET_NOT_OVER)
         widget->m_visible = 0;
     else if (event == FERROX_WIDGET_PRESSED && g_pGame) {
-        if (g_pGame->m_pMouse)
-            g_pGame->m_pMouse->LeftButtonUp();
+        FerroxReleaseButton();
         EndPress();
         g_pGame->ClosePopups();
         CInterface* ui = InterfaceGet();
@@ -207,7 +206,7 @@ void CMainPanel::OnWidgetEvent(int32_t index, int32_t event)
         case MAIN_SPEED_1:
         case MAIN_SPEED_2:
         case MAIN_SPEED_3:
-            g_pGame->m_gameSpeed = kSpeeds[index - MAIN_SPEED_0];
+            g_pGame->SetSpeed(kSpeeds[index - MAIN_SPEED_0]);
             break;
         case MAIN_FLOOR_DOWN:
             g_pGame->GoFloorDown();
@@ -235,9 +234,9 @@ void CMainPanel::DrawFigures(float x, float y)
     CFerroxFont* font = ui ? ui->GetFont(kFiguresFont) : nullptr;
     if (!font || !g_pGame)
         return;
-    const uint16_t counter = g_pGame->m_dayCounter;
+    const uint16_t counter = g_pGame->GetDayCounter();
     const std::string date = std::to_string(counter % kMonthsPerYear + 1) + "/" +
-                             std::to_string(g_pGame->m_startYear + counter / kMonthsPerYear);
+                             std::to_string(g_pGame->GetStartYear() + counter / kMonthsPerYear);
     font->DrawWideText(std::u16string(date.begin(), date.end()).c_str(), x + kDateX, static_cast<int>(y + kFiguresY), 0,
                        FERROX_ALIGN_RIGHT, kMiddleX, 0, nullptr);
     if (CStatistics* stats = Statistics()) {
@@ -268,12 +267,12 @@ void CMainPanel::Render()
     if (m_queue.empty())
         return;
     CInterface* ui = InterfaceGet();
-    if (g_pFerroxGame && g_pFerroxGame->m_pLocale) {
+    if (CFerroxLocale* locale = FerroxGameLocale()) {
         const FerroxTextBox box = {x + kMainPanelMessageBox.x, y + kMainPanelMessageBox.y, kMainPanelMessageBox.width,
                                    kMainPanelMessageBox.height};
-        g_pFerroxGame->m_pLocale->DrawText(ui ? ui->GetFont(kMessageFont) : nullptr, m_messageList,
-                                           static_cast<uint16_t>(m_queue.front()), x, static_cast<int>(y), 0,
-                                           FERROX_ALIGN_LEFT, kMiddleX, 0, &box);
+        locale->DrawText(ui ? ui->GetFont(kMessageFont) : nullptr, m_messageList,
+                         static_cast<uint16_t>(m_queue.front()), x, static_cast<int>(y), 0, FERROX_ALIGN_LEFT, kMiddleX,
+                         0, &box);
     }
     if (m_newMessage && g_pGame)
         g_pGame->PlaySample(kMainPanelMessageSample, kFullVolume);

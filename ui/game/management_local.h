@@ -35,11 +35,9 @@ inline CFerroxFont* Font(int32_t index)
     return ui ? ui->GetFont(index) : nullptr;
 }
 
-inline CFerroxLocale* Locale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr; }
-
 inline int16_t FindList(const char* name)
 {
-    CFerroxLocale* locale = Locale();
+    CFerroxLocale* locale = FerroxGameLocale();
     return locale ? locale->FindTextList(name) : kFerroxNoTextList;
 }
 
@@ -61,7 +59,7 @@ inline void DrawNumber(int32_t font, int64_t value, float x, float y, int32_t al
 // Catalogue text through the locale, which draws nothing without a font.
 inline void DrawListText(int32_t font, int16_t list, uint16_t index, float x, float y)
 {
-    if (CFerroxLocale* locale = Locale())
+    if (CFerroxLocale* locale = FerroxGameLocale())
         locale->DrawText(Font(font), list, index, x, static_cast<int>(y), 0, FERROX_ALIGN_LEFT, kMiddleX, 0, nullptr);
 }
 

@@ -38,9 +38,7 @@ bool OpenFilePanel(CInterface* ui, CFerroxCanvas* canvas)
     auto* panel = dynamic_cast<CFerroxFileIOCanvas*>(canvas);
     if (!ui || !panel || !g_pGame)
         return false;
-    g_pGame->m_resumeSpeed = g_pGame->m_gameSpeed;
-    g_pGame->m_gameSpeed = 0.0f;
-    g_pGame->m_inputBlocked = 1;
+    g_pGame->Pause();
     if (ui->m_pMainPanel)
         ui->m_pMainPanel->Update();
     ui->CloseCanvases();
@@ -72,7 +70,7 @@ void COptionsPanel::OnWidgetEvent(int32_t index, int32_t event)
     }
     if (event != FERROX_WIDGET_PRESSED)
         return;
-    CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr;
+    CFerroxMouse* mouse = FerroxGameMouse();
     if (ui)
         ui->CloseCanvases();
     if (mouse)
@@ -116,8 +114,8 @@ void COptionsPanel::OnWidgetEvent(int32_t index, int32_t event)
             break;
         ui->GetStack().Push(ui->m_pConfirmPanel.get(), 1);
         ui->AskConfirmation(QuitToFrontEnd, kOptionsQuitQuestion,
-                            g_pFerroxGame->m_pLocale ? g_pFerroxGame->m_pLocale->FindTextList(kInGameMessagesList)
-                                                     : kFerroxNoTextList,
+                            FerroxGameLocale() ? FerroxGameLocale()->FindTextList(kInGameMessagesList)
+                                               : kFerroxNoTextList,
                             0, static_cast<const char16_t*>(nullptr));
         break;
     default:

@@ -14,18 +14,6 @@ namespace {
 
 constexpr float kAbove = kUiMainBarHeight - 8.0f;
 
-// Resumes as the program's link does.
-class ResumingGame : public CFilePanelGame {
-public:
-    int SaveGame(const char*) override { return 0; }
-    int LoadGame(const char*) override { return 0; }
-    void ResumeGame() override
-    {
-        g_pGame->m_gameSpeed = g_pGame->m_resumeSpeed;
-        g_pGame->m_inputBlocked = 0;
-    }
-};
-
 class OptionsFileTest : public UiGameTest {
 protected:
     void SetUp() override
@@ -36,7 +24,6 @@ protected:
         CreateWithFonts();
         start = std::filesystem::temp_directory_path() / ("ferrox_options_" + FerroxTestRunTag());
         std::filesystem::create_directories(start);
-        FilePanelSetGame(&resuming);
         auto load = std::make_unique<CLoadPanel>();
         load->Init();
         load->SetStartFolder(start.string());
@@ -49,7 +36,6 @@ protected:
     }
     void TearDown() override
     {
-        FilePanelSetGame(nullptr);
         std::error_code ignored;
         std::filesystem::remove_all(start, ignored);
         UiGameTest::TearDown();
@@ -60,7 +46,6 @@ protected:
         Click(40.0f, kAbove + 20.0f + 30.0f * static_cast<float>(k - 1));
     }
     std::filesystem::path start;
-    ResumingGame resuming;
 };
 
 TEST_F(OptionsFileTest, LoadAndSavePauseTheGameAndOpenTheirPanelInTheSavesFolder)
@@ -78,7 +63,7 @@ TEST_F(OptionsFileTest, LoadAndSavePauseTheGameAndOpenTheirPanelInTheSavesFolder
         // Only the main bar stays beneath it.
         EXPECT_EQ(1, ui->GetStack().GetNormalCount());
         ui->GetStack().Remove(panel);
-        resuming.ResumeGame();
+        game->Resume();
     }
 }
 

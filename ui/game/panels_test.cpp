@@ -2,6 +2,7 @@
 #include "ui/game/ingame_testing_local.h"
 
 #include "game/shell/sound.h"
+#include "ui/game/loadpanel.h"
 
 namespace {
 
@@ -304,10 +305,11 @@ TEST_F(OptionsTest, SwitchedOffOptionsStayRedAndPressesToggleThem)
     EXPECT_EQ(sound->m_musicEnabled, 1);
     EXPECT_EQ(sound->m_effectsEnabled, 1);
 
-    // Load and save wait for their panels: the press only closes this one.
+    // Load opens the interface's own load panel in place of this one.
     Press(OPTIONS_LOAD);
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
-    EXPECT_EQ(ui->GetStack().GetModalCount(), 0);
+    EXPECT_TRUE(ui->GetStack().Holds(ui->m_pLoadPanel.get()));
+    EXPECT_NE(dynamic_cast<CLoadPanel*>(ui->m_pLoadPanel.get()), nullptr);
 }
 
 TEST_F(OptionsTest, QuitAsksAndYesLeavesForTheFrontEnd)

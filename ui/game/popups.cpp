@@ -3,6 +3,9 @@
 // Sections: shopper card; shop card; staff card.
 #include "ui/game/popups.h"
 
+#include <memory>
+#include <utility>
+
 #include "engine/data/locale.h"
 #include "game/buildings/shop.h"
 #include "ui/game/popups_local.h"
@@ -65,18 +68,16 @@ constexpr const char* kJobTitlesList = "jobtitles";
 constexpr float kStaffCardY = 15.0f;
 constexpr float kJobY = -3.0f;
 
-CFerroxLocale* Locale() { return g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr; }
-
 int16_t FindList(const char* name)
 {
-    CFerroxLocale* locale = Locale();
+    CFerroxLocale* locale = FerroxGameLocale();
     return locale ? locale->FindTextList(name) : kFerroxNoTextList;
 }
 
 void DrawListText(int16_t list, uint16_t index, float x, float y)
 {
     CFerroxFont* font = FiguresFont();
-    CFerroxLocale* locale = Locale();
+    CFerroxLocale* locale = FerroxGameLocale();
     if (!font || !locale)
         return;
     locale->DrawText(font, list, index, x, static_cast<int>(y), 0, FERROX_ALIGN_LEFT, kMiddleX, 0, nullptr);
@@ -97,7 +98,7 @@ void ShowHover(CFerroxWidget* widget, int32_t event)
 // card off the stack; a pop request on top would take the main bar, so the card is removed by name.
 void CloseCard(CFerroxCanvas* card)
 {
-    ReleaseMouse();
+    FerroxReleaseButton();
     if (g_pGame)
         g_pGame->ClosePopups();
     if (CInterface* ui = InterfaceGet())
@@ -114,13 +115,13 @@ void RenderCard(Card* card, void (Card::*draw)(const Record*, float, float), flo
 }
 
 // The staff member the game's selection stands for, or null when it is anything else.
-CStaff* SelectedStaff() { return g_pGame ? PopupAsStaff(g_pGame->m_pSelectedObject) : nullptr; }
+CStaff* SelectedStaff() { return g_pGame ? PopupAsStaff(g_pGame->GetSelectedObject()) : nullptr; }
 
 // The staff card's buttons act on the game's selection: when it is no longer a staff member nothing is removed.
 // Either way every panel closes.
 void ActOnSelectedStaff(void (*act)(CStaff*))
 {
-    ReleaseMouse();
+    FerroxReleaseButton();
     if (CStaff* staff = SelectedStaff()) {
         act(staff);
         g_pGame->ClosePopups();
@@ -231,9 +232,10 @@ void CShopPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
     m_nameList = FindList(kShopNamesList);
     m_plusButton = static_cast<int16_t>(GetWidgetCount());
     for (const auto& button : {std::make_pair(kPlusPicture, kShopPlusX), std::make_pair(kMinusPicture, kShopMinusX)}) {
-        CFerroxImage* image = FerroxMakeImage(button.first, kShopCardLineX + button.second, kChargeButtonsY);
+        std::unique_ptr<CFerroxImage> image =
+            FerroxMakeImage(button.first, kShopCardLineX + button.second, kChargeButtonsY);
         image->m_visible = 1;
-        AddWidget(image);
+        AddWidget(std::move(image));
     }
     AddPictures(m_categories, kCategoryPictures);
 }
@@ -282,7 +284,7 @@ void CShopPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
     }
     if (event != FERROX_WIDGET_PRESSED)
         return;
-    ReleaseMouse();
+    FerroxReleaseButton();
     const auto* record = static_cast<const ShopRecord*>(GetRecord());
     CShop* shop = record ? record->owner : nullptr;
     if (index == CARD_CLOSE) {

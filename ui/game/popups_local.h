@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "engine/application/mouse.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
 #include "ui/game/ingame.h"
@@ -47,12 +46,6 @@ inline void DrawEntry(const std::vector<std::unique_ptr<CFerroxImage>>& table, s
 {
     if (index < table.size() && table[index])
         table[index]->Draw(x, y);
-}
-
-inline void ReleaseMouse()
-{
-    if (g_pGame && g_pGame->m_pMouse)
-        g_pGame->m_pMouse->LeftButtonUp();
 }
 
 }  // namespace popups

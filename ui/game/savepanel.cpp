@@ -1,7 +1,9 @@
 // The save panel: the save, its thumbnail and the overwrite question.
 #include "ui/game/savepanel.h"
 
+#include "engine/world/camera.h"
 #include "game/shell/game.h"
+#include "gfx/core/image.h"
 
 CSavePanel* CSavePanel::s_pCurrent = nullptr;
 
@@ -13,6 +15,7 @@ constexpr size_t kSaveSuffixLength = 4;
 
 CSavePanel::~CSavePanel()
 {
+    KeepScenePicture(false);
     // An answer arriving after the panel went acts on nothing.
     if (s_pCurrent == this)
         s_pCurrent = nullptr;
@@ -26,8 +29,7 @@ void CSavePanel::BuildPanel(const char* path, float x, float y)
 
 bool CSavePanel::WriteSave()
 {
-    CFilePanelGame* game = FilePanelGetGame();
-    if (!game || !game->SaveGame(m_pendingPath.c_str())) {
+    if (!SaveGameFile(m_pendingPath)) {
         if (g_pGame)
             g_pGame->QueueMessage(kSavePanelFailedMessage);
         return false;
@@ -59,4 +61,30 @@ void CSavePanel::SaveConfirmed()
     CSavePanel* panel = s_pCurrent;
     if (panel && panel->WriteSave())
         panel->m_closePending = 1;
+}
+
+void CSavePanel::KeepScenePicture(bool open)
+{
+    if (open && !m_pScene) {
+        CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->GetCamera() : nullptr;
+        m_pScene = camera ? camera->TakePicture(kFilePanelThumbnailSide, kFilePanelThumbnailSide) : nullptr;
+        return;
+    }
+    if (!open && m_pScene) {
+        GxImageDestroy(m_pScene);
+        m_pScene = nullptr;
+    }
+}
+
+int CSavePanel::WriteThumbnail(const std::string& path, int32_t width, int32_t height)
+{
+    if (!m_pScene)
+        return 0;
+    GxImage* sized = m_pScene;
+    if (m_pScene->width != width || m_pScene->height != height)
+        sized = GxImageCreateResample(m_pScene, width, height);
+    const bool written = sized && GxImageWriteBMP(sized, path.c_str()) != nullptr;
+    if (sized && sized != m_pScene)
+        GxImageDestroy(sized);
+    return written ? 1 : 0;
 }

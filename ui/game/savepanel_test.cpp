@@ -130,7 +130,7 @@ TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSavedAndThePanelSaysWhy)
     EXPECT_TRUE(notices.questions.empty());
     EXPECT_FALSE(Exists("escape.fds"));
     EXPECT_TRUE(FerroxGetGameInterface()->GetStack().Holds(panel.get()));
-    EXPECT_EQ(seam.resumes, 0);
+    EXPECT_FALSE(Resumed());
     Type(".");  // the edited name is not the refused one
     EXPECT_FALSE(panel->IsNameRefused());
     Type("..");

@@ -26,7 +26,7 @@ constexpr float kStaffJobsY = 215.0f;
 constexpr int32_t kButtonsPerRow = 2;
 
 // Every per-period figure divides by the game's day counter plus one.
-uint32_t Periods() { return (g_pGame ? g_pGame->m_dayCounter : 0) + 1u; }
+uint32_t Periods() { return (g_pGame ? g_pGame->GetDayCounter() : 0) + 1u; }
 
 // Lines shown from the first one, never negative.
 int32_t LinesShown(size_t count, uint16_t firstLine, uint16_t pageLines)
@@ -53,7 +53,7 @@ void CShopperSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
     } else if (widget && event == FERROX_WIDGET_NOT_OVER) {
         widget->m_visible = 0;
     } else if (event == FERROX_WIDGET_PRESSED) {
-        ReleaseMouse();
+        FerroxReleaseButton();
         if (index == SHOPPERS_CLOSE) {
             EndPress();
             if (CInterface* ui = InterfaceGet())
@@ -142,14 +142,14 @@ void CStaffSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
     } else if (widget && event == FERROX_WIDGET_PRESSED) {
         CInterface* ui = InterfaceGet();
         if (rowButton) {
-            ReleaseMouse();
+            FerroxReleaseButton();
             if (widget->m_visible)
                 ActOnLine(index);
         } else if (index == STAFF_CLOSE) {
             EndPress();
             if (ui)
                 ui->GetStack().RequestPop();
-            ReleaseMouse();
+            FerroxReleaseButton();
         } else if (index == STAFF_PAGE_UP) {
             // Not released: a held button pages once a frame.
             m_firstLine =
@@ -165,7 +165,7 @@ void CStaffSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
                 const float* rect = ui->m_pMainPanel ? ui->m_pMainPanel->GetWidgetRect(0) : nullptr;
                 hire->SetPosition(0.0f, rect ? rect[3] : 0.0f, 1);
             }
-            ReleaseMouse();
+            FerroxReleaseButton();
         }
     }
     if (m_firstLine > count)

@@ -48,9 +48,6 @@ bool IsWhite(const uint8_t* rgba)
     return rgba[0] == kWhiteChannel && rgba[1] == kWhiteChannel && rgba[2] == kWhiteChannel;
 }
 
-// The game's mouse, or null.
-CFerroxMouse* GameMouse() { return g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr; }
-
 // A game file that is there and does not read is named to the player once.
 void ReportDamaged(const std::string& path)
 {
@@ -114,19 +111,19 @@ void CFerroxCanvas::SetPosition(float x, float y, int32_t absolute)
     m_y += y;
 }
 
-void CFerroxCanvas::AddWidget(CFerroxWidget* widget)
+void CFerroxCanvas::AddWidget(std::unique_ptr<CFerroxWidget> widget)
 {
-    m_widgets.emplace_back(widget);
+    m_widgets.push_back(std::move(widget));
     m_widgetCount = static_cast<uint16_t>(m_widgets.size());
 }
 
-CFerroxWidget* CFerroxCanvas::RemoveWidget(CFerroxWidget* widget)
+std::unique_ptr<CFerroxWidget> CFerroxCanvas::RemoveWidget(CFerroxWidget* widget)
 {
     auto held = [widget](const std::unique_ptr<CFerroxWidget>& entry) { return entry.get() == widget; };
     auto found = std::find_if(m_widgets.begin(), m_widgets.end(), held);
     if (found == m_widgets.end())
         return nullptr;
-    CFerroxWidget* handedBack = found->release();
+    std::unique_ptr<CFerroxWidget> handedBack = std::move(*found);
     m_widgets.erase(found);
     m_widgetCount = static_cast<uint16_t>(m_widgets.size());
     // The pressed widget's place may now belong to another.
@@ -174,7 +171,7 @@ void CFerroxCanvas::OnWidgetEvent(int32_t index, int32_t event)
 
 void CFerroxCanvas::Update()
 {
-    CFerroxMouse* mouse = GameMouse();
+    CFerroxMouse* mouse = FerroxGameMouse();
     if (!mouse)
         return;
     FerroxMousePosition* position = mouse->GetPosition();
@@ -462,8 +459,8 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
     damagedMap = false;
     if (GxImage* map = ReadMap(stem, "_p.png", &damagedMap)) {
         const std::string base = stem.substr(slash == std::string::npos ? 0 : slash + 1);
-        if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
-            m_tooltipList = g_pFerroxGame->m_pLocale->FindTextList(base.c_str());
+        if (CFerroxLocale* locale = FerroxGameLocale())
+            m_tooltipList = locale->FindTextList(base.c_str());
         std::vector<FerroxMapBlock> blocks = FerroxDecodeMap(map);
         GxImageDestroy(map);
         for (size_t k = 0; k < blocks.size(); k++) {
@@ -473,20 +470,14 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
             if (file.empty())
                 continue;
             const std::string name = folder + file;
-            FerroxWidgetRecord button = {};
-            button.name = name.c_str();
             // A button stands at its colour's first pixel: the top row of the block, counted bottom-up.
-            button.x = static_cast<float>(blocks[k].column);
-            button.y = static_cast<float>(blocks[k].bottom + blocks[k].height);
-            button.scaled = scaled;
-            auto* image = new CFerroxImage();
-            image->Configure(&button);
-            AddWidget(image);
+            AddWidget(FerroxMakeImage(name.c_str(), static_cast<float>(blocks[k].column),
+                                      static_cast<float>(blocks[k].bottom + blocks[k].height), scaled));
         }
     } else if (damagedMap) {
         const std::string base = stem.substr(slash == std::string::npos ? 0 : slash + 1);
-        if (g_pFerroxGame && g_pFerroxGame->m_pLocale)
-            m_tooltipList = g_pFerroxGame->m_pLocale->FindTextList(base.c_str());
+        if (CFerroxLocale* locale = FerroxGameLocale())
+            m_tooltipList = locale->FindTextList(base.c_str());
         LayButtonColumn(folder, scaled, *background);
     } else {
         float at = static_cast<float>(static_cast<int32_t>(x));
@@ -503,14 +494,7 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
                 continue;
             }
             const std::string name = folder + file;
-            FerroxWidgetRecord button = {};
-            button.name = name.c_str();
-            button.x = at;
-            button.y = row;
-            button.scaled = scaled;
-            auto* image = new CFerroxImage();
-            image->Configure(&button);
-            AddWidget(image);
+            AddWidget(FerroxMakeImage(name.c_str(), at, row, scaled));
         }
     }
     GxImageSetPath("");
@@ -537,7 +521,7 @@ void CFerroxCanvas::DrawButtonPlates()
 // Each label on its button's middle, in the interface's label font.
 void CFerroxCanvas::DrawButtonLabels() const
 {
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
+    CFerroxLocale* locale = FerroxGameLocale();
     CFerroxInterface* ui = FerroxGetGameInterface();
     CFerroxFont* font = ui ? ui->GetFont(kLabelFont) : nullptr;
     const size_t labelled = ButtonsNamedByList(m_shownButtons);
@@ -555,7 +539,7 @@ void CFerroxCanvas::DrawButtonLabels() const
 // The canvas's list names its buttons when it holds exactly one text a button, as the menus' lists do.
 size_t CFerroxCanvas::ButtonsNamedByList(size_t buttons) const
 {
-    auto* locale = g_pFerroxGame ? dynamic_cast<CLocale*>(g_pFerroxGame->m_pLocale.get()) : nullptr;
+    auto* locale = dynamic_cast<CLocale*>(FerroxGameLocale());
     if (!locale || m_tooltipList < 0 || buttons == 0)
         return 0;
     bool past = false;
@@ -578,15 +562,11 @@ void CFerroxCanvas::LayButtonColumn(const std::string& folder, int32_t scaled, c
         if (file.empty())
             break;
         const std::string name = folder + file;
-        FerroxWidgetRecord button = {};
-        button.name = name.c_str();
-        button.scaled = scaled;
-        auto* image = new CFerroxImage();
-        image->Configure(&button);
-        AddWidget(image);
-        column.push_back(image);
-        height += image->m_height;
-        width = std::max(width, image->m_width);
+        std::unique_ptr<CFerroxImage> image = FerroxMakeImage(name.c_str(), 0.0f, 0.0f, scaled);
+        column.push_back(image.get());
+        AddWidget(std::move(image));
+        height += column.back()->m_height;
+        width = std::max(width, column.back()->m_width);
     }
     const float screenWidth = g_pFerroxGameContext ? static_cast<float>(g_pFerroxGameContext->GetScreenWidth()) : 0.0f;
     const float beside = background.m_x + background.m_width;

@@ -1,9 +1,13 @@
 // The interface toolkit: canvases laid out from authored pictures, their widgets (images, bars, text fields),
 // fonts, the interface base with its canvas stack and menu pages (animated textures live in the engine).
 //
-// The toolkit calls the game and engine below it (the game object through g_pFerroxGame: mouse, locale, image
-// path, last key, click sound; g_pGame to name a damaged picture or map to the player) and the graphics library's 2D toolkit and core; nothing calls up into it except
-// through the engine's CFerroxInterface pointer on the game. Single-threaded: the main loop updates and draws.
+// The toolkit calls the engine's game base through g_pFerroxGame (its mouse, locale, camera, image path, last key,
+// click sound and the interface it holds), the game object only to name a damaged picture or map to the player
+// (g_pGame), and the graphics library's 2D toolkit and core. Nothing below calls into it: the engine's game base
+// holds the interface as a CFerroxGameInterface (engine/application/base.h), from which CFerroxInterface derives,
+// and only deletes it; the game updates and draws it through its shell (game/shell/gameshell.h), which the
+// program implements.
+// Single-threaded: the main loop updates and draws.
 // Ownership: a canvas owns its widgets and hot-spots and deletes them at Release; its owner deletes the canvas.
 #pragma once
 
@@ -35,10 +39,9 @@ public:
 
     virtual void OnWidgetEvent(int32_t index, int32_t event);
     virtual void SetPosition(float x, float y, int32_t absolute);
-    // Hands the widget back to the caller, who owns it again; null when the canvas does not hold it.
-    virtual CFerroxWidget* RemoveWidget(CFerroxWidget* widget);
-    // Takes the widget over.
-    virtual void AddWidget(CFerroxWidget* widget);
+    // Hands the widget back to the caller; null when the canvas does not hold it.
+    virtual std::unique_ptr<CFerroxWidget> RemoveWidget(CFerroxWidget* widget);
+    virtual void AddWidget(std::unique_ptr<CFerroxWidget> widget);
     virtual void SetWidgetId(int32_t index, int32_t id);
     // The widget's rectangle (x, y, width, height), null outside the list.
     virtual const float* GetWidgetRect(int32_t index);

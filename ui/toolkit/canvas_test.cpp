@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <utility>
 
 #include "ui/toolkit/imagemap.h"
 #include "ui/toolkit/toolkit_testing.h"
@@ -170,17 +171,20 @@ protected:
     void SetUp() override
     {
         UiTest::SetUp();
-        background = new CountingWidget(0, 0, 100, 100);
-        first = new CountingWidget(10, 10, 20, 20);
-        second = new CountingWidget(20, 20, 20, 20);  // overlaps the first
-        canvas.AddWidget(background);
-        canvas.AddWidget(first);
-        canvas.AddWidget(second);
+        background = Add(std::make_unique<CountingWidget>(0, 0, 100, 100));
+        first = Add(std::make_unique<CountingWidget>(10, 10, 20, 20));
+        second = Add(std::make_unique<CountingWidget>(20, 20, 20, 20));  // overlaps the first
     }
     void TearDown() override
     {
         canvas.Release();
         UiTest::TearDown();
+    }
+    CountingWidget* Add(std::unique_ptr<CountingWidget> widget)
+    {
+        CountingWidget* added = widget.get();
+        canvas.AddWidget(std::move(widget));
+        return added;
     }
     RecordingCanvas canvas;
     CountingWidget* background;
@@ -257,7 +261,7 @@ TEST_F(RoutingTest, WidgetListKeepsCountAndIgnoresOutsiders)
     canvas.SetWidgetId(9, 7);
     EXPECT_EQ(first->m_id, 7);
     // The removed widget is the caller's again.
-    std::unique_ptr<CFerroxWidget> handedBack(canvas.RemoveWidget(first));
+    std::unique_ptr<CFerroxWidget> handedBack = canvas.RemoveWidget(first);
     EXPECT_EQ(handedBack.get(), first);
     EXPECT_EQ(canvas.GetWidget(1), second);
     EXPECT_EQ(canvas.GetWidgetCount(), 2);

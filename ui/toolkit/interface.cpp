@@ -57,8 +57,8 @@ void CFerroxInterface::Update(float)
 {
     // The canvases mark the buttons under the pointer again as they route it, noting them with the game's
     // interface, which is another one while the front end runs.
-    if (g_pFerroxGame && g_pFerroxGame->m_pMouse) {
-        FerroxMousePosition* pointer = g_pFerroxGame->m_pMouse->GetPosition();
+    if (CFerroxMouse* mouse = FerroxGameMouse()) {
+        FerroxMousePosition* pointer = mouse->GetPosition();
         pointer->overButton = 0;
         // Seen before the canvases take the press.
         m_tooltipPressed = m_tooltipPressed || pointer->left == FERROX_BUTTON_DOWN;
@@ -134,7 +134,7 @@ bool CFerroxInterface::TooltipPutAway()
 
 void CFerroxInterface::FollowPointer()
 {
-    CFerroxMouse* mouse = g_pFerroxGame ? g_pFerroxGame->m_pMouse.get() : nullptr;
+    CFerroxMouse* mouse = FerroxGameMouse();
     if (!mouse)
         return;
     m_tooltipX = mouse->GetPosition()->x;
@@ -169,7 +169,7 @@ bool CFerroxInterface::StepTooltip(bool requested, CFerroxFont* font, float* del
 
 void CFerroxInterface::DrawTooltipText(CFerroxFont* font)
 {
-    CFerroxLocale* locale = g_pFerroxGame ? g_pFerroxGame->m_pLocale.get() : nullptr;
+    CFerroxLocale* locale = FerroxGameLocale();
     if (!locale || !font)
         return;
     CTextCapture capture(font);
@@ -206,5 +206,5 @@ void CFerroxInterface::Reset()
 
 CFerroxInterface* FerroxGetGameInterface()
 {
-    return g_pFerroxGame ? dynamic_cast<CFerroxInterface*>(g_pFerroxGame->m_pInterface.get()) : nullptr;
+    return g_pFerroxGame ? dynamic_cast<CFerroxInterface*>(g_pFerroxGame->GetInterface()) : nullptr;
 }

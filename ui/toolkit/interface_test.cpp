@@ -51,9 +51,9 @@ TEST_F(InterfaceTest, StackUpdatesAndDrawsOpenCanvases)
     ASSERT_TRUE(UiPicture(4, 4, {1, 2, 3, 255}).Write(Path("pic.png")));
     const std::string name = Path("pic.png");
     record.name = name.c_str();
-    auto* image = new CFerroxImage();
+    auto image = std::make_unique<CFerroxImage>();
     image->Configure(&record);
-    canvas.AddWidget(image);
+    canvas.AddWidget(std::move(image));
     Interface()->GetStack().Push(&canvas, 0);
     Interface()->Render();
     EXPECT_EQ(uiDrawRecords.size(), 1u);

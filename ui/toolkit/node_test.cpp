@@ -36,7 +36,7 @@ std::unique_ptr<CFerroxCanvasNode> MakePage(int children, int items)
 {
     auto page = std::make_unique<CFerroxCanvasNode>();
     for (int i = 0; i < 1 + children + items + 1; i++)
-        page->AddWidget(new ColourWidget());
+        page->AddWidget(std::make_unique<ColourWidget>());
     return page;
 }
 

@@ -24,7 +24,7 @@ constexpr GxV3d kStartPosition = {0.0f, 10.0f, 0.1f};
 // Below this a direction has no usable length (the camera sits on its target or looks straight up or down).
 constexpr GxReal kShortest = 1e-6f;
 
-CFerroxCamera* GameCamera() { return g_pFerroxGame ? g_pFerroxGame->m_pCamera.get() : nullptr; }
+CFerroxCamera* GameCamera() { return g_pFerroxGame ? g_pFerroxGame->GetCamera() : nullptr; }
 
 float FrameTime() { return g_pFerroxGame ? g_pFerroxGame->GetFrameTime() : 0.0f; }
 

@@ -2,6 +2,8 @@
 #include "ui/toolkit/subcamera.h"
 
 #include <cmath>
+#include <memory>
+#include <utility>
 
 #include "engine/world/camera.h"
 #include "engine/world/spline.h"
@@ -31,16 +33,11 @@ public:
     float updated = 0.0f;
 };
 
-class SubCameraTest : public UiTest {
+class SubCameraTest : public UiWorldTest {
 protected:
-    void AttachPlugins() override
-    {
-        ASSERT_TRUE(GxWorldPluginAttach());
-        ASSERT_TRUE(GxSplinePluginAttach());
-    }
     void SetUp() override
     {
-        UiTest::SetUp();
+        UiWorldTest::SetUp();
         if (HasFatalFailure())
             return;
         game->m_pCamera = std::make_unique<CFerroxCamera>();
@@ -197,19 +194,20 @@ public:
 TEST_F(SubCameraTest, ViewIsNeverHitSoAPressReachesTheWidgetBehindIt)
 {
     PressCanvas canvas;
-    canvas.AddWidget(new CFerroxWidget());  // background
-    auto* view = new CFerroxSubCamera();
+    canvas.AddWidget(std::make_unique<CFerroxWidget>());  // background
+    auto owned = std::make_unique<CFerroxSubCamera>();
+    CFerroxSubCamera* view = owned.get();
     const FerroxWidgetRecord record = View(nullptr);
     view->Configure(&record);
-    canvas.AddWidget(view);
-    auto* below = new CFerroxWidget();
+    canvas.AddWidget(std::move(owned));
+    auto below = std::make_unique<CFerroxWidget>();
     FerroxWidgetRecord area = {};
     area.x = 0;
     area.y = 0;
     area.width = 64;
     area.height = 64;
     below->Configure(&area);
-    canvas.AddWidget(below);
+    canvas.AddWidget(std::move(below));
     mouse->GetPosition()->x = 20.0f;
     mouse->GetPosition()->y = FerroxGetScreenHeight() - 20.0f;
     EXPECT_EQ(view->HitTest(nullptr), 0);

@@ -1,5 +1,6 @@
 // Test support of the toolkit: recording twins of the picture and font implementations, a painter of maps
-// and buttons, and a fixture with the engine on the software device, the game, its mouse and a scratch folder.
+// and buttons, and a fixture with the engine on the software device, the game, its mouse and a scratch folder
+// (with the world and spline plugins too, for 3D views).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,10 +15,12 @@
 #include "game/shell/game.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
+#include "gfx/core/spline.h"
 #include "gfx/testsupport/headless.h"
 #include "gfx/testsupport/png_writer.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/testsupport/temp_dir.h"
+#include "gfx/world/world.h"
 #include "ui/toolkit/canvas.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/interface.h"
@@ -260,4 +263,14 @@ protected:
     CGame* game = nullptr;
     CFerroxMouse* mouse = nullptr;
     std::filesystem::path dir;
+};
+
+// The fixture with the world and spline plugins attached, for canvases that show a 3D view.
+class UiWorldTest : public UiTest {
+protected:
+    void AttachPlugins() override
+    {
+        ASSERT_TRUE(GxWorldPluginAttach());
+        ASSERT_TRUE(GxSplinePluginAttach());
+    }
 };

@@ -51,7 +51,17 @@ const char* GameImagePath() { return g_pFerroxGame ? g_pFerroxGame->GetImagePath
 
 int32_t GameLanguage()
 {
-    return g_pFerroxGame && g_pFerroxGame->m_pLocale ? g_pFerroxGame->m_pLocale->GetLanguage() : 0;
+    CFerroxLocale* locale = FerroxGameLocale();
+    return locale ? locale->GetLanguage() : 0;
+}
+
+// A new widget of the kind, configured from the record.
+template <typename T>
+std::unique_ptr<T> MakeConfigured(const FerroxWidgetRecord* record)
+{
+    auto widget = std::make_unique<T>();
+    widget->Configure(record);
+    return widget;
 }
 
 }  // namespace
@@ -634,16 +644,14 @@ void CFerroxPlainBox::Fill(float x, float y, float width, float height, FerroxCo
     Gx2DPathFill(path, m_pBrush);
 }
 
-CFerroxImage* FerroxMakeImage(const char* picture, float x, float y, int32_t scaled)
+std::unique_ptr<CFerroxImage> FerroxMakeImage(const char* picture, float x, float y, int32_t scaled)
 {
     FerroxWidgetRecord record = {};
     record.name = picture;
     record.x = x;
     record.y = y;
     record.scaled = scaled;
-    auto* image = new CFerroxImage();
-    image->Configure(&record);
-    return image;
+    return MakeConfigured<CFerroxImage>(&record);
 }
 
 std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int32_t scaled)
@@ -652,15 +660,13 @@ std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int
     record.name = picture;
     record.extent = length;
     record.scaled = scaled;
-    auto bar = std::make_unique<CFerroxBar>();
-    bar->Configure(&record);
-    return bar;
+    return MakeConfigured<CFerroxBar>(&record);
 }
 
 void FerroxReleaseButton()
 {
-    if (g_pFerroxGame && g_pFerroxGame->m_pMouse)
-        g_pFerroxGame->m_pMouse->LeftButtonUp();
+    if (CFerroxMouse* mouse = FerroxGameMouse())
+        mouse->LeftButtonUp();
 }
 
 void FerroxBeginFlatDrawing()

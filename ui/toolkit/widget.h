@@ -187,9 +187,9 @@ private:
     Gx2DBrush* m_pBrush = nullptr;
 };
 
-// Pictures a canvas or panel makes for itself: an image of `picture` at (x, y), owned by the caller, and a bar
-// whose full length is `length`.
-CFerroxImage* FerroxMakeImage(const char* picture, float x = 0.0f, float y = 0.0f, int32_t scaled = 0);
+// Pictures a canvas or panel makes for itself: an image of `picture` at (x, y), and a bar whose full length is
+// `length`.
+std::unique_ptr<CFerroxImage> FerroxMakeImage(const char* picture, float x = 0.0f, float y = 0.0f, int32_t scaled = 0);
 std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int32_t scaled = 0);
 
 // The file an image named `name` shows in a language: a picture with words on it is painted once per language,
