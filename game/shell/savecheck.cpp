@@ -28,8 +28,8 @@ enum CharacterLine : int {
     kSlotLine,
     kPathLine,
 };
-const char* const kLineNames[] = {"",       "position",   "cell",        "state", "state after its walk",
-                                  "target", "visit phase", "slot",        "path progress"};
+const char* const kLineNames[] = {"",       "position",    "cell", "state",        "state after its walk",
+                                  "target", "visit phase", "slot", "path progress"};
 
 std::vector<std::string> Lines(const std::string& text)
 {

@@ -27,14 +27,16 @@ struct Walker {
 
 Walker Shopper()
 {
-    return {kShopperFactoryName, {"3.00000,0.00000,-7.00000,90.0000", std::to_string(kShopperCell), "4", "5", "55",
-                                  "1", "2", "0.412500", "2", "1", "0", "3", "31", "4", "80", "70", "60"}};
+    return {kShopperFactoryName,
+            {"3.00000,0.00000,-7.00000,90.0000", std::to_string(kShopperCell), "4", "5", "55", "1", "2", "0.412500",
+             "2", "1", "0", "3", "31", "4", "80", "70", "60"}};
 }
 
 Walker Guard()
 {
-    return {kSecurityFactoryName, {"9.00000,0.00000,-2.00000,180.000", std::to_string(kGuardCell), "5", "5", "77",
-                                   "0", "-1", "0.250000", "1", "2", "0", "4.50000"}};
+    return {kSecurityFactoryName,
+            {"9.00000,0.00000,-2.00000,180.000", std::to_string(kGuardCell), "5", "5", "77", "0", "-1", "0.250000", "1",
+             "2", "0", "4.50000"}};
 }
 
 // A save with a shop and the walkers in its "<OBJECTS>" section.
@@ -58,7 +60,18 @@ Walker With(Walker walker, size_t index, const std::string& value)
     return walker;
 }
 
-enum Line : size_t { kPosition, kCell, kState, kAfterWalk, kTarget, kPhase, kSlot, kPath, kPresence, kOwnLine };
+enum Line : size_t {
+    kPosition,
+    kCell,
+    kState,
+    kAfterWalk,
+    kTarget,
+    kPhase,
+    kSlot,
+    kPath,
+    kPresence,
+    kOwnLine
+};
 
 }  // namespace
 
