@@ -68,7 +68,7 @@ private:
     // Phases of the round trip; each true once done.
     bool CloseModals(int t);
     bool SaveAs(const std::string& name);
-    void CompareSaves();
+    void CompareSaves(bool exact);
     bool LoadBack(const std::string& name);
     void NextStep();
     void Broken(const std::string& what);
@@ -97,7 +97,7 @@ private:
     int m_step = 0;  // the step within the phase, and its frames
     int m_stepFrames = 0;
     std::string m_print;
-    std::string m_savePath;       // the save being written
-    std::string m_firstSavePath;  // the save the mall was loaded back from
+    std::string m_savePath;    // the save being written
+    std::string m_loadedPath;  // the save the mall was loaded back from
     WORD m_key = 0;
 };

@@ -31,16 +31,6 @@ enum RecordLine {
     kLineFactory
 };
 
-bool IsCharacterFactory(const char* name)
-{
-    for (const char* character : {kShopperFactoryName, kCriminalFactoryName, kCleanerFactoryName, kSecurityFactoryName,
-                                  kMaintenanceFactoryName}) {
-        if (std::strcmp(name, character) == 0)
-            return true;
-    }
-    return false;
-}
-
 bool IsEndLine(const std::string& line)
 {
     return line.find(kObjectsSectionEndTag) != std::string::npos || line == kObjectsSectionTag;
@@ -146,7 +136,7 @@ private:
         FromString<int>(m_window[kLineStorey], storeyIndex);
         CFerroxAssetSet* set = TemplateNamed(m_window[kLineModel]);
         CFerroxObjectFactory* factory = FactoryNamed(m_window[kLineFactory]);
-        const bool character = IsCharacterFactory(factory->GetName());
+        const bool character = IsCharacterFactoryName(factory->GetName());
         m_window.clear();
         CFerroxBlockMesh* storey = storeyIndex >= 0 && m_ground ? m_ground->GetLinked(storeyIndex) : nullptr;
         if (!storey || (character && AtCharacterLimit(factory->GetName())))

@@ -1,11 +1,13 @@
 // Whole-mall soak: the London level with a small mall, its staff and the spawner's waves run for minutes of
 // game time at speed 3; shoppers come in and buy, litter is swept, a criminal is caught or leaves, nobody is
-// left standing off the grid; two runs from the same seed save the same file; and a load takes no more characters
-// than the game reaches.
+// left standing off the grid; two runs from the same seed save the same file; a load takes no more characters
+// than the game reaches; and a game saved with its figures mid-walk loads back into the same mall.
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "engine/data/file.h"
 #include "engine/data/random.h"
@@ -14,6 +16,8 @@
 #include "game/figures/aichar.h"
 #include "game/figures/criminal.h"
 #include "game/shell/mallsoak_test_local.h"
+#include "game/shell/savecheck.h"
+#include "game/shell/savegame.h"
 
 namespace {
 
@@ -24,8 +28,16 @@ constexpr int kCriminalFrame = 1;
 // Frames a character inside may spend off the grid before it counts as stuck.
 constexpr int kStuckFrames = 100;
 constexpr int kLitterCells = 4;
+// Game time in which every loaded figure is on its way again.
+constexpr float kWalkAgainSeconds = 20.0f;
 
 int Frames(float seconds) { return static_cast<int>(seconds / (kSoakFrame * kSoakSpeed)); }
+
+std::string FileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 bool Listed(const ObjectList& list, const CFerroxObject* object)
 {
@@ -65,8 +77,7 @@ protected:
         EXPECT_EQ(0, controller->SaveObjects(&file, level->GetWorld()));
         EXPECT_EQ(0, floors->Save(&file));
         EXPECT_EQ(0, file.Close());
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return FileText(path);
     }
 
     std::map<const CFerroxObject*, int> offGrid;
@@ -201,6 +212,96 @@ TEST_F(MallSoak, ALoadTakesNoMoreCharactersThanTheGameReaches)
               dropped);
     EXPECT_EQ(nullptr, Hire("CLEANING", kCleanerFactoryName, Cell(12, 12))) << "a full staff hires no one more";
     EXPECT_EQ(kStaffLimit, manager->GetStaffCount());
+}
+
+// The game's own save and load over the mall: the level torn down and opened again, its floors, objects and
+// figures.
+class WalkersSaved : public MallSoak, public CGameSaveParts {
+protected:
+    void TearDown() override
+    {
+        if (game)
+            game->SetSaveParts(nullptr);
+        MallSoak::TearDown();
+    }
+    void LeaveLevel() override { CloseLevel(); }
+    int StartLevel() override
+    {
+        OpenLevel();
+        return HasFatalFailure() ? 0 : 1;
+    }
+    CConditions* GetConditions() override { return nullptr; }
+    CFloorManager* GetFloorManager() override { return floors.get(); }
+    CStatistics* GetStatistics() override { return manager->GetStatistics(); }
+    void SaveObjects(CFerroxFile* file) override { controller->SaveObjects(file, level->GetWorld()); }
+    int LoadObjects(CFerroxTagFile* file) override { return controller->LoadObjects(file, level->GetWorld()); }
+
+    // The lists of the figures a save catches mid-walk: shoppers, criminals and the three trades.
+    std::vector<const ObjectList*> Kinds()
+    {
+        return {&manager->GetShoppers(), &manager->GetCriminals(), &manager->GetCleaners(), &manager->GetSecurity(),
+                &manager->GetMaintenance()};
+    }
+    // Whether a figure of the list is on its way along a path, past its start.
+    static bool Walking(const ObjectList& list)
+    {
+        for (CFerroxObject* object : list) {
+            auto* figure = dynamic_cast<CAICharacter*>(object);
+            if (figure && figure->m_presence != kPresenceNone && figure->m_currentCell >= 0 &&
+                figure->GetState() == AI_STATE_WALK && figure->m_pathParam > 0.0f)
+                return true;
+        }
+        return false;
+    }
+    bool AllWalking()
+    {
+        for (const ObjectList* list : Kinds())
+            if (!Walking(*list))
+                return false;
+        return true;
+    }
+    std::string SaveAs(const std::string& name)
+    {
+        EXPECT_EQ(1, game->SaveGame(Path(name).c_str()));
+        return FileText(Path(name));
+    }
+};
+
+// Saved while a shopper, a criminal, a cleaner, a guard and a maintenance worker walk, the game loads back with every line a load keeps
+// and its walks planned afresh; the loaded game saves and loads to the same bytes, and its figures walk again.
+TEST_F(WalkersSaved, AGameSavedMidWalkLoadsBackIntoTheSameMall)
+{
+    OpenLevel();
+    if (HasFatalFailure())
+        return;
+    BuildMall();
+    game->SetSaveParts(this);
+    for (int cell : {Cell(12, 12), Cell(6, 18), Cell(18, 18)})
+        Ground()->OccupyCell(cell);
+    int frame = 0;
+    for (; frame < Frames(kSoakSeconds) && !(frame > kCriminalFrame && AllWalking()); frame++) {
+        if (frame == kCriminalFrame)
+            ASSERT_NE(nullptr, spawner->SpawnCriminal());
+        Frame();
+    }
+    ASSERT_TRUE(AllWalking()) << "no frame had every kind of figure walking";
+
+    const std::string walking = SaveAs("walking.fds");
+    ASSERT_EQ(kGameLoadWhole, game->LoadGame(Path("walking.fds").c_str()));
+    const std::string loaded = SaveAs("loaded.fds");
+    EXPECT_NE(walking, loaded) << "the walks were planned afresh";
+    EXPECT_EQ("", SavedGameChange(walking, loaded, floors.get()));
+    ASSERT_EQ(kGameLoadWhole, game->LoadGame(Path("loaded.fds").c_str()));
+    EXPECT_EQ(loaded, SaveAs("again.fds"));
+
+    std::vector<bool> walked(Kinds().size(), false);
+    for (int after = 0; after < Frames(kWalkAgainSeconds); after++) {
+        Frame();
+        for (size_t kind = 0; kind < walked.size(); kind++)
+            walked[kind] = walked[kind] || Walking(*Kinds()[kind]);
+    }
+    for (size_t kind = 0; kind < walked.size(); kind++)
+        EXPECT_TRUE(walked[kind]) << "figures of kind " << kind << " walk again after the load";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "engine/world/dynobject.h"
 
@@ -29,6 +30,13 @@ constexpr const char* kPathableObjectFactoryName = "pathableObjectFactory";
 constexpr const char* kAtriumObjectFactoryName = "atriumObjectFactory";
 
 constexpr size_t kObjectFactoryCount = 15;
+
+// Whether the full factory name is one of the characters': shoppers, criminals and the three trades of staff.
+inline bool IsCharacterFactoryName(const std::string& name)
+{
+    return name == kShopperFactoryName || name == kCriminalFactoryName || name == kCleanerFactoryName ||
+           name == kSecurityFactoryName || name == kMaintenanceFactoryName;
+}
 
 // Makes, sets up and (when the factory has a world) adds to the world one object of class T.
 // Every game factory is one of these: class CShopFactory : public CGameObjectFactory<CShop> {};
