@@ -502,14 +502,7 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
     }
     GxD3D9SetPixelShader(nullptr);
     GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
-    GxD3D9SetIndices(header->indexBuffer);
-    GxD3D9StreamRecord streams[2];
-    for (GxUInt32 s = 0; s < 2; s++) {
-        streams[s] =
-            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
-    }
-    GxD3D9SetStreams(streams, header->streamOffsets);
-    GxD3D9SetVertexDeclaration(header->declaration);
+    GxD3D9SetInstanceBuffers(header);
     GxD3D9SetVertexShader(shader);
     GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     for (GxUInt32 m = 0; m < header->meshCount; m++) {
