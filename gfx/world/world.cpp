@@ -83,27 +83,18 @@ void* WorldModuleClose(void* instance, GxInt32 offset, GxInt32)
     return instance;
 }
 
-void* CountOpen(void* instance, GxInt32, GxInt32)
+// Open and close of a module that only counts its open instances.
+template <GxInt32* count>
+void* CountingOpen(void* instance, GxInt32, GxInt32)
 {
-    openCountInstances++;
+    ++*count;
     return instance;
 }
 
-void* CountClose(void* instance, GxInt32, GxInt32)
+template <GxInt32* count>
+void* CountingClose(void* instance, GxInt32, GxInt32)
 {
-    openCountInstances--;
-    return instance;
-}
-
-void* SectorModuleOpen(void* instance, GxInt32, GxInt32)
-{
-    sectorModuleInstances++;
-    return instance;
-}
-
-void* SectorModuleClose(void* instance, GxInt32, GxInt32)
-{
-    sectorModuleInstances--;
+    --*count;
     return instance;
 }
 
@@ -596,8 +587,10 @@ GxInt32 TexCoordSets(GxUInt32 flags)
 
 GxBool GxWorldPluginAttach(void)
 {
-    static const GxCoreModule sectorModule = {gxPLUGINSECTORMODULE, 4, SectorModuleOpen, SectorModuleClose};
-    static const GxCoreModule countModule = {gxPLUGINOPENCOUNTMODULE, 0, CountOpen, CountClose};
+    static const GxCoreModule sectorModule = {gxPLUGINSECTORMODULE, 4, CountingOpen<&sectorModuleInstances>,
+                                              CountingClose<&sectorModuleInstances>};
+    static const GxCoreModule countModule = {gxPLUGINOPENCOUNTMODULE, 0, CountingOpen<&openCountInstances>,
+                                             CountingClose<&openCountInstances>};
     static const GxCoreModule worldModule = {gxPLUGINWORLDMODULE, sizeof(WorldModuleBlock), WorldModuleOpen,
                                              WorldModuleClose};
     if (GxEngineGetPluginOffset(gxPLUGINMATERIALMODULE) < 0 && !GxWorldObjectsPluginAttach()) {

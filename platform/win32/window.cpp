@@ -361,23 +361,6 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    WNDCLASSEXA ex;
-    std::memset(&ex, 0, sizeof ex);
-    ex.cbSize = sizeof ex;
-    ex.style = lpWndClass->style;
-    ex.lpfnWndProc = lpWndClass->lpfnWndProc;
-    ex.cbWndExtra = lpWndClass->cbWndExtra;
-    ex.hInstance = lpWndClass->hInstance;
-    ex.lpszClassName = lpWndClass->lpszClassName;
-    return RegisterClassExA(&ex);
-}
-
-ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass)
-{
-    if (lpWndClass == nullptr || lpWndClass->cbSize != sizeof(WNDCLASSEXA) || lpWndClass->lpszClassName == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     UserClass cls;
     cls.name = lpWndClass->lpszClassName;
     cls.style = lpWndClass->style;
