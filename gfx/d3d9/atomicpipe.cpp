@@ -117,25 +117,6 @@ D3DPRIMITIVETYPE PrimitiveOf(GxUInt32 meshFlags)
     return D3DPT_TRIANGLELIST;
 }
 
-GxUInt32 PrimitiveCount(GxUInt32 primitive, GxUInt32 indices)
-{
-    switch (primitive) {
-    case D3DPT_LINELIST:
-        return indices / 2;
-    case D3DPT_LINESTRIP:
-        return indices > 0 ? indices - 1 : 0;
-    case D3DPT_TRIANGLELIST:
-        return indices / 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-        return indices > 2 ? indices - 2 : 0;
-    case D3DPT_POINTLIST:
-        return indices;
-    default:
-        return 0;
-    }
-}
-
 GxResourceEntry* AllocEntry(void* owner, GxResourceEntry** slot, GxUInt32 size, GxBool outsideArena)
 {
     if (!outsideArena) {
@@ -235,7 +216,8 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
             out[m].indexCount = ok ? static_cast<GxUInt32>(count) : 0;
             written += out[m].indexCount;
         }
-        out[m].primitiveCount = PrimitiveCount(header->primitive, out[m].indexCount);
+        out[m].primitiveCount =
+            GxD3D9PrimitiveCount(static_cast<D3DPRIMITIVETYPE>(header->primitive), out[m].indexCount);
     }
     if (indices) {
         header->indexBuffer->Unlock();

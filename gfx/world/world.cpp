@@ -12,6 +12,7 @@
 #include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
 #include "gfx/world/mesh.h"
+#include "gfx/world/world_local.h"
 #include "gfx/world/worldobj_local.h"
 
 GxPluginRegistry gxWorldTKList = GxPluginRegistryInitializer(sizeof(GxWorld), 0);
@@ -80,21 +81,6 @@ void* WorldModuleClose(void* instance, GxInt32 offset, GxInt32)
         block->records = nullptr;
     }
     worldModuleInstances--;
-    return instance;
-}
-
-// Open and close of a module that only counts its open instances.
-template <GxInt32* count>
-void* CountingOpen(void* instance, GxInt32, GxInt32)
-{
-    ++*count;
-    return instance;
-}
-
-template <GxInt32* count>
-void* CountingClose(void* instance, GxInt32, GxInt32)
-{
-    --*count;
     return instance;
 }
 
@@ -261,6 +247,20 @@ void ReleaseSector(GxWorldSector* sector, bool free)
         }
         GxFree(sector);
     }
+}
+
+void DestroyMeshes(GxWorld* world)
+{
+    GxWorldForAllWorldSectors(
+        world,
+        [](GxWorldSector* sector, void*) -> GxWorldSector* {
+            if (sector->mesh) {
+                GxMeshHeaderDestroy(sector->mesh);
+                sector->mesh = nullptr;
+            }
+            return sector;
+        },
+        nullptr);
 }
 
 // Runs every sector's destructors; `free` also frees each node, which sectors in one allocation must not.
@@ -587,10 +587,10 @@ GxInt32 TexCoordSets(GxUInt32 flags)
 
 GxBool GxWorldPluginAttach(void)
 {
-    static const GxCoreModule sectorModule = {gxPLUGINSECTORMODULE, 4, CountingOpen<&sectorModuleInstances>,
-                                              CountingClose<&sectorModuleInstances>};
-    static const GxCoreModule countModule = {gxPLUGINOPENCOUNTMODULE, 0, CountingOpen<&openCountInstances>,
-                                             CountingClose<&openCountInstances>};
+    static const GxCoreModule sectorModule = {gxPLUGINSECTORMODULE, 4, GxCountingModuleOpen<&sectorModuleInstances>,
+                                              GxCountingModuleClose<&sectorModuleInstances>};
+    static const GxCoreModule countModule = {gxPLUGINOPENCOUNTMODULE, 0, GxCountingModuleOpen<&openCountInstances>,
+                                             GxCountingModuleClose<&openCountInstances>};
     static const GxCoreModule worldModule = {gxPLUGINWORLDMODULE, sizeof(WorldModuleBlock), WorldModuleOpen,
                                              WorldModuleClose};
     if (GxEngineGetPluginOffset(gxPLUGINMATERIALMODULE) < 0 && !GxWorldObjectsPluginAttach()) {
@@ -696,16 +696,7 @@ GxBool GxWorldDestroy(GxWorld* world)
     }
     UnlinkWorld(world);
     const bool oneBlock = (world->object.privateFlags & gxWORLDONEBLOCK) != 0;
-    GxWorldForAllWorldSectors(
-        world,
-        [](GxWorldSector* sector, void*) -> GxWorldSector* {
-            if (sector->mesh) {
-                GxMeshHeaderDestroy(sector->mesh);
-                sector->mesh = nullptr;
-            }
-            return sector;
-        },
-        nullptr);
+    DestroyMeshes(world);
     GxMaterialListDestroy(&world->matList);
     ReleaseTree(world->rootSector, !oneBlock);
     GxPluginRegistryDeInitObject(&gxWorldTKList, world);
@@ -796,16 +787,7 @@ GxWorld* GxWorldStreamRead(GxStream* stream)
         return world;
     }
     UnlinkWorld(world);
-    GxWorldForAllWorldSectors(
-        world,
-        [](GxWorldSector* sector, void*) -> GxWorldSector* {
-            if (sector->mesh) {
-                GxMeshHeaderDestroy(sector->mesh);
-                sector->mesh = nullptr;
-            }
-            return sector;
-        },
-        nullptr);
+    DestroyMeshes(world);
     ReleaseTree(world->rootSector, false);
     GxMaterialListDestroy(&world->matList);
     if (constructed) {
