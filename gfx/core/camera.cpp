@@ -542,8 +542,6 @@ GxInt32 GxCameraRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCal
     return GxPluginRegistryAddPluginStream(&cameraTKList, pluginID, readCB, writeCB, getSizeCB);
 }
 
-GxInt32 GxCameraGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&cameraTKList, pluginID); }
-
 GxInt32 GxCameraStreamGetSize(const GxCamera* camera)
 {
     return kChunkFixedSize + GxPluginRegistryGetSize(&cameraTKList, camera);

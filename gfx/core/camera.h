@@ -108,7 +108,6 @@ GxInt32 GxCameraRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCo
 GxInt32 GxCameraRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
                                      GxPluginDataChunkWriteCallBack writeCB,
                                      GxPluginDataChunkGetSizeCallBack getSizeCB);
-GxInt32 GxCameraGetPluginOffset(GxUInt32 pluginID);
 
 constexpr GxUInt32 gxID_CAMERA = 0x05;
 // The stream is positioned at the camera chunk's body.

@@ -909,11 +909,6 @@ GxInt32 GxParticleStoredPropertySize(bool emitter, GxInt32 id)
 
 GxUInt32 GxParticleMaxBatch(void) { return kMaxBatch; }
 
-GxInt32 GxParticleEmitterGetPropertyOffset(const GxParticleEmitterClass* emitterClass, GxInt32 id)
-{
-    return GxParticlePropertyGetOffset(emitterClass->propTab, id);
-}
-
 GxReal GxParticleRandom(GxUInt32* state)
 {
     *state = *state * kRandomMultiplier + kRandomIncrement;

@@ -144,8 +144,6 @@ GxInt32 GxClumpGetPluginOffset(GxUInt32 pluginID);
 
 // ---- streams ----
 
-// Body size of the clump chunk (without its own header).
-GxUInt32 GxClumpStreamGetSize(GxClump* clump);
 GxClump* GxClumpStreamWrite(GxClump* clump, GxStream* stream);
 // Reads the body of a clump chunk whose header the caller has consumed.
 GxClump* GxClumpStreamRead(GxStream* stream);

@@ -629,21 +629,6 @@ GxInt32 GxWorldSectorRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkRe
     return GxPluginRegistryAddPluginStream(&gxWorldSectorTKList, pluginID, readCB, writeCB, getSizeCB);
 }
 
-GxInt32 GxWorldSectorGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&gxWorldSectorTKList, pluginID);
-}
-
-GxInt32 GxWorldSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB)
-{
-    return GxPluginRegistryAddPluginStreamRights(&gxWorldTKList, pluginID, rightsCB);
-}
-
-GxInt32 GxWorldSectorSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB)
-{
-    return GxPluginRegistryAddPluginStreamRights(&gxWorldSectorTKList, pluginID, rightsCB);
-}
-
 // ---- Creation and destruction.
 
 GxWorld* GxWorldCreate(const GxBBox* box)

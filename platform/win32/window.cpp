@@ -391,11 +391,6 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
     return reinterpret_cast<HCURSOR>(id);
 }
 
-HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
-{
-    return reinterpret_cast<HICON>(LoadCursorA(hInstance, lpIconName));
-}
-
 HCURSOR WINAPI SetCursor(HCURSOR hCursor)
 {
     HCURSOR old = User().cursorShape;
@@ -1068,37 +1063,6 @@ BOOL WINAPI SetForegroundWindow(HWND hWnd)
 }
 
 HWND WINAPI GetActiveWindow(void) { return User().foreground; }
-
-HWND WINAPI SetActiveWindow(HWND hWnd)
-{
-    HWND old = User().foreground;
-    if (!SetForegroundWindow(hWnd))
-        return nullptr;
-    return old;
-}
-
-HWND WINAPI GetFocus(void) { return User().foreground; }
-
-HWND WINAPI SetFocus(HWND hWnd)
-{
-    HWND old = User().foreground;
-    if (hWnd == nullptr)
-        return old;
-    // Focus goes to the top-level window: children do not take the keyboard here.
-    UserWindow* w = UserFind(hWnd);
-    while (w != nullptr && (w->style & WS_CHILD) != 0)
-        w = UserFind(w->parent);
-    if (w == nullptr)
-        return nullptr;
-    UserActivate(w->handle);
-    return old;
-}
-
-int WINAPI MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT)
-{
-    std::fprintf(stderr, "%s: %s\n", lpCaption != nullptr ? lpCaption : "Error", lpText != nullptr ? lpText : "");
-    return IDOK;
-}
 
 SDL_Window* Win32GetSDLWindow(HWND hwnd)
 {
