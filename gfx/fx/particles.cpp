@@ -1168,11 +1168,6 @@ void* GxParticleEmitterGetProperty(GxParticleEmitter* emitter, GxInt32 id)
     return Prop<void>(emitter, GxParticlePropertyGetOffset(emitter->emtClass->propTab, id));
 }
 
-void* GxParticleGetProperty(const GxParticleClass* particleClass, void* particle, GxInt32 id)
-{
-    return Prop<void>(particle, GxParticlePropertyGetOffset(particleClass->propTab, id));
-}
-
 GxUInt8* GxParticleBatchGetParticles(GxParticleBatch* batch)
 {
     return reinterpret_cast<GxUInt8*>(batch) + batch->offset;

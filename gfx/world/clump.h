@@ -112,7 +112,6 @@ GxClump* GxClumpCreate(void);
 GxBool GxClumpDestroy(GxClump* clump);
 GxClump* GxClumpSetFrame(GxClump* clump, GxFrame* frame);
 GxClump* GxClumpAddAtomic(GxClump* clump, GxAtomic* atomic);
-GxClump* GxClumpRemoveAtomic(GxClump* clump, GxAtomic* atomic);
 GxClump* GxClumpAddCamera(GxClump* clump, GxCamera* camera);
 GxClump* GxClumpRender(GxClump* clump);
 GxClump* GxClumpForAllAtomics(GxClump* clump, GxAtomicCallBack callBack, void* data);
