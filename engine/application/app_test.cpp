@@ -539,7 +539,7 @@ TEST(AppPlugins, AttachBeforeTheEngineOpens)
         EXPECT_EQ(1, app.AttachPlugins());
         EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINCLUMPMODULE), 0);
         EXPECT_GE(GxAtomicGetPluginOffset(gxPLUGINLODATOMIC), 0);
-        EXPECT_GE(GxFrameGetPluginOffset(gxPLUGINUSERDATA), 0);
+        EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINUSERDATA), 0);
         EXPECT_GE(GxEngineGetPluginOffset(gxPLUGINSPLINE), 0);
         return true;
     }));

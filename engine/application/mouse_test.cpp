@@ -135,6 +135,11 @@ TEST_F(Mouse, AdapterSkipsTheEchoOfEachWarp)
     adapter.HandleMessage(WM_MOUSEMOVE, 0, At(-20, 210));
     adapter.HandleMessage(WM_MOUSEMOVE, 0, At(-20, 210));
     EXPECT_FLOAT_EQ(9.0f, Pos()->x);
+    // A released cursor starts over: its next move only arms the adapter again.
+    EXPECT_EQ(1, adapter.ReleaseCursor());
+    EXPECT_EQ(0, adapter.GetSkipNextMove());
+    adapter.HandleMessage(WM_MOUSEMOVE, 0, At(300, 210));
+    EXPECT_FLOAT_EQ(9.0f, Pos()->x);
 }
 
 TEST_F(Mouse, AdapterButtonsAndWheel)

@@ -210,7 +210,11 @@ TEST_F(LocaleFiles, SettingsAndFilesAndExport)
         EXPECT_EQ(path + c.problem, broken.GetLoadProblem());
     }
 
-    ASSERT_EQ(1, fromFile.ExportTextsFrom(language.c_str(), Path("language").c_str()));
+    // The catalogue is exported from language.xml in the working folder.
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(language).parent_path());
+    fromFile.ExportTexts();
+    std::filesystem::current_path(previous);
     const std::string exported = "Extra\t\r\nLondon\t\r\nBerlin\t\r\nParis\t\r\nCaf\xC3\xA9\t\r\n";
     EXPECT_EQ(exported, ReadFile(Path("language_DATA.txt")));
     // A failed export says so and leaves the files of the last one.

@@ -95,11 +95,19 @@ TEST_F(AStarTest, TrivialSearchesAndStatuses)
     EXPECT_EQ(FERROX_ASTAR_FOUND, Search(finder, d.grid, d.start, d.goal));
     EXPECT_EQ(2, finder.GetPathLength());
     EXPECT_EQ((std::vector<int>{5, 10}), PathOf(finder));
+    // The search keeps its two ends: nodes of the same cell are the same node.
+    ASSERT_NE(nullptr, finder.GetGoalNode());
+    EXPECT_EQ(d.goal, finder.GetGoalNode()->cell);
+    EXPECT_EQ(d.start, finder.GetStartNode()->cell);
+    EXPECT_EQ(0, finder.IsSameNode(finder.GetStartNode(), finder.GetGoalNode()));
+    FerroxAStarNode goal = *finder.GetGoalNode();
+    EXPECT_EQ(1, finder.IsSameNode(&goal, finder.GetGoalNode()));
     std::vector<int> route = {99};
     EXPECT_EQ(2, finder.GetPath(route, 1));
     EXPECT_EQ((std::vector<int>{99, 5, 10}), route);
     finder.ClearMap();
     EXPECT_EQ(0, finder.GetLiveNodeCount());
+    EXPECT_EQ(nullptr, finder.GetGoalNode());
     EXPECT_EQ(FERROX_ASTAR_FAILED, finder.Start(-1, 3, &d.grid, 0));
     EXPECT_EQ(FERROX_ASTAR_FAILED, finder.Start(3, 16, &d.grid, 0));
     EXPECT_EQ(FERROX_ASTAR_FAILED, finder.Start(3, 5, nullptr, 0));

@@ -232,6 +232,28 @@ TEST_F(BlockMeshTest, TileRangesSkipCoveredCellsAndVacateUpperFloors)
     DropStoreys(ground);
 }
 
+// Free objects take only empty cells inside the border ring and leave the cells' states; clearing them keeps the
+// floor's tiles.
+TEST_F(BlockMeshTest, FreeObjectsTakeEmptyCellsAndClearWithoutTheirTiles)
+{
+    Named bench("bench"), plant("plant");
+    CFerroxBlockMesh ground;
+    ASSERT_EQ(1, ground.Create(6, 6, {0, 0, 0}, 2, 0));
+    ground.ClearArea(0, 6, 6, 1, &gTiles[0]);
+    ground.GetBlock(14)->SetState(FERROX_BLOCK_BLOCKED);
+    EXPECT_EQ(0, ground.PlaceFreeObject(7, &bench, 2, 2));
+    EXPECT_EQ(&bench, ground.GetBlock(14)->m_pOccupant);
+    EXPECT_EQ(FERROX_BLOCK_BLOCKED, ground.GetBlock(14)->m_state);
+    EXPECT_EQ(FERROX_BLOCK_FREE, ground.GetBlock(7)->m_state);
+    EXPECT_EQ(1, ground.PlaceFreeObject(8, &plant, 1, 1)) << "taken by the bench";
+    EXPECT_EQ(1, ground.PlaceFreeObject(0, &plant, 1, 1)) << "on the border ring";
+    EXPECT_EQ(1, ground.ClearObjects(0, 1, 1, 0));
+    EXPECT_EQ(0, ground.ClearObjects(7, 2, 2, 0));
+    EXPECT_EQ(nullptr, ground.GetBlock(8)->m_pOccupant);
+    EXPECT_EQ(&gTiles[0], ground.GetTile(8));
+    EXPECT_EQ(0, ground.PlaceFreeObject(8, &plant, 1, 1));
+}
+
 TEST_F(BlockMeshTest, StripsAndVerticesCoverTheRightCells)
 {
     CFerroxBlockMesh mesh;

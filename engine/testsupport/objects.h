@@ -2,6 +2,7 @@
 // scratch folder per test and run, and builders of tagged clumps and of graphics stream chunks.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "engine/world/asset.h"
 #include "engine/world/clumpext.h"
 #include "engine/world/composite.h"
+#include "engine/world/world.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"
@@ -183,6 +185,39 @@ inline GxClump* FerroxTaggedClump(const std::vector<const char*>& tags, float si
     GxMaterialDestroy(material);
     return clump;
 }
+
+// Lines up the atomics of a tagged clump by their tags' order: the n-th tag (from 1) at (n, 0, -3).
+inline void FerroxLineUpTags(GxClump* clump, const std::vector<const char*>& tags)
+{
+    std::vector<std::string> order(tags.begin(), tags.end());
+    GxClumpForAllAtomics(
+        clump,
+        [](GxAtomic* atomic, void* data) {
+            const auto* names = static_cast<std::vector<std::string>*>(data);
+            GxFrame* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+            const std::string tag = GxUserDataArrayGetString(GxFrameGetUserDataArray(frame, 0), 0);
+            const auto n = std::find(names->begin(), names->end(), tag) - names->begin() + 1;
+            const GxV3d at = {static_cast<float>(n), 0.0f, -3.0f};
+            GxFrameTranslate(frame, &at, gxCOMBINEREPLACE);
+            return atomic;
+        },
+        &order);
+}
+
+// A world whose test level holds no world chunk: an empty graphics world stands in for it.
+template <class World>
+class FerroxStandInWorld : public World {
+public:
+    int LoadFile(const char* fileName) override
+    {
+        CFerroxWorld::LoadFile(fileName);
+        if (!this->m_pWorld) {
+            const GxBBox box = {{50, 50, 50}, {-50, -50, -50}};
+            this->m_pWorld = GxWorldCreate(&box);
+        }
+        return this->m_pWorld ? 1 : 0;
+    }
+};
 
 // A pooled model read from a clump's chunk, as the loader makes one.
 inline CFerroxComposite* FerroxModelFromClump(const char* name, GxClump* clump)

@@ -128,19 +128,7 @@ protected:
             GxClump* clump = FerroxTaggedClump(group.second, 0.25f);
             if (!clump)
                 return "";
-            std::vector<std::string> tags(group.second.begin(), group.second.end());
-            GxClumpForAllAtomics(
-                clump,
-                [](GxAtomic* atomic, void* data) {
-                    const auto* order = static_cast<std::vector<std::string>*>(data);
-                    GxFrame* frame = static_cast<GxFrame*>(atomic->object.object.parent);
-                    const std::string tag = GxUserDataArrayGetString(GxFrameGetUserDataArray(frame, 0), 0);
-                    const auto n = std::find(order->begin(), order->end(), tag) - order->begin() + 1;
-                    const GxV3d at = {static_cast<float>(n), 0.0f, -3.0f};
-                    GxFrameTranslate(frame, &at, gxCOMBINEREPLACE);
-                    return atomic;
-                },
-                &tags);
+            FerroxLineUpTags(clump, group.second);
             if (withLights) {
                 for (GxInt32 type : {gxLIGHTAMBIENT, gxLIGHTDIRECTIONAL}) {
                     GxLight* light = GxLightCreate(type);

@@ -17,19 +17,7 @@ namespace {
 constexpr GxInt32 kSize = 32;
 constexpr GxUInt32 kWorldArena = 0x800000;
 
-// Test levels hold no world chunk: an empty graphics world stands in for it.
-class CSkyWorld : public CFerroxWorld {
-public:
-    int LoadFile(const char* fileName) override
-    {
-        CFerroxWorld::LoadFile(fileName);
-        if (!m_pWorld) {
-            const GxBBox box = {{50, 50, 50}, {-50, -50, -50}};
-            m_pWorld = GxWorldCreate(&box);
-        }
-        return m_pWorld ? 1 : 0;
-    }
-};
+using CSkyWorld = FerroxStandInWorld<CFerroxWorld>;
 
 class WorldRender : public GxTestGLDraw {
 protected:

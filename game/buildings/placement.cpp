@@ -989,6 +989,8 @@ int CPlacementController::BuildWalls(CFerroxWorld* world, int all, CFerroxBlockM
 // ---------------------------------------------------------------------------------------------------------
 // Saved games
 
+// Writes the "<OBJECTS>" section without the wall pieces, which a load builds again. Its reader is ReadObjects
+// (game/buildings/objectsreader.h).
 int CPlacementController::SaveObjects(CFerroxFile* file, CFerroxWorld* world)
 {
     SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);

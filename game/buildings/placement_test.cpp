@@ -77,6 +77,8 @@ TEST_F(Placement, ObjectModePlacesTurnsAndContinues)
     ASSERT_EQ(0, controller->PlaceAndContinue(at, nullptr));
     EXPECT_EQ(1, first->IsPlaced());
     EXPECT_EQ(Ground(), first->GetFloor());
+    EXPECT_EQ(1, first->IsOnFloor(Ground()));
+    EXPECT_EQ(0, first->IsOnFloor(nullptr));
     ASSERT_EQ(1u, notices.samples.size());
     EXPECT_EQ(1, notices.samples[0].first);
     EXPECT_EQ(255, notices.samples[0].second);

@@ -170,48 +170,43 @@ void CSpawner::SpawnWave()
         SpawnCriminal();
 }
 
-CShopper* CSpawner::SpawnShopper(const char* name, int16_t index, uint16_t floorId)
+// A character of the factory on the base floor of the id, from the template the pick names once the manager and
+// a spawn point are there, started at a random spawn point; null when any of them is missing.
+template <class Character, class PickTemplate>
+Character* CSpawner::Spawn(const char* factoryText, uint16_t floorId, PickTemplate pickTemplate)
 {
     CDynamicObjectManager* manager = Manager();
-    // Without a spawn point nothing is made.
     if (!manager || m_spawnPoints.empty())
         return nullptr;
-    CFerroxObjectFactory* factory = manager->FindFactory(kShopperFactoryText, m_pWorld);
+    CFerroxObjectFactory* factory = manager->FindFactory(factoryText, m_pWorld);
     CFerroxBlockMesh* floor = m_pFloorManager ? m_pFloorManager->FindBaseFloor(floorId) : nullptr;
-    CFerroxAssetSet* assetSet =
-        index < 0 ? manager->FindTemplateByModel(name) : manager->FindTemplate(name, static_cast<uint16_t>(index));
+    CFerroxAssetSet* assetSet = pickTemplate(manager);
     if (!factory || !floor || !assetSet)
         return nullptr;
     FerroxObjectDescriptor descriptor = {};
     descriptor.assetSet = assetSet;
     descriptor.modelMode = kModelOwnCopy;
     descriptor.floorObject = floor;
-    CShopper* shopper = dynamic_cast<CShopper*>(manager->CreateObject(factory, &descriptor));
-    if (shopper)
-        shopper->StartAt(m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get());
-    return shopper;
+    Character* character = dynamic_cast<Character*>(manager->CreateObject(factory, &descriptor));
+    if (character)
+        character->StartAt(PickSpawnPoint(0));
+    return character;
+}
+
+CShopper* CSpawner::SpawnShopper(const char* name, int16_t index, uint16_t floorId)
+{
+    return Spawn<CShopper>(kShopperFactoryText, floorId, [&](CDynamicObjectManager* manager) {
+        return index < 0 ? manager->FindTemplateByModel(name)
+                         : manager->FindTemplate(name, static_cast<uint16_t>(index));
+    });
 }
 
 CCriminal* CSpawner::SpawnCriminal()
 {
-    CDynamicObjectManager* manager = Manager();
-    if (!manager || m_spawnPoints.empty())
-        return nullptr;
-    CFerroxObjectFactory* factory = manager->FindFactory(kCriminalFactoryText, m_pWorld);
-    CFerroxBlockMesh* floor = m_pFloorManager ? m_pFloorManager->FindBaseFloor(kSpawnFloorId) : nullptr;
-    CFerroxAssetSet* assetSet =
-        manager->FindTemplate(kCriminalCategory, static_cast<uint16_t>(FerroxRand() % kCriminalTemplates));
-    if (!factory || !floor || !assetSet)
-        return nullptr;
-    FerroxObjectDescriptor descriptor = {};
-    descriptor.assetSet = assetSet;
-    descriptor.modelMode = kModelOwnCopy;
-    descriptor.floorObject = floor;
-    CCriminal* criminal = dynamic_cast<CCriminal*>(manager->CreateObject(factory, &descriptor));
-    if (!criminal)
-        return nullptr;
-    criminal->StartAt(m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get());
-    if (g_pGameContext) {
+    CCriminal* criminal = Spawn<CCriminal>(kCriminalFactoryText, kSpawnFloorId, [](CDynamicObjectManager* manager) {
+        return manager->FindTemplate(kCriminalCategory, static_cast<uint16_t>(FerroxRand() % kCriminalTemplates));
+    });
+    if (criminal && g_pGameContext) {
         g_pGameContext->QueueMessage(kMessageCriminal);
         g_pGameContext->PlaySample(kCriminalSample, kFullVolume);
     }

@@ -100,6 +100,8 @@ public:
     int32_t IsMoving() const { return m_moving; }
 
 private:
+    template <class Character, class PickTemplate>
+    Character* Spawn(const char* factoryText, uint16_t floorId, PickTemplate pickTemplate);
     void MakeCursorBox();
     void ForgetPlacement();
     void ShowOnCurrentFloor(CFerroxBlockMesh* floor);

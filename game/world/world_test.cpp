@@ -9,19 +9,7 @@
 
 namespace {
 
-// Test levels hold no world chunk: an empty graphics world stands in for it.
-class CTestWorld : public CWorld {
-public:
-    int LoadFile(const char* fileName) override
-    {
-        CFerroxWorld::LoadFile(fileName);
-        if (!m_pWorld) {
-            const GxBBox box = {{50, 50, 50}, {-50, -50, -50}};
-            m_pWorld = GxWorldCreate(&box);
-        }
-        return m_pWorld ? 1 : 0;
-    }
-};
+using CTestWorld = FerroxStandInWorld<CWorld>;
 
 class GameWorld : public FerroxObjectTest {
 protected:
@@ -31,19 +19,7 @@ protected:
         GxClump* clump = FerroxTaggedClump(tags, 0.25f);
         if (!clump)
             return "";
-        std::vector<std::string> order(tags.begin(), tags.end());
-        GxClumpForAllAtomics(
-            clump,
-            [](GxAtomic* atomic, void* data) {
-                const auto* names = static_cast<std::vector<std::string>*>(data);
-                GxFrame* frame = static_cast<GxFrame*>(atomic->object.object.parent);
-                const std::string tag = GxUserDataArrayGetString(GxFrameGetUserDataArray(frame, 0), 0);
-                const auto n = std::find(names->begin(), names->end(), tag) - names->begin() + 1;
-                const GxV3d at = {static_cast<float>(n), 0.0f, -3.0f};
-                GxFrameTranslate(frame, &at, gxCOMBINEREPLACE);
-                return atomic;
-            },
-            &order);
+        FerroxLineUpTags(clump, tags);
         FerroxBytes level;
         FerroxAppend(level, FerroxGroupStart("objects"));
         FerroxAppend(level, FerroxClumpChunk(clump));

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "gfx/2d/charset.h"
+#include "gfx/core/engine_testing.h"
 #include "gfx/core/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"
 
@@ -118,6 +119,16 @@ TEST_F(Charset, PrintDrawsOnceAndRestoresItsStates)
     device.fpRenderStateGet(gxRENDERSTATETEXTURERASTER, &raster);
     EXPECT_EQ(raster, nullptr);
     device.fpIm2DRenderIndexedPrimitive = saved;
+}
+
+TEST_F(Charset, DestroyFreesTheRasterAndRefusesNone)
+{
+    GxRaster* own =
+        GxRasterCreate(gxCHARSETRASTERSIZE, gxCHARSETRASTERSIZE, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(GxCharsetDestroy(own), 1);
+    EXPECT_EQ(GxCharsetDestroy(nullptr), 0);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 }
 
 }  // namespace

@@ -181,8 +181,6 @@ GxBool Gx2DDeviceSetLayerDepth(GxReal depth)
     return 1;
 }
 
-GxReal Gx2DDeviceGetLayerDepth(void) { return gx2D.device.layerDepth; }
-
 GxBool Gx2DDeviceGetPixelVectors(GxV2d* xStep, GxV2d* yStep, GxV2d* origin)
 {
     RebuildDevice();

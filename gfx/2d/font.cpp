@@ -70,13 +70,6 @@ GxChar* Gx2DFontSetPath(const GxChar* path)
 
 const GxChar* Gx2DFontGetPath(void) { return gx2D.fontPath; }
 
-Gx2DFontReader Gx2DFontSetReader(Gx2DFontReader reader)
-{
-    Gx2DFontReader previous = gx2D.reader;
-    gx2D.reader = reader ? reader : Gx2DFontReadMetrics;
-    return previous;
-}
-
 Gx2DFont* Gx2DFontRead(const GxChar* name) { return gx2D.reader ? gx2D.reader(name) : nullptr; }
 
 Gx2DFont* Gx2DFontCreate(void)

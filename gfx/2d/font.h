@@ -60,7 +60,6 @@ Gx2DFont* Gx2DFontRead(const GxChar* name);
 Gx2DFont* Gx2DFontReadMetrics(const GxChar* name);
 // The same on an open stream (the file's whole text); the font path still serves the page images.
 Gx2DFont* Gx2DFontStreamReadMetrics(GxStream* stream);
-Gx2DFontReader Gx2DFontSetReader(Gx2DFontReader reader);
 GxBool Gx2DFontDestroy(Gx2DFont* font);
 GxBool Gx2DFontIsUnicode(const Gx2DFont* font);
 GxTexDictionary* Gx2DFontGetTexDictionary(void);

@@ -44,7 +44,6 @@ GxBool Gx2DClose(void);
 GxBool Gx2DDeviceSetCamera(GxCamera* camera);
 GxCamera* Gx2DDeviceGetCamera(void);
 GxBool Gx2DDeviceSetLayerDepth(GxReal depth);
-GxReal Gx2DDeviceGetLayerDepth(void);
 GxBool Gx2DDeviceGetPixelVectors(GxV2d* xStep, GxV2d* yStep, GxV2d* origin);
 GxBool Gx2DDeviceGetClipPath(Gx2DPath* path);
 GxReal Gx2DDeviceGetFlatness(void);

@@ -64,7 +64,7 @@ class SkinTest : public AnimTest {};
 TEST_F(SkinTest, WeightsSortDescendingWithTheirBonesAndUsedBonesAscend)
 {
     GxGeometry* geometry = SkinnedBox();
-    const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    GxSkin* skin = GxSkinGeometryGetSkin(geometry);
     ASSERT_NE(skin, nullptr);
     EXPECT_FLOAT_EQ(skin->vertexBoneWeights[0], 0.6f);
     EXPECT_FLOAT_EQ(skin->vertexBoneWeights[1], 0.3f);
@@ -73,7 +73,7 @@ TEST_F(SkinTest, WeightsSortDescendingWithTheirBonesAndUsedBonesAscend)
     EXPECT_EQ(skin->vertexBoneIndices[1], Pack(1, 0, 0, 0));  // first weight 1: untouched
     EXPECT_EQ(skin->boneIDs[0], 0);
     EXPECT_EQ(skin->boneIDs[2], 2);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(skin->skinToBoneMatrices) % 16, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(GxSkinGetSkinToBoneMatrices(skin)) % 16, 0u);
 
     const GxReal two[8] = {0.5f, 0.5f, 0, 0, 0.7f, 0.3f, 0, 0};
     EXPECT_EQ(GxSkinComputeMaxWeights(two, 2), 2u);

@@ -81,8 +81,6 @@ struct GxCamera {
 
 GxCamera* GxCameraCreate(void);
 GxBool GxCameraDestroy(GxCamera* camera);
-// A camera with the same settings, callbacks and rasters, attached to no frame.
-GxCamera* GxCameraClone(GxCamera* camera);
 
 GxCamera* GxCameraBeginUpdate(GxCamera* camera);
 GxCamera* GxCameraEndUpdate(GxCamera* camera);
@@ -108,7 +106,6 @@ GxInt32 GxCameraRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCo
 GxInt32 GxCameraRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
                                      GxPluginDataChunkWriteCallBack writeCB,
                                      GxPluginDataChunkGetSizeCallBack getSizeCB);
-GxInt32 GxCameraGetPluginOffset(GxUInt32 pluginID);
 
 constexpr GxUInt32 gxID_CAMERA = 0x05;
 // The stream is positioned at the camera chunk's body.

@@ -856,8 +856,6 @@ GxInt32 GxFrameRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCall
     return GxPluginRegistryAddPluginStream(&gxFrameTKList, pluginID, readCB, writeCB, getSizeCB);
 }
 
-GxInt32 GxFrameGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&gxFrameTKList, pluginID); }
-
 // Roots listed while the pass runs (by sync callbacks) wait for the next pass,
 // and a root is off the list before its callbacks run, so every listed root
 // is always on a valid list.

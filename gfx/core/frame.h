@@ -96,7 +96,6 @@ GxInt32 GxFrameRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCon
                               GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
 GxInt32 GxFrameRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
                                     GxPluginDataChunkWriteCallBack writeCB, GxPluginDataChunkGetSizeCallBack getSizeCB);
-GxInt32 GxFrameGetPluginOffset(GxUInt32 pluginID);
 
 GxBool GxFrameSyncDirty(void);
 

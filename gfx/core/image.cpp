@@ -200,14 +200,6 @@ GxImageModuleBlock* GxImageBlockOrRaise()
 const GxCoreModule gxImageModule = {gxIMAGEPLUGINID, static_cast<GxInt32>(sizeof(GxImageModuleBlock)), ImageOpen,
                                     ImageClose};
 
-GxInt32 GxImageRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
-                              GxPluginObjectDestructor destructor, GxPluginObjectCopy copy)
-{
-    return GxPluginRegistryAddPlugin(&imageTKList, size, pluginID, constructor, destructor, copy);
-}
-
-GxInt32 GxImageGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&imageTKList, pluginID); }
-
 GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth)
 {
     GxImageModuleBlock* block = GxImageBlockOrRaise();

@@ -65,11 +65,6 @@ GxImage* GxImageStreamRead(GxStream* stream);
 GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength);
 constexpr GxUInt32 gxID_IMAGE = 0x18;
 
-// Extensions of the image object (before the engine opens).
-GxInt32 GxImageRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
-                              GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
-GxInt32 GxImageGetPluginOffset(GxUInt32 pluginID);
-
 // Exchanging images with device rasters (GxImageSetFromRaster, GxRasterSetFromImage,
 // GxImageFindRasterFormat, GxRasterRead) arrives with the raster module.
 

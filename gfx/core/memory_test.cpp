@@ -444,6 +444,11 @@ TEST_F(GrowArrayTest, GrowsByAQuarterAndKeepsItsEntries)
     EXPECT_EQ(25 + 6 + 10, array->capacity);
     EXPECT_EQ(31, array->count);
 
+    GxGrowArrayReset(array);
+    EXPECT_EQ(0, array->count);
+    EXPECT_EQ(nullptr, GxGrowArrayGetFirst(array));
+    EXPECT_EQ(41, array->capacity) << "a reset keeps the room";
+    GxGrowArrayAddEntries(array, 31, 0x30001);
     GxGrowArrayRemoveEntries(array, 40);
     EXPECT_EQ(0, array->count);
     EXPECT_EQ(nullptr, GxGrowArrayAddEntries(array, -1, 0));

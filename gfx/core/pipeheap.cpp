@@ -252,24 +252,6 @@ void* GxPipelineHeapAlloc(GxPipelineHeap* heap, GxUInt32 size)
     return block + 1;
 }
 
-void* GxPipelineHeapRealloc(GxPipelineHeap* heap, void* payload, GxUInt32 size)
-{
-    if (!payload) {
-        return GxPipelineHeapAlloc(heap, size);
-    }
-    GxPipelineHeapBlockHeader* block = static_cast<GxPipelineHeapBlockHeader*>(payload) - 1;
-    if (block->size >= size) {
-        return payload;
-    }
-    void* grown = GxPipelineHeapAlloc(heap, size);
-    if (!grown) {
-        return nullptr;
-    }
-    memcpy(grown, payload, block->size);
-    GxPipelineHeapFree(heap, payload);
-    return grown;
-}
-
 void GxPipelineHeapFree(GxPipelineHeap* heap, void* payload)
 {
     if (!heap || !payload) {

@@ -260,7 +260,6 @@ GxPipelineHeap* GxPipelineHeapCreate(GxUInt32 size);
 void GxPipelineHeapDestroy(GxPipelineHeap* heap);
 GxBool GxPipelineHeapReset(GxPipelineHeap* heap);
 void* GxPipelineHeapAlloc(GxPipelineHeap* heap, GxUInt32 size);
-void* GxPipelineHeapRealloc(GxPipelineHeap* heap, void* payload, GxUInt32 size);
 void GxPipelineHeapFree(GxPipelineHeap* heap, void* payload);
 
 // Frame-attached objects (atomics, cameras, lights).

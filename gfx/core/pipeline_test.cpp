@@ -145,6 +145,9 @@ TEST_F(Pipeline, EditingFailuresAndEmptyPipelines)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINETOOMANYOUTPUTS);
     EXPECT_EQ(pipeline->nodeCount, 63u);
     GxPipelineDestroy(pipeline);
+    // The scratch arena lives only while an unlock resolves clusters.
+    EXPECT_EQ(GxPipelineScratchAllocTop(4), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOMEMORY);
 }
 
 TEST_F(Pipeline, UnlockOrdersFromTheEntryAndRefusesBadGraphs)

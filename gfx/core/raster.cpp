@@ -353,5 +353,3 @@ GxInt32 GxRasterRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCo
 {
     return GxPluginRegistryAddPlugin(&rasterTKList, size, pluginID, constructor, destructor, copy);
 }
-
-GxInt32 GxRasterGetPluginOffset(GxUInt32 pluginID) { return GxPluginRegistryGetPluginOffset(&rasterTKList, pluginID); }

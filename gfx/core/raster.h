@@ -114,4 +114,3 @@ GxBool GxCharsetDestroy(GxRaster* charset);
 
 GxInt32 GxRasterRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
                                GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
-GxInt32 GxRasterGetPluginOffset(GxUInt32 pluginID);

@@ -426,16 +426,6 @@ GxTexture* GxTexDictionaryAddTexture(GxTexDictionary* dictionary, GxTexture* tex
     return texture;
 }
 
-GxTexture* GxTexDictionaryRemoveTexture(GxTexture* texture)
-{
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    GxTextureUnlinkFromDictionary(texture);
-    return texture;
-}
-
 GxTexture* GxTexDictionaryFindNamedTexture(GxTexDictionary* dictionary, const GxChar* name)
 {
     if (dictionary == nullptr || name == nullptr) {
@@ -513,24 +503,6 @@ GxBool GxTexDictionaryForAllTexDictionaries(GxTexDictionaryCallBack callBack, vo
         link = next;
     }
     return 1;
-}
-
-GxInt32 GxTexDictionaryRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
-                                      GxPluginObjectDestructor destructor, GxPluginObjectCopy copy)
-{
-    return GxPluginRegistryAddPlugin(&gxTexDictionaryTKList, size, pluginID, constructor, destructor, copy);
-}
-
-GxInt32 GxTexDictionaryRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                            GxPluginDataChunkWriteCallBack writeCB,
-                                            GxPluginDataChunkGetSizeCallBack getSizeCB)
-{
-    return GxPluginRegistryAddPluginStream(&gxTexDictionaryTKList, pluginID, readCB, writeCB, getSizeCB);
-}
-
-GxInt32 GxTexDictionaryGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&gxTexDictionaryTKList, pluginID);
 }
 
 // ---- the native texture dictionary chunk ----

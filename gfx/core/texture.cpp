@@ -364,38 +364,6 @@ GxBool GxTextureGetAutoMipmapping(void)
     return block != nullptr ? block->autoMipmapping : 0;
 }
 
-GxBool GxTextureSetMipmapGenerationCallback(GxTextureCallBackMipmapGeneration callBack)
-{
-    GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr) {
-        return 0;
-    }
-    block->mipmapGeneration = callBack;
-    return 1;
-}
-
-GxTextureCallBackMipmapGeneration GxTextureGetMipmapGenerationCallback(void)
-{
-    GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    return block != nullptr ? block->mipmapGeneration : nullptr;
-}
-
-GxBool GxTextureSetMipmapNameCallback(GxTextureCallBackMipmapName callBack)
-{
-    GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr) {
-        return 0;
-    }
-    block->mipmapName = callBack;
-    return 1;
-}
-
-GxTextureCallBackMipmapName GxTextureGetMipmapNameCallback(void)
-{
-    GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    return block != nullptr ? block->mipmapName : nullptr;
-}
-
 GxBool GxTextureRasterGenerateMipmaps(GxRaster* raster, GxImage* image)
 {
     GxTextureModuleBlock* block = GxTextureModuleGetBlock();
@@ -418,11 +386,6 @@ GxInt32 GxTextureRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCa
                                       GxPluginDataChunkGetSizeCallBack getSizeCB)
 {
     return GxPluginRegistryAddPluginStream(&gxTextureTKList, pluginID, readCB, writeCB, getSizeCB);
-}
-
-GxInt32 GxTextureGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&gxTextureTKList, pluginID);
 }
 
 // ---- the texture chunk ----

@@ -120,10 +120,6 @@ GxBool GxTextureSetMipmapping(GxBool enable);
 GxBool GxTextureGetMipmapping(void);
 GxBool GxTextureSetAutoMipmapping(GxBool enable);
 GxBool GxTextureGetAutoMipmapping(void);
-GxBool GxTextureSetMipmapGenerationCallback(GxTextureCallBackMipmapGeneration callBack);
-GxTextureCallBackMipmapGeneration GxTextureGetMipmapGenerationCallback(void);
-GxBool GxTextureSetMipmapNameCallback(GxTextureCallBackMipmapName callBack);
-GxTextureCallBackMipmapName GxTextureGetMipmapNameCallback(void);
 
 // Builds the lower levels of a mipmapped raster from its level 0 (or from `image` when given).
 GxBool GxTextureRasterGenerateMipmaps(GxRaster* raster, GxImage* image);
@@ -148,7 +144,6 @@ GxInt32 GxTextureRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectC
 GxInt32 GxTextureRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
                                       GxPluginDataChunkWriteCallBack writeCB,
                                       GxPluginDataChunkGetSizeCallBack getSizeCB);
-GxInt32 GxTextureGetPluginOffset(GxUInt32 pluginID);
 
 // The texture chunk (0x06); read starts after the chunk header.
 GxUInt32 GxTextureStreamGetSize(const GxTexture* texture);
@@ -165,7 +160,6 @@ GxTexDictionary* GxTexDictionaryCreate(void);
 // Releases one reference of every texture in it; textures still held elsewhere are unlinked from it.
 GxBool GxTexDictionaryDestroy(GxTexDictionary* dictionary);
 GxTexture* GxTexDictionaryAddTexture(GxTexDictionary* dictionary, GxTexture* texture);
-GxTexture* GxTexDictionaryRemoveTexture(GxTexture* texture);
 GxTexture* GxTexDictionaryFindNamedTexture(GxTexDictionary* dictionary, const GxChar* name);
 const GxTexDictionary* GxTexDictionaryForAllTextures(const GxTexDictionary* dictionary, GxTextureCallBack callBack,
                                                      void* data);
@@ -175,13 +169,6 @@ GxTexDictionary* GxTexDictionaryGetCurrent(void);
 // Calls back for every live dictionary in the module's list order; stops when the callback returns null.
 typedef GxTexDictionary* (*GxTexDictionaryCallBack)(GxTexDictionary* dictionary, void* data);
 GxBool GxTexDictionaryForAllTexDictionaries(GxTexDictionaryCallBack callBack, void* data);
-
-GxInt32 GxTexDictionaryRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
-                                      GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);
-GxInt32 GxTexDictionaryRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
-                                            GxPluginDataChunkWriteCallBack writeCB,
-                                            GxPluginDataChunkGetSizeCallBack getSizeCB);
-GxInt32 GxTexDictionaryGetPluginOffset(GxUInt32 pluginID);
 
 // Texture dictionary chunk (0x16) of device-native textures; read starts after the chunk header.
 GxUInt32 GxTexDictionaryStreamGetSize(const GxTexDictionary* dictionary);

@@ -32,7 +32,6 @@ constexpr GxUInt16 kAllParts = 0xFFF;
 constexpr GxUInt16 kTangentParts = 0xFF2;  // positions or any coordinate set change the tangents
 constexpr GxUInt32 kChangingMask = 0xFFF;
 constexpr GxUInt32 kTangentPart = 0x10000;
-constexpr GxUInt32 kMaxElements = 16;
 constexpr GxReal kUnitMin = 0.9f;
 constexpr GxReal kUnitMax = 1.1f;
 constexpr GxUInt32 kOrthonormalFlags = 0x20001;
@@ -44,48 +43,22 @@ GxD3D9AtomicLocalLightsSetup atomicLocalLights = nullptr;
 
 // ---- Element layout.
 
-struct Element {
-    GxUInt32 part;  // lock bit (2 positions, 4 normals, 8 prelit, 16 << i coordinates) or the tangent bit
-    GxUInt32 stream;
-    GxUInt32 offset;
-    GxUInt32 type;
-    GxUInt32 usage;
-    GxUInt32 usageIndex;
-};
-
-struct Layout {
-    Element elements[kMaxElements];
-    GxUInt32 count;
-    GxUInt32 streams;
-    GxUInt32 strides[2];
-    GxUInt16 contents[2];
-};
-
 bool HasCap(DWORD field, DWORD bit) { return (field & bit) != 0; }
 
-GxUInt32 NormalType()
-{
-    return HasCap(GxD3D9GetCaps()->DeclTypes, D3DDTCAPS_DEC3N) ? D3DDECLTYPE_DEC3N : D3DDECLTYPE_FLOAT3;
-}
-
-void Append(Layout* layout, GxUInt32 part, GxUInt32 changing, GxUInt32 type, GxUInt32 usage, GxUInt32 index)
+// The changing parts go to stream 0 of two; everything else to the last stream.
+void Append(GxD3D9VertexLayout* layout, GxUInt32 part, GxUInt32 changing, GxUInt32 type, GxUInt32 usage, GxUInt32 index)
 {
     const GxUInt32 stream = layout->streams == 2 && (changing & part) ? 0 : layout->streams - 1;
-    Element& e = layout->elements[layout->count++];
-    e = Element{part, stream, layout->strides[stream], type, usage, index};
-    layout->strides[stream] += GxD3D9VertexDeclTypeGetSize(type);
-    if (part != kTangentPart) {
-        layout->contents[stream] |= static_cast<GxUInt16>(part);
-    }
+    GxD3D9VertexLayoutAppend(layout, stream, part, type, usage, index);
 }
 
-void BuildLayout(const GxGeometry* geometry, GxUInt32 changing, GxUInt32 streams, Layout* layout)
+void BuildLayout(const GxGeometry* geometry, GxUInt32 changing, GxUInt32 streams, GxD3D9VertexLayout* layout)
 {
     memset(layout, 0, sizeof(*layout));
     layout->streams = streams;
     Append(layout, gxD3D9STREAMPOSITIONS, changing, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
     if (geometry->flags & gxGEOMETRYNORMALS) {
-        Append(layout, gxD3D9STREAMNORMALS, changing, NormalType(), D3DDECLUSAGE_NORMAL, 0);
+        Append(layout, gxD3D9STREAMNORMALS, changing, GxD3D9PackedNormalType(), D3DDECLUSAGE_NORMAL, 0);
     }
     if ((geometry->flags & gxGEOMETRYPRELIT) && geometry->preLitLum) {
         Append(layout, gxD3D9STREAMPRELIT, changing, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0);
@@ -95,7 +68,7 @@ void BuildLayout(const GxGeometry* geometry, GxUInt32 changing, GxUInt32 streams
                static_cast<GxUInt32>(i));
     }
     if ((changing & kTangentPart) && geometry->numTexCoordSets > 0) {
-        Append(layout, kTangentPart, changing, NormalType(), D3DDECLUSAGE_TANGENT, 0);
+        Append(layout, kTangentPart, changing, GxD3D9PackedNormalType(), D3DDECLUSAGE_TANGENT, 0);
     }
 }
 
@@ -117,25 +90,9 @@ GxUInt32 StreamCount(const GxAtomic* atomic, const GxGeometry* geometry, GxUInt3
         return 1;
     }
     // Usage flags for parts the geometry lacks would leave the dynamic stream empty: one stream then.
-    Layout layout;
+    GxD3D9VertexLayout layout;
     BuildLayout(geometry, changing, 2, &layout);
     return layout.strides[0] && layout.strides[1] ? 2 : 1;
-}
-
-GxBool CreateDeclaration(const Layout& layout, IDirect3DVertexDeclaration9** declaration)
-{
-    D3DVERTEXELEMENT9 elements[kMaxElements + 1];
-    for (GxUInt32 i = 0; i < layout.count; i++) {
-        const Element& e = layout.elements[i];
-        elements[i] =
-            D3DVERTEXELEMENT9{static_cast<WORD>(e.stream), static_cast<WORD>(e.offset),    static_cast<BYTE>(e.type), 0,
-                              static_cast<BYTE>(e.usage),  static_cast<BYTE>(e.usageIndex)};
-    }
-    std::sort(elements, elements + layout.count, [](const D3DVERTEXELEMENT9& a, const D3DVERTEXELEMENT9& b) {
-        return a.Stream != b.Stream ? a.Stream < b.Stream : a.Offset < b.Offset;
-    });
-    elements[layout.count] = D3DVERTEXELEMENT9 D3DDECL_END();
-    return GxD3D9CreateVertexDeclaration(elements, declaration);
 }
 
 // ---- Instance creation and destruction.
@@ -158,25 +115,6 @@ D3DPRIMITIVETYPE PrimitiveOf(GxUInt32 meshFlags)
         return D3DPT_POINTLIST;
     }
     return D3DPT_TRIANGLELIST;
-}
-
-GxUInt32 PrimitiveCount(GxUInt32 primitive, GxUInt32 indices)
-{
-    switch (primitive) {
-    case D3DPT_LINELIST:
-        return indices / 2;
-    case D3DPT_LINESTRIP:
-        return indices > 0 ? indices - 1 : 0;
-    case D3DPT_TRIANGLELIST:
-        return indices / 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-        return indices > 2 ? indices - 2 : 0;
-    case D3DPT_POINTLIST:
-        return indices;
-    default:
-        return 0;
-    }
 }
 
 GxResourceEntry* AllocEntry(void* owner, GxResourceEntry** slot, GxUInt32 size, GxBool outsideArena)
@@ -278,7 +216,8 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
             out[m].indexCount = ok ? static_cast<GxUInt32>(count) : 0;
             written += out[m].indexCount;
         }
-        out[m].primitiveCount = PrimitiveCount(header->primitive, out[m].indexCount);
+        out[m].primitiveCount =
+            GxD3D9PrimitiveCount(static_cast<D3DPRIMITIVETYPE>(header->primitive), out[m].indexCount);
     }
     if (indices) {
         header->indexBuffer->Unlock();
@@ -320,7 +259,7 @@ void GxD3D9InstanceDestroy(GxResourceEntry* entry)
 
 namespace {
 
-GxBool CreateBuffers(GxD3D9InstanceHeader* header, const Layout& layout)
+GxBool CreateBuffers(GxD3D9InstanceHeader* header, const GxD3D9VertexLayout& layout)
 {
     for (GxUInt32 s = 0; s < layout.streams; s++) {
         GxD3D9VertexStream& stream = header->streams[s];
@@ -367,7 +306,8 @@ MorphSource MorphOf(const GxAtomic* atomic, const GxGeometry* geometry)
     return MorphSource{&targets[a], &targets[b], factor};
 }
 
-void WriteV3dPart(const Element& e, char* base, GxUInt32 stride, const MorphSource& morph, bool normals, GxUInt32 count)
+void WriteV3dPart(const GxD3D9VertexElement& e, char* base, GxUInt32 stride, const MorphSource& morph, bool normals,
+                  GxUInt32 count)
 {
     const GxV3d* a = normals ? morph.start->normals : morph.start->verts;
     const GxV3d* b = normals ? morph.end->normals : morph.end->verts;
@@ -391,12 +331,12 @@ GxBool InstanceAtomic(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxBool rei
 {
     GxGeometry* geometry = atomic->geometry;
     const GxUInt32 changing = ChangingParts(geometry);
-    Layout layout;
+    GxD3D9VertexLayout layout;
     if (!reinstance) {
         const GxUInt32 streams = StreamCount(atomic, geometry, changing);
         BuildLayout(geometry, changing, streams, &layout);
         header->vertexTotal = static_cast<GxUInt32>(geometry->numVertices);
-        if (!CreateDeclaration(layout, &header->declaration) || !CreateBuffers(header, layout)) {
+        if (!GxD3D9VertexLayoutCreateDeclaration(&layout, &header->declaration) || !CreateBuffers(header, layout)) {
             return 0;
         }
         if (streams == 2) {
@@ -448,7 +388,7 @@ GxBool InstanceAtomic(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxBool rei
         const GxUInt32 count = header->vertexTotal;
         GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
         for (GxUInt32 i = 0; i < layout.count; i++) {
-            const Element& e = layout.elements[i];
+            const GxD3D9VertexElement& e = layout.elements[i];
             char* base = bases[e.stream];
             const GxUInt32 stride = layout.strides[e.stream];
             const bool tangent = e.part == kTangentPart;
@@ -661,14 +601,7 @@ void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 t
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
     GxD3D9SetPixelShader(nullptr);
     GxD3D9CullTest(object, type);
-    GxD3D9SetIndices(header->indexBuffer);
-    GxD3D9StreamRecord streams[2];
-    for (GxUInt32 s = 0; s < 2; s++) {
-        streams[s] =
-            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
-    }
-    GxD3D9SetStreams(streams, header->streamOffsets);
-    GxD3D9SetVertexDeclaration(header->declaration);
+    GxD3D9SetInstanceBuffers(header);
     GxUInt32 lighting = 0;
     GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
     if (!lighting && !(flags & gxGEOMETRYPRELIT)) {

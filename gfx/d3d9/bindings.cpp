@@ -291,6 +291,18 @@ void GxD3D9SetStreams(const GxD3D9StreamRecord* streams, GxBool useOffsets)
     }
 }
 
+void GxD3D9SetInstanceBuffers(const GxD3D9InstanceHeader* header)
+{
+    GxD3D9SetIndices(header->indexBuffer);
+    GxD3D9StreamRecord streams[2];
+    for (GxUInt32 s = 0; s < 2; s++) {
+        const GxD3D9VertexStream& stream = header->streams[s];
+        streams[s] = GxD3D9StreamRecord{stream.buffer, stream.offset, stream.stride, 0};
+    }
+    GxD3D9SetStreams(streams, header->streamOffsets);
+    GxD3D9SetVertexDeclaration(header->declaration);
+}
+
 void GxD3D9ResetDeviceCaches(void)
 {
     bindings.fvf = gxD3D9UNKNOWNFVF;

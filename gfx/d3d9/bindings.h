@@ -4,6 +4,7 @@
 #include "gfx/core/gx.h"
 #include "gfx/core/matrix.h"
 #include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/instance.h"
 
 struct GxCamera;
 struct GxRaster;
@@ -47,6 +48,8 @@ GxBool GxD3D9SetIndices(IDirect3DIndexBuffer9* indices);
 GxBool GxD3D9SetStreamSource(GxUInt32 stream, IDirect3DVertexBuffer9* vertexBuffer, GxUInt32 offset, GxUInt32 stride);
 // Streams 0 and 1 from two records; the records' offsets are used only when useOffsets is set.
 void GxD3D9SetStreams(const GxD3D9StreamRecord* streams, GxBool useOffsets);
+// An instance's index buffer, its two streams and its vertex declaration, ready to draw its meshes.
+void GxD3D9SetInstanceBuffers(const GxD3D9InstanceHeader* header);
 
 // Render targets (a raster's level-0 surface, or the face its cube byte selects).
 GxBool GxD3D9SetRenderTarget(GxUInt32 index, GxRaster* raster);

@@ -91,6 +91,8 @@ TEST(CPUFeatures, DetectionChoiceAndFlushToZero)
     GxCPUDetectFeatures();
     EXPECT_EQ(GxCPUHaveSSE(), 1);  // every 64-bit processor has both
     EXPECT_EQ(GxCPUHaveSSE2(), 1);
+    GxCPUSetFeatures(1, 1, 1);
+    EXPECT_EQ(GxCPUHave3DNow(), 1);
     EXPECT_EQ(GxD3D9ChooseTransformFunctions(0, 0, 0).point, GxV3dTransformPointX87);
     EXPECT_EQ(GxD3D9ChooseTransformFunctions(0, 1, 0).vectors, GxV3dTransformVectorsX87);
     const GxD3D9TransformSet scalar = GxD3D9ChooseTransformFunctions(1, 1, 0);

@@ -425,14 +425,7 @@ void GxMaterialEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUIn
         GxD3D9MatFXColour(0, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_TFACTOR);
         GxD3D9MatFXAlpha(0, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_TFACTOR);
     }
-    GxD3D9SetIndices(header->indexBuffer);
-    GxD3D9StreamRecord streams[2];
-    for (GxUInt32 s = 0; s < 2; s++) {
-        streams[s] =
-            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
-    }
-    GxD3D9SetStreams(streams, header->streamOffsets);
-    GxD3D9SetVertexDeclaration(header->declaration);
+    GxD3D9SetInstanceBuffers(header);
     GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     for (GxUInt32 m = 0; m < header->meshCount; m++) {
         const auto* material = static_cast<const GxMaterial*>(meshes[m].material);

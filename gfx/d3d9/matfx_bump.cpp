@@ -447,13 +447,7 @@ void GxMaterialEffectsRenderBumpMap(GxD3D9InstanceHeader* header, GxD3D9MeshInst
     } else {
         WithShader(header, mesh, base, source, envTexture);
     }
-    GxD3D9StreamRecord streams[2];
-    for (GxUInt32 s = 0; s < 2; s++) {
-        streams[s] =
-            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
-    }
-    GxD3D9SetStreams(streams, header->streamOffsets);
-    GxD3D9SetVertexDeclaration(header->declaration);
+    GxD3D9SetInstanceBuffers(header);
     GxD3D9MatFXStage0(1, baseTexture);
     if (envTexture && !bumpEnv) {
         GxMaterialEffectsRenderEnvMap(header, mesh, flags, 1, baseTexture, envTexture);

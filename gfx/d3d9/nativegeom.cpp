@@ -190,22 +190,6 @@ void GetStream(const GxUInt8* b, GxD3D9VertexStream* s)
     s->discardLock = 0;
 }
 
-GxUInt32 PrimitivesOf(GxUInt32 primitive, GxUInt32 indices)
-{
-    switch (primitive) {
-    case D3DPT_POINTLIST:
-        return indices;
-    case D3DPT_LINELIST:
-        return indices / 2;
-    case D3DPT_LINESTRIP:
-        return indices > 0 ? indices - 1 : 0;
-    case D3DPT_TRIANGLELIST:
-        return indices / 3;
-    default:
-        return indices > 2 ? indices - 2 : 0;
-    }
-}
-
 // The header and mesh records, checked: counts within the instance size, ranges within the totals, materials
 // within the geometry's list.
 bool ParseInstance(const std::vector<GxUInt8>& bytes, const GxMaterialList* materials, GxD3D9InstanceHeader* header)
@@ -242,7 +226,8 @@ bool ParseInstance(const std::vector<GxUInt8>& bytes, const GxMaterialList* mate
         indexSum += mesh.indexCount;
         if (static_cast<uint64_t>(mesh.firstIndex) + mesh.indexCount > header->indexTotal ||
             static_cast<uint64_t>(mesh.firstVertex) + mesh.vertexCount > header->vertexTotal ||
-            mesh.primitiveCount != PrimitivesOf(header->primitive, mesh.indexCount)) {
+            mesh.primitiveCount !=
+                GxD3D9PrimitiveCount(static_cast<D3DPRIMITIVETYPE>(header->primitive), mesh.indexCount)) {
             return false;
         }
     }

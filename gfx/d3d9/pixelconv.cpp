@@ -723,8 +723,6 @@ GxUInt32 GxD3D9TexelValue(const GxUInt8* texel, GxUInt32 bytes)
     }
 }
 
-GxUInt32 GxD3D9Luminance(const GxRGBA* colour) { return Lum(*colour); }
-
 GxInt32 GxD3D9ImageFindFormat(const GxImage* image)
 {
     if (!ImageUsable(image)) {

@@ -15,8 +15,6 @@ GxBool GxD3D9UnpackPixel(GxUInt32 d3dFormat, GxUInt32 pixel, GxRGBA* colour);
 GxBool GxD3D9PackPixel(GxUInt32 d3dFormat, const GxRGBA* colour, GxUInt32* pixel);
 // A texel of 1 to 4 bytes as a little-endian value; wider texels give their first 4 bytes, none gives 0.
 GxUInt32 GxD3D9TexelValue(const GxUInt8* texel, GxUInt32 bytes);
-// The integer luminance of a colour: (30 red + 59 green + 11 blue) / 100.
-GxUInt32 GxD3D9Luminance(const GxRGBA* colour);
 
 // The raster format word that suits an image's content on this device (pixel nibble, PAL4 or PAL8).
 GxInt32 GxD3D9ImageFindFormat(const GxImage* image);
@@ -28,8 +26,5 @@ GxInt32 GxD3D9ImageFindFormat(const GxImage* image);
 //   gxSTANDARDRASTERRENDER        (raster, const GxRect* position {x, y}, unused)
 //   gxSTANDARDRASTERRENDERSCALED  (raster, const GxRect* rectangle, unused)
 //   gxSTANDARDRASTERRENDERFAST    (raster, const GxRect* position {x, y}, unused)
-// The raster of the current context (null before the first SetRasterContext).
-GxRaster* GxD3D9GetRasterContext(void);
-
 // The shared path of the three drawing functions.
 GxBool GxD3D9RasterRenderGeneric(GxRaster* raster, const GxRect* rect, GxBool scaled, GxBool blend);

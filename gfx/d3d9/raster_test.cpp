@@ -87,7 +87,6 @@ TEST_F(D3D9Raster, ARasterTheLossListCanNotHoldIsNotCreated)
 
 TEST_F(D3D9Raster, ExtensionAndFormatTables)
 {
-    EXPECT_EQ(GxRasterGetPluginOffset(gxPLUGIND3D9RASTER), gxD3D9RasterExtOffset);
     EXPECT_GE(gxD3D9RasterExtOffset, static_cast<GxInt32>(sizeof(GxRaster)));
     EXPECT_EQ(gxD3D9RasterExtOffset % static_cast<GxInt32>(alignof(GxD3D9RasterExt)), 0);
 
@@ -213,7 +212,11 @@ TEST_F(D3D9Raster, FormatChoiceFollowsTheDevice)
     GxD3D9RasterChooseFormat(3, 0);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 
+    // A cube render target takes a format the device renders to and holds in cubes.
+    EXPECT_TRUE(GxD3D9CheckRenderTargetCubeFormat(D3DFMT_A8R8G8B8));
+    EXPECT_FALSE(GxD3D9CheckRenderTargetCubeFormat(D3DFMT_DXT1));
     D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_A8R8G8B8, true);
+    EXPECT_FALSE(GxD3D9CheckRenderTargetCubeFormat(D3DFMT_A8R8G8B8));
     GxRaster* fallback = Make(16, 16, gxRASTERTYPETEXTURE);
     ASSERT_NE(fallback, nullptr);
     EXPECT_EQ(GxRasterGetFormat(fallback), gxRASTERFORMAT4444);
@@ -303,6 +306,37 @@ TEST_F(D3D9Raster, LockUnlockLevelsAndPitch)
     ASSERT_NE(z, nullptr);
     EXPECT_EQ(GxRasterLock(z, 0, gxRASTERLOCKREAD), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERLOCK);
+}
+
+// A plain texture converted for mipmapping keeps its level-0 pixels and has the device build the levels below; a
+// raster of another type is refused.
+TEST_F(D3D9Raster, ConversionToMipmapsKeepsTheFirstLevel)
+{
+    GxRaster* raster = Make(16, 8, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    ASSERT_NE(raster, nullptr);
+    ASSERT_EQ(GxRasterGetNumLevels(raster), 1);
+    GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+    ASSERT_NE(pixels, nullptr);
+    for (GxInt32 y = 0; y < 8; y++) {
+        std::memset(pixels + y * raster->stride, y + 1, 16 * 4);
+    }
+    GxRasterUnlock(raster);
+    ASSERT_EQ(GxD3D9RasterConvertToMipmapped(raster), raster);
+    EXPECT_EQ(GxRasterGetFormat(raster) & (gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP),
+              gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP);
+    D3DSURFACE_DESC desc = {};
+    GxD3D9RasterGetTexture(raster)->GetLevelDesc(0, &desc);
+    EXPECT_NE(desc.Usage & D3DUSAGE_AUTOGENMIPMAP, 0u) << "the device builds the levels below";
+    pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[0], 1);
+    EXPECT_EQ(pixels[7 * raster->stride + 63], 8);
+    GxRasterUnlock(raster);
+
+    GxRaster* z = Make(16, 16, gxRASTERTYPEZBUFFER);
+    ASSERT_NE(z, nullptr);
+    EXPECT_EQ(GxD3D9RasterConvertToMipmapped(z), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 }
 
 TEST_F(D3D9Raster, SubRasterLocksItsRectangleOnly)

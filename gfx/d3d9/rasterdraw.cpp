@@ -566,8 +566,6 @@ GxBool FillRect(const GxRect* rect, GxInt32 pixel)
 
 }  // namespace
 
-GxRaster* GxD3D9GetRasterContext(void) { return currentContext; }
-
 GxBool GxD3D9SetRasterContext(void* /*out*/, void* inOut, GxInt32 /*in*/)
 {
     currentContext = static_cast<GxRaster*>(inOut);

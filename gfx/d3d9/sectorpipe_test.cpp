@@ -95,6 +95,10 @@ TEST_F(SectorPipe, OpenInstallsTheSectorPipeline)
         GxPipelineFindNodeByName(block->currentSectorPipeline, "nodeD3D9WorldSectorAllInOne.csl", nullptr, nullptr),
         nullptr);
     EXPECT_NE(block->currentAtomicPipeline, nullptr) << "the atomic pipeline survives the sector module's open";
+    GxD3D9SetDefaultSectorPipeline(block->currentAtomicPipeline);
+    EXPECT_EQ(block->currentSectorPipeline, block->currentAtomicPipeline);
+    GxD3D9SetDefaultSectorPipeline(nullptr);
+    EXPECT_EQ(block->currentSectorPipeline, block->platformSectorPipeline) << "none restores the platform's";
 }
 
 TEST_F(SectorPipe, AtomicsAreLitByTheWorldsGlobalLightsAndTheLocalLightsThatReachThem)
@@ -110,6 +114,17 @@ TEST_F(SectorPipe, AtomicsAreLitByTheWorldsGlobalLightsAndTheLocalLightsThatReac
     EXPECT_GE(GxD3D9LightGetData(sun)->index, 0);
     EXPECT_GE(GxD3D9LightGetData(nearLamp)->index, 0);
     EXPECT_LT(GxD3D9LightGetData(farLamp)->index, 0) << "tied to the same sector but out of reach";
+    // The update left the world's one sector in view.
+    std::vector<GxWorldSector*> seen;
+    GxCameraForAllSectorsInFrustum(
+        camera,
+        [](GxWorldSector* sector, void* data) {
+            static_cast<std::vector<GxWorldSector*>*>(data)->push_back(sector);
+            return sector;
+        },
+        &seen);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], GxCameraGetVisibleSector(camera, 0));
 }
 
 // Native sector data is the geometry form with the world's materials: a geometry's instance, read into a native

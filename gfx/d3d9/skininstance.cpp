@@ -4,7 +4,6 @@
 #include "gfx/d3d9/skininstance.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "gfx/core/engine.h"
@@ -26,8 +25,7 @@ constexpr GxUInt32 kBlendPart = 0x1000;      // weights and indices of the shade
 constexpr GxUInt32 kTangentPart = 0x2000;    // tangents, derived from positions and the last coordinate set
 constexpr GxUInt32 kTangentSources = 0xFF2;  // positions or any coordinate set change the tangents
 constexpr GxUInt32 kTangentUsage = gxD3D9USAGETANGENTS;
-constexpr GxUInt32 kMaxElements = 16;
-constexpr GxUInt32 kMaxStreams = 2;
+constexpr GxUInt32 kMaxStreams = gxD3D9LAYOUTMAXSTREAMS;
 constexpr DWORD kLockRange = D3DLOCK_NOSYSLOCK;
 constexpr DWORD kLockDiscard = D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK;
 constexpr GxUInt32 kPositionSize = 12;  // FLOAT3
@@ -39,21 +37,8 @@ constexpr GxUInt32 kLayoutSkin = 0x80;      // made here (another pipeline's ins
 
 // ---- Layout.
 
-struct Element {
-    GxUInt32 part;
-    GxUInt32 stream;
-    GxUInt32 offset;
-    GxUInt32 type;
-    GxUInt32 usage;
-    GxUInt32 usageIndex;
-};
-
-struct Layout {
-    Element elements[kMaxElements];
-    GxUInt32 count;
-    GxUInt32 streams;  // streams that received an element
-    GxUInt32 strides[kMaxStreams];
-    GxUInt16 contents[kMaxStreams];
+// The shared layout with the arrangement it was built for.
+struct Layout : GxD3D9VertexLayout {
     bool ownStream;  // two-stream arrangement: stream 0 rewritten each frame
 };
 
@@ -67,10 +52,7 @@ GxUInt32 ChangingParts(const GxGeometry* geometry)
 
 void Append(Layout* layout, GxUInt32 part, bool inFirst, GxUInt32 type, GxUInt32 usage, GxUInt32 index)
 {
-    const GxUInt32 stream = inFirst ? 0 : kMaxStreams - 1;
-    layout->elements[layout->count++] = Element{part, stream, layout->strides[stream], type, usage, index};
-    layout->strides[stream] += GxD3D9VertexDeclTypeGetSize(type);
-    layout->contents[stream] |= static_cast<GxUInt16>(part);
+    GxD3D9VertexLayoutAppend(layout, inFirst ? 0 : kMaxStreams - 1, part, type, usage, index);
 }
 
 // The first supported of the candidates, else the last one.
@@ -111,11 +93,6 @@ GxUInt32 IndexType(GxUInt32 weights)
     return HasCap(GxD3D9GetCaps()->DeclTypes, D3DDTCAPS_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_SHORT4;
 }
 
-GxUInt32 PackedNormalType()
-{
-    return HasCap(GxD3D9GetCaps()->DeclTypes, D3DDTCAPS_DEC3N) ? D3DDECLTYPE_DEC3N : D3DDECLTYPE_FLOAT3;
-}
-
 bool Prelit(const GxGeometry* geometry) { return (geometry->flags & gxGEOMETRYPRELIT) && geometry->preLitLum; }
 
 bool Normals(const GxGeometry* geometry)
@@ -136,7 +113,7 @@ GxUInt32 TexCoordType(const GxGeometry* geometry, GxInt32 set, bool shader)
 // shader layout the changing parts; everything else goes to the last stream.
 void BuildLayout(const GxGeometry* geometry, const GxSkin* skin, bool shader, bool ownStream, Layout* layout)
 {
-    std::memset(layout, 0, sizeof(*layout));
+    *layout = Layout{};
     layout->ownStream = ownStream;
     const GxUInt32 changing = ChangingParts(geometry);
     const auto first = [&](GxUInt32 part) { return !ownStream || (changing & part) != 0; };
@@ -145,10 +122,10 @@ void BuildLayout(const GxGeometry* geometry, const GxSkin* skin, bool shader, bo
            D3DDECLUSAGE_POSITION, 0);
     if (Normals(geometry)) {
         Append(layout, gxD3D9STREAMNORMALS, cpuFirst || first(gxD3D9STREAMNORMALS),
-               shader ? PackedNormalType() : static_cast<GxUInt32>(D3DDECLTYPE_FLOAT3), D3DDECLUSAGE_NORMAL, 0);
+               shader ? GxD3D9PackedNormalType() : static_cast<GxUInt32>(D3DDECLTYPE_FLOAT3), D3DDECLUSAGE_NORMAL, 0);
     }
     if (shader && (GxD3D9GeometryGetUsageFlags(geometry) & kTangentUsage) && geometry->numTexCoordSets > 0) {
-        Append(layout, kTangentPart, first(kTangentSources), PackedNormalType(), D3DDECLUSAGE_TANGENT, 0);
+        Append(layout, kTangentPart, first(kTangentSources), GxD3D9PackedNormalType(), D3DDECLUSAGE_TANGENT, 0);
     }
     if (Prelit(geometry)) {
         Append(layout, gxD3D9STREAMPRELIT, first(gxD3D9STREAMPRELIT), D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0);
@@ -232,22 +209,6 @@ void ReleaseStreams(GxD3D9InstanceHeader* header)
     header->streamOffsets = 0;
 }
 
-GxBool CreateDeclaration(const Layout& layout, IDirect3DVertexDeclaration9** declaration)
-{
-    D3DVERTEXELEMENT9 elements[kMaxElements + 1];
-    for (GxUInt32 i = 0; i < layout.count; i++) {
-        const Element& e = layout.elements[i];
-        elements[i] = D3DVERTEXELEMENT9{static_cast<WORD>(e.stream), static_cast<WORD>(e.offset),
-                                        static_cast<BYTE>(e.type),   D3DDECLMETHOD_DEFAULT,
-                                        static_cast<BYTE>(e.usage),  static_cast<BYTE>(e.usageIndex)};
-    }
-    std::stable_sort(elements, elements + layout.count, [](const D3DVERTEXELEMENT9& a, const D3DVERTEXELEMENT9& b) {
-        return a.Stream != b.Stream ? a.Stream < b.Stream : a.Offset < b.Offset;
-    });
-    elements[layout.count] = D3DVERTEXELEMENT9 D3DDECL_END();
-    return GxD3D9CreateVertexDeclaration(elements, declaration);
-}
-
 // Stream 0 of the two-stream arrangement is a buffer of its own at offset 0; so is stream 1 when the device
 // cannot bind streams at byte offsets (one base vertex then indexes both). Pooled streams share the pool.
 GxBool CreateBuffers(GxD3D9InstanceHeader* header, const Layout& layout)
@@ -291,7 +252,7 @@ GxBool DeclarationCreate(GxAtomic* atomic, GxD3D9InstanceHeader* header, bool sh
     Layout layout;
     BuildLayout(atomic->geometry, skin, shader, WantsOwnStream(atomic, skin, shader, dynamic), &layout);
     header->skinLayout = kLayoutSkin | (shader ? kLayoutShader : 0) | (layout.ownStream ? kLayoutOwnStream : 0);
-    if (header->vertexTotal == 0 || !CreateDeclaration(layout, &header->declaration) ||
+    if (header->vertexTotal == 0 || !GxD3D9VertexLayoutCreateDeclaration(&layout, &header->declaration) ||
         !CreateBuffers(header, layout)) {
         ReleaseStreams(header);
         header->skinLayout = 0;  // the next draw tries again
@@ -313,7 +274,7 @@ struct Sources {
     const GxAnimHierarchy* hierarchy;
 };
 
-void WriteWeights(const Element& e, char* base, GxUInt32 stride, const Sources& src, GxUInt32 count)
+void WriteWeights(const GxD3D9VertexElement& e, char* base, GxUInt32 stride, const Sources& src, GxUInt32 count)
 {
     const GxSkin* skin = src.skin;
     if (!skin || !skin->vertexBoneWeights || !skin->vertexBoneIndices || skin->numVertices < count) {
@@ -348,7 +309,7 @@ void WriteStream(GxD3D9InstanceHeader* header, const Layout& layout, GxUInt32 s,
     const GxMorphTarget* target = geometry->numMorphTargets > 0 ? &geometry->morphTarget[0] : nullptr;
     GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     for (GxUInt32 i = 0; i < layout.count; i++) {
-        const Element& e = layout.elements[i];
+        const GxD3D9VertexElement& e = layout.elements[i];
         if (e.stream != s || !(parts & e.part)) {
             continue;
         }
@@ -386,6 +347,21 @@ GxUInt32 ExpandParts(GxUInt32 parts)
 }
 
 bool LocksWhole(const GxD3D9VertexStream& stream) { return !stream.pooled && stream.offset == 0; }
+
+// The stream's vertices, locked (a buffer of its own discarded whole); null when the lock fails.
+char* LockStream(GxD3D9VertexStream& stream, GxUInt32 vertexTotal)
+{
+    void* data = nullptr;
+    const HRESULT locked = stream.buffer->Lock(stream.offset, stream.stride * vertexTotal, &data,
+                                               LocksWhole(stream) ? kLockDiscard : kLockRange);
+    if (FAILED(locked) || !data) {
+        if (SUCCEEDED(locked)) {
+            stream.buffer->Unlock();
+        }
+        return nullptr;
+    }
+    return static_cast<char*>(data);
+}
 
 }  // namespace
 
@@ -428,19 +404,12 @@ GxBool GxD3D9SkinVertexBufferFill(GxAtomic* atomic, GxD3D9InstanceHeader* header
         if (!stream.buffer || (!everything && !(stream.contents & parts))) {
             continue;
         }
-        const bool whole = LocksWhole(stream);
-        void* data = nullptr;
-        const HRESULT locked = stream.buffer->Lock(stream.offset, stream.stride * header->vertexTotal, &data,
-                                                   whole ? kLockDiscard : kLockRange);
-        if (FAILED(locked) || !data) {
-            if (SUCCEEDED(locked)) {
-                stream.buffer->Unlock();
-            }
+        bases[s] = LockStream(stream, header->vertexTotal);
+        if (!bases[s]) {
             ok = 0;
             continue;
         }
-        bases[s] = static_cast<char*>(data);
-        if (whole) {
+        if (LocksWhole(stream)) {
             parts |= stream.contents;  // the discarding lock lost what the stream held
         }
     }
@@ -518,22 +487,15 @@ void GxD3D9SkinBlendIntoInstance(GxAtomic* atomic, GxD3D9InstanceHeader* header,
     if (!palette) {
         return;
     }
-    const bool whole = LocksWhole(stream);
-    void* data = nullptr;
-    const HRESULT locked = stream.buffer->Lock(stream.offset, stream.stride * header->vertexTotal, &data,
-                                               whole ? kLockDiscard : kLockRange);
-    if (FAILED(locked) || !data) {
-        if (SUCCEEDED(locked)) {
-            stream.buffer->Unlock();
-        }
+    char* base = LockStream(stream, header->vertexTotal);
+    if (!base) {
         return;
     }
-    auto* base = static_cast<char*>(data);
     const GxMorphTarget* target = &geometry->morphTarget[0];
     const bool normals = (stream.contents & gxD3D9STREAMNORMALS) && target->normals;
     GxD3D9SkinBlend(skin, palette, header->vertexTotal, target->verts, base, normals ? target->normals : nullptr,
                     normals ? base + kPositionSize : nullptr, stream.stride);
-    if (whole) {
+    if (LocksWhole(stream)) {
         // The discarding lock lost the stream's other parts.
         const GxUInt32 rest = stream.contents & ~static_cast<GxUInt32>(gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS);
         const Sources src = {geometry, skin, hierarchy};

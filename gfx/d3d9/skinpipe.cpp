@@ -216,8 +216,11 @@ void AddColour(LightBlock* b, const GxLight* light, GxUInt32 reg)
     b->colourRegister[n] = reg;
 }
 
-// Point lights from `base`: per group of four a register of reciprocal radii, then position and colour each.
-void WritePointLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights, GxUInt32 base)
+// Lights from `base` in groups of four: per group a register of reciprocal radii, then `perLight` registers each,
+// which `write` fills from the light's frame matrix, given the first of them.
+template <typename Write>
+void WriteLightGroups(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights, GxUInt32 base,
+                      GxUInt32 perLight, Write write)
 {
     GxUInt32 g = base;
     for (GxUInt32 first = 0; first < lights.size(); first += kLightGroup) {
@@ -226,41 +229,42 @@ void WritePointLights(LightBlock* b, const GxMatrix* toObject, const std::vector
             const GxLight* light = lights[first + k];
             const GxMatrix* m = GxFrameGetWorldMatrix(static_cast<GxFrame*>(light->object.object.parent));
             b->regs[g][k] = 1.0f / ObjectRadius(toObject, light->radius);
-            WriteRegister(b->regs[g + 1 + kPointRegisters * k], ObjectPoint(toObject, m->pos));
-            AddColour(b, light, g + 2 + kPointRegisters * k);
+            write(light, m, g + 1 + perLight * k);
         }
-        g += 1 + kPointRegisters * n;
+        g += 1 + perLight * n;
     }
 }
 
-// Spot lights from `base`: groups as for points; position, direction, cone and colour each.
+// Point lights: position and colour each.
+void WritePointLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights, GxUInt32 base)
+{
+    WriteLightGroups(b, toObject, lights, base, kPointRegisters,
+                     [&](const GxLight* light, const GxMatrix* m, GxUInt32 p) {
+                         WriteRegister(b->regs[p], ObjectPoint(toObject, m->pos));
+                         AddColour(b, light, p + 1);
+                     });
+}
+
+// Spot lights: position, direction, cone and colour each.
 void WriteSpotLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights, GxUInt32 base)
 {
-    GxUInt32 g = base;
-    for (GxUInt32 first = 0; first < lights.size(); first += kLightGroup) {
-        const GxUInt32 n = std::min<GxUInt32>(kLightGroup, static_cast<GxUInt32>(lights.size()) - first);
-        for (GxUInt32 k = 0; k < n; k++) {
-            const GxLight* light = lights[first + k];
-            const GxMatrix* m = GxFrameGetWorldMatrix(static_cast<GxFrame*>(light->object.object.parent));
-            const GxUInt32 p = g + 1 + kSpotRegisters * k;
-            b->regs[g][k] = 1.0f / ObjectRadius(toObject, light->radius);
-            WriteRegister(b->regs[p], ObjectPoint(toObject, m->pos));
-            WriteRegister(b->regs[p + 1], ObjectDirection(toObject, m->at));
-            const GxReal cs = std::cos(GxLightGetConeAngle(light));
-            GxReal* cone = b->regs[p + 2];
-            if (light->object.object.subType == gxLIGHTSPOT || cs >= kHardConeCosine) {
-                cone[0] = kHardCone;
-                cone[1] = -cs * kHardCone;
-            } else {
-                cone[0] = 1.0f / (1.0f - cs);
-                cone[1] = -cs / (1.0f - cs);
-            }
-            cone[2] = kConeHalf;
-            cone[3] = 0.0f;
-            AddColour(b, light, p + 3);
-        }
-        g += 1 + kSpotRegisters * n;
-    }
+    WriteLightGroups(b, toObject, lights, base, kSpotRegisters,
+                     [&](const GxLight* light, const GxMatrix* m, GxUInt32 p) {
+                         WriteRegister(b->regs[p], ObjectPoint(toObject, m->pos));
+                         WriteRegister(b->regs[p + 1], ObjectDirection(toObject, m->at));
+                         const GxReal cs = std::cos(GxLightGetConeAngle(light));
+                         GxReal* cone = b->regs[p + 2];
+                         if (light->object.object.subType == gxLIGHTSPOT || cs >= kHardConeCosine) {
+                             cone[0] = kHardCone;
+                             cone[1] = -cs * kHardCone;
+                         } else {
+                             cone[0] = 1.0f / (1.0f - cs);
+                             cone[1] = -cs / (1.0f - cs);
+                         }
+                         cone[2] = kConeHalf;
+                         cone[3] = 0.0f;
+                         AddColour(b, light, p + 3);
+                     });
 }
 
 // Fills the ambient colour, the world's directional lights and the sectors' point and spot lights that light
@@ -502,14 +506,7 @@ GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin
     }
     GxD3D9SetPixelShader(nullptr);
     GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
-    GxD3D9SetIndices(header->indexBuffer);
-    GxD3D9StreamRecord streams[2];
-    for (GxUInt32 s = 0; s < 2; s++) {
-        streams[s] =
-            GxD3D9StreamRecord{header->streams[s].buffer, header->streams[s].offset, header->streams[s].stride, 0};
-    }
-    GxD3D9SetStreams(streams, header->streamOffsets);
-    GxD3D9SetVertexDeclaration(header->declaration);
+    GxD3D9SetInstanceBuffers(header);
     GxD3D9SetVertexShader(shader);
     GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     for (GxUInt32 m = 0; m < header->meshCount; m++) {

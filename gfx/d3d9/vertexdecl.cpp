@@ -1,15 +1,17 @@
-// Vertex-declaration instancing: packing per declaration type, weights, bone indices, tangents, readers,
-// compact texture-coordinate types and index-list helpers.
+// Vertex-declaration instancing: the instancing paths' layouts, packing per declaration type, weights, bone
+// indices, tangents, readers, compact texture-coordinate types and index-list helpers.
 //
-// Sections: rounding and packing; writers; tangents; readers; texture-coordinate types; index lists.
+// Sections: rounding and packing; layouts; writers; tangents; readers; texture-coordinate types; index lists.
 #include "gfx/d3d9/vertexdecl.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/matrix.h"
+#include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
 
 namespace {
@@ -29,6 +31,7 @@ constexpr GxReal kDec3WeightFloor = 0.0019569471f;  // 1/511: a third weight bel
 constexpr GxReal kTangentMinDet = 1e-12f;
 constexpr GxUInt32 kTangentHint = 0x30000;
 constexpr GxUInt8 kOpaque = 255;
+constexpr GxUInt32 kContentParts = 0xFFFF;  // the parts a stream's contents can name
 // Beyond this a float has no fraction left and lrintf could overflow a long.
 constexpr GxReal kRoundLimit = 1073741824.0f;
 
@@ -287,6 +290,41 @@ void Unpack(GxUInt32 type, GxReal out[4], const void* src)
 }  // namespace
 
 GxUInt32 GxD3D9VertexDeclTypeGetSize(GxUInt32 type) { return type < gxD3D9DECLTYPECOUNT ? kTypeSizes[type] : 0; }
+
+// ---- Layouts.
+
+void GxD3D9VertexLayoutAppend(GxD3D9VertexLayout* layout, GxUInt32 stream, GxUInt32 part, GxUInt32 type, GxUInt32 usage,
+                              GxUInt32 usageIndex)
+{
+    GX_ASSERT(layout->count < gxD3D9LAYOUTMAXELEMENTS && stream < gxD3D9LAYOUTMAXSTREAMS, "vertex layout is full");
+    layout->elements[layout->count++] =
+        GxD3D9VertexElement{part, stream, layout->strides[stream], type, usage, usageIndex};
+    layout->strides[stream] += GxD3D9VertexDeclTypeGetSize(type);
+    if (part <= kContentParts) {
+        layout->contents[stream] |= static_cast<GxUInt16>(part);
+    }
+}
+
+GxBool GxD3D9VertexLayoutCreateDeclaration(const GxD3D9VertexLayout* layout, IDirect3DVertexDeclaration9** declaration)
+{
+    D3DVERTEXELEMENT9 elements[gxD3D9LAYOUTMAXELEMENTS + 1];
+    for (GxUInt32 i = 0; i < layout->count; i++) {
+        const GxD3D9VertexElement& e = layout->elements[i];
+        elements[i] = D3DVERTEXELEMENT9{static_cast<WORD>(e.stream), static_cast<WORD>(e.offset),
+                                        static_cast<BYTE>(e.type),   D3DDECLMETHOD_DEFAULT,
+                                        static_cast<BYTE>(e.usage),  static_cast<BYTE>(e.usageIndex)};
+    }
+    std::sort(elements, elements + layout->count, [](const D3DVERTEXELEMENT9& a, const D3DVERTEXELEMENT9& b) {
+        return a.Stream != b.Stream ? a.Stream < b.Stream : a.Offset < b.Offset;
+    });
+    elements[layout->count] = D3DVERTEXELEMENT9 D3DDECL_END();
+    return GxD3D9CreateVertexDeclaration(elements, declaration);
+}
+
+GxUInt32 GxD3D9PackedNormalType(void)
+{
+    return (GxD3D9GetCaps()->DeclTypes & D3DDTCAPS_DEC3N) != 0 ? D3DDECLTYPE_DEC3N : D3DDECLTYPE_FLOAT3;
+}
 
 // ---- Writers.
 

@@ -13,6 +13,37 @@ constexpr GxUInt32 gxD3D9DECLTYPECOUNT = 17;
 
 GxUInt32 GxD3D9VertexDeclTypeGetSize(GxUInt32 type);
 
+// The vertex layout an instancing path builds: elements in up to two streams, each with the part a lock of the
+// geometry rewrites (a lock flag, or a part of the path's own beyond them).
+constexpr GxUInt32 gxD3D9LAYOUTMAXELEMENTS = 16;
+constexpr GxUInt32 gxD3D9LAYOUTMAXSTREAMS = 2;
+
+struct GxD3D9VertexElement {
+    GxUInt32 part;
+    GxUInt32 stream;
+    GxUInt32 offset;
+    GxUInt32 type;
+    GxUInt32 usage;
+    GxUInt32 usageIndex;
+};
+
+struct GxD3D9VertexLayout {
+    GxD3D9VertexElement elements[gxD3D9LAYOUTMAXELEMENTS];
+    GxUInt32 count;
+    GxUInt32 streams;
+    GxUInt32 strides[gxD3D9LAYOUTMAXSTREAMS];
+    GxUInt16 contents[gxD3D9LAYOUTMAXSTREAMS];  // the parts each stream holds
+};
+
+// Appends an element at the end of the stream. A part within the stream contents' 16 bits joins them; one
+// beyond (the atomic path's tangents) is rewritten with the parts it derives from instead.
+void GxD3D9VertexLayoutAppend(GxD3D9VertexLayout* layout, GxUInt32 stream, GxUInt32 part, GxUInt32 type, GxUInt32 usage,
+                              GxUInt32 usageIndex);
+// The layout's declaration, its elements ordered by stream and offset.
+GxBool GxD3D9VertexLayoutCreateDeclaration(const GxD3D9VertexLayout* layout, IDirect3DVertexDeclaration9** declaration);
+// The type of packed normals and tangents: DEC3N where the device reads it, else FLOAT3.
+GxUInt32 GxD3D9PackedNormalType(void);
+
 GxUInt32 GxD3D9WriteV3d(GxUInt32 type, void* dst, const GxV3d* src, GxUInt32 count, GxUInt32 stride);
 GxUInt32 GxD3D9WriteV3dInterpolated(GxUInt32 type, void* dst, const GxV3d* srcA, const GxV3d* srcB, GxReal factor,
                                     GxUInt32 count, GxUInt32 stride);

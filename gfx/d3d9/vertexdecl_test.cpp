@@ -1,5 +1,5 @@
 // Tests of vertex-declaration instancing: packing and reading back every produced type, weights, bone indices,
-// tangents, texture-coordinate type choice and the index-list helpers.
+// tangents, texture-coordinate type choice, the index-list helpers and the instancing layouts.
 #include "gfx/d3d9/vertexdecl.h"
 
 #include <gtest/gtest.h>
@@ -302,4 +302,33 @@ TEST_F(VertexDeclDevice, TangentsFollowTheTextureUAxis)
         }
         buffer->Release();
     }
+}
+
+TEST_F(VertexDeclDevice, LayoutsPackEachStreamAndDeclareInStreamOrder)
+{
+    // Elements appended across two streams: each stream packs its own, and the declaration lists stream 0 first.
+    constexpr GxUInt32 kTangents = 0x10000;  // a part beyond the stream contents' bits
+    GxD3D9VertexLayout layout = {};
+    GxD3D9VertexLayoutAppend(&layout, 1, gxD3D9STREAMPOSITIONS, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
+    GxD3D9VertexLayoutAppend(&layout, 0, gxD3D9STREAMNORMALS, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0);
+    GxD3D9VertexLayoutAppend(&layout, 1, gxD3D9STREAMTEXCOORDS0, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD, 0);
+    GxD3D9VertexLayoutAppend(&layout, 0, kTangents, D3DDECLTYPE_DEC3N, D3DDECLUSAGE_TANGENT, 0);
+    EXPECT_EQ(layout.strides[0], 16u);
+    EXPECT_EQ(layout.strides[1], 20u);
+    EXPECT_EQ(layout.contents[0], gxD3D9STREAMNORMALS);
+    EXPECT_EQ(layout.contents[1], gxD3D9STREAMPOSITIONS | gxD3D9STREAMTEXCOORDS0);
+    IDirect3DVertexDeclaration9* declaration = nullptr;
+    ASSERT_TRUE(GxD3D9VertexLayoutCreateDeclaration(&layout, &declaration));
+    D3DVERTEXELEMENT9 elements[gxD3D9LAYOUTMAXELEMENTS + 1];
+    UINT count = gxD3D9LAYOUTMAXELEMENTS + 1;
+    ASSERT_EQ(declaration->GetDeclaration(elements, &count), D3D_OK);
+    ASSERT_EQ(count, 5u);  // with the end element
+    const BYTE usages[] = {D3DDECLUSAGE_NORMAL, D3DDECLUSAGE_TANGENT, D3DDECLUSAGE_POSITION, D3DDECLUSAGE_TEXCOORD};
+    const WORD offsets[] = {0, 12, 0, 12};
+    for (GxUInt32 i = 0; i < 4; i++) {
+        EXPECT_EQ(elements[i].Usage, usages[i]) << i;
+        EXPECT_EQ(elements[i].Offset, offsets[i]) << i;
+        EXPECT_EQ(elements[i].Stream, i < 2 ? 0 : 1) << i;
+    }
+    GxD3D9DeleteVertexDeclaration(declaration);
 }

@@ -195,6 +195,4 @@ GxMaterial* GxMaterialEffectsSetUVTransformMatrices(GxMaterial* material, GxMatr
 // The combined texture's name: the base's (else the bump map's) and the bump map's characters taken in turn.
 void GxMaterialEffectsBumpTextureName(const GxChar* baseName, const GxChar* bumpName,
                                       GxChar out[gxMATERIALEFFECTSBUMPNAMELENGTH + 1]);
-GxBool GxMaterialEffectsAtomicIsEnabled(const GxAtomic* atomic);
 GxAtomic* GxMaterialEffectsAtomicEnable(GxAtomic* atomic);
-GxBool GxMaterialEffectsSectorIsEnabled(const GxWorldSector* sector);

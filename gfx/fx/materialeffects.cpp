@@ -668,11 +668,6 @@ GxMaterial* GxMaterialEffectsSetUVTransformMatrices(GxMaterial* material, GxMatr
     return material;
 }
 
-GxBool GxMaterialEffectsAtomicIsEnabled(const GxAtomic* atomic)
-{
-    return atomicOffset >= 0 && FlagAt(atomic, atomicOffset) ? 1 : 0;
-}
-
 GxAtomic* GxMaterialEffectsAtomicEnable(GxAtomic* atomic)
 {
     if (driverHooks.atomicSetPipeline) {
@@ -680,9 +675,4 @@ GxAtomic* GxMaterialEffectsAtomicEnable(GxAtomic* atomic)
     }
     FlagAt(atomic, atomicOffset) = 1;
     return atomic;
-}
-
-GxBool GxMaterialEffectsSectorIsEnabled(const GxWorldSector* sector)
-{
-    return sectorOffset >= 0 && FlagAt(sector, sectorOffset) ? 1 : 0;
 }

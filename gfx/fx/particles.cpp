@@ -909,11 +909,6 @@ GxInt32 GxParticleStoredPropertySize(bool emitter, GxInt32 id)
 
 GxUInt32 GxParticleMaxBatch(void) { return kMaxBatch; }
 
-GxInt32 GxParticleEmitterGetPropertyOffset(const GxParticleEmitterClass* emitterClass, GxInt32 id)
-{
-    return GxParticlePropertyGetOffset(emitterClass->propTab, id);
-}
-
 GxReal GxParticleRandom(GxUInt32* state)
 {
     *state = *state * kRandomMultiplier + kRandomIncrement;
@@ -1171,11 +1166,6 @@ GxInt32 GxParticlePropertyGetOffset(const GxParticlePropertyTable* table, GxInt3
 void* GxParticleEmitterGetProperty(GxParticleEmitter* emitter, GxInt32 id)
 {
     return Prop<void>(emitter, GxParticlePropertyGetOffset(emitter->emtClass->propTab, id));
-}
-
-void* GxParticleGetProperty(const GxParticleClass* particleClass, void* particle, GxInt32 id)
-{
-    return Prop<void>(particle, GxParticlePropertyGetOffset(particleClass->propTab, id));
 }
 
 GxUInt8* GxParticleBatchGetParticles(GxParticleBatch* batch)

@@ -418,7 +418,6 @@ GxInt32 GxParticlePropertyGetOffset(const GxParticlePropertyTable* table, GxInt3
 GxInt32 GxParticlePropertyGetIndex(const GxParticlePropertyTable* table, GxInt32 id);
 // The emitter's property block of `id`, or null when its class lacks it.
 void* GxParticleEmitterGetProperty(GxParticleEmitter* emitter, GxInt32 id);
-void* GxParticleGetProperty(const GxParticleClass* particleClass, void* particle, GxInt32 id);
 
 GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void* data);
 GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter);

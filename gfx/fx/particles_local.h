@@ -15,7 +15,6 @@ constexpr GxInt32 gxPARTICLEMAXPROPERTIES = 8;
 GxInt32 GxParticleStoredPropertySize(bool emitter, GxInt32 id);
 // The largest batch a stream may ask for.
 GxUInt32 GxParticleMaxBatch(void);
-GxInt32 GxParticleEmitterGetPropertyOffset(const GxParticleEmitterClass* emitterClass, GxInt32 id);
 
 // Shared property tables and the classes drawn from them, for the stream reader: a class matches by id and table.
 GxParticlePropertyTable* GxParticlePropertyTableCreate(GxInt32 count, const GxInt32* ids, const GxInt32* sizes);

@@ -174,9 +174,12 @@ TEST_F(Particles, BiasedColoursClampAndStillParticlesStartAtTheEmitter)
     EXPECT_TRUE(sawFull);
     EXPECT_TRUE(sawEmpty);
     GxParticleBatch* batch = emitter->liveBatch;
-    const auto* pos = static_cast<const GxV3d*>(
-        GxParticleGetProperty(particleClass, GxParticleBatchGetParticles(batch), gxPRTSTDPROPERTYCODEPARTICLEPOSITION));
-    EXPECT_FLOAT_EQ(pos->y, 2.0f);
+    GxV3d pos;
+    memcpy(&pos,
+           GxParticleBatchGetParticles(batch) +
+               GxParticlePropertyGetOffset(particleClass->propTab, gxPRTSTDPROPERTYCODEPARTICLEPOSITION),
+           sizeof(pos));
+    EXPECT_FLOAT_EQ(pos.y, 2.0f);
     Done(atomic);
 }
 

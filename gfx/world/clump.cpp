@@ -385,17 +385,6 @@ GxClump* GxClumpAddAtomic(GxClump* clump, GxAtomic* atomic)
     return clump;
 }
 
-GxClump* GxClumpRemoveAtomic(GxClump* clump, GxAtomic* atomic)
-{
-    if (!clump || !atomic || atomic->clump != clump) {
-        return nullptr;
-    }
-    GxLinkRemove(&atomic->inClumpLink);
-    GxLinkInit(&atomic->inClumpLink);
-    atomic->clump = nullptr;
-    return clump;
-}
-
 GxClump* GxClumpAddCamera(GxClump* clump, GxCamera* camera)
 {
     if (!clump || !camera || cameraMembershipOffset < 0) {

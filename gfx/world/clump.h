@@ -112,7 +112,6 @@ GxClump* GxClumpCreate(void);
 GxBool GxClumpDestroy(GxClump* clump);
 GxClump* GxClumpSetFrame(GxClump* clump, GxFrame* frame);
 GxClump* GxClumpAddAtomic(GxClump* clump, GxAtomic* atomic);
-GxClump* GxClumpRemoveAtomic(GxClump* clump, GxAtomic* atomic);
 GxClump* GxClumpAddCamera(GxClump* clump, GxCamera* camera);
 GxClump* GxClumpRender(GxClump* clump);
 GxClump* GxClumpForAllAtomics(GxClump* clump, GxAtomicCallBack callBack, void* data);
@@ -144,8 +143,6 @@ GxInt32 GxClumpGetPluginOffset(GxUInt32 pluginID);
 
 // ---- streams ----
 
-// Body size of the clump chunk (without its own header).
-GxUInt32 GxClumpStreamGetSize(GxClump* clump);
 GxClump* GxClumpStreamWrite(GxClump* clump, GxStream* stream);
 // Reads the body of a clump chunk whose header the caller has consumed.
 GxClump* GxClumpStreamRead(GxStream* stream);

@@ -166,12 +166,6 @@ bool WriteIndexStruct(GxStream* stream, GxInt32 index)
 
 }  // namespace
 
-GxUInt32 GxClumpStreamGetSize(GxClump* clump)
-{
-    WriteContext context;
-    return BuildContext(clump, &context) ? ClumpSize(clump, context) : 0;
-}
-
 GxClump* GxClumpStreamWrite(GxClump* clump, GxStream* stream)
 {
     if (!clump || !stream) {

@@ -201,11 +201,6 @@ GxGeometry* GxCollisionGeometrySetTree(GxGeometry* geometry, GxCollTree* tree)
     return geometry;
 }
 
-GxCollTree* GxCollisionSectorGetTree(const GxWorldSector* sector)
-{
-    return sector && sectorOffset >= 0 ? *TreeSlot(sector, sectorOffset) : nullptr;
-}
-
 // ---- Primitive tests.
 
 GxBool GxIntersectLineTriangle(const GxV3d* start, const GxV3d* delta, const GxV3d* v0, const GxV3d* v1,

@@ -72,7 +72,6 @@ typedef GxCollTriangle* (*GxIntersectionTriangleCallBack)(GxIntersection* inters
 // Registers the query counter and the tree extensions of geometries and sectors; before GxEngineOpen.
 GxBool GxCollisionPluginAttach(void);
 GxCollTree* GxCollisionGeometryGetTree(const GxGeometry* geometry);
-GxCollTree* GxCollisionSectorGetTree(const GxWorldSector* sector);
 // Gives the geometry a tree (destroying any it had); the tree must name only the geometry's triangles.
 GxGeometry* GxCollisionGeometrySetTree(GxGeometry* geometry, GxCollTree* tree);
 

@@ -264,23 +264,12 @@ GxStream* StreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32, Gx
     return stream;
 }
 
-void* ModuleOpen(void* instance, GxInt32, GxInt32)
-{
-    openCount++;
-    return instance;
-}
-
-void* ModuleClose(void* instance, GxInt32, GxInt32)
-{
-    openCount--;
-    return instance;
-}
-
 }  // namespace
 
 GxBool GxLODAtomicPluginAttach(void)
 {
-    if (GxEngineRegisterPlugin(0, gxPLUGINLODATOMIC, ModuleOpen, ModuleClose) < 0) {
+    if (GxEngineRegisterPlugin(0, gxPLUGINLODATOMIC, GxCountingModuleOpen<&openCount>,
+                               GxCountingModuleClose<&openCount>) < 0) {
         return 0;
     }
     extensionOffset = GxAtomicRegisterPlugin(sizeof(GxLODAtomicRecord*), gxPLUGINLODATOMIC, Construct, Destruct, Copy);

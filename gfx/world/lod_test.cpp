@@ -105,8 +105,6 @@ TEST_F(LOD, RecordIsSixtyFourBytesAndWrittenWithoutTheCurrentLevel)
     GxClumpAddAtomic(clump, atomic);
     const std::vector<GxUInt8> bytes =
         GxWorldTestWrite([clump](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
-    GxClumpRemoveAtomic(clump, atomic);
-    GxAtomicSetFrame(atomic, nullptr);
     // Two level geometries besides the list's one.
     size_t geometries = 0;
     size_t record = 0;
@@ -137,5 +135,6 @@ TEST_F(LOD, RecordIsSixtyFourBytesAndWrittenWithoutTheCurrentLevel)
         EXPECT_EQ((GxWorldTestRead<GxClump>(bad, gxID_CLUMP, GxClumpStreamRead)), nullptr) << patch.first;
     }
     GxClumpDestroy(clump);
+    atomic = nullptr;  // the clump took it
     GxTestTakeError();
 }

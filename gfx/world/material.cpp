@@ -231,11 +231,6 @@ GxInt32 GxMaterialRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadC
     return GxPluginRegistryAddPluginStream(&gxMaterialTKList, pluginID, readCB, writeCB, getSizeCB);
 }
 
-GxInt32 GxMaterialSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB)
-{
-    return GxPluginRegistryAddPluginStreamRights(&gxMaterialTKList, pluginID, rightsCB);
-}
-
 GxInt32 GxMaterialGetPluginOffset(GxUInt32 pluginID)
 {
     return GxPluginRegistryGetPluginOffset(&gxMaterialTKList, pluginID);

@@ -74,7 +74,6 @@ GxInt32 GxMaterialRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObject
 GxInt32 GxMaterialRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
                                        GxPluginDataChunkWriteCallBack writeCB,
                                        GxPluginDataChunkGetSizeCallBack getSizeCB);
-GxInt32 GxMaterialSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB);
 GxInt32 GxMaterialGetPluginOffset(GxUInt32 pluginID);
 // Body size of the material chunk (without its own header).
 GxUInt32 GxMaterialStreamGetSize(const GxMaterial* material);

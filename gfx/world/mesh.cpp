@@ -246,12 +246,6 @@ GxBool GxMeshBuilderDestroy(GxMeshBuilder* builder)
     return 1;
 }
 
-void GxMeshSetStripBuilder(GxMeshStripBuilder builder, void* data)
-{
-    stripBuilder = builder ? builder : GxMeshBuildStrips;
-    stripBuilderData = builder ? data : nullptr;
-}
-
 GxMeshHeader* GxMeshHeaderGetEmpty(void) { return &emptyHeader; }
 
 GxMeshHeader* GxMeshHeaderFromBuilder(GxMeshBuilder* builder, GxBool strips)

@@ -65,7 +65,6 @@ GxBool GxMeshBuilderDestroy(GxMeshBuilder* builder);
 GxMeshHeader* GxMeshHeaderFromBuilder(GxMeshBuilder* builder, GxBool strips);
 GxMeshHeader* GxMeshBuildTriangleLists(GxMeshBuilder* builder, void* data);
 GxMeshHeader* GxMeshBuildStrips(GxMeshBuilder* builder, void* data);
-void GxMeshSetStripBuilder(GxMeshStripBuilder builder, void* data);
 void GxMeshHeaderDestroy(GxMeshHeader* header);
 GxMeshHeader* GxMeshHeaderForAllMeshes(GxMeshHeader* header, GxMeshCallBack callBack, void* data);
 // The shared header of zero triangles, never freed.

@@ -112,6 +112,17 @@ TEST_F(Mesh, TransparentMaterialsSortAfterOpaqueOnes)
         EXPECT_EQ(GxMeshHeaderGetMeshes(header)[0].material, wall);
         EXPECT_EQ(GxMeshHeaderGetMeshes(header)[1].material, glass);
         EXPECT_EQ(GxMeshHeaderGetMeshes(header)[2].material, decal);
+        // The walk goes in the same order and stops at the first callback that answers null.
+        std::vector<const GxMaterial*> walked;
+        GxMeshHeaderForAllMeshes(
+            header,
+            [](GxMesh* mesh, GxMeshHeader*, void* data) -> GxMesh* {
+                auto* materials = static_cast<std::vector<const GxMaterial*>*>(data);
+                materials->push_back(mesh->material);
+                return materials->size() < 2 ? mesh : nullptr;
+            },
+            &walked);
+        EXPECT_EQ(walked, (std::vector<const GxMaterial*>{wall, glass}));
         GxMeshHeaderDestroy(header);
     }
     GxMeshBuilderDestroy(builder);

@@ -344,18 +344,6 @@ GxStream* StreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32 off
     return stream;
 }
 
-void* ModuleOpen(void* instance, GxInt32, GxInt32)
-{
-    openCount++;
-    return instance;
-}
-
-void* ModuleClose(void* instance, GxInt32, GxInt32)
-{
-    openCount--;
-    return instance;
-}
-
 typedef GxInt32 (*RegisterFn)(GxInt32, GxUInt32, GxPluginObjectConstructor, GxPluginObjectDestructor,
                               GxPluginObjectCopy);
 typedef GxInt32 (*RegisterStreamFn)(GxUInt32, GxPluginDataChunkReadCallBack, GxPluginDataChunkWriteCallBack,
@@ -413,7 +401,8 @@ GxUserDataArray* AddArray(UserDataExtension* extension, const GxChar* name, GxIn
 
 GxBool GxUserDataPluginAttach(void)
 {
-    if (GxEngineRegisterPlugin(0, gxPLUGINUSERDATA, ModuleOpen, ModuleClose) < 0 ||
+    if (GxEngineRegisterPlugin(0, gxPLUGINUSERDATA, GxCountingModuleOpen<&openCount>,
+                               GxCountingModuleClose<&openCount>) < 0 ||
         Register(GxGeometryRegisterPlugin, GxGeometryRegisterPluginStream) < 0) {
         return 0;
     }

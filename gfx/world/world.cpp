@@ -12,6 +12,7 @@
 #include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
 #include "gfx/world/mesh.h"
+#include "gfx/world/world_local.h"
 #include "gfx/world/worldobj_local.h"
 
 GxPluginRegistry gxWorldTKList = GxPluginRegistryInitializer(sizeof(GxWorld), 0);
@@ -80,30 +81,6 @@ void* WorldModuleClose(void* instance, GxInt32 offset, GxInt32)
         block->records = nullptr;
     }
     worldModuleInstances--;
-    return instance;
-}
-
-void* CountOpen(void* instance, GxInt32, GxInt32)
-{
-    openCountInstances++;
-    return instance;
-}
-
-void* CountClose(void* instance, GxInt32, GxInt32)
-{
-    openCountInstances--;
-    return instance;
-}
-
-void* SectorModuleOpen(void* instance, GxInt32, GxInt32)
-{
-    sectorModuleInstances++;
-    return instance;
-}
-
-void* SectorModuleClose(void* instance, GxInt32, GxInt32)
-{
-    sectorModuleInstances--;
     return instance;
 }
 
@@ -270,6 +247,20 @@ void ReleaseSector(GxWorldSector* sector, bool free)
         }
         GxFree(sector);
     }
+}
+
+void DestroyMeshes(GxWorld* world)
+{
+    GxWorldForAllWorldSectors(
+        world,
+        [](GxWorldSector* sector, void*) -> GxWorldSector* {
+            if (sector->mesh) {
+                GxMeshHeaderDestroy(sector->mesh);
+                sector->mesh = nullptr;
+            }
+            return sector;
+        },
+        nullptr);
 }
 
 // Runs every sector's destructors; `free` also frees each node, which sectors in one allocation must not.
@@ -596,8 +587,10 @@ GxInt32 TexCoordSets(GxUInt32 flags)
 
 GxBool GxWorldPluginAttach(void)
 {
-    static const GxCoreModule sectorModule = {gxPLUGINSECTORMODULE, 4, SectorModuleOpen, SectorModuleClose};
-    static const GxCoreModule countModule = {gxPLUGINOPENCOUNTMODULE, 0, CountOpen, CountClose};
+    static const GxCoreModule sectorModule = {gxPLUGINSECTORMODULE, 4, GxCountingModuleOpen<&sectorModuleInstances>,
+                                              GxCountingModuleClose<&sectorModuleInstances>};
+    static const GxCoreModule countModule = {gxPLUGINOPENCOUNTMODULE, 0, GxCountingModuleOpen<&openCountInstances>,
+                                             GxCountingModuleClose<&openCountInstances>};
     static const GxCoreModule worldModule = {gxPLUGINWORLDMODULE, sizeof(WorldModuleBlock), WorldModuleOpen,
                                              WorldModuleClose};
     if (GxEngineGetPluginOffset(gxPLUGINMATERIALMODULE) < 0 && !GxWorldObjectsPluginAttach()) {
@@ -634,21 +627,6 @@ GxInt32 GxWorldSectorRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkRe
                                           GxPluginDataChunkGetSizeCallBack getSizeCB)
 {
     return GxPluginRegistryAddPluginStream(&gxWorldSectorTKList, pluginID, readCB, writeCB, getSizeCB);
-}
-
-GxInt32 GxWorldSectorGetPluginOffset(GxUInt32 pluginID)
-{
-    return GxPluginRegistryGetPluginOffset(&gxWorldSectorTKList, pluginID);
-}
-
-GxInt32 GxWorldSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB)
-{
-    return GxPluginRegistryAddPluginStreamRights(&gxWorldTKList, pluginID, rightsCB);
-}
-
-GxInt32 GxWorldSectorSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB)
-{
-    return GxPluginRegistryAddPluginStreamRights(&gxWorldSectorTKList, pluginID, rightsCB);
 }
 
 // ---- Creation and destruction.
@@ -703,16 +681,7 @@ GxBool GxWorldDestroy(GxWorld* world)
     }
     UnlinkWorld(world);
     const bool oneBlock = (world->object.privateFlags & gxWORLDONEBLOCK) != 0;
-    GxWorldForAllWorldSectors(
-        world,
-        [](GxWorldSector* sector, void*) -> GxWorldSector* {
-            if (sector->mesh) {
-                GxMeshHeaderDestroy(sector->mesh);
-                sector->mesh = nullptr;
-            }
-            return sector;
-        },
-        nullptr);
+    DestroyMeshes(world);
     GxMaterialListDestroy(&world->matList);
     ReleaseTree(world->rootSector, !oneBlock);
     GxPluginRegistryDeInitObject(&gxWorldTKList, world);
@@ -803,16 +772,7 @@ GxWorld* GxWorldStreamRead(GxStream* stream)
         return world;
     }
     UnlinkWorld(world);
-    GxWorldForAllWorldSectors(
-        world,
-        [](GxWorldSector* sector, void*) -> GxWorldSector* {
-            if (sector->mesh) {
-                GxMeshHeaderDestroy(sector->mesh);
-                sector->mesh = nullptr;
-            }
-            return sector;
-        },
-        nullptr);
+    DestroyMeshes(world);
     ReleaseTree(world->rootSector, false);
     GxMaterialListDestroy(&world->matList);
     if (constructed) {

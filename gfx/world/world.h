@@ -158,10 +158,6 @@ GxInt32 GxWorldSectorRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObj
 GxInt32 GxWorldSectorRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCallBack readCB,
                                           GxPluginDataChunkWriteCallBack writeCB,
                                           GxPluginDataChunkGetSizeCallBack getSizeCB);
-GxInt32 GxWorldSectorGetPluginOffset(GxUInt32 pluginID);
-// Right-to-render records read from a world's or sector's extensions, handed to the plugin they name.
-GxInt32 GxWorldSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB);
-GxInt32 GxWorldSectorSetStreamRightsCallback(GxUInt32 pluginID, GxPluginDataChunkRightsCallBack rightsCB);
 
 // ---- world objects ----
 

@@ -1,4 +1,5 @@
-// Internals shared by the world modules: checked chunk and field reads, chunk writes, registries.
+// Internals shared by the world modules: checked chunk and field reads, chunk writes, registries, counting
+// modules.
 #pragma once
 
 #include <cstdint>
@@ -126,3 +127,18 @@ GxStream* GxBinMeshGeometryStreamRead(GxStream* stream, GxInt32 length, void* ob
 GxStream* GxBinMeshGeometryStreamWrite(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset,
                                        GxInt32 size);
 GxInt32 GxBinMeshGeometryStreamGetSize(const void* object, GxInt32 offset, GxInt32 size);
+
+// Open and close of an engine module that only counts the instances it is open in.
+template <GxInt32* count>
+void* GxCountingModuleOpen(void* instance, GxInt32, GxInt32)
+{
+    ++*count;
+    return instance;
+}
+
+template <GxInt32* count>
+void* GxCountingModuleClose(void* instance, GxInt32, GxInt32)
+{
+    --*count;
+    return instance;
+}

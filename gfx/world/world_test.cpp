@@ -34,11 +34,15 @@ TEST_F(WorldObjects, CreatedWorldHasOneEmptySectorThatDrawsNothing)
     EXPECT_EQ(GxWorldSectorRender(sectors[0]), sectors[0]);
     EXPECT_EQ(GxWorldSectorGetWorld(sectors[0]), world);
     GxClump* clump = GxClumpCreate();
+    GxAtomic* atomic = GxAtomicCreate();
+    GxClumpAddAtomic(clump, atomic);
     EXPECT_EQ(GxWorldRemoveClump(world, clump), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOTINWORLD);
+    EXPECT_EQ(GxAtomicGetWorld(atomic), nullptr);
     GxWorldAddClump(world, clump);
     GxWorldAddClump(world, clump);
     EXPECT_EQ(GxClumpGetWorld(clump), world);
+    EXPECT_EQ(GxAtomicGetWorld(atomic), world) << "the clump's atomics enter with it";
     EXPECT_EQ(world->numClumpsInWorld, 1) << "added twice, listed once";
     GxClumpDestroy(clump);  // leaves the world on its way out
     EXPECT_TRUE(GxLinkIsEmpty(&world->clumpList));

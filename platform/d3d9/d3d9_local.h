@@ -159,7 +159,6 @@ public:
     DWORD SetLOD(DWORD lodNew);
     HRESULT SetAutoGenFilterType(D3DTEXTUREFILTERTYPE filter);
     void GenerateMipSubLevels();
-    bool AnyLocked() const;
 
 private:
     D3D9Device* device_;

@@ -96,8 +96,6 @@ IDirect3D9* D3D9SoftCreate(D3D9CapsProfile profile);
 bool D3D9SoftIsSoftware(IDirect3D9* d3d);
 bool D3D9SoftIsSoftware(IDirect3DDevice9* device);
 
-// Adapter-level controls (take effect for caps read and devices made later).
-void D3D9SoftSetProfile(IDirect3D9* d3d, D3D9CapsProfile profile);
 void D3D9SoftRefuseFormat(IDirect3D9* d3d, D3DFORMAT format, bool refuse);
 
 // Device loss: TestCooperativeLevel gives D3DERR_DEVICELOST for lostPolls
@@ -109,14 +107,12 @@ void D3D9SoftLoseDevice(IDirect3DDevice9* device, UINT lostPolls);
 void D3D9SoftFailResets(IDirect3DDevice9* device, UINT count);
 // The next `count` creations of the given classes fail with D3DERR_OUTOFVIDEOMEMORY.
 void D3D9SoftFailCreates(IDirect3DDevice9* device, UINT count, DWORD classes);
-void D3D9SoftSetAvailableTextureMem(IDirect3DDevice9* device, UINT bytes);
 
-// The event log (at most 262144 events; older ones are kept, later
-// ones counted as dropped). Logging can be switched off for timing.
+// The event log (the first 262144 events are kept, later ones are not). Logging can be switched off for
+// timing.
 const std::vector<D3D9SoftEvent>& D3D9SoftLog(IDirect3DDevice9* device);
 void D3D9SoftClearLog(IDirect3DDevice9* device);
 void D3D9SoftSetLogging(IDirect3DDevice9* device, bool on);
 size_t D3D9SoftCount(IDirect3DDevice9* device, D3D9SoftEventType type);
 // The last event of a type, or null.
 const D3D9SoftEvent* D3D9SoftLast(IDirect3DDevice9* device, D3D9SoftEventType type);
-size_t D3D9SoftDropped(IDirect3DDevice9* device);

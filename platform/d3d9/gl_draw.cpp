@@ -313,16 +313,7 @@ GlArrays GlBackend::SetupArrays(const D3D9State& state, const D3D9DrawCall& draw
     std::vector<D3DVERTEXELEMENT9> fvfElements;
     const std::vector<D3DVERTEXELEMENT9>& elements = D3D9DrawElements(state, &fvfElements);
     const bool user = draw.userVertices != nullptr;
-
-    // The first vertex the draw reads and how many.
-    long first = 0, count = 0;
-    if (draw.indexed) {
-        first = static_cast<long>(draw.baseVertexIndex) + static_cast<long>(draw.minIndex);
-        count = static_cast<long>(draw.numVertices);
-    } else {
-        first = user ? 0 : static_cast<long>(draw.startVertex);
-        count = static_cast<long>(draw.vertexCount);
-    }
+    const auto [first, count] = GlDrawVertices(draw);
 
     bool convert = false;
     for (const D3DVERTEXELEMENT9& e : elements) {

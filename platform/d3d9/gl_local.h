@@ -387,6 +387,12 @@ struct GlTraceCall {
 extern std::vector<GlTraceCall>* gGlTrace;
 extern D3D9GLCounters gGlCounters;
 
+// The vertices a draw reads: the first (0 for user vertices) and how many.
+struct GlVertexRange {
+    long first;
+    long count;
+};
+GlVertexRange GlDrawVertices(const D3D9DrawCall& draw);
 // Deletes the decoded copies of a buffer whose contents changed or which goes.
 void GlDropConvertedCopies(GlBuffer* buffer);
 // Vertices a decoded copy of the bound buffer holds (all of it, from the stream offset); 0 when the draw cannot

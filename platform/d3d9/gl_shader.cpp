@@ -527,6 +527,14 @@ void GlDeleteCopy(GlConvertedCopy* copy)
 
 }  // namespace
 
+GlVertexRange GlDrawVertices(const D3D9DrawCall& draw)
+{
+    if (draw.indexed)
+        return {static_cast<long>(draw.baseVertexIndex) + static_cast<long>(draw.minIndex),
+                static_cast<long>(draw.numVertices)};
+    return {draw.userVertices ? 0 : static_cast<long>(draw.startVertex), static_cast<long>(draw.vertexCount)};
+}
+
 size_t GlCopyVertices(const D3D9StreamBinding& binding, const D3D9DrawCall& draw)
 {
     const D3D9BufferData* data = binding.buffer;
@@ -534,10 +542,8 @@ size_t GlCopyVertices(const D3D9StreamBinding& binding, const D3D9DrawCall& draw
         binding.offset >= data->bits.size())
         return 0;
     const size_t vertices = (data->bits.size() - binding.offset + binding.stride - 1) / binding.stride;
-    const long first = draw.indexed ? static_cast<long>(draw.baseVertexIndex) + static_cast<long>(draw.minIndex)
-                                    : static_cast<long>(draw.startVertex);
-    const long count = static_cast<long>(draw.indexed ? draw.numVertices : draw.vertexCount);
-    if (first < 0 || static_cast<size_t>(first) + static_cast<size_t>(count) > vertices)
+    const GlVertexRange range = GlDrawVertices(draw);
+    if (range.first < 0 || static_cast<size_t>(range.first) + static_cast<size_t>(range.count) > vertices)
         return 0;
     return vertices;
 }
@@ -637,14 +643,7 @@ GlArrays GlBackend::SetupShaderArrays(const D3D9State& state, const D3D9DrawCall
     const std::vector<D3DVERTEXELEMENT9>& elements = D3D9DrawElements(state, &fvfElements);
     const std::vector<int>& registers = GlLayoutRegisters(shader, state.vertexShader->tokens, elements);
     const bool user = draw.userVertices != nullptr;
-    long first = 0, count = 0;
-    if (draw.indexed) {
-        first = static_cast<long>(draw.baseVertexIndex) + static_cast<long>(draw.minIndex);
-        count = static_cast<long>(draw.numVertices);
-    } else {
-        first = user ? 0 : static_cast<long>(draw.startVertex);
-        count = static_cast<long>(draw.vertexCount);
-    }
+    const auto [first, count] = GlDrawVertices(draw);
     if (count <= 0)
         return arrays;
 

@@ -254,15 +254,6 @@ void D3D9TextureCore::GenerateMipSubLevels()
         device_->Backend()->GenerateMipSubLevels(data);
 }
 
-bool D3D9TextureCore::AnyLocked() const
-{
-    for (const D3D9Surface* s : surfaces) {
-        if (s->Locked())
-            return true;
-    }
-    return false;
-}
-
 D3D9TextureData* D3D9TextureDataFrom(IDirect3DBaseTexture9* texture, D3D9Resource** resource)
 {
     if (!texture) {

@@ -10,6 +10,7 @@
 namespace {
 
 const size_t kMaxEvents = size_t(1) << 18;  // about 40 MB at most
+constexpr UINT kAvailableTextureMem = 256u * 1024u * 1024u;
 // Shaded vertices the log keeps in all (about 50 MB); later draws are logged without them until it is cleared.
 const size_t kMaxShadedKept = size_t(1) << 18;
 
@@ -30,7 +31,7 @@ public:
     void Close() override {}
     HRESULT Reset(const D3DPRESENT_PARAMETERS& params) override;
     HRESULT TestCooperativeLevel() override;
-    UINT GetAvailableTextureMem() override { return availableMem_; }
+    UINT GetAvailableTextureMem() override { return kAvailableTextureMem; }
     void EvictManagedResources() override {}
 
     HRESULT CreateTexture(D3D9TextureData* texture) override
@@ -80,10 +81,8 @@ public:
     UINT failResets = 0;
     UINT failCreates = 0;
     DWORD failClasses = 0;
-    UINT availableMem_ = 256u * 1024u * 1024u;
     bool logging = true;
     std::vector<D3D9SoftEvent> log;
-    size_t dropped = 0;
     size_t shadedKept = 0;
 
 private:
@@ -99,10 +98,8 @@ D3D9SoftEvent* SoftBackend::Push(D3D9SoftEventType type)
 {
     if (!logging)
         return nullptr;
-    if (log.size() >= kMaxEvents) {
-        ++dropped;
+    if (log.size() >= kMaxEvents)
         return nullptr;
-    }
     log.emplace_back();  // value-initialised: every field starts at 0
     D3D9SoftEvent* e = &log.back();
     e->type = type;
@@ -522,12 +519,6 @@ bool D3D9SoftIsSoftware(IDirect3D9* d3d) { return SoftFrom(d3d) != nullptr; }
 
 bool D3D9SoftIsSoftware(IDirect3DDevice9* device) { return SoftFrom(device) != nullptr; }
 
-void D3D9SoftSetProfile(IDirect3D9* d3d, D3D9CapsProfile profile)
-{
-    if (SoftBackend* soft = SoftFrom(d3d))
-        soft->profile_ = profile;
-}
-
 void D3D9SoftRefuseFormat(IDirect3D9* d3d, D3DFORMAT format, bool refuse)
 {
     SoftBackend* soft = SoftFrom(d3d);
@@ -564,12 +555,6 @@ void D3D9SoftFailCreates(IDirect3DDevice9* device, UINT count, DWORD classes)
     soft->failClasses = classes;
 }
 
-void D3D9SoftSetAvailableTextureMem(IDirect3DDevice9* device, UINT bytes)
-{
-    if (SoftBackend* soft = SoftFrom(device))
-        soft->availableMem_ = bytes;
-}
-
 const std::vector<D3D9SoftEvent>& D3D9SoftLog(IDirect3DDevice9* device)
 {
     static const std::vector<D3D9SoftEvent> kEmpty;
@@ -583,7 +568,6 @@ void D3D9SoftClearLog(IDirect3DDevice9* device)
     if (!soft)
         return;
     soft->log.clear();
-    soft->dropped = 0;
     soft->shadedKept = 0;
 }
 
@@ -609,10 +593,4 @@ const D3D9SoftEvent* D3D9SoftLast(IDirect3DDevice9* device, D3D9SoftEventType ty
             return &log[i - 1];
     }
     return nullptr;
-}
-
-size_t D3D9SoftDropped(IDirect3DDevice9* device)
-{
-    SoftBackend* soft = SoftFrom(device);
-    return soft ? soft->dropped : 0;
 }

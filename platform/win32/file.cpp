@@ -462,15 +462,3 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
-
-BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)
-{
-    std::string path;
-    if (!KernelMapPath(lpPathName, path))
-        return FALSE;
-    if (mkdir(path.c_str(), 0777) != 0) {
-        SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : KernelErrorFromErrno(errno, &path));
-        return FALSE;
-    }
-    return TRUE;
-}

@@ -175,7 +175,6 @@ BOOL Peek(LPMSG out, HWND hwnd, UINT low, UINT high, UINT remove, bool wide)
             u.queue.erase(it);
         if (!wide)
             NarrowChar(out);
-        u.messageTime = out->time;
         return TRUE;
     }
     // The quit request is seen once nothing else waits.
@@ -328,18 +327,6 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     }
 }
 
-LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hWnd, Msg, wParam, lParam);
-}
-
-LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
-{
-    if (lpPrevWndFunc == nullptr)
-        return 0;
-    return CallProc(lpPrevWndFunc, hWnd, Msg, wParam, lParam);
-}
-
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg)
 {
     return Peek(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, wRemoveMsg, false);
@@ -353,11 +340,6 @@ BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
 {
     return Get(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, false);
-}
-
-BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
-{
-    return Get(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true);
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg)
@@ -380,17 +362,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     return TRUE;
 }
 
-BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
-{
-    return PostMessageA(hWnd, Msg, wParam, lParam);
-}
-
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
-{
-    return UserSend(hWnd, Msg, wParam, lParam);
-}
-
-LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
     return UserSend(hWnd, Msg, wParam, lParam);
 }
@@ -402,8 +374,6 @@ void WINAPI PostQuitMessage(int nExitCode)
     u.quitPending = true;
     u.quitCode = nExitCode;
 }
-
-DWORD WINAPI GetMessageTime(void) { return User().messageTime; }
 
 void Win32SetPumpHook(Win32PumpHook hook) { g_pumpHook = hook; }
 

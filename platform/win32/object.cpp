@@ -120,8 +120,6 @@ BOOL ChangeEvent(HANDLE hEvent, bool signalled)
 
 BOOL WINAPI SetEvent(HANDLE hEvent) { return ChangeEvent(hEvent, true); }
 
-BOOL WINAPI ResetEvent(HANDLE hEvent) { return ChangeEvent(hEvent, false); }
-
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 {
     KernelObject* object = KernelAcquire(hHandle, KernelType::Event);

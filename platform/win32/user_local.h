@@ -74,7 +74,6 @@ struct UserState {
     std::deque<UserMessage> queue;
     bool quitPending = false;
     int quitCode = 0;
-    DWORD messageTime = 0;
 
     int cursorCount = 0;
     bool cursorKnown = false;

@@ -24,7 +24,6 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 // Renames a file; with MOVEFILE_REPLACE_EXISTING an existing target is replaced in one step.
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
-BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL WINAPI FlushFileBuffers(HANDLE hFile);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 
@@ -36,7 +35,6 @@ void WINAPI SetLastError(DWORD dwErrCode);
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
                            LPCSTR lpName);
 BOOL WINAPI SetEvent(HANDLE hEvent);
-BOOL WINAPI ResetEvent(HANDLE hEvent);
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 
 // Critical sections: recursive locks.

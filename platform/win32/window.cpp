@@ -361,23 +361,6 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    WNDCLASSEXA ex;
-    std::memset(&ex, 0, sizeof ex);
-    ex.cbSize = sizeof ex;
-    ex.style = lpWndClass->style;
-    ex.lpfnWndProc = lpWndClass->lpfnWndProc;
-    ex.cbWndExtra = lpWndClass->cbWndExtra;
-    ex.hInstance = lpWndClass->hInstance;
-    ex.lpszClassName = lpWndClass->lpszClassName;
-    return RegisterClassExA(&ex);
-}
-
-ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass)
-{
-    if (lpWndClass == nullptr || lpWndClass->cbSize != sizeof(WNDCLASSEXA) || lpWndClass->lpszClassName == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     UserClass cls;
     cls.name = lpWndClass->lpszClassName;
     cls.style = lpWndClass->style;
@@ -406,11 +389,6 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
     if (hInstance != nullptr || id == 0 || id > 0xFFFF)
         return nullptr;
     return reinterpret_cast<HCURSOR>(id);
-}
-
-HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
-{
-    return reinterpret_cast<HICON>(LoadCursorA(hInstance, lpIconName));
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR hCursor)
@@ -1085,37 +1063,6 @@ BOOL WINAPI SetForegroundWindow(HWND hWnd)
 }
 
 HWND WINAPI GetActiveWindow(void) { return User().foreground; }
-
-HWND WINAPI SetActiveWindow(HWND hWnd)
-{
-    HWND old = User().foreground;
-    if (!SetForegroundWindow(hWnd))
-        return nullptr;
-    return old;
-}
-
-HWND WINAPI GetFocus(void) { return User().foreground; }
-
-HWND WINAPI SetFocus(HWND hWnd)
-{
-    HWND old = User().foreground;
-    if (hWnd == nullptr)
-        return old;
-    // Focus goes to the top-level window: children do not take the keyboard here.
-    UserWindow* w = UserFind(hWnd);
-    while (w != nullptr && (w->style & WS_CHILD) != 0)
-        w = UserFind(w->parent);
-    if (w == nullptr)
-        return nullptr;
-    UserActivate(w->handle);
-    return old;
-}
-
-int WINAPI MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT)
-{
-    std::fprintf(stderr, "%s: %s\n", lpCaption != nullptr ? lpCaption : "Error", lpText != nullptr ? lpText : "");
-    return IDOK;
-}
 
 SDL_Window* Win32GetSDLWindow(HWND hwnd)
 {

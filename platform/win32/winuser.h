@@ -53,21 +53,6 @@ typedef struct tagWNDCLASSA {
     LPCSTR lpszClassName;
 } WNDCLASSA, *PWNDCLASSA, *LPWNDCLASSA;
 
-typedef struct tagWNDCLASSEXA {
-    UINT cbSize;
-    UINT style;
-    WNDPROC lpfnWndProc;
-    int cbClsExtra;
-    int cbWndExtra;
-    HINSTANCE hInstance;
-    HICON hIcon;
-    HCURSOR hCursor;
-    HBRUSH hbrBackground;
-    LPCSTR lpszMenuName;
-    LPCSTR lpszClassName;
-    HICON hIconSm;
-} WNDCLASSEXA, *PWNDCLASSEXA, *LPWNDCLASSEXA;
-
 typedef struct tagCREATESTRUCTA {
     LPVOID lpCreateParams;
     HINSTANCE hInstance;
@@ -409,10 +394,8 @@ typedef struct tagCREATESTRUCTA {
 
 // Window classes. Registration copies the record; the class name is the key.
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
-ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass);
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
-HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 
 // Windows. Each top-level window is one SDL window (OpenGL-capable, hidden
@@ -456,30 +439,21 @@ int WINAPI GetSystemMetrics(int nIndex);
 HWND WINAPI GetForegroundWindow(void);
 BOOL WINAPI SetForegroundWindow(HWND hWnd);
 HWND WINAPI GetActiveWindow(void);
-HWND WINAPI SetActiveWindow(HWND hWnd);
-HWND WINAPI GetFocus(void);
-HWND WINAPI SetFocus(HWND hWnd);
 
 // Messages. Input and posted messages wait in one queue; window events from
 // SDL are sent to the procedure while the queue is pumped (inside PeekMessage
 // or GetMessage), as Win32 sends them. WM_CHAR comes from SDL text input, so
 // TranslateMessage has nothing to add.
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
-BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
 BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg);
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int nExitCode);
-DWORD WINAPI GetMessageTime(void);
 // Work a layer above must do on the main thread at every pump (the sound stand-in's stream ends): called at the
 // start of each PeekMessage and GetMessage poll. One hook; null removes it.
 typedef void (*Win32PumpHook)(void);
@@ -563,9 +537,6 @@ UINT WINAPI SendInput(UINT cInputs, LPINPUT pInputs, int cbSize);
 // Keyboard state, as of the input messages taken from the queue so far.
 SHORT WINAPI GetKeyState(int nVirtKey);
 SHORT WINAPI GetAsyncKeyState(int vKey);
-
-// Nobody is there to answer: writes the text to stderr and answers IDOK.
-int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
 // Dialogs. Templates come from the stand-in's own resource table (by number); a modal dialog runs its own
 // loop over one SDL window and paints through BeginPaint and DrawStateA into a surface of its client size.

@@ -369,8 +369,6 @@ void ContentHumanoidNodes(GxInt32 ids[CONTENTHUMANOIDBONES], GxInt32 flags[CONTE
     }
 }
 
-GxV3d ContentHumanoidBindOffset(GxInt32 bone) { return kOffset[bone]; }
-
 GxClump* ContentHumanoidCreate(const ContentHumanoidPlan& plan)
 {
     GxClump* clump = GxClumpCreate();

@@ -22,8 +22,6 @@ struct ContentHumanoidPlan {
 
 // The skeleton's nodes, depth first, with the push/pop flags their tree shape gives.
 void ContentHumanoidNodes(GxInt32 ids[CONTENTHUMANOIDBONES], GxInt32 flags[CONTENTHUMANOIDBONES]);
-// Bone b's bind position relative to its parent.
-GxV3d ContentHumanoidBindOffset(GxInt32 bone);
 
 // The clump: root frame, the bone frames under it (the hips frame holding the hierarchy) and the body atomic,
 // whose skin's skin-to-bone matrices are the inverse bind-pose world matrices. The atomic's level-of-detail

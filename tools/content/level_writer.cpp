@@ -581,7 +581,6 @@ bool WriteCity(const std::filesystem::path& out, GxInt32 city, std::string* deta
 
 }  // namespace
 
-const char* ContentLevelFolder(GxInt32 city) { return kFolders[city]; }
 const char* ContentLevelStem(GxInt32 city) { return kStems[city]; }
 
 std::string ContentLevelPath(GxInt32 city)

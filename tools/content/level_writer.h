@@ -38,8 +38,6 @@ enum ContentCity : GxInt32 {
     CONTENTCITIES = 3,
 };
 
-// Folder under models/levels/ and the file stem of each city.
-const char* ContentLevelFolder(GxInt32 city);
 const char* ContentLevelStem(GxInt32 city);
 // Path of a city's level (and of its fountain model) relative to the game root, as the game names it.
 std::string ContentLevelPath(GxInt32 city);

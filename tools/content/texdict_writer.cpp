@@ -248,8 +248,3 @@ bool ContentNativeTexDictionaryWrite(GxStream* stream, GxInt32 size)
     GxTexDictionaryDestroy(dictionary);
     return made;
 }
-
-bool ContentNativeTexDictionaryWriteFile(const char* fileName, GxInt32 size)
-{
-    return ContentWriteFile(fileName, [&](GxStream* stream) { return ContentNativeTexDictionaryWrite(stream, size); });
-}

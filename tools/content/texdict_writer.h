@@ -50,5 +50,3 @@ bool ContentChunkGroupEndWrite(GxStream* stream);
 // (888), "alpha" (8888), "mipmapped" (8888 with every level filled) and "compressed" (DXT1), each `size`
 // pixels square (a power of two of at least 4). False when a texture can not be made or written.
 bool ContentNativeTexDictionaryWrite(GxStream* stream, GxInt32 size);
-// The same chunk as the whole of a file (the started engine's file systems open it).
-bool ContentNativeTexDictionaryWriteFile(const char* fileName, GxInt32 size);

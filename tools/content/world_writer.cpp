@@ -312,12 +312,6 @@ std::vector<GxUInt8> ContentWorldBytes(const ContentWorldMesh& mesh, const Conte
     return out;
 }
 
-bool ContentWorldWrite(GxStream* stream, const ContentWorldMesh& mesh, const ContentWorldPlan& plan)
-{
-    const Bytes bytes = ContentWorldBytes(mesh, plan);
-    return !bytes.empty() && GxStreamWrite(stream, bytes.data(), static_cast<GxUInt32>(bytes.size())) != nullptr;
-}
-
 GxGeometry* ContentMeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, GxMaterial* const* materials,
                                 GxInt32 numMaterials)
 {

@@ -33,4 +33,3 @@ GxGeometry* ContentMeshGeometry(const ContentWorldMesh& mesh, GxUInt32 flags, Gx
 
 // The whole world chunk, header included; empty when a sector would break the 16-bit limits or a write fails.
 std::vector<GxUInt8> ContentWorldBytes(const ContentWorldMesh& mesh, const ContentWorldPlan& plan);
-bool ContentWorldWrite(GxStream* stream, const ContentWorldMesh& mesh, const ContentWorldPlan& plan);

@@ -16,7 +16,6 @@ constexpr const char* kOkPicture = "./images/panels/contractors/ok.png";
 // Rows from the canvas position, so they move with the panel and its buttons; the columns are the header's.
 constexpr float kRowY = 200.0f;
 constexpr float kRowStep = 18.0f;
-constexpr float kOkDrop = 2.0f;  // the button's bottom below the row's baseline
 constexpr float kBarDy = 1.0f;
 constexpr float kBarLength = 32.0f;
 constexpr int32_t kLevelWage = 100;
@@ -70,15 +69,14 @@ void CContractsPanel::Release()
 
 void CContractsPanel::Build(const char* path, float x, float y, int32_t scaled)
 {
-    CFerroxCanvas::Build(path, x, y, scaled);
+    CRowButtonPanel::Build(path, x, y, scaled);
     m_categoryList = FindList(kCategoriesList);
-    m_firstButton = m_widgetCount;
     // Slots and buttons stay aligned with the categories: a category without contracts keeps an empty slot
     // and a hidden button, so button k always signs category k.
     const uint16_t count = CategoryCount();
     m_slots.assign(count, nullptr);
     for (uint16_t k = 0; k < count; k++) {
-        AddWidget(FerroxMakeImage(kOkPicture, kContractOkX, kRowY - kOkDrop - kRowStep * k, scaled));
+        AddRowButton(kOkPicture, kContractOkX, kRowY - kRowStep * k, scaled);
         m_slots[k] = FirstContract(k);
         ShowButton(k);
     }
@@ -114,31 +112,13 @@ void CContractsPanel::ShowButton(uint16_t category)
 
 void CContractsPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
-    CFerroxWidget* widget = GetWidget(index);
-    const bool okButton = m_firstButton > 0 && index >= m_firstButton;
-    if (event == FERROX_WIDGET_OVER && widget) {
-        if (okButton)
-            widget->SetColour(kWhite);
-        else
-            widget->m_visible = 1;
-    } else if (event == FERROX_WIDGET_NOT_OVER && widget) {
-        if (okButton)
-            widget->SetColour(kOrange);
-        else
-            widget->m_visible = 0;
-    } else if (event == FERROX_WIDGET_PRESSED) {
-        if (index == CONTRACTS_CLOSE) {
-            if (CInterface* ui = InterfaceGet())
-                ui->GetStack().RequestPop();
-            FerroxReleaseButton();
-            EndPress();
-            return;
-        }
-        if (!okButton)
-            return;
+    const bool handled = HoverOrClose(index, event, CONTRACTS_CLOSE);
+    if (!IsRowButton(index))
+        return;
+    const uint16_t k = static_cast<uint16_t>(index - m_firstButton);
+    if (!handled && event == FERROX_WIDGET_PRESSED) {
         FerroxReleaseButton();
         EndPress();
-        const size_t k = static_cast<size_t>(index - m_firstButton);
         FerroxTechEntry* slot = k < m_slots.size() && k < CategoryCount() ? m_slots[k] : nullptr;
         CFerroxTechTree* tree = Tree();
         if (slot && slot->state == FERROX_TECH_WAITING && tree && tree->Activate(slot)) {
@@ -146,8 +126,7 @@ void CContractsPanel::OnWidgetEvent(int32_t index, int32_t event)
                 stats->m_contractExpenses += slot->extra;
         }
     }
-    if (okButton)
-        ShowButton(static_cast<uint16_t>(index - m_firstButton));
+    ShowButton(k);
 }
 
 void CContractsPanel::Render()

@@ -35,7 +35,6 @@ constexpr const char* kRows[][2] = {
 constexpr float kRowY = 170.0f;
 constexpr float kRowStep = 18.0f;
 constexpr float kImageDy = -3.0f;
-constexpr float kOkDrop = 2.0f;  // the button's bottom below the row's baseline
 constexpr int32_t kTextFont = 1;
 
 // A 16-bit unsigned number; anything else reads as 0.
@@ -76,9 +75,8 @@ void CStaffHirePanel::Release()
 
 void CStaffHirePanel::Build(const char* path, float x, float y, int32_t scaled)
 {
-    CFerroxCanvas::Build(path, x, y, scaled);
+    CRowButtonPanel::Build(path, x, y, scaled);
     m_titleList = FindList(kJobTitlesList);
-    m_firstButton = m_widgetCount;
     for (const auto& row : kRows)
         AddHireEntry(row[0], row[1]);
     AddPictures(m_jobImages, kJobPictures, scaled);
@@ -96,11 +94,8 @@ void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName
     // A job that cannot be hired shows zeros.
     if (entry->templateA && entry->factory)
         HireReadValues(entry->templateA->GetValues(), entry.get());
-    const float buttonY = kRowY - kOkDrop - kRowStep * static_cast<float>(m_entries.size());
+    AddRowButton(kOkPicture, kHireOkX, kRowY - kRowStep * static_cast<float>(m_entries.size()), 0);
     m_entries.push_back(std::move(entry));
-    std::unique_ptr<CFerroxImage> button = FerroxMakeImage(kOkPicture, kHireOkX, buttonY, 0);
-    button->m_visible = 1;
-    AddWidget(std::move(button));
 }
 
 void CStaffHirePanel::HireStaff(uint16_t row)
@@ -122,38 +117,12 @@ void CStaffHirePanel::HireStaff(uint16_t row)
 
 void CStaffHirePanel::OnWidgetEvent(int32_t index, int32_t event)
 {
-    CFerroxWidget* widget = GetWidget(index);
-    const bool okButton = m_firstButton > 0 && index >= m_firstButton;
-    if (event == FERROX_WIDGET_OVER && widget) {
-        if (okButton)
-            widget->SetColour(kWhite);
-        else
-            widget->m_visible = 1;
-        return;
-    }
-    if (event == FERROX_WIDGET_NOT_OVER && widget) {
-        if (okButton)
-            widget->SetColour(kOrange);
-        else
-            widget->m_visible = 0;
-        return;
-    }
-    if (event != FERROX_WIDGET_PRESSED)
-        return;
-    CInterface* ui = InterfaceGet();
-    if (index == HIRE_CLOSE) {
-        if (ui)
-            ui->GetStack().RequestPop();
-        FerroxReleaseButton();
-        EndPress();
-        return;
-    }
-    if (!okButton)
+    if (HoverOrClose(index, event, HIRE_CLOSE) || event != FERROX_WIDGET_PRESSED || !IsRowButton(index))
         return;
     HireStaff(static_cast<uint16_t>(index - m_firstButton));
     FerroxReleaseButton();
     EndPress();
-    if (ui)
+    if (CInterface* ui = InterfaceGet())
         ui->CloseCanvases();
 }
 

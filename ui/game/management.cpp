@@ -1,9 +1,16 @@
-// The management menu: opens the finance, shopper, staff and contracts panels above the main bar.
+// The management menu, which opens the finance, shopper, staff and contracts panels above the main bar, and the
+// rows of OK buttons the contracts and hire pages share.
 #include "ui/game/management.h"
 
 #include "ui/game/management_local.h"
 
 using namespace management;
+
+namespace {
+
+constexpr float kOkDrop = 2.0f;  // a row button's bottom below the row's baseline
+
+}  // namespace
 
 void CManagementPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
@@ -48,4 +55,37 @@ void CManagementPanel::OnWidgetEvent(int32_t index, int32_t event)
         }
     }
     FerroxReleaseButton();
+}
+
+void CRowButtonPanel::Build(const char* path, float x, float y, int32_t scaled)
+{
+    CGamePanel::Build(path, x, y, scaled);
+    m_firstButton = m_widgetCount;
+}
+
+void CRowButtonPanel::AddRowButton(const char* picture, float x, float baseline, int32_t scaled)
+{
+    std::unique_ptr<CFerroxImage> button = FerroxMakeImage(picture, x, baseline - kOkDrop, scaled);
+    button->m_visible = 1;
+    AddWidget(std::move(button));
+}
+
+bool CRowButtonPanel::HoverOrClose(int32_t index, int32_t event, int32_t closeWidget)
+{
+    CFerroxWidget* widget = GetWidget(index);
+    if (event == FERROX_WIDGET_OVER || event == FERROX_WIDGET_NOT_OVER) {
+        const bool over = event == FERROX_WIDGET_OVER;
+        if (widget && IsRowButton(index))
+            widget->SetColour(over ? kWhite : kOrange);
+        else if (widget)
+            widget->m_visible = over ? 1 : 0;
+        return true;
+    }
+    if (event != FERROX_WIDGET_PRESSED || index != closeWidget)
+        return false;
+    if (CInterface* ui = InterfaceGet())
+        ui->GetStack().RequestPop();
+    FerroxReleaseButton();
+    EndPress();
+    return true;
 }

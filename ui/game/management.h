@@ -32,6 +32,24 @@ public:
     void OnWidgetEvent(int32_t index, int32_t event) override;
 };
 
+// A page of rows, each with an OK button after the page's own widgets. A button lights white under the mouse and
+// orange off it; the page's own hot spots show under the mouse only.
+class CRowButtonPanel : public CGamePanel {
+public:
+    void Build(const char* path, float x, float y, int32_t scaled) override;
+    uint16_t GetFirstButton() const { return m_firstButton; }
+
+protected:
+    // Appends the next row's OK button, its bottom a little below the row's baseline.
+    void AddRowButton(const char* picture, float x, float baseline, int32_t scaled);
+    bool IsRowButton(int32_t index) const { return m_firstButton > 0 && index >= m_firstButton; }
+    // Hover, and a press of the page's close widget, which takes the page off the stack. False for the other
+    // presses, which are the page's own.
+    bool HoverOrClose(int32_t index, int32_t event, int32_t closeWidget);
+
+    uint16_t m_firstButton = 0;
+};
+
 // Finance page widgets from its picture; those between the stake and the list buttons do nothing.
 enum MallSummaryWidget : int32_t {
     FINANCE_CLOSE = 1,
@@ -112,7 +130,7 @@ constexpr PanelColumn kContractTime = {333.0f, "436"};       // the longest time
 constexpr float kContractBarX = 305.0f;                      // a running contract's bar, in the time's place
 constexpr float kContractOkX = 345.0f;
 
-class CContractsPanel : public CGamePanel {
+class CContractsPanel : public CRowButtonPanel {
 public:
     CContractsPanel();
     ~CContractsPanel() override;
@@ -127,14 +145,12 @@ public:
     void AdvanceContract(uint16_t category);
 
     const std::vector<FerroxTechEntry*>& GetSlots() const { return m_slots; }
-    uint16_t GetFirstButton() const { return m_firstButton; }
 
 private:
     void ShowButton(uint16_t category);
 
     std::vector<FerroxTechEntry*> m_slots;  // one per category; the tree owns the entries
     int16_t m_categoryList;
-    uint16_t m_firstButton;
     std::unique_ptr<CFerroxBar> m_pBar;
 };
 
@@ -165,7 +181,7 @@ constexpr PanelColumn kHireWage = {349.0f, "-1638400"};        // the base wage 
 constexpr float kHireOkX = 357.0f;
 constexpr uint16_t kHireWageStep = 50;
 
-class CStaffHirePanel : public CGamePanel {
+class CStaffHirePanel : public CRowButtonPanel {
 public:
     CStaffHirePanel();
     ~CStaffHirePanel() override;
@@ -179,11 +195,9 @@ public:
     void HireStaff(uint16_t row);
 
     const std::vector<std::unique_ptr<HireEntry>>& GetEntries() const { return m_entries; }
-    uint16_t GetFirstButton() const { return m_firstButton; }
 
 private:
     int16_t m_titleList;
     std::vector<std::unique_ptr<HireEntry>> m_entries;
-    uint16_t m_firstButton;
     std::vector<std::unique_ptr<CFerroxImage>> m_jobImages;
 };

@@ -529,6 +529,44 @@ TEST_F(ManagementTest, ContractRowsLineUpWithTheirOkButtonsAndKeepTheirColumnsAp
 
 // ---- Hire ----
 
+// The contracts and hire pages share their rows' OK buttons: white under the mouse and orange off it, while the
+// page's own hot spots show only under it; the close widget takes the page off the screen.
+TEST_F(ManagementTest, RowPagesLightTheirButtonsAndCloseThemselves)
+{
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    const struct {
+        CRowButtonPanel* page;
+        int32_t close;
+        const char* picture;
+        const char* ok;
+    } pages[] = {{Contracts(), CONTRACTS_CLOSE, "contractors.png", "contractors/ok.png"},
+                 {Hire(), HIRE_CLOSE, "hire.png", "hire/ok.png"}};
+    for (const auto& p : pages) {
+        ASSERT_NE(p.page, nullptr);
+        const int32_t ok = p.page->GetFirstButton();
+        for (const auto& [event, green] :
+             {std::pair{FERROX_WIDGET_OVER, 255}, std::pair{FERROX_WIDGET_NOT_OVER, 128}}) {
+            p.page->OnWidgetEvent(ok, event);
+            RenderOnly(p.page);
+            const std::vector<UiDrawRecord> buttons = DrawsOf(p.ok);
+            ASSERT_FALSE(buttons.empty()) << p.picture;
+            EXPECT_EQ(buttons[0].tint.green, green) << p.picture;
+            EXPECT_EQ(buttons[0].tint.red, 255) << p.picture;
+        }
+        CFerroxWidget* close = p.page->GetWidget(p.close);
+        p.page->OnWidgetEvent(p.close, FERROX_WIDGET_OVER);
+        EXPECT_TRUE(close->m_visible) << p.picture;
+        p.page->OnWidgetEvent(p.close, FERROX_WIDGET_NOT_OVER);
+        EXPECT_FALSE(close->m_visible) << p.picture;
+        Open(p.page);
+        EXPECT_TRUE(OnScreen(p.picture));
+        const float* rect = p.page->GetWidgetRect(p.close);
+        ASSERT_NE(rect, nullptr);
+        Click(p.page->GetX() + rect[0] + rect[2] / 2.0f, p.page->GetY() + rect[1] + rect[3] / 2.0f);
+        EXPECT_FALSE(OnScreen(p.picture)) << p.picture;
+    }
+}
+
 TEST_F(ManagementTest, HireValuesDefaultToZero)
 {
     HireEntry entry{7, 7, 0, 7, nullptr, nullptr, nullptr};

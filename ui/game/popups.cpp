@@ -105,6 +105,25 @@ void CloseCard(CFerroxCanvas* card)
         ui->GetStack().Remove(card);
 }
 
+// A card's widget event: hover through `hover`; a press of the close widget closes the card, another goes to
+// `press`; the pressed widget turns blue.
+template <typename Hover, typename Press>
+void CardWidgetEvent(CFerroxCanvas* card, int32_t index, int32_t event, Hover hover, Press press)
+{
+    CFerroxWidget* widget = card->GetWidget(index);
+    if (!widget)
+        return;
+    if (event != FERROX_WIDGET_PRESSED) {
+        hover(widget, event);
+        return;
+    }
+    if (index == CARD_CLOSE)
+        CloseCard(card);
+    else
+        press(index);
+    widget->SetColour(kBlue);
+}
+
 // Draws the card, then the record it shows (when it has one) with `draw`, its line at (x, y).
 template <typename Card, typename Record>
 void RenderCard(Card* card, void (Card::*draw)(const Record*, float, float), float x, float y)
@@ -197,16 +216,7 @@ void CShopperPopupPanel::DrawShopperRecord(const ShopperRecord* record, float x,
 
 void CShopperPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
-    CFerroxWidget* widget = GetWidget(index);
-    if (!widget)
-        return;
-    if (event != FERROX_WIDGET_PRESSED) {
-        ShowHover(widget, event);
-        return;
-    }
-    if (index == CARD_CLOSE)
-        CloseCard(this);
-    widget->SetColour(kBlue);
+    CardWidgetEvent(this, index, event, ShowHover, [](int32_t) {});
 }
 
 // ---- Shop card ----
@@ -265,36 +275,26 @@ void CShopPopupPanel::DrawShopRecord(const ShopRecord* record, float x, float y)
 
 void CShopPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
-    CFerroxWidget* widget = GetWidget(index);
-    if (!widget)
-        return;
     const bool chargeButton = m_plusButton >= 0 && index >= m_plusButton;
-    if (event == FERROX_WIDGET_OVER) {
-        if (chargeButton)
+    const auto hover = [chargeButton](CFerroxWidget* widget, int32_t event) {
+        if (!chargeButton) {
+            ShowHover(widget, event);
+        } else if (event == FERROX_WIDGET_OVER) {
             widget->SetColour(kRed);
-        else
-            widget->m_visible = 1;
-        return;
-    }
-    if (event == FERROX_WIDGET_NOT_OVER) {
-        widget->SetColour(kWhite);
-        if (!chargeButton)
-            widget->m_visible = 0;
-        return;
-    }
-    if (event != FERROX_WIDGET_PRESSED)
-        return;
-    FerroxReleaseButton();
-    const auto* record = static_cast<const ShopRecord*>(GetRecord());
-    CShop* shop = record ? record->owner : nullptr;
-    if (index == CARD_CLOSE) {
-        CloseCard(this);
-    } else if (index == m_plusButton && shop) {
-        shop->IncreaseCharge();
-    } else if (index == m_plusButton + 1 && shop) {
-        shop->DecreaseCharge();
-    }
-    widget->SetColour(kBlue);
+        } else if (event == FERROX_WIDGET_NOT_OVER) {
+            widget->SetColour(kWhite);
+        }
+    };
+    CardWidgetEvent(this, index, event, hover, [this](int32_t index) {
+        FerroxReleaseButton();
+        const auto* record = static_cast<const ShopRecord*>(GetRecord());
+        CShop* shop = record ? record->owner : nullptr;
+        if (index == m_plusButton && shop) {
+            shop->IncreaseCharge();
+        } else if (index == m_plusButton + 1 && shop) {
+            shop->DecreaseCharge();
+        }
+    });
 }
 
 // ---- Staff card ----
@@ -340,19 +340,11 @@ void CStaffPopupPanel::DrawStaffRecord(const StaffRecord* record, float x, float
 
 void CStaffPopupPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
-    CFerroxWidget* widget = GetWidget(index);
-    if (!widget)
-        return;
-    if (event != FERROX_WIDGET_PRESSED) {
-        ShowHover(widget, event);
-        return;
-    }
-    if (index == CARD_CLOSE) {
-        CloseCard(this);
-    } else if (index == STAFF_CARD_FIRE) {
-        ActOnSelectedStaff(PopupFireStaff);
-    } else if (index == STAFF_CARD_MOVE) {
-        ActOnSelectedStaff(PopupMoveStaff);
-    }
-    widget->SetColour(kBlue);
+    CardWidgetEvent(this, index, event, ShowHover, [](int32_t index) {
+        if (index == STAFF_CARD_FIRE) {
+            ActOnSelectedStaff(PopupFireStaff);
+        } else if (index == STAFF_CARD_MOVE) {
+            ActOnSelectedStaff(PopupMoveStaff);
+        }
+    });
 }
