@@ -60,12 +60,6 @@ enum RoundTripPhase : int {
 
 CGame* Game() { return g_pGame; }
 
-int HeldMode()
-{
-    CGame* game = Game();
-    return game && game->GetPlacementController() ? game->GetPlacementController()->GetMode() : PLACEMENT_IDLE;
-}
-
 bool HasModal()
 {
     CInterface* ui = InterfaceGet();
@@ -247,7 +241,7 @@ bool CRandomPlayer::Click(int frame, float x, float y, bool right)
     if (!right && frame == CPlayInput::kPressFrame)
         m_rules.NotePress();
     if (!right && frame == CPlayInput::kReleaseFrame)
-        m_rules.NoteRelease(HeldMode() == PLACEMENT_LAY);
+        m_rules.NoteRelease();
     return m_input.Click(frame, x, y, right);
 }
 
@@ -311,7 +305,7 @@ bool CRandomPlayer::Drag(const RandomAction& action, int t, bool right)
         m_input.Move(fx + (lx - fx) * k, fy + (ly - fy) * k);
     } else if (t == CPlayInput::kReleaseFrame + kDragSteps) {
         if (!right)
-            m_rules.NoteRelease(HeldMode() == PLACEMENT_LAY);
+            m_rules.NoteRelease();
         m_input.Button(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
     }
     return t >= CPlayInput::kClickFrames - 1 + kDragSteps;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "engine/application/base.h"
+#include "engine/application/mouse.h"
 #include "engine/navigation/blockmesh.h"
 #include "engine/world/composite.h"
 #include "engine/world/object.h"
@@ -53,6 +55,28 @@ int IndexOf(const std::vector<CFerroxBlockMesh*>& storeys, const void* storey)
 }
 
 bool Laid(CFerroxBlockMesh* storey, int cell) { return storey->IsAreaTiled(cell, 1, 1) != 0; }
+
+// The rectangle of a floor drag under way on the current storey; none without one.
+CMallRules::Drag ReadDrag(const CPlacementController* placement)
+{
+    CMallRules::Drag drag;
+    CFloorManager* floors = Game() ? Game()->GetFloorManager() : nullptr;
+    CFerroxBlockMesh* storey = floors ? floors->GetCurrentFloor() : nullptr;
+    if (!placement || !storey || placement->GetMode() != PLACEMENT_LAY)
+        return drag;
+    const int start = placement->GetDragStart(), end = placement->GetDragEnd();
+    if (!storey->IsValidCell(start, 0) || !storey->IsValidCell(end, 0))
+        return drag;
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    drag.storey = IndexOf(storeys, storey);
+    for (CFerroxBlockMesh* up = storey; up; up = up->GetUpper())
+        drag.storeys++;
+    drag.row0 = std::min(storey->GetCellRow(start, 0), storey->GetCellRow(end, 0));
+    drag.row1 = std::max(storey->GetCellRow(start, 0), storey->GetCellRow(end, 0));
+    drag.column0 = std::min(storey->GetCellColumn(start, 0), storey->GetCellColumn(end, 0));
+    drag.column1 = std::max(storey->GetCellColumn(start, 0), storey->GetCellColumn(end, 0));
+    return drag;
+}
 
 CFerroxBase* Occupant(CFerroxBlockMesh* storey, int cell)
 {
@@ -167,8 +191,8 @@ std::string CMallRules::CheckBuildings() const
 
 // ---- balance ----
 
-// Each account moves only one way and only for what books it: a placed building the cost shown while it was held, laid floor its
-// tiles, a game day the wages of staff there were, the charges of shops there were, contracts, interest and
+// Each account moves only one way and only for what books it: a placed building the cost shown while it was held,
+// laid floor a tile a cell of the rectangle shown (FloorLaid), a game day the wages of staff there were, the charges of shops there were, contracts, interest and
 // bonuses; a bought contract (a click) its price. The starting funds never change.
 std::string CMallRules::CheckBalance(const Frame& now) const
 {
@@ -203,10 +227,33 @@ std::string CMallRules::CheckBalance(const Frame& now) const
         if (!m_last.buildings.count(building.first))
             placed += building.second == m_last.heldTemplate ? m_last.heldValue : 0;
     const int64_t rise = static_cast<int64_t>(b.building) - a.building;
-    if (rise == placed || (m_layReleased && rise > placed))
+    if (rise == placed || FloorLaid(now, rise - placed))
         return std::string();
     return "the building costs rose by " + std::to_string(rise) + " while buildings shown at " +
-           std::to_string(placed) + " were placed" + (m_layReleased ? "" : " and no floor was laid");
+           std::to_string(placed) + " were placed and no floor of " + std::to_string(m_last.drag.Cells()) +
+           " tiles a storey was laid for the rest";
+}
+
+// A floor drag ends when the game's left button comes up: the player's release, or a panel's button that the
+// held pointer comes over. The rectangle shown the frame before is then laid on its storey, at a tile a cell, and
+// may be copied to storeys above it at the same price each.
+bool CMallRules::FloorLaid(const Frame& now, int64_t charged) const
+{
+    const Drag& drag = m_last.drag;
+    const int64_t cells = drag.Cells();
+    if (!m_last.leftDown || now.leftDown || cells <= 0 || charged <= 0 || charged % cells != 0 ||
+        charged / cells > drag.storeys)
+        return false;
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    if (drag.storey >= static_cast<int>(storeys.size()))
+        return false;
+    CFerroxBlockMesh* storey = storeys[static_cast<size_t>(drag.storey)];
+    const int stride = storey->GetRows();
+    for (int row = drag.row0; row <= drag.row1; row++)
+        for (int column = drag.column0; column <= drag.column1; column++)
+            if (!Laid(storey, row * stride + column))
+                return false;
+    return true;
 }
 
 // ---- modal canvases ----
@@ -438,6 +485,9 @@ CMallRules::Frame CMallRules::Read(int leaves) const
     frame.world = Game() ? Game()->GetWorld() : nullptr;
     frame.day = Game() ? Game()->GetDayCounter() : 0;
     CPlacementController* placement = Game() ? Game()->GetPlacementController() : nullptr;
+    frame.drag = ReadDrag(placement);
+    CFerroxMouse* mouse = FerroxGameMouse();
+    frame.leftDown = mouse && mouse->GetPosition()->left == FERROX_BUTTON_DOWN;
     if (CBaseObject* held = placement ? placement->GetHeldObject() : nullptr) {
         frame.heldValue = placement->GetShownValue();
         frame.heldTemplate = held->GetAssetSet();
@@ -483,7 +533,6 @@ std::string CMallRules::Check(int leaves)
         broken = "lod: " + broken;
     m_last = now;
     m_known = true;
-    m_layReleased = false;
     m_pressed = m_held;
     return broken;
 }

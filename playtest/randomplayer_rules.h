@@ -23,14 +23,10 @@ public:
     // False with the unknown name when the list names no rule.
     bool Skip(const std::string& names, std::string* unknown);
 
-    // Input sent since the last check that may book money: a left release while floor tiles were held, a left
-    // press (a contract bought).
-    // A button held presses whatever widget it comes over, so the press lasts until the release.
-    void NoteRelease(bool laying)
-    {
-        m_layReleased = m_layReleased || laying;
-        m_held = false;
-    }
+    // Input sent since the last check that may book money: a left press (a contract bought). A button held
+    // presses whatever widget it comes over, so the press lasts until the release. Laid floor is booked by the
+    // game's own release, read from its mouse: a panel's button the held pointer comes over ends a drag too.
+    void NoteRelease() { m_held = false; }
     void NotePress() { m_pressed = m_held = true; }
     bool Checks(const char* rule) const { return m_skipped.count(rule) == 0; }
     // Checks the state after a frame of the level against the state after the last; `leaves` counts the levels
@@ -53,6 +49,16 @@ public:
         }
     };
 
+    // The rectangle a floor drag shows: its storey (an index of the storeys), corner rows and columns, and how
+    // many storeys from it up a lay may copy it to.
+    struct Drag {
+        int storey = -1, row0 = 0, row1 = 0, column0 = 0, column1 = 0, storeys = 0;
+        int64_t Cells() const
+        {
+            return storey < 0 ? 0 : static_cast<int64_t>(row1 - row0 + 1) * (column1 - column0 + 1);
+        }
+    };
+
 private:
     struct Figures {
         uint32_t funds, charges, bonuses, rent, wages, building, contracts, interest;
@@ -61,6 +67,8 @@ private:
         std::map<const void*, const void*> buildings;  // placed buildings and their templates
         int32_t heldValue = 0;                         // the cost shown for the object held, and its template
         const void* heldTemplate = nullptr;
+        Drag drag;                      // while floor tiles are held
+        bool leftDown = false;          // the game's left button
         std::vector<std::string> laid;  // per storey, '1' for a laid cell
         size_t shops = 0;
         size_t staff = 0;
@@ -76,6 +84,7 @@ private:
     Frame Read(int leaves) const;
     std::string CheckBuildings() const;
     std::string CheckBalance(const Frame& now) const;
+    bool FloorLaid(const Frame& now, int64_t charged) const;
     std::string CheckModal(const Frame& now) const;
     static void ReadPieces(std::map<Edge, int>* walls, std::map<Edge, int>* rails);
     std::string CheckWalls() const;
@@ -85,7 +94,6 @@ private:
     std::set<std::string> m_skipped;
     Frame m_last;
     bool m_known = false;
-    bool m_layReleased = false;
     bool m_pressed = false;
     bool m_held = false;
 };
