@@ -192,8 +192,9 @@ std::string CMallRules::CheckBuildings() const
 // ---- balance ----
 
 // Each account moves only one way and only for what books it: a placed building the cost shown while it was held,
-// laid floor a tile a cell of the rectangle shown (FloorLaid), a game day the wages of staff there were, the charges of shops there were, contracts, interest and
-// bonuses; a bought contract (a click) its price. The starting funds never change.
+// laid floor a tile a cell of the rectangle shown (FloorLaid), a game day the wages of staff there were, the
+// charges of shops there were, contracts, interest and bonuses; a bought contract (a click) its price. The
+// starting funds never change.
 std::string CMallRules::CheckBalance(const Frame& now) const
 {
     const Figures& a = m_last.figures;
