@@ -1,4 +1,5 @@
-// Cost of a redundant SetRenderState and of a dynamic-buffer lock on the software Direct3D 9 device, beside a plain call.
+// Cost of a redundant SetRenderState and of a dynamic-buffer lock on the software Direct3D 9 device, beside a plain
+// call.
 #include <benchmark/benchmark.h>
 
 #include <cstring>

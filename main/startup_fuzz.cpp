@@ -2,8 +2,8 @@
 // and language keys, the level list, the locale's language, the debug file and switches, the technology tree,
 // floor tiles, sound lists, the interface's fonts and build menus): the input less its first byte becomes
 // ./setup.xml (first byte even) or ./data.xml (odd) of a temporary game root that holds small whole copies of the
-// other files (and of ./language.xml), and the program starts headless on the software device on a fixed clock up to its main menu. A
-// file that does not read whole stops the start and is left as it was.
+// other files (and of ./language.xml), and the program starts headless on the software device on a fixed clock up to
+// its main menu. A file that does not read whole stops the start and is left as it was.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>

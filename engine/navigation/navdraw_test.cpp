@@ -1,4 +1,5 @@
-// Tests of the navigation drawing on the software device: the draw calls and vertices of debug lines, grids, splines, A* and floor strips.
+// Tests of the navigation drawing on the software device: the draw calls and vertices of debug lines, grids, splines,
+// A* and floor strips.
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -18,8 +18,8 @@ public:
     // The world whose collision-tested models are picked (through its graphics world) and the camera whose
     // view makes the ray.
     void SetScene(CFerroxWorld* world, CFerroxCamera* camera);
-    // Casts the ray through the pixel of the camera's frame buffer from its near to its far clip plane. Returns the owner of the
-    // nearest model hit (null when none is hit or the model has no owner). When the ray meets the chosen
+    // Casts the ray through the pixel of the camera's frame buffer from its near to its far clip plane. Returns the
+    // owner of the nearest model hit (null when none is hit or the model has no owner). When the ray meets the chosen
     // model, its nearest point goes to outPoint; otherwise outPoint keeps its value.
     CFerroxObject* Pick(const GxV2d& pixel, CFerroxComposite* chosen, GxV3d* outPoint);
     // The same along a line given in world space.

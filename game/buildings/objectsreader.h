@@ -4,8 +4,9 @@
 //
 // A record the reader cannot stand anywhere (unknown template or factory, a storey or position off the grid,
 // cells another object holds, a factory that makes nothing, a character past the count of its kind the game
-// reaches: kShopperLimit, kCriminalLimit, kStaffLimit) is dropped whole: the reader then looks for the next record header, so that
-// the dropped record's own lines are never taken for records. One thread; the objects belong to the manager.
+// reaches: kShopperLimit, kCriminalLimit, kStaffLimit) is dropped whole: the reader then looks for the next record
+// header, so that the dropped record's own lines are never taken for records. One thread; the objects belong to the
+// manager.
 #pragma once
 
 #include <cstdint>

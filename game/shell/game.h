@@ -2,8 +2,8 @@
 //
 // The game module owns the mall simulation: the game object, the statistics, the scenario conditions, the sound
 // manager (game/shell/sound.h) and the object manager with its factories and templates (game/world/objectmgr.h,
-// game/world/factories.h, game/world/templates.h). It calls the engine (engine/*), the graphics library below its driver and, for sound,
-// platform/fmod;
+// game/world/factories.h, game/world/templates.h). It calls the engine (engine/*), the graphics library below its
+// driver and, for sound, platform/fmod;
 // the interface above reaches it through the operations of CGame below (and of the engine's game base). The game
 // reaches the interface through two seams: the shell (CGameShell, game/shell/gameshell.h), which the program
 // installs and through which the states and the frame make, update, draw and leave the interface; and the notice

@@ -267,8 +267,9 @@ protected:
     }
 };
 
-// Saved while a shopper, a criminal, a cleaner, a guard and a maintenance worker walk, the game loads back with every line a load keeps
-// and its walks planned afresh; the loaded game saves and loads to the same bytes, and its figures walk again.
+// Saved while a shopper, a criminal, a cleaner, a guard and a maintenance worker walk, the game loads back with every
+// line a load keeps and its walks planned afresh; the loaded game saves and loads to the same bytes, and its figures
+// walk again.
 TEST_F(WalkersSaved, AGameSavedMidWalkLoadsBackIntoTheSameMall)
 {
     OpenLevel();

@@ -224,8 +224,9 @@ int CGame::SaveGame(const char* path)
 }
 
 // The running level is torn down only once the whole file was read into memory and every section found whole;
-// every reader then seeks its own section within those bytes, so their order in the file does not matter and a missing one is skipped. Messages
-// posted while the game is rebuilt (a contract the save had completed long ago) belong to the save's past.
+// every reader then seeks its own section within those bytes, so their order in the file does not matter and a missing
+// one is skipped. Messages posted while the game is rebuilt (a contract the save had completed long ago) belong to the
+// save's past.
 int CGame::LoadGame(const char* path)
 {
     if (!path || !*path)

@@ -3,8 +3,8 @@
 // Sections: line and character sources; glyph codes and maps; METRICS1; METRICS2; METRICS3; entry points.
 // Every count and size comes from the file, so each is checked before it is used: codes must lie in
 // 0..0xFFFF, baseline lines must hold a number, METRICS2 cells must be taller than 3 pixels and at least 3 wide,
-// rectangles must not be inverted, and outline coordinates must be finite and moderate. Glyph records grow 32 at a time as
-// lines arrive, so memory follows the bytes read; the extended map is bounded by the code range.
+// rectangles must not be inverted, and outline coordinates must be finite and moderate. Glyph records grow 32 at a time
+// as lines arrive, so memory follows the bytes read; the extended map is bounded by the code range.
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>

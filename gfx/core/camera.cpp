@@ -1,4 +1,5 @@
-// Camera module: creation, projection settings, the frame-moved sync (view matrix and frustum), update bracket and chunk.
+// Camera module: creation, projection settings, the frame-moved sync (view matrix and frustum), update bracket and
+// chunk.
 #include <cmath>
 #include <cstring>
 

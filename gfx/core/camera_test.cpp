@@ -1,4 +1,5 @@
-// Tests of cameras: z scale and shift, setters and their refusals, view matrix and frustum, update bracket, clone, chunk.
+// Tests of cameras: z scale and shift, setters and their refusals, view matrix and frustum, update bracket, clone,
+// chunk.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,4 +1,5 @@
-// Texture dictionaries: the dictionary object, its native chunk (0x16), the images dictionary (0x23) and tables of contents (0x24).
+// Texture dictionaries: the dictionary object, its native chunk (0x16), the images dictionary (0x23) and tables of
+// contents (0x24).
 #include <cstddef>
 #include <cstring>
 

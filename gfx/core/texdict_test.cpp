@@ -1,4 +1,5 @@
-// Tests of texture dictionaries: membership and iteration, the native dictionary chunk round trip and its refusals, tables of contents.
+// Tests of texture dictionaries: membership and iteration, the native dictionary chunk round trip and its refusals,
+// tables of contents.
 #include <cstring>
 #include <vector>
 

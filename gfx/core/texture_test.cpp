@@ -1,4 +1,5 @@
-// Tests of textures: reads through the image path with masks and mip levels, generated mipmaps, names, finding and counting, the texture chunk.
+// Tests of textures: reads through the image path with masks and mip levels, generated mipmaps, names, finding and
+// counting, the texture chunk.
 #include <cstring>
 #include <string>
 #include <vector>

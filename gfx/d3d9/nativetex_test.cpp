@@ -1,4 +1,5 @@
-// Tests of native textures on the software device: each format written and read back, cube textures, sizes and refusals.
+// Tests of native textures on the software device: each format written and read back, cube textures, sizes and
+// refusals.
 #include <cstring>
 #include <vector>
 

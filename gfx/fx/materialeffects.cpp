@@ -389,7 +389,8 @@ void* MaterialCopy(void* dst, const void* src, GxInt32, GxInt32)
     return dst;
 }
 
-// ---------------------------------------------------------------------------------------------- atomic and sector flags
+// ---------------------------------------------------------------------------------------------- atomic and sector
+// flags
 
 void* FlagConstruct(void* object, GxInt32 offset, GxInt32)
 {

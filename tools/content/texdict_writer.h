@@ -1,4 +1,5 @@
-// Writers of images dictionaries (0x23), tables of contents (0x24), chunk groups with their name records, and native texture dictionaries.
+// Writers of images dictionaries (0x23), tables of contents (0x24), chunk groups with their name records, and native
+// texture dictionaries.
 #pragma once
 
 #include <string>

@@ -1,4 +1,5 @@
-// Round trips of images dictionaries, tables of contents, group names and native dictionaries through the library's readers.
+// Round trips of images dictionaries, tables of contents, group names and native dictionaries through the library's
+// readers.
 #include "tools/content/texdict_writer.h"
 
 #include <cstring>

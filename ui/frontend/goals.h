@@ -29,7 +29,8 @@ enum GoalText : uint16_t {
 std::u16string GoalNumber(int64_t value, const std::u16string& thousand);
 
 // The conditions' sentences, one a line: the win line (or the no-goal line), then the lose line when there are
-// lose conditions, then where to read the shoppers who came when a condition counts them. A condition the game never tests as written (an unknown figure or comparison) is left out;
-// the rating is told as the share of the main bar's rating bar it stands for. Empty when the list is missing.
+// lose conditions, then where to read the shoppers who came when a condition counts them. A condition the game never
+// tests as written (an unknown figure or comparison) is left out; the rating is told as the share of the main bar's
+// rating bar it stands for. Empty when the list is missing.
 std::u16string GoalSentences(const CLocale& locale, int16_t list, const std::vector<Condition>& win,
                              const std::vector<Condition>& lose);
