@@ -276,7 +276,8 @@ void CSpawner::BeginStaffMove(CStaff* member)
 
 int CSpawner::IsStaffCell(CFerroxBlockMesh* floor, int cell)
 {
-    if (!floor || !floor->IsValidCell(cell, 1) || !floor->GetBlock(cell)->IsWalkable())
+    // Inside the border ring: a save keeps only characters that stand there, and no walk ends on the ring.
+    if (!floor || !floor->IsValidCell(cell, 0) || !floor->GetBlock(cell)->IsWalkable())
         return 0;
     const uint16_t index = m_pFloorManager ? m_pFloorManager->GetFloorIndex(floor) : 0;
     // Above the ground a member stands only on a floor tile.

@@ -235,8 +235,8 @@ protected:
 
 }  // namespace
 
-// A new hire and its box follow the picked cell; off the grid they stay; a click on a valid cell hires it
-// there with its template's values, and the box goes.
+// A new hire and its box follow the picked cell; off the grid they stay, and neither there nor on the border ring
+// is it placed; a click on a valid cell hires it there with its template's values, and the box goes.
 TEST_F(StaffPlacementTest, HireFollowsThePointerUntilPlaced)
 {
     const size_t before = Cleaners();
@@ -260,6 +260,9 @@ TEST_F(StaffPlacementTest, HireFollowsThePointerUntilPlaced)
     EXPECT_FLOAT_EQ(there.x, member->GetPosition()->x) << "off the grid";
     spawner.PlaceStaff();
     EXPECT_EQ(member, spawner.GetStaffMember()) << "no cell: nothing placed";
+    Pick(Cell(0, 7));
+    spawner.PlaceStaff();
+    EXPECT_EQ(member, spawner.GetStaffMember()) << "the border ring, where a save would leave the member out";
 
     Pick(Cell(6, 7));
     spawner.PlaceStaff();

@@ -330,6 +330,15 @@ void CCleaner::GiveBackSweepCell()
     m_sweepCell = -1;
 }
 
+int CCleaner::Load(CFerroxFile* file)
+{
+    const int result = CStaff::Load(file);
+    // Cleaners are not told when a building goes (only the visitors of buildings are): one kept here would
+    // outlive its building.
+    m_pTarget = nullptr;
+    return result;
+}
+
 void CCleaner::BeginMove()
 {
     GiveBackSweepCell();

@@ -102,6 +102,8 @@ public:
     ~CCleaner() override;
     void Init() override;
     void Release() override;
+    // A cleaner walks to a cell: a building standing on its target cell is no object it walks to.
+    int Load(CFerroxFile* file) override;
     void UpdateAI(float dt) override;
     int ChooseTarget() override;
     int DoActivity() override;

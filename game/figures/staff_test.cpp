@@ -1,5 +1,5 @@
 // Staff: hiring from the template and the levels, grade speed and daily wages, sweeping litter and the litter
-// search, repairs and claims, arrests and the suspect let go, saved lines.
+// search, repairs and claims, arrests and the suspect let go, saved lines, a cleaner loaded on its way.
 #include "game/figures/staff.h"
 
 #include <climits>
@@ -418,4 +418,26 @@ TEST_F(StaffTest, SavedLines)
         EXPECT_EQ(1, broken->m_removeFlag);
         EXPECT_FALSE(Registered(broken));
     }
+}
+
+// A cleaner saved on its way to a shop's entrance is loaded walking to the cell, not to the shop: no cleaner is
+// told when a shop goes, so one demolished before the cleaner gets there is no object its failed walk reads.
+TEST_F(StaffTest, LoadedCleanerWalksToACellNotABuilding)
+{
+    Exposed<CShop>* shop = MakeShop(Cell(8, 8), 10, {});
+    const int entrance = shop->GetEntranceCell(0);
+    ASSERT_EQ(shop, ground.GetBlock(entrance)->m_pOccupant);
+    auto* cleaner = Hired<CCleaner>(Cell(3, 3));
+    cleaner->m_targetCell = entrance;
+    auto* loaded = Make<CCleaner>(Cell(1, 1));
+    ASSERT_EQ(0, LoadInto(loaded, Saved(cleaner, "walker.txt"), "walker.txt"));
+    EXPECT_EQ(entrance, loaded->m_targetCell);
+    EXPECT_EQ(nullptr, loaded->m_pTarget);
+
+    manager->RemoveObject(shop, 1);
+    ground.GetBlock(entrance)->SetState(FERROX_BLOCK_BLOCKED);
+    for (int frame = 0; frame < kAIMaxFrames && loaded->m_failCount == 0; frame++)
+        loaded->Update(kAIFrame);
+    EXPECT_EQ(1, loaded->m_failCount) << "the walk to the walled-off cell fails";
+    EXPECT_EQ(nullptr, loaded->m_pLastObject);
 }
