@@ -293,6 +293,17 @@ bool IsStairWell(CFerroxBlockMesh* storey, int cell)
     return storey->GetLower() && stairs && stairs->GetUpperFloor() == storey;
 }
 
+// An unlaid cell of an upper storey above laid floor on some storey below: a hole cleared upstairs.
+bool IsOpeningOverFloor(CFerroxBlockMesh* storey, int cell)
+{
+    if (!storey->IsValidCell(cell, 1) || Laid(storey, cell))
+        return false;
+    for (CFerroxBlockMesh* below = storey->GetLower(); below; below = below->GetLower())
+        if (Laid(below, cell))
+            return true;
+    return false;
+}
+
 // The step from the laid cell to the unlaid one that a piece of the template closes; 0 for no edge or rail.
 int EdgeStep(int wallTemplate, int stride, bool* rail)
 {
@@ -397,7 +408,9 @@ std::string CMallRules::CheckWalls() const
     return std::string();
 }
 
-// A railing stands only round a stair well of the storey below: every other edge of the laid floor is a wall.
+// A railing stands only round an opening in the floor of an upper storey: a stair well, or a hole cleared there
+// through which floor further down shows. A railing on laid floor, on the ground or over no floor at all (outside
+// the mall, which a wall closes) is out of place.
 std::string CMallRules::CheckRailings() const
 {
     std::map<Edge, int> walls, rails;
@@ -405,8 +418,8 @@ std::string CMallRules::CheckRailings() const
     const std::vector<CFerroxBlockMesh*> storeys = Storeys();
     for (const auto& rail : rails) {
         CFerroxBlockMesh* storey = storeys[static_cast<size_t>(rail.first.storey)];
-        if (!IsStairWell(storey, rail.first.unlaid))
-            return "a railing stands on " + EdgeText(rail.first) + ", which is no stair well";
+        if (!IsStairWell(storey, rail.first.unlaid) && !IsOpeningOverFloor(storey, rail.first.unlaid))
+            return "a railing stands on " + EdgeText(rail.first) + ", neither a stair well nor a hole over floor";
     }
     return std::string();
 }

@@ -1,8 +1,9 @@
 // The mall's rules, read from the game's state after every frame of a random player's run: buildings stand on
 // the laid floor of their storey and share no cell; the balance moves only through what books it; nothing
 // changes the mall while a modal canvas stays open; wall pieces close every edge of the laid floor and stand
-// nowhere else, railings only round stair wells; every object in the view has the geometry its level of detail
-// picks. The checks only read; the player acts through input alone.
+// nowhere else, railings only round openings of upper floors (stair wells and holes cleared over floor below);
+// every object in the view has the geometry its level of detail picks. The checks only read; the player acts
+// through input alone.
 #pragma once
 
 #include <cstdint>
