@@ -4,6 +4,7 @@
 # or replaced world file fails the same stream read as a cut one.) In the first start a shop's model is cut too: the game tells which file and runs on.
 # Arguments: mkcontent, mall_playtest, the content texts folder.
 set -euo pipefail
+source "$(dirname "$0")/author_content.sh"
 mkcontent=$1
 harness=$2
 texts=$3
@@ -16,10 +17,7 @@ keep() {
 trap keep EXIT
 export SDL_VIDEODRIVER=offscreen
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkcontent.log" 2>&1 || {
-  cat "$root/mkcontent.log"
-  exit 1
-}
+author_content "$mkcontent" "$texts" "$root"
 game="$root/content"
 level=models/levels/London/london.gxs
 shop=models/shops/fashion_small.gxs

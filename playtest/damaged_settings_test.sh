@@ -4,6 +4,7 @@
 # once the authored file is back, the game starts to its main menu.
 # Arguments: mkcontent, mall, the content texts folder, mall_playtest (which shows the main menu once restored).
 set -euo pipefail
+source "$(dirname "$0")/author_content.sh"
 mkcontent=$1
 mall=$2
 texts=$3
@@ -12,10 +13,7 @@ root=$(mktemp -d "${TMPDIR:-/tmp}/mall_damaged.XXXXXX")
 trap 'rm -rf "$root"' EXIT
 export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen}
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkcontent.log" 2>&1 || {
-  cat "$root/mkcontent.log"
-  exit 1
-}
+author_content "$mkcontent" "$texts" "$root"
 game="$root/content"
 cp "$game/setup.xml" "$root/setup.xml"
 cp "$game/data.xml" "$root/data.xml"

@@ -386,18 +386,7 @@ long CPlayTest::Pixel(int x, int y)
         const DWORD pixel = Win32DialogGetPixel(m_dialog, x, y);
         return pixel == kNoPixel ? -1 : static_cast<long>(pixel);
     }
-    CFerroxCamera* camera = Game() ? Game()->GetCamera() : nullptr;
-    GxCamera* graphics = camera ? camera->GetGraphicsCamera() : nullptr;
-    GxRaster* raster = graphics ? graphics->frameBuffer : nullptr;
-    if (!raster || x < 0 || y < 0 || x >= raster->width || y >= raster->height)
-        return -1;
-    GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
-    if (!bits)
-        return -1;
-    const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
-    const long pixel = static_cast<long>(row[x] & 0xFFFFFFu);
-    GxRasterUnlock(raster);
-    return pixel;
+    return FramePixel(x, y);
 }
 
 std::vector<long> CPlayTest::Pixels(int left, int top, int width, int height)

@@ -6,6 +6,7 @@
 # Arguments: mkcontent, mall_playtest, the content texts folder, then "full" for the whole run or WxH for the mode run
 # of that mode.
 set -euo pipefail
+source "$(dirname "$0")/author_content.sh"
 mkcontent=$1
 harness=$2
 texts=$3
@@ -35,16 +36,8 @@ keep() {
   rm -rf "$root"
 }
 trap keep EXIT
-if [ -n "${MALL_X_DISPLAY:-}" ]; then
-  export DISPLAY=$MALL_X_DISPLAY SDL_VIDEODRIVER=x11
-else
-  export SDL_VIDEODRIVER=offscreen
-fi
-export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkcontent.log" 2>&1 || {
-  cat "$root/mkcontent.log"
-  exit 1
-}
+use_test_display
+author_content "$mkcontent" "$texts" "$root"
 mkdir -p "$root/shots"
 cd "$root/content"
 # London's fourth scenario, for the play test's won ending: its goal (a balance above 0) and its limit (a

@@ -1,5 +1,6 @@
 // The scripted play-through of headless runs; see playtest/playthrough.h.
 #include "playtest/playthrough.h"
+#include "playtest/viewpoint.h"
 
 #include "main/shell.h"
 
@@ -62,8 +63,6 @@ constexpr uint32_t kClearColour = 0x6868BC;  // the camera's clear colour (104, 
 // Points of the view in pixels of the 800 x 600 screen, scaled to the screen the game runs on: its middle, and
 // the points of the level tried for the shop, a grid over the plot in the lower half of the view, above the
 // panels and away from the edges where the mouse scrolls the camera.
-constexpr float kBaseWidth = 800.0f;
-constexpr float kBaseHeight = 600.0f;
 constexpr float kMiddleX = 400.0f;
 constexpr float kMiddleY = 300.0f;
 constexpr int kColumns = 7;
@@ -74,10 +73,6 @@ constexpr float kStepX = 80.0f;
 constexpr float kStepY = 40.0f;
 
 CGame* Game() { return g_pGame; }
-
-// A point of the 800 x 600 screen on the screen the game runs on.
-float ScreenX(float x) { return x * static_cast<float>(Game()->GetScreenWidth()) / kBaseWidth; }
-float ScreenY(float y) { return y * static_cast<float>(Game()->GetScreenHeight()) / kBaseHeight; }
 
 CStatistics* Statistics()
 {
@@ -252,17 +247,7 @@ void CPlayThrough::Key(int code)
     }
 }
 
-long CPlayThrough::Pixel(int x, int y)
-{
-    GxRaster* raster = nullptr;
-    const GxUInt8* bits = LockFrame(&raster);
-    if (!bits)
-        return -1;
-    const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
-    const long pixel = static_cast<long>(row[x] & 0xFFFFFFu);
-    GxRasterUnlock(raster);
-    return pixel;
-}
+long CPlayThrough::Pixel(int x, int y) { return FramePixel(x, y); }
 
 int CPlayThrough::BrightPixels(int left, int top, int right, int bottom, int least)
 {

@@ -10,6 +10,7 @@
 # screen mode and a language after it (WxH and 0 English, 1 German, 2 French); its pictures (the mall built, the
 # first month of two digits, the game won) are kept in the folder the test runs in, under playthrough_shots/.
 set -euo pipefail
+source "$(dirname "$0")/author_content.sh"
 mkcontent=$1
 harness=$2
 texts=$3
@@ -23,10 +24,7 @@ export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 if [ "$mode" = --play-through-quit ] && [ -n "${MALL_X_DISPLAY:-}" ]; then
   export DISPLAY=$MALL_X_DISPLAY SDL_VIDEODRIVER=x11
 fi
-MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkcontent.log" 2>&1 || {
-  cat "$root/mkcontent.log"
-  exit 1
-}
+author_content "$mkcontent" "$texts" "$root"
 
 # Blue, green and red of a pixel of a BMP with 24 bits a pixel, at the point (x, y from the top left) of the
 # 800 x 600 screen that the screen the picture shows is scaled from.

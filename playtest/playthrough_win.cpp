@@ -96,8 +96,6 @@ constexpr int kLeastRoomSide = 14;
 // Where the room's middle is looked for, in the 800 x 600 screen: the middle of the view above the main bar.
 constexpr float kRoomMiddleX = 400.0f;
 constexpr float kRoomMiddleY = 400.0f;
-constexpr float kBaseWidth = 800.0f;
-constexpr float kBaseHeight = 600.0f;
 // A pick this far from the pointer (pixels) does not tell which way the camera's right vector points.
 constexpr float kPickSlack = 4.0f;
 // Frames at a spot: the pointer goes there, two frames let the pick and the held object follow, press, release,
@@ -136,9 +134,6 @@ constexpr float kLeastLettering = 200.0f;
 const char* const kCityNames[] = {"London", "Paris", "Berlin"};
 
 CGame* Game() { return g_pGame; }
-
-float ScreenX(float x) { return x * static_cast<float>(Game()->GetScreenWidth()) / kBaseWidth; }
-float ScreenY(float y) { return y * static_cast<float>(Game()->GetScreenHeight()) / kBaseHeight; }
 
 CStatistics* Statistics()
 {

@@ -12,6 +12,7 @@
 #   --replay FILE                   plays the action list in FILE instead of seeds (may be given more than once)
 # Prints each seed's result and, at the end, the seeds, actions and frames played; fails when a seed failed.
 set -euo pipefail
+source "$(dirname "$0")/author_content.sh"
 mkcontent=$1
 harness=$2
 texts=$3
@@ -46,16 +47,8 @@ elif [ -n "$first" ] && [ -z "$last" ] && [ -z "$minutes" ]; then
 fi
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_random.XXXXXX")
 trap 'rm -rf "$root"' EXIT
-if [ -n "${MALL_X_DISPLAY:-}" ]; then
-  export DISPLAY=$MALL_X_DISPLAY SDL_VIDEODRIVER=x11
-else
-  export SDL_VIDEODRIVER=offscreen
-fi
-export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-MALL_D3D9_BACKEND=software "$mkcontent" "$texts" "$root/content" >"$root/mkcontent.log" 2>&1 || {
-  cat "$root/mkcontent.log"
-  exit 1
-}
+use_test_display
+author_content "$mkcontent" "$texts" "$root"
 # London's first scenario with fifty million to build with, a goal no run reaches (more than 100000 days) and
 # nothing that loses it.
 scenario=$root/content/scenarios/london1.fds
