@@ -156,11 +156,18 @@ void ConvertRow(const BmpHeader& h, const GxUInt8* in, GxImage* image, GxInt32 y
             out[x] = in[x];
             break;
         case 15:
-        case 16:
-            // Uncompressed 16-bit files hold 5-5-5 words; bit 15 is unused.
+            // 5-5-5 words; bit 15 is unused.
             w = GxBytesGetU16(in + 2 * x);
             out[4 * x] = static_cast<GxUInt8>((w >> 7) & 0xF8);
             out[4 * x + 1] = static_cast<GxUInt8>((w >> 2) & 0xF8);
+            out[4 * x + 2] = static_cast<GxUInt8>((w << 3) & 0xFF);
+            out[4 * x + 3] = 255;
+            break;
+        case 16:
+            // 5-6-5 words: green keeps six bits.
+            w = GxBytesGetU16(in + 2 * x);
+            out[4 * x] = static_cast<GxUInt8>((w >> 8) & 0xF8);
+            out[4 * x + 1] = static_cast<GxUInt8>((w >> 3) & 0xFC);
             out[4 * x + 2] = static_cast<GxUInt8>((w << 3) & 0xFF);
             out[4 * x + 3] = 255;
             break;

@@ -223,9 +223,12 @@ TEST_F(BmpTest, TrueColourBitCounts)
             for (GxInt32 x = 0; x < c.width; ++x) {
                 const GxUInt32 v = value(x, y);
                 GxRGBA want;
-                if (c.bits <= 16) {
-                    const GxUInt32 w16 = v & 0xFFFF;  // 5-5-5 words
+                const GxUInt32 w16 = v & 0xFFFF;
+                if (c.bits == 15) {  // 5-5-5 words
                     want = GxRGBA{static_cast<GxUInt8>((w16 >> 7) & 0xF8), static_cast<GxUInt8>((w16 >> 2) & 0xF8),
+                                  static_cast<GxUInt8>((w16 << 3) & 0xFF), 255};
+                } else if (c.bits == 16) {  // 5-6-5 words
+                    want = GxRGBA{static_cast<GxUInt8>((w16 >> 8) & 0xF8), static_cast<GxUInt8>((w16 >> 3) & 0xFC),
                                   static_cast<GxUInt8>((w16 << 3) & 0xFF), 255};
                 } else {
                     want = GxRGBA{static_cast<GxUInt8>(v >> 16), static_cast<GxUInt8>(v >> 8), static_cast<GxUInt8>(v),

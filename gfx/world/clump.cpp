@@ -544,9 +544,9 @@ GxClump* GxClumpClone(GxClump* clump)
         }
         GxClumpSetFrame(copy, rootCopy);
     }
-    // Atomics are added at the head, so the source list is walked from its tail to keep the order.
+    // Each clone goes to the head of the new list, so the copy holds the atomics in reverse order.
     bool ok = true;
-    for (GxLink* link = clump->atomicList.prev; link != &clump->atomicList; link = link->prev) {
+    for (GxLink* link = clump->atomicList.next; link != &clump->atomicList; link = link->next) {
         GxAtomic* source = GxLinkGetData(link, GxAtomic, inClumpLink);
         GxAtomic* atomic = GxAtomicClone(source);
         if (!atomic) {

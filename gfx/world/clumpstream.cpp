@@ -365,13 +365,6 @@ bool ReadFrames(GxStream* stream, ReadContext* context)
     return false;
 }
 
-// Reading keeps the order of the stream, so a clump read and written again gives the same bytes.
-void MoveToTail(GxLink* head, GxLink* link)
-{
-    GxLinkRemove(link);
-    GxLinkAddBefore(head, link);
-}
-
 }  // namespace
 
 // ---- reading clumps ----
@@ -415,7 +408,6 @@ GxClump* GxClumpStreamRead(GxStream* stream)
             ok = GxWorldFindChunk(stream, gxID_ATOMIC, nullptr) && (atomic = AtomicStreamRead(stream, context));
             if (ok) {
                 GxClumpAddAtomic(clump, atomic);
-                MoveToTail(&clump->atomicList, &atomic->inClumpLink);
             }
         }
         for (GxInt32 i = 0; ok && i < numLights; i++) {
@@ -426,7 +418,6 @@ GxClump* GxClumpStreamRead(GxStream* stream)
             if (ok) {
                 GxLightSetFrame(light, context.frames.frames[index]);
                 GxClumpAddLight(clump, light);
-                MoveToTail(&clump->lightList, clump->lightList.next);
             }
         }
         for (GxInt32 i = 0; ok && i < numCameras; i++) {
@@ -437,7 +428,6 @@ GxClump* GxClumpStreamRead(GxStream* stream)
             if (ok) {
                 GxObjectSetFrame(&camera->object, context.frames.frames[index]);
                 GxClumpAddCamera(clump, camera);
-                MoveToTail(&clump->cameraList, clump->cameraList.next);
             }
         }
     }

@@ -112,34 +112,67 @@ GxAtomic* AtomicAt(GxClump* clump, GxInt32 index)
     return GxLinkGetData(link, GxAtomic, inClumpLink);
 }
 
+GxReal FrameX(void* frame) { return static_cast<GxFrame*>(frame)->modelling.pos.x; }
+
+// The x offsets of the frames of a clump's lights or cameras, in list order.
+template <typename T>
+std::vector<GxReal> FrameXs(GxClump* clump, GxClump* (*forAll)(GxClump*, T* (*)(T*, void*), void*))
+{
+    std::vector<GxReal> xs;
+    forAll(
+        clump,
+        [](T* object, void* data) -> T* {
+            static_cast<std::vector<GxReal>*>(data)->push_back(FrameX(object->object.object.parent));
+            return object;
+        },
+        &xs);
+    return xs;
+}
+
 }  // namespace
 
-TEST_F(ClumpStream, RoundTripIsByteForByteAndKeepsSharing)
+TEST_F(ClumpStream, ReadingReversesTheListsAndKeepsSharing)
 {
+    GxLight* ambient = GxLightCreate(gxLIGHTAMBIENT);
+    GxLightSetFrame(ambient, frames[1]);
+    GxClumpAddLight(clump, ambient);
+    GxCamera* camera = GxCameraCreate();
+    GxObjectSetFrame(&camera->object, frames[2]);
+    GxClumpAddCamera(clump, camera);
     const std::vector<GxUInt8> first = WriteClump(clump);
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(GxBytesGetU32(&first[4]) + 12, first.size());
     GxClump* copy = ReadClump(first);
     ASSERT_NE(copy, nullptr);
     ASSERT_EQ(GxClumpGetNumAtomics(copy), 3);
-    // Shared geometry stays shared: two atomics and no list left holding it.
-    EXPECT_EQ(AtomicAt(copy, 0)->geometry, AtomicAt(copy, 1)->geometry);
-    EXPECT_EQ(AtomicAt(copy, 0)->geometry->refCount, 2);
-    EXPECT_EQ(AtomicAt(copy, 0)->geometry->matList.numMaterials, 2);
-    // Frames in order: atomic i sits on frame i + 1, whose x offset is i + 1.
+    // Each object read goes to the head of its list: the last atomic of the stream comes first.
     for (GxInt32 i = 0; i < 3; i++) {
-        auto* frame = static_cast<GxFrame*>(AtomicAt(copy, i)->object.object.parent);
-        EXPECT_FLOAT_EQ(frame->modelling.pos.x, static_cast<GxReal>(i + 1));
+        EXPECT_FLOAT_EQ(FrameX(AtomicAt(copy, i)->object.object.parent), static_cast<GxReal>(3 - i));
     }
-    GxLODAtomicRecord* lod = GxLODAtomicGetRecord(AtomicAt(copy, 2));
+    EXPECT_EQ(FrameXs<GxLight>(clump, GxClumpForAllLights), (std::vector<GxReal>{1.0f, 0.0f}));
+    EXPECT_EQ(FrameXs<GxLight>(copy, GxClumpForAllLights), (std::vector<GxReal>{0.0f, 1.0f}));
+    EXPECT_EQ(FrameXs<GxCamera>(clump, GxClumpForAllCameras), (std::vector<GxReal>{2.0f, 3.0f}));
+    EXPECT_EQ(FrameXs<GxCamera>(copy, GxClumpForAllCameras), (std::vector<GxReal>{3.0f, 2.0f}));
+    // Shared geometry stays shared: two atomics and no list left holding it.
+    EXPECT_EQ(AtomicAt(copy, 1)->geometry, AtomicAt(copy, 2)->geometry);
+    EXPECT_EQ(AtomicAt(copy, 1)->geometry->refCount, 2);
+    EXPECT_EQ(AtomicAt(copy, 1)->geometry->matList.numMaterials, 2);
+    GxLODAtomicRecord* lod = GxLODAtomicGetRecord(AtomicAt(copy, 0));
     ASSERT_NE(lod, nullptr);
     EXPECT_NE(lod->geometry[0], nullptr);
     EXPECT_NE(lod->geometry[1], nullptr);
+    // Written again the stream holds the reversed order; a second read turns it back.
     const std::vector<GxUInt8> second = WriteClump(copy);
     ASSERT_EQ(second.size(), first.size());
-    for (size_t i = 0; i < first.size(); i++) {
-        ASSERT_EQ(second[i], first[i]) << "first difference at byte " << i;
+    EXPECT_NE(second, first);
+    GxClump* again = ReadClump(second);
+    ASSERT_NE(again, nullptr);
+    const std::vector<GxUInt8> third = WriteClump(again);
+    for (size_t i = 0; i < first.size() && i < third.size(); i++) {
+        ASSERT_EQ(third[i], first[i]) << "first difference at byte " << i;
     }
+    EXPECT_EQ(third.size(), first.size());
+    GxClumpDestroy(again);
     GxClumpDestroy(copy);
 }
 
@@ -156,7 +189,10 @@ TEST_F(ClumpStream, UnknownExtensionChunkIsSkipped)
     GxBytesPutU32(&patched[4], GxBytesGetU32(&patched[4]) + sizeof(unknown));
     GxClump* copy = ReadClump(patched);
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(WriteClump(copy), first);
+    GxClump* plain = ReadClump(first);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(WriteClump(copy), WriteClump(plain));
+    GxClumpDestroy(plain);
     GxClumpDestroy(copy);
 }
 
@@ -215,8 +251,13 @@ TEST_F(ClumpStream, CloneCopiesAtomicsOnly)
     EXPECT_EQ(GxClumpGetNumAtomics(copy), 3);
     EXPECT_TRUE(GxLinkIsEmpty(&copy->lightList));
     EXPECT_TRUE(GxLinkIsEmpty(&copy->cameraList));
-    EXPECT_EQ(AtomicAt(copy, 0)->geometry, shared);
-    EXPECT_NE(AtomicAt(copy, 0)->object.object.parent, atomics[0]->object.object.parent);
+    // Clones are added at the head as the source is walked, so the copy's list runs the other way.
+    for (GxInt32 i = 0; i < 3; i++) {
+        GxAtomic* source = atomics[2 - i];
+        EXPECT_EQ(AtomicAt(copy, i)->geometry, source->geometry);
+        EXPECT_NE(AtomicAt(copy, i)->object.object.parent, source->object.object.parent);
+        EXPECT_FLOAT_EQ(FrameX(AtomicAt(copy, i)->object.object.parent), static_cast<GxReal>(3 - i));
+    }
     EXPECT_EQ(frames[2]->root, frames[0]);  // source roots restored
     GxClumpDestroy(copy);
 }

@@ -340,3 +340,50 @@ TEST_F(Collision, SphereShortcutThroughATreeReportsWhatTheExactTestReports)
 }
 
 }  // namespace
+
+// Stacked triangles whose second morph target lies 8 higher: a quarter of the way from start to end
+// puts them 2 higher, three quarters (the blend run backwards) 6 higher.
+TEST_F(Collision, MorphingAtomicsAreTestedBetweenTheirTargets)
+{
+    GxGeometry* geometry = GxWorldTestStackedTriangles();
+    ASSERT_NE(geometry, nullptr);
+    ASSERT_EQ(GxGeometryAddMorphTargets(geometry, 1), 1);
+    for (GxInt32 v = 0; v < geometry->numVertices; v++) {
+        const GxV3d p = geometry->morphTarget[0].verts[v];
+        geometry->morphTarget[1].verts[v] = GxV3d{p.x, p.y, p.z + 8};
+    }
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    atomic->interpolator.startMorphTarget = 0;
+    atomic->interpolator.endMorphTarget = 1;
+    atomic->interpolator.position = 1.0f;
+    atomic->interpolator.recipTime = 0.25f;
+    auto hits = [atomic](GxIntersection query) {
+        std::vector<GxInt32> found;
+        GxAtomicForAllIntersections(atomic, &query, Order, &found);
+        return found;
+    };
+    GxIntersection sphere = {};
+    sphere.type = gxINTERSECTSPHERE;
+    sphere.t.sphere = GxSphere{{0.2f, 0.2f, 1.9f}, 0.5f};
+    GxIntersection line = {};
+    line.type = gxINTERSECTLINE;
+    line.t.line = GxLine{{0.25f, 0.25f, 2.5f}, {0.25f, 0.25f, -0.5f}};
+    // Blended triangles stand at z -1, 0, 1 and 2.
+    EXPECT_EQ(hits(sphere), (std::vector<GxInt32>{3}));
+    EXPECT_EQ(hits(line), (std::vector<GxInt32>{1, 2, 3}));
+    // Equal targets: the triangles of that target as they stand (z 5 to 8), their own vertices reported.
+    atomic->interpolator.startMorphTarget = 1;
+    sphere.t.sphere.center.z = 5.1f;
+    std::vector<GxV3d*> corners;
+    GxAtomicForAllIntersections(
+        atomic, &sphere,
+        [](GxIntersection*, GxCollTriangle* triangle, GxReal, void* data) -> GxCollTriangle* {
+            static_cast<std::vector<GxV3d*>*>(data)->push_back(triangle->vertices[0]);
+            return triangle;
+        },
+        &corners);
+    EXPECT_EQ(corners, (std::vector<GxV3d*>{&geometry->morphTarget[1].verts[0]}));
+    GxAtomicDestroy(atomic);
+    GxGeometryDestroy(geometry);
+}

@@ -56,6 +56,33 @@ TEST_F(WorldObjects, CreatedWorldHasOneEmptySectorThatDrawsNothing)
     GxCameraDestroy(camera);
 }
 
+TEST_F(WorldObjects, CopiesOfObjectsInAWorldEnterTheSameWorld)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    GxClump* clump = GxClumpCreate();
+    GxWorldAddClump(world, clump);
+    GxClump* clumpCopy = GxClumpClone(clump);
+    ASSERT_NE(clumpCopy, nullptr);
+    EXPECT_EQ(GxClumpGetWorld(clumpCopy), world);
+    EXPECT_EQ(world->numClumpsInWorld, 2);
+    GxCamera* camera = GxCameraCreate();
+    GxCamera* outside = GxCameraClone(camera);
+    ASSERT_NE(outside, nullptr);
+    EXPECT_EQ(GxCameraGetWorld(outside), nullptr);
+    GxWorldAddCamera(world, camera);
+    GxCamera* inside = GxCameraClone(camera);
+    ASSERT_NE(inside, nullptr);
+    EXPECT_EQ(GxCameraGetWorld(inside), world);
+    for (GxCamera* each : {outside, inside, camera}) {
+        GxCameraDestroy(each);
+    }
+    GxClumpDestroy(clumpCopy);
+    GxClumpDestroy(clump);
+    EXPECT_TRUE(GxWorldDestroy(world));
+}
+
 // Hooks that fail, installed by plugins registered before the world-object module so that it saves them.
 GxFramedObject* FailingSync(GxFramedObject*) { return nullptr; }
 GxCamera* FailingBegin(GxCamera* camera)
