@@ -674,27 +674,6 @@ GxFrame* GxFrameAddChild(GxFrame* parent, GxFrame* child)
     return parent;
 }
 
-GxFrame* GxFrameAppendChild(GxFrame* parent, GxFrame* child, GxFrame* lastChild)
-{
-    if (GxFrameAddChild(parent, child) == nullptr) {
-        return nullptr;
-    }
-    if (child->next == nullptr) {
-        return parent;
-    }
-    if (lastChild == nullptr) {
-        lastChild = child->next;
-        while (lastChild->next != nullptr) {
-            lastChild = lastChild->next;
-        }
-    }
-    ShapeChanged();
-    parent->child = child->next;
-    child->next = nullptr;
-    lastChild->next = child;
-    return parent;
-}
-
 GxFrame* GxFrameRemoveChild(GxFrame* child)
 {
     if (child == nullptr) {

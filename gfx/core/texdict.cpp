@@ -37,14 +37,6 @@ constexpr GxInt32 kRasterFlagsAutoMipmapped = kRasterFlagsMipmapped | gxRASTERFO
 
 GxTexture* TextureOf(GxLink* link) { return GxLinkGetData(link, GxTexture, lInDictionary); }
 
-// Readers append, so a dictionary read back lists (and writes) its textures in the stored order.
-void AppendTexture(GxTexDictionary* dictionary, GxTexture* texture)
-{
-    GxTextureUnlinkFromDictionary(texture);
-    GxLinkAddBefore(&dictionary->texturesInDict, &texture->lInDictionary);
-    texture->dictionary = dictionary;
-}
-
 GxUInt16 DeviceIdentifier()
 {
     GxUInt16 id = 0;
@@ -278,7 +270,7 @@ bool ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
     GxTextureSetName(texture, name);
     GxTextureSetMaskName(texture, mask);
     texture->filterAddressing = RecordFilterAddressing(flags);
-    AppendTexture(dictionary, texture);
+    GxTexDictionaryAddTexture(dictionary, texture);
     return true;
 }
 
@@ -337,7 +329,7 @@ bool ReadChunkTexture(GxStream* stream)
     }
     GxTexDictionary* current = GxTexDictionaryGetCurrent();
     if (current != nullptr) {
-        AppendTexture(current, texture);
+        GxTexDictionaryAddTexture(current, texture);
     }
     return true;
 }
@@ -588,7 +580,7 @@ GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream)
             GxTexDictionaryDestroy(dictionary);
             return nullptr;
         }
-        AppendTexture(dictionary, texture);
+        GxTexDictionaryAddTexture(dictionary, texture);
     }
     if (!GxPluginRegistryReadDataChunks(&gxTexDictionaryTKList, stream, dictionary)) {
         GxTexDictionaryDestroy(dictionary);

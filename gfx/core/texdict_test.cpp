@@ -1,6 +1,7 @@
 // Tests of texture dictionaries: membership and iteration, the native dictionary chunk round trip and its refusals,
 // tables of contents.
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "gfx/core/bytes.h"
@@ -75,6 +76,20 @@ GxTexture* StopAtFirst(GxTexture* texture, void* data)
     return texture == nullptr ? texture : nullptr;
 }
 
+// Texture names from the head of the dictionary's list.
+std::vector<std::string> Names(GxTexDictionary* dictionary)
+{
+    std::vector<std::string> names;
+    GxTexDictionaryForAllTextures(
+        dictionary,
+        [](GxTexture* texture, void* data) -> GxTexture* {
+            static_cast<std::vector<std::string>*>(data)->push_back(texture->name);
+            return texture;
+        },
+        &names);
+    return names;
+}
+
 TEST_F(TexDictionary, MembershipCurrentAndIteration)
 {
     GxTexDictionary* dictionary = GxTexDictionaryCreate();
@@ -116,7 +131,14 @@ TEST_F(TexDictionary, NativeRoundTripAndEveryTruncation)
     EXPECT_EQ(roof->filterAddressing, 0x3106u);
     EXPECT_EQ(GxTextureTestValue(roof), 0x5000u + 70);
     EXPECT_EQ(Pixel(GxTexDictionaryFindNamedTexture(copy, "glass")->raster, 0, 5, 5).alpha, 128);
-    EXPECT_EQ(WriteDictionary(copy), bytes);
+    // Each texture read goes to the head: the copy lists them in the reverse of the stream's order.
+    EXPECT_EQ(Names(copy), (std::vector<std::string>{"glass", "floor", "roof"}));
+    const Bytes reversed = WriteDictionary(copy);
+    EXPECT_NE(reversed, bytes);
+    GxTexDictionary* twice = ReadDictionary(reversed);
+    ASSERT_NE(twice, nullptr);
+    EXPECT_EQ(WriteDictionary(twice), bytes);
+    GxTexDictionaryDestroy(twice);
     GxTexDictionaryDestroy(copy);
     for (size_t cut = 0; cut < bytes.size(); cut++) {
         EXPECT_EQ(ReadDictionary(Bytes(bytes.begin(), bytes.begin() + cut)), nullptr) << cut;

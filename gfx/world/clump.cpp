@@ -10,6 +10,7 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
+#include "gfx/world/world.h"
 #include "gfx/world/world_local.h"
 
 GxPluginRegistry gxAtomicTKList = GxPluginRegistryInitializer(sizeof(GxAtomic), 0);
@@ -221,6 +222,8 @@ GxBool GxAtomicDestroy(GxAtomic* atomic)
     if (!atomic || !block) {
         return 0;
     }
+    // The world is read before the destructors, which take the atomic out of it.
+    const bool inWorld = GxAtomicGetWorld(atomic) != nullptr;
     GxPluginRegistryDeInitObject(&gxAtomicTKList, atomic);
     if (atomic->repEntry) {
         GxResourceEntryFree(atomic->repEntry);
@@ -229,6 +232,10 @@ GxBool GxAtomicDestroy(GxAtomic* atomic)
     if (atomic->geometry) {
         GxGeometryDestroy(atomic->geometry);
         atomic->geometry = nullptr;
+        auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+        if (frame && inWorld) {
+            GxFrameSetDirty(frame);
+        }
     }
     GxObjectUnlinkFrame(&atomic->object);
     // A clump must not keep a link to an atomic that is gone.
@@ -261,6 +268,11 @@ GxAtomic* GxAtomicSetGeometry(GxAtomic* atomic, GxGeometry* geometry, GxUInt32 f
     if (!(flags & 1) && sphere) {
         atomic->boundingSphere = *sphere;
         atomic->object.object.privateFlags |= gxATOMICSPHEREDIRTY;
+    }
+    // In a world the sector ties follow the new geometry at the next sync.
+    auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    if (frame && GxAtomicGetWorld(atomic)) {
+        GxFrameSetDirty(frame);
     }
     return atomic;
 }

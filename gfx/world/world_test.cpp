@@ -399,6 +399,22 @@ TEST_F(SectorTies, MovedAtomicsAreRetiedToExactlyTheSectorsTheyReach)
     EXPECT_EQ(SectorsOf(b), (Sectors{&right}));
 }
 
+TEST_F(SectorTies, ANewGeometryOrALostAtomicMarksTheFrameForTheNextSync)
+{
+    GxAtomic* a = Add(5);
+    EXPECT_EQ(SectorsOf(a), (std::vector<GxWorldSector*>{&left}));
+    GxGeometry* big = GxWorldTestBox(nullptr, nullptr, 4.0f);
+    ASSERT_NE(big, nullptr);
+    GxAtomicSetGeometry(a, big, 0);
+    GxGeometryDestroy(big);
+    GxFrameSyncDirty();
+    EXPECT_EQ(SectorsOf(a), (std::vector<GxWorldSector*>{&right, &left}));
+    GxFrame* frame = GxFramedObjectGetFrame(&a->object);
+    GxAtomicDestroy(a);
+    EXPECT_TRUE(GxFrameIsDirty(frame));
+    GxFrameSyncDirty();
+}
+
 // The right side of x = 10 split again on z, with overlapping sides: a re-tie that keeps the last walk's sectors
 // must agree with a fresh walk at every step, across and exactly at each split value. The z sides end where the
 // box of an atomic centred at z = 2 begins and the box of one centred at z = -2 ends, so those boxes touch them
