@@ -126,15 +126,16 @@ protected:
     }
 };
 
-// The texture names of every material, atomic by atomic ("" for an untextured material).
-std::vector<std::string> TextureNames(GxClump* clump)
+// The texture names of every material, one list per atomic ("" for an untextured material).
+std::vector<std::vector<std::string>> TextureNames(GxClump* clump)
 {
-    std::vector<std::string> names;
+    std::vector<std::vector<std::string>> names;
     for (GxAtomic* atomic : Atomics(clump)) {
         const GxGeometry* geometry = atomic->geometry;
+        names.emplace_back();
         for (GxInt32 m = 0; m < geometry->matList.numMaterials; m++) {
             const GxTexture* texture = geometry->matList.materials[m]->texture;
-            names.push_back(texture ? texture->name : "");
+            names.back().push_back(texture ? texture->name : "");
         }
     }
     return names;
@@ -151,11 +152,16 @@ TEST_F(ObjectModels, EveryModelReadsBackWithItsTexturesFromItsOwnDictionary)
             return;
         }
         // A texture missing from the file's dictionary reads back as no texture at all.
-        const std::vector<std::string> names = TextureNames(model.clump);
-        EXPECT_EQ(TextureNames(made.clump), names) << path;
-        for (const std::string& name : names) {
-            if (!name.empty()) {
-                EXPECT_NE(nullptr, GxTexDictionaryFindNamedTexture(model.dictionary, name.c_str())) << path;
+        // Reading puts each atomic at the head of the clump's list, so the read clump lists them in reverse.
+        const std::vector<std::vector<std::string>> names = TextureNames(model.clump);
+        std::vector<std::vector<std::string>> written = TextureNames(made.clump);
+        std::reverse(written.begin(), written.end());
+        EXPECT_EQ(written, names) << path;
+        for (const std::vector<std::string>& atomic : names) {
+            for (const std::string& name : atomic) {
+                if (!name.empty()) {
+                    EXPECT_NE(nullptr, GxTexDictionaryFindNamedTexture(model.dictionary, name.c_str())) << path;
+                }
             }
         }
         for (GxAtomic* atomic : Atomics(model.clump)) {

@@ -100,7 +100,9 @@ TEST_F(ImageDictionary, BothLayoutsReadBack)
         ASSERT_NE(dictionary, nullptr);
         EXPECT_EQ(GxTexDictionaryGetCurrent(), current);
         ASSERT_EQ(GxTexDictionaryGetNumTextures(dictionary), 3);
-        EXPECT_STREQ(TextureAt(dictionary, 0)->name, "brick");
+        // Each texture read goes to the head of the dictionary: the last stored comes first.
+        EXPECT_STREQ(TextureAt(dictionary, 0)->name, "sign");
+        EXPECT_STREQ(TextureAt(dictionary, 2)->name, "brick");
 
         // One level with a mipmapped filter: the device builds the levels; no addressing means wrap.
         GxTexture* brick = GxTexDictionaryFindNamedTexture(dictionary, "brick");
@@ -195,18 +197,25 @@ TEST_F(StreamParts, NativeDictionaryReadsBackIdentical)
     GxTestReadStream in(bytes, gxID_TEXDICTIONARY);
     GxTexDictionary* dictionary = in.Get() ? GxTexDictionaryStreamRead(in.Get()) : nullptr;
     ASSERT_NE(dictionary, nullptr);
-    const char* names[] = {"opaque", "alpha", "mipmapped", "compressed"};
+    // Stored opaque, alpha, mipmapped, compressed; each read goes to the head, so the list runs backwards.
+    const char* names[] = {"compressed", "mipmapped", "alpha", "opaque"};
     for (GxInt32 i = 0; i < 4; i++) {
         EXPECT_STREQ(TextureAt(dictionary, i)->name, names[i]);
     }
-    EXPECT_EQ(GxRasterGetFormat(TextureAt(dictionary, 0)->raster) & 0x0F00, gxRASTERFORMAT888);
-    EXPECT_EQ(GxRasterGetFormat(TextureAt(dictionary, 1)->raster) & 0x0F00, gxRASTERFORMAT8888);
-    EXPECT_EQ(GxRasterGetNumLevels(TextureAt(dictionary, 2)->raster), 5);
-    EXPECT_EQ(TextureAt(dictionary, 2)->filterAddressing, 0x1106u);
-    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(TextureAt(dictionary, 3)->raster)->d3dFormat,
+    EXPECT_EQ(GxRasterGetFormat(TextureAt(dictionary, 3)->raster) & 0x0F00, gxRASTERFORMAT888);
+    EXPECT_EQ(GxRasterGetFormat(TextureAt(dictionary, 2)->raster) & 0x0F00, gxRASTERFORMAT8888);
+    EXPECT_EQ(GxRasterGetNumLevels(TextureAt(dictionary, 1)->raster), 5);
+    EXPECT_EQ(TextureAt(dictionary, 1)->filterAddressing, 0x1106u);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(TextureAt(dictionary, 0)->raster)->d3dFormat,
               static_cast<GxUInt32>(D3DFMT_DXT1));
+    // Written again the order is reversed; a second read turns it back.
     const Bytes again = Written([&](GxStream* s) { return GxTexDictionaryStreamWrite(dictionary, s) != nullptr; });
-    EXPECT_EQ(again, bytes);
+    EXPECT_NE(again, bytes);
+    GxTestReadStream second(again, gxID_TEXDICTIONARY);
+    GxTexDictionary* twice = second.Get() ? GxTexDictionaryStreamRead(second.Get()) : nullptr;
+    ASSERT_NE(twice, nullptr);
+    EXPECT_EQ(Written([&](GxStream* s) { return GxTexDictionaryStreamWrite(twice, s) != nullptr; }), bytes);
+    GxTexDictionaryDestroy(twice);
     GxTexDictionaryDestroy(dictionary);
     EXPECT_EQ(gxTextureTestCounts.rasters, 0);
     EXPECT_FALSE(ContentNativeTexDictionaryWrite(nullptr, 16));
