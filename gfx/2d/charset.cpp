@@ -46,8 +46,9 @@ GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxRaster* char
     GxInt32 pen = x;
     for (GxInt32 n = 0; n < length; n++, pen += gxCHARSETCHARWIDTH) {
         const GxInt32 code = static_cast<GxInt32>(static_cast<signed char>(string[n]));
-        // Codes outside the set have no cell: nothing is drawn, but the pen still moves.
-        if (code < gxCHARSETFIRSTCODE || code > gxCHARSETLASTCODE) {
+        // Codes below the set (bytes of 128 and more read as negative) have no cell inside the raster: nothing is
+        // drawn, but the pen still moves. Codes above the set take the blank cells behind the last character.
+        if (code < gxCHARSETFIRSTCODE) {
             continue;
         }
         GxInt32 left = pen;

@@ -87,9 +87,12 @@ TEST_F(Charset, QuadsTakeTheirCellsAndClipAtTheScreenEdges)
     EXPECT_FLOAT_EQ(vertices[2].x - vertices[0].x, 7.0f);
     EXPECT_FLOAT_EQ((vertices[2].u - vertices[0].u) * 128, 7.0f);
 
-    // Codes outside the set draw nothing and still move the pen.
-    ASSERT_EQ(Build(std::string("A\x01\x80{B"), 0, 0), 2);
-    EXPECT_FLOAT_EQ(vertices[4].x, 32.0f);
+    // Codes below the set (and bytes read as negative) draw nothing and still move the pen; a code above the
+    // set draws the blank cell behind the last character.
+    ASSERT_EQ(Build(std::string("A\x01\x80{B"), 0, 0), 3);
+    EXPECT_FLOAT_EQ(vertices[4].x, 24.0f);
+    EXPECT_FLOAT_EQ(vertices[4].u, (static_cast<GxReal>(GxCharsetCellLeft('{')) + 0.5f) / 128);
+    EXPECT_FLOAT_EQ(vertices[8].x, 32.0f);
     EXPECT_EQ(Build("AB", 0, kScreenHeight), 0);
 }
 
