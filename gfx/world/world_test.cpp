@@ -7,6 +7,7 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
+#include "gfx/core/pipeline.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/world_testing.h"
 #include "gfx/world/worldobj_local.h"
@@ -80,6 +81,37 @@ TEST_F(WorldObjects, CopiesOfObjectsInAWorldEnterTheSameWorld)
     }
     GxClumpDestroy(clumpCopy);
     GxClumpDestroy(clump);
+    EXPECT_TRUE(GxWorldDestroy(world));
+}
+
+// A plane whose left side ends at x = -5 and whose right side starts at x = 5, and a camera at the origin
+// looking along z whose frustum lies between the two: the walk lists the right side.
+TEST_F(WorldObjects, AFrustumBetweenThePlaneBoundsListsTheRightSide)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    GxSector* only = world->rootSector;
+    GxWorldSector right = {};
+    right.type = gxATOMICSECTORTYPE;
+    GxLinkInit(&right.collAtomicsInWorldSector);
+    GxLinkInit(&right.lightsInWorldSector);
+    right.boundingBox = box;
+    GxPlaneSector plane = {0, 0.0f, only, reinterpret_cast<GxSector*>(&right), -5.0f, 5.0f};
+    world->rootSector = reinterpret_cast<GxSector*>(&plane);
+    GxCamera* camera = GxCameraCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxObjectSetFrame(&camera->object, frame);
+    GxCameraSetFarClipPlane(camera, 2.0f);
+    GxWorldAddCamera(world, camera);
+    GxFrameSyncDirty();
+    ASSERT_EQ(GxCameraGetNumVisibleSectors(camera), 1);
+    EXPECT_EQ(GxCameraGetVisibleSector(camera, 0), &right);
+    GxWorldRemoveCamera(world, camera);
+    GxObjectSetFrame(&camera->object, nullptr);
+    GxCameraDestroy(camera);
+    GxFrameDestroy(frame);
+    world->rootSector = only;
     EXPECT_TRUE(GxWorldDestroy(world));
 }
 

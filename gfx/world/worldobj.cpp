@@ -494,10 +494,9 @@ void BuildVisibleSectors(GxCamera* camera, CameraExt* ext)
             stack[top++] = farFirst ? nearChild : farChild;
         } else if (left) {
             node = plane->leftSubTree;
-        } else if (right) {
-            node = plane->rightSubTree;
         } else {
-            node = top > 0 ? stack[--top] : nullptr;
+            // A box that reaches neither side past its bound (it lies between them) goes right.
+            node = plane->rightSubTree;
         }
     }
 }
