@@ -324,6 +324,12 @@ TEST(SectorWalks, TiesTakeOneSideOfATouchedSplitAndQueriesBoth)
     EXPECT_EQ(walk(9, 11, GxSplitTouch::kOneSide), both);
     EXPECT_EQ(walk(8, 10, GxSplitTouch::kBothSides), both);
     EXPECT_EQ(walk(10, 12, GxSplitTouch::kBothSides), both);
+    // Sides that end at 5 and start at 15: a box between them ties nowhere, and a query looks left.
+    plane.leftValue = 5.0f;
+    plane.rightValue = 15.0f;
+    EXPECT_EQ(walk(8, 12, GxSplitTouch::kOneSide), std::set<GxWorldSector*>{});
+    EXPECT_EQ(walk(8, 12, GxSplitTouch::kBothSides), std::set<GxWorldSector*>{&left});
+    EXPECT_EQ(walk(8, 16, GxSplitTouch::kBothSides), std::set<GxWorldSector*>{&right});
 }
 
 // Two sectors split at x = 10 and boxes of half-size 1 that move between them: every sync re-ties the moved

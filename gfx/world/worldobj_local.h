@@ -37,8 +37,8 @@ struct GxIgnoreSplits {
     void operator()(GxInt32, GxReal, bool, GxReal, bool) const {}
 };
 
-// Visits every atomic sector whose box a query box reaches, with the stack every walk uses. The callback
-// returns false to stop. `split` hears each plane compared: its axis, left value and whether the box's minimum
+// Visits every atomic sector whose box a query box reaches, with the stack every walk uses: a tie walk stops at a
+// split the box reaches past neither bound, a query goes left there. The callback returns false to stop. `split` hears each plane compared: its axis, left value and whether the box's minimum
 // took the left side, its right value and whether the box's maximum took the right side.
 template <typename Visit, typename Split = GxIgnoreSplits>
 void GxWorldForSectorsInBox(GxWorld* world, const GxBBox& box, Visit visit,
@@ -69,6 +69,9 @@ void GxWorldForSectorsInBox(GxWorld* world, const GxBBox& box, Visit visit,
             node = plane->leftSubTree;
         } else if (right) {
             node = plane->rightSubTree;
+        } else if (!strict) {
+            // Queries take the left side of a split whose right side the box does not reach.
+            node = plane->leftSubTree;
         } else {
             node = top > 0 ? stack[--top] : nullptr;
         }
