@@ -204,6 +204,17 @@ GxMaterialEffectsSlot* GxD3D9MatFXSlot(const GxMaterial* material, GxInt32 slotT
     return material ? GxMaterialEffectsGetSlot(material, slotType) : nullptr;
 }
 
+void GxD3D9MatFXOnePalette(const GxTexture* first, GxTexture* second)
+{
+    if (!first || !second || first == second || !first->raster || !second->raster) {
+        return;
+    }
+    const GxInt32 both = GxRasterGetFormat(first->raster) & GxRasterGetFormat(second->raster);
+    if (both & gxRASTERFORMATPAL8) {
+        GxD3D9RasterConvertFromPalette(second->raster);
+    }
+}
+
 GxUInt32 GxD3D9MatFXShininess(GxReal coef)
 {
     const long rounded = std::lround(static_cast<double>(coef) * 255.0);
@@ -671,6 +682,7 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
     GxTexture* base = textured ? baseTexture : nullptr;
     GxD3D9MatFXStage0(textured, base);
     GxD3D9MatFXApplyTransform(baseTransform, 0);
+    GxD3D9MatFXOnePalette(baseTexture, dualTexture);
     const bool second = (flags & gxGEOMETRYTEXTURED2) != 0;
     if (state.caps.twoTextures && SinglePass(base, dualTexture, data.srcBlendMode, data.dstBlendMode)) {
         if (!second) {

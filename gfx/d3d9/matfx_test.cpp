@@ -7,6 +7,7 @@
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/matfx_local.h"
+#include "gfx/d3d9/raster.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/fx/fx.h"
 #include "platform/d3d9/d3d9_soft.h"
@@ -132,6 +133,41 @@ protected:
             textures.push_back(texture);
         }
         return texture;
+    }
+
+    // A palettised texture whose every pixel is palette entry 0, of the given colour.
+    GxTexture* PaletteTexture(GxUInt8 r, GxUInt8 g, GxUInt8 b)
+    {
+        GxRaster* raster = GxRasterCreate(2, 2, 0, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+        GxUInt8* palette = raster ? GxRasterLockPalette(raster, gxRASTERLOCKWRITE) : nullptr;
+        if (!palette) {
+            ADD_FAILURE() << "no palettised raster";
+            return nullptr;
+        }
+        palette[0] = r;
+        palette[1] = g;
+        palette[2] = b;
+        GxRasterUnlockPalette(raster);
+        GxUInt8* indexes = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+        if (indexes) {
+            std::memset(indexes, 0, static_cast<size_t>(raster->stride) * 2);
+            GxRasterUnlock(raster);
+        }
+        GxTexture* texture = GxTextureCreate(raster);
+        textures.push_back(texture);
+        return texture;
+    }
+    static bool Palettised(const GxTexture* texture)
+    {
+        return (GxRasterGetFormat(texture->raster) & gxRASTERFORMATPAL8) != 0;
+    }
+    // Blue, green, red of the raster's first pixel, read back through its lock.
+    static GxUInt32 FirstPixel(GxRaster* raster)
+    {
+        const GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+        const GxUInt32 bgr = pixels ? pixels[0] | pixels[1] << 8 | pixels[2] << 16 : 0;
+        GxRasterUnlock(raster);
+        return bgr;
     }
 };
 
@@ -329,6 +365,43 @@ TEST_F(MatFXTest, DualTextureSingleOrSecondPass)
     ASSERT_TRUE(RenderLogged());
     EXPECT_EQ(Draws(), 3u);
     ExpectStagesLeftBehind("second pass");
+}
+
+// One pass samples one palette: over a palettised base, a different palettised dual or environment texture is drawn
+// in its palette's colours as true colour; the same texture twice, or an environment without a used base, keeps
+// its palette.
+TEST_F(MatFXTest, SecondPaletteOfAPassBecomesTrueColour)
+{
+    GxTexture* base = PaletteTexture(200, 100, 50);
+    GxMaterial* material = EffectBox(gxMATFXEFFECTDUAL, base);
+    GxMaterialEffectsSetDualTexture(material, base);
+    GxMaterialEffectsSetDualBlendModes(material, 9, 1);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_TRUE(Palettised(base)) << "one texture, one palette";
+
+    GxTexture* dual = PaletteTexture(10, 20, 30);
+    GxMaterialEffectsSetDualTexture(material, dual);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_EQ(Draws(), 2u);
+    EXPECT_TRUE(Palettised(base));
+    ASSERT_FALSE(Palettised(dual));
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(dual->raster)->d3dFormat, static_cast<GxUInt32>(D3DFMT_X8R8G8B8));
+    EXPECT_EQ(FirstPixel(dual->raster), 0x0A141Eu);
+
+    GxTexture* env = PaletteTexture(40, 40, 40);
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTENVMAP);
+    GxMaterialEffectsSetEnvMapTexture(material, env);
+    GxMaterialEffectsSetEnvMapCoefficient(material, 0.5f, 0);
+    GxMaterialSetTexture(material, nullptr);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_TRUE(Palettised(env)) << "no base is used";
+    GxMaterialSetTexture(material, base);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_EQ(Draws(), 2u);
+    EXPECT_TRUE(Palettised(base));
+    ASSERT_FALSE(Palettised(env));
+    EXPECT_EQ(FirstPixel(env->raster), 0x282828u);
+    ExpectStagesLeftBehind("palettes");
 }
 
 // The plugin's combined bump texture: the base's colour with the bump map's brightness as alpha; the base alone
