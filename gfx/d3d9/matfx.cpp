@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "gfx/core/camera.h"
@@ -713,11 +714,10 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
 namespace {
 
 constexpr GxInt32 kImageDepth = 32;
-constexpr GxUInt32 kChannels = 4;
-constexpr GxUInt32 kAlphaChannel = 3;
+constexpr GxInt32 kMipmapBits = gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP;
 
-// A raster's pixels as a 32-bit image of its size, or of width x height resampled; null when it cannot be read.
-GxImage* ImageOf(GxRaster* raster, GxInt32 width, GxInt32 height)
+// A raster's pixels as a 32-bit image; null when it cannot be read.
+GxImage* ImageOf(GxRaster* raster)
 {
     GxImage* image = GxImageCreate(raster->width, raster->height, kImageDepth);
     if (!image || !GxImageAllocatePixels(image) || !GxD3D9ImageGetFromRaster(image, raster, 0)) {
@@ -726,40 +726,68 @@ GxImage* ImageOf(GxRaster* raster, GxInt32 width, GxInt32 height)
         }
         return nullptr;
     }
-    if (image->width == width && image->height == height) {
-        return image;
-    }
-    GxImage* resampled = GxImageCreateResample(image, width, height);
-    GxImageDestroy(image);
-    return resampled;
+    return image;
 }
 
-// The base's colour (white without a base) with the bump map's brightness as alpha.
+// Opaque white of the given size, the colour of a bump map without a base.
+GxImage* WhiteImage(GxInt32 width, GxInt32 height)
+{
+    GxImage* image = GxImageCreate(width, height, kImageDepth);
+    if (!image || !GxImageAllocatePixels(image)) {
+        if (image) {
+            GxImageDestroy(image);
+        }
+        return nullptr;
+    }
+    for (GxInt32 y = 0; y < height; y++) {
+        memset(image->pixels + static_cast<size_t>(y) * image->stride, 0xFF, static_cast<size_t>(width) * 4);
+    }
+    return image;
+}
+
+// A texture raster of the format that suits the image, mipmapped when the source raster is, filled from it.
+GxRaster* RasterOf(GxImage* image, const GxRaster* source)
+{
+    GxRaster scratch = {};
+    if (!GxD3D9ImageFindRasterFormat(&scratch, image, gxRASTERTYPETEXTURE)) {
+        return nullptr;
+    }
+    GxInt32 format = GxRasterGetFormat(&scratch) | scratch.type;
+    if (GxRasterGetFormat(source) & gxRASTERFORMATMIPMAP) {
+        format |= kMipmapBits;
+    }
+    // The device may hold a smaller texture than the image.
+    GxImage* fitted = scratch.width == image->width && scratch.height == image->height
+                          ? image
+                          : GxImageCreateResample(image, scratch.width, scratch.height);
+    GxRaster* raster = fitted ? GxRasterCreate(scratch.width, scratch.height, scratch.depth, format) : nullptr;
+    if (raster && !GxD3D9RasterSetFromImage(raster, fitted, 0)) {
+        GxRasterDestroy(raster);
+        raster = nullptr;
+    }
+    if (fitted && fitted != image) {
+        GxImageDestroy(fitted);
+    }
+    return raster;
+}
+
+// The base's colour (white of the bump map's size without a base) under the bump map made a mask: the bump map is
+// resampled to the base's size, and its brightest channel becomes the alpha.
 GxTexture* Combine(GxTexture* base, GxTexture* bump)
 {
-    GxRaster* bumpRaster = bump->raster;
-    GxImage* height = ImageOf(bumpRaster, bumpRaster->width, bumpRaster->height);
-    GxImage* colour = height && base && base->raster ? ImageOf(base->raster, height->width, height->height) : nullptr;
-    GxRaster* raster = nullptr;
-    if (height && (colour || !base || !base->raster)) {
-        for (GxInt32 y = 0; y < height->height; y++) {
-            GxUInt8* out = height->pixels + static_cast<size_t>(y) * height->stride;
-            const GxUInt8* in = colour ? colour->pixels + static_cast<size_t>(y) * colour->stride : nullptr;
-            for (GxInt32 x = 0; x < height->width; x++, out += kChannels) {
-                const GxUInt32 brightness = (static_cast<GxUInt32>(out[0]) + out[1] + out[2]) / 3;
-                for (GxUInt32 c = 0; c < kAlphaChannel; c++) {
-                    out[c] = in ? in[x * kChannels + c] : 255;
-                }
-                out[kAlphaChannel] = static_cast<GxUInt8>(brightness);
-            }
-        }
-        raster = GxRasterCreate(height->width, height->height, kImageDepth, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-        if (raster && !GxD3D9RasterSetFromImage(raster, height, 0)) {
-            GxRasterDestroy(raster);
-            raster = nullptr;
-        }
+    const GxTexture* source = base && base->raster ? base : bump;
+    GxImage* mask = ImageOf(bump->raster);
+    GxImage* colour = !mask ? nullptr : source == base ? ImageOf(base->raster) : WhiteImage(mask->width, mask->height);
+    if (mask && colour && (mask->width != colour->width || mask->height != colour->height)) {
+        GxImage* resampled = GxImageCreateResample(mask, colour->width, colour->height);
+        GxImageDestroy(mask);
+        mask = resampled;
     }
-    for (GxImage* image : {height, colour}) {
+    GxRaster* raster = nullptr;
+    if (mask && colour && GxImageMakeMask(mask) && GxImageApplyMask(colour, mask)) {
+        raster = RasterOf(colour, source->raster);
+    }
+    for (GxImage* image : {mask, colour}) {
         if (image) {
             GxImageDestroy(image);
         }
@@ -768,8 +796,10 @@ GxTexture* Combine(GxTexture* base, GxTexture* bump)
     if (raster && !texture) {
         GxRasterDestroy(raster);
     }
+    // Filtering and both addressing modes as the source samples: one mode for both when they differ would wrap or
+    // clamp the combined texture where its source does not.
     if (texture) {
-        texture->filterAddressing = (base ? base : bump)->filterAddressing;
+        texture->filterAddressing = source->filterAddressing;
     }
     return texture;
 }

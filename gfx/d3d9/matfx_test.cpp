@@ -437,6 +437,53 @@ TEST_F(MatFXTest, BumpedTextureCarriesTheHeightInAlpha)
     GxTextureDestroy(alone);
 }
 
+// The combined texture has the base's size and mipmapping, takes the bump map's brightest channel as alpha, and
+// samples with the base's filtering and both of its addressing modes.
+TEST_F(MatFXTest, CombinedTextureFollowsTheBase)
+{
+    GxRaster* baseRaster = GxRasterCreate(2, 2, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888 | gxRASTERFORMATMIPMAP);
+    ASSERT_NE(baseRaster, nullptr);
+    for (GxInt32 level = 0; level < GxRasterGetNumLevels(baseRaster); level++) {
+        GxUInt8* pixels = GxRasterLock(baseRaster, static_cast<GxUInt8>(level), gxRASTERLOCKWRITE);
+        ASSERT_NE(pixels, nullptr);
+        memset(pixels, 0x80, static_cast<size_t>(baseRaster->stride) * baseRaster->height);
+        GxRasterUnlock(baseRaster);
+    }
+    GxTexture* base = GxTextureCreate(baseRaster);
+    textures.push_back(base);
+    base->filterAddressing = gxFILTERLINEAR | gxTEXTUREADDRESSWRAP << gxTEXTUREADDRESSUSHIFT |
+                             gxTEXTUREADDRESSCLAMP << gxTEXTUREADDRESSVSHIFT;
+    GxRaster* bumpRaster = GxRasterCreate(4, 4, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT888);
+    ASSERT_NE(bumpRaster, nullptr);
+    GxUInt8* pixels = GxRasterLock(bumpRaster, 0, gxRASTERLOCKWRITE);
+    ASSERT_NE(pixels, nullptr);
+    for (GxInt32 y = 0; y < 4; y++) {
+        for (GxInt32 x = 0; x < 4; x++) {
+            GxUInt8* p = pixels + y * bumpRaster->stride + x * 4;  // blue, green, red
+            p[0] = 60;
+            p[1] = 200;
+            p[2] = 30;
+        }
+    }
+    GxRasterUnlock(bumpRaster);
+    GxTexture* bump = GxTextureCreate(bumpRaster);
+    textures.push_back(bump);
+
+    GxTexture* combined = GxMaterialEffectsCreateBumpedTexture(base, bump);
+    ASSERT_NE(combined, nullptr);
+    textures.push_back(combined);
+    EXPECT_EQ(combined->raster->width, 2);
+    EXPECT_EQ(combined->raster->height, 2);
+    EXPECT_EQ(GxRasterGetFormat(combined->raster) & (gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP),
+              gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP);
+    EXPECT_EQ(combined->filterAddressing, base->filterAddressing);
+    const GxUInt8* texel = GxRasterLock(combined->raster, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(texel, nullptr);
+    EXPECT_EQ(texel[2], 0x80);
+    EXPECT_EQ(texel[3], 200);
+    GxRasterUnlock(combined->raster);
+}
+
 // ---------------------------------------------------------------------------------------------- on OpenGL
 
 class MatFXGl : public MatFXTest {
