@@ -598,9 +598,8 @@ bool SinglePass(GxTexture* base, GxTexture* dual, GxInt32 src, GxInt32 dst)
     }
     if (pair(kOne, kOne)) {
         if (!base) {
-            // The dual texture alone on stage 0, so stage 1 adds it to the diffuse colour once.
+            // Stage 0 keeps its colour operation, so the sum is what the second pass would add to the first.
             GxD3D9SetTexture(dual, 0);
-            GxD3D9MatFXColour(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
             GxD3D9MatFXAlpha(0, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE);
             GxD3D9MatFXColour(1, D3DTOP_ADD, D3DTA_DIFFUSE, D3DTA_CURRENT);
             GxD3D9MatFXAlpha(1, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_CURRENT);

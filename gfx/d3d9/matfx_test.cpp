@@ -524,6 +524,21 @@ TEST_F(MatFXGl, EnvironmentMappedAndDualTexturedColours)
     EXPECT_TRUE(GxColourNear(At(32, 32), 100, 50, 25, 4));
 }
 
+// An additive dual texture without a base adds the dual texture lit by the diffuse colour, in one pass as in two.
+TEST_F(MatFXGl, AdditiveDualTextureWithoutABaseMatchesItsSecondPass)
+{
+    GxMaterial* material = EffectBox(gxMATFXEFFECTDUAL);
+    material->color = {100, 60, 20, 255};
+    atomics[0]->geometry->flags |= gxGEOMETRYMODULATEMATERIALCOLOR;
+    GxMaterialEffectsSetDualTexture(material, GreyTexture(128));
+    GxMaterialEffectsSetDualBlendModes(material, 2, 2);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 150, 90, 30, 4));
+    GxD3D9MaterialEffectsGetCaps()->twoTextures = 0;
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 150, 90, 30, 4));
+}
+
 // A flat height field embosses nothing: the emboss vertices drawn through the shader, and in the two blended
 // passes, give the base colour where the box stands.
 TEST_F(MatFXGl, FlatBumpMapKeepsTheBaseColour)
