@@ -118,7 +118,7 @@ void ExpectNear(const GxV3d& got, GxReal x, GxReal y, GxReal z)
     EXPECT_NEAR(got.z, z, 1e-5f);
 }
 
-TEST_F(TankTest, QuadFacesTheCameraAndBlendingIsPutBack)
+TEST_F(TankTest, QuadFacesTheCameraAndBlendFactorsArePutBack)
 {
     GxAtomic* tank = Tank(4, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR);
     ASSERT_NE(tank, nullptr);
@@ -157,8 +157,8 @@ TEST_F(TankTest, QuadFacesTheCameraAndBlendingIsPutBack)
         EXPECT_EQ(c.colour, 0x280A141Eu);
     }
 
-    // What was set before the tank is set again, vertex alpha included.
-    EXPECT_FALSE(GxD3D9GetVertexAlpha());
+    // The blend factors set before the tank are set again; vertex alpha stays as the tank set it.
+    EXPECT_TRUE(GxD3D9GetVertexAlpha());
     GxInt32 src = 0;
     GxInt32 dst = 0;
     GxD3D9RenderStateGet(gxRENDERSTATESRCBLEND, &src);
