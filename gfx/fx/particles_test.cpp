@@ -183,6 +183,28 @@ TEST_F(Particles, BiasedColoursClampAndStillParticlesStartAtTheEmitter)
     Done(atomic);
 }
 
+// The tank gets an emitted colour truncated and an aged one rounded to the nearest byte.
+TEST_F(Particles, EmittedColoursTruncateAgedOnesRound)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 2, 10.0f);
+    ASSERT_NE(atomic, nullptr);
+    auto* colour = static_cast<GxParticleEmitterColor*>(
+        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR));
+    for (GxInt32 i = 0; i < 4; i++) {
+        colour->start[i] = colour->end[i] = 100.6f;
+    }
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    GxParticleTankLockStruct colours;
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &colours, gxPTANKDFLAGCOLOR, 0));
+    EXPECT_EQ(colours.data[0], 100);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &colours, gxPTANKDFLAGCOLOR, 0));
+    EXPECT_EQ(colours.data[0], 101);                   // aged
+    EXPECT_EQ(colours.data[2 * colours.stride], 100);  // emitted in the second update
+    Done(atomic);
+}
+
 }  // namespace
 
 namespace {
