@@ -146,6 +146,8 @@ TEST_F(TankTest, QuadFacesTheCameraAndBlendFactorsArePutBack)
     EXPECT_EQ(draw->fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_DIFFUSE));
     EXPECT_EQ(RenderStateAtDraw(device, D3DRS_ALPHABLENDENABLE), 1u);
     EXPECT_EQ(RenderStateAtDraw(device, D3DRS_DESTBLEND), static_cast<GxUInt32>(D3DBLEND_ONE));
+    // Matrix-form quads wind the other way round from camera-facing ones: neither kind may be culled.
+    EXPECT_EQ(RenderStateAtDraw(device, D3DRS_CULLMODE), static_cast<GxUInt32>(D3DCULL_NONE));
     // The camera sits at the origin unturned: the axes are (-1, 0, 0) and (0, 1, 0), halved by the size of 2.
     const std::vector<Corner> corners = DrawnCorners(draw);
     ASSERT_EQ(corners.size(), 4u);
