@@ -789,6 +789,30 @@ TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRu
     }
 }
 
+// A character scaled up twice sees a lamp's radius halved in its own space: the reciprocal radius doubles.
+TEST_F(ShaderSkinPipeTest, ScaledCharacterSeesTheLampRadiusInItsOwnSpace)
+{
+    ASSERT_TRUE(PoseTwoBones(0.0f));
+    GxLight* lamp = AddLight(gxLIGHTPOINT, 0.5f);
+    GxLinkRemove(&lamp->inWorld);
+    GxLinkInit(&lamp->inWorld);
+    lamp->radius = 4.0f;
+    const GxV3d at = {1.0f, 2.0f, 3.0f};
+    GxFrameTranslate(static_cast<GxFrame*>(lamp->object.object.parent), &at, gxCOMBINEREPLACE);
+    GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, true);
+    GxMatrix twice;
+    GxMatrixSetIdentity(&twice);
+    const GxV3d two = {2.0f, 2.0f, 2.0f};
+    GxMatrixScale(&twice, &two, gxCOMBINEREPLACE);
+    GxFrameTransform(static_cast<GxFrame*>(atomic->object.object.parent), &twice, gxCOMBINEPRECONCAT);
+    LampSector sector({lamp}, {atomic});
+    ASSERT_TRUE(Render());
+    ASSERT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+    float group[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER, group, 1)));
+    EXPECT_NEAR(group[0], 1.0f / 2.0f, 1e-5f);
+}
+
 // A point lamp held by two sectors the character stands in is one light of the block, not two.
 TEST_F(ShaderSkinPipeTest, LampReachedThroughTwoSectorsIsCountedOnce)
 {
