@@ -36,8 +36,10 @@ GxBool KindClose(GxNodeDefinition*)
     kindCloses++;
     return 1;
 }
-GxBool NodeClose(GxPipelineNode*)
+std::vector<std::string> closed;
+GxBool NodeClose(GxPipelineNode* node)
 {
+    closed.push_back(node->definition->name);
     nodeCloses++;
     return 1;
 }
@@ -54,6 +56,7 @@ protected:
     {
         ASSERT_TRUE(GxTestEngineStart());
         trace.clear();
+        closed.clear();
         kindOpens = kindCloses = nodeCloses = 0;
         failBody = 0;
         GxTestTakeError();
@@ -115,6 +118,15 @@ TEST_F(Pipeline, ChainRunsInOrderAndNodeFailureFailsTheRun)
     EXPECT_EQ(GxPipelineExecute(pipeline, nullptr, 1), nullptr);
     GxPipelineDestroy(pipeline);
     EXPECT_EQ(kindCloses, 3);
+
+    // Destroying an unlocked pipeline releases its nodes in array order.
+    pipeline = GxPipelineCreate();
+    GxPipelineLock(pipeline);
+    GxPipelineAddFragment(pipeline, nullptr, &a, &b, &c, nullptr);
+    ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
+    closed.clear();
+    GxPipelineDestroy(pipeline);
+    EXPECT_EQ(closed, (std::vector<std::string>{"A", "B", "C"}));
 }
 
 TEST_F(Pipeline, EditingFailuresAndEmptyPipelines)
