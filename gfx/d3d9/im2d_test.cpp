@@ -234,3 +234,17 @@ TEST_P(Im2D, ImmediateModesComeBackAfterADeviceReset)
     EXPECT_TRUE(LastDraw()->draw.indexed || GetParam());
     GxIm3DEnd();
 }
+
+TEST_F(Im2DOwnBuffer, OpenFailsWhenTheVertexDeclarationCannotBeMade)
+{
+    GxD3D9Im2DClose();
+    const size_t destroyed = D3D9SoftCount(device, D3D9SOFT_DESTROY);
+    D3D9SoftFailCreates(device, 1, D3D9SOFT_FAIL_DECLARATIONS);
+    EXPECT_FALSE(GxD3D9Im2DOpen());
+    // The buffers made before the refusal are released again.
+    EXPECT_EQ(D3D9SoftCount(device, D3D9SOFT_DESTROY), destroyed + 2);
+    EXPECT_FALSE(GxD3D9Im2DHasOwnBuffer());
+    EXPECT_FALSE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
+    ASSERT_TRUE(GxD3D9Im2DOpen());
+    EXPECT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
+}
