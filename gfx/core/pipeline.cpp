@@ -663,7 +663,6 @@ void GxPipelinePacketRelease(GxPipelinePacket* packet)
         cluster->currentData = nullptr;
         cluster->numAlloced = 0;
         cluster->numUsed = 0;
-        cluster->flags = 0;
     }
     packet->flags = 0;
 }
