@@ -230,6 +230,42 @@ GxAtomic* ReadAtomicExtension(const std::vector<GxUInt8>& bytes, size_t length =
     return atomic;
 }
 
+TEST_F(Particles, MatrixChunkIsOrthonormalisedOnWriteAndReadAsStored)
+{
+    GxMatrix m = {};
+    m.right = {2.0f, 0.0f, 0.0f};
+    m.up = {0.0f, 3.0f, 0.0f};
+    m.at = {0.0f, 0.0f, 4.0f};
+    m.pos = {1.0f, 2.0f, 3.0f};
+    m.flags = 3 | 0x20000;  // only the two low bits are stored
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([&m](GxStream* s) { return GxMatrixStreamWrite(&m, s) != nullptr; });
+    ASSERT_EQ(bytes.size(), 12 + GxMatrixStreamGetSize());
+    float stored[13];
+    memcpy(stored, bytes.data() + 24, sizeof(stored));
+    EXPECT_FLOAT_EQ(stored[0], 1.0f);  // the written copy is orthonormal
+    EXPECT_FLOAT_EQ(stored[4], 1.0f);
+    EXPECT_FLOAT_EQ(stored[9], 1.0f);
+    GxUInt32 flags;
+    memcpy(&flags, &stored[12], sizeof(flags));
+    EXPECT_EQ(flags, 3u);
+
+    // Reading takes the stored rows as they are, even when the flags call them orthonormal.
+    std::vector<GxUInt8> scaled = bytes;
+    const float two = 2.0f;
+    memcpy(scaled.data() + 24, &two, sizeof(two));
+    GxStream* stream = GxWorldTestOpen(scaled);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_TRUE(GxStreamFindChunk(stream, gxID_MATRIX, nullptr, nullptr));
+    GxMatrix* read = GxMatrixStreamRead(stream);
+    GxStreamClose(stream, nullptr);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->right.x, 2.0f);
+    EXPECT_EQ(read->pos.z, 3.0f);
+    EXPECT_EQ(read->flags, 3u);
+    GxMatrixDestroy(read);
+}
+
 TEST_F(Particles, StreamsReadBackIdenticalAndRefuseHostileTables)
 {
     GxAtomic* atomic = Fire(kFireParticles, 5, 1.0f);
