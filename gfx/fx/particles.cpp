@@ -410,7 +410,10 @@ bool TankPropertyCreateTank(GxParticleEmitter* e, const Offsets& o)
                 material->color = s->ptcleColor;
             }
         }
-        memcpy(record->cUV, s->ptcleUV, sizeof(record->cUV));
+        if (flags & gxPTANKDFLAGCNSVTX2TEXCOORDS) {
+            memcpy(record->cUV, s->ptcleUV, sizeof(record->cUV));
+            record->format.dataFlags |= gxPTANKDFLAGCNSVTX2TEXCOORDS;
+        }
         if (!(flags & gxPTANKDFLAGSIZE)) {
             record->cSize[0] = s->ptcleSize[0];
             record->cSize[1] = s->ptcleSize[1];
@@ -1242,6 +1245,7 @@ GxParticleEmitter* GxParticleTankPropertyLinkTank(GxParticleEmitter* emitter, Gx
 
 void GxParticleTankPropertyCopy(GxParticleEmitterTank* dst, const GxParticleEmitterTank* src)
 {
+    dst->dataFlags = src->dataFlags;
     dst->platFlags = src->platFlags;
     dst->maxPCount = src->maxPCount;
     dst->updateFlags = src->updateFlags;

@@ -471,6 +471,8 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
         static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
     tankProperty->srcBlend = 5;
     tankProperty->dstBlend = 6;
+    constexpr GxUInt32 kPlatform = 0x100;
+    tankProperty->platFlags = kPlatform;
     GxParticleUpdateData step = {0.1f};
     for (GxInt32 i = 0; i < 3; i++) {
         ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
@@ -501,10 +503,15 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
     EXPECT_EQ(cloneTank->tank, nullptr);
     EXPECT_EQ(cloneTank->srcBlend, 5);
     EXPECT_EQ(cloneTank->dstBlend, 6);
+    EXPECT_EQ(cloneTank->dataFlags, tankProperty->dataFlags);
+    EXPECT_NE(cloneTank->dataFlags, 0u);
     // The clone runs on its own: its own tank, the original's untouched.
     ASSERT_NE(GxParticleAtomicUpdate(copy, &step), nullptr);
     EXPECT_NE(cloneTank->tank, nullptr);
     EXPECT_NE(cloneTank->tank, tankProperty->tank);
+    // Linking keeps the platform flags, so a clone's tank is made like the original's.
+    EXPECT_EQ(GxParticleTankGet(tankProperty->tank)->platFlags, kPlatform);
+    EXPECT_EQ(GxParticleTankGet(cloneTank->tank)->platFlags, kPlatform);
     EXPECT_EQ(emitter->numPtcles, 12);
     // A property that has a tank keeps it.
     GxAtomic* spare = GxParticleTankCreate(4, gxPTANKDFLAGPOSITION, 0);
