@@ -811,7 +811,7 @@ GxTexture* GxMaterialEffectsCreateBumpedTexture(GxTexture* baseTexture, GxTextur
         return baseTexture ? GxTextureAddRef(baseTexture) : nullptr;
     }
     for (const GxTexture* texture : {baseTexture, bumpTexture}) {
-        if (texture && texture->raster && GxD3D9RasterExtIsCompressed(GxD3D9RASTEREXTFromRaster(texture->raster))) {
+        if (texture && texture->raster && GxD3D9RasterIsCompressed(texture->raster)) {
             return nullptr;
         }
     }

@@ -111,6 +111,8 @@ IDirect3DSurface9* GxD3D9RasterGetSurface(const GxRaster* raster);
 GxBool GxD3D9IsDepthFormat(GxUInt32 format);
 // True for the five DXT codes only.
 GxBool GxD3D9IsDXTFormat(GxUInt32 format);
+// 1 when the raster's extension carries the compression flag (DXT1 to DXT5 rasters), else 0.
+GxBool GxD3D9RasterIsCompressed(const GxRaster* raster);
 // The z-buffer depth the device runs with: 16 or 32.
 GxInt32 GxD3D9ZBufferDepth(void);
 

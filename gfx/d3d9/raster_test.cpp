@@ -508,6 +508,7 @@ TEST_F(D3D9Raster, NativeCreationFromDirect3DFormats)
     ASSERT_NE(Keep(dxt1), nullptr);
     GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(dxt1);
     EXPECT_EQ(ext->automipmap & 0xF0, 0x10);
+    EXPECT_EQ(GxD3D9RasterIsCompressed(dxt1), 1);
     EXPECT_EQ(ext->alpha, 0);
     EXPECT_EQ(GxRasterGetFormat(dxt1) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMAT565);
     EXPECT_EQ(dxt1->depth, 16);
@@ -521,6 +522,7 @@ TEST_F(D3D9Raster, NativeCreationFromDirect3DFormats)
     GxRaster* l8 = GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_L8, gxRASTERTYPETEXTURE);
     ASSERT_NE(Keep(l8), nullptr);
     EXPECT_EQ(GxD3D9RASTEREXTFromRaster(l8)->automipmap & 0xF0, 0);
+    EXPECT_EQ(GxD3D9RasterIsCompressed(l8), 0);
     EXPECT_EQ(GxRasterGetFormat(l8) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMATLUM8);
 
     // Formats the device does not take leave nothing behind.
