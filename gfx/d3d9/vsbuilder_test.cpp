@@ -10,7 +10,7 @@
 
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/vscache_testing.h"
-#include "gfx/world/worldobj_local.h"
+#include "gfx/world/world_testing.h"
 #include "platform/d3d9/d3dx9.h"
 
 namespace {
