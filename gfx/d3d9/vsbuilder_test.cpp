@@ -219,6 +219,12 @@ TEST_F(VertexShaderCacheTest, OpenReadsTheDevice)
     gxD3D9State.caps.VS20Caps.DynamicFlowControlDepth = 24;
     GxD3D9VertexShaderCacheOpen();
     EXPECT_EQ(GxD3D9VertexShaderGetLevel(), gxD3D9VSLEVEL2X);
+    // A device without vertex shaders stops before the constant count, which keeps its value.
+    gxD3D9State.caps.VertexShaderVersion = 0;
+    gxD3D9State.caps.MaxVertexShaderConst = 8;
+    GxD3D9VertexShaderCacheOpen();
+    EXPECT_EQ(GxD3D9VertexShaderGetLevel(), gxD3D9VSLEVELNONE);
+    EXPECT_EQ(GxD3D9VertexShaderGetMaxConstants(), 256u);
 }
 
 TEST_F(VertexShaderCacheTest, MemoAndLeastRecentlyUsedReplacement)

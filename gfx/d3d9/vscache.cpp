@@ -85,8 +85,6 @@ GxD3D9VertexShaderCacheEntry* Found(GxD3D9VertexShaderCacheEntry* entry, GxD3D9V
 void GxD3D9VertexShaderCacheOpen(void)
 {
     Empty();
-    cache.level = gxD3D9VSLEVELNONE;
-    cache.constants = 0;
     D3DCAPS9& caps = gxD3D9State.caps;
     cache.wFog = (caps.RasterCaps & D3DPRASTERCAPS_WFOG) != 0;
     cache.level = LevelFromCaps(caps);
