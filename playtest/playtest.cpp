@@ -666,7 +666,7 @@ bool CPlayTest::CameraArrows(int frame)
     return true;
 }
 
-// Shift with the left arrow turns the camera: its yaw changes.
+// Shift with the up arrow turns the camera: its yaw changes.
 bool CPlayTest::CameraTurn(int frame)
 {
     CFerroxCamera* camera = Game()->GetCamera();
@@ -675,15 +675,15 @@ bool CPlayTest::CameraTurn(int frame)
         Key(VK_SHIFT, true);
     }
     if (frame == 1)
-        Key(VK_LEFT, true);
+        Key(VK_UP, true);
     if (frame == kHoldFrames) {
-        Key(VK_LEFT, false);
+        Key(VK_UP, false);
         Key(VK_SHIFT, false);
     }
     if (frame < kHoldFrames + kSettleFrames)
         return false;
     if (std::fabs(camera->GetYawTotal() - m_mark[0]) < kLeastTurn) {
-        Fail("shift with the left arrow did not turn the camera");
+        Fail("shift with the up arrow did not turn the camera");
         return false;
     }
     return true;

@@ -361,10 +361,9 @@ int CFerroxApp::SelectVideoMode()
     int adapter = P().getCurrentSubSystem();
     int mode = 0;
     const int result = m_pGame->ChooseVideoMode(&adapter, &mode);
-    if (result == 0)
-        return 0;
+    // The choice is applied whatever the launcher answered; a launcher left (0) then ends the start.
     if (!P().setSubSystem(adapter) || !P().setVideoMode(mode))
-        return -1;
+        return Fail("the chosen video mode cannot be set");
     GxVideoMode info = {};
     if (P().getVideoModeInfo(&info, mode) && (info.flags & kVideoModeExclusive)) {
         m_fullScreenWidth = info.width;
@@ -414,11 +413,10 @@ int CFerroxApp::Start()
     if (!P().engineOpen(&m_hWnd))
         return Fail("the graphics engine does not open on the window");
     m_engineLevel = kEngineOpened;
-    const int chosen = SelectVideoMode();
-    if (chosen <= 0) {
-        // The player leaving the mode choice (0) is no failure: the program ends quietly.
+    if (!SelectVideoMode()) {
+        // The player leaving the mode choice is no failure: the program ends quietly, with no failure named.
         CloseEngine();
-        return chosen < 0 ? Fail("the chosen video mode cannot be set") : 0;
+        return 0;
     }
     P().setRefreshRate(kRefreshRate);
     if (!P().engineStart()) {

@@ -62,7 +62,8 @@ public:
     virtual void CloseFileSystems();
     virtual int RegisterImageFormats();
     virtual int AttachPlugins();
-    // The game chooses the mode: 1 when set, 0 when the player declined, -1 when the engine refuses the choice.
+    // The game chooses the adapter and mode, which are set whatever it answers. Its answer (0: the player
+    // declined), or 0 with a start failure named when the engine refuses the choice.
     virtual int SelectVideoMode();
     virtual void Tick(float frameTime);
     virtual int Run();

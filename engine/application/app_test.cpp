@@ -313,9 +313,13 @@ TEST_F(App, AFailureAtAnyStepLeavesNothingOpen)
         TestApp* app = MakeApp();
         EXPECT_EQ(0, app->Start());
         // Declining the mode choice is the player's way out, not a failure to report.
-        if (g_failAt == "ChooseVideoMode")
+        if (g_failAt == "ChooseVideoMode") {
             EXPECT_EQ(nullptr, app->GetStartFailure());
-        else
+            // The declined choice is still applied before the start ends.
+            const auto chosen = std::find(g_calls.begin(), g_calls.end(), "ChooseVideoMode");
+            EXPECT_EQ((std::vector<std::string>{"setSubSystem", "setVideoMode", "getVideoModeInfo"}),
+                      std::vector<std::string>(chosen + 1, std::min(chosen + 4, g_calls.end())));
+        } else
             EXPECT_NE(nullptr, app->GetStartFailure());
         DeleteApp(app);
         int opens = 0, closes = 0;

@@ -52,20 +52,19 @@ const KeyTable& Table()
     return table;
 }
 
-// What each arrow asks of the camera, in key order up, down, left, right. With shift it turns the view as
-// a mouse drag the same way would: up and down tilt it (a positive pitch looks further down), left and right
-// turn it (a positive yaw input turns to the right). Without shift the view glides along the ground: up and
-// down forward and back, left and right sideways (the camera's right vector points to screen left, as the
-// edge scrolling has it).
+// What each arrow asks of the camera, in key order up, down, left, right. With shift it turns the view: up
+// and down give the yaw input (up turns to the left), left and right the pitch input (left tilts the view
+// up). Without shift the view glides along the ground: up and down forward and back, left and right sideways
+// (the camera's right vector points to screen left, as the edge scrolling has it).
 struct ArrowMotion {
     float turnPitch, turnYaw;
     float glideSide, glideForward;
 };
 const ArrowMotion kArrowMotions[4] = {
-    {-kArrowSpeed, 0.0f, 0.0f, kArrowSpeed},
-    {kArrowSpeed, 0.0f, 0.0f, -kArrowSpeed},
-    {0.0f, -kArrowSpeed, kArrowSpeed, 0.0f},
-    {0.0f, kArrowSpeed, -kArrowSpeed, 0.0f},
+    {0.0f, -kArrowSpeed, 0.0f, kArrowSpeed},
+    {0.0f, kArrowSpeed, 0.0f, -kArrowSpeed},
+    {-kArrowSpeed, 0.0f, kArrowSpeed, 0.0f},
+    {kArrowSpeed, 0.0f, -kArrowSpeed, 0.0f},
 };
 
 bool IsArrow(int32_t key) { return key >= FERROX_KEY_UP && key <= FERROX_KEY_RIGHT; }

@@ -81,16 +81,22 @@ TEST_F(Keyboard, ArrowsGlideAlongTheGroundAndTurnWithShift)
     EXPECT_FLOAT_EQ(-80.0f, camera->m_motion[0]);
     EXPECT_FLOAT_EQ(0.0f, camera->m_motion[2]);
 
-    // With shift, left and right turn the view and up and down tilt it, as a drag of the mouse would.
-    FerroxKeyEvent shiftLeft = {0, 1, 203, FERROX_KEY_LEFT, VK_LEFT};
-    game->m_pKeyboard->KeyDown(&shiftLeft);
-    EXPECT_EQ(VANTOR_CAMERA_TURN, camera->m_mode);
-    EXPECT_FLOAT_EQ(0.0f, camera->m_pitchInput);
-    EXPECT_FLOAT_EQ(-80.0f, camera->m_yawInput);
-    FerroxKeyEvent shiftUp = {0, 1, 200, FERROX_KEY_UP, VK_UP};
-    game->m_pKeyboard->KeyDown(&shiftUp);
-    EXPECT_FLOAT_EQ(-80.0f, camera->m_pitchInput);
-    EXPECT_FLOAT_EQ(0.0f, camera->m_yawInput);
+    // With shift, up and down give the yaw input and left and right the pitch input.
+    const struct {
+        int32_t key;
+        float pitch, yaw;
+    } turns[] = {{FERROX_KEY_UP, 0.0f, -80.0f},
+                 {FERROX_KEY_DOWN, 0.0f, 80.0f},
+                 {FERROX_KEY_LEFT, -80.0f, 0.0f},
+                 {FERROX_KEY_RIGHT, 80.0f, 0.0f}};
+    for (const auto& turn : turns) {
+        FerroxKeyEvent shifted = {0, 1, 0, turn.key, 0};
+        game->m_pKeyboard->KeyDown(&shifted);
+        EXPECT_EQ(VANTOR_CAMERA_TURN, camera->m_mode) << turn.key;
+        EXPECT_FLOAT_EQ(turn.pitch, camera->m_pitchInput) << turn.key;
+        EXPECT_FLOAT_EQ(turn.yaw, camera->m_yawInput) << turn.key;
+        EXPECT_FLOAT_EQ(0.0f, camera->m_thirdInput) << turn.key;
+    }
 
     // Another key keeps the mode; releasing it changes nothing, releasing an arrow stops the camera.
     FerroxKeyEvent letter = {0, 0, 30, 'a', 'A'};

@@ -189,13 +189,14 @@ int CFerroxBlockGrid::IsAreaInside(int first, int rows, int columns, int whole)
     if (m_pCells == nullptr || m_cellCount < 1) {
         return 0;
     }
-    // Every term in 64 bits: a corner or size anywhere in the int range must fail the test, not overflow it.
+    // Every term in 64 bits: a corner or size anywhere in the int range is tested, not overflowed. A rectangle
+    // of fewer than one row or column passes once its corner is inside: it covers no cell.
     const int64_t first64 = first;
     const int64_t rows64 = rows;
     const int64_t columns64 = columns;
     const int64_t width = m_width;
     const int64_t border = whole ? 0 : 1;
-    if (rows < 0 || columns < 0 || first64 < border * (width + 1) || first64 >= m_cellCount - border * (width + 1)) {
+    if (first64 < border * (width + 1) || first64 >= m_cellCount - border * (width + 1)) {
         return 0;
     }
     const int64_t lastCell = (rows64 - 1) * width + first64 + columns64 - 1;

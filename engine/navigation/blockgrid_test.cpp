@@ -130,22 +130,37 @@ TEST_F(GridTest, AreaOperationsRespectBorderAndOccupants)
     EXPECT_EQ(FERROX_BLOCK_FREE, grid.GetBlock(55)->m_state);
 }
 
-// Corners and sizes at the ends of the int range are refused without overflowing the bounds arithmetic.
+// Corners and sizes at the ends of the int range are tested without overflowing the bounds arithmetic: a corner
+// outside or a size past the grid is refused, while a rectangle of fewer than one row or column passes and
+// covers no cell.
 TEST_F(GridTest, AreaChecksRefuseExtremeCornersAndSizes)
 {
-    const int extremes[] = {INT_MIN, INT_MIN + 1, -1, INT_MAX - 1, INT_MAX};
-    for (int e : extremes) {
-        EXPECT_EQ(0, grid.IsAreaInside(11, e, 1, 1)) << e;
-        EXPECT_EQ(0, grid.IsAreaInside(11, 2, e, 0)) << e;
+    const int corners[] = {INT_MIN, INT_MIN + 1, -1, 100, INT_MAX - 1, INT_MAX};
+    for (int e : corners) {
         EXPECT_EQ(0, grid.IsAreaInside(e, 2, 2, 1)) << e;
         EXPECT_EQ(0, grid.IsAreaInside(e, e, e, 0)) << e;
         EXPECT_EQ(1, grid.SetAreaState(e, 2, 2, FERROX_BLOCK_BLOCKED)) << e;
+        EXPECT_EQ(1, grid.ClearArea(e, 1, 1, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaFilledWith(e, 1, 1, 1, nullptr)) << e;
+    }
+    const int tooLarge[] = {INT_MAX - 1, INT_MAX};
+    for (int e : tooLarge) {
+        EXPECT_EQ(0, grid.IsAreaInside(11, e, 1, 1)) << e;
+        EXPECT_EQ(0, grid.IsAreaInside(11, 2, e, 0)) << e;
         EXPECT_EQ(1, grid.SetAreaState(11, e, 1, FERROX_BLOCK_BLOCKED)) << e;
         EXPECT_EQ(1, grid.PlaceObject(11, &shop, e, 1, 1)) << e;
         EXPECT_EQ(1, grid.AssignObject(11, &shop, e, 1, 1)) << e;
-        EXPECT_EQ(1, grid.ClearArea(e, 1, 1, 1)) << e;
         EXPECT_EQ(0, grid.IsAreaEmpty(11, 1, e, 1)) << e;
-        EXPECT_EQ(0, grid.IsAreaFilledWith(e, 1, 1, 1, nullptr)) << e;
+    }
+    const int noCells[] = {INT_MIN, INT_MIN + 1, -1, 0};
+    for (int e : noCells) {
+        EXPECT_EQ(1, grid.IsAreaInside(11, e, 1, 1)) << e;
+        EXPECT_EQ(1, grid.IsAreaInside(11, 2, e, 0)) << e;
+        EXPECT_EQ(0, grid.SetAreaState(11, e, 1, FERROX_BLOCK_BLOCKED)) << e;
+        EXPECT_EQ(0, grid.PlaceObject(11, &shop, 2, e, 1)) << e;
+        EXPECT_EQ(0, grid.AssignObject(11, &shop, e, 1, 1)) << e;
+        EXPECT_EQ(1, grid.IsAreaEmpty(11, 1, e, 1)) << e;
+        EXPECT_EQ(1, grid.IsAreaFilled(11, e, 3, 1)) << e;
     }
     EXPECT_EQ(1, grid.IsAreaInside(11, 7, 7, 0));
     EXPECT_EQ(0, grid.IsAreaInside(11, 8, 7, 0));

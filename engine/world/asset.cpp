@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "engine/data/context.h"
 #include "engine/data/convert.h"
@@ -26,9 +27,13 @@
 template <typename T>
 void CFerroxAssetPool<T>::Release()
 {
-    // The record is a count and a plain pointer: the pool frees the asset it points to.
-    for (std::unique_ptr<CFerroxAssetRecord<T>>& record : m_records)
-        delete record->asset;
+    // The record is a count and a plain pointer: the pool frees the asset it points to. An asset named twice
+    // has a record for each naming, and is freed once.
+    std::unordered_set<T*> freed;
+    for (std::unique_ptr<CFerroxAssetRecord<T>>& record : m_records) {
+        if (freed.insert(record->asset).second)
+            delete record->asset;
+    }
     m_records.clear();
     Init();
 }
@@ -460,9 +465,9 @@ int CFerroxAssetLoaderHlpr::LoadModel(const char* name, GxStream* body)
         return 1;
     FerroxModelRecord* held = m_pModelPool->Find(name);
     if (held) {
-        // A model named twice is read once: the body was read with the chunk and is dropped.
-        held->refCount++;
-        m_models.push_back(held);
+        // A model named twice is read once: the body is dropped and a record of its own points to the model
+        // read before. The pool keeps that record too, so that it lives as long as the model.
+        m_models.push_back(m_pModelPool->AddOrAddRef(new FerroxModelRecord{1, held->asset}, 1));
         m_loadedCount++;
         return 1;
     }
@@ -482,8 +487,7 @@ int CFerroxAssetLoaderHlpr::LoadAnimation(const char* name, GxStream* body)
         return 1;
     FerroxAnimRecord* held = m_pAnimPool->Find(name);
     if (held) {
-        held->refCount++;
-        m_animations.push_back(held);
+        m_animations.push_back(m_pAnimPool->AddOrAddRef(new FerroxAnimRecord{1, held->asset}, 1));
         m_loadedCount++;
         return 1;
     }
@@ -540,18 +544,17 @@ void CFerroxAssetLoaderHlpr::GroupAssets()
         if (!joined)
             levels.push_back({record});
     }
+    // Without animations the stand-alone models make one set and level groups none (their models stay in
+    // the pool); with animations each stand-alone model and each level group makes a set.
     std::vector<std::vector<FerroxModelRecord*>> sets;
     if (m_firstAnimation == m_animations.size()) {
-        if (!single.empty() || levels.empty())
-            sets.push_back(single);
+        sets.push_back(single);
     } else {
         for (FerroxModelRecord* record : single)
             sets.push_back({record});
+        for (const std::vector<FerroxModelRecord*>& group : levels)
+            sets.push_back(group);
     }
-    // A level group left out of every set would leave its models unreachable, and a set without a model
-    // gives its objects none: each group gets its own set.
-    for (const std::vector<FerroxModelRecord*>& group : levels)
-        sets.push_back(group);
 
     m_assetSets.clear();
     for (const std::vector<FerroxModelRecord*>& models : sets) {

@@ -2,7 +2,8 @@
 // animations, and the asset sets that hand a file's models to the objects made from it.
 //
 // Ownership: a pool owns every record it holds and the asset in it, and frees them all when it is released,
-// whatever their counts (the counts are bookkeeping for the objects that share an asset). A loader's record
+// whatever their counts (the counts are bookkeeping for the objects that share an asset); an asset named
+// twice has two records and is freed once. A loader's record
 // lists only point into the pools. Texture dictionaries, animation dictionaries and splines that a file
 // gives several asset sets are held by shared_ptr and freed when their last holder lets go.
 // An asset set owns only its parameter values and its technology list. One thread.

@@ -159,10 +159,14 @@ TEST_F(Assets, AModelNamedTwiceIsReadOnceAndItsBodySkipped)
     ASSERT_EQ(1u, loader.GetSplines().size());
     const std::vector<CFerroxAssetSet*> first = Group();
     EXPECT_EQ(1, Load("shop/table.gxs", file));
-    EXPECT_EQ(1u, models.GetCount());
+    // The second naming gets a record of its own on the model read first; the pool keeps both records and
+    // frees the model once when it is released.
+    EXPECT_EQ(2u, models.GetCount());
     ASSERT_EQ(2u, loader.GetModels().size());
-    EXPECT_EQ(loader.GetModels()[0], loader.GetModels()[1]);
-    EXPECT_EQ(2, loader.GetModels()[0]->refCount);
+    EXPECT_NE(loader.GetModels()[0], loader.GetModels()[1]);
+    EXPECT_EQ(loader.GetModels()[0]->asset, loader.GetModels()[1]->asset);
+    EXPECT_EQ(1, loader.GetModels()[0]->refCount);
+    EXPECT_EQ(1, loader.GetModels()[1]->refCount);
     EXPECT_EQ(2, loader.GetLoadedCount());
     EXPECT_EQ(2u, loader.GetSplines().size());
     // Each file's sets hold that file's assets only.
@@ -208,32 +212,43 @@ TEST_F(Assets, ModelsAreGroupedByTheirLevelNames)
     ASSERT_EQ(1, Load("shop/table", Model()));
     ASSERT_EQ(1, Load("shop/chairLOD_1", Model()));
     std::vector<CFerroxAssetSet*> grouped = Group();
-    // Without animations: the stand-alone models in one set, then a set per level group.
-    ASSERT_EQ(2u, grouped.size());
+    // Without animations: one set of the stand-alone models; the level group is in none.
+    ASSERT_EQ(1u, grouped.size());
     ASSERT_EQ(1u, grouped[0]->GetModels().size());
     EXPECT_NE(nullptr, std::strstr(grouped[0]->GetModels()[0]->asset->GetName(), "table"));
-    ASSERT_EQ(2u, grouped[1]->GetModels().size());
-    EXPECT_NE(nullptr, std::strstr(grouped[1]->GetModels()[1]->asset->GetName(), "chairLOD_1"));
-    EXPECT_NE(nullptr, grouped[1]->GetPtrList());
+    EXPECT_NE(nullptr, grouped[0]->GetPtrList());
+    // Level models alone still make that one set, empty.
+    ASSERT_EQ(1, Load("shop/lampLOD_0", Model()));
+    grouped = Group();
+    ASSERT_EQ(1u, grouped.size());
+    EXPECT_TRUE(grouped[0]->GetModels().empty());
 
-    // With an animation: one set per stand-alone model, each with the animation.
+    // With an animation: one set per stand-alone model in load order, then one per level group, each with
+    // the animation.
     FerroxBytes walk = FerroxGroupStart("man_walk");
     FerroxAppend(walk, FerroxAnimationChunk(1.0f));
     FerroxAppend(walk, FerroxGroupEnd());
     ASSERT_EQ(1, Load("people/a", Model()));
+    ASSERT_EQ(1, Load("people/manLOD_0", Model()));
     ASSERT_EQ(1, Load("people/b", Model()));
+    ASSERT_EQ(1, Load("people/manLOD_1", Model()));
     ASSERT_EQ(1, Load("people/walk", walk));
     grouped = Group();
-    ASSERT_EQ(2u, grouped.size());
-    for (CFerroxAssetSet* set : grouped) {
-        ASSERT_EQ(1u, set->GetAnimations().size());
-        EXPECT_STREQ("man_walk", set->GetAnimations()[0]->asset->GetName());
-        EXPECT_EQ(1u, set->GetModels().size());
+    ASSERT_EQ(3u, grouped.size());
+    const char* firsts[] = {"people/a", "people/b", "people/manLOD_0"};
+    const size_t sizes[] = {1, 1, 2};
+    for (size_t i = 0; i < grouped.size(); i++) {
+        ASSERT_EQ(1u, grouped[i]->GetAnimations().size()) << i;
+        EXPECT_STREQ("man_walk", grouped[i]->GetAnimations()[0]->asset->GetName());
+        ASSERT_EQ(sizes[i], grouped[i]->GetModels().size()) << i;
+        EXPECT_NE(nullptr, std::strstr(grouped[i]->GetModels()[0]->asset->GetName(), firsts[i])) << i;
     }
-    // A second animation of the same name is not read again.
+    // A second animation of the same name is not read again: a new record points to the first.
     ASSERT_EQ(1, Load("people/again", walk));
-    EXPECT_EQ(1u, animations.GetCount());
-    EXPECT_EQ(2, animations.GetRecord(0)->refCount);
+    ASSERT_EQ(2u, animations.GetCount());
+    EXPECT_EQ(animations.GetRecord(0)->asset, animations.GetRecord(1)->asset);
+    EXPECT_EQ(1, animations.GetRecord(0)->refCount);
+    EXPECT_EQ(1, animations.GetRecord(1)->refCount);
 }
 
 TEST_F(Assets, SharedResourcesOutliveTheLoaderAndAllButTheirLastSet)
@@ -246,8 +261,12 @@ TEST_F(Assets, SharedResourcesOutliveTheLoaderAndAllButTheirLastSet)
     FerroxBytes file = Model();
     FerroxAppend(file, dictionary);
     FerroxAppend(file, FerroxSplineChunk("path", 4));
-    ASSERT_EQ(1, Load("x/benchLOD_0", file));
-    ASSERT_EQ(1, Load("x/tableLOD_0", Model()));
+    // With an animation each model makes a set of its own.
+    FerroxAppend(file, FerroxGroupStart("sit"));
+    FerroxAppend(file, FerroxAnimationChunk(1.0f));
+    FerroxAppend(file, FerroxGroupEnd());
+    ASSERT_EQ(1, Load("x/bench", file));
+    ASSERT_EQ(1, Load("x/table", Model()));
     ASSERT_NE(nullptr, loader.GetUVAnimDictionary());
     std::vector<CFerroxAssetSet*> grouped = Group();
     ASSERT_EQ(2u, grouped.size());

@@ -73,9 +73,10 @@ GxWorldSector* PickAtomic(GxIntersection* intersection, GxWorldSector* sector, G
     AtomicSearch triangles = {
         &intersection->t.line, frame ? GxFrameGetWorldMatrix(frame) : &identity, {{0, 0, 0}, kNoHit, atomic}};
     GxAtomicForAllIntersections(atomic, intersection, PickTriangle, &triangles);
-    // A chosen model of several atomics keeps its nearest hit over all of them.
+    // The chosen model is taken to be one atomic: each of its atomics the line reaches gives the model's hit,
+    // a miss included, in place of the one before.
     if (search->chosen != nullptr && GetClumpComposite(atomic->clump) == search->chosen) {
-        KeepNearer(&search->chosenHit, triangles.best);
+        search->chosenHit = triangles.best;
     }
     KeepNearer(&search->nearest, triangles.best);
     return sector;

@@ -235,19 +235,19 @@ TEST_F(InputRoad, AnArrowGlidesShiftArrowTurnsAndAScreenEdgeScrolls)
     camera->Update();
     EXPECT_FLOAT_EQ(scrolled.x, Where().x);
 
-    // Shift with left turns the view 8 degrees to the left; with down it tilts 8 degrees further down.
+    // Shift with up turns the view 8 degrees to the left; with left it tilts the view 8 degrees up.
     const GxV3d at = *camera->GetAt();
     Key(VK_LSHIFT, TRUE);
-    Key(VK_LEFT, TRUE);
+    Key(VK_UP, TRUE);
     camera->Update();
     EXPECT_FLOAT_EQ(8.0f, camera->GetYawTotal());
     const float turned = std::atan2(camera->GetAt()->x, camera->GetAt()->z) - std::atan2(at.x, at.z);
     EXPECT_NEAR(8.0f * kDegrees, turned, 1e-4f);  // toward +x: screen left
-    Key(VK_LEFT, FALSE);
-    Key(VK_DOWN, TRUE);
+    Key(VK_UP, FALSE);
+    Key(VK_LEFT, TRUE);
     camera->Update();
-    EXPECT_FLOAT_EQ(38.0f, camera->GetPitchTotal());
-    Key(VK_DOWN, FALSE);
+    EXPECT_FLOAT_EQ(22.0f, camera->GetPitchTotal());
+    Key(VK_LEFT, FALSE);
     Key(VK_LSHIFT, FALSE);
     EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
     EXPECT_FLOAT_EQ(scrolled.y, Where().y);  // turning does not move the eye
