@@ -574,8 +574,6 @@ int CGame::StartLevel()
     m_gameSpeed = 1.0f;
     m_dayCounter = 0;
     m_dayTimer = 0.0f;
-    // A new mall numbers its shops from 1; a load raises the counter to the highest number it read.
-    g_shopCounter = 0;
     if (!m_setUp || !m_pLevelManager)
         return 1;
     auto* levels = static_cast<CLevelManager*>(m_pLevelManager.get());
