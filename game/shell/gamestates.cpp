@@ -454,8 +454,9 @@ void CGame::Render()
             GetShell()->RenderFrontEnd();
         else
             RenderLevel();
-        m_pCamera->EndUpdate();
     }
+    // Ended whether or not the update began: the driver's end only lets go of the camera.
+    m_pCamera->EndUpdate();
     if (m_pMouse)
         m_pMouse->DrawCursor();
     m_pCamera->ShowRaster(GetWindow());
