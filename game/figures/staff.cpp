@@ -295,13 +295,12 @@ int CStaff::Load(CFerroxFile* file)
         return 1;
     }
     // Hired again from its own template, not from an empty record: the save keeps no title, picture, wage or
-    // job length, and without them every member would come back as a cleaner on the default wage. The saved
-    // figures then stand over what hiring set.
+    // job length, and without them every member would come back as a cleaner on the default wage. Hiring takes
+    // the grade from the trade's level, as for a new hire; the saved jobs and work timer then stand.
     FerroxObjectDescriptor record = {};
     record.assetSet = GetAssetSet();
     Hire(&record);
     m_record.jobs = jobs;
-    m_record.grade = grade;
     m_workTimer = timer < m_workTime ? timer : m_workTime;
     return 0;
 }

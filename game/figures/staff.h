@@ -52,7 +52,7 @@ public:
     void Setup(const FerroxObjectDescriptor* descriptor) override;
     void DrawDebugInfo(GxRaster* charset) override;
     // The character lines, then jobs, grade and work timer; hired again with its own template, so title,
-    // picture, wage and job length are those the member was hired with.
+    // picture, wage and job length are those the member was hired with, and the grade is its trade's level.
     int Load(CFerroxFile* file) override;
     int SaveFields(CFerroxFile* file) override;
     void UpdateAI(float dt) override;

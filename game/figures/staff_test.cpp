@@ -383,8 +383,9 @@ TEST_F(StaffTest, GuardLetsGoOfAnUnfinishedSuspect)
 }
 
 // A saved member comes back hired with its own template's title, picture, wage and job length (the save keeps
-// none of them: hired from an empty record, a guard would come back as a cleaner on the default wage), and with
-// its saved jobs, grade and work timer; a guard's arrest is not resumed; bad lines remove the member.
+// none of them: hired from an empty record, a guard would come back as a cleaner on the default wage), with the
+// grade of its trade's level as a new hire, and with its saved jobs and work timer; a guard's arrest is not
+// resumed; bad lines remove the member.
 TEST_F(StaffTest, SavedLines)
 {
     const std::vector<std::string> values = {"3", "2", "250", "8.0"};
@@ -396,6 +397,7 @@ TEST_F(StaffTest, SavedLines)
     const std::string text = Saved(guard, "guard.txt");
     ASSERT_FALSE(text.empty());
 
+    stats->m_categories = {0, 0, 0, 5};
     auto* loaded = Make<CSecurity>(Cell(1, 1), {}, values);
     ASSERT_EQ(0, LoadInto(loaded, text, "guard.txt"));
     EXPECT_EQ(1, loaded->m_hired);
@@ -404,11 +406,11 @@ TEST_F(StaffTest, SavedLines)
     EXPECT_EQ(3, record.value0);
     EXPECT_EQ(2, record.value1);
     EXPECT_EQ(250, record.wage);
-    EXPECT_EQ(350, loaded->DailyWage());
+    EXPECT_EQ(500, loaded->DailyWage());
     EXPECT_FLOAT_EQ(8.0f, loaded->m_workTime);
     EXPECT_FLOAT_EQ(3.5f, loaded->m_workTimer);
     EXPECT_EQ(12, record.jobs);
-    EXPECT_EQ(2, record.grade);
+    EXPECT_EQ(5, record.grade) << "the trade's level, not the saved grade";
     EXPECT_EQ(Cell(5, 5), loaded->m_currentCell);
     loaded->HandleEvent(99);
     EXPECT_EQ(AI_STATE_PAUSE, loaded->GetState()) << "the arrest is not resumed";
