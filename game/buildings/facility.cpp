@@ -224,12 +224,13 @@ int CAtriumObject::Place(CPlacementRecord* record)
     };
     for (int32_t i = 0; i < GetEntranceCount(); i++)
         open(GetEntranceCell(i));
-    for (const EntrancePoint& point : m_extraEntrances)
-        open(CellOfPoint(point));
-    // The opening goes through the storey above whether or not the model has free points.
+    // Each free point opens the storey above over the footprint: the free points make the opening.
     CFerroxBlockMesh* mesh = dynamic_cast<CFerroxBlockMesh*>(m_pFloor);
     CFerroxBlockMesh* above = mesh ? mesh->GetUpper() : nullptr;
-    if (above && m_rows > 0 && m_columns > 0) {
+    for (const EntrancePoint& point : m_extraEntrances) {
+        open(CellOfPoint(point));
+        if (!above || m_rows <= 0 || m_columns <= 0)
+            continue;
         const int last = m_firstCell + m_pFloor->GetColumns() * (m_rows - 1) + m_columns - 1;
         BuildingClearFloorArea(record ? record->controller : nullptr, above, m_firstCell, last);
     }

@@ -142,10 +142,16 @@ TEST_F(AtriumTest, RefusesStoreyAboveHoldingObjects)
     EXPECT_EQ(1, atrium.CanPlace(nullptr, nullptr));
 }
 
-// Placing opens the storey above over the footprint and frees the free points' cells.
+// Placing frees the free points' cells and, with free points, opens the storey above over the footprint; a model
+// without them leaves the storey above laid.
 TEST_F(AtriumTest, PlacementOpensTheStoreyAbove)
 {
     CFerroxBlockMesh* above = AddStorey();
+    Exposed<CAtriumObject> closed;
+    closed.Put(&ground, Cell(8, 8), 2, 2);
+    ASSERT_EQ(1, closed.Place(nullptr));
+    EXPECT_EQ(1, above->IsAreaTiled(Cell(8, 8), 2, 2));
+
     Exposed<CAtriumObject> atrium;
     atrium.Put(&ground, Cell(4, 4), 2, 2);
     atrium.AddFreePoint({0.0f, 1.0f});

@@ -860,9 +860,8 @@ int CAICharacter::Load(CFerroxFile* file)
     m_presence = presence <= kPresenceInside ? presence : kPresenceInside;
     m_targetCell = targetCell;
     if (HasCell(m_pGrid, targetCell, 0)) {
-        // The occupant is taken as a walk-to object only when it is one. A character saved in its pause keeps
-        // it: the pause goes on to find the path, and the next save writes what this one read.
-        const int32_t walk = state == AI_STATE_PAUSE ? AI_STATE_PAUSE : AI_STATE_FIND_PATH;
+        // The occupant is taken as a walk-to object only when it is one.
+        const int32_t walk = AI_STATE_FIND_PATH;
         CPathableObject* occupant = dynamic_cast<CPathableObject*>(OccupantOf(m_pGrid, targetCell));
         if (!occupant) {
             state = AI_STATE_PAUSE;

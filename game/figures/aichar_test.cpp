@@ -339,9 +339,8 @@ TEST_F(AIVisitTest, SaveLoadSaveInEveryPhase)
     EXPECT_EQ(0, shop->GetUsedSlots());
 }
 
-// A character paused before walking to a shop loads paused with the shop as its target, and saves the same
-// text again.
-TEST_F(AIVisitTest, APausedWalkerLoadsPausedAndSavesTheSame)
+// A character paused before walking to a shop loads looking for its path there, with the shop as its target.
+TEST_F(AIVisitTest, APausedWalkerLoadsFindingItsPath)
 {
     auto* shop = MakeShop(Cell(4, 4), 10, {"plain"});
     auto* walker = Make<CShopper>(Cell(12, 12));
@@ -349,14 +348,12 @@ TEST_F(AIVisitTest, APausedWalkerLoadsPausedAndSavesTheSame)
     walker->m_pTarget = shop;
     walker->m_targetCell = shop->GetEntranceCell(0);
     Force(walker, AI_STATE_PAUSE);
-    const std::string first = Saved(walker, "paused.txt");
     auto* loaded = Make<CShopper>(Cell(0, 0));
-    EXPECT_EQ(0, LoadInto(loaded, first, "paused.txt"));
-    EXPECT_EQ(first, Saved(loaded, "pending.txt"));
+    EXPECT_EQ(0, LoadInto(loaded, Saved(walker, "paused.txt"), "paused.txt"));
     loaded->HandleEvent(99);
-    EXPECT_EQ(AI_STATE_PAUSE, loaded->GetState());
+    EXPECT_EQ(AI_STATE_FIND_PATH, loaded->GetState());
     EXPECT_EQ(shop, loaded->m_pTarget);
-    EXPECT_EQ(first, Saved(loaded, "again.txt"));
+    EXPECT_EQ(0.0f, loaded->m_pathParam);
 }
 
 // A target cell whose occupant is no walk-to object pauses the loaded character; a character saved inside a

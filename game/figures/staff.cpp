@@ -213,7 +213,7 @@ void CStaff::BeginMove()
 
 void CStaff::SetGrade(uint16_t grade, int32_t) { m_record.grade = grade; }
 
-uint32_t CStaff::DailyWage() const { return EffectiveGrade() * kWagePerGrade + m_record.wage; }
+uint16_t CStaff::DailyWage() const { return static_cast<uint16_t>(EffectiveGrade() * kWagePerGrade + m_record.wage); }
 
 float CStaff::SearchRadius()
 {
@@ -248,6 +248,7 @@ void CStaff::UpdateAI(float dt)
     if (!stats)
         return;
     const uint32_t wage = DailyWage();
+    // The account holds at its limit rather than wrap round to a small expense.
     stats->m_staffWages = stats->m_staffWages > UINT32_MAX - wage ? UINT32_MAX : stats->m_staffWages + wage;
 }
 
@@ -293,12 +294,13 @@ int CStaff::Load(CFerroxFile* file)
         m_removeFlag = 1;
         return 1;
     }
-    // Hired again from its own template: titles, wage and job length come back; the saved figures stand.
+    // Hired again from its own template, not from an empty record: the save keeps no title, picture, wage or
+    // job length, and without them every member would come back as a cleaner on the default wage. Hiring takes
+    // the grade from the trade's level, as for a new hire; the saved jobs and work timer then stand.
     FerroxObjectDescriptor record = {};
     record.assetSet = GetAssetSet();
     Hire(&record);
     m_record.jobs = jobs;
-    m_record.grade = grade;
     m_workTimer = timer < m_workTime ? timer : m_workTime;
     return 0;
 }

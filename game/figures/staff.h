@@ -51,7 +51,8 @@ public:
 
     void Setup(const FerroxObjectDescriptor* descriptor) override;
     void DrawDebugInfo(GxRaster* charset) override;
-    // The character lines, then jobs, grade and work timer; hired again with its own template.
+    // The character lines, then jobs, grade and work timer; hired again with its own template, so title,
+    // picture, wage and job length are those the member was hired with, and the grade is its trade's level.
     int Load(CFerroxFile* file) override;
     int SaveFields(CFerroxFile* file) override;
     void UpdateAI(float dt) override;
@@ -67,8 +68,8 @@ public:
 
     // The grade as it counts for speed, wages and reach: no grade counts as 0.
     uint32_t EffectiveGrade() const { return m_record.grade == kNoGrade ? 0 : m_record.grade; }
-    // grade x 50 + wage, in full.
-    uint32_t DailyWage() const;
+    // grade x 50 + wage as an unsigned 16-bit value: what a new day adds to the staff wages.
+    uint16_t DailyWage() const;
     // Search reach: (cell size x (grade + 1) + 1) x 10.
     float SearchRadius();
     StaffRecord& GetRecord() { return m_record; }

@@ -139,7 +139,8 @@ TEST_F(StaffTest, GradeSpeedsTheJob)
     EXPECT_EQ(3, stats->m_staffJobsDone);
 }
 
-// grade x 50 + wage each new day, in full, and the account holds at its limit.
+// grade x 50 + wage each new day as an unsigned 16-bit value: the highest grade a technology gives with the
+// highest template wage still fits; beyond that it wraps. The account holds at its limit.
 TEST_F(StaffTest, DailyWages)
 {
     auto* cleaner = Hired<CCleaner>(Cell(5, 5));
@@ -151,11 +152,14 @@ TEST_F(StaffTest, DailyWages)
     cleaner->UpdateAI(kAIFrame);
     EXPECT_EQ(200u, stats->m_staffWages);
 
-    cleaner->GetRecord().wage = 65000;
-    cleaner->SetGrade(20, 0);
+    cleaner->GetRecord().wage = 250;
+    cleaner->SetGrade(1000, 0);
     stats->m_staffWages = 0;
     cleaner->UpdateAI(kAIFrame);
-    EXPECT_EQ(66000u, stats->m_staffWages);
+    EXPECT_EQ(50250u, stats->m_staffWages);
+    cleaner->GetRecord().wage = 65000;
+    cleaner->SetGrade(20, 0);
+    EXPECT_EQ(464, cleaner->DailyWage()) << "66000 in sixteen bits";
     cleaner->SetGrade(kNoGrade, 0);
     stats->m_staffWages = 0;
     cleaner->UpdateAI(kAIFrame);
@@ -378,42 +382,44 @@ TEST_F(StaffTest, GuardLetsGoOfAnUnfinishedSuspect)
     EXPECT_EQ(nullptr, other->m_pSuspect);
 }
 
-// A saved member comes back hired with its template's wage, job length and title, and its saved jobs, grade
-// and work timer; a guard's arrest is not resumed; bad lines remove the member.
+// A saved member comes back hired with its own template's title, picture, wage and job length (the save keeps
+// none of them: hired from an empty record, a guard would come back as a cleaner on the default wage), with the
+// grade of its trade's level as a new hire, and with its saved jobs and work timer; a guard's arrest is not
+// resumed; bad lines remove the member.
 TEST_F(StaffTest, SavedLines)
 {
     const std::vector<std::string> values = {"3", "2", "250", "8.0"};
-    auto* cleaner = Hired<CCleaner>(Cell(5, 5), values);
-    cleaner->GetRecord().jobs = 12;
-    cleaner->SetGrade(2, 0);
-    cleaner->m_workTimer = 3.5f;
-    const std::string text = Saved(cleaner, "cleaner.txt");
+    auto* guard = Hired<CSecurity>(Cell(5, 5), values);
+    guard->GetRecord().jobs = 12;
+    guard->SetGrade(2, 0);
+    guard->m_workTimer = 3.5f;
+    Force(guard, AI_STATE_ACT);
+    const std::string text = Saved(guard, "guard.txt");
     ASSERT_FALSE(text.empty());
 
-    auto* loaded = Make<CCleaner>(Cell(1, 1), {}, values);
-    ASSERT_EQ(0, LoadInto(loaded, text, "cleaner.txt"));
+    stats->m_categories = {0, 0, 0, 5};
+    auto* loaded = Make<CSecurity>(Cell(1, 1), {}, values);
+    ASSERT_EQ(0, LoadInto(loaded, text, "guard.txt"));
     EXPECT_EQ(1, loaded->m_hired);
     EXPECT_TRUE(Registered(loaded));
-    EXPECT_EQ(250, loaded->GetRecord().wage);
-    EXPECT_EQ(3, loaded->GetRecord().value0);
+    const StaffRecord& record = loaded->GetRecord();
+    EXPECT_EQ(3, record.value0);
+    EXPECT_EQ(2, record.value1);
+    EXPECT_EQ(250, record.wage);
+    EXPECT_EQ(500, loaded->DailyWage());
     EXPECT_FLOAT_EQ(8.0f, loaded->m_workTime);
     EXPECT_FLOAT_EQ(3.5f, loaded->m_workTimer);
-    EXPECT_EQ(12, loaded->GetRecord().jobs);
-    EXPECT_EQ(2, loaded->GetRecord().grade);
+    EXPECT_EQ(12, record.jobs);
+    EXPECT_EQ(5, record.grade) << "the trade's level, not the saved grade";
     EXPECT_EQ(Cell(5, 5), loaded->m_currentCell);
-
-    auto* guard = Hired<CSecurity>(Cell(5, 5));
-    Force(guard, AI_STATE_ACT);
-    auto* loadedGuard = Make<CSecurity>(Cell(1, 1));
-    ASSERT_EQ(0, LoadInto(loadedGuard, Saved(guard, "guard.txt"), "guard.txt"));
-    loadedGuard->HandleEvent(99);
-    EXPECT_EQ(AI_STATE_PAUSE, loadedGuard->GetState());
+    loaded->HandleEvent(99);
+    EXPECT_EQ(AI_STATE_PAUSE, loaded->GetState()) << "the arrest is not resumed";
 
     const size_t cut = text.rfind("3.5");
     ASSERT_NE(std::string::npos, cut);
     for (const std::string& bad :
          {text.substr(0, cut), text.substr(0, cut) + "-1\r\n", text.substr(0, cut) + "nan\r\n"}) {
-        auto* broken = Make<CCleaner>(Cell(1, 1), {}, values);
+        auto* broken = Make<CSecurity>(Cell(1, 1), {}, values);
         EXPECT_EQ(1, LoadInto(broken, bad, "broken.txt"));
         EXPECT_EQ(1, broken->m_removeFlag);
         EXPECT_FALSE(Registered(broken));

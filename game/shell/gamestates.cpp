@@ -454,8 +454,9 @@ void CGame::Render()
             GetShell()->RenderFrontEnd();
         else
             RenderLevel();
-        m_pCamera->EndUpdate();
     }
+    // Ended whether or not the update began: the driver's end only lets go of the camera.
+    m_pCamera->EndUpdate();
     if (m_pMouse)
         m_pMouse->DrawCursor();
     m_pCamera->ShowRaster(GetWindow());
@@ -574,8 +575,6 @@ int CGame::StartLevel()
     m_gameSpeed = 1.0f;
     m_dayCounter = 0;
     m_dayTimer = 0.0f;
-    // A new mall numbers its shops from 1; a load raises the counter to the highest number it read.
-    g_shopCounter = 0;
     if (!m_setUp || !m_pLevelManager)
         return 1;
     auto* levels = static_cast<CLevelManager*>(m_pLevelManager.get());

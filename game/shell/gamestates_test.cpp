@@ -171,12 +171,17 @@ TEST_F(GameStates, SpeedZeroStopsTheSimulationClockButNotTheInterface)
     EXPECT_FLOAT_EQ(kFrame, game->m_realFrameTime);
 }
 
-// A second game in the same run numbers its shops from 1 again.
-TEST_F(GameStates, ANewLevelRestartsTheShopNumbers)
+// A second game in the same run counts its days from 0: a scenario file holds no calendar, and one started at the
+// last game's day would meet its day limits early. Shop numbers run on through the whole run.
+TEST_F(GameStates, ANewLevelRestartsTheDaysAndNotTheShopNumbers)
 {
     g_shopCounter = 7;
+    game->m_dayCounter = 300;
+    game->m_dayTimer = 20.0f;
     game->StartLevel();
-    EXPECT_EQ(0, g_shopCounter);
+    EXPECT_EQ(7, g_shopCounter);
+    EXPECT_EQ(0, game->m_dayCounter);
+    EXPECT_EQ(0.0f, game->m_dayTimer);
 }
 
 TEST_F(GameStates, OneDayPasses_per150ScaledSeconds_fiftyRealSecondsAtSpeedThree)

@@ -118,9 +118,9 @@ bool ReadValueLine(int index, const std::string& text, ParticleConfig* config)
         ok = ReadFloats(line, c.particleSize, 2);
         break;
     case 3:
-        // A negative count would ask the emitter for a negative number of particles.
-        ok = line.Int(&c.perEmission, 0, INT16_MAX) && line.Int(&c.perEmissionVariation, 0, INT16_MAX) &&
-             line.Float(&c.emitGap) && line.Float(&c.emitGapVariation) && c.emitGap >= 0.0f;
+        // Taken as written: the emitter makes no particles for a count below one.
+        ok = line.Short(&c.perEmission) && line.Short(&c.perEmissionVariation) && line.Float(&c.emitGap) &&
+             line.Float(&c.emitGapVariation);
         break;
     case 4:
         ok = line.Float(&c.life) && line.Float(&c.lifeVariation);

@@ -1,5 +1,5 @@
-// Configurable particles: a whole file reaches the emitter, missing and short files keep the defaults, the
-// blend line, and an emitter following an object.
+// Configurable particles: a whole file reaches the emitter, missing and short files keep the defaults, counts
+// are taken as written, the blend line, and an emitter following an object.
 #include "game/world/gameparticles.h"
 
 #include <fstream>
@@ -90,23 +90,29 @@ TEST_F(ConfigParticle, MissingAndShortFilesKeepTheDefaultsOfWhatWasNotRead)
     EXPECT_EQ(missing.GetTank()->srcBlend, kSourceAlpha);
     EXPECT_EQ(missing.GetTank()->dstBlend, kOne);
 
-    // Six value lines, the fourth with a negative count and the fifth with a word for a number.
+    // Six value lines, the fourth with a negative count and gap, the fifth with a word for a number and the
+    // sixth with a number too large for a float.
     std::vector<std::string> values = FireValues();
-    values[3] = "-4, 1, 0.05, 0.01";
+    values[3] = "-4, -1, -0.05, 0.01";
     values[4] = "1.0, hot";
+    values[5] = "1.5, 1e39";
     values.resize(6);
     CConfigurableStdParticle shortFile;
     ASSERT_EQ(shortFile.Load(Write("short.prt", Config("none.png", values)).c_str()), 1);
     const GxParticleEmitterStd* s = shortFile.GetEmitter();
     EXPECT_FLOAT_EQ(s->force.y, 0.5f);
-    EXPECT_EQ(s->emtPtcleEmitCount, defaults.perEmission);
-    EXPECT_FLOAT_EQ(s->emtEmitGap, defaults.emitGap);
+    EXPECT_EQ(s->emtPtcleEmitCount, -4);
+    EXPECT_EQ(s->emtPtcleEmitCountBias, -1);
+    EXPECT_FLOAT_EQ(s->emtEmitGap, -0.05f);
     EXPECT_FLOAT_EQ(s->emtPtcleLife, defaults.life);
-    EXPECT_FLOAT_EQ(s->emtInitVel, 1.5f);
+    EXPECT_FLOAT_EQ(s->emtInitVel, defaults.speed);
     EXPECT_FLOAT_EQ(s->emtInitDir.y, defaults.direction.y);
     EXPECT_FLOAT_EQ(shortFile.GetSize()->start[0], defaults.startSize[0]);
     EXPECT_EQ(shortFile.GetTank()->srcBlend, kSourceAlpha);
     EXPECT_EQ(shortFile.GetConfig().valueLinesRead, 4);
+    // The negative count and gap reach the emitter, which makes no particles of them.
+    shortFile.Update(0.1f);
+    shortFile.Update(0.1f);
 }
 
 TEST_F(ConfigParticle, TheLastLineChoosesTheBlendingWithinTheTable)

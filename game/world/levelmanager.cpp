@@ -72,9 +72,9 @@ bool CLevelManager::LoadLevel(CFerroxFile* file)
     std::string saved;
     tagFile->ReadLine(saved);
     saved = WithoutLineEnd(saved.c_str());
-    // A save made without a world names none, and without a level list no name can be judged.
+    // Without a level list no name can be judged. An empty name is held by every path: the highest level.
     CFerroxTagTree* setup = g_pFerroxSetupTree;
-    if (saved.empty() || !setup || !setup->FindNode(kLevelDataNode, 1))
+    if (!setup || !setup->FindNode(kLevelDataNode, 1))
         return true;
     CFerroxTagNode* block = setup->GetCursor();
     int total = -1;

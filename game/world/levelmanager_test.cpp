@@ -1,5 +1,5 @@
 // The game's level manager: the game type chooses the level, "<LEVEL>" names the level a save belongs to, and
-// the highest level whose path holds the saved name wins.
+// the highest level whose path holds the saved name wins, an empty name included.
 #include "game/world/levelmanager.h"
 
 #include <fstream>
@@ -98,6 +98,11 @@ TEST_F(LevelManager, TheSavedWorldNameBringsBackItsLevelTheHighestWhenPathsShare
         out << "<GAME_DATA>\r\n1\r\n";
     }
     EXPECT_EQ(LoadLevel(2), 2);
+    {
+        std::ofstream out(Path("save.fds"), std::ios::binary | std::ios::trunc);
+        out << "<LEVEL>\r\n\r\n</LEVEL>\r\n";
+    }
+    EXPECT_EQ(LoadLevel(1), 3) << "every path holds an empty name";
 }
 
 TEST_F(LevelManager, AHugeTotalLooksOnlyAtTheLevelsThereAre)

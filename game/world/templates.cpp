@@ -266,12 +266,12 @@ void CDynamicObjectManager::SwapCityTemplates()
 
 void CDynamicObjectManager::SwapCityTemplatesFor(const char* worldName)
 {
-    // Without a city name every template would match any variant, and without variants there is nothing to
-    // take: both leave the templates as they are.
+    // Without variants there is nothing to take. A name cut to nothing is held by every model name, so every
+    // template then takes the first variant that holds its base name.
     const std::string city = TrimCityWorldName(worldName);
     uint16_t start = 0;
     CObjectCategory* swap = FindCategory(kSwapCategory, &start);
-    if (city.empty() || !swap)
+    if (!swap)
         return;
     std::string first;
     std::string second;

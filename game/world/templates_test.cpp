@@ -244,18 +244,20 @@ TEST_F(CitySwap, TakesEachLevelsVariantsAndGivesThemBack)
     EXPECT_EQ(4u, manager->GetCategories()[1]->templates.size());
 }
 
-TEST_F(CitySwap, LeavesTheTemplatesWithoutACityOrWithoutVariants)
+TEST_F(CitySwap, AWorldOfNoCityTakesNoVariantAndANameCutToNothingTakesTheFirst)
 {
     LoadCities();
-    // Cut to nothing, a world name would be found in every model name and take any variant.
-    for (const char* name : {"maps/.gxs", "gxs", "", "maps/"}) {
+    for (const char* name : {"maps/rome.gxs", "roma.gxs"}) {
         manager->SwapCityTemplatesFor(name);
         EXPECT_EQ(ShopsOf("london"), Shops()) << name;
     }
-    manager->SwapCityTemplatesFor(nullptr);
-    EXPECT_EQ(ShopsOf("london"), Shops());
-    manager->SwapCityTemplates();
-    EXPECT_EQ(ShopsOf("london"), Shops());
+    // Cut to nothing, the name is held by every model name: each template takes the first variant holding its
+    // base name.
+    manager->SwapCityTemplatesFor("maps/.gxs");
+    const std::vector<std::string> first = {model["paris"]["fashion"], "", toys, model["berlin"]["food"]};
+    EXPECT_EQ(first, Shops());
+    manager->SwapCityTemplatesFor("maps/rome.gxs");
+    EXPECT_EQ(first, Shops());
 
     CDynamicObjectManager::DestroyInstance();
     manager = CDynamicObjectManager::Instance();
