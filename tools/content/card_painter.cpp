@@ -35,13 +35,15 @@ std::vector<ContentUiLabel> ShopperHeads(int x, int y)
             {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
 }
 
-// Column names over a staff line whose title starts at x.
+// Column names over a staff line whose title starts at x; the wage's name on a second row above the others, its
+// column standing too near the level's and the jobs' for three names side by side.
+constexpr int kStaffHeadRise = 13;
 std::vector<ContentUiLabel> StaffHeads(int x, int y)
 {
     return {{x, y, "Job"},
-            {x + 205, y, "Level", CONTENT_LABEL_RIGHT},
-            {x + 269, y, "Wage", CONTENT_LABEL_RIGHT},
-            {x + 317, y, "Jobs", CONTENT_LABEL_RIGHT}};
+            {x + 188, y, "Level", CONTENT_LABEL_RIGHT},
+            {x + 219, y + kStaffHeadRise, "Wage", CONTENT_LABEL_RIGHT},
+            {x + 252, y, "Jobs", CONTENT_LABEL_RIGHT}};
 }
 
 std::vector<ContentUiLabel> ShopperSummaryLabels()
@@ -63,12 +65,14 @@ std::vector<ContentUiLabel> ShopperSummaryLabels()
 
 std::vector<ContentUiLabel> StaffSummaryLabels()
 {
-    // Totals at 230 (staff, wages, per month) and 215 (jobs done, per month); lines from 161.
+    // Totals at 230 (staff, wages, per month) and 215 (jobs done, per month), named after their figures; lines
+    // from 161.
+    constexpr int kTotalNames = 269;
     std::vector<ContentUiLabel> labels = {{12, 246, "Staff"},
                                           {12, 230, "Total"},
-                                          {112, 230, "Wages"},
-                                          {112, 215, "Jobs done"},
-                                          {328, 246, "Month", CONTENT_LABEL_RIGHT},
+                                          {kTotalNames, 230, "Wages"},
+                                          {kTotalNames, 215, "Jobs done"},
+                                          {265, 246, "Month", CONTENT_LABEL_RIGHT},
                                           {60, 14, "Hire", CONTENT_LABEL_CENTRE}};
     const std::vector<ContentUiLabel> heads = StaffHeads(28, 176);
     labels.insert(labels.end(), heads.begin(), heads.end());
@@ -179,15 +183,15 @@ const ContentCanvasLayout& ContentShopCardLayout(void)
 
 const ContentCanvasLayout& ContentStaffCardLayout(void)
 {
-    // One staff line from (23, 15), figures to 340.
+    // One staff line from (23, 15), figures to 275; its names on two rows.
     static const ContentCanvasLayout layout = {
         "panels/staffpopup",
         "staffpopup",
-        440,
-        kCardHeight,
+        380,
+        kCardHeight + kStaffHeadRise,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{414, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {348, 10, 24, 16}, {378, 10, 24, 16}},
-        {{414, 10, 18, 16}, {348, 10, 24, 16}, {378, 10, 24, 16}},
+        {{354, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {288, 10, 24, 16}, {318, 10, 24, 16}},
+        {{354, 10, 18, 16}, {288, 10, 24, 16}, {318, 10, 24, 16}},
         StaffHeads(23, kCardHeadY),
         {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, CONTENT_ICON_FIRE, CONTENT_ICON_MOVE},
     };
@@ -224,16 +228,16 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
 
 const ContentCanvasLayout& ContentStaffSummaryLayout(void)
 {
-    // Ten lines from y 161 down by 13 with their fire and move buttons at 353 and 386; totals at 230 and 215.
+    // Ten lines from y 161 down by 13 with their fire and move buttons at 280 and 313; totals at 230 and 215.
     static const ContentCanvasLayout layout = {
         "panels/staff",
         "staff",
-        450,
+        380,
         260,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{422, 232, 20, 20},
-         {422, 130, 20, 24},
-         {422, 30, 20, 24},
+        {{354, 232, 20, 20},
+         {354, 130, 20, 24},
+         {354, 30, 20, 24},
          Inert(0),
          Inert(1),
          Inert(2),
@@ -242,7 +246,7 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
          Inert(5),
          Inert(6),
          {20, 8, 80, 20}},
-        {{422, 232, 20, 20}, {422, 130, 20, 24}, {422, 30, 20, 24}, {20, 8, 80, 20}, {152, 212, 184, 34}},
+        {{354, 232, 20, 20}, {354, 130, 20, 24}, {354, 30, 20, 24}, {20, 8, 80, 20}, {152, 212, 116, 34}},
         StaffSummaryLabels(),
         {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };

