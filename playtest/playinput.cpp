@@ -68,6 +68,15 @@ bool CPlayInput::Key(WORD vk, bool down)
     return Send(&in, "key");
 }
 
+bool CPlayInput::Text(char16_t unit)
+{
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wScan = unit;
+    in.ki.dwFlags = KEYEVENTF_UNICODE;
+    return Send(&in, "character");
+}
+
 bool CPlayInput::Wheel(int delta)
 {
     INPUT in = {};

@@ -29,6 +29,8 @@ public:
     bool Move(float x, float y);
     bool Button(DWORD flags);
     bool Key(WORD vk, bool down);
+    // A character as the keyboard's layout types it, beside the key that typed it.
+    bool Text(char16_t unit);
     // One notch of the wheel is 120, forward positive.
     bool Wheel(int delta);
     // Frame `frame` of a click: moves there (twice: the first move after a warp is its echo), presses, holds a

@@ -226,6 +226,8 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"save_cased", &CPlayTest::SaveCased, kStateBudget},
         {"save", &CPlayTest::Save, kStateBudget},
         {"load_panel", &CPlayTest::LoadPanelShows, kStateBudget},
+        {"save_accented", &CPlayTest::SaveAccented, kStateBudget},
+        {"load_accented", &CPlayTest::LoadAccented, kStateBudget},
         {"load", &CPlayTest::Load, kStateBudget},
         {"stairs_removed", &CPlayTest::StairsRemoved, 300},
         {"escape_file_panel", &CPlayTest::EscapeFilePanel, 100},
@@ -1331,8 +1333,10 @@ bool CPlayTest::Save(int)
     }
 }
 
+bool CPlayTest::Load(int) { return LoadNamed(u"playtest"); }
+
 // The options panel's load, the saved game's row, the load button and yes; the level comes back.
-bool CPlayTest::Load(int)
+bool CPlayTest::LoadNamed(const std::u16string& name)
 {
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
@@ -1352,7 +1356,7 @@ bool CPlayTest::Load(int)
             Fail("there is no load panel");
             return false;
         }
-        if (!SaveRowCentre(panel, u"playtest", &x, &y)) {
+        if (!SaveRowCentre(panel, name, &x, &y)) {
             Fail("the load panel does not show the saved game on its page");
             return false;
         }

@@ -132,12 +132,18 @@ private:
     bool Contracts(int frame);
     bool Save(int frame);
     bool Load(int frame);
+    // Loads the save listed as `name` through the options and load panels and the question; true back in the level.
+    bool LoadNamed(const std::u16string& name);
 
     // File-panel steps (playtest_files.cpp): a refused name, a name typed with shift and its save's picture, the
     // load panel showing that save.
     bool SaveRefused(int frame);
     bool SaveCased(int frame);
     bool LoadPanelShows(int frame);
+    // Names with accents typed as French and German keyboards type them, shown in the field and saved under them;
+    // the load panel lists both and loads one.
+    bool SaveAccented(int frame);
+    bool LoadAccented(int frame);
     // Opens the save (or load) panel from the main bar's options over phases 0 and 1; true once the click went.
     bool OpenFilePanel(int t, bool save);
     // The centre of the load panel's row that lists save `name`; false when no row on its page lists it.
@@ -151,7 +157,8 @@ private:
     bool ThumbnailShowsTheMall(const std::filesystem::path& path);
     // The load panel's thumbnail on screen has the colours of the save's picture.
     bool ThumbnailOnScreen();
-    bool m_shifted = false;  // shift is held with the typed key
+    bool m_shifted = false;     // shift is held with the typed key
+    size_t m_accentedName = 0;  // the accented name being saved
     bool Escape(int frame);
     bool Leave(int frame);
     bool CloseWindow(int frame);
@@ -242,6 +249,8 @@ private:
     // The figure a canvas's line shows in a column, its light pixels as rows of '#' and '.'; the line is found by
     // its button, the column by its right end (from the canvas's corner).
     std::string LineFigure(CFerroxCanvas* canvas, int button, float columnRight);
+    // The same for a line whose baseline stands at `baseline` of the canvas (bottom-up), wherever its buttons are.
+    std::string LineFigureAt(CFerroxCanvas* canvas, float baseline, float columnRight);
     bool ContractRuns();
     std::string m_figure;  // the level figure the contracts panel shows
     bool EscapePanel(int frame);

@@ -15,12 +15,15 @@ namespace {
 
 constexpr int kWaitFrames = 4;         // for a press or a key to be taken and drawn
 constexpr int kCleaning = 0;           // the contract category, and the staff job, of cleaning
-constexpr int kButtonsPerLine = 2;     // a staff line's fire and move buttons
 constexpr long kBarYellow = 0xFFFF00;  // a running contract's bar
 // A level figure's cell: from this far left of its column's right end to a pixel past it, and this far above
 // and below the middle of its line's button, which stands level with the line's figures.
 constexpr int kCellWidth = 30;
 constexpr int kCellReach = 7;
+// The staff page's lines: the first one's baseline and the step down to the next; the digits' middle over it.
+constexpr float kStaffFirstBaseline = 161.0f;
+constexpr float kStaffLineStep = 13.0f;
+constexpr float kDigitsMiddle = 4.5f;
 constexpr const char* kCategoryNames = "contractcategories";
 constexpr const char* kJobTitles = "jobtitles";
 constexpr const char* kMessages = "InGameMessages";
@@ -66,6 +69,16 @@ std::string CPlayTest::LineFigure(CFerroxCanvas* canvas, int button, float colum
         return std::string();
     const int right = static_cast<int>(canvas->GetX() + columnRight) + 1;
     const int top = static_cast<int>(y) - kCellReach;
+    return Figure(Pixels(right - kCellWidth, top, kCellWidth + 1, 2 * kCellReach + 1), kCellWidth + 1);
+}
+
+std::string CPlayTest::LineFigureAt(CFerroxCanvas* canvas, float baseline, float columnRight)
+{
+    if (!canvas || !g_pGame)
+        return std::string();
+    const float middle = static_cast<float>(g_pGame->GetScreenHeight()) - canvas->GetY() - baseline - kDigitsMiddle;
+    const int right = static_cast<int>(canvas->GetX() + columnRight) + 1;
+    const int top = static_cast<int>(middle) - kCellReach;
     return Figure(Pixels(right - kCellWidth, top, kCellWidth + 1, 2 * kCellReach + 1), kCellWidth + 1);
 }
 
@@ -162,12 +175,12 @@ bool CPlayTest::StaffLevel(int)
         const auto title = std::find(titles.begin(), titles.end(), m_drawn[k]);
         if (title == titles.end())
             continue;
-        const int button = staff->GetFirstRowButton() + kButtonsPerLine * line++;
+        const float baseline = kStaffFirstBaseline - kStaffLineStep * static_cast<float>(line++);
         if (title - titles.begin() != kCleaning)
             continue;
         cleaners++;
         if (m_drawn[k + 1] != kFirstLevel ||
-            LineFigure(staff, button, kStaffSummaryLineX + kStaffLevel.x) != m_figure) {
+            LineFigureAt(staff, baseline, kStaffSummaryLineX + kStaffLevel.x) != m_figure) {
             Fail("a cleaner's line on the staff page does not read the contracts panel's level 1");
             return false;
         }

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "engine/data/utf.h"
 #include "engine/world/camera.h"
 #include "game/shell/game.h"
 #include "gfx/core/camera.h"
@@ -22,9 +24,13 @@ namespace {
 
 constexpr const char* kRefusedName = "../evil";
 constexpr const char* kCasedName = "monCentre";
-constexpr int kTypingBudget = 200;  // frames for a name to reach the field
-constexpr int kShownFrames = 4;     // frames for a press's result to be drawn
-constexpr int kSavedFrames = 20;    // frames after a save for the panel to be gone
+// Names typed as a French and a German player type them.
+constexpr const char* kAccentedNames[] = {"\xC3\x89t\xC3\xA9 2004", "Gr\xC3\xB6\xC3\x9F"
+                                                                    "e"};
+constexpr int kTypingBudget = 200;               // frames for a name to reach the field
+constexpr unsigned char kFirstMultiByte = 0x80;  // a byte of a character written in more than one
+constexpr int kShownFrames = 4;                  // frames for a press's result to be drawn
+constexpr int kSavedFrames = 20;                 // frames after a save for the panel to be gone
 // Where the panel tells why a name was refused: under the name field, left of the buttons (panel pixels, bottom-up).
 constexpr int kReasonLeft = 24, kReasonRight = 280, kReasonBottom = 4, kReasonTop = 30;
 // A light pixel of drawn text, and how many of them make a line of words.
@@ -60,6 +66,20 @@ bool Open(CFerroxFileIOCanvas* panel)
 {
     CInterface* ui = InterfaceGet();
     return ui && panel && ui->GetStack().Holds(panel);
+}
+
+// The key of a French or German keyboard that types a letter with an accent (the letter comes as the text the
+// key typed): the AZERTY "2" key types e acute, the German keys right of "l" and "0" type o umlaut and sharp s.
+WORD LayoutKeyFor(char16_t c)
+{
+    switch (c) {
+    case u'\u00F6':
+        return VK_OEM_1;
+    case u'\u00DF':
+        return VK_OEM_MINUS;
+    default:
+        return '2';
+    }
 }
 
 WORD KeyFor(char c)
@@ -119,9 +139,18 @@ bool CPlayTest::TypeName(int t, const std::string& name)
         return false;
     }
     const bool prefix = text.size() < name.size() && name.compare(0, text.size(), text) == 0;
-    const char next = prefix ? name[text.size()] : '\0';
-    m_key = prefix ? KeyFor(next) : static_cast<WORD>(VK_BACK);
-    m_shifted = prefix && std::isupper(static_cast<unsigned char>(next));
+    const unsigned char next = prefix ? static_cast<unsigned char>(name[text.size()]) : '\0';
+    m_shifted = prefix && std::isupper(next);
+    if (prefix && next >= kFirstMultiByte) {
+        // The key goes down and its text follows in the same frame, as a keyboard's layout sends them.
+        const char16_t letter = FerroxUtf8ToUtf16(name.substr(text.size()))[0];
+        m_key = LayoutKeyFor(letter);
+        Key(m_key, true);
+        if (!m_input.Text(letter))
+            Fail(m_input.GetFailure());
+        return false;
+    }
+    m_key = prefix ? KeyFor(static_cast<char>(next)) : static_cast<WORD>(VK_BACK);
     if (m_shifted)
         Key(VK_SHIFT, true);
     Key(m_key, true);
@@ -239,6 +268,59 @@ bool CPlayTest::SaveCased(int)
         return ThumbnailShowsTheMall(folder / (std::string(kCasedName) + ".bmp"));
     }
     }
+}
+
+// Each accented name typed into the field, drawn there as typed, and saved under that name.
+bool CPlayTest::SaveAccented(int)
+{
+    const int t = m_count++;
+    if (m_accentedName >= std::size(kAccentedNames))
+        return true;
+    const std::string typed = kAccentedNames[m_accentedName];
+    CFerroxFileIOCanvas* panel = Panel(true);
+    switch (m_phase) {
+    case 0:
+    case 1:
+        if (OpenFilePanel(t, true))
+            m_phase = 2, m_count = 0;
+        return false;
+    case 2:
+        if (!TypeName(t, typed))
+            return false;
+        if (DrawnAt(FerroxUtf8ToUtf16(typed)) < 0) {
+            Fail("the name field does not show \"" + typed + "\"");
+            return false;
+        }
+        if (!Screenshot(m_accentedName == 0 ? "save_panel_accented.bmp" : "save_panel_umlaut.bmp"))
+            Fail("the save panel's picture was not written");
+        m_savePath = panel->FullPath(typed + ".fds");
+        std::remove(m_savePath.c_str());
+        m_phase = 3, m_count = 0;
+        return false;
+    case 3:
+        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
+            m_phase = 4, m_count = 0;
+        return false;
+    default:
+        m_waiting = "the save " + m_savePath + " and the panel closed";
+        if (std::filesystem::exists(m_savePath) && !Open(panel) && t > kSavedFrames)
+            m_accentedName++, m_phase = 0, m_count = 0;
+        return false;
+    }
+}
+
+// The load panel lists both accented saves and loads the second.
+bool CPlayTest::LoadAccented(int)
+{
+    CFerroxFileIOCanvas* panel = Panel(false);
+    float x = 0.0f, y = 0.0f;
+    if (m_phase == 2 && m_count == 0 && !SaveRowCentre(panel, FerroxUtf8ToUtf16(kAccentedNames[0]), &x, &y)) {
+        Fail(std::string("the load panel does not list \"") + kAccentedNames[0] + "\"");
+        return false;
+    }
+    if (m_phase == 2 && m_count == 0 && !Screenshot("load_panel_accented.bmp"))
+        Fail("the load panel's picture was not written");
+    return LoadNamed(FerroxUtf8ToUtf16(kAccentedNames[1]));
 }
 
 bool CPlayTest::ThumbnailShowsTheMall(const std::filesystem::path& path)

@@ -14,6 +14,10 @@ const int kScanCodeShift = 16;
 const int32_t kScanCodeMask = 0xFF;
 const SHORT kKeyHeldMask = static_cast<SHORT>(0xFF00);
 const float kArrowSpeed = 80.0f;
+// The key table names every key code up to this one; a character above it (a letter with an accent, which the
+// table cannot give) comes with its key's character message and is the key code itself.
+const WPARAM kLastTableCode = 0xB1;
+const WPARAM kNoKeyCode = FERROX_KEY_NONE;
 
 // Scan code -> engine key code pairs; every other code gives FERROX_KEY_NONE.
 struct KeyPair {
@@ -164,7 +168,7 @@ int32_t CFerroxWin32Keyboard::GetScanCode(WPARAM, LPARAM lParam)
 int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->GetKeyboard() : nullptr;
-    if (!keyboard || message == WM_CHAR)
+    if (!keyboard || (message == WM_CHAR && (wParam <= kLastTableCode || wParam >= kNoKeyCode)))
         return 1;
     FerroxKeyEvent event;
     event.modifiers0 = GetKeyState(VK_CONTROL) & kKeyHeldMask;
@@ -172,7 +176,9 @@ int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     event.scanCode = GetScanCode(wParam, lParam);
     event.keyCode = FerroxTypedKeyCode(FerroxKeyCodeFromScanCode(event.scanCode), event.modifiers1);
     event.virtualKey = static_cast<uint16_t>(wParam);
-    if (message == WM_KEYDOWN)
+    if (message == WM_CHAR)
+        event.keyCode = static_cast<int32_t>(wParam);
+    if (message == WM_KEYDOWN || message == WM_CHAR)
         keyboard->KeyDown(&event);
     else if (message == WM_KEYUP)
         keyboard->KeyUp(&event);

@@ -48,7 +48,9 @@ TEST(KeyTable, ShiftCapitalisesLettersOnly)
     EXPECT_EQ(FERROX_KEY_LSHIFT, FerroxTypedKeyCode(FERROX_KEY_LSHIFT, 1));
 }
 
-TEST_F(Keyboard, AdapterBuildsEventsFromScanCodesAndDropsCharacters)
+// A character the key table names comes from its key and its character message is dropped; one above the table's
+// codes (a letter with an accent) is the key code of its character message.
+TEST_F(Keyboard, AdapterBuildsEventsFromScanCodesAndTakesOnlyAccentedCharacters)
 {
     CFerroxWin32Keyboard adapter;
     EXPECT_EQ(200, adapter.GetScanCode(VK_UP, KeyParam(0x48, true)));
@@ -62,6 +64,13 @@ TEST_F(Keyboard, AdapterBuildsEventsFromScanCodesAndDropsCharacters)
 
     EXPECT_EQ(1, adapter.HandleMessage(WM_CHAR, 'x', KeyParam(45)));
     EXPECT_EQ('a', game->m_pKeyboard->GetLastEvent().keyCode);
+    EXPECT_EQ(1, adapter.HandleMessage(WM_CHAR, 0xB1, KeyParam(45)));
+    EXPECT_EQ(1, adapter.HandleMessage(WM_CHAR, 0xFF, KeyParam(45)));  // the table's "no key"
+    EXPECT_EQ('a', game->m_pKeyboard->GetLastEvent().keyCode);
+    EXPECT_EQ(1, adapter.HandleMessage(WM_CHAR, 0xE9, KeyParam(3)));
+    EXPECT_EQ(0xE9, game->m_pKeyboard->GetLastEvent().keyCode);
+    EXPECT_EQ(1, adapter.HandleMessage(WM_CHAR, 0xB2, KeyParam(3)));
+    EXPECT_EQ(0xB2, game->m_pKeyboard->GetLastEvent().keyCode);
 
     EXPECT_EQ(1, adapter.HandleMessage(WM_KEYUP, VK_ESCAPE, KeyParam(1)));
     EXPECT_EQ(128, game->m_pKeyboard->GetLastEvent().keyCode);

@@ -15,7 +15,7 @@ constexpr uint8_t kOpaque = 255;
 constexpr int kIconSize = 16;
 constexpr int kRowButtonWidth = 28;
 constexpr int kRowButtonHeight = 12;
-constexpr int kChargeButtonWidth = 14;
+constexpr int kChargeButtonWidth = 12;
 constexpr int kChargeButtonHeight = 12;
 
 constexpr const char* kStarSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capricorn", "Gemini", "Leo",
@@ -29,32 +29,34 @@ constexpr int kCardHeadY = 30;
 // shopper came and the bags.
 std::vector<ContentUiLabel> ShopperHeads(int x, int y)
 {
-    return {{x + 66, y, "Age", CONTENT_LABEL_RIGHT},        {x + 114, y, "Cash", CONTENT_LABEL_RIGHT},
-            {x + 142, y, "Toilet", CONTENT_LABEL_CENTRE},   {x + 190, y, "Rest", CONTENT_LABEL_CENTRE},
-            {x + 238, y, "Patience", CONTENT_LABEL_CENTRE}, {x + 278, y, "By", CONTENT_LABEL_CENTRE},
-            {x + 330, y, "Bags", CONTENT_LABEL_RIGHT}};
+    return {{x + 56, y, "Age", CONTENT_LABEL_RIGHT},      {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
+            {x + 120, y, "Toilet", CONTENT_LABEL_CENTRE}, {x + 168, y, "Rest", CONTENT_LABEL_CENTRE},
+            {x + 216, y, "Wait", CONTENT_LABEL_CENTRE},   {x + 244, y, "By"},
+            {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
 }
 
-// Column names over a staff line whose title starts at x.
+// Column names over a staff line whose title starts at x; the wage's name on a second row above the others, its
+// column standing too near the level's and the jobs' for three names side by side.
+constexpr int kStaffHeadRise = 13;
 std::vector<ContentUiLabel> StaffHeads(int x, int y)
 {
     return {{x, y, "Job"},
-            {x + 205, y, "Level", CONTENT_LABEL_RIGHT},
-            {x + 269, y, "Wage", CONTENT_LABEL_RIGHT},
-            {x + 317, y, "Jobs", CONTENT_LABEL_RIGHT}};
+            {x + 188, y, "Level", CONTENT_LABEL_RIGHT},
+            {x + 219, y + kStaffHeadRise, "Wage", CONTENT_LABEL_RIGHT},
+            {x + 252, y, "Jobs", CONTENT_LABEL_RIGHT}};
 }
 
 std::vector<ContentUiLabel> ShopperSummaryLabels()
 {
     // Totals at 344 (came, per month, spent, per month) and 328 (spent per shopper, named before its widest
     // figure, a 16-bit one right-aligned under the spending); lines from 271.
-    constexpr int kSpentRight = 256;
+    constexpr int kSpentRight = 282;
     const int eachRight = kSpentRight - ContentTextWidth(kContentFiguresFont, "65535") - 2 * kContentLabelGap;
     std::vector<ContentUiLabel> labels = {{12, 344, "Shoppers"},
-                                          {120, 358, "Came", CONTENT_LABEL_RIGHT},
-                                          {168, 358, "Month", CONTENT_LABEL_RIGHT},
-                                          {256, 358, "Spent", CONTENT_LABEL_RIGHT},
-                                          {344, 358, "Month", CONTENT_LABEL_RIGHT},
+                                          {114, 358, "Came", CONTENT_LABEL_RIGHT},
+                                          {164, 358, "Month", CONTENT_LABEL_RIGHT},
+                                          {282, 358, "Spent", CONTENT_LABEL_RIGHT},
+                                          {328, 358, "Month", CONTENT_LABEL_RIGHT},
                                           {eachRight, 328, "Each", CONTENT_LABEL_RIGHT}};
     const std::vector<ContentUiLabel> heads = ShopperHeads(56, 286);
     labels.insert(labels.end(), heads.begin(), heads.end());
@@ -63,12 +65,14 @@ std::vector<ContentUiLabel> ShopperSummaryLabels()
 
 std::vector<ContentUiLabel> StaffSummaryLabels()
 {
-    // Totals at 230 (staff, wages, per month) and 215 (jobs done, per month); lines from 161.
+    // Totals at 230 (staff, wages, per month) and 215 (jobs done, per month), named after their figures; lines
+    // from 161.
+    constexpr int kTotalNames = 269;
     std::vector<ContentUiLabel> labels = {{12, 246, "Staff"},
                                           {12, 230, "Total"},
-                                          {112, 230, "Wages"},
-                                          {112, 215, "Jobs done"},
-                                          {328, 246, "Month", CONTENT_LABEL_RIGHT},
+                                          {kTotalNames, 230, "Wages"},
+                                          {kTotalNames, 215, "Jobs done"},
+                                          {265, 246, "Month", CONTENT_LABEL_RIGHT},
                                           {60, 14, "Hire", CONTENT_LABEL_CENTRE}};
     const std::vector<ContentUiLabel> heads = StaffHeads(28, 176);
     labels.insert(labels.end(), heads.begin(), heads.end());
@@ -137,7 +141,7 @@ bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std
 
 const ContentCanvasLayout& ContentShopperCardLayout(void)
 {
-    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 386; each column headed above it.
+    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367; each column headed above it.
     static const ContentCanvasLayout layout = {
         "panels/shopperpopup",
         "shopperpopup",
@@ -154,24 +158,24 @@ const ContentCanvasLayout& ContentShopperCardLayout(void)
 
 const ContentCanvasLayout& ContentShopCardLayout(void)
 {
-    // One shop line from (17, 15) to the charge buttons at 685 and 705.
+    // One shop line from (17, 15), its charge between the buttons at 500 and 548.
     static const ContentCanvasLayout layout = {
         "panels/shoppopup",
         "shoppopup",
-        752,
+        600,
         kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{728, 12, 18, 16}},
-        {{728, 12, 18, 16},
-         {685, 10, kChargeButtonWidth, kChargeButtonHeight},
-         {705, 10, kChargeButtonWidth, kChargeButtonHeight}},
-        {{85, kCardHeadY, "Shop"},
-         {333, kCardHeadY, "Takings", CONTENT_LABEL_RIGHT},
-         {429, kCardHeadY, "Net", CONTENT_LABEL_RIGHT},
-         {525, kCardHeadY, "Paid", CONTENT_LABEL_RIGHT},
-         {573, kCardHeadY, "Kind", CONTENT_LABEL_RIGHT},
-         {621, kCardHeadY, "Sales", CONTENT_LABEL_RIGHT},
-         {677, kCardHeadY, "Charge", CONTENT_LABEL_RIGHT}},
+        {{576, 12, 18, 16}},
+        {{576, 12, 18, 16},
+         {500, 10, kChargeButtonWidth, kChargeButtonHeight},
+         {548, 10, kChargeButtonWidth, kChargeButtonHeight}},
+        {{42, kCardHeadY, "Shop"},
+         {287, kCardHeadY, "Takings", CONTENT_LABEL_RIGHT},
+         {342, kCardHeadY, "Net", CONTENT_LABEL_RIGHT},
+         {397, kCardHeadY, "Paid", CONTENT_LABEL_RIGHT},
+         {454, kCardHeadY, "Kind", CONTENT_LABEL_RIGHT},
+         {492, kCardHeadY, "Sales", CONTENT_LABEL_RIGHT},
+         {544, kCardHeadY, "Charge", CONTENT_LABEL_RIGHT}},
         {CONTENT_ICON_CLOSE},
     };
     return layout;
@@ -179,15 +183,15 @@ const ContentCanvasLayout& ContentShopCardLayout(void)
 
 const ContentCanvasLayout& ContentStaffCardLayout(void)
 {
-    // One staff line from (23, 15), figures to 340.
+    // One staff line from (23, 15), figures to 275; its names on two rows.
     static const ContentCanvasLayout layout = {
         "panels/staffpopup",
         "staffpopup",
-        440,
-        kCardHeight,
+        380,
+        kCardHeight + kStaffHeadRise,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{414, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {348, 10, 24, 16}, {378, 10, 24, 16}},
-        {{414, 10, 18, 16}, {348, 10, 24, 16}, {378, 10, 24, 16}},
+        {{354, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {288, 10, 24, 16}, {318, 10, 24, 16}},
+        {{354, 10, 18, 16}, {288, 10, 24, 16}, {318, 10, 24, 16}},
         StaffHeads(23, kCardHeadY),
         {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, CONTENT_ICON_FIRE, CONTENT_ICON_MOVE},
     };
@@ -215,7 +219,7 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
          Inert(8),
          {396, 240, 20, 30},
          {396, 40, 20, 30}},
-        {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}, {76, 340, 96, 18}, {172, 322, 176, 36}},
+        {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}, {70, 340, 96, 18}, {222, 322, 108, 36}},
         ShopperSummaryLabels(),
         {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };
@@ -224,16 +228,16 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
 
 const ContentCanvasLayout& ContentStaffSummaryLayout(void)
 {
-    // Ten lines from y 161 down by 13 with their fire and move buttons at 353 and 386; totals at 230 and 215.
+    // Ten lines from y 161 down by 13 with their fire and move buttons at 280 and 313; totals at 230 and 215.
     static const ContentCanvasLayout layout = {
         "panels/staff",
         "staff",
-        450,
+        380,
         260,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
-        {{422, 232, 20, 20},
-         {422, 130, 20, 24},
-         {422, 30, 20, 24},
+        {{354, 232, 20, 20},
+         {354, 130, 20, 24},
+         {354, 30, 20, 24},
          Inert(0),
          Inert(1),
          Inert(2),
@@ -242,7 +246,7 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
          Inert(5),
          Inert(6),
          {20, 8, 80, 20}},
-        {{422, 232, 20, 20}, {422, 130, 20, 24}, {422, 30, 20, 24}, {20, 8, 80, 20}, {152, 212, 184, 34}},
+        {{354, 232, 20, 20}, {354, 130, 20, 24}, {354, 30, 20, 24}, {20, 8, 80, 20}, {152, 212, 116, 34}},
         StaffSummaryLabels(),
         {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
     };

@@ -74,16 +74,17 @@ void ExpectAfter(const ContentCanvasLayout& layout, const std::vector<size_t>& b
 // lines: the figures the game's fonts draw at their widest never meet a head or a button.
 TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
 {
-    constexpr float kIconMiddle = 8.0f;  // of the 16-pixel arrival pictures
+    constexpr float kByInset = 4.0f;
     for (const auto& [layout, lineX] : {std::pair{&ContentShopperCardLayout(), kShopperCardLineX},
                                         std::pair{&ContentShopperSummaryLayout(), kShopperSummaryLineX}}) {
         ExpectHead(*layout, "Age", lineX + kShopperAge.x);
         ExpectHead(*layout, "Cash", lineX + kShopperMoney.x);
-        const char* needs[] = {"Toilet", "Rest", "Patience"};
+        const char* needs[] = {"Toilet", "Rest", "Wait"};
         for (size_t k = 0; k < 3; k++)
             ExpectHead(*layout, needs[k], lineX + kShopperNeedBarsX[k] + kShopperNeedBarLength / 2,
                        CONTENT_LABEL_CENTRE);
-        ExpectHead(*layout, "By", lineX + kShopperArrivalX + kIconMiddle, CONTENT_LABEL_CENTRE);
+        // How the shopper came is headed from just inside its picture, clear of the last bar's head.
+        ExpectHead(*layout, "By", lineX + kShopperArrivalX + kByInset, CONTENT_LABEL_LEFT);
         ExpectHead(*layout, "Bags", lineX + kShopperBags.x);
     }
     ExpectAfter(ContentShopperCardLayout(), {0}, kShopperCardLineX + kShopperBags.x);
@@ -110,12 +111,16 @@ TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
                                         std::pair{&ContentStaffSummaryLayout(), kStaffSummaryLineX}}) {
         ExpectHead(*layout, "Job", lineX, CONTENT_LABEL_LEFT);
         ExpectHead(*layout, "Level", lineX + kStaffLevel.x);
-        ExpectHead(*layout, "Wage", lineX + kStaffWage.x);
+        const auto wage = std::find_if(layout->labels.begin(), layout->labels.end(), [](const ContentUiLabel& label) {
+            return std::strcmp(label.text, "Wage") == 0;
+        });
+        ASSERT_NE(wage, layout->labels.end());
+        EXPECT_EQ(wage->x, static_cast<int>(lineX + kStaffWage.x));
         ExpectHead(*layout, "Jobs", lineX + kStaffJobs.x);
     }
     ExpectAfter(ContentStaffCardLayout(), {0, 6, 7}, kStaffCardLineX + kStaffJobs.x);
     ExpectAfter(ContentStaffSummaryLayout(), {0, 1, 2}, kStaffSummaryMoveX);
-    EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x + kPanelColumnGap);
+    EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x);
     ExpectHead(ContentStaffSummaryLayout(), "Month", kStaffWagesMonth.x);
 
     const ContentCanvasLayout& shop = ContentShopCardLayout();
@@ -126,9 +131,9 @@ TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
         ExpectHead(shop, text, kShopCardLineX + column.x);
     // The charge buttons' tooltips lie where the card puts the buttons; the close button after them.
     ASSERT_EQ(shop.hotSpots.size(), 3u);
-    EXPECT_EQ(shop.hotSpots[1].x, static_cast<int>(kShopCardLineX + kShopPlusX));
-    EXPECT_EQ(shop.hotSpots[2].x, static_cast<int>(kShopCardLineX + kShopMinusX));
-    ExpectAfter(shop, {0}, kShopCardLineX + kShopMinusX + static_cast<float>(shop.hotSpots[2].width));
+    EXPECT_EQ(shop.hotSpots[1].x, static_cast<int>(kShopCardPlusX));
+    EXPECT_EQ(shop.hotSpots[2].x, static_cast<int>(kShopCardMinusX));
+    ExpectAfter(shop, {0}, kShopCardMinusX + static_cast<float>(shop.hotSpots[2].width));
 }
 
 }  // namespace

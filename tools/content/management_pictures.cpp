@@ -87,22 +87,23 @@ std::string FolderOf(const std::string& panelsDir, const ContentCanvasLayout& la
 
 const ContentCanvasLayout& ContentFinanceLayout(void)
 {
-    // Figures sit right-aligned at the columns the page prints them, each row named on its left and each column
-    // headed; shop lines run down from y 165.
-    constexpr int kHead = 334;
-    constexpr int kIncome = 12, kExpenses = 264, kRight = 520, kFarRight = 680;
+    // Figures sit right-aligned at the columns the page prints them, the incomes and the expenses under their
+    // titles. The income rows are named on their left, the expense rows on the right of their figures, the other figures headed above or named after them; shop lines
+    // run down from y 165 with their charge buttons at 509 and 557.
+    constexpr int kTitle = 352, kHead = 334;
+    constexpr int kIncome = 12, kExpenses = 220, kExpenseNames = 349, kBarNames = 468;
     static const ContentCanvasLayout layout = {
         "panels/finance",
         "finance",
-        780,
+        648,
         372,
         {58, 70, 96},
         {
-            {744, 340, 28, 22},  // 1 close
-            {720, 289, 16, 16},  // 2 base charge down
-            {740, 289, 16, 16},  // 3 base charge up
-            {124, 198, 16, 16},  // 4 stake down, under the stake
-            {144, 198, 16, 16},  // 5 stake up
+            {612, 340, 28, 22},  // 1 close
+            {559, 285, 16, 16},  // 2 base charge down, after the charge
+            {577, 285, 16, 16},  // 3 base charge up
+            {154, 216, 16, 16},  // 4 stake down, after the stake
+            {172, 216, 16, 16},  // 5 stake up
             {4, 4, kInertSide, kInertSide},
             {8, 4, kInertSide, kInertSide},
             {12, 4, kInertSide, kInertSide},
@@ -110,44 +111,45 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {20, 4, kInertSide, kInertSide},
             {24, 4, kInertSide, kInertSide},
             {28, 4, kInertSide, kInertSide},
-            {748, 150, 24, 22},  // 13 list up
-            {748, 40, 24, 22},   // 14 list down
+            {612, 150, 24, 22},  // 13 list up
+            {612, 40, 24, 22},   // 14 list down
         },
-        {{744, 340, 28, 22}, {720, 289, 36, 16}, {124, 198, 36, 16}, {748, 150, 24, 22}, {748, 40, 24, 22}},
+        {{612, 340, 28, 22}, {559, 285, 34, 16}, {154, 216, 34, 16}, {612, 150, 24, 22}, {612, 40, 24, 22}},
         {
-            {12, 352, "Finance"},
-            {kIncome, kHead, "Income"},
-            {164, kHead, "Total", CONTENT_LABEL_RIGHT},
-            {252, kHead, "Per month", CONTENT_LABEL_RIGHT},
+            {420, 352, "Finance"},
+            {kIncome, kTitle, "Income"},
+            {120, kHead, "Total", CONTENT_LABEL_RIGHT},
+            {172, kHead, "Month", CONTENT_LABEL_RIGHT},
             {kIncome, 315, "All"},
             {kIncome, 287, "Charges"},
             {kIncome, 270, "Bonuses"},
             {kIncome, 235, "Draw"},
             {kIncome, 220, "Stake"},
-            {kExpenses, kHead, "Expenses"},
-            {420, kHead, "Total", CONTENT_LABEL_RIGHT},
-            {508, kHead, "Per month", CONTENT_LABEL_RIGHT},
-            {kExpenses, 315, "All"},
-            {kExpenses, 290, "Rent"},
-            {kExpenses, 273, "Wages"},
-            {kExpenses, 256, "Building"},
-            {kExpenses, 237, "Contracts"},
-            {kExpenses, 220, "Interest"},
-            {kRight, 320, "Date"},
-            {kRight, 291, "Shops"},
-            {620, 291, "Charge"},
-            {kRight, 255, "Decor"},
-            {kFarRight, 255, "Floors"},
-            {kFarRight, 230, "Base"},
-            {kRight, 225, "Rating"},
-            {kRight, 210, "Dirt"},
-            {93, 182, "Shop"},
-            {341, 182, "Takings", CONTENT_LABEL_RIGHT},
-            {437, 182, "Net", CONTENT_LABEL_RIGHT},
-            {533, 182, "Paid", CONTENT_LABEL_RIGHT},
-            {581, 182, "Kind", CONTENT_LABEL_RIGHT},
-            {629, 182, "Sales", CONTENT_LABEL_RIGHT},
-            {685, 182, "Charge", CONTENT_LABEL_RIGHT},
+            {kExpenses, kTitle, "Expenses"},
+            {293, kHead, "Total", CONTENT_LABEL_RIGHT},
+            {345, kHead, "Month", CONTENT_LABEL_RIGHT},
+            {kExpenseNames, 315, "All"},
+            {kExpenseNames, 290, "Rent"},
+            {kExpenseNames, 273, "Wages"},
+            {kExpenseNames, 256, "Building"},
+            {kExpenseNames, 237, "Contracts"},
+            {kExpenseNames, 220, "Interest"},
+            {505, 320, "Date", CONTENT_LABEL_RIGHT},
+            {440, 305, "Shops", CONTENT_LABEL_RIGHT},
+            {555, 305, "Charge", CONTENT_LABEL_RIGHT},
+            {460, 270, "Decor", CONTENT_LABEL_RIGHT},
+            {508, 270, "Month", CONTENT_LABEL_RIGHT},
+            {593, 270, "Floors", CONTENT_LABEL_RIGHT},
+            {597, 230, "Base"},
+            {kBarNames, 225, "Rating"},
+            {kBarNames, 210, "Dirt"},
+            {50, 182, "Shop"},
+            {295, 182, "Takings", CONTENT_LABEL_RIGHT},
+            {350, 182, "Net", CONTENT_LABEL_RIGHT},
+            {405, 182, "Paid", CONTENT_LABEL_RIGHT},
+            {462, 182, "Kind", CONTENT_LABEL_RIGHT},
+            {500, 182, "Sales", CONTENT_LABEL_RIGHT},
+            {552, 182, "Charge", CONTENT_LABEL_RIGHT},
         },
         {CONTENT_ICON_CLOSE, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, 0, 0, 0, 0,
          0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},

@@ -76,9 +76,8 @@ void ExpectHead(const ContentCanvasLayout& layout, const char* text, float x, in
 TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
 {
     const ContentCanvasLayout& finance = ContentFinanceLayout();
-    for (const auto& [text, column] :
-         {std::pair{"Total", kFinanceIncome}, std::pair{"Per month", kFinanceIncomeMonth},
-          std::pair{"Total", kFinanceExpenses}, std::pair{"Per month", kFinanceExpensesMonth}})
+    for (const auto& [text, column] : {std::pair{"Total", kFinanceIncome}, std::pair{"Month", kFinanceIncomeMonth},
+                                       std::pair{"Total", kFinanceExpenses}, std::pair{"Month", kFinanceExpensesMonth}})
         ExpectHead(finance, text, column.x);
     ExpectHead(finance, "Shop", kFinanceLineX + kShopNameX, CONTENT_LABEL_LEFT);
     for (const auto& [text, column] :
@@ -89,30 +88,29 @@ TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
     constexpr float kChargeButton = 14.0f;
     for (int32_t k : {FINANCE_LIST_UP, FINANCE_LIST_DOWN})
         EXPECT_GE(static_cast<float>(finance.buttons[static_cast<size_t>(k - 1)].x),
-                  kFinanceLineX + kShopMinusX + kChargeButton + kPanelColumnGap);
+                  kFinanceMinusX + kChargeButton + kPanelColumnGap);
     for (const ContentUiRect& button : finance.buttons)
         EXPECT_LE(button.x + button.width, finance.width);
 
-    // The rating and dirt bars stand on their names' lines, just after the longest name in any language.
-    int namesEnd = 0;
+    // The rating and dirt bars' names stand on the bars' lines just after them, clear in every language of the
+    // base rating's widest figure beside the rating's name and inside the page.
+    const float baseLeft =
+        kFinanceBase.x - static_cast<float>(ContentTextWidth(kContentFiguresFont, kFinanceBase.widest));
     for (const auto& [word, barY] : {std::pair{"Rating", kFinanceRatingBarY}, std::pair{"Dirt", kFinanceRatioBarY}}) {
         const char* text = word;
         const auto name =
             std::find_if(finance.labels.begin(), finance.labels.end(),
                          [text](const ContentUiLabel& label) { return std::strcmp(label.text, text) == 0; });
         ASSERT_NE(name, finance.labels.end()) << text;
-        EXPECT_EQ(name->x, static_cast<int>(kFinanceBarNamesX)) << text;
+        EXPECT_EQ(name->x, static_cast<int>(kFinanceBarsX + kFinanceBarLength) + kContentLabelGap) << text;
         EXPECT_EQ(name->y, static_cast<int>(barY)) << text;
         for (int language = 0; language < kContentLanguageCount; language++) {
             ContentUiLabel label = *name;
             label.text = ContentLabelText(name->text, language);
             const ContentUiRect area = ContentLabelRect(label);
-            namesEnd = std::max(namesEnd, area.x + area.width);
+            EXPECT_LE(static_cast<float>(area.x + area.width + kContentLabelGap), baseLeft) << label.text;
         }
     }
-    EXPECT_GE(static_cast<int>(kFinanceBarsX), namesEnd + kContentLabelGap);
-    EXPECT_LE(static_cast<int>(kFinanceBarsX), namesEnd + 3 * kContentLabelGap);
-    EXPECT_LE(kFinanceBarsX + kFinanceBarLength, static_cast<float>(finance.width));
 
     const ContentCanvasLayout& contracts = ContentContractorsLayout();
     ExpectHead(contracts, "Job", kContractNameX, CONTENT_LABEL_LEFT);

@@ -25,11 +25,6 @@ constexpr const char* kMinusPicture = "./images/panels/shoppopup/minus.png";
 constexpr int32_t kFiguresFont = 2;
 constexpr uint16_t kMonthsPerYear = 12;
 
-// Shop lines from the page's corner, kRowStep apart; row k's plus and minus beside its charge.
-constexpr float kLineY = 165.0f;
-constexpr float kRowStep = 15.0f;
-constexpr float kRowButtonDy = -1.0f;  // the buttons level with the line's figures
-
 // Rating -1000..1000 to a bar share 0..100.
 constexpr int32_t kRatingOffset = 1000;
 constexpr int32_t kRatingPerPercent = 20;
@@ -61,7 +56,7 @@ constexpr Figure kFigures[] = {
     {kFinanceIncome, 315, Takings, false},     {kFinanceIncomeMonth, 315, Takings, true},
     {kFinanceIncome, 287, Charges, false},     {kFinanceIncomeMonth, 287, Charges, true},
     {kFinanceIncome, 270, Bonuses, false},     {kFinanceIncomeMonth, 270, Bonuses, true},
-    {kFinanceIncome, 235, DrawResult, false},  {kFinanceIncome, 220, Stake, false},
+    {kFinanceDrawn, 235, DrawResult, false},   {kFinanceDrawn, 220, Stake, false},
     {kFinanceExpenses, 315, Expenses, false},  {kFinanceExpensesMonth, 315, Expenses, true},
     {kFinanceExpenses, 290, Rent, false},      {kFinanceExpensesMonth, 290, Rent, true},
     {kFinanceExpenses, 273, Wages, false},     {kFinanceExpensesMonth, 273, Wages, true},
@@ -71,7 +66,6 @@ constexpr Figure kFigures[] = {
     {kFinanceShops, 291, ShopCount, false},    {kFinanceCharge, 291, BaseCharge, false},
 };
 constexpr float kDateDy = 320.0f;
-constexpr float kBaseDy = 230.0f;
 
 uint32_t MonthsDivisor() { return (g_pGame ? g_pGame->GetDayCounter() : 0u) + 1u; }
 
@@ -116,10 +110,10 @@ void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled
     CFerroxCanvas::Build(path, x, y, scaled);
     m_firstRowButton = m_widgetCount;
     for (uint16_t k = 0; k < kFinanceRows; k++) {
-        const float rowY = kLineY + kRowButtonDy - kRowStep * k;
+        const float rowY = kFinanceRowButtonY - kFinanceRowStep * k;
         for (const auto& [picture, buttonX] :
-             {std::pair{kPlusPicture, kShopPlusX}, std::pair{kMinusPicture, kShopMinusX}}) {
-            std::unique_ptr<CFerroxImage> button = FerroxMakeImage(picture, kFinanceLineX + buttonX, rowY, scaled);
+             {std::pair{kPlusPicture, kFinancePlusX}, std::pair{kMinusPicture, kFinanceMinusX}}) {
+            std::unique_ptr<CFerroxImage> button = FerroxMakeImage(picture, buttonX, rowY, scaled);
             button->m_visible = 1;
             AddWidget(std::move(button));
         }
@@ -228,7 +222,7 @@ void CMallSummaryPanel::Render()
         DrawNumber(kFiguresFont, stats->m_ratingPlus, x + kFinanceDecor.x, y + kFinanceFloorsY, FERROX_ALIGN_RIGHT);
         DrawNumber(kFiguresFont, static_cast<int32_t>(stats->m_ratingPlus) / static_cast<int32_t>(months),
                    x + kFinanceDecorMonth.x, y + kFinanceFloorsY, FERROX_ALIGN_RIGHT);
-        DrawNumber(kFiguresFont, stats->m_baseRating, x + kFinanceBase.x, y + kBaseDy, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, stats->m_baseRating, x + kFinanceBase.x, y + kFinanceBaseY, FERROX_ALIGN_RIGHT);
     }
     if (g_pGame) {
         const uint16_t counter = g_pGame->GetDayCounter();
@@ -264,7 +258,8 @@ void CMallSummaryPanel::Render()
                 button->m_visible = 1;
         }
         if (shopCard)
-            shopCard->DrawShopRecord(stats->m_shops[m_firstRow + k], x + kFinanceLineX, y + kLineY - kRowStep * k);
+            shopCard->DrawShopRecord(stats->m_shops[m_firstRow + k], x + kFinanceLineX,
+                                     y + kFinanceLineY - kFinanceRowStep * k);
     }
     for (int32_t index = m_firstRowButton + 2 * shown; index < m_rowButtonsEnd; index++) {
         if (CFerroxWidget* button = GetWidget(index))

@@ -63,27 +63,34 @@ enum MallSummaryWidget : int32_t {
 constexpr uint16_t kFinanceRows = 9;
 // The finance page's columns, from its corner: the income and expense totals with their monthly averages, then
 // the date, the shops and base charge, the scenery's rating with its average, the storeys built and the base
-// rating; the shop lines start at kFinanceLineX.
-constexpr PanelColumn kFinanceIncome = {164.0f, kPanelWidestU32};
-constexpr PanelColumn kFinanceIncomeMonth = {252.0f, kPanelWidestU32};
-constexpr PanelColumn kFinanceExpenses = {420.0f, kPanelWidestU32};
-constexpr PanelColumn kFinanceExpensesMonth = {508.0f, kPanelWidestU32};
-constexpr PanelColumn kFinanceDate = {616.0f, "12/70996"};  // the last month of the last year 16 bits reach
-constexpr PanelColumn kFinanceShops = {608.0f, kPanelWidestU16};
-constexpr PanelColumn kFinanceCharge = {712.0f, kPanelWidestU16};
-constexpr PanelColumn kFinanceDecor = {612.0f, kPanelWidestI16};
-constexpr PanelColumn kFinanceDecorMonth = {668.0f, kPanelWidestI16};
-constexpr PanelColumn kFinanceFloors = {768.0f, "99"};
-constexpr PanelColumn kFinanceBase = {768.0f, kPanelWidestI16};
+// rating. A column's widest text is the widest figure a running game puts there.
+constexpr PanelColumn kFinanceIncome = {120.0f, "9999999"};
+constexpr PanelColumn kFinanceIncomeMonth = {172.0f, "999999"};
+constexpr PanelColumn kFinanceDrawn = {150.0f, "65535"};  // the draw's result and the stake
+constexpr PanelColumn kFinanceExpenses = {293.0f, "9999999"};
+constexpr PanelColumn kFinanceExpensesMonth = {345.0f, "999999"};
+constexpr PanelColumn kFinanceDate = {565.0f, "12/2099"};
+constexpr PanelColumn kFinanceShops = {440.0f, "99999"};
+constexpr PanelColumn kFinanceCharge = {555.0f, "1000"};
+constexpr PanelColumn kFinanceDecor = {460.0f, "-9999"};
+constexpr PanelColumn kFinanceDecorMonth = {508.0f, "-9999"};
+constexpr PanelColumn kFinanceFloors = {593.0f, "99"};
+constexpr PanelColumn kFinanceBase = {593.0f, "-32768"};
 constexpr float kFinanceFloorsY = 255.0f;  // the storeys' baseline
-// The rating bar and the bar of dirt against crime, each after its name, which starts at kFinanceBarNamesX on
-// the bar's line.
-constexpr float kFinanceBarNamesX = 520.0f;
-constexpr float kFinanceBarsX = 580.0f;
+constexpr float kFinanceBaseY = 230.0f;
+// The rating bar and the bar of dirt against crime, each before its name.
+constexpr float kFinanceBarsX = 400.0f;
 constexpr float kFinanceRatingBarY = 225.0f;
 constexpr float kFinanceRatioBarY = 210.0f;
 constexpr float kFinanceBarLength = 64.0f;
+// The shop lines, from (kFinanceLineX, kFinanceLineY) down by kFinanceRowStep; each line's charge plus and minus
+// beside its charge.
 constexpr float kFinanceLineX = 25.0f;
+constexpr float kFinanceLineY = 165.0f;
+constexpr float kFinanceRowStep = 15.0f;
+constexpr float kFinancePlusX = 509.0f;
+constexpr float kFinanceMinusX = 557.0f;
+constexpr float kFinanceRowButtonY = 159.0f;
 constexpr uint16_t kFinanceChargeStep = 50;
 constexpr uint16_t kFinanceChargeMax = 1000;
 constexpr uint16_t kFinanceStakeStep = 1000;

@@ -205,9 +205,9 @@ TEST_F(ManagementTest, FinanceListPagesAndShowsOnlyListedShops)
     EXPECT_EQ(pictures, 2);
 }
 
-// A shop line's category picture and its charge buttons stand level with its name and figures; the picture
-// sits between the shop's number and its name.
-TEST_F(ManagementTest, FinanceShopLinesKeepPicturesAndButtonsOnTheirRows)
+// Shop line k stands at (25, 165 - 15k) of the page: its number there, its name 25 further, its category picture
+// at (-365, -16) from the line; its charge buttons at (509, 159 - 15k) and (557, 159 - 15k).
+TEST_F(ManagementTest, FinanceShopLinesStandWhereThePagePutsThem)
 {
     ASSERT_TRUE(UiPicture(14, 14, {200, 120, 0, 255}).Write("images/panels/finance/shopcat-fashion.png"));
     ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
@@ -219,27 +219,27 @@ TEST_F(ManagementTest, FinanceShopLinesKeepPicturesAndButtonsOnTheirRows)
     locale->texts.clear();
     RenderOnly(finance);
     ASSERT_EQ(locale->texts.size(), 3u);
-    constexpr float kDigitsMiddle = 4.5f;  // half the digits' height over their baseline
     std::vector<UiDrawRecord> pictures;
     for (const UiDrawRecord& record : uiDrawRecords)
         if (record.picture.find("shopcat-") != std::string::npos)
             pictures.push_back(record);
     ASSERT_EQ(pictures.size(), 3u);
+    const float x = finance->GetX(), y = finance->GetY();
     for (uint16_t k = 0; k < 3; k++) {
-        const UiTextRecord& name = locale->texts[k];
-        const float row = static_cast<float>(name.y);
-        const UiDrawRecord& picture = pictures[k];
-        EXPECT_NEAR(picture.y + picture.height / 2.0f, row + kDigitsMiddle, 3.0f) << "picture of line " << k;
+        const float row = y + 165.0f - 15.0f * k;
         const std::vector<UiDrawRecord> number = TextsOf(std::to_string(97 + k));
         ASSERT_EQ(number.size(), 1u);
-        EXPECT_EQ(number[0].y, row);
-        EXPECT_GE(picture.x, number[0].x + number[0].width) << "the picture clears the number";
-        EXPECT_LE(picture.x + picture.width, name.x) << "the name clears the picture";
+        EXPECT_FLOAT_EQ(number[0].x, x + 25.0f);
+        EXPECT_FLOAT_EQ(number[0].y, row);
+        EXPECT_FLOAT_EQ(locale->texts[k].x, x + 50.0f);
+        EXPECT_FLOAT_EQ(static_cast<float>(locale->texts[k].y), row);
+        EXPECT_FLOAT_EQ(pictures[k].x, x + 25.0f - 365.0f);
+        EXPECT_FLOAT_EQ(pictures[k].y, row - 16.0f);
         for (int32_t side = 0; side < 2; side++) {
             const float* button = finance->GetWidgetRect(finance->GetFirstRowButton() + 2 * k + side);
             ASSERT_NE(button, nullptr);
-            EXPECT_NEAR(finance->GetY() + button[1] + button[3] / 2.0f, row + kDigitsMiddle, 3.0f)
-                << "charge button " << side << " of line " << k;
+            EXPECT_FLOAT_EQ(button[0], side ? 557.0f : 509.0f) << "charge button " << side << " of line " << k;
+            EXPECT_FLOAT_EQ(button[1], 159.0f - 15.0f * k) << "charge button " << side << " of line " << k;
         }
     }
 }
@@ -281,6 +281,33 @@ TEST_F(ManagementTest, FinanceBarsAndAverages)
     RenderOnly(finance);
     EXPECT_EQ(TextsOf("4321").size(), 1u);
     EXPECT_EQ(TextsOf("2160").size(), 1u);
+
+    // Where the page puts them: right ends from its corner, and the bars' corners.
+    const float x = finance->GetX(), y = finance->GetY();
+    stats->m_baseCharge = 350;
+    stats->m_baseRating = 77;
+    stats->m_ratingPlus = 64;
+    RenderOnly(finance);
+    const auto right = [this](const char* text, float atX, float atY) {
+        const std::vector<UiDrawRecord> drawn = TextsOf(text);
+        ASSERT_EQ(drawn.size(), 1u) << text;
+        EXPECT_FLOAT_EQ(drawn[0].x + drawn[0].width, atX) << text;
+        EXPECT_FLOAT_EQ(drawn[0].y, atY) << text;
+    };
+    right("4321", x + 120.0f, y + 287.0f);
+    right("2160", x + 172.0f, y + 287.0f);
+    right("7000", x + 293.0f, y + 290.0f);
+    right("3500", x + 345.0f, y + 290.0f);
+    right("350", x + 555.0f, y + 291.0f);
+    right("77", x + 593.0f, y + 230.0f);
+    right("64", x + 460.0f, y + 255.0f);
+    right("32", x + 508.0f, y + 255.0f);
+    right("2/2004", x + 565.0f, y + 320.0f);
+    ASSERT_EQ(Bars().size(), 2u);
+    EXPECT_FLOAT_EQ(Bars()[0].x, x + 400.0f);
+    EXPECT_FLOAT_EQ(Bars()[0].y, y + 225.0f);
+    EXPECT_FLOAT_EQ(Bars()[1].x, x + 400.0f);
+    EXPECT_FLOAT_EQ(Bars()[1].y, y + 210.0f);
 }
 
 // A mall of some storeys shown from one of them.
@@ -322,13 +349,13 @@ TEST_F(ManagementTest, FinanceFloorsCountTheStoreysBuiltWhicheverIsShown)
     EXPECT_EQ(changed, std::vector<std::string>{"3>7"});
 }
 
-// The finance page, the contracts and the hire page hold the widest figures they can show, each in its own
-// column: drawn as wide as the game's fonts draw figures, nothing on a row comes within 4 pixels of anything else.
-TEST_F(ManagementTest, PanelsHoldTheirWidestFiguresEachInItsColumn)
+// The figures of a running game keep apart where the finance page puts them: drawn as wide as the game's fonts
+// draw figures, no two on a row come within 4 pixels. The contracts and the hire page hold the widest figures
+// they can show, each in its own column.
+TEST_F(ManagementTest, PanelsKeepTheirFiguresApart)
 {
     constexpr float kGap = 4.0f;
     constexpr uint16_t kMost = 0xFFFF;
-    constexpr uint32_t kMost32 = 0xFFFFFFFFu;
     constexpr int16_t kShopNames = 6, kCategories = 7, kJobTitles = 8;  // lists of the recording locale
     locale->lists.insert(locale->lists.end(), {"shopnames", "contractcategories", "jobtitles"});
     ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
@@ -336,36 +363,46 @@ TEST_F(ManagementTest, PanelsHoldTheirWidestFiguresEachInItsColumn)
     Storeys floors;
     floors.built = 99;
     game->SetFloors(&floors);
-    game->m_startYear = kMost;
-    for (uint32_t* total : {&stats->m_incomeTotal, &stats->m_chargesReceived, &stats->m_yearlyBonuses,
-                            &stats->m_expenseTotal, &stats->m_rentExpense, &stats->m_staffWages,
-                            &stats->m_buildingCosts, &stats->m_contractExpenses, &stats->m_interest})
-        *total = kMost32;
+    game->m_startYear = 2004;
     stats->m_startingFunds = 0;
-    stats->m_bonusCount = stats->m_bonusUnit = stats->m_baseCharge = kMost;
-    stats->m_ratingPlus = stats->m_baseRating = INT16_MIN;
+    stats->m_bonusCount = kMost;
+    stats->m_bonusUnit = 10000;
+    stats->m_baseCharge = 1000;
+    stats->m_ratingPlus = -9999;
+    stats->m_baseRating = INT16_MIN;
     Shops(2);
     stats->m_shopCount = kMost;
     for (ShopRecord& record : records) {
-        record.shopNumber = record.salesCount = kMost;
-        record.takingsTotal = INT32_MIN;
-        record.chargesPaid = INT32_MAX;
-        record.chargeAdjust = INT16_MIN;
+        record.shopNumber = 99;
+        record.salesCount = 9999;
+        record.takingsTotal = 999999;
+        record.chargesPaid = 99999;
+        record.chargeAdjust = 1000;
     }
     CMallSummaryPanel* finance = Finance();
     PointAt(790.0f, 590.0f);
     finance->Update();
     RenderOnly(finance);
-    // The first month, whose averages are their totals, then December of the last year the counter reaches.
-    for (uint16_t counter : {uint16_t{0}, uint16_t{kMost - 4}}) {
+    const auto figures = [](const std::vector<UiDrawRecord>& drawn) {
+        std::vector<UiDrawRecord> kept;
+        for (const UiDrawRecord& record : drawn)
+            if (record.picture.find(".png") == std::string::npos)
+                kept.push_back(record);
+        return kept;
+    };
+    // The first month, whose totals are a month's and equal their averages, then December of a long game.
+    for (uint16_t counter : {uint16_t{0}, uint16_t{95}}) {
         game->m_dayCounter = counter;
+        for (uint32_t* total : {&stats->m_incomeTotal, &stats->m_chargesReceived, &stats->m_yearlyBonuses,
+                                &stats->m_expenseTotal, &stats->m_rentExpense, &stats->m_staffWages,
+                                &stats->m_buildingCosts, &stats->m_contractExpenses, &stats->m_interest})
+            *total = counter ? 9599999u : 999999u;
         locale->texts.clear();
         RenderOnly(finance);
-        ASSERT_EQ(TextsOf("4294967295").size(), counter ? 9u : 18u);
-        ASSERT_EQ(TextsOf(counter ? "12/70995" : "1/65535").size(), 1u);
-        ASSERT_EQ(TextsOf("99").size(), 1u);
-        ASSERT_EQ(TextsOf("-4294967295").size(), 2u);
-        ExpectApart(DrawnOn("finance.png", kShopNames, kShopNameRoom), kGap, finance->GetX());
+        ASSERT_EQ(TextsOf(counter ? "9599999" : "999999").size(), counter ? 9u : 20u);
+        ASSERT_EQ(TextsOf(counter ? "12/2011" : "1/2004").size(), 1u);
+        ASSERT_EQ(TextsOf("99").size(), 3u);  // the storeys and the two shops' numbers
+        ExpectApart(figures(DrawnOn("finance.png", kShopNames, kShopNameRoom)), kGap, finance->GetX());
     }
     game->SetFloors(nullptr);
 

@@ -44,8 +44,8 @@ constexpr FerroxColour kGreen = {0, 255, 0, 255};
 constexpr float kShopperCardY = 16.0f;
 constexpr float kStarSignX = -30.0f;
 constexpr float kSexX = 2.0f;
-constexpr float kPictureY = -3.0f;
-constexpr float kBarY = 2.0f;
+constexpr float kPictureY = -7.0f;
+constexpr float kBarY = -5.0f;
 
 constexpr const char* kCategoryPictures[kShopCategoryCount] = {
     "./images/panels/finance/shopcat-fashion.png", "./images/panels/finance/shopcat-elec.png",
@@ -55,9 +55,7 @@ constexpr const char* kCategoryPictures[kShopCategoryCount] = {
 constexpr const char* kShopNamesList = "shopnames";
 constexpr const char* kPlusPicture = "./images/panels/shoppopup/plus.png";
 constexpr const char* kMinusPicture = "./images/panels/shoppopup/minus.png";
-constexpr float kChargeButtonsY = 13.0f;
 constexpr float kShopCardY = 15.0f;
-constexpr float kCategoryY = -2.0f;
 
 constexpr const char* kJobPictures[kJobImageCount] = {
     "./images/panels/staff/clean.png",
@@ -66,7 +64,7 @@ constexpr const char* kJobPictures[kJobImageCount] = {
 };
 constexpr const char* kJobTitlesList = "jobtitles";
 constexpr float kStaffCardY = 15.0f;
-constexpr float kJobY = -3.0f;
+constexpr float kJobY = -7.0f;
 
 int16_t FindList(const char* name)
 {
@@ -241,9 +239,9 @@ void CShopPopupPanel::Build(const char* path, float x, float y, int32_t scaled)
     CFerroxCanvas::Build(path, x, y, scaled);
     m_nameList = FindList(kShopNamesList);
     m_plusButton = static_cast<int16_t>(GetWidgetCount());
-    for (const auto& button : {std::make_pair(kPlusPicture, kShopPlusX), std::make_pair(kMinusPicture, kShopMinusX)}) {
-        std::unique_ptr<CFerroxImage> image =
-            FerroxMakeImage(button.first, kShopCardLineX + button.second, kChargeButtonsY);
+    for (const auto& button :
+         {std::make_pair(kPlusPicture, kShopCardPlusX), std::make_pair(kMinusPicture, kShopCardMinusX)}) {
+        std::unique_ptr<CFerroxImage> image = FerroxMakeImage(button.first, button.second, kShopCardButtonsY);
         image->m_visible = 1;
         AddWidget(std::move(image));
     }
@@ -262,8 +260,8 @@ void CShopPopupPanel::DrawShopRecord(const ShopRecord* record, float x, float y)
     CFerroxFont* font = FiguresFont();
     DrawNumber(font, record->shopNumber, x + kShopNumber.x, y, FERROX_ALIGN_LEFT);
     // The shop's grade names it; its category picks the picture.
-    DrawEntry(m_categories, record->category, x + kShopPictureX, y + kCategoryY);
     DrawListText(m_nameList, record->grade, x + kShopNameX, y);
+    DrawEntry(m_categories, record->category, x + kShopPictureX, y + kShopPictureY);
     DrawNumber(font, record->takingsTotal, x + kShopTakings.x, y);
     DrawNumber(font, static_cast<int64_t>(record->takingsTotal) - record->chargesPaid, x + kShopNet.x, y);
     DrawNumber(font, record->chargesPaid, x + kShopPaid.x, y);

@@ -24,46 +24,51 @@ constexpr size_t kShopCategoryCount = 6;
 constexpr size_t kJobImageCount = 3;
 
 // The shopper line, from its origin: star sign and sex pictures, age and money, the three need bars (yellow,
-// orange, green), how the shopper came and the bags.
-constexpr PanelColumn kShopperAge = {66.0f, kPanelWidestU16};
-constexpr PanelColumn kShopperMoney = {114.0f, kPanelWidestU16};
-constexpr float kShopperNeedBarsX[] = {122.0f, 170.0f, 218.0f};
-constexpr float kShopperNeedBarLength = 40.0f;
-constexpr float kShopperArrivalX = 270.0f;
-constexpr PanelColumn kShopperBags = {330.0f, kPanelWidestU16};
-// The shop line, from its origin: its number (left-aligned), category picture and name, then its figures, and
-// after them the places of the charge's plus and minus buttons.
-constexpr PanelColumn kShopNumber = {0.0f, kPanelWidestU16};
-constexpr float kShopPictureX = 48.0f;
-constexpr float kShopNameX = 68.0f;
-constexpr float kShopNameRoom = 152.0f;  // the longest shop name
-constexpr PanelColumn kShopTakings = {316.0f, kPanelWidestI32};
-constexpr PanelColumn kShopNet = {412.0f, kPanelWidestDifference};
-constexpr PanelColumn kShopPaid = {508.0f, kPanelWidestI32};
-constexpr PanelColumn kShopKind = {556.0f, kPanelWidestU16};
-constexpr PanelColumn kShopSales = {604.0f, kPanelWidestU16};
-constexpr PanelColumn kShopCharge = {660.0f, kPanelWidestI16};  // the base charge plus the shop's own
-constexpr float kShopPlusX = 668.0f;
-constexpr float kShopMinusX = 688.0f;
+// orange, green), how the shopper came and the bags. A column's widest text is the widest figure a running
+// game puts there.
+// The age stands 7 pixels left of the line's 63: there a two-digit age and a four-digit money figure would stand
+// 2.5 pixels apart in the figures' font and read as one number.
+constexpr PanelColumn kShopperAge = {56.0f, "99"};
+constexpr PanelColumn kShopperMoney = {96.0f, "1249"};  // the most a shopper comes with
+constexpr float kShopperNeedBarsX[] = {96.0f, 144.0f, 192.0f};
+constexpr float kShopperNeedBarLength = 48.0f;
+constexpr float kShopperArrivalX = 240.0f;
+constexpr PanelColumn kShopperBags = {311.0f, "999"};
+// The shop line, from its origin: its number (left-aligned), name and category picture, then its figures.
+constexpr PanelColumn kShopNumber = {0.0f, "99"};
+constexpr float kShopPictureX = -365.0f;
+constexpr float kShopPictureY = -16.0f;
+constexpr float kShopNameX = 25.0f;
+constexpr float kShopNameRoom = 190.0f;  // up to the widest takings
+constexpr PanelColumn kShopTakings = {270.0f, "999999"};
+constexpr PanelColumn kShopNet = {325.0f, "-99999"};
+constexpr PanelColumn kShopPaid = {380.0f, "999999"};
+constexpr PanelColumn kShopKind = {437.0f, "5"};
+constexpr PanelColumn kShopSales = {475.0f, "9999"};
+constexpr PanelColumn kShopCharge = {527.0f, "2000"};  // the base charge plus the shop's own, at their most
+// The shop card's charge buttons, from its corner.
+constexpr float kShopCardPlusX = 500.0f;
+constexpr float kShopCardMinusX = 548.0f;
+constexpr float kShopCardButtonsY = 10.0f;
 // The staff line, from its origin: the job title, its picture, then level, wage and jobs done.
-constexpr float kStaffTitleRoom = 134.0f;  // the longest job title
-constexpr float kStaffPictureX = 141.0f;
-constexpr PanelColumn kStaffLevel = {205.0f, kPanelWidestU16};
-constexpr PanelColumn kStaffWage = {269.0f, kPanelWidestWage};
-constexpr PanelColumn kStaffJobs = {317.0f, kPanelWidestU16};
+constexpr float kStaffTitleRoom = 121.0f;  // up to the picture
+constexpr float kStaffPictureX = 125.0f;
+constexpr PanelColumn kStaffLevel = {188.0f, "99"};
+constexpr PanelColumn kStaffWage = {219.0f, "999"};
+constexpr PanelColumn kStaffJobs = {252.0f, "999"};
 // The summaries' totals, from their corner. Shoppers: those who came and per month, their spending and per
 // month on the first row, the spending per shopper and per month below it. Staff: the count, the wages and per
 // month, and below them the jobs done and per month.
-constexpr PanelColumn kShoppersCame = {120.0f, kPanelWidestU16};
-constexpr PanelColumn kShoppersCameMonth = {168.0f, kPanelWidestU16};
-constexpr PanelColumn kShoppersSpent = {256.0f, kPanelWidestU32};
-constexpr PanelColumn kShoppersSpentMonth = {344.0f, kPanelWidestU32};
-constexpr PanelColumn kStaffCount = {100.0f, kPanelWidestU16};
-constexpr PanelColumn kStaffWages = {240.0f, kPanelWidestU32};
-constexpr PanelColumn kStaffWagesMonth = {328.0f, kPanelWidestU32};
+constexpr PanelColumn kShoppersCame = {114.0f, "99999"};
+constexpr PanelColumn kShoppersCameMonth = {164.0f, "99999"};
+constexpr PanelColumn kShoppersSpent = {282.0f, "9999999"};
+constexpr PanelColumn kShoppersSpentMonth = {328.0f, "99999"};
+constexpr PanelColumn kStaffCount = {102.0f, "999"};
+constexpr PanelColumn kStaffWages = {215.0f, "9999999"};
+constexpr PanelColumn kStaffWagesMonth = {265.0f, "99999"};
 // The staff summary's fire and move buttons of each line, from its corner, after the line's figures.
-constexpr float kStaffSummaryFireX = 353.0f;
-constexpr float kStaffSummaryMoveX = 386.0f;
+constexpr float kStaffSummaryFireX = 280.0f;
+constexpr float kStaffSummaryMoveX = 313.0f;
 // Where the cards and summaries draw their lines, from their corner.
 constexpr float kShopperCardLineX = 56.0f;
 constexpr float kShopCardLineX = 17.0f;

@@ -118,6 +118,58 @@ TEST_F(PopupsTest, ShopperCardPicksSignSexAndArrivalAndSkipsIndicesOutsideTheTab
     EXPECT_TRUE(OnlyPanel("shopperpopup/"));
 }
 
+// The shopper line from its origin (56, 16 on the card; 56, 271 - 13 i on the summary): sign at (-30, -7), sex at
+// (2, -7), age and money right-aligned at 56 and 96 (the age kept clear of a four-digit money figure), arrival at (240, -7), bags at 311. The summary's totals stand
+// right-aligned at 114, 164, 282 and 328 on 344, the spending per shopper at 282 and 328 on 328.
+TEST_F(PopupsTest, ShopperLinesAndTotalsStandWhereTheyArePut)
+{
+    const auto right = [this](const char* text, float x, float y) {
+        const std::vector<UiDrawRecord> drawn = TextsOf(text);
+        ASSERT_EQ(drawn.size(), 1u) << text;
+        EXPECT_FLOAT_EQ(drawn[0].x + drawn[0].width, x) << text;
+        EXPECT_FLOAT_EQ(drawn[0].y, y) << text;
+    };
+    const auto picture = [this](const char* name, float x, float y) {
+        const std::vector<UiDrawRecord> drawn = DrawsOf(name);
+        ASSERT_EQ(drawn.size(), 1u) << name;
+        EXPECT_FLOAT_EQ(drawn[0].x, x) << name;
+        EXPECT_FLOAT_EQ(drawn[0].y, y) << name;
+    };
+    CSelectionPopup* card = ui->m_pShopperPopup.get();
+    auto shopper = PopupTestShopper({250, 7, 31, 0, 1, 2, 1000, 100, 100});
+    card->SetRecord(shopper.get());
+    RenderOnly(card);
+    const float x = card->GetX() + 56.0f, y = card->GetY() + 16.0f;
+    picture("Aquarius", x - 30.0f, y - 7.0f);
+    picture("female", x + 2.0f, y - 7.0f);
+    picture("car.png", x + 240.0f, y - 7.0f);
+    right("31", x + 56.0f, y);
+    right("250", x + 96.0f, y);
+    right("7", x + 311.0f, y);
+    card->SetRecord(nullptr);
+
+    CFerroxCanvas* summary = ui->m_pShopperSummaryPanel.get();
+    Settle(summary);
+    stats->m_shoppers.assign(2, shopper.get());
+    stats->m_shoppersCome = 41;
+    stats->m_takings = 8200;
+    game->m_dayCounter = 1;
+    RenderOnly(summary);
+    const float left = summary->GetX(), bottom = summary->GetY();
+    right("41", left + 114.0f, bottom + 344.0f);
+    right("20", left + 164.0f, bottom + 344.0f);
+    right("8200", left + 282.0f, bottom + 344.0f);
+    right("4100", left + 328.0f, bottom + 344.0f);
+    right("200", left + 282.0f, bottom + 328.0f);
+    right("100", left + 328.0f, bottom + 328.0f);
+    const std::vector<UiDrawRecord> ages = TextsOf("31");
+    ASSERT_EQ(ages.size(), 2u);
+    for (size_t i = 0; i < ages.size(); i++)
+        EXPECT_FLOAT_EQ(ages[i].y, bottom + 271.0f - 13.0f * static_cast<float>(i));
+    EXPECT_FLOAT_EQ(ages[0].x + ages[0].width, left + 56.0f + 56.0f);
+    game->m_dayCounter = 0;
+}
+
 TEST_F(PopupsTest, ShopperNeedHFullDrawsAFullBarAndFiveHidesIt)
 {
     CSelectionPopup* card = ui->m_pShopperPopup.get();
@@ -136,8 +188,8 @@ TEST_F(PopupsTest, ShopperNeedHFullDrawsAFullBarAndFiveHidesIt)
     EXPECT_EQ(Bars().size(), 2u) << "H 5 is 0 percent";
 }
 
-// Each need has its own bar: B yellow, E orange, H green, each as long as its need's share of 40, apart from the
-// money before them and from each other.
+// Each need has its own bar: B yellow, E orange, H green, each as long as its need's share of 48, at 96, 144 and
+// 192 from the line and 5 below it; the money ends where the first bar starts.
 TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
 {
     CSelectionPopup* card = ui->m_pShopperPopup.get();
@@ -146,7 +198,7 @@ TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
     RenderOnly(card);
     const std::vector<UiDrawRecord> bars = Bars();
     ASSERT_EQ(bars.size(), 3u);
-    constexpr float kFull = 40.0f;
+    constexpr float kFull = 48.0f;
     const struct {
         float share;
         FerroxColour tint;
@@ -156,19 +208,12 @@ TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
         EXPECT_EQ(bars[k].tint.red, expected[k].tint.red) << "bar " << k;
         EXPECT_EQ(bars[k].tint.green, expected[k].tint.green) << "bar " << k;
         EXPECT_EQ(bars[k].tint.blue, expected[k].tint.blue) << "bar " << k;
-        if (k > 0)
-            EXPECT_GE(bars[k].x, bars[k - 1].x + kFull + 4.0f) << "the bars stand apart";
+        EXPECT_FLOAT_EQ(bars[k].x, card->GetX() + 56.0f + 96.0f + kFull * static_cast<float>(k)) << "bar " << k;
+        EXPECT_FLOAT_EQ(bars[k].y, card->GetY() + 16.0f - 5.0f) << "bar " << k;
     }
-    // The bars lie on the card, level with the line's figures and clear of the money.
-    const std::vector<UiDrawRecord> age = TextsOf("31");
-    ASSERT_EQ(age.size(), 1u);
     const std::vector<UiDrawRecord> money = TextsOf("250");
     ASSERT_EQ(money.size(), 1u);
-    EXPECT_GE(bars[0].x, money[0].x + money[0].width + 4.0f);
-    for (const UiDrawRecord& bar : bars) {
-        EXPECT_GE(bar.y, card->GetY());
-        EXPECT_NEAR(bar.y + bar.height / 2.0f, age[0].y + 4.5f, 4.0f);
-    }
+    EXPECT_FLOAT_EQ(money[0].x + money[0].width, bars[0].x);
     // The card reads its record every frame: a need that runs down shortens its bar.
     PopupTestShopperSetNeeds(shopper.get(), 750, 50, 10);
     RenderOnly(card);
@@ -176,12 +221,13 @@ TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
     EXPECT_NEAR(Bars()[0].width, kFull * 0.1f, 0.5f);
 }
 
-// The staff line's level, wage and jobs done stand in their own columns, apart at their widest.
-TEST_F(PopupsTest, StaffLineKeepsLevelWageAndJobsApart)
+// The staff summary's line: the level, wage and jobs done right-aligned at 188, 219 and 252 from its origin (28, 161),
+// its job picture and its buttons where the panel puts them.
+TEST_F(PopupsTest, StaffLineStandsWhereThePanelPutsIt)
 {
     auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
     std::shared_ptr<StaffRecord> shared = PopupTestStaffRecord(0, 0);
-    PopupTestSetStaff(shared.get(), 0, 0, 3, 1500, 999);
+    PopupTestSetStaff(shared.get(), 0, 0, 3, 300, 999);
     stats->m_staff.assign(1, shared.get());
     RenderOnly(summary);
     std::vector<UiDrawRecord> figures;
@@ -197,96 +243,107 @@ TEST_F(PopupsTest, StaffLineKeepsLevelWageAndJobsApart)
     ASSERT_EQ(line.size(), 3u);
     std::sort(line.begin(), line.end(), [](const UiDrawRecord& a, const UiDrawRecord& b) { return a.x < b.x; });
     EXPECT_EQ(line[0].picture, "3");
-    EXPECT_EQ(line[1].picture, "1650");
+    EXPECT_EQ(line[1].picture, "450");
     EXPECT_EQ(line[2].picture, "999");
-    for (size_t i = 1; i < line.size(); i++)
-        EXPECT_GE(line[i].x - (line[i - 1].x + line[i - 1].width), 12.0f)
-            << line[i - 1].picture << " " << line[i].picture;
-    // The job picture comes before the level, the fire button after the last figure, both level with the line.
-    const float* fire = summary->GetWidgetRect(summary->GetFirstRowButton());
-    ASSERT_NE(fire, nullptr);
-    EXPECT_LT(line[2].x + line[2].width, summary->GetX() + fire[0]);
-    EXPECT_NEAR(summary->GetY() + fire[1] + fire[3] / 2.0f, level[0].y + 4.5f, 3.0f) << "fire beside its line";
-    for (const UiDrawRecord& record : uiDrawRecords) {
-        if (record.picture.find("staff/clean") == std::string::npos)
-            continue;
-        EXPECT_LE(record.x + record.width, line[0].x);
-        EXPECT_NEAR(record.y + record.height / 2.0f, level[0].y + 4.5f, 3.0f);
+    // Right ends at 188, 219 and 252 from the line, which starts at 28.
+    const float right[] = {188.0f, 219.0f, 252.0f};
+    for (size_t i = 0; i < line.size(); i++)
+        EXPECT_FLOAT_EQ(line[i].x + line[i].width, summary->GetX() + 28.0f + right[i]) << line[i].picture;
+    // The job picture at (125, -7) from the line, the first line's fire and move buttons at (280, 155) and
+    // (313, 155) of the panel.
+    EXPECT_FLOAT_EQ(level[0].y, summary->GetY() + 161.0f);
+    for (int32_t side = 0; side < 2; side++) {
+        const float* button = summary->GetWidgetRect(summary->GetFirstRowButton() + side);
+        ASSERT_NE(button, nullptr);
+        EXPECT_FLOAT_EQ(button[0], side ? 313.0f : 280.0f);
+        EXPECT_FLOAT_EQ(button[1], 155.0f);
     }
+    const std::vector<UiDrawRecord> job = DrawsOf("staff/clean");
+    ASSERT_EQ(job.size(), 1u);
+    EXPECT_FLOAT_EQ(job[0].x, summary->GetX() + 28.0f + 125.0f);
+    EXPECT_FLOAT_EQ(job[0].y, level[0].y - 7.0f);
 }
 
-// Every line of the cards and summaries holds the widest figures its record can carry, each in its own column:
-// drawn as wide as the game's fonts draw figures, nothing on a row comes within 4 pixels of anything else.
-TEST_F(PopupsTest, CardsAndSummariesHoldTheirWidestFiguresEachInItsColumn)
+// The figures a running game shows keep apart at the places the cards and the shopper summary put them: drawn
+// as wide as the game's fonts draw figures, no two on a row come within 4 pixels.
+TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
 {
     constexpr float kGap = 4.0f;
-    constexpr uint16_t kMost = 0xFFFF;
-    constexpr uint32_t kMost32 = 0xFFFFFFFFu;
-    constexpr int16_t kShopNames = 6, kJobTitles = 7;  // lists of the recording locale
+    constexpr int16_t kShopNames = 6;  // a list of the recording locale
     MeasureLikeTheGame();
+    const auto figures = [](const std::vector<UiDrawRecord>& drawn) {
+        std::vector<UiDrawRecord> kept;
+        for (const UiDrawRecord& record : drawn)
+            if (record.picture.find(".png") == std::string::npos)
+                kept.push_back(record);
+        return kept;
+    };
 
-    const std::shared_ptr<ShopperRecord> shopper = PopupTestShopper({kMost, kMost, kMost, 11, 1, 3, 1000, 100, 100});
+    const std::shared_ptr<ShopperRecord> shopper = PopupTestShopper({1249, 999, 99, 11, 1, 3, 1000, 100, 100});
     CSelectionPopup* shopperCard = ui->m_pShopperPopup.get();
     shopperCard->SetRecord(shopper.get());
-    for (CFerroxCanvas* panel :
-         {static_cast<CFerroxCanvas*>(shopperCard), ui->m_pShopperSummaryPanel.get(), ui->m_pStaffSummaryPanel.get(),
-          static_cast<CFerroxCanvas*>(ui->m_pStaffPopup.get()), static_cast<CFerroxCanvas*>(ui->m_pShopPopup.get())})
+    for (CFerroxCanvas* panel : {static_cast<CFerroxCanvas*>(shopperCard), ui->m_pShopperSummaryPanel.get(),
+                                 static_cast<CFerroxCanvas*>(ui->m_pShopPopup.get())})
         Settle(panel);
     RenderOnly(shopperCard);
-    ASSERT_EQ(TextsOf("65535").size(), 3u);
-    ASSERT_EQ(Bars().size(), 3u);
-    ExpectApart(DrawnOn("shopperpopup.png"), kGap, shopperCard->GetX());
+    ASSERT_EQ(TextsOf("1249").size(), 1u);
+    ExpectApart(figures(DrawnOn("shopperpopup.png")), kGap, shopperCard->GetX());
     CFerroxCanvas* shoppers = ui->m_pShopperSummaryPanel.get();
     stats->m_shoppers.assign(2, shopper.get());
-    // The most shoppers, then one shopper who spent the most a shopper can.
-    for (uint16_t came : {kMost, uint16_t{1}}) {
-        stats->m_shoppersCome = came;
-        stats->m_takings = came == 1 ? kMost : kMost32;
+    // The first month, whose figures are a month's, then a long game's totals.
+    for (uint16_t counter : {uint16_t{0}, uint16_t{99}}) {
+        game->m_dayCounter = counter;
+        stats->m_shoppersCome = 0xFFFF;
+        stats->m_takings = counter ? 9999999u : 99999u;
         RenderOnly(shoppers);
-        ASSERT_EQ(TextsOf("4294967295").size(), came == 1 ? 0u : 2u);
-        ExpectApart(DrawnOn("shoppers.png"), kGap, shoppers->GetX());
+        ASSERT_EQ(TextsOf("99999").size(), counter ? 1u : 2u);
+        ExpectApart(figures(DrawnOn("shoppers.png")), kGap, shoppers->GetX());
     }
+    game->m_dayCounter = 0;
 
+    // A staff member of a high level who did many jobs, and a large staff.
+    constexpr int16_t kJobTitles = 7;  // a list of the recording locale
     std::shared_ptr<StaffRecord> member = PopupTestStaffRecord(0, 2);
-    PopupTestSetStaff(member.get(), 0, 2, kMost - 1, kMost, kMost);  // the highest grade: the next means none
+    PopupTestSetStaff(member.get(), 0, 2, 10, 450, 999);
     CSelectionPopup* staffCard = ui->m_pStaffPopup.get();
+    Settle(staffCard);
     staffCard->SetRecord(member.get());
     locale->texts.clear();
     RenderOnly(staffCard);
-    ASSERT_EQ(TextsOf("3342235").size(), 1u);
-    ExpectApart(DrawnOn("staffpopup.png", kJobTitles, kStaffTitleRoom), kGap, staffCard->GetX());
+    ASSERT_EQ(TextsOf("999").size(), 1u);
+    ExpectApart(figures(DrawnOn("staffpopup.png", kJobTitles, kStaffTitleRoom)), kGap, staffCard->GetX());
     CFerroxCanvas* staff = ui->m_pStaffSummaryPanel.get();
+    Settle(staff);
     stats->m_staff.assign(2, member.get());
-    stats->m_staffCount = kMost;
-    stats->m_staffWages = kMost32;
-    stats->m_staffJobsDone = kMost;
+    stats->m_staffCount = 999;
+    stats->m_staffWages = 99999;
+    stats->m_staffJobsDone = 9999;
     RenderOnly(staff);  // the first drawing hides the buttons of lines not in use
     locale->texts.clear();
     RenderOnly(staff);
-    ASSERT_EQ(TextsOf("4294967295").size(), 2u);
+    ASSERT_EQ(TextsOf("99999").size(), 2u);
     ASSERT_EQ(DrawsOf("staff/fire").size(), 2u);
-    ExpectApart(DrawnOn("staff.png", kJobTitles, kStaffTitleRoom), kGap, staff->GetX());
+    ExpectApart(figures(DrawnOn("staff.png", kJobTitles, kStaffTitleRoom)), kGap, staff->GetX());
 
-    // The most takings and the least paid, then the other way round: the net at its widest either way.
+    // The most takings and nothing paid, then the other way round; the most charge.
     CShop shop;
     ShopRecord& record = shop.GetRecord();
     record.owner = &shop;
-    record.shopNumber = kMost;
-    record.salesCount = kMost;
-    record.chargeAdjust = -0x8000;
-    stats->m_baseCharge = 0;
+    record.shopNumber = 99;
+    record.salesCount = 9999;
+    record.chargeAdjust = 1000;
+    stats->m_baseCharge = 1000;
     CSelectionPopup* shopCard = ui->m_pShopPopup.get();
     shopCard->SetRecord(&record);
     for (bool paid : {false, true}) {
-        record.takingsTotal = paid ? INT32_MIN : INT32_MAX;
-        record.chargesPaid = paid ? INT32_MAX : INT32_MIN;
-        record.category = paid ? kMost : 0;
+        record.takingsTotal = paid ? 0 : 999999;
+        record.chargesPaid = paid ? 99999 : 0;
+        record.category = 5;
         locale->texts.clear();
         RenderOnly(shopCard);
-        ASSERT_EQ(TextsOf(paid ? "-4294967295" : "4294967295").size(), 1u);
-        ASSERT_EQ(TextsOf("-2147483648").size(), 1u);
-        ASSERT_EQ(TextsOf("-32768").size(), 1u);
-        ExpectApart(DrawnOn("shoppopup.png", kShopNames, kShopNameRoom), kGap, shopCard->GetX());
+        ASSERT_EQ(TextsOf(paid ? "-99999" : "999999").size(), paid ? 1u : 2u);
+        ASSERT_EQ(TextsOf("2000").size(), 1u);
+        ExpectApart(figures(DrawnOn("shoppopup.png", kShopNames, kShopNameRoom)), kGap, shopCard->GetX());
     }
     shopCard->SetRecord(nullptr);
 }

@@ -18,7 +18,7 @@ constexpr float kShopperLineHeight = 13.0f;
 // Staff summary.
 constexpr const char* kFirePicture = "./images/panels/staff/fire.png";
 constexpr const char* kMovePicture = "./images/panels/staff/move.png";
-constexpr float kTopRowY = 159.0f;  // the buttons level with their line's figures
+constexpr float kTopRowY = 155.0f;
 constexpr float kRowHeight = 13.0f;
 constexpr float kStaffTopLineY = 161.0f;
 constexpr float kStaffTotalsY = 230.0f;

@@ -23,8 +23,14 @@ constexpr GxRGBA kRed = {255, 0, 0, 255};
 constexpr int32_t kBlinkPeriod = 20;
 constexpr int32_t kCaretFrames = 10;
 constexpr const char16_t* kCaret = u" *";
-constexpr char kFirstPrintable = 0x20;
-constexpr char kLastPrintable = 0x7E;
+// Key codes 0x80 to 0xB1 name keys (Escape, the function keys, the arrows...); codes below and above them are
+// characters. 0xFF is the key table's "no such key", never typed.
+constexpr int32_t kFirstKeyName = 0x80;
+constexpr int32_t kLastKeyName = 0xB1;
+constexpr int32_t kNoKey = 0xFF;
+constexpr int32_t kLastWideCode = 0xFFFF;
+constexpr int32_t kFirstSurrogate = 0xD800;
+constexpr int32_t kLastSurrogate = 0xDFFF;
 constexpr GxUInt8 kNearestFilter = gxFILTERNEAREST;
 constexpr GxUInt8 kFontPageFilter = gxFILTERLINEAR;
 constexpr char16_t kSpace = u' ';
@@ -315,18 +321,32 @@ void CFerroxTextField::Configure(const FerroxWidgetRecord* record)
     SetText(record->name);
 }
 
+namespace {
+
+// The UTF-8 form of a typed key code; empty for the codes that name keys and for what is no character.
+std::string TypedText(int32_t key)
+{
+    if (key <= 0 || (key >= kFirstKeyName && key <= kLastKeyName) || key == kNoKey || key > kLastWideCode)
+        return {};
+    if (key >= kFirstSurrogate && key <= kLastSurrogate)
+        return {};
+    return FerroxUtf16ToUtf8(std::u16string(1, static_cast<char16_t>(key)));
+}
+
+}  // namespace
+
 void CFerroxTextField::Update()
 {
     m_blink = (m_blink + 1) % kBlinkPeriod;
     const int32_t key = g_pFerroxGame ? g_pFerroxGame->GetLastKey()->keyCode : 0;
+    // Erasing and the width limit take a whole character: a part of one would leave the text invalid UTF-8.
     if (key == kFerroxKeyErase || key == kFerroxKeyBackspace) {
         if (!m_text.empty()) {
             m_text.erase(m_text.size() - LastCharacterLength(m_text));
             Rebuild();
         }
-    } else if (key >= kFirstPrintable && key <= kLastPrintable) {
-        // Only printable ASCII joins the text: other codes would make it invalid UTF-8.
-        m_text.push_back(static_cast<char>(key));
+    } else if (const std::string typed = TypedText(key); !typed.empty()) {
+        m_text += typed;
         Rebuild();
     }
     if (m_maxWidth > 0.0f && !m_text.empty() && m_pFont && m_pFont->GetStringWidth(m_wide.c_str()) > m_maxWidth) {
@@ -339,11 +359,8 @@ void CFerroxTextField::Render(float parentX, float parentY)
 {
     if (!m_pFont)
         return;
-    const float x = parentX + m_x;
-    const int y = static_cast<int>(parentY + m_y);
-    m_pFont->DrawWideText(m_wide.c_str(), x, y, 0, FERROX_ALIGN_LEFT, 0.0f, 0, nullptr);
-    // The caret follows the text in the highlight colour, so that it never reads as part of the name.
-    if (m_blink < kCaretFrames)
-        m_pFont->DrawWideText(kCaret, x + m_pFont->GetStringWidth(m_wide.c_str()), y, 1, FERROX_ALIGN_LEFT, 0.0f, 0,
-                              nullptr);
+    const std::u16string caret = m_wide + kCaret;
+    const char16_t* shown = m_blink < kCaretFrames ? caret.c_str() : m_wide.c_str();
+    m_pFont->DrawWideText(shown, parentX + m_x, static_cast<int>(parentY + m_y), 0, FERROX_ALIGN_LEFT, 0.0f, 0,
+                          nullptr);
 }

@@ -57,12 +57,8 @@ void CFerroxInterface::Update(float)
 {
     // The canvases mark the buttons under the pointer again as they route it, noting them with the game's
     // interface, which is another one while the front end runs.
-    if (CFerroxMouse* mouse = FerroxGameMouse()) {
-        FerroxMousePosition* pointer = mouse->GetPosition();
-        pointer->overButton = 0;
-        // Seen before the canvases take the press.
-        m_tooltipPressed = m_tooltipPressed || pointer->left == FERROX_BUTTON_DOWN;
-    }
+    if (CFerroxMouse* mouse = FerroxGameMouse())
+        mouse->GetPosition()->overButton = 0;
     m_hasPointerArea = false;
     if (CFerroxInterface* routed = FerroxGetGameInterface())
         routed->m_hasPointerArea = false;
@@ -117,21 +113,6 @@ void CFerroxInterface::PlaceTooltipBox(float x, float y, float textWidth, float 
     m_tooltipBox.Place(left, std::max(0.0f, std::min(bottomY, screenHeight - height)), width, height);
 }
 
-bool CFerroxInterface::TooltipPutAway()
-{
-    if (!m_tooltipPressed)
-        return false;
-    if (!m_hasPressedRequest) {
-        m_hasPressedRequest = true;
-        m_pressedText = m_tooltipText;
-        m_pressedList = m_tooltipList;
-    }
-    if (m_pressedText == m_tooltipText && m_pressedList == m_tooltipList)
-        return true;
-    m_tooltipPressed = m_hasPressedRequest = false;
-    return false;
-}
-
 void CFerroxInterface::FollowPointer()
 {
     CFerroxMouse* mouse = FerroxGameMouse();
@@ -147,7 +128,6 @@ bool CFerroxInterface::StepTooltip(bool requested, CFerroxFont* font, float* del
     if (!requested) {
         *delay = wait;
         FollowPointer();
-        m_tooltipPressed = m_hasPressedRequest = false;
         return false;
     }
     if (*delay > 0.0f)
@@ -160,8 +140,7 @@ bool CFerroxInterface::StepTooltip(bool requested, CFerroxFont* font, float* del
         m_lastList = static_cast<uint16_t>(m_tooltipList);
         FollowPointer();
     }
-    if (!TooltipPutAway())
-        DrawTooltipText(font);
+    DrawTooltipText(font);
     m_tooltipText = kNone;
     m_tooltipList = m_defaultTooltipList;
     return true;
@@ -201,7 +180,6 @@ void CFerroxInterface::Reset()
     m_tooltipY = 0.0f;
     m_tooltipBox.m_visible = 0;
     m_hasRequestArea = false;
-    m_tooltipPressed = m_hasPressedRequest = false;
 }
 
 CFerroxInterface* FerroxGetGameInterface()

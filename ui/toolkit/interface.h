@@ -63,7 +63,6 @@ protected:
     // frame time; once it has run out, a (text, list) pair other than the one shown last takes the pointer's
     // position, the text is drawn in the font on its plate beside that position, and the request is cleared
     // (true). Without a request the delay starts again at `wait` and the position follows the pointer (false).
-    // A press puts the tooltip away until the pointer leaves what asked for it or rests on something else.
     bool StepTooltip(bool requested, CFerroxFont* font, float* delay, float frameTime, float wait);
 
     CFerroxStack<CFerroxCanvas*> m_stack;
@@ -75,20 +74,12 @@ private:
     void DrawTooltipText(CFerroxFont* font);
     // Puts the plate of a text of that size beside (x, y), off the area that asked for the tooltip.
     void PlaceTooltipBox(float x, float y, float textWidth, float textHeight);
-    // Whether a press put the requested tooltip away.
-    bool TooltipPutAway();
 
     float m_pointerArea[4] = {};  // left, bottom, right, top
     bool m_hasPointerArea = false;
     CFerroxPlainBox m_tooltipBox;
     float m_requestArea[4] = {};  // what asked for the tooltip last (x, y, width, height), when it has an area
     bool m_hasRequestArea = false;
-    // A press puts the tooltip of what the pointer rests on away (the panel it opens may stand where the plate
-    // would) until the pointer leaves or rests on something else: the request it came with, once known.
-    bool m_tooltipPressed = false;
-    bool m_hasPressedRequest = false;
-    uint16_t m_pressedText = 0;
-    int16_t m_pressedList = 0;
 };
 
 // The interface the game holds; null without a game or an interface.
