@@ -20,6 +20,7 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/testsupport/temp_dir.h"
+#include "platform/testsupport/filefaults.h"
 #include "platform/win32/winbase.h"
 
 // Writes of the Win32 stand-in fail after the given number of successes while this lives.

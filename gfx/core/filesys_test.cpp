@@ -13,6 +13,7 @@
 #include "gfx/core/win32fs.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/testsupport/temp_dir.h"
+#include "platform/testsupport/filefaults.h"
 #include "platform/win32/windows.h"
 
 namespace fs = std::filesystem;

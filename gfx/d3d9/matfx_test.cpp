@@ -9,7 +9,7 @@
 #include "gfx/d3d9/matfx_local.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/fx/fx.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 
