@@ -11,3 +11,7 @@ extern GxPluginRegistry gxFrameTKList;
 // current last child when the caller knows it (saves the walk), else null.
 // Otherwise as GxFrameAddChild. Returns the parent, or null for a cycle.
 GxFrame* GxFrameAppendChild(GxFrame* parent, GxFrame* child, GxFrame* lastChild);
+
+// An object joined a frame's object list: the sync passes' remembered lists of the frames that carry objects are
+// read again (GxObjectSetFrame calls it).
+void GxFrameObjectsChanged(void);
