@@ -48,39 +48,32 @@ inline __m128 RowTimesLanes(__m128 r, __m128 right, __m128 up, __m128 at)
     return _mm_add_ps(_mm_add_ps(_mm_mul_ps(x, right), _mm_mul_ps(y, up)), _mm_mul_ps(z, at));
 }
 
-// A row's three values in its first lanes and the fourth word (flags or pad) of `spare`.
-inline __m128 WithSpare(__m128 row, __m128 spare)
+// The first three lanes only: the word after a row (flags or pad) is not touched, nor read.
+inline void StoreRow(GxV3d* row, __m128 v)
 {
-    const __m128 xyz = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
-    return _mm_or_ps(_mm_and_ps(row, xyz), _mm_andnot_ps(xyz, spare));
+    _mm_storel_pi(reinterpret_cast<__m64*>(&row->x), v);
+    _mm_store_ss(&row->z, _mm_movehl_ps(v, v));
 }
 
-// Reads every source value before the first store, so dst may be a or b. The flags are a's and b's in common;
-// dst's pad words are stored back as they were. Each row is stored whole: a hierarchy's next product loads its
-// parent's rows whole, and a load that spans a row stored in pieces waits for the stores to drain instead of
-// taking the stored row. b's spare words are cleared before the arithmetic, so flag bits never enter it as
-// denormals.
+// Reads every source value before the first store, so dst may be a or b. dst's pad words keep what they held.
+// b's spare words are cleared before the arithmetic, so flag bits never enter it as denormals.
 GxMatrix* PortableMultiply(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 {
     const __m128 xyz = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
-    const __m128 bRight = _mm_loadu_ps(&b->right.x);
-    const __m128 right = _mm_and_ps(bRight, xyz);
+    const __m128 right = _mm_and_ps(_mm_loadu_ps(&b->right.x), xyz);
     const __m128 up = _mm_and_ps(_mm_loadu_ps(&b->up.x), xyz);
     const __m128 at = _mm_and_ps(_mm_loadu_ps(&b->at.x), xyz);
     const __m128 pos = _mm_and_ps(_mm_loadu_ps(&b->pos.x), xyz);
-    const __m128 aRight = _mm_loadu_ps(&a->right.x);
-    const __m128 flags = _mm_and_ps(aRight, bRight);  // the fourth lane: a->flags & b->flags
-    const __m128 pad1 = _mm_loadu_ps(&dst->up.x);
-    const __m128 pad2 = _mm_loadu_ps(&dst->at.x);
-    const __m128 pad3 = _mm_loadu_ps(&dst->pos.x);
-    const __m128 outRight = RowTimesLanes(aRight, right, up, at);
+    const GxUInt32 flags = a->flags & b->flags;
+    const __m128 outRight = RowTimesLanes(_mm_loadu_ps(&a->right.x), right, up, at);
     const __m128 outUp = RowTimesLanes(_mm_loadu_ps(&a->up.x), right, up, at);
     const __m128 outAt = RowTimesLanes(_mm_loadu_ps(&a->at.x), right, up, at);
     const __m128 outPos = _mm_add_ps(RowTimesLanes(_mm_loadu_ps(&a->pos.x), right, up, at), pos);
-    _mm_storeu_ps(&dst->right.x, WithSpare(outRight, flags));
-    _mm_storeu_ps(&dst->up.x, WithSpare(outUp, pad1));
-    _mm_storeu_ps(&dst->at.x, WithSpare(outAt, pad2));
-    _mm_storeu_ps(&dst->pos.x, WithSpare(outPos, pad3));
+    StoreRow(&dst->right, outRight);
+    StoreRow(&dst->up, outUp);
+    StoreRow(&dst->at, outAt);
+    StoreRow(&dst->pos, outPos);
+    dst->flags = flags;
     return dst;
 }
 
