@@ -25,10 +25,12 @@ public:
     virtual int Create();
     // Deletes the world; always 1.
     virtual int UnloadLevel();
+    // Two slots that do nothing and return 0: they keep the later slots in their places.
     virtual int Reserved1();
     virtual int Reserved2();
     virtual void Update(float dt);
-    virtual int Reserved3();
+    // The level the settings' game type names; 0 here, the game's level manager reads it.
+    virtual int ReadGameType();
     virtual void Release();
     virtual void Init();
     virtual ~CFerroxLevelManager();

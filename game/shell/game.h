@@ -183,6 +183,7 @@ public:
     int IsTemplateAvailable(uint16_t category, uint16_t index);
     // Selects the tile type unless kGameKeepFloorTile, then starts laying tiles.
     void StartFloorTilePlacement(int32_t tile);
+    // Placement mode 3, clearing: a dragged rectangle of floor is cleared, or the object under the cursor removed.
     void StartPlacementMode3();
     // Placement stops, the floor changes, and the popups close.
     void GoFloorDown();
