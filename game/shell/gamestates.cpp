@@ -395,7 +395,8 @@ void CGame::UpdateInGame()
     const float scaled = m_scaledFrameTime;
     if (m_pMouse)
         m_pMouse->GetPosition()->overInterface = 0;
-    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
     if (m_pSoundManager)
         m_pSoundManager->SetAmbientVolume(statistics ? statistics->m_shoppersPresent : 0);
     GetShell()->UpdateInterface(real);
