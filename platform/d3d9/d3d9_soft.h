@@ -80,7 +80,7 @@ constexpr UINT kD3D9SoftMaxShadedVertices = 65536;
 void D3D9SoftShadeVertices(const D3D9State& state, const D3D9DrawCall& draw, UINT lowest, UINT highest,
                            std::vector<D3D9VertexShaderOutput>* shaded);
 
-// Failure classes of D3D9SoftWatcher::Create.
+// Failure classes of D3D9Watcher::Create.
 enum {
     D3D9SOFT_FAIL_TEXTURES = 1,
     D3D9SOFT_FAIL_SURFACES = 2,
@@ -89,9 +89,9 @@ enum {
 };
 
 // Watches one software back end, which owns it; every call runs on the device's thread.
-class D3D9SoftWatcher {
+class D3D9Watcher {
 public:
-    virtual ~D3D9SoftWatcher() {}
+    virtual ~D3D9Watcher() {}
     // A zeroed record of the type for the back end to fill in, or null when none is kept.
     virtual D3D9SoftEvent* Push(D3D9SoftEventType type) = 0;
     // A draw's record is filled (draw with vertices lowest..highest passed its checks); it may add the shading.
@@ -108,5 +108,5 @@ public:
 };
 
 // Makes the watcher of each software back end made from now on (null: none, as in the game); the back end takes it.
-using D3D9SoftWatcherMaker = D3D9SoftWatcher* (*)(D3D9Backend* backend);
-void D3D9WatchSoftBackends(D3D9SoftWatcherMaker maker);
+using D3D9WatcherMaker = D3D9Watcher* (*)(D3D9Backend* backend);
+void D3D9WatchSoftBackends(D3D9WatcherMaker maker);

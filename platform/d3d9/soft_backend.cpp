@@ -12,7 +12,7 @@ namespace {
 constexpr UINT kAvailableTextureMem = 256u * 1024u * 1024u;
 
 // Makes the watcher of each software back end as it is made; none in the game.
-D3D9SoftWatcherMaker watcherMaker = nullptr;
+D3D9WatcherMaker watcherMaker = nullptr;
 
 class SoftBackend final : public D3D9Backend {
 public:
@@ -79,7 +79,7 @@ public:
 
 private:
     D3D9CapsProfile profile_;
-    std::unique_ptr<D3D9SoftWatcher> watcher_;
+    std::unique_ptr<D3D9Watcher> watcher_;
 
     D3D9SoftEvent* Push(D3D9SoftEventType type);
     void Record(D3D9SoftEventType type, DWORD kind, const void* object);
@@ -470,4 +470,4 @@ D3D9Backend* D3D9CreateSoftBackend()
 
 D3D9Backend* D3D9CreateSoftBackend(D3D9CapsProfile profile) { return new SoftBackend(profile); }
 
-void D3D9WatchSoftBackends(D3D9SoftWatcherMaker maker) { watcherMaker = maker; }
+void D3D9WatchSoftBackends(D3D9WatcherMaker maker) { watcherMaker = maker; }

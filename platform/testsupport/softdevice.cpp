@@ -19,7 +19,7 @@ std::vector<SoftWatch*>& Watches()
     return watches;
 }
 
-class SoftWatch final : public D3D9SoftWatcher {
+class SoftWatch final : public D3D9Watcher {
 public:
     explicit SoftWatch(D3D9Backend* watched) : backend(watched) { Watches().push_back(this); }
     ~SoftWatch() override
@@ -93,7 +93,7 @@ public:
     size_t shadedKept = 0;
 };
 
-D3D9SoftWatcher* MakeWatch(D3D9Backend* backend) { return new SoftWatch(backend); }
+D3D9Watcher* MakeWatch(D3D9Backend* backend) { return new SoftWatch(backend); }
 
 // Every software back end a test makes is watched from the start.
 [[maybe_unused]] const bool kWatching = (D3D9WatchSoftBackends(MakeWatch), true);
