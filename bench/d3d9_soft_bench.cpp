@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

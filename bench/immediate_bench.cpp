@@ -8,7 +8,7 @@
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/im2d.h"
 #include "gfx/d3d9/im3d.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

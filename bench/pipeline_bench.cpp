@@ -10,7 +10,7 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/testsupport/engine_fixture.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

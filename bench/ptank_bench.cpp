@@ -11,7 +11,7 @@
 #include "gfx/d3d9/ptank.h"
 #include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/world.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 #include "tools/content/humanoid_writer.h"
 
 namespace {

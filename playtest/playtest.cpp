@@ -101,15 +101,18 @@ constexpr float kLeastTurn = 1.0f;  // degrees
 
 CGame* Game() { return static_cast<CGame*>(g_pGame); }
 
-CStatistics* Statistics()
+long Balance()
 {
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    return objects ? objects->GetStatistics() : nullptr;
+    return CDynamicObjectManager::PeekStatistics() ? CDynamicObjectManager::PeekStatistics()->GetBalance() : 0;
 }
-
-long Balance() { return Statistics() ? Statistics()->GetBalance() : 0; }
-size_t ShopCount() { return Statistics() ? Statistics()->m_shops.size() : 0; }
-size_t StaffCount() { return Statistics() ? Statistics()->GetStaff().size() : 0; }
+size_t ShopCount()
+{
+    return CDynamicObjectManager::PeekStatistics() ? CDynamicObjectManager::PeekStatistics()->m_shops.size() : 0;
+}
+size_t StaffCount()
+{
+    return CDynamicObjectManager::PeekStatistics() ? CDynamicObjectManager::PeekStatistics()->GetStaff().size() : 0;
+}
 
 int HeldMode()
 {
@@ -1028,7 +1031,7 @@ bool CPlayTest::Shoppers(int frame)
         Key('3', true);
     if (frame == 1)
         Key('3', false);
-    CStatistics* statistics = Statistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     return statistics && statistics->m_shoppersCome > 0 && frame > 2;
 }
 

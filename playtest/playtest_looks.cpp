@@ -90,8 +90,7 @@ bool CPlayTest::ShopFront(int)
         if (m_count++ < kDrawFrames)
             return false;
     }
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     CShop* shop = statistics && !statistics->GetShops().empty() ? statistics->GetShops().front()->owner : nullptr;
     GxFrame* model = shop && shop->GetModel() ? shop->GetModel()->GetFrame() : nullptr;
     if (!model || !WidgetCentre(menus->GetOpenNode(), kFirstShopItem, &x, &y)) {

@@ -74,24 +74,16 @@ constexpr float kStepY = 40.0f;
 
 CGame* Game() { return g_pGame; }
 
-CStatistics* Statistics()
-{
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    return objects ? objects->GetStatistics() : nullptr;
-}
-
 // Shops placed in the mall: those the statistics registered (the held one is not yet among them).
 size_t ShopCount()
 {
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     return statistics ? statistics->m_shops.size() : 0;
 }
 
 long Balance()
 {
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     return statistics ? statistics->GetBalance() : 0;
 }
 
@@ -595,7 +587,7 @@ void CPlayThrough::AfterFrame()
             return Fail("no game day passed");
         if (Balance() == m_startBalance)
             return Fail("the balance never moved");
-        if (Statistics() && Statistics()->m_shoppersCome == 0)
+        if (CDynamicObjectManager::PeekStatistics() && CDynamicObjectManager::PeekStatistics()->m_shoppersCome == 0)
             return Fail("no shopper came");
         // The level as it is played: the shop built, shoppers in the mall, days gone by.
         if (!Screenshot("level.bmp"))

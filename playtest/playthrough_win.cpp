@@ -135,12 +135,6 @@ const char* const kCityNames[] = {"London", "Paris", "Berlin"};
 
 CGame* Game() { return g_pGame; }
 
-CStatistics* Statistics()
-{
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    return objects ? objects->GetStatistics() : nullptr;
-}
-
 CFerroxBlockMesh* Ground()
 {
     CFloorManager* floors = Game()->GetFloorManager();
@@ -153,9 +147,15 @@ int HeldMode()
     return placement ? placement->GetMode() : PLACEMENT_IDLE;
 }
 
-uint32_t StartingFunds() { return Statistics() ? Statistics()->m_startingFunds : 0; }
+uint32_t StartingFunds()
+{
+    return CDynamicObjectManager::PeekStatistics() ? CDynamicObjectManager::PeekStatistics()->m_startingFunds : 0;
+}
 
-size_t StaffCount() { return Statistics() ? Statistics()->GetStaff().size() : 0; }
+size_t StaffCount()
+{
+    return CDynamicObjectManager::PeekStatistics() ? CDynamicObjectManager::PeekStatistics()->GetStaff().size() : 0;
+}
 
 // Buildings standing on every floor.
 size_t StandingObjects()
@@ -562,7 +562,7 @@ void CPlayThrough::Ended()
     CGame* game = Game();
     m_endWinStarts = EndingSoundStarts(kWinSound) - m_winStarts;
     m_endLoseStarts = EndingSoundStarts(kLoseSound) - m_loseStarts;
-    const CStatistics* statistics = Statistics();
+    const CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     std::fprintf(stderr, "play-through: %s's scenario %d ended after %u game days, with %u shoppers come\n",
                  kCityNames[m_city - 1], m_scenario, static_cast<unsigned>(game->GetDayCounter()),
                  statistics ? static_cast<unsigned>(statistics->m_shoppersCome) : 0u);

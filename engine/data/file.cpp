@@ -23,15 +23,14 @@ bool FerroxOpenReplacement(const char* name, FerroxReplacement* replacement)
     return replacement->file != nullptr;
 }
 
-// The close flushes the written bytes to the disk, so a rename after it leaves the old file or the whole new one.
 bool FerroxCloseReplacement(FerroxReplacement* replacement, bool ok)
 {
     if (!replacement || !replacement->file)
         return false;
-    ok = GxFileClose(replacement->file) == 0 && ok;
+    ok = GxFileCloseTemporary(replacement->file, replacement->temporary.c_str(), ok);
     replacement->file = nullptr;
     if (!ok)
-        FerroxDiscardReplacement(replacement);
+        replacement->temporary.clear();
     return ok;
 }
 
@@ -47,17 +46,19 @@ bool FerroxRenameReplacement(FerroxReplacement* replacement, const char* name)
 {
     if (!replacement || replacement->temporary.empty())
         return false;
-    if (name && GxFileRename(replacement->temporary.c_str(), name)) {
-        replacement->temporary.clear();
-        return true;
-    }
-    FerroxDiscardReplacement(replacement);
-    return false;
+    const bool renamed = GxFileRenameTemporary(replacement->temporary.c_str(), name);
+    replacement->temporary.clear();
+    return renamed;
 }
 
 bool FerroxCommitReplacement(FerroxReplacement* replacement, const char* name, bool ok)
 {
-    return FerroxCloseReplacement(replacement, ok) && FerroxRenameReplacement(replacement, name);
+    if (!replacement || !replacement->file)
+        return false;
+    ok = GxFileCommitTemporary(replacement->file, replacement->temporary.c_str(), name, ok);
+    replacement->file = nullptr;
+    replacement->temporary.clear();
+    return ok;
 }
 
 namespace {

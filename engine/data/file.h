@@ -75,7 +75,7 @@ protected:
 // the name under a name of its own ("<name>.<16 hex digits>.tmp", GxFileOpenTemporary): created
 // exclusively, so two writers of one name never share it and no link planted there is followed.
 // FerroxCommitReplacement closes it (which flushes it) and, when ok is still true, renames it over the
-// name, else removes it. All return false on any failure, and the named file is untouched unless renamed.
+// name, else removes it (GxFileCommitTemporary and its halves). All return false on any failure, and the named file is untouched unless renamed.
 struct FerroxReplacement {
     GxFile* file = nullptr;
     std::string temporary;  // the temporary's name; empty once it was renamed or removed

@@ -16,7 +16,7 @@
 #include "gfx/core/renderstate.h"
 #include "gfx/core/spline.h"
 #include "gfx/testsupport/software_fixture.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

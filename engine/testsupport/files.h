@@ -5,7 +5,8 @@
 // and the graphics fixture over it with the spline plugin (graphics.h), and over the software device's fixture the
 // object fixture with its builders of tagged clumps and stream chunks (objects.h) and the scene fixture with a
 // level's plugins (scene.h); the plugins the game attaches (plugins.h) and the text files' fuzz helpers
-// (fuzz_files.h). It calls the engine, gfx_testsupport (and what they link) and Google Test. Threading: the test's
+// (fuzz_files.h). It calls the engine, gfx_testsupport and the stand-ins' write failures (platform/testsupport, and
+// what they link) and Google Test. Threading: the test's
 // one thread. Ownership: a fixture starts the engine through GxTestEngine in SetUp and shuts it down in TearDown;
 // its scratch folder goes with everything in it.
 #pragma once
@@ -20,6 +21,7 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/testsupport/temp_dir.h"
+#include "platform/testsupport/filefaults.h"
 #include "platform/win32/winbase.h"
 
 // Writes of the Win32 stand-in fail after the given number of successes while this lives.

@@ -87,6 +87,7 @@ public:
     void ResetRotation();
     void MoveOnGround(const GxV3d* delta, int (*validator)(const GxV3d* position));
     GxCamera* CreateSubCamera(const GxRect* rect);
+    // Writes the frame buffer resampled to width x height as a BMP; 0 when written, 1 when not.
     int SaveScreenshot(const char* fileName, int width, int height);
     // The frame buffer as it stands, resampled to width x height as SaveScreenshot writes it; null on failure.
     // The caller destroys the image.

@@ -41,9 +41,9 @@ void CFerroxLevelManager::Save(CFerroxFile*) {}
 CFerroxWorld* CFerroxLevelManager::GetWorld() { return m_pWorld.get(); }
 void CFerroxLevelManager::SetLevel(int32_t level) { m_level = level; }
 int32_t CFerroxLevelManager::GetLevel() { return m_level; }
-int CFerroxLevelManager::Reserved1() { return 0; }
-int CFerroxLevelManager::Reserved2() { return 0; }
-int CFerroxLevelManager::Reserved3() { return 0; }
+int CFerroxLevelManager::ReservedSlot7() { return 0; }
+int CFerroxLevelManager::ReservedSlot8() { return 0; }
+int CFerroxLevelManager::ReadGameType() { return 0; }
 
 int CFerroxLevelManager::Create()
 {

@@ -25,10 +25,12 @@ public:
     virtual int Create();
     // Deletes the world; always 1.
     virtual int UnloadLevel();
-    virtual int Reserved1();
-    virtual int Reserved2();
+    // Virtual slots 7 and 8, after UnloadLevel: reserved, they return 0.
+    virtual int ReservedSlot7();
+    virtual int ReservedSlot8();
     virtual void Update(float dt);
-    virtual int Reserved3();
+    // Virtual slot 10: the level the settings' game type names; 0 here, the game's level manager reads it.
+    virtual int ReadGameType();
     virtual void Release();
     virtual void Init();
     virtual ~CFerroxLevelManager();

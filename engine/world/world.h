@@ -84,6 +84,7 @@ public:
     virtual int LoadFile(const char* fileName);
     // The chunk handler of LoadFile; 1 to go on.
     virtual int LoadChunk(CFerroxStream<CFerroxWorld>* stream);
+    // A reserved slot between the chunk handler and the placeholders: it returns 0.
     virtual int Reserved1(void*) { return 0; }
     // Decides for one placeholder of the objects model; 1: a model file to place when the text names one.
     virtual int ProcessPlaceholder(const char* text, int mode, const GxV3d* position);

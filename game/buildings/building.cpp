@@ -95,12 +95,6 @@ int32_t BuildingGameDay() { return g_pGameContext ? g_pGameContext->GetDayCounte
 
 bool BuildingIsNewDay() { return g_pGameContext && g_pGameContext->IsNewDay(); }
 
-CStatistics* BuildingStatistics()
-{
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    return manager ? manager->GetStatistics() : nullptr;
-}
-
 void BuildingMessage(int16_t number)
 {
     if (g_pGameContext)
@@ -119,7 +113,7 @@ const char* BuildingOccupantName(CFerroxBase* occupant)
 
 int32_t BuildingCategoryLevel(size_t entry)
 {
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (!statistics || entry >= statistics->m_categories.size())
         return 0;
     return statistics->m_categories[entry];

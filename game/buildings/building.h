@@ -243,8 +243,6 @@ protected:
 int32_t BuildingGameDay();
 // Whether the game flags this update as the start of a new day.
 bool BuildingIsNewDay();
-// The object manager's statistics, or null without a manager.
-CStatistics* BuildingStatistics();
 // In-game message through the game's notices.
 void BuildingMessage(int16_t number);
 // The model name of a cell occupant (its model's name, else its own); null when none.

@@ -30,7 +30,7 @@ bool NameHasAny(const char* name, const char* const (&parts)[N])
 
 void AddBuildingCost(int32_t cost)
 {
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (statistics)
         statistics->m_buildingCosts += static_cast<uint16_t>(cost);
 }
@@ -120,7 +120,7 @@ void CSceneryObject::Init() { m_decoration = 0; }
 void CSceneryObject::Release()
 {
     // While flies show, the decoration is already off the rating.
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (m_placed && !m_effectOn && statistics)
         statistics->AddRatingPlus(-static_cast<int32_t>(m_decoration));
     CSceneryObject::Init();
@@ -140,7 +140,7 @@ int CSceneryObject::Place(CPlacementRecord* record)
     int32_t value = 0;
     if (NextValue(&value))
         m_decoration = static_cast<uint16_t>(value);
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (statistics)
         statistics->AddRatingPlus(m_decoration);
     AddBuildingCost(m_cost);
@@ -167,7 +167,7 @@ void CSceneryObject::Update(float dt)
 int CSceneryObject::CreateEffects()
 {
     const int created = CPathableObject::CreateEffects();
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (created && statistics)
         statistics->AddRatingPlus(-static_cast<int32_t>(m_decoration));
     return created;
@@ -176,7 +176,7 @@ int CSceneryObject::CreateEffects()
 int CSceneryObject::ClearEffects()
 {
     const int cleared = CPathableObject::ClearEffects();
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (cleared && statistics)
         statistics->AddRatingPlus(m_decoration);
     return cleared;

@@ -32,7 +32,7 @@ void CShop::Init()
 
 void CShop::Release()
 {
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (m_placed && statistics)
         statistics->RemoveShop(&m_record, static_cast<uint32_t>(m_rows * m_columns));
     CShop::Init();
@@ -76,7 +76,7 @@ int CShop::Place(CPlacementRecord* record)
     m_record.shopNumber = static_cast<uint16_t>(g_shopCounter);
     m_record.capacity = m_slotCount;
     m_record.chargeAdjust = static_cast<int16_t>(m_record.rentValue);
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (statistics)
         statistics->AddShop(&m_record, static_cast<uint32_t>(m_rows * m_columns));
     m_record.balance = kShopStartBalance;
@@ -90,7 +90,7 @@ void CShop::Update(float dt)
     CPathableObject::Update(dt);
     if (BuildingIsNewDay())
         PayCharge();
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     const int32_t baseCharge = statistics ? statistics->m_baseCharge : 0;
     const int32_t lowest = std::max(-baseCharge, static_cast<int32_t>(INT16_MIN));
     if (m_record.chargeAdjust < lowest)
@@ -99,7 +99,7 @@ void CShop::Update(float dt)
 
 void CShop::PayCharge()
 {
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     const int32_t sum = (statistics ? statistics->m_baseCharge : 0) + m_record.chargeAdjust;
     const uint16_t amount = static_cast<uint16_t>(sum > 0 ? sum : 0);
     m_record.balance -= amount;
@@ -129,7 +129,7 @@ void CShop::AddTakings(int16_t amount)
     if (amount < 0)
         return;
     m_record.salesCount++;
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (statistics)
         statistics->AddTakings(amount);
 }
@@ -153,7 +153,7 @@ void CShop::IncreaseCharge()
 
 void CShop::DecreaseCharge()
 {
-    CStatistics* statistics = BuildingStatistics();
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     const int32_t baseCharge = statistics ? statistics->m_baseCharge : 0;
     if (baseCharge + m_record.chargeAdjust - kChargeStep >= 0)
         m_record.chargeAdjust = static_cast<int16_t>(m_record.chargeAdjust - kChargeStep);

@@ -228,8 +228,7 @@ void CAICharacter::Repath()
 
 float CAICharacter::PathBudget()
 {
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    CStatistics* stats = manager ? manager->GetStatistics() : nullptr;
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (!stats)
         return 0.0f;
     const int32_t walkers = static_cast<int32_t>(stats->m_shoppersPresent) +

@@ -32,12 +32,6 @@ constexpr int kDebugX = 375;
 constexpr int kDebugY = 50;
 constexpr int kDebugLineSize = 160;
 
-CStatistics* Statistics()
-{
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    return manager ? manager->GetStatistics() : nullptr;
-}
-
 }  // namespace
 
 CCriminal::CCriminal() : m_counted(0) { CCriminal::Init(); }
@@ -54,7 +48,7 @@ void CCriminal::LeaveCount()
     if (!m_counted)
         return;
     m_counted = 0;
-    if (CStatistics* stats = Statistics())
+    if (CStatistics* stats = CDynamicObjectManager::PeekStatistics())
         stats->m_criminalsPresent--;
 }
 
@@ -80,7 +74,7 @@ void CCriminal::Setup(const FerroxObjectDescriptor* descriptor)
     SetAnimationTimer(static_cast<float>(FerroxRand() % kAnimationOffsets));
     ApplyTints();
     m_wanted = static_cast<uint16_t>(FerroxRand() % kWantedRange + kWantedLeast);
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (stats && !m_counted) {
         stats->m_criminalsPresent++;
         m_counted = 1;

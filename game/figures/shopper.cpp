@@ -84,12 +84,6 @@ uint16_t AddWithin(uint16_t value, int32_t amount, int32_t limit)
     return static_cast<uint16_t>(std::min<int32_t>(static_cast<int32_t>(value) + amount, limit));
 }
 
-CStatistics* Statistics()
-{
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    return manager ? manager->GetStatistics() : nullptr;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -116,7 +110,7 @@ void CShopper::Release()
     ClearCandidates();
     if (m_registered) {
         m_registered = 0;
-        if (CStatistics* stats = Statistics())
+        if (CStatistics* stats = CDynamicObjectManager::PeekStatistics())
             stats->RemoveShopper(&m_record);
     }
     CAICharacter::Release();
@@ -126,7 +120,7 @@ CShopper::~CShopper()
 {
     if (m_registered) {
         m_registered = 0;
-        if (CStatistics* stats = Statistics())
+        if (CStatistics* stats = CDynamicObjectManager::PeekStatistics())
             stats->RemoveShopper(&m_record);
     }
 }
@@ -160,7 +154,7 @@ void CShopper::Setup(const FerroxObjectDescriptor* descriptor)
     m_record.M = static_cast<uint16_t>(FerroxRand() % kMoneyRange + kMoneyBase);
     m_record.starSign = static_cast<uint16_t>(FerroxRand() % kStarSigns);
     m_record.arrival = static_cast<uint16_t>(FerroxRand() % kArrivalModes);
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (!stats || m_registered)
         return;
     stats->AddShopper(&m_record);
@@ -197,7 +191,7 @@ void CShopper::Footfall()
     if (block->IsOccupied() || block->HasObject(nullptr) || !mesh->IsAreaTiled(m_currentCell, 1, 1))
         return;
     block->m_spare++;
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     const int32_t level = stats && !stats->m_categories.empty() ? stats->m_categories[0] : -1;
     if (block->m_spare > (level + kLitterBase) * kLitterStep)
         mesh->OccupyCell(m_currentCell);

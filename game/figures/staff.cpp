@@ -49,12 +49,6 @@ constexpr int kDebugY = 50;
 constexpr int kDebugLineSize = 96;
 constexpr int32_t kArrestVolume = 255;
 
-CStatistics* Statistics()
-{
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    return manager ? manager->GetStatistics() : nullptr;
-}
-
 int CellSizeOf(CFerroxBlockGrid* grid) { return grid ? grid->GetCellSize() : 0; }
 
 bool ReadUnsigned16(CFerroxFile* file, uint16_t* out)
@@ -122,7 +116,7 @@ void CStaff::Register()
 {
     if (m_registered)
         return;
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (!stats)
         return;
     stats->AddStaff(&m_record);
@@ -134,7 +128,7 @@ void CStaff::Unregister()
     if (!m_registered)
         return;
     m_registered = 0;
-    if (CStatistics* stats = Statistics())
+    if (CStatistics* stats = CDynamicObjectManager::PeekStatistics())
         stats->RemoveStaff(&m_record);
 }
 
@@ -149,7 +143,7 @@ void CStaff::Setup(const FerroxObjectDescriptor* descriptor)
 
 uint16_t CStaff::LevelOf(size_t index)
 {
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (!stats || index >= stats->m_categories.size())
         return kNoGrade;
     return stats->m_categories[index];
@@ -230,7 +224,7 @@ void CStaff::CountJob()
 {
     m_record.jobs++;
     m_workTimer = m_workTime;
-    if (CStatistics* stats = Statistics())
+    if (CStatistics* stats = CDynamicObjectManager::PeekStatistics())
         stats->m_staffJobsDone++;
 }
 
@@ -244,7 +238,7 @@ void CStaff::UpdateAI(float dt)
     CAICharacter::UpdateAI(dt);
     if (!g_pGameContext || !g_pGameContext->IsNewDay())
         return;
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (!stats)
         return;
     const uint32_t wage = DailyWage();

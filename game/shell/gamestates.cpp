@@ -97,11 +97,7 @@ public:
     int StartLevel() override { return m_pGame->StartLevel(); }
     CConditions* GetConditions() override { return m_pGame->m_pConditions.get(); }
     CFloorManager* GetFloorManager() override { return m_pGame->m_pFloorManager.get(); }
-    CStatistics* GetStatistics() override
-    {
-        CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-        return objects ? objects->GetStatistics() : nullptr;
-    }
+    CStatistics* GetStatistics() override { return CDynamicObjectManager::PeekStatistics(); }
     void SaveObjects(CFerroxFile* file) override
     {
         if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
@@ -884,8 +880,7 @@ void CGame::GradeStaff(int32_t category, int32_t grade)
 // are hired at and what the daily contract costs are reckoned from. It only rises.
 void CGame::RaiseCategoryLevel(int32_t k, int32_t grade)
 {
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    CStatistics* statistics = objects ? objects->GetStatistics() : nullptr;
+    CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (!statistics || k < 0 || static_cast<size_t>(k) >= statistics->m_categories.size())
         return;
     uint16_t& level = statistics->m_categories[static_cast<size_t>(k)];

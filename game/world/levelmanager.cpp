@@ -38,7 +38,7 @@ int CLevelManager::Create()
     return CFerroxLevelManager::Create();
 }
 
-int CLevelManager::Reserved3()
+int CLevelManager::ReadGameType()
 {
     CFerroxTagTree* setup = g_pFerroxSetupTree;
     if (!setup || !setup->FindNode(kGameDataNode, 1) || !setup->FindChild(kGameTypeNode))

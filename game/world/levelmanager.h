@@ -26,8 +26,7 @@ public:
     int CreateWorld();
     int Create() override;
     // The level number of the game type named in the settings; 1 (level kept when anything is missing).
-    int Reserved3() override;
-    int ReadGameType() { return Reserved3(); }
+    int ReadGameType() override;
     // Writes "<LEVEL>", the world's name and "</LEVEL>".
     void Save(CFerroxFile* file) override;
     // Takes the level whose path holds the saved name, the highest such number; kept when none does.

@@ -107,6 +107,11 @@ CDynamicObjectManager* CDynamicObjectManager::Instance()
 
 CDynamicObjectManager* CDynamicObjectManager::Peek() { return g_pObjectManager; }
 
+CStatistics* CDynamicObjectManager::PeekStatistics()
+{
+    return g_pObjectManager ? g_pObjectManager->GetStatistics() : nullptr;
+}
+
 void CDynamicObjectManager::DestroyInstance()
 {
     CDynamicObjectManager* manager = g_pObjectManager;

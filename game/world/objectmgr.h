@@ -158,6 +158,8 @@ public:
     static void DestroyInstance();
     // The singleton or null, without making it.
     static CDynamicObjectManager* Peek();
+    // The singleton's statistics, or null while there is no manager.
+    static CStatistics* PeekStatistics();
 
     CDynamicObjectManager();
     void Init() override;

@@ -18,7 +18,9 @@ constexpr int kShopAppealCount = 8;
 struct ShopRecord {
     uint16_t category;
     uint16_t price;
-    int32_t balance;  // the building cost until placement
+    // The shop's money once placed (5000 from placement on); until then the building cost from its template,
+    // which the statistics book as an expense when the shop is placed.
+    int32_t balance;
     uint16_t rentValue;
     uint16_t salesCount;
     int16_t chargeAdjust;

@@ -412,13 +412,7 @@ GxImage* GxImageWriteBMP(GxImage* image, const GxChar* imageName)
         ok = false;
     }
     // A file that could not be flushed and closed is not saved either.
-    if (file && GxFileClose(file) != 0) {
-        ok = false;
-    }
-    if (file && !(ok && GxFileRename(temporary, imageName))) {
-        ok = false;
-        GxFileRemove(temporary);
-    }
+    ok = file && GxFileCommitTemporary(file, temporary, imageName, ok);
     GxFree(row);
     if (!ok) {
         GxErrorRaise(gxPLUGINBMP, gxERRWRITE);

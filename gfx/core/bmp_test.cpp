@@ -13,6 +13,7 @@
 #include "gfx/core/image.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/testsupport/temp_dir.h"
+#include "platform/testsupport/filefaults.h"
 #include "platform/win32/winbase.h"
 
 namespace {

@@ -493,10 +493,31 @@ GxBool GxFileWriteReplacing(const char* path, const void* bytes, GxUInt32 length
     GxFile* file = GxFileOpenTemporary(path, temporary, sizeof(temporary));
     if (file == nullptr)
         return 0;
-    bool written = length == 0 || GxFileWrite(bytes, 1, length, file) == length;
-    if (GxFileClose(file) != 0)
-        written = false;
-    if (written && GxFileRename(temporary, path))
+    const bool written = length == 0 || GxFileWrite(bytes, 1, length, file) == length;
+    return GxFileCommitTemporary(file, temporary, path, written);
+}
+
+GxBool GxFileCommitTemporary(GxFile* file, const char* temporary, const char* path, GxBool written)
+{
+    return GxFileCloseTemporary(file, temporary, written) && GxFileRenameTemporary(temporary, path);
+}
+
+GxBool GxFileCloseTemporary(GxFile* file, const char* temporary, GxBool written)
+{
+    if (file == nullptr || temporary == nullptr)
+        return 0;
+    const bool closed = GxFileClose(file) == 0;
+    if (written && closed)
+        return 1;
+    GxFileRemove(temporary);
+    return 0;
+}
+
+GxBool GxFileRenameTemporary(const char* temporary, const char* path)
+{
+    if (temporary == nullptr)
+        return 0;
+    if (path != nullptr && GxFileRename(temporary, path))
         return 1;
     GxFileRemove(temporary);
     return 0;

@@ -168,3 +168,12 @@ GxBool GxFileWriteReplacing(const char* path, const void* bytes, GxUInt32 length
 GxFile* GxFileOpenTemporary(const char* path, char* out, size_t outSize);
 // For a file name GxFileOpenTemporary gives, the length of the name it replaces (its start); 0 for any other name.
 size_t GxFileTemporaryTargetLength(const char* name);
+// The one way a file written beside its target replaces it. GxFileCommitTemporary closes `file`, the temporary
+// named `temporary` from GxFileOpenTemporary (the close flushes it), and, when `written` is set and the close
+// succeeded, renames it over `path`; otherwise, or when the rename fails, it removes the temporary. True when `path`
+// now holds the new bytes; else `path` is as it was. Files replaced together take the two halves:
+// GxFileCloseTemporary closes and keeps the temporary only when `written` and the close succeeded (true), and
+// GxFileRenameTemporary renames it over `path` and removes it when that fails.
+GxBool GxFileCommitTemporary(GxFile* file, const char* temporary, const char* path, GxBool written);
+GxBool GxFileCloseTemporary(GxFile* file, const char* temporary, GxBool written);
+GxBool GxFileRenameTemporary(const char* temporary, const char* path);

@@ -13,6 +13,7 @@
 #include "gfx/core/win32fs.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/testsupport/temp_dir.h"
+#include "platform/testsupport/filefaults.h"
 #include "platform/win32/windows.h"
 
 namespace fs = std::filesystem;
@@ -338,6 +339,50 @@ TEST_F(FileSystemTest, FailedWritesReachTheCloseAndReplacingKeepsTheOldFile)
     EXPECT_TRUE(fs::exists(dir / "moved.bin"));
     EXPECT_TRUE(GxFileRemove(Path("moved.bin").c_str()));
     EXPECT_FALSE(GxFileRemove(Path("moved.bin").c_str()));
+}
+
+// A temporary replaces its target only when it was written whole and closed; every other way it goes, and the
+// target keeps its bytes: not written, a close that could not flush, a rename that failed.
+TEST_F(FileSystemTest, ATemporaryReplacesItsTargetOnlyWhenWrittenAndClosed)
+{
+    ASSERT_NE(MakeDrive(), nullptr);
+    Put("target.bin", "old");
+    const std::string target = Path("target.bin");
+    char temporary[gxFILEMAXPATH + 1];
+    auto open = [&](const char* bytes) {
+        GxFile* file = GxFileOpenTemporary(target.c_str(), temporary, sizeof(temporary));
+        EXPECT_NE(file, nullptr);
+        if (file != nullptr)
+            GxFileWrite(bytes, 1, std::strlen(bytes), file);
+        return file;
+    };
+
+    EXPECT_FALSE(GxFileCommitTemporary(open("unwanted"), temporary, target.c_str(), 0));
+    EXPECT_EQ(Slurp(dir / "target.bin"), "old");
+    EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
+
+    GxFile* unflushed = GxFileOpenTemporary(target.c_str(), temporary, sizeof(temporary));
+    ASSERT_NE(unflushed, nullptr);
+    StandInFailWritesAfter(0);
+    GxFileWrite("lost", 1, 4, unflushed);
+    EXPECT_FALSE(GxFileCommitTemporary(unflushed, temporary, target.c_str(), 1));
+    StandInFailWritesAfter(-1);
+    EXPECT_EQ(Slurp(dir / "target.bin"), "old");
+    EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
+
+    EXPECT_FALSE(GxFileCommitTemporary(open("astray"), temporary, Path("no_such_folder/t.bin").c_str(), 1));
+    EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
+
+    GxFile* first = open("first");
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(GxFileCloseTemporary(first, temporary, 1));
+    EXPECT_EQ(Slurp(dir / "target.bin"), "old");
+    EXPECT_TRUE(GxFileRenameTemporary(temporary, target.c_str()));
+    EXPECT_EQ(Slurp(dir / "target.bin"), "first");
+    EXPECT_TRUE(GxFileCommitTemporary(open("new"), temporary, target.c_str(), 1));
+    EXPECT_EQ(Slurp(dir / "target.bin"), "new");
+    EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
+    EXPECT_FALSE(GxFileCommitTemporary(nullptr, temporary, target.c_str(), 1));
 }
 
 // A temporary is a new file under a name of its own each time, made exclusively: no existing name is opened so,

@@ -45,6 +45,10 @@ uint64_t shapeGeneration = 0;
 
 void ShapeChanged() { shapeGeneration++; }
 
+// Counts every object joining a frame: an order's list of the frames carrying objects is good while this is what
+// it was when the list was taken (an object leaving only makes a listed frame's callbacks find nothing).
+uint64_t objectsGeneration = 0;
+
 // Next frame of top's subtree in depth-first pre-order; walks by links so deep
 // hierarchies need no stack.
 GxFrame* NextInSubtree(GxFrame* frame, const GxFrame* top)
@@ -243,7 +247,11 @@ struct GxFrameSyncOrder {
     GxInt32* parents;  // parents[0] is -1
     GxUInt8* moved;    // during a pass: the frame's world matrix is being recomputed
     GxInt32* moving;   // during a pass: indices of those frames, in order
-    uint64_t used;     // the use count when it was last used: the older of a set is replaced
+    GxInt32* holders;  // indices of the frames below the root that carry objects, in order
+    GxInt32 holderCount;
+    bool holdersKnown;  // holders were taken at holdersGeneration of objectsGeneration
+    uint64_t holdersGeneration;
+    uint64_t used;  // the use count when it was last used: the older of a set is replaced
 };
 GxFrameSyncOrder syncOrders[kSyncOrderSlots];
 uint64_t orderUses = 0;
@@ -289,7 +297,7 @@ bool ReserveOrder(GxFrameSyncOrder* order, GxInt32 count)
     if (count <= order->capacity) {
         return true;
     }
-    const size_t bytes = (sizeof(GxFrame*) + 2 * sizeof(GxInt32) + sizeof(GxUInt8)) * static_cast<size_t>(count);
+    const size_t bytes = (sizeof(GxFrame*) + 3 * sizeof(GxInt32) + sizeof(GxUInt8)) * static_cast<size_t>(count);
     void* block = GxMalloc(bytes, kSyncScratchHint);
     if (block == nullptr) {
         return false;
@@ -300,7 +308,8 @@ bool ReserveOrder(GxFrameSyncOrder* order, GxInt32 count)
     order->frames = static_cast<GxFrame**>(block);
     order->parents = reinterpret_cast<GxInt32*>(order->frames + count);
     order->moving = order->parents + count;
-    order->moved = reinterpret_cast<GxUInt8*>(order->moving + count);
+    order->holders = order->moving + count;
+    order->moved = reinterpret_cast<GxUInt8*>(order->holders + count);
     order->capacity = count;
     return true;
 }
@@ -356,16 +365,20 @@ void BuildOrder(GxFrame* root, GxInt32 count)
         return;
     }
     order->count = n;
+    order->holdersKnown = false;
     order->generation = shapeGeneration;
     order->root = root;
     order->used = ++orderUses;
 }
 
 // The link walks' work over a cached order, frame for frame in the same order. The
-// flags and object lists are read in a first loop with no calls in it, fetching a few
-// frames ahead; the products follow in a second loop, in the same parent-first order.
+// flags are read in a first loop with no calls in it, fetching a few frames ahead; the
+// products follow in a second loop, in the same parent-first order. The frames carrying
+// objects are queued from the order's list of them while no object joined a frame since
+// it was taken, so that the first loop reads one cache line a frame; else the loop reads
+// every object list and takes the list again.
 template <bool world, bool collect>
-void SyncOrderPass(const GxFrameSyncOrder* order)
+void SyncOrderPass(GxFrameSyncOrder* order)
 {
     GxFrame* const* frames = order->frames;
     const GxInt32* parents = order->parents;
@@ -379,12 +392,17 @@ void SyncOrderPass(const GxFrameSyncOrder* order)
         GxMatrixCopy(&root->ltm, &root->modelling);
     }
     NoteObjects(root, collect);
+    const bool readLists = collect && !(order->holdersKnown && order->holdersGeneration == objectsGeneration);
+    GxInt32* holders = order->holders;
+    GxInt32 holderCount = 0;
     const GxInt32 count = order->count;
     for (GxInt32 i = 1; i < count; i++) {
         if (i + kSyncPrefetchAhead < count) {
             const GxFrame* ahead = frames[i + kSyncPrefetchAhead];
             __builtin_prefetch(&ahead->object);
-            __builtin_prefetch(&ahead->objectList);
+            if (readLists) {
+                __builtin_prefetch(&ahead->objectList);
+            }
         }
         GxFrame* f = frames[i];
         const GxUInt8 flags = f->object.privateFlags;
@@ -396,8 +414,18 @@ void SyncOrderPass(const GxFrameSyncOrder* order)
         if (flags & done) {
             f->object.privateFlags = static_cast<GxUInt8>(flags & ~done);
         }
-        if (collect && !GxLinkIsEmpty(&f->objectList)) {
-            ScratchPush(f);
+        if (readLists && !GxLinkIsEmpty(&f->objectList)) {
+            holders[holderCount++] = i;
+        }
+    }
+    if (readLists) {
+        order->holderCount = holderCount;
+        order->holdersGeneration = objectsGeneration;
+        order->holdersKnown = true;
+    }
+    if (collect) {
+        for (GxInt32 k = 0; k < order->holderCount; k++) {
+            ScratchPush(frames[holders[k]]);
         }
     }
     for (GxInt32 k = 0; k < moves; k++) {
@@ -418,7 +446,7 @@ void SyncOrderPass(const GxFrameSyncOrder* order)
 // One pass over a hierarchy: world matrices when `world`, objects queued when `collect`.
 void WalkHierarchy(GxFrame* root, bool world, bool collect)
 {
-    const GxFrameSyncOrder* order = CurrentOrder(root);
+    GxFrameSyncOrder* order = CurrentOrder(root);
     if (order != nullptr) {
         if (!world) {
             SyncOrderPass<false, true>(order);
@@ -523,6 +551,8 @@ void* FrameModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
 }
 
 }  // namespace
+
+void GxFrameObjectsChanged(void) { objectsGeneration++; }
 
 const GxCoreModule gxFrameModule = {0x403, sizeof(GxFrameModuleBlock), FrameModuleOpen, FrameModuleClose};
 

@@ -9,6 +9,7 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/frame_local.h"
+#include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
 #include "gfx/testsupport/engine_gtest.h"
@@ -104,9 +105,8 @@ void Attach(TestObject* object, GxFrame* frame)
 {
     std::memset(&object->framed, 0, sizeof(object->framed));
     object->framed.object.type = gxOBJECTTYPEATOMIC;
-    object->framed.object.parent = frame;
     object->framed.sync = TestSync;
-    GxLinkAddAfter(&frame->objectList, &object->framed.inFrameList);
+    GxObjectSetFrame(&object->framed, frame);
 }
 
 std::vector<GxFrame*> DirtyRoots()
@@ -557,7 +557,9 @@ TEST_F(FrameTest, LargeHierarchiesFollowEveryShapeChange)
     GxFrameSyncDirty();
     ExpectWorldsMatchChains(f, "under a leaf");
 
-    // An object attached after the order was remembered is synchronised.
+    // An object attached after the order and its frames carrying objects were remembered is synchronised.
+    GxFrameTranslate(f[0], &axis, gxCOMBINEPOSTCONCAT);
+    GxFrameSyncDirty();
     TestObject late;
     Attach(&late, f[40]);
     GxFrameTranslate(f[0], &axis, gxCOMBINEPOSTCONCAT);

@@ -57,7 +57,7 @@ inline void StoreRow(GxV3d* row, __m128 v)
 
 // Reads every source value before the first store, so dst may be a or b. dst's pad words keep what they held.
 // b's spare words are cleared before the arithmetic, so flag bits never enter it as denormals.
-GxMatrix* PortableMultiply(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
+inline GxMatrix* PortableMultiply(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 {
     const __m128 xyz = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
     const __m128 right = _mm_and_ps(_mm_loadu_ps(&b->right.x), xyz);
@@ -79,11 +79,16 @@ GxMatrix* PortableMultiply(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 
 // An installed routine need not cope with dst aliasing a source, so aliased
 // products go through a temporary; the built-in ones read everything first.
-void MultiplyInto(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
+inline void MultiplyInto(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
 {
     const GxMatrixModuleBlock* block = MatrixBlock();
     const GxMatrixMultiplyFunc routine = block ? block->multiply : PortableMultiply;
-    if ((dst != a && dst != b) || routine == PortableMultiply || routine == GxMatrixMultiplyX87) {
+    // The built-in product called directly, so that it is inlined where products run by the thousand.
+    if (routine == PortableMultiply) {
+        PortableMultiply(dst, a, b);
+        return;
+    }
+    if ((dst != a && dst != b) || routine == GxMatrixMultiplyX87) {
         routine(dst, a, b);
         return;
     }

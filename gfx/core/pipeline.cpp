@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "gfx/core/core_local.h"
+#include "gfx/core/frame_local.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline_local.h"
 
@@ -716,6 +717,7 @@ GxFramedObject* GxObjectSetFrame(GxFramedObject* object, GxFrame* frame)
     object->object.parent = frame;
     if (frame) {
         GxLinkAddAfter(&frame->objectList, &object->inFrameList);
+        GxFrameObjectsChanged();
         GxFrameSetDirty(frame);
     }
     return object;

@@ -14,6 +14,7 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"
+#include "platform/testsupport/filefaults.h"
 #include "platform/win32/winbase.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "gfx/d3d9/lights.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world_testing.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 #include "platform/win32/gl_required_testing.h"
 
 inline GxLink gxAtomicPipeTestLights;

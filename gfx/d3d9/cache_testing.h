@@ -11,7 +11,7 @@
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/vertexbuffer.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 // The caches run on a software device put straight into the driver state, so each test
 // sees exactly the calls the caches make, in the software back end's log.

@@ -17,7 +17,7 @@
 #include "gfx/d3d9/raster.h"
 #include "gfx/testsupport/dds_writer.h"
 #include "gfx/testsupport/software_fixture.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "gfx/testsupport/software_fixture.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "gfx/core/pipeline.h"
 #include "gfx/d3d9/im3d.h"
 #include "gfx/testsupport/software_fixture.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

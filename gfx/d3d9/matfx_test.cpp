@@ -10,7 +10,7 @@
 #include "gfx/d3d9/raster.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/fx/fx.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "gfx/core/texture_testing.h"
 #include "gfx/d3d9/nativetex.h"
 #include "gfx/d3d9/raster.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/d3d9/raster_local.h"
 #include "gfx/testsupport/software_fixture.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/vscache_testing.h"
-#include "platform/d3d9/d3d9_soft.h"
 #include "platform/d3d9/d3dx9.h"
 #include "platform/d3d9/gl_pixel_testing.h"
+#include "platform/testsupport/softdevice.h"
 #include "platform/win32/gl_required_testing.h"
 
 namespace {

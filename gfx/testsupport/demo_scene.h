@@ -5,6 +5,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
+#include "gfx/core/pipeline.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/im2d.h"
@@ -49,8 +50,7 @@ inline GxCamera* GxTestCameraCreate(GxInt32 width, GxInt32 height, bool withZBuf
         }
         return nullptr;
     }
-    camera->object.object.parent = frame;
-    GxLinkAddAfter(&frame->objectList, &camera->object.inFrameList);
+    GxObjectSetFrame(&camera->object, frame);
     camera->frameBuffer = GxRasterCreate(width, height, 0, gxRASTERTYPECAMERA);
     camera->zBuffer = withZBuffer ? GxRasterCreate(width, height, 0, gxRASTERTYPEZBUFFER) : nullptr;
     if (!camera->frameBuffer || (withZBuffer && !camera->zBuffer)) {

@@ -317,9 +317,6 @@ public:
     virtual void SetGammaRamp(const D3DGAMMARAMP& ramp) = 0;
 };
 
-// Back end makers. The software one cannot fail.
-D3D9Backend* D3D9CreateSoftBackend();
-
 // ---- helpers shared by the core and the back ends (format.cpp)
 
 // Bytes per pixel (0 for block-compressed and unknown formats).
@@ -372,3 +369,14 @@ void D3D9CopyRectPoint(const D3D9SurfaceData& source, const RECT& sourceRect, D3
 // Fills a rect of a system-memory image with a colour converted to its
 // format; false for formats a colour cannot be written to (DXT, depth, P8 ...).
 bool D3D9FillRect(D3D9SurfaceData* surface, const RECT& rect, D3DCOLOR color);
+
+// Back end makers. The software one cannot fail; without a profile it takes the one MALL_D3D9_PROFILE names
+// ("minimal", else full).
+D3D9Backend* D3D9CreateSoftBackend();
+D3D9Backend* D3D9CreateSoftBackend(D3D9CapsProfile profile);
+
+// The entry object over a back end it then owns.
+IDirect3D9* D3D9CreateOnBackend(D3D9Backend* backend);
+// The back end an entry object or a device of this layer runs on (null for null).
+D3D9Backend* D3D9BackendOf(IDirect3D9* d3d);
+D3D9Backend* D3D9BackendOf(IDirect3DDevice9* device);

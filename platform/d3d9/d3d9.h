@@ -3,7 +3,8 @@
 // platform_d3d9 owns Direct3DCreate9 and every interface it leads to (device, surfaces, textures, buffers,
 // state blocks) plus the D3DX9 helpers (d3dx9.h). One device core keeps the state and a system-memory copy
 // of each resource and hands plain records to one back end (backend.h): OpenGL, or software when
-// MALL_D3D9_BACKEND=software or no GL context can be had. It calls platform/win32 (the window behind an
+// MALL_D3D9_BACKEND=software or no GL context can be had; the software one tells a watcher what reaches it when
+// one is installed (d3d9_soft.h: the tests' support does, the game never). It calls platform/win32 (the window behind an
 // HWND), SDL and GL, and nothing of the graphics library. Threading: one thread uses a device. Ownership:
 // COM reference counts; an interface lives until its last Release, and a device keeps what is bound to it.
 #pragma once

@@ -1,4 +1,4 @@
-// Test-facing controls of the software Direct3D 9 back end: event log, failure injection, capability profile.
+// What the software Direct3D 9 back end tells a watcher: its event records and the watcher interface.
 #pragma once
 
 #include "platform/d3d9/backend.h"
@@ -8,11 +8,13 @@
 #include <cstddef>
 #include <vector>
 
-// The software back end draws no pixels. It records what reaches it, keeps
-// render-target contents for Clear, ColorFill and StretchRect (so read-back
-// can be checked), checks that draws stay inside their buffers, and can be
-// told to fail. Every Set* call is recorded, also when the value did not
-// change: the device layer does not filter redundant calls.
+// The software back end draws no pixels. It keeps render-target contents for
+// Clear, ColorFill and StretchRect (so read-back can be checked) and checks
+// that draws stay inside their buffers. A watcher, where one is installed,
+// is told of every call that reaches it and may make calls fail; the game
+// installs none, the tests' support does (platform/testsupport). Every Set*
+// call is told, also when the value did not change: the device layer does
+// not filter redundant calls.
 
 enum D3D9SoftEventType {
     D3D9SOFT_STATE = 0,  // kind = D3D9StateKind, a, b, value as in StateChanged
@@ -78,7 +80,7 @@ constexpr UINT kD3D9SoftMaxShadedVertices = 65536;
 void D3D9SoftShadeVertices(const D3D9State& state, const D3D9DrawCall& draw, UINT lowest, UINT highest,
                            std::vector<D3D9VertexShaderOutput>* shaded);
 
-// Failure classes for D3D9SoftFailCreates.
+// Failure classes of D3D9Watcher::Create.
 enum {
     D3D9SOFT_FAIL_TEXTURES = 1,
     D3D9SOFT_FAIL_SURFACES = 2,
@@ -87,33 +89,25 @@ enum {
     D3D9SOFT_FAIL_ALL = 15
 };
 
-// An entry object on the software back end whatever the environment says.
-// MALL_D3D9_PROFILE=minimal also selects the minimal profile for
-// Direct3DCreate9 on the software back end.
-IDirect3D9* D3D9SoftCreate(D3D9CapsProfile profile);
+// Watches one software back end, which owns it; every call runs on the device's thread.
+class D3D9Watcher {
+public:
+    virtual ~D3D9Watcher() {}
+    // A zeroed record of the type for the back end to fill in, or null when none is kept.
+    virtual D3D9SoftEvent* Push(D3D9SoftEventType type) = 0;
+    // A draw's record is filled (draw with vertices lowest..highest passed its checks); it may add the shading.
+    virtual void Drawn(const D3D9State& state, const D3D9DrawCall& draw, UINT lowest, UINT highest,
+                       D3D9SoftEvent* record) = 0;
+    // Whether the adapter refuses a format it would otherwise offer.
+    virtual bool Refuses(D3DFORMAT format) = 0;
+    // D3D_OK, or the failure a creation of a class (D3D9SOFT_FAIL_*, 0 for none) is to meet.
+    virtual HRESULT Create(DWORD failClass) = 0;
+    // D3D_OK, or the failure Reset, TestCooperativeLevel or Present are to return.
+    virtual HRESULT Reset() = 0;
+    virtual HRESULT CooperativeLevel() = 0;
+    virtual HRESULT Present() = 0;
+};
 
-// False when the object does not run on the software back end; the other
-// calls then do nothing (and the log is empty).
-bool D3D9SoftIsSoftware(IDirect3D9* d3d);
-bool D3D9SoftIsSoftware(IDirect3DDevice9* device);
-
-void D3D9SoftRefuseFormat(IDirect3D9* d3d, D3DFORMAT format, bool refuse);
-
-// Device loss: TestCooperativeLevel gives D3DERR_DEVICELOST for lostPolls
-// calls, then D3DERR_DEVICENOTRESET until a Reset succeeds; Present gives
-// D3DERR_DEVICELOST meanwhile, and Reset fails with D3DERR_DEVICELOST while
-// polls remain.
-void D3D9SoftLoseDevice(IDirect3DDevice9* device, UINT lostPolls);
-// The next `count` Resets fail with D3DERR_INVALIDCALL.
-void D3D9SoftFailResets(IDirect3DDevice9* device, UINT count);
-// The next `count` creations of the given classes fail with D3DERR_OUTOFVIDEOMEMORY.
-void D3D9SoftFailCreates(IDirect3DDevice9* device, UINT count, DWORD classes);
-
-// The event log (the first 262144 events are kept, later ones are not). Logging can be switched off for
-// timing.
-const std::vector<D3D9SoftEvent>& D3D9SoftLog(IDirect3DDevice9* device);
-void D3D9SoftClearLog(IDirect3DDevice9* device);
-void D3D9SoftSetLogging(IDirect3DDevice9* device, bool on);
-size_t D3D9SoftCount(IDirect3DDevice9* device, D3D9SoftEventType type);
-// The last event of a type, or null.
-const D3D9SoftEvent* D3D9SoftLast(IDirect3DDevice9* device, D3D9SoftEventType type);
+// Makes the watcher of each software back end made from now on (null: none, as in the game); the back end takes it.
+using D3D9WatcherMaker = D3D9Watcher* (*)(D3D9Backend* backend);
+void D3D9WatchSoftBackends(D3D9WatcherMaker maker);

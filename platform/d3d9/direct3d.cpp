@@ -29,7 +29,16 @@ IDirect3D9* D3D9CreateOnBackend(const char* name)
     D3D9Backend* backend = ChooseBackend(name);
     if (!backend)
         return nullptr;
-    return new D3D9Direct3D(backend);
+    return D3D9CreateOnBackend(backend);
+}
+
+IDirect3D9* D3D9CreateOnBackend(D3D9Backend* backend) { return new D3D9Direct3D(backend); }
+
+D3D9Backend* D3D9BackendOf(IDirect3D9* d3d) { return d3d ? static_cast<D3D9Direct3D*>(d3d)->Backend() : nullptr; }
+
+D3D9Backend* D3D9BackendOf(IDirect3DDevice9* device)
+{
+    return device ? static_cast<D3D9Device*>(device)->Backend() : nullptr;
 }
 
 D3DPRESENT_PARAMETERS D3D9WindowedParameters(UINT width, UINT height, HWND window)

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/d3d9_soft.h"
 #include "platform/d3d9/gl_local.h"
+#include "platform/testsupport/softdevice.h"
 #include "platform/win32/gl_required_testing.h"
 
 #include <gtest/gtest.h>

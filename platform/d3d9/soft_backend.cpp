@@ -1,22 +1,26 @@
-// The software back end of the Direct3D 9 layer: no pixels, an event log, draw range checks and failure injection.
+// The software back end of the Direct3D 9 layer: no pixels, draw range checks, and what it does told to a watcher.
 #include "platform/d3d9/d3d9_local.h"
 #include "platform/d3d9/d3d9_soft.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <set>
+#include <memory>
 
 namespace {
 
-const size_t kMaxEvents = size_t(1) << 18;  // about 40 MB at most
 constexpr UINT kAvailableTextureMem = 256u * 1024u * 1024u;
-// Shaded vertices the log keeps in all (about 50 MB); later draws are logged without them until it is cleared.
-const size_t kMaxShadedKept = size_t(1) << 18;
+
+// Makes the watcher of each software back end as it is made; none in the game.
+D3D9WatcherMaker watcherMaker = nullptr;
 
 class SoftBackend final : public D3D9Backend {
 public:
-    explicit SoftBackend(D3D9CapsProfile profile) : profile_(profile) {}
+    explicit SoftBackend(D3D9CapsProfile profile) : profile_(profile)
+    {
+        if (watcherMaker)
+            watcher_.reset(watcherMaker(this));
+    }
 
     // ---- adapter
     const char* Name() const override { return "software"; }
@@ -76,19 +80,10 @@ public:
     HRESULT ColorFill(D3D9SurfaceData* surface, const RECT& rect, D3DCOLOR color) override;
     void SetGammaRamp(const D3DGAMMARAMP&) override {}
 
-    // ---- test controls
-    D3D9CapsProfile profile_;
-    std::set<D3DFORMAT> refused;
-    UINT lostPolls = 0;
-    bool lost = false;
-    UINT failResets = 0;
-    UINT failCreates = 0;
-    DWORD failClasses = 0;
-    bool logging = true;
-    std::vector<D3D9SoftEvent> log;
-    size_t shadedKept = 0;
-
 private:
+    D3D9CapsProfile profile_;
+    std::unique_ptr<D3D9Watcher> watcher_;
+
     D3D9SoftEvent* Push(D3D9SoftEventType type);
     void Record(D3D9SoftEventType type, DWORD kind, const void* object);
     HRESULT Create(DWORD failClass, DWORD kind, const void* object);
@@ -97,17 +92,7 @@ private:
     HRESULT Fail(D3D9SoftErrorKind kind, DWORD detail);
 };
 
-D3D9SoftEvent* SoftBackend::Push(D3D9SoftEventType type)
-{
-    if (!logging)
-        return nullptr;
-    if (log.size() >= kMaxEvents)
-        return nullptr;
-    log.emplace_back();  // value-initialised: every field starts at 0
-    D3D9SoftEvent* e = &log.back();
-    e->type = type;
-    return e;
-}
+D3D9SoftEvent* SoftBackend::Push(D3D9SoftEventType type) { return watcher_ ? watcher_->Push(type) : nullptr; }
 
 void SoftBackend::Record(D3D9SoftEventType type, DWORD kind, const void* object)
 {
@@ -120,10 +105,9 @@ void SoftBackend::Record(D3D9SoftEventType type, DWORD kind, const void* object)
 
 HRESULT SoftBackend::Create(DWORD failClass, DWORD kind, const void* object)
 {
-    if (failCreates > 0 && (failClasses & failClass)) {
-        --failCreates;
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
+    HRESULT hr = watcher_ ? watcher_->Create(failClass) : D3D_OK;
+    if (FAILED(hr))
+        return hr;
     Record(D3D9SOFT_CREATE, kind, object);
     return D3D_OK;
 }
@@ -176,7 +160,7 @@ static bool IsPlainTextureFormat(D3DFORMAT f, bool full)
 HRESULT SoftBackend::CheckDeviceFormat(D3DFORMAT, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format)
 {
     bool full = profile_ == D3D9_CAPS_FULL;
-    if (refused.count(format))
+    if (watcher_ && watcher_->Refuses(format))
         return D3DERR_NOTAVAILABLE;
     if (type == D3DRTYPE_CUBETEXTURE && !full)
         return D3DERR_NOTAVAILABLE;
@@ -205,13 +189,9 @@ HRESULT SoftBackend::CheckDeviceFormat(D3DFORMAT, DWORD usage, D3DRESOURCETYPE t
 
 HRESULT SoftBackend::Reset(const D3DPRESENT_PARAMETERS& params)
 {
-    if (lost && lostPolls > 0)
-        return D3DERR_DEVICELOST;
-    if (failResets > 0) {
-        --failResets;
-        return D3DERR_INVALIDCALL;
-    }
-    lost = false;
+    HRESULT hr = watcher_ ? watcher_->Reset() : D3D_OK;
+    if (FAILED(hr))
+        return hr;
     D3D9SoftEvent* e = Push(D3D9SOFT_RESET);
     if (e) {
         e->a = params.BackBufferWidth;
@@ -220,16 +200,7 @@ HRESULT SoftBackend::Reset(const D3DPRESENT_PARAMETERS& params)
     return D3D_OK;
 }
 
-HRESULT SoftBackend::TestCooperativeLevel()
-{
-    if (!lost)
-        return D3D_OK;
-    if (lostPolls > 0) {
-        --lostPolls;
-        return D3DERR_DEVICELOST;
-    }
-    return D3DERR_DEVICENOTRESET;
-}
+HRESULT SoftBackend::TestCooperativeLevel() { return watcher_ ? watcher_->CooperativeLevel() : D3D_OK; }
 
 void SoftBackend::UploadTexture(D3D9TextureData* texture, UINT face, UINT level, const RECT*)
 {
@@ -445,17 +416,15 @@ HRESULT SoftBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
     e->texture0 = state.textures[0];
     e->renderTarget = state.renderTargets[0];
     e->shadedFirst = static_cast<UINT>(lowest);
-    if (shadedKept + (highest - static_cast<UINT>(lowest) + 1) > kMaxShadedKept)
-        return D3D_OK;
-    D3D9SoftShadeVertices(state, draw, static_cast<UINT>(lowest), highest, &e->shaded);
-    shadedKept += e->shaded.size();
+    watcher_->Drawn(state, draw, static_cast<UINT>(lowest), highest, e);
     return D3D_OK;
 }
 
 HRESULT SoftBackend::Present(D3D9SurfaceData* backBuffer, const RECT*, const RECT*, HWND)
 {
-    if (lost)
-        return D3DERR_DEVICELOST;
+    HRESULT hr = watcher_ ? watcher_->Present() : D3D_OK;
+    if (FAILED(hr))
+        return hr;
     Record(D3D9SOFT_PRESENT, 0, backBuffer);
     return D3D_OK;
 }
@@ -493,107 +462,15 @@ HRESULT SoftBackend::ColorFill(D3D9SurfaceData* surface, const RECT& rect, D3DCO
     return D3D9FillRect(surface, rect, color) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
-SoftBackend* SoftFrom(IDirect3D9* d3d)
-{
-    if (!d3d)
-        return nullptr;
-    return dynamic_cast<SoftBackend*>(static_cast<D3D9Direct3D*>(d3d)->Backend());
-}
-
-SoftBackend* SoftFrom(IDirect3DDevice9* device)
-{
-    if (!device)
-        return nullptr;
-    return dynamic_cast<SoftBackend*>(static_cast<D3D9Device*>(device)->Backend());
-}
-
 }  // namespace
 
 D3D9Backend* D3D9CreateSoftBackend()
 {
     const char* profile = std::getenv("MALL_D3D9_PROFILE");
     bool minimal = profile && std::strcmp(profile, "minimal") == 0;
-    return new SoftBackend(minimal ? D3D9_CAPS_MINIMAL : D3D9_CAPS_FULL);
+    return D3D9CreateSoftBackend(minimal ? D3D9_CAPS_MINIMAL : D3D9_CAPS_FULL);
 }
 
-IDirect3D9* D3D9SoftCreate(D3D9CapsProfile profile) { return new D3D9Direct3D(new SoftBackend(profile)); }
+D3D9Backend* D3D9CreateSoftBackend(D3D9CapsProfile profile) { return new SoftBackend(profile); }
 
-bool D3D9SoftIsSoftware(IDirect3D9* d3d) { return SoftFrom(d3d) != nullptr; }
-
-bool D3D9SoftIsSoftware(IDirect3DDevice9* device) { return SoftFrom(device) != nullptr; }
-
-void D3D9SoftRefuseFormat(IDirect3D9* d3d, D3DFORMAT format, bool refuse)
-{
-    SoftBackend* soft = SoftFrom(d3d);
-    if (!soft)
-        return;
-    if (refuse) {
-        soft->refused.insert(format);
-    } else {
-        soft->refused.erase(format);
-    }
-}
-
-void D3D9SoftLoseDevice(IDirect3DDevice9* device, UINT lostPolls)
-{
-    SoftBackend* soft = SoftFrom(device);
-    if (!soft)
-        return;
-    soft->lost = true;
-    soft->lostPolls = lostPolls;
-}
-
-void D3D9SoftFailResets(IDirect3DDevice9* device, UINT count)
-{
-    if (SoftBackend* soft = SoftFrom(device))
-        soft->failResets = count;
-}
-
-void D3D9SoftFailCreates(IDirect3DDevice9* device, UINT count, DWORD classes)
-{
-    SoftBackend* soft = SoftFrom(device);
-    if (!soft)
-        return;
-    soft->failCreates = count;
-    soft->failClasses = classes;
-}
-
-const std::vector<D3D9SoftEvent>& D3D9SoftLog(IDirect3DDevice9* device)
-{
-    static const std::vector<D3D9SoftEvent> kEmpty;
-    SoftBackend* soft = SoftFrom(device);
-    return soft ? soft->log : kEmpty;
-}
-
-void D3D9SoftClearLog(IDirect3DDevice9* device)
-{
-    SoftBackend* soft = SoftFrom(device);
-    if (!soft)
-        return;
-    soft->log.clear();
-    soft->shadedKept = 0;
-}
-
-void D3D9SoftSetLogging(IDirect3DDevice9* device, bool on)
-{
-    if (SoftBackend* soft = SoftFrom(device))
-        soft->logging = on;
-}
-
-size_t D3D9SoftCount(IDirect3DDevice9* device, D3D9SoftEventType type)
-{
-    size_t n = 0;
-    for (const D3D9SoftEvent& e : D3D9SoftLog(device))
-        n += e.type == type ? 1 : 0;
-    return n;
-}
-
-const D3D9SoftEvent* D3D9SoftLast(IDirect3DDevice9* device, D3D9SoftEventType type)
-{
-    const std::vector<D3D9SoftEvent>& log = D3D9SoftLog(device);
-    for (size_t i = log.size(); i > 0; --i) {
-        if (log[i - 1].type == type)
-            return &log[i - 1];
-    }
-    return nullptr;
-}
+void D3D9WatchSoftBackends(D3D9WatcherMaker maker) { watcherMaker = maker; }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/d3d9_soft.h"
+#include "platform/testsupport/softdevice.h"
 
 #include <gtest/gtest.h>
 

@@ -30,19 +30,13 @@ struct PendingIo {
 };
 
 std::atomic<bool> deferIo{false};
-// Writes left before injected failures start; negative when no failure is injected.
-std::atomic<long> writesBeforeFailure{-1};
+// Asked before each write when set; none in the game.
+std::atomic<StandInWriteGate> writeGate{nullptr};
 
 bool InjectedWriteFailure()
 {
-    long left = writesBeforeFailure.load();
-    while (left >= 0) {
-        if (left == 0)
-            return true;
-        if (writesBeforeFailure.compare_exchange_weak(left, left - 1))
-            return false;
-    }
-    return false;
+    StandInWriteGate gate = writeGate.load();
+    return gate && !gate();
 }
 
 std::vector<PendingIo>& PendingList()
@@ -195,7 +189,7 @@ void KernelCancelPendingIo(FileObject* file)
 
 void StandInDeferOverlappedIo(BOOL defer) { deferIo.store(defer != FALSE); }
 
-void StandInFailWritesAfter(LONG successes) { writesBeforeFailure.store(successes < 0 ? -1 : successes); }
+void StandInSetWriteGate(StandInWriteGate gate) { writeGate.store(gate); }
 
 int StandInCompletePendingIo(void)
 {

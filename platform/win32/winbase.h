@@ -102,9 +102,10 @@ void StandInSetDebugOutputHook(void (*hook)(const char* text));
 // With defer set, overlapped reads and writes stay pending (FALSE, ERROR_IO_PENDING)
 // until StandInCompletePendingIo or a waiting GetOverlappedResult completes them.
 void StandInDeferOverlappedIo(BOOL defer);
-// Write failures on request: the next `successes` WriteFile calls succeed and every one after them
-// fails with ERROR_DISK_FULL, until a negative count switches the injection off.
-void StandInFailWritesAfter(LONG successes);
+// When a gate is set (null: none, as in the game), WriteFile asks it before each write and fails with
+// ERROR_DISK_FULL when it answers false. Tests set theirs through their support (platform/testsupport).
+typedef bool (*StandInWriteGate)(void);
+void StandInSetWriteGate(StandInWriteGate gate);
 // Completes every pending overlapped operation; returns how many it completed.
 int StandInCompletePendingIo(void);
 // Maps a Win32-style path to the Linux path it names (drive, separators, case).

@@ -1,5 +1,6 @@
 // Spline chunks written by the content writer and read back by the graphics core and the engine, whole and damaged.
 #include "tools/content/spline_writer.h"
+#include "platform/testsupport/filefaults.h"
 
 #include <gtest/gtest.h>
 

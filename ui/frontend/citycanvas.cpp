@@ -31,10 +31,8 @@ constexpr const char* kConditionsTag = "<CONDITIONS>";
 constexpr const char* kOverlayName = "overlay.png";
 constexpr const char* kViewPath = "-spl.gxs";
 constexpr const char* kTargetPath = "-spl2.gxs";
-constexpr const char* kMessageFont = "./images/fonts/msgfont";
 constexpr const char* kBigFont = "./images/fonts/bigFont";
 constexpr const char* kScenarioTexts = "scenarios";
-constexpr const char* kMessageTexts = "InGameMessages";
 constexpr size_t kModelExtensionLength = 4;
 constexpr float kViewExtent = 400.0f;
 // The "Scenario" heading of the message texts, and where the heading, number and description stand.
@@ -227,12 +225,12 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     }
 
     m_pMessageFont = std::make_unique<CFerroxFont>();
-    m_pMessageFont->Load(kMessageFont, 1, 1);
+    m_pMessageFont->Load(kFrontEndMessageFont, 1, 1);
     m_pBigFont = std::make_unique<CFerroxFont>();
     m_pBigFont->Load(kBigFont, 1, 1);
     if (CFerroxLocale* locale = FerroxGameLocale()) {
         m_scenarioList = locale->FindTextList(kScenarioTexts);
-        m_messageList = locale->FindTextList(kMessageTexts);
+        m_messageList = locale->FindTextList(kFrontEndMessageTexts);
         m_goalList = locale->FindTextList(kGoalTextList);
     }
 }
@@ -304,13 +302,8 @@ void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)
             FerroxReleaseButton();
         return;
     }
-    if (event == FERROX_WIDGET_OVER || event == FERROX_WIDGET_NOT_OVER) {
-        widget->m_visible = event == FERROX_WIDGET_OVER ? 1 : 0;
+    if (!FrontEndButtonPressed(widget, event))
         return;
-    }
-    if (event != FERROX_WIDGET_PRESSED)
-        return;
-    FerroxReleaseButton();
     switch (index) {
     case CITY_BACK:
         if (m_pFrontEnd)

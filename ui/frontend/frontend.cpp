@@ -17,9 +17,7 @@ constexpr float kFullMasterVolume = 255.0f;
 constexpr int32_t kNoAmbient = -1;
 constexpr float kTooltipMiddle = 400.0f;
 constexpr const char* kMenuTextList = "mainmenu";
-// Notices: the font, and where the message and the file's path stand (virtual screen, y up from the bottom).
-constexpr const char* kNoticeFont = "./images/fonts/msgfont";
-constexpr const char* kNoticeTexts = "InGameMessages";
+// Notices: where the message and the file's path stand (virtual screen, y up from the bottom).
 // Both stand in the band under the menu's buttons and the city view's description.
 constexpr float kNoticeBoxLeft = 60.0f;
 constexpr float kNoticeBoxBottom = 40.0f;
@@ -46,6 +44,20 @@ std::unique_ptr<CCityCanvas> MakeCity(const City& city, CFrontEnd* owner)
 
 }  // namespace
 
+bool FrontEndButtonPressed(CFerroxWidget* widget, int32_t event)
+{
+    if (!widget)
+        return false;
+    if (event == FERROX_WIDGET_OVER || event == FERROX_WIDGET_NOT_OVER) {
+        widget->m_visible = event == FERROX_WIDGET_OVER ? 1 : 0;
+        return false;
+    }
+    if (event != FERROX_WIDGET_PRESSED)
+        return false;
+    FerroxReleaseButton();
+    return true;
+}
+
 // ---- Main menu ----
 
 void CMainMenu::Create(const char* path)
@@ -66,17 +78,7 @@ void CMainMenu::Update() { CFerroxCanvas::Update(); }
 
 void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
 {
-    CFerroxWidget* widget = GetWidget(index);
-    if (!widget || index == 0)
-        return;
-    if (event == FERROX_WIDGET_OVER || event == FERROX_WIDGET_NOT_OVER) {
-        widget->m_visible = event == FERROX_WIDGET_OVER ? 1 : 0;
-        return;
-    }
-    if (event != FERROX_WIDGET_PRESSED)
-        return;
-    FerroxReleaseButton();
-    if (!m_pOwner)
+    if (index == 0 || !FrontEndButtonPressed(GetWidget(index), event) || !m_pOwner)
         return;
     switch (index) {
     case MAIN_MENU_LONDON:
@@ -155,8 +157,9 @@ void CFrontEnd::RenderNotice()
     const Notice& notice = m_notices.front();
     if (locale) {
         const FerroxTextBox box = {kNoticeBoxLeft, kNoticeBoxBottom, kNoticeBoxWidth, kNoticeBoxHeight};
-        locale->DrawText(m_pNoticeFont.get(), locale->FindTextList(kNoticeTexts), static_cast<uint16_t>(notice.message),
-                         0.0f, static_cast<int>(kNoticeBoxBottom), 0, FERROX_ALIGN_MIDDLE, kTooltipMiddle, 1, &box);
+        locale->DrawText(m_pNoticeFont.get(), locale->FindTextList(kFrontEndMessageTexts),
+                         static_cast<uint16_t>(notice.message), 0.0f, static_cast<int>(kNoticeBoxBottom), 0,
+                         FERROX_ALIGN_MIDDLE, kTooltipMiddle, 1, &box);
     }
     if (!notice.detail.empty()) {
         m_pNoticeFont->DrawWideText(notice.detail.c_str(), 0.0f, static_cast<int>(kNoticeDetailY), 0,
@@ -199,7 +202,7 @@ void CFrontEnd::Build()
     m_pTooltipFont = std::make_unique<CFerroxFont>();
     m_pTooltipFont->Load(kFrontEndTooltipFont, 1, 0);
     m_pNoticeFont = std::make_unique<CFerroxFont>();
-    m_pNoticeFont->Load(kNoticeFont, 1, 1);
+    m_pNoticeFont->Load(kFrontEndMessageFont, 1, 1);
     m_stack.Push(m_pMainMenu.get(), 0);
     if (CSoundManager* sound = g_pGame ? g_pGame->GetSoundManager() : nullptr) {
         sound->StopMusic();

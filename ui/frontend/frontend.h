@@ -22,6 +22,9 @@ class CFrontEnd;
 constexpr const char* kFrontEndMenuPicture = "./images/mainmenu/mainmenu.png";
 constexpr const char* kFrontEndMenuPictureGerman = "./images/mainmenu/mainmenuger.png";
 constexpr const char* kFrontEndTooltipFont = "./images/fonts/tooltip";
+// The font and text list of the front end's messages: the notices and the city views' scenario texts.
+constexpr const char* kFrontEndMessageFont = "./images/fonts/msgfont";
+constexpr const char* kFrontEndMessageTexts = "InGameMessages";
 constexpr int32_t kFrontEndGerman = 1;
 // Seconds the pointer rests on a hot-spot before its tooltip shows.
 constexpr float kFrontEndTooltipDelay = 0.6f;
@@ -35,6 +38,10 @@ enum MainMenuButton : int32_t {
     MAIN_MENU_BERLIN = 3,
     MAIN_MENU_QUIT = 4,
 };
+
+// A front-end button shows only while the pointer is over it: sets what it shows for the event, and true for a press,
+// after releasing the button for the next.
+bool FrontEndButtonPressed(CFerroxWidget* widget, int32_t event);
 
 // The full-screen menu: its buttons show only under the pointer and open a city canvas or end the program.
 class CMainMenu : public CFerroxCanvas {

@@ -122,7 +122,7 @@ void CContractsPanel::OnWidgetEvent(int32_t index, int32_t event)
         FerroxTechEntry* slot = k < m_slots.size() && k < CategoryCount() ? m_slots[k] : nullptr;
         CFerroxTechTree* tree = Tree();
         if (slot && slot->state == FERROX_TECH_WAITING && tree && tree->Activate(slot)) {
-            if (CStatistics* stats = Statistics())
+            if (CStatistics* stats = CDynamicObjectManager::PeekStatistics())
                 stats->m_contractExpenses += slot->extra;
         }
     }
@@ -132,7 +132,7 @@ void CContractsPanel::OnWidgetEvent(int32_t index, int32_t event)
 void CContractsPanel::Render()
 {
     CFerroxCanvas::Render();
-    const CStatistics* stats = Statistics();
+    const CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     const uint16_t count = CategoryCount();
     for (uint16_t k = 0; k < count; k++) {
         const float y = m_y + kRowY - kRowStep * k;

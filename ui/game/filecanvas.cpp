@@ -18,10 +18,6 @@ namespace {
 constexpr FerroxColour kWhite = {255, 255, 255, 255};
 constexpr FerroxColour kRed = {255, 0, 0, 255};
 
-constexpr const char16_t* kSaveExtension = u".fds";
-constexpr size_t kSaveExtensionLength = 4;
-constexpr const char* kSaveSuffix = ".fds";
-constexpr const char* kThumbnailSuffix = ".bmp";
 constexpr const char* kFontPath = "/images/fonts/msgfont";
 constexpr const char* kMessageList = "InGameMessages";
 constexpr const char* kRootPath = "./";
@@ -75,10 +71,11 @@ bool FileCanvasClassify(const char16_t* name, bool folder, FileEntry* entry)
         *entry = {text, FILE_ENTRY_FOLDER};
         return true;
     }
-    if (text.size() < kSaveExtensionLength ||
-        text.compare(text.size() - kSaveExtensionLength, kSaveExtensionLength, kSaveExtension) != 0)
+    // The suffix is ASCII: each of its characters is one code unit.
+    if (text.size() < kFilePanelSaveSuffixLength ||
+        !std::equal(text.end() - kFilePanelSaveSuffixLength, text.end(), kFilePanelSaveSuffix))
         return false;
-    const std::u16string stem = text.substr(0, text.size() - kSaveExtensionLength);
+    const std::u16string stem = text.substr(0, text.size() - kFilePanelSaveSuffixLength);
     // A save with no name (".fds", " .fds") would be a blank row no one could pick by name.
     if (IsBlank(stem))
         return false;
@@ -115,7 +112,7 @@ long long FileCanvasProgramStart() { return g_programStart; }
 
 int FileCanvasClearTemporaries(const std::string& folder, long long before)
 {
-    return FerroxRemoveStaleTemporaries(folder, {kSaveSuffix, kThumbnailSuffix}, before);
+    return FerroxRemoveStaleTemporaries(folder, {kFilePanelSaveSuffix, kFilePanelThumbnailSuffix}, before);
 }
 
 bool FileCanvasNameAllowed(const std::string& name)
@@ -308,7 +305,7 @@ void CFerroxFileIOCanvas::SelectEntry(int16_t index, int32_t browseOnly)
         const std::string name = FerroxUtf16ToUtf8(entry.name);
         if (CFerroxTextField* field = GetNameField())
             field->SetText(name.c_str());
-        ShowThumbnail(FullPath(name + kThumbnailSuffix));
+        ShowThumbnail(FullPath(name + kFilePanelThumbnailSuffix));
         return;
     }
     if (!browseOnly)
@@ -527,7 +524,7 @@ void CFerroxFileIOCanvas::DeleteConfirmed()
         return;
     if (panel->m_pendingKind == FILE_ENTRY_SAVE) {
         const std::string stem = FerroxUtf16ToUtf8(panel->m_pendingName);
-        for (const char* suffix : {kSaveSuffix, kThumbnailSuffix}) {
+        for (const char* suffix : {kFilePanelSaveSuffix, kFilePanelThumbnailSuffix}) {
             const std::string path = panel->FullPath(stem + suffix);
             if (panel->FileExists(path))
                 _wremove(Wide(path).c_str());

@@ -57,6 +57,10 @@ enum FilePanelWidget : int32_t {
 constexpr int32_t kFilePanelRows = 8;
 constexpr int32_t kFilePanelThumbnailSide = 64;
 constexpr const char* kFilePanelMapsFolder = "maps";
+// A save's file name ends in this (a listing shows the save by the rest), its thumbnail's in the other.
+constexpr const char* kFilePanelSaveSuffix = ".fds";
+constexpr size_t kFilePanelSaveSuffixLength = 4;
+constexpr const char* kFilePanelThumbnailSuffix = ".bmp";
 // Where the list draws its rows: row i's name flows from x into a box one step high whose bottom lies
 // top + step x i below the panel's top edge.
 constexpr float kFilePanelRowX = 30.0f;

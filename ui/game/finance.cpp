@@ -127,7 +127,7 @@ void CMallSummaryPanel::Build(const char* path, float x, float y, int32_t scaled
 void CMallSummaryPanel::PressRowButton(int32_t index)
 {
     CFerroxWidget* button = GetWidget(index);
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (!button || !button->m_visible || !stats)
         return;
     const size_t row = static_cast<size_t>((index - m_firstRowButton) / 2) + m_firstRow;
@@ -146,7 +146,7 @@ void CMallSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
     CFerroxWidget* widget = GetWidget(index);
     const bool rowButton = index >= m_firstRowButton && index < m_rowButtonsEnd;
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (event == FERROX_WIDGET_OVER && widget) {
         if (rowButton)
             widget->SetColour(kRed);
@@ -210,7 +210,7 @@ void CMallSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
 void CMallSummaryPanel::Render()
 {
     CFerroxCanvas::Render();
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     const float x = m_x, y = m_y;
     const uint32_t months = MonthsDivisor();
     if (stats) {

@@ -129,7 +129,7 @@ void CStaffHirePanel::OnWidgetEvent(int32_t index, int32_t event)
 void CStaffHirePanel::Render()
 {
     CFerroxCanvas::Render();
-    const CStatistics* stats = Statistics();
+    const CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     for (size_t k = 0; k < m_entries.size(); k++) {
         const HireEntry* entry = m_entries[k].get();
         const float y = m_y + kRowY - kRowStep * static_cast<float>(k);

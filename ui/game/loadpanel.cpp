@@ -6,10 +6,6 @@
 
 CLoadPanel* CLoadPanel::s_pCurrent = nullptr;
 
-namespace {
-constexpr const char* kSaveSuffix = ".fds";
-}  // namespace
-
 CLoadPanel::~CLoadPanel()
 {
     // An answer arriving after the panel went acts on nothing.
@@ -29,7 +25,7 @@ void CLoadPanel::OnAct()
     if (!AcceptName(name))
         return;
     // The path is fixed now: the folder and the file the player saw when answering.
-    m_pendingPath = FullPath(name + kSaveSuffix);
+    m_pendingPath = FullPath(name + kFilePanelSaveSuffix);
     s_pCurrent = this;
     Ask(LoadConfirmed, kLoadPanelQuestion, MessageList(), 1, nullptr);
 }

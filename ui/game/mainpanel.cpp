@@ -64,12 +64,6 @@ std::u16string Number(int64_t value)
     return std::u16string(text.begin(), text.end());
 }
 
-CStatistics* Statistics()
-{
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    return manager ? manager->GetStatistics() : nullptr;
-}
-
 }  // namespace
 
 CMainPanel::CMainPanel() : m_pRatingBar(nullptr) { CMainPanel::Init(); }
@@ -239,7 +233,7 @@ void CMainPanel::DrawFigures(float x, float y)
                              std::to_string(g_pGame->GetStartYear() + counter / kMonthsPerYear);
     font->DrawWideText(std::u16string(date.begin(), date.end()).c_str(), x + kDateX, static_cast<int>(y + kFiguresY), 0,
                        FERROX_ALIGN_RIGHT, kMiddleX, 0, nullptr);
-    if (CStatistics* stats = Statistics()) {
+    if (CStatistics* stats = CDynamicObjectManager::PeekStatistics()) {
         const int64_t balance = static_cast<int64_t>(stats->m_incomeTotal) - stats->m_expenseTotal;
         font->DrawWideText(Number(balance).c_str(), x + kBalanceX, static_cast<int>(y + kFiguresY),
                            stats->m_incomeTotal < stats->m_expenseTotal ? 1 : 0, FERROX_ALIGN_RIGHT, kMiddleX, 0,

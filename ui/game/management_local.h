@@ -23,12 +23,6 @@ constexpr float kMiddleX = 400.0f;
 constexpr int32_t kFullVolume = 255;
 constexpr const char* kBarPicture = "./images/panels/main/base/bar.png";
 
-inline CStatistics* Statistics()
-{
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    return manager ? manager->GetStatistics() : nullptr;
-}
-
 inline CFerroxFont* Font(int32_t index)
 {
     CInterface* ui = InterfaceGet();

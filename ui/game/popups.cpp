@@ -267,7 +267,7 @@ void CShopPopupPanel::DrawShopRecord(const ShopRecord* record, float x, float y)
     DrawNumber(font, record->chargesPaid, x + kShopPaid.x, y);
     DrawNumber(font, record->category, x + kShopKind.x, y);
     DrawNumber(font, record->salesCount, x + kShopSales.x, y);
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     DrawNumber(font, (stats ? stats->m_baseCharge : 0) + record->chargeAdjust, x + kShopCharge.x, y);
 }
 

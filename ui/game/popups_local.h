@@ -35,12 +35,6 @@ inline void DrawNumber(CFerroxFont* font, int64_t value, float x, float y, int32
                        0, nullptr);
 }
 
-inline CStatistics* Statistics()
-{
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    return manager ? manager->GetStatistics() : nullptr;
-}
-
 // Draws table entry index; an index outside the table draws nothing.
 inline void DrawEntry(const std::vector<std::unique_ptr<CFerroxImage>>& table, size_t index, float x, float y)
 {

@@ -7,12 +7,6 @@
 
 CSavePanel* CSavePanel::s_pCurrent = nullptr;
 
-namespace {
-constexpr const char* kSaveSuffix = ".fds";
-constexpr const char* kThumbnailSuffix = ".bmp";
-constexpr size_t kSaveSuffixLength = 4;
-}  // namespace
-
 CSavePanel::~CSavePanel()
 {
     KeepScenePicture(false);
@@ -34,7 +28,8 @@ bool CSavePanel::WriteSave()
             g_pGame->QueueMessage(kSavePanelFailedMessage);
         return false;
     }
-    const std::string thumbnail = m_pendingPath.substr(0, m_pendingPath.size() - kSaveSuffixLength) + kThumbnailSuffix;
+    const std::string thumbnail =
+        m_pendingPath.substr(0, m_pendingPath.size() - kFilePanelSaveSuffixLength) + kFilePanelThumbnailSuffix;
     SaveThumbnail(thumbnail, kFilePanelThumbnailSide, kFilePanelThumbnailSide);
     return true;
 }
@@ -44,7 +39,7 @@ void CSavePanel::OnAct()
     const std::string name = GetNameText();
     if (!AcceptName(name))
         return;
-    m_pendingPath = FullPath(name + kSaveSuffix);
+    m_pendingPath = FullPath(name + kFilePanelSaveSuffix);
     s_pCurrent = this;
     if (!FileExists(m_pendingPath)) {
         if (WriteSave())

@@ -45,7 +45,7 @@ void CShopperSummaryPanel::Init() { m_firstLine = 0; }
 
 void CShopperSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     const size_t count = stats ? stats->GetShoppers().size() : 0;
     CFerroxWidget* widget = GetWidget(index);
     if (widget && event == FERROX_WIDGET_OVER) {
@@ -72,7 +72,7 @@ void CShopperSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
 void CShopperSummaryPanel::Render()
 {
     CFerroxCanvas::Render();
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (!stats)
         return;
     CFerroxFont* font = FiguresFont();
@@ -124,7 +124,7 @@ void CStaffSummaryPanel::AddRowButtons(int32_t i)
 
 void CStaffSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     const size_t count = stats ? stats->GetStaff().size() : 0;
     CFerroxWidget* widget = GetWidget(index);
     const bool rowButton = m_firstRowButton > 0 && index >= m_firstRowButton && index < m_widgetTotal;
@@ -186,7 +186,7 @@ void CStaffSummaryPanel::RowButtonOver(CFerroxWidget* button, int32_t index)
 // The row button's line: its pair's member is fired (first button) or moved (second).
 void CStaffSummaryPanel::ActOnLine(int32_t index)
 {
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (!stats)
         return;
     const int32_t offset = index - m_firstRowButton;
@@ -209,7 +209,7 @@ void CStaffSummaryPanel::ActOnLine(int32_t index)
 void CStaffSummaryPanel::Render()
 {
     CFerroxCanvas::Render();
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     const std::vector<StaffRecord*> none;
     const std::vector<StaffRecord*>& staff = stats ? stats->GetStaff() : none;
     const int32_t lines = LinesShown(staff.size(), m_firstLine, kStaffSummaryLines);

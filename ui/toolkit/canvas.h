@@ -3,7 +3,10 @@
 //
 // The toolkit calls the engine's game base through g_pFerroxGame (its mouse, locale, camera, image path, last key,
 // click sound and the interface it holds), the game object only to name a damaged picture or map to the player
-// (g_pGame), and the graphics library's 2D toolkit and core. Nothing below calls into it: the engine's game base
+// (g_pGame), and the graphics library's 2D toolkit and core; a canvas sets the mouse's over-interface flag while
+// the pointer is over one of its widgets or hot-spots, which the game reads the next frame. The rooms above it
+// (ui/frontend, ui/game) also reach the game's operations, its object manager and its spawner (ARCHITECTURE.md,
+// the game shell). Nothing below calls into it: the engine's game base
 // holds the interface as a CFerroxGameInterface (engine/application/base.h), from which CFerroxInterface derives,
 // and only deletes it; the game updates and draws it through its shell (game/shell/gameshell.h), which the
 // program implements.
