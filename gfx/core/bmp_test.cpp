@@ -125,7 +125,8 @@ protected:
     {
         ASSERT_TRUE(GxTestEngineStart(0, 0, GxTestMemoryReset()));
         ASSERT_TRUE(GxTestFileSystemOpen());
-        path = std::string("bmp_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bmp";
+        path = std::string("bmp_test_") + GxTestRunTag() + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bmp";
         GxTestTakeErrorCode();
     }
     void TearDown() override

@@ -16,6 +16,7 @@
 #include "gfx/core/stream.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/testsupport/engine_gtest.h"
+#include "gfx/testsupport/temp_dir.h"
 
 namespace {
 
@@ -267,7 +268,8 @@ protected:
     {
         ImageTest::SetUp();
         ASSERT_TRUE(GxTestFileSystemOpen());
-        root = std::string("image_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        root = std::string("image_test_") + GxTestRunTag() + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::create_directories(root + "/a");
         std::filesystem::create_directories(root + "/b");
         gReads.clear();

@@ -13,6 +13,7 @@
 #include "gfx/core/image.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/testsupport/png_writer.h"
+#include "gfx/testsupport/temp_dir.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ protected:
     {
         ASSERT_TRUE(GxTestEngineStart(0, 0, GxTestMemoryReset()));
         ASSERT_TRUE(GxTestFileSystemOpen());
-        path = std::string("png_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png";
+        path = std::string("png_test_") + GxTestRunTag() + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png";
     }
     void TearDown() override
     {

@@ -14,6 +14,7 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/win32fs.h"
+#include "gfx/testsupport/temp_dir.h"
 #include "platform/testsupport/filefaults.h"
 #include "platform/win32/winbase.h"
 
@@ -621,7 +622,8 @@ protected:
     {
         StreamTest::SetUp();
         ASSERT_TRUE(GxTestFileSystemOpen());
-        path = std::string("stream_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".gxs";
+        path = std::string("stream_test_") + GxTestRunTag() + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".gxs";
     }
     void TearDown() override
     {
