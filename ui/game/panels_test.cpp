@@ -114,6 +114,15 @@ TEST_F(MainBarTest, MessagesMoveEveryTenSecondsIntoTheHistory)
     game->m_dayCounter = 14;
     ui->samples.clear();
     Frame(0.01f);
+    // It flows left-aligned in its box over the figures.
+    const auto shown = std::find_if(locale->texts.rbegin(), locale->texts.rend(),
+                                    [](const UiTextRecord& text) { return text.boxed && text.index == 5; });
+    ASSERT_NE(shown, locale->texts.rend());
+    EXPECT_EQ(shown->alignment, FERROX_ALIGN_LEFT);
+    EXPECT_EQ(shown->box.x, ui->m_pMainPanel->GetX() + 153.0f);
+    EXPECT_EQ(shown->box.y, ui->m_pMainPanel->GetY() + 40.0f);
+    EXPECT_EQ(shown->box.width, 485.0f);
+    EXPECT_EQ(shown->box.height, 30.0f);
     EXPECT_EQ(MessagesShown(), std::vector<uint16_t>{5});
     Frame(0.01f);
     EXPECT_EQ(MessagesShown(), std::vector<uint16_t>{5});
