@@ -246,10 +246,8 @@ private:
     bool ContractDone(int frame);
     bool StaffLevel(int frame);
     bool MessageHistory(int frame);
-    // The figure a canvas's line shows in a column, its light pixels as rows of '#' and '.'; the line is found by
-    // its button, the column by its right end (from the canvas's corner).
-    std::string LineFigure(CFerroxCanvas* canvas, int button, float columnRight);
-    // The same for a line whose baseline stands at `baseline` of the canvas (bottom-up), wherever its buttons are.
+    // The figure a canvas's line shows in a column, its light pixels as rows of '#' and '.': the line whose
+    // baseline stands at `baseline` of the canvas (bottom-up), the column by its right end (from the canvas's corner).
     std::string LineFigureAt(CFerroxCanvas* canvas, float baseline, float columnRight);
     bool ContractRuns();
     std::string m_figure;  // the level figure the contracts panel shows

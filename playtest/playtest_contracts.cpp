@@ -17,7 +17,7 @@ constexpr int kWaitFrames = 4;         // for a press or a key to be taken and d
 constexpr int kCleaning = 0;           // the contract category, and the staff job, of cleaning
 constexpr long kBarYellow = 0xFFFF00;  // a running contract's bar
 // A level figure's cell: from this far left of its column's right end to a pixel past it, and this far above
-// and below the middle of its line's button, which stands level with the line's figures.
+// and below the middle of its line's digits; a contract line's button covers that middle.
 constexpr int kCellWidth = 30;
 constexpr int kCellReach = 7;
 // The staff page's lines: the first one's baseline and the step down to the next; the digits' middle over it.
@@ -61,17 +61,7 @@ std::string Figure(const std::vector<long>& pixels, int width)
 
 }  // namespace
 
-// The figure a line shows in a column: the line found by its button, the column by its right end.
-std::string CPlayTest::LineFigure(CFerroxCanvas* canvas, int button, float columnRight)
-{
-    float x = 0.0f, y = 0.0f;
-    if (!WidgetCentre(canvas, button, &x, &y))
-        return std::string();
-    const int right = static_cast<int>(canvas->GetX() + columnRight) + 1;
-    const int top = static_cast<int>(y) - kCellReach;
-    return Figure(Pixels(right - kCellWidth, top, kCellWidth + 1, 2 * kCellReach + 1), kCellWidth + 1);
-}
-
+// The figure a line shows in a column: the line by its baseline, the column by its right end, both in the canvas.
 std::string CPlayTest::LineFigureAt(CFerroxCanvas* canvas, float baseline, float columnRight)
 {
     if (!canvas || !g_pGame)
@@ -108,7 +98,9 @@ bool CPlayTest::ContractDone(int)
         return false;
     }
     const int ok = contracts->GetFirstButton() + kCleaning;
-    const std::string level = LineFigure(contracts, ok, kContractLevel.x);
+    // The rows stand on the screen, the panel on the main bar.
+    const std::string level = LineFigureAt(contracts, kContractRowY - kContractRowStep * kCleaning - contracts->GetY(),
+                                           kContractLevel.x - contracts->GetX());
     switch (m_phase) {
     case 0:
         m_figure = level;

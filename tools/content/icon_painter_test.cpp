@@ -205,8 +205,8 @@ TEST(ButtonIcons, EveryBuildMenuButtonShowsItsCategoryAndTheRootsDiffer)
 }
 
 // The season picture ends before the widest date begins; the word "Floor" stays clear of the floor number; in
-// every language no label runs into a button or up to a figure at the widest the game holds or the message's
-// box (labels against each other and buttons' frames: ContentCheckLabels).
+// every language no label runs into a button, up to a figure at the widest the game holds or into the lowest
+// line of a message (labels against each other and buttons' frames: ContentCheckLabels).
 TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
 {
     const int dateWidth = ContentTextWidth(kFiguresFont, "12/2099");
@@ -230,10 +230,15 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
          {kContentFloorRight - ContentTextWidth(kFiguresFont, "99"), floorY, ContentTextWidth(kFiguresFont, "99"),
           digits}},
         {"season", {kContentSeasonX, 0, kContentSeasonWidth, 36}},
-        {"message",
-         {static_cast<int>(kMainPanelMessageBox.x), static_cast<int>(kMainPanelMessageBox.y),
-          static_cast<int>(kMainPanelMessageBox.width), static_cast<int>(kMainPanelMessageBox.height)}},
     };
+    // A message flows down its box in the message font's cells, as many lines as the box holds whole; the lowest
+    // line's descenders reach the bottom of its cell. The labels, in the same font, reach up as high as its digits.
+    const int cell = ContentLabelRect({0, 0, "Date"}).height;
+    ASSERT_GT(cell, 0);
+    const int lines = static_cast<int>(kMainPanelMessageBox.height) / cell;
+    const int lowest = static_cast<int>(kMainPanelMessageBox.y + kMainPanelMessageBox.height) - lines * cell;
+    const ContentUiRect message = {static_cast<int>(kMainPanelMessageBox.x), lowest,
+                                   static_cast<int>(kMainPanelMessageBox.width), lines * cell};
     bool floorLabel = false;
     for (int language = 0; language < kContentLanguageCount; language++) {
         for (size_t i = 0; i < bar.labels.size(); i++) {
@@ -248,6 +253,8 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
             EXPECT_LE(area.x + area.width, bar.width) << label.text;
             for (const auto& [name, figure] : figures)
                 EXPECT_FALSE(Overlap(room, figure)) << label.text << " against the " << name;
+            const ContentUiRect ink = {room.x, area.y, room.width, label.y + ContentDigitHeight(label.font) - area.y};
+            EXPECT_FALSE(Overlap(ink, message)) << label.text << " against the message's lowest line";
             for (const ContentUiRect& button : bar.buttons)
                 EXPECT_FALSE(Overlap(area, button)) << label.text << " over a button";
             if (std::strcmp(bar.labels[i].text, "Floor") == 0) {

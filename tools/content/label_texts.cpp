@@ -52,6 +52,7 @@ const Word kWords[] = {
     {{"Price", "Preis", "Prix"}},
     {{"Wage", "Lohn", "Salaire"}},
     {{"Time", "Zeit", "Délai"}},
+    {{"Sign", "Buchen", "Signer"}},
     {{"Hire staff", "Personal einstellen", "Embaucher"}},
     {{"Staff", "Personal", "Personnel"}},
     {{"Jobs", "Jobs", "Tâches"}},

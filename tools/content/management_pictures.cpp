@@ -11,7 +11,6 @@ namespace {
 constexpr int kChannels = 4;
 constexpr int kInertSide = 2;
 constexpr int kIconSide = 14;
-constexpr int kOkWidth = 20;
 constexpr int kOkHeight = 12;
 constexpr uint8_t kOkColour[3] = {255, 255, 255};  // the panels tint it orange and white
 
@@ -69,10 +68,19 @@ ContentPngImage IconImage(const uint8_t* rgb, ContentIcon picture)
     return image;
 }
 
-bool WriteIcons(const std::string& dir, const Icon* icons, size_t count, std::string* error)
+// The icon over that many clear rows.
+ContentPngImage Lifted(ContentPngImage icon, int rows)
+{
+    icon.rows.resize(icon.rows.size() + static_cast<size_t>(rows) * icon.width * kChannels, 0);
+    icon.height += static_cast<uint32_t>(rows);
+    return icon;
+}
+
+bool WriteIcons(const std::string& dir, const Icon* icons, size_t count, std::string* error, int lift = 0)
 {
     for (size_t k = 0; k < count; k++) {
-        if (!ContentWritePicture(dir + "/" + icons[k].file, IconImage(icons[k].colour, icons[k].picture), error))
+        const ContentPngImage icon = Lifted(IconImage(icons[k].colour, icons[k].picture), lift);
+        if (!ContentWritePicture(dir + "/" + icons[k].file, icon, error))
             return false;
     }
     return true;
@@ -159,22 +167,25 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
 
 const ContentCanvasLayout& ContentContractorsLayout(void)
 {
-    // Rows run down from baseline 200 by 18 with the panel; the headers stand over the figures' right ends.
-    constexpr int kHead = 225;
+    // The page stands on the main bar, 80 high: its rows' baselines are 158, 143, 128 and 113 on it, the OK
+    // buttons at 315 on them. The heads stand on two lines over the figures' right ends, neighbouring columns on
+    // different lines, and the buttons' column is headed with what they do.
+    constexpr int kNear = 175, kFar = 189;
     static const ContentCanvasLayout layout = {
         "panels/contractors",
         "contractors",
-        400,
-        270,
+        380,
+        240,
         {58, 70, 96},
-        {{364, 240, 28, 22}},
-        {{364, 240, 28, 22}},
-        {{12, 250, "Contractors"},
-         {25, kHead, "Job"},
-         {177, kHead, "Level", CONTENT_LABEL_RIGHT},
-         {225, kHead, "Price", CONTENT_LABEL_RIGHT},
-         {297, kHead, "Wage", CONTENT_LABEL_RIGHT},
-         {333, kHead, "Time", CONTENT_LABEL_RIGHT}},
+        {{344, 208, 28, 22}},
+        {{344, 208, 28, 22}},
+        {{12, 214, "Contractors"},
+         {25, kNear, "Job"},
+         {215, kNear, "Level", CONTENT_LABEL_RIGHT},
+         {250, kFar, "Price", CONTENT_LABEL_RIGHT},
+         {280, kNear, "Wage", CONTENT_LABEL_RIGHT},
+         {312, kFar, "Time", CONTENT_LABEL_RIGHT},
+         {315 + kContentOkWidth / 2, kNear, "Sign", CONTENT_LABEL_CENTRE}},
         {CONTENT_ICON_CLOSE},
     };
     return layout;
@@ -182,18 +193,21 @@ const ContentCanvasLayout& ContentContractorsLayout(void)
 
 const ContentCanvasLayout& ContentHireLayout(void)
 {
+    // As the contracts: rows at 132, 117, 102 and 87 on the page, the OK buttons at 255 on them.
+    constexpr int kNear = 149, kFar = 163;
     static const ContentCanvasLayout layout = {
         "panels/hire",
         "hire",
-        400,
-        240,
+        320,
+        210,
         {58, 70, 96},
-        {{364, 210, 28, 22}},
-        {{364, 210, 28, 22}},
-        {{12, 220, "Hire staff"},
-         {25, 195, "Job"},
-         {269, 195, "Level", CONTENT_LABEL_RIGHT},
-         {349, 195, "Wage", CONTENT_LABEL_RIGHT}},
+        {{284, 178, 28, 22}},
+        {{284, 178, 28, 22}},
+        {{12, 184, "Hire staff"},
+         {25, kNear, "Job"},
+         {215, kNear, "Level", CONTENT_LABEL_RIGHT},
+         {246, kFar, "Wage", CONTENT_LABEL_RIGHT},
+         {255 + kContentOkWidth / 2, kNear, "Hire", CONTENT_LABEL_CENTRE}},
         {CONTENT_ICON_CLOSE},
     };
     return layout;
@@ -201,8 +215,8 @@ const ContentCanvasLayout& ContentHireLayout(void)
 
 bool ContentWriteManagementPanels(const std::string& panelsDir, std::string* error)
 {
-    ContentPngImage ok = Filled(kOkWidth, kOkHeight, kOkColour, 255);
-    ContentPaintIcon(&ok, 0, 0, kOkWidth, kOkHeight, CONTENT_ICON_TICK, kContentIconInk);
+    ContentPngImage ok = Filled(kContentOkWidth, kOkHeight, kOkColour, 255);
+    ContentPaintIcon(&ok, 0, 0, kContentOkWidth, kOkHeight, CONTENT_ICON_TICK, kContentIconInk);
     for (const ContentCanvasLayout* layout :
          {&ContentFinanceLayout(), &ContentContractorsLayout(), &ContentHireLayout()}) {
         const std::string folder = FolderOf(panelsDir, *layout);
@@ -218,7 +232,8 @@ bool ContentWriteManagementPanels(const std::string& panelsDir, std::string* err
     const std::string staff = panelsDir + "/staff";
     return ContentWritePicture(FolderOf(panelsDir, ContentContractorsLayout()) + "/ok.png", ok, error) &&
            ContentWritePicture(FolderOf(panelsDir, ContentHireLayout()) + "/ok.png", ok, error) &&
-           WriteIcons(finance, kShopCategoryIcons, sizeof(kShopCategoryIcons) / sizeof(kShopCategoryIcons[0]), error) &&
+           WriteIcons(finance, kShopCategoryIcons, sizeof(kShopCategoryIcons) / sizeof(kShopCategoryIcons[0]), error,
+                      kContentShopCategoryLift) &&
            ContentMakeFolder(staff, error) &&
            WriteIcons(staff, kJobIcons, sizeof(kJobIcons) / sizeof(kJobIcons[0]), error);
 }

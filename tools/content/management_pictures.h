@@ -12,6 +12,11 @@ const ContentCanvasLayout& ContentFinanceLayout(void);
 const ContentCanvasLayout& ContentContractorsLayout(void);
 const ContentCanvasLayout& ContentHireLayout(void);
 constexpr int kContentFinanceButtons = 14;
+// A shop line draws its category picture 16 pixels under its baseline: the pictures' icons stand over this many
+// clear rows, on the line's digits.
+constexpr int kContentShopCategoryLift = 14;
+// The width of the contracts' and the hire page's OK buttons.
+constexpr int kContentOkWidth = 20;
 constexpr int kContentFinanceFirstInert = 6;
 constexpr int kContentFinanceLastInert = 12;
 

@@ -49,9 +49,19 @@ TEST_F(ManagementPages, PagesBuildTheirButtonsAndIconsReadBack)
           "finance/shopcat-home.png", "finance/shopcat-health.png", "finance/shopcat-food.png", "staff/clean.png",
           "staff/maint.png", "staff/security.png", "contractors/ok.png", "hire/ok.png"}) {
         GxImage* image = GxImageRead((panels / icon).string().c_str());
-        EXPECT_NE(image, nullptr) << icon;
-        if (image)
-            GxImageDestroy(image);
+        ASSERT_NE(image, nullptr) << icon;
+        // A shop category's icon stands over clear rows that lift it from under its line onto the line.
+        if (std::strstr(icon, "shopcat-") && image->depth == 32) {
+            const auto alpha = [image](int row) { return image->pixels[row * image->stride + 3]; };
+            EXPECT_EQ(image->height, 14 + kContentShopCategoryLift) << icon;
+            EXPECT_EQ(alpha(0), 255) << icon;
+            EXPECT_EQ(alpha(image->height - kContentShopCategoryLift - 1), 255) << icon;
+            EXPECT_EQ(alpha(image->height - kContentShopCategoryLift), 0) << icon;
+            EXPECT_EQ(alpha(image->height - 1), 0) << icon;
+        } else {
+            EXPECT_FALSE(std::strstr(icon, "shopcat-")) << icon << " read at depth " << image->depth;
+        }
+        GxImageDestroy(image);
     }
 }
 
@@ -112,18 +122,35 @@ TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
         }
     }
 
+    // The contracts and the hire page stand on the main bar: their heads stand over the first row's digits, and
+    // the column of the OK buttons is headed with what they do.
+    const int bar = ContentMainBarLayout().height;
+    const auto expectOverRows = [bar](const ContentCanvasLayout& page, float firstRow) {
+        const float digitsTop =
+            firstRow - static_cast<float>(bar) + static_cast<float>(ContentDigitHeight(kContentFiguresFont));
+        for (size_t k = 1; k < page.labels.size(); k++)
+            for (int language = 0; language < kContentLanguageCount; language++) {
+                ContentUiLabel label = page.labels[k];
+                label.text = ContentLabelText(label.text, language);
+                EXPECT_GT(static_cast<float>(ContentLabelRect(label).y), digitsTop) << label.text;
+            }
+    };
+    constexpr float kOkButton = static_cast<float>(kContentOkWidth);
     const ContentCanvasLayout& contracts = ContentContractorsLayout();
     ExpectHead(contracts, "Job", kContractNameX, CONTENT_LABEL_LEFT);
     for (const auto& [text, column] : {std::pair{"Level", kContractLevel}, std::pair{"Price", kContractPrice},
                                        std::pair{"Wage", kContractWage}, std::pair{"Time", kContractTime}})
         ExpectHead(contracts, text, column.x);
-    constexpr float kOkButton = 20.0f;
+    ExpectHead(contracts, "Sign", kContractOkX + kOkButton / 2.0f, CONTENT_LABEL_CENTRE);
+    expectOverRows(contracts, kContractRowY);
     EXPECT_LE(kContractOkX + kOkButton, static_cast<float>(contracts.width));
 
     const ContentCanvasLayout& hire = ContentHireLayout();
     ExpectHead(hire, "Job", kHireTitleX, CONTENT_LABEL_LEFT);
     ExpectHead(hire, "Level", kHireLevel.x);
     ExpectHead(hire, "Wage", kHireWage.x);
+    ExpectHead(hire, "Hire", kHireOkX + kOkButton / 2.0f, CONTENT_LABEL_CENTRE);
+    expectOverRows(hire, kHireRowY);
     EXPECT_LE(kHireOkX + kOkButton, static_cast<float>(hire.width));
 }
 

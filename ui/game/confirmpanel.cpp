@@ -59,16 +59,14 @@ void CConfirmPanel::OnWidgetEvent(int32_t index, int32_t event)
     EndPress();
     CInterface* ui = InterfaceGet();
     if (index == CONFIRM_YES) {
-        // A request without an action has nothing to confirm: yes only closes this panel.
-        const GameConfirmCallback callback = m_callback;
-        const int32_t closeBoth = callback ? m_closeBoth : 0;
-        Forget();
-        if (callback)
-            callback();
-        if (ui && closeBoth)
+        // A request without an action runs none.
+        if (m_callback)
+            m_callback();
+        if (ui && m_closeBoth)
             ui->GetStack().RequestPopTwo();
         else if (ui)
             ui->GetStack().RequestPop();
+        Forget();
         return;
     }
     if (index == CONFIRM_NO && ui)

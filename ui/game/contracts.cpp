@@ -13,10 +13,6 @@ namespace {
 
 constexpr const char* kCategoriesList = "contractcategories";
 constexpr const char* kOkPicture = "./images/panels/contractors/ok.png";
-// Rows from the canvas position, so they move with the panel and its buttons; the columns are the header's.
-constexpr float kRowY = 200.0f;
-constexpr float kRowStep = 18.0f;
-constexpr float kBarDy = 1.0f;
 constexpr float kBarLength = 32.0f;
 constexpr int32_t kLevelWage = 100;
 constexpr int32_t kFullPercent = 100;
@@ -76,7 +72,7 @@ void CContractsPanel::Build(const char* path, float x, float y, int32_t scaled)
     const uint16_t count = CategoryCount();
     m_slots.assign(count, nullptr);
     for (uint16_t k = 0; k < count; k++) {
-        AddRowButton(kOkPicture, kContractOkX, kRowY - kRowStep * k, scaled);
+        AddRowButton(kOkPicture, kContractOkX, kContractOkY - kContractRowStep * k);
         m_slots[k] = FirstContract(k);
         ShowButton(k);
     }
@@ -135,25 +131,24 @@ void CContractsPanel::Render()
     const CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     const uint16_t count = CategoryCount();
     for (uint16_t k = 0; k < count; k++) {
-        const float y = m_y + kRowY - kRowStep * k;
+        const float y = kContractRowY - kContractRowStep * k;
         const int32_t level = static_cast<int16_t>(CategoryLevel(stats, k));
-        DrawListText(kNameFont, m_categoryList, k, m_x + kContractNameX, y);
-        DrawNumber(kFiguresFont, level, m_x + kContractLevel.x, y, FERROX_ALIGN_RIGHT);
-        DrawNumber(kFiguresFont, level * kLevelWage, m_x + kContractWage.x, y, FERROX_ALIGN_RIGHT);
+        DrawListText(kNameFont, m_categoryList, k, kContractNameX, y);
+        DrawNumber(kFiguresFont, level, kContractLevel.x, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, level * kLevelWage, kContractWage.x, y, FERROX_ALIGN_RIGHT);
         const FerroxTechEntry* slot = k < m_slots.size() ? m_slots[k] : nullptr;
         if (!slot) {
-            DrawString(kFiguresFont, "-", m_x + kContractPrice.x, y, FERROX_ALIGN_RIGHT);
-            DrawString(kFiguresFont, "-", m_x + kContractTime.x, y, FERROX_ALIGN_RIGHT);
+            DrawString(kFiguresFont, "-", kContractPriceDashX, y, FERROX_ALIGN_LEFT);
+            DrawString(kFiguresFont, "-", kContractTimeDashX, y, FERROX_ALIGN_LEFT);
             continue;
         }
-        DrawNumber(kFiguresFont, slot->extra, m_x + kContractPrice.x, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kFiguresFont, slot->extra, kContractPrice.x, y, FERROX_ALIGN_RIGHT);
         if (slot->progress == 0) {
-            DrawNumber(kFiguresFont, slot->duration / kContractStepsPerUnit, m_x + kContractTime.x, y,
-                       FERROX_ALIGN_RIGHT);
+            DrawNumber(kFiguresFont, slot->duration / kContractStepsPerUnit, kContractTime.x, y, FERROX_ALIGN_RIGHT);
         } else if (m_pBar) {
             m_pBar->SetPercent(ProgressPercent(slot));
             m_pBar->SetColour(kYellow);
-            m_pBar->Draw(m_x + kContractBarX, y + kBarDy);
+            m_pBar->Draw(kContractBarX, y + kContractBarDy);
         }
     }
 }

@@ -31,10 +31,6 @@ constexpr const char* kRows[][2] = {
     {"GARDENER", "maintenance"},
     {"SECURITY", "security"},
 };
-// Rows from the canvas position, so they move with the panel and its OK buttons; the columns are the header's.
-constexpr float kRowY = 170.0f;
-constexpr float kRowStep = 18.0f;
-constexpr float kImageDy = -3.0f;
 constexpr int32_t kTextFont = 1;
 
 // A 16-bit unsigned number; anything else reads as 0.
@@ -94,7 +90,7 @@ void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName
     // A job that cannot be hired shows zeros.
     if (entry->templateA && entry->factory)
         HireReadValues(entry->templateA->GetValues(), entry.get());
-    AddRowButton(kOkPicture, kHireOkX, kRowY - kRowStep * static_cast<float>(m_entries.size()), 0);
+    AddRowButton(kOkPicture, kHireOkX, kHireOkY - kHireRowStep * static_cast<float>(m_entries.size()));
     m_entries.push_back(std::move(entry));
 }
 
@@ -132,12 +128,12 @@ void CStaffHirePanel::Render()
     const CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     for (size_t k = 0; k < m_entries.size(); k++) {
         const HireEntry* entry = m_entries[k].get();
-        const float y = m_y + kRowY - kRowStep * static_cast<float>(k);
-        DrawListText(kTextFont, m_titleList, entry->titleIndex, m_x + kHireTitleX, y);
+        const float y = kHireRowY - kHireRowStep * static_cast<float>(k);
+        DrawListText(kTextFont, m_titleList, entry->titleIndex, kHireTitleX, y);
         if (entry->imageIndex < m_jobImages.size())
-            m_jobImages[entry->imageIndex]->Draw(m_x + kHirePictureX, y + kImageDy);
+            m_jobImages[entry->imageIndex]->Draw(kHirePictureX, y + kHirePictureDy);
         const int32_t level = static_cast<int16_t>(CategoryLevel(stats, k));
-        DrawNumber(kTextFont, level, m_x + kHireLevel.x, y, FERROX_ALIGN_RIGHT);
-        DrawNumber(kTextFont, entry->baseWage + kHireWageStep * level, m_x + kHireWage.x, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kTextFont, level, kHireLevel.x, y, FERROX_ALIGN_RIGHT);
+        DrawNumber(kTextFont, entry->baseWage + kHireWageStep * level, kHireWage.x, y, FERROX_ALIGN_RIGHT);
     }
 }

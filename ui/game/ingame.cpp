@@ -273,13 +273,13 @@ void CInterface::PlaceAboveMainBar(CFerroxCanvas* canvas, float overlap)
     canvas->SetPosition(0.0f, height - overlap, 1);
 }
 
-void CInterface::OpenPanel(CFerroxCanvas* canvas)
+void CInterface::OpenPanel(CFerroxCanvas* canvas, float overlap)
 {
     CloseCanvases();
     if (!canvas)
         return;
     m_stack.Push(canvas, 0);
-    PlaceAboveMainBar(canvas);
+    PlaceAboveMainBar(canvas, overlap);
 }
 
 std::array<CFerroxCanvas*, kInterfaceOpenablePanels> CInterface::OpenablePanels() const

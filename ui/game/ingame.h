@@ -94,8 +94,8 @@ public:
 
     // Places an opened panel above the main bar.
     void PlaceAboveMainBar(CFerroxCanvas* canvas, float overlap = kInterfacePanelOverlap);
-    // Closes the open panels and pushes this one above the main bar.
-    void OpenPanel(CFerroxCanvas* canvas);
+    // Closes the open panels and pushes this one above the main bar, reaching down over it by the overlap.
+    void OpenPanel(CFerroxCanvas* canvas, float overlap = kInterfacePanelOverlap);
     uint16_t GetFontCount() const { return m_fontCount; }
     float GetTooltipDelay() const { return m_tooltipDelay; }
 

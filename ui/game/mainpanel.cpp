@@ -209,11 +209,8 @@ void CMainPanel::OnWidgetEvent(int32_t index, int32_t event)
             g_pGame->GoFloorUp();
             break;
         case MAIN_MESSAGES:
-            // The history opens on its newest messages, wherever it was left.
-            if (ui && ui->m_pHistoryPanel) {
-                ui->m_pHistoryPanel->SetScroll(0);
+            if (ui)
                 ui->OpenPanel(ui->m_pHistoryPanel.get());
-            }
             break;
         default:
             break;

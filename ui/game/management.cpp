@@ -6,12 +6,6 @@
 
 using namespace management;
 
-namespace {
-
-constexpr float kOkDrop = 2.0f;  // a row button's bottom below the row's baseline
-
-}  // namespace
-
 void CManagementPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
     CFerroxWidget* widget = GetWidget(index);
@@ -37,18 +31,18 @@ void CManagementPanel::OnWidgetEvent(int32_t index, int32_t event)
     if (ui) {
         switch (index) {
         case MANAGEMENT_FINANCE:
-            ui->OpenPanel(ui->m_pMallSummaryPanel.get());
+            ui->OpenPanel(ui->m_pMallSummaryPanel.get(), 0.0f);
             if (g_pGame)
                 g_pGame->PlaySample(kManagementFinanceSample, kFullVolume);
             break;
         case MANAGEMENT_SHOPPERS:
-            ui->OpenPanel(ui->m_pShopperSummaryPanel.get());
+            ui->OpenPanel(ui->m_pShopperSummaryPanel.get(), 0.0f);
             break;
         case MANAGEMENT_STAFF:
-            ui->OpenPanel(ui->m_pStaffSummaryPanel.get());
+            ui->OpenPanel(ui->m_pStaffSummaryPanel.get(), 0.0f);
             break;
         case MANAGEMENT_CONTRACTS:
-            ui->OpenPanel(ui->m_pContractsPanel.get());
+            ui->OpenPanel(ui->m_pContractsPanel.get(), 0.0f);
             break;
         default:
             break;
@@ -63,9 +57,9 @@ void CRowButtonPanel::Build(const char* path, float x, float y, int32_t scaled)
     m_firstButton = m_widgetCount;
 }
 
-void CRowButtonPanel::AddRowButton(const char* picture, float x, float baseline, int32_t scaled)
+void CRowButtonPanel::AddRowButton(const char* picture, float x, float y)
 {
-    std::unique_ptr<CFerroxImage> button = FerroxMakeImage(picture, x, baseline - kOkDrop, scaled);
+    std::unique_ptr<CFerroxImage> button = FerroxMakeImage(picture, x, y, 0);
     button->m_visible = 1;
     AddWidget(std::move(button));
 }

@@ -40,8 +40,8 @@ public:
     uint16_t GetFirstButton() const { return m_firstButton; }
 
 protected:
-    // Appends the next row's OK button, its bottom a little below the row's baseline.
-    void AddRowButton(const char* picture, float x, float baseline, int32_t scaled);
+    // Appends the next row's OK button at (x, y) in the panel, unscaled.
+    void AddRowButton(const char* picture, float x, float y);
     bool IsRowButton(int32_t index) const { return m_firstButton > 0 && index >= m_firstButton; }
     // Hover, and a press of the page's close widget, which takes the page off the stack. False for the other
     // presses, which are the page's own.
@@ -125,17 +125,25 @@ constexpr uint16_t kContractStepsPerUnit = 150;
 enum ContractsPanelWidget : int32_t {
     CONTRACTS_CLOSE = 1,
 };
-// A contract row, from the panel's corner: the category's name, then its level, the offered contract's price,
-// the level's daily cost and the contract's time (or the bar of a running one), then the OK button.
-// Levels read as signed 16-bit figures (-1 for a category past the statistics' list).
+// The contract rows, in screen pixels: row k's baseline kContractRowY - kContractRowStep k, its category's name,
+// then its level, the offered contract's price, the level's daily cost and the contract's time (or the bar of a
+// running one); a row without an offer shows dashes, left-aligned, in the price's and the time's places. The OK
+// buttons stand in the panel, row k's at (kContractOkX, kContractOkY - kContractRowStep k): on a panel opened on
+// top of the main bar, beside their rows. A column's widest text is the widest figure a running game puts there.
+constexpr float kContractRowY = 238.0f;
+constexpr float kContractRowStep = 15.0f;
 constexpr float kContractNameX = 25.0f;
-constexpr float kContractNameRoom = 96.0f;  // the longest category name
-constexpr PanelColumn kContractLevel = {177.0f, kPanelWidestI16};
-constexpr PanelColumn kContractPrice = {225.0f, kPanelWidestU16};
-constexpr PanelColumn kContractWage = {297.0f, "-3276800"};  // the lowest level's daily cost
-constexpr PanelColumn kContractTime = {333.0f, "436"};       // the longest time, in its units
-constexpr float kContractBarX = 305.0f;                      // a running contract's bar, in the time's place
-constexpr float kContractOkX = 345.0f;
+constexpr float kContractNameRoom = 170.0f;  // the longest category name
+constexpr PanelColumn kContractLevel = {215.0f, "3"};
+constexpr PanelColumn kContractPrice = {250.0f, "8000"};
+constexpr PanelColumn kContractWage = {280.0f, "300"};
+constexpr PanelColumn kContractTime = {312.0f, "6"};
+constexpr float kContractPriceDashX = 233.0f;
+constexpr float kContractTimeDashX = 295.0f;
+constexpr float kContractBarX = 280.0f;  // a running contract's bar, in the time's place
+constexpr float kContractBarDy = -5.0f;
+constexpr float kContractOkX = 315.0f;
+constexpr float kContractOkY = 152.0f;
 
 class CContractsPanel : public CRowButtonPanel {
 public:
@@ -178,14 +186,21 @@ void HireReadValues(const std::vector<std::string>& values, HireEntry* entry);
 enum StaffHireWidget : int32_t {
     HIRE_CLOSE = 1,
 };
-// A hire row, from the panel's corner: the job's title and picture, its level and a new member's wage, then
-// the OK button.
+// The hire rows, in screen pixels: row k's baseline kHireRowY - kHireRowStep k, the job's title and picture, its
+// level and a new member's wage. The OK buttons stand in the panel, row k's at (kHireOkX, kHireOkY - kHireRowStep
+// k): on a panel opened on top of the main bar, beside their rows. The picture stands 9 pixels right of the rows'
+// 150, where the longest titles (the French cleaner's and guard's, 130 pixels in the titles' font from 25) would
+// run into it.
+constexpr float kHireRowY = 212.0f;
+constexpr float kHireRowStep = 15.0f;
 constexpr float kHireTitleX = 25.0f;
-constexpr float kHireTitleRoom = 158.0f;  // the longest job title
-constexpr float kHirePictureX = 191.0f;
-constexpr PanelColumn kHireLevel = {269.0f, kPanelWidestI16};  // a signed 16-bit figure, as the contracts' level
-constexpr PanelColumn kHireWage = {349.0f, "-1638400"};        // the base wage with the lowest level's supplement
-constexpr float kHireOkX = 357.0f;
+constexpr float kHireTitleRoom = 130.0f;  // the longest job title
+constexpr float kHirePictureX = kHireTitleX + kHireTitleRoom + kPanelColumnGap / 2.0f;
+constexpr float kHirePictureDy = -7.0f;
+constexpr PanelColumn kHireLevel = {215.0f, "3"};
+constexpr PanelColumn kHireWage = {246.0f, "400"};  // the most base wage with the most level's supplement
+constexpr float kHireOkX = 255.0f;
+constexpr float kHireOkY = 127.0f;
 constexpr uint16_t kHireWageStep = 50;
 
 class CStaffHirePanel : public CRowButtonPanel {

@@ -38,8 +38,8 @@ protected:
             ASSERT_TRUE(UiPicture(20, 12, {200, 120, 0, 255}).Write(button));
         for (const char* button : {"images/panels/shoppopup/plus.png", "images/panels/shoppopup/minus.png"})
             ASSERT_TRUE(UiPicture(14, 12, {200, 120, 0, 255}).Write(button));
-        for (const char* category :
-             {"images/panels/finance/shopcat-fashion.png", "images/panels/finance/shopcat-food.png"})
+        for (const char* category : {"images/panels/finance/shopcat-fashion.png",
+                                     "images/panels/finance/shopcat-food.png", "images/panels/staff/clean.png"})
             ASSERT_TRUE(UiPicture(14, 14, {200, 120, 0, 255}).Write(category));
         stats = CDynamicObjectManager::Instance()->GetStatistics();
         game->m_pTechTree = std::make_unique<CFerroxTechTree>();
@@ -124,6 +124,19 @@ TEST_F(ManagementTest, MenuOpensThePanelsAndAFurtherWidgetClosesAll)
     EXPECT_FALSE(OnScreen("manage/00_start.png"));
     EXPECT_FALSE(OnScreen("messages.png"));
     EXPECT_TRUE(OnScreen("base.png"));
+
+    // Each panel the menu opens stands on top of the main bar, its bottom on the bar's top.
+    const std::pair<int32_t, CFerroxCanvas*> opened[] = {{MANAGEMENT_FINANCE, Finance()},
+                                                         {MANAGEMENT_SHOPPERS, ui->m_pShopperSummaryPanel.get()},
+                                                         {MANAGEMENT_STAFF, ui->m_pStaffSummaryPanel.get()},
+                                                         {MANAGEMENT_CONTRACTS, Contracts()}};
+    for (const auto& [button, panel] : opened) {
+        Open(menu);
+        panel->SetPosition(0.0f, 0.0f, 1);
+        Press(menu, button);
+        EXPECT_EQ(panel->GetX(), 0.0f) << button;
+        EXPECT_EQ(panel->GetY(), kUiMainBarHeight) << button;
+    }
 }
 
 // ---- Finance ----
@@ -206,7 +219,8 @@ TEST_F(ManagementTest, FinanceListPagesAndShowsOnlyListedShops)
 }
 
 // Shop line k stands at (25, 165 - 15k) of the page: its number there, its name 25 further, its category picture
-// at (-365, -16) from the line; its charge buttons at (509, 159 - 15k) and (557, 159 - 15k).
+// at (410, -16) from the line, on the page and clear of every line's figures; its charge buttons at (509, 159 -
+// 15k) and (557, 159 - 15k).
 TEST_F(ManagementTest, FinanceShopLinesStandWhereThePagePutsThem)
 {
     ASSERT_TRUE(UiPicture(14, 14, {200, 120, 0, 255}).Write("images/panels/finance/shopcat-fashion.png"));
@@ -233,8 +247,14 @@ TEST_F(ManagementTest, FinanceShopLinesStandWhereThePagePutsThem)
         EXPECT_FLOAT_EQ(number[0].y, row);
         EXPECT_FLOAT_EQ(locale->texts[k].x, x + 50.0f);
         EXPECT_FLOAT_EQ(static_cast<float>(locale->texts[k].y), row);
-        EXPECT_FLOAT_EQ(pictures[k].x, x + 25.0f - 365.0f);
+        EXPECT_FLOAT_EQ(pictures[k].x, x + 25.0f + 410.0f);
         EXPECT_FLOAT_EQ(pictures[k].y, row - 16.0f);
+        EXPECT_GE(pictures[k].x, x) << "on the page";
+        for (const UiDrawRecord& figure : uiDrawRecords)
+            if (figure.picture.find(".png") == std::string::npos && figure.y < y + 180.0f)
+                EXPECT_TRUE(figure.x + figure.width <= pictures[k].x || pictures[k].x + pictures[k].width <= figure.x)
+                    << "'" << figure.picture << "' at " << figure.x << "," << figure.y << " under the picture of line "
+                    << k;
         for (int32_t side = 0; side < 2; side++) {
             const float* button = finance->GetWidgetRect(finance->GetFirstRowButton() + 2 * k + side);
             ASSERT_NE(button, nullptr);
@@ -355,6 +375,16 @@ TEST_F(ManagementTest, FinanceFloorsCountTheStoreysBuiltWhicheverIsShown)
 TEST_F(ManagementTest, PanelsKeepTheirFiguresApart)
 {
     constexpr float kGap = 4.0f;
+    // The contract rows' figures stand closer: a running contract's bar starts where the level's daily cost ends.
+    constexpr float kTouching = 0.0f;
+    // Figures as high as their digits stand over the baseline, pictures and bars as they are.
+    const auto digits = [](std::vector<UiDrawRecord> drawn) {
+        constexpr float kDigitsHeight = 9.0f;
+        for (UiDrawRecord& record : drawn)
+            if (record.picture.find(".png") == std::string::npos && record.picture.rfind("text ", 0) != 0)
+                record.height = kDigitsHeight;
+        return drawn;
+    };
     constexpr uint16_t kMost = 0xFFFF;
     constexpr int16_t kShopNames = 6, kCategories = 7, kJobTitles = 8;  // lists of the recording locale
     locale->lists.insert(locale->lists.end(), {"shopnames", "contractcategories", "jobtitles"});
@@ -386,7 +416,8 @@ TEST_F(ManagementTest, PanelsKeepTheirFiguresApart)
     const auto figures = [](const std::vector<UiDrawRecord>& drawn) {
         std::vector<UiDrawRecord> kept;
         for (const UiDrawRecord& record : drawn)
-            if (record.picture.find(".png") == std::string::npos)
+            if (record.picture.find(".png") == std::string::npos ||
+                record.picture.find("shopcat-") != std::string::npos)
                 kept.push_back(record);
         return kept;
     };
@@ -406,32 +437,36 @@ TEST_F(ManagementTest, PanelsKeepTheirFiguresApart)
     }
     game->SetFloors(nullptr);
 
+    // The contracts and the hire page at the widest figures a running game shows: the last level of the content's
+    // three contracts a category, its dearest and longest contract, and its dearest job.
     CContractsPanel* contracts = Contracts();
-    constexpr uint16_t kLowest = 0x8000;  // -32768 read as signed
-    stats->m_categories = {kLowest, kLowest, kLowest};
+    constexpr uint16_t kLastLevel = 3;
+    stats->m_categories = {kLastLevel, kLastLevel, kLastLevel};
     for (uint16_t id : {1000, 3000}) {
-        game->m_pTechTree->FindEntry(id)->extra = kMost;
-        game->m_pTechTree->FindEntry(id)->duration = kMost;
+        game->m_pTechTree->FindEntry(id)->extra = 8000;
+        game->m_pTechTree->FindEntry(id)->duration = 900;
     }
     contracts->Update();
     locale->texts.clear();
     RenderOnly(contracts);
-    ASSERT_EQ(TextsOf("-3276800").size(), 3u);
-    ASSERT_EQ(TextsOf("436").size(), 2u);
-    ExpectApart(DrawnOn("contractors.png", kCategories, kContractNameRoom), kGap, contracts->GetX());
-    game->m_pTechTree->FindEntry(1000)->progress = kMost / 2;  // running: its bar takes the time's place
+    ASSERT_EQ(TextsOf("300").size(), 3u);
+    ASSERT_EQ(TextsOf("6").size(), 2u);
+    ExpectApart(digits(DrawnOn("contractors.png", kCategories, kContractNameRoom)), kTouching, 0.0f);
+    game->m_pTechTree->FindEntry(1000)->progress = 450;  // running: its bar takes the time's place
     locale->texts.clear();
     RenderOnly(contracts);
     ASSERT_EQ(Bars().size(), 1u);
-    ExpectApart(DrawnOn("contractors.png", kCategories, kContractNameRoom), kGap, contracts->GetX());
+    ExpectApart(digits(DrawnOn("contractors.png", kCategories, kContractNameRoom)), kTouching, 0.0f);
 
     CStaffHirePanel* hire = Hire();
-    stats->m_categories = {kLowest, kLowest, kLowest, kLowest};
+    stats->m_categories = {kLastLevel, kLastLevel, kLastLevel, kLastLevel};
+    for (const auto& entry : hire->GetEntries())
+        entry->baseWage = 250;
     hire->Update();
     locale->texts.clear();
     RenderOnly(hire);
-    ASSERT_EQ(TextsOf("-1638400").size(), 4u);
-    ExpectApart(DrawnOn("hire.png", kJobTitles, kHireTitleRoom), kGap, hire->GetX());
+    ASSERT_EQ(TextsOf("400").size(), 4u);
+    ExpectApart(DrawnOn("hire.png", kJobTitles, kHireTitleRoom), kGap, 0.0f);
 }
 
 TEST_F(ManagementTest, PanelsDrawNoFiguresWithoutTheirFonts)
@@ -521,46 +556,67 @@ TEST_F(ManagementTest, ContractRowsShowLevelPriceDurationOrDashes)
     EXPECT_EQ(stats->m_contractExpenses, 0u);
 }
 
-// Each OK button stands on its category's row, beside its figures, wherever the panel is opened; the figures
-// of a row keep apart even at their widest.
-TEST_F(ManagementTest, ContractRowsLineUpWithTheirOkButtonsAndKeepTheirColumnsApart)
+// The rows stand at their places on the screen wherever the panel is, each figure aligned on its column; each OK
+// button, in the panel, covers the middle of its row's digits once the management menu has opened the panel on
+// top of the main bar.
+TEST_F(ManagementTest, ContractRowsAndOkButtonsStandWhereThePanelPutsThem)
 {
     ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
     CContractsPanel* contracts = Contracts();
-    for (uint16_t id : {1000, 3000})
-        game->m_pTechTree->FindEntry(id)->extra = 8000;
-    stats->m_categories = {3, 3};  // the third category past the list shows level -1 and wage -100
-    Open(contracts);
-    locale->texts.clear();
-    RenderOnly(contracts);
+    stats->m_categories = {2, 3, 4};
+    game->m_pTechTree->FindEntry(3000)->progress = 1;  // the third row's contract runs
+    Open(ui->m_pManagementPanel.get());
+    Press(ui->m_pManagementPanel.get(), MANAGEMENT_CONTRACTS);
+    ASSERT_TRUE(OnScreen("contractors.png"));
+    const auto expectAt = [this](const std::string& text, float column, float row, int32_t alignment) {
+        const std::vector<UiDrawRecord> drawn = TextsOf(text);
+        ASSERT_EQ(drawn.size(), 1u) << text;
+        EXPECT_EQ(drawn[0].y, row) << text;
+        EXPECT_EQ(drawn[0].alignment, alignment) << text;
+        EXPECT_EQ(alignment == FERROX_ALIGN_RIGHT ? drawn[0].x + drawn[0].width : drawn[0].x, column) << text;
+    };
+    for (const auto& [x, y] : {std::pair{0.0f, kUiMainBarHeight}, std::pair{40.0f, 100.0f}}) {
+        contracts->SetPosition(x, y, 1);
+        locale->texts.clear();
+        RenderOnly(contracts);
+        ASSERT_EQ(locale->texts.size(), 3u);
+        for (uint16_t k = 0; k < 3; k++) {
+            EXPECT_EQ(locale->texts[k].index, k);
+            EXPECT_EQ(locale->texts[k].x, 25.0f);
+            EXPECT_EQ(locale->texts[k].y, static_cast<int>(238 - 15 * k));
+        }
+        expectAt("2", 215.0f, 238.0f, FERROX_ALIGN_RIGHT);
+        expectAt("200", 280.0f, 238.0f, FERROX_ALIGN_RIGHT);
+        expectAt("500", 250.0f, 238.0f, FERROX_ALIGN_RIGHT);
+        expectAt("1", 312.0f, 238.0f, FERROX_ALIGN_RIGHT);  // 299 steps
+        expectAt("3", 215.0f, 223.0f, FERROX_ALIGN_RIGHT);
+        expectAt("300", 280.0f, 223.0f, FERROX_ALIGN_RIGHT);
+        const std::vector<UiDrawRecord> dashes = TextsOf("-");
+        ASSERT_EQ(dashes.size(), 2u);
+        for (const auto& [dash, column] : {std::pair{dashes[0], 233.0f}, std::pair{dashes[1], 295.0f}}) {
+            EXPECT_EQ(dash.x, column);
+            EXPECT_EQ(dash.y, 223.0f);
+            EXPECT_EQ(dash.alignment, FERROX_ALIGN_LEFT);
+        }
+        expectAt("4", 215.0f, 208.0f, FERROX_ALIGN_RIGHT);
+        expectAt("400", 280.0f, 208.0f, FERROX_ALIGN_RIGHT);
+        expectAt("100", 250.0f, 208.0f, FERROX_ALIGN_RIGHT);
+        ASSERT_EQ(Bars().size(), 1u);
+        EXPECT_EQ(Bars()[0].x, 280.0f);
+        EXPECT_EQ(Bars()[0].y, 203.0f);
+    }
+
+    contracts->SetPosition(0.0f, kUiMainBarHeight, 1);
+    constexpr float kDigitsMiddle = 4.5f;  // the figures' digits' middle over their baseline
     const uint16_t first = contracts->GetFirstButton();
-    ASSERT_EQ(locale->texts.size(), 3u);
-    constexpr float kDigitsHeight = 9.0f;  // the figures' digits stand this high over their baseline
-    constexpr float kLeastGap = 8.0f;
-    float previousRow = 1e6f;
     for (uint16_t k = 0; k < 3; k++) {
-        const UiTextRecord& name = locale->texts[k];
-        ASSERT_EQ(name.index, k);
-        const float row = static_cast<float>(name.y);
-        EXPECT_LT(row, previousRow) << "rows run down the panel";
-        EXPECT_GT(row, contracts->GetY()) << "rows stand on the panel";
-        previousRow = row;
         const float* ok = contracts->GetWidgetRect(first + k);
         ASSERT_NE(ok, nullptr);
-        const float middle = contracts->GetY() + ok[1] + ok[3] / 2.0f;
-        EXPECT_NEAR(middle, row + kDigitsHeight / 2.0f, 3.0f) << "OK button " << k << " beside its row";
-        std::vector<UiDrawRecord> figures;
-        for (const UiDrawRecord& record : uiDrawRecords)
-            if (record.y == row && record.picture.find(".png") == std::string::npos)
-                figures.push_back(record);
-        ASSERT_GE(figures.size(), 3u) << "row " << k;
-        std::sort(figures.begin(), figures.end(),
-                  [](const UiDrawRecord& a, const UiDrawRecord& b) { return a.x < b.x; });
-        EXPECT_GT(figures.front().x, name.x + 80.0f) << "the name keeps its room";
-        for (size_t i = 1; i < figures.size(); i++)
-            EXPECT_GE(figures[i].x - (figures[i - 1].x + figures[i - 1].width), kLeastGap)
-                << "'" << figures[i - 1].picture << "' and '" << figures[i].picture << "' on row " << k;
-        EXPECT_LT(figures.back().x + figures.back().width, contracts->GetX() + ok[0]) << "the figures end before OK";
+        EXPECT_EQ(ok[0], 315.0f);
+        EXPECT_EQ(ok[1], 152.0f - 15.0f * k);
+        const float middle = 238.0f - 15.0f * k + kDigitsMiddle;
+        EXPECT_LT(contracts->GetY() + ok[1], middle) << "OK button " << k;
+        EXPECT_GT(contracts->GetY() + ok[1] + ok[3], middle) << "OK button " << k;
     }
 }
 
@@ -629,20 +685,33 @@ TEST_F(ManagementTest, HireRowsWithoutTemplatesShowZerosAndHireNothing)
     EXPECT_EQ(TextsOf("2").size(), 1u);
     EXPECT_EQ(TextsOf("100").size(), 1u);
 
-    // Opened above the main bar, each row's OK button stands beside that row's figures, after them.
-    Open(hire);
+    // Each row's title, picture and figures stand at their places on the screen; opened from the staff page on
+    // top of the main bar, each OK button covers the middle of its row's digits.
+    hire->SetPosition(0.0f, kUiMainBarHeight, 1);  // where the staff page opens it
     locale->texts.clear();
     RenderOnly(hire);
     ASSERT_EQ(locale->texts.size(), 4u);
+    const std::vector<UiDrawRecord> pictures = DrawsOf("staff/clean.png");
+    ASSERT_EQ(pictures.size(), 4u);
     for (uint16_t k = 0; k < 4; k++) {
-        const float row = static_cast<float>(locale->texts[k].y);
+        const float row = 212.0f - 15.0f * k;
+        EXPECT_EQ(locale->texts[k].x, 25.0f);
+        EXPECT_EQ(locale->texts[k].y, static_cast<int>(row));
+        EXPECT_EQ(pictures[k].x, 159.0f);
+        EXPECT_EQ(pictures[k].y, row - 7.0f);
         const float* ok = hire->GetWidgetRect(hire->GetFirstButton() + k);
         ASSERT_NE(ok, nullptr);
-        EXPECT_NEAR(hire->GetY() + ok[1] + ok[3] / 2.0f, row + 4.5f, 3.0f) << "OK button " << k;
-        for (const UiDrawRecord& record : uiDrawRecords)
-            if (record.y == row && record.picture.find(".png") == std::string::npos)
-                EXPECT_LT(record.x + record.width, hire->GetX() + ok[0]) << record.picture << " on row " << k;
+        EXPECT_EQ(ok[0], 255.0f);
+        EXPECT_EQ(ok[1], 127.0f - 15.0f * k);
+        EXPECT_LT(hire->GetY() + ok[1], row + 4.5f) << "OK button " << k;
+        EXPECT_GT(hire->GetY() + ok[1] + ok[3], row + 4.5f) << "OK button " << k;
     }
+    ASSERT_EQ(TextsOf("2").size(), 1u);
+    EXPECT_EQ(TextsOf("2")[0].y, 212.0f);
+    EXPECT_EQ(TextsOf("2")[0].x + TextsOf("2")[0].width, 215.0f);
+    ASSERT_EQ(TextsOf("100").size(), 1u);
+    EXPECT_EQ(TextsOf("100")[0].x + TextsOf("100")[0].width, 246.0f);
+    EXPECT_EQ(TextsOf("100")[0].y, 212.0f);
 
     Press(hire, hire->GetFirstButton() + 3);
     hire->HireStaff(9);

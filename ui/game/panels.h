@@ -50,9 +50,8 @@ constexpr float kMainPanelMessageTime = 10.0f;
 constexpr const char* kInGameMessagesList = "InGameMessages";
 // Sound effect of a message reaching the main bar.
 constexpr int32_t kMainPanelMessageSample = 2;
-// The box the main bar's message flows in, from its corner: a message of two lines keeps its lower line off the
-// heads of the figures below the box.
-constexpr FerroxTextBox kMainPanelMessageBox = {153.0f, 44.0f, 485.0f, 30.0f};
+// The box the main bar's message flows in, from its corner.
+constexpr FerroxTextBox kMainPanelMessageBox = {153.0f, 40.0f, 485.0f, 30.0f};
 
 // Main bar widgets.
 enum MainPanelWidget : int32_t {

@@ -114,6 +114,15 @@ TEST_F(MainBarTest, MessagesMoveEveryTenSecondsIntoTheHistory)
     game->m_dayCounter = 14;
     ui->samples.clear();
     Frame(0.01f);
+    // It flows left-aligned in its box over the figures.
+    const auto shown = std::find_if(locale->texts.rbegin(), locale->texts.rend(),
+                                    [](const UiTextRecord& text) { return text.boxed && text.index == 5; });
+    ASSERT_NE(shown, locale->texts.rend());
+    EXPECT_EQ(shown->alignment, FERROX_ALIGN_LEFT);
+    EXPECT_EQ(shown->box.x, ui->m_pMainPanel->GetX() + 153.0f);
+    EXPECT_EQ(shown->box.y, ui->m_pMainPanel->GetY() + 40.0f);
+    EXPECT_EQ(shown->box.width, 485.0f);
+    EXPECT_EQ(shown->box.height, 30.0f);
     EXPECT_EQ(MessagesShown(), std::vector<uint16_t>{5});
     Frame(0.01f);
     EXPECT_EQ(MessagesShown(), std::vector<uint16_t>{5});
@@ -218,11 +227,15 @@ TEST_F(ConfirmTest, NoNeverRunsTheActionAndYesClosesOneOrBoth)
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(ui->GetStack().GetModalCount(), 0);
 
-    // A request without an action: yes only closes the question, never the panel beneath.
-    Ask(1, nullptr, false);
-    Press(CONFIRM_YES);
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(ui->GetStack().GetModalCount(), 1);
+    // A request without an action runs none, and closes as its flag asks.
+    for (const int32_t closeBoth : {0, 1}) {
+        Ask(closeBoth, nullptr, false);
+        Press(CONFIRM_YES);
+        EXPECT_EQ(calls, 2);
+        EXPECT_EQ(ui->GetStack().GetModalCount(), 1 - closeBoth);
+        EXPECT_EQ(ui->m_pConfirmPanel->GetCloseBoth(), 0);
+        ui->GetStack().Remove(ui->m_pLoadPanel.get());
+    }
 }
 
 TEST_F(ConfirmTest, QuestionInItsBoxAndTheExtraLineOnlyWhenGiven)
@@ -394,7 +407,7 @@ TEST_F(HistoryTest, NewestFirstSixToAPageWithTheirDates)
     ui->Update(0.01f);
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 2);  // reopened by Press, closed again below
 
-    // Left on its older page and closed, the history reopens from the main bar on the newest.
+    // Left on its older page and closed, the history reopens from the main bar on that page.
     Fill(7);
     Press(HISTORY_OLDER);
     ASSERT_EQ(history->GetScroll(), 6);
@@ -402,8 +415,8 @@ TEST_F(HistoryTest, NewestFirstSixToAPageWithTheirDates)
     const std::array<int32_t, 4> button = UiMainButton(MAIN_MESSAGES);
     Click(static_cast<float>(button[0] + button[2] / 2), static_cast<float>(button[1] + button[3] / 2));
     ASSERT_TRUE(ui->GetStack().Holds(history));
-    EXPECT_EQ(history->GetScroll(), 0);
-    EXPECT_EQ(Rows(), (std::vector<uint16_t>{6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(history->GetScroll(), 6);
+    EXPECT_EQ(Rows(), (std::vector<uint16_t>{0}));
 }
 
 TEST_F(HistoryTest, HeldButtonPagesEveryFrame)

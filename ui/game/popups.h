@@ -36,7 +36,10 @@ constexpr float kShopperArrivalX = 240.0f;
 constexpr PanelColumn kShopperBags = {311.0f, "999"};
 // The shop line, from its origin: its number (left-aligned), name and category picture, then its figures.
 constexpr PanelColumn kShopNumber = {0.0f, "99"};
-constexpr float kShopPictureX = -365.0f;
+// The category picture stands just before the category number, in the room every line leaves between the
+// charges paid and that number: 365 left of the line's origin would put it off the page and off the card, where
+// no player sees it. Its picture's clear lower rows lift what it shows from 16 under the baseline onto its line.
+constexpr float kShopPictureX = 410.0f;
 constexpr float kShopPictureY = -16.0f;
 constexpr float kShopNameX = 25.0f;
 constexpr float kShopNameRoom = 190.0f;  // up to the widest takings

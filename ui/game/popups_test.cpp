@@ -387,9 +387,16 @@ TEST_F(PopupsTest, ShopCardChargeButtonsKeepTheirLimitsAndTheNetMayBeNegative)
     Press(card, plus + 1);
     EXPECT_EQ(record.chargeAdjust, 0);
 
+    // The category picture stands on the card.
     record.category = 5;
     RenderOnly(card);
-    EXPECT_EQ(Draws("shopcat-food"), 1u);
+    ASSERT_EQ(Draws("shopcat-food"), 1u);
+    const float* background = card->GetWidgetRect(0);
+    for (const UiDrawRecord& drawn : uiDrawRecords)
+        if (drawn.picture.find("shopcat-food") != std::string::npos) {
+            EXPECT_GE(drawn.x, card->GetX());
+            EXPECT_LE(drawn.x + drawn.width, card->GetX() + background[2]);
+        }
 }
 
 TEST_F(PopupsTest, StaffCardSkipsJobsOutsideItsTableAndFiresOnlyASelectedStaffMember)
