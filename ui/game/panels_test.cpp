@@ -427,4 +427,18 @@ TEST_F(HistoryTest, HeldButtonPagesEveryFrame)
     EXPECT_EQ(history->GetScroll(), 12);
 }
 
+// Closed by a press that is still held, and opened again away from its buttons, the history does not close itself
+// on that old press.
+TEST_F(HistoryTest, ClosedUnderAHeldButtonItStaysOpenWhenReopened)
+{
+    PointAt(575.0f, 352.0f + kAbove - 72.0f);
+    mouse->GetPosition()->left = FERROX_BUTTON_DOWN;
+    ui->Update(0.01f);
+    ASSERT_FALSE(ui->GetStack().Holds(history));
+    Open(history);
+    ui->Update(0.01f);
+    EXPECT_TRUE(ui->GetStack().Holds(history));
+    mouse->GetPosition()->left = FERROX_BUTTON_UP;
+}
+
 }  // namespace
