@@ -91,4 +91,27 @@ TEST_F(EndGameTest, TheOverlayCoversTheViewInEveryScreenMode)
     end.TearDown();
 }
 
+// The message is drawn scaled, its box with it: the box is given in the virtual screen's units, so that at a larger
+// screen mode it still ends inside the screen.
+TEST_F(EndGameTest, TheMessageBoxStaysInsideTheScreenInEveryMode)
+{
+    CFerroxWorld world;
+    ASSERT_EQ(1, world.Create(nullptr, nullptr));
+    CEndGameCanvas end;
+    end.Create(kEndGamePicture, "./models/levels/London/london.gxs", 0, &world);
+    CFerroxFont font;
+    Interface()->font = &font;
+    FerroxSetInterfaceScale(1.28f, 1.28f);
+    end.Render();
+    FerroxSetInterfaceScale(1.0f, 1.0f);
+    Interface()->font = nullptr;
+    ASSERT_EQ(locale->draws.size(), 1u);
+    const FerroxTextBox& box = locale->draws[0].box;
+    EXPECT_EQ(box.x, 100.0f);
+    EXPECT_EQ(box.y, 200.0f);
+    EXPECT_LE(box.x + box.width, 800.0f);
+    EXPECT_EQ(box.height, 150.0f);
+    end.TearDown();
+}
+
 }  // namespace
