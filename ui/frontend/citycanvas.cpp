@@ -343,8 +343,9 @@ void CCityCanvas::Render()
                          FERROX_ALIGN_MIDDLE, kTextMiddle, 1, nullptr);
     }
     if (m_pBigFont) {
-        m_pBigFont->DrawWideText(Decimal(m_scenarioNumber).c_str(), 0.0f, static_cast<int>(kHeadingY - kNumberDrop), 0,
-                                 FERROX_ALIGN_MIDDLE, kTextMiddle, 1, nullptr);
+        const float y = kHeadingY - kNumberDrop * FerroxGetInterfaceScaleY();
+        m_pBigFont->DrawWideText(Decimal(m_scenarioNumber).c_str(), 0.0f, static_cast<int>(y), 0, FERROX_ALIGN_MIDDLE,
+                                 kTextMiddle, 1, nullptr);
     }
     if (!locale || !m_pMessageFont)
         return;

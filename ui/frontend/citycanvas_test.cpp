@@ -2,6 +2,7 @@
 // beside the level model, the start button, and worlds given or owned.
 #include "ui/frontend/citycanvas.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,6 +96,17 @@ TEST_F(CityCanvasTest, TextsAreDrawnOnlyWithADescription)
     EXPECT_EQ(locale->draws[1].index, 5);
     EXPECT_TRUE(locale->draws[1].boxed);
     EXPECT_TRUE(DrewText("1"));
+    // The number stands below the heading by 30 units of the vertical scale.
+    for (float scale : {1.0f, 2.0f}) {
+        FerroxSetInterfaceScale(1.0f, scale);
+        uiDrawRecords.clear();
+        city.Render();
+        FerroxSetInterfaceScale(1.0f, 1.0f);
+        const auto number = std::find_if(uiDrawRecords.begin(), uiDrawRecords.end(),
+                                         [](const UiDrawRecord& record) { return record.picture == "1"; });
+        ASSERT_NE(number, uiDrawRecords.end());
+        EXPECT_EQ(number->y, 300.0f - 30.0f * scale);
+    }
 }
 
 // The scenario page tells the goals its file holds, under the description, and follows the chooser.

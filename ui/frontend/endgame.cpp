@@ -86,6 +86,7 @@ void CEndGameCanvas::DescribeOverlay(FerroxWidgetRecord* record)
 {
     record->x = m_x;
     record->y = m_y;
+    // Scaled with the view it covers, so that it covers it in every screen mode.
     record->scaled = 1;
 }
 

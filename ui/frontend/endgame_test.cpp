@@ -66,4 +66,52 @@ TEST_F(EndGameTest, AnyClickLeavesTheGameAndClearsGameOverAndInputBlocked)
     EXPECT_NE(world.GetGraphicsWorld(), nullptr);
 }
 
+// In a larger screen mode the overlay grows with the view and the picture under it, covering both as at 800 x 600.
+TEST_F(EndGameTest, TheOverlayCoversTheViewInEveryScreenMode)
+{
+    std::filesystem::create_directories("images/scenario");
+    ASSERT_TRUE(UiPicture(64, 48, {10, 10, 10, 255}).Write("images/scenario/win-lose.png"));
+    ASSERT_TRUE(UiPicture(64, 48, {0, 0, 0, 8}).Write("images/scenario/overlay.png"));
+    CFerroxWorld world;
+    ASSERT_EQ(1, world.Create(nullptr, nullptr));
+    FerroxSetInterfaceScale(2.0f, 1.5f);
+    CEndGameCanvas end;
+    end.Create(kEndGamePicture, "./models/levels/London/london.gxs", 0, &world);
+    FerroxSetInterfaceScale(1.0f, 1.0f);
+    const CFerroxWidget* view = end.GetWidget(end.GetViewIndex());
+    const CFerroxWidget* overlay = end.GetWidget(end.GetOverlayIndex());
+    ASSERT_NE(view, nullptr);
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(view->m_width, 128.0f);
+    EXPECT_EQ(view->m_height, 72.0f);
+    EXPECT_EQ(overlay->m_width, view->m_width);
+    EXPECT_EQ(overlay->m_height, view->m_height);
+    EXPECT_EQ(overlay->m_x, 0.0f);
+    EXPECT_EQ(overlay->m_y, 0.0f);
+    end.TearDown();
+}
+
+// The message is drawn scaled, its box with it: the box is given in the virtual screen's units, so that at a larger
+// screen mode it still ends inside the screen.
+TEST_F(EndGameTest, TheMessageBoxStaysInsideTheScreenInEveryMode)
+{
+    CFerroxWorld world;
+    ASSERT_EQ(1, world.Create(nullptr, nullptr));
+    CEndGameCanvas end;
+    end.Create(kEndGamePicture, "./models/levels/London/london.gxs", 0, &world);
+    CFerroxFont font;
+    Interface()->font = &font;
+    FerroxSetInterfaceScale(1.28f, 1.28f);
+    end.Render();
+    FerroxSetInterfaceScale(1.0f, 1.0f);
+    Interface()->font = nullptr;
+    ASSERT_EQ(locale->draws.size(), 1u);
+    const FerroxTextBox& box = locale->draws[0].box;
+    EXPECT_EQ(box.x, 100.0f);
+    EXPECT_EQ(box.y, 200.0f);
+    EXPECT_LE(box.x + box.width, 800.0f);
+    EXPECT_EQ(box.height, 150.0f);
+    end.TearDown();
+}
+
 }  // namespace

@@ -26,6 +26,7 @@ struct FrontTextDraw {
     int alignment;
     bool boxed;
     CFerroxWideTextFont* font;
+    FerroxTextBox box;
 };
 
 class FrontRecordingLocale : public UiTestLocale {
@@ -37,7 +38,7 @@ public:
     void DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y, int, int alignment, float,
                   int, const FerroxTextBox* box) override
     {
-        draws.push_back({list, index, x, y, alignment, box != nullptr, font});
+        draws.push_back({list, index, x, y, alignment, box != nullptr, font, box ? *box : FerroxTextBox{}});
         if (drawThrough)
             font->DrawWideText(u"text", x, y, 0, alignment, 0.0f, 0, box);
     }

@@ -71,8 +71,8 @@ constexpr RECT kRects[kLauncherRects] = {
     {70, 59, 190, 131},   {455, 59, 575, 131},  {261, 59, 381, 131},
 };
 
-// The mode list's unit of depth, by language (English, German, French).
-const char* const kBitWords[] = {"bit", "Bit", "bits"};
+// The mode list's unit of depth.
+constexpr const char* kBitWord = "bit";
 
 // The help notice beside the buttons: the launcher runs before the text catalogue is read, so its few words
 // live here, Latin-1 as the dialog's font draws them; the file's path follows them. It is shown when the page
@@ -382,10 +382,10 @@ void CLauncherDialog::FillModeList(HWND combo)
         if (mode.width <= kNarrowestListedWidth || (mode.flags & kExclusiveMode) == 0)
             continue;
         char text[kLauncherAdapterNameSize];
-        std::snprintf(
-            text, sizeof(text), "%lu x %lu x %lu %s", static_cast<unsigned long>(static_cast<uint32_t>(mode.width)),
-            static_cast<unsigned long>(static_cast<uint32_t>(mode.height)),
-            static_cast<unsigned long>(static_cast<uint32_t>(mode.depth)), kBitWords[KnownLanguage(CurrentLanguage())]);
+        std::snprintf(text, sizeof(text), "%lu x %lu x %lu %s",
+                      static_cast<unsigned long>(static_cast<uint32_t>(mode.width)),
+                      static_cast<unsigned long>(static_cast<uint32_t>(mode.height)),
+                      static_cast<unsigned long>(static_cast<uint32_t>(mode.depth)), kBitWord);
         const LRESULT item = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
         if (item == CB_ERR)
             continue;
@@ -534,25 +534,8 @@ void CLauncherDialog::SetLanguage(int language)
     m_hotButton = kLauncherNone;
     m_languageTick = language + kLauncherTickBase;
     m_page = kLauncherPageMain;
-    RefillModeList();
     ShowCombos(true);
     Repaint();
-}
-
-// The mode list again in the language's words, the chosen mode kept.
-void CLauncherDialog::RefillModeList()
-{
-    HWND modes = GetDlgItem(m_hWnd, kLauncherModeCombo);
-    const int32_t chosen = m_selectedMode;
-    SendMessageA(modes, CB_RESETCONTENT, 0, 0);
-    FillModeList(modes);
-    const LRESULT items = SendMessageA(modes, CB_GETCOUNT, 0, 0);
-    for (LRESULT item = 0; item < items; ++item) {
-        if (SendMessageA(modes, CB_GETITEMDATA, static_cast<WPARAM>(item), 0) != chosen)
-            continue;
-        SendMessageA(modes, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
-        m_selectedMode = chosen;
-    }
 }
 
 void CLauncherDialog::LoadLanguageBitmaps(int language)

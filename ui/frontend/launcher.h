@@ -100,7 +100,6 @@ private:
     int CurrentLanguage() const;
     void LoadBitmap(int index, int file);
     void OpenHelp();
-    void RefillModeList();
 
     LauncherGame* m_pGame = nullptr;
     bool m_saveFailureShown = false;

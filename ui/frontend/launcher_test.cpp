@@ -335,8 +335,8 @@ TEST_F(Launcher, MissingLanguageNodeIsMadeUnderGameData)
     EXPECT_STREQ(saved.GetValue(0), "keep");
 }
 
-// Help leaves the launcher telling, in its language, whether the page opened and where it is; the mode list speaks
-// that language too, and choosing another language keeps the chosen mode and takes the notice away.
+// Help leaves the launcher telling, in its language, whether the page opened and where it is; choosing another
+// language keeps the chosen mode and takes the notice away.
 TEST_F(Launcher, HelpTellsWhereThePageIs)
 {
     std::string french = kEnglish800x600x32;
@@ -347,7 +347,7 @@ TEST_F(Launcher, HelpTellsWhereThePageIs)
     EXPECT_EQ(result, 0);
     ASSERT_EQ(steps.size(), 5u);
     EXPECT_EQ(steps[0].modes,
-              (std::vector<std::string>{"800 x 600 x 16 bits", "800 x 600 x 32 bits", "1024 x 768 x 32 bits"}));
+              (std::vector<std::string>{"800 x 600 x 16 bit", "800 x 600 x 32 bit", "1024 x 768 x 32 bit"}));
     EXPECT_TRUE(steps[0].notice.empty());
     EXPECT_FALSE(steps[0].noticeInk);
     const Seen& help = steps[1];

@@ -123,8 +123,8 @@ bool FileCanvasNameAllowed(const std::string& name)
 // ---- Canvas ----
 
 CFerroxFileIOCanvas::CFerroxFileIOCanvas()
-    : m_startFolder("."), m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0), m_closePending(0),
-      m_nameRefused(false), m_clearsTemporaries(0)
+    : m_startFolder("."), m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0), m_nameRefused(false),
+      m_clearsTemporaries(0)
 {
     CFerroxFileIOCanvas::Init();
 }
@@ -143,7 +143,6 @@ void CFerroxFileIOCanvas::Init()
     m_selected = -1;
     m_nameFieldIndex = -1;
     m_firstVisible = 0;
-    m_closePending = 0;
     m_nameRefused = false;
 }
 
@@ -363,16 +362,6 @@ void CFerroxFileIOCanvas::Close()
         game->GetStack().RequestPop();
     if (g_pGame)
         g_pGame->Resume();
-}
-
-void CFerroxFileIOCanvas::Update()
-{
-    if (m_closePending) {
-        m_closePending = 0;
-        Close();
-        return;
-    }
-    CFerroxCanvas::Update();
 }
 
 void CFerroxFileIOCanvas::Render()

@@ -85,7 +85,6 @@ public:
     ~CFerroxFileIOCanvas() override;
     void Init() override;
     void Release() override;
-    void Update() override;
     void Render() override;
     void Build(const char* path, float x, float y, int32_t scaled) override;
     void OnWidgetEvent(int32_t index, int32_t event) override;
@@ -166,8 +165,6 @@ protected:
     int32_t m_pendingKind;
     std::string m_pendingPath;
     std::string m_question;
-    // A confirmed action that succeeded closes the panel at its next update.
-    int32_t m_closePending;
     // The name last refused, and whether the reason is still shown.
     std::string m_refusedName;
     bool m_nameRefused;

@@ -58,6 +58,25 @@ TEST_F(FileCanvasTest, PagingStopsAtBothEndsAndAnEmptyRowClearsTheSelection)
     EXPECT_EQ(panel->GetFirstVisible(), 0);
 }
 
+// The canvas tells every widget the pointer is not over so, the name field too: the field stays shown, the buttons
+// light only under the pointer.
+TEST_F(FileCanvasTest, TheNameFieldStaysShownAndOutOfTheCountedOperations)
+{
+    panel->OpenMapsFolder();
+    Type("mine");
+    for (int32_t index = 1; panel->GetWidget(index); index++)
+        panel->OnWidgetEvent(index, FERROX_WIDGET_NOT_OVER);
+    EXPECT_EQ(panel->GetNameField()->m_visible, 1);
+    EXPECT_EQ(panel->GetWidget(FILE_PANEL_ACT)->m_visible, 0);
+    // The field stands past the counted widgets: the counted operations do not reach it.
+    const int32_t field = panel->GetWidgetCount();
+    ASSERT_EQ(panel->GetWidget(field), panel->GetNameField());
+    EXPECT_EQ(panel->GetWidgetRect(field), nullptr);
+    panel->SetWidgetId(field, 5);
+    EXPECT_EQ(panel->GetNameField()->m_id, -1);
+    EXPECT_NE(panel->GetWidgetRect(field - 1), nullptr);
+}
+
 TEST_F(FileCanvasTest, UpNeverLeavesMapsAndFollowsThePath)
 {
     Touch("maps/mapsold/sub/x.txt");

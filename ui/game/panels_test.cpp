@@ -403,6 +403,13 @@ TEST_F(HistoryTest, NewestFirstSixToAPageWithTheirDates)
     Press(HISTORY_OLDER);
     EXPECT_EQ(history->GetScroll(), 0);
 
+    // A game saved from another start year dates its history as the main bar dates its months.
+    g_pGame->m_startYear = 2006;
+    EXPECT_EQ(Rows(), (std::vector<uint16_t>{5, 4, 3, 2, 1, 0}));
+    EXPECT_EQ(TextsOf("3.2007").size(), 1u);
+    EXPECT_TRUE(TextsOf("3.2005").empty());
+    g_pGame->m_startYear = kGameStartYear;
+
     Press(HISTORY_CLOSE);
     ui->Update(0.01f);
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 2);  // reopened by Press, closed again below
@@ -431,6 +438,20 @@ TEST_F(HistoryTest, HeldButtonPagesEveryFrame)
     mouse->GetPosition()->left = FERROX_BUTTON_UP;
     ui->Update(0.01f);
     EXPECT_EQ(history->GetScroll(), 12);
+}
+
+// Closed by a press that is still held, and opened again away from its buttons, the history does not close itself
+// on that old press.
+TEST_F(HistoryTest, ClosedUnderAHeldButtonItStaysOpenWhenReopened)
+{
+    PointAt(575.0f, 352.0f + kAbove - 72.0f);
+    mouse->GetPosition()->left = FERROX_BUTTON_DOWN;
+    ui->Update(0.01f);
+    ASSERT_FALSE(ui->GetStack().Holds(history));
+    Open(history);
+    ui->Update(0.01f);
+    EXPECT_TRUE(ui->GetStack().Holds(history));
+    mouse->GetPosition()->left = FERROX_BUTTON_UP;
 }
 
 }  // namespace

@@ -42,20 +42,23 @@ void CSavePanel::OnAct()
     m_pendingPath = FullPath(name + kFilePanelSaveSuffix);
     s_pCurrent = this;
     if (!FileExists(m_pendingPath)) {
-        if (WriteSave())
-            Close();
+        WriteSave();
+        Close();
         return;
     }
-    // The question closes only itself: the panel leaves after a save that worked and stays after one that
-    // failed.
-    Ask(SaveConfirmed, kSavePanelOverwriteQuestion, MessageList(), 0, nullptr);
+    // A yes closes the question and the panel together.
+    Ask(SaveConfirmed, kSavePanelOverwriteQuestion, MessageList(), 1, nullptr);
 }
 
 void CSavePanel::SaveConfirmed()
 {
     CSavePanel* panel = s_pCurrent;
-    if (panel && panel->WriteSave())
-        panel->m_closePending = 1;
+    if (!panel)
+        return;
+    panel->WriteSave();
+    if (g_pGame)
+        g_pGame->Resume();
+    panel->ReturnToStartFolder();
 }
 
 void CSavePanel::KeepScenePicture(bool open)

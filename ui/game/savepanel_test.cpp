@@ -66,17 +66,17 @@ TEST_F(SavePanelTest, ExistingNameAsksAndOnlyYesReplacesBoth)
     EXPECT_FALSE(Resumed());
     EXPECT_TRUE(seam.saved.empty());
 
+    EXPECT_EQ(notices.questions[0].closeBoth, 1);  // a yes closes the question and the panel
     Yes();
     EXPECT_EQ(Read("maps/old.fds"), "game");
     EXPECT_EQ(BmpSize(start / "maps" / "old.bmp"), std::make_pair(64, 64));
-    // The question closes itself; the panel leaves at its next update.
-    FerroxGetGameInterface()->GetStack().Update();
     EXPECT_TRUE(Resumed());
     EXPECT_EQ(panel->GetFolderPath(), "./");
-    EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 0);
 }
 
-TEST_F(SavePanelTest, FailedSaveKeepsThePanelOpenWritesNoThumbnailAndTellsThePlayer)
+// The panel closes whether or not the save was written; a failed one is told and writes no picture, so an older
+// save keeps its own.
+TEST_F(SavePanelTest, FailedSaveClosesThePanelWritesNoThumbnailAndTellsThePlayer)
 {
     Touch("maps/old.fds", "before");
     Touch("maps/old.bmp", "picture");
@@ -86,17 +86,17 @@ TEST_F(SavePanelTest, FailedSaveKeepsThePanelOpenWritesNoThumbnailAndTellsThePla
     Press(FILE_PANEL_ACT);
     EXPECT_FALSE(Exists("maps/fresh.bmp"));
     EXPECT_EQ(notices.messages, (std::vector<int16_t>{kSavePanelFailedMessage}));
-    EXPECT_FALSE(Resumed());
-    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    EXPECT_TRUE(Resumed());
+    EXPECT_EQ(panel->GetFolderPath(), "./");
 
+    panel->OpenMapsFolder();
     Type("old");
     Press(FILE_PANEL_ACT);
     Yes();
-    FerroxGetGameInterface()->GetStack().Update();
     EXPECT_EQ(Read("maps/old.bmp"), "picture");
     EXPECT_EQ(notices.messages.size(), 2u);
-    EXPECT_FALSE(Resumed());
-    EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 1);
+    EXPECT_TRUE(Resumed());
+    EXPECT_EQ(panel->GetFolderPath(), "./");
 }
 
 TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
@@ -112,7 +112,6 @@ TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
     EXPECT_EQ(Read("maps/old.fds"), "game");
     EXPECT_EQ(Read("maps/old.bmp"), "picture");
     EXPECT_EQ(panel->GetThumbnail(), nullptr);  // the old picture is not shown for the new save
-    FerroxGetGameInterface()->GetStack().Update();
     EXPECT_TRUE(Resumed());
 }
 

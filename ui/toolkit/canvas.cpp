@@ -135,14 +135,15 @@ std::unique_ptr<CFerroxWidget> CFerroxCanvas::RemoveWidget(CFerroxWidget* widget
 
 void CFerroxCanvas::SetWidgetId(int32_t index, int32_t id)
 {
-    if (index < 0 || index >= static_cast<int32_t>(m_widgets.size()) || id < 0)
+    if (index < 0 || index >= static_cast<int32_t>(m_widgetCount) || id < 0)
         return;
     m_widgets[index]->m_id = id;
 }
 
 const float* CFerroxCanvas::GetWidgetRect(int32_t index)
 {
-    CFerroxWidget* widget = GetWidget(index);
+    // Bounded by the count: a widget appended past it (a file panel's name field) is not reached.
+    CFerroxWidget* widget = index < static_cast<int32_t>(m_widgetCount) ? GetWidget(index) : nullptr;
     if (!widget)
         return nullptr;
     m_rect[0] = widget->m_x;

@@ -213,7 +213,8 @@ class UiTestInterface : public CFerroxInterface {
 public:
     void CloseCanvases() override {}
     void ClearData() override {}
-    CFerroxFont* GetFont(int32_t) override { return nullptr; }
+    CFerroxFont* GetFont(int32_t) override { return font; }
+    CFerroxFont* font = nullptr;  // every index's, when a test gives one
 };
 
 class UiTest : public GxD3D9SoftwareTest {
