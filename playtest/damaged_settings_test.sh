@@ -49,10 +49,10 @@ fail() {
   exit 1
 }
 
-# One start of the game in its root: the exit code and standard error.
+# One start of the game in its root, with any further options: the exit code and standard error.
 start() {
   set +e
-  (cd "$game" && "$mall" --frames 200 --step-ms 50) >"$root/out" 2>"$root/err"
+  (cd "$game" && "$mall" --frames 200 --step-ms 50 "$@") >"$root/out" 2>"$root/err"
   code=$?
   set -e
 }
@@ -99,7 +99,7 @@ pad_settings() {
   {
     cat "$root/setup.xml"
     printf '<Padding>\n'
-    yes "$line" | head -c $((room / 100 * 100))
+    awk -v n=$((room / 100)) -v line="$line" 'BEGIN { for (i = 0; i < n; i++) print line }'
     if [ $((room % 100)) -gt 0 ]; then printf '%0*d\n' $((room % 100 - 1)) 0 | tr 0 q; fi
     printf '</Padding>\n'
   } >"$game/setup.xml"
@@ -108,8 +108,10 @@ for size in 4194303 4194304; do
   pad_settings "$size"
   [ "$(wc -c <"$game/setup.xml")" -eq "$size" ] || fail "the padded settings are not $size bytes"
   cp "$game/setup.xml" "$root/padded"
-  start
-  if [ "$code" -ne 0 ] || ! grep -q "the settings were not saved" "$root/err"; then
+  rm -f "$root/played.bmp"
+  # The frame limit's picture is taken only by a game that ran.
+  start --screenshot "$root/played.bmp"
+  if [ "$code" -ne 0 ] || [ ! -s "$root/played.bmp" ] || ! grep -q "the settings were not saved" "$root/err"; then
     cat "$root/err"
     fail "settings of $size bytes that cannot be saved: the headless start did not play unsaved (exit $code)"
   fi
