@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Damaged settings, data and text files: each start with one stops with a message naming the file and what is wrong
 # with it and exits non-zero, the file is left byte for byte as it was, so a second start stops the same way;
-# once the authored file is back, the game starts to its main menu.
+# once the authored file is back, the game starts to its main menu. Settings that cannot be saved start the game
+# unsaved.
 # Arguments: mkcontent, mall, the content texts folder, mall_playtest (which shows the main menu once restored).
 set -euo pipefail
 source "$(dirname "$0")/author_content.sh"
@@ -48,10 +49,10 @@ fail() {
   exit 1
 }
 
-# One start of the game in its root: the exit code and standard error.
+# One start of the game in its root, with any further options: the exit code and standard error.
 start() {
   set +e
-  (cd "$game" && "$mall" --frames 200 --step-ms 50) >"$root/out" 2>"$root/err"
+  (cd "$game" && "$mall" --frames 200 --step-ms 50 "$@") >"$root/out" 2>"$root/err"
   code=$?
   set -e
 }
@@ -90,6 +91,33 @@ for i in "${!cases[@]}"; do
     fail "$file ($damage): the start after restoring the file failed"
   fi
 done
+# Settings at the size cap that the launcher's choices and CR LF line ends would take past it cannot be saved: a
+# headless start plays all the same, unsaved, and the file stays as it was.
+pad_settings() {
+  room=$(($1 - $(wc -c <"$root/setup.xml") - 21))
+  line=$(printf '%099d' 0 | tr 0 p)
+  {
+    cat "$root/setup.xml"
+    printf '<Padding>\n'
+    awk -v n=$((room / 100)) -v line="$line" 'BEGIN { for (i = 0; i < n; i++) print line }'
+    if [ $((room % 100)) -gt 0 ]; then printf '%0*d\n' $((room % 100 - 1)) 0 | tr 0 q; fi
+    printf '</Padding>\n'
+  } >"$game/setup.xml"
+}
+for size in 4194303 4194304; do
+  pad_settings "$size"
+  [ "$(wc -c <"$game/setup.xml")" -eq "$size" ] || fail "the padded settings are not $size bytes"
+  cp "$game/setup.xml" "$root/padded"
+  rm -f "$root/played.bmp"
+  # The frame limit's picture is taken only by a game that ran.
+  start --screenshot "$root/played.bmp"
+  if [ "$code" -ne 0 ] || [ ! -s "$root/played.bmp" ] || ! grep -q "the settings were not saved" "$root/err"; then
+    cat "$root/err"
+    fail "settings of $size bytes that cannot be saved: the headless start did not play unsaved (exit $code)"
+  fi
+  cmp -s "$root/padded" "$game/setup.xml" || fail "settings of $size bytes were changed by a start"
+done
+cp "$root/setup.xml" "$game/setup.xml"
 # Restored, the game runs to its main menu and shows it.
 mkdir "$root/shots"
 (cd "$game" && "$harness" --play-through-quit "$root/shots") >"$root/out" 2>"$root/err" || {

@@ -18,7 +18,8 @@
 // shopper's card with its need bars and selection ring, the storey above, the finance page from two storeys, Escape
 // over it, three staff hired, the contracts panel, the cleaning contract run to its end at top speed
 // (playtest_test.sh shortens it) and its level read alike there and on the staff page, the message history opened
-// on its newest message, a refused save name, a save named with a capital and its picture, save, the load panel,
+// on its newest message, a refused save name, a save named with a capital and its picture, the name in capitals
+// asking before it replaces that save, save, the load panel,
 // load, the stairs demolished and their well floored over, Escape over the save panel and over the leave
 // question, a scenario won as it opens (London's fourth, which playtest_test.sh adds), London's first lost to the
 // bank by building into debt, and quit. The mode run: the
@@ -136,9 +137,10 @@ private:
     bool LoadNamed(const std::u16string& name);
 
     // File-panel steps (playtest_files.cpp): a refused name, a name typed with shift and its save's picture, the
-    // load panel showing that save.
+    // same name in capitals asking before it replaces that save, the load panel showing that save.
     bool SaveRefused(int frame);
     bool SaveCased(int frame);
+    bool SaveCaseAsks(int frame);
     bool LoadPanelShows(int frame);
     // Names with accents typed as French and German keyboards type them, shown in the field and saved under them;
     // the load panel lists both and loads one.

@@ -27,6 +27,7 @@ constexpr const char* kCasedName = "monCentre";
 // Names typed as a French and a German player type them.
 constexpr const char* kAccentedNames[] = {"\xC3\x89t\xC3\xA9 2004", "Gr\xC3\xB6\xC3\x9F"
                                                                     "e"};
+constexpr const char* kUpperName = "MONCENTRE";
 constexpr int kTypingBudget = 200;               // frames for a name to reach the field
 constexpr unsigned char kFirstMultiByte = 0x80;  // a byte of a character written in more than one
 constexpr int kShownFrames = 4;                  // frames for a press's result to be drawn
@@ -354,6 +355,64 @@ bool CPlayTest::ThumbnailShowsTheMall(const std::filesystem::path& path)
         return false;
     }
     return true;
+}
+
+// "MONCENTRE" differs from the save just written only by case, which the file layer takes for that save: saving
+// under it asks first, writes nothing before the answer, and No keeps the save; then close.
+bool CPlayTest::SaveCaseAsks(int)
+{
+    const int t = m_count++;
+    CFerroxFileIOCanvas* panel = Panel(true);
+    CInterface* ui = InterfaceGet();
+    const std::string cased = panel->FullPath(std::string(kCasedName) + ".fds");
+    const std::string upper = panel->FullPath(std::string(kUpperName) + ".fds");
+    switch (m_phase) {
+    case 0:
+    case 1:
+        if (OpenFilePanel(t, true))
+            m_phase = 2, m_count = 0;
+        return false;
+    case 2:
+        if (TypeName(t, kUpperName)) {
+            m_before = static_cast<long>(std::filesystem::file_size(cased));
+            m_phase = 3, m_count = 0;
+        }
+        return false;
+    case 3:
+        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
+            m_phase = 4, m_count = 0;
+        return false;
+    case 4:
+        if (t < kShownFrames)
+            return false;
+        if (!Holds(ui->m_pConfirmPanel.get()) || std::filesystem::exists(upper) ||
+            static_cast<long>(std::filesystem::file_size(cased)) != m_before) {
+            Fail("saving under a name that differs from a save only by case wrote without asking");
+            return false;
+        }
+        m_phase = 5, m_count = 0;
+        return false;
+    case 5:
+        if (ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_NO, "the question has no No button"))
+            m_phase = 6, m_count = 0;
+        return false;
+    case 6:
+        if (t < kShownFrames)
+            return false;
+        if (Holds(ui->m_pConfirmPanel.get()) || !Open(panel) || !std::filesystem::exists(cased)) {
+            Fail("No did not leave the save panel open with the save kept");
+            return false;
+        }
+        m_phase = 7, m_count = 0;
+        return false;
+    case 7:
+        if (ClickWidget(t, panel, FILE_PANEL_CLOSE, "the save panel has no close button"))
+            m_phase = 8, m_count = 0;
+        return false;
+    default:
+        m_waiting = "the save panel closed";
+        return !Open(panel) && t > kShownFrames;
+    }
 }
 
 // The load panel lists the cased save; its row shows the save's picture; the new-folder button has a tooltip;

@@ -17,6 +17,8 @@
 # <build>/fuzz/crashes/<target>/crash-* (or leak-*, oom-*, timeout-*): once the reader is mended, the input goes
 # into the module's corpus/<name>/crashes/ folder, where CTest replays it for good.
 # Allocations over $FUZZ_MALLOC_MB (256) MB and a resident size over $FUZZ_RSS_MB (2048) MB count as crashes.
+# Inputs are at most 8192 bytes, or what a line "// Fuzz inputs up to N bytes." of the target's source asks for
+# (the picture readers: a file long enough to declare a picture past their size limit and hold its data).
 # Every target runs even when one fails; the script fails when any did.
 set -eu
 
@@ -61,6 +63,12 @@ wanted() {
     return 1
 }
 
+# The longest input of a target: its source's own line, else 8192 bytes.
+max_len_of() {
+    len=$(sed -n 's|^// Fuzz inputs up to \([0-9]*\) bytes\.$|\1|p' "$1" 2>/dev/null | head -1)
+    echo "${len:-8192}"
+}
+
 targets=()
 while read -r target source corpus; do
     base=$(basename "$source" .cpp)
@@ -68,7 +76,7 @@ while read -r target source corpus; do
     if ! wanted "$base" $@ && ! wanted "$target" $@; then
         continue
     fi
-    targets+=("$target:$corpus")
+    targets+=("$target:$(max_len_of "$source"):$corpus")
 done <"$list"
 if [ ${#targets[@]} -eq 0 ]; then
     echo "no fuzz target matches: $*" >&2
@@ -80,7 +88,8 @@ cmake --build "$build_dir" -j 3 --target "${targets[@]%%:*}"
 # One target: seeds copied into the working corpus, crashes kept in their own folder, a log per target.
 run_target() {
     target=$1
-    seeds=$2
+    max_len=$2
+    seeds=$3
     corpus="$work_dir/corpus/$target"
     crashes="$work_dir/crashes/$target"
     log="$work_dir/logs/$target.log"
@@ -97,7 +106,7 @@ run_target() {
     # shellcheck disable=SC2086
     (cd "$crashes" && MALL_D3D9_BACKEND=software SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
         UBSAN_OPTIONS=print_stacktrace=1 \
-        "$build_dir/$target" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
+        "$build_dir/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
         -malloc_limit_mb="$malloc_mb" -rss_limit_mb="$rss_mb" -artifact_prefix="$crashes/" \
         -print_final_stats=1 $mode "$corpus") >"$log" 2>&1 || status=$?
     # The count of the single run's statistics, or the last progress line of a fork-mode run.
@@ -122,7 +131,8 @@ echo "== fuzzing ${#targets[@]} target(s), $seconds s each, $jobs at a time"
 failed=0
 running=0
 for entry in "${targets[@]}"; do
-    run_target "${entry%%:*}" "${entry#*:}" &
+    rest=${entry#*:}
+    run_target "${entry%%:*}" "${rest%%:*}" "${rest#*:}" &
     running=$((running + 1))
     if [ "$running" -ge "$jobs" ]; then
         wait -n || failed=$((failed + 1))

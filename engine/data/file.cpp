@@ -279,17 +279,17 @@ int CFerroxFile::IsEof()
 // caller opened (and checked).
 bool CFerroxTagFile::Rewind()
 {
-    if (m_pFile) {
-        if (m_held) {
-            m_readAt = 0;
-            return true;
-        }
-        m_readAhead.clear();
+    // A closed file is not opened again by its name: what the name leads to now may be another file than the one
+    // whose sections were read and checked.
+    if (!m_pFile)
+        return false;
+    if (m_held) {
         m_readAt = 0;
-        return GxFileSeek(m_pFile, 0, 0) == 0;
+        return true;
     }
-    const std::string name = m_name;
-    return !name.empty() && Open(name.c_str(), 1) == 0;
+    m_readAhead.clear();
+    m_readAt = 0;
+    return GxFileSeek(m_pFile, 0, 0) == 0;
 }
 
 int CFerroxTagFile::SeekTag(std::string tag)

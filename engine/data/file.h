@@ -105,8 +105,8 @@ public:
     void ReservedSlot2() override {}
     int Init() override { return CFerroxFile::Init(); }
 
-    // Reads from the top of the open file (of its held bytes when held; a closed file is opened again by its
-    // name) up to the first line containing the tag; 0 when found and lines follow.
+    // Reads from the top of the open file (of its held bytes when held) up to the first line containing the tag;
+    // 0 when found and lines follow. A closed file is not opened again by its name: 1.
     int SeekTag(std::string tag);
 
 private:

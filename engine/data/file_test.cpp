@@ -327,8 +327,11 @@ TEST_F(LineFile, SeekTagStartsFromTheTopEveryTime)
     EXPECT_EQ(1, file.IsEof());
     EXPECT_EQ(1, file.SeekTag("<LAST>"));  // on the last line: nothing follows it
     EXPECT_EQ(0, file.Close());
-    EXPECT_EQ(0, file.SeekTag("<LEVEL>"));  // reopened by its stored name
-    file.Close();
+    // Closed, the file is not opened again by its name, which may lead to another file by now.
+    WriteFile(path, "<LEVEL>\r\nparis.gxs\r\n</LEVEL>\r\n");
+    EXPECT_EQ(1, file.SeekTag("<LEVEL>"));
+    EXPECT_EQ("", file.ReadLine(line));
+    EXPECT_EQ(0, file.IsOpen());
 
     CFerroxTagFile never;
     EXPECT_EQ(1, never.SeekTag("<LEVEL>"));

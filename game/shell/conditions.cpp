@@ -103,6 +103,8 @@ int CConditions::Load(CFerroxTagFile* file)
     if (file->IsEof())
         return 0;
     ReadList(file, lose);
+    if (win.size() > kConditionsMost || lose.size() > kConditionsMost)
+        return 0;
     m_value = value;
     m_win.insert(m_win.end(), win.begin(), win.end());
     m_lose.insert(m_lose.end(), lose.begin(), lose.end());

@@ -1,6 +1,7 @@
 // A scenario's win and lose conditions: each compares one mall figure with a threshold; "<CONDITIONS>".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -25,6 +26,10 @@ enum ConditionComparison : int32_t {
 // What a result test gives when none of its conditions holds.
 constexpr int32_t kConditionNone = -1;
 
+// Most conditions one list of a scenario may hold: far above the figures and comparisons there are to combine, so
+// a list longer than this is damage, and a scenario of a hundred thousand goals is refused rather than tested.
+constexpr size_t kConditionsMost = 32;
+
 struct Condition {
     int32_t variable;
     int32_t comparison;
@@ -37,7 +42,7 @@ public:
     virtual ~CConditions() = default;
 
     // Reads the "<CONDITIONS>" section of an open tag file and appends its conditions; 1 when it was found
-    // and read whole. An absent or cut-short section changes nothing.
+    // and read whole. An absent or cut-short section, or a list of more than kConditionsMost, changes nothing.
     virtual int Load(CFerroxTagFile* file);
     // Writes the section; 0 when a write failed.
     virtual int Save(CFerroxFile* file);

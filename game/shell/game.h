@@ -108,6 +108,8 @@ constexpr int16_t kGameLevelFailedMessage = 42;
 constexpr int16_t kGameDamagedFileMessage = 43;
 // In-game: the scenario a level started with did not load, and nothing had named its file before.
 constexpr int16_t kGameDamagedScenarioMessage = 48;
+// In-game: parts of the scenario a level started with were left out, and nothing had named its file before.
+constexpr int16_t kGameScenarioPartsMessage = 49;
 
 // Start of a new game's calendar.
 constexpr uint16_t kGameStartMonth = 1;

@@ -310,10 +310,14 @@ void CGame::Update(float frameTime)
         SetState(kGameStateInGame);
         if (!m_gameFilePath.empty() && GxFileExists(m_gameFilePath.c_str())) {
             const int loaded = LoadGame(m_gameFilePath.c_str());
-            // The path is the scenario the city view chose, which named it already when it was damaged then.
+            // The path is the scenario the city view chose, which named it already when it was damaged or held a
+            // value the load refuses; a scenario is no saved game, and is told of as a scenario.
             int16_t message = GameLoadMessage(loaded);
+            const bool untold = m_toldFiles.insert(m_gameFilePath).second;
             if (loaded == kGameLoadRefused)
-                message = m_toldFiles.insert(m_gameFilePath).second ? kGameDamagedScenarioMessage : -1;
+                message = untold ? kGameDamagedScenarioMessage : -1;
+            else if (loaded == kGameLoadDropped)
+                message = untold ? kGameScenarioPartsMessage : -1;
             if (message >= 0)
                 QueueMessage(message);
         }

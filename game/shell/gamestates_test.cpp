@@ -157,6 +157,15 @@ TEST_F(GameStates, SplashAndLoadingLastFourSecondsEachThenAFailedSetUpStillReach
     game->SetState(kGameStateStart);
     Frames(2);
     EXPECT_EQ(std::vector<int16_t>{kGameDamagedScenarioMessage}, notices.messages);
+
+    // One holding a value its load refuses (a year below 0) is told as a scenario too, not as a saved game.
+    WriteFile(Path("refused.fds"), "<GAME_DATA>\r\n-1\r\n1\r\n0\r\n</GAME_DATA>\r\n"
+                                   "<TECHTREE>\r\n\r\n\r\n</TECHTREE>\r\n");
+    notices.Clear();
+    game->m_gameFilePath = Path("refused.fds");
+    game->SetState(kGameStateStart);
+    Frames(2);
+    EXPECT_EQ(std::vector<int16_t>{kGameScenarioPartsMessage}, notices.messages);
 }
 
 TEST_F(GameStates, SpeedZeroStopsTheSimulationClockButNotTheInterface)

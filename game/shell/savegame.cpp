@@ -31,6 +31,9 @@ static_assert(sizeof(kSectionEndTags) == sizeof(kSectionTags), "every section ha
 // The lines between the tag lines of each section above as the game writes them; 0 for any number.
 constexpr size_t kSectionLines[kSectionCount] = {3, 1, 3, 0, 0, 17, 2};
 constexpr size_t kGameDataSection = 0;
+constexpr size_t kConditionsSection = 2;
+// The calendar values of "<GAME_DATA>": year, month and day counter.
+constexpr int kGameDataValues = static_cast<int>(kSectionLines[kGameDataSection]);
 // The section every save writes last, when the game has a technology tree.
 constexpr size_t kTechTreeSection = 6;
 constexpr size_t kNoSection = kSectionCount;
@@ -162,7 +165,7 @@ int ReadGameData(CFerroxTagFile* file, CGame& game, const GameCalendar& running)
     game.m_dayCounter = running.day;
     if (file->SeekTag(kGameDataTag) != 0)
         return 0;
-    uint16_t values[3] = {};
+    uint16_t values[kGameDataValues] = {};
     int refused = 0;
     std::string line;
     for (uint16_t& value : values)
@@ -182,6 +185,27 @@ std::string GameFileProblem(CFerroxFile* file, bool needsTechTree)
     if (!file || !file->IsOpen() || file->GetMode() != 1)
         return "cannot be read";
     return GameFileScan(needsTechTree).Run(file);
+}
+
+int GameFileRefusedValues(CFerroxTagFile* file)
+{
+    if (!file)
+        return 0;
+    CLevelManager levels;
+    int refused = levels.LoadLevel(file) ? 0 : 1;
+    if (file->SeekTag(kGameDataTag) == 0) {
+        std::string line;
+        for (int i = 0; i < kGameDataValues; i++) {
+            unsigned short value = 0;
+            refused += !file->IsEof() && FromString<unsigned short>(file->ReadLine(line), value) ? 0 : 1;
+        }
+    }
+    CStatistics statistics;
+    statistics.Load(file, nullptr, &refused);
+    CConditions conditions;
+    if (file->SeekTag(kSectionTags[kConditionsSection]) == 0 && !conditions.Load(file))
+        refused++;
+    return refused;
 }
 
 int16_t GameLoadMessage(int result)
@@ -267,8 +291,10 @@ int CGame::LoadGame(const char* path)
     if (m_pSaveParts) {
         if (CFloorManager* floors = m_pSaveParts->GetFloorManager())
             floors->Load(&file);
-        if (CConditions* conditions = m_pSaveParts->GetConditions())
-            conditions->Load(&file);
+        // A section that is there and does not read (more goals than a scenario may hold) is a refused value.
+        CConditions* conditions = m_pSaveParts->GetConditions();
+        if (conditions && !conditions->Load(&file) && file.SeekTag(kSectionTags[kConditionsSection]) == 0)
+            refused++;
         dropped = m_pSaveParts->LoadObjects(&file);
         if (CStatistics* loaded = m_pSaveParts->GetStatistics())
             loaded->Load(&file, figures.get(), &refused);

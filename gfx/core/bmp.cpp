@@ -111,6 +111,10 @@ bool CheckHeader(BmpHeader* h)
     if (h->topDown) {
         h->height = -h->height;
     }
+    // Run-length data of a few megabytes can declare a gigapixel: the size is judged before anything is made.
+    if (!GxImageFileSizeAllowed(h->width, h->height, 1)) {
+        return Fail(gxERRUNSUPPORTED);
+    }
     return true;
 }
 
@@ -384,6 +388,27 @@ GxImage* GxImageReadBMP(const GxChar* imageName)
         return nullptr;
     }
     return r.image;
+}
+
+GxBool GxImageReadBMPSize(const GxChar* imageName, GxInt32* width, GxInt32* height)
+{
+    if (!imageName || !width || !height) {
+        GxErrorRaise(gxPLUGINBMP, gxERRNULLARG);
+        return 0;
+    }
+    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, imageName);
+    if (!stream) {
+        return 0;
+    }
+    BmpHeader h = {};
+    const bool ok = ReadHeader(stream, &h) && CheckHeader(&h);
+    GxStreamClose(stream, nullptr);
+    if (!ok) {
+        return 0;
+    }
+    *width = h.width;
+    *height = h.height;
+    return 1;
 }
 
 GxImage* GxImageWriteBMP(GxImage* image, const GxChar* imageName)

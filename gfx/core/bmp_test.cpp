@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "gfx/core/bytes.h"
@@ -472,14 +473,14 @@ TEST_F(BmpTest, FailedWritesAreReportedAndLeaveTheOldFile)
 TEST_F(BmpTest, DeclaredSizesBeyondTheFileAllocateNothing)
 {
     BmpSpec plain;
-    plain.width = 32768;
-    plain.height = 32768;
+    plain.width = 4096;
+    plain.height = 4096;
     plain.bitCount = 24;
     plain.data = Bytes(64, 0);
     ASSERT_EQ(MakeBmp(plain).size(), 118u);
     BmpSpec runs;
-    runs.width = 32768;
-    runs.height = 32768;
+    runs.width = 4096;
+    runs.height = 4096;
     runs.compression = 1;
     runs.palette = TestPalette(2);
     runs.coloursUsed = 2;
@@ -497,6 +498,42 @@ TEST_F(BmpTest, DeclaredSizesBeyondTheFileAllocateNothing)
     GxImage* image = Read(runs);
     ASSERT_NE(image, nullptr);
     GxImageDestroy(image);
+}
+
+// A run-length file that holds every code its size needs still asks for more memory than any picture may: it
+// is refused from its header, quickly and with nothing large allocated; the size alone is read the same way.
+TEST_F(BmpTest, ImageBombsAreRefusedFromTheirHeaders)
+{
+    BmpSpec bomb;
+    bomb.width = 8192;
+    bomb.height = 8192;
+    bomb.compression = 1;
+    bomb.palette = TestPalette(2);
+    bomb.coloursUsed = 2;
+    for (GxInt32 y = 0; y < bomb.height; ++y) {
+        for (GxInt32 x = 0; x < bomb.width; x += 128)
+            bomb.data.insert(bomb.data.end(), {128, 1});
+        bomb.data.insert(bomb.data.end(), {0, 0});
+    }
+    gxTestMemory.largest = 0;
+    EXPECT_EQ(Read(bomb), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRUNSUPPORTED);
+    EXPECT_LT(gxTestMemory.largest, 0x10000u);
+    GxInt32 width = 0, height = 0;
+    EXPECT_FALSE(GxImageReadBMPSize(path.c_str(), &width, &height));
+
+    // The limit itself: one side at 4096 and the other past it, then a picture just at it.
+    BmpSpec edge;
+    edge.bitCount = 24;
+    for (const auto& [w, h, allowed] : {std::tuple{4097, 4096, false}, std::tuple{4096, -4097, false},
+                                        std::tuple{1, 4096 * 4096 + 1, false}, std::tuple{4096, 4096, true}}) {
+        edge.width = w;
+        edge.height = h;
+        ASSERT_TRUE(Store(MakeBmp(edge)));
+        EXPECT_EQ(GxImageReadBMPSize(path.c_str(), &width, &height), allowed ? 1 : 0) << w << " x " << h;
+    }
+    EXPECT_EQ(width, 4096);
+    EXPECT_EQ(height, 4096);
 }
 
 }  // namespace

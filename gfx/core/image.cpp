@@ -200,6 +200,15 @@ GxImageModuleBlock* GxImageBlockOrRaise()
 const GxCoreModule gxImageModule = {gxIMAGEPLUGINID, static_cast<GxInt32>(sizeof(GxImageModuleBlock)), ImageOpen,
                                     ImageClose};
 
+GxBool GxImageFileSizeAllowed(int64_t width, int64_t height, GxInt32 faces)
+{
+    if (width <= 0 || height <= 0 || faces <= 0) {
+        return 0;
+    }
+    const auto limit = static_cast<int64_t>(gxIMAGEFILEMAXPIXELS);
+    return width <= limit && height <= limit / width && height * width <= limit / faces;
+}
+
 GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth)
 {
     GxImageModuleBlock* block = GxImageBlockOrRaise();

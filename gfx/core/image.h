@@ -31,6 +31,13 @@ typedef GxImage* (*GxImageCallBackWrite)(GxImage* image, const GxChar* imageName
 // Called with each candidate file name of a path search; returning null ends the search.
 typedef const GxChar* (*GxImagePathCallBack)(const GxChar* candidate, void* data);
 
+// Most pixels a picture or texture file may ask for (4096 x 4096: 64 MiB at 32 bits), far above any the game
+// draws: every reader refuses a file whose header asks for more before it allocates or decodes anything, so a
+// small file can not claim gigabytes. A cube map's faces count together.
+constexpr uint64_t gxIMAGEFILEMAXPIXELS = uint64_t{4096} * 4096;
+// True when a file's width x height (x faces) is within gxIMAGEFILEMAXPIXELS; both sides must be positive.
+GxBool GxImageFileSizeAllowed(int64_t width, int64_t height, GxInt32 faces);
+
 GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth);
 GxBool GxImageDestroy(GxImage* image);
 GxImage* GxImageAllocatePixels(GxImage* image);
@@ -110,4 +117,7 @@ constexpr GxInt32 gxPLUGINPNG = 0x10D;
 constexpr GxInt32 gxPLUGINBMP = 0x19D;
 GxImage* GxImageReadPNG(const GxChar* imageName);
 GxImage* GxImageReadBMP(const GxChar* imageName);
+// The width and height a BMP file's headers declare, read without its pixels; 0 when the headers do not read or
+// declare a picture the reader would refuse.
+GxBool GxImageReadBMPSize(const GxChar* imageName, GxInt32* width, GxInt32* height);
 GxImage* GxImageWriteBMP(GxImage* image, const GxChar* imageName);

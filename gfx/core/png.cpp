@@ -162,6 +162,11 @@ bool Decode(PngRead* s)
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colourType = 0;
     png_get_IHDR(s->png, s->info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+    // Deflate lets a few megabytes declare a gigapixel: the size is judged before anything is made.
+    if (!GxImageFileSizeAllowed(width, height, 1)) {
+        GxErrorRaise(gxPLUGINPNG, gxERRUNSUPPORTED);
+        return false;
+    }
     if (!RowsCanBePresent(s->stream, width, height, png_get_channels(s->png, s->info), bitDepth)) {
         GxErrorRaise(gxPLUGINPNG, gxERRENDOFSTREAM);
         return false;

@@ -336,7 +336,7 @@ TEST_F(PngTest, ClaimsBeyondTheFileAllocateLittle)
         EXPECT_EQ(GxImageReadPNG(path.c_str()), nullptr) << type;
         EXPECT_LT(gxTestMemory.largest, 0x100000u) << type;
     }
-    Bytes big = PngHeader(16384, 16384, PNG_COLOR_TYPE_RGB_ALPHA);
+    Bytes big = PngHeader(4096, 4096, PNG_COLOR_TYPE_RGB_ALPHA);
     PutPngChunk(big, "IDAT", Bytes(15, 0));
     PutPngChunk(big, "IEND", {});
     ASSERT_EQ(big.size(), 72u);
@@ -346,6 +346,54 @@ TEST_F(PngTest, ClaimsBeyondTheFileAllocateLittle)
     EXPECT_EQ(GxImageReadPNG(path.c_str()), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRENDOFSTREAM);
     EXPECT_LT(gxTestMemory.largest, 0x100000u);
+}
+
+// Deflated rows of zeros for a width x height grey picture, compressed a slice at a time.
+Bytes DeflatedBlankRows(uint32_t width, uint32_t height)
+{
+    z_stream z = {};
+    EXPECT_EQ(deflateInit(&z, Z_BEST_COMPRESSION), Z_OK);
+    Bytes rows(static_cast<size_t>(width + 1) * 64, 0);
+    Bytes out;
+    Bytes chunk(1 << 16);
+    for (uint32_t y = 0; y < height; y += 64) {
+        z.next_in = rows.data();
+        z.avail_in = static_cast<uInt>(rows.size());
+        const int flush = y + 64 >= height ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = chunk.data();
+            z.avail_out = static_cast<uInt>(chunk.size());
+            deflate(&z, flush);
+            out.insert(out.end(), chunk.begin(), chunk.end() - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    return out;
+}
+
+// A whole, valid picture whose deflated rows are a few hundred kilobytes and whose header asks for 64 Mi pixels
+// more than any picture may have is refused from its header, before its rows are allocated or inflated.
+TEST_F(PngTest, ImageBombsAreRefusedFromTheirHeaders)
+{
+    Bytes bomb = PngHeader(8192, 8192, PNG_COLOR_TYPE_GRAY);
+    PutPngChunk(bomb, "IDAT", DeflatedBlankRows(8192, 8192));
+    PutPngChunk(bomb, "IEND", {});
+    ASSERT_LT(bomb.size(), 1u << 20);
+    ASSERT_TRUE(Store(bomb));
+    gxTestMemory.largest = 0;
+    GxTestTakeErrorCode();
+    EXPECT_EQ(GxImageReadPNG(path.c_str()), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRUNSUPPORTED);
+    EXPECT_LT(gxTestMemory.largest, 0x100000u);
+    // The same rows for a picture just within the limit read whole.
+    Bytes edge = PngHeader(4096, 4096, PNG_COLOR_TYPE_GRAY);
+    PutPngChunk(edge, "IDAT", DeflatedBlankRows(4096, 4096));
+    PutPngChunk(edge, "IEND", {});
+    ASSERT_TRUE(Store(edge));
+    GxImage* image = GxImageReadPNG(path.c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 4096);
+    GxImageDestroy(image);
 }
 
 TEST_F(PngTest, ReadThroughTheFormatRegistry)

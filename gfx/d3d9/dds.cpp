@@ -593,6 +593,11 @@ bool ValidHeader(const Header& h)
     if (IsCube(h) && h.width != h.height) {
         return false;
     }
+    // The memory the top levels ask for is judged before any raster is made.
+    if (!GxImageFileSizeAllowed(h.width, h.height, IsCube(h) ? static_cast<GxInt32>(kCubeFaces) : 1)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
+        return false;
+    }
     return !HasMipmaps(h) || h.mipCount <= 32;
 }
 

@@ -500,8 +500,8 @@ TEST_F(DDSRead, ClaimsBeyondTheStreamMakeNothing)
     big.width = 4096;
     big.height = 4096;
     ContentDds bigCube = DXTFile(1, 4, 4, Gradient(4, 4, false));
-    bigCube.width = 4096;
-    bigCube.height = 4096;
+    bigCube.width = 1024;
+    bigCube.height = 1024;
     ContentDdsSetCube(&bigCube);
     IDirect3DDevice9* device = GxD3D9Device();
     for (const ContentDds& dds : {big, bigCube}) {
@@ -516,6 +516,32 @@ TEST_F(DDSRead, ClaimsBeyondTheStreamMakeNothing)
     GxTestTakeErrorCode();
     EXPECT_EQ(Read(ContentDdsBytes(big)), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRREAD);
+}
+
+// A texture that asks for more memory than any picture may have is refused from its header, whole or not: a
+// plain one past 4096 x 4096 texels, and a cube map whose six faces together are.
+TEST_F(DDSRead, OversizedTexturesAreRefusedFromTheirHeaders)
+{
+    ContentDds wide = DXTFile(1, 4, 4, Gradient(4, 4, false));
+    wide.width = 4100;
+    wide.height = 4096;
+    wide.data.assign(static_cast<size_t>(wide.width / 4) * (wide.height / 4) * 8, 0);
+    ContentDds cube = DXTFile(1, 4, 4, Gradient(4, 4, false));
+    cube.width = 2048;
+    cube.height = 2048;
+    ContentDdsSetCube(&cube);
+    IDirect3DDevice9* device = GxD3D9Device();
+    for (const ContentDds& dds : {wide, cube}) {
+        D3D9SoftClearLog(device);
+        GxTestTakeErrorCode();
+        EXPECT_EQ(Read(ContentDdsBytes(dds)), nullptr) << dds.width;
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRUNSUPPORTED) << dds.width;
+        EXPECT_EQ(D3D9SoftCount(device, D3D9SOFT_CREATE), 0u);
+    }
+    // Within the limit, the same whole file reads.
+    wide.width = 4096;
+    wide.data.resize(static_cast<size_t>(wide.width / 4) * (wide.height / 4) * 8);
+    EXPECT_NE(Read(ContentDdsBytes(wide)), nullptr);
 }
 
 TEST_F(DDSRead, OnlyTheFiveDXTCodesDecodeAsBlocks)

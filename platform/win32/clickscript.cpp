@@ -12,8 +12,11 @@ constexpr long kMaxCoordinate = 32767;
 constexpr long kMaxControlId = 65535;
 constexpr long kMaxItem = 1000000;
 
+// Play is pressed twice: when the settings cannot be saved the first press tells so and the second plays unsaved,
+// as a player at a display does; a first press that plays ends the run before the second.
 const char kDefaultScript[] = "# English on the language page (nothing on the main page), then play.\n"
                               "click 130 200\n"
+                              "click 400 300\n"
                               "click 400 300\n";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }

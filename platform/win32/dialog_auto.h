@@ -16,7 +16,8 @@
 //   click X Y         moves there, then presses and releases the left button
 //   select ID ITEM    combo box ID selects ITEM and notifies the dialog (CBN_SELCHANGE)
 // The script without steps of its own, used when the variable is unset, chooses English on the language
-// page (a spot that is empty on the main page) and then presses play.
+// page (a spot that is empty on the main page) and then presses play, twice: a start whose settings cannot be
+// saved plays unsaved.
 enum Win32DialogStepKind {
     kWin32StepMove,
     kWin32StepClick,

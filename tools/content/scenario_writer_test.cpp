@@ -79,7 +79,10 @@ TEST_F(Scenarios, EveryCityViewFindsItsScenariosAndTheyReadBackAsWritten)
             CFerroxTagFile whole;
             ASSERT_EQ(0, whole.Open(path.c_str(), 1));
             EXPECT_EQ("", GameFileProblem(&whole, false)) << name;
+            EXPECT_EQ(0, GameFileRefusedValues(&whole)) << name;
             whole.Close();
+            // The city view takes it whole too: nothing is named, its goals are shown.
+            EXPECT_TRUE(CityScenarioWhole(path.c_str())) << name;
             EXPECT_EQ(description, conditions.m_value);
             EXPECT_FALSE(conditions.GetWin().empty()) << name;
             EXPECT_FALSE(conditions.GetLose().empty()) << name;

@@ -83,45 +83,47 @@ std::string CityScenarioPath(const char* picture, int32_t number)
     return kScenarioFolder + name + std::to_string(number) + kScenarioExtension;
 }
 
-bool CityReadGoals(const char* path, std::vector<Condition>* win, std::vector<Condition>* lose)
+CityScenario CityReadScenario(const char* path)
 {
-    win->clear();
-    lose->clear();
+    CityScenario scenario;
     CFerroxTagFile file;
-    if (!path || file.Open(path, 1) != 0)
-        return false;
+    // Every check below reads these bytes, whatever is renamed over the path meanwhile.
+    if (!path || file.Open(path, 1) != 0 || !file.Hold(kGameFileMaxBytes))
+        return scenario;
+    const bool sound = GameFileProblem(&file, false).empty();
+    if (file.SeekTag(kConditionsTag) == 0) {
+        std::string line;
+        scenario.described = ParseShort(file.ReadLine(line), &scenario.description);
+    }
     CConditions conditions;
-    const bool read = conditions.Load(&file) != 0;
+    scenario.goals = conditions.Load(&file) != 0;
+    if (scenario.goals) {
+        scenario.win = conditions.GetWin();
+        scenario.lose = conditions.GetLose();
+    }
+    scenario.whole = sound && scenario.goals && scenario.described && GameFileRefusedValues(&file) == 0;
     file.Close();
-    if (!read)
-        return false;
-    *win = conditions.GetWin();
-    *lose = conditions.GetLose();
-    return true;
+    return scenario;
 }
 
-bool CityScenarioWhole(const char* path)
+bool CityReadGoals(const char* path, std::vector<Condition>* win, std::vector<Condition>* lose)
 {
-    CFerroxTagFile file;
-    if (!path || file.Open(path, 1) != 0 || !file.Hold(kGameFileMaxBytes))
-        return false;
-    return GameFileProblem(&file, false).empty();
+    CityScenario scenario = CityReadScenario(path);
+    *win = std::move(scenario.win);
+    *lose = std::move(scenario.lose);
+    return scenario.goals;
 }
+
+bool CityScenarioWhole(const char* path) { return CityReadScenario(path).whole; }
 
 bool CityReadDescription(const char* path, int16_t* index)
 {
-    if (!path || !index)
+    if (!index)
         return false;
-    CFerroxTagFile file;
-    if (file.Open(path, 1) != 0)
-        return false;
-    bool read = false;
-    if (file.SeekTag(kConditionsTag) == 0) {
-        std::string line;
-        read = ParseShort(file.ReadLine(line), index);
-    }
-    file.Close();
-    return read;
+    const CityScenario scenario = CityReadScenario(path);
+    if (scenario.described)
+        *index = scenario.description;
+    return scenario.described;
 }
 
 // ---- Lifecycle ----
@@ -137,6 +139,7 @@ void CCityCanvas::Init()
     m_goalList = kFerroxNoTextList;
     m_win.clear();
     m_lose.clear();
+    m_text.clear();
     m_description = -1;
     m_scenarioNumber = 1;
     m_scenarioPath.clear();
@@ -218,6 +221,12 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     auto* background = dynamic_cast<CFerroxImage*>(GetWidget(0));
     if (!background || !background->GetImpl() || background->GetImpl()->GetTiles().empty())
         ReportUnread(picture);
+    // The lists first: the scenario's text is composed as it is read.
+    if (CFerroxLocale* locale = FerroxGameLocale()) {
+        m_scenarioList = locale->FindTextList(kScenarioTexts);
+        m_messageList = locale->FindTextList(kFrontEndMessageTexts);
+        m_goalList = locale->FindTextList(kGoalTextList);
+    }
     const std::string scenario = CityScenarioPath(GetWidget(0) ? GetWidget(0)->GetName() : picture, m_scenarioNumber);
     if (GxFileExists(scenario.c_str())) {
         m_scenarioPath = scenario;
@@ -228,24 +237,37 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     m_pMessageFont->Load(kFrontEndMessageFont, 1, 1);
     m_pBigFont = std::make_unique<CFerroxFont>();
     m_pBigFont->Load(kBigFont, 1, 1);
-    if (CFerroxLocale* locale = FerroxGameLocale()) {
-        m_scenarioList = locale->FindTextList(kScenarioTexts);
-        m_messageList = locale->FindTextList(kFrontEndMessageTexts);
-        m_goalList = locale->FindTextList(kGoalTextList);
-    }
 }
 
-// A damaged scenario is named, and shows no goals: the level would start without them.
+// The file is read once: a damaged scenario, or one holding a value its load would refuse, is named, and shows no
+// goals. The page's text is composed here, not in every frame.
 void CCityCanvas::ReadScenario(const std::string& path)
 {
-    const bool whole = CityScenarioWhole(path.c_str());
-    if (!CityReadDescription(path.c_str(), &m_description) || !whole)
+    CityScenario scenario = CityReadScenario(path.c_str());
+    if (scenario.described)
+        m_description = scenario.description;
+    if (!scenario.whole) {
         ReportUnread(path.c_str());
-    CityReadGoals(path.c_str(), &m_win, &m_lose);
-    if (!whole) {
-        m_win.clear();
-        m_lose.clear();
+        scenario.win.clear();
+        scenario.lose.clear();
     }
+    m_win = std::move(scenario.win);
+    m_lose = std::move(scenario.lose);
+    ComposeText();
+}
+
+void CCityCanvas::ComposeText()
+{
+    m_text.clear();
+    const auto* texts = dynamic_cast<const CLocale*>(FerroxGameLocale());
+    if (!texts || m_description < 0)
+        return;
+    // The goals follow the description in its box, a blank line apart, so that the page says what wins and
+    // what loses the scenario in the numbers its file holds.
+    m_text = texts->GetText(m_scenarioList, static_cast<uint16_t>(m_description));
+    const std::u16string goals = GoalSentences(*texts, m_goalList, m_win, m_lose);
+    if (!goals.empty())
+        m_text += kParagraph + goals;
 }
 
 void CCityCanvas::DescribeView(FerroxWidgetRecord* record)
@@ -350,17 +372,11 @@ void CCityCanvas::Render()
     if (!locale || !m_pMessageFont)
         return;
     const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth, kBoxHeight};
-    const auto* texts = dynamic_cast<const CLocale*>(locale);
-    if (!texts) {
+    if (!dynamic_cast<const CLocale*>(locale)) {
         locale->DrawText(m_pMessageFont.get(), m_scenarioList, static_cast<uint16_t>(m_description), m_x,
                          static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1, &box);
         return;
     }
-    // The goals follow the description in its box, a blank line apart, so that the page says what wins and
-    // what loses the scenario in the numbers its file holds.
-    std::u16string text = texts->GetText(m_scenarioList, static_cast<uint16_t>(m_description));
-    const std::u16string goals = GoalSentences(*texts, m_goalList, m_win, m_lose);
-    if (!goals.empty())
-        text += kParagraph + goals;
-    m_pMessageFont->DrawWideText(text.c_str(), m_x, static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1, &box);
+    m_pMessageFont->DrawWideText(m_text.c_str(), m_x, static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1,
+                                 &box);
 }

@@ -34,13 +34,21 @@ constexpr float kCityViewHeight = 390.0f;
 
 // The scenario file of a canvas picture and number: "./scenarios/" + the picture's base name + number + ".fds".
 std::string CityScenarioPath(const char* picture, int32_t number);
-// The description index of a scenario file: the signed 16-bit number on the line after "<CONDITIONS>". False
-// (index unchanged) when the file, the tag or a number in range is missing.
+// What the city page takes from a scenario file, all from one read of it into memory.
+struct CityScenario {
+    bool described = false;  // the signed 16-bit number on the line after "<CONDITIONS>" was read
+    int16_t description = -1;
+    bool goals = false;  // a "<CONDITIONS>" section was read whole: its lists, at most kConditionsMost each
+    std::vector<Condition> win, lose;
+    // It would load whole: every section whole (GameFileProblem), described, its goals read, and no value its load
+    // refuses (GameFileRefusedValues).
+    bool whole = false;
+};
+CityScenario CityReadScenario(const char* path);
+// The description index alone; false (index unchanged) when the file, the tag or a number in range is missing.
 bool CityReadDescription(const char* path, int16_t* index);
-// True when the scenario file would load whole: read once, every section whole (GameFileProblem).
 bool CityScenarioWhole(const char* path);
-// The win and lose conditions of a scenario file's "<CONDITIONS>" section; false (both emptied) when the file or
-// a whole section is missing.
+// The win and lose conditions alone; false (both emptied) when the file or a whole section is missing.
 bool CityReadGoals(const char* path, std::vector<Condition>* win, std::vector<Condition>* lose);
 
 class CCityCanvas : public CFerroxCanvas {
@@ -82,8 +90,10 @@ protected:
     void StepScenario(int32_t step);
     // A picture or scenario file that exists but cannot be read: the game tells the player once.
     static void ReportUnread(const char* path);
-    // Reads the description index and the goals of the scenario file.
+    // Reads the description index and the goals of the scenario file, and composes the page's text.
     void ReadScenario(const std::string& path);
+    // The description and the goal sentences, as Render draws them.
+    void ComposeText();
     // Loads a camera path from the model path less its last four characters plus the suffix.
     static std::unique_ptr<CFerroxSpline> LoadPath(const char* model, const char* suffix);
     // The 3D view Create adds, not yet configured.
@@ -108,4 +118,5 @@ protected:
     // The scenario's conditions, told under its description.
     std::vector<Condition> m_win;
     std::vector<Condition> m_lose;
+    std::u16string m_text;
 };

@@ -180,6 +180,46 @@ TEST_F(CityCanvasTest, ADamagedScenarioShowsNoGoalsAndIsNamedOnce)
     game->SetShell(nullptr);
 }
 
+// The scenario holds more goals than a scenario may (a hundred thousand would be laid out in every frame), or a
+// value its load refuses (money below 0): the page names it and shows no goals, as for a damaged one. At the cap
+// the goals show.
+TEST_F(CityCanvasTest, TooManyGoalsOrARefusedValueNameTheScenario)
+{
+    struct : CGameShell {
+        void ShowFrontEndNotice(int16_t message, const char* detail) override { told.emplace_back(message, detail); }
+        std::vector<std::pair<int16_t, std::string>> told;
+    } shell;
+    game->SetShell(&shell);
+    WriteCities();
+    auto goals = [](size_t count) {
+        std::string line;
+        for (size_t i = 0; i < count; i++)
+            line += std::string(i ? "," : "") + "2,1,500";
+        return "<CONDITIONS>\r\n0\r\n" + line + "\r\n0,0,-20000\r\n</CONDITIONS>\r\n";
+    };
+    std::string statistics = "<STATISTICS>\r\n-2147483648\r\n";
+    for (int line = 1; line < 16; line++)
+        statistics += "0\r\n";
+    statistics += "\r\n</STATISTICS>\r\n";
+    WriteScenario("berlin1.fds", goals(kConditionsMost + 1));
+    WriteScenario("berlin2.fds", goals(kConditionsMost));
+    WriteScenario("berlin3.fds", goals(1) + statistics);
+    CCityCanvas city;
+    city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
+    EXPECT_EQ(city.GetDescription(), 0);
+    EXPECT_TRUE(city.GetWinConditions().empty());
+    city.OnWidgetEvent(CITY_NEXT, FERROX_WIDGET_PRESSED);
+    EXPECT_EQ(city.GetWinConditions().size(), kConditionsMost);
+    city.OnWidgetEvent(CITY_NEXT, FERROX_WIDGET_PRESSED);
+    EXPECT_TRUE(city.GetWinConditions().empty());
+    game->SetState(kGameStateFrontEnd);
+    game->Update(0.01f);
+    EXPECT_EQ((std::vector<std::pair<int16_t, std::string>>{{kGameDamagedFileMessage, "./scenarios/berlin1.fds"},
+                                                            {kGameDamagedFileMessage, "./scenarios/berlin3.fds"}}),
+              shell.told);
+    game->SetShell(nullptr);
+}
+
 TEST_F(CityCanvasTest, CameraPathsLieBesideTheModel)
 {
     // Any four last characters go, not just ".gxs".

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -87,7 +89,8 @@ TEST_F(FrontEndTest, ButtonsOpenTheirCitiesAndAPressActsOnce)
 void CutInHalf(const std::string& path) { std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2); }
 
 // A damaged placement map or menu picture is named, and the menu's buttons are drawn whether or not the pointer is
-// on them (laid in a column without their map): Quit still quits.
+// on them (laid in a column without their map): Quit still quits. A map that reads but gives fewer buttons than the
+// menu's button pictures (a white one, or one of two colours) is damaged as well.
 TEST_F(FrontEndTest, ADamagedMenuMapOrPictureIsToldAndTheMenuStillQuits)
 {
     struct : CGameShell {
@@ -96,20 +99,35 @@ TEST_F(FrontEndTest, ADamagedMenuMapOrPictureIsToldAndTheMenuStillQuits)
     } shell;
     game->SetShell(&shell);
     WriteCities();
-    const std::pair<std::string, std::string> damages[] = {
-        {"images/mainmenu/mainmenu_p.png", "./images/mainmenu/mainmenu_p.png"},
-        {"images/mainmenu/mainmenu.png", kFrontEndMenuPicture},
+    const std::string map = "./images/mainmenu/mainmenu_p.png";
+    const std::tuple<std::string, std::string, int> damages[] = {
+        {"images/mainmenu/mainmenu_p.png", map, 0},
+        {"images/mainmenu/mainmenu.png", kFrontEndMenuPicture, -1},
+        {"images/mainmenu/mainmenu_p.png", map, 2},
+        {"images/mainmenu/mainmenu_p.png", map, -1},
     };
-    for (const auto& [file, named] : damages) {
+    std::set<std::string> toldBefore;
+    for (const auto& [file, named, colours] : damages) {
         WriteCanvas("images/mainmenu", "mainmenu", 4);
-        CutInHalf(file);
+        if (colours < 0) {
+            CutInHalf(file);
+        } else {
+            UiPicture place = colours == 0 ? UiPicture(200, 100, {255, 255, 255, 255}) : UiMap(200, 100, colours);
+            for (int k = 0; k < colours; k++)
+                place.Block(10 + 20 * k, 20, 1, 1, UiPaletteColour(k));
+            ASSERT_TRUE(place.Write(file));
+        }
         shell.told.clear();
         app.m_quit = 0;
         CFrontEnd front;
         front.Build();
         game->SetState(kGameStateFrontEnd);
         game->Update(0.01f);
-        EXPECT_EQ((std::vector<std::pair<int16_t, std::string>>{{kGameDamagedFileMessage, named}}), shell.told);
+        // Each file is named once in a run.
+        std::vector<std::pair<int16_t, std::string>> expected;
+        if (toldBefore.insert(named).second)
+            expected.emplace_back(kGameDamagedFileMessage, named);
+        EXPECT_EQ(expected, shell.told) << colours;
         CFerroxCanvas* menu = front.GetMainMenu();
         ASSERT_EQ(5, menu->GetWidgetCount()) << file;
         uiDrawRecords.clear();

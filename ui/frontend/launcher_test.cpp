@@ -489,6 +489,9 @@ TEST_F(Launcher, ASettingsFileAtTheCapIsSavedWithinItOrKept)
         EXPECT_TRUE(told[1]);
         EXPECT_TRUE(ReadText("setup.xml") == full);
         EXPECT_TRUE(startsFromIt());
+        // A headless start presses as that player does: it plays, unsaved.
+        EXPECT_EQ(Run(full.c_str(), Win32DialogDefaultScript()), 1);
+        EXPECT_TRUE(ReadText("setup.xml") == full);
     }
     EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
 }

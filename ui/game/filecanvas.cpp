@@ -10,6 +10,7 @@
 #include "engine/data/utf.h"
 #include "game/shell/game.h"
 #include "game/shell/savegame.h"
+#include "gfx/core/image.h"
 #include "platform/win32/windows.h"
 #include "ui/toolkit/interface.h"
 
@@ -26,6 +27,8 @@ constexpr const char* kRootPath = "./";
 constexpr float kNameFieldX = 38.0f;
 constexpr float kNameFieldY = 42.0f;
 constexpr float kNameFieldWidth = 160.0f;
+// The game writes 64 x 64 thumbnails: a picture much larger is none of its own and is not read.
+constexpr int32_t kThumbnailMostSide = 4 * kFilePanelThumbnailSide;
 constexpr float kThumbnailX = 200.0f;
 constexpr float kThumbnailY = 160.0f;
 constexpr float kRowBoxWidth = 400.0f;
@@ -102,7 +105,7 @@ std::vector<FileEntry> FileCanvasList(const std::string& folder)
         FileEntry entry;
         if (FileCanvasClassify(data.name, (data.attrib & _A_SUBDIR) != 0, &entry))
             entries.push_back(entry);
-    } while (_wfindnext(handle, &data) == 0);
+    } while (entries.size() < kFileCanvasMostEntries && _wfindnext(handle, &data) == 0);
     _findclose(handle);
     std::sort(entries.begin(), entries.end(), FileCanvasEntryBefore);
     return entries;
@@ -113,6 +116,13 @@ long long FileCanvasProgramStart() { return g_programStart; }
 int FileCanvasClearTemporaries(const std::string& folder, long long before)
 {
     return FerroxRemoveStaleTemporaries(folder, {kFilePanelSaveSuffix, kFilePanelThumbnailSuffix}, before);
+}
+
+bool FileCanvasSameName(const std::u16string& a, const std::u16string& b)
+{
+    auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&fold](char16_t x, char16_t y) { return fold(x) == fold(y); });
 }
 
 bool FileCanvasNameAllowed(const std::string& name)
@@ -212,22 +222,39 @@ std::string CFerroxFileIOCanvas::CurrentFolderName() const
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool CFerroxFileIOCanvas::FileExists(const std::string& path) const
+std::u16string CFerroxFileIOCanvas::ResolveName(const std::string& path, bool* folder) const
 {
-    // The search matches without case; only a name as written counts.
+    // The search matches without case and in sorted order: the name as written wins, else the first that differs
+    // from it only by case, which is the entry every open, rename, removal and new folder of the path reaches.
     const std::u16string wide = Wide(path);
     const size_t slash = wide.rfind(u'/');
     const std::u16string leaf = slash == std::u16string::npos ? wide : wide.substr(slash + 1);
     _wfinddata_t data;
     intptr_t handle = _wfindfirst(wide.c_str(), &data);
     if (handle == -1)
-        return false;
-    bool found = false;
+        return std::u16string();
+    std::u16string found;
+    bool foundFolder = false;
     do {
-        found = leaf == data.name && (data.attrib & _A_SUBDIR) == 0;
-    } while (!found && _wfindnext(handle, &data) == 0);
+        const std::u16string name = data.name;
+        const bool exact = name == leaf;
+        if (exact || (found.empty() && FileCanvasSameName(name, leaf))) {
+            found = name;
+            foundFolder = (data.attrib & _A_SUBDIR) != 0;
+        }
+        if (exact)
+            break;
+    } while (_wfindnext(handle, &data) == 0);
     _findclose(handle);
+    if (folder)
+        *folder = foundFolder;
     return found;
+}
+
+bool CFerroxFileIOCanvas::FileExists(const std::string& path) const
+{
+    bool folder = false;
+    return !ResolveName(path, &folder).empty() && !folder;
 }
 
 int CFerroxFileIOCanvas::OpenMapsFolder()
@@ -315,7 +342,9 @@ void CFerroxFileIOCanvas::SelectEntry(int16_t index, int32_t browseOnly)
 void CFerroxFileIOCanvas::ShowThumbnail(const std::string& path)
 {
     m_pThumbnail.reset();
-    if (!FileExists(path))
+    GxInt32 width = 0, height = 0;
+    if (!FileExists(path) || !GxImageReadBMPSize(path.c_str(), &width, &height) || width > kThumbnailMostSide ||
+        height > kThumbnailMostSide)
         return;
     m_pThumbnail = std::make_unique<CFerroxImage>();
     FerroxWidgetRecord record = {};
@@ -416,7 +445,8 @@ void CFerroxFileIOCanvas::RenderWords() const
     }
     if (IsNameRefused()) {
         const FerroxTextBox box = {m_x + kRefusedBox.x, m_y + kRefusedBox.y, kRefusedBox.width, kRefusedBox.height};
-        DrawPanelText(FILE_PANEL_TEXT_REFUSED_NAME, box.x, box.y, FERROX_ALIGN_LEFT, 0.0f, &box);
+        const uint16_t reason = IsBlank(m_refusedName) ? FILE_PANEL_TEXT_EMPTY_NAME : FILE_PANEL_TEXT_REFUSED_NAME;
+        DrawPanelText(reason, box.x, box.y, FERROX_ALIGN_LEFT, 0.0f, &box);
     }
 }
 
@@ -450,7 +480,8 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
     if (event == FERROX_WIDGET_PRESSED) {
         FerroxReleaseButton();
         const std::string name = GetNameText();
-        const bool inMaps = CurrentFolderName().find(kFilePanelMapsFolder) != std::string::npos;
+        // The top of the saves is "maps" itself, by its path: a folder inside it may have any name.
+        const bool inMaps = m_folderPath == std::string(kRootPath) + kFilePanelMapsFolder + "/";
         if (index == FILE_PANEL_NEW_FOLDER) {
             if (!name.empty() && AcceptName(name)) {
                 m_pendingName = Wide(name);
@@ -502,6 +533,14 @@ void CFerroxFileIOCanvas::MakeFolderConfirmed()
     CFerroxFileIOCanvas* panel = s_pAsking;
     if (!panel)
         return;
+    // A name the folder already holds, in any case, is that entry: a folder is entered, a file is left alone.
+    bool folder = false;
+    const std::u16string held = panel->ResolveName(panel->FullPath(FerroxUtf16ToUtf8(panel->m_pendingName)), &folder);
+    if (!held.empty()) {
+        if (folder)
+            panel->ChangeFolder(held);
+        return;
+    }
     if (_wmkdir(Wide(panel->FullPath(FerroxUtf16ToUtf8(panel->m_pendingName))).c_str()) == 0)
         panel->ChangeFolder(panel->m_pendingName);
 }

@@ -32,7 +32,10 @@ struct FileEntry {
 bool FileCanvasClassify(const char16_t* name, bool folder, FileEntry* entry);
 // Saves before folders, each by plain UTF-16 code-unit order.
 bool FileCanvasEntryBefore(const FileEntry& a, const FileEntry& b);
-// The sorted entries of folder (a path ending in "/"); empty when it cannot be read.
+// Most entries a listing holds: every row stays selectable through the panel's 16-bit indices, and a folder of
+// millions of names takes no more memory or time than this many. The first found, in name order, are kept.
+constexpr size_t kFileCanvasMostEntries = 10000;
+// The sorted entries of folder (a path ending in "/"), at most kFileCanvasMostEntries; empty when it cannot be read.
 std::vector<FileEntry> FileCanvasList(const std::string& folder);
 // Removes the temporaries that saves and thumbnails of folder (a path ending in "/") are written to before they
 // replace their files (FerroxRemoveStaleTemporaries) and that were last written before `before`, in the
@@ -42,6 +45,8 @@ int FileCanvasClearTemporaries(const std::string& folder, long long before);
 long long FileCanvasProgramStart();
 // A name the panels may hand to the file system: not blank, no separator, not "." or "..".
 bool FileCanvasNameAllowed(const std::string& name);
+// Whether two names are one to the file system: equal but for the case of the letters A to Z.
+bool FileCanvasSameName(const std::u16string& a, const std::u16string& b);
 
 // Button layout of both panels.
 enum FilePanelWidget : int32_t {
@@ -77,6 +82,7 @@ enum FilePanelText : uint16_t {
     FILE_PANEL_TEXT_CLOSE = 9,   // the word on button 7
     FILE_PANEL_TEXT_NAME = 10,   // over the name field
     FILE_PANEL_TEXT_REFUSED_NAME = 11,
+    FILE_PANEL_TEXT_EMPTY_NAME = 12,  // why a blank name is refused
 };
 
 class CFerroxFileIOCanvas : public CFerroxCanvas {
@@ -135,6 +141,10 @@ protected:
 
     // The last component of the folder path.
     std::string CurrentFolderName() const;
+    // The entry of the folder that path's last component names, as the file system resolves it for every call
+    // (the name as written, else one that differs only by case); empty when there is none. *folder tells its kind.
+    std::u16string ResolveName(const std::string& path, bool* folder) const;
+    // Whether a save or picture written at path would replace a file.
     bool FileExists(const std::string& path) const;
     // Asks through the game's notices with this panel as the one the answer acts on.
     void Ask(void (*yes)(), uint16_t text, int16_t list, int32_t closeBoth, const char* extra);

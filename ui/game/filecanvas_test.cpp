@@ -1,6 +1,8 @@
 // The save-file browser through the load panel: listing, paging, folders, delete and the ways out.
 #include "ui/game/filecanvas.h"
 
+#include <cstdio>
+
 #include "ui/game/filepanel_testing.h"
 #include "ui/game/loadpanel.h"
 
@@ -10,9 +12,10 @@ using FileCanvasTest = FilePanelTest<CLoadPanel>;
 
 TEST_F(FileCanvasTest, ListingOrdersFiltersAndSelectsTheFirstSave)
 {
-    for (const char* name : {"maps/b.fds", "maps/A.fds", "maps/A.bmp", "maps/a.fds", "maps/SAVE.FDS", "maps/a.fds.bak",
+    for (const char* name : {"maps/b.fds", "maps/A.fds", "maps/a.fds", "maps/SAVE.FDS", "maps/a.fds.bak",
                              "maps/notes.txt", "maps/0/x.txt", "maps/a.b/inner.fds"})
         Touch(name);
+    ASSERT_EQ(seam.SaveScreenshot((start / "maps" / "A.bmp").string().c_str(), 64, 64), 1);
     ASSERT_EQ(panel->OpenMapsFolder(), 1);
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
     EXPECT_EQ(Names(), (std::vector<std::string>{"A", "a", "b", "0", "a.b"}));
@@ -77,18 +80,28 @@ TEST_F(FileCanvasTest, TheNameFieldStaysShownAndOutOfTheCountedOperations)
     EXPECT_NE(panel->GetWidgetRect(field - 1), nullptr);
 }
 
+// "maps" is the top by its path: a folder inside it whose name holds "maps" is left upwards and deleted as any.
 TEST_F(FileCanvasTest, UpNeverLeavesMapsAndFollowsThePath)
 {
     Touch("maps/mapsold/sub/x.txt");
+    std::filesystem::create_directories(start / "maps" / "mymaps");
     panel->OpenMapsFolder();
     Press(FILE_PANEL_UP);
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
     Press(FILE_PANEL_FIRST_ROW);
     EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
-    Press(FILE_PANEL_UP);  // its name holds "maps"
-    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
     Press(FILE_PANEL_FIRST_ROW);
     Press(FILE_PANEL_UP);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
+    Press(FILE_PANEL_UP);  // its name holds "maps"; it is not the top
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    Press(FILE_PANEL_FIRST_ROW + 1);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/mymaps/");
+    Press(FILE_PANEL_DELETE);
+    Yes();
+    EXPECT_FALSE(Exists("maps/mymaps"));
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    Press(FILE_PANEL_FIRST_ROW);
     EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
     // A folder that is gone is not entered.
     panel->EnterFolder("missing");
@@ -215,6 +228,80 @@ TEST_F(FileCanvasTest, CloseReturnsToTheStartAndResumes)
     EXPECT_EQ(panel->GetFolderPath(), "./");
     EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 0);
     EXPECT_NE(mouse->GetPosition()->left, 1);  // the press was taken: it acts once
+}
+
+// A name that differs only by case names the folder or file the file system takes for it: New folder enters the
+// folder there, Delete removes the pair it names, and neither makes a second entry.
+TEST_F(FileCanvasTest, NewFolderAndDeleteResolveANameAsTheFileSystemDoes)
+{
+    Touch("maps/Sub/x.fds");
+    Touch("maps/notes", "kept");
+    panel->OpenMapsFolder();
+    Type("SUB");
+    Press(FILE_PANEL_NEW_FOLDER);
+    Yes();
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/Sub/");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"x"}));
+    Press(FILE_PANEL_UP);
+    Type("NOTES");  // a file in the way stays
+    Press(FILE_PANEL_NEW_FOLDER);
+    Yes();
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    EXPECT_EQ(Read("maps/notes"), "kept");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Sub"}));
+}
+
+// A picture beside a save that declares far more than the 64 x 64 the game writes is not read: the row shows no
+// picture, and the panel stays small. A thumbnail of the game's own size shows.
+TEST_F(FileCanvasTest, AThumbnailMuchLargerThanTheGameWritesIsNotRead)
+{
+    Touch("maps/a.fds");
+    Touch("maps/b.fds");
+    ASSERT_EQ(seam.SaveScreenshot((start / "maps" / "b.bmp").string().c_str(), 64, 64), 1);
+    // Run-length rows of a 4096 x 4096 picture, within what any picture may be: 270 KB that ask for 16 MB.
+    std::string bomb = "BM";
+    auto put = [&bomb](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; i++)
+            bomb.push_back(static_cast<char>(value >> (8 * i)));
+    };
+    const uint32_t side = 4096, offset = 14 + 40 + 8;
+    put(0, 4), put(0, 4), put(offset, 4), put(40, 4), put(side, 4), put(side, 4), put(1, 2), put(8, 2), put(1, 4);
+    put(0, 4), put(0, 4), put(0, 4), put(2, 4), put(0, 4), put(0, 4), put(0xFFFFFF, 4);
+    for (uint32_t y = 0; y < side; y++) {
+        for (uint32_t x = 0; x < side; x += 128)
+            bomb += std::string("\x80\x01", 2);
+        bomb += std::string("\0\0", 2);
+    }
+    Touch("maps/a.bmp", bomb);
+    GxInt32 width = 0, height = 0;
+    ASSERT_EQ(GxImageReadBMPSize((start / "maps" / "a.bmp").string().c_str(), &width, &height), 1);
+    panel->OpenMapsFolder();
+    EXPECT_EQ(panel->GetSelected(), 0);
+    EXPECT_EQ(panel->GetThumbnail(), nullptr);
+    Press(FILE_PANEL_FIRST_ROW + 1);
+    ASSERT_NE(panel->GetThumbnail(), nullptr);
+    EXPECT_EQ(panel->GetThumbnail()->m_width, 64.0f);
+}
+
+// A folder of more names than the panel's indices reach lists the first kFileCanvasMostEntries of them, each a
+// row that a press selects; the files past the bound stay.
+TEST_F(FileCanvasTest, AListingIsBoundedAndEveryRowOfItIsSelectable)
+{
+    std::filesystem::create_directories(start / "maps" / "many");
+    for (size_t i = 0; i <= kFileCanvasMostEntries; i++) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "s%05zu.fds", i);
+        std::ofstream(start / "maps" / "many" / name);
+    }
+    panel->OpenMapsFolder();
+    panel->EnterFolder("many");
+    ASSERT_EQ(panel->GetEntries().size(), kFileCanvasMostEntries);
+    EXPECT_EQ(Names().back(), "s09999");
+    EXPECT_TRUE(Exists("maps/many/s10000.fds"));
+    const auto last = static_cast<int16_t>(kFileCanvasMostEntries - 1);
+    panel->SelectEntry(last, 1);
+    EXPECT_EQ(panel->GetSelected(), last);
+    EXPECT_EQ(panel->GetNameText(), "s09999");
 }
 
 TEST(FileCanvasNames, SeparatorsAndDotNamesAreRefused)

@@ -1,6 +1,7 @@
 // The save panel: new names, the overwrite question, failed saves and refused names.
 #include "ui/game/savepanel.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "ui/game/filepanel_testing.h"
@@ -34,16 +35,33 @@ TEST_F(SavePanelTest, NewNameWritesGameAndThumbnailInTheFolderShownWithoutAQuest
     EXPECT_EQ(panel->GetFolderPath(), "./");
 }
 
-// A save without a name would be the hidden ".fds", listed as a blank row: refused as a bad name, and such a file
-// left by something else is not listed.
+// A save without a name would be the hidden ".fds", listed as a blank row: refused, with a reason that says the
+// name is empty, and such a file left by something else is not listed.
 TEST_F(SavePanelTest, ABlankNameIsRefusedAndANamelessSaveIsNotListed)
 {
     panel->OpenMapsFolder();
+    auto* locale = static_cast<UiTestLocale*>(game->m_pLocale.get());
+    const std::pair<int16_t, uint16_t> empty = {panel->GetTooltipList(), FILE_PANEL_TEXT_EMPTY_NAME};
+    const std::pair<int16_t, uint16_t> refused = {panel->GetTooltipList(), FILE_PANEL_TEXT_REFUSED_NAME};
+    auto said = [locale](const std::pair<int16_t, uint16_t>& text) {
+        return std::count(locale->drawn.begin(), locale->drawn.end(), text);
+    };
     for (const char* blank : {"", "  "}) {
         Type(blank);
         Press(FILE_PANEL_ACT);
         EXPECT_TRUE(panel->IsNameRefused()) << "'" << blank << "'";
+        // The reason says the name is empty, not what a name may not hold.
+        locale->drawn.clear();
+        panel->Render();
+        EXPECT_EQ(said(empty), 1) << "'" << blank << "'";
+        EXPECT_EQ(said(refused), 0) << "'" << blank << "'";
     }
+    Type("a/b");
+    Press(FILE_PANEL_ACT);
+    locale->drawn.clear();
+    panel->Render();
+    EXPECT_EQ(said(empty), 0);
+    EXPECT_EQ(said(refused), 1);
     EXPECT_TRUE(seam.saved.empty());
     EXPECT_FALSE(Exists("maps/.fds"));
     EXPECT_FALSE(Exists("maps/  .fds"));
@@ -72,6 +90,25 @@ TEST_F(SavePanelTest, ExistingNameAsksAndOnlyYesReplacesBoth)
     EXPECT_EQ(BmpSize(start / "maps" / "old.bmp"), std::make_pair(64, 64));
     EXPECT_TRUE(Resumed());
     EXPECT_EQ(panel->GetFolderPath(), "./");
+}
+
+// The file layer takes a name that differs from a save's only by case for that save, so saving under it would
+// write over the save: the question is asked first, and nothing is written without a yes.
+TEST_F(SavePanelTest, ANameDifferingOnlyByCaseAsksBeforeItReplacesThatSave)
+{
+    Touch("maps/run1.fds", "before");
+    Touch("maps/run1.bmp", "picture");
+    for (const char* name : {"RUN1", "Run1"}) {
+        panel->OpenMapsFolder();
+        Type(name);
+        Press(FILE_PANEL_ACT);
+        ASSERT_EQ(notices.questions.size(), 1u) << name;
+        EXPECT_EQ(notices.questions[0].text, kSavePanelOverwriteQuestion);
+        EXPECT_TRUE(seam.saved.empty());
+        EXPECT_EQ(Read("maps/run1.fds"), "before");
+        notices.questions.clear();
+    }
+    EXPECT_EQ(Names(), (std::vector<std::string>{"run1"}));
 }
 
 // The panel closes whether or not the save was written; a failed one is told and writes no picture, so an older

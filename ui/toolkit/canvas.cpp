@@ -475,6 +475,14 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
             AddWidget(FerroxMakeImage(name.c_str(), static_cast<float>(blocks[k].column),
                                       static_cast<float>(blocks[k].bottom + blocks[k].height), scaled));
         }
+        // The folder names the canvas's buttons 1, 2, ...: a map that places fewer of them (a white picture, another
+        // picture in its place) leaves buttons no one can press, so it is damaged and they are laid without it.
+        const size_t laid = m_widgets.size() - 1;
+        if (!FerroxFindNumberedFile(folder.c_str(), std::to_string(laid + 1).c_str(), true).empty()) {
+            ReportDamaged(stem + "_p.png");
+            m_widgets.resize(1);
+            LayButtonColumn(folder, scaled, *background);
+        }
     } else if (damagedMap) {
         const std::string base = stem.substr(slash == std::string::npos ? 0 : slash + 1);
         if (CFerroxLocale* locale = FerroxGameLocale())

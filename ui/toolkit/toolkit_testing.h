@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/application/mouse.h"
@@ -198,9 +199,13 @@ inline UiPicture UiMap(int32_t width, int32_t height, int colours)
 
 class UiTestLocale : public CFerroxLocale {
 public:
-    void DrawText(CFerroxWideTextFont*, int16_t, uint16_t, float, int, int, int, float, int,
+    // Records each text drawn: its list and index.
+    void DrawText(CFerroxWideTextFont*, int16_t list, uint16_t index, float, int, int, int, float, int,
                   const FerroxTextBox*) override
-    {}
+    {
+        drawn.emplace_back(list, index);
+    }
+    std::vector<std::pair<int16_t, uint16_t>> drawn;
     int16_t FindTextList(const char* name) override
     {
         std::vector<std::string>::iterator it = std::find(lists.begin(), lists.end(), name);
