@@ -7,11 +7,8 @@
 #include <string>
 
 #include "engine/data/locale.h"
-#include "engine/data/ptrlist.h"
 #include "engine/data/utf.h"
-#include "engine/world/asset.h"
 #include "game/shell/game.h"
-#include "game/world/objectmgr.h"
 #include "main/shell.h"
 #include "playtest/playtest.h"
 #include "ui/frontend/citycanvas.h"
@@ -165,7 +162,7 @@ bool CPlayTest::LanguageLevel(int frame)
     return false;
 }
 
-// A locked item of the build menu: its tooltip names it and the contract that unlocks it, in French.
+// A locked item of the build menu: red and not pressable, it still shows its own tooltip, in French.
 bool CPlayTest::LanguageLocked(int)
 {
     CInterface* ui = InterfaceGet();
@@ -211,26 +208,12 @@ bool CPlayTest::LanguageLocked(int)
     }
     if (t < 2)
         Move(x, y);
-    // The item's name and the name of the contract it waits for.
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    CFerroxAssetSet* item = objects ? objects->GetTemplate(static_cast<uint16_t>(page->GetNodeId()),
-                                                           static_cast<uint16_t>(m_lockedItem - 1))
-                                    : nullptr;
-    if (!item || !item->GetPtrList() || item->GetPtrList()->GetWorking().empty()) {
-        Fail("the locked item waits for no contract");
-        return false;
-    }
-    const auto technology = reinterpret_cast<uintptr_t>(item->GetPtrList()->GetWorking().front());
-    const std::u16string name =
-        CatalogueText(kBuildTooltipList, static_cast<uint16_t>(page->GetWidget(m_lockedItem)->m_id));
-    const std::u16string contract =
-        CatalogueText(kBuildContractList, static_cast<uint16_t>(technology / kGameTechCategoryStep - 1));
-    m_waiting = "the locked item's tooltip naming " + FerroxUtf16ToUtf8(name) + " and " + FerroxUtf16ToUtf8(contract);
-    for (const std::u16string& text : m_drawn) {
-        if (text.find(name) != std::u16string::npos && text.find(contract) != std::u16string::npos && text != name)
-            return t > kClickFrames;
-    }
-    return false;
+    // The item's own text of the build tooltips, its id's entry, as for an item free to build.
+    const auto id = static_cast<uint16_t>(page->GetWidget(m_lockedItem)->m_id);
+    const std::u16string name = CatalogueText(kBuildTooltipList, id);
+    m_waiting = "the locked item's tooltip " + FerroxUtf16ToUtf8(name);
+    const bool shown = ui->m_lastText == id && ui->m_lastList == static_cast<uint16_t>(menus->GetTooltipList());
+    return shown && !name.empty() && DrewText(name) && t > kClickFrames;
 }
 
 // The shop's card, open in French.

@@ -77,7 +77,7 @@ public:
     // The text drawn for (list, index), diagnostics included; the alignment rule applies to it
     // regardless of a layout rectangle when set in outOfRange.
     std::u16string GetText(int16_t list, uint16_t index, bool* outOfRange = nullptr) const;
-    // Keeps a text made at run time (a locked item's tooltip, an unlock notice) in the list, after its entries,
+    // Keeps a text made at run time (an unlock notice) in the list, after its entries,
     // and gives its index, so that everything that draws texts by list and index draws it; a text the list
     // holds already gives that entry's index. FERROX_NO_KEPT_TEXT for a missing list or one that keeps
     // kFerroxMostKeptTexts already.

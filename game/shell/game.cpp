@@ -28,7 +28,6 @@ namespace {
 constexpr int32_t kFirstState = kGameStateSplash;
 constexpr float kNormalSpeed = 1.0f;
 constexpr int kNoSuchTemplate = 1;
-constexpr int32_t kNoLockingTechnology = -1;
 }  // namespace
 
 CGame* CGame::Instance(CFerroxGame** out)
@@ -285,16 +284,6 @@ void CGame::GoFloorUp()
 int32_t CGame::GetCurrentFloor() { return m_pFloors->GetCurrentFloor(); }
 
 int32_t CGame::GetBuiltFloors() { return m_pFloors->GetBuiltFloors(); }
-
-int32_t CGame::GetLockingTechnology(uint16_t category, uint16_t index)
-{
-    CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    CFerroxAssetSet* objectTemplate = manager ? manager->GetTemplate(category, index) : nullptr;
-    CFerroxPtrList* needs = objectTemplate ? objectTemplate->GetPtrList() : nullptr;
-    if (!needs || needs->GetWorking().empty())
-        return kNoLockingTechnology;
-    return static_cast<int32_t>(reinterpret_cast<uintptr_t>(needs->GetWorking().front()));
-}
 
 void CGame::Pause()
 {

@@ -207,9 +207,6 @@ public:
 
     // The storeys built, the ground one included: 1 without a floor manager.
     int32_t GetBuiltFloors();
-    // The first technology (category x 1000 + level - 1) the template still waits for, or -1 when it waits for
-    // none or does not exist.
-    int32_t GetLockingTechnology(uint16_t category, uint16_t index);
 
     // What the panels and the front end ask of the game.
     // A file panel opens over the game: the speed is kept as the resume speed and becomes 0, and the speed keys

@@ -158,20 +158,12 @@ TEST_F(Templates, AppendsCommonValuesAndPrerequisitesAfterThePlansOwn)
     EXPECT_EQ(1, IsTemplateAvailable(manager->GetTemplate(1, 0))) << "an empty prerequisite list";
 
     EXPECT_EQ(0, IsTemplateAvailable(first));
-    // The build menus name the first technology a template still waits for.
-    EXPECT_EQ(1000, game->GetLockingTechnology(0, 0));
-    EXPECT_EQ(2000, game->GetLockingTechnology(0, 1));
-    EXPECT_EQ(-1, game->GetLockingTechnology(1, 0));
-    EXPECT_EQ(-1, game->GetLockingTechnology(0, 9)) << "no such template";
     Complete(2000);
     EXPECT_EQ(0, IsTemplateAvailable(first));
     EXPECT_EQ(1, IsTemplateAvailable(second));
-    EXPECT_EQ(1000, game->GetLockingTechnology(0, 0));
-    EXPECT_EQ(-1, game->GetLockingTechnology(0, 1));
     EXPECT_EQ((std::vector<std::pair<int16_t, uint16_t>>{{0, 1}}), shell.named);
     Complete(1000);
     EXPECT_EQ(1, IsTemplateAvailable(first));
-    EXPECT_EQ(-1, game->GetLockingTechnology(0, 0));
     EXPECT_EQ((std::vector<std::pair<int16_t, uint16_t>>{{0, 1}, {0, 0}}), shell.named);
     game->SetShell(nullptr);
     game->m_pTechTree->Reset();

@@ -188,9 +188,7 @@ TEST(FrontEndPictures, ListsHoldEveryTextInThreeLanguages)
                             {"win-lose", 1, true, 45},
                             {"endgamemessages", 6, true, 120},
                             {"scenarios", 9, true, 160},
-                            {"goals", GOAL_SHOPPERS_WHERE + 1, true, 80},
-                            {"buildlocks", 1, true, 60},
-                            {"buildmenu", 1, true, 20}},
+                            {"goals", GOAL_SHOPPERS_WHERE + 1, true, 80}},
                            goals);
 }
 

@@ -39,9 +39,8 @@ constexpr int16_t kDoorCategory = 13;
 // Numbers the menus with plans for the whole run: a second build goes on from where the first stopped.
 int16_t g_categoryCounter = 0;
 
-// Without a game nothing is locked and no item has a technology to wait for.
+// Without a game nothing is locked.
 constexpr int kAvailable = 1;
-constexpr int32_t kNoTechnology = -1;
 
 CFerroxWorld* CurrentWorld()
 {
@@ -55,13 +54,6 @@ int32_t ItemCount(const CFerroxCanvasNode* page)
 }
 
 CLocale* Texts() { return dynamic_cast<CLocale*>(FerroxGameLocale()); }
-
-// A whole number as text.
-std::u16string Decimal(int32_t value)
-{
-    const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
 
 }  // namespace
 
@@ -107,7 +99,7 @@ void CBuildCanvasManager::OnButton(int32_t index)
 
 void CBuildCanvasManager::RefreshButton(CFerroxCanvasNode* page, int32_t index)
 {
-    if (!page || page->GetNodeId() < 0 || index < 1)
+    if (!page || page->GetNodeId() < 0)
         return;
     const uint16_t button = static_cast<uint16_t>(index);
     if (IsTemplateAvailable(page->GetNodeId(), static_cast<uint16_t>(index - 1)))
@@ -118,11 +110,11 @@ void CBuildCanvasManager::RefreshButton(CFerroxCanvasNode* page, int32_t index)
 
 void CBuildCanvasManager::OnLeafButton(int16_t category, int32_t index, int32_t event)
 {
-    if (event != FERROX_WIDGET_PRESSED || category < 0 || index < 1)
+    if (event != FERROX_WIDGET_PRESSED || category < 0)
         return;
     const uint16_t item = static_cast<uint16_t>(index - 1);
     if (category == kBuildFloorCategory) {
-        StartFloorTilePlacement(item);
+        StartFloorTilePlacement(index - 1);
         return;
     }
     CFerroxObjectFactory* factory =
@@ -147,47 +139,10 @@ void CBuildCanvasManager::StartFloorTilePlacement(int32_t tile)
         g_pGame->StartFloorTilePlacement(tile);
 }
 
-int32_t CBuildCanvasManager::GetLockingTechnology(int16_t category, uint16_t index)
-{
-    return g_pGame ? g_pGame->GetLockingTechnology(static_cast<uint16_t>(category), index) : kNoTechnology;
-}
-
 void CBuildCanvasManager::OnButtonHover(int32_t widgetId)
 {
-    CFerroxInterface* game = FerroxGetGameInterface();
-    if (!game)
-        return;
-    if (widgetId < 0) {
-        CLocale* texts = Texts();
-        const int16_t back = texts ? texts->FindTextList(kBuildMenuList) : kFerroxNoTextList;
-        if (back >= 0)
-            game->SetTooltip(kBuildBackText, back);
-        return;
-    }
-    uint16_t text = static_cast<uint16_t>(widgetId);
-    int16_t list = m_tooltipList;
-    LockedTooltip(widgetId, &text, &list);
-    game->SetTooltip(text, list);
-}
-
-bool CBuildCanvasManager::FindItem(CFerroxCanvasNode* page, int32_t widgetId, CFerroxCanvasNode** found,
-                                   int32_t* button)
-{
-    if (!page)
-        return false;
-    // Items are the buttons between the child pages' and the back button.
-    for (int32_t i = 1; i + 1 < static_cast<int32_t>(page->GetWidgetCount()); i++) {
-        if (page->GetWidget(i)->m_id == widgetId && !page->GetChild(static_cast<size_t>(i - 1))) {
-            *found = page;
-            *button = i;
-            return true;
-        }
-    }
-    for (size_t k = 0; page->GetChild(k); k++) {
-        if (FindItem(page->GetChild(k), widgetId, found, button))
-            return true;
-    }
-    return false;
+    if (CFerroxInterface* game = FerroxGetGameInterface())
+        game->SetTooltip(static_cast<uint16_t>(widgetId), m_tooltipList);
 }
 
 CFerroxCanvasNode* CBuildCanvasManager::FindCategory(CFerroxCanvasNode* page, int16_t category)
@@ -199,35 +154,6 @@ CFerroxCanvasNode* CBuildCanvasManager::FindCategory(CFerroxCanvasNode* page, in
             return found;
     }
     return nullptr;
-}
-
-bool CBuildCanvasManager::LockedTooltip(int32_t widgetId, uint16_t* text, int16_t* list)
-{
-    CFerroxCanvasNode* page = nullptr;
-    int32_t button = 0;
-    if (widgetId < 0 || !FindItem(m_pRoot.get(), widgetId, &page, &button) || page->GetNodeId() < 0)
-        return false;
-    const int32_t technology = GetLockingTechnology(page->GetNodeId(), static_cast<uint16_t>(button - 1));
-    CLocale* texts = Texts();
-    if (technology < 0 || !texts)
-        return false;
-    const int16_t locks = texts->FindTextList(kBuildLockList);
-    const int16_t contracts = texts->FindTextList(kBuildContractList);
-    if (locks < 0 || contracts < 0)
-        return false;
-    // Ids count the contract categories from 1 and their levels from 0.
-    const int32_t contract = technology / kGameTechCategoryStep - 1;
-    const int32_t level = technology % kGameTechCategoryStep + 1;
-    const std::u16string made =
-        FerroxFormatText(texts->GetText(locks, kBuildLockText),
-                         {texts->GetText(m_tooltipList, static_cast<uint16_t>(widgetId)),
-                          texts->GetText(contracts, static_cast<uint16_t>(contract)), Decimal(level)});
-    const uint16_t kept = texts->KeepText(locks, made);
-    if (kept == FERROX_NO_KEPT_TEXT)
-        return false;
-    *text = kept;
-    *list = locks;
-    return true;
 }
 
 int16_t CBuildCanvasManager::BuildableNotice(int16_t category, uint16_t index)

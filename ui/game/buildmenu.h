@@ -4,8 +4,8 @@
 // The manager builds its pages once (SetPosition with the data tree) and owns them; the in-game interface
 // creates it and opens its root. A press on an item becomes a game command: floor-tile placement, or the
 // factory found by the item's category handed to object placement. The commands are the game's (CGame's
-// IsTemplateAvailable, StartObjectPlacement, StartFloorTilePlacement and GetLockingTechnology). One thread: the
-// canvas stack's input walk calls the pages.
+// IsTemplateAvailable, StartObjectPlacement and StartFloorTilePlacement). One thread: the canvas stack's input
+// walk calls the pages.
 #pragma once
 
 #include <cstdint>
@@ -25,15 +25,8 @@ constexpr const char* kBuildPanelNode = "panel";
 constexpr const char* kBuildPlansNode = "plans";
 // Text list of the items' tooltips, indexed by item id.
 constexpr const char* kBuildTooltipList = "build_tooltips";
-// What a locked item's tooltip says: entry 0 of "buildlocks" with the item, the contract and its level; and the
-// in-game message that names an item as buildable now.
-constexpr const char* kBuildLockList = "buildlocks";
-constexpr const char* kBuildContractList = "contractcategories";
-constexpr uint16_t kBuildLockText = 0;
+// The in-game message that names an item as buildable now.
 constexpr uint16_t kBuildUnlockedMessage = 44;
-// The back button's tooltip, entry 0 of its own list: it is the one button of a page without an item id.
-constexpr const char* kBuildMenuList = "buildmenu";
-constexpr uint16_t kBuildBackText = 0;
 // Category of menus without plans: their items do nothing.
 constexpr int16_t kBuildNoCategory = -1;
 constexpr int16_t kBuildFloorCategory = 0;
@@ -50,7 +43,8 @@ public:
     // Enables or disables the button by its template's availability.
     void RefreshButton(CFerroxCanvasNode* page, int32_t index) override;
     void OnLeafButton(int16_t category, int32_t index, int32_t event) override;
-    // Shows the item's tooltip; a locked item's says which contract, at which level, unlocks it.
+    // Asks for the tooltip whose index in the build tooltips is the widget's id, for a locked item too. The back
+    // button has no id: its request names no text and nothing is shown.
     void OnButtonHover(int32_t widgetId) override;
     int32_t GetFirstItemId() override;
     using CFerroxCanvasNodeManager::SetPosition;
@@ -74,17 +68,10 @@ protected:
     virtual void StartObjectPlacement(int16_t category, uint16_t index, CFerroxObjectFactory* factory);
     // Drag-places floor tiles of the type (kGameKeepFloorTile: the current one).
     virtual void StartFloorTilePlacement(int32_t tile);
-    // The first technology (category x 1000 + level - 1) the template still waits for, or -1.
-    virtual int32_t GetLockingTechnology(int16_t category, uint16_t index);
 
 private:
-    // The page and button of the item with the id, searched from the page given; false when none has it.
-    static bool FindItem(CFerroxCanvasNode* page, int32_t widgetId, CFerroxCanvasNode** found, int32_t* button);
     // The page of a template category, searched from the page given; null when none has it.
     static CFerroxCanvasNode* FindCategory(CFerroxCanvasNode* page, int16_t category);
-    // A locked item's tooltip, kept in the catalogue: true with its text and list, false for an item free to
-    // build (or without the texts to say it).
-    bool LockedTooltip(int32_t widgetId, uint16_t* text, int16_t* list);
 
     // Makes the menu of the "panel" node under the cursor, for the caller to give to the parent; null when its
     // value names no picture.

@@ -37,11 +37,6 @@ void RecordPlacement(int16_t category, uint16_t index, CFerroxObjectFactory* fac
     g_recorded.placements.push_back({category, index, factory && factory->GetName() ? factory->GetName() : ""});
 }
 void RecordTiles(int32_t tile) { g_recorded.tiles.push_back(tile); }
-// A locked template waits for the technology recorded with it.
-int32_t RecordLocking(int16_t category, uint16_t index)
-{
-    return g_recorded.unavailable.count({category, index}) ? g_recorded.unavailable[{category, index}] : -1;
-}
 
 // The menus with the game's commands recorded, and the templates locked as the test says.
 class RecordingBuildMenus : public CBuildCanvasManager {
@@ -52,7 +47,6 @@ protected:
         RecordPlacement(category, index, factory);
     }
     void StartFloorTilePlacement(int32_t tile) override { RecordTiles(tile); }
-    int32_t GetLockingTechnology(int16_t category, uint16_t index) override { return RecordLocking(category, index); }
 };
 
 FerroxColour ColourOf(CFerroxCanvasNode* page, int index)
@@ -273,6 +267,11 @@ TEST_F(BuildMenuTest, PressesStartTheirPlacements)
         EXPECT_EQ(g_recorded.placements[0].index, 3) << category;
     }
 
+    // The floor-tile menu hands on the index less one whatever it is: 0 lays the current tile type.
+    g_recorded = Recorded();
+    manager.OnLeafButton(kBuildFloorCategory, 0, FERROX_WIDGET_PRESSED);
+    EXPECT_EQ(g_recorded.tiles, std::vector<int32_t>{-1});
+
     // Items of a menu without plans, and events other than a press, do nothing.
     g_recorded = Recorded();
     manager.OnLeafButton(kBuildNoCategory, 1, FERROX_WIDGET_PRESSED);
@@ -313,43 +312,40 @@ TEST_F(BuildMenuTest, AvailabilityIsReadWhenMadeAndOnHover)
     EXPECT_TRUE(IsRed(ColourOf(shops, 1)));
 }
 
-TEST_F(BuildMenuTest, LockedItemsSayWhatUnlocksThemTheBackButtonSaysBackAndAnUnlockNamesTheItem)
+TEST_F(BuildMenuTest, EveryHoverAsksForItsIdInTheBuildTooltipsAndAnUnlockNamesTheItem)
 {
     std::string text = "<LANGUAGE>\n<InGameMessages>\n";
     for (uint16_t k = 0; k <= kBuildUnlockedMessage; k++)
         text += "<" + std::to_string(k) + ">\n" + (k == kBuildUnlockedMessage ? "Now: %1." : "m") + "\n</" +
                 std::to_string(k) + ">\n";
     text += "</InGameMessages>\n<build_tooltips>\n<0>\nFloors\n</0>\n<1>\nShops\n</1>\n<2>\nTile\n</2>\n"
-            "<3>\nSmall\n</3>\n<4>\nLarge tree\n</4>\n<5>\nBig\n</5>\n</build_tooltips>\n"
-            "<contractcategories>\n<0>\nCleaning\n</0>\n<1>\nEngineering\n</1>\n<2>\nGardening\n</2>\n"
-            "</contractcategories>\n<buildlocks>\n<0>\n%1: the %2 contract, level %3\n</0>\n</buildlocks>\n"
-            "<buildmenu>\n<0>\nBack\n</0>\n</buildmenu>\n</LANGUAGE>\n";
+            "<3>\nSmall\n</3>\n<4>\nLarge tree\n</4>\n<5>\nBig\n</5>\n</build_tooltips>\n</LANGUAGE>\n";
     auto catalogue = std::make_unique<CLocale>();
     CFerroxTagTree texts;
     ASSERT_TRUE(texts.LoadFromMemory(text.data(), text.size()));
     catalogue->LoadTextsFromTree(texts);
     CLocale* locale = catalogue.get();
     game->m_pLocale = std::move(catalogue);
-    // The second shop waits for gardening level 2; the root's first child page is no item, whatever its
-    // category's first template waits for.
-    g_recorded.unavailable[{1, 1}] = 3001;
-    g_recorded.unavailable[{0, 0}] = 1000;
+    g_recorded.unavailable[{1, 1}] = 1;
     ASSERT_NO_FATAL_FAILURE(Build(Block(2, {1, 3})));
     CFerroxCanvasNode* shops = manager.GetRoot()->GetChild(1);
-    const int16_t locks = locale->FindTextList(kBuildLockList);
+    const int16_t tooltips = locale->FindTextList(kBuildTooltipList);
+    ASSERT_GE(tooltips, 0);
+    ASSERT_TRUE(shops->IsDisabled(2));
 
+    // A locked item, a free one and a child button each ask for their own text of the build tooltips.
     shops->OnWidgetEvent(2, FERROX_WIDGET_OVER);
-    EXPECT_EQ(Interface()->m_tooltipList, locks);
-    EXPECT_EQ(locale->GetText(locks, Interface()->m_tooltipText), u"Large tree: the Gardening contract, level 2");
+    EXPECT_EQ(Interface()->m_tooltipList, tooltips);
+    EXPECT_EQ(locale->GetText(tooltips, Interface()->m_tooltipText), u"Large tree");
     shops->OnWidgetEvent(1, FERROX_WIDGET_OVER);
-    EXPECT_EQ(Interface()->m_tooltipList, manager.GetTooltipList());
     EXPECT_EQ(Interface()->m_tooltipText, 3);
     manager.GetRoot()->OnWidgetEvent(1, FERROX_WIDGET_OVER);
-    EXPECT_EQ(Interface()->m_tooltipList, manager.GetTooltipList());
     EXPECT_EQ(Interface()->m_tooltipText, 0);
-    // The back button, the last of a page, has no item id: its tooltip is its own.
+    // The back button carries no id: its request, in the same list, names no text to show.
+    Interface()->SetTooltip(1, 0);
     shops->OnWidgetEvent(shops->GetWidgetCount() - 1, FERROX_WIDGET_OVER);
-    EXPECT_EQ(locale->GetText(Interface()->m_tooltipList, Interface()->m_tooltipText), u"Back");
+    EXPECT_EQ(Interface()->m_tooltipList, tooltips);
+    EXPECT_LT(static_cast<int16_t>(Interface()->m_tooltipText), 0);
 
     const int16_t notice = manager.BuildableNotice(1, 1);
     ASSERT_GT(notice, static_cast<int16_t>(kBuildUnlockedMessage));
